@@ -1,0 +1,28 @@
+// The console front-end: the simulator on a terminal, or on standard input
+// and output for batch runs and tests.
+#pragma once
+
+#include <string>
+
+// Starts the simulator and reads command lines until the end of input or
+// "quit"; returns the exit status.
+int console_main(int argc, char** argv);
+
+// Runs one command line as typed by the user: clears the stop request,
+// hands the line to the dispatcher and leaves the shown device current.
+void command_submit(const char* line);
+
+// Work that runs between command lines, for as long as there is some:
+// slices of an armed run, then the lines of a running macro.
+void console_pump();
+// One slice of the armed run; false when no device runs.
+bool console_run_slice();
+// One line of the running macro; false when no macro runs.
+bool console_macro_step();
+
+// The prompt before each command line: "%d>" with the shown device.
+std::string console_prompt();
+
+// The texts on the status and help rows (kept with or without a terminal).
+const std::string& console_status_text();
+const std::string& console_help_text();

@@ -1,0 +1,19 @@
+// The stop request: Ctrl-C (or "Cancel" at a More page) sets it at any
+// moment; the engine asks abort_requested at safe points.
+#include "sim/engine/device.h"
+#include "sim/frontend.h"
+
+volatile std::sig_atomic_t stop_request = 0;
+
+// The request belongs to the device the user last selected, whichever
+// device the run loop has made current meanwhile.
+int abort_requested() {
+  if (stop_request != 0) {
+    stop_request = 0;
+    if (shown_device >= 0 && shown_device < DEVICE_MAX && device_insts[shown_device] != nullptr)
+      device_insts[shown_device]->abort = 1;
+  }
+  return cur_inst != nullptr ? cur_inst->abort : 0;
+}
+
+int gui_present() { return 1; }

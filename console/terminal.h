@@ -1,0 +1,59 @@
+// The console's standard streams and what an attached terminal adds to
+// them: bold highlighting, the status and help rows at the bottom of the
+// screen, and single-key input.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// Where the console reads and writes. Set once from the process's own
+// descriptors; tests point them at pipes and files instead.
+struct console_streams {
+  int in_fd = 0;
+  std::FILE* out = stdout;
+  bool in_tty = false;   // keys can be read one at a time
+  bool out_tty = false;  // highlighting and the status rows are shown
+  // Where prompts, the line editor and questions are drawn: the output
+  // when it is a terminal, else the terminal on standard error when input
+  // comes from a terminal; null when nobody could see them.
+  std::FILE* prompt = nullptr;
+};
+console_streams& console_io();
+
+// Fills console_io() from file descriptors 0, 1 and 2 and, on a terminal,
+// reserves the two bottom rows for the status and help lines.
+void terminal_attach();
+// Gives the terminal back as it was found (scroll region, modes).
+void terminal_detach();
+
+// Writes one session line: byte 15 starts a highlighted run and byte 7
+// ends it; bold on a terminal, plain braces otherwise. Flushed at once.
+void terminal_write_line(const char* line);
+
+// The status row (upper) and help row (lower) of a terminal. Braces in the
+// text mark highlighted runs as in session output. Nothing is shown when
+// the output is not a terminal.
+void terminal_show_status(const std::string& status, const std::string& help);
+
+// Follows a change of the terminal's size before the next prompt.
+void terminal_refresh();
+
+// The width of the terminal the prompt is drawn on (80 when unknown).
+int terminal_columns();
+
+// Single-key input on the console's input terminal for as long as it
+// lives: no echo, no line discipline, Ctrl-C still interrupts.
+class raw_keys {
+ public:
+  raw_keys();
+  ~raw_keys();
+  raw_keys(const raw_keys&) = delete;
+  raw_keys& operator=(const raw_keys&) = delete;
+
+ private:
+  bool active_ = false;
+};
+
+// Ctrl-C sets the stop request; a terminating signal first restores the
+// terminal. Installed once at start-up.
+void install_signal_handlers();

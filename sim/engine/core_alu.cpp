@@ -1,0 +1,1167 @@
+// Data ALU handlers: one small function per operation, run in two phases
+// (load the operand latches, then compute and write back) from a table.
+// Accumulators are 40-bit two's complement values held in uint64_t and
+// masked to 40 bits after every step.
+#include "sim/engine/core_alu.h"
+
+#include <array>
+#include <cstdint>
+
+#include "sim/engine/core_state.h"
+#include "sim/engine/core_tables.h"
+
+namespace {
+
+constexpr uint64_t MASK40 = 0xFF'FFFF'FFFFull;
+constexpr uint64_t BIT39 = 1ull << 39;
+constexpr uint32_t FLAGS_ARITH = SR_V | SR_Z | SR_N | SR_U | SR_E;
+
+constexpr bool bit(uint64_t v, int n) {
+  return ((v >> n) & 1u) != 0;
+}
+
+constexpr uint64_t join40(uint32_t ext, uint32_t mid, uint32_t low) {
+  return (static_cast<uint64_t>(ext & 0xFF) << 32) | (static_cast<uint64_t>(mid & 0xFFFF) << 16) |
+         (low & 0xFFFF);
+}
+
+constexpr uint32_t part0(uint64_t v) {
+  return static_cast<uint32_t>(v & 0xFFFF);
+}
+constexpr uint32_t part1(uint64_t v) {
+  return static_cast<uint32_t>((v >> 16) & 0xFFFF);
+}
+constexpr uint32_t part2(uint64_t v) {
+  return static_cast<uint32_t>((v >> 32) & 0xFF);
+}
+
+// Signed view of a 40-bit value.
+constexpr int64_t signed40(uint64_t v) {
+  v &= MASK40;
+  return (v & BIT39) ? static_cast<int64_t>(v) - (static_cast<int64_t>(1) << 40)
+                     : static_cast<int64_t>(v);
+}
+
+constexpr uint64_t wrap40(int64_t v) {
+  return static_cast<uint64_t>(v) & MASK40;
+}
+
+constexpr uint64_t negate40(uint64_t v) {
+  return (~v + 1) & MASK40;
+}
+
+// A 16-bit register value aligned with the most significant part.
+constexpr uint64_t aligned16(uint32_t v) {
+  v &= 0xFFFF;
+  return join40((v & 0x8000) ? 0xFF : 0, v, 0);
+}
+
+struct arith {
+  uint64_t r;
+  bool c;
+  bool v;
+};
+
+// d + s + carry_in, with the carry and overflow of bit 39.
+constexpr arith add40(uint64_t d, uint64_t s, unsigned carry_in) {
+  const uint64_t r = (d + s + carry_in) & MASK40;
+  const bool d39 = bit(d, 39), s39 = bit(s, 39), r39 = bit(r, 39);
+  return {r, r39 ? (d39 && s39) : (d39 || s39), d39 == s39 && r39 != d39};
+}
+
+// d - s - borrow_in, computed as d + NOT s + 1 - borrow_in.
+constexpr arith sub40(uint64_t d, uint64_t s, unsigned borrow_in) {
+  const uint64_t r = (d + (~s & MASK40) + 1 - borrow_in) & MASK40;
+  const bool d39 = bit(d, 39), s39 = bit(s, 39), r39 = bit(r, 39);
+  return {r, (s39 && !d39) || (r39 && (s39 || !d39)), d39 != s39 && r39 != d39};
+}
+
+// ---------------------------------------------------------------------------
+// The working state of one operation.
+
+uint32_t& alu_sr(uint32_t* w) {
+  return w[CS_ALU_SR];
+}
+
+void set_flag(uint32_t* w, uint32_t flag, bool on) {
+  if (on)
+    alu_sr(w) |= flag;
+  else
+    alu_sr(w) &= ~flag;
+}
+
+uint64_t acc_latch(const uint32_t* w) {
+  return join40(w[CS_EXA], w[CS_MSA], w[CS_LSA]);
+}
+
+uint64_t src_latch(const uint32_t* w) {
+  return join40(w[CS_EB], w[CS_ZB], w[CS_MB]);
+}
+
+int op_field(const uint32_t* w, int word) {
+  return static_cast<int32_t>(w[word]);
+}
+
+// Register number of the first part of an accumulator operand, or -1.
+int acc_base(int code) {
+  if (code == ALU_A) return CORE_A;
+  if (code == ALU_B) return CORE_B;
+  return -1;
+}
+
+uint64_t read_acc(const uint32_t* w, int base) {
+  return join40(w[base + 3], w[base + 2], w[base + 1]);
+}
+
+// Scaling mode: where U and E look and where rounding adds.
+enum scaling { SCALE_NONE, SCALE_DOWN, SCALE_UP };
+
+scaling scale_mode(const uint32_t* w) {
+  switch (w[CS_ALU_SR] & (SR_SCALE_DOWN | SR_SCALE_UP)) {
+    case SR_SCALE_DOWN: return SCALE_DOWN;
+    case SR_SCALE_UP: return SCALE_UP;
+    default: return SCALE_NONE;
+  }
+}
+
+// Z, N, U and E from the result, L from V.
+void common_flags(uint32_t* w, uint64_t r) {
+  alu_sr(w) &= ~(SR_Z | SR_N | SR_U | SR_E);
+  set_flag(w, SR_Z, (r & MASK40) == 0);
+  set_flag(w, SR_N, bit(r, 39));
+  if (alu_sr(w) & SR_V) alu_sr(w) |= SR_L;
+  // U looks at bits top and top-1; E wants bits 39..top all equal.
+  int top = 31;
+  const scaling mode = scale_mode(w);
+  if (mode == SCALE_DOWN) top = 32;
+  if (mode == SCALE_UP) top = 30;
+  set_flag(w, SR_U, bit(r, top) == bit(r, top - 1));
+  const uint64_t upper = (r & MASK40) >> top;
+  const uint64_t ones = (1ull << (40 - top)) - 1;
+  set_flag(w, SR_E, upper != 0 && upper != ones);
+}
+
+// Saturation arithmetic (omr bit 4): a result whose bits 39, 32 and 31
+// disagree becomes the largest value of its sign.
+uint64_t saturate(uint32_t* w, uint64_t r, bool rounding) {
+  if (!(w[CORE_OMR] & OMR_SATURATE)) return r;
+  const bool b39 = bit(r, 39), b32 = bit(r, 32), b31 = bit(r, 31);
+  if (b39 == b32 && b32 == b31) return r;
+  r = b39 ? join40(0xFF, 0x8000, 0) : join40(0, 0x7FFF, rounding ? 0 : 0xFFFF);
+  alu_sr(w) |= SR_V | SR_L;
+  set_flag(w, SR_U, scale_mode(w) != SCALE_NONE);
+  return r;
+}
+
+// Rounding at bit 15 (16 scaled down, 14 scaled up); convergent unless
+// omr selects two's-complement rounding.
+arith round40(const uint32_t* w, uint64_t r) {
+  int point = 15;
+  const scaling mode = scale_mode(w);
+  if (mode == SCALE_DOWN) point = 16;
+  if (mode == SCALE_UP) point = 14;
+  arith a = add40(r, 1ull << point, 0);
+  const uint64_t below = (1ull << (point + 1)) - 1;
+  if (!(w[CORE_OMR] & OMR_TWOS_ROUND) && (a.r & below) == 0) a.r &= ~(1ull << (point + 1));
+  a.r &= ~below;
+  return a;
+}
+
+enum multiply_mode { MUL_SS, MUL_SU, MUL_UU };
+
+// 16 x 16 fractional multiply: twice the product of the magnitudes, its
+// sign by the mode and inverted by alu_negate.
+uint64_t product(const uint32_t* w, multiply_mode mode) {
+  const uint32_t a = w[CS_ZB] & 0xFFFF;
+  const uint32_t b = w[CS_MB] & 0xFFFF;
+  if (a == 0 || b == 0) return 0;
+  const bool a_neg = mode != MUL_UU && (a & 0x8000);
+  const bool b_neg = mode == MUL_SS && (b & 0x8000);
+  const uint64_t ma = a_neg ? 0x10000 - a : a;
+  const uint64_t mb = b_neg ? 0x10000 - b : b;
+  const uint64_t p2 = (ma * mb) << 1;
+  bool negative = mode == MUL_SS ? (a_neg != b_neg) : a_neg;
+  if (w[CS_ALU_NEGATE]) negative = !negative;
+  return negative ? negate40(p2) : p2;
+}
+
+// ---------------------------------------------------------------------------
+// Phase 1: operand latches.
+
+void load_latch(int word, uint32_t value, const char* name) {
+  core_set_bus_latch(word, value, name);
+}
+
+void load_dest(uint32_t* w) {
+  const int base = acc_base(op_field(w, CS_ALU_DEST));
+  if (base < 0) return;
+  load_latch(CS_LSA, w[base + 1], "lsa");
+  load_latch(CS_MSA, w[base + 2], "msa");
+  load_latch(CS_EXA, w[base + 3] & 0xFF, "exa");
+}
+
+void load_source(uint64_t s) {
+  load_latch(CS_ZB, part1(s), "zb");
+  load_latch(CS_MB, part0(s), "mb");
+  load_latch(CS_EB, part2(s), "eb");
+}
+
+uint64_t source_value(const uint32_t* w, int code) {
+  const int base = acc_base(code);
+  if (base >= 0) return read_acc(w, base);
+  if (code == ALU_X) return join40((w[CORE_X1] & 0x8000) ? 0xFF : 0, w[CORE_X1], w[CORE_X0]);
+  if (code == ALU_Y) return join40((w[CORE_Y1] & 0x8000) ? 0xFF : 0, w[CORE_Y1], w[CORE_Y0]);
+  if (code >= 0 && code < CORE_STATE_WORDS) return aligned16(w[code]);
+  return 0;
+}
+
+uint32_t reg16(const uint32_t* w, int code) {
+  return (code >= 0 && code < CORE_STATE_WORDS) ? w[code] & 0xFFFF : 0;
+}
+
+void load_none(uint32_t*) {}
+
+void load_acc(uint32_t* w) {
+  load_dest(w);
+}
+
+void load_two(uint32_t* w) {
+  load_dest(w);
+  load_source(source_value(w, op_field(w, CS_ALU_SRC1)));
+}
+
+void load_mul(uint32_t* w) {
+  load_dest(w);
+  load_latch(CS_ZB, reg16(w, op_field(w, CS_ALU_SRC1)), "zb");
+  load_latch(CS_MB, reg16(w, op_field(w, CS_ALU_SRC2)), "mb");
+}
+
+// ---------------------------------------------------------------------------
+// Phase 2: write-back.
+
+enum : unsigned { PART0 = 1, PART1 = 2, PART2 = 4, PARTS_ALL = 7, PARTS_HIGH = 6 };
+
+void write_back(uint32_t* w, uint64_t r, unsigned parts) {
+  load_latch(CS_LSP, part0(r), "lsp");
+  load_latch(CS_MSP, part1(r), "msp");
+  load_latch(CS_EXT, part2(r), "ext");
+  const int base = acc_base(op_field(w, CS_ALU_DEST));
+  if (base < 0) return;
+  const uint32_t values[3] = {part0(r), part1(r), part2(r)};
+  int last = -1;
+  for (int i = 0; i < 3; ++i)
+    if (parts & (1u << i)) last = i;
+  for (int i = 0; i < 3; ++i) {
+    if (!(parts & (1u << i))) continue;
+    if (i == last)
+      core_store_reg(base + 1 + i, values[i]);
+    else
+      core_store_reg_quiet(base + 1 + i, values[i]);
+  }
+}
+
+// Common ending: flags, optional saturation, write-back.
+void finish(uint32_t* w, uint64_t r, bool saturating, unsigned parts, bool rounding = false) {
+  common_flags(w, r);
+  if (saturating) r = saturate(w, r, rounding);
+  if (parts) write_back(w, r, parts);
+}
+
+void begin_arith(uint32_t* w, bool keep_c) {
+  alu_sr(w) &= ~(FLAGS_ARITH | (keep_c ? 0u : SR_C));
+}
+
+unsigned carry(const uint32_t* w) {
+  return (w[CS_ALU_SR] & SR_C) ? 1u : 0u;
+}
+
+// Ends of the logic operations on D1: Z and N from D1.
+void logic_result(uint32_t* w, uint32_t d1, bool n_from_d1) {
+  d1 &= 0xFFFF;
+  alu_sr(w) &= ~(SR_V | SR_Z | SR_N);
+  set_flag(w, SR_Z, d1 == 0);
+  if (n_from_d1) set_flag(w, SR_N, (d1 & 0x8000) != 0);
+  write_back(w, (acc_latch(w) & ~0xFFFF0000ull) | (static_cast<uint64_t>(d1) << 16), PART1);
+}
+
+// ---------------------------------------------------------------------------
+// Handlers.
+
+void op_none(uint32_t*) {}
+
+void op_abs(uint32_t* w) {
+  const uint64_t d = acc_latch(w);
+  begin_arith(w, true);
+  const uint64_t r = bit(d, 39) ? negate40(d) : d;
+  set_flag(w, SR_V, bit(d, 39) && bit(r, 39));
+  finish(w, r, true, PARTS_ALL);
+}
+
+void add_common(uint32_t* w, uint64_t s, unsigned carry_in) {
+  const arith a = add40(acc_latch(w), s, carry_in);
+  begin_arith(w, false);
+  set_flag(w, SR_C, a.c);
+  set_flag(w, SR_V, a.v);
+  finish(w, a.r, true, PARTS_ALL);
+}
+
+void sub_common(uint32_t* w, uint64_t s, unsigned borrow_in, unsigned parts) {
+  const arith a = sub40(acc_latch(w), s, borrow_in);
+  begin_arith(w, false);
+  set_flag(w, SR_C, a.c);
+  set_flag(w, SR_V, a.v);
+  finish(w, a.r, true, parts);
+}
+
+void op_adc(uint32_t* w) {
+  add_common(w, src_latch(w), carry(w));
+}
+
+void op_add(uint32_t* w) {
+  add_common(w, src_latch(w), 0);
+}
+
+void op_and(uint32_t* w) {
+  logic_result(w, w[CS_MSA] & w[CS_ZB], true);
+}
+
+void op_asl(uint32_t* w) {
+  const uint64_t d = acc_latch(w);
+  const uint64_t r = (d << 1) & MASK40;
+  begin_arith(w, false);
+  set_flag(w, SR_C, bit(d, 39));
+  set_flag(w, SR_V, bit(r, 39) != bit(r, 38));
+  finish(w, r, true, PARTS_ALL);
+}
+
+void op_asl4(uint32_t* w) {
+  const uint64_t d = acc_latch(w);
+  const uint64_t r = (d << 4) & MASK40;
+  const uint64_t top = d >> 35;  // bits 39-35
+  begin_arith(w, false);
+  set_flag(w, SR_C, bit(d, 36));
+  set_flag(w, SR_V, top != 0 && top != 0x1F);
+  finish(w, r, false, PARTS_ALL);
+}
+
+void shift_right(uint32_t* w, int n) {
+  const uint64_t d = acc_latch(w);
+  const uint64_t r = wrap40(signed40(d) >> n);
+  begin_arith(w, false);
+  set_flag(w, SR_C, bit(d, n - 1));
+  finish(w, r, true, PARTS_ALL);
+}
+
+void op_asr(uint32_t* w) {
+  shift_right(w, 1);
+}
+void op_asr4(uint32_t* w) {
+  shift_right(w, 4);
+}
+void op_asr16(uint32_t* w) {
+  shift_right(w, 16);
+}
+
+void op_clr(uint32_t* w) {
+  begin_arith(w, true);
+  finish(w, 0, false, PARTS_ALL);
+}
+
+void op_clr24(uint32_t* w) {
+  alu_sr(w) &= ~(SR_V | SR_Z | SR_N | SR_E);
+  alu_sr(w) |= SR_Z | SR_U;
+  write_back(w, acc_latch(w) & 0xFFFF, PARTS_HIGH);
+}
+
+void op_cmp(uint32_t* w) {
+  sub_common(w, src_latch(w), 0, 0);
+}
+
+// Magnitudes in 41 bits: the most negative value keeps its size.
+void op_cmpm(uint32_t* w) {
+  const int64_t d = signed40(acc_latch(w));
+  const int64_t s = signed40(src_latch(w));
+  const uint64_t md = static_cast<uint64_t>(d < 0 ? -d : d);
+  const uint64_t ms = static_cast<uint64_t>(s < 0 ? -s : s);
+  const uint64_t r = (md - ms) & MASK40;
+  begin_arith(w, false);
+  set_flag(w, SR_C, ms > md);
+  set_flag(w, SR_V, r == BIT39 && (md >> 32) != 0);
+  finish(w, r, true, 0);
+}
+
+void op_dec(uint32_t* w) {
+  sub_common(w, 1, 0, PARTS_ALL);
+}
+
+void op_dec24(uint32_t* w) {
+  const arith a = sub40(acc_latch(w), 0x10000, 0);
+  begin_arith(w, false);
+  set_flag(w, SR_C, a.c);
+  set_flag(w, SR_V, a.v);
+  common_flags(w, a.r);
+  set_flag(w, SR_Z, (a.r >> 16) == 0);
+  write_back(w, saturate(w, a.r, false), PARTS_HIGH);
+}
+
+// One division step: the sign of D before the shift picks add or subtract.
+void op_div(uint32_t* w) {
+  const uint64_t d = acc_latch(w);
+  const uint64_t s = src_latch(w);
+  const uint64_t shifted = ((d << 1) | carry(w)) & MASK40;
+  const uint64_t r = bit(d, 39) != bit(s, 39) ? add40(shifted, s, 0).r : sub40(shifted, s, 0).r;
+  const bool v = bit(d, 39) != bit(d, 38);
+  set_flag(w, SR_C, !bit(r, 39));
+  set_flag(w, SR_V, v);
+  if (v) alu_sr(w) |= SR_L;
+  write_back(w, r, PARTS_ALL);
+}
+
+void dmac(uint32_t* w, multiply_mode mode, bool saturating) {
+  const uint64_t d = wrap40(signed40(acc_latch(w)) >> 16);
+  const arith a = add40(d, product(w, mode), 0);
+  begin_arith(w, true);
+  set_flag(w, SR_V, a.v);
+  finish(w, a.r, saturating, PARTS_ALL);
+}
+
+void op_dmacss(uint32_t* w) {
+  dmac(w, MUL_SS, true);
+}
+void op_dmacsu(uint32_t* w) {
+  dmac(w, MUL_SU, false);
+}
+void op_dmacuu(uint32_t* w) {
+  dmac(w, MUL_UU, false);
+}
+
+void op_eor(uint32_t* w) {
+  logic_result(w, w[CS_MSA] ^ w[CS_ZB], true);
+}
+
+void op_ext(uint32_t* w) {
+  const uint64_t d = acc_latch(w);
+  const uint64_t r = (d & 0xFFFFFFFFull) | (bit(d, 31) ? 0xFF00000000ull : 0);
+  begin_arith(w, true);
+  finish(w, r, false, PARTS_ALL);
+}
+
+// Integer multiply into D1, D2 the sign of D1, D0 kept.
+void integer_multiply(uint32_t* w, bool accumulate) {
+  const int32_t a = static_cast<int16_t>(w[CS_ZB] & 0xFFFF);
+  const int32_t b = static_cast<int16_t>(w[CS_MB] & 0xFFFF);
+  uint32_t d1 = static_cast<uint32_t>(a * b);
+  if (accumulate) d1 += w[CS_MSA];
+  d1 &= 0xFFFF;
+  const uint64_t r = join40((d1 & 0x8000) ? 0xFF : 0, d1, w[CS_LSA]);
+  begin_arith(w, true);
+  common_flags(w, r);
+  set_flag(w, SR_Z, d1 == 0);
+  write_back(w, r, PARTS_HIGH);
+}
+
+void op_imac(uint32_t* w) {
+  integer_multiply(w, true);
+}
+void op_impy(uint32_t* w) {
+  integer_multiply(w, false);
+}
+
+void op_inc(uint32_t* w) {
+  add_common(w, 1, 0);
+}
+
+void op_inc24(uint32_t* w) {
+  const arith a = add40(acc_latch(w), 0x10000, 0);
+  begin_arith(w, false);
+  set_flag(w, SR_C, a.c);
+  set_flag(w, SR_V, a.v);
+  common_flags(w, a.r);
+  set_flag(w, SR_Z, (a.r >> 16) == 0);
+  write_back(w, saturate(w, a.r, false), PARTS_HIGH);
+}
+
+void op_lsl(uint32_t* w) {
+  const uint32_t d1 = w[CS_MSA] & 0xFFFF;
+  set_flag(w, SR_C, (d1 & 0x8000) != 0);
+  logic_result(w, d1 << 1, true);
+}
+
+void op_lsr(uint32_t* w) {
+  const uint32_t d1 = w[CS_MSA] & 0xFFFF;
+  set_flag(w, SR_C, (d1 & 1) != 0);
+  logic_result(w, d1 >> 1, false);
+}
+
+void mac(uint32_t* w, multiply_mode mode, bool saturating) {
+  const arith a = add40(acc_latch(w), product(w, mode), 0);
+  begin_arith(w, true);
+  set_flag(w, SR_V, a.v);
+  finish(w, a.r, saturating, PARTS_ALL);
+}
+
+void op_mac(uint32_t* w) {
+  mac(w, MUL_SS, true);
+}
+void op_macsu(uint32_t* w) {
+  mac(w, MUL_SU, false);
+}
+void op_macuu(uint32_t* w) {
+  mac(w, MUL_UU, false);
+}
+
+void op_macr(uint32_t* w) {
+  const arith a = add40(acc_latch(w), product(w, MUL_SS), 0);
+  const arith rounded = round40(w, a.r);
+  begin_arith(w, true);
+  set_flag(w, SR_V, a.v || rounded.v);
+  finish(w, rounded.r, true, PARTS_ALL, true);
+}
+
+void mpy(uint32_t* w, multiply_mode mode, bool saturating) {
+  begin_arith(w, true);
+  finish(w, product(w, mode), saturating, PARTS_ALL);
+}
+
+void op_mpy(uint32_t* w) {
+  mpy(w, MUL_SS, true);
+}
+void op_mpysu(uint32_t* w) {
+  mpy(w, MUL_SU, false);
+}
+void op_mpyuu(uint32_t* w) {
+  mpy(w, MUL_UU, false);
+}
+
+void op_mpyr(uint32_t* w) {
+  const arith rounded = round40(w, product(w, MUL_SS));
+  begin_arith(w, true);
+  set_flag(w, SR_V, rounded.v);
+  finish(w, rounded.r, true, PARTS_ALL, true);
+}
+
+void negate_common(uint32_t* w, unsigned borrow_in) {
+  const uint64_t d = acc_latch(w);
+  const uint64_t r = sub40(0, d, borrow_in).r;
+  begin_arith(w, false);
+  set_flag(w, SR_V, bit(d, 39) && bit(r, 39));
+  set_flag(w, SR_C, bit(d, 39) || bit(r, 39));
+  finish(w, r, true, PARTS_ALL);
+}
+
+void op_neg(uint32_t* w) {
+  negate_common(w, 0);
+}
+void op_negc(uint32_t* w) {
+  negate_common(w, carry(w));
+}
+
+// One normalize step; the address register counts the shifts.
+void op_norm(uint32_t* w) {
+  const uint64_t d = acc_latch(w);
+  const uint32_t sr = alu_sr(w);
+  const int rn = op_field(w, CS_ALU_SRC1);
+  uint64_t r = d;
+  begin_arith(w, true);
+  if (sr & SR_E) {
+    r = wrap40(signed40(d) >> 1);
+    if (rn >= CORE_R0 && rn <= CORE_R3) core_store_reg(rn, (w[rn] + 1) & 0xFFFF);
+  } else if ((sr & SR_U) && !(sr & SR_Z)) {
+    r = (d << 1) & MASK40;
+    set_flag(w, SR_V, bit(d, 39) != bit(d, 38));
+    if (rn >= CORE_R0 && rn <= CORE_R3) core_store_reg(rn, (w[rn] + 0xFFFF) & 0xFFFF);
+  }
+  finish(w, r, true, PARTS_ALL);
+}
+
+void op_not(uint32_t* w) {
+  logic_result(w, ~w[CS_MSA], true);
+}
+
+void op_or(uint32_t* w) {
+  logic_result(w, w[CS_MSA] | w[CS_ZB], true);
+}
+
+void op_rnd(uint32_t* w) {
+  const arith rounded = round40(w, acc_latch(w));
+  begin_arith(w, true);
+  set_flag(w, SR_V, rounded.v);
+  finish(w, rounded.r, true, PARTS_ALL, true);
+}
+
+void op_rol(uint32_t* w) {
+  const uint32_t d1 = w[CS_MSA] & 0xFFFF;
+  const uint32_t r = (d1 << 1) | carry(w);
+  set_flag(w, SR_C, (d1 & 0x8000) != 0);
+  logic_result(w, r, true);
+}
+
+void op_ror(uint32_t* w) {
+  const uint32_t d1 = w[CS_MSA] & 0xFFFF;
+  const uint32_t r = (d1 >> 1) | (carry(w) << 15);
+  set_flag(w, SR_C, (d1 & 1) != 0);
+  logic_result(w, r, true);
+}
+
+void op_sbc(uint32_t* w) {
+  sub_common(w, src_latch(w), carry(w), PARTS_ALL);
+}
+
+void op_sub(uint32_t* w) {
+  sub_common(w, src_latch(w), 0, PARTS_ALL);
+}
+
+void op_subl(uint32_t* w) {
+  const uint64_t d = acc_latch(w);
+  const arith a = sub40((d << 1) & MASK40, src_latch(w), 0);
+  begin_arith(w, false);
+  set_flag(w, SR_C, a.c);
+  set_flag(w, SR_V, a.v || bit(d, 39) != bit(d, 38));
+  finish(w, a.r, true, PARTS_ALL);
+}
+
+void op_swap(uint32_t* w) {
+  const uint64_t d = acc_latch(w);
+  write_back(w, join40(part2(d), part0(d), part1(d)), PARTS_ALL);
+}
+
+void op_tfr(uint32_t* w) {
+  write_back(w, src_latch(w), PARTS_ALL);
+}
+
+void op_tst(uint32_t* w) {
+  begin_arith(w, false);
+  finish(w, acc_latch(w), true, 0);
+}
+
+void op_tst2(uint32_t* w) {
+  begin_arith(w, false);
+  finish(w, src_latch(w), false, 0);
+}
+
+void op_zero(uint32_t* w) {
+  begin_arith(w, true);
+  finish(w, acc_latch(w) & 0xFFFFFFFFull, false, PARTS_ALL);
+}
+
+void shift_result(uint32_t* w, uint32_t d1, uint32_t d0) {
+  const uint64_t r = join40((d1 & 0x8000) ? 0xFF : 0, d1, d0);
+  alu_sr(w) &= ~(SR_Z | SR_N);
+  set_flag(w, SR_Z, r == 0);
+  set_flag(w, SR_N, bit(r, 39));
+  write_back(w, r, PARTS_ALL);
+}
+
+void op_shfl(uint32_t* w) {
+  const uint32_t n = w[CS_MB] & 15;
+  shift_result(w, ((w[CS_ZB] & 0xFFFF) << n) & 0xFFFF, 0);
+}
+
+// The bits shifted out of D1 land in D0.
+void op_shfr(uint32_t* w) {
+  const uint32_t n = w[CS_MB] & 15;
+  const int32_t wide = static_cast<int32_t>(static_cast<int16_t>(w[CS_ZB] & 0xFFFF)) * 65536;
+  const uint32_t r = static_cast<uint32_t>(wide >> n);
+  shift_result(w, (r >> 16) & 0xFFFF, r & 0xFFFF);
+}
+
+// ---------------------------------------------------------------------------
+// The handler table.
+
+using alu_fn = void (*)(uint32_t* w);
+
+struct alu_op_desc {
+  const char* name;
+  alu_fn load;
+  alu_fn run;
+  bool keeps_sr;  // clears alu_restore: a value moved into sr stays
+};
+
+constexpr std::array<alu_op_desc, ALU_OP_COUNT> alu_ops = {{
+    {"", load_none, op_none, true},
+    {"abs", load_acc, op_abs, false},
+    {"adc", load_two, op_adc, false},
+    {"add", load_two, op_add, false},
+    {"and", load_two, op_and, false},
+    {"asl", load_acc, op_asl, false},
+    {"asl4", load_acc, op_asl4, false},
+    {"asr", load_acc, op_asr, false},
+    {"asr4", load_acc, op_asr4, false},
+    {"asr16", load_acc, op_asr16, false},
+    {"clr", load_acc, op_clr, false},
+    {"clr24", load_acc, op_clr24, false},
+    {"cmp", load_two, op_cmp, false},
+    {"cmpm", load_two, op_cmpm, false},
+    {"dec", load_acc, op_dec, false},
+    {"dec24", load_acc, op_dec24, false},
+    {"div", load_two, op_div, false},
+    {"dmacss", load_mul, op_dmacss, false},
+    {"dmacsu", load_mul, op_dmacsu, false},
+    {"dmacuu", load_mul, op_dmacuu, false},
+    {"eor", load_two, op_eor, false},
+    {"ext", load_acc, op_ext, false},
+    {"imac", load_mul, op_imac, false},
+    {"impy", load_mul, op_impy, false},
+    {"inc", load_acc, op_inc, false},
+    {"inc24", load_acc, op_inc24, false},
+    {"lsl", load_acc, op_lsl, false},
+    {"lsr", load_acc, op_lsr, false},
+    {"mac", load_mul, op_mac, false},
+    {"macsu", load_mul, op_macsu, false},
+    {"macuu", load_mul, op_macuu, false},
+    {"macr", load_mul, op_macr, false},
+    {"move", load_none, op_none, true},
+    {"mpy", load_mul, op_mpy, false},
+    {"mpysu", load_mul, op_mpysu, false},
+    {"mpyuu", load_mul, op_mpyuu, false},
+    {"mpyr", load_mul, op_mpyr, false},
+    {"neg", load_acc, op_neg, false},
+    {"negc", load_acc, op_negc, false},
+    {"norm", load_acc, op_norm, false},
+    {"not", load_acc, op_not, false},
+    {"or", load_two, op_or, false},
+    {"rnd", load_acc, op_rnd, false},
+    {"rol", load_acc, op_rol, false},
+    {"ror", load_acc, op_ror, false},
+    {"sbc", load_two, op_sbc, false},
+    {"sub", load_two, op_sub, false},
+    {"subl", load_two, op_subl, false},
+    {"swap", load_acc, op_swap, true},
+    {"tfr", load_two, op_tfr, true},
+    {"", load_none, op_none, false},
+    {"tst", load_acc, op_tst, false},
+    {"tst2", load_two, op_tst2, false},
+    {"zero", load_acc, op_zero, false},
+    {"shfl", load_mul, op_shfl, false},
+    {"shfr", load_mul, op_shfr, false},
+}};
+
+const alu_op_desc& op_desc(int op) {
+  return alu_ops[(op >= 0 && op < ALU_OP_COUNT) ? op : ALU_OP_NONE];
+}
+
+// ---------------------------------------------------------------------------
+// Moves between registers and buses.
+
+const char* bus_name(int latch) {
+  switch (latch) {
+    case CS_PAB: return "pab";
+    case CS_PDB: return "pdb";
+    case CS_XAB: return "xab";
+    case CS_XAB2: return "xab2";
+    case CS_XDB: return "xdb";
+    case CS_GDB: return "gdb";
+    default: return "bus";
+  }
+}
+
+void set_sr_bit(uint32_t bit_value) {
+  const uint32_t sr = core_word(CORE_SR);
+  if (!(sr & bit_value)) core_store_reg(CORE_SR, sr | bit_value);
+}
+
+// The long two-bus move: D1:D0 limited to 32 bits.
+void move_long(const uint32_t* w, int base) {
+  const uint32_t d0 = w[base + 1] & 0xFFFF, d1 = w[base + 2] & 0xFFFF, d2 = w[base + 3] & 0xFF;
+  uint32_t high = d1, low = d0;
+  if (!((d2 == 0 && d1 < 0x8000) || (d2 == 0xFF && d1 >= 0x8000))) {
+    const bool negative = (d2 & 0x80) != 0;
+    high = negative ? 0x8000 : 0x7FFF;
+    low = negative ? 0x0000 : 0xFFFF;
+    set_sr_bit(SR_L);
+  }
+  core_set_bus_latch(CS_GDB, high, "gdb");
+  core_set_bus_latch(CS_XDB, low, "xdb");
+}
+
+// An accumulator onto one bus: scaled (X data bus), then limited.
+uint32_t accumulator_to_bus(const uint32_t* w, int base, int bus) {
+  const uint32_t d0 = w[base + 1] & 0xFFFF, d1 = w[base + 2] & 0xFFFF, d2 = w[base + 3] & 0xFF;
+  const uint32_t ext9 = (d2 & 0x80) ? (d2 | 0x100) : d2;
+  uint32_t value = d1, ext = ext9;
+  const uint32_t mode = bus == CS_XDB ? w[CORE_SR] & (SR_SCALE_DOWN | SR_SCALE_UP) : 0;
+  if (mode == SR_SCALE_DOWN) {
+    value = ((d2 & 1) << 15) | (d1 >> 1);
+    ext = (ext9 >> 1) | (ext9 & 0x100);
+  } else if (mode == SR_SCALE_UP) {
+    value = ((d1 << 1) | (d0 >> 15)) & 0xFFFF;
+    ext = ((d2 << 1) | (d1 >> 15)) & 0x1FF;
+  }
+  if (w[CS_SCALE_CHECK] && (((value >> 14) ^ (value >> 13)) & 1)) set_sr_bit(SR_S);
+  if ((ext == 0 && value < 0x8000) || (ext == 0x1FF && value >= 0x8000)) return value;
+  set_sr_bit(SR_L);
+  return (ext & 0x100) ? 0x8000 : 0x7FFF;
+}
+
+// ---------------------------------------------------------------------------
+// Decoding.
+
+constexpr int X0 = CORE_X0, X1 = CORE_X1, Y0 = CORE_Y0, Y1 = CORE_Y1;
+constexpr int A1 = CORE_A1, B1 = CORE_B1;
+constexpr int NONE = ALU_NONE;
+
+struct operand_pair {
+  int src1, src2;
+};
+
+constexpr operand_pair shift_pairs[8] = {{Y0, X0}, {Y0, X0}, {A1, Y0}, {B1, X0},
+                                         {Y0, X0}, {Y1, X0}, {X1, Y0}, {X1, Y1}};
+constexpr operand_pair short_mul_pairs[4] = {{Y0, X0}, {Y1, X0}, {Y0, X1}, {Y1, X1}};
+constexpr operand_pair mul_pairs[8] = {{X0, X0}, {X1, X0}, {A1, Y0}, {B1, X0},
+                                       {Y0, X0}, {Y1, X0}, {Y0, X1}, {Y1, X1}};
+
+// One row of the operation tables: operation, sources and destination;
+// OTHER stands for the accumulator not chosen as destination.
+constexpr int OTHER = -3;
+struct op_row {
+  int8_t op;
+  int16_t src1, src2, dest;
+};
+
+// Short form (bits 13-15 = 011, bit 7 clear), by bits 0-4.
+constexpr op_row short_rows[32] = {
+    {ALU_OP_ADD, X0, NONE, ALU_A},     {ALU_OP_ADD, Y0, NONE, ALU_A},
+    {ALU_OP_ADD, X1, NONE, ALU_A},     {ALU_OP_ADD, Y1, NONE, ALU_A},
+    {ALU_OP_SUB, X0, NONE, ALU_A},     {ALU_OP_SUB, Y0, NONE, ALU_A},
+    {ALU_OP_SUB, X1, NONE, ALU_A},     {ALU_OP_SUB, Y1, NONE, ALU_A},
+    {ALU_OP_ADD, X0, NONE, ALU_B},     {ALU_OP_ADD, Y0, NONE, ALU_B},
+    {ALU_OP_ADD, X1, NONE, ALU_B},     {ALU_OP_ADD, Y1, NONE, ALU_B},
+    {ALU_OP_SUB, X0, NONE, ALU_B},     {ALU_OP_SUB, Y0, NONE, ALU_B},
+    {ALU_OP_SUB, X1, NONE, ALU_B},     {ALU_OP_SUB, Y1, NONE, ALU_B},
+    {ALU_OP_TFR, X0, NONE, ALU_A},     {ALU_OP_TFR, Y0, NONE, ALU_A},
+    {ALU_OP_TFR, X1, NONE, ALU_A},     {ALU_OP_TFR, Y1, NONE, ALU_A},
+    {ALU_OP_ADD, ALU_B, NONE, ALU_A},  {ALU_OP_SUB, ALU_B, NONE, ALU_A},
+    {ALU_OP_TFR, ALU_B, NONE, ALU_A},  {ALU_OP_NONE, NONE, NONE, NONE},
+    {ALU_OP_TFR, X0, NONE, ALU_B},     {ALU_OP_TFR, Y0, NONE, ALU_B},
+    {ALU_OP_TFR, X1, NONE, ALU_B},     {ALU_OP_TFR, Y1, NONE, ALU_B},
+    {ALU_OP_ADD, ALU_A, NONE, ALU_B},  {ALU_OP_SUB, ALU_A, NONE, ALU_B},
+    {ALU_OP_TFR, ALU_A, NONE, ALU_B},  {ALU_OP_NONE, NONE, NONE, NONE},
+};
+
+// Parallel-move forms, keys 0-127 with bit 3 cleared: by bits 4-6 and 0-2;
+// bit 3 picks the destination.
+constexpr op_row move_rows[64] = {
+    {ALU_OP_ADD, OTHER, NONE, 0},   {ALU_OP_CLR, NONE, NONE, 0},    {ALU_OP_ADD, ALU_X, NONE, 0},
+    {ALU_OP_ADD, ALU_Y, NONE, 0},   {ALU_OP_ADD, X0, NONE, 0},      {ALU_OP_ADD, Y0, NONE, 0},
+    {ALU_OP_ADD, X1, NONE, 0},      {ALU_OP_ADD, Y1, NONE, 0},
+    {ALU_OP_TFR, OTHER, NONE, 0},   {ALU_OP_NONE, NONE, NONE, NONE}, {ALU_OP_TFR, ALU_X, NONE, 0},
+    {ALU_OP_TFR, ALU_Y, NONE, 0},   {ALU_OP_TFR, X0, NONE, 0},      {ALU_OP_TFR, Y0, NONE, 0},
+    {ALU_OP_TFR, X1, NONE, 0},      {ALU_OP_TFR, Y1, NONE, 0},
+    {ALU_OP_RND, NONE, NONE, 0},    {ALU_OP_TST, NONE, NONE, 0},    {ALU_OP_INC, NONE, NONE, 0},
+    {ALU_OP_INC24, NONE, NONE, 0},  {ALU_OP_OR, X0, NONE, 0},       {ALU_OP_OR, Y0, NONE, 0},
+    {ALU_OP_OR, X1, NONE, 0},       {ALU_OP_OR, Y1, NONE, 0},
+    {ALU_OP_ASR, NONE, NONE, 0},    {ALU_OP_ASL, NONE, NONE, 0},    {ALU_OP_LSR, NONE, NONE, 0},
+    {ALU_OP_LSL, NONE, NONE, 0},    {ALU_OP_EOR, X0, NONE, 0},      {ALU_OP_EOR, Y0, NONE, 0},
+    {ALU_OP_EOR, X1, NONE, 0},      {ALU_OP_EOR, Y1, NONE, 0},
+    {ALU_OP_SUB, OTHER, NONE, 0},   {ALU_OP_SUBL, OTHER, NONE, 0},  {ALU_OP_SUB, ALU_X, NONE, 0},
+    {ALU_OP_SUB, ALU_Y, NONE, 0},   {ALU_OP_SUB, X0, NONE, 0},      {ALU_OP_SUB, Y0, NONE, 0},
+    {ALU_OP_SUB, X1, NONE, 0},      {ALU_OP_SUB, Y1, NONE, 0},
+    {ALU_OP_CMP, OTHER, NONE, 0},   {ALU_OP_CLR24, NONE, NONE, 0},  {ALU_OP_SBC, ALU_X, NONE, 0},
+    {ALU_OP_SBC, ALU_Y, NONE, 0},   {ALU_OP_CMP, X0, NONE, 0},      {ALU_OP_CMP, Y0, NONE, 0},
+    {ALU_OP_CMP, X1, NONE, 0},      {ALU_OP_CMP, Y1, NONE, 0},
+    {ALU_OP_NEG, NONE, NONE, 0},    {ALU_OP_NOT, NONE, NONE, 0},    {ALU_OP_DEC, NONE, NONE, 0},
+    {ALU_OP_DEC24, NONE, NONE, 0},  {ALU_OP_AND, X0, NONE, 0},      {ALU_OP_AND, Y0, NONE, 0},
+    {ALU_OP_AND, X1, NONE, 0},      {ALU_OP_AND, Y1, NONE, 0},
+    {ALU_OP_CMPM, OTHER, NONE, 0},  {ALU_OP_ABS, NONE, NONE, 0},    {ALU_OP_ROR, NONE, NONE, 0},
+    {ALU_OP_ROL, NONE, NONE, 0},    {ALU_OP_CMPM, X0, NONE, 0},     {ALU_OP_CMPM, Y0, NONE, 0},
+    {ALU_OP_CMPM, X1, NONE, 0},     {ALU_OP_CMPM, Y1, NONE, 0},
+};
+
+constexpr int8_t parallel_mul_ops[4] = {ALU_OP_MPY, ALU_OP_MPYR, ALU_OP_MAC, ALU_OP_MACR};
+
+// The extended forms (opcode AND 0xFE00 = 0x1400), by the low byte.
+struct extended_row {
+  uint8_t key;
+  op_row row;
+};
+constexpr int R0 = CORE_R0, R1 = CORE_R1, R2 = CORE_R2, R3 = CORE_R3;
+constexpr int A = ALU_A, B = ALU_B, X = ALU_X, Y = ALU_Y;
+constexpr extended_row extended_list[] = {
+    {0x00, {ALU_OP_TRANSFER, A, NONE, X}}, {0x01, {ALU_OP_TRANSFER, A, NONE, Y}},
+    {0x02, {ALU_OP_ADC, X, NONE, A}},      {0x03, {ALU_OP_ADC, Y, NONE, A}},
+    {0x04, {ALU_OP_DIV, X0, NONE, A}},     {0x05, {ALU_OP_DIV, Y0, NONE, A}},
+    {0x06, {ALU_OP_DIV, X1, NONE, A}},     {0x07, {ALU_OP_DIV, Y1, NONE, A}},
+    {0x08, {ALU_OP_TRANSFER, B, NONE, X}}, {0x09, {ALU_OP_TRANSFER, B, NONE, Y}},
+    {0x0A, {ALU_OP_ADC, X, NONE, B}},      {0x0B, {ALU_OP_ADC, Y, NONE, B}},
+    {0x0C, {ALU_OP_DIV, X0, NONE, B}},     {0x0D, {ALU_OP_DIV, Y0, NONE, B}},
+    {0x0E, {ALU_OP_DIV, X1, NONE, B}},     {0x0F, {ALU_OP_DIV, Y1, NONE, B}},
+    {0x14, {ALU_OP_TST2, X0, NONE, NONE}}, {0x15, {ALU_OP_TST2, Y0, NONE, NONE}},
+    {0x16, {ALU_OP_TST2, X1, NONE, NONE}}, {0x17, {ALU_OP_TST2, Y1, NONE, NONE}},
+    {0x20, {ALU_OP_NORM, R0, NONE, A}},    {0x21, {ALU_OP_NORM, R1, NONE, A}},
+    {0x22, {ALU_OP_NORM, R2, NONE, A}},    {0x23, {ALU_OP_NORM, R3, NONE, A}},
+    {0x28, {ALU_OP_NORM, R0, NONE, B}},    {0x29, {ALU_OP_NORM, R1, NONE, B}},
+    {0x2A, {ALU_OP_NORM, R2, NONE, B}},    {0x2B, {ALU_OP_NORM, R3, NONE, B}},
+    {0x30, {ALU_OP_ASR4, NONE, NONE, A}},  {0x31, {ALU_OP_ASL4, NONE, NONE, A}},
+    {0x38, {ALU_OP_ASR4, NONE, NONE, B}},  {0x39, {ALU_OP_ASL4, NONE, NONE, B}},
+    {0x50, {ALU_OP_ZERO, NONE, NONE, A}},  {0x52, {ALU_OP_EXT, NONE, NONE, A}},
+    {0x58, {ALU_OP_ZERO, NONE, NONE, B}},  {0x5A, {ALU_OP_EXT, NONE, NONE, B}},
+    {0x60, {ALU_OP_NEGC, NONE, NONE, A}},  {0x68, {ALU_OP_NEGC, NONE, NONE, B}},
+    {0x70, {ALU_OP_ASR16, NONE, NONE, A}}, {0x71, {ALU_OP_SWAP, NONE, NONE, A}},
+    {0x78, {ALU_OP_ASR16, NONE, NONE, B}}, {0x79, {ALU_OP_SWAP, NONE, NONE, B}},
+    {0x80, {ALU_OP_IMPY, X0, X0, A}},      {0x81, {ALU_OP_IMPY, X1, X0, A}},
+    {0x82, {ALU_OP_IMPY, A1, Y0, A}},      {0x83, {ALU_OP_IMPY, B1, X0, A}},
+    {0x84, {ALU_OP_IMPY, Y0, X0, A}},      {0x85, {ALU_OP_IMPY, Y1, X0, A}},
+    {0x86, {ALU_OP_IMPY, Y0, X1, A}},      {0x87, {ALU_OP_IMPY, Y1, X1, A}},
+    {0x88, {ALU_OP_IMPY, X0, X0, B}},      {0x89, {ALU_OP_IMPY, X1, X0, B}},
+    {0x8A, {ALU_OP_IMPY, A1, Y0, B}},      {0x8B, {ALU_OP_IMPY, B1, X0, B}},
+    {0x8C, {ALU_OP_IMPY, Y0, X0, B}},      {0x8D, {ALU_OP_IMPY, Y1, X0, B}},
+    {0x8E, {ALU_OP_IMPY, Y0, X1, B}},      {0x8F, {ALU_OP_IMPY, Y1, X1, B}},
+    {0x90, {ALU_OP_DMACSS, Y0, X0, A}},    {0x91, {ALU_OP_DMACSS, Y1, X0, A}},
+    {0x92, {ALU_OP_DMACSS, Y0, X1, A}},    {0x93, {ALU_OP_DMACSS, Y1, X1, A}},
+    {0x98, {ALU_OP_DMACSS, Y0, X0, B}},    {0x99, {ALU_OP_DMACSS, Y1, X0, B}},
+    {0x9A, {ALU_OP_DMACSS, Y0, X1, B}},    {0x9B, {ALU_OP_DMACSS, Y1, X1, B}},
+    {0xA0, {ALU_OP_IMAC, X0, X0, A}},      {0xA1, {ALU_OP_IMAC, X1, X0, A}},
+    {0xA2, {ALU_OP_IMAC, A1, Y0, A}},      {0xA3, {ALU_OP_IMAC, B1, X0, A}},
+    {0xA4, {ALU_OP_IMAC, Y0, X0, A}},      {0xA5, {ALU_OP_IMAC, Y1, X0, A}},
+    {0xA6, {ALU_OP_IMAC, Y0, X1, A}},      {0xA7, {ALU_OP_IMAC, Y1, X1, A}},
+    {0xA8, {ALU_OP_IMAC, X0, X0, B}},      {0xA9, {ALU_OP_IMAC, X1, X0, B}},
+    {0xAA, {ALU_OP_IMAC, A1, Y0, B}},      {0xAB, {ALU_OP_IMAC, B1, X0, B}},
+    {0xAC, {ALU_OP_IMAC, Y0, X0, B}},      {0xAD, {ALU_OP_IMAC, Y1, X0, B}},
+    {0xAE, {ALU_OP_IMAC, Y0, X1, B}},      {0xAF, {ALU_OP_IMAC, Y1, X1, B}},
+    {0xB0, {ALU_OP_DMACSU, Y0, X0, A}},    {0xB1, {ALU_OP_DMACSU, Y1, X0, A}},
+    {0xB2, {ALU_OP_DMACSU, X1, Y0, A}},    {0xB3, {ALU_OP_DMACSU, X1, Y1, A}},
+    {0xB4, {ALU_OP_DMACUU, Y0, X0, A}},    {0xB5, {ALU_OP_DMACUU, Y1, X0, A}},
+    {0xB6, {ALU_OP_DMACUU, Y0, X1, A}},    {0xB7, {ALU_OP_DMACUU, Y1, X1, A}},
+    {0xB8, {ALU_OP_DMACSU, Y0, X0, B}},    {0xB9, {ALU_OP_DMACSU, Y1, X0, B}},
+    {0xBA, {ALU_OP_DMACSU, X1, Y0, B}},    {0xBB, {ALU_OP_DMACSU, X1, Y1, B}},
+    {0xBC, {ALU_OP_DMACUU, Y0, X0, B}},    {0xBD, {ALU_OP_DMACUU, Y1, X0, B}},
+    {0xBE, {ALU_OP_DMACUU, Y0, X1, B}},    {0xBF, {ALU_OP_DMACUU, Y1, X1, B}},
+    {0xC0, {ALU_OP_MPYSU, Y0, X0, A}},     {0xC1, {ALU_OP_MPYSU, Y1, X0, A}},
+    {0xC2, {ALU_OP_MPYSU, X1, Y0, A}},     {0xC3, {ALU_OP_MPYSU, X1, Y1, A}},
+    {0xC4, {ALU_OP_MPYUU, Y0, X0, A}},     {0xC5, {ALU_OP_MPYUU, Y1, X0, A}},
+    {0xC6, {ALU_OP_MPYUU, Y0, X1, A}},     {0xC7, {ALU_OP_MPYUU, Y1, X1, A}},
+    {0xC8, {ALU_OP_MPYSU, Y0, X0, B}},     {0xC9, {ALU_OP_MPYSU, Y1, X0, B}},
+    {0xCA, {ALU_OP_MPYSU, X1, Y0, B}},     {0xCB, {ALU_OP_MPYSU, X1, Y1, B}},
+    {0xCC, {ALU_OP_MPYUU, Y0, X0, B}},     {0xCD, {ALU_OP_MPYUU, Y1, X0, B}},
+    {0xCE, {ALU_OP_MPYUU, Y0, X1, B}},     {0xCF, {ALU_OP_MPYUU, Y1, X1, B}},
+    {0xE0, {ALU_OP_MACSU, Y0, X0, A}},     {0xE1, {ALU_OP_MACSU, Y1, X0, A}},
+    {0xE2, {ALU_OP_MACSU, X1, Y0, A}},     {0xE3, {ALU_OP_MACSU, X1, Y1, A}},
+    {0xE4, {ALU_OP_MACUU, Y0, X0, A}},     {0xE5, {ALU_OP_MACUU, Y1, X0, A}},
+    {0xE6, {ALU_OP_MACUU, Y0, X1, A}},     {0xE7, {ALU_OP_MACUU, Y1, X1, A}},
+    {0xE8, {ALU_OP_MACSU, Y0, X0, B}},     {0xE9, {ALU_OP_MACSU, Y1, X0, B}},
+    {0xEA, {ALU_OP_MACSU, X1, Y0, B}},     {0xEB, {ALU_OP_MACSU, X1, Y1, B}},
+    {0xEC, {ALU_OP_MACUU, Y0, X0, B}},     {0xED, {ALU_OP_MACUU, Y1, X0, B}},
+    {0xEE, {ALU_OP_MACUU, Y0, X1, B}},     {0xEF, {ALU_OP_MACUU, Y1, X1, B}},
+};
+
+constexpr std::array<op_row, 256> make_extended_rows() {
+  std::array<op_row, 256> t{};
+  for (op_row& r : t) r = {ALU_OP_NONE, NONE, NONE, NONE};
+  for (const extended_row& e : extended_list) t[e.key] = e.row;
+  return t;
+}
+constexpr auto extended_rows = make_extended_rows();
+
+alu_record record_of(const op_row& row) {
+  alu_record rec;
+  rec.op = row.op;
+  rec.src1 = row.src1;
+  rec.src2 = row.src2;
+  rec.dest = row.dest;
+  return rec;
+}
+
+// A parallel-move form: bit 3 of the key picks the destination.
+alu_record decode_move_key(uint32_t key) {
+  const int dest = (key & 8) ? ALU_B : ALU_A;
+  const int other = (key & 8) ? ALU_A : ALU_B;
+  alu_record rec;
+  if (key >= 128) {
+    const operand_pair p = mul_pairs[key & 7];
+    rec.op = parallel_mul_ops[(key >> 4) & 3];
+    rec.src1 = p.src1;
+    rec.src2 = p.src2;
+    rec.dest = dest;
+    rec.negate = (key & 0x40) ? 1 : 0;
+    return rec;
+  }
+  const op_row& row = move_rows[((key >> 4) << 3) | (key & 7)];
+  rec = record_of(row);
+  if (rec.src1 == OTHER) rec.src1 = other;
+  if (row.op != ALU_OP_NONE) rec.dest = dest;
+  return rec;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+const char* alu_op_name(int op) {
+  return op_desc(op).name;
+}
+
+alu_record alu_decode(uint32_t opcode) {
+  const uint32_t w = opcode & 0xFFFF;
+  alu_record rec;
+  if ((w & 0xFFD0) == 0x15D0) {
+    const operand_pair p = shift_pairs[w & 7];
+    rec.op = (w & 0x20) ? ALU_OP_SHFR : ALU_OP_SHFL;
+    rec.src1 = p.src1;
+    rec.src2 = p.src2;
+    rec.dest = (w & 8) ? ALU_B : ALU_A;
+  } else if ((w & 0xE000) == 0x6000) {
+    if (w & 0x80) {
+      static constexpr int8_t ops[4] = {ALU_OP_MPY, ALU_OP_MPYR, ALU_OP_MAC, ALU_OP_MACR};
+      const operand_pair p = short_mul_pairs[w & 3];
+      rec.op = ops[((w >> 1) & 2) | ((w >> 4) & 1)];
+      rec.src1 = p.src1;
+      rec.src2 = p.src2;
+      rec.dest = (w & 8) ? ALU_B : ALU_A;
+    } else {
+      rec = record_of(short_rows[w & 0x1F]);
+    }
+  } else if ((w & 0xFE00) == 0x1400) {
+    rec = record_of(extended_rows[w & 0xFF]);
+  } else if ((w & 0xFE00) == 0x1600) {
+    const operand_pair p = mul_pairs[w & 7];
+    rec.op = (w & 0x100) ? ALU_OP_MAC : ALU_OP_MPY;
+    rec.src1 = p.src1;
+    rec.src2 = p.src2;
+    rec.dest = (w & 8) ? ALU_B : ALU_A;
+  } else {
+    const uint32_t key = (w & 0xFC00) == 0x1000 ? (w & 0x0F) | 0x10 : w & 0xFF;
+    rec = decode_move_key(key);
+  }
+  rec.commit = 1;
+  return rec;
+}
+
+void alu_decode_operands(uint32_t opcode) {
+  const alu_record rec = alu_decode(opcode);
+  uint32_t* w = core_words();
+  w[CS_ALU_OP] = static_cast<uint32_t>(rec.op);
+  w[CS_ALU_COMMIT] = static_cast<uint32_t>(rec.commit);
+  w[CS_ALU_SRC1] = static_cast<uint32_t>(rec.src1);
+  w[CS_ALU_SRC2] = static_cast<uint32_t>(rec.src2);
+  w[CS_ALU_DEST] = static_cast<uint32_t>(rec.dest);
+  w[CS_ALU_NEGATE] = static_cast<uint32_t>(rec.negate);
+}
+
+void alu_dispatch() {
+  uint32_t* w = core_words();
+  w[CS_ALU_RESTORE] = 1;
+  w[CS_ALU_SR] = w[CORE_SR];
+  const alu_op_desc& d = op_desc(op_field(w, CS_ALU_OP));
+  if (d.keeps_sr) w[CS_ALU_RESTORE] = 0;
+  const bool loading = w[CS_ALU_COMMIT] == 1;
+  if (loading)
+    d.load(w);
+  else
+    d.run(w);
+  if (!loading && w[CS_ALU_RESTORE] == 1) core_store_reg(CORE_SR, w[CS_ALU_SR]);
+}
+
+void alu_norm(uint32_t opcode) {
+  uint32_t* w = core_words();
+  w[CS_ALU_SR] = w[CORE_SR];
+  w[CS_ALU_DEST] = static_cast<uint32_t>((opcode & 8) ? ALU_B : ALU_A);
+  w[CS_ALU_SRC1] = static_cast<uint32_t>(CORE_R0 + static_cast<int>(opcode & 3));
+  load_acc(w);
+  op_norm(w);
+  core_store_reg(CORE_SR, w[CS_ALU_SR]);
+}
+
+// ---------------------------------------------------------------------------
+// Bit-field operations.
+
+namespace {
+
+enum bit_action { BIT_KEEP, BIT_CLEAR, BIT_INVERT, BIT_SET };
+struct bit_op {
+  uint32_t code;        // bits 8-12 of the second word
+  bool all_set;         // C: all masked bits set (else all clear)
+  bit_action action;
+};
+constexpr bit_op bit_ops[] = {
+    {0, false, BIT_KEEP},     // bftstl
+    {4, false, BIT_CLEAR},    // bfclr
+    {16, true, BIT_KEEP},     // bftsth
+    {18, true, BIT_INVERT},   // bfchg
+    {24, true, BIT_SET},      // bfset
+};
+
+}  // namespace
+
+void core_bit_test(uint32_t second_word) {
+  uint32_t mask = second_word & 0xFF;
+  if (second_word & 0x4000)
+    mask <<= 4;
+  else if (second_word & 0x8000)
+    mask <<= 8;
+  if (mask == 0) return;
+  const uint32_t code = (second_word >> 8) & 0x1F;
+  for (const bit_op& op : bit_ops) {
+    if (op.code != code) continue;
+    uint32_t value = core_word(CS_OPERAND_LATCH) & 0xFFFF;
+    const bool c = op.all_set ? (value & mask) == mask : (value & mask) == 0;
+    switch (op.action) {
+      case BIT_KEEP: break;
+      case BIT_CLEAR: value &= ~mask; break;
+      case BIT_INVERT: value ^= mask; break;
+      case BIT_SET: value |= mask; break;
+    }
+    core_word(CS_OPERAND_LATCH) = value & 0xFFFF;
+    const uint32_t sr = core_word(CORE_SR);
+    core_store_reg(CORE_SR, c ? (sr | SR_C) : (sr & ~SR_C));
+    return;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Register <-> bus moves.
+
+void core_reg_to_bus(int reg, int bus) {
+  if (reg < 0 || reg >= CORE_STATE_WORDS || bus < 0 || bus >= CORE_STATE_WORDS) return;
+  uint32_t* w = core_words();
+  uint32_t value = 0;
+  if (reg == CORE_A || reg == CORE_B) {
+    w[CS_MOVE_PART0] = w[reg + 1];
+    w[CS_MOVE_PART1] = w[reg + 2];
+    w[CS_MOVE_PART2] = w[reg + 3];
+    if (w[CS_EX_TIMING + OPT_XDB_DST] & 0x400) {
+      move_long(w, reg);
+      return;
+    }
+    value = accumulator_to_bus(w, reg, bus);
+  } else if (reg == CORE_A2 || reg == CORE_B2) {
+    value = (w[reg] & 0x80) ? (w[reg] | 0xFF00) : (w[reg] & 0xFF);
+  } else if (reg == CORE_SSH || reg == CORE_SSL) {
+    const uint32_t p = w[CORE_SP] & SP_POINTER;
+    value = p ? w[(reg == CORE_SSH ? CS_SS_HIGH : CS_SS_LOW) + p] : 0;
+    if (reg == CORE_SSH) ss_decrement();
+  } else {
+    value = w[reg];
+  }
+  core_set_bus_latch(bus, value, bus_name(bus));
+}
+
+void core_bus_to_reg(int reg, int bus) {
+  if (reg < 0 || reg >= CORE_STATE_WORDS || bus < 0 || bus >= CORE_STATE_WORDS) return;
+  uint32_t* w = core_words();
+  const uint32_t v = w[bus] & 0xFFFF;
+  switch (reg) {
+    case CORE_A:
+    case CORE_B:
+      core_store_reg_quiet(reg + 1, 0);
+      core_store_reg_quiet(reg + 2, v);
+      core_store_reg(reg + 3, (v & 0x8000) ? 0xFF : 0);
+      return;
+    case CORE_SSH:
+      ss_push(bus, -1);
+      core_mark_write(CORE_SSH, false);
+      return;
+    case CORE_SSL: {
+      const uint32_t p = w[CORE_SP] & SP_POINTER;
+      if (p) w[CS_SS_LOW + p] = v;
+      core_mark_write(CORE_SSL, false);
+      return;
+    }
+    case CORE_OMR: {
+      const uint32_t value = v;
+      core_set_reg(0, CORE_OMR, &value);
+      return;
+    }
+    default:
+      core_store_reg(reg, v);
+  }
+}

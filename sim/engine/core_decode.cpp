@@ -1,0 +1,180 @@
+// The two decode stages: the word in decode through the decode tables into
+// the decode latches, then its register selectors, immediate and bus
+// access requests.
+#include "sim/engine/core_decode.h"
+
+#include <array>
+
+#include "sim/engine/core_state.h"
+#include "sim/engine/core_tables.h"
+#include "sim/engine/memory.h"
+
+void (*core_history_writer)(uint32_t index) = nullptr;
+
+namespace {
+
+constexpr uint32_t WORD_MASK = 0xFFFF;
+constexpr uint32_t PC_TRACE_ENTRIES = 32;
+
+// Attribute bits dropped while a repeat holds the instruction, and in the
+// cycle the repeat ends.
+constexpr uint32_t ATTR_HELD_IN_REPEAT = 0x308;
+constexpr uint32_t ATTR_HELD_AT_REPEAT_END = 0x300;
+
+uint32_t sign_extend(uint32_t value, int sign_bit) {
+  const uint32_t sign = 1u << sign_bit;
+  const uint32_t low = value & ((sign << 1) - 1);
+  return (low & sign) ? (low | ~((sign << 1) - 1)) & WORD_MASK : low;
+}
+
+// The short-immediate latch by the class word.
+uint32_t short_immediate(const uint32_t* s, uint16_t w, uint32_t cls) {
+  if (cls & CLASS_IMM8_SIGNED) return sign_extend(w, 7);
+  if (cls & CLASS_IMM6_SIGNED) {
+    const uint32_t v = sign_extend(w, 5);
+    if (v & 0x8000) return v;
+    return core_is_583() ? (v + s[CORE_APASAM]) & WORD_MASK : v;
+  }
+  if (cls & CLASS_IMM_IO) return (w | 0xFFE0u) & WORD_MASK;
+  return w & 0xFFu;
+}
+
+// The opcode's low byte, placed by the instruction's flag word (the
+// immediate forms of andi and ori on the status and mode registers).
+uint32_t opcode_byte(uint16_t w, uint32_t flags) {
+  const uint32_t b = w & 0xFFu;
+  if (flags == IMM_FLAGS_OR_HIGH) return b | 0xFF00u;
+  if (flags == IMM_FLAGS_HIGH_FF) return (b << 8) | 0xFFu;
+  if (flags == IMM_FLAGS_HIGH) return b << 8;
+  return b;
+}
+
+// Immediate sources of op_timing field 6, first match.
+struct immediate_source {
+  uint32_t bit;
+  uint32_t (*value)(const uint32_t* s, uint16_t w);
+};
+constexpr std::array<immediate_source, 3> immediate_sources = {{
+    {IMM_SECOND_WORD, [](const uint32_t* s, uint16_t) { return s[CS_DECODE_OPERAND] & WORD_MASK; }},
+    {IMM_SHORT, [](const uint32_t* s, uint16_t) { return s[CS_SHORT_IMM] & WORD_MASK; }},
+    {IMM_OPCODE_BYTE, [](const uint32_t* s, uint16_t w) { return opcode_byte(w, s[CS_DEC_FLAGS]); }},
+}};
+
+uint32_t immediate_value(const uint32_t* s, uint16_t w, uint32_t source) {
+  if (!(source & IMM_PRESENT)) return 0;
+  for (const immediate_source& src : immediate_sources)
+    if (source & src.bit) return src.value(s, w);
+  return 0;
+}
+
+// The pc, the history line of the instruction just completed and, for a
+// new instruction, the next pc trace entry.
+void begin_instruction(uint32_t* s, bool repeat_pass) {
+  const uint32_t address = s[CS_DECODE_ADDR] & WORD_MASK;
+  if (s[CORE_PC] != address) core_store_reg(CORE_PC, address);
+  cur_inst->pc = address;
+
+  device_state& st = *cur_state;
+  if (st.pc_trace_count > 0 && core_history_writer) core_history_writer(st.pc_trace_index);
+  if (repeat_pass) return;
+  st.pc_trace_count += 1;
+  st.pc_trace_index = (st.pc_trace_index + 1) % PC_TRACE_ENTRIES;
+  st.pc_trace[st.pc_trace_index] = {address, s[CS_DECODE] & WORD_MASK, 0, 0};
+}
+
+struct access_slot {
+  int req_word;
+  int space_word;
+  int address_word;
+  int generic_space;
+  int external_space;
+};
+constexpr std::array<access_slot, 3> access_slots = {{
+    {CS_REQ_PROGRAM, CS_SPACE_PROGRAM, CS_PAB, SPACE_P, SPACE_PE},
+    {CS_REQ_X1, CS_SPACE_X1, CS_XAB, SPACE_X, SPACE_XE},
+    {CS_REQ_X2, CS_SPACE_X2, CS_XAB2, SPACE_X, SPACE_XE},
+}};
+
+}  // namespace
+
+void core_decode() {
+  uint32_t* s = core_words();
+  const uint32_t prev_class = s[CS_DEC_CLASS];
+  s[CS_PREV_CLASS] = prev_class;
+
+  const bool boundary = s[CS_INSTR_BOUNDARY] != 0;
+  const bool repeat_pass = boundary && s[CS_REPEAT_PASS] != 0;
+  const bool take_word = (boundary && !repeat_pass) || (prev_class & CLASS_CONTINUES);
+  if (take_word) {
+    s[CS_DECODE] = s[CS_PREFETCH] & WORD_MASK;
+    s[CS_DECODE_ADDR] = s[CS_PREFETCH_ADDR] & WORD_MASK;
+  }
+  if (take_word || boundary) s[CS_PIPE_MODE] = PIPE_MODE_FIRST;
+
+  const uint16_t w = static_cast<uint16_t>(s[CS_DECODE]);
+  const bool fast = s[CS_IN_FAST_IRQ] != 0;
+  const uint32_t cls = instr_class_lookup(w, fast);
+  const uint32_t flags = instr_flags_lookup(w, fast);
+  s[CS_DEC_CLASS] = cls;
+  s[CS_DEC_FLAGS] = flags;
+  if (take_word && (flags & IFLAG_ILLEGAL)) cur_inst->flags |= DEV_ILLEGAL;
+  if (boundary) begin_instruction(s, repeat_pass);
+
+  s[CS_SHORT_IMM] = short_immediate(s, w, cls);
+
+  const int mode = static_cast<int>(s[CS_PIPE_MODE]);
+  s[CS_DEC_FETCH_CTRL] = fetch_ctrl_lookup(w, mode, fast);
+
+  attr_row attr = exec_attr_lookup(w, static_cast<int>(s[CS_SEQ_CODE]), fast);
+  if (s[CS_REP_STATE] != 0) attr.attr &= ~ATTR_HELD_IN_REPEAT;
+  if (s[CS_REP_ENDING] != 0) attr.attr &= ~ATTR_HELD_AT_REPEAT_END;
+  s[CS_DEC_ATTR_VALUE] = attr.value;
+  s[CS_DEC_ATTR] = attr.attr;
+  s[CS_DEC_MOVE_FORM] = move_form_lookup(w);
+
+  const int row = timing_lookup(w, mode, fast);
+  s[CS_DEC_TIMING_ROW] = static_cast<uint32_t>(row);
+  for (std::size_t f = 0; f < OP_TIMING_FIELDS; ++f) s[CS_DEC_TIMING + f] = op_timing[row][f];
+  s[CS_PIPE_MODE] = op_timing[row][OPT_NEXT_MODE];
+}
+
+void core_decode_operands() {
+  uint32_t* s = core_words();
+  const uint16_t w = static_cast<uint16_t>(s[CS_DECODE]);
+  const uint32_t* timing = &s[CS_DEC_TIMING];
+
+  const int xdb_src = select_move_code(1, timing[OPT_XDB_SRC], w, 0);
+  s[CS_DEC_XDB_SRC] = static_cast<uint32_t>(xdb_src);
+  s[CS_DEC_XDB_DST] = static_cast<uint32_t>(select_move_code(2, timing[OPT_XDB_DST], w, 0));
+  s[CS_DEC_GDB_SRC] = static_cast<uint32_t>(select_move_code(3, timing[OPT_GDB_SRC], w, xdb_src));
+  s[CS_DEC_GDB_DST] = static_cast<uint32_t>(select_move_code(4, timing[OPT_GDB_DST], w, 0));
+  s[CS_DEC_IMMEDIATE] = immediate_value(s, w, timing[OPT_IMMEDIATE]);
+
+  core_decode_requests();
+}
+
+void core_decode_requests() {
+  uint32_t* s = core_words();
+  const uint32_t kinds = s[CS_DEC_TIMING + OPT_BUS_KINDS];
+  const uint32_t program = kinds & (BUS_P_WRITE | BUS_P_READ);
+  const std::array<uint32_t, 3> wanted = {
+      program ? program : BUS_P_READ,
+      kinds & (BUS_X_WRITE | BUS_X_READ),
+      kinds & BUS_X2_READ,
+  };
+  for (std::size_t i = 0; i < access_slots.size(); ++i) {
+    const access_slot& slot = access_slots[i];
+    if (!wanted[i]) {
+      s[slot.req_word] = 0;
+      s[slot.space_word] = 0;
+      continue;
+    }
+    const int space = mem_resolve_space(slot.generic_space, s[slot.address_word] & WORD_MASK);
+    s[slot.space_word] = static_cast<uint32_t>(space);
+    s[slot.req_word] = space == slot.external_space ? wanted[i] : 0;
+  }
+}
+
+void core_trace_second_word(uint32_t word) {
+  cur_state->pc_trace[cur_state->pc_trace_index].second = word & WORD_MASK;
+}

@@ -1,0 +1,225 @@
+// The memory interface: resolution of the generic spaces by operating
+// mode, word arrays, the I/O window and the sparse spaces behind one table,
+// and the per-row access logs. The run loop comes through here every cycle,
+// so nothing on the read and write paths allocates or formats text.
+#include "sim/engine/memory.h"
+
+#include "sim/engine/device.h"
+#include "sim/engine/periph.h"
+
+namespace {
+
+constexpr uint32_t ADDRESS_MASK = 0xFFFF;
+constexpr uint32_t WORD_MASK = 0xFFFF;
+
+// The core's omr: mode bits 0-1 and bit 3 (external data) steer resolution.
+uint32_t operating_mode() {
+  if (!cur_inst || cur_inst->periph_state.empty() || !cur_inst->periph_state[0]) return 0;
+  return cur_inst->periph_state[0][CORE_OMR];
+}
+
+// The row of `space` found for the address, when it is a row of that space
+// and holds the address; null otherwise.
+const mem_region* row_holding(int space, uint32_t address) {
+  const int r = find_memory_region(space, address);
+  if (r < 0 || r >= cur_type->region_count) return nullptr;
+  const mem_region& row = cur_type->regions[r];
+  if (row.space != space || address < row.low || address > row.high) return nullptr;
+  return &row;
+}
+
+bool is_sparse_space(int space) { return space == SPACE_PE || space == SPACE_XE; }
+
+bool in_row(const mem_region& row, uint32_t address) {
+  return address >= row.low && address <= row.high;
+}
+
+// Common front of reads and writes: resolved space, the row index found.
+struct located {
+  int space;
+  int row;
+};
+
+located locate(int space, uint32_t address) {
+  if (space == SPACE_P || space == SPACE_X) space = mem_resolve_space(space, address);
+  return {space, find_memory_region(space, address)};
+}
+
+bool valid_row(int row) { return row >= 0 && row < cur_type->region_count; }
+
+// Saves and restores the five current-device globals around work on
+// another device.
+struct device_switch {
+  int device = cur_device;
+  device_type* type = cur_type;
+  const family_desc* family = cur_family;
+  device_inst* inst = cur_inst;
+  device_state* state = cur_state;
+  bool ok = false;
+
+  explicit device_switch(int number) {
+    if (number < 0 || number >= DEVICE_MAX || !device_insts[number] || !device_states[number]) return;
+    ok = true;
+    cur_device = number;
+    cur_inst = device_insts[number];
+    cur_state = device_states[number];
+    cur_type = device_types[cur_inst->type];
+    cur_family = family_descs[cur_inst->type];
+  }
+  ~device_switch() {
+    cur_device = device;
+    cur_type = type;
+    cur_family = family;
+    cur_inst = inst;
+    cur_state = state;
+  }
+  device_switch(const device_switch&) = delete;
+  device_switch& operator=(const device_switch&) = delete;
+};
+
+void log_access(access_log& log, uint32_t address, uint32_t attribute) {
+  log.run_count += 1;
+  log.instr_count += 1;
+  log.ring_index = (log.ring_index + 1) % ACCESS_RING;
+  log.address[log.ring_index] = address;
+  log.attribute[log.ring_index] = attribute;
+}
+
+}  // namespace
+
+const mem_iface dsp_mem_iface = {
+    mem_read_word, mem_write_word, mem_fill,       mem_resolve_space,
+    nullptr,       mem_read_wide,  mem_write_wide, nullptr,
+};
+
+int mem_resolve_space(int space, uint32_t address) {
+  if (!cur_type) return space;
+  address &= ADDRESS_MASK;
+  const uint32_t mode = operating_mode();
+  if (space == SPACE_P) {
+    if ((mode & 3) < 2 && row_holding(SPACE_PR, address)) return SPACE_PR;
+    if ((mode & 3) == 3) return SPACE_PE;
+    if (row_holding(SPACE_PI, address)) return SPACE_PI;
+    return SPACE_PE;
+  }
+  if (space == SPACE_X) {
+    if (mode & 8) return SPACE_XE;
+    if (row_holding(SPACE_XI, address)) return SPACE_XI;
+    if (row_holding(SPACE_XR, address)) return SPACE_XR;
+    return SPACE_XE;
+  }
+  return space;
+}
+
+int mem_read_word(int space, uint32_t address, uint32_t* out) {
+  *out = 0;
+  if (!cur_type || !cur_inst) return 0;
+  address &= ADDRESS_MASK;
+  const located at = locate(space, address);
+  if (!valid_row(at.row)) return 0;
+  if (is_sparse_space(at.space)) return sparse_read_row(cur_inst, at.row, address, out);
+  const mem_region& row = cur_type->regions[at.row];
+  if (!in_row(row, address)) return 0;
+  if (at.space == SPACE_XI && (row.flags & REGION_IO_BUS)) {
+    read_peripheral_bus(address, out, 0);
+    return 1;
+  }
+  if (row.flags & REGION_DISABLED) return 0;
+  const std::vector<uint32_t>& words = cur_inst->regions[at.row].words;
+  const uint32_t index = address - row.low;
+  if (index >= words.size()) return 0;
+  *out = words[index];
+  return 1;
+}
+
+int mem_write_word(int space, uint32_t address, const uint32_t* value) {
+  if (!cur_type || !cur_inst) return 1;
+  address &= ADDRESS_MASK;
+  const uint32_t word = *value & WORD_MASK;
+  const located at = locate(space, address);
+  if (!valid_row(at.row)) return 1;
+  if (is_sparse_space(at.space)) {
+    sparse_write_row(cur_inst, at.row, address, word);
+    return 1;
+  }
+  const mem_region& row = cur_type->regions[at.row];
+  if (!in_row(row, address)) return 1;
+  if (at.space == SPACE_XI && (row.flags & REGION_IO_BUS)) {
+    write_peripheral_bus(address, *value, 0);
+    return 1;
+  }
+  if (row.flags & REGION_DISABLED) return 1;
+  std::vector<uint32_t>& words = cur_inst->regions[at.row].words;
+  const uint32_t index = address - row.low;
+  if (index < words.size()) words[index] = word;
+  return 1;
+}
+
+int mem_fill(int space, uint32_t address, uint32_t count, const uint32_t* value) {
+  for (uint32_t i = 0; i < count; ++i) mem_write_word(space, (address + i) & ADDRESS_MASK, value);
+  return 1;
+}
+
+int mem_read_wide(int space, uint32_t address, uint32_t* out, int wide) {
+  if (!wide) return mem_read_word(space, address, out);
+  uint32_t low = 0;
+  uint32_t high = 0;
+  const int ok_low = mem_read_word(space, address, &low);
+  const int ok_high = mem_read_word(space, (address + 1) & ADDRESS_MASK, &high);
+  *out = ((high & 0xFF) << 8) | low;
+  return ok_low && ok_high ? 2 : 0;
+}
+
+int mem_write_wide(int space, uint32_t address, const uint32_t* value, int wide) {
+  if (!wide) {
+    const uint32_t word = *value & WORD_MASK;
+    mem_write_word(space, address, &word);
+    return 1;
+  }
+  const uint32_t low = *value & 0xFF;
+  const uint32_t high = (*value >> 8) & 0xFF;
+  mem_write_word(space, address, &low);
+  mem_write_word(space, (address + 1) & ADDRESS_MASK, &high);
+  return 2;
+}
+
+int read_device_memory(int device, int space, uint32_t address, uint32_t* out) {
+  *out = 0;
+  device_switch on(device);
+  if (!on.ok) return 0;
+  return cur_type->mem->read_word(space, address, out);
+}
+
+int write_device_memory(int device, int space, uint32_t address, const uint32_t* value) {
+  device_switch on(device);
+  if (!on.ok) return 0;
+  return cur_type->mem->write_word(space, address, value);
+}
+
+int fill_device_memory(int device, int space, uint32_t address, uint32_t count,
+                       const uint32_t* value) {
+  device_switch on(device);
+  if (!on.ok) return 0;
+  return cur_type->mem->fill(space, address, count, value);
+}
+
+void note_memory_access(int space, uint32_t address, int is_read, uint32_t attribute) {
+  if (!cur_type || !cur_state) return;
+  address &= ADDRESS_MASK;
+  const int holder = find_memory_region(space, address);
+  if (!valid_row(holder)) return;
+  const uint32_t attr = cur_type->regions[holder].attr;
+  const int count = cur_type->region_count;
+  if (cur_state->region_logs.size() < static_cast<std::size_t>(count)) return;
+  for (int r = 0; r < count; ++r) {
+    const mem_region& row = cur_type->regions[r];
+    if ((row.attr & attr) != attr || (row.attr & 0xFF) != (attr & 0xFF)) continue;
+    if (!in_row(row, address)) continue;
+    region_access_log& log = cur_state->region_logs[r];
+    log_access(is_read ? log.reads : log.writes, address, attribute);
+  }
+}
+
+void note_periph_write(uint32_t address) { note_memory_access(SPACE_XI, address, 0, 0); }
+
+void mem_core_hook(int, uint32_t, uint32_t) {}

@@ -1,0 +1,138 @@
+// The peripheral classes of the five device types and the broadcast of
+// memory-mapped accesses to every peripheral of the current device.
+#pragma once
+
+#include <cstdint>
+
+#include "sim/engine/device.h"
+
+// Core variants: 36 registers ("73521"), 37 ("73547", "73547rom"),
+// 47 ("73583ram", "73583").
+extern const periph_class core_class_36;
+extern const periph_class core_class_37;
+extern const periph_class core_class_47;
+extern const periph_class codec_class_547;  // 4 registers
+extern const periph_class codec_class_583;  // 5 registers
+extern const periph_class host_class;
+extern const periph_class ssi_class_521;
+extern const periph_class ssi_class_547;
+extern const periph_class rssi_class;
+extern const periph_class timer_class;
+extern const periph_class portb_class;
+extern const periph_class portc_class;
+extern const periph_class count_class;
+
+// Core register numbers (the same in every variant; a variant has the
+// registers numbered below its register count).
+enum core_reg : int {
+  CORE_A = 0, CORE_A0, CORE_A1, CORE_A2,
+  CORE_B, CORE_B0, CORE_B1, CORE_B2,
+  CORE_BCR, CORE_IPR, CORE_LA, CORE_LC,
+  CORE_M0, CORE_M1, CORE_M2, CORE_M3,
+  CORE_N0, CORE_N1, CORE_N2, CORE_N3,
+  CORE_OMR, CORE_PC,
+  CORE_R0, CORE_R1, CORE_R2, CORE_R3,
+  CORE_SP, CORE_SR, CORE_SSH, CORE_SSL,
+  CORE_X, CORE_X0, CORE_X1,
+  CORE_Y, CORE_Y0, CORE_Y1,
+  CORE_PLCR = 36,  // pcr1 on the 47-register core
+  CORE_IPR2, CORE_PCR0, CORE_BCR2,
+  CORE_PAGUR0, CORE_PAGUR1, CORE_PAGUR2,
+  CORE_PAGUC0, CORE_PAGUC1, CORE_PAGUC2,
+  CORE_APASAM,
+  CORE_REG_WORDS = 47,
+};
+constexpr int CORE_STATE_WORDS = 280;
+
+// Core device words (device_inst::device_words).
+enum core_device_word : int {
+  DW_OPERATING_MODE = 0,  // the mode the reset command asked for
+  DW_CYCLE_PHASE = 1,     // cleared by every core reset; bit 0 alternates each cycle
+  DW_RESET_HELD = 2,
+  DW_STOP_LATCH = 3,
+  DW_CORE_STATE_CODE = 4,
+};
+
+// Count peripheral register numbers. Its set operation takes two words,
+// the low 16 bits first, then the high 16 bits.
+enum count_reg : int {
+  COUNT_CNT1 = 0, COUNT_CNT2, COUNT_CNT3, COUNT_CNT4,
+  COUNT_CYC, COUNT_EOF, COUNT_ICTR, COUNT_JUMP, COUNT_STOP,
+};
+
+// Broadcast of memory-mapped accesses: every peripheral of the current
+// type sees every access, in row order; only the owner answers.
+void write_peripheral_bus(uint32_t address, uint32_t value, int flag);
+void read_peripheral_bus(uint32_t address, uint32_t* out, int flag);
+
+// Clears the current device's run flags and run marks before a run.
+void reset_run_flags();
+
+// Marks a register of a peripheral written and changed after a store, and
+// feeds output streams watching it.
+void mark_register_written(int periph, int reg);
+
+// ---------------------------------------------------------------------------
+// Helpers shared by the on-chip peripherals. Their registers live in the
+// state words of the same number.
+
+// The marking without the output streams: the stored word masked with the
+// valid bits, the written and changed marks, and a bus-mapped register's
+// write noted at its address.
+void mark_register_store(int periph, int reg);
+// Register numbers are state word numbers: get copies the word out, set
+// stores it and marks it. Numbers beyond the state words do nothing.
+int get_state_register(int periph, int reg, uint32_t* out);
+void set_state_register(int periph, int reg, uint32_t value);
+// The row's first bus-mapped register at this X I/O address whose access
+// carries `need` (REG_READABLE or REG_WRITABLE), or -1.
+int find_bus_register(int periph, uint32_t address, uint32_t need);
+// The current words of a pin group's register block: 0 the level on the
+// pins, 1 the pins with a defined level, 2 the driven level, 3 the driven
+// pins.
+inline uint32_t* periph_pin_block(int group) {
+  return cur_inst->blocks.data() + group * 2 * REG_BLOCK_WORDS;
+}
+enum pin_block_word : int {
+  PIN_LEVEL = 0,
+  PIN_DEFINED = 1,
+  PIN_DRIVEN_LEVEL = 2,
+  PIN_DRIVEN = 3,
+};
+
+// Output stream hooks, called by the peripherals; the output streams give
+// them their bodies. A register watched by an output stream (attribute
+// ATTR_OUT_STREAMS) after every store; a peripheral's own data word (gap:
+// the cycles to the next word, -1 for "since the last write").
+void write_register_output(int periph, int reg);
+// The detailed-history note of the core's buses: 1 when a history stream
+// is open. A register fed by an untimed input stream: 1 and its next value.
+int write_output_note(const char* text);
+int read_register_input(int periph, int reg, uint32_t* out);
+void write_peripheral_output(int periph, int32_t value, int gap);
+
+// The X I/O addresses every peripheral may snoop.
+constexpr uint32_t IO_PBC = 0xFFC0, IO_PCC = 0xFFC1, IO_PBDDR = 0xFFC2, IO_PCDDR = 0xFFC3;
+constexpr uint32_t IO_PBD = 0xFFE2, IO_PCD = 0xFFE3, IO_IPR = 0xFFDF;
+
+// Access word of an on-chip peripheral's register: one 16-bit word that may
+// be written to output streams; add REG_READABLE, REG_WRITABLE and
+// REG_BUS_MAPPED.
+constexpr uint32_t REG_PERIPH_WORD = 0x10000000 | REG_STREAM_OUT | 1;
+constexpr uint32_t REG_PERIPH_INIT_ATTR = 0x4000;  // shown in hexadecimal
+
+// Register numbers of the on-chip peripherals (positions in their tables).
+enum port_reg : int { PORT_CONTROL = 0, PORT_DIRECTION, PORT_DATA };
+enum timer_reg : int { TIMER_TCR = 0, TIMER_TCTR, TIMER_TPR, TIMER_TCPR };
+enum ssi_reg : int {
+  SSI_CRA = 0, SSI_CRB, SSI_RML, SSI_RMH, SSI_RX,
+  SSI_SSR, SSI_TML, SSI_TMH, SSI_TSR, SSI_TX,
+};
+enum rssi_reg : int { RSSI_CRA = 0, RSSI_CRB, RSSI_RX, RSSI_SSR, RSSI_TSR, RSSI_TX };
+enum host_reg : int {
+  HOST_CVR = 0, HOST_HCR, HOST_HRX, HOST_HSR, HOST_HTX, HOST_ICR,
+  HOST_ISR, HOST_IVR, HOST_RXH, HOST_RXL, HOST_TXH, HOST_TXL,
+};
+// "73547" codec: cocr, cosr, crx, ctx; "73583" codec: ccr1, cosr, crx,
+// ctx, ccr0.
+enum codec_reg : int { CODEC_CONTROL = 0, CODEC_COSR, CODEC_CRX, CODEC_CTX, CODEC_CCR0 };

@@ -1,0 +1,79 @@
+// The peripheral bus broadcast, the clearing of run marks before a run, and
+// the register store helpers shared by the on-chip peripherals.
+#include "sim/engine/device.h"
+#include "sim/engine/memory.h"
+#include "sim/engine/periph.h"
+
+void write_peripheral_bus(uint32_t address, uint32_t value, int flag) {
+  const device_type* type = cur_type;
+  for (int row = 0; row < type->periph_count; ++row) {
+    const periph_class* cls = type->periphs[row].cls;
+    if (cls->bus_write) cls->bus_write(row, address, value, flag);
+  }
+}
+
+void read_peripheral_bus(uint32_t address, uint32_t* out, int flag) {
+  *out = 0;
+  const device_type* type = cur_type;
+  for (int row = 0; row < type->periph_count; ++row) {
+    const periph_class* cls = type->periphs[row].cls;
+    if (cls->bus_read) cls->bus_read(row, address, out, flag);
+  }
+}
+
+void reset_run_flags() {
+  cur_inst->flags = 0;
+  cur_state->run_word = 0;
+  for (region_access_log& log : cur_state->region_logs) {
+    log.reads.run_count = 0;
+    log.writes.run_count = 0;
+  }
+  for (int row = 0; row < cur_type->periph_count; ++row) {
+    uint32_t* attrs = periph_attrs(row);
+    const int count = cur_type->periphs[row].cls->reg_count;
+    for (int reg = 0; reg < count; ++reg) attrs[reg] &= ~ATTR_RUN_MARKS;
+  }
+}
+
+void mark_register_store(int periph, int reg) {
+  const periph_row& row = cur_type->periphs[periph];
+  const periph_class* cls = row.cls;
+  if (reg < 0 || reg >= cls->reg_count) return;
+  const reg_desc& desc = cls->regs[reg];
+  periph_words(periph)[reg] &= desc.valid_mask;
+  periph_attrs(periph)[reg] |= ATTR_WRITTEN | ATTR_CHANGED;
+  if (desc.access & REG_BUS_MAPPED) note_periph_write(row.base + desc.offset);
+}
+
+void mark_register_written(int periph, int reg) {
+  mark_register_store(periph, reg);
+  if (reg < 0 || reg >= cur_type->periphs[periph].cls->reg_count) return;
+  if (periph_attrs(periph)[reg] & ATTR_OUT_STREAMS) write_register_output(periph, reg);
+}
+
+int get_state_register(int periph, int reg, uint32_t* out) {
+  if (reg >= 0 && reg < cur_type->periphs[periph].cls->state_word_count)
+    *out = periph_words(periph)[reg];
+  return 1;
+}
+
+void set_state_register(int periph, int reg, uint32_t value) {
+  if (reg < 0 || reg >= cur_type->periphs[periph].cls->state_word_count) return;
+  periph_words(periph)[reg] = value;
+  mark_register_written(periph, reg);
+}
+
+int find_bus_register(int periph, uint32_t address, uint32_t need) {
+  const periph_row& row = cur_type->periphs[periph];
+  const periph_class* cls = row.cls;
+  for (int reg = 0; reg < cls->reg_count; ++reg) {
+    const reg_desc& desc = cls->regs[reg];
+    if ((desc.access & REG_BUS_MAPPED) && (desc.access & need) && row.base + desc.offset == address)
+      return reg;
+  }
+  return -1;
+}
+
+// Output streams fill these in.
+void write_register_output(int, int) {}
+void write_peripheral_output(int, int32_t, int) {}

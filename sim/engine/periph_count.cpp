@@ -1,0 +1,97 @@
+// The count pseudo-peripheral: the simulator's own counters and flags
+// named, shown, changed and streamed like peripheral registers. The live
+// values sit in the device records; the state words are shadows that show
+// when a counter changed.
+#include <iterator>
+
+#include "sim/engine/device.h"
+#include "sim/engine/periph.h"
+
+namespace {
+
+constexpr uint32_t COUNTER_ATTR = 0x208010;
+constexpr uint32_t COUNTER_ACCESS = 0x2003001;
+constexpr uint32_t FLAG_ACCESS = 0x10001011;
+constexpr char COUNTER_HELP[] = "Counter used by the break command";
+
+constexpr reg_desc count_regs[] = {
+    {"cnt1", 0xffffffff, 0, COUNTER_ATTR, COUNTER_ACCESS, COUNTER_HELP},
+    {"cnt2", 0xffffffff, 0, COUNTER_ATTR, COUNTER_ACCESS, COUNTER_HELP},
+    {"cnt3", 0xffffffff, 0, COUNTER_ATTR, COUNTER_ACCESS, COUNTER_HELP},
+    {"cnt4", 0xffffffff, 0, COUNTER_ATTR, COUNTER_ACCESS, COUNTER_HELP},
+    {"cyc", 0xffffffff, 0, COUNTER_ATTR, COUNTER_ACCESS,
+     "Counter for the number of device clock cycles"},
+    {"eof", 0xffff, 0, 0x2201000, FLAG_ACCESS, "Internal flag that indicates end of input file"},
+    {"ictr", 0xffffffff, 0, COUNTER_ATTR, COUNTER_ACCESS,
+     "Counter for the number of instructions executed"},
+    {"jump", 0xffff, 0, 0x2204000, FLAG_ACCESS,
+     "Internal flag that indicates if a branch or jump is actually executed"},
+    {"stop", 0xffff, 0, 0x2204000, FLAG_ACCESS,
+     "Internal flag that device is executing stop instruction"},
+};
+constexpr int COUNT_REGS = static_cast<int>(std::size(count_regs));
+
+// The live word behind each register, in register order.
+using live_word = uint32_t* (*)();
+constexpr live_word count_live_words[] = {
+    [] { return &cur_state->cnt[0]; },
+    [] { return &cur_state->cnt[1]; },
+    [] { return &cur_state->cnt[2]; },
+    [] { return &cur_state->cnt[3]; },
+    [] { return &cur_inst->cycles; },
+    [] { return &cur_state->eof_flag; },
+    [] { return &cur_inst->instructions; },
+    [] { return &cur_state->jump_flag; },
+    [] { return &cur_inst->device_words[DW_STOP_LATCH]; },
+};
+static_assert(std::size(count_live_words) == std::size(count_regs));
+
+uint32_t* count_live(int reg) {
+  return reg >= 0 && reg < COUNT_REGS ? count_live_words[reg]() : nullptr;
+}
+
+int count_get_reg(int, int reg, uint32_t* out) {
+  if (const uint32_t* live = count_live(reg)) *out = *live;
+  return 1;
+}
+
+// eof, jump and stop take the write in their shadow only: the live flags
+// belong to the streams and the core, so a read still shows the flag.
+int count_set_reg(int periph, int reg, const uint32_t* value) {
+  if (reg < 0 || reg >= COUNT_REGS) return 1;
+  const uint32_t word = (value[0] & 0xFFFF) | (value[1] & 0xFFFF) << 16;
+  periph_words(periph)[reg] = word;
+  if (reg <= COUNT_CYC || reg == COUNT_ICTR) *count_live(reg) = word;
+  mark_register_written(periph, reg);
+  return 1;
+}
+
+void count_bus_read(int, uint32_t, uint32_t*, int) {}
+int count_bus_write(int, uint32_t, uint32_t, int) { return 0; }
+
+void count_clock(int periph) {
+  // The cycle counter moves every cycle: a watched one writes every cycle.
+  mark_register_written(periph, COUNT_CYC);
+  cur_inst->device_words[DW_CYCLE_PHASE] ^= 1;
+  uint32_t* shadow = periph_words(periph);
+  if (shadow[COUNT_ICTR] != cur_inst->instructions) {
+    shadow[COUNT_ICTR] = cur_inst->instructions;
+    mark_register_written(periph, COUNT_ICTR);
+  }
+  for (int reg = COUNT_CNT1; reg <= COUNT_CNT4; ++reg) {
+    if (shadow[reg] != cur_state->cnt[reg]) {
+      shadow[reg] = cur_state->cnt[reg];
+      mark_register_written(periph, reg);
+    }
+  }
+}
+
+// A reset leaves every counter and flag as it is.
+void count_reset(int, int, int) {}
+
+}  // namespace
+
+const periph_class count_class = {
+    count_get_reg, count_set_reg, count_bus_read, count_bus_write, count_clock, count_reset,
+    nullptr,       nullptr,       0,              9,               COUNT_REGS,  count_regs,
+};

@@ -1,0 +1,122 @@
+// Questions answered from a script on standard input, and from keys at a
+// terminal.
+#include <chrono>
+#include <cstring>
+#include <string>
+
+#include "console_fixture.h"
+
+using prompts = console_fixture;
+
+TEST_F(prompts, file_question_takes_its_answer_from_the_next_line) {
+  feed("o\n  A\nappend\nrest\n");
+  EXPECT_EQ(gui_file_question(), 'o');
+  EXPECT_EQ(gui_file_question(), 'a');
+  EXPECT_EQ(gui_file_question(), 'a');
+  EXPECT_EQ(next_input_line(), "rest");
+  EXPECT_EQ(output(), "");
+}
+
+TEST_F(prompts, file_question_cancels_on_anything_else_taking_only_that_line) {
+  feed("display\nc\n");
+  EXPECT_EQ(gui_file_question(), 'c');
+  EXPECT_EQ(next_input_line(), "c");
+  feed("\n");
+  EXPECT_EQ(gui_file_question(), 'c');
+}
+
+TEST_F(prompts, file_question_at_the_end_of_input_cancels) {
+  feed("");
+  EXPECT_EQ(gui_file_question(), 'c');
+}
+
+TEST_F(prompts, file_question_puts_the_status_and_help_lines_back) {
+  gui_status_text("before");
+  gui_help_text("help before");
+  feed("a\n");
+  EXPECT_EQ(gui_file_question(), 'a');
+  EXPECT_EQ(console_status_text(), "before");
+  EXPECT_EQ(console_help_text(), "help before");
+}
+
+TEST_F(prompts, file_question_at_a_terminal_reads_keys_until_a_o_or_c) {
+  feed_keys("xyO");
+  EXPECT_EQ(gui_file_question(), 'o');
+  feed_keys("q\x1b");
+  EXPECT_EQ(gui_file_question(), 'c');
+}
+
+TEST_F(prompts, line_prompt_joins_prompt_and_answer) {
+  char buffer[64];
+  std::strcpy(buffer, "change x0= ;Hex:0000");
+  feed("$12\n");
+  EXPECT_EQ(gui_line_prompt(buffer, 10, sizeof buffer), 13);
+  EXPECT_STREQ(buffer, "change x0= $12");
+}
+
+TEST_F(prompts, line_prompt_empty_line_accepts_the_offered_text) {
+  char buffer[64];
+  std::strcpy(buffer, "000 Data: 7");
+  feed("\n");
+  EXPECT_EQ(gui_line_prompt(buffer, 10, sizeof buffer), 13);
+  EXPECT_STREQ(buffer, "000 Data:  7");
+}
+
+TEST_F(prompts, line_prompt_at_the_end_of_input_cancels_and_keeps_the_buffer) {
+  char buffer[32];
+  std::strcpy(buffer, "000 Data: ");
+  feed("");
+  EXPECT_EQ(gui_line_prompt(buffer, 10, sizeof buffer), 27);
+  EXPECT_STREQ(buffer, "000 Data: ");
+}
+
+TEST_F(prompts, line_prompt_never_writes_past_the_buffer) {
+  char buffer[16];
+  std::strcpy(buffer, "prompt:");
+  feed("0123456789abcdef\n");
+  EXPECT_EQ(gui_line_prompt(buffer, 7, sizeof buffer), 13);
+  EXPECT_STREQ(buffer, "prompt: 0123456");
+}
+
+TEST_F(prompts, line_prompt_at_a_terminal_edits_the_offered_text) {
+  char buffer[64];
+  std::strcpy(buffer, "change x0= 5");
+  // Left arrow, then insert "1" before the "5"; Ctrl-N moves on.
+  feed_keys("\x1b[D1\x0e");
+  EXPECT_EQ(gui_line_prompt(buffer, 10, sizeof buffer), 14);
+  EXPECT_STREQ(buffer, "change x0=  15");
+  feed_keys("9\x1b");
+  std::strcpy(buffer, "change x0= 5");
+  EXPECT_EQ(gui_line_prompt(buffer, 10, sizeof buffer), 27);
+  EXPECT_STREQ(buffer, "change x0= 5");
+}
+
+TEST_F(prompts, untimed_wait_takes_one_line_from_a_script) {
+  feed("\nnext\n");
+  wait_dialog(0);
+  EXPECT_EQ(next_input_line(), "next");
+  EXPECT_EQ(output(), "");
+}
+
+TEST_F(prompts, timed_wait_in_a_script_sleeps_and_leaves_the_input_alone) {
+  feed("next\n");
+  const auto start = std::chrono::steady_clock::now();
+  wait_dialog(1);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+  EXPECT_EQ(next_input_line(), "next");
+}
+
+TEST_F(prompts, ctrl_c_during_a_macro_wait_abandons_the_macro_without_quitting) {
+  macro_running = 1;
+  quit_on_error = 1;
+  stop_request = 1;
+  const auto start = std::chrono::steady_clock::now();
+  wait_dialog(5);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(output(), "{MACRO_ABORTED}\n");
+  EXPECT_EQ(exit_status, 0);
+  EXPECT_EQ(quitting, 0);
+  // Left for the macro reader, which closes the macro files on it.
+  EXPECT_EQ(stop_request, 1);
+  EXPECT_EQ(macro_running, 1);
+}

@@ -1,0 +1,2 @@
+#args: ;from-the-argument
+; from standard input

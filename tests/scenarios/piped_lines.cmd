@@ -1,0 +1,5 @@
+; first comment
+
+;  {braces} and ${dollars$} kept as typed
+quit
+; never read

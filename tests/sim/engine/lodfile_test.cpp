@@ -1,0 +1,186 @@
+// ".lod" memory files: records, case, the documented normal ends, and
+// all-or-nothing refusal of damaged files.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "sim/engine/device.h"
+#include "sim/engine/memory.h"
+#include "sim/engine/regaccess.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class LodFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("lodfile_test_" + std::to_string(getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+    index_memory_regions();
+    ASSERT_EQ(create_device(0, "73521"), 1);
+    ASSERT_EQ(create_device(1, "73521"), 1);
+  }
+  void TearDown() override {
+    free_device(0);
+    free_device(1);
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+
+  std::string file(const std::string& name, const std::string& text) {
+    const fs::path p = dir_ / name;
+    std::ofstream(p, std::ios::binary) << text;
+    return p.string();
+  }
+  static uint32_t x(int device, uint32_t address) { return word(device, SPACE_X, address); }
+  static uint32_t p(int device, uint32_t address) { return word(device, SPACE_P, address); }
+  static uint32_t word(int device, int space, uint32_t address) {
+    uint32_t v = 0xDEAD;
+    EXPECT_EQ(read_device_memory(device, space, address, &v), 1);
+    return v;
+  }
+  static uint32_t pc(int device) {
+    int row = -1, reg = -1;
+    uint32_t v = 0xDEAD;
+    EXPECT_EQ(lookup_register(device, "pc", &row, &reg), 1);
+    EXPECT_EQ(read_register(device, row, reg, &v), 1);
+    return v;
+  }
+  static void set_pc(int device, uint32_t value) {
+    int row = -1, reg = -1;
+    ASSERT_EQ(lookup_register(device, "pc", &row, &reg), 1);
+    ASSERT_EQ(write_register(device, row, reg, &value), 1);
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(LodFile, DataRecordFillsConsecutiveAddressesAndEndSetsPc) {
+  const std::string path = file("a.lod", "_DATA X 100 1 2 3\n_END 10\n");
+  EXPECT_NE(read_lod_file(1, path.c_str()), 0);
+  EXPECT_EQ(x(1, 0x100), 1u);
+  EXPECT_EQ(x(1, 0x101), 2u);
+  EXPECT_EQ(x(1, 0x102), 3u);
+  EXPECT_EQ(x(1, 0x103), 0u);
+  EXPECT_EQ(pc(1), 0x10u);
+  EXPECT_TRUE(last_lod_fault().reason.empty());
+  // Only the named device is loaded.
+  EXPECT_EQ(x(0, 0x100), 0u);
+}
+
+TEST_F(LodFile, BlockdataFillsCountWords) {
+  for (uint32_t a = 0; a <= 0x10; ++a) {
+    const uint32_t v = 0x1234;
+    ASSERT_EQ(write_device_memory(0, SPACE_P, a, &v), 1);
+  }
+  const std::string path = file("b.lod", "_BLOCKDATA P 0 10 0\n");
+  EXPECT_NE(read_lod_file(0, path.c_str()), 0);
+  for (uint32_t a = 0; a < 0x10; ++a) EXPECT_EQ(p(0, a), 0u) << a;
+  EXPECT_EQ(p(0, 0x10), 0x1234u);
+}
+
+TEST_F(LodFile, SavedFormatReadsInAnyCaseWithCrLf) {
+  // As the save command writes it, keywords and space names in other cases.
+  const std::string path = file(
+      "c.lod", "\r\n_data x 200\r\n a b c d e f 10 11\r\n FFFF\r\n_End 20 \r\n");
+  EXPECT_NE(read_lod_file(0, path.c_str()), 0);
+  const uint32_t expected[] = {0xA, 0xB, 0xC, 0xD, 0xE, 0xF, 0x10, 0x11, 0xFFFF};
+  for (uint32_t i = 0; i < 9; ++i) EXPECT_EQ(x(0, 0x200 + i), expected[i]) << i;
+  EXPECT_EQ(pc(0), 0x20u);
+}
+
+TEST_F(LodFile, EndWithoutAddressLeavesPc) {
+  set_pc(0, 0x77);
+  const std::string path = file("d.lod", "\n_DATA x 10\n 5\n_END \n");
+  EXPECT_NE(read_lod_file(0, path.c_str()), 0);
+  EXPECT_EQ(x(0, 0x10), 5u);
+  EXPECT_EQ(pc(0), 0x77u);
+}
+
+TEST_F(LodFile, SkippedRecordsAndUnknownKeywordEndReading) {
+  const std::string path = file("e.lod",
+                                "_START prog 0000 0000 0000 zz\n"
+                                "_COMMENT built by hand -- not hex\n"
+                                "_DATA X 300 7\n"
+                                "_SYMBOL P\nfoo I 0010\n"
+                                "_DATA X 301 8\n"
+                                "_UNKNOWN\n"
+                                "_DATA X 302 zz\n");
+  EXPECT_NE(read_lod_file(0, path.c_str()), 0);
+  EXPECT_EQ(x(0, 0x300), 7u);
+  EXPECT_EQ(x(0, 0x301), 8u);
+  EXPECT_EQ(x(0, 0x302), 0u);
+}
+
+TEST_F(LodFile, FileThatDoesNotStartWithARecordLoadsNothing) {
+  for (const char* text : {"DATA X 100 1\n", "_FOO\n_DATA X 100 1\n", "", "  \n\n"}) {
+    const std::string path = file("f.lod", text);
+    EXPECT_EQ(read_lod_file(0, path.c_str()), 0) << text;
+    EXPECT_EQ(x(0, 0x100), 0u) << text;
+    EXPECT_EQ(last_lod_fault().file, path);
+  }
+}
+
+TEST_F(LodFile, NinetyCharacterWordsAreRead) {
+  const std::string long_comment(90, 'c');
+  const std::string long_one = std::string(89, '0') + "1";
+  const std::string path =
+      file("g.lod", "_COMMENT " + long_comment + "\n_DATA X 100 " + long_one + "\n");
+  EXPECT_NE(read_lod_file(0, path.c_str()), 0);
+  EXPECT_EQ(x(0, 0x100), 1u);
+}
+
+TEST_F(LodFile, RefusedFileChangesNeitherMemoryNorPc) {
+  // Each file writes x:200 and pc before its fault; `line` is where the fault is.
+  struct refused {
+    const char* what;
+    std::string text;
+    int line;
+  };
+  const std::string head = "_DATA X 200 1 2\n_END 40\n";
+  const refused cases[] = {
+      {"word not hexadecimal", head + "_DATA X 300 5 zz 6\n", 3},
+      {"prefixed number", head + "_DATA X 300\n 0x10\n", 4},
+      {"number wider than 32 bits", head + "_DATA X 300 123456789\n", 3},
+      {"unknown space", head + "\n_DATA Q 300 5\n", 4},
+      {"blockdata cut short by the end", head + "_BLOCKDATA X 300 4\n", 3},
+      {"data cut short by a keyword", head + "_DATA X\n_END 50\n", 3},
+      {"end address not hexadecimal", head + "_END 4g\n", 3},
+      {"over-long word in a comment", head + "_COMMENT " + std::string(91, 'a') + "\n", 3},
+      {"over-long number", head + "_DATA X 300\n\n" + std::string(91, '0') + "\n", 5},
+      {"fill beyond the address space", head + "_BLOCKDATA X 0 10001 5\n", 3},
+      {"word after a complete record", head + "_BLOCKDATA X 0 1 5 6\n", 3},
+  };
+  for (const refused& c : cases) {
+    set_pc(0, 0x77);
+    const std::string path = file("r.lod", c.text);
+    EXPECT_EQ(read_lod_file(0, path.c_str()), 0) << c.what;
+    EXPECT_EQ(x(0, 0x200), 0u) << c.what;
+    EXPECT_EQ(x(0, 0x201), 0u) << c.what;
+    EXPECT_EQ(x(0, 0x300), 0u) << c.what;
+    EXPECT_EQ(x(0, 0), 0u) << c.what;
+    EXPECT_EQ(pc(0), 0x77u) << c.what;
+    const lod_fault& fault = last_lod_fault();
+    EXPECT_EQ(fault.file, path) << c.what;
+    EXPECT_EQ(fault.line, c.line) << c.what;
+    EXPECT_FALSE(fault.reason.empty()) << c.what;
+  }
+}
+
+TEST_F(LodFile, MissingFileOrDeviceLoadsNothing) {
+  EXPECT_EQ(read_lod_file(0, (dir_ / "absent.lod").string().c_str()), 0);
+  const std::string path = file("h.lod", "_DATA X 100 1\n");
+  free_device(1);
+  EXPECT_EQ(read_lod_file(1, path.c_str()), 0);
+  EXPECT_EQ(read_lod_file(-1, path.c_str()), 0);
+  EXPECT_EQ(read_lod_file(DEVICE_MAX, path.c_str()), 0);
+  EXPECT_EQ(x(0, 0x100), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,273 @@
+// The memory interface: rows, resolution by operating mode, wide access,
+// fills, device switching and the access logs.
+#include <string>
+
+#include "memory_fixture.h"
+
+namespace {
+
+using MemoryMap = device_fixture;
+using MemoryResolve = device_fixture;
+using MemoryAccess = device_fixture;
+using MemoryLog = device_fixture;
+
+const mem_region& row(int index) { return cur_type->regions[index]; }
+
+TEST_F(MemoryMap, IoWindowAndScannedRows) {
+  make("73521");
+  const mem_region& io = row(find_memory_region(SPACE_XI, 0xFFD0));
+  EXPECT_EQ(io.low, 0xFFC0u);
+  EXPECT_TRUE(io.flags & REGION_IO_BUS);
+  // An address no xi row holds gives the first xi row.
+  const mem_region& none = row(find_memory_region(SPACE_XI, 0x9000));
+  EXPECT_EQ(none.low, 0u);
+  EXPECT_EQ(none.high, 0x7FFu);
+
+  make("73583");
+  const mem_region& pi = row(find_memory_region(SPACE_PI, 0x5000));
+  EXPECT_EQ(std::string(pi.name), "pi");
+  EXPECT_EQ(pi.low, 0u);
+  EXPECT_EQ(pi.high, 0xFFu);
+}
+
+TEST_F(MemoryMap, DisabledRowsReadZeroAndIgnoreWrites) {
+  make("73583");
+  for (uint32_t a : {0x2100u, 0x3000u, 0x3FFFu}) {
+    write(SPACE_PI, a, 0x1234);
+    int result = -1;
+    EXPECT_EQ(read(SPACE_PI, a, &result), 0u) << a;
+    EXPECT_EQ(result, 0) << a;
+  }
+  // The generic space reaches the same disabled row in mode 2.
+  set_mode(2);
+  write(SPACE_P, 0x3000, 0x55);
+  int result = -1;
+  EXPECT_EQ(read(SPACE_P, 0x3000, &result), 0u);
+  EXPECT_EQ(result, 0);
+  // Its neighbour below is an ordinary row.
+  write(SPACE_PI, 0x20FF, 0x4321);
+  EXPECT_EQ(read(SPACE_PI, 0x20FF), 0x4321u);
+}
+
+TEST_F(MemoryMap, OutsideRowsReadZero) {
+  make("73521");
+  int result = -1;
+  EXPECT_EQ(read(SPACE_PI, 0x800, &result), 0u);
+  EXPECT_EQ(result, 0);
+  write(SPACE_XI, 0x900, 7);  // ignored
+  EXPECT_EQ(read(SPACE_XI, 0x900, &result), 0u);
+  EXPECT_EQ(result, 0);
+}
+
+TEST_F(MemoryResolve, ProgramSpaceByMode) {
+  make("73521");
+  write(SPACE_PI, 0x20, 0xAAAA);
+  write(SPACE_PE, 0x20, 0x5555);
+  set_mode(0);
+  EXPECT_EQ(read(SPACE_P, 0x20), 0x1538u);  // bootstrap word 32
+  set_mode(1);
+  EXPECT_EQ(read(SPACE_P, 0x20), 0x1538u);
+  set_mode(2);
+  EXPECT_EQ(read(SPACE_P, 0x20), 0xAAAAu);
+  set_mode(3);
+  EXPECT_EQ(read(SPACE_P, 0x20), 0x5555u);
+
+  set_mode(0);
+  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x3F), SPACE_PR);
+  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x40), SPACE_PI);
+  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x800), SPACE_PE);
+  set_mode(2);
+  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x7FF), SPACE_PI);
+  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x800), SPACE_PE);
+  // Only bits 0-1 choose the program space.
+  set_mode(0x4 | 0x8);
+  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x10), SPACE_PR);
+  // Concrete spaces pass through.
+  EXPECT_EQ(mem_resolve_space(SPACE_XR, 0x10), SPACE_XR);
+}
+
+TEST_F(MemoryResolve, ProgramSpaceOnTypesWithOtherMaps) {
+  make("73583ram");
+  set_mode(0);
+  EXPECT_EQ(read(SPACE_P, 13), 0x2400u);  // table B differs from A here
+  EXPECT_EQ(read(SPACE_P, 17), 0x3817u);
+
+  make("73547rom");  // no bootstrap row: mode 0 reads the internal rom
+  set_mode(0);
+  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x20), SPACE_PI);
+  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x2FFF), SPACE_PI);
+  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x3000), SPACE_PE);
+
+  make("73583");
+  set_mode(2);
+  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x150), SPACE_PI);
+  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x3000), SPACE_PI);  // the disabled row
+  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x5000), SPACE_PE);
+}
+
+TEST_F(MemoryResolve, DataSpaceByModeBit3) {
+  make("73583");
+  set_mode(0);
+  EXPECT_EQ(mem_resolve_space(SPACE_X, 0x0FFF), SPACE_XI);
+  EXPECT_EQ(mem_resolve_space(SPACE_X, 0x1800), SPACE_XR);
+  EXPECT_EQ(mem_resolve_space(SPACE_X, 0x3000), SPACE_XE);
+  EXPECT_EQ(mem_resolve_space(SPACE_X, 0xFF80), SPACE_XI);
+  set_mode(8);
+  for (uint32_t a : {0x10u, 0x1800u, 0x3000u, 0xFF80u})
+    EXPECT_EQ(mem_resolve_space(SPACE_X, a), SPACE_XE) << a;
+
+  make("73521");  // no xr row
+  set_mode(2);
+  EXPECT_EQ(mem_resolve_space(SPACE_X, 0x1800), SPACE_XE);
+  EXPECT_EQ(mem_resolve_space(SPACE_X, 0xFFD0), SPACE_XI);
+  write(SPACE_X, 0x10, 0x77);
+  EXPECT_EQ(read(SPACE_XI, 0x10), 0x77u);
+  set_mode(8);
+  write(SPACE_X, 0x10, 0x99);
+  EXPECT_EQ(read(SPACE_XE, 0x10), 0x99u);
+  EXPECT_EQ(read(SPACE_XI, 0x10), 0x77u);
+}
+
+TEST_F(MemoryAccess, WordsAreMaskedTo16Bits) {
+  make("73521");
+  write(SPACE_XI, 0x10, 0x12345);
+  EXPECT_EQ(read(SPACE_XI, 0x10), 0x2345u);
+  write(SPACE_XE, 0x10, 0xFFFF0001);
+  EXPECT_EQ(read(SPACE_XE, 0x10), 0x0001u);
+  // Addresses wrap at 0x10000.
+  write(SPACE_XI, 0x10011, 0x66);
+  EXPECT_EQ(read(SPACE_XI, 0x11), 0x66u);
+}
+
+TEST_F(MemoryAccess, BootstrapRowIsWritableThroughTheInterface) {
+  make("73521");
+  write(SPACE_PR, 0x20, 0x4444);
+  EXPECT_EQ(read(SPACE_PR, 0x20), 0x4444u);
+  set_mode(0);
+  EXPECT_EQ(read(SPACE_P, 0x20), 0x4444u);
+}
+
+TEST_F(MemoryAccess, WideReadAndWrite) {
+  make("73521");
+  write(SPACE_XI, 0x100, 0x12);
+  write(SPACE_XI, 0x101, 0x34);
+  uint32_t out = 0;
+  EXPECT_EQ(mem_read_wide(SPACE_XI, 0x100, &out, 1), 2);
+  EXPECT_EQ(out, 0x3412u);
+  EXPECT_EQ(mem_read_wide(SPACE_XI, 0x100, &out, 0), 1);
+  EXPECT_EQ(out, 0x12u);
+
+  const uint32_t v = 0xABCD;
+  EXPECT_EQ(mem_write_wide(SPACE_XI, 0x200, &v, 1), 2);
+  EXPECT_EQ(read(SPACE_XI, 0x200), 0xCDu);
+  EXPECT_EQ(read(SPACE_XI, 0x201), 0xABu);
+  const uint32_t big = 0x1ABCD;
+  EXPECT_EQ(mem_write_wide(SPACE_XI, 0x300, &big, 0), 1);
+  EXPECT_EQ(read(SPACE_XI, 0x300), 0xABCDu);
+
+  // The second word lies outside the row: the wide read fails.
+  write(SPACE_XI, 0x7FF, 0x56);
+  EXPECT_EQ(mem_read_wide(SPACE_XI, 0x7FF, &out, 1), 0);
+}
+
+TEST_F(MemoryAccess, FillWritesCountWords) {
+  make("73521");
+  write(SPACE_XI, 0x0F, 1);
+  write(SPACE_XI, 0x14, 2);
+  const uint32_t v = 0x7777;
+  EXPECT_EQ(mem_fill(SPACE_XI, 0x10, 4, &v), 1);
+  for (uint32_t a = 0x10; a < 0x14; ++a) EXPECT_EQ(read(SPACE_XI, a), 0x7777u) << a;
+  EXPECT_EQ(read(SPACE_XI, 0x0F), 1u);
+  EXPECT_EQ(read(SPACE_XI, 0x14), 2u);
+  // Across the top of the space.
+  EXPECT_EQ(mem_fill(SPACE_PE, 0xFFFF, 2, &v), 1);
+  EXPECT_EQ(read(SPACE_PE, 0xFFFF), 0x7777u);
+  EXPECT_EQ(read(SPACE_PE, 0x0000), 0x7777u);
+  EXPECT_EQ(read(SPACE_PE, 0x0001), 0u);
+}
+
+TEST_F(MemoryAccess, OtherDeviceAndBackAgain) {
+  make("73583", 3);
+  write(SPACE_XR, 0x1000, 0x3333);
+  make("73521", 0);
+  device_inst* const zero = cur_inst;
+
+  uint32_t out = 1;
+  EXPECT_EQ(read_device_memory(3, SPACE_XR, 0x1000, &out), 1);
+  EXPECT_EQ(out, 0x3333u);
+  EXPECT_EQ(cur_device, 0);
+  EXPECT_EQ(cur_inst, zero);
+
+  const uint32_t v = 0x4444;
+  EXPECT_EQ(write_device_memory(3, SPACE_XI, 0x10, &v), 1);
+  EXPECT_EQ(fill_device_memory(3, SPACE_XI, 0x20, 2, &v), 1);
+  EXPECT_EQ(cur_inst, zero);
+  EXPECT_EQ(read(SPACE_XI, 0x10), 0u);  // device 0 untouched
+  EXPECT_EQ(read_device_memory(3, SPACE_XI, 0x21, &out), 1);
+  EXPECT_EQ(out, 0x4444u);
+
+  out = 9;
+  EXPECT_EQ(read_device_memory(5, SPACE_XI, 0x10, &out), 0);  // empty slot
+  EXPECT_EQ(out, 0u);
+  EXPECT_EQ(write_device_memory(5, SPACE_XI, 0x10, &v), 0);
+  EXPECT_EQ(read_device_memory(-1, SPACE_XI, 0x10, &out), 0);
+  EXPECT_EQ(cur_inst, zero);
+}
+
+TEST_F(MemoryLog, ReachesTheRowsThatContainTheAccess) {
+  make("73521");
+  const int p = find_memory_region(SPACE_P, 0x10);
+  const int pe = find_memory_region(SPACE_PE, 0x10);
+  const int pi = find_memory_region(SPACE_PI, 0x10);
+  const int pr = find_memory_region(SPACE_PR, 0x10);
+  auto& logs = cur_state->region_logs;
+  const auto before = logs;  // device reset may already have logged accesses
+  auto grew = [&](int row, bool reads) {
+    const access_log& now = reads ? logs[row].reads : logs[row].writes;
+    const access_log& was = reads ? before[row].reads : before[row].writes;
+    return now.run_count - was.run_count;
+  };
+  auto newest = [](const access_log& log) { return log.address[log.ring_index]; };
+
+  note_memory_access(SPACE_PI, 0x10, 1, 0x80000);
+  EXPECT_EQ(grew(pi, true), 1u);
+  EXPECT_EQ(grew(p, true), 1u);  // the generic row sees it too
+  EXPECT_EQ(grew(pe, true), 0u);
+  EXPECT_EQ(grew(pr, true), 0u);
+  EXPECT_EQ(grew(pi, false), 0u);
+  EXPECT_EQ(logs[pi].reads.ring_index, (before[pi].reads.ring_index + 1) % ACCESS_RING);
+  EXPECT_EQ(newest(logs[pi].reads), 0x10u);
+  EXPECT_EQ(logs[pi].reads.attribute[logs[pi].reads.ring_index], 0x80000u);
+
+  // Outside the concrete row's range only the generic row logs it.
+  note_memory_access(SPACE_PI, 0x900, 1, 0);
+  EXPECT_EQ(grew(pi, true), 1u);
+  EXPECT_EQ(grew(p, true), 2u);
+
+  const int io = find_memory_region(SPACE_XI, 0xFFD0);
+  const int xi = find_memory_region(SPACE_XI, 0x10);
+  const int x = find_memory_region(SPACE_X, 0x10);
+  note_periph_write(0xFFD0);
+  EXPECT_EQ(grew(io, false), 1u);
+  EXPECT_EQ(newest(logs[io].writes), 0xFFD0u);
+  EXPECT_EQ(grew(x, false), 1u);
+  EXPECT_EQ(grew(xi, false), 0u);
+  EXPECT_EQ(grew(io, true), 0u);
+}
+
+TEST_F(MemoryLog, RingWrapsAfterSixteen) {
+  make("73521");
+  const int xi = find_memory_region(SPACE_XI, 0);
+  cur_state->region_logs[xi] = region_access_log{};
+  for (uint32_t i = 1; i <= 17; ++i) note_memory_access(SPACE_XI, i, 0, i);
+  const access_log& log = cur_state->region_logs[xi].writes;
+  EXPECT_EQ(log.run_count, 17u);
+  EXPECT_EQ(log.instr_count, 17u);
+  EXPECT_EQ(log.ring_index, 1u);
+  EXPECT_EQ(log.address[1], 17u);  // the 17th overwrote the 1st
+  EXPECT_EQ(log.address[0], 16u);
+  EXPECT_EQ(log.address[15], 15u);
+  EXPECT_EQ(log.attribute[1], 17u);
+}
+
+}  // namespace

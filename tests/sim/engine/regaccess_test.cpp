@@ -1,0 +1,235 @@
+// Registers by name, the case-insensitive helpers, file paths and the
+// search along the working directory and the search path.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "sim/engine/device.h"
+#include "sim/engine/memory.h"
+#include "sim/engine/periph.h"
+#include "sim/engine/regaccess.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(TextHelpers, CompareFoldingCase) {
+  EXPECT_EQ(str_icmp("PC", "pc"), 0);
+  EXPECT_LT(str_icmp("abc", "ABD"), 0);
+  EXPECT_GT(str_icmp("B", "a"), 0);
+  EXPECT_LT(str_icmp("ab", "abc"), 0);
+  EXPECT_EQ(str_nicmp("CRA0", "cra", 3), 0);
+  EXPECT_EQ(str_nicmp("cra", "CRB", 2), 0);
+  EXPECT_NE(str_nicmp("cra", "crb", 3), 0);
+  EXPECT_NE(str_nicmp("cr", "cra", 3), 0);
+  EXPECT_EQ(str_nicmp("anything", "else", 0), 0);
+
+  char text[] = "Tx1_Data";
+  EXPECT_EQ(str_lower(text), 1);
+  EXPECT_STREQ(text, "tx1_data");
+}
+
+TEST(TextHelpers, FindKeyword) {
+  const char* const list[] = {"blockdata", "comment", "data", "end"};
+  EXPECT_EQ(find_keyword("END", list, 4), 3);
+  EXPECT_EQ(find_keyword("Data", list, 4), 2);
+  EXPECT_EQ(find_keyword("en", list, 4), -1);
+  EXPECT_EQ(find_keyword("end", list, 3), -1);  // the count bounds the list
+}
+
+class Registers : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    index_memory_regions();
+    ASSERT_EQ(create_device(0, "73521"), 1);
+  }
+  void TearDown() override {
+    free_device(0);
+    free_device(1);
+  }
+  static const char* row_name(int row) { return cur_type->periphs[row].name; }
+  static const char* reg_name(int row, int reg) { return cur_type->periphs[row].cls->regs[reg].name; }
+};
+
+TEST_F(Registers, NamesWithoutSuffixFoundInAnyCase) {
+  int row = -1, reg = -1;
+  ASSERT_EQ(lookup_register(0, "PC", &row, &reg), 1);
+  EXPECT_EQ(row, 0);
+  EXPECT_EQ(reg, CORE_PC);
+  ASSERT_EQ(lookup_register(0, "x0", &row, &reg), 1);
+  EXPECT_EQ(row, 0);
+  EXPECT_EQ(reg, CORE_X0);
+  ASSERT_EQ(lookup_register(0, "Tpr", &row, &reg), 1);
+  EXPECT_STREQ(row_name(row), "timer");
+  EXPECT_STREQ(reg_name(row, reg), "tpr");
+}
+
+TEST_F(Registers, SerialRegistersNeedTheirSuffix) {
+  int row = -1, reg = -1;
+  EXPECT_EQ(lookup_register(0, "cra", &row, &reg), 0);
+  ASSERT_EQ(lookup_register(0, "cra0", &row, &reg), 1);
+  EXPECT_EQ(row, 2);
+  EXPECT_STREQ(row_name(row), "ssi0");
+  EXPECT_STREQ(reg_name(row, reg), "cra");
+  ASSERT_EQ(lookup_register(0, "tx1", &row, &reg), 1);
+  EXPECT_EQ(row, 3);
+  EXPECT_STREQ(row_name(row), "ssi1");
+  EXPECT_STREQ(reg_name(row, reg), "tx");
+  ASSERT_EQ(lookup_register(0, "CRA1", &row, &reg), 1);
+  EXPECT_EQ(row, 3);
+  EXPECT_EQ(lookup_register(0, "cra2", &row, &reg), 0);
+}
+
+TEST_F(Registers, NoNameNoDeviceNoRegister) {
+  int row = -1, reg = -1;
+  EXPECT_EQ(lookup_register(0, "", &row, &reg), 0);
+  EXPECT_EQ(lookup_register(0, "0", &row, &reg), 0);
+  EXPECT_EQ(lookup_register(0, "nosuch", &row, &reg), 0);
+  EXPECT_EQ(lookup_register(1, "pc", &row, &reg), 0);  // empty slot
+  EXPECT_EQ(lookup_register(-1, "pc", &row, &reg), 0);
+  EXPECT_EQ(lookup_register(DEVICE_MAX, "pc", &row, &reg), 0);
+  uint32_t v = 0;
+  EXPECT_EQ(read_register(0, 99, 0, &v), 0);
+  EXPECT_EQ(read_register(0, 0, 99, &v), 0);
+  EXPECT_EQ(write_register(0, 0, -1, &v), 0);
+}
+
+TEST_F(Registers, WritesGoToTheNamedDevice) {
+  ASSERT_EQ(create_device(1, "73521"), 1);
+  int row = -1, reg = -1;
+  ASSERT_EQ(lookup_register(0, "pc", &row, &reg), 1);
+  const uint32_t first = 0x1234, second = 0x0042;
+  ASSERT_EQ(write_register(0, row, reg, &first), 1);
+  ASSERT_EQ(write_register(1, row, reg, &second), 1);
+  uint32_t v = 0;
+  ASSERT_EQ(read_register(0, row, reg, &v), 1);
+  EXPECT_EQ(v, 0x1234u);
+  ASSERT_EQ(read_register(1, row, reg, &v), 1);
+  EXPECT_EQ(v, 0x0042u);
+  EXPECT_EQ(cur_device, 1);
+}
+
+TEST_F(Registers, BusMappedRegisterLandsAtBasePlusOffset) {
+  // tcpr is register 3 at offset 2, tpr register 2 at offset 3.
+  int row = -1, tpr = -1, tcpr = -1;
+  ASSERT_EQ(lookup_register(0, "tpr", &row, &tpr), 1);
+  ASSERT_EQ(lookup_register(0, "tcpr", &row, &tcpr), 1);
+  ASSERT_NE(cur_type->periphs[row].cls->regs[tpr].access & REG_BUS_MAPPED, 0u);
+  const uint32_t a = 0x1234, b = 0x0567;
+  ASSERT_EQ(write_register(0, row, tpr, &a), 1);
+  ASSERT_EQ(write_register(0, row, tcpr, &b), 1);
+  uint32_t v = 0;
+  ASSERT_EQ(read_device_memory(0, SPACE_X, 0xFFEF, &v), 1);
+  EXPECT_EQ(v, 0x1234u);
+  ASSERT_EQ(read_device_memory(0, SPACE_X, 0xFFEE, &v), 1);
+  EXPECT_EQ(v, 0x0567u);
+  ASSERT_EQ(read_register(0, row, tpr, &v), 1);
+  EXPECT_EQ(v, 0x1234u);
+}
+
+TEST(FilePath, JoinsDirectoryNameAndExtension) {
+  std::string out;
+  ASSERT_TRUE(make_file_path("dir", "a", ".cmd", out));
+  EXPECT_EQ(out, "dir/a.cmd");
+  ASSERT_TRUE(make_file_path("dir/", "a", ".cmd", out));
+  EXPECT_EQ(out, "dir/a.cmd");
+  ASSERT_TRUE(make_file_path("", "a", ".cmd", out));
+  EXPECT_EQ(out, "a.cmd");
+  ASSERT_TRUE(make_file_path(nullptr, "a", nullptr, out));
+  EXPECT_EQ(out, "a");
+  // ':' is an ordinary character.
+  ASSERT_TRUE(make_file_path("c:", "a", ".cmd", out));
+  EXPECT_EQ(out, "c:/a.cmd");
+  ASSERT_TRUE(make_file_path("dir", "b.txt", ".cmd", out));
+  EXPECT_EQ(out, "dir/b.txt");
+}
+
+TEST(FilePath, AbsoluteNamesAndBackslashes) {
+  std::string out;
+  ASSERT_TRUE(make_file_path("dir", "/x.cmd", ".lod", out));
+  EXPECT_EQ(out, "/x.cmd");
+  ASSERT_TRUE(make_file_path("dir", "\\x.cmd", ".lod", out));
+  EXPECT_EQ(out, "/x.cmd");
+  ASSERT_TRUE(make_file_path("C:\\work\\", "sub\\prog", ".lod", out));
+  EXPECT_EQ(out, "C:/work/sub/prog.lod");
+  // Only a '.' after the name's last separator is an extension.
+  ASSERT_TRUE(make_file_path("d.x", "sub.d\\name", ".io", out));
+  EXPECT_EQ(out, "d.x/sub.d/name.io");
+}
+
+TEST(FilePath, LongestPathIs256Characters) {
+  std::string out = "old";
+  const std::string dir(250, 'd');
+  ASSERT_TRUE(make_file_path(dir.c_str(), "abc", ".c", out));  // 250 + 1 + 3 + 2
+  EXPECT_EQ(out.size(), 256u);
+  EXPECT_FALSE(make_file_path(dir.c_str(), "abc", ".cm", out));
+  EXPECT_TRUE(out.empty());
+  EXPECT_FALSE(make_file_path("", ("/" + std::string(256, 'n')).c_str(), "", out));
+}
+
+class SearchPath : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("search_path_test_" + std::to_string(getpid()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(root_ / "work");
+    fs::create_directories(root_ / "two");
+    // In the first directory the name is a directory, which is no file.
+    fs::create_directories(root_ / "one/prog.lod");
+    std::ofstream(root_ / "two/prog.lod") << "_END\n";
+    index_memory_regions();
+    ASSERT_EQ(create_device(0, "73521"), 1);
+    ASSERT_TRUE(make_device_current(0));
+    cur_inst->work_dir = (root_ / "work").string();
+    saved_path_ = search_path;
+  }
+  void TearDown() override {
+    search_path = saved_path_;
+    free_device(0);
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+  }
+  std::string dir(const char* name) const { return (root_ / name).string(); }
+
+  fs::path root_;
+  std::string saved_path_;
+};
+
+TEST_F(SearchPath, FindsFileInTheSecondDirectory) {
+  search_path = dir("one") + "," + dir("two");
+  std::string out;
+  EXPECT_EQ(find_file_on_path("prog", ".lod", out), 1);
+  EXPECT_EQ(out, dir("two") + "/prog.lod");
+  // The working directory comes first.
+  std::ofstream(root_ / "work/prog.lod") << "_END\n";
+  EXPECT_EQ(find_file_on_path("prog", ".lod", out), 1);
+  EXPECT_EQ(out, dir("work") + "/prog.lod");
+}
+
+TEST_F(SearchPath, SkipsEmptyAndOverlongEntriesAndReportsLastTry) {
+  search_path = "," + std::string(256, 'z') + "," + dir("two");
+  std::string out;
+  EXPECT_EQ(find_file_on_path("prog", ".lod", out), 1);
+  EXPECT_EQ(out, dir("two") + "/prog.lod");
+
+  search_path = dir("one") + "," + dir("two");
+  EXPECT_EQ(find_file_on_path("absent", ".lod", out), 0);
+  EXPECT_EQ(out, dir("two") + "/absent.lod");
+  search_path.clear();
+  EXPECT_EQ(find_file_on_path("prog", ".lod", out), 0);
+  EXPECT_EQ(out, dir("work") + "/prog.lod");
+}
+
+TEST_F(SearchPath, NameMayBeTheOutputString) {
+  search_path = dir("two");
+  std::string name = "prog";
+  EXPECT_EQ(find_file_on_path(name.c_str(), ".lod", name), 1);
+  EXPECT_EQ(name, dir("two") + "/prog.lod");
+}
+
+}  // namespace
