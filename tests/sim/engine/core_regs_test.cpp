@@ -372,7 +372,7 @@ TEST_F(CoreRegs, BusAddressesByVariant) {
   make("73583");
   EXPECT_EQ(core_bus_write(0, 0xFFCA, 0xFFFF, 1), 1);
   EXPECT_EQ(get(CORE_APASAM), 0xFFF0u);
-  read_peripheral_bus(0xFFCA, &out, 0);
+  core_bus_read(0, 0xFFCA, &out, 0);
   EXPECT_EQ(out, 0xFFF0u);
 }
 
