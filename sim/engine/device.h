@@ -249,6 +249,7 @@ struct device_state {
   uint32_t run_word = 0;  // cleared by reset_run_flags and by a pc write
 
   int default_radix = 1;
+  uint32_t asm_address = 0;  // address being assembled: "*" in expressions
   break_rec* breakpoints = nullptr;
   int last_break_number = 0;
   io_stream* streams[4] = {nullptr, nullptr, nullptr, nullptr};

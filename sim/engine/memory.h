@@ -63,12 +63,22 @@ struct access_log {
   uint32_t attribute[ACCESS_RING] = {};
 };
 
-struct range_map;  // interval map kept by the display code
+// An interval map: ranges in ascending address order, neighbours with
+// equal values merged; empty means 0 everywhere. Set and read by the
+// display code (sim/cmd/rangemap.h).
+struct range_entry {
+  uint32_t value;
+  uint32_t low, high;  // inclusive
+};
+struct range_map {
+  std::vector<range_entry> ranges;
+};
 
 struct region_access_log {
   // Display switches, highlight marks, a further display map,
   // input-stream tags, output-stream tags.
-  range_map* maps[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};
+  range_map maps[5];
+  range_map radix_map;  // display radix of memory words
   access_log writes;
   access_log reads;
 };

@@ -385,6 +385,13 @@ TEST_F(CoreRegs, CommandStoreOfBusRegisterGoesOverTheBus) {
   EXPECT_EQ(attr(CORE_PLCR) & ATTR_WRITTEN, ATTR_WRITTEN);
   set(CORE_BCR2, 0x00FF);
   EXPECT_EQ(get(CORE_BCR2), 0x1Fu);
+
+  // The store is noted at its address in the I/O window's write log.
+  const access_log& log = cur_state->region_logs[find_memory_region(SPACE_XI, 0xFFDE)].writes;
+  const uint32_t before = log.run_count;
+  set(CORE_BCR, 0x0012);
+  EXPECT_EQ(log.run_count, before + 1);
+  EXPECT_EQ(log.address[log.ring_index], 0xFFDEu);
 }
 
 TEST_F(CoreRegs, Pcr1LockBitKeptOnBusWrite) {

@@ -1,0 +1,50 @@
+// The parsers that the command table names, and the services commands
+// share with each other and with the target's host I/O.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "sim/cmd/dispatch.h"
+
+// --- Parsers of the command table rows ----------------------------------------
+// Each checks the line in the lexer and returns one of its command's action
+// records, or null with the message of the failed check.
+
+const action_record* parse_evaluate_cmd();
+const action_record* parse_radix_cmd();
+const action_record* parse_path_cmd();
+const action_record* parse_redirect_cmd();
+const action_record* parse_quit_cmd();
+
+// The window commands. The console checks their arguments and says that
+// windows belong to the GUI front-end.
+const action_record* parse_wasm_cmd();
+const action_record* parse_wbreakpoint_cmd();
+const action_record* parse_wcalls_cmd();
+const action_record* parse_wcommand_cmd();
+const action_record* parse_winput_cmd();
+const action_record* parse_wlist_cmd();
+const action_record* parse_wmemory_cmd();
+const action_record* parse_woutput_cmd();
+const action_record* parse_wregister_cmd();
+const action_record* parse_wsession_cmd();
+const action_record* parse_wsource_cmd();
+const action_record* parse_wstack_cmd();
+const action_record* parse_wwatch_cmd();
+
+// Rows whose command is not built yet: any arguments are accepted and the
+// action says so. A command's own parser replaces it in cmdtable.cpp.
+const action_record* parse_not_built_cmd();
+
+// --- Redirection of the target's standard streams ----------------------------
+
+enum : int { REDIRECT_STDIN = 0, REDIRECT_STDOUT = 1, REDIRECT_STDERR = 2 };
+
+// The open file of a device's redirected stream, or null when the stream
+// is not redirected (the host I/O service then uses the session).
+std::FILE* redirect_file(int device, int stream);
+// Its path, empty when not redirected.
+const std::string& redirect_name(int device, int stream);
+// Ends every redirection of a device (device release, reset).
+void end_redirections(int device);
