@@ -36,7 +36,9 @@ void error_report(const char* message) {
   error_reported = 1;
   if (cur_state != nullptr) cur_state->view_mode = 0;
   last_error = cut(message, ERROR_TEXT_MAX);
-  const std::string line = "{" + std::string(message != nullptr ? message : "") + "}";
+  std::string line = "{";
+  line.append(message != nullptr ? message : "");
+  line.push_back('}');
   session_print(line.c_str(), 1);
   screen_flush();
   if (macro_running == 0 || quit_on_error == 0) return;
