@@ -12,6 +12,13 @@ int console_main(int argc, char** argv);
 // hands the line to the dispatcher and leaves the shown device current.
 void command_submit(const char* line);
 
+// The next line typed at the terminal or read from standard input; false
+// at the end of input.
+bool console_read_command(std::string& line);
+// Checks a typed line and submits it; a refused line is not run and the
+// parser's message is shown instead. True when the line was submitted.
+bool console_submit_typed(const std::string& line);
+
 // Work that runs between command lines, for as long as there is some:
 // slices of an armed run, then the lines of a running macro.
 void console_pump();

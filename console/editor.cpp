@@ -1,5 +1,6 @@
 #include "console/editor.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -143,6 +144,7 @@ void draw(std::FILE* out, const std::string& prompt, const line_edit& e) {
 }  // namespace
 
 int edit_apply_key(line_edit& edit, int key, const edit_options& options) {
+  if (options.prompt_key != nullptr && options.prompt_key(edit, key)) return 0;
   for (const key_binding& b : key_bindings)
     if (b.key == key) return b.action(edit, options);
   if (key < 32 || key > 126) return 0;
@@ -158,7 +160,7 @@ int edit_line(const std::string& prompt, std::string& text, const edit_options& 
   std::FILE* out = console_io().prompt;
   line_edit edit;
   edit.text = text.size() > options.limit ? text.substr(0, options.limit) : text;
-  edit.cursor = edit.text.size();
+  edit.cursor = std::min(options.cursor, edit.text.size());
   int result = 0;
   {
     raw_keys keys;

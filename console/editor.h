@@ -16,6 +16,8 @@ constexpr int EDIT_PREVIOUS = 21;  // Ctrl-U, likewise
 constexpr int EDIT_ESCAPE = 27;    // Esc (the line is cleared) or Ctrl-C
 constexpr int EDIT_END = -1;       // end of input, or Ctrl-D on an empty line
 
+struct line_edit;
+
 struct edit_options {
   std::size_t limit = 255;  // the longest text
   // A command asking for a line moves with Ctrl-N and Ctrl-U; at the
@@ -24,6 +26,11 @@ struct edit_options {
   bool line_moves = false;
   // The command history, newest first (index 0); null past the oldest.
   const char* (*history)(int index) = nullptr;
+  // Where the cursor starts; past the end means at the end.
+  std::size_t cursor = static_cast<std::size_t>(-1);
+  // Keys of the command prompt (completion, help) seen before the editing
+  // keys; true when the key was taken.
+  bool (*prompt_key)(line_edit& edit, int key) = nullptr;
 };
 
 // Named keys beyond the byte values, decoded from terminal sequences.

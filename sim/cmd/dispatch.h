@@ -96,6 +96,9 @@ void show_command_prompt();
 // of the error position within the line (limited by the room after the
 // prompt), appending a blank to the line when it is shorter.
 int show_parse_error(std::string& line);
+// Set by a front-end that edits lines with the console keys: the key list
+// of the help line is then the console one.
+extern int help_keys_console;
 // The two help lists: -1 restarts, 0 shows the current line, 1 advances.
 void cycle_help_line(int step);
 // The status line of the command window.
@@ -127,5 +130,6 @@ int read_macro_line(int device, std::string& buffer);
 // The running macro ended: back to the enclosing one, if any.
 void end_macro_file();
 void close_all_macros();
+inline void close_macro_files() { close_all_macros(); }
 // Longest macro line: the command window's 256 characters less the prompt.
 std::size_t macro_line_limit();

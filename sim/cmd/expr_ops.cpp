@@ -119,8 +119,9 @@ bool op_sub(arg_value& l, arg_value& r) {
 
 // --- Shifts and bitwise ---------------------------------------------------
 
+// The whole 40-bit count is checked: a count of 2^32 must not pass as 0.
 bool shift_count(arg_value& r, int* count) {
-  const uint32_t n = value_combined(r);
+  const uint64_t n = value_u40(r);
   if (n > MAX_SHIFT) return fail("Invalid shift amount");
   *count = static_cast<int>(n);
   return true;

@@ -9,7 +9,7 @@
 //   'j' the one keyword         'e' end of the arguments
 //   keyword lists: the list's kind, lo = index in the list
 //   'I' integer expression      'F' floating expression
-//   'i' count                   'p' memory location: the expression value,
+//   'i' count (value_combined)  'p' memory location: the expression value,
 //                                   lo = hi = address, device
 //   'X' addr#count, 'P' addr..end: lo = start, hi = end, region, space, device
 //   'g' register: item = register, region = peripheral row, device
@@ -19,7 +19,7 @@
 //                                   peripheral (region = row, device)
 //   '|' memory-map row (region) 'w' #n (lo), 1-255
 //   '#' break number: lo = first, hi = last of a range (= lo for one)
-//   'f' frame #n: lo = hi = n   ':' colon count (lo, hi)
+//   'f' frame #n: lo = hi = n   ':' colon count (lo)
 //   'W' window number (lo)      'C' braced text, kept as typed
 //   'Y' register condition: item, op, region = row, device, value in lo/hi
 //   'E' program-memory location as a pc condition (as 'p')
@@ -81,6 +81,9 @@ int parse_memory_location(int i, int device);
 int parse_device_location(int i);
 int parse_memory_block(int i);
 int parse_break_condition(int i);
+// The names the window front-end knows these checks by.
+inline int parse_peripheral_arg(int i) { return parse_periph_name(i); }
+inline int parse_file_name_arg(int i) { return parse_name_arg(i); }
 
 // --- Numbers with marks ---------------------------------------------------------
 int parse_hash_number(int i);

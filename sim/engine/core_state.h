@@ -191,10 +191,42 @@ enum core_word : int {
   CS_REPEAT_PASS = 235,
   CS_REP_ENDING,
 
-  // Words 237-279 are free for the cycle engine.
+  // Cycle engine: the instruction in execute, counted in instruction
+  // cycles (1 .. total), its length in words, and the fetch-only cycle that
+  // refills the pipeline after a restart or an interrupt.
   CS_ENGINE_FREE = 237,
+  CS_CYC_INDEX = 237,
+  CS_CYC_TOTAL,
+  CS_WORDS,
+  CS_BUBBLE,        // the instruction cycle only fetches (no instruction in execute)
+  CS_NEXT_FETCH,    // 1: the next opcode comes from CS_NEXT_TARGET
+  CS_NEXT_TARGET,
+  CS_FLOW_TAKEN,    // the instruction changed the flow
+  CS_REP_ARMED,     // 1 counted, 3 conditional: the next instruction repeats
+  CS_REP_CONTINUE,  // the instruction in execute runs another pass
+  CS_IRQ_RETURN,    // where an interrupt sequence returns
+  CS_HOLD,          // 1 WAIT, 2 STOP (held in state 264), 0 none
+  CS_HOLD_STARTED,
+  CS_PASS,          // passes of the current instruction cycle (contention)
+  CS_CYCLE_FETCH,   // fetch kind of this instruction cycle (FETCH_*)
+  CS_PENDING_ACK,   // the taken interrupt is acknowledged at the vector + 1 fetch
+  CS_CLOCK_PHASE,   // the clock-out pin of the PLL settings
+  // Planned memory accesses of the instruction: CS_ACCESS_SLOTS slots of
+  // CS_ACCESS_WORDS words {kind, cycle, address, space, register, value}.
+  CS_ACCESS = 253,
+  CS_ACCESS_WORDS = 6,
+  CS_ACCESS_SLOTS = 3,
+  // Register transfers written at the end of the instruction: two of
+  // {register, value}; register -1 for none.
+  CS_TRANSFER = CS_ACCESS + 18,
+  CS_TRANSFER_SLOTS = 2,
+  CS_REP_CONDITION = CS_TRANSFER + 4,  // condition of a conditional repeat
+  CS_SCRATCH,       // a value pushed onto the stack that has no word of its own
+  CS_ENGINE_END,
   CS_WORD_END = 280,
 };
+static_assert(CS_PENDING_ACK < CS_CLOCK_PHASE && CS_CLOCK_PHASE < CS_ACCESS);
+static_assert(CS_ENGINE_END <= CS_WORD_END);
 static_assert(CS_DEC_TIMING + 8 == CS_DEC_XDB_SRC && CS_DEC_IMMEDIATE < CS_EX_CLASS);
 static_assert(CS_EX_IMMEDIATE < CS_PAB);
 static_assert(CS_OPERAND_STROBES < CS_IN_FAST_IRQ);

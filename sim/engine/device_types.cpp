@@ -1,5 +1,6 @@
 // The five device types of the family: peripheral rows, memory maps, pins
 // and ports, exactly as the chips have them.
+#include "sim/asm/disasm.h"
 #include "sim/engine/device.h"
 #include "sim/engine/periph.h"
 
@@ -256,6 +257,7 @@ constexpr family_desc family_for_display() {
   f.value_width = all_width_11();
   f.help_generic_p = "pe, pi or pr depending upon address and omr value.";
   f.help_generic_x = "xi, xe or xr depending upon address and omr values";
+  f.disassemble = disassemble_word;
   return f;
 }
 const family_desc family_521 = family_for_display();

@@ -87,7 +87,8 @@ TEST_F(console_run, without_input_prints_the_banner_alone) {
 TEST_F(console_run, startup_macro_found_in_the_working_folder_runs_first) {
   write_file("startup.cmd", "; nothing\n");
   int status = -1;
-  EXPECT_EQ(run({}, "; typed\n", &status), std::string(BANNER_LINE) + "startup\n; typed\n");
+  EXPECT_EQ(run({}, "; typed\n", &status),
+            std::string(BANNER_LINE) + "startup\n; nothing\n; typed\n");
   EXPECT_EQ(status, 0);
 }
 

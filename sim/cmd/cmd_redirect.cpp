@@ -1,0 +1,135 @@
+// redirect: the target C program's stdin, stdout and stderr to and from
+// files, per device. The host I/O service reads the open files.
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "sim/cmd/commands.h"
+#include "sim/cmd/lexer.h"
+#include "sim/cmd/readers.h"
+#include "sim/engine/device.h"
+#include "sim/engine/regaccess.h"
+#include "sim/frontend.h"
+
+namespace {
+
+struct redirection {
+  std::string name;
+  std::FILE* file = nullptr;  // null: not redirected
+};
+
+std::array<std::array<redirection, 3>, DEVICE_MAX> redirections;
+
+const std::string empty_name;
+
+bool valid(int device, int stream) {
+  return device >= 0 && device < DEVICE_MAX && stream >= 0 && stream < 3;
+}
+
+void end_one(int device, int stream) {
+  redirection& r = redirections[static_cast<std::size_t>(device)][static_cast<std::size_t>(stream)];
+  if (r.file != nullptr) std::fclose(r.file);
+  r.file = nullptr;
+  r.name.clear();
+}
+
+// The stream token's index in the list ("stdin", "stdout", "stderr").
+int chosen_stream() { return static_cast<int>(cur_lexer->value[2].lo); }
+
+void show_one(int stream) {
+  const redirection& r =
+      redirections[static_cast<std::size_t>(cur_device)][static_cast<std::size_t>(stream)];
+  const std::string name = target_stream_words[stream];
+  const std::string line = r.file != nullptr
+                               ? name + (stream == REDIRECT_STDIN ? " from " : " to ") + r.name
+                               : name + " off";
+  session_echo(line.c_str(), 1);
+}
+
+void show_all(const char*) {
+  if (cur_state == nullptr) return;
+  cur_state->view_mode = 0;
+  for (int s = 0; s < 3; ++s) show_one(s);
+}
+
+void show_stream(const char*) {
+  if (cur_state == nullptr) return;
+  cur_state->view_mode = 0;
+  show_one(chosen_stream());
+}
+
+void end_all(const char*) { end_redirections(cur_device); }
+
+void end_stream(const char*) {
+  if (valid(cur_device, chosen_stream())) end_one(cur_device, chosen_stream());
+}
+
+void redirect_stream(const char*) {
+  if (cur_inst == nullptr || !valid(cur_device, chosen_stream())) return;
+  const int stream = chosen_stream();
+  const command_lexer& lx = *cur_lexer;
+  std::string path;
+  if (!make_file_path(cur_inst->work_dir.c_str(), lx.typed(3), ".cio", path)) {
+    error_report(("Error opening:" + std::string(lx.typed(3))).c_str());
+    return;
+  }
+  const char* mode = "r";
+  if (stream != REDIRECT_STDIN) {
+    // "-a" appends, "-c" cancels when the file exists, "-o" overwrites;
+    // without an option the user is asked.
+    int option = 0;
+    if (lx.kind[4] == 'o') option = lx.value[4].lo == 0 ? 1 : lx.value[4].lo == 1 ? 2 : 3;
+    const int answer = ask_file_exists(path.c_str(), option);
+    if (answer < 0) return;
+    mode = answer == 1 ? "a" : "w";
+  }
+  std::FILE* file = std::fopen(path.c_str(), mode);
+  if (file == nullptr) {
+    error_report(("Error opening:" + path).c_str());
+    return;
+  }
+  end_one(cur_device, stream);
+  redirection& r = redirections[static_cast<std::size_t>(cur_device)][static_cast<std::size_t>(stream)];
+  r.name = path;
+  r.file = file;
+}
+
+constexpr action_record show_all_record{show_all, 0};
+constexpr action_record show_stream_record{show_stream, 0};
+constexpr action_record end_all_record{end_all, 0};
+constexpr action_record end_stream_record{end_stream, 0};
+constexpr action_record redirect_record{redirect_stream, 0};
+
+}  // namespace
+
+std::FILE* redirect_file(int device, int stream) {
+  if (!valid(device, stream)) return nullptr;
+  return redirections[static_cast<std::size_t>(device)][static_cast<std::size_t>(stream)].file;
+}
+
+const std::string& redirect_name(int device, int stream) {
+  if (!valid(device, stream)) return empty_name;
+  return redirections[static_cast<std::size_t>(device)][static_cast<std::size_t>(stream)].name;
+}
+
+void end_redirections(int device) {
+  if (device < 0 || device >= DEVICE_MAX) return;
+  for (int s = 0; s < 3; ++s) end_one(device, s);
+}
+
+// Only stdout and stderr take a file option.
+const action_record* parse_redirect_cmd() {
+  if (check_no_more_args(2)) return &show_all_record;
+  const int stream = match_keyword_list(2, target_stream_words, 'h', 3);
+  if (stream >= 0) {
+    if (check_no_more_args(3)) return &show_stream_record;
+    if (match_keyword(3, "off")) return check_no_more_args(4) ? &end_stream_record : nullptr;
+    if (!parse_name_arg(3)) return nullptr;
+    if (check_no_more_args(4)) return &redirect_record;
+    if (stream == REDIRECT_STDIN) return nullptr;
+    if (match_keyword_list(4, file_option_words, 'o', 3) < 0) return nullptr;
+    return check_no_more_args(5) ? &redirect_record : nullptr;
+  }
+  if (match_keyword(2, "off")) return check_no_more_args(3) ? &end_all_record : nullptr;
+  return nullptr;
+}

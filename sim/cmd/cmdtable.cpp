@@ -1,0 +1,297 @@
+// The command table: every command in lookup order with its syntax lines,
+// its help lines and its parser. The order decides abbreviations: a word
+// that is a prefix of several names takes the first row whose minimum
+// abbreviation it covers.
+//
+// A command not built yet has parse_not_built_cmd as its parser; its own
+// parser takes that place when the command arrives. Rows whose help lines
+// are empty get them with the help command.
+#include <array>
+
+#include "sim/cmd/commands.h"
+#include "sim/cmd/dispatch.h"
+
+namespace {
+
+// --- Syntax lines --------------------------------------------------------------
+constexpr const char* asm_syntax[] = {
+    "{A}SM [{B}(byte wide)] [(beginning at) addr] [assembler_mnemonic]"};
+constexpr const char* break_syntax[] = {
+    "{B}REAK [{#}bn] [expression/{${}c_expression{$}}] [break_action]",
+    "{B}REAK [{#}bn] {R}(read)/{W}(write)/{RW}(access) reg/addr[_block] [break_action]]",
+    "{B}REAK [{#}bn] {DR}(dma read)/{DW}(dma write)/{DRW}(dma access) addr[_block] [break_action]",
+    "{B}REAK [{#}bn[,bn,...]] {OFF}/{E}(enable)/{D}(disable)"};
+constexpr const char* change_syntax[] = {"{C}HANGE [reg[_block]/addr[_block] [expression]]..."};
+constexpr const char* copy_syntax[] = {"{CO}PY (from) addr[_block] (to) addr"};
+constexpr const char* device_syntax[] = {"{DE}VICE {DVn} [device_type/{ON}/{OFF}/{X}]"};
+constexpr const char* disassemble_syntax[] = {"{DI}SASSEMBLE [{B}(byte wide)] [addr[_block]]"};
+constexpr const char* display_syntax[] = {
+    "{D}ISPLAY [{ON}/{OFF}/{R}/{W}/{RW}] [reg[_block/_group]/addr[_block]]...",
+    "{D}ISPLAY {V}(version)"};
+constexpr const char* down_syntax[] = {"{DO}WN [n]"};
+constexpr const char* evaluate_syntax[] = {
+    "{E}VALUATE [{B}(bin)/{D}(dec)/{F}(frc or flt)/{H}(hex)/{U}(unsigned)] "
+    "expression/{${}c_expression{$}}"};
+constexpr const char* finish_syntax[] = {"{F}INISH "};
+constexpr const char* frame_syntax[] = {"{FR}AME [{#}fn]"};
+constexpr const char* go_syntax[] = {
+    "{G}O [(from)location/{R}(reset)] [(to break number){#}bn] [(occurrence){:}count]"};
+constexpr const char* help_syntax[] = {"{H}ELP [command/reg/topic]"};
+constexpr const char* history_syntax[] = {"{HI}STORY"};
+constexpr const char* input_syntax[] = {
+    "{I}NPUT [#n] [{T}(timed)] addr/port/pin[_group] {OFF}/{TERM}/file [{-RD}/{-RF}/{-RH}/{-RU}]",
+    "{I}NPUT [#n] pin [{DVn:}]pin", "{I}NPUT [#n] addr [{DVn:}]addr"};
+constexpr const char* list_syntax[] = {"{LI}ST [{+}/{-}/{.}/addr]"};
+constexpr const char* load_syntax[] = {
+    "{L}OAD [{S}(state)|{M}(memory-only)|{D}(debug symbols-only)] (from) filename"};
+constexpr const char* log_syntax[] = {
+    "{LO}G [{OFF}] [{C}(commands)/{S}(session)/{P}(profile) [filename [{-A}/{-O}/{-C}]]]",
+    "{LO}G [{OFF}] {V}(source display status line)"};
+constexpr const char* more_syntax[] = {"{M}ORE [{OFF}]"};
+constexpr const char* next_syntax[] = {
+    "{N}EXT [count][{LI}(lines)/{IN}(inst)] [{H}(halt at breakpoints)]"};
+constexpr const char* output_syntax[] = {
+    "{O}UTPUT [#n] [{T}] addr/port/pin[_group] {OFF}/{TERM}/file "
+    "[{-RD}/{-RF}/{-RH}/{-RU}/{-RS}] [{-A}/{-O}/{-C}]",
+    "{O}UTPUT [#n] [{T}] history {OFF}/{TERM}/file [{-A}/{-O}/{-C}]",
+    "{O}UTPUT [#n] [{T}] ehistory {OFF}/{TERM}/file [{-A}/{-O}/{-C}]"};
+constexpr const char* path_syntax[] = {"{P}ATH [pathname]", "{P}ATH + [pathname][,pathname,...]",
+                                       "{P}ATH -"};
+constexpr const char* quit_syntax[] = {"{Q}UIT [{E}(enable)/{D}(disable)]"};
+constexpr const char* radix_syntax[] = {
+    "{R}ADIX [{B}(bin)/{D}(dec)/{F}(frc or flt)/{H}(hex)/{U}(uns)] [reg[_block]/addr[_block]]..."};
+constexpr const char* redirect_syntax[] = {
+    "{RED}IRECT {STDIN} {OFF}/file", "{RED}IRECT {STDOUT}/{STDERR} {OFF}/file [{-A}/{-O}/{-C}]",
+    "{RED}IRECT [{OFF}]"};
+constexpr const char* reset_syntax[] = {"{RE}SET {S}(state)/{D}(device) [{M}n]"};
+constexpr const char* save_syntax[] = {
+    "{S}AVE {S}(state)/addr_block... filename [{-A}/{-O}/{-C}]"};
+constexpr const char* step_syntax[] = {
+    "{ST}EP [count] [{CY}(cycles)/{LI}(lines)/{IN}(inst)] [{H}(halt at breakpoints)]"};
+constexpr const char* streams_syntax[] = {"{STR}EAMS [{E}(enable)/{D}(disable)]"};
+constexpr const char* trace_syntax[] = {
+    "{T}RACE [count] [{CY}(cycles)/{LI}(lines)/{IN}(inst)] [{H}(halt at breakpoints)]"};
+constexpr const char* type_syntax[] = {"{TY}PE {${}c_expression{$}}"};
+constexpr const char* until_syntax[] = {"{U}NTIL line/addr [{H}(halt at breakpoints)]"};
+constexpr const char* up_syntax[] = {"{UP} [n]"};
+constexpr const char* view_syntax[] = {"{V}IEW [{A}(assembly)/{S}(source)/{R}(register)]"};
+constexpr const char* wait_syntax[] = {"{W}AIT [count(seconds)]"};
+constexpr const char* watch_syntax[] = {
+    "{WAT}CH [{#}wn] [radix] reg/addr/expression/{${}c_expression{$}}", "{WAT}CH [{#}wn] {OFF}"};
+constexpr const char* where_syntax[] = {"{WH}ERE [[+/-]n]"};
+constexpr const char* wasm_syntax[] = {"{WA}SM [{OFF}]"};
+constexpr const char* wbreakpoint_syntax[] = {"{WB}REAKPOINT [{OFF}]"};
+constexpr const char* wcalls_syntax[] = {"{WC}ALLS [{OFF}]"};
+constexpr const char* wcommand_syntax[] = {"{WCO}MMAND [{OFF}]"};
+constexpr const char* winput_syntax[] = {"{WI}NPUT [OFF]"};
+constexpr const char* wlist_syntax[] = {"{WL}IST [win_num] [{OFF}/file]"};
+constexpr const char* wmemory_syntax[] = {"{WM}EMORY [win_num] space [addr]",
+                                          "{WM}EMORY [win_num] {OFF}"};
+constexpr const char* woutput_syntax[] = {"{WO}UTPUT [{OFF}]"};
+constexpr const char* wregister_syntax[] = {"{WR}EGISTER [win_num] [periph/{OFF}]"};
+constexpr const char* wsession_syntax[] = {"{WSE}SSION [{OFF}]"};
+constexpr const char* wsource_syntax[] = {"{WS}OURCE [{OFF}]"};
+constexpr const char* wstack_syntax[] = {"{WST}ACK [{OFF}]"};
+constexpr const char* wwatch_syntax[] = {
+    "{WW}ATCH [win_num] [{#}wn] [radix] reg/addr/expression",
+    "{WW}ATCH [win_num] [{#}wn] [{OFF}]"};
+
+// --- Help lines ----------------------------------------------------------------
+constexpr const char* help_help[] = {
+    "  {----------- HELP: Simulator Help Text -----------",
+    "",
+    "  {H}ELP [command/reg/topic]",
+    "",
+    "  {help}",
+    "  Display a summary of all available commands and their parameters.",
+    "",
+    "  {help asm}",
+    "  Display a summary of the assemble command and its parameters.",
+    "",
+    "  {help sym}",
+    "  Display a list of debug symbols from the currently loaded .cld file.",
+};
+constexpr const char* history_help[] = {
+    "  {----------- HISTORY: Execution History -----------",
+    "",
+    "  {HI}story [dev_list]",
+    "",
+    "  {history}",
+    "  Disassemble and display the previous 20 instructions that executed.",
+};
+constexpr const char* path_help[] = {
+    "  {----------- PATH: Specify Default Pathname -----------}",
+    "",
+    "  {P}ATH [pathname]",
+    "  {P}ATH + [pathname][,pathname,...]",
+    "  {P}ATH -",
+    "",
+    "  {path \\sim}",
+    "  Define the default directory for simulator files as '\\sim'.",
+    "",
+    "  {path + \\sim}",
+    "  Add '\\sim' to the list of multiple search paths for source files",
+    "",
+    "  {path}",
+    "  Show the current default pathname and multiple source path list.",
+    "",
+    "  {path -}",
+    "  Clear the multiple source path list.",
+};
+constexpr const char* quit_help[] = {
+    "  {----------- QUIT: Quit Simulator Session -----------}",
+    "",
+    "  {Q}UIT [{E}/{D}]",
+    "  {----------- Examples -----------}",
+    "",
+    "  {quit}",
+    "  Exit simulator with status 0.",
+    "",
+    "  {quit e}",
+    "  Enables immediate quit and return of a non-zero exit status",
+    "  if an error occurs during macro execution.",
+    "",
+    "  {quit d}",
+    "  Disables quit on error feature.",
+};
+constexpr const char* radix_help[] = {
+    "  {----------- RADIX: Change Input or Display Radix --------}",
+    "",
+    "  {R}ADIX [{B}(bin)/{D}(dec)/{F}(frc or flt)/{H}(hex)/{U}(uns)] [reg[_block]/addr[_block]]...",
+    "",
+    "  {radix}",
+    "  Display the default radix currently enabled.",
+    "",
+    "  {radix h}",
+    "  Change input radix to hexadecimal.  Hexadecimal constant entries",
+    "  no longer require a preceding dollar sign, but any decimal constants will",
+    "  require a preceding grave accent.",
+    "",
+    "  {radix f x0  x1}",
+    "  Change display radix for registers x0 and x1 to floating point.",
+    "",
+    "  {radix d x:0..10 p:0..10}",
+    "  Change display radix for specified memory locations to decimal.",
+    "",
+    "  {radix u x0 x1}",
+    "  Change display radix for x0 and x1 to unsigned decimal.",
+};
+constexpr const char* redirect_help[] = {
+    "  {----------- REDIRECT: Redirect stdin/stdout/stderr for C Programs -----------}",
+    "",
+    "  {RED}IRECT {STDIN} {OFF}/file",
+    "  {RED}IRECT {STDOUT}/{STDERR} {OFF}/file [{-A}/{-O}/{-C}]",
+    "  {RED}IRECT [{OFF}]",
+    "",
+    "  {redirect stdin input}",
+    "  Redirect the C stdin (standard input) stream from the file",
+    "  input.cio (.cio is the default extension).",
+    "",
+    "  {redirect stdout output.txt}",
+    "  Redirect the C stdout (standard output) stream to the file",
+    "  output.txt.",
+    "",
+    "  {redirect stderr errors}",
+    "  Redirect the C stderr (standard error) stream to the file",
+    "  errors.cio.",
+    "",
+    "  {redirect stdout output -o}",
+    "  Redirect the C stdout stream to the file output.cio,",
+    "  overwriting the file if it already exists.",
+    "",
+    "  {redirect stdout output -a}",
+    "  Redirect the C stdout stream to the file output.cio,",
+    "  appending to the end of the file if it already exists.",
+    "",
+    "  {redirect stdout output -c}",
+    "  Redirect the C stdout stream to the file output.cio,",
+    "  but don't redirect if the file already exists.",
+    "",
+    "  {NOTE:}  No I/O processing or handling of redirection occurs if",
+    "  the {streams} option has been disabled.  Do {help streams}",
+    "  for more information.",
+};
+constexpr const char* wsession_help[] = {
+    "  {----------- WSESSION: Session Window -----------}",
+    "",
+    "  {WSE}SSION [{OFF}]",
+    "",
+    "  {wsession}",
+    "  Open a session window.",
+    "",
+    "  {wsession off}",
+    "  Close the session window.",
+    "",
+};
+constexpr const char* wcommand_help[] = {
+    "  {----------- WCOMMAND: Command Window -----------}",
+    "",
+    "  {WCO}MMAND [{OFF}]",
+    "",
+    "  {wcommand}",
+    "  Open an command window.",
+    "",
+    "  {wcommand off}",
+    "  Close the command window.",
+    "",
+};
+
+constexpr std::span<const char* const> none{};
+constexpr command_parser later = parse_not_built_cmd;
+
+constexpr std::array<command_descriptor, COMMAND_COUNT> rows{{
+    {"asm", "a", "assemble", asm_syntax, none, later},
+    {"break", "b", "break", break_syntax, none, later},
+    {"change", "c", "change", change_syntax, none, later},
+    {"copy", "co", "copy", copy_syntax, none, later},
+    {"device", "de", "device", device_syntax, none, later},
+    {"disassemble", "di", "disassemble", disassemble_syntax, none, later},
+    {"display", "d", "display", display_syntax, none, later},
+    {"down", "do", "down", down_syntax, none, later},
+    {"evaluate", "e", "evaluate", evaluate_syntax, none, parse_evaluate_cmd},
+    {"finish", "f", "finish", finish_syntax, none, later},
+    {"frame", "fr", "frame", frame_syntax, none, later},
+    {"go", "g", "go", go_syntax, none, later},
+    {"help", "h", "help", help_syntax, help_help, later},
+    {"history", "hi", "history", history_syntax, history_help, later},
+    {"input", "i", "input", input_syntax, none, later},
+    {"list", "li", "list", list_syntax, none, later},
+    {"load", "l", "load", load_syntax, none, later},
+    {"log", "lo", "log", log_syntax, none, later},
+    {"more", "m", "more", more_syntax, none, later},
+    {"next", "n", "next", next_syntax, none, later},
+    {"output", "o", "output", output_syntax, none, later},
+    {"path", "p", "path", path_syntax, path_help, parse_path_cmd},
+    {"quit", "q", "quit", quit_syntax, quit_help, parse_quit_cmd},
+    {"radix", "r", "radix", radix_syntax, radix_help, parse_radix_cmd},
+    {"redirect", "red", "redirect", redirect_syntax, redirect_help, parse_redirect_cmd},
+    {"reset", "re", "reset", reset_syntax, none, later},
+    {"save", "s", "save", save_syntax, none, later},
+    {"step", "st", "step", step_syntax, none, later},
+    {"streams", "str", "streams", streams_syntax, none, later},
+    {"trace", "t", "trace", trace_syntax, none, later},
+    {"type", "ty", "type", type_syntax, none, later},
+    {"until", "u", "until", until_syntax, none, later},
+    {"up", "up", "up", up_syntax, none, later},
+    {"view", "v", "view", view_syntax, none, later},
+    {"wait", "w", "wait", wait_syntax, none, later},
+    {"watch", "wat", "watch", watch_syntax, none, later},
+    {"where", "wh", "where", where_syntax, none, later},
+    {"wasm", "wa", "wasm", wasm_syntax, none, parse_wasm_cmd},
+    {"wbreakpoint", "wb", "wbreakpoint", wbreakpoint_syntax, none, parse_wbreakpoint_cmd},
+    {"wcalls", "wc", "wcalls", wcalls_syntax, none, parse_wcalls_cmd},
+    {"wcommand", "wco", "wcommand", wcommand_syntax, wcommand_help, parse_wcommand_cmd},
+    {"winput", "wi", "winput", winput_syntax, none, parse_winput_cmd},
+    {"wlist", "wl", "wlist", wlist_syntax, none, parse_wlist_cmd},
+    {"wmemory", "wm", "wmemory", wmemory_syntax, none, parse_wmemory_cmd},
+    {"woutput", "wo", "woutput", woutput_syntax, none, parse_woutput_cmd},
+    {"wregister", "wr", "wregister", wregister_syntax, none, parse_wregister_cmd},
+    {"wsession", "wse", "wsession", wsession_syntax, wsession_help, parse_wsession_cmd},
+    {"wsource", "ws", "wsource", wsource_syntax, none, parse_wsource_cmd},
+    {"wstack", "wst", "wstack", wstack_syntax, none, parse_wstack_cmd},
+    {"wwatch", "ww", "wwatch", wwatch_syntax, none, parse_wwatch_cmd},
+}};
+
+}  // namespace
+
+const std::span<const command_descriptor, COMMAND_COUNT> command_table{rows};

@@ -1,0 +1,129 @@
+// The core cycle engine's parts and how they meet: the clock machine
+// (core_clock_machine.cpp) runs the half cycles and calls the executor of
+// the instruction (core_execute.cpp), which plans the instruction's memory
+// accesses and register transfers; the bus unit (core_bus.cpp) arbitrates
+// the external bus, inserts wait states and carries the accesses out; the
+// address unit (core_agu.cpp), the loop unit (core_loops.cpp) and the
+// interrupt unit (core_irq.cpp) serve both. docs/ARCHITECTURE.md has the
+// design.
+#pragma once
+
+#include <cstdint>
+
+// One device cycle of the current device's core.
+void core_cycle();
+
+// ---------------------------------------------------------------------------
+// Condition codes and instruction timing.
+
+// 1 when the condition code (0-15) holds for sr; above 15 gives 0.
+int core_test_condition(uint32_t condition);
+
+// Instruction cycles of an opcode: the longest of its length in words, the
+// op_timing rows it steps through and its special-sequence chain.
+int core_instruction_cycles(uint16_t word, int words, bool fast_irq);
+// Length in words of an opcode (1, or 2 with a second word).
+int core_instruction_words(uint16_t word);
+
+// ---------------------------------------------------------------------------
+// Executor (core_execute.cpp): the first-half work of the instruction in
+// execute, run once in its first instruction cycle.
+void core_execute();
+
+// ---------------------------------------------------------------------------
+// Planned accesses (core_bus.cpp).
+
+enum : uint32_t {
+  ACC_READ = 0x1,
+  ACC_WRITE = 0x2,
+  ACC_PROGRAM = 0x4,   // program space; X space otherwise
+  ACC_OPERAND = 0x8,   // read into the operand latch and run the bit-field test
+  ACC_SECOND = 0x10,   // the second X address unit (xab2)
+  ACC_LATCH = 0x20,    // read into the operand latch / write the operand latch
+  ACC_DONE = 0x100,
+};
+// The fetch of an instruction cycle.
+enum : uint32_t { FETCH_NONE = 0, FETCH_OPCODE = 1, FETCH_OPERAND = 2 };
+
+// Plans an access in instruction cycle `cycle` of the instruction; reads
+// load `reg` (-1: only the bus latch), writes store `value`.
+void core_plan_access(uint32_t kind, int cycle, uint32_t address, int reg, uint32_t value);
+// Plans a register transfer written at the end of the instruction.
+void core_plan_transfer(int reg, uint32_t value);
+void core_clear_plan();
+
+// Bus unit: the requests of this instruction cycle (state 258). Returns 1
+// when the cycle may go on, 0 when it stalls waiting for the bus.
+int core_bus_request();
+// State 264: a granted external write drives the pins and writes memory.
+void core_bus_write_phase();
+// State 280: 1 while wait states remain (the cycle stays in 280).
+int core_bus_wait_state();
+// State 280: completes the accesses of this pass; 1 when external accesses
+// remain for another pass of the same instruction cycle (contention).
+int core_bus_complete();
+// The arbitration machine, its pin sampling and the ownership outputs.
+void core_bus_arbitration(bool wants_bus);
+void core_sample_bus_pins();
+
+// One memory operand access through the memory map (space already
+// resolved to a region space).
+uint32_t core_mem_read(int space, uint32_t address);
+void core_mem_write(int space, uint32_t address, uint32_t value);
+
+// ---------------------------------------------------------------------------
+// Address generation (core_agu.cpp).
+
+// The modifier arithmetic: r + offset under modifier m (0 reverse carry,
+// 0xFFFF linear, else modulo m + 1); `flags` gets the address flags.
+uint32_t agu_modify(uint32_t r, uint32_t offset, bool subtract, uint32_t m, uint32_t* flags);
+
+enum agu_mode : int {
+  AGU_NONE = 0,   // (rN)
+  AGU_INC,        // (rN)+
+  AGU_DEC,        // (rN)-
+  AGU_ADD_N,      // (rN)+nN
+  AGU_PREDEC,     // -(rN): the address and the register are rN - 1
+  AGU_INDEXED,    // (rN+nN): the address only
+};
+// The effective address of register N (0-3) in the mode; the register is
+// updated as the mode says, with its modifier.
+uint32_t agu_address(int n, agu_mode mode);
+// The second X address unit: r3 + 1 or r3 + n3, linear.
+uint32_t agu2_address(bool add_n3);
+
+// ---------------------------------------------------------------------------
+// Loops and repeat (core_loops.cpp).
+
+// Starts a DO loop: count, loop address, and whether it runs forever.
+void loop_start(uint32_t count, uint32_t last_address, bool forever);
+// Ends the innermost loop: restores la, lc and the loop flags.
+void loop_pop();
+// At the instruction whose last word is at la: 1 with *target set when
+// the next fetch goes back to the loop start.
+int loop_end_check(uint32_t last_word_address, uint32_t* target);
+// Repeat bookkeeping at the end of a pass: 1 when another pass follows.
+int repeat_end_check();
+// Arms a repeat of the next instruction (count or condition).
+void repeat_arm_count(uint32_t count);
+void repeat_arm_condition(uint32_t condition);
+// Called when the repeated instruction starts its first pass.
+void repeat_begin();
+
+// ---------------------------------------------------------------------------
+// Interrupts (core_irq.cpp).
+
+int core_pending_irq();       // internal sources: vector or -1
+int core_check_interrupts();  // 1 when an interrupt is taken (recorded)
+void ack_taken_interrupt();
+// End-of-clock sampling of irqa, irqb, irqc and the reset pin.
+void core_sample_irq_pins();
+// The taken interrupt's sequence starts: the next fetch comes from its
+// vector; `return_address` is where the program goes on.
+void irq_sequence_start(uint32_t return_address);
+// A long interrupt: return address and sr pushed, sr set for the level.
+void irq_enter_long();
+
+// ---------------------------------------------------------------------------
+// PLL (core_clock_machine.cpp).
+void core_pll_step();

@@ -1,0 +1,2 @@
+macros/outer_bad
+; typed lines still run after every macro was closed

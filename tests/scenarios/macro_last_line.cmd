@@ -1,0 +1,2 @@
+macros/no_newline
+; typed after the macro

@@ -1,0 +1,2 @@
+macros/long_line
+; typed after the refused macro

@@ -1,0 +1,2 @@
+macros/outer
+; typed after the macros ended

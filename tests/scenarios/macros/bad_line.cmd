@@ -1,0 +1,3 @@
+; before the bad line
+wasm off now
+; never run

@@ -1,0 +1,3 @@
+; inner runs
+
+   ; indented inner line

@@ -1,0 +1,2 @@
+; first line
+; last line without a newline

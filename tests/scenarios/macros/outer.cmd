@@ -1,0 +1,3 @@
+; outer begins
+macros/inner
+; outer goes on after the inner macro
