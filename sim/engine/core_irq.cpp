@@ -1,0 +1,161 @@
+// Interrupt arbitration over the core's own sources and every peripheral,
+// the sampling of the interrupt and reset pins, and the start of an
+// interrupt sequence.
+#include <array>
+#include <cstdint>
+
+#include "sim/engine/core_engine.h"
+#include "sim/engine/core_state.h"
+
+namespace {
+
+constexpr uint32_t TRAP_LEVEL = 4;
+
+// The core's sources in the order of its answer; level_of gives the
+// source's level from the priority registers.
+struct core_source {
+  int vector;
+  int pending;
+  uint32_t (*level_of)(const uint32_t* w);
+};
+
+uint32_t trap_level(const uint32_t*) { return TRAP_LEVEL; }
+uint32_t irqa_level(const uint32_t* w) { return w[CORE_IPR] & 3; }
+uint32_t irqb_level(const uint32_t* w) { return (w[CORE_IPR] >> 3) & 3; }
+uint32_t irqc_level(const uint32_t* w) { return core_is_583() ? (w[CORE_IPR2] >> 4) & 1 : 0; }
+uint32_t channel_level(const uint32_t* w) { return w[CS_CHANNEL_LEVEL]; }
+
+constexpr std::array<core_source, 9> core_sources = {{
+    {2, CS_PEND_ILLEGAL, trap_level},
+    {4, CS_PEND_STACK, trap_level},
+    {8, CS_PEND_SWI, trap_level},
+    {10, CS_PEND_IRQA, irqa_level},
+    {12, CS_PEND_IRQB, irqb_level},
+    {14, CS_PEND_IRQC, irqc_level},
+    {48, CS_PEND_CH0, channel_level},
+    {50, CS_PEND_CH1, channel_level},
+    {52, CS_PEND_CH2, channel_level},
+}};
+
+uint32_t lowest_bit(uint32_t v) {
+  return v & (~v + 1);
+}
+
+// One pin: edge mode latches a falling edge, level mode follows the pin.
+struct irq_pin {
+  uint32_t pin;
+  int pending;
+  int edge;
+  int high;
+  bool (*edge_mode)(const uint32_t* w);
+  bool (*present)();
+};
+bool irqa_edge(const uint32_t* w) { return (w[CORE_IPR] & 0x4) != 0; }
+bool irqb_edge(const uint32_t* w) { return (w[CORE_IPR] & 0x20) != 0; }
+bool irqc_edge(const uint32_t* w) { return (w[CORE_IPR2] & 0x20) != 0; }
+bool always() { return true; }
+
+constexpr std::array<irq_pin, 3> irq_pins = {{
+    {CTL_IRQA, CS_PEND_IRQA, CS_EDGE_IRQA, CS_HIGH_IRQA, irqa_edge, always},
+    {CTL_IRQB, CS_PEND_IRQB, CS_EDGE_IRQB, CS_HIGH_IRQB, irqb_edge, always},
+    {CTL_IRQC, CS_PEND_IRQC, CS_EDGE_IRQC, CS_HIGH_IRQC, irqc_edge, core_is_583},
+}};
+
+}  // namespace
+
+void core_sample_irq_pins() {
+  uint32_t* w = core_words();
+  const uint32_t level = periph_pin_block(PINS_CONTROL)[PIN_LEVEL];
+  for (const irq_pin& p : irq_pins) {
+    if (!p.present()) continue;
+    const bool high = (level & p.pin) != 0;
+    if (p.edge_mode(w)) {
+      if (w[p.high] && !high) {
+        w[p.edge] = 1;
+        w[p.pending] = 1;
+      }
+    } else {
+      w[p.pending] = high ? 0 : 1;
+    }
+    w[p.high] = high ? 1 : 0;
+  }
+  if (!(level & CTL_RESET)) cur_inst->device_words[DW_RESET_HELD] = 1;
+}
+
+int core_pending_irq() {
+  uint32_t* w = core_words();
+  w[CS_IRQA_LEVEL] = irqa_level(w);
+  w[CS_IRQB_LEVEL] = irqb_level(w);
+  w[CS_IRQC_LEVEL] = irqc_level(w);
+  const bool pagu = core_is_583() && (w[CORE_OMR] & OMR_PAGU);
+  w[CS_CHANNEL_LEVEL] = pagu ? w[CORE_IPR2] & 3 : 0;
+  if (!w[CS_CHANNEL_LEVEL]) w[CS_PEND_CH0] = w[CS_PEND_CH1] = w[CS_PEND_CH2] = 0;
+  for (const core_source& s : core_sources) {
+    if (!w[s.pending]) continue;
+    // IRQA gives way to IRQB only when IRQB's level is above its own.
+    if (s.vector == 10 && w[CS_PEND_IRQB] && irqb_level(w) > irqa_level(w)) continue;
+    return s.vector;
+  }
+  return -1;
+}
+
+int core_check_interrupts() {
+  uint32_t* w = core_words();
+  int best_vector = core_pending_irq();
+  uint32_t best_level = 0;
+  int best_row = 0;
+  if (best_vector >= 0) {
+    for (const core_source& s : core_sources)
+      if (s.vector == best_vector) best_level = s.level_of(w);
+  }
+  const uint32_t ipr = w[CORE_IPR];
+  for (int row = 1; row < cur_type->periph_count; ++row) {
+    const periph_row& pr = cur_type->periphs[row];
+    if (!pr.ipr_bits || !pr.cls->pending) continue;
+    const int vector = pr.cls->pending(row);
+    if (vector < 0) continue;
+    const uint32_t level = (ipr & pr.ipr_bits) / lowest_bit(pr.ipr_bits);
+    if (level > best_level) {
+      best_level = level;
+      best_vector = vector;
+      best_row = row;
+    }
+  }
+  const uint32_t mask = (w[CORE_SR] >> 8) & 3;
+  if (best_level == 0 || mask >= best_level) return 0;
+  w[CS_TAKEN_LEVEL] = best_level;
+  w[CS_TAKEN_VECTOR] = static_cast<uint32_t>(best_vector);
+  w[CS_TAKEN_ROW] = static_cast<uint32_t>(best_row);
+  return 1;
+}
+
+void ack_taken_interrupt() {
+  const uint32_t* w = core_words();
+  const int row = static_cast<int>(w[CS_TAKEN_ROW]);
+  const int vector = static_cast<int>(w[CS_TAKEN_VECTOR]) & ~1;
+  if (row < 0 || row >= cur_type->periph_count) return;
+  const periph_class* cls = cur_type->periphs[row].cls;
+  if (cls->acknowledge) cls->acknowledge(row, vector);
+}
+
+void irq_sequence_start(uint32_t return_address) {
+  uint32_t* w = core_words();
+  w[CS_IRQ_RETURN] = return_address & 0xFFFF;
+  w[CS_IRQ_SEQ_STEP] = 1;
+  w[CS_IRQ_SEQ_CYCLES] = 0;
+  w[CS_IRQ_LONG] = 0;
+  w[CS_PENDING_ACK] = 1;
+  w[CS_NEXT_FETCH] = 1;
+  w[CS_NEXT_TARGET] = w[CS_TAKEN_VECTOR] & 0xFFFF;
+}
+
+void irq_enter_long() {
+  uint32_t* w = core_words();
+  w[CS_IRQ_LONG] = 1;
+  ss_push(CS_IRQ_RETURN, CORE_SR);
+  const uint32_t level = w[CS_TAKEN_LEVEL] >= 4 ? 3 : w[CS_TAKEN_LEVEL];
+  uint32_t sr = w[CORE_SR] & ~(0x0F00u | SR_FOREVER | SR_LOOP);
+  sr |= level << 8;
+  if (w[CORE_OMR] & OMR_PAGU) sr |= SR_PAGE;
+  core_store_reg(CORE_SR, sr);
+}
