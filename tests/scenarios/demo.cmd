@@ -1,0 +1,1 @@
+#args: ../../demo/demo.cmd
