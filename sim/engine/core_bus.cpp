@@ -370,6 +370,7 @@ int core_bus_request() {
     start_access(granted_view());
   } else {
     strobes_idle();
+    periph_pin_block(PINS_ADDRESS)[PIN_DRIVEN] = 0;
     w[CS_WAIT_COUNT] = 0;
     w[CS_ACCESS_ACTIVE] = 0;
   }

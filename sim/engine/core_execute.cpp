@@ -20,7 +20,6 @@ uint32_t* W() { return core_words(); }
 uint32_t opcode() { return W()[CS_EXECUTE] & WORD; }
 uint32_t second_word() { return W()[CS_EXECUTE_OPERAND] & WORD; }
 uint32_t address() { return W()[CS_EXECUTE_ADDR] & WORD; }
-uint32_t words() { return W()[CS_WORDS]; }
 int last_cycle() { return static_cast<int>(W()[CS_CYC_TOTAL]); }
 
 uint32_t sext(uint32_t v, int bits) {
@@ -43,13 +42,17 @@ int reg5(uint32_t field) {
 int dest_acc(uint32_t w) { return (w & 8) ? CORE_B : CORE_A; }
 int other_acc(uint32_t w) { return (w & 8) ? CORE_A : CORE_B; }
 
-// A register's value as a move source (accumulators limited, ssh pops).
-uint32_t source(int reg) {
+// A register's value as a move source on a bus (accumulators limited,
+// and scaled on the X data bus; ssh pops).
+uint32_t source_on(int reg, int bus) {
   if (reg < 0) return 0;
   core_mark_read(reg);
-  core_reg_to_bus(reg, CS_GDB);
-  return W()[CS_GDB] & WORD;
+  core_reg_to_bus(reg, bus);
+  return W()[bus] & WORD;
 }
+// Register transfers go over the global data bus, memory moves over xdb.
+uint32_t source(int reg) { return source_on(reg, CS_GDB); }
+uint32_t source_x(int reg) { return source_on(reg, CS_XDB); }
 
 void run_alu(uint32_t w) {
   alu_decode_operands(w);
@@ -105,7 +108,7 @@ agu_mode mm_mode(uint32_t mm) {
 void ex_alu_x_move(uint32_t w) {
   const bool read = w & 0x100;
   const int reg = hhh_regs[(w >> 9) & 7];
-  const uint32_t value = read ? 0 : source(reg);
+  const uint32_t value = read ? 0 : source_x(reg);
   run_alu(w);
   const uint32_t ea = agu_address((w >> 12) & 3, (w & 0x4000) ? AGU_ADD_N : AGU_INC);
   x_move(read, reg, value, ea, last_cycle());
@@ -127,7 +130,7 @@ void ex_alu_acc_address(uint32_t w) {
   const uint32_t ea = W()[(w & 8) ? CORE_A1 : CORE_B1] & WORD;
   const bool read = w & 0x100;
   const int reg = hhh_regs[(w >> 9) & 7];
-  const uint32_t value = read ? 0 : source(reg);
+  const uint32_t value = read ? 0 : source_x(reg);
   run_alu(w);
   x_move(read, reg, value, ea, last_cycle());
 }
@@ -154,7 +157,7 @@ void ex_alu_update(uint32_t w) {
 void ex_lms(uint32_t w) {
   const int other = other_acc(w);
   const int reg = dd_regs[(w >> 4) & 3];
-  const uint32_t out = source(other);
+  const uint32_t out = source_x(other);
   const uint32_t in = source(reg);
   run_alu(w);
   const uint32_t ea = agu_address((w >> 6) & 3, AGU_ADD_N);
@@ -168,7 +171,7 @@ void ex_move_acc_address(uint32_t w) {
   const uint32_t ea = W()[(w & 8) ? CORE_A1 : CORE_B1] & WORD;
   const bool read = w & 0x400;
   const int reg = reg5(w >> 5);
-  x_move(read, reg, read ? 0 : source(reg), ea, last_cycle());
+  x_move(read, reg, read ? 0 : source_x(reg), ea, last_cycle());
 }
 
 void ex_move_long(uint32_t w) {
@@ -178,13 +181,13 @@ void ex_move_long(uint32_t w) {
     return;
   }
   const bool read = w & 0x400;
-  x_move(read, reg, read ? 0 : source(reg), second_word(), last_cycle());
+  x_move(read, reg, read ? 0 : source_x(reg), second_word(), last_cycle());
 }
 
 void ex_move_indexed(uint32_t w) {
   const bool read = w & 0x400;
   const int reg = reg5(w >> 5);
-  const uint32_t value = read ? 0 : source(reg);
+  const uint32_t value = read ? 0 : source_x(reg);
   const uint32_t ea = agu_address(w & 3, (w & 8) ? AGU_PREDEC : AGU_INDEXED);
   x_move(read, reg, value, ea, last_cycle());
 }
@@ -192,7 +195,7 @@ void ex_move_indexed(uint32_t w) {
 void ex_move_address(uint32_t w) {
   const bool read = w & 0x400;
   const int reg = reg5(w >> 5);
-  const uint32_t value = read ? 0 : source(reg);
+  const uint32_t value = read ? 0 : source_x(reg);
   const uint32_t ea = agu_address(w & 3, mm_mode(w >> 2));
   x_move(read, reg, value, ea, last_cycle());
 }
@@ -209,7 +212,7 @@ void ex_tfr3(uint32_t w) {
   const bool read = w & 0x100;
   const int reg = hhh_regs[w & 7];
   const uint32_t value = source(from);
-  const uint32_t out = read ? 0 : source(reg);
+  const uint32_t out = read ? 0 : source_x(reg);
   const uint32_t ea = agu_address((w >> 6) & 3, (w & 0x200) ? AGU_ADD_N : AGU_INC);
   x_move(read, reg, out, ea, last_cycle());
   core_plan_transfer(dest_acc(w), value);
@@ -231,7 +234,7 @@ void ex_move_short_address(uint32_t w) {
   constexpr std::array<int, 4> regs = {CORE_X0, CORE_Y0, CORE_A, CORE_B};
   const bool read = w & 0x100;
   const int reg = regs[(w >> 6) & 3];
-  x_move(read, reg, read ? 0 : source(reg), W()[CS_EX_SHORT_IMM], last_cycle());
+  x_move(read, reg, read ? 0 : source_x(reg), W()[CS_EX_SHORT_IMM], last_cycle());
 }
 
 // --- The 15xx group -------------------------------------------------------------
@@ -358,20 +361,42 @@ void ex_flow_reg(uint32_t w) {
   jump((w & 8) ? address() + r : r, !(w & 4), address() + 1);
 }
 
+// The r2-offset prefix: the instruction in the second word addresses
+// x:(r2+off) or p:(r2+off) in place of its own operand.
+void ex_prefix(uint32_t w) {
+  const uint32_t w1 = second_word();
+  const uint32_t ea = (W()[CORE_R2] + sext(w, 8)) & WORD;
+  if (w1 & 0x8000) {
+    const bool read = w1 & 0x100;
+    const int reg = hhh_regs[(w1 >> 9) & 7];
+    const uint32_t value = read ? 0 : source_x(reg);
+    run_alu(w1);
+    x_move(read, reg, value, ea, last_cycle());
+  } else if ((w1 & 0xF810) == 0x3800) {
+    const bool read = w1 & 0x400;
+    const int reg = reg5(w1 >> 5);
+    x_move(read, reg, read ? 0 : source_x(reg), ea, last_cycle());
+  } else if ((w1 & 0xFE20) == 0x0200) {
+    const bool read = w1 & 0x100;
+    const int reg = hhh_regs[w1 & 7];
+    x_move(read, reg, read ? 0 : source_x(reg), ea, last_cycle(), ACC_PROGRAM);
+  }
+}
+
 // --- Program-memory moves and lea -------------------------------------------------
 
 void ex_move_x_p(uint32_t w) {
   const uint32_t ea1 = agu_address((w >> 6) & 3, (w & 8) ? AGU_ADD_N : AGU_INC);
   const uint32_t ea2 = agu_address(w & 3, (w & 4) ? AGU_ADD_N : AGU_INC);
   const bool x_to_p = w & 0x100;
-  core_plan_access(ACC_READ | ACC_LATCH | (x_to_p ? 0 : ACC_PROGRAM), 1, ea1, -1, 0);
-  core_plan_access(ACC_WRITE | ACC_LATCH | (x_to_p ? ACC_PROGRAM : 0), last_cycle(), ea2, -1, 0);
+  core_plan_access(ACC_READ | ACC_LATCH | (x_to_p ? 0u : static_cast<uint32_t>(ACC_PROGRAM)), 1, ea1, -1, 0);
+  core_plan_access(ACC_WRITE | ACC_LATCH | (x_to_p ? static_cast<uint32_t>(ACC_PROGRAM) : 0u), last_cycle(), ea2, -1, 0);
 }
 
 void ex_move_p(uint32_t w) {
   const bool read = w & 0x100;
   const int reg = hhh_regs[w & 7];
-  const uint32_t value = read ? 0 : source(reg);
+  const uint32_t value = read ? 0 : source_x(reg);
   const uint32_t ea = agu_address((w >> 6) & 3, mm_mode(w >> 3));
   if (read)
     core_plan_access(ACC_READ | ACC_PROGRAM, 1, ea, reg, 0);
@@ -481,7 +506,7 @@ constexpr std::array<exec_row, 49> exec_table = {{
     {0xFF10, 0x0710, 2, ex_branch_long_cc},
     {0xFE10, 0x0600, 1, ex_flow_reg_cc},
     {0xFF10, 0x0610, 2, ex_jump_long_cc},
-    {0xFF00, 0x0500, 2, ex_none},
+    {0xFF00, 0x0500, 2, ex_prefix},
     {0xFFE0, 0x0420, 1, ex_rep_reg},
     {0xFFE0, 0x0400, 2, ex_do_reg},
     {0xFE30, 0x0230, 1, ex_move_x_p},

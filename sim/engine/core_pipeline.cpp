@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "sim/engine/core_decode.h"
+#include "sim/engine/core_engine.h"
 #include "sim/engine/core_state.h"
 #include "sim/engine/device.h"
 #include "sim/engine/periph.h"
@@ -25,6 +26,13 @@ void core_flush_pipeline() {
   clear_words(w, CS_REQ_PROGRAM, CS_STALLED + 1);
   w[CS_REPEAT_PASS] = 0;
   w[CS_REP_ENDING] = 0;
+  // The engine starts over with a fetch-only cycle at pab.
+  clear_words(w, CS_ENGINE_FREE, CS_ENGINE_END);
+  core_clear_plan();
+  w[CS_BUBBLE] = 1;
+  w[CS_IN_FAST_IRQ] = 0;
+  w[CS_IRQ_SEQ_STEP] = 0;
+  w[CS_IRQ_LONG] = 0;
   const uint32_t pab = w[CS_PAB];
   cur_inst->pc = pab;
   w[CORE_PC] = pab;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "sim/engine/core_engine.h"
 #include "sim/engine/core_state.h"
 #include "sim/engine/device.h"
 #include "sim/engine/memory.h"
@@ -558,7 +559,7 @@ int core_bus_write(int, uint32_t address, uint32_t value, int) {
 }
 
 void core_clock(int) {
-  // The cycle engine is not wired in yet.
+  core_cycle();
 }
 
 void core_reset(int, int kind, int mode) {

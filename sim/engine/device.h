@@ -255,6 +255,10 @@ struct device_state {
   io_stream* streams[4] = {nullptr, nullptr, nullptr, nullptr};
   int streams_enabled = 1;
   int view_mode = 0;  // 0 session, 1 assembly, 2 source
+  // Where a disassemble without arguments goes on; cleared before each run.
+  int dis_continue = 0;
+  int dis_space = 0;
+  uint32_t dis_next = 0;
   int source_window_open = 0;
 
   session_ring session;

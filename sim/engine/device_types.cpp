@@ -2,6 +2,7 @@
 // and ports, exactly as the chips have them.
 #include "sim/asm/disasm.h"
 #include "sim/engine/device.h"
+#include "sim/engine/display_layouts.h"
 #include "sim/engine/periph.h"
 
 namespace {
@@ -250,19 +251,19 @@ constexpr std::array<int, 27> all_width_11() {
   return w;
 }
 
-// The three support records differ only in their register display layouts,
-// which the display code supplies.
-constexpr family_desc family_for_display() {
+// The three support records differ only in their register display layouts.
+constexpr family_desc family_for_display(const display_layout_set* layouts) {
   family_desc f{};
   f.value_width = all_width_11();
   f.help_generic_p = "pe, pi or pr depending upon address and omr value.";
   f.help_generic_x = "xi, xe or xr depending upon address and omr values";
+  f.display_layouts = layouts;
   f.disassemble = disassemble_word;
   return f;
 }
-const family_desc family_521 = family_for_display();
-const family_desc family_547 = family_for_display();
-const family_desc family_583 = family_for_display();
+const family_desc family_521 = family_for_display(&display_layouts_521);
+const family_desc family_547 = family_for_display(&display_layouts_547);
+const family_desc family_583 = family_for_display(&display_layouts_583);
 
 }  // namespace
 

@@ -24,6 +24,7 @@ void read_peripheral_bus(uint32_t address, uint32_t* out, int flag) {
 void reset_run_flags() {
   cur_inst->flags = 0;
   cur_state->run_word = 0;
+  cur_state->dis_continue = 0;
   for (region_access_log& log : cur_state->region_logs) {
     log.reads.run_count = 0;
     log.writes.run_count = 0;

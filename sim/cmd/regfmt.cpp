@@ -1,0 +1,439 @@
+// Register formatting, display marks and the run display.
+#include "sim/cmd/regfmt.h"
+
+#include <algorithm>
+#include <array>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "sim/asm/disasm.h"
+#include "sim/cmd/expr.h"
+#include "sim/cmd/rangemap.h"
+#include "sim/cmd/valfmt.h"
+#include "sim/cmd/view_hooks.h"
+#include "sim/engine/device.h"
+#include "sim/engine/display_layouts.h"
+#include "sim/engine/regaccess.h"
+#include "sim/frontend.h"
+
+namespace {
+
+constexpr const char* READ_ERROR = "Error reading register";
+constexpr const char* NO_MEMORY = " ;*** MEMORY LOCATION DOESN'T EXIST";
+
+// Width bits of a register's access word.
+constexpr uint32_t W_ANY = 0x80000000, W_8 = 0x40000000, W_16 = 0x10000000, W_24 = 0x4000000,
+                   W_32 = 0x2000000;
+constexpr uint32_t NOT_INTEGER = 0x2000;
+
+template <typename... Args>
+std::string print(const char* format, Args... args) {
+  std::array<char, 96> buffer{};
+  std::snprintf(buffer.data(), buffer.size(), format, args...);
+  return buffer.data();
+}
+
+int shape_words(uint32_t access) {
+  const uint32_t shape = access & 7;
+  return shape == 1 ? 1 : shape == 2 ? 2 : 3;
+}
+
+// Width in bits of a one-word value.
+int word_width(uint32_t access) {
+  if (access & W_8) return 8;
+  if (access & W_16) return 16;
+  if (access & W_24) return 24;
+  if (access & (W_32 | W_ANY)) return 32;
+  return 16;
+}
+
+long sign_extended(uint64_t value, int width) {
+  const uint64_t mask = (1ull << width) - 1;
+  const uint64_t sign = 1ull << (width - 1);
+  return static_cast<long>(static_cast<int64_t>(((value & mask) ^ sign) - sign));
+}
+
+// words[] holds the value low word first.
+uint64_t combined(const uint32_t* words, int count) {
+  if (count == 1) return words[0];
+  const uint64_t low = (words[0] & 0xFFFF) | (static_cast<uint64_t>(words[1] & 0xFFFF) << 16);
+  return count == 2 ? low : low | (static_cast<uint64_t>(words[2] & 0xFF) << 32);
+}
+
+std::string as_hex(uint32_t access, const uint32_t* w, int count) {
+  const auto v = static_cast<unsigned long>(w[0]);
+  if (access & W_ANY) return print("$%lx", static_cast<unsigned long>(combined(w, count)));
+  if (access & W_8) return print("$%02lx", v);
+  if (access & W_16) return print("$%04lx", v);
+  if (access & W_24) return print("$%06lx", v);
+  if (count == 1) return print("$%04lx", v);
+  if (count == 2)
+    return print("$%04lx%04lx", static_cast<unsigned long>(w[1] & 0xFFFF), v & 0xFFFF);
+  return print("$%02lx%04lx%04lx", static_cast<unsigned long>(w[2] & 0xFF),
+               static_cast<unsigned long>(w[1] & 0xFFFF), v & 0xFFFF);
+}
+
+std::string as_decimal(uint32_t access, const uint32_t* w, int count, bool is_signed) {
+  const uint64_t value = combined(w, count);
+  const int width = word_width(access);
+  const auto number = [&](const char* signed_format, const char* unsigned_format) {
+    return is_signed ? print(signed_format, sign_extended(value, width))
+                     : print(unsigned_format, static_cast<unsigned long>(value & 0xFFFFFFFFu));
+  };
+  if (access & (W_ANY | W_8)) return number("%03ld", "%03lu");
+  if (access & W_16) return number("%05ld", "%05lu");
+  if ((access & W_32) == 0 || (access & NOT_INTEGER) != 0) {
+    if (count == 1) return number("%05ld", "%05lu");
+    const decimal_split parts = split_decimal(0, w[0], w[1], count == 3 ? w[2] : 0);
+    return print("%06lu%09lu", static_cast<unsigned long>(parts.quotient),
+                 static_cast<unsigned long>(parts.remainder));
+  }
+  return number("%011ld", "%011lu");
+}
+
+std::string as_fraction(uint32_t access, const uint32_t* w, int count) {
+  arg_value v;
+  v.lo = w[0] & 0xFFFF;
+  v.hi = count >= 2 ? w[1] & 0xFFFF : (w[0] >> 16) & 0xFFFF;
+  v.ext = count == 3 ? w[2] & 0xFF : 0;
+  v.type = AV_INT;
+  if (count == 1) {
+    constexpr std::array<std::pair<int, uint32_t>, 4> widths = {
+        {{8, AV_W8}, {16, AV_W16}, {24, AV_W24}, {32, AV_W32}}};
+    v.type |= AV_ONE;
+    for (const auto& [bits, flag] : widths)
+      if (word_width(access) == bits) v.type |= flag;
+    return print("%8.5f", value_as_double(0, v));
+  }
+  v.type |= count == 2 ? AV_TWO : AV_THREE;
+  return print("%13.10f", value_as_double(0, v));
+}
+
+const display_layout_set* layouts() {
+  return cur_family != nullptr ? static_cast<const display_layout_set*>(cur_family->display_layouts)
+                               : nullptr;
+}
+
+// Prints one line of the run display; after each screenful the screen is
+// flushed and output held again.
+struct display_printer {
+  int lines = 0;
+  void line(const std::string& text) {
+    session_print(text.c_str(), 1);
+    if (++lines % std::max(1, session_screen().text_rows) == 0) {
+      screen_flush();
+      output_hold();
+    }
+  }
+};
+
+// One layout line: the cells of the shown registers; the visible width
+// leaves the highlight braces out so that columns stay aligned.
+struct layout_line {
+  std::string text;
+  int visible = 0;
+  bool shown = false;
+
+  void pad_to(int column) {
+    while (visible < column) {
+      text += ' ';
+      ++visible;
+    }
+  }
+  void add_register(int row, int reg, int column, int name_width) {
+    const int start = visible;
+    const uint32_t attr = periph_attrs(row)[reg];
+    std::string value;
+    if (format_register_value(row, reg, register_display_radix(attr), value) != 0) {
+      const std::string name =
+          std::string(cur_type->periphs[row].cls->regs[reg].name) + cur_type->periphs[row].suffix;
+      const std::string cell = print("%*s=", name_width, name.c_str());
+      text += cell;
+      visible += static_cast<int>(cell.size());
+      if (attr & ATTR_CHANGED) text += "{" + value + "}";
+      else text += value;
+      visible += static_cast<int>(value.size());
+      shown = true;
+    }
+    pad_to(start + column);
+  }
+  void flush(display_printer& out) {
+    if (shown) {
+      text.erase(text.find_last_not_of(' ') + 1);
+      out.line(text);
+    }
+    *this = layout_line{};
+  }
+};
+
+void show_registers(display_printer& out) {
+  const display_layout_set* set = layouts();
+  if (set == nullptr) return;
+  const int rows = std::min(set->periph_count, cur_type->periph_count);
+  for (int row = 0; row < rows; ++row) {
+    const display_layout& layout = set->periphs[row];
+    const int reg_count = cur_type->periphs[row].cls->reg_count;
+    layout_line line;
+    for (int i = 0; i < layout.count; ++i) {
+      const display_slot& slot = layout.slots[i];
+      if (slot.reg == SLOT_LINE_END) {
+        line.flush(out);
+      } else if (slot.reg >= 0 && slot.reg < reg_count &&
+                 (periph_attrs(row)[slot.reg] & ATTR_SHOWN) != 0) {
+        line.add_register(row, slot.reg, slot.column, slot.name_width);
+      } else {
+        line.pad_to(line.visible + slot.column);
+      }
+    }
+    line.flush(out);
+  }
+}
+
+// A stop request ends a listing; the request is used up by it.
+bool listing_stopped() {
+  if (abort_requested() == 0) return false;
+  if (cur_inst != nullptr) cur_inst->abort = 0;
+  return true;
+}
+
+// Every range of the map with a non-zero mark, four words a line.
+void show_memory(int map, display_printer& out) {
+  for (int r = 0; r < cur_type->region_count; ++r) {
+    const mem_region& row = cur_type->regions[r];
+    const int width = row.space >= 0 && row.space < static_cast<int>(cur_family->value_width.size())
+                          ? cur_family->value_width[static_cast<std::size_t>(row.space)]
+                          : 11;
+    const std::vector<range_entry> ranges = cur_state->region_logs[static_cast<std::size_t>(r)]
+                                                .maps[map]
+                                                .ranges;
+    for (const range_entry& e : ranges) {
+      if (e.value == 0) continue;
+      uint32_t address = e.low;
+      std::string line;
+      for (;;) {
+        if (line.empty()) line = std::string(row.name) + ":$" + format_hex_word(address) + "=";
+        std::string value;
+        format_memory_word(row.space, address, memory_radix_at(r, address), value);
+        const int pad = std::max(0, width - static_cast<int>(value.size()));
+        line += std::string(static_cast<std::size_t>(pad), ' ');
+        line += e.value == 2 ? "{" + value + "}" : value;
+        if (address == e.high) {
+          out.line(line);
+          break;
+        }
+        const uint32_t next = (address + 1) & row.addr_mask;
+        if (next % 4 == 0) {
+          out.line(line);
+          line.clear();
+          if (listing_stopped()) return;
+        }
+        address = next;
+      }
+    }
+  }
+}
+
+void show_marked(int map) {
+  if (cur_type == nullptr || cur_state == nullptr || cur_family == nullptr) return;
+  const bool hold = more_enabled == 0;
+  if (hold) output_hold();
+  display_printer out;
+  show_registers(out);
+  show_memory(map, out);
+  show_watch_list();
+  std::string line;
+  if (format_disassembly_line(SPACE_P, cur_inst->pc, line, 0) >= 0) out.line(line);
+  if (hold) output_release();
+}
+
+bool read_named(const char* name, uint32_t* out) {
+  int row = 0, reg = 0;
+  uint32_t words[3] = {0, 0, 0};
+  if (!lookup_register(cur_device, name, &row, &reg) || !read_register(cur_device, row, reg, words))
+    return false;
+  *out = words[0];
+  return true;
+}
+
+bool has_register(const char* name) {
+  int row = 0, reg = 0;
+  return lookup_register(cur_device, name, &row, &reg) != 0;
+}
+
+}  // namespace
+
+int register_display_radix(uint32_t attr) {
+  if (attr & ATTR_RADIX_HEX) return RADIX_HEX;
+  if (attr & ATTR_RADIX_DEC) return RADIX_DEC;
+  if (attr & ATTR_RADIX_UNS) return RADIX_UNS;
+  return RADIX_FRAC;
+}
+
+int format_register_value(int row, int reg, int radix, std::string& out) {
+  uint32_t words[3] = {0, 0, 0};
+  if (cur_type == nullptr || row < 0 || row >= cur_type->periph_count ||
+      !read_register(cur_device, row, reg, words)) {
+    error_report(READ_ERROR);
+    return 0;
+  }
+  const uint32_t access = cur_type->periphs[row].cls->regs[reg].access;
+  const int count = shape_words(access);
+  switch (radix) {
+    case RADIX_DEC:
+    case RADIX_UNS:
+      out = as_decimal(access, words, count, radix == RADIX_DEC);
+      break;
+    case RADIX_FRAC:
+      out = as_fraction(access, words, count);
+      break;
+    default:
+      out = as_hex(access, words, count);
+      break;
+  }
+  return 1;
+}
+
+std::string format_double_e(const char* width_format, double value) {
+  std::string text;
+  if (std::isnan(value)) {
+    text = std::signbit(value) ? "-NaN" : "NaN";
+  } else if (std::isinf(value)) {
+    text = value < 0 ? "-Inf" : "Inf";
+  } else if (value == 0.0) {
+    text = std::signbit(value) ? "-0.000000000000000000e+00" : "0.0000000000000000000e+00";
+  } else {
+    text = print("%-26.24e", value);
+  }
+  return print(width_format != nullptr ? width_format : "%s", text.c_str());
+}
+
+void refresh_register_marks(int show) {
+  if (cur_type == nullptr || cur_state == nullptr) return;
+  for (int row = 0; row < cur_type->periph_count; ++row) {
+    const periph_class& cls = *cur_type->periphs[row].cls;
+    uint32_t* attrs = periph_attrs(row);
+    for (int reg = 0; reg < cls.reg_count; ++reg) {
+      if (cls.regs[reg].access & REG_FIXED_DISPLAY) continue;
+      const uint32_t a = attrs[reg];
+      const bool shown = (a & ATTR_DISPLAY_ON) != 0 ||
+                         ((a & ATTR_DISPLAY_READ) != 0 && (a & ATTR_READ_SINCE) != 0) ||
+                         ((a & ATTR_DISPLAY_WRITE) != 0 && (a & ATTR_CHANGED) != 0);
+      attrs[reg] = shown ? (a | ATTR_SHOWN) : (a & ~ATTR_SHOWN);
+    }
+  }
+  refresh_memory_marks();
+  show_run_display(show);
+}
+
+void refresh_memory_marks() {
+  if (cur_type == nullptr || cur_state == nullptr) return;
+  constexpr uint32_t ROW_LOGS_ACCESSES = 0x2000;
+  for (int r = 0; r < cur_type->region_count; ++r) {
+    const mem_region& row = cur_type->regions[r];
+    region_access_log& log = cur_state->region_logs[static_cast<std::size_t>(r)];
+    range_map& marks = log.maps[MAP_HIGHLIGHT];
+    const range_map& modes = log.maps[MAP_DISPLAY];
+    range_map_clear(marks);
+    for (const range_entry& e : modes.ranges)
+      if (e.value == 1) range_map_set(marks, e.low, e.high, row.addr_mask, 1);
+    if ((row.flags & ROW_LOGS_ACCESSES) == 0) continue;
+    // Newest first, at most one ring's worth.
+    const auto walk = [&](const access_log& a, auto wanted, uint32_t mark) {
+      const uint32_t n = std::min<uint32_t>(a.run_count, ACCESS_RING);
+      uint32_t index = a.ring_index % ACCESS_RING;
+      for (uint32_t i = 0; i < n; ++i) {
+        const uint32_t address = a.address[index];
+        if (wanted(range_map_get(modes, address)))
+          range_map_set(marks, address, address, row.addr_mask, mark);
+        index = (index + ACCESS_RING - 1) % ACCESS_RING;
+      }
+    };
+    walk(log.reads, [](uint32_t m) { return m == 2 || m == 3; }, 1);
+    walk(log.writes, [](uint32_t m) { return m == 1 || m == 3 || m == 4; }, 2);
+  }
+}
+
+void show_run_display(int show) {
+  if (show != 0) show_marked(MAP_HIGHLIGHT);
+}
+
+void show_marked_now() { show_marked(MAP_IMMEDIATE); }
+
+int format_disassembly_line(int space, uint32_t address, std::string& out, int wide) {
+  out.clear();
+  if (cur_type == nullptr || cur_inst == nullptr) return -1;
+  const mem_iface& mem = *cur_type->mem;
+  uint32_t sr = 0, omr = 0;
+  if (!read_named("sr", &sr) || !read_named("omr", &omr)) {
+    error_report(READ_ERROR);
+    return -1;
+  }
+  const int region = find_memory_region(space, address);
+  const mem_region& row = cur_type->regions[region];
+  const uint32_t mask = row.addr_mask;
+  address &= mask;
+
+  std::array<uint32_t, 3> words{};
+  std::array<bool, 3> read_ok{};
+  const uint32_t step = wide != 0 ? 2 : 1;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const uint32_t at = (address + static_cast<uint32_t>(i) * step) & mask;
+    read_ok[i] = (mem.read_wide != nullptr ? mem.read_wide(space, at, &words[i], wide)
+                                           : mem.read_word(space, at, &words[i])) != 0;
+  }
+
+  dis_ea_info ea;
+  ea.pc = address;
+  const int address_regs = has_register("r5") ? 8 : 4;
+  for (int n = 0; n < address_regs && n < 4; ++n) {
+    const std::string digit = std::to_string(n);
+    if (!read_named(("r" + digit).c_str(), &ea.r[n]) || !read_named(("m" + digit).c_str(), &ea.m[n]) ||
+        !read_named(("n" + digit).c_str(), &ea.n[n])) {
+      error_report(READ_ERROR);
+      return -1;
+    }
+  }
+  if (address_regs == 4) {
+    if ((has_register("a1") && !read_named("a1", &ea.a1)) ||
+        (has_register("b1") && !read_named("b1", &ea.b1))) {
+      error_report(READ_ERROR);
+      return -1;
+    }
+  }
+
+  std::array<char, DIS_TEXT_SIZE> text{};
+  int length = 1;
+  if (cur_family != nullptr && cur_family->disassemble != nullptr) {
+    length = cur_family->disassemble(words.data(), text.data(), 0, 0, &ea);
+  } else {
+    std::snprintf(text.data(), text.size(), "dc $%" PRIx32, words[0] & 0xFFFF);
+  }
+  length = std::max(length, 1);
+
+  out = print("%s:$%04lx %04lx ", row.name, static_cast<unsigned long>(address),
+              static_cast<unsigned long>(words[0] & 0xFFFF));
+  out += length >= 2 ? print("%04lx ", static_cast<unsigned long>(words[1] & 0xFFFF))
+                     : std::string(5, ' ');
+  out += text.data();
+  const auto note_symbol = [&](uint32_t flag, int ref_space, uint32_t ref) {
+    if ((ea.access_flags & flag) == 0) return;
+    const char* symbol = symbol_text_at(ref_space, ref);
+    if (symbol != nullptr && symbol[0] != '\0') out += std::string(" ;") + symbol;
+  };
+  note_symbol(DIS_ACCESS_P, SPACE_P, ea.p_address);
+  note_symbol(DIS_ACCESS_X, SPACE_X, ea.x_address);
+  note_symbol(DIS_ACCESS_X2, SPACE_X, ea.x2_address);
+  if (!read_ok[0]) out += NO_MEMORY;
+  return length;
+}
+
+void show_progress_line() {
+  if (gui_present() != 0 || cur_inst == nullptr || cur_device != shown_device) return;
+  const std::string text = print("{SIMULATION IN PROGRESS.} Enter Ctrl-C to Halt. dev:%d pc:%04lx cyc:%lu",
+                                 cur_device, static_cast<unsigned long>(cur_inst->pc),
+                                 static_cast<unsigned long>(cur_inst->cycles));
+  gui_status_text(text.c_str());
+  screen_flush();
+}

@@ -1,0 +1,11 @@
+// Until the source-level debugger and the watch command exist there is no
+// view to redraw, no frame list, no label and no watch entry.
+#include "sim/cmd/view_hooks.h"
+
+void view_show_position(int /*lines*/) {}
+
+void frames_free() {}
+
+const char* symbol_text_at(int /*space*/, uint32_t /*address*/) { return ""; }
+
+void show_watch_list() {}

@@ -1,0 +1,17 @@
+// Services of the source-level debugger and the watch list that the
+// display and change commands call. Their owners fill these in; until
+// then they do nothing and find nothing.
+#pragma once
+
+#include <cstdint>
+
+// Redraws the source or assembly view: 32767 shows the current position,
+// any other number scrolls by that many lines (source) or words (assembly).
+void view_show_position(int lines);
+// Drops the current device's list of call frames.
+void frames_free();
+// The label at or below an address as " space:name" (or past the label
+// " space:(name+offset)"); "" when there is none.
+const char* symbol_text_at(int space, uint32_t address);
+// Prints the current device's watch list as part of the run display.
+void show_watch_list();

@@ -1,0 +1,368 @@
+// The core's clock machine: one device cycle by core_state_code (257 first
+// half, 258 bus arbitration, 264 second half, 280 wait states and
+// completion), the instruction cycles of each instruction, instruction
+// ends, the interrupt boundary, WAIT and STOP, the reset pin, the PLL and
+// the clock-out pin.
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "sim/engine/core_alu.h"
+#include "sim/engine/core_decode.h"
+#include "sim/engine/core_engine.h"
+#include "sim/engine/core_state.h"
+#include "sim/engine/core_tables.h"
+#include "sim/engine/memory.h"
+
+namespace {
+
+constexpr uint32_t WORD = 0xFFFF;
+enum hold_kind : uint32_t { HOLD_NONE = 0, HOLD_WAIT = 1, HOLD_STOP = 2 };
+
+// Condition codes: each a test over the sr bits.
+using cond_fn = bool (*)(uint32_t sr);
+bool bit(uint32_t sr, uint32_t b) { return (sr & b) != 0; }
+bool n_eq_v(uint32_t sr) { return bit(sr, SR_N) == bit(sr, SR_V); }
+constexpr std::array<cond_fn, 16> conditions = {
+    [](uint32_t sr) { return !bit(sr, SR_C); },
+    [](uint32_t sr) { return n_eq_v(sr); },
+    [](uint32_t sr) { return !bit(sr, SR_Z); },
+    [](uint32_t sr) { return !bit(sr, SR_N); },
+    [](uint32_t sr) { return !bit(sr, SR_Z) && (bit(sr, SR_U) || bit(sr, SR_E)); },
+    [](uint32_t sr) { return !bit(sr, SR_E); },
+    [](uint32_t sr) { return !bit(sr, SR_L); },
+    [](uint32_t sr) { return !bit(sr, SR_Z) && n_eq_v(sr); },
+    [](uint32_t sr) { return bit(sr, SR_C); },
+    [](uint32_t sr) { return !n_eq_v(sr); },
+    [](uint32_t sr) { return bit(sr, SR_Z); },
+    [](uint32_t sr) { return bit(sr, SR_N); },
+    [](uint32_t sr) { return bit(sr, SR_Z) || (!bit(sr, SR_U) && !bit(sr, SR_E)); },
+    [](uint32_t sr) { return bit(sr, SR_E); },
+    [](uint32_t sr) { return bit(sr, SR_L); },
+    [](uint32_t sr) { return bit(sr, SR_Z) || !n_eq_v(sr); },
+};
+
+std::vector<uint32_t>& dwords() { return cur_inst->device_words; }
+
+void set_state(uint32_t code) { dwords()[DW_CORE_STATE_CODE] = code; }
+
+void end_of_clock() {
+  core_sample_irq_pins();
+  core_sample_bus_pins();
+}
+
+// Copies the first decode stage's latches into the execute latches.
+void move_to_execute() {
+  uint32_t* w = core_words();
+  for (int i = 0; i <= CS_SHORT_IMM - CS_DEC_CLASS; ++i) w[CS_EX_CLASS + i] = w[CS_DEC_CLASS + i];
+  w[CS_EX_IMMEDIATE] = w[CS_DEC_IMMEDIATE];
+  w[CS_EXECUTE] = w[CS_DECODE];
+  w[CS_EXECUTE_ADDR] = w[CS_DECODE_ADDR];
+  w[CS_EXECUTE_OPERAND] = w[CS_DECODE_OPERAND];
+}
+
+// A new instruction (or a repeat pass, or a fetch-only cycle) starts.
+void begin_instruction() {
+  uint32_t* w = core_words();
+  core_clear_plan();
+  w[CS_FLOW_TAKEN] = 0;
+  w[CS_HOLD] = HOLD_NONE;
+  w[CS_HOLD_STARTED] = 0;
+  w[CS_CYC_INDEX] = 1;
+  if (w[CS_BUBBLE]) {
+    w[CS_WORDS] = 1;
+    w[CS_CYC_TOTAL] = 1;
+    return;
+  }
+  const bool repeat_pass = w[CS_REP_CONTINUE] != 0;
+  w[CS_REP_CONTINUE] = 0;
+  cur_state->jump_flag = 0;  // set again by a change of flow
+  if (w[CS_IRQ_SEQ_STEP] == 1) {
+    w[CS_IRQ_SEQ_STEP] = 2;
+    w[CS_IN_FAST_IRQ] = 1;
+  }
+  w[CS_INSTR_BOUNDARY] = 1;
+  w[CS_REPEAT_PASS] = repeat_pass ? 1 : 0;
+  w[CS_SEQ_CODE] = 0;
+  core_decode();
+  w[CS_INSTR_BOUNDARY] = 0;
+  const uint16_t word = static_cast<uint16_t>(w[CS_DECODE]);
+  const int words = core_instruction_words(word);
+  if (!repeat_pass) {
+    uint32_t second = 0;
+    if (words > 1) mem_read_word(SPACE_P, (w[CS_DECODE_ADDR] + 1) & WORD, &second);
+    w[CS_DECODE_OPERAND] = second & WORD;
+  }
+  core_decode_operands();
+  move_to_execute();
+  w[CS_WORDS] = static_cast<uint32_t>(words);
+  w[CS_CYC_TOTAL] = static_cast<uint32_t>(core_instruction_cycles(word, words, w[CS_IN_FAST_IRQ] != 0));
+  if (w[CS_REP_ARMED] && !repeat_pass) repeat_begin();
+  core_execute();
+}
+
+// The fetch of this instruction cycle, and where it reads.
+void plan_fetch() {
+  uint32_t* w = core_words();
+  const uint32_t k = w[CS_CYC_INDEX];
+  if (w[CS_BUBBLE]) {
+    w[CS_CYCLE_FETCH] = FETCH_OPCODE;
+  } else if (k < w[CS_WORDS]) {
+    w[CS_CYCLE_FETCH] = FETCH_OPERAND;
+    return;
+  } else if (k < w[CS_CYC_TOTAL]) {
+    w[CS_CYCLE_FETCH] = FETCH_NONE;
+    return;
+  } else {
+    // The last cycle: repeat and loop bookkeeping decide the next opcode.
+    if (w[CS_REP_STATE] && repeat_end_check()) {
+      w[CS_REP_CONTINUE] = 1;
+      w[CS_CYCLE_FETCH] = FETCH_NONE;
+      return;
+    }
+    uint32_t target = 0;
+    const uint32_t last_word = (w[CS_EXECUTE_ADDR] + w[CS_WORDS] - 1) & WORD;
+    if (!w[CS_FLOW_TAKEN] && loop_end_check(last_word, &target)) {
+      w[CS_NEXT_FETCH] = 1;
+      w[CS_NEXT_TARGET] = target;
+    }
+    // The second word of a fast interrupt returns to the program.
+    if (w[CS_IRQ_SEQ_STEP] == 3 && !w[CS_FLOW_TAKEN]) {
+      w[CS_NEXT_FETCH] = 1;
+      w[CS_NEXT_TARGET] = w[CS_IRQ_RETURN];
+    }
+    w[CS_CYCLE_FETCH] = FETCH_OPCODE;
+  }
+  if (w[CS_NEXT_FETCH]) {
+    w[CS_NEXT_FETCH] = 0;
+    core_set_bus_latch(CS_PAB, w[CS_NEXT_TARGET], "pab");
+  }
+}
+
+void write_transfers() {
+  uint32_t* w = core_words();
+  for (int i = 0; i < CS_TRANSFER_SLOTS; ++i) {
+    const int reg = static_cast<int>(w[CS_TRANSFER + 2 * i]);
+    if (reg < 0) continue;
+    core_set_bus_latch(CS_GDB, w[CS_TRANSFER + 2 * i + 1], "gdb");
+    core_bus_to_reg(reg, CS_GDB);
+    w[CS_TRANSFER + 2 * i] = static_cast<uint32_t>(-1);
+  }
+}
+
+void signal_end(bool repeating) {
+  uint32_t* w = core_words();
+  if (repeating && w[CS_REP_STATE] == 1) {
+    cur_inst->flags |= DEV_INSTR_END2;
+    cur_inst->instructions += 1;
+  } else if (w[CS_RESTART_SKIP] > 0) {
+    w[CS_RESTART_SKIP] -= 1;
+  } else {
+    cur_inst->flags |= DEV_INSTR_END;
+    cur_inst->instructions += 1;
+  }
+}
+
+// The end of an instruction cycle that completed all its accesses.
+void finish_cycle() {
+  uint32_t* w = core_words();
+  const bool bubble = w[CS_BUBBLE] != 0;
+  if (!bubble && w[CS_CYC_INDEX] < w[CS_CYC_TOTAL]) {
+    w[CS_CYC_INDEX] += 1;
+    return;
+  }
+  write_transfers();
+  w[CS_BUBBLE] = 0;
+  w[CS_CYC_INDEX] = 0;
+  const bool repeating = w[CS_REP_CONTINUE] != 0;
+  signal_end(repeating);
+  if (bubble) return;
+  // The interrupt sequence moves on with the instructions it runs.
+  const uint32_t step = w[CS_IRQ_SEQ_STEP];
+  if (step == 2 && !w[CS_IRQ_LONG] && !w[CS_FLOW_TAKEN]) {
+    w[CS_IRQ_SEQ_STEP] = 3;
+  } else if (step >= 2) {
+    w[CS_IRQ_SEQ_STEP] = 0;
+    w[CS_IN_FAST_IRQ] = 0;
+    w[CS_IRQ_LONG] = 0;
+  }
+  if (repeating || w[CS_REP_ARMED] || w[CS_REP_STATE] || w[CS_IRQ_SEQ_STEP]) return;
+  if (!core_check_interrupts()) return;
+  // The opcode just fetched is dropped; the vector is fetched instead.
+  irq_sequence_start(w[CS_PREFETCH_ADDR]);
+  w[CS_BUBBLE] = 1;
+  w[CS_RESTART_SKIP] += 1;
+}
+
+// WAIT and STOP hold the core in state 264; 1 while held.
+int hold_in_second_half() {
+  uint32_t* w = core_words();
+  if (w[CS_HOLD] == HOLD_NONE || w[CS_CYC_INDEX] != w[CS_CYC_TOTAL]) return 0;
+  if (w[CS_HOLD] == HOLD_WAIT) {
+    if (core_check_interrupts()) {
+      w[CS_HOLD] = HOLD_NONE;
+      return 0;
+    }
+    cur_inst->flags |= DEV_INSTR_END;
+    return 1;
+  }
+  if (!w[CS_HOLD_STARTED]) {
+    w[CS_HOLD_STARTED] = 1;
+    dwords()[DW_STOP_LATCH] = 1;
+    reset_peripherals(0, -1);
+    cur_inst->flags |= DEV_INSTR_END;
+    return 1;
+  }
+  if (periph_pin_block(PINS_CONTROL)[PIN_LEVEL] & CTL_IRQA) {
+    cur_inst->flags |= DEV_INSTR_END;
+    return 1;
+  }
+  dwords()[DW_STOP_LATCH] = 0;
+  w[CS_PEND_IRQB] = w[CS_PEND_IRQC] = 0;
+  w[CS_EDGE_IRQB] = w[CS_EDGE_IRQC] = 0;
+  w[CS_HOLD] = HOLD_NONE;
+  return 0;
+}
+
+void clock_out_pin() {
+  const uint32_t* w = core_words();
+  if (w[CORE_OMR] & OMR_CLOCK_OUT_OFF) {
+    periph_pin_block(PINS_CONTROL)[PIN_DRIVEN] &= ~CTL_CLKOUT;
+    return;
+  }
+  const uint32_t select = w[CORE_PLCR] & 0xC00;
+  bool high;
+  if (select == 0)
+    high = (dwords()[DW_CORE_STATE_CODE] & 0x100) != 0;
+  else if (select == 0x400)
+    high = false;
+  else
+    high = w[CS_CLOCK_PHASE] != 0;
+  uint32_t* c = periph_pin_block(PINS_CONTROL);
+  c[PIN_DRIVEN] |= CTL_CLKOUT;
+  c[PIN_DRIVEN_LEVEL] = high ? (c[PIN_DRIVEN_LEVEL] | CTL_CLKOUT) : (c[PIN_DRIVEN_LEVEL] & ~CTL_CLKOUT);
+}
+
+// Steps of the special sequence an attribute row starts.
+int sequence_length(uint32_t value) {
+  int n = 1;
+  for (int guard = 0; value != 0 && guard < static_cast<int>(SPECIAL_SEQ_ROWS); ++guard) {
+    value = special_seq_rows[value % SPECIAL_SEQ_ROWS].value;
+    ++n;
+  }
+  return n;
+}
+
+}  // namespace
+
+int core_test_condition(uint32_t condition) {
+  if (condition > 15) return 0;
+  return conditions[condition](core_word(CORE_SR)) ? 1 : 0;
+}
+
+int core_instruction_cycles(uint16_t word, int words, bool fast_irq) {
+  const uint32_t flags = instr_flags_lookup(word, fast_irq);
+  // WAIT and STOP hold in their first cycle instead of stepping a sequence.
+  if (flags & (IFLAG_WAIT | IFLAG_STOP)) return 1;
+  int timing = 1;
+  const int row0 = timing_lookup(word, PIPE_MODE_FIRST, fast_irq);
+  if (op_timing[row0][OPT_NEXT_MODE] == PIPE_MODE_SECOND) timing = 2;
+  if (op_timing[row0][OPT_FLAG8]) timing += 1;
+  const int attr = sequence_length(exec_attr_lookup(word, 0, fast_irq).value);
+  int cycles = words;
+  if (timing > cycles) cycles = timing;
+  if (attr > cycles) cycles = attr;
+  return cycles;
+}
+
+void core_pll_step() {
+  uint32_t* w = core_words();
+  if (cur_type->type_bit & TYPE_73521) {
+    w[CS_PERIPH_TICK] = 1;
+    return;
+  }
+  if (w[CS_PLL_LOCK_COUNT] > 0 && --w[CS_PLL_LOCK_COUNT] == 0)
+    core_store_reg(CORE_PLCR, w[CORE_PLCR] | PLL_LOCK);
+  // The peripheral clock: multiplier over divider, by a fractional
+  // accumulator; a PLL that is off or not locked passes the clock through.
+  uint32_t mul = 1, div = 1;
+  if (core_is_583()) {
+    mul = (w[CORE_PCR0] & 0xFF) + 1;
+    div = ((w[CORE_PCR0] >> 8) & 0xF) + 1;
+  } else {
+    mul = ((w[CORE_PLCR] >> 4) & 0xF) + 1;
+    div = (w[CORE_PLCR] & 0xF) + 1;
+  }
+  const bool running = (w[CORE_PLCR] & PLL_ENABLE) && (w[CORE_PLCR] & PLL_LOCK);
+  if (!running) {
+    w[CS_PERIPH_TICK] = 1;
+    w[CS_CLOCK_PHASE] ^= 1;
+    return;
+  }
+  w[CS_PLL_FRACTION] += div;
+  w[CS_PERIPH_TICK] = 0;
+  if (w[CS_PLL_FRACTION] >= mul) {
+    w[CS_PLL_FRACTION] -= mul;
+    w[CS_PERIPH_TICK] = 1;
+    w[CS_CLOCK_PHASE] ^= 1;
+  }
+}
+
+void core_cycle() {
+  uint32_t* w = core_words();
+  if (dwords()[DW_RESET_HELD]) {
+    reset_peripherals(1, static_cast<int>(dwords()[DW_OPERATING_MODE]));
+    // The pin may still be low: keep holding while it is.
+    end_of_clock();
+    cur_inst->flags |= DEV_INSTR_END;
+    return;
+  }
+  core_pll_step();
+  clock_out_pin();
+  uint32_t state = dwords()[DW_CORE_STATE_CODE];
+  if (state == CORE_STATE_EXECUTE) {
+    if (!w[CS_STALLED]) {
+      if (w[CS_CYC_INDEX] == 0)
+        begin_instruction();
+      plan_fetch();
+    }
+    state = CORE_STATE_ARBITRATE;
+  }
+  if (state == CORE_STATE_ARBITRATE) {
+    if (!core_bus_request()) {
+      set_state(CORE_STATE_ARBITRATE);
+      if (cur_inst->abort) cur_inst->flags |= DEV_INSTR_END;
+      end_of_clock();
+      return;
+    }
+    set_state(CORE_STATE_SECOND_HALF);
+    end_of_clock();
+    return;
+  }
+  if (state == CORE_STATE_SECOND_HALF) {
+    if (hold_in_second_half()) {
+      end_of_clock();
+      return;
+    }
+    core_bus_write_phase();
+    state = CORE_STATE_COMPLETE;
+  }
+  if (state == CORE_STATE_COMPLETE) {
+    if (core_bus_wait_state()) {
+      set_state(CORE_STATE_COMPLETE);
+      end_of_clock();
+      return;
+    }
+    if (core_bus_complete()) {
+      // Contended: the instruction cycle repeats for its other access.
+      w[CS_STALLED] = 1;
+      set_state(CORE_STATE_EXECUTE);
+      end_of_clock();
+      return;
+    }
+    w[CS_STALLED] = 0;
+    finish_cycle();
+    set_state(CORE_STATE_EXECUTE);
+  }
+  end_of_clock();
+}

@@ -1,0 +1,462 @@
+// The run loop: one device cycle, the stop check after it, the breakpoint
+// tests and the hit report.
+//
+// The cycle path allocates nothing, formats nothing and searches no table:
+// the clock list of each device type and the profiler's register numbers
+// are worked out once; breakpoints are a list walk that skips, in the
+// middle of an instruction, every condition that names neither "cyc" nor
+// "pc".
+#include "sim/engine/runloop.h"
+
+#include <array>
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "sim/cmd/breakpoints.h"
+#include "sim/cmd/dispatch.h"
+#include "sim/cmd/expr.h"
+#include "sim/engine/device.h"
+#include "sim/engine/periph.h"
+#include "sim/engine/regaccess.h"
+#include "sim/frontend.h"
+
+namespace {
+
+// --- Worked out once per device type ---------------------------------------
+
+struct clock_plan {
+  bool built = false;
+  int count = 0;
+  std::array<void (*)(int), 16> clock{};
+  std::array<int, 16> row{};
+};
+std::array<clock_plan, TYPE_COUNT> clock_plans;
+
+const clock_plan& plan_for(int type) {
+  clock_plan& plan = clock_plans[static_cast<std::size_t>(type)];
+  if (!plan.built) {
+    const device_type& t = *device_types[type];
+    plan.count = 0;
+    for (int r = 0; r < t.periph_count && plan.count < static_cast<int>(plan.clock.size()); ++r) {
+      const periph_class* cls = t.periphs[r].cls;
+      if (cls == nullptr || cls->clock == nullptr) continue;
+      plan.clock[static_cast<std::size_t>(plan.count)] = cls->clock;
+      plan.row[static_cast<std::size_t>(plan.count)] = r;
+      ++plan.count;
+    }
+    plan.built = true;
+  }
+  return plan;
+}
+
+// "sr" and "omr" of each type, for the profiler's sample.
+struct sample_regs {
+  bool looked_up = false;
+  bool found = false;
+  int sr_row = 0, sr_reg = 0, omr_row = 0, omr_reg = 0;
+};
+std::array<sample_regs, TYPE_COUNT> sample_lookup;
+std::array<profiler_block, DEVICE_MAX> profile_blocks;
+
+void sample_profiler(int device) {
+  profiler_block& block = profile_blocks[static_cast<std::size_t>(device)];
+  if (block.on == 0) return;
+  sample_regs& regs = sample_lookup[static_cast<std::size_t>(cur_inst->type)];
+  if (!regs.looked_up) {
+    regs.looked_up = true;
+    regs.found = lookup_register(device, "sr", &regs.sr_row, &regs.sr_reg) != 0 &&
+                 lookup_register(device, "omr", &regs.omr_row, &regs.omr_reg) != 0;
+  }
+  if (!regs.found) return;
+  uint32_t word[3] = {0, 0, 0};
+  if (read_register(device, regs.sr_row, regs.sr_reg, word)) block.sample_sr = word[0];
+  if (read_register(device, regs.omr_row, regs.omr_reg, word)) block.sample_omr = word[0];
+}
+
+// --- Breakpoint tests ---------------------------------------------------------
+
+bool device_alive(int device, const device_inst* inst, const device_state* state) {
+  return device_insts[device] == inst && device_states[device] == state;
+}
+
+bool in_block(const arg_value& operands, uint32_t address) {
+  const uint32_t start = operands.lo, end = operands.hi;
+  return start <= end ? address >= start && address <= end : address >= start || address <= end;
+}
+
+// The accesses of the current instruction in one direction, newest first;
+// each one inside the block is a hit. 0 when the device went away.
+int test_access_log(break_rec& bp, bool writes, bool changed_only, int* stop, int* show) {
+  const std::size_t row = bp.operands.region;
+  if (row >= cur_state->region_logs.size()) return 1;
+  const access_log& log =
+      writes ? cur_state->region_logs[row].writes : cur_state->region_logs[row].reads;
+  const uint32_t n = log.instr_count < ACCESS_RING ? log.instr_count : ACCESS_RING;
+  for (uint32_t k = 0; k < n; ++k) {
+    const uint32_t at = (log.ring_index + ACCESS_RING - k) % ACCESS_RING;
+    if (!in_block(bp.operands, log.address[at])) continue;
+    if (changed_only && (log.attribute[at] & ATTR_CHANGED) == 0) continue;
+    if (!report_break(bp, stop, show)) return 0;
+  }
+  return 1;
+}
+
+uint32_t* register_attr(const break_rec& bp) {
+  const int row = bp.operands.region;
+  if (row >= cur_type->periph_count) return nullptr;
+  if (bp.operands.item >= cur_type->periphs[row].cls->reg_count) return nullptr;
+  return &periph_attrs(row)[bp.operands.item];
+}
+
+bool expression_holds(const break_rec& bp) {
+  sv_optr = bp.cond_text.c_str();
+  expr_result value = parse_expression(cur_type->expr_flags);
+  if (!value) return false;
+  if ((value->type & AV_FLOAT) != 0) return fraction_to_word(cur_type->expr_flags, *value) != 0;
+  return ((value->lo & 0xFFFF) | (value->hi & 0xFFFF) | (value->ext & 0xFF)) != 0;
+}
+
+using compare_fn = bool (*)(uint32_t, uint32_t);
+constexpr compare_fn compares[] = {
+    [](uint32_t a, uint32_t b) { return a != b; },  // !=
+    [](uint32_t a, uint32_t b) { return a <= b; },  // <=
+    [](uint32_t a, uint32_t b) { return a < b; },   // <
+    [](uint32_t a, uint32_t b) { return a >= b; },  // >=
+    [](uint32_t a, uint32_t b) { return a > b; },   // >
+    [](uint32_t a, uint32_t b) { return a == b; },  // ==
+    [](uint32_t a, uint32_t b) { return a == b; },  // =
+};
+
+bool register_compare_holds(const break_rec& bp) {
+  uint32_t word[3] = {0, 0, 0};
+  if (!read_register(cur_device, bp.operands.region, bp.operands.item, word)) return false;
+  if (bp.operands.op >= std::size(compares)) return false;
+  const uint32_t value = (bp.operands.lo & 0xFFFF) | (bp.operands.hi << 16);
+  return compares[bp.operands.op](word[0], value);
+}
+
+// One enabled breakpoint; 0 when its action took the device away.
+int test_breakpoint(break_rec& bp, int* stop, int* show) {
+  switch (bp.kind) {
+    case BK_READ:
+      return test_access_log(bp, false, false, stop, show);
+    case BK_WRITE:
+      return test_access_log(bp, true, false, stop, show);
+    case BK_READ_WRITE:
+      if (!test_access_log(bp, false, false, stop, show)) return 0;
+      return test_access_log(bp, true, false, stop, show);
+    case BK_DATA_READ:
+      return test_access_log(bp, false, true, stop, show);
+    case BK_DATA_WRITE:
+      return test_access_log(bp, true, true, stop, show);
+    case BK_DATA_READ_WRITE:
+      if (!test_access_log(bp, false, true, stop, show)) return 0;
+      return test_access_log(bp, true, true, stop, show);
+    case BK_REG_READ:
+    case BK_REG_READ_WRITE:
+    case BK_REG_WRITE: {
+      static constexpr uint32_t marks[] = {ATTR_READ, ATTR_READ | ATTR_WRITTEN, ATTR_WRITTEN};
+      const uint32_t* attr = register_attr(bp);
+      if (attr != nullptr && (*attr & marks[bp.kind - BK_REG_READ]) != 0)
+        return report_break(bp, stop, show);
+      return 1;
+    }
+    case BK_EXPRESSION:
+      return expression_holds(bp) ? report_break(bp, stop, show) : 1;
+    case BK_REG_COMPARE:
+      return register_compare_holds(bp) ? report_break(bp, stop, show) : 1;
+    case BK_PC:
+      return cur_inst->pc == bp.operands.lo ? report_break(bp, stop, show) : 1;
+    default:  // C expressions come with source-level debugging
+      return 1;
+  }
+}
+
+// At an instruction end: the per-instruction marks and counts start over.
+void end_of_instruction_marks() {
+  for (break_rec* bp = cur_state->breakpoints; bp != nullptr; bp = bp->next) {
+    if (bp->kind < BK_REG_READ || bp->kind > BK_REG_WRITE) continue;
+    if (uint32_t* attr = register_attr(*bp)) *attr &= ~(ATTR_READ | ATTR_WRITTEN);
+  }
+  for (region_access_log& log : cur_state->region_logs) {
+    log.reads.instr_count = 0;
+    log.writes.instr_count = 0;
+  }
+}
+
+// A shown step between stops: the display has taken the marks in.
+void restart_run_marks() {
+  for (region_access_log& log : cur_state->region_logs) {
+    log.reads.run_count = 0;
+    log.writes.run_count = 0;
+  }
+  for (int row = 0; row < cur_type->periph_count; ++row) {
+    uint32_t* attrs = periph_attrs(row);
+    const int count = cur_type->periphs[row].cls->reg_count;
+    for (int reg = 0; reg < count; ++reg) attrs[reg] &= ~(ATTR_READ_SINCE | ATTR_CHANGED);
+  }
+}
+
+std::array<std::string, DEVICE_MAX> pending_errors;
+
+void print_line(const char* text) { session_print(text, 1); }
+
+// Counting by run mode: the table is indexed by run_mode 0-4.
+struct count_result {
+  int stop;
+  int show;
+};
+using mode_rule = count_result (*)(device_state&, bool end);
+constexpr mode_rule mode_rules[] = {
+    // go: stops once a counted breakpoint has used up the count.
+    [](device_state& st, bool end) -> count_result {
+      const int both = st.run_count == 0 && end ? 1 : 0;
+      return {both, both};
+    },
+    // trace by instruction
+    [](device_state& st, bool end) -> count_result {
+      if (!end) return {0, 0};
+      st.run_count -= 1;
+      return {st.run_count == 0 ? 1 : 0, 1};
+    },
+    // trace by cycle
+    [](device_state& st, bool end) -> count_result {
+      if (st.run_count != 0) st.run_count -= 1;
+      char text[48];
+      std::snprintf(text, sizeof text, "{Trace cycle count=%" PRIu32 "}", st.run_count);
+      print_line(text);
+      return {end && st.run_count == 0 ? 1 : 0, 1};
+    },
+    // step by instruction
+    [](device_state& st, bool end) -> count_result {
+      if (!end) return {0, 0};
+      st.run_count -= 1;
+      const int both = st.run_count == 0 ? 1 : 0;
+      return {both, both};
+    },
+    // step by cycle
+    [](device_state& st, bool end) -> count_result {
+      if (st.run_count != 0) st.run_count -= 1;
+      const int both = end && st.run_count == 0 ? 1 : 0;
+      return {both, both};
+    },
+};
+
+using clock_type = std::chrono::steady_clock;
+clock_type::time_point last_progress{};
+
+}  // namespace
+
+// --- Placeholders ---------------------------------------------------------------
+// The streams and the run display give these their bodies; until they are
+// linked in, a cycle has no streams and a stop shows nothing.
+[[gnu::weak]] void service_input_streams() {}
+[[gnu::weak]] void service_output_streams() {}
+[[gnu::weak]] void refresh_register_marks(int) {}
+
+profiler_block& device_profiler_block(int device) {
+  return profile_blocks[static_cast<std::size_t>(device) % DEVICE_MAX];
+}
+
+void set_pending_run_error(const char* text) {
+  if (cur_inst == nullptr || cur_device < 0 || cur_device >= DEVICE_MAX) return;
+  pending_errors[static_cast<std::size_t>(cur_device)] = text != nullptr ? text : "";
+  cur_inst->flags |= DEV_ERROR_PENDING;
+}
+
+void show_progress_line(bool force) {
+  if (cur_inst == nullptr || cur_device != shown_device) return;
+  // A terminal redraw per thousand cycles would cost more than the cycles.
+  const clock_type::time_point now = clock_type::now();
+  if (!force && now - last_progress < std::chrono::milliseconds(100)) return;
+  last_progress = now;
+  const bool wide = cur_type != nullptr && cur_type->region_count > 0 &&
+                    cur_type->regions[0].high > 0xFFFF;
+  char text[96];
+  std::snprintf(text, sizeof text,
+                wide ? "{SIMULATION IN PROGRESS.} Enter Ctrl-C to Halt. dev:%d pc:%06" PRIx32
+                       " cyc:%" PRIu32
+                     : "{SIMULATION IN PROGRESS.} Enter Ctrl-C to Halt. dev:%d pc:%04" PRIx32
+                       " cyc:%" PRIu32,
+                cur_device, cur_inst->pc, cur_inst->cycles);
+  gui_status_text(text);
+  screen_flush();
+}
+
+int report_break(break_rec& bp, int* stop, int* show) {
+  device_state& st = *cur_state;
+  bool match = bp.number == st.break_number;
+  bool print = false;
+  switch (bp.action) {
+    case BA_HALT:
+      match = match || st.break_number == 0;
+      break;
+    case BA_COUNT1:
+    case BA_COUNT2:
+    case BA_COUNT3:
+    case BA_COUNT4:
+      st.cnt[bp.action - BA_COUNT1] += 1;
+      break;
+    case BA_NOTE:
+      print = true;
+      break;
+    case BA_SHOW:
+      print = true;
+      *show = 1;
+      break;
+    case BA_EXECUTE: {
+      const int device = cur_device;
+      const device_inst* inst = cur_inst;
+      const device_state* state = cur_state;
+      // The action may run any command, this breakpoint's removal included.
+      const std::string command = bp.command_text;
+      execute_command_line(device, command.c_str());
+      if (!device_alive(device, inst, state)) return 0;
+      make_device_current(device);
+      match = true;
+      break;
+    }
+    default:
+      break;
+  }
+  if (st.run_mode == RUN_GO && match && st.run_count != 0) {
+    st.run_count -= 1;
+    if (st.run_count == 0) {
+      print = true;
+      *stop = 1;
+    }
+  }
+  if (match && st.halt_on_break != 0) {
+    print = true;
+    *stop = 1;
+  }
+  if (print) {
+    // One report per hit, however many reasons there are to print it.
+    char text[SESSION_LINE_BYTES + 64];
+    std::snprintf(text, sizeof text, "Break #%d %s%s %s %s;dev:%d pc:%04" PRIx32 " cyc:%" PRId32,
+                  bp.number, break_kind_name(bp.kind), bp.cond_text.c_str(),
+                  break_action_name(bp.action), bp.command_text.c_str(), cur_device, cur_inst->pc,
+                  static_cast<int32_t>(cur_inst->cycles));
+    session_echo(text, 1);
+  }
+  return 1;
+}
+
+int check_run_stop() {
+  device_inst& inst = *cur_inst;
+  device_state& st = *cur_state;
+  const int device = cur_device;
+  if (stop_request != 0) abort_requested();
+  const bool end = (inst.flags & (DEV_INSTR_END | DEV_INSTR_END2)) != 0;
+  int stop = 0;
+  int show = 0;
+
+  if (end) {
+    if (inst.abort != 0) {
+      inst.abort = 0;
+      output_hold();
+      print_line("{SIMULATION ABORTED}");
+      stop = show = 1;
+    }
+    if ((inst.flags & DEV_ILLEGAL) != 0) {
+      print_line("{Illegal Op-Code Encountered}");
+      stop = show = 1;
+    }
+    if ((inst.flags & DEV_ERROR_PENDING) != 0) {
+      std::string& text = pending_errors[static_cast<std::size_t>(device)];
+      if (!text.empty()) print_line(("{" + text + "}").c_str());
+      text.clear();
+      stop = show = 1;
+    }
+    if ((inst.flags & DEV_STOP) != 0) stop = show = 1;
+  }
+
+  const int mode = st.run_mode;
+  if (inst.cycles % 1000 == 0 && (mode == RUN_GO || mode >= RUN_SOURCE_FIRST))
+    show_progress_line();
+
+  if (st.breakpoints != nullptr) {
+    const uint32_t mid_mask =
+        MENTIONS_CYC | ((inst.flags & DEV_PC_WRITTEN) != 0 ? MENTIONS_PC : 0);
+    for (break_rec* bp = st.breakpoints; bp != nullptr;) {
+      break_rec* next = bp->next;
+      if (bp->enabled != 0 && (end || (bp->mentions & mid_mask) != 0)) {
+        const device_inst* self = &inst;
+        const device_state* self_state = &st;
+        if (!test_breakpoint(*bp, &stop, &show)) return 0;
+        if (!device_alive(device, self, self_state)) return 0;
+        // An action may have deleted records; start again from a live one.
+        next = nullptr;
+        for (break_rec* r = st.breakpoints; r != nullptr; r = r->next) {
+          if (r == bp) {
+            next = r->next;
+            break;
+          }
+        }
+        if (next == nullptr && bp->action == BA_EXECUTE) {
+          // bp itself is gone: carry on after the last record numbered
+          // at most its number.
+          break;
+        }
+      }
+      bp = next;
+    }
+  }
+
+  if (end) end_of_instruction_marks();
+  inst.flags &= ~DEV_PC_WRITTEN;
+
+  if (mode < RUN_SOURCE_FIRST) {
+    const count_result r = mode_rules[mode](st, end);
+    stop |= r.stop;
+    show |= r.show;
+  }
+
+  if (show != 0) {
+    refresh_register_marks(1);
+    if (gui_present() != 0) window_update_all(-2);
+    make_device_current(device);
+    if (stop == 0) {
+      screen_flush();
+      restart_run_marks();
+    }
+  }
+  return stop;
+}
+
+void run_device_cycle(int device) {
+  if (device < 0 || device >= DEVICE_MAX) return;
+  device_inst* inst = device_insts[device];
+  device_state* st = device_states[device];
+  if (inst == nullptr || st == nullptr) return;
+  if (cur_inst != inst || cur_device != device) make_device_current(device);
+  st->running = 1;
+
+  service_input_streams();
+  if (profiler != nullptr) sample_profiler(device);
+  const clock_plan& plan = plan_for(inst->type);
+  for (int k = 0; k < plan.count; ++k)
+    plan.clock[static_cast<std::size_t>(k)](plan.row[static_cast<std::size_t>(k)]);
+  service_output_streams();
+
+  uint32_t* block = inst->blocks.data();
+  for (int b = 0; b < cur_type->block_count; ++b, block += 2 * REG_BLOCK_WORDS)
+    std::memcpy(block + REG_BLOCK_WORDS, block, REG_BLOCK_WORDS * sizeof(uint32_t));
+  inst->cycles += 1;
+
+  if (check_run_stop() != 0) inst->flags |= DEV_STOP;
+  if (!device_alive(device, inst, st)) return;
+  if ((inst->flags & (DEV_INSTR_END | DEV_INSTR_END2)) == 0) return;
+
+  if (profiler != nullptr && profiler->profile_instruction != nullptr)
+    profiler->profile_instruction(device);
+  const bool stopping = (inst->flags & DEV_STOP) != 0;
+  inst->flags &= DEV_STOP | DEV_EXCLUDED;
+  if (stopping) {
+    inst->flags &= DEV_EXCLUDED;
+    st->running = 0;
+  }
+}

@@ -1,0 +1,57 @@
+// The run loop: one device cycle, the check after it that decides whether
+// the run stops, and the report of a breakpoint hit. Commands only arm a
+// run (device_state's run block); the front-end then calls
+// run_device_cycle for every device that takes part, slice by slice.
+#pragma once
+
+#include <cstdint>
+
+#include "sim/prof/profiler.h"
+
+struct break_rec;
+
+// Run modes (device_state::run_mode).
+enum run_mode_code : int {
+  RUN_GO = 0,
+  RUN_TRACE_INSTR = 1,
+  RUN_TRACE_CYCLE = 2,
+  RUN_STEP_INSTR = 3,
+  RUN_STEP_CYCLE = 4,
+  RUN_SOURCE_FIRST = 5,  // 5 and above: source-level and target-call modes
+};
+
+// Rounds of one background slice: one device cycle of every device that
+// takes part, up to this many (one in trace by instruction).
+constexpr int RUN_SLICE_ROUNDS = 1000;
+
+// One clock of device d: input streams, profiler sample, every
+// peripheral's clock in row order (the core first), output streams,
+// register-block history, the cycle count and the stop check. At the end
+// of the instruction during which a stop was decided, `running` drops to 0.
+void run_device_cycle(int device);
+
+// On the current device: 1 when the run must stop.
+int check_run_stop();
+
+// A hit of breakpoint bp on the current device: runs its action, counts it
+// for go, prints its report when it stops or notes. Sets *stop and *show.
+// Returns 0 when the action freed or replaced the device.
+int report_break(break_rec& bp, int* stop, int* show);
+
+// "{SIMULATION IN PROGRESS.} Enter Ctrl-C to Halt. dev:%d pc:%04lx
+// cyc:%lu" on the status line, for the device shown. Redrawn at most a few
+// times a second during a run; `force` draws it at once.
+void show_progress_line(bool force = false);
+
+// Per-device profiler block: the sample words the run loop fills each
+// cycle while a profiler is attached and profiling is on.
+profiler_block& device_profiler_block(int device);
+
+// Stream services of one cycle: the input streams before the peripherals
+// are clocked, the output streams after.
+void service_input_streams();
+void service_output_streams();
+
+// After a stop or a shown trace step: refresh the highlight marks and show
+// the registers and memory switched on, and the instruction at the pc.
+void refresh_register_marks(int show);
