@@ -54,6 +54,28 @@ void set_pending(int reg, uint32_t value) {
   core_word(CS_AGU_UPDATE) = value;
 }
 
+// The 583's peripheral address generation: with omr bit 9 and sr bit 13
+// (or a long interrupt being entered) r0-r2 hand their update to pagurN,
+// which counts by one and raises its channel at its count register.
+bool pagu_active(int n, agu_mode mode) {
+  if (n > 2 || mode == AGU_NONE || mode == AGU_INDEXED || !core_is_583()) return false;
+  const uint32_t* w = core_words();
+  if (!(w[CORE_OMR] & OMR_PAGU)) return false;
+  return (w[CORE_SR] & SR_PAGE) || w[CS_IRQ_LONG];
+}
+
+uint32_t pagu_address(int n, agu_mode mode) {
+  uint32_t* w = core_words();
+  const int reg = CORE_PAGUR0 + n;
+  const uint32_t address = w[reg] & WORD;
+  const bool down = mode == AGU_DEC || mode == AGU_PREDEC;
+  const uint32_t updated = (down ? address - 1 : address + 1) & WORD;
+  core_store_reg(reg, updated);
+  constexpr int channels[3] = {CS_PEND_CH0, CS_PEND_CH1, CS_PEND_CH2};
+  if (updated == (w[CORE_PAGUC0 + n] & WORD)) w[channels[n]] = 1;
+  return mode == AGU_PREDEC ? updated : address;
+}
+
 }  // namespace
 
 uint32_t agu_modify(uint32_t r, uint32_t offset, bool subtract, uint32_t m, uint32_t* flags) {
@@ -78,6 +100,8 @@ uint32_t agu_modify(uint32_t r, uint32_t offset, bool subtract, uint32_t m, uint
 }
 
 uint32_t agu_address(int n, agu_mode mode) {
+  n &= 3;
+  if (pagu_active(n, mode)) return pagu_address(n, mode);
   uint32_t* w = core_words();
   const int reg = CORE_R0 + (n & 3);
   const uint32_t r = w[reg] & WORD;

@@ -473,6 +473,16 @@ uint32_t core_mem_read(int space, uint32_t address) {
   uint32_t value = 0;
   mem_read_word(space, address, &value);
   value &= WORD;
+  // Input streams replace the word, which then stays in memory.
+  uint32_t fed = 0;
+  if (is_external(space) && read_port_input(PINS_DATA, &fed)) {
+    value = fed & WORD;
+    mem_write_word(space, address, &value);
+  }
+  if (read_memory_input(space, address, &fed)) {
+    value = fed & WORD;
+    mem_write_word(space, address, &value);
+  }
   const int row = find_memory_region(space, address);
   if (row >= 0 && row < cur_type->region_count && (cur_type->regions[row].attr & ATTR_DATA_PINS))
     periph_pin_block(PINS_DATA)[PIN_LEVEL] = value;
@@ -494,4 +504,5 @@ void core_mem_write(int space, uint32_t address, uint32_t value) {
   }
   mem_write_word(space, address, &value);
   note_memory_access(space, address, 0, 0);
+  write_memory_output(space, address, 0);
 }

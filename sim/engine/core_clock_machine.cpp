@@ -61,6 +61,13 @@ void move_to_execute() {
   w[CS_EXECUTE_OPERAND] = w[CS_DECODE_OPERAND];
 }
 
+// The instruction in execute is the last of a fast interrupt: the second
+// vector word, or a first one that fills both vector words.
+bool fast_sequence_ends(const uint32_t* w) {
+  const uint32_t step = w[CS_IRQ_SEQ_STEP];
+  return step == 3 || (step == 2 && w[CS_WORDS] == 2 && !w[CS_IRQ_LONG]);
+}
+
 // A new instruction (or a repeat pass, or a fetch-only cycle) starts.
 void begin_instruction() {
   uint32_t* w = core_words();
@@ -126,8 +133,8 @@ void plan_fetch() {
       w[CS_NEXT_FETCH] = 1;
       w[CS_NEXT_TARGET] = target;
     }
-    // The second word of a fast interrupt returns to the program.
-    if (w[CS_IRQ_SEQ_STEP] == 3 && !w[CS_FLOW_TAKEN]) {
+    // The last vector word of a fast interrupt returns to the program.
+    if (fast_sequence_ends(w) && !w[CS_FLOW_TAKEN]) {
       w[CS_NEXT_FETCH] = 1;
       w[CS_NEXT_TARGET] = w[CS_IRQ_RETURN];
     }
@@ -179,7 +186,7 @@ void finish_cycle() {
   if (bubble) return;
   // The interrupt sequence moves on with the instructions it runs.
   const uint32_t step = w[CS_IRQ_SEQ_STEP];
-  if (step == 2 && !w[CS_IRQ_LONG] && !w[CS_FLOW_TAKEN]) {
+  if (step == 2 && !fast_sequence_ends(w) && !w[CS_IRQ_LONG] && !w[CS_FLOW_TAKEN]) {
     w[CS_IRQ_SEQ_STEP] = 3;
   } else if (step >= 2) {
     w[CS_IRQ_SEQ_STEP] = 0;

@@ -144,7 +144,7 @@ void ex_alu_transfer(uint32_t w) {
   const uint32_t sel = (w >> 8) & 15;
   int d = dst[sel];
   if (d == O) d = other_acc(w);
-  const uint32_t value = src[sel] >= 0 ? source(src[sel]) : 0;
+  const uint32_t value = src[sel] >= 0 ? source_x(src[sel]) : 0;
   run_alu(w);
   if (src[sel] >= 0 && d >= 0) core_plan_transfer(d, value);
 }
@@ -440,7 +440,6 @@ void ex_chkaau(uint32_t) {
 
 void ex_return(bool with_sr) {
   uint32_t* w = W();
-  ss_read(-1, -1);
   const uint32_t p = w[CORE_SP] & SP_POINTER;
   const uint32_t pc = p ? w[CS_SS_HIGH + p] : 0;
   const uint32_t sr = p ? w[CS_SS_LOW + p] : 0;

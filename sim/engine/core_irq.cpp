@@ -91,7 +91,8 @@ int core_pending_irq() {
   w[CS_CHANNEL_LEVEL] = pagu ? w[CORE_IPR2] & 3 : 0;
   if (!w[CS_CHANNEL_LEVEL]) w[CS_PEND_CH0] = w[CS_PEND_CH1] = w[CS_PEND_CH2] = 0;
   for (const core_source& s : core_sources) {
-    if (!w[s.pending]) continue;
+    // A source at level 0 is disabled: it must not hide the ones after it.
+    if (!w[s.pending] || s.level_of(w) == 0) continue;
     // IRQA gives way to IRQB only when IRQB's level is above its own.
     if (s.vector == 10 && w[CS_PEND_IRQB] && irqb_level(w) > irqa_level(w)) continue;
     return s.vector;

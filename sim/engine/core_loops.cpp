@@ -36,7 +36,6 @@ void loop_start(uint32_t count, uint32_t last_address, bool forever) {
 
 void loop_pop() {
   uint32_t* w = core_words();
-  ss_read(-1, -1);
   const uint32_t p = w[CORE_SP] & SP_POINTER;
   const uint32_t saved_sr = p ? w[CS_SS_LOW + p] : 0;
   ss_decrement();

@@ -33,6 +33,8 @@ void core_flush_pipeline() {
   w[CS_IN_FAST_IRQ] = 0;
   w[CS_IRQ_SEQ_STEP] = 0;
   w[CS_IRQ_LONG] = 0;
+  w[CS_REP_STATE] = 0;
+  cur_inst->device_words[DW_STOP_LATCH] = 0;
   const uint32_t pab = w[CS_PAB];
   cur_inst->pc = pab;
   w[CORE_PC] = pab;

@@ -109,6 +109,13 @@ void write_register_output(int periph, int reg);
 // is open. A register fed by an untimed input stream: 1 and its next value.
 int write_output_note(const char* text);
 int read_register_input(int periph, int reg, uint32_t* out);
+// The core's memory operand accesses: an untimed input stream of the data
+// port (port 4) or one watching a memory address may supply the value
+// read (non-zero and the value); every data memory write is offered to the
+// output streams watching it.
+int read_port_input(int port, uint32_t* out);
+int read_memory_input(int space, uint32_t address, uint32_t* out);
+void write_memory_output(int space, uint32_t address, uint32_t flags);
 void write_peripheral_output(int periph, int32_t value, int gap);
 
 // The X I/O addresses every peripheral may snoop.

@@ -234,8 +234,57 @@ TEST_F(CoreCycle, RegisterToRegisterMoves) {
   EXPECT_EQ(reg(CORE_A0), 0u);
 }
 
+TEST_F(CoreCycle, PeripheralAddressGenerationTakesTheUpdateOf583Registers) {
+  boot(0x0000, "73583ram");
+  set(CORE_OMR, 0x0202);  // mode 2, peripheral address generation on
+  set(CORE_SR, 0x2000);   // ... active, interrupt mask 0
+  set(CORE_IPR2, 0x0001); // channels at level 1
+  set(CORE_R0, 0x0100);
+  set(CORE_PAGUR0, 0x0010);
+  set(CORE_PAGUC0, 0x0012);
+  xmem(0x0010, 0x0AAA);
+  xmem(0x0011, 0x0BBB);
+  program(0x0030, {0x0000});          // vector 48
+  program(0x0000, {0x3C04, 0x3C04});  // move x:(r0)+,x0 twice
+  steps(1);
+  EXPECT_EQ(reg(CORE_X0), 0x0AAAu);
+  EXPECT_EQ(reg(CORE_R0), 0x0100u);
+  EXPECT_EQ(reg(CORE_PAGUR0), 0x0011u);
+  EXPECT_EQ(core_word(CS_PEND_CH0), 0u);
+  steps(1);
+  EXPECT_EQ(reg(CORE_X0), 0x0BBBu);
+  EXPECT_EQ(reg(CORE_PAGUR0), 0x0012u);
+  // IRQC sits pending at level 0 (its pin idles low): it must not hide
+  // the channel behind it.
+  EXPECT_EQ(core_word(CS_PEND_IRQC), 1u);
+  steps(1);  // the channel's vector
+  EXPECT_EQ(reg(CORE_PC), 0x0030u);
+  EXPECT_EQ(core_word(CS_PEND_CH0), 0u);
+}
+
 // ---------------------------------------------------------------------------
 // Data-ALU operations with parallel moves.
+
+TEST_F(CoreCycle, AccumulatorMovesAreScaledAndLimitedOnTheDataBus) {
+  boot(0x0000);
+  set(CORE_R0, 0x0040);
+  set_acc(CORE_A, 0x01, 0x0000, 0x0000);
+  set_acc(CORE_B, 0x00, 0x0100, 0x8000);
+  program(0x0000, {
+                      0x8811,  // move a,x:(r0)+
+                      0x8A11,  // move b,x:(r0)+
+                      0x8A11,  // move b,x:(r0)+ (scaled up)
+                  });
+  steps(1);
+  EXPECT_EQ(xread(0x0040), 0x7FFFu);
+  EXPECT_EQ(reg(CORE_SR) & SR_L, SR_L);
+  set(CORE_SR, 0x0400);  // scale down
+  steps(1);
+  EXPECT_EQ(xread(0x0041), 0x0080u);
+  set(CORE_SR, 0x0800);  // scale up
+  steps(1);
+  EXPECT_EQ(xread(0x0042), 0x0201u);
+}
 
 TEST_F(CoreCycle, AddWithParallelRead) {
   boot(0x0000);

@@ -3,6 +3,9 @@
 // instruction, all through the clocked core.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "core_fixture.h"
 #include "sim/engine/core_state.h"
 
@@ -62,6 +65,19 @@ TEST_F(CoreLoops, RepeatCountFromARegister) {
   program(0x0010, {0x0420, INC_B, NOP});  // rep x0; inc b
   steps(3);
   EXPECT_EQ(reg(CORE_B0), 2u);
+}
+
+TEST_F(CoreLoops, WritingPcEndsARepeat) {
+  boot(0x0010);
+  program(0x0010, {0x0F05, INC_A});  // rep #5; inc a
+  program(0x0020, {INC_B, INC_B});
+  steps(3);
+  EXPECT_EQ(reg(CORE_A0), 2u);
+  set(CORE_PC, 0x0020);
+  steps(2);
+  EXPECT_EQ(reg(CORE_A0), 2u);
+  EXPECT_EQ(reg(CORE_B0), 2u);
+  EXPECT_EQ(reg(CORE_PC), 0x0021u);
 }
 
 // ---------------------------------------------------------------------------
@@ -213,6 +229,34 @@ TEST_F(CoreIrq, IrqaBeforeIrqbAtTheSameLevel) {
   EXPECT_EQ(reg(CORE_SP), 0u);
 }
 
+// The timer's overflow request against IRQA: the higher level first, the
+// core's own source on a tie. a ends as 1 when the timer went first
+// (0 * 2 + 1), as 2 when IRQA did ((0 + 1) * 2).
+class CoreIrqPeripheral : public CoreIrq, public ::testing::WithParamInterface<std::pair<uint32_t, uint32_t>> {};
+
+TEST_P(CoreIrqPeripheral, LevelsDecideAndTheCoreWinsTies) {
+  boot(0x0010);
+  vector_to(0x000A, 0x0060, INC_A);
+  vector_to(0x0020, 0x0070, ASL_A);  // timer overflow
+  for (uint32_t a = 0x0010; a < 0x0020; ++a) program(a, {NOP});
+  set(CORE_IPR, GetParam().first);
+  set(CORE_SR, 0x0000);
+  int timer = -1;
+  for (int row = 0; row < cur_type->periph_count; ++row)
+    if (std::string(cur_type->periphs[row].name) == "timer") timer = row;
+  ASSERT_GT(timer, 0);
+  steps(1);
+  pin_low(CTL_IRQA);
+  periph_words(timer)[11] = 1;  // the overflow request
+  steps(8);
+  EXPECT_EQ(reg(CORE_A0), GetParam().second);
+  EXPECT_EQ(periph_words(timer)[11], 0u);  // acknowledged
+}
+
+INSTANTIATE_TEST_SUITE_P(Order, CoreIrqPeripheral,
+                         ::testing::Values(std::make_pair(0xC006u, 1u),    // timer 3, IRQA 2
+                                           std::make_pair(0x8006u, 2u)));  // both 2
+
 TEST_F(CoreIrq, FastInterruptRunsTheTwoVectorWordsAndReturns) {
   boot(0x0010);
   program(0x000A, {INC_A, INC_B});  // two instructions at the vector
@@ -229,6 +273,22 @@ TEST_F(CoreIrq, FastInterruptRunsTheTwoVectorWordsAndReturns) {
   EXPECT_EQ(core_word(CS_PEND_IRQA), 0u);
   steps(1);
   EXPECT_EQ(reg(CORE_PC), 0x0012u);
+}
+
+TEST_F(CoreIrq, TwoWordFastInterruptReturnsAfterItsOneInstruction) {
+  boot(0x0010);
+  program(0x000A, {0x3C9C, 0x1234, INC_B});  // move #>$1234,a at the vector
+  set(CORE_IPR, 0x0005);
+  set(CORE_SR, 0x0000);
+  for (uint32_t a = 0x0010; a < 0x0020; ++a) program(a, {NOP});
+  steps(1);
+  pin_low(CTL_IRQA);
+  steps(2);  // nop, then the vector's move
+  EXPECT_EQ(reg(CORE_A1), 0x1234u);
+  EXPECT_EQ(core_word(CS_PEND_IRQA), 0u);
+  steps(1);
+  EXPECT_EQ(reg(CORE_PC), 0x0012u);
+  EXPECT_EQ(reg(CORE_B0), 0u);
 }
 
 TEST_F(CoreIrq, WaitHoldsUntilAnInterrupt) {
@@ -258,6 +318,19 @@ TEST_F(CoreIrq, StopHoldsUntilIrqaIsLow) {
   clock(6);
   EXPECT_EQ(cur_inst->device_words[DW_STOP_LATCH], 0u);
   EXPECT_EQ(reg(CORE_X0), 5u);
+}
+
+TEST_F(CoreIrq, ResetPinEndsAStop) {
+  boot(0x0010);
+  program(0x0010, {0x000A});  // stop
+  clock(6);
+  EXPECT_EQ(cur_inst->device_words[DW_STOP_LATCH], 1u);
+  pin_low(CTL_RESET);
+  clock(2);
+  pin_high(CTL_RESET);
+  clock(2);
+  EXPECT_EQ(cur_inst->device_words[DW_STOP_LATCH], 0u);
+  EXPECT_EQ(reg(CORE_PC), 0xE000u);
 }
 
 TEST_F(CoreIrq, ResetPinHoldsTheCoreInReset) {
