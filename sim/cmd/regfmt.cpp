@@ -93,22 +93,25 @@ std::string as_decimal(uint32_t access, const uint32_t* w, int count, bool is_si
   return number("%011ld", "%011lu");
 }
 
+uint32_t value_type_of(uint32_t access) {
+  const int count = shape_words(access);
+  if (count == 2) return AV_TWO;
+  if (count == 3) return AV_THREE;
+  constexpr std::array<std::pair<int, uint32_t>, 4> widths = {
+      {{8, AV_W8}, {16, AV_W16}, {24, AV_W24}, {32, AV_W32}}};
+  uint32_t type = AV_ONE;
+  for (const auto& [bits, flag] : widths)
+    if (word_width(access) == bits) type |= flag;
+  return type;
+}
+
 std::string as_fraction(uint32_t access, const uint32_t* w, int count) {
   arg_value v;
   v.lo = w[0] & 0xFFFF;
   v.hi = count >= 2 ? w[1] & 0xFFFF : (w[0] >> 16) & 0xFFFF;
   v.ext = count == 3 ? w[2] & 0xFF : 0;
-  v.type = AV_INT;
-  if (count == 1) {
-    constexpr std::array<std::pair<int, uint32_t>, 4> widths = {
-        {{8, AV_W8}, {16, AV_W16}, {24, AV_W24}, {32, AV_W32}}};
-    v.type |= AV_ONE;
-    for (const auto& [bits, flag] : widths)
-      if (word_width(access) == bits) v.type |= flag;
-    return print("%8.5f", value_as_double(0, v));
-  }
-  v.type |= count == 2 ? AV_TWO : AV_THREE;
-  return print("%13.10f", value_as_double(0, v));
+  v.type = AV_INT | value_type_of(access);
+  return print(count == 1 ? "%8.5f" : "%13.10f", value_as_double(0, v));
 }
 
 const display_layout_set* layouts() {
@@ -264,11 +267,40 @@ bool has_register(const char* name) {
 
 }  // namespace
 
+void tag_region_address(int which, int region, uint32_t address, uint32_t stream) {
+  if (cur_type == nullptr || cur_state == nullptr || region < 0 || region >= cur_type->region_count)
+    return;
+  const uint32_t attr = cur_type->regions[region].attr;
+  const int map = (which & 1) != 0 ? MAP_IN_STREAM : MAP_OUT_STREAM;
+  for (int r = 0; r < cur_type->region_count; ++r) {
+    const mem_region& row = cur_type->regions[r];
+    if ((row.attr & attr) != attr || (row.attr & 0xFF) != (attr & 0xFF)) continue;
+    range_map_set(cur_state->region_logs[static_cast<std::size_t>(r)].maps[map],
+                  address & row.addr_mask, address & row.addr_mask, row.addr_mask, stream);
+  }
+}
+
+void clear_stream_tag(uint32_t stream, uint32_t address) {
+  if (cur_type == nullptr || cur_state == nullptr) return;
+  for (int r = 0; r < cur_type->region_count; ++r) {
+    const uint32_t mask = cur_type->regions[r].addr_mask;
+    for (const int map : {MAP_IN_STREAM, MAP_OUT_STREAM}) {
+      range_map& tags = cur_state->region_logs[static_cast<std::size_t>(r)].maps[map];
+      if (range_map_get(tags, address & mask) == stream)
+        range_map_set(tags, address & mask, address & mask, mask, 0);
+    }
+  }
+}
+
 int register_display_radix(uint32_t attr) {
   if (attr & ATTR_RADIX_HEX) return RADIX_HEX;
   if (attr & ATTR_RADIX_DEC) return RADIX_DEC;
   if (attr & ATTR_RADIX_UNS) return RADIX_UNS;
   return RADIX_FRAC;
+}
+
+uint32_t register_value_type(int row, int reg) {
+  return value_type_of(cur_type->periphs[row].cls->regs[reg].access);
 }
 
 int format_register_value(int row, int reg, int radix, std::string& out) {
@@ -370,7 +402,8 @@ int format_disassembly_line(int space, uint32_t address, std::string& out, int w
     error_report(READ_ERROR);
     return -1;
   }
-  const int region = find_memory_region(space, address);
+  int region = find_memory_region(space, address);
+  if (region < 0 || region >= cur_type->region_count) region = 0;
   const mem_region& row = cur_type->regions[region];
   const uint32_t mask = row.addr_mask;
   address &= mask;
@@ -417,6 +450,7 @@ int format_disassembly_line(int space, uint32_t address, std::string& out, int w
   out += length >= 2 ? print("%04lx ", static_cast<unsigned long>(words[1] & 0xFFFF))
                      : std::string(5, ' ');
   out += text.data();
+  out.erase(out.find_last_not_of(' ') + 1);
   const auto note_symbol = [&](uint32_t flag, int ref_space, uint32_t ref) {
     if ((ea.access_flags & flag) == 0) return;
     const char* symbol = symbol_text_at(ref_space, ref);

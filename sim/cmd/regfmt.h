@@ -28,9 +28,20 @@ enum : int {
   MAP_OUT_STREAM = 4,
 };
 
+// Stream tags of memory: the stream number that reads (bit 0 of `which`
+// set) or writes an address, set in every row whose attributes include the
+// row's own, as accesses are logged (a concrete row and its generic row).
+void tag_region_address(int which, int region, uint32_t address, uint32_t stream);
+// Clears the address's tag in every row where this stream holds it.
+void clear_stream_tag(uint32_t stream, uint32_t address);
+
 // The radix code a register is shown in: hexadecimal, signed or unsigned
 // decimal by its attribute bits, else fraction.
 int register_display_radix(uint32_t attr);
+
+// The value type (AV_* word count and fraction width) of a register of
+// the current type, for converting a fraction into its words.
+uint32_t register_value_type(int row, int reg);
 
 // Reads a register of the current device and formats it in the radix;
 // "Error reading register" is reported and 0 returned when it cannot be read.

@@ -1,5 +1,6 @@
 // The five device types of the family: peripheral rows, memory maps, pins
 // and ports, exactly as the chips have them.
+#include "sim/asm/asm.h"
 #include "sim/asm/disasm.h"
 #include "sim/engine/device.h"
 #include "sim/engine/display_layouts.h"
@@ -258,6 +259,7 @@ constexpr family_desc family_for_display(const display_layout_set* layouts) {
   f.help_generic_p = "pe, pi or pr depending upon address and omr value.";
   f.help_generic_x = "xi, xe or xr depending upon address and omr values";
   f.display_layouts = layouts;
+  f.assemble = assemble_line;
   f.disassemble = disassemble_word;
   return f;
 }

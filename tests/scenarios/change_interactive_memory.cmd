@@ -1,0 +1,5 @@
+; memory changed one address after the other
+change x:$10
+
+$1234
+0.5
