@@ -1,4 +1,7 @@
 // Start-up, the line loop, command submission and the end of the program.
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -10,6 +13,7 @@
 #include "sim/cmd/dispatch.h"
 #include "sim/engine/device.h"
 #include "sim/engine/regaccess.h"
+#include "sim/engine/runloop.h"
 #include "sim/frontend.h"
 
 int quitting = 0;
@@ -54,13 +58,87 @@ void command_submit(const char* line) {
   make_device_current(shown_device);
 }
 
-// The engine's run loop is driven from here, slice by slice, once the run
-// commands exist; until then no command arms a run.
+namespace {
+
+using steady = std::chrono::steady_clock;
+steady::time_point progress_drawn{};
+bool progress_shown = false;
+
+// The status row while a run lasts. A terminal redraw costs more than a
+// thousand cycles, so the row changes at most a few times a second.
+void show_run_progress(const device_inst& inst, bool now) {
+  const steady::time_point t = steady::now();
+  if (!now && t - progress_drawn < std::chrono::milliseconds(100)) return;
+  progress_drawn = t;
+  progress_shown = true;
+  char text[96];
+  std::snprintf(text, sizeof text,
+                "{SIMULATION IN PROGRESS.} Enter Ctrl-C to Halt. dev:%d pc:%04" PRIx32
+                " cyc:%" PRIu32,
+                shown_device, inst.pc, inst.cycles);
+  gui_status_text(text);
+}
+
+}  // namespace
+
+// One slice of the armed run: up to a thousand rounds (one in trace by
+// instruction), each a device cycle of every device that takes part. A
+// participating device that has stopped ends the run for all and becomes
+// the shown device. True while there was a run to work on.
 bool console_run_slice() {
-  const device_state* s = shown_state();
+  device_state* s = shown_state();
   if (quitting != 0 || s == nullptr || s->running == 0) return false;
-  // An armed run with no run loop connected yet: nothing to slice.
-  return false;
+  const int mode = s->run_mode;
+  const int rounds = mode == RUN_TRACE_INSTR ? 1 : RUN_SLICE_ROUNDS;
+  const bool counts_progress = mode == RUN_GO || mode > RUN_STEP_CYCLE;
+  if (counts_progress && !progress_shown && shown_inst() != nullptr)
+    show_run_progress(*shown_inst(), true);
+  bool ended = false;
+  for (int k = 0; k < rounds && !ended && quitting == 0; ++k) {
+    s = shown_state();
+    if (s == nullptr || s->running == 0) {
+      ended = true;
+      break;
+    }
+    // A device switched off while it ran (a breakpoint's command) would
+    // never be clocked and never stop.
+    if ((shown_inst()->flags & DEV_EXCLUDED) != 0) {
+      s->running = 0;
+      ended = true;
+      break;
+    }
+    for (int d = 0; d < DEVICE_MAX; ++d) {
+      const device_inst* inst = device_insts[d];
+      const device_state* st = device_states[d];
+      if (inst != nullptr && st != nullptr && st->running == 0 && (inst->flags & DEV_EXCLUDED) == 0) {
+        select_device(d);
+        session_redraw(d);
+        ended = true;
+        break;
+      }
+    }
+    if (ended) break;
+    for (int d = 0; d < DEVICE_MAX; ++d) {
+      const device_inst* inst = device_insts[d];
+      if (inst != nullptr && (inst->flags & DEV_EXCLUDED) == 0) run_device_cycle(d);
+    }
+    s = shown_state();
+    const device_inst* shown = shown_inst();
+    if (s == nullptr || shown == nullptr || s->running == 0) {
+      ended = true;
+      break;
+    }
+    if (counts_progress && shown->cycles % 1000 == 0) show_run_progress(*shown, false);
+    if (mode == RUN_TRACE_INSTR && (shown->flags & (DEV_INSTR_END | DEV_INSTR_END2)) != 0) break;
+  }
+  if (ended && quitting == 0) {
+    progress_shown = false;
+    gui_status_text("");
+    window_update_all(-2);
+    if (macro_running == 0) back_to_prompt();
+    else make_device_current(shown_device);
+  }
+  return true;
 }
 
 // One line of the running macro, checked by the macro reader, submitted as

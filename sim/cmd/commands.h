@@ -11,11 +11,22 @@
 // Each checks the line in the lexer and returns one of its command's action
 // records, or null with the message of the failed check.
 
+const action_record* parse_asm_cmd();
 const action_record* parse_evaluate_cmd();
 const action_record* parse_radix_cmd();
 const action_record* parse_path_cmd();
 const action_record* parse_redirect_cmd();
 const action_record* parse_quit_cmd();
+const action_record* parse_display_cmd();
+const action_record* parse_disassemble_cmd();
+const action_record* parse_change_cmd();
+const action_record* parse_copy_cmd();
+const action_record* parse_device_cmd();
+const action_record* parse_break_cmd();
+const action_record* parse_go_cmd();
+const action_record* parse_step_cmd();
+const action_record* parse_trace_cmd();
+const action_record* parse_streams_cmd();
 
 // The window commands. The console checks their arguments and says that
 // windows belong to the GUI front-end.

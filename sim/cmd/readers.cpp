@@ -651,3 +651,27 @@ void prev_register(int& reg, int& row) {
     }
   }
 }
+
+// --- Assembler lines ------------------------------------------------------------
+
+namespace {
+constexpr std::size_t ASM_LINE_MAX = 255;
+}  // namespace
+
+int parse_asm_line(int i) {
+  command_lexer& l = lx();
+  if (!need_arg(i)) return 0;
+  // The asm command's item token holds the address: the location written
+  // before the line, or pc put there by the parser.
+  const int item = std::strcmp(l.word(2), "b") == 0 ? 3 : 2;
+  const uint32_t address = l.value[static_cast<std::size_t>(item)].lo;
+  if (cur_state != nullptr) cur_state->asm_address = address;
+  const int start = l.start[i];
+  const std::string text =
+      cur_command_line != nullptr ? std::string(cur_command_line + start).substr(0, ASM_LINE_MAX) : "";
+  if (cur_family == nullptr || cur_family->assemble == nullptr)
+    return reader_fail(i, "No assembler for this device type");
+  if (cur_family->assemble(text.c_str(), address) < 0) return reader_fail(i, parse_error_text);
+  l.kind[i] = 'm';
+  return 1;
+}

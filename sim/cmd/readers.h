@@ -96,6 +96,14 @@ int parse_colon_number(int i);
 int parse_win_number(int i);
 int parse_braced_arg(int i);
 
+// --- Assembler lines ------------------------------------------------------------
+// The text from token i to the end of the line (at most 255 characters)
+// assembled at the address of the asm command's item token (token 2, or 3
+// after the byte-wide keyword "b"), which also becomes asm_address. Kind
+// 'm' when it assembles (its words wait in the assembler's result); else
+// the assembler's message at the token.
+int parse_asm_line(int i);
+
 // --- Text routines --------------------------------------------------------------
 // Removes trailing blanks; 1 when text remains.
 int trim_trailing_blanks(char* text);

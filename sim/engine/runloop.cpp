@@ -9,15 +9,18 @@
 #include "sim/engine/runloop.h"
 
 #include <array>
-#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <optional>
 #include <string>
 
 #include "sim/cmd/breakpoints.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/expr.h"
+#include "sim/cmd/regfmt.h"
+#include "sim/cmd/view_hooks.h"
 #include "sim/engine/device.h"
 #include "sim/engine/periph.h"
 #include "sim/engine/regaccess.h"
@@ -87,6 +90,13 @@ bool in_block(const arg_value& operands, uint32_t address) {
   return start <= end ? address >= start && address <= end : address >= start || address <= end;
 }
 
+// A command action may have deleted the breakpoint that ran it.
+bool still_listed(const break_rec* bp) {
+  for (const break_rec* r = cur_state->breakpoints; r != nullptr; r = r->next)
+    if (r == bp) return true;
+  return false;
+}
+
 // The accesses of the current instruction in one direction, newest first;
 // each one inside the block is a hit. 0 when the device went away.
 int test_access_log(break_rec& bp, bool writes, bool changed_only, int* stop, int* show) {
@@ -99,7 +109,9 @@ int test_access_log(break_rec& bp, bool writes, bool changed_only, int* stop, in
     const uint32_t at = (log.ring_index + ACCESS_RING - k) % ACCESS_RING;
     if (!in_block(bp.operands, log.address[at])) continue;
     if (changed_only && (log.attribute[at] & ATTR_CHANGED) == 0) continue;
+    const bool executes = bp.action == BA_EXECUTE;
     if (!report_break(bp, stop, show)) return 0;
+    if (executes && !still_listed(&bp)) return 1;
   }
   return 1;
 }
@@ -138,41 +150,58 @@ bool register_compare_holds(const break_rec& bp) {
   return compares[bp.operands.op](word[0], value);
 }
 
-// One enabled breakpoint; 0 when its action took the device away.
+// The tests by kind; each returns 0 when an action took the device away.
+template <bool Reads, bool Writes, bool ChangedOnly>
+int test_accesses(break_rec& bp, int* stop, int* show) {
+  if (Reads && !test_access_log(bp, false, ChangedOnly, stop, show)) return 0;
+  if (Reads && Writes && !still_listed(&bp)) return 1;
+  if (Writes) return test_access_log(bp, true, ChangedOnly, stop, show);
+  return 1;
+}
+
+int test_register_marks(break_rec& bp, int* stop, int* show) {
+  static constexpr uint32_t marks[] = {ATTR_READ, ATTR_READ | ATTR_WRITTEN, ATTR_WRITTEN};
+  const uint32_t* attr = register_attr(bp);
+  if (attr == nullptr || (*attr & marks[bp.kind - BK_REG_READ]) == 0) return 1;
+  return report_break(bp, stop, show);
+}
+
+int test_expression(break_rec& bp, int* stop, int* show) {
+  return expression_holds(bp) ? report_break(bp, stop, show) : 1;
+}
+
+int test_register_compare(break_rec& bp, int* stop, int* show) {
+  return register_compare_holds(bp) ? report_break(bp, stop, show) : 1;
+}
+
+int test_pc(break_rec& bp, int* stop, int* show) {
+  return cur_inst->pc == bp.operands.lo ? report_break(bp, stop, show) : 1;
+}
+
+// C expressions come with source-level debugging.
+int test_nothing(break_rec&, int*, int*) { return 1; }
+
+using kind_test = int (*)(break_rec&, int*, int*);
+constexpr kind_test kind_tests[] = {
+    test_accesses<true, false, false>,  // r
+    test_accesses<true, true, false>,   // rw
+    test_accesses<false, true, false>,  // w
+    test_register_marks,                // register r
+    test_register_marks,                // register rw
+    test_register_marks,                // register w
+    test_expression,
+    test_register_compare,
+    test_pc,
+    test_accesses<true, false, true>,  // dr
+    test_accesses<true, true, true>,   // drw
+    test_accesses<false, true, true>,  // dw
+    test_nothing,                      // C expression
+};
+static_assert(std::size(kind_tests) == BK_KIND_COUNT);
+
 int test_breakpoint(break_rec& bp, int* stop, int* show) {
-  switch (bp.kind) {
-    case BK_READ:
-      return test_access_log(bp, false, false, stop, show);
-    case BK_WRITE:
-      return test_access_log(bp, true, false, stop, show);
-    case BK_READ_WRITE:
-      if (!test_access_log(bp, false, false, stop, show)) return 0;
-      return test_access_log(bp, true, false, stop, show);
-    case BK_DATA_READ:
-      return test_access_log(bp, false, true, stop, show);
-    case BK_DATA_WRITE:
-      return test_access_log(bp, true, true, stop, show);
-    case BK_DATA_READ_WRITE:
-      if (!test_access_log(bp, false, true, stop, show)) return 0;
-      return test_access_log(bp, true, true, stop, show);
-    case BK_REG_READ:
-    case BK_REG_READ_WRITE:
-    case BK_REG_WRITE: {
-      static constexpr uint32_t marks[] = {ATTR_READ, ATTR_READ | ATTR_WRITTEN, ATTR_WRITTEN};
-      const uint32_t* attr = register_attr(bp);
-      if (attr != nullptr && (*attr & marks[bp.kind - BK_REG_READ]) != 0)
-        return report_break(bp, stop, show);
-      return 1;
-    }
-    case BK_EXPRESSION:
-      return expression_holds(bp) ? report_break(bp, stop, show) : 1;
-    case BK_REG_COMPARE:
-      return register_compare_holds(bp) ? report_break(bp, stop, show) : 1;
-    case BK_PC:
-      return cur_inst->pc == bp.operands.lo ? report_break(bp, stop, show) : 1;
-    default:  // C expressions come with source-level debugging
-      return 1;
-  }
+  if (bp.kind < 0 || bp.kind >= BK_KIND_COUNT) return 1;
+  return kind_tests[bp.kind](bp, stop, show);
 }
 
 // At an instruction end: the per-instruction marks and counts start over.
@@ -200,6 +229,16 @@ void restart_run_marks() {
   }
 }
 
+// The record after bp when bp is still listed, else the first one
+// numbered above it.
+break_rec* next_after(break_rec* head, const break_rec* bp, int number) {
+  for (break_rec* r = head; r != nullptr; r = r->next)
+    if (r == bp) return r->next;
+  for (break_rec* r = head; r != nullptr; r = r->next)
+    if (r->number > number) return r;
+  return nullptr;
+}
+
 std::array<std::string, DEVICE_MAX> pending_errors;
 
 void print_line(const char* text) { session_print(text, 1); }
@@ -219,7 +258,7 @@ constexpr mode_rule mode_rules[] = {
     // trace by instruction
     [](device_state& st, bool end) -> count_result {
       if (!end) return {0, 0};
-      st.run_count -= 1;
+      if (st.run_count != 0) st.run_count -= 1;
       return {st.run_count == 0 ? 1 : 0, 1};
     },
     // trace by cycle
@@ -233,7 +272,7 @@ constexpr mode_rule mode_rules[] = {
     // step by instruction
     [](device_state& st, bool end) -> count_result {
       if (!end) return {0, 0};
-      st.run_count -= 1;
+      if (st.run_count != 0) st.run_count -= 1;
       const int both = st.run_count == 0 ? 1 : 0;
       return {both, both};
     },
@@ -245,20 +284,27 @@ constexpr mode_rule mode_rules[] = {
     },
 };
 
-using clock_type = std::chrono::steady_clock;
-clock_type::time_point last_progress{};
-
 }  // namespace
 
 // --- Placeholders ---------------------------------------------------------------
-// The streams and the run display give these their bodies; until they are
-// linked in, a cycle has no streams and a stop shows nothing.
+// The streams give these their bodies; until they are linked in, a cycle
+// has no streams.
 [[gnu::weak]] void service_input_streams() {}
 [[gnu::weak]] void service_output_streams() {}
-[[gnu::weak]] void refresh_register_marks(int) {}
 
 profiler_block& device_profiler_block(int device) {
   return profile_blocks[static_cast<std::size_t>(device) % DEVICE_MAX];
+}
+
+void free_run_frames() {
+  const int device = cur_device;
+  for (int d = 0; d < DEVICE_MAX; ++d) {
+    const device_inst* inst = device_insts[d];
+    if (inst == nullptr || (inst->flags & DEV_EXCLUDED) != 0) continue;
+    make_device_current(d);
+    frames_free();
+  }
+  make_device_current(device);
 }
 
 void set_pending_run_error(const char* text) {
@@ -267,29 +313,14 @@ void set_pending_run_error(const char* text) {
   cur_inst->flags |= DEV_ERROR_PENDING;
 }
 
-void show_progress_line(bool force) {
-  if (cur_inst == nullptr || cur_device != shown_device) return;
-  // A terminal redraw per thousand cycles would cost more than the cycles.
-  const clock_type::time_point now = clock_type::now();
-  if (!force && now - last_progress < std::chrono::milliseconds(100)) return;
-  last_progress = now;
-  const bool wide = cur_type != nullptr && cur_type->region_count > 0 &&
-                    cur_type->regions[0].high > 0xFFFF;
-  char text[96];
-  std::snprintf(text, sizeof text,
-                wide ? "{SIMULATION IN PROGRESS.} Enter Ctrl-C to Halt. dev:%d pc:%06" PRIx32
-                       " cyc:%" PRIu32
-                     : "{SIMULATION IN PROGRESS.} Enter Ctrl-C to Halt. dev:%d pc:%04" PRIx32
-                       " cyc:%" PRIu32,
-                cur_device, cur_inst->pc, cur_inst->cycles);
-  gui_status_text(text);
-  screen_flush();
-}
-
 int report_break(break_rec& bp, int* stop, int* show) {
   device_state& st = *cur_state;
   bool match = bp.number == st.break_number;
   bool print = false;
+  // What the report names; a command action may delete bp itself, so its
+  // hit is reported from a copy.
+  const break_rec* named = &bp;
+  std::optional<break_rec> copy;
   switch (bp.action) {
     case BA_HALT:
       match = match || st.break_number == 0;
@@ -311,9 +342,14 @@ int report_break(break_rec& bp, int* stop, int* show) {
       const int device = cur_device;
       const device_inst* inst = cur_inst;
       const device_state* state = cur_state;
-      // The action may run any command, this breakpoint's removal included.
-      const std::string command = bp.command_text;
-      execute_command_line(device, command.c_str());
+      copy.emplace();
+      copy->number = bp.number;
+      copy->kind = bp.kind;
+      copy->action = bp.action;
+      copy->cond_text = bp.cond_text;
+      copy->command_text = bp.command_text;
+      named = &*copy;
+      execute_command_line(device, copy->command_text.c_str());
       if (!device_alive(device, inst, state)) return 0;
       make_device_current(device);
       match = true;
@@ -337,9 +373,9 @@ int report_break(break_rec& bp, int* stop, int* show) {
     // One report per hit, however many reasons there are to print it.
     char text[SESSION_LINE_BYTES + 64];
     std::snprintf(text, sizeof text, "Break #%d %s%s %s %s;dev:%d pc:%04" PRIx32 " cyc:%" PRId32,
-                  bp.number, break_kind_name(bp.kind), bp.cond_text.c_str(),
-                  break_action_name(bp.action), bp.command_text.c_str(), cur_device, cur_inst->pc,
-                  static_cast<int32_t>(cur_inst->cycles));
+                  named->number, break_kind_name(named->kind), named->cond_text.c_str(),
+                  break_action_name(named->action), named->command_text.c_str(), cur_device,
+                  cur_inst->pc, static_cast<int32_t>(cur_inst->cycles));
     session_echo(text, 1);
   }
   return 1;
@@ -380,45 +416,39 @@ int check_run_stop() {
 
   if (st.breakpoints != nullptr) {
     const uint32_t mid_mask =
-        MENTIONS_CYC | ((inst.flags & DEV_PC_WRITTEN) != 0 ? MENTIONS_PC : 0);
+        MENTIONS_CYC | ((inst.flags & DEV_PC_WRITTEN) != 0 ? MENTIONS_PC : 0u);
     for (break_rec* bp = st.breakpoints; bp != nullptr;) {
-      break_rec* next = bp->next;
-      if (bp->enabled != 0 && (end || (bp->mentions & mid_mask) != 0)) {
-        const device_inst* self = &inst;
-        const device_state* self_state = &st;
-        if (!test_breakpoint(*bp, &stop, &show)) return 0;
-        if (!device_alive(device, self, self_state)) return 0;
-        // An action may have deleted records; start again from a live one.
-        next = nullptr;
-        for (break_rec* r = st.breakpoints; r != nullptr; r = r->next) {
-          if (r == bp) {
-            next = r->next;
-            break;
-          }
-        }
-        if (next == nullptr && bp->action == BA_EXECUTE) {
-          // bp itself is gone: carry on after the last record numbered
-          // at most its number.
-          break;
-        }
+      if (bp->enabled == 0 || (!end && (bp->mentions & mid_mask) == 0)) {
+        bp = bp->next;
+        continue;
       }
-      bp = next;
+      // Only a command action can change the list; then bp may be gone.
+      const int number = bp->number;
+      const bool executes = bp->action == BA_EXECUTE;
+      if (!test_breakpoint(*bp, &stop, &show)) return 0;
+      if (!device_alive(device, &inst, &st)) return 0;
+      bp = executes ? next_after(st.breakpoints, bp, number) : bp->next;
     }
   }
 
   if (end) end_of_instruction_marks();
   inst.flags &= ~DEV_PC_WRITTEN;
 
-  if (mode < RUN_SOURCE_FIRST) {
+  if (mode >= RUN_GO && mode < RUN_SOURCE_FIRST) {
     const count_result r = mode_rules[mode](st, end);
     stop |= r.stop;
     show |= r.show;
   }
+  // A step halted by a breakpoint shows where it stopped, as every other
+  // stop does.
+  if (stop != 0 && end) show = 1;
 
   if (show != 0) {
     refresh_register_marks(1);
     if (gui_present() != 0) window_update_all(-2);
+    free_run_frames();
     make_device_current(device);
+    if (st.view_mode == 1 || st.view_mode == 2) view_show_position(32767);
     if (stop == 0) {
       screen_flush();
       restart_run_marks();

@@ -38,10 +38,9 @@ int check_run_stop();
 // Returns 0 when the action freed or replaced the device.
 int report_break(break_rec& bp, int* stop, int* show);
 
-// "{SIMULATION IN PROGRESS.} Enter Ctrl-C to Halt. dev:%d pc:%04lx
-// cyc:%lu" on the status line, for the device shown. Redrawn at most a few
-// times a second during a run; `force` draws it at once.
-void show_progress_line(bool force = false);
+// A run-time error of the current device, printed and stopping the run at
+// the end of the instruction (flag 64).
+void set_pending_run_error(const char* text);
 
 // Per-device profiler block: the sample words the run loop fills each
 // cycle while a profiler is attached and profiling is on.
@@ -52,6 +51,6 @@ profiler_block& device_profiler_block(int device);
 void service_input_streams();
 void service_output_streams();
 
-// After a stop or a shown trace step: refresh the highlight marks and show
-// the registers and memory switched on, and the instruction at the pc.
-void refresh_register_marks(int show);
+// Frees the call-frame lists of every device that takes part in runs; the
+// current device stays current. Every run-arming command calls it.
+void free_run_frames();

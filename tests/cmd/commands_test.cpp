@@ -177,6 +177,6 @@ TEST_F(window_cmd, a_refused_line_is_only_echoed) {
 }
 
 TEST_F(window_cmd, commands_not_built_say_so) {
-  execute_command_line(0, "go");
-  EXPECT_EQ(output(), "go\n{go: not available in this build}\n");
+  execute_command_line(0, "finish");
+  EXPECT_EQ(output(), "finish\n{finish: not available in this build}\n");
 }

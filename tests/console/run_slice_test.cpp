@@ -1,0 +1,125 @@
+// The background run of the console: slices of rounds over every device
+// that takes part, the end of a run for all when one device stops, and the
+// prompt and macro lines waiting for it.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+
+#include "console/console_fixture.h"
+#include "sim/cmd/breakpoints.h"
+#include "sim/engine/device.h"
+#include "sim/engine/memory.h"
+#include "sim/engine/runloop.h"
+
+namespace {
+
+class run_slice : public console_fixture {
+ protected:
+  void TearDown() override {
+    for (int d = 0; d < DEVICE_MAX; ++d)
+      if (make_device_current(d)) free_breakpoints();
+    console_fixture::TearDown();
+  }
+
+  // inc a; inc a; jmp >$0 at p:$0, pc 0 (counts cleared).
+  static void load_loop(int device) {
+    uint32_t address = 0;
+    for (uint32_t word : {0x4a22u, 0x4a22u, 0x0134u, 0x0000u})
+      write_device_memory(device, SPACE_P, address++, &word);
+    execute_command_line(device, "change pc 0");
+  }
+  static void run(int device, const char* line) { execute_command_line(device, line); }
+  // Runs slices until the run has ended; false when it did not end.
+  static bool pump(int limit = 1000) {
+    for (int k = 0; k < limit; ++k)
+      if (!console_run_slice()) return true;
+    return false;
+  }
+};
+
+TEST_F(run_slice, NoRunNoSlice) { EXPECT_FALSE(console_run_slice()); }
+
+TEST_F(run_slice, GoRunsToTheBreakpointAndEnds) {
+  load_loop(0);
+  run(0, "break p:$2");
+  run(0, "go");
+  ASSERT_EQ(device_states[0]->running, 1);
+  ASSERT_TRUE(pump());
+  EXPECT_EQ(device_states[0]->running, 0);
+  EXPECT_NE(output().find("Break #1 p:$2 h ;dev:0 pc:0002"), std::string::npos);
+  EXPECT_EQ(console_status_text(), "");  // the progress line went with the run
+}
+
+TEST_F(run_slice, TraceByInstructionRunsOneRoundPerSlice) {
+  load_loop(0);
+  run(0, "trace 2");
+  const uint32_t before = device_insts[0]->cycles;
+  EXPECT_TRUE(console_run_slice());
+  EXPECT_EQ(device_insts[0]->cycles, before + 1);
+  EXPECT_TRUE(console_run_slice());
+  EXPECT_EQ(device_insts[0]->cycles, before + 2);
+  ASSERT_TRUE(pump());
+  EXPECT_EQ(device_insts[0]->instructions, 2u);
+}
+
+TEST_F(run_slice, OneDeviceStoppingEndsTheRunForAllAndIsShown) {
+  load_loop(0);
+  run(0, "device dv1");  // dv0, left, keeps running in the background
+  load_loop(1);
+  run(1, "device dv0");
+  run(1, "break p:$1");
+  run(0, "go");
+  ASSERT_TRUE(pump());
+  EXPECT_EQ(shown_device, 1);
+  EXPECT_EQ(device_states[1]->running, 0);
+  // Side by side: both devices ran the same cycles.
+  EXPECT_EQ(device_insts[0]->cycles, device_insts[1]->cycles);
+  EXPECT_GT(device_insts[0]->cycles, 0u);
+}
+
+TEST_F(run_slice, ExcludedDevicesDoNotRun) {
+  load_loop(0);
+  run(0, "device dv1");
+  load_loop(1);
+  run(1, "device dv0");
+  device_insts[1]->flags |= DEV_EXCLUDED;
+  const uint32_t parked = device_insts[1]->cycles;
+  run(0, "step 3");
+  ASSERT_TRUE(pump());
+  EXPECT_EQ(device_insts[1]->cycles, parked);
+  EXPECT_EQ(device_insts[0]->instructions, 3u);
+  EXPECT_EQ(shown_device, 0);
+}
+
+TEST_F(run_slice, ProgressLineLastsAsLongAsTheRunAndStaysOutOfTheSession) {
+  load_loop(0);
+  run(0, "break cyc>=5000");
+  run(0, "go");
+  EXPECT_TRUE(console_run_slice());
+  EXPECT_EQ(console_status_text().rfind("{SIMULATION IN PROGRESS.} Enter Ctrl-C to Halt. dev:0 pc:", 0),
+            0u);
+  ASSERT_TRUE(pump());
+  EXPECT_EQ(console_status_text(), "");
+  EXPECT_EQ(output().find("SIMULATION IN PROGRESS"), std::string::npos);
+}
+
+TEST_F(run_slice, StopRequestAbortsTheRun) {
+  load_loop(0);
+  run(0, "go");
+  EXPECT_TRUE(console_run_slice());
+  stop_request = 1;
+  ASSERT_TRUE(pump());
+  EXPECT_NE(output().find("{SIMULATION ABORTED}"), std::string::npos);
+}
+
+TEST_F(run_slice, SwitchingTheRunningDeviceOffEndsTheRun) {
+  load_loop(0);
+  run(0, "break p:$1 x device dv0 off");
+  run(0, "go :5");  // the hit alone does not stop it
+  ASSERT_TRUE(pump());
+  EXPECT_EQ(device_states[0]->running, 0);
+  EXPECT_NE(device_insts[0]->flags & DEV_EXCLUDED, 0u);
+}
+
+}  // namespace

@@ -1,0 +1,3 @@
+macros/run_go
+evaluate d ictr
+quit

@@ -1,0 +1,491 @@
+// The stop check per run mode, the breakpoint tests by kind, the hit
+// report with its actions and counts, and whole device cycles.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "console/console_fixture.h"
+#include "sim/cmd/breakpoints.h"
+#include "sim/engine/device.h"
+#include "sim/engine/memory.h"
+#include "sim/engine/periph.h"
+#include "sim/engine/regaccess.h"
+#include "sim/engine/runloop.h"
+
+namespace {
+
+class run_check : public console_fixture {
+ protected:
+  void SetUp() override {
+    console_fixture::SetUp();
+    make_device_current(0);
+    cur_state->run_mode = RUN_GO;
+    cur_state->run_count = 1;
+    cur_state->break_number = 0;
+    cur_state->halt_on_break = 0;
+    cur_inst->pc = 0;
+    cur_inst->cycles = 0;
+  }
+  void TearDown() override {
+    if (make_device_current(0)) free_breakpoints();
+    console_fixture::TearDown();
+  }
+
+  // One stop check with these device flags.
+  static int check(uint32_t flags) {
+    cur_inst->flags = flags;
+    return check_run_stop();
+  }
+
+  static break_rec& add(int kind, int action, const char* condition, int number = 0) {
+    std::unique_ptr<break_rec> rec = new_breakpoint();
+    rec->number = number;
+    rec->kind = kind;
+    rec->action = action;
+    set_break_condition(*rec, condition);
+    return *insert_breakpoint(std::move(rec));
+  }
+
+  std::vector<std::string> lines() {
+    std::vector<std::string> out;
+    std::istringstream in(output());
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+  }
+  int count(const std::string& line) {
+    int n = 0;
+    for (const std::string& l : lines()) n += l == line ? 1 : 0;
+    return n;
+  }
+  // The lines that begin as the text does.
+  int count_prefix(const std::string& prefix) {
+    int n = 0;
+    for (const std::string& l : lines()) n += l.rfind(prefix, 0) == 0 ? 1 : 0;
+    return n;
+  }
+};
+
+constexpr uint32_t END = DEV_INSTR_END;
+
+// --- Counting by run mode -------------------------------------------------------
+
+TEST_F(run_check, GoStopsOnlyAtAnInstructionEndOnceTheCountIsUsedUp) {
+  cur_state->run_count = 1;
+  EXPECT_EQ(check(END), 0);  // nothing has counted the hit down
+  cur_state->run_count = 0;
+  EXPECT_EQ(check(0), 0);  // mid-instruction
+  EXPECT_EQ(check(END), 1);
+  EXPECT_EQ(check(DEV_INSTR_END2), 1);  // the second end flag counts too
+}
+
+TEST_F(run_check, TraceByInstructionCountsEndsAndStopsAtZero) {
+  cur_state->run_mode = RUN_TRACE_INSTR;
+  cur_state->run_count = 2;
+  EXPECT_EQ(check(0), 0);
+  EXPECT_EQ(cur_state->run_count, 2u);
+  EXPECT_EQ(check(END), 0);
+  EXPECT_EQ(cur_state->run_count, 1u);
+  EXPECT_EQ(check(END), 1);
+  EXPECT_EQ(cur_state->run_count, 0u);
+}
+
+TEST_F(run_check, TraceByCycleCountsEveryCycleAndStopsAtTheNextEnd) {
+  cur_state->run_mode = RUN_TRACE_CYCLE;
+  cur_state->run_count = 2;
+  EXPECT_EQ(check(0), 0);  // 2 -> 1
+  EXPECT_EQ(check(0), 0);  // 1 -> 0, but no instruction end
+  EXPECT_EQ(check(0), 0);  // stays 0
+  EXPECT_EQ(check(END), 1);
+  EXPECT_EQ(count("{Trace cycle count=1}"), 1);
+  EXPECT_EQ(count("{Trace cycle count=0}"), 3);
+}
+
+TEST_F(run_check, StepByInstructionIgnoresCyclesInsideInstructions) {
+  cur_state->run_mode = RUN_STEP_INSTR;
+  cur_state->run_count = 2;
+  EXPECT_EQ(check(0), 0);
+  EXPECT_EQ(check(0), 0);
+  EXPECT_EQ(check(END), 0);
+  EXPECT_EQ(cur_state->run_count, 1u);
+  EXPECT_EQ(check(0), 0);
+  EXPECT_EQ(check(END), 1);
+  EXPECT_EQ(cur_state->run_count, 0u);
+  // Stepping prints no trace line.
+  EXPECT_EQ(count_prefix("{Trace"), 0);
+}
+
+TEST_F(run_check, StepByCycleStopsAtTheFirstEndOnceTheCountIsZero) {
+  cur_state->run_mode = RUN_STEP_CYCLE;
+  cur_state->run_count = 3;
+  EXPECT_EQ(check(END), 0);  // 3 -> 2
+  EXPECT_EQ(check(0), 0);    // 2 -> 1
+  EXPECT_EQ(check(0), 0);    // 1 -> 0, mid-instruction
+  EXPECT_EQ(cur_state->run_count, 0u);
+  EXPECT_EQ(check(0), 0);
+  EXPECT_EQ(check(END), 1);
+}
+
+TEST_F(run_check, ShownStepThatGoesOnStartsTheMarksAfresh) {
+  cur_state->run_mode = RUN_TRACE_INSTR;
+  cur_state->run_count = 2;
+  note_memory_access(SPACE_XI, 0x10, 1, 0);
+  note_memory_access(SPACE_XI, 0x11, 0, 0);
+  uint32_t& attr = periph_attrs(0)[CORE_X0];
+  attr |= ATTR_READ_SINCE | ATTR_CHANGED;
+  EXPECT_EQ(check(END), 0);  // shown, not stopping
+  EXPECT_EQ(attr & (ATTR_READ_SINCE | ATTR_CHANGED), 0u);
+  for (const region_access_log& log : cur_state->region_logs) {
+    EXPECT_EQ(log.reads.run_count, 0u);
+    EXPECT_EQ(log.writes.run_count, 0u);
+  }
+}
+
+TEST_F(run_check, StopKeepsTheMarksForTheDisplay) {
+  cur_state->run_mode = RUN_TRACE_INSTR;
+  cur_state->run_count = 1;
+  note_memory_access(SPACE_XI, 0x10, 1, 0);
+  uint32_t& attr = periph_attrs(0)[CORE_X0];
+  attr |= ATTR_CHANGED;
+  EXPECT_EQ(check(END), 1);
+  EXPECT_NE(attr & ATTR_CHANGED, 0u);
+  EXPECT_NE(cur_state->region_logs[static_cast<std::size_t>(find_memory_region(SPACE_XI, 0x10))]
+                .reads.run_count,
+            0u);
+}
+
+// --- Conditions of the device ---------------------------------------------------
+
+TEST_F(run_check, IllegalOpcodeIsReportedOnceAtTheInstructionEnd) {
+  cur_state->run_count = 5;
+  EXPECT_EQ(check(DEV_ILLEGAL), 0);  // not yet: the instruction has not ended
+  EXPECT_EQ(check(DEV_ILLEGAL | END), 1);
+  EXPECT_EQ(count("{Illegal Op-Code Encountered}"), 1);
+}
+
+TEST_F(run_check, AbortIsTakenAtTheInstructionEndAndCleared) {
+  cur_state->run_count = 5;
+  cur_inst->abort = 1;
+  EXPECT_EQ(check(0), 0);
+  EXPECT_EQ(cur_inst->abort, 1);
+  EXPECT_EQ(check(END), 1);
+  EXPECT_EQ(cur_inst->abort, 0);
+  EXPECT_EQ(count("{SIMULATION ABORTED}"), 1);
+}
+
+TEST_F(run_check, StopRequestReachesTheShownDevice) {
+  cur_state->run_mode = RUN_STEP_INSTR;
+  cur_state->run_count = 100;
+  stop_request = 1;
+  EXPECT_EQ(check(END), 1);
+  EXPECT_EQ(stop_request, 0);
+  EXPECT_EQ(count("{SIMULATION ABORTED}"), 1);
+}
+
+TEST_F(run_check, PendingErrorAndStopFlagEndTheRun) {
+  cur_state->run_count = 5;
+  set_pending_run_error("Paging file error");
+  EXPECT_EQ(check(cur_inst->flags | END), 1);
+  EXPECT_EQ(count("{Paging file error}"), 1);
+  EXPECT_EQ(check(DEV_STOP), 0);  // decided mid-instruction: waits for the end
+  EXPECT_EQ(check(DEV_STOP | END), 1);
+}
+
+TEST_F(run_check, PcWrittenLivesForOneCheck) {
+  cur_state->run_count = 5;
+  check(DEV_PC_WRITTEN);
+  EXPECT_EQ(cur_inst->flags & DEV_PC_WRITTEN, 0u);
+}
+
+// --- Breakpoint tests by kind ---------------------------------------------------
+
+TEST_F(run_check, PcBreakpointHitsAtTheInstructionEndWithItsReport) {
+  add(BK_PC, BA_HALT, "p:$10").operands.lo = 0x10;
+  cur_inst->pc = 0x10;
+  cur_inst->cycles = 42;
+  EXPECT_EQ(check(0), 0);  // "p:$10" names neither cyc nor pc
+  EXPECT_EQ(check(END), 1);
+  EXPECT_EQ(count("Break #1 p:$10 h ;dev:0 pc:0010 cyc:42"), 1);
+  EXPECT_EQ(cur_state->run_count, 0u);
+}
+
+TEST_F(run_check, ConditionsNamingCycOrPcAreTestedMidInstruction) {
+  cur_state->run_count = 10;
+  add(BK_EXPRESSION, BA_COUNT1, "cyc>=7");
+  add(BK_EXPRESSION, BA_COUNT2, "pc==$20");
+  add(BK_EXPRESSION, BA_COUNT3, "x:$10==0");
+  int row = 0, reg = 0;
+  ASSERT_EQ(lookup_register(0, "pc", &row, &reg), 1);
+  const uint32_t pc[3] = {0x20, 0, 0};
+  ASSERT_EQ(write_register(0, row, reg, pc), 1);  // clears the counts
+  cur_inst->cycles = 7;
+  check(0);
+  EXPECT_EQ(cur_state->cnt[0], 1u);  // cyc: every cycle
+  EXPECT_EQ(cur_state->cnt[1], 0u);  // pc: only in a cycle that wrote the pc
+  EXPECT_EQ(cur_state->cnt[2], 0u);  // the rest: only at instruction ends
+  check(DEV_PC_WRITTEN);
+  EXPECT_EQ(cur_state->cnt[0], 2u);
+  EXPECT_EQ(cur_state->cnt[1], 1u);
+  EXPECT_EQ(cur_state->cnt[2], 0u);
+  check(END);
+  EXPECT_EQ(cur_state->cnt[0], 3u);
+  EXPECT_EQ(cur_state->cnt[1], 2u);
+  EXPECT_EQ(cur_state->cnt[2], 1u);  // x:$10 holds 0
+}
+
+TEST_F(run_check, DisabledBreakpointsAreNotTested) {
+  add(BK_EXPRESSION, BA_COUNT1, "1").enabled = 0;
+  check(END);
+  EXPECT_EQ(cur_state->cnt[0], 0u);
+}
+
+TEST_F(run_check, RegisterComparisonsAreUnsigned) {
+  cur_state->run_count = 10;
+  int row = 0, reg = 0;
+  ASSERT_EQ(lookup_register(0, "x0", &row, &reg), 1);
+  const uint32_t value[3] = {0x8000, 0, 0};
+  ASSERT_EQ(write_register(0, row, reg, value), 1);
+  struct {
+    uint16_t op;
+    uint32_t operand;
+    bool hits;
+  } const cases[] = {
+      {CMP_NE, 0x8000, false}, {CMP_NE, 0x7FFF, true},  {CMP_LE, 0x8000, true},
+      {CMP_LT, 0x8000, false}, {CMP_LT, 0x8001, true},  {CMP_GE, 0x7FFF, true},
+      {CMP_GT, 0x8000, false}, {CMP_GT, 0x0001, true},  {CMP_EQ, 0x8000, true},
+      {CMP_ASSIGN_EQ, 0x8000, true}, {CMP_ASSIGN_EQ, 0x0000, false},
+  };
+  for (const auto& c : cases) {
+    free_breakpoints();
+    break_rec& bp = add(BK_REG_COMPARE, BA_COUNT4, "x0?");
+    bp.operands.region = static_cast<uint16_t>(row);
+    bp.operands.item = static_cast<uint16_t>(reg);
+    bp.operands.op = c.op;
+    bp.operands.lo = c.operand & 0xFFFF;
+    bp.operands.hi = c.operand >> 16;
+    const uint32_t before = cur_state->cnt[3];
+    check(END);
+    EXPECT_EQ(cur_state->cnt[3] - before, c.hits ? 1u : 0u) << "op " << c.op << " " << c.operand;
+  }
+}
+
+TEST_F(run_check, RegisterAccessBreakpointsReadTheMarksAndClearThemAtTheEnd) {
+  cur_state->run_count = 10;
+  int row = 0, reg = 0;
+  ASSERT_EQ(lookup_register(0, "r0", &row, &reg), 1);
+  const auto on_r0 = [&](int kind, int action) {
+    break_rec& bp = add(kind, action, "r0");
+    bp.operands.region = static_cast<uint16_t>(row);
+    bp.operands.item = static_cast<uint16_t>(reg);
+  };
+  on_r0(BK_REG_READ, BA_COUNT1);
+  on_r0(BK_REG_READ_WRITE, BA_COUNT2);
+  on_r0(BK_REG_WRITE, BA_COUNT3);
+  uint32_t& attr = periph_attrs(row)[reg];
+  attr |= ATTR_WRITTEN;
+  check(0);  // mid-instruction: none of them names cyc or pc
+  EXPECT_EQ(cur_state->cnt[1], 0u);
+  check(END);
+  EXPECT_EQ(cur_state->cnt[0], 0u);
+  EXPECT_EQ(cur_state->cnt[1], 1u);
+  EXPECT_EQ(cur_state->cnt[2], 1u);
+  EXPECT_EQ(attr & (ATTR_READ | ATTR_WRITTEN), 0u);
+  attr |= ATTR_READ;
+  check(END);
+  EXPECT_EQ(cur_state->cnt[0], 1u);
+  EXPECT_EQ(cur_state->cnt[1], 2u);
+  EXPECT_EQ(cur_state->cnt[2], 1u);
+}
+
+TEST_F(run_check, MemoryBreakpointsHitOncePerAccessInsideTheBlock) {
+  cur_state->run_count = 10;
+  const int row = find_memory_region(SPACE_XI, 0x10);
+  ASSERT_GE(row, 0);
+  const auto on_block = [&](int kind, int action) {
+    break_rec& bp = add(kind, action, "x:$10..$12");
+    bp.operands.region = static_cast<uint16_t>(row);
+    bp.operands.lo = 0x10;
+    bp.operands.hi = 0x12;
+  };
+  on_block(BK_READ, BA_COUNT1);
+  on_block(BK_WRITE, BA_COUNT2);
+  on_block(BK_READ_WRITE, BA_COUNT3);
+  on_block(BK_DATA_WRITE, BA_COUNT4);
+  note_memory_access(SPACE_XI, 0x10, 1, 0);
+  note_memory_access(SPACE_XI, 0x13, 1, 0);  // outside
+  note_memory_access(SPACE_XI, 0x12, 1, 0);
+  note_memory_access(SPACE_XI, 0x11, 0, 0);             // written, unchanged
+  note_memory_access(SPACE_XI, 0x12, 0, ATTR_CHANGED);  // written, changed
+  check(END);
+  EXPECT_EQ(cur_state->cnt[0], 2u);  // two reads inside
+  EXPECT_EQ(cur_state->cnt[1], 2u);  // two writes inside
+  EXPECT_EQ(cur_state->cnt[2], 4u);  // all four
+  EXPECT_EQ(cur_state->cnt[3], 1u);  // only the write that changed the data
+  // The instruction's accesses are used up at its end.
+  check(END);
+  EXPECT_EQ(cur_state->cnt[2], 4u);
+  EXPECT_EQ(cur_state->region_logs[static_cast<std::size_t>(row)].reads.instr_count, 0u);
+}
+
+TEST_F(run_check, MemoryBreakpointDeletedByItsOwnCommandStopsTesting) {
+  cur_state->run_count = 10;
+  const int row = find_memory_region(SPACE_XI, 0x10);
+  break_rec& bp = add(BK_READ_WRITE, BA_EXECUTE, "x:$10", 1);
+  bp.command_text = "break #1 off";
+  bp.operands.region = static_cast<uint16_t>(row);
+  bp.operands.lo = bp.operands.hi = 0x10;
+  add(BK_EXPRESSION, BA_COUNT1, "1", 2);
+  note_memory_access(SPACE_XI, 0x10, 1, 0);
+  note_memory_access(SPACE_XI, 0x10, 1, 0);
+  note_memory_access(SPACE_XI, 0x10, 0, 0);
+  check(END);
+  EXPECT_EQ(find_breakpoint(1), nullptr);
+  EXPECT_EQ(cur_state->cnt[0], 1u);
+  EXPECT_EQ(count("break #1 off"), 1);  // its command ran once
+}
+
+TEST_F(run_check, MemoryBreakpointOnlyLooksAtTheLastSixteenAccesses) {
+  cur_state->run_count = 10;
+  const int row = find_memory_region(SPACE_XI, 0x10);
+  break_rec& bp = add(BK_READ, BA_COUNT1, "x:$10");
+  bp.operands.region = static_cast<uint16_t>(row);
+  bp.operands.lo = bp.operands.hi = 0x10;
+  note_memory_access(SPACE_XI, 0x10, 1, 0);  // pushed out of the ring
+  for (int k = 0; k < ACCESS_RING; ++k) note_memory_access(SPACE_XI, 0x20, 1, 0);
+  check(END);
+  EXPECT_EQ(cur_state->cnt[0], 0u);
+}
+
+// --- The hit report and the actions ---------------------------------------------
+
+TEST_F(run_check, GoToTheThirdHitOfOneBreakpointIgnoresTheOthers) {
+  cur_state->break_number = 2;
+  cur_state->run_count = 3;
+  add(BK_EXPRESSION, BA_HALT, "1", 1);
+  add(BK_EXPRESSION, BA_HALT, "1", 2);
+  cur_inst->cycles = 10;
+  EXPECT_EQ(check(END), 0);
+  EXPECT_EQ(check(END), 0);
+  EXPECT_EQ(cur_state->run_count, 1u);
+  cur_inst->cycles = 12;
+  EXPECT_EQ(check(END), 1);
+  EXPECT_EQ(count_prefix("Break #"), 1);
+  EXPECT_EQ(count("Break #2 1 h ;dev:0 pc:0000 cyc:12"), 1);
+}
+
+TEST_F(run_check, CountingAndNotingActionsNeverStopAGo) {
+  add(BK_EXPRESSION, BA_COUNT1, "1");
+  add(BK_EXPRESSION, BA_COUNT2, "1");
+  add(BK_EXPRESSION, BA_COUNT3, "1");
+  add(BK_EXPRESSION, BA_COUNT4, "1");
+  add(BK_EXPRESSION, BA_NOTE, "1");
+  EXPECT_EQ(check(END), 0);
+  EXPECT_EQ(check(END), 0);
+  for (uint32_t c : cur_state->cnt) EXPECT_EQ(c, 2u);
+  EXPECT_EQ(count("Break #5 1 n ;dev:0 pc:0000 cyc:0"), 2);
+  EXPECT_EQ(cur_state->run_count, 1u);
+}
+
+TEST_F(run_check, ShowActionPrintsAndShowsWithoutStopping) {
+  add(BK_EXPRESSION, BA_SHOW, "1");
+  int stop = 0, show = 0;
+  ASSERT_EQ(report_break(*cur_state->breakpoints, &stop, &show), 1);
+  EXPECT_EQ(stop, 0);
+  EXPECT_EQ(show, 1);
+  EXPECT_EQ(count("Break #1 1 s ;dev:0 pc:0000 cyc:0"), 1);
+}
+
+TEST_F(run_check, NoteOnTheChosenBreakpointIsReportedOnce) {
+  cur_state->break_number = 1;
+  add(BK_EXPRESSION, BA_NOTE, "1");
+  EXPECT_EQ(check(END), 1);  // its hit is counted for go #1
+  EXPECT_EQ(count_prefix("Break #1"), 1);
+}
+
+TEST_F(run_check, ExecuteActionRunsItsCommandAndCountsAsAHit) {
+  break_rec& bp = add(BK_EXPRESSION, BA_EXECUTE, "1", 4);
+  bp.command_text = "radix h";
+  cur_state->break_number = 9;  // another breakpoint: x still counts
+  cur_state->default_radix = RADIX_DEC;
+  EXPECT_EQ(check(END), 1);
+  EXPECT_EQ(cur_state->default_radix, RADIX_HEX);
+  EXPECT_EQ(count("radix h"), 1);
+  EXPECT_EQ(count("Break #4 1 x  radix h;dev:0 pc:0000 cyc:0"), 1);
+}
+
+TEST_F(run_check, ExecuteActionThatDeletesItselfEndsTheWalkSafely) {
+  cur_state->run_count = 5;
+  add(BK_EXPRESSION, BA_EXECUTE, "1", 1).command_text = "break #1 off";
+  add(BK_EXPRESSION, BA_COUNT1, "1", 2);
+  check(END);
+  EXPECT_EQ(find_breakpoint(1), nullptr);
+  EXPECT_EQ(cur_state->cnt[0], 1u);  // the next one was still tested
+  EXPECT_EQ(cur_state->run_count, 4u);
+}
+
+TEST_F(run_check, ExecuteActionThatDeletesItselfIsStillReported) {
+  add(BK_EXPRESSION, BA_EXECUTE, "1", 3).command_text = "break off";
+  EXPECT_EQ(check(END), 1);
+  EXPECT_EQ(cur_state->breakpoints, nullptr);
+  EXPECT_EQ(count("Break #3 1 x  break off;dev:0 pc:0000 cyc:0"), 1);
+}
+
+TEST_F(run_check, HaltOnBreakStopsStepsAtHaltAndExecuteBreakpointsOnly) {
+  cur_state->run_mode = RUN_STEP_INSTR;
+  cur_state->run_count = 10;
+  cur_state->halt_on_break = 1;
+  add(BK_EXPRESSION, BA_COUNT1, "1");
+  EXPECT_EQ(check(END), 0);
+  EXPECT_EQ(cur_state->cnt[0], 1u);
+  add(BK_EXPRESSION, BA_HALT, "1");
+  EXPECT_EQ(check(END), 1);
+  EXPECT_EQ(count("Break #2 1 h ;dev:0 pc:0000 cyc:0"), 1);
+  // The halted step shows where it stopped: the instruction at pc.
+  EXPECT_EQ(count_prefix("p:$0000"), 1);
+}
+
+TEST_F(run_check, WithoutHaltOnBreakAStepRunsThroughBreakpoints) {
+  cur_state->run_mode = RUN_STEP_INSTR;
+  cur_state->run_count = 10;
+  add(BK_EXPRESSION, BA_HALT, "1");
+  EXPECT_EQ(check(END), 0);
+  EXPECT_EQ(count_prefix("Break #"), 0);
+}
+
+// --- Whole cycles ---------------------------------------------------------------
+
+TEST_F(run_check, DeviceCycleCountsKeepsHistoryAndEndsTheRunAtAStop) {
+  cur_state->running = 1;
+  cur_state->run_mode = RUN_STEP_CYCLE;
+  cur_state->run_count = 1;
+  const uint32_t cycles = cur_inst->cycles;
+  cur_inst->blocks[0] = 0x1234;  // the first pin group's current level
+  run_device_cycle(0);
+  EXPECT_EQ(cur_inst->cycles, cycles + 1);
+  EXPECT_EQ(cur_inst->blocks[REG_BLOCK_WORDS], cur_inst->blocks[0]);
+  // run_count reached 0; the run ends with the first instruction end.
+  for (int k = 0; k < 10000 && cur_state->running != 0; ++k) run_device_cycle(0);
+  EXPECT_EQ(cur_state->running, 0);
+  EXPECT_EQ(cur_inst->flags & (DEV_STOP | DEV_INSTR_END | DEV_INSTR_END2), 0u);
+}
+
+TEST_F(run_check, ExcludedFlagSurvivesTheEndOfAnInstruction) {
+  cur_state->run_mode = RUN_STEP_INSTR;
+  cur_state->run_count = 1;
+  cur_inst->flags = DEV_EXCLUDED;
+  run_device_cycle(0);
+  for (int k = 0; k < 10000 && cur_state->running != 0; ++k) run_device_cycle(0);
+  EXPECT_EQ(cur_state->running, 0);
+  EXPECT_NE(cur_inst->flags & DEV_EXCLUDED, 0u);
+}
+
+TEST_F(run_check, DeviceCycleIgnoresMissingDevices) {
+  run_device_cycle(-1);
+  run_device_cycle(DEVICE_MAX);
+  run_device_cycle(5);
+  EXPECT_EQ(device_insts[5], nullptr);
+}
+
+}  // namespace
