@@ -1,1 +1,1 @@
-#args: ../../demo/demo.cmd
+#args: ../../demo/fir.cmd

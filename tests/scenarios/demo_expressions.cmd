@@ -1,0 +1,1 @@
+#args: ../../demo/expressions.cmd
