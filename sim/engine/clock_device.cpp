@@ -2,8 +2,6 @@
 // peripherals, without streams, profiler or stop checks.
 #include "sim/engine/clock_device.h"
 
-#include <algorithm>
-
 #include "sim/engine/device.h"
 
 int clock_device_cycles(int device, int n) {
@@ -14,10 +12,7 @@ int clock_device_cycles(int device, int n) {
       const periph_class* cls = cur_type->periphs[row].cls;
       if (cls->clock) cls->clock(row);
     }
-    for (int b = 0; b < cur_type->block_count; ++b) {
-      uint32_t* block = cur_inst->blocks.data() + static_cast<std::size_t>(b) * 2 * REG_BLOCK_WORDS;
-      std::copy(block, block + REG_BLOCK_WORDS, block + REG_BLOCK_WORDS);
-    }
+    save_previous_blocks(*cur_inst, cur_type->block_count);
     cur_inst->cycles += 1;
   }
   return done;

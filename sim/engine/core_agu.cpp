@@ -1,5 +1,6 @@
 // Address generation: linear, modulo and reverse-carry arithmetic on the
 // address registers, for the first and the second X address unit.
+#include <bit>
 #include <cstdint>
 
 #include "sim/engine/core_engine.h"
@@ -18,11 +19,9 @@ uint32_t reverse16(uint32_t v) {
   return r;
 }
 
+// The highest set bit of the low 16 bits, -1 for none.
 int highest_bit(uint32_t v) {
-  int k = -1;
-  for (int i = 0; i < 16; ++i)
-    if (v & (1u << i)) k = i;
-  return k;
+  return static_cast<int>(std::bit_width(v & WORD)) - 1;
 }
 
 // Reverse carry: the carry runs from bit 15 down to bit 0.

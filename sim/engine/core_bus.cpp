@@ -40,6 +40,12 @@ bool is_external(int space) {
   return space == SPACE_PE || space == SPACE_XE;
 }
 
+// The generic spaces resolve before a read or write; their own row still
+// decides the data pins and the access logs.
+bool is_generic(int space) {
+  return space == SPACE_P || space == SPACE_X;
+}
+
 // --- Pins -------------------------------------------------------------------
 
 uint32_t* control_pins() { return periph_pin_block(PINS_CONTROL); }
@@ -186,18 +192,25 @@ void ownership_outputs() {
 
 // --- Accesses -------------------------------------------------------------
 
+// An access as the bus unit sees it. The views below are built inline:
+// returned from a call, the record's words would be stored one by one and
+// read back together, which stalls.
 struct access_view {
   uint32_t kind;
   int space;
   uint32_t address;
 };
 
+// A program read at pab, in the space the omr gives it now.
+[[gnu::always_inline]] inline access_view read_at_pab() {
+  const uint32_t address = core_word(CS_PAB) & WORD;
+  return {ACC_READ | ACC_PROGRAM, core_resolve_space(SPACE_P, address), address};
+}
+
 // The program fetch of this cycle, or a kind of 0.
-access_view fetch_view() {
-  const uint32_t* w = core_words();
-  if (w[CS_CYCLE_FETCH] == FETCH_NONE) return {0, 0, 0};
-  const uint32_t address = w[CS_PAB] & WORD;
-  return {ACC_READ | ACC_PROGRAM, mem_resolve_space(SPACE_P, address), address};
+[[gnu::always_inline]] inline access_view fetch_view() {
+  if (core_word(CS_CYCLE_FETCH) == FETCH_NONE) return {0, 0, 0};
+  return read_at_pab();
 }
 
 bool due(const uint32_t* s) {
@@ -236,12 +249,15 @@ void start_access(const access_view& a) {
 }
 
 void strobes_idle() {
-  for (uint32_t pin : {CTL_PS, CTL_BS, CTL_TS, CTL_RW, CTL_RD, CTL_WR, CTL_PEREN}) drive(pin, true);
+  constexpr uint32_t strobes = CTL_PS | CTL_BS | CTL_TS | CTL_RW | CTL_RD | CTL_WR | CTL_PEREN;
+  uint32_t* c = control_pins();
+  c[PIN_DRIVEN] |= strobes;
+  c[PIN_DRIVEN_LEVEL] |= strobes;
   core_word(CS_READ_STROBE) = 0;
   core_word(CS_WRITE_STROBE) = 0;
 }
 
-access_view granted_view() {
+[[gnu::always_inline]] inline access_view granted_view() {
   const int g = static_cast<int>(core_word(CS_GRANTED));
   if (g == GRANT_FETCH) return fetch_view();
   if (g < 1 || g > CS_ACCESS_SLOTS) return {0, 0, 0};
@@ -249,10 +265,11 @@ access_view granted_view() {
   return {s[SLOT_KIND], static_cast<int>(s[SLOT_SPACE]), s[SLOT_ADDRESS]};
 }
 
-void complete_fetch() {
+// The fetch of the cycle reads at pab; `view` is read_at_pab of this moment.
+void complete_fetch(const access_view& view) {
   uint32_t* w = core_words();
-  const uint32_t address = w[CS_PAB] & WORD;
-  const uint32_t word = core_mem_read(mem_resolve_space(SPACE_P, address), address);
+  const uint32_t address = view.address;
+  const uint32_t word = core_mem_read(view.space, address);
   core_set_bus_latch(CS_PDB, word, "pdb");
   if (w[CS_CYCLE_FETCH] == FETCH_OPCODE) {
     w[CS_PREFETCH] = word;
@@ -315,7 +332,7 @@ void core_plan_access(uint32_t kind, int cycle, uint32_t address, int reg, uint3
     s[SLOT_CYCLE] = static_cast<uint32_t>(cycle);
     s[SLOT_ADDRESS] = address;
     s[SLOT_SPACE] = static_cast<uint32_t>(
-        mem_resolve_space((kind & ACC_PROGRAM) ? SPACE_P : SPACE_X, address));
+        core_resolve_space((kind & ACC_PROGRAM) ? SPACE_P : SPACE_X, address));
     s[SLOT_REG] = static_cast<uint32_t>(reg);
     s[SLOT_VALUE] = value & WORD;
     return;
@@ -334,20 +351,22 @@ void core_plan_transfer(int reg, uint32_t value) {
 
 int core_bus_request() {
   uint32_t* w = core_words();
-  // External requests: first X, second X, then program (data or fetch).
+  // External requests rank first X, second X, then program (data or
+  // fetch); the first slot of the best rank is granted.
   int external = 0;
   int first = GRANT_NONE;
+  int first_rank = 3;
   uint32_t req[3] = {0, 0, 0};
-  for (int pass = 0; pass < 3; ++pass) {
-    for (int i = 0; i < CS_ACCESS_SLOTS; ++i) {
-      const uint32_t* s = slot(i);
-      if (!due(s) || !is_external(static_cast<int>(s[SLOT_SPACE]))) continue;
-      const uint32_t kind = s[SLOT_KIND];
-      const int rank = (kind & ACC_PROGRAM) ? 2 : (kind & ACC_SECOND) ? 1 : 0;
-      if (rank != pass) continue;
-      ++external;
-      req[rank] = kind & (ACC_READ | ACC_WRITE);
-      if (first == GRANT_NONE) first = i + 1;
+  for (int i = 0; i < CS_ACCESS_SLOTS; ++i) {
+    const uint32_t* s = slot(i);
+    if (!due(s) || !is_external(static_cast<int>(s[SLOT_SPACE]))) continue;
+    const uint32_t kind = s[SLOT_KIND];
+    const int rank = (kind & ACC_PROGRAM) ? 2 : (kind & ACC_SECOND) ? 1 : 0;
+    ++external;
+    req[rank] = kind & (ACC_READ | ACC_WRITE);
+    if (rank < first_rank) {
+      first_rank = rank;
+      first = i + 1;
     }
   }
   const access_view f = fetch_view();
@@ -416,7 +435,7 @@ int core_bus_complete() {
   uint32_t* w = core_words();
   const int g = static_cast<int>(w[CS_GRANTED]);
   if (g == GRANT_FETCH)
-    complete_fetch();
+    complete_fetch(read_at_pab());
   else if (g >= 1 && g <= CS_ACCESS_SLOTS && !(slot(g - 1)[SLOT_KIND] & ACC_DONE))
     complete_slot(g - 1);
   w[CS_GRANTED] = GRANT_NONE;
@@ -428,13 +447,13 @@ int core_bus_complete() {
       if (due(s) && !is_external(static_cast<int>(s[SLOT_SPACE]))) complete_slot(i);
     }
     const access_view f = fetch_view();
-    if (f.kind && !is_external(f.space)) complete_fetch();
+    if (f.kind && !is_external(f.space)) complete_fetch(f);
   }
   strobes_idle();
   bool remaining = false;
   for (int i = 0; i < CS_ACCESS_SLOTS; ++i)
     if (due(slot(i))) remaining = true;
-  if (fetch_view().kind) remaining = true;
+  if (w[CS_CYCLE_FETCH] != FETCH_NONE) remaining = true;  // the fetch is still to come
   if (remaining) {
     w[CS_PASS] += 1;
     return 1;
@@ -470,8 +489,12 @@ void core_sample_bus_pins() {
 
 uint32_t core_mem_read(int space, uint32_t address) {
   address &= WORD;
+  const int row = region_row(space, address);
   uint32_t value = 0;
-  mem_read_word(space, address, &value);
+  if (is_generic(space))
+    mem_read_word(space, address, &value);
+  else
+    mem_read_at(space, row, address, &value);
   value &= WORD;
   // Input streams replace the word, which then stays in memory.
   uint32_t fed = 0;
@@ -483,10 +506,9 @@ uint32_t core_mem_read(int space, uint32_t address) {
     value = fed & WORD;
     mem_write_word(space, address, &value);
   }
-  const int row = find_memory_region(space, address);
   if (row >= 0 && row < cur_type->region_count && (cur_type->regions[row].attr & ATTR_DATA_PINS))
     periph_pin_block(PINS_DATA)[PIN_LEVEL] = value;
-  note_memory_access(space, address, 1, 0);
+  note_memory_access_at(row, address, 1, 0);
   return value;
 }
 
@@ -494,7 +516,7 @@ void core_mem_write(int space, uint32_t address, uint32_t value) {
   address &= WORD;
   value &= WORD;
   if (space == SPACE_PR || space == SPACE_XR) return;
-  const int row = find_memory_region(space, address);
+  const int row = region_row(space, address);
   if (row < 0 || row >= cur_type->region_count) return;
   const mem_region& r = cur_type->regions[row];
   if (is_external(space)) {
@@ -502,7 +524,10 @@ void core_mem_write(int space, uint32_t address, uint32_t value) {
   } else if ((r.flags & REGION_READ_ONLY) && !(r.flags & REGION_IO_BUS)) {
     return;
   }
-  mem_write_word(space, address, &value);
-  note_memory_access(space, address, 0, 0);
+  if (is_generic(space))
+    mem_write_word(space, address, &value);
+  else
+    mem_write_at(space, row, address, &value);
+  note_memory_access_at(row, address, 0, 0);
   write_memory_output(space, address, 0);
 }

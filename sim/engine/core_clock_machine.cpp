@@ -268,18 +268,27 @@ int core_test_condition(uint32_t condition) {
 }
 
 int core_instruction_cycles(uint16_t word, int words, bool fast_irq) {
-  const uint32_t flags = instr_flags_lookup(word, fast_irq);
+  // The cycles the tables give a word, worked out the first time the word
+  // runs in each context (0 until then); the tables are constant.
+  static std::array<std::array<uint8_t, 0x10000>, 2> table_cycles{};
+  constexpr uint8_t HOLDS = 0xFF;
+  uint8_t& cached = table_cycles[fast_irq ? 1 : 0][word];
+  if (cached == 0) {
+    const uint32_t flags = instr_flags_lookup(word, fast_irq);
+    if (flags & (IFLAG_WAIT | IFLAG_STOP)) {
+      cached = HOLDS;
+    } else {
+      int timing = 1;
+      const int row0 = timing_lookup(word, PIPE_MODE_FIRST, fast_irq);
+      if (op_timing[row0][OPT_NEXT_MODE] == PIPE_MODE_SECOND) timing = 2;
+      if (op_timing[row0][OPT_FLAG8]) timing += 1;
+      const int attr = sequence_length(exec_attr_lookup(word, 0, fast_irq).value);
+      cached = static_cast<uint8_t>(attr > timing ? attr : timing);
+    }
+  }
   // WAIT and STOP hold in their first cycle instead of stepping a sequence.
-  if (flags & (IFLAG_WAIT | IFLAG_STOP)) return 1;
-  int timing = 1;
-  const int row0 = timing_lookup(word, PIPE_MODE_FIRST, fast_irq);
-  if (op_timing[row0][OPT_NEXT_MODE] == PIPE_MODE_SECOND) timing = 2;
-  if (op_timing[row0][OPT_FLAG8]) timing += 1;
-  const int attr = sequence_length(exec_attr_lookup(word, 0, fast_irq).value);
-  int cycles = words;
-  if (timing > cycles) cycles = timing;
-  if (attr > cycles) cycles = attr;
-  return cycles;
+  if (cached == HOLDS) return 1;
+  return words > cached ? words : cached;
 }
 
 void core_pll_step() {

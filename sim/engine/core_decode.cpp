@@ -5,6 +5,7 @@
 
 #include <array>
 
+#include "sim/engine/core_engine.h"
 #include "sim/engine/core_state.h"
 #include "sim/engine/core_tables.h"
 #include "sim/engine/memory.h"
@@ -95,6 +96,39 @@ constexpr std::array<access_slot, 3> access_slots = {{
     {CS_REQ_X2, CS_SPACE_X2, CS_XAB2, SPACE_X, SPACE_XE},
 }};
 
+// The four register codes of a word under the four selector fields of its
+// timing row. They depend on nothing else, so each word keeps the codes of
+// the fields it was decoded with last: most words always decode with the
+// same row.
+struct move_code_entry {
+  uint64_t fields = 0;  // the four selector fields, 16 bits each
+  bool valid = false;
+  std::array<uint8_t, 4> codes{};
+};
+std::array<move_code_entry, 0x10000> move_code_cache;
+
+std::array<uint8_t, 4> select_codes(uint16_t w, const uint32_t* timing) {
+  const int xdb_src = select_move_code(1, timing[OPT_XDB_SRC], w, 0);
+  return {static_cast<uint8_t>(xdb_src),
+          static_cast<uint8_t>(select_move_code(2, timing[OPT_XDB_DST], w, 0)),
+          static_cast<uint8_t>(select_move_code(3, timing[OPT_GDB_SRC], w, xdb_src)),
+          static_cast<uint8_t>(select_move_code(4, timing[OPT_GDB_DST], w, 0))};
+}
+
+const std::array<uint8_t, 4>& move_codes_of(uint16_t w, const uint32_t* timing) {
+  static_assert(OPT_XDB_SRC == 0 && OPT_XDB_DST == 1 && OPT_GDB_SRC == 2 && OPT_GDB_DST == 3);
+  move_code_entry& e = move_code_cache[w];
+  const uint64_t fields = uint64_t{timing[0]} | uint64_t{timing[1]} << 16 |
+                          uint64_t{timing[2]} << 32 | uint64_t{timing[3]} << 48;
+  if (!e.valid || e.fields != fields) {
+    e.codes = select_codes(w, timing);
+    e.fields = fields;
+    // Fields wider than their 16 bits in the key are worked out every time.
+    e.valid = (timing[0] | timing[1] | timing[2] | timing[3]) <= WORD_MASK;
+  }
+  return e.codes;
+}
+
 }  // namespace
 
 void core_decode() {
@@ -143,11 +177,11 @@ void core_decode_operands() {
   const uint16_t w = static_cast<uint16_t>(s[CS_DECODE]);
   const uint32_t* timing = &s[CS_DEC_TIMING];
 
-  const int xdb_src = select_move_code(1, timing[OPT_XDB_SRC], w, 0);
-  s[CS_DEC_XDB_SRC] = static_cast<uint32_t>(xdb_src);
-  s[CS_DEC_XDB_DST] = static_cast<uint32_t>(select_move_code(2, timing[OPT_XDB_DST], w, 0));
-  s[CS_DEC_GDB_SRC] = static_cast<uint32_t>(select_move_code(3, timing[OPT_GDB_SRC], w, xdb_src));
-  s[CS_DEC_GDB_DST] = static_cast<uint32_t>(select_move_code(4, timing[OPT_GDB_DST], w, 0));
+  const std::array<uint8_t, 4>& codes = move_codes_of(w, timing);
+  s[CS_DEC_XDB_SRC] = codes[0];
+  s[CS_DEC_XDB_DST] = codes[1];
+  s[CS_DEC_GDB_SRC] = codes[2];
+  s[CS_DEC_GDB_DST] = codes[3];
   s[CS_DEC_IMMEDIATE] = immediate_value(s, w, timing[OPT_IMMEDIATE]);
 
   core_decode_requests();
@@ -169,7 +203,7 @@ void core_decode_requests() {
       s[slot.space_word] = 0;
       continue;
     }
-    const int space = mem_resolve_space(slot.generic_space, s[slot.address_word] & WORD_MASK);
+    const int space = core_resolve_space(slot.generic_space, s[slot.address_word] & WORD_MASK);
     s[slot.space_word] = static_cast<uint32_t>(space);
     s[slot.req_word] = space == slot.external_space ? wanted[i] : 0;
   }

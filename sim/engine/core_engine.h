@@ -10,6 +10,9 @@
 
 #include <cstdint>
 
+#include "sim/engine/core_state.h"
+#include "sim/engine/region_index.h"
+
 // One device cycle of the current device's core.
 void core_cycle();
 
@@ -65,6 +68,12 @@ int core_bus_complete();
 // The arbitration machine, its pin sampling and the ownership outputs.
 void core_bus_arbitration(bool wants_bus);
 void core_sample_bus_pins();
+
+// The space a p or x access of the core goes to under its omr (what
+// mem_resolve_space gives).
+inline int core_resolve_space(int space, uint32_t address) {
+  return resolve_space_in_mode(space, address, core_word(CORE_OMR));
+}
 
 // One memory operand access through the memory map (space already
 // resolved to a region space).

@@ -309,7 +309,7 @@ uint32_t loop_last_word() {
 }
 
 uint32_t read_x_now(uint32_t ea) {
-  return core_mem_read(mem_resolve_space(SPACE_X, ea), ea);
+  return core_mem_read(core_resolve_space(SPACE_X, ea), ea);
 }
 
 void ex_rep_imm(uint32_t w) { repeat_arm_count(w & 0xFF); }
@@ -522,10 +522,25 @@ constexpr std::array<exec_row, 49> exec_table = {{
     {0x0000, 0x0000, 1, ex_none},
 }};
 
+// The executor row of each opcode word plus one, searched the first time
+// the word is executed; 0 until then. The table is constant, so an entry
+// never goes stale.
+static_assert(exec_table.size() < 0xFF);
+std::array<uint8_t, 0x10000> exec_row_cache{};
+
 const exec_row& exec_row_of(uint32_t w) {
-  for (const exec_row& r : exec_table)
-    if ((w & r.mask) == r.value) return r;
-  return exec_table.back();
+  uint8_t& cached = exec_row_cache[w & WORD];
+  if (cached == 0) {
+    std::size_t row = exec_table.size() - 1;
+    for (std::size_t i = 0; i < exec_table.size(); ++i) {
+      if ((w & exec_table[i].mask) == exec_table[i].value) {
+        row = i;
+        break;
+      }
+    }
+    cached = static_cast<uint8_t>(row + 1);
+  }
+  return exec_table[cached - 1u];
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // interrupt sequence.
 #include <array>
 #include <cstdint>
+#include <utility>
 
 #include "sim/engine/core_engine.h"
 #include "sim/engine/core_state.h"
@@ -61,26 +62,83 @@ constexpr std::array<irq_pin, 3> irq_pins = {{
     {CTL_IRQC, CS_PEND_IRQC, CS_EDGE_IRQC, CS_HIGH_IRQC, irqc_edge, core_is_583},
 }};
 
+// Pin I of the table, sampled every clock: unrolled at compile time so the
+// row's tests are inlined.
+template <std::size_t I>
+void sample_pin(uint32_t* w, uint32_t level) {
+  constexpr irq_pin p = irq_pins[I];
+  if (!p.present()) return;
+  const bool high = (level & p.pin) != 0;
+  if (p.edge_mode(w)) {
+    if (w[p.high] && !high) {
+      w[p.edge] = 1;
+      w[p.pending] = 1;
+    }
+  } else {
+    w[p.pending] = high ? 0 : 1;
+  }
+  w[p.high] = high ? 1 : 0;
+}
+
+template <std::size_t... I>
+void sample_pins(uint32_t* w, uint32_t level, std::index_sequence<I...>) {
+  (sample_pin<I>(w, level), ...);
+}
+
 }  // namespace
 
 void core_sample_irq_pins() {
   uint32_t* w = core_words();
   const uint32_t level = periph_pin_block(PINS_CONTROL)[PIN_LEVEL];
-  for (const irq_pin& p : irq_pins) {
-    if (!p.present()) continue;
-    const bool high = (level & p.pin) != 0;
-    if (p.edge_mode(w)) {
-      if (w[p.high] && !high) {
-        w[p.edge] = 1;
-        w[p.pending] = 1;
-      }
-    } else {
-      w[p.pending] = high ? 0 : 1;
-    }
-    w[p.high] = high ? 1 : 0;
-  }
+  sample_pins(w, level, std::make_index_sequence<irq_pins.size()>{});
   if (!(level & CTL_RESET)) cur_inst->device_words[DW_RESET_HELD] = 1;
 }
+
+namespace {
+
+// Source I of the table answers with its vector, or -1: unrolled at
+// compile time so the row's level function is inlined.
+template <std::size_t I>
+int source_answer(const uint32_t* w) {
+  constexpr core_source s = core_sources[I];
+  // A source at level 0 is disabled: it must not hide the ones after it.
+  if (!w[s.pending] || s.level_of(w) == 0) return -1;
+  // IRQA gives way to IRQB only when IRQB's level is above its own.
+  if (s.vector == 10 && w[CS_PEND_IRQB] && irqb_level(w) > irqa_level(w)) return -1;
+  return s.vector;
+}
+
+template <std::size_t... I>
+int first_source_answer(const uint32_t* w, std::index_sequence<I...>) {
+  int vector = -1;
+  static_cast<void>((((vector = source_answer<I>(w)) >= 0) || ...));
+  return vector;
+}
+
+// The peripheral rows that may raise interrupts (priority bits and a
+// pending slot), per type, listed once.
+struct irq_rows {
+  bool built = false;
+  int count = 0;
+  std::array<int, 16> row{};
+};
+std::array<irq_rows, TYPE_COUNT> irq_row_lists;
+
+const irq_rows& irq_rows_of(int type) {
+  irq_rows& list = irq_row_lists[static_cast<std::size_t>(type)];
+  if (!list.built) {
+    const device_type& t = *device_types[type];
+    list.count = 0;
+    for (int row = 1; row < t.periph_count && list.count < static_cast<int>(list.row.size()); ++row) {
+      const periph_row& pr = t.periphs[row];
+      if (pr.ipr_bits && pr.cls->pending) list.row[static_cast<std::size_t>(list.count++)] = row;
+    }
+    list.built = true;
+  }
+  return list;
+}
+
+}  // namespace
 
 int core_pending_irq() {
   uint32_t* w = core_words();
@@ -90,14 +148,7 @@ int core_pending_irq() {
   const bool pagu = core_is_583() && (w[CORE_OMR] & OMR_PAGU);
   w[CS_CHANNEL_LEVEL] = pagu ? w[CORE_IPR2] & 3 : 0;
   if (!w[CS_CHANNEL_LEVEL]) w[CS_PEND_CH0] = w[CS_PEND_CH1] = w[CS_PEND_CH2] = 0;
-  for (const core_source& s : core_sources) {
-    // A source at level 0 is disabled: it must not hide the ones after it.
-    if (!w[s.pending] || s.level_of(w) == 0) continue;
-    // IRQA gives way to IRQB only when IRQB's level is above its own.
-    if (s.vector == 10 && w[CS_PEND_IRQB] && irqb_level(w) > irqa_level(w)) continue;
-    return s.vector;
-  }
-  return -1;
+  return first_source_answer(w, std::make_index_sequence<core_sources.size()>{});
 }
 
 int core_check_interrupts() {
@@ -110,9 +161,10 @@ int core_check_interrupts() {
       if (s.vector == best_vector) best_level = s.level_of(w);
   }
   const uint32_t ipr = w[CORE_IPR];
-  for (int row = 1; row < cur_type->periph_count; ++row) {
+  const irq_rows& rows = irq_rows_of(cur_inst->type);
+  for (int k = 0; k < rows.count; ++k) {
+    const int row = rows.row[static_cast<std::size_t>(k)];
     const periph_row& pr = cur_type->periphs[row];
-    if (!pr.ipr_bits || !pr.cls->pending) continue;
     const int vector = pr.cls->pending(row);
     if (vector < 0) continue;
     const uint32_t level = (ipr & pr.ipr_bits) / lowest_bit(pr.ipr_bits);

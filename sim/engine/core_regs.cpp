@@ -234,16 +234,20 @@ void mark_attrs(int reg) {
 // Marks a store already made into word reg. The access-log note is left
 // to the caller for stores that arrive over the bus.
 void mark_store(int reg, bool mark_composite, bool note_bus) {
-  if (reg < 0 || reg >= core_reg_count()) return;
+  const periph_class& cls = *cur_type->periphs[0].cls;
+  if (reg < 0 || reg >= cls.reg_count) return;
+  const reg_desc& d = cls.regs[reg];
+  const uint32_t valid_mask = d.valid_mask;
+  const uint32_t offset = d.offset;
   uint32_t* w = core_words();
-  const reg_desc& d = reg_info(reg);
-  periph_attrs(0)[reg] |= ATTR_WRITTEN | ATTR_CHANGED;
-  w[reg] &= d.valid_mask;
+  uint32_t* attrs = periph_attrs(0);
+  attrs[reg] |= ATTR_WRITTEN | ATTR_CHANGED;
+  w[reg] &= valid_mask;
   if (mark_effects[reg]) mark_effects[reg](w);
   feed_output_streams(reg);
   const int comp = composite_of[reg];
   if (mark_composite && comp >= 0) mark_attrs(comp);
-  if (note_bus && d.offset) note_periph_write(d.offset);
+  if (note_bus && offset) note_periph_write(offset);
 }
 
 // Register number of the variant's register at a bus address, or -1.
@@ -449,14 +453,10 @@ void core_mark_read(int reg) {
   if ((attr & ATTR_IN_STREAM) && read_register_input(0, reg, &value)) core_set_reg(0, reg, &value);
 }
 
-void core_set_bus_latch(int latch, uint32_t value, const char* name) {
-  uint32_t* w = core_words();
-  w[latch] = value & 0xFFFF;
-  if (w[CS_HISTORY_ON]) {
-    char note[32];
-    std::snprintf(note, sizeof note, "%s:%04lx", name, static_cast<unsigned long>(w[latch]));
-    write_output_note(note);
-  }
+void core_note_bus_latch(int latch, const char* name) {
+  char note[32];
+  std::snprintf(note, sizeof note, "%s:%04lx", name, static_cast<unsigned long>(core_word(latch)));
+  write_output_note(note);
 }
 
 // ---------------------------------------------------------------------------

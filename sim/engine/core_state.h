@@ -362,7 +362,12 @@ void core_mark_write(int reg, bool mark_composite);
 void core_mark_read(int reg);
 
 // Writes a bus latch, with its history note when history output is on.
-void core_set_bus_latch(int latch, uint32_t value, const char* name);
+void core_note_bus_latch(int latch, const char* name);
+inline void core_set_bus_latch(int latch, uint32_t value, const char* name) {
+  uint32_t* w = core_words();
+  w[latch] = value & 0xFFFF;
+  if (w[CS_HISTORY_ON]) core_note_bus_latch(latch, name);
+}
 
 // The system stack (sp bits 0-3 the pointer, bit 4 stack error, bit 5
 // underflow). Sources and destinations are state-word indexes; a push

@@ -2,6 +2,7 @@
 // selector rules.
 #include "sim/engine/core_tables.h"
 
+#include <bit>
 #include <span>
 
 #include "sim/engine/periph.h"
@@ -422,41 +423,22 @@ static_assert(indexes_in_range());
 // ---------------------------------------------------------------------------
 // Lookups.
 
-int timing_lookup(uint16_t word, int mode, bool fast_irq) {
-  if (mode == PIPE_MODE_IDLE) return TIMING_ROW_IDLE;
-  const auto& row = timing_select_table[decode_row_index(timing_select_table, word)];
-  if (mode == PIPE_MODE_FIRST) return fast_irq && row.flow ? TIMING_ROW_IDLE : row.payload.first;
-  return row.payload.second;
-}
+static_assert(TIMING_SELECT_ROWS <= 256 && EXEC_ATTR_SELECT_ROWS <= 256 &&
+              FETCH_CTRL_SELECT_ROWS <= 256 && INSTR_FLAG_ROWS <= 256 &&
+              INSTR_CLASS_ROWS <= 256 && MOVE_FORM_ROWS <= 256);
 
-attr_row exec_attr_lookup(uint16_t word, int seq_code, bool fast_irq) {
-  if (seq_code > 0 && seq_code < static_cast<int>(SPECIAL_SEQ_ROWS)) {
-    const special_seq_row& s = special_seq_rows[seq_code];
-    return {s.value, s.attr};
-  }
-  const auto& row = exec_attr_table[decode_row_index(exec_attr_table, word)];
-  return attr_rows[fast_irq && row.flow ? 0 : row.payload];
-}
+std::array<opcode_rows, 0x10000> opcode_row_cache{};
 
-uint16_t fetch_ctrl_lookup(uint16_t word, int mode, bool fast_irq) {
-  if (mode == PIPE_MODE_IDLE) return FETCH_CTRL_IDLE;
-  const auto& row = fetch_ctrl_table[decode_row_index(fetch_ctrl_table, word)];
-  if (fast_irq && row.flow) return 0;
-  return fetch_ctrl_words[mode == PIPE_MODE_FIRST ? row.payload.first : row.payload.second];
-}
-
-uint32_t instr_flags_lookup(uint16_t word, bool fast_irq) {
-  const auto& row = instr_flag_table[decode_row_index(instr_flag_table, word)];
-  return fast_irq && row.flow ? 0 : row.payload;
-}
-
-uint16_t instr_class_lookup(uint16_t word, bool fast_irq) {
-  const auto& row = instr_class_table[decode_row_index(instr_class_table, word)];
-  return fast_irq && row.flow ? 0 : row.payload;
-}
-
-uint32_t move_form_lookup(uint16_t word) {
-  return move_form_table[decode_row_index(move_form_table, word)].payload;
+const opcode_rows& find_opcode_rows(uint16_t word) {
+  opcode_rows& rows = opcode_row_cache[word];
+  rows.timing = static_cast<uint8_t>(decode_row_index(timing_select_table, word));
+  rows.attr = static_cast<uint8_t>(decode_row_index(exec_attr_table, word));
+  rows.fetch = static_cast<uint8_t>(decode_row_index(fetch_ctrl_table, word));
+  rows.flags = static_cast<uint8_t>(decode_row_index(instr_flag_table, word));
+  rows.cls = static_cast<uint8_t>(decode_row_index(instr_class_table, word));
+  rows.move_form = static_cast<uint8_t>(decode_row_index(move_form_table, word));
+  rows.ready = true;
+  return rows;
 }
 
 // ---------------------------------------------------------------------------
@@ -562,19 +544,37 @@ constexpr int CODE_NONE = 0;
 // How a field's value picks its rule. With `direct` non-zero, a value
 // without that bit is the register code itself; `ignored` is carried by the
 // field but takes no part in the choice; an unknown rule gives no register,
-// or for field 3 the code of field 1.
+// or for field 3 the code of field 1. Every rule is one bit, so a field's
+// rules are laid out by bit number: a rule value with more or fewer bits
+// than one names no rule.
+using code_fn = int (*)(uint16_t w);
+constexpr int RULE_BITS = 16;
+
 struct field_selector {
-  std::span<const selector_rule> rules;
+  std::array<code_fn, RULE_BITS> by_bit;
   uint32_t ignored;
   uint32_t direct;
   bool falls_to_field1;
 };
 
+constexpr field_selector make_selector(std::span<const selector_rule> rules, uint32_t ignored,
+                                       uint32_t direct, bool falls_to_field1) {
+  field_selector f{{}, ignored, direct, falls_to_field1};
+  for (const selector_rule& r : rules) {
+    // A rule of other than one bit shifts past 31 here and fails to compile.
+    int n = 0;
+    while ((1u << n) != r.rule) ++n;
+    auto& slot = f.by_bit[static_cast<std::size_t>(n)];
+    if (slot == nullptr) slot = r.code;  // the first rule of a value wins
+  }
+  return f;
+}
+
 constexpr std::array<field_selector, 4> field_selectors = {{
-    {field1_rules, 0x200, 0, false},
-    {field2_rules, 0x1000, 0, false},
-    {field3_rules, 0x40, 0x40, true},
-    {field4_rules, 0x200, 0x200, false},
+    make_selector(field1_rules, 0x200, 0, false),
+    make_selector(field2_rules, 0x1000, 0, false),
+    make_selector(field3_rules, 0x40, 0x40, true),
+    make_selector(field4_rules, 0x200, 0x200, false),
 }};
 
 }  // namespace
@@ -584,8 +584,10 @@ int select_move_code(int field_number, uint32_t rule, uint16_t word, int field1_
   const field_selector& f = field_selectors[field_number - 1];
   if (f.direct && !(rule & f.direct)) return static_cast<int>(rule & 0x3F);
   const uint32_t key = rule & ~f.ignored;
-  for (const selector_rule& r : f.rules)
-    if (r.rule == key) return r.code(word) & 0x3F;
+  if (key != 0 && (key & (key - 1)) == 0 && key < (1u << RULE_BITS)) {
+    if (const code_fn code = f.by_bit[static_cast<std::size_t>(std::countr_zero(key))])
+      return code(word) & 0x3F;
+  }
   return f.falls_to_field1 ? (field1_code & 0x3F) : CODE_NONE;
 }
 

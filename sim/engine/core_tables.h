@@ -136,14 +136,65 @@ int decode_row_index(const std::array<decode_row<Payload>, N>& table, uint16_t w
   return static_cast<int>(N) - 1;
 }
 
+// The row each of the six tables gives one opcode word. The cycle engine
+// looks words up every instruction, so each word's first-match searches
+// run once, the first time it is looked up; the tables are constant, so
+// an entry never goes stale.
+struct opcode_rows {
+  uint8_t timing;
+  uint8_t attr;
+  uint8_t fetch;
+  uint8_t flags;
+  uint8_t cls;
+  uint8_t move_form;
+  bool ready;
+};
+extern std::array<opcode_rows, 0x10000> opcode_row_cache;
+const opcode_rows& find_opcode_rows(uint16_t word);
+
+inline const opcode_rows& opcode_rows_of(uint16_t word) {
+  const opcode_rows& rows = opcode_row_cache[word];
+  return rows.ready ? rows : find_opcode_rows(word);
+}
+
 // op_timing row for the word in the given pipeline mode.
-int timing_lookup(uint16_t word, int mode, bool fast_irq);
+inline int timing_lookup(uint16_t word, int mode, bool fast_irq) {
+  if (mode == PIPE_MODE_IDLE) return TIMING_ROW_IDLE;
+  const auto& row = timing_select_table[opcode_rows_of(word).timing];
+  if (mode == PIPE_MODE_FIRST) return fast_irq && row.flow ? TIMING_ROW_IDLE : row.payload.first;
+  return row.payload.second;
+}
+
 // Attribute row; a sequence code 1-16 selects its special-sequence row.
-attr_row exec_attr_lookup(uint16_t word, int seq_code, bool fast_irq);
-uint16_t fetch_ctrl_lookup(uint16_t word, int mode, bool fast_irq);
-uint32_t instr_flags_lookup(uint16_t word, bool fast_irq);
-uint16_t instr_class_lookup(uint16_t word, bool fast_irq);
-uint32_t move_form_lookup(uint16_t word);
+inline attr_row exec_attr_lookup(uint16_t word, int seq_code, bool fast_irq) {
+  if (seq_code > 0 && seq_code < static_cast<int>(SPECIAL_SEQ_ROWS)) {
+    const special_seq_row& s = special_seq_rows[seq_code];
+    return {s.value, s.attr};
+  }
+  const auto& row = exec_attr_table[opcode_rows_of(word).attr];
+  return attr_rows[fast_irq && row.flow ? 0 : row.payload];
+}
+
+inline uint16_t fetch_ctrl_lookup(uint16_t word, int mode, bool fast_irq) {
+  if (mode == PIPE_MODE_IDLE) return FETCH_CTRL_IDLE;
+  const auto& row = fetch_ctrl_table[opcode_rows_of(word).fetch];
+  if (fast_irq && row.flow) return 0;
+  return fetch_ctrl_words[mode == PIPE_MODE_FIRST ? row.payload.first : row.payload.second];
+}
+
+inline uint32_t instr_flags_lookup(uint16_t word, bool fast_irq) {
+  const auto& row = instr_flag_table[opcode_rows_of(word).flags];
+  return fast_irq && row.flow ? 0 : row.payload;
+}
+
+inline uint16_t instr_class_lookup(uint16_t word, bool fast_irq) {
+  const auto& row = instr_class_table[opcode_rows_of(word).cls];
+  return fast_irq && row.flow ? 0 : row.payload;
+}
+
+inline uint32_t move_form_lookup(uint16_t word) {
+  return move_form_table[opcode_rows_of(word).move_form].payload;
+}
 
 // ---------------------------------------------------------------------------
 // Register selection.

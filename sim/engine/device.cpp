@@ -7,6 +7,7 @@
 
 #include "sim/engine/periph.h"
 #include "sim/engine/regaccess.h"
+#include "sim/engine/region_index.h"
 #include "sim/frontend.h"
 
 device_inst* device_insts[DEVICE_MAX] = {};
@@ -97,16 +98,7 @@ int select_device_type(const char* name) {
 }
 
 int find_memory_region(int space, uint32_t address) {
-  const device_type& t = *cur_type;
-  int first = t.first_region[space];
-  const mem_region* row = &t.regions[first];
-  if ((address >= row->low && address <= row->high) || !(row->flags & REGION_MORE_ROWS))
-    return first;
-  for (int i = first + 1; i < t.region_count; ++i) {
-    const mem_region& r = t.regions[i];
-    if (r.space == space && address >= r.low && address <= r.high) return i;
-  }
-  return first;
+  return region_row(space, address);
 }
 
 int reset_peripherals(int kind, int mode) {

@@ -4,8 +4,11 @@
 // so nothing on the read and write paths allocates or formats text.
 #include "sim/engine/memory.h"
 
+#include <bit>
+
 #include "sim/engine/device.h"
 #include "sim/engine/periph.h"
+#include "sim/engine/region_index.h"
 
 namespace {
 
@@ -16,16 +19,6 @@ constexpr uint32_t WORD_MASK = 0xFFFF;
 uint32_t operating_mode() {
   if (!cur_inst || cur_inst->periph_state.empty() || !cur_inst->periph_state[0]) return 0;
   return cur_inst->periph_state[0][CORE_OMR];
-}
-
-// The row of `space` found for the address, when it is a row of that space
-// and holds the address; null otherwise.
-const mem_region* row_holding(int space, uint32_t address) {
-  const int r = find_memory_region(space, address);
-  if (r < 0 || r >= cur_type->region_count) return nullptr;
-  const mem_region& row = cur_type->regions[r];
-  if (row.space != space || address < row.low || address > row.high) return nullptr;
-  return &row;
 }
 
 bool is_sparse_space(int space) { return space == SPACE_PE || space == SPACE_XE; }
@@ -42,7 +35,7 @@ struct located {
 
 located locate(int space, uint32_t address) {
   if (space == SPACE_P || space == SPACE_X) space = mem_resolve_space(space, address);
-  return {space, find_memory_region(space, address)};
+  return {space, region_row(space, address)};
 }
 
 bool valid_row(int row) { return row >= 0 && row < cur_type->region_count; }
@@ -94,21 +87,45 @@ const mem_iface dsp_mem_iface = {
 
 int mem_resolve_space(int space, uint32_t address) {
   if (!cur_type) return space;
-  address &= ADDRESS_MASK;
-  const uint32_t mode = operating_mode();
-  if (space == SPACE_P) {
-    if ((mode & 3) < 2 && row_holding(SPACE_PR, address)) return SPACE_PR;
-    if ((mode & 3) == 3) return SPACE_PE;
-    if (row_holding(SPACE_PI, address)) return SPACE_PI;
-    return SPACE_PE;
+  return resolve_space_in_mode(space, address, operating_mode());
+}
+
+int mem_read_at(int space, int row_index, uint32_t address, uint32_t* out) {
+  *out = 0;
+  if (!valid_row(row_index)) return 0;
+  if (is_sparse_space(space)) return sparse_read_row(cur_inst, row_index, address, out);
+  const mem_region& row = cur_type->regions[row_index];
+  if (!in_row(row, address)) return 0;
+  if (space == SPACE_XI && (row.flags & REGION_IO_BUS)) {
+    read_peripheral_bus(address, out, 0);
+    return 1;
   }
-  if (space == SPACE_X) {
-    if (mode & 8) return SPACE_XE;
-    if (row_holding(SPACE_XI, address)) return SPACE_XI;
-    if (row_holding(SPACE_XR, address)) return SPACE_XR;
-    return SPACE_XE;
+  if (row.flags & REGION_DISABLED) return 0;
+  const std::vector<uint32_t>& words = cur_inst->regions[row_index].words;
+  const uint32_t index = address - row.low;
+  if (index >= words.size()) return 0;
+  *out = words[index];
+  return 1;
+}
+
+int mem_write_at(int space, int row_index, uint32_t address, const uint32_t* value) {
+  if (!valid_row(row_index)) return 1;
+  const uint32_t word = *value & WORD_MASK;
+  if (is_sparse_space(space)) {
+    sparse_write_row(cur_inst, row_index, address, word);
+    return 1;
   }
-  return space;
+  const mem_region& row = cur_type->regions[row_index];
+  if (!in_row(row, address)) return 1;
+  if (space == SPACE_XI && (row.flags & REGION_IO_BUS)) {
+    write_peripheral_bus(address, *value, 0);
+    return 1;
+  }
+  if (row.flags & REGION_DISABLED) return 1;
+  std::vector<uint32_t>& words = cur_inst->regions[row_index].words;
+  const uint32_t index = address - row.low;
+  if (index < words.size()) words[index] = word;
+  return 1;
 }
 
 int mem_read_word(int space, uint32_t address, uint32_t* out) {
@@ -116,43 +133,14 @@ int mem_read_word(int space, uint32_t address, uint32_t* out) {
   if (!cur_type || !cur_inst) return 0;
   address &= ADDRESS_MASK;
   const located at = locate(space, address);
-  if (!valid_row(at.row)) return 0;
-  if (is_sparse_space(at.space)) return sparse_read_row(cur_inst, at.row, address, out);
-  const mem_region& row = cur_type->regions[at.row];
-  if (!in_row(row, address)) return 0;
-  if (at.space == SPACE_XI && (row.flags & REGION_IO_BUS)) {
-    read_peripheral_bus(address, out, 0);
-    return 1;
-  }
-  if (row.flags & REGION_DISABLED) return 0;
-  const std::vector<uint32_t>& words = cur_inst->regions[at.row].words;
-  const uint32_t index = address - row.low;
-  if (index >= words.size()) return 0;
-  *out = words[index];
-  return 1;
+  return mem_read_at(at.space, at.row, address, out);
 }
 
 int mem_write_word(int space, uint32_t address, const uint32_t* value) {
   if (!cur_type || !cur_inst) return 1;
   address &= ADDRESS_MASK;
-  const uint32_t word = *value & WORD_MASK;
   const located at = locate(space, address);
-  if (!valid_row(at.row)) return 1;
-  if (is_sparse_space(at.space)) {
-    sparse_write_row(cur_inst, at.row, address, word);
-    return 1;
-  }
-  const mem_region& row = cur_type->regions[at.row];
-  if (!in_row(row, address)) return 1;
-  if (at.space == SPACE_XI && (row.flags & REGION_IO_BUS)) {
-    write_peripheral_bus(address, *value, 0);
-    return 1;
-  }
-  if (row.flags & REGION_DISABLED) return 1;
-  std::vector<uint32_t>& words = cur_inst->regions[at.row].words;
-  const uint32_t index = address - row.low;
-  if (index < words.size()) words[index] = word;
-  return 1;
+  return mem_write_at(at.space, at.row, address, value);
 }
 
 int mem_fill(int space, uint32_t address, uint32_t count, const uint32_t* value) {
@@ -206,15 +194,28 @@ int fill_device_memory(int device, int space, uint32_t address, uint32_t count,
 void note_memory_access(int space, uint32_t address, int is_read, uint32_t attribute) {
   if (!cur_type || !cur_state) return;
   address &= ADDRESS_MASK;
-  const int holder = find_memory_region(space, address);
+  note_memory_access_at(region_row(space, address), address, is_read, attribute);
+}
+
+void note_memory_access_at(int holder, uint32_t address, int is_read, uint32_t attribute) {
   if (!valid_row(holder)) return;
-  const uint32_t attr = cur_type->regions[holder].attr;
   const int count = cur_type->region_count;
   if (cur_state->region_logs.size() < static_cast<std::size_t>(count)) return;
-  for (int r = 0; r < count; ++r) {
-    const mem_region& row = cur_type->regions[r];
-    if ((row.attr & attr) != attr || (row.attr & 0xFF) != (attr & 0xFF)) continue;
-    if (!in_row(row, address)) continue;
+  if (count > REGION_INDEX_MAX_ROWS) {
+    const uint32_t attr = cur_type->regions[holder].attr;
+    for (int r = 0; r < count; ++r) {
+      const mem_region& row = cur_type->regions[r];
+      if ((row.attr & attr) != attr || (row.attr & 0xFF) != (attr & 0xFF)) continue;
+      if (!in_row(row, address)) continue;
+      region_access_log& log = cur_state->region_logs[r];
+      log_access(is_read ? log.reads : log.writes, address, attribute);
+    }
+    return;
+  }
+  // The rows of the holder's attribute family, in row order.
+  for (uint32_t rows = region_log_rows_fast(holder); rows != 0; rows &= rows - 1) {
+    const int r = std::countr_zero(rows);
+    if (!in_row(cur_type->regions[r], address)) continue;
     region_access_log& log = cur_state->region_logs[r];
     log_access(is_read ? log.reads : log.writes, address, attribute);
   }

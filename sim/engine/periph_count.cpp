@@ -69,21 +69,42 @@ int count_set_reg(int periph, int reg, const uint32_t* value) {
 void count_bus_read(int, uint32_t, uint32_t*, int) {}
 int count_bus_write(int, uint32_t, uint32_t, int) { return 0; }
 
+// mark_register_written for the counters the clock moves, from their
+// descriptions here: the same marks, without finding the row's class on
+// every cycle.
+template <int Reg>
+void mark_counter(int periph) {
+  constexpr reg_desc desc = count_regs[Reg];
+  if constexpr (desc.valid_mask != 0xFFFFFFFF) periph_words(periph)[Reg] &= desc.valid_mask;
+  uint32_t& attr = periph_attrs(periph)[Reg];
+  attr |= ATTR_WRITTEN | ATTR_CHANGED;
+  if constexpr ((desc.access & REG_BUS_MAPPED) != 0)
+    note_periph_write(cur_type->periphs[periph].base + desc.offset);
+  if (attr & ATTR_OUT_STREAMS) write_register_output(periph, Reg);
+}
+
+// A break counter whose live word moved since the last clock.
+template <int Reg>
+void follow_counter(int periph, uint32_t* shadow) {
+  if (shadow[Reg] == cur_state->cnt[Reg]) return;
+  shadow[Reg] = cur_state->cnt[Reg];
+  mark_counter<Reg>(periph);
+}
+
 void count_clock(int periph) {
   // The cycle counter moves every cycle: a watched one writes every cycle.
-  mark_register_written(periph, COUNT_CYC);
+  mark_counter<COUNT_CYC>(periph);
   cur_inst->device_words[DW_CYCLE_PHASE] ^= 1;
   uint32_t* shadow = periph_words(periph);
   if (shadow[COUNT_ICTR] != cur_inst->instructions) {
     shadow[COUNT_ICTR] = cur_inst->instructions;
-    mark_register_written(periph, COUNT_ICTR);
+    mark_counter<COUNT_ICTR>(periph);
   }
-  for (int reg = COUNT_CNT1; reg <= COUNT_CNT4; ++reg) {
-    if (shadow[reg] != cur_state->cnt[reg]) {
-      shadow[reg] = cur_state->cnt[reg];
-      mark_register_written(periph, reg);
-    }
-  }
+  static_assert(COUNT_CNT1 == 0 && COUNT_CNT4 == 3);
+  follow_counter<COUNT_CNT1>(periph, shadow);
+  follow_counter<COUNT_CNT2>(periph, shadow);
+  follow_counter<COUNT_CNT3>(periph, shadow);
+  follow_counter<COUNT_CNT4>(periph, shadow);
 }
 
 // A reset leaves every counter and flag as it is.

@@ -115,8 +115,6 @@ int port_bus_write(int periph, uint32_t address, uint32_t value, int) {
   return 0;
 }
 
-void port_clock(int) {}
-
 // A STOP (kind 0) keeps the registers; the pins stay as they are.
 void port_reset(int periph, int kind, int) {
   if (kind == 0) return;
@@ -128,11 +126,12 @@ void port_reset(int periph, int kind, int) {
 
 }  // namespace
 
+// The ports have no clock slot: their pins follow the register writes.
 const periph_class portb_class = {
-    port_get_reg, port_set_reg, port_bus_read, port_bus_write, port_clock, port_reset,
+    port_get_reg, port_set_reg, port_bus_read, port_bus_write, nullptr, port_reset,
     nullptr,      nullptr,      5,             3,              PORT_REGS,  portb_regs,
 };
 const periph_class portc_class = {
-    port_get_reg, port_set_reg, port_bus_read, port_bus_write, port_clock, port_reset,
+    port_get_reg, port_set_reg, port_bus_read, port_bus_write, nullptr, port_reset,
     nullptr,      nullptr,      0x25,          3,              PORT_REGS,  portc_regs,
 };

@@ -21,6 +21,7 @@
 #include "sim/cmd/expr.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/view_hooks.h"
+#include "sim/engine/clock_device.h"
 #include "sim/engine/device.h"
 #include "sim/engine/periph.h"
 #include "sim/engine/regaccess.h"
@@ -387,6 +388,12 @@ int check_run_stop() {
   const int device = cur_device;
   if (stop_request != 0) abort_requested();
   const bool end = (inst.flags & (DEV_INSTR_END | DEV_INSTR_END2)) != 0;
+  // The common cycle of a free run: inside an instruction, no breakpoints,
+  // no progress line due. Go counts and stops only at instruction ends.
+  if (!end && st.breakpoints == nullptr && st.run_mode == RUN_GO && inst.cycles % 1000 != 0) {
+    inst.flags &= ~DEV_PC_WRITTEN;
+    return 0;
+  }
   int stop = 0;
   int show = 0;
 
@@ -439,10 +446,6 @@ int check_run_stop() {
     stop |= r.stop;
     show |= r.show;
   }
-  // A step halted by a breakpoint shows where it stopped, as every other
-  // stop does.
-  if (stop != 0 && end) show = 1;
-
   if (show != 0) {
     refresh_register_marks(1);
     if (gui_present() != 0) window_update_all(-2);
@@ -472,9 +475,7 @@ void run_device_cycle(int device) {
     plan.clock[static_cast<std::size_t>(k)](plan.row[static_cast<std::size_t>(k)]);
   service_output_streams();
 
-  uint32_t* block = inst->blocks.data();
-  for (int b = 0; b < cur_type->block_count; ++b, block += 2 * REG_BLOCK_WORDS)
-    std::memcpy(block + REG_BLOCK_WORDS, block, REG_BLOCK_WORDS * sizeof(uint32_t));
+  save_previous_blocks(*inst, cur_type->block_count);
   inst->cycles += 1;
 
   if (check_run_stop() != 0) inst->flags |= DEV_STOP;

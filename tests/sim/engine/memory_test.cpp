@@ -30,6 +30,54 @@ TEST_F(MemoryMap, IoWindowAndScannedRows) {
   EXPECT_EQ(pi.high, 0xFFu);
 }
 
+// Lookups go through per-type tables; devices of two types used in turn
+// must each see their own map.
+TEST_F(MemoryMap, TypesUsedInTurnKeepTheirOwnMaps) {
+  make("73583", 1);
+  make("73521", 0);
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(make_device_current(0));
+    // 2K of internal X on the 73521, its I/O window from $FFC0.
+    EXPECT_EQ(mem_resolve_space(SPACE_X, 0x0900), SPACE_XE);
+    EXPECT_EQ(row(find_memory_region(SPACE_XI, 0xFF90)).low, 0u);
+    EXPECT_EQ(row(find_memory_region(SPACE_XI, 0xFFC0)).low, 0xFFC0u);
+    ASSERT_TRUE(make_device_current(1));
+    // 4K of internal X on the 73583, its I/O window from $FF80.
+    EXPECT_EQ(mem_resolve_space(SPACE_X, 0x0900), SPACE_XI);
+    EXPECT_EQ(row(find_memory_region(SPACE_XI, 0xFF90)).low, 0xFF80u);
+    EXPECT_EQ(row(find_memory_region(SPACE_PI, 0x00FF)).high, 0xFFu);
+    EXPECT_EQ(row(find_memory_region(SPACE_PI, 0x0100)).low, 0x100u);
+  }
+}
+
+// Each boundary inside a 256-word page falls on the right address.
+TEST_F(MemoryMap, RowEdgesInsidePages) {
+  make("73521");
+  set_mode(0);
+  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x003F), SPACE_PR);
+  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x0040), SPACE_PI);
+  set_mode(2);
+  EXPECT_EQ(mem_resolve_space(SPACE_X, 0xFFBF), SPACE_XE);
+  EXPECT_EQ(mem_resolve_space(SPACE_X, 0xFFC0), SPACE_XI);
+  make("73583");
+  EXPECT_EQ(row(find_memory_region(SPACE_PI, 0x20FF)).high, 0x20FFu);
+  EXPECT_EQ(row(find_memory_region(SPACE_PI, 0x2100)).low, 0x2100u);
+  EXPECT_EQ(row(find_memory_region(SPACE_XI, 0xFF7F)).low, 0u);  // no row holds it
+  EXPECT_EQ(row(find_memory_region(SPACE_XI, 0xFF80)).low, 0xFF80u);
+}
+
+// The tables follow the type's index of first rows: a space indexed to
+// another first row is looked up from that row, and back again.
+TEST_F(MemoryMap, LookupsFollowTheFirstRowIndex) {
+  make("73521");
+  const int xi = find_memory_region(SPACE_XI, 0x10);
+  EXPECT_EQ(row(xi).space, SPACE_XI);
+  cur_type->first_region[SPACE_XI] = 0;  // the generic p row, a single row
+  EXPECT_EQ(find_memory_region(SPACE_XI, 0x10), 0);
+  index_memory_regions();
+  EXPECT_EQ(find_memory_region(SPACE_XI, 0x10), xi);
+}
+
 TEST_F(MemoryMap, DisabledRowsReadZeroAndIgnoreWrites) {
   make("73583");
   for (uint32_t a : {0x2100u, 0x3000u, 0x3FFFu}) {

@@ -442,7 +442,22 @@ TEST_F(run_check, HaltOnBreakStopsStepsAtHaltAndExecuteBreakpointsOnly) {
   add(BK_EXPRESSION, BA_HALT, "1");
   EXPECT_EQ(check(END), 1);
   EXPECT_EQ(count("Break #2 1 h ;dev:0 pc:0000 cyc:0"), 1);
-  // The halted step shows where it stopped: the instruction at pc.
+  // A halt at an instruction end only reports: the count has not run out,
+  // so nothing asks for the display.
+  EXPECT_EQ(count_prefix("p:$0000"), 0);
+}
+
+TEST_F(run_check, StepHaltedMidInstructionShowsAtTheInstructionEnd) {
+  cur_state->run_mode = RUN_STEP_INSTR;
+  cur_state->run_count = 10;
+  cur_state->halt_on_break = 1;
+  add(BK_EXPRESSION, BA_HALT, "cyc>=0");
+  EXPECT_EQ(check(0), 1);
+  EXPECT_EQ(count("Break #1 cyc>=0 h ;dev:0 pc:0000 cyc:0"), 1);
+  EXPECT_EQ(count_prefix("p:$0000"), 0);
+  // The stop flag set for that decision stops and shows at the end.
+  free_breakpoints();
+  EXPECT_EQ(check(DEV_STOP | END), 1);
   EXPECT_EQ(count_prefix("p:$0000"), 1);
 }
 
