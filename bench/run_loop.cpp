@@ -4,7 +4,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <initializer_list>
 #include <utility>
 
 #include "sim/asm/asm.h"
