@@ -61,6 +61,9 @@ struct break_rec {
   // Start and end address (lo, hi), memory-map row (region), register and
   // peripheral row (item, region), compare operator and value (op, lo/hi).
   arg_value operands;
+  // A condition on pc that hit in the cycle that moved pc: the same arrival
+  // is not reported again at the instruction's end. Cleared at every end.
+  int hit_at_pc_write = 0;
   break_rec* next = nullptr;
 };
 

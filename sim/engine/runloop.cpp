@@ -208,6 +208,7 @@ int test_breakpoint(break_rec& bp, int* stop, int* show) {
 // At an instruction end: the per-instruction marks and counts start over.
 void end_of_instruction_marks() {
   for (break_rec* bp = cur_state->breakpoints; bp != nullptr; bp = bp->next) {
+    bp->hit_at_pc_write = 0;
     if (bp->kind < BK_REG_READ || bp->kind > BK_REG_WRITE) continue;
     if (uint32_t* attr = register_attr(*bp)) *attr &= ~(ATTR_READ | ATTR_WRITTEN);
   }
@@ -316,6 +317,8 @@ void set_pending_run_error(const char* text) {
 
 int report_break(break_rec& bp, int* stop, int* show) {
   device_state& st = *cur_state;
+  if ((bp.mentions & MENTIONS_PC) != 0 && (cur_inst->flags & DEV_PC_WRITTEN) != 0)
+    bp.hit_at_pc_write = 1;
   bool match = bp.number == st.break_number;
   bool print = false;
   // What the report names; a command action may delete bp itself, so its
@@ -425,7 +428,8 @@ int check_run_stop() {
     const uint32_t mid_mask =
         MENTIONS_CYC | ((inst.flags & DEV_PC_WRITTEN) != 0 ? MENTIONS_PC : 0u);
     for (break_rec* bp = st.breakpoints; bp != nullptr;) {
-      if (bp->enabled == 0 || (!end && (bp->mentions & mid_mask) == 0)) {
+      if (bp->enabled == 0 || (!end && (bp->mentions & mid_mask) == 0) ||
+          (end && bp->hit_at_pc_write != 0 && (inst.flags & DEV_PC_WRITTEN) == 0)) {
         bp = bp->next;
         continue;
       }

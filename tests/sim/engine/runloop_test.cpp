@@ -231,8 +231,10 @@ TEST_F(run_check, ConditionsNamingCycOrPcAreTestedMidInstruction) {
   EXPECT_EQ(cur_state->cnt[2], 0u);
   check(END);
   EXPECT_EQ(cur_state->cnt[0], 3u);
-  EXPECT_EQ(cur_state->cnt[1], 2u);
+  EXPECT_EQ(cur_state->cnt[1], 1u);  // the arrival at $20 was counted when pc moved
   EXPECT_EQ(cur_state->cnt[2], 1u);  // x:$10 holds 0
+  check(END | DEV_PC_WRITTEN);  // the next instruction moves pc to $20 again
+  EXPECT_EQ(cur_state->cnt[1], 2u);
 }
 
 TEST_F(run_check, DisabledBreakpointsAreNotTested) {
