@@ -144,6 +144,9 @@ void plan_fetch() {
     w[CS_NEXT_FETCH] = 0;
     core_set_bus_latch(CS_PAB, w[CS_NEXT_TARGET], "pab");
   }
+  // The opcode fetched now is the next instruction: pc names it from here,
+  // before this instruction ends.
+  core_set_next_pc(w[CS_PAB]);
 }
 
 void write_transfers() {
@@ -157,17 +160,20 @@ void write_transfers() {
   }
 }
 
-void signal_end(bool repeating) {
+// false when a restart swallows the end.
+bool signal_end(bool repeating) {
   uint32_t* w = core_words();
   if (repeating && w[CS_REP_STATE] == 1) {
     cur_inst->flags |= DEV_INSTR_END2;
     cur_inst->instructions += 1;
   } else if (w[CS_RESTART_SKIP] > 0) {
     w[CS_RESTART_SKIP] -= 1;
+    return false;
   } else {
     cur_inst->flags |= DEV_INSTR_END;
     cur_inst->instructions += 1;
   }
+  return true;
 }
 
 // The end of an instruction cycle that completed all its accesses.
@@ -182,23 +188,30 @@ void finish_cycle() {
   w[CS_BUBBLE] = 0;
   w[CS_CYC_INDEX] = 0;
   const bool repeating = w[CS_REP_CONTINUE] != 0;
-  signal_end(repeating);
-  if (bubble) return;
-  // The interrupt sequence moves on with the instructions it runs.
-  const uint32_t step = w[CS_IRQ_SEQ_STEP];
-  if (step == 2 && !fast_sequence_ends(w) && !w[CS_IRQ_LONG] && !w[CS_FLOW_TAKEN]) {
-    w[CS_IRQ_SEQ_STEP] = 3;
-  } else if (step >= 2) {
-    w[CS_IRQ_SEQ_STEP] = 0;
-    w[CS_IN_FAST_IRQ] = 0;
-    w[CS_IRQ_LONG] = 0;
+  const bool ended = signal_end(repeating);
+  if (!bubble) {
+    // The interrupt sequence moves on with the instructions it runs.
+    const uint32_t step = w[CS_IRQ_SEQ_STEP];
+    if (step == 2 && !fast_sequence_ends(w) && !w[CS_IRQ_LONG] && !w[CS_FLOW_TAKEN]) {
+      w[CS_IRQ_SEQ_STEP] = 3;
+    } else if (step >= 2) {
+      w[CS_IRQ_SEQ_STEP] = 0;
+      w[CS_IN_FAST_IRQ] = 0;
+      w[CS_IRQ_LONG] = 0;
+    }
+    const bool boundary = !repeating && !w[CS_REP_ARMED] && !w[CS_REP_STATE] && !w[CS_IRQ_SEQ_STEP];
+    if (boundary && core_check_interrupts()) {
+      // The opcode just fetched is dropped; the vector word runs next.
+      irq_sequence_start(w[CS_PREFETCH_ADDR]);
+      w[CS_BUBBLE] = 1;
+      w[CS_RESTART_SKIP] += 1;
+      core_set_next_pc(w[CS_TAKEN_VECTOR]);
+      return;
+    }
   }
-  if (repeating || w[CS_REP_ARMED] || w[CS_REP_STATE] || w[CS_IRQ_SEQ_STEP]) return;
-  if (!core_check_interrupts()) return;
-  // The opcode just fetched is dropped; the vector is fetched instead.
-  irq_sequence_start(w[CS_PREFETCH_ADDR]);
-  w[CS_BUBBLE] = 1;
-  w[CS_RESTART_SKIP] += 1;
+  // An illegal next opcode stops a run at this end, before it executes;
+  // behind a swallowed end the decode marks it instead.
+  if (ended && !repeating) core_check_prefetch(w[CS_IN_FAST_IRQ] || w[CS_IRQ_SEQ_STEP] == 1);
 }
 
 // WAIT and STOP hold the core in state 264; 1 while held.

@@ -69,11 +69,11 @@ uint32_t immediate_value(const uint32_t* s, uint16_t w, uint32_t source) {
 }
 
 // The pc, the history line of the instruction just completed and, for a
-// new instruction, the next pc trace entry.
+// new instruction, the next pc trace entry. In a run the last cycle of the
+// instruction before has already set pc (core_set_next_pc).
 void begin_instruction(uint32_t* s, bool repeat_pass) {
   const uint32_t address = s[CS_DECODE_ADDR] & WORD_MASK;
-  if (s[CORE_PC] != address) core_store_reg(CORE_PC, address);
-  cur_inst->pc = address;
+  core_set_next_pc(address);
 
   device_state& st = *cur_state;
   if (st.pc_trace_count > 0 && core_history_writer) core_history_writer(st.pc_trace_index);
@@ -151,7 +151,9 @@ void core_decode() {
   const uint32_t flags = instr_flags_lookup(w, fast);
   s[CS_DEC_CLASS] = cls;
   s[CS_DEC_FLAGS] = flags;
-  if (take_word && (flags & IFLAG_ILLEGAL)) cur_inst->flags |= DEV_ILLEGAL;
+  // A word the engine checked when it fetched it has been reported already.
+  if (take_word && (flags & IFLAG_ILLEGAL) && !s[CS_PREFETCH_CHECKED]) cur_inst->flags |= DEV_ILLEGAL;
+  if (take_word) s[CS_PREFETCH_CHECKED] = 0;
   if (boundary) begin_instruction(s, repeat_pass);
 
   s[CS_SHORT_IMM] = short_immediate(s, w, cls);
@@ -207,6 +209,19 @@ void core_decode_requests() {
     s[slot.space_word] = static_cast<uint32_t>(space);
     s[slot.req_word] = space == slot.external_space ? wanted[i] : 0;
   }
+}
+
+void core_set_next_pc(uint32_t address) {
+  address &= WORD_MASK;
+  if (core_word(CORE_PC) != address) core_store_reg(CORE_PC, address);
+  cur_inst->pc = address;
+}
+
+void core_check_prefetch(bool fast_irq) {
+  uint32_t* s = core_words();
+  if (instr_flags_lookup(static_cast<uint16_t>(s[CS_PREFETCH]), fast_irq) & IFLAG_ILLEGAL)
+    cur_inst->flags |= DEV_ILLEGAL;
+  s[CS_PREFETCH_CHECKED] = 1;
 }
 
 void core_trace_second_word(uint32_t word) {

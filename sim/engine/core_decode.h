@@ -24,10 +24,13 @@
 //           CS_DEC_TIMING_ROW, CS_DEC_TIMING (the 8 op_timing fields),
 //           CS_SHORT_IMM
 //           CS_PIPE_MODE        0 for a new word, then the row's next mode
-//           at a boundary: pc (marked written when it changes), the
+//           at a boundary: pc (marked written when it changes; in a run
+//           the previous instruction's last cycle has set it already), the
 //           device's pc, the pc trace ring; the history line of the
 //           instruction just completed goes to core_history_writer
 //           the device's illegal-opcode flag, for an illegal word taken in
+//           that core_check_prefetch has not checked (CS_PREFETCH_CHECKED,
+//           cleared when the word is taken)
 //   Each call advances the pipeline mode: call it once per instruction
 //   cycle, not again when a contended cycle repeats.
 //
@@ -58,6 +61,15 @@ void core_decode_operands();
 // The access requests of core_decode_operands alone, for a caller that has
 // moved an address after the decode.
 void core_decode_requests();
+
+// pc := the address of the next instruction (marked written when it
+// changes), and the device's pc: the last instruction cycle of an
+// instruction names its successor before the instruction ends.
+void core_set_next_pc(uint32_t address);
+// The opcode just fetched into prefetch starts the next instruction: an
+// illegal word marks the device now, at the end of the instruction before
+// it, so a run stops with pc on the illegal word.
+void core_check_prefetch(bool fast_irq);
 
 // Adds the second word of a two-word instruction to its pc trace entry.
 void core_trace_second_word(uint32_t word);

@@ -222,6 +222,7 @@ enum core_word : int {
   CS_TRANSFER_SLOTS = 2,
   CS_REP_CONDITION = CS_TRANSFER + 4,  // condition of a conditional repeat
   CS_SCRATCH,       // a value pushed onto the stack that has no word of its own
+  CS_PREFETCH_CHECKED,  // the prefetched opcode was checked for illegal when fetched
   CS_ENGINE_END,
   CS_WORD_END = 280,
 };

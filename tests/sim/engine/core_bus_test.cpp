@@ -119,8 +119,9 @@ TEST_F(CoreBus, ConditionalRepeatRunsUntilTheConditionHolds) {
   steps(4);
   EXPECT_EQ(reg(CORE_A0), 0u);
   EXPECT_EQ(reg(CORE_SR) & SR_Z, SR_Z);
+  EXPECT_EQ(reg(CORE_PC), 0x0012u);  // the repeat is over
   steps(1);
-  EXPECT_EQ(reg(CORE_PC), 0x0012u);
+  EXPECT_EQ(reg(CORE_PC), 0x0013u);
   EXPECT_EQ(reg(CORE_A0), 0u);
 }
 

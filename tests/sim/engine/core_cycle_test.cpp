@@ -20,11 +20,12 @@ TEST_F(CoreCycle, RestartSwallowsFirstEndThenTwoCyclesPerInstruction) {
   clock(2);
   EXPECT_EQ(cur_inst->flags & (DEV_INSTR_END | DEV_INSTR_END2), 0u);
   EXPECT_EQ(cur_inst->instructions, 0u);
+  EXPECT_EQ(reg(CORE_PC), 0x0010u);
   EXPECT_EQ(step(), 2);  // the first nop
   EXPECT_EQ(cur_inst->instructions, 1u);
-  EXPECT_EQ(reg(CORE_PC), 0x0010u);
+  EXPECT_EQ(reg(CORE_PC), 0x0011u);  // the next instruction
   EXPECT_EQ(step(), 2);
-  EXPECT_EQ(reg(CORE_PC), 0x0011u);
+  EXPECT_EQ(reg(CORE_PC), 0x0012u);
   EXPECT_EQ(cur_inst->cycles, 6u);
 }
 
@@ -257,8 +258,9 @@ TEST_F(CoreCycle, PeripheralAddressGenerationTakesTheUpdateOf583Registers) {
   // IRQC sits pending at level 0 (its pin idles low): it must not hide
   // the channel behind it.
   EXPECT_EQ(core_word(CS_PEND_IRQC), 1u);
+  EXPECT_EQ(reg(CORE_PC), 0x0030u);  // taken at that end: the vector runs next
   steps(1);  // the channel's vector
-  EXPECT_EQ(reg(CORE_PC), 0x0030u);
+  EXPECT_EQ(reg(CORE_PC), 0x0031u);  // its second word
   EXPECT_EQ(core_word(CS_PEND_CH0), 0u);
 }
 
@@ -372,8 +374,9 @@ TEST_F(CoreCycle, ShortBranchesTakenAndNot) {
                       0x2002,  // move #<2,x0
                   });
   EXPECT_EQ(step(), 2 + 4);  // the refill, then two instruction cycles
-  EXPECT_EQ(step(), 4);      // beq at the target
   EXPECT_EQ(reg(CORE_PC), 0x0004u);
+  EXPECT_EQ(step(), 4);      // beq at the target
+  EXPECT_EQ(reg(CORE_PC), 0x0005u);
   EXPECT_EQ(reg(CORE_X0), 0u);
   steps(1);
   EXPECT_EQ(reg(CORE_X0), 0x0002u);
@@ -390,14 +393,16 @@ TEST_F(CoreCycle, SubroutineCallAndReturn) {
                       0x0006,  // rts
                   });
   steps(1);
+  EXPECT_EQ(reg(CORE_PC), 0x0040u);
   EXPECT_EQ(reg(CORE_SP), 1u);
   EXPECT_EQ(core_word(CS_SS_HIGH + 1), 0x0011u);
   EXPECT_EQ(core_word(CS_SS_LOW + 1), 0x0300u);
   steps(2);
   EXPECT_EQ(reg(CORE_Y0), 0x0007u);
   EXPECT_EQ(reg(CORE_SP), 0u);
-  steps(1);
   EXPECT_EQ(reg(CORE_PC), 0x0011u);
+  steps(1);
+  EXPECT_EQ(reg(CORE_PC), 0x0012u);
   EXPECT_EQ(reg(CORE_X0), 0x0005u);
 }
 
@@ -408,17 +413,16 @@ TEST_F(CoreCycle, LongJumpsAndBranchSubroutine) {
   program(0x0200, {0x0007});          // rti
   set(CORE_SR, 0x0000);
   steps(1);
-  steps(1);
   EXPECT_EQ(reg(CORE_PC), 0x0100u);
+  steps(1);
+  EXPECT_EQ(reg(CORE_PC), 0x0200u);
   EXPECT_EQ(reg(CORE_SP), 1u);
   EXPECT_EQ(core_word(CS_SS_HIGH + 1), 0x0102u);
   set(CORE_SR, 0x0008);
   steps(1);
-  EXPECT_EQ(reg(CORE_PC), 0x0200u);
+  EXPECT_EQ(reg(CORE_PC), 0x0102u);
   EXPECT_EQ(reg(CORE_SR), 0x0000u);  // rti restores sr
   EXPECT_EQ(reg(CORE_SP), 0u);
-  steps(1);
-  EXPECT_EQ(reg(CORE_PC), 0x0102u);
 }
 
 TEST_F(CoreCycle, RegisterJumpAndConditionalJump) {
@@ -427,14 +431,16 @@ TEST_F(CoreCycle, RegisterJumpAndConditionalJump) {
   program(0x0000, {0x0125});          // jmp r1
   program(0x0050, {0x063A, 0x0060});  // jeq >$60 (Z clear: falls through)
   program(0x0052, {0x0632, 0x0070});  // jne >$70
-  steps(2);
+  steps(1);
   EXPECT_EQ(reg(CORE_PC), 0x0050u);
-  EXPECT_EQ(cur_state->jump_flag, 0u);  // jeq not taken
   steps(1);
   EXPECT_EQ(reg(CORE_PC), 0x0052u);
-  EXPECT_EQ(cur_state->jump_flag, 1u);  // jne taken
+  EXPECT_EQ(cur_state->jump_flag, 0u);  // jeq not taken
   steps(1);
   EXPECT_EQ(reg(CORE_PC), 0x0070u);
+  EXPECT_EQ(cur_state->jump_flag, 1u);  // jne taken
+  steps(1);
+  EXPECT_EQ(reg(CORE_PC), 0x0071u);
   EXPECT_EQ(cur_state->jump_flag, 0u);
 }
 
@@ -466,15 +472,33 @@ TEST_F(CoreCycle, IllegalOpcodeMarksAndTrapsToVectorTwo) {
   program(0x0002, {0x0A40});  // jsr <$40
   program(0x0010, {0x0003});
   program(0x0040, {0x0000});
+  // Reached by a restart, the word is marked when it is decoded.
   steps(1);
   EXPECT_TRUE(cur_inst->flags & DEV_ILLEGAL);
+  EXPECT_EQ(reg(CORE_PC), 0x0002u);  // the trap is taken at its end
   steps(1);  // the vector's jsr (the refill before it gives no end)
   EXPECT_EQ(core_word(CS_PEND_ILLEGAL), 0u);  // acknowledged
-  EXPECT_EQ(reg(CORE_PC), 0x0002u);
-  EXPECT_EQ(core_word(CS_SS_HIGH + 1), 0x0011u);
-  steps(1);
   EXPECT_EQ(reg(CORE_PC), 0x0040u);
+  EXPECT_EQ(core_word(CS_SS_HIGH + 1), 0x0011u);
   EXPECT_EQ((reg(CORE_SR) >> 8) & 3, 3u);
+}
+
+TEST_F(CoreCycle, IllegalOpcodeReachedInFlowIsMarkedBeforeItRuns) {
+  boot(0x0010);
+  program(0x0002, {0x0000});
+  program(0x0010, {0x0000, 0x0003});  // nop; an illegal word
+  steps(1);                           // the nop fetches the illegal word
+  EXPECT_TRUE(cur_inst->flags & DEV_ILLEGAL);
+  EXPECT_EQ(reg(CORE_PC), 0x0011u);
+  EXPECT_EQ(core_word(CS_PEND_ILLEGAL), 0u);  // not executed yet
+  EXPECT_EQ(cur_inst->instructions, 1u);
+  // Run on (the run loop clears the flag at the end): the word is not
+  // reported a second time when it executes, and it traps.
+  cur_inst->flags &= ~DEV_ILLEGAL;
+  steps(1);
+  EXPECT_FALSE(cur_inst->flags & DEV_ILLEGAL);
+  EXPECT_EQ(reg(CORE_PC), 0x0002u);
+  EXPECT_EQ(core_word(CS_IN_FAST_IRQ), 0u);
 }
 
 TEST_F(CoreCycle, AllOnesOpcodeIsLegal) {

@@ -206,8 +206,9 @@ TEST_F(CoreInstr, BreakLeavesTheLoopAtItsEnd) {
   steps(3);
   EXPECT_EQ(reg(CORE_SP), 0u);
   EXPECT_EQ(reg(CORE_SR) & SR_LOOP, 0u);
-  steps(1);
   EXPECT_EQ(reg(CORE_PC), 0x0014u);
+  steps(1);
+  EXPECT_EQ(reg(CORE_PC), 0x0015u);
   EXPECT_EQ(reg(CORE_A0), 1u);
   EXPECT_EQ(reg(CORE_B0), 1u);
 }
@@ -218,19 +219,20 @@ TEST_F(CoreInstr, RegisterFormsOfBranchesAndCalls) {
   program(0x0010, {0x0121});          // jsr r1 -> $20
   program(0x0020, {0x0129});          // bsr r1 -> $40
   program(0x0040, {0x0760});          // bcc r1 -> $60
-  program(0x0060, {0x0640});          // jscc r1 -> $20 ... only the push is checked
+  program(0x0060, {0x0640});          // jscc r1 -> $20
   steps(1);
+  EXPECT_EQ(reg(CORE_PC), 0x0020u);
   EXPECT_EQ(reg(CORE_SP), 1u);
   EXPECT_EQ(core_word(CS_SS_HIGH + 1), 0x0011u);
   steps(1);
-  EXPECT_EQ(reg(CORE_PC), 0x0020u);
+  EXPECT_EQ(reg(CORE_PC), 0x0040u);
   EXPECT_EQ(reg(CORE_SP), 2u);
   EXPECT_EQ(core_word(CS_SS_HIGH + 2), 0x0021u);
   steps(1);
-  EXPECT_EQ(reg(CORE_PC), 0x0040u);
+  EXPECT_EQ(reg(CORE_PC), 0x0060u);
   EXPECT_EQ(reg(CORE_SP), 2u);
   steps(1);
-  EXPECT_EQ(reg(CORE_PC), 0x0060u);
+  EXPECT_EQ(reg(CORE_PC), 0x0020u);
   EXPECT_EQ(reg(CORE_SP), 3u);
   EXPECT_EQ(core_word(CS_SS_HIGH + 3), 0x0061u);
 }
@@ -243,7 +245,8 @@ TEST_F(CoreInstr, LongConditionalSubroutineBranch) {
                   });
   steps(1);
   EXPECT_EQ(reg(CORE_SP), 0u);
-  steps(2);
+  EXPECT_EQ(reg(CORE_PC), 0x0012u);
+  steps(1);
   EXPECT_EQ(reg(CORE_PC), 0x0024u);
   EXPECT_EQ(reg(CORE_SP), 1u);
   EXPECT_EQ(core_word(CS_SS_HIGH + 1), 0x0014u);

@@ -35,7 +35,9 @@ TEST_F(CoreLoops, CountedRepeatRunsTheNextInstructionLcTimes) {
   program(0x0010, {0x0F03, INC_A, NOP});  // rep #3; inc a; nop
   steps(1);
   EXPECT_EQ(reg(CORE_LC), 3u);
-  // Passes before the last report the repeat end, the last a plain end.
+  EXPECT_EQ(reg(CORE_PC), 0x0011u);
+  // Passes before the last report the repeat end, the last a plain end;
+  // pc stays on the repeated instruction until its last pass.
   for (int pass = 0; pass < 2; ++pass) {
     EXPECT_EQ(step(), 2);
     EXPECT_TRUE(cur_inst->flags & DEV_INSTR_END2);
@@ -46,15 +48,16 @@ TEST_F(CoreLoops, CountedRepeatRunsTheNextInstructionLcTimes) {
   EXPECT_EQ(reg(CORE_A0), 3u);
   EXPECT_EQ(reg(CORE_LC), 0xFFFFu);  // the saved count is back
   EXPECT_EQ(cur_inst->instructions, 4u);
-  steps(1);
   EXPECT_EQ(reg(CORE_PC), 0x0012u);
+  steps(1);
+  EXPECT_EQ(reg(CORE_PC), 0x0013u);
   EXPECT_EQ(reg(CORE_A0), 3u);
 }
 
 TEST_F(CoreLoops, RepeatOfZeroRunsOnce) {
   boot(0x0010);
   program(0x0010, {0x0F00, INC_A, NOP});  // rep #0; inc a
-  steps(3);
+  steps(2);
   EXPECT_EQ(reg(CORE_A0), 1u);
   EXPECT_EQ(reg(CORE_PC), 0x0012u);
 }
@@ -77,7 +80,7 @@ TEST_F(CoreLoops, WritingPcEndsARepeat) {
   steps(2);
   EXPECT_EQ(reg(CORE_A0), 2u);
   EXPECT_EQ(reg(CORE_B0), 2u);
-  EXPECT_EQ(reg(CORE_PC), 0x0021u);
+  EXPECT_EQ(reg(CORE_PC), 0x0022u);
 }
 
 // ---------------------------------------------------------------------------
@@ -99,8 +102,9 @@ TEST_F(CoreLoops, DoLoopRunsItsBodyAndRestoresTheLoopRegisters) {
   EXPECT_EQ(reg(CORE_LA), 0xFFFFu);
   EXPECT_EQ(reg(CORE_LC), 0xFFFFu);
   EXPECT_EQ(reg(CORE_SR) & (SR_LOOP | SR_FOREVER), 0u);
-  steps(1);
   EXPECT_EQ(reg(CORE_PC), 0x0013u);
+  steps(1);
+  EXPECT_EQ(reg(CORE_PC), 0x0014u);
   EXPECT_EQ(reg(CORE_A0), 3u);
 }
 
@@ -118,8 +122,9 @@ TEST_F(CoreLoops, NestedLoops) {
   EXPECT_EQ(reg(CORE_B0), 2u);
   EXPECT_EQ(reg(CORE_SP), 0u);
   EXPECT_EQ(reg(CORE_SR) & SR_LOOP, 0u);
-  steps(1);
   EXPECT_EQ(reg(CORE_PC), 0x0016u);
+  steps(1);
+  EXPECT_EQ(reg(CORE_PC), 0x0017u);
 }
 
 TEST_F(CoreLoops, LoopCountOfZeroMakesOnePass) {
@@ -184,16 +189,19 @@ TEST_F(CoreIrq, SoftwareInterruptIsTakenUnderMaskThree) {
   vector_to(0x0008, 0x0060, INC_B);
   program(0x0010, {0x0005, NOP});  // swi; nop
   EXPECT_EQ(reg(CORE_SR) & 0x300, 0x300u);
-  steps(2);  // swi, then the jsr at the vector
+  steps(1);  // swi: taken at its end, the vector runs next
   EXPECT_EQ(reg(CORE_PC), 0x0008u);
+  steps(1);  // the jsr at the vector
+  EXPECT_EQ(reg(CORE_PC), 0x0060u);
   EXPECT_EQ(reg(CORE_SP), 1u);
   EXPECT_EQ(core_word(CS_SS_HIGH + 1), 0x0011u);
   EXPECT_EQ(core_word(CS_PEND_SWI), 0u);
   steps(2);  // inc b, rti
   EXPECT_EQ(reg(CORE_B0), 1u);
   EXPECT_EQ(reg(CORE_SP), 0u);
-  steps(1);
   EXPECT_EQ(reg(CORE_PC), 0x0011u);
+  steps(1);
+  EXPECT_EQ(reg(CORE_PC), 0x0012u);
 }
 
 TEST_F(CoreIrq, MaskThreeBlocksIrqaUntilItIsLowered) {
@@ -203,10 +211,12 @@ TEST_F(CoreIrq, MaskThreeBlocksIrqaUntilItIsLowered) {
   program(0x0010, {NOP, NOP, NOP, 0x1AFC, NOP, NOP});  // ...; andi #$fc,mr
   pin_low(CTL_IRQA);
   steps(3);
-  EXPECT_EQ(reg(CORE_PC), 0x0012u);
+  EXPECT_EQ(reg(CORE_PC), 0x0013u);  // the andi
   EXPECT_EQ(core_word(CS_PEND_IRQA), 1u);
-  steps(2);  // andi, then the jsr at the vector
+  steps(1);  // andi: taken at its end
   EXPECT_EQ(reg(CORE_PC), 0x000Au);
+  steps(1);  // the jsr at the vector
+  EXPECT_EQ(reg(CORE_PC), 0x0060u);
   EXPECT_EQ((reg(CORE_SR) >> 8) & 3, 2u);  // the mask takes the level
   EXPECT_EQ(core_word(CS_SS_HIGH + 1), 0x0014u);
 }
@@ -266,13 +276,17 @@ TEST_F(CoreIrq, FastInterruptRunsTheTwoVectorWordsAndReturns) {
   steps(1);
   pin_low(CTL_IRQA);
   steps(1);  // nop at $11; the interrupt is taken at its end
-  steps(2);  // inc a, inc b from the vector
+  EXPECT_EQ(reg(CORE_PC), 0x000Au);
+  steps(1);  // inc a, the first vector word
+  EXPECT_EQ(reg(CORE_PC), 0x000Bu);
+  steps(1);  // inc b, the second
   EXPECT_EQ(reg(CORE_A0), 1u);
   EXPECT_EQ(reg(CORE_B0), 1u);
   EXPECT_EQ(reg(CORE_SP), 0u);  // nothing pushed
   EXPECT_EQ(core_word(CS_PEND_IRQA), 0u);
+  EXPECT_EQ(reg(CORE_PC), 0x0012u);  // back where the nop at $12 was dropped
   steps(1);
-  EXPECT_EQ(reg(CORE_PC), 0x0012u);
+  EXPECT_EQ(reg(CORE_PC), 0x0013u);
 }
 
 TEST_F(CoreIrq, TwoWordFastInterruptReturnsAfterItsOneInstruction) {
@@ -286,8 +300,9 @@ TEST_F(CoreIrq, TwoWordFastInterruptReturnsAfterItsOneInstruction) {
   steps(2);  // nop, then the vector's move
   EXPECT_EQ(reg(CORE_A1), 0x1234u);
   EXPECT_EQ(core_word(CS_PEND_IRQA), 0u);
-  steps(1);
   EXPECT_EQ(reg(CORE_PC), 0x0012u);
+  steps(1);
+  EXPECT_EQ(reg(CORE_PC), 0x0013u);
   EXPECT_EQ(reg(CORE_B0), 0u);
 }
 
@@ -298,7 +313,7 @@ TEST_F(CoreIrq, WaitHoldsUntilAnInterrupt) {
   set(CORE_SR, 0x0000);
   program(0x0010, {0x000B, 0x2005});  // wait; move #<5,x0
   clock(20);
-  EXPECT_EQ(reg(CORE_PC), 0x0010u);
+  EXPECT_EQ(reg(CORE_PC), 0x0011u);  // the instruction after the wait
   EXPECT_EQ(cur_inst->device_words[DW_CORE_STATE_CODE], CORE_STATE_SECOND_HALF);
   EXPECT_EQ(cur_inst->instructions, 0u);
   EXPECT_TRUE(cur_inst->flags & DEV_INSTR_END);  // a run can stop inside WAIT
