@@ -524,10 +524,20 @@ void core_mem_write(int space, uint32_t address, uint32_t value) {
   } else if ((r.flags & REGION_READ_ONLY) && !(r.flags & REGION_IO_BUS)) {
     return;
   }
+  // A write that changes the stored word carries the change mark, which
+  // the data-change breakpoints (dw, drw) look for. Peripheral registers
+  // are not read back: a read there has effects of its own.
+  uint32_t old = value;
+  if (!(r.flags & REGION_IO_BUS)) {
+    if (is_generic(space))
+      mem_read_word(space, address, &old);
+    else
+      mem_read_at(space, row, address, &old);
+  }
   if (is_generic(space))
     mem_write_word(space, address, &value);
   else
     mem_write_at(space, row, address, &value);
-  note_memory_access_at(row, address, 0, 0);
+  note_memory_access_at(row, address, 0, (old & WORD) != value ? ATTR_CHANGED : 0u);
   write_memory_output(space, address, 0);
 }
