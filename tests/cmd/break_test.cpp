@@ -173,9 +173,8 @@ TEST_F(break_cmd, ListingAMissingNumberPrintsNothing) {
 }
 
 TEST_F(break_cmd, RefusedLines) {
-  EXPECT_EQ(refusal("break #0"), "Range of Break Number is 1-99");
-  EXPECT_EQ(refusal("break #100 p:$10"), "Range of Break Number is 1-99");
-  EXPECT_EQ(refusal("break #1,100 off"), "Range of Break Number is 1-99");
+  for (const char* line : {"break #0", "break #100 p:$10", "break #1,100 off"})
+    EXPECT_EQ(refusal(line), "Range of Break Number is 1-99") << line;
   EXPECT_EQ(refusal("break p:$10 q"), "Invalid parameter");
   EXPECT_EQ(refusal("break p:$10 h n"), "Too many parameters");
   EXPECT_EQ(refusal("break p:$10 x"), "Need more parameters");
@@ -249,9 +248,8 @@ TEST_F(break_cmd, StepRefusals) {
   EXPECT_EQ(refusal("step -1"), "Invalid parameter");
   EXPECT_EQ(refusal("step h 5"), "Too many parameters");
   EXPECT_EQ(refusal("step 5 cy h x"), "Too many parameters");
-  EXPECT_EQ(refusal("step 5 xy"), "Invalid parameter");
-  EXPECT_EQ(refusal("trace 5 cy 6"), "Invalid parameter");
-  EXPECT_EQ(refusal("step 1.5"), "Invalid parameter");
+  for (const char* line : {"step 5 xy", "trace 5 cy 6", "step 1.5"})
+    EXPECT_EQ(refusal(line), "Invalid parameter") << line;
 }
 
 TEST_F(break_cmd, StreamsShowsAndSwitches) {

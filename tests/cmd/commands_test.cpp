@@ -163,20 +163,13 @@ TEST_F(quit_cmd, e_and_d_switch_quit_on_error_and_quit_ends_with_the_macros) {
   EXPECT_EQ(read_macro_line(0, line), 0);
 }
 
-TEST_F(window_cmd, window_commands_say_that_only_the_gui_shows_windows) {
-  execute_command_line(0, "wsession off");
-  execute_command_line(0, "wr ssi0");
+// Window commands say that only the GUI shows windows, a refused line is
+// only echoed, and commands not built say so.
+TEST_F(window_cmd, window_and_missing_commands_say_why_they_do_nothing) {
+  for (const char* line : {"wsession off", "wr ssi0", "wasm now", "finish"}) execute_command_line(0, line);
   EXPECT_EQ(output(),
             "wsession off\n{wsession: windows are shown only by the GUI front-end}\n"
-            "wr ssi0\n{wregister: windows are shown only by the GUI front-end}\n");
-}
-
-TEST_F(window_cmd, a_refused_line_is_only_echoed) {
-  execute_command_line(0, "wasm now");
-  EXPECT_EQ(output(), "wasm now\n");
-}
-
-TEST_F(window_cmd, commands_not_built_say_so) {
-  execute_command_line(0, "finish");
-  EXPECT_EQ(output(), "finish\n{finish: not available in this build}\n");
+            "wr ssi0\n{wregister: windows are shown only by the GUI front-end}\n"
+            "wasm now\n"
+            "finish\n{finish: not available in this build}\n");
 }

@@ -45,6 +45,21 @@ class display_cmd : public cmd_fixture {
   static range_map& map_of(int region, int map) {
     return cur_state->region_logs[static_cast<std::size_t>(region)].maps[map];
   }
+  // The map's values at each of the addresses.
+  static std::vector<uint32_t> values_at(const range_map& map, std::initializer_list<uint32_t> addresses) {
+    std::vector<uint32_t> out;
+    for (uint32_t a : addresses) out.push_back(range_map_get(map, a));
+    return out;
+  }
+  static uint32_t shown(const char* name) { return attr(name) & ATTR_SHOWN; }
+  static uint32_t mode(const char* name) { return attr(name) & ATTR_DISPLAY_BITS; }
+  static void set_mode(const char* name, uint32_t bits) { attr(name) = (attr(name) & ~ATTR_DISPLAY_BITS) | bits; }
+  // Runs a line; the session lines it printed.
+  std::vector<std::string> lines_of(const char* line) {
+    const std::size_t mark = output().size();
+    run(line);
+    return lines_since(mark);
+  }
   // Session lines printed since the mark.
   std::vector<std::string> lines_since(std::size_t mark) {
     const std::string text = output().substr(mark);
@@ -58,38 +73,36 @@ class display_cmd : public cmd_fixture {
 
 // --- Register values ------------------------------------------------------------
 
-TEST_F(display_cmd, AccumulatorShowsItsThreePartsInEveryRadix) {
-  set("a", {0x789A, 0x3456, 0x12});
-  EXPECT_EQ(value("a", RADIX_HEX), "$123456789a");
-  EXPECT_EQ(value("a", RADIX_BIN), "$123456789a");
-  // 0x123456789a = 78187493530, printed as the billions then nine digits.
-  EXPECT_EQ(value("a", RADIX_DEC), "000078187493530");
-  EXPECT_EQ(value("a", RADIX_UNS), "000078187493530");
-  set("b", {0, 0x4000, 0});
-  EXPECT_EQ(value("b", RADIX_FRAC), " 0.5000000000");
-}
-
-TEST_F(display_cmd, OneWordRegistersUseTheirWidth) {
-  set("x0", {0x8000});
-  EXPECT_EQ(value("x0", RADIX_FRAC), "-1.00000");
-  EXPECT_EQ(value("x0", RADIX_HEX), "$8000");
-  EXPECT_EQ(value("x0", RADIX_DEC), "-32768");
-  EXPECT_EQ(value("x0", RADIX_UNS), "32768");
-  // The 8-bit extension: sign-extended from its own width.
-  set("a2", {0xFF});
-  EXPECT_EQ(value("a2", RADIX_HEX), "$ff");
-  EXPECT_EQ(value("a2", RADIX_DEC), "-01");
-  EXPECT_EQ(value("a2", RADIX_UNS), "255");
-}
-
-TEST_F(display_cmd, PairsAndCountersPrintAsOneNumber) {
-  set("x", {0x0000, 0x0001});
-  EXPECT_EQ(value("x", RADIX_HEX), "$00010000");
-  EXPECT_EQ(value("x", RADIX_DEC), "000000000065536");
-  set("cyc", {0xE240, 0x0001});  // 123456
-  EXPECT_EQ(value("cyc", RADIX_UNS), "123456");
-  EXPECT_EQ(value("cyc", RADIX_HEX), "$1e240");
-  EXPECT_EQ(value("cyc", RADIX_FRAC), " 0.00006");
+TEST_F(display_cmd, RegisterValuesByWidthAndRadix) {
+  using W = std::vector<uint32_t>;
+  const W acc = {0x789A, 0x3456, 0x12}, half = {0, 0x4000, 0}, min = {0x8000}, ext = {0xFF};
+  const W pair = {0x0000, 0x0001}, count = {0xE240, 0x0001};  // 123456
+  const struct {
+    const char* name;
+    W words;
+    int radix;
+    const char* text;
+  } cases[] = {
+      // The accumulator shows its three parts in every radix; 0x123456789a =
+      // 78187493530, printed as the billions then nine digits.
+      {"a", acc, RADIX_HEX, "$123456789a"}, {"a", acc, RADIX_BIN, "$123456789a"},
+      {"a", acc, RADIX_DEC, "000078187493530"}, {"a", acc, RADIX_UNS, "000078187493530"},
+      {"b", half, RADIX_FRAC, " 0.5000000000"},
+      // One-word registers use their width; the 8-bit extension is
+      // sign-extended from its own.
+      {"x0", min, RADIX_FRAC, "-1.00000"}, {"x0", min, RADIX_HEX, "$8000"},
+      {"x0", min, RADIX_DEC, "-32768"}, {"x0", min, RADIX_UNS, "32768"},
+      {"a2", ext, RADIX_HEX, "$ff"}, {"a2", ext, RADIX_DEC, "-01"}, {"a2", ext, RADIX_UNS, "255"},
+      // Pairs and counters print as one number.
+      {"x", pair, RADIX_HEX, "$00010000"}, {"x", pair, RADIX_DEC, "000000000065536"},
+      {"cyc", count, RADIX_UNS, "123456"}, {"cyc", count, RADIX_HEX, "$1e240"},
+      {"cyc", count, RADIX_FRAC, " 0.00006"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " radix " + std::to_string(c.radix));
+    set(c.name, c.words);
+    EXPECT_EQ(value(c.name, c.radix), c.text);
+  }
 }
 
 TEST_F(display_cmd, UnreadableRegisterIsReported) {
@@ -151,9 +164,7 @@ TEST_F(display_cmd, LayoutsNameTheRegistersOfEachType) {
 }
 
 TEST_F(display_cmd, SuffixedRowsShowTheirRegisterNamesWithTheSuffix) {
-  const std::size_t mark = output().size();
-  run("display rx1 cra0");
-  const std::vector<std::string> lines = lines_since(mark);
+  const std::vector<std::string> lines = lines_of("display rx1 cra0");
   ASSERT_EQ(lines.size(), 4u);
   // rx (13, 3) then cra (13, 5) on the first line of each serial port.
   EXPECT_EQ(lines[1], "              cra0=$0000");
@@ -163,20 +174,20 @@ TEST_F(display_cmd, SuffixedRowsShowTheirRegisterNamesWithTheSuffix) {
 // --- Marks -----------------------------------------------------------------------
 
 TEST_F(display_cmd, RegisterModesFollowReadsAndChanges) {
-  attr("r0") = (attr("r0") & ~ATTR_DISPLAY_BITS) | ATTR_DISPLAY_READ;
-  attr("r1") = (attr("r1") & ~ATTR_DISPLAY_BITS) | ATTR_DISPLAY_WRITE;
-  attr("r2") = (attr("r2") & ~ATTR_DISPLAY_BITS) | ATTR_DISPLAY_WRITE;
+  set_mode("r0", ATTR_DISPLAY_READ);
+  set_mode("r1", ATTR_DISPLAY_WRITE);
+  set_mode("r2", ATTR_DISPLAY_WRITE);
+  set_mode("r3", 0);
   attr("r0") |= ATTR_READ_SINCE;
   attr("r1") |= ATTR_CHANGED;
   attr("r2") |= ATTR_READ_SINCE;
-  attr("r3") &= ~ATTR_DISPLAY_BITS;
   refresh_register_marks(0);
-  EXPECT_NE(attr("r0") & ATTR_SHOWN, 0u);
-  EXPECT_NE(attr("r1") & ATTR_SHOWN, 0u);
-  EXPECT_EQ(attr("r2") & ATTR_SHOWN, 0u);  // read, but shown only when written
-  EXPECT_EQ(attr("r3") & ATTR_SHOWN, 0u);
-  EXPECT_NE(attr("pc") & ATTR_SHOWN, 0u);  // always
-  EXPECT_EQ(attr("eof") & ATTR_SHOWN, 0u);  // fixed display
+  EXPECT_NE(shown("r0"), 0u);
+  EXPECT_NE(shown("r1"), 0u);
+  EXPECT_EQ(shown("r2"), 0u);  // read, but shown only when written
+  EXPECT_EQ(shown("r3"), 0u);
+  EXPECT_NE(shown("pc"), 0u);  // always
+  EXPECT_EQ(shown("eof"), 0u);  // fixed display
 }
 
 TEST_F(display_cmd, MemoryMarksComeFromSwitchesAndLoggedAccesses) {
@@ -189,54 +200,43 @@ TEST_F(display_cmd, MemoryMarksComeFromSwitchesAndLoggedAccesses) {
   note_memory_access(SPACE_XI, 8, 1, 0);  // read, w: not shown
   note_memory_access(SPACE_XI, 9, 0, 0);  // written, w: written
   refresh_memory_marks();
-  const range_map& marks = map_of(xi, MAP_HIGHLIGHT);
-  EXPECT_EQ(range_map_get(marks, 0), 0u);
-  EXPECT_EQ(range_map_get(marks, 1), 1u);
-  EXPECT_EQ(range_map_get(marks, 2), 2u);
-  EXPECT_EQ(range_map_get(marks, 8), 0u);
-  EXPECT_EQ(range_map_get(marks, 9), 2u);
-  // "on" belongs to the row named, the generic x.
+  // Addresses 0, 1, 2, 8, 9 and $20: "on" belongs to the row named, the generic x.
+  EXPECT_EQ(values_at(map_of(xi, MAP_HIGHLIGHT), {0, 1, 2, 8, 9, 0x20}),
+            (std::vector<uint32_t>{0, 1, 2, 0, 2, 0}));
   EXPECT_EQ(range_map_get(map_of(region_named("x"), MAP_HIGHLIGHT), 0x20), 1u);
-  EXPECT_EQ(range_map_get(marks, 0x20), 0u);
 }
 
 TEST_F(display_cmd, DisplayRangeWrapsOverTheTopOfTheSpace) {
   run("display on p:$fff0..$000f");
-  const range_map& map = map_of(region_named("p"), MAP_DISPLAY);
-  EXPECT_EQ(range_map_get(map, 0xFFEF), 0u);
-  EXPECT_EQ(range_map_get(map, 0xFFF0), 1u);
-  EXPECT_EQ(range_map_get(map, 0xFFFF), 1u);
-  EXPECT_EQ(range_map_get(map, 0x0000), 1u);
-  EXPECT_EQ(range_map_get(map, 0x000F), 1u);
-  EXPECT_EQ(range_map_get(map, 0x0010), 0u);
+  EXPECT_EQ(values_at(map_of(region_named("p"), MAP_DISPLAY), {0xFFEF, 0xFFF0, 0xFFFF, 0, 0xF, 0x10}),
+            (std::vector<uint32_t>{0, 1, 1, 1, 1, 0}));
 }
 
 TEST_F(display_cmd, DisplayOnSetsRegistersAlwaysAndMemoryReadOrWrite) {
   run("display off");
   run("display on");
-  EXPECT_EQ(attr("r0") & ATTR_DISPLAY_BITS, ATTR_DISPLAY_ON);
-  EXPECT_EQ(attr("tcr") & ATTR_DISPLAY_BITS, ATTR_DISPLAY_ON);
-  EXPECT_EQ(range_map_get(map_of(region_named("xi"), MAP_DISPLAY), 0x10), 3u);
-  EXPECT_EQ(range_map_get(map_of(region_named("pe"), MAP_DISPLAY), 0xFFFF), 3u);
-  EXPECT_EQ(range_map_get(map_of(region_named("p"), MAP_DISPLAY), 0x10), 0u);
-  EXPECT_EQ(range_map_get(map_of(region_named("x"), MAP_DISPLAY), 0x10), 0u);
+  EXPECT_EQ(mode("r0"), ATTR_DISPLAY_ON);
+  EXPECT_EQ(mode("tcr"), ATTR_DISPLAY_ON);
+  const auto display_at = [](const char* row, uint32_t a) { return range_map_get(map_of(region_named(row), MAP_DISPLAY), a); };
+  EXPECT_EQ(display_at("xi", 0x10), 3u);
+  EXPECT_EQ(display_at("pe", 0xFFFF), 3u);
+  EXPECT_EQ(display_at("p", 0x10), 0u);
+  EXPECT_EQ(display_at("x", 0x10), 0u);
   run("display r r0..r1");
-  EXPECT_EQ(attr("r0") & ATTR_DISPLAY_BITS, ATTR_DISPLAY_READ);
-  EXPECT_EQ(attr("r1") & ATTR_DISPLAY_BITS, ATTR_DISPLAY_READ);
-  EXPECT_EQ(attr("r2") & ATTR_DISPLAY_BITS, ATTR_DISPLAY_ON);
+  EXPECT_EQ(mode("r0"), ATTR_DISPLAY_READ);
+  EXPECT_EQ(mode("r1"), ATTR_DISPLAY_READ);
+  EXPECT_EQ(mode("r2"), ATTR_DISPLAY_ON);
   run("display rw io");
-  EXPECT_EQ(attr("tcr") & ATTR_DISPLAY_BITS, ATTR_DISPLAY_READ | ATTR_DISPLAY_WRITE);
-  EXPECT_EQ(attr("pc") & ATTR_DISPLAY_BITS, ATTR_DISPLAY_ON);
+  EXPECT_EQ(mode("tcr"), ATTR_DISPLAY_READ | ATTR_DISPLAY_WRITE);
+  EXPECT_EQ(mode("pc"), ATTR_DISPLAY_ON);
 }
 
 TEST_F(display_cmd, DisplayOfARegisterMarksItWithoutChangingItsMode) {
-  attr("r0") = (attr("r0") & ~ATTR_DISPLAY_BITS) | ATTR_DISPLAY_WRITE;
-  const std::size_t mark = output().size();
-  run("display r0");
-  EXPECT_EQ(attr("r0") & ATTR_DISPLAY_BITS, ATTR_DISPLAY_WRITE);
-  EXPECT_NE(attr("r0") & ATTR_SHOWN, 0u);
-  EXPECT_EQ(attr("r1") & ATTR_SHOWN, 0u);
-  const std::vector<std::string> lines = lines_since(mark);
+  set_mode("r0", ATTR_DISPLAY_WRITE);
+  const std::vector<std::string> lines = lines_of("display r0");
+  EXPECT_EQ(mode("r0"), ATTR_DISPLAY_WRITE);
+  EXPECT_NE(shown("r0"), 0u);
+  EXPECT_EQ(shown("r1"), 0u);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[1], std::string(41, ' ') + "r0=$0000");
   EXPECT_EQ(lines[2], "p:$e000 0000      nop");
@@ -259,19 +259,16 @@ TEST_F(display_cmd, DisplayParsesItsForms) {
 
 TEST_F(display_cmd, DisassembleWithoutArgumentsGoesOnUntilARun) {
   run("change pc $100");
-  std::size_t mark = output().size();
-  run("disassemble");
-  run("disassemble");
-  std::vector<std::string> lines = lines_since(mark);
-  ASSERT_EQ(lines.size(), 42u);
+  std::vector<std::string> lines = lines_of("disassemble");
+  ASSERT_EQ(lines.size(), 21u);
   EXPECT_EQ(lines[1], "p:$0100 0000      nop");
   EXPECT_EQ(lines[20], "p:$0113 0000      nop");
-  EXPECT_EQ(lines[22], "p:$0114 0000      nop");
-  EXPECT_EQ(lines[41], "p:$0127 0000      nop");
+  lines = lines_of("disassemble");
+  ASSERT_EQ(lines.size(), 21u);
+  EXPECT_EQ(lines[1], "p:$0114 0000      nop");
+  EXPECT_EQ(lines[20], "p:$0127 0000      nop");
   reset_run_flags();  // as every run starts
-  mark = output().size();
-  run("disassemble");
-  lines = lines_since(mark);
+  lines = lines_of("disassemble");
   ASSERT_EQ(lines.size(), 21u);
   EXPECT_EQ(lines[1], "p:$0100 0000      nop");
 }
@@ -279,9 +276,7 @@ TEST_F(display_cmd, DisassembleWithoutArgumentsGoesOnUntilARun) {
 TEST_F(display_cmd, DisassembleCountIsInstructionsWhateverTheirLength) {
   // Two-word jumps at x:$50, $52 and $54, one-word words after them.
   run("change x:$50 $134 x:$52 $134 x:$54 $134");
-  const std::size_t mark = output().size();
-  run("disassemble x:$50#10");
-  const std::vector<std::string> lines = lines_since(mark);
+  const std::vector<std::string> lines = lines_of("disassemble x:$50#10");
   ASSERT_EQ(lines.size(), 11u);
   EXPECT_EQ(lines[1], "x:$0050 0134 0000 jmp >$0");
   EXPECT_EQ(lines[3], "x:$0054 0134 0000 jmp >$0");
@@ -291,9 +286,7 @@ TEST_F(display_cmd, DisassembleCountIsInstructionsWhateverTheirLength) {
 
 TEST_F(display_cmd, DisassembleStopsOnAnInstructionCoveringTheEnd) {
   run("change p:$10 $134 p:$11 $20");
-  const std::size_t mark = output().size();
-  run("disassemble p:$e..$11");
-  const std::vector<std::string> lines = lines_since(mark);
+  const std::vector<std::string> lines = lines_of("disassemble p:$e..$11");
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[3], "p:$0010 0134 0020 jmp >$20");
   EXPECT_EQ(cur_state->dis_next, 0x12u);
@@ -307,10 +300,6 @@ TEST_F(display_cmd, DisabledMemoryIsMarkedAsMissing) {
   EXPECT_EQ(format_disassembly_line(SPACE_PI, 0x2100, line, 0), 1);
   EXPECT_EQ(line, "pi:$2100 0000      nop ;*** MEMORY LOCATION DOESN'T EXIST");
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(display_cmd, StreamTagsReachTheGenericRowAndClearByStream) {
   const int x = region_named("x");

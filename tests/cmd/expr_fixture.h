@@ -26,6 +26,14 @@ class expr_fixture : public ::testing::Test {
     return parse_expression(cur_type->expr_flags);
   }
 
+  // The value of an expression that must evaluate (a zero value, and a
+  // failure, when it does not).
+  arg_value value_of(const char* text) {
+    const expr_result v = eval(text);
+    EXPECT_TRUE(v.has_value()) << text << ": " << (parse_error_text ? parse_error_text : "");
+    return v ? *v : arg_value{};
+  }
+
   // The message of a failed evaluation; "" when it succeeded.
   std::string error_of(const char* text) {
     parse_error_text = nullptr;

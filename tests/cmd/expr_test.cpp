@@ -84,9 +84,7 @@ TEST_F(Expr, MultiplyDivideAndRemainder) {
       // The remainder works on the unsigned pattern: 2^40 - 7 = 1099511627769.
       {"-7%10", {9, 0, 0}},
   });
-  EXPECT_EQ(error_of("1/0"), "Divide by 0");
-  EXPECT_EQ(error_of("1%0"), "Divide by 0");
-  EXPECT_EQ(error_of("5/($10000-$10000)"), "Divide by 0");
+  for (const char* text : {"1/0", "1%0", "5/($10000-$10000)"}) EXPECT_EQ(error_of(text), "Divide by 0") << text;
 }
 
 TEST_F(Expr, ResultsThatCannotOverflowTheHost) {
@@ -104,10 +102,8 @@ TEST_F(Expr, ResultsThatCannotOverflowTheHost) {
       {"$100>>4", {0x10, 0, 0}},
       {"$7fffffffff>>36", {7, 0, 0}},
   });
-  EXPECT_EQ(error_of("1<<49"), "Invalid shift amount");
-  EXPECT_EQ(error_of("1>>49"), "Invalid shift amount");
-  EXPECT_EQ(error_of("1<<-1"), "Invalid shift amount");
-  EXPECT_EQ(error_of("1<<$100000000"), "Invalid shift amount");
+  for (const char* text : {"1<<49", "1>>49", "1<<-1", "1<<$100000000"})
+    EXPECT_EQ(error_of(text), "Invalid shift amount") << text;
 }
 
 TEST_F(Expr, BitwiseAndUnaryOperators) {
@@ -122,9 +118,7 @@ TEST_F(Expr, BitwiseAndUnaryOperators) {
       {"!$10000", {0, 0, 0}},
       {"--5", {5, 0, 0}},
   });
-  expr_result v = eval("$f0&$12345");
-  ASSERT_TRUE(v);
-  EXPECT_EQ(v->type & AV_WORDS, AV_ONE | AV_TWO);  // the union of both types
+  EXPECT_EQ(value_of("$f0&$12345").type & AV_WORDS, AV_ONE | AV_TWO);  // the union of both types
 }
 
 TEST_F(Expr, ComparisonsAreSigned40Bit) {
@@ -180,27 +174,17 @@ TEST_F(Expr, FloatingOperands) {
   }
 
   // Beyond a double's range: infinity, or zero for a tiny value.
-  v = eval("1e999");
-  ASSERT_TRUE(v);
-  EXPECT_TRUE(std::isinf(v->fval));
-  EXPECT_GT(v->fval, 0.0);
-  v = eval("1e-999");
-  ASSERT_TRUE(v);
-  EXPECT_EQ(v->fval, 0.0);
+  EXPECT_EQ(value_of("1e999").fval, HUGE_VAL);
+  EXPECT_EQ(value_of("1e-999").fval, 0.0);
 
   v = eval("1.5 > 1.25");
   ASSERT_TRUE(v);
   EXPECT_EQ(v->lo, 1u);
   EXPECT_EQ(v->type, 0x2101u);
-  v = eval("!0.0");
-  ASSERT_TRUE(v);
-  EXPECT_EQ(v->lo, 1u);
+  EXPECT_EQ(value_of("!0.0").lo, 1u);
 
-  EXPECT_EQ(error_of("0.5 | 1"), "Illegal operator for floating point element");
-  EXPECT_EQ(error_of("1 & 0.5"), "Illegal operator for floating point element");
-  EXPECT_EQ(error_of("0.5 ^ 1"), "Illegal operator for floating point element");
-  EXPECT_EQ(error_of("0.5 << 1"), "Illegal operator for floating point element");
-  EXPECT_EQ(error_of("4 >> 0.5"), "Illegal operator for floating point element");
+  for (const char* text : {"0.5 | 1", "1 & 0.5", "0.5 ^ 1", "0.5 << 1", "4 >> 0.5"})
+    EXPECT_EQ(error_of(text), "Illegal operator for floating point element") << text;
   EXPECT_EQ(error_of("~0.5"), "Cannot apply '~' operator to floating point value");
   EXPECT_EQ(error_of("1.0/0.0"), "Divide by 0");
   EXPECT_EQ(error_of("0.5%0"), "Divide by 0");
@@ -260,9 +244,7 @@ TEST_F(Expr, DefaultRadix) {
   expr_result v = eval("a");
   ASSERT_TRUE(v);
   EXPECT_EQ(words_of(*v), (words3{0x1111, 0x2222, 0x33}));
-  v = eval("1.5");  // hexadecimal digits followed by "." read as a float
-  ASSERT_TRUE(v);
-  EXPECT_DOUBLE_EQ(v->fval, 1.5);
+  EXPECT_DOUBLE_EQ(value_of("1.5").fval, 1.5);  // hexadecimal digits followed by "." read as a float
 
   set_radix(RADIX_BIN);
   check({
@@ -287,42 +269,36 @@ TEST_F(Expr, MemoryReferences) {
   poke(SPACE_P, 0x5, 0x0BAD);
   const int x_row = row_named("x");
 
-  expr_result v = eval("x:$10");
-  ASSERT_TRUE(v);
-  EXPECT_EQ(words_of(*v), (words3{0x1234, 0, 0}));
-  EXPECT_EQ(v->addr, 0x10u);
-  EXPECT_EQ(v->space, static_cast<uint32_t>(SPACE_X));
-  EXPECT_EQ(v->region, x_row);
-  EXPECT_EQ(v->type, 0x10000001u | AV_MEM | AV_INT);
+  arg_value v = value_of("x:$10");
+  EXPECT_EQ(words_of(v), (words3{0x1234, 0, 0}));
+  EXPECT_EQ(v.addr, 0x10u);
+  EXPECT_EQ(v.space, static_cast<uint32_t>(SPACE_X));
+  EXPECT_EQ(v.region, x_row);
+  EXPECT_EQ(v.type, 0x10000001u | AV_MEM | AV_INT);
 
-  v = eval("X:$10000");  // masked to x:$0000, case ignored
-  ASSERT_TRUE(v);
-  EXPECT_EQ(v->addr, 0u);
-  EXPECT_EQ(v->lo, 0x4321u);
+  v = value_of("X:$10000");  // masked to x:$0000, case ignored
+  EXPECT_EQ(v.addr, 0u);
+  EXPECT_EQ(v.lo, 0x4321u);
 
   check({
       {"x:$10+1", {0x1235, 0, 0}},  // the word plus one, not the next word
       {"x:($f+1)", {0x1234, 0, 0}},
   });
   set_reg("r0", 5);
-  v = eval("p:r0");
-  ASSERT_TRUE(v);
-  EXPECT_EQ(v->lo, 0x0BADu);
-  EXPECT_EQ(v->addr, 5u);
+  v = value_of("p:r0");
+  EXPECT_EQ(v.lo, 0x0BADu);
+  EXPECT_EQ(v.addr, 5u);
 
   // A word whose address shows as a fraction reads as a float.
   poke(SPACE_X, 0x20, 0x4000);
   set_memory_radix(x_row, 0x20, 0x20, RADIX_FRAC);
-  v = eval("x:$20");
-  ASSERT_TRUE(v);
-  EXPECT_TRUE(v->type & AV_FLOAT);
-  EXPECT_FALSE(v->type & AV_INT);
-  EXPECT_TRUE(v->type & AV_MEM);
-  EXPECT_DOUBLE_EQ(v->fval, 0.5);
-  EXPECT_EQ(v->lo, 0x4000u);
-  v = eval("x:$21");
-  ASSERT_TRUE(v);
-  EXPECT_TRUE(v->type & AV_INT);
+  v = value_of("x:$20");
+  EXPECT_TRUE(v.type & AV_FLOAT);
+  EXPECT_FALSE(v.type & AV_INT);
+  EXPECT_TRUE(v.type & AV_MEM);
+  EXPECT_DOUBLE_EQ(v.fval, 0.5);
+  EXPECT_EQ(v.lo, 0x4000u);
+  EXPECT_TRUE(value_of("x:$21").type & AV_INT);
 
   EXPECT_EQ(error_of("x:"), "Invalid expression");
   EXPECT_EQ(error_of("x:0.5"), "Expression result must be integer");
@@ -332,44 +308,37 @@ TEST_F(Expr, MemoryReferences) {
 
 TEST_F(Expr, Registers) {
   set_reg("r0", 0x1234);
-  expr_result v = eval("r0");
-  ASSERT_TRUE(v);
-  EXPECT_EQ(words_of(*v), (words3{0x1234, 0, 0}));
-  EXPECT_EQ(v->type, 0x10000001u | AV_INT);  // access 0x10001001 without bits 3-18
+  arg_value v = value_of("r0");
+  EXPECT_EQ(words_of(v), (words3{0x1234, 0, 0}));
+  EXPECT_EQ(v.type, 0x10000001u | AV_INT);  // access 0x10001001 without bits 3-18
 
   check({{"R0+1", {0x1235, 0, 0}}, {"reg:r0", {0x1234, 0, 0}}, {"REG:R0", {0x1234, 0, 0}}});
 
   set_reg("a", 0x789A, 0x3456, 0x12);
-  v = eval("a");
-  ASSERT_TRUE(v);
-  EXPECT_EQ(words_of(*v), (words3{0x789A, 0x3456, 0x12}));
-  EXPECT_EQ(v->type & AV_WORDS, AV_THREE);
+  v = value_of("a");
+  EXPECT_EQ(words_of(v), (words3{0x789A, 0x3456, 0x12}));
+  EXPECT_EQ(v.type & AV_WORDS, AV_THREE);
 
   set_reg("x", 0x1111, 0x2222);
-  v = eval("x");
-  ASSERT_TRUE(v);
-  EXPECT_EQ(words_of(*v), (words3{0x1111, 0x2222, 0}));
-  EXPECT_EQ(v->type & (AV_WORDS | AV_W32), AV_TWO | AV_W32);
+  v = value_of("x");
+  EXPECT_EQ(words_of(v), (words3{0x1111, 0x2222, 0}));
+  EXPECT_EQ(v.type & (AV_WORDS | AV_W32), AV_TWO | AV_W32);
 
   // A one-word register of 32-bit width splits into two words.
   cur_inst->cycles = 0x12345678;
-  v = eval("cyc");
-  ASSERT_TRUE(v);
-  EXPECT_EQ(words_of(*v), (words3{0x5678, 0x1234, 0}));
-  EXPECT_EQ(v->type & (AV_WORDS | AV_W32), AV_TWO | AV_W32);
+  v = value_of("cyc");
+  EXPECT_EQ(words_of(v), (words3{0x5678, 0x1234, 0}));
+  EXPECT_EQ(v.type & (AV_WORDS | AV_W32), AV_TWO | AV_W32);
 
   // Flag registers are conditions.
-  v = eval("eof");
-  ASSERT_TRUE(v);
-  EXPECT_TRUE(v->type & AV_COND);
+  EXPECT_TRUE(value_of("eof").type & AV_COND);
 
   // Fraction display makes the register's value a float.
   set_reg("x0", 0xC000);
   reg_attr("x0") = (reg_attr("x0") & ~0xF000u) | 0x2000;
-  v = eval("x0");
-  ASSERT_TRUE(v);
-  EXPECT_TRUE(v->type & AV_FLOAT);
-  EXPECT_DOUBLE_EQ(v->fval, -0.5);
+  v = value_of("x0");
+  EXPECT_TRUE(v.type & AV_FLOAT);
+  EXPECT_DOUBLE_EQ(v.fval, -0.5);
 
   EXPECT_EQ(error_of("reg:nosuch"), "Invalid register name");
   EXPECT_EQ(error_of("reg:5"), "Invalid register name");
@@ -388,13 +357,9 @@ TEST_F(Expr, EndOfExpressionAndMessages) {
 
   EXPECT_EQ(error_of(""), "Missing expression");
   EXPECT_EQ(error_of("  \t"), "Missing expression");
-  EXPECT_EQ(error_of("1 2"), "Extra characters beyond expression");
-  EXPECT_EQ(error_of("1++2"), "Extra characters beyond expression");
-  EXPECT_EQ(error_of("5!"), "Extra characters beyond expression");
+  for (const char* text : {"1 2", "1++2", "5!"}) EXPECT_EQ(error_of(text), "Extra characters beyond expression") << text;
   EXPECT_EQ(error_of("(1+2"), "Missing ')' in expression");
-  EXPECT_EQ(error_of("#"), "Invalid expression");
-  EXPECT_EQ(error_of("1+"), "Invalid expression");
-  EXPECT_EQ(error_of("()"), "Invalid expression");
+  for (const char* text : {"#", "1+", "()"}) EXPECT_EQ(error_of(text), "Invalid expression") << text;
 
   // The cursor is left where the expression ended.
   for (const char* text : {"1+2,3", "1+2)", "1+2;x", "1+2  ,"}) {
@@ -519,28 +484,23 @@ class ExprSymbols : public Expr {
 
 TEST_F(ExprSymbols, SymbolsInMemory) {
   poke(SPACE_X, 0x100, 0x5555);
-  expr_result v = eval("lab");
-  ASSERT_TRUE(v);
-  EXPECT_EQ(v->lo, 0x100u);  // the address, not the word there
-  EXPECT_EQ(v->addr, 0x100u);
-  EXPECT_EQ(v->space, static_cast<uint32_t>(SPACE_X));
-  EXPECT_EQ(v->region, find_memory_region(SPACE_X, 0x100));
-  EXPECT_EQ(v->type, 0x10000001u | AV_MEM | AV_INT);
+  arg_value v = value_of("lab");
+  EXPECT_EQ(v.lo, 0x100u);  // the address, not the word there
+  EXPECT_EQ(v.addr, 0x100u);
+  EXPECT_EQ(v.space, static_cast<uint32_t>(SPACE_X));
+  EXPECT_EQ(v.region, find_memory_region(SPACE_X, 0x100));
+  EXPECT_EQ(v.type, 0x10000001u | AV_MEM | AV_INT);
 
-  v = eval("lab+2");  // folded into the address
-  ASSERT_TRUE(v);
-  EXPECT_EQ(v->addr, 0x102u);
-  EXPECT_EQ(v->lo, 0x102u);
-  v = eval("lab-1*2");  // only the operand after the name joins the address
-  ASSERT_TRUE(v);
-  EXPECT_EQ(v->addr, 0xFFu);
-  EXPECT_EQ(v->lo, 0x1FEu);  // (lab-1)*2 on lo
+  v = value_of("lab+2");  // folded into the address
+  EXPECT_EQ(v.addr, 0x102u);
+  EXPECT_EQ(v.lo, 0x102u);
+  v = value_of("lab-1*2");  // only the operand after the name joins the address
+  EXPECT_EQ(v.addr, 0xFFu);
+  EXPECT_EQ(v.lo, 0x1FEu);  // (lab-1)*2 on lo
 
   EXPECT_EQ(error_of("lab+"), "Address offset expected");
   EXPECT_EQ(error_of("top+1"), "Address too large");
-  v = eval("lab-$101");  // below 0: bits outside the mask all set
-  ASSERT_TRUE(v);
-  EXPECT_EQ(v->addr, 0xFFFFu);
+  EXPECT_EQ(value_of("lab-$101").addr, 0xFFFFu);  // below 0: bits outside the mask all set
 
   asked.clear();
   EXPECT_EQ(error_of("lab..lab2"), "Extra characters beyond expression");
@@ -549,24 +509,17 @@ TEST_F(ExprSymbols, SymbolsInMemory) {
 }
 
 TEST_F(ExprSymbols, AbsoluteSymbolsAndLines) {
-  expr_result v = eval("k");
-  ASSERT_TRUE(v);
-  EXPECT_EQ(words_of(*v), (words3{0x8001, 0xFFFF, 0xFF}));
-  EXPECT_EQ(v->type, AV_ONE | AV_INT | 0x10000000u);
-  v = eval("k2+1");
-  ASSERT_TRUE(v);
-  EXPECT_EQ(words_of(*v), (words3{0x13, 0, 0}));
+  arg_value v = value_of("k");
+  EXPECT_EQ(words_of(v), (words3{0x8001, 0xFFFF, 0xFF}));
+  EXPECT_EQ(v.type, AV_ONE | AV_INT | 0x10000000u);
+  v = value_of("k2+1");
+  EXPECT_EQ(words_of(v), (words3{0x13, 0, 0}));
 
-  v = eval("@30");
-  ASSERT_TRUE(v);
-  EXPECT_EQ(v->addr, 0x30u);
-  EXPECT_TRUE(v->type & AV_MEM);
-  v = eval("test.asm@30");
-  ASSERT_TRUE(v);
-  EXPECT_EQ(v->addr, 0x30u);
-  v = eval("sec2@lab_c");
-  ASSERT_TRUE(v);
-  EXPECT_EQ(v->addr, 0x40u);
+  v = value_of("@30");
+  EXPECT_EQ(v.addr, 0x30u);
+  EXPECT_TRUE(v.type & AV_MEM);
+  EXPECT_EQ(value_of("test.asm@30").addr, 0x30u);
+  EXPECT_EQ(value_of("sec2@lab_c").addr, 0x40u);
 
   // Registers hide symbols of the same name.
   set_reg("r1", 7);

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "sim/cmd/expr.h"
 
@@ -63,18 +64,17 @@ TEST(FractionToWord, EdgesAndRounding) {
 }
 
 TEST(FractionToWord, OtherWidths) {
-  arg_value v = with(AV_ONE | AV_W8, 0.5);
-  EXPECT_EQ(fraction_to_word(0, v), 64);
-  EXPECT_EQ(v.lo, 0x40u);
-  v = with(AV_ONE | AV_W8, -1.0);
-  EXPECT_EQ(fraction_to_word(0, v), -128);
-  EXPECT_EQ(v.lo, 0x80u);
-  v = with(AV_ONE | AV_W4, 1.0);
-  EXPECT_EQ(fraction_to_word(0, v), 7);
-  EXPECT_EQ(v.lo, 7u);
-  v = with(AV_ONE | AV_W12, -0.25);
-  EXPECT_EQ(fraction_to_word(0, v), -512);
-  EXPECT_EQ(v.lo, 0xE00u);
+  const struct {
+    uint32_t width;
+    double x;
+    int32_t result;
+    uint32_t lo;
+  } cases[] = {{AV_W8, 0.5, 64, 0x40}, {AV_W8, -1.0, -128, 0x80}, {AV_W4, 1.0, 7, 7}, {AV_W12, -0.25, -512, 0xE00}};
+  for (const auto& c : cases) {
+    arg_value v = with(AV_ONE | c.width, c.x);
+    EXPECT_EQ(fraction_to_word(0, v), c.result) << c.x;
+    EXPECT_EQ(v.lo, c.lo) << c.x;
+  }
 }
 
 TEST(ValueAsDouble, FixedPointFractions) {
@@ -144,16 +144,10 @@ TEST(ValueFromDouble, TwoAndThreeWords) {
 }
 
 TEST(SplitDecimal, QuotientAndRemainder) {
-  decimal_split s = split_decimal(0, 0xFFFF, 0xFFFF, 0xFF);  // 1099511627775
-  EXPECT_EQ(s.quotient, 1099u);
-  EXPECT_EQ(s.remainder, 511627775u);
-  s = split_decimal64(0, 0xFFFF, 0xFFFF);  // 4294967295
-  EXPECT_EQ(s.quotient, 4u);
-  EXPECT_EQ(s.remainder, 294967295u);
-  s = split_decimal64(0, 0xCA00, 0x3B9A);  // exactly 1,000,000,000
-  EXPECT_EQ(s.quotient, 1u);
-  EXPECT_EQ(s.remainder, 0u);
-  s = split_decimal(0, 0x0345, 0, 0);
-  EXPECT_EQ(s.quotient, 0u);
-  EXPECT_EQ(s.remainder, 837u);
+  const auto parts = [](decimal_split s) { return std::make_pair(s.quotient, s.remainder); };
+  using qr = std::pair<uint32_t, uint32_t>;
+  EXPECT_EQ(parts(split_decimal(0, 0xFFFF, 0xFFFF, 0xFF)), (qr{1099, 511627775}));  // 1099511627775
+  EXPECT_EQ(parts(split_decimal64(0, 0xFFFF, 0xFFFF)), (qr{4, 294967295}));         // 4294967295
+  EXPECT_EQ(parts(split_decimal64(0, 0xCA00, 0x3B9A)), (qr{1, 0}));  // exactly 1,000,000,000
+  EXPECT_EQ(parts(split_decimal(0, 0x0345, 0, 0)), (qr{0, 837}));
 }

@@ -74,9 +74,7 @@ TEST_F(history, help_lines_cycle_through_the_syntax_then_the_keys) {
   ASSERT_EQ(b->syntax.size(), 4u);
   cycle_help_line(1);
   EXPECT_EQ(console_help_text(), b->syntax[1]);
-  cycle_help_line(1);
-  cycle_help_line(1);
-  cycle_help_line(0);
+  for (int step : {1, 1, 0}) cycle_help_line(step);
   EXPECT_EQ(console_help_text(), b->syntax[3]);
   cycle_help_line(1);
   EXPECT_EQ(console_help_text(), "{^A}=sel-ln");
@@ -85,14 +83,9 @@ TEST_F(history, help_lines_cycle_through_the_syntax_then_the_keys) {
 
   // The console keys take four lines.
   help_keys_console = 1;
-  cycle_help_line(1);
-  cycle_help_line(1);
-  cycle_help_line(1);
-  cycle_help_line(1);
+  for (int k = 0; k < 4; ++k) cycle_help_line(1);
   EXPECT_EQ(console_help_text().substr(0, 15), "{^U}=ln-up    {");
-  cycle_help_line(1);
-  cycle_help_line(1);
-  cycle_help_line(1);
+  for (int k = 0; k < 3; ++k) cycle_help_line(1);
   EXPECT_EQ(console_help_text().substr(0, 10), "{^B}=back ");
   help_keys_console = 0;
 

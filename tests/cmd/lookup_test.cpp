@@ -132,7 +132,7 @@ TEST_F(lookup, the_table_holds_fifty_commands_each_found_by_name_and_abbreviatio
   EXPECT_STREQ(command_table[49].name, "wwatch");
 }
 
-TEST_F(lookup, the_table_order_decides_shared_prefixes) {
+TEST_F(lookup, prefixes_by_table_order_and_length_and_any_case) {
   const std::pair<const char*, const char*> cases[] = {
       {"wa", "wasm"},     {"wai", "wait"},      {"dis", "disassemble"}, {"disp", "display"},
       {"up", "up"},       {"b", "break"},       {"c", "change"},        {"co", "copy"},
@@ -141,22 +141,11 @@ TEST_F(lookup, the_table_order_decides_shared_prefixes) {
       {"ws", "wsource"},  {"wse", "wsession"},  {"wat", "watch"},       {"wh", "where"},
       {"wst", "wstack"},  {"wsta", "wstack"},   {"res", "reset"},       {"lo", "log"},
       {"loa", "load"},    {"li", "list"},       {"fin", "finish"},      {"fr", "frame"},
+      // A prefix needs at least the abbreviation's length: "wc" is wcalls.
+      {"wcom", "wcommand"}, {"wc", "wcalls"},
+      // Unknown words name nothing; case does not matter.
+      {"quitx", ""},      {"nosuch", ""},       {"wasmx", ""},          {";", ""},
+      {"GO", "go"},       {"Disp", "display"},  {"WSE", "wsession"},
   };
   for (const auto& [word, name] : cases) EXPECT_EQ(command_of(word), name) << word;
-}
-
-TEST_F(lookup, longer_prefixes_find_their_command_and_unknown_words_none) {
-  // A prefix needs at least the abbreviation's length: "wc" is wcalls.
-  EXPECT_EQ(command_of("wcom"), "wcommand");
-  EXPECT_EQ(command_of("wc"), "wcalls");
-  EXPECT_EQ(command_of("quitx"), "");
-  EXPECT_EQ(command_of("nosuch"), "");
-  EXPECT_EQ(command_of("wasmx"), "");
-  EXPECT_EQ(command_of(";"), "");
-}
-
-TEST_F(lookup, upper_case_commands_are_found) {
-  EXPECT_EQ(command_of("GO"), "go");
-  EXPECT_EQ(command_of("Disp"), "display");
-  EXPECT_EQ(command_of("WSE"), "wsession");
 }

@@ -1,5 +1,7 @@
 // The radix command's effects on the default radix, register display
 // radixes and memory display radixes.
+#include <string>
+
 #include "expr_fixture.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/valfmt.h"
@@ -12,21 +14,26 @@ class RadixCommand : public expr_fixture {
     return true;
   }
   uint32_t code(const char* reg) { return reg_attr(reg) & 0xF000; }
+  // The message of a refused line; "" when it was accepted.
+  static std::string refusal(const char* line) {
+    if (parse_command_line(line) != nullptr) return "";
+    return parse_error_text != nullptr ? parse_error_text : "(no message)";
+  }
 };
 
 TEST_F(RadixCommand, DefaultRadix) {
-  ASSERT_TRUE(run("radix h"));
-  EXPECT_EQ(cur_state->default_radix, RADIX_HEX);
-  ASSERT_TRUE(run("radix b"));
-  EXPECT_EQ(cur_state->default_radix, RADIX_BIN);
-  ASSERT_TRUE(run("radix u"));
-  EXPECT_EQ(cur_state->default_radix, RADIX_UNS);
-  ASSERT_TRUE(run("radix f"));  // fractions are typed in decimal
-  EXPECT_EQ(cur_state->default_radix, RADIX_DEC);
-  ASSERT_TRUE(run("RADIX H"));
-  EXPECT_EQ(cur_state->default_radix, RADIX_HEX);
-  EXPECT_TRUE(run("radix"));
-  EXPECT_EQ(cur_state->default_radix, RADIX_HEX);
+  const struct {
+    const char* line;
+    int radix;
+  } steps[] = {
+      {"radix h", RADIX_HEX}, {"radix b", RADIX_BIN}, {"radix u", RADIX_UNS},
+      {"radix f", RADIX_DEC},  // fractions are typed in decimal
+      {"RADIX H", RADIX_HEX}, {"radix", RADIX_HEX},
+  };
+  for (const auto& s : steps) {
+    ASSERT_TRUE(run(s.line)) << s.line;
+    EXPECT_EQ(cur_state->default_radix, s.radix) << s.line;
+  }
 }
 
 TEST_F(RadixCommand, RegistersAndRanges) {
@@ -84,17 +91,10 @@ TEST_F(RadixCommand, RefusedLinesChangeNothing) {
 }
 
 TEST_F(RadixCommand, EvaluateChecksItsTokens) {
-  EXPECT_NE(parse_command_line("evaluate $345"), nullptr);
-  EXPECT_NE(parse_command_line("e b $345"), nullptr);
-  EXPECT_NE(parse_command_line("evaluate 0.5"), nullptr);
-  EXPECT_EQ(parse_command_line("evaluate"), nullptr);
-  EXPECT_STREQ(parse_error_text, "Need more parameters");
-  EXPECT_EQ(parse_command_line("evaluate x 5"), nullptr);
-  EXPECT_STREQ(parse_error_text, "Invalid parameter");
-  EXPECT_EQ(parse_command_line("evaluate b 1 2"), nullptr);
-  EXPECT_STREQ(parse_error_text, "Too many parameters");
-  EXPECT_EQ(parse_command_line("evaluate 1/0"), nullptr);
-  EXPECT_STREQ(parse_error_text, "Divide by 0");
-  EXPECT_EQ(parse_command_line("evaluate 0.5|1"), nullptr);
-  EXPECT_STREQ(parse_error_text, "Illegal operator for floating point element");
+  for (const char* line : {"evaluate $345", "e b $345", "evaluate 0.5"}) EXPECT_EQ(refusal(line), "") << line;
+  EXPECT_EQ(refusal("evaluate"), "Need more parameters");
+  EXPECT_EQ(refusal("evaluate x 5"), "Invalid parameter");
+  EXPECT_EQ(refusal("evaluate b 1 2"), "Too many parameters");
+  EXPECT_EQ(refusal("evaluate 1/0"), "Divide by 0");
+  EXPECT_EQ(refusal("evaluate 0.5|1"), "Illegal operator for floating point element");
 }

@@ -1,20 +1,30 @@
 // Interval maps, memory and stream words by radix, the display radix of
 // memory addresses and the device-addressed memory routines.
 #include <string>
+#include <vector>
 
 #include "expr_fixture.h"
 #include "sim/cmd/rangemap.h"
 #include "sim/cmd/valfmt.h"
+
+namespace {
+
+using values = std::vector<uint32_t>;
+// The map's values at each of the addresses.
+values values_at(const range_map& m, std::initializer_list<uint32_t> addresses) {
+  values out;
+  for (uint32_t a : addresses) out.push_back(range_map_get(m, a));
+  return out;
+}
+
+}  // namespace
 
 TEST(RangeMap, SetSplitMergeAndWrap) {
   range_map m;
   EXPECT_EQ(range_map_get(m, 0x1234), 0u);
 
   range_map_set(m, 0x10, 0x20, 0xFFFF, 2);
-  EXPECT_EQ(range_map_get(m, 0x0F), 0u);
-  EXPECT_EQ(range_map_get(m, 0x10), 2u);
-  EXPECT_EQ(range_map_get(m, 0x20), 2u);
-  EXPECT_EQ(range_map_get(m, 0x21), 0u);
+  EXPECT_EQ(values_at(m, {0x0F, 0x10, 0x20, 0x21}), (values{0, 2, 2, 0}));
   EXPECT_EQ(m.ranges.size(), 3u);
 
   range_map_set(m, 0x21, 0x30, 0xFFFF, 2);  // adjoins: merged
@@ -24,9 +34,7 @@ TEST(RangeMap, SetSplitMergeAndWrap) {
 
   range_map_set(m, 0x18, 0x18, 0xFFFF, 5);  // splits the range
   EXPECT_EQ(m.ranges.size(), 5u);
-  EXPECT_EQ(range_map_get(m, 0x17), 2u);
-  EXPECT_EQ(range_map_get(m, 0x18), 5u);
-  EXPECT_EQ(range_map_get(m, 0x19), 2u);
+  EXPECT_EQ(values_at(m, {0x17, 0x18, 0x19}), (values{2, 5, 2}));
 
   range_map_set(m, 0x31, 0x40, 0xFFFF, 3);  // a different value stays apart
   EXPECT_EQ(m.ranges.size(), 6u);
@@ -37,12 +45,7 @@ TEST(RangeMap, SetSplitMergeAndWrap) {
   EXPECT_EQ(m.ranges[0].high, 0xFFFFu);
 
   range_map_set(m, 0xFFF0, 0x000F, 0xFFFF, 1);  // wraps over the top
-  EXPECT_EQ(range_map_get(m, 0xFFEF), 0u);
-  EXPECT_EQ(range_map_get(m, 0xFFF0), 1u);
-  EXPECT_EQ(range_map_get(m, 0xFFFF), 1u);
-  EXPECT_EQ(range_map_get(m, 0x0000), 1u);
-  EXPECT_EQ(range_map_get(m, 0x000F), 1u);
-  EXPECT_EQ(range_map_get(m, 0x0010), 0u);
+  EXPECT_EQ(values_at(m, {0xFFEF, 0xFFF0, 0xFFFF, 0, 0xF, 0x10}), (values{0, 1, 1, 1, 1, 0}));
 
   range_map_set(m, 0, 0xFFFF, 0xFFFF, 4);
   EXPECT_EQ(m.ranges.size(), 1u);
@@ -64,10 +67,7 @@ TEST(RangeMap, CoversTheWholeMaskAndStaysSorted) {
     next = e.high + 1;
   }
   EXPECT_EQ(next, 0x10000u);
-  EXPECT_EQ(range_map_get(m, 0x1EF), 2u);
-  EXPECT_EQ(range_map_get(m, 0x1F0), 3u);
-  EXPECT_EQ(range_map_get(m, 0x30F), 3u);
-  EXPECT_EQ(range_map_get(m, 0x310), 1u);
+  EXPECT_EQ(values_at(m, {0x1EF, 0x1F0, 0x30F, 0x310}), (values{2, 3, 3, 1}));
 }
 
 TEST(StreamWord, EveryRadix) {
@@ -134,10 +134,8 @@ TEST_F(MemoryFormat, DisplayRadixByAddress) {
   EXPECT_EQ(cur_state->region_logs[x].radix_map.ranges.size(), 0u);
 
   set_memory_radix(x, 0xFFF0, 0x000F, RADIX_DEC);  // wraps
-  EXPECT_EQ(memory_radix_at(x, 0xFFF8), RADIX_DEC);
-  EXPECT_EQ(memory_radix_at(x, 0x0005), RADIX_DEC);
-  EXPECT_EQ(memory_radix_at(x, 0x0010), 0);
-  EXPECT_EQ(memory_radix_at(x, 0x0800), 0);
+  for (const auto& [a, radix] : {std::pair<uint32_t, int>{0xFFF8, RADIX_DEC}, {0x5, RADIX_DEC}, {0x10, 0}, {0x800, 0}})
+    EXPECT_EQ(memory_radix_at(x, a), radix) << a;
 
   EXPECT_EQ(memory_radix_at(-1, 0), 0);
   EXPECT_EQ(memory_radix_at(cur_type->region_count, 0), 0);

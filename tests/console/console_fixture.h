@@ -14,6 +14,16 @@
 #include "sim/engine/device.h"
 #include "sim/frontend.h"
 
+// The console back on the process's own streams, no terminal.
+inline void restore_standard_streams() {
+  console_streams& io = console_io();
+  io.out = stdout;
+  io.in_fd = 0;
+  io.in_tty = io.out_tty = false;
+  io.prompt = nullptr;
+  input_reset();
+}
+
 class console_fixture : public ::testing::Test {
  protected:
   std::FILE* out = nullptr;
@@ -44,12 +54,7 @@ class console_fixture : public ::testing::Test {
 
   void TearDown() override {
     free_all_devices();
-    console_streams& io = console_io();
-    io.out = stdout;
-    io.in_fd = 0;
-    io.in_tty = io.out_tty = false;
-    io.prompt = nullptr;
-    input_reset();
+    restore_standard_streams();
     for (std::FILE* f : {out, in, prompt})
       if (f != nullptr) std::fclose(f);
     command_log = nullptr;

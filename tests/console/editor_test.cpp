@@ -32,36 +32,46 @@ const char* two_entries(int index) {
 
 }  // namespace
 
-TEST(line_editor, inserts_moves_and_overwrites) {
-  // "abc", left twice, "X": inserted before "b".
-  typed t = type_keys({'a', 'b', 'c', 12, 12, 'X'});
-  EXPECT_EQ(t.edit.text, "aXbc");
-  EXPECT_EQ(t.edit.cursor, 2u);
-  // Ctrl-O: the next characters replace; past the end they are added.
-  t = type_keys({15, 'Y', 'Z', 'W'}, {}, "ab");
-  EXPECT_EQ(t.edit.text, "abYZW");
-  t = type_keys({12, 12, 15, 'Y', 'Z', 'W'}, {}, "abc");
-  EXPECT_EQ(t.edit.text, "aYZW");
-}
-
-TEST(line_editor, deletes_left_right_and_to_the_end) {
-  typed t = type_keys({8, 8, 8, 8}, {}, "ab");
-  EXPECT_EQ(t.edit.text, "");
-  t = type_keys({12, 12, 11}, {}, "abc");  // Ctrl-K under the cursor
-  EXPECT_EQ(t.edit.text, "ac");
-  t = type_keys({12, 12, 26}, {}, "abcd");  // Ctrl-Z from the cursor on
-  EXPECT_EQ(t.edit.text, "ab");
-  t = type_keys({127}, {}, "ab");
-  EXPECT_EQ(t.edit.text, "a");
-}
-
-TEST(line_editor, tab_moves_to_the_next_word_and_ctrl_e_to_the_end) {
-  typed t = type_keys({1, 9}, {}, "ab   cd ef");
-  EXPECT_EQ(t.edit.cursor, 5u);
-  t = type_keys({9}, {}, "ab");
-  EXPECT_EQ(t.edit.cursor, 2u);
-  t = type_keys({1, 5}, {}, "abc");
-  EXPECT_EQ(t.edit.cursor, 3u);
+TEST(line_editor, keys_edit_the_text_and_move_the_cursor) {
+  edit_options plain, small, history;
+  small.limit = 3;
+  history.history = two_entries;
+  constexpr std::size_t ANY = static_cast<std::size_t>(-1);
+  const struct {
+    const char* what;
+    std::initializer_list<int> keys;
+    const edit_options& options;
+    const char* start;
+    const char* text;  // null: not checked
+    std::size_t cursor;
+  } cases[] = {
+      {"left twice, then X inserted before b", {'a', 'b', 'c', 12, 12, 'X'}, plain, "", "aXbc", 2},
+      {"Ctrl-O: the next characters replace, past the end are added", {15, 'Y', 'Z', 'W'}, plain, "ab", "abYZW", ANY},
+      {"Ctrl-O inside the text", {12, 12, 15, 'Y', 'Z', 'W'}, plain, "abc", "aYZW", ANY},
+      {"backspace deletes left, never past the start", {8, 8, 8, 8}, plain, "ab", "", ANY},
+      {"Ctrl-K under the cursor", {12, 12, 11}, plain, "abc", "ac", ANY},
+      {"Ctrl-Z from the cursor on", {12, 12, 26}, plain, "abcd", "ab", ANY},
+      {"delete key", {127}, plain, "ab", "a", ANY},
+      {"tab to the next word", {1, 9}, plain, "ab   cd ef", nullptr, 5},
+      {"tab at the end stays", {9}, plain, "ab", nullptr, 2},
+      {"Ctrl-E to the end", {1, 5}, plain, "abc", nullptr, 3},
+      {"the text stays within its limit", {'a', 'b', 'c', 'd', 12, 'e'}, small, "", "abc", ANY},
+      // The history walks back and returns to the typed line.
+      {"Ctrl-B: the newest line", {2}, history, "dis", "go 10", ANY},
+      {"up arrow: older", {2, EKEY_UP, EKEY_UP}, history, "dis", "break p:$40", ANY},
+      {"Ctrl-F: newer again", {2, 2, 6}, history, "dis", "go 10", ANY},
+      {"back past the newest: the typed line", {2, 2, 6, EKEY_DOWN, 6}, history, "dis", "dis", 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const typed t = type_keys(c.keys, c.options, c.start);
+    if (c.text != nullptr) {
+      EXPECT_EQ(t.edit.text, c.text);
+    }
+    if (c.cursor != ANY) {
+      EXPECT_EQ(t.edit.cursor, c.cursor);
+    }
+  }
 }
 
 TEST(line_editor, keys_that_end_the_edit) {
@@ -77,25 +87,4 @@ TEST(line_editor, keys_that_end_the_edit) {
   moves.line_moves = true;
   EXPECT_EQ(type_keys({14}, moves).ended, EDIT_NEXT);
   EXPECT_EQ(type_keys({21}, moves).ended, EDIT_PREVIOUS);
-}
-
-TEST(line_editor, text_stays_within_its_limit) {
-  edit_options small;
-  small.limit = 3;
-  typed t = type_keys({'a', 'b', 'c', 'd', 12, 'e'}, small);
-  EXPECT_EQ(t.edit.text, "abc");
-}
-
-TEST(line_editor, history_walks_back_and_returns_to_the_typed_line) {
-  edit_options o;
-  o.history = two_entries;
-  typed t = type_keys({2}, o, "dis");
-  EXPECT_EQ(t.edit.text, "go 10");
-  t = type_keys({2, EKEY_UP, EKEY_UP}, o, "dis");
-  EXPECT_EQ(t.edit.text, "break p:$40");
-  t = type_keys({2, 2, 6}, o, "dis");
-  EXPECT_EQ(t.edit.text, "go 10");
-  t = type_keys({2, 2, 6, EKEY_DOWN, 6}, o, "dis");
-  EXPECT_EQ(t.edit.text, "dis");
-  EXPECT_EQ(t.edit.cursor, 3u);
 }

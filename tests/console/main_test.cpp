@@ -31,12 +31,7 @@ class console_run : public ::testing::Test {
     std::filesystem::current_path(home);
     std::error_code ignored;
     std::filesystem::remove_all(scratch, ignored);
-    console_streams& io = console_io();
-    io.out = stdout;
-    io.in_fd = 0;
-    io.in_tty = io.out_tty = false;
-    io.prompt = nullptr;
-    input_reset();
+    restore_standard_streams();
     quitting = 0;
   }
 
@@ -78,35 +73,30 @@ constexpr const char* BANNER_LINE = "ZELMORAK DSP73500 SIMULATOR:  VERSION 6.1.1
 
 }  // namespace
 
-TEST_F(console_run, without_input_prints_the_banner_alone) {
-  int status = -1;
-  EXPECT_EQ(run({}, "", &status), BANNER_LINE);
-  EXPECT_EQ(status, 0);
-}
-
-TEST_F(console_run, startup_macro_found_in_the_working_folder_runs_first) {
-  write_file("startup.cmd", "; nothing\n");
-  int status = -1;
-  EXPECT_EQ(run({}, "; typed\n", &status),
-            std::string(BANNER_LINE) + "startup\n; nothing\n; typed\n");
-  EXPECT_EQ(status, 0);
-}
-
-TEST_F(console_run, an_argument_is_the_first_line_and_the_startup_macro_is_not_looked_for) {
-  write_file("startup.cmd", "; nothing\n");
-  int status = -1;
-  EXPECT_EQ(run({";first"}, "; typed\n", &status),
-            std::string(BANNER_LINE) + ";first\n; typed\n");
-}
-
-TEST_F(console_run, blank_lines_are_skipped_and_quit_ends_the_input) {
-  int status = -1;
-  EXPECT_EQ(run({}, "; one\n\n   \r\n; two\r\nquit\n; never\n", &status),
-            std::string(BANNER_LINE) + "; one\n; two\nquit\n");
-  EXPECT_EQ(status, 0);
-}
-
-TEST_F(console_run, a_last_line_without_a_line_end_still_runs) {
-  int status = -1;
-  EXPECT_EQ(run({}, "; one\n; last", &status), std::string(BANNER_LINE) + "; one\n; last\n");
+TEST_F(console_run, from_start_up_to_the_end_of_input) {
+  const struct {
+    const char* what;
+    bool startup_macro;
+    std::vector<std::string> args;
+    const char* input;
+    const char* after_banner;
+  } cases[] = {
+      {"without input: the banner alone", false, {}, "", ""},
+      {"a startup macro in the working folder runs first", true, {}, "; typed\n",
+       "startup\n; nothing\n; typed\n"},
+      {"an argument is the first line; no startup macro is looked for", true, {";first"},
+       "; typed\n", ";first\n; typed\n"},
+      {"blank lines are skipped and quit ends the input", false, {},
+       "; one\n\n   \r\n; two\r\nquit\n; never\n", "; one\n; two\nquit\n"},
+      {"a last line without a line end still runs", false, {}, "; one\n; last", "; one\n; last\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(scratch / "startup.cmd");
+    if (c.startup_macro) write_file("startup.cmd", "; nothing\n");
+    int status = -1;
+    EXPECT_EQ(run(c.args, c.input, &status), std::string(BANNER_LINE) + c.after_banner);
+    EXPECT_EQ(status, 0);
+    quitting = 0;
+  }
 }

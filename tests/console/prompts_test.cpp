@@ -3,29 +3,26 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "console_fixture.h"
 
 using prompts = console_fixture;
 
-TEST_F(prompts, file_question_takes_its_answer_from_the_next_line) {
+TEST_F(prompts, file_question_takes_its_answer_from_the_next_line_and_cancels_on_anything_else) {
   feed("o\n  A\nappend\nrest\n");
   EXPECT_EQ(gui_file_question(), 'o');
   EXPECT_EQ(gui_file_question(), 'a');
   EXPECT_EQ(gui_file_question(), 'a');
   EXPECT_EQ(next_input_line(), "rest");
   EXPECT_EQ(output(), "");
-}
-
-TEST_F(prompts, file_question_cancels_on_anything_else_taking_only_that_line) {
+  // Anything else cancels, taking only that line; so do a blank line and
+  // the end of input.
   feed("display\nc\n");
   EXPECT_EQ(gui_file_question(), 'c');
   EXPECT_EQ(next_input_line(), "c");
   feed("\n");
   EXPECT_EQ(gui_file_question(), 'c');
-}
-
-TEST_F(prompts, file_question_at_the_end_of_input_cancels) {
   feed("");
   EXPECT_EQ(gui_file_question(), 'c');
 }
@@ -46,36 +43,30 @@ TEST_F(prompts, file_question_at_a_terminal_reads_keys_until_a_o_or_c) {
   EXPECT_EQ(gui_file_question(), 'c');
 }
 
-TEST_F(prompts, line_prompt_joins_prompt_and_answer) {
-  char buffer[64];
-  std::strcpy(buffer, "change x0= ;Hex:0000");
-  feed("$12\n");
-  EXPECT_EQ(gui_line_prompt(buffer, 10, sizeof buffer), 13);
-  EXPECT_STREQ(buffer, "change x0= $12");
-}
-
-TEST_F(prompts, line_prompt_empty_line_accepts_the_offered_text) {
-  char buffer[64];
-  std::strcpy(buffer, "000 Data: 7");
-  feed("\n");
-  EXPECT_EQ(gui_line_prompt(buffer, 10, sizeof buffer), 13);
-  EXPECT_STREQ(buffer, "000 Data:  7");
-}
-
-TEST_F(prompts, line_prompt_at_the_end_of_input_cancels_and_keeps_the_buffer) {
-  char buffer[32];
-  std::strcpy(buffer, "000 Data: ");
-  feed("");
-  EXPECT_EQ(gui_line_prompt(buffer, 10, sizeof buffer), 27);
-  EXPECT_STREQ(buffer, "000 Data: ");
-}
-
-TEST_F(prompts, line_prompt_never_writes_past_the_buffer) {
-  char buffer[16];
-  std::strcpy(buffer, "prompt:");
-  feed("0123456789abcdef\n");
-  EXPECT_EQ(gui_line_prompt(buffer, 7, sizeof buffer), 13);
-  EXPECT_STREQ(buffer, "prompt: 0123456");
+TEST_F(prompts, line_prompt_from_a_script) {
+  const struct {
+    const char* what;
+    const char* offered;  // the prompt, then any text offered
+    int prompt_length;
+    std::size_t size;
+    const char* input;
+    int result;
+    const char* buffer;
+  } cases[] = {
+      {"joins prompt and answer", "change x0= ;Hex:0000", 10, 64, "$12\n", 13, "change x0= $12"},
+      {"an empty line accepts the offered text", "000 Data: 7", 10, 64, "\n", 13, "000 Data:  7"},
+      {"the end of input cancels, keeping the buffer", "000 Data: ", 10, 32, "", 27, "000 Data: "},
+      {"never writes past the buffer", "prompt:", 7, 16, "0123456789abcdef\n", 13, "prompt: 0123456"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    // Sized exactly, so that the sanitizer sees any write past the end.
+    std::vector<char> buffer(c.size);
+    std::strcpy(buffer.data(), c.offered);
+    feed(c.input);
+    EXPECT_EQ(gui_line_prompt(buffer.data(), c.prompt_length, c.size), c.result);
+    EXPECT_STREQ(buffer.data(), c.buffer);
+  }
 }
 
 TEST_F(prompts, line_prompt_at_a_terminal_edits_the_offered_text) {

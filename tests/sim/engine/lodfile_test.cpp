@@ -1,12 +1,13 @@
 // ".lod" memory files: records, case, the documented normal ends, and
 // all-or-nothing refusal of damaged files.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
+#include "memory_fixture.h"
 #include "sim/engine/device.h"
 #include "sim/engine/memory.h"
 #include "sim/engine/regaccess.h"
@@ -15,26 +16,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class LodFile : public ::testing::Test {
+// Devices 0 and 1, files in the scratch folder.
+class LodFile : public device_fixture {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("lodfile_test_" + std::to_string(getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-    index_memory_regions();
-    ASSERT_EQ(create_device(0, "73521"), 1);
-    ASSERT_EQ(create_device(1, "73521"), 1);
-  }
-  void TearDown() override {
-    free_device(0);
-    free_device(1);
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
+    device_fixture::SetUp();
+    make("73521", 1);
+    make("73521", 0);
   }
 
   std::string file(const std::string& name, const std::string& text) {
-    const fs::path p = dir_ / name;
+    const fs::path p = scratch / name;
     std::ofstream(p, std::ios::binary) << text;
     return p.string();
   }
@@ -57,21 +49,42 @@ class LodFile : public ::testing::Test {
     ASSERT_EQ(lookup_register(device, "pc", &row, &reg), 1);
     ASSERT_EQ(write_register(device, row, reg, &value), 1);
   }
-
-  fs::path dir_;
 };
 
-TEST_F(LodFile, DataRecordFillsConsecutiveAddressesAndEndSetsPc) {
-  const std::string path = file("a.lod", "_DATA X 100 1 2 3\n_END 10\n");
-  EXPECT_NE(read_lod_file(1, path.c_str()), 0);
-  EXPECT_EQ(x(1, 0x100), 1u);
-  EXPECT_EQ(x(1, 0x101), 2u);
-  EXPECT_EQ(x(1, 0x102), 3u);
-  EXPECT_EQ(x(1, 0x103), 0u);
-  EXPECT_EQ(pc(1), 0x10u);
-  EXPECT_TRUE(last_lod_fault().reason.empty());
-  // Only the named device is loaded.
-  EXPECT_EQ(x(0, 0x100), 0u);
+TEST_F(LodFile, AcceptedFilesFillTheirWordsAndEndSetsPc) {
+  // Each file is read into a fresh device 1 whose pc was 0x77; x:start on
+  // holds `words`.
+  const struct {
+    const char* what;
+    std::string text;
+    uint32_t start;
+    std::vector<uint32_t> words;
+    uint32_t pc;
+  } cases[] = {
+      {"data fills consecutive addresses, end sets pc", "_DATA X 100 1 2 3\n_END 10\n", 0x100, {1, 2, 3, 0}, 0x10},
+      // As the save command writes it, keywords and space names in other cases.
+      {"saved format in any case with CR LF", "\r\n_data x 200\r\n a b c d e f 10 11\r\n FFFF\r\n_End 20 \r\n",
+       0x200, {0xA, 0xB, 0xC, 0xD, 0xE, 0xF, 0x10, 0x11, 0xFFFF}, 0x20},
+      {"end without an address leaves pc", "\n_DATA x 10\n 5\n_END \n", 0x10, {5}, 0x77},
+      {"skipped records, and an unknown keyword ends reading",
+       "_START prog 0000 0000 0000 zz\n_COMMENT built by hand -- not hex\n_DATA X 300 7\n"
+       "_SYMBOL P\nfoo I 0010\n_DATA X 301 8\n_UNKNOWN\n_DATA X 302 zz\n",
+       0x300, {7, 8, 0}, 0x77},
+      {"ninety-character words", "_COMMENT " + std::string(90, 'c') + "\n_DATA X 100 " + std::string(89, '0') + "1\n",
+       0x100, {1}, 0x77},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    free_device(1);
+    ASSERT_EQ(create_device(1, "73521"), 1);
+    set_pc(1, 0x77);
+    const std::string path = file("a.lod", c.text);
+    EXPECT_NE(read_lod_file(1, path.c_str()), 0);
+    for (std::size_t i = 0; i < c.words.size(); ++i) EXPECT_EQ(x(1, c.start + static_cast<uint32_t>(i)), c.words[i]) << i;
+    EXPECT_EQ(pc(1), c.pc);
+    EXPECT_TRUE(last_lod_fault().reason.empty());
+    EXPECT_EQ(x(0, c.start), 0u);  // only the named device is loaded
+  }
 }
 
 TEST_F(LodFile, BlockdataFillsCountWords) {
@@ -83,39 +96,6 @@ TEST_F(LodFile, BlockdataFillsCountWords) {
   EXPECT_NE(read_lod_file(0, path.c_str()), 0);
   for (uint32_t a = 0; a < 0x10; ++a) EXPECT_EQ(p(0, a), 0u) << a;
   EXPECT_EQ(p(0, 0x10), 0x1234u);
-}
-
-TEST_F(LodFile, SavedFormatReadsInAnyCaseWithCrLf) {
-  // As the save command writes it, keywords and space names in other cases.
-  const std::string path = file(
-      "c.lod", "\r\n_data x 200\r\n a b c d e f 10 11\r\n FFFF\r\n_End 20 \r\n");
-  EXPECT_NE(read_lod_file(0, path.c_str()), 0);
-  const uint32_t expected[] = {0xA, 0xB, 0xC, 0xD, 0xE, 0xF, 0x10, 0x11, 0xFFFF};
-  for (uint32_t i = 0; i < 9; ++i) EXPECT_EQ(x(0, 0x200 + i), expected[i]) << i;
-  EXPECT_EQ(pc(0), 0x20u);
-}
-
-TEST_F(LodFile, EndWithoutAddressLeavesPc) {
-  set_pc(0, 0x77);
-  const std::string path = file("d.lod", "\n_DATA x 10\n 5\n_END \n");
-  EXPECT_NE(read_lod_file(0, path.c_str()), 0);
-  EXPECT_EQ(x(0, 0x10), 5u);
-  EXPECT_EQ(pc(0), 0x77u);
-}
-
-TEST_F(LodFile, SkippedRecordsAndUnknownKeywordEndReading) {
-  const std::string path = file("e.lod",
-                                "_START prog 0000 0000 0000 zz\n"
-                                "_COMMENT built by hand -- not hex\n"
-                                "_DATA X 300 7\n"
-                                "_SYMBOL P\nfoo I 0010\n"
-                                "_DATA X 301 8\n"
-                                "_UNKNOWN\n"
-                                "_DATA X 302 zz\n");
-  EXPECT_NE(read_lod_file(0, path.c_str()), 0);
-  EXPECT_EQ(x(0, 0x300), 7u);
-  EXPECT_EQ(x(0, 0x301), 8u);
-  EXPECT_EQ(x(0, 0x302), 0u);
 }
 
 TEST_F(LodFile, FileThatDoesNotStartWithARecordLoadsNothing) {
@@ -174,7 +154,7 @@ TEST_F(LodFile, RefusedFileChangesNeitherMemoryNorPc) {
 }
 
 TEST_F(LodFile, MissingFileOrDeviceLoadsNothing) {
-  EXPECT_EQ(read_lod_file(0, (dir_ / "absent.lod").string().c_str()), 0);
+  EXPECT_EQ(read_lod_file(0, (scratch / "absent.lod").string().c_str()), 0);
   const std::string path = file("h.lod", "_DATA X 100 1\n");
   free_device(1);
   EXPECT_EQ(read_lod_file(1, path.c_str()), 0);

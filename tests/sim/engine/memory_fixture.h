@@ -6,7 +6,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "sim/engine/device.h"
 #include "sim/engine/memory.h"
@@ -44,6 +46,13 @@ class device_fixture : public ::testing::Test {
     int r = mem_read_word(space, address, &word);
     if (result) *result = r;
     return word;
+  }
+
+  // The words at each of the addresses.
+  std::vector<uint32_t> reads(int space, std::initializer_list<uint32_t> addresses) {
+    std::vector<uint32_t> out;
+    for (uint32_t a : addresses) out.push_back(read(space, a));
+    return out;
   }
 
   void write(int space, uint32_t address, uint32_t value) { mem_write_word(space, address, &value); }

@@ -1,6 +1,8 @@
 // The memory interface: rows, resolution by operating mode, wide access,
 // fills, device switching and the access logs.
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "memory_fixture.h"
 
@@ -12,6 +14,15 @@ using MemoryAccess = device_fixture;
 using MemoryLog = device_fixture;
 
 const mem_region& row(int index) { return cur_type->regions[index]; }
+
+using words = std::vector<uint32_t>;
+using spaces = std::vector<int>;
+// The concrete space each address of the generic space resolves to.
+spaces resolved(int space, std::initializer_list<uint32_t> addresses) {
+  spaces out;
+  for (uint32_t a : addresses) out.push_back(mem_resolve_space(space, a));
+  return out;
+}
 
 TEST_F(MemoryMap, IoWindowAndScannedRows) {
   make("73521");
@@ -54,11 +65,9 @@ TEST_F(MemoryMap, TypesUsedInTurnKeepTheirOwnMaps) {
 TEST_F(MemoryMap, RowEdgesInsidePages) {
   make("73521");
   set_mode(0);
-  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x003F), SPACE_PR);
-  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x0040), SPACE_PI);
+  EXPECT_EQ(resolved(SPACE_P, {0x3F, 0x40}), (spaces{SPACE_PR, SPACE_PI}));
   set_mode(2);
-  EXPECT_EQ(mem_resolve_space(SPACE_X, 0xFFBF), SPACE_XE);
-  EXPECT_EQ(mem_resolve_space(SPACE_X, 0xFFC0), SPACE_XI);
+  EXPECT_EQ(resolved(SPACE_X, {0xFFBF, 0xFFC0}), (spaces{SPACE_XE, SPACE_XI}));
   make("73583");
   EXPECT_EQ(row(find_memory_region(SPACE_PI, 0x20FF)).high, 0x20FFu);
   EXPECT_EQ(row(find_memory_region(SPACE_PI, 0x2100)).low, 0x2100u);
@@ -111,22 +120,16 @@ TEST_F(MemoryResolve, ProgramSpaceByMode) {
   make("73521");
   write(SPACE_PI, 0x20, 0xAAAA);
   write(SPACE_PE, 0x20, 0x5555);
+  // Modes 0 and 1 read bootstrap word 32.
+  const uint32_t by_mode[] = {0x1538, 0x1538, 0xAAAA, 0x5555};
+  for (uint32_t mode = 0; mode < 4; ++mode) {
+    set_mode(mode);
+    EXPECT_EQ(read(SPACE_P, 0x20), by_mode[mode]) << "mode " << mode;
+  }
   set_mode(0);
-  EXPECT_EQ(read(SPACE_P, 0x20), 0x1538u);  // bootstrap word 32
-  set_mode(1);
-  EXPECT_EQ(read(SPACE_P, 0x20), 0x1538u);
+  EXPECT_EQ(resolved(SPACE_P, {0x3F, 0x40, 0x800}), (spaces{SPACE_PR, SPACE_PI, SPACE_PE}));
   set_mode(2);
-  EXPECT_EQ(read(SPACE_P, 0x20), 0xAAAAu);
-  set_mode(3);
-  EXPECT_EQ(read(SPACE_P, 0x20), 0x5555u);
-
-  set_mode(0);
-  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x3F), SPACE_PR);
-  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x40), SPACE_PI);
-  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x800), SPACE_PE);
-  set_mode(2);
-  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x7FF), SPACE_PI);
-  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x800), SPACE_PE);
+  EXPECT_EQ(resolved(SPACE_P, {0x7FF, 0x800}), (spaces{SPACE_PI, SPACE_PE}));
   // Only bits 0-1 choose the program space.
   set_mode(0x4 | 0x8);
   EXPECT_EQ(mem_resolve_space(SPACE_P, 0x10), SPACE_PR);
@@ -142,32 +145,23 @@ TEST_F(MemoryResolve, ProgramSpaceOnTypesWithOtherMaps) {
 
   make("73547rom");  // no bootstrap row: mode 0 reads the internal rom
   set_mode(0);
-  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x20), SPACE_PI);
-  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x2FFF), SPACE_PI);
-  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x3000), SPACE_PE);
+  EXPECT_EQ(resolved(SPACE_P, {0x20, 0x2FFF, 0x3000}), (spaces{SPACE_PI, SPACE_PI, SPACE_PE}));
 
   make("73583");
-  set_mode(2);
-  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x150), SPACE_PI);
-  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x3000), SPACE_PI);  // the disabled row
-  EXPECT_EQ(mem_resolve_space(SPACE_P, 0x5000), SPACE_PE);
+  set_mode(2);  // $3000 is in the disabled row
+  EXPECT_EQ(resolved(SPACE_P, {0x150, 0x3000, 0x5000}), (spaces{SPACE_PI, SPACE_PI, SPACE_PE}));
 }
 
 TEST_F(MemoryResolve, DataSpaceByModeBit3) {
   make("73583");
   set_mode(0);
-  EXPECT_EQ(mem_resolve_space(SPACE_X, 0x0FFF), SPACE_XI);
-  EXPECT_EQ(mem_resolve_space(SPACE_X, 0x1800), SPACE_XR);
-  EXPECT_EQ(mem_resolve_space(SPACE_X, 0x3000), SPACE_XE);
-  EXPECT_EQ(mem_resolve_space(SPACE_X, 0xFF80), SPACE_XI);
+  EXPECT_EQ(resolved(SPACE_X, {0x0FFF, 0x1800, 0x3000, 0xFF80}), (spaces{SPACE_XI, SPACE_XR, SPACE_XE, SPACE_XI}));
   set_mode(8);
-  for (uint32_t a : {0x10u, 0x1800u, 0x3000u, 0xFF80u})
-    EXPECT_EQ(mem_resolve_space(SPACE_X, a), SPACE_XE) << a;
+  EXPECT_EQ(resolved(SPACE_X, {0x10, 0x1800, 0x3000, 0xFF80}), spaces(4, SPACE_XE));
 
   make("73521");  // no xr row
   set_mode(2);
-  EXPECT_EQ(mem_resolve_space(SPACE_X, 0x1800), SPACE_XE);
-  EXPECT_EQ(mem_resolve_space(SPACE_X, 0xFFD0), SPACE_XI);
+  EXPECT_EQ(resolved(SPACE_X, {0x1800, 0xFFD0}), (spaces{SPACE_XE, SPACE_XI}));
   write(SPACE_X, 0x10, 0x77);
   EXPECT_EQ(read(SPACE_XI, 0x10), 0x77u);
   set_mode(8);
@@ -207,8 +201,7 @@ TEST_F(MemoryAccess, WideReadAndWrite) {
 
   const uint32_t v = 0xABCD;
   EXPECT_EQ(mem_write_wide(SPACE_XI, 0x200, &v, 1), 2);
-  EXPECT_EQ(read(SPACE_XI, 0x200), 0xCDu);
-  EXPECT_EQ(read(SPACE_XI, 0x201), 0xABu);
+  EXPECT_EQ(reads(SPACE_XI, {0x200, 0x201}), (words{0xCD, 0xAB}));
   const uint32_t big = 0x1ABCD;
   EXPECT_EQ(mem_write_wide(SPACE_XI, 0x300, &big, 0), 1);
   EXPECT_EQ(read(SPACE_XI, 0x300), 0xABCDu);
@@ -224,14 +217,10 @@ TEST_F(MemoryAccess, FillWritesCountWords) {
   write(SPACE_XI, 0x14, 2);
   const uint32_t v = 0x7777;
   EXPECT_EQ(mem_fill(SPACE_XI, 0x10, 4, &v), 1);
-  for (uint32_t a = 0x10; a < 0x14; ++a) EXPECT_EQ(read(SPACE_XI, a), 0x7777u) << a;
-  EXPECT_EQ(read(SPACE_XI, 0x0F), 1u);
-  EXPECT_EQ(read(SPACE_XI, 0x14), 2u);
+  EXPECT_EQ(reads(SPACE_XI, {0x0F, 0x10, 0x11, 0x12, 0x13, 0x14}), (words{1, 0x7777, 0x7777, 0x7777, 0x7777, 2}));
   // Across the top of the space.
   EXPECT_EQ(mem_fill(SPACE_PE, 0xFFFF, 2, &v), 1);
-  EXPECT_EQ(read(SPACE_PE, 0xFFFF), 0x7777u);
-  EXPECT_EQ(read(SPACE_PE, 0x0000), 0x7777u);
-  EXPECT_EQ(read(SPACE_PE, 0x0001), 0u);
+  EXPECT_EQ(reads(SPACE_PE, {0xFFFF, 0, 1}), (words{0x7777, 0x7777, 0}));
 }
 
 TEST_F(MemoryAccess, OtherDeviceAndBackAgain) {
@@ -312,9 +301,8 @@ TEST_F(MemoryLog, RingWrapsAfterSixteen) {
   EXPECT_EQ(log.run_count, 17u);
   EXPECT_EQ(log.instr_count, 17u);
   EXPECT_EQ(log.ring_index, 1u);
-  EXPECT_EQ(log.address[1], 17u);  // the 17th overwrote the 1st
-  EXPECT_EQ(log.address[0], 16u);
-  EXPECT_EQ(log.address[15], 15u);
+  // The 17th overwrote the 1st.
+  EXPECT_EQ((words{log.address[0], log.address[1], log.address[15]}), (words{16, 17, 15}));
   EXPECT_EQ(log.attribute[1], 17u);
 }
 

@@ -15,6 +15,8 @@
 
 namespace {
 
+using words = std::vector<uint32_t>;
+
 class Periph : public device_fixture {
  protected:
   int row(const char* name) {
@@ -28,6 +30,12 @@ class Periph : public device_fixture {
     uint32_t v = 0xDEADBEEF;
     EXPECT_EQ(cls(p).get(p, reg, &v), 1);
     return v;
+  }
+  // The values of several registers of one row.
+  words gets(int p, std::initializer_list<int> regs) {
+    words out;
+    for (int reg : regs) out.push_back(get(p, reg));
+    return out;
   }
   void set(int p, int reg, uint32_t v) {
     uint32_t pair[2] = {v & 0xFFFF, v >> 16};
@@ -80,8 +88,7 @@ TEST_F(Periph, BusWriteReachesOnlyItsOwner) {
   // tpr sits at +3 and tcpr at +2, against their order in the table.
   bus_write(0xFFEE, 0x22);
   bus_write(0xFFEF, 0x33);
-  EXPECT_EQ(get(timer, TIMER_TCPR), 0x22u);
-  EXPECT_EQ(get(timer, TIMER_TPR), 0x33u);
+  EXPECT_EQ(gets(timer, {TIMER_TCPR, TIMER_TPR}), (words{0x22, 0x33}));
 }
 
 TEST_F(Periph, AddressesNobodyOwnsAreNotTaken) {
@@ -109,8 +116,7 @@ TEST_F(Periph, SerialPortsShareAddressesByDirection) {
   const int ssi1 = row("ssi1");
   // Offsets 0x20 and 0x21 read ssr and rx, but write tsr and tx.
   bus_write(0xFFD8 + 0x21, 0xBEEF);
-  EXPECT_EQ(get(ssi1, SSI_TX), 0xBEEFu);
-  EXPECT_EQ(get(ssi1, SSI_RX), 0u);
+  EXPECT_EQ(gets(ssi1, {SSI_TX, SSI_RX}), (words{0xBEEF, 0}));
   EXPECT_EQ(bus_read(0xFFD8 + 0x20), 0x40u);  // ssr after reset: TDE
   bus_write(0xFFD8 + 0x25, 0x0005);
   EXPECT_EQ(get(ssi1, SSI_TMH), 5u);
@@ -122,23 +128,20 @@ TEST_F(Periph, HostAndCodecRegistersByAddress) {
   const int host = row("host");
   const int codec = row("codec");
   bus_write(0xFFE5, 0x4321);
-  EXPECT_EQ(get(host, HOST_HTX), 0x4321u);
-  EXPECT_EQ(get(host, HOST_HRX), 0u);
+  EXPECT_EQ(gets(host, {HOST_HTX, HOST_HRX}), (words{0x4321, 0}));
   bus_write(0xFFC4, 0xFF);
   EXPECT_EQ(get(host, HOST_HCR), 0x1Fu);  // only HF3, HF2 and the enables exist
   bus_write(0xFFC8, 0xFFFF);
   EXPECT_EQ(get(codec, CODEC_CONTROL), 0xFF3Fu);
   bus_write(0xFFE9, 0x7777);
-  EXPECT_EQ(get(codec, CODEC_CTX), 0x7777u);
-  EXPECT_EQ(get(codec, CODEC_CRX), 0u);
+  EXPECT_EQ(gets(codec, {CODEC_CTX, CODEC_CRX}), (words{0x7777, 0}));
   EXPECT_EQ(bus_read(0xFFE8), 0x4u);  // cosr: CTDE
 
   make("73583");
   const int codec583 = row("codec");
   bus_write(0xFFC7, 0xFFFF);
   bus_write(0xFFC8, 0xFFFF);
-  EXPECT_EQ(get(codec583, CODEC_CCR0), 0xFF3Fu);
-  EXPECT_EQ(get(codec583, CODEC_CONTROL), 0xFD8Fu);
+  EXPECT_EQ(gets(codec583, {CODEC_CCR0, CODEC_CONTROL}), (words{0xFF3F, 0xFD8F}));
   EXPECT_EQ(bus_read(0xFFE8), 0x4u);
 }
 
@@ -147,8 +150,7 @@ TEST_F(Periph, RssiBitsThatDoNotExistStayClear) {
   const int rssi0 = row("rssi0");
   bus_write(0xFFD0, 0xFFFF);
   bus_write(0xFFD1, 0xFFFF);
-  EXPECT_EQ(get(rssi0, RSSI_CRA), 0xE7FFu);
-  EXPECT_EQ(get(rssi0, RSSI_CRB), 0xFFFCu);
+  EXPECT_EQ(gets(rssi0, {RSSI_CRA, RSSI_CRB}), (words{0xE7FF, 0xFFFC}));
 }
 
 // ---------------------------------------------------------------------------
@@ -165,17 +167,12 @@ TEST_F(Periph, DeviceResetGivesTheDocumentedValues) {
   set(ssi0, SSI_SSR, 0x80);
   reset_device(0, 2);
 
-  EXPECT_EQ(get(host, HOST_HSR), 0x02u);
-  EXPECT_EQ(get(host, HOST_CVR), 0x16u);  // host command vector 2 x 0x16 = 0x2C
-  EXPECT_EQ(get(host, HOST_ISR), 0x06u);
-  EXPECT_EQ(get(host, HOST_IVR), 0x0Fu);
-  EXPECT_EQ(get(host, HOST_ICR), 0u);
-  EXPECT_EQ(get(host, HOST_HCR), 0u);
-  EXPECT_EQ(get(ssi0, SSI_CRA), 0u);
-  EXPECT_EQ(get(ssi0, SSI_CRB), 0u);
-  EXPECT_EQ(get(ssi0, SSI_SSR), 0x40u);
-  for (int reg : {SSI_RML, SSI_RMH, SSI_TML, SSI_TMH}) EXPECT_EQ(get(ssi0, reg), 0xFFFFu);
-  for (int reg : {TIMER_TCR, TIMER_TCTR, TIMER_TPR, TIMER_TCPR}) EXPECT_EQ(get(timer, reg), 0u);
+  // cvr: host command vector 2 x 0x16 = 0x2C.
+  EXPECT_EQ(gets(host, {HOST_HSR, HOST_CVR, HOST_ISR, HOST_IVR, HOST_ICR, HOST_HCR}),
+            (words{0x02, 0x16, 0x06, 0x0F, 0, 0}));
+  EXPECT_EQ(gets(ssi0, {SSI_CRA, SSI_CRB, SSI_SSR, SSI_RML, SSI_RMH, SSI_TML, SSI_TMH}),
+            (words{0, 0, 0x40, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}));
+  EXPECT_EQ(gets(timer, {TIMER_TCR, TIMER_TCTR, TIMER_TPR, TIMER_TCPR}), words(4, 0));
   EXPECT_EQ(get(portc, PORT_DIRECTION), 0u);
   // Every register starts shown in hexadecimal, with no run marks.
   EXPECT_EQ(attr(host, HOST_CVR), 0x4000u);
@@ -199,11 +196,9 @@ TEST_F(Periph, CodecResetOnBothVariants) {
   bus_write(0xFFC7, 0x1234);
   bus_write(0xFFC8, 0x4000);
   cls(codec583).reset(codec583, 0, -1);
-  EXPECT_EQ(get(codec583, CODEC_CCR0), 0x1234u & 0xFF3F);
-  EXPECT_EQ(get(codec583, CODEC_CONTROL), 0x4000u);
+  EXPECT_EQ(gets(codec583, {CODEC_CCR0, CODEC_CONTROL}), (words{0x1234 & 0xFF3F, 0x4000}));
   cls(codec583).reset(codec583, 1, 2);
-  EXPECT_EQ(get(codec583, CODEC_CCR0), 0u);
-  EXPECT_EQ(get(codec583, CODEC_CONTROL), 0u);
+  EXPECT_EQ(gets(codec583, {CODEC_CCR0, CODEC_CONTROL}), (words{0, 0}));
 }
 
 TEST_F(Periph, RssiResetClearsControlAndSetsTde) {
@@ -212,8 +207,7 @@ TEST_F(Periph, RssiResetClearsControlAndSetsTde) {
   bus_write(0xFFD8, 0x1234);
   set(rssi1, RSSI_SSR, 0xF8);
   reset_device(0, 2);
-  EXPECT_EQ(get(rssi1, RSSI_CRA), 0u);
-  EXPECT_EQ(get(rssi1, RSSI_SSR), 0x40u);
+  EXPECT_EQ(gets(rssi1, {RSSI_CRA, RSSI_SSR}), (words{0, 0x40}));
 }
 
 TEST_F(Periph, StopResetKeepsRegisters) {
@@ -246,10 +240,11 @@ TEST_F(Periph, TimerRequestsNeedPriorityBits) {
   EXPECT_EQ(w[13], 0xC000u);
   w[11] = 1;
   w[12] = 1;
-  EXPECT_EQ(cls(timer).pending(timer), 0x20);  // overflow first
-  cls(timer).acknowledge(timer, 0x20);
-  EXPECT_EQ(cls(timer).pending(timer), 0x22);
-  cls(timer).acknowledge(timer, 0x22);
+  // Overflow first; each acknowledged in turn.
+  for (int vector : {0x20, 0x22}) {
+    EXPECT_EQ(cls(timer).pending(timer), vector);
+    cls(timer).acknowledge(timer, vector);
+  }
   EXPECT_EQ(cls(timer).pending(timer), -1);
 
   w[11] = 1;
@@ -268,10 +263,10 @@ TEST_F(Periph, SerialRequestsInVectorOrder) {
   EXPECT_EQ(cls(ssi0).pending(ssi0), 0x16);
   EXPECT_EQ(cls(ssi1).pending(ssi1), -1);
   w0[SW_REQ_RX] = 1;
-  EXPECT_EQ(cls(ssi0).pending(ssi0), 0x12);
-  cls(ssi0).acknowledge(ssi0, 0x12);
-  EXPECT_EQ(cls(ssi0).pending(ssi0), 0x16);
-  cls(ssi0).acknowledge(ssi0, 0x16);
+  for (int vector : {0x12, 0x16}) {
+    EXPECT_EQ(cls(ssi0).pending(ssi0), vector);
+    cls(ssi0).acknowledge(ssi0, vector);
+  }
   EXPECT_EQ(cls(ssi0).pending(ssi0), -1);
   bus_write(0xFFDF, 0x3000);
   EXPECT_EQ(cls(ssi1).pending(ssi1), 0x1E);
@@ -354,14 +349,13 @@ TEST_F(Periph, CountClockMarksWhatChanged) {
 TEST_F(Periph, PortRegistersLieAtTheirAddresses) {
   make("73521");
   const int portb = row("portb"), portc = row("portc");
-  bus_write(0xFFC2, 0x0F0F);
-  bus_write(0xFFE2, 0x00F0);
-  bus_write(0xFFC3, 0x0A0A);
-  bus_write(0xFFE3, 0x0505);
-  EXPECT_EQ(periph_words(portb)[PORT_DIRECTION], 0x0F0Fu);
-  EXPECT_EQ(periph_words(portb)[PORT_DATA], 0x00F0u);
-  EXPECT_EQ(periph_words(portc)[PORT_DIRECTION], 0x0A0Au);
-  EXPECT_EQ(periph_words(portc)[PORT_DATA], 0x0505u);
+  const struct {
+    int port, reg;
+    uint32_t address, value;
+  } regs[] = {{portb, PORT_DIRECTION, 0xFFC2, 0x0F0F}, {portb, PORT_DATA, 0xFFE2, 0x00F0},
+              {portc, PORT_DIRECTION, 0xFFC3, 0x0A0A}, {portc, PORT_DATA, 0xFFE3, 0x0505}};
+  for (const auto& r : regs) bus_write(r.address, r.value);
+  for (const auto& r : regs) EXPECT_EQ(periph_words(r.port)[r.reg], r.value) << std::hex << r.address;
   EXPECT_EQ(bus_read(0xFFC2), 0x0F0Fu);
   EXPECT_EQ(bus_read(0xFFC3), 0x0A0Au);
   bus_write(0xFFC1, 0x0C00);
@@ -386,13 +380,11 @@ TEST_F(Periph, PortControlHandsPinsToTheirPeripherals) {
   bus_write(0xFFC1, 0x0C1F);  // ssi0's five pins and the timer's two
   EXPECT_EQ(bus_read(0xFFC1), 0x0C1Fu);
   // Each owner keeps its share; ssi1 has none and is reset to a frame start.
-  uint32_t share = 0;
-  cls(ssi0).bus_read(ssi0, 0xFFC1, &share, 0);
-  EXPECT_EQ(share, 0x1Fu);
-  cls(ssi1).bus_read(ssi1, 0xFFC1, &share, 0);
-  EXPECT_EQ(share, 0u);
-  cls(timer).bus_read(timer, 0xFFC1, &share, 0);
-  EXPECT_EQ(share, 0x0C00u);
+  for (const auto& [owner, expected] : {std::pair{ssi0, 0x1Fu}, {ssi1, 0u}, {timer, 0x0C00u}}) {
+    uint32_t share = 0;
+    cls(owner).bus_read(owner, 0xFFC1, &share, 0);
+    EXPECT_EQ(share, expected) << cur_type->periphs[owner].name;
+  }
 }
 
 TEST_F(Periph, HostTakesAllOfPortBWithOneBit) {

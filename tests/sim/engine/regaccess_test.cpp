@@ -1,13 +1,13 @@
 // Registers by name, the case-insensitive helpers, file paths and the
 // search along the working directory and the search path.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "memory_fixture.h"
 #include "sim/engine/device.h"
 #include "sim/engine/memory.h"
 #include "sim/engine/periph.h"
@@ -51,44 +51,31 @@ class Registers : public ::testing::Test {
     free_device(0);
     free_device(1);
   }
-  static const char* row_name(int row) { return cur_type->periphs[row].name; }
-  static const char* reg_name(int row, int reg) { return cur_type->periphs[row].cls->regs[reg].name; }
+  // "row number, row name, register name" of what a name finds; "" for nothing.
+  static std::string found(int device, const char* name) {
+    int row = -1, reg = -1;
+    if (lookup_register(device, name, &row, &reg) != 1) return "";
+    return std::to_string(row) + " " + cur_type->periphs[row].name + " " + cur_type->periphs[row].cls->regs[reg].name;
+  }
 };
 
-TEST_F(Registers, NamesWithoutSuffixFoundInAnyCase) {
+TEST_F(Registers, LookupByNameInAnyCaseWithTheSerialSuffix) {
   int row = -1, reg = -1;
   ASSERT_EQ(lookup_register(0, "PC", &row, &reg), 1);
-  EXPECT_EQ(row, 0);
-  EXPECT_EQ(reg, CORE_PC);
+  EXPECT_EQ(std::make_pair(row, reg), std::make_pair(0, static_cast<int>(CORE_PC)));
   ASSERT_EQ(lookup_register(0, "x0", &row, &reg), 1);
-  EXPECT_EQ(row, 0);
-  EXPECT_EQ(reg, CORE_X0);
-  ASSERT_EQ(lookup_register(0, "Tpr", &row, &reg), 1);
-  EXPECT_STREQ(row_name(row), "timer");
-  EXPECT_STREQ(reg_name(row, reg), "tpr");
+  EXPECT_EQ(std::make_pair(row, reg), std::make_pair(0, static_cast<int>(CORE_X0)));
+  const std::pair<const char*, const char*> cases[] = {
+      {"Tpr", "4 timer tpr"},
+      // Serial registers need their suffix.
+      {"cra", ""}, {"cra0", "2 ssi0 cra"}, {"tx1", "3 ssi1 tx"}, {"CRA1", "3 ssi1 cra"}, {"cra2", ""},
+      {"", ""}, {"0", ""}, {"nosuch", ""},
+  };
+  for (const auto& [name, expected] : cases) EXPECT_EQ(found(0, name), expected) << name;
 }
 
-TEST_F(Registers, SerialRegistersNeedTheirSuffix) {
+TEST_F(Registers, NoDeviceNoRegister) {
   int row = -1, reg = -1;
-  EXPECT_EQ(lookup_register(0, "cra", &row, &reg), 0);
-  ASSERT_EQ(lookup_register(0, "cra0", &row, &reg), 1);
-  EXPECT_EQ(row, 2);
-  EXPECT_STREQ(row_name(row), "ssi0");
-  EXPECT_STREQ(reg_name(row, reg), "cra");
-  ASSERT_EQ(lookup_register(0, "tx1", &row, &reg), 1);
-  EXPECT_EQ(row, 3);
-  EXPECT_STREQ(row_name(row), "ssi1");
-  EXPECT_STREQ(reg_name(row, reg), "tx");
-  ASSERT_EQ(lookup_register(0, "CRA1", &row, &reg), 1);
-  EXPECT_EQ(row, 3);
-  EXPECT_EQ(lookup_register(0, "cra2", &row, &reg), 0);
-}
-
-TEST_F(Registers, NoNameNoDeviceNoRegister) {
-  int row = -1, reg = -1;
-  EXPECT_EQ(lookup_register(0, "", &row, &reg), 0);
-  EXPECT_EQ(lookup_register(0, "0", &row, &reg), 0);
-  EXPECT_EQ(lookup_register(0, "nosuch", &row, &reg), 0);
   EXPECT_EQ(lookup_register(1, "pc", &row, &reg), 0);  // empty slot
   EXPECT_EQ(lookup_register(-1, "pc", &row, &reg), 0);
   EXPECT_EQ(lookup_register(DEVICE_MAX, "pc", &row, &reg), 0);
@@ -132,33 +119,24 @@ TEST_F(Registers, BusMappedRegisterLandsAtBasePlusOffset) {
 }
 
 TEST(FilePath, JoinsDirectoryNameAndExtension) {
-  std::string out;
-  ASSERT_TRUE(make_file_path("dir", "a", ".cmd", out));
-  EXPECT_EQ(out, "dir/a.cmd");
-  ASSERT_TRUE(make_file_path("dir/", "a", ".cmd", out));
-  EXPECT_EQ(out, "dir/a.cmd");
-  ASSERT_TRUE(make_file_path("", "a", ".cmd", out));
-  EXPECT_EQ(out, "a.cmd");
-  ASSERT_TRUE(make_file_path(nullptr, "a", nullptr, out));
-  EXPECT_EQ(out, "a");
-  // ':' is an ordinary character.
-  ASSERT_TRUE(make_file_path("c:", "a", ".cmd", out));
-  EXPECT_EQ(out, "c:/a.cmd");
-  ASSERT_TRUE(make_file_path("dir", "b.txt", ".cmd", out));
-  EXPECT_EQ(out, "dir/b.txt");
-}
-
-TEST(FilePath, AbsoluteNamesAndBackslashes) {
-  std::string out;
-  ASSERT_TRUE(make_file_path("dir", "/x.cmd", ".lod", out));
-  EXPECT_EQ(out, "/x.cmd");
-  ASSERT_TRUE(make_file_path("dir", "\\x.cmd", ".lod", out));
-  EXPECT_EQ(out, "/x.cmd");
-  ASSERT_TRUE(make_file_path("C:\\work\\", "sub\\prog", ".lod", out));
-  EXPECT_EQ(out, "C:/work/sub/prog.lod");
-  // Only a '.' after the name's last separator is an extension.
-  ASSERT_TRUE(make_file_path("d.x", "sub.d\\name", ".io", out));
-  EXPECT_EQ(out, "d.x/sub.d/name.io");
+  const struct {
+    const char *dir, *name, *ext, *path;
+  } cases[] = {
+      {"dir", "a", ".cmd", "dir/a.cmd"}, {"dir/", "a", ".cmd", "dir/a.cmd"}, {"", "a", ".cmd", "a.cmd"},
+      {nullptr, "a", nullptr, "a"},
+      {"c:", "a", ".cmd", "c:/a.cmd"},  // ':' is an ordinary character
+      {"dir", "b.txt", ".cmd", "dir/b.txt"},
+      // Absolute names and backslashes.
+      {"dir", "/x.cmd", ".lod", "/x.cmd"}, {"dir", "\\x.cmd", ".lod", "/x.cmd"},
+      {"C:\\work\\", "sub\\prog", ".lod", "C:/work/sub/prog.lod"},
+      // Only a '.' after the name's last separator is an extension.
+      {"d.x", "sub.d\\name", ".io", "d.x/sub.d/name.io"},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    ASSERT_TRUE(make_file_path(c.dir, c.name, c.ext, out)) << c.path;
+    EXPECT_EQ(out, c.path);
+  }
 }
 
 TEST(FilePath, LongestPathIs256Characters) {
@@ -171,32 +149,26 @@ TEST(FilePath, LongestPathIs256Characters) {
   EXPECT_FALSE(make_file_path("", ("/" + std::string(256, 'n')).c_str(), "", out));
 }
 
-class SearchPath : public ::testing::Test {
+// The working directory "work", and "prog.lod" in "two" only: in "one"
+// the name is a directory, which is no file.
+class SearchPath : public device_fixture {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("search_path_test_" + std::to_string(getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(root_ / "work");
-    fs::create_directories(root_ / "two");
-    // In the first directory the name is a directory, which is no file.
-    fs::create_directories(root_ / "one/prog.lod");
-    std::ofstream(root_ / "two/prog.lod") << "_END\n";
-    index_memory_regions();
-    ASSERT_EQ(create_device(0, "73521"), 1);
-    ASSERT_TRUE(make_device_current(0));
-    cur_inst->work_dir = (root_ / "work").string();
+    device_fixture::SetUp();
+    fs::create_directories(scratch / "work");
+    fs::create_directories(scratch / "one/prog.lod");
+    fs::create_directories(scratch / "two");
+    std::ofstream(scratch / "two/prog.lod") << "_END\n";
+    make("73521");
+    cur_inst->work_dir = dir("work");
     saved_path_ = search_path;
   }
   void TearDown() override {
     search_path = saved_path_;
-    free_device(0);
-    std::error_code ec;
-    fs::remove_all(root_, ec);
+    device_fixture::TearDown();
   }
-  std::string dir(const char* name) const { return (root_ / name).string(); }
+  std::string dir(const char* name) const { return (scratch / name).string(); }
 
-  fs::path root_;
   std::string saved_path_;
 };
 
@@ -206,7 +178,7 @@ TEST_F(SearchPath, FindsFileInTheSecondDirectory) {
   EXPECT_EQ(find_file_on_path("prog", ".lod", out), 1);
   EXPECT_EQ(out, dir("two") + "/prog.lod");
   // The working directory comes first.
-  std::ofstream(root_ / "work/prog.lod") << "_END\n";
+  std::ofstream(scratch / "work/prog.lod") << "_END\n";
   EXPECT_EQ(find_file_on_path("prog", ".lod", out), 1);
   EXPECT_EQ(out, dir("work") + "/prog.lod");
 }

@@ -17,6 +17,8 @@ using SparsePaging = device_fixture;
 using SparseAlloc = device_fixture;
 using SparseStateText = device_fixture;
 
+using words = std::vector<uint32_t>;
+
 struct page_view {
   uint32_t start;
   int kind;
@@ -73,10 +75,7 @@ TEST_F(SparsePages, SplitOnFirstDifferentValue) {
   write(SPACE_XE, 0x1234, 5);
   EXPECT_EQ(ring(xe), (std::vector<page_view>{
                           {0, PAGE_UNIFORM}, {0x1200, PAGE_DATA}, {0x1300, PAGE_UNIFORM}}));
-  EXPECT_EQ(read(SPACE_XE, 0x1234), 5u);
-  EXPECT_EQ(read(SPACE_XE, 0x1233), 0u);
-  EXPECT_EQ(read(SPACE_XE, 0x12FF), 0u);
-  EXPECT_EQ(read(SPACE_XE, 0x5000), 0u);
+  EXPECT_EQ(reads(SPACE_XE, {0x1234, 0x1233, 0x12FF, 0x5000}), (words{5, 0, 0, 0}));
 
   // The neighbour page splits without a page between them.
   write(SPACE_XE, 0x1300, 9);
@@ -97,9 +96,7 @@ TEST_F(SparsePages, SplitsAtBothEndsOfTheSpace) {
   write(SPACE_XE, 0xFF05, 2);
   EXPECT_EQ(ring(pages(SPACE_XE)),
             (std::vector<page_view>{{0, PAGE_UNIFORM}, {0xFF00, PAGE_DATA}}));
-  EXPECT_EQ(read(SPACE_XE, 0xFF05), 2u);
-  EXPECT_EQ(read(SPACE_XE, 0xFFFF), 0u);
-  EXPECT_EQ(read(SPACE_XE, 0x0000), 0u);
+  EXPECT_EQ(reads(SPACE_XE, {0xFF05, 0xFFFF, 0}), (words{2, 0, 0}));
 }
 
 TEST_F(SparsePages, UniformPageKeepsItsOldValueAroundTheSplit) {
@@ -108,10 +105,7 @@ TEST_F(SparsePages, UniformPageKeepsItsOldValueAroundTheSplit) {
   region_pages& pe = pages(SPACE_PE);
   pe.cursor->value = 7;
   write(SPACE_PE, 0x4410, 8);
-  EXPECT_EQ(read(SPACE_PE, 0x4410), 8u);
-  EXPECT_EQ(read(SPACE_PE, 0x4411), 7u);
-  EXPECT_EQ(read(SPACE_PE, 0x4500), 7u);
-  EXPECT_EQ(read(SPACE_PE, 0x0000), 7u);
+  EXPECT_EQ(reads(SPACE_PE, {0x4410, 0x4411, 0x4500, 0}), (words{8, 7, 7, 7}));
   // Writing the value a uniform page already holds changes nothing.
   write(SPACE_PE, 0x9000, 7);
   EXPECT_EQ(sparse_page_count(pe), 3);
@@ -122,12 +116,14 @@ TEST_F(SparsePages, FindFromAnyCursor) {
   for (uint32_t a : {0x1234u, 0x5000u, 0x5180u}) write(SPACE_XE, a, 1);
   region_pages& xe = pages(SPACE_XE);
   xe.cursor = page_at(xe, 0x5100);
-  EXPECT_EQ(find_mem_page(xe, 0x1250)->start, 0x1200u);
-  EXPECT_EQ(find_mem_page(xe, 0x12FF)->start, 0x1200u);
-  EXPECT_EQ(find_mem_page(xe, 0x0010)->start, 0u);
+  const auto starts = [&](std::initializer_list<uint32_t> addresses) {
+    words out;
+    for (uint32_t a : addresses) out.push_back(find_mem_page(xe, a)->start);
+    return out;
+  };
+  EXPECT_EQ(starts({0x1250, 0x12FF, 0x0010}), (words{0x1200, 0x1200, 0}));
   xe.cursor = page_at(xe, 0);
-  EXPECT_EQ(find_mem_page(xe, 0xFFFF)->start, 0x5200u);
-  EXPECT_EQ(find_mem_page(xe, 0x5000)->start, 0x5000u);
+  EXPECT_EQ(starts({0xFFFF, 0x5000}), (words{0x5200, 0x5000}));
 }
 
 TEST_F(SparsePages, ReadsAndWritesMoveTheCursors) {
@@ -178,9 +174,7 @@ TEST_F(SparsePaging, SlotsOfPagesReadBackAreReused) {
   make("73521");
   for (uint32_t k = 0; k < 3; ++k) write(SPACE_XE, 0x1000 * (k + 1), 0x10 + k);
   region_pages& xe = pages(SPACE_XE);
-  mem_page* a = page_at(xe, 0x1000);
-  mem_page* b = page_at(xe, 0x2000);
-  mem_page* c = page_at(xe, 0x3000);
+  mem_page *a = page_at(xe, 0x1000), *b = page_at(xe, 0x2000), *c = page_at(xe, 0x3000);
   ASSERT_EQ(m_pdisk(cur_inst, a), 1);
   ASSERT_EQ(m_pdisk(cur_inst, b), 1);
   EXPECT_EQ(a->kind, PAGE_ON_DISK);
@@ -199,9 +193,7 @@ TEST_F(SparsePaging, SlotsOfPagesReadBackAreReused) {
 
   // A write into a page on disk brings it back first.
   write(SPACE_XE, 0x3001, 0x99);
-  EXPECT_EQ(read(SPACE_XE, 0x3000), 0x12u);
-  EXPECT_EQ(read(SPACE_XE, 0x3001), 0x99u);
-  EXPECT_EQ(read(SPACE_XE, 0x2000), 0x11u);
+  EXPECT_EQ(reads(SPACE_XE, {0x3000, 0x3001, 0x2000}), (words{0x12, 0x99, 0x11}));
 }
 
 TEST_F(SparsePaging, DataSurvivesUnderTheAllocationCap) {
@@ -224,9 +216,8 @@ TEST_F(SparsePaging, DataSurvivesUnderTheAllocationCap) {
   for (int pass = 0; pass < 3; ++pass) {
     for (uint32_t i = 0; i < N; ++i) {
       const uint32_t k = pass == 1 ? N - 1 - i : i;
-      EXPECT_EQ(read(SPACE_PE, 0x1000 * k + 5), 0x100 + k) << k;
-      EXPECT_EQ(read(SPACE_PE, 0x1000 * k + 6), 0x200 + k) << k;
-      EXPECT_EQ(read(SPACE_PE, 0x1000 * k + 7), 0u) << k;
+      const uint32_t a = 0x1000 * k;
+      EXPECT_EQ(reads(SPACE_PE, {a + 5, a + 6, a + 7}), (words{0x100 + k, 0x200 + k, 0})) << k;
       EXPECT_LE(dsp_alloc_in_use(), limit);
     }
   }
@@ -354,14 +345,8 @@ TEST_F(SparseStateText, RoundTripIncludingAPageOnDisk) {
   std::fclose(f);
   EXPECT_EQ(ring(pages(SPACE_PE)), (std::vector<page_view>{
                                        {0, PAGE_UNIFORM}, {0x1200, PAGE_DATA}, {0x1300, PAGE_UNIFORM}}));
-  EXPECT_EQ(read(SPACE_PE, 0x1234), 5u);
-  EXPECT_EQ(read(SPACE_PE, 0x1235), 0u);
-  EXPECT_EQ(read(SPACE_XE, 0x0020), 0xBEEFu);
-  EXPECT_EQ(read(SPACE_XE, 0x0021), 0u);
-  EXPECT_EQ(read(SPACE_XE, 0x8000), 1u);
-  EXPECT_EQ(read(SPACE_XE, 0x8001), 0u);
-  EXPECT_EQ(read(SPACE_XE, 0x8100), 1u);
-  EXPECT_EQ(read(SPACE_XE, 0xFFFF), 1u);
+  EXPECT_EQ(reads(SPACE_PE, {0x1234, 0x1235}), (words{5, 0}));
+  EXPECT_EQ(reads(SPACE_XE, {0x20, 0x21, 0x8000, 0x8001, 0x8100, 0xFFFF}), (words{0xBEEF, 0, 1, 0, 1, 1}));
   EXPECT_EQ(sparse_page_count(pages(SPACE_XE)), 4);
 }
 
@@ -404,10 +389,7 @@ TEST_F(SparseStateText, ValidHandWrittenList) {
   std::FILE* f = file_with(text);
   ASSERT_EQ(load_sparse_memory(cur_inst, f), 1);
   std::fclose(f);
-  EXPECT_EQ(read(SPACE_PE, 0x0000), 7u);
-  EXPECT_EQ(read(SPACE_PE, 0xFEFF), 7u);
-  EXPECT_EQ(read(SPACE_PE, 0xFF00), 1u);
-  EXPECT_EQ(read(SPACE_PE, 0xFFFF), 0xABCDu);
+  EXPECT_EQ(reads(SPACE_PE, {0, 0xFEFF, 0xFF00, 0xFFFF}), (words{7, 7, 1, 0xABCD}));
   EXPECT_EQ(sparse_page_count(pages(SPACE_XE)), 1);
 }
 
