@@ -114,9 +114,11 @@ int write_register(int device, int row, int reg, const uint32_t* value) {
   const periph_row* r = nullptr;
   const reg_desc* desc = select_register(device, row, reg, &r);
   if (value == nullptr || desc == nullptr) return 0;
-  if (desc->access & REG_BUS_MAPPED) {
-    // The owner sees it exactly as a store by the core would arrive, so
-    // its side effects (flags, transmit starts) happen the same way.
+  // A register the core can store to goes out on the bus, so the owner
+  // sees it exactly as a store by the core would arrive (flags, transmit
+  // starts). A read-only one may share its address with another register
+  // (rx and tx): it is set in place instead.
+  if ((desc->access & REG_BUS_MAPPED) && (desc->access & REG_WRITABLE)) {
     write_peripheral_bus(r->base + desc->offset, value[0], 1);
     return 1;
   }

@@ -118,6 +118,21 @@ TEST_F(Registers, BusMappedRegisterLandsAtBasePlusOffset) {
   EXPECT_EQ(v, 0x1234u);
 }
 
+TEST_F(Registers, ReadOnlyRegisterSharingAnAddressIsSetInPlace) {
+  // rx and tx of a serial port answer the same bus address; changing rx0
+  // must not transmit through tx0.
+  int row = -1, rx = -1, tx = -1;
+  ASSERT_EQ(lookup_register(0, "rx0", &row, &rx), 1);
+  ASSERT_EQ(lookup_register(0, "tx0", &row, &tx), 1);
+  const uint32_t value = 0x1234;
+  ASSERT_EQ(write_register(0, row, rx, &value), 1);
+  uint32_t v = 0;
+  ASSERT_EQ(read_register(0, row, rx, &v), 1);
+  EXPECT_EQ(v, 0x1234u);
+  ASSERT_EQ(read_register(0, row, tx, &v), 1);
+  EXPECT_EQ(v, 0u);
+}
+
 TEST(FilePath, JoinsDirectoryNameAndExtension) {
   const struct {
     const char *dir, *name, *ext, *path;
