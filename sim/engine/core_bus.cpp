@@ -489,7 +489,8 @@ void core_sample_bus_pins() {
 
 uint32_t core_mem_read(int space, uint32_t address) {
   address &= WORD;
-  const int row = region_row(space, address);
+  const uint8_t entry = region_entry_fast(space, address);
+  const int row = entry & REGION_ENTRY_ROW;
   uint32_t value = 0;
   if (is_generic(space))
     mem_read_word(space, address, &value);
@@ -508,7 +509,7 @@ uint32_t core_mem_read(int space, uint32_t address) {
   }
   if (row >= 0 && row < cur_type->region_count && (cur_type->regions[row].attr & ATTR_DATA_PINS))
     periph_pin_block(PINS_DATA)[PIN_LEVEL] = value;
-  note_memory_access_at(row, address, 1, 0);
+  note_memory_access_entry(entry, address, 1, 0);
   return value;
 }
 
@@ -516,7 +517,8 @@ void core_mem_write(int space, uint32_t address, uint32_t value) {
   address &= WORD;
   value &= WORD;
   if (space == SPACE_PR || space == SPACE_XR) return;
-  const int row = region_row(space, address);
+  const uint8_t entry = region_entry_fast(space, address);
+  const int row = entry & REGION_ENTRY_ROW;
   if (row < 0 || row >= cur_type->region_count) return;
   const mem_region& r = cur_type->regions[row];
   if (is_external(space)) {
@@ -538,6 +540,6 @@ void core_mem_write(int space, uint32_t address, uint32_t value) {
     mem_write_word(space, address, &value);
   else
     mem_write_at(space, row, address, &value);
-  note_memory_access_at(row, address, 0, (old & WORD) != value ? ATTR_CHANGED : 0u);
+  note_memory_access_entry(entry, address, 0, (old & WORD) != value ? ATTR_CHANGED : 0u);
   write_memory_output(space, address, 0);
 }

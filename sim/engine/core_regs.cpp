@@ -231,23 +231,28 @@ void mark_attrs(int reg) {
   feed_output_streams(reg);
 }
 
+// The effects of a store beyond its marks: rare, kept out of line.
+[[gnu::noinline]] void store_effects(int reg, int comp, uint32_t offset) {
+  if (mark_effects[reg]) mark_effects[reg](core_words());
+  feed_output_streams(reg);
+  if (comp >= 0) mark_attrs(comp);
+  if (offset) note_periph_write(offset);
+}
+
 // Marks a store already made into word reg. The access-log note is left
 // to the caller for stores that arrive over the bus.
 void mark_store(int reg, bool mark_composite, bool note_bus) {
   const periph_class& cls = *cur_type->periphs[0].cls;
   if (reg < 0 || reg >= cls.reg_count) return;
   const reg_desc& d = cls.regs[reg];
-  const uint32_t valid_mask = d.valid_mask;
-  const uint32_t offset = d.offset;
-  uint32_t* w = core_words();
-  uint32_t* attrs = periph_attrs(0);
-  attrs[reg] |= ATTR_WRITTEN | ATTR_CHANGED;
-  w[reg] &= valid_mask;
-  if (mark_effects[reg]) mark_effects[reg](w);
-  feed_output_streams(reg);
-  const int comp = composite_of[reg];
-  if (mark_composite && comp >= 0) mark_attrs(comp);
-  if (note_bus && offset) note_periph_write(offset);
+  uint32_t& attr = periph_attrs(0)[reg];
+  attr |= ATTR_WRITTEN | ATTR_CHANGED;
+  core_words()[reg] &= d.valid_mask;
+  const int comp = mark_composite ? composite_of[reg] : -1;
+  const uint32_t offset = note_bus ? d.offset : 0;
+  // Most stores (the data registers) have none of these effects.
+  if (mark_effects[reg] || (attr & ATTR_OUT_STREAMS) || comp >= 0 || offset)
+    store_effects(reg, comp, offset);
 }
 
 // Register number of the variant's register at a bus address, or -1.

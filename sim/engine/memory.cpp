@@ -197,7 +197,23 @@ void note_memory_access(int space, uint32_t address, int is_read, uint32_t attri
   note_memory_access_at(region_row(space, address), address, is_read, attribute);
 }
 
-void note_memory_access_at(int holder, uint32_t address, int is_read, uint32_t attribute) {
+namespace {
+
+// The logs of the rows in `rows` note the access; with `test`, only those of
+// rows that hold the address.
+[[gnu::always_inline]] inline void log_rows(uint32_t rows, bool test, uint32_t address, int is_read,
+                                            uint32_t attribute) {
+  for (; rows != 0; rows &= rows - 1) {
+    const int r = std::countr_zero(rows);
+    if (test && !in_row(cur_type->regions[r], address)) continue;
+    region_access_log& log = cur_state->region_logs[static_cast<std::size_t>(r)];
+    log_access(is_read ? log.reads : log.writes, address, attribute);
+  }
+}
+
+// Every row of the holder's attribute family that holds the address; a
+// holder that holds it (`held`) spares the test of the rows covering it.
+void note_access(int holder, bool held, uint32_t address, int is_read, uint32_t attribute) {
   if (!valid_row(holder)) return;
   const int count = cur_type->region_count;
   if (cur_state->region_logs.size() < static_cast<std::size_t>(count)) return;
@@ -212,13 +228,23 @@ void note_memory_access_at(int holder, uint32_t address, int is_read, uint32_t a
     }
     return;
   }
-  // The rows of the holder's attribute family, in row order.
-  for (uint32_t rows = region_log_rows_fast(holder); rows != 0; rows &= rows - 1) {
-    const int r = std::countr_zero(rows);
-    if (!in_row(cur_type->regions[r], address)) continue;
-    region_access_log& log = cur_state->region_logs[r];
-    log_access(is_read ? log.reads : log.writes, address, attribute);
+  const region_log_rows_of& family = region_log_rows_fast(holder);
+  if (held) {
+    log_rows(family.covering, false, address, is_read, attribute);
+    log_rows(family.partial, true, address, is_read, attribute);
+  } else {
+    log_rows(family.all, true, address, is_read, attribute);
   }
+}
+
+}  // namespace
+
+void note_memory_access_at(int holder, uint32_t address, int is_read, uint32_t attribute) {
+  note_access(holder, false, address, is_read, attribute);
+}
+
+void note_memory_access_entry(uint8_t entry, uint32_t address, int is_read, uint32_t attribute) {
+  note_access(entry & REGION_ENTRY_ROW, (entry & REGION_ENTRY_HOLDS) != 0, address, is_read, attribute);
 }
 
 void note_periph_write(uint32_t address) { note_memory_access(SPACE_XI, address, 0, 0); }

@@ -2,7 +2,8 @@
 // entry, or, when a row boundary falls inside the page, a 256-entry table
 // of its own. A space's tables are built from the type's static map and
 // first_region the first time the space is looked up, and again whenever
-// first_region names another first row for it.
+// first_region names another first row for it. The log rows of each row
+// come from the static map alone and are built once.
 #include "sim/engine/region_index.h"
 
 #include <array>
@@ -98,19 +99,29 @@ uint8_t region_entry(int space, uint32_t address) {
   return region_entry_fast(space, address);
 }
 
-uint32_t region_log_rows(int holder) {
+const region_log_rows_of& region_log_rows(int holder) {
   const device_type& t = *cur_type;
   auto rows_like = [&t](int h) {
-    const uint32_t attr = t.regions[h].attr;
-    uint32_t mask = 0;
+    const mem_region& held = t.regions[h];
+    region_log_rows_of rows;
     for (int r = 0; r < t.region_count && r < MAX_ROWS; ++r) {
-      const uint32_t a = t.regions[r].attr;
-      if ((a & attr) == attr && (a & 0xFF) == (attr & 0xFF)) mask |= 1u << r;
+      const mem_region& row = t.regions[r];
+      if ((row.attr & held.attr) != held.attr || (row.attr & 0xFF) != (held.attr & 0xFF)) continue;
+      const uint32_t bit = 1u << r;
+      rows.all |= bit;
+      if (row.low <= held.low && row.high >= held.high)
+        rows.covering |= bit;
+      else if (row.low <= held.high && row.high >= held.low)
+        rows.partial |= bit;
     }
-    return mask;
+    return rows;
   };
   region_tables* tt = current_tables();
-  if (tt == nullptr) return rows_like(holder);
+  if (tt == nullptr) {
+    static region_log_rows_of unindexed;  // rebuilt on every call
+    unindexed = rows_like(holder);
+    return unindexed;
+  }
   if (!tt->log_rows_built) {
     for (int h = 0; h < t.region_count; ++h) tt->log_rows[static_cast<std::size_t>(h)] = rows_like(h);
     tt->log_rows_built = true;

@@ -29,10 +29,19 @@ struct region_space_pages {
   std::array<uint16_t, 0x100> page{};
   std::vector<std::array<uint8_t, 0x100>> split_pages;
 };
+// The rows whose access logs note an access that lands in a row (the rows
+// of its attribute family), one bit per row: `covering` hold every address
+// the row holds, `partial` only some of them, `all` is the whole family
+// (each to be tested for an address the row does not hold).
+struct region_log_rows_of {
+  uint32_t all = 0;
+  uint32_t covering = 0;
+  uint32_t partial = 0;
+};
 struct region_tables {
   std::array<region_space_pages, SPACE_CODE_COUNT> spaces;
   bool log_rows_built = false;
-  std::array<uint32_t, REGION_INDEX_MAX_ROWS> log_rows{};
+  std::array<region_log_rows_of, REGION_INDEX_MAX_ROWS> log_rows{};
 };
 // The type looked up last and its tables, for the inline look-ups.
 extern const device_type* region_last_type;
@@ -76,12 +85,11 @@ inline int resolve_space_in_mode(int space, uint32_t address, uint32_t omr) {
   return space;
 }
 
-// The rows whose access logs note an access that lands in row `holder`
-// (the rows of the same attribute family), one bit per row; each still has
-// to hold the address. For maps of up to REGION_INDEX_MAX_ROWS rows.
-uint32_t region_log_rows(int holder);
+// The log rows of row `holder`, for maps of up to REGION_INDEX_MAX_ROWS
+// rows.
+const region_log_rows_of& region_log_rows(int holder);
 
-inline uint32_t region_log_rows_fast(int holder) {
+inline const region_log_rows_of& region_log_rows_fast(int holder) {
   if (cur_type == region_last_type && region_last_tables->log_rows_built)
     return region_last_tables->log_rows[static_cast<std::size_t>(holder)];
   return region_log_rows(holder);
@@ -94,3 +102,6 @@ inline uint32_t region_log_rows_fast(int holder) {
 int mem_read_at(int space, int row, uint32_t address, uint32_t* out);
 int mem_write_at(int space, int row, uint32_t address, const uint32_t* value);
 void note_memory_access_at(int holder, uint32_t address, int is_read, uint32_t attribute);
+// note_memory_access_at with the region entry of the access (its row and
+// whether that row holds the address).
+void note_memory_access_entry(uint8_t entry, uint32_t address, int is_read, uint32_t attribute);

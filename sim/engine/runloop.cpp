@@ -15,6 +15,8 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "sim/cmd/breakpoints.h"
 #include "sim/cmd/dispatch.h"
@@ -54,6 +56,14 @@ const clock_plan& plan_for(int type) {
     plan.built = true;
   }
   return plan;
+}
+
+// The plan's clocks in order, each slot from a call site of its own: one
+// shared indirect call cycling through every peripheral's clock is hard on
+// the branch predictor.
+template <std::size_t... K>
+void run_clocks(const clock_plan& plan, std::index_sequence<K...>) {
+  static_cast<void>(((static_cast<int>(K) < plan.count && (plan.clock[K](plan.row[K]), true)) && ...));
 }
 
 // "sr" and "omr" of each type, for the profiler's sample.
@@ -475,8 +485,7 @@ void run_device_cycle(int device) {
   service_input_streams();
   if (profiler != nullptr) sample_profiler(device);
   const clock_plan& plan = plan_for(inst->type);
-  for (int k = 0; k < plan.count; ++k)
-    plan.clock[static_cast<std::size_t>(k)](plan.row[static_cast<std::size_t>(k)]);
+  run_clocks(plan, std::make_index_sequence<std::tuple_size_v<decltype(plan.clock)>>{});
   service_output_streams();
 
   save_previous_blocks(*inst, cur_type->block_count);
