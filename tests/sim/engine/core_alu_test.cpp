@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <initializer_list>
 #include <ostream>
 #include <string>
 
@@ -348,66 +349,51 @@ void expect_record(uint32_t opcode, int op, int src1, int src2, int dest, int ne
   EXPECT_EQ(r.commit, 1);
 }
 
-TEST(AluDecode, ShiftsAndShortForms) {
-  expect_record(0x15D0, ALU_OP_SHFL, Y0, X0, A);
-  expect_record(0x15FA, ALU_OP_SHFR, CORE_A1, Y0, B);
-  expect_record(0x6080, ALU_OP_MPY, Y0, X0, A);
-  expect_record(0x6090, ALU_OP_MPYR, Y0, X0, A);
-  expect_record(0x6084, ALU_OP_MAC, Y0, X0, A);
-  expect_record(0x609F, ALU_OP_MACR, Y1, X1, B);
-  expect_record(0x6001, ALU_OP_ADD, Y0, NO, A);
-  expect_record(0x600E, ALU_OP_SUB, X1, NO, B);
-  expect_record(0x6013, ALU_OP_TFR, Y1, NO, A);
-  expect_record(0x6014, ALU_OP_ADD, B, NO, A);
-  expect_record(0x6016, ALU_OP_TFR, B, NO, A);
-  expect_record(0x6017, ALU_OP_NONE, NO, NO, NO);
-  expect_record(0x601C, ALU_OP_ADD, A, NO, B);
-  expect_record(0x601D, ALU_OP_SUB, A, NO, B);
-  expect_record(0x6019, ALU_OP_TFR, Y0, NO, B);
-  expect_record(0x601F, ALU_OP_NONE, NO, NO, NO);
+struct decode_case {
+  uint32_t opcode;
+  int op, src1, src2, dest, negate;
+};
+
+void expect_records(std::initializer_list<decode_case> cases) {
+  for (const decode_case& c : cases) {
+    expect_record(c.opcode, c.op, c.src1, c.src2, c.dest, c.negate);
+  }
 }
 
-TEST(AluDecode, ExtendedAndMultiplyForms) {
-  expect_record(0x1400, ALU_OP_TRANSFER, A, NO, X);
-  expect_record(0x1409, ALU_OP_TRANSFER, B, NO, ALU_Y);
-  expect_record(0x140B, ALU_OP_ADC, ALU_Y, NO, B);
-  expect_record(0x1406, ALU_OP_DIV, X1, NO, A);
-  expect_record(0x1417, ALU_OP_TST2, Y1, NO, NO);
-  expect_record(0x142A, ALU_OP_NORM, CORE_R2, NO, B);
-  expect_record(0x1439, ALU_OP_ASL4, NO, NO, B);
-  expect_record(0x1479, ALU_OP_SWAP, NO, NO, B);
-  expect_record(0x1482, ALU_OP_IMPY, CORE_A1, Y0, A);
-  expect_record(0x14BA, ALU_OP_DMACSU, X1, Y0, B);
-  expect_record(0x14C5, ALU_OP_MPYUU, Y1, X0, A);
-  expect_record(0x14EF, ALU_OP_MACUU, Y1, X1, B);
-  expect_record(0x1455, ALU_OP_NONE, NO, NO, NO);
-  expect_record(0x14FF, ALU_OP_NONE, NO, NO, NO);
-  expect_record(0x160B, ALU_OP_MPY, CORE_B1, X0, B);
-  expect_record(0x1702, ALU_OP_MAC, CORE_A1, Y0, A);
-}
-
-TEST(AluDecode, ParallelMoveForms) {
-  expect_record(0x8000, ALU_OP_ADD, B, NO, A);
-  expect_record(0x8008, ALU_OP_ADD, A, NO, B);
-  expect_record(0x8001, ALU_OP_CLR, NO, NO, A);
-  expect_record(0x800A, ALU_OP_ADD, X, NO, B);
-  expect_record(0x8019, ALU_OP_NONE, NO, NO, NO);
-  expect_record(0x8021, ALU_OP_TST, NO, NO, A);
-  expect_record(0x803C, ALU_OP_EOR, X0, NO, B);
-  expect_record(0x8041, ALU_OP_SUBL, B, NO, A);
-  expect_record(0x8051, ALU_OP_CLR24, NO, NO, A);
-  expect_record(0x805B, ALU_OP_SBC, ALU_Y, NO, B);
-  expect_record(0x8066, ALU_OP_AND, X1, NO, A);
-  expect_record(0x8070, ALU_OP_CMPM, B, NO, A);
-  expect_record(0x8077, ALU_OP_CMPM, Y1, NO, A);
-  expect_record(0x807B, ALU_OP_ROL, NO, NO, B);
-  expect_record(0x80C6, ALU_OP_MPY, Y0, X1, A, 1);
-  expect_record(0x80B9, ALU_OP_MACR, X1, X0, B, 0);
-  expect_record(0x809A, ALU_OP_MPYR, CORE_A1, Y0, B, 0);
-  // The conditional transfer: key from bits 0-3 in the transfer group.
-  expect_record(0x1005, ALU_OP_TFR, Y0, NO, A);
-  expect_record(0x100D, ALU_OP_TFR, Y0, NO, B);
-  expect_record(0x1008, ALU_OP_TFR, A, NO, B);
+TEST(AluDecode, EveryOpcodeForm) {
+  expect_records({
+      // Shifts and short forms.
+      {0x15D0, ALU_OP_SHFL, Y0, X0, A, 0}, {0x15FA, ALU_OP_SHFR, CORE_A1, Y0, B, 0},
+      {0x6080, ALU_OP_MPY, Y0, X0, A, 0}, {0x6090, ALU_OP_MPYR, Y0, X0, A, 0},
+      {0x6084, ALU_OP_MAC, Y0, X0, A, 0}, {0x609F, ALU_OP_MACR, Y1, X1, B, 0},
+      {0x6001, ALU_OP_ADD, Y0, NO, A, 0}, {0x600E, ALU_OP_SUB, X1, NO, B, 0},
+      {0x6013, ALU_OP_TFR, Y1, NO, A, 0}, {0x6014, ALU_OP_ADD, B, NO, A, 0},
+      {0x6016, ALU_OP_TFR, B, NO, A, 0}, {0x6017, ALU_OP_NONE, NO, NO, NO, 0},
+      {0x601C, ALU_OP_ADD, A, NO, B, 0}, {0x601D, ALU_OP_SUB, A, NO, B, 0},
+      {0x6019, ALU_OP_TFR, Y0, NO, B, 0}, {0x601F, ALU_OP_NONE, NO, NO, NO, 0},
+      // Extended and multiply forms.
+      {0x1400, ALU_OP_TRANSFER, A, NO, X, 0}, {0x1409, ALU_OP_TRANSFER, B, NO, ALU_Y, 0},
+      {0x140B, ALU_OP_ADC, ALU_Y, NO, B, 0}, {0x1406, ALU_OP_DIV, X1, NO, A, 0},
+      {0x1417, ALU_OP_TST2, Y1, NO, NO, 0}, {0x142A, ALU_OP_NORM, CORE_R2, NO, B, 0},
+      {0x1439, ALU_OP_ASL4, NO, NO, B, 0}, {0x1479, ALU_OP_SWAP, NO, NO, B, 0},
+      {0x1482, ALU_OP_IMPY, CORE_A1, Y0, A, 0}, {0x14BA, ALU_OP_DMACSU, X1, Y0, B, 0},
+      {0x14C5, ALU_OP_MPYUU, Y1, X0, A, 0}, {0x14EF, ALU_OP_MACUU, Y1, X1, B, 0},
+      {0x1455, ALU_OP_NONE, NO, NO, NO, 0}, {0x14FF, ALU_OP_NONE, NO, NO, NO, 0},
+      {0x160B, ALU_OP_MPY, CORE_B1, X0, B, 0}, {0x1702, ALU_OP_MAC, CORE_A1, Y0, A, 0},
+      // Parallel-move forms.
+      {0x8000, ALU_OP_ADD, B, NO, A, 0}, {0x8008, ALU_OP_ADD, A, NO, B, 0},
+      {0x8001, ALU_OP_CLR, NO, NO, A, 0}, {0x800A, ALU_OP_ADD, X, NO, B, 0},
+      {0x8019, ALU_OP_NONE, NO, NO, NO, 0}, {0x8021, ALU_OP_TST, NO, NO, A, 0},
+      {0x803C, ALU_OP_EOR, X0, NO, B, 0}, {0x8041, ALU_OP_SUBL, B, NO, A, 0},
+      {0x8051, ALU_OP_CLR24, NO, NO, A, 0}, {0x805B, ALU_OP_SBC, ALU_Y, NO, B, 0},
+      {0x8066, ALU_OP_AND, X1, NO, A, 0}, {0x8070, ALU_OP_CMPM, B, NO, A, 0},
+      {0x8077, ALU_OP_CMPM, Y1, NO, A, 0}, {0x807B, ALU_OP_ROL, NO, NO, B, 0},
+      {0x80C6, ALU_OP_MPY, Y0, X1, A, 1}, {0x80B9, ALU_OP_MACR, X1, X0, B, 0},
+      {0x809A, ALU_OP_MPYR, CORE_A1, Y0, B, 0},
+      // The conditional transfer: key from bits 0-3 in the transfer group.
+      {0x1005, ALU_OP_TFR, Y0, NO, A, 0}, {0x100D, ALU_OP_TFR, Y0, NO, B, 0},
+      {0x1008, ALU_OP_TFR, A, NO, B, 0},
+  });
 }
 
 TEST_F(CoreAlu, DecodeOperandsFillsTheRecord) {

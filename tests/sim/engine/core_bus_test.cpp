@@ -112,33 +112,26 @@ TEST_F(CoreBus, ClockOutPin) {
   EXPECT_EQ(pins()[PIN_DRIVEN] & CTL_CLKOUT, 0u);
 }
 
-TEST_F(CoreBus, ConditionalRepeatRunsUntilTheConditionHolds) {
-  boot(0x0010);
-  set_acc(CORE_A, 0, 0, 3);
-  program(0x0010, {0x015A, 0x4A62, NOP});  // repeq; dec a
-  steps(4);
-  EXPECT_EQ(reg(CORE_A0), 0u);
-  EXPECT_EQ(reg(CORE_SR) & SR_Z, SR_Z);
-  EXPECT_EQ(reg(CORE_PC), 0x0012u);  // the repeat is over
-  steps(1);
-  EXPECT_EQ(reg(CORE_PC), 0x0013u);
-  EXPECT_EQ(reg(CORE_A0), 0u);
-}
-
-TEST_F(CoreBus, R2OffsetPrefixAddressesRelativeToR2) {
-  boot(0x0000);
-  set(CORE_R2, 0x0040);
-  xmem(0x0045, 0x1357);
-  xmem(0x003E, 0x2468);
-  program(0x0000, {
-                      0x0505, 0x3C00,  // move x:(r2+5),x0
-                      0x05FE, 0x8700,  // add b,a x:(r2-2),y1
-                  });
-  steps(1);
-  EXPECT_EQ(reg(CORE_X0), 0x1357u);
-  steps(1);
-  EXPECT_EQ(reg(CORE_Y1), 0x2468u);
-  EXPECT_EQ(reg(CORE_R2), 0x0040u);
+TEST_F(CoreBus, ConditionalRepeatAndR2Offsets) {
+  run_cases({
+      {.name = "conditional repeat runs until the condition holds",
+       .start = 0x0010,
+       .accs = {{CORE_A, 0, 0, 3}},
+       .code = {{0x0010, {0x015A, 0x4A62, NOP}}},  // repeq; dec a
+       // the repeat is over
+       .checks = {{4, {{CORE_A0, 0}, {CORE_SR, SR_Z, SR_Z}, {CORE_PC, 0x0012}}},
+                  {1, {{CORE_PC, 0x0013}, {CORE_A0, 0}}}}},
+      {.name = "r2-offset prefix addresses relative to r2",
+       .regs = {{CORE_R2, 0x0040}},
+       .x = {{0x0045, 0x1357}, {0x003E, 0x2468}},
+       .code = {{0x0000,
+                 {
+                     0x0505, 0x3C00,  // move x:(r2+5),x0
+                     0x05FE, 0x8700,  // add b,a x:(r2-2),y1
+                 }}},
+       .checks = {{1, {{CORE_X0, 0x1357}}},
+                  {1, {{CORE_Y1, 0x2468}, {CORE_R2, 0x0040}}}}},
+  });
 }
 
 }  // namespace

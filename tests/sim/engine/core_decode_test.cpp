@@ -12,23 +12,25 @@ namespace {
 // Table lookups.
 
 TEST(DecodeTables, TimingSelectorByModeAndRowOrder) {
-  EXPECT_EQ(timing_lookup(0x8100, 0, false), 2);
-  EXPECT_EQ(timing_lookup(0x8100, 1, false), 0);
-  EXPECT_EQ(timing_lookup(0x8000, 0, false), 1);
-  EXPECT_EQ(timing_lookup(0xFFFF, 0, false), 2);
-  EXPECT_EQ(timing_lookup(0x5100, 0, false), 4);
-  EXPECT_EQ(timing_lookup(0x5100, 1, false), 2);
-  EXPECT_EQ(timing_lookup(0x5000, 1, false), 1);
-  // 0x1E00 is caught by the wider FA00/1A00 row before FE00/1C00.
-  EXPECT_EQ(timing_lookup(0x1E00, 0, false), 15);
-  EXPECT_EQ(timing_lookup(0x1C00, 0, false), 16);
-  EXPECT_EQ(timing_lookup(0x1571, 0, false), 38);
-  EXPECT_EQ(timing_lookup(0x1579, 0, false), 38);
-  EXPECT_EQ(timing_lookup(0x1500, 0, false), 37);
-  EXPECT_EQ(timing_lookup(0x0003, 0, false), 0);
-  // Mode 3 gives the idle row whatever the word.
-  EXPECT_EQ(timing_lookup(0x8100, 3, false), 34);
-  EXPECT_EQ(timing_lookup(0x0003, 3, true), 34);
+  struct {
+    uint16_t w;
+    int mode;
+    bool fast;
+    int row;
+  } const cases[] = {
+      {0x8100, 0, false, 2}, {0x8100, 1, false, 0}, {0x8000, 0, false, 1}, {0xFFFF, 0, false, 2},
+      {0x5100, 0, false, 4}, {0x5100, 1, false, 2}, {0x5000, 1, false, 1},
+      // 0x1E00 is caught by the wider FA00/1A00 row before FE00/1C00.
+      {0x1E00, 0, false, 15}, {0x1C00, 0, false, 16},
+      {0x1571, 0, false, 38}, {0x1579, 0, false, 38}, {0x1500, 0, false, 37}, {0x0003, 0, false, 0},
+      // Mode 3 gives the idle row whatever the word.
+      {0x8100, 3, false, 34}, {0x0003, 3, true, 34},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << std::hex << "word 0x" << c.w << " mode " << c.mode << " fast " << c.fast);
+    EXPECT_EQ(timing_lookup(c.w, c.mode, c.fast), c.row);
+  }
 }
 
 TEST(DecodeTables, FastInterruptFlowWordsGiveTheirFastValues) {
@@ -69,40 +71,49 @@ TEST(DecodeTables, ExecutionAttributesAndSequences) {
 }
 
 TEST(DecodeTables, OperandFetchControl) {
-  EXPECT_EQ(fetch_ctrl_lookup(0x3816, 0, false), 0x1);
-  EXPECT_EQ(fetch_ctrl_lookup(0x3816, 1, false), 0x403);
-  EXPECT_EQ(fetch_ctrl_lookup(0x0D00, 0, false), 0x409);
-  EXPECT_EQ(fetch_ctrl_lookup(0x0D00, 1, false), 0x1003);
-  EXPECT_EQ(fetch_ctrl_lookup(0x0D00, 3, false), 3);
-  EXPECT_EQ(fetch_ctrl_lookup(0x0003, 0, false), 0);
+  struct {
+    uint16_t w;
+    int mode;
+    uint16_t ctrl;
+  } const cases[] = {
+      {0x3816, 0, 0x1}, {0x3816, 1, 0x403}, {0x0D00, 0, 0x409},
+      {0x0D00, 1, 0x1003}, {0x0D00, 3, 3}, {0x0003, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << std::hex << "word 0x" << c.w << " mode " << c.mode);
+    EXPECT_EQ(fetch_ctrl_lookup(c.w, c.mode, false), c.ctrl);
+  }
 }
 
 TEST(DecodeTables, FlagsClassesAndMoveForms) {
-  EXPECT_EQ(instr_flags_lookup(0x6000, false), 0x8000u);
-  EXPECT_EQ(instr_flags_lookup(0x1D00, false), 0x10u);
-  EXPECT_EQ(instr_flags_lookup(0x1C00, false), 0x4u);
-  EXPECT_EQ(instr_flags_lookup(0x1B00, false), 0x20u);
-  EXPECT_EQ(instr_flags_lookup(0x1A00, false), 0x8u);
-  EXPECT_EQ(instr_flags_lookup(0x1520, false), 0x40u);
-  EXPECT_EQ(instr_flags_lookup(0x1000, false), 0x100u);
-  EXPECT_EQ(instr_flags_lookup(0x0155, false), 0x10000u);
-  EXPECT_EQ(instr_flags_lookup(0x0003, false), 0x4002u);
-
-  EXPECT_EQ(instr_class_lookup(0x6000, false), 0x1);
-  EXPECT_EQ(instr_class_lookup(0x2000, false), 0x200);
-  EXPECT_EQ(instr_class_lookup(0x0500, false), 0x290);
-  EXPECT_EQ(instr_class_lookup(0x1800, false), 0x400);
-  EXPECT_EQ(instr_class_lookup(0x0C00, false), 0x800);
-  EXPECT_EQ(instr_class_lookup(0x0128, false), 0x100);
-  EXPECT_EQ(instr_class_lookup(0x0124, false), 0);  // bit 2 set: past FFE4/0120
-  EXPECT_EQ(instr_class_lookup(0x0000, false), 0);
-
-  EXPECT_EQ(move_form_lookup(0xFFFF), 0x81u);
-  EXPECT_EQ(move_form_lookup(0x6000), 0x110u);
-  EXPECT_EQ(move_form_lookup(0x0180), 0x410020u);
-  EXPECT_EQ(move_form_lookup(0x0184), 0x10020u);  // falls past FF8C/0180
-  EXPECT_EQ(move_form_lookup(0x0230), 0xC044u);
-  EXPECT_EQ(move_form_lookup(0x0000), 0u);
+  struct word_value {
+    uint16_t w;
+    uint32_t value;
+  };
+  const word_value flags[] = {
+      {0x6000, 0x8000}, {0x1D00, 0x10}, {0x1C00, 0x4},  {0x1B00, 0x20},    {0x1A00, 0x8},
+      {0x1520, 0x40},   {0x1000, 0x100}, {0x0155, 0x10000}, {0x0003, 0x4002},
+  };
+  for (const word_value& c : flags) {
+    EXPECT_EQ(instr_flags_lookup(c.w, false), c.value) << "flags of " << c.w;
+  }
+  const word_value classes[] = {
+      {0x6000, 0x1}, {0x2000, 0x200}, {0x0500, 0x290}, {0x1800, 0x400}, {0x0C00, 0x800},
+      {0x0128, 0x100},
+      {0x0124, 0},  // bit 2 set: past FFE4/0120
+      {0x0000, 0},
+  };
+  for (const word_value& c : classes) {
+    EXPECT_EQ(instr_class_lookup(c.w, false), c.value) << "class of " << c.w;
+  }
+  const word_value forms[] = {
+      {0xFFFF, 0x81}, {0x6000, 0x110}, {0x0180, 0x410020},
+      {0x0184, 0x10020},  // falls past FF8C/0180
+      {0x0230, 0xC044}, {0x0000, 0},
+  };
+  for (const word_value& c : forms) {
+    EXPECT_EQ(move_form_lookup(c.w), c.value) << "move form of " << c.w;
+  }
 }
 
 TEST(DecodeTables, IllegalAndLegalEdgeWords) {
@@ -126,94 +137,62 @@ TEST(DecodeTables, IllegalAndLegalEdgeWords) {
 // ---------------------------------------------------------------------------
 // Selector rules, one word per rule.
 
-TEST(DecodeSelectors, Field1) {
-  EXPECT_EQ(select_move_code(1, 0x000, 0xFFFF, 0), 0);
-  EXPECT_EQ(select_move_code(1, 0x201, 0x0008, 0), 0x24);
-  EXPECT_EQ(select_move_code(1, 0x201, 0x0000, 0), 0x25);
-  EXPECT_EQ(select_move_code(1, 0x202, 0x00C0, 0), 0x25);
-  EXPECT_EQ(select_move_code(1, 0x202, 0x0080, 0), 0x24);
-  EXPECT_EQ(select_move_code(1, 0x202, 0x0040, 0), 0x21);
-  EXPECT_EQ(select_move_code(1, 0x204, 0x0160, 0), 0x2B);
-  EXPECT_EQ(select_move_code(1, 0x208, 0x001B, 0), 0x3B);
-  EXPECT_EQ(select_move_code(1, 0x210, 0x0900, 0), 36);
-  EXPECT_EQ(select_move_code(1, 0x210, 0x0A00, 0), 0);
-  EXPECT_EQ(select_move_code(1, 0x210, 0x0E00, 0), 38);
-  EXPECT_EQ(select_move_code(1, 0x220, 0x0A00, 0), 0x25);
-  EXPECT_EQ(select_move_code(1, 0x020, 0x0A00, 0), 0x25);  // bit 0x200 takes no part
-  EXPECT_EQ(select_move_code(1, 0x240, 0x0006, 0), 0x26);
-  EXPECT_EQ(select_move_code(1, 0x300, 0x0008, 0), 0x27);
-  EXPECT_EQ(select_move_code(1, 0x300, 0x0000, 0), 0x26);
-}
-
-TEST(DecodeSelectors, Field2) {
-  EXPECT_EQ(select_move_code(2, 0x1001, 0x0040, 0), 0x21);
-  EXPECT_EQ(select_move_code(2, 0x1002, 0x0300, 0), 0x23);
-  EXPECT_EQ(select_move_code(2, 0x1010, 0x03E0, 0), 0x3F);
-  EXPECT_EQ(select_move_code(2, 0x1020, 0x0005, 0), 0x25);
-  EXPECT_EQ(select_move_code(2, 0x1040, 0x0508, 0), 33);
-  EXPECT_EQ(select_move_code(2, 0x1040, 0x0000, 0), 37);
-  EXPECT_EQ(select_move_code(2, 0x1040, 0x0008, 0), 36);
-  EXPECT_EQ(select_move_code(2, 0x1080, 0x0000, 0), 37);  // other accumulator of a
-  EXPECT_EQ(select_move_code(2, 0x1080, 0x0008, 0), 36);
-  EXPECT_EQ(select_move_code(2, 0x1080, 0x0400, 0), 32);
-  EXPECT_EQ(select_move_code(2, 0x1080, 0x0900, 0), 37);
-  EXPECT_EQ(select_move_code(2, 0x1080, 0x0A00, 0), 0);
-  EXPECT_EQ(select_move_code(2, 0x1100, 0x0E00, 0), 0x27);
-  EXPECT_EQ(select_move_code(2, 0x1200, 0x0007, 0), 0x27);
-  EXPECT_EQ(select_move_code(2, 0x1400, 0x0001, 0), 0x21);
-  EXPECT_EQ(select_move_code(2, 0x1800, 0x0008, 0), 0x2D);
-  EXPECT_EQ(select_move_code(2, 0x0800, 0x0000, 0), 0x2C);  // bit 0x1000 takes no part
-  EXPECT_EQ(select_move_code(2, 0x1000, 0xFFFF, 0), 0);
-}
-
-TEST(DecodeSelectors, Field3) {
-  EXPECT_EQ(select_move_code(3, 0x30, 0xFFFF, 0x21), 0x30);
-  EXPECT_EQ(select_move_code(3, 0x16, 0xFFFF, 0x21), 0x16);
-  EXPECT_EQ(select_move_code(3, 0x00, 0xFFFF, 0x21), 0);
-  EXPECT_EQ(select_move_code(3, 0x41, 0x0008, 0), 0x15);
-  EXPECT_EQ(select_move_code(3, 0x41, 0x0000, 0), 0x14);
-  EXPECT_EQ(select_move_code(3, 0x44, 0x0030, 0), 0x13);
-  EXPECT_EQ(select_move_code(3, 0x48, 0x0020, 0), 0x21);
-  EXPECT_EQ(select_move_code(3, 0x50, 0x0011, 0), 0x31);
-  EXPECT_EQ(select_move_code(3, 0x60, 0x0008, 0), 0x1C);
-  EXPECT_EQ(select_move_code(3, 0x60, 0x0000, 0), 0x1D);
-  // Any other rule takes field 1's code.
-  EXPECT_EQ(select_move_code(3, 0x40, 0x0000, 0x2B), 0x2B);
-  EXPECT_EQ(select_move_code(3, 0x42, 0x0000, 0x2B), 0x2B);
-}
-
-TEST(DecodeSelectors, Field4) {
-  EXPECT_EQ(select_move_code(4, 0x29, 0xFFFF, 0), 0x29);
-  EXPECT_EQ(select_move_code(4, 0x201, 0x0600, 0), 17);
-  EXPECT_EQ(select_move_code(4, 0x202, 0x0020, 0), 0x3E);
-  EXPECT_EQ(select_move_code(4, 0x204, 0x0010, 0), 0x31);
-  EXPECT_EQ(select_move_code(4, 0x208, 0x0008, 0), 20);
-  EXPECT_EQ(select_move_code(4, 0x208, 0x0000, 0), 21);
-  EXPECT_EQ(select_move_code(4, 0x210, 0x0040, 0), 0x22);
-  EXPECT_EQ(select_move_code(4, 0x220, 0x001F, 0), 0x3F);
-  EXPECT_EQ(select_move_code(4, 0x280, 0x0020, 0), 0x12);
-  EXPECT_EQ(select_move_code(4, 0x300, 0x0001, 0), 0x13);
-  EXPECT_EQ(select_move_code(4, 0x240, 0xFFFF, 0), 0);
+TEST(DecodeSelectors, MoveCodeByFieldRule) {
+  struct {
+    int field;
+    uint32_t rule;
+    uint16_t w;
+    int field1_code;
+    int code;
+  } const cases[] = {
+      // Field 1.
+      {1, 0x000, 0xFFFF, 0, 0},    {1, 0x201, 0x0008, 0, 0x24}, {1, 0x201, 0x0000, 0, 0x25},
+      {1, 0x202, 0x00C0, 0, 0x25}, {1, 0x202, 0x0080, 0, 0x24}, {1, 0x202, 0x0040, 0, 0x21},
+      {1, 0x204, 0x0160, 0, 0x2B}, {1, 0x208, 0x001B, 0, 0x3B}, {1, 0x210, 0x0900, 0, 36},
+      {1, 0x210, 0x0A00, 0, 0},    {1, 0x210, 0x0E00, 0, 38},   {1, 0x220, 0x0A00, 0, 0x25},
+      {1, 0x020, 0x0A00, 0, 0x25},  // bit 0x200 takes no part
+      {1, 0x240, 0x0006, 0, 0x26}, {1, 0x300, 0x0008, 0, 0x27}, {1, 0x300, 0x0000, 0, 0x26},
+      // Field 2.
+      {2, 0x1001, 0x0040, 0, 0x21}, {2, 0x1002, 0x0300, 0, 0x23}, {2, 0x1010, 0x03E0, 0, 0x3F},
+      {2, 0x1020, 0x0005, 0, 0x25}, {2, 0x1040, 0x0508, 0, 33},   {2, 0x1040, 0x0000, 0, 37},
+      {2, 0x1040, 0x0008, 0, 36},
+      {2, 0x1080, 0x0000, 0, 37},  // other accumulator of a
+      {2, 0x1080, 0x0008, 0, 36},   {2, 0x1080, 0x0400, 0, 32},   {2, 0x1080, 0x0900, 0, 37},
+      {2, 0x1080, 0x0A00, 0, 0},    {2, 0x1100, 0x0E00, 0, 0x27}, {2, 0x1200, 0x0007, 0, 0x27},
+      {2, 0x1400, 0x0001, 0, 0x21}, {2, 0x1800, 0x0008, 0, 0x2D},
+      {2, 0x0800, 0x0000, 0, 0x2C},  // bit 0x1000 takes no part
+      {2, 0x1000, 0xFFFF, 0, 0},
+      // Field 3.
+      {3, 0x30, 0xFFFF, 0x21, 0x30}, {3, 0x16, 0xFFFF, 0x21, 0x16}, {3, 0x00, 0xFFFF, 0x21, 0},
+      {3, 0x41, 0x0008, 0, 0x15},    {3, 0x41, 0x0000, 0, 0x14},    {3, 0x44, 0x0030, 0, 0x13},
+      {3, 0x48, 0x0020, 0, 0x21},    {3, 0x50, 0x0011, 0, 0x31},    {3, 0x60, 0x0008, 0, 0x1C},
+      {3, 0x60, 0x0000, 0, 0x1D},
+      // Any other rule takes field 1's code.
+      {3, 0x40, 0x0000, 0x2B, 0x2B}, {3, 0x42, 0x0000, 0x2B, 0x2B},
+      // Field 4.
+      {4, 0x29, 0xFFFF, 0, 0x29},   {4, 0x201, 0x0600, 0, 17},   {4, 0x202, 0x0020, 0, 0x3E},
+      {4, 0x204, 0x0010, 0, 0x31},  {4, 0x208, 0x0008, 0, 20},   {4, 0x208, 0x0000, 0, 21},
+      {4, 0x210, 0x0040, 0, 0x22},  {4, 0x220, 0x001F, 0, 0x3F}, {4, 0x280, 0x0020, 0, 0x12},
+      {4, 0x300, 0x0001, 0, 0x13},  {4, 0x240, 0xFFFF, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << std::hex << "field " << c.field << " rule 0x" << c.rule << " word 0x" << c.w);
+    EXPECT_EQ(select_move_code(c.field, c.rule, c.w, c.field1_code), c.code);
+  }
 }
 
 TEST(DecodeSelectors, RegisterCodes) {
-  EXPECT_EQ(move_reg_of_code(0), MOVE_REG_NONE);
-  EXPECT_EQ(move_reg_of_code(16), CORE_X0);
-  EXPECT_EQ(move_reg_of_code(17), CORE_Y0);
-  EXPECT_EQ(move_reg_of_code(20), CORE_A);
-  EXPECT_EQ(move_reg_of_code(22), MOVE_REG_SHORT_IMM);
-  EXPECT_EQ(move_reg_of_code(29), CORE_B1);
-  EXPECT_EQ(move_reg_of_code(35), CORE_Y1);
-  EXPECT_EQ(move_reg_of_code(38), CORE_A0);
-  EXPECT_EQ(move_reg_of_code(41), CORE_SR);
-  EXPECT_EQ(move_reg_of_code(47), CORE_B2);
-  EXPECT_EQ(move_reg_of_code(51), CORE_R3);
-  EXPECT_EQ(move_reg_of_code(52), CORE_M0);
-  EXPECT_EQ(move_reg_of_code(56), CORE_SSH);
-  EXPECT_EQ(move_reg_of_code(58), CORE_LA);
-  EXPECT_EQ(move_reg_of_code(59), MOVE_REG_NONE);
-  EXPECT_EQ(move_reg_of_code(63), CORE_N3);
-  EXPECT_EQ(move_reg_of_code(23), MOVE_REG_NONE);
+  struct {
+    uint32_t code;
+    int reg;
+  } const cases[] = {
+      {0, MOVE_REG_NONE},  {16, CORE_X0}, {17, CORE_Y0}, {20, CORE_A},  {22, MOVE_REG_SHORT_IMM},
+      {29, CORE_B1},       {35, CORE_Y1}, {38, CORE_A0}, {41, CORE_SR}, {47, CORE_B2},
+      {51, CORE_R3},       {52, CORE_M0}, {56, CORE_SSH}, {58, CORE_LA}, {59, MOVE_REG_NONE},
+      {63, CORE_N3},       {23, MOVE_REG_NONE},
+  };
+  for (const auto& c : cases) EXPECT_EQ(move_reg_of_code(c.code), c.reg) << "code " << c.code;
 }
 
 // ---------------------------------------------------------------------------

@@ -54,189 +54,143 @@ TEST_F(CoreLoops, CountedRepeatRunsTheNextInstructionLcTimes) {
   EXPECT_EQ(reg(CORE_A0), 3u);
 }
 
-TEST_F(CoreLoops, RepeatOfZeroRunsOnce) {
-  boot(0x0010);
-  program(0x0010, {0x0F00, INC_A, NOP});  // rep #0; inc a
-  steps(2);
-  EXPECT_EQ(reg(CORE_A0), 1u);
-  EXPECT_EQ(reg(CORE_PC), 0x0012u);
-}
-
-TEST_F(CoreLoops, RepeatCountFromARegister) {
-  boot(0x0010);
-  set(CORE_X0, 2);
-  program(0x0010, {0x0420, INC_B, NOP});  // rep x0; inc b
-  steps(3);
-  EXPECT_EQ(reg(CORE_B0), 2u);
-}
-
-TEST_F(CoreLoops, WritingPcEndsARepeat) {
-  boot(0x0010);
-  program(0x0010, {0x0F05, INC_A});  // rep #5; inc a
-  program(0x0020, {INC_B, INC_B});
-  steps(3);
-  EXPECT_EQ(reg(CORE_A0), 2u);
-  set(CORE_PC, 0x0020);
-  steps(2);
-  EXPECT_EQ(reg(CORE_A0), 2u);
-  EXPECT_EQ(reg(CORE_B0), 2u);
-  EXPECT_EQ(reg(CORE_PC), 0x0022u);
-}
-
-// ---------------------------------------------------------------------------
-// DO loops.
-
-TEST_F(CoreLoops, DoLoopRunsItsBodyAndRestoresTheLoopRegisters) {
-  boot(0x0010);
-  program(0x0010, {0x0E03, 0x0001, INC_A, NOP});  // do #3,$13; inc a; nop
-  steps(1);
-  EXPECT_EQ(reg(CORE_LC), 3u);
-  EXPECT_EQ(reg(CORE_LA), 0x0012u);
-  EXPECT_EQ(reg(CORE_SP), 2u);
-  EXPECT_EQ(core_word(CS_SS_HIGH + 2), 0x0012u);  // the loop start
-  EXPECT_EQ(core_word(CS_SS_HIGH + 1), 0xFFFFu);  // the old la
-  EXPECT_TRUE(reg(CORE_SR) & SR_LOOP);
-  steps(3);
-  EXPECT_EQ(reg(CORE_A0), 3u);
-  EXPECT_EQ(reg(CORE_SP), 0u);
-  EXPECT_EQ(reg(CORE_LA), 0xFFFFu);
-  EXPECT_EQ(reg(CORE_LC), 0xFFFFu);
-  EXPECT_EQ(reg(CORE_SR) & (SR_LOOP | SR_FOREVER), 0u);
-  EXPECT_EQ(reg(CORE_PC), 0x0013u);
-  steps(1);
-  EXPECT_EQ(reg(CORE_PC), 0x0014u);
-  EXPECT_EQ(reg(CORE_A0), 3u);
-}
-
-TEST_F(CoreLoops, NestedLoops) {
-  boot(0x0010);
-  program(0x0010, {
-                      0x0E02, 0x0004,  // do #2,$16
-                      0x0E03, 0x0001,  // do #3,$15
-                      INC_A,           // $14
-                      INC_B,           // $15
-                      NOP,             // $16
-                  });
-  steps(11);
-  EXPECT_EQ(reg(CORE_A0), 6u);
-  EXPECT_EQ(reg(CORE_B0), 2u);
-  EXPECT_EQ(reg(CORE_SP), 0u);
-  EXPECT_EQ(reg(CORE_SR) & SR_LOOP, 0u);
-  EXPECT_EQ(reg(CORE_PC), 0x0016u);
-  steps(1);
-  EXPECT_EQ(reg(CORE_PC), 0x0017u);
-}
-
-TEST_F(CoreLoops, LoopCountOfZeroMakesOnePass) {
-  boot(0x0010);
-  program(0x0010, {0x0E00, 0x0001, INC_A, INC_B});  // do #0,$13; inc a; inc b
-  steps(3);
-  EXPECT_EQ(reg(CORE_A0), 1u);
-  EXPECT_EQ(reg(CORE_B0), 1u);
-  EXPECT_EQ(reg(CORE_SP), 0u);
-}
-
-TEST_F(CoreLoops, ForeverLoopNeverCounts) {
-  boot(0x0010);
-  program(0x0010, {0x0002, 0x0001, INC_A, INC_B});  // do forever,$13; inc a
-  steps(1);
-  EXPECT_EQ(reg(CORE_SR) & (SR_LOOP | SR_FOREVER), SR_LOOP | SR_FOREVER);
-  steps(20);
-  EXPECT_EQ(reg(CORE_A0), 20u);
-  EXPECT_EQ(reg(CORE_B0), 0u);
-  EXPECT_EQ(reg(CORE_LC), 0xFFFFu);
-  EXPECT_EQ(reg(CORE_PC), 0x0012u);
-}
-
-TEST_F(CoreLoops, EndDoLeavesTheLoop) {
-  boot(0x0010);
-  program(0x0010, {0x0E05, 0x0002, INC_A, 0x0009, INC_B});  // do #5; inc a; enddo; inc b
-  steps(4);
-  EXPECT_EQ(reg(CORE_SP), 0u);
-  EXPECT_EQ(reg(CORE_SR) & SR_LOOP, 0u);
-  steps(1);
-  EXPECT_EQ(reg(CORE_A0), 1u);
-  EXPECT_EQ(reg(CORE_B0), 1u);
+TEST_F(CoreLoops, RepeatsAndDoLoops) {
+  run_cases_at(0x0010, {
+      {.name = "repeat of zero runs once",
+       .code = {{0x0010, {0x0F00, INC_A, NOP}}},  // rep #0; inc a
+       .checks = {{2, {{CORE_A0, 1}, {CORE_PC, 0x0012}}}}},
+      {.name = "repeat count from a register",
+       .regs = {{CORE_X0, 2}},
+       .code = {{0x0010, {0x0420, INC_B, NOP}}},  // rep x0; inc b
+       .checks = {{3, {{CORE_B0, 2}}}}},
+      {.name = "writing pc ends a repeat",
+       .code = {{0x0010, {0x0F05, INC_A}},  // rep #5; inc a
+                {0x0020, {INC_B, INC_B}}},
+       .checks = {{3, {{CORE_A0, 2}}},
+                  {.ends = 2,
+                   .regs = {{CORE_A0, 2}, {CORE_B0, 2}, {CORE_PC, 0x0022}},
+                   .set_first = {{CORE_PC, 0x0020}}}}},
+      {.name = "do loop runs its body and restores the loop registers",
+       .code = {{0x0010, {0x0E03, 0x0001, INC_A, NOP}}},  // do #3,$13; inc a; nop
+       .checks = {{1,
+                   {{CORE_LC, 3}, {CORE_LA, 0x0012}, {CORE_SP, 2},
+                    {CS_SS_HIGH + 2, 0x0012},  // the loop start
+                    {CS_SS_HIGH + 1, 0xFFFF},  // the old la
+                    {CORE_SR, SR_LOOP, SR_LOOP}}},
+                  {3,
+                   {{CORE_A0, 3}, {CORE_SP, 0}, {CORE_LA, 0xFFFF}, {CORE_LC, 0xFFFF},
+                    {CORE_SR, 0, SR_LOOP | SR_FOREVER}, {CORE_PC, 0x0013}}},
+                  {1, {{CORE_PC, 0x0014}, {CORE_A0, 3}}}}},
+      {.name = "nested loops",
+       .code = {{0x0010,
+                 {
+                     0x0E02, 0x0004,  // do #2,$16
+                     0x0E03, 0x0001,  // do #3,$15
+                     INC_A,           // $14
+                     INC_B,           // $15
+                     NOP,             // $16
+                 }}},
+       .checks = {{11, {{CORE_A0, 6}, {CORE_B0, 2}, {CORE_SP, 0}, {CORE_SR, 0, SR_LOOP},
+                        {CORE_PC, 0x0016}}},
+                  {1, {{CORE_PC, 0x0017}}}}},
+      {.name = "loop count of zero makes one pass",
+       .code = {{0x0010, {0x0E00, 0x0001, INC_A, INC_B}}},  // do #0,$13; inc a; inc b
+       .checks = {{3, {{CORE_A0, 1}, {CORE_B0, 1}, {CORE_SP, 0}}}}},
+      {.name = "forever loop never counts",
+       .code = {{0x0010, {0x0002, 0x0001, INC_A, INC_B}}},  // do forever,$13; inc a
+       .checks = {{1, {{CORE_SR, SR_LOOP | SR_FOREVER, SR_LOOP | SR_FOREVER}}},
+                  {20, {{CORE_A0, 20}, {CORE_B0, 0}, {CORE_LC, 0xFFFF}, {CORE_PC, 0x0012}}}}},
+      {.name = "enddo leaves the loop",
+       .code = {{0x0010, {0x0E05, 0x0002, INC_A, 0x0009, INC_B}}},  // do #5; inc a; enddo; inc b
+       .checks = {{4, {{CORE_SP, 0}, {CORE_SR, 0, SR_LOOP}}},
+                  {1, {{CORE_A0, 1}, {CORE_B0, 1}}}}},
+  });
 }
 
 // ---------------------------------------------------------------------------
 // The system stack.
 
-TEST_F(CoreIrq, SixteenthPushSetsTheStackErrorAndRaisesVectorFourOnce) {
-  boot(0x0010);
-  vector_to(0x0004, 0x0060, INC_B);
-  for (uint32_t a = 0x0010; a < 0x0010 + 17; ++a) program(a, {0x2818});  // move x0,ssh
-  steps(15);
-  EXPECT_EQ(reg(CORE_SP), 15u);
-  EXPECT_EQ(core_word(CS_PEND_STACK), 0u);
-  steps(1);
-  EXPECT_EQ(reg(CORE_SP), SP_ERROR);
-  EXPECT_EQ(core_word(CS_PEND_STACK), 1u);
-  steps(3);  // jsr at the vector, inc b, rti
-  EXPECT_EQ(reg(CORE_B0), 1u);
-  EXPECT_EQ(core_word(CS_PEND_STACK), 0u);
-  steps(2);  // the 17th push and the next word
-  EXPECT_EQ(reg(CORE_SP) & SP_ERROR, SP_ERROR);
-  EXPECT_EQ(reg(CORE_B0), 1u);
-  EXPECT_EQ(core_word(CS_PEND_STACK), 0u);
-}
-
-// ---------------------------------------------------------------------------
-// Interrupts.
-
-TEST_F(CoreIrq, SoftwareInterruptIsTakenUnderMaskThree) {
-  boot(0x0010);
-  vector_to(0x0008, 0x0060, INC_B);
-  program(0x0010, {0x0005, NOP});  // swi; nop
-  EXPECT_EQ(reg(CORE_SR) & 0x300, 0x300u);
-  steps(1);  // swi: taken at its end, the vector runs next
-  EXPECT_EQ(reg(CORE_PC), 0x0008u);
-  steps(1);  // the jsr at the vector
-  EXPECT_EQ(reg(CORE_PC), 0x0060u);
-  EXPECT_EQ(reg(CORE_SP), 1u);
-  EXPECT_EQ(core_word(CS_SS_HIGH + 1), 0x0011u);
-  EXPECT_EQ(core_word(CS_PEND_SWI), 0u);
-  steps(2);  // inc b, rti
-  EXPECT_EQ(reg(CORE_B0), 1u);
-  EXPECT_EQ(reg(CORE_SP), 0u);
-  EXPECT_EQ(reg(CORE_PC), 0x0011u);
-  steps(1);
-  EXPECT_EQ(reg(CORE_PC), 0x0012u);
-}
-
-TEST_F(CoreIrq, MaskThreeBlocksIrqaUntilItIsLowered) {
-  boot(0x0010);
-  vector_to(0x000A, 0x0060, INC_B);
-  set(CORE_IPR, 0x0002);  // IRQA level 2, level-sensitive
-  program(0x0010, {NOP, NOP, NOP, 0x1AFC, NOP, NOP});  // ...; andi #$fc,mr
-  pin_low(CTL_IRQA);
-  steps(3);
-  EXPECT_EQ(reg(CORE_PC), 0x0013u);  // the andi
-  EXPECT_EQ(core_word(CS_PEND_IRQA), 1u);
-  steps(1);  // andi: taken at its end
-  EXPECT_EQ(reg(CORE_PC), 0x000Au);
-  steps(1);  // the jsr at the vector
-  EXPECT_EQ(reg(CORE_PC), 0x0060u);
-  EXPECT_EQ((reg(CORE_SR) >> 8) & 3, 2u);  // the mask takes the level
-  EXPECT_EQ(core_word(CS_SS_HIGH + 1), 0x0014u);
-}
-
-TEST_F(CoreIrq, IrqaBeforeIrqbAtTheSameLevel) {
-  boot(0x0010);
-  vector_to(0x000A, 0x0060, INC_A);
-  vector_to(0x000C, 0x0070, ASL_A);
-  set(CORE_IPR, 0x002D);  // IRQA and IRQB at level 1, both edge-triggered
-  set(CORE_SR, 0x0000);
-  for (uint32_t a = 0x0010; a < 0x0020; ++a) program(a, {NOP});
-  steps(1);  // the pins are seen high
-  pin_low(CTL_IRQA);
-  pin_low(CTL_IRQB);
-  steps(8);  // nop, jsr, inc a, rti, jsr, asl a, rti, nop
-  // IRQA first: (0 + 1) * 2; IRQB first would give 0 * 2 + 1.
-  EXPECT_EQ(reg(CORE_A0), 2u);
-  EXPECT_EQ(core_word(CS_PEND_IRQA), 0u);
-  EXPECT_EQ(core_word(CS_PEND_IRQB), 0u);
-  EXPECT_EQ(reg(CORE_SP), 0u);
+TEST_F(CoreIrq, StackErrorAndInterrupts) {
+  run_cases_at(0x0010, {
+      {.name = "sixteenth push sets the stack error and raises vector four once",
+       .code = {{0x0004, {0x0A60}},  // jsr <$60
+                {0x0060, {INC_B, RTI}},
+                {0x0010, std::vector<uint32_t>(17, 0x2818)}},  // move x0,ssh
+       .checks = {{15, {{CORE_SP, 15}, {CS_PEND_STACK, 0}}},
+                  {1, {{CORE_SP, SP_ERROR}, {CS_PEND_STACK, 1}}},
+                  // jsr at the vector, inc b, rti
+                  {3, {{CORE_B0, 1}, {CS_PEND_STACK, 0}}},
+                  // the 17th push and the next word
+                  {2, {{CORE_SP, SP_ERROR, SP_ERROR}, {CORE_B0, 1}, {CS_PEND_STACK, 0}}}}},
+      {.name = "software interrupt is taken under mask three",
+       .code = {{0x0008, {0x0A60}},  // jsr <$60
+                {0x0060, {INC_B, RTI}},
+                {0x0010, {0x0005, NOP}}},  // swi; nop
+       .checks = {{0, {{CORE_SR, 0x300, 0x300}}},
+                  // swi: taken at its end, the vector runs next
+                  {1, {{CORE_PC, 0x0008}}},
+                  // the jsr at the vector
+                  {1, {{CORE_PC, 0x0060}, {CORE_SP, 1}, {CS_SS_HIGH + 1, 0x0011},
+                       {CS_PEND_SWI, 0}}},
+                  // inc b, rti
+                  {2, {{CORE_B0, 1}, {CORE_SP, 0}, {CORE_PC, 0x0011}}},
+                  {1, {{CORE_PC, 0x0012}}}}},
+      {.name = "mask three blocks IRQA until it is lowered",
+       .regs = {{CORE_IPR, 0x0002}},  // IRQA level 2, level-sensitive
+       .code = {{0x000A, {0x0A60}},   // jsr <$60
+                {0x0060, {INC_B, RTI}},
+                {0x0010, {NOP, NOP, NOP, 0x1AFC, NOP, NOP}}},  // ...; andi #$fc,mr
+       // the andi
+       .checks = {{.ends = 3, .regs = {{CORE_PC, 0x0013}, {CS_PEND_IRQA, 1}}, .pins_low = CTL_IRQA},
+                  // andi: taken at its end
+                  {1, {{CORE_PC, 0x000A}}},
+                  // the jsr at the vector; the mask takes the level
+                  {1, {{CORE_PC, 0x0060}, {CORE_SR, 2 << 8, 3 << 8}, {CS_SS_HIGH + 1, 0x0014}}}}},
+      {.name = "IRQA before IRQB at the same level",
+       .regs = {{CORE_IPR, 0x002D},  // IRQA and IRQB at level 1, both edge-triggered
+                {CORE_SR, 0x0000}},
+       .code = {{0x000A, {0x0A60}},  // jsr <$60
+                {0x0060, {INC_A, RTI}},
+                {0x000C, {0x0A70}},  // jsr <$70
+                {0x0070, {ASL_A, RTI}},
+                {0x0010, std::vector<uint32_t>(16, NOP)}},
+       // the pins are seen high; then nop, jsr, inc a, rti, jsr, asl a, rti,
+       // nop. IRQA first: (0 + 1) * 2; IRQB first would give 0 * 2 + 1.
+       .checks = {{1, {}},
+                  {.ends = 8,
+                   .regs = {{CORE_A0, 2}, {CS_PEND_IRQA, 0}, {CS_PEND_IRQB, 0}, {CORE_SP, 0}},
+                   .pins_low = CTL_IRQA | CTL_IRQB}}},
+      {.name = "fast interrupt runs the two vector words and returns",
+       .regs = {{CORE_IPR, 0x0005},  // IRQA level 1, edge-triggered
+                {CORE_SR, 0x0000}},
+       .code = {{0x000A, {INC_A, INC_B}},  // two instructions at the vector
+                {0x0010, std::vector<uint32_t>(16, NOP)}},
+       .checks = {{1, {}},
+                  // nop at $11; the interrupt is taken at its end
+                  {.ends = 1, .regs = {{CORE_PC, 0x000A}}, .pins_low = CTL_IRQA},
+                  // inc a, the first vector word
+                  {1, {{CORE_PC, 0x000B}}},
+                  // inc b, the second: nothing pushed, back where the nop at
+                  // $12 was dropped
+                  {1, {{CORE_A0, 1}, {CORE_B0, 1}, {CORE_SP, 0}, {CS_PEND_IRQA, 0},
+                       {CORE_PC, 0x0012}}},
+                  {1, {{CORE_PC, 0x0013}}}}},
+      {.name = "two-word fast interrupt returns after its one instruction",
+       .regs = {{CORE_IPR, 0x0005}, {CORE_SR, 0x0000}},
+       .code = {{0x000A, {0x3C9C, 0x1234, INC_B}},  // move #>$1234,a at the vector
+                {0x0010, std::vector<uint32_t>(16, NOP)}},
+       .checks = {{1, {}},
+                  // nop, then the vector's move
+                  {.ends = 2,
+                   .regs = {{CORE_A1, 0x1234}, {CS_PEND_IRQA, 0}, {CORE_PC, 0x0012}},
+                   .pins_low = CTL_IRQA},
+                  {1, {{CORE_PC, 0x0013}, {CORE_B0, 0}}}}},
+      {.name = "reset instruction resets the peripherals",
+       .regs = {{CORE_IPR, 0x0005}},
+       .code = {{0x0010, {0x0008, 0x2005}}},  // reset; move #<5,x0
+       .checks = {{1, {{CORE_IPR, 0}}},
+                  {1, {{CORE_X0, 5}}}}},  // the program goes on
+  });
 }
 
 // The timer's overflow request against IRQA: the higher level first, the
@@ -266,45 +220,6 @@ TEST_P(CoreIrqPeripheral, LevelsDecideAndTheCoreWinsTies) {
 INSTANTIATE_TEST_SUITE_P(Order, CoreIrqPeripheral,
                          ::testing::Values(std::make_pair(0xC006u, 1u),    // timer 3, IRQA 2
                                            std::make_pair(0x8006u, 2u)));  // both 2
-
-TEST_F(CoreIrq, FastInterruptRunsTheTwoVectorWordsAndReturns) {
-  boot(0x0010);
-  program(0x000A, {INC_A, INC_B});  // two instructions at the vector
-  set(CORE_IPR, 0x0005);            // IRQA level 1, edge-triggered
-  set(CORE_SR, 0x0000);
-  for (uint32_t a = 0x0010; a < 0x0020; ++a) program(a, {NOP});
-  steps(1);
-  pin_low(CTL_IRQA);
-  steps(1);  // nop at $11; the interrupt is taken at its end
-  EXPECT_EQ(reg(CORE_PC), 0x000Au);
-  steps(1);  // inc a, the first vector word
-  EXPECT_EQ(reg(CORE_PC), 0x000Bu);
-  steps(1);  // inc b, the second
-  EXPECT_EQ(reg(CORE_A0), 1u);
-  EXPECT_EQ(reg(CORE_B0), 1u);
-  EXPECT_EQ(reg(CORE_SP), 0u);  // nothing pushed
-  EXPECT_EQ(core_word(CS_PEND_IRQA), 0u);
-  EXPECT_EQ(reg(CORE_PC), 0x0012u);  // back where the nop at $12 was dropped
-  steps(1);
-  EXPECT_EQ(reg(CORE_PC), 0x0013u);
-}
-
-TEST_F(CoreIrq, TwoWordFastInterruptReturnsAfterItsOneInstruction) {
-  boot(0x0010);
-  program(0x000A, {0x3C9C, 0x1234, INC_B});  // move #>$1234,a at the vector
-  set(CORE_IPR, 0x0005);
-  set(CORE_SR, 0x0000);
-  for (uint32_t a = 0x0010; a < 0x0020; ++a) program(a, {NOP});
-  steps(1);
-  pin_low(CTL_IRQA);
-  steps(2);  // nop, then the vector's move
-  EXPECT_EQ(reg(CORE_A1), 0x1234u);
-  EXPECT_EQ(core_word(CS_PEND_IRQA), 0u);
-  EXPECT_EQ(reg(CORE_PC), 0x0012u);
-  steps(1);
-  EXPECT_EQ(reg(CORE_PC), 0x0013u);
-  EXPECT_EQ(reg(CORE_B0), 0u);
-}
 
 TEST_F(CoreIrq, WaitHoldsUntilAnInterrupt) {
   boot(0x0010);
@@ -361,16 +276,6 @@ TEST_F(CoreIrq, ResetPinHoldsTheCoreInReset) {
   clock(2);
   EXPECT_EQ(cur_inst->device_words[DW_RESET_HELD], 0u);
   EXPECT_EQ(reg(CORE_PC), 0xE000u);
-}
-
-TEST_F(CoreIrq, ResetInstructionResetsThePeripherals) {
-  boot(0x0010);
-  set(CORE_IPR, 0x0005);
-  program(0x0010, {0x0008, 0x2005});  // reset; move #<5,x0
-  steps(1);
-  EXPECT_EQ(reg(CORE_IPR), 0u);
-  steps(1);
-  EXPECT_EQ(reg(CORE_X0), 5u);  // the program goes on
 }
 
 }  // namespace

@@ -71,16 +71,12 @@ TEST_F(CorePc, TwoWordInstructionNamesTheNextInItsLastCycle) {
 }
 
 TEST_F(CorePc, TakenJumpNamesItsTargetNotTheWordAfterIt) {
-  boot(0x0010);
-  program(0x0010, {0x0134, 0x0040, INC_B});  // jmp >$40; inc b
-  program(0x0040, {INC_A, NOP});
-  EXPECT_EQ(step(), 2 + 4);
-  EXPECT_EQ(reg(CORE_PC), 0x0040u);
-  EXPECT_EQ(reg(CORE_A0), 0u);  // the target has not run
-  steps(1);
-  EXPECT_EQ(reg(CORE_PC), 0x0041u);
-  EXPECT_EQ(reg(CORE_A0), 1u);
-  EXPECT_EQ(reg(CORE_B0), 0u);
+  run_case({.name = "jmp >$40; inc b",
+            .start = 0x0010,
+            .code = {{0x0010, {0x0134, 0x0040, INC_B}}, {0x0040, {INC_A, NOP}}},
+            // the target has not run
+            .checks = {{.ends = 1, .regs = {{CORE_PC, 0x0040}, {CORE_A0, 0}}, .cycles = 2 + 4},
+                       {1, {{CORE_PC, 0x0041}, {CORE_A0, 1}, {CORE_B0, 0}}}}});
 }
 
 TEST_F(CorePc, RepeatedInstructionKeepsPcUntilItsLastPass) {
@@ -101,21 +97,16 @@ TEST_F(CorePc, RepeatedInstructionKeepsPcUntilItsLastPass) {
 }
 
 TEST_F(CorePc, LastInstructionOfADoLoopNamesTheLoopStart) {
-  boot(0x0010);
-  program(0x0010, {0x0E02, 0x0002, INC_A, INC_B, NOP});  // do #2,$14; inc a; inc b; nop
-  steps(1);
-  EXPECT_EQ(reg(CORE_PC), 0x0012u);
-  steps(1);
-  EXPECT_EQ(reg(CORE_PC), 0x0013u);
-  steps(1);  // inc b at la: back to the start
-  EXPECT_EQ(reg(CORE_PC), 0x0012u);
-  EXPECT_EQ(reg(CORE_LC), 1u);
-  EXPECT_EQ(reg(CORE_B0), 1u);
-  steps(2);  // the last pass leaves the loop
-  EXPECT_EQ(reg(CORE_PC), 0x0014u);
-  EXPECT_EQ(reg(CORE_SR) & SR_LOOP, 0u);
-  EXPECT_EQ(reg(CORE_A0), 2u);
-  EXPECT_EQ(reg(CORE_B0), 2u);
+  run_case({.name = "do #2,$14; inc a; inc b; nop",
+            .start = 0x0010,
+            .code = {{0x0010, {0x0E02, 0x0002, INC_A, INC_B, NOP}}},
+            .checks = {{1, {{CORE_PC, 0x0012}}},
+                       {1, {{CORE_PC, 0x0013}}},
+                       // inc b at la: back to the start
+                       {1, {{CORE_PC, 0x0012}, {CORE_LC, 1}, {CORE_B0, 1}}},
+                       // the last pass leaves the loop
+                       {2, {{CORE_PC, 0x0014}, {CORE_SR, 0, SR_LOOP}, {CORE_A0, 2},
+                            {CORE_B0, 2}}}}});
 }
 
 TEST_F(CorePc, InterruptTakenAtAnEndNamesTheVector) {

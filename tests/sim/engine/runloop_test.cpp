@@ -2,6 +2,7 @@
 // report with its actions and counts, and whole device cycles.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -47,6 +48,40 @@ class run_check : public console_fixture {
     rec->action = action;
     set_break_condition(*rec, condition);
     return *insert_breakpoint(std::move(rec));
+  }
+
+  // A breakpoint on the register `name`, with `text` as its condition.
+  static break_rec& add_on_register(int kind, int action, const char* text, const char* name) {
+    int row = 0, reg = 0;
+    EXPECT_EQ(lookup_register(0, name, &row, &reg), 1);
+    break_rec& bp = add(kind, action, text);
+    bp.operands.region = static_cast<uint16_t>(row);
+    bp.operands.item = static_cast<uint16_t>(reg);
+    return bp;
+  }
+  // A breakpoint on x:lo..hi of internal X memory.
+  static break_rec& add_on_memory(int kind, int action, const char* text, uint32_t lo, uint32_t hi,
+                                  int number = 0) {
+    break_rec& bp = add(kind, action, text, number);
+    bp.operands.region = static_cast<uint16_t>(find_memory_region(SPACE_XI, lo));
+    bp.operands.lo = lo;
+    bp.operands.hi = hi;
+    return bp;
+  }
+
+  static void write_named(const char* name, uint32_t value) {
+    int row = 0, reg = 0;
+    ASSERT_EQ(lookup_register(0, name, &row, &reg), 1);
+    const uint32_t cell[3] = {value, 0, 0};
+    ASSERT_EQ(write_register(0, row, reg, cell), 1);
+  }
+  // The first hit counters, in order.
+  static void expect_counts(std::initializer_list<uint32_t> want) {
+    std::size_t i = 0;
+    for (uint32_t w : want) {
+      EXPECT_EQ(cur_state->cnt[i], w) << "counter " << i;
+      ++i;
+    }
   }
 
   std::vector<std::string> lines() {
@@ -216,19 +251,14 @@ TEST_F(run_check, ConditionsNamingCycOrPcAreTestedMidInstruction) {
   add(BK_EXPRESSION, BA_COUNT1, "cyc>=7");
   add(BK_EXPRESSION, BA_COUNT2, "pc==$20");
   add(BK_EXPRESSION, BA_COUNT3, "x:$10==0");
-  int row = 0, reg = 0;
-  ASSERT_EQ(lookup_register(0, "pc", &row, &reg), 1);
-  const uint32_t pc[3] = {0x20, 0, 0};
-  ASSERT_EQ(write_register(0, row, reg, pc), 1);  // clears the counts
+  write_named("pc", 0x20);  // clears the counts
   cur_inst->cycles = 7;
   check(0);
   EXPECT_EQ(cur_state->cnt[0], 1u);  // cyc: every cycle
   EXPECT_EQ(cur_state->cnt[1], 0u);  // pc: only in a cycle that wrote the pc
   EXPECT_EQ(cur_state->cnt[2], 0u);  // the rest: only at instruction ends
   check(DEV_PC_WRITTEN);
-  EXPECT_EQ(cur_state->cnt[0], 2u);
-  EXPECT_EQ(cur_state->cnt[1], 1u);
-  EXPECT_EQ(cur_state->cnt[2], 0u);
+  expect_counts({2, 1, 0});
   check(END);
   EXPECT_EQ(cur_state->cnt[0], 3u);
   EXPECT_EQ(cur_state->cnt[1], 1u);  // the arrival at $20 was counted when pc moved
@@ -245,10 +275,7 @@ TEST_F(run_check, DisabledBreakpointsAreNotTested) {
 
 TEST_F(run_check, RegisterComparisonsAreUnsigned) {
   cur_state->run_count = 10;
-  int row = 0, reg = 0;
-  ASSERT_EQ(lookup_register(0, "x0", &row, &reg), 1);
-  const uint32_t value[3] = {0x8000, 0, 0};
-  ASSERT_EQ(write_register(0, row, reg, value), 1);
+  write_named("x0", 0x8000);
   struct {
     uint16_t op;
     uint32_t operand;
@@ -261,9 +288,7 @@ TEST_F(run_check, RegisterComparisonsAreUnsigned) {
   };
   for (const auto& c : cases) {
     free_breakpoints();
-    break_rec& bp = add(BK_REG_COMPARE, BA_COUNT4, "x0?");
-    bp.operands.region = static_cast<uint16_t>(row);
-    bp.operands.item = static_cast<uint16_t>(reg);
+    break_rec& bp = add_on_register(BK_REG_COMPARE, BA_COUNT4, "x0?", "x0");
     bp.operands.op = c.op;
     bp.operands.lo = c.operand & 0xFFFF;
     bp.operands.hi = c.operand >> 16;
@@ -277,44 +302,29 @@ TEST_F(run_check, RegisterAccessBreakpointsReadTheMarksAndClearThemAtTheEnd) {
   cur_state->run_count = 10;
   int row = 0, reg = 0;
   ASSERT_EQ(lookup_register(0, "r0", &row, &reg), 1);
-  const auto on_r0 = [&](int kind, int action) {
-    break_rec& bp = add(kind, action, "r0");
-    bp.operands.region = static_cast<uint16_t>(row);
-    bp.operands.item = static_cast<uint16_t>(reg);
-  };
-  on_r0(BK_REG_READ, BA_COUNT1);
-  on_r0(BK_REG_READ_WRITE, BA_COUNT2);
-  on_r0(BK_REG_WRITE, BA_COUNT3);
+  add_on_register(BK_REG_READ, BA_COUNT1, "r0", "r0");
+  add_on_register(BK_REG_READ_WRITE, BA_COUNT2, "r0", "r0");
+  add_on_register(BK_REG_WRITE, BA_COUNT3, "r0", "r0");
   uint32_t& attr = periph_attrs(row)[reg];
   attr |= ATTR_WRITTEN;
   check(0);  // mid-instruction: none of them names cyc or pc
   EXPECT_EQ(cur_state->cnt[1], 0u);
   check(END);
-  EXPECT_EQ(cur_state->cnt[0], 0u);
-  EXPECT_EQ(cur_state->cnt[1], 1u);
-  EXPECT_EQ(cur_state->cnt[2], 1u);
+  expect_counts({0, 1, 1});
   EXPECT_EQ(attr & (ATTR_READ | ATTR_WRITTEN), 0u);
   attr |= ATTR_READ;
   check(END);
-  EXPECT_EQ(cur_state->cnt[0], 1u);
-  EXPECT_EQ(cur_state->cnt[1], 2u);
-  EXPECT_EQ(cur_state->cnt[2], 1u);
+  expect_counts({1, 2, 1});
 }
 
 TEST_F(run_check, MemoryBreakpointsHitOncePerAccessInsideTheBlock) {
   cur_state->run_count = 10;
   const int row = find_memory_region(SPACE_XI, 0x10);
   ASSERT_GE(row, 0);
-  const auto on_block = [&](int kind, int action) {
-    break_rec& bp = add(kind, action, "x:$10..$12");
-    bp.operands.region = static_cast<uint16_t>(row);
-    bp.operands.lo = 0x10;
-    bp.operands.hi = 0x12;
-  };
-  on_block(BK_READ, BA_COUNT1);
-  on_block(BK_WRITE, BA_COUNT2);
-  on_block(BK_READ_WRITE, BA_COUNT3);
-  on_block(BK_DATA_WRITE, BA_COUNT4);
+  add_on_memory(BK_READ, BA_COUNT1, "x:$10..$12", 0x10, 0x12);
+  add_on_memory(BK_WRITE, BA_COUNT2, "x:$10..$12", 0x10, 0x12);
+  add_on_memory(BK_READ_WRITE, BA_COUNT3, "x:$10..$12", 0x10, 0x12);
+  add_on_memory(BK_DATA_WRITE, BA_COUNT4, "x:$10..$12", 0x10, 0x12);
   note_memory_access(SPACE_XI, 0x10, 1, 0);
   note_memory_access(SPACE_XI, 0x13, 1, 0);  // outside
   note_memory_access(SPACE_XI, 0x12, 1, 0);
@@ -333,11 +343,7 @@ TEST_F(run_check, MemoryBreakpointsHitOncePerAccessInsideTheBlock) {
 
 TEST_F(run_check, MemoryBreakpointDeletedByItsOwnCommandStopsTesting) {
   cur_state->run_count = 10;
-  const int row = find_memory_region(SPACE_XI, 0x10);
-  break_rec& bp = add(BK_READ_WRITE, BA_EXECUTE, "x:$10", 1);
-  bp.command_text = "break #1 off";
-  bp.operands.region = static_cast<uint16_t>(row);
-  bp.operands.lo = bp.operands.hi = 0x10;
+  add_on_memory(BK_READ_WRITE, BA_EXECUTE, "x:$10", 0x10, 0x10, 1).command_text = "break #1 off";
   add(BK_EXPRESSION, BA_COUNT1, "1", 2);
   note_memory_access(SPACE_XI, 0x10, 1, 0);
   note_memory_access(SPACE_XI, 0x10, 1, 0);
@@ -350,10 +356,7 @@ TEST_F(run_check, MemoryBreakpointDeletedByItsOwnCommandStopsTesting) {
 
 TEST_F(run_check, MemoryBreakpointOnlyLooksAtTheLastSixteenAccesses) {
   cur_state->run_count = 10;
-  const int row = find_memory_region(SPACE_XI, 0x10);
-  break_rec& bp = add(BK_READ, BA_COUNT1, "x:$10");
-  bp.operands.region = static_cast<uint16_t>(row);
-  bp.operands.lo = bp.operands.hi = 0x10;
+  add_on_memory(BK_READ, BA_COUNT1, "x:$10", 0x10, 0x10);
   note_memory_access(SPACE_XI, 0x10, 1, 0);  // pushed out of the ring
   for (int k = 0; k < ACCESS_RING; ++k) note_memory_access(SPACE_XI, 0x20, 1, 0);
   check(END);
