@@ -417,12 +417,17 @@ void op_div(uint32_t* w) {
   write_back(w, r, PARTS_ALL);
 }
 
-void dmac(uint32_t* w, multiply_mode mode, bool saturating) {
-  const uint64_t d = wrap40(signed40(acc_latch(w)) >> 16);
+// Adds the product to d: the accumulator itself (mac) or shifted right
+// 16 places (dmac, for double-precision products).
+void accumulate_product(uint32_t* w, uint64_t d, multiply_mode mode, bool saturating) {
   const arith a = add40(d, product(w, mode), 0);
   begin_arith(w, true);
   set_flag(w, SR_V, a.v);
   finish(w, a.r, saturating, PARTS_ALL);
+}
+
+void dmac(uint32_t* w, multiply_mode mode, bool saturating) {
+  accumulate_product(w, wrap40(signed40(acc_latch(w)) >> 16), mode, saturating);
 }
 
 void op_dmacss(uint32_t* w) {
@@ -494,10 +499,7 @@ void op_lsr(uint32_t* w) {
 }
 
 void mac(uint32_t* w, multiply_mode mode, bool saturating) {
-  const arith a = add40(acc_latch(w), product(w, mode), 0);
-  begin_arith(w, true);
-  set_flag(w, SR_V, a.v);
-  finish(w, a.r, saturating, PARTS_ALL);
+  accumulate_product(w, acc_latch(w), mode, saturating);
 }
 
 void op_mac(uint32_t* w) {
