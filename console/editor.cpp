@@ -104,11 +104,14 @@ int read_sequence() {
   // Esc alone: nothing follows it at once.
   if (first == KEY_TIMEOUT || first == KEY_END || first == KEY_INTERRUPTED) return 27;
   if (first != '[' && first != 'O') return EKEY_NONE;
+  // Every number the editor knows is small; a longer one stays unknown
+  // however many digits follow.
+  constexpr int NUMBER_CAP = 1000;
   int number = 0;
   for (;;) {
     const int c = input_read_key(SEQUENCE_GAP_MS);
     if (c >= '0' && c <= '9') {
-      number = number * 10 + (c - '0');
+      number = std::min(number * 10 + (c - '0'), NUMBER_CAP);
       continue;
     }
     switch (c) {

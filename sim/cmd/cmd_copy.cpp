@@ -1,4 +1,6 @@
 // copy: a memory block to another address, overlapping blocks included.
+#include <vector>
+
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/lexer.h"
@@ -21,22 +23,17 @@ void copy_block(const char*) {
   const uint32_t count = ((end - start) & src.addr_mask) + 1;
   const uint32_t target = to.lo & dst.addr_mask;
 
-  // Upwards unless the destination lies above the source: then from the
-  // end down, so that an overlap is read before it is overwritten.
-  const bool down = target > start;
-  uint32_t s = down ? end : start;
-  uint32_t d = down ? (target + count - 1) & dst.addr_mask : target;
+  // Through a temporary: any overlap, wrapping over the top of memory or
+  // aliased through a generic space, copies the old words.
   const mem_iface& mem = *cur_type->mem;
+  std::vector<uint32_t> words(count);
+  for (uint32_t n = 0; n < count; ++n) mem.read_word(src.space, (start + n) & src.addr_mask, &words[n]);
   for (uint32_t n = 0; n < count; ++n) {
-    if (s % ABORT_CHECK_EVERY == 0 && abort_requested() != 0) {
+    if (((start + n) & src.addr_mask) % ABORT_CHECK_EVERY == 0 && abort_requested() != 0) {
       cur_inst->abort = 0;
       break;
     }
-    uint32_t word = 0;
-    mem.read_word(src.space, s, &word);
-    mem.write_word(dst.space, d, &word);
-    s = (down ? s - 1 : s + 1) & src.addr_mask;
-    d = (down ? d - 1 : d + 1) & dst.addr_mask;
+    mem.write_word(dst.space, (target + n) & dst.addr_mask, &words[n]);
   }
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <random>
+#include <vector>
 #include <cstdio>
 #include <string>
 
@@ -149,6 +151,33 @@ TEST_F(change_cmd, CopyBetweenSpacesAndOfOneWord) {
   poke(SPACE_X, 1, 2);
   run("copy x:0#2 x:$ffff");  // wraps to x:0
   EXPECT_EQ(mem(SPACE_X, 0), 2u);
+}
+
+// Blocks anywhere, wrapping over the top or not, against a copy made
+// through a temporary.
+TEST_F(change_cmd, CopyMatchesAReferenceOverRandomBlocks) {
+  std::mt19937 random(12);
+  constexpr uint32_t SIZE = 0x10000;
+  std::vector<uint32_t> model(SIZE);
+  for (uint32_t a = 0; a < SIZE; ++a) {
+    model[a] = random() & 0xFFFF;
+    poke(SPACE_PE, a, model[a]);
+  }
+  for (int round = 0; round < 40; ++round) {
+    const uint32_t start = round < 2 ? 0xFFFE : random() % SIZE;
+    const uint32_t count = 1 + (round < 2 ? 4 : random() % (round % 4 == 0 ? SIZE : 64));
+    const uint32_t target = round == 0 ? 0 : round == 1 ? 0xFFFF : (start + random() % 96 - 48) % SIZE;
+    char line[64];
+    std::snprintf(line, sizeof line, "copy pe:$%x..$%x pe:$%x", start, (start + count - 1) % SIZE, target);
+    SCOPED_TRACE(line);
+    run(line);
+    std::vector<uint32_t> block(count);
+    for (uint32_t n = 0; n < count; ++n) block[n] = model[(start + n) % SIZE];
+    for (uint32_t n = 0; n < count; ++n) model[(target + n) % SIZE] = block[n];
+    uint32_t wrong = 0;
+    for (uint32_t a = 0; a < SIZE; ++a) wrong += mem(SPACE_PE, a) != model[a] ? 1 : 0;
+    ASSERT_EQ(wrong, 0u);
+  }
 }
 
 // --- device ----------------------------------------------------------------------------

@@ -111,3 +111,13 @@ TEST_F(prompts, ctrl_c_during_a_macro_wait_abandons_the_macro_without_quitting) 
   EXPECT_EQ(stop_request, 1);
   EXPECT_EQ(macro_running, 1);
 }
+
+TEST_F(prompts, an_endless_number_in_a_terminal_sequence_is_an_unknown_key) {
+  char buffer[64];
+  std::strcpy(buffer, "p=ab");
+  // 2^32 + 3 digits long past any int: were it to wrap, it would read as
+  // the Delete key ("3~") and take the "b".
+  feed_keys("\x1b[D\x1b[4294967299~\x1b[99999999999999999999999D\r");
+  EXPECT_EQ(gui_line_prompt(buffer, 2, sizeof buffer), 13);
+  EXPECT_STREQ(buffer, "p= ab");
+}
