@@ -159,6 +159,7 @@ bool console_submit_typed(const std::string& line) {
     report_refused(line);
     return false;
   }
+  stop_seen = 0;
   command_submit(line.c_str());
   return true;
 }

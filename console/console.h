@@ -27,6 +27,10 @@ bool console_run_slice();
 // One line of the running macro; false when no macro runs.
 bool console_macro_step();
 
+// Set when a stop request (Ctrl-C) was taken by a run or a command; the
+// macros open then are ended before their next line. A typed line clears it.
+extern int stop_seen;
+
 // The prompt before each command line: "%d>" with the shown device.
 std::string console_prompt();
 

@@ -47,7 +47,8 @@ void command_submit(const char* line) {
   if (quitting != 0 || line == nullptr) return;
   if (cur_inst == nullptr) make_device_current(shown_device);
   record_command_history(line);
-  stop_request = 0;
+  // A stop request that comes while a macro runs is for the macro reader.
+  if (macro_running == 0) stop_request = 0;
   if (cur_inst != nullptr) cur_inst->abort = 0;
   // The line runs on the shown device, whose abort word a stop request sets.
   if (device_inst* shown = shown_inst()) shown->abort = 0;
@@ -101,7 +102,9 @@ bool console_run_slice() {
       break;
     }
     // A device switched off while it ran (a breakpoint's command) would
-    // never be clocked and never stop.
+    // never be clocked and never stop; one selected or deleted by a
+    // breakpoint's command ends the run at once, before a device that
+    // is not running is clocked into a free run.
     if ((shown_inst()->flags & DEV_EXCLUDED) != 0) {
       s->running = 0;
       ended = true;
@@ -118,7 +121,8 @@ bool console_run_slice() {
       }
     }
     if (ended) break;
-    for (int d = 0; d < DEVICE_MAX; ++d) {
+    const int shown_before = shown_device;
+    for (int d = 0; d < DEVICE_MAX && shown_device == shown_before; ++d) {
       const device_inst* inst = device_insts[d];
       if (inst != nullptr && (inst->flags & DEV_EXCLUDED) == 0) run_device_cycle(d);
     }
@@ -145,6 +149,12 @@ bool console_run_slice() {
 // a typed line would be. The macro's end brings the prompt back.
 bool console_macro_step() {
   if (quitting != 0 || macro_running == 0) return false;
+  if (stop_seen != 0) {
+    stop_seen = 0;
+    close_all_macros();
+    back_to_prompt();
+    return true;
+  }
   std::string line;
   if (read_macro_line(shown_device, line) != 0) {
     command_submit(line.c_str());

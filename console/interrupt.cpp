@@ -4,12 +4,14 @@
 #include "sim/frontend.h"
 
 volatile std::sig_atomic_t stop_request = 0;
+int stop_seen = 0;
 
 // The request belongs to the device the user last selected, whichever
 // device the run loop has made current meanwhile.
 int abort_requested() {
   if (stop_request != 0) {
     stop_request = 0;
+    stop_seen = 1;
     if (shown_device >= 0 && shown_device < DEVICE_MAX && device_insts[shown_device] != nullptr)
       device_insts[shown_device]->abort = 1;
   }

@@ -97,8 +97,16 @@ void set_type(const char*) {
   }
 }
 
+bool shown_device_running() {
+  return shown_device >= 0 && shown_device < DEVICE_MAX && device_states[shown_device] != nullptr &&
+         device_states[shown_device]->running != 0;
+}
+
+// Deleting a device that takes part in a run (from a breakpoint's command)
+// ends the run for all.
 void delete_device(const char*) {
   const int n = device_number();
+  const bool run_on = shown_device_running();
   if (n == cur_device) {
     int other = -1;
     for (int d = 0; d < DEVICE_MAX && other < 0; ++d)
@@ -114,6 +122,7 @@ void delete_device(const char*) {
   if (!exists(n)) return;
   if (gui_present() != 0) close_device_windows(n);
   free_device(n);
+  if (run_on && device_states[shown_device] != nullptr) device_states[shown_device]->running = 0;
 }
 
 constexpr action_record list_record{list_devices, 0};

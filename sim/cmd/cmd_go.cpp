@@ -27,22 +27,27 @@ bool write_pc(const arg_value& v) {
 
 void go_action(const char*) {
   device_state& st = *cur_state;
-  st.run_count = 1;
-  st.break_number = 0;
-  st.run_mode = RUN_GO;
-  // A halt flag left by "step h" would stop a go at every hit and report
-  // it twice; go counts hits on its own.
-  st.halt_on_break = 0;
-  free_run_frames();
+  // From a breakpoint's command during a run: the run goes on as it is;
+  // only a start address or a reset is carried out.
+  const bool continuing = continue_run_from_action();
+  if (!continuing) {
+    st.run_count = 1;
+    st.break_number = 0;
+    st.run_mode = RUN_GO;
+    // A halt flag left by "step h" would stop a go at every hit and report
+    // it twice; go counts hits on its own.
+    st.halt_on_break = 0;
+    free_run_frames();
+  }
   const command_lexer& l = lx();
   for (int i = 2; l.has(i); ++i) {
     const arg_value& v = l.value[static_cast<std::size_t>(i)];
     switch (l.kind[static_cast<std::size_t>(i)]) {
       case '#':
-        st.break_number = static_cast<int>(v.lo);
+        if (!continuing) st.break_number = static_cast<int>(v.lo);
         break;
       case ':':
-        st.run_count = v.lo;
+        if (!continuing) st.run_count = v.lo;
         break;
       case 'I':
         if (!write_pc(v)) {
@@ -57,6 +62,7 @@ void go_action(const char*) {
         break;
     }
   }
+  if (continuing) return;
   show_progress_line();
   reset_run_flags();
   cur_state->running = 1;

@@ -31,6 +31,7 @@ bool is_run_keyword(const char* word) {
 int source_step_mode(int kind) { return kind; }
 
 void arm_run(bool trace, int unit, int halt) {
+  if (continue_run_from_action()) return;
   device_state& st = *cur_state;
   const command_lexer& l = lx();
   st.halt_on_break = halt;

@@ -20,6 +20,9 @@ constexpr const char* OPEN_ERROR = "Error opening macro file";
 constexpr const char* REOPEN_ERROR = "Error opening macro file:";
 constexpr const char* LINE_ERROR = "Error in Macro";
 constexpr std::size_t PROMPT_ROOM = 256;
+// Each open macro keeps a record; a macro that calls itself would pile
+// them up without end.
+constexpr std::size_t NESTING_MAX = 32;
 
 struct macro_record {
   std::string path;
@@ -86,6 +89,12 @@ void run_macro_command(const char* line) {
 }
 
 int open_macro(const char* path) {
+  if (macros.size() >= NESTING_MAX) {
+    const std::string message = "Macros nested too deeply (more than " + std::to_string(NESTING_MAX) + ")";
+    error_report(message.c_str());
+    close_all_macros();
+    return 0;
+  }
   if (macro_running != 0 && macro_file != nullptr && !macros.empty()) {
     macros.back().position = std::ftell(macro_file);
     std::fclose(macro_file);

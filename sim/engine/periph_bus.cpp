@@ -22,7 +22,8 @@ void read_peripheral_bus(uint32_t address, uint32_t* out, int flag) {
 }
 
 void reset_run_flags() {
-  cur_inst->flags = 0;
+  // A device switched off stays off.
+  cur_inst->flags &= DEV_EXCLUDED;
   cur_state->run_word = 0;
   cur_state->dis_continue = 0;
   for (region_access_log& log : cur_state->region_logs) {

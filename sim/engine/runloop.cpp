@@ -253,6 +253,11 @@ break_rec* next_after(break_rec* head, const break_rec* bp, int number) {
 
 std::array<std::string, DEVICE_MAX> pending_errors;
 
+// Breakpoint commands running now, and whether one of them asked the run
+// to go on.
+int actions_running = 0;
+bool action_continues = false;
+
 void print_line(const char* text) { session_print(text, 1); }
 
 // Counting by run mode: the table is indexed by run_mode 0-4.
@@ -319,6 +324,12 @@ void free_run_frames() {
   make_device_current(device);
 }
 
+bool continue_run_from_action() {
+  if (actions_running == 0 || cur_state == nullptr || cur_state->running == 0) return false;
+  action_continues = true;
+  return true;
+}
+
 void set_pending_run_error(const char* text) {
   if (cur_inst == nullptr || cur_device < 0 || cur_device >= DEVICE_MAX) return;
   pending_errors[static_cast<std::size_t>(cur_device)] = text != nullptr ? text : "";
@@ -363,10 +374,16 @@ int report_break(break_rec& bp, int* stop, int* show) {
       copy->cond_text = bp.cond_text;
       copy->command_text = bp.command_text;
       named = &*copy;
+      const bool outer_continues = action_continues;
+      action_continues = false;
+      ++actions_running;
       execute_command_line(device, copy->command_text.c_str());
+      --actions_running;
+      const bool continues = action_continues;
+      action_continues = outer_continues;
       if (!device_alive(device, inst, state)) return 0;
       make_device_current(device);
-      match = true;
+      match = !continues;
       break;
     }
     default:

@@ -42,6 +42,13 @@ int report_break(break_rec& bp, int* stop, int* show);
 // the end of the instruction (flag 64).
 void set_pending_run_error(const char* text);
 
+// Called by the run commands: true when the command comes from a
+// breakpoint's action during a run of the current device. Such a command
+// continues that run instead of arming a new one: the hit does not stop
+// it, and the run keeps its own mode, counts, flags and pending stop, so
+// Ctrl-C and the run's own limits still end it.
+bool continue_run_from_action();
+
 // Per-device profiler block: the sample words the run loop fills each
 // cycle while a profiler is attached and profiling is on.
 profiler_block& device_profiler_block(int device);

@@ -122,4 +122,49 @@ TEST_F(run_slice, SwitchingTheRunningDeviceOffEndsTheRun) {
   EXPECT_NE(device_insts[0]->flags & DEV_EXCLUDED, 0u);
 }
 
+// A run command in a breakpoint's action continues the run: it neither
+// restarts the counts nor wipes the stop that Ctrl-C asks for.
+TEST_F(run_slice, RunCommandsInActionsContinueTheRunAndCtrlCStillEndsIt) {
+  for (const char* action : {"break x0==0 x go", "break cyc>=10 x go", "break x0==0 x step 2",
+                             "break x0==0 x go :5"}) {
+    SCOPED_TRACE(action);
+    load_loop(0);
+    run(0, action);
+    run(0, "go");
+    for (int k = 0; k < 5; ++k) ASSERT_TRUE(console_run_slice());
+    stop_request = 1;
+    EXPECT_TRUE(pump(5));
+    EXPECT_EQ(device_states[0]->running, 0);
+    run(0, "break off");
+  }
+  // The run's own limits hold too: a step of 3 stays a step of 3.
+  load_loop(0);
+  run(0, "break x0==0 x go");
+  const uint32_t before = device_insts[0]->instructions;
+  run(0, "step 3");
+  ASSERT_TRUE(pump());
+  EXPECT_EQ(device_insts[0]->instructions, before + 3);
+}
+
+TEST_F(run_slice, ARunArmedOnADeviceSwitchedOffLeavesItOff) {
+  load_loop(0);
+  run(0, "device dv0 off");
+  run(0, "go");
+  EXPECT_NE(device_insts[0]->flags & DEV_EXCLUDED, 0u);
+  ASSERT_TRUE(pump(2));
+  EXPECT_NE(device_insts[0]->flags & DEV_EXCLUDED, 0u);
+}
+
+TEST_F(run_slice, DeletingTheRunningDeviceFromAnActionEndsTheRunForAll) {
+  run(0, "device dv1");
+  run(1, "device dv0");  // dv1, left, takes part in runs
+  load_loop(0);
+  run(0, "break pc==1 x device dv0 x");
+  run(0, "go");
+  ASSERT_TRUE(pump(20));
+  EXPECT_EQ(device_insts[0], nullptr);
+  EXPECT_EQ(shown_device, 1);
+  EXPECT_EQ(device_states[1]->running, 0);
+}
+
 }  // namespace
