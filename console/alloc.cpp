@@ -4,7 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "console/services.h"
 #include "sim/frontend.h"
+
+namespace con {
 
 int gui_allocator_active() { return 0; }
 
@@ -21,3 +24,5 @@ void* gui_dsp_realloc(void* block, std::size_t size) {
 }
 
 void gui_dsp_free(void* block) { std::free(block); }
+
+}  // namespace con

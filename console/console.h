@@ -4,6 +4,10 @@
 
 #include <string>
 
+// Makes the console the simulator's front-end and installs the
+// simulator's own hooks; console_main does it first.
+void install_console_frontend();
+
 // Starts the simulator and reads command lines until the end of input or
 // "quit"; returns the exit status.
 int console_main(int argc, char** argv);

@@ -14,9 +14,8 @@
 #include "sim/engine/device.h"
 #include "sim/engine/regaccess.h"
 #include "sim/engine/runloop.h"
+#include "console/services.h"
 #include "sim/frontend.h"
-
-int quitting = 0;
 
 namespace {
 
@@ -169,11 +168,16 @@ void console_pump() {
   }
 }
 
+namespace con {
+
 // Nothing to save or close on a terminal: the loop ends. The quit command
 // has closed the macro files already.
 void quit_program() { quitting = 1; }
 
+}  // namespace con
+
 int console_main(int argc, char** argv) {
+  install_console_frontend();
   terminal_attach();
   input_reset();
   help_keys_console = console_io().in_tty && console_io().prompt != nullptr ? 1 : 0;

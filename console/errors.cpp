@@ -5,9 +5,8 @@
 #include "console/terminal.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/engine/device.h"
+#include "console/services.h"
 #include "sim/frontend.h"
-
-int error_reported = 0;
 
 namespace {
 
@@ -29,6 +28,8 @@ std::string cut(const char* text, std::size_t max) {
 }
 
 }  // namespace
+
+namespace con {
 
 // A terminal has no notice dialogs: the highlighted session line is the
 // whole report, and the user carries on at the prompt.
@@ -69,6 +70,8 @@ void gui_help_text(const char* text) {
 // The line loop draws the prompt before every read; there is nothing to
 // draw in between.
 void gui_show_prompt() {}
+
+}  // namespace con
 
 const std::string& console_status_text() { return status_text; }
 const std::string& console_help_text() { return help_text; }

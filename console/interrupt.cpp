@@ -1,10 +1,12 @@
 // The stop request: Ctrl-C (or "Cancel" at a More page) sets it at any
 // moment; the engine asks abort_requested at safe points.
 #include "sim/engine/device.h"
+#include "console/services.h"
 #include "sim/frontend.h"
 
-volatile std::sig_atomic_t stop_request = 0;
 int stop_seen = 0;
+
+namespace con {
 
 // The request belongs to the device the user last selected, whichever
 // device the run loop has made current meanwhile.
@@ -19,3 +21,5 @@ int abort_requested() {
 }
 
 int gui_present() { return 1; }
+
+}  // namespace con

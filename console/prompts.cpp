@@ -14,6 +14,7 @@
 #include "console/input.h"
 #include "console/terminal.h"
 #include "sim/cmd/dispatch.h"
+#include "console/services.h"
 #include "sim/frontend.h"
 
 namespace {
@@ -64,6 +65,8 @@ void sleep_seconds(int seconds) {
 }
 
 }  // namespace
+
+namespace con {
 
 int gui_line_prompt(char* buffer, int length, std::size_t capacity) {
   if (buffer == nullptr || capacity == 0) return EDIT_ESCAPE;
@@ -156,3 +159,5 @@ void wait_dialog(int seconds) {
     macro_running = running;
   }
 }
+
+}  // namespace con

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "console/terminal.h"
+#include "console/services.h"
 #include "sim/frontend.h"
 
 namespace {
@@ -46,6 +47,8 @@ void put_at_cursor(char c, uint8_t attr) {
 }
 
 }  // namespace
+
+namespace con {
 
 session_screen_size session_screen() { return {grid.page_length, grid.rows, grid.columns}; }
 
@@ -142,3 +145,5 @@ void screen_show_rows(const char* rows_block) {
   for (int i = 0; i <= last_used; ++i) terminal_write_line(shown[i].c_str());
   output_release();
 }
+
+}  // namespace con

@@ -9,12 +9,9 @@
 #include "console/terminal.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/engine/device.h"
+#include "console/services.h"
 #include "sim/frontend.h"
 
-int more_enabled = 0;
-int more_count = 0;
-std::FILE* command_log = nullptr;
-std::FILE* session_logs[SESSION_LOG_SLOTS] = {};
 static_assert(SESSION_LOG_SLOTS == DEVICE_MAX, "one session log per device slot");
 
 namespace {
@@ -83,6 +80,8 @@ void write_log(std::FILE* log, const char* text) {
 
 }  // namespace
 
+namespace con {
+
 int session_output(const char* text, int nolog, int echo) {
   if (cur_state == nullptr) return 0;
   if (text == nullptr) text = "";
@@ -113,10 +112,6 @@ int session_output(const char* text, int nolog, int echo) {
   return 1;
 }
 
-int session_print(const char* text, int nolog) { return session_output(text, nolog, 0); }
-
-int session_echo(const char* text, int nolog) { return session_output(text, nolog, 1); }
-
 // Forward: prints up to `lines` of the pending lines, oldest first. Back:
 // nothing; the terminal keeps its own scroll-back, and the ring's lines
 // have all been printed once already.
@@ -141,3 +136,5 @@ void session_redraw(int device) {
   // its call (view_show_position) belongs here once the views exist.
   session_scroll(SESSION_RING_LINES);
 }
+
+}  // namespace con

@@ -6,7 +6,10 @@
 #include <vector>
 
 #include "sim/engine/device.h"
+#include "console/services.h"
 #include "sim/frontend.h"
+
+namespace con {
 
 void window_update_all(int /*device*/) {}
 
@@ -31,3 +34,5 @@ void gui_work_dir(device_inst* inst) {
   if (dir.empty() || dir.size() > WORK_DIR_MAX - 1) dir = "./";
   inst->work_dir = dir;
 }
+
+}  // namespace con

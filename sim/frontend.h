@@ -1,8 +1,11 @@
-// The services the simulator calls on whichever front-end is linked in:
-// session output, error report, status and help lines, prompts, the file
-// question, the wait, the abort request, window refresh, allocation and the
-// working directory. The console front-end (console/) implements them for a
-// terminal; the GUI front-end implements the same set.
+// The services the simulator calls on whichever front-end runs: session
+// output, error report, status and help lines, prompts, the file question,
+// the wait, the abort request, window refresh, allocation and the working
+// directory. The front-end that main starts installs its record of them
+// (frontend_services) at start-up; the functions below call through it.
+// The console front-end (console/) implements them for a terminal, the GUI
+// front-end the same set, the unit tests a recording one. Until a record is
+// installed, output goes nowhere and questions are answered "cancel".
 #pragma once
 
 #include <csignal>
@@ -98,3 +101,45 @@ void gui_dsp_free(void* block);
 void gui_work_dir(device_inst* inst);
 void quit_program();
 extern int quitting;
+
+// --- The installed record --------------------------------------------------
+struct frontend_services {
+  int (*session_output)(const char* text, int nolog, int echo);
+  void (*session_redraw)(int device);
+  void (*session_scroll)(int lines);
+  void (*output_hold)();
+  void (*output_release)();
+  void (*screen_flush)();
+  void (*screen_set_cursor)(int row, int column);
+  void (*screen_put_char)(int character);
+  void (*screen_clear_eol)();
+  int (*screen_write_text)(const char* text, int mode);
+  void (*screen_put_text)(int row, int column, const char* text, int mode);
+  void (*screen_show_rows)(const char* rows_block);
+  void (*screen_advance)(int direction);
+  session_screen_size (*session_screen)();
+  void (*error_report)(const char* message);
+  const char* (*last_error_text)();
+  void (*gui_status_text)(const char* text);
+  void (*gui_help_text)(const char* text);
+  void (*gui_show_prompt)();
+  int (*gui_line_prompt)(char* buffer, int length, std::size_t capacity);
+  int (*gui_file_question)();
+  void (*wait_dialog)(int seconds);
+  int (*abort_requested)();
+  int (*gui_present)();
+  void (*window_update_all)(int device);
+  void (*close_device_windows)(int device);
+  int (*gui_allocator_active)();
+  void* (*gui_dsp_alloc)(std::size_t size, int clear);
+  void* (*gui_dsp_realloc)(void* block, std::size_t size);
+  void (*gui_dsp_free)(void* block);
+  void (*gui_work_dir)(device_inst* inst);
+  void (*quit_program)();
+};
+
+// Makes `services` the front-end (kept by pointer); null puts back the
+// silent one.
+void install_frontend(const frontend_services* services);
+// The silent front-end, a start for one that provides only some services.
+const frontend_services& silent_frontend();

@@ -67,6 +67,18 @@ struct break_rec {
   break_rec* next = nullptr;
 };
 
+// A hit of breakpoint bp on the current device: runs its action, counts it
+// for go, prints its report when it stops or notes. Sets *stop and *show.
+// Returns 0 when the action freed or replaced the device.
+int report_break(break_rec& bp, int* stop, int* show);
+
+// Called by the run commands: true when the command comes from a
+// breakpoint's action during a run of the current device. Such a command
+// continues that run instead of arming a new one: the hit does not stop
+// it, and the run keeps its own mode, counts, flags and pending stop, so
+// Ctrl-C and the run's own limits still end it.
+bool continue_run_from_action();
+
 // Names used by the listing and the hit report.
 const char* break_kind_name(int kind);
 const char* break_action_name(int action);

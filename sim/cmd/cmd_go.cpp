@@ -2,6 +2,7 @@
 // breakpoint or to the n-th hit of one.
 #include <cstring>
 
+#include "sim/cmd/breakpoints.h"
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/lexer.h"

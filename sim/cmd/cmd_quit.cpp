@@ -6,7 +6,7 @@
 #include "sim/cmd/readers.h"
 #include "sim/engine/device.h"
 #include "sim/frontend.h"
-#include "sim/prof/profiler.h"
+#include "sim/engine/profiler_iface.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "sim/cmd/breakpoints.h"
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/lexer.h"

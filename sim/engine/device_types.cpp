@@ -1,9 +1,8 @@
 // The five device types of the family: peripheral rows, memory maps, pins
 // and ports, exactly as the chips have them.
-#include "sim/asm/asm.h"
-#include "sim/asm/disasm.h"
 #include "sim/engine/device.h"
 #include "sim/engine/display_layouts.h"
+#include "sim/engine/hooks.h"
 #include "sim/engine/periph.h"
 
 namespace {
@@ -253,19 +252,18 @@ constexpr std::array<int, 27> all_width_11() {
 }
 
 // The three support records differ only in their register display layouts.
+// The assembler and disassembler are put in at start-up.
 constexpr family_desc family_for_display(const display_layout_set* layouts) {
   family_desc f{};
   f.value_width = all_width_11();
   f.help_generic_p = "pe, pi or pr depending upon address and omr value.";
   f.help_generic_x = "xi, xe or xr depending upon address and omr values";
   f.display_layouts = layouts;
-  f.assemble = assemble_line;
-  f.disassemble = disassemble_word;
   return f;
 }
-const family_desc family_521 = family_for_display(&display_layouts_521);
-const family_desc family_547 = family_for_display(&display_layouts_547);
-const family_desc family_583 = family_for_display(&display_layouts_583);
+family_desc family_521 = family_for_display(&display_layouts_521);
+family_desc family_547 = family_for_display(&display_layouts_547);
+family_desc family_583 = family_for_display(&display_layouts_583);
 
 }  // namespace
 
@@ -273,3 +271,10 @@ device_type* const device_types[TYPE_COUNT] = {&type_73521, &type_73547, &type_7
                                                &type_73583ram, &type_73583};
 const family_desc* const family_descs[TYPE_COUNT] = {&family_521, &family_547, &family_547,
                                                      &family_583, &family_583};
+
+void install_family_tools(assemble_fn assemble, disassemble_fn disassemble) {
+  for (family_desc* f : {&family_521, &family_547, &family_583}) {
+    f->assemble = assemble;
+    f->disassemble = disassemble;
+  }
+}

@@ -6,9 +6,7 @@
 
 #include <cstdint>
 
-#include "sim/prof/profiler.h"
-
-struct break_rec;
+#include "sim/engine/profiler_iface.h"
 
 // Run modes (device_state::run_mode).
 enum run_mode_code : int {
@@ -33,21 +31,9 @@ void run_device_cycle(int device);
 // On the current device: 1 when the run must stop.
 int check_run_stop();
 
-// A hit of breakpoint bp on the current device: runs its action, counts it
-// for go, prints its report when it stops or notes. Sets *stop and *show.
-// Returns 0 when the action freed or replaced the device.
-int report_break(break_rec& bp, int* stop, int* show);
-
 // A run-time error of the current device, printed and stopping the run at
 // the end of the instruction (flag 64).
 void set_pending_run_error(const char* text);
-
-// Called by the run commands: true when the command comes from a
-// breakpoint's action during a run of the current device. Such a command
-// continues that run instead of arming a new one: the hit does not stop
-// it, and the run keeps its own mode, counts, flags and pending stop, so
-// Ctrl-C and the run's own limits still end it.
-bool continue_run_from_action();
 
 // Per-device profiler block: the sample words the run loop fills each
 // cycle while a profiler is attached and profiling is on.

@@ -31,6 +31,7 @@ class console_fixture : public ::testing::Test {
   std::FILE* prompt = nullptr;
 
   void SetUp() override {
+    install_console_frontend();
     out = std::tmpfile();
     ASSERT_NE(out, nullptr);
     console_streams& io = console_io();

@@ -1,4 +1,5 @@
-// The optional profiler, reached through one interface record. The pointer
+// The optional profiler, reached through one interface record that the
+// profiler (sim/prof, not built) installs. The pointer
 // is null when no profiler is attached, and every use tests it first.
 #pragma once
 

@@ -1,0 +1,32 @@
+// Calls from the engine up to the libraries above it. The engine declares
+// what it needs; the command language installs its functions at start-up
+// (install_simulator_hooks in sim/cmd/hooks.h). Until then each does
+// nothing: no breakpoint hits, nothing to redraw.
+#pragma once
+
+#include <cstdint>
+
+struct dis_ea_info;
+
+// The run loop's calls into the command language.
+struct run_hooks {
+  // Tests the current device's breakpoint list after a cycle (end: at an
+  // instruction end), reporting hits; sets *stop and *show. Returns 0 when
+  // a command action took the device away. Called only with a list.
+  int (*test_breakpoints)(int end, int* stop, int* show);
+  // At an instruction end: the per-instruction marks of the list start over.
+  void (*end_breakpoint_marks)();
+  // The progress line of a free run.
+  void (*show_progress_line)();
+  // A shown stop: the register marks, the views, the call frames.
+  void (*refresh_register_marks)(int show);
+  void (*view_show_position)(int lines);
+  void (*frames_free)();
+};
+extern run_hooks run_hook;
+
+// The assembler and disassembler that every family record names.
+using assemble_fn = int (*)(const char* text, uint32_t address);
+using disassemble_fn = int (*)(const uint32_t* words, char* text, uint32_t number_a,
+                               uint32_t number_b, dis_ea_info* ea_info);
+void install_family_tools(assemble_fn assemble, disassemble_fn disassemble);
