@@ -83,7 +83,8 @@ void redirect_stream(const char*) {
     if (answer < 0) return;
     mode = answer == 1 ? "a" : "w";
   }
-  std::FILE* file = std::fopen(path.c_str(), mode);
+  // A FIFO with nobody at its other end would hold the session for good.
+  std::FILE* file = open_file_nonblocking(path.c_str(), mode, true);
   if (file == nullptr) {
     error_report(("Error opening:" + path).c_str());
     return;

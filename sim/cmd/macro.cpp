@@ -1,8 +1,6 @@
 // Command macro files: a stack of open macros, the innermost one read line
 // by line. Only one file is open at a time; an enclosing macro is reopened
 // at its saved position when the inner one ends.
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -33,15 +31,10 @@ struct macro_record {
 std::vector<macro_record> macros;  // back(): the running one
 std::FILE* macro_file = nullptr;
 
+// Only a regular file: a FIFO would hold the session in the open, and a
+// device such as /dev/zero would never end.
 std::FILE* open_regular_file(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return nullptr;
-  struct stat info {};
-  if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
-    std::fclose(file);
-    return nullptr;
-  }
-  return file;
+  return open_file_nonblocking(path.c_str(), "rb", false);
 }
 
 // A macro's path as the user knows it: within the working directory,
@@ -69,7 +62,11 @@ read_result read_one_line(std::string& out, std::size_t limit) {
   if (c == EOF) return read_result::end;
   ++m.line;
   bool too_long = false;
+  // An endless line (a huge file without line ends) still gives way to
+  // Ctrl-C.
+  std::size_t read = 0;
   for (; c != EOF && c != '\n'; c = std::fgetc(macro_file)) {
+    if (++read % 65536 == 0 && stop_request != 0) return read_result::end;
     if (!((c >= 32 && c < 127) || c == '\t')) continue;
     if (out.size() >= limit) too_long = true;
     else out += static_cast<char>(c);

@@ -2,10 +2,13 @@
 // the search for an input file along the working directory and the path.
 #include "sim/engine/regaccess.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 #include "sim/engine/device.h"
@@ -22,17 +25,45 @@ std::string with_slashes(std::string_view text) {
 }
 
 // True only for something that can be read as a file: fopen also opens
-// a directory on this system, and reading one fails later.
+// a directory on this system, and reading one fails later. Opened without
+// waiting, so that a FIFO cannot hold the search.
 bool readable_file(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "r");
-  if (file == nullptr) return false;
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
   struct stat info {};
-  const bool is_file = fstat(fileno(file), &info) == 0 && !S_ISDIR(info.st_mode);
-  std::fclose(file);
+  const bool is_file = fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);
+  close(fd);
   return is_file;
 }
 
 }  // namespace
+
+std::FILE* open_file_nonblocking(const char* path, const char* mode, bool devices) {
+  if (path == nullptr || mode == nullptr || mode[0] == '\0') return nullptr;
+  const bool both = std::strchr(mode, '+') != nullptr;
+  int flags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  switch (mode[0]) {
+    case 'r': flags |= both ? O_RDWR : O_RDONLY; break;
+    case 'w': flags |= (both ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC; break;
+    case 'a': flags |= (both ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND; break;
+    default: return nullptr;
+  }
+  // A FIFO opened for writing with no reader fails here (ENXIO) instead
+  // of waiting for one.
+  const int fd = open(path, flags, 0666);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  const bool allowed = fstat(fd, &info) == 0 &&
+                       (S_ISREG(info.st_mode) ||
+                        (devices && (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode))));
+  if (!allowed || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    close(fd);
+    return nullptr;
+  }
+  std::FILE* file = fdopen(fd, mode);
+  if (file == nullptr) close(fd);
+  return file;
+}
 
 bool make_file_path(const char* directory, const char* name, const char* default_ext,
                     std::string& out) {

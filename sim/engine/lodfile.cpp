@@ -302,7 +302,7 @@ int read_lod_file(int device, const char* path) {
     refuse(0, "no such device");
     return 0;
   }
-  const file_ptr file(std::fopen(path, "r"));
+  const file_ptr file(open_file_nonblocking(path, "r", false));
   if (!file) {
     refuse(0, "cannot open file");
     return 0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <cstdint>
 #include <string>
 
@@ -68,3 +69,10 @@ bool make_file_path(const char* directory, const char* name, const char* default
 // each directory of the search path; 1 when one opens for reading as a
 // file. out holds the last path tried.
 int find_file_on_path(const char* name, const char* default_ext, std::string& out);
+
+// Opens a file as fopen with `mode` would ("r", "rb", "w", "a", "w+b"),
+// without ever waiting: a regular file always; with `devices`, also a
+// character device (/dev/null) or a FIFO that has someone at its other
+// end. Anything else (a directory, a FIFO nobody writes or reads, a
+// socket) gives null. The stream blocks as usual once open.
+std::FILE* open_file_nonblocking(const char* path, const char* mode, bool devices);

@@ -1,5 +1,8 @@
 // The path, redirect and quit commands and the window commands on the
 // console, run as lines are run.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
@@ -144,6 +147,21 @@ TEST_F(redirect_cmd, redirections_belong_to_their_device) {
   EXPECT_EQ(redirect_file(0, REDIRECT_STDOUT), nullptr);
   EXPECT_EQ(redirect_name(1, REDIRECT_STDOUT), dir() + "one.cio");
   end_redirections(1);
+}
+
+// Opened without waiting: a FIFO nobody reads is refused at once (the
+// alarm ends the test, were the open to wait); /dev/null is a file.
+TEST_F(redirect_cmd, a_fifo_without_a_reader_is_refused_and_devices_are_taken) {
+  ASSERT_EQ(mkfifo(path("pipe.cio").c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/null", path("null.cio"));
+  alarm(20);
+  run("redirect stdout pipe -o");
+  alarm(0);
+  EXPECT_EQ(redirect_file(0, REDIRECT_STDOUT), nullptr);
+  EXPECT_NE(output().find("{Error opening:" + dir() + "pipe.cio}"), std::string::npos);
+  run("redirect stdout null -o");
+  EXPECT_NE(redirect_file(0, REDIRECT_STDOUT), nullptr);
+  end_redirections(0);
 }
 
 TEST_F(quit_cmd, e_and_d_switch_quit_on_error_and_quit_ends_with_the_macros) {

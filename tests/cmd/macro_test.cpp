@@ -1,5 +1,8 @@
 // Command macro files: reading, nesting, the checks of each line and how
 // every failure closes all macros.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <string>
 
 #include "cmd_fixture.h"
@@ -108,6 +111,22 @@ TEST_F(macros, a_stop_request_closes_the_macros_before_the_next_line) {
   EXPECT_EQ(read_macro_line(0, line), 0);
   EXPECT_EQ(macro_running, 0);
   stop_request = 0;
+}
+
+// Only regular files run as macros: a FIFO would hold the open for good
+// (the alarm ends the test, were it to wait) and /dev/zero never ends.
+TEST_F(macros, special_files_are_refused_at_once) {
+  ASSERT_EQ(mkfifo(path("pipe.cmd").c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", path("zero.cmd"));
+  for (const char* name : {"pipe", "zero"}) {
+    SCOPED_TRACE(name);
+    alarm(20);
+    run(name);
+    EXPECT_EQ(drain(), "");
+    alarm(0);
+    EXPECT_EQ(macro_running, 0);
+  }
+  EXPECT_NE(output().find("{Error opening macro file}"), std::string::npos);
 }
 
 TEST_F(macros, nesting_has_a_limit_with_a_message) {
