@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string>
 
 #include "console/console.h"
@@ -168,6 +169,24 @@ void console_pump() {
   }
 }
 
+namespace {
+
+// Memory running out outside a command (reading, checking or recording a
+// line) abandons that line; the session goes on.
+template <typename Work>
+void keep_session(Work work) {
+  try {
+    work();
+  } catch (const std::bad_alloc&) {
+    try {
+      error_report("Insufficient memory: command abandoned");
+    } catch (const std::bad_alloc&) {
+    }
+  }
+}
+
+}  // namespace
+
 namespace con {
 
 // Nothing to save or close on a terminal: the loop ends. The quit command
@@ -192,19 +211,25 @@ int console_main(int argc, char** argv) {
   select_device(0);
   session_print(BANNER, 1);
 
-  if (argc > 1 && argv[1] != nullptr) {
-    console_submit_typed(argv[1]);
-  } else {
-    std::string path;
-    if (find_file_on_path("startup", ".cmd", path) != 0) command_submit("startup");
-  }
-  console_pump();
+  keep_session([&] {
+    if (argc > 1 && argv[1] != nullptr) {
+      console_submit_typed(argv[1]);
+    } else {
+      std::string path;
+      if (find_file_on_path("startup", ".cmd", path) != 0) command_submit("startup");
+    }
+    console_pump();
+  });
 
   std::string line;
-  while (quitting == 0 && console_read_command(line)) {
-    if (blank(line)) continue;
-    console_submit_typed(line);
-    console_pump();
+  bool more = true;
+  while (more && quitting == 0) {
+    keep_session([&] {
+      more = console_read_command(line);
+      if (!more || blank(line)) return;
+      console_submit_typed(line);
+      console_pump();
+    });
   }
   close_all_macros();
   for (int d = 0; d < DEVICE_MAX; ++d) end_redirections(d);

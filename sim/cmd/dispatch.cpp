@@ -4,12 +4,14 @@
 
 #include <cctype>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "sim/cmd/commands.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
 #include "sim/engine/device.h"
+#include "sim/engine/memory.h"
 #include "sim/frontend.h"
 
 int macro_running = 0;
@@ -182,13 +184,36 @@ const action_record* parse_command_line(const char* line) {
   return &macro_action;
 }
 
+namespace {
+
+int command_depth = 0;
+
+// Out of memory in the middle of a command: the command is abandoned, the
+// session goes on.
+void report_out_of_memory() noexcept {
+  try {
+    error_report("Insufficient memory: command abandoned");
+  } catch (const std::bad_alloc&) {
+  }
+}
+
+}  // namespace
+
 void execute_command_line(int device, const char* line) {
   make_device_current(device);
-  const action_record* record = parse_command_line(line);
-  more_count = 0;
+  // A breakpoint's command inside a run belongs to the command that armed it.
+  if (command_depth == 0) restart_memory_failures();
+  ++command_depth;
   output_hold();
-  session_echo(line != nullptr ? line : "", macro_running);
-  if (record != nullptr && record->function != nullptr) record->function(line);
+  try {
+    const action_record* record = parse_command_line(line);
+    more_count = 0;
+    session_echo(line != nullptr ? line : "", macro_running);
+    if (record != nullptr && record->function != nullptr) record->function(line);
+  } catch (const std::bad_alloc&) {
+    report_out_of_memory();
+  }
+  --command_depth;
   if (macro_running != 0) screen_flush();
   output_release();
 }

@@ -22,6 +22,7 @@ struct alignas(std::max_align_t) alloc_header {
 constexpr std::size_t HEADER = sizeof(alloc_header);
 
 std::size_t bytes_in_use = 0;
+uint32_t failures = 0;
 std::size_t byte_limit = 0;  // 0: no cap
 
 bool over_limit(std::size_t old_size, std::size_t new_size) {
@@ -62,7 +63,7 @@ void* dsp_alloc(std::size_t size, int clear) {
   void* raw = heap_alloc(size);
   while (!raw && page_out_memory()) raw = heap_alloc(size);
   if (!raw) {
-    error_report("Insufficient memory: dsp_alloc");
+    report_memory_failure("Insufficient memory: dsp_alloc");
     return nullptr;
   }
   void* block = stamp(raw, size, FROM_HEAP);
@@ -86,7 +87,7 @@ void* dsp_realloc(void* block, std::size_t size) {
       if (raw || !page_out_memory()) break;
     }
     if (!raw) {
-      error_report("Insufficient memory: dsp_realloc");
+      report_memory_failure("Insufficient memory: dsp_realloc");
       return nullptr;  // the old block stays valid
     }
     h = static_cast<alloc_header*>(raw);
@@ -109,5 +110,11 @@ void dsp_free(void* block) {
 }
 
 void dsp_alloc_set_limit(std::size_t bytes) { byte_limit = bytes; }
+
+void report_memory_failure(const char* message) {
+  if (failures++ == 0) error_report(message);
+}
+uint32_t memory_failure_count() { return failures; }
+void restart_memory_failures() { failures = 0; }
 
 std::size_t dsp_alloc_in_use() { return bytes_in_use; }

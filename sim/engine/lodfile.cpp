@@ -256,6 +256,7 @@ class lod_parser {
 };
 
 bool apply_ops(int device, const std::vector<pending_op>& ops) {
+  const uint32_t failures_before = memory_failure_count();
   for (const pending_op& op : ops) {
     switch (op.kind) {
       case pending_op::WRITE: {
@@ -278,6 +279,9 @@ bool apply_ops(int device, const std::vector<pending_op>& ops) {
         break;
     }
   }
+  // Words that found no memory (and no room in the paging file) are lost:
+  // the load did not succeed.
+  if (memory_failure_count() != failures_before) return refuse(0, "memory could not be written");
   return true;
 }
 

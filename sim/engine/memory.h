@@ -115,6 +115,7 @@ struct region_pages {
 
 struct paging_file {
   std::FILE* file = nullptr;
+  std::string path;              // the name taken, removed when the file closes
   std::vector<long> free_slots;  // offsets whose blocks were read back
 };
 
@@ -135,7 +136,7 @@ int init_sparse_spaces();
 void free_sparse_spaces(device_inst* inst);
 void reset_sparse_space(region_pages& rec);
 // Back to one page of 0 per sparse row; the paging file is closed and
-// stays on disk.
+// removed.
 void release_paging(device_inst* inst);
 // Writes one data page not used most recently out to its device's paging
 // file; 1 when a block was written out.
@@ -144,7 +145,9 @@ int page_out_memory();
 // current device's run and leaves the page as it was.
 int m_pdisk(device_inst* inst, mem_page* page);
 uint32_t* m_gdisk(device_inst* inst, mem_page* page);
-// The paging file's name: work_dir, page_file_base, number, ".MEM".
+// The paging file's name: work_dir, page_file_base, number, ".MEM". The
+// file is created on first use and locked; when another simulator holds
+// that name, "-1", "-2", ... are added before ".MEM".
 std::string paging_file_path(const device_inst* inst);
 // Every sparse row as text for the state file; 0 when writing failed.
 int save_sparse_memory(device_inst* inst, std::FILE* file);
@@ -163,3 +166,10 @@ void dsp_free(void* block);
 // Test hook: a cap on the bytes dsp_alloc may hold at once (0: no cap).
 void dsp_alloc_set_limit(std::size_t bytes);
 std::size_t dsp_alloc_in_use();
+
+// Memory that could not be obtained or paged: the first failure since the
+// count was restarted is reported, the others only counted, so that a
+// command writing many words reports once. Each command line restarts it.
+void report_memory_failure(const char* message);
+uint32_t memory_failure_count();
+void restart_memory_failures();

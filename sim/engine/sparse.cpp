@@ -1,9 +1,15 @@
 // Sparse external spaces: a ring of 256-word pages per row, each one
 // repeated value, a block of words, or a block written out to the device's
 // paging file when the allocator runs short.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cinttypes>
+#include <cstring>
 #include <memory>
 
 #include "sim/engine/device.h"
@@ -79,10 +85,43 @@ void free_row(region_pages& rec) {
   rec.cursor = rec.prev_cursor = nullptr;
 }
 
+// The file only ever holds this run's pages: it goes when it closes.
 void close_paging(paging_file& paging) {
-  if (paging.file) std::fclose(paging.file);
+  if (paging.file) {
+    std::fclose(paging.file);
+    if (!paging.path.empty()) unlink(paging.path.c_str());
+  }
   paging.file = nullptr;
+  paging.path.clear();
   paging.free_slots.clear();
+}
+
+// The device's paging file under the first name no other simulator holds
+// (a lock marks it in use; a file left behind by one that ended is taken
+// over). Opened without waiting: a FIFO of that name is passed over.
+std::FILE* open_paging_file(const device_inst* inst, std::string& taken) {
+  constexpr int NAMES_TRIED = 100;
+  std::string base = paging_file_path(inst);
+  base.resize(base.size() - std::strlen(".MEM"));
+  for (int k = 0; k < NAMES_TRIED; ++k) {
+    const std::string path = k == 0 ? base + ".MEM" : base + "-" + std::to_string(k) + ".MEM";
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    if (fd < 0) return nullptr;
+    struct stat info {};
+    const bool usable = fstat(fd, &info) == 0 && (S_ISREG(info.st_mode) || S_ISCHR(info.st_mode));
+    if (!usable || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      close(fd);
+      continue;
+    }
+    std::FILE* file = S_ISREG(info.st_mode) && ftruncate(fd, 0) != 0 ? nullptr : fdopen(fd, "w+b");
+    if (!file) {
+      close(fd);
+      return nullptr;
+    }
+    taken = path;
+    return file;
+  }
+  return nullptr;
 }
 
 void move_cursor(region_pages& rec, mem_page* page) {
@@ -94,7 +133,7 @@ void move_cursor(region_pages& rec, mem_page* page) {
 // A paging-file failure: the run of the devices involved stops at the end
 // of the instruction; the page stays as it was.
 void paging_failed(device_inst* inst, const char* message) {
-  error_report(message);
+  report_memory_failure(message);
   inst->flags |= DEV_STOP;
   if (cur_inst) cur_inst->flags |= DEV_STOP;
 }
@@ -355,7 +394,7 @@ int m_pdisk(device_inst* inst, mem_page* page) {
   paging_file& paging = inst->paging;
   const bool reuse = !paging.free_slots.empty();
   if (!paging.file) {
-    paging.file = std::fopen(paging_file_path(inst).c_str(), "w+b");
+    paging.file = open_paging_file(inst, paging.path);
     if (!paging.file) {
       paging_failed(inst, "Error opening in m_pdisk");
       return 0;

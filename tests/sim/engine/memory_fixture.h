@@ -20,6 +20,7 @@ class device_fixture : public ::testing::Test {
 
   void SetUp() override {
     index_memory_regions();
+    restart_memory_failures();
     std::string pattern = (std::filesystem::temp_directory_path() / "simmemXXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     scratch = pattern;

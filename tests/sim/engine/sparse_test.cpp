@@ -1,6 +1,8 @@
 // Sparse external spaces: page splitting, paging to the device's file under
 // an allocation cap, paging-file failures, the allocator, and the page
 // lists of the state file.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -153,7 +155,7 @@ TEST_F(SparsePages, ResetAndRelease) {
   release_paging(cur_inst);
   EXPECT_EQ(cur_inst->paging.file, nullptr);
   EXPECT_TRUE(cur_inst->paging.free_slots.empty());
-  EXPECT_EQ(bytes_on_disk(file), 1024);  // the file stays on disk
+  EXPECT_EQ(bytes_on_disk(file), -1);  // it held this run's pages only
   EXPECT_EQ(sparse_page_count(pages(SPACE_XE)), 1);
   EXPECT_EQ(read(SPACE_XE, 0x2000), 0u);
   write(SPACE_XE, 0x2000, 4);
@@ -255,12 +257,43 @@ TEST_F(SparsePaging, UnopenableFileLeavesPagesInMemory) {
 
   // Under the cap the allocation then fails and the write is dropped.
   cur_inst->flags = 0;
+  restart_memory_failures();
   dsp_alloc_set_limit(dsp_alloc_in_use());
   write(SPACE_XE, 0x2000, 0x22);
-  EXPECT_STREQ(last_error_text(), "Insufficient memory: dsp_alloc");
+  EXPECT_STREQ(last_error_text(), "Error opening in m_pdisk");  // the first cause
   EXPECT_EQ(read(SPACE_XE, 0x2000), 0u);
   EXPECT_EQ(read(SPACE_XE, 0x1000), 0x11u);
   EXPECT_EQ(sparse_page_count(pages(SPACE_XE)), 3);
+}
+
+// Two simulators in one folder: the second takes another name instead of
+// overwriting the first one's pages, and each file goes when it closes.
+// A file nobody holds (left by a simulator that ended) is taken over.
+TEST_F(SparsePaging, AFileInUseByAnotherSimulatorIsLeftAlone) {
+  make("73521");
+  const auto held = scratch / "DSPMEM0.MEM";
+  const int other = open(held.c_str(), O_RDWR | O_CREAT, 0600);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+  ASSERT_EQ(::write(other, "theirs", 6), 6);
+
+  dsp_alloc_set_limit(dsp_alloc_in_use() + 2 * (PAGE_BYTES + 16) + 1000);
+  for (uint32_t k = 0; k < 16; ++k) write(SPACE_PE, 0x1000 * k, 0x100 + k);
+  EXPECT_EQ(bytes_on_disk(held), 6);
+  const auto second = scratch / "DSPMEM0-1.MEM";
+  EXPECT_GT(bytes_on_disk(second), 0);
+  for (uint32_t k = 0; k < 16; ++k) EXPECT_EQ(read(SPACE_PE, 0x1000 * k), 0x100 + k) << k;
+  release_paging(cur_inst);
+  EXPECT_EQ(bytes_on_disk(second), -1);
+  EXPECT_EQ(bytes_on_disk(held), 6);
+
+  close(other);  // that simulator ended and left its file behind
+  for (uint32_t k = 0; k < 16; ++k) write(SPACE_PE, 0x1000 * k, 0x200 + k);
+  EXPECT_EQ(bytes_on_disk(second), -1);
+  EXPECT_EQ(bytes_on_disk(held) % 1024, 0);
+  for (uint32_t k = 0; k < 16; ++k) EXPECT_EQ(read(SPACE_PE, 0x1000 * k), 0x200 + k) << k;
+  free_all_devices();
+  EXPECT_EQ(bytes_on_disk(held), -1);
 }
 
 TEST_F(SparsePaging, FailedWriteKeepsThePage) {
@@ -311,8 +344,10 @@ TEST_F(SparseAlloc, CountsBytesAndHonoursTheCap) {
   dsp_alloc_set_limit(base + 300);  // nothing to page out: both fail
   EXPECT_EQ(dsp_alloc(1, 0), nullptr);
   EXPECT_STREQ(last_error_text(), "Insufficient memory: dsp_alloc");
+  restart_memory_failures();  // as a new command does
   EXPECT_EQ(dsp_realloc(block, 301), nullptr);
   EXPECT_STREQ(last_error_text(), "Insufficient memory: dsp_realloc");
+  EXPECT_EQ(memory_failure_count(), 1u);
   EXPECT_EQ(block[0], 0xA5);  // the old block stays
   void* smaller = dsp_realloc(block, 10);
   ASSERT_NE(smaller, nullptr);
