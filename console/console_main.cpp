@@ -12,6 +12,7 @@
 #include "console/terminal.h"
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
+#include "sim/cmd/logs.h"
 #include "sim/engine/device.h"
 #include "sim/engine/regaccess.h"
 #include "sim/engine/runloop.h"
@@ -232,6 +233,7 @@ int console_main(int argc, char** argv) {
     });
   }
   close_all_macros();
+  close_all_logs();
   for (int d = 0; d < DEVICE_MAX; ++d) end_redirections(d);
   terminal_detach();
   free_all_devices();

@@ -7,6 +7,7 @@
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/lexer.h"
+#include "sim/cmd/logs.h"
 #include "sim/cmd/readers.h"
 #include "sim/engine/device.h"
 #include "sim/frontend.h"
@@ -121,6 +122,7 @@ void delete_device(const char*) {
   }
   if (!exists(n)) return;
   if (gui_present() != 0) close_device_windows(n);
+  close_session_log(n);
   free_device(n);
   if (run_on && device_states[shown_device] != nullptr) device_states[shown_device]->running = 0;
 }

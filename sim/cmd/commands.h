@@ -27,6 +27,10 @@ const action_record* parse_go_cmd();
 const action_record* parse_step_cmd();
 const action_record* parse_trace_cmd();
 const action_record* parse_streams_cmd();
+const action_record* parse_help_cmd();
+const action_record* parse_history_cmd();
+const action_record* parse_log_cmd();
+const action_record* parse_more_cmd();
 
 // The window commands. The console checks their arguments and says that
 // windows belong to the GUI front-end.

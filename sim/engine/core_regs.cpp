@@ -497,6 +497,14 @@ void ss_decrement() {
   core_store_reg(CORE_SP, next);
 }
 
+int core_stack_entry(int level, uint32_t* high, uint32_t* low) {
+  if (cur_inst == nullptr || level < 0 || level >= CS_SS_ENTRIES) return 0;
+  const uint32_t* w = core_words();
+  *high = level != 0 ? w[CS_SS_HIGH + level] : 0;
+  *low = level != 0 ? w[CS_SS_LOW + level] : 0;
+  return 1;
+}
+
 // ---------------------------------------------------------------------------
 // The peripheral interface.
 

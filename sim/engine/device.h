@@ -75,6 +75,8 @@ struct periph_class {
   const reg_desc* regs;
 };
 
+struct help_table;
+
 struct periph_row {
   const char* name;
   int pin_port;        // 0 control and analog pins, 2 port B, 3 port C
@@ -86,6 +88,7 @@ struct periph_row {
   uint32_t ipr_bits;   // its priority bits in ipr; 0 when it raises no interrupts
   const periph_class* cls;
   const char* suffix;  // "", "0" or "1"
+  const help_table* help = nullptr;  // its I/O file format topics
 };
 
 // mem_region flag bits with behaviour; the others are carried as data.

@@ -2,6 +2,7 @@
 // and ports, exactly as the chips have them.
 #include "sim/engine/device.h"
 #include "sim/engine/display_layouts.h"
+#include "sim/engine/help_topics.h"
 #include "sim/engine/hooks.h"
 #include "sim/engine/periph.h"
 
@@ -18,16 +19,21 @@ constexpr periph_row core_row(const periph_class* cls) {
   return {"core", 0, 0xFFFF, 0, 0, 0, 0, 0, cls, ""};
 }
 constexpr periph_row codec_row(const periph_class* cls, uint32_t base) {
-  return {"codec", 0, 0xF0000, 0, 0, base, 0x2E, 0xC0, cls, ""};
+  return {"codec", 0, 0xF0000, 0, 0, base, 0x2E, 0xC0, cls, "", &codec_help_table};
 }
-constexpr periph_row host_row = {"host", 2, 0x7FFF, PCR_B, 0x1, 0xFFC4, 0x24, 0x300, &host_class, ""};
+constexpr periph_row host_row = {
+    "host", 2, 0x7FFF, PCR_B, 0x1, 0xFFC4, 0x24, 0x300, &host_class, "", &host_help_table};
 constexpr periph_row serial_row(const char* name, int unit, const periph_class* cls) {
-  return unit == 0 ? periph_row{name, 3, 0x1F, PCR_C, 0x1F, 0xFFD0, 0x10, 0xC00, cls, "0"}
-                   : periph_row{name, 3, 0x3E0, PCR_C, 0x3E0, 0xFFD8, 0x18, 0x3000, cls, "1"};
+  // "ssi0"/"ssi1" and "rssi0"/"rssi1" share one topic per kind.
+  const help_table* help = name[0] == 'r' ? &rssi_help_table : &ssi_help_table;
+  return unit == 0 ? periph_row{name, 3, 0x1F, PCR_C, 0x1F, 0xFFD0, 0x10, 0xC00, cls, "0", help}
+                   : periph_row{name, 3, 0x3E0, PCR_C, 0x3E0, 0xFFD8, 0x18, 0x3000, cls, "1", help};
 }
 constexpr periph_row timer_row = {"timer", 3, 0xC00, PCR_C, 0xC00, 0xFFEC, 0x20, 0xC000, &timer_class, ""};
-constexpr periph_row portb_row = {"portb", 2, 0x7FFF, PCR_B, 0, 0xFFC0, 0, 0, &portb_class, ""};
-constexpr periph_row portc_row = {"portc", 3, 0x0FFF, PCR_C, 0, 0xFFC1, 0, 0, &portc_class, ""};
+constexpr periph_row portb_row = {
+    "portb", 2, 0x7FFF, PCR_B, 0, 0xFFC0, 0, 0, &portb_class, "", &port_help_table};
+constexpr periph_row portc_row = {
+    "portc", 3, 0x0FFF, PCR_C, 0, 0xFFC1, 0, 0, &portc_class, "", &port_help_table};
 constexpr periph_row count_row = {"count", 0, 0, 0, 0, 0, 0, 0, &count_class, ""};
 
 const periph_row periphs_73521[] = {
@@ -259,6 +265,8 @@ constexpr family_desc family_for_display(const display_layout_set* layouts) {
   f.help_generic_p = "pe, pi or pr depending upon address and omr value.";
   f.help_generic_x = "xi, xe or xr depending upon address and omr values";
   f.display_layouts = layouts;
+  f.help_topic_count = static_cast<int>(family_help_table.topics.size());
+  f.help_topics = family_help_table.topics.data();
   return f;
 }
 family_desc family_521 = family_for_display(&display_layouts_521);

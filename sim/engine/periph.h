@@ -65,6 +65,11 @@ enum count_reg : int {
 void write_peripheral_bus(uint32_t address, uint32_t value, int flag);
 void read_peripheral_bus(uint32_t address, uint32_t* out, int flag);
 
+// Entry `level` (0-15) of the current device's system stack, read without
+// moving sp: looking at the stack must not raise the stack-error trap that
+// a store of sp can. Level 0 reads as zeros. 0 for a level out of range.
+int core_stack_entry(int level, uint32_t* high, uint32_t* low);
+
 // Clears the current device's run flags and run marks before a run.
 void reset_run_flags();
 

@@ -25,6 +25,12 @@ struct profiler_block {
   char file_name[256] = {};
   uint32_t sample_sr = 0;
   uint32_t sample_omr = 0;
+  // Set when profiling starts: the pc it starts at, the loop phase and
+  // the loop and instruction counts.
+  uint32_t start_pc = 0;
+  uint32_t loop_phase = 1;
+  uint32_t loop_count = 0;
+  uint32_t instruction_count = 0;
 };
 
 inline bool profiler_attached() { return profiler != nullptr; }

@@ -2,6 +2,9 @@
 # Runs one scenario: NAME.cmd is typed into sim73500 on standard input and
 # the session text must equal NAME.out. A first line "#args: ..." in
 # NAME.cmd gives command-line arguments; "#status: N" the exit status.
+# "#scratch" runs the program in an empty folder (its path reads
+# "<scratch>" in the session; macros/ is at hand there); "#show: FILE"
+# appends the file the run left there, "#files" the folder's listing.
 set -u
 bin=$1
 cmd=$2
@@ -14,9 +17,27 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 # Scenario lines starting with "#" are directions for this runner only.
 grep -v '^#' "$cmd" > "$scratch/input"
+workdir=$PWD
+if grep -q '^#scratch$' "$cmd"; then
+  workdir=$scratch/work
+  mkdir "$workdir"
+  ln -s "$PWD/macros" "$workdir/macros"
+fi
 # shellcheck disable=SC2086
-"$bin" $args < "$scratch/input" > "$scratch/actual" 2> "$scratch/stderr"
+(cd "$workdir" && "$bin" $args) < "$scratch/input" > "$scratch/actual" 2> "$scratch/stderr"
 status=$?
+if [ "$workdir" != "$PWD" ]; then
+  while IFS= read -r file; do
+    echo "==== $file" >> "$scratch/actual"
+    cat "$workdir/$file" >> "$scratch/actual" 2>&1 || echo "(missing)" >> "$scratch/actual"
+  done < <(sed -n 's/^#show: //p' "$cmd")
+  if grep -q '^#files$' "$cmd"; then
+    echo "==== files" >> "$scratch/actual"
+    (cd "$workdir" && ls -A | grep -v '^macros$') >> "$scratch/actual"
+  fi
+  real=$(cd "$workdir" && pwd -P)
+  sed -i -e "s|$real|<scratch>|g" -e "s|$workdir|<scratch>|g" "$scratch/actual"
+fi
 rc=0
 if [ "$status" != "$want_status" ]; then
   echo "exit status $status, expected $want_status"

@@ -1,0 +1,19 @@
+// The command log and the devices' session logs that "log" opens. A log is
+// written to a temporary file beside its name and renamed into place when
+// it is closed, so the file of that name is always either the older file
+// or a complete new log.
+#pragma once
+
+#include <string>
+
+// Closes (and puts in place) the session log of a device, e.g. before the
+// device is released.
+void close_session_log(int device);
+// Closes every log; run before the program ends.
+void close_all_logs();
+// Where an open log will stand; empty when that log is closed.
+const std::string& command_log_path();
+const std::string& session_log_path(int device);
+// 1 after "log v": the source window's status line also goes to the
+// device's session log.
+int status_line_logging(int device);

@@ -1,0 +1,15 @@
+#scratch
+#show: keep.log
+#files
+; a log written again replaces the older file only when it is closed;
+; appending keeps the older lines; a cancelled open leaves the log closed
+log s keep
+; first log
+log off s
+log s keep -o
+; second log, overwriting the first
+log s keep -a
+; appended to the second
+log off s
+log s keep -c
+log
