@@ -86,7 +86,7 @@ bool print_lines(std::span<const char* const> lines) {
 
 std::span<const help_topic> family_topics() {
   if (cur_family == nullptr || cur_family->help_topics == nullptr) return {};
-  return {cur_family->help_topics, static_cast<std::size_t>(cur_family->help_topic_count)};
+  return cur_family->help_topics->topics;
 }
 
 // The peripherals' topic tables, a table shared by several rows once.

@@ -4,8 +4,9 @@
 // abbreviation it covers.
 //
 // A command not built yet has parse_not_built_cmd as its parser; its own
-// parser takes that place when the command arrives. Rows whose help lines
-// are empty get them with the help command.
+// parser takes that place when the command arrives. Rows without help
+// lines (break, go, input, output and most window commands) are shown by
+// help through their syntax lines.
 #include <array>
 
 #include "sim/cmd/commands.h"

@@ -163,7 +163,6 @@ enum : uint32_t {
 };
 
 struct dis_ea_info;
-struct help_topic;
 
 // Per device type, the support record through which the rest of the
 // system reaches the assembler, the disassembler and the family help.
@@ -175,8 +174,7 @@ struct family_desc {
   int (*assemble)(const char* text, uint32_t address);
   int (*disassemble)(const uint32_t* words, char* text, uint32_t number_a,
                      uint32_t number_b, dis_ea_info* ea_info);
-  int help_topic_count;
-  const help_topic* help_topics;
+  const help_table* help_topics;  // the family's counted help table
   const void* profile_ops;  // absent for every type
   const void* frame_hooks;  // absent for every type
 };

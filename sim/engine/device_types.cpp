@@ -265,8 +265,7 @@ constexpr family_desc family_for_display(const display_layout_set* layouts) {
   f.help_generic_p = "pe, pi or pr depending upon address and omr value.";
   f.help_generic_x = "xi, xe or xr depending upon address and omr values";
   f.display_layouts = layouts;
-  f.help_topic_count = static_cast<int>(family_help_table.topics.size());
-  f.help_topics = family_help_table.topics.data();
+  f.help_topics = &family_help_table;
   return f;
 }
 family_desc family_521 = family_for_display(&display_layouts_521);
