@@ -102,9 +102,11 @@ void close_log_file(std::FILE*& file, log_file& rec) {
   file = nullptr;
   if (!written) {
     unlink(rec.temp.c_str());
-    error_report(("Error writing log file:" + rec.path).c_str());
+    error_report(("Error writing log file:" + literal_braces(rec.path)).c_str());
   } else if (std::rename(rec.temp.c_str(), rec.path.c_str()) != 0) {
-    error_report(("Error writing log file:" + rec.path + " (the log is in " + rec.temp + ")").c_str());
+    error_report(("Error writing log file:" + literal_braces(rec.path) + " (the log is in " +
+                  literal_braces(rec.temp) + ")")
+                     .c_str());
   }
   rec = {};
 }
@@ -156,19 +158,20 @@ void show_logs(const char*) {
   const bool any = !cur_lexer->has(2);
   const int k = any ? -1 : kind();
   if ((any || k == KIND_COMMANDS) && command_log != nullptr)
-    session_print(("Logging commands to:{" + command_record.path + "}").c_str(), 1);
+    session_print(("Logging commands to:{" + literal_braces(command_record.path) + "}").c_str(), 1);
   if ((any || k == KIND_SESSION) && session_logs[cur_device] != nullptr)
-    session_print(("Logging session to:{" + session_records[cur_device].path + "}").c_str(), 1);
-  if (profiling(cur_device))
-    session_print((std::string("Profiling to:{") + device_profiler_block(cur_device).file_name + "}").c_str(),
+    session_print(("Logging session to:{" + literal_braces(session_records[cur_device].path) + "}").c_str(),
                   1);
+  if (profiling(cur_device))
+    session_print(
+        ("Profiling to:{" + literal_braces(device_profiler_block(cur_device).file_name) + "}").c_str(), 1);
 }
 
 void open_log(const char*) {
   const bool commands = kind() == KIND_COMMANDS;
   std::string path;
   if (!make_log_path(commands ? ".cmd" : ".log", path)) return;
-  session_print(("Output log file:" + path).c_str(), 1);
+  session_print(("Output log file:" + literal_braces(path)).c_str(), 1);
   std::FILE*& slot = commands ? command_log : session_logs[cur_device];
   log_file& rec = commands ? command_record : session_records[cur_device];
   close_log_file(slot, rec);
@@ -193,11 +196,13 @@ void start_profiling(const char*) {
   }
   std::string path;
   if (!make_log_path(".log", path)) return;
-  session_print(("Output profile:" + path).c_str(), 1);
+  session_print(("Output profile:" + literal_braces(path)).c_str(), 1);
   const int answer = ask_file_exists(path.c_str(), file_option(kind_token() + 2));
   if (answer < 0) return;
   const char* mode = answer == 1 ? "r+" : "w";
-  std::FILE* probe = std::fopen(path.c_str(), answer == 1 ? "a" : "w");
+  // The profile itself is the profiler's to write: this only makes sure
+  // the file can be made, and never empties an older profile.
+  std::FILE* probe = std::fopen(path.c_str(), "a");
   if (probe == nullptr) {
     error_report("Error opening file.");
     return;

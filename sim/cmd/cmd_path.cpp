@@ -29,16 +29,6 @@ bool is_directory(const std::string& name) {
   return !name.empty() && stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// Braces in a name are text, not highlighting.
-std::string literal_braces(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '{' || c == '}') out += '$';
-    out += c;
-  }
-  return out;
-}
-
 void path_show(const char*) {
   if (cur_state == nullptr || cur_inst == nullptr) return;
   cur_state->view_mode = 0;
@@ -94,4 +84,13 @@ const action_record* parse_path_cmd() {
   if (match_keyword(2, "-")) return check_no_more_args(3) ? &clear_record : nullptr;
   if (parse_name_arg(2) && check_no_more_args(3)) return &set_record;
   return nullptr;
+}
+
+std::string literal_braces(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '{' || c == '}') out += '$';
+    out += c;
+  }
+  return out;
 }

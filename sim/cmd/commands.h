@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "sim/cmd/dispatch.h"
 
@@ -51,6 +52,10 @@ const action_record* parse_wwatch_cmd();
 // Rows whose command is not built yet: any arguments are accepted and the
 // action says so. A command's own parser replaces it in cmdtable.cpp.
 const action_record* parse_not_built_cmd();
+
+// Braces in a name (a path) printed with session_print are text, not
+// highlighting: "{" and "}" become "${" and "$}".
+std::string literal_braces(std::string_view text);
 
 // --- Redirection of the target's standard streams ----------------------------
 
