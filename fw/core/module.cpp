@@ -2,6 +2,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "fw/core/attributed.h"
 #include "fw/core/ex.h"
 #include "fw/core/mem.h"
 #include "fw/core/sys.h"
@@ -80,6 +81,10 @@ void* vmoduleBindSlot(void** slot, std::size_t size) {
   vmoduleGetCurrentContext()->data[slotIndex(slot)] = block;
   *slot = block;
   return block;
+}
+
+void* vmoduleGetContextData(vmoduleContext* context, void** slot) {
+  return context == currentContext ? *slot : context->data[slotIndex(slot)];
 }
 
 void vmoduleAddContextExitProc(vmoduleExitProc proc) {
@@ -167,7 +172,7 @@ constexpr vmoduleStartupRow startupOrder[] = {
     {"vcomboGetDefaultClass", nullptr},
     {"vcomboboxGetDefaultClass", nullptr},
     {"vcommGetDefaultClass", nullptr},
-    {"vcommandGetDefaultClass", nullptr},
+    {"vcommandGetDefaultClass", vcommandGetDefaultClass},
     {"vconfirmGetDefaultClass", nullptr},
     {"vcontainerGetDefaultClass", nullptr},
     {"vcontrolGetDefaultClass", nullptr},
@@ -175,7 +180,7 @@ constexpr vmoduleStartupRow startupOrder[] = {
     {"vdasservGetDefaultClass", nullptr},
     {"vdatatagGetDefaultClass", nullptr},
     {"vdateGetDefaultClass", nullptr},
-    {"vdelegatorGetDefaultClass", nullptr},
+    {"vdelegatorGetDefaultClass", [] { vdelegatorGetDefaultClass(); }},
     {"vdialogGetDefaultClass", nullptr},
     {"vdomainGetDefaultClass", nullptr},
     {"vdomainitemGetDefaultClass", nullptr},
@@ -200,7 +205,7 @@ constexpr vmoduleStartupRow startupOrder[] = {
     {"vnotebookGetDefaultClass", nullptr},
     {"vnoticeGetDefaultClass", nullptr},
     {"vnumGetDefaultClass", nullptr},
-    {"vobjectGetDefaultClass", nullptr},
+    {"vobjectGetDefaultClass", [] { vobjectGetDefaultClass(), vobjectGetAttributedClass(), vobjectGetCommandClass(); }},
     {"vpaletteGetDefaultClass", nullptr},
     {"vpixmapGetDefaultClass", nullptr},
     {"vpoolStartup", vpoolStartup},

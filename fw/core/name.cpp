@@ -201,13 +201,13 @@ vname vnameFindInTable(vnameTable* t, vscribe* s) {
 }
 
 void vnameInitTableIterator(vnameTableIterator* it, vnameTable* t) {
-  it->slot = t->slots - 1;
+  it->slot = t->slots;
   it->end = t->slotsEnd;
   it->current = nullptr;
 }
 
 int vnameNextTableIterator(vnameTableIterator* it) {
-  while (++it->slot < it->end)
+  for (it->slot = it->current ? it->slot + 1 : it->slot; it->slot < it->end; ++it->slot)
     if (*it->slot) {
       it->current = *it->slot;
       return 1;
@@ -226,6 +226,10 @@ void vnameStartup() {
   for (int i = 0; i < vnamePREDEFINED_COUNT; ++i)
     *predefinedVars[i] = vnameInternInTable(&globalTable, vscribeLiteral(predefinedTexts[i]));
 }
+
+// The predefined names are global variables that code reads directly, so
+// they are interned as soon as the program is loaded, not on first use.
+[[maybe_unused]] const bool predefinedAtLoad = (vnameStartup(), true);
 
 vname vnamePredefined(int index) {
   vnameStartup();

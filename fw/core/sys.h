@@ -46,6 +46,8 @@ struct vmoduleContext {
 void** vmoduleAllocSlot();
 void* vmoduleBindSlot(void** slot, std::size_t size);
 void vmoduleAddContextExitProc(vmoduleExitProc proc);
+// A context's word for a slot (the cell itself holds the current one's).
+void* vmoduleGetContextData(vmoduleContext* context, void** slot);
 void vmoduleAddExitProc(vmoduleExitProc proc);
 vmoduleContext* vmoduleGetDefaultContext();
 vmoduleContext* vmoduleGetCurrentContext();

@@ -12,6 +12,8 @@
 #include <sstream>
 #include <string>
 
+#include "fw/core/ex.h"
+
 struct ChildRun {
   int status = -1;  // exit status, or -1 when it did not exit normally
   std::string err;  // standard error
@@ -53,4 +55,15 @@ inline ChildRun runInChild(const std::function<void()>& body,
   r.log = readFile(dir / "vdebug.log");
   std::filesystem::remove_all(dir);
   return r;
+}
+
+// The class of what body raised (null when nothing); the chain is restored.
+template <class F>
+const vexClass* raisedClass(F body) {
+  const vexClass* cls = nullptr;
+  vexGuard(body, [&](vexHandler& h) {
+    cls = vexGetCurrentException()->cls;
+    vexSetCurrentException(h.savedChain);
+  });
+  return cls;
 }

@@ -134,17 +134,18 @@ TEST(Modules, SlotsBindAndContextsSwitch) {
     vmoduleAddContextExitProc([] { std::fputs("context exit\n", stderr); });
     vmoduleDestroyContext(other);
     std::fprintf(stderr, "%s|%d|%d|%d|%d\n", message, emptyInOther, back, again, *static_cast<int*>(*slot));
-    int extra = 0;
+    // The table holds 96 cells in a row; some were taken before.
+    void** last = slot;
     vexGuard([&] {
-      for (;; ++extra) vmoduleAllocSlot();
+      for (;;) last = vmoduleAllocSlot();
     },
              [&](vexHandler&) {
-               std::fprintf(stderr, "%s after %d\n", vexGetCurrentException()->message, extra);
+               std::fprintf(stderr, "%s %d\n", vexGetCurrentException()->message, last - slot < 96);
                std::exit(0);
              });
   });
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "context exit\nmodule is already allocated|1|11|22|11\nmodule limit exceeded after 95\n");
+  EXPECT_EQ(r.err, "context exit\nmodule is already allocated|1|11|22|11\nmodule limit exceeded 1\n");
 }
 
 TEST(Modules, ShutdownRunsContextThenProcessExits) {
