@@ -1,22 +1,33 @@
-// The run loop's speed: device cycles per second of run_device_cycle with
-// every peripheral clocked, one device and 32 devices side by side, each
-// running the demo's FIR filter (demo/fir.cmd) over and over.
+// The run loop's speed on the demo's FIR filter (demo/fir.cmd), looping
+// forever, through the slices the console runs (run_device_slice), on the
+// fast engine where the run may use it and on the cycle engine:
+//   - one device, core only;
+//   - one device with eight address breakpoints, and with a "cyc" one;
+//   - 32 independent devices (per-device and aggregate figures);
+//   - each of the five device types.
+// Each case first runs a prefix on both engines and fails on any
+// difference of state, and checks the filter's output afterwards.
+// Counters: device_cycles_per_s and instructions_per_s are aggregates over
+// every device of the case; per_device_cycles_per_s divides by the device
+// count; fast_share is the share of instructions the fast engine ran.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <string>
 #include <utility>
 
 #include "sim/asm/asm.h"
+#include "sim/cmd/dispatch.h"
+#include "sim/cmd/hooks.h"
 #include "sim/engine/device.h"
 #include "sim/engine/memory.h"
 #include "sim/engine/periph.h"
 #include "sim/engine/regaccess.h"
 #include "sim/engine/runloop.h"
+#include "sim/engine/state_digest.h"
 
 namespace {
 
-// The FIR filter of demo/fir.cmd, with a jump back to its start in place of
-// the final debug, so that it runs for as long as the benchmark lasts.
 struct program_line {
   uint32_t address;
   const char* text;
@@ -40,6 +51,10 @@ constexpr program_line fir_program[] = {
 constexpr std::pair<uint32_t, uint32_t> fir_data[] = {
     {0x40, 0x4000}, {0x41, 0x2000}, {0x42, 0x1000}, {0x43, 0x0800}, {0x03, 0x4000}};
 
+constexpr const char* type_names[] = {"73521", "73547", "73583", "73547rom", "73583ram"};
+
+enum break_setup : int { NO_BREAKS = 0, EIGHT_ADDRESS_BREAKS, CYC_BREAK };
+
 bool place_program(int device) {
   make_device_current(device);
   for (const program_line& line : fir_program) {
@@ -60,57 +75,115 @@ void set_register(int device, const char* name, uint32_t value) {
   if (lookup_register(device, name, &row, &reg) != 0) write_register(device, row, reg, words);
 }
 
-// Devices 0..count-1 of type "73521", each armed for a free run of the
-// filter.
-bool make_devices(int count) {
-  index_memory_regions();
-  for (int d = 0; d < count; ++d) {
-    if (create_device(d, "73521") == 0 || !place_program(d)) return false;
-    set_register(d, "pc", 0x100);
-    make_device_current(d);
-    device_state& st = *device_states[d];
-    st.run_mode = RUN_GO;
-    st.run_count = 1;
-    st.break_number = 0;
-    reset_run_flags();
-    st.running = 1;
+// Device d of the type, armed for a free run of the filter.
+bool make_device(int d, const char* type, break_setup breaks, bool cycle_engine) {
+  if (create_device(d, type) == 0 || !place_program(d)) return false;
+  set_register(d, "pc", 0x100);
+  if (breaks == EIGHT_ADDRESS_BREAKS) {
+    // Addresses the program never reaches: the cost of testing them.
+    for (int k = 0; k < 8; ++k)
+      execute_command_line(d, ("break p:$" + std::to_string(0x200 + k)).c_str());
+  } else if (breaks == CYC_BREAK) {
+    execute_command_line(d, "break cyc==0");
   }
+  make_device_current(d);
+  device_state& st = *device_states[d];
+  st.cycle_engine_only = cycle_engine ? 1 : 0;
+  st.run_mode = RUN_GO;
+  st.run_count = 1;
+  st.break_number = 0;
+  reset_run_flags();
+  st.running = 1;
   return true;
 }
 
-void run_devices(benchmark::State& state, int count) {
-  if (!make_devices(count)) {
-    state.SkipWithError("device creation failed");
-    free_all_devices();
+// The same run on both engines (devices 0 and 1) for a prefix of cycles;
+// the text of the first difference, or "".
+std::string compare_engines(const char* type, break_setup breaks) {
+  if (!make_device(0, type, breaks, false) || !make_device(1, type, breaks, true))
+    return "device creation failed";
+  constexpr int PREFIX = 20000;
+  run_device_cycles(0, PREFIX);
+  run_device_cycles(1, PREFIX);
+  catch_up_peripherals();
+  make_device_current(0);
+  catch_up_peripherals();
+  std::string difference = device_state_difference(0, 1);
+  free_all_devices();
+  return difference;
+}
+
+void run_case(benchmark::State& state, const char* type, int count, break_setup breaks,
+              bool cycle_engine) {
+  // The breakpoint tests are the command language's; no front-end is
+  // installed, so session output goes nowhere.
+  install_simulator_hooks();
+  index_memory_regions();
+  const std::string difference = compare_engines(type, breaks);
+  if (!difference.empty()) {
+    state.SkipWithError(("the engines differ: " + difference).c_str());
     return;
   }
-  for (auto _ : state) {
-    for (int round = 0; round < RUN_SLICE_ROUNDS; ++round)
-      for (int d = 0; d < count; ++d) run_device_cycle(d);
-  }
-  const double cycles = static_cast<double>(state.iterations()) * RUN_SLICE_ROUNDS * count;
-  state.counters["device_cycles_per_s"] = benchmark::Counter(cycles, benchmark::Counter::kIsRate);
-  state.counters["time_per_cycle"] = benchmark::Counter(
-      cycles, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-  bool all_running = true;
-  bool all_filtered = true;
   for (int d = 0; d < count; ++d) {
+    if (!make_device(d, type, breaks, cycle_engine)) {
+      state.SkipWithError("device creation failed");
+      free_all_devices();
+      return;
+    }
+  }
+  uint64_t rounds = 0;
+  for (auto _ : state) rounds += static_cast<uint64_t>(run_device_slice(RUN_SLICE_ROUNDS));
+
+  const double cycles = static_cast<double>(rounds) * count;
+  double instructions = 0, fast = 0;
+  bool all_running = true, all_filtered = true;
+  for (int d = 0; d < count; ++d) {
+    instructions += device_insts[d]->instructions;
+    fast += device_states[d]->fast_instructions;
     all_running = all_running && device_states[d]->running != 0;
     // The pulse response: the fourth output is c0 * 0.5 = 0.25.
     uint32_t y3 = 0;
     read_device_memory(d, SPACE_X, 0x83, &y3);
     all_filtered = all_filtered && y3 == 0x2000;
   }
+  using benchmark::Counter;
+  state.counters["device_cycles_per_s"] = Counter(cycles, Counter::kIsRate);
+  state.counters["per_device_cycles_per_s"] = Counter(cycles / count, Counter::kIsRate);
+  state.counters["instructions_per_s"] = Counter(instructions, Counter::kIsRate);
+  state.counters["fast_share"] = instructions > 0 ? fast / instructions : 0;
   if (!all_running) state.SkipWithError("a device stopped during the run");
   if (!all_filtered) state.SkipWithError("the filter computed a wrong output");
   free_all_devices();
 }
 
-void BM_RunLoopOneDevice(benchmark::State& state) { run_devices(state, 1); }
-void BM_RunLoop32Devices(benchmark::State& state) { run_devices(state, DEVICE_MAX); }
+// Argument 0: the fast engine where the run allows it; 1: the cycle engine.
+void BM_FirOneDevice(benchmark::State& state) {
+  run_case(state, "73521", 1, NO_BREAKS, state.range(0) != 0);
+}
+void BM_FirEightAddressBreaks(benchmark::State& state) {
+  run_case(state, "73521", 1, EIGHT_ADDRESS_BREAKS, state.range(0) != 0);
+}
+void BM_FirCycBreak(benchmark::State& state) {
+  run_case(state, "73521", 1, CYC_BREAK, state.range(0) != 0);
+}
+void BM_Fir32Devices(benchmark::State& state) {
+  run_case(state, "73521", DEVICE_MAX, NO_BREAKS, state.range(0) != 0);
+}
+// Argument: the device type.
+void BM_FirDeviceType(benchmark::State& state) {
+  state.SetLabel(type_names[state.range(0)]);
+  run_case(state, type_names[state.range(0)], 1, NO_BREAKS, false);
+}
 
-BENCHMARK(BM_RunLoopOneDevice)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RunLoop32Devices)->Unit(benchmark::kMillisecond);
+void engines(benchmark::internal::Benchmark* b) {
+  b->ArgName("cycle_engine")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_FirOneDevice)->Apply(engines);
+BENCHMARK(BM_FirEightAddressBreaks)->Apply(engines);
+BENCHMARK(BM_FirCycBreak)->Apply(engines);
+BENCHMARK(BM_Fir32Devices)->Apply(engines);
+BENCHMARK(BM_FirDeviceType)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

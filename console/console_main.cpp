@@ -96,7 +96,7 @@ bool console_run_slice() {
   if (counts_progress && !progress_shown && shown_inst() != nullptr)
     show_run_progress(*shown_inst(), true);
   bool ended = false;
-  for (int k = 0; k < rounds && !ended && quitting == 0; ++k) {
+  for (int k = 0; k < rounds && !ended && quitting == 0;) {
     s = shown_state();
     if (s == nullptr || s->running == 0) {
       ended = true;
@@ -122,18 +122,15 @@ bool console_run_slice() {
       }
     }
     if (ended) break;
-    const int shown_before = shown_device;
-    for (int d = 0; d < DEVICE_MAX && shown_device == shown_before; ++d) {
-      const device_inst* inst = device_insts[d];
-      if (inst != nullptr && (inst->flags & DEV_EXCLUDED) == 0) run_device_cycle(d);
-    }
+    k += run_device_slice(rounds - k);
     s = shown_state();
     const device_inst* shown = shown_inst();
     if (s == nullptr || shown == nullptr || s->running == 0) {
       ended = true;
       break;
     }
-    if (counts_progress && shown->cycles % 1000 == 0) show_run_progress(*shown, false);
+    // Slices of many rounds end where they stop, not on a thousand.
+    if (counts_progress && (shown->cycles % 1000 == 0 || rounds > 1)) show_run_progress(*shown, false);
     if (mode == RUN_TRACE_INSTR && (shown->flags & (DEV_INSTR_END | DEV_INSTR_END2)) != 0) break;
   }
   if (ended && quitting == 0) {

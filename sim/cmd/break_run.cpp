@@ -188,6 +188,12 @@ int test_breakpoints(int end_flag, int* stop, int* show) {
   return 1;
 }
 
+int breaks_within_instruction() {
+  for (const break_rec* bp = cur_state->breakpoints; bp != nullptr; bp = bp->next)
+    if (bp->enabled != 0 && (bp->mentions & (MENTIONS_CYC | MENTIONS_PC)) != 0) return 1;
+  return 0;
+}
+
 void end_breakpoint_marks() {
   for (break_rec* bp = cur_state->breakpoints; bp != nullptr; bp = bp->next) {
     bp->hit_at_pc_write = 0;
@@ -251,6 +257,7 @@ int report_break(break_rec& bp, int* stop, int* show) {
       action_continues = outer_continues;
       if (!device_alive(device, inst, state)) return 0;
       make_device_current(device);
+      st.run_plan_stale = 1;
       match = !continues;
       break;
     }
@@ -282,6 +289,7 @@ int report_break(break_rec& bp, int* stop, int* show) {
 
 void install_simulator_hooks() {
   run_hook.test_breakpoints = test_breakpoints;
+  run_hook.breaks_within_instruction = breaks_within_instruction;
   run_hook.end_breakpoint_marks = end_breakpoint_marks;
   run_hook.show_progress_line = show_progress_line;
   run_hook.refresh_register_marks = refresh_register_marks;

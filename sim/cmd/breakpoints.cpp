@@ -76,6 +76,7 @@ break_rec* insert_breakpoint(std::unique_ptr<break_rec> rec) {
   }
   rec->next = *link;
   *link = rec.get();
+  cur_state->run_plan_stale = 1;
   cur_state->last_break_number = rec->number;
   pool->records.push_back(std::move(rec));
   return *link;
@@ -91,6 +92,7 @@ break_rec* find_breakpoint(int number) {
 void delete_breakpoint_range(int first, int last) {
   break_pool* pool = current_pool();
   if (pool == nullptr) return;
+  cur_state->run_plan_stale = 1;
   break_rec** link = &cur_state->breakpoints;
   while (*link != nullptr) {
     break_rec* bp = *link;
@@ -107,6 +109,7 @@ void free_breakpoints() {
   break_pool* pool = current_pool();
   if (pool == nullptr) return;
   cur_state->breakpoints = nullptr;
+  cur_state->run_plan_stale = 1;
   pool->records.clear();
 }
 
@@ -118,6 +121,7 @@ void set_break_condition(break_rec& rec, const char* text) {
   rec.mentions = 0;
   if (find_whole_word(folded.c_str(), "cyc") >= 0) rec.mentions |= MENTIONS_CYC;
   if (find_whole_word(folded.c_str(), "pc") >= 0) rec.mentions |= MENTIONS_PC;
+  if (cur_state != nullptr) cur_state->run_plan_stale = 1;
 }
 
 std::string break_listing_tail(const break_rec& rec) {

@@ -183,10 +183,12 @@ void delete_breakpoints(const char*) {
 
 void enable_breakpoints(const char*) {
   for_named([](break_rec& bp) { bp.enabled = 1; });
+  cur_state->run_plan_stale = 1;
 }
 
 void disable_breakpoints(const char*) {
   for_named([](break_rec& bp) { bp.enabled = 0; });
+  cur_state->run_plan_stale = 1;
 }
 
 void list_breakpoints(const char*) {

@@ -560,6 +560,7 @@ void core_execute() {
       w[CS_PEND_ILLEGAL] = 1;
     else
       w[CS_PEND_SWI] = 1;
+    raise_interrupt_request();
   }
   if (flags & IFLAG_ILLEGAL) return;
   const uint32_t op = opcode();

@@ -73,9 +73,11 @@ void sample_pin(uint32_t* w, uint32_t level) {
     if (w[p.high] && !high) {
       w[p.edge] = 1;
       w[p.pending] = 1;
+      raise_interrupt_request();
     }
   } else {
     w[p.pending] = high ? 0 : 1;
+    if (!high) raise_interrupt_request();
   }
   w[p.high] = high ? 1 : 0;
 }
@@ -151,9 +153,19 @@ int core_pending_irq() {
   return first_source_answer(w, std::make_index_sequence<core_sources.size()>{});
 }
 
+// Any source with its pending word set, whatever its level.
+bool core_source_pending(const uint32_t* w) {
+  for (const core_source& s : core_sources)
+    if (w[s.pending]) return true;
+  return false;
+}
+
 int core_check_interrupts() {
+  // No request raised since the last arbitration that found none.
+  if (!cur_inst->irq_request) return 0;
   uint32_t* w = core_words();
   int best_vector = core_pending_irq();
+  bool any_pending = best_vector >= 0 || core_source_pending(w);
   uint32_t best_level = 0;
   int best_row = 0;
   if (best_vector >= 0) {
@@ -167,6 +179,7 @@ int core_check_interrupts() {
     const periph_row& pr = cur_type->periphs[row];
     const int vector = pr.cls->pending(row);
     if (vector < 0) continue;
+    any_pending = true;
     const uint32_t level = (ipr & pr.ipr_bits) / lowest_bit(pr.ipr_bits);
     if (level > best_level) {
       best_level = level;
@@ -174,6 +187,7 @@ int core_check_interrupts() {
       best_row = row;
     }
   }
+  if (!any_pending) cur_inst->irq_request = 0;
   const uint32_t mask = (w[CORE_SR] >> 8) & 3;
   if (best_level == 0 || mask >= best_level) return 0;
   w[CS_TAKEN_LEVEL] = best_level;

@@ -206,6 +206,7 @@ void mark_sp(uint32_t* w) {
   } else if (!w[CS_STACK_ERROR_SEEN]) {
     w[CS_STACK_ERROR_SEEN] = 1;
     w[CS_PEND_STACK] = 1;
+    raise_interrupt_request();
   }
 }
 
@@ -607,12 +608,15 @@ void core_ack_irq(int, int vector) {
 const periph_class core_class_36 = {
     core_get_reg, core_set_reg, core_bus_read, core_bus_write, core_clock, core_reset,
     nullptr,      core_ack_irq, 0, CORE_STATE_WORDS, 36, core_regs_36,
+    nullptr, nullptr,
 };
 const periph_class core_class_37 = {
     core_get_reg, core_set_reg, core_bus_read, core_bus_write, core_clock, core_reset,
     nullptr,      core_ack_irq, 0, CORE_STATE_WORDS, 37, core_regs_37,
+    nullptr, nullptr,
 };
 const periph_class core_class_47 = {
     core_get_reg, core_set_reg, core_bus_read, core_bus_write, core_clock, core_reset,
     nullptr,      core_ack_irq, 0, CORE_STATE_WORDS, CORE_REG_WORDS, core_regs_47,
+    nullptr, nullptr,
 };

@@ -102,6 +102,9 @@ int find_memory_region(int space, uint32_t address) {
 }
 
 int reset_peripherals(int kind, int mode) {
+  catch_up_peripherals();
+  peripherals_changed();
+  raise_interrupt_request();
   for (int p = 0; p < cur_type->periph_count; ++p)
     if (cur_type->periphs[p].cls->reset) cur_type->periphs[p].cls->reset(p, kind, mode);
   return 0;
@@ -124,6 +127,7 @@ void init_device_state() {
   st.run_word = 0;
   st.default_radix = 1;
   st.breakpoints = nullptr;
+  st.run_plan_stale = 1;
   st.last_break_number = 0;
   st.streams_enabled = 1;
   for (auto& buf : st.host_io) buf.assign(HOST_IO_WORDS, 0);

@@ -73,7 +73,18 @@ struct periph_class {
   int state_word_count;
   int reg_count;
   const reg_desc* regs;
+  // Event-driven peripherals (docs/ARCHITECTURE.md, "Peripheral events").
+  // catch_up brings the peripheral's state up to the current cycle from
+  // the cycles elapsed since its last update; with `resync` set it takes
+  // the current cycle count as its last update instead (the count moved
+  // under it). next_event gives the device cycles from now to the next
+  // cycle whose clock must run (0: this one), NO_EVENT when none; null
+  // for a peripheral that is never clocked. The core (row 0) is clocked
+  // every cycle.
+  void (*catch_up)(int periph, int resync);
+  uint32_t (*next_event)(int periph);
 };
+constexpr uint32_t NO_EVENT = 0xFFFFFFFF;
 
 struct help_table;
 
@@ -213,6 +224,16 @@ struct device_inst {
   std::vector<uint32_t> device_words;
   uint32_t flags = 0;
   int abort = 0;
+  // 1 when an interrupt request may be pending: set by every call that
+  // raises one (raise_interrupt_request), cleared by an arbitration that
+  // finds none.
+  uint32_t irq_request = 1;
+  // The event horizon: the cycle count at which the next peripheral event
+  // is due (when event_due is set); peripherals_changed asks for it to be
+  // worked out again before the next cycle.
+  uint32_t horizon = 0;
+  uint8_t event_due = 0;
+  uint8_t horizon_stale = 1;
   std::string work_dir;
   // Storage behind periph_state.
   std::vector<uint32_t> periph_storage;
@@ -248,6 +269,16 @@ struct device_state {
   uint32_t eof_flag = 0;
   uint32_t jump_flag = 0;
   uint32_t run_word = 0;  // cleared by reset_run_flags and by a pc write
+  // Worked out again by the run loop when run_plan_stale is set (arming a
+  // run, a breakpoint's command): a breakpoint can fire in the middle of
+  // an instruction; the run may go whole instructions at a time.
+  int run_plan_stale = 1;
+  int mid_instr_breaks = 0;
+  int run_fast = 0;
+  // Set by whatever needs this device run one cycle at a time whatever
+  // its plan (the engine comparison in the tests and the benchmark).
+  int cycle_engine_only = 0;
+  uint32_t fast_instructions = 0;  // instruction ends the fast engine reached
 
   int default_radix = 1;
   uint32_t asm_address = 0;  // address being assembled: "*" in expressions

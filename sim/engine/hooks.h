@@ -14,6 +14,10 @@ struct run_hooks {
   // instruction end), reporting hits; sets *stop and *show. Returns 0 when
   // a command action took the device away. Called only with a list.
   int (*test_breakpoints)(int end, int* stop, int* show);
+  // 1 when an enabled breakpoint of the current device can fire inside an
+  // instruction (its condition names "cyc" or "pc"). Called only with a
+  // list, when the run plan is worked out again.
+  int (*breaks_within_instruction)();
   // At an instruction end: the per-instruction marks of the list start over.
   void (*end_breakpoint_marks)();
   // The progress line of a free run.

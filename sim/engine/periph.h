@@ -73,6 +73,23 @@ int core_stack_entry(int level, uint32_t* high, uint32_t* low);
 // Clears the current device's run flags and run marks before a run.
 void reset_run_flags();
 
+// Event-driven peripherals of the current device. Everything that
+// observes a peripheral (a core access to its registers, a debugger read or
+// write, the display's marks, a state save, a breakpoint test) first calls
+// catch_up_peripherals; whatever changes what a peripheral schedules (a
+// register store, a stream opened or closed on it) calls
+// peripherals_changed. A peripheral that raises an interrupt request calls
+// raise_interrupt_request.
+void catch_up_peripherals();
+void peripherals_changed();
+inline void raise_interrupt_request() { cur_inst->irq_request = 1; }
+// Works out the current device's event horizon from every peripheral's
+// next event.
+void compute_event_horizon();
+// The cycle count was set (a pipeline restart): the peripherals take it as
+// their last update.
+void resync_peripheral_clocks();
+
 // Marks a register of a peripheral written and changed after a store, and
 // feeds output streams watching it.
 void mark_register_written(int periph, int reg);

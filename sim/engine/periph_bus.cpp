@@ -4,12 +4,18 @@
 #include "sim/engine/memory.h"
 #include "sim/engine/periph.h"
 
+// A bus access observes its owner, so every peripheral catches up first.
+// A store may start something that schedules an event or raises a
+// request.
 void write_peripheral_bus(uint32_t address, uint32_t value, int flag) {
   const device_type* type = cur_type;
   for (int row = 0; row < type->periph_count; ++row) {
     const periph_class* cls = type->periphs[row].cls;
+    if (cls->catch_up) cls->catch_up(row, 0);
     if (cls->bus_write) cls->bus_write(row, address, value, flag);
   }
+  peripherals_changed();
+  raise_interrupt_request();
 }
 
 void read_peripheral_bus(uint32_t address, uint32_t* out, int flag) {
@@ -17,13 +23,51 @@ void read_peripheral_bus(uint32_t address, uint32_t* out, int flag) {
   const device_type* type = cur_type;
   for (int row = 0; row < type->periph_count; ++row) {
     const periph_class* cls = type->periphs[row].cls;
+    if (cls->catch_up) cls->catch_up(row, 0);
     if (cls->bus_read) cls->bus_read(row, address, out, flag);
   }
 }
 
+void catch_up_peripherals() {
+  const device_type* type = cur_type;
+  for (int row = 0; row < type->periph_count; ++row) {
+    const periph_class* cls = type->periphs[row].cls;
+    if (cls->catch_up) cls->catch_up(row, 0);
+  }
+}
+
+void resync_peripheral_clocks() {
+  const device_type* type = cur_type;
+  for (int row = 0; row < type->periph_count; ++row) {
+    const periph_class* cls = type->periphs[row].cls;
+    if (cls->catch_up) cls->catch_up(row, 1);
+  }
+}
+
+void peripherals_changed() { cur_inst->horizon_stale = 1; }
+
+void compute_event_horizon() {
+  device_inst& inst = *cur_inst;
+  const device_type* type = cur_type;
+  uint32_t nearest = NO_EVENT;
+  for (int row = 1; row < type->periph_count; ++row) {
+    const periph_class* cls = type->periphs[row].cls;
+    if (cls->next_event == nullptr) continue;
+    const uint32_t next = cls->next_event(row);
+    if (next < nearest) nearest = next;
+  }
+  inst.horizon_stale = 0;
+  inst.event_due = nearest != NO_EVENT ? 1 : 0;
+  inst.horizon = inst.cycles + (nearest != NO_EVENT ? nearest : 0);
+}
+
 void reset_run_flags() {
+  catch_up_peripherals();
   // A device switched off stays off.
   cur_inst->flags &= DEV_EXCLUDED;
+  cur_inst->irq_request = 1;
+  cur_inst->horizon_stale = 1;
+  cur_state->run_plan_stale = 1;
   cur_state->run_word = 0;
   cur_state->dis_continue = 0;
   for (region_access_log& log : cur_state->region_logs) {

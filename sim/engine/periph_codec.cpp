@@ -180,10 +180,12 @@ const periph_class codec_class_547 = {
     codec_clock,       codec_reset,   codec_pending_irq, codec_ack_irq,
     CODEC_CLASS_WORD,  CODEC_STATE_WORDS,
     static_cast<int>(std::size(codec_regs_547)), codec_regs_547,
+    nullptr, nullptr,
 };
 const periph_class codec_class_583 = {
     codec_get_reg,     codec_set_reg, codec_bus_read,    codec_bus_write,
     codec_clock,       codec_reset,   codec_pending_irq, codec_ack_irq,
     CODEC_CLASS_WORD,  CODEC_STATE_WORDS,
     static_cast<int>(std::size(codec_regs_583)), codec_regs_583,
+    nullptr, nullptr,
 };

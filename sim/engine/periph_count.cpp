@@ -30,6 +30,8 @@ constexpr reg_desc count_regs[] = {
      "Internal flag that device is executing stop instruction"},
 };
 constexpr int COUNT_REGS = static_cast<int>(std::size(count_regs));
+// State words after the register shadows.
+enum count_word : int { CW_UPDATED = COUNT_REGS, COUNT_STATE_WORDS };
 
 // The live word behind each register, in register order.
 using live_word = uint32_t* (*)();
@@ -62,6 +64,7 @@ int count_set_reg(int periph, int reg, const uint32_t* value) {
   const uint32_t word = (value[0] & 0xFFFF) | (value[1] & 0xFFFF) << 16;
   periph_words(periph)[reg] = word;
   if (reg <= COUNT_CYC || reg == COUNT_ICTR) *count_live(reg) = word;
+  if (reg == COUNT_CYC) periph_words(periph)[CW_UPDATED] = word;
   mark_register_written(periph, reg);
   return 1;
 }
@@ -83,7 +86,7 @@ void mark_counter(int periph) {
   if (attr & ATTR_OUT_STREAMS) write_register_output(periph, Reg);
 }
 
-// A break counter whose live word moved since the last clock.
+// A break counter whose live word moved since the last update.
 template <int Reg>
 void follow_counter(int periph, uint32_t* shadow) {
   if (shadow[Reg] == cur_state->cnt[Reg]) return;
@@ -91,11 +94,8 @@ void follow_counter(int periph, uint32_t* shadow) {
   mark_counter<Reg>(periph);
 }
 
-void count_clock(int periph) {
-  // The cycle counter moves every cycle: a watched one writes every cycle.
-  mark_counter<COUNT_CYC>(periph);
-  cur_inst->device_words[DW_CYCLE_PHASE] ^= 1;
-  uint32_t* shadow = periph_words(periph);
+// The counters move with the run; their marks follow at each update.
+void follow_counters(int periph, uint32_t* shadow) {
   if (shadow[COUNT_ICTR] != cur_inst->instructions) {
     shadow[COUNT_ICTR] = cur_inst->instructions;
     mark_counter<COUNT_ICTR>(periph);
@@ -107,6 +107,36 @@ void count_clock(int periph) {
   follow_counter<COUNT_CNT4>(periph, shadow);
 }
 
+// Event-driven: the peripheral is up to date for every cycle numbered
+// below CW_UPDATED. Each elapsed cycle wrote cyc and flipped the cycle
+// phase; the marks of many writes are the marks of one.
+void count_catch_up(int periph, int resync) {
+  uint32_t* shadow = periph_words(periph);
+  const uint32_t elapsed = cur_inst->cycles - shadow[CW_UPDATED];
+  shadow[CW_UPDATED] = cur_inst->cycles;
+  if (resync != 0 || elapsed == 0) return;
+  periph_attrs(periph)[COUNT_CYC] |= ATTR_WRITTEN | ATTR_CHANGED;
+  cur_inst->device_words[DW_CYCLE_PHASE] ^= elapsed & 1;
+  follow_counters(periph, shadow);
+}
+
+// A counter watched by an output stream writes every cycle.
+uint32_t count_next_event(int periph) {
+  const uint32_t* attrs = periph_attrs(periph);
+  for (int reg = 0; reg < COUNT_REGS; ++reg)
+    if (attrs[reg] & ATTR_OUT_STREAMS) return 0;
+  return NO_EVENT;
+}
+
+// The cycle's own work, run only while a stream watches a counter.
+void count_clock(int periph) {
+  count_catch_up(periph, 0);
+  mark_counter<COUNT_CYC>(periph);
+  cur_inst->device_words[DW_CYCLE_PHASE] ^= 1;
+  follow_counters(periph, periph_words(periph));
+  periph_words(periph)[CW_UPDATED] = cur_inst->cycles + 1;
+}
+
 // A reset leaves every counter and flag as it is.
 void count_reset(int, int, int) {}
 
@@ -114,5 +144,6 @@ void count_reset(int, int, int) {}
 
 const periph_class count_class = {
     count_get_reg, count_set_reg, count_bus_read, count_bus_write, count_clock, count_reset,
-    nullptr,       nullptr,       0,              9,               COUNT_REGS,  count_regs,
+    nullptr,       nullptr,       0,              COUNT_STATE_WORDS, COUNT_REGS,  count_regs,
+    count_catch_up, count_next_event,
 };

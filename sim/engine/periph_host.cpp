@@ -207,4 +207,5 @@ void host_ack_irq(int periph, int vector) {
 const periph_class host_class = {
     host_get_reg,     host_set_reg, host_bus_read, host_bus_write,   host_clock, host_reset,
     host_pending_irq, host_ack_irq, 0x24,          HOST_STATE_WORDS, HOST_REGS,  host_regs,
+    nullptr, nullptr,
 };

@@ -130,8 +130,10 @@ void port_reset(int periph, int kind, int) {
 const periph_class portb_class = {
     port_get_reg, port_set_reg, port_bus_read, port_bus_write, nullptr, port_reset,
     nullptr,      nullptr,      5,             3,              PORT_REGS,  portb_regs,
+    nullptr, nullptr,
 };
 const periph_class portc_class = {
     port_get_reg, port_set_reg, port_bus_read, port_bus_write, nullptr, port_reset,
     nullptr,      nullptr,      0x25,          3,              PORT_REGS,  portc_regs,
+    nullptr, nullptr,
 };

@@ -105,4 +105,5 @@ void rssi_reset(int periph, int kind, int) {
 const periph_class rssi_class = {
     rssi_get_reg,       rssi_set_reg,   rssi_bus_read, rssi_bus_write,   rssi_clock, rssi_reset,
     serial_pending_irq, serial_ack_irq, 0x2E,          RSSI_STATE_WORDS, RSSI_REGS,  rssi_regs,
+    nullptr, nullptr,
 };

@@ -222,8 +222,10 @@ void ssi_reset(int periph, int kind, int) {
 const periph_class ssi_class_521 = {
     ssi_get_reg,        ssi_set_reg,    ssi_bus_read, ssi_bus_write,   ssi_clock, ssi_reset,
     serial_pending_irq, serial_ack_irq, 0x2E,         SSI_STATE_WORDS, SSI_REGS,  ssi_regs_521,
+    nullptr, nullptr,
 };
 const periph_class ssi_class_547 = {
     ssi_get_reg,        ssi_set_reg,    ssi_bus_read, ssi_bus_write,   ssi_clock, ssi_reset,
     serial_pending_irq, serial_ack_irq, 0x2E,         SSI_STATE_WORDS, SSI_REGS,  ssi_regs_547,
+    nullptr, nullptr,
 };

@@ -144,4 +144,5 @@ void timer_ack_irq(int periph, int vector) {
 const periph_class timer_class = {
     timer_get_reg,     timer_set_reg, timer_bus_read, timer_bus_write,   timer_clock, timer_reset,
     timer_pending_irq, timer_ack_irq, 4,              TIMER_STATE_WORDS, TIMER_REGS,  timer_regs,
+    nullptr, nullptr,
 };

@@ -107,6 +107,7 @@ int read_register(int device, int row, int reg, uint32_t* out) {
   const periph_row* r = nullptr;
   if (out == nullptr || select_register(device, row, reg, &r) == nullptr) return 0;
   if (r->cls->get == nullptr) return 0;
+  if (r->cls->catch_up) r->cls->catch_up(row, 0);
   return r->cls->get(row, reg, out);
 }
 
@@ -114,6 +115,9 @@ int write_register(int device, int row, int reg, const uint32_t* value) {
   const periph_row* r = nullptr;
   const reg_desc* desc = select_register(device, row, reg, &r);
   if (value == nullptr || desc == nullptr) return 0;
+  catch_up_peripherals();
+  peripherals_changed();
+  raise_interrupt_request();
   // A register the core can store to goes out on the bus, so the owner
   // sees it exactly as a store by the core would arrive (flags, transmit
   // starts). A read-only one may share its address with another register

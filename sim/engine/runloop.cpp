@@ -15,7 +15,6 @@
 #include <iterator>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <utility>
 
 #include "sim/engine/clock_device.h"
@@ -29,11 +28,13 @@ namespace {
 
 // --- Worked out once per device type ---------------------------------------
 
+// The core is clocked every cycle; the other peripherals only at the
+// events they schedule (docs/ARCHITECTURE.md, "Peripheral events").
 struct clock_plan {
   bool built = false;
+  void (*core)(int) = nullptr;
   int count = 0;
-  std::array<void (*)(int), 16> clock{};
-  std::array<int, 16> row{};
+  std::array<int, 16> event_row{};
 };
 std::array<clock_plan, TYPE_COUNT> clock_plans;
 
@@ -41,25 +42,36 @@ const clock_plan& plan_for(int type) {
   clock_plan& plan = clock_plans[static_cast<std::size_t>(type)];
   if (!plan.built) {
     const device_type& t = *device_types[type];
+    plan.core = t.periph_count > 0 ? t.periphs[0].cls->clock : nullptr;
     plan.count = 0;
-    for (int r = 0; r < t.periph_count && plan.count < static_cast<int>(plan.clock.size()); ++r) {
+    for (int r = 1; r < t.periph_count && plan.count < static_cast<int>(plan.event_row.size()); ++r) {
       const periph_class* cls = t.periphs[r].cls;
-      if (cls == nullptr || cls->clock == nullptr) continue;
-      plan.clock[static_cast<std::size_t>(plan.count)] = cls->clock;
-      plan.row[static_cast<std::size_t>(plan.count)] = r;
-      ++plan.count;
+      if (cls->clock == nullptr || cls->next_event == nullptr) continue;
+      plan.event_row[static_cast<std::size_t>(plan.count++)] = r;
     }
     plan.built = true;
   }
   return plan;
 }
 
-// The plan's clocks in order, each slot from a call site of its own: one
-// shared indirect call cycling through every peripheral's clock is hard on
-// the branch predictor.
-template <std::size_t... K>
-void run_clocks(const clock_plan& plan, std::index_sequence<K...>) {
-  static_cast<void>(((static_cast<int>(K) < plan.count && (plan.clock[K](plan.row[K]), true)) && ...));
+// The cycle that reached the horizon: every peripheral whose event is due
+// runs its clock, in row order; the horizon is worked out again at the
+// next cycle.
+[[gnu::noinline]] void clock_due_events(device_inst& inst, const clock_plan& plan) {
+  for (int k = 0; k < plan.count; ++k) {
+    const int row = plan.event_row[static_cast<std::size_t>(k)];
+    const periph_class* cls = cur_type->periphs[row].cls;
+    if (cls->next_event(row) == 0) cls->clock(row);
+  }
+  inst.horizon_stale = 1;
+}
+
+// One device cycle of the core and the peripherals' events; both engines
+// clock through here.
+inline void clock_cycle(device_inst& inst, const clock_plan& plan) {
+  plan.core(0);
+  if (inst.horizon_stale) compute_event_horizon();
+  if (inst.event_due && inst.horizon == inst.cycles) clock_due_events(inst, plan);
 }
 
 // "sr" and "omr" of each type, for the profiler's sample.
@@ -114,6 +126,13 @@ void restart_run_marks() {
 
 std::array<std::string, DEVICE_MAX> pending_errors;
 
+// Inside an instruction these modes neither count nor stop; go shows the
+// progress line every thousand cycles.
+bool quiet_inside_instruction(int mode, uint32_t cycles) {
+  return (mode == RUN_GO && cycles % 1000 != 0) || mode == RUN_TRACE_INSTR ||
+         mode == RUN_STEP_INSTR;
+}
+
 void print_line(const char* text) { session_print(text, 1); }
 
 // Counting by run mode: the table is indexed by run_mode 0-4.
@@ -163,6 +182,7 @@ profiler_iface* profiler = nullptr;
 
 run_hooks run_hook = {
     [](int, int*, int*) { return 1; },
+    [] { return 0; },
     [] {},
     [] {},
     [](int) {},
@@ -203,9 +223,11 @@ int check_run_stop() {
   const int device = cur_device;
   if (stop_request != 0) abort_requested();
   const bool end = (inst.flags & (DEV_INSTR_END | DEV_INSTR_END2)) != 0;
-  // The common cycle of a free run: inside an instruction, no breakpoints,
-  // no progress line due. Go counts and stops only at instruction ends.
-  if (!end && st.breakpoints == nullptr && st.run_mode == RUN_GO && inst.cycles % 1000 != 0) {
+  // The common cycle: inside an instruction, no breakpoint that can fire
+  // there, no progress line due. Go, trace and step by instruction count
+  // and stop only at instruction ends.
+  if (!end && st.run_plan_stale) update_run_plan(st);
+  if (!end && st.mid_instr_breaks == 0 && quiet_inside_instruction(st.run_mode, inst.cycles)) {
     inst.flags &= ~DEV_PC_WRITTEN;
     return 0;
   }
@@ -237,6 +259,8 @@ int check_run_stop() {
     run_hook.show_progress_line();
 
   if (st.breakpoints != nullptr) {
+    // Register marks and values are observed: the peripherals catch up.
+    catch_up_peripherals();
     if (!run_hook.test_breakpoints(end ? 1 : 0, &stop, &show)) return 0;
     if (!device_alive(device, &inst, &st)) return 0;
   }
@@ -263,26 +287,17 @@ int check_run_stop() {
   return stop;
 }
 
-void run_device_cycle(int device) {
-  if (device < 0 || device >= DEVICE_MAX) return;
-  device_inst* inst = device_insts[device];
-  device_state* st = device_states[device];
-  if (inst == nullptr || st == nullptr) return;
-  if (cur_inst != inst || cur_device != device) make_device_current(device);
-  st->running = 1;
+void (*instruction_end_observer)(int device) = nullptr;
 
-  service_input_streams();
-  if (profiler != nullptr) sample_profiler(device);
-  const clock_plan& plan = plan_for(inst->type);
-  run_clocks(plan, std::make_index_sequence<std::tuple_size_v<decltype(plan.clock)>>{});
-  service_output_streams();
+namespace {
 
-  save_previous_blocks(*inst, cur_type->block_count);
-  inst->cycles += 1;
-
+// The end of a device cycle in either engine: the stop check, and at an
+// instruction end the profiler and the run's end. False when the device
+// went away.
+bool after_cycle(int device, device_inst* inst, device_state* st) {
   if (check_run_stop() != 0) inst->flags |= DEV_STOP;
-  if (!device_alive(device, inst, st)) return;
-  if ((inst->flags & (DEV_INSTR_END | DEV_INSTR_END2)) == 0) return;
+  if (!device_alive(device, inst, st)) return false;
+  if ((inst->flags & (DEV_INSTR_END | DEV_INSTR_END2)) == 0) return true;
 
   if (profiler != nullptr && profiler->profile_instruction != nullptr)
     profiler->profile_instruction(device);
@@ -291,5 +306,138 @@ void run_device_cycle(int device) {
   if (stopping) {
     inst->flags &= DEV_EXCLUDED;
     st->running = 0;
+    catch_up_peripherals();
   }
+  if (instruction_end_observer != nullptr) instruction_end_observer(device);
+  return true;
+}
+
+device_inst* enter_device(int device) {
+  if (device < 0 || device >= DEVICE_MAX) return nullptr;
+  device_inst* inst = device_insts[device];
+  device_state* st = device_states[device];
+  if (inst == nullptr || st == nullptr) return nullptr;
+  if (cur_inst != inst || cur_device != device) make_device_current(device);
+  st->running = 1;
+  return inst;
+}
+
+// The whole-instruction engine: the cycles of each instruction back to
+// back, with the stop check, the register-block history and the
+// profiler's instruction hook at its end only. Inside an instruction a
+// run that may go fast does nothing else per cycle (check_run_stop would
+// return at once), so every instruction end leaves the state the cycle
+// engine leaves. Stops after `max` cycles even inside an instruction.
+int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
+  const clock_plan& plan = plan_for(inst->type);
+  const bool progress = st->run_mode == RUN_GO;
+  const int blocks = cur_type->block_count;
+  int n = 0;
+  while (n < max) {
+    clock_cycle(*inst, plan);
+    inst->cycles += 1;
+    ++n;
+    if ((inst->flags & (DEV_INSTR_END | DEV_INSTR_END2)) != 0) {
+      save_previous_blocks(*inst, blocks);
+      st->fast_instructions += 1;
+      if (!after_cycle(device, inst, st) || st->running == 0) return n;
+      if (st->run_plan_stale) update_run_plan(*st);
+      if (st->run_fast == 0) return n + run_device_cycles(device, max - n);
+      continue;
+    }
+    inst->flags &= ~DEV_PC_WRITTEN;
+    if (stop_request != 0) abort_requested();
+    if (progress && inst->cycles % 1000 == 0) run_hook.show_progress_line();
+  }
+  save_previous_blocks(*inst, blocks);
+  return n;
+}
+
+}  // namespace
+
+void update_run_plan(device_state& st) {
+  st.run_plan_stale = 0;
+  const int mid = st.breakpoints != nullptr ? run_hook.breaks_within_instruction() : 0;
+  st.mid_instr_breaks = mid;
+  bool streams = false;
+  for (const io_stream* stream : st.streams) streams = streams || stream != nullptr;
+  const int mode = st.run_mode;
+  st.run_fast = st.cycle_engine_only == 0 && mid == 0 && !streams && profiler == nullptr &&
+                        (mode == RUN_GO || mode == RUN_TRACE_INSTR || mode == RUN_STEP_INSTR)
+                    ? 1
+                    : 0;
+}
+
+void run_device_cycle(int device) {
+  device_inst* inst = enter_device(device);
+  if (inst == nullptr) return;
+  device_state* st = cur_state;
+
+  service_input_streams();
+  if (profiler != nullptr) sample_profiler(device);
+  clock_cycle(*inst, plan_for(inst->type));
+  service_output_streams();
+
+  save_previous_blocks(*inst, cur_type->block_count);
+  inst->cycles += 1;
+  after_cycle(device, inst, st);
+}
+
+int run_device_cycles(int device, int max) {
+  device_inst* inst = enter_device(device);
+  if (inst == nullptr) return 0;
+  device_state* st = cur_state;
+  if (st->run_plan_stale) update_run_plan(*st);
+  if (st->run_fast != 0) return run_fast_cycles(device, inst, st, max);
+  int n = 0;
+  while (n < max) {
+    run_device_cycle(device);
+    ++n;
+    if (!device_alive(device, inst, st) || st->running == 0) break;
+  }
+  return n;
+}
+
+int run_device_slice(int rounds) {
+  // Breakpoints on more than one device: their reports and commands come
+  // in round order, so the rounds go one cycle at a time.
+  int count = 0, with_breaks = 0;
+  bool slices = true;
+  for (int d = 0; d < DEVICE_MAX; ++d) {
+    device_inst* inst = device_insts[d];
+    device_state* st = device_states[d];
+    if (inst == nullptr || st == nullptr || (inst->flags & DEV_EXCLUDED) != 0) continue;
+    ++count;
+    with_breaks += st->breakpoints != nullptr ? 1 : 0;
+    if (st->run_plan_stale) {
+      make_device_current(d);
+      update_run_plan(*st);
+    }
+    slices = slices && st->run_fast != 0 && (st->run_mode == RUN_GO || count == 1);
+  }
+  slices = slices && (count == 1 || with_breaks == 0);
+  const int shown_before = shown_device;
+  if (!slices) {
+    for (int k = 0; k < rounds; ++k) {
+      bool stopped = false;
+      for (int d = 0; d < DEVICE_MAX && shown_device == shown_before; ++d) {
+        const device_inst* inst = device_insts[d];
+        if (inst == nullptr || (inst->flags & DEV_EXCLUDED) != 0) continue;
+        run_device_cycle(d);
+        stopped = stopped || device_states[d] == nullptr || device_states[d]->running == 0;
+      }
+      if (stopped || shown_device != shown_before) return k + 1;
+    }
+    return rounds;
+  }
+  // Each device runs its share of the rounds in one go; a device that
+  // stops ends the slice of those after it at the same round.
+  int limit = rounds;
+  for (int d = 0; d < DEVICE_MAX && shown_device == shown_before; ++d) {
+    const device_inst* inst = device_insts[d];
+    if (inst == nullptr || (inst->flags & DEV_EXCLUDED) != 0) continue;
+    const int n = run_device_cycles(d, limit);
+    if (device_states[d] == nullptr || device_states[d]->running == 0) limit = n;
+  }
+  return limit;
 }

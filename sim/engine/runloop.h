@@ -28,6 +28,28 @@ constexpr int RUN_SLICE_ROUNDS = 1000;
 // of the instruction during which a stop was decided, `running` drops to 0.
 void run_device_cycle(int device);
 
+// Up to `max` device cycles of one device, stopping early when its run
+// stops; returns the cycles run. A device whose run plan allows it runs
+// whole instructions at a time (the fast engine), else cycle by cycle.
+int run_device_cycles(int device, int max);
+
+// Up to `rounds` rounds of every device that takes part (not switched
+// off); returns the rounds run. A round is one cycle of each device in
+// slot order; the run ends after the round in which a device stopped.
+// Devices without breakpoints in a free run go a slice of rounds each at
+// a time (docs/ARCHITECTURE.md, "Many devices").
+int run_device_slice(int rounds);
+
+// Works out a device's run plan (device_state::run_fast and
+// mid_instr_breaks) from its run mode, breakpoints, streams and the
+// profiler. Whatever changes one of them sets run_plan_stale.
+struct device_state;
+void update_run_plan(device_state& st);
+
+// Called at every instruction end of a run, in either engine, after the
+// stop check (the engine comparison of the tests); null when unused.
+extern void (*instruction_end_observer)(int device);
+
 // On the current device: 1 when the run must stop.
 int check_run_stop();
 

@@ -311,36 +311,59 @@ TEST_F(Periph, CountFlagsAreReadOnlyInEffect) {
   EXPECT_EQ(periph_words(count)[COUNT_JUMP], 0x2345u);
 }
 
-TEST_F(Periph, CountClockMarksWhatChanged) {
+// The count peripheral is event-driven: it catches up from the cycles
+// elapsed when it is observed, as its clock would have marked them.
+TEST_F(Periph, CountCatchesUpWhatChanged) {
   make("73521");
   const int count = row("count");
   const uint32_t phase = cur_inst->device_words[DW_CYCLE_PHASE];
+  EXPECT_EQ(cls(count).next_event(count), NO_EVENT);  // nothing watches it
   reset_run_flags();
-  cls(count).clock(count);
-  EXPECT_EQ(cur_inst->device_words[DW_CYCLE_PHASE], phase ^ 1);
-  EXPECT_TRUE(attr(count, COUNT_CYC) & ATTR_WRITTEN);  // every cycle
+  cur_inst->cycles += 3;
+  catch_up_peripherals();
+  EXPECT_EQ(cur_inst->device_words[DW_CYCLE_PHASE], phase ^ 1);  // odd elapsed count
+  EXPECT_TRUE(attr(count, COUNT_CYC) & ATTR_WRITTEN);
   EXPECT_FALSE(attr(count, COUNT_ICTR) & ATTR_WRITTEN);
   EXPECT_FALSE(attr(count, COUNT_CNT1) & ATTR_WRITTEN);
 
   cur_inst->instructions = 5;
   cur_state->cnt[1] = 9;
-  reset_run_flags();
-  cls(count).clock(count);
-  EXPECT_EQ(cur_inst->device_words[DW_CYCLE_PHASE], phase);
+  reset_run_flags();  // no cycle since the last update: seen at the next
+  EXPECT_FALSE(attr(count, COUNT_ICTR) & ATTR_CHANGED);
+  cur_inst->cycles += 2;
+  catch_up_peripherals();
+  EXPECT_EQ(cur_inst->device_words[DW_CYCLE_PHASE], phase ^ 1);
+  EXPECT_TRUE(attr(count, COUNT_CYC) & ATTR_CHANGED);
   EXPECT_TRUE(attr(count, COUNT_ICTR) & ATTR_CHANGED);
   EXPECT_TRUE(attr(count, COUNT_CNT2) & ATTR_CHANGED);
   EXPECT_FALSE(attr(count, COUNT_CNT1) & ATTR_CHANGED);
   EXPECT_EQ(periph_words(count)[COUNT_ICTR], 5u);
 
-  reset_run_flags();  // no change since the last cycle: no marks
-  cls(count).clock(count);
-  EXPECT_FALSE(attr(count, COUNT_ICTR) & ATTR_CHANGED);
-  EXPECT_FALSE(attr(count, COUNT_CNT2) & ATTR_CHANGED);
-
+  cur_inst->instructions = 6;
   cur_state->eof_flag = 1;  // flags are never compared
   reset_run_flags();
-  cls(count).clock(count);
+  catch_up_peripherals();  // no cycle elapsed: no marks
+  EXPECT_FALSE(attr(count, COUNT_CYC) & ATTR_CHANGED);
   EXPECT_FALSE(attr(count, COUNT_EOF) & ATTR_CHANGED);
+  cur_inst->cycles += 1;
+  catch_up_peripherals();
+  EXPECT_TRUE(attr(count, COUNT_ICTR) & ATTR_CHANGED);
+  EXPECT_FALSE(attr(count, COUNT_CNT2) & ATTR_CHANGED);
+}
+
+// A stream on a counter makes it clock every cycle, with the same marks.
+TEST_F(Periph, CountWatchedByAStreamClocksEveryCycle) {
+  make("73521");
+  const int count = row("count");
+  periph_attrs(count)[COUNT_ICTR] |= ATTR_OUT_UNTIMED;
+  EXPECT_EQ(cls(count).next_event(count), 0u);
+  const uint32_t phase = cur_inst->device_words[DW_CYCLE_PHASE];
+  reset_run_flags();
+  cls(count).clock(count);
+  cur_inst->cycles += 1;
+  catch_up_peripherals();  // the clock did this cycle already
+  EXPECT_EQ(cur_inst->device_words[DW_CYCLE_PHASE], phase ^ 1);
+  EXPECT_TRUE(attr(count, COUNT_CYC) & ATTR_WRITTEN);
 }
 
 // ---------------------------------------------------------------------------
