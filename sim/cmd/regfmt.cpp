@@ -15,6 +15,7 @@
 #include "sim/cmd/view_hooks.h"
 #include "sim/engine/device.h"
 #include "sim/engine/display_layouts.h"
+#include "sim/engine/periph.h"
 #include "sim/engine/regaccess.h"
 #include "sim/frontend.h"
 
@@ -343,6 +344,8 @@ std::string format_double_e(const char* width_format, double value) {
 
 void refresh_register_marks(int show) {
   if (cur_type == nullptr || cur_state == nullptr) return;
+  // The marks are observed: event-driven peripherals catch up first.
+  catch_up_peripherals();
   for (int row = 0; row < cur_type->periph_count; ++row) {
     const periph_class& cls = *cur_type->periphs[row].cls;
     uint32_t* attrs = periph_attrs(row);
