@@ -1,0 +1,354 @@
+// The fast engine against the cycle engine: the same programs on two
+// devices of one type, one of them held to the cycle engine, compared over
+// their whole state at every instruction end; breakpoints of every kind
+// stopping at the same cycle and pc; program memory rewritten under a
+// running program; interrupts raised inside multi-cycle instructions and
+// loops; one device stopping while another is inside an instruction.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cmd/cmd_fixture.h"
+#include "sim/asm/asm.h"
+#include "sim/cmd/breakpoints.h"
+#include "sim/engine/core_state.h"
+#include "sim/engine/core_tables.h"
+#include "sim/engine/device.h"
+#include "sim/engine/memory.h"
+#include "sim/engine/periph.h"
+#include "sim/engine/regaccess.h"
+#include "sim/engine/runloop.h"
+#include "sim/engine/state_digest.h"
+
+namespace {
+
+constexpr const char* type_names[] = {"73521", "73547", "73583", "73547rom", "73583ram"};
+constexpr int FAST = 0, CYCLE = 1;
+
+// The digest of the device at each instruction end, per device.
+std::vector<uint64_t> ends_seen[2];
+void record_end(int device) {
+  if (device != FAST && device != CYCLE) return;
+  catch_up_peripherals();
+  ends_seen[device].push_back(device_state_digest(device));
+}
+
+class engine_diff : public cmd_fixture {
+ protected:
+  void SetUp() override {
+    cmd_fixture::SetUp();
+    free_all_devices();
+    ends_seen[0].clear();
+    ends_seen[1].clear();
+    instruction_end_observer = record_end;
+  }
+  void TearDown() override {
+    instruction_end_observer = nullptr;
+    for (int d = 0; d < DEVICE_MAX; ++d)
+      if (make_device_current(d)) free_breakpoints();
+    cmd_fixture::TearDown();
+  }
+
+  static void make(int d, const char* type) {
+    ASSERT_EQ(create_device(d, type), 1);
+    device_states[d]->cycle_engine_only = d == CYCLE ? 1 : 0;
+  }
+  static void put(int d, int space, uint32_t address, uint32_t value) {
+    write_device_memory(d, space, address, &value);
+  }
+  static void set(int d, const char* name, uint32_t value) {
+    int row = 0, reg = 0;
+    const uint32_t words[3] = {value, 0, 0};
+    ASSERT_NE(lookup_register(d, name, &row, &reg), 0) << name;
+    write_register(d, row, reg, words);
+  }
+  static void assemble(int d, uint32_t address, const char* text) {
+    make_device_current(d);
+    const int count = assemble_line(text, address);
+    ASSERT_GT(count, 0) << text;
+    for (int i = 0; i < count; ++i)
+      put(d, SPACE_P, address + static_cast<uint32_t>(i), asm_words[static_cast<std::size_t>(i)]);
+  }
+  // A free run armed as the go command arms it.
+  static void arm(int d) {
+    make_device_current(d);
+    device_state& st = *device_states[d];
+    st.run_mode = RUN_GO;
+    st.run_count = 1;
+    st.break_number = 0;
+    reset_run_flags();
+    st.running = 1;
+  }
+  // Both engines for up to `cycles` cycles (together: stops at the first
+  // stop); every instruction end and the final state must agree.
+  static void run_both(int cycles) {
+    const int fast = run_device_cycles(FAST, cycles);
+    const int slow = run_device_cycles(CYCLE, cycles);
+    EXPECT_EQ(fast, slow);
+    compare_runs();
+  }
+  static void compare_runs() {
+    const std::vector<uint64_t>& a = ends_seen[FAST];
+    const std::vector<uint64_t>& b = ends_seen[CYCLE];
+    EXPECT_EQ(a.size(), b.size());
+    for (std::size_t k = 0; k < a.size() && k < b.size(); ++k)
+      if (a[k] != b[k]) {
+        ADD_FAILURE() << "the engines part at instruction end " << k;
+        break;
+      }
+    for (int d : {FAST, CYCLE}) {
+      make_device_current(d);
+      catch_up_peripherals();
+    }
+    EXPECT_EQ(device_state_difference(FAST, CYCLE), "");
+    EXPECT_EQ(device_states[CYCLE]->fast_instructions, 0u);
+  }
+};
+
+// Random legal words over the program space's first page: every class of
+// instruction the decoder knows, including flow, loops, repeats, traps,
+// WAIT, STOP and reset, with operands the random words give them.
+std::vector<uint32_t> random_program(std::mt19937& rng, std::size_t length) {
+  std::vector<uint32_t> words;
+  std::uniform_int_distribution<uint32_t> any(0, 0xFFFF);
+  while (words.size() < length) {
+    const uint32_t word = any(rng);
+    if (instr_flags_lookup(static_cast<uint16_t>(word), false) & IFLAG_ILLEGAL) continue;
+    words.push_back(word);
+  }
+  return words;
+}
+
+TEST_F(engine_diff, RandomProgramsOnEveryTypeLeaveTheSameStateAtEveryEnd) {
+  constexpr int PROGRAMS_PER_TYPE = 12;
+  std::mt19937 rng(73500);
+  for (const char* type : type_names) {
+    for (int p = 0; p < PROGRAMS_PER_TYPE; ++p) {
+      SCOPED_TRACE(std::string(type) + " program " + std::to_string(p));
+      const std::vector<uint32_t> program = random_program(rng, 256);
+      std::vector<uint32_t> data(256);
+      for (uint32_t& word : data) word = rng() & 0xFFFF;
+      ends_seen[0].clear();
+      ends_seen[1].clear();
+      for (int d : {FAST, CYCLE}) {
+        make(d, type);
+        for (uint32_t a = 0; a < program.size(); ++a) put(d, SPACE_P, a, program[a]);
+        for (uint32_t a = 0; a < data.size(); ++a) put(d, SPACE_X, a, data[a]);
+        set(d, "pc", 0);
+        arm(d);
+      }
+      run_both(3000);
+      EXPECT_GT(device_states[FAST]->fast_instructions, 0u);
+      free_all_devices();
+      if (HasFailure()) return;
+    }
+  }
+}
+
+// The FIR filter of the demo: moves, a DO loop, a repeat, mac, stores.
+constexpr const char* fir_lines[][2] = {
+    {"$100", "move #$0,r1"},
+    {"$102", "move #$80,r2"},
+    {"$104", "do #8,$110"},
+    {"$106", "move r1,r0"},
+    {"$107", "move #$40,r3"},
+    {"$109", "clr a x:(r0)+,y0"},
+    {"$10a", "move x:(r3)+,x0"},
+    {"$10b", "rep #3"},
+    {"$10c", "mac y0,x0,a x:(r0)+,y0 x:(r3)+,x0"},
+    {"$10d", "macr y0,x0,a"},
+    {"$10e", "move a,x:(r2)+"},
+    {"$10f", "lea (r1)+,r1"},
+    {"$110", "jmp >$100"},
+};
+
+void place_fir(int d) {
+  for (const auto& line : fir_lines) {
+    make_device_current(d);
+    const int count = assemble_line(line[1], std::stoul(line[0] + 1, nullptr, 16));
+    ASSERT_GT(count, 0) << line[1];
+    for (int i = 0; i < count; ++i) {
+      const uint32_t word = asm_words[static_cast<std::size_t>(i)];
+      write_device_memory(d, SPACE_P, std::stoul(line[0] + 1, nullptr, 16) + i, &word);
+    }
+  }
+  for (uint32_t a = 0; a < 0x44; ++a) {
+    const uint32_t value = (a * 0x1234 + 0x0777) & 0xFFFF;
+    write_device_memory(d, SPACE_X, a, &value);
+  }
+}
+
+TEST_F(engine_diff, BreakpointsOfEveryKindStopAtTheSameCycleAndPc) {
+  // Each kind, and whether it stops this program's run (counting and
+  // noting go on; nothing reads y0 as a move source, no read changes x:$3).
+  struct kind_case {
+    const char* line;
+    int stops;
+  };
+  constexpr kind_case kinds[] = {
+      {"break p:$10d", 1},      {"break r x:$42", 1},     {"break w x:$83", 1},
+      {"break rw x:$85..$87", 1}, {"break dr x:$3", 0},   {"break drw x:$80", 1},
+      {"break dw x:$81", 1},    {"break r y0", 0},        {"break w a0", 1},
+      {"break rw r3", 1},       {"break a1==$0", 1},      {"break cyc>=777", 1},
+      {"break pc==$10e", 1},    {"break x0>=$4000", 1},   {"break r x:$41 i1", 0},
+      {"break w x:$82 n", 0},
+  };
+
+  for (const auto& [line, stops] : kinds) {
+    SCOPED_TRACE(line);
+    ends_seen[0].clear();
+    ends_seen[1].clear();
+    for (int d : {FAST, CYCLE}) {
+      make(d, "73521");
+      place_fir(d);
+      set(d, "pc", 0x100);
+      execute_command_line(d, line);
+      ASSERT_NE(device_states[d]->breakpoints, nullptr);
+      arm(d);
+    }
+    const int fast = run_device_cycles(FAST, 5000);
+    const int slow = run_device_cycles(CYCLE, 5000);
+    EXPECT_EQ(fast, slow);
+    EXPECT_EQ(device_states[CYCLE]->running, 1 - stops);
+    EXPECT_EQ(device_states[FAST]->running, device_states[CYCLE]->running);
+    EXPECT_EQ(device_insts[FAST]->cycles, device_insts[CYCLE]->cycles);
+    EXPECT_EQ(device_insts[FAST]->pc, device_insts[CYCLE]->pc);
+    EXPECT_EQ(device_states[FAST]->cnt[0], device_states[CYCLE]->cnt[0]);
+    const std::vector<uint64_t>& a = ends_seen[FAST];
+    EXPECT_TRUE(a == ends_seen[CYCLE]);
+    make_device_current(FAST);
+    catch_up_peripherals();
+    make_device_current(CYCLE);
+    catch_up_peripherals();
+    EXPECT_EQ(device_state_difference(FAST, CYCLE), "");
+    for (int d : {FAST, CYCLE}) {
+      make_device_current(d);
+      free_breakpoints();
+    }
+    free_all_devices();
+  }
+}
+
+// The program rewrites the instruction it runs next (movem to p:), and a
+// change between slices rewrites another: both engines see the new words.
+TEST_F(engine_diff, ProgramMemoryWritesReachTheNextFetch) {
+  for (int d : {FAST, CYCLE}) {
+    make(d, "73521");
+    assemble(d, 0x0, "move #$4a22,x0");  // "inc a"
+    assemble(d, 0x2, "move #>$8,r0");
+    assemble(d, 0x4, "movem x0,p:(r0)");
+    assemble(d, 0x5, "nop");
+    assemble(d, 0x6, "nop");
+    assemble(d, 0x7, "nop");
+    assemble(d, 0x8, "dec a");
+    assemble(d, 0x9, "jmp >$4");
+    set(d, "pc", 0);
+    arm(d);
+  }
+  run_both(101);  // ends inside an instruction
+  for (int d : {FAST, CYCLE}) assemble(d, 0x6, "inc b");
+  run_both(200);
+  make_device_current(FAST);
+  uint32_t word = 0;
+  read_device_memory(FAST, SPACE_P, 0x8, &word);
+  EXPECT_EQ(word, 0x4a22u);
+}
+
+// IRQA pulled low at cycles that fall inside two-cycle instructions, a
+// repeat and a DO loop; the handler counts in r1.
+TEST_F(engine_diff, InterruptsRaisedInsideInstructionsAndLoops) {
+  for (int pull_at : {3, 7, 10, 19, 40, 61}) {
+    SCOPED_TRACE("IRQA low at cycle " + std::to_string(pull_at));
+    ends_seen[0].clear();
+    ends_seen[1].clear();
+    for (int d : {FAST, CYCLE}) {
+      make(d, "73521");
+      assemble(d, 0x0, "jmp >$40");
+      assemble(d, 0xa, "jsr >$80");  // IRQA vector: a long interrupt
+      assemble(d, 0x40, "move #>$3,x0");
+      assemble(d, 0x42, "nop");
+      assemble(d, 0x43, "andi #$fc,mr");
+      assemble(d, 0x44, "do #5,$48");
+      assemble(d, 0x46, "rep #4");
+      assemble(d, 0x47, "inc a");
+      assemble(d, 0x48, "move #>$1234,x1");
+      assemble(d, 0x4a, "jmp >$44");
+      assemble(d, 0x80, "lea (r1)+,r1");
+      assemble(d, 0x81, "rti");
+      set(d, "pc", 0);
+      set(d, "ipr", 3);  // IRQA at level 3, level mode
+      arm(d);
+    }
+    run_both(pull_at);
+    for (int d : {FAST, CYCLE}) {
+      make_device_current(d);
+      periph_pin_block(PINS_CONTROL)[PIN_LEVEL] &= ~CTL_IRQA;
+    }
+    run_both(30);
+    for (int d : {FAST, CYCLE}) {
+      make_device_current(d);
+      periph_pin_block(PINS_CONTROL)[PIN_LEVEL] |= CTL_IRQA;
+    }
+    run_both(200);
+    uint32_t r1[3] = {0, 0, 0};
+    int row = 0, reg = 0;
+    ASSERT_NE(lookup_register(FAST, "r1", &row, &reg), 0);
+    read_register(FAST, row, reg, r1);
+    EXPECT_GT(r1[0], 0u);  // the handler ran
+    EXPECT_GT(device_states[FAST]->fast_instructions, 0u);
+    free_all_devices();
+  }
+}
+
+uint32_t illegal_word() {
+  for (uint32_t word = 0;; ++word)
+    if (instr_flags_lookup(static_cast<uint16_t>(word), false) & IFLAG_ILLEGAL) return word;
+}
+
+// Devices run in slices: when one stops (an illegal word), the devices
+// after it in slot order end in the same round as one cycle per device at
+// a time leaves them, inside an instruction where it falls there.
+TEST_F(engine_diff, OneDeviceStoppingEndsTheOthersInTheSameRound) {
+  instruction_end_observer = nullptr;
+  for (int illegal_at : {5, 6, 7, 9}) {
+    SCOPED_TRACE("illegal word at " + std::to_string(illegal_at));
+    std::vector<uint64_t> reference;
+    int reference_rounds = 0;
+    for (int cycle_engine : {1, 0}) {
+      for (int d = 0; d < 3; ++d) {
+        make(d, "73521");
+        device_states[d]->cycle_engine_only = cycle_engine;
+        place_fir(d);
+        set(d, "pc", 0x100);
+      }
+      // Device 1 runs nops into an illegal word; the others the filter.
+      for (int k = 0; k < illegal_at; ++k) assemble(1, 0x10 + static_cast<uint32_t>(k), "nop");
+      put(1, SPACE_P, 0x10 + static_cast<uint32_t>(illegal_at), illegal_word());
+      set(1, "pc", 0x10);
+      for (int d = 0; d < 3; ++d) arm(d);
+      int rounds = 0;
+      while (device_states[1]->running != 0 && rounds < 10000)
+        rounds += run_device_slice(RUN_SLICE_ROUNDS);
+      EXPECT_EQ(device_states[1]->running, 0);
+      std::vector<uint64_t> digests;
+      for (int d = 1; d < 3; ++d) {
+        make_device_current(d);
+        catch_up_peripherals();
+        digests.push_back(device_state_digest(d));
+      }
+      if (cycle_engine != 0) {
+        reference = digests;
+        reference_rounds = rounds;
+      } else {
+        EXPECT_EQ(rounds, reference_rounds);
+        EXPECT_TRUE(digests == reference);
+      }
+      free_all_devices();
+    }
+  }
+}
+
+}  // namespace
