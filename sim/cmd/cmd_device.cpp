@@ -27,6 +27,17 @@ void restore_current(int previous) {
   if (previous != cur_device || cur_inst == nullptr) make_device_current(previous);
 }
 
+// A device that is not the current one takes part in the runs of the
+// others: a free run until they stop. A device created beside the current
+// one takes part at once, as one that was left does.
+void take_part(int n) {
+  if (n < 0 || n >= DEVICE_MAX || device_states[n] == nullptr) return;
+  device_state& st = *device_states[n];
+  st.running = 1;
+  st.run_mode = 0;
+  st.run_count = 1;
+}
+
 std::string device_cell(int n, bool left) {
   char text[64];
   if (!exists(n)) {
@@ -57,13 +68,7 @@ void select(const char*) {
     restore_current(previous);
     return;
   }
-  // The device left behind takes part in the runs of the others.
-  if (previous != n && previous >= 0 && previous < DEVICE_MAX && device_states[previous] != nullptr) {
-    device_state& left = *device_states[previous];
-    left.running = 1;
-    left.run_mode = 0;
-    left.run_count = 1;
-  }
+  if (previous != n) take_part(previous);
   select_device(n);
   cur_state->running = 0;
   session_redraw(n);
@@ -76,7 +81,7 @@ void switch_on(const char*) {
     return;
   }
   const int previous = cur_device;
-  create_device(n, device_types[0]->name);
+  if (create_device(n, device_types[0]->name) != 0 && n != previous) take_part(n);
   restore_current(previous);
 }
 
@@ -91,6 +96,7 @@ void set_type(const char*) {
   const device_type* type = device_types[cur_lexer->value[3].lo];
   const int created = create_device(n, type->name);
   if (n != previous) {
+    if (created != 0) take_part(n);
     restore_current(previous);
   } else if (created == 0) {
     // The shown device cannot be left without one.
