@@ -68,6 +68,8 @@ void sleep_seconds(int seconds) {
 
 namespace con {
 
+int gui_prompt_live() { return console_io().in_tty && console_io().prompt != nullptr ? 1 : 0; }
+
 int gui_line_prompt(char* buffer, int length, std::size_t capacity) {
   if (buffer == nullptr || capacity == 0) return EDIT_ESCAPE;
   const std::string offered(buffer, strnlen(buffer, capacity));
@@ -80,14 +82,18 @@ int gui_line_prompt(char* buffer, int length, std::size_t capacity) {
     edit_options options;
     options.limit = capacity > prompt.size() + 2 ? capacity - prompt.size() - 2 : 0;
     options.line_moves = true;
+    options.cursor = 0;  // right after the prompt, before the offered text
     result = edit_line(prompt, answer, options);
     if (result == EDIT_END) result = EDIT_ESCAPE;
   } else {
+    // One answer per line; an empty line, a line holding Esc or the end of
+    // input ends the questions, as Esc does, so the lines after them stay
+    // commands.
     std::string line;
     if (input_read_line(line) != input_result::line) return EDIT_ESCAPE;
-    // An empty line takes the offered text as it stands, as Enter on an
-    // unchanged field does.
-    if (!line.empty()) answer = line;
+    if (line.find_first_not_of(" \t\r") == std::string::npos || line.find('\x1b') != std::string::npos)
+      return EDIT_ESCAPE;
+    answer = line;
   }
   if (result == EDIT_ESCAPE) return result;
   std::string text = prompt + " " + answer;

@@ -15,6 +15,7 @@ constexpr frontend_services console_services = {
     con::last_error_text,   con::gui_status_text,    con::gui_help_text,
     con::gui_show_prompt,   con::gui_line_prompt,    con::gui_file_question,
     con::wait_dialog,       con::abort_requested,    con::gui_present,
+    con::gui_prompt_live,
     con::window_update_all, con::close_device_windows, con::gui_allocator_active,
     con::gui_dsp_alloc,     con::gui_dsp_realloc,    con::gui_dsp_free,
     con::gui_work_dir,      con::quit_program,

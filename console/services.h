@@ -31,6 +31,7 @@ int gui_file_question();
 void wait_dialog(int seconds);
 int abort_requested();
 int gui_present();
+int gui_prompt_live();
 void window_update_all(int device);
 void close_device_windows(int device);
 int gui_allocator_active();

@@ -40,6 +40,7 @@ const frontend_services silent = {
     [](int) {},
     [] { return 0; },
     [] { return 0; },
+    [] { return 0; },
     [](int) {},
     [](int) {},
     [] { return 0; },
@@ -88,6 +89,7 @@ int gui_file_question() { return fe->gui_file_question(); }
 void wait_dialog(int seconds) { fe->wait_dialog(seconds); }
 int abort_requested() { return fe->abort_requested(); }
 int gui_present() { return fe->gui_present(); }
+int gui_prompt_live() { return fe->gui_prompt_live(); }
 void window_update_all(int device) { fe->window_update_all(device); }
 void close_device_windows(int device) { fe->close_device_windows(device); }
 int gui_allocator_active() { return fe->gui_allocator_active(); }

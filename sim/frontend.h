@@ -89,6 +89,10 @@ int abort_requested();
 // Set asynchronously (Ctrl-C, Stop); consumed by abort_requested.
 extern volatile std::sig_atomic_t stop_request;
 int gui_present();
+// 1 when a person answers prompts as they are shown (a terminal, the GUI);
+// 0 when the answers come from a pipe or file and nobody sees the status
+// row.
+int gui_prompt_live();
 
 // --- Windows, memory and lifetime -----------------------------------------
 void window_update_all(int device);  // -2: every device
@@ -128,6 +132,7 @@ struct frontend_services {
   void (*wait_dialog)(int seconds);
   int (*abort_requested)();
   int (*gui_present)();
+  int (*gui_prompt_live)();
   void (*window_update_all)(int device);
   void (*close_device_windows)(int device);
   int (*gui_allocator_active)();

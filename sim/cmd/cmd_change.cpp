@@ -159,7 +159,8 @@ void change_registers_interactively(const char*) {
   const char* status = REG_STATUS;
   for (;;) {
     gui_status_text(nullptr);
-    gui_status_text(status);
+    if (status == REG_STATUS) gui_status_text(status);
+    else show_answer_error(status);
     status = REG_STATUS;
     const std::string name =
         std::string(cur_type->periphs[row].cls->regs[reg].name) + cur_type->periphs[row].suffix;
@@ -208,7 +209,8 @@ void change_memory_interactively(const char*) {
   const char* status = MEM_STATUS;
   for (;;) {
     gui_status_text(nullptr);
-    gui_status_text(status);
+    if (status == MEM_STATUS) gui_status_text(status);
+    else show_answer_error(status);
     status = MEM_STATUS;
     const std::string where = std::string(row.name) + ":$" + format_hex_word(address);
     const std::string prompt = "change " + where + "=";

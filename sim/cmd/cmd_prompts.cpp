@@ -2,11 +2,20 @@
 // file that exists already. The front-end asks them its own way.
 #include <sys/stat.h>
 
+#include <string>
+
 #include "sim/cmd/dispatch.h"
 #include "sim/frontend.h"
 
 int edit_command_line(char* buffer, int first_column) {
   return gui_line_prompt(buffer, first_column, LINE_BUFFER_BYTES);
+}
+
+void show_answer_error(const char* text) {
+  gui_status_text(text);
+  if (gui_prompt_live() != 0 || text == nullptr) return;
+  const std::string line = std::string("{") + text + "}";
+  session_print(line.c_str(), 1);
 }
 
 int ask_file_exists(const char* path, int mode) {

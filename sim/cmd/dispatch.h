@@ -110,6 +110,9 @@ void show_status_text(const char* text);
 // 13 accepted, 14 or 21 accepted with a move, 27 cancelled.
 constexpr std::size_t LINE_BUFFER_BYTES = 256;
 int edit_command_line(char* buffer, int first_column);
+// A failure of an edited answer, shown on the status row; when nobody sees
+// that row (answers from a pipe) it is printed in the session as well.
+void show_answer_error(const char* text);
 
 // Before an output file is made: 1 append, 0 overwrite (or no such file),
 // -1 cancel. Mode 1 appends, 2 cancels, 0 asks, any other overwrites.

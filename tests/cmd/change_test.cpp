@@ -85,7 +85,9 @@ TEST_F(change_cmd, PcMovedByAChangeMovesTheDisplayLine) {
 // --- Interactive -------------------------------------------------------------------
 
 TEST_F(change_cmd, EnterOnAnUnchangedLineMovesOnWithoutWriting) {
-  feed("\n$300\n");
+  // At a terminal: Enter on the offered line, then a value typed right
+  // after the "=", then Esc.
+  feed_keys("\r$300\r\x1b");
   const std::size_t mark = output().size();
   run("change pc");
   EXPECT_EQ(reg("pc"), 0xE000u);

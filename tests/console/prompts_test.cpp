@@ -54,7 +54,8 @@ TEST_F(prompts, line_prompt_from_a_script) {
     const char* buffer;
   } cases[] = {
       {"joins prompt and answer", "change x0= ;Hex:0000", 10, 64, "$12\n", 13, "change x0= $12"},
-      {"an empty line accepts the offered text", "000 Data: 7", 10, 64, "\n", 13, "000 Data:  7"},
+      {"an empty line ends, keeping the buffer", "000 Data: 7", 10, 64, "\n", 27, "000 Data: 7"},
+      {"a line holding Esc ends", "000 Data: 7", 10, 64, "5\x1b\n", 27, "000 Data: 7"},
       {"the end of input cancels, keeping the buffer", "000 Data: ", 10, 32, "", 27, "000 Data: "},
       {"never writes past the buffer", "prompt:", 7, 16, "0123456789abcdef\n", 13, "prompt: 0123456"},
   };
@@ -72,10 +73,11 @@ TEST_F(prompts, line_prompt_from_a_script) {
 TEST_F(prompts, line_prompt_at_a_terminal_edits_the_offered_text) {
   char buffer[64];
   std::strcpy(buffer, "change x0= 5");
-  // Left arrow, then insert "1" before the "5"; Ctrl-N moves on.
-  feed_keys("\x1b[D1\x0e");
+  // The cursor starts right after the prompt: "1" goes before the offered
+  // text; right arrow, "2"; Ctrl-N moves on.
+  feed_keys("1\x1b[C2\x0e");
   EXPECT_EQ(gui_line_prompt(buffer, 10, sizeof buffer), 14);
-  EXPECT_STREQ(buffer, "change x0=  15");
+  EXPECT_STREQ(buffer, "change x0= 1 25");
   feed_keys("9\x1b");
   std::strcpy(buffer, "change x0= 5");
   EXPECT_EQ(gui_line_prompt(buffer, 10, sizeof buffer), 27);

@@ -89,7 +89,7 @@ TEST_F(asm_command, interactive_lines_are_logged_as_one_line_commands) {
   put(P, 0x61, 0x0134);
   put(P, 0x62, 0x1234);
   // A new text, an unchanged two-word instruction, then the end.
-  feed("MOVE #$12,X0\n\n");
+  feed("MOVE #$12,X0\njmp >$1234\n\n");
   run("asm p:$60");
   command_log = nullptr;
   EXPECT_EQ(word_at(P, 0x60), 0x2012u);
@@ -116,4 +116,11 @@ TEST_F(asm_command, interactive_keys_move_between_addresses) {
   EXPECT_EQ(std::count(at.begin(), at.end(), std::string::npos), 0) << shown;
   EXPECT_TRUE(std::is_sorted(at.begin(), at.end()) && std::adjacent_find(at.begin(), at.end()) == at.end()) << shown;
   EXPECT_EQ(word_at(P, 0x60), 0u);
+}
+
+TEST_F(asm_command, at_a_terminal_typing_starts_right_after_change) {
+  // "inc a" goes in front of the offered "nop", Ctrl-Z deletes the rest.
+  feed_keys("inc a\x1a\r\x1b");
+  run("asm p:$60");
+  EXPECT_EQ(word_at(P, 0x60), 0x4A22u);
 }
