@@ -26,22 +26,23 @@ bool fail(const char* message) { return asm_fail(message); }
 
 bool no_y() { return has_y() ? fail("Too many fields specified for instruction") : true; }
 
-// A data move: the move instructions only.
-bool data_move() {
-  return move_instruction() ? true : fail("Instruction does not allow data movement specified");
+constexpr const char* NO_DATA_MOVE = "Instruction does not allow data movement specified";
+
+// A data move: the move instructions only, each with the forms of its own
+// kinds (the plain move has them all). The others print as "move", and
+// that text must assemble back to the same words.
+bool data_move(uint32_t kinds) {
+  return move_instruction() && (move_flags & kinds) != 0 ? true : fail(NO_DATA_MOVE);
 }
 
-// movep and moves keep bit 11 of their base word: the forms whose fixed
-// bits leave it clear would read back as other instructions.
-bool form_keeps_bit11_clear() {
-  if (asm_line.row != nullptr && (asm_line.row->opcode & 0x0800) != 0)
-    return fail("Move form not available with MOVEP or MOVES");
+// Beside an ALU operation: a move instruction's ALU part is "move". Of
+// the move instructions only the plain move takes these forms: the word of
+// movem a,b, say, prints as "move a,b", which is another word.
+bool beside_alu() {
+  if (!move_instruction()) return true;
+  if (!plain_move()) return fail(NO_DATA_MOVE);
+  asm_line.word0 = 0x0011;
   return true;
-}
-
-// Beside an ALU operation: a move instruction's ALU part is "move".
-void beside_alu() {
-  if (move_instruction()) asm_line.word0 = 0x0011;
 }
 
 uint32_t f(field_code code, int reg) { return field_value(code, reg); }
@@ -122,7 +123,7 @@ int dual_read_position(int first, int second) {
 
 // Row 10: register to register.
 bool register_to_register(int source, int dest) {
-  if (!data_move()) return false;
+  if (!data_move(MF_MOVEC)) return false;
   if (source == AR_SSH && dest == AR_SSH) return fail("SSH cannot be both source and destination register");
   asm_line.word0 |= 0x2800 | f(FC_DDDDD, source) << 5 | f(FC_DDDDD, dest);
   return true;
@@ -135,13 +136,8 @@ bool register_transfer(int source, int dest) {
   if (is_accumulator(dest) && dest == asm_line.alu_dest)
     return fail("X move destination accumulator same as operand destination accumulator");
   if (!chkdalu(source, dest)) return false;
-  // A move instruction's ALU part writes no accumulator and its word names
-  // b as the other one: a transfer into a would come out as one into b.
-  if (move_instruction() && dest == AR_A)
-    return fail("Transfer into accumulator A not possible with this instruction");
   const int position = transfer_position(source, dest);
-  if (asm_line.failed) return false;
-  beside_alu();
+  if (asm_line.failed || !beside_alu()) return false;
   asm_line.word0 |= 0x4000 | static_cast<uint32_t>(position) << 8;
   return true;
 }
@@ -166,24 +162,24 @@ bool xmem_move(int reg, const asm_operand& address, bool read, bool data_form) {
   switch (address.mode) {
     case AM_IND:
     case AM_POSTDEC:
-      if (!no_y() || !data_move()) return false;
+      if (!no_y() || !data_move(MF_MOVEC)) return false;
       asm_line.word0 |= 0x3800 | data_read | ddddd | field_mm(address.mode) << 2 | tt;
       return true;
     case AM_INDEXN:
     case AM_PREDEC:
-      if (!no_y() || !data_move()) return false;
+      if (!no_y() || !data_move(MF_MOVEC)) return false;
       asm_line.word0 |= 0x3810 | data_read | ddddd | field_q(address.mode) << 3 | tt;
       return true;
     case AM_ABS_5:
     case AM_ABS_IO:
       if (reg == AR_A || reg == AR_B || reg == AR_X0 || reg == AR_Y0) {
-        if (!no_y() || !data_move()) return false;
+        if (!no_y() || !data_move(MF_MOVEC | MF_MOVEP | MF_MOVES)) return false;
         asm_line.word0 |= 0x1800 | alu_read | f(FC_HH, reg) << 6 | (static_cast<uint32_t>(address.value) & 0x3F);
         return true;
       }
       [[fallthrough]];
     case AM_ABS_LONG:
-      if (!no_y() || !data_move()) return false;
+      if (!no_y() || !data_move(MF_MOVEC)) return false;
       asm_line.word0 |= 0x3814 | data_read | ddddd;
       asm_line.word1 = static_cast<uint32_t>(address.value) & 0xFFFF;
       asm_line.count = 2;
@@ -191,39 +187,35 @@ bool xmem_move(int reg, const asm_operand& address, bool read, bool data_form) {
     case AM_ACCIND:
       if (!no_y()) return false;
       if (data_form) {
-        if (!data_move()) return false;
+        if (!data_move(MF_MOVEC)) return false;
         asm_line.word0 |= 0x3816 | data_read | ddddd | (address.reg == AR_A1 ? 8u : 0u);
         return true;
       }
       if ((address.reg == AR_A1 && asm_line.alu_dest == AR_A) ||
           (address.reg == AR_B1 && asm_line.alu_dest == AR_B))
         return fail("X move destination accumulator same as operand destination accumulator");
-      // The word takes a1 or b1 from the ALU destination bit, which a move
-      // instruction's ALU part leaves at b: (a1) would come out as (b1).
-      if (move_instruction() && address.reg == AR_A1)
-        return fail("(A1) addressing not possible with this instruction");
-      beside_alu();
+      if (!beside_alu()) return false;
       asm_line.word0 |= 0x5000 | alu_read | f(FC_HHH, reg) << 9;
       return true;
     case AM_POSTINC:
     case AM_POSTN:
       if (has_y()) return read ? dual_read(address, reg) : lms_move(reg, address);
       if (data_form) {
-        if (!data_move()) return false;
+        if (!data_move(MF_MOVEC)) return false;
         asm_line.word0 |= 0x3800 | data_read | ddddd | field_mm(address.mode) << 2 | tt;
         return true;
       }
-      beside_alu();
+      if (!beside_alu()) return false;
       asm_line.word0 |= 0x8000 | alu_read | field_m(address.mode) << 14 | tt << 12 | f(FC_HHH, reg) << 9;
       return true;
     case AM_DISP:
       if (!no_y()) return false;
       if (plain_move() || !is_hhh(reg)) {
-        if (!data_move()) return false;
+        if (!data_move(MF_MOVEC)) return false;
         prefixed(address, asm_line.word0 | 0x3800 | data_read | ddddd);
         return true;
       }
-      beside_alu();
+      if (!beside_alu()) return false;
       prefixed(address, asm_line.word0 | 0x8000 | alu_read | f(FC_HHH, reg) << 9);
       return true;
     default:
@@ -233,7 +225,7 @@ bool xmem_move(int reg, const asm_operand& address, bool read, bool data_form) {
 
 // A register and a P-memory address (row 38 or the prefixed P move).
 bool pmem_move(int reg, const asm_operand& address, bool read) {
-  if (!no_y() || !data_move() || !form_keeps_bit11_clear()) return false;
+  if (!no_y() || !data_move(MF_MOVEM)) return false;
   const uint32_t direction = read ? 0x0100 : 0;
   if (address.mode == AM_DISP) {
     prefixed(address, asm_line.word0 | 0x0200 | direction | f(FC_HHH, reg));
@@ -246,7 +238,7 @@ bool pmem_move(int reg, const asm_operand& address, bool read) {
 
 // Row 37: X and P memory, both post-incremented.
 bool xp_move(const asm_operand& x, const asm_operand& p, bool x_first) {
-  if (!no_y() || !data_move() || !form_keeps_bit11_clear()) return false;
+  if (!no_y() || !data_move(MF_MOVE)) return false;
   const asm_operand& first = x_first ? x : p;
   const asm_operand& second = x_first ? p : x;
   asm_line.word0 |= 0x0230 | (x_first ? 0x0100u : 0u) | f(FC_TT, first.reg) << 6 | field_m(first.mode) << 3 |
@@ -333,7 +325,7 @@ bool unprefixed() {
   if (!parse(OPF_NO_END, src, RCL_ALL, 0x5FF0)) return false;
   if (src.mode == AM_POSTDEC || src.mode == AM_POSTN) {
     if (!asm_expect_end() || !no_y()) return false;
-    beside_alu();
+    if (!beside_alu()) return false;
     asm_line.word0 |= 0x3000 | field_m(src.mode) << 10 | f(FC_TT, src.reg) << 8;
     return true;
   }
@@ -342,10 +334,9 @@ bool unprefixed() {
   if (src.mode == AM_REG) return from_register(src.reg);
   // An immediate.
   asm_operand dest;
-  if (!parse(OPF_DEST, dest, RCL_ALL, 0) || !no_y() || !data_move()) return false;
+  if (!parse(OPF_DEST, dest, RCL_ALL, 0) || !no_y() || !data_move(MF_MOVEI)) return false;
   const uint32_t value = static_cast<uint32_t>(src.value) & 0xFFFF;
   if (src.mode == AM_IMM_S8 && reg_in_class(RCL_XY4, dest.reg)) {
-    if (!form_keeps_bit11_clear()) return false;
     asm_line.word0 |= 0x2000 | f(FC_DD, dest.reg) << 8 | (value & 0xFF);
     return true;
   }
@@ -372,7 +363,7 @@ bool from_x() {
     if (!parse(0, dest, RCL_NONE, AM_POSTS)) return false;
     return xp_move(src, dest, true);
   }
-  if (!no_y() || !data_move()) return false;
+  if (!no_y() || !data_move(MF_MOVEP)) return false;
   const asm_operand* ea = nullptr;
   const asm_operand* io = nullptr;
   if (post_incremented(src)) {

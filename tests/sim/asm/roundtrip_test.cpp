@@ -197,3 +197,37 @@ TEST_F(roundtrip, every_bit_mask) {
     for (uint32_t w1 = 0; w1 <= 0xFFFF; ++w1) check(w0, static_cast<uint16_t>(w1));
   EXPECT_EQ(failures, 0);
 }
+
+// The move instructions other than move print as "move": whatever form
+// movec, movei, movem, movep or moves take must print as a move that
+// assembles back to the same words (else it is refused).
+TEST_F(roundtrip, move_instructions_print_as_moves_that_assemble_back) {
+  static constexpr const char* operands[] = {
+      "a,b", "b,a", "a,x0", "b,y1", "x0,a", "x0,b", "y0,b", "y1,a", "a0,x0", "b0,y1", "a1,x0", "r0,r1",
+      "sr,x:(r0)", "x:(r0)+,x0", "x0,x:(r0)+", "x:(r0)+n0,b", "x:(a1),x0", "x:(b1),x0", "x0,x:(b1)",
+      "y0,x:(a1)", "(r0)+n0", "(r1)-", "x:(r0)+,x0 x:(r3)+,y0", "x:(r0)+,b x:(r3)+,x0",
+      "a,x:(r0)+n0 x0,b", "x:(r2+5),x0", "x0,x:(r2+5)", "r0,x:(r2+5)", "#5,x0", "#$1234,r0",
+      "#$12,a", "p:(r0)+,x0", "x0,p:(r0)+", "p:(r2+3),y0", "x:<$10,a", "a,x:<$10", "x:<$10,r0",
+      "x:(r0)+,x:<<$ffe5", "x:<<$ffe5,x:(r0)+", "x:(r0)+,p:(r1)+", "p:(r0)+,x:(r1)+", "x:$1234,r0",
+      "x:-(r1),x0", "x:(r1+n1),a",
+  };
+  int checked = 0;
+  for (const char* mnemonic : {"move", "movec", "movei", "movem", "movep", "moves"}) {
+    for (const char* ops : operands) {
+      const std::string line = std::string(mnemonic) + " " + ops;
+      const int n = assemble_line(line.c_str(), 0);
+      if (n <= 0) continue;
+      ++checked;
+      const std::array<uint16_t, 3> made = asm_words;
+      const listing first = disassemble(made[0], made[1]);
+      SCOPED_TRACE(line + " -> " + first.text);
+      EXPECT_EQ(first.length, n);
+      ASSERT_EQ(assemble_line(first.text.c_str(), 0), n);
+      EXPECT_EQ(asm_words[0], made[0]);
+      if (n == 2) {
+        EXPECT_EQ(asm_words[1], made[1]);
+      }
+    }
+  }
+  EXPECT_GT(checked, 60);
+}
