@@ -23,6 +23,8 @@ constexpr frontend_services console_services = {
 
 }  // namespace
 
+const frontend_services& console_frontend_services() { return console_services; }
+
 void install_console_frontend() {
   install_simulator_hooks();
   install_frontend(&console_services);

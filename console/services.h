@@ -41,3 +41,7 @@ void gui_dsp_free(void* block);
 void gui_work_dir(device_inst* inst);
 void quit_program();
 }  // namespace con
+
+// The record install_console_frontend installs, for a front-end that
+// differs in a service or two (the fuzz targets' waits that do not wait).
+const frontend_services& console_frontend_services();
