@@ -306,36 +306,6 @@ void vcstrPrintNative(const char* text, std::size_t length, std::FILE* stream) {
   vscribePrint(vscribeToNativeSized(text ? text : "", length), stream);
 }
 
-// Native character set.
-namespace {
-int currentSet = 3;
-constexpr int kInternalSet = 3;
-
-void checkNativeSet() {
-  if (currentSet != kInternalSet) vexGenerateMessage(&vexModuleStateClass, "unknown native character set");
-}
-}  // namespace
-
-int vcharGetCurrentSet() { return currentSet; }
-void _vcharSetCurrentSet(int set) { currentSet = set; }
-
-vscribe* vscribeFromNative(const char* text) {
-  checkNativeSet();
-  return vscribeCString(text);
-}
-vscribe* vscribeToNative(const char* text) {
-  checkNativeSet();
-  return vscribeCString(text);
-}
-vscribe* vscribeToNativeSized(const char* text, std::size_t count) {
-  checkNativeSet();
-  return vscribeCStringSized(text, count);
-}
-int vcharFromNative(int c) {
-  checkNativeSet();
-  return c;
-}
-
 // Formatting.
 namespace {
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "fw/core/cp1252.h"
 #include "fw/core/debug.h"
 #include "fw/core/ex.h"
 #include "fw/core/mem.h"
@@ -214,35 +215,9 @@ char* vcstrCopyBytesBounded(const char* source, std::size_t n, char* destination
 
 std::size_t vcstrLengthBounded(const char* text, std::size_t n) { return strnlen(text, n); }
 
-namespace {
-
-// Windows-1252: lower case, then accents removed.
-constexpr std::array<unsigned char, 256> foldTable = [] {
-  std::array<unsigned char, 256> lower{}, accent{}, fold{};
-  for (int i = 0; i < 256; ++i) lower[i] = accent[i] = static_cast<unsigned char>(i);
-  for (int c = 0x41; c <= 0x5A; ++c) lower[c] = static_cast<unsigned char>(c + 0x20);
-  lower[0x8A] = 0x9A, lower[0x8C] = 0x9C, lower[0x9F] = 0xFF;
-  for (int c = 0xC0; c <= 0xDE; ++c)
-    if (c != 0xD7) lower[c] = static_cast<unsigned char>(c + 0x20);
-  auto range = [&](int from, int to, char letter) {
-    for (int c = from; c <= to; ++c) accent[c] = static_cast<unsigned char>(letter);
-  };
-  accent[0x8A] = 'S', accent[0x9A] = 's', accent[0x9F] = 'Y', accent[0xDD] = 'Y';
-  range(0xC0, 0xC5, 'A'), range(0xC7, 0xC7, 'C'), range(0xC8, 0xCB, 'E'), range(0xCC, 0xCF, 'I');
-  range(0xD0, 0xD0, 'D'), range(0xD1, 0xD1, 'N'), range(0xD2, 0xD6, 'O'), range(0xD8, 0xD8, 'O');
-  range(0xD9, 0xDC, 'U');
-  range(0xE0, 0xE5, 'a'), range(0xE7, 0xE7, 'c'), range(0xE8, 0xEB, 'e'), range(0xEC, 0xEF, 'i');
-  range(0xF0, 0xF0, 'd'), range(0xF1, 0xF1, 'n'), range(0xF2, 0xF6, 'o'), range(0xF8, 0xF8, 'o');
-  range(0xF9, 0xFC, 'u'), range(0xFD, 0xFD, 'y'), range(0xFF, 0xFF, 'y');
-  for (int i = 0; i < 256; ++i) fold[i] = accent[lower[i]];
-  return fold;
-}();
-
-}  // namespace
-
 int vcstrCompareNoCaseBounded(const char* a, const char* b, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) {
-    int x = foldTable[static_cast<unsigned char>(a[i])], y = foldTable[static_cast<unsigned char>(b[i])];
+    int x = cp1252::fold[static_cast<unsigned char>(a[i])], y = cp1252::fold[static_cast<unsigned char>(b[i])];
     if (x != y) return x - y;
     if (!a[i]) return 0;
   }
