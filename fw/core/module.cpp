@@ -3,7 +3,9 @@
 #include <iterator>
 
 #include "fw/core/attributed.h"
+#include "fw/core/charset.h"
 #include "fw/core/ex.h"
+#include "fw/core/fs.h"
 #include "fw/core/mem.h"
 #include "fw/core/sys.h"
 
@@ -188,7 +190,7 @@ constexpr vmoduleStartupRow startupOrder[] = {
     {"vdragGetDefaultClass", nullptr},
     {"vfilechsrGetDefaultClass", nullptr},
     {"vfontchsrGetDefaultClass", nullptr},
-    {"vfsStartup", nullptr},
+    {"vfsStartup", vfsStartup},
     {"vhelpGetDefaultClass", nullptr},
     {"viconviewGetDefaultClass", nullptr},
     {"vimageGetDefaultClass", nullptr},
@@ -245,6 +247,7 @@ void vmoduleStartupAll(int, char**) {
   // Until the preferences module exists its hand-off of argc and argv only
   // asks for the module shutdown at exit.
   vmoduleSetExitAtShutdown(1);
+  vcharsetStartup();
   for (const auto& row : startupOrder)
     if (row.fn) row.fn();
 }
