@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "fw/core/ex.h"
+#include "fw/core/resource.h"
 #include "fw/core/scribe.h"
 
 // ---- Path rules: separators and volumes. Windows rules keep drive letters
@@ -76,6 +77,10 @@ void vfsSetPathExtension(vfsPath* path, const char* extension);
 void vfsPathExpand(vfsPath* path);
 vfsPath* vfsPathResolve(const vfsPath* base, const vfsPath* relative);
 void vfsPathRemoveLast(vfsPath* path, int n);
+// A path in a resource dictionary tagged "vfsPath"; a resource that is
+// not one raises Arg.
+void vfsStorePath(const vfsPath* path, vresource resource);
+vfsPath* vfsLoadPath(vresource resource);
 
 // ---- The process's directories and environment.
 void vfsMSWStartup(int argc, char** argv);

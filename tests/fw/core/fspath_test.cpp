@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "fw/core/charset.h"
 #include "fw/core/fs.h"
 #include "fw_support.h"
+#include "memory_resources.h"
 
 namespace {
 
@@ -243,6 +245,72 @@ TEST(Paths, CompareExtensionAndRemove) {
   vfsFreePath(p);
   EXPECT_EQ(render(copy), "C:\\x\\w");
   vfsFreePath(copy);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Paths, StoreAndLoadThroughResources) {
+  MemoryResources resources;
+  const vresourceInterface* io = vresourceGetInterface();
+  struct Case {
+    const vfsPathRules* rules;
+    const char* text;
+    std::vector<std::string> stored;  // "Elems" as stored
+  } cases[] = {
+      {&vfsWindowsPathRules, "C:\\a\\..\\.\\b", {"a", "  ", " ", "b"}},
+      {&vfsWindowsPathRules, "\\\\srv\\share\\dir", {"dir"}},
+      {&vfsLinuxPathRules, "/", {}},
+      {&vfsLinuxPathRules, "../x", {"  ", "x"}},
+      {&vfsLinuxPathRules, "name", {"name"}},
+  };
+  for (const auto& c : cases) {
+    RulesScope scope(c.rules);
+    vfsPath* p = vfsNewPathFromString(c.text);
+    vresource r = resources.newDict();
+    vresourceSetIntegerAt(r, vnameInternLiteral("VolRef"), 7);
+    vfsStorePath(p, r);
+    vresource found;
+    EXPECT_FALSE(io->find(r, vnameInternLiteral("VolRef"), &found));
+    std::vector<std::string> stored;
+    if (io->find(r, vnameInternLiteral("Elems"), &found))
+      for (int i = 0; i < io->count(found); ++i) stored.emplace_back(io->getString(io->element(found, i)));
+    EXPECT_EQ(stored, c.stored) << c.text;
+    vfsPath* back = vfsLoadPath(r);
+    EXPECT_EQ(render(back), render(p));
+    EXPECT_EQ(vfsComparePaths(back, p, vfsCOMPARE_EXACT), 0);
+    EXPECT_EQ(back->kind, p->kind);
+    vfsFreePath(p), vfsFreePath(back);
+  }
+
+  // Resources that are not paths.
+  vfsPath* p = vfsNewPathFromString("a/b");
+  auto broken = [&](const std::function<void(vresource)>& spoil) {
+    vresource r = resources.newDict();
+    vfsStorePath(p, r);
+    spoil(r);
+    std::string message;
+    vexGuard([&] { vfsFreePath(vfsLoadPath(r)); },
+             [&](vexHandler& h) {
+               message = vexGetCurrentException()->message;
+               vexSetCurrentException(h.savedChain);
+             });
+    return message;
+  };
+  const std::string notAPath = "load path: resource not a legal vfsPath";
+  EXPECT_EQ(broken([](vresource r) { vresourceSetTagAt(r, vname_Tag, vnameInternLiteral("vobject")); }), notAPath);
+  EXPECT_EQ(broken([](vresource r) { vresourceSetIntegerAt(r, vnameInternLiteral("Version"), 2); }), notAPath);
+  EXPECT_EQ(broken([](vresource r) { vresourceSetIntegerAt(r, vnameInternLiteral("PathType"), 3); }), notAPath);
+  EXPECT_EQ(broken([&](vresource r) { io->append(io->make(r, vname_Flags, vresARRAY), vresBOOLEAN); }), notAPath);
+  EXPECT_EQ(broken([&](vresource r) {
+              vresource elems;
+              io->find(r, vnameInternLiteral("Elems"), &elems);
+              io->setString(io->element(elems, 0), "x/y");
+            }),
+            notAPath);
+  EXPECT_EQ(broken([](vresource) {}), "");
+  vfsFreePath(p);
 }
 
 }  // namespace
