@@ -25,6 +25,10 @@ char error_buffer[256];
 
 // The flags of the parse in progress.
 uint32_t parse_flags = 0;
+// Set while the address of a memory reference is read: a register or
+// memory word shown as a fraction is then its plain word, since the radix
+// is only how a value is shown.
+bool address_view = false;
 
 constexpr uint32_t REG_TYPE_CLEARED = 0x7FFF8;  // access bits 3-18
 constexpr uint32_t ATTR_FLAG_REGISTER = 0x2000000;
@@ -65,7 +69,7 @@ uint32_t words_for_bits(int bits) {
 // A memory word of a 16-bit row, as a float when its address shows as a
 // fraction.
 void apply_memory_radix(arg_value& v) {
-  if (memory_radix_at(v.region, v.addr) != RADIX_FRAC) return;
+  if (address_view || memory_radix_at(v.region, v.addr) != RADIX_FRAC) return;
   v.type &= ~AV_INT;
   value_as_double(parse_flags, v);
   v.type |= AV_FLOAT;
@@ -186,7 +190,10 @@ int memory_row_prefix() {
 }
 
 expr_result parse_memory_reference(int row_index) {
+  const bool outer_view = address_view;
+  address_view = true;
   expr_result where = parse_operand();
+  address_view = outer_view;
   if (!where) return std::nullopt;
   if (where->type & AV_FLOAT) return fail("Expression result must be integer");
   const mem_region& row = cur_type->regions[row_index];
@@ -238,7 +245,7 @@ expr_result parse_register(bool* found) {
   const uint32_t attr = periph_attrs(row)[reg];
   if (attr & ATTR_FLAG_REGISTER) {
     v.type |= AV_COND;
-  } else if (attr & ATTR_FRACTION_DISPLAY) {
+  } else if ((attr & ATTR_FRACTION_DISPLAY) && !address_view) {
     value_as_double(parse_flags, v);
     v.type = (v.type & ~AV_INT) | AV_FLOAT;
   }
@@ -429,6 +436,7 @@ void set_expr_error_text(const char* a, const char* b) {
 expr_result parse_expression(uint32_t expr_flags) {
   if (sv_optr == nullptr) return fail("sv_optr pointing to NULL address");
   parse_flags = expr_flags;
+  address_view = false;
   skip_blanks();
   if (*sv_optr == '\0') return fail("Missing expression");
   expr_result v = parse_binary(EXPR_TOP_LEVEL);

@@ -53,7 +53,7 @@ uint32_t accumulator_to_bus(const uint32_t* w, int base, int bus) {
     value = ((d1 << 1) | (d0 >> 15)) & 0xFFFF;
     ext = ((d2 << 1) | (d1 >> 15)) & 0x1FF;
   }
-  if (w[CS_SCALE_CHECK] && (((value >> 14) ^ (value >> 13)) & 1)) set_sr_bit(SR_S);
+  if (bus == CS_XDB && w[CS_SCALE_CHECK] && (((value >> 14) ^ (value >> 13)) & 1)) set_sr_bit(SR_S);
   if ((ext == 0 && value < 0x8000) || (ext == 0x1FF && value >= 0x8000)) return value;
   set_sr_bit(SR_L);
   return (ext & 0x100) ? 0x8000 : 0x7FFF;

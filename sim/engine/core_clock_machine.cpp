@@ -57,6 +57,7 @@ void move_to_execute() {
   for (int i = 0; i <= CS_SHORT_IMM - CS_DEC_CLASS; ++i) w[CS_EX_CLASS + i] = w[CS_DEC_CLASS + i];
   w[CS_EX_IMMEDIATE] = w[CS_DEC_IMMEDIATE];
   w[CS_EXECUTE] = w[CS_DECODE];
+  w[CS_SCALE_CHECK] = move_checks_scaling(static_cast<uint16_t>(w[CS_DECODE])) ? 1 : 0;
   w[CS_EXECUTE_ADDR] = w[CS_DECODE_ADDR];
   w[CS_EXECUTE_OPERAND] = w[CS_DECODE_OPERAND];
 }

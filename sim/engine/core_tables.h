@@ -196,6 +196,36 @@ inline uint32_t move_form_lookup(uint16_t word) {
   return move_form_table[opcode_rows_of(word).move_form].payload;
 }
 
+// The move forms that ask for the scaling check (sr bit S) when they put
+// an accumulator on the X data bus: the parallel moves beside a data-ALU
+// operation and the move instructions. movep, movem, moves to and from
+// program memory and the long two-bus move do not.
+struct scale_check_form {
+  uint16_t mask, value;
+};
+constexpr scale_check_form scale_check_forms[] = {
+    {0x8000, 0x8000},  // ALU operation with an X move
+    {0xF000, 0x5000},  // ALU operation with an accumulator move
+    {0xF000, 0x4000},  // ALU operation with a register transfer
+    {0xF816, 0x3816},  // move of an accumulator to an address register
+    {0xF814, 0x3810},  // move x:(rn+offset)
+    {0xFF00, 0x0500},  // the r2-offset prefix of move x:(r2+offset)
+    {0xF810, 0x3800},  // move x:(rn)
+    {0xFC00, 0x2800},  // move between registers
+    {0xFC00, 0x2400},  // tfr3 with its move
+    {0xFE20, 0x1800},  // moves x:short (not movep x:short)
+    {0xFE00, 0x1600},  // multiply with its move
+};
+constexpr std::array<uint8_t, 0x10000 / 8> make_scale_check_bits() {
+  std::array<uint8_t, 0x10000 / 8> bits{};
+  for (uint32_t w = 0; w < 0x10000; ++w)
+    for (const scale_check_form& f : scale_check_forms)
+      if ((w & f.mask) == f.value) bits[w >> 3] = static_cast<uint8_t>(bits[w >> 3] | (1u << (w & 7)));
+  return bits;
+}
+inline constexpr std::array<uint8_t, 0x10000 / 8> scale_check_bits = make_scale_check_bits();
+inline bool move_checks_scaling(uint16_t word) { return (scale_check_bits[word >> 3] >> (word & 7)) & 1; }
+
 // ---------------------------------------------------------------------------
 // Register selection.
 
