@@ -165,11 +165,27 @@ break_rec* next_after(break_rec* head, const break_rec* bp, int number) {
   return nullptr;
 }
 
+// What the run plan keeps of each device's list, worked out when the list
+// changes: whether every enabled breakpoint is a plain program-address one
+// (then an end whose pc none names has nothing to test), the addresses
+// they name, and whether any breakpoint keeps marks to clear at ends.
+struct break_summary {
+  bool pc_only = false;
+  bool end_marks = true;
+  std::array<uint64_t, 0x10000 / 64> pc_bits{};
+};
+std::array<break_summary, DEVICE_MAX> summaries;
+
+bool register_mark_kind(int kind) { return kind >= BK_REG_READ && kind <= BK_REG_WRITE; }
+
 int test_breakpoints(int end_flag, int* stop, int* show) {
   device_inst& inst = *cur_inst;
   device_state& st = *cur_state;
   const int device = cur_device;
   const bool end = end_flag != 0;
+  if (end && summaries[static_cast<std::size_t>(device)].pc_only && inst.pc <= 0xFFFF &&
+      ((summaries[static_cast<std::size_t>(device)].pc_bits[inst.pc >> 6] >> (inst.pc & 63)) & 1) == 0)
+    return 1;
   const uint32_t mid_mask =
       MENTIONS_CYC | ((inst.flags & DEV_PC_WRITTEN) != 0 ? MENTIONS_PC : 0u);
   for (break_rec* bp = st.breakpoints; bp != nullptr;) {
@@ -188,16 +204,30 @@ int test_breakpoints(int end_flag, int* stop, int* show) {
   return 1;
 }
 
-int breaks_within_instruction() {
-  for (const break_rec* bp = cur_state->breakpoints; bp != nullptr; bp = bp->next)
-    if (bp->enabled != 0 && (bp->mentions & (MENTIONS_CYC | MENTIONS_PC)) != 0) return 1;
-  return 0;
+int plan_breakpoints() {
+  break_summary& s = summaries[static_cast<std::size_t>(cur_device)];
+  s.pc_only = true;
+  s.end_marks = false;
+  s.pc_bits.fill(0);
+  int flags = 0;
+  for (const break_rec* bp = cur_state->breakpoints; bp != nullptr; bp = bp->next) {
+    if ((bp->mentions & MENTIONS_PC) != 0 || register_mark_kind(bp->kind)) s.end_marks = true;
+    if (bp->enabled == 0) continue;
+    if ((bp->mentions & (MENTIONS_CYC | MENTIONS_PC)) != 0) flags |= BREAKS_WITHIN_INSTRUCTION;
+    if (register_mark_kind(bp->kind)) flags |= BREAKS_OBSERVE_MARKS;
+    if (bp->kind == BK_PC && bp->mentions == 0 && bp->operands.lo <= 0xFFFF)
+      s.pc_bits[bp->operands.lo >> 6] |= uint64_t{1} << (bp->operands.lo & 63);
+    else
+      s.pc_only = false;
+  }
+  return flags;
 }
 
 void end_breakpoint_marks() {
+  if (!summaries[static_cast<std::size_t>(cur_device)].end_marks) return;
   for (break_rec* bp = cur_state->breakpoints; bp != nullptr; bp = bp->next) {
     bp->hit_at_pc_write = 0;
-    if (bp->kind < BK_REG_READ || bp->kind > BK_REG_WRITE) continue;
+    if (!register_mark_kind(bp->kind)) continue;
     if (uint32_t* attr = register_attr(*bp)) *attr &= ~(ATTR_READ | ATTR_WRITTEN);
   }
 }
@@ -289,7 +319,7 @@ int report_break(break_rec& bp, int* stop, int* show) {
 
 void install_simulator_hooks() {
   run_hook.test_breakpoints = test_breakpoints;
-  run_hook.breaks_within_instruction = breaks_within_instruction;
+  run_hook.plan_breakpoints = plan_breakpoints;
   run_hook.end_breakpoint_marks = end_breakpoint_marks;
   run_hook.show_progress_line = show_progress_line;
   run_hook.refresh_register_marks = refresh_register_marks;

@@ -274,6 +274,7 @@ struct device_state {
   // an instruction; the run may go whole instructions at a time.
   int run_plan_stale = 1;
   int mid_instr_breaks = 0;
+  int breaks_observe_marks = 0;
   int run_fast = 0;
   // Set by whatever needs this device run one cycle at a time whatever
   // its plan (the engine comparison in the tests and the benchmark).

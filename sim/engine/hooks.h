@@ -14,10 +14,10 @@ struct run_hooks {
   // instruction end), reporting hits; sets *stop and *show. Returns 0 when
   // a command action took the device away. Called only with a list.
   int (*test_breakpoints)(int end, int* stop, int* show);
-  // 1 when an enabled breakpoint of the current device can fire inside an
-  // instruction (its condition names "cyc" or "pc"). Called only with a
-  // list, when the run plan is worked out again.
-  int (*breaks_within_instruction)();
+  // The current device's list changed: works out what the tests need and
+  // returns the BREAKS_* flags. Called only with a list, when the run plan
+  // is worked out again.
+  int (*plan_breakpoints)();
   // At an instruction end: the per-instruction marks of the list start over.
   void (*end_breakpoint_marks)();
   // The progress line of a free run.
@@ -28,6 +28,11 @@ struct run_hooks {
   void (*frames_free)();
 };
 extern run_hooks run_hook;
+
+enum : int {
+  BREAKS_WITHIN_INSTRUCTION = 0x1,  // an enabled condition names "cyc" or "pc"
+  BREAKS_OBSERVE_MARKS = 0x2,       // a register breakpoint tests the marks
+};
 
 // The assembler and disassembler that every family record names.
 using assemble_fn = int (*)(const char* text, uint32_t address);

@@ -226,7 +226,7 @@ int check_run_stop() {
   // The common cycle: inside an instruction, no breakpoint that can fire
   // there, no progress line due. Go, trace and step by instruction count
   // and stop only at instruction ends.
-  if (!end && st.run_plan_stale) update_run_plan(st);
+  if (st.run_plan_stale) update_run_plan(st);
   if (!end && st.mid_instr_breaks == 0 && quiet_inside_instruction(st.run_mode, inst.cycles)) {
     inst.flags &= ~DEV_PC_WRITTEN;
     return 0;
@@ -259,8 +259,8 @@ int check_run_stop() {
     run_hook.show_progress_line();
 
   if (st.breakpoints != nullptr) {
-    // Register marks and values are observed: the peripherals catch up.
-    catch_up_peripherals();
+    // Register marks are observed: the peripherals catch up.
+    if (st.breaks_observe_marks != 0) catch_up_peripherals();
     if (!run_hook.test_breakpoints(end ? 1 : 0, &stop, &show)) return 0;
     if (!device_alive(device, &inst, &st)) return 0;
   }
@@ -357,8 +357,10 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
 
 void update_run_plan(device_state& st) {
   st.run_plan_stale = 0;
-  const int mid = st.breakpoints != nullptr ? run_hook.breaks_within_instruction() : 0;
+  const int flags = st.breakpoints != nullptr ? run_hook.plan_breakpoints() : 0;
+  const int mid = (flags & BREAKS_WITHIN_INSTRUCTION) != 0 ? 1 : 0;
   st.mid_instr_breaks = mid;
+  st.breaks_observe_marks = (flags & BREAKS_OBSERVE_MARKS) != 0 ? 1 : 0;
   bool streams = false;
   for (const io_stream* stream : st.streams) streams = streams || stream != nullptr;
   const int mode = st.run_mode;
