@@ -75,8 +75,13 @@ uint32_t* register_attr(const break_rec& bp) {
 }
 
 bool expression_holds(const break_rec& bp) {
-  sv_optr = bp.cond_text.c_str();
-  expr_result value = parse_expression(cur_type->expr_flags);
+  expr_result value;
+  if (!bp.program.empty()) {
+    value = run_expression(bp.program, cur_type->expr_flags);
+  } else {
+    sv_optr = bp.cond_text.c_str();
+    value = parse_expression(cur_type->expr_flags);
+  }
   if (!value) return false;
   if ((value->type & AV_FLOAT) != 0) return fraction_to_word(cur_type->expr_flags, *value) != 0;
   return ((value->lo & 0xFFFF) | (value->hi & 0xFFFF) | (value->ext & 0xFF)) != 0;
@@ -210,9 +215,13 @@ int plan_breakpoints() {
   s.end_marks = false;
   s.pc_bits.fill(0);
   int flags = 0;
-  for (const break_rec* bp = cur_state->breakpoints; bp != nullptr; bp = bp->next) {
+  for (break_rec* bp = cur_state->breakpoints; bp != nullptr; bp = bp->next) {
     if ((bp->mentions & MENTIONS_PC) != 0 || register_mark_kind(bp->kind)) s.end_marks = true;
     if (bp->enabled == 0) continue;
+    // Compiled here, each time the plan is worked out: the radix and the
+    // names the text reads are those of this run.
+    if (bp->kind == BK_EXPRESSION)
+      compile_expression(bp->cond_text.c_str(), cur_type->expr_flags, bp->program);
     if ((bp->mentions & (MENTIONS_CYC | MENTIONS_PC)) != 0) flags |= BREAKS_WITHIN_INSTRUCTION;
     if (register_mark_kind(bp->kind)) flags |= BREAKS_OBSERVE_MARKS;
     if (bp->kind == BK_PC && bp->mentions == 0 && bp->operands.lo <= 0xFFFF)

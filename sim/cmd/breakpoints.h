@@ -64,6 +64,9 @@ struct break_rec {
   // A condition on pc that hit in the cycle that moved pc: the same arrival
   // is not reported again at the instruction's end. Cleared at every end.
   int hit_at_pc_write = 0;
+  // An expression condition compiled when the run plan is worked out;
+  // empty when it does not compile (then it is parsed at each test).
+  expr_program program;
   break_rec* next = nullptr;
 };
 

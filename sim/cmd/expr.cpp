@@ -3,6 +3,7 @@
 // one pass; and the error channel shared with the assembler.
 #include "sim/cmd/expr.h"
 
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +30,19 @@ uint32_t parse_flags = 0;
 // memory word shown as a fraction is then its plain word, since the radix
 // is only how a value is shown.
 bool address_view = false;
+
+// While a condition is compiled: the steps the parse applies, in order;
+// cleared `record_ok` when it reads something a step cannot read again.
+expr_program* recording = nullptr;
+bool record_ok = false;
+int record_depth = 0;
+
+void record(const expr_step& step, int depth_change) {
+  if (recording == nullptr) return;
+  recording->push_back(step);
+  record_depth += depth_change;
+  if (record_depth > EXPR_STACK_DEPTH) record_ok = false;
+}
 
 constexpr uint32_t REG_TYPE_CLEARED = 0x7FFF8;  // access bits 3-18
 constexpr uint32_t ATTR_FLAG_REGISTER = 0x2000000;
@@ -218,18 +232,8 @@ std::string scan_name() {
   return std::string(sv_optr, p);
 }
 
-// none with no message when the name is not a register of the device.
-expr_result parse_register(bool* found) {
-  *found = false;
-  if (cur_type == nullptr || !is_name_start(*sv_optr)) return std::nullopt;
-  const std::string name = scan_name();
-  int row = 0, reg = 0;
-  if (!lookup_register(cur_device, name.c_str(), &row, &reg)) return std::nullopt;
-  uint32_t words[3] = {0, 0, 0};
-  if (!read_register(cur_device, row, reg, words)) return std::nullopt;
-  *found = true;
-  sv_optr += name.size();
-
+// The value an operand naming register reg of row `row` has, from its words.
+arg_value register_value(int row, int reg, const uint32_t* words) {
   const reg_desc& desc = cur_type->periphs[row].cls->regs[reg];
   arg_value v;
   v.lo = words[0] & 0xFFFF;
@@ -250,6 +254,21 @@ expr_result parse_register(bool* found) {
     v.type = (v.type & ~AV_INT) | AV_FLOAT;
   }
   return v;
+}
+
+// none with no message when the name is not a register of the device.
+expr_result parse_register(bool* found) {
+  *found = false;
+  if (cur_type == nullptr || !is_name_start(*sv_optr)) return std::nullopt;
+  const std::string name = scan_name();
+  int row = 0, reg = 0;
+  if (!lookup_register(cur_device, name.c_str(), &row, &reg)) return std::nullopt;
+  uint32_t words[3] = {0, 0, 0};
+  if (!read_register(cur_device, row, reg, words)) return std::nullopt;
+  *found = true;
+  sv_optr += name.size();
+  record({EXPR_STEP_REGISTER, row, reg, nullptr, nullptr, {}}, 1);
+  return register_value(row, reg, words);
 }
 
 // --- Symbols and source lines ---------------------------------------------
@@ -324,10 +343,18 @@ expr_result parse_symbol(bool* found) {
 
 // --- Operands and operators -----------------------------------------------
 
+arg_value asm_address_value() {
+  arg_value v;
+  v.lo = cur_state != nullptr ? (cur_state->asm_address & 0xFFFF) : 0;
+  v.type = AV_ONE | AV_INT;
+  return v;
+}
+
 expr_result parse_unary(bool (*apply)(arg_value&)) {
   ++sv_optr;
   expr_result v = parse_operand();
   if (!v || !apply(*v)) return std::nullopt;
+  record({EXPR_STEP_UNARY, 0, 0, apply, nullptr, {}}, 0);
   return v;
 }
 
@@ -359,7 +386,10 @@ expr_result parse_operand() {
   }
 
   const int row = memory_row_prefix();
-  if (row >= 0) return parse_memory_reference(row);
+  if (row >= 0) {
+    record_ok = false;
+    return parse_memory_reference(row);
+  }
 
   const bool prefixed = str_nicmp(sv_optr, "reg:", 4) == 0;
   if (prefixed) sv_optr += 4;
@@ -369,16 +399,19 @@ expr_result parse_operand() {
   if (prefixed) return fail("Invalid register name");
 
   expr_result symbol = parse_symbol(&found);
-  if (found) return symbol;
+  if (found) {
+    record_ok = false;
+    return symbol;
+  }
 
   if (*sv_optr == '*') {
     ++sv_optr;
-    arg_value v;
-    v.lo = cur_state != nullptr ? (cur_state->asm_address & 0xFFFF) : 0;
-    v.type = AV_ONE | AV_INT;
-    return v;
+    record({EXPR_STEP_ASM_ADDRESS, 0, 0, nullptr, nullptr, {}}, 1);
+    return asm_address_value();
   }
-  return parse_constant();
+  expr_result constant = parse_constant();
+  if (constant) record({EXPR_STEP_CONSTANT, 0, 0, nullptr, nullptr, *constant}, 1);
+  return constant;
 }
 
 // Precedence climbing: operators binding tighter than `limit` join here.
@@ -393,6 +426,7 @@ expr_result parse_binary(int limit) {
     expr_result right = parse_binary(op->level);
     if (!right) return std::nullopt;
     if (!op->apply(*left, *right)) return std::nullopt;
+    record({EXPR_STEP_BINARY, 0, 0, nullptr, op, {}}, -1);
   }
 }
 
@@ -447,6 +481,50 @@ expr_result parse_expression(uint32_t expr_flags) {
     return fail("Extra characters beyond expression");
   }
   return v;
+}
+
+bool compile_expression(const char* text, uint32_t expr_flags, expr_program& program) {
+  program.clear();
+  recording = &program;
+  record_ok = true;
+  record_depth = 0;
+  sv_optr = text;
+  const bool parsed = parse_expression(expr_flags).has_value();
+  recording = nullptr;
+  if (!parsed || !record_ok || record_depth != 1) program.clear();
+  return !program.empty();
+}
+
+expr_result run_expression(const expr_program& program, uint32_t expr_flags) {
+  parse_flags = expr_flags;
+  std::array<arg_value, EXPR_STACK_DEPTH> stack;
+  std::size_t n = 0;
+  for (const expr_step& step : program) {
+    switch (step.kind) {
+      case EXPR_STEP_CONSTANT:
+        stack[n++] = step.value;
+        break;
+      case EXPR_STEP_REGISTER: {
+        uint32_t words[3] = {0, 0, 0};
+        if (!read_register(cur_device, step.row, step.reg, words)) return std::nullopt;
+        stack[n++] = register_value(step.row, step.reg, words);
+        break;
+      }
+      case EXPR_STEP_ASM_ADDRESS:
+        stack[n++] = asm_address_value();
+        break;
+      case EXPR_STEP_UNARY:
+        if (!step.unary(stack[n - 1])) return std::nullopt;
+        break;
+      case EXPR_STEP_BINARY:
+        --n;
+        if (!step.binary->apply(stack[n - 1], stack[n])) return std::nullopt;
+        break;
+      default:
+        return std::nullopt;
+    }
+  }
+  return stack[0];
 }
 
 expr_result parse_address_expr(uint32_t expr_flags) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 // Value type flags.
 enum : uint32_t {
@@ -74,6 +75,34 @@ extern int asm_word_count;
 // One expression at sv_optr, which must end at the end of the text, ',',
 // ')' or ';'.
 expr_result parse_expression(uint32_t expr_flags);
+// A condition compiled once: the operands and operators its parse applied,
+// in that order, run again over the current register values without
+// scanning any text. Only constants, registers, "*" and operators compile;
+// memory references and symbols do not.
+struct binary_op;
+enum expr_step_kind : int {
+  EXPR_STEP_CONSTANT = 0,
+  EXPR_STEP_REGISTER,
+  EXPR_STEP_ASM_ADDRESS,
+  EXPR_STEP_UNARY,
+  EXPR_STEP_BINARY,
+};
+struct expr_step {
+  int kind;
+  int row, reg;                   // a register operand
+  bool (*unary)(arg_value&);      // a unary operator
+  const binary_op* binary;        // a binary operator
+  arg_value value;                // a constant
+};
+using expr_program = std::vector<expr_step>;
+constexpr int EXPR_STACK_DEPTH = 16;
+// Parses the text once (as parse_expression does, with its effects) and
+// records it; false, with the program empty, when it does not compile.
+bool compile_expression(const char* text, uint32_t expr_flags, expr_program& program);
+// The value the parse of the compiled text would give now; none where it
+// would fail (a division by 0 makes its message current, as the parse does).
+expr_result run_expression(const expr_program& program, uint32_t expr_flags);
+
 // Assembler address operand: optional "<<", "<" or ">", an integer that
 // fits 16 bits (sign-extended).
 expr_result parse_address_expr(uint32_t expr_flags);

@@ -531,3 +531,43 @@ TEST_F(ExprSymbols, AbsoluteSymbolsAndLines) {
   set_radix(RADIX_HEX);
   check({{"abc", {0xABC, 0, 0}}});  // no such symbol: hexadecimal digits
 }
+
+// A compiled condition gives what parsing its text gives, for every state
+// of the registers it reads; memory references and symbols stay parsed.
+TEST_F(Expr, CompiledConditionsEvaluateAsTheirParse) {
+  struct condition_case {
+    const char* text;
+    bool compiles;
+  };
+  const condition_case conditions[] = {
+      {"cyc==0", true},         {"cyc>=25", true},         {"a0==$3", true},
+      {"x0>$1000", true},       {"(r0+1)*2==8", true},     {"!r1", true},
+      {"-x0<0", true},          {"a0==3&&r0!=0", true},    {"a||x0", true},
+      {"1/r1", true},           {"~n0&$ff", true},         {"*==0", true},
+      {"x:$10==0", false},      {"x0==", false},
+  };
+  const uint32_t states[][3] = {{0, 0, 0}, {3, 1, 0x8000}, {0x1000, 0, 0x7fff}, {0xffff, 3, 1}};
+  for (const condition_case& c : conditions) {
+    SCOPED_TRACE(c.text);
+    expr_program program;
+    EXPECT_EQ(compile_expression(c.text, cur_type->expr_flags, program), c.compiles);
+    if (!c.compiles) continue;
+    for (const auto& s : states) {
+      set_reg("a0", s[0]);
+      set_reg("r0", s[1]);
+      set_reg("x0", s[2]);
+      set_reg("r1", s[1]);
+      set_reg("n0", s[2]);
+      set_reg("cyc", s[0]);
+      const expr_result parsed = eval(c.text);
+      const expr_result run = run_expression(program, cur_type->expr_flags);
+      ASSERT_EQ(parsed.has_value(), run.has_value());
+      if (!parsed) continue;
+      EXPECT_EQ(parsed->lo, run->lo);
+      EXPECT_EQ(parsed->hi, run->hi);
+      EXPECT_EQ(parsed->ext, run->ext);
+      EXPECT_EQ(parsed->type, run->type);
+      EXPECT_EQ(parsed->fval, run->fval);
+    }
+  }
+}
