@@ -14,8 +14,8 @@
 
 #include <cstdint>
 #include <string>
-#include <utility>
 
+#include "bench/fir_program.h"
 #include "sim/asm/asm.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/hooks.h"
@@ -28,36 +28,13 @@
 
 namespace {
 
-struct program_line {
-  uint32_t address;
-  const char* text;
-};
-constexpr program_line fir_program[] = {
-    {0x100, "move #$0,r1"},
-    {0x102, "move #$80,r2"},
-    {0x104, "do #8,$110"},
-    {0x106, "move r1,r0"},
-    {0x107, "move #$40,r3"},
-    {0x109, "clr a x:(r0)+,y0"},
-    {0x10a, "move x:(r3)+,x0"},
-    {0x10b, "rep #3"},
-    {0x10c, "mac y0,x0,a x:(r0)+,y0 x:(r3)+,x0"},
-    {0x10d, "macr y0,x0,a"},
-    {0x10e, "move a,x:(r2)+"},
-    {0x10f, "lea (r1)+,r1"},
-    {0x110, "jmp >$100"},
-};
-// Coefficients 0.5, 0.25, 0.125, 0.0625 and a pulse of 0.5 at s[3].
-constexpr std::pair<uint32_t, uint32_t> fir_data[] = {
-    {0x40, 0x4000}, {0x41, 0x2000}, {0x42, 0x1000}, {0x43, 0x0800}, {0x03, 0x4000}};
-
 constexpr const char* type_names[] = {"73521", "73547", "73583", "73547rom", "73583ram"};
 
 enum break_setup : int { NO_BREAKS = 0, EIGHT_ADDRESS_BREAKS, CYC_BREAK };
 
 bool place_program(int device) {
   make_device_current(device);
-  for (const program_line& line : fir_program) {
+  for (const fir_line& line : fir_program) {
     const int count = assemble_line(line.text, line.address);
     if (count <= 0) return false;
     for (int i = 0; i < count; ++i) {

@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/fir_program.h"
 #include "cmd/cmd_fixture.h"
 #include "sim/asm/asm.h"
 #include "sim/cmd/breakpoints.h"
@@ -71,6 +73,9 @@ class engine_diff : public cmd_fixture {
     ASSERT_GT(count, 0) << text;
     for (int i = 0; i < count; ++i)
       put(d, SPACE_P, address + static_cast<uint32_t>(i), asm_words[static_cast<std::size_t>(i)]);
+  }
+  static void assemble(int d, std::initializer_list<fir_line> lines) {
+    for (const fir_line& line : lines) assemble(d, line.address, line.text);
   }
   // A free run armed as the go command arms it.
   static void arm(int d) {
@@ -148,31 +153,14 @@ TEST_F(engine_diff, RandomProgramsOnEveryTypeLeaveTheSameStateAtEveryEnd) {
   }
 }
 
-// The FIR filter of the demo: moves, a DO loop, a repeat, mac, stores.
-constexpr const char* fir_lines[][2] = {
-    {"$100", "move #$0,r1"},
-    {"$102", "move #$80,r2"},
-    {"$104", "do #8,$110"},
-    {"$106", "move r1,r0"},
-    {"$107", "move #$40,r3"},
-    {"$109", "clr a x:(r0)+,y0"},
-    {"$10a", "move x:(r3)+,x0"},
-    {"$10b", "rep #3"},
-    {"$10c", "mac y0,x0,a x:(r0)+,y0 x:(r3)+,x0"},
-    {"$10d", "macr y0,x0,a"},
-    {"$10e", "move a,x:(r2)+"},
-    {"$10f", "lea (r1)+,r1"},
-    {"$110", "jmp >$100"},
-};
-
 void place_fir(int d) {
-  for (const auto& line : fir_lines) {
+  for (const fir_line& line : fir_program) {
     make_device_current(d);
-    const int count = assemble_line(line[1], std::stoul(line[0] + 1, nullptr, 16));
-    ASSERT_GT(count, 0) << line[1];
+    const int count = assemble_line(line.text, line.address);
+    ASSERT_GT(count, 0) << line.text;
     for (int i = 0; i < count; ++i) {
       const uint32_t word = asm_words[static_cast<std::size_t>(i)];
-      write_device_memory(d, SPACE_P, std::stoul(line[0] + 1, nullptr, 16) + i, &word);
+      write_device_memory(d, SPACE_P, line.address + static_cast<uint32_t>(i), &word);
     }
   }
   for (uint32_t a = 0; a < 0x44; ++a) {
@@ -189,11 +177,11 @@ TEST_F(engine_diff, BreakpointsOfEveryKindStopAtTheSameCycleAndPc) {
     int stops;
   };
   constexpr kind_case kinds[] = {
-      {"break p:$10d", 1},      {"break r x:$42", 1},     {"break w x:$83", 1},
+      {"break p:$10d", 1},        {"break r x:$42", 1},   {"break w x:$83", 1},
       {"break rw x:$85..$87", 1}, {"break dr x:$3", 0},   {"break drw x:$80", 1},
-      {"break dw x:$81", 1},    {"break r y0", 0},        {"break w a0", 1},
-      {"break rw r3", 1},       {"break a1==$0", 1},      {"break cyc>=777", 1},
-      {"break pc==$10e", 1},    {"break x0>=$4000", 1},   {"break r x:$41 i1", 0},
+      {"break dw x:$81", 1},      {"break r y0", 0},      {"break w a0", 1},
+      {"break rw r3", 1},         {"break a1==$0", 1},    {"break cyc>=777", 1},
+      {"break pc==$10e", 1},      {"break x0>=$4000", 1}, {"break r x:$41 i1", 0},
       {"break w x:$82 n", 0},
   };
 
@@ -237,14 +225,14 @@ TEST_F(engine_diff, BreakpointsOfEveryKindStopAtTheSameCycleAndPc) {
 TEST_F(engine_diff, ProgramMemoryWritesReachTheNextFetch) {
   for (int d : {FAST, CYCLE}) {
     make(d, "73521");
-    assemble(d, 0x0, "move #$4a22,x0");  // "inc a"
-    assemble(d, 0x2, "move #>$8,r0");
-    assemble(d, 0x4, "movem x0,p:(r0)");
-    assemble(d, 0x5, "nop");
-    assemble(d, 0x6, "nop");
-    assemble(d, 0x7, "nop");
-    assemble(d, 0x8, "dec a");
-    assemble(d, 0x9, "jmp >$4");
+    assemble(d, {{0x0, "move #$4a22,x0"},  // "inc a"
+                 {0x2, "move #>$8,r0"},
+                 {0x4, "movem x0,p:(r0)"},
+                 {0x5, "nop"},
+                 {0x6, "nop"},
+                 {0x7, "nop"},
+                 {0x8, "dec a"},
+                 {0x9, "jmp >$4"}});
     set(d, "pc", 0);
     arm(d);
   }
@@ -266,18 +254,18 @@ TEST_F(engine_diff, InterruptsRaisedInsideInstructionsAndLoops) {
     ends_seen[1].clear();
     for (int d : {FAST, CYCLE}) {
       make(d, "73521");
-      assemble(d, 0x0, "jmp >$40");
-      assemble(d, 0xa, "jsr >$80");  // IRQA vector: a long interrupt
-      assemble(d, 0x40, "move #>$3,x0");
-      assemble(d, 0x42, "nop");
-      assemble(d, 0x43, "andi #$fc,mr");
-      assemble(d, 0x44, "do #5,$48");
-      assemble(d, 0x46, "rep #4");
-      assemble(d, 0x47, "inc a");
-      assemble(d, 0x48, "move #>$1234,x1");
-      assemble(d, 0x4a, "jmp >$44");
-      assemble(d, 0x80, "lea (r1)+,r1");
-      assemble(d, 0x81, "rti");
+      assemble(d, {{0x0, "jmp >$40"},
+                   {0xa, "jsr >$80"},  // IRQA vector: a long interrupt
+                   {0x40, "move #>$3,x0"},
+                   {0x42, "nop"},
+                   {0x43, "andi #$fc,mr"},
+                   {0x44, "do #5,$48"},
+                   {0x46, "rep #4"},
+                   {0x47, "inc a"},
+                   {0x48, "move #>$1234,x1"},
+                   {0x4a, "jmp >$44"},
+                   {0x80, "lea (r1)+,r1"},
+                   {0x81, "rti"}});
       set(d, "pc", 0);
       set(d, "ipr", 3);  // IRQA at level 3, level mode
       arm(d);
