@@ -98,7 +98,16 @@ void fuzz_fresh_session(const char* type) {
 }
 
 bool fuzz_text_is_safe(std::string_view text) {
-  return text.find_first_of("/\\") == std::string_view::npos && text.find("..") == std::string_view::npos;
+  if (text.find_first_of("/\\") != std::string_view::npos) return false;
+  // ".." alone is the parent folder ("path .."); inside a word it is a
+  // memory range ("x:0..3") or part of a name.
+  const auto apart = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == ',' || c == '+' || c == ';' || c == '\0'; };
+  for (std::size_t at = text.find(".."); at != std::string_view::npos; at = text.find("..", at + 1)) {
+    const bool starts = at == 0 || apart(text[at - 1]);
+    const bool ends = at + 2 == text.size() || apart(text[at + 2]);
+    if (starts && ends) return false;
+  }
+  return true;
 }
 
 void fuzz_write_file(const char* name, std::string_view contents) {
@@ -142,7 +151,8 @@ void fuzz_pump(int slices) {
 void fuzz_command_loop(int slices_per_line) {
   std::string line;
   while (quitting == 0 && console_read_command(line)) {
-    if (line.find_first_not_of(" \t") == std::string::npos) continue;
+    // A line edited from keys is checked as it stands.
+    if (line.find_first_not_of(" \t") == std::string::npos || !fuzz_text_is_safe(line)) continue;
     console_submit_typed(line);
     fuzz_pump(slices_per_line);
   }

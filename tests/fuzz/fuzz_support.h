@@ -16,8 +16,8 @@ void fuzz_start();
 // shown, no macro, no run, no stop request, no history.
 void fuzz_fresh_session(const char* type = "73521");
 
-// False for text that could name a file outside the scratch folder (a
-// path separator or a step up).
+// False for text that could name a file outside the scratch folder: a
+// path separator, or ".." standing alone (the parent folder).
 bool fuzz_text_is_safe(std::string_view text);
 
 // Writes a file in the scratch folder.

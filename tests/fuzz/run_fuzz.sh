@@ -35,7 +35,8 @@ seed() {
     commands|keys)
       for f in "$root"/tests/scenarios/*.cmd "$root"/demo/*.cmd; do
         grep -v '^#' "$f" > "$dir/$(basename "$f")"
-      done ;;
+      done
+      [ "$t" = commands ] && cp "$src"/seeds/commands/* "$dir"/ ;;
     break) seed_lines "$dir" "break " '' ;;
     expr) seed_lines "$dir" "evaluate " '\x00\x00' ;;
     asm)
@@ -55,6 +56,7 @@ fix_break_seeds() {
     [ -f "$f" ] || continue
     { head -c 64 /dev/zero; cat "$f"; } > "$f.tmp" && mv "$f.tmp" "$f"
   done
+  cp "$src"/seeds/break/* "$corpus"/break/
 }
 
 run_one() {
