@@ -32,6 +32,8 @@ const action_record* parse_help_cmd();
 const action_record* parse_history_cmd();
 const action_record* parse_log_cmd();
 const action_record* parse_more_cmd();
+const action_record* parse_input_command();
+const action_record* parse_output_command();
 
 // The window commands. The console checks their arguments and says that
 // windows belong to the GUI front-end.

@@ -29,6 +29,7 @@ const char* const input_radix_words[] = {"-rb", "-rd", "-rf", "-rh", "-ru", null
 const char* const output_radix_words[] = {"-rb", "-rd", "-rf", "-rh", "-ru", "-rs", nullptr};
 const char* const file_option_words[] = {"-a", "-c", "-o", nullptr};
 const char* const target_stream_words[] = {"stdin", "stdout", "stderr", nullptr};
+const char* const history_words[] = {"history", "ehistory", "dhistory", nullptr};
 
 namespace {
 
@@ -385,6 +386,63 @@ int parse_periph_name(int i, bool stream_only) {
     return accept(i, 't', v);
   }
   return reader_fail(i, invalid());
+}
+
+namespace {
+
+// A pin of a device's type by its name or its other name; -1 when none.
+int find_pin(const device_type* type, std::string_view name) {
+  for (int k = 0; k < type->pin_count; ++k) {
+    const pin_desc& pin = type->pins[k];
+    if (name == pin.name || (pin.alt_name != nullptr && name == pin.alt_name)) return k;
+  }
+  return -1;
+}
+
+}  // namespace
+
+int parse_port_arg(int i) {
+  if (!need_arg(i)) return 0;
+  if (cur_type == nullptr) return reader_fail(i, invalid());
+  const std::string_view name = without_prefix(lx().word(i), "port:");
+  for (int k = 0; k < cur_type->port_count; ++k) {
+    if (name != cur_type->ports[k].name) continue;
+    // Other names of a port stand for its first name.
+    int first = k;
+    while (first > 0 && cur_type->ports[first - 1].group == cur_type->ports[k].group &&
+           cur_type->ports[first - 1].mask == cur_type->ports[k].mask)
+      --first;
+    arg_value v;
+    v.lo = static_cast<uint32_t>(first);
+    v.device = static_cast<uint16_t>(cur_device);
+    return accept(i, 'U', v);
+  }
+  return reader_fail(i, invalid());
+}
+
+int parse_pin_arg(int i, int device) {
+  if (!need_arg(i)) return 0;
+  std::string_view word = lx().word(i);
+  const std::size_t colon = word.find(':');
+  uint32_t n = 0;
+  if (colon >= 2 && colon <= 4 && word.substr(0, 2) == "dv" && digits_only(word.substr(2, colon - 2), 2, n)) {
+    if (n >= DEVICE_MAX || device_insts[n] == nullptr) return reader_fail(i, invalid());
+    device = static_cast<int>(n);
+    word.remove_prefix(colon + 1);
+  }
+  if (device < 0 || device >= DEVICE_MAX || device_insts[device] == nullptr) return reader_fail(i, invalid());
+  const device_type* type = device_types[device_insts[device]->type];
+  word = without_prefix(word, "pin:");
+  const std::size_t dots = word.find("..");
+  const int first = find_pin(type, word.substr(0, dots));
+  const int last = dots == std::string_view::npos ? first : find_pin(type, word.substr(dots + 2));
+  if (first < 0 || last < 0) return reader_fail(i, invalid());
+  arg_value v;
+  v.lo = static_cast<uint32_t>(first);
+  v.hi = static_cast<uint32_t>(last);
+  v.op = dots == std::string_view::npos ? 0 : 1;
+  v.device = static_cast<uint16_t>(device);
+  return accept(i, 'S', v);
 }
 
 int parse_region_name(int i) {

@@ -47,6 +47,7 @@ extern const char* const input_radix_words[];     // 'r'
 extern const char* const output_radix_words[];    // 'r'
 extern const char* const file_option_words[];     // 'o'
 extern const char* const target_stream_words[];   // 'h'
+extern const char* const history_words[];         // 'H'
 
 // Sets the message and the position of a failed check (token i's start, or
 // the end of the line past the last token) and marks the token 'u'.
@@ -77,6 +78,13 @@ int parse_register_block(int i);
 // class word has bit 2.
 int parse_periph_name(int i, bool stream_only = false);
 int parse_region_name(int i);
+// A port-table name, optional "port:" prefix: kind 'U', lo = the port
+// index (an alias gives its port's first name).
+int parse_port_arg(int i);
+// A pin or pin..pin of the device's type (a "dv<n>:" prefix names another
+// device), optional "pin:" prefix: kind 'S', lo = first and hi = last pin
+// index, op = 1 for a group, device.
+int parse_pin_arg(int i, int device);
 int parse_memory_location(int i, int device);
 int parse_device_location(int i);
 int parse_memory_block(int i);

@@ -1,10 +1,96 @@
-// No stream records exist yet, so every list is empty.
-#include "sim/cmd/stream_lists.h"
+// The stream records of each device and the four lists that link them.
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
 
-io_stream* find_stream(io_stream* /*list*/, int /*kind*/, uint32_t /*key1*/, uint32_t /*key2*/) {
+#include "sim/cmd/regfmt.h"
+#include "sim/cmd/streams.h"
+#include "sim/engine/device.h"
+
+namespace {
+
+// Records of one device slot. A reset or released device drops its list
+// heads; records no list reaches are let go at the next list operation.
+struct slot_pool {
+  std::vector<std::unique_ptr<io_stream>> records;
+};
+std::array<slot_pool, DEVICE_MAX> pools;
+std::array<uint32_t, DEVICE_MAX> serials{};
+
+bool listed(const io_stream* s) {
+  for (io_stream* head : cur_state->streams)
+    for (const io_stream* r = head; r != nullptr; r = r->next)
+      if (r == s) return true;
+  return false;
+}
+
+void close_file(io_stream& s) {
+  if (s.file != nullptr) std::fclose(s.file);
+  s.file = nullptr;
+}
+
+void sweep() {
+  auto& records = pools[static_cast<std::size_t>(cur_device)].records;
+  std::erase_if(records, [](std::unique_ptr<io_stream>& r) {
+    if (listed(r.get())) return false;
+    close_file(*r);
+    return true;
+  });
+}
+
+// The watches a stream set up on its item go with it.
+void drop_watches(const io_stream& s) {
+  if (s.kind == SK_MEMORY || s.kind == SK_MEMORY_LINK) clear_stream_tag(s.serial, s.key2);
+  if (s.kind == SK_REGISTER && s.key1 < static_cast<uint32_t>(cur_type->periph_count) &&
+      static_cast<int>(s.key2) < cur_type->periphs[s.key1].cls->reg_count)
+    periph_attrs(static_cast<int>(s.key1))[s.key2] &= ~s.key3;
+}
+
+}  // namespace
+
+io_stream* new_stream() {
+  sweep();
+  auto& records = pools[static_cast<std::size_t>(cur_device)].records;
+  records.push_back(std::make_unique<io_stream>());
+  uint32_t& serial = serials[static_cast<std::size_t>(cur_device)];
+  if (++serial == 0) ++serial;  // 0 means "no stream" in the memory tags
+  records.back()->serial = serial;
+  return records.back().get();
+}
+
+void link_stream(int which, io_stream* s) {
+  s->next = cur_state->streams[which];
+  cur_state->streams[which] = s;
+}
+
+io_stream* find_stream(io_stream* list, int kind, uint32_t key1, uint32_t key2) {
+  for (io_stream* s = list; s != nullptr; s = s->next)
+    if (s->kind == kind && s->key1 == key1 && s->key2 == key2) return s;
   return nullptr;
 }
 
-io_stream* find_stream_by_number(io_stream* /*list*/, int /*number*/) { return nullptr; }
+void free_streams(io_stream** list, const char* name, int mode) {
+  for (io_stream** at = list; *at != nullptr;) {
+    io_stream* s = *at;
+    const bool hit = mode == 1 || (mode == 0 && s->item == name) || (mode >= 2 && s->number == mode - 2);
+    if (!hit) {
+      at = &s->next;
+      continue;
+    }
+    *at = s->next;
+    drop_watches(*s);
+    close_file(*s);
+  }
+  sweep();
+}
 
-void free_streams(io_stream** /*list*/, const char* /*name*/, int /*mode*/) {}
+int free_stream_number(int first_list) {
+  for (int n = 1;; ++n) {
+    bool used = false;
+    for (int l = first_list; l < first_list + 2; ++l)
+      for (const io_stream* s = cur_state->streams[l]; s != nullptr; s = s->next)
+        used = used || s->number == n;
+    if (!used) return n;
+  }
+}

@@ -523,6 +523,7 @@ void core_mem_write(int space, uint32_t address, uint32_t value) {
   const mem_region& r = cur_type->regions[row];
   if (is_external(space)) {
     periph_pin_block(PINS_DATA)[PIN_DRIVEN_LEVEL] = value;
+    write_stream_value(PINS_DATA, static_cast<int32_t>(value), 0);
   } else if ((r.flags & REGION_READ_ONLY) && !(r.flags & REGION_IO_BUS)) {
     return;
   }

@@ -122,6 +122,21 @@ enum pin_block_word : int {
   PIN_DRIVEN = 3,
 };
 
+// A value of an input stream: the integer (a float converted to the
+// item's fixed-point word), the float, and the SV_* flags with the item's
+// width flags.
+enum : uint32_t { SV_INT = 0x100, SV_FLOAT = 0x200, SV_IDLE = 0x8000 };
+struct stream_value {
+  int64_t integer = 0;
+  double real = 0.0;
+  uint32_t flags = 0;
+};
+// Input stream services for the peripherals: the next value of an untimed
+// stream on the peripheral, and a timed value falling due in this call.
+// 1 with the value, 0 when there is none.
+int read_untimed_input(int periph, stream_value* out);
+int read_timed_input(int periph, stream_value* out);
+
 // Output stream hooks, called by the peripherals; the output streams give
 // them their bodies. A register watched by an output stream (attribute
 // ATTR_OUT_STREAMS) after every store; a peripheral's own data word (gap:
@@ -139,6 +154,9 @@ int read_port_input(int port, uint32_t* out);
 int read_memory_input(int space, uint32_t address, uint32_t* out);
 void write_memory_output(int space, uint32_t address, uint32_t flags);
 void write_peripheral_output(int periph, int32_t value, int gap);
+// The core's writes on the external data bus: the output streams of the
+// data port.
+void write_stream_value(int port, int32_t value, int gap);
 
 // The X I/O addresses every peripheral may snoop.
 constexpr uint32_t IO_PBC = 0xFFC0, IO_PCC = 0xFFC1, IO_PBDDR = 0xFFC2, IO_PCDDR = 0xFFC3;

@@ -120,6 +120,3 @@ int find_bus_register(int periph, uint32_t address, uint32_t need) {
   return -1;
 }
 
-// Output streams fill these in.
-void write_register_output(int, int) {}
-void write_peripheral_output(int, int32_t, int) {}

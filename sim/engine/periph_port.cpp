@@ -88,9 +88,15 @@ uint32_t port_read(int periph, int reg, int flag) {
   const uint32_t* words = periph_words(periph);
   const uint32_t latched = words[PORT_CONTROL] | words[PORT_DIRECTION];
   if ((latched & row.pin_mask) == row.pin_mask) return words[PORT_DATA];
-  // A real bus read advances an untimed input stream on the port here,
-  // once input streams exist.
-  const uint32_t level = periph_pin_block(row.pin_port)[PIN_LEVEL];
+  // A program's read takes the next value of an untimed stream on the port
+  // as the level of all its pins.
+  uint32_t* pins = periph_pin_block(row.pin_port);
+  stream_value fed;
+  if (flag != 0 && read_untimed_input(periph, &fed)) {
+    pins[PIN_LEVEL] = static_cast<uint32_t>(fed.integer) & row.pin_mask;
+    pins[PIN_DEFINED] |= row.pin_mask;
+  }
+  const uint32_t level = pins[PIN_LEVEL];
   return (words[PORT_DATA] & latched) | (level & ~latched & row.pin_mask);
 }
 

@@ -193,8 +193,6 @@ run_hooks run_hook = {
 // --- Placeholders ---------------------------------------------------------------
 // The streams give these their bodies; until they are linked in, a cycle
 // has no streams.
-[[gnu::weak]] void service_input_streams() {}
-[[gnu::weak]] void service_output_streams() {}
 
 profiler_block& device_profiler_block(int device) {
   return profile_blocks[static_cast<std::size_t>(device) % DEVICE_MAX];

@@ -5,6 +5,8 @@
 # "#scratch" runs the program in an empty folder (its path reads
 # "<scratch>" in the session; macros/ is at hand there); "#show: FILE"
 # appends the file the run left there, "#files" the folder's listing.
+# "#file NAME: TEXT" adds the line TEXT to the file NAME in that folder
+# before the run (a scenario with it runs there too).
 set -u
 bin=$1
 cmd=$2
@@ -18,10 +20,14 @@ trap 'rm -rf "$scratch"' EXIT
 # Scenario lines starting with "#" are directions for this runner only.
 grep -v '^#' "$cmd" > "$scratch/input"
 workdir=$PWD
-if grep -q '^#scratch$' "$cmd"; then
+if grep -q '^#scratch$\|^#file ' "$cmd"; then
   workdir=$scratch/work
   mkdir "$workdir"
   ln -s "$PWD/macros" "$workdir/macros"
+  while IFS= read -r line; do
+    name=${line#\#file }
+    printf '%s\n' "${line#*: }" >> "$workdir/${name%%:*}"
+  done < <(grep '^#file ' "$cmd")
 fi
 # shellcheck disable=SC2086
 (cd "$workdir" && "$bin" $args) < "$scratch/input" > "$scratch/actual" 2> "$scratch/stderr"

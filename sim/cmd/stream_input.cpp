@@ -1,0 +1,212 @@
+// The input streams' services: the per-cycle service the run loop calls
+// before the peripherals are clocked, and the reads through which the
+// core and the peripherals take values when the program reads an item.
+#include <bit>
+
+#include "sim/cmd/rangemap.h"
+#include "sim/cmd/regfmt.h"
+#include "sim/cmd/streams.h"
+#include "sim/engine/device.h"
+#include "sim/engine/memory.h"
+#include "sim/engine/periph.h"
+#include "sim/engine/runloop.h"
+
+namespace {
+
+// Peripheral class-word bits of the streams.
+enum : uint32_t {
+  CW_DRIVEN = 0x1,      // a stream drives it every cycle
+  CW_ASKS = 0x2,        // it asks for its words
+  CW_WORD_DUE = 0x8,    // a timed word fell due and waits to be taken
+  CW_WORD_FRESH = 0x10,
+  CW_ON_READ = 0x20,    // an untimed stream advances when the program reads
+};
+
+uint32_t* pin_block(int group) { return cur_inst->blocks.data() + group * 2 * REG_BLOCK_WORDS; }
+
+// A stream delivers nothing before its first value.
+bool has_value(const io_stream& s) { return s.value.flags != 0; }
+
+void drive_pins(int group, uint32_t mask, int64_t value) {
+  uint32_t* block = pin_block(group);
+  block[PIN_LEVEL] = (block[PIN_LEVEL] & ~mask) | (static_cast<uint32_t>(value) & mask);
+  block[PIN_DEFINED] |= mask;
+}
+
+void drive_periph(const io_stream& s) {
+  if (!has_value(s)) return;
+  const periph_row& row = cur_type->periphs[s.key1];
+  drive_pins(row.pin_port, row.pin_mask, s.value.integer);
+}
+
+void drive_port(const io_stream& s) {
+  if (!has_value(s)) return;
+  const port_desc& port = cur_type->ports[s.key1];
+  drive_pins(port.group, port.mask, s.value.integer);
+}
+
+void write_memory_value(const io_stream& s) {
+  const uint32_t word = static_cast<uint32_t>(s.value.integer) & 0xFFFF;
+  cur_type->mem->write_word(static_cast<int>(s.key1), s.key2, &word);
+}
+
+void write_register_value(const io_stream& s) {
+  const uint64_t v = static_cast<uint64_t>(s.value.integer);
+  const uint32_t words[3] = {static_cast<uint32_t>(v & 0xFFFF), static_cast<uint32_t>((v >> 16) & 0xFFFF),
+                             static_cast<uint32_t>((v >> 32) & 0xFF)};
+  cur_type->periphs[s.key1].cls->set(static_cast<int>(s.key1), static_cast<int>(s.key2), words);
+}
+
+// A pin fed from another device follows what that device drives on it.
+void copy_linked_pin(const io_stream& s) {
+  const device_inst* source = device_insts[s.src_device];
+  if (source == nullptr) return;
+  const pin_desc& to = cur_type->pins[s.key2];
+  const pin_desc& from = device_types[source->type]->pins[s.src_address];
+  const uint32_t* src = source->blocks.data() + from.group * 2 * REG_BLOCK_WORDS;
+  uint32_t* dst = pin_block(to.group);
+  if (s.radix == 2) {
+    const int fb = std::countr_zero(from.mask), tb = std::countr_zero(to.mask);
+    if (fb + 5 < REG_BLOCK_WORDS && tb + 5 < REG_BLOCK_WORDS) dst[5 + tb] = src[5 + fb];
+  } else if (src[PIN_DRIVEN] & from.mask) {
+    const bool high = (src[PIN_DRIVEN_LEVEL] & from.mask) != 0;
+    dst[PIN_LEVEL] = high ? dst[PIN_LEVEL] | to.mask : dst[PIN_LEVEL] & ~to.mask;
+    dst[PIN_DEFINED] |= to.mask;
+  } else {
+    dst[PIN_DEFINED] &= ~to.mask;
+  }
+}
+
+void service_timed(io_stream& s) {
+  switch (s.kind) {
+    case SK_MEMORY:
+      if (timed_value_due(s)) write_memory_value(s);
+      break;
+    case SK_PERIPH: {
+      uint32_t& cw = cur_state->periph_entries[s.key1].class_word;
+      if ((cw & CW_DRIVEN) == 0) break;
+      if ((cw & CW_ASKS) == 0) {
+        timed_value_due(s);
+        drive_periph(s);
+      } else if ((cw & CW_WORD_DUE) == 0 && timed_value_due(s)) {
+        cw |= CW_WORD_DUE | CW_WORD_FRESH;
+      }
+      break;
+    }
+    case SK_PORT:
+      timed_value_due(s);
+      drive_port(s);
+      break;
+    case SK_PIN:
+    case SK_PIN_GROUP:
+    case SK_ANALOG_PIN:
+      timed_value_due(s);
+      break;
+    case SK_REGISTER:
+      if (timed_value_due(s)) write_register_value(s);
+      break;
+    default:
+      break;
+  }
+}
+
+void service_untimed(io_stream& s) {
+  switch (s.kind) {
+    case SK_PERIPH: {
+      const uint32_t cw = cur_state->periph_entries[s.key1].class_word;
+      if ((cw & CW_DRIVEN) == 0 || (cw & (CW_ON_READ | CW_ASKS)) != 0) break;
+      advance_untimed(s);
+      drive_periph(s);
+      break;
+    }
+    case SK_PORT:
+      advance_untimed(s);
+      drive_port(s);
+      break;
+    case SK_PIN:
+    case SK_PIN_GROUP:
+    case SK_ANALOG_PIN:
+      advance_untimed(s);
+      break;
+    case SK_PIN_LINK:
+      copy_linked_pin(s);
+      break;
+    default:
+      break;  // read when the program reads the item
+  }
+}
+
+io_stream* untimed_of(int kind, uint32_t key1) {
+  for (io_stream* s = cur_state->streams[SL_IN_UNTIMED]; s != nullptr; s = s->next)
+    if (s->kind == kind && s->key1 == key1) return s;
+  return nullptr;
+}
+
+bool watches_memory(const io_stream* list) {
+  for (const io_stream* s = list; s != nullptr; s = s->next)
+    if (s->kind == SK_MEMORY || s->kind == SK_MEMORY_LINK) return true;
+  return false;
+}
+
+}  // namespace
+
+void service_input_streams() {
+  for (io_stream* s = cur_state->streams[SL_IN_TIMED]; s != nullptr; s = s->next) service_timed(*s);
+  for (io_stream* s = cur_state->streams[SL_IN_UNTIMED]; s != nullptr; s = s->next) service_untimed(*s);
+}
+
+int read_untimed_input(int periph, stream_value* out) {
+  io_stream* s = untimed_of(SK_PERIPH, static_cast<uint32_t>(periph));
+  if (s == nullptr) return 0;
+  advance_untimed(*s);
+  *out = s->value;
+  return 1;
+}
+
+int read_timed_input(int periph, stream_value* out) {
+  io_stream* s = find_stream(cur_state->streams[SL_IN_TIMED], SK_PERIPH, static_cast<uint32_t>(periph), 0);
+  if (s == nullptr) return 0;
+  uint32_t& cw = cur_state->periph_entries[static_cast<std::size_t>(periph)].class_word;
+  const bool waiting = (cw & CW_WORD_DUE) != 0;
+  cw &= ~(CW_WORD_DUE | CW_WORD_FRESH);
+  if (!waiting && !timed_value_due(*s)) return 0;
+  *out = s->value;
+  return 1;
+}
+
+int read_port_input(int port, uint32_t* out) {
+  if (cur_state->streams[SL_IN_UNTIMED] == nullptr) return 0;
+  io_stream* s = untimed_of(SK_PORT, static_cast<uint32_t>(port));
+  if (s == nullptr) return 0;
+  advance_untimed(*s);
+  *out = static_cast<uint32_t>(s->value.integer);
+  return 1;
+}
+
+int read_register_input(int periph, int reg, uint32_t* out) {
+  io_stream* s = find_stream(cur_state->streams[SL_IN_UNTIMED], SK_REGISTER, static_cast<uint32_t>(periph),
+                             static_cast<uint32_t>(reg));
+  if (s == nullptr) return 0;
+  advance_untimed(*s);
+  *out = static_cast<uint32_t>(s->value.integer);
+  return 1;
+}
+
+int read_memory_input(int space, uint32_t address, uint32_t* out) {
+  io_stream* list = cur_state->streams[SL_IN_UNTIMED];
+  if (list == nullptr || !watches_memory(list)) return 0;
+  const int row = find_memory_region(space, address);
+  if (row < 0) return 0;
+  const uint32_t mask = cur_type->regions[row].addr_mask;
+  const uint32_t serial =
+      range_map_get(cur_state->region_logs[static_cast<std::size_t>(row)].maps[MAP_IN_STREAM], address & mask);
+  if (serial == 0) return 0;
+  for (io_stream* s = list; s != nullptr; s = s->next) {
+    if (s->serial != serial) continue;
+    if (s->kind == SK_MEMORY_LINK) return read_device_memory(s->src_device, s->src_space, s->src_address, out) ? static_cast<int>(serial) : 0;
+    advance_untimed(*s);
+    *out = static_cast<uint32_t>(s->value.integer);
+    return static_cast<int>(serial);
+  }
+  return 0;
+}

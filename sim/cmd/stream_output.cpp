@@ -1,0 +1,269 @@
+// The output streams' writes: peripheral words, port values, registers,
+// memory locations, execution history and its notes, and the per-cycle
+// service of pin streams after the peripherals have been clocked.
+#include <bit>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "sim/asm/disasm.h"
+#include "sim/cmd/expr.h"
+#include "sim/cmd/rangemap.h"
+#include "sim/cmd/regfmt.h"
+#include "sim/cmd/streams.h"
+#include "sim/cmd/valfmt.h"
+#include "sim/engine/core_decode.h"
+#include "sim/engine/device.h"
+#include "sim/engine/periph.h"
+#include "sim/engine/regaccess.h"
+#include "sim/engine/runloop.h"
+#include "sim/frontend.h"
+
+namespace {
+
+template <typename... Args>
+std::string print(const char* format, Args... args) {
+  char buffer[160];
+  std::snprintf(buffer, sizeof buffer, format, args...);
+  return buffer;
+}
+
+unsigned long cycle_count() { return cur_inst->cycles; }
+
+std::string timed_prefix(const io_stream& s) {
+  return s.file != nullptr ? print("%lu ", cycle_count()) : std::string();
+}
+
+// A peripheral word or port value as text by the stream's radix.
+std::string word_text(int radix, int32_t value) {
+  const uint32_t word = static_cast<uint32_t>(value) & 0xFFFF;
+  switch (radix) {
+    case RADIX_BIN: {
+      std::string bits(16, '0');
+      for (int i = 0; i < 16; ++i)
+        if (word & (0x8000u >> i)) bits[static_cast<std::size_t>(i)] = '1';
+      return bits;
+    }
+    case RADIX_DEC:
+      return print("%01ld", static_cast<long>(value));
+    case RADIX_FRAC:
+      return print("%1.7f", static_cast<double>(static_cast<int16_t>(word)) / 32768.0);
+    default:
+      return print("%01lx", static_cast<unsigned long>(word));
+  }
+}
+
+// Untimed peripheral and port streams: the gap mark on the previous
+// value's line, then the value on a line of its own.
+void write_word_streams(int kind, uint32_t key, int32_t value, int gap, bool marks_to_session) {
+  for (io_stream* s = cur_state->streams[SL_OUT_UNTIMED]; s != nullptr; s = s->next) {
+    if (s->kind != kind || s->key1 != key) continue;
+    long g = gap;
+    if (g < 0) {
+      g = (s->flag_word & 1) ? 0 : static_cast<long>(cycle_count() - static_cast<uint64_t>(s->count));
+      s->count = cycle_count();
+    }
+    if (g > 0 && (marks_to_session || s->file != nullptr)) write_stream_line(*s, print("#%01ld", g).c_str());
+    s->flag_word &= ~1u;
+    write_stream_line(*s, ("\n" + word_text(s->radix, value)).c_str());
+  }
+  for (io_stream* s = cur_state->streams[SL_OUT_TIMED]; s != nullptr; s = s->next)
+    if (s->kind == kind && s->key1 == key)
+      write_stream_line(*s, (timed_prefix(*s) + word_text(s->radix, value) + "\n").c_str());
+}
+
+bool any_history() {
+  for (int l = SL_OUT_UNTIMED; l <= SL_OUT_TIMED; ++l)
+    for (const io_stream* s = cur_state->streams[l]; s != nullptr; s = s->next)
+      if (s->kind == SK_HISTORY) return true;
+  return false;
+}
+
+// History notes of one mode: untimed "\n<mark> text", timed with the
+// cycle count to a file.
+int write_note(uint32_t mode, const char* mark, const char* text) {
+  int found = 0;
+  for (io_stream* s = cur_state->streams[SL_OUT_UNTIMED]; s != nullptr; s = s->next) {
+    if (s->kind != SK_HISTORY || s->key3 != mode) continue;
+    found = 1;
+    write_stream_line(*s, print("\n%s %s", mark, text).c_str());
+  }
+  for (io_stream* s = cur_state->streams[SL_OUT_TIMED]; s != nullptr; s = s->next) {
+    if (s->kind != SK_HISTORY || s->key3 != mode) continue;
+    found = 1;
+    if (s->file != nullptr)
+      write_stream_line(*s, print("%lu %s %s\n", cycle_count(), mark, text).c_str());
+    else
+      write_stream_line(*s, print(" %s %s", mark, text).c_str());
+  }
+  return found;
+}
+
+uint32_t* block_of(int group) { return cur_inst->blocks.data() + group * 2 * REG_BLOCK_WORDS; }
+
+// The pins of a pin stream as text, and whether any changed this cycle.
+bool pin_text(const io_stream& s, std::string& text) {
+  bool changed = false;
+  text.clear();
+  const int first = static_cast<int>(s.key2), last = static_cast<int>(s.key3);
+  const int step = last >= first ? 1 : -1;
+  const pin_desc* previous = nullptr;
+  for (int at = first;; at += step) {
+    if (at < 0 || at >= cur_type->pin_count) break;
+    const pin_desc& pin = cur_type->pins[at];
+    const bool repeat = previous != nullptr && previous->group == pin.group && previous->mask == pin.mask;
+    previous = &pin;
+    if (!repeat) {
+      const uint32_t* now = block_of(pin.group);
+      const uint32_t* before = now + REG_BLOCK_WORDS;
+      const uint32_t m = pin.mask;
+      if (s.kind == SK_ANALOG_PIN) {
+        const int bit = std::countr_zero(m);
+        const int word = bit + 5 < REG_BLOCK_WORDS ? 5 + bit : 5;
+        text += print("%f", static_cast<double>(std::bit_cast<float>(now[word])));
+        changed = changed || now[word] != before[word] || (s.flag_word & 1);
+      } else {
+        char c = 'x';
+        if (now[PIN_DRIVEN] & m)
+          c = (now[PIN_DRIVEN_LEVEL] & m) ? 'H' : 'L';
+        else if (now[PIN_DEFINED] & m)
+          c = (now[PIN_LEVEL] & m) ? '1' : '0';
+        text += c;
+        for (int w = PIN_LEVEL; w <= PIN_DRIVEN; ++w) changed = changed || ((now[w] ^ before[w]) & m) != 0;
+      }
+    }
+    if (at == last) break;
+  }
+  return changed;
+}
+
+bool is_pin_stream(const io_stream& s) {
+  return s.kind == SK_PIN || s.kind == SK_PIN_GROUP || s.kind == SK_ANALOG_PIN;
+}
+
+void history_writer(uint32_t index) { write_history_line(static_cast<int>(index)); }
+
+}  // namespace
+
+void write_stream_line(io_stream& s, const char* text) {
+  if (s.file != nullptr) {
+    std::fputs(text, s.file);
+    std::fflush(s.file);
+    return;
+  }
+  if (text[0] == '#') return;
+  std::string line = s.item + " cyc=" + std::to_string(cycle_count()) + ":" + text;
+  for (char& c : line)
+    if (c == '\n') c = ' ';
+  session_print(line.c_str(), 1);
+}
+
+void write_peripheral_output(int periph, int32_t value, int gap) {
+  if (cur_state->streams[SL_OUT_UNTIMED] == nullptr && cur_state->streams[SL_OUT_TIMED] == nullptr) return;
+  write_word_streams(SK_PERIPH, static_cast<uint32_t>(periph), value, gap, true);
+}
+
+void write_stream_value(int port, int32_t value, int gap) {
+  if (cur_state->streams[SL_OUT_UNTIMED] == nullptr && cur_state->streams[SL_OUT_TIMED] == nullptr) return;
+  write_word_streams(SK_PORT, static_cast<uint32_t>(port), value, gap, false);
+}
+
+void write_register_output(int periph, int reg) {
+  for (int l = SL_OUT_UNTIMED; l <= SL_OUT_TIMED; ++l) {
+    for (io_stream* s = cur_state->streams[l]; s != nullptr; s = s->next) {
+      if (s->kind != SK_REGISTER || s->key1 != static_cast<uint32_t>(periph) || s->key2 != static_cast<uint32_t>(reg))
+        continue;
+      std::string text;
+      if (!format_register_value(periph, reg, s->radix, text)) continue;
+      const std::string prefix = l == SL_OUT_TIMED ? timed_prefix(*s) : std::string();
+      write_stream_line(*s, (prefix + text + "\n").c_str());
+    }
+  }
+}
+
+void write_memory_output(int space, uint32_t address, uint32_t) {
+  if (cur_state->streams[SL_OUT_UNTIMED] == nullptr && cur_state->streams[SL_OUT_TIMED] == nullptr) return;
+  const int row = find_memory_region(space, address);
+  if (row < 0) return;
+  const uint32_t mask = cur_type->regions[row].addr_mask;
+  const uint32_t serial =
+      range_map_get(cur_state->region_logs[static_cast<std::size_t>(row)].maps[MAP_OUT_STREAM], address & mask);
+  if (serial == 0) return;
+  for (int l = SL_OUT_UNTIMED; l <= SL_OUT_TIMED; ++l) {
+    for (io_stream* s = cur_state->streams[l]; s != nullptr; s = s->next) {
+      if (s->serial != serial) continue;
+      std::string text;
+      if (s->radix == RADIX_STRING) {
+        for (uint32_t k = 0; k < 99; ++k) {
+          uint32_t word = 0;
+          if (!cur_type->mem->read_word(space, (address + k) & mask, &word) || (word & 0xFFFF) == 0) break;
+          text += static_cast<char>(word & 0xFF);
+        }
+      } else {
+        uint32_t word = 0;
+        cur_type->mem->read_word(space, address, &word);
+        text = format_stream_word(row, address, s->radix, word);
+      }
+      const std::string prefix = l == SL_OUT_TIMED ? timed_prefix(*s) : std::string();
+      write_stream_line(*s, (prefix + text + "\n").c_str());
+    }
+  }
+}
+
+void write_history_line(int index) {
+  if (!any_history()) return;
+  const auto& entry = cur_state->pc_trace[static_cast<std::size_t>(index) % cur_state->pc_trace.size()];
+  const uint32_t words[3] = {entry.opcode, entry.second, entry.spare};
+  char text[DIS_TEXT_SIZE] = {};
+  const int length = cur_family->disassemble(words, text, 0, 0, nullptr);
+  std::string line = print("P:$%04lx %04lx ", static_cast<unsigned long>(entry.pc & 0xFFFF),
+                            static_cast<unsigned long>(entry.opcode & 0xFFFF));
+  if (length == 3)
+    line += print("%04lx %04lx = %s", static_cast<unsigned long>(entry.second & 0xFFFF),
+                  static_cast<unsigned long>(entry.spare & 0xFFFF), text);
+  else if (length == 2)
+    line += print("%04lx = %s", static_cast<unsigned long>(entry.second & 0xFFFF), text);
+  else
+    line += print("     = %s", text);
+  for (io_stream* s = cur_state->streams[SL_OUT_UNTIMED]; s != nullptr; s = s->next)
+    if (s->kind == SK_HISTORY) write_stream_line(*s, ("\n" + line).c_str());
+  for (io_stream* s = cur_state->streams[SL_OUT_TIMED]; s != nullptr; s = s->next) {
+    if (s->kind != SK_HISTORY) continue;
+    if (s->file != nullptr)
+      write_stream_line(*s, print("%lu ", cycle_count()).append(line).append("\n").c_str());
+    else
+      write_stream_line(*s, line.c_str());
+  }
+}
+
+int write_extended_note(const char* text) { return write_note(1, "***", text); }
+
+int write_output_note(const char* text) {
+  if (cur_state->streams[SL_OUT_UNTIMED] == nullptr && cur_state->streams[SL_OUT_TIMED] == nullptr) return 0;
+  return write_note(2, "*", text);
+}
+
+void install_history_writer() { core_history_writer = history_writer; }
+
+void service_output_streams() {
+  for (int l : {SL_OUT_TIMED, SL_OUT_UNTIMED}) {
+    for (io_stream* s = cur_state->streams[l]; s != nullptr; s = s->next) {
+      if (!is_pin_stream(*s)) continue;
+      // Digital pins write on changes only; an analog pin also writes
+      // its first value.
+      std::string text;
+      const bool first = (s->flag_word & 1) != 0;
+      if (!pin_text(*s, text)) continue;
+      s->flag_word &= ~1u;
+      if (l == SL_OUT_TIMED) {
+        write_stream_line(*s, s->file != nullptr ? print("%lu %s\n", cycle_count(), text.c_str()).c_str() : text.c_str());
+        continue;
+      }
+      const long gap = static_cast<long>(cycle_count() - static_cast<uint64_t>(s->count));
+      s->count = cycle_count();
+      if (s->file != nullptr && !first && gap >= 2) write_stream_line(*s, print("#%01ld", gap).c_str());
+      write_stream_line(*s, ("\n" + text).c_str());
+    }
+  }
+}

@@ -1,0 +1,344 @@
+// Reading input stream files: values with repeat counts, nested groups,
+// comments, times of timed files, values typed at the terminal; and the
+// parse of one value by the stream's radix.
+#include <bit>
+#include <cctype>
+#include <cinttypes>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "sim/cmd/dispatch.h"
+#include "sim/cmd/expr.h"
+#include "sim/cmd/regfmt.h"
+#include "sim/cmd/streams.h"
+#include "sim/engine/device.h"
+#include "sim/frontend.h"
+
+namespace {
+
+// Longest value text; a longer word is refused.
+constexpr std::size_t VALUE_MAX = 89;
+
+int get(io_stream& s) {
+  const int c = std::fgetc(s.file);
+  if (c == '\n') ++s.line;
+  return c;
+}
+
+void unget(io_stream& s, int c) {
+  if (c == EOF) return;
+  std::ungetc(c, s.file);
+  if (c == '\n') --s.line;
+}
+
+int skip_space(io_stream& s) {
+  int c = get(s);
+  while (c != EOF && std::isspace(c)) c = get(s);
+  return c;
+}
+
+void skip_line(io_stream& s) {
+  int c = get(s);
+  while (c != EOF && c != '\n') c = get(s);
+}
+
+// "#" and a decimal number after a value or a ")": the number, or -1 when
+// no "#" follows (nothing is consumed then).
+int64_t read_count(io_stream& s) {
+  const int c = skip_space(s);
+  if (c != '#') {
+    unget(s, c);
+    return -1;
+  }
+  int d = get(s);
+  while (d == ' ' || d == '\t') d = get(s);
+  int64_t n = 0;
+  while (d != EOF && std::isdigit(d)) {
+    if (n < INT32_MAX) n = n * 10 + (d - '0');
+    d = get(s);
+  }
+  unget(s, d);
+  return n;
+}
+
+void restart_group(io_stream& s, stream_group& g) {
+  g.values_at = s.values_read;
+  std::fseek(s.file, g.position, SEEK_SET);
+  s.line = g.line;
+}
+
+// A ")": the innermost group starts over or ends. A group that delivered
+// nothing since it last started over ends too, so "( )" cannot spin.
+void close_group(io_stream& s) {
+  if (s.groups.empty()) return;
+  stream_group& g = s.groups.back();
+  bool count_follows = true;
+  if (!g.count_read) {
+    g.count_read = true;
+    const int64_t n = read_count(s);
+    g.forever = n < 0;
+    g.remaining = n;
+    count_follows = false;
+  }
+  const bool empty = g.values_at == s.values_read;
+  if (!empty && (g.forever || --g.remaining > 0)) {
+    restart_group(s, g);
+    return;
+  }
+  s.groups.pop_back();
+  if (count_follows) read_count(s);
+}
+
+bool ends_value(int c, bool timed) {
+  return c == EOF || c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '(' || c == ')' ||
+         c == ';' || (!timed && c == '#');
+}
+
+}  // namespace
+
+// The next value or time of the file into text, past comments and group
+// brackets; false at the end of the file. An over-long word is reported
+// with its file and line and skipped.
+bool read_stream_word(io_stream& s, std::string& text, bool timed) {
+  if (s.file == nullptr) return false;
+  for (;;) {
+    const int c = skip_space(s);
+    if (c == EOF) return false;
+    if (c == ';') {
+      skip_line(s);
+    } else if (c == ')') {
+      close_group(s);
+    } else if (c == '(') {
+      stream_group g;
+      g.position = std::ftell(s.file);
+      g.line = s.line;
+      g.values_at = s.values_read;
+      s.groups.push_back(g);
+    } else if (c == '#' && !timed) {
+      unget(s, c);
+      read_count(s);  // a count with no value before it
+    } else {
+      const int line = s.line;
+      text.clear();
+      int d = c;
+      while (!ends_value(d, timed)) {
+        if (text.size() <= VALUE_MAX) text.push_back(static_cast<char>(d));
+        d = get(s);
+      }
+      unget(s, d);
+      if (text.size() <= VALUE_MAX) return true;
+      session_print(("{Value too long in " + s.file_name + " line " + std::to_string(line) + "}").c_str(), 1);
+    }
+  }
+}
+
+namespace {
+
+constexpr const char* radix_names[] = {"binary", "decimal", "float", "hexadecimal", "unsigned"};
+
+bool is_pin_kind(int kind) { return kind == SK_PIN || kind == SK_PIN_GROUP; }
+
+// A value typed at the terminal in place of "t": false when the user ends
+// the stream (Escape).
+bool ask_terminal_value(io_stream& s, std::string& text) {
+  gui_help_text("{CR}=change   {^U}=ln-up    {^N}=ln-dn   {ESC}=exit  <{space}>=more");
+  char buffer[LINE_BUFFER_BYTES] = {};
+  const int radix = s.radix >= 0 && s.radix <= 4 ? s.radix : RADIX_HEX;
+  const int n = is_pin_kind(s.kind)
+                    ? std::snprintf(buffer, sizeof buffer, "Enter pin data for %s:", s.item.c_str())
+                    : std::snprintf(buffer, sizeof buffer, "Enter %s value for %s:", radix_names[radix],
+                                    s.item.c_str());
+  const int length = n < 0 ? 0 : n < static_cast<int>(sizeof buffer) ? n : static_cast<int>(sizeof buffer) - 1;
+  const int key = gui_line_prompt(buffer, length, sizeof buffer);
+  gui_help_text(nullptr);
+  if (key == 27) return false;
+  const char* answer = buffer + length;
+  while (*answer == ' ') ++answer;
+  text = answer;
+  return true;
+}
+
+// The width flags of the stream's item.
+uint32_t item_width(const io_stream& s) {
+  if (s.kind == SK_REGISTER) return register_value_type(static_cast<int>(s.key1), static_cast<int>(s.key2));
+  return AV_ONE | AV_W16;
+}
+
+int digit_value(int c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return 99;
+}
+
+void set_float(io_stream& s, double real) {
+  arg_value v;
+  v.type = AV_FLOAT | (item_width(s) & (AV_WORDS | AV_WIDTHS));
+  v.fval = real;
+  s.value.real = real;
+  s.value.integer = fraction_to_word(cur_type->expr_flags, v);
+  s.value.flags = SV_FLOAT | (v.type & ~AV_FLOAT);
+}
+
+}  // namespace
+
+void parse_stream_value(io_stream& s, const char* text) {
+  const char* p = text;
+  int base = s.radix == RADIX_BIN ? 2 : (s.radix == RADIX_DEC || s.radix == RADIX_UNS) ? 10 : 16;
+  bool prefixed = true;
+  if (*p == '$') {
+    base = 16;
+  } else if (*p == '%') {
+    base = 2;
+  } else if (*p == '`') {
+    base = 10;
+  } else {
+    prefixed = false;
+    if (s.radix == RADIX_FRAC) {
+      set_float(s, std::strtod(text, nullptr));
+      return;
+    }
+  }
+  if (prefixed) ++p;
+  const bool negative = *p == '-';
+  if (negative) ++p;
+  uint64_t n = 0;
+  while (digit_value(static_cast<unsigned char>(*p)) < base) n = n * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit_value(static_cast<unsigned char>(*p++)));
+  if (*p == '.' && !prefixed) {
+    set_float(s, std::strtod(text, nullptr));
+    return;
+  }
+  s.value.integer = static_cast<int64_t>(negative ? ~n + 1 : n);
+  s.value.real = 0.0;
+  s.value.flags = SV_INT | item_width(s);
+}
+
+void apply_pin_data(const io_stream& s, const char* text) {
+  const int first = static_cast<int>(s.key2), last = static_cast<int>(s.key3);
+  const int step = last >= first ? 1 : -1;
+  const pin_desc* previous = nullptr;
+  for (int at = first; *text != '\0'; at += step) {
+    if (at < 0 || at >= cur_type->pin_count) break;
+    const pin_desc& pin = cur_type->pins[at];
+    // A pin that has two names in the table takes one character.
+    const bool repeat = previous != nullptr && previous->group == pin.group && previous->mask == pin.mask;
+    previous = &pin;
+    if (repeat) {
+      if (at == last) break;
+      continue;
+    }
+    uint32_t* block = cur_inst->blocks.data() + pin.group * 2 * REG_BLOCK_WORDS;
+    uint32_t* before = block + REG_BLOCK_WORDS;
+    const int c = std::tolower(static_cast<unsigned char>(*text++));
+    const auto level = [&](uint32_t* words, bool high) {
+      words[0] = high ? words[0] | pin.mask : words[0] & ~pin.mask;
+      words[1] |= pin.mask;
+    };
+    if (c == '0' || c == 'l') {
+      level(block, false);
+    } else if (c == '1' || c == 'h') {
+      level(block, true);
+    } else if (c == 'p') {
+      level(block, false);
+      level(before, true);
+    } else if (c == 'n') {
+      level(block, true);
+      level(before, false);
+    } else if (c == 'x') {
+      block[1] &= ~pin.mask;
+    } else {
+      block[1] |= pin.mask;
+    }
+    if (at == last) break;
+  }
+}
+
+namespace {
+
+void set_analog(const io_stream& s, double value) {
+  const pin_desc& pin = cur_type->pins[s.key2];
+  uint32_t* block = cur_inst->blocks.data() + pin.group * 2 * REG_BLOCK_WORDS;
+  const int bit = std::countr_zero(pin.mask);
+  if (bit + 5 < REG_BLOCK_WORDS) block[5 + bit] = std::bit_cast<uint32_t>(static_cast<float>(value));
+}
+
+// Takes one value: typed at the terminal for "t", pin data for pins, a
+// number otherwise. False when the stream ended at the terminal.
+bool take_value(io_stream& s, std::string& text) {
+  if (text == "t" || text == "T") {
+    if (!ask_terminal_value(s, text)) return false;
+  }
+  ++s.values_read;
+  if (is_pin_kind(s.kind)) {
+    apply_pin_data(s, text.c_str());
+  } else if (s.kind == SK_ANALOG_PIN) {
+    s.value.real = std::strtod(text.c_str(), nullptr);
+    s.value.flags = SV_FLOAT;
+    set_analog(s, s.value.real);
+  } else {
+    parse_stream_value(s, text.c_str());
+  }
+  return true;
+}
+
+// The next time of a timed file; at the end the stream stops for good.
+void read_next_time(io_stream& s) {
+  std::string text;
+  if (!read_stream_word(s, text, true)) {
+    end_input(s);
+    return;
+  }
+  const bool relative = text[0] == '+';
+  s.count = std::strtoll(text.c_str() + (relative ? 1 : 0), nullptr, 10);
+  s.flag_word = relative ? 0 : 1;
+}
+
+}  // namespace
+
+void end_input(io_stream& s) {
+  s.flag_word = 0;
+  s.count = -1;
+  cur_state->eof_flag = 1;
+}
+
+int open_input_file(io_stream& s, bool timed) {
+  s.file = std::fopen(s.file_name.c_str(), "rb");
+  if (s.file == nullptr) return 0;
+  if (timed) read_next_time(s);
+  return 1;
+}
+
+void advance_untimed(io_stream& s) {
+  if (s.count > 0) {
+    --s.count;
+    return;
+  }
+  if (s.count < 0) return;
+  std::string text;
+  if (!read_stream_word(s, text, false) || !take_value(s, text)) {
+    end_input(s);
+    return;
+  }
+  const int64_t repeat = read_count(s);
+  s.count = repeat >= 2 ? repeat - 1 : 0;
+}
+
+int timed_value_due(io_stream& s) {
+  if (s.flag_word & 1) {
+    if (static_cast<int64_t>(cur_inst->cycles) < s.count) return 0;
+  } else {
+    if (s.count < 0) return 0;
+    if (s.count > 1) {
+      --s.count;
+      return 0;
+    }
+  }
+  std::string text;
+  if (!read_stream_word(s, text, true) || !take_value(s, text)) {
+    end_input(s);
+    return 0;
+  }
+  read_next_time(s);
+  return 1;
+}

@@ -1,0 +1,100 @@
+// Input and output streams of a device: the stream record, the four lists
+// of device_state::streams, the file reader of input streams and the
+// services the run loop, the core and the peripherals call.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "sim/engine/periph.h"
+
+// Stream kinds (io_stream::kind).
+enum stream_kind : int {
+  SK_MEMORY = 0,
+  SK_PERIPH = 1,
+  SK_PORT = 2,
+  SK_PIN = 3,
+  SK_PIN_GROUP = 4,
+  SK_PIN_LINK = 5,  // a pin fed from another device
+  SK_HISTORY = 6,   // output only
+  SK_MEMORY_LINK = 7,
+  SK_ANALOG_PIN = 8,
+  SK_REGISTER = 9,
+};
+
+// device_state::streams: the four lists, newest first.
+enum stream_list : int { SL_IN_UNTIMED = 0, SL_IN_TIMED, SL_OUT_UNTIMED, SL_OUT_TIMED };
+
+
+
+// An open "(" of an input file.
+struct stream_group {
+  long position = 0;  // just after its "("
+  int line = 1;       // the file's line there
+  bool count_read = false;
+  bool forever = false;
+  int64_t remaining = 0;
+  long values_at = -1;  // values read when the group last started over
+};
+
+struct io_stream {
+  std::string file_name;
+  std::string item;  // the item token, lower case
+  std::FILE* file = nullptr;
+  int kind = 0;
+  uint32_t key1 = 0, key2 = 0, key3 = 0;
+  uint32_t serial = 0;
+  int src_space = 0;
+  uint32_t src_address = 0;
+  int src_device = 0;
+  stream_value value;
+  uint32_t flag_word = 0;  // output: first write; timed input: absolute time
+  int radix = 3;
+  int64_t count = 0;  // see the input and output services
+  std::vector<stream_group> groups;  // innermost last
+  io_stream* next = nullptr;
+  int number = 0;
+  // Reader position for messages, and the values read so far.
+  int line = 1;
+  long values_read = 0;
+};
+
+// --- Records and lists (stream_lists.cpp) -------------------------------------
+// Records belong to the current device; a device that was reset or freed
+// lets its records go at the next list operation.
+io_stream* new_stream();
+// Links s at the head of list `which` of the current device.
+void link_stream(int which, io_stream* s);
+io_stream* find_stream(io_stream* list, int kind, uint32_t key1, uint32_t key2);
+// Mode 0 removes the streams whose item name is `name`, 1 every stream,
+// 2 + n stream n. A removed stream's file is closed and its memory tag or
+// register watch bits cleared.
+void free_streams(io_stream** list, const char* name, int mode);
+// The smallest number from 1 up that neither list of a direction uses.
+int free_stream_number(int first_list);
+
+// --- Input (stream_input.cpp, stream_read.cpp) ---------------------------------
+// Opens the file of a new input stream and reads what must be read at once
+// (the first time of a timed file). 0 when the file cannot be opened.
+int open_input_file(io_stream& s, bool timed);
+// Advances an untimed stream by one value.
+void advance_untimed(io_stream& s);
+// 1 when a value of a timed stream falls due in this call.
+int timed_value_due(io_stream& s);
+// Applies pin data to the current device's pins.
+void apply_pin_data(const io_stream& s, const char* text);
+// A value's text read by the stream's radix into its value record.
+void parse_stream_value(io_stream& s, const char* text);
+
+// End of an input file: the stream keeps its last value (untimed) or
+// stops (timed), and the device's end-of-input flag becomes 1.
+void end_input(io_stream& s);
+
+// --- Output (stream_output.cpp) -------------------------------------------------
+void write_stream_line(io_stream& s, const char* text);
+void write_history_line(int index);
+int write_extended_note(const char* text);
+// Lets the core hand each executed instruction to the history streams.
+void install_history_writer();
