@@ -17,6 +17,7 @@
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/expr.h"
 #include "sim/cmd/hooks.h"
+#include "sim/cmd/streams.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/view_hooks.h"
 #include "sim/engine/device.h"
@@ -335,4 +336,5 @@ void install_simulator_hooks() {
   run_hook.view_show_position = view_show_position;
   run_hook.frames_free = frames_free;
   install_family_tools(assemble_line, disassemble_word);
+  install_streams();
 }

@@ -150,12 +150,12 @@ bool watches_memory(const io_stream* list) {
 
 }  // namespace
 
-void service_input_streams() {
+void streams_service_input() {
   for (io_stream* s = cur_state->streams[SL_IN_TIMED]; s != nullptr; s = s->next) service_timed(*s);
   for (io_stream* s = cur_state->streams[SL_IN_UNTIMED]; s != nullptr; s = s->next) service_untimed(*s);
 }
 
-int read_untimed_input(int periph, stream_value* out) {
+int streams_read_untimed(int periph, stream_value* out) {
   io_stream* s = untimed_of(SK_PERIPH, static_cast<uint32_t>(periph));
   if (s == nullptr) return 0;
   advance_untimed(*s);
@@ -163,7 +163,7 @@ int read_untimed_input(int periph, stream_value* out) {
   return 1;
 }
 
-int read_timed_input(int periph, stream_value* out) {
+int streams_read_timed(int periph, stream_value* out) {
   io_stream* s = find_stream(cur_state->streams[SL_IN_TIMED], SK_PERIPH, static_cast<uint32_t>(periph), 0);
   if (s == nullptr) return 0;
   uint32_t& cw = cur_state->periph_entries[static_cast<std::size_t>(periph)].class_word;
@@ -174,8 +174,7 @@ int read_timed_input(int periph, stream_value* out) {
   return 1;
 }
 
-int read_port_input(int port, uint32_t* out) {
-  if (cur_state->streams[SL_IN_UNTIMED] == nullptr) return 0;
+int streams_read_port(int port, uint32_t* out) {
   io_stream* s = untimed_of(SK_PORT, static_cast<uint32_t>(port));
   if (s == nullptr) return 0;
   advance_untimed(*s);
@@ -183,7 +182,7 @@ int read_port_input(int port, uint32_t* out) {
   return 1;
 }
 
-int read_register_input(int periph, int reg, uint32_t* out) {
+int streams_read_register(int periph, int reg, uint32_t* out) {
   io_stream* s = find_stream(cur_state->streams[SL_IN_UNTIMED], SK_REGISTER, static_cast<uint32_t>(periph),
                              static_cast<uint32_t>(reg));
   if (s == nullptr) return 0;
@@ -192,7 +191,7 @@ int read_register_input(int periph, int reg, uint32_t* out) {
   return 1;
 }
 
-int read_memory_input(int space, uint32_t address, uint32_t* out) {
+int streams_read_memory(int space, uint32_t address, uint32_t* out) {
   io_stream* list = cur_state->streams[SL_IN_UNTIMED];
   if (list == nullptr || !watches_memory(list)) return 0;
   const int row = find_memory_region(space, address);

@@ -7,6 +7,7 @@
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/streams.h"
 #include "sim/engine/device.h"
+#include "sim/engine/hooks.h"
 
 namespace {
 
@@ -93,4 +94,11 @@ int free_stream_number(int first_list) {
         used = used || s->number == n;
     if (!used) return n;
   }
+}
+
+void install_streams() {
+  install_stream_hooks({streams_service_input, streams_service_output, streams_read_untimed, streams_read_timed,
+                        streams_read_port, streams_read_register, streams_read_memory, streams_write_memory,
+                        streams_write_register, streams_write_peripheral, streams_write_port,
+                        streams_write_output_note});
 }

@@ -159,17 +159,15 @@ void write_stream_line(io_stream& s, const char* text) {
   session_print(line.c_str(), 1);
 }
 
-void write_peripheral_output(int periph, int32_t value, int gap) {
-  if (cur_state->streams[SL_OUT_UNTIMED] == nullptr && cur_state->streams[SL_OUT_TIMED] == nullptr) return;
+void streams_write_peripheral(int periph, int32_t value, int gap) {
   write_word_streams(SK_PERIPH, static_cast<uint32_t>(periph), value, gap, true);
 }
 
-void write_stream_value(int port, int32_t value, int gap) {
-  if (cur_state->streams[SL_OUT_UNTIMED] == nullptr && cur_state->streams[SL_OUT_TIMED] == nullptr) return;
+void streams_write_port(int port, int32_t value, int gap) {
   write_word_streams(SK_PORT, static_cast<uint32_t>(port), value, gap, false);
 }
 
-void write_register_output(int periph, int reg) {
+void streams_write_register(int periph, int reg) {
   for (int l = SL_OUT_UNTIMED; l <= SL_OUT_TIMED; ++l) {
     for (io_stream* s = cur_state->streams[l]; s != nullptr; s = s->next) {
       if (s->kind != SK_REGISTER || s->key1 != static_cast<uint32_t>(periph) || s->key2 != static_cast<uint32_t>(reg))
@@ -182,8 +180,7 @@ void write_register_output(int periph, int reg) {
   }
 }
 
-void write_memory_output(int space, uint32_t address, uint32_t) {
-  if (cur_state->streams[SL_OUT_UNTIMED] == nullptr && cur_state->streams[SL_OUT_TIMED] == nullptr) return;
+void streams_write_memory(int space, uint32_t address, uint32_t) {
   const int row = find_memory_region(space, address);
   if (row < 0) return;
   const uint32_t mask = cur_type->regions[row].addr_mask;
@@ -239,14 +236,13 @@ void write_history_line(int index) {
 
 int write_extended_note(const char* text) { return write_note(1, "***", text); }
 
-int write_output_note(const char* text) {
-  if (cur_state->streams[SL_OUT_UNTIMED] == nullptr && cur_state->streams[SL_OUT_TIMED] == nullptr) return 0;
+int streams_write_output_note(const char* text) {
   return write_note(2, "*", text);
 }
 
 void install_history_writer() { core_history_writer = history_writer; }
 
-void service_output_streams() {
+void streams_service_output() {
   for (int l : {SL_OUT_TIMED, SL_OUT_UNTIMED}) {
     for (io_stream* s = cur_state->streams[l]; s != nullptr; s = s->next) {
       if (!is_pin_stream(*s)) continue;

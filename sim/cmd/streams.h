@@ -88,12 +88,28 @@ void apply_pin_data(const io_stream& s, const char* text);
 // A value's text read by the stream's radix into its value record.
 void parse_stream_value(io_stream& s, const char* text);
 
+// The services behind the engine's stream hooks (sim/engine/hooks.h).
+void streams_service_input();
+int streams_read_untimed(int periph, stream_value* out);
+int streams_read_timed(int periph, stream_value* out);
+int streams_read_port(int port, uint32_t* out);
+int streams_read_register(int periph, int reg, uint32_t* out);
+int streams_read_memory(int space, uint32_t address, uint32_t* out);
+
 // End of an input file: the stream keeps its last value (untimed) or
 // stops (timed), and the device's end-of-input flag becomes 1.
 void end_input(io_stream& s);
 
 // --- Output (stream_output.cpp) -------------------------------------------------
 void write_stream_line(io_stream& s, const char* text);
+void streams_service_output();
+void streams_write_peripheral(int periph, int32_t value, int gap);
+void streams_write_port(int port, int32_t value, int gap);
+void streams_write_register(int periph, int reg);
+void streams_write_memory(int space, uint32_t address, uint32_t flags);
+int streams_write_output_note(const char* text);
+// Hands the engine the stream services above.
+void install_streams();
 void write_history_line(int index);
 int write_extended_note(const char* text);
 // Lets the core hand each executed instruction to the history streams.

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 struct dis_ea_info;
+struct stream_value;
 
 // The run loop's calls into the command language.
 struct run_hooks {
@@ -39,3 +40,22 @@ using assemble_fn = int (*)(const char* text, uint32_t address);
 using disassemble_fn = int (*)(const uint32_t* words, char* text, uint32_t number_a,
                                uint32_t number_b, dis_ea_info* ea_info);
 void install_family_tools(assemble_fn assemble, disassemble_fn disassemble);
+
+// The input and output streams (sim/cmd/streams.h) behind the stream
+// services of periph.h and runloop.h. The engine calls them only while the
+// device has streams of that direction.
+struct stream_hooks {
+  void (*service_input)();
+  void (*service_output)();
+  int (*read_untimed)(int periph, stream_value* out);
+  int (*read_timed)(int periph, stream_value* out);
+  int (*read_port)(int port, uint32_t* out);
+  int (*read_register)(int periph, int reg, uint32_t* out);
+  int (*read_memory)(int space, uint32_t address, uint32_t* out);
+  void (*write_memory)(int space, uint32_t address, uint32_t flags);
+  void (*write_register)(int periph, int reg);
+  void (*write_peripheral)(int periph, int32_t value, int gap);
+  void (*write_port)(int port, int32_t value, int gap);
+  int (*write_output_note)(const char* text);
+};
+void install_stream_hooks(const stream_hooks& hooks);
