@@ -63,6 +63,7 @@ io_stream* new_stream() {
 void link_stream(int which, io_stream* s) {
   s->next = cur_state->streams[which];
   cur_state->streams[which] = s;
+  cur_state->run_plan_stale = 1;  // an open stream keeps the device on the cycle engine
 }
 
 io_stream* find_stream(io_stream* list, int kind, uint32_t key1, uint32_t key2) {
@@ -80,6 +81,7 @@ void free_streams(io_stream** list, const char* name, int mode) {
       continue;
     }
     *at = s->next;
+    cur_state->run_plan_stale = 1;
     drop_watches(*s);
     close_file(*s);
   }
