@@ -3,6 +3,8 @@
 // fast engine where the run may use it and on the cycle engine:
 //   - one device, core only;
 //   - one device with eight address breakpoints, and with a "cyc" one;
+//   - one device with two streams open: pin input every cycle, and the
+//     filter's output location written to a file;
 //   - 32 independent devices (per-device and aggregate figures);
 //   - each of the five device types.
 // Each case first runs a prefix on both engines and fails on any
@@ -12,7 +14,11 @@
 // count; fast_share is the share of instructions the fast engine ran.
 #include <benchmark/benchmark.h>
 
+#include <stdlib.h>
+
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "bench/fir_program.h"
@@ -30,7 +36,18 @@ namespace {
 
 constexpr const char* type_names[] = {"73521", "73547", "73583", "73547rom", "73583ram"};
 
-enum break_setup : int { NO_BREAKS = 0, EIGHT_ADDRESS_BREAKS, CYC_BREAK };
+enum break_setup : int { NO_BREAKS = 0, EIGHT_ADDRESS_BREAKS, CYC_BREAK, TWO_STREAMS };
+
+// The folder of the stream files, made once.
+const std::string& stream_dir() {
+  static const std::string dir = [] {
+    std::string pattern = (std::filesystem::temp_directory_path() / "simbenchXXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) return std::string();
+    std::ofstream(pattern + "/pins.io") << "( 1010 # 5 0101 # 3 )\n";
+    return pattern + "/";
+  }();
+  return dir;
+}
 
 bool place_program(int device) {
   make_device_current(device);
@@ -62,6 +79,10 @@ bool make_device(int d, const char* type, break_setup breaks, bool cycle_engine)
       execute_command_line(d, ("break p:$" + std::to_string(0x200 + k)).c_str());
   } else if (breaks == CYC_BREAK) {
     execute_command_line(d, "break cyc==0");
+  } else if (breaks == TWO_STREAMS) {
+    device_insts[d]->work_dir = stream_dir();
+    execute_command_line(d, "input pb0..pb3 pins");
+    execute_command_line(d, ("output x:$83 out" + std::to_string(d) + " -o").c_str());
   }
   make_device_current(d);
   device_state& st = *device_states[d];
@@ -143,6 +164,9 @@ void BM_FirEightAddressBreaks(benchmark::State& state) {
 void BM_FirCycBreak(benchmark::State& state) {
   run_case(state, "73521", 1, CYC_BREAK, state.range(0) != 0);
 }
+void BM_FirTwoStreams(benchmark::State& state) {
+  run_case(state, "73521", 1, TWO_STREAMS, state.range(0) != 0);
+}
 void BM_Fir32Devices(benchmark::State& state) {
   run_case(state, "73521", DEVICE_MAX, NO_BREAKS, state.range(0) != 0);
 }
@@ -159,6 +183,7 @@ void engines(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_FirOneDevice)->Apply(engines);
 BENCHMARK(BM_FirEightAddressBreaks)->Apply(engines);
 BENCHMARK(BM_FirCycBreak)->Apply(engines);
+BENCHMARK(BM_FirTwoStreams)->Apply(engines);
 BENCHMARK(BM_Fir32Devices)->Apply(engines);
 BENCHMARK(BM_FirDeviceType)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 
