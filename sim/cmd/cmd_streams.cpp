@@ -239,12 +239,15 @@ void input_term(const char*) {
   std::vector<std::string> lines;
   for (std::size_t at = 0;;) {
     char buffer[LINE_BUFFER_BYTES] = {};
-    const int length = std::snprintf(buffer, sizeof buffer, "%03d Data: ", static_cast<int>(at));
+    const int length = std::snprintf(buffer, sizeof buffer, "%03d Data:", static_cast<int>(at));
     if (at < lines.size()) std::snprintf(buffer + length, sizeof buffer - static_cast<std::size_t>(length), "%s", lines[at].c_str());
     const int key = gui_line_prompt(buffer, length, sizeof buffer);
     if (key == 27) break;
+    session_echo(buffer, 1);
     if (at >= lines.size()) lines.resize(at + 1);
-    lines[at] = buffer + length;
+    const char* answer = buffer + length;
+    while (*answer == ' ') ++answer;
+    lines[at] = answer;
     if (key == 21) {
       at = at > 0 ? at - 1 : 0;
     } else {

@@ -153,6 +153,7 @@ bool ask_terminal_value(io_stream& s, std::string& text) {
   const int key = gui_line_prompt(buffer, length, sizeof buffer);
   gui_help_text(nullptr);
   if (key == 27) return false;
+  session_echo(buffer, 1);
   const char* answer = buffer + length;
   while (*answer == ' ') ++answer;
   text = answer;

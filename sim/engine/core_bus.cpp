@@ -36,6 +36,12 @@ void note(const char* text) {
   if (core_word(CS_HISTORY_ON)) write_output_note(text);
 }
 
+bool io_bus_row(int space, int row, uint32_t address) {
+  if (space != SPACE_XI || row < 0 || row >= cur_type->region_count) return false;
+  const mem_region& r = cur_type->regions[row];
+  return (r.flags & REGION_IO_BUS) && address >= r.low && address <= r.high;
+}
+
 bool is_external(int space) {
   return space == SPACE_PE || space == SPACE_XE;
 }
@@ -494,6 +500,8 @@ uint32_t core_mem_read(int space, uint32_t address) {
   uint32_t value = 0;
   if (is_generic(space))
     mem_read_word(space, address, &value);
+  else if (io_bus_row(space, row, address))
+    read_peripheral_bus(address, &value, 1);  // the program's own read: it may take stream input
   else
     mem_read_at(space, row, address, &value);
   value &= WORD;
