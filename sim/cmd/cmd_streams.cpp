@@ -169,6 +169,7 @@ void add_link(const stream_line& l) {
   io_stream* s = start_stream(SL_IN_UNTIMED, l);
   const arg_value& from = lx().value[l.target];
   const arg_value& to = lx().value[l.item];
+  s->file_name = lx().word(l.target);
   s->src_device = from.device;
   if (lx().kind[l.item] == 'S') {
     s->kind = SK_PIN_LINK;

@@ -8,6 +8,7 @@
 #include "sim/cmd/streams.h"
 #include "sim/engine/device.h"
 #include "sim/engine/hooks.h"
+#include "sim/engine/periph.h"
 
 namespace {
 
@@ -64,6 +65,7 @@ void link_stream(int which, io_stream* s) {
   s->next = cur_state->streams[which];
   cur_state->streams[which] = s;
   cur_state->run_plan_stale = 1;  // an open stream keeps the device on the cycle engine
+  peripherals_changed();           // a watched counter, a fed peripheral: their events change
 }
 
 io_stream* find_stream(io_stream* list, int kind, uint32_t key1, uint32_t key2) {
@@ -82,6 +84,7 @@ void free_streams(io_stream** list, const char* name, int mode) {
     }
     *at = s->next;
     cur_state->run_plan_stale = 1;
+    peripherals_changed();
     drop_watches(*s);
     close_file(*s);
   }
