@@ -3,6 +3,7 @@
 // fast engine where the run may use it and on the cycle engine:
 //   - one device, core only;
 //   - one device with eight address breakpoints, and with a "cyc" one;
+//   - one device with the timer counting, its overflow interrupt enabled;
 //   - one device with two streams open: pin input every cycle, and the
 //     filter's output location written to a file;
 //   - 32 independent devices (per-device and aggregate figures);
@@ -36,7 +37,7 @@ namespace {
 
 constexpr const char* type_names[] = {"73521", "73547", "73583", "73547rom", "73583ram"};
 
-enum break_setup : int { NO_BREAKS = 0, EIGHT_ADDRESS_BREAKS, CYC_BREAK, TWO_STREAMS };
+enum break_setup : int { NO_BREAKS = 0, EIGHT_ADDRESS_BREAKS, CYC_BREAK, TWO_STREAMS, TIMER_RUNNING };
 
 // The folder of the stream files, made once.
 const std::string& stream_dir() {
@@ -79,6 +80,10 @@ bool make_device(int d, const char* type, break_setup breaks, bool cycle_engine)
       execute_command_line(d, ("break p:$" + std::to_string(0x200 + k)).c_str());
   } else if (breaks == CYC_BREAK) {
     execute_command_line(d, "break cyc==0");
+  } else if (breaks == TIMER_RUNNING) {
+    // Counting with its overflow interrupt enabled (and no priority, so
+    // each request is dropped): an event every 200 cycles.
+    execute_command_line(d, "change tpr 99 tcr $8200");
   } else if (breaks == TWO_STREAMS) {
     device_insts[d]->work_dir = stream_dir();
     execute_command_line(d, "input pb0..pb3 pins");
@@ -167,6 +172,9 @@ void BM_FirCycBreak(benchmark::State& state) {
 void BM_FirTwoStreams(benchmark::State& state) {
   run_case(state, "73521", 1, TWO_STREAMS, state.range(0) != 0);
 }
+void BM_FirTimerRunning(benchmark::State& state) {
+  run_case(state, "73521", 1, TIMER_RUNNING, state.range(0) != 0);
+}
 void BM_Fir32Devices(benchmark::State& state) {
   run_case(state, "73521", DEVICE_MAX, NO_BREAKS, state.range(0) != 0);
 }
@@ -184,6 +192,7 @@ BENCHMARK(BM_FirOneDevice)->Apply(engines);
 BENCHMARK(BM_FirEightAddressBreaks)->Apply(engines);
 BENCHMARK(BM_FirCycBreak)->Apply(engines);
 BENCHMARK(BM_FirTwoStreams)->Apply(engines);
+BENCHMARK(BM_FirTimerRunning)->Apply(engines);
 BENCHMARK(BM_Fir32Devices)->Apply(engines);
 BENCHMARK(BM_FirDeviceType)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 

@@ -22,7 +22,9 @@ enum timer_word : int {
   TW_PRIORITY = 13,       // its bits of ipr (snooped)
   TW_PCDDR = 14,          // its bits of pcddr (snooped)
   TW_PCD = 15,            // its bits of pcd (snooped)
-  TIMER_STATE_WORDS = 16,
+  TW_UPDATED = 16,        // up to date for the cycles below this count
+  TW_ENABLED_AT = 17,     // the cycle in which TE was last set
+  TIMER_STATE_WORDS = 18,
 };
 
 constexpr uint32_t TIMER_ACCESS = REG_PERIPH_WORD | REG_READABLE | REG_WRITABLE | REG_BUS_MAPPED;
@@ -39,14 +41,220 @@ constexpr reg_desc timer_regs[] = {
 };
 constexpr int TIMER_REGS = static_cast<int>(std::size(timer_regs));
 
-// The control bits' side effects on the count and TOUT come with the
-// counting engine; until then a store is the plain register store.
-void timer_store_reg(int periph, int reg, uint32_t value) {
-  set_state_register(periph, reg, value);
+// tcr bits.
+constexpr uint32_t TCR_TE = 0x8000, TCR_INV = 0x4000, TCR_TO2 = 0x2000, TCR_CIE = 0x400,
+                   TCR_OIE = 0x200, TCR_ES = 0x100, TCR_DC = 0xFF;
+constexpr uint32_t TIN_PIN = 0x400, TOUT_PIN = 0x800;
+constexpr int PORT_C = 3;
+
+// TOUT: the event bits of a tick (0x4 TOUT high, 0x12 overflow, 0x9
+// compare) are kept by the mode word of TO2-TO0; a kept bit of 0x1C takes
+// a high TOUT low, one of 0x3 takes a low TOUT high.
+constexpr uint32_t tout_modes[8] = {0, 0x7, 0x6, 0x5, 0xA, 0x11, 0x12, 0x9};
+uint32_t tout_mode(const uint32_t* w) { return tout_modes[(w[TIMER_TCR] >> 11) & 7]; }
+
+uint32_t* port_c_pins() { return periph_pin_block(PORT_C); }
+
+// The cycle phase (device word 1) of the cycle about to run, brought up
+// to date by the count peripheral, which flips it.
+uint32_t cycle_phase() {
+  const int last = cur_type->periph_count - 1;
+  const periph_class* cls = cur_type->periphs[last].cls;
+  if (cls->catch_up) cls->catch_up(last, 0);
+  return cur_inst->device_words[DW_CYCLE_PHASE] & 1;
 }
 
-// The counting engine: one timer step per device cycle.
-void timer_step(int) {}
+// Ticks come in every second cycle, those whose phase is 1, and only
+// after the cycle in which TE was set. The first tick cycle at or after k.
+uint32_t first_tick(const uint32_t* w, uint32_t k, uint32_t now, uint32_t phase_now) {
+  if (k <= w[TW_ENABLED_AT]) k = w[TW_ENABLED_AT] + 1;
+  const uint32_t phase_k = phase_now ^ ((now - k) & 1);
+  return phase_k ? k : k + 1;
+}
+
+// One step of the counter: the requests and the new count; the TOUT event
+// bits of an overflow and a compare.
+uint32_t count_step(int periph, uint32_t* w) {
+  const uint32_t c = w[TIMER_TCTR];
+  uint32_t bits = 0;
+  if (c == 0) {
+    bits |= 0x12;
+    if (w[TIMER_TCR] & TCR_OIE) w[TW_OVERFLOW_REQ] = 1;
+  }
+  if (c == w[TIMER_TCPR]) {
+    bits |= 0x9;
+    if (w[TIMER_TCR] & TCR_CIE) w[TW_COMPARE_REQ] = 1;
+  }
+  w[TIMER_TCTR] = w[TW_COUNT_WRITTEN] ? w[TW_WRITTEN_COUNT] : c > 0 ? c - 1 : w[TIMER_TPR];
+  w[TW_COUNT_WRITTEN] = 0;
+  if (w[TW_OVERFLOW_REQ] | w[TW_COMPARE_REQ]) raise_interrupt_request();
+  mark_register_written(periph, TIMER_TCTR);
+  return bits;
+}
+
+// The level TIN shows the timer.
+bool tin_level(const uint32_t* w) {
+  const uint32_t* pins = port_c_pins();
+  if (!(w[TW_PCC_BITS] & TIN_PIN) && (pins[PIN_DRIVEN] & TIN_PIN)) return (pins[PIN_DRIVEN_LEVEL] & TIN_PIN) != 0;
+  return (pins[PIN_LEVEL] & TIN_PIN) != 0;
+}
+
+// One tick: an event (every tick, or a TIN edge with ES), the prescaler,
+// maybe a step, and TOUT.
+void tick(int periph, uint32_t* w) {
+  bool event = true;
+  if (w[TIMER_TCR] & TCR_ES) {
+    const uint32_t level = tin_level(w) ? 1 : 0;
+    event = level != w[TW_TIN_LEVEL] && (level != 0) != ((w[TIMER_TCR] & TCR_INV) != 0);
+    w[TW_TIN_LEVEL] = level;
+  }
+  uint32_t bits = w[TW_TOUT] ? 0x4 : 0;
+  if (event) {
+    if (w[TW_PRESCALE] == 0) {
+      w[TW_PRESCALE] = w[TIMER_TCR] & TCR_DC;
+      bits |= count_step(periph, w);
+    } else {
+      --w[TW_PRESCALE];
+    }
+  }
+  const uint32_t kept = bits & tout_mode(w);
+  if (w[TW_TOUT] ? (kept & 0x1C) != 0 : (kept & 0x3) != 0) w[TW_TOUT] ^= TOUT_PIN;
+}
+
+// n steps at once, for a timer whose ticks have no other effect: runs of
+// counting down are taken whole, the overflows and compares on the way
+// set their requests.
+void count_steps(int periph, uint32_t* w, uint32_t n) {
+  bool moved = false;
+  while (n > 0) {
+    const uint32_t c = w[TIMER_TCTR];
+    if (w[TW_COUNT_WRITTEN] || c == 0) {
+      count_step(periph, w);
+      --n;
+      moved = false;
+      continue;
+    }
+    const uint32_t k = n < c ? n : c;
+    const uint32_t cmp = w[TIMER_TCPR];
+    if ((w[TIMER_TCR] & TCR_CIE) && cmp <= c && cmp > c - k) {
+      w[TW_COMPARE_REQ] = 1;
+      raise_interrupt_request();
+    }
+    w[TIMER_TCTR] = c - k;
+    n -= k;
+    moved = true;
+  }
+  if (moved) mark_register_written(periph, TIMER_TCTR);
+}
+
+// Ticks at the cycles in [from, to) (to is the cycle about to run).
+void run_ticks(int periph, uint32_t* w, uint32_t from, uint32_t to) {
+  const uint32_t phase = cycle_phase();
+  uint32_t k = first_tick(w, from, to, phase);
+  if (k >= to) return;
+  const uint32_t ticks = (to - k + 1) / 2;
+  if ((w[TIMER_TCR] & TCR_ES) || tout_mode(w) != 0) {
+    for (uint32_t t = 0; t < ticks; ++t) tick(periph, w);
+    return;
+  }
+  // Every tick is an event: the prescaler divides them into steps.
+  const uint32_t period = (w[TIMER_TCR] & TCR_DC) + 1;
+  if (ticks <= w[TW_PRESCALE]) {
+    w[TW_PRESCALE] -= ticks;
+    return;
+  }
+  const uint32_t after_first = ticks - (w[TW_PRESCALE] + 1);
+  w[TW_PRESCALE] = (w[TIMER_TCR] & TCR_DC) - after_first % period;
+  count_steps(periph, w, 1 + after_first / period);
+}
+
+// The pins follow the port C control bits: TIN an input, TOUT driven with
+// the TOUT state while the timer runs.
+void drive_pins(const uint32_t* w) {
+  uint32_t* pins = port_c_pins();
+  if (w[TW_PCC_BITS] & TIN_PIN) {
+    pins[PIN_DRIVEN] &= ~TIN_PIN;
+    pins[PIN_DEFINED] |= TIN_PIN;
+  }
+  if (w[TW_PCC_BITS] & TOUT_PIN) {
+    pins[PIN_DRIVEN] |= TOUT_PIN;
+    if (w[TIMER_TCR] & TCR_TE) pins[PIN_DRIVEN_LEVEL] = (pins[PIN_DRIVEN_LEVEL] & ~TOUT_PIN) | w[TW_TOUT];
+  }
+}
+
+// Event-driven: the timer is up to date for every cycle numbered below
+// TW_UPDATED.
+void timer_catch_up(int periph, int resync) {
+  uint32_t* w = periph_words(periph);
+  const uint32_t now = cur_inst->cycles;
+  const uint32_t from = w[TW_UPDATED];
+  w[TW_UPDATED] = now;
+  if (resync != 0) {
+    w[TW_ENABLED_AT] = now > 0 ? now - 1 : 0;
+    return;
+  }
+  if (now <= from || !(w[TIMER_TCR] & TCR_TE)) return;
+  run_ticks(periph, w, from, now);
+  drive_pins(w);
+}
+
+// Storing a register with its side effects on the count and TOUT.
+void timer_store_reg(int periph, int reg, uint32_t value) {
+  uint32_t* w = periph_words(periph);
+  const uint32_t before = w[TIMER_TCR];
+  const uint32_t count_before = w[TIMER_TCTR];
+  w[reg] = value & 0xFFFF;
+  const uint32_t tcr = w[TIMER_TCR];
+  if (!(tcr & TCR_TE)) {
+    w[TIMER_TCTR] = w[TW_COUNT_WRITTEN] ? w[TW_WRITTEN_COUNT] : w[TIMER_TPR];
+    if (!(tcr & TCR_TO2)) w[TW_TOUT] = 0;
+  } else if (!(before & TCR_TE)) {
+    w[TW_PRESCALE] = tcr & TCR_DC;
+    w[TW_COUNT_WRITTEN] = 0;
+    w[TW_ENABLED_AT] = cur_inst->cycles;
+    w[TW_UPDATED] = cur_inst->cycles;
+    if (!(tcr & TCR_TO2)) w[TW_TOUT] = 0;
+  }
+  mark_register_written(periph, reg);
+  if (reg != TIMER_TCTR && w[TIMER_TCTR] != count_before)
+    periph_attrs(periph)[TIMER_TCTR] |= ATTR_WRITTEN | ATTR_CHANGED;
+  drive_pins(w);
+  peripherals_changed();
+}
+
+// The cycles from now to the n-th tick (n >= 1).
+uint32_t cycles_to_tick(const uint32_t* w, uint32_t n) {
+  const uint32_t now = cur_inst->cycles;
+  return first_tick(w, now, now, cycle_phase()) + 2 * (n - 1) - now;
+}
+
+// Steps until the next step that raises an enabled request.
+uint32_t steps_to_request(const uint32_t* w) {
+  if (w[TW_COUNT_WRITTEN]) return 1;
+  const uint32_t c = w[TIMER_TCTR], cmp = w[TIMER_TCPR], tpr = w[TIMER_TPR];
+  uint32_t best = NO_EVENT;
+  if (w[TIMER_TCR] & TCR_OIE) best = c + 1;
+  if (w[TIMER_TCR] & TCR_CIE) {
+    const uint32_t to_cmp = cmp <= c ? c - cmp + 1 : cmp <= tpr ? c + 1 + (tpr - cmp + 1) : NO_EVENT;
+    if (to_cmp < best) best = to_cmp;
+  }
+  return best;
+}
+
+// The next cycle that must be clocked: every tick while TIN is counted
+// (every cycle) or TOUT is driven and changes, else the step that raises
+// an enabled interrupt.
+uint32_t timer_next_event(int periph) {
+  timer_catch_up(periph, 0);
+  const uint32_t* w = periph_words(periph);
+  if (!(w[TIMER_TCR] & TCR_TE) || cur_inst->device_words[DW_STOP_LATCH]) return NO_EVENT;
+  if (w[TIMER_TCR] & TCR_ES) return 0;
+  if ((w[TW_PCC_BITS] & TOUT_PIN) && tout_mode(w) != 0) return cycles_to_tick(w, 1);
+  const uint32_t steps = steps_to_request(w);
+  if (steps == NO_EVENT) return NO_EVENT;
+  const uint32_t period = (w[TIMER_TCR] & TCR_DC) + 1;
+  return cycles_to_tick(w, w[TW_PRESCALE] + 1 + (steps - 1) * period);
+}
 
 int timer_get_reg(int periph, int reg, uint32_t* out) {
   return get_state_register(periph, reg, out);
@@ -91,15 +299,29 @@ int timer_bus_write(int periph, uint32_t address, uint32_t value, int) {
     return static_cast<int>(words[TW_PCD] = value & row.pin_mask);
   } else {
     const int reg = find_bus_register(periph, address, REG_WRITABLE);
-    if (reg >= 0) timer_store_reg(periph, reg, value);
+    if (reg == TIMER_TCTR) {
+      // A count written while the timer runs is loaded at the next step;
+      // while it is stopped, at once.
+      words[TW_COUNT_WRITTEN] = 1;
+      words[TW_WRITTEN_COUNT] = value & 0xFFFF;
+      if (!(words[TIMER_TCR] & TCR_TE)) timer_store_reg(periph, reg, value);
+    } else if (reg >= 0) {
+      timer_store_reg(periph, reg, value);
+    }
   }
   return 0;
 }
 
+// The cycle of an event: the ticks before it, then its own.
 void timer_clock(int periph) {
   const std::vector<uint32_t>& dw = cur_inst->device_words;
-  if (dw[DW_STOP_LATCH] || dw[DW_RESET_HELD] == 1) return;
-  timer_step(periph);
+  timer_catch_up(periph, 0);
+  uint32_t* w = periph_words(periph);
+  w[TW_UPDATED] = cur_inst->cycles + 1;
+  if (dw[DW_STOP_LATCH] || dw[DW_RESET_HELD] == 1 || !(w[TIMER_TCR] & TCR_TE)) return;
+  const uint32_t now = cur_inst->cycles;
+  if (first_tick(w, now, now, cycle_phase()) == now) tick(periph, w);
+  drive_pins(w);
 }
 
 // A STOP (kind 0) drops the requests but keeps the registers.
@@ -144,5 +366,5 @@ void timer_ack_irq(int periph, int vector) {
 const periph_class timer_class = {
     timer_get_reg,     timer_set_reg, timer_bus_read, timer_bus_write,   timer_clock, timer_reset,
     timer_pending_irq, timer_ack_irq, 4,              TIMER_STATE_WORDS, TIMER_REGS,  timer_regs,
-    nullptr, nullptr,
+    timer_catch_up,    timer_next_event,
 };
