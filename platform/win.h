@@ -87,6 +87,49 @@ HINSTANCE GetModuleHandleA(const char* name);
 // An NT-class version 4.0: bit 31 clear, major 4 in the low byte.
 DWORD GetVersion();
 
+// Messages. The headless back-end keeps one message queue for the process;
+// WaitMessage sleeps in poll() on a wake pipe (and any descriptors added by
+// a back-end) until a message is queued, a timer falls due or the pipe is
+// written.
+using UINT_PTR = std::uintptr_t;
+using ULONGLONG = std::uint64_t;
+using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
+struct MSG {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD time;
+};
+inline constexpr UINT WM_NULL = 0x0000;
+inline constexpr UINT WM_TIMER = 0x0113;
+inline constexpr UINT PM_NOREMOVE = 0;
+inline constexpr UINT PM_REMOVE = 1;
+
+BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remove);
+BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax);
+BOOL TranslateMessage(const MSG* msg);
+LRESULT DispatchMessageA(const MSG* msg);
+BOOL WaitMessage();
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT milliseconds, TIMERPROC proc);
+BOOL KillTimer(HWND hwnd, UINT_PTR id);
+
+// Milliseconds of the monotonic clock (never the wall clock).
+ULONGLONG GetTickCount64();
+
+// Linux side of the message wait.
+// Replaces the clock (null restores the monotonic one). With advanceTo
+// set, a wait for a timer moves the clock to its due time instead of
+// sleeping: tests run on simulated time.
+void SetTickSource(ULONGLONG (*now)(), void (*advanceTo)(ULONGLONG when));
+// Makes the wake pipe; call before a signal handler may use WakeFromSignal.
+void PrepareWake();
+// Async-signal-safe: ends a WaitMessage that is sleeping or about to.
+void WakeFromSignal();
+void AddWaitDescriptor(int fd);
+void RemoveWaitDescriptor(int fd);
+
 // Registry (read-only). HKEY_CURRENT_USER\Environment is the process
 // environment; every key also reads the registry file: the file named by
 // WEXLIN_REGISTRY, else $HOME/.wexlin/registry, holding "[ROOT\sub\key]"

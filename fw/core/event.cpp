@@ -1,0 +1,576 @@
+#include "fw/core/event.h"
+
+#include <csignal>
+#include <initializer_list>
+#include <utility>
+
+#include "fw/core/sys.h"
+
+// Time.
+vsysTime vsysNormaliseDelay(std::int64_t seconds, std::int64_t nanoseconds) {
+  constexpr std::int64_t kBillion = 1000000000;
+  seconds += nanoseconds / kBillion;
+  nanoseconds %= kBillion;
+  if (nanoseconds < 0) nanoseconds += kBillion, --seconds;
+  if (seconds < 0) return {0, 0};
+  return {seconds, static_cast<std::uint32_t>(nanoseconds)};
+}
+
+vsysTime vsysGetTime() {
+  win::ULONGLONG ms = win::GetTickCount64();
+  return {static_cast<std::int64_t>(ms / 1000), static_cast<std::uint32_t>(ms % 1000) * 1000000u};
+}
+
+vsysTime vsysAddTime(vsysTime a, vsysTime b) {
+  vsysTime r{a.seconds + b.seconds, a.nanoseconds + b.nanoseconds};
+  if (r.nanoseconds >= 1000000000u) r.nanoseconds -= 1000000000u, ++r.seconds;
+  return r;
+}
+
+vsysTime vsysSubtractTime(vsysTime a, vsysTime b) {
+  vsysTime r{a.seconds - b.seconds, a.nanoseconds};
+  if (a.nanoseconds < b.nanoseconds) r.nanoseconds += 1000000000u, --r.seconds;
+  r.nanoseconds -= b.nanoseconds;
+  return r;
+}
+
+vsysTime vsysSubtractTimeNormalised(vsysTime a, vsysTime b) {
+  return vsysSubtractTime(a, vsysNormaliseDelay(b.seconds, b.nanoseconds));
+}
+
+namespace {
+
+bool earlier(const vevent* a, const vevent* b) {
+  return a->seconds != b->seconds ? a->seconds < b->seconds : a->nanoseconds < b->nanoseconds;
+}
+bool sameStamp(const vevent* a, const vevent* b) { return a->seconds == b->seconds && a->nanoseconds == b->nanoseconds; }
+vsysTime stampOf(const vevent* e) { return {e->seconds, e->nanoseconds}; }
+bool stampAfter(const vevent* e, vsysTime t) {
+  return e->seconds != t.seconds ? e->seconds > t.seconds : e->nanoseconds > t.nanoseconds;
+}
+void setStamp(vevent* e, vsysTime t) {
+  e->seconds = t.seconds;
+  e->nanoseconds = t.nanoseconds;
+}
+
+}  // namespace
+
+// Heaps.
+vheap* vheapCreate(vheapCompare compare) {
+  auto* h = static_cast<vheap*>(vmemAlloc(sizeof(vheap)));
+  h->items = static_cast<void**>(varrayCreate(sizeof(void*), 1, 10));
+  h->items[0] = nullptr;
+  h->compare = compare;
+  return h;
+}
+
+void vheapDestroy(vheap* h) {
+  varrayDestroy(h->items);
+  vmemFree(h);
+}
+
+void vheapInsert(vheap* h, void* item) {
+  varrayAppend(reinterpret_cast<void**>(&h->items), &item, sizeof(void*));
+  for (int i = varrayCount(h->items) - 1; i > 1 && h->compare(h->items[i / 2], h->items[i]); i /= 2)
+    std::swap(h->items[i / 2], h->items[i]);
+}
+
+void* vheapRemoveFirst(vheap* h) {
+  int count = varrayCount(h->items);
+  if (count < 1) vexGenerateMessage(&vexModuleStateClass, "heap has lost its first slot");
+  if (count == 1) return nullptr;
+  void* first = h->items[1];
+  void* last = h->items[count - 1];
+  varrayRemoveLast(reinterpret_cast<void**>(&h->items), 1, sizeof(void*));
+  if (--count == 1) return first;
+  h->items[1] = last;
+  for (int i = 1;;) {
+    int c = 2 * i;
+    if (c >= count) break;
+    if (c + 1 < count && h->compare(h->items[c], h->items[c + 1])) ++c;
+    if (!h->compare(h->items[i], h->items[c])) break;
+    std::swap(h->items[i], h->items[c]);
+    i = c;
+  }
+  return first;
+}
+
+namespace {
+
+// Main queue: priority, then stamp. Timer and level queues: stamp, then priority.
+bool mainAbove(const void* parent, const void* item) {
+  auto *p = static_cast<const vevent*>(parent), *i = static_cast<const vevent*>(item);
+  return i->priority != p->priority ? i->priority > p->priority : earlier(i, p);
+}
+bool timerAbove(const void* parent, const void* item) {
+  auto *p = static_cast<const vevent*>(parent), *i = static_cast<const vevent*>(item);
+  return !sameStamp(i, p) ? earlier(i, p) : i->priority > p->priority;
+}
+
+using DispatchHook = int (*)(vevent*, veventTable*);
+using WaitHook = void (*)();
+using TimedWaitHook = void (*)(std::int64_t, std::int64_t);
+
+bool started = false;
+vsysTime base{};
+std::int64_t sequence = -1;
+bool stale = false;
+bool perPostClock = false;
+vheap* mainQueue = nullptr;
+vheap* timerQueue = nullptr;
+vheap** levels = nullptr;
+int levelCapacity = 0;
+int depth = 0;
+int mainCounter = 0;
+int stopCount = 0;
+vpool* eventPool = nullptr;
+vpool* counterPool = nullptr;
+vevent* live = nullptr;
+veventTable defaultTable;
+veventTable* table = nullptr;
+vevent* quitEvent = nullptr;
+bool anyPending = false;
+bool wokenThisRound = false;
+volatile std::sig_atomic_t signalled = 0;
+std::intptr_t nativeContext = 0;
+bool inNativeContext = false;
+
+int defaultDispatch(vevent* e, veventTable* t) {
+  int handled = e->handler ? e->handler(e) : 0;
+  if (!handled && t && e->type >= 0 && e->type < veventTYPES && t->handlers[e->type]) handled = t->handlers[e->type](e);
+  return handled;
+}
+void noIdle() {}
+void noDrain() {}
+void waitForMessage() { win::WaitMessage(); }
+
+DispatchHook dispatchHook = defaultDispatch;
+veventIdleHook idleHook = noIdle;
+WaitHook drainHook = veventMSWDrainMessages;
+TimedWaitHook timedWaitHook = veventMSWWait;
+WaitHook waitHook = waitForMessage;
+WaitHook wakeHook = veventMSWWakeUp;
+WaitHook savedDrain = nullptr;
+
+void refreshBase() {
+  vsysTime now = vsysGetTime();
+  if (now.seconds != base.seconds || now.nanoseconds != base.nanoseconds) {
+    base = now;
+    sequence = -1;
+  }
+}
+
+// base + delay + the next sequence number (in nanoseconds).
+vsysTime nextStamp(vsysTime from, vsysTime delay, bool readClock) {
+  if (readClock && (stale || perPostClock)) {
+    refreshBase();
+    from = base;
+  }
+  ++sequence;
+  return vsysAddTime(vsysAddTime(from, delay), vsysNormaliseDelay(0, sequence));
+}
+
+void queueInto(vheap* q, vevent* e) {
+  e->flags |= veventQUEUED;
+  vheapInsert(q, e);
+}
+
+// Only a flag and a byte down the wake pipe: the loop does the rest.
+void onSignal(int) {
+  signalled = 1;
+  win::WakeFromSignal();
+}
+
+void restoreSignals() {
+  for (int sig : {SIGQUIT, SIGTERM, SIGINT}) {
+    struct sigaction current;
+    if (sigaction(sig, nullptr, &current) == 0 && current.sa_handler == onSignal) std::signal(sig, SIG_DFL);
+  }
+}
+
+void installSignals() {
+  win::PrepareWake();
+  for (int sig : {SIGQUIT, SIGTERM, SIGINT}) {
+    struct sigaction ours {}, previous {};
+    ours.sa_handler = onSignal;
+    sigemptyset(&ours.sa_mask);
+    ours.sa_flags = SA_RESETHAND;  // one use, then the default again
+    if (sigaction(sig, &ours, &previous) == 0 && previous.sa_handler != SIG_DFL) sigaction(sig, &previous, nullptr);
+  }
+}
+
+int quitHandler(vevent*) {
+  // No quit procedures are registered in this system: quitting is allowed.
+  stopCount += depth;
+  mainCounter += depth;
+  return 1;
+}
+
+void ensureLevel(int level) {
+  if (level < levelCapacity) return;
+  int n = levelCapacity ? levelCapacity : 4;
+  while (n <= level) n *= 2;
+  levels = static_cast<vheap**>(vmemRealloc(levels, vmemArraySize(static_cast<std::size_t>(n), sizeof(vheap*))));
+  for (int i = levelCapacity; i < n; ++i) levels[i] = nullptr;
+  levelCapacity = n;
+}
+
+void link(vevent* e) {
+  e->flags |= veventLIVE;
+  e->livePrev = nullptr;
+  e->liveNext = live;
+  if (live) live->livePrev = e;
+  live = e;
+}
+
+void unlink(vevent* e) {
+  if (!(e->flags & veventLIVE)) return;
+  if (e->livePrev) e->livePrev->liveNext = e->liveNext;
+  else live = e->liveNext;
+  if (e->liveNext) e->liveNext->livePrev = e->livePrev;
+  e->flags &= ~veventLIVE;
+}
+
+void releaseAfterDispatch(vevent* e) {
+  if (!(e->flags & veventQUEUED) && e->hold <= 0) veventDestroy(e);
+}
+
+void queuePendingEvents() {
+  if (!anyPending) return;
+  anyPending = false;
+  for (vevent* e = live; e; e = e->liveNext)
+    if (e->pending) {
+      e->pending = 0;
+      queueInto(timerQueue, e);
+    }
+}
+
+int destroyLater(vevent* e) {
+  vinstanceDestroy(static_cast<vinstance*>(e->data));
+  return 1;
+}
+
+int endPending(vevent* e) {
+  drainHook = savedDrain;
+  veventStopLoop(static_cast<int*>(e->data));
+  return 1;
+}
+
+}  // namespace
+
+void veventStartup() {
+  if (started) return;
+  started = true;
+  vsysStartup();
+  base = vsysGetTime();
+  stale = true;
+  mainQueue = vheapCreate(mainAbove);
+  timerQueue = vheapCreate(timerAbove);
+  eventPool = vpoolCreate(sizeof(vevent));
+  counterPool = vpoolCreate(sizeof(int));
+  ensureLevel(0);
+  veventInitTable(&defaultTable);
+  table = &defaultTable;
+  quitEvent = veventCreateClient(quitHandler, nullptr);
+  veventLock(quitEvent);
+  installSignals();
+  vmoduleAddExitProc(restoreSignals);
+}
+
+vevent* veventCreate() {
+  veventStartup();
+  auto* e = static_cast<vevent*>(vpoolAlloc(eventPool));
+  veventInit(e);
+  return e;
+}
+
+vevent* veventCreateClient(veventHandler handler, void* data) {
+  vevent* e = veventCreate();
+  e->handler = handler;
+  e->data = data;
+  return e;
+}
+
+void veventInit(vevent* e) {
+  veventStartup();
+  *e = vevent{};
+  setStamp(e, vsysGetTime());
+  e->priority = veventDEFAULT_PRIORITY;
+  link(e);
+}
+
+vevent* veventCopy(const vevent* source) {
+  auto* e = static_cast<vevent*>(vpoolAlloc(eventPool));
+  *e = *source;
+  e->flags &= ~(veventQUEUED | veventLIVE);
+  e->hold = 0;
+  link(e);
+  return e;
+}
+
+void veventDestroy(vevent* e) {
+  unlink(e);
+  vpoolFree(eventPool, e);
+}
+
+void veventLock(vevent* e) { ++e->hold; }
+void veventUnlock(vevent* e) { --e->hold; }
+int veventGetLockCount(const vevent* e) { return e->hold; }
+
+void veventPost(vevent* e) {
+  veventStartup();
+  setStamp(e, nextStamp(base, {0, 0}, true));
+  queueInto(mainQueue, e);
+}
+
+void veventPostDelayed(vevent* e, std::int64_t seconds, std::int64_t nanoseconds) {
+  veventStartup();
+  setStamp(e, nextStamp(base, vsysNormaliseDelay(seconds, nanoseconds), true));
+  queueInto(timerQueue, e);
+}
+
+void veventPostAtStamp(vevent* e) {
+  veventStartup();
+  setStamp(e, nextStamp(stampOf(e), {0, 0}, false));
+  queueInto(timerQueue, e);
+}
+
+// Stamped now: a level event must not hold back the queue behind it.
+void veventPostAtLevel(vevent* e) {
+  veventStartup();
+  setStamp(e, nextStamp(base, {0, 0}, true));
+  int level = depth > 0 ? depth - 1 : 0;  // the main loop's level is 0, as outside any loop
+  if (!levels[level]) levels[level] = vheapCreate(timerAbove);
+  queueInto(levels[level], e);
+}
+
+void veventMarkPending(vevent* e) {
+  veventStartup();
+  if (e->pending) return;
+  setStamp(e, nextStamp(base, {0, 0}, false));
+  e->pending = 1;
+  anyPending = true;
+  if (!wokenThisRound) {
+    wokenThisRound = true;
+    wakeHook();
+  }
+}
+
+void veventSetStampMode(int perPost) { perPostClock = perPost != 0; }
+
+int veventDispatch(vevent* e) {
+  veventLock(e);
+  int result = dispatchHook(e, table);
+  veventUnlock(e);
+  releaseAfterDispatch(e);
+  return result;
+}
+
+veventTable* veventSetDispatchTable(veventTable* t) {
+  veventStartup();
+  veventTable* previous = table;
+  table = t;
+  return previous;
+}
+
+void veventInitTable(veventTable* t) {
+  for (auto& h : t->handlers) h = [](vevent*) { return 1; };
+  t->flags = 2;
+}
+
+void veventCopyTable(const veventTable* source, veventTable* destination) { *destination = *source; }
+
+void veventDestroyTable(veventTable* t) {
+  if (!(t->flags & 2)) vmemFree(t);
+}
+
+veventIdleHook veventSetIdleHook(veventIdleHook hook) {
+  veventIdleHook previous = idleHook;
+  idleHook = hook ? hook : noIdle;
+  return previous;
+}
+
+int* veventCreateLoopCounter() {
+  veventStartup();
+  auto* c = static_cast<int*>(vpoolAlloc(counterPool));
+  *c = 0;
+  return c;
+}
+
+void veventDestroyLoopCounter(int* counter) { vpoolFree(counterPool, counter); }
+
+void veventStopLoop(int* counter) {
+  ++*counter;
+  ++stopCount;
+}
+
+int veventIsStopping() { return stopCount >= depth && depth > 0; }
+int veventGetDepth() { return depth; }
+
+void veventRunLoop(int* counter) {
+  veventStartup();
+  vexHandler handler;
+  vexPushHandlerBare(&handler);
+  int stopsAtEntry = stopCount;
+  ++depth;
+  ensureLevel(depth);
+  if (*counter) drainHook();
+  vevent* current = nullptr;
+  auto cleanUp = [&] {
+    if (current) {
+      veventUnlock(current);
+      releaseAfterDispatch(current);
+    }
+    if (stopsAtEntry > 0 && *counter > 0) --*counter, --stopCount;
+    --depth;
+    stale = true;
+  };
+  try {
+    for (;;) {
+      vheap* level = levels[depth - 1];
+      if (*counter && (depth > 1 || !vheapFirst(mainQueue)) && (!level || !vheapFirst(level))) break;
+      if (signalled) {
+        signalled = 0;
+        veventRequestQuit();
+      }
+      refreshBase();
+      stale = false;
+      wokenThisRound = false;
+      queuePendingEvents();
+      if (level)
+        while (void* e = vheapRemoveFirst(level)) vheapInsert(mainQueue, e);
+      // Due means within the clock's current millisecond: the nanoseconds
+      // below it are the posting sequence, which orders but never delays.
+      const vsysTime dueLimit = vsysAddTime(base, {0, 999999});
+      while (auto* t = static_cast<vevent*>(vheapFirst(timerQueue))) {
+        if (stampAfter(t, dueLimit)) break;
+        vheapInsert(mainQueue, vheapRemoveFirst(timerQueue));
+      }
+      auto* head = static_cast<vevent*>(vheapFirst(mainQueue));
+      if (!head || head->priority < 128) drainHook();
+      bool restart = false;
+      while ((head = static_cast<vevent*>(vheapFirst(mainQueue))) &&
+             !stampAfter(head, dueLimit)) {
+        if (head->priority < 63) {
+          stale = true;
+          timedWaitHook(0, 0);
+          stale = true;
+        }
+        vheapRemoveFirst(mainQueue);
+        head->flags &= ~veventQUEUED;
+        auto* next = static_cast<vevent*>(vheapFirst(mainQueue));
+        if (head->type == veventPOINTER_DRAG_LAST && next && next->type == veventPOINTER_DRAG_LAST)
+          head->type = veventPOINTER_DRAG;
+        if (head->type == veventPOINTER_MOTION && next && next->type == veventPOINTER_MOTION) {
+          releaseAfterDispatch(head);  // only the last of a run counts
+          continue;
+        }
+        current = head;
+        veventDispatch(head);
+        current = nullptr;
+        if (*counter && !vheapFirst(mainQueue)) {
+          restart = true;
+          break;
+        }
+      }
+      if (restart) continue;
+      auto* timerHead = static_cast<vevent*>(vheapFirst(timerQueue));
+      auto* mainHead = static_cast<vevent*>(vheapFirst(mainQueue));
+      if (!timerHead && !mainHead) {
+        idleHook();
+        stale = true;
+        waitHook();
+        stale = true;
+        continue;
+      }
+      vevent* soonest = timerHead;
+      if (mainHead && (!soonest || earlier(mainHead, soonest))) soonest = mainHead;
+      vsysTime delay = vsysSubtractTime(stampOf(soonest), base);
+      if (delay.seconds > 0 || (delay.seconds == 0 && delay.nanoseconds > 0)) {
+        idleHook();
+        stale = true;
+        timedWaitHook(delay.seconds, delay.nanoseconds);
+        stale = true;
+      }
+    }
+  } catch (const vexUnwind& u) {
+    if (u.handler != &handler) throw;
+    cleanUp();
+    if (vexGetCurrentException() != handler.savedChain) _vexGenerate(nullptr, vexEnd);
+    return;
+  } catch (...) {
+    cleanUp();
+    _vexPopHandler(&handler, "vevent", __FILE__, __LINE__);
+    throw;
+  }
+  --*counter;
+  --stopCount;
+  --depth;
+  stale = true;  // time passes outside the loop: the next post reads the clock
+  _vexPopHandler(&handler, "vevent", __FILE__, __LINE__);
+}
+
+void veventProcess() {
+  veventStartup();
+  veventRunLoop(&mainCounter);
+}
+
+void veventStopProcessing() { veventStopLoop(&mainCounter); }
+void veventProcessFromNative() { veventProcess(); }
+
+void veventProcessPending(int flag, int priority) {
+  int* counter = veventCreateLoopCounter();
+  if (flag) {
+    savedDrain = drainHook;
+    drainHook = noDrain;
+    vevent* e = veventCreateClient(endPending, counter);
+    e->priority = priority;
+    veventPost(e);
+  } else {
+    veventStopLoop(counter);
+  }
+  veventRunLoop(counter);
+  veventDestroyLoopCounter(counter);
+}
+
+void veventRequestQuit() {
+  veventStartup();
+  veventMarkPending(quitEvent);
+}
+
+void veventSetNativeContext(std::intptr_t value) {
+  inNativeContext = true;
+  nativeContext = value;
+}
+
+void veventClearNativeContext() {
+  inNativeContext = false;
+  nativeContext = 0;
+}
+
+// The native side. Accelerators and MDI system keys join the dispatch
+// when the window layer exists.
+void veventMSWDispatchMessage(const win::MSG* message) {
+  win::TranslateMessage(message);
+  win::DispatchMessageA(message);
+}
+
+void veventMSWDrainMessages() {
+  win::MSG m;
+  while (win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE)) veventMSWDispatchMessage(&m);
+}
+
+void veventMSWWait(std::int64_t seconds, std::int64_t nanoseconds) {
+  std::int64_t ms = seconds * 1000 + nanoseconds / 1000000;
+  if (ms < 1) return;
+  win::HWND task = vsysGetTaskWindow();
+  auto limit = static_cast<std::int64_t>(UINT32_MAX);
+  if (!win::SetTimer(task, 1, static_cast<win::UINT>(ms < limit ? ms : limit), nullptr))
+    vexGenerateMessage(&vexModuleLimitClass, "no timer for the event wait");
+  win::WaitMessage();
+  win::KillTimer(task, 1);
+}
+
+void veventMSWWakeUp() { win::PostMessageA(vsysGetTaskWindow(), win::WM_NULL, 0, 0); }
+
+void vinstanceDestroyLater(vinstance* instance) { veventPostAtLevel(veventCreateClient(destroyLater, instance)); }

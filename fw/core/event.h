@@ -1,0 +1,118 @@
+// Events and the event loop. Events are pooled records ordered in binary
+// heaps by priority and time stamp; one loop dispatches them, pumps native
+// messages and sleeps when nothing is due. Loops nest, each level with its
+// own queue.
+#pragma once
+#include <cstdint>
+
+#include "fw/core/array.h"
+#include "fw/core/class.h"
+
+struct vevent;
+using veventHandler = int (*)(vevent* event);
+
+struct vevent {
+  volatile int pending;
+  int type;
+  std::intptr_t word3;
+  std::uint32_t nanoseconds;
+  std::int64_t seconds;
+  veventHandler handler;
+  int priority;
+  unsigned flags;  // veventQUEUED, veventLIVE, and the timer's veventPRENOTIFY
+  void* data;
+  int hold;
+  vevent* liveNext;
+  vevent* livePrev;
+  std::intptr_t words[5];  // type-specific
+};
+
+enum : unsigned { veventPRENOTIFY = 4, veventQUEUED = 2, veventLIVE = 8 };
+enum : int {
+  veventCLIENT = 0,
+  veventBUTTON_DOWN = 1,
+  veventBUTTON_UP = 2,
+  veventPOINTER_DRAG = 3,
+  veventPOINTER_DRAG_LAST = 4,
+  veventKEY_DOWN = 8,
+  veventPOINTER_MOTION = 14,
+  veventTYPES = 15,
+};
+inline constexpr int veventDEFAULT_PRIORITY = 127;
+
+// Time in (seconds, nanoseconds), nanoseconds below 1,000,000,000.
+struct vsysTime {
+  std::int64_t seconds;
+  std::uint32_t nanoseconds;
+};
+vsysTime vsysGetTime();
+vsysTime vsysAddTime(vsysTime a, vsysTime b);
+vsysTime vsysSubtractTime(vsysTime a, vsysTime b);
+vsysTime vsysSubtractTimeNormalised(vsysTime a, vsysTime b);
+// (seconds, nanoseconds) from any pair: nanoseconds brought below 10^9,
+// nothing negative.
+vsysTime vsysNormaliseDelay(std::int64_t seconds, std::int64_t nanoseconds);
+
+// Binary heaps of pointers (item 1 first; slot 0 unused).
+using vheapCompare = bool (*)(const void* parent, const void* item);  // true: item goes above parent
+struct vheap {
+  void** items;  // a varray
+  vheapCompare compare;
+};
+vheap* vheapCreate(vheapCompare compare);
+void vheapDestroy(vheap* heap);
+void vheapInsert(vheap* heap, void* item);
+void* vheapRemoveFirst(vheap* heap);
+inline void* vheapFirst(const vheap* heap) { return varrayCount(heap->items) > 1 ? heap->items[1] : nullptr; }
+
+vevent* veventCreate();
+vevent* veventCreateClient(veventHandler handler, void* data);
+void veventInit(vevent* event);
+vevent* veventCopy(const vevent* event);
+void veventDestroy(vevent* event);
+void veventLock(vevent* event);
+void veventUnlock(vevent* event);
+int veventGetLockCount(const vevent* event);
+
+void veventPost(vevent* event);
+void veventPostDelayed(vevent* event, std::int64_t seconds, std::int64_t nanoseconds);
+void veventPostAtStamp(vevent* event);
+void veventPostAtLevel(vevent* event);
+void veventMarkPending(vevent* event);
+void veventSetStampMode(int perPost);
+int veventDispatch(vevent* event);
+
+struct veventTable {
+  veventHandler handlers[veventTYPES];
+  unsigned flags;  // 2: not owned
+};
+veventTable* veventSetDispatchTable(veventTable* table);
+void veventInitTable(veventTable* table);
+void veventCopyTable(const veventTable* source, veventTable* destination);
+void veventDestroyTable(veventTable* table);
+
+using veventIdleHook = void (*)();
+veventIdleHook veventSetIdleHook(veventIdleHook hook);
+
+void veventProcess();
+void veventStopProcessing();
+int* veventCreateLoopCounter();
+void veventDestroyLoopCounter(int* counter);
+void veventRunLoop(int* counter);
+void veventStopLoop(int* counter);
+int veventIsStopping();
+int veventGetDepth();
+void veventProcessPending(int flag, int priority);
+void veventProcessFromNative();
+void veventRequestQuit();
+void veventSetNativeContext(std::intptr_t value);
+void veventClearNativeContext();
+
+// The native side (the platform's message queue).
+void veventMSWDrainMessages();
+void veventMSWDispatchMessage(const win::MSG* message);
+void veventMSWWait(std::int64_t seconds, std::int64_t nanoseconds);
+void veventMSWWakeUp();
+
+void vinstanceDestroyLater(vinstance* instance);
+void veventStartup();

@@ -1,0 +1,234 @@
+#include "fw/core/event.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "event_support.h"
+#include "fw_support.h"
+
+namespace {
+
+std::vector<std::string> trail;
+
+int record(vevent* e) {
+  trail.push_back(static_cast<const char*>(e->data));
+  return 1;
+}
+int recordAndStop(vevent* e) {
+  record(e);
+  veventStopProcessing();
+  return 1;
+}
+
+TEST(Time, AddSubtractNormalise) {
+  vsysTime t = vsysAddTime({1, 999999999}, {0, 2});
+  EXPECT_EQ(t.seconds, 2);
+  EXPECT_EQ(t.nanoseconds, 1u);
+  t = vsysSubtractTime({2, 1}, {0, 2});
+  EXPECT_EQ(t.seconds, 1);
+  EXPECT_EQ(t.nanoseconds, 999999999u);
+  struct Case {
+    std::int64_t s, ns, seconds;
+    std::uint32_t nanoseconds;
+  } cases[] = {{0, 2500000000, 2, 500000000}, {1, -1, 0, 999999999}, {0, -5, 0, 0}, {-1, 0, 0, 0}};
+  for (const auto& c : cases) {
+    vsysTime n = vsysNormaliseDelay(c.s, c.ns);
+    EXPECT_EQ(n.seconds, c.seconds);
+    EXPECT_EQ(n.nanoseconds, c.nanoseconds);
+  }
+}
+
+TEST(Heaps, OrderAndEmpty) {
+  vheap* h = vheapCreate([](const void* parent, const void* item) {
+    return *static_cast<const int*>(item) < *static_cast<const int*>(parent);
+  });
+  int values[] = {5, 3, 9, 1, 7, 3, 8, 2, 6, 4, 0, 11};
+  for (int& v : values) vheapInsert(h, &v);
+  std::vector<int> out;
+  while (void* p = vheapRemoveFirst(h)) out.push_back(*static_cast<int*>(p));
+  EXPECT_EQ(out, (std::vector<int>{0, 1, 2, 3, 3, 4, 5, 6, 7, 8, 9, 11}));
+  EXPECT_EQ(vheapRemoveFirst(h), nullptr);
+  vheapDestroy(h);
+}
+
+TEST(EventLoop, PriorityThenPostingOrderThenDelay) {
+  SimulatedClock clock;
+  trail.clear();
+  win::ULONGLONG start = SimulatedClock::now;
+  static win::ULONGLONG delayedAt = 0;
+  veventPost(clientEvent(record, const_cast<char*>("a")));
+  veventPost(clientEvent(record, const_cast<char*>("b")));
+  veventPost(clientEvent(record, const_cast<char*>("high"), 200));
+  veventPostDelayed(clientEvent([](vevent* e) {
+                      delayedAt = SimulatedClock::now;
+                      return recordAndStop(e);
+                    },
+                                const_cast<char*>("late")),
+                    0, 500000000);
+  veventPost(clientEvent(record, const_cast<char*>("c")));
+  veventProcess();
+  EXPECT_EQ(trail, (std::vector<std::string>{"high", "a", "b", "c", "late"}));
+  EXPECT_GE(delayedAt, start + 500);
+  EXPECT_EQ(veventGetDepth(), 0);
+}
+
+TEST(EventLoop, StopLetsQueuedEventsFinish) {
+  SimulatedClock clock;
+  trail.clear();
+  veventPost(clientEvent(recordAndStop, const_cast<char*>("stop")));
+  veventPost(clientEvent(record, const_cast<char*>("then")));
+  veventPost(clientEvent(record, const_cast<char*>("last")));
+  veventProcess();
+  EXPECT_EQ(trail, (std::vector<std::string>{"stop", "then", "last"}));
+}
+
+TEST(EventLoop, NestedLoopsStopInOrder) {
+  SimulatedClock clock;
+  trail.clear();
+  veventPost(clientEvent([](vevent*) {
+    trail.push_back("outer");
+    int* counter = veventCreateLoopCounter();
+    veventPost(clientEvent([](vevent* e) {
+      trail.push_back("inner depth " + std::to_string(veventGetDepth()));
+      veventStopLoop(static_cast<int*>(e->data));
+      return 1;
+    }, counter));
+    veventRunLoop(counter);
+    veventDestroyLoopCounter(counter);
+    trail.push_back("outer again");
+    veventPost(clientEvent(recordAndStop, const_cast<char*>("main stops")));
+    return 1;
+  }));
+  veventProcess();
+  EXPECT_EQ(trail, (std::vector<std::string>{"outer", "inner depth 2", "outer again", "main stops"}));
+}
+
+TEST(EventLoop, ProcessPendingLeavesMainQueueToTheOuterLoop) {
+  SimulatedClock clock;
+  trail.clear();
+  veventPost(clientEvent([](vevent*) {
+    veventPost(clientEvent(record, const_cast<char*>("queued")));
+    veventProcessPending(0, 0);
+    trail.push_back("pending done");
+    veventPost(clientEvent(recordAndStop, const_cast<char*>("end")));
+    return 1;
+  }));
+  veventProcess();
+  EXPECT_EQ(trail, (std::vector<std::string>{"pending done", "queued", "end"}));
+}
+
+TEST(EventLoop, MotionEventsCoalesce) {
+  SimulatedClock clock;
+  trail.clear();
+  auto motion = [](int type, const char* name) {
+    vevent* e = clientEvent([](vevent* ev) {
+      trail.push_back(std::string(static_cast<const char*>(ev->data)) + ":" + std::to_string(ev->type));
+      return 1;
+    }, const_cast<char*>(name));
+    e->type = type;
+    veventPost(e);
+  };
+  motion(veventPOINTER_DRAG_LAST, "d1");
+  motion(veventPOINTER_DRAG_LAST, "d2");
+  motion(veventPOINTER_DRAG_LAST, "d3");
+  motion(veventPOINTER_MOTION, "m1");
+  motion(veventPOINTER_MOTION, "m2");
+  motion(veventPOINTER_MOTION, "m3");
+  veventPost(clientEvent(recordAndStop, const_cast<char*>("end")));
+  veventProcess();
+  EXPECT_EQ(trail, (std::vector<std::string>{"d1:3", "d2:3", "d3:4", "m3:14", "end"}));
+}
+
+TEST(EventLoop, DeferredDestroyAndUnhandledTypes) {
+  SimulatedClock clock;
+  static int destroyed = 0;
+  auto* cls = vclassSpawnOf<vinstanceClassRec>(vinstanceGetDefaultClass());
+  cls->destroy = [](vinstance* self) {
+    ++destroyed;
+    vinstanceGetDefaultClass()->destroy(self);
+  };
+  vinstanceDestroyLater(vinstanceCreate(cls));
+  EXPECT_EQ(destroyed, 0);
+  static int typeHandled = 0;
+  veventTable t;
+  veventInitTable(&t);
+  t.handlers[veventKEY_DOWN] = [](vevent*) { return ++typeHandled; };
+  veventTable* previous = veventSetDispatchTable(&t);
+  vevent* key = veventCreate();
+  key->type = veventKEY_DOWN;
+  veventPost(key);
+  veventPost(clientEvent(recordAndStop, const_cast<char*>("end")));
+  veventProcess();
+  veventSetDispatchTable(previous);
+  EXPECT_EQ(destroyed, 1);
+  EXPECT_EQ(typeHandled, 1);
+}
+
+TEST(EventLoop, ARaiseLeavesTheLoopAfterCleanUp) {
+  SimulatedClock clock;
+  vevent* held = clientEvent([](vevent*) -> int { vexGenerateMessage(&vexArgClass, "from a handler"); });
+  veventLock(held);
+  veventPost(held);
+  const vexClass* cls = raisedClass([] { veventProcess(); });
+  EXPECT_EQ(cls, &vexArgClass);
+  EXPECT_EQ(veventGetDepth(), 0);
+  EXPECT_EQ(veventGetLockCount(held), 1);  // the loop's own hold released
+  veventUnlock(held);
+  veventDestroy(held);
+  trail.clear();
+  veventPost(clientEvent(recordAndStop, const_cast<char*>("still runs")));
+  veventProcess();
+  EXPECT_EQ(trail, (std::vector<std::string>{"still runs"}));
+}
+
+TEST(EventLoop, SleepsWhenIdle) {
+  timespec cpu0, cpu1, wall0, wall1;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu0);
+  clock_gettime(CLOCK_MONOTONIC, &wall0);
+  veventPostDelayed(clientEvent(recordAndStop, const_cast<char*>("woke")), 0, 200000000);
+  veventProcess();
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu1);
+  clock_gettime(CLOCK_MONOTONIC, &wall1);
+  auto ms = [](timespec a, timespec b) { return (b.tv_sec - a.tv_sec) * 1000.0 + (b.tv_nsec - a.tv_nsec) / 1e6; };
+  EXPECT_GE(ms(wall0, wall1), 199.0);
+  EXPECT_LT(ms(cpu0, cpu1), 50.0);
+}
+
+TEST(Signals, ATerminateSignalEndsTheLoopCleanly) {
+  ChildRun r = runInChild([] {
+    veventStartup();
+    pid_t self = getpid();
+    if (fork() == 0) {
+      usleep(100000);
+      kill(self, SIGTERM);
+      _exit(0);
+    }
+    veventProcess();  // nothing queued: sleeps until the signal
+    struct sigaction now;
+    sigaction(SIGTERM, nullptr, &now);
+    std::fprintf(stderr, "loop ended, handler reset %d\n", now.sa_handler == SIG_DFL);
+    wait(nullptr);
+  });
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "loop ended, handler reset 1\n");
+}
+
+TEST(Signals, AnInstalledHandlerIsPutBack) {
+  ChildRun r = runInChild([] {
+    static auto mine = [](int) {};
+    signal(SIGINT, +mine);
+    veventStartup();
+    struct sigaction now;
+    sigaction(SIGINT, nullptr, &now);
+    std::fprintf(stderr, "%d\n", now.sa_handler == +mine);
+  });
+  EXPECT_EQ(r.err, "1\n");
+}
+
+}  // namespace
