@@ -404,7 +404,7 @@ void veventStopLoop(int* counter) {
   ++stopCount;
 }
 
-int veventIsStopping() { return stopCount >= depth && depth > 0; }
+int veventIsStopping() { return stopCount >= depth; }
 int veventGetDepth() { return depth; }
 
 void veventRunLoop(int* counter) {
