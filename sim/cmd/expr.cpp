@@ -358,7 +358,21 @@ expr_result parse_unary(bool (*apply)(arg_value&)) {
   return v;
 }
 
+// Parentheses and prefix operators recurse: a line of thousands of "("
+// would use up the stack.
+constexpr int NESTING_MAX = 256;
+int nesting = 0;
+
+struct nesting_scope {
+  nesting_scope() { ++nesting; }
+  ~nesting_scope() { --nesting; }
+  nesting_scope(const nesting_scope&) = delete;
+  nesting_scope& operator=(const nesting_scope&) = delete;
+};
+
 expr_result parse_operand() {
+  const nesting_scope scope;
+  if (nesting > NESTING_MAX) return fail("Expression nested too deeply");
   skip_blanks();
   switch (*sv_optr) {
     case '+':

@@ -360,6 +360,12 @@ TEST_F(Expr, EndOfExpressionAndMessages) {
   for (const char* text : {"1 2", "1++2", "5!"}) EXPECT_EQ(error_of(text), "Extra characters beyond expression") << text;
   EXPECT_EQ(error_of("(1+2"), "Missing ')' in expression");
   for (const char* text : {"#", "1+", "()"}) EXPECT_EQ(error_of(text), "Invalid expression") << text;
+  // Nesting is bounded before the stack is: deep enough for any real
+  // expression, refused with a message far below a stack's depth.
+  EXPECT_EQ(eval((std::string(200, '(') + "7" + std::string(200, ')')).c_str())->lo, 7u);
+  EXPECT_EQ(eval((std::string(201, '-') + "7").c_str())->lo, 0xFFF9u);
+  for (const std::string& text : {std::string(100000, '('), std::string(100000, '-') + "1"})
+    EXPECT_EQ(error_of(text.c_str()), "Expression nested too deeply");
 
   // The cursor is left where the expression ended.
   for (const char* text : {"1+2,3", "1+2)", "1+2;x", "1+2  ,"}) {
