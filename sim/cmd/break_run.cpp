@@ -13,6 +13,7 @@
 
 #include "sim/asm/asm.h"
 #include "sim/asm/disasm.h"
+#include "sim/cdb/coff.h"
 #include "sim/cmd/breakpoints.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/expr.h"
@@ -337,4 +338,5 @@ void install_simulator_hooks() {
   run_hook.frames_free = frames_free;
   install_family_tools(assemble_line, disassemble_word);
   install_streams();
+  install_object_file_hooks();
 }

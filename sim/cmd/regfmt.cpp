@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "sim/asm/disasm.h"
+#include "sim/cdb/coff.h"
 #include "sim/cmd/expr.h"
 #include "sim/cmd/rangemap.h"
 #include "sim/cmd/valfmt.h"

@@ -6,6 +6,4 @@ void view_show_position(int /*lines*/) {}
 
 void frames_free() {}
 
-const char* symbol_text_at(int /*space*/, uint32_t /*address*/) { return ""; }
-
 void show_watch_list() {}

@@ -10,8 +10,5 @@
 void view_show_position(int lines);
 // Drops the current device's list of call frames.
 void frames_free();
-// The label at or below an address as " space:name" (or past the label
-// " space:(name+offset)"); "" when there is none.
-const char* symbol_text_at(int space, uint32_t address);
 // Prints the current device's watch list as part of the run display.
 void show_watch_list();

@@ -1,5 +1,13 @@
-// Hand-over point of ".lod" loading to the COFF loader.
+// Hand-over point of ".lod" loading to the object-file loader, which sits
+// above the engine and installs itself at start-up.
 #include "sim/engine/regaccess.h"
 
-// Every file is "not a COFF file" until the object-file loader takes this over.
-int coff_try_load(int /*device*/, const char* /*path*/) { return -1; }
+namespace {
+coff_loader installed_loader = nullptr;
+}
+
+void set_coff_loader(coff_loader loader) { installed_loader = loader; }
+
+int coff_try_load(int device, const char* path) {
+  return installed_loader != nullptr ? installed_loader(device, path) : -1;
+}

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -252,6 +253,7 @@ struct session_ring {
 
 struct break_rec;
 struct io_stream;
+struct coff_debug_info;
 
 struct device_state {
   std::vector<region_access_log> region_logs;  // per memory-map row
@@ -293,6 +295,9 @@ struct device_state {
   int dis_space = 0;
   uint32_t dis_next = 0;
   int source_window_open = 0;
+  // The loaded program's debug information (sim/cdb); shared so that the
+  // engine can drop it without knowing its layout.
+  std::shared_ptr<coff_debug_info> debug;
 
   session_ring session;
   std::array<std::array<uint32_t, 4>, 32> table32{};

@@ -48,6 +48,10 @@ const lod_fault& last_lod_fault();
 // The object-file loader's entry: -1 when the file is not a COFF file for
 // the device's type, else its load result (0 failed, non-zero loaded).
 int coff_try_load(int device, const char* path);
+// Installed by the object-file library; null leaves every file to the
+// ".lod" reader.
+using coff_loader = int (*)(int device, const char* path);
+void set_coff_loader(coff_loader loader);
 
 // ---------------------------------------------------------------------------
 // File paths. '/' separates; a '\' typed or read from a file is turned

@@ -1,0 +1,314 @@
+// save, load and reset: memory blocks to ".lod" text or COFF files,
+// programs and their debug information from files, and device resets.
+#include <cinttypes>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "sim/cdb/coff.h"
+#include "sim/cmd/commands.h"
+#include "sim/cmd/lexer.h"
+#include "sim/cmd/readers.h"
+#include "sim/cmd/view_hooks.h"
+#include "sim/engine/device.h"
+#include "sim/engine/periph.h"
+#include "sim/engine/regaccess.h"
+#include "sim/frontend.h"
+
+namespace {
+
+constexpr const char* const load_form_words[] = {"s", "d", "m", nullptr};
+constexpr const char* const mode_words[] = {"m0", "m1", "m2", "m3", "m4", "m5", "m6", "m7", "m8", nullptr};
+constexpr uint32_t PROGRAM_MEMORY = 0x1000;
+constexpr uint32_t FORMAT_DOUBLE = 0x2;
+constexpr std::size_t LOD_WORDS_PER_LINE = 8;
+
+bool ends_with_cld(const std::string& path, bool any_case) {
+  if (path.size() <= 4) return false;
+  const std::string tail = path.substr(path.size() - 4);
+  return any_case ? str_icmp(tail.c_str(), ".cld") == 0 : (tail == ".cld" || tail == ".CLD");
+}
+
+void print_literal(const std::string& text) { session_echo(text.c_str(), 1); }
+
+// Index of the file-name token of a save of memory blocks; the option, if
+// any, is the last token.
+int save_file_token() {
+  const command_lexer& lx = *cur_lexer;
+  return lx.kind[lx.count] == 'o' ? lx.count - 1 : lx.count;
+}
+
+// 1 append, 2 cancel, 3 overwrite, 0 ask.
+int file_option(int token) {
+  const command_lexer& lx = *cur_lexer;
+  if (!lx.has(token) || lx.kind[token] != 'o') return 0;
+  return lx.value[token].lo == 0 ? 1 : lx.value[token].lo == 1 ? 2 : 3;
+}
+
+// The last address a block's words run to; a count past the top of the
+// row's addresses stops at the top.
+uint32_t block_end(int token) {
+  const command_lexer& lx = *cur_lexer;
+  const arg_value& v = lx.value[token];
+  const uint32_t mask = cur_type->regions[v.region].addr_mask;
+  const uint32_t first = v.lo & mask;
+  switch (lx.kind[token]) {
+    case 'X': return (v.hi & mask) < first ? mask : v.hi & mask;
+    case 'P': return v.hi & mask;
+    default: return first;
+  }
+}
+
+std::string format(const char* fmt, unsigned long a) {
+  char text[64];
+  std::snprintf(text, sizeof text, fmt, a);
+  return text;
+}
+
+std::string lod_blocks_text(int file_token) {
+  const command_lexer& lx = *cur_lexer;
+  const mem_iface& mem = *cur_type->mem;
+  uint32_t end_address = cur_type->regions[0].high;
+  bool lowered = false;
+  for (int t = 2; t < file_token; ++t) {
+    const mem_region& region = cur_type->regions[lx.value[t].region];
+    const uint32_t start = lx.value[t].lo & region.addr_mask;
+    if ((region.flags & PROGRAM_MEMORY) != 0 && start < end_address) {
+      end_address = start;
+      lowered = true;
+    }
+  }
+  std::string text;
+  for (int t = 2; t < file_token; ++t) {
+    const mem_region& region = cur_type->regions[lx.value[t].region];
+    const uint32_t mask = region.addr_mask;
+    const bool wide = (region.format & FORMAT_DOUBLE) != 0;
+    uint32_t address = lx.value[t].lo & mask;
+    const uint32_t last = block_end(t);
+    text += "\n_DATA " + std::string(region.name) + format(" %lx\n", address);
+    for (;;) {
+      uint32_t word[2] = {0, 0};
+      mem.read_word(region.space, address, word);
+      text += wide ? format(" %lx", word[0] >> 16) + format(" %lx", word[0] & 0xFFFF)
+                   : format(" %lx", word[0]);
+      if (address % LOD_WORDS_PER_LINE == LOD_WORDS_PER_LINE - 1) text += "\n";
+      if (address == last) break;
+      address = (address + 1) & mask;
+    }
+  }
+  text += lowered ? format("\n_END %lx \n", end_address) : "\n_END \n";
+  return text;
+}
+
+// What stays of an existing ".lod" file when blocks are added: everything
+// before its "_END" record, or the whole file when it has none.
+bool kept_lod_text(const std::string& path, std::string& kept) {
+  std::FILE* file = std::fopen(path.c_str(), "r");
+  if (file == nullptr) return false;
+  kept.clear();
+  for (int c = std::getc(file); c != EOF; c = std::getc(file)) kept += static_cast<char>(c);
+  std::fclose(file);
+  std::size_t at = 0;
+  while (at < kept.size()) {
+    const std::size_t start = kept.find_first_not_of(" \t\r\n\f\v", at);
+    if (start == std::string::npos) break;
+    std::size_t end = kept.find_first_of(" \t\r\n\f\v", start);
+    if (end == std::string::npos) end = kept.size();
+    if (end - start == 4 && str_nicmp(kept.c_str() + start, "_end", 4) == 0) {
+      kept.resize(start);
+      break;
+    }
+    at = end;
+  }
+  return true;
+}
+
+bool write_whole_file(const std::string& path, const std::string& text) {
+  const std::string temp = path + ".tmp" + std::to_string(getpid());
+  std::FILE* file = std::fopen(temp.c_str(), "w");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  if (std::fclose(file) != 0 || !written || std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+void save_state(const char*) {
+  session_print("{save s: not available in this build}", 1);
+}
+
+void save_memory(const char*) {
+  const command_lexer& lx = *cur_lexer;
+  const int file_token = save_file_token();
+  std::string path;
+  if (!make_file_path(cur_inst->work_dir.c_str(), lx.typed(file_token), ".lod", path)) {
+    error_report("Error opening file.");
+    return;
+  }
+  print_literal("Output file:" + path);
+  screen_flush();
+  const int answer = ask_file_exists(path.c_str(), file_option(file_token + 1));
+  if (answer < 0) return;
+  const bool append = answer == 1;
+
+  if (ends_with_cld(path, true)) {
+    std::vector<coff_save_range> ranges;
+    for (int t = 2; t < file_token; ++t)
+      ranges.push_back({lx.value[t].region, lx.value[t].lo, block_end(t)});
+    if (!coff_save_memory(path.c_str(), append, ranges)) error_report("Error saving file.");
+    return;
+  }
+  std::string text;
+  if (append && !kept_lod_text(path, text)) {
+    error_report("Error opening file.");
+    return;
+  }
+  text += lod_blocks_text(file_token);
+  if (!write_whole_file(path, text)) error_report("Error opening file.");
+}
+
+void load_state(const char*) {
+  frames_free();
+  session_print("{load s: not available in this build}", 1);
+}
+
+// Why the last read failed, on its own line before the error.
+void print_reason(const std::string& reason) {
+  if (!reason.empty()) print_literal(reason);
+}
+
+void load_file(bool with_symbols) {
+  frames_free();
+  const char* name = cur_lexer->typed(cur_lexer->count);
+  std::string path;
+  if (!find_file_on_path(name, ".lod", path)) find_file_on_path(name, ".cld", path);
+  print_literal("Loading file:" + path);
+  screen_flush();
+  // The debug information is read before memory changes: a file refused
+  // by either reader leaves the device as it was.
+  auto info = std::make_shared<coff_debug_info>();
+  const bool symbols = with_symbols && ends_with_cld(path, false);
+  std::FILE* probe = std::fopen(path.c_str(), "rb");
+  const bool found = probe != nullptr;
+  if (probe != nullptr) std::fclose(probe);
+  // A file that is not there is the memory reader's error.
+  if (symbols && found && read_coff_debug_info(path.c_str(), cur_type->family_code, *info) != 0) {
+    print_reason(coff_error_text());
+    error_report("Error reading symbols");
+    return;
+  }
+  const int device = cur_device;
+  if (read_lod_file(device, path.c_str()) == 0) {
+    const lod_fault& fault = last_lod_fault();
+    if (!fault.reason.empty())
+      print_reason(fault.line > 0 ? path + " line " + std::to_string(fault.line) + ": " + fault.reason
+                                  : path + ": " + fault.reason);
+    error_report("Error reading input file");
+    return;
+  }
+  make_device_current(device);
+  if (symbols && found) install_debug_info(device, std::move(info));
+}
+
+void load_program(const char*) { load_file(true); }
+void load_memory(const char*) { load_file(false); }
+
+void load_debug(const char*) {
+  frames_free();
+  std::string path;
+  find_file_on_path(cur_lexer->typed(3), ".cld", path);
+  print_literal("Loading Debug info from file:" + path);
+  const int device = cur_device;
+  if (read_coff_file(device, path.c_str()) != 0) {
+    print_reason(coff_error_text());
+    error_report("Error reading symbols");
+  }
+  make_device_current(device);
+  if (current_debug_info() == nullptr || !current_debug_info()->has_symbols()) {
+    cur_state->view_mode = 0;
+    session_print("{No Debug Info}", 1);
+  }
+}
+
+int chosen_mode() {
+  const command_lexer& lx = *cur_lexer;
+  return lx.has(3) ? static_cast<int>(lx.value[3].lo) : -1;
+}
+
+void reset_registers(const char*) {
+  reset_peripherals(1, chosen_mode());
+  reset_run_flags();
+}
+
+void reset_state(const char*) {
+  reset_device(cur_device, chosen_mode());
+  reset_run_flags();
+}
+
+constexpr action_record save_state_record{save_state, 0};
+constexpr action_record save_memory_record{save_memory, 0};
+constexpr action_record load_state_record{load_state, 0};
+constexpr action_record load_program_record{load_program, 0};
+constexpr action_record load_memory_record{load_memory, 0};
+constexpr action_record load_debug_record{load_debug, 0};
+constexpr action_record reset_registers_record{reset_registers, 0};
+constexpr action_record reset_state_record{reset_state, 0};
+
+// An option ends the line; nothing may follow it.
+bool optional_file_option(int i) {
+  if (!cur_lexer->has(i)) return check_no_more_args(i) != 0;
+  if (match_keyword_list(i, file_option_words, 'o', 3) < 0) return false;
+  return check_no_more_args(i + 1) != 0;
+}
+
+}  // namespace
+
+const action_record* parse_save_cmd() {
+  command_lexer& lx = *cur_lexer;
+  if (!need_arg(2)) return nullptr;
+  if (std::string(lx.word(2)) == "s") {
+    lx.kind[2] = 'j';
+    if (!parse_name_arg(3)) return nullptr;
+    return optional_file_option(4) ? &save_state_record : nullptr;
+  }
+  int file = lx.count;
+  if (lx.count >= 4) {
+    const std::string last = lx.word(lx.count);
+    if (last == "-a" || last == "-c" || last == "-o") --file;
+  }
+  if (file < 3) {
+    reader_fail(file + 1, parse_error_messages[ERR_NEED_MORE]);
+    return nullptr;
+  }
+  for (int t = 2; t < file; ++t) {
+    if (!parse_memory_block(t)) return nullptr;
+  }
+  if (!parse_name_arg(file)) return nullptr;
+  return optional_file_option(file + 1) ? &save_memory_record : nullptr;
+}
+
+const action_record* parse_load_cmd() {
+  const command_lexer& lx = *cur_lexer;
+  if (!need_arg(2)) return nullptr;
+  if (lx.count == 2) {
+    parse_name_arg(2);
+    return check_no_more_args(3) ? &load_program_record : nullptr;
+  }
+  const int form = match_keyword_list(2, load_form_words, 'k', 3);
+  if (form < 0 || !parse_name_arg(3) || !check_no_more_args(4)) return nullptr;
+  static constexpr const action_record* records[] = {&load_state_record, &load_debug_record,
+                                                    &load_memory_record};
+  return records[form];
+}
+
+const action_record* parse_reset_cmd() {
+  const int form = match_keyword_list(2, load_form_words, 'k', 2);
+  if (form < 0) return nullptr;
+  if (cur_lexer->has(3) && match_keyword_list(3, mode_words, 'k', 9) < 0) return nullptr;
+  if (!check_no_more_args(cur_lexer->has(3) ? 4 : 3)) return nullptr;
+  return form == 0 ? &reset_state_record : &reset_registers_record;
+}
