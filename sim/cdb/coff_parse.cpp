@@ -104,8 +104,9 @@ struct reader {
   }
 
   int line_numbers() {
+    if (info.section_count < 2) return 0;
     line_offset = f.word(header_at(1) + 36);
-    const uint32_t count = info.section_count > 1 ? info.sections[1].line_count : 0;
+    const uint32_t count = info.sections[1].line_count;
     if (count == 0) return 0;
     if (line_offset > f.size()) return fail("cannot seek to line number records");
     if (!f.holds(line_offset, count, COFF_LINE_BYTES)) return fail("cannot read line number records");

@@ -32,14 +32,11 @@ const action_record* parse_help_cmd();
 const action_record* parse_history_cmd();
 const action_record* parse_log_cmd();
 const action_record* parse_more_cmd();
-<<<<<<< HEAD
 const action_record* parse_input_command();
 const action_record* parse_output_command();
-=======
 const action_record* parse_save_cmd();
 const action_record* parse_load_cmd();
 const action_record* parse_reset_cmd();
->>>>>>> 299fd7a (COFF files: the debug-information reader with its checks, lookups by address, loading and saving program words; the save, load and reset commands)
 
 // The window commands. The console checks their arguments and says that
 // windows belong to the GUI front-end.

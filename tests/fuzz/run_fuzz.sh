@@ -8,7 +8,7 @@ bin=$1
 secs=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod core break)
+[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod coff core break)
 src=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$src/../.." && pwd)
 work=$(cd "$bin" && pwd)
@@ -46,6 +46,7 @@ seed() {
         { printf '\x10\x00'; printf '%s' "$line"; } > "$dir/seed-$n"
       done < <(grep -h '^asm p:' "$root"/tests/scenarios/*.cmd | sed 's/^asm p:[^ ]* //' | sort -u) ;;
     lod) cp "$src"/seeds/lod/* "$dir"/ ;;
+    coff) cp "$src"/seeds/coff/* "$dir"/ ;;
   esac
 }
 
