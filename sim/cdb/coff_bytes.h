@@ -10,7 +10,8 @@
 struct coff_bytes {
   std::vector<uint8_t> data;
 
-  // False when the file cannot be opened or read.
+  // False when the file cannot be opened or read (defined with the
+  // device-side reader: it opens files the engine's way).
   bool load(const char* path);
   uint64_t size() const { return data.size(); }
   // True when [offset, offset + count * unit) lies in the file.

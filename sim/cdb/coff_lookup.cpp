@@ -11,6 +11,7 @@
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
 #include "sim/engine/device.h"
+#include "sim/engine/regaccess.h"
 #include "sim/frontend.h"
 
 namespace {
@@ -75,7 +76,7 @@ const char* coff_space_letter(int space) {
 int coff_section_mismatch(int section) {
   const coff_debug_info* info = current_debug_info();
   if (info == nullptr || section <= 0 || section >= info->section_count) return -1;
-  const file_ptr file(std::fopen(info->coff_path.c_str(), "rb"));
+  const file_ptr file(open_file_nonblocking(info->coff_path.c_str(), "rb", false));
   if (!file) return -1;
   return mismatch_in(file.get(), info->sections[static_cast<std::size_t>(section)]);
 }
@@ -93,7 +94,7 @@ int coff_section_at(uint32_t address, int space) {
     if ((s.flags & SECT_START_FROM_LINES) != 0 && s.line_count > 0) ++overlays;
   }
   if (overlays == 0) return last;
-  const file_ptr file(std::fopen(info->coff_path.c_str(), "rb"));
+  const file_ptr file(open_file_nonblocking(info->coff_path.c_str(), "rb", false));
   if (!file) {
     set_coff_error("cannot open input file : " + info->coff_path);
     return 0;

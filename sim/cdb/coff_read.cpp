@@ -1,6 +1,8 @@
 // The debug information of a device: read from a file into a record of its
 // own, which replaces the device's only when the read succeeded.
 #include <algorithm>
+#include <cstdio>
+#include <memory>
 
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_bytes.h"
@@ -9,6 +11,10 @@
 #include "sim/engine/regaccess.h"
 
 namespace {
+
+struct file_closer {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
 
 // Byte offsets of the line starts of a source file found along the path.
 void index_source_file(const std::string& name, std::vector<uint32_t>& starts) {
@@ -25,6 +31,19 @@ void index_source_file(const std::string& name, std::vector<uint32_t>& starts) {
 }
 
 }  // namespace
+
+// Never waits on a FIFO or a device: only regular files are read.
+bool coff_bytes::load(const char* path) {
+  data.clear();
+  const std::unique_ptr<std::FILE, file_closer> file(open_file_nonblocking(path, "rb", false));
+  if (!file) return false;
+  uint8_t buffer[8192];
+  for (;;) {
+    const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
+    data.insert(data.end(), buffer, buffer + n);
+    if (n < sizeof buffer) return std::ferror(file.get()) == 0;
+  }
+}
 
 int read_coff_debug_info(const char* path, int family_code, coff_debug_info& out) {
   out = coff_debug_info{};

@@ -105,7 +105,7 @@ std::string lod_blocks_text(int file_token) {
 // What stays of an existing ".lod" file when blocks are added: everything
 // before its "_END" record, or the whole file when it has none.
 bool kept_lod_text(const std::string& path, std::string& kept) {
-  std::FILE* file = std::fopen(path.c_str(), "r");
+  std::FILE* file = open_file_nonblocking(path.c_str(), "r", false);
   if (file == nullptr) return false;
   kept.clear();
   for (int c = std::getc(file); c != EOF; c = std::getc(file)) kept += static_cast<char>(c);
@@ -192,7 +192,7 @@ void load_file(bool with_symbols) {
   // by either reader leaves the device as it was.
   auto info = std::make_shared<coff_debug_info>();
   const bool symbols = with_symbols && ends_with_cld(path, false);
-  std::FILE* probe = std::fopen(path.c_str(), "rb");
+  std::FILE* probe = open_file_nonblocking(path.c_str(), "rb", false);
   const bool found = probe != nullptr;
   if (probe != nullptr) std::fclose(probe);
   // A file that is not there is the memory reader's error.
