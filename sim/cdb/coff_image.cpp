@@ -69,6 +69,7 @@ bool read_sections(const coff_bytes& f, std::vector<section_image>& out) {
     const uint32_t words = f.word(h + 24);
     const uint32_t offset = f.word(h + 28);
     const bool fill = (s.flags & SECT_FILL) != 0;
+    if (s.space < 0 || s.space >= SPACE_CODE_COUNT) return false;
     if (fill && (words == 0 || s.fill_count > FILL_MAX)) return false;
     if (!f.holds(offset, words, 4)) return false;
     s.raw.resize(fill ? 1 : words);

@@ -23,14 +23,18 @@ using file_ptr = std::unique_ptr<std::FILE, file_closer>;
 
 constexpr const char* space_letters[] = {"p", "x", "y", "l", "n", "laa", "lab", "lba", "lbb", "le", "li", "pa"};
 
+// A space code the memory interface does not know matches nothing.
+constexpr int NO_SPACE = -1;
+
 int resolve(int space, uint32_t address) {
+  if (space < 0 || space >= SPACE_CODE_COUNT) return NO_SPACE;
   if (cur_type == nullptr || cur_type->mem == nullptr || cur_type->mem->resolve_space == nullptr)
     return space;
   return cur_type->mem->resolve_space(space, address);
 }
 
 bool section_holds(const coff_section& s, uint32_t address, int resolved) {
-  return s.start <= address && uint64_t{address} < uint64_t{s.start} + s.size &&
+  return resolved != NO_SPACE && s.start <= address && uint64_t{address} < uint64_t{s.start} + s.size &&
          resolve(s.space, address) == resolved;
 }
 
@@ -42,6 +46,7 @@ bool read_be_word(std::FILE* file, uint32_t& out) {
 }
 
 int mismatch_in(std::FILE* file, const coff_section& s) {
+  if (resolve(s.space, s.start) == NO_SPACE || s.raw_offset == 0) return -1;
   if (std::fseek(file, static_cast<long>(s.raw_offset), SEEK_SET) != 0) return -1;
   const bool fill = (s.flags & SECT_FILL) != 0;
   uint32_t fill_word = 0;
@@ -118,6 +123,7 @@ int coff_symbol_at(uint32_t address, int space, int* is_underscore) {
   const coff_debug_info* info = current_debug_info();
   if (info == nullptr || info->address_index.empty()) return 0;
   const int r = resolve(space, address);
+  if (r == NO_SPACE) return 0;
   const int s = coff_section_at(address, r);
   const auto& index = info->address_index;
   const uint32_t n = index[0];

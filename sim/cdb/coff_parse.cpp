@@ -23,6 +23,7 @@ constexpr const char* BAD_AUX = "invalid auxiliary entry count";
 constexpr const char* BAD_FILE_CHAIN = "invalid .file chain";
 constexpr const char* BAD_LINE_OFFSET = "invalid line number offset";
 constexpr const char* BAD_RAW_DATA = "invalid section raw data";
+constexpr uint32_t FILL_MAX = 0x10000;
 
 struct reader {
   const coff_bytes& f;
@@ -74,7 +75,9 @@ struct reader {
       s.size = (s.flags & SECT_FILL) != 0 ? f.word(h + 16) : raw_words;
       s.raw_offset = f.word(h + 28);
       if (s.raw_offset != 0 && !f.holds(s.raw_offset, raw_words, 4)) return fail(BAD_RAW_DATA);
-      if ((s.flags & SECT_FILL) != 0 && s.raw_offset != 0 && raw_words == 0) return fail(BAD_RAW_DATA);
+      // A fill longer than an address space only repeats itself.
+      if ((s.flags & SECT_FILL) != 0 && ((s.raw_offset != 0 && raw_words == 0) || s.size > FILL_MAX))
+        return fail(BAD_RAW_DATA);
       s.line_count = f.word(h + 44);
       s.first_line = running;
       if (i >= 2) running += std::min<uint32_t>(s.line_count, UINT32_MAX - running);

@@ -196,6 +196,7 @@ TEST_F(Coff, RefusedFilesLeaveMemoryAndDebugInformationAsTheyWere) {
       {"line run", [&](std::string& b) { poke_word(b, 28 + 60 + 36, 0xFFFFFFF0); }, "cannot seek to line number records", 1},
       {"string table size", [&](std::string& b) { poke_word(b, good.strings_at, 0x7FFFFFFF); }, "cannot read string table", 1},
       {"optional header", [](std::string& b) { poke_word(b, 20, 56); }, nullptr, 0},
+      {"section space", [&](std::string& b) { poke_word(b, sect3 + 12, 0xFE000001); }, nullptr, 0},
   };
   for (const refusal& r : cases) {
     std::string bad = bytes;
