@@ -223,7 +223,8 @@ constexpr std::array<uint8_t, 0x10000 / 8> make_scale_check_bits() {
       if ((w & f.mask) == f.value) bits[w >> 3] = static_cast<uint8_t>(bits[w >> 3] | (1u << (w & 7)));
   return bits;
 }
-inline constexpr std::array<uint8_t, 0x10000 / 8> scale_check_bits = make_scale_check_bits();
+// Built at start-up: clang's constant evaluator gives up on a 64K-word sweep.
+inline const std::array<uint8_t, 0x10000 / 8> scale_check_bits = make_scale_check_bits();
 inline bool move_checks_scaling(uint16_t word) { return (scale_check_bits[word >> 3] >> (word & 7)) & 1; }
 
 // ---------------------------------------------------------------------------
