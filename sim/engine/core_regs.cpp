@@ -243,10 +243,10 @@ void mark_attrs(int reg) {
 // Marks a store already made into word reg. The access-log note is left
 // to the caller for stores that arrive over the bus.
 void mark_store(int reg, bool mark_composite, bool note_bus) {
-  const periph_class& cls = *cur_type->periphs[0].cls;
+  const periph_class& cls = *cur_inst->core_class;
   if (reg < 0 || reg >= cls.reg_count) return;
   const reg_desc& d = cls.regs[reg];
-  uint32_t& attr = periph_attrs(0)[reg];
+  uint32_t& attr = cur_state->core_attrs[reg];
   attr |= ATTR_WRITTEN | ATTR_CHANGED;
   core_words()[reg] &= d.valid_mask;
   const int comp = mark_composite ? composite_of[reg] : -1;

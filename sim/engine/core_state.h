@@ -299,10 +299,10 @@ enum : uint32_t {
 
 // The current device's core words.
 inline uint32_t* core_words() {
-  return cur_inst->periph_state[0];
+  return cur_inst->core;
 }
 inline uint32_t& core_word(int index) {
-  return cur_inst->periph_state[0][index];
+  return cur_inst->core[index];
 }
 inline uint32_t core_reg_value(int reg) {
   return cur_inst->periph_state[0][reg];

@@ -52,6 +52,9 @@ void build_periph_storage(device_inst& inst, device_state& st, const device_type
     s += cls.state_word_count;
     a += cls.reg_count;
   }
+  inst.core = t.periph_count > 0 ? inst.periph_state[0] : nullptr;
+  inst.core_class = t.periph_count > 0 ? t.periphs[0].cls : nullptr;
+  st.core_attrs = t.periph_count > 0 ? st.periph_entries[0].attrs : nullptr;
 }
 
 // Region contents at creation and reset: logs cleared, arrays from their

@@ -215,6 +215,10 @@ struct device_inst {
   int type = 0;
   int number = 0;
   std::vector<uint32_t*> periph_state;  // per peripheral row
+  // The core's state words and class, reached in one step from the
+  // device in the cycle path (periph_state[0], periphs[0].cls).
+  uint32_t* core = nullptr;
+  const periph_class* core_class = nullptr;
   std::vector<region_mem> regions;      // per memory-map row
   paging_file paging;
   // block_count register blocks, each 37 current words then 37 previous words.
@@ -259,6 +263,7 @@ struct device_state {
   std::vector<region_access_log> region_logs;  // per memory-map row
   std::vector<periph_entry> periph_entries;    // per peripheral row
   std::vector<uint32_t> attr_storage;          // behind periph_entries
+  uint32_t* core_attrs = nullptr;              // periph_entries[0].attrs
 
   // Run block, cleared at every initialisation.
   uint32_t run_count = 0;
