@@ -159,6 +159,10 @@ std::string format_words(const uint32_t* words, int mode, dis_state& st, int& le
 
 }  // namespace
 
+void dis_decode_tokens(const uint32_t* words, bool prefixed, dis_state& st, token_list& out) {
+  mode_decoders[prefixed ? MODE_PREFIXED : MODE_TOP](words, st, out);
+}
+
 int disassemble_word(const uint32_t* words, char* text, uint32_t, uint32_t, dis_ea_info* ea_info) {
   if (words == nullptr || text == nullptr) return 0;
   dis_state st;

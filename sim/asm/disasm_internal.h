@@ -164,6 +164,10 @@ uint32_t dis_access_address(uint32_t descriptor, uint32_t value, uint32_t w1,
 // when `subtract`) under modifier m; 16 bits.
 uint32_t dis_modulo_step(uint32_t r, uint32_t d, uint32_t m, bool subtract);
 
+// The tokens of words[0], or with `prefixed` of the instruction in
+// words[1] after an r2-offset prefix (the profiler's decode reads them).
+void dis_decode_tokens(const uint32_t* words, bool prefixed, dis_state& st, token_list& out);
+
 // ---------------------------------------------------------------------------
 // Handler pieces the formatter reuses for the word after an r2-offset prefix.
 

@@ -13,6 +13,7 @@
 
 #include "sim/asm/asm.h"
 #include "sim/asm/disasm.h"
+#include "sim/asm/prof_decode.h"
 #include "sim/cdb/coff.h"
 #include "sim/cmd/breakpoints.h"
 #include "sim/cmd/dispatch.h"
@@ -25,6 +26,7 @@
 #include "sim/engine/hooks.h"
 #include "sim/engine/regaccess.h"
 #include "sim/engine/runloop.h"
+#include "sim/prof/profiler.h"
 #include "sim/frontend.h"
 
 namespace {
@@ -336,7 +338,8 @@ void install_simulator_hooks() {
   run_hook.refresh_register_marks = refresh_register_marks;
   run_hook.view_show_position = view_show_position;
   run_hook.frames_free = frames_free;
-  install_family_tools(assemble_line, disassemble_word);
+  install_family_tools(assemble_line, disassemble_word, &dsp73500_profile_ops);
   install_streams();
   install_object_file_hooks();
+  install_profiler();
 }

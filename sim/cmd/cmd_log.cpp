@@ -114,16 +114,20 @@ void close_log_file(std::FILE*& file, log_file& rec) {
 // --- Profiling ---------------------------------------------------------------------
 
 bool profiling(int device) {
-  return profiler_attached() && valid_device(device) && device_profiler_block(device).on != 0;
+  return profiler_attached() && valid_device(device) && device_states[device] != nullptr &&
+         device_profiler_block(device).on != 0;
 }
 
 void end_profiling() {
   if (!profiling(cur_device)) return;
   session_print("Generating profile. Please wait...", 1);
   screen_flush();
-  if (profiler->report != nullptr) profiler->report();
+  const int written =
+      profiler->report != nullptr ? profiler->report(device_profiler_block(cur_device).previous_cycles) : 0;
   device_profiler_block(cur_device).on = 0;
-  session_print("Done.", 1);
+  cur_state->run_plan_stale = 1;
+  // A report that could not be written has said so; it is no success.
+  if (written != 0) session_print("Done.", 1);
 }
 
 // --- Arguments ----------------------------------------------------------------------
@@ -162,7 +166,7 @@ void show_logs(const char*) {
   if ((any || k == KIND_SESSION) && session_logs[cur_device] != nullptr)
     session_print(("Logging session to:{" + literal_braces(session_records[cur_device].path) + "}").c_str(),
                   1);
-  if (profiling(cur_device))
+  if (any && profiling(cur_device))
     session_print(
         ("Profiling to:{" + literal_braces(device_profiler_block(cur_device).file_name) + "}").c_str(), 1);
 }
@@ -212,12 +216,16 @@ void start_profiling(const char*) {
   block = {};
   std::snprintf(block.file_name, sizeof block.file_name, "%s", path.c_str());
   block.on = 1;
-  block.start_pc = cur_inst->pc;
+  block.previous_pc = cur_inst->pc;
+  block.instruction_start = 1;
+  // A profiled device runs cycle by cycle, with the hook.
+  cur_state->run_plan_stale = 1;
   session_print("Initializing profiler. Please wait...", 1);
   screen_flush();
   // The loaded program's path reaches here once the object-file loader
   // keeps it; until then the profiler is started without one.
   if (profiler->start != nullptr) profiler->start("", path.c_str(), mode);
+  block.loop.phase = LOOP_IDLE;
   session_print("Done.", 1);
 }
 
@@ -241,7 +249,7 @@ void close_logs(const char*) {
     close_log_file(command_log, command_record);
   if ((all || k == KIND_SESSION) && names_this_log(session_records[cur_device], ".log"))
     close_log_file(session_logs[cur_device], session_records[cur_device]);
-  end_profiling();
+  if (all || k == KIND_PROFILE) end_profiling();
 }
 
 void log_status_line(const char*) { status_logging[static_cast<std::size_t>(cur_device)] = 1; }
@@ -267,6 +275,14 @@ void close_session_log(int device) {
 void close_all_logs() {
   close_log_file(command_log, command_record);
   for (int d = 0; d < DEVICE_MAX; ++d) close_session_log(d);
+  // Profiles still open are written, as "log off" writes them.
+  const int previous = cur_device;
+  for (int d = 0; d < DEVICE_MAX; ++d) {
+    if (!profiling(d)) continue;
+    make_device_current(d);
+    end_profiling();
+  }
+  if (valid_device(previous) && device_insts[previous] != nullptr) make_device_current(previous);
 }
 
 const std::string& command_log_path() { return command_log != nullptr ? command_record.path : no_path; }

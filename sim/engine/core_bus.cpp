@@ -495,6 +495,8 @@ void core_sample_bus_pins() {
 
 uint32_t core_mem_read(int space, uint32_t address) {
   address &= WORD;
+  if (cur_state->profile.on != 0) [[unlikely]]
+    profile_note_reference(is_generic(space) ? core_resolve_space(space, address) : space, address, 0);
   const uint8_t entry = region_entry_fast(space, address);
   const int row = entry & REGION_ENTRY_ROW;
   uint32_t value = 0;
@@ -525,6 +527,8 @@ void core_mem_write(int space, uint32_t address, uint32_t value) {
   address &= WORD;
   value &= WORD;
   if (space == SPACE_PR || space == SPACE_XR) return;
+  if (cur_state->profile.on != 0) [[unlikely]]
+    profile_note_reference(is_generic(space) ? core_resolve_space(space, address) : space, address, 1);
   const uint8_t entry = region_entry_fast(space, address);
   const int row = entry & REGION_ENTRY_ROW;
   if (row < 0 || row >= cur_type->region_count) return;

@@ -16,6 +16,12 @@
 
 namespace {
 
+// Cycles a profiled instruction waits for the bus: refused arbitration,
+// wait states, a contended instruction cycle run again.
+inline void note_stall(uint32_t cycles) {
+  if (cur_state->profile.on != 0) [[unlikely]] cur_state->profile.stall_cycles += cycles;
+}
+
 constexpr uint32_t WORD = 0xFFFF;
 enum hold_kind : uint32_t { HOLD_NONE = 0, HOLD_WAIT = 1, HOLD_STOP = 2 };
 
@@ -281,6 +287,11 @@ int core_test_condition(uint32_t condition) {
   return conditions[condition](core_word(CORE_SR)) ? 1 : 0;
 }
 
+int condition_holds_for(uint32_t condition, uint32_t sr) {
+  if (condition > 15) return 0;
+  return conditions[condition](sr) ? 1 : 0;
+}
+
 int core_instruction_cycles(uint16_t word, int words, bool fast_irq) {
   // The cycles the tables give a word, worked out the first time the word
   // runs in each context (0 until then); the tables are constant.
@@ -360,6 +371,7 @@ void core_cycle() {
   }
   if (state == CORE_STATE_ARBITRATE) {
     if (!core_bus_request()) {
+      note_stall(1);
       set_state(CORE_STATE_ARBITRATE);
       if (cur_inst->abort) cur_inst->flags |= DEV_INSTR_END;
       end_of_clock();
@@ -379,12 +391,14 @@ void core_cycle() {
   }
   if (state == CORE_STATE_COMPLETE) {
     if (core_bus_wait_state()) {
+      note_stall(1);
       set_state(CORE_STATE_COMPLETE);
       end_of_clock();
       return;
     }
     if (core_bus_complete()) {
       // Contended: the instruction cycle repeats for its other access.
+      note_stall(2);
       w[CS_STALLED] = 1;
       set_state(CORE_STATE_EXECUTE);
       end_of_clock();

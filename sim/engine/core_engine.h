@@ -21,6 +21,8 @@ void core_cycle();
 
 // 1 when the condition code (0-15) holds for sr; above 15 gives 0.
 int core_test_condition(uint32_t condition);
+// The same test for a given sr value.
+int condition_holds_for(uint32_t condition, uint32_t sr);
 
 // Instruction cycles of an opcode: the longest of its length in words, the
 // op_timing rows it steps through and its special-sequence chain.

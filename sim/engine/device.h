@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "sim/engine/memory.h"
+#include "sim/engine/profiler_iface.h"
 
 constexpr int DEVICE_MAX = 32;
 constexpr int TYPE_COUNT = 5;
@@ -175,6 +176,7 @@ enum : uint32_t {
 };
 
 struct dis_ea_info;
+struct profile_family_ops;
 
 // Per device type, the support record through which the rest of the
 // system reaches the assembler, the disassembler and the family help.
@@ -187,7 +189,7 @@ struct family_desc {
   int (*disassemble)(const uint32_t* words, char* text, uint32_t number_a,
                      uint32_t number_b, dis_ea_info* ea_info);
   const help_table* help_topics;  // the family's counted help table
-  const void* profile_ops;  // absent for every type
+  const profile_family_ops* profile_ops;  // the profiler's decode, installed with the tools
   const void* frame_hooks;  // absent for every type
 };
 
@@ -287,6 +289,8 @@ struct device_state {
   // its plan (the engine comparison in the tests and the benchmark).
   int cycle_engine_only = 0;
   uint32_t fast_instructions = 0;  // instruction ends the fast engine reached
+  // The profiler's block; profiled while profile.on is set.
+  profiler_block profile;
 
   int default_radix = 1;
   uint32_t asm_address = 0;  // address being assembled: "*" in expressions

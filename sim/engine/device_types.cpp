@@ -279,9 +279,11 @@ device_type* const device_types[TYPE_COUNT] = {&type_73521, &type_73547, &type_7
 const family_desc* const family_descs[TYPE_COUNT] = {&family_521, &family_547, &family_547,
                                                      &family_583, &family_583};
 
-void install_family_tools(assemble_fn assemble, disassemble_fn disassemble) {
+void install_family_tools(assemble_fn assemble, disassemble_fn disassemble,
+                          const profile_family_ops* profile_ops) {
   for (family_desc* f : {&family_521, &family_547, &family_583}) {
     f->assemble = assemble;
     f->disassemble = disassemble;
+    f->profile_ops = profile_ops;
   }
 }

@@ -39,7 +39,9 @@ enum : int {
 using assemble_fn = int (*)(const char* text, uint32_t address);
 using disassemble_fn = int (*)(const uint32_t* words, char* text, uint32_t number_a,
                                uint32_t number_b, dis_ea_info* ea_info);
-void install_family_tools(assemble_fn assemble, disassemble_fn disassemble);
+struct profile_family_ops;
+void install_family_tools(assemble_fn assemble, disassemble_fn disassemble,
+                          const profile_family_ops* profile_ops);
 
 // The input and output streams (sim/cmd/streams.h) behind the stream
 // services of periph.h and runloop.h. The engine calls them only while the

@@ -81,11 +81,13 @@ struct sample_regs {
   int sr_row = 0, sr_reg = 0, omr_row = 0, omr_reg = 0;
 };
 std::array<sample_regs, TYPE_COUNT> sample_lookup;
-std::array<profiler_block, DEVICE_MAX> profile_blocks;
 
-void sample_profiler(int device) {
-  profiler_block& block = profile_blocks[static_cast<std::size_t>(device)];
-  if (block.on == 0) return;
+// A profiled device's first cycle of an instruction: sr and omr as the
+// instruction starts, for the family's decode.
+[[gnu::noinline]] void sample_profiler(int device, profiler_block& block) {
+  if (block.instruction_start == 0) return;
+  block.instruction_start = 0;
+  if (block.first_cycle == 0) block.first_cycle = 1;
   sample_regs& regs = sample_lookup[static_cast<std::size_t>(cur_inst->type)];
   if (!regs.looked_up) {
     regs.looked_up = true;
@@ -194,8 +196,31 @@ run_hooks run_hook = {
 // The streams give these their bodies; until they are linked in, a cycle
 // has no streams.
 
-profiler_block& device_profiler_block(int device) {
-  return profile_blocks[static_cast<std::size_t>(device) % DEVICE_MAX];
+profiler_block& device_profiler_block(int device) { return device_states[device]->profile; }
+
+void profile_note_reference(int space, uint32_t address, int write) {
+  // Engine space code to the profiler's space and memory class.
+  struct space_class {
+    uint32_t space, mem_class;
+  };
+  auto classify = [](int code) -> space_class {
+    switch (code) {
+      case SPACE_PE: return {PROF_SPACE_P, PROF_EXTERNAL};
+      case SPACE_PI: return {PROF_SPACE_P, PROF_INTERNAL};
+      case SPACE_PR: return {PROF_SPACE_P, PROF_INTERNAL_ROM};
+      case SPACE_XE: return {PROF_SPACE_X, PROF_EXTERNAL};
+      case SPACE_XI: return {PROF_SPACE_X, PROF_INTERNAL};
+      case SPACE_XR: return {PROF_SPACE_X, PROF_INTERNAL_ROM};
+      default: return {PROF_SPACE_FREE, 0};
+    }
+  };
+  const space_class c = classify(space);
+  if (c.space == PROF_SPACE_FREE) return;
+  for (profile_reference& r : cur_state->profile.references) {
+    if (r.space != PROF_SPACE_FREE) continue;
+    r = {c.space, c.mem_class, address & 0xFFFF, 0, write != 0 ? 1u : 0u};
+    return;
+  }
 }
 
 void free_run_frames() {
@@ -297,8 +322,10 @@ bool after_cycle(int device, device_inst* inst, device_state* st) {
   if (!device_alive(device, inst, st)) return false;
   if ((inst->flags & (DEV_INSTR_END | DEV_INSTR_END2)) == 0) return true;
 
-  if (profiler != nullptr && profiler->profile_instruction != nullptr)
-    profiler->profile_instruction(device);
+  if (st->profile.on != 0) [[unlikely]] {
+    if (profiler != nullptr && profiler->profile_instruction != nullptr)
+      profiler->profile_instruction(device);
+  }
   const bool stopping = (inst->flags & DEV_STOP) != 0;
   inst->flags &= DEV_STOP | DEV_EXCLUDED;
   if (stopping) {
@@ -362,7 +389,7 @@ void update_run_plan(device_state& st) {
   bool streams = false;
   for (const io_stream* stream : st.streams) streams = streams || stream != nullptr;
   const int mode = st.run_mode;
-  st.run_fast = st.cycle_engine_only == 0 && mid == 0 && !streams && profiler == nullptr &&
+  st.run_fast = st.cycle_engine_only == 0 && mid == 0 && !streams && st.profile.on == 0 &&
                         (mode == RUN_GO || mode == RUN_TRACE_INSTR || mode == RUN_STEP_INSTR)
                     ? 1
                     : 0;
@@ -374,7 +401,7 @@ void run_device_cycle(int device) {
   device_state* st = cur_state;
 
   service_input_streams();
-  if (profiler != nullptr) sample_profiler(device);
+  if (st->profile.on != 0) [[unlikely]] sample_profiler(device, st->profile);
   clock_cycle(*inst, plan_for(inst->type));
   service_output_streams();
 

@@ -14,6 +14,7 @@
 #include "sim/engine/help_topics.h"
 #include "sim/engine/profiler_iface.h"
 #include "sim/engine/runloop.h"
+#include "sim/prof/profiler.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ class log_cmd : public cmd_files {
  protected:
   void TearDown() override {
     close_all_logs();
-    profiler = nullptr;
+    install_profiler();
     cmd_files::TearDown();
   }
   std::vector<std::string> folder() const {
@@ -93,6 +94,7 @@ struct profile_calls {
 profile_calls calls;
 
 TEST_F(log_cmd, ProfilingGoesThroughTheProfilerInterface) {
+  profiler = nullptr;
   run("log p out");
   EXPECT_NE(output().find("{Profiler not available in this simulator}"), std::string::npos);
 
@@ -102,13 +104,13 @@ TEST_F(log_cmd, ProfilingGoesThroughTheProfilerInterface) {
     calls.starts.push_back(std::string(file) + " " + mode);
     return 1;
   };
-  stand_in.report = [] { return ++calls.reports; };
+  stand_in.report = [](uint32_t) { return ++calls.reports; };
   profiler = &stand_in;
   run("change pc $40");
   run("log p prof");
   ASSERT_EQ(calls.starts, std::vector<std::string>{path("prof.log") + " w"});
   EXPECT_EQ(device_profiler_block(0).on, 1);
-  EXPECT_EQ(device_profiler_block(0).start_pc, 0x40u);
+  EXPECT_EQ(device_profiler_block(0).previous_pc, 0x40u);
   run("log off v");
   EXPECT_EQ(calls.reports, 0);
   run("log");
@@ -150,7 +152,7 @@ TEST_P(command_forms, AreCheckedBeforeAnythingRuns) {
 INSTANTIATE_TEST_SUITE_P(
     log_more_help_history, command_forms,
     ::testing::Values(form{"log", ""}, form{"log c", ""}, form{"log s", ""}, form{"log v", ""},
-                      form{"log p", ""}, form{"log c f -a", ""}, form{"log s f -o", ""},
+                      form{"log p", "Need more parameters"}, form{"log c f -a", ""}, form{"log s f -o", ""},
                       form{"log off", ""}, form{"log off s f", ""}, form{"log off p", ""},
                       form{"log x", "Invalid parameter"}, form{"log c f -z", "Invalid parameter"},
                       form{"log c f -a x", "Too many parameters"},

@@ -4,7 +4,8 @@
 # NAME.cmd gives command-line arguments; "#status: N" the exit status.
 # "#scratch" runs the program in an empty folder (its path reads
 # "<scratch>" in the session; macros/ is at hand there); "#show: FILE"
-# appends the file the run left there, "#files" the folder's listing.
+# appends the file the run left there, "#files" the folder's listing;
+# "#date" reads every date of the C library's text form as "<date>".
 # "#file NAME: TEXT" adds the line TEXT to the file NAME in that folder
 # before the run (a scenario with it runs there too).
 set -u
@@ -43,6 +44,9 @@ if [ "$workdir" != "$PWD" ]; then
   fi
   real=$(cd "$workdir" && pwd -P)
   sed -i -e "s|$real|<scratch>|g" -e "s|$workdir|<scratch>|g" "$scratch/actual"
+fi
+if grep -q '^#date$' "$cmd"; then
+  sed -i -E 's/[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}/<date>/g' "$scratch/actual"
 fi
 rc=0
 if [ "$status" != "$want_status" ]; then

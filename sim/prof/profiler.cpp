@@ -1,0 +1,425 @@
+#include "sim/prof/profiler.h"
+
+#include <cstring>
+#include <string>
+
+#include "sim/engine/device.h"
+#include "sim/frontend.h"
+
+profile_tables* cur_tables = nullptr;
+
+namespace {
+
+constexpr std::size_t POOL_BLOCK = 20000;
+constexpr const char* DEFAULT_OUTPUT = "metrics.log";
+constexpr const char* NEW_FILE = "{new}";
+
+std::array<std::unique_ptr<profile_tables>, DEVICE_MAX> device_tables;
+
+int three_way(uint32_t a, uint32_t b) { return a > b ? CMP_GREATER : a == b ? CMP_EQUAL : CMP_LESS; }
+
+int compare_data(const void* a, const void* b) {
+  const auto* x = static_cast<const data_node*>(a);
+  const auto* y = static_cast<const data_node*>(b);
+  const int c = three_way(x->space, y->space);
+  return c != CMP_EQUAL ? c : three_way(x->address, y->address);
+}
+
+int compare_code_address(const void* a, const void* b) {
+  return three_way(static_cast<const code_node*>(a)->decoded.address,
+                   static_cast<const code_node*>(b)->decoded.address);
+}
+
+// Nodes without a file first; run-time nodes ("{new}") after the real names.
+int compare_code_source(const void* a, const void* b) {
+  const auto* x = static_cast<const code_node*>(a);
+  const auto* y = static_cast<const code_node*>(b);
+  const bool x_none = x->file == nullptr, y_none = y->file == nullptr;
+  if (x_none != y_none) return x_none ? CMP_LESS : CMP_GREATER;
+  if (!x_none) {
+    const bool x_new = std::strcmp(x->file, NEW_FILE) == 0, y_new = std::strcmp(y->file, NEW_FILE) == 0;
+    if (x_new != y_new) return x_new ? CMP_GREATER : CMP_LESS;
+    const int s = std::strcmp(x->file, y->file);
+    if (s != 0) return s > 0 ? CMP_GREATER : CMP_LESS;
+  }
+  if (x->line != y->line) return x->line > y->line ? CMP_GREATER : CMP_LESS;
+  return compare_code_address(a, b);
+}
+
+int compare_code_sequence(const void* a, const void* b) {
+  const auto* x = static_cast<const code_node*>(a);
+  const auto* y = static_cast<const code_node*>(b);
+  const int c = three_way(x->sequence, y->sequence);
+  return c != CMP_EQUAL ? c : compare_code_address(a, b);
+}
+
+int compare_pairs(const void* a, const void* b) {
+  const auto* x = static_cast<const int32_t*>(a);
+  const auto* y = static_cast<const int32_t*>(b);
+  for (int i = 0; i < 2; ++i)
+    if (x[i] != y[i]) return x[i] > y[i] ? CMP_GREATER : CMP_LESS;
+  return CMP_EQUAL;
+}
+
+const bool comparators_filled = [] {
+  prof_comparators[CMP_DATA] = compare_data;
+  prof_comparators[CMP_CODE_ADDRESS] = compare_code_address;
+  prof_comparators[CMP_CODE_SOURCE] = compare_code_source;
+  prof_comparators[CMP_CODE_SEQUENCE] = compare_code_sequence;
+  prof_comparators[CMP_PAIRS] = compare_pairs;
+  return true;
+}();
+
+const profile_family_ops* family_ops() {
+  return cur_family != nullptr ? cur_family->profile_ops : nullptr;
+}
+
+// Points the current-tables pointer (and the error flag the checked
+// allocation sets) at a device's tables.
+profile_tables* select_tables(int device) {
+  cur_tables = profiler_tables(device);
+  prof_error_flags = cur_tables != nullptr ? &cur_tables->flags : nullptr;
+  return cur_tables;
+}
+
+// The nodes at one address, in list order.
+template <class Visit>
+void for_each_node_at(uint32_t address, Visit visit) {
+  code_node key;
+  key.decoded.address = address;
+  ordered_list::iterator it = cur_tables->code->begin(&key);
+  while (auto* node = static_cast<code_node*>(it.next())) {
+    if (node->decoded.address != address) break;
+    if (!visit(node)) break;
+  }
+}
+
+// The node that ran last at an address: among those that ran, or that
+// are no run-time copy, the greatest last-execution cycle, the first on
+// ties.
+code_node* latest_node(uint32_t address) {
+  code_node* best = nullptr;
+  for_each_node_at(address, [&best](code_node* n) {
+    const bool eligible = n->last_cycle > 0 ||
+                          (n->copy_space == 0 && n->copy_address == 0 && (n->decoded.flags & INSTR_NEW) == 0);
+    if (eligible && (best == nullptr || n->last_cycle > best->last_cycle)) best = n;
+    return true;
+  });
+  return best;
+}
+
+bool same_words(const code_node& n, const decoded_instruction& d) {
+  if (n.decoded.words[0] != d.words[0]) return false;
+  return (n.decoded.flags & INSTR_TWO_WORD) == 0 || n.decoded.words[1] == d.words[1];
+}
+
+code_node* same_code_node(uint32_t address, const decoded_instruction& d) {
+  code_node* best = nullptr;
+  for_each_node_at(address, [&](code_node* n) {
+    if (same_words(*n, d) && (best == nullptr || n->last_cycle > best->last_cycle)) best = n;
+    return true;
+  });
+  return best;
+}
+
+uint32_t space_slot(uint32_t space) { return space == PROF_SPACE_X ? 0 : space == PROF_SPACE_Y ? 1 : 2; }
+
+data_node* find_data_node(uint32_t space, uint32_t address) {
+  data_node key;
+  key.space = space;
+  key.address = address;
+  auto* node = static_cast<data_node*>(cur_tables->data->find(&key, FIND_EQUAL));
+  if (node != nullptr) return node;
+  node = cur_tables->pool->make<data_node>();
+  *node = key;
+  if (cur_tables->state != TABLES_STARTED) node->flags = DATA_UNDEFINED;
+  cur_tables->data->insert(node, false);
+  return node;
+}
+
+void count_reference(profile_reference& ref) {
+  profile_tables& t = *cur_tables;
+  data_node* node = find_data_node(ref.space, ref.address);
+  const std::size_t mem_class = ref.mem_class & 3;
+  if (ref.write != 0) {
+    node->writes += 1;
+    t.writes[mem_class] += 1;
+    if ((node->flags & DATA_UNDEFINED) != 0) {
+      if (ref.space != PROF_SPACE_L) t.undefined_writes[space_slot(ref.space)] += 1;
+      node->flags &= ~DATA_UNDEFINED;
+    }
+    // Code written to program memory: a node whose copy source was read
+    // lately is the code now there.
+    if (ref.space == PROF_SPACE_P) {
+      for_each_node_at(ref.address, [&t](code_node* n) {
+        for (uint32_t k = 0; k < t.ring.size(); ++k) {
+          const auto& e = t.ring[(t.ring_next + 7 - k) % 8];
+          if (e.space != 0 && e.space == n->copy_space && e.address == n->copy_address) {
+            n->last_cycle = t.last_cycle;
+            return false;
+          }
+        }
+        return true;
+      });
+    }
+  } else {
+    node->reads += 1;
+    t.reads[mem_class] += 1;
+    t.ring[t.ring_next] = {ref.space, ref.address};
+    t.ring_next = (t.ring_next + 1) % 8;
+  }
+  ref.space = PROF_SPACE_FREE;
+}
+
+// Instruction fetches are no data references, unless the instruction
+// itself addresses program memory.
+bool addresses_program(const decoded_instruction& d) {
+  for (const auto& op : d.operands)
+    if (op.space == PROF_SPACE_P) return true;
+  for (const auto& op : d.move_operands)
+    if (op.space == PROF_SPACE_P) return true;
+  return false;
+}
+
+profiler_iface interface_record = {
+    profile_instruction, profiler_save_state, profiler_restore_state, profiler_start, profiler_report,
+};
+
+}  // namespace
+
+profile_tables* profiler_tables(int device) {
+  if (device < 0 || device >= DEVICE_MAX) return nullptr;
+  auto& slot = device_tables[static_cast<std::size_t>(device)];
+  if (!slot) slot = std::make_unique<profile_tables>();
+  return slot.get();
+}
+
+code_node* new_code_node(uint32_t address, uint32_t kind, uint32_t decode_address) {
+  const profile_family_ops* ops = family_ops();
+  if (ops == nullptr) return nullptr;
+  profile_tables& t = *cur_tables;
+  profile_record record;
+  const int mode = kind == PROF_SPACE_P ? DECODE_P : kind == PROF_SPACE_X ? DECODE_X : DECODE_OTHER;
+  ops->decode(cur_device, mode, decode_address, decode_address, record);
+  if (record.decoded.kind < 0) return nullptr;
+  code_node* node = t.pool->make<code_node>();
+  node->decoded = record.decoded;
+  node->decoded.address = address;
+  node->decoded.flags |= INSTR_NEW;
+  node->file = NEW_FILE;
+  node->line = -2;
+  const auto c = static_cast<std::size_t>(ops->classify(node->decoded)) % PROFILE_CLASSES;
+  if (node->decoded.parallel != 0) t.parallel_mark[c] = 1;
+  if (node->decoded.moves == 2)
+    t.static_double[c] += 1;
+  else if (node->decoded.moves == 1)
+    t.static_single[c] += 1;
+  else
+    t.static_no_move[c] += 1;
+  t.static_occurrences[c] += 1;
+  t.static_instructions += 1;
+  t.static_code_words += (node->decoded.flags & INSTR_TWO_WORD) != 0 ? 2 : 1;
+  t.code->insert(node, true);
+  node->sequence = static_cast<uint32_t>(t.code->count());
+  return node;
+}
+
+int accumulate_profile(profile_record& r) {
+  try {
+    profile_tables* tables = select_tables(cur_device);
+    if (tables == nullptr || tables->state == TABLES_OFF) return 0;
+    profile_tables& t = *tables;
+    if ((t.flags & PROF_FLAG_NO_OUTPUT) != 0) return 1;
+    const profile_family_ops& ops = *family_ops();
+    if (t.state == TABLES_STARTED) t.state = TABLES_FIRST;
+    const decoded_instruction& d = r.decoded;
+    code_node* node = latest_node(d.address);
+    if (node == nullptr || !same_words(*node, d)) node = same_code_node(d.address, d);
+    if (node == nullptr) node = new_code_node(d.address, PROF_SPACE_P, d.address);
+    if (node == nullptr) return 0;
+    if (node->executions == 0) node->decoded.first_values = d.first_values;
+    const bool conditional = ops.conditional(r) != 0;
+    const bool taken = r.condition_true != 0;
+    t.last_cycle = r.cycle_now;
+    node->last_cycle = t.last_cycle;
+
+    node->executions += 1;
+    if (conditional && taken) node->cond_passes += 1;
+    node->cycles += r.cycles;
+    node->stall_cycles += r.stall_cycles;
+
+    t.instructions += 1;
+    t.dynamic_occurrences[static_cast<std::size_t>(ops.classify(d)) % PROFILE_CLASSES] += 1;
+    t.stall_cycles += r.stall_cycles;
+    t.code_words += (d.flags & INSTR_TWO_WORD) != 0 ? 2 : 1;
+    ops.accumulate_modes(r, t.family);
+    ops.accumulate_moves(r, t.family);
+
+    for (profile_reference& ref : r.references)
+      if (ref.space != PROF_SPACE_FREE) count_reference(ref);
+
+    if (r.loop != nullptr) {
+      code_node* loop_node = latest_node(r.loop->pc);
+      if (loop_node == nullptr) return 0;
+      loop_node->loop_cycles += r.loop->cycles;
+    }
+    t.state = TABLES_RUNNING;
+    return 1;
+  } catch (const prof_abandon&) {
+    return 0;
+  }
+}
+
+void profile_instruction(int device) {
+  if (device < 0 || device >= DEVICE_MAX || device_states[device] == nullptr) return;
+  profiler_block& block = device_states[device]->profile;
+  const device_inst& inst = *device_insts[device];
+  const profile_family_ops* ops = family_ops();
+  if (block.on == 0 || ops == nullptr) return;
+  profile_record r;
+  if (block.previous_cycles > inst.cycles) block.previous_cycles = inst.cycles;
+  r.cycles = inst.cycles - block.previous_cycles;
+  r.cycle_now = inst.cycles;
+  r.stall_cycles = block.stall_cycles;
+  r.pc_now = inst.pc;
+  ops->decode(device, DECODE_P, block.previous_pc, inst.pc, r);
+
+  loop_measure& loop = block.loop;
+  if (loop.phase == LOOP_ARMED) {
+    loop = {r.decoded.address, LOOP_MEASURING, 0, 0};
+  } else if (loop.phase == LOOP_MEASURING) {
+    loop.cycles += r.cycles;
+    loop.count += 1;
+    if ((inst.flags & DEV_INSTR_END2) == 0) {
+      loop.phase = LOOP_FINISHED;
+      r.loop = &loop;
+    }
+  }
+  // Each reference counts once, with the instruction during which it was
+  // made.
+  if (!addresses_program(r.decoded))
+    for (profile_reference& ref : block.references)
+      if (ref.space == PROF_SPACE_P) ref.space = PROF_SPACE_FREE;
+  r.references = block.references;
+  block.references = {};
+  accumulate_profile(r);
+
+  if (loop.phase == LOOP_FINISHED) loop.phase = LOOP_IDLE;
+  block.previous_pc = inst.pc;
+  block.previous_cycles = inst.cycles;
+  block.stall_cycles = 0;
+  block.instruction_start = 1;
+}
+
+int profiler_start(const char* coff_name, const char* output_name, const char* mode) {
+  try {
+    if (select_tables(cur_device) == nullptr) return 0;
+    profiler_clear();
+    select_tables(cur_device);
+    profile_tables& t = *cur_tables;
+    t.pool = std::make_unique<prof_pool>(POOL_BLOCK);
+    t.code = std::make_unique<ordered_list>(CMP_CODE_ADDRESS, t.pool.get());
+    t.data = std::make_unique<ordered_list>(CMP_DATA, t.pool.get());
+    t.state = TABLES_STARTED;
+    t.source_line_mode = -1;
+    t.coff_name = t.pool->copy_string(coff_name != nullptr && *coff_name != '\0' ? coff_name : nullptr);
+    t.output_name =
+        t.pool->copy_string(output_name != nullptr && *output_name != '\0' ? output_name : DEFAULT_OUTPUT);
+    t.mode = t.pool->copy_string(mode != nullptr ? mode : "w");
+    if (t.coff_name == nullptr) prof_message(PROF_WARNING, "No object file loaded");
+    return 1;
+  } catch (const prof_abandon&) {
+    return 0;
+  }
+}
+
+void profiler_clear() {
+  profile_tables* t = cur_tables;
+  if (t == nullptr || t->state == TABLES_OFF) return;
+  if (t->state != TABLES_NO_OUTPUT && t->writer.is_open()) t->writer.close();
+  // The lists' nodes live in the pool: the lists go first.
+  t->code.reset();
+  t->data.reset();
+  t->symbols.reset();
+  t->routines.reset();
+  t->pool.reset();
+  for (auto& slot : device_tables)
+    if (slot.get() == t) {
+      slot = std::make_unique<profile_tables>();
+      cur_tables = slot.get();
+      prof_error_flags = &cur_tables->flags;
+    }
+}
+
+int profiler_save_state(const char* name, int device, int continued) {
+  if (name == nullptr) return 1;
+  std::FILE* file = std::fopen(name, continued != 0 ? "a" : "w");
+  if (file == nullptr) return 0;
+  bool ok = true;
+  if (device >= 0 && device < DEVICE_MAX && device_states[device] != nullptr) {
+    const profiler_block& b = device_states[device]->profile;
+    ok = std::fprintf(file, "device %d %d %u %u %s\n", device, b.on, b.previous_cycles, b.previous_pc,
+                      b.file_name) > 0;
+  }
+  ok = std::fclose(file) == 0 && ok;
+  return ok ? 1 : 0;
+}
+
+int profiler_restore_state(const char* name, int device, int /*continued*/) {
+  if (name == nullptr) return 1;
+  if (device < 0 || device >= DEVICE_MAX || device_states[device] == nullptr) return 0;
+  std::FILE* file = std::fopen(name, "r");
+  if (file == nullptr) return 0;
+  char line[512];
+  int found = 0;
+  while (found == 0 && std::fgets(line, sizeof line, file) != nullptr) {
+    int d = 0, on = 0, used = 0;
+    unsigned cycles = 0, pc = 0;
+    if (std::sscanf(line, "device %d %d %u %u %n", &d, &on, &cycles, &pc, &used) < 4 || d != device) continue;
+    std::string output = line + used;
+    while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
+    profiler_block& b = device_states[device]->profile;
+    b = {};
+    std::snprintf(b.file_name, sizeof b.file_name, "%s", output.c_str());
+    b.previous_cycles = cycles;
+    b.previous_pc = pc;
+    b.instruction_start = 1;
+    device_states[device]->run_plan_stale = 1;
+    found = 1;
+    // Profiling goes on into the same report, from empty tables.
+    if (on != 0) {
+      const int previous = cur_device;
+      make_device_current(device);
+      b.on = profiler_start(nullptr, b.file_name, "w") != 0 ? 1 : 0;
+      make_device_current(previous);
+    }
+  }
+  std::fclose(file);
+  return found;
+}
+
+int profiler_report(uint32_t final_cycles) {
+  profile_tables* t = select_tables(cur_device);
+  if (t == nullptr || t->state == TABLES_OFF) return 0;
+  int ok = 0;
+  try {
+    t->total_cycles = final_cycles;
+    t->writer.open(t->coff_name, t->output_name, t->mode);
+    prof_note_sink = [](const char* text) { cur_tables->writer.print_text(text); };
+    if ((t->flags & PROF_FLAG_NO_OUTPUT) != 0) {
+      prof_message(PROF_WARNING, "Profiler file not generated");
+    } else {
+      write_reports(*t);
+      ok = 1;
+    }
+  } catch (const prof_abandon&) {
+    ok = 0;
+  }
+  prof_note_sink = nullptr;
+  if (t->writer.is_open() && !t->writer.close()) ok = 0;
+  cur_tables = t;
+  profiler_clear();
+  return ok;
+}
+
+void install_profiler() { profiler = &interface_record; }

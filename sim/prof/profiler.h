@@ -1,0 +1,113 @@
+// The profiler: per-device profile tables built from one record per
+// completed instruction, the interface record it installs, and the
+// entry points the command language reaches through it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "sim/engine/profile_family.h"
+#include "sim/prof/ordered_list.h"
+#include "sim/prof/prof_support.h"
+#include "sim/prof/report_writer.h"
+
+// One instruction variant at one address.
+struct code_node {
+  decoded_instruction decoded;
+  const char* source_word = nullptr;  // first word of a marked section's line
+  const char* file = nullptr;         // source file, "{new}" when none
+  int32_t line = -2;                  // source line, -2 when none
+  uint32_t copy_space = 0;            // where the code is copied from at run time
+  uint32_t copy_address = 0;
+  uint32_t last_cycle = 0;  // cycle count at its last execution
+  int32_t section = 0;
+  uint32_t sequence = 0;
+  uint32_t executions = 0;
+  uint32_t cond_passes = 0;
+  uint32_t cycles = 0;
+  uint32_t stall_cycles = 0;
+  uint32_t loop_cycles = 0;
+};
+
+// Data node flags.
+enum : uint32_t { DATA_DEFINED = 2, DATA_UNDEFINED = 4 };
+struct data_node {
+  uint32_t space = 0;
+  uint32_t address = 0;
+  uint32_t spare = 0;
+  uint32_t flags = 0;
+  uint32_t reads = 0;
+  uint32_t writes = 0;
+};
+
+// Comparator indexes (ordered_list.h).
+enum : int {
+  CMP_DATA = 0,
+  CMP_CODE_ADDRESS = 1,
+  CMP_CODE_SOURCE = 2,
+  CMP_CODE_SEQUENCE = 3,
+  CMP_PAIRS = 12,
+};
+
+// Tables states.
+enum : int { TABLES_OFF = 0, TABLES_STARTED = 1, TABLES_FIRST = 2, TABLES_RUNNING = 3, TABLES_NO_OUTPUT = 4 };
+
+struct profile_tables {
+  std::unique_ptr<prof_pool> pool;
+  std::unique_ptr<ordered_list> code, data, symbols, routines;
+  struct ring_entry {
+    uint32_t space, address;
+  };
+  std::array<ring_entry, 8> ring{};
+  uint32_t ring_next = 0;
+  const char* coff_name = nullptr;
+  const char* output_name = nullptr;
+  const char* mode = nullptr;
+  // Static totals, by space X, Y, P.
+  std::array<uint32_t, 3> initialized{}, uninitialized{}, undefined_writes{};
+  uint32_t static_code_words = 0;
+  uint32_t static_instructions = 0;
+  // Dynamic totals.
+  uint32_t code_words = 0;
+  uint32_t instructions = 0;
+  uint32_t function_calls = 0;
+  uint32_t total_cycles = 0;
+  uint32_t stall_cycles = 0;
+  // Per instruction class.
+  std::array<uint8_t, PROFILE_CLASSES> parallel_mark{};
+  std::array<uint32_t, PROFILE_CLASSES> static_occurrences{}, dynamic_occurrences{};
+  std::array<uint32_t, PROFILE_CLASSES> static_no_move{}, static_single{}, static_double{};
+  family_profile_counts family;
+  // References by memory class (internal, external, internal ROM, external ROM).
+  std::array<uint32_t, 4> reads{}, writes{};
+  uint32_t flags = 0;
+  uint32_t last_cycle = 0;
+  int state = TABLES_OFF;
+  int source_line_mode = -1;
+  ReportWriter writer;
+};
+
+// The current device's tables while a profiler operation runs.
+extern profile_tables* cur_tables;
+profile_tables* profiler_tables(int device);
+
+// Interface entry points.
+int profiler_start(const char* coff_name, const char* output_name, const char* mode);
+void profile_instruction(int device);
+int accumulate_profile(profile_record& record);
+int profiler_report(uint32_t final_cycles);
+void profiler_clear();
+int profiler_save_state(const char* name, int device, int continued);
+int profiler_restore_state(const char* name, int device, int continued);
+
+// A code node for an address (kind PROF_SPACE_*), decoded at another
+// address in the space of the kind; null when the words are no
+// instruction. Counts it statically and inserts it into the code list.
+code_node* new_code_node(uint32_t address, uint32_t kind, uint32_t decode_address);
+
+// The reports of one profiling run, through the tables' writer.
+void write_reports(profile_tables& t);
+
+// Installs the profiler: the interface record becomes non-null.
+void install_profiler();
