@@ -18,6 +18,13 @@ struct Key {
 std::uint32_t slotCount(const std::uint8_t* p) { return (rd32(p + SLOT_END) - SLOTS) / 4; }
 bool isLeaf(const std::uint8_t* p) { return rd32(p + FLAGS) & LEAF; }
 
+// A leaf or interior page: an overflow page met in the tree is damage.
+std::uint8_t* treePage(vbtree* t, std::uint32_t n) {
+  std::uint8_t* p = page(t, n);
+  if (rd32(p + FLAGS) & OVERFLOW) corrupt(t, "overflow page in the tree");
+  return p;
+}
+
 // A record's layout, checked against its page.
 struct Record {
   std::uint32_t offset, header, keyLength, valueLength, flags, child, size;
@@ -112,7 +119,7 @@ std::uint32_t descend(vbtree* t, Key k, Way way = Way::ByKey) {
   t->descent.clear();
   std::uint32_t n = 1;
   for (int depth = 0;; ++depth) {
-    std::uint8_t* p = page(t, n);
+    std::uint8_t* p = treePage(t, n);
     if (isLeaf(p)) return n;
     std::uint32_t count = slotCount(p);
     if (count == 0 || depth >= MAX_DEPTH) corrupt(t, "bad interior page");
@@ -125,7 +132,7 @@ std::uint32_t descend(vbtree* t, Key k, Way way = Way::ByKey) {
 std::uint32_t neighbour(vbtree* t, std::uint32_t n, std::uint32_t side) {
   std::uint32_t m = rd32(page(t, n) + side);
   if (m == 1 || m > t->last) corrupt(t, "neighbour out of range");
-  if (m && !isLeaf(page(t, m))) corrupt(t, "neighbour is not a leaf");
+  if (m && !isLeaf(treePage(t, m))) corrupt(t, "neighbour is not a leaf");
   return m;
 }
 
@@ -310,7 +317,7 @@ void splitPage(vbtree* t, const std::vector<std::uint32_t>& path, std::size_t at
   fill(t, right, flags, n, oldRight, records, k, records.size());
   if (oldRight) {
     if (oldRight > t->last) corrupt(t, "neighbour out of range");
-    wr32(page(t, oldRight) + LEFT, right);
+    wr32(treePage(t, oldRight) + LEFT, right);
     touch(t, oldRight);
   }
   insertSeparator(t, path, at - 1, separator(t, page(t, right), 0, right), n);

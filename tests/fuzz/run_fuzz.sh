@@ -8,7 +8,7 @@ bin=$1
 secs=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod coff core break)
+[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod coff core break btree)
 src=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$src/../.." && pwd)
 work=$(cd "$bin" && pwd)
@@ -47,6 +47,7 @@ seed() {
       done < <(grep -h '^asm p:' "$root"/tests/scenarios/*.cmd | sed 's/^asm p:[^ ]* //' | sort -u) ;;
     lod) cp "$src"/seeds/lod/* "$dir"/ ;;
     coff) cp "$src"/seeds/coff/* "$dir"/ ;;
+    btree) cp "$src"/seeds/btree/* "$dir"/ ;;
   esac
 }
 
