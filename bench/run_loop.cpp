@@ -6,6 +6,7 @@
 //   - one device with the timer counting, its overflow interrupt enabled;
 //   - one device with two streams open: pin input every cycle, and the
 //     filter's output location written to a file;
+//   - one device profiled (log p: the profiler's hook at every instruction);
 //   - 32 independent devices (per-device and aggregate figures);
 //   - each of the five device types.
 // Each case first runs a prefix on both engines and fails on any
@@ -37,7 +38,7 @@ namespace {
 
 constexpr const char* type_names[] = {"73521", "73547", "73583", "73547rom", "73583ram"};
 
-enum break_setup : int { NO_BREAKS = 0, EIGHT_ADDRESS_BREAKS, CYC_BREAK, TWO_STREAMS, TIMER_RUNNING };
+enum break_setup : int { NO_BREAKS = 0, EIGHT_ADDRESS_BREAKS, CYC_BREAK, TWO_STREAMS, TIMER_RUNNING, PROFILED };
 
 // The folder of the stream files, made once.
 const std::string& stream_dir() {
@@ -84,6 +85,11 @@ bool make_device(int d, const char* type, break_setup breaks, bool cycle_engine)
     // Counting with its overflow interrupt enabled (and no priority, so
     // each request is dropped): an event every 200 cycles.
     execute_command_line(d, "change tpr 99 tcr $8200");
+  } else if (breaks == PROFILED) {
+    // Profiled: the hook at every instruction end, the references and the
+    // sample; the device leaves the fast engine.
+    device_insts[d]->work_dir = stream_dir();
+    execute_command_line(d, ("log p prof" + std::to_string(d) + " -o").c_str());
   } else if (breaks == TWO_STREAMS) {
     device_insts[d]->work_dir = stream_dir();
     execute_command_line(d, "input pb0..pb3 pins");
@@ -175,6 +181,9 @@ void BM_FirTwoStreams(benchmark::State& state) {
 void BM_FirTimerRunning(benchmark::State& state) {
   run_case(state, "73521", 1, TIMER_RUNNING, state.range(0) != 0);
 }
+void BM_FirProfiled(benchmark::State& state) {
+  run_case(state, "73521", 1, PROFILED, state.range(0) != 0);
+}
 void BM_Fir32Devices(benchmark::State& state) {
   run_case(state, "73521", DEVICE_MAX, NO_BREAKS, state.range(0) != 0);
 }
@@ -193,6 +202,7 @@ BENCHMARK(BM_FirEightAddressBreaks)->Apply(engines);
 BENCHMARK(BM_FirCycBreak)->Apply(engines);
 BENCHMARK(BM_FirTwoStreams)->Apply(engines);
 BENCHMARK(BM_FirTimerRunning)->Apply(engines);
+BENCHMARK(BM_FirProfiled)->Apply(engines);
 BENCHMARK(BM_Fir32Devices)->Apply(engines);
 BENCHMARK(BM_FirDeviceType)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 

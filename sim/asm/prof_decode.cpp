@@ -153,16 +153,37 @@ void fill_decoded(const uint32_t* words, decoded_instruction& d) {
   }
 }
 
+// The hook decodes every executed instruction: words decoded lately are
+// kept (direct-mapped by the first word; a two-word entry also matches
+// its second word), so a loop is decoded once.
+struct cached_decode {
+  bool valid = false;
+  decoded_instruction d;
+};
+std::array<cached_decode, 1024> decode_cache;
+
+const decoded_instruction& decode_words(const uint32_t* words) {
+  cached_decode& c = decode_cache[((words[0] & 0xFFFF) * 2654435761u) >> 22];
+  const bool hit = c.valid && c.d.words[0] == (words[0] & 0xFFFF) &&
+                   ((c.d.flags & INSTR_TWO_WORD) == 0 || c.d.words[1] == (words[1] & 0xFFFF));
+  if (!hit) {
+    c.d = {};
+    fill_decoded(words, c.d);
+    c.valid = true;
+  }
+  return c.d;
+}
+
 void decode(int device, int mode, uint32_t address, uint32_t address_after, profile_record& out) {
   (void)address_after;
   decoded_instruction& d = out.decoded;
   d = {};
-  d.address = address & 0xFFFF;
   const int space = mode == DECODE_P ? SPACE_P : SPACE_X;
   uint32_t words[2] = {0, 0};
-  if (read_device_memory(device, space, d.address, &words[0]) == 0) return;
-  read_device_memory(device, space, (d.address + 1) & 0xFFFF, &words[1]);
-  fill_decoded(words, d);
+  if (read_device_memory(device, space, address & 0xFFFF, &words[0]) == 0) return;
+  read_device_memory(device, space, (address + 1) & 0xFFFF, &words[1]);
+  d = decode_words(words);
+  d.address = address & 0xFFFF;
   if (device < 0 || device >= DEVICE_MAX || device_states[device] == nullptr) return;
   const profiler_block& block = device_states[device]->profile;
   d.first_values = {block.sample_sr, block.sample_omr};
