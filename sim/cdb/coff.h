@@ -163,5 +163,24 @@ int coff_line_index_at(uint32_t address, int space);
 const char* symbol_text_at(int space, uint32_t address);
 const char* coff_space_letter(int space);
 
+// --- Symbols by name --------------------------------------------------------------
+
+// A label (or "block@label", "global@label", "@label", "file@function") in
+// the context of the device's pc: the symbol's index with its address and
+// space, 0 when not found.
+int find_symbol(const char* text, uint32_t* address, int* space);
+int coff_section_block_at(uint32_t address, int space);
+int coff_label_in_block(const std::string& name, uint32_t block);
+int coff_section_macro(int section);
+int coff_underscore_label(uint32_t address, int space, const std::string& name);
+int coff_macro_label(uint32_t address, int space, const std::string& name);
+int coff_nearest_label(uint32_t address, const std::string& name);
+int coff_global_label(const std::string& name, uint32_t sclass);
+int coff_nearest_indexed_label(uint32_t address, const std::string& name);
+// C: a ".file" by "name@..." (or the pc's own), a function by name in it or
+// external; the function's ".bf" index when it has one.
+int c_find_file(const std::string& text);
+int c_find_function(const std::string& name, int file);
+
 // Installs the object-file loader into the engine's ".lod" reader.
 void install_object_file_hooks();

@@ -342,4 +342,5 @@ void install_simulator_hooks() {
   install_streams();
   install_object_file_hooks();
   install_profiler();
+  install_symbol_lookups();
 }

@@ -51,8 +51,7 @@ int parse_condition(int i) {
     if (!parse_memory_block(i + 1)) return 0;
     next = i + 2;
   } else if (word[0] == '{') {
-    // C expressions come with source-level debugging.
-    return reader_fail(i, parse_error_messages[ERR_INVALID]);
+    return reader_fail(i, C_NOT_BUILT);
   } else if (!parse_break_condition(i)) {
     return 0;
   }

@@ -119,6 +119,11 @@ constexpr action_record number_record{evaluate_number, 0};
 }  // namespace
 
 const action_record* parse_evaluate_cmd() {
+  const int last = cur_lexer->has(3) ? 3 : 2;
+  if (cur_lexer->has(last) && cur_lexer->typed(last)[0] == '{' && !cur_lexer->has(last + 1)) {
+    reader_fail(last, C_NOT_BUILT);
+    return nullptr;
+  }
   if (cur_lexer->has(3)) {
     if (match_keyword_list(2, radix_letter_words, 'r', LETTER_COUNT) < 0) return nullptr;
     if (!parse_float_or_int_arg(3) || !check_no_more_args(4)) return nullptr;

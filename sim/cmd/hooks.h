@@ -6,3 +6,6 @@
 #pragma once
 
 void install_simulator_hooks();
+
+// Labels of the loaded program in expressions (part of the above).
+void install_symbol_lookups();

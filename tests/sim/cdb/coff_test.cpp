@@ -11,7 +11,9 @@
 #include "coff_writer.h"
 #include "sim/asm/asm.h"
 #include "sim/cdb/coff.h"
+#include "sim/cmd/expr.h"
 #include "sim/cmd/regfmt.h"
+#include "sim/cmd/symbols.h"
 #include "sim/engine/device.h"
 #include "sim/engine/memory.h"
 #include "sim/engine/regaccess.h"
@@ -324,6 +326,82 @@ TEST_F(Coff, AddedSectionsKeepSymbolsAndLineNumbers) {
   EXPECT_EQ(word(SPACE_X, 0x40), 0x55u);
   EXPECT_EQ(word(SPACE_P, 0x10), 0x100u);
   EXPECT_EQ(pc(), 0x10u);  // the old entry stays
+}
+
+}  // namespace
+
+namespace {
+
+// Two assembly sections in blocks "sec1" and "sec2", each with its labels,
+// a global label, a class-210 label and a C function.
+test_coff labelled() {
+  test_coff c;
+  c.sections = {{".txt", 0, 0, 0x20, {0}},
+                {".dat", 0, 1, 0x40, {0}},
+                {".txt", 0x100, 0, 0x20, std::vector<uint32_t>(0x10, 0)},
+                {".txt", 0x200, 0, 0x20, std::vector<uint32_t>(0x10, 0)}};
+  const auto text = [&](const char* s) {
+    const auto offset = static_cast<uint32_t>(4 + c.strings.size());
+    c.strings += s;
+    c.strings += '\0';
+    return offset;
+  };
+  c.symbol(".file", 0, 0, -2, 0, 103, 1);  // 0
+  c.file_aux("a.c", 0);
+  c.symbol(".bs", text("sec1"), 0, 0, 0, 201);  // 2
+  c.symbol(".txt", 0x100, 0, 3, 0, 202);         // 3
+  c.symbol("lab_a", 0x100, 0, 3, 0, 213);        // 4
+  c.symbol("x", 0x104, 0, 3, 0, 214);            // 5: _x after lab_a
+  c.symbol("lab_b", 0x108, 0, 3, 0, 213);        // 6
+  c.symbol("x", 0x10A, 0, 3, 0, 214);            // 7: _x after lab_b
+  c.symbol("glob", 0x10C, 0, 3, 0, 211);         // 8
+  c.symbol(".es", 0, 0, 0, 0, 201);              // 9
+  c.symbol(".bs", text("sec2"), 0, 0, 0, 201);   // 10
+  c.symbol(".txt", 0x200, 0, 4, 0, 202);         // 11
+  c.symbol("lab_a", 0x200, 0, 4, 0, 213);        // 12
+  c.symbol(".es", 0, 0, 0, 0, 201);              // 13
+  c.symbol("g210", 0x300, 0, 0, 0, 210);         // 14
+  c.symbol("Fmain", 0x100, 0, 3, 0x20, 2, 1);    // 15
+  c.aux({0, 0x10, 0, 0, 0, 0, 0, 0});
+  c.symbol(".bf", 0x101, 0, 3, 0, 101, 1);       // 17
+  c.aux({0, 5, 0, 0, 0, 0, 0, 0});
+  c.symbols[0][2] = static_cast<uint32_t>(c.symbols.size());
+  return c;
+}
+
+TEST_F(Coff, LabelsByNameInTheContextOfThePc) {
+  ASSERT_EQ(read_coff_file(0, write(labelled().bytes()).c_str()), 0) << coff_error_text();
+  int row = 0, reg = 0;
+  ASSERT_TRUE(lookup_register(0, "pc", &row, &reg));
+  struct row_t {
+    uint32_t pc;
+    const char* text;
+    int index;
+  };
+  const row_t rows[] = {
+      {0x102, "lab_a", 4}, {0x102, "global@lab_a", 4}, {0x102, "@lab_a", 4}, {0x102, "sec2@lab_a", 12},
+      {0x202, "lab_a", 12}, {0x202, "sec1@lab_a", 4},
+      // An underscore label belongs to the nearest block label at or below the context.
+      {0x106, "_x", 5}, {0x10B, "_x", 7},
+      // A global label of the block, and from another block by the index.
+      {0x102, "glob", 8}, {0x202, "glob", 8},
+      {0x102, "g210", 14},
+      // A C function: its ".bf".
+      {0x102, "main", 17}, {0x102, "a.c@main", 17},
+      {0x102, "nosuch", 0}, {0x102, "nosuch@lab_a", 0},
+  };
+  for (const row_t& r : rows) {
+    ASSERT_TRUE(write_register(0, row, reg, &r.pc));
+    make_device_current(0);
+    uint32_t address = 0;
+    int space = -1;
+    EXPECT_EQ(find_symbol(r.text, &address, &space), r.index) << r.text << " at " << r.pc;
+  }
+  // Expressions reach the labels through the symbol source.
+  arg_value v;
+  ASSERT_EQ(lookup_symbol_value("lab_b", &v), 1);
+  EXPECT_EQ(v.addr, 0x108u);
+  EXPECT_EQ(v.space, 0u);
 }
 
 }  // namespace
