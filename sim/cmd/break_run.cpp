@@ -213,6 +213,54 @@ int test_breakpoints(int end_flag, int* stop, int* show) {
   return 1;
 }
 
+// --- Reads of changed data (dr, drw) -------------------------------------
+// A read carries the change mark when the word it returns differs from
+// the word the previous read of that address returned; before the first
+// read, from the word the address held when the run plan was worked out
+// (unknown for peripheral registers, which are not read ahead).
+
+bool watches_reads_of(const break_rec& bp) {
+  return bp.enabled != 0 && (bp.kind == BK_DATA_READ || bp.kind == BK_DATA_READ_WRITE) &&
+         bp.operands.region < cur_type->region_count;
+}
+
+uint32_t block_offset(const break_rec& bp, uint32_t address) {
+  return (address - bp.operands.lo) & cur_type->regions[bp.operands.region].addr_mask;
+}
+
+void fill_seen(break_rec& bp) {
+  const mem_region& row = cur_type->regions[bp.operands.region];
+  const std::size_t size = block_offset(bp, bp.operands.hi) + 1;
+  bp.seen.assign(size, -1);
+  if ((row.flags & REGION_IO_BUS) != 0) return;
+  for (std::size_t k = 0; k < size; ++k) {
+    uint32_t word = 0;
+    const uint32_t address = (bp.operands.lo + static_cast<uint32_t>(k)) & row.addr_mask;
+    if (cur_type->mem->read_word(row.space, address, &word) != 0) bp.seen[k] = static_cast<int32_t>(word & 0xFFFF);
+  }
+}
+
+// The breakpoint's row logs the accesses of the row that holds the address.
+bool row_logs(int bp_row, int holder) {
+  if (holder < 0 || holder >= cur_type->region_count) return false;
+  const uint32_t a = cur_type->regions[bp_row].attr, h = cur_type->regions[holder].attr;
+  return (a & h) == h && (a & 0xFF) == (h & 0xFF);
+}
+
+uint32_t read_change_mark(int row, uint32_t address, uint32_t value) {
+  uint32_t mark = 0;
+  for (break_rec* bp = cur_state->breakpoints; bp != nullptr; bp = bp->next) {
+    if (!watches_reads_of(*bp) || !in_block(bp->operands, address) || !row_logs(bp->operands.region, row))
+      continue;
+    const uint32_t k = block_offset(*bp, address);
+    if (k >= bp->seen.size()) continue;
+    int32_t& seen = bp->seen[k];
+    if (seen >= 0 && seen != static_cast<int32_t>(value & 0xFFFF)) mark = ATTR_CHANGED;
+    seen = static_cast<int32_t>(value & 0xFFFF);
+  }
+  return mark;
+}
+
 int plan_breakpoints() {
   break_summary& s = summaries[static_cast<std::size_t>(cur_device)];
   s.pc_only = true;
@@ -228,6 +276,10 @@ int plan_breakpoints() {
       compile_expression(bp->cond_text.c_str(), cur_type->expr_flags, bp->program);
     if ((bp->mentions & (MENTIONS_CYC | MENTIONS_PC)) != 0) flags |= BREAKS_WITHIN_INSTRUCTION;
     if (register_mark_kind(bp->kind)) flags |= BREAKS_OBSERVE_MARKS;
+    if (watches_reads_of(*bp)) {
+      if (bp->seen.empty()) fill_seen(*bp);
+      flags |= BREAKS_WATCH_READS;
+    }
     if (bp->kind == BK_PC && bp->mentions == 0 && bp->operands.lo <= 0xFFFF)
       s.pc_bits[bp->operands.lo >> 6] |= uint64_t{1} << (bp->operands.lo & 63);
     else
@@ -333,6 +385,7 @@ int report_break(break_rec& bp, int* stop, int* show) {
 void install_simulator_hooks() {
   run_hook.test_breakpoints = test_breakpoints;
   run_hook.plan_breakpoints = plan_breakpoints;
+  run_hook.read_change_mark = read_change_mark;
   run_hook.end_breakpoint_marks = end_breakpoint_marks;
   run_hook.show_progress_line = show_progress_line;
   run_hook.refresh_register_marks = refresh_register_marks;

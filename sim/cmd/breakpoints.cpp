@@ -119,6 +119,7 @@ void set_break_condition(break_rec& rec, const char* text) {
   std::string folded = rec.cond_text;
   for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   rec.mentions = 0;
+  rec.seen.clear();
   if (find_whole_word(folded.c_str(), "cyc") >= 0) rec.mentions |= MENTIONS_CYC;
   if (find_whole_word(folded.c_str(), "pc") >= 0) rec.mentions |= MENTIONS_PC;
   if (cur_state != nullptr) cur_state->run_plan_stale = 1;

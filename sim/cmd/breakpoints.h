@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sim/cmd/expr.h"
 
@@ -67,6 +68,9 @@ struct break_rec {
   // An expression condition compiled when the run plan is worked out;
   // empty when it does not compile (then it is parsed at each test).
   expr_program program;
+  // dr, drw: per address of the block, the word the last read there
+  // returned (-1 unknown); filled when the run plan is worked out.
+  std::vector<int32_t> seen;
   break_rec* next = nullptr;
 };
 

@@ -10,6 +10,7 @@
 #include "sim/engine/core_decode.h"
 #include "sim/engine/core_engine.h"
 #include "sim/engine/core_state.h"
+#include "sim/engine/hooks.h"
 #include "sim/engine/memory.h"
 
 namespace {
@@ -519,7 +520,9 @@ uint32_t core_mem_read(int space, uint32_t address) {
   }
   if (row >= 0 && row < cur_type->region_count && (cur_type->regions[row].attr & ATTR_DATA_PINS))
     periph_pin_block(PINS_DATA)[PIN_LEVEL] = value;
-  note_memory_access_entry(entry, address, 1, 0);
+  // Reads carry the change mark only while a dr or drw breakpoint watches.
+  const uint32_t mark = cur_state->read_watch != 0 ? run_hook.read_change_mark(row, address, value) : 0;
+  note_memory_access_entry(entry, address, 1, mark);
   return value;
 }
 

@@ -284,6 +284,7 @@ struct device_state {
   int run_plan_stale = 1;
   int mid_instr_breaks = 0;
   int breaks_observe_marks = 0;
+  int read_watch = 0;  // core reads ask run_hook.read_change_mark for their mark
   int run_fast = 0;
   // Set by whatever needs this device run one cycle at a time whatever
   // its plan (the engine comparison in the tests and the benchmark).

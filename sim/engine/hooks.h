@@ -19,6 +19,10 @@ struct run_hooks {
   // returns the BREAKS_* flags. Called only with a list, when the run plan
   // is worked out again.
   int (*plan_breakpoints)();
+  // While a breakpoint watches reads (BREAKS_WATCH_READS): the change
+  // mark (ATTR_CHANGED or 0) of a core read of `value` at `address` in
+  // memory-map row `row`.
+  uint32_t (*read_change_mark)(int row, uint32_t address, uint32_t value);
   // At an instruction end: the per-instruction marks of the list start over.
   void (*end_breakpoint_marks)();
   // The progress line of a free run.
@@ -33,6 +37,7 @@ extern run_hooks run_hook;
 enum : int {
   BREAKS_WITHIN_INSTRUCTION = 0x1,  // an enabled condition names "cyc" or "pc"
   BREAKS_OBSERVE_MARKS = 0x2,       // a register breakpoint tests the marks
+  BREAKS_WATCH_READS = 0x4,         // a dr or drw breakpoint watches reads
 };
 
 // The assembler and disassembler that every family record names.

@@ -185,6 +185,7 @@ profiler_iface* profiler = nullptr;
 run_hooks run_hook = {
     [](int, int*, int*) { return 1; },
     [] { return 0; },
+    [](int, uint32_t, uint32_t) { return 0u; },
     [] {},
     [] {},
     [](int) {},
@@ -386,6 +387,7 @@ void update_run_plan(device_state& st) {
   const int mid = (flags & BREAKS_WITHIN_INSTRUCTION) != 0 ? 1 : 0;
   st.mid_instr_breaks = mid;
   st.breaks_observe_marks = (flags & BREAKS_OBSERVE_MARKS) != 0 ? 1 : 0;
+  st.read_watch = (flags & BREAKS_WATCH_READS) != 0 ? 1 : 0;
   bool streams = false;
   for (const io_stream* stream : st.streams) streams = streams || stream != nullptr;
   const int mode = st.run_mode;
