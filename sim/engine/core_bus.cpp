@@ -494,6 +494,16 @@ void core_sample_bus_pins() {
   w[CS_BUS_SAMPLE] = sample;
 }
 
+namespace {
+
+// Reads carry the change mark only while a dr or drw breakpoint watches.
+[[gnu::noinline]] void note_watched_read(uint8_t entry, uint32_t address, uint32_t value) {
+  const uint32_t mark = run_hook.read_change_mark(entry & REGION_ENTRY_ROW, address, value);
+  note_memory_access_entry(entry, address, 1, mark);
+}
+
+}  // namespace
+
 uint32_t core_mem_read(int space, uint32_t address) {
   address &= WORD;
   if (cur_state->profile.on != 0) [[unlikely]]
@@ -520,9 +530,10 @@ uint32_t core_mem_read(int space, uint32_t address) {
   }
   if (row >= 0 && row < cur_type->region_count && (cur_type->regions[row].attr & ATTR_DATA_PINS))
     periph_pin_block(PINS_DATA)[PIN_LEVEL] = value;
-  // Reads carry the change mark only while a dr or drw breakpoint watches.
-  const uint32_t mark = cur_state->read_watch != 0 ? run_hook.read_change_mark(row, address, value) : 0;
-  note_memory_access_entry(entry, address, 1, mark);
+  if (cur_state->read_watch != 0) [[unlikely]]
+    note_watched_read(entry, address, value);
+  else
+    note_memory_access_entry(entry, address, 1, 0);
   return value;
 }
 
