@@ -163,8 +163,9 @@ void vmoduleSetExitAtShutdown(int flag) {
 namespace {
 
 // The framework's classes are built in this order; each later module fills
-// its own row. The preferences hand-off comes first.
-constexpr vmoduleStartupRow startupOrder[] = {
+// its own row (modules above this library install theirs). The preferences
+// hand-off comes first.
+vmoduleStartupRow startupOrder[] = {
     {"vprefStartup", nullptr},
     {"vapplicationGetDefaultClass", nullptr},
     {"_vsyncRingInitPool", nullptr},
@@ -241,6 +242,15 @@ static_assert(std::size(startupOrder) == 68, "the preferences hand-off and 67 ge
 const vmoduleStartupRow* vmoduleGetStartupTable(int* count) {
   *count = static_cast<int>(std::size(startupOrder));
   return startupOrder;
+}
+
+void vmoduleInstallStartup(const char* name, void (*fn)()) {
+  for (auto& row : startupOrder)
+    if (std::strcmp(row.name, name) == 0) {
+      row.fn = fn;
+      return;
+    }
+  vexGenerateMessage(&vexArgClass, "no start-up row of that name");
 }
 
 void vmoduleStartupAll(int, char**) {

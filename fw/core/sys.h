@@ -65,3 +65,5 @@ struct vmoduleStartupRow {
   void (*fn)();
 };
 const vmoduleStartupRow* vmoduleGetStartupTable(int* count);
+// A library above the core fills its row before vmoduleStartupAll runs.
+void vmoduleInstallStartup(const char* name, void (*fn)());

@@ -1,0 +1,224 @@
+// Scraps: typed data values. A scrap is a delegation walk; each operation
+// finds the delegate of the wanted value class and calls its slot with the
+// positioned walk as the receiver. The abstract kinds fix the operations and
+// the import/export rules; native scraps keep a value in the object itself,
+// and a typeable scrap becomes the kind first asked of it.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "fw/core/class.h"
+
+using vscrap = vdelegatorIterator;
+
+struct vscrapReference : vinstance {
+  vinstance* object;
+};
+
+struct vscrapConvertibleClassRec : vdelegatorClassRec {
+  void (*dump)(vscrap* self, std::FILE* stream);
+  vclass* kindClass;
+  void (*exportTo)(vscrap* self, vscrap* target);
+  void (*import)(vscrap* self, vscrap* source);
+};
+
+struct vscrapTypeableClassRec : vscrapConvertibleClassRec {
+  int (*entype)(vscrap* self, vclass* kind);
+};
+
+template <class T>
+struct vscrapValueClassRec : vscrapConvertibleClassRec {
+  void (*set)(vscrap* self, T value);
+  T (*get)(vscrap* self);
+};
+using vscrapBooleanClassRec = vscrapValueClassRec<int>;
+using vscrapCharacterClassRec = vscrapValueClassRec<char>;
+using vscrapFixedClassRec = vscrapValueClassRec<std::int32_t>;
+using vscrapIntegerClassRec = vscrapValueClassRec<std::int32_t>;
+using vscrapFloatClassRec = vscrapValueClassRec<double>;
+using vscrapStringClassRec = vscrapValueClassRec<vscribe*>;  // get: caller consumes; set: consumes
+using vscrapTagClassRec = vscrapValueClassRec<vname>;
+
+struct vscrapBlockClassRec : vscrapConvertibleClassRec {
+  std::size_t (*getSize)(vscrap* self);
+  void (*setSize)(vscrap* self, std::size_t size);
+  void (*read)(vscrap* self, std::size_t offset, std::size_t count, void* buffer);
+  void (*write)(vscrap* self, std::size_t offset, std::size_t count, const void* buffer);
+};
+
+struct vscrapCompoundClassRec : vscrapConvertibleClassRec {
+  vclass* iteratorClass;
+  void (*clear)(vscrap* self);
+  void (*add)(vscrap* self, vinstance* element);
+};
+
+struct vscrapArrayClassRec : vscrapCompoundClassRec {
+  std::int32_t (*getCount)(vscrap* self);
+  void (*setCount)(vscrap* self, std::int32_t count);
+  vinstance* (*getElement)(vscrap* self, std::int32_t index);
+  void (*setElement)(vscrap* self, std::int32_t index, vinstance* element);
+};
+
+struct vscrapDictionaryClassRec : vscrapCompoundClassRec {
+  vinstance* (*get)(vscrap* self, vname key);
+  void (*set)(vscrap* self, vname key, vinstance* element);
+  void (*remove)(vscrap* self, vname key);
+};
+
+// The abstract classes of the inter-application services' values.
+struct vabstractUnionClassRec : vscrapValueClassRec<std::int32_t> {  // get and set the selector
+  vinstance* (*getMember)(vscrap* self);
+  void (*setMember)(vscrap* self, vinstance* value);
+};
+
+struct vscrapIterator : vinstance {
+  vscrap walk;
+};
+struct vscrapBasicArrayIterator : vscrapIterator {
+  std::int32_t index;
+  std::int32_t count;
+};
+
+struct vscrapIteratorClassRec : vinstanceClassRec {
+  void (*start)(vscrapIterator* it, vscrap* scrap);
+  void (*finish)(vscrapIterator* it);
+  int (*next)(vscrapIterator* it);
+};
+struct vscrapCompoundIteratorClassRec : vscrapIteratorClassRec {
+  vinstance* (*currentElement)(vscrapIterator* it);
+};
+struct vscrapArrayIteratorClassRec : vscrapCompoundIteratorClassRec {
+  std::int32_t (*currentKey)(vscrapIterator* it);
+};
+struct vscrapDictionaryIteratorClassRec : vscrapCompoundIteratorClassRec {
+  vname (*currentKey)(vscrapIterator* it);
+};
+
+// Class getters.
+vdelegatorClassRec* vscrapGetReferenceClass();
+vscrapConvertibleClassRec* vscrapGetConvertibleClass();
+vscrapTypeableClassRec* vscrapGetTypeableClass();
+vscrapBooleanClassRec* vscrapGetBooleanClass();
+vscrapCharacterClassRec* vscrapGetCharacterClass();
+vscrapFixedClassRec* vscrapGetFixedClass();
+vscrapIntegerClassRec* vscrapGetIntegerClass();
+vscrapFloatClassRec* vscrapGetFloatClass();
+vscrapStringClassRec* vscrapGetStringClass();
+vscrapTagClassRec* vscrapGetTagClass();
+vscrapBlockClassRec* vscrapGetBlockClass();
+vscrapCompoundClassRec* vscrapGetCompoundClass();
+vscrapArrayClassRec* vscrapGetArrayClass();
+vscrapDictionaryClassRec* vscrapGetDictionaryClass();
+vscrapIteratorClassRec* vscrapGetIteratorClass();
+vscrapCompoundIteratorClassRec* vscrapGetCompoundIteratorClass();
+vscrapArrayIteratorClassRec* vscrapGetArrayIteratorClass();
+vscrapArrayIteratorClassRec* vscrapGetBasicArrayIteratorClass();
+vscrapDictionaryIteratorClassRec* vscrapGetDictionaryIteratorClass();
+vscrapCompoundClassRec* vabstractGetArglistClass();
+vscrapValueClassRec<void*>* vabstractGetPointerClass();
+vscrapValueClassRec<void*>* vabstractGetDatatagClass();
+vscrapValueClassRec<std::int64_t>* vabstractGetLonglongClass();
+vscrapValueClassRec<vinstance*>* vabstractGetScrapClass();
+vabstractUnionClassRec* vabstractGetUnionClass();
+// The start-up row: builds the convertible class and one native typeable.
+// vscrapInstallStartup puts it in the framework's start-up order.
+void vscrapGetDefaultClass();
+void vscrapInstallStartup();
+
+vscrap vscrapWalk(vinstance* object);  // level 0, cursor -1, the object on the stack
+vscrapReference* vscrapCreateReference(vinstance* object);
+void vscrapDump(vscrap scrap, std::FILE* stream);
+void vscrapImport(vscrap source, vscrap target);
+
+// Kind accessors.
+int vscrapGetBoolean(vscrap scrap);
+void vscrapSetBoolean(vscrap scrap, int value);
+char vscrapGetCharacter(vscrap scrap);
+void vscrapSetCharacter(vscrap scrap, char value);
+std::int32_t vscrapGetFixed(vscrap scrap);
+void vscrapSetFixed(vscrap scrap, std::int32_t value);
+std::int32_t vscrapGetInteger(vscrap scrap);
+void vscrapSetInteger(vscrap scrap, std::int32_t value);
+double vscrapGetFloat(vscrap scrap);
+void vscrapSetFloat(vscrap scrap, double value);
+vscribe* vscrapGetString(vscrap scrap);
+void vscrapSetString(vscrap scrap, vscribe* value);
+vname vscrapGetTag(vscrap scrap);
+void vscrapSetTag(vscrap scrap, vname value);
+std::size_t vscrapGetBlockSize(vscrap scrap);
+void vscrapSetBlockSize(vscrap scrap, std::size_t size);
+void vscrapReadBlock(vscrap scrap, std::size_t offset, std::size_t count, void* buffer);
+void vscrapWriteBlock(vscrap scrap, std::size_t offset, std::size_t count, const void* buffer);
+std::int32_t vscrapGetArrayCount(vscrap scrap);
+void vscrapSetArrayCount(vscrap scrap, std::int32_t count);
+vinstance* vscrapGetArrayElement(vscrap scrap, std::int32_t index);
+void vscrapSetArrayElement(vscrap scrap, std::int32_t index, vinstance* element);
+vinstance* vscrapGetDictionaryElement(vscrap scrap, vname key);
+void vscrapSetDictionaryElement(vscrap scrap, vname key, vinstance* element);
+void vscrapRemoveDictionaryElement(vscrap scrap, vname key);
+void vscrapClearCompound(vscrap scrap);
+void vscrapAddCompoundElement(vscrap scrap, vinstance* element);
+int vscrapEntype(vscrap scrap, vclass* kind);
+vscrapIterator* vscrapCreateCompoundIterator(vscrap scrap);
+
+vscrapIterator* vscrapIteratorCreate(vclass* iteratorClass, vscrap scrap);
+void vscrapIteratorDestroy(vscrapIterator* it);
+int vscrapIteratorNext(vscrapIterator* it);
+vinstance* vscrapIteratorCurrentElement(vscrapIterator* it);
+
+// Exceptions.
+struct vscrapUnimplementedException : vexException {
+  vscrap walk;
+  vinstance* top;
+};
+struct vscrapCannotConvertException : vexException {
+  vscrap from;
+  vscrap to;
+};
+extern const vexClass vexScrapClass, vexScrapUnimplementedClass, vexScrapCannotConvertClass;
+[[noreturn]] void vscrapRaiseUnimplemented(const vscrap* walk);
+[[noreturn]] void vscrapRaiseCannotConvert(const vscrap* from, const vscrap* to);
+
+// Native scraps.
+struct vscrapNativeCharacter : vinstance {
+  char value;
+};
+struct vscrapNativeWord : vinstance {  // boolean, fixed, integer
+  std::int32_t value;
+};
+struct vscrapNativeFloat : vinstance {
+  double value;
+};
+struct vscrapNativeTag : vinstance {
+  vname value;
+};
+struct vscrapNativeString : vinstance {
+  const char* text;
+  int permanent;  // 1: a literal or a name, not owned; 0: an owned counted string
+};
+struct vscrapNativeBlock : vinstance {
+  unsigned char* data;
+  std::size_t size;
+  int ownsMemory;
+};
+struct vscrapNativeArray : vinstance {
+  vinstance** begin;
+  vinstance** end;
+  vinstance** cap;
+};
+struct vscrapNativeDictionary : vinstance {
+  vdict dict;
+};
+struct vscrapNativeTypeable : vinstance {
+  vinstance* delegate;
+};
+
+vscrapTypeableClassRec* vscrapGetNativeTypeableClass();
+vclass* vscrapGetNativeClass(const vclass* abstractKind);  // null when none is registered
+vscrapNativeTypeable* vscrapCreateNativeTypeable();
+vinstance* vscrapMakeTypeable(vinstance* scrap);
+vscrapNativeString* vscrapCreateNativeString(const char* text);
+vinstance* vscrapCreateNative(const vclass* abstractKind);  // an instance of the kind's native class
+// A block over memory that the scrap does not own.
+vscrapNativeBlock* vscrapCreateNativeBlockOver(void* data, std::size_t size);
