@@ -129,11 +129,12 @@ void fill_decoded(const uint32_t* words, decoded_instruction& d) {
   bool parallel = false;
   for (int r : parallel_rows) parallel = parallel || r == row;
   d.parallel = parallel ? 1 : 0;
+  // Move parts: the text after each separator that has any.
   int spaces = 0;
   std::size_t operands = 0, moves = 0;
   for (std::size_t i = at; i < tokens.count; ++i) {
     const int32_t code = tokens.codes[i];
-    if (code == TK_SPACE) ++spaces;
+    if (code == TK_SPACE && i + 1 < tokens.count && tokens.codes[i + 1] != TK_SPACE) ++spaces;
     if (code != TK_XMEM && code != TK_PMEM) continue;
     decoded_instruction::operand op;
     op.space = code == TK_PMEM ? PROF_SPACE_P : PROF_SPACE_X;

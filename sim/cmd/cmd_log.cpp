@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "sim/cdb/coff.h"
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/lexer.h"
@@ -222,9 +223,10 @@ void start_profiling(const char*) {
   cur_state->run_plan_stale = 1;
   session_print("Initializing profiler. Please wait...", 1);
   screen_flush();
-  // The loaded program's path reaches here once the object-file loader
-  // keeps it; until then the profiler is started without one.
-  if (profiler->start != nullptr) profiler->start("", path.c_str(), mode);
+  // The loaded program's object file, when one was loaded.
+  const coff_debug_info* program = current_debug_info();
+  const std::string coff_path = program != nullptr ? program->coff_path : std::string();
+  if (profiler->start != nullptr) profiler->start(coff_path.c_str(), path.c_str(), mode);
   block.loop.phase = LOOP_IDLE;
   session_print("Done.", 1);
 }

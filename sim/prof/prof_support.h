@@ -26,6 +26,8 @@ extern void (*prof_note_sink)(const char* text);
 extern uint32_t* prof_error_flags;
 constexpr uint32_t PROF_FLAG_COFF_UNREADABLE = 1;
 constexpr uint32_t PROF_FLAG_NO_OUTPUT = 16;
+// A word of program memory the family could not decode ran.
+constexpr uint32_t PROF_FLAG_UNDECODED = 8;
 
 // "Error: " (level 0) or "Warning: " and the formatted text. Level 0 ends
 // the program; level 1 throws prof_abandon; levels 2 and 3 return.

@@ -236,7 +236,10 @@ int accumulate_profile(profile_record& r) {
     code_node* node = latest_node(d.address);
     if (node == nullptr || !same_words(*node, d)) node = same_code_node(d.address, d);
     if (node == nullptr) node = new_code_node(d.address, PROF_SPACE_P, d.address);
-    if (node == nullptr) return 0;
+    if (node == nullptr) {
+      t.flags |= PROF_FLAG_UNDECODED;
+      return 0;
+    }
     if (node->executions == 0) node->decoded.first_values = d.first_values;
     const bool conditional = ops.conditional(r) != 0;
     const bool taken = r.condition_true != 0;

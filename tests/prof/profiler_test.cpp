@@ -4,6 +4,7 @@
 // family's decode of single instructions.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,14 @@ TEST_F(profiling, TheFilterCountsWhatTheDeviceCounts) {
             std::string::npos);
   EXPECT_NE(report.find("Internal               64         8"), std::string::npos);
   EXPECT_EQ(read_file("fir.ps").rfind("%!PS-Adobe-1.0", 0), 0u);
+  for (const char* title : {"Instruction Occurrence Breakdown (sorted by percentage)", "Instruction moves breakdown",
+                            "Dynamic addressing mode breakdown", "Code Coverage Report"})
+    EXPECT_NE(report.find(title), std::string::npos) << title;
+  if (std::system("command -v gs >/dev/null 2>&1") == 0) {
+    const std::string command =
+        "gs -dSAFER -dBATCH -dNOPAUSE -q -sDEVICE=nullpage '" + path("fir.ps") + "' >/dev/null 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+  }
 }
 
 TEST_F(profiling, WaitStatesAreStallCycles) {
