@@ -304,6 +304,18 @@ TEST(Scraps, DictionaryAddRemoveAndClear) {
   vinstanceDestroy(copy);
 }
 
+// Every anonymous key taken: the add gives up rather than replace one.
+TEST(Scraps, DictionaryAddGivesUpWhenEveryKeyIsTaken) {
+  auto* native = static_cast<vscrapDictionaryClassRec*>(vscrapGetNativeClass(vscrapGetDictionaryClass()));
+  auto* full = vclassSpawnOf<vscrapDictionaryClassRec>(native);
+  full->get = [](vscrap*, vname) { return integerScrap(0); };
+  vinstance* dict = vinstanceCreate(full);
+  Raised r = raised([&] { vscrapAddCompoundElement(vscrapWalk(dict), integerScrap(5)); });
+  EXPECT_EQ(r.cls, &vexModuleLimitClass);
+  EXPECT_EQ(vdictCount(&static_cast<vscrapNativeDictionary*>(dict)->dict), 0u);
+  vinstanceDestroy(dict);
+}
+
 TEST(Scraps, StartupRowBuildsTheClasses) {
   vscrapInstallStartup();
   int n = 0;
