@@ -286,7 +286,12 @@ void complete_fetch(const access_view& view) {
   }
   if (w[CS_PENDING_ACK] && address == ((w[CS_TAKEN_VECTOR] + 1) & WORD)) {
     w[CS_PENDING_ACK] = 0;
-    ack_taken_interrupt();
+    // Six instruction cycles (twelve device cycles) after the start the
+    // sequence is abandoned instead: the request stays pending.
+    if (cur_inst->cycles - w[CS_IRQ_SEQ_CYCLES] >= IRQ_SEQUENCE_CYCLES_MAX)
+      w[CS_IRQ_ABANDONED] = 1;
+    else
+      ack_taken_interrupt();
   }
   w[CS_CYCLE_FETCH] = FETCH_NONE;
   core_set_bus_latch(CS_PAB, address + 1, "pab");

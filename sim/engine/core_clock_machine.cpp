@@ -75,6 +75,26 @@ bool fast_sequence_ends(const uint32_t* w) {
   return step == 3 || (step == 2 && w[CS_WORDS] == 2 && !w[CS_IRQ_LONG]);
 }
 
+// An abandoned interrupt sequence ends with this instruction: the program
+// goes on at the return address, the request stays pending and is taken
+// again at the next boundary. A sequence that entered a long interrupt has
+// pushed its return already and completes, acknowledged now.
+bool end_abandoned_sequence(uint32_t* w) {
+  w[CS_IRQ_ABANDONED] = 0;
+  if (w[CS_IRQ_LONG]) {
+    ack_taken_interrupt();
+    return false;
+  }
+  w[CS_IRQ_SEQ_STEP] = 0;
+  w[CS_IN_FAST_IRQ] = 0;
+  w[CS_NEXT_FETCH] = 1;
+  w[CS_NEXT_TARGET] = w[CS_IRQ_RETURN];
+  w[CS_BUBBLE] = 1;
+  w[CS_RESTART_SKIP] += 1;
+  core_set_next_pc(w[CS_IRQ_RETURN]);
+  return true;
+}
+
 // A new instruction (or a repeat pass, or a fetch-only cycle) starts.
 void begin_instruction() {
   uint32_t* w = core_words();
@@ -196,6 +216,7 @@ void finish_cycle() {
   w[CS_CYC_INDEX] = 0;
   const bool repeating = w[CS_REP_CONTINUE] != 0;
   const bool ended = signal_end(repeating);
+  if (!bubble && !repeating && w[CS_IRQ_ABANDONED] && end_abandoned_sequence(w)) return;
   if (!bubble) {
     // The interrupt sequence moves on with the instructions it runs.
     const uint32_t step = w[CS_IRQ_SEQ_STEP];

@@ -127,6 +127,9 @@ void repeat_begin();
 int core_pending_irq();       // internal sources: vector or -1
 int core_check_interrupts();  // 1 when an interrupt is taken (recorded)
 void ack_taken_interrupt();
+// An interrupt sequence whose second vector word arrives this many device
+// cycles (six instruction cycles) after its start or later is abandoned.
+constexpr uint32_t IRQ_SEQUENCE_CYCLES_MAX = 12;
 // End-of-clock sampling of irqa, irqb, irqc and the reset pin.
 void core_sample_irq_pins();
 // The taken interrupt's sequence starts: the next fetch comes from its

@@ -126,7 +126,7 @@ enum core_word : int {
   CS_TAKEN_VECTOR,
   CS_TAKEN_ROW,
   CS_IRQ_SEQ_STEP,    // 0 when no interrupt sequence is active
-  CS_IRQ_SEQ_CYCLES,  // instruction cycles the sequence has taken
+  CS_IRQ_SEQ_CYCLES,  // the device cycle at which the sequence started
   CS_IRQ_LONG,        // the sequence entered a long interrupt
   CS_STACK_ERROR_SEEN,  // sp bit 4 has raised its trap
 
@@ -223,6 +223,7 @@ enum core_word : int {
   CS_REP_CONDITION = CS_TRANSFER + 4,  // condition of a conditional repeat
   CS_SCRATCH,       // a value pushed onto the stack that has no word of its own
   CS_PREFETCH_CHECKED,  // the prefetched opcode was checked for illegal when fetched
+  CS_IRQ_ABANDONED,     // the sequence ran too long: it ends at this instruction's end
   CS_ENGINE_END,
   CS_WORD_END = 280,
 };
