@@ -8,7 +8,7 @@ bin=$1
 secs=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod coff core break btree)
+[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod coff core break btree chunk)
 src=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$src/../.." && pwd)
 work=$(cd "$bin" && pwd)
@@ -48,6 +48,7 @@ seed() {
     lod) cp "$src"/seeds/lod/* "$dir"/ ;;
     coff) cp "$src"/seeds/coff/* "$dir"/ ;;
     btree) cp "$src"/seeds/btree/* "$dir"/ ;;
+    chunk) cp "$src"/seeds/chunk/* "$dir"/ ;;
   esac
 }
 

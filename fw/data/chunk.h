@@ -1,0 +1,77 @@
+// Chunk files: a heap of variable-sized byte records (chunks) in 1024-byte
+// blocks of a file or a memory block, addressed by byte offset; the
+// variable-length integers of the format; packed integer arrays in one
+// chunk.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "fw/core/fs.h"
+
+// ---- Variable-length integers: a first byte of four flag bits and a
+// count n (0-4) of big-endian two's-complement value bytes after it.
+int vchunkIntLength(std::int32_t value);  // shortest size, 1-5
+int vchunkEncodeInt(std::uint8_t* p, std::int32_t value);                 // shortest; keeps p[0]'s flags
+int vchunkEncodeIntLength(std::uint8_t* p, std::int32_t value, int size);  // into size bytes
+// The size read (1-5), or 0 when the count is above 4 or the bytes run
+// past end.
+int vchunkDecodeInt(const std::uint8_t* p, const std::uint8_t* end, std::int32_t* value);
+void vchunkSetIntFlags(std::uint8_t* p, int flags);  // the high four bits
+
+// ---- Byte sources.
+struct vchunkData;
+struct vchunkDataClass {
+  void (*flush)(vchunkData* d);
+  void (*destroy)(vchunkData* d);
+  bool (*read)(vchunkData* d, std::int64_t offset, std::size_t length, std::uint8_t* out);  // zeros past the end
+  bool (*write)(vchunkData* d, std::int64_t offset, const std::uint8_t* data, std::size_t length);
+  bool (*isWritable)(vchunkData* d);
+  std::int64_t (*size)(vchunkData* d);
+};
+struct vchunkData {
+  const vchunkDataClass* cls;
+};
+// Over an open stream (closed with the source).
+vchunkData* vchunkFileDataCreate(vfsStream* stream);
+// Over a block of memory; writes past the block are dropped.
+vchunkData* vchunkMemoryDataCreate(void* block, std::size_t size, bool owned, bool writable);
+void vchunkDataDestroy(vchunkData* d);
+
+struct vchunkFile;
+
+inline constexpr std::uint32_t vchunkBLOCK = 1024;
+inline constexpr std::uint32_t vchunkMAGIC = 0x00ED0BD0;
+
+// Open raises Arg with "File is not a chunk file." or "Version of chunk
+// file is too new", and "File not properly closed" with "Chunk file was
+// not properly closed.". Both take the source over.
+vchunkFile* vchunkOpen(vchunkData* source);
+vchunkFile* vchunkCreate(vchunkData* source);
+void vchunkClose(vchunkFile* f);
+void vchunkFlush(vchunkFile* f);
+vchunkFile* vchunkSaveTo(vchunkFile* f, vchunkData* destination);
+// Writes the whole chunk file to path through a temporary file renamed into place.
+void vchunkSaveToPath(vchunkFile* f, const vfsPath* path);
+
+std::uint32_t vchunkAlloc(vchunkFile* f, std::uint32_t length);
+void vchunkFree(vchunkFile* f, std::uint32_t address);
+int vchunkResize(vchunkFile* f, std::uint32_t address, std::uint32_t length);
+std::uint32_t vchunkRealloc(vchunkFile* f, std::uint32_t address, std::uint32_t length);
+std::uint8_t* vchunkGetData(vchunkFile* f, std::uint32_t address);
+void vchunkRelease(vchunkFile* f, std::uint32_t address);
+void vchunkReleaseDirty(vchunkFile* f, std::uint32_t address);
+std::uint32_t vchunkGetSize(vchunkFile* f, std::uint32_t address);
+void vchunkSetRoot(vchunkFile* f, std::uint32_t address);
+std::uint32_t vchunkGetRoot(vchunkFile* f);
+std::uint32_t vchunkGetLastBlock(vchunkFile* f);
+// The largest free chunk's free value (1 + its length) in one block.
+std::uint32_t vchunkGetFreeValue(vchunkFile* f, std::uint32_t block);
+
+// ---- Chunk arrays.
+std::int64_t vchunkArrayGet(vchunkFile* f, std::uint32_t array, std::int32_t index);
+std::uint32_t vchunkArraySet(vchunkFile* f, std::uint32_t array, std::int32_t index, std::int64_t value);
+std::uint32_t vchunkArrayInsert(vchunkFile* f, std::uint32_t array, std::int32_t index, std::int64_t value);
+std::uint32_t vchunkArrayDelete(vchunkFile* f, std::uint32_t array, std::int32_t index);
+std::int32_t vchunkArrayCount(vchunkFile* f, std::uint32_t array);
+std::uint32_t vchunkArraySetCount(vchunkFile* f, std::uint32_t array, std::int32_t count);
+int vchunkArrayWidthCode(vchunkFile* f, std::uint32_t array);
