@@ -629,7 +629,7 @@ void vscrapImport(vscrap source, vscrap target) {
       bool done = true;
       vexGuard([&] { slots<vscrapConvertibleClassRec>(&t)->import(&t, &s); },
                [&](vexHandler& h) {
-                 // Only the last failure stays on the chain.
+                 // A failed attempt leaves the chain as it was.
                  vexSetCurrentException(h.savedChain);
                  done = false;
                });
