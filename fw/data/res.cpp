@@ -1,5 +1,7 @@
 #include "fw/data/res.h"
 
+void _vresWireScalarDelegates();
+
 namespace {
 
 struct ResState {
@@ -74,6 +76,7 @@ ResState* state() {
     s->adaptorClasses[row.kind] = adaptor;
     s->adaptors[row.kind] = vinstanceCreate(adaptor);
   }
+  _vresWireScalarDelegates();
   return s;
 }
 

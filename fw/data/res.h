@@ -10,10 +10,13 @@
 
 inline constexpr int vresREFERENCE = 11;
 
-// What the base class needs of a store: the kind of a resource by number,
-// to follow a reference.
+// What the resource values need of their store: a resource's kind and
+// value word by number, to follow references, and the read-only flag.
 struct vresStore {
   int (*kindOf)(vresStore* store, std::uint32_t number);
+  std::uint32_t (*valueOf)(vresStore* store, std::uint32_t number);
+  void (*setValueOf)(vresStore* store, std::uint32_t number, std::uint32_t value);
+  std::uint8_t readOnly;
 };
 
 struct vres : vinstance {
@@ -42,3 +45,20 @@ void vresSetType(vres* object, int kind);
 vclass* vresGetScrapClass(int kind);
 vclass* vresGetAdaptorClass(int kind);
 vinstance* vresGetAdaptor(int kind);
+
+// Typed accessors: each checks the resolved kind ("Resource is not of type
+// vresINTEGER", ...) and each setter then the store's read-only flag.
+std::uint32_t vresGetValueWord(vres* object);  // through a reference
+void vresSetValueWord(vres* object, std::uint32_t value);
+void vresCheckKind(vres* object, int kind);
+void vresCheckWritable(vres* object);
+std::int32_t vresGetInteger(vres* object);
+void vresSetInteger(vres* object, std::int32_t value);
+std::int32_t vresGetFixed(vres* object);
+void vresSetFixed(vres* object, std::int32_t value);
+double vresGetFloat(vres* object);
+void vresSetFloat(vres* object, double value);  // single precision; a finite value beyond it raises Arg/Range
+char vresGetCharacter(vres* object);           // Windows-1252, stored as 16-bit Unicode
+void vresSetCharacter(vres* object, char value);
+int vresGetBoolean(vres* object);
+void vresSetBoolean(vres* object, int value);  // 1 only for exactly 1

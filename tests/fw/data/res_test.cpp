@@ -1,5 +1,7 @@
 #include "fw/data/res.h"
 
+#include <cmath>
+
 #include "scrap_support.h"
 
 namespace {
@@ -11,7 +13,15 @@ struct TestRes : vres {
   std::uint32_t value;
 };
 
-vresStore store{[](vresStore*, std::uint32_t number) { return number == 7 ? int{vresINTEGER} : int{vresUNTYPED}; }};
+// Row 7 of the store is an integer, row 8 untyped.
+struct Row {
+  int kind;
+  std::uint32_t value;
+};
+Row rows[9] = {};
+vresStore store{[](vresStore*, std::uint32_t n) { return n == 7 ? int{vresINTEGER} : int{vresUNTYPED}; },
+                [](vresStore*, std::uint32_t n) { return rows[n].value; },
+                [](vresStore*, std::uint32_t n, std::uint32_t v) { rows[n].value = v; }, 0};
 
 vresClassRec* testClass() {
   static vresClassRec* cls = [] {
@@ -20,6 +30,7 @@ vresClassRec* testClass() {
     c->getKind = [](vres* o) { return static_cast<TestRes*>(o)->kind; };
     c->setKind = [](vres* o, int k) { static_cast<TestRes*>(o)->kind = k; };
     c->getValue = [](vres* o) { return static_cast<TestRes*>(o)->value; };
+    c->setValue = [](vres* o, std::uint32_t v) { static_cast<TestRes*>(o)->value = v; };
     return c;
   }();
   return cls;
@@ -98,6 +109,71 @@ TEST(ResourceValues, EntypeByClassIdentity) {
   o->value = 7;
   EXPECT_EQ(vscrapEntype(vscrapWalk(o), vscrapGetIntegerClass()), 0);
   vinstanceDestroy(o);
+}
+
+TEST(ResourceValues, ScalarAccessors) {
+  TestRes* b = makeTest(vresBOOLEAN);
+  const std::pair<int, std::uint32_t> booleans[] = {{1, 1}, {2, 0}, {-1, 0}, {0, 0}, {1, 1}};
+  for (auto [set, stored] : booleans) {
+    vresSetBoolean(b, set);
+    EXPECT_EQ(b->value, stored) << set;
+  }
+  TestRes* c = makeTest(vresCHARACTER, 0x41);
+  EXPECT_EQ(vresGetCharacter(c), 'A');
+  const std::pair<unsigned char, std::uint32_t> characters[] = {{0xE9, 0xE9}, {0x8C, 0x152}, {0x9F, 0x178}};
+  for (auto [set, stored] : characters) {
+    vresSetCharacter(c, static_cast<char>(set));
+    EXPECT_EQ(c->value, stored);
+    EXPECT_EQ(static_cast<unsigned char>(vresGetCharacter(c)), set);
+  }
+  TestRes* f = makeTest(vresFLOAT);
+  EXPECT_EQ(vresGetFloat(f), 0.0);
+  vresSetFloat(f, 1.5);
+  EXPECT_EQ(f->value, 0x3FC00000u);
+  vresSetFloat(f, 3.4028234663852886e+38);
+  for (double beyond : {3.5e38, -1e300}) {
+    Raised r = raised([&] { vresSetFloat(f, beyond); });
+    EXPECT_EQ(r.cls, &vexArgRangeClass);
+  }
+  EXPECT_EQ(vresGetFloat(f), 3.4028234663852886e+38);
+  vresSetFloat(f, -INFINITY);
+  EXPECT_EQ(vresGetFloat(f), -INFINITY);
+
+  Raised wrong = raised([&] { vresGetInteger(f); });
+  EXPECT_EQ(wrong.cls, &vexArgClass);
+  EXPECT_EQ(wrong.message, "Resource is not of type vresINTEGER");
+  EXPECT_EQ(raised([&] { vresSetFixed(b, 1); }).message, "Resource is not of type vresFIXED");
+
+  store.readOnly = 1;
+  Raised ro = raised([&] { vresSetBoolean(b, 0); });
+  EXPECT_EQ(ro.message, "Resource file is read only");
+  EXPECT_EQ(vresGetBoolean(b), 1);
+  EXPECT_EQ(raised([&] { vresSetFloat(b, 1); }).message, "Resource is not of type vresFLOAT");  // the kind first
+  store.readOnly = 0;
+  for (TestRes* o : {b, c, f}) vinstanceDestroy(o);
+}
+
+TEST(ResourceValues, ScrapProtocolThroughReferencesAndEntype) {
+  TestRes* ref = makeTest(vresREFERENCE, 7);
+  rows[7].value = 5;
+  EXPECT_EQ(vscrapGetInteger(vscrapWalk(ref)), 5);
+  vscrapSetInteger(vscrapWalk(ref), -9);
+  EXPECT_EQ(rows[7].value, static_cast<std::uint32_t>(-9));
+  EXPECT_EQ(ref->value, 7u);
+
+  // An untyped resource takes the kind of what is imported into it.
+  TestRes* fresh = makeTest(vresUNTYPED);
+  vinstance* source = integerScrap(42);
+  vscrapImport(vscrapWalk(source), vscrapWalk(fresh));
+  EXPECT_EQ(fresh->kind, vresINTEGER);
+  EXPECT_EQ(fresh->value, 42u);
+  vinstance* copy = vscrapCreateNativeTypeable();
+  vscrapImport(vscrapWalk(fresh), vscrapWalk(copy));
+  EXPECT_EQ(vscrapGetInteger(vscrapWalk(copy)), 42);
+  // Typed now: a value of another kind is refused.
+  vinstance* text = vscrapCreateNativeString("no");
+  EXPECT_EQ(raised([&] { vscrapImport(vscrapWalk(text), vscrapWalk(fresh)); }).cls, &vexScrapCannotConvertClass);
+  for (vinstance* o : std::initializer_list<vinstance*>{ref, fresh, source, copy, text}) vinstanceDestroy(o);
 }
 
 }  // namespace
