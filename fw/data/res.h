@@ -62,3 +62,15 @@ char vresGetCharacter(vres* object);           // Windows-1252, stored as 16-bit
 void vresSetCharacter(vres* object, char value);
 int vresGetBoolean(vres* object);
 void vresSetBoolean(vres* object, int value);  // 1 only for exactly 1
+
+// String and opaque chunks of a typed-resource file. A string chunk holds
+// its encoding in byte 0 (0 ISO 8859-1, 1 Mac Roman, 2 16-bit Unicode most
+// significant byte first, 3 the internal set) and the characters after it;
+// address 0 is the empty string. The setters answer the value's new
+// address (0 when empty).
+struct vchunkFile;
+vscribe* vresStringChunkScribe(vchunkFile* f, std::uint32_t address);
+std::size_t vresStringChunkLength(vchunkFile* f, std::uint32_t address);
+void vresStringChunkRead(vchunkFile* f, std::uint32_t address, std::size_t offset, std::size_t count, char* buffer);
+std::uint32_t vresStringChunkSet(vchunkFile* f, std::uint32_t address, vscribe* text);
+std::uint32_t vresOpaqueChunkSetSize(vchunkFile* f, std::uint32_t address, std::uint32_t size);
