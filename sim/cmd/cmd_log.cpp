@@ -125,8 +125,7 @@ void end_profiling() {
   screen_flush();
   const int written =
       profiler->report != nullptr ? profiler->report(device_profiler_block(cur_device).previous_cycles) : 0;
-  device_profiler_block(cur_device).on = 0;
-  cur_state->run_plan_stale = 1;
+  set_device_profiled(cur_device, 0);
   // A report that could not be written has said so; it is no success.
   if (written != 0) session_print("Done.", 1);
 }
@@ -216,11 +215,10 @@ void start_profiling(const char*) {
   profiler_block& block = device_profiler_block(cur_device);
   block = {};
   std::snprintf(block.file_name, sizeof block.file_name, "%s", path.c_str());
-  block.on = 1;
   block.previous_pc = cur_inst->pc;
   block.instruction_start = 1;
   // A profiled device runs cycle by cycle, with the hook.
-  cur_state->run_plan_stale = 1;
+  set_device_profiled(cur_device, 1);
   session_print("Initializing profiler. Please wait...", 1);
   screen_flush();
   // The loaded program's object file, when one was loaded.

@@ -511,7 +511,7 @@ namespace {
 
 uint32_t core_mem_read(int space, uint32_t address) {
   address &= WORD;
-  if (cur_state->profile.on != 0) [[unlikely]]
+  if (cur_inst->profiled != 0) [[unlikely]]
     profile_note_reference(is_generic(space) ? core_resolve_space(space, address) : space, address, 0);
   const uint8_t entry = region_entry_fast(space, address);
   const int row = entry & REGION_ENTRY_ROW;
@@ -546,7 +546,7 @@ void core_mem_write(int space, uint32_t address, uint32_t value) {
   address &= WORD;
   value &= WORD;
   if (space == SPACE_PR || space == SPACE_XR) return;
-  if (cur_state->profile.on != 0) [[unlikely]]
+  if (cur_inst->profiled != 0) [[unlikely]]
     profile_note_reference(is_generic(space) ? core_resolve_space(space, address) : space, address, 1);
   const uint8_t entry = region_entry_fast(space, address);
   const int row = entry & REGION_ENTRY_ROW;

@@ -19,7 +19,7 @@ namespace {
 // Cycles a profiled instruction waits for the bus: refused arbitration,
 // wait states, a contended instruction cycle run again.
 inline void note_stall(uint32_t cycles) {
-  if (cur_state->profile.on != 0) [[unlikely]] cur_state->profile.stall_cycles += cycles;
+  if (cur_inst->profiled != 0) [[unlikely]] cur_state->profile.stall_cycles += cycles;
 }
 
 constexpr uint32_t WORD = 0xFFFF;

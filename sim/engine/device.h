@@ -241,6 +241,9 @@ struct device_inst {
   uint32_t horizon = 0;
   uint8_t event_due = 0;
   uint8_t horizon_stale = 1;
+  // Mirrors device_state::profile.on beside the words the cycle path
+  // reads anyway (set_device_profiled keeps the two together).
+  uint8_t profiled = 0;
   std::string work_dir;
   // Storage behind periph_state.
   std::vector<uint32_t> periph_storage;

@@ -71,6 +71,10 @@ struct profiler_block {
 
 inline bool profiler_attached() { return profiler != nullptr; }
 
+// Switches profiling of a device on or off: the block's on flag, the
+// instance's mirror of it and the device's run plan.
+void set_device_profiled(int device, int on);
+
 // The accessors' note of one reference of the current device (engine
 // space code, 16-bit address); called only while it is profiled. A full
 // list drops the reference.

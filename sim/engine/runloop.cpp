@@ -199,6 +199,14 @@ run_hooks run_hook = {
 
 profiler_block& device_profiler_block(int device) { return device_states[device]->profile; }
 
+void set_device_profiled(int device, int on) {
+  if (device < 0 || device >= DEVICE_MAX || device_insts[device] == nullptr || device_states[device] == nullptr)
+    return;
+  device_states[device]->profile.on = on != 0 ? 1 : 0;
+  device_insts[device]->profiled = on != 0 ? 1 : 0;
+  device_states[device]->run_plan_stale = 1;
+}
+
 void profile_note_reference(int space, uint32_t address, int write) {
   // Engine space code to the profiler's space and memory class.
   struct space_class {
@@ -323,7 +331,7 @@ bool after_cycle(int device, device_inst* inst, device_state* st) {
   if (!device_alive(device, inst, st)) return false;
   if ((inst->flags & (DEV_INSTR_END | DEV_INSTR_END2)) == 0) return true;
 
-  if (st->profile.on != 0) [[unlikely]] {
+  if (inst->profiled != 0) [[unlikely]] {
     if (profiler != nullptr && profiler->profile_instruction != nullptr)
       profiler->profile_instruction(device);
   }
@@ -403,7 +411,7 @@ void run_device_cycle(int device) {
   device_state* st = cur_state;
 
   service_input_streams();
-  if (st->profile.on != 0) [[unlikely]] sample_profiler(device, st->profile);
+  if (inst->profiled != 0) [[unlikely]] sample_profiler(device, st->profile);
   clock_cycle(*inst, plan_for(inst->type));
   service_output_streams();
 

@@ -387,13 +387,13 @@ int profiler_restore_state(const char* name, int device, int /*continued*/) {
     b.previous_cycles = cycles;
     b.previous_pc = pc;
     b.instruction_start = 1;
-    device_states[device]->run_plan_stale = 1;
+    set_device_profiled(device, 0);
     found = 1;
     // Profiling goes on into the same report, from empty tables.
     if (on != 0) {
       const int previous = cur_device;
       make_device_current(device);
-      b.on = profiler_start(nullptr, b.file_name, "w") != 0 ? 1 : 0;
+      set_device_profiled(device, profiler_start(nullptr, b.file_name, "w"));
       make_device_current(previous);
     }
   }
