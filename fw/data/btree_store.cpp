@@ -147,6 +147,23 @@ bool readHeader(vbtree* t) {
   return t->pageSize >= vbtreeMIN_PAGE_SIZE && t->pageSize <= vbtreeMAX_PAGE_SIZE && t->level < 2;
 }
 
+// The free list ends within as many steps as the file has pages and
+// holds only overflow pages: a cycle would hand one page out twice.
+bool freeListSound(vbtree* t) {
+  bool ok = true;
+  std::uint32_t n = t->freeHead;
+  for (std::uint32_t steps = 0; n && ok; ++steps) {
+    ok = steps <= t->last && guarded([&] {
+      std::uint8_t* p = bt::page(t, n);
+      if (!(bt::rd32(p + bt::FLAGS) & bt::OVERFLOW)) bt::corrupt(t, "free page is not free");
+      n = bt::rd32(p + bt::RIGHT);
+    });
+  }
+  t->pages.clear();
+  t->corrupt = false;
+  return ok;
+}
+
 std::string nativeText(const vfsPath* p) {
   char buffer[vfsPATH_BUFFER];
   return vfsPathToBuffer(p, buffer);
@@ -383,6 +400,10 @@ vbtree* vbtreeOpen(const vfsPath* path, int mode, unsigned char* clientHeader) {
   }
   t->last = std::max<std::uint32_t>(t->fileLast, 1);
   cacheCapacity(t);
+  if (!freeListSound(t)) {
+    destroy(t);
+    return nullptr;
+  }
   t->flags = (t->flags & ~(vbtreeWRITABLE | vbtreeHEADER_WRITTEN | vbtreeCURSOR | vbtreeIMAGE)) | vbtreeOPENED;
   if (mode == vbtreeWRITE) t->flags |= vbtreeWRITABLE;
   if (clientHeader) std::memcpy(clientHeader, t->client, vbtreeCLIENT_HEADER);

@@ -217,6 +217,23 @@ TEST_F(Btree, BadHeadersAreRefused) {
   }
   writeBytes(dir / "h.vr", good.substr(0, 40));
   EXPECT_EQ(vbtreeOpen(file.p, vbtreeREAD, nullptr), nullptr);
+
+  // A free list that loops would hand a page out twice.
+  vbtree* t = vbtreeCreate(file.p, 0, 512, nullptr);
+  put(t, "a", std::string(2000, 'a'));
+  put(t, "b", "b");
+  vbtreeDelete(t, "a", 1);
+  vbtreeClose(t);
+  std::string freed = readBytes(dir / "h.vr");
+  std::uint32_t head;
+  std::memcpy(&head, freed.data() + 28, 4);
+  ASSERT_NE(head, 0u);
+  t = vbtreeOpen(file.p, vbtreeREAD, nullptr);
+  ASSERT_NE(t, nullptr);
+  vbtreeClose(t);
+  std::memcpy(freed.data() + head * 512 + 8, &head, 4);
+  writeBytes(dir / "h.vr", freed);
+  EXPECT_EQ(vbtreeOpen(file.p, vbtreeWRITE, nullptr), nullptr);
 }
 
 TEST_F(Btree, TruncatedAndBitFlippedFilesFailWithoutHarm) {
