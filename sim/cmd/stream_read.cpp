@@ -21,14 +21,15 @@ namespace {
 constexpr std::size_t VALUE_MAX = 89;
 
 int get(io_stream& s) {
-  const int c = std::fgetc(s.file);
+  if (s.at >= s.text.size()) return EOF;
+  const int c = static_cast<unsigned char>(s.text[s.at++]);
   if (c == '\n') ++s.line;
   return c;
 }
 
 void unget(io_stream& s, int c) {
   if (c == EOF) return;
-  std::ungetc(c, s.file);
+  --s.at;
   if (c == '\n') --s.line;
 }
 
@@ -64,7 +65,7 @@ int64_t read_count(io_stream& s) {
 
 void restart_group(io_stream& s, stream_group& g) {
   g.values_at = s.values_read;
-  std::fseek(s.file, g.position, SEEK_SET);
+  s.at = g.position;
   s.line = g.line;
 }
 
@@ -101,7 +102,7 @@ bool ends_value(int c, bool timed) {
 // brackets; false at the end of the file. An over-long word is reported
 // with its file and line and skipped.
 bool read_stream_word(io_stream& s, std::string& text, bool timed) {
-  if (s.file == nullptr) return false;
+  if (!s.readable) return false;
   for (;;) {
     const int c = skip_space(s);
     if (c == EOF) return false;
@@ -111,7 +112,7 @@ bool read_stream_word(io_stream& s, std::string& text, bool timed) {
       close_group(s);
     } else if (c == '(') {
       stream_group g;
-      g.position = std::ftell(s.file);
+      g.position = s.at;
       g.line = s.line;
       g.values_at = s.values_read;
       s.groups.push_back(g);
@@ -304,8 +305,14 @@ void end_input(io_stream& s) {
 }
 
 int open_input_file(io_stream& s, bool timed) {
-  s.file = std::fopen(s.file_name.c_str(), "rb");
-  if (s.file == nullptr) return 0;
+  std::FILE* file = std::fopen(s.file_name.c_str(), "rb");
+  if (file == nullptr) return 0;
+  char block[4096];
+  for (std::size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;) s.text.append(block, n);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) return 0;
+  s.readable = true;
   if (timed) read_next_time(s);
   return 1;
 }

@@ -31,7 +31,7 @@ enum stream_list : int { SL_IN_UNTIMED = 0, SL_IN_TIMED, SL_OUT_UNTIMED, SL_OUT_
 
 // An open "(" of an input file.
 struct stream_group {
-  long position = 0;  // just after its "("
+  std::size_t position = 0;  // just after its "("
   int line = 1;       // the file's line there
   bool count_read = false;
   bool forever = false;
@@ -56,6 +56,11 @@ struct io_stream {
   std::vector<stream_group> groups;  // innermost last
   io_stream* next = nullptr;
   int number = 0;
+  // An input file's text, read whole when the stream opens (groups go
+  // back in it without touching the file), and the reading position.
+  std::string text;
+  std::size_t at = 0;
+  bool readable = false;
   // Reader position for messages, and the values read so far.
   int line = 1;
   long values_read = 0;
