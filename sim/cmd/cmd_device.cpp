@@ -129,6 +129,7 @@ void delete_device(const char*) {
   if (!exists(n)) return;
   if (gui_present() != 0) close_device_windows(n);
   close_session_log(n);
+  end_device_profile(n);
   free_device(n);
   if (run_on && device_states[shown_device] != nullptr) device_states[shown_device]->running = 0;
 }

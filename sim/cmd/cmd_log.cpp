@@ -276,12 +276,14 @@ void close_all_logs() {
   close_log_file(command_log, command_record);
   for (int d = 0; d < DEVICE_MAX; ++d) close_session_log(d);
   // Profiles still open are written, as "log off" writes them.
+  for (int d = 0; d < DEVICE_MAX; ++d) end_device_profile(d);
+}
+
+void end_device_profile(int device) {
+  if (!profiling(device)) return;
   const int previous = cur_device;
-  for (int d = 0; d < DEVICE_MAX; ++d) {
-    if (!profiling(d)) continue;
-    make_device_current(d);
-    end_profiling();
-  }
+  make_device_current(device);
+  end_profiling();
   if (valid_device(previous) && device_insts[previous] != nullptr) make_device_current(previous);
 }
 

@@ -9,6 +9,8 @@
 // Closes (and puts in place) the session log of a device, e.g. before the
 // device is released.
 void close_session_log(int device);
+// Writes the device's profile when it is profiled ("log off p" on it).
+void end_device_profile(int device);
 // Closes every log; run before the program ends.
 void close_all_logs();
 // Where an open log will stand; empty when that log is closed.

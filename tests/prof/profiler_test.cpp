@@ -152,6 +152,16 @@ TEST_F(profiling, NewCodeAtAnAddressIsANewNodeAndUndefinedWritesCountOnce) {
   EXPECT_EQ(tables().static_instructions, 4u);
 }
 
+TEST_F(profiling, ADeletedDeviceWritesItsProfile) {
+  run("device dv1 73521");
+  device_insts[1]->work_dir = dir();
+  execute_command_line(1, "log p second");
+  ASSERT_EQ(device_states[1]->profile.on, 1);
+  run("device dv1 x");
+  EXPECT_EQ(device_insts[1], nullptr);
+  EXPECT_NE(read_file("second.log").find("No instructions executed - Static report only"), std::string::npos);
+}
+
 TEST_F(profiling, OnlyAProfiledDeviceLeavesTheFastEngine) {
   device_state& st = *device_states[0];
   run("log off p");
