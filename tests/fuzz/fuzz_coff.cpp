@@ -1,13 +1,17 @@
 // COFF files: the debug-information reader over the bytes (every name and
 // table entry of an accepted file must be readable), then the same bytes
 // as a program: a file the loader refuses leaves memory and pc alone, and
-// an accepted one leaves its debug information answering lookups.
+// an accepted one leaves its debug information answering lookups. The
+// bytes are also parsed as a braced C expression against it.
+#include <algorithm>
 #include <cstdio>
+#include <string>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
 
 #include "fuzz_support.h"
+#include "sim/cdb/c_parse.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
 #include "sim/engine/device.h"
@@ -51,9 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (coff_load_memory(0, "f.cld") != 1) {
     if (arrays_of(*device_insts[0]) != fresh || device_insts[0]->pc != fresh_pc)
       finding("a refused file changed the device");
-    return 0;
-  }
-  if (read_coff_file(0, "f.cld") == 0) {
+  } else if (read_coff_file(0, "f.cld") == 0) {
     make_device_current(0);
     for (uint32_t address : {0u, 0x10u, 0x100u, 0xFFFFu}) {
       symbol_text_at(SPACE_P, address);
@@ -61,5 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       source_file_at(address, SPACE_X);
     }
   }
+  const std::string expression =
+      "{" + std::string(reinterpret_cast<const char*>(data), std::min<std::size_t>(size, 300)) + "}";
+  if (const auto tree = c_parse(expression.c_str()); tree) c_tree_has_call(tree->root);
   return 0;
 }

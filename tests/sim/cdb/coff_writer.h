@@ -5,9 +5,12 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 struct test_section {
   std::string name;
@@ -122,4 +125,15 @@ inline void poke_word(std::string& bytes, uint32_t offset, uint32_t w) {
   bytes[offset + 1] = char(w >> 16);
   bytes[offset + 2] = char(w >> 8);
   bytes[offset + 3] = char(w);
+}
+
+// Writes the file to a temporary path, runs read (the path) and removes it.
+template <typename F>
+auto with_temp_coff(const test_coff& c, F&& read) {
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("coff_" + std::to_string(::getpid()) + ".cld")).string();
+  c.write(path);
+  auto result = read(path.c_str());
+  std::filesystem::remove(path);
+  return result;
 }

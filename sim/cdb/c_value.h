@@ -1,0 +1,85 @@
+// C values, the parse-tree node and the per-family number formats of the
+// C debugger.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The per-family word of the C debugger, set from the current device type.
+struct c_family_words {
+  int code;
+  int width;         // bits
+  uint32_t sign;     // sign bit of a word
+  uint32_t mask;     // word mask
+  uint32_t address;  // address mask
+};
+// The family of the current device type (711 when there is none); null for
+// a code the C debugger does not serve.
+const c_family_words* c_family_of(int family_code);
+extern const c_family_words* c_family;
+// c_family from the current device type.
+void c_debug_reset();
+
+// COFF base types of the type word.
+enum : uint32_t {
+  CT_VOID = 1,
+  CT_CHAR = 2,
+  CT_SHORT = 3,
+  CT_INT = 4,
+  CT_LONG = 5,
+  CT_FLOAT = 6,
+  CT_DOUBLE = 7,
+  CT_STRUCT = 8,
+  CT_UNION = 9,
+  CT_ENUM = 10,
+  CT_ENUM_MEMBER = 11,
+  CT_UCHAR = 12,
+  CT_USHORT = 13,
+  CT_UINT = 14,
+  CT_ULONG = 15,
+};
+
+// One value: words 0-4 the value, then where it lives and what it is.
+struct c_value {
+  uint32_t v[5] = {};        // see the float and integer layouts of the family
+  uint32_t address = 0;      // word 5
+  uint32_t space = 0;        // word 6
+  uint32_t type = 0;         // word 7
+  uint32_t sclass = 0;       // word 8
+  uint32_t tag = 0;          // word 9
+  uint32_t dims[4] = {1, 1, 1, 1};
+  uint16_t located = 0;      // 1: fetched from and stored to its location
+};
+
+struct c_node {
+  c_node* first = nullptr;
+  c_node* middle = nullptr;
+  c_node* third = nullptr;
+  uint32_t op = 0;  // 0 for a leaf
+  c_value value;
+  std::vector<c_node*> args;  // of a call, on the callee: last argument first
+  uint32_t ready = 0;
+};
+
+// A parsed expression: its root and every node made for it.
+struct c_tree {
+  c_node* root = nullptr;
+  std::vector<std::unique_ptr<c_node>> nodes;
+};
+
+// A zeroed node on the parse chain; the nodes of a parse go to its tree
+// (c_nodes_commit) or are dropped together (c_nodes_discard).
+c_node* c_node_new();
+c_node* c_node_type(uint32_t type);
+std::vector<std::unique_ptr<c_node>> c_nodes_commit();
+void c_nodes_discard();
+
+// A number in the family's float format into words 0-4 (type float or
+// double); false when it is out of the format's range.
+bool c_store_float(double number, uint32_t type, c_value& out);
+// The C debugger's error report: "C error: " and the message with its
+// first letter upper-cased; kept as the pending text.
+void c_parse_error(const std::string& message);
+const std::string& c_last_error();

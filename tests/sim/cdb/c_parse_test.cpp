@@ -1,0 +1,145 @@
+// The C expression parser: precedence and associativity, casts and type
+// names, members, calls, registers, and every message as printed.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
+
+#include "coff_writer.h"
+#include "sim/cdb/c_parse.h"
+#include "sim/cdb/coff.h"
+#include "sim/engine/device.h"
+
+namespace {
+
+std::string op_name(uint32_t op) {
+  switch (op) {
+    case CN_CONDITIONAL: return "?:";
+    case CN_CAST: return "cast";
+    case CN_POST_INC: return "post++";
+    case CN_PRE_INC: return "pre++";
+    case CN_SUBSCRIPT: return "[]";
+    case CN_CALL: return "call";
+    case CN_COMMA: return ",";
+    case 312: return "sizeof";
+    case 313: return "->";
+    case 302: return "||";
+    case 303: return "&&";
+    case 304: return "==";
+    case 308: return "<<";
+    case 295: return "+=";
+    default: return std::string(1, static_cast<char>(op));
+  }
+}
+
+// Prefix form: located leaves as @address, constants by value, types as T.
+std::string text(const c_node* n) {
+  if (n == nullptr) return "";
+  if (n->op == 0) {
+    char out[32];
+    if (n->value.sclass == CN_REGISTER_CLASS) return "$reg";
+    if (n->value.located != 0) std::snprintf(out, sizeof out, "@%x", n->value.address);
+    else if (n->value.sclass == 0 && n->value.v[3] == 0 && n->value.type != 4) std::snprintf(out, sizeof out, "T%x", n->value.type);
+    else std::snprintf(out, sizeof out, "%u", n->value.v[3]);
+    return out;
+  }
+  std::string s = "(" + op_name(n->op);
+  if (n->op == CN_CAST) s += " T" + [&] { char b[16]; std::snprintf(b, sizeof b, "%x", n->value.type); return std::string(b); }();
+  for (const c_node* k : {n->first, n->middle, n->third}) {
+    if (k == nullptr || (n->op == CN_CAST && k == n->first)) continue;
+    s += " " + text(k);
+  }
+  return s + ")";
+}
+
+class CParse : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    index_memory_regions();
+    ASSERT_EQ(create_device(0, "73521"), 1);
+    test_coff c;
+    c.sections = {{".txt", 0, 0, 0x20, {0}}};
+    c.symbol("Fa", 0x10, 1, 1, 4, 2);
+    c.symbol("Fb", 0x11, 1, 1, 4, 2);
+    c.symbol("Fc", 0x12, 1, 1, 4, 2);
+    c.symbol("Fp", 0x13, 1, 1, 0x12, 2);  // pointer to char
+    c.symbol("Ff", 0x40, 0, 1, 0x24, 2);  // function returning int
+    c.symbol("Fpoint", 0, 0, 0, 8, 10, 1);  // structure tag: index 5
+    c.aux({0, 0, 2, 0, 0, 0, 0, 0});
+    c.symbol("Fx", 0, 0, 0, 4, 8);
+    c.symbol("Fy", 1, 0, 0, 4, 8);
+    c.symbol(".eos", 0, 0, 0, 0, 102, 1);
+    c.aux({0, 0, 2, 0, 0, 0, 0, 0});
+    c.symbol("Fs", 0x20, 1, 1, 8, 2, 1);
+    c.aux({5, 0, 2, 0, 0, 0, 0, 0});
+    program = c;
+  }
+  void TearDown() override { free_device(0); }
+  void load(const test_coff& c) {
+    ASSERT_EQ(with_temp_coff(c, [](const char* path) { return read_coff_file(0, path); }), 0)
+        << coff_error_text();
+    make_device_current(0);
+  }
+  static std::string parsed(const char* expression) {
+    const auto tree = c_parse(expression);
+    return tree ? text(tree->root) : "! " + c_last_error();
+  }
+  test_coff program;
+};
+
+TEST_F(CParse, TreesAndMessages) {
+  load(program);
+  const std::pair<const char*, const char*> cases[] = {
+      {"{a = b = 3}", "(= @10 (= @11 3))"},
+      {"{a - b - c}", "(- (- @10 @11) @12)"},
+      {"{a ? b : c ? 1 : 2}", "(?: @10 @11 (?: @12 1 2))"},
+      {"{a || b && c | 1 ^ 2 & 3 == 4 < 5 << 6 + 7 * 8}",
+       "(|| @10 (&& @11 (| @12 (^ 1 (& 2 (== 3 (< 4 (<< 5 (+ 6 (* 7 8))))))))))"},
+      {"{a, b += 1}", "(, @10 (+= @11 1))"},
+      {"{-a++ * !b}", "(* (- (post++ @10)) (! @11))"},
+      {"{(a)}", "@10"},
+      {"{p[1]}", "([] @13 1)"},
+      {"{p # 4}", "(# @13 4)"},
+      {"{(unsigned char) a}", "(cast Tc @10)"},
+      {"{(char int) a}", "(cast T2 @10)"},
+      {"{(unsigned long int) a}", "(cast Tf @10)"},
+      {"{(long unsigned) a}", "(cast Tf @10)"},
+      {"{(short int) a}", "(cast T3 @10)"},
+      {"{(signed char) a}", "(cast T2 @10)"},
+      {"{(int *) a}", "(cast T14 @10)"},
+      {"{(struct point *) a}", "(cast T18 @10)"},
+      {"{sizeof(long)}", "(sizeof T5)"},
+      {"{sizeof a}", "(sizeof @10)"},
+      {"{s.y}", "(. @20 1)"},
+      {"{(float int) a}", "! Two or more data types in cast"},
+      {"{(struct nope) a}", "! There is no struct or union named nope"},
+      {"{(enum nope) a}", "! There is no enumeration called nope"},
+      {"{f(1, 2)}", "! Command-line function calls aren't supported in your crt0 file"},
+      {"{s.nosuch}", "! `nosuch' is not a member of the structure"},
+      {"{a.m}", "! Requesting member `m' in item that is not structure or union"},
+      {"{a->m}", "! Attempting to use -> operator on item that is not pointer"},
+      {"{a +}", "! Premature end of C expression"},
+      {"{a b}", "! Syntax error near b"},
+      {"{a + b = 3}", "! Syntax error near ="},
+      {"{q}", "! Undeclared identifier q"},
+      {"{$nosuchregister1}", "! Register nosuchregi unknown"},
+      {"{$pc + 1}", "(+ $reg 1)"},
+      {"{ }", "! Empty C expression"},
+  };
+  for (const auto& [expression, want] : cases) EXPECT_EQ(parsed(expression), want) << expression;
+}
+
+TEST_F(CParse, CallsNeedTheDummyCallRoutine) {
+  program.symbol("dummy_call", 0x50, 0, 1, 0, 211);
+  load(program);
+  const auto tree = c_parse("{f(1, a)}");
+  ASSERT_TRUE(tree) << c_last_error();
+  EXPECT_EQ(text(tree->root), "(call @40)");
+  ASSERT_EQ(tree->root->middle->args.size(), 2u);
+  EXPECT_EQ(text(tree->root->middle->args[0]), "@10");  // the last argument first
+  EXPECT_EQ(c_tree_has_call(tree->root), 1);
+}
+
+}  // namespace
