@@ -252,10 +252,12 @@ char* vfsMSWMakeTempName(char* templ) {
     state.tempCounter += 50;
     std::srand(static_cast<unsigned>(std::time(nullptr)) + state.tempCounter + static_cast<unsigned>(getpid()));
     std::string digits = std::to_string(std::rand());
-    std::size_t next = 0;
+    // Only the X's of the last element are the pattern: a folder whose own
+    // name holds an X must stay the folder it is.
+    std::size_t next = 0, first = original.find_last_of('/') + 1;
     for (std::size_t i = 0; i < original.size(); ++i) {
       templ[i] = original[i];
-      if (original[i] == 'X') templ[i] = digits[next++ % digits.size()];
+      if (i >= first && original[i] == 'X') templ[i] = digits[next++ % digits.size()];
     }
     int fd = open(templ, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
     if (fd >= 0) {
