@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "sim/cdb/c_scope.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
 
@@ -230,24 +231,12 @@ int float_token(std::size_t length) {
   return CT_FLOATING;
 }
 
-// A C name of the program: "F" before it.
-int c_named_symbol(const std::string& name, uint32_t sclass) {
-  const coff_debug_info* info = current_debug_info();
-  if (info == nullptr) return -1;
-  const std::string wanted = "F" + name;
-  for (uint32_t i = 0; i < info->c_symbols.size(); i = next_symbol(*info, i)) {
-    const coff_symbol& s = info->c_symbols[i];
-    if (s.sclass() == sclass && coff_symbol_name(*info, s) == wanted) return static_cast<int>(i);
-  }
-  return -1;
-}
-
 int name_token(std::size_t length) {
   const std::string name = input.substr(pos, length);
   const auto kw = std::lower_bound(keywords.begin(), keywords.end(), name,
                                    [](const keyword& k, const std::string& n) { return k.text < n; });
   if (kw != keywords.end() && kw->text == name) return kw->code;
-  if (const int member = c_named_symbol(name, 16); member >= 0) {
+  if (const int member = c_lookup_enum_member(name); member >= 0) {
     const coff_symbol& s = current_debug_info()->c_symbols[static_cast<std::size_t>(member)];
     c_node* n = leaf(CT_ENUM_MEMBER);
     n->value.v[3] = s.value() & c_family->mask;
@@ -255,7 +244,7 @@ int name_token(std::size_t length) {
     token_value.node = n;
     return CT_ENUM_CONSTANT;
   }
-  if (const int type = c_named_symbol(name, SC_TYPEDEF); type >= 0) {
+  if (const int type = c_lookup_typedef(name); type >= 0) {
     const coff_debug_info& info = *current_debug_info();
     const coff_symbol& s = info.c_symbols[static_cast<std::size_t>(type)];
     c_node* n = leaf(s.type());

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "sim/cdb/c_lex.h"
+#include "sim/cdb/c_scope.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
 #include "sim/engine/device.h"
@@ -383,8 +384,8 @@ class parser {
     const std::string name = cur_.value.name;
     advance();
     const bool is_enum = code == 277;
-    int tag = c_unit_symbol(name, is_enum ? SC_ENUM_TAG : SC_STRUCT_TAG);
-    if (!is_enum && tag < 0) tag = c_unit_symbol(name, SC_UNION_TAG);
+    int tag = c_lookup_scoped(name, is_enum ? SC_ENUM_TAG : SC_STRUCT_TAG);
+    if (!is_enum && tag < 0) tag = c_lookup_scoped(name, SC_UNION_TAG);
     if (tag < 0)
       return fail(is_enum ? "there is no enumeration called " + name : "There is no struct or union named " + name);
     const coff_symbol& s = current_debug_info()->c_symbols[static_cast<std::size_t>(tag)];
@@ -395,22 +396,8 @@ class parser {
 
   // --- Names of the program ---------------------------------------------------
 
-  // A C name at unit level: "F" and the name, of the class; -1 when none.
-  static int c_unit_symbol(const std::string& name, uint32_t sclass) {
-    const coff_debug_info* info = current_debug_info();
-    if (info == nullptr) return -1;
-    const std::string wanted = "F" + name;
-    for (uint32_t i = 0; i < info->c_symbols.size(); i = next_symbol(*info, i)) {
-      const coff_symbol& s = info->c_symbols[i];
-      if (s.sclass() == sclass && s.section() != -2 && coff_symbol_name(*info, s) == wanted)
-        return static_cast<int>(i);
-    }
-    return -1;
-  }
-
   c_node* identifier(const std::string& name) {
-    int index = c_unit_symbol(name, SC_EXTERNAL);
-    if (index < 0) index = c_unit_symbol(name, SC_STATIC);
+    const int index = c_lookup_identifier(name);
     if (index < 0) return fail("undeclared identifier " + name);
     const coff_debug_info& info = *current_debug_info();
     const coff_symbol& s = info.c_symbols[static_cast<std::size_t>(index)];
@@ -424,7 +411,6 @@ class parser {
     if ((base == CT_STRUCT || base == CT_UNION || base == CT_ENUM) && s.aux_count() > 0)
       v.tag = info.c_symbols[static_cast<std::size_t>(index) + 1].w[0];
     v.located = 1;
-    if (expr_scope_block == -1 && expr_scope_function == -1) expr_scope_function = -1;
     return n;
   }
 

@@ -143,3 +143,68 @@ TEST_F(CParse, CallsNeedTheDummyCallRoutine) {
 }
 
 }  // namespace
+
+#include "sim/cdb/c_scope.h"
+#include "sim/engine/regaccess.h"
+
+namespace {
+
+// One unit: a global g and a static k; main (p:$10-$2f) with a parameter g
+// and a block ($14-$1f) with an automatic k.
+test_coff scoped() {
+  test_coff c;
+  c.sections = {{".txt", 0, 0, 0x20, {0}}, {".dat", 0, 1, 0x40, {0}},
+                {".txt", 0x10, 0, 0x20, std::vector<uint32_t>(0x40, 0)}};
+  c.symbol(".file", 0, 0, -2, 0, 103, 1);     // 0
+  c.file_aux("a.c", 1);
+  c.symbol("Fmain", 0x10, 0, 3, 0x24, 2, 1);  // 2
+  c.aux({0, 0x20, 0, 0, 0, 0, 0, 0});
+  c.symbol(".bf", 0x10, 0, 3, 0, 101, 1);     // 4
+  c.aux({0, 7, 0, 0, 0, 0, 0, 0});
+  c.symbol("Fg", 1, 0, -1, 4, 9);             // 6: parameter
+  c.symbol(".bb", 0x14, 0, 3, 0, 100, 1);     // 7
+  c.aux({0, 0, 0, 0, 0, 0, 0, 0});
+  c.symbol("Fk", 2, 0, -1, 4, 1);             // 9: automatic
+  c.symbol(".eb", 0x1F, 0, 3, 0, 100, 1);     // 10
+  c.aux({0, 0, 0, 0, 0, 0, 0, 0});
+  c.symbol(".ef", 0x2F, 0, 3, 0, 101, 1);     // 12
+  c.aux({0, 3, 0, 0, 0, 0, 0, 0});
+  c.symbol("Fg", 0x100, 1, 3, 4, 2);          // 14: global
+  c.symbol("Fk", 0x101, 1, 3, 4, 3);          // 15: static of the unit
+  c.symbols[0][2] = static_cast<uint32_t>(c.symbols.size());
+  return c;
+}
+
+TEST_F(CParse, NamesInTheScopeOfThePc) {
+  ASSERT_EQ(with_temp_coff(scoped(), [](const char* path) { return read_coff_file(0, path); }), 0)
+      << coff_error_text();
+  int row = 0, reg = 0;
+  ASSERT_TRUE(lookup_register(0, "pc", &row, &reg));
+  struct case_t {
+    uint32_t pc;
+    const char* name;
+    int index, block;
+  };
+  const case_t cases[] = {
+      {0x16, "k", 9, 7},    // the local hides the static
+      {0x16, "g", 6, -1},   // the parameter hides the global
+      {0x12, "k", 15, -1},  // before the block: the static
+      {0x40, "g", 14, -1},  // outside main: the global
+      {0x40, "k", 15, -1},
+      {0x16, "nosuch", -1, -1},
+  };
+  for (const case_t& c : cases) {
+    ASSERT_TRUE(write_register(0, row, reg, &c.pc));
+    make_device_current(0);
+    EXPECT_EQ(c_block_at(c.pc), c.pc == 0x16 ? 7 : -1) << c.pc;
+    expr_scope_block = expr_scope_function = -1;
+    EXPECT_EQ(c_lookup_identifier(c.name), c.index) << c.name << " at " << c.pc;
+    EXPECT_EQ(expr_scope_block, c.block) << c.name << " at " << c.pc;
+  }
+  EXPECT_EQ(c_scope_function_at(0x16), 4);
+  EXPECT_EQ(c_function_at(0x2F), 2);
+  EXPECT_EQ(c_function_at(0x30), -1);
+  EXPECT_EQ(c_block_parent(7), -1);
+}
+
+}  // namespace

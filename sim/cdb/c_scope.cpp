@@ -1,0 +1,200 @@
+// C names in the scope of the pc: blocks from the innermost outward, the
+// function's parameters, then the compilation unit.
+#include "sim/cdb/c_scope.h"
+
+#include <vector>
+
+#include "sim/cdb/c_parse.h"
+#include "sim/cdb/coff.h"
+#include "sim/cdb/coff_internal.h"
+#include "sim/engine/device.h"
+
+namespace {
+
+constexpr uint32_t SC_AUTO = 1;
+constexpr uint32_t SC_REGISTER = 4;
+constexpr uint32_t SC_ARGUMENT = 9;
+constexpr uint32_t SC_REGISTER_PARAM = 17;
+constexpr uint32_t SC_FURTHER = 19;
+constexpr uint32_t SC_BLOCK_C = 100;
+constexpr std::size_t BLOCK_DEPTH_MAX = 256;
+constexpr int NOT_HOLDING = -2;
+
+const coff_debug_info* dbg() { return current_debug_info(); }
+const coff_symbol& sym(uint32_t i) { return dbg()->c_symbols[i]; }
+uint32_t count() { return static_cast<uint32_t>(dbg()->c_symbols.size()); }
+uint32_t next(uint32_t i) { return next_symbol(*dbg(), i); }
+
+bool c_named(uint32_t i, const std::string& name) {
+  const std::string n = coff_symbol_name(*dbg(), sym(i));
+  return n.size() == name.size() + 1 && n[0] == 'F' && n.compare(1, std::string::npos, name) == 0;
+}
+bool is_c_function(const coff_symbol& s) { return s.is_function() && s.sclass() != SC_TYPEDEF; }
+bool is_block_open(const coff_symbol& s) { return s.sclass() == SC_BLOCK_C && s.w[0] != 0 && symbol_name_is(s, ".bb"); }
+bool is_bf(const coff_symbol& s) { return s.sclass() == SC_FUNCTION && symbol_name_is(s, ".bf"); }
+
+uint32_t pc_now() { return cur_inst != nullptr ? cur_inst->pc : 0; }
+
+// The ".file" unit holding a symbol index.
+bool in_unit(uint32_t i, int file) {
+  return file >= 0 && i > static_cast<uint32_t>(file) && i < sym(static_cast<uint32_t>(file)).value();
+}
+
+// After a block's ".bb" (or a function's ".bf") up to the next block or
+// function-end symbol, a symbol of the name that passes the test.
+template <typename F>
+int search_after(uint32_t from, const std::string& name, F&& fits) {
+  for (uint32_t i = next(from); i < count(); i = next(i)) {
+    const coff_symbol& s = sym(i);
+    if (s.sclass() == SC_BLOCK_C || (s.sclass() == SC_FUNCTION && !is_bf(s))) return -1;
+    if (fits(s) && c_named(i, name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// Unit level: outside every function body and block.
+template <typename F>
+int search_unit(const std::string& name, F&& fits) {
+  int depth = 0;
+  for (uint32_t i = 0; i < count(); i = next(i)) {
+    const coff_symbol& s = sym(i);
+    if (is_bf(s) || is_block_open(s)) {
+      ++depth;
+      continue;
+    }
+    if ((s.sclass() == SC_FUNCTION || s.sclass() == SC_BLOCK_C) && depth > 0) {
+      --depth;
+      continue;
+    }
+    if (depth == 0 && fits(i, s) && c_named(i, name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void note_scope(int found, int block, int function) {
+  if (found < 0) return;
+  if (block >= 0) {
+    if (block > expr_scope_block) {
+      expr_scope_block = block;
+      expr_scope_function = function;
+    }
+  } else if (expr_scope_block == -1) {
+    expr_scope_function = function;
+  }
+}
+
+}  // namespace
+
+int c_function_at(uint32_t address) {
+  if (dbg() == nullptr) return -1;
+  for (uint32_t i = 0; i < count(); i = next(i)) {
+    const coff_symbol& s = sym(i);
+    if (!is_c_function(s) || s.aux_count() == 0) continue;
+    const uint32_t size = sym(i + 1).w[1];
+    if (s.value() <= address && uint64_t{address} < uint64_t{s.value()} + size) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int c_scope_function_at(uint32_t pc) {
+  const int f = c_function_at(pc);
+  if (f < 0) return -1;
+  for (uint32_t i = next(static_cast<uint32_t>(f)); i < count(); i = next(i)) {
+    const coff_symbol& s = sym(i);
+    if (is_c_function(s)) break;
+    if (!is_bf(s)) continue;
+    if (s.value() > pc) return -1;
+    for (uint32_t k = next(i); k < count(); k = next(k)) {
+      const coff_symbol& e = sym(k);
+      if (e.sclass() == SC_FUNCTION && !is_bf(e)) return e.value() >= pc ? static_cast<int>(i) : -1;
+    }
+    return -1;
+  }
+  return f;
+}
+
+int c_block_at(uint32_t pc) {
+  if (dbg() == nullptr) return -1;
+  std::vector<int> open;
+  for (uint32_t i = 0; i < count(); i = next(i)) {
+    const coff_symbol& s = sym(i);
+    if (s.sclass() != SC_BLOCK_C) continue;
+    if (is_block_open(s)) {
+      if (open.size() == BLOCK_DEPTH_MAX) return -1;
+      open.push_back(s.value() <= pc ? static_cast<int>(i) : NOT_HOLDING);
+    } else if (!open.empty()) {
+      const int b = open.back();
+      open.pop_back();
+      if (b >= 0 && s.value() >= pc) return b;
+    }
+  }
+  return -1;
+}
+
+int c_block_parent(int block) {
+  if (dbg() == nullptr || block < 0) return -1;
+  std::vector<int> open;
+  for (uint32_t i = 0; i < count(); i = next(i)) {
+    const coff_symbol& s = sym(i);
+    if (s.sclass() != SC_BLOCK_C) continue;
+    if (is_block_open(s)) {
+      if (static_cast<int>(i) == block) return open.empty() ? -1 : open.back();
+      if (open.size() == BLOCK_DEPTH_MAX) return -1;
+      open.push_back(static_cast<int>(i));
+    } else if (!open.empty()) {
+      open.pop_back();
+    }
+  }
+  return -1;
+}
+
+int c_lookup_identifier(const std::string& name) {
+  if (dbg() == nullptr) return -1;
+  const uint32_t pc = pc_now();
+  const int function = c_scope_function_at(pc);
+  struct block_fit {
+    bool operator()(const coff_symbol& s) const {
+      return s.sclass() == SC_STATIC ||
+             ((s.sclass() == SC_AUTO || s.sclass() == SC_REGISTER || s.sclass() == SC_FURTHER) && s.section() == -1);
+    }
+  };
+  for (int b = c_block_at(pc); b >= 0; b = c_block_parent(b)) {
+    const int found = search_after(static_cast<uint32_t>(b), name, block_fit{});
+    if (found >= 0) {
+      note_scope(found, b, function);
+      return found;
+    }
+  }
+  if (function >= 0 && is_bf(sym(static_cast<uint32_t>(function)))) {
+    struct param_fit {
+        bool operator()(const coff_symbol& s) const {
+        return s.sclass() == SC_ARGUMENT || s.sclass() == SC_REGISTER_PARAM || s.sclass() == SC_FURTHER;
+      }
+    };
+    const int found = search_after(static_cast<uint32_t>(function), name, param_fit{});
+    if (found >= 0) {
+      note_scope(found, -1, function);
+      return found;
+    }
+  }
+  const int file = c_find_file("");
+  const int found = search_unit(name, [&](uint32_t i, const coff_symbol& s) {
+    return s.section() != -2 && (s.sclass() == SC_EXTERNAL || (s.sclass() == SC_STATIC && in_unit(i, file)));
+  });
+  note_scope(found, -1, -1);
+  return found;
+}
+
+int c_lookup_scoped(const std::string& name, uint32_t sclass) {
+  if (dbg() == nullptr) return -1;
+  const uint32_t pc = pc_now();
+  struct class_fit {
+    uint32_t sclass;
+    bool operator()(const coff_symbol& s) const { return s.sclass() == sclass; }
+  };
+  for (int b = c_block_at(pc); b >= 0; b = c_block_parent(b)) {
+    const int found = search_after(static_cast<uint32_t>(b), name, class_fit{sclass});
+    if (found >= 0) return found;
+  }
+  return search_unit(name, [&](uint32_t, const coff_symbol& s) { return s.sclass() == sclass; });
+}
