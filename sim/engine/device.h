@@ -269,6 +269,9 @@ struct device_state {
   std::vector<periph_entry> periph_entries;    // per peripheral row
   std::vector<uint32_t> attr_storage;          // behind periph_entries
   uint32_t* core_attrs = nullptr;              // periph_entries[0].attrs
+  // Rows whose access logs took an access in this instruction (bit = row;
+  // all bits for maps of more than 32 rows): the ones to clear at its end.
+  uint32_t instr_logged_rows = 0;
 
   // Run block, cleared at every initialisation.
   uint32_t run_count = 0;

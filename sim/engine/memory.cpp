@@ -208,6 +208,7 @@ namespace {
     if (test && !in_row(cur_type->regions[r], address)) continue;
     region_access_log& log = cur_state->region_logs[static_cast<std::size_t>(r)];
     log_access(is_read ? log.reads : log.writes, address, attribute);
+    cur_state->instr_logged_rows |= 1u << r;
   }
 }
 
@@ -225,6 +226,7 @@ void note_access(int holder, bool held, uint32_t address, int is_read, uint32_t 
       if (!in_row(row, address)) continue;
       region_access_log& log = cur_state->region_logs[r];
       log_access(is_read ? log.reads : log.writes, address, attribute);
+      cur_state->instr_logged_rows = ~0u;
     }
     return;
   }
