@@ -67,6 +67,7 @@ struct coff_symbol {
 };
 
 struct coff_section {
+  std::string name;  // ".txt", ".dat", ".bss", ...
   uint32_t start = 0;
   int space = 0;
   uint32_t size = 0;  // words; the fill count of a fill section

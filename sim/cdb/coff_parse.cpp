@@ -68,6 +68,8 @@ struct reader {
     for (int i = 1; i < info.section_count; ++i) {
       const uint64_t h = header_at(i);
       coff_section& s = info.sections[static_cast<std::size_t>(i)];
+      const uint32_t name_words[2] = {f.word(h), f.word(h + 4)};
+      s.name = name_from_words(name_words, 2);
       s.start = f.word(h + 8);
       s.space = static_cast<int>(f.word(h + 12));
       s.flags = f.word(h + 48);

@@ -99,6 +99,8 @@ TEST_F(Coff, ReadsSectionsSymbolsLinesAndTheirIndexes) {
   const coff_debug_info& info = *current_debug_info();
   EXPECT_EQ(info.section_count, 4);
   EXPECT_EQ(info.memory_model, 1);
+  EXPECT_EQ(info.sections[2].name, ".dat");
+  EXPECT_EQ(info.sections[3].name, ".txt");
   EXPECT_EQ(info.sections[3].start, 0x10u);
   EXPECT_EQ(info.sections[3].size, 8u);
   EXPECT_EQ(info.sections[3].first_line, 0u);
