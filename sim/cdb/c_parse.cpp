@@ -495,9 +495,6 @@ class parser {
     return -1;
   }
 
-  static uint32_t c_strip_level(uint32_t type) {
-    return (type & 0x1000F) | ((type & ~0x1000Fu) >> 2 & ~0xCu & ~0x10000u);
-  }
 };
 
 }  // namespace
@@ -530,4 +527,62 @@ int c_tree_has_call(const c_node* node) {
   if (node == nullptr) return 0;
   if (node->op == CN_CALL) return 1;
   return c_tree_has_call(node->first) || c_tree_has_call(node->middle) || c_tree_has_call(node->third);
+}
+
+uint32_t c_strip_level(uint32_t type) {
+  const uint32_t kept = type & 0x1000F;
+  return kept | (((type & ~0x1000Fu) >> 2) & ~0x1000Fu);
+}
+
+std::string c_type_text(const c_value& value) {
+  static constexpr const char* base_names[] = {
+      nullptr, "void", "char", "short", "int", "long", "float", "double", nullptr, nullptr, nullptr, nullptr,
+      "unsigned char", "unsigned short", "unsigned int", "unsigned long"};
+  std::string out;
+  uint32_t type = value.type;
+  std::size_t dim = 0;
+  for (uint32_t d = (type >> 4) & 3; d != 0; d = (type >> 4) & 3) {
+    if (d == 1) out += "pointer to ";
+    if (d == 2) out += "function returning ";
+    if (d == 3) {
+      out += "array [" + std::to_string(dim < 4 ? value.dims[dim] : 1) + "] of ";
+      ++dim;
+    }
+    type = c_strip_level(type);
+  }
+  const uint32_t base = type & 0xF;
+  if (base_names[base] != nullptr) return out + base_names[base];
+  const coff_debug_info* info = current_debug_info();
+  const auto tag_name = [&](uint32_t tag) -> std::string {
+    if (info == nullptr || tag == 0 || tag >= info->c_symbols.size()) return "";
+    const std::string name = coff_symbol_name(*info, info->c_symbols[tag]);
+    return name.size() > 1 && name[0] == 'F' ? name.substr(1) : name;
+  };
+  switch (base) {
+    case CT_STRUCT:
+    case CT_UNION: {
+      const char* kind = base == CT_STRUCT ? "struct" : "union";
+      const std::string name = tag_name(value.tag);
+      if (name.empty()) return out + kind + " <" + (base == CT_STRUCT ? "structure" : "union") + " type not available>";
+      return out + kind + " " + name;
+    }
+    case CT_ENUM: {
+      const std::string name = tag_name(value.tag);
+      return out + (name.empty() ? "<type unknown>" : "enum " + name);
+    }
+    case CT_ENUM_MEMBER: {
+      // The tag whose run of members holds the member.
+      int tag = -1;
+      for (uint32_t i = 0; info != nullptr && i < info->c_symbols.size(); i = next_symbol(*info, i)) {
+        const uint32_t sclass = info->c_symbols[i].sclass();
+        if (i == value.tag) return out + (tag >= 0 && sclass == 16 ? "enum " + tag_name(static_cast<uint32_t>(tag))
+                                                                  : std::string("<type unknown>"));
+        if (sclass == 15) tag = static_cast<int>(i);
+        else if (sclass != 16) tag = -1;
+      }
+      return out + "<type unknown>";
+    }
+    default:
+      return "";
+  }
 }

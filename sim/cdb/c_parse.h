@@ -1,6 +1,8 @@
 // The C expression parser: a braced C expression into a tree of c_nodes.
 #pragma once
 
+#include <string>
+
 #include "sim/cdb/c_value.h"
 
 // Node codes beyond the token codes.
@@ -26,5 +28,9 @@ extern int expr_scope_block;
 std::unique_ptr<c_tree> c_parse(const char* text);
 int c_tree_has_call(const c_node* node);
 
-// The type word with one pointer level added.
+// The type word with one pointer level added, and with its outermost
+// derived level taken off.
 uint32_t c_add_pointer(uint32_t type);
+uint32_t c_strip_level(uint32_t type);
+// The type's name: "pointer to array [3] of int", "struct point".
+std::string c_type_text(const c_value& value);

@@ -208,3 +208,44 @@ TEST_F(CParse, NamesInTheScopeOfThePc) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CParse, TypeNames) {
+  program.symbol("Fcolor", 0, 0, 0, 10, 15);  // 13
+  program.symbol("Fred", 2, 0, 0, 11, 16);    // 14
+  load(program);
+  struct case_t {
+    uint32_t type, tag, dim0, dim1;
+    const char* text;
+  };
+  const case_t cases[] = {
+      {4, 0, 1, 1, "int"},
+      {0x14, 0, 1, 1, "pointer to int"},
+      {0xD4, 0, 3, 1, "pointer to array [3] of int"},
+      {0xF4, 0, 3, 5, "array [3] of array [5] of int"},
+      {0x2F, 0, 1, 1, "function returning unsigned long"},
+      {8, 5, 1, 1, "struct point"},
+      {0x18, 5, 1, 1, "pointer to struct point"},
+      {9, 0, 1, 1, "union <union type not available>"},
+      {8, 0, 1, 1, "struct <structure type not available>"},
+      {10, 13, 1, 1, "enum color"},
+      {11, 14, 1, 1, "enum color"},
+      {10, 0, 1, 1, "<type unknown>"},
+  };
+  for (const case_t& c : cases) {
+    c_value v;
+    v.type = c.type;
+    v.tag = c.tag;
+    v.dims[0] = c.dim0;
+    v.dims[1] = c.dim1;
+    EXPECT_EQ(c_type_text(v), c.text) << std::hex << c.type;
+  }
+  // A parsed enumeration constant and a cast carry their types.
+  const auto tree = c_parse("{(unsigned char **) red}");
+  ASSERT_TRUE(tree) << c_last_error();
+  EXPECT_EQ(c_type_text(tree->root->value), "pointer to pointer to unsigned char");
+  EXPECT_EQ(c_type_text(tree->root->third->value), "enum color");
+}
+
+}  // namespace
