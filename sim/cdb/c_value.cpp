@@ -1,5 +1,6 @@
 #include "sim/cdb/c_value.h"
 
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "sim/engine/device.h"
+#include "sim/frontend.h"
 
 namespace {
 
@@ -17,6 +19,8 @@ constexpr c_family_words families[] = {
 };
 
 std::vector<std::unique_ptr<c_node>> parse_chain;
+std::array<c_node*, C_NODE_STACK_SIZE> node_stack{};
+int node_count = 0;
 std::string last_error;
 
 // Exponent bias of the 24-bit families' two-word float.
@@ -102,3 +106,18 @@ void c_parse_error(const std::string& message) {
 }
 
 const std::string& c_last_error() { return last_error; }
+
+bool c_node_push(c_node* node) {
+  if (node_count == C_NODE_STACK_SIZE - 1) {
+    error_report("C error: expression too complex to evaluate");
+    return false;
+  }
+  node_stack[static_cast<std::size_t>(node_count++)] = node;
+  return true;
+}
+
+c_node* c_node_pop() { return node_count == 0 ? nullptr : node_stack[static_cast<std::size_t>(--node_count)]; }
+
+void c_node_stack_reset() { node_count = 0; }
+
+int c_node_stack_count() { return node_count; }

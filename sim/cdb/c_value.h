@@ -83,3 +83,12 @@ bool c_store_float(double number, uint32_t type, c_value& out);
 // first letter upper-cased; kept as the pending text.
 void c_parse_error(const std::string& message);
 const std::string& c_last_error();
+
+// The evaluator's node stack: at most 1023 nodes pending. A push beyond
+// that fails with a message instead of wrapping round.
+constexpr int C_NODE_STACK_SIZE = 1024;
+bool c_node_push(c_node* node);
+// Null when empty.
+c_node* c_node_pop();
+void c_node_stack_reset();
+int c_node_stack_count();

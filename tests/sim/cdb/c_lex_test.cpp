@@ -104,3 +104,18 @@ TEST_F(CLex, ProgramNamesBecomeEnumerationConstantsAndTypedefNames) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CLex, NodeStackRefusesTheOverflowingPush) {
+  c_node_stack_reset();
+  c_node n;
+  for (int i = 0; i < C_NODE_STACK_SIZE - 1; ++i) ASSERT_TRUE(c_node_push(&n)) << i;
+  EXPECT_FALSE(c_node_push(&n));
+  EXPECT_EQ(c_node_stack_count(), C_NODE_STACK_SIZE - 1);
+  EXPECT_EQ(c_node_pop(), &n);
+  c_node_stack_reset();
+  EXPECT_EQ(c_node_pop(), nullptr);
+}
+
+}  // namespace
