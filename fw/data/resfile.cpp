@@ -522,7 +522,12 @@ void opaqueWrite(vres* o, std::size_t offset, std::size_t count, const void* buf
   vchunkReleaseDirty(c, a);
 }
 
+}  // namespace
+void _vresWireCompoundDelegates();
+namespace {
+
 void wireDelegates() {
+  _vresWireCompoundDelegates();
   auto* tag = static_cast<vscrapTagClassRec*>(vresGetAdaptorClass(vresTAG));
   tag->get = [](vscrap* w) { return vresGetTagValue(served(w)); };
   tag->set = [](vscrap* w, vname v) { vresSetTagValue(served(w), v); };
@@ -719,6 +724,8 @@ void vresSetOpaqueSize(vres* o, std::uint32_t size) {
 }
 
 // ---- Dictionaries.
+std::uint32_t vresDictRow(vres* o) { return dictRow(o); }
+std::uint32_t vresArrayRow(vres* o) { return arrayRow(o); }
 void vresDictSetEntryKind(vres* o, vname tag, int kind) { setEntryKind(fileOf(o), dictRow(o), tag, kind); }
 
 int vresDictMakeEntry(vres* o, vname tag, int kind) {

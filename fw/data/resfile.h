@@ -62,7 +62,10 @@ void vresReadString(vres* object, std::size_t offset, std::size_t count, char* b
 std::uint32_t vresGetOpaqueSize(vres* object);
 void vresSetOpaqueSize(vres* object, std::uint32_t size);
 
-// Dictionaries.
+// Dictionaries. vresDictRow and vresArrayRow give the row an object's
+// container lives in (following a reference).
+std::uint32_t vresDictRow(vres* dict);
+std::uint32_t vresArrayRow(vres* array);
 void vresDictSetEntryKind(vres* dict, vname tag, int kind);
 int vresDictMakeEntry(vres* dict, vname tag, int kind);
 void vresDictRename(vres* dict, vname from, vname to);

@@ -205,6 +205,46 @@ TEST(TypedResources, EntypeRenameAndReadOnly) {
   vresFileDestroy(f);
 }
 
+// A native structure imported into an entry, written, reopened and
+// exported back as scraps.
+TEST(TypedResources, CompoundsImportAndExportAsScraps) {
+  vinstance* dict = vscrapCreateNative(vscrapGetDictionaryClass());
+  vinstance* list = vscrapCreateNative(vscrapGetArrayClass());
+  for (std::int32_t v : {3, 1, 4}) vscrapAddCompoundElement(vscrapWalk(list), integerScrap(v));
+  vscrapSetDictionaryElement(vscrapWalk(dict), T("list"), list);
+  vscrapSetDictionaryElement(vscrapWalk(dict), T("name"), vscrapCreateNativeString("pi"));
+  vinstance* inner = vscrapCreateNative(vscrapGetDictionaryClass());
+  vscrapSetDictionaryElement(vscrapWalk(inner), T("on"), vscrapCreateNative(vscrapGetBooleanClass()));
+  vscrapSetDictionaryElement(vscrapWalk(dict), T("flags"), inner);
+  const std::string text = dumpText(dict);
+
+  Image image(64 * vchunkBLOCK);
+  vresFile* f = createIn(image);
+  with(vresMakeIndex(f, 1), [](vres* root) { EXPECT_EQ(vresDictMakeEntry(root, T("value"), vresUNTYPED), 1); });
+  with(entry(f, "value"), [&](vres* o) { vscrapImport(vscrapWalk(dict), vscrapWalk(o)); });
+  vresFileDestroy(f);
+  f = openIn(image);
+  with(entry(f, "value"), [&](vres* o) {
+    EXPECT_EQ(vresGetType(o), vresDICTIONARY);
+    EXPECT_EQ(dumpText(o), text);
+    vinstance* copy = vscrapCreateNativeTypeable();
+    vscrapImport(vscrapWalk(o), vscrapWalk(copy));
+    EXPECT_EQ(dumpText(copy), text);
+    vinstanceDestroy(copy);
+    // Removing through the scrap protocol removes the entry.
+    vscrapRemoveDictionaryElement(vscrapWalk(o), T("name"));
+    EXPECT_EQ(vscrapGetDictionaryElement(vscrapWalk(o), T("name")), nullptr);
+    vinstance* l = vscrapGetDictionaryElement(vscrapWalk(o), T("list"));
+    EXPECT_EQ(vscrapGetArrayCount(vscrapWalk(l)), 3);
+    vinstance* second = vscrapGetArrayElement(vscrapWalk(l), 1);
+    EXPECT_EQ(vscrapGetInteger(vscrapWalk(second)), 1);
+    vinstanceDestroy(second);
+    vinstanceDestroy(l);
+  });
+  vresFileDestroy(f);
+  vinstanceDestroy(dict);
+}
+
 // Truncated or bit-flipped files are refused or read without a crash.
 TEST(TypedResources, DamagedFilesAreRefused) {
   Image image(64 * vchunkBLOCK);
