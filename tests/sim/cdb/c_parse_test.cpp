@@ -2,6 +2,7 @@
 // names, members, calls, registers, and every message as printed.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -246,6 +247,76 @@ TEST_F(CParse, TypeNames) {
   ASSERT_TRUE(tree) << c_last_error();
   EXPECT_EQ(c_type_text(tree->root->value), "pointer to pointer to unsigned char");
   EXPECT_EQ(c_type_text(tree->root->third->value), "enum color");
+}
+
+}  // namespace
+
+#include "sim/cdb/c_print.h"
+#include "sim/engine/memory.h"
+
+namespace {
+
+TEST_F(CParse, SizesAndValueTexts) {
+  load(program);
+  c_debug_reset();
+  const auto of = [](uint32_t type, uint32_t tag = 0, uint32_t dim = 1) {
+    c_value v;
+    v.type = type;
+    v.tag = tag;
+    v.dims[0] = dim;
+    return v;
+  };
+  EXPECT_EQ(c_sizeof_words(of(CT_INT)), 1);
+  EXPECT_EQ(c_sizeof_words(of(CT_LONG)), 2);
+  EXPECT_EQ(c_sizeof_words(of(CT_FLOAT)), 2);
+  EXPECT_EQ(c_sizeof_words(of(CT_DOUBLE)), 2);
+  EXPECT_EQ(c_sizeof_words(of(0x15)), 1);  // pointer to long
+  EXPECT_EQ(c_sizeof_words(of(0x35, 0, 3)), 6);
+  EXPECT_EQ(c_sizeof_words(of(CT_STRUCT, 5)), 2);
+
+  struct row {
+    uint32_t lo, hi;
+    bool two;
+    int radix;
+    bool is_signed;
+    const char* text;
+  };
+  const row rows[] = {
+      {0xFFFF, 0, false, C_SIGNED, true, "-1"},
+      {0xFFFF, 0, false, C_UNSIGNED, true, "65535"},
+      {0xFFFF, 0, false, C_HEX, true, "0xffff"},
+      {0x5, 0, false, C_BINARY, false, "0101"},
+      {0x0, 0, false, C_BINARY, false, "0000"},
+      {0x1234, 0, false, C_BINARY, false, "0001001000110100"},
+      {0x8000, 0, false, C_FRACTION, true, "-1.000000000000000"},
+      {0x4000, 0, false, C_FRACTION, true, "0.500000000000000"},
+      {0x1170, 1, true, C_SIGNED, true, "70000"},
+      {0x1170, 1, true, C_HEX, true, "0x11170"},
+      {0x0001, 0, true, C_HEX, true, "0x1"},
+      {0xFFFF, 0xFFFF, true, C_SIGNED, true, "-1"},
+      {0x0003, 0x0001, true, C_BINARY, false, "00010000000000000011"},
+  };
+  for (const row& r : rows) EXPECT_EQ(c_integer_text(r.lo, r.hi, r.two, r.radix, r.is_signed), r.text) << r.text;
+
+  c_value ch = of(CT_CHAR);
+  for (const auto& [code, text] : {std::pair{65u, "'A'"}, {10u, "'\\n'"}, {39u, "'\\''"}, {200u, "'\\310'"}}) {
+    ch.v[3] = code;
+    EXPECT_EQ(c_value_text(ch, C_NATURAL), text);
+  }
+  c_value f = of(CT_FLOAT);
+  const float one_and_half = 1.5f;
+  std::memcpy(&f.v[2], &one_and_half, 4);
+  EXPECT_EQ(c_value_text(f, C_NATURAL), "1.500000000000000e+00");
+  EXPECT_EQ(c_value_text(f, C_HEX), "0x3fc00000");
+
+  // A located external int read from memory.
+  const uint32_t word = 0xFFFE;
+  write_device_memory(0, SPACE_X, 0x10, &word);
+  make_device_current(0);
+  const auto tree = c_parse("{a}");
+  ASSERT_TRUE(tree) << c_last_error();
+  EXPECT_EQ(c_value_text(tree->root->value, C_NATURAL), "-2");
+  EXPECT_EQ(c_value_text(tree->root->value, C_HEX), "0xfffe");
 }
 
 }  // namespace
