@@ -26,13 +26,17 @@ int rowKind(vresFile* f, std::uint32_t n) {
   return kind;
 }
 
-// A reference held by container: a row in use, not the root, filed there.
+std::size_t depthLimit(vresFile* f) { return static_cast<std::size_t>(f->rows->highest + 2); }
+
+// A reference held by container: a row in use, not the root, filed there,
+// whose parents lead to the root (so walks through references end).
 std::uint32_t referenced(vresFile* f, std::uint32_t container, std::uint32_t n) {
   if (n == 1 || !inUse(f, n) || cell(f, n, colParent) != container) damaged();
+  std::size_t steps = 0;
+  for (std::uint32_t p = container; p != 1; p = cell(f, p, colParent))
+    if (++steps > depthLimit(f) || !inUse(f, p)) damaged();
   return n;
 }
-
-std::size_t depthLimit(vresFile* f) { return static_cast<std::size_t>(f->rows->highest + 2); }
 
 vndxShape* shapeOf(vresFile* f, std::uint32_t dict) {
   vndxShape* s = vndxLookup(f->shapes, static_cast<std::int32_t>(cell(f, dict, colType) >> 8));

@@ -245,6 +245,56 @@ TEST(TypedResources, CompoundsImportAndExportAsScraps) {
   vinstanceDestroy(dict);
 }
 
+TEST(TypedResources, ArrayEditsAndCycles) {
+  Image image(64 * vchunkBLOCK);
+  vresFile* f = createIn(image);
+  std::uint32_t array = 0;
+  with(entry(f, "a", vresARRAY), [&](vres* o) {
+    array = idOf(o);
+    vresArraySetCount(o, 2);
+    EXPECT_EQ(vresArrayEntypeElements(o, vresSTRING), 1);
+    EXPECT_EQ(raised([&] { vresArrayEntypeElements(o, vresTAG); }).message, "Only untyped array resources can be entyped.");
+  });
+  for (std::int32_t i = 0; i < 2; ++i)
+    with(vresMakeArrayElement(f, array, i), [&](vres* e) { vresSetString(e, vscribeLiteral(i ? "one" : "zero")); });
+  with(entry(f, "a"), [&](vres* o) {
+    vresArrayInsert(o, 1);
+    EXPECT_EQ(vresArrayCount(o), 3);
+    vresArrayDelete(o, 0);
+    EXPECT_EQ(raised([&] { vresArrayDelete(o, 2); }).cls, &vexArgRangeClass);
+  });
+  std::vector<std::string> texts;
+  for (std::int32_t i = 0; i < 2; ++i) with(vresMakeArrayElement(f, array, i), [&](vres* e) { texts.push_back(dumpText(e)); });
+  EXPECT_EQ(texts, (std::vector<std::string>{"", "one"}));
+  // A reference array shrunk to nothing keeps the kind of its resources.
+  with(vresMakeArrayElement(f, array, 0), [&](vres* e) { idOf(e); });
+  EXPECT_EQ(vresFileTypeWord(f, array), 0x0B02u);
+  with(entry(f, "a"), [&](vres* o) {
+    vresArraySetCount(o, 0);
+    EXPECT_EQ(vresFileTypeWord(f, array), 0x0702u);
+    vresArraySetCount(o, 1);
+  });
+
+  // Two dictionaries that name each other as parent: a walk stops as damage.
+  std::uint32_t b = 0, c = 0;
+  with(entry(f, "d", vresDICTIONARY), [&](vres* o) {
+    b = idOf(o);
+    vresDictMakeEntry(o, T("e"), vresDICTIONARY);
+  });
+  with(vresMakeDictElement(f, b, T("e")), [&](vres* e) { c = idOf(e); });
+  with(vresMakeIndex(f, c), [&](vres* o) { vresDictMakeEntry(o, T("back"), vresINTEGER); });
+  // C's entry names B, and B is filed under C.
+  with(vresMakeDictElement(f, c, T("back")), [&](vres* e) {
+    idOf(e);
+    vclassRec<vresClassRec>(e)->setValue(e, b);
+  });
+  vndxSetCell(f->rows, static_cast<int>(b), 1, c);
+  with(vresMakeIndex(f, b), [&](vres* o) { EXPECT_EQ(raised([&] { dumpText(o); }).message, "Resource file is damaged"); });
+  vndxSetCell(f->rows, static_cast<int>(b), 1, 1);
+  f->store.readOnly = 1;  // the damaged rows are not written back
+  vresFileDestroy(f);
+}
+
 // Truncated or bit-flipped files are refused or read without a crash.
 TEST(TypedResources, DamagedFilesAreRefused) {
   Image image(64 * vchunkBLOCK);
