@@ -198,3 +198,122 @@ int c_lookup_scoped(const std::string& name, uint32_t sclass) {
   }
   return search_unit(name, [&](uint32_t, const coff_symbol& s) { return s.sclass() == sclass; });
 }
+
+int c_is_line_address(uint32_t address) {
+  const coff_debug_info* info = current_debug_info();
+  if (info == nullptr || !info->has_symbols()) return 1;
+  for (const coff_line& l : info->lines) {
+    if (l.line != 0 && l.address == address) return 1;
+  }
+  return 0;
+}
+
+int c_scope_matches(int function, int block) {
+  if (function == -1 && block == -1) return 1;
+  const uint32_t pc = pc_now();
+  if (c_scope_function_at(pc) != function) return 0;
+  return block == -1 || c_block_at(pc) >= block ? 1 : 0;
+}
+
+int c_struct_size(uint32_t tag) {
+  if (dbg() == nullptr) return 1;
+  for (uint32_t i = tag; i < count(); i = next(i)) {
+    const coff_symbol& s = sym(i);
+    if (s.sclass() == 102) return s.aux_count() > 0 ? static_cast<int>(sym(i + 1).w[2]) : 1;
+  }
+  return 1;
+}
+
+int c_enum_tag_of(uint32_t member) {
+  if (dbg() == nullptr) return -1;
+  int tag = -1;
+  for (uint32_t i = 0; i < count(); i = next(i)) {
+    const uint32_t sclass = sym(i).sclass();
+    if (i == member) return sclass == 16 ? tag : -1;
+    if (sclass == 15) {
+      tag = static_cast<int>(i);
+    } else if (sclass != 16) {
+      tag = -1;
+    }
+  }
+  return -1;
+}
+
+int c_enum_member_by_value(uint32_t tag, uint32_t value) {
+  if (dbg() == nullptr || tag >= count()) return -1;
+  for (uint32_t i = next(tag); i < count() && sym(i).sclass() == 16; i = next(i)) {
+    if (sym(i).value() == value) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+namespace {
+
+constexpr uint32_t SC_STRUCT_MEMBER = 8;
+constexpr uint32_t SC_UNION_MEMBER = 11;
+constexpr uint32_t SC_ENUM_MEMBER = 16;
+
+// The members of a tag in order, up to its end.
+std::vector<uint32_t> members_of(uint32_t tag) {
+  std::vector<uint32_t> out;
+  if (tag >= count()) return out;
+  for (uint32_t i = next(tag); i < count(); i = next(i)) {
+    const uint32_t sclass = sym(i).sclass();
+    if (sclass == SC_STRUCT_MEMBER || sclass == SC_UNION_MEMBER || sclass == SC_ENUM_MEMBER || sclass == 18) {
+      out.push_back(i);
+    } else {
+      break;
+    }
+  }
+  return out;
+}
+
+uint32_t member_tag(uint32_t i) {
+  const coff_symbol& s = sym(i);
+  const uint32_t base = s.type() & 0xF;
+  return (base == 8 || base == 9 || base == 10) && s.aux_count() > 0 ? sym(i + 1).w[0] : 0;
+}
+
+bool same_name(uint32_t a, uint32_t b) {
+  return coff_symbol_name(*dbg(), sym(a)) == coff_symbol_name(*dbg(), sym(b));
+}
+
+// Every member of a has one of the same name in b that passes the test.
+template <typename F>
+bool each_found(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, F&& fits) {
+  for (const uint32_t m : a) {
+    bool found = false;
+    for (const uint32_t n : b) found = found || (same_name(m, n) && fits(m, n));
+    if (!found) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int c_types_compatible(uint32_t type_a, uint32_t tag_a, uint32_t type_b, uint32_t tag_b) {
+  while ((type_a & 0x30) == 0x10 && (type_b & 0x30) == 0x10) {
+    type_a = c_strip_level(type_a);
+    type_b = c_strip_level(type_b);
+  }
+  if (type_a != type_b) return 0;
+  if ((type_a & 0x30) == 0x30) return 0;
+  const uint32_t base = type_a & 0xF;
+  if ((base != 8 && base != 9 && base != 10) || tag_a == tag_b) return 1;
+  if (dbg() == nullptr) return 0;
+  const std::vector<uint32_t> ma = members_of(tag_a), mb = members_of(tag_b);
+  const auto compatible = [](uint32_t m, uint32_t n) {
+    return c_types_compatible(sym(m).type(), member_tag(m), sym(n).type(), member_tag(n)) != 0;
+  };
+  if (base == 8) {
+    if (ma.size() != mb.size()) return 0;
+    for (std::size_t k = 0; k < ma.size(); ++k)
+      if (!same_name(ma[k], mb[k]) || !compatible(ma[k], mb[k])) return 0;
+    return 1;
+  }
+  if (base == 9) return each_found(ma, mb, compatible) && each_found(mb, ma, compatible) ? 1 : 0;
+  const auto same_value = [](uint32_t m, uint32_t n) {
+    return sym(m).value() == sym(n).value() && sym(m).space() == sym(n).space();
+  };
+  return each_found(ma, mb, same_value) && each_found(mb, ma, same_value) ? 1 : 0;
+}

@@ -18,3 +18,16 @@ int c_lookup_identifier(const std::string& name);
 int c_lookup_scoped(const std::string& name, uint32_t sclass);
 inline int c_lookup_typedef(const std::string& name) { return c_lookup_scoped(name, 13); }
 inline int c_lookup_enum_member(const std::string& name) { return c_lookup_scoped(name, 16); }
+
+// 1 when a line record (of a non-zero line) has exactly that address, and
+// when no symbols are loaded.
+int c_is_line_address(uint32_t address);
+// 1 when the pc lies in the scope recorded for an expression.
+int c_scope_matches(int function, int block);
+// Words of a structure or union tag (1 without an end-of-structure entry).
+int c_struct_size(uint32_t tag);
+int c_enum_tag_of(uint32_t member);
+int c_enum_member_by_value(uint32_t tag, uint32_t value);
+// Pointer levels stripped together; structures member by member in order,
+// unions and enumerations by name both ways; arrays never.
+int c_types_compatible(uint32_t type_a, uint32_t tag_a, uint32_t type_b, uint32_t tag_b);

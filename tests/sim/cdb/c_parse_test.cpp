@@ -320,3 +320,50 @@ TEST_F(CParse, SizesAndValueTexts) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CParse, CompatibleTypesAndEnumerations) {
+  test_coff c;
+  c.sections = {{".txt", 0, 0, 0x20, {0}}};
+  const auto aggregate = [&](const char* tag, uint32_t tag_class, uint32_t member_class,
+                             std::initializer_list<std::pair<const char*, uint32_t>> members) {
+    const uint32_t index = c.symbol(tag, 0, 0, 0, tag_class == 10 ? 8 : tag_class == 12 ? 9 : 10, tag_class);
+    for (const auto& [name, value] : members) c.symbol(name, value, 0, 0, 4, member_class);
+    c.symbol(".eos", 0, 0, 0, 0, 102, 1);
+    c.aux({0, 0, static_cast<uint32_t>(members.size()), 0, 0, 0, 0, 0});
+    return index;
+  };
+  const uint32_t s1 = aggregate("Fs1", 10, 8, {{"Fa", 0}, {"Fb", 1}});
+  const uint32_t s2 = aggregate("Fs2", 10, 8, {{"Fb", 0}, {"Fa", 1}});
+  const uint32_t s3 = aggregate("Fs3", 10, 8, {{"Fa", 0}, {"Fb", 1}});
+  const uint32_t u1 = aggregate("Fu1", 12, 11, {{"Fa", 0}, {"Fb", 0}});
+  const uint32_t u2 = aggregate("Fu2", 12, 11, {{"Fb", 0}, {"Fa", 0}});
+  const uint32_t e1 = aggregate("Fe1", 15, 16, {{"Fred", 0}, {"Fblue", 1}});
+  const uint32_t e2 = aggregate("Fe2", 15, 16, {{"Fblue", 1}, {"Fred", 0}});
+  const uint32_t e3 = aggregate("Fe3", 15, 16, {{"Fred", 0}, {"Fblue", 2}});
+  ASSERT_EQ(with_temp_coff(c, [](const char* path) { return read_coff_file(0, path); }), 0) << coff_error_text();
+  make_device_current(0);
+  struct case_t {
+    uint32_t type_a, tag_a, type_b, tag_b;
+    int compatible;
+  };
+  const case_t cases[] = {
+      {8, s1, 8, s2, 0},        // the same members in another order
+      {8, s1, 8, s3, 1},        {0x18, s1, 0x18, s3, 1},  // pointers to them too
+      {9, u1, 9, u2, 1},        {10, e1, 10, e2, 1},      {10, e1, 10, e3, 0},
+      {4, 0, 14, 0, 0},         {0x14, 0, 0x14, 0, 1},    {0x34, 0, 0x34, 0, 0},  // arrays never
+      {8, s1, 8, s1, 1},
+  };
+  for (const case_t& k : cases)
+    EXPECT_EQ(c_types_compatible(k.type_a, k.tag_a, k.type_b, k.tag_b), k.compatible)
+        << k.type_a << "/" << k.tag_a << " " << k.type_b << "/" << k.tag_b;
+  EXPECT_EQ(c_struct_size(s1), 2);
+  EXPECT_EQ(c_enum_tag_of(e1 + 2), static_cast<int>(e1));
+  EXPECT_EQ(c_enum_member_by_value(e1, 1), static_cast<int>(e1 + 2));
+  EXPECT_EQ(c_enum_member_by_value(e1, 5), -1);
+  EXPECT_EQ(c_is_line_address(0x10), 0);  // no line records
+  EXPECT_EQ(c_scope_matches(-1, -1), 1);
+}
+
+}  // namespace
