@@ -632,15 +632,34 @@ vresClassRec* vresGetIndexClass() { return classes()->index; }
 vresClassRec* vresGetDictElementClass() { return classes()->dictElement; }
 vresClassRec* vresGetArrayElementClass() { return classes()->arrayElement; }
 
-vresIndex* vresMakeIndex(vresFile* f, std::uint32_t number) {
+namespace {
+void checkIndex(vresFile* f, std::uint32_t number) {
   if (!inUse(f, number)) vexGenerateMessage(&vexModuleStateClass, "Improper resource ID.");
+}
+void checkDictionary(vresFile* f, std::uint32_t dict) {
+  if (!inUse(f, dict) || rowKind(f, dict) != vresDICTIONARY) vexGenerateMessage(&vexArgClass, "Not a dictionary resource.");
+}
+void checkArray(vresFile* f, std::uint32_t array, std::int32_t index) {
+  if (!inUse(f, array) || rowKind(f, array) != vresARRAY) vexGenerateMessage(&vexArgClass, "Not an array resource.");
+  if (index < 0 || index >= vchunkArrayCount(f->chunks, cell(f, array, colValue)))
+    vexGenerateMessage(&vexArgRangeClass, "Array index out of bounds.");
+}
+}  // namespace
+
+vresIndex* vresMakeIndex(vresFile* f, std::uint32_t number) {
+  checkIndex(f, number);
   auto* o = static_cast<vresIndex*>(vresCreate(&f->store, vresGetIndexClass()));
   o->number = number;
   return o;
 }
+void vresInitIndex(vresIndex* o, vresFile* f, std::uint32_t number) {
+  checkIndex(f, number);
+  vresInit(o, &f->store, vresGetIndexClass());
+  o->number = number;
+}
 
 vresDictElement* vresMakeDictElement(vresFile* f, std::uint32_t dict, vname tag) {
-  if (!inUse(f, dict) || rowKind(f, dict) != vresDICTIONARY) vexGenerateMessage(&vexArgClass, "Not a dictionary resource.");
+  checkDictionary(f, dict);
   auto* o = static_cast<vresDictElement*>(vresCreate(&f->store, vresGetDictElementClass()));
   o->dictionary = dict;
   o->tag = tag;
@@ -650,15 +669,26 @@ vresDictElement* vresMakeDictElement(vresFile* f, std::uint32_t dict, vname tag)
   }
   return o;
 }
+void vresInitDictElement(vresDictElement* o, vresFile* f, std::uint32_t dict, vname tag) {
+  checkDictionary(f, dict);
+  if (_vndxFindString(shapeOf(f, dict), tag) < 0) argTag("Tag not found in dictionary.", tag);
+  vresInit(o, &f->store, vresGetDictElementClass());
+  o->dictionary = dict;
+  o->tag = tag;
+}
 
 vresArrayElement* vresMakeArrayElement(vresFile* f, std::uint32_t array, std::int32_t index) {
-  if (!inUse(f, array) || rowKind(f, array) != vresARRAY) vexGenerateMessage(&vexArgClass, "Not an array resource.");
-  if (index < 0 || index >= vchunkArrayCount(f->chunks, cell(f, array, colValue)))
-    vexGenerateMessage(&vexArgRangeClass, "Array index out of bounds.");
+  checkArray(f, array, index);
   auto* o = static_cast<vresArrayElement*>(vresCreate(&f->store, vresGetArrayElementClass()));
   o->array = array;
   o->index = index;
   return o;
+}
+void vresInitArrayElement(vresArrayElement* o, vresFile* f, std::uint32_t array, std::int32_t index) {
+  checkArray(f, array, index);
+  vresInit(o, &f->store, vresGetArrayElementClass());
+  o->array = array;
+  o->index = index;
 }
 
 // ---- Generic operations.
@@ -725,6 +755,24 @@ void vresSetOpaqueSize(vres* o, std::uint32_t size) {
   vresCheckKind(o, vresOPAQUE);
   vresCheckWritable(o);
   vresSetValueWord(o, vresOpaqueChunkSetSize(fileOf(o)->chunks, vresGetValueWord(o), size));
+}
+
+std::uint8_t* vresGetOpaqueData(vres* o) {
+  vresCheckKind(o, vresOPAQUE);
+  std::uint32_t a = vresGetValueWord(o);
+  return a ? vchunkGetData(fileOf(o)->chunks, a) : nullptr;
+}
+void vresReleaseOpaqueData(vres* o, int modified) {
+  vresCheckKind(o, vresOPAQUE);
+  if (std::uint32_t a = vresGetValueWord(o)) {
+    // Unpinned either way; a write into a read-only file is then refused.
+    bool refused = modified && fileOf(o)->store.readOnly;
+    if (modified && !refused)
+      vchunkReleaseDirty(fileOf(o)->chunks, a);
+    else
+      vchunkRelease(fileOf(o)->chunks, a);
+    if (refused) vresCheckWritable(o);
+  }
 }
 
 // ---- Dictionaries.

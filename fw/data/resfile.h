@@ -49,6 +49,10 @@ vresClassRec* vresGetArrayElementClass();
 vresIndex* vresMakeIndex(vresFile* file, std::uint32_t number);
 vresDictElement* vresMakeDictElement(vresFile* file, std::uint32_t dictionary, vname tag);
 vresArrayElement* vresMakeArrayElement(vresFile* file, std::uint32_t array, std::int32_t index);
+// The same in storage the caller gives (short-lived objects on its stack).
+void vresInitIndex(vresIndex* storage, vresFile* file, std::uint32_t number);
+void vresInitDictElement(vresDictElement* storage, vresFile* file, std::uint32_t dictionary, vname tag);
+void vresInitArrayElement(vresArrayElement* storage, vresFile* file, std::uint32_t array, std::int32_t index);
 
 // Generic operations.
 int vresEntype(vres* object, int kind);  // 1 when the object took the kind
@@ -61,6 +65,10 @@ std::size_t vresGetStringLength(vres* object);
 void vresReadString(vres* object, std::size_t offset, std::size_t count, char* buffer);
 std::uint32_t vresGetOpaqueSize(vres* object);
 void vresSetOpaqueSize(vres* object, std::uint32_t size);
+// The bytes, pinned until released (null when there are none); a release
+// after writing marks them modified.
+std::uint8_t* vresGetOpaqueData(vres* object);
+void vresReleaseOpaqueData(vres* object, int modified);
 
 // Dictionaries. vresDictRow and vresArrayRow give the row an object's
 // container lives in (following a reference).

@@ -205,6 +205,41 @@ TEST(TypedResources, EntypeRenameAndReadOnly) {
   vresFileDestroy(f);
 }
 
+TEST(TypedResources, StringsOpaqueDataAndObjectsInPlace) {
+  Image image(64 * vchunkBLOCK);
+  vresFile* f = createIn(image);
+  with(entry(f, "s", vresSTRING), [](vres* o) {
+    vresSetString(o, vscribeLiteral("abc"));
+    EXPECT_EQ(vresGetStringLength(o), 3u);
+    vresSetString(o, vscribeLiteral(""));
+    EXPECT_EQ(vresGetValueWord(o), 0u);  // the chunk is freed
+    EXPECT_EQ(dumpText(o), "");
+    char out[2];
+    vresReadString(o, 0, 0, out);
+    EXPECT_EQ(raised([&] { vresReadString(o, 0, 1, out); }).message, "String contents out of range.");
+  });
+  with(entry(f, "o", vresOPAQUE), [](vres* o) {
+    EXPECT_EQ(vresGetOpaqueData(o), nullptr);
+    vresSetOpaqueSize(o, 4);
+    std::memcpy(vresGetOpaqueData(o), "\x01\x02\x03\x04", 4);
+    vresReleaseOpaqueData(o, 1);
+    EXPECT_EQ(dumpText(o), "1234");
+  });
+  vresDictElement local;
+  vresInitDictElement(&local, f, 1, T("o"));
+  EXPECT_EQ(vresGetOpaqueSize(&local), 4u);
+  vresArrayElement none;
+  EXPECT_EQ(raised([&] { vresInitArrayElement(&none, f, 1, 0); }).message, "Not an array resource.");
+  vresIndex root;
+  vresInitIndex(&root, f, 1);
+  EXPECT_EQ(vresDictCount(&root), 2);
+  vresFileWrite(f);
+  f->store.readOnly = 1;
+  vresGetOpaqueData(&local);
+  EXPECT_EQ(raised([&] { vresReleaseOpaqueData(&local, 1); }).message, "Resource file is read only");
+  vresFileDestroy(f);  // no data left pinned
+}
+
 // A native structure imported into an entry, written, reopened and
 // exported back as scraps.
 TEST(TypedResources, CompoundsImportAndExportAsScraps) {
