@@ -54,9 +54,17 @@ std::string word_text(int radix, int32_t value) {
   }
 }
 
+// A peripheral's data word as text: its output word hook's, or by radix.
+std::string periph_word_text(const periph_class* cls, int radix, const stream_value& value) {
+  char text[64];
+  if (cls != nullptr && cls->output_word != nullptr && cls->output_word(value, text, sizeof text)) return text;
+  return word_text(radix, static_cast<int32_t>(value.integer));
+}
+
 // Untimed peripheral and port streams: the gap mark on the previous
 // value's line, then the value on a line of its own.
-void write_word_streams(int kind, uint32_t key, int32_t value, int gap, bool marks_to_session) {
+void write_word_streams(int kind, uint32_t key, const stream_value& value, int gap, bool marks_to_session) {
+  const periph_class* cls = kind == SK_PERIPH ? cur_type->periphs[key].cls : nullptr;
   for (io_stream* s = cur_state->streams[SL_OUT_UNTIMED]; s != nullptr; s = s->next) {
     if (s->kind != kind || s->key1 != key) continue;
     long g = gap;
@@ -66,11 +74,11 @@ void write_word_streams(int kind, uint32_t key, int32_t value, int gap, bool mar
     }
     if (g > 0 && (marks_to_session || s->file != nullptr)) write_stream_line(*s, print("#%01ld", g).c_str());
     s->flag_word &= ~1u;
-    write_stream_line(*s, ("\n" + word_text(s->radix, value)).c_str());
+    write_stream_line(*s, ("\n" + periph_word_text(cls, s->radix, value)).c_str());
   }
   for (io_stream* s = cur_state->streams[SL_OUT_TIMED]; s != nullptr; s = s->next)
     if (s->kind == kind && s->key1 == key)
-      write_stream_line(*s, (timed_prefix(*s) + word_text(s->radix, value) + "\n").c_str());
+      write_stream_line(*s, (timed_prefix(*s) + periph_word_text(cls, s->radix, value) + "\n").c_str());
 }
 
 bool any_history() {
@@ -159,12 +167,15 @@ void write_stream_line(io_stream& s, const char* text) {
   session_print(line.c_str(), 1);
 }
 
-void streams_write_peripheral(int periph, int32_t value, int gap) {
+void streams_write_peripheral(int periph, const stream_value& value, int gap) {
   write_word_streams(SK_PERIPH, static_cast<uint32_t>(periph), value, gap, true);
 }
 
 void streams_write_port(int port, int32_t value, int gap) {
-  write_word_streams(SK_PORT, static_cast<uint32_t>(port), value, gap, false);
+  stream_value v;
+  v.integer = value;
+  v.flags = SV_INT;
+  write_word_streams(SK_PORT, static_cast<uint32_t>(port), v, gap, false);
 }
 
 void streams_write_register(int periph, int reg) {

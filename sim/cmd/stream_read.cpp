@@ -274,6 +274,9 @@ bool take_value(io_stream& s, std::string& text) {
   ++s.values_read;
   if (is_pin_kind(s.kind)) {
     apply_pin_data(s, text.c_str());
+  } else if (const periph_class* cls = s.kind == SK_PERIPH ? cur_type->periphs[s.key1].cls : nullptr;
+             cls != nullptr && cls->input_word != nullptr && cls->input_word(text.c_str(), &s.value)) {
+    // the peripheral's own reading of its words
   } else if (s.kind == SK_ANALOG_PIN) {
     s.value.real = std::strtod(text.c_str(), nullptr);
     s.value.flags = SV_FLOAT;

@@ -108,7 +108,7 @@ void end_input(io_stream& s);
 // --- Output (stream_output.cpp) -------------------------------------------------
 void write_stream_line(io_stream& s, const char* text);
 void streams_service_output();
-void streams_write_peripheral(int periph, int32_t value, int gap);
+void streams_write_peripheral(int periph, const stream_value& value, int gap);
 void streams_write_port(int port, int32_t value, int gap);
 void streams_write_register(int periph, int reg);
 void streams_write_memory(int space, uint32_t address, uint32_t flags);

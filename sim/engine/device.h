@@ -60,6 +60,8 @@ struct reg_desc {
   const char* help;    // bit-layout help lines, '\n' separated; first is the summary
 };
 
+struct stream_value;
+
 // The peripheral interface. Every operation receives the peripheral's row
 // index within the current device type first.
 struct periph_class {
@@ -85,6 +87,11 @@ struct periph_class {
   // every cycle.
   void (*catch_up)(int periph, int resync);
   uint32_t (*next_event)(int periph);
+  // Stream word hooks. input_word takes the text of an input value (1) or
+  // leaves it to the number parser (0); output_word gives the text of a
+  // data word (1) or leaves it to the stream's radix (0).
+  int (*input_word)(const char* text, stream_value* out) = nullptr;
+  int (*output_word)(const stream_value& value, char* text, std::size_t size) = nullptr;
 };
 constexpr uint32_t NO_EVENT = 0xFFFFFFFF;
 

@@ -61,7 +61,7 @@ struct stream_hooks {
   int (*read_memory)(int space, uint32_t address, uint32_t* out);
   void (*write_memory)(int space, uint32_t address, uint32_t flags);
   void (*write_register)(int periph, int reg);
-  void (*write_peripheral)(int periph, int32_t value, int gap);
+  void (*write_peripheral)(int periph, const stream_value& value, int gap);
   void (*write_port)(int port, int32_t value, int gap);
   int (*write_output_note)(const char* text);
 };

@@ -153,7 +153,13 @@ int read_register_input(int periph, int reg, uint32_t* out);
 int read_port_input(int port, uint32_t* out);
 int read_memory_input(int space, uint32_t address, uint32_t* out);
 void write_memory_output(int space, uint32_t address, uint32_t flags);
-void write_peripheral_output(int periph, int32_t value, int gap);
+void write_peripheral_output(int periph, const stream_value& value, int gap);
+inline void write_peripheral_output(int periph, int32_t value, int gap) {
+  stream_value v;
+  v.integer = value;
+  v.flags = SV_INT;
+  write_peripheral_output(periph, v, gap);
+}
 // The core's writes on the external data bus: the output streams of the
 // data port.
 void write_stream_value(int port, int32_t value, int gap);

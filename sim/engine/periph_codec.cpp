@@ -3,8 +3,11 @@
 // ctx to the speaker pins. Two variants: the "73583" one moves the base
 // down by one for its second control register ccr0.
 #include <bit>
+#include <cstdio>
+#include <cstdlib>
 #include <iterator>
 
+#include "sim/engine/core_state.h"
 #include "sim/engine/device.h"
 #include "sim/engine/periph.h"
 
@@ -44,9 +47,10 @@ enum codec_word : int {
   CW_V = CW_W + 4,      // (f) 3 words: the output filter's inputs
   CW_Z = CW_V + 3,      // (f) 3 words: the output filter's outputs
   CW_OUTPUT_PHASE = CW_Z + 3,  // 0-3: every fourth step feeds the output filter
+  CW_UPDATED,                  // up to date for the cycles below this count
   CODEC_STATE_WORDS = 62,      // the rest is spare
 };
-static_assert(CW_OUTPUT_PHASE < CODEC_STATE_WORDS);
+static_assert(CW_UPDATED < CODEC_STATE_WORDS);
 
 constexpr uint32_t RW = REG_PERIPH_WORD | REG_READABLE | REG_WRITABLE | REG_BUS_MAPPED;
 constexpr uint32_t RO = REG_PERIPH_WORD | REG_READABLE | REG_BUS_MAPPED;
@@ -89,9 +93,53 @@ constexpr reg_desc codec_regs_583[] = {
      " * * {5 4 3 2 1 0} * * {5 4 3 2 1 0}"},
 };
 
-constexpr uint32_t CONTROL_COE = 0x4000;
-constexpr uint32_t COSR_CTDE = 0x4;
+// Control register bits (cocr, ccr1) and the others.
+constexpr uint32_t CONTROL_COIE = 0x8000, CONTROL_COE = 0x4000, CONTROL_INS = 0x2000, CONTROL_MUT = 0x400,
+                   CONTROL_CLS = 0x100, CONTROL_LOOP = 0x80;
+constexpr uint32_t COSR_CRDF = 0x8, COSR_CTDE = 0x4, COSR_CROE = 0x2, COSR_CTUE = 0x1;
 constexpr uint32_t CODEC_CLASS_WORD = 0x26;
+constexpr int ANALOG_MIC = 0, ANALOG_AUX = 1, ANALOG_SPKP = 2, ANALOG_SPKM = 3;
+
+constexpr double input_gains[4] = {0.5, 1.0, 2.0, 7.079};
+constexpr double volumes[16] = {0.1, 0.178, 0.316, 0.562, 1.0, 2.0, 4.0, 8.0,
+                                1.0, 2.0,   4.0,   8.0,   16.0, 32.0, 32.0, 56.234};
+// "73547": by CRS1-CRS0.
+constexpr uint32_t periods_547[4] = {125, 128, 105, 81};
+constexpr double rate_scales_547[4] = {0.976550638250014, 1.0, 0.8203340268796042, 0.6328515998425462};
+constexpr int rate_shifts[4] = {9, 9, 10, 11};
+
+bool is_583(int periph) { return cur_type->periphs[periph].cls->reg_count > CODEC_CCR0; }
+
+float real(uint32_t word) { return std::bit_cast<float>(word); }
+uint32_t bits(double value) { return std::bit_cast<uint32_t>(static_cast<float>(value)); }
+double clamp(double v, double limit) { return v < -limit ? -limit : v > limit ? limit : v; }
+
+// The analog value words of the codec's pins in pin group 0.
+uint32_t* analog(const uint32_t* w, int pin) {
+  return periph_pin_block(0) + 5 + w[CW_FIRST_PIN] + static_cast<uint32_t>(pin);
+}
+
+uint32_t sample_period(int periph, const uint32_t* w) {
+  if (is_583(periph)) return ((w[CODEC_CCR0] >> 8) & 0x3F) + 65;
+  return periods_547[(w[CODEC_CONTROL] >> 8) & 3];
+}
+
+int rate_index(int periph, const uint32_t* w) {
+  if (!is_583(periph)) return static_cast<int>((w[CODEC_CONTROL] >> 8) & 3);
+  const uint32_t period = sample_period(periph, w);
+  return period >= 113 ? 0 : period >= 89 ? 2 : 3;
+}
+
+void update_request(uint32_t* w) {
+  w[CW_REQUEST] = (w[CODEC_CONTROL] & CONTROL_COIE) && (w[CODEC_COSR] & (COSR_CRDF | COSR_CTDE)) ? 1 : 0;
+  if (w[CW_REQUEST] && w[CW_PRIORITY]) raise_interrupt_request();
+}
+
+void store_cosr(int periph, uint32_t* w, uint32_t value) {
+  if (value == w[CODEC_COSR]) return;
+  w[CODEC_COSR] = value;
+  mark_register_written(periph, CODEC_COSR);
+}
 
 // The converter back at the start of a sample; the integrators keep their
 // values.
@@ -104,21 +152,186 @@ void codec_converter_reset(int periph) {
   w[CW_PRESCALE] = 0;
   w[CW_STEP_COUNTER] = 0;
   w[CW_LATCHED_CTX] = 0;
-  for (int i = CW_BITS; i < CW_OUTPUT_PHASE; ++i) w[i] = std::bit_cast<uint32_t>(0.0f);
+  for (int i = CW_BITS; i < CW_OUTPUT_PHASE; ++i) w[i] = bits(0.0);
   w[CW_FIRST_PIN] = static_cast<uint32_t>(std::countr_zero(row.pin_mask));
-  // The speaker pins rest at 2.0 V: set with the analog pin values once
-  // the converter drives them.
+  *analog(w, ANALOG_SPKP) = bits(2.0);
+  *analog(w, ANALOG_SPKM) = bits(2.0);
 }
 
-// The side effects of control, ctx, cosr and crx accesses come with the
-// converter; until then a store is the plain register store.
+// Steps 2-3: the input modulator and the decimator; true at a sample end
+// with the sample.
+bool convert_input(int periph, uint32_t* w, int32_t* sample) {
+  const uint32_t control = w[CODEC_CONTROL];
+  const double in = real(*analog(w, (control & CONTROL_INS) ? ANALOG_AUX : ANALOG_MIC));
+  const double x = clamp(in * input_gains[(control >> 11) & 3], 1.0);
+  const double y = real(w[CW_Y]);
+  const double i1 = static_cast<double>(real(w[CW_I1])) + x - y;
+  w[CW_I1] = bits(i1);
+  const double i2 = clamp(static_cast<double>(real(w[CW_I2])) + static_cast<double>(real(w[CW_I1])) - y, 2.0);
+  w[CW_I2] = bits(i2);
+  const bool negative = real(w[CW_I2]) < 0.0f;
+  w[CW_Y] = bits(negative ? -1.0 : 1.0);
+
+  const uint32_t step = (negative ? ~0u : 1u) << rate_shifts[rate_index(periph, w)];
+  w[CW_A1] += step;
+  w[CW_A2] += w[CW_A1];
+  w[CW_A3] += w[CW_A2];
+  if (++w[CW_STEP_COUNTER] < w[CW_SAMPLE_PERIOD]) return false;
+  const uint32_t t = w[CW_A3] & ~0x3FFFu;
+  const uint32_t c1 = t - w[CW_T_PREV];
+  const uint32_t c2 = c1 - w[CW_C1_PREV];
+  const uint32_t c3 = c2 - w[CW_C2_PREV];
+  w[CW_T_PREV] = t;
+  w[CW_C1_PREV] = c1;
+  w[CW_C2_PREV] = c2;
+  const uint32_t top = c3 >> 30;
+  *sample = top == 2 ? -32768 : top == 1 ? 32767 : static_cast<int16_t>((c3 >> 15) & 0xFFFF);
+  w[CW_STEP_COUNTER] = 0;
+  return true;
+}
+
+// Step 4: the sample into crx, ctx into the output path.
+void end_of_sample(int periph, uint32_t* w, int32_t sample) {
+  uint32_t cosr = w[CODEC_COSR];
+  if (cosr & COSR_CRDF) cosr |= COSR_CROE;
+  cosr |= COSR_CRDF;
+  w[CODEC_CRX] = (w[CODEC_CONTROL] & CONTROL_LOOP) ? w[CW_LATCHED_CTX] & 0xFFFF
+                                                    : static_cast<uint32_t>(sample) & 0xFFFF;
+  mark_register_written(periph, CODEC_CRX);
+  w[CW_SAMPLE_PERIOD] = sample_period(periph, w);
+  if (cosr & COSR_CTDE) cosr |= COSR_CTUE;
+  cosr |= COSR_CTDE;
+  w[CODEC_COSR] = cosr;
+  w[CW_PREV_LATCHED] = w[CW_LATCHED_CTX];
+  w[CW_LATCHED_CTX] = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(w[CODEC_CTX] & 0xFFFF)));
+  const uint32_t d1 = w[CW_LATCHED_CTX] - w[CW_PREV_LATCHED];
+  w[CW_D2] = d1 - w[CW_PREV_D1];
+  w[CW_PREV_D1] = d1;
+}
+
+// Steps 5-8: interpolation, the output modulator, the comb-integrator
+// filter and, every fourth step, the output filter and the speaker pins.
+void convert_output(int periph, uint32_t* w) {
+  w[CW_J1] += w[CW_D2];
+  w[CW_J2] += w[CW_J1];
+  const double period = w[CW_SAMPLE_PERIOD];
+  const double u = static_cast<int32_t>(w[CW_J2]) / (period * period);
+  const double q = real(w[CW_Q]);
+  w[CW_M1] = bits(static_cast<double>(real(w[CW_M1])) + u - q);
+  w[CW_M2] = bits(clamp(static_cast<double>(real(w[CW_M2])) + static_cast<double>(real(w[CW_M1])) - q, 262144.0));
+  w[CW_Q] = bits(real(w[CW_M2]) < 0.0f ? -32768.0 : 32768.0);
+  for (int i = 12; i > 0; --i) w[CW_BITS + i] = w[CW_BITS + i - 1];
+  w[CW_BITS] = bits(real(w[CW_Q]) > 0.0f ? 1.0 : -1.0);
+
+  const auto b = [&](int n) -> double { return real(w[CW_BITS + n]); };
+  const auto h = [&](int word, int n) -> double { return real(w[word + n]); };
+  const double wn = 3 * h(CW_W, 0) - 3 * h(CW_W, 1) + h(CW_W, 2) + b(0) - 3 * b(4) + 3 * b(8) - b(12);
+  for (int i = 3; i > 0; --i) w[CW_W + i] = w[CW_W + i - 1];
+  w[CW_W] = bits(wn);
+
+  const uint32_t phase = w[CW_OUTPUT_PHASE];
+  w[CW_OUTPUT_PHASE] = (phase + 1) & 3;
+  if (phase != 0) return;
+  for (int i = 2; i > 0; --i) w[CW_V + i] = w[CW_V + i - 1];
+  w[CW_V] = w[CW_W];
+  const double z = 0.004514 * h(CW_V, 0) - 0.008817 * h(CW_V, 1) + 0.004514 * h(CW_V, 2) +
+                   2.9005 * h(CW_Z, 0) - 2.807675 * h(CW_Z, 1) + 0.906965 * h(CW_Z, 2);
+  for (int i = 2; i > 0; --i) w[CW_Z + i] = w[CW_Z + i - 1];
+  w[CW_Z] = bits(z);
+  const uint32_t control = w[CODEC_CONTROL];
+  const double scale = is_583(periph) ? period * 0.0078125 : rate_scales_547[(control >> 8) & 3];
+  double r = clamp(volumes[control & 0xF] * real(w[CW_Z]) * scale * 0.015550947844266963, 1.0);
+  if (!(control & CONTROL_MUT)) r = 0.0;
+  *analog(w, ANALOG_SPKP) = bits(2.0 + r);
+  *analog(w, ANALOG_SPKM) = bits(2.0 - r);
+  stream_value voltage;
+  voltage.real = 2.0 + 2.0 * r;
+  voltage.flags = SV_FLOAT;
+  write_peripheral_output(periph, voltage, 0);
+}
+
+// One converter step.
+void codec_engine(int periph) {
+  uint32_t* w = periph_words(periph);
+  const uint32_t cosr = w[CODEC_COSR];
+  stream_value voltage;
+  if (read_untimed_input(periph, &voltage) || read_timed_input(periph, &voltage)) {
+    *analog(w, ANALOG_MIC) = bits(voltage.real);
+    *analog(w, ANALOG_AUX) = bits(voltage.real);
+  }
+  int32_t sample = 0;
+  if (convert_input(periph, w, &sample)) end_of_sample(periph, w, sample);
+  convert_output(periph, w);
+  update_request(w);
+  const uint32_t now = w[CODEC_COSR];
+  w[CODEC_COSR] = cosr;
+  store_cosr(periph, w, now);
+}
+
+// A cycle with a peripheral tick: on the "73583" variant the prescaler
+// lets every (ED + 1)-th through. The fractional clock accumulator reaches
+// 1.0 exactly at the ticks, so CLS changes nothing here.
+void codec_tick(int periph, uint32_t* w) {
+  if (is_583(periph)) {
+    if (w[CW_PRESCALE] != 0) {
+      --w[CW_PRESCALE];
+      return;
+    }
+    w[CW_PRESCALE] = w[CODEC_CCR0] & 0x3F;
+  }
+  codec_engine(periph);
+}
+
+bool converter_runs(const uint32_t* w) {
+  const std::vector<uint32_t>& dw = cur_inst->device_words;
+  return (w[CODEC_CONTROL] & CONTROL_COE) && !dw[DW_STOP_LATCH] && dw[DW_RESET_HELD] != 1;
+}
+
+// The peripheral clock runs at the device clock unless the PLL is on or
+// may come on at once (its lock bit is kept while it is off).
+bool pll_passes_clock() {
+  const uint32_t* core = cur_inst->core;
+  return (cur_type->type_bit & TYPE_73521) || !(core[CORE_PLCR] & (PLL_ENABLE | PLL_LOCK));
+}
+
+// Event-driven: up to date for the cycles below CW_UPDATED. Between events
+// every cycle is a tick while the PLL passes the clock through (a PLL
+// switched on takes a thousand cycles to lock, and the codec looks again
+// before that).
+void codec_catch_up(int periph, int resync) {
+  uint32_t* w = periph_words(periph);
+  const uint32_t now = cur_inst->cycles;
+  const uint32_t from = w[CW_UPDATED];
+  // A clock's own step may be observed (a watched register): it is
+  // already counted.
+  if (resync == 0 && now <= from) return;
+  w[CW_UPDATED] = now;
+  if (resync != 0 || !converter_runs(w)) return;
+  for (uint32_t k = from; k < now; ++k) codec_tick(periph, w);
+}
+
+// A store with its side effects.
 void codec_store_reg(int periph, int reg, uint32_t value) {
+  uint32_t* w = periph_words(periph);
+  const uint32_t before = w[CODEC_CONTROL];
   set_state_register(periph, reg, value);
+  if (reg == CODEC_CONTROL) {
+    const uint32_t control = w[CODEC_CONTROL];
+    if ((before & CONTROL_COE) && !(control & CONTROL_COE)) {
+      codec_converter_reset(periph);
+    } else if (!(before & CONTROL_COE) && (control & CONTROL_COE)) {
+      w[CW_SAMPLE_PERIOD] = sample_period(periph, w);
+      w[CW_UPDATED] = cur_inst->cycles;
+    }
+    update_request(w);
+  } else if (reg == CODEC_CTX) {
+    uint32_t cosr = w[CODEC_COSR] & ~COSR_CTDE;
+    if (w[CW_UNDERRUN_SEEN]) cosr &= ~COSR_CTUE;
+    store_cosr(periph, w, cosr);
+    update_request(w);
+  }
+  peripherals_changed();
 }
-
-// The converter: one step of the A/D and D/A paths per peripheral tick of
-// the core while COE is set.
-void codec_engine(int) {}
 
 int codec_get_reg(int periph, int reg, uint32_t* out) {
   return get_state_register(periph, reg, out);
@@ -129,14 +342,30 @@ int codec_set_reg(int periph, int reg, const uint32_t* value) {
   return 1;
 }
 
-void codec_bus_read(int periph, uint32_t address, uint32_t* out, int) {
+// The program's reads: cosr shows what a later crx read clears.
+void codec_bus_read(int periph, uint32_t address, uint32_t* out, int flag) {
   const int reg = find_bus_register(periph, address, REG_READABLE);
-  if (reg >= 0) *out = periph_words(periph)[reg];
+  if (reg < 0) return;
+  uint32_t* w = periph_words(periph);
+  *out = w[reg];
+  if (flag == 0) return;
+  if (reg == CODEC_COSR) {
+    w[CW_OVERRUN_SEEN] = (w[CODEC_COSR] & COSR_CROE) ? 1 : 0;
+    w[CW_UNDERRUN_SEEN] = (w[CODEC_COSR] & COSR_CTUE) ? 1 : 0;
+  } else if (reg == CODEC_CRX) {
+    uint32_t cosr = w[CODEC_COSR] & ~COSR_CRDF;
+    if (w[CW_OVERRUN_SEEN]) cosr &= ~COSR_CROE;
+    store_cosr(periph, w, cosr);
+    update_request(w);
+    peripherals_changed();
+  }
 }
 
 int codec_bus_write(int periph, uint32_t address, uint32_t value, int) {
   if (address == IO_IPR) {
-    periph_words(periph)[CW_PRIORITY] = value & cur_type->periphs[periph].ipr_bits;
+    uint32_t* w = periph_words(periph);
+    w[CW_PRIORITY] = value & cur_type->periphs[periph].ipr_bits;
+    update_request(w);
     return 0;
   }
   const int reg = find_bus_register(periph, address, REG_WRITABLE);
@@ -144,11 +373,52 @@ int codec_bus_write(int periph, uint32_t address, uint32_t value, int) {
   return 0;
 }
 
+// The cycle of an event: the cycles before it, then its own.
 void codec_clock(int periph) {
-  const std::vector<uint32_t>& dw = cur_inst->device_words;
-  if (dw[DW_STOP_LATCH] || dw[DW_RESET_HELD] == 1) return;
-  if (!(periph_words(periph)[CODEC_CONTROL] & CONTROL_COE)) return;
-  codec_engine(periph);
+  codec_catch_up(periph, 0);
+  uint32_t* w = periph_words(periph);
+  w[CW_UPDATED] = cur_inst->cycles + 1;
+  if (converter_runs(w) && cur_inst->core[CS_PERIPH_TICK]) codec_tick(periph, w);
+}
+
+// Cycles from now to the n-th converter step (n >= 1).
+uint32_t cycles_to_step(int periph, const uint32_t* w, uint32_t n) {
+  if (!is_583(periph)) return n - 1;
+  return w[CW_PRESCALE] + (n - 1) * ((w[CODEC_CCR0] & 0x3F) + 1);
+}
+
+// Every tick while the device has streams (voltages in and out, pins
+// watched) or the PLL divides the clock; otherwise the step that raises
+// the request, looking again within a thousand cycles for the PLL.
+uint32_t codec_next_event(int periph) {
+  codec_catch_up(periph, 0);
+  const uint32_t* w = periph_words(periph);
+  if (cur_inst->device_words[DW_STOP_LATCH]) return (w[CODEC_CONTROL] & CONTROL_COE) ? 0 : NO_EVENT;
+  if (!converter_runs(w)) return NO_EVENT;
+  const device_state& st = *cur_state;
+  if (!pll_passes_clock() || st.streams[0] || st.streams[1] || st.streams[2] || st.streams[3]) return 0;
+  uint32_t next = 999;
+  if ((w[CODEC_CONTROL] & CONTROL_COIE) && w[CW_PRIORITY]) {
+    const bool flags = (w[CODEC_COSR] & (COSR_CRDF | COSR_CTDE)) != 0;
+    const uint32_t counter = w[CW_STEP_COUNTER], period = w[CW_SAMPLE_PERIOD];
+    const uint32_t steps = flags && !w[CW_REQUEST] ? 1 : counter < period ? period - counter : 1;
+    const uint32_t cycles = cycles_to_step(periph, w, steps);
+    if (cycles < next) next = cycles;
+  }
+  return next;
+}
+
+// A voltage in and out of the streams.
+int codec_input_word(const char* text, stream_value* out) {
+  out->real = std::strtod(text, nullptr);
+  out->integer = 0;
+  out->flags = SV_FLOAT;
+  return 1;
+}
+
+int codec_output_word(const stream_value& value, char* text, std::size_t size) {
+  std::snprintf(text, size, "%13f", value.real);
+  return 1;
 }
 
 // A STOP (kind 0) keeps the control registers and the request.
@@ -163,6 +433,7 @@ void codec_reset(int periph, int kind, int) {
     mark_register_written(periph, reg);
   }
   w[CW_REQUEST] = 0;
+  w[CW_UPDATED] = cur_inst->cycles;
 }
 
 int codec_pending_irq(int periph) {
@@ -180,12 +451,12 @@ const periph_class codec_class_547 = {
     codec_clock,       codec_reset,   codec_pending_irq, codec_ack_irq,
     CODEC_CLASS_WORD,  CODEC_STATE_WORDS,
     static_cast<int>(std::size(codec_regs_547)), codec_regs_547,
-    nullptr, nullptr,
+    codec_catch_up,    codec_next_event,  codec_input_word, codec_output_word,
 };
 const periph_class codec_class_583 = {
     codec_get_reg,     codec_set_reg, codec_bus_read,    codec_bus_write,
     codec_clock,       codec_reset,   codec_pending_irq, codec_ack_irq,
     CODEC_CLASS_WORD,  CODEC_STATE_WORDS,
     static_cast<int>(std::size(codec_regs_583)), codec_regs_583,
-    nullptr, nullptr,
+    codec_catch_up,    codec_next_event,  codec_input_word, codec_output_word,
 };

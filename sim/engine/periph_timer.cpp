@@ -188,12 +188,15 @@ void timer_catch_up(int periph, int resync) {
   uint32_t* w = periph_words(periph);
   const uint32_t now = cur_inst->cycles;
   const uint32_t from = w[TW_UPDATED];
-  w[TW_UPDATED] = now;
   if (resync != 0) {
+    w[TW_UPDATED] = now;
     w[TW_ENABLED_AT] = now > 0 ? now - 1 : 0;
     return;
   }
-  if (now <= from || !(w[TIMER_TCR] & TCR_TE)) return;
+  // Observed from inside its own clock (a watched tctr): already counted.
+  if (now <= from) return;
+  w[TW_UPDATED] = now;
+  if (!(w[TIMER_TCR] & TCR_TE)) return;
   run_ticks(periph, w, from, now);
   drive_pins(w);
 }

@@ -51,7 +51,7 @@ void write_memory_output(int space, uint32_t address, uint32_t flags) {
 void write_register_output(int periph, int reg) {
   if (any_output()) hooks.write_register(periph, reg);
 }
-void write_peripheral_output(int periph, int32_t value, int gap) {
+void write_peripheral_output(int periph, const stream_value& value, int gap) {
   if (any_output()) hooks.write_peripheral(periph, value, gap);
 }
 void write_stream_value(int port, int32_t value, int gap) {
