@@ -7,6 +7,9 @@
 //   - one device with two streams open: pin input every cycle, and the
 //     filter's output location written to a file;
 //   - one device profiled (log p: the profiler's hook at every instruction);
+//   - one "73583" device with every peripheral running: the timer, the
+//     host interface enabled, the codec converting with its interrupt
+//     enabled;
 //   - 32 independent devices (per-device and aggregate figures);
 //   - each of the five device types.
 // Each case first runs a prefix on both engines and fails on any
@@ -40,7 +43,8 @@ namespace {
 
 constexpr const char* type_names[] = {"73521", "73547", "73583", "73547rom", "73583ram"};
 
-enum break_setup : int { NO_BREAKS = 0, EIGHT_ADDRESS_BREAKS, CYC_BREAK, TWO_STREAMS, TIMER_RUNNING, PROFILED };
+enum break_setup : int { NO_BREAKS = 0, EIGHT_ADDRESS_BREAKS, CYC_BREAK, TWO_STREAMS, TIMER_RUNNING, PROFILED,
+                         ALL_PERIPHERALS };
 
 // The folder of the stream files, made once.
 const std::string& stream_dir() {
@@ -87,6 +91,11 @@ bool make_device(int d, const char* type, break_setup breaks, bool cycle_engine)
     // Counting with its overflow interrupt enabled (and no priority, so
     // each request is dropped): an event every 200 cycles.
     execute_command_line(d, "change tpr 99 tcr $8200");
+  } else if (breaks == ALL_PERIPHERALS) {
+    // The timer as above; the host interface holds port B; the codec
+    // converts every cycle (a sample every 65 steps, its request dropped
+    // for want of priority).
+    execute_command_line(d, "change tpr 99 tcr $8200 pbc 1 ccr1 $c000");
   } else if (breaks == PROFILED) {
     // Profiled: the hook at every instruction end, the references and the
     // sample; the device leaves the fast engine.
@@ -183,6 +192,9 @@ void BM_FirTwoStreams(benchmark::State& state) {
 void BM_FirTimerRunning(benchmark::State& state) {
   run_case(state, "73521", 1, TIMER_RUNNING, state.range(0) != 0);
 }
+void BM_FirAllPeripherals(benchmark::State& state) {
+  run_case(state, "73583", 1, ALL_PERIPHERALS, state.range(0) != 0);
+}
 void BM_FirProfiled(benchmark::State& state) {
   run_case(state, "73521", 1, PROFILED, state.range(0) != 0);
 }
@@ -215,6 +227,7 @@ BENCHMARK(BM_FirEightAddressBreaks)->Apply(engines);
 BENCHMARK(BM_FirCycBreak)->Apply(engines);
 BENCHMARK(BM_FirTwoStreams)->Apply(engines);
 BENCHMARK(BM_FirTimerRunning)->Apply(engines);
+BENCHMARK(BM_FirAllPeripherals)->Apply(engines);
 BENCHMARK(BM_FirProfiled)->Apply(engines);
 BENCHMARK(BM_Fir32Devices)->Apply(engines);
 BENCHMARK(BM_FirDeviceType)->DenseRange(0, 4)->Apply(repeated);

@@ -95,7 +95,7 @@ constexpr reg_desc codec_regs_583[] = {
 
 // Control register bits (cocr, ccr1) and the others.
 constexpr uint32_t CONTROL_COIE = 0x8000, CONTROL_COE = 0x4000, CONTROL_INS = 0x2000, CONTROL_MUT = 0x400,
-                   CONTROL_CLS = 0x100, CONTROL_LOOP = 0x80;
+                   CONTROL_LOOP = 0x80;
 constexpr uint32_t COSR_CRDF = 0x8, COSR_CTDE = 0x4, COSR_CROE = 0x2, COSR_CTUE = 0x1;
 constexpr uint32_t CODEC_CLASS_WORD = 0x26;
 constexpr int ANALOG_MIC = 0, ANALOG_AUX = 1, ANALOG_SPKP = 2, ANALOG_SPKM = 3;
