@@ -440,6 +440,13 @@ void host_reset(int periph, int kind, int) {
   w[HW_BYTE_COUNTER] = 0;
   w[HW_SETTLE] = 2;
   if (kind != 0) {
+    // A device reset hands port B back: what the interface drove is let go.
+    if (w[HW_WAS_ENABLED]) {
+      port_b_pins()[PIN_DRIVEN] &= ~(PIN_ALL << w[HW_PIN_SHIFT]);
+      cur_state->periph_entries[periph].class_word &= ~1u;
+      w[HW_WAS_ENABLED] = 0;
+    }
+    w[HW_DRIVE_MASK] = 0;
     store(periph, w, HOST_HCR, 0);
     w[HW_PBC] = 0;
     w[HW_PBDDR] = 0;

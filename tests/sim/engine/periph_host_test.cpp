@@ -106,4 +106,13 @@ TEST_F(Host, DisablingGivesThePinsBackWithAStopReset) {
   EXPECT_EQ(reg(HOST_CVR), 0x16u);      // no host words while disabled
 }
 
+TEST_F(Host, ADeviceResetLetsGoOfThePins) {
+  step(IDLE);
+  EXPECT_EQ(periph_pin_block(2)[PIN_DRIVEN] & 0x7FFF, 0x2000u);
+  reset_peripherals(1, 0);
+  EXPECT_EQ(periph_pin_block(2)[PIN_DRIVEN] & 0x7FFF, 0u);
+  step(IDLE);
+  EXPECT_EQ(periph_pin_block(2)[PIN_DRIVEN] & 0x7FFF, 0u);
+}
+
 }  // namespace
