@@ -7,6 +7,7 @@
 #include "sim/engine/device.h"
 
 #include "sim/prof/profiler.h"
+#include "sim/prof/report_parts.h"
 
 namespace {
 
@@ -62,11 +63,6 @@ void data_references(profile_tables& t) {
 
 const profile_family_ops& family() { return *cur_family->profile_ops; }
 
-const char* class_name(int c) {
-  const char* name = family().class_name(c);
-  return name != nullptr ? name : "";
-}
-
 // Column headers in the bold fixed font at the current size.
 template <class Print>
 void headers(ReportWriter& w, Print print) {
@@ -74,6 +70,81 @@ void headers(ReportWriter& w, Print print) {
   print();
   w.font(FONT_POP);
 }
+
+std::string count_cell(char lead, uint32_t reads, uint32_t writes) {
+  char r[16], w[16];
+  std::snprintf(r, sizeof r, "%4u", reads);
+  std::snprintf(w, sizeof w, "%4u", writes);
+  return std::string(1, lead) + report_number(4, false, r) + " " + report_number(4, false, w) + "|";
+}
+
+bool code_at(const profile_tables& t, uint32_t address) {
+  code_node key;
+  key.decoded.address = address;
+  ordered_list::iterator it = t.code->begin(&key);
+  for (auto* n = static_cast<code_node*>(it.next()); n != nullptr && n->decoded.address == address;
+       n = static_cast<code_node*>(it.next()))
+    if ((n->decoded.flags & INSTR_NEW) == 0) return true;
+  return false;
+}
+
+// Reads and writes per address of each data symbol, five addresses a line;
+// repeated lines collapse into one "*" line.
+void symbol_references(profile_tables& t) {
+  ReportWriter& w = t.writer;
+  unsigned long reads = 0, writes = 0;
+  for (std::size_t k = 0; k < 4; ++k) {
+    reads += t.reads[k];
+    writes += t.writes[k];
+  }
+  bool started = false;
+  auto it = t.symbols->begin();
+  while (auto* sym = static_cast<symbol_entry*>(it.next())) {
+    if (sym->space == PROF_SPACE_P && code_at(t, sym->start)) continue;
+    if (!started) {
+      started = true;
+      w.title("Symbol memory references");
+      headers(w, [&] {
+        w.print("%*s", 22, "symbol+offset");
+        w.print_text(blanks(7));
+        for (int k = 0; k < 5; ++k) w.print("%5s%5s ", "r", "w");
+        w.print_text("\r\n" + report_fill('-', 84) + "\r\n");
+      });
+    }
+    std::string previous;
+    bool starred = false;
+    for (uint32_t a = sym->start; a < sym->end; a += 5) {
+      std::string cells;
+      for (uint32_t k = 0; k < 5 && a + k < sym->end; ++k) {
+        data_node key;
+        key.space = sym->space;
+        key.address = a + k;
+        const auto* node = static_cast<const data_node*>(t.data->find(&key, FIND_EQUAL));
+        const uint32_t r = node != nullptr ? node->reads : 0, wr = node != nullptr ? node->writes : 0;
+        cells += count_cell(k == 0 ? '|' : ' ', r, wr);
+        reads -= r;
+        writes -= wr;
+      }
+      if (!previous.empty() && cells == previous && sym->end - a > 5) {
+        if (!starred) w.print("%*s*\r\n", 22, "");
+        starred = true;
+        continue;
+      }
+      previous = cells;
+      starred = false;
+      w.print("%-23.22s+%-4lu ", sym->name, static_cast<unsigned long>(a - sym->start));
+      w.print_text(cells + "\r\n");
+    }
+  }
+  if (started && (reads != 0 || writes != 0))
+    w.print("unnamed memory references - %lu reads, %lu writes\r\n", reads, writes);
+}
+
+const char* class_name(int c) {
+  const char* name = family().class_name(c);
+  return name != nullptr ? name : "";
+}
+
 
 float percent(uint32_t part, uint32_t whole) {
   return whole != 0 ? 100.0f * static_cast<float>(part) / static_cast<float>(whole) : 0.0f;
@@ -222,76 +293,6 @@ void addressing_modes(profile_tables& t) {
   }
 }
 
-// One code line's counter columns and its text, each at its column stop.
-void code_line(ReportWriter& w, const code_node& n, const std::string& text) {
-  auto column = [&w](int x) { w.print_text(std::string(1, REPORT_PS_ONLY) + report_column(x)); };
-  column(20);
-  w.print("%8s", "");
-  column(62);
-  w.print("%06lX%2s", static_cast<unsigned long>(n.decoded.address), "");
-  column(102);
-  if (n.loop_cycles != 0) {
-    w.print_text(report_number(4, false, std::to_string(n.loop_cycles)));
-  } else {
-    w.print_text(std::string(1, REPORT_TEXT_ONLY) + "    ");
-  }
-  w.print_text(std::string(1, REPORT_TEXT_ONLY) + "  ");
-  column(138);
-  char field[24];
-  std::snprintf(field, sizeof field, "%4lu", static_cast<unsigned long>(n.cycles));
-  w.print_text(report_number(4, false, field));
-  if (n.stall_cycles != 0) {
-    std::snprintf(field, sizeof field, "%-4lu", static_cast<unsigned long>(n.stall_cycles));
-    w.print_text("/" + report_number(4, true, field));
-  } else {
-    w.print("%5s", "");
-  }
-  w.print("%3s", "");
-  column(200);
-  std::snprintf(field, sizeof field, "%4u", n.executions);
-  w.print_text(report_number(4, false, field));
-  if (n.cond_passes != 0) {
-    std::snprintf(field, sizeof field, "%-4u", n.cond_passes);
-    w.print_text("/" + report_number(4, true, field));
-  } else {
-    w.print("%5s", "");
-  }
-  w.print("%2s", "");
-  column(260);
-  w.print("%s\r\n", text.c_str());
-}
-
-void code_coverage(profile_tables& t) {
-  ReportWriter& w = t.writer;
-  if ((t.flags & PROF_FLAG_COFF_UNREADABLE) != 0) {
-    w.print("\r\nCoff file did not read properly - No code coverage report\r\n");
-    return;
-  }
-  w.title("Code Coverage Report");
-  w.font(FONT_PUSH, FONT_HELVETICA_BOLD, 6);
-  constexpr std::pair<int, const char*> columns[] = {{20, "line no."},     {62, "address"},
-                                                     {102, "loop cycles"}, {138, "cycles/stall"},
-                                                     {200, "pass/cond_pass"}, {260, "assembly source"}};
-  for (const auto& [x, name] : columns) w.print_text(std::string(1, REPORT_PS_ONLY) + report_column(x) + name);
-  w.font(FONT_POP);
-  w.print("%c\r\n%-8s%-8s%-7s%-12s%-11s%13s\r\n", REPORT_TEXT_ONLY, "line", "address", "loop", "cyc/stall",
-          "passes:", "source");
-  w.print("%c%-8s%-8s%-7s%-12s%-11s\r\n", REPORT_TEXT_ONLY, "", "", "", "", "all/cond");
-  w.print("\r\n");
-  t.code->resort(t.source_line_mode >= 0 ? CMP_CODE_SEQUENCE : CMP_CODE_SOURCE, true);
-  // Run-time code: every node made while the program ran.
-  bool any = false;
-  auto it = t.code->begin();
-  while (auto* n = static_cast<code_node*>(it.next())) {
-    if ((n->decoded.flags & INSTR_NEW) == 0) continue;
-    if (!any) w.print("Note : new instructions were created during the run\r\n");
-    any = true;
-    char text[128];
-    family().disassemble(n->decoded, text, sizeof text);
-    code_line(w, *n, std::string("//") + (std::strlen(text) > 2 ? text + 2 : ""));
-  }
-}
-
 }  // namespace
 
 void write_reports(profile_tables& t) {
@@ -304,13 +305,14 @@ void write_reports(profile_tables& t) {
   }
   basic_profile(t);
   data_references(t);
+  symbol_references(t);
   occurrence_breakdown(t, false);
   occurrence_breakdown(t, true);
   if ((t.flags & PROF_FLAG_UNDECODED) != 0) t.writer.print("Note : P-memory undecoded instructions were detected\r\n");
   moves_reports(t);
   addressing_modes(t);
   try {
-    code_coverage(t);
+    coverage_report(t);
   } catch (const prof_abandon&) {
     t.writer.print("\r\nCode coverage report aborted\r\n");
   }

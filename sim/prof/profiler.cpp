@@ -61,11 +61,19 @@ int compare_pairs(const void* a, const void* b) {
   return CMP_EQUAL;
 }
 
+int compare_symbol(const void* a, const void* b) {
+  const auto* x = static_cast<const symbol_entry*>(a);
+  const auto* y = static_cast<const symbol_entry*>(b);
+  const int c = three_way(x->space, y->space);
+  return c != CMP_EQUAL ? c : three_way(x->start, y->start);
+}
+
 const bool comparators_filled = [] {
   prof_comparators[CMP_DATA] = compare_data;
   prof_comparators[CMP_CODE_ADDRESS] = compare_code_address;
   prof_comparators[CMP_CODE_SOURCE] = compare_code_source;
   prof_comparators[CMP_CODE_SEQUENCE] = compare_code_sequence;
+  prof_comparators[CMP_SYMBOL] = compare_symbol;
   prof_comparators[CMP_PAIRS] = compare_pairs;
   return true;
 }();
@@ -124,7 +132,9 @@ code_node* same_code_node(uint32_t address, const decoded_instruction& d) {
 
 uint32_t space_slot(uint32_t space) { return space == PROF_SPACE_X ? 0 : space == PROF_SPACE_Y ? 1 : 2; }
 
-data_node* find_data_node(uint32_t space, uint32_t address) {
+}  // namespace
+
+data_node* profile_data_node(uint32_t space, uint32_t address) {
   data_node key;
   key.space = space;
   key.address = address;
@@ -137,9 +147,11 @@ data_node* find_data_node(uint32_t space, uint32_t address) {
   return node;
 }
 
+namespace {
+
 void count_reference(profile_reference& ref) {
   profile_tables& t = *cur_tables;
-  data_node* node = find_data_node(ref.space, ref.address);
+  data_node* node = profile_data_node(ref.space, ref.address);
   const std::size_t mem_class = ref.mem_class & 3;
   if (ref.write != 0) {
     node->writes += 1;
@@ -323,6 +335,7 @@ int profiler_start(const char* coff_name, const char* output_name, const char* m
     t.pool = std::make_unique<prof_pool>(POOL_BLOCK);
     t.code = std::make_unique<ordered_list>(CMP_CODE_ADDRESS, t.pool.get());
     t.data = std::make_unique<ordered_list>(CMP_DATA, t.pool.get());
+    t.symbols = std::make_unique<ordered_list>(CMP_SYMBOL, t.pool.get());
     t.state = TABLES_STARTED;
     t.source_line_mode = -1;
     t.coff_name = t.pool->copy_string(coff_name != nullptr && *coff_name != '\0' ? coff_name : nullptr);
@@ -330,6 +343,12 @@ int profiler_start(const char* coff_name, const char* output_name, const char* m
         t.pool->copy_string(output_name != nullptr && *output_name != '\0' ? output_name : DEFAULT_OUTPUT);
     t.mode = t.pool->copy_string(mode != nullptr ? mode : "w");
     if (t.coff_name == nullptr) prof_message(PROF_WARNING, "No object file loaded");
+    // Profiling runs even when the object file cannot be read.
+    try {
+      analyse_object_file(t);
+    } catch (const prof_abandon&) {
+      t.flags |= PROF_FLAG_COFF_UNREADABLE;
+    }
     return 1;
   } catch (const prof_abandon&) {
     return 0;

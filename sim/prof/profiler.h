@@ -5,7 +5,11 @@
 
 #include <array>
 #include <cstdint>
+#include <ctime>
+#include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "sim/engine/profile_family.h"
 #include "sim/prof/ordered_list.h"
@@ -41,12 +45,31 @@ struct data_node {
   uint32_t writes = 0;
 };
 
+// A data symbol of the object file: its addresses [start, end).
+struct symbol_entry {
+  const char* name = nullptr;
+  uint32_t space = 0;
+  uint32_t start = 0;
+  uint32_t end = 0;
+  int32_t section = 0;
+};
+
+// A source file's lines as read for the reports; unusable when it cannot
+// be read or is newer than the object file.
+struct source_text {
+  bool found = false;
+  bool newer = false;
+  std::vector<std::string> lines;
+  bool usable() const { return found && !newer; }
+};
+
 // Comparator indexes (ordered_list.h).
 enum : int {
   CMP_DATA = 0,
   CMP_CODE_ADDRESS = 1,
   CMP_CODE_SOURCE = 2,
   CMP_CODE_SEQUENCE = 3,
+  CMP_SYMBOL = 4,
   CMP_PAIRS = 12,
 };
 
@@ -85,6 +108,9 @@ struct profile_tables {
   uint32_t last_cycle = 0;
   int state = TABLES_OFF;
   int source_line_mode = -1;
+  std::time_t coff_time = 0;
+  std::string first_source;  // source file of the program's first section
+  std::map<std::string, source_text> sources;
   ReportWriter writer;
 };
 
@@ -105,6 +131,16 @@ int profiler_restore_state(const char* name, int device, int continued);
 // address in the space of the kind; null when the words are no
 // instruction. Counts it statically and inserts it into the code list.
 code_node* new_code_node(uint32_t address, uint32_t kind, uint32_t decode_address);
+
+// The data node of an address, made when missing.
+data_node* profile_data_node(uint32_t space, uint32_t address);
+
+// Reads the object file named by the tables: sizes, code nodes with their
+// source positions, data nodes and symbols. A file that cannot be read
+// sets PROF_FLAG_COFF_UNREADABLE and abandons (level 1).
+void analyse_object_file(profile_tables& t);
+// A source file's text, read once per profiling run along the search path.
+const source_text& profile_source(profile_tables& t, const std::string& name);
 
 // The reports of one profiling run, through the tables' writer.
 void write_reports(profile_tables& t);
