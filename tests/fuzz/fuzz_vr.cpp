@@ -1,0 +1,73 @@
+// The ".vr" resource-file reader: the input is a whole file. Opening it
+// either refuses it or gives a file whose every resource can be walked,
+// read, changed and removed without reading outside a buffer or looping.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "fw/data/vrstore.h"
+
+namespace {
+
+template <class F>
+void guarded(F body) {
+  vexGuard(body, [](vexHandler& h) { vexSetCurrentException(h.savedChain); });
+}
+
+const std::string& scratchFile() {
+  static const std::string name = "/tmp/fuzz_vr." + std::to_string(getpid());
+  return name;
+}
+
+// Reads everything under h, by kind, at most `budget` resources.
+void walk(vresource h, int depth, int* budget) {
+  if (depth > 64 || --*budget < 0) return;
+  int kind = vrstoreGetType(h, nullptr);
+  if (kind == vresDICTIONARY) {
+    for (std::int32_t i = 0; i < vrstoreCount(h) && *budget > 0; ++i) {
+      vname tag;
+      vresource c = vrstoreGetTagAt(h, i, &tag);
+      guarded([&] { walk(c, depth + 1, budget); });
+    }
+  } else if (kind == vresARRAY) {
+    int ek = vrstoreGetElementType(h);
+    for (std::int32_t i = 0; i < vrstoreCount(h) && i < 256; ++i) guarded([&] {
+        if (ek == vresDICTIONARY || ek == vresARRAY) walk(vrstoreGetAt(h, i), depth + 1, budget);
+        else if (ek == vresSTRING) vrstoreGetAtStringText(h, i);
+        else if (ek == vresINTEGER) vrstoreGetAtInteger(h, i);
+        else vrstoreGetAt(h, i);
+      });
+  } else if (kind == vresSTRING) {
+    char buffer[16];
+    vrstoreGetStringRange(h, nullptr, 2, buffer, sizeof buffer);
+  } else if (kind == vresOPAQUE) {
+    vrstoreGetSize(h);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  std::FILE* f = std::fopen(scratchFile().c_str(), "wb");
+  if (!f) return 0;
+  std::fwrite(data, 1, size, f);
+  std::fclose(f);
+  vfsPath* path = vfsNewPathFromString(scratchFile().c_str());
+  vresource root = -1;
+  guarded([&] { root = vrstoreOpenFile(path, 2); });
+  if (root >= 0) {
+    int budget = 2000;
+    guarded([&] { walk(root, 0, &budget); });
+    guarded([&] {
+      if (vrstoreCount(root) > 0) vrstoreRemove(root, vrstoreGetTagAtOnly(root, 0));
+    });
+    guarded([&] { vrstoreSetStringSized(root, vnameInternLiteral("fuzz"), "value", 5); });
+    guarded([&] { vrstoreCreateArray(root, vnameInternLiteral("array"), vresINTEGER, 40); });
+    guarded([&] { vrstoreCloseFile(root); });
+  }
+  vfsFreePath(path);
+  std::remove(scratchFile().c_str());
+  return 0;
+}

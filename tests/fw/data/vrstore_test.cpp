@@ -1,0 +1,416 @@
+#include "fw/data/vrstore.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fw/core/mem.h"
+#include "fw/core/scribe.h"
+#include "fw/data/vrstore_internal.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readBytes(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+void writeBytes(const fs::path& p, const std::string& b) { std::ofstream(p, std::ios::binary) << b; }
+
+struct Path {
+  vfsPath* p;
+  explicit Path(const fs::path& text) : p(vfsNewPathFromString(text.c_str())) {}
+  ~Path() { vfsFreePath(p); }
+};
+
+template <class F>
+std::string raised(F body, const vexClass** cls = nullptr) {
+  std::string message = "(nothing raised)";
+  vexGuard(body, [&](vexHandler& h) {
+    vexException* e = vexGetCurrentException();
+    message = e->message ? e->message : "";
+    if (cls) *cls = e->cls;
+    vexSetCurrentException(h.savedChain);
+  });
+  return message;
+}
+
+vname tag(const char* s) { return vnameInternLiteral(s); }
+
+// The size of resource n's record as stored.
+std::size_t recordSize(vresource h) {
+  vrs::Bytes r;
+  EXPECT_TRUE(vrs::readRecord(vrs::entryOf(h), vrs::numberOf(h), r));
+  return r.size();
+}
+
+class VrStore : public ::testing::Test {
+
+ public:
+  fs::path dir;
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("vrstore." + std::to_string(getpid()));
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  fs::path file(const char* name) { return dir / name; }
+};
+
+TEST_F(VrStore, NewFileHasTheHeaderAndTwoRecords) {
+  Path p(file("new.vr"));
+  vresource root = vrstoreCreateFile(p.p, vbtreeWRITE);
+  EXPECT_EQ(root & 0x00FFFFFF, 0);
+  EXPECT_GE(root, 0x01000000);
+  vrstoreCloseFile(root);
+  std::string b = readBytes(file("new.vr"));
+  ASSERT_EQ(b.size(), 2u * 4096);  // the header page and the root leaf
+  const unsigned char client[12] = {'Q', 'R', 'N', '\n', 9, 0, 0, 0, 2, 0x20, 0, 0};
+  EXPECT_EQ(std::memcmp(b.data(), client, 12), 0);
+  EXPECT_EQ(b.substr(12, 12), std::string(12, '\0'));
+  auto word = [&](std::size_t at) {
+    std::uint32_t v;
+    std::memcpy(&v, b.data() + at, 4);
+    return v;
+  };
+  EXPECT_EQ(word(24), 4096u);
+  EXPECT_EQ(word(28), 0u);
+  EXPECT_EQ(word(32) & ~std::uint32_t(vbtreeOPENED), std::uint32_t(vbtreeUNSIGNED_KEYS));
+  EXPECT_EQ(word(36), 4321u);
+  EXPECT_EQ(word(40), 1u);
+
+  vbtree* t = vbtreeOpen(p.p, vbtreeREAD, nullptr);
+  ASSERT_TRUE(t);
+  std::vector<std::pair<std::string, std::string>> records;
+  const void *k, *v;
+  std::size_t kl, vl;
+  for (bool more = vbtreeCursor(t, &k, &kl, &v, &vl, vbtreeFIRST); more;
+       more = vbtreeCursor(t, &k, &kl, &v, &vl, vbtreeNEXT))
+    records.emplace_back(std::string(static_cast<const char*>(k), kl), std::string(static_cast<const char*>(v), vl));
+  vbtreeClose(t);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].first, std::string(1, '\0'));
+  EXPECT_EQ(records[0].second, std::string("\0\0\0\1\0\0\0\1", 8));
+  EXPECT_EQ(records[1].first, std::string(4, '\0'));
+  EXPECT_EQ(records[1].second, std::string("\0\0\0\x11\0\0\0\0", 8));
+}
+
+TEST_F(VrStore, ClientHeaderChecks) {
+  Path p(file("h.vr"));
+  vrstoreCloseFile(vrstoreCreateFile(p.p, vbtreeWRITE));
+  const std::string good = readBytes(file("h.vr"));
+  struct Case {
+    std::size_t at;
+    char value;
+    const char* expect;  // null: opens
+  } cases[] = {
+      {4, 8, nullptr},
+      {4, 7, "File is not a resource file"},
+      {5, 1, "File is not a resource file"},
+      {0, 'X', "File is not a resource file"},
+      {8, 3, "Unknown resource file version"},
+      {9, 0x7F, nullptr},
+      {23, 0x55, nullptr},
+  };
+  for (const Case& c : cases) {
+    std::string b = good;
+    b[c.at] = c.value;
+    writeBytes(file("h.vr"), b);
+    vresource root = 0;
+    std::string m = raised([&] { root = vrstoreOpenFile(p.p, vbtreeREAD); });
+    if (c.expect) {
+      EXPECT_EQ(m, c.expect) << c.at;
+    } else {
+      EXPECT_EQ(m, "(nothing raised)") << c.at;
+      vrstoreCloseFile(root);
+    }
+  }
+}
+
+TEST_F(VrStore, EveryKindRoundTripsThroughAFile) {
+  Path p(file("all.vr"));
+  vresource root = vrstoreCreateFile(p.p, vbtreeWRITE);
+  vresource d = vrstoreCreate(root, tag("Dict"), vresDICTIONARY);
+  vrstoreSetInteger(d, tag("Int"), -5);
+  vrstoreSetInteger(d, tag("Big"), 0x7FFFFFFF);
+  vrstoreSetFixed(d, tag("Fixed"), 0x18000);
+  vrstoreSetFloat(d, tag("Float"), 2.5);
+  vrstoreSetBoolean(d, tag("Bool"), 1);
+  vrstoreSetCharacter(d, tag("Char"), '\xE9');
+  vrstoreSetTag(d, tag("Tag"), tag("SomeTag"));
+  vrstoreSetStringSized(d, tag("Str"), "h\xE9llo", 5);
+  vrstoreSetOpaque(d, tag("Bytes"), "\0\1\2\3\4", 5);
+  vrstoreSetStringSized(d, tag("Empty"), "", 0);
+  vrstoreSetOpaque(d, tag("NoBytes"), "", 0);
+  vresource a = vrstoreCreateArray(root, tag("Ints"), vresINTEGER, 3);
+  vrstoreSetAtInteger(a, 1, -7);
+  vresource s = vrstoreCreateArray(root, tag("Strs"), vresSTRING, 2);
+  vrstoreSetAtStringSized(s, 1, "two", 3);
+  vresource ds = vrstoreCreateArray(root, tag("Dicts"), vresDICTIONARY, 0);
+  vrstoreSetInteger(vrstoreInsertAt(ds, 0, vresDICTIONARY), tag("Int"), 9);
+  vresource aa = vrstoreCreateArray(root, tag("Arrays"), vresARRAY, 1);
+  vrstoreCreateArray(vrstoreCreateAt(aa, 0, vresUNTYPED), nullptr, vresBOOLEAN, 4);
+  vrstoreSetAtBoolean(vrstoreGetAt(aa, 0), 2, 1);
+  vrstoreCloseFile(root);
+
+  root = vrstoreOpenFile(p.p, vbtreeREAD);
+  d = vrstoreGet(root, tag("Dict"));
+  EXPECT_EQ(vrstoreGetInteger(d, tag("Int")), -5);
+  EXPECT_EQ(vrstoreGetInteger(d, tag("Big")), 0x7FFFFFFF);
+  EXPECT_EQ(vrstoreGetFixed(d, tag("Fixed")), 0x18000);
+  EXPECT_EQ(vrstoreGetFloat(d, tag("Float")), 2.5);
+  EXPECT_EQ(vrstoreGetBoolean(d, tag("Bool")), 1);
+  EXPECT_EQ(vrstoreGetCharacter(d, tag("Char")), '\xE9');
+  EXPECT_EQ(vrstoreGetTag(d, tag("Tag")), tag("SomeTag"));
+  EXPECT_EQ(vrstoreGetStringText(d, tag("Str")), "h\xE9llo");
+  EXPECT_EQ(vrstoreGetType(d, tag("Str")), vresSTRING);
+  std::size_t n;
+  void* bytes = vrstoreGetOpaque(d, tag("Bytes"), &n);
+  ASSERT_EQ(n, 5u);
+  EXPECT_EQ(std::memcmp(bytes, "\0\1\2\3\4", 5), 0);
+  vmemFree(bytes);
+  EXPECT_EQ(vrstoreGetSize(vrstoreGet(d, tag("Empty"))), 0u);
+  EXPECT_EQ(vrstoreGetOpaque(d, tag("NoBytes"), &n), nullptr);
+  EXPECT_EQ(n, 0u);
+  a = vrstoreGet(root, tag("Ints"));
+  EXPECT_EQ(vrstoreCount(a), 3);
+  EXPECT_EQ(vrstoreGetAtInteger(a, 1), -7);
+  EXPECT_EQ(vrstoreGetAtStringText(vrstoreGet(root, tag("Strs")), 1), "two");
+  EXPECT_EQ(vrstoreGetInteger(vrstoreGetAt(vrstoreGet(root, tag("Dicts")), 0), tag("Int")), 9);
+  vresource inner = vrstoreGetAt(vrstoreGet(root, tag("Arrays")), 0);
+  EXPECT_EQ(vrstoreGetElementType(inner), vresBOOLEAN);
+  EXPECT_EQ(vrstoreGetAtBoolean(inner, 2), 1);
+  EXPECT_EQ(vrstoreGetAtBoolean(inner, 3), 0);
+  // A read-only file only reports absence of a tag it never saw.
+  std::uint32_t tags = vrs::entryOf(root).nextTag;
+  vresource out;
+  EXPECT_EQ(vrstoreTestGet(root, tag("NeverSeen"), &out), 0);
+  EXPECT_EQ(vrs::entryOf(root).nextTag, tags);
+  EXPECT_EQ(raised([&] { vrstoreSetInteger(root, tag("X"), 1); }), "Resource file is not writable");
+  vrstoreCloseFile(root);
+}
+
+TEST_F(VrStore, ScalarFormsAndRanges) {
+  vresource root = vrstoreCreateMemory();
+  struct Case {
+    std::int32_t value;
+    std::size_t size;
+  } cases[] = {{0, 8}, {0xFFFFFF, 8}, {0x1000000, 16}, {-1, 16}};
+  for (const Case& c : cases) {
+    vrstoreSetInteger(root, tag("I"), c.value);
+    EXPECT_EQ(recordSize(vrstoreGet(root, tag("I"))), c.size) << c.value;
+    EXPECT_EQ(vrstoreGetInteger(root, tag("I")), c.value);
+  }
+  const vexClass* cls = nullptr;
+  raised([&] { vrstoreSetFloat(root, tag("F"), 1e39); }, &cls);
+  EXPECT_EQ(cls, &vexArgRangeClass);
+  vrstoreSetFloat(root, tag("F"), INFINITY);
+  EXPECT_TRUE(std::isinf(vrstoreGetFloat(root, tag("F"))));
+  // Looking up an unseen tag in a writable file interns it.
+  std::uint32_t tags = vrs::entryOf(root).nextTag;
+  vresource out;
+  EXPECT_EQ(vrstoreTestGet(root, tag("Unseen"), &out), 0);
+  EXPECT_EQ(vrs::entryOf(root).nextTag, tags + 1);
+  EXPECT_EQ(raised([&] { vrstoreGetInteger(root, tag("Unseen")); }), "Non-existent resource");
+  EXPECT_EQ(raised([&] { vrstoreGetInteger(root, tag("F")); }), "Non-existent resource");
+
+  vrstoreSetStringSized(root, tag("S"), "abcdef", 6);
+  char buf[8] = "xxxxxxx";
+  struct Range {
+    std::size_t offset, maximum, count;
+    const char* text;
+  } ranges[] = {{0, 8, 6, "abcdef"}, {2, 3, 2, "cd"}, {6, 8, 0, ""}, {9, 8, 0, ""}, {0, 1, 0, ""}};
+  for (const Range& r : ranges) {
+    EXPECT_EQ(vrstoreGetStringRange(root, tag("S"), r.offset, buf, r.maximum), r.count);
+    EXPECT_STREQ(buf, r.text);
+  }
+  EXPECT_EQ(vrstoreGetStringRange(root, tag("S"), 0, buf, 0), 0u);
+  vrstoreCloseFile(root);
+}
+
+TEST_F(VrStore, ArraysRepackAndResize) {
+  vresource root = vrstoreCreateMemory();
+  vresource a = vrstoreCreateArray(root, tag("A"), vresINTEGER, 10);
+  EXPECT_EQ(recordSize(a), 14u);
+  vrstoreSetAtInteger(a, 3, 5);
+  EXPECT_EQ(recordSize(a), 17u);
+  vrstoreSetAtInteger(a, 3, 0);
+  EXPECT_EQ(recordSize(a), 17u);
+  vrstoreSetAtInteger(a, 9, 70000);
+  vrstoreSetAtInteger(a, 0, -1);
+  EXPECT_EQ(vrstoreGetAtInteger(a, 9), 70000);
+  EXPECT_EQ(vrstoreGetAtInteger(a, 0), -1);
+  EXPECT_EQ(vrstoreGetAtInteger(a, 8), 0);
+  vrstoreInsertAtInteger(a, 10, 42);
+  EXPECT_EQ(vrstoreCount(a), 11);
+  EXPECT_EQ(vrstoreGetAtInteger(a, 10), 42);
+  EXPECT_EQ(raised([&] { vrstoreInsertAtInteger(a, 12, 1); }), "Illegal array index");
+  vrstoreInsertAtInteger(a, 0, 7);
+  EXPECT_EQ(vrstoreGetAtInteger(a, 0), 7);
+  EXPECT_EQ(vrstoreGetAtInteger(a, 1), -1);
+  vrstoreSetCount(a, 3);
+  EXPECT_EQ(vrstoreCount(a), 3);
+  EXPECT_EQ(vrstoreGetAtInteger(a, 2), 0);
+  vrstoreSetCount(a, 5);
+  EXPECT_EQ(vrstoreGetAtInteger(a, 4), 0);
+  EXPECT_EQ(raised([&] { vrstoreSetCount(a, 0); }), "Illegal array size");
+  EXPECT_EQ(raised([&] { vrstoreGetAtFixed(a, 0); }), "Fell off end of world");
+  EXPECT_EQ(raised([&] { vrstoreGetAtInteger(a, 5); }), "Illegal array index");
+  const vexClass* cls = nullptr;
+  raised([&] { vrstoreCreateArray(root, tag("Huge"), vresBOOLEAN, 0x1000000); }, &cls);
+  EXPECT_EQ(cls, &vexModuleLimitClass);
+  vrstoreCloseFile(root);
+}
+
+TEST_F(VrStore, EntriesComeInTagNumberOrder) {
+  vresource root = vrstoreCreateMemory();
+  for (const char* t : {"zeta", "alpha", "mid"}) vrstoreTestGet(root, tag(t), nullptr);
+  vresource d = vrstoreCreate(root, tag("D"), vresDICTIONARY);
+  for (const char* t : {"mid", "alpha", "zeta"}) vrstoreSetInteger(d, tag(t), 1);
+  ASSERT_EQ(vrstoreCount(d), 3);
+  EXPECT_STREQ(vrstoreGetTagAtOnly(d, 0), "zeta");
+  EXPECT_STREQ(vrstoreGetTagAtOnly(d, 1), "alpha");
+  EXPECT_STREQ(vrstoreGetTagAtOnly(d, 2), "mid");
+  EXPECT_EQ(raised([&] { vrstoreGetTagAtOnly(d, 3); }), "Illegal array index");
+  vrstoreRenameTag(d, tag("zeta"), tag("omega"));
+  EXPECT_STREQ(vrstoreGetTagAtOnly(d, 2), "omega");
+  EXPECT_EQ(raised([&] { vrstoreRenameTag(d, tag("mid"), tag("alpha")); }), "New tag already exists");
+  EXPECT_EQ(raised([&] { vrstoreRenameTag(d, tag("gone"), tag("x")); }), "Old tag does not exist");
+  vrstoreCloseFile(root);
+}
+
+TEST_F(VrStore, RemovalTakesEverythingUnderIt) {
+  vresource root = vrstoreCreateMemory();
+  vresource d = vrstoreCreate(root, tag("D"), vresDICTIONARY);
+  std::uint32_t dn = vrstoreGetNumber(d);
+  vresource inner = vrstoreCreate(d, tag("Inner"), vresDICTIONARY);
+  vrstoreSetStringSized(inner, tag("S"), "x", 1);
+  vresource aa = vrstoreCreateArray(d, tag("AA"), vresARRAY, 2);
+  vresource sub = vrstoreCreateArray(vrstoreCreateAt(aa, 1, vresUNTYPED), nullptr, vresSTRING, 1);
+  vrstoreSetAtStringSized(sub, 0, "deep", 4);
+  std::uint32_t before = vrs::entryOf(root).nextNumber;
+  EXPECT_GT(before, 6u);
+  vrstoreRemove(root, tag("D"));
+  EXPECT_EQ(vrstoreCount(root), 0);
+  for (std::uint32_t n = 1; n < before; ++n) EXPECT_EQ(vrstoreFromNumber(root, n), 0) << n;
+  // The smallest freed number comes back first.
+  EXPECT_EQ(vrstoreGetNumber(vrstoreCreate(root, tag("New"), vresDICTIONARY)), dn);
+
+  // A string set over a dictionary keeps its number and drops the rest.
+  vresource c = vrstoreCreate(root, tag("C"), vresDICTIONARY);
+  vresource grand = vrstoreCreate(c, tag("G"), vresDICTIONARY);
+  vrstoreSetStringSized(root, tag("C"), "now a string", 12);
+  EXPECT_EQ(vrstoreGet(root, tag("C")), c);
+  EXPECT_EQ(vrstoreFromNumber(root, vrstoreGetNumber(grand)), 0);
+  EXPECT_EQ(vrstoreGetStringText(root, tag("C")), "now a string");
+
+  // Removing an element of an array of dictionaries removes its entries.
+  vresource ds = vrstoreCreateArray(root, tag("Ds"), vresDICTIONARY, 0);
+  vresource e0 = vrstoreInsertAt(ds, 0, vresDICTIONARY);
+  vresource leaf = vrstoreCreate(e0, tag("L"), vresDICTIONARY);
+  vrstoreRemoveAt(ds, 0);
+  EXPECT_EQ(vrstoreFromNumber(root, vrstoreGetNumber(leaf)), 0);
+  EXPECT_EQ(vrstoreCount(ds), 0);
+  vrstoreCloseFile(root);
+}
+
+TEST_F(VrStore, OpenFileLimitAndNumberLimit) {
+  std::vector<vresource> roots;
+  for (int i = 0; i < vrstoreMAX_FILES; ++i) roots.push_back(vrstoreCreateMemory());
+  EXPECT_EQ(roots[0], 0x01000000);
+  EXPECT_EQ(raised([] { vrstoreCreateMemory(); }), "Maximum resource files open");
+  vrstoreCloseFile(roots[5]);
+  EXPECT_EQ(vrstoreCreateMemory(), roots[5]);
+  for (vresource r : roots) vrstoreCloseFile(r);
+  EXPECT_EQ(raised([&] { vrstoreCount(roots[0]); }), "Unknown type");
+
+  vresource root = vrstoreCreateMemory();
+  vrs::Entry& e = vrs::entryOf(root);
+  e.hint = e.nextNumber = vrs::NUMBER_MASK + 1;
+  const vexClass* cls = nullptr;
+  raised([&] { vrstoreCreate(root, tag("One"), vresDICTIONARY); }, &cls);
+  EXPECT_EQ(cls, &vexModuleLimitClass);
+  vrstoreCloseFile(root);
+}
+
+// A file with one bad record written behind the store's back.
+std::string damagedFile(VrStore& t, const std::string& key, const std::string& value) {
+  vresource root = vrstoreCreateMemory();
+  vresource d = vrstoreCreate(root, tag("D"), vresDICTIONARY);
+  vrstoreSetInteger(d, tag("I"), 1);
+  vresource a = vrstoreCreateArray(root, tag("A"), vresSTRING, 1);
+  vrstoreSetAtStringSized(a, 0, "s", 1);
+  vbtreePut(vrs::entryOf(root).tree, key.data(), key.size(), value.data(), value.size());
+  Path p(t.file("bad.vr"));
+  vrstoreCloseFile(vrstoreSaveFile(root, p.p, vbtreeWRITE));
+  vrstoreCloseFile(root);
+  return readBytes(t.file("bad.vr"));
+}
+
+TEST_F(VrStore, DamagedFilesAreRefusedAndLeftAlone) {
+  using std::string;
+  struct Case {
+    const char* what;
+    string key, value;
+  } cases[] = {
+      {"record shorter than its header", string("\0\0\0\1", 4), string("\0\0\0\x01\0\0\0", 7)},
+      {"element kind above 14", string("\0\0\0\1", 4), string("\0\0\x01\x12\0\0\0\0\0\0\0\xFF", 12) + "\0"},
+      {"array shorter than its elements", string("\0\0\0\1", 4), string("\0\0\x40\x12\0\0\0\0\0\0\0\x84", 12)},
+      {"unknown tag in an entry", string("\0\0\0\0\0\0\0\x77", 8), string("\0\0\0\1", 4)},
+      {"child filed twice", string("\0\0\0\0\0\0\0\x01", 8), string("\0\0\0\2", 4)},
+      {"parent word of another", string("\0\0\0\2", 4), string("\0\0\x01\x14\0\0\0\3", 8)},
+      {"record numbered past the count", string("\0\0\x10\0", 4), string("\0\0\0\x11\0\0\0\0", 8)},
+      {"unknown key shape", string("\x05\x05", 2), string("x", 1)},
+  };
+  for (const Case& c : cases) {
+    std::string bytes = damagedFile(*this, c.key, c.value);
+    Path p(file("bad.vr"));
+    const vexClass* cls = nullptr;
+    std::string m = raised([&] { vrstoreOpenFile(p.p, vbtreeWRITE); }, &cls);
+    EXPECT_TRUE(m == "Resource file is damaged" || m == "Bad tag initialization") << c.what << ": " << m;
+    EXPECT_TRUE(readBytes(file("bad.vr")) == bytes) << c.what;
+  }
+}
+
+TEST_F(VrStore, TruncatedAndFlippedFilesNeverCrash) {
+  Path p(file("f.vr"));
+  vresource root = vrstoreCreateFile(p.p, vbtreeWRITE);
+  for (int i = 0; i < 40; ++i) {
+    vresource d = vrstoreCreate(root, tag(("D" + std::to_string(i)).c_str()), vresDICTIONARY);
+    vrstoreSetStringSized(d, tag("S"), "text", 4);
+    vresource a = vrstoreCreateArray(d, tag("A"), vresINTEGER, 3);
+    vrstoreSetAtInteger(a, 2, i * 1000);
+  }
+  vrstoreCloseFile(root);
+  const std::string good = readBytes(file("f.vr"));
+  std::mt19937 rng(7);
+  for (int trial = 0; trial < 200; ++trial) {
+    std::string b = good;
+    if (trial % 4 == 0) b.resize(rng() % b.size());
+    else
+      for (int k = 0; k < 1 + trial % 5; ++k) b[rng() % b.size()] ^= char(1 << (rng() % 8));
+    writeBytes(file("f.vr"), b);
+    vresource r = -1;
+    raised([&] { r = vrstoreOpenFile(p.p, vbtreeREAD); });
+    if (r < 0) continue;
+    raised([&] {
+      for (std::int32_t i = 0; i < vrstoreCount(r); ++i) {
+        vresource d = vrstoreGetTagAt(r, i, nullptr);
+        vrstoreGetStringText(d, tag("S"));
+        vrstoreGetAtInteger(vrstoreGet(d, tag("A")), 2);
+      }
+    });
+    vrstoreCloseFile(r);
+  }
+}
+
+}  // namespace
