@@ -368,6 +368,16 @@ device_inst* enter_device(int device) {
   return inst;
 }
 
+// An instruction end of a go that can neither stop nor show anything: no
+// stop flag, no breakpoint, no progress line, no profiler, a plan still
+// good.
+bool quiet_end(const device_inst& inst, const device_state& st) {
+  constexpr uint32_t STOPPING = DEV_ILLEGAL | DEV_STOP | DEV_ERROR_PENDING;
+  return (inst.flags & STOPPING) == 0 && inst.abort == 0 && inst.profiled == 0 && stop_request == 0 &&
+         st.breakpoints == nullptr && st.run_plan_stale == 0 && st.run_mode == RUN_GO && st.run_count != 0 &&
+         inst.cycles % 1000 != 0;
+}
+
 // The whole-instruction engine: the cycles of each instruction back to
 // back, with the stop check, the register-block history and the
 // profiler's instruction hook at its end only. Inside an instruction a
@@ -386,6 +396,13 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
     if ((inst->flags & (DEV_INSTR_END | DEV_INSTR_END2)) != 0) {
       save_previous_blocks(*inst, blocks);
       st->fast_instructions += 1;
+      if (quiet_end(*inst, *st)) {
+        // What check_run_stop and after_cycle do at such an end.
+        end_of_instruction_marks();
+        inst->flags &= DEV_EXCLUDED;
+        if (instruction_end_observer != nullptr) instruction_end_observer(device);
+        continue;
+      }
       if (!after_cycle(device, inst, st) || st->running == 0) return n;
       if (st->run_plan_stale) update_run_plan(*st);
       if (st->run_fast == 0) return n + run_device_cycles(device, max - n);
