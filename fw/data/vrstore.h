@@ -113,3 +113,13 @@ void vrstoreInsertAtFixed(vresource array, std::int32_t index, std::int32_t valu
 void vrstoreInsertAtFloat(vresource array, std::int32_t index, double value);
 void vrstoreInsertAtBoolean(vresource array, std::int32_t index, int value);
 void vrstoreInsertAtCharacter(vresource array, std::int32_t index, char value);
+
+// The core's small resource interface over this store, and the resource
+// module's start-up row.
+void vrstoreInstallInterface();
+void vresourceStartup();
+void vresourceInstallStartup();
+
+// Copies source, with everything under it, into destination itself; a
+// destination that is the source or lies under it is refused.
+void vresourceCopyContents(vresource source, vresource destination);

@@ -414,3 +414,78 @@ TEST_F(VrStore, TruncatedAndFlippedFilesNeverCrash) {
 }
 
 }  // namespace
+
+#include "fw/core/command.h"
+
+namespace {
+
+// Paths and key lists stored through the core's interface into a real
+// file, read back after a reopen.
+TEST_F(VrStore, CoreInterfaceStoresPathsAndKeyListsInAFile) {
+  vrstoreInstallInterface();
+  Path p(file("core.vr"));
+  vresource root = vrstoreCreateFile(p.p, vbtreeWRITE);
+  vfsPath* path = vfsNewPathFromString("/usr/./lib/../share/file.txt");
+  vfsStorePath(path, vresourceGetDict(root, tag("Path")));
+  vcommandKeyList* keys = vcommandCreateKeyList();
+  const std::uint32_t codes[] = {0x41, 0x1234, 0x80000001u};
+  vcommandAppendKeys(keys, codes, 3);
+  vcommandStoreKeyList(keys, vrstoreMake(root, tag("Keys")));
+  vcommandDestroyKeyList(keys);
+  vrstoreCloseFile(root);
+
+  root = vrstoreOpenFile(p.p, vbtreeREAD);
+  vresource flags = vrstoreGet(vrstoreGet(root, tag("Path")), tag("Flags"));
+  EXPECT_EQ(vrstoreGetElementType(flags), vresBOOLEAN);
+  EXPECT_EQ(vrstoreGetAtBoolean(flags, 1), 1);
+  vfsPath* back = vfsLoadPath(vrstoreGet(root, tag("Path")));
+  EXPECT_EQ(vfsComparePaths(back, path, vfsCOMPARE_EXACT), 0);
+  vcommandKeyList* again = vcommandLoadKeyList(vrstoreGet(root, tag("Keys")));
+  ASSERT_EQ(again->count, 3);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(again->keys[i], codes[i]);
+  vcommandDestroyKeyList(again);
+  vfsFreePath(back);
+  vfsFreePath(path);
+  vrstoreCloseFile(root);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(VrStore, CopyContentsReplacesTheRootsEntries) {
+  vresource src = vrstoreCreateMemory();
+  vresource ds = vrstoreCreateArray(src, tag("Ds"), vresDICTIONARY, 0);
+  for (int i = 0; i < 3; ++i) vrstoreSetInteger(vrstoreInsertAt(ds, i, vresDICTIONARY), tag("N"), i * 10);
+  vresource aa = vrstoreCreateArray(src, tag("AA"), vresARRAY, 1);
+  vrstoreSetAtFixed(vrstoreCreateArray(vrstoreCreateAt(aa, 0, vresUNTYPED), nullptr, vresFIXED, 2), 1, 77);
+  vrstoreSetOpaque(src, tag("Empty"), "", 0);
+  vresource ss = vrstoreCreateArray(src, tag("Ss"), vresSTRING, 2);
+  vrstoreSetAtStringSized(ss, 0, "first", 5);
+  vrstoreSetFloat(src, tag("F"), -0.5);
+
+  Path p(file("copy.vr"));
+  vresource dst = vrstoreCreateFile(p.p, vbtreeWRITE);
+  vrstoreSetInteger(dst, tag("Old"), 1);
+  vresourceCopyContents(src, dst);
+  vrstoreCloseFile(dst);
+  dst = vrstoreOpenFile(p.p, vbtreeREAD);
+  vresource out;
+  EXPECT_EQ(vrstoreTestGet(dst, tag("Old"), &out), 0);
+  EXPECT_EQ(vrstoreCount(dst), 5);
+  vresource dd = vrstoreGet(dst, tag("Ds"));
+  ASSERT_EQ(vrstoreCount(dd), 3);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(vrstoreGetInteger(vrstoreGetAt(dd, i), tag("N")), i * 10);
+  EXPECT_EQ(vrstoreGetAtFixed(vrstoreGetAt(vrstoreGet(dst, tag("AA")), 0), 1), 77);
+  EXPECT_EQ(vrstoreGetSize(vrstoreGet(dst, tag("Empty"))), 0u);
+  EXPECT_EQ(vrstoreGetAtStringText(vrstoreGet(dst, tag("Ss")), 0), "first");
+  EXPECT_EQ(vrstoreGetNumber(vrstoreGetAt(vrstoreGet(dst, tag("Ss")), 1)), 0u);
+  EXPECT_EQ(vrstoreGetFloat(dst, tag("F")), -0.5);
+  vrstoreCloseFile(dst);
+
+  EXPECT_EQ(raised([&] { vresourceCopyContents(src, vrstoreGetAt(ds, 1)); }), "Cannot copy a resource into itself");
+  EXPECT_EQ(raised([&] { vresourceCopyContents(src, src); }), "Cannot copy a resource into itself");
+  vrstoreCloseFile(src);
+}
+
+}  // namespace
