@@ -296,6 +296,7 @@ void addressing_modes(profile_tables& t) {
 }  // namespace
 
 void write_reports(profile_tables& t) {
+  t.function_calls = finish_subroutines(t);
   if (t.state == TABLES_STARTED) {
     t.writer.print("\r\nNo instructions executed - Static report only\r\n");
     basic_profile(t);
@@ -311,6 +312,7 @@ void write_reports(profile_tables& t) {
   if ((t.flags & PROF_FLAG_UNDECODED) != 0) t.writer.print("Note : P-memory undecoded instructions were detected\r\n");
   moves_reports(t);
   addressing_modes(t);
+  subroutine_reports(t);
   try {
     coverage_report(t);
   } catch (const prof_abandon&) {

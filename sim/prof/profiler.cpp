@@ -220,6 +220,7 @@ code_node* new_code_node(uint32_t address, uint32_t kind, uint32_t decode_addres
   node->decoded.flags |= INSTR_NEW;
   node->file = NEW_FILE;
   node->line = -2;
+  family_directives(*node);
   const auto c = static_cast<std::size_t>(ops->classify(node->decoded)) % PROFILE_CLASSES;
   if (node->decoded.parallel != 0) t.parallel_mark[c] = 1;
   if (node->decoded.moves == 2)
@@ -273,6 +274,7 @@ int accumulate_profile(profile_record& r) {
     for (profile_reference& ref : r.references)
       if (ref.space != PROF_SPACE_FREE) count_reference(ref);
 
+    track_subroutines(t, *node, conditional, taken, r.cycle_now - r.cycles);
     if (r.loop != nullptr) {
       code_node* loop_node = latest_node(r.loop->pc);
       if (loop_node == nullptr) return 0;

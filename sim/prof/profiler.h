@@ -16,9 +16,25 @@
 #include "sim/prof/prof_support.h"
 #include "sim/prof/report_writer.h"
 
+struct routine;
+struct subroutine_tracking;
+
+// Directive flags of a code node.
+enum : uint32_t {
+  NODE_IGNORE = 1,
+  NODE_RETURN = 2,
+  NODE_ENTER = 4,
+  NODE_ANY = 8,
+  NODE_CALL = 16,
+  NODE_JOINT_RETURN = 32,
+};
+
 // One instruction variant at one address.
 struct code_node {
   decoded_instruction decoded;
+  uint32_t directives = 0;
+  routine* enters = nullptr;  // named by its "enter" directive, or made for it
+  routine* calls = nullptr;   // named by its "call" directive
   const char* source_word = nullptr;  // first word of a marked section's line
   const char* file = nullptr;         // source file, "{new}" when none
   int32_t line = -2;                  // source line, -2 when none
@@ -111,7 +127,11 @@ struct profile_tables {
   std::time_t coff_time = 0;
   std::string first_source;  // source file of the program's first section
   std::map<std::string, source_text> sources;
+  std::unique_ptr<subroutine_tracking> subroutines;
   ReportWriter writer;
+
+  profile_tables();
+  ~profile_tables();
 };
 
 // The current device's tables while a profiler operation runs.
@@ -141,6 +161,15 @@ data_node* profile_data_node(uint32_t space, uint32_t address);
 void analyse_object_file(profile_tables& t);
 // A source file's text, read once per profiling run along the search path.
 const source_text& profile_source(profile_tables& t, const std::string& name);
+
+// Subroutine tracking: directives of a node's source line (file and line
+// for the warnings), the flags of the family's call and return tests, one
+// executed instruction, and the reports (function calls counted first).
+void parse_directives(profile_tables& t, code_node& node, const std::string& text);
+void family_directives(code_node& node);
+void track_subroutines(profile_tables& t, code_node& node, bool conditional, bool taken, uint32_t start_cycle);
+uint32_t finish_subroutines(profile_tables& t);
+void subroutine_reports(profile_tables& t);
 
 // The reports of one profiling run, through the tables' writer.
 void write_reports(profile_tables& t);

@@ -380,6 +380,13 @@ void ReportWriter::ps_char(char c) {
   string_ += c;
 }
 
+void ReportWriter::ps_new_page() {
+  if (ps_ == nullptr) return;
+  ps_flush();
+  ps_page_start();
+  ps_flush();
+}
+
 void ReportWriter::ps_page_start() {
   page_start_ = false;
   ++ps_page_;

@@ -70,6 +70,8 @@ class ReportWriter {
   void print_text(const std::string& text);
   void title(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void font(int op, int a = 0, int b = 0);
+  // Starts a PostScript page at once, for drawings in raw PostScript.
+  void ps_new_page();
   // Closes both files; false (after a level-2 message) when either could
   // not be written completely.
   bool close();

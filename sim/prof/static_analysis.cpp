@@ -165,6 +165,10 @@ struct analysis {
       node->line = line;
       node->section = index;
       node->source_word = word;
+      if (source != nullptr && source->usable() && line > 0 && static_cast<std::size_t>(line) <= source->lines.size()) {
+        parse_directives(t, *node, source->lines[static_cast<std::size_t>(line) - 1]);
+        family_directives(*node);
+      }
       a += (node->decoded.flags & INSTR_TWO_WORD) != 0 ? 2 : 1;
     }
   }

@@ -10,110 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "cmd/cmd_fixture.h"
-#include "sim/asm/asm.h"
-#include "sim/cdb/coff_writer.h"
+#include "prof/object_program.h"
 #include "sim/engine/device.h"
 #include "sim/engine/runloop.h"
 #include "sim/prof/profiler.h"
 
 namespace {
-
-// One source line: its text, and what it assembles to (an instruction, or
-// the words of a "dc").
-struct line_spec {
-  std::string text;
-  std::string code;
-  std::vector<uint32_t> data;
-  int repeat = 1;  // code lines made of several instructions
-};
-
-struct built_section {
-  uint32_t start = 0, words = 0, instructions = 0;
-};
-
-// Assembles the lines from an address into a ".txt" section with a line
-// entry at each line's first word.
-built_section add_text(test_coff& c, const std::vector<line_spec>& lines, uint32_t start) {
-  test_section s{".txt", start, 0, 0x20, {}};
-  built_section b{start, 0, 0};
-  uint32_t address = start;
-  const uint32_t first_line = static_cast<uint32_t>(c.lines.size());
-  for (std::size_t k = 0; k < lines.size(); ++k) {
-    const line_spec& l = lines[k];
-    const auto number = static_cast<uint32_t>(k + 1);
-    if (!l.data.empty()) c.lines.push_back({address, 0, number});
-    for (uint32_t w : l.data) {
-      s.raw.push_back(w);
-      ++address;
-    }
-    for (int r = 0; r < (l.code.empty() ? 0 : l.repeat); ++r) {
-      const int n = assemble_line(l.code.c_str(), address);
-      EXPECT_GT(n, 0) << l.code;
-      c.lines.push_back({address, 0, number});
-      for (int i = 0; i < n; ++i) s.raw.push_back(asm_words[static_cast<std::size_t>(i)]);
-      address += static_cast<uint32_t>(n);
-      b.instructions += 1;
-    }
-  }
-  b.words = address - start;
-  s.line_count = static_cast<uint32_t>(c.lines.size()) - first_line;
-  c.sections.push_back(s);
-  return b;
-}
-
-std::string source_text(const std::vector<line_spec>& lines) {
-  std::string text;
-  for (const line_spec& l : lines) text += l.text + "\n";
-  return text;
-}
-
-class static_profile : public cmd_files {
- protected:
-  void TearDown() override {
-    run("log off p");
-    cmd_files::TearDown();
-  }
-  static void go() {
-    run("go");
-    for (int guard = 0; device_states[0]->running != 0 && guard < 1000; ++guard)
-      run_device_slice(RUN_SLICE_ROUNDS);
-  }
-  // Labels of each section and the ".file" chain.
-  static void file_symbols(test_coff& c, const std::vector<std::pair<std::string, int>>& files) {
-    std::vector<uint32_t> starts;
-    for (const auto& [name, section] : files) {
-      starts.push_back(c.symbol(".file", 0, 0, -2, 0, 103, 1));
-      c.file_aux(name, 1);
-      c.symbol("L" + std::to_string(section), c.sections[static_cast<std::size_t>(section - 1)].start, 0, section,
-               0, 211);
-    }
-    for (std::size_t k = 0; k < starts.size(); ++k)
-      c.symbols[starts[k]][2] = k + 1 < starts.size() ? starts[k + 1] : static_cast<uint32_t>(c.symbols.size());
-  }
-  // The first section header carries the whole line-number run: an empty
-  // one stands first.
-  static test_coff object_file() {
-    test_coff c;
-    c.sections.push_back({".dat", 0, 2, 0x40, {}});
-    return c;
-  }
-  std::string profile(const test_coff& c, uint32_t stop, const char* report = "sum") {
-    c.write(path("prog.cld"));
-    run("load prog.cld");
-    run(("break pc==$" + hex(stop)).c_str());
-    run(("change pc $" + hex(c.sections[1].start)).c_str());
-    run((std::string("log p ") + report).c_str());
-    go();
-    run("log off p");
-    return read_file(std::string(report) + ".log");
-  }
-  static std::string hex(uint32_t v) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%x", v);
-    return text;
-  }
-};
 
 const std::vector<line_spec> sum_lines = {
     {"; the sum of four words", "", {}},
@@ -125,7 +27,7 @@ const std::vector<line_spec> sum_lines = {
     {"table   dc $1234,$5678", "", {0x1234, 0x5678}},
 };
 
-TEST_F(static_profile, ALoopFromAnObjectFileWithLineNumbers) {
+TEST_F(object_profile, ALoopFromAnObjectFileWithLineNumbers) {
   test_coff c = object_file();
   c.opt[5] = 0x40;
   const built_section text = add_text(c, sum_lines, 0x40);
@@ -135,7 +37,7 @@ TEST_F(static_profile, ALoopFromAnObjectFileWithLineNumbers) {
   c.symbol("vals", 0x20, 1, 3, 0, 210);
   c.symbol("buf", 0x30, 1, 4, 0, 210);
   c.symbols[0][2] = static_cast<uint32_t>(c.symbols.size());
-  write_file("sum.asm", source_text(sum_lines));
+  write_file("sum.asm", source_of(sum_lines));
   const uint32_t debug_at = 0x40 + text.words - 3;
   const std::string report = profile(c, debug_at);
 
@@ -183,11 +85,11 @@ TEST_F(static_profile, ALoopFromAnObjectFileWithLineNumbers) {
   }
 }
 
-TEST_F(static_profile, ADcLineMakesNoCodeNode) {
+TEST_F(object_profile, ADcLineMakesNoCodeNode) {
   test_coff c = object_file();
   const built_section text = add_text(c, sum_lines, 0x40);
   file_symbols(c, {{"sum.asm", 2}});
-  write_file("sum.asm", source_text(sum_lines));
+  write_file("sum.asm", source_of(sum_lines));
   c.write(path("prog.cld"));
   run("load prog.cld");
   run("log p sum");
@@ -201,11 +103,11 @@ TEST_F(static_profile, ADcLineMakesNoCodeNode) {
   }
 }
 
-TEST_F(static_profile, ASourceNewerThanTheObjectFileIsReconstructed) {
+TEST_F(object_profile, ASourceNewerThanTheObjectFileIsReconstructed) {
   test_coff c = object_file();
   const built_section text = add_text(c, sum_lines, 0x40);
   file_symbols(c, {{"sum.asm", 2}});
-  write_file("sum.asm", source_text(sum_lines));
+  write_file("sum.asm", source_of(sum_lines));
   std::filesystem::last_write_time(path("sum.asm"),
                                    std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
   const std::string report = profile(c, 0x40 + text.words - 3);
@@ -218,7 +120,7 @@ TEST_F(static_profile, ASourceNewerThanTheObjectFileIsReconstructed) {
 }
 
 // The object file changed on disk after it was loaded.
-TEST_F(static_profile, AnUnreadableObjectFileGivesNoCoverage) {
+TEST_F(object_profile, AnUnreadableObjectFileGivesNoCoverage) {
   test_coff c = object_file();
   const built_section text = add_text(c, sum_lines, 0x40);
   c.write(path("prog.cld"));
@@ -239,7 +141,7 @@ TEST_F(static_profile, AnUnreadableObjectFileGivesNoCoverage) {
 // Nested listing: the program in assembly order, an included file listed
 // where it is included, several instructions of one line shown one by one
 // up to the limit.
-TEST_F(static_profile, NestedListingFollowsIncludes) {
+TEST_F(object_profile, NestedListingFollowsIncludes) {
   const std::vector<line_spec> main1 = {{";## nested 1", "", {}},
                                         {"start   clr a", "clr a", {}},
                                         {"        twice", "nop", {}, 2},
@@ -252,8 +154,8 @@ TEST_F(static_profile, NestedListingFollowsIncludes) {
   add_text(c, inc, 0x43);
   add_text(c, main2, 0x44);
   file_symbols(c, {{"main.asm", 2}, {"inc.asm", 3}, {"main.asm", 4}});
-  write_file("main.asm", source_text(main1) + "        debug\n");
-  write_file("inc.asm", source_text(inc));
+  write_file("main.asm", source_of(main1) + "        debug\n");
+  write_file("inc.asm", source_of(inc));
   const std::string report = profile(c, 0x44, "nest");
   const std::size_t start = report.find("****** START file 'main.asm'");
   ASSERT_NE(start, std::string::npos) << report;
