@@ -1,0 +1,77 @@
+// Number descriptions and number parsing. A digit set names the digit
+// characters of a base; a number format is an ordered list of elements
+// (texts, sign texts, padding, white space, digit groups, the decimal
+// character, the exponent). Parsing reads text against both; plain
+// decimal text under the normal format takes a fast path.
+#pragma once
+#include <cstdint>
+
+#include "fw/core/class.h"
+#include "fw/core/ex.h"
+#include "fw/core/scribe.h"
+#include "fw/data/regexp.h"
+
+struct vnumDigitSet {
+  std::int32_t base;
+  vstr* digits;
+  std::int32_t contiguous;  // each digit's code is the previous one's plus one
+};
+
+enum : std::int16_t {
+  vnumText = 0,
+  vnumNegativeText = 1,
+  vnumPositiveText = 2,
+  vnumPadding = 3,
+  vnumWhiteSpace = 4,
+  vnumExponent = 5,
+  vnumDigits = 6,
+  vnumDecimal = 7,
+};
+
+struct vnumElement {
+  std::int16_t kind;
+  vstr* text;         // the text kinds: print text
+  vregexp* match;     // the text kinds: match expression or null
+  std::int32_t count; // Padding, Digits (-1: all remaining)
+  std::int16_t grouping;  // Digits: digits per group, 0 or -1: none
+  char character;     // Padding, Digits (separator), Decimal
+  std::uint8_t required, shown;  // WhiteSpace
+};
+
+inline constexpr std::uint32_t vnumFORMAT_FAST_PARSE = 2;
+
+struct vnumFormat : vobject {
+  vnumElement* elements;
+  std::int32_t count, capacity;
+  std::uint32_t flags;
+};
+
+vobjectClassRec* vnumFormatGetDefaultClass();
+vnumFormat* vnumFormatCreate();
+// Appends a copy of element; the format owns the text and match expression.
+void vnumFormatAppend(vnumFormat* format, const vnumElement& element);
+vnumElement vnumTextElement(std::int16_t kind, const char* print, const char* matchPattern);
+
+// Built-in until the framework resource file provides them.
+const vnumDigitSet* vnumGetDecimalDigits();
+const vnumDigitSet* vnumGetBinaryDigits();
+const vnumDigitSet* vnumGetOctalDigits();
+const vnumDigitSet* vnumGetHexDigits();
+vnumFormat* vnumGetNormalFormat();
+vnumFormat* vnumGetExponentFormat();
+
+extern const vexClass vexNumClass, vexNumRangeClass, vexNumSyntaxClass;
+struct vnumSyntaxException : vexException {
+  const char* position;
+};
+void vnumSetPosition(vexException* e, va_list* ap);  // const char*
+
+// A length of vnumNUL_TERMINATED reads up to the text's NUL.
+inline constexpr std::int32_t vnumNUL_TERMINATED = 0x7fffffff;
+
+std::int32_t vnumParseInteger(const char* text, std::int32_t length, const char** end);
+double vnumParseFloat(const char* text, std::int32_t length, const char** end);
+std::int32_t vnumParseLong(const char* text, std::int32_t length, const char** end, const vnumDigitSet* digits,
+                           vnumFormat* format, vnumFormat* exponentFormat, int allowInexact);
+double vnumParseDouble(const char* text, std::int32_t length, const char** end, const vnumDigitSet* digits,
+                       vnumFormat* format, vnumFormat* exponentFormat, int allowInexact);
