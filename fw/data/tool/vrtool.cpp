@@ -1,0 +1,81 @@
+// Our resource authoring tool: builds a ".vr" file from its text form, and
+// dumps a ".vr" file back to the text form.
+//   vrtool build TEXT OUT.vr      vrtool dump IN.vr [TEXT]
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "fw/data/vrstore.h"
+#include "fw/data/vrtext.h"
+
+namespace {
+
+int usage() {
+  std::cerr << "usage: vrtool build TEXT OUT.vr | vrtool dump IN.vr [TEXT]\n";
+  return 2;
+}
+
+// Runs body; a raised framework exception is reported as an error.
+template <class F>
+bool run(const char* what, F body) {
+  bool ok = true;
+  vexGuard(body, [&](vexHandler& h) {
+    vexException* e = vexGetCurrentException();
+    std::cerr << "vrtool: " << what << ": " << (e->message ? e->message : e->cls->name) << "\n";
+    vexSetCurrentException(h.savedChain);
+    ok = false;
+  });
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) return usage();
+  std::string mode = argv[1];
+  if (mode == "build" && argc == 4) {
+    std::ifstream in(argv[2], std::ios::binary);
+    if (!in) {
+      std::cerr << "vrtool: cannot read " << argv[2] << "\n";
+      return 1;
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+    bool parsed = true;
+    bool ok = run(argv[2], [&] {
+      vresource root = vrstoreCreateMemory();
+      std::string error;
+      parsed = vrtextParse(text.str(), root, &error);
+      if (!parsed) std::cerr << argv[2] << ": " << error << "\n";
+      else {
+        // Written to a temporary file and renamed into place.
+        vfsPath* out = vfsNewPathFromString(argv[3]);
+        vrstoreCloseFile(vrstoreSaveFile(root, out, 2));
+        vfsFreePath(out);
+      }
+      vrstoreCloseFile(root);
+    });
+    return ok && parsed ? 0 : 1;
+  }
+  if (mode == "dump" && (argc == 3 || argc == 4)) {
+    std::string text;
+    bool ok = run(argv[2], [&] {
+      vfsPath* in = vfsNewPathFromString(argv[2]);
+      vresource root = vrstoreOpenFile(in, 1);
+      vfsFreePath(in);
+      text = vrtextDump(root);
+      vrstoreCloseFile(root);
+    });
+    if (!ok) return 1;
+    if (argc == 3) {
+      std::cout << text;
+      return 0;
+    }
+    std::ofstream out(argv[3], std::ios::binary);
+    out << text;
+    return out ? 0 : 1;
+  }
+  return usage();
+}

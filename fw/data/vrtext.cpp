@@ -1,0 +1,379 @@
+// The text form of ".vr" files: a small hand-written parser over the
+// store's operations, and the dumper that writes what it reads.
+#include "fw/data/vrtext.h"
+
+#include <cctype>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "fw/core/mem.h"
+#include "fw/data/vrstore.h"
+
+namespace {
+
+struct Kind {
+  const char* name;
+  int code;
+};
+constexpr Kind kinds[] = {
+    {"untyped", vresUNTYPED}, {"dictionary", vresDICTIONARY}, {"array", vresARRAY},    {"tag", vresTAG},
+    {"integer", vresINTEGER}, {"fixed", vresFIXED},           {"float", vresFLOAT},    {"string", vresSTRING},
+    {"character", vresCHARACTER}, {"boolean", vresBOOLEAN},   {"opaque", vresOPAQUE},
+};
+
+const char* kindName(int code) {
+  for (const Kind& k : kinds)
+    if (k.code == code) return k.name;
+  return "untyped";
+}
+
+struct SyntaxError {
+  std::string message;
+};
+
+class Parser {
+ public:
+  explicit Parser(const std::string& text) : s_(text) {}
+
+  void entries(vresource dict, bool nested) {
+    for (;;) {
+      skip();
+      if (at_ >= s_.size()) {
+        if (nested) fail("missing }");
+        return;
+      }
+      if (s_[at_] == '}') {
+        if (!nested) fail("unexpected }");
+        ++at_;
+        return;
+      }
+      vname tag = name();
+      expect('=');
+      value(dict, tag);
+    }
+  }
+
+ private:
+  const std::string& s_;
+  std::size_t at_ = 0;
+
+  [[noreturn]] void fail(const std::string& what) {
+    int line = 1;
+    for (std::size_t i = 0; i < at_ && i < s_.size(); ++i) line += s_[i] == '\n';
+    throw SyntaxError{"line " + std::to_string(line) + ": " + what};
+  }
+
+  void skip() {
+    while (at_ < s_.size()) {
+      if (std::isspace(static_cast<unsigned char>(s_[at_]))) ++at_;
+      else if (s_[at_] == '#')
+        while (at_ < s_.size() && s_[at_] != '\n') ++at_;
+      else break;
+    }
+  }
+
+  bool peek(char c) {
+    skip();
+    return at_ < s_.size() && s_[at_] == c;
+  }
+
+  void expect(char c) {
+    if (!peek(c)) fail(std::string("expected ") + c);
+    ++at_;
+  }
+
+  std::string word() {
+    skip();
+    std::size_t start = at_;
+    while (at_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[at_])) || std::strchr("_.:-+<>$", s_[at_])))
+      ++at_;
+    if (start == at_) fail("expected a word");
+    return s_.substr(start, at_ - start);
+  }
+
+  std::string quoted() {
+    expect('"');
+    std::string out;
+    while (at_ < s_.size() && s_[at_] != '"') {
+      char c = s_[at_++];
+      if (c == '\n') fail("string runs past the line");
+      if (c != '\\') {
+        out += c;
+        continue;
+      }
+      if (at_ >= s_.size()) break;
+      char e = s_[at_++];
+      switch (e) {
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        case '\\': case '"': out += e; break;
+        case 'x': {
+          if (at_ + 2 > s_.size() || !std::isxdigit(static_cast<unsigned char>(s_[at_])) ||
+              !std::isxdigit(static_cast<unsigned char>(s_[at_ + 1])))
+            fail("bad \\x escape");
+          out += char(std::strtol(s_.substr(at_, 2).c_str(), nullptr, 16));
+          at_ += 2;
+          break;
+        }
+        default: fail(std::string("unknown escape \\") + e);
+      }
+    }
+    if (at_ >= s_.size()) fail("unterminated string");
+    ++at_;
+    return out;
+  }
+
+  vname name() {
+    std::string text = peek('"') ? quoted() : word();
+    if (text.empty()) fail("empty name");
+    return vnameIntern(vscribeCStringSized(text.data(), text.size()));
+  }
+
+  int kind() {
+    std::string w = word();
+    for (const Kind& k : kinds)
+      if (w == k.name) return k.code;
+    fail("unknown kind " + w);
+  }
+
+  std::int64_t integer(std::int64_t lo, std::int64_t hi) {
+    std::string w = word();
+    char* end;
+    errno = 0;
+    long long v = std::strtoll(w.c_str(), &end, 0);
+    if (*end || errno || v < lo || v > hi) fail("bad number " + w);
+    return v;
+  }
+
+  double real() {
+    std::string w = word();
+    char* end;
+    double v = std::strtod(w.c_str(), &end);
+    if (*end) fail("bad number " + w);
+    return v;
+  }
+
+  std::string opaqueBytes() {
+    std::string hex = quoted(), out;
+    if (hex.size() % 2) fail("odd count of hex digits");
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+      if (!std::isxdigit(static_cast<unsigned char>(hex[i])) || !std::isxdigit(static_cast<unsigned char>(hex[i + 1])))
+        fail("bad hex digit");
+      out += char(std::strtol(hex.substr(i, 2).c_str(), nullptr, 16));
+    }
+    return out;
+  }
+
+  void value(vresource dict, vname tag) {
+    int k = kind();
+    switch (k) {
+      case vresUNTYPED: vrstoreCreate(dict, tag, vresUNTYPED); break;
+      case vresDICTIONARY: {
+        vresource d = vrstoreCreate(dict, tag, vresDICTIONARY);
+        expect('{');
+        entries(d, true);
+        break;
+      }
+      case vresARRAY: array(vrstoreCreate(dict, tag, vresUNTYPED)); break;
+      case vresTAG: vrstoreSetTag(dict, tag, name()); break;
+      case vresINTEGER: vrstoreSetInteger(dict, tag, std::int32_t(integer(INT32_MIN, UINT32_MAX))); break;
+      case vresFIXED: vrstoreSetFixed(dict, tag, std::int32_t(integer(INT32_MIN, UINT32_MAX))); break;
+      case vresFLOAT: vrstoreSetFloat(dict, tag, real()); break;
+      case vresCHARACTER: vrstoreSetCharacter(dict, tag, char(integer(0, 255))); break;
+      case vresBOOLEAN: vrstoreSetBoolean(dict, tag, int(integer(INT32_MIN, UINT32_MAX))); break;
+      case vresSTRING: {
+        std::string text = quoted();
+        vrstoreSetStringSized(dict, tag, text.data(), text.size());
+        break;
+      }
+      case vresOPAQUE: {
+        std::string bytes = opaqueBytes();
+        vrstoreSetOpaque(dict, tag, bytes.data(), bytes.size());
+        break;
+      }
+    }
+  }
+
+  // An array read into the resource a (made an array here).
+  void array(vresource a) {
+    int ek = kind();
+    vrstoreCreateArray(a, nullptr, ek, 0);
+    expect('[');
+    for (std::int32_t i = 0; !peek(']'); ++i) {
+      if (at_ >= s_.size()) fail("missing ]");
+      switch (ek) {
+        case vresDICTIONARY: case vresARRAY: case vresSTRING: case vresOPAQUE: element(a, ek, i); break;
+        case vresTAG: vrstoreInsertAtTag(a, i, name()); break;
+        case vresFIXED: vrstoreInsertAtFixed(a, i, std::int32_t(integer(INT32_MIN, UINT32_MAX))); break;
+        case vresFLOAT: vrstoreInsertAtFloat(a, i, real()); break;
+        case vresCHARACTER: vrstoreInsertAtCharacter(a, i, char(integer(0, 255))); break;
+        case vresBOOLEAN: vrstoreInsertAtBoolean(a, i, int(integer(INT32_MIN, UINT32_MAX))); break;
+        case vresINTEGER: vrstoreInsertAtInteger(a, i, std::int32_t(integer(INT32_MIN, UINT32_MAX))); break;
+        default:
+          integer(0, 0);
+          vrstoreCreateArray(a, nullptr, vresUNTYPED, i + 1);
+          break;
+      }
+    }
+    ++at_;
+  }
+
+  void element(vresource a, int ek, std::int32_t i) {
+    skip();
+    if (s_.compare(at_, 4, "none") == 0) {
+      at_ += 4;
+      vrstoreSetCount(a, i + 1);  // a place that holds no record
+      return;
+    }
+    vresource e = vrstoreInsertAt(a, i, ek == vresARRAY ? vresUNTYPED : ek);
+    if (ek == vresDICTIONARY) {
+      expect('{');
+      entries(e, true);
+    } else if (ek == vresARRAY) {
+      array(e);
+    } else if (ek == vresSTRING) {
+      std::string text = quoted();
+      vrstoreSetStringSized(e, nullptr, text.data(), text.size());
+    } else {
+      std::string bytes = opaqueBytes();
+      vrstoreSetOpaque(e, nullptr, bytes.data(), bytes.size());
+    }
+  }
+};
+
+std::string quote(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    switch (c) {
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      case '\\': out += "\\\\"; break;
+      case '"': out += "\\\""; break;
+      default:
+        if (c < 0x20 || c >= 0x7F) {
+          char hex[8];
+          std::snprintf(hex, sizeof hex, "\\x%02x", c);
+          out += hex;
+        } else {
+          out += char(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::string nameText(vname tag) {
+  std::string t = tag ? tag : "";
+  bool bare = !t.empty();
+  for (char c : t) bare = bare && (std::isalnum(static_cast<unsigned char>(c)) || std::strchr("_.:-+<>$", c));
+  for (const Kind& k : kinds) bare = bare && t != k.name;
+  return bare && t != "none" ? t : quote(t);
+}
+
+std::string floatText(double v) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.9g", v);
+  return buffer;
+}
+
+std::string hexText(const void* bytes, std::size_t n) {
+  std::string out = "\"";
+  for (std::size_t i = 0; i < n; ++i) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%02x", static_cast<const unsigned char*>(bytes)[i]);
+    out += hex;
+  }
+  return out + "\"";
+}
+
+std::string opaqueText(vresource r) {
+  std::size_t n;
+  void* bytes = vrstoreGetOpaque(r, nullptr, &n);
+  std::string out = hexText(bytes, n);
+  if (bytes) vmemFree(bytes);
+  return out;
+}
+
+void dumpEntries(vresource dict, int depth, std::string& out);
+
+void dumpArray(vresource a, int depth, std::string& out) {
+  int ek = vrstoreGetElementType(a);
+  std::int32_t n = vrstoreCount(a);
+  out += std::string(kindName(ek)) + " [";
+  std::string pad(std::size_t(depth + 1) * 2, ' ');
+  bool records = ek == vresDICTIONARY || ek == vresARRAY || ek == vresSTRING || ek == vresOPAQUE;
+  for (std::int32_t i = 0; i < n; ++i) {
+    out += records ? "\n" + pad : " ";
+    vresource e = vrstoreGetAt(a, i);
+    switch (ek) {
+      case vresDICTIONARY: case vresARRAY: case vresSTRING: case vresOPAQUE:
+        if (vrstoreGetNumber(e) == 0) out += "none";
+        else if (ek == vresDICTIONARY) {
+          out += "{\n";
+          dumpEntries(e, depth + 2, out);
+          out += pad + "}";
+        } else if (ek == vresARRAY) dumpArray(e, depth + 1, out);
+        else if (ek == vresSTRING) out += quote(vrstoreGetAtStringText(a, i));
+        else out += opaqueText(e);
+        break;
+      case vresTAG: out += nameText(vrstoreGetAtTag(a, i)); break;
+      case vresFIXED: out += std::to_string(vrstoreGetAtFixed(a, i)); break;
+      case vresFLOAT: out += floatText(vrstoreGetAtFloat(a, i)); break;
+      case vresCHARACTER: out += std::to_string(std::uint8_t(vrstoreGetAtCharacter(a, i))); break;
+      case vresBOOLEAN: out += std::to_string(vrstoreGetAtBoolean(a, i)); break;
+      case vresINTEGER: out += std::to_string(vrstoreGetAtInteger(a, i)); break;
+      default: out += "0"; break;  // an untyped array's places hold nothing
+    }
+  }
+  out += records && n ? "\n" + std::string(std::size_t(depth) * 2, ' ') + "]" : " ]";
+}
+
+void dumpEntries(vresource dict, int depth, std::string& out) {
+  std::string pad(std::size_t(depth) * 2, ' ');
+  for (std::int32_t i = 0, n = vrstoreCount(dict); i < n; ++i) {
+    vname tag;
+    vresource r = vrstoreGetTagAt(dict, i, &tag);
+    int kind = vrstoreGetType(r, nullptr);
+    out += pad + nameText(tag) + " = " + kindName(kind);
+    switch (kind) {
+      case vresDICTIONARY:
+        out += " {\n";
+        dumpEntries(r, depth + 1, out);
+        out += pad + "}";
+        break;
+      case vresARRAY: out += " "; dumpArray(r, depth, out); break;
+      case vresTAG: out += " " + nameText(vrstoreGetTag(r, nullptr)); break;
+      case vresINTEGER: out += " " + std::to_string(vrstoreGetInteger(r, nullptr)); break;
+      case vresFIXED: out += " " + std::to_string(vrstoreGetFixed(r, nullptr)); break;
+      case vresFLOAT: out += " " + floatText(vrstoreGetFloat(r, nullptr)); break;
+      case vresCHARACTER: out += " " + std::to_string(std::uint8_t(vrstoreGetCharacter(r, nullptr))); break;
+      case vresBOOLEAN: out += " " + std::to_string(vrstoreGetBoolean(r, nullptr)); break;
+      case vresSTRING: out += " " + quote(vrstoreGetStringText(r, nullptr)); break;
+      case vresOPAQUE: out += " " + opaqueText(r); break;
+      default: break;
+    }
+    out += "\n";
+  }
+}
+
+}  // namespace
+
+bool vrtextParse(const std::string& text, vresource root, std::string* error) {
+  try {
+    Parser(text).entries(root, false);
+    return true;
+  } catch (const SyntaxError& e) {
+    *error = e.message;
+    return false;
+  }
+}
+
+std::string vrtextDump(vresource root) {
+  std::string out;
+  dumpEntries(root, 0, out);
+  return out;
+}
