@@ -7,6 +7,7 @@
 #include "fw/core/cp1252.h"
 #include "fw/core/ex.h"
 #include "fw/core/mem.h"
+#include "fw/data/vrstore.h"
 
 namespace {
 
@@ -388,9 +389,42 @@ void regexpCopyInit(vobject* source, vobject* destination) {
   regexpCopy(source, destination);
 }
 
+// Compiles the object's pattern into its program; Arg for a bad pattern.
+void compilePattern(vregexp* re) {
+  const char* text = re->pattern ? re->pattern : "";
+  Compiler c{re, text, text + std::strlen(text)};
+  c.compile();
+}
+
+vname key(const char* name) { return vnameInternLiteral(name); }
+
+void readKeys(vregexp* re, vresource resource) {
+  if (re->pattern) vstrDestroy(re->pattern);
+  re->pattern = nullptr;
+  re->pattern = vstrClone(vrstoreGetStringText(resource, key("RegularExpression")).c_str());
+  re->caseSensitive = vrstoreGetBoolean(resource, key("CaseSensitive"));
+  re->direction = static_cast<std::uint8_t>(vrstoreGetInteger(resource, key("Direction")) & 0xff);
+  std::int32_t eol = 10;
+  re->endOfLine = vrstoreTestGetInteger(resource, key("EndOfLineChar"), &eol) ? eol : 10;
+  compilePattern(re);
+}
+
+// Through the generic object loader: the keys are read too when present,
+// so that what a regular expression stores loads back the same.
 void regexpLoadInit(vobject* self, vresource resource) {
   regexpInit(self);
   vobjectGetDefaultClass()->loadInit(self, resource);
+  vresource found;
+  if (vrstoreTestGet(resource, key("RegularExpression"), &found)) readKeys(static_cast<vregexp*>(self), resource);
+}
+
+void regexpStore(vobject* self, vresource resource) {
+  vobjectGetDefaultClass()->store(self, resource);
+  auto* re = static_cast<vregexp*>(self);
+  vrstoreSetString(resource, key("RegularExpression"), vscribeLiteral(re->pattern ? re->pattern : ""));
+  vrstoreSetBoolean(resource, key("CaseSensitive"), re->caseSensitive ? 1 : 0);
+  vrstoreSetInteger(resource, key("Direction"), re->direction);
+  vrstoreSetInteger(resource, key("EndOfLineChar"), re->endOfLine);
 }
 
 void** regexpSlot = nullptr;
@@ -408,6 +442,7 @@ vobjectClassRec* vregexpGetDefaultClass() {
   cls->copy = regexpCopy;
   cls->copyInit = regexpCopyInit;
   cls->loadInit = regexpLoadInit;
+  cls->store = regexpStore;
   *static_cast<vobjectClassRec**>(vmoduleBindSlot(regexpSlot, sizeof(vobjectClassRec*))) = cls;
   return cls;
 }
@@ -422,8 +457,7 @@ vregexp* vregexpCompile(vscribe* pattern) {
   vexGuard(
       [&] {
         re->pattern = vstrCloneScribed(pattern, nullptr);
-        Compiler c{re, re->pattern, re->pattern + vstrGetLength(re->pattern)};
-        c.compile();
+        compilePattern(re);
       },
       [&](vexHandler& h) {
         vexSetCurrentException(h.savedChain);
@@ -435,6 +469,20 @@ vregexp* vregexpCompile(vscribe* pattern) {
   }
   return re;
 }
+
+vregexp* vregexpLoad(vresource resource) {
+  vname cls;
+  if (vrstoreTestGetTag(resource, key("Class"), &cls)) return static_cast<vregexp*>(vobjectLoad(resource));
+  auto* re = static_cast<vregexp*>(vinstanceCreate(vregexpGetDefaultClass()));
+  vexGuard([&] { readKeys(re, resource); },
+           [&](vexHandler&) {
+             vinstanceDestroy(re);
+             _vexGenerate(nullptr, vexEnd);
+           });
+  return re;
+}
+
+void vregexpStore(vregexp* self, vresource resource) { regexpStore(self, resource); }
 
 void vregexpDestroy(vregexp* self) { vinstanceDestroy(self); }
 void vregexpCopy(vregexp* source, vregexp* destination) { regexpCopy(source, destination); }

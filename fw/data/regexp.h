@@ -27,6 +27,10 @@ void vregexpInstallStartup();
 // Raises the root exception (no message) for a bad pattern.
 vregexp* vregexpCompile(vscribe* pattern);
 void vregexpDestroy(vregexp* self);
+// Stored under "RegularExpression", "CaseSensitive", "Direction" and
+// "EndOfLineChar" in a resource-file store dictionary.
+vregexp* vregexpLoad(vresource resource);
+void vregexpStore(vregexp* self, vresource resource);
 void vregexpCopy(vregexp* source, vregexp* destination);
 
 // Backwards, text points just past the end of the searched text. A negative

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "fw/core/ex.h"
+#include "fw/data/vrstore.h"
 
 namespace {
 
@@ -213,6 +214,56 @@ TEST(Regexp, StartupRowBuildsTheClass) {
     }
   EXPECT_EQ(found, 1);
   EXPECT_EQ(vclassFindByName(vscribeLiteral("vregexp")), vregexpGetDefaultClass());
+}
+
+}  // namespace
+
+
+namespace {
+
+TEST(Regexp, StoresAndLoadsThroughResources) {
+  vrstoreInstallInterface();
+  vresource root = vrstoreCreateMemory();
+  vresource stored = vrstoreCreate(root, vnameInternLiteral("Stored"), vresDICTIONARY);
+  {
+    Compiled r("a(b+)@2|z$");
+    vregexpSetCaseSensitive(r.re, 1);
+    vregexpSetBackwards(r.re, 1);
+    vregexpSetEndOfLine(r.re, ';');
+    vregexpStore(r.re, stored);
+  }
+  vregexp* loaded = vregexpLoad(stored);
+  EXPECT_STREQ(loaded->pattern, "a(b+)@2|z$");
+  EXPECT_EQ(loaded->caseSensitive, 1);
+  EXPECT_EQ(loaded->direction, 1);
+  EXPECT_EQ(loaded->endOfLine, ';');
+  std::string text = "abb abbb Ab z;";
+  std::ptrdiff_t len = 0;
+  const char* m = vregexpSearch(loaded, text.data() + text.size(), static_cast<std::ptrdiff_t>(text.size()), &len);
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m - text.data(), 12);
+  vregexpDestroy(loaded);
+
+  // Written by hand, without a class: the end-of-line character defaults.
+  vresource plain = vrstoreCreate(root, vnameInternLiteral("Plain"), vresDICTIONARY);
+  vrstoreSetString(plain, vnameInternLiteral("RegularExpression"), vscribeLiteral("x.z"));
+  vrstoreSetBoolean(plain, vnameInternLiteral("CaseSensitive"), 0);
+  vrstoreSetInteger(plain, vnameInternLiteral("Direction"), 0x100);
+  loaded = vregexpLoad(plain);
+  EXPECT_EQ(loaded->direction, 0);
+  EXPECT_EQ(loaded->endOfLine, 10);
+  const char* t = "X\nz XYZ";
+  EXPECT_EQ(vregexpSearch(loaded, t, 7, &len), t + 4);
+  vregexpDestroy(loaded);
+  vrstoreSetString(plain, vnameInternLiteral("RegularExpression"), vscribeLiteral("[ab"));
+  bool raised = false;
+  vexGuard([&] { vregexpLoad(plain); },
+           [&](vexHandler& h) {
+             vexSetCurrentException(h.savedChain);
+             raised = true;
+           });
+  EXPECT_TRUE(raised);
+  vrstoreCloseFile(root);
 }
 
 }  // namespace
