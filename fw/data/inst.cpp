@@ -1,0 +1,169 @@
+// The installation search for the framework resource file, in order: the
+// program's directory (with "lib" and upward), $WEXLINHOME/lib, the
+// registry's WEXLINHOME with lib, lib in the current directory, the
+// start-up and home directories (searched like the program's), then the
+// data directory fixed at build time (Windows' system directory).
+#include "fw/data/inst.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "fw/core/sys.h"
+#include "fw/data/vrstore.h"
+
+#ifndef VINST_DATA_DIR
+#define VINST_DATA_DIR "/usr/local/share/wexlin"
+#endif
+
+namespace {
+
+constexpr int MAX_LINKS = 40;
+
+vresource systemRoot = -1;
+bool inMemory = false;
+bool exitHandler = false;
+
+std::string text(const vfsPath* p) {
+  vstr* s = vfsPathToString(p);
+  std::string out = s;
+  vstrDestroy(s);
+  return out;
+}
+
+std::vector<std::string> split(const std::string& path) {
+  std::vector<std::string> out;
+  std::size_t at = 0;
+  while (at <= path.size()) {
+    std::size_t slash = path.find('/', at);
+    if (slash == std::string::npos) slash = path.size();
+    if (slash > at) out.push_back(path.substr(at, slash - at));
+    at = slash + 1;
+  }
+  return out;
+}
+
+std::string join(const std::vector<std::string>& elements, bool rooted) {
+  std::string out = rooted ? "/" : "";
+  for (std::size_t i = 0; i < elements.size(); ++i) out += (i ? "/" : "") + elements[i];
+  return out;
+}
+
+// A candidate is found when it exists and is a resource file of either kind.
+bool accepted(const std::string& candidate) {
+  struct stat st;
+  if (candidate.empty() || ::stat(candidate.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  vfsPath* p = vfsNewPathFromString(candidate.c_str());
+  int kind = vfsTestFileKind(p);
+  vfsFreePath(p);
+  return kind != 0;
+}
+
+bool searchOne(const std::string& dir, const std::string& name, std::string* found) {
+  bool rooted = !dir.empty() && dir[0] == '/';
+  std::vector<std::string> e = split(dir);
+  for (const std::string& c : {join(e, rooted) + "/" + name, join(e, rooted) + "/lib/" + name})
+    if (accepted(c)) return *found = c, true;
+  // Upward: parent/lib/name while the candidate has at least 4 elements.
+  std::vector<std::string> up = e;
+  while (up.size() + 2 >= 4 && !up.empty()) {
+    up.pop_back();
+    std::string c = join(up, rooted) + "/lib/" + name;
+    if (accepted(c)) return *found = c, true;
+  }
+  return false;
+}
+
+// Searches dir, then the targets of a chain of links from it.
+bool searchDirectory(std::string dir, const std::string& name, std::string* found) {
+  for (int links = 0; links <= MAX_LINKS; ++links) {
+    if (searchOne(dir, name, found)) return true;
+    struct stat st;
+    if (::lstat(dir.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+    std::string target(4096, '\0');
+    ssize_t n = ::readlink(dir.c_str(), target.data(), target.size());
+    if (n <= 0) return false;
+    target.resize(std::size_t(n));
+    if (target[0] != '/') {
+      std::size_t slash = dir.rfind('/');
+      target = (slash == std::string::npos ? std::string(".") : dir.substr(0, slash)) + "/" + target;
+    }
+    dir = target;
+  }
+  return false;
+}
+
+std::string findPath(const std::string& name) {
+  std::string found;
+  if (const vfsPath* p = vfsMSWGetProgramDirectory(); p && searchDirectory(text(p), name, &found)) return found;
+  if (const char* home = std::getenv("WEXLINHOME"); home && *home && accepted(std::string(home) + "/lib/" + name))
+    return std::string(home) + "/lib/" + name;
+  char value[256];
+  if (vsysMSWFindRegistryValue(win::HKEY_LOCAL_MACHINE, "Software\\Quarn\\Wexlin C\\2.6", "WEXLINHOME", value,
+                               sizeof value) &&
+      accepted(std::string(value) + "/lib/" + name))
+    return std::string(value) + "/lib/" + name;
+  if (accepted("lib/" + name)) return "lib/" + name;
+  if (const vfsPath* p = vfsMSWGetStartupDirectory(); p && searchDirectory(text(p), name, &found)) return found;
+  if (vfsPath* p = vfsMSWGetHomeDirectory()) {
+    bool hit = searchDirectory(text(p), name, &found);
+    vfsFreePath(p);
+    if (hit) return found;
+  }
+  if (accepted(std::string(VINST_DATA_DIR) + "/" + name)) return std::string(VINST_DATA_DIR) + "/" + name;
+  return {};
+}
+
+void closeSystemResource() {
+  if (systemRoot >= 0) vexGuard([] { vrstoreCloseFile(systemRoot); }, [](vexHandler& h) {
+      vexSetCurrentException(h.savedChain);
+    });
+  systemRoot = -1;
+  inMemory = false;
+}
+
+}  // namespace
+
+vfsPath* vinstFindFile(const char* name) {
+  std::string found = findPath(name);
+  if (found.empty()) vexGenerateMessage(&vfsAccessClass, "framework resource file not found");
+  return vfsNewPathFromString(found.c_str());
+}
+
+vfsPath* vinstFindFileQuiet(const char* name) {
+  std::string found = findPath(name);
+  return found.empty() ? nullptr : vfsNewPathFromString(found.c_str());
+}
+
+vresource vinstGetSystemResource() {
+  if (systemRoot >= 0) return systemRoot;
+  for (const char* name : vinstNAMES) {
+    vfsPath* path = vinstFindFileQuiet(name);
+    if (!path) continue;
+    // A file that cannot be opened as a ".vr" file moves on to the next name.
+    vexGuard([&] { systemRoot = vrstoreOpenFile(path, 1); },
+             [&](vexHandler& h) {
+               if (!vexFindException(&vexArgClass) && !vexFindException(&vexReturnNullClass) &&
+                   !vexFindException(&vfsAccessClass)) {
+                 vfsFreePath(path);
+                 _vexGenerate(nullptr, vexEnd);
+               }
+               vexSetCurrentException(h.savedChain);
+             });
+    vfsFreePath(path);
+    if (systemRoot >= 0) break;
+  }
+  if (systemRoot < 0) {
+    systemRoot = vrstoreCreateMemory();
+    inMemory = true;
+  }
+  if (!exitHandler) exitHandler = vsysAddExitHandler(closeSystemResource) >= 0;
+  return systemRoot;
+}
+
+int vinstSystemResourceInMemory() { return inMemory ? 1 : 0; }
+
+void _vinstReset() { closeSystemResource(); }

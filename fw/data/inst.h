@@ -1,0 +1,17 @@
+// The installation search: where the framework's own resource file is,
+// and its root, opened once on first use.
+#pragma once
+#include "fw/core/fs.h"
+#include "fw/core/resource.h"
+
+inline constexpr const char* vinstNAMES[] = {"vwexlin7.vr", "vwexlin6.vr", "vwexlin5.vr"};
+
+// The path of the file (the caller frees it); Access when not found.
+vfsPath* vinstFindFile(const char* name);
+vfsPath* vinstFindFileQuiet(const char* name);  // null when not found
+// The root of the framework resource file; an empty memory file when none
+// is found. Closed by an exit handler.
+vresource vinstGetSystemResource();
+int vinstSystemResourceInMemory();
+// Forgets the root (tests): closes it.
+void _vinstReset();
