@@ -69,6 +69,7 @@ struct coff_symbol {
 struct coff_section {
   std::string name;  // ".txt", ".dat", ".bss", ...
   uint32_t start = 0;
+  uint32_t load_start = 0;  // the header's address, kept when start moves to the run address
   int space = 0;
   uint32_t size = 0;  // words; the fill count of a fill section
   uint32_t raw_offset = 0;

@@ -71,6 +71,7 @@ struct reader {
       const uint32_t name_words[2] = {f.word(h), f.word(h + 4)};
       s.name = name_from_words(name_words, 2);
       s.start = f.word(h + 8);
+      s.load_start = s.start;
       s.space = static_cast<int>(f.word(h + 12));
       s.flags = f.word(h + 48);
       const uint32_t raw_words = f.word(h + 24);

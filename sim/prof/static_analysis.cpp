@@ -153,7 +153,15 @@ struct analysis {
           if (text_sections[static_cast<std::size_t>(index)]) word = t.pool->copy_string(key.c_str());
         }
       }
-      code_node* node = data_line ? nullptr : new_code_node(a, PROF_SPACE_P, a);
+      // Code loaded at one address and copied to its run address: decoded
+      // where it is loaded, counted where it runs.
+      const bool copied = (s.flags & SECT_START_FROM_LINES) != 0 && s.load_start != s.start;
+      const uint32_t load = copied ? s.load_start + (a - s.start) : a;
+      code_node* node = data_line ? nullptr : new_code_node(a, PROF_SPACE_P, load);
+      if (node != nullptr && copied) {
+        node->copy_space = PROF_SPACE_P;
+        node->copy_address = load;
+      }
       if (node == nullptr) {
         t.initialized[2] += 1;
         profile_data_node(PROF_SPACE_P, a)->flags = DATA_DEFINED;

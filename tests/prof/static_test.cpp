@@ -173,3 +173,34 @@ TEST_F(object_profile, NestedListingFollowsIncludes) {
 }
 
 }  // namespace
+
+namespace {
+
+// A section loaded at p:$80 whose line entries name its run address p:$40:
+// its code is decoded where it is loaded and counted where it runs.
+TEST_F(object_profile, CodeCopiedAtRunTimeKeepsItsSource) {
+  test_coff c = object_file();
+  add_text(c, {{"        nop", "nop"}, {"        debug", "debug"}}, 0x10);
+  ASSERT_EQ(assemble_line("inc a", 0x40), 1);
+  c.sections.push_back({".txt", 0x80, 0, 0x820, {asm_words[0]}, 0, 1});
+  c.lines.push_back({0x40, 0, 1});
+  file_symbols(c, {{"main.asm", 2}, {"copy.asm", 3}});
+  write_file("main.asm", "        nop\n        debug\n");
+  write_file("copy.asm", "        inc a\n");
+  c.write(path("prog.cld"));
+  run("load prog.cld");
+  run("log p copy");
+  const profile_tables& t = *profiler_tables(0);
+  bool found = false;
+  for (auto it = t.code->begin(); auto* n = static_cast<const code_node*>(it.next());) {
+    if (n->decoded.address != 0x40) continue;
+    found = true;
+    EXPECT_EQ(n->copy_space, PROF_SPACE_P);
+    EXPECT_EQ(n->copy_address, 0x80u);
+    EXPECT_EQ(n->decoded.words[0], asm_words[0]);
+    EXPECT_STREQ(n->file, "copy.asm");
+  }
+  EXPECT_TRUE(found);
+}
+
+}  // namespace

@@ -118,7 +118,7 @@ TEST_F(subroutine_profile, DirectiveWarnings) {
   } cases[] = {
       {";## enter a", ";## enter a, sometimes", "File calls.asm, line 4: Invalid directive"},
       {"jsr $60", "jsr $60 ;## call rec, later", "File calls.asm, line 2: Invalid directive"},
-      {"nop          ;## enter b", "nop          ;## call b", "File calls.asm, line 6: Directive 'call' not allowed here"},
+      {"nop          ;## enter b", "nop          ;## call b, joint_ret", "File calls.asm, line 6: Directive 'call' not allowed here"},
   };
   for (const auto& k : cases) {
     std::string text;
@@ -167,6 +167,38 @@ TEST_F(subroutine_profile, StackLimits) {
   EXPECT_NE(read_file("up.log").find("Note : Subroutine stack underflow occured during simulation (File up.asm, line 3)"),
             std::string::npos)
       << read_file("up.log");
+}
+
+// A jump named as a call with "joint_ret": the callee's return ends its
+// caller too.
+TEST_F(subroutine_profile, JointReturnPopsBothFrames) {
+  test_coff c = object_file();
+  const std::vector<std::vector<line_spec>> parts = {
+      {{"main    jsr $50      ;## enter main", "jsr $50"}, {"        nop", "nop"}, {"        debug", "debug"}},
+      {{"a       jmp $58      ;## enter a ;## call b, joint_ret", "jmp $58"}},
+      {{"b       nop          ;## enter b", "nop"}, {"        rts", "rts"}}};
+  const uint32_t starts[] = {0x40, 0x50, 0x58};
+  std::string text;
+  uint32_t number = 1;
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    add_text(c, parts[k], starts[k], number);
+    number += static_cast<uint32_t>(parts[k].size());
+    text += source_of(parts[k]);
+  }
+  file_symbols(c, {{"joint.asm", 2}, {"joint.asm", 3}, {"joint.asm", 4}});
+  write_file("joint.asm", text);
+  c.write(path("prog.cld"));
+  run("load prog.cld");
+  run("break pc==$42");
+  run("change pc $40");
+  run("log p joint");
+  go();
+  run("log off p");
+  const std::string report = read_file("joint.log");
+  EXPECT_NE(report.find("Subroutine Stack at program termination:\r\n\r\nmain(i)                      pc=$000040\r\n\r\n"),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("o main(i)\r\n|\r\n`-------o a\r\n        |\r\n        `-------o b\r\n"), std::string::npos);
 }
 
 }  // namespace
