@@ -90,6 +90,16 @@ void compute_event_horizon();
 // their last update.
 void resync_peripheral_clocks();
 
+// The cycle phase (device word 1, bit 0) of the cycle about to run,
+// brought up to date by the count peripheral; peripherals that work in
+// every second cycle work in those whose phase is 1.
+uint32_t cycle_phase();
+// The first cycle at or after k whose phase is 1, given the phase of the
+// cycle `now`.
+inline uint32_t first_phase_one(uint32_t k, uint32_t now, uint32_t phase_now) {
+  return (phase_now ^ ((now - k) & 1)) ? k : k + 1;
+}
+
 // Marks a register of a peripheral written and changed after a store, and
 // feeds output streams watching it.
 void mark_register_written(int periph, int reg);

@@ -44,6 +44,13 @@ void resync_peripheral_clocks() {
   }
 }
 
+uint32_t cycle_phase() {
+  const int last = cur_type->periph_count - 1;
+  const periph_class* cls = cur_type->periphs[last].cls;
+  if (cls->catch_up) cls->catch_up(last, 0);
+  return cur_inst->device_words[DW_CYCLE_PHASE] & 1;
+}
+
 void peripherals_changed() { cur_inst->horizon_stale = 1; }
 
 void compute_event_horizon() {

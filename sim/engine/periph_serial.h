@@ -3,7 +3,10 @@
 // perform alike. Private to the engine's serial port files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#include "sim/engine/periph.h"
 
 // State words. The ssi keeps its ten registers in words 0-9; the rssi its
 // six in words 0-5 and nothing in 6-9. Where the rssi has no use for a
@@ -86,10 +89,15 @@ enum serial_word : int {
   SW_TFS_PENDING,
   SW_RFS_PENDING,
   SW_TX_BIT_SYNC,
+  // The event bookkeeping of both kinds (docs/ARCHITECTURE.md,
+  // "Peripheral events"): up to date for the cycles below SW_UPDATED; a
+  // step is due in the cycle about to run when SW_STEP_DUE is set.
+  SW_UPDATED,
+  SW_STEP_DUE,
   SSI_STATE_WORDS,
-  RSSI_STATE_WORDS = SSI_STATE_WORDS - 1,
+  RSSI_STATE_WORDS = SSI_STATE_WORDS,
 };
-static_assert(SSI_STATE_WORDS == 85);
+static_assert(SW_UPDATED == 85);
 constexpr int SW_GATED_LATCH = SW_TX_SLOT_LATCH;
 constexpr int SW_RSSI_TX_BIT_SYNC = SW_TFS_PENDING;
 
@@ -121,3 +129,28 @@ void serial_ack_irq(int periph, int vector);
 // The parts of a reset other than kind 0 that both kinds share: the
 // requests, the snooped port words and the clock dividers.
 void serial_reset_words(int periph);
+
+// The differences between the serial port classes that the shared transfer
+// engine asks about: the register numbers and the family's rules.
+enum serial_kind : uint8_t { SERIAL_521, SERIAL_547, SERIAL_RSSI };
+struct serial_variant {
+  serial_kind kind;
+  int cra, crb, rx, ssr, tx;  // register numbers
+};
+extern const serial_variant ssi_variant_521;
+extern const serial_variant ssi_variant_547;
+
+// The transfer engine (serial_engine.cpp). serial_clock runs the step of
+// the cycle about to run; serial_catch_up and serial_next_event are the
+// event slots; serial_step_due asks for a step in the cycle about to run
+// (a register, pin or mode change).
+void serial_clock(int periph, const serial_variant& v);
+void serial_catch_up(int periph, int resync);
+uint32_t serial_next_event(int periph, const serial_variant& v);
+inline void serial_step_due(uint32_t* w) { w[SW_STEP_DUE] = 1; }
+// Bus reads of ssr and rx by the program: ROE and TUE seen, ROE and RDF
+// cleared.
+void serial_status_read(int periph, const serial_variant& v, int reg);
+// The stream word hooks: "idle" in, "IDLE" out.
+int serial_input_word(const char* text, stream_value* out);
+int serial_output_word(const stream_value& value, char* text, std::size_t size);

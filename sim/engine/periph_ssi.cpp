@@ -3,6 +3,7 @@
 // kinds share: the snooped port C and ipr words, the transfer state reset
 // and the four interrupt requests.
 #include <iterator>
+#include <vector>
 
 #include "sim/engine/device.h"
 #include "sim/engine/periph.h"
@@ -56,6 +57,8 @@ bool serial_snoop_write(int periph, uint32_t address, uint32_t value, int* answe
   *answer = 0;
   if (address == IO_PCC) {
     w[SW_PINS] = value & row.pcr_bits;
+    uint32_t& class_word = cur_state->periph_entries[static_cast<std::size_t>(periph)].class_word;
+    class_word = w[SW_PINS] != 0 ? class_word | 1 : class_word & ~1u;
     if (w[SW_PINS] == 0) transfer_reset(periph);
     *answer = static_cast<int>(w[SW_PINS]);
   } else if (address == IO_PCDDR) {
@@ -156,17 +159,41 @@ void ssi_transfer_reset(int periph) {
   w[SW_TFS_PENDING] = 1;
   w[SW_RFS_PENDING] = 1;
   w[SW_TX_BIT_SYNC] = 0;
+  serial_step_due(w);
 }
 
-// The write side effects of crb, tsr and tx come with the transfer
-// engine; until then a store is the plain register store.
+constexpr uint32_t CRB_RE = 0x2000, CRB_TE = 0x1000, SSR_TUE = 0x10;
+
+// Storing a register with its write side effects: crb drops the frame
+// enables of the directions it disables; tsr and tx start the next slot's
+// word (TDE clear, TUE cleared once ssr has been read).
 void ssi_store_reg(int periph, int reg, uint32_t value) {
+  uint32_t* w = periph_words(periph);
   set_state_register(periph, reg, value);
+  serial_step_due(w);
+  if (reg == SSI_CRB) {
+    if (w[SW_PINS] == 0) ssi_transfer_reset(periph);
+    if (!(w[SSI_CRB] & CRB_RE)) w[SW_RX_FRAME_ENABLE] = 0;
+    if (!(w[SSI_CRB] & CRB_TE)) w[SW_TX_FRAME_ENABLE] = 0;
+  } else if (reg == SSI_TSR || reg == SSI_TX) {
+    if (reg == SSI_TSR) w[SW_TX_SKIP_REQUEST] = 1;
+    uint32_t ssr = w[SSI_SSR];
+    if ((ssr & SSR_TUE) && w[SW_TUE_SEEN]) {
+      ssr &= ~SSR_TUE;
+      w[SW_TUE_SEEN] = 0;
+    }
+    ssr &= ~SSR_TDE;
+    if (ssr != w[SSI_SSR]) {
+      w[SSI_SSR] = ssr;
+      mark_register_written(periph, SSI_SSR);
+    }
+    if (w[SW_PINS] == 0) ssi_transfer_reset(periph);
+  }
 }
 
-// The transfer engine: clock generation, transmitter, receiver and pins,
-// one step per device cycle.
-void ssi_serial_engine(int) {}
+const serial_variant& variant_of(int periph) {
+  return cur_type->periphs[periph].cls == &ssi_class_547 ? ssi_variant_547 : ssi_variant_521;
+}
 
 int ssi_get_reg(int periph, int reg, uint32_t* out) {
   return get_state_register(periph, reg, out);
@@ -178,28 +205,31 @@ int ssi_set_reg(int periph, int reg, const uint32_t* value) {
     ssi_store_reg(periph, reg, *value);
   else
     set_state_register(periph, reg, *value);
+  serial_step_due(periph_words(periph));
   return 1;
 }
 
-void ssi_bus_read(int periph, uint32_t address, uint32_t* out, int) {
+void ssi_bus_read(int periph, uint32_t address, uint32_t* out, int flag) {
   if (serial_snoop_read(periph, address, out)) return;
   const int reg = find_bus_register(periph, address, REG_READABLE);
-  if (reg >= 0) *out = periph_words(periph)[reg];
+  if (reg < 0) return;
+  *out = periph_words(periph)[reg];
+  if (flag != 0) serial_status_read(periph, variant_of(periph), reg);
 }
 
 int ssi_bus_write(int periph, uint32_t address, uint32_t value, int) {
   int answer = 0;
-  if (serial_snoop_write(periph, address, value, &answer, ssi_transfer_reset)) return answer;
+  if (serial_snoop_write(periph, address, value, &answer, ssi_transfer_reset)) {
+    serial_step_due(periph_words(periph));
+    return answer;
+  }
   const int reg = find_bus_register(periph, address, REG_WRITABLE);
   if (reg >= 0) ssi_store_reg(periph, reg, value);
   return 0;
 }
 
-void ssi_clock(int periph) {
-  const std::vector<uint32_t>& dw = cur_inst->device_words;
-  if (dw[DW_STOP_LATCH] || dw[DW_RESET_HELD] == 1) return;
-  ssi_serial_engine(periph);
-}
+void ssi_clock(int periph) { serial_clock(periph, variant_of(periph)); }
+uint32_t ssi_next_event(int periph) { return serial_next_event(periph, variant_of(periph)); }
 
 // A STOP (kind 0) only puts the transfer back to a frame start.
 void ssi_reset(int periph, int kind, int) {
@@ -219,13 +249,16 @@ void ssi_reset(int periph, int kind, int) {
 
 }  // namespace
 
+const serial_variant ssi_variant_521 = {SERIAL_521, SSI_CRA, SSI_CRB, SSI_RX, SSI_SSR, SSI_TX};
+const serial_variant ssi_variant_547 = {SERIAL_547, SSI_CRA, SSI_CRB, SSI_RX, SSI_SSR, SSI_TX};
+
 const periph_class ssi_class_521 = {
     ssi_get_reg,        ssi_set_reg,    ssi_bus_read, ssi_bus_write,   ssi_clock, ssi_reset,
     serial_pending_irq, serial_ack_irq, 0x2E,         SSI_STATE_WORDS, SSI_REGS,  ssi_regs_521,
-    nullptr, nullptr,
+    serial_catch_up,    ssi_next_event, serial_input_word, serial_output_word,
 };
 const periph_class ssi_class_547 = {
     ssi_get_reg,        ssi_set_reg,    ssi_bus_read, ssi_bus_write,   ssi_clock, ssi_reset,
     serial_pending_irq, serial_ack_irq, 0x2E,         SSI_STATE_WORDS, SSI_REGS,  ssi_regs_547,
-    nullptr, nullptr,
+    serial_catch_up,    ssi_next_event, serial_input_word, serial_output_word,
 };

@@ -55,21 +55,11 @@ uint32_t tout_mode(const uint32_t* w) { return tout_modes[(w[TIMER_TCR] >> 11) &
 
 uint32_t* port_c_pins() { return periph_pin_block(PORT_C); }
 
-// The cycle phase (device word 1) of the cycle about to run, brought up
-// to date by the count peripheral, which flips it.
-uint32_t cycle_phase() {
-  const int last = cur_type->periph_count - 1;
-  const periph_class* cls = cur_type->periphs[last].cls;
-  if (cls->catch_up) cls->catch_up(last, 0);
-  return cur_inst->device_words[DW_CYCLE_PHASE] & 1;
-}
-
 // Ticks come in every second cycle, those whose phase is 1, and only
 // after the cycle in which TE was set. The first tick cycle at or after k.
 uint32_t first_tick(const uint32_t* w, uint32_t k, uint32_t now, uint32_t phase_now) {
   if (k <= w[TW_ENABLED_AT]) k = w[TW_ENABLED_AT] + 1;
-  const uint32_t phase_k = phase_now ^ ((now - k) & 1);
-  return phase_k ? k : k + 1;
+  return first_phase_one(k, now, phase_now);
 }
 
 // One step of the counter: the requests and the new count; the TOUT event
@@ -193,9 +183,11 @@ void timer_catch_up(int periph, int resync) {
     w[TW_ENABLED_AT] = now > 0 ? now - 1 : 0;
     return;
   }
-  // Observed from inside its own clock (a watched tctr): already counted.
-  if (now <= from) return;
+  // An observer inside its own step finds it one cycle past now; a count
+  // set back is taken as the last update.
+  if (now + 1 == from) return;
   w[TW_UPDATED] = now;
+  if (now <= from) return;
   if (!(w[TIMER_TCR] & TCR_TE)) return;
   run_ticks(periph, w, from, now);
   drive_pins(w);

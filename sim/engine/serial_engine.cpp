@@ -1,0 +1,738 @@
+// The transfer engine of the synchronous serial ports: the internal bit
+// clock, the transmitter and receiver sequencers, the pins and the status,
+// one step per device cycle. The steps run only in the cycles where
+// something can change (a toggle of the internal clock, a register or pin
+// change, a pin stream); every other cycle only moves the clock dividers,
+// which catch_up does in one go.
+#include <bit>
+#include <cstdio>
+#include <cstring>
+
+#include "sim/engine/device.h"
+#include "sim/engine/g711.h"
+#include "sim/engine/periph.h"
+#include "sim/engine/periph_serial.h"
+
+namespace {
+
+// cra and crb bits. On "73521" FSD stands for both frame-sync directions
+// and bit 2 is FLG; on "73547" bits 4 and 2 are FSD1 and FSD0.
+constexpr uint32_t CRA_PSR = 0x8000;
+constexpr uint32_t CRB_RIE = 0x8000, CRB_TIE = 0x4000, CRB_RE = 0x2000, CRB_TE = 0x1000,
+                   CRB_MOD = 0x800, CRB_SYN = 0x400, CRB_FSI = 0x200, CRB_FSL = 0x100,
+                   CRB_SHFD = 0x80, CRB_SCKP = 0x40, CRB_SCKD = 0x20, CRB_FSD1 = 0x10,
+                   CRB_AMU = 0x8, CRB_FSD0 = 0x4;
+constexpr uint32_t SSR_RDF = 0x80, SSR_ROE = 0x20, SSR_TUE = 0x10, SSR_RFS = 0x8,
+                   SSR_TFS = 0x4;
+
+// Pins by weight above the port's lowest pin.
+constexpr uint32_t PIN_STD = 1, PIN_SRD = 2, PIN_SCK = 4, PIN_SC1 = 8, PIN_SFS = 16;
+
+// By word length WL.
+struct length_row {
+  uint32_t steps, left_mask, right_mask, shift, first_lsb, bits;
+};
+constexpr length_row lengths[4] = {
+    {2, 0xFF00, 0x00FF, 8, 0x0100, 8},
+    {2, 0xFF00, 0x00FF, 8, 0x0100, 8},
+    {4, 0xFFF0, 0x0FFF, 4, 0x0010, 12},
+    {6, 0xFFFF, 0xFFFF, 0, 0x0001, 16},
+};
+
+// Frame-sync modes.
+enum : uint32_t { MODE_NORMAL = 1, MODE_NETWORK = 2, MODE_EXT_NORMAL = 3, MODE_EXT_NETWORK = 4,
+                  MODE_ON_DEMAND = 7 };
+bool external(uint32_t mode) { return mode == MODE_EXT_NORMAL || mode == MODE_EXT_NETWORK; }
+bool network(uint32_t mode) { return mode == MODE_NETWORK || mode == MODE_EXT_NETWORK; }
+bool normal(uint32_t mode) { return mode == MODE_NORMAL || mode == MODE_EXT_NORMAL; }
+
+uint32_t edge_now(uint32_t code) { return (code & EDGE_OLD) ? EDGE_NONE : code; }
+
+// What one step works with: the control words, the modes and the pins.
+struct step_ctx {
+  uint32_t* w;
+  const serial_variant* v;
+  int periph;
+  uint32_t cra, crb, ssr;
+  uint32_t fsd0, fsd1;      // frame-sync directions
+  uint32_t tx_mode, rx_mode;
+  bool flag_mode, sample_flags;
+  uint32_t base;            // the port's lowest pin
+  uint32_t handed;
+  uint32_t level, driven;   // port C driven level and driven pins (copies)
+  bool in_a, in_b, ext_clock, rx_bit;
+  bool tx_clock;
+  bool fsi;
+};
+
+uint32_t pin(const step_ctx& c, uint32_t weight) { return weight << c.base; }
+
+void drive(step_ctx& c, uint32_t weight, bool on, bool high) {
+  const uint32_t p = pin(c, weight);
+  if (!(c.handed & p)) return;
+  if (!on) {
+    c.driven &= ~p;
+    return;
+  }
+  c.driven |= p;
+  c.level = high ? c.level | p : c.level & ~p;
+}
+
+void set_modes(step_ctx& c) {
+  const uint32_t crb = c.crb;
+  const bool is547 = c.v->kind == SERIAL_547;
+  c.fsd1 = crb & CRB_FSD1;
+  c.fsd0 = is547 ? crb & CRB_FSD0 : c.fsd1;
+  const uint32_t dc = (c.cra >> 8) & 0x1F;
+  const bool mod = crb & CRB_MOD;
+  if (c.fsd0 || c.fsd1)
+    c.tx_mode = mod ? (dc == 0 ? MODE_ON_DEMAND : MODE_NETWORK) : MODE_NORMAL;
+  else
+    c.tx_mode = mod ? MODE_EXT_NETWORK : MODE_EXT_NORMAL;
+  const bool syn = crb & CRB_SYN;
+  const bool rx_internal = (c.fsd1 && !syn) || (is547 && syn && (c.fsd0 || c.fsd1));
+  c.rx_mode = rx_internal ? (mod ? MODE_NETWORK : MODE_NORMAL) : (mod ? MODE_EXT_NETWORK : MODE_EXT_NORMAL);
+  c.flag_mode = is547 ? (c.fsd0 && c.fsd1) : (crb & CRB_FSD0) != 0;
+  c.sample_flags = is547 || (crb & CRB_FSD0) != 0;
+}
+
+// --- The internal clock -------------------------------------------------------
+
+uint32_t prescale_ticks(const uint32_t* w, int cra) { return (w[cra] & CRA_PSR) ? 8 : 1; }
+uint32_t modulus_ticks(const uint32_t* w, int cra) { return (w[cra] & 0xFF) + 1; }
+
+// A divider left above a new limit runs out at its next tick.
+void clamp_dividers(uint32_t* w, int cra) {
+  const uint32_t p = prescale_ticks(w, cra), m = modulus_ticks(w, cra);
+  if (w[SW_PRESCALE] >= p) w[SW_PRESCALE] = p - 1;
+  if (w[SW_MODULUS] >= m) w[SW_MODULUS] = m - 1;
+}
+
+// Ticks to the next toggle.
+uint32_t ticks_to_toggle(uint32_t* w, int cra) {
+  clamp_dividers(w, cra);
+  const uint32_t p = prescale_ticks(w, cra);
+  return p * modulus_ticks(w, cra) - (w[SW_MODULUS] * p + w[SW_PRESCALE]);
+}
+
+// n ticks of the dividers at once; the clock toggles each time both run out.
+void run_dividers(uint32_t* w, int cra, uint32_t n) {
+  clamp_dividers(w, cra);
+  const uint32_t p = prescale_ticks(w, cra), period = p * modulus_ticks(w, cra);
+  const uint64_t pos = uint64_t{w[SW_MODULUS]} * p + w[SW_PRESCALE] + n;
+  const uint64_t toggles = pos / period, at = pos % period;
+  w[SW_MODULUS] = static_cast<uint32_t>(at / p);
+  w[SW_PRESCALE] = static_cast<uint32_t>(at % p);
+  if (toggles & 1) w[SW_CLOCK] ^= 1;
+  if (toggles) w[SW_CLOCK] &= ~2u;
+}
+
+// The step's own tick, in cycles whose phase is 1.
+void clock_generation(uint32_t* w, int cra) {
+  w[SW_CLOCK] |= 2;
+  if (cycle_phase() == 0) return;
+  clamp_dividers(w, cra);
+  if (++w[SW_PRESCALE] < prescale_ticks(w, cra)) return;
+  w[SW_PRESCALE] = 0;
+  if (++w[SW_MODULUS] < modulus_ticks(w, cra)) return;
+  w[SW_MODULUS] = 0;
+  w[SW_CLOCK] = (w[SW_CLOCK] ^ 1) & 1;
+}
+
+bool internal_clock(const uint32_t* w) { return (w[SW_CLOCK] & 1) != 0; }
+bool just_risen(const uint32_t* w) { return w[SW_CLOCK] == 1; }
+
+void resynchronise(uint32_t* w, int word) {
+  if (w[word] == 1) {
+    if (internal_clock(w)) w[word] = 2;
+  } else if (w[word] == 2) {
+    if (just_risen(w)) w[word] = 3;
+  } else if (w[word] == 3) {
+    w[word] = 0;
+  }
+}
+
+// --- Edges, phases and the word sequencer, alike in both directions -----------
+
+struct direction {
+  int prev_clock, edge, phase, sequencer, frame_start, last_word, step_count, word_counter,
+      slot_shift, word_length, next_length, bit_sync, fs_level, prev_fs, internal_fs,
+      frame_rate, slot_latch, pending;
+};
+constexpr direction tx_dir = {SW_TX_PREV_CLOCK, SW_TX_EDGE, SW_TX_PHASE, SW_TX_SEQUENCER,
+                              SW_TX_FRAME_START, SW_TX_LAST_WORD, SW_TX_STEP_COUNT,
+                              SW_TX_WORD_COUNTER, SW_TX_SLOT_SHIFT, SW_TX_WORD_LENGTH,
+                              SW_TX_NEXT_LENGTH, SW_TX_BIT_SYNC, SW_TX_FS_LEVEL, SW_TX_PREV_FS,
+                              SW_TX_INTERNAL_FS, SW_TX_FRAME_RATE, SW_TX_SLOT_LATCH,
+                              SW_TFS_PENDING};
+constexpr direction rx_dir = {SW_RX_PREV_CLOCK, SW_RX_EDGE, SW_RX_PHASE, SW_RX_SEQUENCER,
+                              SW_RX_FRAME_START, SW_RX_LAST_WORD, SW_RX_STEP_COUNT,
+                              SW_RX_WORD_COUNTER, SW_RX_SLOT_SHIFT, SW_RX_WORD_LENGTH,
+                              SW_RX_NEXT_LENGTH, SW_RX_BIT_SYNC, SW_RX_FS_LEVEL, SW_RX_PREV_FS,
+                              SW_RX_INTERNAL_FS, SW_RX_FRAME_RATE, SW_RX_SLOT_LATCH,
+                              SW_RFS_PENDING};
+
+struct edges {
+  bool rising = false, falling = false;
+};
+
+// T1/R1 and T2: the edge of this step and the edge code of a rise.
+edges find_edges(uint32_t* w, const direction& d, bool clock, bool fsl) {
+  edges e;
+  const bool prev = w[d.prev_clock] != 0;
+  e.rising = clock && !prev;
+  e.falling = !clock && prev;
+  w[d.prev_clock] = clock ? 1 : 0;
+  if (e.rising) {
+    w[d.edge] = w[d.phase] == 0 ? EDGE_STEP_RISE : EDGE_SEQUENCE_RISE;
+    if (fsl) w[d.frame_start] = w[d.bit_sync];
+  }
+  return e;
+}
+
+// T4/R3: a fall's edge code and the phase; a direction waiting for an
+// external frame sync stays in phase 0.
+void fall_phase(uint32_t* w, const direction& d, uint32_t mode) {
+  w[d.edge] = (w[d.edge] & ~EDGE_OLD) == EDGE_STEP_RISE ? EDGE_STEP_FALL : EDGE_SEQUENCE_FALL;
+  if (w[d.phase] == 1) {
+    w[d.phase] = 0;
+  } else if (!(w[d.sequencer] == 0 && external(mode) && !w[d.frame_start] && w[d.last_word])) {
+    w[d.phase] = 1;
+  }
+}
+
+// T6/R4: the sequencer at a sequence rise.
+void advance(uint32_t* w, const direction& d, uint32_t mode, bool on_demand_go) {
+  uint32_t& s = w[d.sequencer];
+  switch (s) {
+    case 0: s = 2; break;
+    case 2: if (w[d.step_count] == 0) s = 1; break;
+    case 1:
+    case 3: s = mode == MODE_ON_DEMAND ? 4 : 0; break;
+    case 4: if (on_demand_go) s = 0; break;
+    default: s = 0; break;
+  }
+}
+
+// At a step rise in state 0: the word's length and steps, and at a frame
+// start its word counter and slot shift.
+void word_start_loads(uint32_t* w, const direction& d) {
+  w[d.word_length] = w[d.next_length] & 3;
+  w[d.step_count] = lengths[w[d.word_length]].steps;
+  if (w[d.last_word]) {
+    w[d.word_counter] = w[d.frame_rate] + 1;
+    w[d.slot_shift] = w[d.slot_latch];
+  }
+}
+
+// At a step fall: the counts of states 2 and 1.
+void fall_counts(uint32_t* w, const direction& d, uint32_t mode) {
+  if (w[d.sequencer] == 2) {
+    if (w[d.step_count] > 0) --w[d.step_count];
+  } else if (w[d.sequencer] == 1) {
+    if (w[d.word_counter] > 0) --w[d.word_counter];
+    w[d.slot_shift] >>= 1;
+    w[d.last_word] = (w[d.word_counter] == 0 || mode == MODE_ON_DEMAND) ? 1 : 0;
+    if (w[d.last_word]) w[d.pending] = 1;
+  }
+}
+
+// T7/R5: the internal frame sync.
+void internal_frame_sync(uint32_t* w, const direction& d, uint32_t edge, bool fsl) {
+  if (w[d.sequencer] == 0) {
+    if (edge == EDGE_SEQUENCE_RISE && fsl && w[d.last_word]) w[d.internal_fs] = 1;
+    if (edge == EDGE_STEP_RISE) w[d.internal_fs] = (w[d.last_word] && !fsl) ? 1 : 0;
+  } else if (w[d.sequencer] == 4) {
+    w[d.internal_fs] = 0;
+  }
+}
+
+// T8, R2 and R5: the frame-sync level and the frame start. With FSL clear
+// an external rise was already taken (T3) when `taken` is set.
+void frame_sync(uint32_t* w, const direction& d, bool level, const edges& e, uint32_t edge, bool fsl,
+                bool taken, bool internal) {
+  w[d.fs_level] = level ? 1 : 0;
+  // An internal frame sync that stays high over frames of one word (FSL
+  // clear) still starts each of them.
+  const bool again = internal && edge == EDGE_STEP_RISE && w[d.sequencer] == 0 && w[d.last_word] &&
+                     w[d.internal_fs] && level;
+  if (!taken && level && !fsl && (!w[d.prev_fs] || again)) {
+    w[d.frame_start] = 1;
+    w[d.prev_fs] = 1;
+  }
+  if (e.falling) {
+    if (fsl && level && !w[d.prev_fs]) w[d.bit_sync] = 1;
+    w[d.prev_fs] = level ? 1 : 0;
+  }
+  if (edge == EDGE_SEQUENCE_RISE) {
+    w[d.bit_sync] = 0;
+    w[d.frame_start] = 0;
+  }
+}
+
+bool slot_open(const uint32_t* w, uint32_t mode) {
+  return !network(mode) || (w[SW_TX_SLOT_SHIFT] & 1);
+}
+
+// --- The transmitter ------------------------------------------------------------
+
+void load_transmit(step_ctx& c) {
+  uint32_t* w = c.w;
+  w[SW_TX_TDE_AT_LOAD] = (c.ssr & SSR_TDE) ? 1 : 0;
+  if (w[SW_TX_LAST_WORD]) w[SW_TX_FRAME_ENABLE] = (c.crb & CRB_TE) ? 1 : 0;
+  w[SW_TX_WORD_ENABLE] = w[SW_TX_FRAME_ENABLE];
+  w[SW_TX_NEXT_LENGTH] = (c.cra >> 13) & 3;
+  w[SW_TX_FRAME_RATE] = (c.cra >> 8) & 0x1F;
+  if (c.v->kind != SERIAL_RSSI) w[SW_TX_SLOT_LATCH] = (w[SSI_TMH] << 16) | w[SSI_TML];
+  uint32_t data = w[c.v->tx] & 0xFFFF;
+  if (w[SW_TX_NEXT_LENGTH] == 1) {
+    const auto linear = static_cast<int16_t>(data);
+    data = uint32_t{(c.crb & CRB_AMU) ? linear_to_ulaw(linear) : linear_to_alaw(linear)} << 8;
+  }
+  w[SW_TX_DATA] = data;
+  w[SW_TX_SKIP_LATCH] = w[SW_TX_SKIP_REQUEST];
+  w[SW_OF0_LATCH] = c.crb & 1;
+  w[SW_OF1_LATCH] = (c.crb >> 1) & 1;
+}
+
+void send_decision(step_ctx& c) {
+  uint32_t* w = c.w;
+  const uint32_t mode = c.tx_mode;
+  uint32_t& sending = w[SW_TX_TRANSMITTING];
+  if (!w[SW_TX_WORD_ENABLE] || w[SW_TX_SKIP_LATCH] || (normal(mode) && !w[SW_TX_LAST_WORD])) {
+    sending = 0;
+  } else if (!w[SW_TX_LAST_WORD]) {
+    sending = 1;
+  } else {
+    sending = external(mode) ? w[SW_TX_FRAME_START] : 1;
+  }
+  if (network(mode) && !(w[SW_TX_SLOT_SHIFT] & 1)) sending = 0;
+  w[SW_TX_BIT_MASK] = sending ? 0x8000 : 0;
+}
+
+// T1-T11: the transmitter's sequencing.
+void transmit_sequence(step_ctx& c) {
+  uint32_t* w = c.w;
+  const uint32_t mode = c.tx_mode;
+  const bool fsl = c.crb & CRB_FSL;
+  const edges e = find_edges(w, tx_dir, c.tx_clock, fsl);
+  bool taken = false;
+  if (!fsl && external(mode)) {  // T3, in every step
+    w[SW_TX_FS_LEVEL] = c.in_a ? 1 : 0;
+    if (c.in_a && !w[SW_TX_PREV_FS]) {
+      w[SW_TX_FRAME_START] = 1;
+      w[SW_TX_EARLY_START] = 1;
+      w[SW_TX_PREV_FS] = 1;
+    }
+    taken = true;
+  }
+  if (e.falling) {
+    fall_phase(w, tx_dir, mode);
+    if (edge_now(w[SW_TX_EDGE]) == EDGE_STEP_FALL) fall_counts(w, tx_dir, mode);
+  }
+  const uint32_t edge = edge_now(w[SW_TX_EDGE]);
+  const uint32_t any_edge = w[SW_TX_EDGE] & ~EDGE_OLD;
+  // T5
+  if (!(w[SW_TX_SEQUENCER] == 0 && (mode == MODE_EXT_NORMAL || w[SW_TX_LAST_WORD]) &&
+        !(w[SW_TX_SKIP_LATCH] && mode == MODE_ON_DEMAND) && w[SW_TX_WORD_ENABLE] &&
+        (any_edge == EDGE_STEP_RISE || edge == EDGE_STEP_FALL)))
+    w[SW_TX_EARLY_START] = 0;
+  if (edge == EDGE_SEQUENCE_RISE)
+    advance(w, tx_dir, mode, !w[SW_TX_TDE_AT_LOAD] && w[SW_TX_WORD_ENABLE]);
+  internal_frame_sync(w, tx_dir, edge, fsl);
+  if (external(mode)) {
+    frame_sync(w, tx_dir, c.in_a, e, edge, fsl, taken, false);
+  } else {
+    frame_sync(w, tx_dir, w[SW_TX_INTERNAL_FS] != 0, e, edge, fsl, false, true);
+  }
+  const uint32_t state = w[SW_TX_SEQUENCER];
+  // T9
+  if ((edge == EDGE_SEQUENCE_FALL && (state == 0 || state == 4)) ||
+      (edge == EDGE_STEP_FALL && external(mode) && state == 0 && w[SW_TX_LAST_WORD] &&
+       !w[SW_TX_FRAME_START]))
+    load_transmit(c);
+  // T10
+  if (edge == EDGE_STEP_RISE && state == 0) {
+    word_start_loads(w, tx_dir);
+    send_decision(c);
+  } else if (edge == EDGE_STEP_RISE && state == 4) {
+    w[SW_TX_TRANSMITTING] = 0;
+    w[SW_TX_BIT_MASK] = 0;
+  }
+  // T11
+  if (w[SW_TX_EARLY_START] && !w[SW_TX_SKIP_LATCH] && slot_open(w, mode)) {
+    w[SW_TX_TRANSMITTING] = 1;
+    w[SW_TX_BIT_MASK] = 0x8000;
+  }
+}
+
+// T12-T16, held or not.
+void transmit_outputs(step_ctx& c) {
+  uint32_t* w = c.w;
+  const uint32_t mode = c.tx_mode;
+  const uint32_t edge = edge_now(w[SW_TX_EDGE]);
+  const uint32_t state = w[SW_TX_SEQUENCER];
+  const length_row& len = lengths[w[SW_TX_WORD_LENGTH] & 3];
+  // T12
+  if (!w[SW_TX_TRANSMITTING]) {
+    drive(c, PIN_STD, false, false);
+  } else if (edge == EDGE_STEP_RISE || edge == EDGE_SEQUENCE_RISE || w[SW_TX_EARLY_START]) {
+    if (w[SW_TX_BIT_MASK] == 0x8000) {
+      w[SW_TX_WORD] = (w[SW_TX_DATA] & len.left_mask) >> len.shift;
+      w[SW_TX_LSB_MASK] = len.first_lsb;
+      write_peripheral_output(c.periph, static_cast<int32_t>(w[SW_TX_WORD]), 0);
+    }
+    const uint32_t mask = (c.crb & CRB_SHFD) ? w[SW_TX_LSB_MASK] : w[SW_TX_BIT_MASK];
+    drive(c, PIN_STD, true, (w[SW_TX_DATA] & mask) != 0);
+  }
+  // T13
+  if ((edge == EDGE_SEQUENCE_FALL && (state == 1 || state == 2)) || edge == EDGE_STEP_FALL) {
+    w[SW_TX_LSB_MASK] = (w[SW_TX_LSB_MASK] << 1) & 0xFFFF;
+    w[SW_TX_BIT_MASK] >>= 1;
+  }
+  if (slot_open(w, mode)) {
+    // T14
+    if (edge == EDGE_STEP_FALL && state == 0 && w[SW_TX_WORD_ENABLE] &&
+        !(normal(mode) && !w[SW_TX_LAST_WORD]) &&
+        !(external(mode) && w[SW_TX_LAST_WORD] && !w[SW_TX_FRAME_START])) {
+      bool tfs;
+      if (c.v->kind == SERIAL_547) {
+        tfs = w[SW_TFS_PENDING] != 0;
+        w[SW_TFS_PENDING] = 0;
+      } else {
+        tfs = w[SW_TX_LAST_WORD] != 0;
+        if (tfs) w[SW_TFS_PENDING] = 0;
+      }
+      c.ssr = tfs ? c.ssr | SSR_TFS : c.ssr & ~SSR_TFS;
+      if (w[SW_TX_TDE_AT_LOAD]) c.ssr |= SSR_TUE;
+      c.ssr |= SSR_TDE;
+      w[SW_TX_SKIP_REQUEST] = 0;
+      w[SW_TX_SKIP_LATCH] = 0;
+    }
+    // T15
+    if (c.flag_mode && (c.crb & CRB_SYN) && edge == EDGE_STEP_RISE && state == 0 &&
+        (w[SW_TX_LAST_WORD] || network(mode))) {
+      drive(c, PIN_SFS, c.fsd0 != 0, (w[SW_OF0_LATCH] != 0) != c.fsi);
+      drive(c, PIN_SC1, c.fsd1 != 0, (w[SW_OF1_LATCH] != 0) != c.fsi);
+    }
+  }
+  // T16
+  drive(c, PIN_SCK, (c.crb & CRB_SCKD) != 0, internal_clock(w) != ((c.crb & CRB_SCKP) != 0));
+}
+
+// --- The receiver ---------------------------------------------------------------
+
+// The received word as rx shows it.
+uint32_t received_word(const step_ctx& c, uint32_t shift) {
+  if (shift == SERIAL_IDLE) return 0;
+  const uint32_t wl = c.w[SW_RX_WORD_LENGTH] & 3;
+  const length_row& len = lengths[wl];
+  uint32_t word = (shift & len.right_mask) << len.shift;
+  if (c.crb & CRB_SHFD) {
+    uint32_t reversed = 0;
+    for (uint32_t i = 0, from = 0x8000, to = len.first_lsb; i < len.bits; ++i, from >>= 1, to <<= 1)
+      if (word & from) reversed |= to;
+    word = reversed;
+  }
+  if (wl == 1 && c.v->kind != SERIAL_RSSI) {
+    const auto code = static_cast<uint8_t>(word >> 8);
+    word = static_cast<uint16_t>((c.crb & CRB_AMU) ? ulaw_to_linear(code) : alaw_to_linear(code));
+  }
+  return word;
+}
+
+// R11: the end of a received word.
+void word_received(step_ctx& c) {
+  uint32_t* w = c.w;
+  bool rfs;
+  if (c.v->kind == SERIAL_547) {
+    rfs = w[SW_RFS_PENDING] != 0;
+    w[SW_RFS_PENDING] = 0;
+  } else {
+    rfs = w[SW_RX_WORD_FRAMED] != 0;
+    if (rfs) w[SW_RFS_PENDING] = 0;
+  }
+  c.ssr = rfs ? c.ssr | SSR_RFS : c.ssr & ~SSR_RFS;
+  if (c.ssr & SSR_RDF) {
+    c.ssr |= SSR_ROE;
+  } else {
+    c.ssr = (c.ssr & ~3u) | (w[SW_IF1_LATCH] << 1) | w[SW_IF0_LATCH] | SSR_RDF;
+    stream_value in;
+    if (read_untimed_input(c.periph, &in) || read_timed_input(c.periph, &in)) {
+      w[SW_RX_SHIFT] = (in.flags & SV_IDLE) ? SERIAL_IDLE : static_cast<uint32_t>(in.integer);
+      w[SW_LAST_INPUT] = w[SW_RX_SHIFT];
+    }
+    w[c.v->rx] = received_word(c, w[SW_RX_SHIFT]);
+    mark_register_written(c.periph, c.v->rx);
+  }
+  w[SW_RX_WORD_FRAMED] = 0;
+  w[SW_RX_WORD_COMPLETE] = 0;
+}
+
+void latch_receive(step_ctx& c) {
+  uint32_t* w = c.w;
+  if (w[SW_RX_LAST_WORD]) w[SW_RX_FRAME_ENABLE] = (c.crb & CRB_RE) ? 1 : 0;
+  w[SW_RX_WORD_ENABLE] = w[SW_RX_FRAME_ENABLE];
+  w[SW_RX_NEXT_LENGTH] = (c.cra >> 13) & 3;
+  w[SW_RX_FRAME_RATE] = (c.cra >> 8) & 0x1F;
+  if (c.v->kind != SERIAL_RSSI) w[SW_RX_SLOT_LATCH] = (w[SSI_RMH] << 16) | w[SSI_RML];
+}
+
+// R1-R11.
+void receive_sequence(step_ctx& c, bool clock) {
+  uint32_t* w = c.w;
+  const uint32_t mode = c.rx_mode;
+  const bool fsl = c.crb & CRB_FSL;
+  const bool syn = c.crb & CRB_SYN;
+  const edges e = find_edges(w, rx_dir, clock, fsl);
+  // R2 (with SYN set it follows the transmitter), R3, R4, R5
+  if (e.falling) {
+    fall_phase(w, rx_dir, mode);
+    if (edge_now(w[SW_RX_EDGE]) == EDGE_STEP_FALL) fall_counts(w, rx_dir, mode);
+  }
+  const uint32_t edge = edge_now(w[SW_RX_EDGE]);
+  if (edge == EDGE_SEQUENCE_RISE) advance(w, rx_dir, mode, false);
+  internal_frame_sync(w, rx_dir, edge, fsl);
+  if (syn) {
+    w[SW_RX_FS_LEVEL] = w[SW_TX_FS_LEVEL];
+    w[SW_RX_PREV_FS] = w[SW_TX_PREV_FS];
+    if (fsl)
+      w[SW_RX_BIT_SYNC] = w[SW_TX_BIT_SYNC];
+    else
+      w[SW_RX_FRAME_START] = w[SW_TX_FRAME_START];
+  } else {
+    const bool outside = external(mode);
+    frame_sync(w, rx_dir, outside ? c.in_b : w[SW_RX_INTERNAL_FS] != 0, e, edge, fsl, false, !outside);
+  }
+  const uint32_t state = w[SW_RX_SEQUENCER];
+  // R6
+  if (w[SW_RX_WORD_ENABLE] && edge == EDGE_STEP_FALL) {
+    if (state == 0 && w[SW_RX_LAST_WORD] && w[SW_RX_FRAME_START]) w[SW_RX_WORD_FRAMED] = 1;
+    if (state == 1 && ((normal(mode) && w[SW_RX_WORD_FRAMED]) ||
+                       (network(mode) && (w[SW_RX_SLOT_SHIFT] & 1))))
+      w[SW_RX_WORD_COMPLETE] = 1;
+  }
+  // R7
+  if ((edge == EDGE_SEQUENCE_FALL && state == 0) ||
+      (edge == EDGE_STEP_FALL && external(mode) && state == 0 && w[SW_RX_LAST_WORD] &&
+       !w[SW_RX_FRAME_START]))
+    latch_receive(c);
+  // R8: the loads (the counts went with the fall)
+  if (edge == EDGE_STEP_RISE && state == 0) word_start_loads(w, rx_dir);
+  // R9
+  if (e.falling) w[SW_RX_SHIFT] = (w[SW_RX_SHIFT] << 1) | (c.rx_bit ? 1 : 0);
+  // R10
+  if (edge == EDGE_STEP_FALL && state == 0) {
+    w[SW_IF0_LATCH] = c.sample_flags && c.in_a ? 1 : 0;
+    w[SW_IF1_LATCH] = c.sample_flags && c.in_b ? 1 : 0;
+  }
+  // R11
+  if (edge == EDGE_SEQUENCE_FALL && state == 0 && w[SW_RX_WORD_COMPLETE]) word_received(c);
+}
+
+// --- Requests, pins and the end of a step -------------------------------------
+
+void set_requests(uint32_t* w, uint32_t crb, uint32_t ssr, bool exceptions) {
+  const bool prio = w[SW_PRIORITY] != 0;
+  const bool rx = prio && (crb & CRB_RIE) && (ssr & SSR_RDF);
+  const bool tx = prio && (crb & CRB_TIE) && (ssr & SSR_TDE);
+  w[SW_REQ_RX] = rx && !(ssr & SSR_ROE);
+  w[SW_REQ_TX] = tx && !(ssr & SSR_TUE);
+  if (exceptions) {
+    w[SW_REQ_RX_EXCEPTION] = rx && (ssr & SSR_ROE);
+    w[SW_REQ_TX_EXCEPTION] = tx && (ssr & SSR_TUE);
+  }
+  if (w[SW_REQ_RX] | w[SW_REQ_TX] | w[SW_REQ_RX_EXCEPTION] | w[SW_REQ_TX_EXCEPTION])
+    raise_interrupt_request();
+}
+
+// P1 and P2: the frame-sync pins.
+void frame_sync_pins(step_ctx& c) {
+  const uint32_t* w = c.w;
+  const bool syn = c.crb & CRB_SYN;
+  const bool tx_level = (w[SW_TX_FS_LEVEL] != 0) != c.fsi;
+  const bool rx_level = (w[SW_RX_FS_LEVEL] != 0) != c.fsi;
+  const bool either = (w[SW_TX_FS_LEVEL] || w[SW_RX_FS_LEVEL]) != c.fsi;
+  if (c.v->kind == SERIAL_547) {
+    if (!syn) {
+      drive(c, PIN_SFS, c.fsd0 || c.fsd1, tx_level);
+      drive(c, PIN_SC1, c.fsd1 && !c.fsd0, rx_level);
+    } else if (c.fsd1 && !c.fsd0) {
+      drive(c, PIN_SFS, true, either);
+    } else if (!c.fsd0 && !c.fsd1) {
+      drive(c, PIN_SFS, false, false);
+    }
+    return;
+  }
+  if (syn && (c.crb & CRB_FSD0)) return;
+  drive(c, PIN_SFS, c.fsd1 != 0, tx_level);
+  drive(c, PIN_SC1, c.fsd1 != 0, rx_level);
+}
+
+uint32_t* port_c_block() { return periph_pin_block(3); }
+
+bool pin_level(const uint32_t* block, uint32_t p) {
+  return (block[PIN_DRIVEN] & p) ? (block[PIN_DRIVEN_LEVEL] & p) != 0 : (block[PIN_LEVEL] & p) != 0;
+}
+
+void engine_step(int periph, const serial_variant& v) {
+  uint32_t* w = periph_words(periph);
+  w[SW_STEP_DUE] = 0;
+  clock_generation(w, v.cra);
+  uint32_t& class_word = cur_state->periph_entries[static_cast<std::size_t>(periph)].class_word;
+  if (w[SW_PINS] == 0) {
+    class_word &= ~1u;
+    set_requests(w, w[v.crb], w[v.ssr], false);
+    return;
+  }
+  class_word |= 1;
+  step_ctx c{};
+  c.w = w;
+  c.v = &v;
+  c.periph = periph;
+  c.cra = w[v.cra];
+  c.crb = w[v.crb];
+  c.ssr = w[v.ssr];
+  c.fsi = (c.crb & CRB_FSI) != 0;
+  set_modes(c);
+  c.base = static_cast<uint32_t>(std::countr_zero(cur_type->periphs[periph].pin_mask));
+  c.handed = w[SW_PINS];
+  uint32_t* block = port_c_block();
+  c.level = block[PIN_DRIVEN_LEVEL];
+  c.driven = block[PIN_DRIVEN];
+  c.in_a = pin_level(block, pin(c, PIN_SFS)) != c.fsi;
+  c.in_b = pin_level(block, pin(c, PIN_SC1)) != c.fsi;
+  c.ext_clock = ((block[PIN_LEVEL] & pin(c, PIN_SCK)) != 0) != ((c.crb & CRB_SCKP) != 0);
+  c.rx_bit = (block[PIN_LEVEL] & pin(c, PIN_SRD)) != 0;
+  for (int edge : {SW_TX_EDGE, SW_RX_EDGE})
+    if (w[edge] != EDGE_NONE) w[edge] |= EDGE_OLD;
+  resynchronise(w, SW_TX_RESYNC);
+  resynchronise(w, SW_RX_RESYNC);
+  const bool sckd = c.crb & CRB_SCKD;
+  c.tx_clock = (!sckd && w[SW_TX_RESYNC] == 0) ? c.ext_clock : internal_clock(w);
+
+  if (!w[SW_TX_HOLD]) transmit_sequence(c);
+  transmit_outputs(c);
+  set_requests(w, c.crb, c.ssr, true);  // T17, with the receive side again in R12
+
+  bool rx_clock = internal_clock(w);
+  if (w[SW_RX_RESYNC] == 0) {
+    if (!(c.crb & CRB_SYN))
+      rx_clock = sckd ? internal_clock(w) : c.ext_clock;
+    else
+      rx_clock = sckd ? internal_clock(w) != ((c.crb & CRB_SCKP) != 0) : c.tx_clock;
+  }
+  if (!w[SW_RX_HOLD]) receive_sequence(c, rx_clock);
+  set_requests(w, c.crb, c.ssr, true);  // R12
+  frame_sync_pins(c);
+
+  // E1
+  if (c.ssr != w[v.ssr]) {
+    w[v.ssr] = c.ssr;
+    mark_register_written(periph, v.ssr);
+  }
+  block[PIN_DRIVEN_LEVEL] = c.level;
+  block[PIN_DRIVEN] = c.driven;
+  w[SW_STEP_MARKER] = 0;
+  w[SW_TX_EARLY_START] = 0;
+  if (w[SW_TX_RESYNC] == 0 && !c.tx_clock) w[SW_TX_HOLD] = 0;
+  if (w[SW_RX_RESYNC] == 0 && !rx_clock) w[SW_RX_HOLD] = 0;
+  // The last resynchronisation step comes in the next cycle.
+  if (w[SW_TX_RESYNC] == 3 || w[SW_RX_RESYNC] == 3) w[SW_STEP_DUE] = 1;
+}
+
+// Whether pin levels the port reads from outside may change from cycle to
+// cycle: an external clock or frame sync while input streams are open.
+bool outside_inputs(uint32_t* w, const serial_variant& v) {
+  const device_state& st = *cur_state;
+  if (st.streams[0] == nullptr && st.streams[1] == nullptr) return false;
+  step_ctx c{};
+  c.v = &v;
+  c.cra = w[v.cra];
+  c.crb = w[v.crb];
+  set_modes(c);
+  return !(c.crb & CRB_SCKD) || external(c.tx_mode) || external(c.rx_mode);
+}
+
+}  // namespace
+
+void serial_catch_up(int periph, int resync) {
+  uint32_t* w = periph_words(periph);
+  const uint32_t now = cur_inst->cycles;
+  const uint32_t from = w[SW_UPDATED];
+  if (resync != 0) {
+    w[SW_UPDATED] = now;
+    return;
+  }
+  // An observer inside its own step finds it one cycle past now; a count
+  // set back is taken as the last update.
+  if (now + 1 == from) return;
+  w[SW_UPDATED] = now;
+  if (now <= from) return;
+  if (cur_inst->device_words[DW_STOP_LATCH]) return;
+  const uint32_t first = first_phase_one(from, now, cycle_phase());
+  if (first >= now) return;
+  // The cra of either kind is register 0.
+  run_dividers(w, 0, (now - first + 1) / 2);
+  w[SW_CLOCK] |= 2;
+}
+
+void serial_clock(int periph, const serial_variant& v) {
+  serial_catch_up(periph, 0);
+  uint32_t* w = periph_words(periph);
+  w[SW_UPDATED] = cur_inst->cycles + 1;
+  const std::vector<uint32_t>& dw = cur_inst->device_words;
+  if (dw[DW_STOP_LATCH] || dw[DW_RESET_HELD] == 1) return;
+  engine_step(periph, v);
+}
+
+// Steps are due at a register or pin change, at every toggle of the
+// internal clock while the port uses it, and every cycle while outside
+// pins may change.
+uint32_t serial_next_event(int periph, const serial_variant& v) {
+  serial_catch_up(periph, 0);
+  uint32_t* w = periph_words(periph);
+  const std::vector<uint32_t>& dw = cur_inst->device_words;
+  if (dw[DW_STOP_LATCH]) return NO_EVENT;
+  if (w[SW_STEP_DUE]) return 0;
+  if (w[SW_PINS] == 0) return NO_EVENT;
+  if (outside_inputs(w, v)) return 0;
+  const bool uses_internal = (w[v.crb] & CRB_SCKD) || w[SW_TX_RESYNC] != 0 || w[SW_RX_RESYNC] != 0;
+  if (!uses_internal) return NO_EVENT;
+  const uint32_t ticks = ticks_to_toggle(w, v.cra);
+  const uint32_t now = cur_inst->cycles;
+  return first_phase_one(now, now, cycle_phase()) + 2 * (ticks - 1) - now;
+}
+
+void serial_status_read(int periph, const serial_variant& v, int reg) {
+  uint32_t* w = periph_words(periph);
+  if (w[SW_PINS] == 0) return;
+  if (reg == v.ssr) {
+    w[SW_ROE_SEEN] = (w[v.ssr] & SSR_ROE) ? 1 : 0;
+    w[SW_TUE_SEEN] = (w[v.ssr] & SSR_TUE) ? 1 : 0;
+    return;
+  }
+  if (reg != v.rx) return;
+  uint32_t ssr = w[v.ssr] & ~SSR_RDF;
+  if (w[SW_ROE_SEEN]) ssr &= ~SSR_ROE;
+  w[SW_ROE_SEEN] = 0;
+  if (ssr != w[v.ssr]) {
+    w[v.ssr] = ssr;
+    mark_register_written(periph, v.ssr);
+    serial_step_due(w);
+  }
+}
+
+int serial_input_word(const char* text, stream_value* out) {
+  if (std::strcmp(text, "idle") != 0 && std::strcmp(text, "IDLE") != 0) return 0;
+  out->integer = -2;
+  out->real = 0.0;
+  out->flags = SV_IDLE;
+  return 1;
+}
+
+int serial_output_word(const stream_value& value, char* text, std::size_t size) {
+  if (value.integer != -2) return 0;
+  std::snprintf(text, size, "IDLE");
+  return 1;
+}
