@@ -201,4 +201,31 @@ TEST_F(subroutine_profile, JointReturnPopsBothFrames) {
   EXPECT_NE(report.find("o main(i)\r\n|\r\n`-------o a\r\n        |\r\n        `-------o b\r\n"), std::string::npos);
 }
 
+// In a section marked by ".tx" inside ".bm"/".em", each source line runs
+// as one entry of the routine named by its first word.
+TEST_F(subroutine_profile, MarkedSectionLinesAreInlineRoutines) {
+  test_coff c = object_file();
+  const std::vector<line_spec> lines = {{"        nop", "nop"},
+                                        {"        inc a", "inc a"},
+                                        {"        inc a", "inc a"},
+                                        {"        debug", "debug"}};
+  add_text(c, lines, 0x40);
+  file_symbols(c, {{"inline.asm", 2}});
+  c.symbol(".bm", 0, 0, 2, 0, 3);
+  c.symbol(".tx", 0, 0, 2, 0, 3);
+  c.symbol(".em", 0, 0, 2, 0, 3);
+  write_file("inline.asm", source_of(lines));
+  c.write(path("prog.cld"));
+  run("load prog.cld");
+  run("break pc==$43");
+  run("change pc $40");
+  run("log p inline");
+  go();
+  run("log off p");
+  const std::string report = read_file("inline.log");
+  EXPECT_NE(report.find("inc                          inline       2        0          0"), std::string::npos)
+      << report;
+  EXPECT_NE(report.find("nop                          inline       1        0          0"), std::string::npos);
+}
+
 }  // namespace
