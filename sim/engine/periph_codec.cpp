@@ -302,11 +302,11 @@ void codec_catch_up(int periph, int resync) {
   uint32_t* w = periph_words(periph);
   const uint32_t now = cur_inst->cycles;
   const uint32_t from = w[CW_UPDATED];
-  // A clock's own step may be observed (a watched register): it is
-  // already counted.
-  if (resync == 0 && now <= from) return;
+  // An observer inside its own step (a watched register) finds it one
+  // cycle past now; a count set back is taken as the last update.
+  if (resync == 0 && now + 1 == from) return;
   w[CW_UPDATED] = now;
-  if (resync != 0 || !converter_runs(w)) return;
+  if (resync != 0 || now <= from || !converter_runs(w)) return;
   for (uint32_t k = from; k < now; ++k) codec_tick(periph, w);
 }
 
