@@ -88,7 +88,8 @@ void note_error(subroutine_tracking& s, uint32_t flag, const code_node& node) {
 void push(subroutine_tracking& s, routine* callee, code_node& node, uint32_t cycle, bool joint,
           const code_node* line_entry = nullptr) {
   if (s.depth >= TRACK_DEPTH) {
-    note_error(s, TRACK_OVERFLOW, node);
+    // Named by the call that overflowed, when a call led here.
+    note_error(s, TRACK_OVERFLOW, s.previous != nullptr ? *s.previous : node);
     return;
   }
   routine* caller = s.frames[static_cast<std::size_t>(s.depth)].r;

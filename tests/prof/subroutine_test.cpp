@@ -147,7 +147,7 @@ TEST_F(subroutine_profile, StackLimits) {
   go();
   run("log off p");
   EXPECT_NE(read_file("deep.log").find("Note : Subroutine stack overflow occured during simulation (File deep.asm, "
-                                       "line 1, stack size is 20)"),
+                                       "line 2, stack size is 20)"),
             std::string::npos)
       << read_file("deep.log");
 
