@@ -154,20 +154,25 @@ Bytes scalarRecord(int kind, std::uint32_t parent, std::uint32_t value) {
   return r;
 }
 
-Bytes stringRecord(std::uint32_t parent, const char* text, std::size_t count) {
-  Bytes r(8 + count + 1, 0);
-  putWord(r.data(), 0x17);
-  putWord(r.data() + 4, parent);
-  if (count) std::memcpy(r.data() + 8, text, count);
-  return r;
-}
+namespace {
 
-Bytes opaqueRecord(std::uint32_t parent, const void* bytes, std::size_t count) {
-  Bytes r(8 + count + 4, 0);
-  putWord(r.data(), 0x1A);
+// A record of word 0, the parent, the bytes and `trailer` zero bytes.
+Bytes dataRecord(std::uint32_t word0, std::uint32_t parent, const void* bytes, std::size_t count, std::size_t trailer) {
+  Bytes r(8 + count + trailer, 0);
+  putWord(r.data(), word0);
   putWord(r.data() + 4, parent);
   if (count) std::memcpy(r.data() + 8, bytes, count);
   return r;
+}
+
+}  // namespace
+
+Bytes stringRecord(std::uint32_t parent, const char* text, std::size_t count) {
+  return dataRecord(FORM_SHORT | vresSTRING, parent, text, count, 1);
+}
+
+Bytes opaqueRecord(std::uint32_t parent, const void* bytes, std::size_t count) {
+  return dataRecord(FORM_SHORT | vresOPAQUE, parent, bytes, count, 4);
 }
 
 std::uint32_t scalarValue(const Bytes& r) { return isShort(r) ? inlineOf(r) : getWord(r.data() + 12); }
