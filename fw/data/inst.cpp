@@ -167,3 +167,8 @@ vresource vinstGetSystemResource() {
 int vinstSystemResourceInMemory() { return inMemory ? 1 : 0; }
 
 void _vinstReset() { closeSystemResource(); }
+
+std::string _vinstSearchDirectory(const char* dir, const char* name) {
+  std::string found;
+  return searchDirectory(dir, name, &found) ? found : std::string();
+}

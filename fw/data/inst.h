@@ -1,6 +1,8 @@
 // The installation search: where the framework's own resource file is,
 // and its root, opened once on first use.
 #pragma once
+#include <string>
+
 #include "fw/core/fs.h"
 #include "fw/core/resource.h"
 
@@ -15,3 +17,5 @@ vresource vinstGetSystemResource();
 int vinstSystemResourceInMemory();
 // Forgets the root (tests): closes it.
 void _vinstReset();
+// One folder searched as the program's is (tests): the path found or "".
+std::string _vinstSearchDirectory(const char* dir, const char* name);

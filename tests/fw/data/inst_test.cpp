@@ -73,3 +73,42 @@ TEST(Inst, AFailedSearchRaisesAccess) {
 }
 
 }  // namespace
+
+namespace {
+
+struct Scratch {
+  fs::path root = fs::temp_directory_path() / ("instdir." + std::to_string(getpid()));
+  Scratch() { fs::create_directories(root); }
+  ~Scratch() { fs::remove_all(root); }
+};
+
+TEST(Inst, AFolderIsSearchedWithLibThenUpwardThenThroughLinks) {
+  Scratch s;
+  fs::path install = s.root / "install";
+  fs::path program = install / "a" / "b" / "bin";
+  fs::create_directories(program);
+  EXPECT_EQ(_vinstSearchDirectory(program.c_str(), "vwexlin6.vr"), "");
+  // Upward from three levels below the installation's lib.
+  makeResourceFile(install / "lib" / "vwexlin6.vr");
+  EXPECT_EQ(_vinstSearchDirectory(program.c_str(), "vwexlin6.vr"), (install / "lib" / "vwexlin6.vr").string());
+  // The folder's own lib comes before the walk upward, the folder itself first.
+  makeResourceFile(program / "lib" / "vwexlin6.vr");
+  EXPECT_EQ(_vinstSearchDirectory(program.c_str(), "vwexlin6.vr"), (program / "lib" / "vwexlin6.vr").string());
+  makeResourceFile(program / "vwexlin6.vr");
+  EXPECT_EQ(_vinstSearchDirectory(program.c_str(), "vwexlin6.vr"), (program / "vwexlin6.vr").string());
+
+  // A chain of two links to a folder whose lib holds the file.
+  fs::path target = s.root / "real";
+  makeResourceFile(target / "lib" / "vwexlin5.vr");
+  fs::create_directory_symlink(target, s.root / "link1");
+  fs::create_directory_symlink("link1", s.root / "link2");  // relative to its folder
+  std::string found = _vinstSearchDirectory((s.root / "link2").c_str(), "vwexlin5.vr");
+  EXPECT_FALSE(found.empty());
+  EXPECT_TRUE(fs::equivalent(found, target / "lib" / "vwexlin5.vr"));
+  // A loop of links ends the search.
+  fs::create_directory_symlink(s.root / "loopB", s.root / "loopA");
+  fs::create_directory_symlink(s.root / "loopA", s.root / "loopB");
+  EXPECT_EQ(_vinstSearchDirectory((s.root / "loopA").c_str(), "vwexlin5.vr"), "");
+}
+
+}  // namespace
