@@ -123,3 +123,8 @@ void vresourceInstallStartup();
 // Copies source, with everything under it, into destination itself; a
 // destination that is the source or lies under it is refused.
 void vresourceCopyContents(vresource source, vresource destination);
+
+// Where h is held: the dictionary and tag it is filed under; for an
+// element of an array, the array's dictionary and tag and h's index.
+void vrstoreFind(vresource h, vresource* parent, vname* tag);
+void vrstoreFindAt(vresource h, vresource* parent, vname* tag, std::int32_t* index);

@@ -346,3 +346,27 @@ void vrstoreInsertAtBoolean(vresource h, std::int32_t i, int v) { insertValue(h,
 void vrstoreInsertAtCharacter(vresource h, std::int32_t i, char v) {
   insertValue(h, i, vresCHARACTER, std::uint8_t(v));
 }
+
+void vrstoreFind(vresource h, vresource* parent, vname* tag) {
+  Entry& e = entryOf(h);
+  if (numberOf(h) == 0) fail(&vexArgClass, "Cannot vresourceFind on root resource.");
+  std::uint32_t p;
+  if (!whereFiled(e, numberOf(h), &p, tag)) fail(&vexArgClass, "Missing parent");
+  *parent = handleOf(h, p);
+}
+
+void vrstoreFindAt(vresource h, vresource* parent, vname* tag, std::int32_t* index) {
+  Entry& e = entryOf(h);
+  if (numberOf(h) == 0) fail(&vexArgClass, "Cannot vresourceFind on root resource.");
+  Bytes r;
+  if (!readRecord(e, numberOf(h), r)) fail(&vexArgClass, "Non-existent resource");
+  vresource array = handleOf(h, parentOf(r));
+  Array a = readArray(array, "Missing parent", "Missing parent");
+  for (std::uint32_t i = 0; holdsRecords(a.view.elementKind) && i < a.view.count; ++i)
+    if (elementAt(a.record, a.view, i) == numberOf(h)) {
+      vrstoreFind(array, parent, tag);
+      *index = std::int32_t(i);
+      return;
+    }
+  fail(&vexArgClass, "Missing child");
+}

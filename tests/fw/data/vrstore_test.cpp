@@ -489,3 +489,49 @@ TEST_F(VrStore, CopyContentsReplacesTheRootsEntries) {
 }
 
 }  // namespace
+
+#include "fw/core/sys.h"
+
+namespace {
+
+TEST_F(VrStore, FindGivesWhereAResourceIsHeld) {
+  vresource root = vrstoreCreateMemory();
+  vresource d = vrstoreCreate(root, tag("D"), vresDICTIONARY);
+  vresource ds = vrstoreCreateArray(d, tag("List"), vresDICTIONARY, 0);
+  vrstoreInsertAt(ds, 0, vresDICTIONARY);
+  vresource second = vrstoreInsertAt(ds, 1, vresDICTIONARY);
+  vresource parent;
+  vname under;
+  std::int32_t index;
+  vrstoreFind(ds, &parent, &under);
+  EXPECT_EQ(parent, d);
+  EXPECT_EQ(under, tag("List"));
+  vrstoreFindAt(second, &parent, &under, &index);
+  EXPECT_EQ(parent, d);
+  EXPECT_EQ(under, tag("List"));
+  EXPECT_EQ(index, 1);
+  EXPECT_EQ(raised([&] { vrstoreFind(root, &parent, &under); }), "Cannot vresourceFind on root resource.");
+  EXPECT_EQ(raised([&] { vrstoreFind(second, &parent, &under); }), "Missing parent");
+  EXPECT_EQ(raised([&] { vrstoreFindAt(ds, &parent, &under, &index); }), "Missing parent");
+  vrstoreCloseFile(root);
+}
+
+TEST(VrStoreStartup, TheResourceRowInstallsTheInterface) {
+  vresourceInstallStartup();
+  int n;
+  const vmoduleStartupRow* rows = vmoduleGetStartupTable(&n);
+  const vmoduleStartupRow* row = nullptr;
+  for (int i = 0; i < n; ++i)
+    if (std::string(rows[i].name) == "vresourceStartup") row = &rows[i];
+  ASSERT_TRUE(row && row->fn);
+  vresourceSetInterface(nullptr);
+  row->fn();
+  vresource root = vrstoreCreateMemory();
+  vresourceSetIntegerAt(root, tag("I"), 5);
+  std::int32_t v = 0;
+  EXPECT_EQ(vresourceTestGetInteger(root, tag("I"), &v), 1);
+  EXPECT_EQ(v, 5);
+  vrstoreCloseFile(root);
+}
+
+}  // namespace
