@@ -112,3 +112,14 @@ TEST(Inst, AFolderIsSearchedWithLibThenUpwardThenThroughLinks) {
 }
 
 }  // namespace
+
+namespace {
+
+// Under CTest, WEXLINHOME names the build folder whose lib holds the file.
+TEST(Inst, WexlinHomeNamesTheBuildUnderCTest) {
+  const char* home = std::getenv("WEXLINHOME");
+  if (!home) GTEST_SKIP() << "not run by CTest";
+  EXPECT_TRUE(fs::exists(fs::path(home) / "lib" / "vwexlin7.vr"));
+}
+
+}  // namespace
