@@ -94,8 +94,11 @@ bool make_device(int d, const char* type, break_setup breaks, bool cycle_engine)
   } else if (breaks == ALL_PERIPHERALS) {
     // The timer as above; the host interface holds port B; the codec
     // converts every cycle (a sample every 65 steps, its request dropped
-    // for want of priority).
+    // for want of priority); both rssi ports send and receive on their
+    // own bit clock and frame sync, rssi0 in network mode, rssi1 with the
+    // gated clock in normal mode.
     execute_command_line(d, "change tpr 99 tcr $8200 pbc 1 ccr1 $c000");
+    execute_command_line(d, "change cra0 $0207 crb0 $3c30 cra1 $6107 crb1 $3438 pcc $3ff");
   } else if (breaks == PROFILED) {
     // Profiled: the hook at every instruction end, the references and the
     // sample; the device leaves the fast engine.

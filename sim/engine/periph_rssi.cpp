@@ -13,7 +13,8 @@ constexpr uint32_t RW = REG_PERIPH_WORD | REG_READABLE | REG_WRITABLE | REG_BUS_
 constexpr uint32_t RO = REG_PERIPH_WORD | REG_READABLE | REG_BUS_MAPPED;
 constexpr uint32_t WO = REG_PERIPH_WORD | REG_WRITABLE | REG_BUS_MAPPED;
 constexpr uint32_t ATTR = REG_PERIPH_INIT_ATTR;
-constexpr uint32_t CRB_GCK = 0x8;
+constexpr uint32_t CRB_RE = 0x2000, CRB_SSIEN = 0x400, CRB_GCK = 0x8;
+constexpr uint32_t SSR_TUE = 0x10;
 
 constexpr reg_desc rssi_regs[] = {
     {"cra", 0xE7FF, 0, ATTR, RW,
@@ -45,16 +46,38 @@ void rssi_transfer_reset(int periph) {
   uint32_t* w = periph_words(periph);
   w[SW_RSSI_TX_BIT_SYNC] = 0;
   w[SW_GATED_LATCH] = (w[RSSI_CRB] & CRB_GCK) ? 0 : 1;
+  serial_step_due(w);
 }
 
-// The write side effects of crb, tsr and tx come with the transfer
-// engine; until then a store is the plain register store.
+const serial_variant rssi_variant = {SERIAL_RSSI, RSSI_CRA, RSSI_CRB, RSSI_RX, RSSI_SSR, RSSI_TX};
+
+// Storing a register with its write side effects: clearing SSIEN stops the
+// transfer where it is; tsr and tx start the next slot's word as on the
+// ssi.
 void rssi_store_reg(int periph, int reg, uint32_t value) {
+  uint32_t* w = periph_words(periph);
+  const uint32_t old_crb = w[RSSI_CRB];
   set_state_register(periph, reg, value);
+  serial_step_due(w);
+  if (reg == RSSI_CRB) {
+    if (w[SW_PINS] == 0 || ((old_crb & CRB_SSIEN) && !(w[RSSI_CRB] & CRB_SSIEN)))
+      rssi_transfer_reset(periph);
+    if (!(w[RSSI_CRB] & CRB_RE)) w[SW_RX_WORD_ENABLE] = 0;
+  } else if (reg == RSSI_TSR || reg == RSSI_TX) {
+    if (reg == RSSI_TSR) w[SW_TX_SKIP_REQUEST] = 1;
+    uint32_t ssr = w[RSSI_SSR];
+    if ((ssr & SSR_TUE) && w[SW_TUE_SEEN]) {
+      ssr &= ~SSR_TUE;
+      w[SW_TUE_SEEN] = 0;
+    }
+    ssr &= ~SSR_TDE;
+    if (ssr != w[RSSI_SSR]) {
+      w[RSSI_SSR] = ssr;
+      mark_register_written(periph, RSSI_SSR);
+    }
+    if (w[SW_PINS] == 0) rssi_transfer_reset(periph);
+  }
 }
-
-// The transfer engine, one step per device cycle.
-void rssi_serial_engine(int) {}
 
 int rssi_get_reg(int periph, int reg, uint32_t* out) {
   return get_state_register(periph, reg, out);
@@ -65,28 +88,31 @@ int rssi_set_reg(int periph, int reg, const uint32_t* value) {
     rssi_store_reg(periph, reg, *value);
   else
     set_state_register(periph, reg, *value);
+  serial_step_due(periph_words(periph));
   return 1;
 }
 
-void rssi_bus_read(int periph, uint32_t address, uint32_t* out, int) {
+void rssi_bus_read(int periph, uint32_t address, uint32_t* out, int flag) {
   if (serial_snoop_read(periph, address, out)) return;
   const int reg = find_bus_register(periph, address, REG_READABLE);
-  if (reg >= 0) *out = periph_words(periph)[reg];
+  if (reg < 0) return;
+  *out = periph_words(periph)[reg];
+  if (flag != 0) serial_status_read(periph, rssi_variant, reg);
 }
 
 int rssi_bus_write(int periph, uint32_t address, uint32_t value, int) {
   int answer = 0;
-  if (serial_snoop_write(periph, address, value, &answer, rssi_transfer_reset)) return answer;
+  if (serial_snoop_write(periph, address, value, &answer, rssi_transfer_reset)) {
+    serial_step_due(periph_words(periph));
+    return answer;
+  }
   const int reg = find_bus_register(periph, address, REG_WRITABLE);
   if (reg >= 0) rssi_store_reg(periph, reg, value);
   return 0;
 }
 
-void rssi_clock(int periph) {
-  const std::vector<uint32_t>& dw = cur_inst->device_words;
-  if (dw[DW_STOP_LATCH] || dw[DW_RESET_HELD] == 1) return;
-  rssi_serial_engine(periph);
-}
+void rssi_clock(int periph) { serial_clock(periph, rssi_variant); }
+uint32_t rssi_next_event(int periph) { return serial_next_event(periph, rssi_variant); }
 
 // A STOP (kind 0) only puts the transfer back to a frame start.
 void rssi_reset(int periph, int kind, int) {
@@ -105,5 +131,5 @@ void rssi_reset(int periph, int kind, int) {
 const periph_class rssi_class = {
     rssi_get_reg,       rssi_set_reg,   rssi_bus_read, rssi_bus_write,   rssi_clock, rssi_reset,
     serial_pending_irq, serial_ack_irq, 0x2E,          RSSI_STATE_WORDS, RSSI_REGS,  rssi_regs,
-    nullptr, nullptr,
+    serial_catch_up,    rssi_next_event, serial_input_word, serial_output_word,
 };

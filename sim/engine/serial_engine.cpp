@@ -24,6 +24,10 @@ constexpr uint32_t CRB_RIE = 0x8000, CRB_TIE = 0x4000, CRB_RE = 0x2000, CRB_TE =
                    CRB_AMU = 0x8, CRB_FSD0 = 0x4;
 constexpr uint32_t SSR_RDF = 0x80, SSR_ROE = 0x20, SSR_TUE = 0x10, SSR_RFS = 0x8,
                    SSR_TFS = 0x4;
+// The rssi's own crb bits and its combined frame sync flag (where the ssi
+// has RFS).
+constexpr uint32_t CRB_SSIEN = 0x400, CRB_GCK = 0x8, CRB_ELFS = 0x4;
+constexpr uint32_t SSR_TRFS = SSR_RFS;
 
 // Pins by weight above the port's lowest pin.
 constexpr uint32_t PIN_STD = 1, PIN_SRD = 2, PIN_SCK = 4, PIN_SC1 = 8, PIN_SFS = 16;
@@ -40,13 +44,18 @@ constexpr length_row lengths[4] = {
 };
 
 // Frame-sync modes.
+// MODE_GATED is the rssi's gated clock without frame sync, where every
+// word is a frame of its own; its gated modes with frame sync run as
+// MODE_NORMAL and MODE_NETWORK.
 enum : uint32_t { MODE_NORMAL = 1, MODE_NETWORK = 2, MODE_EXT_NORMAL = 3, MODE_EXT_NETWORK = 4,
-                  MODE_ON_DEMAND = 7 };
+                  MODE_GATED = 5, MODE_ON_DEMAND = 7 };
 bool external(uint32_t mode) { return mode == MODE_EXT_NORMAL || mode == MODE_EXT_NETWORK; }
 bool network(uint32_t mode) { return mode == MODE_NETWORK || mode == MODE_EXT_NETWORK; }
 bool normal(uint32_t mode) { return mode == MODE_NORMAL || mode == MODE_EXT_NORMAL; }
 
 uint32_t edge_now(uint32_t code) { return (code & EDGE_OLD) ? EDGE_NONE : code; }
+
+struct direction;
 
 // What one step works with: the control words, the modes and the pins.
 struct step_ctx {
@@ -57,6 +66,10 @@ struct step_ctx {
   uint32_t fsd0, fsd1;      // frame-sync directions
   uint32_t tx_mode, rx_mode;
   bool flag_mode, sample_flags;
+  bool rssi, elfs;          // elfs: the frame sync is sampled a bit long (ssi: FSL)
+  uint32_t start;           // the sequencer state words start from (MODE_GATED: 3)
+  const direction* txd;
+  const direction* rxd;
   uint32_t base;            // the port's lowest pin
   uint32_t handed;
   uint32_t level, driven;   // port C driven level and driven pins (copies)
@@ -78,8 +91,32 @@ void drive(step_ctx& c, uint32_t weight, bool on, bool high) {
   c.level = high ? c.level | p : c.level & ~p;
 }
 
+void set_rssi_modes(step_ctx& c) {
+  const uint32_t crb = c.crb;
+  c.fsd0 = c.fsd1 = crb & CRB_FSD1;
+  const bool mod = crb & CRB_MOD;
+  if (crb & CRB_GCK) {
+    c.tx_mode = !c.fsd1 ? MODE_GATED : mod ? MODE_NETWORK : MODE_NORMAL;
+    c.rx_mode = c.tx_mode;
+  } else {
+    c.tx_mode = c.fsd1 ? (mod ? MODE_NETWORK : MODE_NORMAL) : (mod ? MODE_EXT_NETWORK : MODE_EXT_NORMAL);
+    c.rx_mode = mod ? MODE_EXT_NETWORK : MODE_EXT_NORMAL;
+  }
+  c.flag_mode = false;
+  c.sample_flags = false;
+  c.elfs = crb & CRB_ELFS;
+  c.start = c.tx_mode == MODE_GATED ? SEQ_AFTER_RESET : 0;
+}
+
 void set_modes(step_ctx& c) {
   const uint32_t crb = c.crb;
+  c.rssi = c.v->kind == SERIAL_RSSI;
+  if (c.rssi) {
+    set_rssi_modes(c);
+    return;
+  }
+  c.elfs = crb & CRB_FSL;
+  c.start = 0;
   const bool is547 = c.v->kind == SERIAL_547;
   c.fsd1 = crb & CRB_FSD1;
   c.fsd0 = is547 ? crb & CRB_FSD0 : c.fsd1;
@@ -171,6 +208,19 @@ constexpr direction rx_dir = {SW_RX_PREV_CLOCK, SW_RX_EDGE, SW_RX_PHASE, SW_RX_S
                               SW_RX_NEXT_LENGTH, SW_RX_BIT_SYNC, SW_RX_FS_LEVEL, SW_RX_PREV_FS,
                               SW_RX_INTERNAL_FS, SW_RX_FRAME_RATE, SW_RX_SLOT_LATCH,
                               SW_RFS_PENDING};
+// The rssi has no slot masks and no frame-sync pending flags; its
+// transmitter's bit-sync pending flag lives in another word.
+constexpr int NONE = -1;
+constexpr direction rssi_tx_dir = {SW_TX_PREV_CLOCK, SW_TX_EDGE, SW_TX_PHASE, SW_TX_SEQUENCER,
+                                   SW_TX_FRAME_START, SW_TX_LAST_WORD, SW_TX_STEP_COUNT,
+                                   SW_TX_WORD_COUNTER, SW_TX_SLOT_SHIFT, SW_TX_WORD_LENGTH,
+                                   SW_TX_NEXT_LENGTH, SW_RSSI_TX_BIT_SYNC, SW_TX_FS_LEVEL,
+                                   SW_TX_PREV_FS, SW_TX_INTERNAL_FS, SW_TX_FRAME_RATE, NONE, NONE};
+constexpr direction rssi_rx_dir = {SW_RX_PREV_CLOCK, SW_RX_EDGE, SW_RX_PHASE, SW_RX_SEQUENCER,
+                                   SW_RX_FRAME_START, SW_RX_LAST_WORD, SW_RX_STEP_COUNT,
+                                   SW_RX_WORD_COUNTER, SW_RX_SLOT_SHIFT, SW_RX_WORD_LENGTH,
+                                   SW_RX_NEXT_LENGTH, SW_RX_BIT_SYNC, SW_RX_FS_LEVEL,
+                                   SW_RX_PREV_FS, SW_RX_INTERNAL_FS, SW_RX_FRAME_RATE, NONE, NONE};
 
 struct edges {
   bool rising = false, falling = false;
@@ -202,13 +252,16 @@ void fall_phase(uint32_t* w, const direction& d, uint32_t mode) {
 }
 
 // T6/R4: the sequencer at a sequence rise.
+// With the gated clock and no frame sync words follow each other through
+// state 3.
 void advance(uint32_t* w, const direction& d, uint32_t mode, bool on_demand_go) {
   uint32_t& s = w[d.sequencer];
+  const bool gated = mode == MODE_GATED;
   switch (s) {
     case 0: s = 2; break;
     case 2: if (w[d.step_count] == 0) s = 1; break;
-    case 1:
-    case 3: s = mode == MODE_ON_DEMAND ? 4 : 0; break;
+    case 1: s = gated ? 3 : mode == MODE_ON_DEMAND ? 4 : 0; break;
+    case 3: s = gated ? 2 : mode == MODE_ON_DEMAND ? 4 : 0; break;
     case 4: if (on_demand_go) s = 0; break;
     default: s = 0; break;
   }
@@ -221,7 +274,7 @@ void word_start_loads(uint32_t* w, const direction& d) {
   w[d.step_count] = lengths[w[d.word_length]].steps;
   if (w[d.last_word]) {
     w[d.word_counter] = w[d.frame_rate] + 1;
-    w[d.slot_shift] = w[d.slot_latch];
+    if (d.slot_latch != NONE) w[d.slot_shift] = w[d.slot_latch];
   }
 }
 
@@ -232,8 +285,9 @@ void fall_counts(uint32_t* w, const direction& d, uint32_t mode) {
   } else if (w[d.sequencer] == 1) {
     if (w[d.word_counter] > 0) --w[d.word_counter];
     w[d.slot_shift] >>= 1;
-    w[d.last_word] = (w[d.word_counter] == 0 || mode == MODE_ON_DEMAND) ? 1 : 0;
-    if (w[d.last_word]) w[d.pending] = 1;
+    w[d.last_word] =
+        (w[d.word_counter] == 0 || mode == MODE_ON_DEMAND || mode == MODE_GATED) ? 1 : 0;
+    if (w[d.last_word] && d.pending != NONE) w[d.pending] = 1;
   }
 }
 
@@ -244,6 +298,20 @@ void internal_frame_sync(uint32_t* w, const direction& d, uint32_t edge, bool fs
     if (edge == EDGE_STEP_RISE) w[d.internal_fs] = (w[d.last_word] && !fsl) ? 1 : 0;
   } else if (w[d.sequencer] == 4) {
     w[d.internal_fs] = 0;
+  }
+}
+
+// The rssi's internal frame sync, shaped by FSL and ELFS: ELFS starts it
+// in the last bit period of the word before the frame, FSL ends it after
+// one bit period.
+void rssi_internal_frame_sync(uint32_t* w, uint32_t edge, bool fsl, bool elfs) {
+  uint32_t& fs = w[SW_TX_INTERNAL_FS];
+  const uint32_t state = w[SW_TX_SEQUENCER];
+  if (state == 0) {
+    if (edge == EDGE_SEQUENCE_RISE && elfs) fs = w[SW_TX_LAST_WORD];
+    if (edge == EDGE_STEP_RISE) fs = w[SW_TX_LAST_WORD] ? !(fsl && elfs) : 0;
+  } else if (state == 2 && edge == EDGE_SEQUENCE_RISE && fsl && !elfs) {
+    fs = 0;
   }
 }
 
@@ -270,8 +338,16 @@ void frame_sync(uint32_t* w, const direction& d, bool level, const edges& e, uin
   }
 }
 
-bool slot_open(const uint32_t* w, uint32_t mode) {
-  return !network(mode) || (w[SW_TX_SLOT_SHIFT] & 1);
+bool slot_open(const step_ctx& c, uint32_t mode) {
+  return c.rssi || !network(mode) || (c.w[SW_TX_SLOT_SHIFT] & 1);
+}
+
+// The frame rate divider as loaded: the rssi's is three bits, and a
+// network frame has at least two words.
+uint32_t frame_rate(const step_ctx& c, uint32_t mode) {
+  if (!c.rssi) return (c.cra >> 8) & 0x1F;
+  const uint32_t dc = (c.cra >> 8) & 7;
+  return (dc == 0 && network(mode)) ? 1 : dc;
 }
 
 // --- The transmitter ------------------------------------------------------------
@@ -279,18 +355,22 @@ bool slot_open(const uint32_t* w, uint32_t mode) {
 void load_transmit(step_ctx& c) {
   uint32_t* w = c.w;
   w[SW_TX_TDE_AT_LOAD] = (c.ssr & SSR_TDE) ? 1 : 0;
-  if (w[SW_TX_LAST_WORD]) w[SW_TX_FRAME_ENABLE] = (c.crb & CRB_TE) ? 1 : 0;
-  w[SW_TX_WORD_ENABLE] = w[SW_TX_FRAME_ENABLE];
+  if (c.rssi)
+    w[SW_TX_WORD_ENABLE] = (c.crb & CRB_TE) ? 1 : 0;
+  else if (w[SW_TX_LAST_WORD])
+    w[SW_TX_FRAME_ENABLE] = (c.crb & CRB_TE) ? 1 : 0;
+  if (!c.rssi) w[SW_TX_WORD_ENABLE] = w[SW_TX_FRAME_ENABLE];
   w[SW_TX_NEXT_LENGTH] = (c.cra >> 13) & 3;
-  w[SW_TX_FRAME_RATE] = (c.cra >> 8) & 0x1F;
-  if (c.v->kind != SERIAL_RSSI) w[SW_TX_SLOT_LATCH] = (w[SSI_TMH] << 16) | w[SSI_TML];
+  w[SW_TX_FRAME_RATE] = frame_rate(c, c.tx_mode);
+  if (!c.rssi) w[SW_TX_SLOT_LATCH] = (w[SSI_TMH] << 16) | w[SSI_TML];
   uint32_t data = w[c.v->tx] & 0xFFFF;
-  if (w[SW_TX_NEXT_LENGTH] == 1) {
+  if (w[SW_TX_NEXT_LENGTH] == 1 && !c.rssi) {
     const auto linear = static_cast<int16_t>(data);
     data = uint32_t{(c.crb & CRB_AMU) ? linear_to_ulaw(linear) : linear_to_alaw(linear)} << 8;
   }
   w[SW_TX_DATA] = data;
   w[SW_TX_SKIP_LATCH] = w[SW_TX_SKIP_REQUEST];
+  if (c.rssi) return;
   w[SW_OF0_LATCH] = c.crb & 1;
   w[SW_OF1_LATCH] = (c.crb >> 1) & 1;
 }
@@ -299,6 +379,12 @@ void send_decision(step_ctx& c) {
   uint32_t* w = c.w;
   const uint32_t mode = c.tx_mode;
   uint32_t& sending = w[SW_TX_TRANSMITTING];
+  if (mode == MODE_GATED) {  // a port still sending keeps driving std, low
+    const bool go = w[SW_TX_WORD_ENABLE] && !w[SW_TX_SKIP_LATCH];
+    if (go) sending = 1;
+    w[SW_TX_BIT_MASK] = go ? 0x8000 : 0;
+    return;
+  }
   if (!w[SW_TX_WORD_ENABLE] || w[SW_TX_SKIP_LATCH] || (normal(mode) && !w[SW_TX_LAST_WORD])) {
     sending = 0;
   } else if (!w[SW_TX_LAST_WORD]) {
@@ -306,7 +392,7 @@ void send_decision(step_ctx& c) {
   } else {
     sending = external(mode) ? w[SW_TX_FRAME_START] : 1;
   }
-  if (network(mode) && !(w[SW_TX_SLOT_SHIFT] & 1)) sending = 0;
+  if (!slot_open(c, mode)) sending = 0;
   w[SW_TX_BIT_MASK] = sending ? 0x8000 : 0;
 }
 
@@ -315,9 +401,11 @@ void transmit_sequence(step_ctx& c) {
   uint32_t* w = c.w;
   const uint32_t mode = c.tx_mode;
   const bool fsl = c.crb & CRB_FSL;
-  const edges e = find_edges(w, tx_dir, c.tx_clock, fsl);
+  const bool elfs = c.elfs;
+  const direction& d = *c.txd;
+  const edges e = find_edges(w, d, c.tx_clock, elfs);
   bool taken = false;
-  if (!fsl && external(mode)) {  // T3, in every step
+  if (!elfs && external(mode)) {  // T3, in every step
     w[SW_TX_FS_LEVEL] = c.in_a ? 1 : 0;
     if (c.in_a && !w[SW_TX_PREV_FS]) {
       w[SW_TX_FRAME_START] = 1;
@@ -327,8 +415,8 @@ void transmit_sequence(step_ctx& c) {
     taken = true;
   }
   if (e.falling) {
-    fall_phase(w, tx_dir, mode);
-    if (edge_now(w[SW_TX_EDGE]) == EDGE_STEP_FALL) fall_counts(w, tx_dir, mode);
+    fall_phase(w, d, mode);
+    if (edge_now(w[SW_TX_EDGE]) == EDGE_STEP_FALL) fall_counts(w, d, mode);
   }
   const uint32_t edge = edge_now(w[SW_TX_EDGE]);
   const uint32_t any_edge = w[SW_TX_EDGE] & ~EDGE_OLD;
@@ -338,32 +426,51 @@ void transmit_sequence(step_ctx& c) {
         (any_edge == EDGE_STEP_RISE || edge == EDGE_STEP_FALL)))
     w[SW_TX_EARLY_START] = 0;
   if (edge == EDGE_SEQUENCE_RISE)
-    advance(w, tx_dir, mode, !w[SW_TX_TDE_AT_LOAD] && w[SW_TX_WORD_ENABLE]);
-  internal_frame_sync(w, tx_dir, edge, fsl);
+    advance(w, d, mode, !w[SW_TX_TDE_AT_LOAD] && w[SW_TX_WORD_ENABLE]);
+  if (c.rssi)
+    rssi_internal_frame_sync(w, edge, fsl, elfs);
+  else
+    internal_frame_sync(w, d, edge, fsl);
   if (external(mode)) {
-    frame_sync(w, tx_dir, c.in_a, e, edge, fsl, taken, false);
+    // The rssi's bit-long sampling also starts the word early.
+    if (c.rssi && elfs && e.falling && c.in_a && !w[SW_TX_PREV_FS]) w[SW_TX_EARLY_START] = 1;
+    frame_sync(w, d, c.in_a, e, edge, elfs, taken, false);
   } else {
-    frame_sync(w, tx_dir, w[SW_TX_INTERNAL_FS] != 0, e, edge, fsl, false, true);
+    frame_sync(w, d, w[SW_TX_INTERNAL_FS] != 0, e, edge, elfs, false, true);
   }
   const uint32_t state = w[SW_TX_SEQUENCER];
   // T9
-  if ((edge == EDGE_SEQUENCE_FALL && (state == 0 || state == 4)) ||
+  if ((edge == EDGE_SEQUENCE_FALL && (state == c.start || state == 4)) ||
       (edge == EDGE_STEP_FALL && external(mode) && state == 0 && w[SW_TX_LAST_WORD] &&
        !w[SW_TX_FRAME_START]))
     load_transmit(c);
+  // The rssi's gated clock runs for the first word of a frame when it is sent.
+  if (c.rssi) {
+    if (!(c.crb & CRB_GCK))
+      w[SW_GATED_LATCH] = 1;
+    else if (edge == EDGE_SEQUENCE_FALL && state == 0 &&
+             ((w[SW_TX_LAST_WORD] && w[SW_TX_WORD_ENABLE]) || mode != MODE_GATED))
+      w[SW_GATED_LATCH] = w[SW_TX_LAST_WORD] && w[SW_TX_WORD_ENABLE];
+  }
   // T10
-  if (edge == EDGE_STEP_RISE && state == 0) {
-    word_start_loads(w, tx_dir);
+  if (edge == EDGE_STEP_RISE && state == c.start) {
+    word_start_loads(w, d);
     send_decision(c);
   } else if (edge == EDGE_STEP_RISE && state == 4) {
     w[SW_TX_TRANSMITTING] = 0;
     w[SW_TX_BIT_MASK] = 0;
   }
   // T11
-  if (w[SW_TX_EARLY_START] && !w[SW_TX_SKIP_LATCH] && slot_open(w, mode)) {
+  if (w[SW_TX_EARLY_START] && !w[SW_TX_SKIP_LATCH] && slot_open(c, mode)) {
     w[SW_TX_TRANSMITTING] = 1;
     w[SW_TX_BIT_MASK] = 0x8000;
   }
+}
+
+// The level T16 drives on sck; the rssi's gated clock rests inactive.
+bool sck_level(const step_ctx& c) {
+  const bool running = internal_clock(c.w) && (!c.rssi || c.w[SW_GATED_LATCH]);
+  return running != ((c.crb & CRB_SCKP) != 0);
 }
 
 // T12-T16, held or not.
@@ -390,20 +497,24 @@ void transmit_outputs(step_ctx& c) {
     w[SW_TX_LSB_MASK] = (w[SW_TX_LSB_MASK] << 1) & 0xFFFF;
     w[SW_TX_BIT_MASK] >>= 1;
   }
-  if (slot_open(w, mode)) {
+  if (slot_open(c, mode)) {
     // T14
-    if (edge == EDGE_STEP_FALL && state == 0 && w[SW_TX_WORD_ENABLE] &&
+    if (edge == EDGE_STEP_FALL && state == c.start && w[SW_TX_WORD_ENABLE] &&
         !(normal(mode) && !w[SW_TX_LAST_WORD]) &&
         !(external(mode) && w[SW_TX_LAST_WORD] && !w[SW_TX_FRAME_START])) {
       bool tfs;
-      if (c.v->kind == SERIAL_547) {
+      uint32_t flag = SSR_TFS;
+      if (c.rssi) {
+        tfs = w[SW_TX_LAST_WORD] != 0;
+        flag = SSR_TRFS;
+      } else if (c.v->kind == SERIAL_547) {
         tfs = w[SW_TFS_PENDING] != 0;
         w[SW_TFS_PENDING] = 0;
       } else {
         tfs = w[SW_TX_LAST_WORD] != 0;
         if (tfs) w[SW_TFS_PENDING] = 0;
       }
-      c.ssr = tfs ? c.ssr | SSR_TFS : c.ssr & ~SSR_TFS;
+      c.ssr = tfs ? c.ssr | flag : c.ssr & ~flag;
       if (w[SW_TX_TDE_AT_LOAD]) c.ssr |= SSR_TUE;
       c.ssr |= SSR_TDE;
       w[SW_TX_SKIP_REQUEST] = 0;
@@ -417,7 +528,7 @@ void transmit_outputs(step_ctx& c) {
     }
   }
   // T16
-  drive(c, PIN_SCK, (c.crb & CRB_SCKD) != 0, internal_clock(w) != ((c.crb & CRB_SCKP) != 0));
+  drive(c, PIN_SCK, (c.crb & CRB_SCKD) != 0, sck_level(c));
 }
 
 // --- The receiver ---------------------------------------------------------------
@@ -445,7 +556,9 @@ uint32_t received_word(const step_ctx& c, uint32_t shift) {
 void word_received(step_ctx& c) {
   uint32_t* w = c.w;
   bool rfs;
-  if (c.v->kind == SERIAL_547) {
+  if (c.rssi) {
+    rfs = w[SW_RX_WORD_FRAMED] || c.rx_mode == MODE_GATED;
+  } else if (c.v->kind == SERIAL_547) {
     rfs = w[SW_RFS_PENDING] != 0;
     w[SW_RFS_PENDING] = 0;
   } else {
@@ -471,11 +584,15 @@ void word_received(step_ctx& c) {
 
 void latch_receive(step_ctx& c) {
   uint32_t* w = c.w;
+  w[SW_RX_NEXT_LENGTH] = (c.cra >> 13) & 3;
+  w[SW_RX_FRAME_RATE] = frame_rate(c, c.rx_mode);
+  if (c.rssi) {
+    w[SW_RX_WORD_ENABLE] = (c.crb & CRB_RE) ? 1 : 0;
+    return;
+  }
   if (w[SW_RX_LAST_WORD]) w[SW_RX_FRAME_ENABLE] = (c.crb & CRB_RE) ? 1 : 0;
   w[SW_RX_WORD_ENABLE] = w[SW_RX_FRAME_ENABLE];
-  w[SW_RX_NEXT_LENGTH] = (c.cra >> 13) & 3;
-  w[SW_RX_FRAME_RATE] = (c.cra >> 8) & 0x1F;
-  if (c.v->kind != SERIAL_RSSI) w[SW_RX_SLOT_LATCH] = (w[SSI_RMH] << 16) | w[SSI_RML];
+  w[SW_RX_SLOT_LATCH] = (w[SSI_RMH] << 16) | w[SSI_RML];
 }
 
 // R1-R11.
@@ -483,42 +600,46 @@ void receive_sequence(step_ctx& c, bool clock) {
   uint32_t* w = c.w;
   const uint32_t mode = c.rx_mode;
   const bool fsl = c.crb & CRB_FSL;
-  const bool syn = c.crb & CRB_SYN;
-  const edges e = find_edges(w, rx_dir, clock, fsl);
+  // The rssi's receiver always takes the transmitter's frame sync.
+  const bool syn = c.rssi || (c.crb & CRB_SYN);
+  const direction& d = *c.rxd;
+  const edges e = find_edges(w, d, clock, c.elfs);
   // R2 (with SYN set it follows the transmitter), R3, R4, R5
   if (e.falling) {
-    fall_phase(w, rx_dir, mode);
-    if (edge_now(w[SW_RX_EDGE]) == EDGE_STEP_FALL) fall_counts(w, rx_dir, mode);
+    fall_phase(w, d, mode);
+    if (edge_now(w[SW_RX_EDGE]) == EDGE_STEP_FALL) fall_counts(w, d, mode);
   }
   const uint32_t edge = edge_now(w[SW_RX_EDGE]);
-  if (edge == EDGE_SEQUENCE_RISE) advance(w, rx_dir, mode, false);
-  internal_frame_sync(w, rx_dir, edge, fsl);
+  if (edge == EDGE_SEQUENCE_RISE) advance(w, d, mode, false);
+  if (!c.rssi) internal_frame_sync(w, d, edge, fsl);
   if (syn) {
     w[SW_RX_FS_LEVEL] = w[SW_TX_FS_LEVEL];
     w[SW_RX_PREV_FS] = w[SW_TX_PREV_FS];
-    if (fsl)
-      w[SW_RX_BIT_SYNC] = w[SW_TX_BIT_SYNC];
+    if (c.elfs)
+      w[SW_RX_BIT_SYNC] = w[c.txd->bit_sync];
     else
       w[SW_RX_FRAME_START] = w[SW_TX_FRAME_START];
   } else {
     const bool outside = external(mode);
-    frame_sync(w, rx_dir, outside ? c.in_b : w[SW_RX_INTERNAL_FS] != 0, e, edge, fsl, false, !outside);
+    frame_sync(w, d, outside ? c.in_b : w[SW_RX_INTERNAL_FS] != 0, e, edge, fsl, false, !outside);
   }
   const uint32_t state = w[SW_RX_SEQUENCER];
   // R6
   if (w[SW_RX_WORD_ENABLE] && edge == EDGE_STEP_FALL) {
     if (state == 0 && w[SW_RX_LAST_WORD] && w[SW_RX_FRAME_START]) w[SW_RX_WORD_FRAMED] = 1;
-    if (state == 1 && ((normal(mode) && w[SW_RX_WORD_FRAMED]) ||
-                       (network(mode) && (w[SW_RX_SLOT_SHIFT] & 1))))
-      w[SW_RX_WORD_COMPLETE] = 1;
+    const bool complete =
+        c.rssi ? network(mode) || w[SW_RX_WORD_FRAMED] || mode == MODE_GATED
+               : (normal(mode) && w[SW_RX_WORD_FRAMED]) ||
+                     (network(mode) && (w[SW_RX_SLOT_SHIFT] & 1));
+    if (state == 1 && complete) w[SW_RX_WORD_COMPLETE] = 1;
   }
   // R7
-  if ((edge == EDGE_SEQUENCE_FALL && state == 0) ||
+  if ((edge == EDGE_SEQUENCE_FALL && state == c.start) ||
       (edge == EDGE_STEP_FALL && external(mode) && state == 0 && w[SW_RX_LAST_WORD] &&
        !w[SW_RX_FRAME_START]))
     latch_receive(c);
   // R8: the loads (the counts went with the fall)
-  if (edge == EDGE_STEP_RISE && state == 0) word_start_loads(w, rx_dir);
+  if (edge == EDGE_STEP_RISE && state == c.start) word_start_loads(w, d);
   // R9
   if (e.falling) w[SW_RX_SHIFT] = (w[SW_RX_SHIFT] << 1) | (c.rx_bit ? 1 : 0);
   // R10
@@ -527,7 +648,7 @@ void receive_sequence(step_ctx& c, bool clock) {
     w[SW_IF1_LATCH] = c.sample_flags && c.in_b ? 1 : 0;
   }
   // R11
-  if (edge == EDGE_SEQUENCE_FALL && state == 0 && w[SW_RX_WORD_COMPLETE]) word_received(c);
+  if (edge == EDGE_SEQUENCE_FALL && state == c.start && w[SW_RX_WORD_COMPLETE]) word_received(c);
 }
 
 // --- Requests, pins and the end of a step -------------------------------------
@@ -553,6 +674,10 @@ void frame_sync_pins(step_ctx& c) {
   const bool tx_level = (w[SW_TX_FS_LEVEL] != 0) != c.fsi;
   const bool rx_level = (w[SW_RX_FS_LEVEL] != 0) != c.fsi;
   const bool either = (w[SW_TX_FS_LEVEL] || w[SW_RX_FS_LEVEL]) != c.fsi;
+  if (c.rssi) {
+    drive(c, PIN_SFS, c.fsd1 != 0, either);
+    return;
+  }
   if (c.v->kind == SERIAL_547) {
     if (!syn) {
       drive(c, PIN_SFS, c.fsd0 || c.fsd1, tx_level);
@@ -575,12 +700,24 @@ bool pin_level(const uint32_t* block, uint32_t p) {
   return (block[PIN_DRIVEN] & p) ? (block[PIN_DRIVEN_LEVEL] & p) != 0 : (block[PIN_LEVEL] & p) != 0;
 }
 
+// The rssi runs only while SSIEN is set too.
+bool port_enabled(const uint32_t* w, const serial_variant& v) {
+  return w[SW_PINS] != 0 && (v.kind != SERIAL_RSSI || (w[v.crb] & CRB_SSIEN));
+}
+
+// A disabled rssi leaves its sck and sfs pins undriven.
+void release_clock_pins(int periph, uint32_t handed) {
+  const uint32_t base = static_cast<uint32_t>(std::countr_zero(cur_type->periphs[periph].pin_mask));
+  port_c_block()[PIN_DRIVEN] &= ~(handed & ((PIN_SCK | PIN_SFS) << base));
+}
+
 void engine_step(int periph, const serial_variant& v) {
   uint32_t* w = periph_words(periph);
   w[SW_STEP_DUE] = 0;
   clock_generation(w, v.cra);
   uint32_t& class_word = cur_state->periph_entries[static_cast<std::size_t>(periph)].class_word;
-  if (w[SW_PINS] == 0) {
+  if (!port_enabled(w, v)) {
+    if (w[SW_PINS] != 0) release_clock_pins(periph, w[SW_PINS]);
     class_word &= ~1u;
     set_requests(w, w[v.crb], w[v.ssr], false);
     return;
@@ -595,6 +732,8 @@ void engine_step(int periph, const serial_variant& v) {
   c.ssr = w[v.ssr];
   c.fsi = (c.crb & CRB_FSI) != 0;
   set_modes(c);
+  c.txd = c.rssi ? &rssi_tx_dir : &tx_dir;
+  c.rxd = c.rssi ? &rssi_rx_dir : &rx_dir;
   c.base = static_cast<uint32_t>(std::countr_zero(cur_type->periphs[periph].pin_mask));
   c.handed = w[SW_PINS];
   uint32_t* block = port_c_block();
@@ -617,7 +756,9 @@ void engine_step(int periph, const serial_variant& v) {
 
   bool rx_clock = internal_clock(w);
   if (w[SW_RX_RESYNC] == 0) {
-    if (!(c.crb & CRB_SYN))
+    if (c.rssi)
+      rx_clock = sckd ? sck_level(c) : c.tx_clock;
+    else if (!(c.crb & CRB_SYN))
       rx_clock = sckd ? internal_clock(w) : c.ext_clock;
     else
       rx_clock = sckd ? internal_clock(w) != ((c.crb & CRB_SCKP) != 0) : c.tx_clock;
@@ -651,6 +792,8 @@ bool outside_inputs(uint32_t* w, const serial_variant& v) {
   c.cra = w[v.cra];
   c.crb = w[v.crb];
   set_modes(c);
+  // The rssi's receiver follows the transmitter's frame sync.
+  if (c.rssi) return !(c.crb & CRB_SCKD) || external(c.tx_mode);
   return !(c.crb & CRB_SCKD) || external(c.tx_mode) || external(c.rx_mode);
 }
 
@@ -695,7 +838,7 @@ uint32_t serial_next_event(int periph, const serial_variant& v) {
   const std::vector<uint32_t>& dw = cur_inst->device_words;
   if (dw[DW_STOP_LATCH]) return NO_EVENT;
   if (w[SW_STEP_DUE]) return 0;
-  if (w[SW_PINS] == 0) return NO_EVENT;
+  if (!port_enabled(w, v)) return NO_EVENT;
   if (outside_inputs(w, v)) return 0;
   const bool uses_internal = (w[v.crb] & CRB_SCKD) || w[SW_TX_RESYNC] != 0 || w[SW_RX_RESYNC] != 0;
   if (!uses_internal) return NO_EVENT;
@@ -706,7 +849,7 @@ uint32_t serial_next_event(int periph, const serial_variant& v) {
 
 void serial_status_read(int periph, const serial_variant& v, int reg) {
   uint32_t* w = periph_words(periph);
-  if (w[SW_PINS] == 0) return;
+  if (!port_enabled(w, v)) return;
   if (reg == v.ssr) {
     w[SW_ROE_SEEN] = (w[v.ssr] & SSR_ROE) ? 1 : 0;
     w[SW_TUE_SEEN] = (w[v.ssr] & SSR_TUE) ? 1 : 0;
