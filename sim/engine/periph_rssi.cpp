@@ -14,7 +14,6 @@ constexpr uint32_t RO = REG_PERIPH_WORD | REG_READABLE | REG_BUS_MAPPED;
 constexpr uint32_t WO = REG_PERIPH_WORD | REG_WRITABLE | REG_BUS_MAPPED;
 constexpr uint32_t ATTR = REG_PERIPH_INIT_ATTR;
 constexpr uint32_t CRB_RE = 0x2000, CRB_SSIEN = 0x400, CRB_GCK = 0x8;
-constexpr uint32_t SSR_TUE = 0x10;
 
 constexpr reg_desc rssi_regs[] = {
     {"cra", 0xE7FF, 0, ATTR, RW,
@@ -64,18 +63,7 @@ void rssi_store_reg(int periph, int reg, uint32_t value) {
       rssi_transfer_reset(periph);
     if (!(w[RSSI_CRB] & CRB_RE)) w[SW_RX_WORD_ENABLE] = 0;
   } else if (reg == RSSI_TSR || reg == RSSI_TX) {
-    if (reg == RSSI_TSR) w[SW_TX_SKIP_REQUEST] = 1;
-    uint32_t ssr = w[RSSI_SSR];
-    if ((ssr & SSR_TUE) && w[SW_TUE_SEEN]) {
-      ssr &= ~SSR_TUE;
-      w[SW_TUE_SEEN] = 0;
-    }
-    ssr &= ~SSR_TDE;
-    if (ssr != w[RSSI_SSR]) {
-      w[RSSI_SSR] = ssr;
-      mark_register_written(periph, RSSI_SSR);
-    }
-    if (w[SW_PINS] == 0) rssi_transfer_reset(periph);
+    serial_slot_write(periph, reg == RSSI_TSR, RSSI_SSR, rssi_transfer_reset);
   }
 }
 

@@ -126,6 +126,9 @@ bool serial_snoop_write(int periph, uint32_t address, uint32_t value, int* answe
                         void (*transfer_reset)(int periph));
 int serial_pending_irq(int periph);
 void serial_ack_irq(int periph, int vector);
+// A tsr (skip set) or tx write: TDE cleared, TUE too once ssr was read;
+// transfer_reset when no pin is handed over.
+void serial_slot_write(int periph, bool skip, int ssr_reg, void (*transfer_reset)(int periph));
 // The parts of a reset other than kind 0 that both kinds share: the
 // requests, the snooped port words and the clock dividers.
 void serial_reset_words(int periph);

@@ -87,6 +87,23 @@ void serial_ack_irq(int periph, int vector) {
     periph_words(periph)[SW_REQ_RX_EXCEPTION + offset / 2] = 0;
 }
 
+void serial_slot_write(int periph, bool skip, int ssr_reg, void (*transfer_reset)(int periph)) {
+  constexpr uint32_t SSR_TUE = 0x10;
+  uint32_t* w = periph_words(periph);
+  if (skip) w[SW_TX_SKIP_REQUEST] = 1;
+  uint32_t ssr = w[ssr_reg];
+  if ((ssr & SSR_TUE) && w[SW_TUE_SEEN]) {
+    ssr &= ~SSR_TUE;
+    w[SW_TUE_SEEN] = 0;
+  }
+  ssr &= ~SSR_TDE;
+  if (ssr != w[ssr_reg]) {
+    w[ssr_reg] = ssr;
+    mark_register_written(periph, ssr_reg);
+  }
+  if (w[SW_PINS] == 0) transfer_reset(periph);
+}
+
 void serial_reset_words(int periph) {
   uint32_t* w = periph_words(periph);
   for (int word : {SW_REQ_RX_EXCEPTION, SW_REQ_RX, SW_REQ_TX_EXCEPTION, SW_REQ_TX, SW_PINS,
@@ -162,7 +179,7 @@ void ssi_transfer_reset(int periph) {
   serial_step_due(w);
 }
 
-constexpr uint32_t CRB_RE = 0x2000, CRB_TE = 0x1000, SSR_TUE = 0x10;
+constexpr uint32_t CRB_RE = 0x2000, CRB_TE = 0x1000;
 
 // Storing a register with its write side effects: crb drops the frame
 // enables of the directions it disables; tsr and tx start the next slot's
@@ -176,18 +193,7 @@ void ssi_store_reg(int periph, int reg, uint32_t value) {
     if (!(w[SSI_CRB] & CRB_RE)) w[SW_RX_FRAME_ENABLE] = 0;
     if (!(w[SSI_CRB] & CRB_TE)) w[SW_TX_FRAME_ENABLE] = 0;
   } else if (reg == SSI_TSR || reg == SSI_TX) {
-    if (reg == SSI_TSR) w[SW_TX_SKIP_REQUEST] = 1;
-    uint32_t ssr = w[SSI_SSR];
-    if ((ssr & SSR_TUE) && w[SW_TUE_SEEN]) {
-      ssr &= ~SSR_TUE;
-      w[SW_TUE_SEEN] = 0;
-    }
-    ssr &= ~SSR_TDE;
-    if (ssr != w[SSI_SSR]) {
-      w[SSI_SSR] = ssr;
-      mark_register_written(periph, SSI_SSR);
-    }
-    if (w[SW_PINS] == 0) ssi_transfer_reset(periph);
+    serial_slot_write(periph, reg == SSI_TSR, SSI_SSR, ssi_transfer_reset);
   }
 }
 
