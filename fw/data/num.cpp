@@ -4,6 +4,8 @@
 
 #include "fw/core/cp1252.h"
 #include "fw/core/mem.h"
+#include "fw/data/inst.h"
+#include "fw/data/vrstore.h"
 
 namespace {
 
@@ -33,6 +35,10 @@ void formatDestroy(vinstance* self) {
 }
 
 void** numSlot = nullptr;
+void formatCopy(vobject* source, vobject* destination);
+void formatCopyInit(vobject* source, vobject* destination);
+void formatLoadInit(vobject* self, vresource resource);
+void formatStore(vobject* self, vresource resource);
 
 vnumDigitSet makeDigitSet(const char* chars) {
   vnumDigitSet s{static_cast<std::int32_t>(std::strlen(chars)), vstrClone(chars), 1};
@@ -72,6 +78,10 @@ vobjectClassRec* vnumFormatGetDefaultClass() {
   vclassSetInstanceSize(cls, sizeof(vnumFormat));
   cls->init = formatInit;
   cls->destroy = formatDestroy;
+  cls->copy = formatCopy;
+  cls->copyInit = formatCopyInit;
+  cls->loadInit = formatLoadInit;
+  cls->store = formatStore;
   *static_cast<vobjectClassRec**>(vmoduleBindSlot(numSlot, sizeof(vobjectClassRec*))) = cls;
   return cls;
 }
@@ -96,48 +106,239 @@ vnumElement vnumTextElement(std::int16_t kind, const char* print, const char* ma
   return e;
 }
 
-// The built-in descriptions stand in for the framework resource file's.
-const vnumDigitSet* vnumGetDecimalDigits() {
-  static const vnumDigitSet s = makeDigitSet("0123456789");
-  return &s;
-}
-const vnumDigitSet* vnumGetBinaryDigits() {
-  static const vnumDigitSet s = makeDigitSet("01");
-  return &s;
-}
-const vnumDigitSet* vnumGetOctalDigits() {
-  static const vnumDigitSet s = makeDigitSet("01234567");
-  return &s;
-}
-const vnumDigitSet* vnumGetHexDigits() {
-  static const vnumDigitSet s = makeDigitSet("0123456789abcdef");
-  return &s;
+namespace {
+
+vname key(const char* name) { return vnameInternLiteral(name); }
+
+constexpr const char* kindNames[] = {"Text", "NegativeText", "PositiveText", "Padding",
+                                     "WhiteSpace", "Exponent", "Digits", "Decimal"};
+
+// The named child of the framework resource file's "vnum"; false when the
+// file (or the entry) is absent or the resource store is not up yet, so
+// the built-ins stand in and numbers format inside any printer.
+bool moduleChild(const char* name, vresource* out) {
+  bool found = false;
+  vexGuard(
+      [&] {
+        vresource module;
+        found = vrstoreTestGet(vinstGetSystemResource(), key("vnum"), &module) && vrstoreTestGet(module, key(name), out);
+      },
+      [&](vexHandler& h) { vexSetCurrentException(h.savedChain); });
+  return found;
 }
 
-vnumFormat* vnumGetNormalFormat() {
-  static vnumFormat* f = [] {
-    vnumFormat* n = vnumFormatCreate();
-    vnumFormatAppend(n, vnumTextElement(vnumNegativeText, "-", nullptr));
-    vnumFormatAppend(n, digitsElement(-1));
-    vnumElement dot = element(vnumDecimal);
-    dot.character = '.';
-    vnumFormatAppend(n, dot);
-    vnumFormatAppend(n, digitsElement(-1));
-    vnumFormatAppend(n, element(vnumExponent));
-    n->flags = vnumFORMAT_FAST_PARSE;
-    return n;
-  }();
+vnumDigitSet loadDigitSet(const char* name, const char* builtIn) {
+  vresource r;
+  if (!moduleChild(name, &r)) return makeDigitSet(builtIn);
+  vnumDigitSet s{};
+  vexGuard([&] { s = vnumDigitSetLoad(r); },
+           [](vexHandler&) { vexGenerateMessage(&vexModuleStateClass, "Error loading digitset"); });
+  return s;
+}
+
+vnumElement readElement(vresource c) {
+  vname type = vrstoreGetTag(c, key("Type"));
+  std::int16_t kind = -1;
+  for (std::int16_t k = 0; k < 8; ++k)
+    if (type == key(kindNames[k])) kind = k;
+  if (kind < 0) _vexGenerate(&vexArgRangeClass, vexEnd);
+  vnumElement e = element(kind);
+  switch (kind) {
+    case vnumText:
+    case vnumNegativeText:
+    case vnumPositiveText: {
+      e.text = vstrClone(vrstoreGetStringText(c, key("Print")).c_str());
+      vresource m;
+      if (vrstoreTestGet(c, key("Match"), &m)) {
+        vexGuard([&] { e.match = vregexpLoad(m); },
+                 [&](vexHandler&) {
+                   vstrDestroy(e.text);
+                   _vexGenerate(nullptr, vexEnd);
+                 });
+      }
+      break;
+    }
+    case vnumPadding:
+      e.character = vrstoreGetCharacter(c, key("Character"));
+      e.count = vrstoreGetInteger(c, key("Count"));
+      break;
+    case vnumWhiteSpace:
+      e.required = static_cast<std::uint8_t>(vrstoreGetBoolean(c, key("Required")) != 0);
+      e.shown = static_cast<std::uint8_t>(vrstoreGetBoolean(c, key("Shown")) != 0);
+      break;
+    case vnumDigits:
+      e.count = vrstoreGetInteger(c, key("Count"));
+      e.grouping = static_cast<std::int16_t>(vrstoreGetInteger(c, key("Grouping")));
+      e.character = vrstoreGetCharacter(c, key("Character"));
+      break;
+    case vnumDecimal:
+      e.character = vrstoreGetCharacter(c, key("Character"));
+      break;
+    default:
+      break;
+  }
+  return e;
+}
+
+void readFormat(vnumFormat* f, vresource r) {
+  std::int32_t version;
+  if (vrstoreTestGetInteger(r, key("Version"), &version)) {
+    if (version != 2) vexGenerateMessage(&vexModuleUnimplementedClass, "Unknown format version");
+    vresource o;
+    if (vrstoreTestGet(r, key("OptimizeParse"), &o) && vrstoreGetBoolean(r, key("OptimizeParse")))
+      f->flags |= vnumFORMAT_FAST_PARSE;
+  }
+  vresource components = vrstoreGet(r, key("Components"));
+  std::int32_t n = vrstoreCount(components);
+  for (std::int32_t i = 0; i < n; ++i) vnumFormatAppend(f, readElement(vrstoreGetAt(components, i)));
+}
+
+void formatLoadInit(vobject* self, vresource resource) {
+  formatInit(self);
+  vobjectGetDefaultClass()->loadInit(self, resource);
+  vresource found;
+  if (vrstoreTestGet(resource, key("Components"), &found)) readFormat(static_cast<vnumFormat*>(self), resource);
+}
+
+void formatStore(vobject* self, vresource resource) {
+  vobjectGetDefaultClass()->store(self, resource);
+  vnumFormatStore(static_cast<vnumFormat*>(self), resource);
+}
+
+void formatCopy(vobject* source, vobject* destination) {
+  vobjectGetDefaultClass()->copy(source, destination);
+  auto* from = static_cast<vnumFormat*>(source);
+  auto* to = static_cast<vnumFormat*>(destination);
+  if (from == to) return;
+  for (std::int32_t i = 0; i < to->count; ++i) elementFree(to->elements[i]);
+  to->count = 0;
+  to->flags = from->flags;
+  for (std::int32_t i = 0; i < from->count; ++i) {
+    vnumElement e = from->elements[i];
+    if (e.text) e.text = vstrClone(e.text);
+    if (e.match) {
+      auto* copy = static_cast<vregexp*>(vinstanceCreate(vregexpGetDefaultClass()));
+      vregexpCopy(e.match, copy);
+      e.match = copy;
+    }
+    vnumFormatAppend(to, e);
+  }
+}
+
+void formatCopyInit(vobject* source, vobject* destination) {
+  formatInit(destination);
+  formatCopy(source, destination);
+}
+
+vnumFormat* loadFormat(const char* name, vnumFormat* (*builtIn)()) {
+  vresource r;
+  return moduleChild(name, &r) ? vnumFormatLoad(r) : builtIn();
+}
+
+vnumFormat* builtInNormal() {
+  vnumFormat* n = vnumFormatCreate();
+  vnumFormatAppend(n, vnumTextElement(vnumNegativeText, "-", nullptr));
+  vnumFormatAppend(n, digitsElement(-1));
+  vnumElement dot = element(vnumDecimal);
+  dot.character = '.';
+  vnumFormatAppend(n, dot);
+  vnumFormatAppend(n, digitsElement(-1));
+  vnumFormatAppend(n, element(vnumExponent));
+  n->flags = vnumFORMAT_FAST_PARSE;
+  return n;
+}
+
+vnumFormat* builtInExponent() {
+  vnumFormat* x = vnumFormatCreate();
+  vnumFormatAppend(x, vnumTextElement(vnumText, "e", "[eE]"));
+  vnumFormatAppend(x, vnumTextElement(vnumNegativeText, "-", nullptr));
+  vnumFormatAppend(x, vnumTextElement(vnumPositiveText, "+", nullptr));
+  vnumFormatAppend(x, digitsElement(-1));
+  return x;
+}
+
+}  // namespace
+
+vnumDigitSet vnumDigitSetLoad(vresource r) {
+  std::int32_t version;
+  if (vrstoreTestGetInteger(r, key("Version"), &version) && version != 2)
+    vexGenerateMessage(&vexModuleUnimplementedClass, "Unknown digit set version");
+  std::string digits = vrstoreGetStringText(r, key("Digits"));
+  if (digits.size() < 2 || digits.size() > 255) _vexGenerate(&vexArgRangeClass, vexEnd);
+  return makeDigitSet(digits.c_str());
+}
+
+vnumFormat* vnumFormatLoad(vresource r) {
+  vname cls;
+  if (vrstoreTestGetTag(r, key("Class"), &cls)) return static_cast<vnumFormat*>(vobjectLoad(r));
+  vnumFormat* f = vnumFormatCreate();
+  vexGuard([&] { readFormat(f, r); },
+           [&](vexHandler&) {
+             vinstanceDestroy(f);
+             _vexGenerate(nullptr, vexEnd);
+           });
   return f;
 }
 
+void vnumFormatStore(vnumFormat* f, vresource r) {
+  vrstoreSetInteger(r, key("Version"), 2);
+  vrstoreSetBoolean(r, key("OptimizeParse"), (f->flags & vnumFORMAT_FAST_PARSE) ? 1 : 0);
+  vresource components = vrstoreMakeArray(r, key("Components"), vresDICTIONARY, f->count);
+  for (std::int32_t i = 0; i < f->count; ++i) {
+    const vnumElement& e = f->elements[i];
+    vresource c = vrstoreCreateAt(components, i, vresDICTIONARY);
+    vrstoreSetTag(c, key("Type"), key(kindNames[e.kind]));
+    switch (e.kind) {
+      case vnumText:
+      case vnumNegativeText:
+      case vnumPositiveText:
+        vrstoreSetString(c, key("Print"), vscribeLiteral(e.text ? e.text : ""));
+        if (e.match) vregexpStore(e.match, vrstoreMake(c, key("Match")));
+        break;
+      case vnumPadding:
+        vrstoreSetCharacter(c, key("Character"), e.character);
+        vrstoreSetInteger(c, key("Count"), e.count);
+        break;
+      case vnumWhiteSpace:
+        vrstoreSetBoolean(c, key("Required"), e.required);
+        vrstoreSetBoolean(c, key("Shown"), e.shown);
+        break;
+      case vnumDigits:
+        vrstoreSetInteger(c, key("Count"), e.count);
+        vrstoreSetInteger(c, key("Grouping"), e.grouping);
+        vrstoreSetCharacter(c, key("Character"), e.character);
+        break;
+      case vnumDecimal:
+        vrstoreSetCharacter(c, key("Character"), e.character);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+// Loaded once from the framework resource file, the built-ins when it has none.
+const vnumDigitSet* vnumGetDecimalDigits() {
+  static const vnumDigitSet s = loadDigitSet("DecimalDigits", "0123456789");
+  return &s;
+}
+const vnumDigitSet* vnumGetBinaryDigits() {
+  static const vnumDigitSet s = loadDigitSet("BinaryDigits", "01");
+  return &s;
+}
+const vnumDigitSet* vnumGetOctalDigits() {
+  static const vnumDigitSet s = loadDigitSet("OctalDigits", "01234567");
+  return &s;
+}
+const vnumDigitSet* vnumGetHexDigits() {
+  static const vnumDigitSet s = loadDigitSet("HexDigits", "0123456789abcdef");
+  return &s;
+}
+vnumFormat* vnumGetNormalFormat() {
+  static vnumFormat* f = loadFormat("NormalFormat", builtInNormal);
+  return f;
+}
 vnumFormat* vnumGetExponentFormat() {
-  static vnumFormat* f = [] {
-    vnumFormat* x = vnumFormatCreate();
-    vnumFormatAppend(x, vnumTextElement(vnumText, "e", "[eE]"));
-    vnumFormatAppend(x, vnumTextElement(vnumNegativeText, "-", nullptr));
-    vnumFormatAppend(x, vnumTextElement(vnumPositiveText, "+", nullptr));
-    vnumFormatAppend(x, digitsElement(-1));
-    return x;
-  }();
+  static vnumFormat* f = loadFormat("ExponentFormat", builtInExponent);
   return f;
 }

@@ -50,9 +50,13 @@ vobjectClassRec* vnumFormatGetDefaultClass();
 vnumFormat* vnumFormatCreate();
 // Appends a copy of element; the format owns the text and match expression.
 void vnumFormatAppend(vnumFormat* format, const vnumElement& element);
+vnumFormat* vnumFormatLoad(vresource resource);
+void vnumFormatStore(vnumFormat* format, vresource resource);
+vnumDigitSet vnumDigitSetLoad(vresource resource);
 vnumElement vnumTextElement(std::int16_t kind, const char* print, const char* matchPattern);
 
-// Built-in until the framework resource file provides them.
+// From the "vnum" child of the framework resource file, loaded once; the
+// built-in descriptions when the file has none.
 const vnumDigitSet* vnumGetDecimalDigits();
 const vnumDigitSet* vnumGetBinaryDigits();
 const vnumDigitSet* vnumGetOctalDigits();
@@ -75,3 +79,19 @@ std::int32_t vnumParseLong(const char* text, std::int32_t length, const char** e
                            vnumFormat* format, vnumFormat* exponentFormat, int allowInexact);
 double vnumParseDouble(const char* text, std::int32_t length, const char** end, const vnumDigitSet* digits,
                        vnumFormat* format, vnumFormat* exponentFormat, int allowInexact);
+
+// Number text. significant: -1 for all digits; mayDrop lets fraction
+// digits the format has no room for go. Zero fraction digits at the end
+// are dropped.
+vscribe* vnumScribeInteger(std::int32_t value, const vnumDigitSet* digits, vnumFormat* format,
+                           vnumFormat* exponentFormat, int mayDrop, int significant);
+vscribe* vnumScribeUnsigned(std::uint32_t value, const vnumDigitSet* digits, vnumFormat* format,
+                            vnumFormat* exponentFormat, int mayDrop, int significant);
+vscribe* vnumScribeFloat(double value, const vnumDigitSet* digits, vnumFormat* format, vnumFormat* exponentFormat,
+                         int mayDrop, int significant);
+vscribe* vnumScribeDouble(double value);
+
+// Registers the numeric conversions of formatted text ("%d" ...); the
+// start-up row "vnumGetDefaultClass" runs it.
+void vnumStartup();
+void vnumInstallStartup();

@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "fw/data/inst.h"
+#include "fw/data/num.h"
+#include "fw/data/vrstore.h"
+
+namespace {
+
+std::string text(vscribe* s) {
+  char* c = vscribeCreateString(s);
+  std::string r = c;
+  vscribeFreeString(c);
+  return r;
+}
+
+std::string formatted(const char* format, ...) {
+  vnumStartup();
+  va_list ap;
+  va_start(ap, format);
+  std::string r = text(vscribeCreateFormattedV(format, ap));
+  va_end(ap);
+  return r;
+}
+
+vnumElement digits(std::int32_t count, std::int16_t grouping, char separator) {
+  vnumElement e{};
+  e.kind = vnumDigits;
+  e.count = count;
+  e.grouping = grouping;
+  e.character = separator;
+  return e;
+}
+
+// The build puts vwexlin7.vr where the installation search finds it: the
+// descriptions come from there, with the built-ins' contents.
+TEST(NumFormat, DescriptionsLoadFromTheFrameworkResourceFile) {
+  vrstoreInstallInterface();
+  ASSERT_FALSE(vinstSystemResourceInMemory());
+  EXPECT_STREQ(vnumGetHexDigits()->digits, "0123456789abcdef");
+  EXPECT_EQ(vnumGetDecimalDigits()->contiguous, 1);
+  EXPECT_EQ(vnumGetBinaryDigits()->base, 2);
+  EXPECT_EQ(vnumGetOctalDigits()->base, 8);
+  vnumFormat* n = vnumGetNormalFormat();
+  ASSERT_EQ(n->count, 5);
+  EXPECT_EQ(n->elements[2].kind, vnumDecimal);
+  EXPECT_EQ(n->elements[2].character, '.');
+  EXPECT_EQ(n->flags, vnumFORMAT_FAST_PARSE);
+  vnumFormat* x = vnumGetExponentFormat();
+  ASSERT_EQ(x->count, 4);
+  ASSERT_NE(x->elements[0].match, nullptr);
+  EXPECT_EQ(vnumParseFloat("2.5E3", vnumNUL_TERMINATED, nullptr), 2500.0);
+}
+
+TEST(NumFormat, StoreLoadAndCopyKeepTheElements) {
+  vnumFormat* f = vnumFormatCreate();
+  vnumElement pad{};
+  pad.kind = vnumPadding, pad.count = 12, pad.character = '*';
+  vnumFormatAppend(f, pad);
+  vnumFormatAppend(f, vnumTextElement(vnumPositiveText, "+", "[+]"));
+  vnumFormatAppend(f, digits(-1, 3, '\''));
+  vresource root = vrstoreCreateMemory();
+  vnumFormatStore(f, vrstoreMake(root, vnameInternLiteral("F")));
+  vnumFormat* back = vnumFormatLoad(vrstoreGet(root, vnameInternLiteral("F")));
+  auto* copy = static_cast<vnumFormat*>(vobjectClone(back));
+  for (vnumFormat* g : {back, copy}) {
+    ASSERT_EQ(g->count, 3);
+    EXPECT_EQ(g->elements[0].count, 12);
+    EXPECT_STREQ(g->elements[1].text, "+");
+    EXPECT_NE(g->elements[1].match, nullptr);
+    EXPECT_EQ(g->elements[2].grouping, 3);
+    EXPECT_EQ(g->elements[2].character, '\'');
+    EXPECT_EQ(text(vnumScribeInteger(1234567, vnumGetDecimalDigits(), g, nullptr, 0, -1)), "**+1'234'567");
+  }
+  vinstanceDestroy(copy);
+  vinstanceDestroy(back);
+  vinstanceDestroy(f);
+  vrstoreCloseFile(root);
+}
+
+TEST(NumFormat, GroupingOfZeroOrMinusOneWritesNoSeparators) {
+  struct Case {
+    std::int16_t grouping;
+    const char* expected;
+  } cases[] = {{0, "-1234567"}, {-1, "-1234567"}, {3, "-1,234,567"}, {2, "-1,23,45,67"}, {7, "-1234567"}};
+  for (const Case& c : cases) {
+    vnumFormat* f = vnumFormatCreate();
+    vnumFormatAppend(f, vnumTextElement(vnumNegativeText, "-", nullptr));
+    vnumFormatAppend(f, digits(-1, c.grouping, ','));
+    EXPECT_EQ(text(vnumScribeInteger(-1234567, vnumGetDecimalDigits(), f, nullptr, 0, -1)), c.expected);
+    vinstanceDestroy(f);
+  }
+}
+
+TEST(NumFormat, EdgeCases) {
+  const vnumDigitSet* d = vnumGetDecimalDigits();
+  vnumFormat* n = vnumGetNormalFormat();
+  vnumFormat* x = vnumGetExponentFormat();
+  EXPECT_EQ(text(vnumScribeInteger(INT_MIN, d, n, nullptr, 0, -1)), "-2147483648");
+  EXPECT_EQ(text(vnumScribeUnsigned(UINT_MAX, vnumGetHexDigits(), n, nullptr, 0, -1)), "ffffffff");
+  EXPECT_EQ(text(vnumScribeInteger(0, d, n, nullptr, 0, -1)), "0");
+  EXPECT_EQ(text(vnumScribeFloat(9.96, d, n, nullptr, 1, 2)), "10");
+  EXPECT_EQ(text(vnumScribeFloat(9.96, d, n, x, 1, 2)), "1e+1");
+  EXPECT_EQ(text(vnumScribeInteger(12345, d, n, x, 0, -1)), "1.2345e+4");
+  EXPECT_EQ(text(vnumScribeDouble(0)), "0");
+  EXPECT_EQ(text(vnumScribeDouble(1e8)), "100000000");
+  EXPECT_EQ(text(vnumScribeDouble(100000001.5)), "1.000000015e+8");
+  EXPECT_EQ(text(vnumScribeDouble(1e-9)), "1e-9");
+  EXPECT_EQ(text(vnumScribeDouble(-0.25)), "-0.25");
+  EXPECT_EQ(text(vnumScribeFloat(0.625, vnumGetBinaryDigits(), n, nullptr, 1, -1)), "0.101");
+  EXPECT_EQ(text(vnumScribeFloat(255.5, vnumGetHexDigits(), n, nullptr, 1, -1)), "ff.8");
+  vnumFormat* two = vnumFormatCreate();
+  vnumElement dot{};
+  dot.kind = vnumDecimal, dot.character = '.';
+  vnumFormatAppend(two, dot);
+  vnumFormatAppend(two, dot);
+  vexClass const* raised = nullptr;
+  vexGuard([&] { vscribeRelease(vnumScribeInteger(1, d, two, nullptr, 0, -1)); },
+           [&](vexHandler& h) {
+             raised = vexGetCurrentException()->cls;
+             vexSetCurrentException(h.savedChain);
+           });
+  EXPECT_EQ(raised, &vexArgClass);
+  vinstanceDestroy(two);
+}
+
+TEST(NumFormat, ConversionsFollowTheirRules) {
+  int pointee = 0;
+  char pointer[32];
+  std::snprintf(pointer, sizeof pointer, "%016llx", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(&pointee)));
+  struct Case {
+    std::string got;
+    const char* expected;
+  } cases[] = {
+      {formatted("%d|%i|%5d|%-4d|", 42, -7, 3, 9), "42|-7|    3|9   |"},
+      {formatted("%.3d %.3d %.3d", 5, -5, 12345), "005 -005 12345"},
+      {formatted("%d %d", INT_MAX, INT_MIN), "2147483647 -2147483648"},
+      {formatted("%ld %lu", 0x1ffffffffL, 0x100000005UL), "-1 5"},
+      {formatted("%u %x %X %o %b", 4294967295u, 255u, 255u, 8u, 5u), "4294967295 ff ff 10 101"},
+      {formatted("%#x %#x %#o %#b", 255u, 0u, 8u, 5u), "0xff 0 010 0b101"},
+      {formatted("%p", static_cast<void*>(&pointee)), pointer},
+      {formatted("%e|%.2e|%e", 123456.0, -0.000123456, 0.0), "1.234560e+5|-1.23e-4|0.000000"},
+      {formatted("%f|%.2f|%.0f|%f", 3.14159, 2.675, 7.5, 0.001234), "3.141590|2.68|8|0.001234"},
+      {formatted("%g|%g|%g|%#g", 100000.0, 1000000.0, 0.0001234, 2.5), "100000|1e+6|1.234e-4|2.50000"},
+      {formatted("%.3g|%G", 3.14159, 1e-5), "3.14|1e-5"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.got, c.expected);
+}
+
+TEST(NumFormat, RoundTripsThroughParsing) {
+  std::mt19937_64 rng(7);
+  const vnumDigitSet* sets[] = {vnumGetDecimalDigits(), vnumGetBinaryDigits(), vnumGetOctalDigits(), vnumGetHexDigits()};
+  vnumFormat* n = vnumGetNormalFormat();
+  vnumFormat* x = vnumGetExponentFormat();
+  for (int i = 0; i < 2000; ++i) {
+    auto v = static_cast<std::int32_t>(rng());
+    if (i < 4) v = i < 2 ? INT_MIN + i : INT_MAX - (i - 2);
+    for (const vnumDigitSet* set : sets) {
+      std::string s = text(vnumScribeInteger(v, set, n, nullptr, 0, -1));
+      EXPECT_EQ(vnumParseLong(s.c_str(), vnumNUL_TERMINATED, nullptr, set, n, x, 0), v) << s;
+    }
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "%.14e", std::ldexp(static_cast<double>(rng() >> 11), -53) *
+                                                      std::pow(10.0, static_cast<int>(rng() % 80) - 40));
+    double d = std::strtod(digits, nullptr);
+    std::string s = text(vnumScribeDouble(i % 2 ? -d : d));
+    EXPECT_EQ(vnumParseFloat(s.c_str(), vnumNUL_TERMINATED, nullptr), i % 2 ? -d : d) << s;
+    s = text(vnumScribeFloat(d, vnumGetDecimalDigits(), n, x, 1, -1));
+    EXPECT_EQ(vnumParseDouble(s.c_str(), vnumNUL_TERMINATED, nullptr, vnumGetDecimalDigits(), n, x, 1), d) << s;
+  }
+}
+
+TEST(NumFormat, StartupRowRegistersTheConversions) {
+  vnumInstallStartup();
+  int n = 0;
+  const vmoduleStartupRow* rows = vmoduleGetStartupTable(&n);
+  int found = 0;
+  for (int i = 0; i < n; ++i)
+    if (std::string(rows[i].name) == "vnumGetDefaultClass" && rows[i].fn) rows[i].fn(), ++found;
+  EXPECT_EQ(found, 1);
+  EXPECT_EQ(text(vscribeCreateFormatted("%d%%", 5)), "5%");
+}
+
+}  // namespace
