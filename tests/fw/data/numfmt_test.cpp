@@ -57,6 +57,7 @@ TEST(NumFormat, DescriptionsLoadFromTheFrameworkResourceFile) {
 }
 
 TEST(NumFormat, StoreLoadAndCopyKeepTheElements) {
+  vrstoreInstallInterface();
   vnumFormat* f = vnumFormatCreate();
   vnumElement pad{};
   pad.kind = vnumPadding, pad.count = 12, pad.character = '*';
