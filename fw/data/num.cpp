@@ -99,6 +99,48 @@ void vnumFormatAppend(vnumFormat* format, const vnumElement& e) {
   format->elements[format->count++] = e;
 }
 
+void vnumFormatInitIterator(vnumFormatIterator* iterator, vnumFormat* format) {
+  iterator->format = format;
+  iterator->index = 0;
+}
+
+vnumElement* vnumFormatNextElement(vnumFormatIterator* iterator) {
+  if (iterator->index >= iterator->format->count) return nullptr;
+  return &iterator->format->elements[iterator->index++];
+}
+
+namespace {
+
+void insertElement(vnumFormat* format, vnumFormatIterator* iterator, const vnumElement& e) {
+  vnumFormatAppend(format, e);
+  if (!iterator) return;
+  std::int32_t at = iterator->index < format->count - 1 ? iterator->index : format->count - 1;
+  std::memmove(format->elements + at + 1, format->elements + at,
+               sizeof(vnumElement) * static_cast<std::size_t>(format->count - 1 - at));
+  format->elements[at] = e;
+  iterator->index = at + 1;
+}
+
+}  // namespace
+
+void vnumFormatInsertPadding(vnumFormat* format, vnumFormatIterator* iterator, char pad, std::int32_t count) {
+  if (!format) _vexGenerate(&vexArgNullClass, vexEnd);
+  vnumElement e = element(vnumPadding);
+  e.character = pad;
+  e.count = count < 1 ? 0 : count;
+  insertElement(format, iterator, e);
+}
+
+void vnumFormatAppendDigits(vnumFormat* format, vnumFormatIterator* iterator, std::int32_t grouping, char separator,
+                            std::int32_t count) {
+  if (!format) _vexGenerate(&vexArgNullClass, vexEnd);
+  vnumElement e = element(vnumDigits);
+  e.count = count < 0 ? -1 : count;
+  e.grouping = static_cast<std::int16_t>(grouping < 0 ? -1 : grouping);
+  e.character = separator;
+  insertElement(format, iterator, e);
+}
+
 vnumElement vnumTextElement(std::int16_t kind, const char* print, const char* matchPattern) {
   vnumElement e = element(kind);
   e.text = vstrClone(print);

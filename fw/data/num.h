@@ -50,6 +50,18 @@ vobjectClassRec* vnumFormatGetDefaultClass();
 vnumFormat* vnumFormatCreate();
 // Appends a copy of element; the format owns the text and match expression.
 void vnumFormatAppend(vnumFormat* format, const vnumElement& element);
+// Walks the elements; starts before the first. Insertions go before the
+// element the next step gives (or append with a null iterator) and leave
+// the iterator after the new element.
+struct vnumFormatIterator {
+  vnumFormat* format;
+  std::int32_t index;  // of the element the next step gives
+};
+void vnumFormatInitIterator(vnumFormatIterator* iterator, vnumFormat* format);
+vnumElement* vnumFormatNextElement(vnumFormatIterator* iterator);  // null after the last
+void vnumFormatInsertPadding(vnumFormat* format, vnumFormatIterator* iterator, char pad, std::int32_t count);
+void vnumFormatAppendDigits(vnumFormat* format, vnumFormatIterator* iterator, std::int32_t grouping, char separator,
+                            std::int32_t count);
 vnumFormat* vnumFormatLoad(vresource resource);
 void vnumFormatStore(vnumFormat* format, vresource resource);
 vnumDigitSet vnumDigitSetLoad(vresource resource);

@@ -97,6 +97,32 @@ TEST(NumFormat, GroupingOfZeroOrMinusOneWritesNoSeparators) {
   }
 }
 
+TEST(NumFormat, InsertionsGoBeforeTheIteratorsElement) {
+  vnumFormat* f = vnumFormatCreate();
+  vnumFormatAppendDigits(f, nullptr, 3, ',', -5);
+  vnumFormatIterator it;
+  vnumFormatInitIterator(&it, f);
+  vnumFormatInsertPadding(f, &it, '#', 6);  // before the first
+  vnumFormatInsertPadding(f, &it, '.', -2);
+  ASSERT_EQ(f->count, 3);
+  EXPECT_EQ(f->elements[0].character, '#');
+  EXPECT_EQ(f->elements[1].count, 0);
+  EXPECT_EQ(f->elements[2].count, -1);
+  vnumElement* e = vnumFormatNextElement(&it);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->kind, vnumDigits);
+  EXPECT_EQ(vnumFormatNextElement(&it), nullptr);
+  EXPECT_EQ(text(vnumScribeInteger(1234, vnumGetDecimalDigits(), f, nullptr, 0, -1)), "#1,234");
+  vinstanceDestroy(f);
+  vexClass const* raised = nullptr;
+  vexGuard([&] { vnumFormatInsertPadding(nullptr, nullptr, ' ', 1); },
+           [&](vexHandler& h) {
+             raised = vexGetCurrentException()->cls;
+             vexSetCurrentException(h.savedChain);
+           });
+  EXPECT_EQ(raised, &vexArgNullClass);
+}
+
 TEST(NumFormat, EdgeCases) {
   const vnumDigitSet* d = vnumGetDecimalDigits();
   vnumFormat* n = vnumGetNormalFormat();
@@ -173,6 +199,35 @@ TEST(NumFormat, RoundTripsThroughParsing) {
     s = text(vnumScribeFloat(d, vnumGetDecimalDigits(), n, x, 1, -1));
     EXPECT_EQ(vnumParseDouble(s.c_str(), vnumNUL_TERMINATED, nullptr, vnumGetDecimalDigits(), n, x, 1), d) << s;
   }
+}
+
+// Exception printers write through the C library, so registering the
+// conversions leaves their text as it was.
+std::string printedChain() {
+  std::string printed;
+  vexGuard(
+      [] {
+        const char* where = "x";
+        _vexGenerate(&vexNumSyntaxClass, vexSetMessage, "Bad number", vnumSetPosition, where, vexEnd);
+      },
+      [&](vexHandler& h) {
+        std::FILE* f = std::tmpfile();
+        vexPrintChain(f);
+        std::rewind(f);
+        char buffer[512];
+        std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
+        std::fclose(f);
+        printed.assign(buffer, n);
+        vexSetCurrentException(h.savedChain);
+      });
+  return printed;
+}
+
+TEST(NumFormat, ExceptionChainsPrintTheSameOnceConversionsAreRegistered) {
+  std::string before = printedChain();
+  vnumStartup();
+  EXPECT_NE(before.find("position:"), std::string::npos);
+  EXPECT_EQ(printedChain(), before);
 }
 
 TEST(NumFormat, StartupRowRegistersTheConversions) {
