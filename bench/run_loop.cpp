@@ -4,6 +4,7 @@
 //   - one device, core only;
 //   - one device with eight address breakpoints, and with a "cyc" one;
 //   - one device with the timer counting, its overflow interrupt enabled;
+//   - the same with both ssi ports sending and receiving;
 //   - one device with two streams open: pin input every cycle, and the
 //     filter's output location written to a file;
 //   - one device profiled (log p: the profiler's hook at every instruction);
@@ -44,7 +45,7 @@ namespace {
 constexpr const char* type_names[] = {"73521", "73547", "73583", "73547rom", "73583ram"};
 
 enum break_setup : int { NO_BREAKS = 0, EIGHT_ADDRESS_BREAKS, CYC_BREAK, TWO_STREAMS, TIMER_RUNNING, PROFILED,
-                         ALL_PERIPHERALS };
+                         ALL_PERIPHERALS, TIMER_AND_SSIS };
 
 // The folder of the stream files, made once.
 const std::string& stream_dir() {
@@ -99,6 +100,12 @@ bool make_device(int d, const char* type, break_setup breaks, bool cycle_engine)
     // gated clock in normal mode.
     execute_command_line(d, "change tpr 99 tcr $8200 pbc 1 ccr1 $c000");
     execute_command_line(d, "change cra0 $0207 crb0 $3c30 cra1 $6107 crb1 $3438 pcc $3ff");
+  } else if (breaks == TIMER_AND_SSIS) {
+    // The timer as above; ssi0 sends and receives 16-bit words in normal
+    // mode, ssi1 8-bit words in network mode (four slots), both on their
+    // own bit clock (PM = 7: a toggle every 16 cycles) and frame sync.
+    execute_command_line(d, "change tpr 99 tcr $8200");
+    execute_command_line(d, "change cra0 $6007 crb0 $3030 cra1 $0307 crb1 $3830 pcc $3ff");
   } else if (breaks == PROFILED) {
     // Profiled: the hook at every instruction end, the references and the
     // sample; the device leaves the fast engine.
@@ -195,6 +202,9 @@ void BM_FirTwoStreams(benchmark::State& state) {
 void BM_FirTimerRunning(benchmark::State& state) {
   run_case(state, "73521", 1, TIMER_RUNNING, state.range(0) != 0);
 }
+void BM_FirTimerAndSsis(benchmark::State& state) {
+  run_case(state, "73521", 1, TIMER_AND_SSIS, state.range(0) != 0);
+}
 void BM_FirAllPeripherals(benchmark::State& state) {
   run_case(state, "73583", 1, ALL_PERIPHERALS, state.range(0) != 0);
 }
@@ -230,6 +240,7 @@ BENCHMARK(BM_FirEightAddressBreaks)->Apply(engines);
 BENCHMARK(BM_FirCycBreak)->Apply(engines);
 BENCHMARK(BM_FirTwoStreams)->Apply(engines);
 BENCHMARK(BM_FirTimerRunning)->Apply(engines);
+BENCHMARK(BM_FirTimerAndSsis)->Apply(engines);
 BENCHMARK(BM_FirAllPeripherals)->Apply(engines);
 BENCHMARK(BM_FirProfiled)->Apply(engines);
 BENCHMARK(BM_Fir32Devices)->Apply(engines);
