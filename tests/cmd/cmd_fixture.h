@@ -1,82 +1,9 @@
-// The console with device 0 shown and its output captured, and helpers
-// that check a line and read back what the lexer and the readers left.
+// The command language on the console, device 0 shown and its output
+// captured: for the tests that also use the console's terminal model.
 #pragma once
 
-#include <stdlib.h>
-
-#include <filesystem>
-#include <fstream>
-#include <string>
-
 #include "console/console_fixture.h"
-#include "sim/cmd/dispatch.h"
-#include "sim/cmd/expr.h"
-#include "sim/cmd/lexer.h"
-#include "sim/cmd/readers.h"
+#include "support/cmd_checks.h"
 
-class cmd_fixture : public console_fixture {
- protected:
-  void SetUp() override {
-    console_fixture::SetUp();
-    clear_command_history();
-    close_all_macros();
-  }
-  void TearDown() override {
-    close_all_macros();
-    console_fixture::TearDown();
-  }
-
-  // Checks a line; the message of its failure, "" when it was accepted.
-  std::string refusal(const char* line) {
-    parse_error_text = nullptr;
-    const action_record* r = parse_command_line(line);
-    if (r != nullptr) return "";
-    return parse_error_text != nullptr ? parse_error_text : "(no message)";
-  }
-  bool accepted(const char* line) { return refusal(line).empty(); }
-
-  // Tokenises a line without looking the command up.
-  static const command_lexer& split(const char* line) {
-    split_command_line(line);
-    return *cur_lexer;
-  }
-  static std::string word(int i) { return cur_lexer->word(i); }
-  static std::string typed(int i) { return cur_lexer->typed(i); }
-  static char kind(int i) { return cur_lexer->kind[i]; }
-  static const arg_value& value(int i) { return cur_lexer->value[i]; }
-  static int error_pos() { return cur_lexer->error_pos; }
-  static std::string error_text() { return parse_error_text != nullptr ? parse_error_text : ""; }
-};
-
-// The same with a scratch folder of its own as device 0's working
-// directory, removed afterwards.
-class cmd_files : public cmd_fixture {
- protected:
-  std::filesystem::path scratch;
-
-  void SetUp() override {
-    cmd_fixture::SetUp();
-    std::string pattern = (std::filesystem::temp_directory_path() / "simcmdXXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    scratch = pattern;
-    device_insts[0]->work_dir = dir();
-  }
-  void TearDown() override {
-    cmd_fixture::TearDown();
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch, ignored);
-  }
-
-  std::string dir() const { return scratch.string() + "/"; }
-  std::string path(const std::string& name) const { return (scratch / name).string(); }
-  void write_file(const std::string& name, const std::string& text) const {
-    std::filesystem::create_directories((scratch / name).parent_path());
-    std::ofstream(scratch / name, std::ios::binary) << text;
-  }
-  std::string read_file(const std::string& name) const {
-    std::ifstream in(scratch / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  // Runs a line as the console does, on device 0.
-  static void run(const char* line) { execute_command_line(0, line); }
-};
+using cmd_fixture = cmd_fixture_on<console_fixture>;
+using cmd_files = cmd_files_on<console_fixture>;

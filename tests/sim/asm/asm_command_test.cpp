@@ -1,18 +1,18 @@
 // The asm command: the assembler-line reader, the one-line form and the
-// interactive form with its keys and its command-log lines.
-#include <algorithm>
+// interactive form answered line by line, with its command-log lines (its
+// keys at a terminal: tests/console/asm_keys_test.cpp).
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "cmd/cmd_fixture.h"
+#include "support/cmd_session.h"
 #include "sim/asm/asm.h"
 #include "sim/engine/memory.h"
 
 namespace {
 
-class asm_command : public cmd_fixture {
+class asm_command : public cmd_session {
  protected:
   static uint32_t word_at(int space, uint32_t address) {
     uint32_t w = 0;
@@ -100,27 +100,4 @@ TEST_F(asm_command, interactive_lines_are_logged_as_one_line_commands) {
   const std::string shown = output();
   EXPECT_NE(shown.find("p:$0061 0134 1234 jmp >$1234"), std::string::npos) << shown;
   EXPECT_NE(shown.find("p:$0063 "), std::string::npos) << shown;
-}
-
-TEST_F(asm_command, interactive_keys_move_between_addresses) {
-  put(P, 0x61, 0x0134);
-  put(P, 0x62, 0x1234);
-  // Ctrl-N over nop, Ctrl-N over the two-word jmp, Ctrl-U back one word,
-  // then ESC.
-  feed_keys("\x0e\x0e\x15\x1b");
-  run("asm p:$60");
-  const std::string shown = output();
-  // Where each address is first shown: in the order visited.
-  std::vector<std::size_t> at;
-  for (const char* address : {"p:$0060 ", "p:$0061 ", "p:$0063 ", "p:$0062 "}) at.push_back(shown.find(address));
-  EXPECT_EQ(std::count(at.begin(), at.end(), std::string::npos), 0) << shown;
-  EXPECT_TRUE(std::is_sorted(at.begin(), at.end()) && std::adjacent_find(at.begin(), at.end()) == at.end()) << shown;
-  EXPECT_EQ(word_at(P, 0x60), 0u);
-}
-
-TEST_F(asm_command, at_a_terminal_typing_starts_right_after_change) {
-  // "inc a" goes in front of the offered "nop", Ctrl-Z deletes the rest.
-  feed_keys("inc a\x1a\r\x1b");
-  run("asm p:$60");
-  EXPECT_EQ(word_at(P, 0x60), 0x4A22u);
 }
