@@ -1,9 +1,10 @@
-// The command language on the console, device 0 shown and its output
-// captured: for the tests that also use the console's terminal model.
+// The command language on the recording test front-end, device 0 shown:
+// no front-end is linked. Tests of the console's terminal model use
+// console/console_cmd_fixture.h instead.
 #pragma once
 
-#include "console/console_fixture.h"
 #include "support/cmd_checks.h"
+#include "support/frontend_fixture.h"
 
-using cmd_fixture = cmd_fixture_on<console_fixture>;
-using cmd_files = cmd_files_on<console_fixture>;
+using cmd_fixture = cmd_fixture_on<frontend_fixture>;
+using cmd_files = cmd_files_on<frontend_fixture>;

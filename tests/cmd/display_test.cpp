@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "cmd/cmd_fixture.h"
-#include "console/console.h"
 #include "sim/cmd/rangemap.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/engine/display_layouts.h"

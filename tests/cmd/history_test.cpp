@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cmd_fixture.h"
+#include "support/test_frontend.h"
 
 namespace {
 
@@ -35,21 +36,13 @@ TEST_F(history, keeps_ten_lines_newest_first_and_never_the_same_line_twice_in_a_
   EXPECT_EQ(std::strlen(command_history_line(0)), 255u);
 }
 
-TEST_F(history, running_a_line_does_not_record_it_but_submitting_does) {
-  execute_command_line(0, "; run");
-  EXPECT_EQ(command_history_count(), 0);
-  command_submit("; submitted");
-  EXPECT_EQ(command_history_count(), 1);
-  EXPECT_STREQ(command_history_line(0), "; submitted");
-}
-
 TEST_F(history, completion_expands_the_first_word_and_shows_its_syntax) {
   std::string line = "d";
   const command_descriptor* d = complete_command_word(line);
   ASSERT_NE(d, nullptr);
   EXPECT_STREQ(d->name, "display");
   EXPECT_EQ(line, "display");
-  EXPECT_EQ(console_help_text(), d->syntax[0]);
+  EXPECT_EQ(recorded().help, d->syntax[0]);
 
   line = "DIS p:0";
   EXPECT_STREQ(complete_command_word(line)->name, "disassemble");
@@ -61,10 +54,10 @@ TEST_F(history, completion_expands_the_first_word_and_shows_its_syntax) {
   line = "mymacro";
   EXPECT_EQ(complete_command_word(line), nullptr);
   EXPECT_EQ(line, "mymacro");
-  EXPECT_EQ(console_help_text(), "{Macro filename}");
+  EXPECT_EQ(recorded().help, "{Macro filename}");
   line = ";note";
   EXPECT_EQ(complete_command_word(line), nullptr);
-  EXPECT_EQ(console_help_text(), "{;}comment string entry");
+  EXPECT_EQ(recorded().help, "{;}comment string entry");
 }
 
 TEST_F(history, help_lines_cycle_through_the_syntax_then_the_keys) {
@@ -73,34 +66,34 @@ TEST_F(history, help_lines_cycle_through_the_syntax_then_the_keys) {
   const command_descriptor* b = complete_command_word(line);
   ASSERT_EQ(b->syntax.size(), 4u);
   cycle_help_line(1);
-  EXPECT_EQ(console_help_text(), b->syntax[1]);
+  EXPECT_EQ(recorded().help, b->syntax[1]);
   for (int step : {1, 1, 0}) cycle_help_line(step);
-  EXPECT_EQ(console_help_text(), b->syntax[3]);
+  EXPECT_EQ(recorded().help, b->syntax[3]);
   cycle_help_line(1);
-  EXPECT_EQ(console_help_text(), "{^A}=sel-ln");
+  EXPECT_EQ(recorded().help, "{^A}=sel-ln");
   cycle_help_line(1);
-  EXPECT_EQ(console_help_text(), b->syntax[0]);
+  EXPECT_EQ(recorded().help, b->syntax[0]);
 
   // The console keys take four lines.
   help_keys_console = 1;
   for (int k = 0; k < 4; ++k) cycle_help_line(1);
-  EXPECT_EQ(console_help_text().substr(0, 15), "{^U}=ln-up    {");
+  EXPECT_EQ(recorded().help.substr(0, 15), "{^U}=ln-up    {");
   for (int k = 0; k < 3; ++k) cycle_help_line(1);
-  EXPECT_EQ(console_help_text().substr(0, 10), "{^B}=back ");
+  EXPECT_EQ(recorded().help.substr(0, 10), "{^B}=back ");
   help_keys_console = 0;
 
   // Back at the prompt the list is every command's syntax lines.
   show_command_prompt();
-  EXPECT_EQ(console_help_text(), command_table[0].syntax[0]);
+  EXPECT_EQ(recorded().help, command_table[0].syntax[0]);
   cycle_help_line(1);
-  EXPECT_EQ(console_help_text(), command_table[1].syntax[0]);
+  EXPECT_EQ(recorded().help, command_table[1].syntax[0]);
 }
 
 TEST_F(history, a_parse_error_goes_to_the_status_line_with_its_column) {
   EXPECT_EQ(refusal("wmemory q"), "Invalid parameter");
   std::string line = "wmemory q";
   EXPECT_EQ(show_parse_error(line), 8);
-  EXPECT_EQ(console_status_text(), "Invalid parameter");
+  EXPECT_EQ(recorded().status, "Invalid parameter");
 
   EXPECT_EQ(refusal("wmemory   "), "Need more parameters");
   line = "wmemory";

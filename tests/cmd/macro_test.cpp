@@ -6,7 +6,6 @@
 #include <string>
 
 #include "cmd_fixture.h"
-#include "console/console.h"
 
 namespace {
 
@@ -136,26 +135,6 @@ TEST_F(macros, nesting_has_a_limit_with_a_message) {
   EXPECT_EQ(macro_running, 0);
   EXPECT_NE(output().find("{Macros nested too deeply (more than 32)}"), std::string::npos);
   EXPECT_EQ(output().find("Error opening macro file"), std::string::npos);
-}
-
-// Macros running the program: one Ctrl-C ends the run and every macro,
-// however many go lines or calls follow.
-TEST_F(macros, one_ctrl_c_ends_the_run_and_every_macro) {
-  write_file("gos.cmd", "go\ngo\ngo\n");
-  write_file("loop.cmd", "go\nloop\n");
-  for (const char* name : {"gos", "loop"}) {
-    SCOPED_TRACE(name);
-    ASSERT_TRUE(console_submit_typed(name));
-    bool ended = false;
-    for (int k = 0; k < 200 && !ended; ++k) {
-      if (k == 3) stop_request = 1;
-      ended = !console_run_slice() && !console_macro_step();
-    }
-    EXPECT_TRUE(ended);
-    EXPECT_EQ(macro_running, 0);
-    EXPECT_EQ(device_states[0]->running, 0);
-    stop_request = 0;
-  }
 }
 
 TEST_F(macros, the_macro_command_is_recorded_in_the_history_unless_a_macro_runs_it) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "console/console_fixture.h"
+#include "support/frontend_fixture.h"
 #include "sim/cmd/breakpoints.h"
 #include "sim/engine/device.h"
 #include "sim/engine/memory.h"
@@ -18,10 +18,10 @@
 
 namespace {
 
-class run_check : public console_fixture {
+class run_check : public frontend_fixture {
  protected:
   void SetUp() override {
-    console_fixture::SetUp();
+    frontend_fixture::SetUp();
     make_device_current(0);
     cur_state->run_mode = RUN_GO;
     cur_state->run_count = 1;
@@ -32,7 +32,7 @@ class run_check : public console_fixture {
   }
   void TearDown() override {
     if (make_device_current(0)) free_breakpoints();
-    console_fixture::TearDown();
+    frontend_fixture::TearDown();
   }
 
   // One stop check with these device flags.

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "cmd/cmd_fixture.h"
+#include "console/console_cmd_fixture.h"
 #include "sim/engine/memory.h"
 
 namespace {
 
-class asm_command : public cmd_fixture {
+class asm_command : public console_cmd_fixture {
  protected:
   static uint32_t word_at(int space, uint32_t address) {
     uint32_t w = 0;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/cmd_session.h"
+#include "cmd/cmd_fixture.h"
 #include "sim/asm/asm.h"
 #include "sim/cdb/coff_writer.h"
 #include "sim/engine/device.h"
@@ -62,11 +62,11 @@ inline std::string source_of(const std::vector<line_spec>& lines) {
   return text;
 }
 
-class object_profile : public cmd_session_files {
+class object_profile : public cmd_files {
  protected:
   void TearDown() override {
     run("log off p");
-    cmd_session_files::TearDown();
+    cmd_files::TearDown();
   }
   static void go() {
     run("go");

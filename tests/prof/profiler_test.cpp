@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/cmd_session.h"
+#include "cmd/cmd_fixture.h"
 #include "sim/asm/asm.h"
 #include "sim/asm/prof_decode.h"
 #include "sim/engine/device.h"
@@ -18,11 +18,11 @@
 
 namespace {
 
-class profiling : public cmd_session_files {
+class profiling : public cmd_files {
  protected:
   void TearDown() override {
     run("log off p");
-    cmd_session_files::TearDown();
+    cmd_files::TearDown();
   }
   void program(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) run(("asm " + line).c_str());

@@ -13,7 +13,7 @@
 
 #include "sim/prof/prof_support.h"
 #include "sim/prof/report_writer.h"
-#include "support/cmd_session.h"
+#include "cmd/cmd_fixture.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ std::size_t occurrences(const std::string& text, const std::string& what) {
   return n;
 }
 
-class report_writer : public cmd_session_files {
+class report_writer : public cmd_files {
  protected:
   // Writes lines through a fresh writer; the text and PostScript files.
   std::pair<std::string, std::string> report(const std::vector<std::string>& lines,

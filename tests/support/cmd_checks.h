@@ -1,6 +1,6 @@
 // Helpers that check a line and read back what the lexer and the readers
-// left, on a fixture that shows device 0: the console's (cmd_fixture) or
-// the recording test front-end's (support/cmd_session.h).
+// left, on a fixture that shows device 0: the recording test front-end's
+// (cmd/cmd_fixture.h) or the console's (console/console_cmd_fixture.h).
 #pragma once
 
 #include <stdlib.h>

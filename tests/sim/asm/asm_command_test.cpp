@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "support/cmd_session.h"
+#include "cmd/cmd_fixture.h"
 #include "sim/asm/asm.h"
 #include "sim/engine/memory.h"
 
 namespace {
 
-class asm_command : public cmd_session {
+class asm_command : public cmd_fixture {
  protected:
   static uint32_t word_at(int space, uint32_t address) {
     uint32_t w = 0;
