@@ -10,7 +10,9 @@
 #include "sim/cdb/coff.h"
 #include "sim/cmd/commands.h"
 #include "sim/cmd/lexer.h"
+#include "sim/cmd/logs.h"
 #include "sim/cmd/readers.h"
+#include "sim/cmd/statefile.h"
 #include "sim/cmd/view_hooks.h"
 #include "sim/engine/device.h"
 #include "sim/engine/periph.h"
@@ -138,7 +140,17 @@ bool write_whole_file(const std::string& path, const std::string& text) {
 }
 
 void save_state(const char*) {
-  session_print("{save s: not available in this build}", 1);
+  const command_lexer& lx = *cur_lexer;
+  std::string path;
+  if (!make_file_path(cur_inst->work_dir.c_str(), lx.typed(3), ".sim", path)) {
+    error_report("Error opening file.");
+    return;
+  }
+  print_literal("Output file:" + path);
+  screen_flush();
+  if (ask_file_exists(path.c_str(), file_option(4)) < 0) return;
+  if (save_state_file(path.c_str(), 0, DEVICE_MAX - 1) != 0)
+    error_report(("Error writing file:" + path).c_str());
 }
 
 void save_memory(const char*) {
@@ -173,7 +185,11 @@ void save_memory(const char*) {
 
 void load_state(const char*) {
   frames_free();
-  session_print("{load s: not available in this build}", 1);
+  std::string path;
+  find_file_on_path(cur_lexer->typed(3), ".sim", path);
+  print_literal("Loading State file:" + path);
+  screen_flush();
+  if (load_state_file(path.c_str()) != 0) error_report(("Error reading file:" + path).c_str());
 }
 
 // Why the last read failed, on its own line before the error.
@@ -245,6 +261,7 @@ void reset_registers(const char*) {
 }
 
 void reset_state(const char*) {
+  close_all_logs();
   reset_device(cur_device, chosen_mode());
   reset_run_flags();
 }

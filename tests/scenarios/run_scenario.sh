@@ -5,6 +5,7 @@
 # "#scratch" runs the program in an empty folder (its path reads
 # "<scratch>" in the session; macros/ is at hand there); "#show: FILE"
 # appends the file the run left there, "#files" the folder's listing;
+# "#head: N FILE" appends the first N lines of FILE;
 # "#date" reads every date of the C library's text form as "<date>".
 # "#file NAME: TEXT" adds the line TEXT to the file NAME in that folder
 # before the run (a scenario with it runs there too).
@@ -38,6 +39,10 @@ if [ "$workdir" != "$PWD" ]; then
     echo "==== $file" >> "$scratch/actual"
     cat "$workdir/$file" >> "$scratch/actual" 2>&1 || echo "(missing)" >> "$scratch/actual"
   done < <(sed -n 's/^#show: //p' "$cmd")
+  while read -r count file; do
+    echo "==== $file (first $count lines)" >> "$scratch/actual"
+    head -n "$count" "$workdir/$file" >> "$scratch/actual" 2>&1
+  done < <(sed -n 's/^#head: //p' "$cmd")
   if grep -q '^#files$' "$cmd"; then
     echo "==== files" >> "$scratch/actual"
     (cd "$workdir" && ls -A | grep -v '^macros$') >> "$scratch/actual"

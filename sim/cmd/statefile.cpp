@@ -1,0 +1,673 @@
+// The state file. The writer builds the text, writes it to a temporary
+// file and renames it into place. The reader parses the whole file into
+// records of its own first and changes devices only once every value was
+// read and checked.
+#include "sim/cmd/statefile.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <cinttypes>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+#include <unistd.h>
+
+#include "sim/cdb/coff.h"
+#include "sim/cmd/breakpoints.h"
+#include "sim/cmd/logs.h"
+#include "sim/engine/device.h"
+#include "sim/engine/regaccess.h"
+#include "sim/frontend.h"
+
+namespace {
+
+constexpr int MARK_WRITING = 708;
+constexpr int MARK_COMPLETE = 711;
+constexpr const char* BANNER = "ZELMORAK DSP73500 SIMULATOR:  VERSION 6.1.1  9-4-96";
+constexpr int FOPEN_SLOTS = 20;
+// The access-log maps saved, in file order: display switches, the further
+// display map, output-stream tags, input-stream tags.
+constexpr int SAVED_MAPS[4] = {0, 2, 4, 3};
+
+struct text_out {
+  std::string text;
+  void put(const char* fmt, auto... args) {
+    char buf[128];
+    const int n = std::snprintf(buf, sizeof buf, fmt, args...);
+    if (n > 0) text.append(buf, static_cast<std::size_t>(n) < sizeof buf ? n : sizeof buf - 1);
+  }
+  void header(const char* name) { text += "\n["; text += name; text += "]\n"; }
+  void line(const std::string& s) { text += '^'; text += s; text += '\n'; }
+};
+
+void write_region(text_out& out, const device_inst& inst, const device_state& st, int r) {
+  const region_mem& mem = inst.regions[r];
+  out.header("mem disabled");
+  out.put("\n%lx", static_cast<unsigned long>(mem.disabled));
+  out.header("memval");
+  for (uint32_t w : mem.words) out.put("\n%lx", static_cast<unsigned long>(w));
+  out.header("memory display tags");
+  for (int m : SAVED_MAPS) {
+    const auto& ranges = st.region_logs[r].maps[m].ranges;
+    out.put("\n%d", static_cast<int>(ranges.size()));
+    for (const range_entry& e : ranges)
+      out.put("\n%d %lx %lx", static_cast<int>(e.value), static_cast<unsigned long>(e.low),
+              static_cast<unsigned long>(e.high));
+  }
+}
+
+// Sparse rows, each page from the one at 0 round the ring.
+void write_sparse(text_out& out, device_inst& inst, const device_type& t) {
+  for (int r = 0; r < t.region_count; ++r) {
+    if ((t.regions[r].flags & REGION_SPARSE) == 0) continue;
+    mem_page* first = find_mem_page(inst.regions[r].pages, 0);
+    long count = 0;
+    for (mem_page* p = first; p != nullptr; p = p->next) {
+      ++count;
+      if (p->next == first) break;
+    }
+    out.put("\n%ld", count);
+    for (mem_page* p = first; count-- > 0; p = p->next) {
+      if (p->kind == PAGE_ON_DISK) m_gdisk(&inst, p);
+      out.put("\n%lx", static_cast<unsigned long>(p->start));
+      out.put("\n%d\n", p->kind == PAGE_UNIFORM ? PAGE_UNIFORM : PAGE_DATA);
+      if (p->kind == PAGE_UNIFORM) {
+        out.put("%lx ", static_cast<unsigned long>(p->value));
+      } else {
+        for (uint32_t i = 0; i < PAGE_WORDS; ++i) {
+          if (i > 0 && i % 8 == 0) out.text += '\n';
+          out.put("%lx ", static_cast<unsigned long>(p->block != nullptr ? p->block[i] : 0));
+        }
+      }
+      out.text += '\n';
+    }
+  }
+}
+
+void write_breakpoints(text_out& out, const device_state& st) {
+  int count = 0;
+  for (const break_rec* b = st.breakpoints; b != nullptr; b = b->next) ++count;
+  out.header("breakpoint count");
+  out.put("\n%d", count);
+  out.header("breakpoint info");
+  for (const break_rec* b = st.breakpoints; b != nullptr; b = b->next) {
+    const arg_value& v = b->operands;
+    out.put("\n%d %d %d %d\n", b->number, b->kind, static_cast<int>(b->mentions), b->action);
+    out.line(b->cond_text);
+    out.line(b->command_text);
+    out.put("%d %lx %lx %lx %d %d %d %d", b->enabled, static_cast<unsigned long>(v.lo),
+            static_cast<unsigned long>(v.hi), static_cast<unsigned long>(v.ext), v.item, v.op,
+            v.region, v.device);
+    // The operand's address, space and value flags: a memory condition needs them.
+    out.put(" %lx %lx %lx", static_cast<unsigned long>(v.addr), static_cast<unsigned long>(v.space),
+            static_cast<unsigned long>(v.type));
+  }
+}
+
+void write_device(text_out& out, int d) {
+  out.header("devindex devtype");
+  device_inst* inst = device_insts[d];
+  device_state* st = device_states[d];
+  if (inst == nullptr || st == nullptr) {
+    out.put("%d %d\n", d, -1);
+    return;
+  }
+  out.put("%d %d\n", d, inst->type);
+  const device_type& t = *device_types[inst->type];
+  for (int p = 0; p < t.periph_count; ++p) {
+    const periph_class& cls = *t.periphs[p].cls;
+    out.header("perattr");
+    out.put("\n%lx", static_cast<unsigned long>(st->periph_entries[p].class_word));
+    out.header("regattr");
+    for (int r = 0; r < cls.reg_count; ++r)
+      out.put("\n%lx", static_cast<unsigned long>(st->periph_entries[p].attrs[r]));
+    out.header("regval");
+    for (int w = 0; w < cls.state_word_count; ++w)
+      out.put("\n%lx", static_cast<unsigned long>(inst->periph_state[p][w]));
+  }
+  for (int r = 0; r < t.region_count; ++r) write_region(out, *inst, *st, r);
+  out.header("global signals");
+  for (uint32_t w : inst->device_words) out.put("\n%lx", static_cast<unsigned long>(w));
+  // The register blocks hold the port and pin words, current and previous.
+  out.header("port values");
+  for (std::size_t i = 0; i < inst->blocks.size(); ++i)
+    out.put(i % REG_BLOCK_WORDS == 0 ? "\n%lx" : " %lx", static_cast<unsigned long>(inst->blocks[i]));
+  out.header("reg_exec,reg_cycl,reg_icnt,flg_stat");
+  out.put("\n%lx %lx %lx %d %d", static_cast<unsigned long>(inst->pc),
+          static_cast<unsigned long>(inst->cycles), static_cast<unsigned long>(inst->instructions),
+          static_cast<int>(inst->flags), inst->abort);
+  out.header("sv_var.stat");
+  const std::string& log_name = session_log_path(d);
+  out.put("\n%d %lx %lx %d %d %lx", status_line_logging(d), static_cast<unsigned long>(st->asm_address),
+          static_cast<unsigned long>(st->dis_next), st->dis_space, st->dis_continue,
+          static_cast<unsigned long>(st->run_count));
+  out.put(" %d %d %d %d %d %d\n", st->break_number, st->default_radix, st->run_mode, st->running,
+          st->last_break_number, log_name.empty() ? 0 : 1);
+  out.line(log_name);
+  out.header("pathwork");
+  out.line(inst->work_dir);
+  out.header("counters and history");
+  out.put("\n%lx %lx %lx %lx", static_cast<unsigned long>(st->cnt[0]), static_cast<unsigned long>(st->cnt[1]),
+          static_cast<unsigned long>(st->cnt[2]), static_cast<unsigned long>(st->cnt[3]));
+  out.put(" %lx %d %d ", static_cast<unsigned long>(st->pc_trace_count), static_cast<int>(st->pc_trace_index),
+          st->view_mode);
+  out.header("histsz and hist log");
+  out.put("\n%d\n", static_cast<int>(st->pc_trace.size()));
+  for (const auto& e : st->pc_trace)
+    out.put("\n%lx %lx %lx", static_cast<unsigned long>(e.pc), static_cast<unsigned long>(e.opcode),
+            static_cast<unsigned long>(e.second));
+  write_breakpoints(out, *st);
+  out.header("watch list");
+  out.put("\n%d", 0);
+  out.header("hio enabled");
+  out.put("\n%d", st->streams_enabled);
+  for (int b = 0; b < 2; ++b) {
+    out.header(b == 0 ? "send buffer" : "recv buffer");
+    out.put("\n%d %lu %lu", 0, 0UL, static_cast<unsigned long>(st->host_io[b].size()));
+    for (uint32_t w : st->host_io[b]) out.put("\n%ld", static_cast<long>(w));
+  }
+  out.header("send address recv address");
+  out.put("\n%d %lu\n%d %lu", 0, 0UL, 0, 0UL);
+  out.header("afi ufi");
+  out.put("\n%d %d", 0, 0);
+  out.header("redirect flag, filename, fileposition");
+  for (int s = 0; s < 3; ++s) out.text += "\n0\n^\n0";
+  out.header("FOPEN_MAX");
+  out.put("\n%d", FOPEN_SLOTS);
+  for (int i = 0; i < FOPEN_SLOTS; ++i) out.put("\n%d", 0);
+  out.header("state");
+  out.put("\n%d", 0);
+  out.header("win next, head");
+  out.put("\n%d %d\n", st->session.newest, st->session.pending);
+  out.header("winsz");
+  out.put("%d\n", static_cast<int>(st->session.lines.size()));
+  for (const auto& l : st->session.lines) out.line(std::string(l.data(), strnlen(l.data(), l.size())));
+  out.header("io files and external memory");
+  for (int i = 0; i < 4; ++i) out.text += "0\n";
+  write_sparse(out, *inst, t);
+  if (st->debug != nullptr && !st->debug->coff_path.empty()) {
+    out.text += "1\n";
+    out.line(st->debug->coff_path);
+  } else {
+    out.text += "0\n^\n";
+  }
+}
+
+bool any_profiled(int first, int last) {
+  for (int d = first; d <= last; ++d)
+    if (device_states[d] != nullptr && device_states[d]->profile.on) return true;
+  return false;
+}
+
+bool write_file_in_place(const std::string& path, const std::string& text) {
+  std::string temp = path + ".XXXXXX";
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) return false;
+  std::FILE* file = fdopen(fd, "w");
+  if (file == nullptr) {
+    close(fd);
+    std::remove(temp.c_str());
+    return false;
+  }
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  if (std::fclose(file) != 0 || !written || std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int save_state_file(const char* path, int first, int last) {
+  const int was = cur_device;
+  text_out out;
+  out.put("%d\n", MARK_COMPLETE);
+  out.put("\n[%s]\n", BANNER);
+  out.header("source_path");
+  out.put("%d\n", static_cast<int>(search_path.size()));
+  out.line(search_path);
+  out.header("profiler");
+  std::string companion;
+  if (profiler != nullptr && any_profiled(first, last)) {
+    char name[] = "pfXXXXXX";
+    const int fd = mkstemp(name);
+    if (fd >= 0) {
+      close(fd);
+      companion = name;
+    }
+  }
+  out.text += (companion.empty() ? std::string("(null)") : companion) + "\n";
+  out.header("numdevices");
+  out.put("%d\n", last - first + 1);
+  for (int d = first; d <= last; ++d) {
+    write_device(out, d);
+    if (!companion.empty()) profiler->save_state(companion.c_str(), d, d == first ? 0 : 1);
+  }
+  if (!companion.empty()) profiler->save_state(nullptr, 0, 1);
+  out.header("viewdev");
+  out.put(" %d\n", was);
+  make_device_current(was);
+  if (!write_file_in_place(path, out.text)) {
+    error_report("Error opening file.");
+    return 1;
+  }
+  return 0;
+}
+
+namespace {
+
+// A cursor over the file's text. Every read checks what it reads: a value
+// out of range or a text that ends early fails the parse.
+struct text_in {
+  const std::string& text;
+  std::size_t at = 0;
+  bool ok = true;
+
+  void skip_space() {
+    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+  }
+  bool fail() { return ok = false; }
+  long number(int base, long low, long high) {
+    skip_space();
+    if (!ok || at >= text.size()) return fail(), 0;
+    const char* start = text.c_str() + at;
+    char* end = nullptr;
+    errno = 0;
+    const long long v = base == 16 ? static_cast<long long>(std::strtoull(start, &end, 16))
+                                   : std::strtoll(start, &end, 10);
+    if (end == start || errno != 0 || v < low || v > high) return fail(), 0;
+    at += static_cast<std::size_t>(end - start);
+    return static_cast<long>(v);
+  }
+  int dec(int low = INT32_MIN, int high = INT32_MAX) { return static_cast<int>(number(10, low, high)); }
+  uint32_t hex() { return static_cast<uint32_t>(number(16, 0, UINT32_MAX)); }
+  std::string line() {
+    skip_space();
+    if (!ok || at >= text.size() || text[at] != '^') return fail(), std::string();
+    const std::size_t end = text.find('\n', at);
+    const std::size_t stop = end == std::string::npos ? text.size() : end;
+    std::string s = text.substr(at + 1, stop - at - 1);
+    at = stop;
+    return s;
+  }
+  void header() {
+    skip_space();
+    if (!ok || at >= text.size() || text[at] != '[') return void(fail());
+    const std::size_t end = text.find(']', at);
+    if (end == std::string::npos) return void(fail());
+    at = end + 1;
+  }
+  // A count of entries that each take at least one character of the text.
+  int count() {
+    const int n = dec(0);
+    if (ok && static_cast<std::size_t>(n) > text.size() - at) fail();
+    return ok ? n : 0;
+  }
+  void hex_words(std::vector<uint32_t>& out, std::size_t n) {
+    out.resize(n);
+    for (uint32_t& w : out) w = hex();
+  }
+};
+
+struct parsed_page {
+  uint32_t start = 0;
+  int kind = PAGE_UNIFORM;
+  std::vector<uint32_t> words;
+};
+
+struct parsed_device {
+  int number = 0, type = -1;
+  std::vector<uint32_t> class_words;
+  std::vector<std::vector<uint32_t>> attrs, vals;
+  std::vector<uint32_t> disabled;
+  std::vector<std::vector<uint32_t>> words;
+  std::vector<std::array<std::vector<range_entry>, 4>> maps;
+  std::vector<uint32_t> device_words, blocks;
+  uint32_t pc = 0, cycles = 0, instructions = 0, flags = 0;
+  int abort = 0;
+  uint32_t asm_address = 0, dis_next = 0, run_count = 0;
+  int dis_space = 0, dis_continue = 0, running = 0, break_number = 0, radix = 1, run_mode = 0, last_break = 0;
+  std::string work_dir;
+  uint32_t cnt[4] = {}, trace_count = 0;
+  int trace_index = 0, view_mode = 0;
+  std::vector<device_state::pc_trace_entry> trace;
+  std::vector<break_rec> breaks;
+  int streams_enabled = 1;
+  std::vector<uint32_t> host_io[2];
+  int newest = 0, pending = 0;
+  std::vector<std::string> lines;
+  std::vector<std::vector<parsed_page>> sparse;
+  std::string coff_path;
+};
+
+struct parsed_state {
+  std::string path;
+  std::string companion;
+  std::vector<parsed_device> devices;
+  int current = 0;
+};
+
+void parse_region(text_in& in, parsed_device& pd, const mem_region& region) {
+  in.header();
+  pd.disabled.push_back(in.hex());
+  in.header();
+  pd.words.emplace_back();
+  in.hex_words(pd.words.back(), region.size);
+  in.header();
+  auto& maps = pd.maps.emplace_back();
+  for (auto& ranges : maps) {
+    const int n = in.count();
+    for (int i = 0; i < n && in.ok; ++i) {
+      range_entry e{};
+      e.value = static_cast<uint32_t>(in.dec(0));
+      e.low = in.hex();
+      e.high = in.hex();
+      if (e.low > e.high || (!ranges.empty() && e.low <= ranges.back().high)) in.fail();
+      ranges.push_back(e);
+    }
+  }
+}
+
+void parse_breakpoints(text_in& in, parsed_device& pd) {
+  in.header();
+  const int n = in.count();
+  in.header();
+  for (int i = 0; i < n && in.ok; ++i) {
+    break_rec& b = pd.breaks.emplace_back();
+    b.number = in.dec(1);
+    b.kind = in.dec(0);
+    b.mentions = static_cast<uint32_t>(in.dec(0));
+    b.action = in.dec(0);
+    b.cond_text = in.line();
+    b.command_text = in.line();
+    b.enabled = in.dec(0, 1);
+    arg_value& v = b.operands;
+    v.lo = in.hex();
+    v.hi = in.hex();
+    v.ext = in.hex();
+    v.item = static_cast<uint16_t>(in.dec(0, UINT16_MAX));
+    v.op = static_cast<uint16_t>(in.dec(0, UINT16_MAX));
+    v.region = static_cast<uint16_t>(in.dec(0, UINT16_MAX));
+    v.device = static_cast<uint16_t>(in.dec(0, UINT16_MAX));
+    v.addr = in.hex();
+    v.space = in.hex();
+    v.type = in.hex();
+    if (b.cond_text.size() > BREAK_TEXT_MAX) in.fail();
+  }
+}
+
+void parse_sparse(text_in& in, parsed_device& pd, const device_type& t) {
+  for (int r = 0; r < t.region_count; ++r) {
+    if ((t.regions[r].flags & REGION_SPARSE) == 0) continue;
+    auto& pages = pd.sparse.emplace_back();
+    const int n = in.count();
+    for (int i = 0; i < n && in.ok; ++i) {
+      parsed_page& p = pages.emplace_back();
+      p.start = in.hex();
+      p.kind = in.dec(PAGE_UNIFORM, PAGE_DATA);
+      if (p.start % PAGE_WORDS != 0 || p.kind == 3) in.fail();
+      in.hex_words(p.words, p.kind == PAGE_DATA ? PAGE_WORDS : 1);
+    }
+  }
+}
+
+void parse_device(text_in& in, parsed_device& pd) {
+  const device_type& t = *device_types[pd.type];
+  for (int p = 0; p < t.periph_count; ++p) {
+    const periph_class& cls = *t.periphs[p].cls;
+    in.header();
+    pd.class_words.push_back(in.hex());
+    in.header();
+    in.hex_words(pd.attrs.emplace_back(), cls.reg_count);
+    in.header();
+    in.hex_words(pd.vals.emplace_back(), cls.state_word_count);
+  }
+  for (int r = 0; r < t.region_count; ++r) parse_region(in, pd, t.regions[r]);
+  in.header();
+  in.hex_words(pd.device_words, t.device_word_count);
+  in.header();
+  in.hex_words(pd.blocks, static_cast<std::size_t>(t.block_count) * 2 * REG_BLOCK_WORDS);
+  in.header();
+  pd.pc = in.hex();
+  pd.cycles = in.hex();
+  pd.instructions = in.hex();
+  pd.flags = static_cast<uint32_t>(in.dec());
+  pd.abort = in.dec();
+  in.header();
+  in.dec(0, 1);  // status-line logging: no source status line is written yet
+  pd.asm_address = in.hex();
+  pd.dis_next = in.hex();
+  pd.dis_space = in.dec(0, SPACE_CODE_COUNT - 1);
+  pd.dis_continue = in.dec();
+  pd.run_count = in.hex();
+  pd.break_number = in.dec();
+  pd.radix = in.dec();
+  pd.run_mode = in.dec();
+  pd.running = in.dec(0, 1);
+  pd.last_break = in.dec();
+  in.dec(0, 1);
+  in.line();  // the session log is not opened again
+  in.header();
+  pd.work_dir = in.line();
+  if (pd.work_dir.size() >= WORK_DIR_MAX) in.fail();
+  in.header();
+  for (uint32_t& c : pd.cnt) c = in.hex();
+  pd.trace_count = in.hex();
+  pd.trace_index = in.dec(0, 31);
+  pd.view_mode = in.dec(0, 2);
+  in.header();
+  const int history = in.count();
+  for (int i = 0; i < history && in.ok; ++i) {
+    device_state::pc_trace_entry e{};
+    e.pc = in.hex();
+    e.opcode = in.hex();
+    e.second = in.hex();
+    if (i < 32) pd.trace.push_back(e);
+  }
+  parse_breakpoints(in, pd);
+  in.header();
+  if (in.dec(0, 0) != 0) in.fail();  // no watches are kept
+  in.header();
+  pd.streams_enabled = in.dec(0, 1);
+  for (auto& buffer : pd.host_io) {
+    in.header();
+    in.dec();
+    in.hex();
+    const int n = in.count();
+    for (int i = 0; i < n && in.ok; ++i) buffer.push_back(static_cast<uint32_t>(in.number(10, 0, UINT32_MAX)));
+  }
+  in.header();
+  for (int i = 0; i < 4; ++i) in.dec();
+  in.header();
+  in.dec(0, 0);
+  in.dec();
+  in.header();
+  for (int s = 0; s < 3; ++s) {
+    in.dec();
+    in.line();
+    in.dec();
+  }
+  in.header();
+  const int slots = in.dec(0, 64);
+  for (int i = 0; i < slots; ++i) in.dec();
+  in.header();
+  in.dec();
+  in.header();
+  pd.newest = in.dec(0, SESSION_RING_LINES - 1);
+  pd.pending = in.dec(0, SESSION_RING_LINES);
+  in.header();
+  const int lines = in.count();
+  for (int i = 0; i < lines && in.ok; ++i) {
+    std::string s = in.line();
+    if (i < SESSION_RING_LINES) pd.lines.push_back(s.substr(0, SESSION_LINE_BYTES - 1));
+  }
+  in.header();
+  for (int list = 0; list < 4; ++list)
+    if (in.dec(0, 0) != 0) in.fail();  // stream records are not kept yet
+  parse_sparse(in, pd, t);
+  if (in.dec(0, 1) == 1) {
+    pd.coff_path = in.line();
+  } else {
+    in.line();
+  }
+}
+
+bool parse_state(const std::string& text, parsed_state& ps) {
+  text_in in{text};
+  if (in.dec() != MARK_COMPLETE) return false;
+  in.header();
+  in.header();
+  const int length = in.dec(0);
+  ps.path = in.line();
+  if (length == 0) ps.path.clear();
+  in.header();
+  std::size_t end = text.find('\n', (in.skip_space(), in.at));
+  if (end == std::string::npos) return false;
+  ps.companion = text.substr(in.at, end - in.at);
+  in.at = end;
+  in.header();
+  const int count = in.dec(0, DEVICE_MAX);
+  bool present[DEVICE_MAX] = {};
+  for (int i = 0; i < count && in.ok; ++i) {
+    in.header();
+    parsed_device& pd = ps.devices.emplace_back();
+    pd.number = in.dec(0, DEVICE_MAX - 1);
+    pd.type = in.dec(-1, TYPE_COUNT - 1);
+    if (!in.ok || device_types[pd.type < 0 ? 0 : pd.type] == nullptr) return false;
+    present[pd.number] = pd.type >= 0;
+    if (pd.type >= 0) parse_device(in, pd);
+  }
+  in.header();
+  ps.current = in.dec(0, DEVICE_MAX - 1);
+  if (!in.ok) return false;
+  // The current device must exist once the file is in: saved here, or a
+  // slot the file leaves as it is.
+  bool named = false;
+  for (const parsed_device& pd : ps.devices) named |= pd.number == ps.current;
+  return present[ps.current] || (!named && device_insts[ps.current] != nullptr);
+}
+
+void apply_breakpoints(parsed_device& pd) {
+  for (break_rec& b : pd.breaks) {
+    auto rec = new_breakpoint();
+    rec->number = b.number;
+    rec->kind = b.kind;
+    rec->action = b.action;
+    rec->command_text = b.command_text;
+    rec->enabled = b.enabled;
+    rec->operands = b.operands;
+    set_break_condition(*rec, b.cond_text.c_str());
+    rec->mentions = b.mentions;
+    insert_breakpoint(std::move(rec));
+  }
+}
+
+void apply_sparse(parsed_device& pd, const device_type& t) {
+  std::size_t next = 0;
+  for (int r = 0; r < t.region_count; ++r) {
+    if ((t.regions[r].flags & REGION_SPARSE) == 0) continue;
+    for (const parsed_page& p : pd.sparse[next++])
+      for (uint32_t i = 0; i < PAGE_WORDS; ++i) {
+        const uint32_t w = p.words[p.kind == PAGE_DATA ? i : 0];
+        if (w != 0 || p.kind == PAGE_DATA) sparse_write_row(cur_inst, r, p.start + i, w);
+      }
+  }
+}
+
+// Fills a newly created current device from its parsed record.
+void apply_device(parsed_device& pd) {
+  const device_type& t = *device_types[pd.type];
+  for (int p = 0; p < t.periph_count; ++p) {
+    cur_state->periph_entries[p].class_word = pd.class_words[p];
+    std::copy(pd.attrs[p].begin(), pd.attrs[p].end(), cur_state->periph_entries[p].attrs);
+    std::copy(pd.vals[p].begin(), pd.vals[p].end(), cur_inst->periph_state[p]);
+  }
+  for (int r = 0; r < t.region_count; ++r) {
+    cur_inst->regions[r].disabled = pd.disabled[r];
+    cur_inst->regions[r].words = pd.words[r];
+    for (int m = 0; m < 4; ++m) cur_state->region_logs[r].maps[SAVED_MAPS[m]].ranges = pd.maps[r][m];
+  }
+  cur_inst->device_words = pd.device_words;
+  cur_inst->blocks = pd.blocks;
+  cur_inst->pc = pd.pc;
+  cur_inst->cycles = pd.cycles;
+  cur_inst->instructions = pd.instructions;
+  cur_inst->flags = pd.flags;
+  cur_inst->abort = pd.abort;
+  cur_inst->work_dir = pd.work_dir;
+  device_state& st = *cur_state;
+  st.asm_address = pd.asm_address;
+  st.dis_next = pd.dis_next;
+  st.dis_space = pd.dis_space;
+  st.dis_continue = pd.dis_continue;
+  st.run_count = pd.run_count;
+  st.break_number = pd.break_number;
+  st.default_radix = pd.radix;
+  st.run_mode = pd.run_mode;
+  st.running = pd.running;
+  std::copy(std::begin(pd.cnt), std::end(pd.cnt), st.cnt);
+  st.pc_trace_count = pd.trace_count;
+  st.pc_trace_index = static_cast<uint32_t>(pd.trace_index);
+  st.view_mode = pd.view_mode;
+  std::copy(pd.trace.begin(), pd.trace.end(), st.pc_trace.begin());
+  apply_breakpoints(pd);
+  st.last_break_number = pd.last_break;
+  st.streams_enabled = pd.streams_enabled;
+  st.host_io[0] = pd.host_io[0];
+  st.host_io[1] = pd.host_io[1];
+  st.session.newest = pd.newest;
+  st.session.pending = pd.pending;
+  for (std::size_t i = 0; i < pd.lines.size() && i < st.session.lines.size(); ++i) {
+    auto& l = st.session.lines[i];
+    l.fill(0);
+    std::copy(pd.lines[i].begin(), pd.lines[i].end(), l.begin());
+  }
+  apply_sparse(pd, t);
+  st.run_plan_stale = 1;
+  if (!pd.coff_path.empty() && read_coff_file(pd.number, pd.coff_path.c_str()) != 0)
+    error_report("Error reading symbols");
+}
+
+}  // namespace
+
+int load_state_file(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return 1;
+  std::string text;
+  char buf[65536];
+  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, file)) > 0;) text.append(buf, n);
+  std::fclose(file);
+  auto ps = std::make_unique<parsed_state>();
+  if (!parse_state(text, *ps)) return 1;
+
+  search_path = ps->path;
+  const bool restore = profiler != nullptr && !ps->companion.empty() && ps->companion[0] != '(';
+  bool first = true;
+  for (parsed_device& pd : ps->devices) {
+    close_session_log(pd.number);
+    end_device_profile(pd.number);
+    free_device(pd.number);
+    if (pd.type >= 0) {
+      if (!create_device(pd.number, device_types[pd.type]->name)) {
+        free_all_devices();
+        create_device(0, device_types[0]->name);
+        return 1;
+      }
+      apply_device(pd);
+    }
+    if (restore) profiler->restore_state(ps->companion.c_str(), pd.number, first ? 0 : 1);
+    first = false;
+  }
+  if (restore) profiler->restore_state(nullptr, 0, 1);
+  select_device(ps->current);
+  cur_state->running = 0;
+  session_redraw(ps->current);
+  return 0;
+}

@@ -1,0 +1,103 @@
+// State files: a busy state of several devices reloads to the same file,
+// and a file refused anywhere leaves every device as it was.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cmd/cmd_fixture.h"
+#include "sim/cmd/statefile.h"
+#include "sim/engine/device.h"
+
+namespace {
+
+class state_file : public cmd_files {
+ protected:
+  // Writes the whole simulator to NAME and gives the text.
+  std::string saved(const std::string& name) {
+    EXPECT_EQ(save_state_file(path(name).c_str(), 0, DEVICE_MAX - 1), 0);
+    return read_file(name);
+  }
+  void busy() {
+    run("path + /tmp");
+    run("path + /usr");
+    run("device dv3 73583");
+    run("device dv5 73547");
+    // Every space of device 0, breakpoints of several kinds, display tags.
+    for (const char* space : {"p", "x", "pe", "pi", "pr", "xe", "xi"})
+      run((std::string("change ") + space + ":$30 $1" + space).c_str());
+    run("change xe:$12345 $77 pe:$20100 $66 x0 $12 r1 $34 pc $20");
+    run("break p:$20");
+    run("break dr x:$10");
+    run("break #9 cyc>=1000");
+    run("break #3 p:$1 x evaluate d a0");
+    run("break r1==$34");
+    run("asm p:0 move #1,x0");
+    run("radix h");
+    execute_command_line(3, "change x:$5 $55 p:$7 $99 xe:$400 $3");
+    execute_command_line(3, "break p:$7");
+    make_device_current(0);
+  }
+};
+
+TEST_F(state_file, ABusyStateReloadsToTheSameFile) {
+  busy();
+  const std::string first = saved("a.sim");
+  ASSERT_EQ(first.substr(0, 4), "711\n");
+  for (const char* part : {"^/tmp,/usr\n", "\n^r1==$34\n^\n", "\n^cyc>=1000\n", "evaluate d a0\n", "\n3 4\n",
+                           "\n2300\n4\n"})
+    EXPECT_NE(first.find(part), std::string::npos) << part;
+  ASSERT_EQ(load_state_file(path("a.sim").c_str()), 0);
+  const std::string second = saved("b.sim");
+  std::size_t at = 0;
+  while (at < first.size() && at < second.size() && first[at] == second[at]) ++at;
+  EXPECT_EQ(second.size(), first.size());
+  EXPECT_EQ(at, first.size()) << first.substr(at > 300 ? at - 300 : 0, 400) << "\n----\n"
+                              << second.substr(at > 300 ? at - 300 : 0, 400);
+  // The state itself came back, not only its text.
+  uint32_t word = 0;
+  ASSERT_EQ(read_device_memory(0, SPACE_XE, 0x12345, &word), 1);
+  EXPECT_EQ(word, 0x77u);
+  ASSERT_EQ(read_device_memory(3, SPACE_X, 5, &word), 1);
+  EXPECT_EQ(word, 0x55u);
+  EXPECT_EQ(device_insts[5]->type, find_type_index("73547"));
+  EXPECT_EQ(device_insts[1], nullptr);
+}
+
+TEST_F(state_file, RefusedFilesChangeNothing) {
+  busy();
+  const std::string good = saved("good.sim");
+  run("change x:$10 $4321");
+  const std::string before = saved("before.sim");
+  const std::size_t viewdev = good.rfind("[viewdev]");
+  const std::size_t second = good.find("[devindex devtype]\n1 ");
+  const struct {
+    const char* what;
+    std::string text;
+  } refused[] = {
+      {"cut short while written", "708" + good.substr(3)},
+      {"cut in the middle", good.substr(0, good.size() / 2)},
+      {"cut in the last device", good.substr(0, viewdev)},
+      {"an unknown type", good.substr(0, second) + "[devindex devtype]\n1 9\n"},
+      {"a device number out of range", good.substr(0, second) + "[devindex devtype]\n40 -1\n"},
+      {"the current device is an empty slot", good.substr(0, viewdev) + "[viewdev]\n 1\n"},
+      {"a word too wide", good.substr(0, 200) + "1ffffffff" + good.substr(200)},
+  };
+  for (const auto& r : refused) {
+    write_file("bad.sim", r.text);
+    EXPECT_EQ(load_state_file(path("bad.sim").c_str()), 1) << r.what;
+    EXPECT_EQ(saved("after.sim"), before) << r.what;
+  }
+}
+
+TEST_F(state_file, EmptySlotsAndAnEmptyActionSurvive) {
+  run("break p:$10");
+  const std::string first = saved("a.sim");
+  EXPECT_NE(first.find("[devindex devtype]\n7 -1\n"), std::string::npos);
+  EXPECT_NE(first.find("\n^\n^\n"), std::string::npos);  // no session log, no action text
+  run("device dv7 73521");
+  ASSERT_EQ(load_state_file(path("a.sim").c_str()), 0);
+  EXPECT_EQ(device_insts[7], nullptr);
+  EXPECT_EQ(saved("b.sim"), first);
+}
+
+}  // namespace

@@ -1,0 +1,17 @@
+#scratch
+#file marked.sim: 708
+#head: 60 fresh.sim
+; a fresh state's file, a round trip, and files refused with nothing changed
+save s fresh
+change x:$10 $1234 p:$20 $5678 r1 $34
+break p:$20
+save s busy.b -o
+change x:$10 0 r1 0
+load s busy.b
+display x:$10 p:$20 r1
+break
+load s marked
+load s missing
+display x:$10 p:$20 r1
+save s busy.b -c
+quit
