@@ -29,6 +29,16 @@ constexpr uint32_t SC_ENUM_TAG = 15;
 constexpr uint32_t SC_END_OF_STRUCT = 102;
 constexpr uint32_t LOCATION_MEMORY = 2;
 
+// The array dimensions of a symbol from its auxiliary entry (0 read as 1).
+void symbol_dims(const coff_debug_info& info, int index, c_value& v) {
+  const coff_symbol& s = info.c_symbols[static_cast<std::size_t>(index)];
+  bool array = false;
+  for (uint32_t t = s.type() >> 4; (t & 0xFFF) != 0; t >>= 2) array = array || (t & 3) == 3;
+  if (!array || s.aux_count() == 0) return;
+  const coff_symbol& aux = info.c_symbols[static_cast<std::size_t>(index) + 1];
+  for (int k = 0; k < 4; ++k) v.dims[k] = aux.w[3 + k] == 0 ? 1 : aux.w[3 + k];
+}
+
 struct token {
   int code = 0;
   c_token_value value;
@@ -410,6 +420,7 @@ class parser {
     const uint32_t base = s.type() & 0xF;
     if ((base == CT_STRUCT || base == CT_UNION || base == CT_ENUM) && s.aux_count() > 0)
       v.tag = info.c_symbols[static_cast<std::size_t>(index) + 1].w[0];
+    symbol_dims(info, index, v);
     v.located = 1;
     return n;
   }
@@ -472,6 +483,7 @@ class parser {
     const uint32_t base = s.type() & 0xF;
     if ((base == CT_STRUCT || base == CT_UNION || base == CT_ENUM) && s.aux_count() > 0)
       leaf->value.tag = info.c_symbols[static_cast<std::size_t>(index) + 1].w[0];
+    symbol_dims(info, index, leaf->value);
     c_node* n = binary(object, arrow ? uint32_t{CT_ARROW} : uint32_t{'.'}, leaf);
     n->value = leaf->value;
     n->value.sclass = s.sclass() == SC_BIT_FIELD ? SC_BIT_FIELD : LOCATION_MEMORY;

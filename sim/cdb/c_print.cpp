@@ -11,6 +11,11 @@
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
 #include "sim/engine/device.h"
+#include "sim/engine/memory.h"
+#include "sim/frontend.h"
+#include "sim/cdb/c_scope.h"
+#include <algorithm>
+#include <cctype>
 
 namespace {
 
@@ -41,13 +46,13 @@ std::string char_text(int64_t c) {
 }
 
 double float_of(const c_value& v) {
-  switch (c_family->width) {
-    case 16: {
+  switch (c_family_kind()) {
+    case C_KIND_16: {
       float f = 0;
       std::memcpy(&f, &v.v[2], 4);
       return f;
     }
-    case 24: {
+    case C_KIND_24: {
       int64_t m = sign_extend(v.v[4] & 0xFFFFFF, 24);
       return std::ldexp(static_cast<double>(m), static_cast<int>(v.v[3]) - 8214);
     }
@@ -153,41 +158,116 @@ std::string c_integer_text(uint32_t low, uint32_t high, bool two_words, int radi
   }
 }
 
-int c_fetch(c_value& value) {
-  if (value.located == 0) return 1;
-  // Memory values only: frames and registers come with the back-trace.
-  if (value.sclass != 2 && value.sclass != 3 && value.sclass != 19) return 0;
-  const int words = std::min(c_sizeof_words(value), 2);
-  const bool wide_float = (value.type & 0xF) == CT_FLOAT || (value.type & 0xF) == CT_DOUBLE;
-  uint32_t w[2] = {0, 0};
-  for (int k = 0; k < words; ++k) {
-    if (cur_type->mem->read_word(static_cast<int>(value.space), (value.address + k) & c_family->address, &w[k]) == 0)
-      return 0;
-  }
-  if (wide_float && c_family->width == 16) {
-    value.v[2] = (w[0] & 0xFFFF) | (w[1] << 16);
-  } else {
-    value.v[3] = w[0];
-    value.v[4] = words == 2 ? w[1] : 0;
-  }
-  return 1;
+namespace {
+
+bool is_radix(int radix) { return radix >= C_BINARY && radix <= C_UNSIGNED; }
+
+uint32_t strip_arrays(uint32_t type) {
+  while (is_array(type)) type = c_strip_level(type);
+  return type;
 }
+
+// The space a pointer points into.
+int pointed_space(uint32_t type) {
+  const uint32_t target = strip_arrays(c_strip_level(type));
+  if (is_function(target)) return 0;
+  const int model = memory_model();
+  if (model != 3) return model;
+  const uint32_t base = target & 0xF;
+  const bool narrow = is_pointer(target) || base == CT_CHAR || base == CT_SHORT || base == CT_INT || base == CT_ENUM ||
+                      base == CT_ENUM_MEMBER || base == CT_UCHAR || base == CT_USHORT || base == CT_UINT ||
+                      (c_family->code == 710 && base == CT_FLOAT);
+  return narrow ? 2 : model;
+}
+
+// The string a char pointer points at, in double quotes.
+std::string string_text(int space, uint32_t address) {
+  static constexpr const char* escapes[] = {"\\a", "\\b", "\\t", "\\n", "\\v", "\\f", "\\r"};
+  std::string out = "\"";
+  for (int n = 0;; ++n) {
+    if (n == 1025) return out + "\"";
+    uint32_t c = 0;
+    if (read_device_memory(cur_device, space, (address + static_cast<uint32_t>(n)) & c_family->address, &c) == 0)
+      return out;
+    if (c == 0) return out + "\"";
+    if (c == '"' || c == '\'' || c == '\\') out += '\\', out += static_cast<char>(c);
+    else if (c >= 32 && c <= 126) out += static_cast<char>(c);
+    else if (c >= 7 && c <= 13) out += escapes[c - 7];
+    else out += format("\\%lo", static_cast<unsigned long>(c));
+  }
+}
+
+std::string symbol_text(const coff_debug_info& info, uint32_t index) {
+  const std::string name = coff_symbol_name(info, info.c_symbols[index]);
+  return (name.size() > 1 && name[0] == 'F' ? name.substr(1) : name).substr(0, 128);
+}
+
+std::string array_text(const c_value& value, int radix) {
+  if (static_cast<int32_t>(value.dims[0]) < 1) return "{}";
+  c_value element = value;
+  element.type = c_strip_level(value.type);
+  for (int k = 0; k < 3; ++k) element.dims[k] = value.dims[k + 1];
+  element.dims[3] = 1;
+  element.located = 1;
+  if (element.sclass == 0) element.sclass = 2;
+  const uint32_t size = static_cast<uint32_t>(c_sizeof_words(element));
+  std::string out = "{";
+  for (uint32_t i = 0; i < value.dims[0]; ++i) {
+    element.address = (value.address + i * size) & c_family->address;
+    if (i > 0) out += ", ";
+    out += c_value_text(element, radix);
+  }
+  return out + "}";
+}
+
+std::string aggregate_text(const c_value& value, int radix) {
+  const bool is_struct = (value.type & 0xF) == CT_STRUCT;
+  const coff_debug_info* info = current_debug_info();
+  if (info == nullptr || value.tag == 0 || value.tag >= info->c_symbols.size())
+    return format("<%s contents not available>", is_struct ? "structure" : "union");
+  std::string out = "{";
+  bool first = true;
+  for (uint32_t i = next_symbol(*info, value.tag); i < info->c_symbols.size(); i = next_symbol(*info, i)) {
+    const coff_symbol& s = info->c_symbols[i];
+    if (s.sclass() == 102) break;
+    c_value m;
+    m.type = s.type();
+    m.space = value.v[4];
+    m.address = (value.v[3] + s.value()) & c_family->address;
+    m.sclass = 2;
+    m.located = 1;
+    const uint32_t base = s.type() & 0xF;
+    if ((base == CT_STRUCT || base == CT_UNION || base == CT_ENUM) && s.aux_count() > 0) m.tag = info->c_symbols[i + 1].w[0];
+    if (is_array(s.type()) && s.aux_count() > 0)
+      for (int k = 0; k < 4; ++k) m.dims[k] = info->c_symbols[i + 1].w[3 + k] == 0 ? 1 : info->c_symbols[i + 1].w[3 + k];
+    if (!first) out += ", ";
+    first = false;
+    out += symbol_text(*info, i) + "=" + c_value_text(m, radix);
+  }
+  return out + "}";
+}
+
+}  // namespace
 
 std::string c_value_text(c_value value, int radix) {
   const uint32_t type = value.type;
   if (!is_array(type) && !is_function(type) && c_fetch(value) == 0) return "";
+  const int shown = is_radix(radix) ? radix : C_HEX;
   if (is_pointer(type)) {
-    const std::string address = c_integer_text(value.v[3] & c_family->address, 0, false,
-                                               radix >= C_BINARY && radix <= C_UNSIGNED ? radix : C_HEX, false);
-    return std::string(c_space_name(memory_model(), value.v[3])) + ":" + address;
+    const int space = pointed_space(type);
+    std::string out = std::string(c_space_name(space, value.v[3])) + ":" +
+                      c_integer_text(value.v[3] & c_family->address, 0, false, shown, false);
+    const uint32_t target = strip_arrays(c_strip_level(type));
+    if (target == CT_CHAR || target == CT_UCHAR) out += " " + string_text(space, value.v[3]);
+    return out;
   }
-  if (is_function(type)) {
+  if (is_function(type))
     return std::string(c_space_name(static_cast<int>(value.space), value.address)) + ":" +
-           c_integer_text(value.address, 0, false, radix >= C_BINARY && radix <= C_UNSIGNED ? radix : C_HEX, false);
-  }
-  const bool natural = radix < C_BINARY || radix > C_UNSIGNED;
+           c_integer_text(value.address, 0, false, shown, false);
+  if (is_array(type)) return array_text(value, radix);
+  const bool natural = !is_radix(radix);
   const uint32_t base = type & 0xF;
-  const bool two = (base == CT_LONG || base == CT_ULONG) && c_family->width != 32 && c_sizeof_words(value) == 2;
+  const bool two = (base == CT_LONG || base == CT_ULONG) && c_family_kind() != C_KIND_32 && c_sizeof_words(value) == 2;
   switch (base) {
     case CT_CHAR:
     case CT_UCHAR:
@@ -197,20 +277,80 @@ std::string c_value_text(c_value value, int radix) {
     case CT_FLOAT:
     case CT_DOUBLE:
       if (natural) return float_text(float_of(value));
-      if (c_family->width == 16) return c_integer_text(value.v[2] & 0xFFFF, value.v[2] >> 16, true, radix, true);
-      return c_integer_text(value.v[3], value.v[4], true, radix, true);
+      switch (c_family_kind()) {
+        case C_KIND_16: return c_integer_text(value.v[2] & 0xFFFF, value.v[2] >> 16, true, radix, true);
+        case C_KIND_24: return c_integer_text(value.v[3], value.v[4], true, radix, true);
+        default:
+          if (radix == C_FRACTION) return float_text(float_of(value));
+          if (base == CT_FLOAT) return c_integer_text(value.v[2], 0, false, radix, true);
+          return c_integer_text(value.v[0], value.v[1], true, radix, true);
+      }
+    case CT_STRUCT:
+    case CT_UNION: return aggregate_text(value, radix);
     case CT_ENUM_MEMBER:
+    case CT_ENUM:
       if (natural) {
         const coff_debug_info* info = current_debug_info();
-        if (info != nullptr && value.tag < info->c_symbols.size()) {
-          const std::string name = coff_symbol_name(*info, info->c_symbols[value.tag]);
-          return (name.size() > 1 && name[0] == 'F' ? name.substr(1) : name).substr(0, 128);
-        }
+        int member = base == CT_ENUM_MEMBER ? static_cast<int>(value.tag)
+                                            : c_enum_member_by_value(value.tag, value.v[3] & c_family->mask);
+        if (info != nullptr && value.tag != 0 && member >= 0 && static_cast<uint32_t>(member) < info->c_symbols.size())
+          return symbol_text(*info, static_cast<uint32_t>(member));
       }
       return c_integer_text(value.v[3], 0, false, natural ? C_SIGNED : radix, true);
     default: {
-      const bool is_signed = base == CT_SHORT || base == CT_INT || base == CT_LONG || base == CT_ENUM;
+      const bool is_signed = base == CT_SHORT || base == CT_INT || base == CT_LONG;
       return c_integer_text(value.v[3], value.v[4], two, natural ? C_SIGNED : radix, is_signed);
     }
   }
+}
+
+void print_wrapped(const std::string& text, const char* prefix, const char* continuation, int indent, bool plain) {
+  constexpr std::size_t WIDTH = 80;
+  if (text.empty()) return;
+  const auto emit = [&](const std::string& piece) { plain ? session_print(piece.c_str(), 0) : session_echo(piece.c_str(), 0); };
+  const std::string lead =
+      std::string(std::min<std::size_t>(static_cast<std::size_t>(std::max(indent, 0)), WIDTH), ' ') +
+      (continuation != nullptr ? continuation : "");
+  bool first_piece = true;
+  bool in_string = false;
+  std::size_t line_start = 0;
+  while (line_start < text.size()) {
+    std::size_t line_end = text.find('\n', line_start);
+    if (line_end == std::string::npos) line_end = text.size();
+    std::size_t i = line_start;
+    do {
+      std::string piece = first_piece ? (prefix != nullptr ? prefix : "") : lead;
+      first_piece = false;
+      if (!in_string)
+        while (i < line_end && std::isspace(static_cast<unsigned char>(text[i])) != 0) ++i;
+      std::size_t brk = std::string::npos;  // index in text of the last break point
+      bool opened = false;
+      while (i < line_end) {
+        if (piece.size() >= WIDTH) {
+          if (brk != std::string::npos) {
+            piece.resize(piece.size() - (i - brk));
+            i = brk;
+            if (opened) in_string = false;
+          }
+          break;
+        }
+        const char c = text[i];
+        if (c == '"' && (i == 0 || text[i - 1] != '\\')) in_string = !in_string, opened = true;
+        if (!in_string && std::isspace(static_cast<unsigned char>(c)) != 0) brk = i;
+        piece += c;
+        ++i;
+        if (!in_string && piece.size() >= 2 && piece.compare(piece.size() - 2, 2, "},") == 0) break;
+      }
+      emit(piece);
+    } while (i < line_end);
+    line_start = line_end + 1;
+  }
+}
+
+void c_print_value(int radix, const c_value* value) {
+  if (value == nullptr) {
+    c_internal_error("cdbutil.c", __LINE__);
+    return;
+  }
+  print_wrapped(c_type_text(*value) + ": " + c_value_text(*value, radix), nullptr, nullptr, 0, false);
 }

@@ -22,6 +22,7 @@ std::vector<std::unique_ptr<c_node>> parse_chain;
 std::array<c_node*, C_NODE_STACK_SIZE> node_stack{};
 int node_count = 0;
 std::string last_error;
+bool quiet = false;
 
 // Exponent bias of the 24-bit families' two-word float.
 constexpr int FLOAT24_BIAS = 8214;
@@ -59,14 +60,14 @@ void c_nodes_discard() { parse_chain.clear(); }
 
 bool c_store_float(double number, uint32_t type, c_value& out) {
   const bool wide = type == CT_DOUBLE;
-  switch (c_family->width) {
-    case 16: {
+  switch (c_family_kind()) {
+    case C_KIND_16: {
       const float f = static_cast<float>(number);
       if (std::isinf(f) && !std::isinf(number)) return false;
       std::memcpy(&out.v[2], &f, 4);
       return true;
     }
-    case 24: {
+    case C_KIND_24: {
       if (number == 0) {
         out.v[3] = out.v[4] = 0;
         return true;
@@ -100,7 +101,28 @@ bool c_store_float(double number, uint32_t type, c_value& out) {
   }
 }
 
+c_family_kind_t c_family_kind() {
+  switch (c_family->code) {
+    case 711:
+    case 713: return C_KIND_16;
+    case 709:
+    case 712: return C_KIND_24;
+    default: return C_KIND_32;
+  }
+}
+
+void c_error(const std::string& message) {
+  if (!quiet) error_report(("C error: " + message).c_str());
+}
+
+void c_internal_error(const char* file, int line) {
+  c_error("internal error, please report (file " + std::string(file) + ", line " + std::to_string(line) + ")");
+}
+
+void c_error_quiet(bool on) { quiet = on; }
+
 void c_parse_error(const std::string& message) {
+  if (quiet) return;
   last_error = message;
   if (!last_error.empty()) last_error[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(last_error[0])));
 }

@@ -21,6 +21,10 @@ const c_family_words* c_family_of(int family_code);
 extern const c_family_words* c_family;
 // c_family from the current device type.
 void c_debug_reset();
+// Which number rules the family follows: 711 and 713 the 16-bit ones, 709
+// and 712 the 24-bit ones, 710 and 714 the 32-bit ones.
+enum c_family_kind_t { C_KIND_16, C_KIND_24, C_KIND_32 };
+c_family_kind_t c_family_kind();
 
 // COFF base types of the type word.
 enum : uint32_t {
@@ -83,6 +87,11 @@ bool c_store_float(double number, uint32_t type, c_value& out);
 // first letter upper-cased; kept as the pending text.
 void c_parse_error(const std::string& message);
 const std::string& c_last_error();
+// "C error: " and the message through the error report; quiet mode (set by
+// windows that evaluate over and over) silences this and c_parse_error.
+void c_error(const std::string& message);
+void c_internal_error(const char* file, int line);
+void c_error_quiet(bool quiet);
 
 // The evaluator's node stack: at most 1023 nodes pending. A push beyond
 // that fails with a message instead of wrapping round.
