@@ -14,8 +14,7 @@
 #include "sim/engine/device.h"
 #include "sim/engine/memory.h"
 #include "sim/engine/regaccess.h"
-#include "sim/frontend.h"
-#include "console/services.h"
+#include "support/test_frontend.h"
 
 namespace {
 
@@ -219,17 +218,12 @@ TEST_F(CValue, WrappedPrinting) {
   const std::string members = "{alpha=1, beta=2}, {gamma=3, delta=4}";
   std::string words;
   for (int k = 0; k < 30; ++k) words += "word ";
-  static std::string out;
-  frontend_services capture = console_frontend_services();
-  capture.session_output = [](const char* text, int, int) {
-    out += std::string(text) + "\n";
-    return 1;
-  };
-  install_frontend(&capture);
+  recorded().clear();
   print_wrapped(members, "> ", nullptr, 0, true);
   print_wrapped(words, nullptr, "+", 2, true);
   print_wrapped("\"" + std::string(100, 'q') + "\"", nullptr, nullptr, 0, true);
-  install_frontend(&console_frontend_services());
+  std::string out;
+  for (const std::string& line : recorded().lines) out += line + "\n";
   EXPECT_EQ(out, "> {alpha=1, beta=2},\n{gamma=3, delta=4}\n" + words.substr(0, 79) + "\n  +" + words.substr(80, 70) +
                      "\n\"" + std::string(79, 'q') + "\n" + std::string(21, 'q') + "\"\n")
       << out;
