@@ -149,8 +149,18 @@ void save_state(const char*) {
   print_literal("Output file:" + path);
   screen_flush();
   if (ask_file_exists(path.c_str(), file_option(4)) < 0) return;
-  if (save_state_file(path.c_str(), 0, DEVICE_MAX - 1) != 0)
+  if (save_state_file(path.c_str(), 0, DEVICE_MAX - 1) != 0) {
     error_report(("Error writing file:" + path).c_str());
+    return;
+  }
+  // State files do not keep stream records yet: say so rather than lose
+  // them without a word.
+  for (int d = 0; d < DEVICE_MAX; ++d) {
+    const device_state* st = device_states[d];
+    if (st == nullptr) continue;
+    if (st->streams[0] || st->streams[1] || st->streams[2] || st->streams[3])
+      session_print(("{Streams of dv" + std::to_string(d) + " not saved}").c_str(), 0);
+  }
 }
 
 void save_memory(const char*) {

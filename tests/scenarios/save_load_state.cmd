@@ -14,4 +14,7 @@ load s marked
 load s missing
 display x:$10 p:$20 r1
 save s busy.b -c
+output x0 term
+save s busy.b -o
+output off
 quit
