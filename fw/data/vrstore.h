@@ -120,9 +120,6 @@ void vrstoreInstallInterface();
 void vresourceStartup();
 void vresourceInstallStartup();
 
-// Copies source, with everything under it, into destination itself; a
-// destination that is the source or lies under it is refused.
-void vresourceCopyContents(vresource source, vresource destination);
 
 // Where h is held: the dictionary and tag it is filed under; for an
 // element of an array, the array's dictionary and tag and h's index.

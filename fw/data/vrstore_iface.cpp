@@ -1,5 +1,6 @@
 // The small resource interface of the core (objects, command spaces and
-// paths store and load through it) carried out by the ".vr" store.
+// paths store and load through it) carried out by the routed resource
+// calls, so it serves the files of both stores.
 // Elements of scalar arrays are values, not records: the interface hands
 // out transient handles for them, with file index 127, which no open file
 // has; each names (array, index) until 4096 later ones have been made.
@@ -7,7 +8,8 @@
 #include <string>
 
 #include "fw/core/sys.h"
-#include "fw/data/vrstore_internal.h"
+#include "fw/data/vresource.h"
+#include "fw/data/vrstore.h"
 
 namespace {
 
@@ -36,74 +38,74 @@ const ElementRef& elementOf(vresource r) {
 }
 
 int type(vresource r) {
-  return isElement(r) ? vrstoreGetElementType(elementOf(r).array) : vrstoreGetType(r, nullptr);
+  return isElement(r) ? vresourceGetElementType(elementOf(r).array) : vresourceGetType(r, nullptr);
 }
 
-int find(vresource dict, vname key, vresource* out) { return vrstoreTestGet(dict, key, out); }
+int find(vresource dict, vname key, vresource* out) { return vresourceTestGet(dict, key, out); }
 
 vresource make(vresource dict, vname key, int kind) {
-  return kind == vresARRAY ? vrstoreCreateArray(dict, key, vresUNTYPED, 0) : vrstoreCreate(dict, key, kind);
+  return kind == vresARRAY ? vresourceCreateArray(dict, key, vresUNTYPED, 0) : vresourceCreate(dict, key, kind);
 }
 
-void remove(vresource dict, vname key) { vrstoreRemove(dict, key); }
-int count(vresource r) { return vrstoreCount(r); }
-vname entryName(vresource dict, int index) { return vrstoreGetTagAtOnly(dict, index); }
+void remove(vresource dict, vname key) { vresourceRemove(dict, key); }
+int count(vresource r) { return vresourceCount(r); }
+vname entryName(vresource dict, int index) { return vresourceGetTagAtOnly(dict, index); }
 
 bool holdsRecords(vresource array) {
-  int kind = vrstoreGetElementType(array);
+  int kind = vresourceGetElementType(array);
   return kind == vresDICTIONARY || kind == vresARRAY || kind == vresSTRING || kind == vresOPAQUE;
 }
 
 vresource element(vresource r, int index) {
-  if (vrstoreGetType(r, nullptr) != vresARRAY) return vrstoreGetTagAt(r, index, nullptr);
-  if (holdsRecords(r)) return vrstoreGetAt(r, index);
-  if (index < 0 || index >= vrstoreCount(r)) vexGenerateMessage(&vexArgClass, "Illegal array index");
+  if (vresourceGetType(r, nullptr) != vresARRAY) return vresourceGetTagAt(r, index, nullptr);
+  if (holdsRecords(r)) return vresourceGetAt(r, index);
+  if (index < 0 || index >= vresourceCount(r)) vexGenerateMessage(&vexArgClass, "Illegal array index");
   return elementHandle(r, index);
 }
 
 vresource append(vresource array, int kind) {
-  if (vrstoreGetType(array, nullptr) == vresUNTYPED) vrstoreCreateArray(array, nullptr, vresUNTYPED, 0);
-  std::int32_t at = vrstoreCount(array);
+  if (vresourceGetType(array, nullptr) == vresUNTYPED) vresourceCreateArray(array, nullptr, vresUNTYPED, 0);
+  std::int32_t at = vresourceCount(array);
   switch (kind) {
-    case vresUNTYPED: case vresDICTIONARY: case vresSTRING: case vresOPAQUE: return vrstoreInsertAt(array, at, kind);
-    case vresTAG: vrstoreInsertAtTag(array, at, nullptr); break;
-    case vresINTEGER: vrstoreInsertAtInteger(array, at, 0); break;
-    case vresFIXED: vrstoreInsertAtFixed(array, at, 0); break;
-    case vresFLOAT: vrstoreInsertAtFloat(array, at, 0); break;
-    case vresCHARACTER: vrstoreInsertAtCharacter(array, at, 0); break;
-    case vresBOOLEAN: vrstoreInsertAtBoolean(array, at, 0); break;
+    case vresUNTYPED: case vresDICTIONARY: case vresSTRING: case vresOPAQUE: return vresourceInsertAt(array, at, kind);
+    case vresTAG: vresourceInsertAtTag(array, at, nullptr); break;
+    case vresINTEGER: vresourceInsertAtInteger(array, at, 0); break;
+    case vresFIXED: vresourceInsertAtFixed(array, at, 0); break;
+    case vresFLOAT: vresourceInsertAtFloat(array, at, 0); break;
+    case vresCHARACTER: vresourceInsertAtCharacter(array, at, 0); break;
+    case vresBOOLEAN: vresourceInsertAtBoolean(array, at, 0); break;
     default: vexGenerateMessage(&vexArgClass, "Unknown resource type");
   }
   return elementHandle(array, at);
 }
 
 vname getTag(vresource r) {
-  if (isElement(r)) return vrstoreGetAtTag(elementOf(r).array, elementOf(r).index);
-  return vrstoreGetTag(r, nullptr);
+  if (isElement(r)) return vresourceGetAtTag(elementOf(r).array, elementOf(r).index);
+  return vresourceGetTag(r, nullptr);
 }
 
 void setTag(vresource r, vname value) {
-  if (isElement(r)) return vrstoreSetAtTag(elementOf(r).array, elementOf(r).index, value);
-  vrstoreSetTag(r, nullptr, value);
+  if (isElement(r)) return vresourceSetAtTag(elementOf(r).array, elementOf(r).index, value);
+  vresourceSetTag(r, nullptr, value);
 }
 
 // Booleans are read and written as integers through this interface.
 std::int32_t getInteger(vresource r) {
   if (isElement(r)) {
     const ElementRef& e = elementOf(r);
-    return type(r) == vresBOOLEAN ? vrstoreGetAtBoolean(e.array, e.index) : vrstoreGetAtInteger(e.array, e.index);
+    return type(r) == vresBOOLEAN ? vresourceGetAtBoolean(e.array, e.index) : vresourceGetAtInteger(e.array, e.index);
   }
-  return type(r) == vresBOOLEAN ? vrstoreGetBoolean(r, nullptr) : vrstoreGetInteger(r, nullptr);
+  return type(r) == vresBOOLEAN ? vresourceGetBoolean(r, nullptr) : vresourceGetInteger(r, nullptr);
 }
 
 void setInteger(vresource r, std::int32_t value) {
   if (isElement(r)) {
     const ElementRef& e = elementOf(r);
-    if (type(r) == vresBOOLEAN) return vrstoreSetAtBoolean(e.array, e.index, value);
-    return vrstoreSetAtInteger(e.array, e.index, value);
+    if (type(r) == vresBOOLEAN) return vresourceSetAtBoolean(e.array, e.index, value);
+    return vresourceSetAtInteger(e.array, e.index, value);
   }
-  if (type(r) == vresBOOLEAN) return vrstoreSetBoolean(r, nullptr, value);
-  vrstoreSetInteger(r, nullptr, value);
+  if (type(r) == vresBOOLEAN) return vresourceSetBoolean(r, nullptr, value);
+  vresourceSetInteger(r, nullptr, value);
 }
 
 // The text stays valid until eight more strings have been read.
@@ -111,11 +113,11 @@ const char* getString(vresource r) {
   static std::array<std::string, 8> ring;
   static std::size_t next = 0;
   std::string& s = ring[next++ % ring.size()];
-  s = vrstoreGetStringText(r, nullptr);
+  s = vresourceGetStringText(r, nullptr);
   return s.c_str();
 }
 
-void setString(vresource r, const char* text) { vrstoreSetStringSized(r, nullptr, text, std::char_traits<char>::length(text)); }
+void setString(vresource r, const char* text) { vresourceSetStringSized(r, nullptr, text, std::char_traits<char>::length(text)); }
 
 constexpr vresourceInterface storeInterface = {type,   find,    make,       remove, count,   entryName,  element,
                                                append, getTag, setTag, getInteger, setInteger, getString, setString};
@@ -128,7 +130,7 @@ void vrstoreInstallInterface() { vresourceSetInterface(&storeInterface); }
 // file made and released once so the open-file table exists.
 void vresourceStartup() {
   vrstoreInstallInterface();
-  vrstoreCloseFile(vrstoreCreateMemory());
+  vresourceReleaseFile(vresourceCreateMemoryIn(0));
 }
 
 void vresourceInstallStartup() { vmoduleInstallStartup("vresourceStartup", vresourceStartup); }

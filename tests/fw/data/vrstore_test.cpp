@@ -1,4 +1,5 @@
 #include "fw/data/vrstore.h"
+#include "fw/data/vresource.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

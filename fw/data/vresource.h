@@ -1,0 +1,215 @@
+// The public resource calls. Each is routed in line by the sign of its
+// handle: non-negative handles to the ".vr" store, negative ones to the
+// chunk-file store ("newresource"). Both tables keep one slot order.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "fw/core/resource.h"
+
+// clang-format off
+enum vresourceSlot : int {
+  vresourceSlotOpenFile, vresourceSlotOpenImage, vresourceSlotCreateFile, vresourceSlotCreateMemory,
+  vresourceSlotLoadFile, vresourceSlotSaveFile, vresourceSlotCopyFile, vresourceSlotCloseFile,
+  vresourceSlotReleaseFile, vresourceSlotFlushFile, vresourceSlotWriteSource, vresourceSlotGetFile,
+  vresourceSlotFileReserved,
+  vresourceSlotMake, vresourceSlotCreate, vresourceSlotMakeArray, vresourceSlotCreateArray,
+  vresourceSlotCreateAt, vresourceSlotRemove, vresourceSlotRemoveAt,
+  vresourceSlotGet, vresourceSlotGetTag, vresourceSlotGetInteger, vresourceSlotGetFixed, vresourceSlotGetFloat,
+  vresourceSlotGetString, vresourceSlotGetStringRange, vresourceSlotGetBoolean, vresourceSlotGetOpaque,
+  vresourceSlotGetCharacter, vresourceSlotGetArray, vresourceSlotGetObject,
+  vresourceSlotTestGet, vresourceSlotTestGetTag, vresourceSlotTestGetInteger, vresourceSlotTestGetFixed,
+  vresourceSlotTestGetFloat, vresourceSlotTestGetStringCopy, vresourceSlotTestGetString,
+  vresourceSlotTestGetStringRange, vresourceSlotTestGetBoolean, vresourceSlotTestGetOpaque,
+  vresourceSlotTestGetCharacter, vresourceSlotTestGetArray, vresourceSlotTestGetObject,
+  vresourceSlotGetAt, vresourceSlotGetAtTag, vresourceSlotGetAtInteger, vresourceSlotGetAtFixed,
+  vresourceSlotGetAtFloat, vresourceSlotGetAtString, vresourceSlotGetAtStringRange, vresourceSlotGetAtBoolean,
+  vresourceSlotGetAtOpaque, vresourceSlotGetAtCharacter, vresourceSlotGetAtObject,
+  vresourceSlotSetTag, vresourceSlotSetInteger, vresourceSlotSetFixed, vresourceSlotSetFloat,
+  vresourceSlotSetString, vresourceSlotSetStringSized, vresourceSlotSetBoolean, vresourceSlotSetOpaque,
+  vresourceSlotSetCharacter, vresourceSlotSetScrap,
+  vresourceSlotSetAtTag, vresourceSlotSetAtInteger, vresourceSlotSetAtFixed, vresourceSlotSetAtFloat,
+  vresourceSlotSetAtString, vresourceSlotSetAtStringSized, vresourceSlotSetAtBoolean, vresourceSlotSetAtOpaque,
+  vresourceSlotSetAtCharacter, vresourceSlotSetAtScrap,
+  vresourceSlotInsertAt, vresourceSlotInsertAtTag, vresourceSlotInsertAtInteger, vresourceSlotInsertAtFixed,
+  vresourceSlotInsertAtFloat, vresourceSlotInsertAtBoolean, vresourceSlotInsertAtCharacter,
+  vresourceSlotFind, vresourceSlotFindAt, vresourceSlotCount, vresourceSlotGetTagAt, vresourceSlotGetTagAtOnly,
+  vresourceSlotRenameTag, vresourceSlotGetParent, vresourceSlotGetRoot, vresourceSlotGetSize,
+  vresourceSlotGetStringLength, vresourceSlotGetType, vresourceSlotGetElementType, vresourceSlotSetCount,
+  vresourceSlotGetNumber, vresourceSlotFromNumber, vresourceSlotFromScrap, vresourceSlotFromObject,
+  vresourceSlotGetObjectIndex,
+  vresourceSLOTS
+};
+// clang-format on
+static_assert(vresourceSLOTS == 101);
+
+using vresourceSlotFn = void (*)();
+struct vresourceTableSet {
+  vresourceSlotFn slots[2][vresourceSLOTS];
+};
+extern const vresourceTableSet vresourceTables;
+
+inline int vresourceTableOf(vresource h) { return static_cast<int>(static_cast<std::uint32_t>(h) >> 31); }
+// A slot's operation as its own type; a slot a table does not fill raises.
+[[noreturn]] void _vresourceUnbuilt(int table, int slot);
+template <int S, class R, class... A>
+inline auto vresourceSlotOf(int table) {
+  vresourceSlotFn f = vresourceTables.slots[table][S];
+  if (!f) _vresourceUnbuilt(table, S);
+  return reinterpret_cast<R (*)(A...)>(f);
+}
+template <int S, class R, class... A>
+inline R vresourceRoute(vresource h, A... a) {
+  return vresourceSlotOf<S, R, vresource, A...>(vresourceTableOf(h))(h, a...);
+}
+
+// The chunk-file store's open-file limit and its root handles.
+inline constexpr int newresourceMAX_FILES = 127;
+inline constexpr vresource newresourceHandle(std::uint32_t index, std::uint32_t number) {
+  return static_cast<vresource>(((index | 0x80u) << 24) | number);
+}
+
+// Files. Table 0 is the ".vr" store, table 1 the chunk-file store.
+inline vresource vresourceCreateMemoryIn(int table) {
+  return vresourceSlotOf<vresourceSlotCreateMemory, vresource>(table)();
+}
+inline void vresourceCloseFile(vresource root) { vresourceRoute<vresourceSlotCloseFile, void>(root); }
+inline void vresourceReleaseFile(vresource root) { vresourceRoute<vresourceSlotReleaseFile, void>(root); }
+inline void vresourceFlushFile(vresource root) { vresourceRoute<vresourceSlotFlushFile, void>(root); }
+// The observer of every open and close of either store (closing 0 after an open).
+void vresourceSetObserver(void (*observer)(vresource root, int closing));
+void _vresourceNotify(vresource root, int closing);
+
+// Making and removing.
+inline vresource vresourceMake(vresource h, vname tag) { return vresourceRoute<vresourceSlotMake, vresource>(h, tag); }
+inline vresource vresourceCreate(vresource h, vname tag, int kind) {
+  return vresourceRoute<vresourceSlotCreate, vresource>(h, tag, kind);
+}
+inline vresource vresourceCreateArray(vresource h, vname tag, int elementKind, std::int32_t count) {
+  return vresourceRoute<vresourceSlotCreateArray, vresource>(h, tag, elementKind, count);
+}
+inline vresource vresourceCreateAt(vresource h, std::int32_t index, int kind) {
+  return vresourceRoute<vresourceSlotCreateAt, vresource>(h, index, kind);
+}
+inline vresource vresourceInsertAt(vresource h, std::int32_t index, int kind) {
+  return vresourceRoute<vresourceSlotInsertAt, vresource>(h, index, kind);
+}
+inline void vresourceInsertAtTag(vresource h, std::int32_t i, vname v) { vresourceRoute<vresourceSlotInsertAtTag, void>(h, i, v); }
+inline void vresourceInsertAtInteger(vresource h, std::int32_t i, std::int32_t v) {
+  vresourceRoute<vresourceSlotInsertAtInteger, void>(h, i, v);
+}
+inline void vresourceInsertAtFixed(vresource h, std::int32_t i, std::int32_t v) {
+  vresourceRoute<vresourceSlotInsertAtFixed, void>(h, i, v);
+}
+inline void vresourceInsertAtFloat(vresource h, std::int32_t i, double v) {
+  vresourceRoute<vresourceSlotInsertAtFloat, void>(h, i, v);
+}
+inline void vresourceInsertAtBoolean(vresource h, std::int32_t i, int v) {
+  vresourceRoute<vresourceSlotInsertAtBoolean, void>(h, i, v);
+}
+inline void vresourceInsertAtCharacter(vresource h, std::int32_t i, char v) {
+  vresourceRoute<vresourceSlotInsertAtCharacter, void>(h, i, v);
+}
+inline void vresourceRemove(vresource h, vname tag) { vresourceRoute<vresourceSlotRemove, void>(h, tag); }
+
+// Get and set by tag (a tag of none: h itself).
+inline vresource vresourceGet(vresource h, vname tag) { return vresourceRoute<vresourceSlotGet, vresource>(h, tag); }
+inline int vresourceTestGet(vresource h, vname tag, vresource* out) {
+  return vresourceRoute<vresourceSlotTestGet, int>(h, tag, out);
+}
+inline vname vresourceGetTag(vresource h, vname tag) { return vresourceRoute<vresourceSlotGetTag, vname>(h, tag); }
+inline std::int32_t vresourceGetInteger(vresource h, vname tag) {
+  return vresourceRoute<vresourceSlotGetInteger, std::int32_t>(h, tag);
+}
+inline std::int32_t vresourceGetFixed(vresource h, vname tag) {
+  return vresourceRoute<vresourceSlotGetFixed, std::int32_t>(h, tag);
+}
+inline double vresourceGetFloat(vresource h, vname tag) { return vresourceRoute<vresourceSlotGetFloat, double>(h, tag); }
+inline int vresourceGetBoolean(vresource h, vname tag) { return vresourceRoute<vresourceSlotGetBoolean, int>(h, tag); }
+inline char vresourceGetCharacter(vresource h, vname tag) {
+  return vresourceRoute<vresourceSlotGetCharacter, char>(h, tag);
+}
+inline void* vresourceGetOpaque(vresource h, vname tag, std::size_t* length) {
+  return vresourceRoute<vresourceSlotGetOpaque, void*>(h, tag, length);
+}
+inline void vresourceSetTag(vresource h, vname tag, vname v) { vresourceRoute<vresourceSlotSetTag, void>(h, tag, v); }
+inline void vresourceSetInteger(vresource h, vname tag, std::int32_t v) {
+  vresourceRoute<vresourceSlotSetInteger, void>(h, tag, v);
+}
+inline void vresourceSetFixed(vresource h, vname tag, std::int32_t v) {
+  vresourceRoute<vresourceSlotSetFixed, void>(h, tag, v);
+}
+inline void vresourceSetFloat(vresource h, vname tag, double v) { vresourceRoute<vresourceSlotSetFloat, void>(h, tag, v); }
+inline void vresourceSetBoolean(vresource h, vname tag, int v) { vresourceRoute<vresourceSlotSetBoolean, void>(h, tag, v); }
+inline void vresourceSetCharacter(vresource h, vname tag, char v) {
+  vresourceRoute<vresourceSlotSetCharacter, void>(h, tag, v);
+}
+inline void vresourceSetStringSized(vresource h, vname tag, const char* text, std::size_t count) {
+  vresourceRoute<vresourceSlotSetStringSized, void>(h, tag, text, count);
+}
+inline void vresourceSetOpaque(vresource h, vname tag, const void* bytes, std::size_t length) {
+  vresourceRoute<vresourceSlotSetOpaque, void>(h, tag, bytes, length);
+}
+
+// Array elements.
+inline vresource vresourceGetAt(vresource h, std::int32_t i) { return vresourceRoute<vresourceSlotGetAt, vresource>(h, i); }
+inline vname vresourceGetAtTag(vresource h, std::int32_t i) { return vresourceRoute<vresourceSlotGetAtTag, vname>(h, i); }
+inline std::int32_t vresourceGetAtInteger(vresource h, std::int32_t i) {
+  return vresourceRoute<vresourceSlotGetAtInteger, std::int32_t>(h, i);
+}
+inline std::int32_t vresourceGetAtFixed(vresource h, std::int32_t i) {
+  return vresourceRoute<vresourceSlotGetAtFixed, std::int32_t>(h, i);
+}
+inline double vresourceGetAtFloat(vresource h, std::int32_t i) { return vresourceRoute<vresourceSlotGetAtFloat, double>(h, i); }
+inline int vresourceGetAtBoolean(vresource h, std::int32_t i) { return vresourceRoute<vresourceSlotGetAtBoolean, int>(h, i); }
+inline char vresourceGetAtCharacter(vresource h, std::int32_t i) {
+  return vresourceRoute<vresourceSlotGetAtCharacter, char>(h, i);
+}
+inline void vresourceSetAtTag(vresource h, std::int32_t i, vname v) { vresourceRoute<vresourceSlotSetAtTag, void>(h, i, v); }
+inline void vresourceSetAtInteger(vresource h, std::int32_t i, std::int32_t v) {
+  vresourceRoute<vresourceSlotSetAtInteger, void>(h, i, v);
+}
+inline void vresourceSetAtFixed(vresource h, std::int32_t i, std::int32_t v) {
+  vresourceRoute<vresourceSlotSetAtFixed, void>(h, i, v);
+}
+inline void vresourceSetAtFloat(vresource h, std::int32_t i, double v) {
+  vresourceRoute<vresourceSlotSetAtFloat, void>(h, i, v);
+}
+inline void vresourceSetAtBoolean(vresource h, std::int32_t i, int v) {
+  vresourceRoute<vresourceSlotSetAtBoolean, void>(h, i, v);
+}
+inline void vresourceSetAtCharacter(vresource h, std::int32_t i, char v) {
+  vresourceRoute<vresourceSlotSetAtCharacter, void>(h, i, v);
+}
+inline void vresourceSetAtStringSized(vresource h, std::int32_t i, const char* text, std::size_t count) {
+  vresourceRoute<vresourceSlotSetAtStringSized, void>(h, i, text, count);
+}
+
+// Structure.
+inline std::int32_t vresourceCount(vresource h) { return vresourceRoute<vresourceSlotCount, std::int32_t>(h); }
+inline vresource vresourceGetTagAt(vresource h, std::int32_t i, vname* tag) {
+  return vresourceRoute<vresourceSlotGetTagAt, vresource>(h, i, tag);
+}
+inline vname vresourceGetTagAtOnly(vresource h, std::int32_t i) {
+  return vresourceRoute<vresourceSlotGetTagAtOnly, vname>(h, i);
+}
+inline vresource vresourceGetParent(vresource h) { return vresourceRoute<vresourceSlotGetParent, vresource>(h); }
+inline vresource vresourceGetRoot(vresource h) { return vresourceRoute<vresourceSlotGetRoot, vresource>(h); }
+inline std::size_t vresourceGetStringLength(vresource h) {
+  return vresourceRoute<vresourceSlotGetStringLength, std::size_t>(h);
+}
+inline int vresourceGetType(vresource h, vname tag) { return vresourceRoute<vresourceSlotGetType, int>(h, tag); }
+inline int vresourceGetElementType(vresource h) { return vresourceRoute<vresourceSlotGetElementType, int>(h); }
+inline std::uint32_t vresourceGetNumber(vresource h) { return vresourceRoute<vresourceSlotGetNumber, std::uint32_t>(h); }
+
+// A string entry's characters (internal set), for copying between stores.
+std::string vresourceGetStringText(vresource h, vname tag);
+std::string vresourceGetAtStringText(vresource h, std::int32_t index);
+// How deep a walk under h may go before the file must be damaged.
+std::uint32_t vresourceDepthLimit(vresource h);
+
+// Copies source, with everything under it, into destination itself, in
+// either direction between the stores; a destination that is the source or
+// lies under it is refused.
+void vresourceCopyContents(vresource source, vresource destination);
