@@ -104,6 +104,15 @@ vresource create(vresource h, vname tag, int kind) {
   if (!tag) vresSetType(o.o, kind);
   return handleOfObject(h, o.o);
 }
+// Nothing when absent; what was under the entry goes with it.
+void removeEntry(vresource h, vname tag) {
+  {
+    Obj dict(objectOf(h, nullptr));
+    if (!vresDictHas(dict.o, tag)) return;
+  }
+  vres* o = objectOf(h, tag);
+  vclassRec<vresClassRec>(o)->remove(o);  // destroys o
+}
 vresource createArray(vresource h, vname tag, int elementKind, std::int32_t count) {
   vresource a = create(h, tag, vresARRAY);
   Obj o(objectOf(a, nullptr));
@@ -141,9 +150,11 @@ T getAtBy(vresource h, std::int32_t i) {
   Obj o(elementOf(h, i));
   return read(o.o);
 }
-template <class T, void (*write)(vres*, T)>
+// An element of an untyped array takes the kind of the value written.
+template <class T, void (*write)(vres*, T), int kind>
 void setAtBy(vresource h, std::int32_t i, T v) {
   Obj o(elementOf(h, i));
+  if (vresGetType(o.o) == vresUNTYPED) vresSetType(o.o, kind);
   write(o.o, v);
 }
 
@@ -203,17 +214,18 @@ vresource getTagAt(vresource h, std::int32_t i, vname* tag) {
   if (tag) *tag = t;
   return get(h, t);
 }
-vresource insertAt(vresource h, std::int32_t i, int kind) {
-  {
-    Obj a(objectOf(h, nullptr));
-    vresArrayInsert(a.o, i);
-  }
-  return kind == vresDICTIONARY || kind == vresARRAY ? createAt(h, i, kind) : h;
+void insertRaw(vresource h, std::int32_t i) {
+  Obj a(objectOf(h, nullptr));
+  vresArrayInsert(a.o, i);
 }
-template <class T, void (*write)(vres*, T)>
+vresource insertAt(vresource h, std::int32_t i, int kind) {
+  insertRaw(h, i);
+  return createAt(h, i, kind);
+}
+template <class T, void (*write)(vres*, T), int kind>
 void insertAtBy(vresource h, std::int32_t i, T v) {
-  insertAt(h, i, vresUNTYPED);
-  setAtBy<T, write>(h, i, v);
+  insertRaw(h, i);
+  setAtBy<T, write, kind>(h, i, v);
 }
 
 vresource parent(vresource h) {
@@ -256,6 +268,7 @@ void _newresourceFill(vresourceSlotFn* t) {
   t[vresourceSlotCreate] = slot(create);
   t[vresourceSlotCreateArray] = slot(createArray);
   t[vresourceSlotCreateAt] = slot(createAt);
+  t[vresourceSlotRemove] = slot(removeEntry);
   t[vresourceSlotGet] = slot(get);
   t[vresourceSlotGetTag] = slot(getBy<vname, vresGetTagValue>);
   t[vresourceSlotGetInteger] = slot(getBy<std::int32_t, vresGetInteger>);
@@ -280,22 +293,22 @@ void _newresourceFill(vresourceSlotFn* t) {
   t[vresourceSlotSetCharacter] = slot(setBy<char, vresSetCharacter, vresCHARACTER>);
   t[vresourceSlotSetStringSized] = slot(setStringSized);
   t[vresourceSlotSetOpaque] = slot(setOpaque);
-  t[vresourceSlotSetAtTag] = slot(setAtBy<vname, vresSetTagValue>);
-  t[vresourceSlotSetAtInteger] = slot(setAtBy<std::int32_t, vresSetInteger>);
-  t[vresourceSlotSetAtFixed] = slot(setAtBy<std::int32_t, vresSetFixed>);
-  t[vresourceSlotSetAtFloat] = slot(setAtBy<double, vresSetFloat>);
-  t[vresourceSlotSetAtBoolean] = slot(setAtBy<int, vresSetBoolean>);
-  t[vresourceSlotSetAtCharacter] = slot(setAtBy<char, vresSetCharacter>);
+  t[vresourceSlotSetAtTag] = slot(setAtBy<vname, vresSetTagValue, vresTAG>);
+  t[vresourceSlotSetAtInteger] = slot(setAtBy<std::int32_t, vresSetInteger, vresINTEGER>);
+  t[vresourceSlotSetAtFixed] = slot(setAtBy<std::int32_t, vresSetFixed, vresFIXED>);
+  t[vresourceSlotSetAtFloat] = slot(setAtBy<double, vresSetFloat, vresFLOAT>);
+  t[vresourceSlotSetAtBoolean] = slot(setAtBy<int, vresSetBoolean, vresBOOLEAN>);
+  t[vresourceSlotSetAtCharacter] = slot(setAtBy<char, vresSetCharacter, vresCHARACTER>);
   t[vresourceSlotSetAtStringSized] = slot(setAtStringSized);
   t[vresourceSlotTestGet] = slot(testGet);
   t[vresourceSlotGetTagAt] = slot(getTagAt);
   t[vresourceSlotInsertAt] = slot(insertAt);
-  t[vresourceSlotInsertAtTag] = slot(insertAtBy<vname, vresSetTagValue>);
-  t[vresourceSlotInsertAtInteger] = slot(insertAtBy<std::int32_t, vresSetInteger>);
-  t[vresourceSlotInsertAtFixed] = slot(insertAtBy<std::int32_t, vresSetFixed>);
-  t[vresourceSlotInsertAtFloat] = slot(insertAtBy<double, vresSetFloat>);
-  t[vresourceSlotInsertAtBoolean] = slot(insertAtBy<int, vresSetBoolean>);
-  t[vresourceSlotInsertAtCharacter] = slot(insertAtBy<char, vresSetCharacter>);
+  t[vresourceSlotInsertAtTag] = slot(insertAtBy<vname, vresSetTagValue, vresTAG>);
+  t[vresourceSlotInsertAtInteger] = slot(insertAtBy<std::int32_t, vresSetInteger, vresINTEGER>);
+  t[vresourceSlotInsertAtFixed] = slot(insertAtBy<std::int32_t, vresSetFixed, vresFIXED>);
+  t[vresourceSlotInsertAtFloat] = slot(insertAtBy<double, vresSetFloat, vresFLOAT>);
+  t[vresourceSlotInsertAtBoolean] = slot(insertAtBy<int, vresSetBoolean, vresBOOLEAN>);
+  t[vresourceSlotInsertAtCharacter] = slot(insertAtBy<char, vresSetCharacter, vresCHARACTER>);
   t[vresourceSlotCount] = slot(count);
   t[vresourceSlotGetTagAtOnly] = slot(tagAtOnly);
   t[vresourceSlotGetParent] = slot(parent);

@@ -82,8 +82,9 @@ TEST(Vresource, RoutesByHandleSignAndCopiesBetweenStores) {
 
   fill(vr);
   check(vr);
+  vresourceSetInteger(chunk, tag("Old"), 1);
   vresourceCopyContents(vr, chunk);
-  check(chunk);
+  check(chunk);  // the count shows "Old" gone
   vresource back = vresourceCreateMemoryIn(0);
   vresourceCopyContents(chunk, back);
   check(back);
@@ -112,6 +113,21 @@ TEST(Vresource, ChunkFileTableHoldsAHundredAndTwentySeven) {
   vresource again = vresourceCreateMemoryIn(1);
   EXPECT_EQ(again, roots[40]);
   for (vresource r : roots) vresourceCloseFile(r);
+}
+
+// The core's interface over the routed calls serves a chunk-file too.
+TEST(Vresource, CoreInterfaceStoresAPathInAChunkFile) {
+  vrstoreInstallInterface();
+  vresource root = vresourceCreateMemoryIn(1);
+  vfsPath* path = vfsNewPathFromString("/usr/./lib/../share/file.txt");
+  vfsStorePath(path, vresourceGetDict(root, tag("Path")));
+  vresource flags = vresourceGet(vresourceGet(root, tag("Path")), tag("Flags"));
+  EXPECT_EQ(vresourceGetElementType(flags), vresBOOLEAN);
+  vfsPath* back = vfsLoadPath(vresourceGet(root, tag("Path")));
+  EXPECT_EQ(vfsComparePaths(back, path, vfsCOMPARE_EXACT), 0);
+  vfsFreePath(back);
+  vfsFreePath(path);
+  vresourceCloseFile(root);
 }
 
 }  // namespace
