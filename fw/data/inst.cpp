@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "fw/core/sys.h"
-#include "fw/data/vrstore.h"
+#include "fw/data/vresource.h"
 
 #ifndef VINST_DATA_DIR
 #define VINST_DATA_DIR "/usr/local/share/wexlin"
@@ -23,7 +23,8 @@ namespace {
 
 constexpr int MAX_LINKS = 40;
 
-vresource systemRoot = -1;
+vresource systemRoot = 0;
+bool systemOpen = false;  // either store's handles may be negative
 bool inMemory = false;
 bool exitHandler = false;
 
@@ -118,10 +119,10 @@ std::string findPath(const std::string& name) {
 }
 
 void closeSystemResource() {
-  if (systemRoot >= 0) vexGuard([] { vrstoreCloseFile(systemRoot); }, [](vexHandler& h) {
+  if (systemOpen) vexGuard([] { vresourceCloseFile(systemRoot); }, [](vexHandler& h) {
       vexSetCurrentException(h.savedChain);
     });
-  systemRoot = -1;
+  systemOpen = false;
   inMemory = false;
 }
 
@@ -139,12 +140,16 @@ vfsPath* vinstFindFileQuiet(const char* name) {
 }
 
 vresource vinstGetSystemResource() {
-  if (systemRoot >= 0) return systemRoot;
+  if (systemOpen) return systemRoot;
   for (const char* name : vinstNAMES) {
     vfsPath* path = vinstFindFileQuiet(name);
     if (!path) continue;
     // A file that cannot be opened as a ".vr" file moves on to the next name.
-    vexGuard([&] { systemRoot = vrstoreOpenFile(path, 1); },
+    // Only the ".vr" store opens files by path so far.
+    vexGuard([&] {
+               systemRoot = vresourceOpenFileIn(0, path, 1);
+               systemOpen = true;
+             },
              [&](vexHandler& h) {
                if (!vexFindException(&vexArgClass) && !vexFindException(&vexReturnNullClass) &&
                    !vexFindException(&vfsAccessClass)) {
@@ -154,10 +159,11 @@ vresource vinstGetSystemResource() {
                vexSetCurrentException(h.savedChain);
              });
     vfsFreePath(path);
-    if (systemRoot >= 0) break;
+    if (systemOpen) break;
   }
-  if (systemRoot < 0) {
-    systemRoot = vrstoreCreateMemory();
+  if (!systemOpen) {
+    systemRoot = vresourceCreateMemoryIn(0);
+    systemOpen = true;
     inMemory = true;
   }
   if (!exitHandler) exitHandler = vsysAddExitHandler(closeSystemResource) >= 0;

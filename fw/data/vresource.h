@@ -8,6 +8,8 @@
 
 #include "fw/core/resource.h"
 
+struct vfsPath;
+
 // clang-format off
 enum vresourceSlot : int {
   vresourceSlotOpenFile, vresourceSlotOpenImage, vresourceSlotCreateFile, vresourceSlotCreateMemory,
@@ -73,6 +75,9 @@ inline constexpr vresource newresourceHandle(std::uint32_t index, std::uint32_t 
 // Files. Table 0 is the ".vr" store, table 1 the chunk-file store.
 inline vresource vresourceCreateMemoryIn(int table) {
   return vresourceSlotOf<vresourceSlotCreateMemory, vresource>(table)();
+}
+inline vresource vresourceOpenFileIn(int table, const vfsPath* path, int mode) {
+  return vresourceSlotOf<vresourceSlotOpenFile, vresource, const vfsPath*, int>(table)(path, mode);
 }
 inline void vresourceCloseFile(vresource root) { vresourceRoute<vresourceSlotCloseFile, void>(root); }
 inline void vresourceReleaseFile(vresource root) { vresourceRoute<vresourceSlotReleaseFile, void>(root); }
