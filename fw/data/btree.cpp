@@ -217,8 +217,19 @@ Bytes separator(vbtree* t, const std::uint8_t* p, std::uint32_t slot, std::uint3
   return buildInner(k, r.keyLength, child, r.flags);
 }
 
+// The slot array ends before the records start, and both lie in the page;
+// a page read from a damaged file may say otherwise, and the moves below
+// would then run past it.
+void checkLayout(vbtree* t, const std::uint8_t* p) {
+  std::uint32_t slotEnd = rd32(p + SLOT_END), start = rd32(p + RECORD_START);
+  if (slotEnd < SLOTS || (slotEnd - SLOTS) % 4 != 0 || slotEnd > start || start > t->pageSize)
+    corrupt(t, "bad page layout");
+}
+
 bool insertRecord(vbtree* t, std::uint32_t n, std::uint32_t slot, const Bytes& record) {
   std::uint8_t* p = page(t, n);
+  checkLayout(t, p);
+  if (slot > slotCount(p)) corrupt(t, "slot out of range");
   auto size = static_cast<std::uint32_t>(record.size());
   std::uint32_t slotEnd = rd32(p + SLOT_END), start = rd32(p + RECORD_START);
   if (round4(size) + 4 > start - slotEnd) return false;
@@ -236,7 +247,10 @@ bool insertRecord(vbtree* t, std::uint32_t n, std::uint32_t slot, const Bytes& r
 
 void removeRecord(vbtree* t, std::uint32_t n, std::uint32_t slot, bool freeChains) {
   std::uint8_t* p = page(t, n);
+  checkLayout(t, p);
   Record r = recordAt(t, p, slot);
+  if (r.offset < rd32(p + RECORD_START) || std::uint64_t{r.offset} + round4(r.size) > t->pageSize)
+    corrupt(t, "record outside the record area");
   if (freeChains && isLeaf(p)) {
     const std::uint8_t* k = p + r.offset + r.header;
     if (r.flags & KEY_CHAIN) freeChain(t, rd32(k));

@@ -263,6 +263,9 @@ TEST_F(Btree, TruncatedAndBitFlippedFilesFailWithoutHarm) {
         }
     });
     raised([&] { put(x, "new", "value"); });
+    raised([&] {
+      for (int i = 0; i < 40; ++i) vbtreeDelete(x, keys[i].data(), keys[i].size());
+    });
     vbtreeClose(x);
   };
   for (int trial = 0; trial < 150; ++trial) {
@@ -274,6 +277,18 @@ TEST_F(Btree, TruncatedAndBitFlippedFilesFailWithoutHarm) {
     }
     writeBytes(dir / "c.vr", bad);
     exercise();
+  }
+  // Records said to start past where they lie: a delete must fail, not
+  // move bytes from outside the page.
+  {
+    std::string bad = good;
+    const std::uint32_t late = 512 - 4;
+    for (std::size_t page = 512; page + 512 <= bad.size(); page += 512) std::memcpy(bad.data() + page + 20, &late, 4);
+    writeBytes(dir / "c.vr", bad);
+    vbtree* x = vbtreeOpen(file.p, vbtreeWRITE, nullptr);
+    ASSERT_NE(x, nullptr);
+    EXPECT_EQ(raised([&] { vbtreeDelete(x, keys[0].data(), keys[0].size()); }), &vbtreeManagerClass);
+    vbtreeClose(x);
   }
   // A damaged child pointer: the find fails and the file is never written.
   std::string bad = good;
