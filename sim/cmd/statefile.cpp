@@ -27,7 +27,8 @@
 
 namespace {
 
-constexpr int MARK_WRITING = 708;
+// The file goes to a temporary name and is renamed when whole, so it never
+// needs the in-progress marker (708): only a complete one is written.
 constexpr int MARK_COMPLETE = 711;
 constexpr const char* BANNER = "ZELMORAK DSP73500 SIMULATOR:  VERSION 6.1.1  9-4-96";
 constexpr int FOPEN_SLOTS = 20;
