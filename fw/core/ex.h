@@ -110,3 +110,15 @@ void vexGuard(Body&& body, OnRaise&& onRaise) {
   }
   _vexPopHandler(&h, "undefined_tag", __FILE__, __LINE__);
 }
+
+// Runs body under a handler that drops a raise, leaving the chain as it was;
+// answers whether body ran to its end.
+template <class Body>
+bool vexTry(Body&& body) {
+  bool ok = true;
+  vexGuard(body, [&](vexHandler& h) {
+    ok = false;
+    vexSetCurrentException(h.savedChain);
+  });
+  return ok;
+}

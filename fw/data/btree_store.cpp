@@ -30,15 +30,6 @@ std::uint32_t field(std::uint8_t* p, std::uint32_t off, bool incoming) {
   return v;
 }
 
-template <class F>
-bool guarded(F body) {
-  bool ok = true;
-  vexGuard(body, [&](vexHandler& h) {
-    ok = false;
-    vexSetCurrentException(h.savedChain);
-  });
-  return ok;
-}
 
 void seekPage(vbtree* t, std::uint32_t n) {
   vfsSeekFile(t->file, static_cast<std::int64_t>(n) * t->pageSize, 0);
@@ -122,7 +113,7 @@ vbtree* newMemoryTree(std::uint32_t pageSize, std::uint32_t flags) {
 }
 
 void destroy(vbtree* t) {
-  if (t->file) guarded([&] { vfsCloseFile(t->file); });
+  if (t->file) vexTry([&] { vfsCloseFile(t->file); });
   vfsFreePath(t->path);
   t->~vbtree();
   vpoolFree(treePool(), t);
@@ -153,7 +144,7 @@ bool freeListSound(vbtree* t) {
   bool ok = true;
   std::uint32_t n = t->freeHead;
   for (std::uint32_t steps = 0; n && ok; ++steps) {
-    ok = steps <= t->last && guarded([&] {
+    ok = steps <= t->last && vexTry([&] {
       std::uint8_t* p = bt::page(t, n);
       if (!(bt::rd32(p + bt::FLAGS) & bt::OVERFLOW)) bt::corrupt(t, "free page is not free");
       n = bt::rd32(p + bt::RIGHT);
@@ -378,13 +369,13 @@ vbtree* vbtreeOpen(const vfsPath* path, int mode, unsigned char* clientHeader) {
   if (!path) return newMemoryTree(vbtreeDEFAULT_PAGE_SIZE, vbtreeUNSIGNED_KEYS | (mode == vbtreeWRITE ? std::uint32_t{vbtreeWRITABLE} : 0u));
   vbtree* t = makeTree();
   t->path = vfsCopyPath(path);
-  bool ok = guarded([&] { t->file = vfsOpenFile(path, vfsOPEN_READ); }) && readHeader(t);
+  bool ok = vexTry([&] { t->file = vfsOpenFile(path, vfsOPEN_READ); }) && readHeader(t);
   if (ok && (t->flags & vbtreeNOT_CLOSED)) {
     destroy(t);
     vexGenerateMessage(&vbtreeNotClosedClass, "File was not properly closed");
   }
   std::int64_t size = -1;
-  ok = ok && guarded([&] {
+  ok = ok && vexTry([&] {
          vfsCloseFile(t->file);
          t->file = nullptr;
          t->file = vfsOpenFile(path, mode == vbtreeWRITE ? vfsOPEN_READ_WRITE : vfsOPEN_READ);
@@ -433,14 +424,14 @@ vbtree* vbtreeCreate(const vfsPath* path, int mode, std::uint32_t pageSize, cons
 
 int vbtreeClose(vbtree* t) {
   int status = 0;
-  if (!t->memory && bt::writable(t) && !guarded([&] { vbtreeSync(t); })) status = -1;
+  if (!t->memory && bt::writable(t) && !vexTry([&] { vbtreeSync(t); })) status = -1;
   destroy(t);
   return status;
 }
 
 void vbtreeSync(vbtree* t) {
   if (t->memory || !bt::writable(t)) return;
-  if (!guarded([&] {
+  if (!vexTry([&] {
         flushPages(t);
         t->flags &= ~vbtreeNOT_CLOSED;
         writeHeader(t);
@@ -484,12 +475,12 @@ vbtree* vbtreeOpenImage(const unsigned char* const* images) {
 
 vbtree* vbtreeLoad(const vfsPath* path, unsigned char* clientHeader) {
   vbtree* file = nullptr;
-  if (!guarded([&] { file = vbtreeOpen(path, vbtreeREAD, clientHeader); }) || !file) return nullptr;
+  if (!vexTry([&] { file = vbtreeOpen(path, vbtreeREAD, clientHeader); }) || !file) return nullptr;
   vbtree* t = newMemoryTree(file->pageSize, (file->flags & vbtreeUNSIGNED_KEYS) | vbtreeWRITABLE);
   std::memcpy(t->client, file->client, vbtreeCLIENT_HEADER);
   t->freeHead = file->freeHead;
   t->level = file->level;
-  bool ok = guarded([&] {
+  bool ok = vexTry([&] {
     for (std::uint32_t n = 1; n <= file->last; ++n) {
       auto& e = t->pages[n];
       e.bytes = std::make_unique<std::uint8_t[]>(file->pageSize);
@@ -511,11 +502,11 @@ vbtree* vbtreeLoad(const vfsPath* path, unsigned char* clientHeader) {
 vbtree* vbtreeSaveAs(vbtree* tree, const vfsPath* path, int mode, const unsigned char* clientHeader) {
   std::string target = nativeText(path);
   std::string temp = target + ".XXXXXX";
-  bool ok = guarded([&] { vfsMSWMakeTempName(temp.data()); });
+  bool ok = vexTry([&] { vfsMSWMakeTempName(temp.data()); });
   if (!ok) return nullptr;
   vfsPath* tempPath = vfsNewPathFromString(temp.c_str());
   vbtree* out = nullptr;
-  ok = guarded([&] {
+  ok = vexTry([&] {
     out = vbtreeCreate(tempPath, mode, tree->pageSize, clientHeader ? clientHeader : tree->client);
     out->flags = (out->flags & ~vbtreeUNSIGNED_KEYS) | (tree->flags & vbtreeUNSIGNED_KEYS);
     out->freeHead = tree->freeHead;
@@ -536,7 +527,7 @@ vbtree* vbtreeSaveAs(vbtree* tree, const vfsPath* path, int mode, const unsigned
   vfsFreePath(tempPath);
   if (!ok) return nullptr;
   vbtree* result = nullptr;
-  guarded([&] { result = vbtreeOpen(path, vbtreeWRITE, nullptr); });
+  vexTry([&] { result = vbtreeOpen(path, vbtreeWRITE, nullptr); });
   return result;
 }
 

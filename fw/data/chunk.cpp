@@ -59,15 +59,6 @@ struct MemoryData : vchunkData {
   bool owned, writable;
 };
 
-template <class F>
-bool guarded(F body) {
-  bool ok = true;
-  vexGuard(body, [&](vexHandler& h) {
-    ok = false;
-    vexSetCurrentException(h.savedChain);
-  });
-  return ok;
-}
 
 FileData* fileOf(vchunkData* d) { return static_cast<FileData*>(d); }
 MemoryData* memoryOf(vchunkData* d) { return static_cast<MemoryData*>(d); }
@@ -75,7 +66,7 @@ MemoryData* memoryOf(vchunkData* d) { return static_cast<MemoryData*>(d); }
 std::int64_t fileSize(vchunkData* d) {
   vfsStream* s = fileOf(d)->stream;
   std::int64_t size = -1;
-  guarded([&] {
+  vexTry([&] {
     vfsFileInfo info;
     vfsGetFileInfo(s->path, &info);
     size = info.size;
@@ -84,21 +75,21 @@ std::int64_t fileSize(vchunkData* d) {
 }
 
 const vchunkDataClass fileClass{
-    [](vchunkData* d) { guarded([&] { vfsFlushFile(fileOf(d)->stream); }); },
+    [](vchunkData* d) { vexTry([&] { vfsFlushFile(fileOf(d)->stream); }); },
     [](vchunkData* d) {
-      guarded([&] { vfsCloseFile(fileOf(d)->stream); });
+      vexTry([&] { vfsCloseFile(fileOf(d)->stream); });
       vmemFree(d);
     },
     [](vchunkData* d, std::int64_t offset, std::size_t length, std::uint8_t* out) {
       std::memset(out, 0, length);
-      return guarded([&] {
+      return vexTry([&] {
         vfsSeekFile(fileOf(d)->stream, offset, 0);
         vfsReadFile(out, 1, static_cast<std::ptrdiff_t>(length), fileOf(d)->stream);
       });
     },
     [](vchunkData* d, std::int64_t offset, const std::uint8_t* data, std::size_t length) {
       if ((fileOf(d)->stream->mode & vfsOPEN_ACCESS) == vfsOPEN_READ) return true;
-      return guarded([&] {
+      return vexTry([&] {
         vfsSeekFile(fileOf(d)->stream, offset, 0);
         vfsWriteFile(data, 1, static_cast<std::ptrdiff_t>(length), fileOf(d)->stream);
       });
@@ -552,7 +543,7 @@ void vchunkFlush(vchunkFile* f) {
 }
 
 void vchunkClose(vchunkFile* f) {
-  guarded([&] { vchunkFlush(f); });
+  vexTry([&] { vchunkFlush(f); });
   destroyFile(f);
 }
 
@@ -579,7 +570,7 @@ void vchunkSaveToPath(vchunkFile* f, const vfsPath* path) {
   vfsMSWMakeTempName(temp.data());
   vfsPath* tempPath = vfsNewPathFromString(temp.c_str());
   vchunkFile* saved = nullptr;
-  bool ok = guarded([&] { saved = vchunkSaveTo(f, vchunkFileDataCreate(vfsOpenFile(tempPath, vfsOPEN_WRITE))); });
+  bool ok = vexTry([&] { saved = vchunkSaveTo(f, vchunkFileDataCreate(vfsOpenFile(tempPath, vfsOPEN_WRITE))); });
   if (saved) vchunkClose(saved);
   vfsFreePath(tempPath);
   if (ok) ok = std::rename(temp.c_str(), target.c_str()) == 0;

@@ -119,9 +119,7 @@ std::string findPath(const std::string& name) {
 }
 
 void closeSystemResource() {
-  if (systemOpen) vexGuard([] { vresourceCloseFile(systemRoot); }, [](vexHandler& h) {
-      vexSetCurrentException(h.savedChain);
-    });
+  if (systemOpen) vexTry([] { vresourceCloseFile(systemRoot); });
   systemOpen = false;
   inMemory = false;
 }

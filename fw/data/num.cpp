@@ -160,12 +160,10 @@ constexpr const char* kindNames[] = {"Text", "NegativeText", "PositiveText", "Pa
 // the built-ins stand in and numbers format inside any printer.
 bool moduleChild(const char* name, vresource* out) {
   bool found = false;
-  vexGuard(
-      [&] {
-        vresource module;
-        found = vrstoreTestGet(vinstGetSystemResource(), key("vnum"), &module) && vrstoreTestGet(module, key(name), out);
-      },
-      [&](vexHandler& h) { vexSetCurrentException(h.savedChain); });
+  vexTry([&] {
+    vresource module;
+    found = vrstoreTestGet(vinstGetSystemResource(), key("vnum"), &module) && vrstoreTestGet(module, key(name), out);
+  });
   return found;
 }
 

@@ -346,7 +346,7 @@ vresource vrstoreCreateFile(const vfsPath* path, int mode) {
   bool ok = true;
   vexGuard([&] { root = registerTree(tree, Registration::fresh); }, [&](vexHandler&) { ok = false; });
   if (!ok) {
-    vexGuard([&] { vfsRemoveFile(path); }, [](vexHandler& h) { vexSetCurrentException(h.savedChain); });
+    vexTry([&] { vfsRemoveFile(path); });
     _vexGenerate(nullptr, vexEnd);
   }
   return root;

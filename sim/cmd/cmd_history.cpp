@@ -9,6 +9,7 @@
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/readers.h"
+#include "sim/cmd/regfmt.h"
 #include "sim/engine/device.h"
 #include "sim/engine/regaccess.h"
 #include "sim/frontend.h"
@@ -18,14 +19,6 @@ namespace {
 constexpr std::size_t HISTORY_ENTRIES = std::tuple_size_v<decltype(device_state::pc_trace)>;
 constexpr std::size_t SESSION_COLUMNS = 79;
 
-bool read_named(const char* name, uint32_t* out) {
-  int row = 0, reg = 0;
-  uint32_t words[3] = {0, 0, 0};
-  if (!lookup_register(cur_device, name, &row, &reg) || !read_register(cur_device, row, reg, words))
-    return false;
-  *out = words[0];
-  return true;
-}
 
 std::string history_line(const device_state::pc_trace_entry& entry, uint32_t sr, uint32_t omr) {
   const uint32_t words[3] = {entry.opcode, entry.second, entry.spare};

@@ -253,6 +253,14 @@ void show_marked(int map) {
   if (hold) output_release();
 }
 
+
+bool has_register(const char* name) {
+  int row = 0, reg = 0;
+  return lookup_register(cur_device, name, &row, &reg) != 0;
+}
+
+}  // namespace
+
 bool read_named(const char* name, uint32_t* out) {
   int row = 0, reg = 0;
   uint32_t words[3] = {0, 0, 0};
@@ -261,13 +269,6 @@ bool read_named(const char* name, uint32_t* out) {
   *out = words[0];
   return true;
 }
-
-bool has_register(const char* name) {
-  int row = 0, reg = 0;
-  return lookup_register(cur_device, name, &row, &reg) != 0;
-}
-
-}  // namespace
 
 void tag_region_address(int which, int region, uint32_t address, uint32_t stream) {
   if (cur_type == nullptr || cur_state == nullptr || region < 0 || region >= cur_type->region_count)

@@ -51,6 +51,10 @@ int format_register_value(int row, int reg, int radix, std::string& out);
 // format such as "%12.12s".
 std::string format_double_e(const char* width_format, double value);
 
+// The first word of a register of the current device, by name; false
+// when the device has no such register.
+bool read_named(const char* name, uint32_t* out);
+
 // Marks for the next display every register whose mode asks for it, then
 // the memory, then shows them when `show` is set.
 void refresh_register_marks(int show);
