@@ -1,0 +1,35 @@
+// Attribute lists: named attributes, each a C value with the datatag that
+// says what it is. Values go in as C arguments described by the datatag
+// and come out as text or tags.
+#pragma once
+#include <cstdint>
+
+#include "fw/data/datatag.h"
+
+struct vattrlist {
+  vdict values;       // name -> value word: the value, or an owned string or scrap
+  vdatatag* datatag;  // a Dictionary datatag: name -> the value's datatag
+};
+
+vattrlist* vattrlistCreate();  // from the module's pool, initialised
+void vattrlistInit(vattrlist* list);
+void vattrlistDestroy(vattrlist* list);
+// The values as datatag describes them; a null datatag removes the
+// attribute. A value that cannot be taken leaves the attribute as it was.
+void vattrlistSet(vattrlist* list, vname tag, vdatatag* datatag, ...);
+// The stored word (or double) itself; the list owns a String's or Scrap's.
+void vattrlistSetValue(vattrlist* list, vname tag, vdatatag* datatag, std::intptr_t word);
+void vattrlistSetFloatValue(vattrlist* list, vname tag, vdatatag* datatag, double value);
+vname vattrlistGetTag(vattrlist* list, vname tag);
+vscribe* vattrlistGetScribed(vattrlist* list, vname tag);  // null when absent
+void vattrlistCopy(vattrlist* source, vattrlist* destination);
+
+struct vattrlistIterator {
+  vdictIterator entries;
+  vattrlist* list;
+};
+void vattrlistInitIterator(vattrlistIterator* it, vattrlist* list);
+int vattrlistNextIterator(vattrlistIterator* it);
+vname vattrlistIteratorTag(const vattrlistIterator* it);
+vdatatag* vattrlistIteratorDatatag(const vattrlistIterator* it);
+std::intptr_t vattrlistIteratorWord(const vattrlistIterator* it);  // a float's double bits for the float kinds
