@@ -304,8 +304,25 @@ vnumDigitSet vnumDigitSetLoad(vresource r) {
   if (vrstoreTestGetInteger(r, key("Version"), &version) && version != 2)
     vexGenerateMessage(&vexModuleUnimplementedClass, "Unknown digit set version");
   std::string digits = vrstoreGetStringText(r, key("Digits"));
-  if (digits.size() < 2 || digits.size() > 255) _vexGenerate(&vexArgRangeClass, vexEnd);
-  return makeDigitSet(digits.c_str());
+  vnumDigitSet s{};
+  vnumDigitSetSetDigits(&s, vscribeCStringSized(digits.data(), digits.size()));
+  return s;
+}
+
+void vnumDigitSetSetDigits(vnumDigitSet* set, vscribe* digits) {
+  if (!set || !digits) {
+    if (digits) vscribeRelease(digits);
+    _vexGenerate(&vexArgNullClass, vexEnd);
+  }
+  vstr* chars = vstrCloneScribed(digits, nullptr);
+  std::size_t n = vstrGetLength(chars);
+  if (n < 2 || n > 255 || std::strlen(chars) != n) {
+    vstrDestroy(chars);
+    _vexGenerate(&vexArgRangeClass, vexEnd);
+  }
+  if (set->digits) vstrDestroy(set->digits);
+  *set = makeDigitSet(chars);
+  vstrDestroy(chars);
 }
 
 vnumFormat* vnumFormatLoad(vresource r) {

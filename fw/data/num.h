@@ -65,6 +65,9 @@ void vnumFormatAppendDigits(vnumFormat* format, vnumFormatIterator* iterator, st
 vnumFormat* vnumFormatLoad(vresource resource);
 void vnumFormatStore(vnumFormat* format, vresource resource);
 vnumDigitSet vnumDigitSetLoad(vresource resource);
+// Gives the set these digit characters (2 to 255 of them; consumes the
+// scribe): the base and the contiguous flag follow.
+void vnumDigitSetSetDigits(vnumDigitSet* set, vscribe* digits);
 vnumElement vnumTextElement(std::int16_t kind, const char* print, const char* matchPattern);
 
 // From the "vnum" child of the framework resource file, loaded once; the
@@ -102,6 +105,11 @@ vscribe* vnumScribeUnsigned(std::uint32_t value, const vnumDigitSet* digits, vnu
 vscribe* vnumScribeFloat(double value, const vnumDigitSet* digits, vnumFormat* format, vnumFormat* exponentFormat,
                          int mayDrop, int significant);
 vscribe* vnumScribeDouble(double value);
+// Number-text scribes make their text when read; until then these adjust
+// it. Integer digits: the positions before the decimal that will print.
+std::int32_t vnumScribeGetIntegerDigits(vscribe* s);
+void vnumScribeSetMinimumIntegerDigits(vscribe* s, std::int32_t n);  // missing ones print as the first digit
+void vnumScribeSetDropZeros(vscribe* s, int on);                     // trailing zero fraction digits
 
 // Registers the numeric conversions of formatted text ("%d" ...); the
 // start-up row "vnumGetDefaultClass" runs it.

@@ -1,11 +1,14 @@
 // Number text: integers and doubles written under a digit set and a number
 // format, and the numeric conversions of formatted text.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
+#include <new>
 #include <string>
 
+#include "fw/core/mem.h"
 #include "fw/core/sys.h"
 #include "fw/data/num.h"
 
@@ -22,8 +25,7 @@ struct NumberText {
   std::uint32_t flags = DROP_ZEROS;
   const vnumDigitSet* set = nullptr;
   vnumFormat* format = nullptr;
-  std::string exponent;  // the pending exponent text
-  bool hasExponent = false;
+  vstr* exponent = nullptr;  // the pending exponent text, or none
 
   int digitAt(int p) const { return p >= 0 && p < count ? digits[p] : 0; }
   char charAt(int p) const { return set->digits[digitAt(p)]; }
@@ -63,14 +65,22 @@ Analysis analyse(const vnumFormat* f) {
   return a;
 }
 
-std::string integerText(bool negative, std::uint64_t magnitude, const vnumDigitSet* set, vnumFormat* format,
-                        vnumFormat* exponentFormat, bool mayDrop, int significant, int minimumDigits);
+void integerDigits(NumberText& t, bool negative, std::uint64_t magnitude, const vnumDigitSet* set,
+                   vnumFormat* format, vnumFormat* exponentFormat, bool mayDrop, int significant);
 
 const char* textOf(const vnumElement& e) { return e.text ? e.text : ""; }
 
+struct Rendered {
+  std::string text;
+  std::size_t left = 0;  // characters before the decimal
+};
+
 // Writes the number text: the left part from its right end leftwards, then
-// the right part.
-std::string render(NumberText& t) {
+// the right part. check: raise for what the format cannot hold (reading);
+// without it only the text is wanted (its length).
+Rendered render(NumberText t, bool check) {
+  bool hasExponent = t.exponent != nullptr;
+  const std::string exponentText = t.exponent ? t.exponent : "";
   Analysis a = analyse(t.format);
   if (t.intDigits - t.start < 1) t.start = t.intDigits - 1;  // at least one integer digit
   const int leftEnd = a.decimal >= 0 ? a.decimal : t.format->count;
@@ -91,7 +101,7 @@ std::string render(NumberText& t) {
       case vnumText: prepend(textOf(e)); break;
       case vnumNegativeText: if (negative) prepend(textOf(e)); break;
       case vnumPositiveText: if (!negative) prepend(textOf(e)); break;
-      case vnumExponent: prepend(t.exponent), t.hasExponent = false; break;
+      case vnumExponent: prepend(exponentText), hasExponent = false; break;
       case vnumPadding:
         padTotal += e.count > 0 ? e.count : 0;
         while (static_cast<int>(left.size()) < padTotal) left.push_back(e.character);
@@ -109,8 +119,9 @@ std::string render(NumberText& t) {
       default: break;
     }
   }
-  if (remaining > 0) vexGenerateMessage(&vexNumRangeClass, "Digits to the left of decimal overflow format");
-  std::string text(left.rbegin(), left.rend());
+  if (check && remaining > 0) vexGenerateMessage(&vexNumRangeClass, "Digits to the left of decimal overflow format");
+  Rendered r{std::string(left.rbegin(), left.rend()), left.size()};
+  std::string& text = r.text;
   int fraction = t.end > t.intDigits ? t.end - t.intDigits : 0;
   position = t.intDigits;
   if (a.decimal >= 0) {
@@ -121,7 +132,7 @@ std::string render(NumberText& t) {
         case vnumText: text += textOf(e); break;
         case vnumNegativeText: if (negative) text += textOf(e); break;
         case vnumPositiveText: if (!negative) text += textOf(e); break;
-        case vnumExponent: text += t.exponent, t.hasExponent = false; break;
+        case vnumExponent: text += exponentText, hasExponent = false; break;
         case vnumPadding:
           padTotal += e.count > 0 ? e.count : 0;
           break;
@@ -139,24 +150,74 @@ std::string render(NumberText& t) {
       }
     }
   }
-  if (t.hasExponent) vexGenerateMessage(&vexNumRangeClass, "Exponent not included in format");
+  if (!check) return r;
+  if (hasExponent) vexGenerateMessage(&vexNumRangeClass, "Exponent not included in format");
   if (fraction > 0 && !(t.flags & MAY_DROP))
     vexGenerateMessage(&vexNumRangeClass, "Digits to the right of decimal overflow format");
-  return text;
+  return r;
+}
+
+// The number-text scribe: the state is pooled and the text is made when it
+// is read, so the adjusters below may still change it.
+vpool* textPool = nullptr;
+
+NumberText* newState() {
+  if (!textPool) textPool = vpoolCreate(sizeof(NumberText));
+  return new (vpoolAlloc(textPool)) NumberText{};
+}
+
+void freeState(NumberText* t) {
+  if (t->exponent) vstrDestroy(t->exponent);
+  vpoolFree(textPool, t);
+}
+
+NumberText* stateOf(vscribe* s) { return static_cast<NumberText*>(s->data); }
+
+std::size_t textLength(vscribe* s, std::size_t max) { return std::min(render(*stateOf(s), false).text.size(), max); }
+
+char* textRead(vscribe* s, char* buffer, std::size_t max) {
+  Rendered r = render(*stateOf(s), true);
+  if (max < r.left) vexGenerateMessage(&vexNumRangeClass, "Not enough space to print number.");
+  std::size_t n = std::min(r.text.size(), max);
+  std::memcpy(buffer, r.text.data(), n);
+  return buffer + n;
+}
+
+void textFinalise(vscribe* s) { freeState(stateOf(s)); }
+
+const vscribeClass numberTextClass{textRead, textLength, textFinalise, 1};
+
+// A state that raises on the way is freed before the exception leaves.
+template <class Fill>
+vscribe* makeScribe(Fill&& fill) {
+  NumberText* t = newState();
+  vexGuard([&] { fill(*t); }, [&](vexHandler&) {
+    freeState(t);
+    _vexGenerate(nullptr, vexEnd);
+  });
+  vscribe* s = vscribeCreate(&numberTextClass);
+  s->data = t;
+  return s;
+}
+
+NumberText* checkedState(vscribe* s) {
+  if (!s) _vexGenerate(&vexArgNullClass, vexEnd);
+  if (s->cls != &numberTextClass) vexGenerateMessage(&vexArgClass, "not a number-text scribe");
+  return stateOf(s);
 }
 
 void setExponent(NumberText& t, vnumFormat* exponentFormat, int value) {
   bool negative = value < 0;
   std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(static_cast<std::int64_t>(value))
                                      : static_cast<std::uint64_t>(value);
-  t.exponent = integerText(negative, magnitude, t.set, exponentFormat, nullptr, false, -1, 0);
-  t.hasExponent = true;
+  NumberText e;
+  integerDigits(e, negative, magnitude, t.set, exponentFormat, nullptr, false, -1);
+  t.exponent = vstrClone(render(e, true).text.c_str());
 }
 
-std::string integerText(bool negative, std::uint64_t magnitude, const vnumDigitSet* set, vnumFormat* format,
-                        vnumFormat* exponentFormat, bool mayDrop, int significant, int minimumDigits) {
+void integerDigits(NumberText& t, bool negative, std::uint64_t magnitude, const vnumDigitSet* set,
+                   vnumFormat* format, vnumFormat* exponentFormat, bool mayDrop, int significant) {
   if (!set || !format) _vexGenerate(&vexArgNullClass, vexEnd);
-  NumberText t;
   t.set = set;
   t.format = format;
   if (negative && magnitude) t.flags |= NEGATIVE;
@@ -178,8 +239,6 @@ std::string integerText(bool negative, std::uint64_t magnitude, const vnumDigitS
   } else {
     t.intDigits = t.count;
   }
-  if (minimumDigits > t.intDigits - t.start) t.start = t.intDigits - minimumDigits;
-  return render(t);
 }
 
 // The double's digits: base 10 through a 15-significant-digit conversion,
@@ -226,15 +285,12 @@ int floatDigits(NumberText& t, double value) {
   return exponent;
 }
 
-std::string floatText(double value, const vnumDigitSet* set, vnumFormat* format, vnumFormat* exponentFormat,
-                      bool mayDrop, int significant, bool dropZeros) {
+void floatDigitsOf(NumberText& t, double value, const vnumDigitSet* set, vnumFormat* format,
+                   vnumFormat* exponentFormat, bool mayDrop, int significant) {
   if (!set || !format) _vexGenerate(&vexArgNullClass, vexEnd);
-  if (!std::isfinite(value)) return std::isnan(value) ? "nan" : value < 0 ? "-inf" : "inf";
-  NumberText t;
   t.set = set;
   t.format = format;
   if (mayDrop) t.flags |= MAY_DROP;
-  if (!dropZeros) t.flags &= ~DROP_ZEROS;
   int exponent = floatDigits(t, value);
   t.intDigits = exponentFormat && t.count ? 1 : exponent;
   int right = analyse(format).right;
@@ -255,10 +311,28 @@ std::string floatText(double value, const vnumDigitSet* set, vnumFormat* format,
     }
   }
   if (t.count && exponentFormat && exponent - 1 != 0) setExponent(t, exponentFormat, exponent - 1);
-  return render(t);
 }
 
-vscribe* scribe(const std::string& text) { return vstrScribe(vstrClone(text.c_str())); }
+vscribe* integerScribe(bool negative, std::uint64_t magnitude, const vnumDigitSet* set, vnumFormat* format,
+                       vnumFormat* exponentFormat, bool mayDrop, int significant) {
+  return makeScribe([&](NumberText& t) {
+    integerDigits(t, negative, magnitude, set, format, exponentFormat, mayDrop, significant);
+  });
+}
+
+// Infinities and NaN have no digits: they are plain text.
+vscribe* floatScribe(double value, const vnumDigitSet* set, vnumFormat* format, vnumFormat* exponentFormat,
+                     bool mayDrop, int significant) {
+  if (!std::isfinite(value)) return vscribeLiteral(std::isnan(value) ? "nan" : value < 0 ? "-inf" : "inf");
+  return makeScribe(
+      [&](NumberText& t) { floatDigitsOf(t, value, set, format, exponentFormat, mayDrop, significant); });
+}
+
+// The precision of "%.Nd": at least that many integer digits.
+vscribe* withMinimum(vscribe* s, int precision) {
+  if (precision > vnumScribeGetIntegerDigits(s)) vnumScribeSetMinimumIntegerDigits(s, precision);
+  return s;
+}
 
 // Formatted-text conversions.
 std::uint32_t unsignedArgument(int flags, va_list* ap) {
@@ -270,8 +344,9 @@ vscribe* convertSigned(int flags, int precision, const char**, va_list* ap) {
   auto value = static_cast<std::int32_t>(unsignedArgument(flags, ap));
   std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(static_cast<std::int64_t>(value))
                                       : static_cast<std::uint64_t>(value);
-  return scribe(integerText(value < 0, magnitude, vnumGetDecimalDigits(), vnumGetNormalFormat(), nullptr, false, -1,
-                            precision));
+  return withMinimum(integerScribe(value < 0, magnitude, vnumGetDecimalDigits(), vnumGetNormalFormat(), nullptr,
+                                   false, -1),
+                     precision);
 }
 
 vscribe* convertUnsigned(int flags, int precision, const char** position, va_list* ap) {
@@ -279,15 +354,16 @@ vscribe* convertUnsigned(int flags, int precision, const char** position, va_lis
   std::uint32_t value = unsignedArgument(flags, ap);
   const vnumDigitSet* set = c == 'x' ? vnumGetHexDigits() : c == 'o' ? vnumGetOctalDigits()
                             : c == 'b' ? vnumGetBinaryDigits() : vnumGetDecimalDigits();
-  std::string text = integerText(false, value, set, vnumGetNormalFormat(), nullptr, false, -1, precision);
-  if ((flags & vscribeFLAG_ALT) && value && c != 'u') text.insert(0, c == 'x' ? "0x" : c == 'o' ? "0" : "0b");
-  return scribe(text);
+  vscribe* s = withMinimum(integerScribe(false, value, set, vnumGetNormalFormat(), nullptr, false, -1), precision);
+  if ((flags & vscribeFLAG_ALT) && value && c != 'u')
+    s = vscribeConcat(vscribeLiteral(c == 'x' ? "0x" : c == 'o' ? "0" : "0b"), s, nullptr);
+  return s;
 }
 
 vscribe* convertPointer(int, int precision, const char**, va_list* ap) {
   auto value = reinterpret_cast<std::uintptr_t>(va_arg(*ap, void*));
-  return scribe(integerText(false, value, vnumGetHexDigits(), vnumGetNormalFormat(), nullptr, false, -1,
-                            precision >= 0 ? precision : 2 * static_cast<int>(sizeof(void*))));
+  return withMinimum(integerScribe(false, value, vnumGetHexDigits(), vnumGetNormalFormat(), nullptr, false, -1),
+                     precision >= 0 ? precision : 2 * static_cast<int>(sizeof(void*)));
 }
 
 vscribe* convertFloat(int flags, int precision, const char** position, va_list* ap) {
@@ -308,8 +384,9 @@ vscribe* convertFloat(int flags, int precision, const char** position, va_list* 
     if (x <= -4 || x >= precision) exponent = vnumGetExponentFormat(), significant = precision + 1;
     else significant = precision;
   }
-  return scribe(floatText(value, vnumGetDecimalDigits(), vnumGetNormalFormat(), exponent, true, significant,
-                          dropZeros));
+  vscribe* s = floatScribe(value, vnumGetDecimalDigits(), vnumGetNormalFormat(), exponent, true, significant);
+  if (std::isfinite(value)) vnumScribeSetDropZeros(s, dropZeros);
+  return s;
 }
 
 }  // namespace
@@ -318,17 +395,17 @@ vscribe* vnumScribeInteger(std::int32_t value, const vnumDigitSet* digits, vnumF
                            vnumFormat* exponentFormat, int mayDrop, int significant) {
   std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(static_cast<std::int64_t>(value))
                                       : static_cast<std::uint64_t>(value);
-  return scribe(integerText(value < 0, magnitude, digits, format, exponentFormat, mayDrop, significant, 0));
+  return integerScribe(value < 0, magnitude, digits, format, exponentFormat, mayDrop, significant);
 }
 
 vscribe* vnumScribeUnsigned(std::uint32_t value, const vnumDigitSet* digits, vnumFormat* format,
                             vnumFormat* exponentFormat, int mayDrop, int significant) {
-  return scribe(integerText(false, value, digits, format, exponentFormat, mayDrop, significant, 0));
+  return integerScribe(false, value, digits, format, exponentFormat, mayDrop, significant);
 }
 
 vscribe* vnumScribeFloat(double value, const vnumDigitSet* digits, vnumFormat* format, vnumFormat* exponentFormat,
                          int mayDrop, int significant) {
-  return scribe(floatText(value, digits, format, exponentFormat, mayDrop, significant, true));
+  return floatScribe(value, digits, format, exponentFormat, mayDrop, significant);
 }
 
 vscribe* vnumScribeDouble(double value) {
@@ -337,11 +414,27 @@ vscribe* vnumScribeDouble(double value) {
   return vnumScribeFloat(value, vnumGetDecimalDigits(), vnumGetNormalFormat(), exponent, 1, -1);
 }
 
+std::int32_t vnumScribeGetIntegerDigits(vscribe* s) {
+  NumberText* t = checkedState(s);
+  return std::max(t->intDigits - t->start, 0);
+}
+
+void vnumScribeSetMinimumIntegerDigits(vscribe* s, std::int32_t n) {
+  NumberText* t = checkedState(s);
+  t->start = t->intDigits - n;
+}
+
+void vnumScribeSetDropZeros(vscribe* s, int on) {
+  NumberText* t = checkedState(s);
+  t->flags = on ? t->flags | DROP_ZEROS : t->flags & ~DROP_ZEROS;
+}
+
 void vnumStartup() {
   static bool done = false;
   if (done) return;
   done = true;
   vnumFormatGetDefaultClass();
+  if (!textPool) textPool = vpoolCreate(sizeof(NumberText));
   for (char c : {'i', 'd'}) vscribeRegisterConversion(c, convertSigned);
   for (char c : {'u', 'b', 'o', 'x', 'X'}) vscribeRegisterConversion(c, convertUnsigned);
   vscribeRegisterConversion('p', convertPointer);

@@ -146,13 +146,45 @@ TEST(NumFormat, EdgeCases) {
   vnumFormatAppend(two, dot);
   vnumFormatAppend(two, dot);
   vexClass const* raised = nullptr;
-  vexGuard([&] { vscribeRelease(vnumScribeInteger(1, d, two, nullptr, 0, -1)); },
-           [&](vexHandler& h) {
-             raised = vexGetCurrentException()->cls;
-             vexSetCurrentException(h.savedChain);
-           });
+  auto catchRead = [&](vscribe* s, char* buffer, std::size_t max) {
+    raised = nullptr;
+    vexGuard([&] { vscribeReadBounded(s, buffer, max); },
+             [&](vexHandler& h) {
+               raised = vexGetCurrentException()->cls;
+               vexSetCurrentException(h.savedChain);
+               vscribeRelease(s);
+             });
+  };
+  char buffer[16];
+  catchRead(vnumScribeInteger(1, d, two, nullptr, 0, -1), buffer, sizeof buffer);  // rejected when read
   EXPECT_EQ(raised, &vexArgClass);
   vinstanceDestroy(two);
+  catchRead(vnumScribeInteger(-123, d, n, nullptr, 0, -1), buffer, 3);
+  EXPECT_EQ(raised, &vexNumRangeClass);  // "Not enough space to print number."
+}
+
+// The text is made when read: the adjusters change it until then.
+TEST(NumFormat, AdjustersChangeTheTextBeforeItIsRead) {
+  const vnumDigitSet* d = vnumGetDecimalDigits();
+  vnumFormat* n = vnumGetNormalFormat();
+  vscribe* s = vnumScribeInteger(-42, d, n, nullptr, 0, -1);
+  EXPECT_EQ(vnumScribeGetIntegerDigits(s), 2);
+  vnumScribeSetMinimumIntegerDigits(s, 5);
+  EXPECT_EQ(vnumScribeGetIntegerDigits(s), 5);
+  EXPECT_EQ(vscribeGetLength(s), 6u);
+  EXPECT_EQ(text(s), "-00042");
+  s = vnumScribeFloat(2.5, d, n, nullptr, 1, 4);  // 2.500 with the zeros kept
+  vnumScribeSetDropZeros(s, 0);
+  EXPECT_EQ(text(s), "2.500");
+  vnumDigitSet letters{};
+  vnumDigitSetSetDigits(&letters, vscribeLiteral("abc"));
+  EXPECT_EQ(letters.base, 3);
+  EXPECT_EQ(letters.contiguous, 1);
+  EXPECT_EQ(text(vnumScribeInteger(5, &letters, n, nullptr, 0, -1)), "bc");
+  bool refused = !vexTry([&] { vnumDigitSetSetDigits(&letters, vscribeLiteral("z")); });
+  EXPECT_TRUE(refused);
+  EXPECT_EQ(letters.base, 3);
+  vstrDestroy(letters.digits);
 }
 
 TEST(NumFormat, ConversionsFollowTheirRules) {
