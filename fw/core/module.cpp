@@ -253,11 +253,20 @@ void vmoduleInstallStartup(const char* name, void (*fn)()) {
   vexGenerateMessage(&vexArgClass, "no start-up row of that name");
 }
 
-void vmoduleStartupAll(int, char**) {
-  // Until the preferences module exists its hand-off of argc and argv only
-  // asks for the module shutdown at exit.
-  vmoduleSetExitAtShutdown(1);
+namespace {
+void (*argumentsStartup)(int, char**) = nullptr;
+}
+
+void vmoduleInstallArgumentsStartup(void (*fn)(int, char**)) { argumentsStartup = fn; }
+
+void vmoduleStartupAll(int argc, char** argv) {
+  // Without the preferences module the hand-off only asks for the module
+  // shutdown at exit, as the preferences start-up does too.
   vcharsetStartup();
+  if (argumentsStartup)
+    argumentsStartup(argc, argv);
+  else
+    vmoduleSetExitAtShutdown(1);
   for (const auto& row : startupOrder)
     if (row.fn) row.fn();
 }

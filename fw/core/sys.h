@@ -67,3 +67,5 @@ struct vmoduleStartupRow {
 const vmoduleStartupRow* vmoduleGetStartupTable(int* count);
 // A library above the core fills its row before vmoduleStartupAll runs.
 void vmoduleInstallStartup(const char* name, void (*fn)());
+// The first row's hand-off of the program's arguments (the preferences).
+void vmoduleInstallArgumentsStartup(void (*fn)(int argc, char** argv));

@@ -1,0 +1,132 @@
+// Preferences: one tree of named settings. A preference dictionary lays
+// explicitly set values over a stack of resource dictionaries (searched
+// from the last pushed down); values read from the resources are cached,
+// set values win until a resource pushed later names the same key.
+// Environment variables and command-line options ("-name", "+name") set
+// values in the root. Preference objects are reference counted.
+#pragma once
+#include <cstdint>
+
+#include "fw/core/class.h"
+#include "fw/core/dict.h"
+
+struct vpref : vinstance {
+  std::int32_t refCount;  // 1 at creation
+  std::uint32_t flags;
+};
+
+struct vprefClassRec : vinstanceClassRec {
+  void (*release)(vpref* self);
+  void (*load)(vpref* self, vresource resource);
+  void (*store)(vpref* self, vresource resource);
+  vinstance* (*getScrap)(vpref* self);  // a new reference, or null
+};
+
+// Value flags.
+enum : std::uint32_t {
+  vprefVALUE_FROM_RESOURCE = 2,
+  vprefVALUE_SET = 4,
+  vprefVALUE_STRING = 8,     // has a string form
+  vprefVALUE_NO_STRING = 16  // dictionary, array, opaque or untyped
+};
+
+// One value: a scrap, or a resource that stands for it.
+struct vprefValue : vpref {
+  vinstance* scrap;     // owned, or null
+  vresource resource;   // with hasResource
+  std::int32_t hasResource;
+};
+
+struct vprefDictObserver;
+
+// Dictionary flags.
+enum : std::uint32_t {
+  vprefDICT_DESTROY_CHILDREN = 1,
+  vprefDICT_UNREGISTERED = 0x20,
+  vprefDICT_OWN_RESOURCE = 0x40,
+  vprefDICT_UNMODIFIED = 0x80
+};
+
+struct vprefDict : vpref {
+  vprefDict* parent;
+  vname key;                 // under which the parent holds it
+  vresource ownResource;     // with vprefDICT_OWN_RESOURCE
+  vdict* cache;              // entries made from resources (not counted)
+  vdict* set;                // set values and modified sub-dictionaries (counted)
+  vresource* stack;          // resource dictionaries, the last pushed on top
+  std::int32_t stackCount, stackCapacity;
+  vprefDictObserver** observers;
+  std::int32_t observerCount, observerCapacity;
+};
+
+struct vprefDictClassRec : vprefClassRec {
+  void (*set)(vprefDict* self, vname key, vpref* entry);
+  vpref* (*get)(vprefDict* self, vname key);  // a new reference, or null
+  void (*saveKey)(vprefDict* self, vname key);
+};
+
+struct vprefDictObserver : vinstance {
+  void* data;
+};
+struct vprefDictObserverClassRec : vinstanceClassRec {
+  void (*fetched)(vprefDictObserver* self, vname key, vpref* entry);
+  void (*changed)(vprefDictObserver* self, vname key, vpref* entry);
+};
+
+vprefClassRec* vprefGetDefaultClass();
+vprefClassRec* vprefGetValueClass();
+vprefDictClassRec* vprefGetDictClass();
+vprefDictObserverClassRec* vprefGetDictObserverClass();
+void vprefBuildClasses();
+
+void vprefRelease(vpref* pref);
+vprefValue* vprefCreateValue(vinstance* scrap);  // takes the scrap
+vprefDict* vprefCreateDict();
+vprefDict* vprefGetDefaultDict();
+void vprefSetRootResource(vresource resource);
+
+// The dictionary operations.
+vpref* vprefDictGet(vprefDict* dict, vname key);
+void vprefDictSet(vprefDict* dict, vname key, vpref* entry);
+void vprefDictPushResource(vprefDict* dict, vresource resource);
+void vprefDictStore(vprefDict* dict, vresource resource);
+void vprefDictSaveKey(vprefDict* dict, vname key);
+void vprefDictAddObserver(vprefDict* dict, vprefDictObserver* observer);
+void vprefDictRemoveObserver(vprefDict* dict, vprefDictObserver* observer);
+
+// Walks the keys: the set ones, the cached ones, then each resource level
+// from the top down, each key once.
+struct vprefDictIterator {
+  vname* keys;
+  std::int32_t count, index;  // index: of the current key, count + 1 once ended
+};
+void vprefDictInitIterator(vprefDictIterator* it, vprefDict* dict);
+int vprefDictNextIterator(vprefDictIterator* it);
+vname vprefDictIteratorKey(const vprefDictIterator* it);
+void vprefDictFinishIterator(vprefDictIterator* it);
+
+// Readers and setters by name.
+void vprefSetString(vprefDict* dict, vscribe* name, const char* value);
+void vprefSetResource(vprefDict* dict, vscribe* name, vresource resource);
+void vprefSetScrap(vprefDict* dict, vscribe* name, vinstance* scrap, std::uint32_t flags);
+const char* vprefGetString(vprefDict* dict, vscribe* name);       // null for none or ""
+const char* vprefGetStringValue(vprefDict* dict, vscribe* name);  // "" included
+vresource vprefGetValue(vprefDict* dict, vscribe* name);          // 0 when not resource-backed
+vprefDict* vprefGetDict(vprefDict* dict, vscribe* name);          // a new reference, or null
+std::uint32_t vprefGetCommandKey();
+vdict* vprefLoadKeyDict(vprefDict* dict);  // key tag -> key list; vcommandDestroyKeyDict frees it
+vclass* vprefGetPrintClass();
+
+// The program's arguments and the environment.
+void vprefStartup(int argc, char** argv);
+void vprefProcessArgs();
+void vprefGetArgs(int* count, char*** vector);
+void vprefGetAllArgs(int* count, char*** vector);  // counted strings
+void vprefApplyEnvironment();
+// The start-up order's preference rows: the hand-off of the arguments
+// and the class building.
+void vprefInstallStartup();
+
+// Key modifier bits named by the ":"-separated words of text: "shift" 4,
+// "control" 2, "alt" 1, "command" or "meta" 8.
+std::uint32_t vkeyParseModifiers(const char* text);
