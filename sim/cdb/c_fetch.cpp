@@ -6,6 +6,7 @@
 #include "sim/cdb/c_parse.h"
 #include "sim/cdb/c_print.h"
 #include "sim/cdb/coff.h"
+#include "sim/cdb/frames.h"
 #include "sim/engine/device.h"
 #include "sim/engine/memory.h"
 #include "sim/engine/regaccess.h"
@@ -170,7 +171,26 @@ bool register_of(const c_value& v, int& row, int& reg) {
   return false;
 }
 
+// An outer frame's register variable lives where an inner frame saved it.
+bool saved_slot(const c_value& v, c_value& memory) {
+  const char* name = c_register_var_name(v.type, v.address);
+  uint32_t address = 0;
+  int space = 0;
+  if (name == nullptr || frame_saved_register_slot(name, &address, &space) == 0) return false;
+  memory = v;
+  memory.sclass = 2;
+  memory.address = address;
+  memory.space = static_cast<uint32_t>(space);
+  return true;
+}
+
 int register_var_fetch(c_value& v) {
+  c_value memory;
+  if (saved_slot(v, memory)) {
+    const int ok = memory_fetch(memory);
+    std::memcpy(v.v, memory.v, sizeof v.v);
+    return ok;
+  }
   int row = 0, reg = 0;
   if (!register_of(v, row, reg)) return 0;
   uint32_t r[3] = {};
@@ -183,6 +203,8 @@ int register_var_fetch(c_value& v) {
 }
 
 int register_var_store(const c_value& v) {
+  c_value memory;
+  if (saved_slot(v, memory)) return memory_store(memory);
   int row = 0, reg = 0;
   if (!register_of(v, row, reg)) return 0;
   uint32_t r[3] = {};
@@ -261,6 +283,17 @@ int simulator_store(c_value& v) {
   return simulator_fetch(v);
 }
 
+// A frame value is a memory value at its frame address for the time of
+// the access.
+int frame_value(c_value& v, int (*access)(c_value&)) {
+  const uint32_t space = v.space, address = v.address;
+  c_frame_address(space, address, &v.space, &v.address);
+  const int ok = access(v);
+  v.space = space;
+  v.address = address;
+  return ok;
+}
+
 }  // namespace
 
 const char* c_register_var_name(uint32_t type, uint32_t number) {
@@ -308,7 +341,7 @@ int c_fetch(c_value& value) {
     case 17: return register_var_fetch(value);
     case CN_REGISTER_CLASS: return simulator_fetch(value);
     case 1:
-    case 9: return 0;  // frame values come with the back-trace
+    case 9: return frame_value(value, memory_fetch);
     default: c_internal_error(SOURCE, __LINE__); return 1;
   }
 }
@@ -326,7 +359,7 @@ int c_store(c_value& value) {
     case 17: return register_var_store(value);
     case CN_REGISTER_CLASS: return simulator_store(value);
     case 1:
-    case 9: return 0;
+    case 9: return frame_value(value, memory_store);
     default: c_internal_error(SOURCE, __LINE__); return 1;
   }
 }

@@ -7,6 +7,7 @@
 #include "sim/cdb/c_parse.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
+#include "sim/cdb/frames.h"
 #include "sim/engine/device.h"
 
 namespace {
@@ -33,7 +34,7 @@ bool is_c_function(const coff_symbol& s) { return s.is_function() && s.sclass() 
 bool is_block_open(const coff_symbol& s) { return s.sclass() == SC_BLOCK_C && s.w[0] != 0 && symbol_name_is(s, ".bb"); }
 bool is_bf(const coff_symbol& s) { return s.sclass() == SC_FUNCTION && symbol_name_is(s, ".bf"); }
 
-uint32_t pc_now() { return cur_inst != nullptr ? cur_inst->pc : 0; }
+uint32_t pc_now() { return frame_pc(); }
 
 // The ".file" unit holding a symbol index.
 bool in_unit(uint32_t i, int file) {

@@ -6,6 +6,7 @@
 
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
+#include "sim/cdb/frames.h"
 #include "sim/engine/device.h"
 
 namespace {
@@ -203,7 +204,7 @@ int c_find_file(const std::string& text) {
   const coff_debug_info* info = dbg();
   if (info == nullptr || cur_inst == nullptr) return -1;
   const std::size_t at = text.find('@');
-  if (at == std::string::npos || at == 0) return coff_file_symbol_at(cur_inst->pc, SPACE_P);
+  if (at == std::string::npos || at == 0) return coff_file_symbol_at(frame_pc(), SPACE_P);
   const std::string prefix = text.substr(0, at);
   for (uint32_t i = 0; i < info->symbol_count; i = next_symbol(*info, i)) {
     if (info->symbols[i].sclass() != SC_FILE) continue;
@@ -249,7 +250,7 @@ int find_symbol(const char* text, uint32_t* address, int* space) {
   if (name.empty()) return 0;
 
   // The context: the pc in program space, or the start of a named block's section.
-  uint32_t ctx = cur_inst->pc;
+  uint32_t ctx = frame_pc();
   int ctx_space = resolved(SPACE_P, ctx);
   int result = 0;
   if (at != std::string::npos && prefix != "global") {

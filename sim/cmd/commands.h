@@ -37,6 +37,10 @@ const action_record* parse_output_command();
 const action_record* parse_save_cmd();
 const action_record* parse_load_cmd();
 const action_record* parse_reset_cmd();
+const action_record* parse_frame_cmd();
+const action_record* parse_down_cmd();
+const action_record* parse_up_cmd();
+const action_record* parse_where_cmd();
 
 // The window commands. The console checks their arguments and says that
 // windows belong to the GUI front-end.

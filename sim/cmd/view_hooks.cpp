@@ -4,6 +4,4 @@
 
 void view_show_position(int /*lines*/) {}
 
-void frames_free() {}
-
 void show_watch_list() {}

@@ -5,10 +5,10 @@
 
 #include <cstdint>
 
+#include "sim/cdb/frames.h"
+
 // Redraws the source or assembly view: 32767 shows the current position,
 // any other number scrolls by that many lines (source) or words (assembly).
 void view_show_position(int lines);
-// Drops the current device's list of call frames.
-void frames_free();
 // Prints the current device's watch list as part of the run display.
 void show_watch_list();

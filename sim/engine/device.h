@@ -270,6 +270,8 @@ struct session_ring {
 struct break_rec;
 struct io_stream;
 struct coff_debug_info;
+struct frame_list;
+struct watch_list;
 
 struct device_state {
   std::vector<region_access_log> region_logs;  // per memory-map row
@@ -321,6 +323,10 @@ struct device_state {
   // The loaded program's debug information (sim/cdb); shared so that the
   // engine can drop it without knowing its layout.
   std::shared_ptr<coff_debug_info> debug;
+  // The C call frames read from the target (sim/cdb) and the watch list
+  // (sim/cmd), kept the same way.
+  std::shared_ptr<frame_list> frames;
+  std::shared_ptr<watch_list> watches;
 
   session_ring session;
   std::array<std::array<uint32_t, 4>, 32> table32{};
