@@ -113,9 +113,17 @@ const vchunkDataClass memoryClass{
     },
     [](vchunkData* d, std::int64_t offset, const std::uint8_t* data, std::size_t length) {
       MemoryData* m = memoryOf(d);
-      if (m->writable && offset < static_cast<std::int64_t>(m->size))
-        std::memcpy(m->block + offset, data, std::min(length, m->size - static_cast<std::size_t>(offset)));
-      return true;  // what lies past the block is dropped
+      if (!m->writable || offset < 0) return true;
+      auto at = static_cast<std::size_t>(offset);
+      // A block of our own grows; one lent by the caller drops what lies past it.
+      if (m->owned && at + length > m->size) {
+        std::size_t size = std::max(at + length, 2 * m->size);
+        m->block = static_cast<std::uint8_t*>(vmemRealloc(m->block, size));
+        std::memset(m->block + m->size, 0, size - m->size);
+        m->size = size;
+      }
+      if (at < m->size) std::memcpy(m->block + at, data, std::min(length, m->size - at));
+      return true;
     },
     [](vchunkData* d) { return memoryOf(d)->writable; },
     [](vchunkData* d) { return static_cast<std::int64_t>(memoryOf(d)->size); },
@@ -547,7 +555,7 @@ void vchunkClose(vchunkFile* f) {
   destroyFile(f);
 }
 
-vchunkFile* vchunkSaveTo(vchunkFile* f, vchunkData* destination) {
+std::vector<std::uint8_t> vchunkGetImage(vchunkFile* f) {
   if (f->state & kIndexStale) {
     markOpen(f);
     writeIndex(f);
@@ -555,6 +563,15 @@ vchunkFile* vchunkSaveTo(vchunkFile* f, vchunkData* destination) {
   writeHeaderFields(f);
   std::vector<std::uint8_t> copy = f->image;
   copy[0] &= static_cast<std::uint8_t>(~kOpenForWriting);
+  return copy;
+}
+
+vfsStream* vchunkGetStream(vchunkFile* f) {
+  return f->source && f->source->cls == &fileClass ? fileOf(f->source)->stream : nullptr;
+}
+
+vchunkFile* vchunkSaveTo(vchunkFile* f, vchunkData* destination) {
+  std::vector<std::uint8_t> copy = vchunkGetImage(f);
   if (!destination->cls->write(destination, 0, copy.data(), copy.size())) {
     vchunkDataDestroy(destination);
     vexGenerateMessage(&vexAbandonClass, "chunk file write failed");

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "fw/core/fs.h"
 
@@ -33,7 +34,8 @@ struct vchunkData {
 };
 // Over an open stream (closed with the source).
 vchunkData* vchunkFileDataCreate(vfsStream* stream);
-// Over a block of memory; writes past the block are dropped.
+// Over a block of memory. Writes past the block grow it when it is owned
+// and are dropped when it is lent.
 vchunkData* vchunkMemoryDataCreate(void* block, std::size_t size, bool owned, bool writable);
 void vchunkDataDestroy(vchunkData* d);
 
@@ -50,6 +52,10 @@ vchunkFile* vchunkCreate(vchunkData* source);
 void vchunkClose(vchunkFile* f);
 void vchunkFlush(vchunkFile* f);
 vchunkFile* vchunkSaveTo(vchunkFile* f, vchunkData* destination);
+// The whole file's bytes as a clean close would leave them.
+std::vector<std::uint8_t> vchunkGetImage(vchunkFile* f);
+// The stream under a file-backed chunk file; null over memory.
+vfsStream* vchunkGetStream(vchunkFile* f);
 // Writes the whole chunk file to path through a temporary file renamed into place.
 void vchunkSaveToPath(vchunkFile* f, const vfsPath* path);
 

@@ -142,10 +142,10 @@ vresource vinstGetSystemResource() {
   for (const char* name : vinstNAMES) {
     vfsPath* path = vinstFindFileQuiet(name);
     if (!path) continue;
-    // A file that cannot be opened as a ".vr" file moves on to the next name.
-    // Only the ".vr" store opens files by path so far.
+    // The store that reads the file's format opens it; a file it refuses
+    // moves on to the next name.
     vexGuard([&] {
-               systemRoot = vresourceOpenFileIn(0, path, 1);
+               systemRoot = vresourceOpenFile(path, vfsOPEN_READ);
                systemOpen = true;
              },
              [&](vexHandler& h) {

@@ -1,8 +1,12 @@
 // The chunk-file store behind negative handles: its open-file table, and
 // the resource operations over the typed-resource layer.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "fw/core/fs.h"
 #include "fw/core/mem.h"
 #include "fw/data/resfile.h"
 #include "fw/data/vresource.h"
@@ -13,8 +17,9 @@ namespace {
 // Entries are none once closed; the lowest free entry is reused first.
 std::vector<vresFile*> files;
 
-// A memory file's fixed block: the chunk layer drops writes past it.
-constexpr std::size_t MEMORY_SIZE = 256 * vchunkBLOCK;
+// A memory file's first block; the chunk layer grows it.
+constexpr std::size_t MEMORY_SIZE = 4 * vchunkBLOCK;
+constexpr std::size_t LOAD_READ = 4096;
 
 std::uint32_t numberOf(vresource h) { return static_cast<std::uint32_t>(h) & 0xFFFFFFu; }
 std::uint32_t indexOf(vresource h) { return (static_cast<std::uint32_t>(h) >> 24) & 0x7Fu; }
@@ -44,11 +49,83 @@ vresource registerFile(vresFile* f) {
   return root;
 }
 
-vresource createMemory() {
+vchunkData* newMemory() {
   void* block = vmemAlloc(MEMORY_SIZE);
   std::memset(block, 0, MEMORY_SIZE);
-  return registerFile(vresFileCreate(vchunkCreate(vchunkMemoryDataCreate(block, MEMORY_SIZE, true, true))));
+  return vchunkMemoryDataCreate(block, MEMORY_SIZE, true, true);
 }
+vresource createMemory() { return registerFile(vresFileCreate(vchunkCreate(newMemory()))); }
+
+// An existing file over source, which it takes over even when refused.
+vresource openOver(vchunkData* source, bool readOnly) {
+  vchunkFile* chunks = nullptr;
+  vresFile* f = nullptr;
+  vexGuard([&] { chunks = vchunkOpen(source); },
+           [&](vexHandler&) {
+             vchunkDataDestroy(source);
+             _vexGenerate(nullptr, vexEnd);
+           });
+  vexGuard([&] { f = vresFileOpen(chunks); },
+           [&](vexHandler&) {
+             vchunkClose(chunks);  // nothing was changed: nothing is written
+             _vexGenerate(nullptr, vexEnd);
+           });
+  f->store.readOnly = readOnly ? 1 : 0;
+  return registerFile(f);
+}
+
+// Reading shares the file with other readers; writing keeps it to itself.
+unsigned streamMode(int mode) {
+  unsigned m = static_cast<unsigned>(mode) | vfsOPEN_DENY_WRITE;
+  if (!(mode & vfsOPEN_READ)) m |= vfsOPEN_DENY_READ;
+  return m;
+}
+vresource openFile(const vfsPath* path, int mode) {
+  return openOver(vchunkFileDataCreate(vfsOpenFile(path, streamMode(mode))), (mode & vfsOPEN_READ) != 0);
+}
+vresource openImage(const void* image, std::size_t size) {
+  return openOver(vchunkMemoryDataCreate(const_cast<void*>(image), size, false, false), true);
+}
+
+// The file at path replaced whole by f's bytes, through a temporary file.
+void writeWhole(vresFile* f, const vfsPath* path) {
+  if (!f->store.readOnly) vresFileWrite(f);
+  vchunkSaveToPath(f->chunks, path);
+}
+// A new file is written whole and then opened; a failure leaves no file.
+vresource createFile(const vfsPath* path, int permission) {
+  vresFile* f = vresFileCreate(vchunkCreate(newMemory()));
+  bool ok = vexTry([&] { writeWhole(f, path); });
+  vresFileDestroy(f);
+  if (!ok) vexGenerateMessage(&vexAbandonClass, "Resource file cannot be created");
+  (void)permission;  // made private by the temporary file, as the store's files are
+  return openFile(path, vfsOPEN_READ_WRITE);
+}
+vresource saveFile(vresource root, const vfsPath* path, int permission) {
+  writeWhole(fileOf(root), path);
+  (void)permission;
+  return openFile(path, vfsOPEN_READ_WRITE);
+}
+vresource loadFile(const vfsPath* path) {
+  vfsStream* s = vfsOpenFile(path, vfsOPEN_READ);
+  std::size_t size = 0, capacity = LOAD_READ;
+  auto* block = static_cast<std::uint8_t*>(vmemAlloc(capacity));
+  vexGuard(
+      [&] {
+        for (std::size_t n = LOAD_READ; n == LOAD_READ; size += n) {
+          if (size + LOAD_READ > capacity) block = static_cast<std::uint8_t*>(vmemRealloc(block, capacity *= 2));
+          n = vfsReadFile(block + size, 1, LOAD_READ, s);
+        }
+      },
+      [&](vexHandler&) {
+        vmemFree(block);
+        vfsCloseFile(s);
+        _vexGenerate(nullptr, vexEnd);
+      });
+  vfsCloseFile(s);
+  return openOver(vchunkMemoryDataCreate(block, size, true, true), false);
+}
+void copyFile(vresource source, vresource destination) { vresourceCopyContents(source, destination); }
 
 void closeFile(vresource root) {
   vresFile* f = fileOf(root);
@@ -56,7 +133,33 @@ void closeFile(vresource root) {
   files[f->openIndex] = nullptr;
   vresFileDestroy(f);
 }
-void flushFile(vresource root) { vresFileWrite(fileOf(root)); }
+void flushFile(vresource root) {
+  vresFile* f = fileOf(root);
+  if (f->store.readOnly) return;
+  vresFileWrite(f);
+  vchunkFlush(f->chunks);
+}
+vfsStream* getFile(vresource root) { return vchunkGetStream(fileOf(root)->chunks); }
+
+// The file's bytes as a C array and the {data, size} image that open
+// image takes: ten values on the first line, eleven on each after.
+void writeSource(vresource root, vfsStream* out, const char* name) {
+  vresFile* f = fileOf(root);
+  if (!f->store.readOnly) vresFileWrite(f);
+  std::vector<std::uint8_t> image = vchunkGetImage(f->chunks);
+  std::string text = "/* THIS IS A GENERATED FILE. */\n/* DO NOT EDIT. */\n\nunsigned char ";
+  text += name;
+  text += "Data[] = {";
+  for (std::size_t i = 0; i < image.size(); ++i) {
+    if (i >= 10 && (i - 10) % 11 == 0) text += '\n';
+    text += std::to_string(image[i]);
+    text += ", ";
+  }
+  text += " 0 };\n\nstruct { unsigned char *data; unsigned long size; } ";
+  text += std::string(name) + " = { " + name + "Data, sizeof(" + name + "Data) };\n\n";
+  if (vfsWriteFile(text.data(), 1, static_cast<std::ptrdiff_t>(text.size()), out) != text.size())
+    vexGenerateMessage(&vexAbandonClass, "Resource source cannot be written");
+}
 
 // The object standing for h itself (no tag) or its entry under tag; it
 // goes when the operation returns.
@@ -172,25 +275,25 @@ void setAtStringSized(vresource h, std::int32_t i, const char* text, std::size_t
   Obj o(elementOf(h, i));
   setText(o.o, text, count);
 }
+void* opaqueCopy(vres* o, std::size_t offset, std::size_t maximum, std::size_t* length);
 void* getOpaque(vresource h, vname tag, std::size_t* length) {
   Obj o(objectOf(h, tag));
-  *length = vresGetOpaqueSize(o.o);
-  if (*length == 0) return nullptr;
-  void* copy = vmemAlloc(*length);
-  std::memcpy(copy, vresGetOpaqueData(o.o), *length);
-  vresReleaseOpaqueData(o.o, 0);
-  return copy;
+  return opaqueCopy(o.o, 0, SIZE_MAX, length);
+}
+void writeOpaque(vres* o, const void* bytes, std::size_t length) {
+  vresSetOpaqueSize(o, static_cast<std::uint32_t>(length));
+  if (length == 0) return;
+  std::memcpy(vresGetOpaqueData(o), bytes, length);
+  vresReleaseOpaqueData(o, 1);
 }
 void setOpaque(vresource h, vname tag, const void* bytes, std::size_t length) {
   Obj o(ensure(h, tag, vresOPAQUE));
-  vresSetOpaqueSize(o.o, static_cast<std::uint32_t>(length));
-  if (length == 0) return;
-  std::memcpy(vresGetOpaqueData(o.o), bytes, length);
-  vresReleaseOpaqueData(o.o, 1);
+  writeOpaque(o.o, bytes, length);
 }
-
-[[noreturn]] void getArray(vresource, vname) {
-  vexGenerateMessage(&vexArgClass, "vresourceGetArray() is deprecated. Manipulate array elements individually.");
+void setAtOpaque(vresource h, std::int32_t i, const void* bytes, std::size_t length) {
+  Obj o(elementOf(h, i));
+  if (vresGetType(o.o) == vresUNTYPED) vresSetType(o.o, vresOPAQUE);
+  writeOpaque(o.o, bytes, length);
 }
 
 std::int32_t count(vresource h) {
@@ -243,6 +346,97 @@ std::uint32_t number(vresource h) {
 }
 vresource fromNumber(vresource h, std::uint32_t n) { return handleOf(fileOf(h), n & 0xFFFFFFu); }
 
+vresource make(vresource h, vname tag) {
+  vresource child;
+  if (tag && testGet(h, tag, &child)) return child;
+  return tag ? create(h, tag, vresUNTYPED) : h;
+}
+// Kept as it is when it already holds elements of that kind.
+vresource makeArray(vresource h, vname tag, int elementKind, std::int32_t count) {
+  vresource child;
+  if ((!tag || testGet(h, tag, &child)) && type(h, tag) == vresARRAY) {
+    vresource a = tag ? child : h;
+    if (elementType(a) == elementKind) return a;
+  }
+  return createArray(h, tag, elementKind, count);
+}
+void removeAt(vresource h, std::int32_t i) {
+  Obj a(objectOf(h, nullptr));
+  vresArrayDelete(a.o, i);
+}
+void setCount(vresource h, std::int32_t n) {
+  Obj a(objectOf(h, nullptr));
+  vresArraySetCount(a.o, n);
+}
+void renameTag(vresource h, vname from, vname to) {
+  if (from == to) return;
+  Obj d(objectOf(h, nullptr));
+  vresDictRename(d.o, from, to);
+}
+std::size_t getSize(vresource h) {
+  Obj o(objectOf(h, nullptr));
+  int kind = vresGetType(o.o);
+  if (kind == vresOPAQUE) return vresGetOpaqueSize(o.o);
+  if (kind == vresSTRING) return vresGetStringLength(o.o);
+  vexGenerateMessage(&vexArgClass, "Resource is neither a string nor opaque");
+}
+
+// At most maximum characters from offset; none from past the end.
+std::size_t copyRange(const std::string& s, std::size_t offset, char* buffer, std::size_t maximum) {
+  std::size_t n = offset < s.size() ? std::min(maximum, s.size() - offset) : 0;
+  if (n) std::memcpy(buffer, s.data() + offset, n);
+  return n;
+}
+vscribe* getString(vresource h, vname tag) {
+  Obj o(objectOf(h, tag));
+  std::string s = textOf(o.o);
+  return vstrScribe(vstrClone(s.c_str()));  // the text outlives s
+}
+void getStringRange(vresource h, vname tag, std::size_t offset, char* buffer, std::size_t maximum, std::size_t* n) {
+  Obj o(objectOf(h, tag));
+  *n = copyRange(textOf(o.o), offset, buffer, maximum);
+}
+void getAtStringRange(vresource h, std::int32_t i, std::size_t offset, char* buffer, std::size_t maximum,
+                      std::size_t* n) {
+  Obj o(elementOf(h, i));
+  *n = copyRange(textOf(o.o), offset, buffer, maximum);
+}
+// The bytes of o from offset, at most maximum of them, in a new block.
+void* opaqueCopy(vres* o, std::size_t offset, std::size_t maximum, std::size_t* length) {
+  std::size_t size = vresGetOpaqueSize(o);
+  *length = offset < size ? std::min(maximum, size - offset) : 0;
+  if (*length == 0) return nullptr;
+  void* copy = vmemAlloc(*length);
+  std::memcpy(copy, vresGetOpaqueData(o) + offset, *length);
+  vresReleaseOpaqueData(o, 0);
+  return copy;
+}
+void* getAtOpaque(vresource h, std::int32_t i, std::size_t offset, std::size_t maximum, std::size_t* length) {
+  Obj o(elementOf(h, i));
+  return opaqueCopy(o.o, offset, maximum, length);
+}
+
+// Where h is held: the dictionary and its tag, or for an element of an
+// array the array's own place and h's index in it.
+void find(vresource h, vresource* where, vname* tag) {
+  vresource p = parent(h);
+  if (!p) vexGenerateMessage(&vexArgClass, "Cannot vresourceFind on root resource.");
+  Obj d(objectOf(p, nullptr));
+  if (vresGetType(d.o) != vresDICTIONARY) vexGenerateMessage(&vexArgClass, "Missing parent");
+  *where = p;
+  *tag = vresDictTagOf(d.o, numberOf(h));
+}
+void findAt(vresource h, vresource* where, vname* tag, std::int32_t* index) {
+  vresource a = parent(h);
+  if (!a) vexGenerateMessage(&vexArgClass, "Cannot vresourceFind on root resource.");
+  {
+    Obj o(objectOf(a, nullptr));
+    if (vresGetType(o.o) != vresARRAY) vexGenerateMessage(&vexArgClass, "Missing parent");
+    *index = vresArrayIndexOf(o.o, numberOf(h));
+  }
+  find(a, where, tag);
+}
+
 template <class F>
 vresourceSlotFn slot(F* f) {
   return reinterpret_cast<vresourceSlotFn>(f);
@@ -260,11 +454,30 @@ std::string _newresourceAtStringText(vresource h, std::int32_t i) {
 }
 
 void _newresourceFill(vresourceSlotFn* t) {
+  t[vresourceSlotOpenFile] = slot(openFile);
+  t[vresourceSlotOpenImage] = slot(openImage);
+  t[vresourceSlotCreateFile] = slot(createFile);
   t[vresourceSlotCreateMemory] = slot(createMemory);
+  t[vresourceSlotLoadFile] = slot(loadFile);
+  t[vresourceSlotSaveFile] = slot(saveFile);
+  t[vresourceSlotCopyFile] = slot(copyFile);
+  t[vresourceSlotWriteSource] = slot(writeSource);
+  t[vresourceSlotGetFile] = slot(getFile);
   t[vresourceSlotCloseFile] = slot(closeFile);
   t[vresourceSlotReleaseFile] = slot(closeFile);
   t[vresourceSlotFlushFile] = slot(flushFile);
-  t[vresourceSlotFileReserved] = slot(+[] {});
+  t[vresourceSlotMake] = slot(make);
+  t[vresourceSlotMakeArray] = slot(makeArray);
+  t[vresourceSlotRemoveAt] = slot(removeAt);
+  t[vresourceSlotGetString] = slot(getString);
+  t[vresourceSlotGetStringRange] = slot(getStringRange);
+  t[vresourceSlotGetAtStringRange] = slot(getAtStringRange);
+  t[vresourceSlotGetAtOpaque] = slot(getAtOpaque);
+  t[vresourceSlotFind] = slot(find);
+  t[vresourceSlotFindAt] = slot(findAt);
+  t[vresourceSlotRenameTag] = slot(renameTag);
+  t[vresourceSlotGetSize] = slot(getSize);
+  t[vresourceSlotSetCount] = slot(setCount);
   t[vresourceSlotCreate] = slot(create);
   t[vresourceSlotCreateArray] = slot(createArray);
   t[vresourceSlotCreateAt] = slot(createAt);
@@ -277,7 +490,6 @@ void _newresourceFill(vresourceSlotFn* t) {
   t[vresourceSlotGetBoolean] = slot(getBy<int, vresGetBoolean>);
   t[vresourceSlotGetCharacter] = slot(getBy<char, vresGetCharacter>);
   t[vresourceSlotGetOpaque] = slot(getOpaque);
-  t[vresourceSlotGetArray] = slot(getArray);
   t[vresourceSlotGetAt] = slot(getAt);
   t[vresourceSlotGetAtTag] = slot(getAtBy<vname, vresGetTagValue>);
   t[vresourceSlotGetAtInteger] = slot(getAtBy<std::int32_t, vresGetInteger>);
@@ -300,6 +512,7 @@ void _newresourceFill(vresourceSlotFn* t) {
   t[vresourceSlotSetAtBoolean] = slot(setAtBy<int, vresSetBoolean, vresBOOLEAN>);
   t[vresourceSlotSetAtCharacter] = slot(setAtBy<char, vresSetCharacter, vresCHARACTER>);
   t[vresourceSlotSetAtStringSized] = slot(setAtStringSized);
+  t[vresourceSlotSetAtOpaque] = slot(setAtOpaque);
   t[vresourceSlotTestGet] = slot(testGet);
   t[vresourceSlotGetTagAt] = slot(getTagAt);
   t[vresourceSlotInsertAt] = slot(insertAt);

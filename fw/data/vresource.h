@@ -7,8 +7,11 @@
 #include <string>
 
 #include "fw/core/resource.h"
+#include "fw/core/scribe.h"
+#include "fw/data/scrap.h"
 
 struct vfsPath;
+struct vfsStream;
 
 // clang-format off
 enum vresourceSlot : int {
@@ -72,16 +75,44 @@ inline constexpr vresource newresourceHandle(std::uint32_t index, std::uint32_t 
   return static_cast<vresource>(((index | 0x80u) << 24) | number);
 }
 
-// Files. Table 0 is the ".vr" store, table 1 the chunk-file store.
+// Files. Table 0 is the ".vr" store, table 1 the chunk-file store. The
+// calls that make a file take the table: an existing file's by its format
+// (vresourceFileTable), a new one's by the caller's choice.
+int vresourceFileTable(const vfsPath* path);
+inline vresource vresourceOpenFileIn(int table, const vfsPath* path, int mode) {
+  return vresourceSlotOf<vresourceSlotOpenFile, vresource, const vfsPath*, int>(table)(path, mode);
+}
+inline vresource vresourceOpenFile(const vfsPath* path, int mode) {
+  return vresourceOpenFileIn(vresourceFileTable(path), path, mode);
+}
+// The ".vr" store's image is its page list (size unused); the chunk-file
+// store's is the {data, size} that its generated source holds.
+inline vresource vresourceOpenImageIn(int table, const void* image, std::size_t size) {
+  return vresourceSlotOf<vresourceSlotOpenImage, vresource, const void*, std::size_t>(table)(image, size);
+}
+inline vresource vresourceCreateFileIn(int table, const vfsPath* path, int permission) {
+  return vresourceSlotOf<vresourceSlotCreateFile, vresource, const vfsPath*, int>(table)(path, permission);
+}
 inline vresource vresourceCreateMemoryIn(int table) {
   return vresourceSlotOf<vresourceSlotCreateMemory, vresource>(table)();
 }
-inline vresource vresourceOpenFileIn(int table, const vfsPath* path, int mode) {
-  return vresourceSlotOf<vresourceSlotOpenFile, vresource, const vfsPath*, int>(table)(path, mode);
+inline vresource vresourceLoadFile(const vfsPath* path) {
+  return vresourceSlotOf<vresourceSlotLoadFile, vresource, const vfsPath*>(vresourceFileTable(path))(path);
+}
+inline vresource vresourceSaveFile(vresource root, const vfsPath* path, int permission) {
+  return vresourceRoute<vresourceSlotSaveFile, vresource>(root, path, permission);
+}
+inline void vresourceCopyFile(vresource source, vresource destination) {
+  vresourceRoute<vresourceSlotCopyFile, void>(source, destination);
 }
 inline void vresourceCloseFile(vresource root) { vresourceRoute<vresourceSlotCloseFile, void>(root); }
 inline void vresourceReleaseFile(vresource root) { vresourceRoute<vresourceSlotReleaseFile, void>(root); }
 inline void vresourceFlushFile(vresource root) { vresourceRoute<vresourceSlotFlushFile, void>(root); }
+inline void vresourceWriteSource(vresource root, vfsStream* out, const char* name) {
+  vresourceRoute<vresourceSlotWriteSource, void>(root, out, name);
+}
+inline vfsStream* vresourceGetFile(vresource root) { return vresourceRoute<vresourceSlotGetFile, vfsStream*>(root); }
+inline void vresourceFileReserved(vresource root) { vresourceRoute<vresourceSlotFileReserved, void>(root); }
 // The observer of every open and close of either store (closing 0 after an open).
 void vresourceSetObserver(void (*observer)(vresource root, int closing));
 void _vresourceNotify(vresource root, int closing);
@@ -91,12 +122,173 @@ inline vresource vresourceMake(vresource h, vname tag) { return vresourceRoute<v
 inline vresource vresourceCreate(vresource h, vname tag, int kind) {
   return vresourceRoute<vresourceSlotCreate, vresource>(h, tag, kind);
 }
+inline vresource vresourceMakeArray(vresource h, vname tag, int elementKind, std::int32_t count) {
+  return vresourceRoute<vresourceSlotMakeArray, vresource>(h, tag, elementKind, count);
+}
 inline vresource vresourceCreateArray(vresource h, vname tag, int elementKind, std::int32_t count) {
   return vresourceRoute<vresourceSlotCreateArray, vresource>(h, tag, elementKind, count);
 }
 inline vresource vresourceCreateAt(vresource h, std::int32_t index, int kind) {
   return vresourceRoute<vresourceSlotCreateAt, vresource>(h, index, kind);
 }
+inline void vresourceRemove(vresource h, vname tag) { vresourceRoute<vresourceSlotRemove, void>(h, tag); }
+inline void vresourceRemoveAt(vresource h, std::int32_t index) { vresourceRoute<vresourceSlotRemoveAt, void>(h, index); }
+
+// Get by tag (a tag of none: h itself).
+inline vresource vresourceGet(vresource h, vname tag) { return vresourceRoute<vresourceSlotGet, vresource>(h, tag); }
+inline vname vresourceGetTag(vresource h, vname tag) { return vresourceRoute<vresourceSlotGetTag, vname>(h, tag); }
+inline std::int32_t vresourceGetInteger(vresource h, vname tag) {
+  return vresourceRoute<vresourceSlotGetInteger, std::int32_t>(h, tag);
+}
+inline std::int32_t vresourceGetFixed(vresource h, vname tag) {
+  return vresourceRoute<vresourceSlotGetFixed, std::int32_t>(h, tag);
+}
+inline double vresourceGetFloat(vresource h, vname tag) { return vresourceRoute<vresourceSlotGetFloat, double>(h, tag); }
+inline vscribe* vresourceGetString(vresource h, vname tag) {
+  return vresourceRoute<vresourceSlotGetString, vscribe*>(h, tag);
+}
+inline void vresourceGetStringRange(vresource h, vname tag, std::size_t offset, char* buffer, std::size_t maximum,
+                                    std::size_t* count) {
+  vresourceRoute<vresourceSlotGetStringRange, void>(h, tag, offset, buffer, maximum, count);
+}
+inline int vresourceGetBoolean(vresource h, vname tag) { return vresourceRoute<vresourceSlotGetBoolean, int>(h, tag); }
+// A copy the caller frees (vmemFree); none when empty.
+inline void* vresourceGetOpaque(vresource h, vname tag, std::size_t* length) {
+  return vresourceRoute<vresourceSlotGetOpaque, void*>(h, tag, length);
+}
+inline char vresourceGetCharacter(vresource h, vname tag) {
+  return vresourceRoute<vresourceSlotGetCharacter, char>(h, tag);
+}
+inline void* vresourceGetArray(vresource h, vname tag) { return vresourceRoute<vresourceSlotGetArray, void*>(h, tag); }
+inline vinstance* vresourceGetObject(vresource h, vname tag) {
+  return vresourceRoute<vresourceSlotGetObject, vinstance*>(h, tag);
+}
+
+// Test-get by tag: 0, and nothing stored, when h has no such child.
+inline int vresourceTestGet(vresource h, vname tag, vresource* out) {
+  return vresourceRoute<vresourceSlotTestGet, int>(h, tag, out);
+}
+// vresourceTestGetTag and vresourceTestGetInteger are the core's helpers
+// (fw/core/resource.h), which reach these slots through its interface.
+inline int vresourceTestGetFixed(vresource h, vname tag, std::int32_t* out) {
+  return vresourceRoute<vresourceSlotTestGetFixed, int>(h, tag, out);
+}
+inline int vresourceTestGetFloat(vresource h, vname tag, double* out) {
+  return vresourceRoute<vresourceSlotTestGetFloat, int>(h, tag, out);
+}
+inline int vresourceTestGetStringCopy(vresource h, vname tag, vstr** out) {
+  return vresourceRoute<vresourceSlotTestGetStringCopy, int>(h, tag, out);
+}
+inline int vresourceTestGetString(vresource h, vname tag, vscribe** out) {
+  return vresourceRoute<vresourceSlotTestGetString, int>(h, tag, out);
+}
+inline int vresourceTestGetStringRange(vresource h, vname tag, std::size_t offset, char* buffer, std::size_t maximum,
+                                       std::size_t* count) {
+  return vresourceRoute<vresourceSlotTestGetStringRange, int>(h, tag, offset, buffer, maximum, count);
+}
+inline int vresourceTestGetBoolean(vresource h, vname tag, int* out) {
+  return vresourceRoute<vresourceSlotTestGetBoolean, int>(h, tag, out);
+}
+inline int vresourceTestGetOpaque(vresource h, vname tag, void** out, std::size_t* length) {
+  return vresourceRoute<vresourceSlotTestGetOpaque, int>(h, tag, out, length);
+}
+inline int vresourceTestGetCharacter(vresource h, vname tag, char* out) {
+  return vresourceRoute<vresourceSlotTestGetCharacter, int>(h, tag, out);
+}
+inline int vresourceTestGetArray(vresource h, vname tag, void** out) {
+  return vresourceRoute<vresourceSlotTestGetArray, int>(h, tag, out);
+}
+inline int vresourceTestGetObject(vresource h, vname tag, vinstance** out) {
+  return vresourceRoute<vresourceSlotTestGetObject, int>(h, tag, out);
+}
+
+// Get by index.
+inline vresource vresourceGetAt(vresource h, std::int32_t i) { return vresourceRoute<vresourceSlotGetAt, vresource>(h, i); }
+inline vname vresourceGetAtTag(vresource h, std::int32_t i) { return vresourceRoute<vresourceSlotGetAtTag, vname>(h, i); }
+inline std::int32_t vresourceGetAtInteger(vresource h, std::int32_t i) {
+  return vresourceRoute<vresourceSlotGetAtInteger, std::int32_t>(h, i);
+}
+inline std::int32_t vresourceGetAtFixed(vresource h, std::int32_t i) {
+  return vresourceRoute<vresourceSlotGetAtFixed, std::int32_t>(h, i);
+}
+inline double vresourceGetAtFloat(vresource h, std::int32_t i) { return vresourceRoute<vresourceSlotGetAtFloat, double>(h, i); }
+inline vscribe* vresourceGetAtString(vresource h, std::int32_t i) {
+  return vresourceRoute<vresourceSlotGetAtString, vscribe*>(h, i);
+}
+inline void vresourceGetAtStringRange(vresource h, std::int32_t i, std::size_t offset, char* buffer,
+                                      std::size_t maximum, std::size_t* count) {
+  vresourceRoute<vresourceSlotGetAtStringRange, void>(h, i, offset, buffer, maximum, count);
+}
+inline int vresourceGetAtBoolean(vresource h, std::int32_t i) { return vresourceRoute<vresourceSlotGetAtBoolean, int>(h, i); }
+// At most maximum bytes from offset, in a new block (none when empty).
+inline void* vresourceGetAtOpaque(vresource h, std::int32_t i, std::size_t offset, std::size_t maximum,
+                                  std::size_t* length) {
+  return vresourceRoute<vresourceSlotGetAtOpaque, void*>(h, i, offset, maximum, length);
+}
+inline char vresourceGetAtCharacter(vresource h, std::int32_t i) {
+  return vresourceRoute<vresourceSlotGetAtCharacter, char>(h, i);
+}
+inline vinstance* vresourceGetAtObject(vresource h, std::int32_t i) {
+  return vresourceRoute<vresourceSlotGetAtObject, vinstance*>(h, i);
+}
+
+// Set by tag: the child is made with the value's kind when absent.
+inline void vresourceSetTag(vresource h, vname tag, vname v) { vresourceRoute<vresourceSlotSetTag, void>(h, tag, v); }
+inline void vresourceSetInteger(vresource h, vname tag, std::int32_t v) {
+  vresourceRoute<vresourceSlotSetInteger, void>(h, tag, v);
+}
+inline void vresourceSetFixed(vresource h, vname tag, std::int32_t v) {
+  vresourceRoute<vresourceSlotSetFixed, void>(h, tag, v);
+}
+inline void vresourceSetFloat(vresource h, vname tag, double v) { vresourceRoute<vresourceSlotSetFloat, void>(h, tag, v); }
+inline void vresourceSetString(vresource h, vname tag, vscribe* text) {
+  vresourceRoute<vresourceSlotSetString, void>(h, tag, text);
+}
+inline void vresourceSetStringSized(vresource h, vname tag, const char* text, std::size_t count) {
+  vresourceRoute<vresourceSlotSetStringSized, void>(h, tag, text, count);
+}
+inline void vresourceSetBoolean(vresource h, vname tag, int v) { vresourceRoute<vresourceSlotSetBoolean, void>(h, tag, v); }
+inline void vresourceSetOpaque(vresource h, vname tag, const void* bytes, std::size_t length) {
+  vresourceRoute<vresourceSlotSetOpaque, void>(h, tag, bytes, length);
+}
+inline void vresourceSetCharacter(vresource h, vname tag, char v) {
+  vresourceRoute<vresourceSlotSetCharacter, void>(h, tag, v);
+}
+inline void vresourceSetScrap(vresource h, vname tag, vscrap scrap) {
+  vresourceRoute<vresourceSlotSetScrap, void>(h, tag, scrap);
+}
+
+// Set by index: the element takes the value's kind.
+inline void vresourceSetAtTag(vresource h, std::int32_t i, vname v) { vresourceRoute<vresourceSlotSetAtTag, void>(h, i, v); }
+inline void vresourceSetAtInteger(vresource h, std::int32_t i, std::int32_t v) {
+  vresourceRoute<vresourceSlotSetAtInteger, void>(h, i, v);
+}
+inline void vresourceSetAtFixed(vresource h, std::int32_t i, std::int32_t v) {
+  vresourceRoute<vresourceSlotSetAtFixed, void>(h, i, v);
+}
+inline void vresourceSetAtFloat(vresource h, std::int32_t i, double v) {
+  vresourceRoute<vresourceSlotSetAtFloat, void>(h, i, v);
+}
+inline void vresourceSetAtString(vresource h, std::int32_t i, vscribe* text) {
+  vresourceRoute<vresourceSlotSetAtString, void>(h, i, text);
+}
+inline void vresourceSetAtStringSized(vresource h, std::int32_t i, const char* text, std::size_t count) {
+  vresourceRoute<vresourceSlotSetAtStringSized, void>(h, i, text, count);
+}
+inline void vresourceSetAtBoolean(vresource h, std::int32_t i, int v) {
+  vresourceRoute<vresourceSlotSetAtBoolean, void>(h, i, v);
+}
+inline void vresourceSetAtOpaque(vresource h, std::int32_t i, const void* bytes, std::size_t length) {
+  vresourceRoute<vresourceSlotSetAtOpaque, void>(h, i, bytes, length);
+}
+inline void vresourceSetAtCharacter(vresource h, std::int32_t i, char v) {
+  vresourceRoute<vresourceSlotSetAtCharacter, void>(h, i, v);
+}
+inline void vresourceSetAtScrap(vresource h, std::int32_t i, vscrap scrap) {
+  vresourceRoute<vresourceSlotSetAtScrap, void>(h, i, scrap);
+}
+
+// Insert by index.
 inline vresource vresourceInsertAt(vresource h, std::int32_t index, int kind) {
   return vresourceRoute<vresourceSlotInsertAt, vresource>(h, index, kind);
 }
@@ -116,82 +308,14 @@ inline void vresourceInsertAtBoolean(vresource h, std::int32_t i, int v) {
 inline void vresourceInsertAtCharacter(vresource h, std::int32_t i, char v) {
   vresourceRoute<vresourceSlotInsertAtCharacter, void>(h, i, v);
 }
-inline void vresourceRemove(vresource h, vname tag) { vresourceRoute<vresourceSlotRemove, void>(h, tag); }
-
-// Get and set by tag (a tag of none: h itself).
-inline vresource vresourceGet(vresource h, vname tag) { return vresourceRoute<vresourceSlotGet, vresource>(h, tag); }
-inline int vresourceTestGet(vresource h, vname tag, vresource* out) {
-  return vresourceRoute<vresourceSlotTestGet, int>(h, tag, out);
-}
-inline vname vresourceGetTag(vresource h, vname tag) { return vresourceRoute<vresourceSlotGetTag, vname>(h, tag); }
-inline std::int32_t vresourceGetInteger(vresource h, vname tag) {
-  return vresourceRoute<vresourceSlotGetInteger, std::int32_t>(h, tag);
-}
-inline std::int32_t vresourceGetFixed(vresource h, vname tag) {
-  return vresourceRoute<vresourceSlotGetFixed, std::int32_t>(h, tag);
-}
-inline double vresourceGetFloat(vresource h, vname tag) { return vresourceRoute<vresourceSlotGetFloat, double>(h, tag); }
-inline int vresourceGetBoolean(vresource h, vname tag) { return vresourceRoute<vresourceSlotGetBoolean, int>(h, tag); }
-inline char vresourceGetCharacter(vresource h, vname tag) {
-  return vresourceRoute<vresourceSlotGetCharacter, char>(h, tag);
-}
-inline void* vresourceGetOpaque(vresource h, vname tag, std::size_t* length) {
-  return vresourceRoute<vresourceSlotGetOpaque, void*>(h, tag, length);
-}
-inline void vresourceSetTag(vresource h, vname tag, vname v) { vresourceRoute<vresourceSlotSetTag, void>(h, tag, v); }
-inline void vresourceSetInteger(vresource h, vname tag, std::int32_t v) {
-  vresourceRoute<vresourceSlotSetInteger, void>(h, tag, v);
-}
-inline void vresourceSetFixed(vresource h, vname tag, std::int32_t v) {
-  vresourceRoute<vresourceSlotSetFixed, void>(h, tag, v);
-}
-inline void vresourceSetFloat(vresource h, vname tag, double v) { vresourceRoute<vresourceSlotSetFloat, void>(h, tag, v); }
-inline void vresourceSetBoolean(vresource h, vname tag, int v) { vresourceRoute<vresourceSlotSetBoolean, void>(h, tag, v); }
-inline void vresourceSetCharacter(vresource h, vname tag, char v) {
-  vresourceRoute<vresourceSlotSetCharacter, void>(h, tag, v);
-}
-inline void vresourceSetStringSized(vresource h, vname tag, const char* text, std::size_t count) {
-  vresourceRoute<vresourceSlotSetStringSized, void>(h, tag, text, count);
-}
-inline void vresourceSetOpaque(vresource h, vname tag, const void* bytes, std::size_t length) {
-  vresourceRoute<vresourceSlotSetOpaque, void>(h, tag, bytes, length);
-}
-
-// Array elements.
-inline vresource vresourceGetAt(vresource h, std::int32_t i) { return vresourceRoute<vresourceSlotGetAt, vresource>(h, i); }
-inline vname vresourceGetAtTag(vresource h, std::int32_t i) { return vresourceRoute<vresourceSlotGetAtTag, vname>(h, i); }
-inline std::int32_t vresourceGetAtInteger(vresource h, std::int32_t i) {
-  return vresourceRoute<vresourceSlotGetAtInteger, std::int32_t>(h, i);
-}
-inline std::int32_t vresourceGetAtFixed(vresource h, std::int32_t i) {
-  return vresourceRoute<vresourceSlotGetAtFixed, std::int32_t>(h, i);
-}
-inline double vresourceGetAtFloat(vresource h, std::int32_t i) { return vresourceRoute<vresourceSlotGetAtFloat, double>(h, i); }
-inline int vresourceGetAtBoolean(vresource h, std::int32_t i) { return vresourceRoute<vresourceSlotGetAtBoolean, int>(h, i); }
-inline char vresourceGetAtCharacter(vresource h, std::int32_t i) {
-  return vresourceRoute<vresourceSlotGetAtCharacter, char>(h, i);
-}
-inline void vresourceSetAtTag(vresource h, std::int32_t i, vname v) { vresourceRoute<vresourceSlotSetAtTag, void>(h, i, v); }
-inline void vresourceSetAtInteger(vresource h, std::int32_t i, std::int32_t v) {
-  vresourceRoute<vresourceSlotSetAtInteger, void>(h, i, v);
-}
-inline void vresourceSetAtFixed(vresource h, std::int32_t i, std::int32_t v) {
-  vresourceRoute<vresourceSlotSetAtFixed, void>(h, i, v);
-}
-inline void vresourceSetAtFloat(vresource h, std::int32_t i, double v) {
-  vresourceRoute<vresourceSlotSetAtFloat, void>(h, i, v);
-}
-inline void vresourceSetAtBoolean(vresource h, std::int32_t i, int v) {
-  vresourceRoute<vresourceSlotSetAtBoolean, void>(h, i, v);
-}
-inline void vresourceSetAtCharacter(vresource h, std::int32_t i, char v) {
-  vresourceRoute<vresourceSlotSetAtCharacter, void>(h, i, v);
-}
-inline void vresourceSetAtStringSized(vresource h, std::int32_t i, const char* text, std::size_t count) {
-  vresourceRoute<vresourceSlotSetAtStringSized, void>(h, i, text, count);
-}
 
 // Structure.
+inline void vresourceFind(vresource h, vresource* parent, vname* tag) {
+  vresourceRoute<vresourceSlotFind, void>(h, parent, tag);
+}
+inline void vresourceFindAt(vresource h, vresource* parent, vname* tag, std::int32_t* index) {
+  vresourceRoute<vresourceSlotFindAt, void>(h, parent, tag, index);
+}
 inline std::int32_t vresourceCount(vresource h) { return vresourceRoute<vresourceSlotCount, std::int32_t>(h); }
 inline vresource vresourceGetTagAt(vresource h, std::int32_t i, vname* tag) {
   return vresourceRoute<vresourceSlotGetTagAt, vresource>(h, i, tag);
@@ -199,14 +323,32 @@ inline vresource vresourceGetTagAt(vresource h, std::int32_t i, vname* tag) {
 inline vname vresourceGetTagAtOnly(vresource h, std::int32_t i) {
   return vresourceRoute<vresourceSlotGetTagAtOnly, vname>(h, i);
 }
+inline void vresourceRenameTag(vresource h, vname from, vname to) {
+  vresourceRoute<vresourceSlotRenameTag, void>(h, from, to);
+}
 inline vresource vresourceGetParent(vresource h) { return vresourceRoute<vresourceSlotGetParent, vresource>(h); }
 inline vresource vresourceGetRoot(vresource h) { return vresourceRoute<vresourceSlotGetRoot, vresource>(h); }
+inline std::size_t vresourceGetSize(vresource h) { return vresourceRoute<vresourceSlotGetSize, std::size_t>(h); }
 inline std::size_t vresourceGetStringLength(vresource h) {
   return vresourceRoute<vresourceSlotGetStringLength, std::size_t>(h);
 }
 inline int vresourceGetType(vresource h, vname tag) { return vresourceRoute<vresourceSlotGetType, int>(h, tag); }
 inline int vresourceGetElementType(vresource h) { return vresourceRoute<vresourceSlotGetElementType, int>(h); }
+inline void vresourceSetCount(vresource h, std::int32_t count) { vresourceRoute<vresourceSlotSetCount, void>(h, count); }
 inline std::uint32_t vresourceGetNumber(vresource h) { return vresourceRoute<vresourceSlotGetNumber, std::uint32_t>(h); }
+inline vresource vresourceFromNumber(vresource h, std::uint32_t n) {
+  return vresourceRoute<vresourceSlotFromNumber, vresource>(h, n);
+}
+// These take no handle; both tables hold the same routine.
+inline vresource vresourceFromScrap(vscrap scrap) {
+  return vresourceSlotOf<vresourceSlotFromScrap, vresource, vscrap>(0)(scrap);
+}
+inline vresource vresourceFromObject(vinstance* object) {
+  return vresourceSlotOf<vresourceSlotFromObject, vresource, vinstance*>(0)(object);
+}
+inline std::int32_t vresourceGetObjectIndex(vinstance* object) {
+  return vresourceSlotOf<vresourceSlotGetObjectIndex, std::int32_t, vinstance*>(0)(object);
+}
 
 // A string entry's characters (internal set), for copying between stores.
 std::string vresourceGetStringText(vresource h, vname tag);

@@ -56,6 +56,7 @@ vscribe* vrstoreGetString(vresource h, vname tag);
 // Copies min(maximum, characters from offset + 1) - 1 characters (none
 // when that is not positive) and a terminator when maximum is not 0.
 std::size_t vrstoreGetStringRange(vresource h, vname tag, std::size_t offset, char* buffer, std::size_t maximum);
+std::size_t vrstoreCopyRange(const std::string& text, std::size_t offset, char* buffer, std::size_t maximum);
 void* vrstoreGetOpaque(vresource h, vname tag, std::size_t* length);  // vmemFree; null when empty
 int vrstoreTestGetInteger(vresource h, vname tag, std::int32_t* out);
 int vrstoreTestGetTag(vresource h, vname tag, vname* out);

@@ -408,11 +408,13 @@ char vrstoreGetCharacter(vresource h, vname tag) {
 std::string vrstoreGetStringText(vresource h, vname tag) { return stringText(childOfKind(h, tag, vresSTRING)); }
 vscribe* vrstoreGetString(vresource h, vname tag) {
   std::string s = vrstoreGetStringText(h, tag);
-  return vscribeCStringSized(s.data(), s.size());
+  return vstrScribe(vstrClone(s.c_str()));  // the text outlives s
 }
 
 std::size_t vrstoreGetStringRange(vresource h, vname tag, std::size_t offset, char* buffer, std::size_t maximum) {
-  std::string s = vrstoreGetStringText(h, tag);
+  return vrstoreCopyRange(vrstoreGetStringText(h, tag), offset, buffer, maximum);
+}
+std::size_t vrstoreCopyRange(const std::string& s, std::size_t offset, char* buffer, std::size_t maximum) {
   std::size_t count = 0;
   if (offset < s.size() && maximum > 1) count = std::min(maximum - 1, s.size() - offset);
   if (count) std::memcpy(buffer, s.data() + offset, count);

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
 
 namespace fs = std::filesystem;
@@ -57,6 +58,14 @@ TEST(Inst, WexlinHomeLibHoldsTheFileAndOnlyResourceFilesCount) {
   makeResourceFile(home / "lib" / "vwexlin5.vr");
   EXPECT_EQ(found("vwexlin5.vr"), (home / "lib" / "vwexlin5.vr").string());
   EXPECT_EQ(std::string(), found("vwexlin6.vr"));
+  // A chunk-format file counts too, and opens in its own store.
+  vfsPath* chunk = vfsNewPathFromString((home / "lib" / "vwexlin6.vr").c_str());
+  vresourceCloseFile(vresourceCreateFileIn(1, chunk, 0600));
+  EXPECT_EQ(found("vwexlin6.vr"), (home / "lib" / "vwexlin6.vr").string());
+  vresource root = vresourceOpenFile(chunk, vfsOPEN_READ);
+  EXPECT_LT(root, 0);
+  vresourceCloseFile(root);
+  vfsFreePath(chunk);
   if (saved) setenv("WEXLINHOME", keep.c_str(), 1);
   else unsetenv("WEXLINHOME");
   fs::remove_all(home);
