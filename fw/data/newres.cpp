@@ -437,11 +437,6 @@ void findAt(vresource h, vresource* where, vname* tag, std::int32_t* index) {
   find(a, where, tag);
 }
 
-template <class F>
-vresourceSlotFn slot(F* f) {
-  return reinterpret_cast<vresourceSlotFn>(f);
-}
-
 }  // namespace
 
 std::string _newresourceStringText(vresource h, vname tag) {
@@ -453,82 +448,100 @@ std::string _newresourceAtStringText(vresource h, std::int32_t i) {
   return textOf(o.o);
 }
 
+// Only objects of files open in the table stand for handles.
+vresFile* openFileOf(vinstance* o) {
+  if (!vclassIsSubclass(o->cls, vresGetDefaultClass())) return nullptr;
+  auto* f = reinterpret_cast<vresFile*>(static_cast<vres*>(o)->store);
+  return f && f->openIndex < files.size() && files[f->openIndex] == f ? f : nullptr;
+}
+vresource _newresourceHandleOfObject(vinstance* o) {
+  vresFile* f = openFileOf(o);
+  return f ? handleOfObject(handleOf(f, 1), static_cast<vres*>(o)) : 0;
+}
+bool _newresourceElementOfObject(vinstance* o, vresource* array, std::int32_t* index) {
+  vresFile* f = openFileOf(o);
+  if (!f || !vclassIsSubclass(o->cls, vresGetArrayElementClass())) return false;
+  *array = handleOf(f, static_cast<vresArrayElement*>(o)->array);
+  *index = static_cast<vresArrayElement*>(o)->index;
+  return true;
+}
+
 void _newresourceFill(vresourceSlotFn* t) {
-  t[vresourceSlotOpenFile] = slot(openFile);
-  t[vresourceSlotOpenImage] = slot(openImage);
-  t[vresourceSlotCreateFile] = slot(createFile);
-  t[vresourceSlotCreateMemory] = slot(createMemory);
-  t[vresourceSlotLoadFile] = slot(loadFile);
-  t[vresourceSlotSaveFile] = slot(saveFile);
-  t[vresourceSlotCopyFile] = slot(copyFile);
-  t[vresourceSlotWriteSource] = slot(writeSource);
-  t[vresourceSlotGetFile] = slot(getFile);
-  t[vresourceSlotCloseFile] = slot(closeFile);
-  t[vresourceSlotReleaseFile] = slot(closeFile);
-  t[vresourceSlotFlushFile] = slot(flushFile);
-  t[vresourceSlotMake] = slot(make);
-  t[vresourceSlotMakeArray] = slot(makeArray);
-  t[vresourceSlotRemoveAt] = slot(removeAt);
-  t[vresourceSlotGetString] = slot(getString);
-  t[vresourceSlotGetStringRange] = slot(getStringRange);
-  t[vresourceSlotGetAtStringRange] = slot(getAtStringRange);
-  t[vresourceSlotGetAtOpaque] = slot(getAtOpaque);
-  t[vresourceSlotFind] = slot(find);
-  t[vresourceSlotFindAt] = slot(findAt);
-  t[vresourceSlotRenameTag] = slot(renameTag);
-  t[vresourceSlotGetSize] = slot(getSize);
-  t[vresourceSlotSetCount] = slot(setCount);
-  t[vresourceSlotCreate] = slot(create);
-  t[vresourceSlotCreateArray] = slot(createArray);
-  t[vresourceSlotCreateAt] = slot(createAt);
-  t[vresourceSlotRemove] = slot(removeEntry);
-  t[vresourceSlotGet] = slot(get);
-  t[vresourceSlotGetTag] = slot(getBy<vname, vresGetTagValue>);
-  t[vresourceSlotGetInteger] = slot(getBy<std::int32_t, vresGetInteger>);
-  t[vresourceSlotGetFixed] = slot(getBy<std::int32_t, vresGetFixed>);
-  t[vresourceSlotGetFloat] = slot(getBy<double, vresGetFloat>);
-  t[vresourceSlotGetBoolean] = slot(getBy<int, vresGetBoolean>);
-  t[vresourceSlotGetCharacter] = slot(getBy<char, vresGetCharacter>);
-  t[vresourceSlotGetOpaque] = slot(getOpaque);
-  t[vresourceSlotGetAt] = slot(getAt);
-  t[vresourceSlotGetAtTag] = slot(getAtBy<vname, vresGetTagValue>);
-  t[vresourceSlotGetAtInteger] = slot(getAtBy<std::int32_t, vresGetInteger>);
-  t[vresourceSlotGetAtFixed] = slot(getAtBy<std::int32_t, vresGetFixed>);
-  t[vresourceSlotGetAtFloat] = slot(getAtBy<double, vresGetFloat>);
-  t[vresourceSlotGetAtBoolean] = slot(getAtBy<int, vresGetBoolean>);
-  t[vresourceSlotGetAtCharacter] = slot(getAtBy<char, vresGetCharacter>);
-  t[vresourceSlotSetTag] = slot(setBy<vname, vresSetTagValue, vresTAG>);
-  t[vresourceSlotSetInteger] = slot(setBy<std::int32_t, vresSetInteger, vresINTEGER>);
-  t[vresourceSlotSetFixed] = slot(setBy<std::int32_t, vresSetFixed, vresFIXED>);
-  t[vresourceSlotSetFloat] = slot(setBy<double, vresSetFloat, vresFLOAT>);
-  t[vresourceSlotSetBoolean] = slot(setBy<int, vresSetBoolean, vresBOOLEAN>);
-  t[vresourceSlotSetCharacter] = slot(setBy<char, vresSetCharacter, vresCHARACTER>);
-  t[vresourceSlotSetStringSized] = slot(setStringSized);
-  t[vresourceSlotSetOpaque] = slot(setOpaque);
-  t[vresourceSlotSetAtTag] = slot(setAtBy<vname, vresSetTagValue, vresTAG>);
-  t[vresourceSlotSetAtInteger] = slot(setAtBy<std::int32_t, vresSetInteger, vresINTEGER>);
-  t[vresourceSlotSetAtFixed] = slot(setAtBy<std::int32_t, vresSetFixed, vresFIXED>);
-  t[vresourceSlotSetAtFloat] = slot(setAtBy<double, vresSetFloat, vresFLOAT>);
-  t[vresourceSlotSetAtBoolean] = slot(setAtBy<int, vresSetBoolean, vresBOOLEAN>);
-  t[vresourceSlotSetAtCharacter] = slot(setAtBy<char, vresSetCharacter, vresCHARACTER>);
-  t[vresourceSlotSetAtStringSized] = slot(setAtStringSized);
-  t[vresourceSlotSetAtOpaque] = slot(setAtOpaque);
-  t[vresourceSlotTestGet] = slot(testGet);
-  t[vresourceSlotGetTagAt] = slot(getTagAt);
-  t[vresourceSlotInsertAt] = slot(insertAt);
-  t[vresourceSlotInsertAtTag] = slot(insertAtBy<vname, vresSetTagValue, vresTAG>);
-  t[vresourceSlotInsertAtInteger] = slot(insertAtBy<std::int32_t, vresSetInteger, vresINTEGER>);
-  t[vresourceSlotInsertAtFixed] = slot(insertAtBy<std::int32_t, vresSetFixed, vresFIXED>);
-  t[vresourceSlotInsertAtFloat] = slot(insertAtBy<double, vresSetFloat, vresFLOAT>);
-  t[vresourceSlotInsertAtBoolean] = slot(insertAtBy<int, vresSetBoolean, vresBOOLEAN>);
-  t[vresourceSlotInsertAtCharacter] = slot(insertAtBy<char, vresSetCharacter, vresCHARACTER>);
-  t[vresourceSlotCount] = slot(count);
-  t[vresourceSlotGetTagAtOnly] = slot(tagAtOnly);
-  t[vresourceSlotGetParent] = slot(parent);
-  t[vresourceSlotGetRoot] = slot(root);
-  t[vresourceSlotGetStringLength] = slot(stringLength);
-  t[vresourceSlotGetType] = slot(type);
-  t[vresourceSlotGetElementType] = slot(elementType);
-  t[vresourceSlotGetNumber] = slot(number);
-  t[vresourceSlotFromNumber] = slot(fromNumber);
+  t[vresourceSlotOpenFile] = _vresourceSlot(openFile);
+  t[vresourceSlotOpenImage] = _vresourceSlot(openImage);
+  t[vresourceSlotCreateFile] = _vresourceSlot(createFile);
+  t[vresourceSlotCreateMemory] = _vresourceSlot(createMemory);
+  t[vresourceSlotLoadFile] = _vresourceSlot(loadFile);
+  t[vresourceSlotSaveFile] = _vresourceSlot(saveFile);
+  t[vresourceSlotCopyFile] = _vresourceSlot(copyFile);
+  t[vresourceSlotWriteSource] = _vresourceSlot(writeSource);
+  t[vresourceSlotGetFile] = _vresourceSlot(getFile);
+  t[vresourceSlotCloseFile] = _vresourceSlot(closeFile);
+  t[vresourceSlotReleaseFile] = _vresourceSlot(closeFile);
+  t[vresourceSlotFlushFile] = _vresourceSlot(flushFile);
+  t[vresourceSlotMake] = _vresourceSlot(make);
+  t[vresourceSlotMakeArray] = _vresourceSlot(makeArray);
+  t[vresourceSlotRemoveAt] = _vresourceSlot(removeAt);
+  t[vresourceSlotGetString] = _vresourceSlot(getString);
+  t[vresourceSlotGetStringRange] = _vresourceSlot(getStringRange);
+  t[vresourceSlotGetAtStringRange] = _vresourceSlot(getAtStringRange);
+  t[vresourceSlotGetAtOpaque] = _vresourceSlot(getAtOpaque);
+  t[vresourceSlotFind] = _vresourceSlot(find);
+  t[vresourceSlotFindAt] = _vresourceSlot(findAt);
+  t[vresourceSlotRenameTag] = _vresourceSlot(renameTag);
+  t[vresourceSlotGetSize] = _vresourceSlot(getSize);
+  t[vresourceSlotSetCount] = _vresourceSlot(setCount);
+  t[vresourceSlotCreate] = _vresourceSlot(create);
+  t[vresourceSlotCreateArray] = _vresourceSlot(createArray);
+  t[vresourceSlotCreateAt] = _vresourceSlot(createAt);
+  t[vresourceSlotRemove] = _vresourceSlot(removeEntry);
+  t[vresourceSlotGet] = _vresourceSlot(get);
+  t[vresourceSlotGetTag] = _vresourceSlot(getBy<vname, vresGetTagValue>);
+  t[vresourceSlotGetInteger] = _vresourceSlot(getBy<std::int32_t, vresGetInteger>);
+  t[vresourceSlotGetFixed] = _vresourceSlot(getBy<std::int32_t, vresGetFixed>);
+  t[vresourceSlotGetFloat] = _vresourceSlot(getBy<double, vresGetFloat>);
+  t[vresourceSlotGetBoolean] = _vresourceSlot(getBy<int, vresGetBoolean>);
+  t[vresourceSlotGetCharacter] = _vresourceSlot(getBy<char, vresGetCharacter>);
+  t[vresourceSlotGetOpaque] = _vresourceSlot(getOpaque);
+  t[vresourceSlotGetAt] = _vresourceSlot(getAt);
+  t[vresourceSlotGetAtTag] = _vresourceSlot(getAtBy<vname, vresGetTagValue>);
+  t[vresourceSlotGetAtInteger] = _vresourceSlot(getAtBy<std::int32_t, vresGetInteger>);
+  t[vresourceSlotGetAtFixed] = _vresourceSlot(getAtBy<std::int32_t, vresGetFixed>);
+  t[vresourceSlotGetAtFloat] = _vresourceSlot(getAtBy<double, vresGetFloat>);
+  t[vresourceSlotGetAtBoolean] = _vresourceSlot(getAtBy<int, vresGetBoolean>);
+  t[vresourceSlotGetAtCharacter] = _vresourceSlot(getAtBy<char, vresGetCharacter>);
+  t[vresourceSlotSetTag] = _vresourceSlot(setBy<vname, vresSetTagValue, vresTAG>);
+  t[vresourceSlotSetInteger] = _vresourceSlot(setBy<std::int32_t, vresSetInteger, vresINTEGER>);
+  t[vresourceSlotSetFixed] = _vresourceSlot(setBy<std::int32_t, vresSetFixed, vresFIXED>);
+  t[vresourceSlotSetFloat] = _vresourceSlot(setBy<double, vresSetFloat, vresFLOAT>);
+  t[vresourceSlotSetBoolean] = _vresourceSlot(setBy<int, vresSetBoolean, vresBOOLEAN>);
+  t[vresourceSlotSetCharacter] = _vresourceSlot(setBy<char, vresSetCharacter, vresCHARACTER>);
+  t[vresourceSlotSetStringSized] = _vresourceSlot(setStringSized);
+  t[vresourceSlotSetOpaque] = _vresourceSlot(setOpaque);
+  t[vresourceSlotSetAtTag] = _vresourceSlot(setAtBy<vname, vresSetTagValue, vresTAG>);
+  t[vresourceSlotSetAtInteger] = _vresourceSlot(setAtBy<std::int32_t, vresSetInteger, vresINTEGER>);
+  t[vresourceSlotSetAtFixed] = _vresourceSlot(setAtBy<std::int32_t, vresSetFixed, vresFIXED>);
+  t[vresourceSlotSetAtFloat] = _vresourceSlot(setAtBy<double, vresSetFloat, vresFLOAT>);
+  t[vresourceSlotSetAtBoolean] = _vresourceSlot(setAtBy<int, vresSetBoolean, vresBOOLEAN>);
+  t[vresourceSlotSetAtCharacter] = _vresourceSlot(setAtBy<char, vresSetCharacter, vresCHARACTER>);
+  t[vresourceSlotSetAtStringSized] = _vresourceSlot(setAtStringSized);
+  t[vresourceSlotSetAtOpaque] = _vresourceSlot(setAtOpaque);
+  t[vresourceSlotTestGet] = _vresourceSlot(testGet);
+  t[vresourceSlotGetTagAt] = _vresourceSlot(getTagAt);
+  t[vresourceSlotInsertAt] = _vresourceSlot(insertAt);
+  t[vresourceSlotInsertAtTag] = _vresourceSlot(insertAtBy<vname, vresSetTagValue, vresTAG>);
+  t[vresourceSlotInsertAtInteger] = _vresourceSlot(insertAtBy<std::int32_t, vresSetInteger, vresINTEGER>);
+  t[vresourceSlotInsertAtFixed] = _vresourceSlot(insertAtBy<std::int32_t, vresSetFixed, vresFIXED>);
+  t[vresourceSlotInsertAtFloat] = _vresourceSlot(insertAtBy<double, vresSetFloat, vresFLOAT>);
+  t[vresourceSlotInsertAtBoolean] = _vresourceSlot(insertAtBy<int, vresSetBoolean, vresBOOLEAN>);
+  t[vresourceSlotInsertAtCharacter] = _vresourceSlot(insertAtBy<char, vresSetCharacter, vresCHARACTER>);
+  t[vresourceSlotCount] = _vresourceSlot(count);
+  t[vresourceSlotGetTagAtOnly] = _vresourceSlot(tagAtOnly);
+  t[vresourceSlotGetParent] = _vresourceSlot(parent);
+  t[vresourceSlotGetRoot] = _vresourceSlot(root);
+  t[vresourceSlotGetStringLength] = _vresourceSlot(stringLength);
+  t[vresourceSlotGetType] = _vresourceSlot(type);
+  t[vresourceSlotGetElementType] = _vresourceSlot(elementType);
+  t[vresourceSlotGetNumber] = _vresourceSlot(number);
+  t[vresourceSlotFromNumber] = _vresourceSlot(fromNumber);
 }

@@ -12,11 +12,6 @@ namespace {
 
 void (*observer)(vresource, int) = nullptr;
 
-template <class F>
-vresourceSlotFn slot(F* f) {
-  return reinterpret_cast<vresourceSlotFn>(f);
-}
-
 // ---- Adaptors from the ".vr" store's own calls to the slots' shapes.
 vresource storeOpenImage(const void* image, std::size_t) {
   return vrstoreOpenImage(static_cast<const unsigned char* const*>(image));
@@ -87,116 +82,116 @@ void setAtString(vresource h, std::int32_t i, vscribe* text) {
 void fileReserved(vresource) {}
 
 void fillShared(vresourceSlotFn* t, bool store) {
-  t[vresourceSlotFileReserved] = slot(fileReserved);
-  t[vresourceSlotGetArray] = slot(getArray);
-  t[vresourceSlotTestGetArray] = slot(testGetArray);
-  t[vresourceSlotGetAtString] = slot(getAtString);
-  t[vresourceSlotSetAtString] = slot(setAtString);
-  if (!t[vresourceSlotSetString]) t[vresourceSlotSetString] = slot(setString);
+  t[vresourceSlotFileReserved] = _vresourceSlot(fileReserved);
+  t[vresourceSlotGetArray] = _vresourceSlot(getArray);
+  t[vresourceSlotTestGetArray] = _vresourceSlot(testGetArray);
+  t[vresourceSlotGetAtString] = _vresourceSlot(getAtString);
+  t[vresourceSlotSetAtString] = _vresourceSlot(setAtString);
+  if (!t[vresourceSlotSetString]) t[vresourceSlotSetString] = _vresourceSlot(setString);
   if (store) {
-    t[vresourceSlotTestGetFixed] = slot(testGetBy<vresourceGetFixed, std::int32_t, vresFIXED>);
-    t[vresourceSlotTestGetFloat] = slot(testGetBy<vresourceGetFloat, double, vresFLOAT>);
-    t[vresourceSlotTestGetStringCopy] = slot(testGetBy<stringCopy, vstr*, vresSTRING>);
-    t[vresourceSlotTestGetString] = slot(testGetBy<vresourceGetString, vscribe*, vresSTRING>);
-    t[vresourceSlotTestGetStringRange] = slot(testGetStringRange<vresSTRING>);
-    t[vresourceSlotTestGetBoolean] = slot(testGetBy<vresourceGetBoolean, int, vresBOOLEAN>);
-    t[vresourceSlotTestGetOpaque] = slot(testGetOpaque<vresOPAQUE>);
-    t[vresourceSlotTestGetCharacter] = slot(testGetBy<vresourceGetCharacter, char, vresCHARACTER>);
+    t[vresourceSlotTestGetFixed] = _vresourceSlot(testGetBy<vresourceGetFixed, std::int32_t, vresFIXED>);
+    t[vresourceSlotTestGetFloat] = _vresourceSlot(testGetBy<vresourceGetFloat, double, vresFLOAT>);
+    t[vresourceSlotTestGetStringCopy] = _vresourceSlot(testGetBy<stringCopy, vstr*, vresSTRING>);
+    t[vresourceSlotTestGetString] = _vresourceSlot(testGetBy<vresourceGetString, vscribe*, vresSTRING>);
+    t[vresourceSlotTestGetStringRange] = _vresourceSlot(testGetStringRange<vresSTRING>);
+    t[vresourceSlotTestGetBoolean] = _vresourceSlot(testGetBy<vresourceGetBoolean, int, vresBOOLEAN>);
+    t[vresourceSlotTestGetOpaque] = _vresourceSlot(testGetOpaque<vresOPAQUE>);
+    t[vresourceSlotTestGetCharacter] = _vresourceSlot(testGetBy<vresourceGetCharacter, char, vresCHARACTER>);
   } else {
-    t[vresourceSlotTestGetTag] = slot(testGetBy<vresourceGetTag, vname, 0>);
-    t[vresourceSlotTestGetInteger] = slot(testGetBy<vresourceGetInteger, std::int32_t, 0>);
-    t[vresourceSlotTestGetFixed] = slot(testGetBy<vresourceGetFixed, std::int32_t, 0>);
-    t[vresourceSlotTestGetFloat] = slot(testGetBy<vresourceGetFloat, double, 0>);
-    t[vresourceSlotTestGetStringCopy] = slot(testGetBy<stringCopy, vstr*, 0>);
-    t[vresourceSlotTestGetString] = slot(testGetBy<vresourceGetString, vscribe*, 0>);
-    t[vresourceSlotTestGetStringRange] = slot(testGetStringRange<0>);
-    t[vresourceSlotTestGetBoolean] = slot(testGetBy<vresourceGetBoolean, int, 0>);
-    t[vresourceSlotTestGetOpaque] = slot(testGetOpaque<0>);
-    t[vresourceSlotTestGetCharacter] = slot(testGetBy<vresourceGetCharacter, char, 0>);
+    t[vresourceSlotTestGetTag] = _vresourceSlot(testGetBy<vresourceGetTag, vname, 0>);
+    t[vresourceSlotTestGetInteger] = _vresourceSlot(testGetBy<vresourceGetInteger, std::int32_t, 0>);
+    t[vresourceSlotTestGetFixed] = _vresourceSlot(testGetBy<vresourceGetFixed, std::int32_t, 0>);
+    t[vresourceSlotTestGetFloat] = _vresourceSlot(testGetBy<vresourceGetFloat, double, 0>);
+    t[vresourceSlotTestGetStringCopy] = _vresourceSlot(testGetBy<stringCopy, vstr*, 0>);
+    t[vresourceSlotTestGetString] = _vresourceSlot(testGetBy<vresourceGetString, vscribe*, 0>);
+    t[vresourceSlotTestGetStringRange] = _vresourceSlot(testGetStringRange<0>);
+    t[vresourceSlotTestGetBoolean] = _vresourceSlot(testGetBy<vresourceGetBoolean, int, 0>);
+    t[vresourceSlotTestGetOpaque] = _vresourceSlot(testGetOpaque<0>);
+    t[vresourceSlotTestGetCharacter] = _vresourceSlot(testGetBy<vresourceGetCharacter, char, 0>);
   }
 }
 
 void fillStore(vresourceSlotFn* t) {
-  t[vresourceSlotOpenFile] = slot(vrstoreOpenFile);
-  t[vresourceSlotOpenImage] = slot(storeOpenImage);
-  t[vresourceSlotCreateFile] = slot(vrstoreCreateFile);
-  t[vresourceSlotCreateMemory] = slot(vrstoreCreateMemory);
-  t[vresourceSlotLoadFile] = slot(vrstoreLoadFile);
-  t[vresourceSlotSaveFile] = slot(vrstoreSaveFile);
-  t[vresourceSlotCopyFile] = slot(vrstoreCopyFile);
-  t[vresourceSlotCloseFile] = slot(vrstoreCloseFile);
-  t[vresourceSlotReleaseFile] = slot(vrstoreCloseFile);
-  t[vresourceSlotFlushFile] = slot(vrstoreFlushFile);
-  t[vresourceSlotWriteSource] = slot(vrstoreWriteSource);
-  t[vresourceSlotGetFile] = slot(vrstoreGetFile);
-  t[vresourceSlotMake] = slot(vrstoreMake);
-  t[vresourceSlotCreate] = slot(vrstoreCreate);
-  t[vresourceSlotMakeArray] = slot(vrstoreMakeArray);
-  t[vresourceSlotCreateArray] = slot(vrstoreCreateArray);
-  t[vresourceSlotCreateAt] = slot(vrstoreCreateAt);
-  t[vresourceSlotRemove] = slot(vrstoreRemove);
-  t[vresourceSlotRemoveAt] = slot(vrstoreRemoveAt);
-  t[vresourceSlotGet] = slot(vrstoreGet);
-  t[vresourceSlotGetTag] = slot(vrstoreGetTag);
-  t[vresourceSlotGetInteger] = slot(vrstoreGetInteger);
-  t[vresourceSlotGetFixed] = slot(vrstoreGetFixed);
-  t[vresourceSlotGetFloat] = slot(vrstoreGetFloat);
-  t[vresourceSlotGetString] = slot(vrstoreGetString);
-  t[vresourceSlotGetStringRange] = slot(storeStringRange);
-  t[vresourceSlotGetAtStringRange] = slot(storeAtStringRange);
-  t[vresourceSlotGetAtOpaque] = slot(vrstoreGetAtOpaque);
-  t[vresourceSlotGetBoolean] = slot(vrstoreGetBoolean);
-  t[vresourceSlotGetOpaque] = slot(vrstoreGetOpaque);
-  t[vresourceSlotGetCharacter] = slot(vrstoreGetCharacter);
-  t[vresourceSlotTestGet] = slot(vrstoreTestGet);
-  t[vresourceSlotTestGetTag] = slot(vrstoreTestGetTag);
-  t[vresourceSlotTestGetInteger] = slot(vrstoreTestGetInteger);
-  t[vresourceSlotGetAt] = slot(vrstoreGetAt);
-  t[vresourceSlotGetAtTag] = slot(vrstoreGetAtTag);
-  t[vresourceSlotGetAtInteger] = slot(vrstoreGetAtInteger);
-  t[vresourceSlotGetAtFixed] = slot(vrstoreGetAtFixed);
-  t[vresourceSlotGetAtFloat] = slot(vrstoreGetAtFloat);
-  t[vresourceSlotGetAtBoolean] = slot(vrstoreGetAtBoolean);
-  t[vresourceSlotGetAtCharacter] = slot(vrstoreGetAtCharacter);
-  t[vresourceSlotSetTag] = slot(vrstoreSetTag);
-  t[vresourceSlotSetInteger] = slot(vrstoreSetInteger);
-  t[vresourceSlotSetFixed] = slot(vrstoreSetFixed);
-  t[vresourceSlotSetFloat] = slot(vrstoreSetFloat);
-  t[vresourceSlotSetString] = slot(vrstoreSetString);
-  t[vresourceSlotSetStringSized] = slot(vrstoreSetStringSized);
-  t[vresourceSlotSetBoolean] = slot(vrstoreSetBoolean);
-  t[vresourceSlotSetOpaque] = slot(vrstoreSetOpaque);
-  t[vresourceSlotSetCharacter] = slot(vrstoreSetCharacter);
-  t[vresourceSlotSetAtTag] = slot(vrstoreSetAtTag);
-  t[vresourceSlotSetAtInteger] = slot(vrstoreSetAtInteger);
-  t[vresourceSlotSetAtFixed] = slot(vrstoreSetAtFixed);
-  t[vresourceSlotSetAtFloat] = slot(vrstoreSetAtFloat);
-  t[vresourceSlotSetAtStringSized] = slot(vrstoreSetAtStringSized);
-  t[vresourceSlotSetAtBoolean] = slot(vrstoreSetAtBoolean);
-  t[vresourceSlotSetAtOpaque] = slot(vrstoreSetAtOpaque);
-  t[vresourceSlotSetAtCharacter] = slot(vrstoreSetAtCharacter);
-  t[vresourceSlotInsertAt] = slot(vrstoreInsertAt);
-  t[vresourceSlotInsertAtTag] = slot(vrstoreInsertAtTag);
-  t[vresourceSlotInsertAtInteger] = slot(vrstoreInsertAtInteger);
-  t[vresourceSlotInsertAtFixed] = slot(vrstoreInsertAtFixed);
-  t[vresourceSlotInsertAtFloat] = slot(vrstoreInsertAtFloat);
-  t[vresourceSlotInsertAtBoolean] = slot(vrstoreInsertAtBoolean);
-  t[vresourceSlotInsertAtCharacter] = slot(vrstoreInsertAtCharacter);
-  t[vresourceSlotFind] = slot(vrstoreFind);
-  t[vresourceSlotFindAt] = slot(vrstoreFindAt);
-  t[vresourceSlotCount] = slot(vrstoreCount);
-  t[vresourceSlotGetTagAt] = slot(vrstoreGetTagAt);
-  t[vresourceSlotGetTagAtOnly] = slot(vrstoreGetTagAtOnly);
-  t[vresourceSlotRenameTag] = slot(vrstoreRenameTag);
-  t[vresourceSlotGetParent] = slot(vrstoreGetParent);
-  t[vresourceSlotGetRoot] = slot(vrstoreGetRoot);
-  t[vresourceSlotGetSize] = slot(vrstoreGetSize);
-  t[vresourceSlotGetStringLength] = slot(vrstoreGetStringLength);
-  t[vresourceSlotGetType] = slot(vrstoreGetType);
-  t[vresourceSlotGetElementType] = slot(vrstoreGetElementType);
-  t[vresourceSlotSetCount] = slot(vrstoreSetCount);
-  t[vresourceSlotGetNumber] = slot(vrstoreGetNumber);
-  t[vresourceSlotFromNumber] = slot(vrstoreFromNumber);
+  t[vresourceSlotOpenFile] = _vresourceSlot(vrstoreOpenFile);
+  t[vresourceSlotOpenImage] = _vresourceSlot(storeOpenImage);
+  t[vresourceSlotCreateFile] = _vresourceSlot(vrstoreCreateFile);
+  t[vresourceSlotCreateMemory] = _vresourceSlot(vrstoreCreateMemory);
+  t[vresourceSlotLoadFile] = _vresourceSlot(vrstoreLoadFile);
+  t[vresourceSlotSaveFile] = _vresourceSlot(vrstoreSaveFile);
+  t[vresourceSlotCopyFile] = _vresourceSlot(vrstoreCopyFile);
+  t[vresourceSlotCloseFile] = _vresourceSlot(vrstoreCloseFile);
+  t[vresourceSlotReleaseFile] = _vresourceSlot(vrstoreCloseFile);
+  t[vresourceSlotFlushFile] = _vresourceSlot(vrstoreFlushFile);
+  t[vresourceSlotWriteSource] = _vresourceSlot(vrstoreWriteSource);
+  t[vresourceSlotGetFile] = _vresourceSlot(vrstoreGetFile);
+  t[vresourceSlotMake] = _vresourceSlot(vrstoreMake);
+  t[vresourceSlotCreate] = _vresourceSlot(vrstoreCreate);
+  t[vresourceSlotMakeArray] = _vresourceSlot(vrstoreMakeArray);
+  t[vresourceSlotCreateArray] = _vresourceSlot(vrstoreCreateArray);
+  t[vresourceSlotCreateAt] = _vresourceSlot(vrstoreCreateAt);
+  t[vresourceSlotRemove] = _vresourceSlot(vrstoreRemove);
+  t[vresourceSlotRemoveAt] = _vresourceSlot(vrstoreRemoveAt);
+  t[vresourceSlotGet] = _vresourceSlot(vrstoreGet);
+  t[vresourceSlotGetTag] = _vresourceSlot(vrstoreGetTag);
+  t[vresourceSlotGetInteger] = _vresourceSlot(vrstoreGetInteger);
+  t[vresourceSlotGetFixed] = _vresourceSlot(vrstoreGetFixed);
+  t[vresourceSlotGetFloat] = _vresourceSlot(vrstoreGetFloat);
+  t[vresourceSlotGetString] = _vresourceSlot(vrstoreGetString);
+  t[vresourceSlotGetStringRange] = _vresourceSlot(storeStringRange);
+  t[vresourceSlotGetAtStringRange] = _vresourceSlot(storeAtStringRange);
+  t[vresourceSlotGetAtOpaque] = _vresourceSlot(vrstoreGetAtOpaque);
+  t[vresourceSlotGetBoolean] = _vresourceSlot(vrstoreGetBoolean);
+  t[vresourceSlotGetOpaque] = _vresourceSlot(vrstoreGetOpaque);
+  t[vresourceSlotGetCharacter] = _vresourceSlot(vrstoreGetCharacter);
+  t[vresourceSlotTestGet] = _vresourceSlot(vrstoreTestGet);
+  t[vresourceSlotTestGetTag] = _vresourceSlot(vrstoreTestGetTag);
+  t[vresourceSlotTestGetInteger] = _vresourceSlot(vrstoreTestGetInteger);
+  t[vresourceSlotGetAt] = _vresourceSlot(vrstoreGetAt);
+  t[vresourceSlotGetAtTag] = _vresourceSlot(vrstoreGetAtTag);
+  t[vresourceSlotGetAtInteger] = _vresourceSlot(vrstoreGetAtInteger);
+  t[vresourceSlotGetAtFixed] = _vresourceSlot(vrstoreGetAtFixed);
+  t[vresourceSlotGetAtFloat] = _vresourceSlot(vrstoreGetAtFloat);
+  t[vresourceSlotGetAtBoolean] = _vresourceSlot(vrstoreGetAtBoolean);
+  t[vresourceSlotGetAtCharacter] = _vresourceSlot(vrstoreGetAtCharacter);
+  t[vresourceSlotSetTag] = _vresourceSlot(vrstoreSetTag);
+  t[vresourceSlotSetInteger] = _vresourceSlot(vrstoreSetInteger);
+  t[vresourceSlotSetFixed] = _vresourceSlot(vrstoreSetFixed);
+  t[vresourceSlotSetFloat] = _vresourceSlot(vrstoreSetFloat);
+  t[vresourceSlotSetString] = _vresourceSlot(vrstoreSetString);
+  t[vresourceSlotSetStringSized] = _vresourceSlot(vrstoreSetStringSized);
+  t[vresourceSlotSetBoolean] = _vresourceSlot(vrstoreSetBoolean);
+  t[vresourceSlotSetOpaque] = _vresourceSlot(vrstoreSetOpaque);
+  t[vresourceSlotSetCharacter] = _vresourceSlot(vrstoreSetCharacter);
+  t[vresourceSlotSetAtTag] = _vresourceSlot(vrstoreSetAtTag);
+  t[vresourceSlotSetAtInteger] = _vresourceSlot(vrstoreSetAtInteger);
+  t[vresourceSlotSetAtFixed] = _vresourceSlot(vrstoreSetAtFixed);
+  t[vresourceSlotSetAtFloat] = _vresourceSlot(vrstoreSetAtFloat);
+  t[vresourceSlotSetAtStringSized] = _vresourceSlot(vrstoreSetAtStringSized);
+  t[vresourceSlotSetAtBoolean] = _vresourceSlot(vrstoreSetAtBoolean);
+  t[vresourceSlotSetAtOpaque] = _vresourceSlot(vrstoreSetAtOpaque);
+  t[vresourceSlotSetAtCharacter] = _vresourceSlot(vrstoreSetAtCharacter);
+  t[vresourceSlotInsertAt] = _vresourceSlot(vrstoreInsertAt);
+  t[vresourceSlotInsertAtTag] = _vresourceSlot(vrstoreInsertAtTag);
+  t[vresourceSlotInsertAtInteger] = _vresourceSlot(vrstoreInsertAtInteger);
+  t[vresourceSlotInsertAtFixed] = _vresourceSlot(vrstoreInsertAtFixed);
+  t[vresourceSlotInsertAtFloat] = _vresourceSlot(vrstoreInsertAtFloat);
+  t[vresourceSlotInsertAtBoolean] = _vresourceSlot(vrstoreInsertAtBoolean);
+  t[vresourceSlotInsertAtCharacter] = _vresourceSlot(vrstoreInsertAtCharacter);
+  t[vresourceSlotFind] = _vresourceSlot(vrstoreFind);
+  t[vresourceSlotFindAt] = _vresourceSlot(vrstoreFindAt);
+  t[vresourceSlotCount] = _vresourceSlot(vrstoreCount);
+  t[vresourceSlotGetTagAt] = _vresourceSlot(vrstoreGetTagAt);
+  t[vresourceSlotGetTagAtOnly] = _vresourceSlot(vrstoreGetTagAtOnly);
+  t[vresourceSlotRenameTag] = _vresourceSlot(vrstoreRenameTag);
+  t[vresourceSlotGetParent] = _vresourceSlot(vrstoreGetParent);
+  t[vresourceSlotGetRoot] = _vresourceSlot(vrstoreGetRoot);
+  t[vresourceSlotGetSize] = _vresourceSlot(vrstoreGetSize);
+  t[vresourceSlotGetStringLength] = _vresourceSlot(vrstoreGetStringLength);
+  t[vresourceSlotGetType] = _vresourceSlot(vrstoreGetType);
+  t[vresourceSlotGetElementType] = _vresourceSlot(vrstoreGetElementType);
+  t[vresourceSlotSetCount] = _vresourceSlot(vrstoreSetCount);
+  t[vresourceSlotGetNumber] = _vresourceSlot(vrstoreGetNumber);
+  t[vresourceSlotFromNumber] = _vresourceSlot(vrstoreFromNumber);
 }
 
 vresourceTableSet build() {
@@ -205,6 +200,8 @@ vresourceTableSet build() {
   fillShared(t.slots[0], true);
   _newresourceFill(t.slots[1]);
   fillShared(t.slots[1], false);
+  _vresourceFillScrapSlots(t.slots[0]);
+  _vresourceFillScrapSlots(t.slots[1]);
   return t;
 }
 

@@ -4,6 +4,17 @@
 
 #include "fw/data/vresource.h"
 
+// An operation as a slot's entry.
+template <class F>
+vresourceSlotFn _vresourceSlot(F* f) {
+  return reinterpret_cast<vresourceSlotFn>(f);
+}
+
 void _newresourceFill(vresourceSlotFn* table);
 std::string _newresourceStringText(vresource h, vname tag);
 std::string _newresourceAtStringText(vresource h, std::int32_t index);
+// The handle a chunk-file resource object stands for (0: not one), and
+// the array and index of an element object.
+vresource _newresourceHandleOfObject(vinstance* object);
+bool _newresourceElementOfObject(vinstance* object, vresource* array, std::int32_t* index);
+void _vresourceFillScrapSlots(vresourceSlotFn* table);

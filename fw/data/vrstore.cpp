@@ -154,6 +154,15 @@ vresource registerTree(vbtree* tree, Registration how) {
   return root;
 }
 
+// Files opened only on the way to another are not announced.
+struct Quiet {
+  void (*saved)(vresource, int) = observer;
+  Quiet() { observer = nullptr; }
+  ~Quiet() { observer = saved; }
+  Quiet(const Quiet&) = delete;
+  Quiet& operator=(const Quiet&) = delete;
+};
+
 Entry& rootEntry(vresource root) {
   if (root < 0 || numberOf(root) != 0) fail(&vexArgClass, "Not the root of a resource file");
   return entryOf(root);
@@ -321,11 +330,7 @@ vresource vrstoreOpenFile(const vfsPath* path, int mode) {
   if (mode & vbtreeWRITE) {
     // A damaged file is refused before it is opened for writing, so a
     // refusal never writes to it. The observer hears only the real open.
-    struct Quiet {
-      void (*saved)(vresource, int) = observer;
-      Quiet() { observer = nullptr; }
-      ~Quiet() { observer = saved; }
-    } quiet;
+    Quiet quiet;
     vrstoreCloseFile(registerTree(tree, Registration::existing));
     tree = vbtreeOpen(path, mode, header);
     if (!tree) fail(&vexReturnNullClass, "Resource file cannot be opened");
@@ -337,18 +342,22 @@ vresource vrstoreOpenImage(const unsigned char* const* images) {
   return openTree(vbtreeOpenImage(images), "Resource file cannot be opened", Registration::existing);
 }
 
+// Made in memory, then written whole to a temporary file that is renamed
+// into place: a failure never leaves a half-made file under the name.
 vresource vrstoreCreateFile(const vfsPath* path, int mode) {
-  unsigned char header[vrstoreCLIENT_HEADER];
-  vrstoreMakeClientHeader(header);
-  vbtree* tree = vbtreeCreate(path, mode, vbtreeDEFAULT_PAGE_SIZE, header);
-  if (!tree) fail(&vexReturnNullClass, "Resource file cannot be created");
-  vresource root = 0;
-  bool ok = true;
-  vexGuard([&] { root = registerTree(tree, Registration::fresh); }, [&](vexHandler&) { ok = false; });
-  if (!ok) {
-    vexTry([&] { vfsRemoveFile(path); });
-    _vexGenerate(nullptr, vexEnd);
+  vresource memory = 0, root = 0;
+  {
+    Quiet quiet;
+    memory = vrstoreCreateMemory();
   }
+  vexGuard([&] { root = vrstoreSaveFile(memory, path, mode); },
+           [&](vexHandler&) {
+             Quiet quiet;
+             vrstoreCloseFile(memory);
+             _vexGenerate(nullptr, vexEnd);
+           });
+  Quiet quiet;
+  vrstoreCloseFile(memory);
   return root;
 }
 

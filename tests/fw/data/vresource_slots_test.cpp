@@ -275,6 +275,11 @@ const Case cases[] = {
   {vresourceSlotGetArray, [](int, vresource r) { return raised([&] { vresourceGetArray(r, t("A")); }); },
    "raised vresourceGetArray() is deprecated. Manipulate array elements individually."},
 
+  {vresourceSlotGetObject, [](int, vresource r) {
+     vinstance* o = vresourceGetObject(r, t("I"));
+     std::string out = to_string(vscrapGetInteger(vscrapWalk(o))) + " " + to_string(vresourceFromScrap(vscrapWalk(o)) == at(r, "I"));
+     vinstanceDestroy(o);
+     return out; }, "-7 1"},
   {vresourceSlotTestGet, [](int, vresource r) {
      vresource out = 77;
      int absent = vresourceTestGet(r, t("Absent"), &out);
@@ -351,6 +356,14 @@ const Case cases[] = {
      return to_string(vresourceTestGetArray(r, t("Absent"), &out)) + " " +
             raised([&] { vresourceTestGetArray(r, t("A"), &out); }).substr(0, 6); }, "0 raised"},
 
+  {vresourceSlotTestGetObject, [](int, vresource r) {
+     vinstance* o = nullptr;
+     int absent = vresourceTestGetObject(r, t("Absent"), &o);
+     std::string out = to_string(absent) + to_string(o == nullptr) + " ";
+     out += to_string(vresourceTestGetObject(r, t("S"), &o));
+     out += text(vscrapGetString(vscrapWalk(o)));
+     vinstanceDestroy(o);
+     return out; }, "01 1hello"},
   {vresourceSlotGetAt, [](int, vresource r) {
      return to_string(vresourceGetInteger(vresourceGetAt(at(r, "N"), 0), t("Z"))); }, "4"},
   {vresourceSlotGetAtTag, [](int, vresource r) { return std::string(vresourceGetAtTag(at(r, "TA"), 0)); }, "Chosen"},
@@ -370,6 +383,16 @@ const Case cases[] = {
      return taken(p, n); }, "0607"},
   {vresourceSlotGetAtCharacter, [](int, vresource r) { return std::string(1, vresourceGetAtCharacter(at(r, "CA"), 0)); }, "z"},
 
+  {vresourceSlotGetAtObject, [](int, vresource r) {
+     // A scalar element stands as (array, index); a string as its own resource.
+     vinstance* e = vresourceGetAtObject(at(r, "A"), 1);
+     vscrapSetInteger(vscrapWalk(e), 25);
+     std::string out = to_string(vscrapGetInteger(vscrapWalk(e))) + " " + ints(at(r, "A"));
+     vinstanceDestroy(e);
+     e = vresourceGetAtObject(at(r, "L"), 1);
+     out += " " + text(vscrapGetString(vscrapWalk(e)));
+     vinstanceDestroy(e);
+     return out + " " + raised([&] { vresourceGetAtObject(at(r, "A"), 3); }).substr(0, 6); }, "25 10 25 30 cdef raised"},
   {vresourceSlotSetTag, [](int, vresource r) {
      vresourceSetTag(r, t("T"), t("Other"));
      return std::string(vresourceGetTag(r, t("T"))); }, "Other"},
@@ -401,6 +424,14 @@ const Case cases[] = {
      vresourceSetCharacter(r, t("C"), 'w');
      return std::string(1, vresourceGetCharacter(r, t("C"))); }, "w"},
 
+  {vresourceSlotSetScrap, [](int, vresource r) {
+     vinstance* n = vscrapCreateNative(vscrapGetIntegerClass());
+     vscrapSetInteger(vscrapWalk(n), 42);
+     vresourceSetScrap(r, t("New"), vscrapWalk(n));  // an untyped resource becomes an integer
+     std::string out = to_string(vresourceGetType(r, t("New"))) + " " + to_string(vresourceGetInteger(r, t("New")));
+     out += " " + raised([&] { vresourceSetScrap(r, t("S"), vscrapWalk(n)); }).substr(0, 6);
+     vinstanceDestroy(n);
+     return out; }, "4 42 raised"},
   {vresourceSlotSetAtTag, [](int, vresource r) {
      vresourceSetAtTag(at(r, "TA"), 0, t("Other"));
      return std::string(vresourceGetAtTag(at(r, "TA"), 0)); }, "Other"},
@@ -431,6 +462,15 @@ const Case cases[] = {
      vresourceSetAtCharacter(at(r, "CA"), 0, 'y');
      return std::string(1, vresourceGetAtCharacter(at(r, "CA"), 0)); }, "y"},
 
+  {vresourceSlotSetAtScrap, [](int, vresource r) {
+     vinstance* n = vscrapCreateNative(vscrapGetIntegerClass());
+     vscrapSetInteger(vscrapWalk(n), 99);
+     vresourceSetAtScrap(at(r, "A"), 2, vscrapWalk(n));
+     vresource u = vresourceCreateArray(r, t("U"), vresUNTYPED, 2);  // an untyped element takes the kind
+     vresourceSetAtScrap(u, 1, vscrapWalk(n));
+     vinstanceDestroy(n);
+     return ints(at(r, "A")) + " | " + to_string(vresourceGetElementType(u)) + " " + to_string(vresourceGetAtInteger(u, 1)); },
+   "10 20 99 | 4 99"},
   {vresourceSlotInsertAt, [](int, vresource r) {
      vresource s = vresourceInsertAt(at(r, "L"), 0, vresSTRING);
      return to_string(vresourceCount(at(r, "L"))) + " " + to_string(vresourceGetStringLength(s)) + " " +
@@ -510,6 +550,27 @@ const Case cases[] = {
   {vresourceSlotFromNumber, [](int, vresource r) {
      vresource d = at(r, "D");
      return to_string(vresourceFromNumber(r, vresourceGetNumber(d)) == d); }, "1"},
+  {vresourceSlotFromScrap, [](int, vresource r) {
+     vinstance* o = vresourceGetObject(r, t("D"));
+     vinstance* n = vscrapCreateNative(vscrapGetIntegerClass());
+     std::string out = to_string(vresourceFromScrap(vscrapWalk(o)) == at(r, "D")) + " " +
+                       raised([&] { vresourceFromScrap(vscrapWalk(n)); });
+     vinstanceDestroy(o);
+     vinstanceDestroy(n);
+     return out; }, "1 raised Scrap does not stand for a resource"},
+  {vresourceSlotFromObject, [](int, vresource r) {
+     vinstance* e = vresourceGetAtObject(at(r, "XA"), 0);
+     std::string out = to_string(vresourceFromObject(e) == at(r, "XA"));
+     vinstanceDestroy(e);
+     e = vresourceGetObject(r, t("D"));
+     out += " " + raised([&] { vresourceFromObject(e); });
+     vinstanceDestroy(e);
+     return out; }, "1 raised Object does not stand for an array element"},
+  {vresourceSlotGetObjectIndex, [](int, vresource r) {
+     vinstance* e = vresourceGetAtObject(at(r, "A"), 2);
+     std::string out = to_string(vresourceGetObjectIndex(e));
+     vinstanceDestroy(e);
+     return out; }, "2"},
 };
 // clang-format on
 
@@ -536,14 +597,10 @@ TEST_P(Slots, BothStoresAnswer) {
 INSTANTIATE_TEST_SUITE_P(Every, Slots, ::testing::ValuesIn(cases),
                          [](const ::testing::TestParamInfo<Case>& info) { return "slot" + to_string(info.param.slot); });
 
-// Every slot but those that stand for resources as scraps has a case.
 TEST(Slots, EverySlotHasACase) {
-  std::set<int> covered;
+  std::multiset<int> covered;
   for (const Case& c : cases) covered.insert(c.slot);
-  std::set<int> objectSlots = {vresourceSlotGetObject,  vresourceSlotTestGetObject, vresourceSlotGetAtObject,
-                               vresourceSlotSetScrap,   vresourceSlotSetAtScrap,    vresourceSlotFromScrap,
-                               vresourceSlotFromObject, vresourceSlotGetObjectIndex};
-  for (int s = 0; s < vresourceSLOTS; ++s) EXPECT_EQ(covered.count(s) + objectSlots.count(s), 1u) << "slot " << s;
+  for (int s = 0; s < vresourceSLOTS; ++s) EXPECT_EQ(covered.count(s), 1u) << "slot " << s;
 }
 
 }  // namespace
