@@ -103,7 +103,8 @@ void valueStore(vpref* self, vresource r) {
 vinstance* valueScrap(vpref* self) {
   auto* v = static_cast<vprefValue*>(self);
   if (!(v->flags & vprefVALUE_SET)) vexGenerateMessage(&vexArgClass, "Preference Value not set.");
-  return v->scrap ? vscrapCreateReference(v->scrap) : nullptr;
+  if (v->scrap) return vscrapCreateReference(v->scrap);
+  return v->hasResource ? prefScrapOfResource(v->resource) : nullptr;
 }
 void backedDestroy(vinstance* self) {
   auto* v = static_cast<BackedValue*>(self);
@@ -415,6 +416,7 @@ void vprefBuildClasses() {
   d->set = dictSet;
   d->get = dictGet;
   d->saveKey = dictSaveKey;
+  d->getScrap = [](vpref* self) { return prefCreateDictScrap(static_cast<vprefDict*>(self)); };
   auto* s = spawn<vprefDictClassRec>(d, nullptr, sizeof(vprefDict));
   s->destroy = subDictDestroy;
   *static_cast<Classes*>(vmoduleBindSlot(classSlot, sizeof(Classes))) = {p, v, b, d, s, o};

@@ -105,6 +105,10 @@ int vprefDictNextIterator(vprefDictIterator* it);
 vname vprefDictIteratorKey(const vprefDictIterator* it);
 void vprefDictFinishIterator(vprefDictIterator* it);
 
+// A new dictionary scrap over the dictionary: changes made through it stay
+// in the scrap; the rest reads through the dictionary.
+inline vinstance* vprefDictGetScrap(vprefDict* dict) { return vclassRec<vprefClassRec>(dict)->getScrap(dict); }
+
 // Readers and setters by name.
 void vprefSetString(vprefDict* dict, vscribe* name, const char* value);
 void vprefSetResource(vprefDict* dict, vscribe* name, vresource resource);

@@ -8,6 +8,7 @@
 
 #include "fw/core/command.h"
 #include "fw/data/inst.h"
+#include "fw/data/scrap.h"
 #include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
 #include "fw/data/vrtext.h"
@@ -239,6 +240,46 @@ TEST_F(PrefTest, WalkModifiersKeysAndPrintClass) {
   EXPECT_STREQ(print->name, "vprint");
   vprefSetString(root, vscribeLiteral("printclass"), "vprefDict");
   EXPECT_EQ(vprefGetPrintClass(), vprefGetDictClass());
+}
+
+// The dictionary scrap keeps its own changes and reads the rest through.
+TEST_F(PrefTest, DictionaryScrapLaysLocalChangesOverThePreferences) {
+  vprefDict* d = vprefCreateDict();
+  vprefDictPushResource(d, parsed(R"(
+    a = integer 7
+    s = string "text"
+    Sub = dictionary { inner = boolean 1 }
+  )"));
+  vprefSetString(d, vscribeLiteral("b"), "set");
+  vinstance* scrap = vprefDictGetScrap(d);
+  EXPECT_EQ(d->refCount, 2);
+  vscrap w = vscrapWalk(scrap);
+  auto element = [&](vscrap of, const char* key) { return vscrapGetDictionaryElement(of, vnameInternLiteral(key)); };
+  vinstance* a = element(w, "a");
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(vscrapGetInteger(vscrapWalk(a)), 7);
+  vinstanceDestroy(a);
+  vinstance* sub = element(w, "Sub");
+  ASSERT_NE(sub, nullptr);
+  vinstance* inner = element(vscrapWalk(sub), "inner");
+  EXPECT_EQ(vscrapGetBoolean(vscrapWalk(inner)), 1);
+  vinstanceDestroy(inner);
+  vinstanceDestroy(sub);
+  vscrapSetDictionaryElement(w, vnameInternLiteral("c"), vscrapCreateNativeString("local"));
+  vscrapRemoveDictionaryElement(w, vnameInternLiteral("a"));
+  EXPECT_EQ(element(w, "a"), nullptr);
+  EXPECT_EQ(str(d, "a"), "7");  // the preferences themselves are untouched
+  vscrapIterator* it = vscrapCreateCompoundIterator(w);
+  std::string keys;
+  while (vscrapIteratorNext(it)) {
+    keys += std::string(vclassRec<vscrapDictionaryIteratorClassRec>(it)->currentKey(it)) + " ";
+    vinstanceDestroy(vscrapIteratorCurrentElement(it));
+  }
+  vscrapIteratorDestroy(it);
+  EXPECT_EQ(keys, "c b Sub s ");
+  vinstanceDestroy(scrap);
+  EXPECT_EQ(d->refCount, 1);
+  vprefRelease(d);
 }
 
 }  // namespace

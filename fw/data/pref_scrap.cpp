@@ -1,0 +1,201 @@
+// A preference dictionary seen as a dictionary scrap: local changes kept
+// in the scrap, everything else read through the preference dictionary.
+#include <string>
+
+#include "fw/data/pref.h"
+#include "fw/data/pref_internal.h"
+#include "fw/data/scrap.h"
+#include "fw/data/vresource.h"
+
+namespace {
+
+struct DictScrap : vinstance {
+  vdict local;  // key -> scrap, or the removal mark
+  vprefDict* dict;  // a counted reference, or null once cleared
+};
+
+struct DictScrapIterator : vscrapIterator {
+  vdict* local;
+  vdictIterator entries;
+  vprefDictIterator walk;
+  int phase;  // 0 not started, 1 local entries, 2 the dictionary's walk, 3 ended
+};
+
+struct Classes {
+  vscrapDictionaryClassRec* scrap;
+  vscrapDictionaryIteratorClassRec* iterator;
+};
+void** slot = nullptr;
+
+char removalMark;
+vinstance* const kRemoved = reinterpret_cast<vinstance*>(&removalMark);
+
+DictScrap* self(vscrap* w) { return static_cast<DictScrap*>(w->stack[w->depth]); }
+
+void destroyLocal(vinstance* e) {
+  if (e && e != kRemoved) vinstanceDestroy(e);
+}
+
+void emptyLocal(DictScrap* s) {
+  vdictIterator it;
+  vdictInitIterator(&it, &s->local);
+  while (vdictNextIterator(&it)) destroyLocal(static_cast<vinstance*>(vdictIteratorValue(&it)));
+  vdictFinish(&s->local);
+}
+
+vinstance* scrapGet(vscrap* w, vname key) {
+  DictScrap* s = self(w);
+  if (vdictHas(&s->local, key)) {
+    auto* e = static_cast<vinstance*>(vdictGet(&s->local, key));
+    return e && e != kRemoved ? vscrapCreateReference(e) : nullptr;
+  }
+  if (!s->dict) return nullptr;
+  vpref* entry = vprefDictGet(s->dict, key);
+  if (!entry) return nullptr;
+  vinstance* result = nullptr;
+  vexGuard([&] { result = vclassRec<vprefClassRec>(entry)->getScrap(entry); },
+           [&](vexHandler&) {
+             vprefRelease(entry);
+             _vexGenerate(nullptr, vexEnd);
+           });
+  vprefRelease(entry);
+  return result;
+}
+
+void store(DictScrap* s, vname key, vinstance* value) {
+  destroyLocal(static_cast<vinstance*>(vdictGet(&s->local, key)));
+  vdictStore(&s->local, key, value);
+}
+
+void scrapSet(vscrap* w, vname key, vinstance* element) { store(self(w), key, vscrapMakeTypeable(element)); }
+void scrapRemove(vscrap* w, vname key) { store(self(w), key, kRemoved); }
+
+void scrapClear(vscrap* w) {
+  DictScrap* s = self(w);
+  emptyLocal(s);
+  vdictInit(&s->local, vdictHashName);
+  vprefRelease(s->dict);
+  s->dict = nullptr;
+}
+
+void iteratorStart(vscrapIterator* it, vscrap* scrap) {
+  auto* d = static_cast<DictScrapIterator*>(it);
+  vdelegatorCopyIterator(&it->walk, scrap);
+  vdelegatorFindClass(&it->walk, vscrapGetDictionaryClass());
+  DictScrap* s = self(&it->walk);
+  d->local = &s->local;
+  vdictInitIterator(&d->entries, &s->local);
+  vprefDictFinishIterator(&d->walk);
+  if (s->dict) vprefDictInitIterator(&d->walk, s->dict);
+  d->phase = 1;
+}
+
+int iteratorNext(vscrapIterator* it) {
+  auto* d = static_cast<DictScrapIterator*>(it);
+  if (d->phase == 1) {
+    while (vdictNextIterator(&d->entries))
+      if (vdictIteratorValue(&d->entries) != kRemoved) return 1;
+    d->phase = d->walk.keys ? 2 : 3;
+  }
+  if (d->phase == 2) {
+    while (vprefDictNextIterator(&d->walk))
+      if (!vdictHas(d->local, vprefDictIteratorKey(&d->walk))) return 1;
+    d->phase = 3;
+  }
+  return 0;
+}
+
+vname iteratorKey(vscrapIterator* it) {
+  auto* d = static_cast<DictScrapIterator*>(it);
+  if (d->phase == 1) return static_cast<vname>(vdictIteratorKey(&d->entries));
+  if (d->phase == 2) return vprefDictIteratorKey(&d->walk);
+  vexGenerateMessage(&vexArgClass, "Iteration complete.");
+}
+
+vinstance* iteratorElement(vscrapIterator* it) {
+  vname key = iteratorKey(it);
+  return scrapGet(&it->walk, key);
+}
+
+void iteratorFinish(vscrapIterator* it) {
+  auto* d = static_cast<DictScrapIterator*>(it);
+  vprefDictFinishIterator(&d->walk);
+  d->phase = 3;
+}
+
+Classes& classes() {
+  if (!slot) slot = vmoduleAllocSlot();
+  if (!*slot) {
+    auto* iter = vclassSpawnOf<vscrapDictionaryIteratorClassRec>(vscrapGetDictionaryIteratorClass());
+    vclassSetName(iter, vscribeLiteral("vprefDictScrapIterator"));
+    iter->instanceSize = sizeof(DictScrapIterator);
+    iter->init = [](vinstance* o) {
+      vscrapGetIteratorClass()->init(o);
+      auto* d = static_cast<DictScrapIterator*>(o);
+      d->walk.keys = nullptr;
+      d->phase = 0;
+    };
+    iter->destroy = [](vinstance* o) {
+      vprefDictFinishIterator(&static_cast<DictScrapIterator*>(o)->walk);
+      vscrapGetIteratorClass()->destroy(o);
+    };
+    iter->start = iteratorStart;
+    iter->next = iteratorNext;
+    iter->finish = iteratorFinish;
+    iter->currentElement = iteratorElement;
+    iter->currentKey = iteratorKey;
+    auto* cls = vclassSpawnOf<vscrapDictionaryClassRec>(vscrapGetDictionaryClass());
+    vclassSetName(cls, vscribeLiteral("vprefDictScrap"));
+    cls->instanceSize = sizeof(DictScrap);
+    cls->init = [](vinstance* o) {
+      auto* s = static_cast<DictScrap*>(o);
+      vdictInit(&s->local, vdictHashName);
+      s->dict = nullptr;
+    };
+    cls->destroy = [](vinstance* o) {
+      auto* s = static_cast<DictScrap*>(o);
+      emptyLocal(s);
+      vprefRelease(s->dict);
+      vinstanceGetDefaultClass()->destroy(o);
+    };
+    cls->iteratorClass = iter;
+    cls->clear = scrapClear;
+    cls->get = scrapGet;
+    cls->set = scrapSet;
+    cls->remove = scrapRemove;
+    *static_cast<Classes*>(vmoduleBindSlot(slot, sizeof(Classes))) = {cls, iter};
+  }
+  return *static_cast<Classes*>(*slot);
+}
+
+}  // namespace
+
+vinstance* prefCreateDictScrap(vprefDict* dict) {
+  auto* s = static_cast<DictScrap*>(vinstanceCreate(classes().scrap));
+  ++dict->refCount;
+  s->dict = dict;
+  return s;
+}
+
+vinstance* prefScrapOfResource(vresource r) {
+  vinstance* scrap = nullptr;
+  auto make = [&](vclass* kind) {
+    scrap = vscrapCreateNative(kind);
+    return vscrapWalk(scrap);
+  };
+  switch (vresourceGetType(r, nullptr)) {
+    case vresTAG: vscrapSetTag(make(vscrapGetTagClass()), vresourceGetTag(r, nullptr)); break;
+    case vresINTEGER: vscrapSetInteger(make(vscrapGetIntegerClass()), vresourceGetInteger(r, nullptr)); break;
+    case vresFIXED: vscrapSetFixed(make(vscrapGetFixedClass()), vresourceGetFixed(r, nullptr)); break;
+    case vresFLOAT: vscrapSetFloat(make(vscrapGetFloatClass()), vresourceGetFloat(r, nullptr)); break;
+    case vresCHARACTER: vscrapSetCharacter(make(vscrapGetCharacterClass()), vresourceGetCharacter(r, nullptr)); break;
+    case vresBOOLEAN: vscrapSetBoolean(make(vscrapGetBooleanClass()), vresourceGetBoolean(r, nullptr)); break;
+    case vresSTRING: {
+      std::string text = vresourceGetStringText(r, nullptr);
+      vscrapSetString(make(vscrapGetStringClass()), vscribeCStringSized(text.data(), text.size()));
+      break;
+    }
+    default: break;
+  }
+  return scrap;
+}
