@@ -277,6 +277,11 @@ void vresFileDestroy(vresFile* f) {
 
 std::uint32_t vresFileMakeRow(vresFile* f, std::uint32_t parent, int kind, std::uint32_t value) {
   auto n = static_cast<std::uint32_t>(vndxAddRow(f->rows));
+  // A handle has 24 bits for the number; a larger one would name another file.
+  if (n > 0xFFFFFFu) {
+    vndxRemoveRow(f->rows, static_cast<int>(n));
+    vexGenerateMessage(&vexModuleLimitClass, "Maximum resources in file");
+  }
   setCell(f, n, colType, static_cast<std::uint32_t>(kind));
   setCell(f, n, colParent, parent);
   setCell(f, n, colValue, value);

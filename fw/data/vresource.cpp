@@ -2,7 +2,10 @@
 // observer and the reads a copy between them needs.
 #include "fw/data/vresource.h"
 
+#include <bit>
+
 #include "fw/core/ex.h"
+#include "fw/core/mem.h"
 #include "fw/core/fs.h"
 #include "fw/core/scribe.h"
 #include "fw/data/vresource_internal.h"
@@ -51,13 +54,53 @@ int testGetOpaque(vresource h, vname tag, void** out, std::size_t* length) {
   *out = vresourceGetOpaque(h, tag, length);
   return 1;
 }
-[[noreturn]] void* getArray(vresource, vname) {
+[[noreturn]] void refuseArray(vresource, vname, std::intptr_t**, std::size_t*) {
   vexGenerateMessage(&vexArgClass, "vresourceGetArray() is deprecated. Manipulate array elements individually.");
 }
-int testGetArray(vresource h, vname tag, void** out) {
+// Entries are pointer-sized so that a tag can be its interned name.
+struct ArrayRead {
+  int kind;
+  std::intptr_t (*read)(vresource a, std::int32_t i);
+};
+constexpr ArrayRead arrayReads[] = {
+    {vresTAG, [](vresource a, std::int32_t i) { return reinterpret_cast<std::intptr_t>(vresourceGetAtTag(a, i)); }},
+    {vresINTEGER, [](vresource a, std::int32_t i) { return std::intptr_t{vresourceGetAtInteger(a, i)}; }},
+    {vresFIXED, [](vresource a, std::int32_t i) { return std::intptr_t{vresourceGetAtFixed(a, i)}; }},
+    {vresFLOAT,
+     [](vresource a, std::int32_t i) {
+       return std::intptr_t{std::bit_cast<std::uint32_t>(static_cast<float>(vresourceGetAtFloat(a, i)))};
+     }},
+    {vresCHARACTER, [](vresource a, std::int32_t i) { return std::intptr_t{vresourceGetAtCharacter(a, i)}; }},
+    {vresBOOLEAN, [](vresource a, std::int32_t i) { return std::intptr_t{vresourceGetAtBoolean(a, i)}; }},
+};
+void storeGetArray(vresource h, vname tag, std::intptr_t** entries, std::size_t* count) {
+  vresource a = vresourceGet(h, tag);
+  int kind = vresourceGetElementType(a);
+  auto n = static_cast<std::size_t>(vresourceCount(a));
+  std::intptr_t (*read)(vresource, std::int32_t) = nullptr;
+  for (const ArrayRead& r : arrayReads)
+    if (r.kind == kind) read = r.read;
+  std::intptr_t* out = n ? static_cast<std::intptr_t*>(vmemAlloc(n * sizeof(std::intptr_t))) : nullptr;
+  vexGuard(
+      [&] {
+        for (std::size_t i = 0; i < n; ++i) {
+          auto at = static_cast<std::int32_t>(i);
+          // Elements of untyped arrays are all zero; the others are resources.
+          out[i] = read ? read(a, at) : kind == vresUNTYPED ? 0 : std::intptr_t{vresourceGetAt(a, at)};
+        }
+      },
+      [&](vexHandler&) {
+        if (out) vmemFree(out);
+        _vexGenerate(nullptr, vexEnd);
+      });
+  *entries = out;
+  *count = n;
+}
+template <void (*get)(vresource, vname, std::intptr_t**, std::size_t*)>
+int testGetArray(vresource h, vname tag, std::intptr_t** entries, std::size_t* count) {
   vresource child;
   if (!vresourceTestGet(h, tag, &child)) return 0;
-  *out = getArray(h, tag);
+  get(h, tag, entries, count);
   return 1;
 }
 vscribe* getAtString(vresource h, std::int32_t i) {
@@ -83,8 +126,8 @@ void fileReserved(vresource) {}
 
 void fillShared(vresourceSlotFn* t, bool store) {
   t[vresourceSlotFileReserved] = _vresourceSlot(fileReserved);
-  t[vresourceSlotGetArray] = _vresourceSlot(getArray);
-  t[vresourceSlotTestGetArray] = _vresourceSlot(testGetArray);
+  t[vresourceSlotGetArray] = _vresourceSlot(store ? storeGetArray : refuseArray);
+  t[vresourceSlotTestGetArray] = store ? _vresourceSlot(testGetArray<storeGetArray>) : _vresourceSlot(testGetArray<refuseArray>);
   t[vresourceSlotGetAtString] = _vresourceSlot(getAtString);
   t[vresourceSlotSetAtString] = _vresourceSlot(setAtString);
   if (!t[vresourceSlotSetString]) t[vresourceSlotSetString] = _vresourceSlot(setString);

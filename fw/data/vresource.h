@@ -159,7 +159,12 @@ inline void* vresourceGetOpaque(vresource h, vname tag, std::size_t* length) {
 inline char vresourceGetCharacter(vresource h, vname tag) {
   return vresourceRoute<vresourceSlotGetCharacter, char>(h, tag);
 }
-inline void* vresourceGetArray(vresource h, vname tag) { return vresourceRoute<vresourceSlotGetArray, void*>(h, tag); }
+// The ".vr" store: a new block of count pointer-sized entries (values;
+// tags as names; handles for elements that are resources) that the caller
+// frees. The chunk-file store refuses it.
+inline void vresourceGetArray(vresource h, vname tag, std::intptr_t** entries, std::size_t* count) {
+  vresourceRoute<vresourceSlotGetArray, void>(h, tag, entries, count);
+}
 inline vinstance* vresourceGetObject(vresource h, vname tag) {
   return vresourceRoute<vresourceSlotGetObject, vinstance*>(h, tag);
 }
@@ -195,8 +200,8 @@ inline int vresourceTestGetOpaque(vresource h, vname tag, void** out, std::size_
 inline int vresourceTestGetCharacter(vresource h, vname tag, char* out) {
   return vresourceRoute<vresourceSlotTestGetCharacter, int>(h, tag, out);
 }
-inline int vresourceTestGetArray(vresource h, vname tag, void** out) {
-  return vresourceRoute<vresourceSlotTestGetArray, int>(h, tag, out);
+inline int vresourceTestGetArray(vresource h, vname tag, std::intptr_t** entries, std::size_t* count) {
+  return vresourceRoute<vresourceSlotTestGetArray, int>(h, tag, entries, count);
 }
 inline int vresourceTestGetObject(vresource h, vname tag, vinstance** out) {
   return vresourceRoute<vresourceSlotTestGetObject, int>(h, tag, out);

@@ -272,8 +272,22 @@ const Case cases[] = {
      void* p = vresourceGetOpaque(r, t("O"), &n);
      return taken(p, n); }, "01020304"},
   {vresourceSlotGetCharacter, [](int, vresource r) { return std::string(1, vresourceGetCharacter(r, t("C"))); }, "q"},
-  {vresourceSlotGetArray, [](int, vresource r) { return raised([&] { vresourceGetArray(r, t("A")); }); },
-   "raised vresourceGetArray() is deprecated. Manipulate array elements individually."},
+  {vresourceSlotGetArray, [](int, vresource r) {
+     // Tags come back as their names, in entries wide enough for a pointer.
+     std::string out;
+     std::intptr_t* entries = nullptr;
+     std::size_t n = 0;
+     for (const char* name : {"A", "TA", "L"})
+       out += raised([&] {
+         vresourceGetArray(r, t(name), &entries, &n);
+         for (std::size_t i = 0; i < n; ++i)
+           out += name == std::string("TA") ? std::string(reinterpret_cast<vname>(entries[i]))
+                  : name == std::string("L") ? vresourceGetStringText(static_cast<vresource>(entries[i]), nullptr)
+                                             : to_string(entries[i]);
+         vmemFree(entries);
+       }).substr(0, 6) + " ";
+     return out; }, "102030none Chosennone abcdefnone ",
+   "raised raised raised "},
 
   {vresourceSlotGetObject, [](int, vresource r) {
      vinstance* o = vresourceGetObject(r, t("I"));
@@ -352,9 +366,15 @@ const Case cases[] = {
      s += to_string(vresourceTestGetCharacter(r, t("C"), &out));
      return s + out; }, "0-1q"},
   {vresourceSlotTestGetArray, [](int, vresource r) {
-     void* out = nullptr;
-     return to_string(vresourceTestGetArray(r, t("Absent"), &out)) + " " +
-            raised([&] { vresourceTestGetArray(r, t("A"), &out); }).substr(0, 6); }, "0 raised"},
+     std::intptr_t* out = nullptr;
+     std::size_t n = 0;
+     std::string s = to_string(vresourceTestGetArray(r, t("Absent"), &out, &n)) + " ";
+     s += raised([&] {
+       int present = vresourceTestGetArray(r, t("A"), &out, &n);
+       s += to_string(present) + to_string(n);
+     });
+     if (out) vmemFree(out);
+     return s; }, "0 13none", "0 raised vresourceGetArray() is deprecated. Manipulate array elements individually."},
 
   {vresourceSlotTestGetObject, [](int, vresource r) {
      vinstance* o = nullptr;

@@ -100,7 +100,11 @@ TEST(Vresource, RoutesByHandleSignAndCopiesBetweenStores) {
   // A chunk-file handle never reaches the ".vr" store, nor the reverse.
   EXPECT_EQ(raised([&] { vrstoreGetInteger(chunk, tag("I")); }).empty(), false);
   EXPECT_EQ(raised([&] { vresourceGetInteger(newresourceHandle(5, 1), tag("I")); }), "Resource file is not open");
-  EXPECT_EQ(raised([&] { vresourceSlotOf<vresourceSlotGetArray, void, vresource, vname>(1)(chunk, tag("A")); }),
+  EXPECT_EQ(raised([&] {
+              std::intptr_t* entries = nullptr;
+              std::size_t n = 0;
+              vresourceGetArray(chunk, tag("A"), &entries, &n);
+            }),
             "vresourceGetArray() is deprecated. Manipulate array elements individually.");
 
   for (vresource r : {vr, chunk, back}) vresourceCloseFile(r);
