@@ -78,6 +78,16 @@ void valueLoad(vpref* self, vresource r) {
   v->hasResource = 1;
   v->flags |= vprefVALUE_SET | vprefVALUE_FROM_RESOURCE;
 }
+// The tag under which r's parent holds it.
+vname tagOfResource(vresource r) {
+  vresource parent = vresourceGetParent(r);
+  for (std::int32_t i = vresourceCount(parent) - 1; i >= 0; --i) {
+    vname tag = nullptr;
+    if (vresourceGetTagAt(parent, i, &tag) == r) return tag;
+  }
+  return nullptr;
+}
+
 void valueStore(vpref* self, vresource r) {
   auto* v = static_cast<vprefValue*>(self);
   if (!(v->flags & vprefVALUE_SET)) vexGenerateMessage(&vexArgClass, "Preference Value not set.");
@@ -88,23 +98,28 @@ void valueStore(vpref* self, vresource r) {
     vresourceSetStringSized(r, nullptr, text, vstrGetLength(text));
     vstrDestroy(text);
   } else if (v->scrap && vdelegatorIsKindOf(v->scrap, vscrapGetArrayClass())) {
+    // An array of strings (the options' arrays), element by element.
     vscrap walk = vscrapWalk(v->scrap);
     std::int32_t n = vscrapGetArrayCount(walk);
     vresource parent = vresourceGetParent(r);
-    vname tag = prefTagOfResource(r);
+    vname tag = tagOfResource(r);
     vresource array = vresourceCreateArray(parent, tag, vresSTRING, n);
     for (std::int32_t i = 0; i < n; ++i) {
-      vstr* text = vstrCloneScribed(vscrapGetString(vscrapWalk(vscrapGetArrayElement(walk, i))), nullptr);
+      vinstance* element = vscrapGetArrayElement(walk, i);
+      vstr* text = vstrCloneScribed(vscrapGetString(vscrapWalk(element)), nullptr);
+      vinstanceDestroy(element);
       vresourceSetAtStringSized(array, i, text, vstrGetLength(text));
       vstrDestroy(text);
     }
+  } else if (v->scrap) {
+    vresourceSetScrap(r, nullptr, vscrapWalk(v->scrap));
   }
 }
 vinstance* valueScrap(vpref* self) {
   auto* v = static_cast<vprefValue*>(self);
   if (!(v->flags & vprefVALUE_SET)) vexGenerateMessage(&vexArgClass, "Preference Value not set.");
   if (v->scrap) return vscrapCreateReference(v->scrap);
-  return v->hasResource ? prefScrapOfResource(v->resource) : nullptr;
+  return v->hasResource ? vresourceGetObject(v->resource, nullptr) : nullptr;
 }
 void backedDestroy(vinstance* self) {
   auto* v = static_cast<BackedValue*>(self);
@@ -378,15 +393,6 @@ Classes& classesNow() {
 }
 
 }  // namespace
-
-vname prefTagOfResource(vresource r) {
-  vresource parent = vresourceGetParent(r);
-  for (std::int32_t i = vresourceCount(parent) - 1; i >= 0; --i) {
-    vname tag = nullptr;
-    if (vresourceGetTagAt(parent, i, &tag) == r) return tag;
-  }
-  return nullptr;
-}
 
 void vprefBuildClasses() {
   if (!classSlot) classSlot = vmoduleAllocSlot();

@@ -2,14 +2,9 @@
 #pragma once
 #include "fw/data/pref.h"
 
-// The tag under which r's parent holds it (null when not found).
-vname prefTagOfResource(vresource r);
 // Interns text (consumed) in the module's private name table.
 const char* prefIntern(vscribe* text);
 // An entry's string form, or null when it has none.
 const char* prefStringForm(vpref* entry);
 // A new dictionary scrap over dict (which it holds a reference to).
 vinstance* prefCreateDictScrap(vprefDict* dict);
-// A new native scrap holding the value of a scalar or string resource;
-// null for the other kinds.
-vinstance* prefScrapOfResource(vresource r);

@@ -1,7 +1,5 @@
 // A preference dictionary seen as a dictionary scrap: local changes kept
 // in the scrap, everything else read through the preference dictionary.
-#include <string>
-
 #include "fw/data/pref.h"
 #include "fw/data/pref_internal.h"
 #include "fw/data/scrap.h"
@@ -177,25 +175,3 @@ vinstance* prefCreateDictScrap(vprefDict* dict) {
   return s;
 }
 
-vinstance* prefScrapOfResource(vresource r) {
-  vinstance* scrap = nullptr;
-  auto make = [&](vclass* kind) {
-    scrap = vscrapCreateNative(kind);
-    return vscrapWalk(scrap);
-  };
-  switch (vresourceGetType(r, nullptr)) {
-    case vresTAG: vscrapSetTag(make(vscrapGetTagClass()), vresourceGetTag(r, nullptr)); break;
-    case vresINTEGER: vscrapSetInteger(make(vscrapGetIntegerClass()), vresourceGetInteger(r, nullptr)); break;
-    case vresFIXED: vscrapSetFixed(make(vscrapGetFixedClass()), vresourceGetFixed(r, nullptr)); break;
-    case vresFLOAT: vscrapSetFloat(make(vscrapGetFloatClass()), vresourceGetFloat(r, nullptr)); break;
-    case vresCHARACTER: vscrapSetCharacter(make(vscrapGetCharacterClass()), vresourceGetCharacter(r, nullptr)); break;
-    case vresBOOLEAN: vscrapSetBoolean(make(vscrapGetBooleanClass()), vresourceGetBoolean(r, nullptr)); break;
-    case vresSTRING: {
-      std::string text = vresourceGetStringText(r, nullptr);
-      vscrapSetString(make(vscrapGetStringClass()), vscribeCStringSized(text.data(), text.size()));
-      break;
-    }
-    default: break;
-  }
-  return scrap;
-}
