@@ -41,6 +41,9 @@ const action_record* parse_frame_cmd();
 const action_record* parse_down_cmd();
 const action_record* parse_up_cmd();
 const action_record* parse_where_cmd();
+const action_record* parse_watch_cmd();
+const action_record* parse_wait_cmd();
+const action_record* parse_type_cmd();
 
 // The window commands. The console checks their arguments and says that
 // windows belong to the GUI front-end.

@@ -1,7 +1,4 @@
-// Until the source-level debugger and the watch command exist there is no
-// view to redraw, no frame list, no label and no watch entry.
+// Until the source-level debugger exists there is no view to redraw.
 #include "sim/cmd/view_hooks.h"
 
 void view_show_position(int /*lines*/) {}
-
-void show_watch_list() {}

@@ -148,4 +148,41 @@ TEST_F(Frames, OuterFramesSeeTheirSavedRegistersAndLocations) {
   EXPECT_EQ(frames_count(), 0);
 }
 
+// C watches are shown in their own function's frames only; type names
+// the frame-relative and register locations.
+TEST_F(Frames, CWatchesKeepTheirScopeAndTypeShowsLocations) {
+  run("watch h {b}");
+  run("up");
+  run("watch {a}");
+  run("watch");
+  run("type {a}");
+  run("down");
+  run("watch");
+  run("type {b}");
+  run("up 2");
+  run("type {rv}");
+  EXPECT_EQ(output(),
+            "watch h {b}\n"
+            "up\n"
+            "==> #1  p:0x118 in f1 (a=18)\n"
+            "watch {a}\n"
+            "watch\n"
+            "#1 h {b}                                Expression out of scope\n"
+            "#2   {a}                                0x12\n"
+            "type {a}\n"
+            "int at xi:0x40 (r2[=0x43]-0x3)\n"
+            "down\n"
+            "==> #0  p:0x121 in f2 (b=52)\n"
+            "watch\n"
+            "#1 h {b}                                0x34\n"
+            "#2   {a}                                Expression out of scope\n"
+            "type {b}\n"
+            "int at xi:0x43 (r2[=0x45]-0x2)\n"
+            "up 2\n"
+            "==> #2  p:0x104 in main ()\n"
+            "type {rv}\n"
+            "int in register r0\n")
+      << output();
+}
+
 }  // namespace

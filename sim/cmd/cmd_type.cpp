@@ -1,0 +1,82 @@
+// type: the C type of an expression and where its value lives.
+#include <cstdio>
+#include <string>
+
+#include "sim/cdb/c_parse.h"
+#include "sim/cdb/c_print.h"
+#include "sim/cdb/c_value.h"
+#include "sim/cdb/frames.h"
+#include "sim/cmd/commands.h"
+#include "sim/cmd/lexer.h"
+#include "sim/cmd/readers.h"
+#include "sim/cmd/watch.h"
+#include "sim/engine/device.h"
+#include "sim/frontend.h"
+
+namespace {
+
+constexpr uint32_t SC_AUTO = 1, SC_REGISTER = 4, SC_ARGUMENT = 9, SC_REGISTER_PARAM = 17;
+
+template <typename... Args>
+std::string format(const char* text, Args... args) {
+  char buffer[160];
+  std::snprintf(buffer, sizeof buffer, text, args...);
+  return buffer;
+}
+
+unsigned long ul(uint32_t w) { return static_cast<unsigned long>(w); }
+
+// Space 3 holds pointers and plain arithmetic values in its space 2 half.
+uint32_t shown_space(const c_value& v) {
+  const bool derived = (v.type & 0x30) != 0;
+  const bool arithmetic = (v.type & 0xF) != CT_STRUCT && (v.type & 0xF) != CT_UNION;
+  const bool pointer = (v.type & 0x30) == 0x10;
+  return v.space == 3 && (pointer || (!derived && arithmetic)) ? 2 : v.space;
+}
+
+std::string register_name(const c_value& v) {
+  if (v.sclass == CN_REGISTER_CLASS) {
+    if (cur_type == nullptr || v.space >= static_cast<uint32_t>(cur_type->periph_count)) return "(unknown)";
+    const periph_class& cls = *cur_type->periphs[v.space].cls;
+    return v.address < static_cast<uint32_t>(cls.reg_count) ? cls.regs[v.address].name : "(unknown)";
+  }
+  const char* name = c_register_var_name(v.type, v.address);
+  return name != nullptr ? name : "(unknown)";
+}
+
+std::string location_text(const c_value& v) {
+  if (v.located == 0) return "";
+  if (v.sclass == SC_REGISTER || v.sclass == SC_REGISTER_PARAM || v.sclass == CN_REGISTER_CLASS)
+    return " in register " + register_name(v);
+  if (v.sclass == SC_AUTO || v.sclass == SC_ARGUMENT) {
+    uint32_t space = 0, address = 0;
+    c_frame_address(v.space, v.address, &space, &address);
+    const std::string at = format(" at %s:0x%lx", c_space_name(static_cast<int>(space), address), ul(address));
+    const int32_t offset = static_cast<int32_t>(v.address);
+    if (offset == 0) return at;
+    const uint32_t magnitude = offset < 0 ? 0u - static_cast<uint32_t>(offset) : static_cast<uint32_t>(offset);
+    return at + format(" (%s[=0x%lx]%c0x%lx)", frame_register_name(false), ul(frame_pointer()),
+                       offset < 0 ? '-' : '+', ul(magnitude));
+  }
+  const uint32_t space = shown_space(v);
+  return format(" at %s:0x%lx", c_space_name(static_cast<int>(space), v.address), ul(v.address));
+}
+
+void type_action(const char*) {
+  cur_state->view_mode = 0;
+  std::unique_ptr<c_tree> tree = take_c_tree(2, nullptr, nullptr);
+  if (tree == nullptr) return;
+  const c_value* v = c_tree_result(*tree);
+  if (v == nullptr) return;
+  session_echo((c_type_text(*v) + location_text(*v)).c_str(), 0);
+}
+
+constexpr action_record type_record{type_action, 0};
+
+}  // namespace
+
+const action_record* parse_type_cmd() {
+  return parse_c_tree_arg(2, "type expressions cannot contain function calls") && check_no_more_args(3)
+             ? &type_record
+             : nullptr;
+}

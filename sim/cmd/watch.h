@@ -1,0 +1,52 @@
+// The watch list of a device: numbered items shown on request and after
+// each stop. The state file walks it through device_watches.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/cdb/c_value.h"
+
+enum watch_kind : int {
+  WATCH_C = 0,
+  WATCH_REGISTER = 1,
+  WATCH_MEMORY = 2,
+  WATCH_INTEGER = 3,
+  WATCH_FLOAT = 4,
+};
+
+constexpr std::size_t WATCH_TEXT_MAX = 255;
+
+struct watch_entry {
+  uint32_t number = 0;  // 1 and up, unique within the device
+  std::string text;     // the item as typed
+  int kind = WATCH_INTEGER;
+  int radix = -1;       // b d f h u as 0-4; -1 when none was named
+  int row = 0;          // register: peripheral row; memory: memory-map row
+  int reg = 0;          // register index
+  uint32_t address = 0;  // memory: masked by the row's address mask
+  std::unique_ptr<c_tree> tree;  // C expression
+  int scope_function = -1;  // where its names were found
+  int scope_block = -1;
+};
+
+// Entries in number order.
+struct watch_list {
+  std::vector<watch_entry> entries;
+};
+
+// A device's list, null when it has none.
+const watch_list* device_watches(int device);
+// The entry's value line ("#1 h text" padded to 40 columns, then the value).
+std::string watch_line(const watch_entry& entry);
+
+// The value of a compiled C expression in the current frame, null after
+// a failed evaluation (reported unless C errors are quiet).
+const c_value* c_tree_result(c_tree& tree);
+// A braced C expression at token i compiled now; the tree waits in the
+// token's slot for the action (take_c_tree). A tree that calls a target
+// function is refused with call_refusal.
+int parse_c_tree_arg(int i, const char* call_refusal);
+std::unique_ptr<c_tree> take_c_tree(int i, int* scope_function, int* scope_block);
