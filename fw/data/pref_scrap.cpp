@@ -10,6 +10,7 @@ namespace {
 struct DictScrap : vinstance {
   vdict local;  // key -> scrap, or the removal mark
   vprefDict* dict;  // a counted reference, or null once cleared
+  vinstance* resourceScrap;  // of the dictionary's top resource, made once
 };
 
 struct DictScrapIterator : vscrapIterator {
@@ -68,8 +69,25 @@ void store(DictScrap* s, vname key, vinstance* value) {
 void scrapSet(vscrap* w, vname key, vinstance* element) { store(self(w), key, vscrapMakeTypeable(element)); }
 void scrapRemove(vscrap* w, vname key) { store(self(w), key, kRemoved); }
 
+void dropResourceScrap(DictScrap* s) {
+  if (s->resourceScrap) vinstanceDestroy(s->resourceScrap);
+  s->resourceScrap = nullptr;
+}
+
+// An untouched dictionary reads as its resource: the resource's scrap is
+// the first delegate while nothing was changed here or in the dictionary.
+vinstance* nextDelegate(vinstance* o, vinstance* previous, int) {
+  auto* s = static_cast<DictScrap*>(o);
+  if (previous || vdictCount(&s->local) || !s->dict || !(s->dict->flags & vprefDICT_UNMODIFIED) ||
+      !s->dict->stackCount)
+    return nullptr;
+  if (!s->resourceScrap) s->resourceScrap = vresourceGetObject(s->dict->stack[s->dict->stackCount - 1], nullptr);
+  return s->resourceScrap;
+}
+
 void scrapClear(vscrap* w) {
   DictScrap* s = self(w);
+  dropResourceScrap(s);
   emptyLocal(s);
   vdictInit(&s->local, vdictHashName);
   vprefRelease(s->dict);
@@ -149,13 +167,16 @@ Classes& classes() {
       auto* s = static_cast<DictScrap*>(o);
       vdictInit(&s->local, vdictHashName);
       s->dict = nullptr;
+      s->resourceScrap = nullptr;
     };
     cls->destroy = [](vinstance* o) {
       auto* s = static_cast<DictScrap*>(o);
+      dropResourceScrap(s);
       emptyLocal(s);
       vprefRelease(s->dict);
       vinstanceGetDefaultClass()->destroy(o);
     };
+    cls->nextDelegate = nextDelegate;
     cls->iteratorClass = iter;
     cls->clear = scrapClear;
     cls->get = scrapGet;

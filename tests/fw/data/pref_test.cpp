@@ -261,9 +261,18 @@ TEST_F(PrefTest, DictionaryScrapLaysLocalChangesOverThePreferences) {
   vinstanceDestroy(a);
   vinstance* sub = element(w, "Sub");
   ASSERT_NE(sub, nullptr);
+  // An untouched sub-dictionary reads as its resource (its first
+  // delegate); a local change ends that.
+  auto delegates = [&] {
+    vscrap walk = vscrapWalk(sub);
+    return vdelegatorNextIterator(&walk, 0) && vdelegatorTop(&walk) != sub;
+  };
+  EXPECT_TRUE(delegates());
   vinstance* inner = element(vscrapWalk(sub), "inner");
   EXPECT_EQ(vscrapGetBoolean(vscrapWalk(inner)), 1);
   vinstanceDestroy(inner);
+  vscrapSetDictionaryElement(vscrapWalk(sub), vnameInternLiteral("x"), vscrapCreateNativeString("1"));
+  EXPECT_FALSE(delegates());
   vinstanceDestroy(sub);
   vscrapSetDictionaryElement(w, vnameInternLiteral("c"), vscrapCreateNativeString("local"));
   vscrapRemoveDictionaryElement(w, vnameInternLiteral("a"));

@@ -156,6 +156,15 @@ TEST(Undo, TheStackKeepsItsLimitAndItsCountsStayIn16Bits) {
   EXPECT_EQ(group->count, 65535);
   vundoActionDestroy(extra);
   vundoActionDestroy(group);
+
+  // The start-up order's row runs the class getter.
+  vundoInstallStartup();
+  int rows;
+  const vmoduleStartupRow* table = vmoduleGetStartupTable(&rows);
+  bool filled = false;
+  for (int i = 0; i < rows; ++i)
+    if (std::string(table[i].name) == "vundoGetActionListClass") filled = table[i].fn != nullptr;
+  EXPECT_TRUE(filled);
 }
 
 }  // namespace
