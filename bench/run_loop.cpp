@@ -17,7 +17,8 @@
 // difference of state, and checks the filter's output afterwards.
 // Counters: device_cycles_per_s and instructions_per_s are aggregates over
 // every device of the case; per_device_cycles_per_s divides by the device
-// count; fast_share is the share of instructions the fast engine ran.
+// count; fast_share is the share of instructions the whole-instruction
+// executor ran from start to end (core_exec_instruction).
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
@@ -169,7 +170,7 @@ void run_case(benchmark::State& state, const char* type, int count, break_setup 
   bool all_running = true, all_filtered = true;
   for (int d = 0; d < count; ++d) {
     instructions += device_insts[d]->instructions;
-    fast += device_states[d]->fast_instructions;
+    fast += device_states[d]->exec_instructions;
     all_running = all_running && device_states[d]->running != 0;
     // The pulse response: the fourth output is c0 * 0.5 = 0.25.
     uint32_t y3 = 0;

@@ -95,6 +95,32 @@ bool end_abandoned_sequence(uint32_t* w) {
   return true;
 }
 
+// The whole-instruction executor decodes from the per-word records; the
+// cycle engine, the reference, decodes through the tables.
+bool decoded_records = false;
+
+// The rest of begin_instruction for a new instruction outside a fast
+// interrupt, from the record of its word.
+void begin_recorded(uint32_t* w) {
+  const decoded_word& d = decoded_word_of(static_cast<uint16_t>(w[CS_PREFETCH]));
+  core_decode_new(d);
+  w[CS_INSTR_BOUNDARY] = 0;
+  uint32_t second = 0;
+  if (d.words > 1) mem_read_word(SPACE_P, (w[CS_DECODE_ADDR] + 1) & WORD, &second);
+  w[CS_DECODE_OPERAND] = second & WORD;
+  core_decode_operands_from(d);
+  for (int i = 0; i <= CS_SHORT_IMM - CS_DEC_CLASS; ++i) w[CS_EX_CLASS + i] = w[CS_DEC_CLASS + i];
+  w[CS_EX_IMMEDIATE] = w[CS_DEC_IMMEDIATE];
+  w[CS_EXECUTE] = w[CS_DECODE];
+  w[CS_SCALE_CHECK] = d.scale_check;
+  w[CS_EXECUTE_ADDR] = w[CS_DECODE_ADDR];
+  w[CS_EXECUTE_OPERAND] = w[CS_DECODE_OPERAND];
+  w[CS_WORDS] = d.words;
+  w[CS_CYC_TOTAL] = d.cycles;
+  if (w[CS_REP_ARMED]) repeat_begin();
+  core_execute_with(d.run);
+}
+
 // A new instruction (or a repeat pass, or a fetch-only cycle) starts.
 void begin_instruction() {
   uint32_t* w = core_words();
@@ -118,6 +144,10 @@ void begin_instruction() {
   w[CS_INSTR_BOUNDARY] = 1;
   w[CS_REPEAT_PASS] = repeat_pass ? 1 : 0;
   w[CS_SEQ_CODE] = 0;
+  if (decoded_records && !repeat_pass && !w[CS_IN_FAST_IRQ]) {
+    begin_recorded(w);
+    return;
+  }
   core_decode();
   w[CS_INSTR_BOUNDARY] = 0;
   const uint16_t word = static_cast<uint16_t>(w[CS_DECODE]);
@@ -370,6 +400,69 @@ void core_pll_step() {
   }
 }
 
+namespace {
+
+// One device cycle by the state code, after the PLL step and the clock-out
+// pin. False when the cycle stalled, held or waited for the bus.
+bool cycle_states(uint32_t* w) {
+  uint32_t state = dwords()[DW_CORE_STATE_CODE];
+  bool plain = true;
+  if (state == CORE_STATE_EXECUTE) {
+    if (!w[CS_STALLED]) {
+      if (w[CS_CYC_INDEX] == 0)
+        begin_instruction();
+      plan_fetch();
+    } else {
+      plain = false;
+    }
+    state = CORE_STATE_ARBITRATE;
+  }
+  if (state == CORE_STATE_ARBITRATE) {
+    if (!core_bus_request()) {
+      note_stall(1);
+      set_state(CORE_STATE_ARBITRATE);
+      if (cur_inst->abort) cur_inst->flags |= DEV_INSTR_END;
+      end_of_clock();
+      return false;
+    }
+    set_state(CORE_STATE_SECOND_HALF);
+    end_of_clock();
+    return plain;
+  }
+  if (state == CORE_STATE_SECOND_HALF) {
+    if (w[CS_HOLD] != HOLD_NONE) plain = false;
+    if (hold_in_second_half()) {
+      end_of_clock();
+      return false;
+    }
+    core_bus_write_phase();
+    state = CORE_STATE_COMPLETE;
+  }
+  if (state == CORE_STATE_COMPLETE) {
+    if (core_bus_wait_state()) {
+      note_stall(1);
+      set_state(CORE_STATE_COMPLETE);
+      end_of_clock();
+      return false;
+    }
+    if (core_bus_complete()) {
+      // Contended: the instruction cycle repeats for its other access.
+      note_stall(2);
+      w[CS_STALLED] = 1;
+      set_state(CORE_STATE_EXECUTE);
+      end_of_clock();
+      return false;
+    }
+    w[CS_STALLED] = 0;
+    finish_cycle();
+    set_state(CORE_STATE_EXECUTE);
+  }
+  end_of_clock();
+  return plain;
+}
+
+}  // namespace
+
 void core_cycle() {
   uint32_t* w = core_words();
   if (dwords()[DW_RESET_HELD]) {
@@ -381,53 +474,34 @@ void core_cycle() {
   }
   core_pll_step();
   clock_out_pin();
-  uint32_t state = dwords()[DW_CORE_STATE_CODE];
-  if (state == CORE_STATE_EXECUTE) {
-    if (!w[CS_STALLED]) {
-      if (w[CS_CYC_INDEX] == 0)
-        begin_instruction();
-      plan_fetch();
+  cycle_states(w);
+}
+
+int core_exec_instruction(int room, int* whole) {
+  device_inst& inst = *cur_inst;
+  uint32_t* w = inst.core;
+  const uint32_t* dw = inst.device_words.data();
+  // Whole: from the instruction's start to its end without a stall, a
+  // hold, a wait state, a fetch-only cycle or the reset pin.
+  bool plain = dw[DW_CORE_STATE_CODE] == CORE_STATE_EXECUTE && w[CS_CYC_INDEX] == 0 && !w[CS_STALLED] &&
+               !w[CS_BUBBLE];
+  decoded_records = true;
+  int n = 0;
+  bool end = false;
+  while (n < room && !end) {
+    ++n;
+    if (dw[DW_RESET_HELD]) {
+      plain = false;
+      core_cycle();
+    } else {
+      core_pll_step();
+      clock_out_pin();
+      plain = cycle_states(w) && plain;
     }
-    state = CORE_STATE_ARBITRATE;
+    end = (inst.flags & (DEV_INSTR_END | DEV_INSTR_END2)) != 0;
+    exec_cycle_done(inst, end);
   }
-  if (state == CORE_STATE_ARBITRATE) {
-    if (!core_bus_request()) {
-      note_stall(1);
-      set_state(CORE_STATE_ARBITRATE);
-      if (cur_inst->abort) cur_inst->flags |= DEV_INSTR_END;
-      end_of_clock();
-      return;
-    }
-    set_state(CORE_STATE_SECOND_HALF);
-    end_of_clock();
-    return;
-  }
-  if (state == CORE_STATE_SECOND_HALF) {
-    if (hold_in_second_half()) {
-      end_of_clock();
-      return;
-    }
-    core_bus_write_phase();
-    state = CORE_STATE_COMPLETE;
-  }
-  if (state == CORE_STATE_COMPLETE) {
-    if (core_bus_wait_state()) {
-      note_stall(1);
-      set_state(CORE_STATE_COMPLETE);
-      end_of_clock();
-      return;
-    }
-    if (core_bus_complete()) {
-      // Contended: the instruction cycle repeats for its other access.
-      note_stall(2);
-      w[CS_STALLED] = 1;
-      set_state(CORE_STATE_EXECUTE);
-      end_of_clock();
-      return;
-    }
-    w[CS_STALLED] = 0;
-    finish_cycle();
-    set_state(CORE_STATE_EXECUTE);
-  }
-  end_of_clock();
+  decoded_records = false;
+  *whole = end && plain ? 1 : 0;
+  return n;
 }

@@ -189,6 +189,68 @@ void core_decode_operands() {
   core_decode_requests();
 }
 
+const decoded_word& decoded_word_of(uint16_t w) {
+  static std::array<decoded_word, 0x10000> records;
+  decoded_word& d = records[w];
+  if (!d.valid) {
+    d.cls = instr_class_lookup(w, false);
+    d.flags = instr_flags_lookup(w, false);
+    d.fetch_ctrl = fetch_ctrl_lookup(w, PIPE_MODE_FIRST, false);
+    const attr_row attr = exec_attr_lookup(w, 0, false);
+    d.attr_value = attr.value;
+    d.attr = attr.attr;
+    d.move_form = move_form_lookup(w);
+    const int row = timing_lookup(w, PIPE_MODE_FIRST, false);
+    d.timing_row = static_cast<uint32_t>(row);
+    d.next_mode = static_cast<uint8_t>(op_timing[row][OPT_NEXT_MODE]);
+    std::array<uint32_t, OP_TIMING_FIELDS> timing{};
+    for (std::size_t f = 0; f < OP_TIMING_FIELDS; ++f) timing[f] = op_timing[row][f];
+    d.move_codes = select_codes(w, timing.data());
+    const int words = core_instruction_words(w);
+    d.words = static_cast<uint8_t>(words);
+    d.cycles = static_cast<uint8_t>(core_instruction_cycles(w, words, false));
+    d.scale_check = move_checks_scaling(w) ? 1 : 0;
+    d.run = core_handler_of(w);
+    d.valid = true;
+  }
+  return d;
+}
+
+void core_decode_new(const decoded_word& d) {
+  uint32_t* s = core_words();
+  s[CS_PREV_CLASS] = s[CS_DEC_CLASS];
+  const uint16_t w = static_cast<uint16_t>(s[CS_PREFETCH]);
+  s[CS_DECODE] = w;
+  s[CS_DECODE_ADDR] = s[CS_PREFETCH_ADDR] & WORD_MASK;
+  s[CS_DEC_CLASS] = d.cls;
+  s[CS_DEC_FLAGS] = d.flags;
+  if ((d.flags & IFLAG_ILLEGAL) && !s[CS_PREFETCH_CHECKED]) cur_inst->flags |= DEV_ILLEGAL;
+  s[CS_PREFETCH_CHECKED] = 0;
+  begin_instruction(s, false);
+  s[CS_SHORT_IMM] = short_immediate(s, w, d.cls);
+  s[CS_DEC_FETCH_CTRL] = d.fetch_ctrl;
+  uint32_t attr = d.attr;
+  if (s[CS_REP_STATE] != 0) attr &= ~ATTR_HELD_IN_REPEAT;
+  if (s[CS_REP_ENDING] != 0) attr &= ~ATTR_HELD_AT_REPEAT_END;
+  s[CS_DEC_ATTR_VALUE] = d.attr_value;
+  s[CS_DEC_ATTR] = attr;
+  s[CS_DEC_MOVE_FORM] = d.move_form;
+  s[CS_DEC_TIMING_ROW] = d.timing_row;
+  const auto& timing = op_timing[d.timing_row];
+  for (std::size_t f = 0; f < OP_TIMING_FIELDS; ++f) s[CS_DEC_TIMING + f] = timing[f];
+  s[CS_PIPE_MODE] = d.next_mode;
+}
+
+void core_decode_operands_from(const decoded_word& d) {
+  uint32_t* s = core_words();
+  s[CS_DEC_XDB_SRC] = d.move_codes[0];
+  s[CS_DEC_XDB_DST] = d.move_codes[1];
+  s[CS_DEC_GDB_SRC] = d.move_codes[2];
+  s[CS_DEC_GDB_DST] = d.move_codes[3];
+  s[CS_DEC_IMMEDIATE] = immediate_value(s, static_cast<uint16_t>(s[CS_DECODE]), s[CS_DEC_TIMING + OPT_IMMEDIATE]);
+  core_decode_requests();
+}
+
 void core_decode_requests() {
   uint32_t* s = core_words();
   const uint32_t kinds = s[CS_DEC_TIMING + OPT_BUS_KINDS];

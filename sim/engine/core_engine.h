@@ -8,6 +8,7 @@
 // design.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "sim/engine/core_state.h"
@@ -15,6 +16,19 @@
 
 // One device cycle of the current device's core.
 void core_cycle();
+
+// The whole-instruction executor: the current device's device cycles from
+// where it is to the end of the instruction in progress (the next one at a
+// boundary), at most `room`, each followed by exec_cycle_done. New
+// instructions decode from their words' records (decoded_word_of). Returns
+// the cycles run; *whole is 1 when the instruction ran from its start to
+// its end without a stall, hold, wait state, fetch-only cycle or reset.
+int core_exec_instruction(int room, int* whole);
+// After each device cycle of core_exec_instruction (the run loop's part):
+// the peripheral events due, the cycle count and, inside an instruction,
+// what the stop check does there.
+struct device_inst;
+void exec_cycle_done(device_inst& inst, bool end);
 
 // ---------------------------------------------------------------------------
 // Condition codes and instruction timing.
@@ -34,6 +48,41 @@ int core_instruction_words(uint16_t word);
 // Executor (core_execute.cpp): the first-half work of the instruction in
 // execute, run once in its first instruction cycle.
 void core_execute();
+
+// The executor-table function of an instruction class.
+using core_handler = void (*)(uint32_t opcode);
+core_handler core_handler_of(uint16_t word);
+// core_execute with the handler already known.
+void core_execute_with(core_handler run);
+
+// What decoding an opcode word at an instruction boundary outside a fast
+// interrupt gives, worked out once per word (the tables are constant, so
+// a record never goes stale; program writes are seen because the record
+// is found by the word fetched). The latches that depend on more than the
+// word (short immediate, immediate, access spaces, the repeat's attribute
+// masks) are still worked out at each use.
+struct decoded_word {
+  bool valid = false;
+  uint8_t words = 0;
+  uint8_t cycles = 0;
+  uint8_t scale_check = 0;
+  uint8_t next_mode = 0;
+  std::array<uint8_t, 4> move_codes{};
+  uint16_t cls = 0;
+  uint16_t fetch_ctrl = 0;
+  uint32_t flags = 0;
+  uint32_t attr_value = 0;
+  uint32_t attr = 0;
+  uint32_t move_form = 0;
+  uint32_t timing_row = 0;
+  core_handler run = nullptr;
+};
+const decoded_word& decoded_word_of(uint16_t word);
+// core_decode for a new instruction (not a repeat pass) outside a fast
+// interrupt, from its record.
+void core_decode_new(const decoded_word& d);
+// core_decode_operands after core_decode_new.
+void core_decode_operands_from(const decoded_word& d);
 
 // ---------------------------------------------------------------------------
 // Planned accesses (core_bus.cpp).

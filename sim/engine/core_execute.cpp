@@ -550,6 +550,8 @@ int core_instruction_words(uint16_t word) {
   return exec_row_of(word).words;
 }
 
+core_handler core_handler_of(uint16_t word) { return exec_row_of(word).run; }
+
 void core_execute() {
   uint32_t* w = W();
   const uint32_t flags = w[CS_EX_FLAGS];
@@ -565,4 +567,15 @@ void core_execute() {
   if (flags & IFLAG_ILLEGAL) return;
   const uint32_t op = opcode();
   exec_row_of(op).run(op);
+}
+
+void core_execute_with(core_handler run) {
+  uint32_t* w = W();
+  const uint32_t flags = w[CS_EX_FLAGS];
+  if (flags & (IFLAG_RESET | IFLAG_TRAP | IFLAG_ILLEGAL)) {
+    core_execute();
+    return;
+  }
+  w[CS_COND_TRUE] = 1;
+  run(opcode());
 }

@@ -305,6 +305,7 @@ struct device_state {
   // its plan (the engine comparison in the tests and the benchmark).
   int cycle_engine_only = 0;
   uint32_t fast_instructions = 0;  // instruction ends the fast engine reached
+  uint32_t exec_instructions = 0;  // of which the executor ran whole (core_exec_instruction)
   // The profiler's block; profiled while profile.on is set.
   profiler_block profile;
 

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "sim/engine/clock_device.h"
+#include "sim/engine/core_engine.h"
 #include "sim/engine/device.h"
 #include "sim/engine/hooks.h"
 #include "sim/engine/periph.h"
@@ -385,17 +386,15 @@ bool quiet_end(const device_inst& inst, const device_state& st) {
 // return at once), so every instruction end leaves the state the cycle
 // engine leaves. Stops after `max` cycles even inside an instruction.
 int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
-  const clock_plan& plan = plan_for(inst->type);
-  const bool progress = st->run_mode == RUN_GO;
   const int blocks = cur_type->block_count;
   int n = 0;
   while (n < max) {
-    clock_cycle(*inst, plan);
-    inst->cycles += 1;
-    ++n;
+    int whole = 0;
+    n += core_exec_instruction(max - n, &whole);
     if ((inst->flags & (DEV_INSTR_END | DEV_INSTR_END2)) != 0) {
       save_previous_blocks(*inst, blocks);
       st->fast_instructions += 1;
+      st->exec_instructions += static_cast<uint32_t>(whole);
       if (quiet_end(*inst, *st)) {
         // What check_run_stop and after_cycle do at such an end.
         end_of_instruction_marks();
@@ -408,15 +407,24 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
       if (st->run_fast == 0) return n + run_device_cycles(device, max - n);
       continue;
     }
-    inst->flags &= ~DEV_PC_WRITTEN;
-    if (stop_request != 0) abort_requested();
-    if (progress && inst->cycles % 1000 == 0) run_hook.show_progress_line();
   }
   save_previous_blocks(*inst, blocks);
   return n;
 }
 
 }  // namespace
+
+void exec_cycle_done(device_inst& inst, bool end) {
+  if (inst.horizon_stale) compute_event_horizon();
+  if (inst.event_due && inst.horizon == inst.cycles) clock_due_events(inst, plan_for(inst.type));
+  inst.cycles += 1;
+  if (end) return;
+  // Inside an instruction of a run that may go fast, check_run_stop would
+  // do only this.
+  inst.flags &= ~DEV_PC_WRITTEN;
+  if (stop_request != 0) abort_requested();
+  if (cur_state->run_mode == RUN_GO && inst.cycles % 1000 == 0) run_hook.show_progress_line();
+}
 
 void update_run_plan(device_state& st) {
   st.run_plan_stale = 0;

@@ -113,6 +113,7 @@ class engine_diff : public cmd_fixture {
     }
     EXPECT_EQ(device_state_difference(FAST, CYCLE), "");
     EXPECT_EQ(device_states[CYCLE]->fast_instructions, 0u);
+    EXPECT_EQ(device_states[CYCLE]->exec_instructions, 0u);
   }
 };
 
@@ -169,6 +170,49 @@ void place_fir(int d) {
   for (uint32_t a = 0; a < 0x44; ++a) {
     const uint32_t value = (a * 0x1234 + 0x0777) & 0xFFFF;
     write_device_memory(d, SPACE_X, a, &value);
+  }
+}
+
+// Programs made of the classes the whole-instruction executor covers run
+// almost entirely on it (the first instruction after the pc write follows
+// a fetch-only cycle), and match the cycle engine at every end.
+TEST_F(engine_diff, CoveredProgramsRunOnTheExecutor) {
+  struct program_case {
+    const char* name;
+    std::vector<fir_line> lines;
+  };
+  const program_case programs[] = {
+      {"fir", std::vector<fir_line>(std::begin(fir_program), std::end(fir_program))},
+      {"moves, mpy and a subroutine",
+       {{0x100, "move #$1234,x0"},
+        {0x102, "move #>$40,r0"},
+        {0x104, "mpy x0,x0,a x:(r0)+,y0"},
+        {0x105, "mpyr y0,x0,b a,x:(r0)+"},
+        {0x106, "add a,b"},
+        {0x107, "jsr >$120"},
+        {0x109, "move b,x:$30"},
+        {0x10b, "jmp >$100"},
+        {0x120, "asl a"},
+        {0x121, "rts"}}},
+  };
+  for (const char* type : type_names) {
+    for (const program_case& program : programs) {
+      SCOPED_TRACE(std::string(type) + " " + program.name);
+      ends_seen[0].clear();
+      ends_seen[1].clear();
+      for (int d : {FAST, CYCLE}) {
+        make(d, type);
+        place_fir(d);
+        for (const fir_line& line : program.lines) assemble(d, line.address, line.text);
+        set(d, "pc", 0x100);
+        arm(d);
+      }
+      run_both(4000);
+      const device_state& st = *device_states[FAST];
+      EXPECT_GT(st.fast_instructions, 1000u);
+      EXPECT_GE(st.exec_instructions * 100, st.fast_instructions * 99);
+      free_all_devices();
+    }
   }
 }
 
