@@ -411,8 +411,6 @@ vinstance* listIterElement(vscrapIterator* it) {
   return vscrapCreateReference(static_cast<vinstance*>(_vdatatagListGet(&l->list->elements, l->index)));
 }
 
-vdatatagScrapClassRec* myScrapClass = nullptr;
-
 // An array of dictionaries kept as one dictionary record per member.
 std::int32_t myCount(vscrap* w) { return _vdatatagListCount(&membersOf(w)); }
 vdict* myRecord(vscrap* w, std::int32_t i) {
@@ -574,7 +572,7 @@ void _vdatatagBuildContainerKinds(vdatatagScrapClassRec** byKind) {
     }
     vdatatagGetScrapClass()->destroy(o);
   };
-  myScrapClass = myScrap;
+  byKind[vdatatagKIND_COUNT] = myScrap;
 }
 
 namespace {
@@ -630,7 +628,7 @@ vdatatag* fromScrap(vscrap scrap, int depth) {
           HeldScrap e{vscrapGetArrayElement(scrap, i)};
           _vdatatagListAppend(vdatatagGetCompoundMembers(d), fromScrap(vscrapWalk(e.s), depth + 1));
         }
-        d->scrapClass = myScrapClass;
+        d->scrapClass = _vdatatagGetMyScrapClass();
         return d;
       }
       vdatatag* d = newConstructed(vdatatagSIZED_ARRAY);

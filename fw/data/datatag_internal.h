@@ -32,7 +32,10 @@ Rec* _vdatatagMakeDelegateClass(vclass* valueClass, const char* name) {
   c->instanceSize = sizeof(vinstance);
   return c;
 }
-// The container kinds' classes, into the table by kind.
+// The scrap class of an array of dictionaries (a datatag made from one).
+vdatatagScrapClassRec* _vdatatagGetMyScrapClass();
+// The container kinds' classes, into the table by kind; the row after the
+// last kind takes the array-of-dictionaries scrap.
 void _vdatatagBuildContainerKinds(vdatatagScrapClassRec** byKind);
 // An argument list's element scraps, each filled from or referring to the
 // next of ap.

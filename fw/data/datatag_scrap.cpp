@@ -11,7 +11,7 @@ namespace {
 
 struct ScrapState {
   vdatatagScrapClassRec* base;
-  vdatatagScrapClassRec* byKind[vdatatagKIND_COUNT];
+  vdatatagScrapClassRec* byKind[vdatatagKIND_COUNT + 1];  // and the array-of-dictionaries scrap
 };
 void** scrapStateSlot = nullptr;
 ScrapState* state();
@@ -312,7 +312,7 @@ ScrapState* state() {
   _vdatatagBuildContainerKinds(s->byKind);
   vmoduleAddContextExitProc([] {
     auto* st = static_cast<ScrapState*>(*scrapStateSlot);
-    vinstance* done[vdatatagKIND_COUNT] = {};
+    vinstance* done[vdatatagKIND_COUNT + 1] = {};
     int n = 0;
     for (vdatatagScrapClassRec* c : st->byKind) {
       if (!c || !c->delegate) continue;
@@ -424,6 +424,7 @@ vdatatagScrap* _vdatatagScrapAt(vdatatag* d, void* address, const vscrap* w) {
 }
 
 vdatatagScrapClassRec* vdatatagGetScrapClass() { return state()->base; }
+vdatatagScrapClassRec* _vdatatagGetMyScrapClass() { return state()->byKind[vdatatagKIND_COUNT]; }
 vdatatagScrapClassRec* vdatatagGetKindScrapClass(int kind) {
   return kind >= 0 && kind < vdatatagKIND_COUNT ? state()->byKind[kind] : nullptr;
 }

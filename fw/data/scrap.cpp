@@ -56,36 +56,41 @@ void printWalk(std::FILE* stream, const vscrap* walk) {
     vdebugFprintf(stream, " %s ", vdebugPointerText(p, walk->stack[i]));
   vdebugFputs("]", stream);
 }
-void printTop(std::FILE* stream, const vscrap* walk) {
-  char p[24];
+const vclass* topClassOf(const vscrap* walk) {
   vinstance* top = walk->depth >= 0 ? walk->stack[walk->depth] : nullptr;
-  vclass* cls = top ? top->cls : nullptr;
+  return top ? top->cls : nullptr;
+}
+void printTop(std::FILE* stream, const vclass* cls) {
+  char p[24];
   vdebugFprintf(stream, "(top class %s \"%s)\n", vdebugPointerText(p, cls), cls && cls->name ? cls->name : "");
 }
 void printUnimplemented(vexException* e, std::FILE* stream) {
   auto* r = static_cast<vscrapUnimplementedException*>(e);
   vdebugFputs("\tstack:", stream);
   printWalk(stream, &r->walk);
-  printTop(stream, &r->walk);
+  printTop(stream, r->topClass);
 }
 void printCannotConvert(vexException* e, std::FILE* stream) {
   auto* r = static_cast<vscrapCannotConvertException*>(e);
   vdebugFputs("\tfrom:", stream);
   printWalk(stream, &r->from);
-  printTop(stream, &r->from);
+  printTop(stream, r->fromClass);
   vdebugFputs("\tto:", stream);
   printWalk(stream, &r->to);
-  printTop(stream, &r->to);
+  printTop(stream, r->toClass);
 }
 void setUnimplemented(vexException* e, va_list* ap) {
   auto* r = static_cast<vscrapUnimplementedException*>(e);
   vdelegatorCopyIterator(&r->walk, va_arg(*ap, const vscrap*));
   r->top = r->walk.depth >= 0 ? at(&r->walk) : nullptr;
+  r->topClass = topClassOf(&r->walk);
 }
 void setCannotConvert(vexException* e, va_list* ap) {
   auto* r = static_cast<vscrapCannotConvertException*>(e);
   vdelegatorCopyIterator(&r->from, va_arg(*ap, const vscrap*));
   vdelegatorCopyIterator(&r->to, va_arg(*ap, const vscrap*));
+  r->fromClass = topClassOf(&r->from);
+  r->toClass = topClassOf(&r->to);
 }
 
 bool raisedUnimplemented() { return vexClassDerives(vexGetCurrentException()->cls, &vexScrapUnimplementedClass); }

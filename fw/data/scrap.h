@@ -168,13 +168,18 @@ int vscrapIteratorNext(vscrapIterator* it);
 vinstance* vscrapIteratorCurrentElement(vscrapIterator* it);
 
 // Exceptions.
+// The top objects' classes are kept at the raise: the objects of a walk
+// may be gone (temporaries freed on the way out) when the chain is printed.
 struct vscrapUnimplementedException : vexException {
   vscrap walk;
   vinstance* top;
+  const vclass* topClass;
 };
 struct vscrapCannotConvertException : vexException {
   vscrap from;
   vscrap to;
+  const vclass* fromClass;
+  const vclass* toClass;
 };
 extern const vexClass vexScrapClass, vexScrapUnimplementedClass, vexScrapCannotConvertClass;
 [[noreturn]] void vscrapRaiseUnimplemented(const vscrap* walk);

@@ -353,3 +353,29 @@ TEST(Datatag, ListsAndStartupRows) {
 }
 
 }  // namespace
+
+namespace {
+
+// A module context builds its own classes and groups; its exit destroys
+// every group with its datatags, and the default context is untouched.
+TEST(Datatag, ContextExitDestroysItsGroups) {
+  vdatatag* outer = vdatatagGetPredefined(vdatatagINTEGER);
+  vmoduleContext* context = vmoduleCreateContext();
+  vdatatag* inner = vdatatagGetPredefined(vdatatagINTEGER);
+  EXPECT_NE(inner, outer);
+  vdatatagGroup* g = vdatatagGroupCreate();
+  vdatatagGroupSetName(g, vnameInternLiteral("kept"));
+  vdatatag* d = vdatatagCreate(vdatatagCOMPOUND);
+  vdatatagAddCompoundMembers(d, inner, inner, nullptr);
+  vdatatagGroupAddDatatag(g, vnameInternLiteral("Pair"), d);
+  std::int32_t pair[2] = {3, 4};
+  vinstance* s = vdatatagScrapFromMemory(d, pair);
+  EXPECT_EQ(dumpText(s), "{ 3 4 }\n");
+  vinstanceDestroy(s);
+  vmoduleDestroyContext(context);
+  vmoduleSetContext(vmoduleGetDefaultContext());
+  EXPECT_EQ(vdatatagGetPredefined(vdatatagINTEGER), outer);
+  EXPECT_EQ(vdatatagGroupFind(vnameInternLiteral("kept")), nullptr);
+}
+
+}  // namespace
