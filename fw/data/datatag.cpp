@@ -340,8 +340,10 @@ vdatatag* vdatatagCreate(int kind) {
   return c ? static_cast<vdatatag*>(vinstanceCreate(c)) : nullptr;
 }
 
-// A datatag leaves its group first, so the group never holds a freed one.
+// A datatag leaves its group first, so the group never holds a freed one;
+// the predefined datatags live for the whole process.
 void vdatatagDestroy(vdatatag* d) {
+  if (d->group && d->group == state()->predefined) return;
   if (d->group && d->name) vdictRemove(&d->group->datatags, d->name);
   d->group = nullptr;
   d->name = nullptr;
@@ -523,6 +525,9 @@ vdatatagGroup* vdatatagGetPredefinedGroup() { return state()->predefined; }
 
 void vdatatagGroupAddDatatag(vdatatagGroup* g, vname name, vdatatag* d) {
   if (d->group == g && d->name == name) return;
+  // Moved out, a predefined datatag would be destroyed with its new group.
+  if (d->group && d->group == state()->predefined)
+    vexGenerateMessage(&vexArgClass, "Predefined datatags stay in their group");
   if (vdictGet(&g->datatags, name)) vexGenerateMessage(&vexArgClass, "Datatag name already in use in group");
   if (d->group && d->name) vdictRemove(&d->group->datatags, d->name);
   vdictStore(&g->datatags, name, d);

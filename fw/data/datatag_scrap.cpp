@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cstring>
 
+#include "fw/core/debug.h"
 #include "fw/data/datatag_internal.h"
 
 int vdatatagDepthGuard::depth = 0;
@@ -223,7 +224,7 @@ void buildScalarKinds(vdatatagScrapClassRec** byKind) {
   longlong->set = [](vscrap* w, std::int64_t v) { writeInteger(vdatatagLONGLONG, _vdatatagValue(w), v); };
   longlong->dump = [](vscrap* w, std::FILE* f) {
     long long v = readInteger(vdatatagLONGLONG, _vdatatagValue(w));
-    std::fprintf(f ? f : stderr, kindOf(w) == vdatatagLONGLONG ? "%lld" : "%llu", v);
+    vdebugFprintf(f ? f : vdebugGetConsoleError(), kindOf(w) == vdatatagLONGLONG ? "%lld" : "%llu", v);
   };
   byKind[vdatatagLONGLONG] = byKind[vdatatagUNSIGNED_LONGLONG] = _vdatatagMakeScrapClass("vdatatagLonglongScrap", longlong);
 

@@ -37,6 +37,12 @@ TEST(Datatag, PredefinedKindsAndConstructedClasses) {
   vdatatag* b = vdatatagGetPredefined(vdatatagBOOLEAN);
   vdatatagSetScrapClass(b, nullptr);
   EXPECT_EQ(b->scrapClass, vdatatagGetKindScrapClass(vdatatagBOOLEAN));
+  vdatatagDestroy(b);  // nothing happens
+  vdatatagGroup* other = vdatatagGroupCreate();
+  EXPECT_EQ(raised([&] { vdatatagGroupAddDatatag(other, N("Flag"), b); }).message,
+            "Predefined datatags stay in their group");
+  vdatatagGroupDestroy(other);
+  EXPECT_EQ(vdatatagGroupFindDatatag(vdatatagGetPredefinedGroup(), N("Boolean")), b);
 
   const char* classNames[] = {"vdatatagPointerClass",     "vdatatagArrayClass", "vdatatagSizedArrayClass",
                               "vdatatagSizedOpaqueClass", "_vdatatagDictClass", "_vdatatagCompoundClass",
