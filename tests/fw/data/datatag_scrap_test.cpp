@@ -264,6 +264,15 @@ TEST(DatatagScrap, ScalarRangesAndLayouts) {
   A value{'q', 2.5, -7};
   Held sa(vdatatagScrapFromMemory(a, &value));
   EXPECT_EQ(dumpText(sa.s), "{ q 2.5 -7 }\n");
+  Held refer(vdatatagCreateScrapFromArgs(a, &value));
+  vscrapIterator* it = vscrapCreateCompoundIterator(refer.w());
+  for (std::size_t offset : {offsetof(A, c), offsetof(A, d), offsetof(A, s)}) {
+    ASSERT_TRUE(vscrapIteratorNext(it));
+    Held e(vscrapIteratorCurrentElement(it));
+    EXPECT_EQ(static_cast<char*>(static_cast<vdatatagScrap*>(e.s)->value) - reinterpret_cast<char*>(&value),
+              static_cast<std::ptrdiff_t>(offset));
+  }
+  vscrapIteratorDestroy(it);
   // Kinds without a layout of their own cannot be members.
   vdatatag* withArray = compoundOf({P(vdatatagOPAQUE)});
   EXPECT_EQ(raised([&] { vdatatagSizeOf(withArray); }).cls, &vexScrapUnimplementedClass);
