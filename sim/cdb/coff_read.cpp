@@ -7,6 +7,7 @@
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_bytes.h"
 #include "sim/cdb/coff_internal.h"
+#include "sim/cdb/frames.h"
 #include "sim/engine/device.h"
 #include "sim/engine/regaccess.h"
 
@@ -74,6 +75,10 @@ int read_coff_file(int device, const char* path) {
 void install_debug_info(int device, std::shared_ptr<coff_debug_info> info) {
   if (device < 0 || device >= DEVICE_MAX || device_states[device] == nullptr) return;
   device_states[device]->debug = std::move(info);
+  const device_inst* inst = device_insts[device];
+  const family_desc* family = device == cur_device ? cur_family : inst != nullptr ? family_descs[inst->type] : nullptr;
+  const auto* hooks = family != nullptr ? static_cast<const frame_hook_table*>(family->frame_hooks) : nullptr;
+  if (hooks != nullptr && hooks->after_read != nullptr) hooks->after_read();
 }
 
 coff_debug_info* current_debug_info() {

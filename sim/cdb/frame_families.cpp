@@ -509,7 +509,13 @@ std::vector<frame_saved_reg> frame_saved_registers(uint32_t pc, uint32_t stack_p
   return cells;
 }
 
+const frame_hook_table* frame_hooks() {
+  return cur_family != nullptr ? static_cast<const frame_hook_table*>(cur_family->frame_hooks) : nullptr;
+}
+
 uint32_t frame_return_address(uint32_t pc, uint32_t frame_pointer, uint32_t stack_pointer) {
+  const frame_hook_table* hooks = frame_hooks();
+  if (hooks != nullptr && hooks->return_address != nullptr) return hooks->return_address(pc, frame_pointer, stack_pointer);
   if (dbg() == nullptr) return 0;
   int32_t c = 0;
   switch (code()) {
@@ -537,6 +543,8 @@ uint32_t frame_return_address(uint32_t pc, uint32_t frame_pointer, uint32_t stac
 }
 
 uint32_t frame_next_stack(uint32_t pc, uint32_t stack_pointer, uint32_t return_address) {
+  const frame_hook_table* hooks = frame_hooks();
+  if (hooks != nullptr && hooks->next_stack != nullptr) return hooks->next_stack(pc, stack_pointer, return_address);
   if (dbg() == nullptr || code() == 713 || code() == 714) return 0;
   const int f = c_function_at(pc);
   if (f < 0) return 0;
@@ -546,6 +554,9 @@ uint32_t frame_next_stack(uint32_t pc, uint32_t stack_pointer, uint32_t return_a
 }
 
 uint32_t frame_next(uint32_t pc, uint32_t frame_pointer, uint32_t stack_pointer, uint32_t return_address) {
+  const frame_hook_table* hooks = frame_hooks();
+  if (hooks != nullptr && hooks->next_frame != nullptr)
+    return hooks->next_frame(pc, frame_pointer, stack_pointer, return_address);
   if (dbg() == nullptr) return 0;
   switch (code()) {
     case 711:

@@ -56,6 +56,9 @@ frame_list& list() {
 // The innermost frame or stack pointer from the family's register; 0 after
 // a failed read.
 uint32_t live_pointer(bool stack, uint32_t pc) {
+  const frame_hook_table* hooks = frame_hooks();
+  uint32_t (*hook)() = hooks == nullptr ? nullptr : stack ? hooks->stack_pointer : hooks->frame_pointer;
+  if (hook != nullptr) return hook();
   uint32_t value = 0;
   const int r = frame_target->read_register(frame_register_name(stack), &value);
   if (r < 0) {

@@ -87,3 +87,18 @@ const char* frame_register_name(bool stack);
 bool frame_register_adjusted(bool stack);
 // The ".bf" symbol of a function, -1 when it has none.
 int frame_function_bf(int function);
+
+// A device type's own frame rules (the family record's frame_hooks); an
+// empty slot leaves the family rule in force. No type here has them.
+struct frame_hook_table {
+  void (*after_read)();  // after each COFF read
+  uint32_t (*return_address)(uint32_t pc, uint32_t frame_pointer, uint32_t stack_pointer);
+  uint32_t (*next_stack)(uint32_t pc, uint32_t stack_pointer, uint32_t return_address);
+  uint32_t (*next_frame)(uint32_t pc, uint32_t frame_pointer, uint32_t stack_pointer, uint32_t return_address);
+  void (*unused4)();
+  void (*unused5)();
+  uint32_t (*stack_pointer)();
+  uint32_t (*frame_pointer)();
+};
+// The current type's table, null when it has none.
+const frame_hook_table* frame_hooks();

@@ -253,4 +253,36 @@ TEST_F(FrameFamilies, WalksEndAtMainAnOuterPcOrABound) {
   EXPECT_EQ(frame_at(1)->text, "#1  p:0x301 in main ()");
 }
 
+int hook_reads = 0;
+constexpr frame_hook_table own_rules = {
+    [] { ++hook_reads; },
+    [](uint32_t, uint32_t, uint32_t) -> uint32_t { return MAIN + 1; },
+    [](uint32_t, uint32_t, uint32_t) -> uint32_t { return 0x77; },
+    [](uint32_t, uint32_t, uint32_t, uint32_t) -> uint32_t { return 0x66; },
+    nullptr,
+    nullptr,
+    [] () -> uint32_t { return 0x55; },
+    [] () -> uint32_t { return 0x44; },
+};
+
+// A device type with frame rules of its own: they replace the family's.
+TEST_F(FrameFamilies, TypeHooksReplaceTheFamilyRules) {
+  family_desc own = *cur_family;
+  own.frame_hooks = &own_rules;
+  const family_desc* saved = cur_family;
+  cur_family = &own;
+  hook_reads = 0;
+  program(711, 2, {});
+  EXPECT_EQ(hook_reads, 1);
+  cur_inst->pc = PC;
+  build_backtrace();
+  ASSERT_EQ(frames_count(), 2);
+  EXPECT_EQ(frame_at(0)->frame_pointer, 0x44u);
+  EXPECT_EQ(frame_at(0)->stack_pointer, 0x55u);
+  EXPECT_EQ(frame_at(1)->pc, MAIN + 1);
+  EXPECT_EQ(frame_at(1)->frame_pointer, 0x66u);
+  EXPECT_EQ(frame_at(1)->stack_pointer, 0x77u);
+  cur_family = saved;
+}
+
 }  // namespace
