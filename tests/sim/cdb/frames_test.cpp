@@ -89,6 +89,8 @@ TEST_F(Frames, WhereWalksTheChainAndFrameUpDownSelect) {
   run("down");
   run("frame #1");
   run("frame");
+  run("frame #5");
+  run("where 0");
   EXPECT_EQ(output(),
             "where 2\n"
             "==> #0  p:0x121 in f2 (b=52)\n"
@@ -112,7 +114,10 @@ TEST_F(Frames, WhereWalksTheChainAndFrameUpDownSelect) {
             "frame #1\n"
             "==> #1  p:0x118 in f1 (a=18)\n"
             "frame\n"
-            "==> #1  p:0x118 in f1 (a=18)\n")
+            "==> #1  p:0x118 in f1 (a=18)\n"
+            "frame #5\n"
+            "{There is no frame #5}\n"
+            "where 0\n")
       << output();
   EXPECT_EQ(refusal("where 4"), "There aren't 4 frames");
   EXPECT_EQ(refusal("where -5"), "There aren't 5 frames");
