@@ -159,6 +159,7 @@ bool vfsAccess(const vfsPath* path, int mode);
 int vfsTestFileKind(const vfsPath* path);
 bool vresourceTestFile(const vfsPath* path);
 void vresourceSetTestDefault(bool chunkFiles);
+bool vresourceGetTestDefault();  // also the kind of a new resource file
 
 // ---- File information.
 enum : std::uint32_t {

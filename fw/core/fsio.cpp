@@ -376,3 +376,4 @@ bool vresourceTestFile(const vfsPath* path) {
 }
 
 void vresourceSetTestDefault(bool chunkFiles) { state.chunkFilesByDefault = chunkFiles; }
+bool vresourceGetTestDefault() { return state.chunkFilesByDefault; }

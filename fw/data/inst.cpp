@@ -160,7 +160,7 @@ vresource vinstGetSystemResource() {
     if (systemOpen) break;
   }
   if (!systemOpen) {
-    systemRoot = vresourceCreateMemoryIn(0);
+    systemRoot = vresourceCreateMemory();
     systemOpen = true;
     inMemory = true;
   }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "fw/core/fs.h"
 #include "fw/core/resource.h"
 #include "fw/core/scribe.h"
 #include "fw/data/scrap.h"
@@ -95,6 +96,12 @@ inline vresource vresourceCreateFileIn(int table, const vfsPath* path, int permi
 }
 inline vresource vresourceCreateMemoryIn(int table) {
   return vresourceSlotOf<vresourceSlotCreateMemory, vresource>(table)();
+}
+// New files of the default kind (the framework's flag: chunk files or not).
+inline int vresourceDefaultTable() { return vresourceGetTestDefault() ? 1 : 0; }
+inline vresource vresourceCreateMemory() { return vresourceCreateMemoryIn(vresourceDefaultTable()); }
+inline vresource vresourceCreateFile(const vfsPath* path, int permission) {
+  return vresourceCreateFileIn(vresourceDefaultTable(), path, permission);
 }
 inline vresource vresourceLoadFile(const vfsPath* path) {
   return vresourceSlotOf<vresourceSlotLoadFile, vresource, const vfsPath*>(vresourceFileTable(path))(path);

@@ -130,7 +130,7 @@ void vrstoreInstallInterface() { vresourceSetInterface(&storeInterface); }
 // file made and released once so the open-file table exists.
 void vresourceStartup() {
   vrstoreInstallInterface();
-  vresourceReleaseFile(vresourceCreateMemoryIn(0));
+  vresourceReleaseFile(vresourceCreateMemory());
 }
 
 void vresourceInstallStartup() { vmoduleInstallStartup("vresourceStartup", vresourceStartup); }

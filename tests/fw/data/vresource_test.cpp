@@ -114,6 +114,16 @@ TEST(Vresource, RoutesByHandleSignAndCopiesBetweenStores) {
   EXPECT_EQ(heard, expected);
 }
 
+// A new file is of the framework's default kind.
+TEST(Vresource, NewFilesTakeTheDefaultKind) {
+  for (bool chunk : {true, false}) {
+    vresourceSetTestDefault(chunk);
+    vresource root = vresourceCreateMemory();
+    EXPECT_EQ(root < 0, chunk);
+    vresourceCloseFile(root);
+  }
+}
+
 // The chunk-file store's table: 127 files, the lowest free entry reused.
 TEST(Vresource, ChunkFileTableHoldsAHundredAndTwentySeven) {
   std::vector<vresource> roots;
