@@ -74,6 +74,11 @@ int read_coff_file(int device, const char* path) {
 
 void install_debug_info(int device, std::shared_ptr<coff_debug_info> info) {
   if (device < 0 || device >= DEVICE_MAX || device_states[device] == nullptr) return;
+  // The host file service's routines, when the program has symbols; the
+  // memory model says which space holds the C data.
+  if (info != nullptr && info->has_symbols())
+    hio_set_routines(*device_states[device], info->send_address, info->receive_address,
+                     info->memory_model == 1 ? SPACE_X : 2);
   device_states[device]->debug = std::move(info);
   const device_inst* inst = device_insts[device];
   const family_desc* family = device == cur_device ? cur_family : inst != nullptr ? family_descs[inst->type] : nullptr;

@@ -46,6 +46,12 @@ bool exit_hook_installed = false;
 
 bool valid_device(int device) { return device >= 0 && device < DEVICE_MAX; }
 
+void close_logs_at_exit() {
+  if (exit_hook_installed) return;
+  exit_hook_installed = true;
+  std::atexit(close_all_logs);
+}
+
 mode_t new_file_mode() {
   const mode_t mask = umask(0);
   umask(mask);
@@ -187,10 +193,7 @@ void open_log(const char*) {
     return;
   }
   slot = file;
-  if (!exit_hook_installed) {
-    exit_hook_installed = true;
-    std::atexit(close_all_logs);
-  }
+  close_logs_at_exit();
 }
 
 void start_profiling(const char*) {
@@ -270,6 +273,20 @@ void close_session_log(int device) {
   if (!valid_device(device)) return;
   close_log_file(session_logs[device], session_records[static_cast<std::size_t>(device)]);
   status_logging[static_cast<std::size_t>(device)] = 0;
+}
+
+bool reopen_session_log(int device, const std::string& path) {
+  if (!valid_device(device)) return false;
+  close_session_log(device);
+  std::FILE* file = open_log_file(session_records[static_cast<std::size_t>(device)], path, true);
+  if (file == nullptr) return false;
+  session_logs[device] = file;
+  close_logs_at_exit();
+  return true;
+}
+
+void set_status_line_logging(int device, int on) {
+  if (valid_device(device)) status_logging[static_cast<std::size_t>(device)] = on != 0 ? 1 : 0;
 }
 
 void close_all_logs() {

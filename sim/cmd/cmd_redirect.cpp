@@ -1,6 +1,5 @@
 // redirect: the target C program's stdin, stdout and stderr to and from
-// files, per device. The host I/O service reads the open files.
-#include <array>
+// files, per device. The host file service reads and writes the open files.
 #include <cstdio>
 #include <string>
 
@@ -13,35 +12,33 @@
 
 namespace {
 
-struct redirection {
-  std::string name;
-  std::FILE* file = nullptr;  // null: not redirected
-};
-
-std::array<std::array<redirection, 3>, DEVICE_MAX> redirections;
+// A device's redirections live in its host I/O state, so that releasing
+// or resetting the device ends them.
+hio_redirection* slot(int device, int stream) {
+  if (device < 0 || device >= DEVICE_MAX || stream < 0 || stream >= 3 || device_states[device] == nullptr)
+    return nullptr;
+  return &device_states[device]->hio.redirect[static_cast<std::size_t>(stream)];
+}
 
 const std::string empty_name;
 
-bool valid(int device, int stream) {
-  return device >= 0 && device < DEVICE_MAX && stream >= 0 && stream < 3;
-}
-
 void end_one(int device, int stream) {
-  redirection& r = redirections[static_cast<std::size_t>(device)][static_cast<std::size_t>(stream)];
-  if (r.file != nullptr) std::fclose(r.file);
-  r.file = nullptr;
-  r.name.clear();
+  hio_redirection* r = slot(device, stream);
+  if (r == nullptr) return;
+  if (r->file != nullptr) std::fclose(r->file);
+  r->file = nullptr;
+  r->name.clear();
 }
 
 // The stream token's index in the list ("stdin", "stdout", "stderr").
 int chosen_stream() { return static_cast<int>(cur_lexer->value[2].lo); }
 
 void show_one(int stream) {
-  const redirection& r =
-      redirections[static_cast<std::size_t>(cur_device)][static_cast<std::size_t>(stream)];
+  const hio_redirection* r = slot(cur_device, stream);
+  if (r == nullptr) return;
   const std::string name = target_stream_words[stream];
-  const std::string line = r.file != nullptr
-                               ? name + (stream == REDIRECT_STDIN ? " from " : " to ") + r.name
+  const std::string line = r->file != nullptr
+                               ? name + (stream == REDIRECT_STDIN ? " from " : " to ") + r->name
                                : name + " off";
   session_echo(line.c_str(), 1);
 }
@@ -60,12 +57,10 @@ void show_stream(const char*) {
 
 void end_all(const char*) { end_redirections(cur_device); }
 
-void end_stream(const char*) {
-  if (valid(cur_device, chosen_stream())) end_one(cur_device, chosen_stream());
-}
+void end_stream(const char*) { end_one(cur_device, chosen_stream()); }
 
 void redirect_stream(const char*) {
-  if (cur_inst == nullptr || !valid(cur_device, chosen_stream())) return;
+  if (cur_inst == nullptr || slot(cur_device, chosen_stream()) == nullptr) return;
   const int stream = chosen_stream();
   const command_lexer& lx = *cur_lexer;
   std::string path;
@@ -90,9 +85,9 @@ void redirect_stream(const char*) {
     return;
   }
   end_one(cur_device, stream);
-  redirection& r = redirections[static_cast<std::size_t>(cur_device)][static_cast<std::size_t>(stream)];
-  r.name = path;
-  r.file = file;
+  hio_redirection* r = slot(cur_device, stream);
+  r->name = path;
+  r->file = file;
 }
 
 constexpr action_record show_all_record{show_all, 0};
@@ -104,17 +99,16 @@ constexpr action_record redirect_record{redirect_stream, 0};
 }  // namespace
 
 std::FILE* redirect_file(int device, int stream) {
-  if (!valid(device, stream)) return nullptr;
-  return redirections[static_cast<std::size_t>(device)][static_cast<std::size_t>(stream)].file;
+  const hio_redirection* r = slot(device, stream);
+  return r != nullptr ? r->file : nullptr;
 }
 
 const std::string& redirect_name(int device, int stream) {
-  if (!valid(device, stream)) return empty_name;
-  return redirections[static_cast<std::size_t>(device)][static_cast<std::size_t>(stream)].name;
+  const hio_redirection* r = slot(device, stream);
+  return r != nullptr ? r->name : empty_name;
 }
 
 void end_redirections(int device) {
-  if (device < 0 || device >= DEVICE_MAX) return;
   for (int s = 0; s < 3; ++s) end_one(device, s);
 }
 

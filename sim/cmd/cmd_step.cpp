@@ -105,8 +105,14 @@ void streams_show(const char*) {
   cur_state->view_mode = 0;
   session_print(cur_state->streams_enabled != 0 ? "streams enabled" : "streams disabled", 1);
 }
-void streams_enable(const char*) { cur_state->streams_enabled = 1; }
-void streams_disable(const char*) { cur_state->streams_enabled = 0; }
+void streams_enable(const char*) {
+  cur_state->streams_enabled = 1;
+  hio_arm(*cur_state);
+}
+void streams_disable(const char*) {
+  cur_state->streams_enabled = 0;
+  hio_arm(*cur_state);
+}
 
 constexpr action_record streams_show_record{streams_show, 0};
 constexpr action_record streams_enable_record{streams_enable, 0};

@@ -19,3 +19,7 @@ const std::string& session_log_path(int device);
 // 1 after "log v": the source window's status line also goes to the
 // device's session log.
 int status_line_logging(int device);
+// Opens a device's session log again, appending to what the file holds
+// (a state file's log); false when it cannot be opened.
+bool reopen_session_log(int device, const std::string& path);
+void set_status_line_logging(int device, int on);

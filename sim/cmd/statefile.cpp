@@ -3,6 +3,7 @@
 // records of its own first and changes devices only once every value was
 // read and checked.
 #include "sim/cmd/statefile.h"
+#include "sim/cmd/statefile_internal.h"
 
 #include <algorithm>
 #include <array>
@@ -31,21 +32,16 @@ namespace {
 // needs the in-progress marker (708): only a complete one is written.
 constexpr int MARK_COMPLETE = 711;
 constexpr const char* BANNER = "ZELMORAK DSP73500 SIMULATOR:  VERSION 6.1.1  9-4-96";
-constexpr int FOPEN_SLOTS = 20;
 // The access-log maps saved, in file order: display switches, the further
-// display map, output-stream tags, input-stream tags.
+// display map, output-stream tags, input-stream tags; then the display
+// radix of memory words.
 constexpr int SAVED_MAPS[4] = {0, 2, 4, 3};
+constexpr int SAVED_MAP_COUNT = 5;
 
-struct text_out {
-  std::string text;
-  void put(const char* fmt, auto... args) {
-    char buf[128];
-    const int n = std::snprintf(buf, sizeof buf, fmt, args...);
-    if (n > 0) text.append(buf, static_cast<std::size_t>(n) < sizeof buf ? n : sizeof buf - 1);
-  }
-  void header(const char* name) { text += "\n["; text += name; text += "]\n"; }
-  void line(const std::string& s) { text += '^'; text += s; text += '\n'; }
-};
+template <class Log>
+auto& saved_map(Log& log, int k) {
+  return k < 4 ? log.maps[SAVED_MAPS[k]] : log.radix_map;
+}
 
 void write_region(text_out& out, const device_inst& inst, const device_state& st, int r) {
   const region_mem& mem = inst.regions[r];
@@ -54,8 +50,8 @@ void write_region(text_out& out, const device_inst& inst, const device_state& st
   out.header("memval");
   for (uint32_t w : mem.words) out.put("\n%lx", static_cast<unsigned long>(w));
   out.header("memory display tags");
-  for (int m : SAVED_MAPS) {
-    const auto& ranges = st.region_logs[r].maps[m].ranges;
+  for (int m = 0; m < SAVED_MAP_COUNT; ++m) {
+    const auto& ranges = saved_map(st.region_logs[r], m).ranges;
     out.put("\n%d", static_cast<int>(ranges.size()));
     for (const range_entry& e : ranges)
       out.put("\n%d %lx %lx", static_cast<int>(e.value), static_cast<unsigned long>(e.low),
@@ -166,24 +162,7 @@ void write_device(text_out& out, int d) {
   write_breakpoints(out, *st);
   out.header("watch list");
   out.put("\n%d", 0);
-  out.header("hio enabled");
-  out.put("\n%d", st->streams_enabled);
-  for (int b = 0; b < 2; ++b) {
-    out.header(b == 0 ? "send buffer" : "recv buffer");
-    out.put("\n%d %lu %lu", 0, 0UL, static_cast<unsigned long>(st->host_io[b].size()));
-    for (uint32_t w : st->host_io[b]) out.put("\n%ld", static_cast<long>(w));
-  }
-  out.header("send address recv address");
-  out.put("\n%d %lu\n%d %lu", 0, 0UL, 0, 0UL);
-  out.header("afi ufi");
-  out.put("\n%d %d", 0, 0);
-  out.header("redirect flag, filename, fileposition");
-  for (int s = 0; s < 3; ++s) out.text += "\n0\n^\n0";
-  out.header("FOPEN_MAX");
-  out.put("\n%d", FOPEN_SLOTS);
-  for (int i = 0; i < FOPEN_SLOTS; ++i) out.put("\n%d", 0);
-  out.header("state");
-  out.put("\n%d", 0);
+  write_host_io(out, *st);
   out.header("win next, head");
   out.put("\n%d %d\n", st->session.newest, st->session.pending);
   out.header("winsz");
@@ -264,59 +243,6 @@ int save_state_file(const char* path, int first, int last) {
 
 namespace {
 
-// A cursor over the file's text. Every read checks what it reads: a value
-// out of range or a text that ends early fails the parse.
-struct text_in {
-  const std::string& text;
-  std::size_t at = 0;
-  bool ok = true;
-
-  void skip_space() {
-    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
-  }
-  bool fail() { return ok = false; }
-  long number(int base, long low, long high) {
-    skip_space();
-    if (!ok || at >= text.size()) return fail(), 0;
-    const char* start = text.c_str() + at;
-    char* end = nullptr;
-    errno = 0;
-    const long long v = base == 16 ? static_cast<long long>(std::strtoull(start, &end, 16))
-                                   : std::strtoll(start, &end, 10);
-    if (end == start || errno != 0 || v < low || v > high) return fail(), 0;
-    at += static_cast<std::size_t>(end - start);
-    return static_cast<long>(v);
-  }
-  int dec(int low = INT32_MIN, int high = INT32_MAX) { return static_cast<int>(number(10, low, high)); }
-  uint32_t hex() { return static_cast<uint32_t>(number(16, 0, UINT32_MAX)); }
-  std::string line() {
-    skip_space();
-    if (!ok || at >= text.size() || text[at] != '^') return fail(), std::string();
-    const std::size_t end = text.find('\n', at);
-    const std::size_t stop = end == std::string::npos ? text.size() : end;
-    std::string s = text.substr(at + 1, stop - at - 1);
-    at = stop;
-    return s;
-  }
-  void header() {
-    skip_space();
-    if (!ok || at >= text.size() || text[at] != '[') return void(fail());
-    const std::size_t end = text.find(']', at);
-    if (end == std::string::npos) return void(fail());
-    at = end + 1;
-  }
-  // A count of entries that each take at least one character of the text.
-  int count() {
-    const int n = dec(0);
-    if (ok && static_cast<std::size_t>(n) > text.size() - at) fail();
-    return ok ? n : 0;
-  }
-  void hex_words(std::vector<uint32_t>& out, std::size_t n) {
-    out.resize(n);
-    for (uint32_t& w : out) w = hex();
-  }
-};
-
 struct parsed_page {
   uint32_t start = 0;
   int kind = PAGE_UNIFORM;
@@ -329,19 +255,20 @@ struct parsed_device {
   std::vector<std::vector<uint32_t>> attrs, vals;
   std::vector<uint32_t> disabled;
   std::vector<std::vector<uint32_t>> words;
-  std::vector<std::array<std::vector<range_entry>, 4>> maps;
+  std::vector<std::array<std::vector<range_entry>, SAVED_MAP_COUNT>> maps;
   std::vector<uint32_t> device_words, blocks;
   uint32_t pc = 0, cycles = 0, instructions = 0, flags = 0;
   int abort = 0;
   uint32_t asm_address = 0, dis_next = 0, run_count = 0;
   int dis_space = 0, dis_continue = 0, running = 0, break_number = 0, radix = 1, run_mode = 0, last_break = 0;
   std::string work_dir;
+  int status_logging = 0;
+  std::string log_name;  // the open session log
   uint32_t cnt[4] = {}, trace_count = 0;
   int trace_index = 0, view_mode = 0;
   std::vector<device_state::pc_trace_entry> trace;
   std::vector<break_rec> breaks;
-  int streams_enabled = 1;
-  std::vector<uint32_t> host_io[2];
+  parsed_host_io host_io;
   int newest = 0, pending = 0;
   std::vector<std::string> lines;
   std::vector<std::vector<parsed_page>> sparse;
@@ -442,7 +369,7 @@ void parse_device(text_in& in, parsed_device& pd) {
   pd.flags = static_cast<uint32_t>(in.dec());
   pd.abort = in.dec();
   in.header();
-  in.dec(0, 1);  // status-line logging: no source status line is written yet
+  pd.status_logging = in.dec(0, 1);
   pd.asm_address = in.hex();
   pd.dis_next = in.hex();
   pd.dis_space = in.dec(0, SPACE_CODE_COUNT - 1);
@@ -453,8 +380,9 @@ void parse_device(text_in& in, parsed_device& pd) {
   pd.run_mode = in.dec();
   pd.running = in.dec(0, 1);
   pd.last_break = in.dec();
-  in.dec(0, 1);
-  in.line();  // the session log is not opened again
+  const int log_open = in.dec(0, 1);
+  pd.log_name = in.line();
+  if (log_open == 0) pd.log_name.clear();
   in.header();
   pd.work_dir = in.line();
   if (pd.work_dir.size() >= WORK_DIR_MAX) in.fail();
@@ -475,31 +403,7 @@ void parse_device(text_in& in, parsed_device& pd) {
   parse_breakpoints(in, pd);
   in.header();
   if (in.dec(0, 0) != 0) in.fail();  // no watches are kept
-  in.header();
-  pd.streams_enabled = in.dec(0, 1);
-  for (auto& buffer : pd.host_io) {
-    in.header();
-    in.dec();
-    in.hex();
-    const int n = in.count();
-    for (int i = 0; i < n && in.ok; ++i) buffer.push_back(static_cast<uint32_t>(in.number(10, 0, UINT32_MAX)));
-  }
-  in.header();
-  for (int i = 0; i < 4; ++i) in.dec();
-  in.header();
-  in.dec(0, 0);
-  in.dec();
-  in.header();
-  for (int s = 0; s < 3; ++s) {
-    in.dec();
-    in.line();
-    in.dec();
-  }
-  in.header();
-  const int slots = in.dec(0, 64);
-  for (int i = 0; i < slots; ++i) in.dec();
-  in.header();
-  in.dec();
+  parse_host_io(in, pd.host_io);
   in.header();
   pd.newest = in.dec(0, SESSION_RING_LINES - 1);
   pd.pending = in.dec(0, SESSION_RING_LINES);
@@ -593,7 +497,7 @@ void apply_device(parsed_device& pd) {
   for (int r = 0; r < t.region_count; ++r) {
     cur_inst->regions[r].disabled = pd.disabled[r];
     cur_inst->regions[r].words = pd.words[r];
-    for (int m = 0; m < 4; ++m) cur_state->region_logs[r].maps[SAVED_MAPS[m]].ranges = pd.maps[r][m];
+    for (int m = 0; m < SAVED_MAP_COUNT; ++m) saved_map(cur_state->region_logs[r], m).ranges = pd.maps[r][m];
   }
   cur_inst->device_words = pd.device_words;
   cur_inst->blocks = pd.blocks;
@@ -620,9 +524,6 @@ void apply_device(parsed_device& pd) {
   std::copy(pd.trace.begin(), pd.trace.end(), st.pc_trace.begin());
   apply_breakpoints(pd);
   st.last_break_number = pd.last_break;
-  st.streams_enabled = pd.streams_enabled;
-  st.host_io[0] = pd.host_io[0];
-  st.host_io[1] = pd.host_io[1];
   st.session.newest = pd.newest;
   st.session.pending = pd.pending;
   for (std::size_t i = 0; i < pd.lines.size() && i < st.session.lines.size(); ++i) {
@@ -634,6 +535,11 @@ void apply_device(parsed_device& pd) {
   st.run_plan_stale = 1;
   if (!pd.coff_path.empty() && read_coff_file(pd.number, pd.coff_path.c_str()) != 0)
     error_report("Error reading symbols");
+  // After the program's symbols, which would set the service's routines.
+  apply_host_io(pd.host_io, st);
+  if (!pd.log_name.empty() && !reopen_session_log(pd.number, pd.log_name))
+    error_report(("{Error opening:" + pd.log_name + "}").c_str());
+  set_status_line_logging(pd.number, pd.status_logging);
 }
 
 }  // namespace

@@ -26,7 +26,6 @@ namespace {
 std::unique_ptr<device_inst> inst_owner[DEVICE_MAX];
 std::unique_ptr<device_state> state_owner[DEVICE_MAX];
 
-constexpr int HOST_IO_WORDS = 128;
 
 void index_type_regions(device_type& t) {
   t.first_region.fill(0);
@@ -133,7 +132,8 @@ void init_device_state() {
   st.run_plan_stale = 1;
   st.last_break_number = 0;
   st.streams_enabled = 1;
-  for (auto& buf : st.host_io) buf.assign(HOST_IO_WORDS, 0);
+  st.hio.reset();
+  hio_arm(st);
   st.pc_trace_count = 0;
   st.pc_trace_index = 0;
   st.pc_trace.fill({});

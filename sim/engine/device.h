@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/engine/hostio.h"
 #include "sim/engine/memory.h"
 #include "sim/engine/profiler_iface.h"
 
@@ -331,7 +332,7 @@ struct device_state {
 
   session_ring session;
   std::array<std::array<uint32_t, 4>, 32> table32{};
-  std::vector<uint32_t> host_io[2];
+  host_io_state hio;  // the target's host file service
   std::FILE* open_file = nullptr;
 
   // Core bus area: the pc trace ring read by history output.

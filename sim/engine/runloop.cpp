@@ -329,6 +329,7 @@ int check_run_stop() {
       restart_run_marks();
     }
   }
+  if (end && (inst.pc == st.hio.watch[0] || inst.pc == st.hio.watch[1])) hio_service();
   return stop;
 }
 
@@ -371,12 +372,12 @@ device_inst* enter_device(int device) {
 
 // An instruction end of a go that can neither stop nor show anything: no
 // stop flag, no breakpoint, no progress line, no profiler, a plan still
-// good.
+// good, no host file request.
 bool quiet_end(const device_inst& inst, const device_state& st) {
   constexpr uint32_t STOPPING = DEV_ILLEGAL | DEV_STOP | DEV_ERROR_PENDING;
   return (inst.flags & STOPPING) == 0 && inst.abort == 0 && inst.profiled == 0 && stop_request == 0 &&
          st.breakpoints == nullptr && st.run_plan_stale == 0 && st.run_mode == RUN_GO && st.run_count != 0 &&
-         inst.cycles % 1000 != 0;
+         inst.cycles % 1000 != 0 && inst.pc != st.hio.watch[0] && inst.pc != st.hio.watch[1];
 }
 
 // The whole-instruction engine: the cycles of each instruction back to

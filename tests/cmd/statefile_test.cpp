@@ -2,9 +2,14 @@
 // and a file refused anywhere leaves every device as it was.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "cmd/cmd_fixture.h"
+#include <fcntl.h>
+
+#include "sim/cmd/commands.h"
+#include "sim/cmd/logs.h"
 #include "sim/cmd/statefile.h"
 #include "sim/engine/device.h"
 
@@ -36,6 +41,22 @@ class state_file : public cmd_files {
     execute_command_line(3, "change x:$5 $55 p:$7 $99 xe:$400 $3");
     execute_command_line(3, "break p:$7");
     make_device_current(0);
+    // Logs, memory display radixes, the target's files and redirections.
+    run("log s sess -o");
+    run("log v");
+    run("radix d x:$0..$10");
+    run("redirect stdout out -o");
+    write_file("in.cio", "abcdef");
+    run("redirect stdin in");
+    std::fgetc(redirect_file(0, REDIRECT_STDIN));
+    const int file = hio_open(path("t.dat"), O_RDWR | O_CREAT | O_TRUNC, 0640);
+    ASSERT_EQ(file, 3);
+    cur_state->hio.text_mode[3] = 0;
+    const uint8_t bytes[] = {1, 2, 3};
+    ASSERT_EQ(hio_write(file, bytes, 3), 3);
+    cur_state->hio.state = HIO_WRITE_DATA;
+    cur_state->hio.saved[0] = 3;
+    cur_state->hio.reply.words = {7, 0};
   }
 };
 
@@ -44,7 +65,8 @@ TEST_F(state_file, ABusyStateReloadsToTheSameFile) {
   const std::string first = saved("a.sim");
   ASSERT_EQ(first.substr(0, 4), "711\n");
   for (const char* part : {"^/tmp,/usr\n", "\n^r1==$34\n^\n", "\n^cyc>=1000\n", "evaluate d a0\n", "\n3 4\n",
-                           "\n2300\n4\n"})
+                           "\n2300\n4\n",
+                           "[afi ufi]\n\n4 4\n", "\n1 0 10\n"})
     EXPECT_NE(first.find(part), std::string::npos) << part;
   ASSERT_EQ(load_state_file(path("a.sim").c_str()), 0);
   const std::string second = saved("b.sim");
@@ -61,6 +83,15 @@ TEST_F(state_file, ABusyStateReloadsToTheSameFile) {
   EXPECT_EQ(word, 0x55u);
   EXPECT_EQ(device_insts[5]->type, find_type_index("73547"));
   EXPECT_EQ(device_insts[1], nullptr);
+  // The files are open again where they were, the logs going on.
+  make_device_current(0);
+  const uint8_t more[] = {4};
+  EXPECT_EQ(hio_write(3, more, 1), 1);
+  EXPECT_EQ(read_file("t.dat"), "\x01\x02\x03\x04");
+  EXPECT_EQ(std::fgetc(redirect_file(0, REDIRECT_STDIN)), 'b');
+  EXPECT_EQ(redirect_name(0, REDIRECT_STDOUT), path("out.cio"));
+  EXPECT_EQ(session_log_path(0), path("sess.log"));
+  EXPECT_EQ(status_line_logging(0), 1);
 }
 
 TEST_F(state_file, RefusedFilesChangeNothing) {

@@ -1,0 +1,98 @@
+// The target's host file service: a program linked with the C library's
+// host I/O routines calls __send(buffer, count) with a request and
+// __receive(buffer, count) for the reply. When the pc reaches either
+// routine the run loop hands the device to hio_service, which copies the
+// words out of or into target memory and does the file operation here.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+constexpr int HIO_FILE_NUMBERS = 20;
+// The most words a request or reply may hold: a whole 16-bit address
+// space. A target asking for more is answered with -1.
+constexpr uint32_t HIO_MAX_WORDS = 0x10000;
+// A pc the run loop never reaches.
+constexpr uint32_t HIO_NO_WATCH = 0xFFFFFFFFu;
+
+enum hio_request_state : int {
+  HIO_IDLE = 0,
+  HIO_OPEN_NAME = 1,
+  HIO_READ_PENDING = 2,
+  HIO_WRITE_DATA = 3,
+  HIO_REMOVE_NAME = 4,
+  HIO_RENAME_OLD = 5,
+  HIO_RENAME_NEW = 6,
+  HIO_ACCESS_NAME = 7,
+};
+
+struct hio_buffer {
+  int ready = 0;
+  int oversized = 0;  // the target asked for more than HIO_MAX_WORDS
+  std::vector<uint32_t> words;
+};
+
+// One target file number. Entries 0-2 are the standard streams.
+struct hio_file {
+  int handle = -1;  // host descriptor, -1 for a free entry
+  std::string name;
+  int flags = 0;  // host open flags
+  int mode = 0;
+};
+
+struct hio_redirection {
+  std::string name;
+  std::FILE* file = nullptr;  // null: not redirected
+};
+
+struct host_io_state {
+  uint32_t send_address = 0, receive_address = 0;  // 0 when absent
+  // The pcs the run loop hands to the service: the two routines while the
+  // service is on, HIO_NO_WATCH otherwise (hio_arm).
+  uint32_t watch[2] = {HIO_NO_WATCH, HIO_NO_WATCH};
+  int word_bytes = 2;  // bytes per target word in binary transfers
+  int data_space = 1;
+  hio_buffer request, reply;
+  int state = HIO_IDLE;
+  int32_t saved[2] = {0, 0};  // kept between a request's header and its data
+  std::string first_name;     // a rename's old name
+  std::array<uint8_t, HIO_FILE_NUMBERS> text_mode{};
+  std::vector<hio_file> files;
+  int hint = 3;
+  std::array<hio_redirection, 3> redirect;
+
+  host_io_state() { reset(); }
+  ~host_io_state() { close_all(); }
+  host_io_state(const host_io_state&) = delete;
+  host_io_state& operator=(const host_io_state&) = delete;
+
+  // Closes every target file and redirection and starts over: three
+  // standard entries, text mode on 0-2, idle.
+  void reset();
+  void close_all();
+};
+
+struct device_state;
+
+// The routines' addresses from a program's symbols (0 when absent); a
+// missing one turns the service off. data_space holds the C data.
+void hio_set_routines(device_state& st, uint32_t send, uint32_t receive, int data_space);
+// Works out the watched pcs after streams_enabled or an address changed.
+void hio_arm(device_state& st);
+
+// At an instruction end of the current device whose pc is watched:
+// 1 served, 0 pc at neither routine, -1 on a memory error (reported).
+int hio_service();
+
+// Host file operations on target file numbers of the current device.
+int hio_open(const std::string& name, int host_flags, int mode);
+int hio_close(int number);
+long hio_read(int number, uint8_t* buffer, long bytes);
+long hio_write(int number, const uint8_t* buffer, long bytes);
+long hio_seek(int number, long offset, int whence);
+
+// A redirection's file position, for the state file; -1 when unknown.
+long hio_file_offset(const hio_file& f);
