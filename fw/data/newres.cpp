@@ -88,22 +88,22 @@ vresource openImage(const void* image, std::size_t size) {
 }
 
 // The file at path replaced whole by f's bytes, through a temporary file.
-void writeWhole(vresFile* f, const vfsPath* path) {
+void writeWhole(vresFile* f, const vfsPath* path, int permission) {
   if (!f->store.readOnly) vresFileWrite(f);
+  _vresourceFileMode mode = _vresourceModeBefore(path, permission);
   vchunkSaveToPath(f->chunks, path);
+  _vresourceModeAfter(path, mode);
 }
 // A new file is written whole and then opened; a failure leaves no file.
 vresource createFile(const vfsPath* path, int permission) {
   vresFile* f = vresFileCreate(vchunkCreate(newMemory()));
-  bool ok = vexTry([&] { writeWhole(f, path); });
+  bool ok = vexTry([&] { writeWhole(f, path, permission); });
   vresFileDestroy(f);
   if (!ok) vexGenerateMessage(&vexAbandonClass, "Resource file cannot be created");
-  (void)permission;  // made private by the temporary file, as the store's files are
   return openFile(path, vfsOPEN_READ_WRITE);
 }
 vresource saveFile(vresource root, const vfsPath* path, int permission) {
-  writeWhole(fileOf(root), path);
-  (void)permission;
+  writeWhole(fileOf(root), path, permission);
   return openFile(path, vfsOPEN_READ_WRITE);
 }
 vresource loadFile(const vfsPath* path) {

@@ -2,6 +2,8 @@
 // observer and the reads a copy between them needs.
 #include "fw/data/vresource.h"
 
+#include <sys/stat.h>
+
 #include <bit>
 
 #include "fw/core/ex.h"
@@ -264,6 +266,19 @@ void vresourceSetObserver(void (*f)(vresource root, int closing)) {
 }
 void _vresourceNotify(vresource root, int closing) {
   if (observer) observer(root, closing);
+}
+
+_vresourceFileMode _vresourceModeBefore(const vfsPath* path, int permission) {
+  char text[vfsPATH_BUFFER];
+  struct stat st;
+  if (::stat(vfsPathToBuffer(path, text), &st) == 0) return {true, st.st_mode & 07777u};
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return {false, (permission ? static_cast<unsigned>(permission) : 0666u) & ~static_cast<unsigned>(mask)};
+}
+void _vresourceModeAfter(const vfsPath* path, _vresourceFileMode mode) {
+  char text[vfsPATH_BUFFER];
+  ::chmod(vfsPathToBuffer(path, text), mode.mode);  // a failure leaves the private mode
 }
 
 int vresourceFileTable(const vfsPath* path) { return vresourceTestFile(path) ? 1 : 0; }

@@ -8,6 +8,7 @@
 
 #include "fw/core/mem.h"
 #include "fw/core/scribe.h"
+#include "fw/data/vresource_internal.h"
 #include "fw/data/vrstore_internal.h"
 
 namespace vrs {
@@ -375,8 +376,10 @@ vresource vrstoreSaveFile(vresource root, const vfsPath* path, int mode) {
   if (writable(source)) writeParams(source);
   unsigned char header[vrstoreCLIENT_HEADER];
   vrstoreMakeClientHeader(header);
+  _vresourceFileMode kept = _vresourceModeBefore(path, 0);
   vbtree* tree = vbtreeSaveAs(source.tree, path, mode, header);
   if (!tree) fail(&vexReturnNullClass, "Resource file cannot be created");
+  _vresourceModeAfter(path, kept);
   vresource copy = registerTree(tree, Registration::copy);
   Entry& e = entryOf(copy);
   e.nextTag = source.nextTag, e.nextNumber = source.nextNumber;

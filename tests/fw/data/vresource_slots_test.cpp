@@ -2,6 +2,7 @@
 // a handle's sign must reach its own store, and both stores must answer
 // alike (or as each store's own rule says, where they differ).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -170,8 +171,13 @@ const Case cases[] = {
      std::size_t entries = 0;
      for ([[maybe_unused]] auto& e : fs::directory_iterator(dir->root / "new")) ++entries;
      std::string out = "table " + to_string(vresourceFileTable(p.p) == tb) + " files " + to_string(entries);
+     // The chunk store's argument is the permission; the ".vr" store's a mode.
+     mode_t mask = umask(0);
+     umask(mask);
+     auto wanted = static_cast<fs::perms>(tb ? 0600 : 0666 & ~mask);
+     out += (fs::status(dir->root / "new/made").permissions() & fs::perms::all) == wanted ? " as made" : " other mode";
      fs::remove_all(dir->root / "new");
-     return out; }, "table 1 files 1"},
+     return out; }, "table 1 files 1 as made"},
   {vresourceSlotCreateMemory, [](int tb, vresource) {
      vresource h = vresourceCreateMemoryIn(tb);
      std::string out = tableOf(h) + " " + to_string(vresourceCount(h)) + " file " + to_string(!!vresourceGetFile(h));
@@ -190,11 +196,18 @@ const Case cases[] = {
      vresourceCloseFile(h);
      return out; }, "vr -7 file 0 late 0", "chunk -7 file 0 late 0"},
   {vresourceSlotSaveFile, [](int, vresource r) {
+     // A file replaced whole keeps its mode.
      Path p("saved");
+     std::ofstream(dir->root / "saved") << "old";
+     fs::permissions(dir->root / "saved", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
      vresource h = vresourceSaveFile(r, p.p, 0600);
+     std::string mode = (fs::status(dir->root / "saved").permissions() & fs::perms::all) ==
+                                (fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
+                            ? " 0640"
+                            : " other mode";
      std::string out = tableOf(h) + " " + vresourceGetStringText(h, t("S")) + " file " + to_string(!!vresourceGetFile(h));
      vresourceCloseFile(h);
-     return out; }, "vr hello file 1", "chunk hello file 1"},
+     return out + mode; }, "vr hello file 1 0640", "chunk hello file 1 0640"},
   {vresourceSlotCopyFile, [](int tb, vresource r) {
      vresource h = vresourceCreateMemoryIn(tb);
      vresourceCopyFile(r, h);
