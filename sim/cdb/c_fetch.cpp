@@ -118,6 +118,77 @@ int memory_store(c_value& v) {
   return 1;
 }
 
+// A bit field: offset and width from its member symbol (word 9); the
+// words it spans from address + offset / word width, in the narrow space.
+struct bit_field {
+  uint32_t space = 0, address = 0;
+  int shift = 0, width = 0, words = 0;
+};
+
+bool bit_field_of(const c_value& v, bit_field& f) {
+  const coff_debug_info* info = current_debug_info();
+  if (info == nullptr || v.tag + 1 >= info->c_symbols.size()) {
+    c_internal_error(SOURCE, __LINE__);
+    return false;
+  }
+  const uint32_t offset = info->c_symbols[v.tag].value();
+  const auto w = static_cast<uint32_t>(c_family->width);
+  f.space = v.space == 3 ? 2 : v.space;
+  f.address = v.address + offset / w;
+  f.shift = static_cast<int>(offset % w);
+  f.width = static_cast<int>(info->c_symbols[v.tag + 1].w[2]);
+  if (f.width < 1 || f.width > 2 * c_family->width) {
+    c_internal_error(SOURCE, __LINE__);
+    return false;
+  }
+  f.words = (f.shift + f.width + c_family->width - 1) / c_family->width;
+  return true;
+}
+
+using bits128 = unsigned __int128;
+
+bits128 field_mask(int width) { return (bits128{1} << width) - 1; }
+
+bool read_span(const bit_field& f, bits128& joined) {
+  joined = 0;
+  for (int k = 0; k < f.words; ++k) {
+    uint32_t word = 0;
+    if (!read_word(f.space, f.address + static_cast<uint32_t>(k), word)) return false;
+    joined |= bits128{word & c_family->mask} << (k * c_family->width);
+  }
+  return true;
+}
+
+int bit_field_fetch(c_value& v) {
+  bit_field f;
+  if (!bit_field_of(v, f)) return 1;
+  bits128 joined = 0;
+  if (!read_span(f, joined)) return 0;
+  const int w = c_family->width;
+  auto field = static_cast<uint64_t>((joined >> f.shift) & field_mask(f.width));
+  const uint32_t base = v.type & 0xF;
+  const bool is_signed = base == CT_CHAR || base == CT_SHORT || base == CT_INT || base == CT_LONG ||
+                         base == CT_ENUM || base == CT_ENUM_MEMBER;
+  if (is_signed && ((field >> (f.width - 1)) & 1) != 0) field |= ~uint64_t{0} << f.width;
+  v.v[3] = static_cast<uint32_t>(field) & c_family->mask;
+  v.v[4] = f.width > w ? static_cast<uint32_t>(field >> w) & c_family->mask : 0;
+  return 1;
+}
+
+int bit_field_store(c_value& v) {
+  bit_field f;
+  if (!bit_field_of(v, f)) return 1;
+  bits128 joined = 0;
+  if (!read_span(f, joined)) return 0;
+  const int w = c_family->width;
+  const bits128 value = bits128{v.v[3] & c_family->mask} | (bits128{v.v[4] & c_family->mask} << w);
+  joined = (joined & ~(field_mask(f.width) << f.shift)) | ((value & field_mask(f.width)) << f.shift);
+  for (int k = 0; k < f.words; ++k)
+    if (!write_word(f.space, f.address + static_cast<uint32_t>(k), static_cast<uint32_t>(joined >> (k * w)) & c_family->mask))
+      return 0;
+  return bit_field_fetch(v);
+}
+
 // Words of a register into the value by its type (register variables).
 void from_register_words(c_value& v, const uint32_t* r) {
   const uint32_t base = v.type & 0xF;
@@ -337,6 +408,7 @@ int c_fetch(c_value& value) {
     case 2:
     case 3:
     case 19: return memory_fetch(value);
+    case 18: return bit_field_fetch(value);
     case 4:
     case 17: return register_var_fetch(value);
     case CN_REGISTER_CLASS: return simulator_fetch(value);
@@ -355,6 +427,7 @@ int c_store(c_value& value) {
     case 2:
     case 3:
     case 19: return memory_store(value);
+    case 18: return bit_field_store(value);
     case 4:
     case 17: return register_var_store(value);
     case CN_REGISTER_CLASS: return simulator_store(value);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <utility>
 
+#include "sim/cdb/c_eval.h"
 #include "sim/cdb/c_lex.h"
 #include "sim/cdb/c_scope.h"
 #include "sim/cdb/coff.h"
@@ -100,20 +101,26 @@ class parser {
     return true;
   }
 
-  static c_node* binary(c_node* first, uint32_t op, c_node* third) {
+  // The node after its operator's type check; null when the check failed.
+  c_node* checked(c_node* n) {
+    if (c_check_node(n) != 0) return n;
+    failed_ = true;
+    return nullptr;
+  }
+  c_node* binary(c_node* first, uint32_t op, c_node* third) {
     if (first == nullptr || third == nullptr) return nullptr;
     c_node* n = c_node_new();
     n->first = first;
     n->op = op;
     n->third = third;
-    return n;
+    return checked(n);
   }
-  static c_node* unary(uint32_t op, c_node* operand) {
+  c_node* unary(uint32_t op, c_node* operand) {
     if (operand == nullptr) return nullptr;
     c_node* n = c_node_new();
     n->op = op;
     n->middle = operand;
-    return n;
+    return checked(n);
   }
 
   // 1. Expressions separated by ",".
@@ -155,7 +162,7 @@ class parser {
     n->first = cond;
     n->middle = then;
     n->third = otherwise;
-    return n;
+    return checked(n);
   }
 
   // 4.-13. Left-associative binary levels, loosest first.
@@ -414,8 +421,9 @@ class parser {
     c_node* n = c_node_new();
     c_value& v = n->value;
     v.address = s.value();
-    v.space = static_cast<uint32_t>(memory_model());
     v.type = s.type();
+    // Functions live in program memory, data in the memory model's space.
+    v.space = (v.type & 0x30) == 0x20 ? 0 : static_cast<uint32_t>(memory_model());
     v.sclass = s.sclass();
     const uint32_t base = s.type() & 0xF;
     if ((base == CT_STRUCT || base == CT_UNION || base == CT_ENUM) && s.aux_count() > 0)
@@ -532,6 +540,8 @@ std::unique_ptr<c_tree> c_parse(const char* text) {
   auto tree = std::make_unique<c_tree>();
   tree->root = root;
   tree->nodes = c_nodes_commit();
+  tree->scope_function = expr_scope_function;
+  tree->scope_block = expr_scope_block;
   return tree;
 }
 

@@ -238,6 +238,11 @@ std::string aggregate_text(const c_value& value, int radix) {
     m.located = 1;
     const uint32_t base = s.type() & 0xF;
     if ((base == CT_STRUCT || base == CT_UNION || base == CT_ENUM) && s.aux_count() > 0) m.tag = info->c_symbols[i + 1].w[0];
+    if (s.sclass() == 18) {  // a bit field: the structure's address, its own bit offset
+      m.address = value.v[3] & c_family->address;
+      m.sclass = 18;
+      m.tag = i;
+    }
     if (is_array(s.type()) && s.aux_count() > 0)
       for (int k = 0; k < 4; ++k) m.dims[k] = info->c_symbols[i + 1].w[3 + k] == 0 ? 1 : info->c_symbols[i + 1].w[3 + k];
     if (!first) out += ", ";

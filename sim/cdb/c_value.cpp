@@ -131,7 +131,7 @@ const std::string& c_last_error() { return last_error; }
 
 bool c_node_push(c_node* node) {
   if (node_count == C_NODE_STACK_SIZE - 1) {
-    error_report("C error: expression too complex to evaluate");
+    c_error("expression too complex to evaluate");
     return false;
   }
   node_stack[static_cast<std::size_t>(node_count++)] = node;

@@ -71,6 +71,10 @@ struct c_node {
 struct c_tree {
   c_node* root = nullptr;
   std::vector<std::unique_ptr<c_node>> nodes;
+  // The innermost function and block whose names the expression uses
+  // (-1: global).
+  int scope_function = -1;
+  int scope_block = -1;
 };
 
 // A zeroed node on the parse chain; the nodes of a parse go to its tree
@@ -92,6 +96,8 @@ const std::string& c_last_error();
 void c_error(const std::string& message);
 void c_internal_error(const char* file, int line);
 void c_error_quiet(bool quiet);
+// Notes such as incompatible pointer types: shown nowhere.
+inline void c_warning(const std::string&) {}
 
 // The evaluator's node stack: at most 1023 nodes pending. A push beyond
 // that fails with a message instead of wrapping round.

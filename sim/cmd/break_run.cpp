@@ -14,6 +14,7 @@
 #include "sim/asm/asm.h"
 #include "sim/asm/disasm.h"
 #include "sim/asm/prof_decode.h"
+#include "sim/cdb/c_eval.h"
 #include "sim/cdb/coff.h"
 #include "sim/cmd/breakpoints.h"
 #include "sim/cmd/dispatch.h"
@@ -138,8 +139,9 @@ int test_pc(break_rec& bp, int* stop, int* show) {
   return cur_inst->pc == bp.operands.lo ? report_break(bp, stop, show) : 1;
 }
 
-// C expressions come with source-level debugging.
-int test_nothing(break_rec&, int*, int*) { return 1; }
+int test_c_expression(break_rec& bp, int* stop, int* show) {
+  return bp.c_expr != nullptr && c_condition_holds(*bp.c_expr) ? report_break(bp, stop, show) : 1;
+}
 
 using kind_test = int (*)(break_rec&, int*, int*);
 constexpr kind_test kind_tests[] = {
@@ -155,7 +157,7 @@ constexpr kind_test kind_tests[] = {
     test_accesses<true, false, true>,  // dr
     test_accesses<true, true, true>,   // drw
     test_accesses<false, true, true>,  // dw
-    test_nothing,                      // C expression
+    test_c_expression,
 };
 static_assert(std::size(kind_tests) == BK_KIND_COUNT);
 

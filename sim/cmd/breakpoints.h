@@ -10,6 +10,8 @@
 
 #include "sim/cmd/expr.h"
 
+struct c_tree;
+
 enum break_kind : int {
   BK_READ = 0,  // memory r, rw, w over a block or one location
   BK_READ_WRITE,
@@ -71,6 +73,9 @@ struct break_rec {
   // dr, drw: per address of the block, the word the last read there
   // returned (-1 unknown); filled when the run plan is worked out.
   std::vector<int32_t> seen;
+  // A C expression condition, compiled once when it was given, with the
+  // scope its names were found in.
+  std::shared_ptr<c_tree> c_expr;
   break_rec* next = nullptr;
 };
 

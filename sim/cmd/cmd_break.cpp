@@ -2,11 +2,13 @@
 #include <cstring>
 #include <string>
 
+#include "sim/cdb/c_value.h"
 #include "sim/cmd/breakpoints.h"
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
+#include "sim/cmd/watch.h"
 #include "sim/engine/device.h"
 #include "sim/frontend.h"
 
@@ -51,7 +53,7 @@ int parse_condition(int i) {
     if (!parse_memory_block(i + 1)) return 0;
     next = i + 2;
   } else if (word[0] == '{') {
-    return reader_fail(i, C_NOT_BUILT);
+    if (!parse_c_tree_arg(i, "breakpoint expressions cannot contain function calls")) return 0;
   } else if (!parse_break_condition(i)) {
     return 0;
   }
@@ -115,6 +117,11 @@ void apply_tokens(break_rec& rec, int first, const char* line) {
       case 'p':
         rec.operands = v;
         rec.operands.hi = rec.operands.lo;
+        condition = i;
+        break;
+      case 'C':
+        rec.kind = BK_C_EXPRESSION;
+        rec.c_expr = take_c_tree(i, nullptr, nullptr);
         condition = i;
         break;
       case 'Y':

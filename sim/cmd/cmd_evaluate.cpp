@@ -1,13 +1,17 @@
 // evaluate: an address/number expression shown in one radix or in all four.
 #include <array>
+#include <memory>
 #include <cstdio>
 #include <string>
 
+#include "sim/cdb/c_eval.h"
+#include "sim/cdb/c_print.h"
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/expr.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
+#include "sim/cmd/watch.h"
 #include "sim/engine/device.h"
 #include "sim/frontend.h"
 
@@ -116,19 +120,32 @@ void evaluate_number(const char*) {
 
 constexpr action_record number_record{evaluate_number, 0};
 
+// A C expression: its value printed in the letter's format, or by its type
+// without a letter.
+void evaluate_c(const char*) {
+  const command_lexer& lx = *cur_lexer;
+  const bool lettered = lx.kind[2] == 'r';
+  const std::unique_ptr<c_tree> tree = take_c_tree(lettered ? 3 : 2, nullptr, nullptr);
+  if (tree == nullptr) return;
+  cur_state->view_mode = 0;
+  const int format = lettered ? static_cast<int>(lx.value[2].lo) : C_NATURAL;
+  if (c_eval_tree(*tree) == 1) c_print_value(format, &tree->root->value);
+}
+
+constexpr action_record c_record{evaluate_c, 0};
+
+bool is_braced(int i) { return cur_lexer->has(i) && cur_lexer->typed(i)[0] == '{'; }
+
 }  // namespace
 
 const action_record* parse_evaluate_cmd() {
-  const int last = cur_lexer->has(3) ? 3 : 2;
-  if (cur_lexer->has(last) && cur_lexer->typed(last)[0] == '{' && !cur_lexer->has(last + 1)) {
-    reader_fail(last, C_NOT_BUILT);
-    return nullptr;
-  }
   if (cur_lexer->has(3)) {
     if (match_keyword_list(2, radix_letter_words, 'r', LETTER_COUNT) < 0) return nullptr;
+    if (is_braced(3)) return parse_c_tree_arg(3, nullptr) && check_no_more_args(4) ? &c_record : nullptr;
     if (!parse_float_or_int_arg(3) || !check_no_more_args(4)) return nullptr;
     return &number_record;
   }
+  if (is_braced(2)) return parse_c_tree_arg(2, nullptr) ? &c_record : nullptr;
   if (!parse_float_or_int_arg(2)) return nullptr;
   return &number_record;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "sim/cdb/c_lex.h"
+#include "sim/cdb/c_eval.h"
 #include "sim/cdb/c_parse.h"
 #include "sim/cdb/c_print.h"
 #include "sim/cdb/c_scope.h"
@@ -246,11 +247,7 @@ bool parse_item(int i) {
 
 }  // namespace
 
-const c_value* c_tree_result(c_tree& tree) {
-  // Until the evaluator is built only a single name or constant has a value.
-  if (tree.root == nullptr || tree.root->op != 0) return nullptr;
-  return &tree.root->value;
-}
+const c_value* c_tree_result(c_tree& tree) { return c_eval_tree(tree) == 1 ? &tree.root->value : nullptr; }
 
 int parse_c_tree_arg(int i, const char* call_refusal) {
   if (!parse_braced_arg(i)) return 0;

@@ -35,8 +35,6 @@ enum : int {
   ERR_BREAK_RANGE = 3,
 };
 extern const char* const parse_error_messages[4];
-// A braced C expression, until the C expression evaluator is built.
-constexpr const char* C_NOT_BUILT = "C expressions are not available in this build";
 
 // Keyword lists (null-terminated; matched against the folded token).
 extern const char* const break_action_words[];    // 'A'

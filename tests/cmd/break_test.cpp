@@ -180,7 +180,8 @@ TEST_F(break_cmd, RefusedLines) {
   EXPECT_EQ(refusal("break p:$10 x"), "Need more parameters");
   EXPECT_EQ(refusal("break r"), "Need more parameters");
   EXPECT_EQ(refusal("break off now"), "Too many parameters");
-  EXPECT_EQ(refusal("break {x==1}"), "C expressions are not available in this build");
+  EXPECT_EQ(refusal("break {x==1}"), "Undeclared identifier x");
+  EXPECT_EQ(refusal("break {$x0 +}"), "Premature end of C expression");
   EXPECT_TRUE(accepted("break p:$10 x break off"));
 }
 
