@@ -343,11 +343,11 @@ void registerBuiltIns() {
   static bool done = false;
   if (done) return;
   done = true;
-  conversions['s'] = convertS;
-  conversions['N'] = convertN;
-  conversions['L'] = convertL;
-  conversions['S'] = convertScribe;
-  conversions['c'] = convertChar;
+  static constexpr struct {
+    unsigned char letter;
+    vscribeConversion handler;
+  } builtIns[] = {{'s', convertS}, {'N', convertN}, {'L', convertL}, {'S', convertScribe}, {'c', convertChar}};
+  for (const auto& b : builtIns) conversions[b.letter] = b.handler;
 }
 
 int readNumber(const char*& p, va_list* ap) {
