@@ -63,6 +63,8 @@ vobjectAttributedClassRec* observerClass() {
 }
 
 TEST(Undo, NestedGroupsUndoAndRedoInOrderAndObserversHearTheTitles) {
+  calls.clear();  // what another test's destroyed groups reported
+  titles.clear();
   vundo* u = watched = vundoCreate(50);
   auto* observer = static_cast<vobject*>(vinstanceCreate(observerClass()));
   vundoListAddObserver(u->list, observer);
@@ -111,6 +113,7 @@ TEST(Undo, NestedGroupsUndoAndRedoInOrderAndObserversHearTheTitles) {
 }
 
 TEST(Undo, TheStackKeepsItsLimitAndItsCountsStayIn16Bits) {
+  calls.clear();
   vundo* u = watched = vundoCreate(50);
   for (int i = 0; i < 51; ++i) {
     add(u, ("g" + std::to_string(i)).c_str());
