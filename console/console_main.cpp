@@ -13,6 +13,7 @@
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/logs.h"
+#include "sim/engine/banner.h"
 #include "sim/engine/device.h"
 #include "sim/engine/regaccess.h"
 #include "sim/engine/runloop.h"
@@ -21,7 +22,6 @@
 
 namespace {
 
-constexpr const char* BANNER = "ZELMORAK DSP73500 SIMULATOR:  VERSION 6.1.1  9-4-96";
 constexpr const char* DEFAULT_TYPE = "73521";
 
 device_state* shown_state() {
@@ -207,7 +207,7 @@ int console_main(int argc, char** argv) {
     return 1;
   }
   select_device(0);
-  session_print(BANNER, 1);
+  session_print(SIM_BANNER, 1);
 
   keep_session([&] {
     if (argc > 1 && argv[1] != nullptr) {

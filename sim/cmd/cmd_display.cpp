@@ -11,12 +11,12 @@
 #include "sim/cmd/rangemap.h"
 #include "sim/cmd/readers.h"
 #include "sim/cmd/regfmt.h"
+#include "sim/engine/banner.h"
 #include "sim/engine/device.h"
 #include "sim/frontend.h"
 
 namespace {
 
-constexpr const char* VERSION_LINE = "ZELMORAK DSP73500 SIMULATOR:  VERSION 6.1.1  9-4-96";
 constexpr int SWITCH_COUNT = 5;
 constexpr int SWITCH_ON = 1;
 // By display switch (off, on, r, rw, w): the register display bits.
@@ -147,7 +147,7 @@ void show_enabled(const char*) {
 
 void show_version(const char*) {
   cur_state->view_mode = 0;
-  session_echo(VERSION_LINE, 1);
+  session_echo(SIM_BANNER, 1);
 }
 
 void show_now(const char*) {

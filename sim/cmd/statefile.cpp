@@ -22,6 +22,7 @@
 #include "sim/cdb/coff.h"
 #include "sim/cmd/breakpoints.h"
 #include "sim/cmd/logs.h"
+#include "sim/engine/banner.h"
 #include "sim/engine/device.h"
 #include "sim/engine/regaccess.h"
 #include "sim/frontend.h"
@@ -31,7 +32,6 @@ namespace {
 // The file goes to a temporary name and is renamed when whole, so it never
 // needs the in-progress marker (708): only a complete one is written.
 constexpr int MARK_COMPLETE = 711;
-constexpr const char* BANNER = "ZELMORAK DSP73500 SIMULATOR:  VERSION 6.1.1  9-4-96";
 // The access-log maps saved, in file order: display switches, the further
 // display map, output-stream tags, input-stream tags; then the display
 // radix of memory words.
@@ -209,7 +209,7 @@ int save_state_file(const char* path, int first, int last) {
   const int was = cur_device;
   text_out out;
   out.put("%d\n", MARK_COMPLETE);
-  out.put("\n[%s]\n", BANNER);
+  out.put("\n[%s]\n", SIM_BANNER);
   out.header("source_path");
   out.put("%d\n", static_cast<int>(search_path.size()));
   out.line(search_path);

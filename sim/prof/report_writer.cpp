@@ -6,12 +6,11 @@
 #include <cstring>
 #include <ctime>
 
+#include "sim/engine/banner.h"
 #include "sim/prof/prof_support.h"
 
 namespace {
 
-// The simulator's banner; the report headers carry its version word.
-constexpr const char* BANNER = "ZELMORAK DSP73500 SIMULATOR:  VERSION 6.1.1  9-4-96";
 constexpr const char* PROGRAM_TITLE = "Zelmorak Profiler";
 constexpr int TEXT_PAGE_LINES = 59;
 constexpr int PS_PAGE_LINES = 63;
@@ -69,9 +68,10 @@ std::string format(const char* f, ...) {
   return text;
 }
 
-// " Version 6.1.1 ": the word after "VERSION" in the banner.
+// " Version 6.1.1 ": the report headers carry the word after "VERSION" in
+// the banner.
 std::string version_text() {
-  const char* p = std::strstr(BANNER, "VERSION");
+  const char* p = std::strstr(SIM_BANNER, "VERSION");
   std::string word;
   if (p != nullptr) {
     p += 7;
