@@ -365,7 +365,7 @@ TEST_F(assembler, lines_refused_rather_than_mis_encoded) {
   for (const char* line : {"movep #$12,x0", "moves x:(r0)+,p:(r1)+", "movep p:(r0),x0", "moves x0,p:(r2+5)",
                            "movem x0,a", "movem b,a", "movem x0,b", "moves a,x0", "movem a,b",
                            "movem x:(a1),x0", "movem x:(b1),x0", "movei x:(r0)+,x0", "movec x0,x:(r2+5)",
-                           "movem (r0)+n0", "movep x0,x:$1234"})
+                           "movem (r0)+n0", "movep x0,x:$1234", "movep x:$fff1,x1"})
     EXPECT_EQ(refusal(line), "Instruction does not allow data movement specified") << line;
   // A post-decrement where only post-increments are encodable.
   EXPECT_EQ(refusal("move x:(r0)+,p:(r1)-"), "Post-decrement addressing mode not allowed");
