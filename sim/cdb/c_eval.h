@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "sim/cdb/c_value.h"
 
@@ -25,6 +26,20 @@ int c_eval_again();
 // quietly; true for a non-zero integral, character, enumeration or
 // pointer result.
 bool c_condition_holds(c_tree& tree);
+
+// Around a call into the target: the caller's word (the evaluate command's
+// format) and the "ictr" and "cyc" registers are kept before the call;
+// afterwards the registers are put back and the call node, popped from
+// the node stack, takes the result register's value by its type and is
+// pushed back ready.
+void c_save_counters(int word);
+int c_restore_counters(int* word);
+// An evaluate whose expression started a call: its tree waits here. When
+// the call's run has ended, c_call_resume collects the result and goes on
+// with the walk: 1 the value was printed in the saved format, 2 a further
+// call started, 0 failed.
+void c_call_pending(std::unique_ptr<c_tree> tree);
+int c_call_resume();
 
 // Calls into the target: started by this hook (1 started, 0 failed after
 // reporting); without one a call fails with a message.

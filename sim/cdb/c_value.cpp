@@ -111,9 +111,12 @@ c_family_kind_t c_family_kind() {
   }
 }
 
-void c_error(const std::string& message) {
-  if (!quiet) error_report(("C error: " + message).c_str());
+// Quiet evaluations (conditions tested every cycle) build no text.
+void c_error(const char* message) {
+  if (!quiet) error_report((std::string("C error: ") + message).c_str());
 }
+
+void c_error(const std::string& message) { c_error(message.c_str()); }
 
 void c_internal_error(const char* file, int line) {
   c_error("internal error, please report (file " + std::string(file) + ", line " + std::to_string(line) + ")");

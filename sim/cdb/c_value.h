@@ -93,6 +93,7 @@ void c_parse_error(const std::string& message);
 const std::string& c_last_error();
 // "C error: " and the message through the error report; quiet mode (set by
 // windows that evaluate over and over) silences this and c_parse_error.
+void c_error(const char* message);
 void c_error(const std::string& message);
 void c_internal_error(const char* file, int line);
 void c_error_quiet(bool quiet);

@@ -6,6 +6,7 @@
 
 #include "sim/cdb/c_eval.h"
 #include "sim/cdb/c_print.h"
+#include "sim/cdb/frames.h"
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/expr.h"
@@ -125,11 +126,19 @@ constexpr action_record number_record{evaluate_number, 0};
 void evaluate_c(const char*) {
   const command_lexer& lx = *cur_lexer;
   const bool lettered = lx.kind[2] == 'r';
-  const std::unique_ptr<c_tree> tree = take_c_tree(lettered ? 3 : 2, nullptr, nullptr);
+  std::unique_ptr<c_tree> tree = take_c_tree(lettered ? 3 : 2, nullptr, nullptr);
   if (tree == nullptr) return;
   cur_state->view_mode = 0;
   const int format = lettered ? static_cast<int>(lx.value[2].lo) : C_NATURAL;
-  if (c_eval_tree(*tree) == 1) c_print_value(format, &tree->root->value);
+  c_save_counters(format);
+  switch (c_eval_tree(*tree)) {
+    case 1:
+      c_print_value(format, &tree->root->value);
+      if (frame_rec* selected = frame_current()) frame_refresh_text(*selected);
+      break;
+    case 2: c_call_pending(std::move(tree)); break;  // printed when the call's run ends
+    default: break;
+  }
 }
 
 constexpr action_record c_record{evaluate_c, 0};

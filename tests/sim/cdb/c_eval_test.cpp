@@ -13,6 +13,7 @@
 #include "sim/cdb/c_parse.h"
 #include "sim/cdb/coff.h"
 #include "sim/engine/memory.h"
+#include "sim/engine/regaccess.h"
 #include "sim/engine/runloop.h"
 
 namespace {
@@ -64,6 +65,7 @@ class CEval : public cmd_files {
     c.symbol("Farr", 0x30, 1, 1, 0x34, 2, 1);  // array [3] of int
     c.aux({0, 0, 3, 3, 0, 0, 0, 0});
     c.symbol("Fmain", 0x40, 0, 1, 0x24, 2);  // function returning int
+    c.symbol("dummy_call", 0x50, 0, 1, 0, 2);
     ASSERT_EQ(with_temp_coff(c, [](const char* path) { return read_coff_file(0, path); }), 0) << coff_error_text();
     make_device_current(0);
     poke(0x10, {3, 0xFFFE, 2, 1, 0, 0, 0x40, 0xFFFF});
@@ -241,7 +243,7 @@ TEST_F(CEval, ConditionsStopARunInTheirScope) {
   // x:(r1)+ forever: r1 counts up.
   for (const char* line : {"change pc 0", "change r1 0", "asm p:0 move x:(r1)+,x0", "asm p:1 jmp 0"})
     run(line);
-  EXPECT_EQ(session("break {main(1)}"), "{Command-line function calls aren't supported in your crt0 file}");
+  EXPECT_EQ(session("break {main(1)}"), "{Breakpoint expressions cannot contain function calls}");
   EXPECT_EQ(session("break {(int)$r1 == a + 2}"), "");
   run("go");
   for (int rounds = 0; cur_state->running != 0 && rounds < 10000;) rounds += run_device_slice(RUN_SLICE_ROUNDS);
@@ -252,6 +254,36 @@ TEST_F(CEval, ConditionsStopARunInTheirScope) {
   tree = c_parse("{s}");  // not a scalar: never holds
   ASSERT_TRUE(tree);
   EXPECT_FALSE(c_condition_holds(*tree));
+}
+
+// A call into the target as the call set-up leaves it: the run that the
+// stand-in "starts" leaves 42 in a1 and disturbs the counters.
+int started_calls = 0;
+int stand_in_call(c_node*) {
+  ++started_calls;
+  for (const auto& [name, value] : {std::pair{"a1", 42u}, std::pair{"cyc", 777u}, std::pair{"ictr", 55u}}) {
+    int row = 0, reg = 0;
+    EXPECT_EQ(lookup_register(0, name, &row, &reg), 1);
+    const uint32_t words[3] = {value, 0, 0};
+    write_register(0, row, reg, words);
+  }
+  return 1;
+}
+
+TEST_F(CEval, ACallResumesTheWalkWithItsResult) {
+  set_c_call_starter(stand_in_call);
+  run("change cyc 5");
+  run("change ictr 3");
+  started_calls = 0;
+  EXPECT_EQ(session("evaluate h {a + main(2) * 2}"), "");  // nothing until the call's run ends
+  EXPECT_EQ(started_calls, 1);
+  recorded().clear();
+  EXPECT_EQ(c_call_resume(), 1);
+  EXPECT_EQ(recorded().lines, std::vector<std::string>{"int: 0x57"});  // 3 + 42 * 2
+  EXPECT_EQ(session("evaluate {$cyc + $ictr}"), "unsigned int: 8");
+  EXPECT_EQ(c_call_resume(), 0);  // nothing pending
+  set_c_call_starter(nullptr);
+  EXPECT_EQ(session("evaluate {main(1)}"), "{C error: calls into the target are not available in this build}");
 }
 
 TEST_F(CEval, TheNodeStackRefusesTooDeepAWalk) {
