@@ -4,11 +4,11 @@
 
 #include "sim/cdb/c_value.h"
 #include "sim/cmd/breakpoints.h"
+#include "sim/cmd/c_args.h"
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
-#include "sim/cmd/watch.h"
 #include "sim/engine/device.h"
 #include "sim/frontend.h"
 

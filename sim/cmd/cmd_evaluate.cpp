@@ -7,12 +7,12 @@
 #include "sim/cdb/c_eval.h"
 #include "sim/cdb/c_print.h"
 #include "sim/cdb/frames.h"
+#include "sim/cmd/c_args.h"
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/expr.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
-#include "sim/cmd/watch.h"
 #include "sim/engine/device.h"
 #include "sim/frontend.h"
 

@@ -6,6 +6,7 @@
 #include "sim/cdb/c_print.h"
 #include "sim/cdb/c_value.h"
 #include "sim/cdb/frames.h"
+#include "sim/cmd/c_args.h"
 #include "sim/cmd/commands.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"

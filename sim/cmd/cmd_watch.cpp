@@ -6,9 +6,6 @@
 #include <memory>
 #include <string>
 
-#include "sim/cdb/c_lex.h"
-#include "sim/cdb/c_eval.h"
-#include "sim/cdb/c_parse.h"
 #include "sim/cdb/c_print.h"
 #include "sim/cdb/c_scope.h"
 #include "sim/cdb/c_value.h"
@@ -28,13 +25,6 @@ namespace {
 constexpr std::size_t HEADER_COLUMNS = 40;
 constexpr const char* radix_letters = "bdfhu";
 constexpr const char* CALL_REFUSED = "watch expressions cannot contain function calls";
-
-// The C expressions of the line being checked, waiting for the action.
-struct compiled_tree {
-  std::unique_ptr<c_tree> tree;
-  int function = -1, block = -1;
-};
-std::array<compiled_tree, LEXER_SLOTS> compiled;
 
 watch_list& current_list() {
   if (!cur_state->watches) cur_state->watches = std::make_shared<watch_list>();
@@ -246,29 +236,6 @@ bool parse_item(int i) {
 }
 
 }  // namespace
-
-const c_value* c_tree_result(c_tree& tree) { return c_eval_tree(tree) == 1 ? &tree.root->value : nullptr; }
-
-int parse_c_tree_arg(int i, const char* call_refusal) {
-  if (!parse_braced_arg(i)) return 0;
-  std::unique_ptr<c_tree> tree = c_parse(cur_lexer->typed(i));
-  if (tree == nullptr) return reader_fail_at(i, c_last_error().c_str(), cur_lexer->start[i] + c_lex_error_pos());
-  if (call_refusal != nullptr && c_tree_has_call(tree->root) != 0) {
-    c_parse_error(call_refusal);
-    return reader_fail(i, c_last_error().c_str());
-  }
-  compiled[static_cast<std::size_t>(i)] = {std::move(tree), expr_scope_function, expr_scope_block};
-  cur_lexer->kind[i] = 'C';
-  return 1;
-}
-
-std::unique_ptr<c_tree> take_c_tree(int i, int* scope_function, int* scope_block) {
-  if (i < 0 || i >= LEXER_SLOTS) return nullptr;
-  compiled_tree& c = compiled[static_cast<std::size_t>(i)];
-  if (scope_function != nullptr) *scope_function = c.function;
-  if (scope_block != nullptr) *scope_block = c.block;
-  return std::move(c.tree);
-}
 
 const watch_list* device_watches(int device) {
   if (device < 0 || device >= DEVICE_MAX || device_states[device] == nullptr) return nullptr;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sim/cdb/c_value.h"
+#include "sim/cmd/c_args.h"
 
 enum watch_kind : int {
   WATCH_C = 0,
@@ -42,11 +43,3 @@ const watch_list* device_watches(int device);
 // The entry's value line ("#1 h text" padded to 40 columns, then the value).
 std::string watch_line(const watch_entry& entry);
 
-// The value of a compiled C expression in the current frame, null after
-// a failed evaluation (reported unless C errors are quiet).
-const c_value* c_tree_result(c_tree& tree);
-// A braced C expression at token i compiled now; the tree waits in the
-// token's slot for the action (take_c_tree). A tree that calls a target
-// function is refused with call_refusal.
-int parse_c_tree_arg(int i, const char* call_refusal);
-std::unique_ptr<c_tree> take_c_tree(int i, int* scope_function, int* scope_block);

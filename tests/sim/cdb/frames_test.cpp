@@ -166,6 +166,7 @@ TEST_F(Frames, CWatchesKeepTheirScopeAndTypeShowsLocations) {
   run("type {b}");
   run("up 2");
   run("type {rv}");
+  run("type {rv+1}");
   EXPECT_EQ(output(),
             "watch h {b}\n"
             "up\n"
@@ -186,8 +187,38 @@ TEST_F(Frames, CWatchesKeepTheirScopeAndTypeShowsLocations) {
             "up 2\n"
             "==> #2  p:0x104 in main ()\n"
             "type {rv}\n"
-            "int in register r0\n")
+            "int in register r0\n"
+            "type {rv+1}\n"
+            "int\n")
       << output();
+}
+
+// An assignment in an outer frame writes that frame's argument, and the
+// frame's line shows the new value; a watch of an expression follows it.
+TEST_F(Frames, EvaluateInAnOuterFrameWritesItsArgument) {
+  run("up");
+  run("watch d {a*2}");
+  run("evaluate {a = 7}");
+  run("frame");
+  run("watch");
+  run("where 2");
+  EXPECT_EQ(output(),
+            "up\n"
+            "==> #1  p:0x118 in f1 (a=18)\n"
+            "watch d {a*2}\n"
+            "evaluate {a = 7}\n"
+            "int: 7\n"
+            "frame\n"
+            "==> #1  p:0x118 in f1 (a=7)\n"
+            "watch\n"
+            "#1 d {a*2}                              14\n"
+            "where 2\n"
+            "    #0  p:0x121 in f2 (b=52)\n"
+            "==> #1  p:0x118 in f1 (a=7)\n")
+      << output();
+  uint32_t word = 0;
+  read_device_memory(0, 1, 0x40, &word);
+  EXPECT_EQ(word, 7u);
 }
 
 }  // namespace
