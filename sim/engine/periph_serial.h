@@ -146,11 +146,16 @@ extern const serial_variant ssi_variant_547;
 // The transfer engine (serial_engine.cpp). serial_clock runs the step of
 // the cycle about to run; serial_catch_up and serial_next_event are the
 // event slots; serial_step_due asks for a step in the cycle about to run
-// (a register, pin or mode change).
+// (a register, pin or mode change), and has the run loop look again at
+// its next event: a bus read that clears a flag changes no store's
+// schedule, yet its requests must follow at once.
 void serial_clock(int periph, const serial_variant& v);
 void serial_catch_up(int periph, int resync);
 uint32_t serial_next_event(int periph, const serial_variant& v);
-inline void serial_step_due(uint32_t* w) { w[SW_STEP_DUE] = 1; }
+inline void serial_step_due(uint32_t* w) {
+  w[SW_STEP_DUE] = 1;
+  peripherals_changed();
+}
 // Bus reads of ssr and rx by the program: ROE and TUE seen, ROE and RDF
 // cleared.
 void serial_status_read(int periph, const serial_variant& v, int reg);
