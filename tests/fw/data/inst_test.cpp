@@ -132,3 +132,45 @@ TEST(Inst, WexlinHomeNamesTheBuildUnderCTest) {
 }
 
 }  // namespace
+
+#include <sstream>
+
+#include "fw/data/vrtext.h"
+
+namespace {
+
+// The file the search finds is the one built from the text form in the
+// source tree, and holds the entries the number, preference and date code
+// look up by name.
+TEST(Inst, TheFoundFileHoldsTheAuthoredText) {
+  std::ifstream in(VWEXLIN_TEXT);
+  std::stringstream text;
+  text << in.rdbuf();
+  vresource authored = vrstoreCreateMemory();
+  std::string error;
+  ASSERT_TRUE(vrtextParse(text.str(), authored, &error)) << error;
+  vresource found = vinstGetSystemResource();
+  ASSERT_EQ(vinstSystemResourceInMemory(), 0);
+  EXPECT_EQ(vrtextDump(found), vrtextDump(authored));
+  vrstoreCloseFile(authored);
+
+  auto child = [](vresource h, const char* name) { return vresourceGet(h, vnameInternLiteral(name)); };
+  vresource vnum = child(found, "vnum");
+  for (const char* name :
+       {"NormalFormat", "ExponentFormat", "DecimalDigits", "BinaryDigits", "OctalDigits", "HexDigits"})
+    EXPECT_EQ(vresourceGetInteger(child(vnum, name), vnameInternLiteral("Version")), 2) << name;
+  EXPECT_EQ(vresourceGetType(child(found, "Preferences"), vnameInternLiteral("Environment Map Dict")),
+            vresDICTIONARY);
+  struct Names {
+    const char* name;
+    std::int32_t count;
+  } names[] = {{"Meridians", 2}, {"Weekdays", 7}, {"AbbrevWeekdays", 7}, {"Months", 12}, {"AbbrevMonths", 12}};
+  for (const Names& n : names) {
+    vresource a = child(child(found, "vdate"), n.name);
+    EXPECT_EQ(vresourceGetElementType(a), vresSTRING) << n.name;
+    EXPECT_EQ(vresourceCount(a), n.count) << n.name;
+  }
+  _vinstReset();
+}
+
+}  // namespace
