@@ -1,0 +1,147 @@
+// The installation search and what depends on it, seen from fresh
+// processes of a small program placed where each case needs it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "fw/data/vrstore.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+  std::string out;
+  int status = -1;
+};
+
+// Runs the probe in cwd with only the given environment (and the
+// sanitizers' options, when set).
+Outcome probe(const fs::path& program, const fs::path& cwd, std::vector<std::string> env, const std::string& args) {
+  for (const char* keep : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"})
+    if (const char* v = std::getenv(keep)) env.push_back(std::string(keep) + "=" + v);
+  std::string command = "cd '" + cwd.string() + "' && env -i";
+  for (const std::string& e : env) command += " '" + e + "'";
+  command += " '" + program.string() + "' " + args + " 2>/dev/null";
+  Outcome r;
+  std::FILE* p = popen(command.c_str(), "r");
+  if (!p) return r;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) r.out.append(buffer, n);
+  int status = pclose(p);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+void makeResourceFile(const fs::path& where) {
+  fs::create_directories(where.parent_path());
+  vfsPath* p = vfsNewPathFromString(where.c_str());
+  vrstoreCloseFile(vrstoreCreateFile(p, 2));
+  vfsFreePath(p);
+}
+
+struct Scratch {
+  fs::path root;
+  Scratch() {
+    root = fs::temp_directory_path() / ("instorder." + std::to_string(getpid()));
+    fs::create_directories(root);
+    root = fs::canonical(root);
+  }
+  ~Scratch() { fs::remove_all(root); }
+};
+
+std::string firstLine(const std::string& s) { return s.substr(0, s.find('\n')); }
+
+// Each place the search looks, placed at once and taken away one by one
+// from the first: every removal uncovers the next place in order.
+TEST(InstOrder, EachPlaceIsSearchedInTurn) {
+  Scratch s;
+  fs::path bin = s.root / "inst" / "a" / "b" / "bin", work = s.root / "work", home = s.root / "home";
+  fs::create_directories(bin);
+  fs::create_directories(work);
+  fs::create_directories(home);
+  fs::copy_file(INST_PROBE, bin / "inst_probe");
+  fs::path wexlinHome = s.root / "wexhome", registered = s.root / "reg";
+  std::ofstream(s.root / "registry") << "[HKEY_LOCAL_MACHINE\\Software\\Quarn\\Wexlin C\\2.6]\nWEXLINHOME="
+                                     << registered.string() << "\n";
+  const std::vector<std::string> env = {"HOME=" + home.string(), "WEXLINHOME=" + wexlinHome.string(),
+                                        "WEXLIN_REGISTRY=" + (s.root / "registry").string()};
+  const std::string name = "vwexlin7.vr";
+  // In search order: found as this text.
+  const std::vector<std::pair<fs::path, std::string>> places = {
+      {bin / name, (bin / name).string()},
+      {wexlinHome / "lib" / name, (wexlinHome / "lib" / name).string()},
+      {registered / "lib" / name, (registered / "lib" / name).string()},
+      {work / "lib" / name, "lib/" + name},     // the current directory's lib
+      {work / name, (work / name).string()},    // the start-up directory
+      {home / name, (home / name).string()},
+  };
+  Outcome none = probe(bin / "inst_probe", work, env, "find");
+  ASSERT_EQ(none.status, 0);
+  if (firstLine(none.out) != name + " -") GTEST_SKIP() << "a framework file is installed: " << none.out;
+  for (const auto& place : places) makeResourceFile(place.first);
+  for (const auto& place : places) {
+    Outcome r = probe(bin / "inst_probe", work, env, "find");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(firstLine(r.out), name + " " + place.second);
+    fs::remove(place.first);
+  }
+  EXPECT_EQ(firstLine(probe(bin / "inst_probe", work, env, "find").out), name + " -");
+  // The older names are looked for the same way.
+  makeResourceFile(bin / "lib" / "vwexlin5.vr");
+  EXPECT_NE(probe(bin / "inst_probe", work, env, "find").out.find("vwexlin5.vr " + (bin / "lib" / "vwexlin5.vr").string()),
+            std::string::npos);
+}
+
+// Without any framework resource file the system root is an empty file in
+// memory, and numbers still format and parse as they do with the built file
+// (the built-in descriptions stand in for the missing ones).
+TEST(InstOrder, NumbersNeedNoResourceFile) {
+  Scratch s;
+  fs::path bin = s.root / "bin", home = s.root / "home";
+  fs::create_directories(bin);
+  fs::create_directories(home);
+  fs::copy_file(INST_PROBE, bin / "inst_probe");
+  const std::vector<std::string> env = {"HOME=" + home.string(), "WEXLIN_REGISTRY=" + (s.root / "none").string()};
+  Outcome alone = probe(bin / "inst_probe", s.root, env, "numbers");
+  ASSERT_EQ(alone.status, 0);
+  if (firstLine(alone.out) != "in memory 1") GTEST_SKIP() << "a framework file is installed";
+  // The probe where the build left it finds the built file.
+  Outcome built = probe(INST_PROBE, s.root, env, "numbers");
+  ASSERT_EQ(built.status, 0);
+  EXPECT_EQ(firstLine(built.out), "in memory 0");
+  EXPECT_EQ(alone.out.substr(alone.out.find('\n')), built.out.substr(built.out.find('\n')));
+  EXPECT_GT(std::count(alone.out.begin(), alone.out.end(), '\n'), 3);
+}
+
+// The printers and dumps of the earlier framework parts write the same text
+// whether or not the numeric conversions are registered: exception chains,
+// the debug log's name, scrap dumps and the generated C source.
+TEST(InstOrder, PrintersAreTheSameOnceNumbersAreRegistered) {
+  Scratch s;
+  std::string texts[2];
+  const char* args[2] = {"printers", "printers numbers"};
+  for (int i = 0; i < 2; ++i) {
+    fs::path cwd = s.root / std::to_string(i);
+    fs::create_directories(cwd);
+    std::ofstream(cwd / "vdebug.log") << "taken\n";
+    Outcome r = probe(INST_PROBE, cwd, {"HOME=" + cwd.string()}, args[i]);
+    ASSERT_EQ(r.status, 0);
+    // Addresses differ from process to process.
+    texts[i] = std::regex_replace(r.out, std::regex("0x[0-9a-fA-F]+"), "ADDRESS");
+  }
+  EXPECT_EQ(texts[0], texts[1]);
+  for (const char* part : {"log vdebug0.log", "position:", "probe", "THIS IS A GENERATED FILE"})
+    EXPECT_NE(texts[0].find(part), std::string::npos) << part;
+}
+
+}  // namespace
