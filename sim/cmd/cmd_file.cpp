@@ -153,14 +153,6 @@ void save_state(const char*) {
     error_report(("Error writing file:" + path).c_str());
     return;
   }
-  // State files do not keep stream records yet: say so rather than lose
-  // them without a word.
-  for (int d = 0; d < DEVICE_MAX; ++d) {
-    const device_state* st = device_states[d];
-    if (st == nullptr) continue;
-    if (st->streams[0] || st->streams[1] || st->streams[2] || st->streams[3])
-      session_print(("{Streams of dv" + std::to_string(d) + " not saved}").c_str(), 0);
-  }
 }
 
 void save_memory(const char*) {

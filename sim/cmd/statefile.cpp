@@ -21,7 +21,9 @@
 
 #include "sim/cdb/coff.h"
 #include "sim/cmd/breakpoints.h"
+#include "sim/cdb/c_parse.h"
 #include "sim/cmd/logs.h"
+#include "sim/cmd/watch.h"
 #include "sim/engine/banner.h"
 #include "sim/engine/device.h"
 #include "sim/engine/regaccess.h"
@@ -107,6 +109,23 @@ void write_breakpoints(text_out& out, const device_state& st) {
   }
 }
 
+// A C watch's tree is compiled again from its text on loading: the file
+// keeps the empty-tree mark and the scope words. The second display word
+// is a register's index or a memory word's address.
+void write_watches(text_out& out, int d) {
+  const watch_list* list = device_watches(d);
+  out.header("watch list");
+  out.put("\n%d", list != nullptr ? static_cast<int>(list->entries.size()) : 0);
+  if (list == nullptr) return;
+  for (const watch_entry& e : list->entries) {
+    out.put("\n%u\n", e.number);
+    out.line(e.text);
+    out.put("%d %d %lu %lu", e.kind, e.radix, static_cast<unsigned long>(e.row),
+            static_cast<unsigned long>(e.kind == WATCH_MEMORY ? e.address : static_cast<uint32_t>(e.reg)));
+    if (e.kind == WATCH_C) out.put("\n0\n%d %d", e.scope_function, e.scope_block);
+  }
+}
+
 void write_device(text_out& out, int d) {
   out.header("devindex devtype");
   device_inst* inst = device_insts[d];
@@ -160,8 +179,7 @@ void write_device(text_out& out, int d) {
     out.put("\n%lx %lx %lx", static_cast<unsigned long>(e.pc), static_cast<unsigned long>(e.opcode),
             static_cast<unsigned long>(e.second));
   write_breakpoints(out, *st);
-  out.header("watch list");
-  out.put("\n%d", 0);
+  write_watches(out, d);
   write_host_io(out, *st);
   out.header("win next, head");
   out.put("\n%d %d\n", st->session.newest, st->session.pending);
@@ -169,7 +187,7 @@ void write_device(text_out& out, int d) {
   out.put("%d\n", static_cast<int>(st->session.lines.size()));
   for (const auto& l : st->session.lines) out.line(std::string(l.data(), strnlen(l.data(), l.size())));
   out.header("io files and external memory");
-  for (int i = 0; i < 4; ++i) out.text += "0\n";
+  write_streams(out, *st);
   write_sparse(out, *inst, t);
   if (st->debug != nullptr && !st->debug->coff_path.empty()) {
     out.text += "1\n";
@@ -268,9 +286,11 @@ struct parsed_device {
   int trace_index = 0, view_mode = 0;
   std::vector<device_state::pc_trace_entry> trace;
   std::vector<break_rec> breaks;
+  std::vector<watch_entry> watches;
   parsed_host_io host_io;
   int newest = 0, pending = 0;
   std::vector<std::string> lines;
+  std::vector<parsed_stream> streams[4];
   std::vector<std::vector<parsed_page>> sparse;
   std::string coff_path;
 };
@@ -328,6 +348,32 @@ void parse_breakpoints(text_in& in, parsed_device& pd) {
     v.space = in.hex();
     v.type = in.hex();
     if (b.cond_text.size() > BREAK_TEXT_MAX) in.fail();
+  }
+}
+
+void parse_watches(text_in& in, parsed_device& pd, const device_type& t) {
+  const int n = in.count();
+  uint32_t previous = 0;
+  for (int i = 0; i < n && in.ok; ++i) {
+    watch_entry& e = pd.watches.emplace_back();
+    e.number = static_cast<uint32_t>(in.integer(previous + 1, UINT32_MAX));
+    previous = e.number;
+    e.text = in.line();
+    e.kind = in.dec(WATCH_C, WATCH_FLOAT);
+    e.radix = in.dec(-1, 4);
+    e.row = static_cast<int>(in.integer(0, INT32_MAX));
+    const long second = in.integer(0, UINT32_MAX);
+    if (e.kind == WATCH_C) {
+      in.dec(0, 0);
+      e.scope_function = in.dec();
+      e.scope_block = in.dec();
+    }
+    if (e.kind == WATCH_MEMORY) e.address = static_cast<uint32_t>(second);
+    if (e.kind == WATCH_REGISTER) e.reg = static_cast<int>(second);
+    const bool fits = e.kind == WATCH_REGISTER ? e.row < t.periph_count && e.reg < t.periphs[e.row].cls->reg_count
+                      : e.kind == WATCH_MEMORY ? e.row < t.region_count
+                                               : true;
+    if (!fits || e.text.size() > WATCH_TEXT_MAX) in.fail();
   }
 }
 
@@ -402,7 +448,7 @@ void parse_device(text_in& in, parsed_device& pd) {
   }
   parse_breakpoints(in, pd);
   in.header();
-  if (in.dec(0, 0) != 0) in.fail();  // no watches are kept
+  parse_watches(in, pd, t);
   parse_host_io(in, pd.host_io);
   in.header();
   pd.newest = in.dec(0, SESSION_RING_LINES - 1);
@@ -414,8 +460,7 @@ void parse_device(text_in& in, parsed_device& pd) {
     if (i < SESSION_RING_LINES) pd.lines.push_back(s.substr(0, SESSION_LINE_BYTES - 1));
   }
   in.header();
-  for (int list = 0; list < 4; ++list)
-    if (in.dec(0, 0) != 0) in.fail();  // stream records are not kept yet
+  parse_streams(in, pd.streams, t);
   parse_sparse(in, pd, t);
   if (in.dec(0, 1) == 1) {
     pd.coff_path = in.line();
@@ -471,6 +516,16 @@ void apply_breakpoints(parsed_device& pd) {
     set_break_condition(*rec, b.cond_text.c_str());
     rec->mentions = b.mentions;
     insert_breakpoint(std::move(rec));
+  }
+}
+
+// After the program's symbols, in which C watches find their names.
+void apply_watches(parsed_device& pd) {
+  if (pd.watches.empty()) return;
+  cur_state->watches = std::make_shared<watch_list>();
+  for (watch_entry& e : pd.watches) {
+    if (e.kind == WATCH_C) e.tree = c_parse(e.text.c_str());
+    cur_state->watches->entries.push_back(std::move(e));
   }
 }
 
@@ -532,9 +587,11 @@ void apply_device(parsed_device& pd) {
     std::copy(pd.lines[i].begin(), pd.lines[i].end(), l.begin());
   }
   apply_sparse(pd, t);
+  apply_streams(pd.streams);
   st.run_plan_stale = 1;
   if (!pd.coff_path.empty() && read_coff_file(pd.number, pd.coff_path.c_str()) != 0)
     error_report("Error reading symbols");
+  apply_watches(pd);
   // After the program's symbols, which would set the service's routines.
   apply_host_io(pd.host_io, st);
   if (!pd.log_name.empty() && !reopen_session_log(pd.number, pd.log_name))

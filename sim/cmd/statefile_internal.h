@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/cmd/streams.h"
+
 struct text_out {
   std::string text;
   void put(const char* fmt, auto... args) {
@@ -48,6 +50,17 @@ struct text_in {
   int dec(int low = INT32_MIN, int high = INT32_MAX) { return static_cast<int>(number(10, low, high)); }
   uint32_t hex() { return static_cast<uint32_t>(number(16, 0, UINT32_MAX)); }
   long integer(long low = LONG_MIN, long high = LONG_MAX) { return number(10, low, high); }
+  uint64_t hex64() {
+    skip_space();
+    if (!ok || at >= text.size() || text[at] == '-') return fail(), 0;
+    const char* start = text.c_str() + at;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long v = std::strtoull(start, &end, 16);
+    if (end == start || errno != 0) return fail(), 0;
+    at += static_cast<std::size_t>(end - start);
+    return v;
+  }
   std::string line() {
     skip_space();
     if (!ok || at >= text.size() || text[at] != '^') return fail(), std::string();
@@ -109,3 +122,24 @@ void parse_host_io(text_in& in, parsed_host_io& h);
 // Opens the files again; one that cannot be opened is reported and left
 // closed.
 void apply_host_io(const parsed_host_io& h, device_state& st);
+
+// --- Streams (statefile_streams.cpp) -----------------------------------------
+
+struct device_type;
+
+// A stream record as read; the words that index tables are checked
+// against the device type before anything uses them.
+struct parsed_stream {
+  io_stream record;
+  uint32_t kind = 0, key1 = 0, key2 = 0, key3 = 0, serial = 0;
+  uint32_t src_space = 0, src_device = 0, radix = 0;
+  long position = 0;
+  bool open = false;
+};
+
+// The four lists, each record then its open repeat groups.
+void write_streams(text_out& out, const device_state& st);
+void parse_streams(text_in& in, std::vector<parsed_stream> (&lists)[4], const device_type& t);
+// Links the records into the current device's lists and opens their
+// files again where they were; one that cannot be opened is reported.
+void apply_streams(std::vector<parsed_stream> (&lists)[4]);

@@ -61,6 +61,15 @@ io_stream* new_stream() {
   return records.back().get();
 }
 
+io_stream* restore_stream(uint32_t serial) {
+  io_stream* s = new_stream();
+  s->serial = serial;
+  // Streams made later must not take a serial the restored tags name.
+  uint32_t& counter = serials[static_cast<std::size_t>(cur_device)];
+  if (serial > counter) counter = serial;
+  return s;
+}
+
 void link_stream(int which, io_stream* s) {
   s->next = cur_state->streams[which];
   cur_state->streams[which] = s;

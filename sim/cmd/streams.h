@@ -70,6 +70,8 @@ struct io_stream {
 // Records belong to the current device; a device that was reset or freed
 // lets its records go at the next list operation.
 io_stream* new_stream();
+// A record with the serial a state file gave it (its memory tags name it).
+io_stream* restore_stream(uint32_t serial);
 // Links s at the head of list `which` of the current device.
 void link_stream(int which, io_stream* s);
 io_stream* find_stream(io_stream* list, int kind, uint32_t key1, uint32_t key2);

@@ -11,6 +11,8 @@
 #include "sim/cmd/commands.h"
 #include "sim/cmd/logs.h"
 #include "sim/cmd/statefile.h"
+#include "sim/cmd/watch.h"
+#include "sim/engine/runloop.h"
 #include "sim/engine/device.h"
 
 namespace {
@@ -57,6 +59,32 @@ class state_file : public cmd_files {
     cur_state->hio.state = HIO_WRITE_DATA;
     cur_state->hio.saved[0] = 3;
     cur_state->hio.reply.words = {7, 0};
+    // Streams part way through their files, and watches of every kind.
+    write_file("groups.io", "( 1 2 3 ) # 3 9\n");
+    run("input x:$11 groups");
+    run("output x:$200 outv -o");
+    run("output x:$201 term");
+    run("asm p:$40 move x:(r2),y0");
+    run("asm p:$41 move y0,x:(r3)+");
+    run("asm p:$42 jmp $40");
+    run("change pc $40 r2 $11 r3 $200");
+    steps(4);
+    for (const char* w : {"watch r0", "watch h x:0", "watch #4 d 1+2", "watch f 0.25", "watch {5}"}) run(w);
+  }
+  // Runs the current device that many instructions.
+  static void steps(int n) {
+    run(("step " + std::to_string(n)).c_str());
+    for (int guard = 0; device_states[0]->running != 0 && guard < 100; ++guard) run_device_slice(1);
+    make_device_current(0);
+  }
+  static std::vector<uint32_t> words(uint32_t from, int n) {
+    std::vector<uint32_t> out;
+    for (int i = 0; i < n; ++i) {
+      uint32_t w = 0;
+      read_device_memory(0, SPACE_X, from + static_cast<uint32_t>(i), &w);
+      out.push_back(w);
+    }
+    return out;
   }
 };
 
@@ -66,7 +94,7 @@ TEST_F(state_file, ABusyStateReloadsToTheSameFile) {
   ASSERT_EQ(first.substr(0, 4), "711\n");
   for (const char* part : {"^/tmp,/usr\n", "\n^r1==$34\n^\n", "\n^cyc>=1000\n", "evaluate d a0\n", "\n3 4\n",
                            "\n2300\n4\n",
-                           "[afi ufi]\n\n4 4\n", "\n1 0 10\n"})
+                           "[afi ufi]\n\n4 4\n", "\n1 0 10\n", "groups.io\n^x:$11\n", "\n5\n^{5}\n0 -1 0 0\n0\n"})
     EXPECT_NE(first.find(part), std::string::npos) << part;
   ASSERT_EQ(load_state_file(path("a.sim").c_str()), 0);
   const std::string second = saved("b.sim");
@@ -94,6 +122,30 @@ TEST_F(state_file, ABusyStateReloadsToTheSameFile) {
   EXPECT_EQ(status_line_logging(0), 1);
 }
 
+// A run from the loaded state goes on as the saved one went on: the
+// input stream where it was in its repeat group, the output file written
+// from where it stood.
+TEST_F(state_file, StreamsGoOnAfterALoadAsBefore) {
+  busy();
+  saved("a.sim");
+  steps(20);
+  const std::vector<uint32_t> went_on = words(0x200, 12);
+  const std::string written = read_file("outv.io");
+  ASSERT_EQ(load_state_file(path("a.sim").c_str()), 0);
+  EXPECT_EQ(device_watches(0)->entries.size(), 5u);
+  steps(20);
+  EXPECT_EQ(words(0x200, 12), went_on);
+  EXPECT_EQ(went_on[9], 9u);  // past the group's three passes
+  run("output off");  // flushes the file
+  EXPECT_EQ(read_file("outv.io"), written);
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  const std::size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
 TEST_F(state_file, RefusedFilesChangeNothing) {
   busy();
   const std::string good = saved("good.sim");
@@ -112,6 +164,9 @@ TEST_F(state_file, RefusedFilesChangeNothing) {
       {"a device number out of range", good.substr(0, second) + "[devindex devtype]\n40 -1\n"},
       {"the current device is an empty slot", good.substr(0, viewdev) + "[viewdev]\n 1\n"},
       {"a word too wide", good.substr(0, 200) + "1ffffffff" + good.substr(200)},
+      {"a stream in a space that does not exist", replaced(good, "^x:$11\n0 1 11", "^x:$11\n0 99 11")},
+      {"a watch of a register that does not exist", replaced(good, "\n1\n^r0\n1 -1 0", "\n1\n^r0\n1 -1 99")},
+      {"a target file slot beyond the table", replaced(good, "[afi ufi]\n\n4 4", "[afi ufi]\n\n21 4")},
   };
   for (const auto& r : refused) {
     write_file("bad.sim", r.text);

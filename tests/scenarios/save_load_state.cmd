@@ -17,4 +17,8 @@ save s busy.b -c
 output x0 term
 save s busy.b -o
 output off
+output
+load s busy.b
+output
+output off
 quit
