@@ -3,6 +3,7 @@
 // pointer r2, the replies read back from X memory after the run.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -156,6 +157,56 @@ TEST_F(host_io, ATargetWritesReadsAndClosesAHostFileInTextAndBinaryMode) {
     EXPECT_EQ(x(0x50), r.words[0]);
     EXPECT_EQ(x(0x51), r.words[1]);
   }
+}
+
+// Seek in a binary file (by words), access, rename, remove, and a read of
+// the standard input from its redirection.
+TEST_F(host_io, SeekAccessRenameRemoveAndRedirectedInput) {
+  write_file("w.bin", std::string("\x11\x22\x33\x44\x55\x66", 6));
+  write_file("in.cio", "xyz");
+  run("redirect stdin in");
+  target_program p;
+  p.words(0x10, {0, 32, 5});  // open read only, binary
+  p.words(0x13, chars("w.bin"));
+  p.words(0x18, {4, 0, 0xffff, 2});  // seek one word back from the end
+  p.words(0x1c, {2, 0, 4});           // read up to four words
+  p.words(0x20, {7, 8, 5});           // access for reading
+  p.words(0x23, {6, 5});              // rename w.bin to v.bin
+  p.words(0x25, chars("v.bin"));
+  p.words(0x2a, {5, 5});              // remove v.bin
+  p.words(0x2c, {2, 0, 8});           // read from the standard input
+  p.send(0x10, 3);
+  p.send(0x13, 5);
+  p.receive(0x40);
+  p.copy(0x40, 0x19);
+  p.copy(0x40, 0x1d);
+  p.send(0x18, 4);
+  p.receive(0x42);  // position in words, error
+  p.send(0x1c, 3);
+  p.receive(0x60);  // data
+  p.receive(0x44);
+  p.send(0x20, 3);
+  p.send(0x13, 5);
+  p.receive(0x46);
+  p.send(0x23, 2);
+  p.send(0x13, 5);
+  p.send(0x25, 5);
+  p.receive(0x48);
+  p.send(0x20, 3);
+  p.send(0x13, 5);
+  p.receive(0x4a);  // the old name is gone
+  p.send(0x2a, 2);
+  p.send(0x25, 5);
+  p.receive(0x4c);
+  p.send(0x2c, 3);
+  p.receive(0x70);
+  p.receive(0x4e);
+  run_program(p);
+  EXPECT_EQ(device_insts[0]->pc, end);
+  EXPECT_EQ(xs(0x42, 14), (std::vector<int32_t>{2, 0, 1, 0, 0, 0, 0, 0, -1, 6, 0, 0, 3, 0}));
+  EXPECT_EQ(x(0x60), 0x5566u);
+  EXPECT_EQ(xs(0x70, 3), (std::vector<int32_t>{'x', 'y', 'z'}));
+  EXPECT_FALSE(std::filesystem::exists(path("v.bin")));
 }
 
 // Requests the service refuses, each answered so that the target goes on.
