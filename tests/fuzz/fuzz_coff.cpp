@@ -2,7 +2,7 @@
 // table entry of an accepted file must be readable), then the same bytes
 // as a program: a file the loader refuses leaves memory and pc alone, and
 // an accepted one leaves its debug information answering lookups. The
-// bytes are also parsed as a braced C expression against it.
+// bytes are also parsed as a braced C expression against it and evaluated.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "sim/cdb/c_eval.h"
 #include "sim/cdb/c_parse.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
@@ -65,6 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
   const std::string expression =
       "{" + std::string(reinterpret_cast<const char*>(data), std::min<std::size_t>(size, 300)) + "}";
-  if (const auto tree = c_parse(expression.c_str()); tree) c_tree_has_call(tree->root);
+  if (const auto tree = c_parse(expression.c_str()); tree && c_tree_has_call(tree->root) == 0) {
+    c_error_quiet(true);
+    c_eval_tree(*tree);
+    c_error_quiet(false);
+  }
   return 0;
 }
