@@ -8,7 +8,7 @@ bin=$1
 secs=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod coff core break btree chunk vr newres)
+[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod coff core break frames btree chunk vr newres)
 src=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$src/../.." && pwd)
 work=$(cd "$bin" && pwd)
