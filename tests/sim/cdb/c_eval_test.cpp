@@ -11,6 +11,7 @@
 #include "sim/cdb/c_arith.h"
 #include "sim/cdb/c_eval.h"
 #include "sim/cdb/c_parse.h"
+#include "sim/cdb/c_print.h"
 #include "sim/cdb/coff.h"
 #include "sim/engine/memory.h"
 #include "sim/engine/regaccess.h"
@@ -358,6 +359,63 @@ TEST(CArith, TargetFloatsOfThe24BitFamilies) {
   c_value z;
   z.type = CT_FLOAT, z.v[2] = 0x80000000;  // -0.0
   EXPECT_EQ(c_is_zero(z), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Constant expressions under each family's rules: the device type made to
+// carry another family code for the test.
+class CEvalFamilies : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    index_memory_regions();
+    ASSERT_EQ(create_device(0, "73521"), 1);
+    make_device_current(0);
+    saved = cur_type->family_code;
+  }
+  void TearDown() override {
+    cur_type->family_code = saved;
+    free_device(0);
+  }
+  int saved = 0;
+};
+
+TEST_F(CEvalFamilies, ConstantsFollowEachFamilysRules) {
+  struct row {
+    int family;
+    const char* expression;
+    const char* shown;
+  };
+  const row rows[] = {
+      {711, "{1L + 1u}", "long: 2"},
+      {710, "{1L + 1u}", "unsigned long: 2"},  // long meets unsigned int as unsigned long only here
+      {710, "{(-2147483647 - 1) / -1}", "int: -2147483648"},
+      {710, "{1 << 31}", "int: -2147483648"},
+      {710, "{1.0 / 3}", "double: 3.333333332557231e-01"},  // 31 fraction bits
+      {710, "{(float)1 / 3}", "float: 3.333333432674408e-01"},
+      {709, "{0x800000}", "unsigned int: 8388608"},
+      {709, "{8388607 + 1}", "int: -8388608"},
+      {709, "{1.5 * -2.0}", "double: -3.000000000000000e+00"},
+      {709, "{0.5 + -0.5}", "double: 0.000000000000000e+00"},
+      {709, "{1.0 / 3.0}", "double: 3.333333134651184e-01"},  // m 0x555555
+      {709, "{(int)(1.0 / 3.0 * 3)}", "int: 1"},  // the product rounds up to 1.0
+      {709, "{(long)-2.5}", "long: -2"},
+      {709, "{-1L >> 40}", "long: -1"},
+      {709, "{(unsigned long)-1 >> 47}", "unsigned long: 1"},
+      {712, "{100000L * 100000L}", "long: 10000000000"},
+      {713, "{300 * 300}", "int: 24464"},
+      {714, "{0x7fffffL + 1L}", "long: -8388608"},  // one-word longs of 24 bits
+  };
+  for (const row& r : rows) {
+    cur_type->family_code = r.family;
+    const auto tree = c_parse(r.expression);
+    ASSERT_TRUE(tree) << r.expression << ": " << c_last_error();
+    ASSERT_EQ(c_eval_tree(*tree), 1) << r.expression;
+    EXPECT_EQ(c_type_text(tree->root->value) + ": " + c_value_text(tree->root->value, C_NATURAL), r.shown)
+        << r.family << " " << r.expression;
+  }
 }
 
 }  // namespace
