@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "sim/cdb/source.h"
 #include "sim/cmd/breakpoints.h"
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
@@ -25,11 +26,6 @@ bool is_run_keyword(const char* word) {
     if (std::strcmp(word, *w) == 0) return true;
   return std::strcmp(word, "h") == 0;
 }
-
-// Source lines have modes of their own once source-level debugging knows
-// the program's line records; without a line record at the pc a line step
-// is an instruction step (kind 3 step, 1 trace).
-int source_step_mode(int kind) { return kind; }
 
 void arm_run(bool trace, int unit, int halt) {
   if (continue_run_from_action()) return;
@@ -76,12 +72,7 @@ const action_record* parse_run_cmd() {
   command_lexer& l = lx();
   int i = 2;
   if (l.has(i) && !is_run_keyword(l.word(i))) {
-    if (!parse_count_arg(i)) return nullptr;
-    const arg_value& v = l.value[static_cast<std::size_t>(i)];
-    if ((v.ext & 0x80) != 0 || value_combined(v) == 0) {
-      reader_fail(i, parse_error_messages[ERR_INVALID]);
-      return nullptr;
-    }
+    if (!parse_positive_count(i)) return nullptr;
     ++i;
   }
   int unit = UNIT_DISPLAY;

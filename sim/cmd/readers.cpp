@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "sim/cdb/source.h"
 #include "sim/cmd/expr.h"
 #include "sim/cmd/lexer.h"
 #include "sim/engine/device.h"
@@ -35,6 +36,7 @@ namespace {
 
 constexpr const char* FRAME_NEGATIVE = "Frame number must be positive";
 constexpr const char* EXTRA_CHARACTERS = "Extra characters beyond expression";
+constexpr const char* INVALID_LINE = "Invalid line number";
 constexpr uint32_t NO_LIMIT = 0xFFFFFFFFu;
 
 command_lexer& lx() { return *cur_lexer; }
@@ -82,6 +84,19 @@ expr_result evaluate(int i, const std::string& text, int base, bool bounded, uin
   return value;
 }
 
+// The location of a source line's first instruction.
+arg_value line_location(uint32_t address, int space) {
+  arg_value v;
+  int region = find_memory_region(space, address);
+  if (region < 0 || region >= cur_type->region_count) region = 0;
+  const mem_region& row = cur_type->regions[region];
+  v.addr = address & row.addr_mask;
+  v.space = static_cast<uint32_t>(space);
+  v.region = static_cast<uint16_t>(region);
+  v.type = row.format | AV_MEM | AV_INT;
+  return v;
+}
+
 // A memory reference written in `text` on a device (made current for the
 // evaluation, the previous device current again after): the value with
 // lo = hi = the address and the device set.
@@ -92,12 +107,23 @@ expr_result read_location(int i, const std::string& text, int base, int device) 
     return std::nullopt;
   }
   expr_result value = evaluate(i, text, base, false, 0);
+  if (!value || (value->type & AV_MEM) == 0) {
+    // "12" or "file@12": a line of a source file of the program.
+    uint32_t address = 0;
+    int space = 0;
+    const int line = source_line_location(text.c_str(), &address, &space);
+    if (line > 0) {
+      value = line_location(address, space);
+    } else if (line < 0) {
+      reader_fail_at(i, INVALID_LINE, base);
+      value.reset();
+    } else if (value) {
+      reader_fail_at(i, invalid(), base);
+      value.reset();
+    }
+  }
   if (previous != device) make_device_current(previous);
   if (!value) return value;
-  if ((value->type & AV_MEM) == 0) {
-    reader_fail_at(i, invalid(), base);
-    return std::nullopt;
-  }
   value->lo = value->hi = value->addr;
   value->device = static_cast<uint16_t>(device);
   return value;
@@ -510,6 +536,13 @@ int parse_memory_block(int i) {
   v.lo = v.addr & mask;
   v.hi = end & mask;
   return accept(i, 'P', v);
+}
+
+int parse_positive_count(int i) {
+  if (!parse_count_arg(i)) return 0;
+  const arg_value& v = lx().value[static_cast<std::size_t>(i)];
+  if (negative(v) || value_combined(v) == 0) return reader_fail(i, invalid());
+  return 1;
 }
 
 int parse_break_condition(int i) {

@@ -68,6 +68,8 @@ int parse_fraction_arg(int i);
 int parse_address_arg(int i);
 int parse_float_or_int_arg(int i);
 int parse_count_arg(int i);
+// A count above 0 (step, trace, next): kind 'i', else "Invalid parameter".
+int parse_positive_count(int i);
 
 // --- Named items ----------------------------------------------------------------
 int parse_device_number(int i);

@@ -290,6 +290,8 @@ struct device_state {
   int halt_on_break = 0;
   int running = 0;
   uint32_t stop_address = 0;
+  uint32_t stop_space = 0;  // the stop address's second word
+  int next_kind = 0;        // unit of next: 0 by display mode, 1 instructions, 2 source lines
   uint32_t cnt[4] = {0, 0, 0, 0};  // cnt1-cnt4
   uint32_t eof_flag = 0;
   uint32_t jump_flag = 0;
@@ -322,6 +324,19 @@ struct device_state {
   int dis_space = 0;
   uint32_t dis_next = 0;
   int source_window_open = 0;
+  // The position the source and assembly views show, and the file and line
+  // a source-line step started on. view_file is a ".file" symbol index.
+  int view_file = -1;
+  uint32_t view_top_line = 0;
+  uint32_t view_bottom_line = 0;
+  uint32_t step_line = 0;
+  uint32_t asm_view_address = 0;
+  int asm_view_space = -1;
+  uint32_t asm_view_last = 0;
+  uint32_t view_first = 0;   // for a scroll bar: the top line, or the first address
+  uint32_t view_extent = 0;  // the file's entry count, or the region's address mask
+  int list_file = -1;
+  uint32_t list_line = 0;
   // The loaded program's debug information (sim/cdb); shared so that the
   // engine can drop it without knowing its layout.
   std::shared_ptr<coff_debug_info> debug;

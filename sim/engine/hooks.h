@@ -31,6 +31,8 @@ struct run_hooks {
   void (*refresh_register_marks)(int show);
   void (*view_show_position)(int lines);
   void (*frames_free)();
+  // Run modes 5 and above, at each instruction end: sets *show and *stop.
+  void (*source_step_check)(int* show, int* stop);
 };
 extern run_hooks run_hook;
 

@@ -204,6 +204,7 @@ run_hooks run_hook = {
     [](int) {},
     [](int) {},
     [] {},
+    [](int*, int*) {},
 };
 
 // --- Placeholders ---------------------------------------------------------------
@@ -317,6 +318,9 @@ int check_run_stop() {
     const count_result r = mode_rules[mode](st, end);
     stop |= r.stop;
     show |= r.show;
+  } else if (end && mode >= RUN_SOURCE_FIRST) {
+    run_hook.source_step_check(&show, &stop);
+    if (!device_alive(device, &inst, &st)) return 0;
   }
   if (show != 0) {
     run_hook.refresh_register_marks(1);

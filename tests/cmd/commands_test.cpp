@@ -184,10 +184,10 @@ TEST_F(quit_cmd, e_and_d_switch_quit_on_error_and_quit_ends_with_the_macros) {
 // Window commands say that only the GUI shows windows, a refused line is
 // only echoed, and commands not built say so.
 TEST_F(window_cmd, window_and_missing_commands_say_why_they_do_nothing) {
-  for (const char* line : {"wsession off", "wr ssi0", "wasm now", "finish"}) execute_command_line(0, line);
+  for (const char* line : {"wsession off", "wr ssi0", "wasm now", "type"}) execute_command_line(0, line);
   EXPECT_EQ(output(),
             "wsession off\n{wsession: windows are shown only by the GUI front-end}\n"
             "wr ssi0\n{wregister: windows are shown only by the GUI front-end}\n"
             "wasm now\n"
-            "finish\n{finish: not available in this build}\n");
+            "type\n{type: not available in this build}\n");
 }

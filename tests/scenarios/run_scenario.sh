@@ -8,7 +8,8 @@
 # "#head: N FILE" appends the first N lines of FILE;
 # "#date" reads every date of the C library's text form as "<date>".
 # "#file NAME: TEXT" adds the line TEXT to the file NAME in that folder
-# before the run (a scenario with it runs there too).
+# before the run (a scenario with it runs there too); "#cld SOURCE OUT"
+# then assembles SOURCE into the COFF program OUT with line numbers.
 set -u
 bin=$1
 cmd=$2
@@ -30,6 +31,9 @@ if grep -q '^#scratch$\|^#file ' "$cmd"; then
     name=${line#\#file }
     printf '%s\n' "${line#*: }" >> "$workdir/${name%%:*}"
   done < <(grep '^#file ' "$cmd")
+  while read -r source out; do
+    (cd "$workdir" && "${MAKE_TEST_CLD:?}" "$source" "$out") || exit 1
+  done < <(sed -n 's/^#cld //p' "$cmd")
 fi
 # shellcheck disable=SC2086
 (cd "$workdir" && "$bin" $args) < "$scratch/input" > "$scratch/actual" 2> "$scratch/stderr"

@@ -1,0 +1,41 @@
+// Stepping by source line, and source lines written as locations ("12",
+// "prog.c@12"). The views that show the position are the command
+// language's (sim/cmd/view_hooks.h).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// 1 when the instruction at the program address is a subroutine call
+// ("bs..." or "js..." other than the bit tests "bset"/"jset"), with its
+// length in words (at least 1).
+int pc_at_subroutine_call(uint32_t address, uint32_t* length);
+// The run mode of a source-line step (kind 3 step, 1 trace) from the
+// device's pc: the kind itself when pc has no line record.
+int source_step_mode(int kind);
+// The mode of a finish (10-12) or of a target call (15-17, from a mode
+// of 15-17) from the instruction at pc; sets the stop address at a call.
+int finish_classify(uint32_t pc);
+// Chooses the mode of the next unit of a next (5-8) from the device's pc.
+void next_rearm();
+// The stop decision of run modes 5 and above at an instruction end.
+void source_step_check(int* show, int* stop);
+
+// A source line as a location: "line" in the current source file, or
+// "file@line". 1 with the address and space of its first line record (or
+// of the next greater line), 0 when the text is no line form or the
+// device has no line records, -1 when no line of the file fits.
+int source_line_location(const char* text, uint32_t* address, int* space);
+// The line argument of list: "file", "file@line", "line" or "@line". 1 with
+// the ".file" symbol index and the line (cut to the file's last line), 0
+// when the text is no line form, -1 without symbols and lines.
+int list_line_argument(const char* text, int* file, uint32_t* line);
+// The ".file" symbol index of the current source file: the one the view
+// shows, else the one of pc; -1 when none.
+int current_source_file();
+// Address of the first line record of a line of a file (or of the next
+// greater line): 1 found.
+int line_address(int file, uint32_t line, uint32_t* address, int* space);
+
+// The name of a block (".bs") or macro-expansion (".bm") marker symbol.
+std::string coff_marker_name(uint32_t symbol);

@@ -1,0 +1,269 @@
+// Stepping by source line: the run modes of next, until, finish and the
+// line steps of step and trace, decided at each instruction end.
+//
+// What the instruction at an address is (call, return, other) comes from
+// the family's disassembler; a small cache keyed by address and opcode
+// words spares the text formatting while a loop runs over the same code.
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "sim/cdb/coff.h"
+#include "sim/cdb/coff_internal.h"
+#include "sim/cdb/source.h"
+#include "sim/engine/device.h"
+#include "sim/engine/memory.h"
+#include "sim/engine/runloop.h"
+
+namespace {
+
+enum instr_kind : uint8_t { KIND_OTHER, KIND_CALL, KIND_RETURN };
+
+struct instr_class {
+  instr_kind kind = KIND_OTHER;
+  uint32_t length = 1;
+};
+
+struct cache_entry {
+  const family_desc* family = nullptr;
+  uint32_t address = 0;
+  std::array<uint32_t, 3> words{};
+  instr_class value;
+};
+std::array<cache_entry, 64> classified;
+
+constexpr std::size_t TEXT_SIZE = 100;
+
+uint32_t program_mask(uint32_t address) {
+  const int region = find_memory_region(SPACE_P, address);
+  if (region < 0 || region >= cur_type->region_count) return 0xFFFF;
+  return cur_type->regions[region].addr_mask;
+}
+
+instr_class classify(uint32_t address) {
+  const uint32_t mask = program_mask(address);
+  std::array<uint32_t, 3> words{};
+  for (uint32_t i = 0; i < words.size(); ++i) cur_type->mem->read_word(SPACE_P, (address + i) & mask, &words[i]);
+  cache_entry& e = classified[address % classified.size()];
+  if (e.family == cur_family && e.address == address && e.words == words) return e.value;
+  instr_class c;
+  if (cur_family != nullptr && cur_family->disassemble != nullptr) {
+    char text[TEXT_SIZE] = {};
+    c.length = static_cast<uint32_t>(std::max(cur_family->disassemble(words.data(), text, 0, 0, nullptr), 1));
+    const bool call_prefix = (text[0] == 'b' || text[0] == 'j') && text[1] == 's';
+    if (call_prefix && !(text[2] == 'e' && text[3] == 't')) c.kind = KIND_CALL;
+    else if (std::strncmp(text, "rts", 3) == 0 && (text[3] == '\0' || text[3] == ' ')) c.kind = KIND_RETURN;
+  }
+  e = {cur_family, address, words, c};
+  return c;
+}
+
+uint32_t after(uint32_t address, uint32_t length) { return (address + length) & program_mask(address); }
+
+int file_number(int file) {
+  const coff_debug_info* info = current_debug_info();
+  if (info == nullptr || file < 0 || static_cast<uint32_t>(file) >= info->symbol_count) return -1;
+  return static_cast<int>(info->symbols[static_cast<std::size_t>(file)].type());
+}
+
+// The line record of pc: its index, line and ".file".
+struct line_at {
+  int index = -1;
+  uint32_t line = 0;
+  int file = -1;
+};
+
+line_at line_of(uint32_t pc) {
+  line_at l;
+  const coff_debug_info* info = current_debug_info();
+  if (info == nullptr || info->lines.empty()) return l;
+  l.index = coff_line_index_at(pc, SPACE_P);
+  if (l.index < 0) return l;
+  l.line = info->lines[static_cast<std::size_t>(l.index)].line;
+  l.file = coff_file_symbol_at(pc, SPACE_P);
+  return l;
+}
+
+bool on_step_line(const line_at& l) {
+  return l.line == cur_state->step_line && file_number(l.file) == file_number(cur_state->view_file);
+}
+
+// The ".bf" address of the C function holding pc: where its body starts,
+// past the prologue. 0 when pc is in no function or it has no ".bf".
+uint32_t function_body_address(uint32_t pc) {
+  const coff_debug_info* info = current_debug_info();
+  if (info == nullptr) return 0;
+  const auto& symbols = info->c_symbols;
+  const auto n = static_cast<uint32_t>(symbols.size());
+  for (uint32_t i = 0; i < n; i = next_symbol(*info, i)) {
+    const coff_symbol& f = symbols[i];
+    if (!f.is_function() || f.sclass() == SC_TYPEDEF || f.aux_count() == 0 || i + 1 >= n) continue;
+    const uint32_t size = symbols[i + 1].w[1];
+    if (pc < f.value() || uint64_t{pc} >= uint64_t{f.value()} + size) continue;
+    for (uint32_t k = next_symbol(*info, i); k < n; k = next_symbol(*info, k)) {
+      const coff_symbol& s = symbols[k];
+      if (s.is_function() && s.sclass() != SC_TYPEDEF) return 0;
+      if (s.sclass() == SC_FUNCTION) return symbol_name_is(s, ".bf") ? s.value() : 0;
+    }
+    return 0;
+  }
+  return 0;
+}
+
+// One unit counted: 1 when it was the last (the run stops and shows).
+bool count_unit(int* show, int* stop) {
+  device_state& st = *cur_state;
+  if (st.run_count != 0) st.run_count -= 1;
+  if (st.run_count != 0) return false;
+  *show = *stop = 1;
+  return true;
+}
+
+int line_mode(int kind, bool call) {
+  if (kind == RUN_STEP_INSTR) return call ? 18 : 13;
+  return call ? 19 : 14;
+}
+
+// Step and trace by line (13, 14): a call on the line is stepped into.
+void step_line_rule(int* show, int* stop) {
+  device_state& st = *cur_state;
+  const uint32_t pc = cur_inst->pc;
+  const bool trace = st.run_mode == 14;
+  const bool call = classify(pc).kind == KIND_CALL;
+  const line_at l = line_of(pc);
+  if (l.index < 0 || on_step_line(l)) {
+    if (call) st.run_mode = trace ? 19 : 18;
+    return;
+  }
+  if (count_unit(show, stop)) return;
+  if (trace) *show = 1;
+  st.run_mode = source_step_mode(trace ? RUN_TRACE_INSTR : RUN_STEP_INSTR);
+}
+
+// A line reached: the next unit of a step or trace by line starts.
+void line_reached(bool trace, int* show, int* stop) {
+  if (count_unit(show, stop)) return;
+  if (trace) *show = 1;
+  cur_state->run_mode = source_step_mode(trace ? RUN_TRACE_INSTR : RUN_STEP_INSTR);
+}
+
+}  // namespace
+
+int pc_at_subroutine_call(uint32_t address, uint32_t* length) {
+  const instr_class c = classify(address);
+  if (length != nullptr) *length = c.length;
+  return c.kind == KIND_CALL ? 1 : 0;
+}
+
+int source_step_mode(int kind) {
+  device_state& st = *cur_state;
+  const uint32_t pc = cur_inst->pc;
+  const line_at l = line_of(pc);
+  if (l.index < 0) return kind;
+  st.view_file = l.file;
+  st.step_line = l.line;
+  return line_mode(kind, classify(pc).kind == KIND_CALL);
+}
+
+int finish_classify(uint32_t pc) {
+  device_state& st = *cur_state;
+  const int base = st.run_mode >= 15 && st.run_mode <= 17 ? 15 : 10;
+  const instr_class c = classify(pc);
+  if (c.kind == KIND_RETURN) return base + 2;
+  if (c.kind == KIND_CALL) {
+    st.stop_address = after(pc, c.length);
+    st.stop_space = SPACE_P;
+    return base + 1;
+  }
+  return base;
+}
+
+void next_rearm() {
+  device_state& st = *cur_state;
+  const uint32_t pc = cur_inst->pc;
+  const instr_class c = classify(pc);
+  const bool call = c.kind == KIND_CALL;
+  st.stop_address = after(pc, c.length);
+  st.stop_space = SPACE_P;
+  const bool by_line = st.next_kind == 2 || (st.next_kind == 0 && (st.view_mode == 2 || st.source_window_open != 0));
+  const line_at l = by_line ? line_of(pc) : line_at{};
+  if (l.index >= 0) {
+    st.view_file = l.file;
+    st.step_line = l.line;
+    st.run_mode = call ? 8 : 7;
+  } else {
+    st.run_mode = call ? 6 : 5;
+  }
+}
+
+void source_step_check(int* show, int* stop) {
+  device_state& st = *cur_state;
+  const uint32_t pc = cur_inst->pc;
+  const int mode = st.run_mode;
+  switch (mode) {
+    case 5:
+      if (!count_unit(show, stop)) next_rearm();
+      return;
+    case 6:
+      if (pc == st.stop_address && !count_unit(show, stop)) next_rearm();
+      return;
+    case 7:
+    case 8: {
+      if (mode == 8 && pc != st.stop_address) return;
+      const line_at l = line_of(pc);
+      if (l.index >= 0 && !on_step_line(l)) {
+        if (!count_unit(show, stop)) next_rearm();
+        return;
+      }
+      const instr_class c = classify(pc);
+      st.stop_address = after(pc, c.length);
+      st.run_mode = c.kind == KIND_CALL ? 8 : 7;
+      return;
+    }
+    case 9: {
+      const int here = cur_type->mem->resolve_space(SPACE_P, pc);
+      const int there = cur_type->mem->resolve_space(static_cast<int>(st.stop_space), st.stop_address);
+      if (pc == st.stop_address && here == there) *show = *stop = 1;
+      return;
+    }
+    case 10:
+    case 15:
+      st.run_mode = finish_classify(pc);
+      return;
+    case 11:
+    case 16:
+      if (pc == st.stop_address) st.run_mode = finish_classify(pc);
+      return;
+    case 12:
+      *show = *stop = 1;
+      return;
+    case 13:
+    case 14:
+      step_line_rule(show, stop);
+      return;
+    case 18:
+    case 19: {
+      const bool trace = mode == 19;
+      const uint32_t body = function_body_address(pc);
+      if (body == 0) {
+        st.run_mode = trace ? 14 : 13;
+        step_line_rule(show, stop);
+      } else if (pc != body) {
+        st.stop_address = body;
+        st.run_mode = trace ? 21 : 20;
+      } else {
+        line_reached(trace, show, stop);
+      }
+      return;
+    }
+    case 20:
+    case 21:
+      if (pc == st.stop_address) line_reached(mode == 21, show, stop);
+      return;
+    default:
+      // A target call that returned: its expression is resumed by the
+      // evaluator; without one the run just stops.
+      *stop = 1;
+      return;
+  }
+}

@@ -1,0 +1,211 @@
+// make_test_cld SOURCE OUT [ORIGIN]: assembles a small assembler source
+// with the simulator's own assembler into a COFF program with line
+// numbers, for the scenarios of source-level debugging.
+//
+// Source lines: "label:" at column 0 names the address of the next
+// instruction; a label whose comment says "function" starts a C function
+// (symbol "F" + label, ".bf" and ".ef"): its body starts at the line whose
+// comment holds "{" (else its first instruction) and it ends at the line
+// whose comment holds "}" (else before the next function). Every line with
+// an instruction gets a line record; those of a C function are relative to
+// its ".bf" line, the label's line. The program starts at "main" or
+// "start" when there is one, else at the origin.
+#include <cctype>
+#include <cstdio>
+#include <map>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "sim/asm/asm.h"
+#include "sim/cmd/expr.h"
+#include "sim/cmd/hooks.h"
+#include "sim/engine/device.h"
+#include "sim/cdb/coff_writer.h"
+
+namespace {
+
+struct source_line {
+  int number = 0;
+  std::string label;
+  std::string code;
+  std::string comment;
+  uint32_t address = 0;
+  int words = 0;
+};
+
+struct function {
+  std::string name;
+  std::size_t first = 0;  // index of the label line
+  std::size_t last = 0;   // last line that belongs to it
+  uint32_t body = 0;
+};
+
+std::string trim(const std::string& s) {
+  const auto a = s.find_first_not_of(" \t");
+  if (a == std::string::npos) return "";
+  return s.substr(a, s.find_last_not_of(" \t\r") - a + 1);
+}
+
+// Operand words that name a label become its address ("$0" while the
+// labels are being placed).
+std::string with_labels(const std::string& code, const std::map<std::string, uint32_t>& labels, bool placing) {
+  std::string out;
+  std::size_t i = 0;
+  const auto name_char = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_'; };
+  while (i < code.size()) {
+    if (!name_char(code[i]) || (i > 0 && (name_char(code[i - 1]) || code[i - 1] == '$'))) {
+      out += code[i++];
+      continue;
+    }
+    std::size_t j = i;
+    while (j < code.size() && name_char(code[j])) ++j;
+    const std::string word = code.substr(i, j - i);
+    const auto found = labels.find(word);
+    if (found != labels.end()) {
+      char text[16];
+      std::snprintf(text, sizeof text, "$%X", placing ? 0u : found->second);
+      out += text;
+    } else {
+      out += word;
+    }
+    i = j;
+  }
+  return out;
+}
+
+int fail(const std::string& text) {
+  std::fprintf(stderr, "make_test_cld: %s\n", text.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) return fail("usage: make_test_cld SOURCE OUT [ORIGIN]");
+  const std::string source = argv[1];
+  const uint32_t origin = argc > 3 ? static_cast<uint32_t>(std::strtoul(argv[3], nullptr, 16)) : 0x40;
+  index_memory_regions();
+  if (create_device(0, "73521") != 1) return fail("no device");
+  install_simulator_hooks();
+
+  std::ifstream in(source);
+  if (!in) return fail("cannot read " + source);
+  std::vector<source_line> lines;
+  std::string text;
+  while (std::getline(in, text)) {
+    source_line l;
+    l.number = static_cast<int>(lines.size()) + 1;
+    const auto semi = text.find(';');
+    l.comment = semi == std::string::npos ? "" : text.substr(semi + 1);
+    std::string code = text.substr(0, semi);
+    const auto colon = code.find(':');
+    if (!code.empty() && code[0] != ' ' && code[0] != '\t' && colon != std::string::npos) {
+      l.label = code.substr(0, colon);
+      code = code.substr(colon + 1);
+    }
+    l.code = trim(code);
+    lines.push_back(l);
+  }
+  // Two passes: the first places the labels (operands naming them as 0).
+  std::vector<uint32_t> words;
+  std::map<std::string, uint32_t> labels;
+  for (const source_line& l : lines)
+    if (!l.label.empty()) labels[l.label] = 0;
+  for (int pass = 0; pass < 2; ++pass) {
+    uint32_t address = origin;
+    words.clear();
+    for (source_line& l : lines) {
+      if (!l.label.empty()) labels[l.label] = address;
+      if (pass == 1 && l.address != address) return fail("label moved in the second pass");
+      l.address = address;
+      if (l.code.empty()) continue;
+      const std::string code = with_labels(l.code, labels, pass == 0);
+      l.words = assemble_line(code.c_str(), address);
+      if (l.words <= 0)
+        return fail(source + ":" + std::to_string(l.number) + ": " +
+                    (parse_error_text != nullptr ? parse_error_text : "no words"));
+      for (int k = 0; k < l.words; ++k) words.push_back(asm_words[static_cast<std::size_t>(k)]);
+      address += static_cast<uint32_t>(l.words);
+    }
+  }
+
+  // C functions: from a "function" label to its "}" line or the next one.
+  std::vector<function> functions;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].label.empty() || lines[i].comment.find("function") == std::string::npos) continue;
+    if (!functions.empty() && functions.back().last >= i) functions.back().last = i - 1;
+    function f{lines[i].label, i, lines.size() - 1, 0};
+    for (std::size_t k = i + 1; k < lines.size(); ++k) {
+      if (lines[k].words > 0 && f.body == 0) f.body = lines[k].address;
+      if (lines[k].words > 0 && lines[k].comment.find('{') != std::string::npos) f.body = lines[k].address;
+      if (lines[k].comment.find('}') != std::string::npos) {
+        f.last = k;
+        break;
+      }
+    }
+    functions.push_back(f);
+  }
+  auto function_at = [&](std::size_t i) -> const function* {
+    for (const function& f : functions)
+      if (i >= f.first && i <= f.last) return &f;
+    return nullptr;
+  };
+
+  test_coff c;
+  c.sections = {{".txt", 0, 0, 0x20, {}}, {".dat", 0, 1, 0x40, {}}, {".txt", origin, 0, 0x20, words}};
+  // Line records in address order; a function's run starts with its line-0 record.
+  std::vector<std::size_t> function_record(functions.size());
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const function* f = function_at(i);
+    if (f != nullptr && i == f->first) {
+      function_record[static_cast<std::size_t>(f - functions.data())] = c.lines.size();
+      c.lines.push_back({0, 0, 0});  // the function's symbol index, filled below
+    }
+    if (lines[i].words == 0) continue;
+    const auto line = static_cast<uint32_t>(lines[i].number);
+    const uint32_t relative = f != nullptr ? line - static_cast<uint32_t>(lines[f->first].number) + 1 : line;
+    c.lines.push_back({lines[i].address, 0, relative});
+  }
+  c.sections[2].line_count = static_cast<uint32_t>(c.lines.size());
+  c.bytes();  // places the line run
+
+  uint32_t entry = origin;
+  c.symbol(".file", 0, 0, -2, 0, 103, 1);
+  c.file_aux(source, 1);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const source_line& l = lines[i];
+    if (l.label.empty()) continue;
+    if (l.label == "main" || l.label == "start") entry = l.address;
+    const function* f = function_at(i);
+    if (f != nullptr && f->first == i) {
+      const std::size_t n = static_cast<std::size_t>(f - functions.data());
+      const source_line& end = lines[f->last];
+      const uint32_t end_address = end.address + static_cast<uint32_t>(end.words) - 1;
+      uint32_t last_relative = 1;
+      for (std::size_t k = f->first; k <= f->last; ++k)
+        if (lines[k].words > 0) last_relative = static_cast<uint32_t>(lines[k].number - l.number + 1);
+      const uint32_t index = c.symbol("F" + l.label, l.address, 0, 3, 0x24, 2, 1);
+      c.lines[function_record[n]][0] = index;
+      c.aux({0, end_address - l.address + 1, 0, c.lines_at + 12 * static_cast<uint32_t>(function_record[n]), 0, 0, 0,
+             0});
+      c.symbol(".bf", f->body, 0, 3, 0, 101, 1);
+      c.aux({0, static_cast<uint32_t>(l.number), 0, 0, 0, 0, 0, 0});
+      c.symbol(".ef", end_address, 0, 3, 0, 101, 1);
+      c.aux({0, last_relative, 0, 0, 0, 0, 0, 0});
+    }
+    c.symbol(l.label, l.address, 0, 3, 0, 211);
+  }
+  // Each function's auxiliary entry names the next function symbol.
+  uint32_t previous_aux = 0;
+  for (uint32_t i = 0; i < c.symbols.size(); ++i) {
+    if ((c.symbols[i][5] & 0x30) != 0x20 || c.symbols[i][6] != 2) continue;
+    if (previous_aux != 0) c.symbols[previous_aux][4] = i;
+    previous_aux = i + 1;
+  }
+  c.symbols[0][2] = static_cast<uint32_t>(c.symbols.size());  // the chain ends
+  c.opt[5] = entry;
+  c.write(argv[2]);
+  return 0;
+}
