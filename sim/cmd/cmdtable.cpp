@@ -345,7 +345,6 @@ constexpr const char* streams_help[] = {
 };
 
 constexpr std::span<const char* const> none{};
-constexpr command_parser later = parse_not_built_cmd;
 
 constexpr std::array<command_descriptor, COMMAND_COUNT> rows{{
     {"asm", "a", "assemble", asm_syntax, asm_help, parse_asm_cmd},
