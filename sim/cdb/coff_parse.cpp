@@ -400,10 +400,13 @@ int parse_coff_debug_info(const coff_bytes& f, int family_code, coff_debug_info&
   r.service_symbols();
   r.absolute_symbols();
   r.clamp_section_lines();
-  if (r.absolute_lines() != 0 || r.source_files() != 0) return -1;
+  if (r.absolute_lines() != 0) return -1;
   r.start_from_lines();
   r.empty_sections();
+  // The file numbers go into the ".file" symbols' type words after the
+  // blocks went into everyone's.
   r.block_nesting();
+  if (r.source_files() != 0) return -1;
   r.label_indexes();
   return 0;
 }

@@ -77,6 +77,7 @@ std::string with_labels(const std::string& code, const std::map<std::string, uin
 
 int fail(const std::string& text) {
   std::fprintf(stderr, "make_test_cld: %s\n", text.c_str());
+  free_all_devices();
   return 1;
 }
 
@@ -207,5 +208,6 @@ int main(int argc, char** argv) {
   c.symbols[0][2] = static_cast<uint32_t>(c.symbols.size());  // the chain ends
   c.opt[5] = entry;
   c.write(argv[2]);
+  free_all_devices();
   return 0;
 }
