@@ -106,6 +106,8 @@ void write_breakpoints(text_out& out, const device_state& st) {
     // The operand's address, space and value flags: a memory condition needs them.
     out.put(" %lx %lx %lx", static_cast<unsigned long>(v.addr), static_cast<unsigned long>(v.space),
             static_cast<unsigned long>(v.type));
+    // A C condition is compiled again from its text: only the empty-tree mark.
+    if (b->kind == BK_C_EXPRESSION) out.text += "\n0";
   }
 }
 
@@ -347,6 +349,7 @@ void parse_breakpoints(text_in& in, parsed_device& pd) {
     v.addr = in.hex();
     v.space = in.hex();
     v.type = in.hex();
+    if (b.kind == BK_C_EXPRESSION) in.dec(0, 0);
     if (b.cond_text.size() > BREAK_TEXT_MAX) in.fail();
   }
 }
@@ -519,8 +522,11 @@ void apply_breakpoints(parsed_device& pd) {
   }
 }
 
-// After the program's symbols, in which C watches find their names.
+// After the program's symbols, in which C watches and C conditions find
+// their names.
 void apply_watches(parsed_device& pd) {
+  for (break_rec* b = cur_state->breakpoints; b != nullptr; b = b->next)
+    if (b->kind == BK_C_EXPRESSION) b->c_expr = c_parse(b->cond_text.c_str());
   if (pd.watches.empty()) return;
   cur_state->watches = std::make_shared<watch_list>();
   for (watch_entry& e : pd.watches) {

@@ -8,6 +8,7 @@
 #include "cmd/cmd_fixture.h"
 #include <fcntl.h>
 
+#include "sim/cmd/breakpoints.h"
 #include "sim/cmd/commands.h"
 #include "sim/cmd/logs.h"
 #include "sim/cmd/statefile.h"
@@ -69,7 +70,8 @@ class state_file : public cmd_files {
     run("asm p:$42 jmp $40");
     run("change pc $40 r2 $11 r3 $200");
     steps(4);
-    for (const char* w : {"watch r0", "watch h x:0", "watch #4 d 1+2", "watch f 0.25", "watch {5}"}) run(w);
+    for (const char* w : {"watch r0", "watch h x:0", "watch #4 d 1+2", "watch f 0.25", "watch {5}", "break {0}"})
+      run(w);
   }
   // Runs the current device that many instructions.
   static void steps(int n) {
@@ -133,6 +135,10 @@ TEST_F(state_file, StreamsGoOnAfterALoadAsBefore) {
   const std::string written = read_file("outv.io");
   ASSERT_EQ(load_state_file(path("a.sim").c_str()), 0);
   EXPECT_EQ(device_watches(0)->entries.size(), 5u);
+  const break_rec* c_break = device_states[0]->breakpoints;
+  while (c_break != nullptr && c_break->kind != BK_C_EXPRESSION) c_break = c_break->next;
+  ASSERT_NE(c_break, nullptr);
+  EXPECT_NE(c_break->c_expr, nullptr);  // compiled again: it can hit
   steps(20);
   EXPECT_EQ(words(0x200, 12), went_on);
   EXPECT_EQ(went_on[9], 9u);  // past the group's three passes
