@@ -490,8 +490,18 @@ void vprefDictInitIterator(vprefDictIterator* it, vprefDict* d) {
     for (std::size_t i = 0; i < e.count; ++i)
       if (e.value(i)) add(e.key(i));
   }
-  for (std::int32_t level = d->stackCount - 1; level >= 0; --level)
-    for (std::int32_t i = vresourceCount(d->stack[level]) - 1; i >= 0; --i) add(vresourceGetTagAtOnly(d->stack[level], i));
+  // A damaged resource raises: the walk never started, so nothing is kept.
+  vexGuard(
+      [&] {
+        for (std::int32_t level = d->stackCount - 1; level >= 0; --level)
+          for (std::int32_t i = vresourceCount(d->stack[level]) - 1; i >= 0; --i)
+            add(vresourceGetTagAtOnly(d->stack[level], i));
+      },
+      [&](vexHandler&) {
+        vdictDestroy(seen);
+        vprefDictFinishIterator(it);
+        _vexGenerate(nullptr);
+      });
   vdictDestroy(seen);
 }
 

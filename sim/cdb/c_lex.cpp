@@ -125,7 +125,8 @@ std::size_t character_at(std::size_t i, int& value) {
   std::size_t e = i + 1;
   bool first = true;
   while (e < input.size() && at(e) != '\'') {
-    int v = 0;
+    // Long escapes keep the low 32 bits of their value.
+    uint32_t v = 0;
     if (at(e) == '\\') {
       const char c = at(e + 1);
       if (c == '\0') return 0;
@@ -139,21 +140,22 @@ std::size_t character_at(std::size_t i, int& value) {
         case 't': v = 9; break;
         case 'v': v = 11; break;
         case 'x':
-          while (is_hex(at(e))) v = v * 16 + (is_digit(at(e)) ? at(e) - '0' : std::tolower(at(e)) - 'a' + 10), ++e;
+          while (is_hex(at(e)))
+            v = v * 16 + static_cast<uint32_t>(is_digit(at(e)) ? at(e) - '0' : std::tolower(at(e)) - 'a' + 10), ++e;
           break;
         default:
           if (is_octal(c)) {
-            v = c - '0';
-            while (is_octal(at(e))) v = v * 8 + (at(e++) - '0');
+            v = static_cast<uint32_t>(c - '0');
+            while (is_octal(at(e))) v = v * 8 + static_cast<uint32_t>(at(e++) - '0');
           } else {
             v = static_cast<unsigned char>(c);
           }
       }
     } else {
-      v = static_cast<signed char>(at(e));
+      v = static_cast<uint32_t>(static_cast<signed char>(at(e)));
       ++e;
     }
-    if (first) value = v;
+    if (first) value = static_cast<int>(v);
     first = false;
   }
   if (first || at(e) != '\'') return 0;

@@ -1,12 +1,21 @@
 // The ".vr" resource-file reader: the input is a whole file. Opening it
 // either refuses it or gives a file whose every resource can be walked,
 // read, changed and removed without reading outside a buffer or looping.
+// Every top-level dictionary is also loaded as an object of the class it
+// names (dates, date and number formats, patterns, datatags) and as a
+// datatag, and the file is read through a preference dictionary: each
+// refuses with an exception or gives an object that is then freed.
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "fw/data/datatag.h"
+#include "fw/data/date.h"
+#include "fw/data/num.h"
+#include "fw/data/pref.h"
+#include "fw/data/regexp.h"
 #include "fw/data/vrstore.h"
 
 namespace {
@@ -47,6 +56,56 @@ void walk(vresource h, int depth, int* budget) {
   }
 }
 
+// Every entry of a preference dictionary, its sub-dictionaries too.
+void readPrefs(vprefDict* dict, int depth, int* budget) {
+  vprefDictIterator it;
+  vprefDictInitIterator(&it, dict);
+  // A walk that raises still finishes its iterator.
+  guarded([&] {
+    while (vprefDictNextIterator(&it) && --*budget > 0) {
+      guarded([&] {
+        vpref* entry = vprefDictGet(dict, vprefDictIteratorKey(&it));
+        if (entry == nullptr) return;
+        if (depth < 8 && vclassIsSubclass(entry->cls, vprefGetDictClass()))
+          readPrefs(static_cast<vprefDict*>(entry), depth + 1, budget);
+        vprefRelease(entry);
+      });
+    }
+  });
+  vprefDictFinishIterator(&it);
+}
+
+void loadObjects(vresource root) {
+  static const bool classes = [] {
+    vdateGetDefaultClass();
+    vdateFormatGetDefaultClass();
+    vnumFormatGetDefaultClass();
+    vregexpGetDefaultClass();
+    vdatatagGetDefaultClass();
+    vsignatureGetDefaultClass();
+    vprefBuildClasses();
+    return true;
+  }();
+  (void)classes;
+  std::int32_t count = 0;
+  guarded([&] { count = vrstoreCount(root); });
+  for (std::int32_t i = 0; i < count && i < 32; ++i) {
+    guarded([&] {
+      vresource c = vrstoreGetTagAt(root, i, nullptr);
+      if (vrstoreGetType(c, nullptr) != vresDICTIONARY) return;
+      guarded([&] { vinstanceDestroy(vobjectLoad(c)); });
+      guarded([&] { vdatatagDestroy(vdatatagLoad(c)); });
+    });
+  }
+  vprefDict* prefs = vprefCreateDict();
+  guarded([&] {
+    vprefDictPushResource(prefs, root);
+    int budget = 500;
+    readPrefs(prefs, 0, &budget);
+  });
+  vprefRelease(prefs);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -60,6 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (root >= 0) {
     int budget = 2000;
     guarded([&] { walk(root, 0, &budget); });
+    loadObjects(root);
     guarded([&] {
       if (vrstoreCount(root) > 0) vrstoreRemove(root, vrstoreGetTagAtOnly(root, 0));
     });

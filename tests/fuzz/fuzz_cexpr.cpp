@@ -1,0 +1,69 @@
+// C expressions: the input's first byte chooses the printing radix, the
+// rest is the text inside the braces. It is parsed against a small program
+// (scalars, a pointer, a function, a structure, an array, an enumeration
+// and a typedef); every node of an accepted tree has a type that names and
+// sizes, and every located leaf prints.
+#include <string>
+
+#include "../sim/cdb/coff_writer.h"
+#include "fuzz_support.h"
+#include "sim/cdb/c_parse.h"
+#include "sim/cdb/c_print.h"
+#include "sim/cdb/coff.h"
+#include "sim/engine/device.h"
+
+namespace {
+
+test_coff program() {
+  test_coff c;
+  c.sections = {{".txt", 0, 0, 0x20, {0}}};
+  c.symbol("Fa", 0x10, 1, 1, 4, 2);
+  c.symbol("Fb", 0x11, 1, 1, 0x0F, 2);  // unsigned long
+  c.symbol("Fp", 0x13, 1, 1, 0x12, 2);  // pointer to char
+  c.symbol("Ff", 0x40, 0, 1, 0x24, 2);  // function returning int
+  c.symbol("Fpoint", 0, 0, 0, 8, 10, 1);  // structure tag: index 4
+  c.aux({0, 0, 2, 0, 0, 0, 0, 0});
+  c.symbol("Fx", 0, 0, 0, 4, 8);
+  c.symbol("Fy", 1, 0, 0, 6, 8);
+  c.symbol(".eos", 0, 0, 0, 0, 102, 1);
+  c.aux({4, 0, 2, 0, 0, 0, 0, 0});
+  c.symbol("Fs", 0x20, 1, 1, 8, 2, 1);
+  c.aux({4, 0, 2, 0, 0, 0, 0, 0});
+  c.symbol("Fv", 0x30, 1, 1, 0x34, 2, 1);  // array [3] of int
+  c.aux({0, 0, 3, 3, 0, 0, 0, 0});
+  c.symbol("Fcolor", 0, 0, 0, 10, 15, 1);  // enumeration tag: index 14
+  c.aux({0, 0, 1, 0, 0, 0, 0, 0});
+  c.symbol("Fred", 0, 0, 0, 11, 16);
+  c.symbol("Fgreen", 1, 0, 0, 11, 16);
+  c.symbol(".eos", 0, 0, 0, 0, 102, 1);
+  c.aux({14, 0, 1, 0, 0, 0, 0, 0});
+  c.symbol("Fword", 0, 0, 0, 13, 13);  // typedef unsigned short
+  c.symbol("Fd", 0x38, 1, 1, 7, 2);
+  return c;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  if (size < 1) return -1;
+  fuzz_start();
+  static bool loaded = false;
+  if (!loaded) {
+    fuzz_fresh_session();
+    program().write("program.cld");
+    if (read_coff_file(0, "program.cld") != 0) __builtin_trap();
+    make_device_current(0);
+    loaded = true;
+  }
+  const int radix = data[0] % 7;
+  const std::string text = "{" + std::string(reinterpret_cast<const char*>(data) + 1, size - 1) + "}";
+  const auto tree = c_parse(text.c_str());
+  if (!tree) return 0;
+  c_tree_has_call(tree->root);
+  for (const auto& node : tree->nodes) {
+    c_type_text(node->value);
+    c_sizeof_words(node->value);
+    if (node->op == 0 && node->value.located != 0) c_value_text(node->value, radix);
+  }
+  return 0;
+}
