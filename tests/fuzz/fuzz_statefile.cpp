@@ -33,13 +33,22 @@ std::string saved(const char* name) {
   return contents(name);
 }
 
+// The input stream the seeds name, by a name in the scratch folder.
+void fresh_session() {
+  fuzz_fresh_session();
+  fuzz_write_file("data.io", "1\n2\n3\n");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  // Stream, symbol and working-folder names stay in the scratch folder.
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  if (!fuzz_text_is_safe(text)) return -1;
   fuzz_start();
-  fuzz_fresh_session();
+  fresh_session();
   const std::string before = saved("before.sim");
-  fuzz_write_file("f.sim", std::string_view(reinterpret_cast<const char*>(data), size));
+  fuzz_write_file("f.sim", text);
   if (load_state_file("f.sim") != 0) {
     if (saved("after.sim") != before) finding("a refused file changed the state");
     return 0;
@@ -51,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
   // The file as the loaded devices save it reads back to the same file
   // (a fresh session empties the scratch folder).
-  fuzz_fresh_session();
+  fresh_session();
   fuzz_write_file("a.sim", first);
   if (load_state_file("a.sim") != 0) finding("a saved state was refused");
   if (saved("b.sim") != first) finding("a saved state did not load back as it was");
