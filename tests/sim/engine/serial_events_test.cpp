@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "memory_fixture.h"
@@ -20,14 +21,14 @@ constexpr uint32_t PCC = 0xFFC1, CRA = 0xFFD0, CRB = 0xFFD1, SSR = 0xFFF0, RX_TX
 constexpr int PORT_C = 3;
 
 struct setup {
-  const char* what;
-  uint32_t cra, crb, tml;
+  const char *type, *port, *what;
+  uint32_t cra, crb, tml;  // tml: the ssi's only
 };
 
 class SerialEvents : public device_fixture {
  protected:
   static constexpr int EVERY_CYCLE = 0, EVENTS = 1;
-  int ssi0 = 0;
+  int port = 0;
 
   void write(int device, uint32_t address, uint32_t value) {
     make_device_current(device);
@@ -43,7 +44,7 @@ class SerialEvents : public device_fixture {
   std::vector<uint32_t> state(int device) {
     make_device_current(device);
     catch_up_peripherals();
-    const uint32_t* w = periph_words(ssi0);
+    const uint32_t* w = periph_words(port);
     std::vector<uint32_t> s(w, w + SW_UPDATED);
     // What only the next step reads, which marks it at its start: whether
     // the clock toggled, and whether an edge is older than that step.
@@ -58,27 +59,29 @@ class SerialEvents : public device_fixture {
 
 TEST_F(SerialEvents, EventSteppingMatchesSteppingEveryCycle) {
   const setup setups[] = {
-      {"normal, 16-bit, PM 1, internal clock and frame sync", 0x6001, 0xF030, 0xFFFF},
-      {"network, 8-bit, four slots, tml 5, PSR", 0x8300, 0xFB30, 0x0005},
-      {"companded, LSB first, word-long frame sync, µ-law", 0x2002, 0x31B8, 0xFFFF},
-      {"on demand: network, one slot, internal frame sync", 0x6000, 0x1830, 0xFFFF},
-      {"external clock and frame sync, nothing driving them", 0x6000, 0x3000, 0xFFFF},
-      {"synchronous, output flags on the frame-sync pins", 0x4001, 0x3436, 0xFFFF},
+      {"73521", "ssi0", "normal, 16-bit, PM 1, internal clock and frame sync", 0x6001, 0xF030, 0xFFFF},
+      {"73521", "ssi0", "network, 8-bit, four slots, tml 5, PSR", 0x8300, 0xFB30, 0x0005},
+      {"73521", "ssi0", "companded, LSB first, word-long frame sync, µ-law", 0x2002, 0x31B8, 0xFFFF},
+      {"73521", "ssi0", "on demand: network, one slot, internal frame sync", 0x6000, 0x1830, 0xFFFF},
+      {"73521", "ssi0", "external clock and frame sync, nothing driving them", 0x6000, 0x3000, 0xFFFF},
+      {"73547", "ssi0", "synchronous, output flags on the frame-sync pins", 0x4001, 0x3436, 0xFFFF},
+      {"73583", "rssi0", "normal, 16-bit, internal clock and frame sync", 0x6001, 0xF430, 0},
+      {"73583", "rssi0", "network, 12-bit, gated clock, early last frame sync", 0x4300, 0x3C3C, 0},
   };
   for (const setup& s : setups) {
-    SCOPED_TRACE(s.what);
+    SCOPED_TRACE(std::string(s.type) + " " + s.port + ": " + s.what);
     for (int d : {EVERY_CYCLE, EVENTS}) {
-      make("73521", d);
+      make(s.type, d);
       write(d, CRA, s.cra);
       write(d, CRB, s.crb);
-      write(d, TML, s.tml);
+      if (s.tml != 0) write(d, TML, s.tml);
       write(d, IPR, 0x0C00);  // its requests reach the core
       write(d, PCC, 0x1F);
     }
-    ssi0 = 0;
+    port = 0;
     for (int p = 0; p < cur_type->periph_count; ++p)
-      if (std::strcmp(cur_type->periphs[p].name, "ssi0") == 0) ssi0 = p;
-    ASSERT_NE(ssi0, 0);
+      if (std::strcmp(cur_type->periphs[p].name, s.port) == 0) port = p;
+    ASSERT_NE(port, 0);
 
     std::vector<uint32_t> start = state(EVENTS);
     bool moved = false;
