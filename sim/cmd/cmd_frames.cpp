@@ -85,7 +85,9 @@ void move_selection(bool outward) {
     return;
   }
   const char* way = outward ? "up" : "down";
-  error_report((counted ? format("Can't go %s %ld times", way, static_cast<long>(n))
+  // The number as typed, whatever sign the data word gave it.
+  const long shown = counted ? static_cast<long>(static_cast<int32_t>(value_combined(cur_lexer->value[2]))) : 0;
+  error_report((counted ? format("Can't go %s %ld times", way, shown)
                         : format("Can't go %s any further", way))
                    .c_str());
 }
