@@ -5,6 +5,7 @@
 #include "sim/cdb/c_parse.h"
 #include "sim/cdb/c_print.h"
 #include "sim/cdb/c_value.h"
+#include "sim/cdb/coff.h"
 #include "sim/cdb/frames.h"
 #include "sim/cmd/c_args.h"
 #include "sim/cmd/commands.h"
@@ -16,7 +17,7 @@
 
 namespace {
 
-constexpr uint32_t SC_AUTO = 1, SC_REGISTER = 4, SC_ARGUMENT = 9, SC_REGISTER_PARAM = 17;
+constexpr uint32_t SC_AUTO = 1, SC_REGISTER = 4, SC_ARGUMENT = 9, SC_REGISTER_PARAM = 17, SC_BIT_FIELD = 18;
 
 template <typename... Args>
 std::string format(const char* text, Args... args) {
@@ -60,6 +61,16 @@ std::string location_text(const c_value& v) {
                        offset < 0 ? '-' : '+', ul(magnitude));
   }
   const uint32_t space = shown_space(v);
+  const coff_debug_info* info = current_debug_info();
+  if (v.sclass == SC_BIT_FIELD && info != nullptr && v.tag + 1 < info->c_symbols.size()) {
+    // The member symbol holds the field's bit offset, its auxiliary entry the width.
+    const uint32_t offset = info->c_symbols[v.tag].value();
+    const uint32_t width = info->c_symbols[v.tag + 1].w[2];
+    const auto word_bits = static_cast<uint32_t>(c_family->width);
+    const uint32_t address = v.address + offset / word_bits;
+    return format(" starting at %s:0x%lx, bit %lu, with length %lu %s", c_space_name(static_cast<int>(space), address),
+                  ul(address), ul(offset % word_bits), ul(width), width == 1 ? "bit" : "bits");
+  }
   return format(" at %s:0x%lx", c_space_name(static_cast<int>(space), v.address), ul(v.address));
 }
 

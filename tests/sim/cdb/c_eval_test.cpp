@@ -418,4 +418,27 @@ TEST_F(CEvalFamilies, ConstantsFollowEachFamilysRules) {
   }
 }
 
+// type: the expression's type and where its value lives.
+TEST_F(CEval, TypeNamesTheLocation) {
+  struct row {
+    const char* line;
+    const char* shown;
+  };
+  const row rows[] = {
+      {"type {a}", "int at xi:0x10"},
+      {"type {a+1}", "int"},
+      {"type {w.lo}", "unsigned int starting at xi:0x28, bit 0, with length 4 bits"},
+      {"type {w.neg}", "int starting at xi:0x29, bit 8, with length 3 bits"},
+      {"type {$r1}", "pointer to unsigned int in register r1"},
+      {"type {arr}", "array [3] of int at xi:0x30"},
+  };
+  for (const row& r : rows) {
+    recorded().clear();
+    run(r.line);
+    EXPECT_EQ(output(), std::string(r.line) + "\n" + r.shown + "\n");
+  }
+  EXPECT_EQ(refusal("type {main()}"), "Type expressions cannot contain function calls");
+  EXPECT_EQ(refusal("watch {main()}"), "Watch expressions cannot contain function calls");
+}
+
 }  // namespace
