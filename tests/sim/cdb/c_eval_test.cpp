@@ -257,6 +257,47 @@ TEST_F(CEval, ConditionsStopARunInTheirScope) {
   EXPECT_FALSE(c_condition_holds(*tree));
 }
 
+// Locals of main at a pc inside its block: a parameter and an automatic
+// variable at the frame register r2, a register variable in r0.
+TEST_F(CEval, LocalsOfTheFunctionAtThePc) {
+  test_coff c;
+  c.sections = {{".txt", 0, 0, 0x20, {0}}, {".txt", 0x10, 0, 0x20, std::vector<uint32_t>(0x40, 0)}};
+  c.symbol(".file", 0, 0, -2, 0, 103, 1);
+  c.file_aux("a.c", 1);
+  c.symbol("Fmain", 0x10, 0, 2, 0x24, 2, 1);
+  c.aux({0, 0x20, 0, 0, 0, 0, 0, 0});
+  c.symbol(".bf", 0x10, 0, 2, 0, 101, 1);
+  c.aux({0, 7, 0, 0, 0, 0, 0, 0});
+  c.symbol("Fg", 1, 0, -1, 4, 9);  // parameter
+  c.symbol(".bb", 0x14, 0, 2, 0, 100, 1);
+  c.aux({0, 0, 0, 0, 0, 0, 0, 0});
+  c.symbol("Fk", 2, 0, -1, 4, 1);   // automatic
+  c.symbol("Frv", 6, 0, -1, 4, 4);  // register int rv: r0
+  c.symbol(".eb", 0x1F, 0, 2, 0, 100, 1);
+  c.aux({0, 0, 0, 0, 0, 0, 0, 0});
+  c.symbol(".ef", 0x2F, 0, 2, 0, 101, 1);
+  c.aux({0, 3, 0, 0, 0, 0, 0, 0});
+  c.symbols[0][2] = static_cast<uint32_t>(c.symbols.size());
+  ASSERT_EQ(with_temp_coff(c, [](const char* path) { return read_coff_file(0, path); }), 0) << coff_error_text();
+  make_device_current(0);
+  for (const char* line : {"change pc $16", "change r2 $200", "change x:$201 $21"}) run(line);
+  check_rows({
+      {"{g}", "int: 33"},
+      {"{k = g + 1}", "int: 34"},
+      {"{&k}", "pointer to int: xi:0x202"},
+      {"{rv = k * 2}", "int: 68"},
+      {"{$r0}", "pointer to unsigned int: xi:0x44"},
+      {"{&rv}", "{Operand of unary & invalid since it is in a register}"},
+  });
+  EXPECT_EQ(peek(0x202), 34u);
+  // A condition on a local holds only with the pc in its block.
+  auto tree = c_parse("{k == 34}");
+  ASSERT_TRUE(tree);
+  EXPECT_TRUE(c_condition_holds(*tree));
+  run("change pc $12");
+  EXPECT_FALSE(c_condition_holds(*tree));
+}
+
 // A call into the target as the call set-up leaves it: the run that the
 // stand-in "starts" leaves 42 in a1 and disturbs the counters.
 int started_calls = 0;
