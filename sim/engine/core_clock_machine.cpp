@@ -109,12 +109,7 @@ void begin_recorded(uint32_t* w) {
   if (d.words > 1) mem_read_word(SPACE_P, (w[CS_DECODE_ADDR] + 1) & WORD, &second);
   w[CS_DECODE_OPERAND] = second & WORD;
   core_decode_operands_from(d);
-  for (int i = 0; i <= CS_SHORT_IMM - CS_DEC_CLASS; ++i) w[CS_EX_CLASS + i] = w[CS_DEC_CLASS + i];
-  w[CS_EX_IMMEDIATE] = w[CS_DEC_IMMEDIATE];
-  w[CS_EXECUTE] = w[CS_DECODE];
-  w[CS_SCALE_CHECK] = d.scale_check;
-  w[CS_EXECUTE_ADDR] = w[CS_DECODE_ADDR];
-  w[CS_EXECUTE_OPERAND] = w[CS_DECODE_OPERAND];
+  move_to_execute();
   w[CS_WORDS] = d.words;
   w[CS_CYC_TOTAL] = d.cycles;
   if (w[CS_REP_ARMED]) repeat_begin();

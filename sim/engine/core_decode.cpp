@@ -209,7 +209,6 @@ const decoded_word& decoded_word_of(uint16_t w) {
     const int words = core_instruction_words(w);
     d.words = static_cast<uint8_t>(words);
     d.cycles = static_cast<uint8_t>(core_instruction_cycles(w, words, false));
-    d.scale_check = move_checks_scaling(w) ? 1 : 0;
     d.run = core_handler_of(w);
     d.valid = true;
   }

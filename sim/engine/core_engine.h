@@ -65,7 +65,6 @@ struct decoded_word {
   bool valid = false;
   uint8_t words = 0;
   uint8_t cycles = 0;
-  uint8_t scale_check = 0;
   uint8_t next_mode = 0;
   std::array<uint8_t, 4> move_codes{};
   uint16_t cls = 0;
