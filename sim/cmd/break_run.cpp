@@ -288,6 +288,7 @@ int plan_breakpoints() {
     else
       s.pc_only = false;
   }
+  cur_state->pc_break_bits = s.pc_only && !s.end_marks ? s.pc_bits.data() : nullptr;
   return flags;
 }
 

@@ -303,6 +303,10 @@ struct device_state {
   int mid_instr_breaks = 0;
   int breaks_observe_marks = 0;
   int read_watch = 0;  // core reads ask run_hook.read_change_mark for their mark
+  // Set when every enabled breakpoint is a plain program-address one and
+  // none keeps marks: the addresses they name, one bit each; an
+  // instruction end whose pc has no bit tests nothing.
+  const uint64_t* pc_break_bits = nullptr;
   int run_fast = 0;
   // Set by whatever needs this device run one cycle at a time whatever
   // its plan (the engine comparison in the tests and the benchmark).

@@ -374,14 +374,22 @@ device_inst* enter_device(int device) {
   return inst;
 }
 
+// No breakpoint can fire at this end: none is set, or all are plain
+// program-address ones and none names pc.
+bool no_break_here(const device_inst& inst, const device_state& st) {
+  if (st.breakpoints == nullptr) return true;
+  const uint64_t* bits = st.pc_break_bits;
+  return bits != nullptr && inst.pc <= 0xFFFF && ((bits[inst.pc >> 6] >> (inst.pc & 63)) & 1) == 0;
+}
+
 // An instruction end of a go that can neither stop nor show anything: no
-// stop flag, no breakpoint, no progress line, no profiler, a plan still
-// good, no host file request.
+// stop flag, no breakpoint that can fire, no progress line, no profiler,
+// a plan still good, no host file request.
 bool quiet_end(const device_inst& inst, const device_state& st) {
   constexpr uint32_t STOPPING = DEV_ILLEGAL | DEV_STOP | DEV_ERROR_PENDING;
   return (inst.flags & STOPPING) == 0 && inst.abort == 0 && inst.profiled == 0 && stop_request == 0 &&
-         st.breakpoints == nullptr && st.run_plan_stale == 0 && st.run_mode == RUN_GO && st.run_count != 0 &&
-         inst.cycles % 1000 != 0 && inst.pc != st.hio.watch[0] && inst.pc != st.hio.watch[1];
+         st.run_plan_stale == 0 && st.run_mode == RUN_GO && st.run_count != 0 && inst.cycles % 1000 != 0 &&
+         inst.pc != st.hio.watch[0] && inst.pc != st.hio.watch[1] && no_break_here(inst, st);
 }
 
 // The whole-instruction engine: the cycles of each instruction back to
@@ -433,6 +441,7 @@ void exec_cycle_done(device_inst& inst, bool end) {
 
 void update_run_plan(device_state& st) {
   st.run_plan_stale = 0;
+  st.pc_break_bits = nullptr;
   const int flags = st.breakpoints != nullptr ? run_hook.plan_breakpoints() : 0;
   const int mid = (flags & BREAKS_WITHIN_INSTRUCTION) != 0 ? 1 : 0;
   st.mid_instr_breaks = mid;
