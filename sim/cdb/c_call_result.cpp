@@ -101,10 +101,9 @@ int c_call_resume() {
   int format = C_NATURAL;  // replaced by the saved word
   int result = c_restore_counters(&format);
   if (result != 0) result = c_eval_again();
-  if (result == 2) {
-    c_save_counters(format);
-    return 2;
-  }
+  // A further call: the counters kept before the first one stay, to be put
+  // back when the last returns (its set-up has already cleared them).
+  if (result == 2) return 2;
   if (result == 1) c_print_value(format, &pending->root->value);
   pending.reset();
   return result;

@@ -8,8 +8,10 @@
 #include <array>
 #include <cstring>
 
+#include "sim/cdb/c_eval.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
+#include "sim/cdb/frames.h"
 #include "sim/cdb/source.h"
 #include "sim/engine/device.h"
 #include "sim/engine/memory.h"
@@ -260,10 +262,17 @@ void source_step_check(int* show, int* stop) {
     case 21:
       if (pc == st.stop_address) line_reached(mode == 21, show, stop);
       return;
-    default:
-      // A target call that returned: its expression is resumed by the
-      // evaluator; without one the run just stops.
+    case 17: {
+      // The call came back: the counters are put back, the result taken
+      // and the expression goes on; it may start a further call.
+      const int resumed = c_call_resume();
+      if (resumed == 2) return;
+      if (resumed == 1 && frame_current() != nullptr) frame_refresh_text(*frame_current());
       *stop = 1;
+      return;
+    }
+    default:
+      *show = *stop = 1;
       return;
   }
 }

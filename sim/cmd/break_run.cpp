@@ -17,6 +17,7 @@
 #include "sim/cdb/c_eval.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/source.h"
+#include "sim/cdb/target_call.h"
 #include "sim/cmd/breakpoints.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/expr.h"
@@ -396,6 +397,7 @@ void install_simulator_hooks() {
   run_hook.view_show_position = view_show_position;
   run_hook.frames_free = frames_free;
   run_hook.source_step_check = source_step_check;
+  install_target_calls();
   install_family_tools(assemble_line, disassemble_word, &dsp73500_profile_ops);
   install_streams();
   install_object_file_hooks();
