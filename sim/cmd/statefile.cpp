@@ -263,11 +263,6 @@ int save_state_file(const char* path, int first, int last) {
 
 namespace {
 
-struct parsed_page {
-  uint32_t start = 0;
-  int kind = PAGE_UNIFORM;
-  std::vector<uint32_t> words;
-};
 
 struct parsed_device {
   int number = 0, type = -1;
@@ -293,7 +288,7 @@ struct parsed_device {
   int newest = 0, pending = 0;
   std::vector<std::string> lines;
   std::vector<parsed_stream> streams[4];
-  std::vector<std::vector<parsed_page>> sparse;
+  std::string sparse_text;  // checked; the engine's page reader takes it
   std::string coff_path;
 };
 
@@ -380,19 +375,27 @@ void parse_watches(text_in& in, parsed_device& pd, const device_type& t) {
   }
 }
 
+// The pages are checked as the engine's page reader wants them (from page
+// 0 up, 16-bit words), which then reads the same text into the device.
 void parse_sparse(text_in& in, parsed_device& pd, const device_type& t) {
+  const std::size_t begin = in.at;
   for (int r = 0; r < t.region_count; ++r) {
     if ((t.regions[r].flags & REGION_SPARSE) == 0) continue;
-    auto& pages = pd.sparse.emplace_back();
     const int n = in.count();
+    if (n < 1 || n > static_cast<int>(0x10000 / PAGE_WORDS)) in.fail();
+    uint32_t next = 0;
     for (int i = 0; i < n && in.ok; ++i) {
-      parsed_page& p = pages.emplace_back();
-      p.start = in.hex();
-      p.kind = in.dec(PAGE_UNIFORM, PAGE_DATA);
-      if (p.start % PAGE_WORDS != 0 || p.kind == 3) in.fail();
-      in.hex_words(p.words, p.kind == PAGE_DATA ? PAGE_WORDS : 1);
+      const uint32_t start = in.hex();
+      const int kind = in.dec(PAGE_UNIFORM, PAGE_DATA);
+      if (start < next || (i == 0 && start != 0) || start % PAGE_WORDS != 0 || start > 0x10000 - PAGE_WORDS ||
+          kind == 3)
+        in.fail();
+      next = start + PAGE_WORDS;
+      for (uint32_t k = 0; k < (kind == PAGE_DATA ? PAGE_WORDS : 1) && in.ok; ++k)
+        if (in.hex() > 0xFFFF) in.fail();
     }
   }
+  if (in.ok) pd.sparse_text = in.text.substr(begin, in.at - begin);
 }
 
 void parse_device(text_in& in, parsed_device& pd) {
@@ -535,16 +538,11 @@ void apply_watches(parsed_device& pd) {
   }
 }
 
-void apply_sparse(parsed_device& pd, const device_type& t) {
-  std::size_t next = 0;
-  for (int r = 0; r < t.region_count; ++r) {
-    if ((t.regions[r].flags & REGION_SPARSE) == 0) continue;
-    for (const parsed_page& p : pd.sparse[next++])
-      for (uint32_t i = 0; i < PAGE_WORDS; ++i) {
-        const uint32_t w = p.words[p.kind == PAGE_DATA ? i : 0];
-        if (w != 0 || p.kind == PAGE_DATA) sparse_write_row(cur_inst, r, p.start + i, w);
-      }
-  }
+void apply_sparse(const parsed_device& pd) {
+  if (pd.sparse_text.empty()) return;
+  std::FILE* f = fmemopen(const_cast<char*>(pd.sparse_text.data()), pd.sparse_text.size(), "r");
+  if (f == nullptr || load_sparse_memory(cur_inst, f) == 0) report_memory_failure("Insufficient memory: dsp_alloc");
+  if (f != nullptr) std::fclose(f);
 }
 
 // Fills a newly created current device from its parsed record.
@@ -592,7 +590,7 @@ void apply_device(parsed_device& pd) {
     l.fill(0);
     std::copy(pd.lines[i].begin(), pd.lines[i].end(), l.begin());
   }
-  apply_sparse(pd, t);
+  apply_sparse(pd);
   apply_streams(pd.streams);
   st.run_plan_stale = 1;
   if (!pd.coff_path.empty() && read_coff_file(pd.number, pd.coff_path.c_str()) != 0)

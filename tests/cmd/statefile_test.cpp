@@ -152,6 +152,20 @@ std::string replaced(std::string text, const std::string& from, const std::strin
   return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
+// A page of one repeated value covers every word up to the next page, and
+// stays one page.
+TEST_F(state_file, AUniformPageFillsItsWholeRun) {
+  run("change xe:$2345 $77");
+  write_file("u.sim", replaced(saved("a.sim"), "\n2400\n2\n0 ", "\n2400\n2\n7 "));
+  ASSERT_EQ(load_state_file(path("u.sim").c_str()), 0);
+  for (uint32_t address : {0x2400u, 0x8000u, 0xffffu}) {
+    uint32_t word = 0;
+    ASSERT_EQ(read_device_memory(0, SPACE_XE, address, &word), 1);
+    EXPECT_EQ(word, 7u) << address;
+  }
+  EXPECT_NE(saved("b.sim").find("\n2400\n2\n7 "), std::string::npos);
+}
+
 TEST_F(state_file, RefusedFilesChangeNothing) {
   busy();
   const std::string good = saved("good.sim");
@@ -173,6 +187,8 @@ TEST_F(state_file, RefusedFilesChangeNothing) {
       {"a stream in a space that does not exist", replaced(good, "^x:$11\n0 1 11", "^x:$11\n0 99 11")},
       {"a watch of a register that does not exist", replaced(good, "\n1\n^r0\n1 -1 0", "\n1\n^r0\n1 -1 99")},
       {"a target file slot beyond the table", replaced(good, "[afi ufi]\n\n4 4", "[afi ufi]\n\n21 4")},
+      {"a sparse word wider than 16 bits", replaced(good, "\n2400\n2\n0 ", "\n2400\n2\n10000 ")},
+      {"sparse pages out of order", replaced(good, "\n2400\n2\n0 ", "\n2200\n2\n0 ")},
   };
   for (const auto& r : refused) {
     write_file("bad.sim", r.text);
