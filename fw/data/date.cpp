@@ -8,7 +8,6 @@
 #include "fw/core/debug.h"
 #include "fw/data/inst.h"
 #include "fw/data/vresource.h"
-#include "fw/data/vrstore.h"
 
 namespace {
 
@@ -123,8 +122,8 @@ NameTable loadTable(const char* tableName, int count) {
   NameTable t;
   vexTry([&] {
     vresource module, array;
-    if (!vrstoreTestGet(vinstGetSystemResource(), key("vdate"), &module) ||
-        !vrstoreTestGet(module, key(tableName), &array))
+    if (!vresourceTestGet(vinstGetSystemResource(), key("vdate"), &module) ||
+        !vresourceTestGet(module, key(tableName), &array))
       return;
     std::int32_t n = vresourceCount(array);
     for (int i = 0; i < count && i < n; ++i) {

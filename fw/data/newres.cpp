@@ -305,10 +305,7 @@ vname tagAtOnly(vresource h, std::int32_t i) {
   return vresDictTagAt(o.o, i);
 }
 int testGet(vresource h, vname tag, vresource* out) {
-  {
-    Obj dict(objectOf(h, nullptr));
-    if (!vresDictHas(dict.o, tag)) return 0;
-  }
+  if (!_newresourceHas(h, tag)) return 0;
   *out = get(h, tag);
   return 1;
 }
@@ -439,6 +436,10 @@ void findAt(vresource h, vresource* where, vname* tag, std::int32_t* index) {
 
 }  // namespace
 
+bool _newresourceHas(vresource h, vname tag) {
+  Obj dict(objectOf(h, nullptr));
+  return vresDictHas(dict.o, tag);
+}
 std::string _newresourceStringText(vresource h, vname tag) {
   Obj o(objectOf(h, tag));
   return textOf(o.o);

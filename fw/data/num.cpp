@@ -5,7 +5,7 @@
 #include "fw/core/cp1252.h"
 #include "fw/core/mem.h"
 #include "fw/data/inst.h"
-#include "fw/data/vrstore.h"
+#include "fw/data/vresource.h"
 
 namespace {
 
@@ -162,7 +162,7 @@ bool moduleChild(const char* name, vresource* out) {
   bool found = false;
   vexTry([&] {
     vresource module;
-    found = vrstoreTestGet(vinstGetSystemResource(), key("vnum"), &module) && vrstoreTestGet(module, key(name), out);
+    found = vresourceTestGet(vinstGetSystemResource(), key("vnum"), &module) && vresourceTestGet(module, key(name), out);
   });
   return found;
 }
@@ -177,7 +177,7 @@ vnumDigitSet loadDigitSet(const char* name, const char* builtIn) {
 }
 
 vnumElement readElement(vresource c) {
-  vname type = vrstoreGetTag(c, key("Type"));
+  vname type = vresourceGetTag(c, key("Type"));
   std::int16_t kind = -1;
   for (std::int16_t k = 0; k < 8; ++k)
     if (type == key(kindNames[k])) kind = k;
@@ -187,9 +187,9 @@ vnumElement readElement(vresource c) {
     case vnumText:
     case vnumNegativeText:
     case vnumPositiveText: {
-      e.text = vstrClone(vrstoreGetStringText(c, key("Print")).c_str());
+      e.text = vstrClone(vresourceGetStringText(c, key("Print")).c_str());
       vresource m;
-      if (vrstoreTestGet(c, key("Match"), &m)) {
+      if (vresourceTestGet(c, key("Match"), &m)) {
         vexGuard([&] { e.match = vregexpLoad(m); },
                  [&](vexHandler&) {
                    vstrDestroy(e.text);
@@ -199,20 +199,20 @@ vnumElement readElement(vresource c) {
       break;
     }
     case vnumPadding:
-      e.character = vrstoreGetCharacter(c, key("Character"));
-      e.count = vrstoreGetInteger(c, key("Count"));
+      e.character = vresourceGetCharacter(c, key("Character"));
+      e.count = vresourceGetInteger(c, key("Count"));
       break;
     case vnumWhiteSpace:
-      e.required = static_cast<std::uint8_t>(vrstoreGetBoolean(c, key("Required")) != 0);
-      e.shown = static_cast<std::uint8_t>(vrstoreGetBoolean(c, key("Shown")) != 0);
+      e.required = static_cast<std::uint8_t>(vresourceGetBoolean(c, key("Required")) != 0);
+      e.shown = static_cast<std::uint8_t>(vresourceGetBoolean(c, key("Shown")) != 0);
       break;
     case vnumDigits:
-      e.count = vrstoreGetInteger(c, key("Count"));
-      e.grouping = static_cast<std::int16_t>(vrstoreGetInteger(c, key("Grouping")));
-      e.character = vrstoreGetCharacter(c, key("Character"));
+      e.count = vresourceGetInteger(c, key("Count"));
+      e.grouping = static_cast<std::int16_t>(vresourceGetInteger(c, key("Grouping")));
+      e.character = vresourceGetCharacter(c, key("Character"));
       break;
     case vnumDecimal:
-      e.character = vrstoreGetCharacter(c, key("Character"));
+      e.character = vresourceGetCharacter(c, key("Character"));
       break;
     default:
       break;
@@ -222,22 +222,21 @@ vnumElement readElement(vresource c) {
 
 void readFormat(vnumFormat* f, vresource r) {
   std::int32_t version;
-  if (vrstoreTestGetInteger(r, key("Version"), &version)) {
+  if (vresourceRoute<vresourceSlotTestGetInteger, int>(r, key("Version"), &version)) {
     if (version != 2) vexGenerateMessage(&vexModuleUnimplementedClass, "Unknown format version");
-    vresource o;
-    if (vrstoreTestGet(r, key("OptimizeParse"), &o) && vrstoreGetBoolean(r, key("OptimizeParse")))
-      f->flags |= vnumFORMAT_FAST_PARSE;
+    int optimize = 0;
+    if (vresourceTestGetBoolean(r, key("OptimizeParse"), &optimize) && optimize) f->flags |= vnumFORMAT_FAST_PARSE;
   }
-  vresource components = vrstoreGet(r, key("Components"));
-  std::int32_t n = vrstoreCount(components);
-  for (std::int32_t i = 0; i < n; ++i) vnumFormatAppend(f, readElement(vrstoreGetAt(components, i)));
+  vresource components = vresourceGet(r, key("Components"));
+  std::int32_t n = vresourceCount(components);
+  for (std::int32_t i = 0; i < n; ++i) vnumFormatAppend(f, readElement(vresourceGetAt(components, i)));
 }
 
 void formatLoadInit(vobject* self, vresource resource) {
   formatInit(self);
   vobjectGetDefaultClass()->loadInit(self, resource);
   vresource found;
-  if (vrstoreTestGet(resource, key("Components"), &found)) readFormat(static_cast<vnumFormat*>(self), resource);
+  if (vresourceTestGet(resource, key("Components"), &found)) readFormat(static_cast<vnumFormat*>(self), resource);
 }
 
 void formatStore(vobject* self, vresource resource) {
@@ -301,9 +300,9 @@ vnumFormat* builtInExponent() {
 
 vnumDigitSet vnumDigitSetLoad(vresource r) {
   std::int32_t version;
-  if (vrstoreTestGetInteger(r, key("Version"), &version) && version != 2)
+  if (vresourceRoute<vresourceSlotTestGetInteger, int>(r, key("Version"), &version) && version != 2)
     vexGenerateMessage(&vexModuleUnimplementedClass, "Unknown digit set version");
-  std::string digits = vrstoreGetStringText(r, key("Digits"));
+  std::string digits = vresourceGetStringText(r, key("Digits"));
   vnumDigitSet s{};
   vnumDigitSetSetDigits(&s, vscribeCStringSized(digits.data(), digits.size()));
   return s;
@@ -327,7 +326,7 @@ void vnumDigitSetSetDigits(vnumDigitSet* set, vscribe* digits) {
 
 vnumFormat* vnumFormatLoad(vresource r) {
   vname cls;
-  if (vrstoreTestGetTag(r, key("Class"), &cls)) return static_cast<vnumFormat*>(vobjectLoad(r));
+  if (vresourceRoute<vresourceSlotTestGetTag, int>(r, key("Class"), &cls)) return static_cast<vnumFormat*>(vobjectLoad(r));
   vnumFormat* f = vnumFormatCreate();
   vexGuard([&] { readFormat(f, r); },
            [&](vexHandler&) {
@@ -338,35 +337,35 @@ vnumFormat* vnumFormatLoad(vresource r) {
 }
 
 void vnumFormatStore(vnumFormat* f, vresource r) {
-  vrstoreSetInteger(r, key("Version"), 2);
-  vrstoreSetBoolean(r, key("OptimizeParse"), (f->flags & vnumFORMAT_FAST_PARSE) ? 1 : 0);
-  vresource components = vrstoreMakeArray(r, key("Components"), vresDICTIONARY, f->count);
+  vresourceSetInteger(r, key("Version"), 2);
+  vresourceSetBoolean(r, key("OptimizeParse"), (f->flags & vnumFORMAT_FAST_PARSE) ? 1 : 0);
+  vresource components = vresourceMakeArray(r, key("Components"), vresDICTIONARY, f->count);
   for (std::int32_t i = 0; i < f->count; ++i) {
     const vnumElement& e = f->elements[i];
-    vresource c = vrstoreCreateAt(components, i, vresDICTIONARY);
-    vrstoreSetTag(c, key("Type"), key(kindNames[e.kind]));
+    vresource c = vresourceCreateAt(components, i, vresDICTIONARY);
+    vresourceSetTag(c, key("Type"), key(kindNames[e.kind]));
     switch (e.kind) {
       case vnumText:
       case vnumNegativeText:
       case vnumPositiveText:
-        vrstoreSetString(c, key("Print"), vscribeLiteral(e.text ? e.text : ""));
-        if (e.match) vregexpStore(e.match, vrstoreMake(c, key("Match")));
+        vresourceSetString(c, key("Print"), vscribeLiteral(e.text ? e.text : ""));
+        if (e.match) vregexpStore(e.match, vresourceCreate(c, key("Match"), vresDICTIONARY));
         break;
       case vnumPadding:
-        vrstoreSetCharacter(c, key("Character"), e.character);
-        vrstoreSetInteger(c, key("Count"), e.count);
+        vresourceSetCharacter(c, key("Character"), e.character);
+        vresourceSetInteger(c, key("Count"), e.count);
         break;
       case vnumWhiteSpace:
-        vrstoreSetBoolean(c, key("Required"), e.required);
-        vrstoreSetBoolean(c, key("Shown"), e.shown);
+        vresourceSetBoolean(c, key("Required"), e.required);
+        vresourceSetBoolean(c, key("Shown"), e.shown);
         break;
       case vnumDigits:
-        vrstoreSetInteger(c, key("Count"), e.count);
-        vrstoreSetInteger(c, key("Grouping"), e.grouping);
-        vrstoreSetCharacter(c, key("Character"), e.character);
+        vresourceSetInteger(c, key("Count"), e.count);
+        vresourceSetInteger(c, key("Grouping"), e.grouping);
+        vresourceSetCharacter(c, key("Character"), e.character);
         break;
       case vnumDecimal:
-        vrstoreSetCharacter(c, key("Character"), e.character);
+        vresourceSetCharacter(c, key("Character"), e.character);
         break;
       default:
         break;

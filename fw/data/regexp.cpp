@@ -7,7 +7,7 @@
 #include "fw/core/cp1252.h"
 #include "fw/core/ex.h"
 #include "fw/core/mem.h"
-#include "fw/data/vrstore.h"
+#include "fw/data/vresource.h"
 
 namespace {
 
@@ -401,11 +401,11 @@ vname key(const char* name) { return vnameInternLiteral(name); }
 void readKeys(vregexp* re, vresource resource) {
   if (re->pattern) vstrDestroy(re->pattern);
   re->pattern = nullptr;
-  re->pattern = vstrClone(vrstoreGetStringText(resource, key("RegularExpression")).c_str());
-  re->caseSensitive = vrstoreGetBoolean(resource, key("CaseSensitive"));
-  re->direction = static_cast<std::uint8_t>(vrstoreGetInteger(resource, key("Direction")) & 0xff);
+  re->pattern = vstrClone(vresourceGetStringText(resource, key("RegularExpression")).c_str());
+  re->caseSensitive = vresourceGetBoolean(resource, key("CaseSensitive"));
+  re->direction = static_cast<std::uint8_t>(vresourceGetInteger(resource, key("Direction")) & 0xff);
   std::int32_t eol = 10;
-  re->endOfLine = vrstoreTestGetInteger(resource, key("EndOfLineChar"), &eol) ? eol : 10;
+  re->endOfLine = vresourceRoute<vresourceSlotTestGetInteger, int>(resource, key("EndOfLineChar"), &eol) ? eol : 10;
   compilePattern(re);
 }
 
@@ -414,17 +414,21 @@ void readKeys(vregexp* re, vresource resource) {
 void regexpLoadInit(vobject* self, vresource resource) {
   regexpInit(self);
   vobjectGetDefaultClass()->loadInit(self, resource);
-  vresource found;
-  if (vrstoreTestGet(resource, key("RegularExpression"), &found)) readKeys(static_cast<vregexp*>(self), resource);
+  // Asked by value: a chunk file's string entry has no handle until written.
+  vstr* pattern = nullptr;
+  if (vresourceTestGetStringCopy(resource, key("RegularExpression"), &pattern)) {
+    vstrDestroy(pattern);
+    readKeys(static_cast<vregexp*>(self), resource);
+  }
 }
 
 void regexpStore(vobject* self, vresource resource) {
   vobjectGetDefaultClass()->store(self, resource);
   auto* re = static_cast<vregexp*>(self);
-  vrstoreSetString(resource, key("RegularExpression"), vscribeLiteral(re->pattern ? re->pattern : ""));
-  vrstoreSetBoolean(resource, key("CaseSensitive"), re->caseSensitive ? 1 : 0);
-  vrstoreSetInteger(resource, key("Direction"), re->direction);
-  vrstoreSetInteger(resource, key("EndOfLineChar"), re->endOfLine);
+  vresourceSetString(resource, key("RegularExpression"), vscribeLiteral(re->pattern ? re->pattern : ""));
+  vresourceSetBoolean(resource, key("CaseSensitive"), re->caseSensitive ? 1 : 0);
+  vresourceSetInteger(resource, key("Direction"), re->direction);
+  vresourceSetInteger(resource, key("EndOfLineChar"), re->endOfLine);
 }
 
 void** regexpSlot = nullptr;
@@ -472,7 +476,7 @@ vregexp* vregexpCompile(vscribe* pattern) {
 
 vregexp* vregexpLoad(vresource resource) {
   vname cls;
-  if (vrstoreTestGetTag(resource, key("Class"), &cls)) return static_cast<vregexp*>(vobjectLoad(resource));
+  if (vresourceRoute<vresourceSlotTestGetTag, int>(resource, key("Class"), &cls)) return static_cast<vregexp*>(vobjectLoad(resource));
   auto* re = static_cast<vregexp*>(vinstanceCreate(vregexpGetDefaultClass()));
   vexGuard([&] { readKeys(re, resource); },
            [&](vexHandler&) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
 
 namespace fs = std::filesystem;
@@ -31,7 +32,7 @@ Outcome probe(const fs::path& program, const fs::path& cwd, std::vector<std::str
     if (const char* v = std::getenv(keep)) env.push_back(std::string(keep) + "=" + v);
   std::string command = "cd '" + cwd.string() + "' && env -i";
   for (const std::string& e : env) command += " '" + e + "'";
-  command += " '" + program.string() + "' " + args + " 2>/dev/null";
+  command += " '" + program.string() + "' " + args + " 2>&1";
   Outcome r;
   std::FILE* p = popen(command.c_str(), "r");
   if (!p) return r;
@@ -57,6 +58,15 @@ struct Scratch {
     root = fs::canonical(root);
   }
   ~Scratch() { fs::remove_all(root); }
+  // The probe in root/bin, a home of its own and no registry file: the
+  // environment it runs with.
+  fs::path bin() const { return root / "bin"; }
+  std::vector<std::string> placeProbe() const {
+    fs::create_directories(bin());
+    fs::create_directories(root / "home");
+    fs::copy_file(INST_PROBE, bin() / "inst_probe");
+    return {"HOME=" + (root / "home").string(), "WEXLIN_REGISTRY=" + (root / "none").string()};
+  }
 };
 
 std::string firstLine(const std::string& s) { return s.substr(0, s.find('\n')); }
@@ -107,12 +117,8 @@ TEST(InstOrder, EachPlaceIsSearchedInTurn) {
 // (the built-in descriptions stand in for the missing ones).
 TEST(InstOrder, NumbersNeedNoResourceFile) {
   Scratch s;
-  fs::path bin = s.root / "bin", home = s.root / "home";
-  fs::create_directories(bin);
-  fs::create_directories(home);
-  fs::copy_file(INST_PROBE, bin / "inst_probe");
-  const std::vector<std::string> env = {"HOME=" + home.string(), "WEXLIN_REGISTRY=" + (s.root / "none").string()};
-  Outcome alone = probe(bin / "inst_probe", s.root, env, "numbers");
+  const std::vector<std::string> env = s.placeProbe();
+  Outcome alone = probe(s.bin() / "inst_probe", s.root, env, "numbers");
   ASSERT_EQ(alone.status, 0);
   if (firstLine(alone.out) != "in memory 1") GTEST_SKIP() << "a framework file is installed";
   // The probe where the build left it finds the built file.
@@ -142,6 +148,33 @@ TEST(InstOrder, PrintersAreTheSameOnceNumbersAreRegistered) {
   EXPECT_EQ(texts[0], texts[1]);
   for (const char* part : {"log vdebug0.log", "position:", "probe", "THIS IS A GENERATED FILE"})
     EXPECT_NE(texts[0].find(part), std::string::npos) << part;
+}
+
+// A framework file in the chunk format is read through the same routed
+// calls: its number format (here with a decimal comma) is the one used.
+TEST(InstOrder, AChunkFormatFrameworkFileServesTheNumberFormats) {
+  Scratch s;
+  const std::vector<std::string> env = s.placeProbe();
+  vfsPath* built = vfsNewPathFromString((fs::path(INST_PROBE).parent_path().parent_path() / "lib" / "vwexlin7.vr").c_str());
+  vresource source = vresourceOpenFile(built, vfsOPEN_READ);
+  vfsFreePath(built);
+  vresource chunk = vresourceCreateMemoryIn(1);
+  vresourceCopyContents(source, chunk);
+  vresourceCloseFile(source);
+  auto tag = [](const char* t) { return vnameInternLiteral(t); };
+  vresource normal = vresourceGet(vresourceGet(chunk, tag("vnum")), tag("NormalFormat"));
+  vresource decimal = vresourceGetAt(vresourceGet(normal, tag("Components")), 2);
+  ASSERT_EQ(vresourceGetTag(decimal, tag("Type")), tag("Decimal"));
+  vresourceSetCharacter(decimal, tag("Character"), ',');
+  vfsPath* placed = vfsNewPathFromString((s.bin() / "vwexlin7.vr").c_str());
+  vresourceCloseFile(vresourceSaveFile(chunk, placed, 0644));
+  vfsFreePath(placed);
+  vresourceCloseFile(chunk);
+
+  Outcome r = probe(s.bin() / "inst_probe", s.root, env, "numbers");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(firstLine(r.out), "in memory 0");
+  EXPECT_NE(r.out.find(" 2,250000 "), std::string::npos) << r.out;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "fw/data/inst.h"
 #include "fw/data/num.h"
+#include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
 
 namespace {
@@ -64,23 +65,26 @@ TEST(NumFormat, StoreLoadAndCopyKeepTheElements) {
   vnumFormatAppend(f, pad);
   vnumFormatAppend(f, vnumTextElement(vnumPositiveText, "+", "[+]"));
   vnumFormatAppend(f, digits(-1, 3, '\''));
-  vresource root = vrstoreCreateMemory();
-  vnumFormatStore(f, vrstoreMake(root, vnameInternLiteral("F")));
-  vnumFormat* back = vnumFormatLoad(vrstoreGet(root, vnameInternLiteral("F")));
-  auto* copy = static_cast<vnumFormat*>(vobjectClone(back));
-  for (vnumFormat* g : {back, copy}) {
-    ASSERT_EQ(g->count, 3);
-    EXPECT_EQ(g->elements[0].count, 12);
-    EXPECT_STREQ(g->elements[1].text, "+");
-    EXPECT_NE(g->elements[1].match, nullptr);
-    EXPECT_EQ(g->elements[2].grouping, 3);
-    EXPECT_EQ(g->elements[2].character, '\'');
-    EXPECT_EQ(text(vnumScribeInteger(1234567, vnumGetDecimalDigits(), g, nullptr, 0, -1)), "**+1'234'567");
+  // In either store: the loader reads through the routed resource calls.
+  for (int table : {0, 1}) {
+    vresource root = vresourceCreateMemoryIn(table);
+    vnumFormatStore(f, vresourceCreate(root, vnameInternLiteral("F"), vresDICTIONARY));
+    vnumFormat* back = vnumFormatLoad(vresourceGet(root, vnameInternLiteral("F")));
+    auto* copy = static_cast<vnumFormat*>(vobjectClone(back));
+    for (vnumFormat* g : {back, copy}) {
+      ASSERT_EQ(g->count, 3);
+      EXPECT_EQ(g->elements[0].count, 12);
+      EXPECT_STREQ(g->elements[1].text, "+");
+      EXPECT_NE(g->elements[1].match, nullptr);
+      EXPECT_EQ(g->elements[2].grouping, 3);
+      EXPECT_EQ(g->elements[2].character, '\'');
+      EXPECT_EQ(text(vnumScribeInteger(1234567, vnumGetDecimalDigits(), g, nullptr, 0, -1)), "**+1'234'567");
+    }
+    vinstanceDestroy(copy);
+    vinstanceDestroy(back);
+    vresourceCloseFile(root);
   }
-  vinstanceDestroy(copy);
-  vinstanceDestroy(back);
   vinstanceDestroy(f);
-  vrstoreCloseFile(root);
 }
 
 TEST(NumFormat, GroupingOfZeroOrMinusOneWritesNoSeparators) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "fw/core/ex.h"
+#include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
 
 namespace {
@@ -221,49 +222,53 @@ TEST(Regexp, StartupRowBuildsTheClass) {
 
 namespace {
 
+// In either store: the loader reads through the routed resource calls.
 TEST(Regexp, StoresAndLoadsThroughResources) {
   vrstoreInstallInterface();
-  vresource root = vrstoreCreateMemory();
-  vresource stored = vrstoreCreate(root, vnameInternLiteral("Stored"), vresDICTIONARY);
-  {
-    Compiled r("a(b+)@2|z$");
-    vregexpSetCaseSensitive(r.re, 1);
-    vregexpSetBackwards(r.re, 1);
-    vregexpSetEndOfLine(r.re, ';');
-    vregexpStore(r.re, stored);
-  }
-  vregexp* loaded = vregexpLoad(stored);
-  EXPECT_STREQ(loaded->pattern, "a(b+)@2|z$");
-  EXPECT_EQ(loaded->caseSensitive, 1);
-  EXPECT_EQ(loaded->direction, 1);
-  EXPECT_EQ(loaded->endOfLine, ';');
-  std::string text = "abb abbb Ab z;";
-  std::ptrdiff_t len = 0;
-  const char* m = vregexpSearch(loaded, text.data() + text.size(), static_cast<std::ptrdiff_t>(text.size()), &len);
-  ASSERT_NE(m, nullptr);
-  EXPECT_EQ(m - text.data(), 12);
-  vregexpDestroy(loaded);
+  for (int table : {0, 1}) {
+    SCOPED_TRACE(table);
+    vresource root = vresourceCreateMemoryIn(table);
+    vresource stored = vresourceCreate(root, vnameInternLiteral("Stored"), vresDICTIONARY);
+    {
+      Compiled r("a(b+)@2|z$");
+      vregexpSetCaseSensitive(r.re, 1);
+      vregexpSetBackwards(r.re, 1);
+      vregexpSetEndOfLine(r.re, ';');
+      vregexpStore(r.re, stored);
+    }
+    vregexp* loaded = vregexpLoad(stored);
+    EXPECT_STREQ(loaded->pattern, "a(b+)@2|z$");
+    EXPECT_EQ(loaded->caseSensitive, 1);
+    EXPECT_EQ(loaded->direction, 1);
+    EXPECT_EQ(loaded->endOfLine, ';');
+    std::string text = "abb abbb Ab z;";
+    std::ptrdiff_t len = 0;
+    const char* m = vregexpSearch(loaded, text.data() + text.size(), static_cast<std::ptrdiff_t>(text.size()), &len);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m - text.data(), 12);
+    vregexpDestroy(loaded);
 
-  // Written by hand, without a class: the end-of-line character defaults.
-  vresource plain = vrstoreCreate(root, vnameInternLiteral("Plain"), vresDICTIONARY);
-  vrstoreSetString(plain, vnameInternLiteral("RegularExpression"), vscribeLiteral("x.z"));
-  vrstoreSetBoolean(plain, vnameInternLiteral("CaseSensitive"), 0);
-  vrstoreSetInteger(plain, vnameInternLiteral("Direction"), 0x100);
-  loaded = vregexpLoad(plain);
-  EXPECT_EQ(loaded->direction, 0);
-  EXPECT_EQ(loaded->endOfLine, 10);
-  const char* t = "X\nz XYZ";
-  EXPECT_EQ(vregexpSearch(loaded, t, 7, &len), t + 4);
-  vregexpDestroy(loaded);
-  vrstoreSetString(plain, vnameInternLiteral("RegularExpression"), vscribeLiteral("[ab"));
-  bool raised = false;
-  vexGuard([&] { vregexpLoad(plain); },
-           [&](vexHandler& h) {
-             vexSetCurrentException(h.savedChain);
-             raised = true;
-           });
-  EXPECT_TRUE(raised);
-  vrstoreCloseFile(root);
+    // Written by hand, without a class: the end-of-line character defaults.
+    vresource plain = vresourceCreate(root, vnameInternLiteral("Plain"), vresDICTIONARY);
+    vresourceSetString(plain, vnameInternLiteral("RegularExpression"), vscribeLiteral("x.z"));
+    vresourceSetBoolean(plain, vnameInternLiteral("CaseSensitive"), 0);
+    vresourceSetInteger(plain, vnameInternLiteral("Direction"), 0x100);
+    loaded = vregexpLoad(plain);
+    EXPECT_EQ(loaded->direction, 0);
+    EXPECT_EQ(loaded->endOfLine, 10);
+    const char* t = "X\nz XYZ";
+    EXPECT_EQ(vregexpSearch(loaded, t, 7, &len), t + 4);
+    vregexpDestroy(loaded);
+    vresourceSetString(plain, vnameInternLiteral("RegularExpression"), vscribeLiteral("[ab"));
+    bool raised = false;
+    vexGuard([&] { vregexpLoad(plain); },
+             [&](vexHandler& h) {
+               vexSetCurrentException(h.savedChain);
+               raised = true;
+             });
+    EXPECT_TRUE(raised);
+    vresourceCloseFile(root);
+  }
 }
 
 }  // namespace
