@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,8 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "fw/data/num.h"
 #include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
+#include "fw/data/vrtext.h"
 
 namespace fs = std::filesystem;
 
@@ -175,6 +178,58 @@ TEST(InstOrder, AChunkFormatFrameworkFileServesTheNumberFormats) {
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(firstLine(r.out), "in memory 0");
   EXPECT_NE(r.out.find(" 2,250000 "), std::string::npos) << r.out;
+}
+
+// A name table shorter than its count names only the entries it has; a
+// table the file lacks names nothing.
+TEST(InstOrder, AShortNameTableLeavesTheMissingNamesEmpty) {
+  Scratch s;
+  const std::vector<std::string> env = s.placeProbe();
+  vresource root = vrstoreCreateMemory();
+  std::string error;
+  ASSERT_TRUE(vrtextParse("vdate = dictionary {\n"
+                          "  Months = array string [ \"Primo\" \"Secundo\" ]\n"
+                          "  Meridians = array string [ \"morning\" ]\n"
+                          "}\n",
+                          root, &error))
+      << error;
+  vfsPath* placed = vfsNewPathFromString((s.bin() / "vwexlin7.vr").c_str());
+  vrstoreCloseFile(vrstoreSaveFile(root, placed, 0644));
+  vfsFreePath(placed);
+  vrstoreCloseFile(root);
+  auto none = [](int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += " -";
+    return out;
+  };
+  Outcome r = probe(s.bin() / "inst_probe", s.root, env, "dates");
+  ASSERT_EQ(r.status, 0) << r.out;
+  // Meridians are asked for "from noon" first, then "before noon".
+  EXPECT_EQ(r.out, "months Primo Secundo" + none(10) + "\nabbreviated" + none(12) + "\nweekdays" + none(7) +
+                       "\nabbreviated" + none(7) + "\nmeridians - morning\n");
+}
+
+std::string formatted(const char* format, ...) {
+  vnumStartup();
+  va_list ap;
+  va_start(ap, format);
+  vscribe* scribe = vscribeCreateFormattedV(format, ap);
+  va_end(ap);
+  char* c = vscribeCreateString(scribe);
+  std::string out = c;
+  vscribeFreeString(c);
+  return out;
+}
+
+// The framework's start-up with every row the data library fills: the
+// arguments are handed on, numbers format and regular expressions compile.
+TEST(InstOrder, TheWholeStartUpRunsTheDataRows) {
+  Scratch s;
+  const std::vector<std::string> env = s.placeProbe();
+  Outcome r = probe(s.bin() / "inst_probe", s.root, env, "startup plain -x");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out, "arguments " + (s.bin() / "inst_probe").string() + " startup plain -x\n" +
+                       formatted("%d %#x %.2f", -5, 255, 0.125) + "\nmatch at 1 length 4\n");
 }
 
 }  // namespace

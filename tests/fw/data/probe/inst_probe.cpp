@@ -6,16 +6,24 @@
 //   inst_probe find                  the path found for each file name
 //   inst_probe numbers               formatted and parsed numbers
 //   inst_probe printers [numbers]    printers and dumps (after registering)
+//   inst_probe dates                 the localized names ("-" for none)
+//   inst_probe startup [WORDS]       the whole start-up with the data rows
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "fw/core/debug.h"
 #include "fw/core/sys.h"
+#include "fw/data/datatag.h"
+#include "fw/data/date.h"
 #include "fw/data/inst.h"
 #include "fw/data/num.h"
+#include "fw/data/pref.h"
+#include "fw/data/regexp.h"
 #include "fw/data/scrap.h"
+#include "fw/data/undo.h"
 #include "fw/data/vresource.h"
+#include "fw/data/vrstore.h"
 
 namespace {
 
@@ -97,6 +105,43 @@ void printers() {
   }
 }
 
+void dates() {
+  auto line = [](const char* what, int count, const char* (*name)(int)) {
+    std::printf("%s", what);
+    for (int i = 0; i < count; ++i) {
+      const char* n = name(i);
+      std::printf(" %s", n ? n : "-");
+    }
+    std::printf("\n");
+  };
+  line("months", 12, vdateGetMonthName);
+  line("abbreviated", 12, vdateGetAbbrevMonthName);
+  line("weekdays", 7, vdateGetWeekdayName);
+  line("abbreviated", 7, vdateGetAbbrevWeekdayName);
+  line("meridians", 2, vdateGetMeridianName);
+}
+
+// Every row the data library fills, run by the framework's start-up.
+void startup(int argc, char** argv) {
+  for (void (*install)() : {vresourceInstallStartup, vscrapInstallStartup, vnumInstallStartup, vprefInstallStartup,
+                            vregexpInstallStartup, vdatatagInstallStartup, vsignatureInstallStartup,
+                            vdateInstallStartup, vundoInstallStartup})
+    install();
+  vmoduleStartupAll(argc, argv);
+  int count = 0;
+  char** words = nullptr;
+  vprefGetArgs(&count, &words);
+  std::printf("arguments");
+  for (int i = 0; i < count; ++i) std::printf(" %s", words[i]);
+  std::printf("\n%s\n", text(vscribeCreateFormatted("%d %#x %.2f", -5, 255, 0.125)).c_str());
+  vregexp* re = vregexpCompile(vscribeLiteral("b+c"));
+  std::ptrdiff_t length = 0;
+  const char* subject = "abbbc";
+  const char* at = vregexpSearch(re, subject, 5, &length);
+  std::printf("match at %d length %d\n", at ? int(at - subject) : -1, int(length));
+  vregexpDestroy(re);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -106,8 +151,12 @@ int main(int argc, char** argv) {
   else if (mode == "printers") {
     if (argc > 2 && std::strcmp(argv[2], "numbers") == 0) vnumStartup();
     printers();
+  } else if (mode == "dates") {
+    dates();
+  } else if (mode == "startup") {
+    startup(argc, argv);
   } else {
-    std::fprintf(stderr, "usage: inst_probe find|numbers|printers [numbers]\n");
+    std::fprintf(stderr, "usage: inst_probe find|numbers|printers [numbers]|dates|startup [WORDS]\n");
     return 2;
   }
   std::fflush(stdout);
