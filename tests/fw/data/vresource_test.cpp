@@ -262,3 +262,61 @@ TEST(Vresource, StructuresGoInAndOutAsScraps) {
 }
 
 }  // namespace
+
+#include <sys/stat.h>
+
+namespace {
+
+// Whole files are written beside their place and renamed into it: a second
+// link to the old file keeps the old bytes, the place keeps its mode, a new
+// file takes its permission less the mask, and no temporary stays behind.
+TEST(Vresource, WholeFilesReplaceTheirPlaceByRename) {
+  namespace fs = std::filesystem;
+  fs::path dir = fs::temp_directory_path() / ("vrrename." + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const mode_t mask = umask(022);
+  for (int table : {0, 1}) {
+    SCOPED_TRACE(table);
+    fs::path place = dir / "file.vr", link = dir / "old.link", fresh = dir / "new.vr";
+    std::ofstream(place) << "old bytes";
+    fs::create_hard_link(place, link);
+    ::chmod(place.c_str(), 0640);
+    vfsPath* p = vfsNewPathFromString(place.c_str());
+    vresource root = vresourceCreateMemoryIn(table);
+    fill(root);
+    vresourceCloseFile(vresourceSaveFile(root, p, 0600));
+    vresourceCloseFile(root);
+    std::ifstream in(link);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "old bytes");
+    struct stat st;
+    ASSERT_EQ(::stat(place.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    root = vresourceOpenFile(p, vfsOPEN_READ);
+    check(root);
+    vresourceCloseFile(root);
+    vfsFreePath(p);
+
+    struct Case {
+      int permission;
+      mode_t mode;
+    } cases[] = {{0600, 0600}, {0, 0644}};
+    for (const Case& c : cases) {
+      if (table == 0 && c.permission) continue;  // the ".vr" store's argument is an open mode
+      vfsPath* q = vfsNewPathFromString(fresh.c_str());
+      vresourceCloseFile(vresourceCreateFileIn(table, q, c.permission));
+      vfsFreePath(q);
+      ASSERT_EQ(::stat(fresh.c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 0777, c.mode) << c.permission;
+      fs::remove(fresh);
+    }
+    std::size_t files = 0;
+    for ([[maybe_unused]] auto& e : fs::directory_iterator(dir)) ++files;
+    EXPECT_EQ(files, 2u);  // the place and the old link
+    fs::remove(place);
+    fs::remove(link);
+  }
+  umask(mask);
+  fs::remove_all(dir);
+}
+
+}  // namespace
