@@ -147,13 +147,10 @@ void wait_dialog(int seconds) {
         if (key != KEY_TIMEOUT || wait_ms == 0) break;
       }
     } else if (seconds > 0) {
-      // A timed wait takes nothing from a script: its next lines are
-      // commands.
+      // A wait takes nothing from a script: its next lines are commands.
       sleep_seconds(seconds);
-    } else {
-      std::string line;
-      input_read_line(line);
     }
+    // Untimed, with no one at a terminal to cancel it, the wait ends at once.
   }
   if (stop_request != 0 && macro_running != 0) {
     // Ctrl-C abandons the waiting macro. It is reported as outside a macro,
