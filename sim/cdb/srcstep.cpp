@@ -75,6 +75,22 @@ struct line_at {
   int file = -1;
 };
 
+// The ".file" of the last line record asked about: while a step runs over
+// the instructions of one line it is asked again and again, and finding
+// it walks the symbol table.
+struct file_memo {
+  const coff_debug_info* info = nullptr;
+  uint32_t symbols = 0;
+  int line_index = -1;
+  uint32_t address = 0;
+  int file = -1;
+  bool same(const coff_debug_info* i, int index) const {
+    return info == i && symbols == i->symbol_count && line_index == index &&
+           address == i->lines[static_cast<std::size_t>(index)].address;
+  }
+};
+file_memo memo;
+
 line_at line_of(uint32_t pc) {
   line_at l;
   const coff_debug_info* info = current_debug_info();
@@ -82,7 +98,10 @@ line_at line_of(uint32_t pc) {
   l.index = coff_line_index_at(pc, SPACE_P);
   if (l.index < 0) return l;
   l.line = info->lines[static_cast<std::size_t>(l.index)].line;
-  l.file = coff_file_symbol_at(pc, SPACE_P);
+  if (!memo.same(info, l.index))
+    memo = {info, info->symbol_count, l.index, info->lines[static_cast<std::size_t>(l.index)].address,
+            coff_file_symbol_at(pc, SPACE_P)};
+  l.file = memo.file;
   return l;
 }
 
