@@ -7,9 +7,11 @@
 // (symbol "F" + label, ".bf" and ".ef"): its body starts at the line whose
 // comment holds "{" (else its first instruction) and it ends at the line
 // whose comment holds "}" (else before the next function). Every line with
-// an instruction gets a line record; those of a C function are relative to
-// its ".bf" line, the label's line. The program starts at "main" or
-// "start" when there is one, else at the origin.
+// an instruction gets a line record, unless its comment says "no line";
+// those of a C function are relative to its ".bf" line, the label's line.
+// A line whose comment says "section" starts a new section.
+// The program starts at "main" or "start" when there is one, else at the
+// origin.
 #include <cctype>
 #include <cstdio>
 #include <map>
@@ -33,6 +35,8 @@ struct source_line {
   std::string comment;
   uint32_t address = 0;
   int words = 0;
+  std::vector<uint32_t> words_of;
+  int section = 3;
 };
 
 struct function {
@@ -110,13 +114,11 @@ int main(int argc, char** argv) {
     lines.push_back(l);
   }
   // Two passes: the first places the labels (operands naming them as 0).
-  std::vector<uint32_t> words;
   std::map<std::string, uint32_t> labels;
   for (const source_line& l : lines)
     if (!l.label.empty()) labels[l.label] = 0;
   for (int pass = 0; pass < 2; ++pass) {
     uint32_t address = origin;
-    words.clear();
     for (source_line& l : lines) {
       if (!l.label.empty()) labels[l.label] = address;
       if (pass == 1 && l.address != address) return fail("label moved in the second pass");
@@ -127,7 +129,7 @@ int main(int argc, char** argv) {
       if (l.words <= 0)
         return fail(source + ":" + std::to_string(l.number) + ": " +
                     (parse_error_text != nullptr ? parse_error_text : "no words"));
-      for (int k = 0; k < l.words; ++k) words.push_back(asm_words[static_cast<std::size_t>(k)]);
+      l.words_of.assign(asm_words.begin(), asm_words.begin() + l.words);
       address += static_cast<uint32_t>(l.words);
     }
   }
@@ -155,7 +157,15 @@ int main(int argc, char** argv) {
   };
 
   test_coff c;
-  c.sections = {{".txt", 0, 0, 0x20, {}}, {".dat", 0, 1, 0x40, {}}, {".txt", origin, 0, 0x20, words}};
+  // Sections: the first from the origin, another from each line whose
+  // comment says "section".
+  c.sections = {{".txt", 0, 0, 0x20, {}}, {".dat", 0, 1, 0x40, {}}, {".txt", origin, 0, 0x20, {}}};
+  for (source_line& l : lines) {
+    if (l.comment.find("section") != std::string::npos && !c.sections.back().raw.empty())
+      c.sections.push_back({".txt", l.address, 0, 0x20, {}});
+    l.section = static_cast<int>(c.sections.size());
+    c.sections.back().raw.insert(c.sections.back().raw.end(), l.words_of.begin(), l.words_of.end());
+  }
   // Line records in address order; a function's run starts with its line-0 record.
   std::vector<std::size_t> function_record(functions.size());
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -163,13 +173,14 @@ int main(int argc, char** argv) {
     if (f != nullptr && i == f->first) {
       function_record[static_cast<std::size_t>(f - functions.data())] = c.lines.size();
       c.lines.push_back({0, 0, 0});  // the function's symbol index, filled below
+      c.sections[static_cast<std::size_t>(lines[i].section - 1)].line_count += 1;
     }
-    if (lines[i].words == 0) continue;
+    if (lines[i].words == 0 || lines[i].comment.find("no line") != std::string::npos) continue;
     const auto line = static_cast<uint32_t>(lines[i].number);
     const uint32_t relative = f != nullptr ? line - static_cast<uint32_t>(lines[f->first].number) + 1 : line;
     c.lines.push_back({lines[i].address, 0, relative});
+    c.sections[static_cast<std::size_t>(lines[i].section - 1)].line_count += 1;
   }
-  c.sections[2].line_count = static_cast<uint32_t>(c.lines.size());
   c.bytes();  // places the line run
 
   uint32_t entry = origin;
@@ -187,16 +198,16 @@ int main(int argc, char** argv) {
       uint32_t last_relative = 1;
       for (std::size_t k = f->first; k <= f->last; ++k)
         if (lines[k].words > 0) last_relative = static_cast<uint32_t>(lines[k].number - l.number + 1);
-      const uint32_t index = c.symbol("F" + l.label, l.address, 0, 3, 0x24, 2, 1);
+      const uint32_t index = c.symbol("F" + l.label, l.address, 0, l.section, 0x24, 2, 1);
       c.lines[function_record[n]][0] = index;
       c.aux({0, end_address - l.address + 1, 0, c.lines_at + 12 * static_cast<uint32_t>(function_record[n]), 0, 0, 0,
              0});
-      c.symbol(".bf", f->body, 0, 3, 0, 101, 1);
+      c.symbol(".bf", f->body, 0, l.section, 0, 101, 1);
       c.aux({0, static_cast<uint32_t>(l.number), 0, 0, 0, 0, 0, 0});
-      c.symbol(".ef", end_address, 0, 3, 0, 101, 1);
+      c.symbol(".ef", end_address, 0, l.section, 0, 101, 1);
       c.aux({0, last_relative, 0, 0, 0, 0, 0, 0});
     }
-    c.symbol(l.label, l.address, 0, 3, 0, 211);
+    c.symbol(l.label, l.address, 0, l.section, 0, 211);
   }
   // Each function's auxiliary entry names the next function symbol.
   uint32_t previous_aux = 0;
