@@ -329,7 +329,8 @@ vclass* vobjectFindResourceClass(vresource resource) {
   if (!vresourceTestGetTag(resource, vname_Class, &name))
     _vexGenerate(&vexArgUndefinedClassClass, vexSetMessage, "resource object has no class tag", vexEnd);
   vclass* cls = vclassFindByName(vnameScribe(name));
-  if (!cls)
+  // A class that is not an object class (a datatag's, say) has no load slot.
+  if (!cls || !vclassIsSubclass(cls, vobjectGetDefaultClass()))
     _vexGenerate(&vexArgUndefinedClassClass, vexSetMessage, "resource object's class is not defined", vexSetName,
                  name, vexEnd);
   return cls;

@@ -2,11 +2,15 @@
 // rest is the text inside the braces. It is parsed against a small program
 // (scalars, a pointer, a function, a structure, an array, an enumeration
 // and a typedef); every node of an accepted tree has a type that names and
-// sizes, and every located leaf prints.
+// sizes, every located leaf prints, and the tree is evaluated against the
+// device and its value printed. Memory and registers the expression
+// assigns are put back before the next input.
 #include <string>
+#include <vector>
 
 #include "../sim/cdb/coff_writer.h"
 #include "fuzz_support.h"
+#include "sim/cdb/c_eval.h"
 #include "sim/cdb/c_parse.h"
 #include "sim/cdb/c_print.h"
 #include "sim/cdb/coff.h"
@@ -42,17 +46,38 @@ test_coff program() {
   return c;
 }
 
+struct device_words {
+  std::vector<std::vector<uint32_t>> regions;
+  std::vector<uint32_t> blocks, device;
+  uint32_t pc = 0;
+};
+
+device_words words_of(const device_inst& inst) {
+  device_words w{{}, inst.blocks, inst.device_words, inst.pc};
+  for (const region_mem& r : inst.regions) w.regions.push_back(r.words);
+  return w;
+}
+
+void put_back(device_inst& inst, const device_words& w) {
+  for (std::size_t r = 0; r < w.regions.size(); ++r) inst.regions[r].words = w.regions[r];
+  inst.blocks = w.blocks;
+  inst.device_words = w.device;
+  inst.pc = w.pc;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size < 1) return -1;
   fuzz_start();
+  static device_words fresh;
   static bool loaded = false;
   if (!loaded) {
     fuzz_fresh_session();
     program().write("program.cld");
     if (read_coff_file(0, "program.cld") != 0) __builtin_trap();
     make_device_current(0);
+    fresh = words_of(*device_insts[0]);
     loaded = true;
   }
   const int radix = data[0] % 7;
@@ -65,5 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     c_sizeof_words(node->value);
     if (node->op == 0 && node->value.located != 0) c_value_text(node->value, radix);
   }
+  if (c_eval_tree(*tree) == 1) c_print_value(radix, &tree->root->value);
+  put_back(*device_insts[0], fresh);
   return 0;
 }

@@ -77,6 +77,7 @@ void readPrefs(vprefDict* dict, int depth, int* budget) {
 
 void loadObjects(vresource root) {
   static const bool classes = [] {
+    vrstoreInstallInterface();
     vdateGetDefaultClass();
     vdateFormatGetDefaultClass();
     vnumFormatGetDefaultClass();

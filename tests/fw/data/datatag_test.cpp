@@ -289,6 +289,9 @@ TEST(Datatag, DamagedResourceFormsAreRefused) {
   EXPECT_EQ(raised([&] { vdatatagLoad(r); }).message, "Datatag kind does not match its class");
   vresourceSetTag(r, vname_Class, N("vsignature"));
   EXPECT_EQ(raised([&] { vdatatagLoad(r); }).cls, &vexArgUndefinedClassClass);
+  // Nor is a datatag's class an object class to load by.
+  vdatatagStore(u, r);
+  EXPECT_EQ(raised([&] { vobjectLoad(r); }).message, "resource object's class is not defined");
   vdatatagGroupDestroy(g);
 }
 
