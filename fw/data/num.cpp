@@ -34,7 +34,16 @@ void formatDestroy(vinstance* self) {
   vobjectGetDefaultClass()->destroy(self);
 }
 
+// Per module context: the format class, and the digit sets and formats
+// loaded from it on first use, which go with the context before its classes.
+struct NumState {
+  vobjectClassRec* cls;
+  vnumFormat* normal;
+  vnumFormat* exponent;
+  vnumDigitSet digits[4];  // decimal, binary, octal, hex; no text until loaded
+};
 void** numSlot = nullptr;
+NumState* numState();
 void formatCopy(vobject* source, vobject* destination);
 void formatCopyInit(vobject* source, vobject* destination);
 void formatLoadInit(vobject* self, vresource resource);
@@ -70,21 +79,7 @@ const vexClass vexNumClass{&vexRootClass, "Num", 36, nullptr, sizeof(vexExceptio
 const vexClass vexNumRangeClass{&vexNumClass, "Range", 36, nullptr, sizeof(vexException)};
 const vexClass vexNumSyntaxClass{&vexNumClass, "Syntax", 40, printPosition, sizeof(vnumSyntaxException)};
 
-vobjectClassRec* vnumFormatGetDefaultClass() {
-  if (!numSlot) numSlot = vmoduleAllocSlot();
-  if (*numSlot) return *static_cast<vobjectClassRec**>(*numSlot);
-  auto* cls = vclassSpawnOf<vobjectClassRec>(vobjectGetDefaultClass());
-  vclassSetName(cls, vscribeLiteral("vnumFormat"));
-  vclassSetInstanceSize(cls, sizeof(vnumFormat));
-  cls->init = formatInit;
-  cls->destroy = formatDestroy;
-  cls->copy = formatCopy;
-  cls->copyInit = formatCopyInit;
-  cls->loadInit = formatLoadInit;
-  cls->store = formatStore;
-  *static_cast<vobjectClassRec**>(vmoduleBindSlot(numSlot, sizeof(vobjectClassRec*))) = cls;
-  return cls;
-}
+vobjectClassRec* vnumFormatGetDefaultClass() { return numState()->cls; }
 
 vnumFormat* vnumFormatCreate() { return static_cast<vnumFormat*>(vinstanceCreate(vnumFormatGetDefaultClass())); }
 
@@ -373,28 +368,55 @@ void vnumFormatStore(vnumFormat* f, vresource r) {
   }
 }
 
-// Loaded once from the framework resource file, the built-ins when it has none.
-const vnumDigitSet* vnumGetDecimalDigits() {
-  static const vnumDigitSet s = loadDigitSet("DecimalDigits", "0123456789");
-  return &s;
+namespace {
+
+void numExit() {
+  auto* st = static_cast<NumState*>(*numSlot);
+  for (vnumFormat* f : {st->normal, st->exponent})
+    if (f) vinstanceDestroy(f);
+  for (vnumDigitSet& d : st->digits)
+    if (d.digits) vstrDestroy(d.digits);
+  *st = NumState{};
 }
-const vnumDigitSet* vnumGetBinaryDigits() {
-  static const vnumDigitSet s = loadDigitSet("BinaryDigits", "01");
-  return &s;
+
+NumState* numState() {
+  if (!numSlot) numSlot = vmoduleAllocSlot();
+  if (*numSlot) return static_cast<NumState*>(*numSlot);
+  auto* cls = vclassSpawnOf<vobjectClassRec>(vobjectGetDefaultClass());
+  vclassSetName(cls, vscribeLiteral("vnumFormat"));
+  vclassSetInstanceSize(cls, sizeof(vnumFormat));
+  cls->init = formatInit;
+  cls->destroy = formatDestroy;
+  cls->copy = formatCopy;
+  cls->copyInit = formatCopyInit;
+  cls->loadInit = formatLoadInit;
+  cls->store = formatStore;
+  auto* st = static_cast<NumState*>(vmoduleBindSlot(numSlot, sizeof(NumState)));
+  *st = NumState{};
+  st->cls = cls;
+  vmoduleAddContextExitProc(numExit);
+  return st;
 }
-const vnumDigitSet* vnumGetOctalDigits() {
-  static const vnumDigitSet s = loadDigitSet("OctalDigits", "01234567");
-  return &s;
+
+const vnumDigitSet* digitSet(int which, const char* name, const char* builtIn) {
+  vnumDigitSet& d = numState()->digits[which];
+  if (!d.digits) d = loadDigitSet(name, builtIn);
+  return &d;
 }
-const vnumDigitSet* vnumGetHexDigits() {
-  static const vnumDigitSet s = loadDigitSet("HexDigits", "0123456789abcdef");
-  return &s;
-}
-vnumFormat* vnumGetNormalFormat() {
-  static vnumFormat* f = loadFormat("NormalFormat", builtInNormal);
+
+vnumFormat* format(vnumFormat* NumState::*which, const char* name, vnumFormat* (*builtIn)()) {
+  vnumFormat*& f = numState()->*which;
+  if (!f) f = loadFormat(name, builtIn);
   return f;
 }
-vnumFormat* vnumGetExponentFormat() {
-  static vnumFormat* f = loadFormat("ExponentFormat", builtInExponent);
-  return f;
-}
+
+}  // namespace
+
+// Loaded from the framework resource file on first use in a module context,
+// the built-ins when it has none.
+const vnumDigitSet* vnumGetDecimalDigits() { return digitSet(0, "DecimalDigits", "0123456789"); }
+const vnumDigitSet* vnumGetBinaryDigits() { return digitSet(1, "BinaryDigits", "01"); }
+const vnumDigitSet* vnumGetOctalDigits() { return digitSet(2, "OctalDigits", "01234567"); }
+const vnumDigitSet* vnumGetHexDigits() { return digitSet(3, "HexDigits", "0123456789abcdef"); }
+vnumFormat* vnumGetNormalFormat() { return format(&NumState::normal, "NormalFormat", builtInNormal); }
+vnumFormat* vnumGetExponentFormat() { return format(&NumState::exponent, "ExponentFormat", builtInExponent); }

@@ -57,6 +57,22 @@ TEST(NumFormat, DescriptionsLoadFromTheFrameworkResourceFile) {
   EXPECT_EQ(vnumParseFloat("2.5E3", vnumNUL_TERMINATED, nullptr), 2500.0);
 }
 
+// A context's formats are instances of its own class and go with it, so
+// formatting in the next context, or the outer one, finds live ones.
+TEST(NumFormat, FormatsBelongToTheModuleContextThatLoadedThem) {
+  vmoduleContext* outer = vmoduleGetCurrentContext();
+  for (int round = 0; round < 2; ++round) {
+    vmoduleContext* inner = vmoduleCreateContext();
+    EXPECT_EQ(vnumGetNormalFormat()->cls, vnumFormatGetDefaultClass());
+    EXPECT_EQ(vnumGetExponentFormat()->cls, vnumFormatGetDefaultClass());
+    EXPECT_EQ(formatted("%d %x %g", -42, 255u, 1e20), "-42 ff 1e+20");
+    vmoduleDestroyContext(inner);
+  }
+  EXPECT_EQ(vmoduleGetCurrentContext(), outer);
+  EXPECT_EQ(vnumGetNormalFormat()->cls, vnumFormatGetDefaultClass());
+  EXPECT_EQ(formatted("%d %x %g", -42, 255u, 1e20), "-42 ff 1e+20");
+}
+
 TEST(NumFormat, StoreLoadAndCopyKeepTheElements) {
   vrstoreInstallInterface();
   vnumFormat* f = vnumFormatCreate();
