@@ -277,6 +277,26 @@ TEST_F(VrStore, ArraysRepackAndResize) {
   vrstoreCloseFile(root);
 }
 
+// A dictionary whose count no longer fits the short form's 24 bits takes
+// the long form instead of wrapping into the kind bits. The count is
+// forged: sixteen million entries would take too long to make.
+TEST_F(VrStore, DictionaryCountsPastTwentyFourBitsTakeTheLongForm) {
+  vresource root = vrstoreCreateMemory();
+  vresource d = vrstoreCreate(root, tag("D"), vresDICTIONARY);
+  vrs::Entry& e = vrs::entryOf(root);
+  vrs::Bytes r;
+  ASSERT_TRUE(vrs::readRecord(e, vrstoreGetNumber(d), r));
+  ASSERT_EQ(r.size(), 8u);
+  vrs::putWord(r.data(), 0xFFFFFF11u);  // short dictionary of 0xFFFFFF entries
+  vrs::writeRecord(e, vrstoreGetNumber(d), r);
+  vrstoreSetInteger(d, tag("One"), 1);
+  EXPECT_EQ(std::uint32_t(vrstoreCount(d)), 0x1000000u);
+  EXPECT_EQ(recordSize(d), 16u);
+  EXPECT_EQ(vrstoreGetType(d, nullptr), vresDICTIONARY);
+  EXPECT_EQ(vrstoreGetInteger(d, tag("One")), 1);
+  vrstoreCloseFile(root);
+}
+
 TEST_F(VrStore, EntriesComeInTagNumberOrder) {
   vresource root = vrstoreCreateMemory();
   for (const char* t : {"zeta", "alpha", "mid"}) vrstoreTestGet(root, tag(t), nullptr);
