@@ -225,7 +225,7 @@ TEST(NumFormat, ConversionsFollowTheirRules) {
       {formatted("%e|%.2e|%e", 123456.0, -0.000123456, 0.0), "1.234560e+5|-1.23e-4|0.000000"},
       {formatted("%f|%.2f|%.0f|%f", 3.14159, 2.675, 7.5, 0.001234), "3.141590|2.68|8|0.001234"},
       {formatted("%g|%g|%g|%#g", 100000.0, 1000000.0, 0.0001234, 2.5), "100000|1e+6|1.234e-4|2.50000"},
-      {formatted("%.3g|%G", 3.14159, 1e-5), "3.14|1e-5"},
+      {formatted("%.3g|%G|%E", 3.14159, 1e-5, 0.5), "3.14|1e-5|5.000000e-1"},  // "E", "G" as "e", "g"
   };
   for (const Case& c : cases) EXPECT_EQ(c.got, c.expected);
 }
