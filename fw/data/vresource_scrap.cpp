@@ -18,6 +18,7 @@ struct ResourceScrap : vinstance {
 struct ElementScrap : vinstance {
   vresource array;
   std::int32_t index;
+  vinstance* own;  // the element's own resource's scrap, once it has one
 };
 struct EntryIterator : vscrapIterator {
   std::int32_t index;
@@ -70,6 +71,7 @@ vinstance* makeElementScrap(vresource array, std::int32_t index) {
   auto* s = static_cast<ElementScrap*>(vinstanceCreate(state()->element));
   s->array = array;
   s->index = index;
+  s->own = nullptr;
   return s;
 }
 
@@ -77,9 +79,16 @@ vinstance* makeElementScrap(vresource array, std::int32_t index) {
 bool ownsResource(int kind) {
   return kind == vresDICTIONARY || kind == vresARRAY || kind == vresSTRING || kind == vresOPAQUE;
 }
+// The element's own resource; 0 while it holds no record (the ".vr" store
+// would answer the root for it).
+vresource ownResource(vresource array, std::int32_t i) {
+  vresource h = vresourceGetAt(array, i);
+  return vresourceGetNumber(h) ? h : 0;
+}
 vinstance* getAtObject(vresource h, std::int32_t i) {
   if (i < 0 || i >= vresourceCount(h)) vexGenerateMessage(&vexArgRangeClass, "Illegal array index");
-  if (ownsResource(vresourceGetElementType(h))) return makeResourceScrap(vresourceGetAt(h, i));
+  if (ownsResource(vresourceGetElementType(h)))
+    if (vresource own = ownResource(h, i)) return makeResourceScrap(own);
   return makeElementScrap(h, i);
 }
 vinstance* getObject(vresource h, vname tag) { return makeResourceScrap(tag ? vresourceGet(h, tag) : h); }
@@ -295,7 +304,12 @@ constexpr ZeroRow zeros[] = {
 int entypeElement(vscrap* w, vclass* cls) {
   auto* e = static_cast<ElementScrap*>(w->stack[w->depth]);
   int kind = kindOfClass(cls);
-  if (vresourceGetElementType(e->array) != vresUNTYPED || !kind) return 0;
+  int arrayKind = vresourceGetElementType(e->array);
+  // An untyped element, or an element of a dictionary, string or opaque
+  // array that holds no record yet.
+  bool empty = arrayKind == vresUNTYPED || (arrayKind == kind && kind != vresARRAY && ownsResource(kind) &&
+                                            !ownResource(e->array, e->index));
+  if (!kind || !empty) return 0;
   vresourceCreateAt(e->array, e->index, kind);
   for (const ZeroRow& z : zeros)
     if (z.kind == kind && vresourceGetElementType(e->array) == vresUNTYPED) z.write(e->array, e->index);
@@ -307,9 +321,21 @@ vinstance* resourceDelegate(vinstance* self, vinstance* previous, int) {
   int kind = vresourceGetType(static_cast<ResourceScrap*>(self)->handle, nullptr);
   return kind >= 1 && kind <= 10 ? state()->delegates[kind] : nullptr;
 }
+// An untyped element that scrap code typed as a dictionary, array, string
+// or opaque value has a resource of its own from then on, and stands as it.
 vinstance* elementDelegate(vinstance* self, vinstance* previous, int) {
   if (previous) return nullptr;
-  int kind = vresourceGetElementType(static_cast<ElementScrap*>(self)->array);
+  auto* e = static_cast<ElementScrap*>(self);
+  int kind = vresourceGetElementType(e->array);
+  if (ownsResource(kind)) {
+    vresource h = ownResource(e->array, e->index);
+    if (!h) return nullptr;
+    if (!e->own || static_cast<ResourceScrap*>(e->own)->handle != h) {
+      if (e->own) vinstanceDestroy(e->own);
+      e->own = makeResourceScrap(h);
+    }
+    return e->own;
+  }
   return kind >= 1 && kind <= 10 ? state()->elementDelegates[kind] : nullptr;
 }
 
@@ -329,6 +355,10 @@ State* state() {
   s->element->instanceSize = sizeof(ElementScrap);
   s->element->nextDelegate = elementDelegate;
   s->element->entype = entypeElement;
+  s->element->destroy = [](vinstance* o) {
+    if (vinstance* own = static_cast<ElementScrap*>(o)->own) vinstanceDestroy(own);
+    static_cast<vinstanceClassRec*>(vscrapGetTypeableClass())->destroy(o);
+  };
 
   vinstance** d = s->delegates;
   wireDictionary(d[vresDICTIONARY] = spawnDelegate(vresDICTIONARY, "vresourceDictionaryScrap"));

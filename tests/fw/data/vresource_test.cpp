@@ -320,3 +320,49 @@ TEST(Vresource, WholeFilesReplaceTheirPlaceByRename) {
 }
 
 }  // namespace
+
+namespace {
+
+// Arrays whose elements are resources of their own come in from scraps:
+// an untyped element typed as a string or dictionary stands as the new
+// resource, and an element of a typed array that holds no record yet is
+// made, never taken for the root.
+TEST(Vresource, ArraysOfStringsAndDictionariesComeInAsScraps) {
+  vinstance* words = vscrapCreateNative(vscrapGetArrayClass());
+  for (const char* w : {"one", "two"}) vscrapAddCompoundElement(vscrapWalk(words), vscrapCreateNativeString(w));
+  vinstance* records = vscrapCreateNative(vscrapGetArrayClass());
+  for (std::int32_t v : {1, 2}) {
+    vinstance* d = vscrapCreateNative(vscrapGetDictionaryClass());
+    vinstance* n = vscrapCreateNative(vscrapGetIntegerClass());
+    vscrapSetInteger(vscrapWalk(n), v);
+    vscrapSetDictionaryElement(vscrapWalk(d), tag("n"), n);
+    vscrapAddCompoundElement(vscrapWalk(records), d);
+  }
+  for (int table : {0, 1}) {
+    SCOPED_TRACE(table);
+    vresource root = vresourceCreateMemoryIn(table);
+    vresourceSetScrap(root, tag("Words"), vscrapWalk(words));
+    vresourceSetScrap(root, tag("Records"), vscrapWalk(records));
+    vresource w = vresourceGet(root, tag("Words")), r = vresourceGet(root, tag("Records"));
+    EXPECT_EQ(vresourceGetElementType(w), vresSTRING);
+    EXPECT_EQ(vresourceGetAtStringText(w, 1), "two");
+    EXPECT_EQ(vresourceGetElementType(r), vresDICTIONARY);
+    EXPECT_EQ(vresourceGetInteger(vresourceGetAt(r, 1), tag("n")), 2);
+    for (auto [name, source] : {std::pair{"Words", words}, std::pair{"Records", records}}) {
+      vinstance* back = vresourceGetObject(root, tag(name));
+      EXPECT_EQ(dumpText(back), dumpText(source)) << name;
+      vinstanceDestroy(back);
+    }
+    vresource a = vresourceCreateArray(root, tag("Empty"), vresSTRING, 2);
+    vinstance* text = vscrapCreateNativeString("made");
+    vresourceSetAtScrap(a, 1, vscrapWalk(text));
+    vinstanceDestroy(text);
+    EXPECT_EQ(vresourceGetAtStringText(a, 1), "made");
+    EXPECT_EQ(vresourceCount(root), 3);
+    vresourceCloseFile(root);
+  }
+  vinstanceDestroy(words);
+  vinstanceDestroy(records);
+}
+
+}  // namespace
