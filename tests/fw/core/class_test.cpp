@@ -101,9 +101,12 @@ TEST(Classes, HierarchyWithOverridesAndSuperCalls) {
 
 TEST(Classes, SpawnAndNamingRules) {
   EXPECT_EQ(raised([] { vclassSpawn(shapeClass(), sizeof(vobjectClassRec)); })->cls, &vexArgRangeClass);
-  // Equal size allowed; spawned from a class of its own so that the shape
-  // keeps one subclass whatever test runs first.
-  vclass* same = vclassSpawn(vclassSpawnOf<ShapeClassRec>(vobjectGetDefaultClass()), sizeof(ShapeClassRec));
+  // The classes made here go with a module context of their own, so the
+  // shape keeps one subclass and the names are free again on a repeat.
+  vmoduleContext* context = vmoduleCreateContext();
+  auto* base = vclassSpawnOf<ShapeClassRec>(vobjectGetDefaultClass());
+  vclassSetName(base, vscribeLiteral("testShape"));
+  vclass* same = vclassSpawn(base, sizeof(ShapeClassRec));  // equal size allowed
   EXPECT_EQ(raised([&] { vclassSetName(same, vscribeLiteral("testShape")); })->cls, &vexArgClass);
   vclassSetName(same, vscribeLiteral("testOther"));
   vclassSetName(same, vscribeLiteral("testOther2"));  // renaming frees the old name
@@ -119,6 +122,7 @@ TEST(Classes, SpawnAndNamingRules) {
   EXPECT_EQ(a->pool, b->pool);
   vclassFreeInstance(a, ia);
   vclassFreeInstance(b, ib);
+  vmoduleDestroyContext(context);
 }
 
 TEST(Classes, ContextsOwnTheirClassesAndNames) {

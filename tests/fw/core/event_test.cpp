@@ -147,7 +147,8 @@ TEST(EventLoop, MotionEventsCoalesce) {
 
 TEST(EventLoop, DeferredDestroyAndUnhandledTypes) {
   SimulatedClock clock;
-  static int destroyed = 0;
+  static int destroyed, typeHandled;  // counted afresh on a repeat
+  destroyed = typeHandled = 0;
   auto* cls = vclassSpawnOf<vinstanceClassRec>(vinstanceGetDefaultClass());
   cls->destroy = [](vinstance* self) {
     ++destroyed;
@@ -155,7 +156,6 @@ TEST(EventLoop, DeferredDestroyAndUnhandledTypes) {
   };
   vinstanceDestroyLater(vinstanceCreate(cls));
   EXPECT_EQ(destroyed, 0);
-  static int typeHandled = 0;
   veventTable t;
   veventInitTable(&t);
   t.handlers[veventKEY_DOWN] = [](vevent*) { return ++typeHandled; };
