@@ -3,6 +3,7 @@
 #include "sim/cdb/coff.h"
 #include "sim/cdb/source.h"
 #include "sim/cmd/expr.h"
+#include "sim/cmd/help.h"
 #include "sim/cmd/hooks.h"
 #include "sim/cmd/symbols.h"
 
@@ -33,6 +34,24 @@ int lookup_line(const char* name, arg_value* out) {
 
 constexpr symbol_source program_symbols{has_symbols, lookup_symbol, lookup_line};
 
+// Every symbol in table order (auxiliary entries skipped), for "help sym".
+void list_symbols(std::vector<listed_symbol>& out) {
+  const coff_debug_info* info = current_debug_info();
+  if (info == nullptr) return;
+  for (std::size_t i = 0; i < info->symbols.size(); i += 1 + info->symbols[i].aux_count()) {
+    const coff_symbol& s = info->symbols[i];
+    const int section = s.section();
+    out.push_back({coff_symbol_name(*info, s), static_cast<int>(s.sclass()), coff_space_letter(s.space()),
+                   s.value(),
+                   section > 0 && section < info->section_count
+                       ? info->sections[static_cast<std::size_t>(section)].name
+                       : std::string("global")});
+  }
+}
+
 }  // namespace
 
-void install_symbol_lookups() { set_symbol_source(&program_symbols); }
+void install_symbol_lookups() {
+  set_symbol_source(&program_symbols);
+  list_program_symbols = list_symbols;
+}

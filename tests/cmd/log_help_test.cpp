@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cmd/cmd_fixture.h"
+#include "sim/cdb/coff_writer.h"
 #include "sim/cmd/logs.h"
 #include "sim/engine/help_topics.h"
 #include "sim/engine/profiler_iface.h"
@@ -144,6 +145,37 @@ struct form {
   const char* refusal;  // "" when accepted
 };
 class command_forms : public cmd_fixture, public ::testing::WithParamInterface<form> {};
+
+// "help sym": the external and label symbols of the loaded program by
+// name, their section or "global"; other classes and auxiliary entries
+// are not listed, and a long name is cut at 20 characters.
+TEST_F(log_cmd, HelpSymListsTheProgramsLabelsByName) {
+  test_coff c;
+  c.sections = {{".txt", 0x10, 0, 0x20, {0, 0, 0, 0}}, {".dat", 0, 1, 0x40, {0x33}}};
+  c.symbol("Fmain", 0x10, 0, 1, 0x20, 2, 1);
+  c.aux({0, 4, 0, 0, 0, 0, 0, 0});
+  c.symbol("start", 0x10, 0, 1, 0, 211);
+  c.symbol("loop", 0x12, 0, 1, 0, 213);
+  c.symbol("a_label_longer_than_twenty", 0x13, 0, 1, 0, 210);
+  c.symbol("u", 0x11, 0, 1, 0, 214);
+  c.symbol("absx", 5, 1, -1, 0, 3);
+  c.symbol("xdata", 0, 1, 2, 0, 215);
+  c.symbol("glob", 7, 1, -1, 0, 2);  // an absolute number: space n
+  c.write(path("prog.cld"));
+  run(("load " + path("prog.cld")).c_str());
+  const std::size_t before = output().size();
+  run("help sym");
+  EXPECT_EQ(output().substr(before),
+            "help sym\n"
+            "{     -------------- Symbol Table Dump --------------}\n"
+            " Fmain                   p:$10       section:.txt\n"
+            " a_label_longer_than_    p:$13       section:.txt\n"
+            " glob                    n:$7        section:global\n"
+            " loop                    p:$12       section:.txt\n"
+            " start                   p:$10       section:.txt\n"
+            "_u                       p:$11       section:.txt\n"
+            "_xdata                   x:$0        section:.dat\n");
+}
 
 TEST_P(command_forms, AreCheckedBeforeAnythingRuns) {
   EXPECT_EQ(refusal(GetParam().line), GetParam().refusal) << GetParam().line;
