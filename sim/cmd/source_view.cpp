@@ -13,6 +13,7 @@
 #include "sim/cdb/frames.h"
 #include "sim/cdb/source.h"
 #include "sim/asm/disasm.h"
+#include "sim/cmd/logs.h"
 #include "sim/cmd/view_hooks.h"
 #include "sim/engine/device.h"
 #include "sim/engine/memory.h"
@@ -318,6 +319,14 @@ void view_show_position(int lines) {
   if (cur_state->view_mode == 1) render_assembly(screen, lines, pc, space);
   else render_source(screen, lines, pc, space);
   if (cur_state->view_mode == 0) return;
-  screen.put(0, status_for(pc, space));
+  const std::string status = status_for(pc, space);
+  screen.put(0, status);
   screen_show_rows(screen.block());
+  // "log v": the shown rows bypass the session, so the status line is
+  // copied into the session log here.
+  std::FILE* log = cur_device >= 0 && cur_device < SESSION_LOG_SLOTS ? session_logs[cur_device] : nullptr;
+  if (log != nullptr && status_line_logging(cur_device) != 0) {
+    std::fprintf(log, "%s\n", status.c_str());
+    std::fflush(log);
+  }
 }
