@@ -327,9 +327,9 @@ void parse_breakpoints(text_in& in, parsed_device& pd) {
   for (int i = 0; i < n && in.ok; ++i) {
     break_rec& b = pd.breaks.emplace_back();
     b.number = in.dec(1);
-    b.kind = in.dec(0);
+    b.kind = in.dec(0, BK_KIND_COUNT - 1);
     b.mentions = static_cast<uint32_t>(in.dec(0));
-    b.action = in.dec(0);
+    b.action = in.dec(0, BA_ACTION_COUNT - 1);
     b.cond_text = in.line();
     b.command_text = in.line();
     b.enabled = in.dec(0, 1);
@@ -428,7 +428,7 @@ void parse_device(text_in& in, parsed_device& pd) {
   pd.dis_continue = in.dec();
   pd.run_count = in.hex();
   pd.break_number = in.dec();
-  pd.radix = in.dec();
+  pd.radix = in.dec(0, 4);  // by letter: b d f h u
   pd.run_mode = in.dec();
   pd.running = in.dec(0, 1);
   pd.last_break = in.dec();

@@ -152,6 +152,21 @@ std::string replaced(std::string text, const std::string& from, const std::strin
   return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
+// The text with the token `index` (from 0) after the first `header` put as `to`.
+std::string field_replaced(std::string text, const std::string& header, int index, const std::string& to) {
+  std::size_t at = text.find(header);
+  EXPECT_NE(at, std::string::npos) << header;
+  if (at == std::string::npos) return text;
+  at += header.size();
+  for (int i = 0; i <= index; ++i) {
+    at = text.find_first_not_of(" \n", at);
+    const std::size_t end = text.find_first_of(" \n", at);
+    if (i == index) return text.replace(at, end - at, to);
+    at = end;
+  }
+  return text;
+}
+
 // A page of one repeated value covers every word up to the next page, and
 // stays one page.
 TEST_F(state_file, AUniformPageFillsItsWholeRun) {
@@ -189,6 +204,9 @@ TEST_F(state_file, RefusedFilesChangeNothing) {
       {"a target file slot beyond the table", replaced(good, "[afi ufi]\n\n4 4", "[afi ufi]\n\n21 4")},
       {"a sparse word wider than 16 bits", replaced(good, "\n2400\n2\n0 ", "\n2400\n2\n10000 ")},
       {"sparse pages out of order", replaced(good, "\n2400\n2\n0 ", "\n2200\n2\n0 ")},
+      {"a default radix with no letter", field_replaced(good, "[sv_var.stat]", 7, "5")},
+      {"a breakpoint kind that does not exist", field_replaced(good, "[breakpoint info]", 1, "99")},
+      {"a breakpoint action that does not exist", field_replaced(good, "[breakpoint info]", 3, "77")},
   };
   for (const auto& r : refused) {
     write_file("bad.sim", r.text);
