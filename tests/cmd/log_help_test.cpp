@@ -162,12 +162,15 @@ TEST_F(log_cmd, HelpSymListsTheProgramsLabelsByName) {
   c.symbol("xdata", 0, 1, 2, 0, 215);
   c.symbol("glob", 7, 1, -1, 0, 2);  // an absolute number: space n
   c.write(path("prog.cld"));
+  const char* title = "help sym\n{     -------------- Symbol Table Dump --------------}\n";
+  std::size_t before = output().size();
+  run("help sym");
+  EXPECT_EQ(output().substr(before), title);  // no program: the title only
   run(("load " + path("prog.cld")).c_str());
-  const std::size_t before = output().size();
+  before = output().size();
   run("help sym");
   EXPECT_EQ(output().substr(before),
-            "help sym\n"
-            "{     -------------- Symbol Table Dump --------------}\n"
+            std::string(title) +
             " Fmain                   p:$10       section:.txt\n"
             " a_label_longer_than_    p:$13       section:.txt\n"
             " glob                    n:$7        section:global\n"
