@@ -115,9 +115,12 @@ int gui_file_question() {
     }
   }
   // From a script: the next line answers. Anything else than a, o or c
-  // cancels, and only that one line is taken.
+  // cancels, and only that one line is taken. The question and the line
+  // taken go into the session, where a reader of the run sees them.
+  session_print((std::string(FILE_QUESTION_STATUS) + " " + FILE_QUESTION_HELP).c_str(), 1);
   std::string line;
   if (input_read_line(line) != input_result::line) return 'c';
+  session_print(line.c_str(), 1);
   const std::size_t first = line.find_first_not_of(" \t");
   if (first == std::string::npos) return 'c';
   const int answer = file_answer(static_cast<unsigned char>(line[first]));

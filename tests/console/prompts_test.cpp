@@ -15,7 +15,11 @@ TEST_F(prompts, file_question_takes_its_answer_from_the_next_line_and_cancels_on
   EXPECT_EQ(gui_file_question(), 'a');
   EXPECT_EQ(gui_file_question(), 'a');
   EXPECT_EQ(next_input_line(), "rest");
-  EXPECT_EQ(output(), "");
+  // Each question and the line that answered it are in the session.
+  const std::string question =
+      "A file with the same name currently exists - Enter a character: "
+      "{a = append, o = overwrite, c = cancel command :}\n";
+  EXPECT_EQ(output(), question + "o\n" + question + "  A\n" + question + "append\n");
   // Anything else cancels, taking only that line; so do a blank line and
   // the end of input.
   feed("display\nc\n");
