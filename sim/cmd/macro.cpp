@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/expr.h"
 #include "sim/cmd/lexer.h"
@@ -139,8 +140,12 @@ int read_macro_line(int device, std::string& buffer) {
     }
     const action_record* record = parse_command_line(buffer.c_str());
     if (record == nullptr) {
+      // The reason goes into the session after the line, as for a typed
+      // line: a run without a status row would not show it anywhere.
+      const std::string reason = parse_error_text != nullptr ? parse_error_text : "Invalid parameter";
       error_report(LINE_ERROR);
       session_echo(buffer.c_str(), 1);
+      session_print(("{" + literal_braces(reason) + "}").c_str(), 1);
       close_all_macros();
       buffer.clear();
       return 0;

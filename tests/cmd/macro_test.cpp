@@ -61,7 +61,7 @@ TEST_F(macros, a_line_that_fails_its_check_closes_every_macro) {
   run("outer");
   EXPECT_EQ(drain(), "inner|; fine|");
   EXPECT_EQ(macro_running, 0);
-  EXPECT_EQ(output(), "outer\ninner\n; fine\n{Error in Macro}\nwasm now\n");
+  EXPECT_EQ(output(), "outer\ninner\n; fine\n{Error in Macro}\nwasm now\n{Invalid parameter}\n");
   EXPECT_EQ(exit_status, 0);
   EXPECT_EQ(quitting, 0);
 }
@@ -73,7 +73,7 @@ TEST_F(macros, under_quit_on_error_a_bad_line_ends_the_program) {
   EXPECT_EQ(quitting, 1);
   EXPECT_EQ(exit_status, 1);
   EXPECT_EQ(macro_running, 0);
-  EXPECT_EQ(output(), "bad\nquit e\n{Error in Macro}\nquit ;on error\nwasm now\n");
+  EXPECT_EQ(output(), "bad\nquit e\n{Error in Macro}\nquit ;on error\nwasm now\n{Invalid parameter}\n");
 }
 
 TEST_F(macros, a_line_longer_than_the_prompt_leaves_room_for_is_refused_with_its_place) {
