@@ -170,6 +170,11 @@ void render_source(view_screen& screen, int lines, uint32_t pc, int space) {
   const place at = place_of(pc, space);
   int f = -1;
   int64_t target = 0;
+  // A page moved before any was shown moves from the page at pc.
+  if (lines != SHOW_CURRENT && file_number(*info, st.view_file) < 0 && at.file >= 0 && at.line_index >= 0) {
+    st.view_file = at.file;
+    st.view_top_line = at.line > 3 ? at.line - 3 : 1;
+  }
   const int64_t top_now = st.view_top_line;
   if (lines == SHOW_CURRENT) {
     if (at.file < 0 || at.line_index < 0) return;
@@ -257,7 +262,10 @@ void render_assembly(view_screen& screen, int lines, uint32_t pc, int space) {
       st.asm_view_space = space;
     }
   } else {
-    if (st.asm_view_space < 0) st.asm_view_space = space;
+    if (st.asm_view_space < 0) {
+      st.asm_view_address = pc;
+      st.asm_view_space = space;
+    }
     st.asm_view_address += static_cast<uint32_t>(lines);
   }
   const int view_space = st.asm_view_space;
