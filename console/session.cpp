@@ -8,6 +8,7 @@
 #include "console/input.h"
 #include "console/terminal.h"
 #include "sim/cmd/dispatch.h"
+#include "sim/cmd/view_hooks.h"
 #include "sim/engine/device.h"
 #include "console/services.h"
 #include "sim/frontend.h"
@@ -132,9 +133,11 @@ void session_scroll(int lines) {
 
 void session_redraw(int device) {
   if (!make_device_current(device) || cur_state == nullptr) return;
-  // The source and assembly views redraw themselves through the view code;
-  // its call (view_show_position) belongs here once the views exist.
+  // A terminal has no window to keep what the device printed while another
+  // was shown: those lines come first, then the view at the device's pc.
   session_scroll(SESSION_RING_LINES);
+  constexpr int AT_CURRENT_POSITION = 32767;
+  if (cur_state->view_mode != 0) view_show_position(AT_CURRENT_POSITION);
 }
 
 }  // namespace con

@@ -105,6 +105,15 @@ struct coff_debug_info {
   uint32_t receive_address = 0;
   int send_space = 0;
   int receive_space = 0;
+  // Raw words of overlaid sections, read from the file the first time an
+  // address in them is looked up: a new load brings a new record, so they
+  // never outlive the file they came from.
+  struct raw_words {
+    bool read = false;
+    bool readable = false;
+    std::vector<uint16_t> words;  // one word for a fill section
+  };
+  std::vector<raw_words> section_words;
 
   int file_count() const { return static_cast<int>(file_lines.size()); }
   bool has_symbols() const { return !symbols.empty(); }

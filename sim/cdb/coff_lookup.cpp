@@ -45,22 +45,50 @@ bool read_be_word(std::FILE* file, uint32_t& out) {
   return true;
 }
 
-int mismatch_in(std::FILE* file, const coff_section& s) {
-  if (resolve(s.space, s.start) == NO_SPACE || s.raw_offset == 0) return -1;
-  if (std::fseek(file, static_cast<long>(s.raw_offset), SEEK_SET) != 0) return -1;
+void read_raw_words(std::FILE* file, const coff_section& s, coff_debug_info::raw_words& out) {
+  out.read = true;
+  out.readable = false;
+  out.words.clear();
+  if (s.raw_offset == 0 || std::fseek(file, static_cast<long>(s.raw_offset), SEEK_SET) != 0) return;
+  const uint32_t count = (s.flags & SECT_FILL) != 0 ? 1 : s.size;
+  out.words.reserve(count);
+  for (uint32_t n = 0; n < count; ++n) {
+    uint32_t word = 0;
+    if (!read_be_word(file, word)) {
+      out.words.clear();
+      return;
+    }
+    out.words.push_back(static_cast<uint16_t>(word));
+  }
+  out.readable = true;
+}
+
+// Reads a section's raw words unless they were read before; false when
+// the file cannot be opened.
+bool ensure_read(coff_debug_info& info, int section, file_ptr& file) {
+  info.section_words.resize(static_cast<std::size_t>(info.section_count));
+  auto& raw = info.section_words[static_cast<std::size_t>(section)];
+  if (raw.read) return true;
+  if (!file) file.reset(open_file_nonblocking(info.coff_path.c_str(), "rb", false));
+  if (!file) return false;
+  read_raw_words(file.get(), info.sections[static_cast<std::size_t>(section)], raw);
+  return true;
+}
+
+int mismatch_in(const coff_debug_info& info, int section) {
+  const coff_section& s = info.sections[static_cast<std::size_t>(section)];
+  const auto& raw = info.section_words[static_cast<std::size_t>(section)];
+  if (!raw.readable || resolve(s.space, s.start) == NO_SPACE) return -1;
   const bool fill = (s.flags & SECT_FILL) != 0;
-  uint32_t fill_word = 0;
-  if (fill && !read_be_word(file, fill_word)) return -1;
   int differ = 0;
   for (uint32_t n = 0; n < s.size; ++n) {
-    uint32_t want = fill_word;
-    if (!fill && !read_be_word(file, want)) return -1;
+    const uint16_t want = raw.words[fill ? 0 : n];
     uint32_t have = 0;
     if (cur_type->mem->read_word(s.space, s.start + n, &have) == 0) {
       error_report("Error reading memory");
       return differ;
     }
-    if ((have & 0xFFFF) != (want & 0xFFFF)) ++differ;
+    if ((have & 0xFFFF) != want) ++differ;
   }
   return differ;
 }
@@ -79,15 +107,15 @@ const char* coff_space_letter(int space) {
 }
 
 int coff_section_mismatch(int section) {
-  const coff_debug_info* info = current_debug_info();
+  coff_debug_info* info = current_debug_info();
   if (info == nullptr || section <= 0 || section >= info->section_count) return -1;
-  const file_ptr file(open_file_nonblocking(info->coff_path.c_str(), "rb", false));
-  if (!file) return -1;
-  return mismatch_in(file.get(), info->sections[static_cast<std::size_t>(section)]);
+  file_ptr file;
+  if (!ensure_read(*info, section, file)) return -1;
+  return mismatch_in(*info, section);
 }
 
 int coff_section_at(uint32_t address, int space) {
-  const coff_debug_info* info = current_debug_info();
+  coff_debug_info* info = current_debug_info();
   if (info == nullptr || info->section_count < 4) return 0;
   const int r = resolve(space, address);
   int first = 0, last = 0, overlays = 0;
@@ -99,16 +127,16 @@ int coff_section_at(uint32_t address, int space) {
     if ((s.flags & SECT_START_FROM_LINES) != 0 && s.line_count > 0) ++overlays;
   }
   if (overlays == 0) return last;
-  const file_ptr file(open_file_nonblocking(info->coff_path.c_str(), "rb", false));
-  if (!file) {
-    set_coff_error("cannot open input file : " + info->coff_path);
-    return 0;
-  }
+  file_ptr file;
   int best = 0, best_differ = 0;
   for (int i = first; i <= last; ++i) {
     const coff_section& s = info->sections[static_cast<std::size_t>(i)];
     if (!section_holds(s, address, r)) continue;
-    const int differ = mismatch_in(file.get(), s);
+    if (!ensure_read(*info, i, file)) {
+      set_coff_error("cannot open input file : " + info->coff_path);
+      return 0;
+    }
+    const int differ = mismatch_in(*info, i);
     if (differ < 0) continue;
     if (best == 0 || differ < best_differ) {
       best = i;

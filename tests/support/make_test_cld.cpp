@@ -9,7 +9,9 @@
 // whose comment holds "}" (else before the next function). Every line with
 // an instruction gets a line record, unless its comment says "no line";
 // those of a C function are relative to its ".bf" line, the label's line.
-// A line whose comment says "section" starts a new section.
+// A line whose comment says "section" starts a new section; one whose
+// comment says "overlay" starts a section at the previous section's start
+// address, and both carry the overlay flag.
 // The program starts at "main" or "start" when there is one, else at the
 // origin.
 #include <cctype>
@@ -118,8 +120,12 @@ int main(int argc, char** argv) {
   for (const source_line& l : lines)
     if (!l.label.empty()) labels[l.label] = 0;
   for (int pass = 0; pass < 2; ++pass) {
-    uint32_t address = origin;
+    uint32_t address = origin, section_start = origin;
     for (source_line& l : lines) {
+      if (l.comment.find("overlay") != std::string::npos)
+        address = section_start;
+      else if (l.comment.find("section") != std::string::npos)
+        section_start = address;
       if (!l.label.empty()) labels[l.label] = address;
       if (pass == 1 && l.address != address) return fail("label moved in the second pass");
       l.address = address;
@@ -160,9 +166,14 @@ int main(int argc, char** argv) {
   // Sections: the first from the origin, another from each line whose
   // comment says "section".
   c.sections = {{".txt", 0, 0, 0x20, {}}, {".dat", 0, 1, 0x40, {}}, {".txt", origin, 0, 0x20, {}}};
+  constexpr uint32_t overlay_flag = 0x800;
   for (source_line& l : lines) {
-    if (l.comment.find("section") != std::string::npos && !c.sections.back().raw.empty())
+    if (l.comment.find("overlay") != std::string::npos) {
+      c.sections.back().flags |= overlay_flag;
+      c.sections.push_back({".txt", l.address, 0, 0x20 | overlay_flag, {}});
+    } else if (l.comment.find("section") != std::string::npos && !c.sections.back().raw.empty()) {
       c.sections.push_back({".txt", l.address, 0, 0x20, {}});
+    }
     l.section = static_cast<int>(c.sections.size());
     c.sections.back().raw.insert(c.sections.back().raw.end(), l.words_of.begin(), l.words_of.end());
   }

@@ -256,24 +256,46 @@ TEST_F(Coff, EdgesOfTheTables) {
 }
 
 TEST_F(Coff, OverlaidSectionsNameTheOneInMemory) {
-  test_coff c;
-  c.sections = {{".txt", 0, 0, 0x20, {0}},
-                {".dat", 0, 1, 0x40, {0}},
-                {".txt", 0x20, 0, 0x820, {1, 2}, 0, 1},
-                {".txt", 0x20, 0, 0x820, {3, 4}, 0, 1}};
-  c.lines = {{0x20, 0, 5}, {0x20, 0, 6}};
-  c.symbol("x", 0, 0, 0, 0, 3);
-  const std::string file = write(c.bytes());
+  // Two overlays at 0x20; the line of each tells them apart.
+  auto program = [](uint32_t a0, uint32_t a1, uint32_t b0, uint32_t b1) {
+    test_coff c;
+    c.sections = {{".txt", 0, 0, 0x20, {0}},
+                  {".dat", 0, 1, 0x40, {0}},
+                  {".txt", 0x20, 0, 0x820, {a0, a1}, 0, 1},
+                  {".txt", 0x20, 0, 0x820, {b0, b1}, 0, 1}};
+    c.lines = {{0x20, 0, 5}, {0x20, 0, 6}};
+    c.symbol("x", 0, 0, 0, 0, 3);
+    return c.bytes();
+  };
+  const std::string file = write(program(1, 2, 3, 4));
   ASSERT_EQ(read_coff_file(0, file.c_str()), 0) << coff_error_text();
   make_device_current(0);
   set_word(SPACE_P, 0x20, 3);
   set_word(SPACE_P, 0x21, 4);
   EXPECT_EQ(coff_section_at(0x21, SPACE_P), 4);
   EXPECT_EQ(coff_line_index_at(0x21, SPACE_P), 1);
+
+  // The file's words are kept after the first lookup: swapping the
+  // overlay in memory is seen without the file.
+  fs::remove(file);
   set_word(SPACE_P, 0x20, 1);
   set_word(SPACE_P, 0x21, 2);
   EXPECT_EQ(coff_section_at(0x21, SPACE_P), 3);
   EXPECT_EQ(coff_section_mismatch(4), 2);
+
+  // A new load of another program drops them: its words decide.
+  write(program(7, 8, 1, 2));
+  ASSERT_EQ(read_coff_file(0, file.c_str()), 0) << coff_error_text();
+  make_device_current(0);
+  EXPECT_EQ(coff_section_at(0x21, SPACE_P), 4);
+  EXPECT_EQ(coff_section_mismatch(3), 2);
+
+  // Without the file and with nothing read from it yet, nothing matches.
+  ASSERT_EQ(read_coff_file(0, file.c_str()), 0) << coff_error_text();
+  make_device_current(0);
+  fs::remove(file);
+  EXPECT_EQ(coff_section_at(0x21, SPACE_P), 0);
+  EXPECT_EQ(coff_error_text(), "cannot open input file : " + file);
 }
 
 TEST_F(Coff, SavedFilesFollowTheLayoutAndLoadBack) {
