@@ -99,20 +99,27 @@ bool end_abandoned_sequence(uint32_t* w) {
 // cycle engine, the reference, decodes through the tables.
 bool decoded_records = false;
 
-// The rest of begin_instruction for a new instruction outside a fast
-// interrupt, from the record of its word.
-void begin_recorded(uint32_t* w) {
-  const decoded_word& d = decoded_word_of(static_cast<uint16_t>(w[CS_PREFETCH]));
-  core_decode_new(d);
+// The rest of begin_instruction outside a fast interrupt, from the record
+// of the word: a new instruction, or a repeat pass (which keeps its operand
+// word and does not start a repeat).
+void begin_recorded(uint32_t* w, bool repeat_pass) {
+  const decoded_word& d =
+      decoded_word_of(static_cast<uint16_t>(repeat_pass ? w[CS_DECODE] : w[CS_PREFETCH]));
+  core_decode_new(d, repeat_pass);
   w[CS_INSTR_BOUNDARY] = 0;
-  uint32_t second = 0;
-  if (d.words > 1) mem_read_word(SPACE_P, (w[CS_DECODE_ADDR] + 1) & WORD, &second);
-  w[CS_DECODE_OPERAND] = second & WORD;
+  if (!repeat_pass) {
+    uint32_t second = 0;
+    if (d.words > 1) mem_read_word(SPACE_P, (w[CS_DECODE_ADDR] + 1) & WORD, &second);
+    w[CS_DECODE_OPERAND] = second & WORD;
+  }
   core_decode_operands_from(d);
   move_to_execute();
   w[CS_WORDS] = d.words;
   w[CS_CYC_TOTAL] = d.cycles;
-  if (w[CS_REP_ARMED]) repeat_begin();
+  if (repeat_pass)
+    cur_state->record_repeat_passes += 1;
+  else if (w[CS_REP_ARMED])
+    repeat_begin();
   core_execute_with(d.run);
 }
 
@@ -139,8 +146,10 @@ void begin_instruction() {
   w[CS_INSTR_BOUNDARY] = 1;
   w[CS_REPEAT_PASS] = repeat_pass ? 1 : 0;
   w[CS_SEQ_CODE] = 0;
-  if (decoded_records && !repeat_pass && !w[CS_IN_FAST_IRQ]) {
-    begin_recorded(w);
+  // A repeat pass of a word that continues into the next one decodes that
+  // word instead: through the tables.
+  if (decoded_records && !w[CS_IN_FAST_IRQ] && !(repeat_pass && (w[CS_DEC_CLASS] & CLASS_CONTINUES))) {
+    begin_recorded(w, repeat_pass);
     return;
   }
   core_decode();

@@ -215,17 +215,21 @@ const decoded_word& decoded_word_of(uint16_t w) {
   return d;
 }
 
-void core_decode_new(const decoded_word& d) {
+void core_decode_new(const decoded_word& d, bool repeat_pass) {
   uint32_t* s = core_words();
   s[CS_PREV_CLASS] = s[CS_DEC_CLASS];
-  const uint16_t w = static_cast<uint16_t>(s[CS_PREFETCH]);
-  s[CS_DECODE] = w;
-  s[CS_DECODE_ADDR] = s[CS_PREFETCH_ADDR] & WORD_MASK;
+  const uint16_t w = static_cast<uint16_t>(repeat_pass ? s[CS_DECODE] : s[CS_PREFETCH]);
+  if (!repeat_pass) {
+    s[CS_DECODE] = w;
+    s[CS_DECODE_ADDR] = s[CS_PREFETCH_ADDR] & WORD_MASK;
+  }
   s[CS_DEC_CLASS] = d.cls;
   s[CS_DEC_FLAGS] = d.flags;
-  if ((d.flags & IFLAG_ILLEGAL) && !s[CS_PREFETCH_CHECKED]) cur_inst->flags |= DEV_ILLEGAL;
-  s[CS_PREFETCH_CHECKED] = 0;
-  begin_instruction(s, false);
+  if (!repeat_pass) {
+    if ((d.flags & IFLAG_ILLEGAL) && !s[CS_PREFETCH_CHECKED]) cur_inst->flags |= DEV_ILLEGAL;
+    s[CS_PREFETCH_CHECKED] = 0;
+  }
+  begin_instruction(s, repeat_pass);
   s[CS_SHORT_IMM] = short_immediate(s, w, d.cls);
   s[CS_DEC_FETCH_CTRL] = d.fetch_ctrl;
   uint32_t attr = d.attr;

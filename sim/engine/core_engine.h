@@ -77,9 +77,10 @@ struct decoded_word {
   core_handler run = nullptr;
 };
 const decoded_word& decoded_word_of(uint16_t word);
-// core_decode for a new instruction (not a repeat pass) outside a fast
-// interrupt, from its record.
-void core_decode_new(const decoded_word& d);
+// core_decode outside a fast interrupt from the record of the word: a new
+// instruction's (the prefetched word), or a repeat pass of the word in
+// decode (whose class does not continue into the next word).
+void core_decode_new(const decoded_word& d, bool repeat_pass = false);
 // core_decode_operands after core_decode_new.
 void core_decode_operands_from(const decoded_word& d);
 

@@ -313,6 +313,7 @@ struct device_state {
   int cycle_engine_only = 0;
   uint32_t fast_instructions = 0;  // instruction ends the fast engine reached
   uint32_t exec_instructions = 0;  // of which the executor ran whole (core_exec_instruction)
+  uint32_t record_repeat_passes = 0;  // repeat passes the executor decoded from a record
   // The profiler's block; profiled while profile.on is set.
   profiler_block profile;
 

@@ -114,6 +114,7 @@ class engine_diff : public cmd_fixture {
     EXPECT_EQ(device_state_difference(FAST, CYCLE), "");
     EXPECT_EQ(device_states[CYCLE]->fast_instructions, 0u);
     EXPECT_EQ(device_states[CYCLE]->exec_instructions, 0u);
+    EXPECT_EQ(device_states[CYCLE]->record_repeat_passes, 0u);
   }
 };
 
@@ -180,9 +181,10 @@ TEST_F(engine_diff, CoveredProgramsRunOnTheExecutor) {
   struct program_case {
     const char* name;
     std::vector<fir_line> lines;
+    bool repeats;  // its repeat passes decode from the records
   };
   const program_case programs[] = {
-      {"fir", std::vector<fir_line>(std::begin(fir_program), std::end(fir_program))},
+      {"fir", std::vector<fir_line>(std::begin(fir_program), std::end(fir_program)), true},
       {"moves, mpy and a subroutine",
        {{0x100, "move #$1234,x0"},
         {0x102, "move #>$40,r0"},
@@ -193,7 +195,8 @@ TEST_F(engine_diff, CoveredProgramsRunOnTheExecutor) {
         {0x109, "move b,x:$30"},
         {0x10b, "jmp >$100"},
         {0x120, "asl a"},
-        {0x121, "rts"}}},
+        {0x121, "rts"}},
+       false},
   };
   for (const char* type : type_names) {
     for (const program_case& program : programs) {
@@ -211,6 +214,7 @@ TEST_F(engine_diff, CoveredProgramsRunOnTheExecutor) {
       const device_state& st = *device_states[FAST];
       EXPECT_GT(st.fast_instructions, 1000u);
       EXPECT_GE(st.exec_instructions * 100, st.fast_instructions * 99);
+      EXPECT_EQ(st.record_repeat_passes > 0, program.repeats);
       free_all_devices();
     }
   }
