@@ -249,7 +249,12 @@ void mark_store(int reg, bool mark_composite, bool note_bus) {
   uint32_t& attr = cur_state->core_attrs[reg];
   attr |= ATTR_WRITTEN | ATTR_CHANGED;
   core_words()[reg] &= d.valid_mask;
-  const int comp = mark_composite ? composite_of[reg] : -1;
+  int comp = mark_composite ? composite_of[reg] : -1;
+  // A composite already marked, feeding no stream, gains nothing from
+  // another mark: the usual case for the accumulator parts in a loop.
+  constexpr uint32_t MARKED = ATTR_WRITTEN | ATTR_CHANGED;
+  if (comp >= 0 && (cur_state->core_attrs[comp] & (MARKED | ATTR_OUT_STREAMS)) == MARKED)
+    comp = -1;
   const uint32_t offset = note_bus ? d.offset : 0;
   // Most stores (the data registers) have none of these effects.
   if (mark_effects[reg] || (attr & ATTR_OUT_STREAMS) || comp >= 0 || offset)
