@@ -6,6 +6,7 @@
 // loops; one device stopping while another is inside an instruction.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -416,14 +417,14 @@ TEST_F(engine_diff, DevicesWithStreamsRunAlikeOnTheCycleEngine) {
     const std::string n = std::to_string(d);
     for (const std::string& line : {std::string("input x:$3 samples"), std::string("input pb0..pb3 pins"),
                                     "output x:$83 out" + n + " -o", "output t dhistory hist" + n + " -o",
-                                    "output pb0..pb3 pinsout" + n + " -o"})
+                                    "output pb0..pb3 pinsout" + n + " -o", "output a acc" + n + " -o"})
       execute_command_line(d, line.c_str());
     set(d, "pc", 0x100);  // the restart turns the bus notes on
     arm(d);
   }
   run_both(4000);
   EXPECT_EQ(device_states[FAST]->fast_instructions, 0u);
-  for (const char* name : {"out0.io", "hist0.tio", "pinsout0.io"}) {
+  for (const char* name : {"out0.io", "hist0.tio", "pinsout0.io", "acc0.io"}) {
     std::string other = name;
     other[other.find('0')] = '1';
     const std::string a = slurp(scratch / name);
@@ -431,6 +432,9 @@ TEST_F(engine_diff, DevicesWithStreamsRunAlikeOnTheCycleEngine) {
     EXPECT_FALSE(a.empty()) << name;
     EXPECT_EQ(a, b) << name;
   }
+  // Every accumulator part store writes the whole, not only the first.
+  const std::string acc = slurp(scratch / "acc0.io");
+  EXPECT_GT(std::count(acc.begin(), acc.end(), '\n'), 100) << acc.substr(0, 200);
   for (int d : {FAST, CYCLE}) {
     make_device_current(d);
     free_streams(&cur_state->streams[SL_IN_UNTIMED], "", 1);
