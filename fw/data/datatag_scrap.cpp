@@ -438,18 +438,42 @@ vdatatagScrap* vdatatagCreateScrap(vdatatag* d) {
 }
 
 namespace {
-template <class Slot>
-vdatatagScrap* createWith(vdatatag* d, va_list ap, Slot slot) {
-  vdatatagScrap* s = vdatatagCreateScrap(d);
+// Fills a new scrap from a copy of the arguments; a failed fill destroys it.
+template <class Fill>
+vdatatagScrap* filled(vdatatagScrap* s, va_list ap, Fill fill) {
   va_list copy;
   va_copy(copy, ap);
-  vexGuard([&] { (vclassRec<vdatatagScrapClassRec>(s)->*slot)(s, &copy); },
+  vexGuard([&] { fill(&copy); },
            [&](vexHandler&) {
              va_end(copy);
              vinstanceDestroy(s);
              _vexGenerate(nullptr);
            });
   va_end(copy);
+  return s;
+}
+
+template <class Slot>
+vdatatagScrap* createWith(vdatatag* d, va_list ap, Slot slot) {
+  vdatatagScrap* s = vdatatagCreateScrap(d);
+  return filled(s, ap, [&](va_list* args) { (vclassRec<vdatatagScrapClassRec>(s)->*slot)(s, args); });
+}
+
+vdatatagScrap* listScrap(vdatatagList* datatags, va_list ap, bool fill) {
+  vdatatagScrap* s = vdatatagCreateScrap(vdatatagGetPredefined(vdatatagLIST));
+  return filled(s, ap, [&](va_list* args) { _vdatatagListMake(s, datatags, args, fill); });
+}
+
+// The caller's variadic arguments end whether or not the making raises.
+template <class Make>
+vdatatagScrap* endingArgs(va_list& ap, Make make) {
+  vdatatagScrap* s = nullptr;
+  vexGuard([&] { s = make(); },
+           [&](vexHandler&) {
+             va_end(ap);
+             _vexGenerate(nullptr);
+           });
+  va_end(ap);
   return s;
 }
 }  // namespace
@@ -463,67 +487,22 @@ vdatatagScrap* vdatatagCreateScrapFromArgsV(vdatatag* d, va_list addresses) {
 vdatatagScrap* vdatatagCreateScrapWithValue(vdatatag* d, ...) {
   va_list ap;
   va_start(ap, d);
-  vdatatagScrap* s = nullptr;
-  vexGuard([&] { s = vdatatagCreateScrapWithValueV(d, ap); },
-           [&](vexHandler&) {
-             va_end(ap);
-             _vexGenerate(nullptr);
-           });
-  va_end(ap);
-  return s;
+  return endingArgs(ap, [&] { return vdatatagCreateScrapWithValueV(d, ap); });
 }
 vdatatagScrap* vdatatagCreateScrapFromArgs(vdatatag* d, ...) {
   va_list ap;
   va_start(ap, d);
-  vdatatagScrap* s = nullptr;
-  vexGuard([&] { s = vdatatagCreateScrapFromArgsV(d, ap); },
-           [&](vexHandler&) {
-             va_end(ap);
-             _vexGenerate(nullptr);
-           });
-  va_end(ap);
-  return s;
+  return endingArgs(ap, [&] { return vdatatagCreateScrapFromArgsV(d, ap); });
 }
-
-namespace {
-vdatatagScrap* listScrap(vdatatagList* datatags, va_list ap, bool fill) {
-  vdatatagScrap* s = vdatatagCreateScrap(vdatatagGetPredefined(vdatatagLIST));
-  va_list copy;
-  va_copy(copy, ap);
-  vexGuard([&] { _vdatatagListMake(s, datatags, &copy, fill); },
-           [&](vexHandler&) {
-             va_end(copy);
-             vinstanceDestroy(s);
-             _vexGenerate(nullptr);
-           });
-  va_end(copy);
-  return s;
-}
-}  // namespace
-
 vdatatagScrap* vdatatagCreateListScrapWithValue(vdatatagList* datatags, ...) {
   va_list ap;
   va_start(ap, datatags);
-  vdatatagScrap* s = nullptr;
-  vexGuard([&] { s = listScrap(datatags, ap, true); },
-           [&](vexHandler&) {
-             va_end(ap);
-             _vexGenerate(nullptr);
-           });
-  va_end(ap);
-  return s;
+  return endingArgs(ap, [&] { return listScrap(datatags, ap, true); });
 }
 vdatatagScrap* vdatatagCreateListScrapFromArgs(vdatatagList* datatags, ...) {
   va_list ap;
   va_start(ap, datatags);
-  vdatatagScrap* s = nullptr;
-  vexGuard([&] { s = listScrap(datatags, ap, false); },
-           [&](vexHandler&) {
-             va_end(ap);
-             _vexGenerate(nullptr);
-           });
-  va_end(ap);
-  return s;
+  return endingArgs(ap, [&] { return listScrap(datatags, ap, false); });
 }
 
 void* vdatatagScrapAllocate(vdatatagScrap* s) { return vclassRec<vdatatagScrapClassRec>(s)->allocate(s); }
