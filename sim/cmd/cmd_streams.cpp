@@ -281,24 +281,26 @@ void output_add(const char*) {
   const int list = l.timed ? SL_OUT_TIMED : SL_OUT_UNTIMED;
   s->flag_word = 1;
   set_item(*s, l.item, l.timed, true);
-  if (is_term(l.target)) {
-    s->file_name = "term";
-    return;
-  }
+  // A file that cannot be opened leaves the stream writing to the session,
+  // and the listing says so.
+  s->file_name = "term";
+  if (is_term(l.target)) return;
   std::string path;
   if (!make_file_path(cur_inst->work_dir.c_str(), lx().typed(l.target), l.timed ? ".tio" : ".io", path)) {
-    s->file_name = lx().typed(l.target);
     error_report("Error opening file.");
     return;
   }
-  s->file_name = path;
   const int answer = ask_file_exists(path.c_str(), l.file_option);
   if (answer < 0) {
     free_streams(&cur_state->streams[list], s->item.c_str(), 0);
     return;
   }
   s->file = std::fopen(path.c_str(), answer == 1 ? "a" : "w");
-  if (s->file == nullptr) error_report("Error opening file.");
+  if (s->file == nullptr) {
+    error_report("Error opening file.");
+    return;
+  }
+  s->file_name = path;
 }
 
 constexpr action_record output_list_record{output_list, 0};

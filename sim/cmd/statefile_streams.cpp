@@ -71,7 +71,10 @@ void reopen(io_stream& s, const parsed_stream& p, bool output) {
     s.at = std::min(static_cast<std::size_t>(p.position), s.text.size());
     for (stream_group& g : s.groups) g.position = std::min(g.position, s.text.size());
   }
-  if (!open_flag(s, output)) session_print(("{Error opening:" + s.file_name + "}").c_str(), 1);
+  if (open_flag(s, output)) return;
+  session_print(("{Error opening:" + s.file_name + "}").c_str(), 1);
+  // Without its file an output stream writes to the session.
+  if (output) s.file_name = "term";
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "sim/cmd/watch.h"
 #include "sim/engine/runloop.h"
 #include "sim/engine/device.h"
+#include "sim/engine/regaccess.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ class state_file : public cmd_files {
     return read_file(name);
   }
   void busy() {
+    search_path.clear();  // kept by the process across tests
     run("path + /tmp");
     run("path + /usr");
     run("device dv3 73583");
@@ -146,6 +148,20 @@ TEST_F(state_file, StreamsGoOnAfterALoadAsBefore) {
   EXPECT_EQ(read_file("outv.io"), written);
 }
 
+// An output file that cannot be opened again leaves its stream writing to
+// the session, and listed so.
+TEST_F(state_file, AnOutputFileGoneAtALoadIsListedAsTheSession) {
+  busy();
+  saved("a.sim");
+  run("output off");
+  std::filesystem::remove(scratch / "outv.io");
+  recorded().clear();
+  ASSERT_EQ(load_state_file(path("a.sim").c_str()), 0);
+  run("output");
+  EXPECT_EQ(output(), "{Error opening:" + path("outv.io") + "}\noutput\n1. Untimed writes of x:$200 to   term\n" +
+                          "2. Untimed writes of x:$201 to   term\n");
+}
+
 std::string replaced(std::string text, const std::string& from, const std::string& to) {
   const std::size_t at = text.find(from);
   EXPECT_NE(at, std::string::npos) << from;
@@ -198,7 +214,7 @@ TEST_F(state_file, RefusedFilesChangeNothing) {
       {"an unknown type", good.substr(0, second) + "[devindex devtype]\n1 9\n"},
       {"a device number out of range", good.substr(0, second) + "[devindex devtype]\n40 -1\n"},
       {"the current device is an empty slot", good.substr(0, viewdev) + "[viewdev]\n 1\n"},
-      {"a word too wide", good.substr(0, 200) + "1ffffffff" + good.substr(200)},
+      {"a word too wide", replaced(good, "[regattr]\n\n", "[regattr]\n\n1ffffffff")},
       {"a stream in a space that does not exist", replaced(good, "^x:$11\n0 1 11", "^x:$11\n0 99 11")},
       {"a watch of a register that does not exist", replaced(good, "\n1\n^r0\n1 -1 0", "\n1\n^r0\n1 -1 99")},
       {"a target file slot beyond the table", replaced(good, "[afi ufi]\n\n4 4", "[afi ufi]\n\n21 4")},
