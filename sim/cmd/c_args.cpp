@@ -24,12 +24,12 @@ std::array<compiled_tree, LEXER_SLOTS> compiled;
 
 const c_value* c_tree_result(c_tree& tree) { return c_eval_tree(tree) == 1 ? &tree.root->value : nullptr; }
 
-int parse_c_tree_arg(int i, const char* call_refusal) {
+int parse_c_expr_arg(int i, const char* no_calls) {
   if (!parse_braced_arg(i)) return 0;
   std::unique_ptr<c_tree> tree = c_parse(cur_lexer->typed(i));
   if (tree == nullptr) return reader_fail_at(i, c_last_error().c_str(), cur_lexer->start[i] + c_lex_error_pos());
-  if (call_refusal != nullptr && c_tree_has_call(tree->root) != 0) {
-    c_parse_error(call_refusal);
+  if (no_calls != nullptr && c_tree_has_call(tree->root) != 0) {
+    c_parse_error(no_calls);
     return reader_fail(i, c_last_error().c_str());
   }
   compiled[static_cast<std::size_t>(i)] = {std::move(tree), expr_scope_function, expr_scope_block};

@@ -214,7 +214,7 @@ uint32_t pc_address() { return cur_inst != nullptr ? cur_inst->pc & 0xFFFF : 0; 
 
 }  // namespace
 
-const action_record* parse_asm_cmd() {
+const action_record* cmd_asm() {
   command_lexer& l = lx();
   const int item = item_index();
   if (item == 3) l.kind[2] = 'j';

@@ -53,7 +53,7 @@ int parse_condition(int i) {
     if (!parse_memory_block(i + 1)) return 0;
     next = i + 2;
   } else if (word[0] == '{') {
-    if (!parse_c_tree_arg(i, "breakpoint expressions cannot contain function calls")) return 0;
+    if (!parse_c_expr_arg(i, "breakpoint expressions cannot contain function calls")) return 0;
   } else if (!parse_break_condition(i)) {
     return 0;
   }
@@ -218,7 +218,7 @@ constexpr const action_record* switch_records[] = {&delete_record, &enable_recor
 
 }  // namespace
 
-const action_record* parse_break_cmd() {
+const action_record* cmd_break() {
   command_lexer& l = lx();
   if (!l.has(2)) {
     check_no_more_args(2);

@@ -246,7 +246,7 @@ constexpr action_record pairs_record{change_pairs, 0};
 
 }  // namespace
 
-const action_record* parse_change_cmd() {
+const action_record* cmd_change() {
   command_lexer& lx = *cur_lexer;
   if (check_no_more_args(2)) return &register_record;
   if (!lx.has(3)) {

@@ -41,7 +41,7 @@ constexpr action_record copy_record{copy_block, 0};
 
 }  // namespace
 
-const action_record* parse_copy_cmd() {
+const action_record* cmd_copy() {
   if (!parse_memory_block(2)) return nullptr;
   if (!parse_memory_location(3, cur_device)) return nullptr;
   return check_no_more_args(4) ? &copy_record : nullptr;

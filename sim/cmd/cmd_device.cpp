@@ -146,7 +146,7 @@ constexpr std::array<const action_record*, 3> switch_records = {&off_record, &on
 
 }  // namespace
 
-const action_record* parse_device_cmd() {
+const action_record* cmd_device() {
   if (check_no_more_args(2)) return &list_record;
   if (!parse_device_number(2)) return nullptr;
   if (check_no_more_args(3)) return &select_record;

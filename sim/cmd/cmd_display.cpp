@@ -335,7 +335,7 @@ constexpr action_record disassemble_record{disassemble, 0};
 
 }  // namespace
 
-const action_record* parse_display_cmd() {
+const action_record* cmd_display() {
   if (check_no_more_args(2)) return &enabled_record;
   if (std::string(cur_lexer->word(2)) == "v") {
     match_keyword(2, "v");
@@ -349,7 +349,7 @@ const action_record* parse_display_cmd() {
   return parse_items(2) ? &now_record : nullptr;
 }
 
-const action_record* parse_disassemble_cmd() {
+const action_record* cmd_disassemble() {
   int item = 2;
   if (std::string(cur_lexer->word(2)) == "b") {
     match_keyword(2, "b");

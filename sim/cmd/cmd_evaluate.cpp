@@ -147,14 +147,14 @@ bool is_braced(int i) { return cur_lexer->has(i) && cur_lexer->typed(i)[0] == '{
 
 }  // namespace
 
-const action_record* parse_evaluate_cmd() {
+const action_record* cmd_evaluate() {
   if (cur_lexer->has(3)) {
     if (match_keyword_list(2, radix_letter_words, 'r', LETTER_COUNT) < 0) return nullptr;
-    if (is_braced(3)) return parse_c_tree_arg(3, nullptr) && check_no_more_args(4) ? &c_record : nullptr;
+    if (is_braced(3)) return parse_c_expr_arg(3, nullptr) && check_no_more_args(4) ? &c_record : nullptr;
     if (!parse_float_or_int_arg(3) || !check_no_more_args(4)) return nullptr;
     return &number_record;
   }
-  if (is_braced(2)) return parse_c_tree_arg(2, nullptr) ? &c_record : nullptr;
+  if (is_braced(2)) return parse_c_expr_arg(2, nullptr) ? &c_record : nullptr;
   if (!parse_float_or_int_arg(2)) return nullptr;
   return &number_record;
 }

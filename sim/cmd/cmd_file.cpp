@@ -286,7 +286,7 @@ bool optional_file_option(int i) {
 
 }  // namespace
 
-const action_record* parse_save_cmd() {
+const action_record* cmd_save() {
   command_lexer& lx = *cur_lexer;
   if (!need_arg(2)) return nullptr;
   if (std::string(lx.word(2)) == "s") {
@@ -310,7 +310,7 @@ const action_record* parse_save_cmd() {
   return optional_file_option(file + 1) ? &save_memory_record : nullptr;
 }
 
-const action_record* parse_load_cmd() {
+const action_record* cmd_load() {
   const command_lexer& lx = *cur_lexer;
   if (!need_arg(2)) return nullptr;
   if (lx.count == 2) {
@@ -324,7 +324,7 @@ const action_record* parse_load_cmd() {
   return records[form];
 }
 
-const action_record* parse_reset_cmd() {
+const action_record* cmd_reset() {
   const int form = match_keyword_list(2, load_form_words, 'k', 2);
   if (form < 0) return nullptr;
   if (cur_lexer->has(3) && match_keyword_list(3, mode_words, 'k', 9) < 0) return nullptr;

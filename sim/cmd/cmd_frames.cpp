@@ -123,16 +123,16 @@ bool optional_count(int (*reader)(int)) { return !cur_lexer->has(2) || (reader(2
 
 }  // namespace
 
-const action_record* parse_frame_cmd() {
+const action_record* cmd_frame() {
   if (!cur_lexer->has(2)) return &frame_record;
   return parse_frame_number(2) && check_no_more_args(3) ? &frame_record : nullptr;
 }
 
-const action_record* parse_down_cmd() { return optional_count(parse_count_arg) ? &down_record : nullptr; }
+const action_record* cmd_down() { return optional_count(parse_count_arg) ? &down_record : nullptr; }
 
-const action_record* parse_up_cmd() { return optional_count(parse_value_arg) ? &up_record : nullptr; }
+const action_record* cmd_up() { return optional_count(parse_value_arg) ? &up_record : nullptr; }
 
-const action_record* parse_where_cmd() {
+const action_record* cmd_where() {
   if (!cur_lexer->has(2)) return &where_record;
   if (!parse_value_arg(2) || !check_no_more_args(3)) return nullptr;
   const int64_t wanted = std::llabs(signed_arg(2));

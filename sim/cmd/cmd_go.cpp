@@ -73,7 +73,7 @@ constexpr action_record go_record{go_action, 0};
 
 }  // namespace
 
-const action_record* parse_go_cmd() {
+const action_record* cmd_go() {
   command_lexer& l = lx();
   int i = 2;
   if (l.has(i)) {

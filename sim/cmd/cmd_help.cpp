@@ -284,7 +284,7 @@ bool help_line(const std::string& text) {
   return abort_requested() == 0;
 }
 
-const action_record* parse_help_cmd() {
+const action_record* cmd_help() {
   if (check_no_more_args(2)) return &summary_record;
   if (!parse_name_arg(2) || !check_no_more_args(3)) return nullptr;
   return &word_record;

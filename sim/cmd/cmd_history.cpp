@@ -64,6 +64,6 @@ constexpr action_record history_record{show_history, 0};
 
 }  // namespace
 
-const action_record* parse_history_cmd() {
+const action_record* cmd_history() {
   return check_no_more_args(2) ? &history_record : nullptr;
 }

@@ -316,7 +316,7 @@ int status_line_logging(int device) {
 }
 
 // log [c|s] / log c|s|p file [option] / log v / log off [c|s [file]|p|v]
-const action_record* parse_log_cmd() {
+const action_record* cmd_log() {
   if (check_no_more_args(2)) return &show_record;
   if (match_keyword(2, "off")) {
     if (check_no_more_args(3)) return &close_record;
@@ -350,7 +350,7 @@ const action_record* parse_log_cmd() {
 }
 
 // more [off]
-const action_record* parse_more_cmd() {
+const action_record* cmd_more() {
   if (check_no_more_args(2)) return &more_on_record;
   if (!match_keyword(2, "off") || !check_no_more_args(3)) return nullptr;
   return &more_off_record;

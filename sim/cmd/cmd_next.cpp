@@ -93,7 +93,7 @@ int halt_flag(int i) {
 }  // namespace
 
 // [count] [li/in] [h], the count first and above 0.
-const action_record* parse_next_cmd() {
+const action_record* cmd_next() {
   command_lexer& l = lx();
   int i = 2;
   const auto keyword = [&](int k) { return std::strcmp(l.word(k), "li") == 0 || std::strcmp(l.word(k), "in") == 0 ||
@@ -114,10 +114,10 @@ const action_record* parse_next_cmd() {
   return &next_records[static_cast<std::size_t>(unit)][static_cast<std::size_t>(halt)];
 }
 
-const action_record* parse_until_cmd() {
+const action_record* cmd_until() {
   if (!need_arg(2) || !parse_memory_location(2, cur_device)) return nullptr;
   const int halt = halt_flag(3);
   return halt < 0 ? nullptr : &until_records[static_cast<std::size_t>(halt)];
 }
 
-const action_record* parse_finish_cmd() { return check_no_more_args(2) ? &finish_record : nullptr; }
+const action_record* cmd_finish() { return check_no_more_args(2) ? &finish_record : nullptr; }

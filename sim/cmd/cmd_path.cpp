@@ -78,7 +78,7 @@ constexpr action_record clear_record{path_clear, 0};
 
 }  // namespace
 
-const action_record* parse_path_cmd() {
+const action_record* cmd_path() {
   if (check_no_more_args(2)) return &show_record;
   if (match_keyword(2, "+")) return parse_name_arg(3) ? &add_record : nullptr;
   if (match_keyword(2, "-")) return check_no_more_args(3) ? &clear_record : nullptr;

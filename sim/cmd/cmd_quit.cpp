@@ -38,7 +38,7 @@ constexpr const char* switch_words[] = {"e", "d", nullptr};
 
 }  // namespace
 
-const action_record* parse_quit_cmd() {
+const action_record* cmd_quit() {
   if (check_no_more_args(2)) return &quit_record;
   const int k = match_keyword_list(2, switch_words, 'j', 2);
   if (k < 0 || !check_no_more_args(3)) return nullptr;

@@ -94,7 +94,7 @@ constexpr action_record items_record{set_item_radixes, 0};
 
 }  // namespace
 
-const action_record* parse_radix_cmd() {
+const action_record* cmd_radix() {
   if (check_no_more_args(2)) return &show_record;
   if (match_keyword_list(2, radix_letter_words, 'r', LETTER_COUNT) < 0) return nullptr;
   if (check_no_more_args(3)) return &default_record;

@@ -113,7 +113,7 @@ void end_redirections(int device) {
 }
 
 // Only stdout and stderr take a file option.
-const action_record* parse_redirect_cmd() {
+const action_record* cmd_redirect() {
   if (check_no_more_args(2)) return &show_all_record;
   const int stream = match_keyword_list(2, target_stream_words, 'h', 3);
   if (stream >= 0) {

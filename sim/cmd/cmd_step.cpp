@@ -111,10 +111,10 @@ constexpr action_record streams_disable_record{streams_disable, 0};
 
 }  // namespace
 
-const action_record* parse_step_cmd() { return parse_run_cmd<false>(); }
-const action_record* parse_trace_cmd() { return parse_run_cmd<true>(); }
+const action_record* cmd_step() { return parse_run_cmd<false>(); }
+const action_record* cmd_trace() { return parse_run_cmd<true>(); }
 
-const action_record* parse_streams_cmd() {
+const action_record* cmd_streams() {
   command_lexer& l = lx();
   if (!l.has(2)) {
     check_no_more_args(2);

@@ -383,5 +383,5 @@ const action_record* parse_output_cmd() {
 
 }  // namespace
 
-const action_record* parse_input_command() { return parse_input_cmd(); }
-const action_record* parse_output_command() { return parse_output_cmd(); }
+const action_record* cmd_input() { return parse_input_cmd(); }
+const action_record* cmd_output() { return parse_output_cmd(); }

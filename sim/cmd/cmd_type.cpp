@@ -87,8 +87,8 @@ constexpr action_record type_record{type_action, 0};
 
 }  // namespace
 
-const action_record* parse_type_cmd() {
-  return parse_c_tree_arg(2, "type expressions cannot contain function calls") && check_no_more_args(3)
+const action_record* cmd_type() {
+  return parse_c_expr_arg(2, "type expressions cannot contain function calls") && check_no_more_args(3)
              ? &type_record
              : nullptr;
 }

@@ -115,14 +115,14 @@ constexpr action_record list_location_record{list_location, 0};
 
 }  // namespace
 
-const action_record* parse_view_cmd() {
+const action_record* cmd_view() {
   if (!lx().has(2)) return check_no_more_args(2) ? &view_next_record : nullptr;
   const int k = match_keyword_list(2, view_words, 'j', 3);
   if (k < 0 || !check_no_more_args(3)) return nullptr;
   return &view_records[static_cast<std::size_t>(k)];
 }
 
-const action_record* parse_list_cmd() {
+const action_record* cmd_list() {
   command_lexer& l = lx();
   if (!l.has(2)) return check_no_more_args(2) ? &list_here_record : nullptr;
   const char* word = l.word(2);

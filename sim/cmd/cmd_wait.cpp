@@ -15,7 +15,7 @@ constexpr action_record wait_record{wait_action, 0};
 
 }  // namespace
 
-const action_record* parse_wait_cmd() {
+const action_record* cmd_wait() {
   if (!cur_lexer->has(2)) return &wait_record;
   if (!parse_count_arg(2)) return nullptr;
   const arg_value& v = cur_lexer->value[2];

@@ -149,13 +149,13 @@ void show_entry(const watch_entry& e) {
   print_wrapped(entry_text(e), nullptr, nullptr, static_cast<int>(HEADER_COLUMNS), false);
 }
 
-watch_entry* find_entry(uint32_t number) {
+watch_entry* find_watch(uint32_t number) {
   for (watch_entry& e : current_list().entries)
     if (e.number == number) return &e;
   return nullptr;
 }
 
-uint32_t free_number() {
+uint32_t first_free_watch_number() {
   uint32_t n = 1;
   for (const watch_entry& e : current_list().entries) {  // in number order
     if (e.number != n) break;
@@ -192,10 +192,10 @@ void set_action(const char*) {
   int j = first_item_token();
   int radix = -1;
   if (l.has(j + 1)) radix = static_cast<int>(l.value[j++].lo);
-  watch_entry* e = numbered() ? find_entry(given_number()) : nullptr;
+  watch_entry* e = numbered() ? find_watch(given_number()) : nullptr;
   if (e == nullptr) {
     watch_entry fresh;
-    fresh.number = numbered() ? given_number() : free_number();
+    fresh.number = numbered() ? given_number() : first_free_watch_number();
     auto& entries = current_list().entries;
     const auto at = std::find_if(entries.begin(), entries.end(),
                                  [&](const watch_entry& x) { return x.number > fresh.number; });
@@ -231,7 +231,7 @@ constexpr action_record set_record{set_action, 0};
 
 bool parse_item(int i) {
   if (!cur_lexer->has(i)) return need_arg(i) != 0;
-  if (cur_lexer->typed(i)[0] == '{') return parse_c_tree_arg(i, CALL_REFUSED) != 0;
+  if (cur_lexer->typed(i)[0] == '{') return parse_c_expr_arg(i, CALL_REFUSED) != 0;
   return parse_register_arg(i) || parse_memory_location(i, cur_device) || parse_float_or_int_arg(i);
 }
 
@@ -250,7 +250,7 @@ void show_watch_list() {
   for (const watch_entry& e : cur_state->watches->entries) show_entry(e);
 }
 
-const action_record* parse_watch_cmd() {
+const action_record* cmd_watch() {
   int i = 2;
   if (cur_lexer->has(2) && cur_lexer->typed(2)[0] == '#') {
     if (!parse_hash_number(2)) return nullptr;

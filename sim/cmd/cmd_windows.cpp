@@ -49,17 +49,17 @@ bool radix_then_item(int i) {
 
 }  // namespace
 
-const action_record* parse_wasm_cmd() { return open_or_off(); }
-const action_record* parse_wbreakpoint_cmd() { return open_or_off(); }
-const action_record* parse_wcalls_cmd() { return open_or_off(); }
-const action_record* parse_wcommand_cmd() { return open_or_off(); }
-const action_record* parse_winput_cmd() { return open_or_off(); }
-const action_record* parse_woutput_cmd() { return open_or_off(); }
-const action_record* parse_wsession_cmd() { return open_or_off(); }
-const action_record* parse_wsource_cmd() { return open_or_off(); }
-const action_record* parse_wstack_cmd() { return open_or_off(); }
+const action_record* cmd_wasm() { return open_or_off(); }
+const action_record* cmd_wbreakpoint() { return open_or_off(); }
+const action_record* cmd_wcalls() { return open_or_off(); }
+const action_record* cmd_wcommand() { return open_or_off(); }
+const action_record* cmd_winput() { return open_or_off(); }
+const action_record* cmd_woutput() { return open_or_off(); }
+const action_record* cmd_wsession() { return open_or_off(); }
+const action_record* cmd_wsource() { return open_or_off(); }
+const action_record* cmd_wstack() { return open_or_off(); }
 
-const action_record* parse_wregister_cmd() {
+const action_record* cmd_wregister() {
   const int i = after_window_number();
   if (check_no_more_args(i)) return &open_record;
   if (match_keyword(i, "off")) return check_no_more_args(i + 1) ? &off_record : nullptr;
@@ -67,7 +67,7 @@ const action_record* parse_wregister_cmd() {
   return nullptr;
 }
 
-const action_record* parse_wmemory_cmd() {
+const action_record* cmd_wmemory() {
   const int i = after_window_number();
   if (match_keyword(i, "off")) return check_no_more_args(i + 1) ? &off_record : nullptr;
   if (!parse_region_name(i)) return nullptr;
@@ -76,7 +76,7 @@ const action_record* parse_wmemory_cmd() {
   return check_no_more_args(i + 2) ? &open_record : nullptr;
 }
 
-const action_record* parse_wlist_cmd() {
+const action_record* cmd_wlist() {
   const int i = after_window_number();
   if (check_no_more_args(i)) return &open_record;
   if (match_keyword(i, "off")) return check_no_more_args(i + 1) ? &off_record : nullptr;
@@ -84,7 +84,7 @@ const action_record* parse_wlist_cmd() {
   return nullptr;
 }
 
-const action_record* parse_wwatch_cmd() {
+const action_record* cmd_wwatch() {
   const int i = after_window_number();
   if (cur_lexer->has(i) && cur_lexer->typed(i)[0] == '#') {
     if (!parse_hash_number(i)) return nullptr;

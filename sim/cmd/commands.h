@@ -12,63 +12,63 @@
 // Each checks the line in the lexer and returns one of its command's action
 // records, or null with the message of the failed check.
 
-const action_record* parse_asm_cmd();
-const action_record* parse_evaluate_cmd();
-const action_record* parse_radix_cmd();
-const action_record* parse_path_cmd();
-const action_record* parse_redirect_cmd();
-const action_record* parse_quit_cmd();
-const action_record* parse_display_cmd();
-const action_record* parse_disassemble_cmd();
-const action_record* parse_change_cmd();
-const action_record* parse_copy_cmd();
-const action_record* parse_device_cmd();
-const action_record* parse_break_cmd();
-const action_record* parse_go_cmd();
-const action_record* parse_step_cmd();
-const action_record* parse_trace_cmd();
-const action_record* parse_streams_cmd();
-const action_record* parse_next_cmd();
-const action_record* parse_until_cmd();
-const action_record* parse_finish_cmd();
-const action_record* parse_view_cmd();
-const action_record* parse_list_cmd();
-const action_record* parse_help_cmd();
-const action_record* parse_history_cmd();
-const action_record* parse_log_cmd();
-const action_record* parse_more_cmd();
-const action_record* parse_input_command();
-const action_record* parse_output_command();
-const action_record* parse_save_cmd();
-const action_record* parse_load_cmd();
-const action_record* parse_reset_cmd();
-const action_record* parse_frame_cmd();
-const action_record* parse_down_cmd();
-const action_record* parse_up_cmd();
-const action_record* parse_where_cmd();
-const action_record* parse_watch_cmd();
-const action_record* parse_wait_cmd();
-const action_record* parse_type_cmd();
+const action_record* cmd_asm();
+const action_record* cmd_evaluate();
+const action_record* cmd_radix();
+const action_record* cmd_path();
+const action_record* cmd_redirect();
+const action_record* cmd_quit();
+const action_record* cmd_display();
+const action_record* cmd_disassemble();
+const action_record* cmd_change();
+const action_record* cmd_copy();
+const action_record* cmd_device();
+const action_record* cmd_break();
+const action_record* cmd_go();
+const action_record* cmd_step();
+const action_record* cmd_trace();
+const action_record* cmd_streams();
+const action_record* cmd_next();
+const action_record* cmd_until();
+const action_record* cmd_finish();
+const action_record* cmd_view();
+const action_record* cmd_list();
+const action_record* cmd_help();
+const action_record* cmd_history();
+const action_record* cmd_log();
+const action_record* cmd_more();
+const action_record* cmd_input();
+const action_record* cmd_output();
+const action_record* cmd_save();
+const action_record* cmd_load();
+const action_record* cmd_reset();
+const action_record* cmd_frame();
+const action_record* cmd_down();
+const action_record* cmd_up();
+const action_record* cmd_where();
+const action_record* cmd_watch();
+const action_record* cmd_wait();
+const action_record* cmd_type();
 
 // The window commands. The console checks their arguments and says that
 // windows belong to the GUI front-end.
-const action_record* parse_wasm_cmd();
-const action_record* parse_wbreakpoint_cmd();
-const action_record* parse_wcalls_cmd();
-const action_record* parse_wcommand_cmd();
-const action_record* parse_winput_cmd();
-const action_record* parse_wlist_cmd();
-const action_record* parse_wmemory_cmd();
-const action_record* parse_woutput_cmd();
-const action_record* parse_wregister_cmd();
-const action_record* parse_wsession_cmd();
-const action_record* parse_wsource_cmd();
-const action_record* parse_wstack_cmd();
-const action_record* parse_wwatch_cmd();
+const action_record* cmd_wasm();
+const action_record* cmd_wbreakpoint();
+const action_record* cmd_wcalls();
+const action_record* cmd_wcommand();
+const action_record* cmd_winput();
+const action_record* cmd_wlist();
+const action_record* cmd_wmemory();
+const action_record* cmd_woutput();
+const action_record* cmd_wregister();
+const action_record* cmd_wsession();
+const action_record* cmd_wsource();
+const action_record* cmd_wstack();
+const action_record* cmd_wwatch();
 
 // Rows whose command is not built yet: any arguments are accepted and the
 // action says so. A command's own parser replaces it in cmdtable.cpp.
-const action_record* parse_not_built_cmd();
+const action_record* cmd_not_built();
 
 // Braces in a name (a path) printed with session_print are text, not
 // highlighting: "{" and "}" become "${" and "$}".

@@ -17,7 +17,7 @@ int help_keys_console = 0;
 
 namespace {
 
-std::array<std::string, COMMAND_HISTORY_SIZE> history;
+std::array<std::string, COMMAND_HISTORY_SIZE> command_history;
 int history_count = 0;
 
 constexpr const char* gui_keys[] = {"{^A}=sel-ln"};
@@ -79,21 +79,21 @@ std::string folded(std::string text) {
 void record_command_history(const char* line) {
   if (line == nullptr) return;
   const std::string entry(line, strnlen(line, HISTORY_LINE_MAX));
-  if (history_count > 0 && history[0] == entry) return;
-  std::move_backward(history.begin(), history.end() - 1, history.end());
-  history[0] = entry;
+  if (history_count > 0 && command_history[0] == entry) return;
+  std::move_backward(command_history.begin(), command_history.end() - 1, command_history.end());
+  command_history[0] = entry;
   history_count = std::min(history_count + 1, COMMAND_HISTORY_SIZE);
 }
 
 const char* command_history_line(int index) {
-  return index >= 0 && index < history_count ? history[static_cast<std::size_t>(index)].c_str()
+  return index >= 0 && index < history_count ? command_history[static_cast<std::size_t>(index)].c_str()
                                              : nullptr;
 }
 
 int command_history_count() { return history_count; }
 
 void clear_command_history() {
-  for (std::string& h : history) h.clear();
+  for (std::string& h : command_history) h.clear();
   history_count = 0;
 }
 
