@@ -1,6 +1,5 @@
 #include "fw/core/ex.h"
 
-#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -94,8 +93,10 @@ void _vexGenerate(const vexClass* cls, ...) {
     }
     auto* e = static_cast<vexException*>(static_cast<void*>(hostStack + hostStart));
     std::memset(static_cast<void*>(e), 0, cls->hostSize);
+    // errno is recorded only by a raise that follows the failing call
+    // (vexSetErrno): what the C library holds now may belong to any older
+    // failure already handled.
     e->cls = cls;
-    e->errnum = errno;
     e->stackEnd = static_cast<std::uint16_t>(stackStart + cls->size);
     e->hostEnd = static_cast<std::uint16_t>(hostStart + hostSize);
     va_list ap;

@@ -1,5 +1,6 @@
 #include "fw/core/mem.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -40,17 +41,17 @@ void vexMemSetBlock(vexException* e, va_list* ap) {
 // raises at once.
 void* vmemAlloc(std::size_t size) {
   if (void* p = std::malloc(size ? size : 1)) return p;
-  _vexGenerate(&vexMemoryAllocClass, vexMemSetSize, size, vexEnd);
+  _vexGenerate(&vexMemoryAllocClass, vexMemSetSize, size, vexSetErrno, errno, vexEnd);
 }
 
 void* vmemAllocClear(std::size_t size) {
   if (void* p = std::calloc(1, size ? size : 1)) return p;
-  _vexGenerate(&vexMemoryAllocClass, vexMemSetSize, size, vexEnd);
+  _vexGenerate(&vexMemoryAllocClass, vexMemSetSize, size, vexSetErrno, errno, vexEnd);
 }
 
 void* vmemRealloc(void* block, std::size_t size) {
   if (void* p = std::realloc(block, size ? size : 1)) return p;
-  _vexGenerate(&vexMemoryReallocClass, vexMemSetBlock, block, vexMemSetSize, size, vexEnd);
+  _vexGenerate(&vexMemoryReallocClass, vexMemSetBlock, block, vexMemSetSize, size, vexSetErrno, errno, vexEnd);
 }
 
 void vmemFree(void* block) { std::free(block); }

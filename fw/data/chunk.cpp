@@ -4,6 +4,7 @@
 #include "fw/data/chunk.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -590,10 +591,14 @@ void vchunkSaveToPath(vchunkFile* f, const vfsPath* path) {
   bool ok = vexTry([&] { saved = vchunkSaveTo(f, vchunkFileDataCreate(vfsOpenFile(tempPath, vfsOPEN_WRITE))); });
   if (saved) vchunkClose(saved);
   vfsFreePath(tempPath);
-  if (ok) ok = std::rename(temp.c_str(), target.c_str()) == 0;
+  int err = 0;
+  if (ok && std::rename(temp.c_str(), target.c_str()) != 0) {
+    ok = false;
+    err = errno;
+  }
   if (!ok) {
     std::remove(temp.c_str());
-    vexGenerateMessage(&vexAbandonClass, "chunk file write failed");
+    _vexGenerate(&vexAbandonClass, vexSetMessage, "chunk file write failed", vexSetErrno, err, vexEnd);
   }
 }
 

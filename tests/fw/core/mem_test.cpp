@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <vector>
 
@@ -23,15 +24,17 @@ TEST(Memory, ZeroSizeAndNullRealloc) {
 TEST(Memory, FailedRequestsRaiseWithTheirSizes) {
   constexpr std::size_t huge = SIZE_MAX / 2;
   std::size_t seen = 0;
+  int err = 0;
   const vexClass* cls = nullptr;
   vexGuard([] { vmemAlloc(huge); },
            [&](vexHandler& h) {
              auto* e = static_cast<vexMemAllocException*>(vexFindException(&vexMemoryClass));
-             cls = e->cls, seen = e->size;
+             cls = e->cls, seen = e->size, err = e->errnum;
              vexSetCurrentException(h.savedChain);
            });
   EXPECT_EQ(cls, &vexMemoryAllocClass);
   EXPECT_EQ(seen, huge);
+  EXPECT_EQ(err, ENOMEM);
 
   void* block = vmemAlloc(8);
   void* reported = nullptr;
