@@ -55,7 +55,7 @@ bool pointers_compatible(const c_value& a, const c_value& b) {
   return c_types_compatible(a.type, a.tag, b.type, b.tag) != 0;
 }
 
-void set_result(c_node* n, const c_value& operand) {
+void c_set_result_type(c_node* n, const c_value& operand) {
   n->value.type = operand.type;
   n->value.tag = operand.tag;
   for (int k = 0; k < 4; ++k) n->value.dims[k] = operand.dims[k];
@@ -66,11 +66,11 @@ void set_result(c_node* n, const c_value& operand) {
 void set_type(c_node* n, uint32_t type) {
   c_value plain;
   plain.type = type;
-  set_result(n, plain);
+  c_set_result_type(n, plain);
 }
 
 // The node itself when it has the type already, else a cast node to it.
-c_node* make_conversion(uint32_t type, c_node* n) {
+c_node* c_make_conversion(uint32_t type, c_node* n) {
   if (n->value.type == type) return n;
   c_node* cast = c_node_new();
   cast->op = CN_CAST;
@@ -80,13 +80,13 @@ c_node* make_conversion(uint32_t type, c_node* n) {
   return cast;
 }
 
-void promote(c_node*& n) {
+void c_promote(c_node*& n) {
   if (c_level(n->value.type) != 0) return;
   switch (c_base(n->value.type)) {
     case CT_CHAR:
-    case CT_SHORT: n = make_conversion(CT_INT, n); break;
+    case CT_SHORT: n = c_make_conversion(CT_INT, n); break;
     case CT_UCHAR:
-    case CT_USHORT: n = make_conversion(CT_UINT, n); break;
+    case CT_USHORT: n = c_make_conversion(CT_UINT, n); break;
     default: break;
   }
 }
@@ -103,15 +103,15 @@ uint32_t arith_target(uint32_t a, uint32_t b) {
   return CT_INT;
 }
 
-void arith_convert(c_node*& left, c_node*& right) {
-  promote(left);
-  promote(right);
+void c_arith_convert(c_node*& left, c_node*& right) {
+  c_promote(left);
+  c_promote(right);
   const uint32_t target = arith_target(left->value.type, right->value.type);
-  left = make_conversion(target, left);
-  right = make_conversion(target, right);
+  left = c_make_conversion(target, left);
+  right = c_make_conversion(target, right);
 }
 
-c_node* decay(c_node* n) {
+c_node* c_decay(c_node* n) {
   if (n == nullptr || n->value.located == 0) return n;
   const uint32_t type = n->value.type;
   if (!c_is_array(type) && !c_is_function(type)) return n;
@@ -134,7 +134,7 @@ c_node* decay(c_node* n) {
 
 // A located result of the type pointed to by (or the element of) the value.
 void set_located_target(c_node* n, const c_value& pointer) {
-  set_result(n, pointer);
+  c_set_result_type(n, pointer);
   n->value.type = c_strip_level(pointer.type);
   n->value.sclass = SC_MEMORY;
   n->value.located = 1;
@@ -143,7 +143,7 @@ void set_located_target(c_node* n, const c_value& pointer) {
 // Both operands arithmetic: converted, the result of their common type.
 bool converted_arith(c_node* n) {
   if (!c_is_arith(n->first->value.type) || !c_is_arith(n->third->value.type)) return false;
-  arith_convert(n->first, n->third);
+  c_arith_convert(n->first, n->third);
   set_type(n, n->first->value.type);
   return true;
 }
@@ -154,7 +154,7 @@ int check_multiplicative(c_node* n, uint32_t op, bool integral_only) {
   if (!ok)
     return reject(std::string("operands of binary ") + op_text(op) + " are not both " +
                   (integral_only ? "integral" : "arithmetic") + " types");
-  arith_convert(n->first, n->third);
+  c_arith_convert(n->first, n->third);
   set_type(n, n->first->value.type);
   return 1;
 }
@@ -175,7 +175,7 @@ int check_add(c_node* n, const char* name_plain, const char* name_binary) {
     pointer = &r;
   }
   if (is_void_pointer(pointer->type)) return reject("pointer arithmetic with void pointers is not allowed");
-  set_result(n, *pointer);
+  c_set_result_type(n, *pointer);
   return 1;
 }
 
@@ -192,7 +192,7 @@ int check_subtract(c_node* n, const char* name) {
   if (!c_is_integral(r.type))
     return reject(std::string("right operand of ") + name + " is not arithmetic or pointer type");
   if (is_void_pointer(l.type)) return reject("pointer arithmetic with void pointers is not allowed");
-  set_result(n, l);
+  c_set_result_type(n, l);
   return 1;
 }
 
@@ -200,7 +200,7 @@ int check_compare(c_node* n, uint32_t op) {
   c_value& l = n->first->value;
   c_value& r = n->third->value;
   if (c_is_arith(l.type) && c_is_arith(r.type)) {
-    arith_convert(n->first, n->third);
+    c_arith_convert(n->first, n->third);
   } else if (c_is_pointer(l.type) && c_is_pointer(r.type)) {
     const bool equality = op == 304 || op == 305;
     if (!pointers_compatible(l, r) && !(equality && (is_void_pointer(l.type) || is_void_pointer(r.type))))
@@ -218,12 +218,12 @@ int check_assign(c_node* n) {
   if (l.located == 0) return reject("left side is not an lvalue in assignment");
   const uint32_t lt = l.type, rt = n->third->value.type;
   if (c_is_arith(lt) && c_is_arith(rt)) {
-    n->third = make_conversion(lt, n->third);
+    n->third = c_make_conversion(lt, n->third);
   } else if (c_is_pointer(lt) && c_is_pointer(rt)) {
     if (!pointers_compatible(l, n->third->value) && !is_void_pointer(rt))
       c_warning("incompatible pointer types in assignment");
   } else if (c_is_pointer(lt) && c_is_integral(rt)) {
-    n->third = make_conversion(lt, n->third);
+    n->third = c_make_conversion(lt, n->third);
   } else if (is_struct_or_union(lt) && is_struct_or_union(rt) && c_base(lt) == c_base(rt)) {
     const bool is_struct = c_base(lt) == CT_STRUCT;
     if (l.tag == 0 || n->third->value.tag == 0)
@@ -233,7 +233,7 @@ int check_assign(c_node* n) {
   } else {
     return reject("incompatible types in assignment");
   }
-  set_result(n, l);
+  c_set_result_type(n, l);
   return 1;
 }
 
@@ -274,8 +274,8 @@ int check_compound(c_node* n) {
   if (c_check_node(inner) == 0) return 0;
   n->op = '=';
   n->first = target;
-  n->third = pointer_arith ? inner : make_conversion(target->value.type, inner);
-  set_result(n, target->value);
+  n->third = pointer_arith ? inner : c_make_conversion(target->value.type, inner);
+  c_set_result_type(n, target->value);
   return 1;
 }
 
@@ -294,7 +294,7 @@ int check_view(c_node* n) {
   if (!c_is_pointer(l.type)) return reject("left operand of # is not a pointer");
   if (is_void_pointer(l.type)) return reject("the # operator can not be used on void pointers");
   if (!c_is_integral(n->third->value.type)) return reject("right operand of # is not an integer");
-  set_result(n, l);
+  c_set_result_type(n, l);
   n->value.type = l.type | 0x30u;
   n->value.dims[0] = 1;
   for (int k = 3; k > 0; --k) n->value.dims[k] = l.dims[k - 1];
@@ -306,26 +306,26 @@ int check_view(c_node* n) {
 }
 
 int check_conditional(c_node* n) {
-  n->first = decay(n->first);
-  n->middle = decay(n->middle);
-  n->third = decay(n->third);
+  n->first = c_decay(n->first);
+  n->middle = c_decay(n->middle);
+  n->third = c_decay(n->third);
   if (!c_is_scalar(n->first->value.type)) return reject("first operand to ?: must have scalar type");
   const c_value& a = n->middle->value;
   const c_value& b = n->third->value;
   if (c_is_arith(a.type) && c_is_arith(b.type)) {
-    arith_convert(n->middle, n->third);
+    c_arith_convert(n->middle, n->third);
   } else if (is_struct_or_union(a.type) && c_base(a.type) == c_base(b.type) && c_level(b.type) == 0) {
     if (c_types_compatible(a.type, a.tag, b.type, b.tag) == 0) return reject("incompatible types in ?:");
   } else if (!(c_is_pointer(a.type) && c_is_pointer(b.type) &&
                (pointers_compatible(a, b) || is_void_pointer(a.type) || is_void_pointer(b.type)))) {
     return reject("invalid types in ?:");
   }
-  set_result(n, n->middle->value);
+  c_set_result_type(n, n->middle->value);
   return 1;
 }
 
 int check_cast(c_node* n) {
-  n->third = decay(n->third);
+  n->third = c_decay(n->third);
   const uint32_t to = n->first->value.type;
   const uint32_t from = n->third->value.type;
   const bool to_void = to == CT_VOID;
@@ -333,8 +333,8 @@ int check_cast(c_node* n) {
   if (!to_void && !c_is_scalar(from)) return reject("conversion of non-scalar to scalar requested");
   if (c_is_pointer(from) && c_is_float_type(to)) return reject("cannot cast from pointer to float");
   if (c_is_float_type(from) && c_is_pointer(to)) return reject("cannot cast from float to pointer");
-  if (!to_void) promote(n->third);
-  set_result(n, n->first->value);
+  if (!to_void) c_promote(n->third);
+  c_set_result_type(n, n->first->value);
   return 1;
 }
 
@@ -345,7 +345,7 @@ int check_call(c_node* n) {
   if (!c_is_function(type)) return reject("attempting function call on non-function object");
   for (const c_node* arg : n->middle->args)
     if (arg->value.type == CT_VOID) return reject("attempting to pass void value to function as argument");
-  set_result(n, callee);
+  c_set_result_type(n, callee);
   n->value.type = c_strip_level(type);
   return 1;
 }
@@ -358,7 +358,7 @@ int check_address(c_node* n) {
     if (v.located == 0 || v.sclass == SC_BIT_FIELD || v.sclass == CN_REGISTER_CLASS)
       return reject("operand of unary & invalid");
   }
-  set_result(n, v);
+  c_set_result_type(n, v);
   n->value.type = c_add_pointer(v.type);
   return 1;
 }
@@ -369,13 +369,13 @@ int check_increment(c_node* n) {
   const c_value& v = n->middle->value;
   if (v.located == 0 || c_is_array(v.type)) return reject(std::string("operand to ") + name + " not an lvalue");
   if (!c_is_scalar(v.type)) return reject(std::string("operand to ") + name + " not scalar type");
-  set_result(n, v);
+  c_set_result_type(n, v);
   return 1;
 }
 
 int check_unary(c_node* n) {
   const uint32_t op = n->op;
-  if (op != CT_SIZEOF && op != '&' && op != CN_CALL) n->middle = decay(n->middle);
+  if (op != CT_SIZEOF && op != '&' && op != CN_CALL) n->middle = c_decay(n->middle);
   const c_value& v = n->middle->value;
   switch (op) {
     case '&': return check_address(n);
@@ -386,13 +386,13 @@ int check_unary(c_node* n) {
     case '+':
     case '-':
       if (!c_is_arith(v.type)) return reject(std::string("operand of unary ") + op_text(op) + " invalid");
-      promote(n->middle);
-      set_result(n, n->middle->value);
+      c_promote(n->middle);
+      c_set_result_type(n, n->middle->value);
       return 1;
     case '~':
       if (!c_is_integral(v.type)) return reject("operand of unary ~ invalid");
-      promote(n->middle);
-      set_result(n, n->middle->value);
+      c_promote(n->middle);
+      c_set_result_type(n, n->middle->value);
       return 1;
     case '!':
       if (!c_is_scalar(v.type)) return reject("operand of unary ! invalid");
@@ -416,8 +416,8 @@ int check_binary(c_node* n) {
   const uint32_t op = n->op;
   if (op == '.' || op == CT_ARROW) return 1;  // typed by the parser
   if (op == CN_CAST) return check_cast(n);
-  n->first = decay(n->first);
-  n->third = decay(n->third);
+  n->first = c_decay(n->first);
+  n->third = c_decay(n->third);
   switch (op) {
     case '*':
     case '/': return check_multiplicative(n, op, false);
@@ -445,7 +445,7 @@ int check_binary(c_node* n) {
     case CN_SUBSCRIPT: return check_subscript(n);
     case '#': return check_view(n);
     case CN_COMMA:
-      set_result(n, n->third->value);
+      c_set_result_type(n, n->third->value);
       n->value.sclass = n->third->value.sclass;
       n->value.located = n->third->value.located;
       return 1;

@@ -317,7 +317,7 @@ int eval_unary(c_node* n) {
 }
 
 // 1 evaluated, 2 a target call started, 0 failed.
-int eval_node(c_node* n) {
+int c_eval_node(c_node* n) {
   if (n->op == CN_CONDITIONAL) {
     c_node* chosen = c_is_zero(n->first->value) == 0 ? n->middle : n->third;
     if (!fetch(chosen)) return 0;
@@ -380,7 +380,7 @@ c_node* pending_operand(c_node* n) {
   return nullptr;
 }
 
-int eval_loop() {
+int c_eval_loop() {
   for (;;) {
     c_node* n = c_node_pop();
     if (n == nullptr) return 0;
@@ -389,7 +389,7 @@ int eval_loop() {
         if (!c_node_push(n) || !c_node_push(operand)) return 0;
         continue;
       }
-      const int result = eval_node(n);
+      const int result = c_eval_node(n);
       if (result == 0) return 0;
       n->ready = 1;
       if (result == 2) {
@@ -429,10 +429,10 @@ int c_eval_tree(c_tree& tree) {
   c_node_stack_reset();
   c_node_push(tree.root);
   if (tree.root->op == 0) return 1;
-  return eval_loop();
+  return c_eval_loop();
 }
 
-int c_eval_again() { return eval_loop(); }
+int c_eval_again() { return c_eval_loop(); }
 
 bool c_condition_holds(c_tree& tree) {
   if (c_scope_matches(tree.scope_function, tree.scope_block) == 0) return false;

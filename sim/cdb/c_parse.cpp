@@ -107,7 +107,7 @@ class parser {
     failed_ = true;
     return nullptr;
   }
-  c_node* binary(c_node* first, uint32_t op, c_node* third) {
+  c_node* c_node_binary(c_node* first, uint32_t op, c_node* third) {
     if (first == nullptr || third == nullptr) return nullptr;
     c_node* n = c_node_new();
     n->first = first;
@@ -115,7 +115,7 @@ class parser {
     n->third = third;
     return checked(n);
   }
-  c_node* unary(uint32_t op, c_node* operand) {
+  c_node* c_node_unary(uint32_t op, c_node* operand) {
     if (operand == nullptr) return nullptr;
     c_node* n = c_node_new();
     n->op = op;
@@ -128,7 +128,7 @@ class parser {
     c_node* left = assignment();
     while (left != nullptr && cur_.code == ',') {
       advance();
-      left = binary(left, CN_COMMA, assignment());
+      left = c_node_binary(left, CN_COMMA, assignment());
     }
     return left;
   }
@@ -143,7 +143,7 @@ class parser {
     if (!is_unary) return syntax_error();
     const auto op = static_cast<uint32_t>(cur_.code);
     advance();
-    return binary(left, op, assignment());
+    return c_node_binary(left, op, assignment());
   }
 
   // 3. cond ? expression : conditional
@@ -187,7 +187,7 @@ class parser {
       const auto op = static_cast<uint32_t>(cur_.code);
       advance();
       bool ignored = false;
-      left = binary(left, op, binary_level(level + 1, ignored));
+      left = c_node_binary(left, op, binary_level(level + 1, ignored));
       is_unary = false;
     }
     return left;
@@ -199,7 +199,7 @@ class parser {
     while (left != nullptr && cur_.code == '#') {
       advance();
       bool ignored = false;
-      left = binary(left, '#', cast(ignored));
+      left = c_node_binary(left, '#', cast(ignored));
       is_unary = false;
     }
     return left;
@@ -217,7 +217,7 @@ class parser {
       bool ignored = false;
       c_node* operand = cast(ignored);
       is_unary = false;
-      c_node* n = binary(type, CN_CAST, operand);
+      c_node* n = c_node_binary(type, CN_CAST, operand);
       if (n != nullptr) n->value.type = type->value.type, n->value.tag = type->value.tag;
       return n;
     }
@@ -232,11 +232,11 @@ class parser {
       case 310:
       case 311:
         advance();
-        return unary(code == 310 ? CN_PRE_INC : CN_PRE_DEC, unary_expression());
+        return c_node_unary(code == 310 ? CN_PRE_INC : CN_PRE_DEC, unary_expression());
       case '&': case '*': case '+': case '-': case '~': case '!': {
         advance();
         bool ignored = false;
-        return unary(static_cast<uint32_t>(code), cast(ignored));
+        return c_node_unary(static_cast<uint32_t>(code), cast(ignored));
       }
       case CT_SIZEOF:
         advance();
@@ -244,9 +244,9 @@ class parser {
           advance();
           c_node* type = type_name();
           if (type == nullptr || !expect(')')) return nullptr;
-          return unary(CT_SIZEOF, type);
+          return c_node_unary(CT_SIZEOF, type);
         }
-        return unary(CT_SIZEOF, unary_expression());
+        return c_node_unary(CT_SIZEOF, unary_expression());
       default:
         return postfix();
     }
@@ -261,7 +261,7 @@ class parser {
           advance();
           c_node* index = expression();
           if (index == nullptr || !expect(']')) return nullptr;
-          n = binary(n, CN_SUBSCRIPT, index);
+          n = c_node_binary(n, CN_SUBSCRIPT, index);
           break;
         }
         case '(':
@@ -279,11 +279,11 @@ class parser {
         }
         case 310:
           advance();
-          n = unary(CN_POST_INC, n);
+          n = c_node_unary(CN_POST_INC, n);
           break;
         case 311:
           advance();
-          n = unary(CN_POST_DEC, n);
+          n = c_node_unary(CN_POST_DEC, n);
           break;
         default:
           return n;
@@ -308,19 +308,19 @@ class parser {
     if (find_symbol("dummy_call", nullptr, nullptr) == 0)
       return fail("command-line function calls aren't supported in your crt0 file");
     callee->args = std::move(args);
-    return unary(CN_CALL, callee);
+    return c_node_unary(CN_CALL, callee);
   }
 
   // 17. Names, registers, constants, parentheses.
   c_node* primary() {
     switch (cur_.code) {
       case CT_IDENTIFIER: {
-        c_node* n = identifier(cur_.value.name);
+        c_node* n = c_identifier_value(cur_.value.name);
         if (n != nullptr) advance();
         return n;
       }
       case CT_REGISTER: {
-        c_node* n = register_value(cur_.value.name);
+        c_node* n = c_register_value(cur_.value.name);
         if (n != nullptr) advance();
         return n;
       }
@@ -413,7 +413,7 @@ class parser {
 
   // --- Names of the program ---------------------------------------------------
 
-  c_node* identifier(const std::string& name) {
+  c_node* c_identifier_value(const std::string& name) {
     const int index = c_lookup_identifier(name);
     if (index < 0) return fail("undeclared identifier " + name);
     const coff_debug_info& info = *current_debug_info();
@@ -433,7 +433,7 @@ class parser {
     return n;
   }
 
-  c_node* register_value(const std::string& name) {
+  c_node* c_register_value(const std::string& name) {
     int row = 0, reg = 0;
     if (!lookup_register(cur_device, name.c_str(), &row, &reg))
       return fail("register " + name.substr(0, 10) + " unknown");
@@ -492,7 +492,7 @@ class parser {
     if ((base == CT_STRUCT || base == CT_UNION || base == CT_ENUM) && s.aux_count() > 0)
       leaf->value.tag = info.c_symbols[static_cast<std::size_t>(index) + 1].w[0];
     symbol_dims(info, index, leaf->value);
-    c_node* n = binary(object, arrow ? uint32_t{CT_ARROW} : uint32_t{'.'}, leaf);
+    c_node* n = c_node_binary(object, arrow ? uint32_t{CT_ARROW} : uint32_t{'.'}, leaf);
     n->value = leaf->value;
     n->value.sclass = s.sclass() == SC_BIT_FIELD ? SC_BIT_FIELD : LOCATION_MEMORY;
     if (s.sclass() == SC_BIT_FIELD) n->value.tag = static_cast<uint32_t>(index);

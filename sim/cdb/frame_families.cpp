@@ -227,7 +227,7 @@ bool reg(const char* name, uint32_t& out, const char* message) {
   return false;
 }
 
-uint32_t hw_return() {
+uint32_t frame_hw_return() {
   const uint32_t loop_flag = code() == 710 ? 0x80000000u : 0x8000u;
   uint32_t sr = 0;
   const int has_sr = frame_target->read_register("sr", &sr);
@@ -521,13 +521,13 @@ uint32_t frame_return_address(uint32_t pc, uint32_t frame_pointer, uint32_t stac
   switch (code()) {
     case 711:
       if (!frame_code(pc, c)) return 0;
-      return hw_code(c) ? hw_return() : prologue_return(pc, stack_pointer);
+      return hw_code(c) ? frame_hw_return() : prologue_return(pc, stack_pointer);
     case 709:
     case 710: {
       if (!frame_code(pc, c)) return 0;
       const code_rule r = frame_code_rule(c);
       if (r.ret == by_code::stack_words) return software_stack(frame_pointer, 1);
-      return r.ret == by_code::hardware ? hw_return() : prologue_return(pc, stack_pointer);
+      return r.ret == by_code::hardware ? frame_hw_return() : prologue_return(pc, stack_pointer);
     }
     case 712:
       if (!frame_code(pc, c)) return 0;
@@ -536,7 +536,7 @@ uint32_t frame_return_address(uint32_t pc, uint32_t frame_pointer, uint32_t stac
         const uint32_t below = static_cast<uint32_t>(push_regs_count()) + 1;
         return data_word(stack_pointer - below, w, "error reading from program memory") ? w : 0;
       }
-      if (c == -3 || c == -1 || hw_code(c)) return hw_return();
+      if (c == -3 || c == -1 || hw_code(c)) return frame_hw_return();
       return prologue_return(pc, stack_pointer);
     default: return 0;
   }

@@ -173,7 +173,7 @@ void build_backtrace() {
     fp = next_fp;
     pc = ret;
   }
-  l.selected = 0;
+  l.frame_selected = 0;
 }
 
 void frames_free() {
@@ -193,13 +193,13 @@ frame_rec* frame_at(int index) {
 
 int frame_current_index() {
   const frame_list* l = list_or_null();
-  return l != nullptr && l->selected < static_cast<int>(l->frames.size()) ? l->selected : -1;
+  return l != nullptr && l->frame_selected < static_cast<int>(l->frames.size()) ? l->frame_selected : -1;
 }
 
 frame_rec* frame_current() { return frame_at(frame_current_index()); }
 
 void frame_current_set(int index) {
-  if (frame_at(index) != nullptr) list().selected = index;
+  if (frame_at(index) != nullptr) list().frame_selected = index;
 }
 
 uint32_t frame_pc() {

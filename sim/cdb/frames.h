@@ -23,10 +23,10 @@ struct frame_rec {
   std::vector<frame_saved_reg> saved;  // the latest save of a register first
 };
 
-// A device's frames, innermost first; selected is an index or -1.
+// A device's frames, innermost first; frame_selected is an index or -1.
 struct frame_list {
   std::vector<frame_rec> frames;
-  int selected = -1;
+  int frame_selected = -1;
 };
 
 // The walk stops after this many levels, or at a level that repeats an

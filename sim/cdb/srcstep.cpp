@@ -111,7 +111,7 @@ bool on_step_line(const line_at& l) {
 
 // The ".bf" address of the C function holding pc: where its body starts,
 // past the prologue. 0 when pc is in no function or it has no ".bf".
-uint32_t function_body_address(uint32_t pc) {
+uint32_t c_function_body_address(uint32_t pc) {
   const coff_debug_info* info = current_debug_info();
   if (info == nullptr) return 0;
   const auto& symbols = info->c_symbols;
@@ -265,7 +265,7 @@ void source_step_check(int* show, int* stop) {
     case 18:
     case 19: {
       const bool trace = mode == 19;
-      const uint32_t body = function_body_address(pc);
+      const uint32_t body = c_function_body_address(pc);
       if (body == 0) {
         st.run_mode = trace ? 14 : 13;
         step_line_rule(show, stop);
