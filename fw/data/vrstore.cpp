@@ -376,7 +376,7 @@ vresource vrstoreSaveFile(vresource root, const vfsPath* path, int mode) {
   if (writable(source)) writeParams(source);
   unsigned char header[vrstoreCLIENT_HEADER];
   vrstoreMakeClientHeader(header);
-  _vresourceFileMode kept = _vresourceModeBefore(path, 0);
+  _vresourceFileMode kept = _vresourceModeBefore(path, mode);
   vbtree* tree = vbtreeSaveAs(source.tree, path, mode, header);
   if (!tree) fail(&vexReturnNullClass, "Resource file cannot be created");
   _vresourceModeAfter(path, kept);

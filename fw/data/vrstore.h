@@ -15,7 +15,9 @@
 inline constexpr int vrstoreMAX_FILES = 126;
 inline constexpr std::size_t vrstoreCLIENT_HEADER = 24;
 
-// Files. Mode 1 reads, 2 also writes (the B-tree's modes).
+// Files. Open: mode 1 reads, 2 also writes (the B-tree's modes). Create
+// and save: mode is the new file's permission bits (0: 0666), less the
+// process's mask; a file replaced whole keeps its own mode.
 vresource vrstoreOpenFile(const vfsPath* path, int mode);
 vresource vrstoreOpenImage(const unsigned char* const* images);
 vresource vrstoreCreateFile(const vfsPath* path, int mode);

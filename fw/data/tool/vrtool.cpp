@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
       else {
         // Written to a temporary file and renamed into place.
         vfsPath* out = vfsNewPathFromString(argv[3]);
-        vrstoreCloseFile(vrstoreSaveFile(root, out, 2));
+        vrstoreCloseFile(vrstoreSaveFile(root, out, 0));
         vfsFreePath(out);
       }
       vrstoreCloseFile(root);

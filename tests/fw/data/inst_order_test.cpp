@@ -49,7 +49,7 @@ Outcome probe(const fs::path& program, const fs::path& cwd, std::vector<std::str
 void makeResourceFile(const fs::path& where) {
   fs::create_directories(where.parent_path());
   vfsPath* p = vfsNewPathFromString(where.c_str());
-  vrstoreCloseFile(vrstoreCreateFile(p, 2));
+  vrstoreCloseFile(vrstoreCreateFile(p, 0));
   vfsFreePath(p);
 }
 

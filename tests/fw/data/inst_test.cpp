@@ -28,7 +28,7 @@ std::string found(const char* name) {
 void makeResourceFile(const fs::path& where) {
   fs::create_directories(where.parent_path());
   vfsPath* p = vfsNewPathFromString(where.c_str());
-  vrstoreCloseFile(vrstoreCreateFile(p, 2));
+  vrstoreCloseFile(vrstoreCreateFile(p, 0));
   vfsFreePath(p);
 }
 

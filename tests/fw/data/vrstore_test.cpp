@@ -74,7 +74,7 @@ class VrStore : public ::testing::Test {
 // in the order they were written. Words are in the writer's order.
 TEST_F(VrStore, NewFileMatchesItsLayoutExactly) {
   Path p(file("new.vr"));
-  vresource root = vrstoreCreateFile(p.p, vbtreeWRITE);
+  vresource root = vrstoreCreateFile(p.p, 0);
   EXPECT_EQ(root & 0x00FFFFFF, 0);
   EXPECT_GE(root, 0x01000000);
   vrstoreCloseFile(root);
@@ -112,7 +112,7 @@ TEST_F(VrStore, NewFileMatchesItsLayoutExactly) {
 
 TEST_F(VrStore, ClientHeaderChecks) {
   Path p(file("h.vr"));
-  vrstoreCloseFile(vrstoreCreateFile(p.p, vbtreeWRITE));
+  vrstoreCloseFile(vrstoreCreateFile(p.p, 0));
   const std::string good = readBytes(file("h.vr"));
   struct Case {
     std::size_t at;
@@ -144,7 +144,7 @@ TEST_F(VrStore, ClientHeaderChecks) {
 
 TEST_F(VrStore, EveryKindRoundTripsThroughAFile) {
   Path p(file("all.vr"));
-  vresource root = vrstoreCreateFile(p.p, vbtreeWRITE);
+  vresource root = vrstoreCreateFile(p.p, 0);
   vresource d = vrstoreCreate(root, tag("Dict"), vresDICTIONARY);
   vrstoreSetInteger(d, tag("Int"), -5);
   vrstoreSetInteger(d, tag("Big"), 0x7FFFFFFF);
@@ -380,7 +380,7 @@ std::string damagedFile(VrStore& t, const std::string& key, const std::string& v
   vrstoreSetAtStringSized(a, 0, "s", 1);
   vbtreePut(vrs::entryOf(root).tree, key.data(), key.size(), value.data(), value.size());
   Path p(t.file("bad.vr"));
-  vrstoreCloseFile(vrstoreSaveFile(root, p.p, vbtreeWRITE));
+  vrstoreCloseFile(vrstoreSaveFile(root, p.p, 0));
   vrstoreCloseFile(root);
   return readBytes(t.file("bad.vr"));
 }
@@ -415,7 +415,7 @@ TEST_F(VrStore, DamagedFilesAreRefusedAndLeftAlone) {
 // reads without a crash, and flips in the checked header bytes refuse it.
 TEST_F(VrStore, TruncatedAndFlippedFilesAreRefusedWithoutACrash) {
   Path p(file("f.vr"));
-  vresource root = vrstoreCreateFile(p.p, vbtreeWRITE);
+  vresource root = vrstoreCreateFile(p.p, 0);
   for (int i = 0; i < 40; ++i) {
     vresource d = vrstoreCreate(root, tag(("D" + std::to_string(i)).c_str()), vresDICTIONARY);
     vrstoreSetStringSized(d, tag("S"), "text", 4);
@@ -470,7 +470,7 @@ namespace {
 TEST_F(VrStore, CoreInterfaceStoresPathsAndKeyListsInAFile) {
   vrstoreInstallInterface();
   Path p(file("core.vr"));
-  vresource root = vrstoreCreateFile(p.p, vbtreeWRITE);
+  vresource root = vrstoreCreateFile(p.p, 0);
   vfsPath* path = vfsNewPathFromString("/usr/./lib/../share/file.txt");
   vfsStorePath(path, vresourceGetDict(root, tag("Path")));
   vcommandKeyList* keys = vcommandCreateKeyList();
@@ -511,7 +511,7 @@ TEST_F(VrStore, CopyContentsReplacesTheRootsEntries) {
   vrstoreSetFloat(src, tag("F"), -0.5);
 
   Path p(file("copy.vr"));
-  vresource dst = vrstoreCreateFile(p.p, vbtreeWRITE);
+  vresource dst = vrstoreCreateFile(p.p, 0);
   vrstoreSetInteger(dst, tag("Old"), 1);
   vresourceCopyContents(src, dst);
   vrstoreCloseFile(dst);

@@ -62,7 +62,7 @@ TEST(VrText, EveryKindRoundTripsThroughAFile) {
   std::string error;
   ASSERT_TRUE(vrtextParse(everyKind, root, &error)) << error;
   vfsPath* path = vfsNewPathFromString(file.c_str());
-  vrstoreCloseFile(vrstoreSaveFile(root, path, 2));
+  vrstoreCloseFile(vrstoreSaveFile(root, path, 0));
   vrstoreCloseFile(root);
   root = vrstoreOpenFile(path, 1);
   EXPECT_EQ(vrtextDump(root), everyKind);
