@@ -65,7 +65,7 @@ void screen_flush() {
   if (out != nullptr) std::fflush(out);
 }
 
-void screen_set_cursor(int row, int column) {
+void screen_goto(int row, int column) {
   grid.cursor_row = std::clamp(row, 0, grid.rows - 1);
   grid.cursor_column = std::clamp(column, 0, GRID_COLUMNS - 1);
   if (grid.hold <= 0) screen_flush();

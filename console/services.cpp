@@ -9,7 +9,7 @@ namespace {
 constexpr frontend_services console_services = {
     con::session_output,    con::session_redraw,     con::session_scroll,
     con::output_hold,       con::output_release,     con::screen_flush,
-    con::screen_set_cursor, con::screen_put_char,    con::screen_clear_eol,
+    con::screen_goto, con::screen_put_char,    con::screen_clear_eol,
     con::screen_write_text, con::screen_put_text,    con::screen_show_rows,
     con::screen_advance,    con::session_screen,     con::error_report,
     con::last_error_text,   con::gui_status_text,    con::gui_help_text,

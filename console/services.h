@@ -13,7 +13,7 @@ void session_scroll(int lines);
 void output_hold();
 void output_release();
 void screen_flush();
-void screen_set_cursor(int row, int column);
+void screen_goto(int row, int column);
 void screen_put_char(int character);
 void screen_clear_eol();
 int screen_write_text(const char* text, int mode);

@@ -67,7 +67,7 @@ void session_scroll(int lines) { fe->session_scroll(lines); }
 void output_hold() { fe->output_hold(); }
 void output_release() { fe->output_release(); }
 void screen_flush() { fe->screen_flush(); }
-void screen_set_cursor(int row, int column) { fe->screen_set_cursor(row, column); }
+void screen_goto(int row, int column) { fe->screen_goto(row, column); }
 void screen_put_char(int character) { fe->screen_put_char(character); }
 void screen_clear_eol() { fe->screen_clear_eol(); }
 int screen_write_text(const char* text, int mode) { return fe->screen_write_text(text, mode); }
