@@ -31,7 +31,7 @@ void write_host_io(text_out& out, const device_state& st) {
   }
   // The flag words carry the data space and the bytes per binary word.
   out.header("send address recv address");
-  out.put("\n%d %lu\n%d %lu", h.data_space, static_cast<unsigned long>(h.send_address), h.word_bytes,
+  out.put("\n%d %lu\n%d %lu", h.data_space, static_cast<unsigned long>(h.send_address), h.hio_word_bytes,
           static_cast<unsigned long>(h.receive_address));
   out.header("afi ufi");
   out.put("\n%d %d", static_cast<int>(h.files.size()), h.hint);
@@ -48,10 +48,10 @@ void write_host_io(text_out& out, const device_state& st) {
   }
   out.header("FOPEN_MAX");
   out.put("\n%d", HIO_FILE_NUMBERS);
-  for (uint8_t t : h.text_mode) out.put("\n%d", static_cast<int>(t));
+  for (uint8_t t : h.hio_text_mode) out.put("\n%d", static_cast<int>(t));
   // The request state, then the words and the old name a request keeps.
   out.header("state");
-  out.put("\n%d %ld %ld\n", h.state, static_cast<long>(h.saved[0]), static_cast<long>(h.saved[1]));
+  out.put("\n%d %ld %ld\n", h.hio_state, static_cast<long>(h.hio_saved[0]), static_cast<long>(h.hio_saved[1]));
   out.line(h.first_name);
 }
 
@@ -111,7 +111,7 @@ void apply_host_io(const parsed_host_io& p, device_state& st) {
   h.send_address = p.send_address;
   h.receive_address = p.receive_address;
   h.data_space = p.data_space;
-  h.word_bytes = p.word_bytes;
+  h.hio_word_bytes = p.word_bytes;
   h.files.assign(p.files.size(), hio_file{});
   for (std::size_t i = 0; i < p.files.size(); ++i) {
     const parsed_hio_file& f = p.files[i];
@@ -143,10 +143,10 @@ void apply_host_io(const parsed_host_io& p, device_state& st) {
     if (s == 0) std::fseek(file, p.redirect_at[s], SEEK_SET);
     h.redirect[static_cast<std::size_t>(s)] = {name, file};
   }
-  for (std::size_t i = 0; i < p.text_mode.size() && i < h.text_mode.size(); ++i) h.text_mode[i] = p.text_mode[i];
-  h.state = p.state;
-  h.saved[0] = static_cast<int32_t>(p.saved[0]);
-  h.saved[1] = static_cast<int32_t>(p.saved[1]);
+  for (std::size_t i = 0; i < p.text_mode.size() && i < h.hio_text_mode.size(); ++i) h.hio_text_mode[i] = p.text_mode[i];
+  h.hio_state = p.state;
+  h.hio_saved[0] = static_cast<int32_t>(p.saved[0]);
+  h.hio_saved[1] = static_cast<int32_t>(p.saved[1]);
   h.first_name = p.first_name;
   hio_arm(st);
 }

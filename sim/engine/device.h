@@ -230,7 +230,7 @@ struct device_inst {
   uint32_t* core = nullptr;
   const periph_class* core_class = nullptr;
   std::vector<region_mem> regions;      // per memory-map row
-  paging_file paging;
+  paging_file page_file;
   // block_count register blocks, each 37 current words then 37 previous words.
   std::vector<uint32_t> blocks;
   uint32_t pc = 0;

@@ -102,42 +102,42 @@ int error_after(long result) { return result < 0 ? target_error(errno) : 0; }
 
 void serve_read(int number, uint32_t count) {
   host_io_state& h = hio();
-  const bool text = h.text_mode[static_cast<std::size_t>(number)] != 0;
+  const bool text = h.hio_text_mode[static_cast<std::size_t>(number)] != 0;
   h.reply.words.clear();
   h.reply.ready = 1;
-  h.state = HIO_READ_PENDING;
+  h.hio_state = HIO_READ_PENDING;
   if (count > HIO_MAX_WORDS) {
-    h.saved[0] = -1;
-    h.saved[1] = target_error(ENOMEM);
+    h.hio_saved[0] = -1;
+    h.hio_saved[1] = target_error(ENOMEM);
     return;
   }
-  const long bytes = static_cast<long>(count) * (text ? 1 : h.word_bytes);
+  const long bytes = static_cast<long>(count) * (text ? 1 : h.hio_word_bytes);
   std::vector<uint8_t> data(static_cast<std::size_t>(bytes));
   errno = 0;
   long got = hio_read(number, data.data(), bytes);
-  h.saved[1] = error_after(got);
+  h.hio_saved[1] = error_after(got);
   if (got < 0) {
-    h.saved[0] = -1;
+    h.hio_saved[0] = -1;
     return;
   }
   if (text) {
     for (long i = 0; i < got; ++i) h.reply.words.push_back(data[static_cast<std::size_t>(i)]);
   } else {
-    got /= h.word_bytes;
+    got /= h.hio_word_bytes;
     for (long i = 0; i < got; ++i) {
       uint32_t w = 0;
-      for (int b = 0; b < h.word_bytes; ++b) w = (w << 8) | data[static_cast<std::size_t>(i * h.word_bytes + b)];
+      for (int b = 0; b < h.hio_word_bytes; ++b) w = (w << 8) | data[static_cast<std::size_t>(i * h.hio_word_bytes + b)];
       h.reply.words.push_back(w);
     }
   }
-  h.saved[0] = static_cast<int32_t>(got);
+  h.hio_saved[0] = static_cast<int32_t>(got);
 }
 
 void serve_write(const std::vector<uint32_t>& words) {
   host_io_state& h = hio();
-  const int number = h.saved[0];
-  const bool text = number >= 0 && number < HIO_FILE_NUMBERS && h.text_mode[static_cast<std::size_t>(number)] != 0;
-  const int per_word = text ? 1 : h.word_bytes;
+  const int number = h.hio_saved[0];
+  const bool text = number >= 0 && number < HIO_FILE_NUMBERS && h.hio_text_mode[static_cast<std::size_t>(number)] != 0;
+  const int per_word = text ? 1 : h.hio_word_bytes;
   std::vector<uint8_t> data;
   data.reserve(words.size() * static_cast<std::size_t>(per_word));
   for (uint32_t w : words)
@@ -151,14 +151,14 @@ void serve_write(const std::vector<uint32_t>& words) {
 
 void serve_seek(int number, uint32_t offset_word, uint32_t whence_word) {
   host_io_state& h = hio();
-  const bool text = h.text_mode[static_cast<std::size_t>(number)] != 0;
+  const bool text = h.hio_text_mode[static_cast<std::size_t>(number)] != 0;
   long offset = signed16(offset_word);
-  if (!text) offset *= h.word_bytes;
+  if (!text) offset *= h.hio_word_bytes;
   const int whence = (whence_word & 1) != 0 ? SEEK_CUR : (whence_word & 2) != 0 ? SEEK_END : SEEK_SET;
   errno = 0;
   long at = hio_seek(number, offset, whence);
   const int error = error_after(at);
-  if (at > 0 && !text) at /= h.word_bytes;
+  if (at > 0 && !text) at /= h.hio_word_bytes;
   reply({static_cast<int32_t>(at), error});
 }
 
@@ -167,31 +167,31 @@ void serve_follow_up(const std::vector<uint32_t>& words) {
   host_io_state& h = hio();
   errno = 0;
   int result = 0;
-  switch (h.state) {
+  switch (h.hio_state) {
     case HIO_OPEN_NAME: {
-      const uint32_t target_flags = static_cast<uint32_t>(h.saved[0]);
+      const uint32_t target_flags = static_cast<uint32_t>(h.hio_saved[0]);
       result = hio_open(host_path(name_of(words)), host_open_flags(target_flags), 0666);
       if (result >= 0 && result < HIO_FILE_NUMBERS)
-        h.text_mode[static_cast<std::size_t>(result)] = (target_flags & 32) != 0 ? 0 : 1;
+        h.hio_text_mode[static_cast<std::size_t>(result)] = (target_flags & 32) != 0 ? 0 : 1;
       break;
     }
-    case HIO_WRITE_DATA: serve_write(words); h.state = HIO_IDLE; return;
+    case HIO_WRITE_DATA: serve_write(words); h.hio_state = HIO_IDLE; return;
     case HIO_REMOVE_NAME: result = std::remove(host_path(name_of(words)).c_str()); break;
     case HIO_RENAME_OLD:
       h.first_name = name_of(words);
-      h.state = HIO_RENAME_NEW;
+      h.hio_state = HIO_RENAME_NEW;
       return;
     case HIO_RENAME_NEW:
       result = std::rename(host_path(h.first_name).c_str(), host_path(name_of(words)).c_str());
       h.first_name.clear();
       break;
     case HIO_ACCESS_NAME:
-      result = access(host_path(name_of(words)).c_str(), host_access_mode(static_cast<uint32_t>(h.saved[0])));
+      result = access(host_path(name_of(words)).c_str(), host_access_mode(static_cast<uint32_t>(h.hio_saved[0])));
       break;
     default: return;
   }
   reply({result, error_after(result)});
-  h.state = HIO_IDLE;
+  h.hio_state = HIO_IDLE;
 }
 
 void serve_header(const std::vector<uint32_t>& w) {
@@ -200,8 +200,8 @@ void serve_header(const std::vector<uint32_t>& w) {
   const uint32_t code = word(0);
   switch (code) {
     case REQ_OPEN:
-      h.saved[0] = static_cast<int32_t>(word(1));
-      h.state = HIO_OPEN_NAME;
+      h.hio_saved[0] = static_cast<int32_t>(word(1));
+      h.hio_state = HIO_OPEN_NAME;
       break;
     case REQ_CLOSE: {
       errno = 0;
@@ -213,18 +213,18 @@ void serve_header(const std::vector<uint32_t>& w) {
       if (word(1) < HIO_FILE_NUMBERS) serve_read(static_cast<int>(word(1)), word(2));
       break;
     case REQ_WRITE:
-      h.saved[0] = static_cast<int32_t>(word(1));
-      h.saved[1] = static_cast<int32_t>(word(2));
-      h.state = HIO_WRITE_DATA;
+      h.hio_saved[0] = static_cast<int32_t>(word(1));
+      h.hio_saved[1] = static_cast<int32_t>(word(2));
+      h.hio_state = HIO_WRITE_DATA;
       break;
     case REQ_SEEK:
       if (word(1) < HIO_FILE_NUMBERS) serve_seek(static_cast<int>(word(1)), word(2), word(3));
       break;
-    case REQ_REMOVE: h.state = HIO_REMOVE_NAME; break;
-    case REQ_RENAME: h.state = HIO_RENAME_OLD; break;
+    case REQ_REMOVE: h.hio_state = HIO_REMOVE_NAME; break;
+    case REQ_RENAME: h.hio_state = HIO_RENAME_OLD; break;
     case REQ_ACCESS:
-      h.saved[0] = static_cast<int32_t>(word(1));
-      h.state = HIO_ACCESS_NAME;
+      h.hio_saved[0] = static_cast<int32_t>(word(1));
+      h.hio_state = HIO_ACCESS_NAME;
       break;
     default: break;  // codes 8 and above are not requests
   }
@@ -234,10 +234,10 @@ void serve_header(const std::vector<uint32_t>& w) {
 // (the reply taken).
 void hio_request() {
   host_io_state& h = hio();
-  if (h.state == HIO_READ_PENDING) {
+  if (h.hio_state == HIO_READ_PENDING) {
     if (h.reply.ready == 0) {
-      reply({h.saved[0], h.saved[1]});
-      h.state = HIO_IDLE;
+      reply({h.hio_saved[0], h.hio_saved[1]});
+      h.hio_state = HIO_IDLE;
     }
     return;
   }
@@ -247,10 +247,10 @@ void hio_request() {
     h.request.oversized = 0;
     h.first_name.clear();
     reply({-1, target_error(ENOMEM)});
-    h.state = HIO_IDLE;
+    h.hio_state = HIO_IDLE;
     return;
   }
-  if (h.state == HIO_IDLE) {
+  if (h.hio_state == HIO_IDLE) {
     serve_header(h.request.words);
   } else {
     serve_follow_up(h.request.words);
@@ -326,10 +326,10 @@ void host_io_state::reset() {
   files.resize(3);
   for (int i = 0; i < 3; ++i) files[static_cast<std::size_t>(i)].handle = i;
   hint = 3;
-  text_mode.fill(0);
-  text_mode[0] = text_mode[1] = text_mode[2] = 1;
-  state = HIO_IDLE;
-  saved[0] = saved[1] = 0;
+  hio_text_mode.fill(0);
+  hio_text_mode[0] = hio_text_mode[1] = hio_text_mode[2] = 1;
+  hio_state = HIO_IDLE;
+  hio_saved[0] = hio_saved[1] = 0;
   first_name.clear();
   request = {};
   reply = {};

@@ -53,13 +53,13 @@ struct host_io_state {
   // The pcs the run loop hands to the service: the two routines while the
   // service is on, HIO_NO_WATCH otherwise (hio_arm).
   uint32_t watch[2] = {HIO_NO_WATCH, HIO_NO_WATCH};
-  int word_bytes = 2;  // bytes per target word in binary transfers
+  int hio_word_bytes = 2;  // bytes per target word in binary transfers
   int data_space = 1;
   hio_buffer request, reply;
-  int state = HIO_IDLE;
-  int32_t saved[2] = {0, 0};  // kept between a request's header and its data
-  std::string first_name;     // a rename's old name
-  std::array<uint8_t, HIO_FILE_NUMBERS> text_mode{};
+  int hio_state = HIO_IDLE;
+  int32_t hio_saved[2] = {0, 0};  // kept between a request's header and its data
+  std::string first_name;  // a rename's old name
+  std::array<uint8_t, HIO_FILE_NUMBERS> hio_text_mode{};
   std::vector<hio_file> files;
   int hint = 3;
   std::array<hio_redirection, 3> redirect;

@@ -139,7 +139,7 @@ void paging_failed(device_inst* inst, const char* message) {
 }
 
 bool read_block_at(device_inst* inst, long offset, uint32_t* block) {
-  std::FILE* f = inst->paging.file;
+  std::FILE* f = inst->page_file.file;
   if (!f || std::fseek(f, offset, SEEK_SET) != 0) {
     paging_failed(inst, "Error seeking in m_gdisk");
     return false;
@@ -327,7 +327,7 @@ int init_sparse_spaces() {
     if (!is_sparse_row(inst, r)) continue;
     region_pages& rec = inst->regions[r].pages;
     if (rec.cursor) {
-      reset_row(rec, &inst->paging);
+      reset_row(rec, &inst->page_file);
       continue;
     }
     mem_page* page = new_page(0, 0);
@@ -340,7 +340,7 @@ int init_sparse_spaces() {
 void free_sparse_spaces(device_inst* inst) {
   if (!inst) return;
   for (region_mem& region : inst->regions) free_row(region.pages);
-  close_paging(inst->paging);
+  close_paging(inst->page_file);
 }
 
 void reset_sparse_space(region_pages& rec) { reset_row(rec, nullptr); }
@@ -348,7 +348,7 @@ void reset_sparse_space(region_pages& rec) { reset_row(rec, nullptr); }
 void release_paging(device_inst* inst) {
   if (!inst) return;
   for (region_mem& region : inst->regions) reset_row(region.pages, nullptr);
-  close_paging(inst->paging);
+  close_paging(inst->page_file);
 }
 
 int page_out_memory() {
@@ -391,7 +391,7 @@ std::string paging_file_path(const device_inst* inst) {
 }
 
 int m_pdisk(device_inst* inst, mem_page* page) {
-  paging_file& paging = inst->paging;
+  paging_file& paging = inst->page_file;
   const bool reuse = !paging.free_slots.empty();
   if (!paging.file) {
     paging.file = open_paging_file(inst, paging.path);
@@ -432,7 +432,7 @@ uint32_t* m_gdisk(device_inst* inst, mem_page* page) {
     dsp_free(block);
     return nullptr;
   }
-  inst->paging.free_slots.push_back(page->file_offset);
+  inst->page_file.free_slots.push_back(page->file_offset);
   page->kind = PAGE_DATA;
   page->block = block;
   return block;
@@ -472,9 +472,9 @@ int load_sparse_memory(device_inst* inst, std::FILE* file) {
       if (!page) return 0;
       rec.cursor = rec.prev_cursor = page;
     }
-    reset_row(rec, &inst->paging);
+    reset_row(rec, &inst->page_file);
     if (!load_row(rec, file)) {
-      reset_row(rec, &inst->paging);
+      reset_row(rec, &inst->page_file);
       return 0;
     }
   }

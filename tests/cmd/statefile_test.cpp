@@ -56,11 +56,11 @@ class state_file : public cmd_files {
     std::fgetc(redirect_file(0, REDIRECT_STDIN));
     const int file = hio_open(path("t.dat"), O_RDWR | O_CREAT | O_TRUNC, 0640);
     ASSERT_EQ(file, 3);
-    cur_state->hio.text_mode[3] = 0;
+    cur_state->hio.hio_text_mode[3] = 0;
     const uint8_t bytes[] = {1, 2, 3};
     ASSERT_EQ(hio_write(file, bytes, 3), 3);
-    cur_state->hio.state = HIO_WRITE_DATA;
-    cur_state->hio.saved[0] = 3;
+    cur_state->hio.hio_state = HIO_WRITE_DATA;
+    cur_state->hio.hio_saved[0] = 3;
     cur_state->hio.reply.words = {7, 0};
     // Streams part way through their files, and watches of every kind.
     write_file("groups.io", "( 1 2 3 ) # 3 9\n");

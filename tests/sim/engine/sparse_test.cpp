@@ -153,8 +153,8 @@ TEST_F(SparsePages, ResetAndRelease) {
   ASSERT_EQ(m_pdisk(cur_inst, page_at(pages(SPACE_XE), 0x2000)), 1);
   const auto file = scratch / "DSPMEM0.MEM";
   release_paging(cur_inst);
-  EXPECT_EQ(cur_inst->paging.file, nullptr);
-  EXPECT_TRUE(cur_inst->paging.free_slots.empty());
+  EXPECT_EQ(cur_inst->page_file.file, nullptr);
+  EXPECT_TRUE(cur_inst->page_file.free_slots.empty());
   EXPECT_EQ(bytes_on_disk(file), -1);  // it held this run's pages only
   EXPECT_EQ(sparse_page_count(pages(SPACE_XE)), 1);
   EXPECT_EQ(read(SPACE_XE, 0x2000), 0u);
@@ -187,10 +187,10 @@ TEST_F(SparsePaging, SlotsOfPagesReadBackAreReused) {
 
   EXPECT_EQ(read(SPACE_XE, 0x1000), 0x10u);  // a comes back; its slot is free
   EXPECT_EQ(a->kind, PAGE_DATA);
-  EXPECT_EQ(cur_inst->paging.free_slots, std::vector<long>{0});
+  EXPECT_EQ(cur_inst->page_file.free_slots, std::vector<long>{0});
   ASSERT_EQ(m_pdisk(cur_inst, c), 1);
   EXPECT_EQ(c->file_offset, 0);
-  EXPECT_TRUE(cur_inst->paging.free_slots.empty());
+  EXPECT_TRUE(cur_inst->page_file.free_slots.empty());
   EXPECT_EQ(bytes_on_disk(file), 2048);
 
   // A write into a page on disk brings it back first.
@@ -315,14 +315,14 @@ TEST_F(SparsePaging, FailedReadBackReadsZeroAndStaysOut) {
   write(SPACE_XE, 0x1000, 0x11);
   mem_page* page = page_at(pages(SPACE_XE), 0x1000);
   ASSERT_EQ(m_pdisk(cur_inst, page), 1);
-  ASSERT_EQ(ftruncate(fileno(cur_inst->paging.file), 0), 0);
+  ASSERT_EQ(ftruncate(fileno(cur_inst->page_file.file), 0), 0);
   int result = -1;
   EXPECT_EQ(read(SPACE_XE, 0x1000, &result), 0u);
   EXPECT_EQ(result, 0);
   EXPECT_STREQ(last_error_text(), "Error reading in m_gdisk.");
   EXPECT_EQ(page->kind, PAGE_ON_DISK);
   EXPECT_NE(cur_inst->flags & DEV_STOP, 0u);
-  EXPECT_TRUE(cur_inst->paging.free_slots.empty());
+  EXPECT_TRUE(cur_inst->page_file.free_slots.empty());
   write(SPACE_XE, 0x1001, 0x22);  // a write into it is dropped as well
   EXPECT_EQ(page->kind, PAGE_ON_DISK);
 }
