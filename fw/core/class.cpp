@@ -9,7 +9,7 @@ namespace {
 
 // The class module: the root and the process-wide registry once per
 // process; a registry per module context.
-vclass root;
+vclass vclassRoot;
 bool started = false;
 vdict* globalRegistry = nullptr;
 void** registrySlot = nullptr;
@@ -90,12 +90,12 @@ void destroyOwned(vclass* c, vmoduleContext* context) {
     vclass* sub = *--p;
     if (sub->owner == context || !sub->owner) destroyOwned(sub, context);
   }
-  if (c->owner == context && c != &root) destroyClass(c);
+  if (c->owner == context && c != &vclassRoot) destroyClass(c);
 }
 
 void destroyContextClasses() {
   vmoduleContext* context = vmoduleGetCurrentContext();
-  destroyOwned(&root, context);
+  destroyOwned(&vclassRoot, context);
   vdictDestroy(contextState()->registry);
 }
 
@@ -104,9 +104,9 @@ void namedNothing(vclass*) {}
 void startClasses() {
   if (started) return;
   started = true;
-  root = vclass{};
-  root.recordSize = sizeof(vclass);
-  root.named = namedNothing;
+  vclassRoot = vclass{};
+  vclassRoot.recordSize = sizeof(vclass);
+  vclassRoot.named = namedNothing;
   globalRegistry = vdictCreate(vdictHashName);
   registrySlot = vmoduleAllocSlot();
 }
@@ -116,7 +116,7 @@ void startClasses() {
 vclass* vclassGetRoot() {
   startClasses();
   contextState();
-  return &root;
+  return &vclassRoot;
 }
 
 vclass* vclassSpawn(vclass* super, std::size_t recordSize) {

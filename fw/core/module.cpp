@@ -49,16 +49,16 @@ void runExits(vmoduleExitProc*& begin, vmoduleExitProc*& end) {
   }
 }
 
-void vmoduleShutdown();
+void _vmoduleShutdown();
 
 void createTable() {
   if (slotTable) return;
   slotTable = static_cast<void**>(vmemAllocClear(sizeof(void*) * vmoduleSLOTS));
   defaultContext = vmoduleCreateContext();
-  vsysAddExitHandler(vmoduleShutdown);
+  vsysAddExitHandler(_vmoduleShutdown);
 }
 
-void vmoduleShutdown() {
+void _vmoduleShutdown() {
   if (defaultContext) {
     vmoduleDestroyContext(defaultContext);
     defaultContext = nullptr;
@@ -156,7 +156,7 @@ void vmoduleDestroyContext(vmoduleContext* c) {
 }
 
 void vmoduleSetExitAtShutdown(int flag) {
-  if (flag && !exitAtShutdown) vsysAddExitHandler(vmoduleShutdown);
+  if (flag && !exitAtShutdown) vsysAddExitHandler(_vmoduleShutdown);
   exitAtShutdown = flag != 0;
 }
 

@@ -51,18 +51,18 @@ void vchunkSetIntFlags(std::uint8_t* p, int flags) { p[0] = static_cast<std::uin
 
 namespace {
 
-struct FileData : vchunkData {
+struct vchunkFileData : vchunkData {
   vfsStream* stream;
 };
-struct MemoryData : vchunkData {
+struct vchunkMemoryData : vchunkData {
   std::uint8_t* block;
   std::size_t size;
   bool owned, writable;
 };
 
 
-FileData* fileOf(vchunkData* d) { return static_cast<FileData*>(d); }
-MemoryData* memoryOf(vchunkData* d) { return static_cast<MemoryData*>(d); }
+vchunkFileData* fileOf(vchunkData* d) { return static_cast<vchunkFileData*>(d); }
+vchunkMemoryData* memoryOf(vchunkData* d) { return static_cast<vchunkMemoryData*>(d); }
 
 std::int64_t fileSize(vchunkData* d) {
   vfsStream* s = fileOf(d)->stream;
@@ -106,14 +106,14 @@ const vchunkDataClass memoryClass{
       vmemFree(d);
     },
     [](vchunkData* d, std::int64_t offset, std::size_t length, std::uint8_t* out) {
-      MemoryData* m = memoryOf(d);
+      vchunkMemoryData* m = memoryOf(d);
       std::memset(out, 0, length);
       if (offset < static_cast<std::int64_t>(m->size))
         std::memcpy(out, m->block + offset, std::min(length, m->size - static_cast<std::size_t>(offset)));
       return true;
     },
     [](vchunkData* d, std::int64_t offset, const std::uint8_t* data, std::size_t length) {
-      MemoryData* m = memoryOf(d);
+      vchunkMemoryData* m = memoryOf(d);
       if (!m->writable || offset < 0) return true;
       auto at = static_cast<std::size_t>(offset);
       // A block of our own grows; one lent by the caller drops what lies past it.
@@ -133,14 +133,14 @@ const vchunkDataClass memoryClass{
 }  // namespace
 
 vchunkData* vchunkFileDataCreate(vfsStream* stream) {
-  auto* d = static_cast<FileData*>(vmemAlloc(sizeof(FileData)));
+  auto* d = static_cast<vchunkFileData*>(vmemAlloc(sizeof(vchunkFileData)));
   d->cls = &fileClass;
   d->stream = stream;
   return d;
 }
 
 vchunkData* vchunkMemoryDataCreate(void* block, std::size_t size, bool owned, bool writable) {
-  auto* d = static_cast<MemoryData*>(vmemAlloc(sizeof(MemoryData)));
+  auto* d = static_cast<vchunkMemoryData*>(vmemAlloc(sizeof(vchunkMemoryData)));
   d->cls = &memoryClass;
   d->block = static_cast<std::uint8_t*>(block);
   d->size = size;

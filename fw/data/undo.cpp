@@ -142,7 +142,7 @@ void dropRedo(vundoList* l) {
     l->savedMark = vundoNO_MARK;
 }
 
-void notify(vundoList* l) {
+void _vundoListNotify(vundoList* l) {
   struct Send {
     vname attribute;
     vname vundoList::*command;
@@ -286,7 +286,7 @@ void vundoListPush(vundoList* l, vundoAction* action) {
   l->ring[l->end] = action;
   l->end = next(l, l->end);
   l->current = l->end;
-  notify(l);
+  _vundoListNotify(l);
 }
 
 vundoAction* vundoListPeekUndo(vundoList* l) { return l->current == l->oldest ? nullptr : l->ring[prev(l, l->current)]; }
@@ -296,14 +296,14 @@ void vundoListUndo(vundoList* l) {
   if (l->current == l->oldest) vexGenerateMessage(&vexArgClass, "nothing to undo");
   l->current = prev(l, l->current);
   vundoActionPerform(l->ring[l->current]);
-  notify(l);
+  _vundoListNotify(l);
 }
 
 void vundoListRedo(vundoList* l) {
   if (l->current == l->end) vexGenerateMessage(&vexArgClass, "nothing to redo");
   vundoActionPerform(l->ring[l->current]);
   l->current = next(l, l->current);
-  notify(l);
+  _vundoListNotify(l);
 }
 
 void vundoListClear(vundoList* l) {
@@ -314,7 +314,7 @@ void vundoListClear(vundoList* l) {
   }
   l->savedMark = l->savedMark == l->oldest ? 0 : vundoNO_MARK;
   l->oldest = l->end = l->current = 0;
-  notify(l);
+  _vundoListNotify(l);
 }
 
 void vundoListSetLimit(vundoList* l, std::int32_t limit) {
@@ -341,12 +341,12 @@ void vundoListSetLimit(vundoList* l, std::int32_t limit) {
   l->current = static_cast<std::uint16_t>(keepUndo);
   l->end = static_cast<std::uint16_t>(keepUndo + keepRedo);
   l->savedMark = mark >= 0 && mark <= keepUndo + keepRedo ? static_cast<std::uint16_t>(mark) : vundoNO_MARK;
-  notify(l);
+  _vundoListNotify(l);
 }
 
 void vundoListMarkSaved(vundoList* l) {
   l->savedMark = l->current;
-  notify(l);
+  _vundoListNotify(l);
 }
 
 int vundoListIsSaved(const vundoList* l) { return l->savedMark == l->current; }
