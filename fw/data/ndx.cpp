@@ -57,22 +57,22 @@ struct Reader {
   std::size_t left() const { return static_cast<std::size_t>(end - p); }
 };
 
-std::size_t indexOf(const vndxSet* s, int row, int column) {
+std::size_t indexOf(const vndx* s, int row, int column) {
   return static_cast<std::size_t>(row - 1) * static_cast<std::size_t>(s->columns) + static_cast<std::size_t>(column);
 }
 
-void checkRow(const vndxSet* s, int row, int column = 0) {
+void checkRow(const vndx* s, int row, int column = 0) {
   if (row < 1 || row > s->capacity || column < 0 || column >= s->columns)
     vexGenerateMessage(&vexArgRangeClass, "index set row or column");
 }
 
-void resizeRows(vndxSet* s, int rows) {
+void resizeRows(vndx* s, int rows) {
   s->cells.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(s->columns), 0);
   for (int r = s->capacity; r < rows; ++r) s->cells[static_cast<std::size_t>(r) * static_cast<std::size_t>(s->columns)] = vndxFREE_ROW_VALUE;
   s->capacity = rows;
 }
 
-std::size_t writeSet(const vndxSet* s, std::uint8_t* out) {
+std::size_t writeSet(const vndx* s, std::uint8_t* out) {
   Writer w{out};
   w.put(s->client1), w.put(s->client2), w.put(s->highest + 1), w.put(s->columns);
   for (int r = 0; r <= s->highest; ++r) {
@@ -86,26 +86,26 @@ std::size_t writeSet(const vndxSet* s, std::uint8_t* out) {
 
 }  // namespace
 
-vndxSet* vndxCreateSized(int rows, int columns) {
+vndx* vndxCreateSized(int rows, int columns) {
   if (rows < 1 || columns < 1) vexGenerateMessage(&vexArgRangeClass, "index set size");
-  vndxSet* s = make<vndxSet>();
+  vndx* s = make<vndx>();
   s->columns = columns;
   resizeRows(s, rows);
   return s;
 }
-vndxSet* vndxCreate(int columns) { return vndxCreateSized(256, columns); }
-void vndxDestroy(vndxSet* s) { unmake(s); }
-std::size_t vndxSerialSize(const vndxSet* s) { return writeSet(s, nullptr); }
-std::uint8_t* vndxWrite(const vndxSet* s, std::uint8_t* out) { return out + writeSet(s, out); }
+vndx* vndxCreate(int columns) { return vndxCreateSized(256, columns); }
+void vndxDestroy(vndx* s) { unmake(s); }
+std::size_t vndxSerialSize(const vndx* s) { return writeSet(s, nullptr); }
+std::uint8_t* vndxWrite(const vndx* s, std::uint8_t* out) { return out + writeSet(s, out); }
 
-vndxSet* vndxRead(const std::uint8_t* data, std::size_t length) {
+vndx* vndxRead(const std::uint8_t* data, std::size_t length) {
   Reader r{data, data + length};
   std::int32_t c1 = r.get(), c2 = r.get(), rows = r.get(), columns = r.get();
   // Every row takes a byte at least; every cell of a row in use one more.
   if (!r.ok || rows < 0 || columns < 1 || static_cast<std::size_t>(rows) > r.left() ||
       static_cast<std::size_t>(columns) > r.left() + 1)
     return nullptr;
-  vndxSet* s = vndxCreateSized(std::max(rows, 1), columns);
+  vndx* s = vndxCreateSized(std::max(rows, 1), columns);
   s->client1 = c1, s->client2 = c2;
   for (int row = 0; row < rows && r.ok; ++row) {
     std::size_t at = static_cast<std::size_t>(row) * static_cast<std::size_t>(columns);
@@ -123,7 +123,7 @@ vndxSet* vndxRead(const std::uint8_t* data, std::size_t length) {
   return s;
 }
 
-int vndxAddRow(vndxSet* s) {
+int vndxAddRow(vndx* s) {
   int row = s->hint;
   while (row < s->capacity && s->cells[static_cast<std::size_t>(row) * static_cast<std::size_t>(s->columns)] != vndxFREE_ROW_VALUE) ++row;
   if (row == s->capacity) {
@@ -137,7 +137,7 @@ int vndxAddRow(vndxSet* s) {
   return row + 1;
 }
 
-void vndxRemoveRow(vndxSet* s, int row) {
+void vndxRemoveRow(vndx* s, int row) {
   checkRow(s, row);
   s->cells[indexOf(s, row, 0)] = vndxFREE_ROW_VALUE;
   s->hint = std::min(s->hint, row - 1);
@@ -145,22 +145,22 @@ void vndxRemoveRow(vndxSet* s, int row) {
   s->modified = true;
 }
 
-bool vndxRowExists(const vndxSet* s, int row) {
+bool vndxRowExists(const vndx* s, int row) {
   return row >= 1 && row <= s->capacity && s->cells[indexOf(s, row, 0)] != vndxFREE_ROW_VALUE;
 }
 
-void vndxSetCell(vndxSet* s, int row, int column, std::uint32_t value) {
+void vndxSetCell(vndx* s, int row, int column, std::uint32_t value) {
   checkRow(s, row, column);
   s->cells[indexOf(s, row, column)] = value;
   s->modified = true;
 }
 
-std::uint32_t vndxGetCell(const vndxSet* s, int row, int column) {
+std::uint32_t vndxGetCell(const vndx* s, int row, int column) {
   checkRow(s, row, column);
   return s->cells[indexOf(s, row, column)];
 }
 
-int vndxNextRow(const vndxSet* s, int row) {
+int vndxNextRow(const vndx* s, int row) {
   for (int r = std::max(row, 0) + 1; r <= s->highest + 1; ++r)
     if (vndxRowExists(s, r)) return r;
   return 0;

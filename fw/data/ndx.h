@@ -13,7 +13,7 @@
 
 inline constexpr std::uint32_t vndxFREE_ROW_VALUE = 0x80000000u;
 
-struct vndxSet {
+struct vndx {
   std::int32_t client1 = 1, client2 = 0;
   int columns = 1;
   int capacity = 0;
@@ -23,19 +23,19 @@ struct vndxSet {
   bool modified = false;
 };
 
-vndxSet* vndxCreate(int columns);
-vndxSet* vndxCreateSized(int rows, int columns);
-void vndxDestroy(vndxSet* set);
-std::size_t vndxSerialSize(const vndxSet* set);
-std::uint8_t* vndxWrite(const vndxSet* set, std::uint8_t* out);  // answers the end
+vndx* vndxCreate(int columns);
+vndx* vndxCreateSized(int rows, int columns);
+void vndxDestroy(vndx* set);
+std::size_t vndxSerialSize(const vndx* set);
+std::uint8_t* vndxWrite(const vndx* set, std::uint8_t* out);  // answers the end
 // Null when the bytes are not an index set.
-vndxSet* vndxRead(const std::uint8_t* data, std::size_t length);
-int vndxAddRow(vndxSet* set);  // rows count from 1
-void vndxRemoveRow(vndxSet* set, int row);
-bool vndxRowExists(const vndxSet* set, int row);
-void vndxSetCell(vndxSet* set, int row, int column, std::uint32_t value);
-std::uint32_t vndxGetCell(const vndxSet* set, int row, int column);
-int vndxNextRow(const vndxSet* set, int row);  // the next row in use after row (0 starts), 0 at the end
+vndx* vndxRead(const std::uint8_t* data, std::size_t length);
+int vndxAddRow(vndx* set);  // rows count from 1
+void vndxRemoveRow(vndx* set, int row);
+bool vndxRowExists(const vndx* set, int row);
+void vndxSetCell(vndx* set, int row, int column, std::uint32_t value);
+std::uint32_t vndxGetCell(const vndx* set, int row, int column);
+int vndxNextRow(const vndx* set, int row);  // the next row in use after row (0 starts), 0 at the end
 
 struct vndxTagTable {
   std::int32_t client1 = 1, client2 = 0;

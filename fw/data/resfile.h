@@ -16,7 +16,7 @@ struct vresFile {
   vchunkFile* chunks;
   vndxTagTable* tags;
   vndxShapeTable* shapes;
-  vndxSet* rows;
+  vndx* rows;
   std::uint32_t tagChunk, shapeChunk, rowChunk;
   std::uint8_t openIndex;
 };

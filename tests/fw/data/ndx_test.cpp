@@ -22,7 +22,7 @@ const vexClass* raised(F body) {
 }
 
 TEST(IndexSets, RowsAreReusedAndCapacityDoubles) {
-  vndxSet* s = vndxCreateSized(2, 3);
+  vndx* s = vndxCreateSized(2, 3);
   EXPECT_FALSE(vndxRowExists(s, 1));
   EXPECT_EQ(vndxAddRow(s), 1);
   vndxRemoveRow(s, 1);
@@ -39,7 +39,7 @@ TEST(IndexSets, RowsAreReusedAndCapacityDoubles) {
 
   Bytes bytes(vndxSerialSize(s));
   EXPECT_EQ(vndxWrite(s, bytes.data()), bytes.data() + bytes.size());
-  vndxSet* back = vndxRead(bytes.data(), bytes.size());
+  vndx* back = vndxRead(bytes.data(), bytes.size());
   ASSERT_NE(back, nullptr);
   EXPECT_EQ(back->capacity, 3);
   EXPECT_TRUE(vndxRowExists(back, 1) && !vndxRowExists(back, 2) && vndxRowExists(back, 3));
