@@ -8,6 +8,7 @@
 // is a latch of the cycle engine, the decoder or the data ALU.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "sim/engine/device.h"
@@ -142,7 +143,7 @@ enum core_word : int {
   CS_PLL_FRACTION,
   CS_PERIPH_TICK,
 
-  // Operating-mode copy read by the memory interface (omr AND 0x2FF).
+  // Operating-mode copy (omr AND 0x2FF), kept with omr; nothing reads it.
   CS_OPERATING_MODE = 198,
   CS_HISTORY_ON,
 
@@ -297,6 +298,87 @@ enum : uint32_t {
   CORE_STATE_SECOND_HALF = 264,
   CORE_STATE_COMPLETE = 280,
 };
+
+// The core is at an instruction boundary: its next device cycle starts an
+// instruction, a repeat pass or a fetch-only cycle. Every instruction end
+// is one except the held ends of WAIT and STOP and a stop that came while
+// the core waited for the bus.
+inline bool core_at_boundary(const device_inst& inst) {
+  return inst.core != nullptr && inst.device_words.size() > DW_CORE_STATE_CODE &&
+         inst.device_words[DW_CORE_STATE_CODE] == CORE_STATE_EXECUTE && inst.core[CS_CYC_INDEX] == 0 &&
+         inst.core[CS_STALLED] == 0;
+}
+
+// Scratch words: at an instruction boundary (core_at_boundary) nothing
+// reads them before the next instruction, repeat pass, fetch-only cycle or
+// reset writes them, or nothing reads them at all. They are not state: an
+// engine that runs whole instructions need not reproduce them, and the
+// engine comparison (state_digest.h) leaves them out. Every other engine
+// word is live at a boundary (docs/ARCHITECTURE.md, "Speed", says why).
+struct core_word_range {
+  int first, last;  // inclusive
+};
+inline constexpr core_word_range core_scratch_ranges[] = {
+    // Execute copies of the word in decode: every instruction copies them.
+    {CS_EXECUTE, CS_EXECUTE_ADDR},
+    {CS_EXECUTE_OPERAND, CS_EXECUTE_OPERAND},
+    // Set by every decode before it looks them up; the previous class and
+    // the sequence code feed only words nothing reads.
+    {CS_PIPE_MODE, CS_INSTR_BOUNDARY},
+    // Decode latches but the class (a repeat pass tests it): every decode,
+    // repeat passes included, writes them all.
+    {CS_DEC_FLAGS, CS_DEC_IMMEDIATE},
+    // Execute latches, the condition and the scaling check: copied or set
+    // as every instruction enters execute.
+    {CS_EX_CLASS, CS_EX_IMMEDIATE},
+    // Bus latches but pab: each access writes its own before it is used;
+    // the decode reads xab and xab2 only into the request words.
+    {CS_PDB, CS_GDB},
+    // Request, space, grant, strobe, wait and acknowledge words: the
+    // request of each instruction cycle writes them (the request and space
+    // words and the strobes are never read).
+    {CS_REQ_PROGRAM, CS_TA_AT_START},
+    {CS_CONTENDED, CS_CONTENDED},
+    // Never read; the operand latch is read only after the read (or the
+    // register move) of its own instruction.
+    {CS_BUS_SAMPLE_PREV, CS_OPERAND_STROBES},
+    // Level copies: never read, or written by each arbitration first.
+    {CS_IRQA_LEVEL, CS_IRQC_LEVEL},
+    {CS_CHANNEL_LEVEL, CS_CHANNEL_LEVEL},
+    // Never read (the memory interface reads omr itself).
+    {CS_LOOP_END, CS_STOP_DELAY},
+    {CS_OPERATING_MODE, CS_OPERATING_MODE},
+    // Address unit latches but the flags (chkaau reads those), the second
+    // unit and the move parts: never read (the pending register only
+    // steers a write of the pending value).
+    {CS_AGU_REG, CS_AGU_UPDATE},
+    {CS_AGU2_R3, CS_MOVE_PART2},
+    // The data ALU's record and latches: every operation writes them
+    // before it reads them.
+    {CS_ALU_OP, CS_ALU_RESTORE},
+    // Repeat pass and ending flags: set at every start, or never set and
+    // read only into the attribute latches.
+    {CS_REPEAT_PASS, CS_REP_ENDING},
+    // Set at the start of every instruction or instruction cycle.
+    {CS_CYC_TOTAL, CS_WORDS},
+    {CS_FLOW_TAKEN, CS_FLOW_TAKEN},
+    {CS_HOLD, CS_HOLD_STARTED},
+    {CS_CYCLE_FETCH, CS_CYCLE_FETCH},
+    // The planned accesses and transfers, cleared as every instruction
+    // starts.
+    {CS_ACCESS, CS_TRANSFER + 2 * CS_TRANSFER_SLOTS - 1},
+    // Written just before the push that reads it; the last word is unused.
+    {CS_SCRATCH, CS_SCRATCH},
+    {CS_ENGINE_END, CS_ENGINE_END},
+};
+
+constexpr std::array<bool, CORE_STATE_WORDS> make_core_scratch_mask() {
+  std::array<bool, CORE_STATE_WORDS> mask{};
+  for (const core_word_range& r : core_scratch_ranges)
+    for (int word = r.first; word <= r.last; ++word) mask[static_cast<std::size_t>(word)] = true;
+  return mask;
+}
+inline constexpr std::array<bool, CORE_STATE_WORDS> core_scratch_mask = make_core_scratch_mask();
 
 // The current device's core words.
 inline uint32_t* core_words() {

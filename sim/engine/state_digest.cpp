@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/engine/core_state.h"
 #include "sim/engine/device.h"
 
 namespace {
@@ -14,6 +15,9 @@ namespace {
 struct state_part {
   const char* name;
   std::span<const uint32_t> words;
+  // The core's words: its scratch words are not state (core_scratch_ranges).
+  bool without_scratch = false;
+  bool counts(std::size_t i) const { return !without_scratch || !core_scratch_mask[i]; }
 };
 
 std::span<const uint32_t> words_of(const uint32_t& first, std::size_t count) {
@@ -22,8 +26,13 @@ std::span<const uint32_t> words_of(const uint32_t& first, std::size_t count) {
 
 // The parts in a fixed order; the same device type gives the same list.
 std::vector<state_part> state_parts(const device_inst& inst, const device_state& st) {
+  // The core's words come first in the peripheral state words.
+  const std::span<const uint32_t> storage = inst.periph_storage;
+  const std::size_t core_words =
+      inst.core == storage.data() && storage.size() >= CORE_STATE_WORDS ? CORE_STATE_WORDS : 0;
   std::vector<state_part> parts = {
-      {"peripheral state words", inst.periph_storage},
+      {"core state words", storage.first(core_words), true},
+      {"peripheral state words", storage.subspan(core_words)},
       {"register blocks", inst.blocks},
       {"device words", inst.device_words},
       {"pc", words_of(inst.pc, 1)},
@@ -60,8 +69,8 @@ uint64_t device_state_digest(int device) {
   if (!device_exists(device)) return 0;
   uint64_t hash = 0xcbf29ce484222325ULL;
   for (const state_part& part : state_parts(*device_insts[device], *device_states[device])) {
-    for (uint32_t word : part.words) {
-      hash ^= word;
+    for (std::size_t i = 0; i < part.words.size(); ++i) {
+      hash ^= part.counts(i) ? part.words[i] : 0;
       hash *= 0x100000001b3ULL;
     }
   }
@@ -78,7 +87,7 @@ std::string device_state_difference(int a, int b) {
     const auto& y = right[p].words;
     if (x.size() != y.size()) return std::string(left[p].name) + ": sizes differ";
     for (std::size_t i = 0; i < x.size(); ++i)
-      if (x[i] != y[i])
+      if (left[p].counts(i) && x[i] != y[i])
         return std::string(left[p].name) + " part " + std::to_string(p) + " word " +
                std::to_string(i) + ": " + std::to_string(x[i]) + " != " + std::to_string(y[i]);
   }

@@ -15,9 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "bench/fir_program.h"
 #include "cmd/cmd_fixture.h"
-#include "sim/asm/asm.h"
+#include "cmd/engine_pair.h"
 #include "sim/cmd/breakpoints.h"
 #include "sim/cmd/streams.h"
 #include "sim/engine/core_state.h"
@@ -31,7 +30,7 @@
 
 namespace {
 
-constexpr const char* type_names[] = {"73521", "73547", "73583", "73547rom", "73583ram"};
+using namespace engine_pair;
 constexpr int FAST = 0, CYCLE = 1;
 
 // The digest of the device at each instruction end, per device.
@@ -58,39 +57,8 @@ class engine_diff : public cmd_fixture {
     cmd_fixture::TearDown();
   }
 
-  static void make(int d, const char* type) {
-    ASSERT_EQ(create_device(d, type), 1);
-    device_states[d]->cycle_engine_only = d == CYCLE ? 1 : 0;
-  }
-  static void put(int d, int space, uint32_t address, uint32_t value) {
-    write_device_memory(d, space, address, &value);
-  }
-  static void set(int d, const char* name, uint32_t value) {
-    int row = 0, reg = 0;
-    const uint32_t words[3] = {value, 0, 0};
-    ASSERT_NE(lookup_register(d, name, &row, &reg), 0) << name;
-    write_register(d, row, reg, words);
-  }
-  static void assemble(int d, uint32_t address, const char* text) {
-    make_device_current(d);
-    const int count = assemble_line(text, address);
-    ASSERT_GT(count, 0) << text;
-    for (int i = 0; i < count; ++i)
-      put(d, SPACE_P, address + static_cast<uint32_t>(i), asm_words[static_cast<std::size_t>(i)]);
-  }
-  static void assemble(int d, std::initializer_list<fir_line> lines) {
-    for (const fir_line& line : lines) assemble(d, line.address, line.text);
-  }
-  // A free run armed as the go command arms it.
-  static void arm(int d) {
-    make_device_current(d);
-    device_state& st = *device_states[d];
-    st.run_mode = RUN_GO;
-    st.run_count = 1;
-    st.break_number = 0;
-    reset_run_flags();
-    st.running = 1;
-  }
+  static void make(int d, const char* type) { engine_pair::make(d, type, d == CYCLE); }
+
   // Both engines for up to `cycles` cycles (together: stops at the first
   // stop); every instruction end and the final state must agree.
   static void run_both(int cycles) {
@@ -119,20 +87,6 @@ class engine_diff : public cmd_fixture {
   }
 };
 
-// Random legal words over the program space's first page: every class of
-// instruction the decoder knows, including flow, loops, repeats, traps,
-// WAIT, STOP and reset, with operands the random words give them.
-std::vector<uint32_t> random_program(std::mt19937& rng, std::size_t length) {
-  std::vector<uint32_t> words;
-  std::uniform_int_distribution<uint32_t> any(0, 0xFFFF);
-  while (words.size() < length) {
-    const uint32_t word = any(rng);
-    if (instr_flags_lookup(static_cast<uint16_t>(word), false) & IFLAG_ILLEGAL) continue;
-    words.push_back(word);
-  }
-  return words;
-}
-
 TEST_F(engine_diff, RandomProgramsOnEveryTypeLeaveTheSameStateAtEveryEnd) {
   constexpr int PROGRAMS_PER_TYPE = 12;
   std::mt19937 rng(73500);
@@ -156,22 +110,6 @@ TEST_F(engine_diff, RandomProgramsOnEveryTypeLeaveTheSameStateAtEveryEnd) {
       free_all_devices();
       if (HasFailure()) return;
     }
-  }
-}
-
-void place_fir(int d) {
-  for (const fir_line& line : fir_program) {
-    make_device_current(d);
-    const int count = assemble_line(line.text, line.address);
-    ASSERT_GT(count, 0) << line.text;
-    for (int i = 0; i < count; ++i) {
-      const uint32_t word = asm_words[static_cast<std::size_t>(i)];
-      write_device_memory(d, SPACE_P, line.address + static_cast<uint32_t>(i), &word);
-    }
-  }
-  for (uint32_t a = 0; a < 0x44; ++a) {
-    const uint32_t value = (a * 0x1234 + 0x0777) & 0xFFFF;
-    write_device_memory(d, SPACE_X, a, &value);
   }
 }
 
@@ -306,32 +244,15 @@ TEST_F(engine_diff, InterruptsRaisedInsideInstructionsAndLoops) {
     ends_seen[1].clear();
     for (int d : {FAST, CYCLE}) {
       make(d, "73521");
-      assemble(d, {{0x0, "jmp >$40"},
-                   {0xa, "jsr >$80"},  // IRQA vector: a long interrupt
-                   {0x40, "move #>$3,x0"},
-                   {0x42, "nop"},
-                   {0x43, "andi #$fc,mr"},
-                   {0x44, "do #5,$48"},
-                   {0x46, "rep #4"},
-                   {0x47, "inc a"},
-                   {0x48, "move #>$1234,x1"},
-                   {0x4a, "jmp >$44"},
-                   {0x80, "lea (r1)+,r1"},
-                   {0x81, "rti"}});
+      assemble(d, irq_program);
       set(d, "pc", 0);
-      set(d, "ipr", 3);  // IRQA at level 3, level mode
+      set(d, "ipr", 3);
       arm(d);
     }
     run_both(pull_at);
-    for (int d : {FAST, CYCLE}) {
-      make_device_current(d);
-      periph_pin_block(PINS_CONTROL)[PIN_LEVEL] &= ~CTL_IRQA;
-    }
+    for (int d : {FAST, CYCLE}) pull_irqa(d, true);
     run_both(30);
-    for (int d : {FAST, CYCLE}) {
-      make_device_current(d);
-      periph_pin_block(PINS_CONTROL)[PIN_LEVEL] |= CTL_IRQA;
-    }
+    for (int d : {FAST, CYCLE}) pull_irqa(d, false);
     run_both(200);
     uint32_t r1[3] = {0, 0, 0};
     int row = 0, reg = 0;
