@@ -9,6 +9,7 @@
 #include "fw/data/pref_internal.h"
 #include "fw/data/scrap.h"
 #include "fw/data/vresource.h"
+#include "fw/data/vresource_internal.h"
 
 namespace {
 
@@ -65,6 +66,7 @@ void valueInit(vinstance* self) {
   v->scrap = nullptr;
   v->resource = 0;
   v->hasResource = 0;
+  v->resourceTag = nullptr;
 }
 void valueDestroy(vinstance* self) {
   auto* v = static_cast<vprefValue*>(self);
@@ -92,7 +94,7 @@ void valueStore(vpref* self, vresource r) {
   auto* v = static_cast<vprefValue*>(self);
   if (!(v->flags & vprefVALUE_SET)) vexGenerateMessage(&vexArgClass, "Preference Value not set.");
   if (v->hasResource) {
-    vresourceCopyContents(v->resource, r);
+    vresourceCopyContents(vprefValueResource(v), r);
   } else if (v->scrap && vdelegatorIsKindOf(v->scrap, vscrapGetStringClass())) {
     vstr* text = vstrCloneScribed(vscrapGetString(vscrapWalk(v->scrap)), nullptr);
     vresourceSetStringSized(r, nullptr, text, vstrGetLength(text));
@@ -119,7 +121,7 @@ vinstance* valueScrap(vpref* self) {
   auto* v = static_cast<vprefValue*>(self);
   if (!(v->flags & vprefVALUE_SET)) vexGenerateMessage(&vexArgClass, "Preference Value not set.");
   if (v->scrap) return vscrapCreateReference(v->scrap);
-  return v->hasResource ? vresourceGetObject(v->resource, nullptr) : nullptr;
+  return v->hasResource ? vresourceGetObject(v->resource, v->resourceTag) : nullptr;
 }
 void backedDestroy(vinstance* self) {
   auto* v = static_cast<BackedValue*>(self);
@@ -216,7 +218,12 @@ void notify(vprefDict* d, vname key, vpref* entry, bool set) {
   }
 }
 
-bool isDictionary(vresource r) { return vresourceGetType(r, nullptr) == vresDICTIONARY; }
+bool isDictionary(vresource r, vname tag = nullptr) { return vresourceGetType(r, tag) == vresDICTIONARY; }
+// r's dictionary child under tag (a dictionary has a handle of its own
+// in either store), or 0.
+vresource dictionaryChild(vresource r, vname tag) {
+  return _vresourceHas(r, tag) && isDictionary(r, tag) ? vresourceGet(r, tag) : 0;
+}
 
 void pushOnStack(vprefDict* d, vresource r) {
   for (std::int32_t i = 0; i < d->stackCount; ++i)
@@ -279,17 +286,15 @@ vpref* dictGet(vprefDict* d, vname key) {
     return found;
   }
   std::int32_t level = d->stackCount - 1;
-  vresource child = 0;
   for (; level >= 0; --level)
-    if (vresourceTestGet(d->stack[level], key, &child)) break;
+    if (_vresourceHas(d->stack[level], key)) break;
   if (level < 0) return nullptr;
+  vresource holder = d->stack[level];
   vpref* entry;
-  if (isDictionary(child)) {
+  if (isDictionary(holder, key)) {
     auto* sub = static_cast<vprefDict*>(vinstanceCreate(classesNow().subDict));
-    for (std::int32_t i = 0; i <= level; ++i) {
-      vresource c;
-      if (vresourceTestGet(d->stack[i], key, &c) && isDictionary(c)) pushOnStack(sub, c);
-    }
+    for (std::int32_t i = 0; i <= level; ++i)
+      if (vresource c = dictionaryChild(d->stack[i], key)) pushOnStack(sub, c);
     sub->flags |= vprefDICT_UNMODIFIED | vprefDICT_UNREGISTERED;
     sub->key = key;
     sub->parent = d;
@@ -298,8 +303,9 @@ vpref* dictGet(vprefDict* d, vname key) {
     auto* v = static_cast<BackedValue*>(vinstanceCreate(classesNow().backedValue));
     v->owner = d;
     v->key = key;
-    valueLoad(v, child);
-    int type = vresourceGetType(child, nullptr);
+    valueLoad(v, holder);
+    v->resourceTag = key;
+    int type = vresourceGetType(holder, key);
     v->flags |= type == vresUNTYPED || type == vresDICTIONARY || type == vresARRAY || type == vresOPAQUE
                     ? vprefVALUE_NO_STRING
                     : vprefVALUE_STRING;
@@ -315,10 +321,10 @@ void dictPush(vprefDict* d, vresource r) {
   pushOnStack(d, r);
   Entries set(d->set);
   for (std::size_t i = 0; i < set.count; ++i) {
-    vresource child;
-    if (!vresourceTestGet(r, set.key(i), &child)) continue;
+    if (!_vresourceHas(r, set.key(i))) continue;
     vpref* e = set.value(i);
-    if (vclassIsSubclass(e->cls, classesNow().dict) && isDictionary(child)) {
+    vresource child = dictionaryChild(r, set.key(i));
+    if (vclassIsSubclass(e->cls, classesNow().dict) && child) {
       dictPush(static_cast<vprefDict*>(e), child);
     } else {
       vdictRemove(d->set, set.key(i));
@@ -328,8 +334,7 @@ void dictPush(vprefDict* d, vresource r) {
   }
   Entries cached(d->cache);
   for (std::size_t i = 0; i < cached.count; ++i) {
-    vresource child;
-    if (!vresourceTestGet(r, cached.key(i), &child)) continue;
+    if (!_vresourceHas(r, cached.key(i))) continue;
     vdictRemove(d->cache, cached.key(i));
     unlink(cached.value(i));
   }
@@ -448,6 +453,11 @@ vprefDict* vprefCreateDict() { return static_cast<vprefDict*>(vinstanceCreate(vp
 
 vpref* vprefDictGet(vprefDict* dict, vname key) { return dictRec(dict)->get(dict, key); }
 void vprefDictSet(vprefDict* dict, vname key, vpref* entry) { dictRec(dict)->set(dict, key, entry); }
+vresource vprefValueResource(vprefValue* v) {
+  if (!v->hasResource) return 0;
+  return v->resourceTag ? vresourceGet(v->resource, v->resourceTag) : v->resource;
+}
+
 void vprefDictPushResource(vprefDict* dict, vresource resource) { rec(dict)->load(dict, resource); }
 void vprefDictStore(vprefDict* dict, vresource resource) { rec(dict)->store(dict, resource); }
 void vprefDictSaveKey(vprefDict* dict, vname key) { dictRec(dict)->saveKey(dict, key); }
@@ -530,19 +540,20 @@ const char* prefStringForm(vpref* entry) {
     return prefIntern(vscrapGetString(vscrapWalk(v->scrap)));
   if (!v->hasResource) return nullptr;
   vresource r = v->resource;
-  switch (vresourceGetType(r, nullptr)) {
-    case vresTAG: return prefIntern(vscribeCString(vresourceGetTag(r, nullptr)));
+  vname tag = v->resourceTag;
+  switch (vresourceGetType(r, tag)) {
+    case vresTAG: return prefIntern(vscribeCString(vresourceGetTag(r, tag)));
     case vresSTRING: {
-      std::string text = vresourceGetStringText(r, nullptr);
+      std::string text = vresourceGetStringText(r, tag);
       return prefIntern(vscribeCStringSized(text.data(), text.size()));
     }
     case vresINTEGER:
-      return prefIntern(vnumScribeInteger(vresourceGetInteger(r, nullptr), vnumGetDecimalDigits(),
+      return prefIntern(vnumScribeInteger(vresourceGetInteger(r, tag), vnumGetDecimalDigits(),
                                           vnumGetNormalFormat(), nullptr, 0, -1));
-    case vresFIXED: return prefIntern(vnumScribeDouble(vresourceGetFixed(r, nullptr) / 65536.0));
-    case vresFLOAT: return prefIntern(vnumScribeDouble(vresourceGetFloat(r, nullptr)));
-    case vresCHARACTER: return prefIntern(vscribeRepeatChar(vresourceGetCharacter(r, nullptr), 1));
-    case vresBOOLEAN: return prefIntern(vscribeLiteral(vresourceGetBoolean(r, nullptr) ? "On" : ""));
+    case vresFIXED: return prefIntern(vnumScribeDouble(vresourceGetFixed(r, tag) / 65536.0));
+    case vresFLOAT: return prefIntern(vnumScribeDouble(vresourceGetFloat(r, tag)));
+    case vresCHARACTER: return prefIntern(vscribeRepeatChar(vresourceGetCharacter(r, tag), 1));
+    case vresBOOLEAN: return prefIntern(vscribeLiteral(vresourceGetBoolean(r, tag) ? "On" : ""));
     default: return nullptr;
   }
 }

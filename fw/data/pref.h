@@ -35,6 +35,9 @@ struct vprefValue : vpref {
   vinstance* scrap;     // owned, or null
   vresource resource;   // with hasResource
   std::int32_t hasResource;
+  // Non-null: the value is resource's child under this tag, read through
+  // the parent so that a read-only file is never asked for a handle.
+  vname resourceTag;
 };
 
 struct vprefDictObserver;

@@ -162,8 +162,7 @@ vresource vprefGetValue(vprefDict* dict, vscribe* name) {
   vpref* e = entryOf(dict, name);
   vresource r = 0;
   if (e && vclassIsSubclass(e->cls, vprefGetValueClass())) {
-    auto* v = static_cast<vprefValue*>(e);
-    if (v->hasResource) r = v->resource;
+    r = vprefValueResource(static_cast<vprefValue*>(e));
   }
   vprefRelease(e);
   return r;
@@ -177,9 +176,9 @@ vprefDict* vprefGetDict(vprefDict* dict, vscribe* name) {
   vprefDict* made = nullptr;
   if (vclassIsSubclass(e->cls, vprefGetValueClass())) {
     auto* v = static_cast<vprefValue*>(e);
-    if (v->hasResource && vresourceGetType(v->resource, nullptr) == vresDICTIONARY) {
+    if (v->hasResource && vresourceGetType(v->resource, v->resourceTag) == vresDICTIONARY) {
       made = vprefCreateDict();
-      vprefDictPushResource(made, v->resource);
+      vprefDictPushResource(made, vprefValueResource(v));
       vprefDictSet(dict, key, made);
     }
   }
@@ -220,7 +219,7 @@ vdict* vprefLoadKeyDict(vprefDict* dict) {
     vname key = vprefDictIteratorKey(&it);
     vpref* e = vprefDictGet(dict, key);
     if (e && vclassIsSubclass(e->cls, vprefGetValueClass()) && static_cast<vprefValue*>(e)->hasResource)
-      vdictStore(keys, key, vcommandLoadKeyList(static_cast<vprefValue*>(e)->resource));
+      vdictStore(keys, key, vcommandLoadKeyList(vprefValueResource(static_cast<vprefValue*>(e))));
     vprefRelease(e);
   }
   vprefDictFinishIterator(&it);
@@ -274,8 +273,8 @@ void vprefProcessArgs() {
     auto* value = static_cast<vprefValue*>(old);
     vinstance* scrap = nullptr;
     std::int32_t elements = 0;
-    if (value->hasResource && vresourceGetType(value->resource, nullptr) == vresARRAY)
-      elements = vresourceCount(value->resource);
+    if (value->hasResource && vresourceGetType(value->resource, value->resourceTag) == vresARRAY)
+      elements = vresourceCount(vprefValueResource(value));
     else if (value->scrap && vdelegatorIsKindOf(value->scrap, vscrapGetArrayClass()))
       elements = vscrapGetArrayCount(vscrapWalk(value->scrap));
     else

@@ -8,3 +8,6 @@ const char* prefIntern(vscribe* text);
 const char* prefStringForm(vpref* entry);
 // A new dictionary scrap over dict (which it holds a reference to).
 vinstance* prefCreateDictScrap(vprefDict* dict);
+// The resource a value stands for (taking the child's handle when it is
+// held by its parent and tag), or 0 when it has none.
+vresource vprefValueResource(vprefValue* value);

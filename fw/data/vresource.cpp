@@ -31,18 +31,11 @@ void storeAtStringRange(vresource h, std::int32_t i, std::size_t offset, char* b
 }
 
 // ---- Operations both tables share, written over the routed calls.
-// Whether h has a child under tag, asked without taking the child's
-// handle: a chunk file gives a scalar entry a row of its own only by
-// writing, which a read-only file refuses.
-bool present(vresource h, vname tag) {
-  vresource child;
-  return h < 0 ? _newresourceHas(h, tag) : vrstoreTestGet(h, tag, &child) != 0;
-}
 // A test-get answers 0 when the child is absent, and for the ".vr" store
 // (kind not 0) also when it is of another kind.
 template <auto get, class T, int kind>
 int testGetBy(vresource h, vname tag, T* out) {
-  if (!present(h, tag) || (kind && vresourceGetType(h, tag) != kind)) return 0;
+  if (!_vresourceHas(h, tag) || (kind && vresourceGetType(h, tag) != kind)) return 0;
   *out = get(h, tag);
   return 1;
 }
@@ -50,13 +43,13 @@ vstr* stringCopy(vresource h, vname tag) { return vstrCloneScribed(vresourceGetS
 template <int kind>
 int testGetStringRange(vresource h, vname tag, std::size_t offset, char* buffer, std::size_t maximum,
                        std::size_t* count) {
-  if (!present(h, tag) || (kind && vresourceGetType(h, tag) != kind)) return 0;
+  if (!_vresourceHas(h, tag) || (kind && vresourceGetType(h, tag) != kind)) return 0;
   vresourceGetStringRange(h, tag, offset, buffer, maximum, count);
   return 1;
 }
 template <int kind>
 int testGetOpaque(vresource h, vname tag, void** out, std::size_t* length) {
-  if (!present(h, tag) || (kind && vresourceGetType(h, tag) != kind)) return 0;
+  if (!_vresourceHas(h, tag) || (kind && vresourceGetType(h, tag) != kind)) return 0;
   *out = vresourceGetOpaque(h, tag, length);
   return 1;
 }
@@ -255,6 +248,13 @@ vresourceTableSet build() {
 }
 
 }  // namespace
+
+// A chunk file gives a scalar entry a row of its own only by writing,
+// which a read-only file refuses: this asks without taking a handle.
+bool _vresourceHas(vresource h, vname tag) {
+  vresource child;
+  return h < 0 ? _newresourceHas(h, tag) : vrstoreTestGet(h, tag, &child) != 0;
+}
 
 const vresourceTableSet vresourceTables = build();
 

@@ -13,6 +13,7 @@ vresourceSlotFn _vresourceSlot(F* f) {
 void _newresourceFill(vresourceSlotFn* table);
 std::string _newresourceStringText(vresource h, vname tag);
 bool _newresourceHas(vresource h, vname tag);  // without making the child's handle
+bool _vresourceHas(vresource h, vname tag);     // either store, likewise
 std::string _newresourceAtStringText(vresource h, std::int32_t index);
 // The handle a chunk-file resource object stands for (0: not one), and
 // the array and index of an element object.

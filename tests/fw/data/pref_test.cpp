@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "fw/core/command.h"
+#include "fw/core/fs.h"
 #include "fw/data/inst.h"
 #include "fw/data/scrap.h"
 #include "fw/data/vresource.h"
@@ -292,3 +296,53 @@ TEST_F(PrefTest, DictionaryScrapLaysLocalChangesOverThePreferences) {
 }
 
 }  // namespace
+
+// A chunk-format file opened for reading (as the framework's own file is)
+// serves every read of its preferences; nothing is written to it.
+TEST_F(PrefTest, AReadOnlyChunkFileServesItsPreferences) {
+  namespace fs = std::filesystem;
+  const fs::path file = fs::temp_directory_path() / ("prefro." + std::to_string(getpid()) + ".vr");
+  vfsPath* path = vfsNewPathFromString(file.c_str());
+  auto tag = [](const char* name) { return vnameInternLiteral(name); };
+  vresource made = vresourceCreateFileIn(1, path, 0644);
+  vresource prefs = vresourceCreate(made, vname_Preferences, vresDICTIONARY);
+  vresourceSetString(prefs, tag("color"), vscribeLiteral("red"));
+  vresourceSetInteger(prefs, tag("size"), 10);
+  vresourceSetBoolean(prefs, tag("verbose"), 1);
+  vresourceSetString(vresourceCreate(prefs, tag("window"), vresDICTIONARY), tag("title"), vscribeLiteral("main"));
+  vresource tabs = vresourceCreateArray(prefs, tag("tabs"), vresSTRING, 2);
+  vresourceSetAtString(tabs, 0, vscribeLiteral("x"));
+  vresourceSetAtString(tabs, 1, vscribeLiteral("y"));
+  vresourceCloseFile(made);
+  fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  auto bytes = [&] {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string before = bytes();
+
+  vresource root = vresourceOpenFile(path, vfsOPEN_READ);
+  ASSERT_LT(root, 0);  // the chunk store's
+  vprefDict* d = vprefCreateDict();
+  vprefDictPushResource(d, vresourceGet(root, vname_Preferences));
+  EXPECT_EQ(str(d, "color"), "red");
+  EXPECT_EQ(str(d, "size"), "10");
+  EXPECT_EQ(str(d, "verbose"), "On");
+  vprefDict* window = vprefGetDict(d, vscribeLiteral("window"));
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(str(window, "title"), "main");
+  vprefRelease(window);
+  vresource array = vprefGetValue(d, vscribeLiteral("tabs"));
+  EXPECT_EQ(vresourceCount(array), 2);
+  std::string keys;
+  vprefDictIterator it;
+  vprefDictInitIterator(&it, d);
+  while (vprefDictNextIterator(&it)) keys += std::string(vprefDictIteratorKey(&it)) + " ";
+  vprefDictFinishIterator(&it);
+  EXPECT_EQ(keys, "window verbose tabs size color ");
+  vprefRelease(d);
+  vresourceCloseFile(root);
+  EXPECT_EQ(bytes(), before);
+  vfsFreePath(path);
+  fs::remove(file);
+}
