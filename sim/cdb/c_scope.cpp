@@ -212,8 +212,19 @@ int c_is_line_address(uint32_t address) {
 int c_scope_matches(int function, int block) {
   if (function == -1 && block == -1) return 1;
   const uint32_t pc = pc_now();
-  if (c_scope_function_at(pc) != function) return 0;
-  return block == -1 || c_block_at(pc) >= block ? 1 : 0;
+  int pc_function = -1, pc_block = -1;
+  if (coff_debug_info* info = current_debug_info()) {
+    // A breakpoint condition asks at every instruction: each pc's scope
+    // is worked out once per loaded program.
+    constexpr std::size_t SCOPE_CACHE_SIZE = 4096;
+    if (info->scope_cache.empty()) info->scope_cache.resize(SCOPE_CACHE_SIZE);
+    coff_debug_info::scope_entry& e = info->scope_cache[pc % SCOPE_CACHE_SIZE];
+    if (e.pc != pc) e = {pc, c_scope_function_at(pc), c_block_at(pc)};
+    pc_function = e.function;
+    pc_block = e.block;
+  }
+  if (pc_function != function) return 0;
+  return block == -1 || pc_block >= block ? 1 : 0;
 }
 
 int c_struct_size(uint32_t tag) {

@@ -114,6 +114,15 @@ struct coff_debug_info {
     std::vector<uint16_t> words;  // one word for a fill section
   };
   std::vector<raw_words> section_words;
+  // The C scope (function, block) of pcs a condition asked about,
+  // direct-mapped by pc; a new load brings a new record and so an empty
+  // table.
+  struct scope_entry {
+    uint32_t pc = UINT32_MAX;
+    int32_t function = -1;
+    int32_t block = -1;
+  };
+  std::vector<scope_entry> scope_cache;
 
   int file_count() const { return static_cast<int>(file_lines.size()); }
   bool has_symbols() const { return !symbols.empty(); }

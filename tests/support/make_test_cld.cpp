@@ -9,6 +9,8 @@
 // whose comment holds "}" (else before the next function). Every line with
 // an instruction gets a line record, unless its comment says "no line";
 // those of a C function are relative to its ".bf" line, the label's line.
+// A function label's comment may add "static NAME x:$ADDRESS" (hex):
+// an int static to a block that spans the function's body.
 // A line whose comment says "section" starts a new section; one whose
 // comment says "overlay" starts a section at the previous section's start
 // address, and both carry the overlay flag.
@@ -215,6 +217,16 @@ int main(int argc, char** argv) {
              0});
       c.symbol(".bf", f->body, 0, l.section, 0, 101, 1);
       c.aux({0, static_cast<uint32_t>(l.number), 0, 0, 0, 0, 0, 0});
+      char local[32];
+      unsigned address = 0;
+      const auto at = l.comment.find("static ");
+      if (at != std::string::npos && std::sscanf(l.comment.c_str() + at, "static %31s x:$%x", local, &address) == 2) {
+        c.symbol(".bb", f->body, 0, l.section, 0, 100, 1);
+        c.aux({0, 0, 0, 0, 0, 0, 0, 0});
+        c.symbol(std::string("F") + local, address, 1, 2, 4, 3);
+        c.symbol(".eb", end_address, 0, l.section, 0, 100, 1);
+        c.aux({0, 0, 0, 0, 0, 0, 0, 0});
+      }
       c.symbol(".ef", end_address, 0, l.section, 0, 101, 1);
       c.aux({0, last_relative, 0, 0, 0, 0, 0, 0});
     }
