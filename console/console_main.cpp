@@ -79,6 +79,9 @@ void show_run_progress(const device_inst& inst, bool now) {
                 " cyc:%" PRIu32,
                 shown_device, inst.pc, inst.cycles);
   gui_status_text(text);
+  // A script's session shows the status row's line once, as the run
+  // starts: nobody sees the row itself.
+  if (now && !console_io().in_tty) session_print(text, 1);
 }
 
 }  // namespace

@@ -149,9 +149,11 @@ void wait_dialog(int seconds) {
         const int key = input_read_key(wait_ms);
         if (key != KEY_TIMEOUT || wait_ms == 0) break;
       }
-    } else if (seconds > 0) {
-      // A wait takes nothing from a script: its next lines are commands.
-      sleep_seconds(seconds);
+    } else {
+      // The key help of the status row goes into a script's session. A
+      // wait takes nothing from a script: its next lines are commands.
+      session_print(WAIT_STATUS, 1);
+      if (seconds > 0) sleep_seconds(seconds);
     }
     // Untimed, with no one at a terminal to cancel it, the wait ends at once.
   }

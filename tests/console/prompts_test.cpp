@@ -88,10 +88,16 @@ TEST_F(prompts, line_prompt_at_a_terminal_edits_the_offered_text) {
   EXPECT_STREQ(buffer, "change x0= 5");
 }
 
+// The status row's key help reaches a script's session, once; at a
+// terminal it stays on the status row.
 TEST_F(prompts, untimed_wait_in_a_script_ends_at_once_and_takes_no_line) {
   feed("next\n");
   wait_dialog(0);
   EXPECT_EQ(next_input_line(), "next");
+  EXPECT_EQ(output(), "{Wait command: Type any Key to continue. }\n");
+  feed_keys("x");
+  wait_dialog(0);
+  EXPECT_EQ(output(), "{Wait command: Type any Key to continue. }\n");
 }
 
 TEST_F(prompts, timed_wait_in_a_script_sleeps_and_leaves_the_input_alone) {
@@ -109,7 +115,7 @@ TEST_F(prompts, ctrl_c_during_a_macro_wait_abandons_the_macro_without_quitting) 
   const auto start = std::chrono::steady_clock::now();
   wait_dialog(5);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-  EXPECT_EQ(output(), "{MACRO_ABORTED}\n");
+  EXPECT_EQ(output(), "{Wait command: Type any Key to continue. }\n{MACRO_ABORTED}\n");
   EXPECT_EQ(exit_status, 0);
   EXPECT_EQ(quitting, 0);
   // Left for the macro reader, which closes the macro files on it.

@@ -2,6 +2,7 @@
 // that takes part, the end of a run for all when one device stops, and the
 // prompt and macro lines waiting for it.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <initializer_list>
 #include <string>
@@ -92,16 +93,29 @@ TEST_F(run_slice, ExcludedDevicesDoNotRun) {
   EXPECT_EQ(shown_device, 0);
 }
 
-TEST_F(run_slice, ProgressLineLastsAsLongAsTheRunAndStaysOutOfTheSession) {
-  load_loop(0);
-  run(0, "break cyc>=5000");
-  run(0, "go");
-  EXPECT_TRUE(console_run_slice());
-  EXPECT_EQ(console_status_text().rfind("{SIMULATION IN PROGRESS.} Enter Ctrl-C to Halt. dev:0 pc:", 0),
-            0u);
-  ASSERT_TRUE(pump());
-  EXPECT_EQ(console_status_text(), "");
-  EXPECT_EQ(output().find("SIMULATION IN PROGRESS"), std::string::npos);
+// The progress line lasts as long as the run; a script's session shows it
+// once, at the start, and a terminal's session not at all.
+TEST_F(run_slice, ProgressLineLastsAsLongAsTheRunAndAScriptSeesItOnce) {
+  const std::string line = "{SIMULATION IN PROGRESS.} Enter Ctrl-C to Halt. dev:0 pc:0000 cyc:0\n";
+  for (const bool terminal : {false, true}) {
+    console_io().in_tty = terminal;
+    load_loop(0);
+    execute_command_line(0, "change cyc 0");
+    run(0, "break cyc>=5000");
+    run(0, "go");
+    EXPECT_TRUE(console_run_slice());
+    EXPECT_EQ(console_status_text(), line.substr(0, line.size() - 1));
+    ASSERT_TRUE(pump());
+    EXPECT_EQ(console_status_text(), "");
+    const std::string text = output();
+    const std::size_t at = text.find("go\n" + line);
+    EXPECT_EQ(at != std::string::npos, !terminal) << text;
+    EXPECT_EQ(text.find("SIMULATION", text.find("SIMULATION") + 1), std::string::npos) << text;  // once
+    run(0, "break off");
+    std::fflush(out);
+    ASSERT_EQ(ftruncate(fileno(out), 0), 0);
+    std::rewind(out);
+  }
 }
 
 TEST_F(run_slice, StopRequestAbortsTheRun) {
