@@ -107,14 +107,16 @@ void openC(vfsStream* s) {
   std::string text = streamText(s);
   int fd = open(text.c_str(), flags, 0600);
   if (fd < 0 && errno == EMFILE) {
-    if (!suspendOne()) vexGenerateMessage(&vfsMaxFilesOpenClass, "no stream can give up its file");
+    if (!suspendOne())
+      _vexGenerate(&vfsMaxFilesOpenClass, vexSetErrno, EMFILE, vexSetMessage, "no stream can give up its file", vexEnd);
     fd = open(text.c_str(), flags, 0600);
   }
   if (fd < 0) fsint::raiseErrno(fsint::openTable(), errno);
   std::FILE* f = fdopen(fd, cmode);
   if (!f) {
+    const int err = errno;
     close(fd);
-    vexGenerateMessage(&vfsFileSystemClass, "cannot make a C stream");
+    _vexGenerate(&vfsFileSystemClass, vexSetErrno, err, vexSetMessage, "cannot make a C stream", vexEnd);
   }
   if (s->position >= 0 && !(s->mode & vfsOPEN_NO_SEEK) && fseeko(f, s->position, SEEK_SET) != 0) {
     std::fclose(f);

@@ -191,19 +191,26 @@ TEST_F(Streams, SuspendedWhenTheProcessRunsOutOfFiles) {
     for (vfsStream* s : streams) s->mode |= vfsOPEN_KEEP;
     early->mode |= vfsOPEN_KEEP_FILE;
     std::string raised;
+    int err = 0;
     for (int i = 0; i < 30 && raised.empty(); ++i) {
       vfsPath* p = vfsNewPathFromString((base + "/more" + std::to_string(i)).c_str());
-      raised = raisedPath([&] { streams.push_back(vfsOpenFile(p, vfsOPEN_WRITE)); });
+      raised = raisedPath([&] {
+        vexGuard([&] { streams.push_back(vfsOpenFile(p, vfsOPEN_WRITE)); },
+                 [&](vexHandler&) {
+                   err = vexGetCurrentException()->errnum;
+                   _vexGenerate(nullptr, vexEnd);
+                 });
+      });
       vfsFreePath(p);
     }
-    std::fprintf(stderr, "%s\n", raised.c_str());
+    std::fprintf(stderr, "%s errno %d\n", raised.c_str(), err);
     for (vfsStream* s : streams) vfsCloseFile(s);
     vfsCloseFile(early);
     vfsCloseFile(kept);
     std::fprintf(stderr, "left %d\n", _vfsCountOpenFiles());
   });
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "bad 0 early 4567 kept open open 1\n/File System/System/System Maximum/Maximum Files Open/\nleft 0\n");
+  EXPECT_EQ(r.err, "bad 0 early 4567 kept open open 1\n/File System/System/System Maximum/Maximum Files Open/ errno 24\nleft 0\n");
 }
 
 TEST_F(Streams, LocalizedOpenAndFileKinds) {
