@@ -29,8 +29,8 @@ bool has_value(const io_stream& s) { return s.value.flags != 0; }
 
 void drive_pins(int group, uint32_t mask, int64_t value) {
   uint32_t* block = pin_block(group);
-  block[PIN_LEVEL] = (block[PIN_LEVEL] & ~mask) | (static_cast<uint32_t>(value) & mask);
-  block[PIN_DEFINED] |= mask;
+  set_pin_word(block, PIN_LEVEL, (block[PIN_LEVEL] & ~mask) | (static_cast<uint32_t>(value) & mask));
+  set_pin_word(block, PIN_DEFINED, block[PIN_DEFINED] | mask);
 }
 
 void drive_periph(const io_stream& s) {
@@ -67,13 +67,13 @@ void copy_linked_pin(const io_stream& s) {
   uint32_t* dst = pin_block(to.group);
   if (s.radix == 2) {
     const int fb = std::countr_zero(from.mask), tb = std::countr_zero(to.mask);
-    if (fb + 5 < REG_BLOCK_WORDS && tb + 5 < REG_BLOCK_WORDS) dst[5 + tb] = src[5 + fb];
+    if (fb + 5 < REG_BLOCK_WORDS && tb + 5 < REG_BLOCK_WORDS) set_pin_word(dst, 5 + tb, src[5 + fb]);
   } else if (src[PIN_DRIVEN] & from.mask) {
     const bool high = (src[PIN_DRIVEN_LEVEL] & from.mask) != 0;
-    dst[PIN_LEVEL] = high ? dst[PIN_LEVEL] | to.mask : dst[PIN_LEVEL] & ~to.mask;
-    dst[PIN_DEFINED] |= to.mask;
+    set_pin_word(dst, PIN_LEVEL, high ? dst[PIN_LEVEL] | to.mask : dst[PIN_LEVEL] & ~to.mask);
+    set_pin_word(dst, PIN_DEFINED, dst[PIN_DEFINED] | to.mask);
   } else {
-    dst[PIN_DEFINED] &= ~to.mask;
+    set_pin_word(dst, PIN_DEFINED, dst[PIN_DEFINED] & ~to.mask);
   }
 }
 

@@ -13,6 +13,7 @@
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/streams.h"
 #include "sim/engine/device.h"
+#include "sim/engine/periph.h"
 #include "sim/frontend.h"
 
 namespace {
@@ -234,8 +235,8 @@ void apply_pin_data(const io_stream& s, const char* text) {
     uint32_t* before = block + REG_BLOCK_WORDS;
     const int c = std::tolower(static_cast<unsigned char>(*text++));
     const auto level = [&](uint32_t* words, bool high) {
-      words[0] = high ? words[0] | pin.mask : words[0] & ~pin.mask;
-      words[1] |= pin.mask;
+      set_pin_word(words, PIN_LEVEL, high ? words[PIN_LEVEL] | pin.mask : words[PIN_LEVEL] & ~pin.mask);
+      set_pin_word(words, PIN_DEFINED, words[PIN_DEFINED] | pin.mask);
     };
     if (c == '0' || c == 'l') {
       level(block, false);
@@ -248,9 +249,9 @@ void apply_pin_data(const io_stream& s, const char* text) {
       level(block, true);
       level(before, false);
     } else if (c == 'x') {
-      block[1] &= ~pin.mask;
+      set_pin_word(block, PIN_DEFINED, block[PIN_DEFINED] & ~pin.mask);
     } else {
-      block[1] |= pin.mask;
+      set_pin_word(block, PIN_DEFINED, block[PIN_DEFINED] | pin.mask);
     }
     if (at == last) break;
   }
@@ -262,7 +263,7 @@ void set_analog(const io_stream& s, double value) {
   const pin_desc& pin = cur_type->pins[s.key2];
   uint32_t* block = cur_inst->blocks.data() + pin.group * 2 * REG_BLOCK_WORDS;
   const int bit = std::countr_zero(pin.mask);
-  if (bit + 5 < REG_BLOCK_WORDS) block[5 + bit] = std::bit_cast<uint32_t>(static_cast<float>(value));
+  if (bit + 5 < REG_BLOCK_WORDS) set_pin_word(block, 5 + bit, std::bit_cast<uint32_t>(static_cast<float>(value)));
 }
 
 // Takes one value: typed at the terminal for "t", pin data for pins, a

@@ -59,17 +59,14 @@ uint32_t* control_pins() { return periph_pin_block(PINS_CONTROL); }
 
 void drive(uint32_t pin, bool high) {
   uint32_t* c = control_pins();
-  c[PIN_DRIVEN] |= pin;
-  if (high)
-    c[PIN_DRIVEN_LEVEL] |= pin;
-  else
-    c[PIN_DRIVEN_LEVEL] &= ~pin;
+  set_pin_word(c, PIN_DRIVEN, c[PIN_DRIVEN] | pin);
+  set_pin_word(c, PIN_DRIVEN_LEVEL, high ? c[PIN_DRIVEN_LEVEL] | pin : c[PIN_DRIVEN_LEVEL] & ~pin);
 }
 
 void release(uint32_t pin) {
   uint32_t* c = control_pins();
-  c[PIN_DRIVEN] &= ~pin;
-  c[PIN_DRIVEN_LEVEL] |= pin;
+  set_pin_word(c, PIN_DRIVEN, c[PIN_DRIVEN] & ~pin);
+  set_pin_word(c, PIN_DRIVEN_LEVEL, c[PIN_DRIVEN_LEVEL] | pin);
 }
 
 bool pin_high(uint32_t pin) {
@@ -187,13 +184,13 @@ void ownership_outputs() {
   const uint32_t bcr = w[CORE_BCR];
   if (owns_bus()) {
     if (!(bcr & 0x4000)) w[CORE_BCR] = bcr | 0x4000;
-    address[PIN_DRIVEN] = WORD;
-    c[PIN_DRIVEN] |= BUS_STROBES;
+    set_pin_word(address, PIN_DRIVEN, WORD);
+    set_pin_word(c, PIN_DRIVEN, c[PIN_DRIVEN] | BUS_STROBES);
   } else {
     if (bcr & 0x4000) w[CORE_BCR] = bcr & ~0x4000u;
-    address[PIN_DRIVEN] = 0;
-    periph_pin_block(PINS_DATA)[PIN_DRIVEN] = 0;
-    c[PIN_DRIVEN] &= ~(BUS_STROBES & ~CTL_BB);
+    set_pin_word(address, PIN_DRIVEN, 0);
+    set_pin_word(periph_pin_block(PINS_DATA), PIN_DRIVEN, 0);
+    set_pin_word(c, PIN_DRIVEN, c[PIN_DRIVEN] & ~(BUS_STROBES & ~CTL_BB));
   }
 }
 
@@ -239,7 +236,7 @@ int wait_states(const access_view& a) {
 // The granted access drives the address pins and the strobes.
 void start_access(const access_view& a) {
   uint32_t* w = core_words();
-  periph_pin_block(PINS_ADDRESS)[PIN_DRIVEN_LEVEL] = a.address;
+  set_pin_word(periph_pin_block(PINS_ADDRESS), PIN_DRIVEN_LEVEL, a.address);
   drive(CTL_PS, (a.kind & ACC_PROGRAM) != 0);
   drive(CTL_BS, false);
   drive(CTL_TS, false);
@@ -258,8 +255,8 @@ void start_access(const access_view& a) {
 void strobes_idle() {
   constexpr uint32_t strobes = CTL_PS | CTL_BS | CTL_TS | CTL_RW | CTL_RD | CTL_WR | CTL_PEREN;
   uint32_t* c = control_pins();
-  c[PIN_DRIVEN] |= strobes;
-  c[PIN_DRIVEN_LEVEL] |= strobes;
+  set_pin_word(c, PIN_DRIVEN, c[PIN_DRIVEN] | strobes);
+  set_pin_word(c, PIN_DRIVEN_LEVEL, c[PIN_DRIVEN_LEVEL] | strobes);
   core_word(CS_READ_STROBE) = 0;
   core_word(CS_WRITE_STROBE) = 0;
 }
@@ -401,7 +398,7 @@ int core_bus_request() {
     start_access(granted_view());
   } else {
     strobes_idle();
-    periph_pin_block(PINS_ADDRESS)[PIN_DRIVEN] = 0;
+    set_pin_word(periph_pin_block(PINS_ADDRESS), PIN_DRIVEN, 0);
     w[CS_WAIT_COUNT] = 0;
     w[CS_ACCESS_ACTIVE] = 0;
   }
@@ -414,14 +411,14 @@ void core_bus_write_phase() {
   const access_view g = granted_view();
   if (g.kind & ACC_WRITE) {
     const int i = static_cast<int>(w[CS_GRANTED]) - 1;
-    data[PIN_DEFINED] = 0;
-    data[PIN_DRIVEN] = WORD;
+    set_pin_word(data, PIN_DEFINED, 0);
+    set_pin_word(data, PIN_DRIVEN, WORD);
     complete_slot(i);
     return;
   }
   if (g.kind & ACC_READ) {
-    data[PIN_DEFINED] = WORD;
-    data[PIN_DRIVEN] = 0;
+    set_pin_word(data, PIN_DEFINED, WORD);
+    set_pin_word(data, PIN_DRIVEN, 0);
   }
 }
 
@@ -484,7 +481,7 @@ void core_bus_arbitration(bool wants_bus) {
   ownership_outputs();
 }
 
-void core_sample_bus_pins() {
+bool core_sample_bus_pins() {
   uint32_t* w = core_words();
   const uint32_t* c = control_pins();
   const uint32_t level = c[PIN_LEVEL];
@@ -495,8 +492,10 @@ void core_sample_bus_pins() {
   const uint32_t sample = (w[CORE_OMR] & OMR_BUS_REQUESTER)
                               ? (own & CTL_BR) | (level & CTL_BG) | bb
                               : (own & CTL_BG) | (level & CTL_BR) | bb;
+  const bool steady = w[CS_BUS_SAMPLE] == sample;
   w[CS_BUS_SAMPLE_PREV] = w[CS_BUS_SAMPLE];
   w[CS_BUS_SAMPLE] = sample;
+  return steady;
 }
 
 namespace {
@@ -534,7 +533,7 @@ uint32_t core_mem_read(int space, uint32_t address) {
     mem_write_word(space, address, &value);
   }
   if (row >= 0 && row < cur_type->region_count && (cur_type->regions[row].attr & ATTR_DATA_PINS))
-    periph_pin_block(PINS_DATA)[PIN_LEVEL] = value;
+    set_pin_word(periph_pin_block(PINS_DATA), PIN_LEVEL, value);
   if (cur_state->read_watch != 0) [[unlikely]]
     note_watched_read(entry, address, value);
   else
@@ -553,7 +552,7 @@ void core_mem_write(int space, uint32_t address, uint32_t value) {
   if (row < 0 || row >= cur_type->region_count) return;
   const mem_region& r = cur_type->regions[row];
   if (is_external(space)) {
-    periph_pin_block(PINS_DATA)[PIN_DRIVEN_LEVEL] = value;
+    set_pin_word(periph_pin_block(PINS_DATA), PIN_DRIVEN_LEVEL, value);
     write_stream_value(PINS_DATA, static_cast<int32_t>(value), 0);
   } else if ((r.flags & REGION_READ_ONLY) && !(r.flags & REGION_IO_BUS)) {
     return;

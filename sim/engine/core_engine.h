@@ -29,6 +29,12 @@ int core_exec_instruction(int room, int* whole);
 // what the stop check does there.
 struct device_inst;
 void exec_cycle_done(device_inst& inst, bool end);
+// The same for n cycles of one instruction at once, the last its end:
+// the cycle count advanced by n, when no peripheral event falls due in
+// them, no progress line falls inside and no stop is requested. Returns n;
+// 0, changing nothing, otherwise. DEV_PC_WRITTEN is the caller's: the
+// cycles inside the instruction would clear it.
+int exec_cycles_done(device_inst& inst, int n);
 
 // ---------------------------------------------------------------------------
 // Condition codes and instruction timing.
@@ -118,7 +124,9 @@ int core_bus_wait_state();
 int core_bus_complete();
 // The arbitration machine, its pin sampling and the ownership outputs.
 void core_bus_arbitration(bool wants_bus);
-void core_sample_bus_pins();
+// The bus pins' sample: true when a repeat with the same pins and omr
+// changes nothing (the previous sample equals the new one).
+bool core_sample_bus_pins();
 
 // The space a p or x access of the core goes to under its omr (what
 // mem_resolve_space gives).
@@ -179,8 +187,16 @@ void ack_taken_interrupt();
 // An interrupt sequence whose second vector word arrives this many device
 // cycles (six instruction cycles) after its start or later is abandoned.
 constexpr uint32_t IRQ_SEQUENCE_CYCLES_MAX = 12;
-// End-of-clock sampling of irqa, irqb, irqc and the reset pin.
-void core_sample_irq_pins();
+// End-of-clock sampling of irqa, irqb, irqc and the reset pin: true when a
+// repeat with the same pins changes nothing (reset not held), as long as
+// nothing else changes a pending word or ipr (what does marks the pins).
+bool core_sample_irq_pins();
+// Both samples at the end of a device cycle, skipped while
+// device_inst::pins_changed is clear (a repeat would change nothing).
+void core_sample_pins();
+// Off: the samples never clear the mark, so they run every cycle (the
+// reference the skipping is compared against).
+extern bool pin_samples_skip;
 // The taken interrupt's sequence starts: the next fetch comes from its
 // vector; `return_address` is where the program goes on.
 void irq_sequence_start(uint32_t return_address);
@@ -188,5 +204,23 @@ void irq_sequence_start(uint32_t return_address);
 void irq_enter_long();
 
 // ---------------------------------------------------------------------------
-// PLL (core_clock_machine.cpp).
+// PLL and clock-out pin (core_clock_machine.cpp), the first two steps of
+// every device cycle.
 void core_pll_step();
+void core_clock_out_pin();
+// Debug builds: with the mark clear, running the samples must change
+// nothing (aborts otherwise). Release builds: nothing.
+#ifdef NDEBUG
+inline void core_check_skipped_samples() {}
+#else
+void core_check_skipped_samples();
+#endif
+
+// n device cycles' clocking at once (core_fast_clock.cpp): what n rounds of
+// core_pll_step, core_clock_out_pin and core_sample_pins leave, for cycles
+// in which nothing drives a pin and nothing stores omr, plcr or pcr0 (the
+// caller's conditions). Call it before those cycles' instruction work.
+// Returns n when done; 0, changing nothing, when it cannot: a pin changed
+// since the last sample (device_inst::pins_changed), the reset pin held, or
+// the PLL's lock count running out within the n cycles.
+int core_clock_cycles_closed(int n);

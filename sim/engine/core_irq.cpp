@@ -87,13 +87,20 @@ void sample_pins(uint32_t* w, uint32_t level, std::index_sequence<I...>) {
   (sample_pin<I>(w, level), ...);
 }
 
+
 }  // namespace
 
-void core_sample_irq_pins() {
+bool core_sample_irq_pins() {
   uint32_t* w = core_words();
   const uint32_t level = periph_pin_block(PINS_CONTROL)[PIN_LEVEL];
   sample_pins(w, level, std::make_index_sequence<irq_pins.size()>{});
   if (!(level & CTL_RESET)) cur_inst->device_words[DW_RESET_HELD] = 1;
+  // A repeat with the same level finds no new edge, sets the same level
+  // requests and highs (a request stays raised while its word is pending),
+  // as long as nothing else clears a pending word or changes a mode: those
+  // that do (acknowledge, reset, the end of STOP, ipr stores) mark the pins.
+  // A held reset is the cycle engine's to release.
+  return (level & CTL_RESET) != 0;
 }
 
 namespace {

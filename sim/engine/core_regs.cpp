@@ -190,9 +190,11 @@ void feed_output_streams(int reg) {
   if (periph_attrs(0)[reg] & ATTR_OUT_STREAMS) write_register_output(0, reg);
 }
 
+// The interrupt pin sample reads the edge modes too.
 void mark_ipr(uint32_t* w) {
   if (!(w[CORE_IPR] & 0x4)) w[CS_EDGE_IRQA] = 0;
   if (!(w[CORE_IPR] & 0x20)) w[CS_EDGE_IRQB] = 0;
+  cur_inst->pins_changed = 1;
 }
 
 void mark_pc(uint32_t*) {
@@ -212,6 +214,12 @@ void mark_sp(uint32_t* w) {
 
 void mark_ipr2(uint32_t* w) {
   if (w[CORE_IPR2] & 0x30) w[CS_EDGE_IRQC] = 0;
+  cur_inst->pins_changed = 1;
+}
+
+// The bus pin sample reads omr's requester bit.
+void mark_omr(uint32_t*) {
+  cur_inst->pins_changed = 1;
 }
 
 using mark_effect = void (*)(uint32_t* w);
@@ -221,6 +229,7 @@ constexpr std::array<mark_effect, CORE_REG_WORDS> make_mark_effects() {
   t[CORE_PC] = mark_pc;
   t[CORE_SP] = mark_sp;
   t[CORE_IPR2] = mark_ipr2;
+  t[CORE_OMR] = mark_omr;
   return t;
 }
 constexpr auto mark_effects = make_mark_effects();
@@ -392,10 +401,10 @@ void idle_pins(uint32_t omr) {
   constexpr uint32_t high = CTL_RD | CTL_WR | CTL_BS | CTL_TS | CTL_RW | CTL_PS | CTL_BB | CTL_BR |
                             CTL_PEREN;
   uint32_t* control = periph_pin_block(PINS_CONTROL);
-  control[PIN_DRIVEN_LEVEL] = (control[PIN_DRIVEN_LEVEL] | high) & ~CTL_BG;
-  control[PIN_DRIVEN] = CTL_BS | ((omr & OMR_BUS_REQUESTER) ? CTL_BR : CTL_BG);
-  periph_pin_block(PINS_ADDRESS)[PIN_DRIVEN] = 0;
-  periph_pin_block(PINS_DATA)[PIN_DRIVEN] = 0;
+  set_pin_word(control, PIN_DRIVEN_LEVEL, (control[PIN_DRIVEN_LEVEL] | high) & ~CTL_BG);
+  set_pin_word(control, PIN_DRIVEN, CTL_BS | ((omr & OMR_BUS_REQUESTER) ? CTL_BR : CTL_BG));
+  set_pin_word(periph_pin_block(PINS_ADDRESS), PIN_DRIVEN, 0);
+  set_pin_word(periph_pin_block(PINS_DATA), PIN_DRIVEN, 0);
 }
 
 uint32_t reset_address(uint32_t omr) {
@@ -548,6 +557,7 @@ int core_set_reg(int, int reg, const uint32_t* value) {
   if (!valid_word(reg)) return 1;
   if (reg >= core_reg_count()) {
     core_word(reg) = value[0] & 0xFFFF;
+    cur_inst->pins_changed = 1;  // it may be one the pin samples keep
     return 1;
   }
   if (set_effects[reg]) {
@@ -595,6 +605,7 @@ void core_reset(int, int kind, int mode) {
   w[CS_PEND_CH1] = 0;
   w[CS_PEND_CH2] = 0;
   cur_inst->device_words[DW_CYCLE_PHASE] = 0;
+  cur_inst->pins_changed = 1;
 }
 
 void core_ack_irq(int, int vector) {
@@ -603,6 +614,7 @@ void core_ack_irq(int, int vector) {
     if (s.vector != vector) continue;
     w[s.pending] = 0;
     if (s.edge) w[s.edge] = 0;
+    cur_inst->pins_changed = 1;  // a low level pin sets it again
     return;
   }
 }

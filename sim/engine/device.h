@@ -252,6 +252,12 @@ struct device_inst {
   // Mirrors device_state::profile.on beside the words the cycle path
   // reads anyway (set_device_profiled keeps the two together).
   uint8_t profiled = 0;
+  // Set when a pin-block word changes (set_pin_word; the core's clock-out
+  // pin aside, which no sample reads) or what the core's pin samples read
+  // beside the pins (omr, ipr, a state word stored by number, a state load, an
+  // initialisation). The end-of-cycle samples run only while it is set and
+  // clear it once a repeat of them would change nothing.
+  uint8_t pins_changed = 1;
   std::string work_dir;
   // Storage behind periph_state.
   std::vector<uint32_t> periph_storage;

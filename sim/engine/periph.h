@@ -131,6 +131,16 @@ enum pin_block_word : int {
   PIN_DRIVEN_LEVEL = 2,
   PIN_DRIVEN = 3,
 };
+// Every write of a pin-block word goes through here (or marks the device
+// itself): a word that really changes sets device_inst::pins_changed, so
+// the core's end-of-cycle pin samples run again. Re-driving the same bits
+// marks nothing.
+inline void set_pin_word(uint32_t* block, int word, uint32_t value) {
+  if (block[word] != value) {
+    block[word] = value;
+    cur_inst->pins_changed = 1;
+  }
+}
 
 // A value of an input stream: the integer (a float converted to the
 // item's fixed-point word), the float, and the SV_* flags with the item's

@@ -154,8 +154,8 @@ void codec_converter_reset(int periph) {
   w[CW_LATCHED_CTX] = 0;
   for (int i = CW_BITS; i < CW_OUTPUT_PHASE; ++i) w[i] = bits(0.0);
   w[CW_FIRST_PIN] = static_cast<uint32_t>(std::countr_zero(row.pin_mask));
-  *analog(w, ANALOG_SPKP) = bits(2.0);
-  *analog(w, ANALOG_SPKM) = bits(2.0);
+  set_pin_word(analog(w, ANALOG_SPKP), 0, bits(2.0));
+  set_pin_word(analog(w, ANALOG_SPKM), 0, bits(2.0));
 }
 
 // Steps 2-3: the input modulator and the decimator; true at a sample end
@@ -242,8 +242,8 @@ void convert_output(int periph, uint32_t* w) {
   const double scale = is_583(periph) ? period * 0.0078125 : rate_scales_547[(control >> 8) & 3];
   double r = clamp(volumes[control & 0xF] * real(w[CW_Z]) * scale * 0.015550947844266963, 1.0);
   if (!(control & CONTROL_MUT)) r = 0.0;
-  *analog(w, ANALOG_SPKP) = bits(2.0 + r);
-  *analog(w, ANALOG_SPKM) = bits(2.0 - r);
+  set_pin_word(analog(w, ANALOG_SPKP), 0, bits(2.0 + r));
+  set_pin_word(analog(w, ANALOG_SPKM), 0, bits(2.0 - r));
   stream_value voltage;
   voltage.real = 2.0 + 2.0 * r;
   voltage.flags = SV_FLOAT;
@@ -256,8 +256,8 @@ void codec_engine(int periph) {
   const uint32_t cosr = w[CODEC_COSR];
   stream_value voltage;
   if (read_untimed_input(periph, &voltage) || read_timed_input(periph, &voltage)) {
-    *analog(w, ANALOG_MIC) = bits(voltage.real);
-    *analog(w, ANALOG_AUX) = bits(voltage.real);
+    set_pin_word(analog(w, ANALOG_MIC), 0, bits(voltage.real));
+    set_pin_word(analog(w, ANALOG_AUX), 0, bits(voltage.real));
   }
   int32_t sample = 0;
   if (convert_input(periph, w, &sample)) end_of_sample(periph, w, sample);

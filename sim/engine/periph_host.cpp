@@ -296,8 +296,8 @@ void host_engine(int periph) {
     const uint32_t word = static_cast<uint32_t>(input.integer) & PIN_ALL;
     uint32_t defined = PIN_HA | PIN_HRW | PIN_HEN | PIN_HACK;
     if ((word & (PIN_HRW | PIN_HEN | PIN_HACK)) == PIN_HACK) defined |= PIN_DATA;
-    pins[PIN_LEVEL] = (pins[PIN_LEVEL] & ~(PIN_ALL << shift)) | (word << shift);
-    pins[PIN_DEFINED] |= defined << shift;
+    set_pin_word(pins, PIN_LEVEL, (pins[PIN_LEVEL] & ~(PIN_ALL << shift)) | (word << shift));
+    set_pin_word(pins, PIN_DEFINED, pins[PIN_DEFINED] | (defined << shift));
   }
   const uint32_t level = (pins[PIN_LEVEL] >> shift) & PIN_ALL;
   const uint32_t previous = (pins[REG_BLOCK_WORDS + PIN_LEVEL] >> shift) & PIN_ALL;
@@ -344,8 +344,8 @@ void host_engine(int periph) {
 
   // Step 12: HREQ is active low.
   w[HW_DRIVE_LEVEL] = (w[HOST_ISR] & ISR_HREQ) ? w[HW_DRIVE_LEVEL] & ~PIN_HREQ : w[HW_DRIVE_LEVEL] | PIN_HREQ;
-  pins[PIN_DRIVEN_LEVEL] = (pins[PIN_DRIVEN_LEVEL] & ~(PIN_ALL << shift)) | (w[HW_DRIVE_LEVEL] << shift);
-  pins[PIN_DRIVEN] = (pins[PIN_DRIVEN] & ~(PIN_ALL << shift)) | (w[HW_DRIVE_MASK] << shift);
+  set_pin_word(pins, PIN_DRIVEN_LEVEL, (pins[PIN_DRIVEN_LEVEL] & ~(PIN_ALL << shift)) | (w[HW_DRIVE_LEVEL] << shift));
+  set_pin_word(pins, PIN_DRIVEN, (pins[PIN_DRIVEN] & ~(PIN_ALL << shift)) | (w[HW_DRIVE_MASK] << shift));
   if (w[HW_PINS_CHANGED] || w[HW_DRIVE_LEVEL] != w[HW_PREV_DRIVEN])
     write_peripheral_output(periph, static_cast<int32_t>(w[HW_DRIVE_LEVEL]), -1);
   w[HW_PINS_CHANGED] = 0;
@@ -442,7 +442,8 @@ void host_reset(int periph, int kind, int) {
   if (kind != 0) {
     // A device reset hands port B back: what the interface drove is let go.
     if (w[HW_WAS_ENABLED]) {
-      port_b_pins()[PIN_DRIVEN] &= ~(PIN_ALL << w[HW_PIN_SHIFT]);
+      uint32_t* pins = port_b_pins();
+      set_pin_word(pins, PIN_DRIVEN, pins[PIN_DRIVEN] & ~(PIN_ALL << w[HW_PIN_SHIFT]));
       cur_state->periph_entries[periph].class_word &= ~1u;
       w[HW_WAS_ENABLED] = 0;
     }

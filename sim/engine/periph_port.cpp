@@ -73,8 +73,8 @@ void port_write(int periph, int reg, uint32_t value) {
   if (general == 0) return;
   const uint32_t outputs = general & words[PORT_DIRECTION];
   uint32_t* pins = periph_pin_block(row.pin_port);
-  pins[PIN_DRIVEN] = (pins[PIN_DRIVEN] & ~general) | outputs;
-  pins[PIN_DRIVEN_LEVEL] = (pins[PIN_DRIVEN_LEVEL] & ~general) | (words[PORT_DATA] & outputs);
+  set_pin_word(pins, PIN_DRIVEN, (pins[PIN_DRIVEN] & ~general) | outputs);
+  set_pin_word(pins, PIN_DRIVEN_LEVEL, (pins[PIN_DRIVEN_LEVEL] & ~general) | (words[PORT_DATA] & outputs));
   if (outputs) write_peripheral_output(periph, static_cast<int32_t>(words[PORT_DATA] & outputs), 0);
   if (periph_attrs(periph)[reg] & ATTR_OUT_STREAMS) write_register_output(periph, reg);
 }
@@ -93,8 +93,8 @@ uint32_t port_read(int periph, int reg, int flag) {
   uint32_t* pins = periph_pin_block(row.pin_port);
   stream_value fed;
   if (flag != 0 && read_untimed_input(periph, &fed)) {
-    pins[PIN_LEVEL] = static_cast<uint32_t>(fed.integer) & row.pin_mask;
-    pins[PIN_DEFINED] |= row.pin_mask;
+    set_pin_word(pins, PIN_LEVEL, static_cast<uint32_t>(fed.integer) & row.pin_mask);
+    set_pin_word(pins, PIN_DEFINED, pins[PIN_DEFINED] | row.pin_mask);
   }
   const uint32_t level = pins[PIN_LEVEL];
   return (words[PORT_DATA] & latched) | (level & ~latched & row.pin_mask);

@@ -163,12 +163,13 @@ void run_ticks(int periph, uint32_t* w, uint32_t from, uint32_t to) {
 void drive_pins(const uint32_t* w) {
   uint32_t* pins = port_c_pins();
   if (w[TW_PCC_BITS] & TIN_PIN) {
-    pins[PIN_DRIVEN] &= ~TIN_PIN;
-    pins[PIN_DEFINED] |= TIN_PIN;
+    set_pin_word(pins, PIN_DRIVEN, pins[PIN_DRIVEN] & ~TIN_PIN);
+    set_pin_word(pins, PIN_DEFINED, pins[PIN_DEFINED] | TIN_PIN);
   }
   if (w[TW_PCC_BITS] & TOUT_PIN) {
-    pins[PIN_DRIVEN] |= TOUT_PIN;
-    if (w[TIMER_TCR] & TCR_TE) pins[PIN_DRIVEN_LEVEL] = (pins[PIN_DRIVEN_LEVEL] & ~TOUT_PIN) | w[TW_TOUT];
+    set_pin_word(pins, PIN_DRIVEN, pins[PIN_DRIVEN] | TOUT_PIN);
+    if (w[TIMER_TCR] & TCR_TE)
+      set_pin_word(pins, PIN_DRIVEN_LEVEL, (pins[PIN_DRIVEN_LEVEL] & ~TOUT_PIN) | w[TW_TOUT]);
   }
 }
 

@@ -11,6 +11,7 @@
 #include <array>
 #include <bit>
 #include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -437,6 +438,20 @@ void exec_cycle_done(device_inst& inst, bool end) {
   inst.flags &= ~DEV_PC_WRITTEN;
   if (stop_request != 0) abort_requested();
   if (cur_state->run_mode == RUN_GO && inst.cycles % 1000 == 0) run_hook.show_progress_line();
+}
+
+int exec_cycles_done(device_inst& inst, int n) {
+  if (n <= 0 || stop_request != 0) return 0;
+  const uint32_t first = inst.cycles;
+  const uint32_t count = static_cast<uint32_t>(n);
+  if (first > UINT32_MAX - count) return 0;  // the count wraps inside: left to the cycles
+  if (inst.horizon_stale) compute_event_horizon();
+  if (inst.event_due && inst.horizon - first < count) return 0;
+  // The progress line of a go comes at counts that are multiples of a
+  // thousand, reached inside the instruction (not at its end).
+  if (cur_state->run_mode == RUN_GO && 1000 - first % 1000 < count) return 0;
+  inst.cycles = first + count;
+  return n;
 }
 
 void update_run_plan(device_state& st) {

@@ -708,7 +708,8 @@ bool port_enabled(const uint32_t* w, const serial_variant& v) {
 // A disabled rssi leaves its sck and sfs pins undriven.
 void release_clock_pins(int periph, uint32_t handed) {
   const uint32_t base = static_cast<uint32_t>(std::countr_zero(cur_type->periphs[periph].pin_mask));
-  port_c_block()[PIN_DRIVEN] &= ~(handed & ((PIN_SCK | PIN_SFS) << base));
+  uint32_t* block = port_c_block();
+  set_pin_word(block, PIN_DRIVEN, block[PIN_DRIVEN] & ~(handed & ((PIN_SCK | PIN_SFS) << base)));
 }
 
 void engine_step(int periph, const serial_variant& v) {
@@ -772,8 +773,8 @@ void engine_step(int periph, const serial_variant& v) {
     w[v.ssr] = c.ssr;
     mark_register_written(periph, v.ssr);
   }
-  block[PIN_DRIVEN_LEVEL] = c.level;
-  block[PIN_DRIVEN] = c.driven;
+  set_pin_word(block, PIN_DRIVEN_LEVEL, c.level);
+  set_pin_word(block, PIN_DRIVEN, c.driven);
   w[SW_STEP_MARKER] = 0;
   w[SW_TX_EARLY_START] = 0;
   if (w[SW_TX_RESYNC] == 0 && !c.tx_clock) w[SW_TX_HOLD] = 0;

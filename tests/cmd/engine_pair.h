@@ -68,8 +68,8 @@ inline void arm(int d) {
 }
 inline void pull_irqa(int d, bool low) {
   make_device_current(d);
-  uint32_t& level = periph_pin_block(PINS_CONTROL)[PIN_LEVEL];
-  level = low ? level & ~CTL_IRQA : level | CTL_IRQA;
+  uint32_t* control = periph_pin_block(PINS_CONTROL);
+  set_pin_word(control, PIN_LEVEL, low ? control[PIN_LEVEL] & ~CTL_IRQA : control[PIN_LEVEL] | CTL_IRQA);
 }
 
 // Random legal words: every class of instruction the decoder knows,

@@ -481,7 +481,7 @@ TEST_F(run_check, DeviceCycleCountsKeepsHistoryAndEndsTheRunAtAStop) {
   cur_state->run_mode = RUN_STEP_CYCLE;
   cur_state->run_count = 1;
   const uint32_t cycles = cur_inst->cycles;
-  cur_inst->blocks[0] = 0x1234;  // the first pin group's current level
+  set_pin_word(cur_inst->blocks.data(), PIN_LEVEL, 0x1234);  // the first pin group's current level
   run_device_cycle(0);
   EXPECT_EQ(cur_inst->cycles, cycles + 1);
   EXPECT_EQ(cur_inst->blocks[REG_BLOCK_WORDS], cur_inst->blocks[0]);

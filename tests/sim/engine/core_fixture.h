@@ -154,6 +154,6 @@ class core_fixture : public device_fixture {
   }
 
   uint32_t* pins() { return periph_pin_block(PINS_CONTROL); }
-  void pin_low(uint32_t pin) { pins()[PIN_LEVEL] &= ~pin; }
-  void pin_high(uint32_t pin) { pins()[PIN_LEVEL] |= pin; }
+  void pin_low(uint32_t pin) { set_pin_word(pins(), PIN_LEVEL, pins()[PIN_LEVEL] & ~pin); }
+  void pin_high(uint32_t pin) { set_pin_word(pins(), PIN_LEVEL, pins()[PIN_LEVEL] | pin); }
 };

@@ -19,7 +19,7 @@ class Codec : public device_fixture {
     make("73547", number);
     for (int p = 0; p < cur_type->periph_count; ++p)
       if (std::strcmp(cur_type->periphs[p].name, "codec") == 0) codec = p;
-    periph_pin_block(0)[5 + 16] = std::bit_cast<uint32_t>(mic);
+    set_pin_word(periph_pin_block(0), 5 + 16, std::bit_cast<uint32_t>(mic));
     bus_write(0xFFC8, 0x5900);  // COE, MGS = 3 (gain 7.079), CRS = 1: 128 steps a sample
   }
   void bus_write(uint32_t address, uint32_t value) { write_peripheral_bus(address, value, 1); }

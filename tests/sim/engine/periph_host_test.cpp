@@ -31,8 +31,8 @@ class Host : public device_fixture {
   // One engine step with the host's word on the pins.
   void step(uint32_t word) {
     uint32_t* pins = periph_pin_block(2);
-    pins[PIN_LEVEL] = word;
-    pins[PIN_DEFINED] = 0x7FFF;
+    set_pin_word(pins, PIN_LEVEL, word);
+    set_pin_word(pins, PIN_DEFINED, 0x7FFF);
     cur_type->periphs[host].cls->clock(host);
     save_previous_blocks(*cur_inst, cur_type->block_count);
     cur_inst->cycles += 1;

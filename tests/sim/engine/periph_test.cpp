@@ -447,7 +447,7 @@ TEST_F(Periph, PortDataReadsInputsFromThePins) {
   bus_write(0xFFC1, 0);
   bus_write(0xFFC3, 0x0F);
   bus_write(0xFFE3, 0x05);
-  block[PIN_LEVEL] = 0x0FF0;
+  set_pin_word(block, PIN_LEVEL, 0x0FF0);
   EXPECT_EQ(bus_read(0xFFE3), 0x0FF5u);  // outputs from pcd, inputs from the pins
   EXPECT_EQ(get(portc, PORT_DATA), 0x0FF5u);
   // Every pin handed over or an output: pcd as it stands.
