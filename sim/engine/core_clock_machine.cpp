@@ -333,12 +333,10 @@ void core_check_skipped_samples() {
   for (std::size_t i = 0; i < std::size(kept); ++i) before[i] = w[kept[i]];
   const uint32_t held = dwords()[DW_RESET_HELD];
   const uint32_t request = cur_inst->irq_request;
-  cur_inst->irq_request = 0;
   core_sample_irq_pins();
   core_sample_bus_pins();
-  bool same = held == dwords()[DW_RESET_HELD] && cur_inst->irq_request == 0;
+  bool same = held == dwords()[DW_RESET_HELD] && cur_inst->irq_request == request;
   for (std::size_t i = 0; i < std::size(kept); ++i) same = same && before[i] == w[kept[i]];
-  cur_inst->irq_request = request;
   if (!same) {
     std::fprintf(stderr, "a skipped pin sample would have changed the state (a pin writer without the mark)\n");
     std::abort();
