@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "sim/cdb/coff.h"
 #include "sim/engine/device.h"
 #include "sim/frontend.h"
 
@@ -410,11 +411,14 @@ int profiler_restore_state(const char* name, int device, int /*continued*/) {
     b.instruction_start = 1;
     set_device_profiled(device, 0);
     found = 1;
-    // Profiling goes on into the same report, from empty tables.
+    // Profiling goes on into the same report, from empty tables, with the
+    // object file of the program the state brought back.
     if (on != 0) {
       const int previous = cur_device;
       make_device_current(device);
-      set_device_profiled(device, profiler_start(nullptr, b.file_name, "w"));
+      const coff_debug_info* program = current_debug_info();
+      const std::string coff = program != nullptr ? program->coff_path : std::string();
+      set_device_profiled(device, profiler_start(coff.c_str(), b.file_name, "w"));
       make_device_current(previous);
     }
   }
