@@ -66,6 +66,12 @@ using steady = std::chrono::steady_clock;
 steady::time_point progress_drawn{};
 bool progress_shown = false;
 
+bool any_device_on() {
+  for (int d = 0; d < DEVICE_MAX; ++d)
+    if (device_insts[d] != nullptr && (device_insts[d]->flags & DEV_EXCLUDED) == 0) return true;
+  return false;
+}
+
 // The status row while a run lasts. A terminal redraw costs more than a
 // thousand cycles, so the row changes at most a few times a second.
 void show_run_progress(const device_inst& inst, bool now) {
@@ -105,11 +111,13 @@ bool console_run_slice() {
       ended = true;
       break;
     }
-    // A device switched off while it ran (a breakpoint's command) would
-    // never be clocked and never stop; one selected or deleted by a
-    // breakpoint's command ends the run at once, before a device that
-    // is not running is clocked into a free run.
-    if ((shown_inst()->flags & DEV_EXCLUDED) != 0) {
+    // The shown device switched off (before the run or by a breakpoint's
+    // command) is never clocked: a go runs the devices that are on until
+    // one stops; counted runs of the shown device, or a go with no device
+    // on, end at once. One selected or deleted by a breakpoint's command
+    // ends the run at once, before a device that is not running is
+    // clocked into a free run.
+    if ((shown_inst()->flags & DEV_EXCLUDED) != 0 && (mode != RUN_GO || !any_device_on())) {
       s->running = 0;
       ended = true;
       break;
