@@ -13,6 +13,7 @@
 #include "sim/cmd/logs.h"
 #include "sim/cmd/readers.h"
 #include "sim/cmd/statefile.h"
+#include "sim/cmd/streams.h"
 #include "sim/cmd/view_hooks.h"
 #include "sim/engine/device.h"
 #include "sim/engine/periph.h"
@@ -264,6 +265,8 @@ void reset_registers(const char*) {
 
 void reset_state(const char*) {
   close_all_logs();
+  // The streams go now, so that their files are closed at once.
+  for (io_stream*& head : cur_state->streams) free_streams(&head, "", 1);
   reset_device(cur_device, chosen_mode());
   reset_run_flags();
 }

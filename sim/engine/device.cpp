@@ -129,6 +129,7 @@ void init_device_state() {
   st.run_word = 0;
   st.default_radix = 1;
   st.breakpoints = nullptr;
+  for (io_stream*& head : st.streams) head = nullptr;
   st.run_plan_stale = 1;
   st.last_break_number = 0;
   st.streams_enabled = 1;
