@@ -28,17 +28,6 @@ constexpr uint32_t SC_STRUCT_TAG = 10;
 constexpr uint32_t SC_UNION_TAG = 12;
 constexpr uint32_t SC_ENUM_TAG = 15;
 constexpr uint32_t SC_END_OF_STRUCT = 102;
-constexpr uint32_t LOCATION_MEMORY = 2;
-
-// The array dimensions of a symbol from its auxiliary entry (0 read as 1).
-void symbol_dims(const coff_debug_info& info, int index, c_value& v) {
-  const coff_symbol& s = info.c_symbols[static_cast<std::size_t>(index)];
-  bool array = false;
-  for (uint32_t t = s.type() >> 4; (t & 0xFFF) != 0; t >>= 2) array = array || (t & 3) == 3;
-  if (!array || s.aux_count() == 0) return;
-  const coff_symbol& aux = info.c_symbols[static_cast<std::size_t>(index) + 1];
-  for (int k = 0; k < 4; ++k) v.dims[k] = aux.w[3 + k] == 0 ? 1 : aux.w[3 + k];
-}
 
 struct token {
   int code = 0;
@@ -416,20 +405,12 @@ class parser {
   c_node* c_identifier_value(const std::string& name) {
     const int index = c_lookup_identifier(name);
     if (index < 0) return fail("undeclared identifier " + name);
-    const coff_debug_info& info = *current_debug_info();
-    const coff_symbol& s = info.c_symbols[static_cast<std::size_t>(index)];
     c_node* n = c_node_new();
     c_value& v = n->value;
-    v.address = s.value();
-    v.type = s.type();
-    // Functions live in program memory, data in the memory model's space.
-    v.space = (v.type & 0x30) == 0x20 ? 0 : static_cast<uint32_t>(memory_model());
-    v.sclass = s.sclass();
-    const uint32_t base = s.type() & 0xF;
-    if ((base == CT_STRUCT || base == CT_UNION || base == CT_ENUM) && s.aux_count() > 0)
-      v.tag = info.c_symbols[static_cast<std::size_t>(index) + 1].w[0];
-    symbol_dims(info, index, v);
-    v.located = 1;
+    c_symbol_value(v, static_cast<uint32_t>(index));
+    v.sclass = current_debug_info()->c_symbols[static_cast<std::size_t>(index)].sclass();
+    // Functions live in program memory.
+    if ((v.type & 0x30) == 0x20) v.space = 0;
     return n;
   }
 
@@ -482,20 +463,14 @@ class parser {
     const int index = c_member(object->value.tag, name);
     if (index < 0)
       return fail("`" + name + "' is not a member of the " + (type == CT_STRUCT ? "structure" : "union"));
-    const coff_debug_info& info = *current_debug_info();
-    const coff_symbol& s = info.c_symbols[static_cast<std::size_t>(index)];
+    // The leaf holds the member's offset; the object's place is added to it
+    // when the expression runs.
     c_node* leaf = c_node_new();
-    leaf->value.v[3] = s.value();
-    leaf->value.type = s.type();
-    leaf->value.sclass = s.sclass();
-    const uint32_t base = s.type() & 0xF;
-    if ((base == CT_STRUCT || base == CT_UNION || base == CT_ENUM) && s.aux_count() > 0)
-      leaf->value.tag = info.c_symbols[static_cast<std::size_t>(index) + 1].w[0];
-    symbol_dims(info, index, leaf->value);
+    c_symbol_value(leaf->value, static_cast<uint32_t>(index));
+    leaf->value.v[3] = leaf->value.address;
+    leaf->value.located = 0;
     c_node* n = c_node_binary(object, arrow ? uint32_t{CT_ARROW} : uint32_t{'.'}, leaf);
     n->value = leaf->value;
-    n->value.sclass = s.sclass() == SC_BIT_FIELD ? SC_BIT_FIELD : LOCATION_MEMORY;
-    if (s.sclass() == SC_BIT_FIELD) n->value.tag = static_cast<uint32_t>(index);
     n->value.located = 1;
     return n;
   }
@@ -576,9 +551,7 @@ std::string c_type_text(const c_value& value) {
   if (base_names[base] != nullptr) return out + base_names[base];
   const coff_debug_info* info = current_debug_info();
   const auto tag_name = [&](uint32_t tag) -> std::string {
-    if (info == nullptr || tag == 0 || tag >= info->c_symbols.size()) return "";
-    const std::string name = coff_symbol_name(*info, info->c_symbols[tag]);
-    return name.size() > 1 && name[0] == 'F' ? name.substr(1) : name;
+    return tag == 0 ? std::string() : c_symbol_name(tag);
   };
   switch (base) {
     case CT_STRUCT:

@@ -197,10 +197,7 @@ std::string string_text(int space, uint32_t address) {
   }
 }
 
-std::string symbol_text(const coff_debug_info& info, uint32_t index) {
-  const std::string name = coff_symbol_name(info, info.c_symbols[index]);
-  return (name.size() > 1 && name[0] == 'F' ? name.substr(1) : name).substr(0, 128);
-}
+std::string symbol_text(uint32_t index) { return c_symbol_name(index).substr(0, 128); }
 
 std::string array_text(const c_value& value, int radix) {
   if (static_cast<int32_t>(value.dims[0]) < 1) return "{}";
@@ -231,23 +228,13 @@ std::string aggregate_text(const c_value& value, int radix) {
     const coff_symbol& s = info->c_symbols[i];
     if (s.sclass() == 102) break;
     c_value m;
-    m.type = s.type();
+    c_symbol_value(m, i);
     m.space = value.v[4];
-    m.address = (value.v[3] + s.value()) & c_family->address;
-    m.sclass = 2;
-    m.located = 1;
-    const uint32_t base = s.type() & 0xF;
-    if ((base == CT_STRUCT || base == CT_UNION || base == CT_ENUM) && s.aux_count() > 0) m.tag = info->c_symbols[i + 1].w[0];
-    if (s.sclass() == 18) {  // a bit field: the structure's address, its own bit offset
-      m.address = value.v[3] & c_family->address;
-      m.sclass = 18;
-      m.tag = i;
-    }
-    if (is_array(s.type()) && s.aux_count() > 0)
-      for (int k = 0; k < 4; ++k) m.dims[k] = info->c_symbols[i + 1].w[3 + k] == 0 ? 1 : info->c_symbols[i + 1].w[3 + k];
+    // A bit field lies at the structure's address at its own bit offset.
+    m.address = (value.v[3] + (m.sclass == 18 ? 0 : s.value())) & c_family->address;
     if (!first) out += ", ";
     first = false;
-    out += symbol_text(*info, i) + "=" + c_value_text(m, radix);
+    out += symbol_text(i) + "=" + c_value_text(m, radix);
   }
   return out + "}";
 }
@@ -299,7 +286,7 @@ std::string c_value_text(c_value value, int radix) {
         int member = base == CT_ENUM_MEMBER ? static_cast<int>(value.tag)
                                             : c_enum_member_by_value(value.tag, value.v[3] & c_family->mask);
         if (info != nullptr && value.tag != 0 && member >= 0 && static_cast<uint32_t>(member) < info->c_symbols.size())
-          return symbol_text(*info, static_cast<uint32_t>(member));
+          return symbol_text(static_cast<uint32_t>(member));
       }
       return c_integer_text(value.v[3], 0, false, natural ? C_SIGNED : radix, true);
     default: {

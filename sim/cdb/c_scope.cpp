@@ -17,7 +17,9 @@ constexpr uint32_t SC_REGISTER = 4;
 constexpr uint32_t SC_ARGUMENT = 9;
 constexpr uint32_t SC_REGISTER_PARAM = 17;
 constexpr uint32_t SC_FURTHER = 19;
+constexpr uint32_t SC_BIT_FIELD = 18;
 constexpr uint32_t SC_BLOCK_C = 100;
+constexpr uint32_t LOCATION_MEMORY = 2;
 constexpr std::size_t BLOCK_DEPTH_MAX = 256;
 constexpr int NOT_HOLDING = -2;
 
@@ -97,21 +99,40 @@ int c_function_at(uint32_t address) {
   return -1;
 }
 
+int c_function_begin(int function) {
+  if (function < 0 || dbg() == nullptr) return -1;
+  for (uint32_t i = next(static_cast<uint32_t>(function)); i < count(); i = next(i)) {
+    const coff_symbol& s = sym(i);
+    if (is_c_function(s)) return -1;
+    if (is_bf(s)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int c_function_end(int function) {
+  const int bf = c_function_begin(function);
+  if (bf < 0) return -1;
+  for (uint32_t i = next(static_cast<uint32_t>(bf)); i < count(); i = next(i)) {
+    const coff_symbol& s = sym(i);
+    if (is_c_function(s)) return -1;
+    if (s.sclass() == SC_FUNCTION && !is_bf(s)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+uint32_t c_function_body_address(uint32_t pc) {
+  const int bf = c_function_begin(c_function_at(pc));
+  return bf >= 0 ? sym(static_cast<uint32_t>(bf)).value() : 0;
+}
+
 int c_scope_function_at(uint32_t pc) {
   const int f = c_function_at(pc);
   if (f < 0) return -1;
-  for (uint32_t i = next(static_cast<uint32_t>(f)); i < count(); i = next(i)) {
-    const coff_symbol& s = sym(i);
-    if (is_c_function(s)) break;
-    if (!is_bf(s)) continue;
-    if (s.value() > pc) return -1;
-    for (uint32_t k = next(i); k < count(); k = next(k)) {
-      const coff_symbol& e = sym(k);
-      if (e.sclass() == SC_FUNCTION && !is_bf(e)) return e.value() >= pc ? static_cast<int>(i) : -1;
-    }
-    return -1;
-  }
-  return f;
+  const int bf = c_function_begin(f);
+  if (bf < 0) return f;
+  if (sym(static_cast<uint32_t>(bf)).value() > pc) return -1;
+  const int end = c_function_end(f);
+  return end >= 0 && sym(static_cast<uint32_t>(end)).value() >= pc ? bf : -1;
 }
 
 int c_block_at(uint32_t pc) {
@@ -198,6 +219,31 @@ int c_lookup_scoped(const std::string& name, uint32_t sclass) {
     if (found >= 0) return found;
   }
   return search_unit(name, [&](uint32_t, const coff_symbol& s) { return s.sclass() == sclass; });
+}
+
+std::string c_symbol_name(uint32_t index) {
+  if (dbg() == nullptr || index >= count()) return "";
+  std::string name = coff_symbol_name(*dbg(), sym(index));
+  if (name.size() > 1 && name[0] == 'F') name.erase(0, 1);
+  return name;
+}
+
+void c_symbol_value(c_value& value, uint32_t index) {
+  const coff_symbol& s = sym(index);
+  const coff_symbol* aux = s.aux_count() > 0 ? &sym(index + 1) : nullptr;
+  value.address = s.value();
+  value.space = static_cast<uint32_t>(memory_model());
+  value.type = s.type();
+  value.sclass = s.sclass() == SC_BIT_FIELD ? SC_BIT_FIELD : LOCATION_MEMORY;
+  const uint32_t base = s.type() & 0xF;
+  if (aux != nullptr && (base == CT_STRUCT || base == CT_UNION || base == CT_ENUM)) value.tag = aux->w[0];
+  // A bit field's width and offset are read through its symbol.
+  if (s.sclass() == SC_BIT_FIELD) value.tag = index;
+  bool array = false;
+  for (uint32_t t = s.type() >> 4; (t & 0xFFF) != 0; t >>= 2) array = array || (t & 3) == 3;
+  if (array && aux != nullptr)
+    for (int k = 0; k < 4; ++k) value.dims[k] = aux->w[3 + k] == 0 ? 1 : aux->w[3 + k];
+  value.located = 1;
 }
 
 int c_is_line_address(uint32_t address) {

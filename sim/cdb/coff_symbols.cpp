@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "sim/cdb/c_scope.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
 #include "sim/cdb/frames.h"
@@ -229,12 +230,8 @@ int c_find_function(const std::string& name, int file) {
     const coff_symbol& s = info->c_symbols[i];
     if (!s.is_function() || s.sclass() == SC_TYPEDEF || s.section() == -2) continue;
     if (!(s.sclass() == SC_EXTERNAL || (s.sclass() == SC_STATIC && in_file(i))) || !c_named(i, name)) continue;
-    for (uint32_t k = next_symbol(*info, i); k < info->symbol_count; k = next_symbol(*info, k)) {
-      const coff_symbol& t = info->c_symbols[k];
-      if (t.is_function() && t.sclass() != SC_TYPEDEF) break;
-      if (is_marker(t, SC_FUNCTION, ".bf")) return static_cast<int>(k);
-    }
-    return static_cast<int>(i);
+    const int bf = c_function_begin(static_cast<int>(i));
+    return bf >= 0 ? bf : static_cast<int>(i);
   }
   return 0;
 }

@@ -17,20 +17,7 @@
 namespace {
 const coff_debug_info* dbg() { return current_debug_info(); }
 const coff_symbol& sym(uint32_t i) { return dbg()->c_symbols[i]; }
-constexpr uint32_t SC_BLOCK_FUNCTION = 101;
 }  // namespace
-
-// The ".bf" of function f, -1 when it has none.
-int frame_function_bf(int f) {
-  if (f < 0 || dbg() == nullptr) return -1;
-  const auto count = static_cast<uint32_t>(dbg()->c_symbols.size());
-  for (uint32_t i = next_symbol(*dbg(), static_cast<uint32_t>(f)); i < count; i = next_symbol(*dbg(), i)) {
-    const coff_symbol& s = sym(i);
-    if (s.is_function() && s.sclass() != SC_TYPEDEF) return -1;
-    if (s.sclass() == SC_BLOCK_FUNCTION && symbol_name_is(s, ".bf")) return static_cast<int>(i);
-  }
-  return -1;
-}
 
 namespace {
 
@@ -155,7 +142,7 @@ struct prologue {
 prologue prologue_at(uint32_t address) {
   prologue p;
   p.function = c_function_at(address);
-  p.bf = frame_function_bf(p.function);
+  p.bf = c_function_begin(p.function);
   if (p.bf >= 0) {
     p.first = sym(static_cast<uint32_t>(p.function)).value();
     p.end = std::min(sym(static_cast<uint32_t>(p.bf)).value(), p.first + SCAN_MAX);
@@ -169,7 +156,7 @@ bool frame_code(uint32_t pc, int32_t& out) {
   const int b = c_scope_function_at(pc);
   if (b < 0) return false;
   const coff_symbol& s = sym(static_cast<uint32_t>(b));
-  if (s.sclass() != SC_BLOCK_FUNCTION || s.aux_count() == 0) {
+  if (s.sclass() != SC_FUNCTION || s.aux_count() == 0) {
     out = 99;  // no frame code: the prologue tells
     return true;
   }

@@ -22,7 +22,6 @@ constexpr uint32_t SC_AUTO_ARGUMENT = 9;
 constexpr uint32_t SC_REGISTER_PARAM = 17;
 constexpr uint32_t SC_FURTHER = 19;
 constexpr uint32_t SC_BLOCK_C = 100;
-constexpr uint32_t SC_FUNCTION_BLOCK = 101;
 constexpr uint32_t SC_MEMORY = 2;
 
 int device_read_program(uint32_t address, uint32_t* out) {
@@ -73,36 +72,12 @@ uint32_t live_pointer(bool stack, uint32_t pc) {
   return value & c_family->address;
 }
 
-// A C name as the user wrote it: without the "F" the compiler put before it.
-std::string c_name(const coff_symbol& s) {
-  std::string name = coff_symbol_name(*current_debug_info(), s);
-  if (!name.empty() && name[0] == 'F') name.erase(0, 1);
-  return name;
-}
-
-bool tagged(uint32_t type) {
-  const uint32_t base = type & 0xF;
-  return base == CT_STRUCT || base == CT_UNION || base == CT_ENUM;
-}
-bool has_array(uint32_t type) {
-  for (uint32_t t = type >> 4; (t & 0xFFF) != 0; t >>= 2)
-    if ((t & 3) == 3) return true;
-  return false;
-}
-
 // A parameter's value at its place in a frame.
 c_value parameter_value(uint32_t index, uint32_t frame_pointer) {
-  const coff_debug_info& info = *current_debug_info();
-  const coff_symbol& s = info.c_symbols[index];
-  const coff_symbol* aux = s.aux_count() > 0 ? &info.c_symbols[index + 1] : nullptr;
+  const coff_symbol& s = current_debug_info()->c_symbols[index];
   c_value v;
-  v.type = s.type();
-  v.located = 1;
-  if (aux != nullptr && tagged(v.type)) v.tag = aux->w[0];
-  if (aux != nullptr && has_array(v.type))
-    for (int k = 0; k < 4; ++k) v.dims[k] = aux->w[3 + k] == 0 ? 1 : aux->w[3 + k];
+  c_symbol_value(v, index);
   v.sclass = s.sclass();
-  v.address = s.value();
   v.space = static_cast<uint32_t>(s.space());
   if (s.sclass() == SC_AUTO_ARGUMENT) {
     v.sclass = SC_MEMORY;
@@ -113,8 +88,7 @@ c_value parameter_value(uint32_t index, uint32_t frame_pointer) {
 }
 
 std::string frame_head_text(int level, uint32_t pc, int function) {
-  const std::string name = function >= 0 ? c_name(current_debug_info()->c_symbols[static_cast<uint32_t>(function)])
-                                         : "???";
+  const std::string name = function >= 0 ? c_symbol_name(static_cast<uint32_t>(function)) : "???";
   char text[96];
   std::snprintf(text, sizeof text, "#%-2d p:0x%lx in %.50s (", level, static_cast<unsigned long>(pc), name.c_str());
   return text;
@@ -134,16 +108,16 @@ const frame_machine* frame_target = &device_frame_machine;
 
 std::string frame_args_text(int function, uint32_t frame_pointer) {
   const coff_debug_info* info = current_debug_info();
-  const int bf = frame_function_bf(function);
+  const int bf = c_function_begin(function);
   if (info == nullptr || bf < 0) return "";
   std::string out;
   const auto count = static_cast<uint32_t>(info->c_symbols.size());
   for (uint32_t i = next_symbol(*info, static_cast<uint32_t>(bf)); i < count; i = next_symbol(*info, i)) {
     const coff_symbol& s = info->c_symbols[i];
-    if (s.sclass() == SC_BLOCK_C || s.sclass() == SC_FUNCTION_BLOCK) break;
+    if (s.sclass() == SC_BLOCK_C || s.sclass() == SC_FUNCTION) break;
     if (s.sclass() != SC_AUTO_ARGUMENT && s.sclass() != SC_REGISTER_PARAM && s.sclass() != SC_FURTHER) continue;
     if (!out.empty()) out += ", ";
-    out += c_name(s) + "=" + c_value_text(parameter_value(i, frame_pointer), C_NATURAL);
+    out += c_symbol_name(i) + "=" + c_value_text(parameter_value(i, frame_pointer), C_NATURAL);
   }
   return out;
 }
@@ -155,7 +129,6 @@ void build_backtrace() {
   uint32_t sp = live_pointer(true, pc);
   frames_free();
   frame_list& l = list();
-  const coff_debug_info* info = current_debug_info();
   for (int level = 0; level < FRAME_LEVEL_MAX && !repeats(l, pc, fp, sp); ++level) {
     const int f = c_function_at(pc);
     frame_rec rec;
@@ -166,7 +139,7 @@ void build_backtrace() {
     rec.function = f;
     rec.saved = frame_saved_registers(pc, sp);
     l.frames.push_back(std::move(rec));
-    if (f < 0 || c_name(info->c_symbols[static_cast<uint32_t>(f)]) == "main") break;
+    if (f < 0 || c_symbol_name(static_cast<uint32_t>(f)) == "main") break;
     const uint32_t ret = frame_return_address(pc, fp, sp);
     const uint32_t next_fp = frame_next(pc, fp, sp, ret);
     sp = frame_next_stack(pc, sp, ret);

@@ -85,8 +85,6 @@ extern const frame_machine* frame_target;
 // released at pc count against it.
 const char* frame_register_name(bool stack);
 bool frame_register_adjusted(bool stack);
-// The ".bf" symbol of a function, -1 when it has none.
-int frame_function_bf(int function);
 
 // A device type's own frame rules (the family record's frame_hooks); an
 // empty slot leaves the family rule in force. No type here has them.

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "sim/cdb/c_eval.h"
+#include "sim/cdb/c_scope.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
 #include "sim/cdb/frames.h"
@@ -107,28 +108,6 @@ line_at line_of(uint32_t pc) {
 
 bool on_step_line(const line_at& l) {
   return l.line == cur_state->step_line && file_number(l.file) == file_number(cur_state->view_file);
-}
-
-// The ".bf" address of the C function holding pc: where its body starts,
-// past the prologue. 0 when pc is in no function or it has no ".bf".
-uint32_t c_function_body_address(uint32_t pc) {
-  const coff_debug_info* info = current_debug_info();
-  if (info == nullptr) return 0;
-  const auto& symbols = info->c_symbols;
-  const auto n = static_cast<uint32_t>(symbols.size());
-  for (uint32_t i = 0; i < n; i = next_symbol(*info, i)) {
-    const coff_symbol& f = symbols[i];
-    if (!f.is_function() || f.sclass() == SC_TYPEDEF || f.aux_count() == 0 || i + 1 >= n) continue;
-    const uint32_t size = symbols[i + 1].w[1];
-    if (pc < f.value() || uint64_t{pc} >= uint64_t{f.value()} + size) continue;
-    for (uint32_t k = next_symbol(*info, i); k < n; k = next_symbol(*info, k)) {
-      const coff_symbol& s = symbols[k];
-      if (s.is_function() && s.sclass() != SC_TYPEDEF) return 0;
-      if (s.sclass() == SC_FUNCTION) return symbol_name_is(s, ".bf") ? s.value() : 0;
-    }
-    return 0;
-  }
-  return 0;
 }
 
 // One unit counted: 1 when it was the last (the run stops and shows).

@@ -172,6 +172,8 @@ test_coff scoped() {
   c.aux({0, 3, 0, 0, 0, 0, 0, 0});
   c.symbol("Fg", 0x100, 1, 3, 4, 2);          // 14: global
   c.symbol("Fk", 0x101, 1, 3, 4, 3);          // 15: static of the unit
+  c.symbol("Fh", 0x30, 0, 3, 0x24, 2, 1);     // 16: a function without ".bf"
+  c.aux({0, 0x10, 0, 0, 0, 0, 0, 0});
   c.symbols[0][2] = static_cast<uint32_t>(c.symbols.size());
   return c;
 }
@@ -203,9 +205,21 @@ TEST_F(CParse, NamesInTheScopeOfThePc) {
     EXPECT_EQ(expr_scope_block, c.block) << c.name << " at " << c.pc;
   }
   EXPECT_EQ(c_scope_function_at(0x16), 4);
+  EXPECT_EQ(c_scope_function_at(0x10), 4);
   EXPECT_EQ(c_function_at(0x2F), 2);
-  EXPECT_EQ(c_function_at(0x30), -1);
+  EXPECT_EQ(c_function_at(0x30), 16);
+  EXPECT_EQ(c_function_at(0x40), -1);
   EXPECT_EQ(c_block_parent(7), -1);
+  // Begin and end of a body, and a function that has none.
+  EXPECT_EQ(c_function_begin(2), 4);
+  EXPECT_EQ(c_function_end(2), 12);
+  EXPECT_EQ(c_function_body_address(0x2F), 0x10u);
+  EXPECT_EQ(c_function_begin(16), -1);
+  EXPECT_EQ(c_function_end(16), -1);
+  EXPECT_EQ(c_scope_function_at(0x34), 16);
+  EXPECT_EQ(c_function_body_address(0x34), 0u);
+  EXPECT_EQ(c_symbol_name(2), "main");
+  EXPECT_EQ(c_symbol_name(4), ".bf");
 }
 
 }  // namespace
