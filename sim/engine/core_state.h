@@ -339,9 +339,9 @@ inline constexpr core_word_range core_scratch_ranges[] = {
     // words and the strobes are never read).
     {CS_REQ_PROGRAM, CS_TA_AT_START},
     {CS_CONTENDED, CS_CONTENDED},
-    // Never read; the operand latch is read only after the read (or the
-    // register move) of its own instruction.
-    {CS_BUS_SAMPLE_PREV, CS_OPERAND_STROBES},
+    // The operand latch is read only after the read (or the register
+    // move) of its own instruction; the strobe word is never used.
+    {CS_OPERAND_LATCH, CS_OPERAND_STROBES},
     // Level copies: never read, or written by each arbitration first.
     {CS_IRQA_LEVEL, CS_IRQC_LEVEL},
     {CS_CHANNEL_LEVEL, CS_CHANNEL_LEVEL},

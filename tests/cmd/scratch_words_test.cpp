@@ -77,6 +77,13 @@ std::vector<scenario> scenarios(int random_per_type) {
                       set(d, "pc", 0x100);
                     },
                     2000});
+    // No clock-out pin: the pins stay still and their samples are skipped.
+    list.push_back({"fir without the clock-out pin", type, [](int d) {
+                      place_fir(d);
+                      set(d, "omr", 0x82);
+                      set(d, "pc", 0x100);
+                    },
+                    1000});
   }
   for (int low_at : {3, 7, 10, 19, 40, 61}) {
     list.push_back({"irqa low at " + std::to_string(low_at), "73521",
