@@ -157,7 +157,7 @@ void asm_interactive(const char*) {
     } else if (key == KEY_ENTER && answer != shown.text) {
       const int count = cur_family->assemble(answer.c_str(), p.address);
       if (count < 0) {
-        show_answer_error(parse_error_text);
+        show_answer_error(parse_error_text, CHANGE_PROMPT + answer);
         retry = answer;
         continue;
       }

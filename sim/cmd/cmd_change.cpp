@@ -1,6 +1,7 @@
 // change: registers and memory from value pairs, or one after the other in
 // the line editor. Each interactive change is echoed as the value-pair line
 // that repeats it, so that a command log replays it.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
@@ -157,10 +158,11 @@ void change_registers_interactively(const char*) {
   for (int n = 0; n < total && is_fixed(row, reg); ++n) next_register(reg, row);
 
   const char* status = REG_STATUS;
+  std::string rejected;  // the edited line that failed
   for (;;) {
     gui_status_text(nullptr);
     if (status == REG_STATUS) gui_status_text(status);
-    else show_answer_error(status);
+    else show_answer_error(status, rejected);
     status = REG_STATUS;
     const std::string name =
         std::string(cur_type->periphs[row].cls->regs[reg].name) + cur_type->periphs[row].suffix;
@@ -175,6 +177,7 @@ void change_registers_interactively(const char*) {
       expr_result value = typed_value(typed);
       if (!value) {
         status = parse_error_text;
+        rejected = prompt + typed.substr(std::min(typed.find_first_not_of(' '), typed.size()));
         continue;
       }
       if (!write_value(row, reg, *value)) break;
@@ -207,10 +210,11 @@ void change_memory_interactively(const char*) {
   const uint32_t mask = row.addr_mask;
   uint32_t address = item.lo & mask;
   const char* status = MEM_STATUS;
+  std::string rejected;  // the edited line that failed
   for (;;) {
     gui_status_text(nullptr);
     if (status == MEM_STATUS) gui_status_text(status);
-    else show_answer_error(status);
+    else show_answer_error(status, rejected);
     status = MEM_STATUS;
     const std::string where = std::string(row.name) + ":$" + format_hex_word(address);
     const std::string prompt = "change " + where + "=";
@@ -224,6 +228,7 @@ void change_memory_interactively(const char*) {
       expr_result value = typed_value(typed);
       if (!value) {
         status = parse_error_text;
+        rejected = prompt + typed.substr(std::min(typed.find_first_not_of(' '), typed.size()));
         continue;
       }
       to_words(*value, row.format);

@@ -11,9 +11,10 @@ int edit_command_line(char* buffer, int first_column) {
   return gui_line_prompt(buffer, first_column, LINE_BUFFER_BYTES);
 }
 
-void show_answer_error(const char* text) {
+void show_answer_error(const char* text, const std::string& edited) {
   gui_status_text(text);
   if (gui_prompt_live() != 0 || text == nullptr) return;
+  if (!edited.empty()) session_echo(edited.c_str(), 1);
   const std::string line = std::string("{") + text + "}";
   session_print(line.c_str(), 1);
 }

@@ -111,8 +111,9 @@ void show_status_text(const char* text);
 constexpr std::size_t LINE_BUFFER_BYTES = 256;
 int edit_command_line(char* buffer, int first_column);
 // A failure of an edited answer, shown on the status row; when nobody sees
-// that row (answers from a pipe) it is printed in the session as well.
-void show_answer_error(const char* text);
+// that row (answers from a pipe) it is printed in the session as well,
+// after the edited line that failed, so that the script line it took shows.
+void show_answer_error(const char* text, const std::string& edited = {});
 
 // Before an output file is made: 1 append, 0 overwrite (or no such file),
 // -1 cancel. Mode 1 appends, 2 cancels, 0 asks, any other overwrites.
