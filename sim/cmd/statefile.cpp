@@ -199,6 +199,32 @@ void write_device(text_out& out, int d) {
   }
 }
 
+// The folder part of a path with its last '/', or nothing.
+std::string folder_of(const char* path) {
+  const std::string text(path);
+  const std::size_t slash = text.rfind('/');
+  return slash == std::string::npos ? std::string() : text.substr(0, slash + 1);
+}
+
+// The profiler companion that an existing state file names, or nothing.
+std::string companion_named_in(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return {};
+  char head[1024];
+  const std::size_t n = std::fread(head, 1, sizeof head - 1, file);
+  std::fclose(file);
+  const std::string text(head, n);
+  const std::string header = "\n[profiler]\n";
+  const std::size_t at = text.find(header);
+  if (at == std::string::npos) return {};
+  const std::size_t from = at + header.size();
+  const std::size_t end = text.find('\n', from);
+  if (end == std::string::npos) return {};
+  const std::string name = text.substr(from, end - from);
+  if (name.size() != 8 || name.compare(0, 2, "pf") != 0 || name.find('/') != std::string::npos) return {};
+  return name;
+}
+
 bool any_profiled(int first, int last) {
   for (int d = first; d <= last; ++d)
     if (device_states[d] != nullptr && device_states[d]->profile.on) return true;
@@ -234,16 +260,18 @@ int save_state_file(const char* path, int first, int last) {
   out.put("%d\n", static_cast<int>(search_path.size()));
   out.line(search_path);
   out.header("profiler");
+  // The profiler's companion file lies beside the state file; the state
+  // file names it without a folder.
   std::string companion;
   if (profiler != nullptr && any_profiled(first, last)) {
-    char name[] = "pfXXXXXX";
-    const int fd = mkstemp(name);
+    std::string name = folder_of(path) + "pfXXXXXX";
+    const int fd = mkstemp(name.data());
     if (fd >= 0) {
       close(fd);
       companion = name;
     }
   }
-  out.text += (companion.empty() ? std::string("(null)") : companion) + "\n";
+  out.text += (companion.empty() ? std::string("(null)") : companion.substr(companion.rfind('/') + 1)) + "\n";
   out.header("numdevices");
   out.put("%d\n", last - first + 1);
   for (int d = first; d <= last; ++d) {
@@ -254,10 +282,14 @@ int save_state_file(const char* path, int first, int last) {
   out.header("viewdev");
   out.put(" %d\n", was);
   make_device_current(was);
+  const std::string replaced = companion_named_in(path);
   if (!write_file_in_place(path, out.text)) {
+    if (!companion.empty()) std::remove(companion.c_str());
     error_report("Error opening file.");
     return 1;
   }
+  // The companion of the state file this one replaced belongs to nothing now.
+  if (!replaced.empty() && folder_of(path) + replaced != companion) std::remove((folder_of(path) + replaced).c_str());
   return 0;
 }
 
@@ -618,6 +650,7 @@ int load_state_file(const char* path) {
 
   search_path = ps->path;
   const bool restore = profiler != nullptr && !ps->companion.empty() && ps->companion[0] != '(';
+  if (restore) ps->companion = folder_of(path) + ps->companion;
   bool first = true;
   for (parsed_device& pd : ps->devices) {
     close_session_log(pd.number);

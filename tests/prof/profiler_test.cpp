@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -190,6 +191,24 @@ TEST_F(profiling, StateSaveAndRestoreKeepTheProfilingDevices) {
   EXPECT_EQ(b.previous_pc, 0x123u);
   EXPECT_EQ(tables().state, TABLES_STARTED);
   EXPECT_EQ(profiler->restore_state(file.c_str(), 5, 0), 0);
+}
+
+// The companion file goes beside its state file, wherever the process
+// runs, and a state file saved over another lets the old one go.
+TEST_F(profiling, StateFilesKeepOneCompanionBesideThem) {
+  write_file("sub/keep", "");
+  run("log p beside");
+  for (int n = 0; n < 3; ++n) run("save s sub/st -o");
+  int companions = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(scratch / "sub"))
+    companions += entry.path().filename().string().rfind("pf", 0) == 0 ? 1 : 0;
+  EXPECT_EQ(companions, 1);
+  const std::string text = read_file("sub/st.sim");
+  EXPECT_NE(text.find("\n[profiler]\npf"), std::string::npos);
+  run("log off p");
+  ASSERT_EQ(device_states[0]->profile.on, 0);
+  run(("load s " + path("sub/st")).c_str());
+  EXPECT_EQ(device_states[0]->profile.on, 1);
 }
 
 // One instruction through the family's decode.
