@@ -177,7 +177,9 @@ void plan_fetch() {
   if (w[CS_BUBBLE]) {
     w[CS_CYCLE_FETCH] = FETCH_OPCODE;
   } else if (k < w[CS_WORDS]) {
-    w[CS_CYCLE_FETCH] = FETCH_OPERAND;
+    // A repeat pass keeps the operand word of the first pass: fetching it
+    // again would move pab on past the words after the instruction.
+    w[CS_CYCLE_FETCH] = w[CS_REPEAT_PASS] ? FETCH_NONE : FETCH_OPERAND;
     return;
   } else if (k < w[CS_CYC_TOTAL]) {
     w[CS_CYCLE_FETCH] = FETCH_NONE;

@@ -54,6 +54,46 @@ TEST_F(CoreLoops, CountedRepeatRunsTheNextInstructionLcTimes) {
   EXPECT_EQ(reg(CORE_A0), 3u);
 }
 
+// The passes of a repeated two-word instruction keep its second word: the
+// program goes on right after that word (an operand fetched again each
+// pass would skip the words after it), and the trace entry keeps it.
+TEST_F(CoreLoops, RepeatOfATwoWordInstructionGoesOnAfterItsSecondWord) {
+  struct two_word {
+    const char* name;
+    uint32_t first, second, x0;
+  };
+  constexpr two_word forms[] = {
+      {"move #>$1234,x0", 0x3C1C, 0x1234, 0x1234},
+      {"move x:>$1234,x0", 0x3C14, 0x1234, 0x0055},
+      {"move x:(r2+$12),x0", 0x0512, 0x3C00, 0x0077},
+      {"bfchg #$1,x0", 0x1480, 0x3201, 0x0001},  // three changes
+  };
+  for (const two_word& f : forms) {
+    SCOPED_TRACE(f.name);
+    boot(0x0010);
+    set(CORE_R2, 0x0012);
+    xmem(0x1234, 0x0055);
+    xmem(0x0024, 0x0077);
+    program(0x0010, {0x0F03, f.first, f.second, INC_A, INC_B});  // rep #3
+    steps(1);
+    EXPECT_EQ(reg(CORE_PC), 0x0011u);
+    const uint32_t at = cur_state->pc_trace_index;
+    for (uint32_t pass = 1; pass <= 3; ++pass) {
+      SCOPED_TRACE(::testing::Message() << "pass " << pass);
+      EXPECT_GT(step(), 0);
+      EXPECT_EQ(reg(CORE_PC), pass < 3 ? 0x0011u : 0x0013u);
+    }
+    EXPECT_EQ(reg(CORE_X0), f.x0);
+    EXPECT_EQ(reg(CORE_LC), 0xFFFFu);
+    EXPECT_EQ(cur_state->pc_trace[(at + 1) % 32].pc, 0x0011u);
+    EXPECT_EQ(cur_state->pc_trace[(at + 1) % 32].second, f.second);
+    steps(2);
+    EXPECT_EQ(reg(CORE_PC), 0x0015u);
+    EXPECT_EQ(reg(CORE_A0), 1u);
+    EXPECT_EQ(reg(CORE_B0), 1u);
+  }
+}
+
 TEST_F(CoreLoops, RepeatsAndDoLoops) {
   run_cases_at(0x0010, {
       {.name = "repeat of zero runs once",
