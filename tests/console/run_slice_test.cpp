@@ -169,6 +169,25 @@ TEST_F(run_slice, ARunArmedOnADeviceSwitchedOffLeavesItOff) {
   EXPECT_NE(device_insts[0]->flags & DEV_EXCLUDED, 0u);
 }
 
+// With the shown device off, a go runs the devices that are on, and
+// Ctrl-C stops the one that runs.
+TEST_F(run_slice, AGoWhileTheShownDeviceIsOffRunsTheOthersUntilCtrlC) {
+  run(0, "device dv1");
+  load_loop(1);
+  run(1, "device dv0");
+  load_loop(0);
+  run(0, "device dv0 off");
+  run(0, "go");
+  for (int k = 0; k < 3; ++k) ASSERT_TRUE(console_run_slice());
+  EXPECT_GT(device_insts[1]->cycles, 0u);
+  EXPECT_EQ(device_insts[0]->cycles, 0u);
+  stop_request = 1;
+  ASSERT_TRUE(pump(5));
+  EXPECT_EQ(device_states[1]->running, 0);
+  EXPECT_EQ(shown_device, 1);
+  EXPECT_NE(output().find("{SIMULATION ABORTED}"), std::string::npos);
+}
+
 TEST_F(run_slice, DeletingTheRunningDeviceFromAnActionEndsTheRunForAll) {
   run(0, "device dv1");
   run(1, "device dv0");  // dv1, left, takes part in runs
