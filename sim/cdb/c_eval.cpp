@@ -437,11 +437,13 @@ int c_eval_again() { return c_eval_loop(); }
 bool c_condition_holds(c_tree& tree) {
   if (c_scope_matches(tree.scope_function, tree.scope_block) == 0) return false;
   c_error_quiet(true);
+  c_node_stack_hold();
   bool holds = false;
   if (c_eval_tree(tree) == 1) {
     c_value& v = tree.root->value;
     if ((c_is_integral(v.type) || c_is_pointer(v.type)) && c_fetch(v) != 0) holds = c_int_raw(v) != 0;
   }
+  c_node_stack_release();
   c_error_quiet(false);
   return holds;
 }

@@ -1,5 +1,6 @@
 #include "sim/cdb/c_value.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cmath>
@@ -21,6 +22,8 @@ constexpr c_family_words families[] = {
 std::vector<std::unique_ptr<c_node>> parse_chain;
 std::array<c_node*, C_NODE_STACK_SIZE> node_stack{};
 int node_count = 0;
+std::array<c_node*, C_NODE_STACK_SIZE> held_stack{};
+int held_count = 0;
 std::string last_error;
 bool quiet = false;
 
@@ -146,3 +149,15 @@ c_node* c_node_pop() { return node_count == 0 ? nullptr : node_stack[static_cast
 void c_node_stack_reset() { node_count = 0; }
 
 int c_node_stack_count() { return node_count; }
+
+void c_node_stack_hold() {
+  std::copy_n(node_stack.begin(), node_count, held_stack.begin());
+  held_count = node_count;
+  node_count = 0;
+}
+
+void c_node_stack_release() {
+  std::copy_n(held_stack.begin(), held_count, node_stack.begin());
+  node_count = held_count;
+  held_count = 0;
+}

@@ -108,3 +108,7 @@ bool c_node_push(c_node* node);
 c_node* c_node_pop();
 void c_node_stack_reset();
 int c_node_stack_count();
+// The stack of an expression paused for a call into the target, set aside
+// while a breakpoint condition is tested during the call's run and put back.
+void c_node_stack_hold();
+void c_node_stack_release();

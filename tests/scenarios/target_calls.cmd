@@ -62,3 +62,7 @@ evaluate h r2
 evaluate {twice(seven())}
 evaluate {seven() * seven() + 1}
 evaluate d ictr
+; a breakpoint's C condition, tested at each instruction of the call, leaves
+; the paused sum as it was
+break {2 > 3}
+evaluate {seven() * seven() + 1}
