@@ -1,12 +1,14 @@
 // The input streams' services: the per-cycle service the run loop calls
 // before the peripherals are clocked, and the reads through which the
 // core and the peripherals take values when the program reads an item.
+#include <algorithm>
 #include <bit>
 
 #include "sim/cmd/rangemap.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/streams.h"
 #include "sim/engine/device.h"
+#include "sim/engine/hooks.h"
 #include "sim/engine/memory.h"
 #include "sim/engine/periph.h"
 #include "sim/engine/runloop.h"
@@ -148,7 +150,69 @@ bool watches_memory(const io_stream* list) {
   return false;
 }
 
+// Kinds whose service changes nothing but a count until a value falls
+// due: its cycle can be worked out ahead (timed: the time; untimed pins:
+// a repeat count running down).
+bool counted_pins(int kind) { return kind == SK_PIN || kind == SK_PIN_GROUP || kind == SK_ANALOG_PIN; }
+bool counted_timed(int kind) { return kind == SK_MEMORY || kind == SK_REGISTER || counted_pins(kind); }
+
+// A stream the services touch every cycle in ways not worked out ahead
+// (values taken each cycle, pins driven again each cycle, a peripheral's
+// changing class word, other devices' pins or memory, pin and history
+// outputs sampled each cycle): it needs the cycle engine.
+bool per_cycle(int list, const io_stream& s) {
+  switch (list) {
+    case SL_IN_TIMED:
+      return !counted_timed(s.kind);
+    case SL_IN_UNTIMED:
+      if (s.kind == SK_MEMORY || s.kind == SK_REGISTER || counted_pins(s.kind)) return false;
+      // A peripheral that asks for its words takes them in its own steps.
+      return s.kind != SK_PERIPH || (cur_state->periph_entries[s.key1].class_word & CW_ASKS) == 0;
+    default:
+      return !(s.kind == SK_MEMORY || s.kind == SK_REGISTER || s.kind == SK_PERIPH || s.kind == SK_PORT);
+  }
+}
+
+uint32_t capped(int64_t cycles) {
+  return cycles >= static_cast<int64_t>(NO_EVENT) ? NO_EVENT - 1 : static_cast<uint32_t>(cycles);
+}
+
+// Services from this one to the first that takes a value (timed_value_due
+// and advance_untimed read one there).
+uint32_t timed_due(const io_stream& s) {
+  if (s.flag_word & 1) return capped(std::max<int64_t>(s.count - static_cast<int64_t>(cur_inst->cycles), 0));
+  if (s.count < 0) return NO_EVENT;
+  return s.count > 1 ? capped(s.count - 1) : 0;
+}
+uint32_t untimed_due(const io_stream& s) { return s.count < 0 ? NO_EVENT : capped(s.count); }
+
 }  // namespace
+
+int streams_plan() {
+  int flags = 0;
+  for (int l = SL_IN_UNTIMED; l <= SL_OUT_TIMED; ++l)
+    for (const io_stream* s = cur_state->streams[l]; s != nullptr; s = s->next)
+      flags |= STREAMS_OPEN | (per_cycle(l, *s) ? STREAMS_PER_CYCLE : 0);
+  return flags;
+}
+
+uint32_t streams_input_due() {
+  uint32_t due = NO_EVENT;
+  for (const io_stream* s = cur_state->streams[SL_IN_TIMED]; s != nullptr; s = s->next)
+    if (counted_timed(s->kind)) due = std::min(due, timed_due(*s));
+  for (const io_stream* s = cur_state->streams[SL_IN_UNTIMED]; s != nullptr; s = s->next)
+    if (counted_pins(s->kind)) due = std::min(due, untimed_due(*s));
+  return due;
+}
+
+// What n services before the due one do: relative times and repeat
+// counts run down.
+void streams_skip_input(uint32_t n) {
+  for (io_stream* s = cur_state->streams[SL_IN_TIMED]; s != nullptr; s = s->next)
+    if (counted_timed(s->kind) && (s->flag_word & 1) == 0 && s->count > 1) s->count -= n;
+  for (io_stream* s = cur_state->streams[SL_IN_UNTIMED]; s != nullptr; s = s->next)
+    if (counted_pins(s->kind) && s->count > 0) s->count -= n;
+}
 
 void streams_service_input() {
   for (io_stream* s = cur_state->streams[SL_IN_TIMED]; s != nullptr; s = s->next) service_timed(*s);

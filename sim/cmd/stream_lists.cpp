@@ -73,7 +73,7 @@ io_stream* restore_stream(uint32_t serial) {
 void link_stream(int which, io_stream* s) {
   s->next = cur_state->streams[which];
   cur_state->streams[which] = s;
-  cur_state->run_plan_stale = 1;  // an open stream keeps the device on the cycle engine
+  cur_state->run_plan_stale = 1;  // the stream's kind decides which engine may run
   peripherals_changed();           // a watched counter, a fed peripheral: their events change
 }
 
@@ -114,5 +114,5 @@ void install_streams() {
   install_stream_hooks({streams_service_input, streams_service_output, streams_read_untimed, streams_read_timed,
                         streams_read_port, streams_read_register, streams_read_memory, streams_write_memory,
                         streams_write_register, streams_write_peripheral, streams_write_port,
-                        streams_write_output_note});
+                        streams_write_output_note, streams_plan, streams_input_due, streams_skip_input});
 }

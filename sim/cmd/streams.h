@@ -102,6 +102,9 @@ int streams_read_timed(int periph, stream_value* out);
 int streams_read_port(int port, uint32_t* out);
 int streams_read_register(int periph, int reg, uint32_t* out);
 int streams_read_memory(int space, uint32_t address, uint32_t* out);
+int streams_plan();
+uint32_t streams_input_due();
+void streams_skip_input(uint32_t n);
 
 // End of an input file: the stream keeps its last value (untimed) or
 // stops (timed), and the device's end-of-input flag becomes 1.

@@ -314,6 +314,7 @@ struct device_state {
   // instruction end whose pc has no bit tests nothing.
   const uint64_t* pc_break_bits = nullptr;
   int run_fast = 0;
+  int stream_plan = 0;  // STREAMS_* of the streams open when the plan was made
   // Set by whatever needs this device run one cycle at a time whatever
   // its plan (the engine comparison in the tests and the benchmark).
   int cycle_engine_only = 0;

@@ -66,5 +66,19 @@ struct stream_hooks {
   void (*write_peripheral)(int periph, const stream_value& value, int gap);
   void (*write_port)(int port, int32_t value, int gap);
   int (*write_output_note)(const char* text);
+  // The run plan's view of the current device's streams: STREAMS_* flags.
+  int (*plan)();
+  // Device cycles from the current one to the first whose input service
+  // takes a value (0: this one), NO_EVENT when none; and n services of
+  // cycles before it, which take nothing. Streams of kinds the plan does
+  // not mark STREAMS_PER_CYCLE change only in these services or when the
+  // program or a peripheral reads them.
+  uint32_t (*input_due)();
+  void (*skip_input)(uint32_t n);
+};
+
+enum : int {
+  STREAMS_OPEN = 0x1,       // the device has a stream
+  STREAMS_PER_CYCLE = 0x2,  // one needs every cycle's services: the cycle engine
 };
 void install_stream_hooks(const stream_hooks& hooks);

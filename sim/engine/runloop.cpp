@@ -393,18 +393,70 @@ bool quiet_end(const device_inst& inst, const device_state& st) {
          inst.pc != st.hio.watch[0] && inst.pc != st.hio.watch[1] && no_break_here(inst, st);
 }
 
+// The input services a fast run leaves out: the cycles up to the next one
+// whose service takes a value only run the streams' counts down, which
+// `settle` does at once before anything else can look at the streams.
+// Counted in the run's cycles, not the device's count, which a reset
+// starts over.
+struct input_services {
+  bool on;
+  bool known = false;
+  bool none = true;  // no service will take a value
+  int served = 0;    // the run's first cycle whose service has not been done
+  int64_t due = 0;   // the run's next cycle whose service takes a value
+  explicit input_services(const device_state& st) : on(st.streams[0] != nullptr || st.streams[1] != nullptr) {}
+  // Cycles from the run's cycle n to the due one, NO_EVENT when none.
+  int64_t ahead(int n) {
+    if (!on) return NO_EVENT;
+    if (!known) {
+      const uint32_t d = input_service_due();
+      known = true;
+      none = d == NO_EVENT;
+      due = n + static_cast<int64_t>(d);
+    }
+    return none ? NO_EVENT : due - n;
+  }
+  void settle(int n) {
+    if (on) skip_input_services(static_cast<uint32_t>(n - served));
+    served = n;
+  }
+  // The services are about to run, or something may change the streams.
+  void changed(int n) {
+    settle(n);
+    known = false;
+  }
+};
+
 // The whole-instruction engine: the cycles of each instruction back to
 // back, with the stop check, the register-block history and the
 // profiler's instruction hook at its end only. Inside an instruction a
 // run that may go fast does nothing else per cycle (check_run_stop would
 // return at once), so every instruction end leaves the state the cycle
-// engine leaves. Stops after `max` cycles even inside an instruction.
+// engine leaves. Stops after `max` cycles even inside an instruction. A
+// cycle whose input service takes a value runs alone, after the service.
 int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
   const int blocks = cur_type->block_count;
+  input_services inputs(*st);
   int n = 0;
   while (n < max) {
+    int room = max - n;
+    const int64_t ahead = inputs.ahead(n);
+    if (ahead == 0) {
+      // The cycle engine's order, with the blocks' previous words as it
+      // leaves them on either side of the cycle (a peripheral compares pins).
+      inputs.changed(n);
+      save_previous_blocks(*inst, blocks);
+      service_input_streams();
+      room = 1;
+    } else if (ahead < room) {
+      room = static_cast<int>(ahead);
+    }
     int whole = 0;
-    n += core_exec_instruction(max - n, &whole);
+    n += core_exec_instruction(room, &whole);
+    if (ahead == 0) {
+      inputs.served = n;
+      save_previous_blocks(*inst, blocks);
+    }
     if ((inst->flags & (DEV_INSTR_END | DEV_INSTR_END2)) != 0) {
       save_previous_blocks(*inst, blocks);
       st->fast_instructions += 1;
@@ -416,12 +468,16 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
         if (instruction_end_observer != nullptr) instruction_end_observer(device);
         continue;
       }
+      // A breakpoint's command may look at the streams or open some.
+      inputs.changed(n);
       if (!after_cycle(device, inst, st) || st->running == 0) return n;
       if (st->run_plan_stale) update_run_plan(*st);
       if (st->run_fast == 0) return n + run_device_cycles(device, max - n);
+      inputs.on = st->streams[0] != nullptr || st->streams[1] != nullptr;
       continue;
     }
   }
+  inputs.settle(n);
   save_previous_blocks(*inst, blocks);
   return n;
 }
@@ -462,10 +518,10 @@ void update_run_plan(device_state& st) {
   st.mid_instr_breaks = mid;
   st.breaks_observe_marks = (flags & BREAKS_OBSERVE_MARKS) != 0 ? 1 : 0;
   st.read_watch = (flags & BREAKS_WATCH_READS) != 0 ? 1 : 0;
-  bool streams = false;
-  for (const io_stream* stream : st.streams) streams = streams || stream != nullptr;
+  st.stream_plan = plan_streams();
   const int mode = st.run_mode;
-  st.run_fast = st.cycle_engine_only == 0 && mid == 0 && !streams && st.profile.on == 0 &&
+  st.run_fast = st.cycle_engine_only == 0 && mid == 0 && (st.stream_plan & STREAMS_PER_CYCLE) == 0 &&
+                        st.profile.on == 0 &&
                         (mode == RUN_GO || mode == RUN_TRACE_INSTR || mode == RUN_STEP_INSTR)
                     ? 1
                     : 0;
@@ -502,9 +558,10 @@ int run_device_cycles(int device, int max) {
 }
 
 int run_device_slice(int rounds) {
-  // Breakpoints on more than one device: their reports and commands come
-  // in round order, so the rounds go one cycle at a time.
-  int count = 0, with_breaks = 0;
+  // Breakpoints or streams on more than one device: their reports,
+  // commands, prompts and lines (two streams may share a file) come in
+  // round order, so the rounds go one cycle at a time.
+  int count = 0, with_breaks = 0, with_streams = 0;
   bool slices = true;
   for (int d = 0; d < DEVICE_MAX; ++d) {
     device_inst* inst = device_insts[d];
@@ -516,9 +573,10 @@ int run_device_slice(int rounds) {
       make_device_current(d);
       update_run_plan(*st);
     }
+    with_streams += st->stream_plan != 0 ? 1 : 0;
     slices = slices && st->run_fast != 0 && (st->run_mode == RUN_GO || count == 1);
   }
-  slices = slices && (count == 1 || with_breaks == 0);
+  slices = slices && (count == 1 || (with_breaks == 0 && with_streams <= 1));
   const int shown_before = shown_device;
   if (!slices) {
     for (int k = 0; k < rounds; ++k) {

@@ -65,6 +65,12 @@ profiler_block& device_profiler_block(int device);
 // are clocked, the output streams after.
 void service_input_streams();
 void service_output_streams();
+// What the run plan needs of the streams (stream_hooks::plan), and the
+// input services a fast run leaves out: the cycles to the next one that
+// takes a value, and n services that take nothing (stream_hooks).
+int plan_streams();
+uint32_t input_service_due();
+void skip_input_services(uint32_t n);
 
 // Frees the call-frame lists of every device that takes part in runs; the
 // current device stays current. Every run-arming command calls it.

@@ -32,6 +32,13 @@ void service_input_streams() {
 void service_output_streams() {
   if (any_output()) hooks.service_output();
 }
+int plan_streams() {
+  return any_input() || any_output() ? hooks.plan() : 0;
+}
+uint32_t input_service_due() { return any_input() ? hooks.input_due() : NO_EVENT; }
+void skip_input_services(uint32_t n) {
+  if (n != 0 && any_input()) hooks.skip_input(n);
+}
 int read_untimed_input(int periph, stream_value* out) {
   return any_input() ? hooks.read_untimed(periph, out) : 0;
 }
