@@ -111,7 +111,9 @@ int write_note(uint32_t mode, const char* mark, const char* text) {
 uint32_t* block_of(int group) { return cur_inst->blocks.data() + group * 2 * REG_BLOCK_WORDS; }
 
 // The pins of a pin stream as text, and whether any changed this cycle.
-bool pin_text(const io_stream& s, std::string& text) {
+// An analog pin compares with the value the stream last wrote: the run
+// loop keeps previous copies of the pin levels only.
+bool pin_text(io_stream& s, std::string& text) {
   bool changed = false;
   text.clear();
   const int first = static_cast<int>(s.key2), last = static_cast<int>(s.key3);
@@ -130,7 +132,8 @@ bool pin_text(const io_stream& s, std::string& text) {
         const int bit = std::countr_zero(m);
         const int word = bit + 5 < REG_BLOCK_WORDS ? 5 + bit : 5;
         text += print("%f", static_cast<double>(std::bit_cast<float>(now[word])));
-        changed = changed || now[word] != before[word] || (s.flag_word & 1);
+        changed = changed || now[word] != s.analog_last || (s.flag_word & 1);
+        s.analog_last = now[word];
       } else {
         char c = 'x';
         if (now[PIN_DRIVEN] & m)

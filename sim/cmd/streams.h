@@ -51,6 +51,7 @@ struct io_stream {
   int src_device = 0;
   stream_value value;
   uint32_t flag_word = 0;  // output: first write; timed input: absolute time
+  uint32_t analog_last = 0;  // output: the analog pin value last written
   int radix = 3;
   int64_t count = 0;  // see the input and output services
   std::vector<stream_group> groups;  // innermost last
