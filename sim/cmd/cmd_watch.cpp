@@ -128,7 +128,8 @@ std::string value_text(const watch_entry& e) {
       sv_optr = e.text.c_str();
       expr_result v = parse_expression(cur_type->expr_flags);
       if (!v) return "";
-      if (e.kind == WATCH_INTEGER && (v->type & AV_FLOAT) != 0) value_from_double(cur_type->expr_flags, *v);
+      // A floating value shows its words outside the floating radix.
+      if ((v->type & AV_FLOAT) != 0) value_from_double(cur_type->expr_flags, *v);
       return expression_text(*v, radix);
     }
   }

@@ -18,6 +18,8 @@ watch
 watch #300 r0
 watch b r0 r1
 watch {1+f(2)}
+watch #8 h -0.5
+watch #8
 watch off
 watch
 wait 0
