@@ -258,9 +258,11 @@ int chosen_mode() {
   return lx.has(3) ? static_cast<int>(lx.value[3].lo) : -1;
 }
 
+// The call frames described the registers and stacks a reset replaces.
 void reset_registers(const char*) {
   reset_peripherals(1, chosen_mode());
   reset_run_flags();
+  frames_free();
 }
 
 void reset_state(const char*) {
@@ -269,6 +271,7 @@ void reset_state(const char*) {
   for (io_stream*& head : cur_state->streams) free_streams(&head, "", 1);
   reset_device(cur_device, chosen_mode());
   reset_run_flags();
+  frames_free();
 }
 
 constexpr action_record save_state_record{save_state, 0};

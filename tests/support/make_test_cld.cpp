@@ -10,17 +10,24 @@
 // an instruction gets a line record, unless its comment says "no line";
 // those of a C function are relative to its ".bf" line, the label's line.
 // A function label's comment may add "static NAME x:$ADDRESS" (hex):
-// an int static to a block that spans the function's body.
+// an int static to a block that spans the function's body; and "code N",
+// the frame code of its ".bf" (how it returns; 0 when not given).
+// A line whose comment begins with "sym" adds a symbol as written: "sym
+// NAME VALUE SPACE SECTION TYPE CLASS [aux W0 ... W7]" (numbers in C form;
+// an auxiliary word "@NAME" is the index of the symbol NAME). Inside a C
+// function it follows the ".bf", else it stands where the line is.
 // A line whose comment says "section" starts a new section; one whose
 // comment says "overlay" starts a section at the previous section's start
 // address, and both carry the overlay flag.
 // The program starts at "main" or "start" when there is one, else at the
 // origin.
+#include <array>
 #include <cctype>
 #include <cstdio>
-#include <map>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -81,6 +88,32 @@ std::string with_labels(const std::string& code, const std::map<std::string, uin
     i = j;
   }
   return out;
+}
+
+// A "sym" line's symbol; false for other lines. References "@NAME" in
+// auxiliary words are left for later (the index of aux word k in refs[k]).
+struct raw_symbol {
+  std::string name;
+  std::array<uint32_t, 5> words{};
+  bool has_aux = false;
+  std::array<uint32_t, 8> aux{};
+  std::array<std::string, 8> refs;
+};
+bool read_raw_symbol(const std::string& comment, raw_symbol& out) {
+  std::istringstream in(comment);
+  std::string word;
+  if (!(in >> word) || word != "sym" || !(in >> out.name)) return false;
+  for (uint32_t& w : out.words) {
+    if (!(in >> word)) return false;
+    w = static_cast<uint32_t>(std::strtoll(word.c_str(), nullptr, 0));
+  }
+  if (!(in >> word) || word != "aux") return true;
+  out.has_aux = true;
+  for (std::size_t k = 0; k < out.aux.size() && in >> word; ++k) {
+    if (word[0] == '@') out.refs[k] = word.substr(1);
+    else out.aux[k] = static_cast<uint32_t>(std::strtoll(word.c_str(), nullptr, 0));
+  }
+  return true;
 }
 
 int fail(const std::string& text) {
@@ -199,8 +232,21 @@ int main(int argc, char** argv) {
   uint32_t entry = origin;
   c.symbol(".file", 0, 0, -2, 0, 103, 1);
   c.file_aux(source, 1);
+  std::map<std::string, uint32_t> raw_index;
+  std::vector<std::pair<std::size_t, std::string>> raw_refs;  // aux word position, name
+  const auto add_raw = [&](const source_line& l) {
+    raw_symbol r;
+    if (!read_raw_symbol(l.comment, r)) return;
+    const auto& w = r.words;
+    raw_index.emplace(r.name, c.symbol(r.name, w[0], w[1], static_cast<int32_t>(w[2]), w[3], w[4], r.has_aux ? 1 : 0));
+    if (!r.has_aux) return;
+    c.aux(r.aux);
+    for (std::size_t k = 0; k < r.refs.size(); ++k)
+      if (!r.refs[k].empty()) raw_refs.emplace_back((c.symbols.size() - 1) * 8 + k, r.refs[k]);
+  };
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const source_line& l = lines[i];
+    if (function_at(i) == nullptr) add_raw(l);
     if (l.label.empty()) continue;
     if (l.label == "main" || l.label == "start") entry = l.address;
     const function* f = function_at(i);
@@ -215,8 +261,11 @@ int main(int argc, char** argv) {
       c.lines[function_record[n]][0] = index;
       c.aux({0, end_address - l.address + 1, 0, c.lines_at + 12 * static_cast<uint32_t>(function_record[n]), 0, 0, 0,
              0});
+      int code = 0;
+      const auto code_at = l.comment.find("code ");
+      if (code_at != std::string::npos) code = std::atoi(l.comment.c_str() + code_at + 5);
       c.symbol(".bf", f->body, 0, l.section, 0, 101, 1);
-      c.aux({0, static_cast<uint32_t>(l.number), 0, 0, 0, 0, 0, 0});
+      c.aux({0, static_cast<uint32_t>(l.number), 0, 0, 0, static_cast<uint32_t>(code), 0, 0});
       char local[32];
       unsigned address = 0;
       const auto at = l.comment.find("static ");
@@ -227,6 +276,7 @@ int main(int argc, char** argv) {
         c.symbol(".eb", end_address, 0, l.section, 0, 100, 1);
         c.aux({0, 0, 0, 0, 0, 0, 0, 0});
       }
+      for (std::size_t k = f->first; k <= f->last; ++k) add_raw(lines[k]);
       c.symbol(".ef", end_address, 0, l.section, 0, 101, 1);
       c.aux({0, last_relative, 0, 0, 0, 0, 0, 0});
     }
@@ -240,6 +290,11 @@ int main(int argc, char** argv) {
     previous_aux = i + 1;
   }
   c.symbols[0][2] = static_cast<uint32_t>(c.symbols.size());  // the chain ends
+  for (const auto& [at, name] : raw_refs) {
+    const auto found = raw_index.find(name);
+    if (found == raw_index.end()) return fail("no symbol " + name);
+    c.symbols[at / 8][at % 8] = found->second;
+  }
   c.opt[5] = entry;
   c.write(argv[2]);
   free_all_devices();
