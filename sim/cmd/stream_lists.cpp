@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/cmd/rangemap.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/streams.h"
 #include "sim/engine/device.h"
@@ -83,6 +84,29 @@ io_stream* find_stream(io_stream* list, int kind, uint32_t key1, uint32_t key2) 
   return nullptr;
 }
 
+namespace {
+
+// A memory output stream whose address lost its tag with a removed stream
+// of the other list tags it again.
+void retag_memory_outputs() {
+  for (int l : {SL_OUT_UNTIMED, SL_OUT_TIMED})
+    for (const io_stream* s = cur_state->streams[l]; s != nullptr; s = s->next) {
+      if (s->kind != SK_MEMORY) continue;
+      int row = find_memory_region(static_cast<int>(s->key1), s->key2);
+      if (row < 0) continue;
+      if (cur_type->mem->resolve_space != nullptr) {
+        const int concrete =
+            find_memory_region(cur_type->mem->resolve_space(static_cast<int>(s->key1), s->key2), s->key2);
+        if (concrete >= 0) row = concrete;
+      }
+      const range_map& tags = cur_state->region_logs[static_cast<std::size_t>(row)].maps[MAP_OUT_STREAM];
+      if (range_map_get(tags, s->key2 & cur_type->regions[row].addr_mask) == 0)
+        tag_region_address(0, row, s->key2, s->serial);
+    }
+}
+
+}  // namespace
+
 void free_streams(io_stream** list, const char* name, int mode) {
   for (io_stream** at = list; *at != nullptr;) {
     io_stream* s = *at;
@@ -98,6 +122,7 @@ void free_streams(io_stream** list, const char* name, int mode) {
     close_file(*s);
   }
   sweep();
+  if (list == &cur_state->streams[SL_OUT_UNTIMED] || list == &cur_state->streams[SL_OUT_TIMED]) retag_memory_outputs();
 }
 
 int free_stream_number(int first_list) {

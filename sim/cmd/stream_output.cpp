@@ -201,9 +201,18 @@ void streams_write_memory(int space, uint32_t address, uint32_t) {
   const uint32_t serial =
       range_map_get(cur_state->region_logs[static_cast<std::size_t>(row)].maps[MAP_OUT_STREAM], address & mask);
   if (serial == 0) return;
+  // An address holds one stream's tag; an untimed and a timed stream of the
+  // same location are both written.
+  const io_stream* tagged = nullptr;
+  for (int l = SL_OUT_UNTIMED; l <= SL_OUT_TIMED && tagged == nullptr; ++l)
+    for (const io_stream* s = cur_state->streams[l]; s != nullptr && tagged == nullptr; s = s->next)
+      if (s->serial == serial) tagged = s;
+  if (tagged == nullptr) return;
   for (int l = SL_OUT_UNTIMED; l <= SL_OUT_TIMED; ++l) {
     for (io_stream* s = cur_state->streams[l]; s != nullptr; s = s->next) {
-      if (s->serial != serial) continue;
+      if (s != tagged && (s->kind != SK_MEMORY || tagged->kind != SK_MEMORY || s->key1 != tagged->key1 ||
+                          s->key2 != tagged->key2))
+        continue;
       std::string text;
       if (s->radix == RADIX_STRING) {
         for (uint32_t k = 0; k < 99; ++k) {
