@@ -21,10 +21,6 @@ constexpr int GRANT_FETCH = 4;  // 1-3: an access slot
 
 enum slot_word : int { SLOT_KIND = 0, SLOT_CYCLE, SLOT_ADDRESS, SLOT_SPACE, SLOT_REG, SLOT_VALUE };
 
-// Region attribute bits whose reads show on the data pins.
-constexpr uint32_t ATTR_DATA_PINS = 0x08000000 | 0x02000000;
-// Region flag of a word array that the core cannot write.
-constexpr uint32_t REGION_READ_ONLY = 0x8;
 
 // The strobes and bus-control outputs the owner of the bus drives.
 constexpr uint32_t BUS_STROBES = CTL_RD | CTL_WR | CTL_BS | CTL_RW | CTL_TS | CTL_PS | CTL_BB;
@@ -405,6 +401,28 @@ int core_bus_request() {
   return 1;
 }
 
+void core_bus_idle() {
+  uint32_t* w = core_words();
+  w[CS_REQ_X1] = 0;
+  w[CS_REQ_X2] = 0;
+  w[CS_REQ_PROGRAM] = 0;
+  core_bus_arbitration(false);
+  w[CS_CONTENDED] = 0;
+  w[CS_GRANTED] = GRANT_NONE;
+  strobes_idle();
+  periph_pin_block(PINS_ADDRESS)[PIN_DRIVEN] = 0;
+  w[CS_WAIT_COUNT] = 0;
+  w[CS_ACCESS_ACTIVE] = 0;
+}
+
+void core_bus_complete_idle() {
+  uint32_t* w = core_words();
+  w[CS_GRANTED] = GRANT_NONE;
+  w[CS_ACCESS_ACTIVE] = 0;
+  strobes_idle();
+  w[CS_PASS] = 0;
+}
+
 void core_bus_write_phase() {
   uint32_t* w = core_words();
   uint32_t* data = periph_pin_block(PINS_DATA);
@@ -532,7 +550,7 @@ uint32_t core_mem_read(int space, uint32_t address) {
     value = fed & WORD;
     mem_write_word(space, address, &value);
   }
-  if (row >= 0 && row < cur_type->region_count && (cur_type->regions[row].attr & ATTR_DATA_PINS))
+  if (row >= 0 && row < cur_type->region_count && (cur_type->regions[row].attr & REGION_ATTR_DATA_PINS))
     set_pin_word(periph_pin_block(PINS_DATA), PIN_LEVEL, value);
   if (cur_state->read_watch != 0) [[unlikely]]
     note_watched_read(entry, address, value);

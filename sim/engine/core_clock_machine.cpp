@@ -12,6 +12,7 @@
 #include "sim/engine/core_alu.h"
 #include "sim/engine/core_decode.h"
 #include "sim/engine/core_engine.h"
+#include "sim/engine/core_fast.h"
 #include "sim/engine/core_state.h"
 #include "sim/engine/core_tables.h"
 #include "sim/engine/memory.h"
@@ -527,6 +528,13 @@ int core_exec_instruction(int room, int* whole) {
   device_inst& inst = *cur_inst;
   uint32_t* w = inst.core;
   const uint32_t* dw = inst.device_words.data();
+  if (w[CS_CYC_INDEX] == 0) {
+    const int n = core_fast_instruction(room);
+    if (n > 0) {
+      *whole = 1;
+      return n;
+    }
+  }
   // Whole: from the instruction's start to its end without a stall, a
   // hold, a wait state, a fetch-only cycle or the reset pin.
   bool plain = dw[DW_CORE_STATE_CODE] == CORE_STATE_EXECUTE && w[CS_CYC_INDEX] == 0 && !w[CS_STALLED] &&

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "sim/engine/core_engine.h"
+#include "sim/engine/core_fast.h"
 #include "sim/engine/core_state.h"
 #include "sim/engine/core_tables.h"
 #include "sim/engine/memory.h"
@@ -210,6 +211,7 @@ const decoded_word& decoded_word_of(uint16_t w) {
     d.words = static_cast<uint8_t>(words);
     d.cycles = static_cast<uint8_t>(core_instruction_cycles(w, words, false));
     d.run = core_handler_of(w);
+    core_fast_record(w, d);
     d.valid = true;
   }
   return d;

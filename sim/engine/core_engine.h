@@ -35,6 +35,8 @@ void exec_cycle_done(device_inst& inst, bool end);
 // 0, changing nothing, otherwise. DEV_PC_WRITTEN is the caller's: the
 // cycles inside the instruction would clear it.
 int exec_cycles_done(device_inst& inst, int n);
+// Its condition alone (the horizon worked out when stale).
+bool exec_cycles_quiet(device_inst& inst, int n);
 
 // ---------------------------------------------------------------------------
 // Condition codes and instruction timing.
@@ -61,6 +63,10 @@ core_handler core_handler_of(uint16_t word);
 // core_execute with the handler already known.
 void core_execute_with(core_handler run);
 
+// The straight-line executor's handler of a record (core_fast.h).
+struct fast_step;
+using fast_handler = bool (*)(fast_step& step);
+
 // What decoding an opcode word at an instruction boundary outside a fast
 // interrupt gives, worked out once per word (the tables are constant, so
 // a record never goes stale; program writes are seen because the record
@@ -81,6 +87,10 @@ struct decoded_word {
   uint32_t move_form = 0;
   uint32_t timing_row = 0;
   core_handler run = nullptr;
+  // The straight-line handler (null: the cycle-by-cycle path) and what it
+  // keeps of the word's decoding.
+  fast_handler fast = nullptr;
+  uint64_t fast_aux = 0;
 };
 const decoded_word& decoded_word_of(uint16_t word);
 // core_decode outside a fast interrupt from the record of the word: a new
@@ -115,6 +125,10 @@ void core_clear_plan();
 // Bus unit: the requests of this instruction cycle (state 258). Returns 1
 // when the cycle may go on, 0 when it stalls waiting for the bus.
 int core_bus_request();
+// What core_bus_request and core_bus_complete do in an instruction cycle
+// whose accesses are all internal (no request, the arbitration at rest).
+void core_bus_idle();
+void core_bus_complete_idle();
 // State 264: a granted external write drives the pins and writes memory.
 void core_bus_write_phase();
 // State 280: 1 while wait states remain (the cycle stays in 280).
@@ -133,6 +147,9 @@ bool core_sample_bus_pins();
 inline int core_resolve_space(int space, uint32_t address) {
   return resolve_space_in_mode(space, address, core_word(CORE_OMR));
 }
+
+// Region attribute bits whose reads show on the data pins.
+constexpr uint32_t REGION_ATTR_DATA_PINS = 0x08000000 | 0x02000000;
 
 // One memory operand access through the memory map (space already
 // resolved to a region space).

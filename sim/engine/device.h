@@ -115,6 +115,7 @@ struct periph_row {
 // mem_region flag bits with behaviour; the others are carried as data.
 enum : uint32_t {
   REGION_DISABLED = 0x4,
+  REGION_READ_ONLY = 0x8,  // a word array the core cannot write
   REGION_IO_BUS = 0x10000,
   REGION_MORE_ROWS = 0x20000,
   REGION_SPARSE = 0x1000000,
@@ -321,6 +322,7 @@ struct device_state {
   uint32_t fast_instructions = 0;  // instruction ends the fast engine reached
   uint32_t exec_instructions = 0;  // of which the executor ran whole (core_exec_instruction)
   uint32_t record_repeat_passes = 0;  // repeat passes the executor decoded from a record
+  uint32_t straight_instructions = 0;  // of which ran straight through from a record (core_fast.h)
   // The profiler's block; profiled while profile.on is set.
   profiler_block profile;
 

@@ -241,6 +241,25 @@ void note_access(int holder, bool held, uint32_t address, int is_read, uint32_t 
 
 }  // namespace
 
+void note_memory_access_rows(uint32_t rows, uint32_t address, int is_read, uint32_t attribute) {
+  log_rows(rows, false, address, is_read, attribute);
+}
+
+uint32_t memory_access_log_rows(uint8_t entry, uint32_t address) {
+  const int holder = entry & REGION_ENTRY_ROW;
+  const int count = cur_type->region_count;
+  if (!(entry & REGION_ENTRY_HOLDS) || !valid_row(holder) || count > REGION_INDEX_MAX_ROWS ||
+      cur_state->region_logs.size() < static_cast<std::size_t>(count))
+    return 0;
+  const region_log_rows_of& family = region_log_rows_fast(holder);
+  uint32_t rows = family.covering;
+  for (uint32_t partial = family.partial; partial != 0; partial &= partial - 1) {
+    const int r = std::countr_zero(partial);
+    if (in_row(cur_type->regions[r], address)) rows |= 1u << r;
+  }
+  return rows;
+}
+
 void note_memory_access_at(int holder, uint32_t address, int is_read, uint32_t attribute) {
   note_access(holder, false, address, is_read, attribute);
 }

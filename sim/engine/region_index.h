@@ -105,3 +105,10 @@ void note_memory_access_at(int holder, uint32_t address, int is_read, uint32_t a
 // note_memory_access_at with the region entry of the access (its row and
 // whether that row holds the address).
 void note_memory_access_entry(uint8_t entry, uint32_t address, int is_read, uint32_t attribute);
+// The rows whose logs note_memory_access_entry writes for an access at
+// `address` with a holding entry, one bit per row; 0 when it would not
+// log by rows (an entry that does not hold, a map too large for bits).
+uint32_t memory_access_log_rows(uint8_t entry, uint32_t address);
+// Notes an access in the logs of the rows in `rows` (what
+// note_memory_access_entry does once it has them).
+void note_memory_access_rows(uint32_t rows, uint32_t address, int is_read, uint32_t attribute);

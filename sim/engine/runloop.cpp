@@ -496,17 +496,21 @@ void exec_cycle_done(device_inst& inst, bool end) {
   if (cur_state->run_mode == RUN_GO && inst.cycles % 1000 == 0) run_hook.show_progress_line();
 }
 
-int exec_cycles_done(device_inst& inst, int n) {
-  if (n <= 0 || stop_request != 0) return 0;
+bool exec_cycles_quiet(device_inst& inst, int n) {
+  if (n <= 0 || stop_request != 0) return false;
   const uint32_t first = inst.cycles;
   const uint32_t count = static_cast<uint32_t>(n);
-  if (first > UINT32_MAX - count) return 0;  // the count wraps inside: left to the cycles
+  if (first > UINT32_MAX - count) return false;  // the count wraps inside: left to the cycles
   if (inst.horizon_stale) compute_event_horizon();
-  if (inst.event_due && inst.horizon - first < count) return 0;
+  if (inst.event_due && inst.horizon - first < count) return false;
   // The progress line of a go comes at counts that are multiples of a
   // thousand, reached inside the instruction (not at its end).
-  if (cur_state->run_mode == RUN_GO && 1000 - first % 1000 < count) return 0;
-  inst.cycles = first + count;
+  return cur_state->run_mode != RUN_GO || 1000 - first % 1000 >= count;
+}
+
+int exec_cycles_done(device_inst& inst, int n) {
+  if (!exec_cycles_quiet(inst, n)) return 0;
+  inst.cycles += static_cast<uint32_t>(n);
   return n;
 }
 

@@ -1,0 +1,642 @@
+// The straight-line executor (core_fast.h): the entry test at a boundary,
+// the decode's live words, the end of an instruction as the clock machine
+// does it in its last cycle, plain internal memory, the clocking of the
+// instruction's device cycles, and the handlers of the data-ALU classes
+// with parallel moves.
+#include "sim/engine/core_fast.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "sim/engine/core_alu.h"
+#include "sim/engine/core_decode.h"
+#include "sim/engine/core_state.h"
+#include "sim/engine/core_tables.h"
+#include "sim/engine/device.h"
+#include "sim/engine/memory.h"
+#include "sim/engine/periph.h"
+#include "sim/engine/region_index.h"
+#include "sim/engine/runloop.h"
+
+namespace {
+
+constexpr uint32_t WORD = 0xFFFF;
+constexpr uint32_t PC_TRACE_ENTRIES = 32;
+
+// --- Plain internal memory ----------------------------------------------------
+
+// The word of a row that holds `address` in resolved space `space` and
+// has no behaviour of its own (no I/O window, not disabled, written only
+// where the core may write); a null word otherwise. Its log rows are left
+// to note_memory_access_entry. (Lookups fill their answer in place: a
+// record returned by value is stored in parts and read back whole, which
+// stalls.)
+bool plain_word(int space, uint32_t address, bool write, fast_word& at) {
+  const uint8_t e = region_entry_fast(space, address);
+  const int row = e & REGION_ENTRY_ROW;
+  if (row >= cur_type->region_count) return false;
+  const mem_region& r = cur_type->regions[row];
+  if (r.flags & (REGION_IO_BUS | REGION_DISABLED | REGION_SPARSE)) return false;
+  if (write && (r.flags & REGION_READ_ONLY)) return false;
+  if (address < r.low || address > r.high) return false;
+  std::vector<uint32_t>& words = cur_inst->regions[static_cast<std::size_t>(row)].words;
+  const uint32_t index = address - r.low;
+  if (index >= words.size()) return false;
+  at.word = &words[index];
+  at.logs = 0;
+  at.entry = e;
+  at.data_pins = (r.attr & REGION_ATTR_DATA_PINS) != 0;
+  return true;
+}
+
+int resolved(int generic, uint32_t address) {
+  const int space = core_resolve_space(generic, address);
+  if (generic == SPACE_P) return space == SPACE_PI || space == SPACE_PR ? space : -1;
+  return space == SPACE_XI || space == SPACE_XR ? space : -1;
+}
+
+enum : uint16_t { PAGE_PLAIN = 0x100, PAGE_WRITABLE = 0x200, PAGE_DATA_PINS = 0x400 };
+
+// A page whose every word resolves to the same plain row with the same
+// region entry and log rows; 0 otherwise.
+uint16_t page_of(int generic, uint32_t page, uint32_t* logs) {
+  int space = -1;
+  fast_word first{}, at{};
+  bool writable = true;
+  *logs = 0;
+  for (uint32_t address = page << 8; address < (page + 1) << 8; ++address) {
+    const int s = resolved(generic, address);
+    if (s < 0 || !plain_word(s, address, false, at)) return 0;
+    if (space >= 0 && (s != space || at.entry != first.entry)) return 0;
+    const uint32_t rows = memory_access_log_rows(at.entry, address);
+    if (rows == 0 || (space >= 0 && rows != *logs)) return 0;
+    *logs = rows;
+    space = s;
+    first = at;
+    writable = writable && s == SPACE_XI && plain_word(s, address, true, at);
+  }
+  return static_cast<uint16_t>(first.entry | PAGE_PLAIN | (writable ? PAGE_WRITABLE : 0) |
+                               (first.data_pins ? PAGE_DATA_PINS : 0));
+}
+
+}  // namespace
+
+// Per device type and the omr bits that steer resolution, each 256-word
+// page of P and of X space whose every word resolves to the same plain row
+// with the same region entry: the entry, whether the core may write there
+// and the row shows reads on the data pins, and the rows whose access logs
+// note an access. Other pages are looked up word by word.
+struct fast_pages {
+  const device_type* type = nullptr;
+  uint32_t mode = ~0u;
+  std::array<uint16_t, 0x100> program{};
+  std::array<uint16_t, 0x100> data{};
+  std::array<uint32_t, 0x100> program_logs{};
+  std::array<uint32_t, 0x100> data_logs{};
+};
+
+namespace {
+
+std::array<fast_pages, TYPE_COUNT> page_maps;
+
+const fast_pages& pages_now() {
+  fast_pages& map = page_maps[static_cast<std::size_t>(cur_inst->type)];
+  const uint32_t mode = core_word(CORE_OMR) & (OMR_MODE | OMR_EXT_X);
+  if (map.type != cur_type || map.mode != mode) {
+    map.type = cur_type;
+    map.mode = mode;
+    for (uint32_t page = 0; page < 0x100; ++page) {
+      map.program[page] = page_of(SPACE_P, page, &map.program_logs[page]);
+      map.data[page] = page_of(SPACE_X, page, &map.data_logs[page]);
+    }
+  }
+  return map;
+}
+
+// The word of a plain page; false for a page looked up word by word.
+bool page_word(uint16_t page, uint32_t logs, uint32_t address, bool write, fast_word& at) {
+  if (!(page & PAGE_PLAIN) || (write && !(page & PAGE_WRITABLE))) return false;
+  const int row = page & REGION_ENTRY_ROW;
+  std::vector<uint32_t>& words = cur_inst->regions[static_cast<std::size_t>(row)].words;
+  const uint32_t index = address - cur_type->regions[row].low;
+  if (index >= words.size()) return false;
+  at.word = &words[index];
+  at.logs = logs;
+  at.entry = static_cast<uint8_t>(page);
+  at.data_pins = (page & PAGE_DATA_PINS) != 0;
+  return true;
+}
+
+// A program word the fetch reads from internal memory.
+bool program_word(const fast_pages& map, uint32_t address, fast_word& at) {
+  if (page_word(map.program[address >> 8], map.program_logs[address >> 8], address, false, at)) return true;
+  const int space = resolved(SPACE_P, address);
+  return space >= 0 && plain_word(space, address, false, at);
+}
+
+// An X word a data access reads or writes in internal memory.
+bool data_word(const fast_pages& map, uint32_t address, bool write, fast_word& at) {
+  if (page_word(map.data[address >> 8], map.data_logs[address >> 8], address, write, at)) return true;
+  const int space = resolved(SPACE_X, address);
+  return space >= 0 && (!write || space == SPACE_XI) && plain_word(space, address, write, at);
+}
+
+// The access-log note core_mem_read and core_mem_write leave.
+void note_plain(const fast_word& at, uint32_t address, int is_read, uint32_t attribute) {
+  if (at.logs != 0)
+    note_memory_access_rows(at.logs, address, is_read, attribute);
+  else
+    note_memory_access_entry(at.entry, address, is_read, attribute);
+}
+
+// What core_mem_read leaves of a plain read: the data pins of a row that
+// shows reads there, and the access-log note.
+uint32_t read_plain(const fast_word& at, uint32_t address) {
+  const uint32_t value = *at.word & WORD;
+  if (at.data_pins) set_pin_word(periph_pin_block(PINS_DATA), PIN_LEVEL, value);
+  note_plain(at, address, 1, 0);
+  return value;
+}
+
+uint32_t fetch_program(const fast_step& s, uint32_t address) {
+  fast_word at{};
+  program_word(*s.pages, address, at);
+  return read_plain(at, address);
+}
+
+// --- Clocking -----------------------------------------------------------------
+
+void clock_front() {
+  core_pll_step();
+  core_clock_out_pin();
+}
+
+void end_of_clock() { core_sample_pins(); }
+
+// The bus unit at rest: not the bus owner, the arbitration idle with bus
+// request sampled high, no request, no access, the strobes idle. Then what
+// core_bus_idle and core_bus_complete_idle do in a cycle changes nothing.
+bool bus_at_rest(const uint32_t* w) {
+  constexpr uint32_t STROBES = CTL_PS | CTL_BS | CTL_TS | CTL_RW | CTL_RD | CTL_WR | CTL_PEREN;
+  constexpr uint32_t ARB_IDLE = 4;
+  const uint32_t* c = periph_pin_block(PINS_CONTROL);
+  const bool owned = (c[PIN_DRIVEN] & CTL_BB) && !(c[PIN_DRIVEN_LEVEL] & CTL_BB);
+  return w[CS_ARB_STATE] == ARB_IDLE && (w[CS_BUS_SAMPLE] & CTL_BR) && !owned && !(w[CORE_BCR] & 0x4000) &&
+         (c[PIN_DRIVEN] & STROBES) == STROBES && (c[PIN_DRIVEN_LEVEL] & STROBES) == STROBES &&
+         periph_pin_block(PINS_ADDRESS)[PIN_DRIVEN] == 0 && periph_pin_block(PINS_DATA)[PIN_DRIVEN] == 0 &&
+         (w[CS_REQ_PROGRAM] | w[CS_REQ_X1] | w[CS_REQ_X2] | w[CS_CONTENDED] | w[CS_GRANTED] | w[CS_READ_STROBE] |
+          w[CS_WRITE_STROBE] | w[CS_WAIT_COUNT] | w[CS_ACCESS_ACTIVE] | w[CS_PASS]) == 0;
+}
+
+// Completes `count` device cycles (an odd number) from the one in
+// progress (a first half, its PLL step and clock-out pin done) of an
+// instruction whose accesses are all internal, and starts the next: what
+// the clock machine does in them besides the core's own work, which may
+// come before them because nothing here reads it (the handlers write none
+// of the registers the pins and the PLL read). No peripheral event, no
+// progress line and no stop request falls inside (the entry test), so the
+// run loop's part of each is the count and the pc mark's clearing. With
+// the clocking done at once (`closed`), the bus at rest, only those.
+void fast_clock(device_inst& inst, uint32_t* w, int count, bool bus_rest, bool closed) {
+  for (int i = 0; i < count && !closed; ++i) {
+    if (!bus_rest) {
+      if ((i & 1) == 0)
+        core_bus_idle();
+      else
+        core_bus_complete_idle();
+    }
+    end_of_clock();
+    clock_front();
+  }
+  w[CS_STALLED] = 0;
+  inst.device_words[DW_CORE_STATE_CODE] = CORE_STATE_SECOND_HALF;
+  inst.cycles += static_cast<uint32_t>(count);
+  inst.flags &= ~DEV_PC_WRITTEN;
+}
+
+// The rest of the last device cycle, after the instruction's end. Its pin
+// samples run when a data read moved the data pins.
+void fast_clock_end(device_inst& inst, uint32_t* w, bool bus_rest) {
+  if (!bus_rest) core_bus_complete_idle();
+  w[CS_STALLED] = 0;
+  inst.device_words[DW_CORE_STATE_CODE] = CORE_STATE_EXECUTE;
+  end_of_clock();
+  exec_cycle_done(inst, true);
+}
+
+// --- The end of an instruction --------------------------------------------------
+
+void complete_accesses(fast_step& s, int cycle) {
+  uint32_t* w = s.w;
+  for (int i = 0; i < s.accesses; ++i) {
+    const fast_access& a = s.access[static_cast<std::size_t>(i)];
+    if (a.cycle != cycle) continue;
+    w[a.latch == CS_GDB ? CS_XAB2 : CS_XAB] = a.address;
+    if (!a.write) {
+      w[a.latch] = read_plain(a.at, a.address);
+      if (a.reg >= 0 && w[CS_COND_TRUE]) core_bus_to_reg(a.reg, a.latch);
+      continue;
+    }
+    const uint32_t value = a.value & WORD;
+    w[a.latch] = value;
+    const uint32_t old = *a.at.word & WORD;
+    *a.at.word = value;
+    note_plain(a.at, a.address, 0, old != value ? ATTR_CHANGED : 0u);
+  }
+}
+
+// The operand fetch of a two-word instruction's first cycles.
+void fetch_operand(const fast_step& s) {
+  uint32_t* w = s.w;
+  const uint32_t address = w[CS_PAB] & WORD;
+  const uint32_t word = fetch_program(s, address);
+  w[CS_PDB] = word;
+  core_trace_second_word(word);
+  w[CS_PAB] = (address + 1) & WORD;
+}
+
+// The last instruction cycle's plan: another repeat pass (no fetch), or
+// the loop end and the next opcode's address, which pc names from now.
+bool plan_last_cycle(uint32_t* w) {
+  if (w[CS_REP_STATE] && repeat_end_check()) {
+    w[CS_REP_CONTINUE] = 1;
+    return false;
+  }
+  uint32_t target = 0;
+  const uint32_t last_word = (w[CS_EXECUTE_ADDR] + w[CS_WORDS] - 1) & WORD;
+  if (!w[CS_FLOW_TAKEN] && loop_end_check(last_word, &target)) {
+    w[CS_NEXT_FETCH] = 1;
+    w[CS_NEXT_TARGET] = target;
+  }
+  if (w[CS_NEXT_FETCH]) {
+    w[CS_NEXT_FETCH] = 0;
+    w[CS_PAB] = w[CS_NEXT_TARGET] & WORD;
+  }
+  core_set_next_pc(w[CS_PAB]);
+  return true;
+}
+
+void fetch_opcode(const fast_step& s) {
+  uint32_t* w = s.w;
+  const uint32_t address = w[CS_PAB] & WORD;
+  const uint32_t word = fetch_program(s, address);
+  w[CS_PDB] = word;
+  w[CS_PREFETCH] = word;
+  w[CS_PREFETCH_ADDR] = address;
+  w[CS_PAB] = (address + 1) & WORD;
+}
+
+// finish_cycle at the instruction's end: the transfers, the end signal,
+// the interrupt boundary and the next opcode's legality.
+void end_instruction(fast_step& s) {
+  uint32_t* w = s.w;
+  device_inst& inst = *s.inst;
+  for (int i = 0; i < s.transfers; ++i) {
+    w[CS_GDB] = s.transfer_value[static_cast<std::size_t>(i)] & WORD;
+    core_bus_to_reg(s.transfer_reg[static_cast<std::size_t>(i)], CS_GDB);
+  }
+  w[CS_BUBBLE] = 0;
+  w[CS_CYC_INDEX] = 0;
+  w[CS_CYCLE_FETCH] = FETCH_NONE;
+  const bool repeating = w[CS_REP_CONTINUE] != 0;
+  inst.flags |= repeating && w[CS_REP_STATE] == 1 ? DEV_INSTR_END2 : DEV_INSTR_END;
+  inst.instructions += 1;
+  const bool boundary = !repeating && !w[CS_REP_ARMED] && !w[CS_REP_STATE];
+  if (boundary && core_check_interrupts()) {
+    irq_sequence_start(w[CS_PREFETCH_ADDR]);
+    w[CS_BUBBLE] = 1;
+    w[CS_RESTART_SKIP] += 1;
+    core_set_next_pc(w[CS_TAKEN_VECTOR]);
+    return;
+  }
+  // core_check_prefetch, by the next word's record.
+  if (!repeating) {
+    if (decoded_word_of(static_cast<uint16_t>(w[CS_PREFETCH])).flags & IFLAG_ILLEGAL) inst.flags |= DEV_ILLEGAL;
+    w[CS_PREFETCH_CHECKED] = 1;
+  }
+}
+
+// The words each fetch of the instruction reads are plain program memory:
+// its operands, the next opcode in sequence and, at the last word of a
+// loop, the loop's start.
+bool fetches_plain(const uint32_t* w, const fast_pages& pages, const decoded_word& d, bool repeat_pass) {
+  fast_word at{};
+  const uint32_t pab = w[CS_PAB] & WORD;
+  for (uint32_t k = 0; k < d.words; ++k)
+    if (!program_word(pages, (pab + k) & WORD, at)) return false;
+  if (!(w[CORE_SR] & SR_LOOP)) return true;
+  const uint32_t address = repeat_pass ? w[CS_DECODE_ADDR] : w[CS_PREFETCH_ADDR];
+  if (((address + d.words - 1) & WORD) != (w[CORE_LA] & WORD)) return true;
+  const uint32_t p = w[CORE_SP] & SP_POINTER;
+  const uint32_t start = p ? w[CS_SS_HIGH + p] & WORD : 0;
+  return program_word(pages, start, at);
+}
+
+// --- The data-ALU handlers ------------------------------------------------------
+
+constexpr std::array<int, 8> hhh_regs = {CORE_X0, CORE_Y0, CORE_X1, CORE_Y1,
+                                         CORE_A,  CORE_B,  CORE_A0, CORE_B0};
+
+int other_acc(uint32_t op) { return (op & 8) ? CORE_A : CORE_B; }
+
+uint32_t source_x(int reg) { return fast_source(reg, CS_XDB); }
+bool agu_plain(const uint32_t* w) { return fast_agu_plain(w); }
+
+int last_cycle(const fast_step& s) { return s.d->cycles; }
+
+// One X access by (rN)+ or (rN)+nN, of the register `reg`.
+bool alu_x_move(fast_step& s) {
+  const uint32_t op = s.opcode;
+  uint32_t* w = s.w;
+  if (!agu_plain(w)) return false;
+  const bool read = (op & 0x100) != 0;
+  const int reg = hhh_regs[(op >> 9) & 7];
+  const int n = static_cast<int>((op >> 12) & 3);
+  fast_access* a = fast_plan_access(s, w[CORE_R0 + n], !read, read ? reg : -1, last_cycle(s), false);
+  if (a == nullptr) return false;
+  fast_begin(s);
+  if (!read) a->value = source_x(reg);
+  fast_run_alu(s);
+  agu_address(n, (op & 0x4000) ? AGU_ADD_N : AGU_INC);
+  return true;
+}
+
+// Two X reads: the first address unit's (rN)+ or (rN)+nN and r3's.
+bool alu_two_reads(fast_step& s) {
+  const uint32_t op = s.opcode;
+  uint32_t* w = s.w;
+  if (!agu_plain(w)) return false;
+  const int other = other_acc(op);
+  const std::array<int, 8> r1 = {other, CORE_Y0, CORE_X1, CORE_Y1, CORE_X0, CORE_Y0, other, CORE_Y1};
+  const std::array<int, 8> r2 = {CORE_X0, CORE_X0, CORE_X0, CORE_X0, CORE_X1, CORE_X1, CORE_Y0, CORE_X1};
+  const uint32_t sel = (op >> 8) & 7;
+  const int n = static_cast<int>((op >> 5) & 3);
+  const bool add_n = (op & 0x1000) != 0;
+  // The second unit reads r3 after the first has updated it.
+  uint32_t r3 = w[CORE_R3] & WORD;
+  if (n == 3) r3 = agu_modify(r3, add_n ? w[CORE_N3] : 1, false, w[CORE_M3], nullptr);
+  if (fast_plan_access(s, w[CORE_R0 + n], false, r1[sel], last_cycle(s), false) == nullptr ||
+      fast_plan_access(s, r3, false, r2[sel], last_cycle(s), true) == nullptr)
+    return false;
+  fast_begin(s);
+  fast_run_alu(s);
+  agu_address(n, add_n ? AGU_ADD_N : AGU_INC);
+  agu2_address((op & 0x800) != 0);
+  return true;
+}
+
+// One X access at the other accumulator's middle part.
+bool alu_acc_address(fast_step& s) {
+  const uint32_t op = s.opcode;
+  uint32_t* w = s.w;
+  const bool read = (op & 0x100) != 0;
+  const int reg = hhh_regs[(op >> 9) & 7];
+  fast_access* a = fast_plan_access(s, w[(op & 8) ? CORE_A1 : CORE_B1], !read, read ? reg : -1, last_cycle(s), false);
+  if (a == nullptr) return false;
+  fast_begin(s);
+  if (!read) a->value = source_x(reg);
+  fast_run_alu(s);
+  return true;
+}
+
+// A register transfer beside the operation.
+bool alu_transfer(fast_step& s) {
+  constexpr int O = -3;  // the other accumulator
+  constexpr std::array<int, 16> src = {CORE_X0, CORE_Y0, CORE_X1, CORE_Y1, CORE_A, CORE_B, CORE_A0, CORE_B0,
+                                       CORE_B,  CORE_A,  -1,      -1,      CORE_A, CORE_B, CORE_A0, CORE_B0};
+  constexpr std::array<int, 16> dst = {O, O, O, O, CORE_X0, CORE_Y0, CORE_X0, CORE_Y0,
+                                       O, O, -1, -1, CORE_X1, CORE_Y1, CORE_X1, CORE_Y1};
+  const uint32_t op = s.opcode;
+  const uint32_t sel = (op >> 8) & 15;
+  const int d = dst[sel] == O ? other_acc(op) : dst[sel];
+  fast_begin(s);
+  const uint32_t value = src[sel] >= 0 ? source_x(src[sel]) : 0;
+  fast_run_alu(s);
+  if (src[sel] >= 0 && d >= 0) fast_transfer(s, d, value);
+  return true;
+}
+
+// An address register update beside the operation.
+bool alu_update(fast_step& s) {
+  if (!agu_plain(s.w)) return false;
+  fast_begin(s);
+  fast_run_alu(s);
+  agu_address(static_cast<int>((s.opcode >> 8) & 3), (s.opcode & 0x400) ? AGU_ADD_N : AGU_DEC);
+  return true;
+}
+
+struct fast_row {
+  uint16_t mask;
+  uint16_t value;
+  fast_handler run;
+};
+// The executor table's data-ALU rows (the first ones it matches).
+constexpr std::array<fast_row, 5> alu_rows = {{
+    {0x8000, 0x8000, alu_x_move},
+    {0xE000, 0x6000, alu_two_reads},
+    {0xF000, 0x5000, alu_acc_address},
+    {0xF000, 0x4000, alu_transfer},
+    {0xF800, 0x3000, alu_update},
+}};
+
+// The ALU record packed into the decoded word: operation, the two sources,
+// the destination and the negate bit, 12 bits each.
+uint64_t pack_alu(const alu_record& r) {
+  auto field = [](int v) { return static_cast<uint64_t>(static_cast<uint32_t>(v) & 0xFFF); };
+  return field(r.op) | field(r.src1) << 12 | field(r.src2) << 24 | field(r.dest) << 36 | field(r.negate) << 48;
+}
+
+uint32_t unpack_field(uint64_t aux, int shift) {
+  const uint32_t v = static_cast<uint32_t>(aux >> shift) & 0xFFF;
+  return (v & 0x800) ? v | 0xFFFFF000u : v;
+}
+
+}  // namespace
+
+// --- The framework ----------------------------------------------------------------
+
+uint32_t fast_source(int reg, int bus) {
+  core_mark_read(reg);
+  core_reg_to_bus(reg, bus);
+  return core_word(bus) & WORD;
+}
+
+// The 583's peripheral address generation may take the update: left to the
+// cycle-by-cycle path.
+bool fast_agu_plain(const uint32_t* w) {
+  return !core_is_583() || !(w[CORE_OMR] & OMR_PAGU);
+}
+
+bool fast_plain_destination(int reg) {
+  constexpr uint64_t plain = 0xFFull | 0xFFull << CORE_M0 | 0xFull << CORE_R0 | 1ull << CORE_X0 |
+                             1ull << CORE_X1 | 1ull << CORE_Y0 | 1ull << CORE_Y1;
+  return reg >= 0 && reg < 64 && ((plain >> reg) & 1) != 0;
+}
+
+void core_fast_record(uint16_t word, decoded_word& d) {
+  d.fast = nullptr;
+  d.fast_aux = 0;
+  constexpr uint32_t SPECIAL = IFLAG_ILLEGAL | IFLAG_TRAP | IFLAG_RESET | IFLAG_WAIT | IFLAG_STOP;
+  if ((d.flags & SPECIAL) || (d.cls & CLASS_CONTINUES)) return;
+  for (const fast_row& row : alu_rows) {
+    if ((word & row.mask) != row.value) continue;
+    const alu_record r = alu_decode(word);
+    if (d.words != 1 || r.op == ALU_OP_NORM) return;
+    d.fast = row.run;
+    d.fast_aux = pack_alu(r);
+    return;
+  }
+  d.fast = core_fast_move_handler(word, d);
+}
+
+fast_access* fast_plan_access(fast_step& s, uint32_t address, bool write, int reg, int cycle, bool second) {
+  if (s.accesses >= static_cast<int>(s.access.size())) return nullptr;
+  address &= WORD;
+  fast_access& a = s.access[static_cast<std::size_t>(s.accesses)];
+  if (!data_word(*s.pages, address, write, a.at)) return nullptr;
+  a.address = address;
+  a.write = write;
+  a.reg = reg;
+  a.cycle = cycle;
+  a.latch = second ? CS_GDB : CS_XDB;
+  a.value = 0;
+  ++s.accesses;
+  return &a;
+}
+
+void fast_begin(fast_step& s) {
+  uint32_t* w = s.w;
+  device_state& st = *s.st;
+  const decoded_word& d = *s.d;
+  // The instruction's clocking at once when the bus is at rest (nothing
+  // then drives a pin); else cycle by cycle, this first one now.
+  s.closed_clock = s.bus_rest && core_clock_cycles_closed(2 * d.cycles) != 0;
+  if (!s.closed_clock) clock_front();
+  // begin_instruction and the decode from the record.
+  w[CS_FLOW_TAKEN] = 0;
+  w[CS_HOLD] = 0;
+  w[CS_HOLD_STARTED] = 0;
+  w[CS_REP_CONTINUE] = 0;
+  st.jump_flag = 0;
+  w[CS_REPEAT_PASS] = s.repeat_pass ? 1 : 0;
+  w[CS_SEQ_CODE] = 0;
+  w[CS_PREV_CLASS] = w[CS_DEC_CLASS];
+  if (!s.repeat_pass) {
+    w[CS_DECODE] = s.opcode;
+    w[CS_DECODE_ADDR] = w[CS_PREFETCH_ADDR] & WORD;
+    w[CS_PREFETCH_CHECKED] = 0;
+  }
+  w[CS_DEC_CLASS] = d.cls;
+  const uint32_t address = w[CS_DECODE_ADDR] & WORD;
+  core_set_next_pc(address);
+  // No stream is open (the entry test), so the history writer has nothing
+  // to write.
+  if (!s.repeat_pass) {
+    st.pc_trace_count += 1;
+    st.pc_trace_index = (st.pc_trace_index + 1) % PC_TRACE_ENTRIES;
+    st.pc_trace[st.pc_trace_index] = {address, s.opcode, 0, 0};
+    w[CS_DECODE_OPERAND] = d.words > 1 ? fast_second_word(s) : 0;
+  }
+  w[CS_PIPE_MODE] = d.next_mode;
+  w[CS_INSTR_BOUNDARY] = 0;
+  // What the execute work reads of the execute latches.
+  w[CS_EX_FLAGS] = d.flags;
+  w[CS_EX_TIMING + OPT_XDB_DST] = op_timing[d.timing_row][OPT_XDB_DST];
+  w[CS_SCALE_CHECK] = move_checks_scaling(static_cast<uint16_t>(s.opcode)) ? 1 : 0;
+  w[CS_EXECUTE] = s.opcode;
+  w[CS_EXECUTE_ADDR] = address;
+  w[CS_EXECUTE_OPERAND] = w[CS_DECODE_OPERAND];
+  w[CS_WORDS] = d.words;
+  w[CS_CYC_TOTAL] = d.cycles;
+  w[CS_CYC_INDEX] = 1;
+  if (s.repeat_pass)
+    st.record_repeat_passes += 1;
+  else if (w[CS_REP_ARMED])
+    repeat_begin();
+  w[CS_COND_TRUE] = 1;
+}
+
+bool fast_program_plain(const fast_step& s, uint32_t address) {
+  fast_word at{};
+  return program_word(*s.pages, address & WORD, at);
+}
+
+uint32_t fast_second_word(const fast_step& s) {
+  if (s.repeat_pass) return s.w[CS_DECODE_OPERAND];
+  // The entry test found it in plain program memory.
+  const uint32_t address = (s.w[CS_PREFETCH_ADDR] + 1) & WORD;
+  fast_word at{};
+  program_word(*s.pages, address, at);
+  return *at.word & WORD;
+}
+
+void fast_transfer(fast_step& s, int reg, uint32_t value) {
+  const auto k = static_cast<std::size_t>(s.transfers++);
+  s.transfer_reg[k] = reg;
+  s.transfer_value[k] = value & WORD;
+}
+
+void fast_run_alu(const fast_step& s) {
+  uint32_t* w = s.w;
+  const uint64_t aux = s.d->fast_aux;
+  w[CS_ALU_OP] = unpack_field(aux, 0);
+  w[CS_ALU_SRC1] = unpack_field(aux, 12);
+  w[CS_ALU_SRC2] = unpack_field(aux, 24);
+  w[CS_ALU_DEST] = unpack_field(aux, 36);
+  w[CS_ALU_NEGATE] = unpack_field(aux, 48);
+  w[CS_ALU_COMMIT] = 1;
+  alu_dispatch();
+  w[CS_ALU_COMMIT] = 2;
+  alu_dispatch();
+}
+
+int core_fast_instruction(int room) {
+  device_inst& inst = *cur_inst;
+  device_state& st = *cur_state;
+  uint32_t* w = inst.core;
+  // A boundary with nothing in progress, no history, no stream, no
+  // profile, no watched reads, the PLL not locking and the reset pin high.
+  if (w[CS_CYC_INDEX] != 0 || w[CS_STALLED] || w[CS_BUBBLE] || w[CS_IN_FAST_IRQ] || w[CS_IRQ_SEQ_STEP] ||
+      w[CS_IRQ_ABANDONED] || w[CS_PENDING_ACK] || w[CS_NEXT_FETCH] || w[CS_RESTART_SKIP] || w[CS_HISTORY_ON] ||
+      w[CS_PLL_LOCK_COUNT] || inst.device_words[DW_CORE_STATE_CODE] != CORE_STATE_EXECUTE ||
+      inst.device_words[DW_RESET_HELD] || inst.profiled || st.read_watch ||
+      st.streams[0] || st.streams[1] || st.streams[2] || st.streams[3] ||
+      !(periph_pin_block(PINS_CONTROL)[PIN_LEVEL] & CTL_RESET))
+    return 0;
+  const bool repeat_pass = w[CS_REP_CONTINUE] != 0;
+  const uint32_t word = (repeat_pass ? w[CS_DECODE] : w[CS_PREFETCH]) & WORD;
+  const decoded_word& d = decoded_word_of(static_cast<uint16_t>(word));
+  if (d.fast == nullptr || (repeat_pass && (w[CS_DEC_CLASS] & CLASS_CONTINUES))) return 0;
+  const int cycles = 2 * d.cycles;
+  if (room < cycles || !exec_cycles_quiet(inst, cycles)) return 0;
+  const fast_pages& pages = pages_now();
+  if (!fetches_plain(w, pages, d, repeat_pass)) return 0;
+  fast_step s;
+  s.inst = &inst;
+  s.st = &st;
+  s.w = w;
+  s.d = &d;
+  s.opcode = word;
+  s.repeat_pass = repeat_pass;
+  s.pages = &pages;
+  s.accesses = 0;
+  s.transfers = 0;
+  s.bus_rest = bus_at_rest(w);
+  s.closed_clock = false;
+  if (!d.fast(s)) return 0;
+  const bool bus_rest = s.bus_rest;
+  for (int c = 1; c < d.cycles; ++c) {
+    complete_accesses(s, c);
+    if (c < d.words) fetch_operand(s);
+    w[CS_CYC_INDEX] = static_cast<uint32_t>(c + 1);
+  }
+  const bool fetch = plan_last_cycle(w);
+  fast_clock(inst, w, cycles - 1, bus_rest, s.closed_clock);
+  complete_accesses(s, d.cycles);
+  if (fetch) fetch_opcode(s);
+  end_instruction(s);
+  fast_clock_end(inst, w, bus_rest);
+  st.straight_instructions += 1;
+  return cycles;
+}

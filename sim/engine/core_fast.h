@@ -1,0 +1,106 @@
+// The straight-line executor: an instruction at a boundary run from start
+// to end in one step from its word's record (decoded_word::fast), without
+// the clock machine, the access plan, the bus scans or the decode latches.
+// It leaves every live word the cycle engine leaves at the instruction end
+// (the latches every instruction writes before it reads are left as they
+// were). A handler first checks its operands and declines (returns false)
+// before changing anything; the cycle-by-cycle path then runs the
+// instruction. Engine-internal.
+//
+// A handler's order, which is the cycle engine's:
+//   1. checks: every data access planned with fast_plan_access (plain
+//      internal memory, nothing else), nothing changed yet;
+//   2. fast_begin: the first device cycle's clocking and the decode's live
+//      words (pc, pc trace, the record's pipeline words, a repeat's start);
+//   3. the execute work, with the same functions the executor table uses
+//      (ALU, address unit, bus moves), writes' values into their accesses;
+//   4. return true: the framework does the rest (the loop and repeat
+//      checks, the accesses in order, the fetch, the transfers, the end).
+// A handler may not write omr, bcr, ipr, ipr2, plcr or pcr0: the clocking
+// relies on it. The fetch checks cover the next opcode in sequence and,
+// at a loop's last word, the loop's start: a handler that changes the
+// flow checks its target with fast_program_plain.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "sim/engine/core_engine.h"
+
+// A word of plain internal memory: where it is, the rows whose access
+// logs note an access (0: found by its region entry), its region entry,
+// and whether its row shows reads on the data pins.
+struct fast_word {
+  uint32_t* word;
+  uint32_t logs;
+  uint8_t entry;
+  bool data_pins;
+};
+
+// A data access of the instruction, done in its instruction cycle. (The
+// records of a step are filled as planned, not cleared first: that would
+// cost more than the instruction's other work.)
+struct fast_access {
+  fast_word at;
+  uint32_t address;
+  uint32_t value;  // a write's value
+  int reg;         // the register a read loads (-1: none)
+  int latch;       // the data bus latch it goes over (CS_XDB, CS_GDB)
+  int cycle;       // its instruction cycle
+  bool write;
+};
+
+struct fast_pages;
+
+struct fast_step {
+  device_inst* inst;
+  device_state* st;
+  uint32_t* w;
+  const decoded_word* d;
+  uint32_t opcode;
+  bool repeat_pass;
+  const fast_pages* pages;  // the plain pages of the type and mode
+  bool bus_rest;      // the bus unit at rest: its cycles change nothing
+  bool closed_clock;  // the instruction's clocking done at once (fast_begin)
+  int accesses;
+  int transfers;
+  std::array<fast_access, 2> access;
+  std::array<int, 2> transfer_reg;
+  std::array<uint32_t, 2> transfer_value;
+};
+
+// Chooses the record's handler (decoded_word_of, once per word).
+void core_fast_record(uint16_t word, decoded_word& d);
+// The moves' handlers (core_fast_moves.cpp); null for a word they leave.
+fast_handler core_fast_move_handler(uint16_t word, const decoded_word& d);
+
+// Runs the instruction at the current device's boundary straight through:
+// its device cycles, or 0 when it did not (nothing changed).
+int core_fast_instruction(int room);
+
+// Plans a data access in X space at `address` in instruction cycle
+// `cycle`; null when it is not plain internal memory the core reads (or,
+// for a write, writes) without effects of its own. A second access goes
+// over gdb with the second address unit's latch.
+fast_access* fast_plan_access(fast_step& s, uint32_t address, bool write, int reg, int cycle, bool second);
+// The instruction starts: the first device cycle's clocking and the
+// decode's live words.
+void fast_begin(fast_step& s);
+// A program address the fetch may read: plain internal memory (a jump's
+// target is checked by its handler).
+bool fast_program_plain(const fast_step& s, uint32_t address);
+// The second word of a two-word instruction (what the decode reads).
+uint32_t fast_second_word(const fast_step& s);
+// A register transfer written at the end of the instruction.
+void fast_transfer(fast_step& s, int reg, uint32_t value);
+// The data-ALU operation the record keeps, run as the executor runs it.
+void fast_run_alu(const fast_step& s);
+// A register put on a data bus latch as a move source (CS_XDB, CS_GDB),
+// read-marked, as the executor does it; its value. Not ssh, which pops.
+uint32_t fast_source(int reg, int bus);
+// The address unit's update is its own (not the 583's peripheral address
+// generation), so (rN) addresses the access.
+bool fast_agu_plain(const uint32_t* w);
+// A register a move may load: a data or address register, whose store
+// has no effect on the loop state, the pins or the clock.
+bool fast_plain_destination(int reg);

@@ -1,0 +1,158 @@
+// The straight-line handlers of the moves (core_fast.h): an X move by an
+// address register, an absolute X move or a long immediate, a register
+// move and lea; and of rep and do with an immediate count and the jumps
+// with a second-word target. Each mirrors its executor-table function.
+#include <array>
+#include <cstdint>
+
+#include "sim/engine/core_fast.h"
+#include "sim/engine/core_tables.h"
+
+namespace {
+
+constexpr uint32_t WORD = 0xFFFF;
+
+// The 5-bit register field: the upper half of the register code table.
+int reg5(uint32_t field) {
+  const int r = move_reg_of_code(0x20 | (field & 0x1F));
+  return r >= 0 ? r : -1;
+}
+
+// A register a move reads: any but ssh, which pops the stack.
+bool plain_source(int reg) { return reg != CORE_SSH; }
+
+int last_cycle(const fast_step& s) { return s.d->cycles; }
+
+// An X move of one register at `ea`: a read loads it, a write stores its
+// value on xdb. `update` runs the address unit after the source is out.
+template <typename Update>
+bool x_move(fast_step& s, int reg, uint32_t ea, bool read, Update update) {
+  if (reg < 0 || (read ? !fast_plain_destination(reg) : !plain_source(reg))) return false;
+  fast_access* a = fast_plan_access(s, ea, !read, read ? reg : -1, last_cycle(s), false);
+  if (a == nullptr) return false;
+  fast_begin(s);
+  if (!read) a->value = fast_source(reg, CS_XDB);
+  update();
+  return true;
+}
+
+// move x:(rN)... and its write.
+bool move_address(fast_step& s) {
+  constexpr std::array<agu_mode, 4> modes = {AGU_NONE, AGU_INC, AGU_DEC, AGU_ADD_N};
+  const uint32_t op = s.opcode;
+  if (!fast_agu_plain(s.w)) return false;
+  const int n = static_cast<int>(op & 3);
+  return x_move(s, reg5(op >> 5), s.w[CORE_R0 + n], (op & 0x400) != 0,
+                [n, mode = modes[(op >> 2) & 3]] { agu_address(n, mode); });
+}
+
+// The second word: an immediate into a register, or an absolute address.
+bool move_long(fast_step& s) {
+  const uint32_t op = s.opcode;
+  const int reg = reg5(op >> 5);
+  const uint32_t second = fast_second_word(s);
+  if ((op & 0x400) && (op & 8)) {
+    if (!fast_plain_destination(reg)) return false;
+    fast_begin(s);
+    fast_transfer(s, reg, s.w[CS_EXECUTE_OPERAND]);
+    return true;
+  }
+  return x_move(s, reg, second, (op & 0x400) != 0, [] {});
+}
+
+bool move_reg(fast_step& s) {
+  const int src = reg5(s.opcode >> 5);
+  const int dst = reg5(s.opcode);
+  if (!plain_source(src) || (dst >= 0 && !fast_plain_destination(dst))) return false;
+  fast_begin(s);
+  const uint32_t value = src >= 0 ? fast_source(src, CS_GDB) : 0;
+  if (dst >= 0) fast_transfer(s, dst, value);
+  return true;
+}
+
+bool lea(fast_step& s) {
+  const uint32_t op = s.opcode;
+  const int n = static_cast<int>(op & 3);
+  fast_begin(s);
+  const uint32_t* w = s.w;
+  const uint32_t r = w[CORE_R0 + n] & WORD, m = w[CORE_M0 + n] & WORD, nn = w[CORE_N0 + n] & WORD;
+  uint32_t v = r;
+  switch ((op >> 2) & 3) {
+    case 1: v = agu_modify(r, 1, false, m, nullptr); break;
+    case 2: v = agu_modify(r, 1, true, m, nullptr); break;
+    case 3: v = agu_modify(r, nn, false, m, nullptr); break;
+    default: return true;
+  }
+  const int dn = static_cast<int>((op >> 4) & 3);
+  fast_transfer(s, ((op & 0x40) ? CORE_R0 : CORE_N0) + dn, v);
+  return true;
+}
+
+// --- Loops, repeat and jumps ------------------------------------------------------
+
+// rep #n: lc is saved and counts the passes of the next instruction.
+bool rep_imm(fast_step& s) {
+  fast_begin(s);
+  repeat_arm_count(s.opcode & 0xFF);
+  return true;
+}
+
+// do #n,last: la, lc and the loop start go onto the stack; the next opcode
+// is the loop's first, in sequence.
+bool do_imm(fast_step& s) {
+  fast_begin(s);
+  const uint32_t last = (s.w[CS_EXECUTE_ADDR] + 2 + s.w[CS_EXECUTE_OPERAND] - 1) & WORD;
+  loop_start(s.opcode & 0xFF, last, false);
+  return true;
+}
+
+// jmp, jsr, bra and bsr with a second-word target: the next opcode comes
+// from the target, which must be plain program memory too.
+bool flow_long(fast_step& s) {
+  const uint32_t op = s.opcode;
+  const uint32_t address = s.repeat_pass ? s.w[CS_DECODE_ADDR] : s.w[CS_PREFETCH_ADDR];
+  const uint32_t second = fast_second_word(s);
+  const uint32_t target = ((op & 8) ? address + second + 2 : second) & WORD;
+  if (!fast_program_plain(s, target)) return false;
+  fast_begin(s);
+  uint32_t* w = s.w;
+  if (!(op & 4)) {
+    w[CS_SCRATCH] = (address + 2) & WORD;
+    ss_push(CS_SCRATCH, CORE_SR);
+  }
+  w[CS_NEXT_FETCH] = 1;
+  w[CS_NEXT_TARGET] = target;
+  w[CS_FLOW_TAKEN] = 1;
+  s.st->jump_flag = 1;
+  return true;
+}
+
+struct move_row {
+  uint16_t mask;
+  uint16_t value;
+  uint8_t words;
+  fast_handler run;
+};
+// The executor table's rows of these moves, with the rows before them
+// that would match first.
+constexpr std::array<move_row, 10> move_rows = {{
+    {0xF816, 0x3816, 1, nullptr},  // move by an accumulator's address
+    {0xF816, 0x3814, 2, move_long},
+    {0xF814, 0x3810, 1, nullptr},  // indexed and pre-decrement
+    {0xF810, 0x3800, 1, move_address},
+    {0xFC00, 0x2800, 1, move_reg},
+    {0xFF00, 0x0F00, 1, rep_imm},
+    {0xFF00, 0x0E00, 2, do_imm},
+    {0xFF80, 0x0180, 1, lea},
+    {0xFFF0, 0x0130, 2, flow_long},  // jmp, jsr, bra, bsr
+}};
+
+}  // namespace
+
+fast_handler core_fast_move_handler(uint16_t word, const decoded_word& d) {
+  for (const move_row& row : move_rows) {
+    if ((word & row.mask) != row.value) continue;
+    return d.words == row.words ? row.run : nullptr;
+  }
+  return nullptr;
+}
