@@ -18,7 +18,8 @@
 // Counters: device_cycles_per_s and instructions_per_s are aggregates over
 // every device of the case; per_device_cycles_per_s divides by the device
 // count; fast_share is the share of instructions the whole-instruction
-// executor ran from start to end (core_exec_instruction).
+// executor ran from start to end (core_exec_instruction), straight_share
+// the share it ran straight through from their records (core_fast.h).
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
@@ -166,11 +167,12 @@ void run_case(benchmark::State& state, const char* type, int count, break_setup 
   for (auto _ : state) rounds += static_cast<uint64_t>(run_device_slice(RUN_SLICE_ROUNDS));
 
   const double cycles = static_cast<double>(rounds) * count;
-  double instructions = 0, fast = 0;
+  double instructions = 0, fast = 0, straight = 0;
   bool all_running = true, all_filtered = true;
   for (int d = 0; d < count; ++d) {
     instructions += device_insts[d]->instructions;
     fast += device_states[d]->exec_instructions;
+    straight += device_states[d]->straight_instructions;
     all_running = all_running && device_states[d]->running != 0;
     // The pulse response: the fourth output is c0 * 0.5 = 0.25.
     uint32_t y3 = 0;
@@ -182,6 +184,7 @@ void run_case(benchmark::State& state, const char* type, int count, break_setup 
   state.counters["per_device_cycles_per_s"] = Counter(cycles / count, Counter::kIsRate);
   state.counters["instructions_per_s"] = Counter(instructions, Counter::kIsRate);
   state.counters["fast_share"] = instructions > 0 ? fast / instructions : 0;
+  state.counters["straight_share"] = instructions > 0 ? straight / instructions : 0;
   if (!all_running) state.SkipWithError("a device stopped during the run");
   if (!all_filtered) state.SkipWithError("the filter computed a wrong output");
   free_all_devices();
