@@ -318,12 +318,13 @@ void end_instruction(fast_step& s) {
 }
 
 // The words each fetch of the instruction reads are plain program memory:
-// its operands, the next opcode in sequence and, at the last word of a
-// loop, the loop's start.
+// its operands (not in a repeat pass), the next opcode in sequence and, at
+// the last word of a loop, the loop's start.
 bool fetches_plain(const uint32_t* w, const fast_pages& pages, const decoded_word& d, bool repeat_pass) {
   fast_word at{};
   const uint32_t pab = w[CS_PAB] & WORD;
-  for (uint32_t k = 0; k < d.words; ++k)
+  const uint32_t fetches = repeat_pass ? 1 : d.words;
+  for (uint32_t k = 0; k < fetches; ++k)
     if (!program_word(pages, (pab + k) & WORD, at)) return false;
   if (!(w[CORE_SR] & SR_LOOP)) return true;
   const uint32_t address = repeat_pass ? w[CS_DECODE_ADDR] : w[CS_PREFETCH_ADDR];
@@ -628,7 +629,8 @@ int core_fast_instruction(int room) {
   const bool bus_rest = s.bus_rest;
   for (int c = 1; c < d.cycles; ++c) {
     complete_accesses(s, c);
-    if (c < d.words) fetch_operand(s);
+    // A repeat pass keeps its first pass's operand: no fetch.
+    if (c < d.words && !repeat_pass) fetch_operand(s);
     w[CS_CYC_INDEX] = static_cast<uint32_t>(c + 1);
   }
   const bool fetch = plan_last_cycle(w);

@@ -137,10 +137,12 @@ TEST_F(engine_diff, StraightClassesAtTheirEdgesLeaveTheSameState) {
       // do #4,last; the body; jmp >0.
       // Second words stay small: jumps land in the program, loops end in it.
       std::vector<uint32_t> body;
+      bool two_words = false;  // a fifth of them two-word ones
       while (body.size() < 40) {
         const uint32_t word = rng() & 0xFFFF;
         const decoded_word& d = decoded_word_of(static_cast<uint16_t>(word));
-        if (d.fast == nullptr) continue;
+        if (d.fast == nullptr || (d.words == 2) != two_words) continue;
+        two_words = rng() % 5 == 0;
         if (rng() % 6 == 0) body.push_back(0x0F00 | (rng() % 4));  // rep #0..3
         body.push_back(word);
         if (d.words == 2) body.push_back(rng() % 40);
@@ -183,7 +185,7 @@ TEST_F(engine_diff, StraightClassesAtTheirEdgesLeaveTheSameState) {
     // Many ran straight through; those at external or peripheral
     // addresses did not.
     EXPECT_GT(straight, 400u) << type;
-    EXPECT_LT(straight * 10, ends * 9) << type;
+    EXPECT_LT(straight, ends) << type;
   }
 }
 
