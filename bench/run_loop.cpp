@@ -7,6 +7,9 @@
 //   - the same with both ssi ports sending and receiving;
 //   - one device with two streams open: pin input every cycle, and the
 //     filter's output location written to a file;
+//   - the timer and ssis again, ssi0 fed and read through streams, a
+//     timed word into memory every 100 cycles, the filter's output
+//     location written to a file (streams the fast engine keeps);
 //   - one device profiled (log p: the profiler's hook at every instruction);
 //   - one "73583" device with every peripheral running: the timer, the
 //     host interface enabled, the codec converting with its interrupt
@@ -47,7 +50,7 @@ namespace {
 constexpr const char* type_names[] = {"73521", "73547", "73583", "73547rom", "73583ram"};
 
 enum break_setup : int { NO_BREAKS = 0, EIGHT_ADDRESS_BREAKS, CYC_BREAK, TWO_STREAMS, TIMER_RUNNING, PROFILED,
-                         ALL_PERIPHERALS, TIMER_AND_SSIS };
+                         ALL_PERIPHERALS, TIMER_AND_SSIS, SSI_STREAMS };
 
 // The folder of the stream files, made once.
 const std::string& stream_dir() {
@@ -55,6 +58,8 @@ const std::string& stream_dir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "simbenchXXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) return std::string();
     std::ofstream(pattern + "/pins.io") << "( 1010 # 5 0101 # 3 )\n";
+    std::ofstream(pattern + "/rx.io") << "( $1234 $5678 )\n";
+    std::ofstream(pattern + "/words.tio") << "( +100 $1234 )\n";
     return pattern + "/";
   }();
   return dir;
@@ -102,6 +107,14 @@ bool make_device(int d, const char* type, break_setup breaks, bool cycle_engine)
     // gated clock in normal mode.
     execute_command_line(d, "change tpr 99 tcr $8200 pbc 1 ccr1 $c000");
     execute_command_line(d, "change cra0 $0207 crb0 $3c30 cra1 $6107 crb1 $3438 pcc $3ff");
+  } else if (breaks == SSI_STREAMS) {
+    device_insts[d]->work_dir = stream_dir();
+    execute_command_line(d, "change tpr 99 tcr $8200");
+    execute_command_line(d, "change cra0 $6007 crb0 $3030 cra1 $0307 crb1 $3830 pcc $3ff");
+    execute_command_line(d, "input ssi0 rx");
+    execute_command_line(d, ("output ssi0 sent" + std::to_string(d) + " -o").c_str());
+    execute_command_line(d, "input t x:$50 words");
+    execute_command_line(d, ("output x:$83 out" + std::to_string(d) + " -o").c_str());
   } else if (breaks == TIMER_AND_SSIS) {
     // The timer as above; ssi0 sends and receives 16-bit words in normal
     // mode, ssi1 8-bit words in network mode (four slots), both on their
@@ -209,6 +222,9 @@ void BM_FirTimerRunning(benchmark::State& state) {
 void BM_FirTimerAndSsis(benchmark::State& state) {
   run_case(state, "73521", 1, TIMER_AND_SSIS, state.range(0) != 0);
 }
+void BM_FirSsiStreams(benchmark::State& state) {
+  run_case(state, "73521", 1, SSI_STREAMS, state.range(0) != 0);
+}
 void BM_FirAllPeripherals(benchmark::State& state) {
   run_case(state, "73583", 1, ALL_PERIPHERALS, state.range(0) != 0);
 }
@@ -245,6 +261,7 @@ BENCHMARK(BM_FirCycBreak)->Apply(engines);
 BENCHMARK(BM_FirTwoStreams)->Apply(engines);
 BENCHMARK(BM_FirTimerRunning)->Apply(engines);
 BENCHMARK(BM_FirTimerAndSsis)->Apply(engines);
+BENCHMARK(BM_FirSsiStreams)->Apply(engines);
 BENCHMARK(BM_FirAllPeripherals)->Apply(engines);
 BENCHMARK(BM_FirProfiled)->Apply(engines);
 BENCHMARK(BM_Fir32Devices)->Apply(engines);
