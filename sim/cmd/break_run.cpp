@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <iterator>
 #include <optional>
+#include <string>
 
 #include "sim/asm/asm.h"
 #include "sim/asm/disasm.h"
@@ -351,7 +352,15 @@ int report_break(break_rec& bp, int* stop, int* show) {
       const bool outer_continues = action_continues;
       action_continues = false;
       ++actions_running;
+      // A command that fails its check does nothing; the session says why,
+      // after its echo, as for a typed line.
+      const bool checked = parse_command_line(copy->command_text.c_str()) != nullptr;
+      const std::string refused = checked || parse_error_text == nullptr ? "" : parse_error_text;
       execute_command_line(device, copy->command_text.c_str());
+      if (!checked && device_alive(device, inst, state)) {
+        make_device_current(device);
+        session_print(("{" + (refused.empty() ? std::string("Invalid parameter") : refused) + "}").c_str(), 1);
+      }
       --actions_running;
       const bool continues = action_continues;
       action_continues = outer_continues;
