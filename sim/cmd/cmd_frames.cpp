@@ -107,8 +107,8 @@ void where_action(const char*) {
   const int64_t n = signed_arg(2);
   if (n >= 0) {
     for (int i = 0; i < n && i < count; ++i) show_frame(*frame_at(i), i == selected);
-  } else {
-    for (int i = static_cast<int>(std::max<int64_t>(count + n, 0)); i < count; ++i)
+  } else {  // the outermost first, inward
+    for (int i = count - 1; i >= static_cast<int>(std::max<int64_t>(count + n, 0)); --i)
       show_frame(*frame_at(i), i == selected);
   }
 }

@@ -54,6 +54,7 @@ break square
 go
 step
 where
+where -2
 ; another frame's argument, where it lives, and a change to it
 up
 evaluate {k}
