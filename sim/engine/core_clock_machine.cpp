@@ -55,8 +55,13 @@ std::vector<uint32_t>& dwords() { return cur_inst->device_words; }
 
 void set_state(uint32_t code) { dwords()[DW_CORE_STATE_CODE] = code; }
 
-void end_of_clock() {
-  core_sample_pins();
+// The samples only after a pin changed (core_sample_pins): the test
+// inline, since most cycles skip them.
+[[gnu::always_inline]] inline void end_of_clock() {
+  if (cur_inst->pins_changed != 0)
+    core_sample_pins();
+  else
+    core_check_skipped_samples();
 }
 
 // Copies the first decode stage's latches into the execute latches.
@@ -395,7 +400,10 @@ int core_instruction_cycles(uint16_t word, int words, bool fast_irq) {
   return words > cached ? words : cached;
 }
 
-void core_clock_out_pin() {
+namespace {
+
+// The first two steps of every device cycle, inline in the cycle paths.
+[[gnu::always_inline]] inline void clock_out() {
   const uint32_t* w = core_words();
   if (w[CORE_OMR] & OMR_CLOCK_OUT_OFF) {
     periph_pin_block(PINS_CONTROL)[PIN_DRIVEN] &= ~CTL_CLKOUT;
@@ -414,7 +422,7 @@ void core_clock_out_pin() {
   c[PIN_DRIVEN_LEVEL] = high ? (c[PIN_DRIVEN_LEVEL] | CTL_CLKOUT) : (c[PIN_DRIVEN_LEVEL] & ~CTL_CLKOUT);
 }
 
-void core_pll_step() {
+[[gnu::always_inline]] inline void pll_step() {
   uint32_t* w = core_words();
   if (cur_type->type_bit & TYPE_73521) {
     w[CS_PERIPH_TICK] = 1;
@@ -445,6 +453,16 @@ void core_pll_step() {
     w[CS_PERIPH_TICK] = 1;
     w[CS_CLOCK_PHASE] ^= 1;
   }
+}
+
+}  // namespace
+
+void core_clock_out_pin() {
+  clock_out();
+}
+
+void core_pll_step() {
+  pll_step();
 }
 
 namespace {
@@ -519,8 +537,8 @@ void core_cycle() {
     cur_inst->flags |= DEV_INSTR_END;
     return;
   }
-  core_pll_step();
-  core_clock_out_pin();
+  pll_step();
+  clock_out();
   cycle_states(w);
 }
 
@@ -548,8 +566,8 @@ int core_exec_instruction(int room, int* whole) {
       plain = false;
       core_cycle();
     } else {
-      core_pll_step();
-      core_clock_out_pin();
+      pll_step();
+      clock_out();
       plain = cycle_states(w) && plain;
     }
     end = (inst.flags & (DEV_INSTR_END | DEV_INSTR_END2)) != 0;

@@ -61,6 +61,7 @@ device_words words_of(const device_inst& inst) {
 void put_back(device_inst& inst, const device_words& w) {
   for (std::size_t r = 0; r < w.regions.size(); ++r) inst.regions[r].words = w.regions[r];
   inst.blocks = w.blocks;
+  inst.pins_changed = 1;
   inst.device_words = w.device;
   inst.pc = w.pc;
 }
