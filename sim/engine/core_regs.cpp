@@ -444,16 +444,10 @@ void full_reset() {
 // ---------------------------------------------------------------------------
 // Register store helpers.
 
-void core_store_reg(int reg, uint32_t value) {
+void core_store_reg_marks(int reg, uint32_t value, bool mark_composite) {
   if (!valid_word(reg)) return;
   core_word(reg) = value;
-  mark_store(reg, true, true);
-}
-
-void core_store_reg_quiet(int reg, uint32_t value) {
-  if (!valid_word(reg)) return;
-  core_word(reg) = value;
-  mark_store(reg, false, true);
+  mark_store(reg, mark_composite, true);
 }
 
 void core_copy_reg(int dest, int src) {

@@ -434,10 +434,38 @@ void core_ack_irq(int periph, int vector);
 // number with the marks and side effects of a register write; numbers at
 // or above the variant's register count are stored without marks.
 
-// Store and mark, marking the composite of a part register as well.
-void core_store_reg(int reg, uint32_t value);
-// Store and mark without marking the composite.
-void core_store_reg_quiet(int reg, uint32_t value);
+// Store and mark (core_store_reg, below), marking the composite of a part
+// register as well, or not (core_store_reg_quiet); the same through the whole marking (what the two do unless the store's
+// marks are all set already).
+void core_store_reg_marks(int reg, uint32_t value, bool mark_composite);
+
+// A data or address register already marked, whose composite (when it is
+// to be marked) is too, and feeding no stream: a store of it only masks
+// the word (these registers have no effects, no bus address and the same
+// valid bits on every core). Most stores in a loop are such.
+inline bool core_store_marked(int reg, uint32_t value, bool mark_composite) {
+  constexpr uint64_t plain = 0xFFull | 0xFFull << CORE_M0 | 0xFull << CORE_R0 | 1ull << CORE_X0 |
+                             1ull << CORE_X1 | 1ull << CORE_Y0 | 1ull << CORE_Y1;
+  if (static_cast<unsigned>(reg) >= 64 || !((plain >> reg) & 1)) return false;
+  constexpr uint32_t MARKED = ATTR_WRITTEN | ATTR_CHANGED;
+  const uint32_t* attrs = cur_state->core_attrs;
+  if ((attrs[reg] & (MARKED | ATTR_OUT_STREAMS)) != MARKED) return false;
+  if (mark_composite) {
+    int comp = -1;
+    if (reg <= CORE_B2 && (reg & 3) != 0) comp = reg & ~3;
+    else if (reg == CORE_X0 || reg == CORE_X1) comp = CORE_X;
+    else if (reg == CORE_Y0 || reg == CORE_Y1) comp = CORE_Y;
+    if (comp >= 0 && (attrs[comp] & (MARKED | ATTR_OUT_STREAMS)) != MARKED) return false;
+  }
+  cur_inst->core[reg] = value & (reg == CORE_A2 || reg == CORE_B2 ? 0xFFu : 0xFFFFu);
+  return true;
+}
+inline void core_store_reg(int reg, uint32_t value) {
+  if (!core_store_marked(reg, value, true)) core_store_reg_marks(reg, value, true);
+}
+inline void core_store_reg_quiet(int reg, uint32_t value) {
+  if (!core_store_marked(reg, value, false)) core_store_reg_marks(reg, value, false);
+}
 // Copy one register into another with the destination's marks.
 void core_copy_reg(int dest, int src);
 // The marks and side effects of a store already made into the word.

@@ -259,6 +259,23 @@ TEST_F(CoreRegs, CompositesStorePartsAndMarkTheWhole) {
   EXPECT_EQ(w()[CORE_X0], 9u);
   EXPECT_EQ(attr(CORE_X0) & ATTR_WRITTEN, ATTR_WRITTEN);
   EXPECT_EQ(attr(CORE_X) & ATTR_WRITTEN, 0u);
+
+  // A part already marked (a quiet store) still marks its composite when
+  // stored again with it, and every store keeps the part's valid bits.
+  struct part_case {
+    int part, composite;
+    uint32_t stored, kept;
+  };
+  constexpr part_case parts[] = {{CORE_A0, CORE_A, 0x12345, 0x2345}, {CORE_B2, CORE_B, 0x1FF, 0xFF},
+                                 {CORE_X1, CORE_X, 0xFFFFF, 0xFFFF}, {CORE_Y0, CORE_Y, 0x10001, 1}};
+  for (const part_case& c : parts) {
+    clear_marks();
+    core_store_reg_quiet(c.part, c.stored);
+    EXPECT_EQ(attr(c.composite) & ATTR_CHANGED, 0u) << c.part;
+    core_store_reg(c.part, c.stored);
+    EXPECT_EQ(w()[c.part], c.kept) << c.part;
+    EXPECT_EQ(attr(c.composite) & ATTR_CHANGED, ATTR_CHANGED) << c.part;
+  }
 }
 
 TEST_F(CoreRegs, OmrSteersSpaceResolutionAndArbitration) {
