@@ -173,6 +173,14 @@ bool per_cycle(int list, const io_stream& s) {
   }
 }
 
+// Fed or read by the core's own accesses: a memory or register input
+// taken when the core reads it, an output the core's stores write.
+bool core_access(int list, const io_stream& s) {
+  if (list == SL_IN_TIMED) return false;
+  if (list == SL_IN_UNTIMED) return s.kind == SK_MEMORY || s.kind == SK_REGISTER || s.kind == SK_MEMORY_LINK;
+  return s.kind == SK_MEMORY || s.kind == SK_REGISTER || s.kind == SK_PORT;
+}
+
 uint32_t capped(int64_t cycles) {
   return cycles >= static_cast<int64_t>(NO_EVENT) ? NO_EVENT - 1 : static_cast<uint32_t>(cycles);
 }
@@ -192,7 +200,7 @@ int streams_plan() {
   int flags = 0;
   for (int l = SL_IN_UNTIMED; l <= SL_OUT_TIMED; ++l)
     for (const io_stream* s = cur_state->streams[l]; s != nullptr; s = s->next)
-      flags |= STREAMS_OPEN | (per_cycle(l, *s) ? STREAMS_PER_CYCLE : 0);
+      flags |= STREAMS_OPEN | (per_cycle(l, *s) ? STREAMS_PER_CYCLE : 0) | (core_access(l, *s) ? STREAMS_CORE : 0);
   return flags;
 }
 

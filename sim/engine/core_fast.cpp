@@ -14,6 +14,7 @@
 #include "sim/engine/core_state.h"
 #include "sim/engine/core_tables.h"
 #include "sim/engine/device.h"
+#include "sim/engine/hooks.h"
 #include "sim/engine/memory.h"
 #include "sim/engine/periph.h"
 #include "sim/engine/region_index.h"
@@ -596,13 +597,15 @@ int core_fast_instruction(int room) {
   device_inst& inst = *cur_inst;
   device_state& st = *cur_state;
   uint32_t* w = inst.core;
-  // A boundary with nothing in progress, no history, no stream, no
-  // profile, no watched reads, the PLL not locking and the reset pin high.
+  // A boundary with nothing in progress, no history, no stream the core's
+  // own accesses feed (the run plan's), no profile, no watched reads, the
+  // PLL not locking and the reset pin high. (Input services that take a
+  // value run in a cycle of their own, which no instruction here fits.)
   if (w[CS_CYC_INDEX] != 0 || w[CS_STALLED] || w[CS_BUBBLE] || w[CS_IN_FAST_IRQ] || w[CS_IRQ_SEQ_STEP] ||
       w[CS_IRQ_ABANDONED] || w[CS_PENDING_ACK] || w[CS_NEXT_FETCH] || w[CS_RESTART_SKIP] || w[CS_HISTORY_ON] ||
       w[CS_PLL_LOCK_COUNT] || inst.device_words[DW_CORE_STATE_CODE] != CORE_STATE_EXECUTE ||
       inst.device_words[DW_RESET_HELD] || inst.profiled || st.read_watch ||
-      st.streams[0] || st.streams[1] || st.streams[2] || st.streams[3] ||
+      (st.stream_plan & STREAMS_CORE) ||
       !(periph_pin_block(PINS_CONTROL)[PIN_LEVEL] & CTL_RESET))
     return 0;
   const bool repeat_pass = w[CS_REP_CONTINUE] != 0;

@@ -80,5 +80,6 @@ struct stream_hooks {
 enum : int {
   STREAMS_OPEN = 0x1,       // the device has a stream
   STREAMS_PER_CYCLE = 0x2,  // one needs every cycle's services: the cycle engine
+  STREAMS_CORE = 0x4,       // the core's own reads or writes feed one (memory, registers, ports)
 };
 void install_stream_hooks(const stream_hooks& hooks);
