@@ -15,6 +15,7 @@
 #include "sim/cmd/statefile.h"
 #include "sim/cmd/streams.h"
 #include "sim/cmd/view_hooks.h"
+#include "sim/cmd/watch.h"
 #include "sim/engine/device.h"
 #include "sim/engine/periph.h"
 #include "sim/engine/regaccess.h"
@@ -230,7 +231,11 @@ void load_file(bool with_symbols) {
     return;
   }
   make_device_current(device);
-  if (symbols && found) install_debug_info(device, std::move(info));
+  if (symbols && found) {
+    const std::shared_ptr<coff_debug_info> before = cur_state->debug;
+    install_debug_info(device, std::move(info));
+    c_watches_follow_program(before.get());
+  }
 }
 
 void load_program(const char*) { load_file(true); }
@@ -242,11 +247,13 @@ void load_debug(const char*) {
   find_file_on_path(cur_lexer->typed(3), ".cld", path);
   print_literal("Loading Debug info from file:" + path);
   const int device = cur_device;
+  const std::shared_ptr<coff_debug_info> before = cur_state->debug;
   if (read_coff_file(device, path.c_str()) != 0) {
     print_reason(coff_error_text());
     error_report("Error reading symbols");
   }
   make_device_current(device);
+  c_watches_follow_program(before.get());
   if (current_debug_info() == nullptr || !current_debug_info()->has_symbols()) {
     cur_state->view_mode = 0;
     session_print("{No Debug Info}", 1);

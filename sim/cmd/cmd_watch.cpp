@@ -6,9 +6,11 @@
 #include <memory>
 #include <string>
 
+#include "sim/cdb/c_parse.h"
 #include "sim/cdb/c_print.h"
 #include "sim/cdb/c_scope.h"
 #include "sim/cdb/c_value.h"
+#include "sim/cdb/coff.h"
 #include "sim/cmd/commands.h"
 #include "sim/cmd/expr.h"
 #include "sim/cmd/lexer.h"
@@ -150,6 +152,12 @@ void show_entry(const watch_entry& e) {
   print_wrapped(entry_text(e), nullptr, nullptr, static_cast<int>(HEADER_COLUMNS), false);
 }
 
+bool same_symbols(const coff_debug_info& a, const coff_debug_info& b) {
+  const auto same = [](const coff_symbol& x, const coff_symbol& y) { return x.w == y.w; };
+  return std::equal(a.c_symbols.begin(), a.c_symbols.end(), b.c_symbols.begin(), b.c_symbols.end(), same) &&
+         a.string_table == b.string_table;
+}
+
 watch_entry* find_watch(uint32_t number) {
   for (watch_entry& e : current_list().entries)
     if (e.number == number) return &e;
@@ -225,6 +233,22 @@ void set_action(const char*) {
     default: e->kind = WATCH_INTEGER; break;
   }
 }
+
+}  // namespace
+
+void c_watches_follow_program(const coff_debug_info* before) {
+  const coff_debug_info* now = current_debug_info();
+  if (!cur_state->watches || now == before || (before != nullptr && now != nullptr && same_symbols(*before, *now)))
+    return;
+  for (watch_entry& e : cur_state->watches->entries) {
+    if (e.kind != WATCH_C) continue;
+    e.tree = c_parse(e.text.c_str());
+    e.scope_function = e.tree != nullptr ? e.tree->scope_function : -1;
+    e.scope_block = e.tree != nullptr ? e.tree->scope_block : -1;
+  }
+}
+
+namespace {
 
 constexpr action_record show_record{show_action, 0};
 constexpr action_record off_record{off_action, 0};

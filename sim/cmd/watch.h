@@ -38,6 +38,12 @@ struct watch_list {
   std::vector<watch_entry> entries;
 };
 
+struct coff_debug_info;
+// After a load: when the current device's symbols are no longer those of
+// before (null: none), each C watch is compiled again from its text at
+// the current pc, since its tree names entries of the old table.
+void c_watches_follow_program(const coff_debug_info* before);
+
 // A device's list, null when it has none.
 const watch_list* device_watches(int device);
 // The entry's value line ("#1 h text" padded to 40 columns, then the value).

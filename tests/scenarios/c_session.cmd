@@ -2,7 +2,8 @@
 ; functions with arguments and data of several kinds; a breakpoint in the
 ; innermost, the call stack with each level's arguments, values of
 ; another frame, data of each kind, a state saved and loaded in the
-; middle, and a reset that leaves no stale frames.
+; middle, a reset that leaves no stale frames, and watches that look
+; their names up again in another program.
 #file calls.asm: ; sym Fpoint 0 0 0 8 10 aux 0 0 2
 #file calls.asm: ; sym Fx 0 0 0 4 8
 #file calls.asm: ; sym Fy 1 0 0 4 8
@@ -46,6 +47,10 @@
 #file calls.asm:         move x:-(r2),r0
 #file calls.asm:         rts             ; }
 #cld calls.asm calls.cld
+#file other.asm: main:                   ; function
+#file other.asm:         nop             ; {
+#file other.asm: loop:   bra loop        ; }
+#cld other.asm other.cld
 load calls.cld
 display off
 change r2 $200 x:$110 3 x:$111 -4 x:$112 $110 x:$113 $35 x:$114 5
@@ -83,4 +88,9 @@ where
 watch
 finish
 where
+watch
+; another program, then the first one's symbols again
+load other.cld
+watch
+load d calls.cld
 watch
