@@ -342,6 +342,16 @@ void (*instruction_end_observer)(int device) = nullptr;
 
 namespace {
 
+// The profiler's hook at an instruction end of a profiled device. The
+// cycles, stalls and references it takes in are the instruction's own, so
+// an end reached whole counts as one reached cycle by cycle.
+inline void profile_end(int device, const device_inst& inst) {
+  if (inst.profiled != 0) [[unlikely]] {
+    if (profiler != nullptr && profiler->profile_instruction != nullptr)
+      profiler->profile_instruction(device);
+  }
+}
+
 // The end of a device cycle in either engine: the stop check, and at an
 // instruction end the profiler and the run's end. False when the device
 // went away.
@@ -350,10 +360,7 @@ bool after_cycle(int device, device_inst* inst, device_state* st) {
   if (!device_alive(device, inst, st)) return false;
   if ((inst->flags & (DEV_INSTR_END | DEV_INSTR_END2)) == 0) return true;
 
-  if (inst->profiled != 0) [[unlikely]] {
-    if (profiler != nullptr && profiler->profile_instruction != nullptr)
-      profiler->profile_instruction(device);
-  }
+  profile_end(device, *inst);
   const bool stopping = (inst->flags & DEV_STOP) != 0;
   inst->flags &= DEV_STOP | DEV_EXCLUDED;
   if (stopping) {
@@ -384,11 +391,11 @@ bool no_break_here(const device_inst& inst, const device_state& st) {
 }
 
 // An instruction end of a go that can neither stop nor show anything: no
-// stop flag, no breakpoint that can fire, no progress line, no profiler,
-// a plan still good, no host file request.
+// stop flag, no breakpoint that can fire, no progress line, a plan still
+// good, no host file request.
 bool quiet_end(const device_inst& inst, const device_state& st) {
   constexpr uint32_t STOPPING = DEV_ILLEGAL | DEV_STOP | DEV_ERROR_PENDING;
-  return (inst.flags & STOPPING) == 0 && inst.abort == 0 && inst.profiled == 0 && stop_request == 0 &&
+  return (inst.flags & STOPPING) == 0 && inst.abort == 0 && stop_request == 0 &&
          st.run_plan_stale == 0 && st.run_mode == RUN_GO && st.run_count != 0 && inst.cycles % 1000 != 0 &&
          inst.pc != st.hio.watch[0] && inst.pc != st.hio.watch[1] && no_break_here(inst, st);
 }
@@ -452,6 +459,8 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
       room = static_cast<int>(ahead);
     }
     int whole = 0;
+    // At an instruction's first cycle, as the cycle engine samples it.
+    if (inst->profiled != 0) [[unlikely]] sample_profiler(device, st->profile);
     n += core_exec_instruction(room, &whole);
     if (ahead == 0) {
       inputs.served = n;
@@ -464,6 +473,7 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
       if (quiet_end(*inst, *st)) {
         // What check_run_stop and after_cycle do at such an end.
         end_of_instruction_marks();
+        profile_end(device, *inst);
         inst->flags &= DEV_EXCLUDED;
         if (instruction_end_observer != nullptr) instruction_end_observer(device);
         continue;
@@ -525,7 +535,6 @@ void update_run_plan(device_state& st) {
   st.stream_plan = plan_streams();
   const int mode = st.run_mode;
   st.run_fast = st.cycle_engine_only == 0 && mid == 0 && (st.stream_plan & STREAMS_PER_CYCLE) == 0 &&
-                        st.profile.on == 0 &&
                         (mode == RUN_GO || mode == RUN_TRACE_INSTR || mode == RUN_STEP_INSTR)
                     ? 1
                     : 0;

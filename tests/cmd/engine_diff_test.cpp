@@ -30,6 +30,7 @@
 #include "sim/engine/regaccess.h"
 #include "sim/engine/runloop.h"
 #include "sim/engine/state_digest.h"
+#include "sim/prof/profiler.h"
 
 namespace {
 
@@ -496,3 +497,94 @@ TEST_F(engine_diff, EveryStreamKindRunsAlikeOnBothEngines) {
   }
   std::filesystem::remove_all(scratch);
 }
+
+namespace {
+
+// What a device's profile holds per code and data node, as text.
+std::string profile_nodes(int d) {
+  std::string text;
+  const profile_tables& t = *profiler_tables(d);
+  auto line = [&text](std::initializer_list<uint32_t> values) {
+    for (uint32_t v : values) text += std::to_string(v) + " ";
+    text += "\n";
+  };
+  for (auto it = t.code->begin(); const auto* n = static_cast<const code_node*>(it.next());)
+    line({n->decoded.address, n->executions, n->cond_passes, n->cycles, n->stall_cycles, n->loop_cycles,
+          n->last_cycle, n->decoded.first_values[0], n->decoded.first_values[1]});
+  for (auto it = t.data->begin(); const auto* n = static_cast<const data_node*>(it.next());)
+    line({n->space, n->address, n->flags, n->reads, n->writes});
+  return text;
+}
+
+// A profiled program on either engine: the same state at every
+// instruction end and the same written profile, the fast device running
+// whole instructions. `stalls`: the program waits for the external bus.
+struct profiled_case {
+  const char* name;
+  std::vector<fir_line> program;
+  uint32_t bcr;
+  bool stalls;
+};
+
+TEST_F(engine_diff, ProfiledProgramsGiveTheSameProfileOnBothEngines) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "simprofXXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::filesystem::path scratch = pattern;
+  const profiled_case cases[] = {
+      {"fir", {std::begin(fir_program), std::end(fir_program)}, 0, false},
+      {"calls, returns and loops",
+       {{0x100, "move #$0,r1"}, {0x102, "clr a"}, {0x103, "do #6,$10b"}, {0x105, "jsr >$200"},
+        {0x107, "jsr >$210"}, {0x109, "lea (r1)+,r1"}, {0x10a, "nop"}, {0x10b, "jmp >$100"},
+        {0x200, "inc a"}, {0x201, "jsr >$210"}, {0x203, "rts"}, {0x210, "tst a"}, {0x211, "jgt >$218"},
+        {0x213, "rep #2"}, {0x214, "inc a"}, {0x215, "rts"}, {0x218, "dec a"}, {0x219, "rts"}},
+       0, false},
+      {"external data with wait states",
+       {{0x100, "move x:$2000,a"}, {0x102, "move a,x:$2001"}, {0x104, "inc a"}, {0x105, "jmp >$100"}},
+       0x0060, true},
+      {"code and data on the external bus",
+       {{0x100, "jmp >$1000"}, {0x1000, "move x:$2000,a"}, {0x1002, "move x:(r0)+,x0"},
+        {0x1003, "move a,x:$2001"}, {0x1005, "jmp >$1000"}},
+       0x0060, true},
+  };
+  for (const profiled_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ends_seen[0].clear();
+    ends_seen[1].clear();
+    uint32_t stalls[2] = {0, 0};
+    std::string nodes[2];
+    for (int d : {FAST, CYCLE}) {
+      make(d, "73521");
+      for (uint32_t a = 0; a < 0x44; ++a) put(d, SPACE_X, a, (a * 0x1234 + 0x0777) & 0xFFFF);
+      assemble(d, c.program);
+      set(d, "bcr", c.bcr);
+      set(d, "r0", 0x2100);
+      device_insts[d]->work_dir = scratch.string() + "/";
+      execute_command_line(d, ("log p prof" + std::to_string(d) + " -o").c_str());
+      ASSERT_EQ(device_states[d]->profile.on, 1);
+      set(d, "pc", 0x100);
+      arm(d);
+    }
+    run_both(4000);
+    for (int d : {FAST, CYCLE}) {
+      stalls[d] = profiler_tables(d)->stall_cycles;
+      nodes[d] = profile_nodes(d);
+      execute_command_line(d, "log off p");
+    }
+    EXPECT_EQ(stalls[FAST], stalls[CYCLE]);
+    EXPECT_EQ(nodes[FAST], nodes[CYCLE]);
+    EXPECT_EQ(stalls[CYCLE] > 0, c.stalls);
+    EXPECT_EQ(device_states[FAST]->fast_instructions, ends_seen[FAST].size());
+    for (const char* ext : {".log", ".ps"}) {
+      std::string a = slurp(scratch / ("prof0" + std::string(ext)));
+      const std::string b = slurp(scratch / ("prof1" + std::string(ext)));
+      EXPECT_GT(a.size(), 1000u) << ext;
+      for (std::size_t at = a.find("prof0"); at != std::string::npos; at = a.find("prof0", at)) a[at + 4] = '1';
+      EXPECT_EQ(a, b) << ext;
+    }
+    free_all_devices();
+  }
+  std::filesystem::remove_all(scratch);
+
+}
+
+}  // namespace

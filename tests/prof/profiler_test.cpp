@@ -163,20 +163,6 @@ TEST_F(profiling, ADeletedDeviceWritesItsProfile) {
   EXPECT_NE(read_file("second.log").find("No instructions executed - Static report only"), std::string::npos);
 }
 
-TEST_F(profiling, OnlyAProfiledDeviceLeavesTheFastEngine) {
-  device_state& st = *device_states[0];
-  run("log off p");
-  st.run_plan_stale = 1;
-  update_run_plan(st);
-  EXPECT_EQ(st.run_fast, 1);
-  run("log p plan");
-  update_run_plan(st);
-  EXPECT_EQ(st.run_fast, 0);
-  run("log off p");
-  update_run_plan(st);
-  EXPECT_EQ(st.run_fast, 1);
-}
-
 TEST_F(profiling, StateSaveAndRestoreKeepTheProfilingDevices) {
   run("change pc $123");
   run("log p saved");
