@@ -174,11 +174,14 @@ bool per_cycle(int list, const io_stream& s) {
 }
 
 // Fed or read by the core's own accesses: a memory or register input
-// taken when the core reads it, an output the core's stores write.
-bool core_access(int list, const io_stream& s) {
-  if (list == SL_IN_TIMED) return false;
-  if (list == SL_IN_UNTIMED) return s.kind == SK_MEMORY || s.kind == SK_REGISTER || s.kind == SK_MEMORY_LINK;
-  return s.kind == SK_MEMORY || s.kind == SK_REGISTER || s.kind == SK_PORT;
+// taken when the core reads it, an output the core's stores write. X
+// memory words are told apart by their tags.
+int core_access(int list, const io_stream& s) {
+  if (list == SL_IN_TIMED) return 0;
+  const bool x = s.key1 == SPACE_X || s.key1 == SPACE_XE || s.key1 == SPACE_XI || s.key1 == SPACE_XR;
+  if (s.kind == SK_MEMORY) return x ? STREAMS_X_WORDS : STREAMS_CORE;
+  if (list == SL_IN_UNTIMED) return s.kind == SK_REGISTER || s.kind == SK_MEMORY_LINK ? STREAMS_CORE : 0;
+  return s.kind == SK_REGISTER || s.kind == SK_PORT ? STREAMS_CORE : 0;
 }
 
 uint32_t capped(int64_t cycles) {
@@ -200,7 +203,7 @@ int streams_plan() {
   int flags = 0;
   for (int l = SL_IN_UNTIMED; l <= SL_OUT_TIMED; ++l)
     for (const io_stream* s = cur_state->streams[l]; s != nullptr; s = s->next)
-      flags |= STREAMS_OPEN | (per_cycle(l, *s) ? STREAMS_PER_CYCLE : 0) | (core_access(l, *s) ? STREAMS_CORE : 0);
+      flags |= STREAMS_OPEN | (per_cycle(l, *s) ? STREAMS_PER_CYCLE : 0) | core_access(l, *s);
   return flags;
 }
 

@@ -143,6 +143,20 @@ bool data_word(const fast_pages& map, uint32_t address, bool write, fast_word& a
   return space >= 0 && (!write || space == SPACE_XI) && plain_word(space, address, write, at);
 }
 
+// A word a memory stream watches: an input feeds the core's reads of it,
+// an output takes a line at each store (the tags of its row, found as the
+// stream services find them). The cycle-by-cycle path does those.
+bool stream_word(uint32_t address, bool write) {
+  constexpr int IN_TAGS = 3, OUT_TAGS = 4;  // region_access_log::maps
+  const int row = find_memory_region(core_resolve_space(SPACE_X, address), address);
+  if (row < 0 || row >= static_cast<int>(cur_state->region_logs.size())) return false;
+  const uint32_t at = address & cur_type->regions[row].addr_mask;
+  const range_map& tags = cur_state->region_logs[static_cast<std::size_t>(row)].maps[write ? OUT_TAGS : IN_TAGS];
+  for (const range_entry& e : tags.ranges)
+    if (e.high >= at) return e.low <= at && e.value != 0;
+  return false;
+}
+
 // The access-log note core_mem_read and core_mem_write leave.
 void note_plain(const fast_word& at, uint32_t address, int is_read, uint32_t attribute) {
   if (at.logs != 0)
@@ -497,6 +511,7 @@ fast_access* fast_plan_access(fast_step& s, uint32_t address, bool write, int re
   address &= WORD;
   fast_access& a = s.access[static_cast<std::size_t>(s.accesses)];
   if (!data_word(*s.pages, address, write, a.at)) return nullptr;
+  if ((s.st->stream_plan & STREAMS_X_WORDS) && stream_word(address, write)) return nullptr;
   a.address = address;
   a.write = write;
   a.reg = reg;
@@ -598,9 +613,10 @@ int core_fast_instruction(int room) {
   device_state& st = *cur_state;
   uint32_t* w = inst.core;
   // A boundary with nothing in progress, no history, no stream the core's
-  // own accesses feed (the run plan's), no profile, no watched reads, the
-  // PLL not locking and the reset pin high. (Input services that take a
-  // value run in a cycle of their own, which no instruction here fits.)
+  // register or port accesses feed (the run plan's; x memory words are
+  // tested by fast_plan_access), no profile, no watched reads, the PLL not
+  // locking and the reset pin high. (Input services that take a value run
+  // in a cycle of their own, which no instruction here fits.)
   if (w[CS_CYC_INDEX] != 0 || w[CS_STALLED] || w[CS_BUBBLE] || w[CS_IN_FAST_IRQ] || w[CS_IRQ_SEQ_STEP] ||
       w[CS_IRQ_ABANDONED] || w[CS_PENDING_ACK] || w[CS_NEXT_FETCH] || w[CS_RESTART_SKIP] || w[CS_HISTORY_ON] ||
       w[CS_PLL_LOCK_COUNT] || inst.device_words[DW_CORE_STATE_CODE] != CORE_STATE_EXECUTE ||

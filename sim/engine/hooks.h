@@ -80,6 +80,7 @@ struct stream_hooks {
 enum : int {
   STREAMS_OPEN = 0x1,       // the device has a stream
   STREAMS_PER_CYCLE = 0x2,  // one needs every cycle's services: the cycle engine
-  STREAMS_CORE = 0x4,       // the core's own reads or writes feed one (memory, registers, ports)
+  STREAMS_CORE = 0x4,       // the core's own reads or writes feed one (registers, ports, p memory)
+  STREAMS_X_WORDS = 0x8,    // x memory words the core reads or writes feed one (their rows' tags)
 };
 void install_stream_hooks(const stream_hooks& hooks);
