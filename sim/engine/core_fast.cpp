@@ -547,8 +547,8 @@ void fast_begin(fast_step& s) {
   w[CS_DEC_CLASS] = d.cls;
   const uint32_t address = w[CS_DECODE_ADDR] & WORD;
   core_set_next_pc(address);
-  // No stream is open (the entry test), so the history writer has nothing
-  // to write.
+  // A history stream holds the device to the cycle engine (the run plan),
+  // so the history writer has nothing to write here.
   if (!s.repeat_pass) {
     st.pc_trace_count += 1;
     st.pc_trace_index = (st.pc_trace_index + 1) % PC_TRACE_ENTRIES;
