@@ -299,6 +299,8 @@ int hold_in_second_half() {
   }
   if (!w[CS_HOLD_STARTED]) {
     w[CS_HOLD_STARTED] = 1;
+    // The cycles before the latch are the peripherals' to run.
+    catch_up_peripherals();
     dwords()[DW_STOP_LATCH] = 1;
     reset_peripherals(0, -1);
     cur_inst->flags |= DEV_INSTR_END;

@@ -101,6 +101,7 @@ int rssi_bus_write(int periph, uint32_t address, uint32_t value, int) {
 
 void rssi_clock(int periph) { serial_clock(periph, rssi_variant); }
 uint32_t rssi_next_event(int periph) { return serial_next_event(periph, rssi_variant); }
+void rssi_catch_up(int periph, int resync) { serial_catch_up(periph, resync, rssi_variant); }
 
 // A STOP (kind 0) only puts the transfer back to a frame start.
 void rssi_reset(int periph, int kind, int) {
@@ -119,5 +120,5 @@ void rssi_reset(int periph, int kind, int) {
 const periph_class rssi_class = {
     rssi_get_reg,       rssi_set_reg,   rssi_bus_read, rssi_bus_write,   rssi_clock, rssi_reset,
     serial_pending_irq, serial_ack_irq, 0x2E,          RSSI_STATE_WORDS, RSSI_REGS,  rssi_regs,
-    serial_catch_up,    rssi_next_event, serial_input_word, serial_output_word,
+    rssi_catch_up,      rssi_next_event, serial_input_word, serial_output_word,
 };

@@ -236,6 +236,7 @@ int ssi_bus_write(int periph, uint32_t address, uint32_t value, int) {
 
 void ssi_clock(int periph) { serial_clock(periph, variant_of(periph)); }
 uint32_t ssi_next_event(int periph) { return serial_next_event(periph, variant_of(periph)); }
+void ssi_catch_up(int periph, int resync) { serial_catch_up(periph, resync, variant_of(periph)); }
 
 // A STOP (kind 0) only puts the transfer back to a frame start.
 void ssi_reset(int periph, int kind, int) {
@@ -261,10 +262,10 @@ const serial_variant ssi_variant_547 = {SERIAL_547, SSI_CRA, SSI_CRB, SSI_RX, SS
 const periph_class ssi_class_521 = {
     ssi_get_reg,        ssi_set_reg,    ssi_bus_read, ssi_bus_write,   ssi_clock, ssi_reset,
     serial_pending_irq, serial_ack_irq, 0x2E,         SSI_STATE_WORDS, SSI_REGS,  ssi_regs_521,
-    serial_catch_up,    ssi_next_event, serial_input_word, serial_output_word,
+    ssi_catch_up,       ssi_next_event, serial_input_word, serial_output_word,
 };
 const periph_class ssi_class_547 = {
     ssi_get_reg,        ssi_set_reg,    ssi_bus_read, ssi_bus_write,   ssi_clock, ssi_reset,
     serial_pending_irq, serial_ack_irq, 0x2E,         SSI_STATE_WORDS, SSI_REGS,  ssi_regs_547,
-    serial_catch_up,    ssi_next_event, serial_input_word, serial_output_word,
+    ssi_catch_up,       ssi_next_event, serial_input_word, serial_output_word,
 };

@@ -165,9 +165,9 @@ void run_dividers(uint32_t* w, int cra, uint32_t n) {
 }
 
 // The step's own tick, in cycles whose phase is 1.
-void clock_generation(uint32_t* w, int cra) {
+void clock_generation(uint32_t* w, int cra, uint32_t phase) {
   w[SW_CLOCK] |= 2;
-  if (cycle_phase() == 0) return;
+  if (phase == 0) return;
   clamp_dividers(w, cra);
   if (++w[SW_PRESCALE] < prescale_ticks(w, cra)) return;
   w[SW_PRESCALE] = 0;
@@ -712,10 +712,10 @@ void release_clock_pins(int periph, uint32_t handed) {
   set_pin_word(block, PIN_DRIVEN, block[PIN_DRIVEN] & ~(handed & ((PIN_SCK | PIN_SFS) << base)));
 }
 
-void engine_step(int periph, const serial_variant& v) {
+void engine_step(int periph, const serial_variant& v, uint32_t phase) {
   uint32_t* w = periph_words(periph);
   w[SW_STEP_DUE] = 0;
-  clock_generation(w, v.cra);
+  clock_generation(w, v.cra, phase);
   uint32_t& class_word = cur_state->periph_entries[static_cast<std::size_t>(periph)].class_word;
   if (!port_enabled(w, v)) {
     if (w[SW_PINS] != 0) release_clock_pins(periph, w[SW_PINS]);
@@ -798,12 +798,30 @@ bool outside_inputs(uint32_t* w, const serial_variant& v) {
   return !(c.crb & CRB_SCKD) || external(c.tx_mode) || external(c.rx_mode);
 }
 
+// Whether nothing sees the port's steps until something observes it (and
+// catches it up first): no stream or breakpoint on the device, no request
+// it can raise (its requests are off or have no priority, and none is
+// set), its clock running on its own (no resynchronisation), the reset pin
+// not held. Its pins are its own; port C's register accesses catch it up.
+// Nothing that decides this changes between a catch-up and a step but
+// the port's own stores and snoops, which catch it up first.
+bool steps_unseen(const uint32_t* w, const serial_variant& v) {
+  const device_state& st = *cur_state;
+  if (st.breakpoints != nullptr || st.streams[0] || st.streams[1] || st.streams[2] || st.streams[3]) return false;
+  if (cur_inst->device_words[DW_RESET_HELD] == 1 || w[SW_TX_RESYNC] != 0 || w[SW_RX_RESYNC] != 0) return false;
+  if (w[SW_PRIORITY] != 0 && (w[v.crb] & (CRB_RIE | CRB_TIE))) return false;
+  return (w[SW_REQ_RX_EXCEPTION] | w[SW_REQ_RX] | w[SW_REQ_TX_EXCEPTION] | w[SW_REQ_TX]) == 0 &&
+         (w[v.crb] & CRB_SCKD) && port_enabled(w, v);
+}
+
 }  // namespace
 
-void serial_catch_up(int periph, int resync) {
+// The toggles of an unseen port's internal clock in the elapsed cycles are
+// its steps, taken here in order; the dividers run in one go between them.
+void serial_catch_up(int periph, int resync, const serial_variant& v) {
   uint32_t* w = periph_words(periph);
   const uint32_t now = cur_inst->cycles;
-  const uint32_t from = w[SW_UPDATED];
+  uint32_t from = w[SW_UPDATED];
   if (resync != 0) {
     w[SW_UPDATED] = now;
     return;
@@ -814,33 +832,45 @@ void serial_catch_up(int periph, int resync) {
   w[SW_UPDATED] = now;
   if (now <= from) return;
   if (cur_inst->device_words[DW_STOP_LATCH]) return;
-  const uint32_t first = first_phase_one(from, now, cycle_phase());
+  const uint32_t phase = cycle_phase();
+  if (steps_unseen(w, v)) {
+    for (;;) {
+      const uint32_t first = first_phase_one(from, now, phase);
+      if (first >= now) return;
+      const uint32_t toggle = first + 2 * (ticks_to_toggle(w, v.cra) - 1);
+      if (toggle >= now) break;
+      run_dividers(w, v.cra, (toggle - first) / 2);
+      engine_step(periph, v, 1);
+      from = toggle + 1;
+    }
+  }
+  const uint32_t first = first_phase_one(from, now, phase);
   if (first >= now) return;
-  // The cra of either kind is register 0.
-  run_dividers(w, 0, (now - first + 1) / 2);
+  run_dividers(w, v.cra, (now - first + 1) / 2);
   w[SW_CLOCK] |= 2;
 }
 
 void serial_clock(int periph, const serial_variant& v) {
-  serial_catch_up(periph, 0);
+  serial_catch_up(periph, 0, v);
   uint32_t* w = periph_words(periph);
   w[SW_UPDATED] = cur_inst->cycles + 1;
   const std::vector<uint32_t>& dw = cur_inst->device_words;
   if (dw[DW_STOP_LATCH] || dw[DW_RESET_HELD] == 1) return;
-  engine_step(periph, v);
+  engine_step(periph, v, cycle_phase());
 }
 
 // Steps are due at a register or pin change, at every toggle of the
 // internal clock while the port uses it, and every cycle while outside
 // pins may change.
 uint32_t serial_next_event(int periph, const serial_variant& v) {
-  serial_catch_up(periph, 0);
+  serial_catch_up(periph, 0, v);
   uint32_t* w = periph_words(periph);
   const std::vector<uint32_t>& dw = cur_inst->device_words;
   if (dw[DW_STOP_LATCH]) return NO_EVENT;
   if (w[SW_STEP_DUE]) return 0;
   if (!port_enabled(w, v)) return NO_EVENT;
   if (outside_inputs(w, v)) return 0;
+  if (steps_unseen(w, v)) return NO_EVENT;
   const bool uses_internal = (w[v.crb] & CRB_SCKD) || w[SW_TX_RESYNC] != 0 || w[SW_RX_RESYNC] != 0;
   if (!uses_internal) return NO_EVENT;
   const uint32_t ticks = ticks_to_toggle(w, v.cra);

@@ -448,6 +448,8 @@ TEST_F(engine_diff, EveryStreamKindRunsAlikeOnBothEngines) {
       {"timed ssi receive", {ssi, "input t ssi0 trx", "output t ssi0 sout@ -o"}, CYCLES},
       {"pin output", {"input t pb0..pb3 tpins", "output pb0..pb3 pinsout@ -o"}, CYCLES},
       {"history", {"output t dhistory hist@ -o"}, CYCLES},
+      {"both ssis on their own clocks, nothing watching them", {ssi + " cra1 $0307 crb1 $3830"}, STRAIGHT},
+      {"the ssi's pins watched", {ssi, "output pc0..pc4 ssipins@ -o"}, CYCLES},
       {"port values every cycle", {"input portb pins"}, CYCLES},
   };
   for (const stream_case& c : cases) {

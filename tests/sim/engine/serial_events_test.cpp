@@ -11,6 +11,7 @@
 #include "memory_fixture.h"
 #include "sim/engine/clock_device.h"
 #include "sim/engine/device.h"
+#include "sim/engine/memory.h"
 #include "sim/engine/periph.h"
 #include "sim/engine/periph_serial.h"
 #include "sim/engine/runloop.h"
@@ -68,15 +69,30 @@ TEST_F(SerialEvents, EventSteppingMatchesSteppingEveryCycle) {
       {"73583", "rssi0", "normal, 16-bit, internal clock and frame sync", 0x6001, 0xF430, 0},
       {"73583", "rssi0", "network, 12-bit, gated clock, early last frame sync", 0x4300, 0x3C3C, 0},
   };
-  for (const setup& s : setups) {
-    SCOPED_TRACE(std::string(s.type) + " " + s.port + ": " + s.what);
+  // With no priority (ipr 0), or with requests off, nothing sees the
+  // steps until something looks: they are taken at the catch-up, here
+  // every cycle or every 97 cycles; a STOP of the core ends them in its
+  // cycle.
+  struct variant {
+    uint32_t ipr;
+    int look_every;
+    bool stop;
+  };
+  constexpr variant variants[] = {{0x0C00, 1, false}, {0x0C00, 97, false}, {0, 1, false},
+                                  {0, 97, false},     {0, 97, true},       {0x0C00, 1, true}};
+  for (const setup& s : setups)
+  for (const variant& var : variants) {
+    SCOPED_TRACE(std::string(s.type) + " " + s.port + ": " + s.what + ", ipr " + std::to_string(var.ipr) +
+                 ", looked at every " + std::to_string(var.look_every) + " cycles" + (var.stop ? ", STOP" : ""));
     for (int d : {EVERY_CYCLE, EVENTS}) {
       make(s.type, d);
       write(d, CRA, s.cra);
       write(d, CRB, s.crb);
       if (s.tml != 0) write(d, TML, s.tml);
-      write(d, IPR, 0x0C00);  // its requests reach the core
+      write(d, IPR, var.ipr);
       write(d, PCC, 0x1F);
+      const uint32_t stop = 0x000A;
+      if (var.stop) write_device_memory(d, SPACE_P, cur_inst->pc + 0x10, &stop);
     }
     port = 0;
     for (int p = 0; p < cur_type->periph_count; ++p)
@@ -95,11 +111,15 @@ TEST_F(SerialEvents, EventSteppingMatchesSteppingEveryCycle) {
       }
       clock_device_cycles(EVERY_CYCLE, 1);
       run_device_cycle(EVENTS);
+      if (cycle % var.look_every != 0 && cycle != 1199) continue;
       const std::vector<uint32_t> every = state(EVERY_CYCLE), events = state(EVENTS);
       ASSERT_EQ(events, every) << "cycle " << cycle;
       moved = moved || events != start;
     }
     EXPECT_TRUE(moved);
+    if (var.stop) {
+      EXPECT_EQ(device_insts[EVENTS]->device_words[DW_STOP_LATCH], 1u);
+    }
     free_all_devices();
   }
 }
