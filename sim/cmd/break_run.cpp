@@ -5,6 +5,7 @@
 // No allocation, formatting or table search per cycle: breakpoints are a
 // list walk that skips, in the middle of an instruction, every condition
 // that names neither "cyc" nor "pc".
+#include <algorithm>
 #include <array>
 #include <cinttypes>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include "sim/cdb/coff.h"
 #include "sim/cdb/source.h"
 #include "sim/cdb/target_call.h"
+#include "sim/cmd/break_horizon.h"
 #include "sim/cmd/breakpoints.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/expr.h"
@@ -187,6 +189,9 @@ struct break_summary {
   bool pc_only = false;
   bool end_marks = true;
   std::array<uint64_t, 0x10000 / 64> pc_bits{};
+  // The conditions on the count alone, when every condition that can fire
+  // inside an instruction is one.
+  std::vector<cycle_bound> bounds;
 };
 std::array<break_summary, DEVICE_MAX> summaries;
 
@@ -271,6 +276,10 @@ int plan_breakpoints() {
   s.pc_only = true;
   s.end_marks = false;
   s.pc_bits.fill(0);
+  s.bounds.clear();
+  bool bounded = true, only_bounded = true;
+  int cyc_row = -1, cyc_reg = -1;
+  if (!lookup_register(cur_device, "cyc", &cyc_row, &cyc_reg)) bounded = false;
   int flags = 0;
   for (break_rec* bp = cur_state->breakpoints; bp != nullptr; bp = bp->next) {
     if ((bp->mentions & MENTIONS_PC) != 0 || register_mark_kind(bp->kind)) s.end_marks = true;
@@ -279,7 +288,12 @@ int plan_breakpoints() {
     // names the text reads are those of this run.
     if (bp->kind == BK_EXPRESSION)
       compile_expression(bp->cond_text.c_str(), cur_type->expr_flags, bp->program);
-    if ((bp->mentions & (MENTIONS_CYC | MENTIONS_PC)) != 0) flags |= BREAKS_WITHIN_INSTRUCTION;
+    if ((bp->mentions & (MENTIONS_CYC | MENTIONS_PC)) != 0) {
+      flags |= BREAKS_WITHIN_INSTRUCTION;
+      bounded = bounded && bound_condition(*bp, cyc_row, cyc_reg, s.bounds.emplace_back());
+    } else {
+      only_bounded = false;
+    }
     if (register_mark_kind(bp->kind)) flags |= BREAKS_OBSERVE_MARKS;
     if (watches_reads_of(*bp)) {
       if (bp->seen.empty()) fill_seen(*bp);
@@ -291,7 +305,18 @@ int plan_breakpoints() {
       s.pc_only = false;
   }
   cur_state->pc_break_bits = s.pc_only && !s.end_marks ? s.pc_bits.data() : nullptr;
-  return flags;
+  if ((flags & BREAKS_WITHIN_INSTRUCTION) == 0 || !bounded) {
+    s.bounds.clear();
+    return flags;
+  }
+  return flags | BREAKS_CYCLE_BOUNDED | (only_bounded ? BREAKS_ONLY_BOUNDED : 0);
+}
+
+uint64_t break_horizon(uint64_t from) {
+  uint64_t first = CYCLE_COUNT_END;
+  for (const cycle_bound& bound : summaries[static_cast<std::size_t>(cur_device)].bounds)
+    first = std::min(first, first_possible_hit(bound, from));
+  return first;
 }
 
 void end_breakpoint_marks() {
@@ -399,6 +424,7 @@ int report_break(break_rec& bp, int* stop, int* show) {
 void install_simulator_hooks() {
   run_hook.test_breakpoints = test_breakpoints;
   run_hook.plan_breakpoints = plan_breakpoints;
+  run_hook.break_horizon = break_horizon;
   run_hook.read_change_mark = read_change_mark;
   run_hook.end_breakpoint_marks = end_breakpoint_marks;
   run_hook.show_progress_line = show_progress_line;

@@ -315,6 +315,14 @@ struct device_state {
   // instruction end whose pc has no bit tests nothing.
   const uint64_t* pc_break_bits = nullptr;
   int run_fast = 0;
+  // With conditions on the count alone (BREAKS_CYCLE_BOUNDED): tests at
+  // counts in [break_from, break_until) cannot hit, nor tests at counts
+  // below break_restart (after the count starts over).
+  int breaks_cycle_bounded = 0;
+  int breaks_only_bounded = 0;
+  uint64_t break_from = 0;
+  uint64_t break_until = 0;
+  uint64_t break_restart = 0;
   int stream_plan = 0;  // STREAMS_* of the streams open when the plan was made
   // Set by whatever needs this device run one cycle at a time whatever
   // its plan (the engine comparison in the tests and the benchmark).

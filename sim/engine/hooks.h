@@ -19,6 +19,10 @@ struct run_hooks {
   // returns the BREAKS_* flags. Called only with a list, when the run plan
   // is worked out again.
   int (*plan_breakpoints)();
+  // With BREAKS_CYCLE_BOUNDED: the first cycle count >= from at which a
+  // test of the current device's list may hit inside an instruction (and,
+  // with BREAKS_ONLY_BOUNDED, at an end); 1 << 32 when none.
+  uint64_t (*break_horizon)(uint64_t from);
   // While a breakpoint watches reads (BREAKS_WATCH_READS): the change
   // mark (ATTR_CHANGED or 0) of a core read of `value` at `address` in
   // memory-map row `row`.
@@ -40,6 +44,11 @@ enum : int {
   BREAKS_WITHIN_INSTRUCTION = 0x1,  // an enabled condition names "cyc" or "pc"
   BREAKS_OBSERVE_MARKS = 0x2,       // a register breakpoint tests the marks
   BREAKS_WATCH_READS = 0x4,         // a dr or drw breakpoint watches reads
+  // Every condition that names "cyc" or "pc" compares cyc with constants
+  // only (break_horizon bounds where it can hit).
+  BREAKS_CYCLE_BOUNDED = 0x8,
+  // And every enabled breakpoint is such a condition.
+  BREAKS_ONLY_BOUNDED = 0x10,
 };
 
 // The assembler and disassembler that every family record names.

@@ -8,6 +8,7 @@
 // "pc".
 #include "sim/engine/runloop.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cinttypes>
@@ -199,6 +200,7 @@ profiler_iface* profiler = nullptr;
 run_hooks run_hook = {
     [](int, int*, int*) { return 1; },
     [] { return 0; },
+    [](uint64_t from) { return from; },
     [](int, uint32_t, uint32_t) { return 0u; },
     [] {},
     [] {},
@@ -382,10 +384,12 @@ device_inst* enter_device(int device) {
   return inst;
 }
 
-// No breakpoint can fire at this end: none is set, or all are plain
-// program-address ones and none names pc.
+// No breakpoint can fire at this end: none is set, all are plain
+// program-address ones and none names pc, or all are conditions on the
+// count that cannot hold at this one.
 bool no_break_here(const device_inst& inst, const device_state& st) {
   if (st.breakpoints == nullptr) return true;
+  if (st.breaks_only_bounded != 0) return inst.cycles >= st.break_from && inst.cycles < st.break_until;
   const uint64_t* bits = st.pc_break_bits;
   return bits != nullptr && inst.pc <= 0xFFFF && ((bits[inst.pc >> 6] >> (inst.pc & 63)) & 1) == 0;
 }
@@ -434,6 +438,19 @@ struct input_services {
   }
 };
 
+// Cycles the executor may run before a test of a condition on the count
+// could hit (they would all find it false), counting from the next cycle;
+// a count that starts over inside them starts from 1.
+uint32_t break_room(const device_inst& inst, device_state& st) {
+  const uint64_t next = uint64_t{inst.cycles} + 1;
+  if (next < st.break_from || next >= st.break_until) {
+    st.break_from = next;
+    st.break_until = run_hook.break_horizon(next);
+  }
+  const uint64_t room = std::min(st.break_until - next, st.break_restart - 1);
+  return room < INT32_MAX ? static_cast<uint32_t>(room) : INT32_MAX;
+}
+
 // The whole-instruction engine: the cycles of each instruction back to
 // back, with the stop check, the register-block history and the
 // profiler's instruction hook at its end only. Inside an instruction a
@@ -446,6 +463,21 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
   input_services inputs(*st);
   int n = 0;
   while (n < max) {
+    int breaks_left = INT32_MAX;
+    if (st->breaks_cycle_bounded != 0) {
+      breaks_left = static_cast<int>(break_room(*inst, *st));
+      if (breaks_left == 0) {
+        // A test may hit in the next cycle: the cycle engine's cycle.
+        inputs.changed(n);
+        run_device_cycle(device);
+        inputs.served = ++n;
+        if (!device_alive(device, inst, st) || st->running == 0) return n;
+        if (st->run_plan_stale) update_run_plan(*st);
+        if (st->run_fast == 0) return n + run_device_cycles(device, max - n);
+        inputs.on = st->streams[0] != nullptr || st->streams[1] != nullptr;
+        continue;
+      }
+    }
     int room = max - n;
     const int64_t ahead = inputs.ahead(n);
     if (ahead == 0) {
@@ -458,6 +490,7 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
     } else if (ahead < room) {
       room = static_cast<int>(ahead);
     }
+    if (breaks_left < room) room = breaks_left;
     int whole = 0;
     // At an instruction's first cycle, as the cycle engine samples it.
     if (inst->profiled != 0) [[unlikely]] sample_profiler(device, st->profile);
@@ -530,11 +563,16 @@ void update_run_plan(device_state& st) {
   const int flags = st.breakpoints != nullptr ? run_hook.plan_breakpoints() : 0;
   const int mid = (flags & BREAKS_WITHIN_INSTRUCTION) != 0 ? 1 : 0;
   st.mid_instr_breaks = mid;
+  st.breaks_cycle_bounded = mid != 0 && (flags & BREAKS_CYCLE_BOUNDED) != 0 ? 1 : 0;
+  st.breaks_only_bounded = st.breaks_cycle_bounded != 0 && (flags & BREAKS_ONLY_BOUNDED) != 0 ? 1 : 0;
+  st.break_from = st.break_until = 0;
+  st.break_restart = st.breaks_cycle_bounded != 0 ? run_hook.break_horizon(1) : 0;
   st.breaks_observe_marks = (flags & BREAKS_OBSERVE_MARKS) != 0 ? 1 : 0;
   st.read_watch = (flags & BREAKS_WATCH_READS) != 0 ? 1 : 0;
   st.stream_plan = plan_streams();
   const int mode = st.run_mode;
-  st.run_fast = st.cycle_engine_only == 0 && mid == 0 && (st.stream_plan & STREAMS_PER_CYCLE) == 0 &&
+  st.run_fast = st.cycle_engine_only == 0 && (mid == 0 || st.breaks_cycle_bounded != 0) &&
+                        (st.stream_plan & STREAMS_PER_CYCLE) == 0 &&
                         (mode == RUN_GO || mode == RUN_TRACE_INSTR || mode == RUN_STEP_INSTR)
                     ? 1
                     : 0;

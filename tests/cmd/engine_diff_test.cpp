@@ -37,12 +37,16 @@ namespace {
 using namespace engine_pair;
 constexpr int FAST = 0, CYCLE = 1;
 
-// The digest of the device at each instruction end, per device.
+// The digest of the device at each instruction end, per device, and how
+// many ends came before the count `count_watched`.
 std::vector<uint64_t> ends_seen[2];
+uint32_t count_watched = 0;
+uint32_t ends_before_count[2];
 void record_end(int device) {
   if (device != FAST && device != CYCLE) return;
   catch_up_peripherals();
   ends_seen[device].push_back(device_state_digest(device));
+  if (device_insts[device]->cycles < count_watched) ++ends_before_count[device];
 }
 
 class engine_diff : public cmd_fixture {
@@ -285,6 +289,81 @@ TEST_F(engine_diff, BreakpointsOfEveryKindStopAtTheSameCycleAndPc) {
     for (int d : {FAST, CYCLE}) {
       make_device_current(d);
       free_breakpoints();
+    }
+    free_all_devices();
+  }
+}
+
+// Conditions on the count alone: the fast device runs on the executor up
+// to the count where a test may hit, then hits where the cycle engine
+// hits (same cycle, pc, report lines and state), over three runs that go
+// on after each stop. Every FIR instruction takes two cycles or more, so
+// of 1500..1503 some are instruction ends and some lie inside one.
+TEST_F(engine_diff, CountConditionsHitWhereTheCycleEngineHits) {
+  struct count_case {
+    std::vector<std::string> lines;
+    const char* between;    // before the second run
+    uint32_t fast_until;    // the fast device reaches the ends before it on the executor
+    int run_count = 1;
+    bool bounded = true;
+  };
+  std::vector<count_case> cases;
+  for (const char* op : {"==", "!=", "<", "<=", ">", ">="})
+    for (uint32_t k : {0u, 1500u, 1501u, 1502u, 1503u, 9000u}) {
+      const bool false_before = op[0] == '=' || op[0] == '>';
+      cases.push_back({{"break cyc" + std::string(op) + std::to_string(k)}, nullptr,
+                       false_before ? k : 0});
+    }
+  const std::vector<count_case> more = {
+      {{"break cyc>=1501&&x0!=0"}, nullptr, 1501},
+      {{"break !(cyc<1502)&&a1>=0 i1"}, nullptr, 1502},
+      {{"break cyc==1200||cyc>3000&&y0==y0 n"}, nullptr, 1200},
+      {{"break cyc>2000||r0==$ffff"}, nullptr, 0},
+      {{"break cyc%100==0"}, nullptr, 0, 1, false},
+      {{"break pc==$10e||cyc==3"}, nullptr, 0, 1, false},
+      {{"break cyc==1200 i1", "break cyc>=2500"}, nullptr, 1200},
+      {{"break cyc>=2000"}, nullptr, 2000, 3},
+      {{"break cyc==5000", "break #1 d", "break cyc==1600"}, "break #1 e", 1600},
+      {{"break x0==$1234", "break cyc==1600"}, nullptr, 0, 1},
+  };
+  cases.insert(cases.end(), more.begin(), more.end());
+
+  for (const count_case& c : cases) {
+    SCOPED_TRACE(c.lines.back());
+    ends_seen[0].clear();
+    ends_seen[1].clear();
+    count_watched = c.fast_until;
+    ends_before_count[0] = ends_before_count[1] = 0;
+    for (int d : {FAST, CYCLE}) {
+      make(d, "73521");
+      place_fir(d);
+      set(d, "pc", 0x100);
+      for (const std::string& line : c.lines) execute_command_line(d, line.c_str());
+    }
+    for (int run = 0; run < 3; ++run) {
+      std::string report[2];
+      int ran[2] = {0, 0};
+      for (int d : {FAST, CYCLE}) {
+        if (run == 1 && c.between != nullptr) execute_command_line(d, c.between);
+        arm(d);
+        device_states[d]->run_count = c.run_count;
+        recorded().clear();
+        ran[d] = run_device_cycles(d, 4000);
+        report[d] = output();
+        for (std::size_t at = report[d].find("dev:"); at != std::string::npos; at = report[d].find("dev:", at + 1))
+          report[d].replace(at, 5, "dev:*");
+      }
+      EXPECT_EQ(ran[FAST], ran[CYCLE]) << "run " << run;
+      EXPECT_EQ(report[FAST], report[CYCLE]) << "run " << run;
+      EXPECT_EQ(device_states[FAST]->running, device_states[CYCLE]->running);
+      EXPECT_EQ(device_insts[FAST]->cycles, device_insts[CYCLE]->cycles);
+      EXPECT_EQ(device_insts[FAST]->pc, device_insts[CYCLE]->pc);
+      EXPECT_EQ(device_states[FAST]->cnt[0], device_states[CYCLE]->cnt[0]);
+      if (run == 0) {
+        EXPECT_EQ(device_states[FAST]->breaks_cycle_bounded, c.bounded ? 1 : 0);
+        EXPECT_GE(device_states[FAST]->fast_instructions + 1, ends_before_count[FAST]);
+      }
+      compare_runs();
     }
     free_all_devices();
   }
