@@ -21,12 +21,14 @@
 #include "cmd/engine_pair.h"
 #include "sim/cmd/breakpoints.h"
 #include "sim/cmd/streams.h"
+#include "sim/engine/clock_device.h"
 #include "sim/engine/core_engine.h"
 #include "sim/engine/core_state.h"
 #include "sim/engine/core_tables.h"
 #include "sim/engine/device.h"
 #include "sim/engine/memory.h"
 #include "sim/engine/periph.h"
+#include "sim/engine/periph_serial.h"
 #include "sim/engine/regaccess.h"
 #include "sim/engine/runloop.h"
 #include "sim/engine/state_digest.h"
@@ -481,6 +483,60 @@ std::string slurp(const std::filesystem::path& file) {
 }
 
 }  // namespace
+
+// A program polling an ssi whose steps nothing sees (no priority): on the
+// run loop the port's toggles are steps taken when it is caught up (at
+// the program's accesses); with every row clocked in every cycle they are
+// steps of their own. The port's words, port C's pins and what the
+// program read agree after every slice.
+TEST_F(engine_diff, PolledUnseenSerialPortMatchesClockingEveryCycle) {
+  constexpr uint32_t CRA = 0xFFD0, CRB = 0xFFD1, PCC = 0xFFC1, IPR = 0xFFDF;
+  const fir_line program[] = {
+      {0x100, "move x:$fff0,a"}, {0x102, "move x:$fff1,b"}, {0x104, "move a,x:$fff1"},
+      {0x106, "rep #23"},        {0x107, "nop"},            {0x108, "jmp >$100"},
+  };
+  for (const char* type : {"73521", "73547"}) {
+    SCOPED_TRACE(type);
+    for (int d : {FAST, CYCLE}) {
+      make(d, type);
+      assemble(d, program);
+      make_device_current(d);
+      for (auto [address, value] : {std::pair{CRA, 0x6001u}, {CRB, 0x3030u}, {PCC, 0x1Fu}, {IPR, 0u}})
+        write_peripheral_bus(address, value, 1);
+      set(d, "pc", 0x100);
+    }
+    arm(FAST);
+    int port = 0;
+    for (int p = 0; p < cur_type->periph_count; ++p)
+      if (std::string(cur_type->periphs[p].name) == "ssi0") port = p;
+    ASSERT_NE(port, 0);
+    const auto state = [&](int d) {
+      make_device_current(d);
+      catch_up_peripherals();
+      const uint32_t* w = periph_words(port);
+      std::vector<uint32_t> s(w, w + SW_UPDATED);
+      // What only the next step reads, which marks it at its start.
+      s[SW_CLOCK] &= 1;
+      s[SW_RX_EDGE] &= ~EDGE_OLD;
+      s[SW_TX_EDGE] &= ~EDGE_OLD;
+      const uint32_t* pins = periph_pin_block(3);
+      s.insert(s.end(), pins, pins + PIN_BLOCK_LIVE_WORDS);
+      for (int reg : {CORE_A0, CORE_B0}) s.push_back(cur_inst->periph_state[0][reg]);
+      s.push_back(cur_inst->pc);
+      return s;
+    };
+    std::vector<uint32_t> first = state(CYCLE);
+    for (int slice = 0; slice < 80; ++slice) {
+      const int n = run_device_cycles(FAST, 37);
+      ASSERT_EQ(clock_device_cycles(CYCLE, n), n);
+      const std::vector<uint32_t> a = state(FAST), b = state(CYCLE);
+      ASSERT_EQ(a, b) << "slice " << slice;
+    }
+    EXPECT_NE(state(CYCLE), first);
+    EXPECT_GT(device_states[FAST]->straight_instructions, 0u);
+    free_all_devices();
+  }
+}
 
 // Each kind of stream on a device of either engine: the same state at
 // every instruction end and the same output files. Streams whose services
