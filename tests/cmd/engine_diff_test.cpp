@@ -28,11 +28,11 @@
 #include "sim/engine/device.h"
 #include "sim/engine/memory.h"
 #include "sim/engine/periph.h"
-#include "sim/engine/periph_serial.h"
 #include "sim/engine/regaccess.h"
 #include "sim/engine/runloop.h"
 #include "sim/engine/state_digest.h"
 #include "sim/prof/profiler.h"
+#include "support/serial_port_state.h"
 
 namespace {
 
@@ -512,15 +512,7 @@ TEST_F(engine_diff, PolledUnseenSerialPortMatchesClockingEveryCycle) {
     ASSERT_NE(port, 0);
     const auto state = [&](int d) {
       make_device_current(d);
-      catch_up_peripherals();
-      const uint32_t* w = periph_words(port);
-      std::vector<uint32_t> s(w, w + SW_UPDATED);
-      // What only the next step reads, which marks it at its start.
-      s[SW_CLOCK] &= 1;
-      s[SW_RX_EDGE] &= ~EDGE_OLD;
-      s[SW_TX_EDGE] &= ~EDGE_OLD;
-      const uint32_t* pins = periph_pin_block(3);
-      s.insert(s.end(), pins, pins + PIN_BLOCK_LIVE_WORDS);
+      std::vector<uint32_t> s = serial_port_state(port);
       for (int reg : {CORE_A0, CORE_B0}) s.push_back(cur_inst->periph_state[0][reg]);
       s.push_back(cur_inst->pc);
       return s;

@@ -15,6 +15,7 @@
 #include "sim/engine/periph.h"
 #include "sim/engine/periph_serial.h"
 #include "sim/engine/runloop.h"
+#include "support/serial_port_state.h"
 
 namespace {
 
@@ -41,20 +42,9 @@ class SerialEvents : public device_fixture {
     read_peripheral_bus(address, &v, 1);
     return v;
   }
-  // The port's words (its event bookkeeping aside) and port C's pins.
   std::vector<uint32_t> state(int device) {
     make_device_current(device);
-    catch_up_peripherals();
-    const uint32_t* w = periph_words(port);
-    std::vector<uint32_t> s(w, w + SW_UPDATED);
-    // What only the next step reads, which marks it at its start: whether
-    // the clock toggled, and whether an edge is older than that step.
-    s[SW_CLOCK] &= 1;
-    s[SW_RX_EDGE] &= ~EDGE_OLD;
-    s[SW_TX_EDGE] &= ~EDGE_OLD;
-    const uint32_t* pins = periph_pin_block(PORT_C);
-    s.insert(s.end(), pins, pins + PIN_BLOCK_LIVE_WORDS);
-    return s;
+    return serial_port_state(port);
   }
 };
 
