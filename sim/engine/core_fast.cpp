@@ -174,7 +174,16 @@ uint32_t read_plain(const fast_word& at, uint32_t address) {
   return value;
 }
 
+// A profiled device's reference, as core_mem_read and core_mem_write list
+// it: the space resolved under omr, which no straight instruction changes
+// before its accesses complete.
+[[gnu::noinline]] void note_profiled(int space, uint32_t address, int write) {
+  profile_note_reference(core_resolve_space(space, address), address, write);
+}
+
 uint32_t fetch_program(const fast_step& s, uint32_t address) {
+  if (s.inst->profiled) [[unlikely]]
+    note_profiled(SPACE_P, address, 0);
   fast_word at{};
   program_word(*s.pages, address, at);
   return read_plain(at, address);
@@ -248,6 +257,8 @@ void complete_accesses(fast_step& s, int cycle) {
     const fast_access& a = s.access[static_cast<std::size_t>(i)];
     if (a.cycle != cycle) continue;
     w[a.latch == CS_GDB ? CS_XAB2 : CS_XAB] = a.address;
+    if (s.inst->profiled) [[unlikely]]
+      note_profiled(SPACE_X, a.address, a.write ? 1 : 0);
     if (!a.write) {
       w[a.latch] = read_plain(a.at, a.address);
       if (a.reg >= 0 && w[CS_COND_TRUE]) core_bus_to_reg(a.reg, a.latch);
@@ -614,13 +625,13 @@ int core_fast_instruction(int room) {
   uint32_t* w = inst.core;
   // A boundary with nothing in progress, no history, no stream the core's
   // register or port accesses feed (the run plan's; x memory words are
-  // tested by fast_plan_access), no profile, no watched reads, the PLL not
-  // locking and the reset pin high. (Input services that take a value run
-  // in a cycle of their own, which no instruction here fits.)
+  // tested by fast_plan_access), no watched reads, the PLL not locking and
+  // the reset pin high. (Input services that take a value run in a cycle
+  // of their own, which no instruction here fits.)
   if (w[CS_CYC_INDEX] != 0 || w[CS_STALLED] || w[CS_BUBBLE] || w[CS_IN_FAST_IRQ] || w[CS_IRQ_SEQ_STEP] ||
       w[CS_IRQ_ABANDONED] || w[CS_PENDING_ACK] || w[CS_NEXT_FETCH] || w[CS_RESTART_SKIP] || w[CS_HISTORY_ON] ||
       w[CS_PLL_LOCK_COUNT] || inst.device_words[DW_CORE_STATE_CODE] != CORE_STATE_EXECUTE ||
-      inst.device_words[DW_RESET_HELD] || inst.profiled || st.read_watch ||
+      inst.device_words[DW_RESET_HELD] || st.read_watch ||
       (st.stream_plan & STREAMS_CORE) ||
       !(periph_pin_block(PINS_CONTROL)[PIN_LEVEL] & CTL_RESET))
     return 0;

@@ -648,12 +648,13 @@ std::string profile_nodes(int d) {
 
 // A profiled program on either engine: the same state at every
 // instruction end and the same written profile, the fast device running
-// whole instructions. `stalls`: the program waits for the external bus.
+// whole instructions.
 struct profiled_case {
   const char* name;
   std::vector<fir_line> program;
   uint32_t bcr;
   bool stalls;
+  bool straight;  // some of it runs on the straight-line executor
 };
 
 TEST_F(engine_diff, ProfiledProgramsGiveTheSameProfileOnBothEngines) {
@@ -661,20 +662,20 @@ TEST_F(engine_diff, ProfiledProgramsGiveTheSameProfileOnBothEngines) {
   ASSERT_NE(mkdtemp(pattern.data()), nullptr);
   const std::filesystem::path scratch = pattern;
   const profiled_case cases[] = {
-      {"fir", {std::begin(fir_program), std::end(fir_program)}, 0, false},
+      {"fir", {std::begin(fir_program), std::end(fir_program)}, 0, false, true},
       {"calls, returns and loops",
        {{0x100, "move #$0,r1"}, {0x102, "clr a"}, {0x103, "do #6,$10b"}, {0x105, "jsr >$200"},
         {0x107, "jsr >$210"}, {0x109, "lea (r1)+,r1"}, {0x10a, "nop"}, {0x10b, "jmp >$100"},
         {0x200, "inc a"}, {0x201, "jsr >$210"}, {0x203, "rts"}, {0x210, "tst a"}, {0x211, "jgt >$218"},
         {0x213, "rep #2"}, {0x214, "inc a"}, {0x215, "rts"}, {0x218, "dec a"}, {0x219, "rts"}},
-       0, false},
+       0, false, true},
       {"external data with wait states",
        {{0x100, "move x:$2000,a"}, {0x102, "move a,x:$2001"}, {0x104, "inc a"}, {0x105, "jmp >$100"}},
-       0x0060, true},
+       0x0060, true, true},
       {"code and data on the external bus",
        {{0x100, "jmp >$1000"}, {0x1000, "move x:$2000,a"}, {0x1002, "move x:(r0)+,x0"},
         {0x1003, "move a,x:$2001"}, {0x1005, "jmp >$1000"}},
-       0x0060, true},
+       0x0060, true, false},
   };
   for (const profiled_case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -704,6 +705,7 @@ TEST_F(engine_diff, ProfiledProgramsGiveTheSameProfileOnBothEngines) {
     EXPECT_EQ(nodes[FAST], nodes[CYCLE]);
     EXPECT_EQ(stalls[CYCLE] > 0, c.stalls);
     EXPECT_EQ(device_states[FAST]->fast_instructions, ends_seen[FAST].size());
+    EXPECT_EQ(device_states[FAST]->straight_instructions > 0, c.straight);
     for (const char* ext : {".log", ".ps"}) {
       std::string a = slurp(scratch / ("prof0" + std::string(ext)));
       const std::string b = slurp(scratch / ("prof1" + std::string(ext)));
