@@ -61,6 +61,9 @@ void core_decode_operands();
 // The access requests of core_decode_operands alone, for a caller that has
 // moved an address after the decode.
 void core_decode_requests();
+// The short-immediate latch's value for word `w` of class `cls` (what
+// core_decode leaves in CS_SHORT_IMM).
+uint32_t core_short_immediate(uint16_t w, uint32_t cls);
 
 // pc := the address of the next instruction (marked written when it
 // changes), and the device's pc: the last instruction cycle of an

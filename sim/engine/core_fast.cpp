@@ -515,6 +515,7 @@ void core_fast_record(uint16_t word, decoded_word& d) {
     return;
   }
   d.fast = core_fast_move_handler(word, d);
+  if (d.fast == nullptr) d.fast = core_fast_flow_handler(word, d);
 }
 
 fast_access* fast_plan_access(fast_step& s, uint32_t address, bool write, int reg, int cycle, bool second) {

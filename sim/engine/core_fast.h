@@ -73,6 +73,8 @@ struct fast_step {
 void core_fast_record(uint16_t word, decoded_word& d);
 // The moves' handlers (core_fast_moves.cpp); null for a word they leave.
 fast_handler core_fast_move_handler(uint16_t word, const decoded_word& d);
+// The changes of flow's handlers (core_fast_flow.cpp); null for others.
+fast_handler core_fast_flow_handler(uint16_t word, const decoded_word& d);
 
 // Runs the instruction at the current device's boundary straight through:
 // its device cycles, or 0 when it did not (nothing changed).

@@ -1,10 +1,12 @@
 // The straight-line handlers of the moves (core_fast.h): an X move by an
-// address register, an absolute X move or a long immediate, a register
-// move and lea; and of rep and do with an immediate count and the jumps
-// with a second-word target. Each mirrors its executor-table function.
+// address register (plain, indexed or pre-decrement), an absolute X move
+// or an immediate (long or short), a register move and lea; and of rep
+// and do with an immediate count and the jumps with a second-word target.
+// Each mirrors its executor-table function.
 #include <array>
 #include <cstdint>
 
+#include "sim/engine/core_decode.h"
 #include "sim/engine/core_fast.h"
 #include "sim/engine/core_tables.h"
 
@@ -58,6 +60,37 @@ bool move_long(fast_step& s) {
     return true;
   }
   return x_move(s, reg, second, (op & 0x400) != 0, [] {});
+}
+
+// move x:(rN+nN)... and move x:-(rN)...: the address is worked out as the
+// address unit will, which updates rN only for the pre-decrement.
+bool move_indexed(fast_step& s) {
+  const uint32_t op = s.opcode;
+  const uint32_t* w = s.w;
+  if (!fast_agu_plain(w)) return false;
+  const int n = static_cast<int>(op & 3);
+  const bool predec = (op & 8) != 0;
+  const uint32_t r = w[CORE_R0 + n], m = w[CORE_M0 + n];
+  const uint32_t ea = predec ? agu_modify(r, 1, true, m, nullptr) : agu_modify(r, w[CORE_N0 + n], false, m, nullptr);
+  return x_move(s, reg5(op >> 5), ea, (op & 0x400) != 0,
+                [n, predec] { agu_address(n, predec ? AGU_PREDEC : AGU_INDEXED); });
+}
+
+constexpr std::array<int, 4> dd_regs = {CORE_X0, CORE_Y0, CORE_X1, CORE_Y1};
+
+// move #xx,x0/y0/x1/y1.
+bool move_short_imm(fast_step& s) {
+  fast_begin(s);
+  fast_transfer(s, dd_regs[(s.opcode >> 8) & 3], core_short_immediate(static_cast<uint16_t>(s.opcode), s.d->cls));
+  return true;
+}
+
+// move x:<aa... and its write, of x0, y0, a or b.
+bool move_short_address(fast_step& s) {
+  constexpr std::array<int, 4> regs = {CORE_X0, CORE_Y0, CORE_A, CORE_B};
+  const uint32_t op = s.opcode;
+  return x_move(s, regs[(op >> 6) & 3], core_short_immediate(static_cast<uint16_t>(op), s.d->cls),
+                (op & 0x100) != 0, [] {});
 }
 
 bool move_reg(fast_step& s) {
@@ -135,12 +168,14 @@ struct move_row {
 };
 // The executor table's rows of these moves, with the rows before them
 // that would match first.
-constexpr std::array<move_row, 10> move_rows = {{
+constexpr std::array<move_row, 12> move_rows = {{
     {0xF816, 0x3816, 1, nullptr},  // move by an accumulator's address
     {0xF816, 0x3814, 2, move_long},
-    {0xF814, 0x3810, 1, nullptr},  // indexed and pre-decrement
+    {0xF814, 0x3810, 1, move_indexed},
     {0xF810, 0x3800, 1, move_address},
     {0xFC00, 0x2800, 1, move_reg},
+    {0xFC00, 0x2000, 1, move_short_imm},
+    {0xFE00, 0x1800, 1, move_short_address},
     {0xFF00, 0x0F00, 1, rep_imm},
     {0xFF00, 0x0E00, 2, do_imm},
     {0xFF80, 0x0180, 1, lea},
