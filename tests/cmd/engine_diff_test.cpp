@@ -572,6 +572,7 @@ struct stream_case {
   const char* name;
   std::vector<std::string> lines;  // "@" stands for "dev" and the device number
   stream_engine runs;
+  const char* type = "73521";
 };
 
 TEST_F(engine_diff, EveryStreamKindRunsAlikeOnBothEngines) {
@@ -585,6 +586,7 @@ TEST_F(engine_diff, EveryStreamKindRunsAlikeOnBothEngines) {
       {"tmem.tio", "5 $1234 +40 $4321 +1 $1111 300 $2222 ( +20 $0001 ) 2000 $7777\n"},
       {"rx.io", "( $1234 $5678 # 2 ) # 9\n"},
       {"trx.tio", "100 $1111 +300 $2222 1500 $3333\n"},
+      {"volts.io", "0.5 #200 -0.25 ( 0.1 # 50 -0.1 # 50 ) # 3\n"},
   };
   for (auto [name, text] : files) std::ofstream(scratch / name) << text;
   const std::string ssi = "change cra0 $6007 crb0 $3030 pcc $3ff";
@@ -600,6 +602,10 @@ TEST_F(engine_diff, EveryStreamKindRunsAlikeOnBothEngines) {
        {ssi, "input x:$3 samples", "input pb0..pb3 pins", "input t x:$5 tmem", "input ssi0 rx",
         "output x:$83 out@ -o", "output t a acc@ -o", "output t ssi0 sout@ -o"},
        FAST_STEPS},
+      {"codec voltages in and out",
+       {"change ctx $4000 cocr $4f04", "input codec volts", "output t codec cout@ -o"},
+       FAST_STEPS,
+       "73547"},
       {"timed ssi receive", {ssi, "input t ssi0 trx", "output t ssi0 sout@ -o"}, CYCLES},
       {"pin output", {"input t pb0..pb3 tpins", "output pb0..pb3 pinsout@ -o"}, CYCLES},
       {"history", {"output t dhistory hist@ -o"}, CYCLES},
@@ -612,7 +618,7 @@ TEST_F(engine_diff, EveryStreamKindRunsAlikeOnBothEngines) {
     ends_seen[0].clear();
     ends_seen[1].clear();
     for (int d : {FAST, CYCLE}) {
-      make(d, "73521");
+      make(d, c.type);
       place_fir(d);
       device_insts[d]->work_dir = scratch.string() + "/";
       for (std::string line : c.lines) {
