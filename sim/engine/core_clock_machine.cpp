@@ -55,13 +55,8 @@ std::vector<uint32_t>& dwords() { return cur_inst->device_words; }
 
 void set_state(uint32_t code) { dwords()[DW_CORE_STATE_CODE] = code; }
 
-// The samples only after a pin changed (core_sample_pins): the test
-// inline, since most cycles skip them.
-[[gnu::always_inline]] inline void end_of_clock() {
-  if (cur_inst->pins_changed != 0)
-    core_sample_pins();
-  else
-    core_check_skipped_samples();
+void end_of_clock() {
+  core_sample_pins();
 }
 
 // Copies the first decode stage's latches into the execute latches.
@@ -356,12 +351,8 @@ void core_check_skipped_samples() {
 
 bool pin_samples_skip = true;
 
-void core_sample_pins() {
+void core_run_pin_samples() {
   device_inst& inst = *cur_inst;
-  if (inst.pins_changed == 0) {
-    core_check_skipped_samples();
-    return;
-  }
   // Both run: no short cut between them.
   const bool irq_steady = core_sample_irq_pins();
   const bool bus_steady = core_sample_bus_pins();
@@ -404,26 +395,7 @@ int core_instruction_cycles(uint16_t word, int words, bool fast_irq) {
 
 namespace {
 
-// The first two steps of every device cycle, inline in the cycle paths.
-[[gnu::always_inline]] inline void clock_out() {
-  const uint32_t* w = core_words();
-  if (w[CORE_OMR] & OMR_CLOCK_OUT_OFF) {
-    periph_pin_block(PINS_CONTROL)[PIN_DRIVEN] &= ~CTL_CLKOUT;
-    return;
-  }
-  const uint32_t select = w[CORE_PLCR] & 0xC00;
-  bool high;
-  if (select == 0)
-    high = (dwords()[DW_CORE_STATE_CODE] & 0x100) != 0;
-  else if (select == 0x400)
-    high = false;
-  else
-    high = w[CS_CLOCK_PHASE] != 0;
-  uint32_t* c = periph_pin_block(PINS_CONTROL);
-  c[PIN_DRIVEN] |= CTL_CLKOUT;
-  c[PIN_DRIVEN_LEVEL] = high ? (c[PIN_DRIVEN_LEVEL] | CTL_CLKOUT) : (c[PIN_DRIVEN_LEVEL] & ~CTL_CLKOUT);
-}
-
+// The first step of every device cycle, inline in the cycle paths.
 [[gnu::always_inline]] inline void pll_step() {
   uint32_t* w = core_words();
   if (cur_type->type_bit & TYPE_73521) {
@@ -458,10 +430,6 @@ namespace {
 }
 
 }  // namespace
-
-void core_clock_out_pin() {
-  clock_out();
-}
 
 void core_pll_step() {
   pll_step();
@@ -540,7 +508,7 @@ void core_cycle() {
     return;
   }
   pll_step();
-  clock_out();
+  core_clock_out_pin();
   cycle_states(w);
 }
 
@@ -569,7 +537,7 @@ int core_exec_instruction(int room, int* whole) {
       core_cycle();
     } else {
       pll_step();
-      clock_out();
+      core_clock_out_pin();
       plain = cycle_states(w) && plain;
     }
     end = (inst.flags & (DEV_INSTR_END | DEV_INSTR_END2)) != 0;

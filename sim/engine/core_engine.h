@@ -208,9 +208,9 @@ constexpr uint32_t IRQ_SEQUENCE_CYCLES_MAX = 12;
 // repeat with the same pins changes nothing (reset not held), as long as
 // nothing else changes a pending word or ipr (what does marks the pins).
 bool core_sample_irq_pins();
-// Both samples at the end of a device cycle, skipped while
-// device_inst::pins_changed is clear (a repeat would change nothing).
-void core_sample_pins();
+// Both samples, clearing device_inst::pins_changed when a repeat would
+// change nothing.
+void core_run_pin_samples();
 // Off: the samples never clear the mark, so they run every cycle (the
 // reference the skipping is compared against).
 extern bool pin_samples_skip;
@@ -221,10 +221,32 @@ void irq_sequence_start(uint32_t return_address);
 void irq_enter_long();
 
 // ---------------------------------------------------------------------------
-// PLL and clock-out pin (core_clock_machine.cpp), the first two steps of
-// every device cycle.
+// The clocking of every device cycle: the PLL step and the clock-out pin
+// first, the pin samples last. The last two are inline: the cycle paths
+// call them every cycle.
+
+// core_clock_machine.cpp
 void core_pll_step();
-void core_clock_out_pin();
+
+inline void core_clock_out_pin() {
+  const uint32_t* w = core_words();
+  uint32_t* c = periph_pin_block(PINS_CONTROL);
+  if (w[CORE_OMR] & OMR_CLOCK_OUT_OFF) {
+    c[PIN_DRIVEN] &= ~CTL_CLKOUT;
+    return;
+  }
+  const uint32_t select = w[CORE_PLCR] & 0xC00;
+  bool high;
+  if (select == 0)
+    high = (cur_inst->device_words[DW_CORE_STATE_CODE] & 0x100) != 0;
+  else if (select == 0x400)
+    high = false;
+  else
+    high = w[CS_CLOCK_PHASE] != 0;
+  c[PIN_DRIVEN] |= CTL_CLKOUT;
+  c[PIN_DRIVEN_LEVEL] = high ? (c[PIN_DRIVEN_LEVEL] | CTL_CLKOUT) : (c[PIN_DRIVEN_LEVEL] & ~CTL_CLKOUT);
+}
+
 // Debug builds: with the mark clear, running the samples must change
 // nothing (aborts otherwise). Release builds: nothing.
 #ifdef NDEBUG
@@ -232,6 +254,15 @@ inline void core_check_skipped_samples() {}
 #else
 void core_check_skipped_samples();
 #endif
+
+// Both samples at the end of a device cycle, skipped while
+// device_inst::pins_changed is clear (a repeat would change nothing).
+inline void core_sample_pins() {
+  if (cur_inst->pins_changed != 0)
+    core_run_pin_samples();
+  else
+    core_check_skipped_samples();
+}
 
 // n device cycles' clocking at once (core_fast_clock.cpp): what n rounds of
 // core_pll_step, core_clock_out_pin and core_sample_pins leave, for cycles
