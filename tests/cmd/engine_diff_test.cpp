@@ -176,6 +176,8 @@ TEST_F(engine_diff, StraightClassesAtTheirEdgesLeaveTheSameState) {
       for (const char* r : {"r0", "r1", "r2", "r3"}) regs.push_back({r, pick(addresses)});
       for (const char* m : {"m0", "m1", "m2", "m3"}) regs.push_back({m, pick(modifiers)});
       for (const char* n : {"n0", "n1", "n2", "n3"}) regs.push_back({n, rng() % 5});
+      // The stack empty, nearly full or in error.
+      regs.push_back({"sp", pick(std::array{0u, 0u, 1u, 13u, 14u, 0x1Eu, 0x30u})});
       ends_seen[0].clear();
       ends_seen[1].clear();
       for (int d : {FAST, CYCLE}) {
