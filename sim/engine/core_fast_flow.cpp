@@ -1,7 +1,7 @@
 // The straight-line handlers of the changes of flow (core_fast.h): short
 // branches and jsr, the conditional branches and jumps, jumps by a
-// register, rts and rti, and tcc. Each mirrors its executor-table
-// function. A push or pop that would reach an edge of the stack (the
+// register, rts and rti, brkcc and enddo, and tcc. Each mirrors its
+// executor-table function. A push or pop that would reach an edge of the stack (the
 // stack-error trap, an underflow) is left to the cycle-by-cycle path.
 #include <array>
 #include <cstdint>
@@ -113,6 +113,34 @@ bool return_from(fast_step& s) {
   return true;
 }
 
+// The loop's two stack entries there to pop, no error standing.
+bool loop_on_stack(const uint32_t* w) {
+  return (w[CORE_SR] & SR_LOOP) && !(w[CORE_SP] & (SP_ERROR | SP_UNDERFLOW)) && (w[CORE_SP] & SP_POINTER) >= 2;
+}
+
+// brkcc: out of the loop, to the word after its last.
+bool break_cc(fast_step& s) {
+  uint32_t* w = s.w;
+  const bool holds = test(s.opcode);
+  const bool taken = holds && (w[CORE_SR] & SR_LOOP);
+  const uint32_t after = (w[CORE_LA] + 1) & WORD;
+  if (taken && (!loop_on_stack(w) || !fast_program_plain(s, after))) return false;
+  fast_begin(s);
+  w[CS_COND_TRUE] = holds ? 1 : 0;
+  if (!taken) return true;
+  loop_pop();
+  jump(s, after, false, 0);
+  return true;
+}
+
+// enddo: the loop off the stack; on in sequence.
+bool end_do(fast_step& s) {
+  if ((s.w[CORE_SR] & SR_LOOP) && !loop_on_stack(s.w)) return false;
+  fast_begin(s);
+  if (s.w[CORE_SR] & SR_LOOP) loop_pop();
+  return true;
+}
+
 // tcc: the other accumulator, x0 or y0 into the accumulator and r0 into
 // another address register, when the condition holds.
 bool tcc(fast_step& s) {
@@ -148,7 +176,7 @@ struct flow_row {
 };
 // The executor table's rows of these classes, with the rows before them
 // that would match first (the moves' and the data-ALU rows come earlier).
-constexpr std::array<flow_row, 12> flow_rows = {{
+constexpr std::array<flow_row, 14> flow_rows = {{
     {0xFC00, 0x2C00, 1, branch_short_cc},
     {0xFC02, 0x1000, 1, tcc},
     {0xFF00, 0x0B00, 1, bra_short},
@@ -159,6 +187,8 @@ constexpr std::array<flow_row, 12> flow_rows = {{
     {0xFFF8, 0x0138, 2, nullptr},  // bra/bsr long: the moves'
     {0xFFF8, 0x0130, 2, nullptr},  // jmp/jsr long: the moves'
     {0xFFF0, 0x0120, 1, flow_reg},
+    {0xFFF0, 0x0110, 1, break_cc},
+    {0xFFFF, 0x0009, 1, end_do},
     {0xFFFF, 0x0006, 1, return_from},  // rts
     {0xFFFF, 0x0007, 1, return_from},  // rti
 }};

@@ -1,7 +1,8 @@
 // The straight-line handlers of the moves (core_fast.h): an X move by an
 // address register (plain, indexed or pre-decrement), an absolute X move
 // or an immediate (long or short), a register move and lea; and of rep
-// and do with an immediate count and the jumps with a second-word target.
+// and do with an immediate or register count, rep until a condition and
+// the jumps with a second-word target.
 // Each mirrors its executor-table function.
 #include <array>
 #include <cstdint>
@@ -130,12 +131,41 @@ bool rep_imm(fast_step& s) {
   return true;
 }
 
+// rep with a register's count.
+bool rep_reg(fast_step& s) {
+  const int reg = reg5(s.opcode);
+  if (!plain_source(reg)) return false;
+  fast_begin(s);
+  repeat_arm_count(reg >= 0 ? fast_source(reg, CS_GDB) : 0);
+  return true;
+}
+
+// rep until a condition.
+bool rep_cc(fast_step& s) {
+  fast_begin(s);
+  repeat_arm_condition(s.opcode & 15);
+  return true;
+}
+
 // do #n,last: la, lc and the loop start go onto the stack; the next opcode
 // is the loop's first, in sequence.
+void do_loop(fast_step& s, uint32_t count) {
+  const uint32_t last = (s.w[CS_EXECUTE_ADDR] + 2 + s.w[CS_EXECUTE_OPERAND] - 1) & WORD;
+  loop_start(count, last, false);
+}
+
 bool do_imm(fast_step& s) {
   fast_begin(s);
-  const uint32_t last = (s.w[CS_EXECUTE_ADDR] + 2 + s.w[CS_EXECUTE_OPERAND] - 1) & WORD;
-  loop_start(s.opcode & 0xFF, last, false);
+  do_loop(s, s.opcode & 0xFF);
+  return true;
+}
+
+// do with a register's count.
+bool do_reg(fast_step& s) {
+  const int reg = reg5(s.opcode);
+  if (!plain_source(reg)) return false;
+  fast_begin(s);
+  do_loop(s, reg >= 0 ? fast_source(reg, CS_GDB) : 0);
   return true;
 }
 
@@ -168,7 +198,7 @@ struct move_row {
 };
 // The executor table's rows of these moves, with the rows before them
 // that would match first.
-constexpr std::array<move_row, 12> move_rows = {{
+constexpr std::array<move_row, 15> move_rows = {{
     {0xF816, 0x3816, 1, nullptr},  // move by an accumulator's address
     {0xF816, 0x3814, 2, move_long},
     {0xF814, 0x3810, 1, move_indexed},
@@ -178,8 +208,11 @@ constexpr std::array<move_row, 12> move_rows = {{
     {0xFE00, 0x1800, 1, move_short_address},
     {0xFF00, 0x0F00, 1, rep_imm},
     {0xFF00, 0x0E00, 2, do_imm},
+    {0xFFE0, 0x0420, 1, rep_reg},
+    {0xFFE0, 0x0400, 2, do_reg},
     {0xFF80, 0x0180, 1, lea},
     {0xFFF0, 0x0130, 2, flow_long},  // jmp, jsr, bra, bsr
+    {0xFFF0, 0x0150, 1, rep_cc},
 }};
 
 }  // namespace
