@@ -137,6 +137,14 @@ TEST_F(engine_diff, StraightClassesAtTheirEdgesLeaveTheSameState) {
   constexpr uint32_t modifiers[] = {0x0000, 0xFFFF, 0xFFFF, 0x0007, 0x003F, 0x0800};
   std::mt19937 rng(14);
   auto pick = [&rng](const auto& table) { return table[rng() % std::size(table)]; };
+  struct rare_class {
+    uint32_t mask, value;
+  };
+  constexpr rare_class rare_classes[] = {
+      {0xFC02, 0x1000}, {0xFFF0, 0x0110}, {0xFFFF, 0x0009}, {0xFFFE, 0x0006}, {0xFFF0, 0x0150},
+      {0xFFE0, 0x0420}, {0xFFE0, 0x0400}, {0xFC00, 0x2C00}, {0xFF00, 0x0B00}, {0xFF00, 0x0A00},
+      {0xFFF0, 0x0120}, {0xFE10, 0x0600}, {0xFF10, 0x0710}, {0xFF10, 0x0610}, {0xFC00, 0x2000},
+      {0xFE00, 0x1800}, {0xF814, 0x3810}};
   // Short branches go a few words either way, short calls into the body.
   auto in_program = [](uint32_t word, uint32_t r) {
     struct near_row {
@@ -159,7 +167,10 @@ TEST_F(engine_diff, StraightClassesAtTheirEdgesLeaveTheSameState) {
       std::vector<uint32_t> body;
       bool two_words = false;  // a fifth of them two-word ones
       while (body.size() < 40) {
-        const uint32_t word = in_program(rng() & 0xFFFF, static_cast<uint32_t>(rng()));
+        // Half of them from the rarer classes: flow, loops, tcc, short moves.
+        const uint32_t r = rng() & 0xFFFF;
+        const rare_class rare = pick(rare_classes);
+        const uint32_t word = in_program(rng() % 2 ? (rare.value | (r & ~rare.mask)) & 0xFFFF : r, rng());
         const decoded_word& d = decoded_word_of(static_cast<uint16_t>(word));
         if (d.fast == nullptr || (d.words == 2) != two_words) continue;
         two_words = rng() % 5 == 0;
