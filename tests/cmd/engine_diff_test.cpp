@@ -249,8 +249,8 @@ TEST_F(engine_diff, CoveredProgramsRunOnTheExecutor) {
       {"short calls, branches, moves and tcc",
        {{0x100, "move #$30,r1"},
         {0x102, "move #$12,x0"},
-        {0x103, "move x0,x:<$20"},
-        {0x104, "move x:<$21,y0"},
+        {0x103, "move x0,x:<$10"},
+        {0x104, "move x:<$11,y0"},
         {0x105, "jsr $80"},
         {0x106, "tgt x0,a r0,r2"},
         {0x107, "move y0,x:-(r1)"},
@@ -260,7 +260,7 @@ TEST_F(engine_diff, CoveredProgramsRunOnTheExecutor) {
         {0x82, "bne $84"},
         {0x83, "nop"},
         {0x84, "rts"}},
-       false, 90},
+       false, 99},
   };
   for (const char* type : type_names) {
     for (const program_case& program : programs) {
