@@ -762,6 +762,67 @@ void alu_dispatch() {
   if (!loading && w[CS_ALU_RESTORE] == 1) core_store_reg(CORE_SR, w[CS_ALU_SR]);
 }
 
+namespace {
+
+// The accumulator stores of a whole write-back, without its latches.
+void store_acc(int base, uint64_t r) {
+  core_store_reg_quiet(base + 1, part0(r));
+  core_store_reg_quiet(base + 2, part1(r));
+  core_store_reg(base + 3, part2(r));
+}
+
+// The multiplies and clr into an accumulator with the handlers' own
+// arithmetic, their operands straight from the registers: what both
+// phases leave in the registers and sr. False for any other operation.
+bool run_direct(uint32_t* w, int op, int base) {
+  uint64_t r = 0;
+  switch (op) {
+    case ALU_OP_CLR:
+      begin_arith(w, true);
+      common_flags(w, 0);
+      break;
+    case ALU_OP_MAC:
+    case ALU_OP_MPY:
+    case ALU_OP_MACR:
+    case ALU_OP_MPYR: {
+      w[CS_ZB] = reg16(w, op_field(w, CS_ALU_SRC1));
+      w[CS_MB] = reg16(w, op_field(w, CS_ALU_SRC2));
+      const bool accumulate = op == ALU_OP_MAC || op == ALU_OP_MACR;
+      const bool rounding = op == ALU_OP_MACR || op == ALU_OP_MPYR;
+      const arith a = add40(accumulate ? read_acc(w, base) : 0, product(w, MUL_SS), 0);
+      const arith rounded = rounding ? round40(w, a.r) : a;
+      begin_arith(w, true);
+      set_flag(w, SR_V, (accumulate && a.v) || (rounding && rounded.v));
+      common_flags(w, rounded.r);
+      r = saturate(w, rounded.r, rounding);
+      break;
+    }
+    default: return false;
+  }
+  store_acc(base, r);
+  return true;
+}
+
+}  // namespace
+
+void alu_run_both() {
+  uint32_t* w = core_words();
+  const int op = op_field(w, CS_ALU_OP);
+  const alu_op_desc& d = op_desc(op);
+  // A pure move: no latch it loads is read, sr is kept.
+  if (d.keeps_sr && d.run == op_none) return;
+  w[CS_ALU_SR] = w[CORE_SR];
+  const int base = acc_base(op_field(w, CS_ALU_DEST));
+  if (base >= 0 && run_direct(w, op, base)) {
+    core_store_reg(CORE_SR, w[CS_ALU_SR]);
+    return;
+  }
+  w[CS_ALU_RESTORE] = d.keeps_sr ? 0 : 1;
+  d.load(w);
+  d.run(w);
+  if (w[CS_ALU_RESTORE] == 1) core_store_reg(CORE_SR, w[CS_ALU_SR]);
+}
+
 void alu_norm(uint32_t opcode) {
   uint32_t* w = core_words();
   w[CS_ALU_SR] = w[CORE_SR];

@@ -47,6 +47,10 @@ void alu_decode_operands(uint32_t opcode);
 // Runs handler CS_ALU_OP in phase CS_ALU_COMMIT (1 loads the operand
 // latches, 2 computes and writes back).
 void alu_dispatch();
+// Both phases at once, as the two calls leave the registers, sr and their
+// marks (the latches are the operation's own; a pure move changes
+// nothing). For a caller with history output off: no latch is noted.
+void alu_run_both();
 
 // The normalize instruction run directly: accumulator from opcode bit 3,
 // address register from bits 0-1.

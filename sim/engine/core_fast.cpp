@@ -614,10 +614,7 @@ void fast_run_alu(const fast_step& s) {
   w[CS_ALU_SRC2] = unpack_field(aux, 24);
   w[CS_ALU_DEST] = unpack_field(aux, 36);
   w[CS_ALU_NEGATE] = unpack_field(aux, 48);
-  w[CS_ALU_COMMIT] = 1;
-  alu_dispatch();
-  w[CS_ALU_COMMIT] = 2;
-  alu_dispatch();
+  alu_run_both();
 }
 
 int core_fast_instruction(int room) {

@@ -3,6 +3,8 @@
 // the bit-field tests; and the moves between accumulators and buses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdint>
 #include <initializer_list>
@@ -91,6 +93,11 @@ const alu_case alu_cases[] = {
      acc(0x01, 0xFFFC, 0x0002), E | U},
     {"mac", ALU_OP_MAC, Y0, X0, A, 0, acc(0, 0, 1), 0, 0x4000, 0, 0x4000, 0, 0, 0,
      acc(0, 0x2000, 1), U},
+    {"mac overflow", ALU_OP_MAC, Y0, X0, A, 0, acc(0x7F, 0xFFFF, 0), 0, 0x4000, 0, 0x4000, 0, 0, 0,
+     acc(0x80, 0x1FFF, 0), V | N | L | E | U},
+    {"mac overflow saturated", ALU_OP_MAC, Y0, X0, A, 0, acc(0x7F, 0xFFFF, 0), 0, 0x4000, 0, 0x4000, 0, 0,
+     SAT, acc(0xFF, 0x8000, 0), V | N | L | E},
+    {"move keeps sr", ALU_OP_MOVE, NO, NO, A, 0, acc(1, 2, 3), 0, 0, 0, 0, 0, C | V, 0, acc(1, 2, 3), C | V},
     {"macr tie", ALU_OP_MACR, Y0, X0, A, 0, acc(0, 0, 0x8000), 0, 0, 0, 0, 0, 0, 0, 0, Z | U},
     {"mpyr tie convergent", ALU_OP_MPYR, Y0, X0, A, 0, 0, 0, 0x0001, 0, 0x4000, 0, 0, 0, 0, Z | U},
     {"mpyr tie two's complement", ALU_OP_MPYR, Y0, X0, A, 0, 0, 0, 0x0001, 0, 0x4000, 0, 0, TWOS,
@@ -232,22 +239,38 @@ void PrintTo(const alu_case& c, std::ostream* os) {
 
 class AluCases : public CoreAlu, public ::testing::WithParamInterface<alu_case> {};
 
+// Each case by the two phases and by alu_run_both, which must leave the
+// same registers and the same marks.
 TEST_P(AluCases, ResultAndConditionCodes) {
   const alu_case& t = GetParam();
-  put_acc(CORE_A, t.a);
-  put_acc(CORE_B, t.b);
-  w()[CORE_X0] = t.x0;
-  w()[CORE_X1] = t.x1;
-  w()[CORE_Y0] = t.y0;
-  w()[CORE_Y1] = t.y1;
-  w()[CORE_SR] = t.sr;
-  w()[CORE_OMR] = t.omr;
-  record(t.op, t.src1, t.src2, t.dest, t.negate);
-  run_both_phases();
-  const int base = t.dest == B ? CORE_B : CORE_A;
-  EXPECT_EQ(get_acc(base), t.expect) << std::hex << get_acc(base);
-  EXPECT_EQ(w()[CORE_SR] & CCR, t.flags) << std::hex << w()[CORE_SR];
-  EXPECT_EQ(w()[CORE_SR] & ~CCR, t.sr & ~CCR);  // the mode bits are never touched
+  std::array<uint32_t, CORE_REG_WORDS> marks{};
+  for (const bool at_once : {false, true}) {
+    SCOPED_TRACE(at_once ? "at once" : "two phases");
+    put_acc(CORE_A, t.a);
+    put_acc(CORE_B, t.b);
+    w()[CORE_X0] = t.x0;
+    w()[CORE_X1] = t.x1;
+    w()[CORE_Y0] = t.y0;
+    w()[CORE_Y1] = t.y1;
+    w()[CORE_SR] = t.sr;
+    w()[CORE_OMR] = t.omr;
+    uint32_t* attrs = cur_state->core_attrs;
+    const int count = core_reg_count();
+    std::fill(attrs, attrs + count, 0u);
+    record(t.op, t.src1, t.src2, t.dest, t.negate);
+    if (at_once)
+      alu_run_both();
+    else
+      run_both_phases();
+    const int base = t.dest == B ? CORE_B : CORE_A;
+    EXPECT_EQ(get_acc(base), t.expect) << std::hex << get_acc(base);
+    EXPECT_EQ(w()[CORE_SR] & CCR, t.flags) << std::hex << w()[CORE_SR];
+    EXPECT_EQ(w()[CORE_SR] & ~CCR, t.sr & ~CCR);  // the mode bits are never touched
+    if (at_once)
+      EXPECT_TRUE(std::equal(attrs, attrs + count, marks.begin()));
+    else
+      std::copy(attrs, attrs + count, marks.begin());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, AluCases, ::testing::ValuesIn(alu_cases),
