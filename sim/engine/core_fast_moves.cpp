@@ -1,8 +1,8 @@
 // The straight-line handlers of the moves (core_fast.h): an X move by an
 // address register (plain, indexed or pre-decrement), an absolute X move
-// or an immediate (long or short), a register move and lea; and of rep
-// and do with an immediate or register count, rep until a condition and
-// the jumps with a second-word target.
+// or an immediate (long or short), a register move, tfr3 and lea; and of rep
+// and do with an immediate, register or memory count, rep until a
+// condition and the jumps with a second-word target.
 // Each mirrors its executor-table function.
 #include <array>
 #include <cstdint>
@@ -94,6 +94,26 @@ bool move_short_address(fast_step& s) {
                 (op & 0x100) != 0, [] {});
 }
 
+// tfr3: a data register into an accumulator beside an X move by (rN)+
+// or (rN)+nN.
+bool tfr3(fast_step& s) {
+  constexpr std::array<int, 8> hhh_regs = {CORE_X0, CORE_Y0, CORE_X1, CORE_Y1,
+                                           CORE_A,  CORE_B,  CORE_A0, CORE_B0};
+  const uint32_t op = s.opcode;
+  if (!fast_agu_plain(s.w)) return false;
+  const bool read = (op & 0x100) != 0;
+  const int reg = hhh_regs[op & 7];
+  const int n = static_cast<int>((op >> 6) & 3);
+  fast_access* a = fast_plan_access(s, s.w[CORE_R0 + n], !read, read ? reg : -1, last_cycle(s), false);
+  if (a == nullptr) return false;
+  fast_begin(s);
+  const uint32_t value = fast_source(dd_regs[(op >> 4) & 3], CS_GDB);
+  if (!read) a->value = fast_source(reg, CS_XDB);
+  agu_address(n, (op & 0x200) ? AGU_ADD_N : AGU_INC);
+  fast_transfer(s, (op & 8) ? CORE_B : CORE_A, value);
+  return true;
+}
+
 bool move_reg(fast_step& s) {
   const int src = reg5(s.opcode >> 5);
   const int dst = reg5(s.opcode);
@@ -140,6 +160,25 @@ bool rep_reg(fast_step& s) {
   return true;
 }
 
+// rep and do with a count the executor reads from x:(rN) at once, with its
+// own read: the word is checked as a planned access would be, then
+// dropped from the plan.
+bool count_word_plain(fast_step& s, uint32_t ea) {
+  if (fast_plan_access(s, ea, false, -1, 0, false) == nullptr) return false;
+  --s.accesses;
+  return true;
+}
+
+uint32_t count_word(uint32_t ea) { return core_mem_read(core_resolve_space(SPACE_X, ea), ea); }
+
+bool rep_mem(fast_step& s) {
+  const uint32_t ea = s.w[CORE_R0 + (s.opcode & 3)] & WORD;
+  if (!count_word_plain(s, ea)) return false;
+  fast_begin(s);
+  repeat_arm_count(count_word(ea));
+  return true;
+}
+
 // rep until a condition.
 bool rep_cc(fast_step& s) {
   fast_begin(s);
@@ -157,6 +196,14 @@ void do_loop(fast_step& s, uint32_t count) {
 bool do_imm(fast_step& s) {
   fast_begin(s);
   do_loop(s, s.opcode & 0xFF);
+  return true;
+}
+
+bool do_mem(fast_step& s) {
+  const uint32_t ea = s.w[CORE_R0 + (s.opcode & 3)] & WORD;
+  if (!count_word_plain(s, ea)) return false;
+  fast_begin(s);
+  do_loop(s, count_word(ea));
   return true;
 }
 
@@ -198,12 +245,13 @@ struct move_row {
 };
 // The executor table's rows of these moves, with the rows before them
 // that would match first.
-constexpr std::array<move_row, 15> move_rows = {{
+constexpr std::array<move_row, 18> move_rows = {{
     {0xF816, 0x3816, 1, nullptr},  // move by an accumulator's address
     {0xF816, 0x3814, 2, move_long},
     {0xF814, 0x3810, 1, move_indexed},
     {0xF810, 0x3800, 1, move_address},
     {0xFC00, 0x2800, 1, move_reg},
+    {0xFC00, 0x2400, 1, tfr3},
     {0xFC00, 0x2000, 1, move_short_imm},
     {0xFE00, 0x1800, 1, move_short_address},
     {0xFF00, 0x0F00, 1, rep_imm},
@@ -213,6 +261,8 @@ constexpr std::array<move_row, 15> move_rows = {{
     {0xFF80, 0x0180, 1, lea},
     {0xFFF0, 0x0130, 2, flow_long},  // jmp, jsr, bra, bsr
     {0xFFF0, 0x0150, 1, rep_cc},
+    {0xFFE0, 0x00E0, 1, rep_mem},
+    {0xFFE0, 0x00C0, 2, do_mem},
 }};
 
 }  // namespace
