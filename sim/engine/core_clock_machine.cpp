@@ -266,14 +266,7 @@ void finish_cycle() {
       w[CS_IRQ_LONG] = 0;
     }
     const bool boundary = !repeating && !w[CS_REP_ARMED] && !w[CS_REP_STATE] && !w[CS_IRQ_SEQ_STEP];
-    if (boundary && core_check_interrupts()) {
-      // The opcode just fetched is dropped; the vector word runs next.
-      irq_sequence_start(w[CS_PREFETCH_ADDR]);
-      w[CS_BUBBLE] = 1;
-      w[CS_RESTART_SKIP] += 1;
-      core_set_next_pc(w[CS_TAKEN_VECTOR]);
-      return;
-    }
+    if (boundary && core_take_interrupt_at_boundary(w)) return;
   }
   // An illegal next opcode stops a run at this end, before it executes;
   // behind a swallowed end the decode marks it instead.
@@ -357,6 +350,16 @@ void core_run_pin_samples() {
   const bool irq_steady = core_sample_irq_pins();
   const bool bus_steady = core_sample_bus_pins();
   inst.pins_changed = irq_steady && bus_steady && pin_samples_skip ? 0 : 1;
+}
+
+bool core_take_interrupt_at_boundary(uint32_t* w) {
+  if (!core_check_interrupts()) return false;
+  // The opcode just fetched is dropped; the vector word runs next.
+  irq_sequence_start(w[CS_PREFETCH_ADDR]);
+  w[CS_BUBBLE] = 1;
+  w[CS_RESTART_SKIP] += 1;
+  core_set_next_pc(w[CS_TAKEN_VECTOR]);
+  return true;
 }
 
 int core_test_condition(uint32_t condition) {

@@ -200,6 +200,9 @@ void repeat_begin();
 
 int core_pending_irq();       // internal sources: vector or -1
 int core_check_interrupts();  // 1 when an interrupt is taken (recorded)
+// At an instruction boundary: the interrupt taken there starts its
+// sequence in place of the opcode just fetched; false when none is taken.
+bool core_take_interrupt_at_boundary(uint32_t* w);
 void ack_taken_interrupt();
 // An interrupt sequence whose second vector word arrives this many device
 // cycles (six instruction cycles) after its start or later is abandoned.

@@ -329,13 +329,7 @@ void end_instruction(fast_step& s) {
   inst.flags |= repeating && w[CS_REP_STATE] == 1 ? DEV_INSTR_END2 : DEV_INSTR_END;
   inst.instructions += 1;
   const bool boundary = !repeating && !w[CS_REP_ARMED] && !w[CS_REP_STATE];
-  if (boundary && core_check_interrupts()) {
-    irq_sequence_start(w[CS_PREFETCH_ADDR]);
-    w[CS_BUBBLE] = 1;
-    w[CS_RESTART_SKIP] += 1;
-    core_set_next_pc(w[CS_TAKEN_VECTOR]);
-    return;
-  }
+  if (boundary && core_take_interrupt_at_boundary(w)) return;
   // core_check_prefetch, by the next word's record.
   if (!repeating) {
     if (decoded_word_of(static_cast<uint16_t>(w[CS_PREFETCH])).flags & IFLAG_ILLEGAL) inst.flags |= DEV_ILLEGAL;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cmd/cmd_fixture.h"
+#include "cmd/engine_pair.h"
 #include "sim/asm/asm.h"
 #include "sim/engine/clock_device.h"
 #include "sim/engine/core_engine.h"
@@ -22,7 +23,9 @@
 
 namespace {
 
-constexpr const char* type_names[] = {"73521", "73547", "73583", "73547rom", "73583ram"};
+using engine_pair::assemble;
+using engine_pair::set;
+using engine_pair::type_names;
 
 class fast_clock : public cmd_fixture {
  protected:
@@ -38,21 +41,6 @@ class fast_clock : public cmd_fixture {
   static void make(int d, const char* type) {
     ASSERT_EQ(create_device(d, type), 1);
     make_device_current(d);
-  }
-  static void set(int d, const char* name, uint32_t value) {
-    int row = 0, reg = 0;
-    const uint32_t words[3] = {value, 0, 0};
-    ASSERT_NE(lookup_register(d, name, &row, &reg), 0) << name;
-    write_register(d, row, reg, words);
-  }
-  static void assemble(int d, uint32_t address, const char* text) {
-    make_device_current(d);
-    const int count = assemble_line(text, address);
-    ASSERT_GT(count, 0) << text;
-    for (int i = 0; i < count; ++i) {
-      const uint32_t word = asm_words[static_cast<std::size_t>(i)];
-      write_device_memory(d, SPACE_P, address + static_cast<uint32_t>(i), &word);
-    }
   }
 };
 
