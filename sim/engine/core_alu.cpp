@@ -814,13 +814,13 @@ void alu_run_both() {
   w[CS_ALU_SR] = w[CORE_SR];
   const int base = acc_base(op_field(w, CS_ALU_DEST));
   if (base >= 0 && run_direct(w, op, base)) {
-    core_store_reg(CORE_SR, w[CS_ALU_SR]);
+    core_store_control(CORE_SR, w[CS_ALU_SR]);
     return;
   }
   w[CS_ALU_RESTORE] = d.keeps_sr ? 0 : 1;
   d.load(w);
   d.run(w);
-  if (w[CS_ALU_RESTORE] == 1) core_store_reg(CORE_SR, w[CS_ALU_SR]);
+  if (w[CS_ALU_RESTORE] == 1) core_store_control(CORE_SR, w[CS_ALU_SR]);
 }
 
 void alu_norm(uint32_t opcode) {

@@ -189,6 +189,13 @@ uint32_t fetch_program(const fast_step& s, uint32_t address) {
   return read_plain(at, address);
 }
 
+// core_set_next_pc with the store's marks in place.
+void set_next_pc(uint32_t* w, uint32_t address) {
+  address &= WORD;
+  if (w[CORE_PC] != address) core_store_control(CORE_PC, address);
+  cur_inst->pc = address;
+}
+
 // --- Clocking -----------------------------------------------------------------
 
 void clock_front() {
@@ -299,7 +306,7 @@ bool plan_last_cycle(uint32_t* w) {
     w[CS_NEXT_FETCH] = 0;
     w[CS_PAB] = w[CS_NEXT_TARGET] & WORD;
   }
-  core_set_next_pc(w[CS_PAB]);
+  set_next_pc(w, w[CS_PAB]);
   return true;
 }
 
@@ -552,7 +559,7 @@ void fast_begin(fast_step& s) {
   }
   w[CS_DEC_CLASS] = d.cls;
   const uint32_t address = w[CS_DECODE_ADDR] & WORD;
-  core_set_next_pc(address);
+  set_next_pc(w, address);
   // A history stream holds the device to the cycle engine (the run plan),
   // so the history writer has nothing to write here.
   if (!s.repeat_pass) {

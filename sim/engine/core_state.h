@@ -466,6 +466,19 @@ inline void core_store_reg(int reg, uint32_t value) {
 inline void core_store_reg_quiet(int reg, uint32_t value) {
   if (!core_store_marked(reg, value, false)) core_store_reg_marks(reg, value, false);
 }
+// A store of sr or pc with its marks made in place when no stream takes
+// the register (the usual case): the word, marks and pc flag
+// core_store_reg leaves, without its generic path.
+inline void core_store_control(int reg, uint32_t value) {
+  uint32_t& attr = cur_state->core_attrs[reg];
+  if (attr & ATTR_OUT_STREAMS) [[unlikely]] {
+    core_store_reg_marks(reg, value, true);
+    return;
+  }
+  cur_inst->core[reg] = value & cur_inst->core_class->regs[reg].valid_mask;
+  attr |= ATTR_WRITTEN | ATTR_CHANGED;
+  if (reg == CORE_PC) cur_inst->flags |= DEV_PC_WRITTEN;
+}
 // Copy one register into another with the destination's marks.
 void core_copy_reg(int dest, int src);
 // The marks and side effects of a store already made into the word.

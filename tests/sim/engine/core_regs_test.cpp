@@ -278,6 +278,34 @@ TEST_F(CoreRegs, CompositesStorePartsAndMarkTheWhole) {
   }
 }
 
+// The in-place store of sr and pc leaves what the generic store leaves:
+// the variant's valid bits, the marks and the pc flag.
+TEST_F(CoreRegs, ControlStoreInPlaceMatchesTheGenericStore) {
+  for (const char* type : {"73521", "73583ram"}) {
+    make(type);
+    for (const int reg : {CORE_SR, CORE_PC}) {
+      uint32_t word[2], marks[2], flags[2];
+      for (int k = 0; k < 2; ++k) {
+        clear_marks();
+        w()[reg] = 0;
+        cur_inst->flags &= ~DEV_PC_WRITTEN;
+        if (k == 0)
+          core_store_reg(reg, 0xFFFFF);
+        else
+          core_store_control(reg, 0xFFFFF);
+        word[k] = w()[reg];
+        marks[k] = attr(reg);
+        flags[k] = cur_inst->flags & DEV_PC_WRITTEN;
+      }
+      EXPECT_EQ(word[1], word[0]) << type << " " << reg;
+      EXPECT_EQ(marks[1], marks[0]) << type << " " << reg;
+      EXPECT_EQ(flags[1], flags[0]) << type << " " << reg;
+      EXPECT_EQ(flags[0] != 0, reg == CORE_PC) << type;
+    }
+    free_all_devices();
+  }
+}
+
 TEST_F(CoreRegs, OmrSteersSpaceResolutionAndArbitration) {
   make("73521");
   set(CORE_OMR, 3);
