@@ -771,9 +771,89 @@ void store_acc(int base, uint64_t r) {
   core_store_reg(base + 3, part2(r));
 }
 
-// The multiplies and clr into an accumulator with the handlers' own
+// The arithmetic ending shared by the direct operations: C (unless kept)
+// and V, then the flags and saturation as finish applies them.
+uint64_t flag_result(uint32_t* w, uint64_t r, bool keep_c, bool c, bool v) {
+  begin_arith(w, keep_c);
+  if (!keep_c) set_flag(w, SR_C, c);
+  set_flag(w, SR_V, v);
+  common_flags(w, r);
+  return saturate(w, r, false);
+}
+
+// The logic operations on D1 of an accumulator, their source straight
+// from the registers.
+void run_logic(uint32_t* w, int op, int base) {
+  const uint32_t d1 = w[base + 2];
+  const uint32_t s1 = op == ALU_OP_NOT ? 0 : part1(source_value(w, op_field(w, CS_ALU_SRC1)));
+  uint32_t r = ~d1;
+  if (op == ALU_OP_AND) r = d1 & s1;
+  if (op == ALU_OP_OR) r = d1 | s1;
+  if (op == ALU_OP_EOR) r = d1 ^ s1;
+  r &= 0xFFFF;
+  alu_sr(w) &= ~(SR_V | SR_Z | SR_N);
+  set_flag(w, SR_Z, r == 0);
+  set_flag(w, SR_N, (r & 0x8000) != 0);
+  core_store_reg(base + 2, r);
+}
+
+// The other common operations into an accumulator, kept apart from the
+// multiplies' path: false for an operation without a direct form.
+[[gnu::noinline]] bool run_common(uint32_t* w, int op, int base) {
+  const uint64_t d = read_acc(w, base);
+  uint64_t r = 0;
+  switch (op) {
+    case ALU_OP_ADD:
+    case ALU_OP_INC: {
+      const arith a = add40(d, op == ALU_OP_INC ? 1 : source_value(w, op_field(w, CS_ALU_SRC1)), 0);
+      r = flag_result(w, a.r, false, a.c, a.v);
+      break;
+    }
+    case ALU_OP_SUB:
+    case ALU_OP_DEC:
+    case ALU_OP_CMP: {
+      const arith a = sub40(d, op == ALU_OP_DEC ? 1 : source_value(w, op_field(w, CS_ALU_SRC1)), 0);
+      r = flag_result(w, a.r, false, a.c, a.v);
+      if (op == ALU_OP_CMP) return true;
+      break;
+    }
+    case ALU_OP_TST:
+      flag_result(w, d, false, false, false);
+      return true;
+    case ALU_OP_TFR:
+      r = source_value(w, op_field(w, CS_ALU_SRC1));
+      break;
+    case ALU_OP_ASL:
+      r = (d << 1) & MASK40;
+      r = flag_result(w, r, false, bit(d, 39), bit(r, 39) != bit(r, 38));
+      break;
+    case ALU_OP_ASR:
+      r = flag_result(w, wrap40(signed40(d) >> 1), false, bit(d, 0), false);
+      break;
+    case ALU_OP_NEG:
+      r = sub40(0, d, 0).r;
+      r = flag_result(w, r, false, bit(d, 39) || bit(r, 39), bit(d, 39) && bit(r, 39));
+      break;
+    case ALU_OP_ABS:
+      r = bit(d, 39) ? negate40(d) : d;
+      r = flag_result(w, r, true, false, bit(d, 39) && bit(r, 39));
+      break;
+    case ALU_OP_AND:
+    case ALU_OP_OR:
+    case ALU_OP_EOR:
+    case ALU_OP_NOT:
+      run_logic(w, op, base);
+      return true;
+    default: return false;
+  }
+  store_acc(base, r);
+  return true;
+}
+
+// The common operations into an accumulator with the handlers' own
 // arithmetic, their operands straight from the registers: what both
-// phases leave in the registers and sr. False for any other operation.
+// phases leave in the registers (sr is the caller's to store). False for
+// any other operation.
 bool run_direct(uint32_t* w, int op, int base) {
   uint64_t r = 0;
   switch (op) {
@@ -797,7 +877,7 @@ bool run_direct(uint32_t* w, int op, int base) {
       r = saturate(w, rounded.r, rounding);
       break;
     }
-    default: return false;
+    default: return run_common(w, op, base);
   }
   store_acc(base, r);
   return true;
@@ -814,7 +894,8 @@ void alu_run_both() {
   w[CS_ALU_SR] = w[CORE_SR];
   const int base = acc_base(op_field(w, CS_ALU_DEST));
   if (base >= 0 && run_direct(w, op, base)) {
-    core_store_control(CORE_SR, w[CS_ALU_SR]);
+    // tfr keeps sr.
+    if (!d.keeps_sr) core_store_control(CORE_SR, w[CS_ALU_SR]);
     return;
   }
   w[CS_ALU_RESTORE] = d.keeps_sr ? 0 : 1;
