@@ -1,6 +1,8 @@
 #include "fw/data/resfile.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "fw/core/charset.h"
 
@@ -50,45 +52,89 @@ std::uint32_t arrayGet(vresFile* f, std::uint32_t array, std::int32_t i) {
   return static_cast<std::uint32_t>(vchunkArrayGet(f->chunks, array, i));
 }
 
-void releaseRow(vresFile* f, std::uint32_t n, std::size_t depth);
+// What a release takes: every row, chunk and shape under the values
+// given, gathered and checked before anything goes, so that a release
+// refused as damage changes nothing. The walk keeps its own stack, so
+// any depth the file holds is released.
+class Release {
+ public:
+  explicit Release(vresFile* f) : f_(f) {}
+  // A value of a kind that container holds.
+  void value(int kind, std::uint32_t v, std::uint32_t container) {
+    if (kind == vresREFERENCE) referenced(f_, container, v);  // leads to the root
+    take(kind, v, container);
+    drain();
+  }
+  // A row's own value (the row stays).
+  void row(std::uint32_t n) {
+    contents(n);
+    drain();
+  }
+  void commit() {
+    for (auto* list : {&rows_, &chunks_}) {
+      std::sort(list->begin(), list->end());
+      if (std::adjacent_find(list->begin(), list->end()) != list->end()) damaged();
+    }
+    for (std::uint32_t c : chunks_) vchunkFree(f_->chunks, c);
+    for (vndxShape* s : shapes_) vndxRelease(f_->shapes, s);
+    if (!shapes_.empty()) f_->shapes->modified = true;
+    for (std::uint32_t n : rows_) vndxRemoveRow(f_->rows, static_cast<int>(n));
+  }
+
+ private:
+  void take(int kind, std::uint32_t v, std::uint32_t container) {
+    if ((kind == vresSTRING || kind == vresOPAQUE) && v) {
+      vchunkGetSize(f_->chunks, v);  // an allocated chunk
+      chunks_.push_back(v);
+    } else if (kind == vresREFERENCE) {
+      if (v == 1 || !inUse(f_, v) || cell(f_, v, colParent) != container) damaged();
+      rows_.push_back(v);
+      pending_.push_back(v);
+    }
+  }
+  // A row's parent is the container it was reached from, so the walk
+  // cannot come back to a row on its own path and ends.
+  void contents(std::uint32_t n) {
+    int kind = rowKind(f_, n);
+    std::uint32_t type = cell(f_, n, colType), v = cell(f_, n, colValue);
+    if (kind == vresDICTIONARY) {
+      vndxShape* s = shapeOf(f_, n);
+      for (std::size_t i = 0; i < s->tags.size(); ++i) take(s->flags[i], arrayGet(f_, v, static_cast<std::int32_t>(i)), n);
+      shapes_.push_back(s);
+    } else if (kind == vresARRAY) {
+      int elementKind = static_cast<int>((type >> 8) & 0xFF);
+      std::int32_t count = vchunkArrayCount(f_->chunks, v);
+      for (std::int32_t i = 0; i < count; ++i) take(elementKind, arrayGet(f_, v, i), n);
+    } else {
+      take(kind, v, n);
+      return;
+    }
+    if (v) chunks_.push_back(v);
+  }
+  void drain() {
+    while (!pending_.empty()) {
+      std::uint32_t n = pending_.back();
+      pending_.pop_back();
+      contents(n);
+    }
+  }
+  vresFile* f_;
+  std::vector<std::uint32_t> rows_, chunks_, pending_;
+  std::vector<vndxShape*> shapes_;
+};
 
 // Releases what a value of a kind holds; container owns references.
-void releaseValue(vresFile* f, int kind, std::uint32_t value, std::uint32_t container, std::size_t depth) {
-  if (depth > depthLimit(f)) damaged();
-  switch (kind) {
-    case vresSTRING:
-    case vresOPAQUE:
-      if (value) vchunkFree(f->chunks, value);
-      break;
-    case vresREFERENCE:
-      releaseRow(f, referenced(f, container, value), depth + 1);
-      vndxRemoveRow(f->rows, row(value));
-      break;
-    default:
-      break;
-  }
+void releaseValue(vresFile* f, int kind, std::uint32_t value, std::uint32_t container) {
+  Release r(f);
+  r.value(kind, value, container);
+  r.commit();
 }
 
-// Releases a row's value by its kind (the row stays).
-void releaseRow(vresFile* f, std::uint32_t n, std::size_t depth) {
-  if (depth > depthLimit(f)) damaged();
-  int kind = rowKind(f, n);
-  std::uint32_t type = cell(f, n, colType), value = cell(f, n, colValue);
-  if (kind == vresDICTIONARY) {
-    vndxShape* s = shapeOf(f, n);
-    for (std::size_t i = 0; i < s->tags.size(); ++i)
-      releaseValue(f, s->flags[i], arrayGet(f, value, static_cast<std::int32_t>(i)), n, depth + 1);
-    if (value) vchunkArraySetCount(f->chunks, value, 0);
-    vndxRelease(f->shapes, s);
-    f->shapes->modified = true;
-  } else if (kind == vresARRAY) {
-    int elementKind = static_cast<int>((type >> 8) & 0xFF);
-    std::int32_t count = vchunkArrayCount(f->chunks, value);
-    for (std::int32_t i = 0; i < count; ++i) releaseValue(f, elementKind, arrayGet(f, value, i), n, depth + 1);
-    if (value) vchunkArraySetCount(f->chunks, value, 0);
-  } else {
-    releaseValue(f, kind, value, n, depth);
-  }
+// Releases a row's value by its kind (the row stays, valued 0).
+void releaseRow(vresFile* f, std::uint32_t n) {
+  Release r(f);
+  r.row(n);
+  r.commit();
   setCell(f, n, colValue, 0);
 }
 
@@ -304,7 +350,7 @@ namespace {
 // Setting a kind on a resource: the old value goes, the new default comes.
 void setRowKind(vresFile* f, std::uint32_t n, int kind) {
   checkWritable(f);
-  releaseRow(f, n, 0);
+  releaseRow(f, n);
   setCell(f, n, colType, static_cast<std::uint32_t>(kind));
   setCell(f, n, colValue, defaultValue(f, kind));
 }
@@ -335,7 +381,7 @@ void setEntryKind(vresFile* f, std::uint32_t dict, vname tag, int kind) {
       s = vndxGetParent(f->shapes, s, tag, static_cast<std::uint8_t>(oldKind));
       s = vndxGetChild(f->shapes, s, tag, static_cast<std::uint8_t>(filed));
     }
-    releaseValue(f, oldKind, old, dict, 0);
+    releaseValue(f, oldKind, old, dict);
     values = vchunkArraySet(f->chunks, values, at, value);
   }
   setShape(f, dict, s);
@@ -348,7 +394,7 @@ void removeEntry(vresFile* f, std::uint32_t dict, vname tag) {
   int at = entryAt(f, dict, tag);
   std::uint32_t values = cell(f, dict, colValue);
   int kind = s->flags[static_cast<std::size_t>(at)];
-  releaseValue(f, kind, arrayGet(f, values, at), dict, 0);
+  releaseValue(f, kind, arrayGet(f, values, at), dict);
   values = vchunkArrayDelete(f->chunks, values, at);
   s = vndxGetParent(f->shapes, s, tag, static_cast<std::uint8_t>(kind));
   setShape(f, dict, s);
@@ -392,7 +438,9 @@ void setCount(vresFile* f, std::uint32_t array, std::int32_t n) {
   if (n == count) return;
   int kind, effective;
   elementKinds(f, array, kind, effective);
-  for (std::int32_t i = count; i-- > n;) releaseValue(f, kind, arrayGet(f, values, i), array, 0);
+  Release dropped(f);
+  for (std::int32_t i = count; i-- > n;) dropped.value(kind, arrayGet(f, values, i), array);
+  dropped.commit();
   values = vchunkArraySetCount(f->chunks, values, n);
   for (std::int32_t i = count; i < n; ++i) values = vchunkArraySet(f->chunks, values, i, newElement(f, array, kind, effective));
   setCell(f, array, colValue, values);
@@ -406,7 +454,9 @@ void setElementKind(vresFile* f, std::uint32_t array, int kind) {
   int old = elementKind(f, array);
   if ((old == vresREFERENCE ? effectiveElementKind(f, array) : old) == kind && !(count == 0 && old == vresREFERENCE))
     return;
-  for (std::int32_t i = 0; i < count; ++i) releaseValue(f, old, arrayGet(f, values, i), array, 0);
+  Release dropped(f);
+  for (std::int32_t i = 0; i < count; ++i) dropped.value(old, arrayGet(f, values, i), array);
+  dropped.commit();
   int filed = needsRow(kind) && count ? vresREFERENCE : kind;
   for (std::int32_t i = 0; i < count; ++i) values = vchunkArraySet(f->chunks, values, i, newElement(f, array, filed, kind));
   setCell(f, array, colValue, values);
@@ -418,7 +468,7 @@ void resetElement(vresFile* f, std::uint32_t array, std::int32_t index) {
   int kind, effective;
   elementKinds(f, array, kind, effective);
   std::uint32_t values = cell(f, array, colValue);
-  releaseValue(f, kind, arrayGet(f, values, index), array, 0);
+  releaseValue(f, kind, arrayGet(f, values, index), array);
   setCell(f, array, colValue, vchunkArraySet(f->chunks, values, index, newElement(f, array, kind, effective)));
 }
 
@@ -827,7 +877,7 @@ void vresDictClear(vres* o) {
   vresFile* f = fileOf(o);
   std::uint32_t dict = dictRow(o);
   checkWritable(f);
-  releaseRow(f, dict, 0);
+  releaseRow(f, dict);
   setCell(f, dict, colType, vresDICTIONARY);
 }
 
@@ -888,7 +938,7 @@ void vresArrayDelete(vres* o, std::int32_t index) {
   int kind = elementKind(f, array);
   if (kind == vresREFERENCE) referenced(f, array, value);
   setCell(f, array, colValue, vchunkArrayDelete(f->chunks, values, index));
-  releaseValue(f, kind, value, array, 0);
+  releaseValue(f, kind, value, array);
 }
 std::int32_t vresArrayIndexOf(vres* o, std::uint32_t number) {
   vresFile* f = fileOf(o);

@@ -330,6 +330,41 @@ TEST(TypedResources, ArrayEditsAndCycles) {
   vresFileDestroy(f);
 }
 
+// A removal that meets damage anywhere under the entry is refused before
+// anything goes: the entries beside the damage, earlier in the walk, stay.
+TEST(TypedResources, RefusedRemovalChangesNothing) {
+  Image image(64 * vchunkBLOCK);
+  vresFile* f = createIn(image);
+  std::uint32_t g = 0, m = 0, deep = 0;
+  with(entry(f, "g", vresDICTIONARY), [&](vres* o) {
+    g = idOf(o);
+    vresDictMakeEntry(o, T("a"), vresSTRING);
+    vresDictMakeEntry(o, T("m"), vresDICTIONARY);
+    vresDictMakeEntry(o, T("z"), vresDICTIONARY);
+  });
+  with(vresMakeDictElement(f, g, T("a")), [](vres* e) { vresSetString(e, vscribeLiteral("alpha")); });
+  with(vresMakeDictElement(f, g, T("m")), [&](vres* e) { m = idOf(e); });
+  with(vresMakeIndex(f, m), [](vres* o) { vresDictMakeEntry(o, T("n"), vresINTEGER); });
+  std::uint32_t z = 0;
+  with(vresMakeDictElement(f, g, T("z")), [&](vres* e) { z = idOf(e); });
+  with(vresMakeIndex(f, z), [](vres* o) { vresDictMakeEntry(o, T("deeper"), vresDICTIONARY); });
+  with(vresMakeDictElement(f, z, T("deeper")), [&](vres* e) { deep = idOf(e); });
+  std::uint32_t type = vresFileTypeWord(f, deep);
+  vndxSetCell(f->rows, static_cast<int>(deep), 0, 15);
+  with(entry(f, "g"), [&](vres* o) {
+    EXPECT_EQ(raised([&] { vclassRec<vresClassRec>(o)->remove(o); }).message, "Resource file is damaged");
+  });
+  vndxSetCell(f->rows, static_cast<int>(deep), 0, type);
+  with(vresMakeIndex(f, g), [](vres* o) { EXPECT_EQ(vresDictCount(o), 3); });
+  with(vresMakeDictElement(f, g, T("a")), [](vres* e) { EXPECT_EQ(dumpText(e), "alpha"); });
+  with(vresMakeIndex(f, m), [](vres* o) { EXPECT_EQ(vresDictCount(o), 1); });
+  vres* gone = entry(f, "g");
+  vclassRec<vresClassRec>(gone)->remove(gone);  // destroys it
+  with(vresMakeIndex(f, 1), [](vres* o) { EXPECT_EQ(vresDictCount(o), 0); });
+  EXPECT_EQ(vndxNextRow(f->rows, 1), 0);  // only the root is left
+  vresFileDestroy(f);
+}
+
 // Truncated or bit-flipped files are refused or read without a crash.
 TEST(TypedResources, DamagedFilesAreRefused) {
   Image image(64 * vchunkBLOCK);
