@@ -12,7 +12,7 @@
 #include "console/input.h"
 #include "console/terminal.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 #include "sim/cmd/lexer.h"
 #include "sim/engine/device.h"
 #include "sim/frontend.h"

@@ -8,7 +8,7 @@
 // Assembles one line at `address` ("*" and the pc-relative forms count
 // from it) and returns the word count: 1 or 2, 0 for an empty or comment
 // line, -1 after an error. The words stay in asm_words until the next
-// call; asm_word_count (sim/cmd/expr.h) holds the same count, and the
+// call; asm_word_count (sim/expr/expr.h) holds the same count, and the
 // message of a failure is parse_error_text.
 int assemble_line(const char* text, uint32_t address);
 

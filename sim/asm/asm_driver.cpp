@@ -9,7 +9,7 @@
 
 #include "sim/asm/asm.h"
 #include "sim/asm/asm_internal.h"
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 #include "sim/engine/device.h"
 
 std::array<uint16_t, 3> asm_words{};

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "sim/asm/asm_internal.h"
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 #include "sim/engine/device.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <iterator>
 #include <utility>
 
-#include "sim/cmd/expr.h"
-#include "sim/cmd/expr_ops.h"
+#include "sim/expr/expr.h"
+#include "sim/expr/expr_ops.h"
 #include "sim/engine/device.h"
 
 namespace {

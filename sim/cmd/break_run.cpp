@@ -23,7 +23,7 @@
 #include "sim/cmd/break_horizon.h"
 #include "sim/cmd/breakpoints.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 #include "sim/cmd/hooks.h"
 #include "sim/cmd/streams.h"
 #include "sim/cmd/regfmt.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 
 struct c_tree;
 

@@ -10,7 +10,7 @@
 #include "sim/asm/disasm.h"
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
 #include "sim/cmd/regfmt.h"

@@ -8,11 +8,11 @@
 
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
 #include "sim/cmd/regfmt.h"
-#include "sim/cmd/valfmt.h"
+#include "sim/expr/valfmt.h"
 #include "sim/cmd/view_hooks.h"
 #include "sim/engine/device.h"
 #include "sim/engine/regaccess.h"

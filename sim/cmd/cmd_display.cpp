@@ -6,9 +6,9 @@
 
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 #include "sim/cmd/lexer.h"
-#include "sim/cmd/rangemap.h"
+#include "sim/expr/rangemap.h"
 #include "sim/cmd/readers.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/engine/banner.h"

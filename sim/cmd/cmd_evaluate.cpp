@@ -10,7 +10,7 @@
 #include "sim/cmd/c_args.h"
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
 #include "sim/engine/device.h"

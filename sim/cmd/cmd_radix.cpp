@@ -6,10 +6,10 @@
 
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
-#include "sim/cmd/valfmt.h"
+#include "sim/expr/valfmt.h"
 #include "sim/engine/device.h"
 #include "sim/frontend.h"
 

@@ -1,6 +1,6 @@
 // wait: holds a macro for some seconds, or until the wait is cancelled.
 #include "sim/cmd/commands.h"
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
 #include "sim/frontend.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "sim/cmd/dispatch.h"
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 #include "sim/cmd/lexer.h"
 #include "sim/engine/device.h"
 #include "sim/frontend.h"

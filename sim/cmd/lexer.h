@@ -5,7 +5,7 @@
 #include <array>
 #include <cstddef>
 
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 
 // Token slots, counted from 1; the slot after the last token is the end
 // marker, so a line holds at most LEXER_SLOTS - 2 tokens.

@@ -7,7 +7,7 @@
 
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 #include "sim/cmd/lexer.h"
 #include "sim/engine/device.h"
 #include "sim/engine/regaccess.h"

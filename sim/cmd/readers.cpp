@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "sim/cdb/source.h"
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 #include "sim/cmd/lexer.h"
 #include "sim/engine/device.h"
 #include "sim/engine/regaccess.h"

@@ -10,9 +10,9 @@
 
 #include "sim/asm/disasm.h"
 #include "sim/cdb/coff.h"
-#include "sim/cmd/expr.h"
-#include "sim/cmd/rangemap.h"
-#include "sim/cmd/valfmt.h"
+#include "sim/expr/expr.h"
+#include "sim/expr/rangemap.h"
+#include "sim/expr/valfmt.h"
 #include "sim/cmd/view_hooks.h"
 #include "sim/engine/device.h"
 #include "sim/engine/display_layouts.h"

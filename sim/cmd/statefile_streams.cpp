@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 #include "sim/cmd/statefile_internal.h"
 #include "sim/cmd/streams.h"
 #include "sim/engine/device.h"

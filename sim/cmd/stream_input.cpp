@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <bit>
 
-#include "sim/cmd/rangemap.h"
+#include "sim/expr/rangemap.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/streams.h"
 #include "sim/engine/device.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/cmd/rangemap.h"
+#include "sim/expr/rangemap.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/streams.h"
 #include "sim/engine/device.h"

@@ -8,11 +8,11 @@
 #include <string>
 
 #include "sim/asm/disasm.h"
-#include "sim/cmd/expr.h"
-#include "sim/cmd/rangemap.h"
+#include "sim/expr/expr.h"
+#include "sim/expr/rangemap.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/streams.h"
-#include "sim/cmd/valfmt.h"
+#include "sim/expr/valfmt.h"
 #include "sim/engine/core_decode.h"
 #include "sim/engine/device.h"
 #include "sim/engine/periph.h"

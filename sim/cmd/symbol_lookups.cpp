@@ -2,10 +2,10 @@
 // look-ups behind the expressions' symbol source.
 #include "sim/cdb/coff.h"
 #include "sim/cdb/source.h"
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 #include "sim/cmd/help.h"
 #include "sim/cmd/hooks.h"
-#include "sim/cmd/symbols.h"
+#include "sim/expr/symbols.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cmd/cmd_fixture.h"
-#include "sim/cmd/rangemap.h"
+#include "sim/expr/rangemap.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/engine/display_layouts.h"
 #include "sim/engine/periph.h"

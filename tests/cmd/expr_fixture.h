@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 #include "sim/engine/device.h"
 #include "sim/engine/memory.h"
 #include "sim/engine/periph.h"

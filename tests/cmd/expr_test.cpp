@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "expr_fixture.h"
-#include "sim/cmd/symbols.h"
-#include "sim/cmd/valfmt.h"
+#include "sim/expr/symbols.h"
+#include "sim/expr/valfmt.h"
 
 namespace {
 

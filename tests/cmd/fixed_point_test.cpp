@@ -5,7 +5,7 @@
 #include <limits>
 #include <utility>
 
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "expr_fixture.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/cmd/valfmt.h"
+#include "sim/expr/valfmt.h"
 
 class RadixCommand : public expr_fixture {
  protected:

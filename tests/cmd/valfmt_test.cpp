@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "expr_fixture.h"
-#include "sim/cmd/rangemap.h"
-#include "sim/cmd/valfmt.h"
+#include "sim/expr/rangemap.h"
+#include "sim/expr/valfmt.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 #include "sim/engine/device.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {

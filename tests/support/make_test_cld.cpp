@@ -32,7 +32,7 @@
 #include <vector>
 
 #include "sim/asm/asm.h"
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 #include "sim/cmd/hooks.h"
 #include "sim/engine/device.h"
 #include "sim/cdb/coff_writer.h"

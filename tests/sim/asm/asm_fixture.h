@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "sim/asm/asm.h"
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 #include "sim/engine/device.h"
 
 class asm_fixture : public ::testing::Test {

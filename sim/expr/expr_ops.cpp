@@ -1,7 +1,7 @@
 // Integer and floating operators of number expressions. Integers are 40-bit
 // two's-complement patterns held in 64-bit unsigned arithmetic, so every
 // result wraps exactly as the three words would and nothing overflows.
-#include "sim/cmd/expr_ops.h"
+#include "sim/expr/expr_ops.h"
 
 #include <array>
 #include <cmath>

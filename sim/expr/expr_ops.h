@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 
 constexpr uint64_t VALUE_MASK40 = 0xFFFFFFFFFFull;
 

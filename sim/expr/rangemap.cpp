@@ -1,6 +1,6 @@
 // Interval maps: sorted, non-overlapping ranges covering the row's whole
 // address space once anything has been set, neighbours of equal value merged.
-#include "sim/cmd/rangemap.h"
+#include "sim/expr/rangemap.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 // The expression parser: operands (constants, registers, memory references,
 // symbols, "*") joined by binary operators with C precedence, evaluated in
 // one pass; and the error channel shared with the assembler.
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 
 #include <array>
 #include <charconv>
@@ -10,9 +10,9 @@
 #include <cstring>
 #include <string>
 
-#include "sim/cmd/expr_ops.h"
-#include "sim/cmd/symbols.h"
-#include "sim/cmd/valfmt.h"
+#include "sim/expr/expr_ops.h"
+#include "sim/expr/symbols.h"
+#include "sim/expr/valfmt.h"
 #include "sim/engine/device.h"
 #include "sim/engine/regaccess.h"
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "sim/cmd/expr.h"
+#include "sim/expr/expr.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // Value formatting by radix and the display radix of memory addresses.
-#include "sim/cmd/valfmt.h"
+#include "sim/expr/valfmt.h"
 
 #include <array>
 #include <cinttypes>
 #include <cstdio>
 
-#include "sim/cmd/expr.h"
-#include "sim/cmd/rangemap.h"
+#include "sim/expr/expr.h"
+#include "sim/expr/rangemap.h"
 #include "sim/engine/device.h"
 #include "sim/engine/regaccess.h"
 

@@ -1,6 +1,6 @@
 // The symbol lookups expressions use, answered by whichever source the
 // object-file debugger installed.
-#include "sim/cmd/symbols.h"
+#include "sim/expr/symbols.h"
 
 namespace {
 const symbol_source* installed = nullptr;
