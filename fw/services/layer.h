@@ -1,0 +1,104 @@
+// Session layering: the transport moves bytes, the protocol turns
+// statements into messages and messages into calls, and a receive filter
+// inside the protocol cuts the byte stream into messages. Opening travels
+// up from the transport to the engine, closing down from the protocol to
+// the transport and back up again.
+#pragma once
+#include <cstdint>
+
+#include "fw/core/class.h"
+#include "fw/services/block.h"
+
+struct vsessionEngine;
+struct vsessionRootTransport;
+struct vsessionRootProtocol;
+struct vcommChannel;
+
+// What the layers need of the engine that owns them; the engine grows
+// with the sessions.
+struct vsessionEngine {
+  vsessionRootTransport* transport;
+  vsessionRootProtocol* protocol;
+  void* session;
+  std::uint32_t flags;  // vsessionEngineOPEN
+  void (*sessionOpened)(vsessionEngine* engine);
+  void (*sessionClosed)(vsessionEngine* engine);
+};
+enum : std::uint32_t { vsessionEngineOPEN = 1 };
+
+struct vsessionSyntheticComponent : vinstance {
+  std::uint32_t flags;  // vsessionComponentOPEN
+  vsessionEngine* engine;
+};
+enum : std::uint32_t { vsessionComponentOPEN = 1u << 24 };
+
+struct vsessionSyntheticComponentClassRec : vinstanceClassRec {
+  void (*copy)(vsessionSyntheticComponent* source, vsessionSyntheticComponent* target);
+  void (*reserved)(vsessionSyntheticComponent* self);
+  void (*open)(vsessionSyntheticComponent* self);
+  void (*opened)(vsessionSyntheticComponent* self);
+  void (*close)(vsessionSyntheticComponent* self);
+  void (*closed)(vsessionSyntheticComponent* self);
+};
+
+struct vsessionRootTransport : vsessionSyntheticComponent {};
+struct vsessionChannelTransport : vsessionRootTransport {
+  vcommChannel* channel;
+};
+struct vsessionRootTransportClassRec : vsessionSyntheticComponentClassRec {
+  void (*send)(vsessionRootTransport* self, vsessionBlock* block);
+  int (*poll)(vsessionRootTransport* self, std::int64_t seconds, std::int64_t nanoseconds);
+};
+// The channel transport's operations come with the wire protocol.
+struct vsessionChannelTransportClassRec : vsessionRootTransportClassRec {};
+
+struct vsessionRootProtocol : vsessionSyntheticComponent {};
+struct vsessionRootProtocolClassRec : vsessionSyntheticComponentClassRec {
+  vinstance* (*makeResultScrap)(vsessionRootProtocol* self, void* datatag);
+  vinstance* (*makeArgumentScrap)(vsessionRootProtocol* self, void* datatagList);
+  void (*receive)(vsessionRootProtocol* self, vsessionBlock* block);
+  void (*send)(vsessionRootProtocol* self, void* statement);
+};
+
+struct vsessionRootFilter : vinstance {
+  vsessionBlock pending;
+};
+struct vsessionMessageFilter : vsessionRootFilter {
+  int lengthKnown;
+  std::uint32_t length;
+};
+struct vsessionRootFilterClassRec : vinstanceClassRec {
+  void (*feed)(vsessionRootFilter* self, vsessionBlock* input);
+  void (*process)(vsessionRootFilter* self, vsessionBlock* bytes);
+  int (*setLength)(vsessionRootFilter* self, std::uint32_t length);
+  std::uint32_t (*bytesNeeded)(vsessionRootFilter* self);
+  void (*message)(vsessionRootFilter* self, vsessionBlock* body);
+};
+using vsessionMessageFilterClassRec = vsessionRootFilterClassRec;
+
+// Each class is built once per module context, on first use.
+vsessionSyntheticComponentClassRec* vsessionSyntheticComponentGetDefaultClass();
+vsessionRootTransportClassRec* vsessionRootTransportGetDefaultClass();
+vsessionChannelTransportClassRec* vsessionChannelTransportGetDefaultClass();
+vsessionRootProtocolClassRec* vsessionRootProtocolGetDefaultClass();
+vsessionRootFilterClassRec* vsessionRootFilterGetDefaultClass();
+vsessionMessageFilterClassRec* vsessionMessageFilterGetDefaultClass();
+
+// Calls through the class records.
+template <class Rec>
+Rec* vsessionRec(const vinstance* self) {
+  return static_cast<Rec*>(self->cls);
+}
+inline void vsessionComponentOpen(vsessionSyntheticComponent* c) {
+  vsessionRec<vsessionSyntheticComponentClassRec>(c)->open(c);
+}
+inline void vsessionComponentClose(vsessionSyntheticComponent* c) {
+  vsessionRec<vsessionSyntheticComponentClassRec>(c)->close(c);
+}
+inline void vsessionFilterFeed(vsessionRootFilter* f, vsessionBlock* input) {
+  vsessionRec<vsessionRootFilterClassRec>(f)->feed(f, input);
+}
+
+// A protocol's receive: feeds the filter until the input is empty, then
+// resets the input.
+void vsessionProtocolFeedFilter(vsessionRootFilter* filter, vsessionBlock* input);
