@@ -158,8 +158,14 @@ bool vfsAccess(const vfsPath* path, int mode);
 // 1 a resource file ("QRN\n"), 2 a chunk file (bytes 2-5 D0 0B ED 00), 0 else.
 int vfsTestFileKind(const vfsPath* path);
 bool vresourceTestFile(const vfsPath* path);
+// Bit 0x1 of the resource option word: the answer for a file of unknown
+// kind, and the kind of a new resource file (set: chunk files).
 void vresourceSetTestDefault(bool chunkFiles);
-bool vresourceGetTestDefault();  // also the kind of a new resource file
+bool vresourceGetTestDefault();
+// The whole process-wide option word (initially 1); the setter answers
+// the previous word.
+std::uint32_t _vresourceSetGlobalOptions(std::uint32_t word);
+std::uint32_t _vresourceGetGlobalOptions();
 
 // ---- File information.
 enum : std::uint32_t {

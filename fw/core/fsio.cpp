@@ -20,7 +20,9 @@ struct State {
   int openFiles = 0;
   bool decided = false;
   bool rawOutput = true;
-  bool chunkFilesByDefault = false;
+  // The resource layer's option word; bit 0x1 answers the file-kind test
+  // for a file of unknown kind and is the kind of a new file.
+  std::uint32_t resourceOptions = 1;
 };
 State state;
 
@@ -373,9 +375,17 @@ bool vresourceTestFile(const vfsPath* path) {
   switch (vfsTestFileKind(path)) {
     case 2: return true;
     case 1: return false;
-    default: return state.chunkFilesByDefault;
+    default: return vresourceGetTestDefault();
   }
 }
 
-void vresourceSetTestDefault(bool chunkFiles) { state.chunkFilesByDefault = chunkFiles; }
-bool vresourceGetTestDefault() { return state.chunkFilesByDefault; }
+void vresourceSetTestDefault(bool chunkFiles) {
+  state.resourceOptions = chunkFiles ? state.resourceOptions | 1u : state.resourceOptions & ~1u;
+}
+bool vresourceGetTestDefault() { return (state.resourceOptions & 1u) != 0; }
+std::uint32_t _vresourceSetGlobalOptions(std::uint32_t word) {
+  std::uint32_t old = state.resourceOptions;
+  state.resourceOptions = word;
+  return old;
+}
+std::uint32_t _vresourceGetGlobalOptions() { return state.resourceOptions; }

@@ -245,9 +245,10 @@ TEST_F(Streams, LocalizedOpenAndFileKinds) {
   EXPECT_EQ(vfsTestFileKind(missing), 0);
   EXPECT_TRUE(vresourceTestFile(chunk));
   EXPECT_FALSE(vresourceTestFile(res));
+  vresourceSetTestDefault(false);
+  EXPECT_FALSE(vresourceTestFile(missing));
   vresourceSetTestDefault(true);
   EXPECT_TRUE(vresourceTestFile(missing));
-  vresourceSetTestDefault(false);
   EXPECT_EQ(_vfsCountOpenFiles(), 0);
 }
 

@@ -116,7 +116,7 @@ TEST(Vresource, RoutesByHandleSignAndCopiesBetweenStores) {
 
 // A new file is of the framework's default kind.
 TEST(Vresource, NewFilesTakeTheDefaultKind) {
-  for (bool chunk : {true, false}) {
+  for (bool chunk : {false, true}) {
     vresourceSetTestDefault(chunk);
     vresource root = vresourceCreateMemory();
     EXPECT_EQ(root < 0, chunk);
