@@ -208,20 +208,8 @@ void load_file(bool with_symbols) {
   if (!find_file_on_path(name, ".lod", path)) find_file_on_path(name, ".cld", path);
   print_literal("Loading file:" + path);
   screen_flush();
-  // The debug information is read before memory changes: a file refused
-  // by either reader leaves the device as it was.
-  auto info = std::make_shared<coff_debug_info>();
-  const bool symbols = with_symbols && ends_with_cld(path, false);
-  std::FILE* probe = open_file_nonblocking(path.c_str(), "rb", false);
-  const bool found = probe != nullptr;
-  if (probe != nullptr) std::fclose(probe);
-  // A file that is not there is the memory reader's error.
-  if (symbols && found && read_coff_debug_info(path.c_str(), cur_type->family_code, *info) != 0) {
-    print_reason(coff_error_text());
-    error_report("Error reading symbols");
-    return;
-  }
   const int device = cur_device;
+  // The memory reader refuses a damaged file whole: memory and pc stay.
   if (read_lod_file(device, path.c_str()) == 0) {
     const lod_fault& fault = last_lod_fault();
     if (!fault.reason.empty())
@@ -231,11 +219,18 @@ void load_file(bool with_symbols) {
     return;
   }
   make_device_current(device);
-  if (symbols && found) {
-    const std::shared_ptr<coff_debug_info> before = cur_state->debug;
-    install_debug_info(device, std::move(info));
-    c_watches_follow_program(before.get());
+  if (!with_symbols || !ends_with_cld(path, false)) return;
+  const std::shared_ptr<coff_debug_info> before = cur_state->debug;
+  auto info = std::make_shared<coff_debug_info>();
+  if (read_coff_debug_info(path.c_str(), cur_type->family_code, *info) != 0) {
+    print_reason(coff_error_text());
+    error_report("Error reading symbols");
+    // The program in memory is the new one: the old symbols no longer
+    // describe it.
+    info.reset();
   }
+  install_debug_info(device, std::move(info));
+  c_watches_follow_program(before.get());
 }
 
 void load_program(const char*) { load_file(true); }

@@ -9,7 +9,8 @@
 # "#date" reads every date of the C library's text form as "<date>".
 # "#file NAME: TEXT" adds the line TEXT to the file NAME in that folder
 # before the run (a scenario with it runs there too); "#cld SOURCE OUT"
-# then assembles SOURCE into the COFF program OUT with line numbers.
+# then assembles SOURCE into the COFF program OUT with line numbers;
+# "#cut FILE N" then cuts FILE to its first N bytes.
 set -u
 bin=$1
 cmd=$2
@@ -34,6 +35,9 @@ if grep -q '^#scratch$\|^#file ' "$cmd"; then
   while read -r source out; do
     (cd "$workdir" && "${MAKE_TEST_CLD:?}" "$source" "$out") || exit 1
   done < <(sed -n 's/^#cld //p' "$cmd")
+  while read -r file size; do
+    truncate -s "$size" "$workdir/$file" || exit 1
+  done < <(sed -n 's/^#cut //p' "$cmd")
 fi
 # shellcheck disable=SC2086
 (cd "$workdir" && "$bin" $args) < "$scratch/input" > "$scratch/actual" 2> "$scratch/stderr"
