@@ -9,6 +9,8 @@ void* vmemAlloc(std::size_t size);
 void* vmemAllocClear(std::size_t size);
 void* vmemRealloc(void* block, std::size_t size);
 void vmemFree(void* block);
+// The first byte equal to byte among length bytes from start, or null.
+const char* vmemFindByte(const void* start, std::size_t length, int byte);
 
 // Array allocations with the count x size product checked.
 std::size_t vmemArraySize(std::size_t count, std::size_t size);

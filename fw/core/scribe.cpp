@@ -94,52 +94,6 @@ void addPart(vscribe* concat, vscribe* part) {
   partsOf(concat)[concat->data2++] = part;
 }
 
-// Replacing: a with every b replaced by c.
-struct ReplaceRec {
-  vstr* a;
-  vstr* b;
-  vstr* c;
-};
-ReplaceRec* replaceOf(vscribe* s) { return static_cast<ReplaceRec*>(s->data); }
-template <class Emit>
-void walkReplace(const ReplaceRec* r, Emit emit) {
-  std::size_t bl = vstrGetLength(r->b), cl = vstrGetLength(r->c);
-  for (const char* p = r->a; *p;) {
-    if (std::strncmp(p, r->b, bl) == 0) {
-      if (!emit(r->c, cl)) return;
-      p += bl;
-    } else {
-      if (!emit(p, 1)) return;
-      ++p;
-    }
-  }
-}
-std::size_t replaceLength(vscribe* s, std::size_t max) {
-  std::size_t n = 0;
-  walkReplace(replaceOf(s), [&](const char*, std::size_t k) {
-    n += k;
-    return n < max;
-  });
-  return std::min(n, max);
-}
-char* replaceRead(vscribe* s, char* buffer, std::size_t max) {
-  char* end = buffer;
-  walkReplace(replaceOf(s), [&](const char* text, std::size_t k) {
-    std::size_t room = max - static_cast<std::size_t>(end - buffer);
-    end = copyOut(end, text, std::min(k, room));
-    return k < room;
-  });
-  return end;
-}
-void replaceFinalise(vscribe* s) {
-  ReplaceRec* r = replaceOf(s);
-  vstrDestroy(r->a);
-  vstrDestroy(r->b);
-  vstrDestroy(r->c);
-  vmemFree(r);
-}
-const vscribeClass replaceClass{replaceRead, replaceLength, replaceFinalise, 1};
-
 vscribe* makeRun(const vscribeClass* cls, const void* data, std::size_t count, std::uint16_t flags) {
   vscribe* s = vscribeCreate(cls);
   s->data = const_cast<void*>(data);
@@ -200,20 +154,6 @@ vscribe* vscribeAppend(vscribe* concat, vscribe* s) {
   addPart(c, concat);
   addPart(c, s);
   return c;
-}
-
-vscribe* vscribeReplace(vscribe* a, vscribe* b, vscribe* c) {
-  vstr* sa = vstrCloneScribed(a, nullptr);
-  vstr* sb = vstrCloneScribed(b, nullptr);
-  vstr* sc = vstrCloneScribed(c, nullptr);
-  if (vstrGetLength(sb) == 0) {
-    vstrDestroy(sa), vstrDestroy(sb), vstrDestroy(sc);
-    vexGenerateMessage(&vexArgRangeClass, "empty search text");
-  }
-  vscribe* s = vscribeCreate(&replaceClass);
-  s->data = vmemAlloc(sizeof(ReplaceRec));
-  *replaceOf(s) = {sa, sb, sc};
-  return s;
 }
 
 char* vscribeReadBounded(vscribe* s, char* buffer, std::size_t max) {

@@ -50,7 +50,14 @@ vscribe* vscribeConcat(vscribe* first, ...);  // null-terminated
 vscribe* vscribeAppend(vscribe* concat, vscribe* s);
 vscribe* vscribeCreateFormatted(const char* format, ...);
 vscribe* vscribeCreateFormattedV(const char* format, va_list ap);
-vscribe* vscribeReplace(vscribe* a, vscribe* b, vscribe* c);
+// text with every pattern replaced by replacement; the texts are copied.
+vscribe* vscribeReplace(vscribe* text, vscribe* pattern, vscribe* replacement);
+// Windows-1252 mappings over a NUL-terminated text, which stays the
+// caller's until the scribe is consumed: upper case (0xDF gives "SS"),
+// lower case, lower case with the accents removed.
+vscribe* _vtextviewInputCharScribe(const char* text);
+vscribe* vscribeLowerCase(const char* text);
+vscribe* vscribeLowerCaseNoAccents(const char* text);
 
 using vscribeConversion = vscribe* (*)(int flags, int precision, const char** position, va_list* ap);
 enum : int { vscribeFLAG_PLUS = 1, vscribeFLAG_SPACE = 2, vscribeFLAG_ALT = 4, vscribeFLAG_LONG = 8 };
@@ -104,6 +111,8 @@ char* vcstrCopyBytes(const char* source, std::size_t n, char* destination);
 char* vcstrCopyBytesBounded(const char* source, std::size_t n, char* destination, std::size_t maximum);
 std::size_t vcstrLengthBounded(const char* text, std::size_t n);
 int vcstrCompareNoCase(const char* a, const char* b);
+// The last occurrence of pattern in string (an empty pattern: the NUL), or null.
+const char* vcstrFindLast(const char* string, const char* pattern);
 int vcstrCompareNoCaseBounded(const char* a, const char* b, std::size_t n);
 void vcstrPrint(const char* text, std::FILE* stream);
 void vcstrPrintNative(const char* text, std::size_t length, std::FILE* stream);
