@@ -89,18 +89,17 @@ for t in "${targets[@]}"; do
   [ "$t" = break ] && [ $fresh = 1 ] && fix_break_seeds
 done
 
+# FUZZ_SIDE_BY_SIDE targets run at once (default 2).
+side=${FUZZ_SIDE_BY_SIDE:-2}
 failed=0
-i=0
-while [ $i -lt ${#targets[@]} ]; do
-  run_one "${targets[$i]}" &
-  first=$!
-  second=""
-  if [ $((i + 1)) -lt ${#targets[@]} ]; then
-    run_one "${targets[$((i + 1))]}" &
-    second=$!
+running=()
+for t in "${targets[@]}"; do
+  run_one "$t" &
+  running+=($!)
+  if [ ${#running[@]} -ge "$side" ]; then
+    for p in "${running[@]}"; do wait "$p" || failed=1; done
+    running=()
   fi
-  wait $first || failed=1
-  [ -n "$second" ] && { wait "$second" || failed=1; }
-  i=$((i + 2))
 done
+for p in "${running[@]}"; do wait "$p" || failed=1; done
 exit $failed
