@@ -1,0 +1,123 @@
+// Native events from a back-end become input messages and window changes.
+#include <array>
+
+#include "platform/backend/input.h"
+#include "platform/user/internal.h"
+
+namespace win::backend {
+namespace {
+
+using internal::findWindow;
+using internal::Window;
+
+std::array<bool, 256> keyDown{};
+WPARAM buttons = 0;
+HWND keyboardTarget = nullptr;
+
+bool contains(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
+
+// The topmost visible window under a screen point, children included.
+HWND windowAt(POINT screen) {
+  for (HWND h : internal::topLevelOrder()) {
+    Window* w = findWindow(h);
+    if (!w || !(w->style & WS_VISIBLE) || !contains(w->rect, screen)) continue;
+    for (;;) {
+      POINT origin = internal::clientOriginOnScreen(*w);
+      POINT local{screen.x - origin.x, screen.y - origin.y};
+      Window* inner = nullptr;
+      for (HWND c : w->children) {
+        Window* cw = findWindow(c);
+        if (cw && (cw->style & WS_VISIBLE) && contains(cw->rect, local)) {
+          inner = cw;
+          break;
+        }
+      }
+      if (!inner) return w->handle;
+      w = inner;
+    }
+  }
+  return nullptr;
+}
+
+WPARAM modifierBits() {
+  return buttons | (keyDown[VK_SHIFT] ? MK_SHIFT : 0) | (keyDown[VK_CONTROL] ? MK_CONTROL : 0);
+}
+
+void queuePointer(HWND target, UINT message, POINT screen) {
+  Window* w = findWindow(target);
+  if (!w) return;
+  POINT origin = internal::clientOriginOnScreen(*w);
+  internal::queueInput(target, message, modifierBits(), MAKELPARAM(screen.x - origin.x, screen.y - origin.y));
+}
+
+struct ButtonMessages {
+  WPARAM bit;
+  UINT down, up;
+};
+constexpr ButtonMessages kButtons[] = {
+    {MK_LBUTTON, WM_LBUTTONDOWN, WM_LBUTTONUP},
+    {MK_MBUTTON, WM_MBUTTONDOWN, WM_MBUTTONUP},
+    {MK_RBUTTON, WM_RBUTTONDOWN, WM_RBUTTONUP},
+};
+
+}  // namespace
+
+void InputPointerMoved(POINT screen) {
+  internal::pointerPosition() = screen;
+  if (HWND target = windowAt(screen)) queuePointer(target, WM_MOUSEMOVE, screen);
+}
+
+void InputButton(POINT screen, Button button, bool down) {
+  internal::pointerPosition() = screen;
+  const ButtonMessages& m = kButtons[static_cast<int>(button)];
+  if (down)
+    buttons |= m.bit;
+  else
+    buttons &= ~m.bit;
+  if (HWND target = windowAt(screen)) queuePointer(target, down ? m.down : m.up, screen);
+}
+
+void InputKey(UINT virtualKey, UINT scanCode, bool extended, bool down, int character) {
+  virtualKey &= 0xFF;
+  bool wasDown = keyDown[virtualKey];
+  keyDown[virtualKey] = down;
+  HWND target = findWindow(keyboardTarget) ? keyboardTarget : nullptr;
+  if (!target) return;
+  bool alt = keyDown[VK_MENU] || (virtualKey == VK_MENU && !down);
+  bool system = alt || virtualKey == VK_F10;
+  UINT message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
+  auto lParam = static_cast<LPARAM>(1u | (scanCode & 0xFF) << 16 | (extended ? 1u << 24 : 0) |
+                                    (alt ? 1u << 29 : 0) | (wasDown ? 1u << 30 : 0) | (down ? 0 : 1u << 31));
+  internal::queueInput(target, message, virtualKey, lParam, down ? character : -1);
+}
+
+void InputActivated(HWND surface) {
+  if (findWindow(surface)) keyboardTarget = surface;
+}
+
+void InputCloseRequested(HWND surface) {
+  if (findWindow(surface)) internal::queueInput(surface, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+void InputConfigured(HWND surface, const RECT& outer) {
+  Window* w = findWindow(surface);
+  if (!w) return;
+  // The back-end already shows this rectangle; only a procedure that
+  // refuses it makes the surface move again.
+  w->surfaceRect = outer;
+  SetWindowPos(surface, nullptr, outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void InputStateChanged(HWND surface, SurfaceState state) {
+  if (!findWindow(surface)) return;
+  constexpr int kCommands[] = {SW_HIDE, SW_RESTORE, SW_MINIMIZE, SW_MAXIMIZE};
+  ShowWindow(surface, kCommands[static_cast<int>(state)]);
+}
+
+void InputExposed(HWND surface, const RECT&) {
+  // The exposed area is repainted once windows paint; the wait still ends.
+  if (findWindow(surface)) internal::noteArrival();
+}
+
+}  // namespace win::backend

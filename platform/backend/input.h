@@ -1,0 +1,22 @@
+// What a back-end (and the test API) tells the core about the user. Every
+// call queues input messages or changes window state as Windows would;
+// positions are screen pixels, surfaces are named by their window.
+#pragma once
+#include "platform/backend/backend.h"
+
+namespace win::backend {
+
+enum class Button : std::uint8_t { left, middle, right };
+
+void InputPointerMoved(POINT screen);
+void InputButton(POINT screen, Button button, bool down);
+// `character` is the Windows-1252 character the key makes, or -1 when the
+// back-end does not know it.
+void InputKey(UINT virtualKey, UINT scanCode, bool extended, bool down, int character);
+void InputActivated(HWND surface);
+void InputCloseRequested(HWND surface);
+void InputConfigured(HWND surface, const RECT& outer);
+void InputStateChanged(HWND surface, SurfaceState state);
+void InputExposed(HWND surface, const RECT& area);
+
+}  // namespace win::backend

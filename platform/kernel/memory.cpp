@@ -1,0 +1,103 @@
+// Global memory blocks (handles with a lock count) and the process heap.
+#include <cstdlib>
+#include <memory>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/kernel/handles.h"
+#include "platform/win.h"
+
+namespace win {
+namespace {
+
+struct GlobalBlock {
+  std::vector<BYTE> bytes;
+  int locks = 0;
+};
+
+internal::HandleTable<GlobalBlock>& blocks() {
+  static internal::HandleTable<GlobalBlock> table(internal::HandleKind::global);
+  return table;
+}
+
+GlobalBlock* checkBlock(HGLOBAL block) {
+  GlobalBlock* b = blocks().get(internal::handleValue(block));
+  if (!b) SetLastError(ERROR_INVALID_HANDLE);
+  return b;
+}
+
+std::unordered_set<void*>& heapBlocks() {
+  static std::unordered_set<void*> set;
+  return set;
+}
+
+char processHeap;
+
+}  // namespace
+
+HGLOBAL GlobalAlloc(UINT, SIZE_T size) {
+  auto b = std::make_unique<GlobalBlock>();
+  // Every block starts zero-filled, GMEM_ZEROINIT or not; a zero-size
+  // block still locks to a unique address.
+  b->bytes.assign(size ? size : 1, 0);
+  b->bytes.resize(size);
+  auto h = internal::asHandle<HGLOBAL>(blocks().add(std::move(b)));
+  if (!h) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return h;
+}
+
+void* GlobalLock(HGLOBAL block) {
+  GlobalBlock* b = checkBlock(block);
+  if (!b) return nullptr;
+  ++b->locks;
+  return b->bytes.data();
+}
+
+BOOL GlobalUnlock(HGLOBAL block) {
+  GlobalBlock* b = checkBlock(block);
+  if (!b) return 0;
+  if (b->locks > 0) --b->locks;
+  if (b->locks == 0) SetLastError(ERROR_SUCCESS);
+  return b->locks > 0;
+}
+
+HGLOBAL GlobalFree(HGLOBAL block) {
+  if (!blocks().remove(internal::handleValue(block))) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return block;
+  }
+  return nullptr;
+}
+
+SIZE_T GlobalSize(HGLOBAL block) {
+  GlobalBlock* b = checkBlock(block);
+  return b ? b->bytes.size() : 0;
+}
+
+HANDLE GetProcessHeap() { return &processHeap; }
+
+void* HeapAlloc(HANDLE heap, DWORD flags, SIZE_T size) {
+  if (heap != &processHeap) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  void* p = (flags & HEAP_ZERO_MEMORY) ? std::calloc(size ? size : 1, 1) : std::malloc(size ? size : 1);
+  if (!p) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  heapBlocks().insert(p);
+  return p;
+}
+
+// Only a block of this heap is freed; anything else is refused.
+BOOL HeapFree(HANDLE heap, DWORD, void* block) {
+  if (heap != &processHeap || !heapBlocks().erase(block)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  std::free(block);
+  return 1;
+}
+
+}  // namespace win

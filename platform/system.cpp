@@ -1,7 +1,0 @@
-#include "platform/win.h"
-
-namespace win {
-
-DWORD GetVersion() { return 0x00000004u; }
-
-}  // namespace win

@@ -1,0 +1,73 @@
+// The window manager's records, shared by the files of platform/user.
+#pragma once
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/kernel/handles.h"
+#include "platform/win.h"
+
+namespace win::internal {
+
+struct WindowClass {
+  std::string name;
+  std::string menuName;
+  WNDCLASSA wc{};  // its name pointers point into the strings above
+  ATOM atom = 0;
+  int liveWindows = 0;
+};
+
+struct Window {
+  HWND handle = nullptr;
+  WindowClass* windowClass = nullptr;  // classes outlive their windows
+  std::string title;
+  WNDPROC proc = nullptr;
+  DWORD style = 0, exStyle = 0;
+  HWND parent = nullptr;  // children only
+  HWND owner = nullptr;   // top-level windows only
+  HINSTANCE instance = nullptr;
+  HMENU menu = nullptr;
+  LONG_PTR id = 0;  // a child's identifier
+  LONG_PTR userData = 0;
+  RECT rect{};    // in the parent's client coordinates, or the screen's
+  RECT client{};  // relative to the window's top left
+  std::vector<BYTE> extra;
+  std::vector<HWND> children;  // top of the z-order first
+  bool visible = false;
+  bool destroying = false;
+  bool hasSurface = false;
+  bool surfaceShown = false;
+  RECT surfaceRect{};
+  HWND surfaceAbove = nullptr;
+};
+
+// Windows by handle; classes by name.
+HandleTable<Window>& windows();
+WindowClass* findClass(const char* name);
+Window* findWindow(HWND hwnd);  // null for stale or foreign handles
+// As findWindow, setting ERROR_INVALID_WINDOW_HANDLE when there is none.
+Window* checkWindow(HWND hwnd);
+std::vector<HWND>& topLevelOrder();  // top first
+bool isTopLevel(const Window& w);
+POINT clientOriginOnScreen(const Window& w);
+
+// The queue's side of a dying window: its timers and messages go.
+void forgetWindowMessages(HWND hwnd);
+// Something arrived that WaitMessage must return for.
+void noteArrival();
+// Queues an input message (the time and pointer position are added);
+// `character` is what TranslateMessage makes of a key press, -1 for none.
+void queueInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, int character = -1);
+// The pointer's last screen position (the input of the back-end moves it).
+POINT& pointerPosition();
+
+// Trace of messages, for the test API.
+void traceMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool posted);
+int& sendDepth();
+
+// Keeps the back-end's surface of a top-level window in step with it.
+void syncSurface(Window& w);
+void dropSurface(Window& w);
+
+}  // namespace win::internal

@@ -1,0 +1,128 @@
+// Sending, default processing and registered messages.
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "platform/backend/backend.h"
+#include "platform/user/internal.h"
+
+namespace win {
+
+namespace internal {
+
+int& sendDepth() {
+  static int depth = 0;
+  return depth;
+}
+
+}  // namespace internal
+
+namespace {
+
+using internal::findWindow;
+using internal::Window;
+
+// Calls the window's procedure; the record may be gone when it returns.
+LRESULT deliver(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND hwnd = w.handle;
+  WNDPROC proc = w.proc;
+  int& depth = internal::sendDepth();
+  ++depth;
+  internal::traceMessage(hwnd, message, wParam, lParam, false);
+  LRESULT r = proc(hwnd, message, wParam, lParam);
+  --depth;
+  return r;
+}
+
+std::vector<HWND> topLevelWindows() { return internal::topLevelOrder(); }
+
+}  // namespace
+
+LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (hwnd == HWND_BROADCAST) {
+    for (HWND h : topLevelWindows())
+      if (Window* w = findWindow(h)) deliver(*w, message, wParam, lParam);
+    return 1;
+  }
+  Window* w = internal::checkWindow(hwnd);
+  if (!w) return 0;
+  return deliver(*w, message, wParam, lParam);
+}
+
+LRESULT CallWindowProcA(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  return proc ? proc(hwnd, message, wParam, lParam) : 0;
+}
+
+LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  Window* w = findWindow(hwnd);
+  if (!w) return 0;
+  switch (message) {
+    case WM_NCCREATE: {
+      auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+      if (cs && cs->lpszName) w->title = cs->lpszName;
+      return 1;
+    }
+    case WM_SETTEXT: {
+      const char* text = reinterpret_cast<const char*>(lParam);
+      w->title = text ? text : "";
+      if (w->hasSurface) backend::Current().SetSurfaceTitle(hwnd, w->title);
+      return 1;
+    }
+    case WM_GETTEXT: {
+      if (wParam == 0 || !lParam) return 0;
+      std::size_t n = std::min(w->title.size(), static_cast<std::size_t>(wParam - 1));
+      std::memcpy(reinterpret_cast<char*>(lParam), w->title.data(), n);
+      reinterpret_cast<char*>(lParam)[n] = '\0';
+      return static_cast<LRESULT>(n);
+    }
+    case WM_GETTEXTLENGTH:
+      return static_cast<LRESULT>(w->title.size());
+    case WM_WINDOWPOSCHANGED: {
+      auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+      POINT origin{w->rect.left + w->client.left, w->rect.top + w->client.top};
+      if (pos && !(pos->flags & SWP_NOMOVE)) SendMessageA(hwnd, WM_MOVE, 0, MAKELPARAM(origin.x, origin.y));
+      if (!(w = findWindow(hwnd))) return 0;
+      if (pos && !(pos->flags & SWP_NOSIZE))
+        SendMessageA(hwnd, WM_SIZE, SIZE_RESTORED,
+                     MAKELPARAM(w->client.right - w->client.left, w->client.bottom - w->client.top));
+      return 0;
+    }
+    case WM_CLOSE:
+      DestroyWindow(hwnd);
+      return 0;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_CLOSE) SendMessageA(hwnd, WM_CLOSE, 0, 0);
+      return 0;
+    case WM_MOUSEACTIVATE:
+      if (w->parent) return SendMessageA(w->parent, message, wParam, lParam);
+      return MA_ACTIVATE;
+    case WM_QUERYENDSESSION:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+UINT RegisterWindowMessageA(const char* name) {
+  if (!name || !*name) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  static std::map<std::string, UINT> registered;
+  std::string key(name);
+  std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::tolower(c); });
+  auto [it, added] = registered.emplace(key, 0);
+  if (added) {
+    if (registered.size() > 0x4000) {  // the range ends at 0xFFFF
+      registered.erase(it);
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return 0;
+    }
+    it->second = MAXINTATOM + static_cast<UINT>(registered.size() - 1);
+  }
+  return it->second;
+}
+
+}  // namespace win

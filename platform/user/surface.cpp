@@ -1,0 +1,68 @@
+// Surfaces: the back-end's side of the visible top-level windows.
+#include "platform/backend/backend.h"
+#include "platform/user/internal.h"
+
+namespace win::internal {
+namespace {
+
+bool meetsScreen(const RECT& r) {
+  SIZE s = backend::Current().ScreenSize();
+  return r.right > 0 && r.bottom > 0 && r.left < s.cx && r.top < s.cy && r.right > r.left && r.bottom > r.top;
+}
+
+bool sameRect(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+HWND surfaceOf(HWND hwnd) {
+  Window* w = findWindow(hwnd);
+  return w && w->hasSurface ? hwnd : nullptr;
+}
+
+// The nearest window above this one in the z-order that has a surface.
+HWND surfaceAbove(HWND hwnd) {
+  HWND above = nullptr;
+  for (HWND h : topLevelOrder()) {
+    if (h == hwnd) return above;
+    if (surfaceOf(h)) above = h;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void syncSurface(Window& w) {
+  if (!isTopLevel(w)) return;
+  backend::Backend& b = backend::Current();
+  bool visible = (w.style & WS_VISIBLE) != 0;
+  if (!w.hasSurface) {
+    // A surface appears once the window is visible on the screen.
+    if (!visible || !meetsScreen(w.rect)) return;
+    b.CreateSurface(w.handle, {w.style, w.exStyle, surfaceOf(w.owner), w.rect, w.title});
+    w.hasSurface = true;
+    w.surfaceShown = false;
+    w.surfaceRect = w.rect;
+    w.surfaceAbove = surfaceAbove(w.handle);
+    b.RestackSurface(w.handle, w.surfaceAbove);
+  }
+  if (!sameRect(w.rect, w.surfaceRect)) {
+    w.surfaceRect = w.rect;
+    b.MoveSurface(w.handle, w.rect);
+  }
+  if (HWND above = surfaceAbove(w.handle); above != w.surfaceAbove) {
+    w.surfaceAbove = above;
+    b.RestackSurface(w.handle, above);
+  }
+  if (visible != w.surfaceShown) {
+    w.surfaceShown = visible;
+    b.ShowSurface(w.handle, visible ? backend::SurfaceState::normal : backend::SurfaceState::hidden, false);
+  }
+}
+
+void dropSurface(Window& w) {
+  if (!w.hasSurface) return;
+  w.hasSurface = false;
+  backend::Current().DestroySurface(w.handle);
+}
+
+}  // namespace win::internal

@@ -1,0 +1,60 @@
+// The headless test API: message traces, the clock, the start-up show
+// command and what the headless back-end recorded. Framework code never
+// includes this.
+#pragma once
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/backend/backend.h"
+#include "platform/win.h"
+
+namespace win::test {
+
+// One message as a procedure received it: sent (with the send nesting
+// depth, 1 for a send from outside any procedure) or posted (dispatched).
+struct TraceEntry {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  int depth;
+  bool posted;
+};
+
+void StartTrace();
+std::vector<TraceEntry> StopTrace();
+// "WM_CREATE", or the number in hexadecimal for a message without a name.
+std::string MessageName(UINT message);
+// One line per entry: indentation by depth, "sent" or "posted", the
+// window's name as `name` gives it, the message, and wParam and lParam in
+// hexadecimal ("ptr" for an lParam that points to a structure).
+std::string FormatTrace(const std::vector<TraceEntry>& trace, const std::function<std::string(HWND)>& name);
+
+// Moves the virtual clock (UseVirtualClock) forward.
+void AdvanceClock(ULONGLONG ms);
+void SetStartupShowCommand(int command);
+
+// What the headless back-end holds.
+struct HeadlessSurface {
+  backend::SurfaceSpec spec;
+  backend::SurfaceState state = backend::SurfaceState::hidden;
+  int presents = 0;
+};
+struct HeadlessState {
+  SIZE screen{1024, 768};
+  std::map<HWND, HeadlessSurface> surfaces;
+  std::vector<HWND> stack;  // top first
+  HCURSOR cursor = nullptr;
+  POINT pointer{0, 0};
+  HWND grab = nullptr;
+  HWND focus = nullptr;
+  int beeps = 0;
+  bool ownsClipboard = false;
+  std::optional<std::string> foreignText;
+};
+HeadlessState& Headless();
+
+}  // namespace win::test
