@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstdint>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include <initializer_list>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cmd/cmd_fixture.h"
@@ -746,8 +748,13 @@ TEST_F(engine_diff, ProfiledProgramsGiveTheSameProfileOnBothEngines) {
     for (int d : {FAST, CYCLE}) {
       stalls[d] = profiler_tables(d)->stall_cycles;
       nodes[d] = profile_nodes(d);
-      execute_command_line(d, "log off p");
     }
+    // A report carries the second it was written, which also seeds the
+    // call graph's placement: both are written within one second.
+    const auto now = std::chrono::system_clock::now();
+    const auto next = std::chrono::ceil<std::chrono::seconds>(now);
+    if (next - now < std::chrono::milliseconds(500)) std::this_thread::sleep_until(next);
+    for (int d : {FAST, CYCLE}) execute_command_line(d, "log off p");
     EXPECT_EQ(stalls[FAST], stalls[CYCLE]);
     EXPECT_EQ(nodes[FAST], nodes[CYCLE]);
     EXPECT_EQ(stalls[CYCLE] > 0, c.stalls);
