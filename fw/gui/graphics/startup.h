@@ -1,0 +1,4 @@
+// Fills the graphics rows of the framework's start-up order.
+#pragma once
+
+void vgraphicsInstallStartup();
