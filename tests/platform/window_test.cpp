@@ -270,3 +270,31 @@ TEST_F(WindowTest, SurfacesFollowVisibleTopLevelWindows) {
   win::DestroyWindow(popup);
   EXPECT_EQ(headless.surfaces.count(popup), 0u);
 }
+
+TEST_F(WindowTest, EmptyMenusAndDocumentWindowStandIns) {
+  win::HWND w = make("w");
+  win::HWND kid = child("kid", w);
+  win::HMENU bar = win::CreateMenu();
+  win::HMENU popup = win::CreatePopupMenu();
+  ASSERT_TRUE(bar && popup && bar != popup);
+  EXPECT_TRUE(win::SetMenu(w, bar));
+  EXPECT_EQ(win::GetMenu(w), bar);
+  EXPECT_FALSE(win::SetMenu(kid, bar));
+  EXPECT_TRUE(win::DestroyMenu(bar));
+  EXPECT_EQ(win::GetMenu(w), nullptr);
+  EXPECT_FALSE(win::DestroyMenu(bar));
+  EXPECT_EQ(lastError(), code(win::ERROR_INVALID_MENU_HANDLE));
+  EXPECT_FALSE(win::SetMenu(w, reinterpret_cast<win::HMENU>(w)));
+  EXPECT_TRUE(win::EndMenu());
+  EXPECT_TRUE(win::DestroyMenu(popup));
+
+  win::DefFrameProcA(w, nullptr, win::WM_SETTEXT, 0, reinterpret_cast<win::LPARAM>("frame"));
+  win::DefMDIChildProcA(kid, win::WM_SETTEXT, 0, reinterpret_cast<win::LPARAM>("doc"));
+  char buf[8];
+  win::GetWindowTextA(w, buf, sizeof buf);
+  EXPECT_STREQ(buf, "frame");
+  win::GetWindowTextA(kid, buf, sizeof buf);
+  EXPECT_STREQ(buf, "doc");
+  win::MSG m{w, win::WM_KEYDOWN, 0, 0, 0, {0, 0}};
+  EXPECT_EQ(win::TranslateMDISysAccel(nullptr, &m), 0);
+}
