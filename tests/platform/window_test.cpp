@@ -32,6 +32,7 @@ struct FailCase {
   win::UINT message;
   win::LRESULT answer;
   const char* golden;
+  const char* name;
 };
 
 class CreationFailure : public WindowTest, public ::testing::WithParamInterface<FailCase> {};
@@ -50,8 +51,9 @@ TEST_P(CreationFailure, EndsWithNcDestroyAndNull) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Creation, CreationFailure,
-                         ::testing::Values(FailCase{win::WM_NCCREATE, 0, "create_ncfail.trace"},
-                                           FailCase{win::WM_CREATE, -1, "create_fail.trace"}));
+                         ::testing::Values(FailCase{win::WM_NCCREATE, 0, "create_ncfail.trace", "NcCreate"},
+                                           FailCase{win::WM_CREATE, -1, "create_fail.trace", "Create"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WindowTest, DestructionOrder) {
   win::HWND main = make("main", win::WS_OVERLAPPEDWINDOW);
