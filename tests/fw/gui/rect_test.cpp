@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fw/core/ex.h"
+#include "tests/fw/gui/raises.h"
 
 namespace {
 
@@ -17,15 +18,6 @@ std::string show(const vrect& r) {
 std::string show(const vrectLong& r) {
   return std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.width) + "," +
          std::to_string(r.height);
-}
-
-bool raisesArg(void (*body)()) {
-  bool arg = false;
-  vexGuard(body, [&](vexHandler& h) {
-    arg = vexClassDerives(vexGetCurrentException()->cls, &vexArgClass);
-    vexSetCurrentException(h.savedChain);
-  });
-  return arg;
 }
 
 TEST(Rect, Predicates) {

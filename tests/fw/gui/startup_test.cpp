@@ -1,0 +1,27 @@
+#include "fw/gui/graphics/startup.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "fw/core/sys.h"
+
+namespace {
+
+TEST(GraphicsStartup, FillsItsRowsOfTheStartupOrder) {
+  vgraphicsInstallStartup();
+  int n = 0;
+  const vmoduleStartupRow* rows = vmoduleGetStartupTable(&n);
+  int filled = 0;
+  for (int i = 0; i < n; ++i) {
+    if (std::strcmp(rows[i].name, "_vsyncRingInitPool") == 0 || std::strcmp(rows[i].name, "vrectStartup") == 0) {
+      EXPECT_NE(rows[i].fn, nullptr) << rows[i].name;
+      rows[i].fn();
+      rows[i].fn();  // a second start makes nothing twice
+      ++filled;
+    }
+  }
+  EXPECT_EQ(filled, 2);
+}
+
+}  // namespace
