@@ -193,6 +193,8 @@ struct vfsFileInfo {
 };
 
 void vfsGetFileInfo(const vfsPath* path, vfsFileInfo* info);
+// The target of the link that path names, as a new path.
+vfsPath* vfsReadLink(const vfsPath* path);
 void _vfsStatFile(const vfsPath* path, vfsFileInfo* info);
 int _vfsStreamKeepsFile(vfsStream* stream);
 int _vfsCheckStreamRange(vfsStream* stream, std::int64_t offset, std::int64_t length);

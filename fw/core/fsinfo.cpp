@@ -1,6 +1,7 @@
 // File information: kind, mode, ids, times and size of what a path names;
 // the test by which streams decide whether one may give up its C file.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -47,4 +48,24 @@ int _vfsStreamKeepsFile(vfsStream* stream) {
 int _vfsCheckStreamRange(vfsStream*, std::int64_t offset, std::int64_t length) {
   if (offset < 0 || length < 0) vexGenerateMessage(&vexArgRangeClass, "negative stream range");
   return 0;
+}
+
+// Failures by meaning: the host's error numbers are not the Windows
+// runtime's.
+vfsPath* vfsReadLink(const vfsPath* path) {
+  char text[vfsPATH_BUFFER];
+  vfsPathToBuffer(path, text);
+  char target[vfsPATH_BUFFER + 1];
+  ssize_t n = ::readlink(text, target, vfsMAX_PATH + 1);
+  if (n < 0) {
+    static constexpr fsint::ErrnoRow table[] = {
+        {ENOENT, &vfsNameClass},   {EIO, &vfsIOErrorClass},          {EACCES, &vfsAccessClass},
+        {EFAULT, &vexArgClass},    {EINVAL, &vfsUserRequestClass},   {ENAMETOOLONG, &vfsMaxPathLengthClass},
+    };
+    fsint::raiseErrno(table, errno);
+  }
+  if (static_cast<std::size_t>(n) > vfsMAX_PATH)
+    _vexGenerate(&vfsMaxPathLengthClass, vexSetErrno, ENAMETOOLONG, vexSetMessage, "link target too long", vexEnd);
+  target[n] = '\0';
+  return vfsNewPathFromScribe(vscribeFromNative(target));
 }

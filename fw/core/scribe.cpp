@@ -221,19 +221,58 @@ char* vscribeCreateString(vscribe* s) {
 
 void vscribeFreeString(char* string) { vmemFree(string); }
 
-void vscribePrint(vscribe* s, std::FILE* stream) {
-  if (!stream) stream = vdebugGetConsoleOutput();
-  std::size_t n = vscribeGetLength(s);
-  if (s->flags & vscribeTEXTINPLACE) {
-    vdebugFprintf(stream, "%.*s", static_cast<int>(n), static_cast<const char*>(s->data));
-    vscribeRelease(s);
-    return;
+namespace {
+
+constexpr std::uint16_t kHoldsText = vscribeTEXTINPLACE | vscribeOWNEDSTRING;
+constexpr std::size_t kPrintBuffer = 256;
+
+// The text of a scribe for printing: in place when it holds its text (the
+// scribe is released after the print), else read into the caller's
+// 256-byte buffer or, when n bytes do not fit, a heap string freed after.
+// A conversion that raises midway leaves nothing behind.
+struct PrintText {
+  vscribe* scribe = nullptr;
+  char* heap = nullptr;
+  const char* text;
+  PrintText(vscribe* s, std::size_t n, char (&local)[kPrintBuffer]) {
+    if (s->flags & kHoldsText) {
+      scribe = s;
+      text = static_cast<const char*>(s->data);
+    } else if (n < kPrintBuffer) {
+      vscribeGetString(s, local);
+      text = local;
+    } else {
+      text = heap = vscribeCreateString(s);
+    }
   }
-  char local[256];
-  char* buffer = n <= sizeof local ? local : static_cast<char*>(vmemAlloc(n));
-  char* end = vscribeReadBounded(s, buffer, n);
-  vdebugFprintf(stream, "%.*s", static_cast<int>(end - buffer), buffer);
-  if (buffer != local) vmemFree(buffer);
+  ~PrintText() {
+    if (scribe) vscribeRelease(scribe);
+    if (heap) vscribeFreeString(heap);
+  }
+  PrintText(const PrintText&) = delete;
+  PrintText& operator=(const PrintText&) = delete;
+};
+
+}  // namespace
+
+void vscribeWriteToStream(vscribe* s, std::FILE* stream) {
+  if (!stream) stream = vdebugGetConsoleOutput();
+  std::size_t n = vscribeGetByteLength(s);
+  char local[kPrintBuffer];
+  PrintText t(s, n, local);
+  vdebugGetStdioTable()->fprintf(stream, "%.*s", static_cast<int>(n), t.text);
+}
+
+// Printed through the current character set's conversion to native text.
+void vscribePrint(vscribe* s, std::FILE* stream) {
+  if (s->charSize != 1) {
+    vscribeRelease(s);
+    vexGenerateMessage(&vexArgClass, "scribe characters are not bytes");
+  }
+  std::size_t n = vscribeGetLength(s);
+  char local[kPrintBuffer];
+  PrintText t(s, n, local);
+  vscribeWriteToStream(vscribeToNativeSized(t.text, n), stream);
 }
 
 void vcstrPrint(const char* text, std::FILE* stream) {

@@ -75,6 +75,9 @@ char* vscribeGetString(vscribe* s, char* buffer);
 char* vscribeGetStringBounded(vscribe* s, char* buffer, std::size_t bytes);
 char* vscribeCreateString(vscribe* s);
 void vscribeFreeString(char* string);
+// A null stream is the debug console's output. vscribePrint takes byte
+// characters only (Arg otherwise, before anything is read).
+void vscribeWriteToStream(vscribe* s, std::FILE* stream);
 void vscribePrint(vscribe* s, std::FILE* stream);
 // Not consuming.
 std::size_t vscribeGetLength(vscribe* s);

@@ -78,16 +78,26 @@ bool searchOne(const std::string& dir, const std::string& name, std::string* fou
   return false;
 }
 
+// The target of the link dir names; false when it cannot be read.
+bool linkTarget(const std::string& dir, std::string* target) {
+  vfsPath* link = vfsNewPathFromString(dir.c_str());
+  vfsPath* read = nullptr;
+  bool ok = vexTry([&] { read = vfsReadLink(link); });
+  vfsFreePath(link);
+  if (!ok) return false;
+  *target = text(read);
+  vfsFreePath(read);
+  return !target->empty();
+}
+
 // Searches dir, then the targets of a chain of links from it.
 bool searchDirectory(std::string dir, const std::string& name, std::string* found) {
   for (int links = 0; links <= MAX_LINKS; ++links) {
     if (searchOne(dir, name, found)) return true;
     struct stat st;
     if (::lstat(dir.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
-    std::string target(4096, '\0');
-    ssize_t n = ::readlink(dir.c_str(), target.data(), target.size());
-    if (n <= 0) return false;
-    target.resize(std::size_t(n));
+    std::string target;
+    if (!linkTarget(dir, &target)) return false;
     if (target[0] != '/') {
       std::size_t slash = dir.rfind('/');
       target = (slash == std::string::npos ? std::string(".") : dir.substr(0, slash)) + "/" + target;

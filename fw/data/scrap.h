@@ -224,6 +224,8 @@ vclass* vscrapGetNativeClass(const vclass* abstractKind);  // null when none is 
 vscrapNativeTypeable* vscrapCreateNativeTypeable();
 vinstance* vscrapMakeTypeable(vinstance* scrap);
 vscrapNativeString* vscrapCreateNativeString(const char* text);
+vscrapArrayClassRec* vscrapGetNativeArrayClass();
+vscrapNativeArray* vscrapCreateNativeArray();  // empty; the caller destroys it
 vinstance* vscrapCreateNative(const vclass* abstractKind);  // an instance of the kind's native class
 // A block over memory that the scrap does not own.
 vscrapNativeBlock* vscrapCreateNativeBlockOver(void* data, std::size_t size);

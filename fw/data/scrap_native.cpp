@@ -10,6 +10,7 @@ struct NativeState {
   vscrapTypeableClassRec* typeable;
   vdict registry;  // abstract kind class -> native class
   vscrapDictionaryIteratorClassRec* dictIterator;
+  vscrapArrayClassRec* array;
 };
 void** nativeSlot = nullptr;
 
@@ -240,6 +241,7 @@ void buildNativeClasses(NativeState* s) {
   array->setCount = arraySetCount;
   array->getElement = arrayGet;
   array->setElement = arraySet;
+  s->array = array;
 
   auto* iter = vclassSpawnOf<vscrapDictionaryIteratorClassRec>(vscrapGetDictionaryIteratorClass());
   vclassSetName(iter, vscribeLiteral("vscrapNativeDictIterator"));
@@ -300,6 +302,12 @@ vclass* vscrapGetNativeClass(const vclass* abstractKind) {
 
 vscrapNativeTypeable* vscrapCreateNativeTypeable() {
   return static_cast<vscrapNativeTypeable*>(vinstanceCreate(vscrapGetNativeTypeableClass()));
+}
+
+vscrapArrayClassRec* vscrapGetNativeArrayClass() { return state()->array; }
+
+vscrapNativeArray* vscrapCreateNativeArray() {
+  return static_cast<vscrapNativeArray*>(vinstanceCreate(vscrapGetNativeArrayClass()));
 }
 
 vinstance* vscrapCreateNative(const vclass* abstractKind) {

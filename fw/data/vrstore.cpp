@@ -114,6 +114,7 @@ void loadTags(Entry& e) {
 void clearEntry(Entry& e) { e = Entry{}; }
 
 vresource registerTree(vbtree* tree, Registration how) {
+  if (_vtextviewInputGetFlag() == 0) _vtextviewInputSetFlag();
   int index = 0;
   for (int i = 1; i <= vrstoreMAX_FILES && !index; ++i)
     if (!files[i].inUse) index = i;

@@ -122,6 +122,10 @@ void vrstoreInsertAtCharacter(vresource array, std::int32_t index, char value);
 void vrstoreInstallInterface();
 void vresourceStartup();
 void vresourceInstallStartup();
+// The resource module's started mark: set by the end of its start-up and
+// by the first registration of an open resource file.
+void _vtextviewInputSetFlag();
+int _vtextviewInputGetFlag();
 
 
 // Where h is held: the dictionary and tag it is filed under; for an

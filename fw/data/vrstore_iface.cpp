@@ -131,6 +131,16 @@ void vrstoreInstallInterface() { vresourceSetInterface(&storeInterface); }
 void vresourceStartup() {
   vrstoreInstallInterface();
   vresourceReleaseFile(vresourceCreateMemory());
+  _vtextviewInputSetFlag();
 }
+
+namespace {
+int started = 0;
+}  // namespace
+
+void _vtextviewInputSetFlag() {
+  if (started == 0) started = 1;
+}
+int _vtextviewInputGetFlag() { return started; }
 
 void vresourceInstallStartup() { vmoduleInstallStartup("vresourceStartup", vresourceStartup); }

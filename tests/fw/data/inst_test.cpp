@@ -114,6 +114,13 @@ TEST(Inst, AFolderIsSearchedWithLibThenUpwardThenThroughLinks) {
   std::string found = _vinstSearchDirectory((s.root / "link2").c_str(), "vwexlin5.vr");
   EXPECT_FALSE(found.empty());
   EXPECT_TRUE(fs::equivalent(found, target / "lib" / "vwexlin5.vr"));
+  // The framework's own file, built into the build's lib, through a link
+  // to the build folder.
+  fs::path built = fs::path(::found("vwexlin7.vr"));
+  ASSERT_FALSE(built.empty());
+  fs::create_directory_symlink(fs::absolute(built).parent_path().parent_path(), s.root / "build");
+  found = _vinstSearchDirectory((s.root / "build").c_str(), "vwexlin7.vr");
+  EXPECT_TRUE(!found.empty() && fs::equivalent(found, built)) << found;
   // A loop of links ends the search.
   fs::create_directory_symlink(s.root / "loopB", s.root / "loopA");
   fs::create_directory_symlink(s.root / "loopA", s.root / "loopB");

@@ -87,3 +87,18 @@ TEST(NativeScraps, StringsKeepNamesAndCopyOthers) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(NativeScraps, CreateNativeArrayMakesAnEmptyArrayOfTheNativeClass) {
+  vscrapNativeArray* a = vscrapCreateNativeArray();
+  EXPECT_EQ(static_cast<vclass*>(vscrapGetNativeArrayClass()), vscrapGetNativeClass(vscrapGetArrayClass()));
+  EXPECT_EQ(a->cls, vscrapGetNativeArrayClass());
+  EXPECT_TRUE(vclassIsSubclass(a->cls, vscrapGetArrayClass()));
+  EXPECT_EQ(vscrapGetArrayCount(vscrapWalk(a)), 0);
+  vscrapSetArrayCount(vscrapWalk(a), 3);
+  EXPECT_EQ(vscrapGetArrayCount(vscrapWalk(a)), 3);
+  vinstanceDestroy(a);
+}
+
+}  // namespace
