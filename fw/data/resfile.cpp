@@ -198,6 +198,30 @@ vresFile* makeFile(vchunkFile* chunks) {
   return f;
 }
 
+// Every row's parents lead to the root within the nesting bound; a file
+// nested deeper is refused before anything walks it.
+void checkNesting(vresFile* f) {
+  std::vector<std::int16_t> depth(static_cast<std::size_t>(f->rows->highest) + 2, -1);  // rows count from 1
+  depth[1] = 0;
+  std::vector<std::uint32_t> path;
+  for (int r = vndxNextRow(f->rows, 1); r; r = vndxNextRow(f->rows, r)) {
+    path.clear();
+    std::uint32_t n = static_cast<std::uint32_t>(r);
+    while (depth[n] < 0) {
+      if (path.size() > static_cast<std::size_t>(vscrapMAX_DEPTH)) vscrapRaiseTooDeep();
+      path.push_back(n);
+      n = cell(f, n, colParent);
+      if (!inUse(f, n)) damaged();
+    }
+    int d = depth[n];
+    while (!path.empty()) {
+      if (++d > vscrapMAX_DEPTH) vscrapRaiseTooDeep();
+      depth[path.back()] = static_cast<std::int16_t>(d);
+      path.pop_back();
+    }
+  }
+}
+
 void destroyTables(vresFile* f) {
   vndxDestroyShapeTable(f->shapes);
   vndxDestroyTagTable(f->tags);
@@ -271,6 +295,7 @@ vresFile* vresFileOpen(vchunkFile* chunks) {
         f->rows = readTable(f->rowChunk, vndxRead);
         if (f->rows->columns != 3 || rowKind(f, 1) != vresDICTIONARY || cell(f, 1, colParent) != 0) damaged();
         for (int r = vndxNextRow(f->rows, 0); r; r = vndxNextRow(f->rows, r)) rowKind(f, static_cast<std::uint32_t>(r));
+        checkNesting(f);
       },
       [&](vexHandler&) {
         destroyTables(f);
@@ -322,6 +347,10 @@ void vresFileDestroy(vresFile* f) {
 }
 
 std::uint32_t vresFileMakeRow(vresFile* f, std::uint32_t parent, int kind, std::uint32_t value) {
+  // Rows lead to the root, so the walk up ends (the root's parent is 0).
+  int depth = 0;
+  for (std::uint32_t p = parent; p; p = cell(f, p, colParent))
+    if (++depth > vscrapMAX_DEPTH || !inUse(f, p)) vscrapRaiseTooDeep();
   auto n = static_cast<std::uint32_t>(vndxAddRow(f->rows));
   // A handle has 24 bits for the number; a larger one would name another file.
   if (n > 0xFFFFFFu) {

@@ -141,6 +141,7 @@ void typeableImport(vscrap* target, vscrap* source) {
   bool failed = false;
   vexGuard([&] { defaultImport(target, source); },
            [&](vexHandler& h) {
+             if (vscrapRaisedTooDeep()) _vexGenerate(nullptr);
              vexSetCurrentException(h.savedChain);
              failed = true;
            });
@@ -239,7 +240,19 @@ void compoundAddUnimplemented(vscrap* self, vinstance* element) {
   vscrapRaiseUnimplemented(self);
 }
 
+// Every level of a compound value passes here, so the level count bounds
+// imports and exports of any mix of kinds.
+int compoundLevels = 0;
+struct Level {
+  Level() {
+    if (compoundLevels > vscrapMAX_DEPTH) vscrapRaiseTooDeep();
+    ++compoundLevels;
+  }
+  ~Level() { --compoundLevels; }
+};
+
 void compoundExport(vscrap* self, vscrap* target) {
+  Level level;
   bool pairwise = false;
   vexGuard([&] { slots<vscrapCompoundClassRec>(target)->clear(target); },
            [&](vexHandler& h) {
@@ -622,6 +635,12 @@ void vscrapDump(vscrap scrap, std::FILE* stream) {
   slots<vscrapConvertibleClassRec>(&w)->dump(&w, stream);
 }
 
+void vscrapRaiseTooDeep() { vexGenerateMessage(&vexModuleLimitClass, vscrapTOO_DEEP); }
+bool vscrapRaisedTooDeep() {
+  vexException* e = vexGetCurrentException();
+  return e && e->cls == &vexModuleLimitClass && e->message == vscrapTOO_DEEP;
+}
+
 void vscrapImport(vscrap source, vscrap target) {
   vscrap s = source;
   vscrap t = positioned(target, vscrapGetConvertibleClass());
@@ -635,6 +654,7 @@ void vscrapImport(vscrap source, vscrap target) {
       vexGuard([&] { slots<vscrapConvertibleClassRec>(&t)->import(&t, &s); },
                [&](vexHandler& h) {
                  // A failed attempt leaves the chain as it was.
+                 if (vscrapRaisedTooDeep()) _vexGenerate(nullptr);
                  vexSetCurrentException(h.savedChain);
                  done = false;
                });

@@ -131,6 +131,15 @@ vscrapReference* vscrapCreateReference(vinstance* object);
 void vscrapDump(vscrap scrap, std::FILE* stream);
 void vscrapImport(vscrap source, vscrap target);
 
+// How deep values may nest below a resource file's root or a top-level
+// scrap. Deeper resource files are refused at open; making, copying,
+// importing or reading text past it raises Module/Limit with
+// vscrapTOO_DEEP, so no walk over a value runs out of stack.
+inline constexpr int vscrapMAX_DEPTH = 1024;
+inline constexpr const char* vscrapTOO_DEEP = "Values nested more than 1024 levels deep";
+[[noreturn]] void vscrapRaiseTooDeep();
+bool vscrapRaisedTooDeep();  // the newest exception is that refusal
+
 // Kind accessors.
 int vscrapGetBoolean(vscrap scrap);
 void vscrapSetBoolean(vscrap scrap, int value);

@@ -293,6 +293,4 @@ std::string vresourceGetStringText(vresource h, vname tag) {
 std::string vresourceGetAtStringText(vresource h, std::int32_t index) {
   return h < 0 ? _newresourceAtStringText(h, index) : vrstoreGetAtStringText(h, index);
 }
-std::uint32_t vresourceDepthLimit(vresource h) {
-  return h < 0 ? 0xFFFFFFu : vrs::entryOf(h).nextNumber;
-}
+std::uint32_t vresourceDepthLimit(vresource) { return std::uint32_t(vscrapMAX_DEPTH); }

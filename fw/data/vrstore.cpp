@@ -94,6 +94,27 @@ void checkFile(Entry& e) {
   }
   for (auto& [n, info] : records)
     if (info.kind == vresDICTIONARY && info.entries != info.count) damaged();
+  // No record lies deeper than the nesting bound (a parent loop never ends).
+  std::unordered_map<std::uint32_t, int> depth{{0, 0}};
+  std::vector<std::uint32_t> path;
+  for (auto& [n, info] : records) {
+    path.clear();
+    std::uint32_t at = n;
+    auto known = depth.find(at);
+    while (known == depth.end()) {
+      auto it = records.find(at);
+      if (it == records.end()) break;  // an orphan: the links check names the damage
+      if (path.size() > std::size_t(vscrapMAX_DEPTH)) vscrapRaiseTooDeep();
+      path.push_back(at);
+      at = it->second.parent;
+      known = depth.find(at);
+    }
+    int d = known == depth.end() ? 0 : known->second;
+    for (; !path.empty(); path.pop_back()) {
+      if (++d > vscrapMAX_DEPTH) vscrapRaiseTooDeep();
+      depth[path.back()] = d;
+    }
+  }
 }
 
 void loadTags(Entry& e) {

@@ -140,6 +140,7 @@ void setElementData(vresource h, std::int32_t i, int kind, Bytes body) {
   std::uint32_t old = readElement(h, i, kind == vresOPAQUE ? vresOPAQUE : vresSTRING, &a);
   requireWritable(*a.e);
   Bytes r;
+  if (!old || !readRecord(*a.e, old, r)) checkNesting(*a.e, a.number);
   std::uint32_t n = old && readRecord(*a.e, old, r) ? old : newNumber(*a.e);
   putWord(body.data() + 4, a.number);
   writeRecord(*a.e, n, body);
@@ -148,6 +149,7 @@ void setElementData(vresource h, std::int32_t i, int kind, Bytes body) {
 
 // A new record of kind 0, 1, 7 or 10 with the array as parent.
 std::uint32_t makeElementRecord(Entry& e, std::uint32_t array, int kind, std::uint32_t n) {
+  checkNesting(e, array);
   if (!n) n = newNumber(e);
   switch (kind) {
     case vresUNTYPED: case vresDICTIONARY: {

@@ -21,7 +21,7 @@ bool under(vresource r, vresource s) {
 void copyElement(vresource s, vresource d, int kind, std::int32_t i, std::uint32_t depth);
 
 void copy(vresource src, vname stag, vresource dst, vname dtag, std::uint32_t depth) {
-  if (depth > vresourceDepthLimit(src)) vexGenerateMessage(&vexArgClass, "Resource file is damaged");
+  if (depth > vresourceDepthLimit(src)) vscrapRaiseTooDeep();
   int kind = vresourceGetType(src, stag);
   switch (kind) {
     case vresDICTIONARY: {

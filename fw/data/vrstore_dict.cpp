@@ -41,9 +41,18 @@ Bytes readOrFail(Entry& e, std::uint32_t n, const vexClass* cls = &vexArgClass) 
 
 }  // namespace
 
+void checkNesting(Entry& e, std::uint32_t parent) {
+  Bytes r;
+  for (int depth = 1; parent; parent = parentOf(r)) {  // the new record's own level
+    if (++depth > vscrapMAX_DEPTH) vscrapRaiseTooDeep();
+    if (!readRecord(e, parent, r)) damaged();
+  }
+}
+
 void requireContainer(Entry& e, std::uint32_t n) {
   Bytes r = readOrFail(e, n, &vexModuleClass);
   if (kindOf(r) != vresDICTIONARY && kindOf(r) != vresUNTYPED) fail(&vexArgClass, "Not a dictionary");
+  checkNesting(e, n);
 }
 
 bool findChild(Entry& e, std::uint32_t parent, vname tag, std::uint32_t* child) {
@@ -81,8 +90,10 @@ std::vector<DictEntry> entriesOf(Entry& e, std::uint32_t parent, std::size_t lim
   return out;
 }
 
+// A file holds nothing nested deeper than the bound (checked at open and
+// on every new record), so the recursion stays shallow.
 void removeTree(Entry& e, std::uint32_t n, std::uint32_t depth) {
-  if (depth > e.nextNumber) damaged();
+  if (depth > std::uint32_t(vscrapMAX_DEPTH)) damaged();
   Bytes r;
   if (!readRecord(e, n, r)) fail(&vexModuleClass, "Missing tag");
   int kind = kindOf(r);

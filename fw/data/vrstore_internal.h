@@ -9,6 +9,7 @@
 
 #include "fw/core/ex.h"
 #include "fw/data/btree.h"
+#include "fw/data/scrap.h"
 #include "fw/data/vrstore.h"
 
 namespace vrs {
@@ -69,6 +70,8 @@ inline bool holdsRecords(int elementKind) {
 }
 
 bool readRecord(Entry& e, std::uint32_t n, Bytes& out);
+// A new record under parent stays within the nesting bound.
+void checkNesting(Entry& e, std::uint32_t parent);
 void writeRecord(Entry& e, std::uint32_t n, const Bytes& r);
 void deleteRecord(Entry& e, std::uint32_t n, const vexClass* cls);  // frees the number
 bool hasRecord(Entry& e, std::uint32_t n);

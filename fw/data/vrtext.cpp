@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "fw/core/mem.h"
+#include "fw/data/scrap.h"
 #include "fw/data/vrstore.h"
 
 namespace {
@@ -58,6 +59,18 @@ class Parser {
  private:
   const std::string& s_;
   std::size_t at_ = 0;
+  int depth_ = 0;
+
+  // One more level of dictionaries or arrays, within the nesting bound.
+  struct Level {
+    Parser& p;
+    explicit Level(Parser& parser) : p(parser) {
+      if (++p.depth_ > vscrapMAX_DEPTH) p.fail(vscrapTOO_DEEP);
+    }
+    ~Level() { --p.depth_; }
+    Level(const Level&) = delete;
+    Level& operator=(const Level&) = delete;
+  };
 
   [[noreturn]] void fail(const std::string& what) {
     int line = 1;
@@ -172,12 +185,17 @@ class Parser {
     switch (k) {
       case vresUNTYPED: vrstoreCreate(dict, tag, vresUNTYPED); break;
       case vresDICTIONARY: {
+        Level level(*this);
         vresource d = vrstoreCreate(dict, tag, vresDICTIONARY);
         expect('{');
         entries(d, true);
         break;
       }
-      case vresARRAY: array(vrstoreCreate(dict, tag, vresUNTYPED)); break;
+      case vresARRAY: {
+        Level level(*this);
+        array(vrstoreCreate(dict, tag, vresUNTYPED));
+        break;
+      }
       case vresTAG: vrstoreSetTag(dict, tag, name()); break;
       case vresINTEGER: vrstoreSetInteger(dict, tag, std::int32_t(integer(INT32_MIN, UINT32_MAX))); break;
       case vresFIXED: vrstoreSetFixed(dict, tag, std::int32_t(integer(INT32_MIN, UINT32_MAX))); break;
@@ -228,6 +246,7 @@ class Parser {
       vrstoreSetCount(a, i + 1);  // a place that holds no record
       return;
     }
+    Level level(*this);
     vresource e = vrstoreInsertAt(a, i, ek == vresARRAY ? vresUNTYPED : ek);
     if (ek == vresDICTIONARY) {
       expect('{');
