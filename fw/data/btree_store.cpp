@@ -274,9 +274,13 @@ void readChain(vbtree* t, std::uint32_t first, std::vector<std::uint8_t>& out) {
   std::uint64_t room = t->pageSize - 28 + static_cast<std::uint64_t>(t->last) * (t->pageSize - 24);
   if (length > room) corrupt(t, "overflow length past the file");
   out.resize(length);
+  // The length fixes how many pages the chain has: each is read once and
+  // the last ends the chain.
+  std::vector<std::uint32_t> seen;
   std::uint32_t done = 0, n = first;
   for (std::uint32_t steps = 0; done < length; ++steps) {
     if (steps > t->last) corrupt(t, "overflow chain loops");
+    seen.push_back(n);
     p = page(t, n);
     if ((rd32(p + FLAGS) & OVERFLOW) == 0) corrupt(t, "not an overflow page");
     std::uint32_t at = n == first ? 28 : 24;
@@ -286,6 +290,9 @@ void readChain(vbtree* t, std::uint32_t first, std::vector<std::uint8_t>& out) {
     n = rd32(p + RIGHT);
     if (done < length && n == 0) corrupt(t, "overflow chain too short");
   }
+  if (n != 0) corrupt(t, "overflow chain longer than its length");
+  std::sort(seen.begin(), seen.end());
+  if (std::adjacent_find(seen.begin(), seen.end()) != seen.end()) corrupt(t, "overflow chain loops");
 }
 
 void freeChain(vbtree* t, std::uint32_t first) {

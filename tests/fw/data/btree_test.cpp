@@ -236,6 +236,51 @@ TEST_F(Btree, BadHeadersAreRefused) {
   EXPECT_EQ(vbtreeOpen(file.p, vbtreeWRITE, nullptr), nullptr);
 }
 
+// An overflow chain is read page by page exactly as far as its length
+// says: a page met twice, a chain that stops early or runs on is damage.
+TEST_F(Btree, OverflowChainsThatLoopOrRunOnAreDamage) {
+  Path file(dir / "o.vr");
+  vbtree* t = vbtreeCreate(file.p, 0, 512, nullptr);
+  const std::string value(2000, 'v');
+  put(t, "a", value);
+  put(t, "b", "b");
+  vbtreeClose(t);
+  const std::string good = readBytes(dir / "o.vr");
+  std::vector<std::uint32_t> chain;  // the chain's pages in order
+  for (std::uint32_t n = 1; n * 512 < good.size(); ++n) {
+    std::uint32_t flags, length;
+    std::memcpy(&flags, good.data() + n * 512 + 12, 4);
+    std::memcpy(&length, good.data() + n * 512 + 24, 4);
+    if (flags == 3 && length == value.size()) chain.push_back(n);
+  }
+  ASSERT_EQ(chain.size(), 1u);
+  for (std::uint32_t next; chain.size() < 6; chain.push_back(next)) {
+    std::memcpy(&next, good.data() + chain.back() * 512 + 8, 4);
+    if (!next) break;
+  }
+  ASSERT_EQ(chain.size(), 5u);  // 484 bytes in the first page, 488 in each after
+  struct Case {
+    std::size_t page;  // whose right link changes
+    std::uint32_t right;
+  } cases[] = {{0, chain[0]}, {2, chain[1]}, {3, chain[3]}, {4, chain[1]}, {4, 1}, {1, 0}};
+  for (const Case& c : cases) {
+    std::string bad = good;
+    std::memcpy(bad.data() + chain[c.page] * 512 + 8, &c.right, 4);
+    writeBytes(dir / "o.vr", bad);
+    vbtree* x = vbtreeOpen(file.p, vbtreeREAD, nullptr);
+    ASSERT_NE(x, nullptr);
+    std::string found;
+    EXPECT_EQ(raised([&] { find(x, "a", &found); }), &vbtreeManagerClass) << c.page << " -> " << c.right;
+    vbtreeClose(x);
+  }
+  writeBytes(dir / "o.vr", good);
+  vbtree* x = vbtreeOpen(file.p, vbtreeREAD, nullptr);
+  std::string found;
+  EXPECT_TRUE(find(x, "a", &found));
+  EXPECT_EQ(found, value);
+  vbtreeClose(x);
+}
+
 TEST_F(Btree, TruncatedAndBitFlippedFilesFailWithoutHarm) {
   Path file(dir / "c.vr");
   vbtree* t = vbtreeCreate(file.p, 0, 512, nullptr);
