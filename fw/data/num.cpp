@@ -165,10 +165,7 @@ bool moduleChild(const char* name, vresource* out) {
 vnumDigitSet loadDigitSet(const char* name, const char* builtIn) {
   vresource r;
   if (!moduleChild(name, &r)) return makeDigitSet(builtIn);
-  vnumDigitSet s{};
-  vexGuard([&] { s = vnumDigitSetLoad(r); },
-           [](vexHandler&) { vexGenerateMessage(&vexModuleStateClass, "Error loading digitset"); });
-  return s;
+  return vnumDigitSetLoad(r);
 }
 
 vnumElement readElement(vresource c) {
@@ -293,13 +290,18 @@ vnumFormat* builtInExponent() {
 
 }  // namespace
 
+// Whatever stops a load ends as one error, raised over the cause.
 vnumDigitSet vnumDigitSetLoad(vresource r) {
-  std::int32_t version;
-  if (vresourceRoute<vresourceSlotTestGetInteger, int>(r, key("Version"), &version) && version != 2)
-    vexGenerateMessage(&vexModuleUnimplementedClass, "Unknown digit set version");
-  std::string digits = vresourceGetStringText(r, key("Digits"));
   vnumDigitSet s{};
-  vnumDigitSetSetDigits(&s, vscribeCStringSized(digits.data(), digits.size()));
+  vexGuard(
+      [&] {
+        std::int32_t version;
+        if (vresourceRoute<vresourceSlotTestGetInteger, int>(r, key("Version"), &version) && version != 2)
+          vexGenerateMessage(&vexModuleUnimplementedClass, "Unknown digit set version");
+        std::string digits = vresourceGetStringText(r, key("Digits"));
+        vnumDigitSetSetDigits(&s, vscribeCStringSized(digits.data(), digits.size()));
+      },
+      [](vexHandler&) { vexGenerateMessage(&vexModuleStateClass, "Error loading digitset"); });
   return s;
 }
 

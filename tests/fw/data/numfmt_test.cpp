@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -101,6 +102,43 @@ TEST(NumFormat, StoreLoadAndCopyKeepTheElements) {
     vresourceCloseFile(root);
   }
   vinstanceDestroy(f);
+}
+
+// Every way a digit set's load fails ends as the one load error, in both
+// stores, with the cause beneath it on the chain.
+TEST(NumFormat, DigitSetLoadFailuresAreWrapped) {
+  struct Case {
+    int version;  // 0: none
+    const char* digits;  // null: none
+    const vexClass* cause;
+  } cases[] = {{3, "0123", &vexModuleUnimplementedClass}, {0, nullptr, nullptr}, {2, nullptr, nullptr},
+               {2, "0", &vexArgRangeClass}, {0, "01", nullptr}};
+  for (int table : {0, 1}) {
+    for (const Case& c : cases) {
+      vresource root = vresourceCreateMemoryIn(table);
+      vresource r = vresourceCreate(root, vnameInternLiteral("Set"), vresDICTIONARY);
+      if (c.version) vresourceSetInteger(r, vnameInternLiteral("Version"), c.version);
+      if (c.digits) vresourceSetStringSized(r, vnameInternLiteral("Digits"), c.digits, std::strlen(c.digits));
+      const vexClass *top = nullptr, *below = nullptr;
+      std::string message;
+      vexGuard([&] { vnumDigitSetLoad(r); },
+               [&](vexHandler& h) {
+                 vexException* e = vexGetCurrentException();
+                 top = e->cls, message = e->message ? e->message : "";
+                 below = e->link ? e->link->cls : nullptr;
+                 vexSetCurrentException(h.savedChain);
+               });
+      bool good = c.digits && std::strlen(c.digits) >= 2 && c.version != 3;
+      EXPECT_EQ(top, good ? nullptr : &vexModuleStateClass) << table << " " << c.version;
+      if (!good) {
+        EXPECT_EQ(message, "Error loading digitset");
+        if (c.cause) {
+          EXPECT_EQ(below, c.cause);
+        }
+      }
+      vresourceCloseFile(root);
+    }
+  }
 }
 
 TEST(NumFormat, GroupingOfZeroOrMinusOneWritesNoSeparators) {
