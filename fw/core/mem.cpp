@@ -56,6 +56,8 @@ void* vmemRealloc(void* block, std::size_t size) {
 
 void vmemFree(void* block) { std::free(block); }
 
+void vmemRaiseAlloc(std::size_t size) { _vexGenerate(&vexMemoryAllocClass, vexMemSetSize, size, vexEnd); }
+
 std::size_t vmemArraySize(std::size_t count, std::size_t size) {
   std::size_t bytes;
   if (__builtin_mul_overflow(count, size, &bytes))

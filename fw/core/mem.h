@@ -2,6 +2,7 @@
 // Memory/Realloc) and fixed-size block pools that grow by chunks.
 #pragma once
 #include <cstddef>
+#include <new>
 
 #include "fw/core/ex.h"
 
@@ -14,6 +15,19 @@ const char* vmemFindByte(const void* start, std::size_t length, int byte);
 
 // Array allocations with the count x size product checked.
 std::size_t vmemArraySize(std::size_t count, std::size_t size);
+
+// Memory/Alloc for a request of size bytes.
+[[noreturn]] void vmemRaiseAlloc(std::size_t size);
+// Runs body (which grows standard containers by about size bytes); a
+// std::bad_alloc from it becomes Memory/Alloc, as from vmemAlloc.
+template <class Body>
+decltype(auto) vmemGuard(std::size_t size, Body&& body) {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    vmemRaiseAlloc(size);
+  }
+}
 
 struct vexMemAllocException : vexException {
   std::size_t size;

@@ -1,6 +1,7 @@
 // Chunk files: the var-int codec, byte sources, the header and index
 // chunks, the free-space max-tree and chunk allocation. The blocks in use
-// are held in memory as one image and written back by dirty range.
+// are held in memory as one image (on the framework heap) and written back
+// by dirty range.
 #include "fw/data/chunk.h"
 
 #include <algorithm>
@@ -153,12 +154,46 @@ void vchunkDataDestroy(vchunkData* d) { d->cls->destroy(d); }
 
 // ---- The chunk file.
 
+namespace {
+
+// The blocks in use, in one block of the framework's heap, so that a
+// growth the heap refuses raises Memory/Realloc.
+class Image {
+ public:
+  Image() = default;
+  Image(const Image&) = delete;
+  Image& operator=(const Image&) = delete;
+  ~Image() { vmemFree(p_); }
+  std::uint8_t* data() { return p_; }
+  std::size_t size() const { return n_; }
+  std::uint8_t& operator[](std::size_t i) { return p_[i]; }
+  void resize(std::size_t n, std::uint8_t fill = 0) {
+    if (n > capacity_) {
+      std::size_t more = std::max(n, capacity_ + capacity_ / 2);
+      p_ = static_cast<std::uint8_t*>(vmemRealloc(p_, more));
+      capacity_ = more;
+    }
+    if (n > n_) std::memset(p_ + n_, fill, n - n_);
+    n_ = n;
+  }
+  void assign(std::size_t n, std::uint8_t fill) {
+    n_ = 0;
+    resize(n, fill);
+  }
+
+ private:
+  std::uint8_t* p_ = nullptr;
+  std::size_t n_ = 0, capacity_ = 0;
+};
+
+}  // namespace
+
 struct vchunkFile {
   vchunkData* source = nullptr;
   std::uint32_t indexAddress = 0, root = 0;
   unsigned state = 0;  // 0x04 header marked open for writing, 0x08 index to rewrite
   std::uint32_t last = 0;
-  std::vector<std::uint8_t> image;
+  Image image;
   std::size_t dirtyLo = SIZE_MAX, dirtyHi = 0;
   std::vector<std::uint16_t> offsets;  // first chunk start per block; 1024 none, 1025 free block
   std::vector<std::uint32_t> tree;     // max-tree of free values, leaves from capacity
@@ -274,8 +309,9 @@ std::uint32_t grow(vchunkFile* f, std::uint32_t blocks) {
     if (n) vexGenerateMessage(&vexModuleStateClass, "chunk data held while the file grows");
   std::uint32_t first = f->last + 1;
   if (first + blocks > (UINT32_MAX >> 10)) vexGenerateMessage(&vexArgRangeClass, "chunk file too large");
-  f->image.resize(static_cast<std::size_t>(first + blocks) * vchunkBLOCK, 0);
-  sizeTree(f, first + blocks - 1);
+  std::size_t bytes = static_cast<std::size_t>(first + blocks) * vchunkBLOCK;
+  f->image.resize(bytes, 0);
+  vmemGuard(bytes / vchunkBLOCK * 12, [&] { sizeTree(f, first + blocks - 1); });
   f->last = first + blocks - 1;
   for (std::uint32_t b = first; b <= f->last; ++b) f->offsets[b] = kNoStart;
   setFree(f, first * vchunkBLOCK, blocks * vchunkBLOCK);
@@ -562,7 +598,7 @@ std::vector<std::uint8_t> vchunkGetImage(vchunkFile* f) {
     writeIndex(f);
   }
   writeHeaderFields(f);
-  std::vector<std::uint8_t> copy = f->image;
+  std::vector<std::uint8_t> copy(f->image.data(), f->image.data() + f->image.size());
   copy[0] &= static_cast<std::uint8_t>(~kOpenForWriting);
   return copy;
 }
@@ -669,6 +705,19 @@ void vchunkReleaseDirty(vchunkFile* f, std::uint32_t address) {
   markOpen(f);
   dirty(f, address, address + headerAt(f, address).value + 1);
   vchunkRelease(f, address);
+}
+
+std::uint8_t* _vchunkPeek(vchunkFile* f, std::uint32_t address, std::uint32_t* length) {
+  checkAllocated(f, address);
+  Header h = headerAt(f, address);
+  *length = h.value + 1 - static_cast<std::uint32_t>(h.size);
+  return f->image.data() + address + h.size;
+}
+
+void _vchunkChanged(vchunkFile* f, std::uint32_t address, std::uint32_t from, std::uint32_t to) {
+  markOpen(f);
+  std::size_t data = address + static_cast<std::size_t>(headerAt(f, address).size);
+  dirty(f, data + from, data + to);
 }
 
 std::uint32_t vchunkGetSize(vchunkFile* f, std::uint32_t address) {

@@ -73,7 +73,16 @@ std::uint32_t vchunkGetLastBlock(vchunkFile* f);
 // The largest free chunk's free value (1 + its length) in one block.
 std::uint32_t vchunkGetFreeValue(vchunkFile* f, std::uint32_t block);
 
-// ---- Chunk arrays.
+// For the chunk arrays, which change their chunk in place: the data of an
+// allocated chunk and its length, not pinned (good until the next
+// allocation, free or resize); and bytes from..to of it marked changed.
+std::uint8_t* _vchunkPeek(vchunkFile* f, std::uint32_t address, std::uint32_t* length);
+void _vchunkChanged(vchunkFile* f, std::uint32_t address, std::uint32_t from, std::uint32_t to);
+
+// ---- Chunk arrays. Elements are read and stored in place; a chunk is
+// rebuilt only when a value needs a wider code or the count changes. A
+// count whose chunk would pass the file's bounds raises Module/Limit
+// "Maximum array size" before anything is allocated.
 std::int64_t vchunkArrayGet(vchunkFile* f, std::uint32_t array, std::int32_t index);
 std::uint32_t vchunkArraySet(vchunkFile* f, std::uint32_t array, std::int32_t index, std::int64_t value);
 std::uint32_t vchunkArrayInsert(vchunkFile* f, std::uint32_t array, std::int32_t index, std::int64_t value);
@@ -81,3 +90,9 @@ std::uint32_t vchunkArrayDelete(vchunkFile* f, std::uint32_t array, std::int32_t
 std::int32_t vchunkArrayCount(vchunkFile* f, std::uint32_t array);
 std::uint32_t vchunkArraySetCount(vchunkFile* f, std::uint32_t array, std::int32_t count);
 int vchunkArrayWidthCode(vchunkFile* f, std::uint32_t array);
+// Raises Module/Limit "Maximum array size" when count elements holding
+// value would not fit in one chunk.
+void vchunkArrayCheckCount(vchunkFile* f, std::uint32_t array, std::int32_t count, std::int64_t value);
+// Elements from..to-1 set to value; answers the (possibly moved) address.
+std::uint32_t vchunkArrayFill(vchunkFile* f, std::uint32_t array, std::int32_t from, std::int32_t to,
+                             std::int64_t value);

@@ -467,11 +467,23 @@ void setCount(vresFile* f, std::uint32_t array, std::int32_t n) {
   if (n == count) return;
   int kind, effective;
   elementKinds(f, array, kind, effective);
+  // Every new element of a reference array is a row with a 24-bit number.
+  if (kind == vresREFERENCE && n > count && std::uint64_t(n - count) + std::uint64_t(f->rows->highest) + 1 > 0xFFFFFFu)
+    vexGenerateMessage(&vexModuleLimitClass, "Maximum array size");
+  vchunkArrayCheckCount(f->chunks, values, n, kind == vresREFERENCE ? 0xFFFFFF : defaultValue(f, kind));
   Release dropped(f);
   for (std::int32_t i = count; i-- > n;) dropped.value(kind, arrayGet(f, values, i), array);
   dropped.commit();
   values = vchunkArraySetCount(f->chunks, values, n);
-  for (std::int32_t i = count; i < n; ++i) values = vchunkArraySet(f->chunks, values, i, newElement(f, array, kind, effective));
+  setCell(f, array, colValue, values);
+  if (kind == vresREFERENCE) {
+    for (std::int32_t i = count; i < n; ++i) {
+      values = vchunkArraySet(f->chunks, values, i, newElement(f, array, kind, effective));
+      setCell(f, array, colValue, values);
+    }
+  } else if (std::uint32_t fill = defaultValue(f, kind)) {  // new elements are 0
+    values = vchunkArrayFill(f->chunks, values, count, n, fill);
+  }
   setCell(f, array, colValue, values);
   setArrayType(f, array, n == 0 && kind == vresREFERENCE ? effective : kind);
 }
@@ -487,7 +499,11 @@ void setElementKind(vresFile* f, std::uint32_t array, int kind) {
   for (std::int32_t i = 0; i < count; ++i) dropped.value(old, arrayGet(f, values, i), array);
   dropped.commit();
   int filed = needsRow(kind) && count ? vresREFERENCE : kind;
-  for (std::int32_t i = 0; i < count; ++i) values = vchunkArraySet(f->chunks, values, i, newElement(f, array, filed, kind));
+  if (filed == vresREFERENCE) {
+    for (std::int32_t i = 0; i < count; ++i) values = vchunkArraySet(f->chunks, values, i, newElement(f, array, filed, kind));
+  } else {
+    values = vchunkArrayFill(f->chunks, values, 0, count, defaultValue(f, kind));
+  }
   setCell(f, array, colValue, values);
   setArrayType(f, array, filed);
 }

@@ -1,17 +1,25 @@
 // Deep and large resource trees in both stores: removal of whole subtrees,
 // the nesting bound, and counts the stores cannot hold.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include <filesystem>
 #include <string>
 
 #include "fw/core/fs.h"
+#include "fw/core/mem.h"
 #include "fw/data/btree.h"
 #include "fw/data/resfile.h"
 #include "fw/data/vresource.h"
 #include "fw/data/vrtext.h"
 #include "tests/fw/data/scrap_support.h"
+
+// The limited children see a refused allocation as a null block.
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
 
 namespace {
 
@@ -217,6 +225,69 @@ TEST(ResourceDepth, FilesNestedTooDeepAreRefusedAtOpen) {
     Raised r = raised([&] { root = vresourceOpenFile(file.path, vfsOPEN_READ); });
     EXPECT_EQ(tooDeep(r), second > vscrapMAX_DEPTH / 2) << second << r.message;
     if (!r.cls) vresourceCloseFile(root);
+  }
+}
+
+// Runs body in a child whose address space is limited to a little more
+// than it uses; answers what body raised there: 'M' the Memory family,
+// 'L' Module/Limit "Maximum array size", '-' nothing, '?' anything else,
+// '!' when the child did not end normally.
+template <class F>
+char inLimitedChild(F body) {
+  std::fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    long pages = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+      std::fclose(statm);
+    }
+    rlim_t limit = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (96u << 20);
+    rlimit r{limit, limit};
+    if (pages == 0 || setrlimit(RLIMIT_AS, &r) != 0) _exit('!');
+    Raised got = raised(body);
+    char answer = !got.cls ? '-'
+                  : vexClassDerives(got.cls, &vexMemoryClass) ? 'M'
+                  : got.cls == &vexModuleLimitClass && got.message == "Maximum array size" ? 'L'
+                                                                                           : '?';
+    _exit(answer);
+  }
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return '!';
+  return char(WEXITSTATUS(status));
+}
+
+// Counts past what memory or the store can hold end as the framework's
+// exceptions, before the store changes: never an abort.
+TEST(ResourceSize, HugeCountsRaiseInsteadOfAborting) {
+  constexpr std::int32_t huge = 0x7FFFFFFF;
+  EXPECT_EQ(inLimitedChild([] {
+              std::vector<std::uint8_t> block(4 * vchunkBLOCK, 0);
+              vchunkFile* f = vchunkCreate(vchunkMemoryDataCreate(block.data(), block.size(), false, true));
+              vchunkArraySetCount(f, 0, huge);
+            }),
+            'M');
+  struct Case {
+    int table, kind;
+    std::int32_t count;
+    char answer;
+  } cases[] = {
+      {1, vresINTEGER, huge, 'M'},     {1, vresBOOLEAN, huge / 2, 'M'}, {1, vresCHARACTER, huge, 'L'},
+      {1, vresDICTIONARY, huge, 'L'},  {1, vresTAG, huge, 'M'},         {0, vresINTEGER, huge, 'L'},
+      {0, vresINTEGER, 0xFFFFFF, '-'}, {1, vresINTEGER, 1000, '-'},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(inLimitedChild([&] {
+                vresource root = vresourceCreateMemoryIn(c.table);
+                vresourceSetInteger(root, tag("Kept"), 5);
+                vexGuard([&] { vresourceCreateArray(root, tag("Huge"), c.kind, c.count); },
+                         [&](vexHandler&) {
+                           // The file still works, and what it held is there.
+                           if (vresourceGetInteger(root, tag("Kept")) == 5) _vexGenerate(nullptr);
+                         });
+              }),
+              c.answer)
+        << c.table << " " << c.kind << " " << c.count;
   }
 }
 
