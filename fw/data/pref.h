@@ -135,5 +135,7 @@ void vprefApplyEnvironment();
 void vprefInstallStartup();
 
 // Key modifier bits named by the ":"-separated words of text: "shift" 4,
-// "control" 2, "alt" 1, "command" or "meta" 8.
-std::uint32_t vkeyParseModifiers(const char* text);
+// "control" 2, "alt" 1, "command" or "meta" 8, matched exactly (case
+// included); other pieces add nothing. Kept here, below the graphics that
+// own it, because the command-key preference reads it.
+std::uint16_t vkeyParseModifiers(const char* text);

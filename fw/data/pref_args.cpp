@@ -186,17 +186,17 @@ vprefDict* vprefGetDict(vprefDict* dict, vscribe* name) {
   return made;
 }
 
-std::uint32_t vkeyParseModifiers(const char* text) {
+std::uint16_t vkeyParseModifiers(const char* text) {
   static constexpr struct {
     const char* word;
-    std::uint32_t bits;
+    std::uint16_t bits;
   } kWords[] = {{"shift", 4}, {"control", 2}, {"alt", 1}, {"command", 8}, {"meta", 8}};
-  std::uint32_t bits = 0;
+  std::uint16_t bits = 0;
   for (const char* p = text; p && *p;) {
     const char* end = std::strchr(p, ':');
     std::size_t n = end ? static_cast<std::size_t>(end - p) : std::strlen(p);
     for (const auto& w : kWords)
-      if (std::strlen(w.word) == n && vcstrCompareNoCaseBounded(p, w.word, n) == 0) bits |= w.bits;
+      if (std::strlen(w.word) == n && std::strncmp(p, w.word, n) == 0) bits = std::uint16_t(bits | w.bits);
     p = end ? end + 1 : p + n;
   }
   return bits;

@@ -214,8 +214,10 @@ TEST_F(PrefTest, WalkModifiersKeysAndPrintClass) {
   struct Case {
     const char* text;
     std::uint32_t bits;
-  } cases[] = {{"shift", 4}, {"control:alt", 3}, {"Meta", 8}, {"command:shift:bogus", 12}, {"", 0}, {"shiftx", 0}};
-  for (const auto& c : cases) EXPECT_EQ(vkeyParseModifiers(c.text), c.bits) << c.text;
+  } cases[] = {{"shift", 4},   {"control:alt", 3}, {"Meta", 0},      {"command:shift:bogus", 12}, {"", 0},
+               {"shiftx", 0},  {"shift:control", 6}, {"control", 2}, {"meta:command", 8},
+               {"Shift", 0},   {"shift::alt", 5},  {":", 0},         {nullptr, 0}};
+  for (const auto& c : cases) EXPECT_EQ(vkeyParseModifiers(c.text), c.bits) << (c.text ? c.text : "(null)");
   EXPECT_EQ(vprefGetCommandKey(), 8u);
   vprefSetString(root, vscribeLiteral("commandkey"), "alt:control");
   EXPECT_EQ(vprefGetCommandKey(), 3u);
