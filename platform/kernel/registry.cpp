@@ -1,5 +1,6 @@
 // Read-only registry stand-in: the environment for the current user's
 // "Environment" key, and the registry text file for every key.
+#include "platform/kernel/handles.h"
 #include "platform/win.h"
 
 #include <algorithm>
@@ -63,8 +64,9 @@ bool readFileSection(const std::string& key, KeyRec& rec) {
   return found;
 }
 
-std::vector<std::unique_ptr<KeyRec>>& openKeys() {
-  static std::vector<std::unique_ptr<KeyRec>> keys;
+// Open keys are handles like any other: a closed key is refused.
+internal::HandleTable<KeyRec>& openKeys() {
+  static internal::HandleTable<KeyRec> keys(internal::HandleKind::key);
   return keys;
 }
 
@@ -83,16 +85,17 @@ LONG RegOpenKeyExA(HKEY root, const char* subKey, DWORD, DWORD, HKEY* result) {
       if (const char* eq = std::strchr(*e, '=')) rec->values.emplace_back(std::string(*e, static_cast<std::size_t>(eq - *e)), eq + 1);
   }
   if (!found) return ERROR_FILE_NOT_FOUND;
-  *result = rec.get();
-  openKeys().push_back(std::move(rec));
-  return ERROR_SUCCESS;
+  *result = internal::asHandle<HKEY>(openKeys().add(std::move(rec)));
+  return *result ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
 }
 
 LONG RegEnumValueA(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD*, DWORD* type, BYTE* data,
                    DWORD* dataSize) {
-  if (!key || !nameSize) return ERROR_FILE_NOT_FOUND;
-  if (index >= key->values.size()) return ERROR_NO_MORE_ITEMS;
-  const auto& [n, v] = key->values[index];
+  KeyRec* rec = openKeys().get(internal::handleValue(key));
+  if (!rec) return ERROR_INVALID_HANDLE;
+  if (!nameSize) return ERROR_INVALID_PARAMETER;
+  if (index >= rec->values.size()) return ERROR_NO_MORE_ITEMS;
+  const auto& [n, v] = rec->values[index];
   if (n.size() + 1 > *nameSize) {
     *nameSize = static_cast<DWORD>(n.size());
     return ERROR_MORE_DATA;
@@ -109,11 +112,7 @@ LONG RegEnumValueA(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD*, D
 }
 
 LONG RegCloseKey(HKEY key) {
-  auto& keys = openKeys();
-  auto it = std::find_if(keys.begin(), keys.end(), [key](const auto& k) { return k.get() == key; });
-  if (it == keys.end()) return ERROR_FILE_NOT_FOUND;
-  keys.erase(it);
-  return ERROR_SUCCESS;
+  return openKeys().remove(internal::handleValue(key)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 }  // namespace win

@@ -223,3 +223,15 @@ TEST(Machine, NameProcessClockAndStartUp) {
   unsetenv("WEXLIN_DEBUG");
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "heard");
 }
+
+TEST(Registry, ClosedKeysAreRefused) {
+  win::HKEY key;
+  ASSERT_EQ(win::RegOpenKeyExA(win::HKEY_CURRENT_USER, "Environment", 0, win::KEY_READ, &key), win::ERROR_SUCCESS);
+  char name[256];
+  win::DWORD nameSize = sizeof name;
+  EXPECT_NE(win::RegEnumValueA(key, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr), win::ERROR_INVALID_HANDLE);
+  EXPECT_EQ(win::RegCloseKey(key), win::ERROR_SUCCESS);
+  nameSize = sizeof name;
+  EXPECT_EQ(win::RegEnumValueA(key, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr), win::ERROR_INVALID_HANDLE);
+  EXPECT_EQ(win::RegCloseKey(key), win::ERROR_INVALID_HANDLE);
+}
