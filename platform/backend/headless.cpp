@@ -76,7 +76,13 @@ class Headless final : public backend::Backend {
 }  // namespace
 
 test::HeadlessState& test::Headless() {
-  static HeadlessState state;
+  static HeadlessState state = [] {
+    HeadlessState s;
+    int w, h;
+    if (const char* size = std::getenv("WEXLIN_SCREEN"); size && std::sscanf(size, "%dx%d", &w, &h) == 2 && w > 0 && h > 0)
+      s.screen = {w, h};
+    return s;
+  }();
   return state;
 }
 

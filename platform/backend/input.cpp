@@ -12,31 +12,12 @@ using internal::Window;
 
 std::array<bool, 256> keyDown{};
 WPARAM buttons = 0;
-HWND keyboardTarget = nullptr;
 
-bool contains(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
-
-// The topmost visible window under a screen point, children included.
-HWND windowAt(POINT screen) {
-  for (HWND h : internal::topLevelOrder()) {
-    Window* w = findWindow(h);
-    if (!w || !(w->style & WS_VISIBLE) || !contains(w->rect, screen)) continue;
-    for (;;) {
-      POINT origin = internal::clientOriginOnScreen(*w);
-      POINT local{screen.x - origin.x, screen.y - origin.y};
-      Window* inner = nullptr;
-      for (HWND c : w->children) {
-        Window* cw = findWindow(c);
-        if (cw && (cw->style & WS_VISIBLE) && contains(cw->rect, local)) {
-          inner = cw;
-          break;
-        }
-      }
-      if (!inner) return w->handle;
-      w = inner;
-    }
-  }
-  return nullptr;
+// Pointer messages go to the capture window, else to the window under
+// the pointer.
+HWND pointerTarget(POINT screen) {
+  if (HWND c = internal::captureWindow()) return c;
+  return internal::windowFromPoint(screen);
 }
 
 WPARAM modifierBits() {
@@ -64,7 +45,7 @@ constexpr ButtonMessages kButtons[] = {
 
 void InputPointerMoved(POINT screen) {
   internal::pointerPosition() = screen;
-  if (HWND target = windowAt(screen)) queuePointer(target, WM_MOUSEMOVE, screen);
+  if (HWND target = pointerTarget(screen)) queuePointer(target, WM_MOUSEMOVE, screen);
 }
 
 void InputButton(POINT screen, Button button, bool down) {
@@ -74,14 +55,16 @@ void InputButton(POINT screen, Button button, bool down) {
     buttons |= m.bit;
   else
     buttons &= ~m.bit;
-  if (HWND target = windowAt(screen)) queuePointer(target, down ? m.down : m.up, screen);
+  if (HWND target = pointerTarget(screen)) queuePointer(target, down ? m.down : m.up, screen);
 }
 
 void InputKey(UINT virtualKey, UINT scanCode, bool extended, bool down, int character) {
   virtualKey &= 0xFF;
   bool wasDown = keyDown[virtualKey];
   keyDown[virtualKey] = down;
-  HWND target = findWindow(keyboardTarget) ? keyboardTarget : nullptr;
+  // Keys go to the focus window, else to the active one.
+  HWND target = GetFocus();
+  if (!target) target = internal::activeWindow();
   if (!target) return;
   bool alt = keyDown[VK_MENU] || (virtualKey == VK_MENU && !down);
   bool system = alt || virtualKey == VK_F10;
@@ -92,7 +75,7 @@ void InputKey(UINT virtualKey, UINT scanCode, bool extended, bool down, int char
 }
 
 void InputActivated(HWND surface) {
-  if (findWindow(surface)) keyboardTarget = surface;
+  if (findWindow(surface)) internal::activate(surface, false);
 }
 
 void InputCloseRequested(HWND surface) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/backend/backend.h"
 #include "platform/kernel/handles.h"
 #include "platform/win.h"
 
@@ -34,10 +35,15 @@ struct Window {
   RECT client{};  // relative to the window's top left
   std::vector<BYTE> extra;
   std::vector<HWND> children;  // top of the z-order first
-  bool visible = false;
   bool destroying = false;
+  bool minimized = false, maximized = false;
+  bool restoreToMaximized = false;  // minimized from the maximized state
+  RECT normalRect{};                // where a maximized window restores to
+  std::vector<RECT> damage;         // the update area, client coordinates
+  bool eraseDamage = false;
+  HMENU systemMenu = nullptr;
   bool hasSurface = false;
-  bool surfaceShown = false;
+  backend::SurfaceState surfaceState = backend::SurfaceState::hidden;
   RECT surfaceRect{};
   HWND surfaceAbove = nullptr;
 };
@@ -51,6 +57,31 @@ Window* checkWindow(HWND hwnd);
 std::vector<HWND>& topLevelOrder();  // top first
 bool isTopLevel(const Window& w);
 POINT clientOriginOnScreen(const Window& w);
+HWND rootOf(HWND hwnd);
+std::vector<HWND>& siblingsOf(const Window& w);
+// Keeps every owned window above its owner in the top-level order.
+void keepOwnedAbove();
+// The topmost visible window under a screen point, children included.
+HWND windowFromPoint(POINT screen);
+
+// The non-client insets (left, top, right, bottom) that the default
+// WM_NCCALCSIZE and AdjustWindowRectEx take off: none for now.
+RECT nonClientInsets(DWORD style, DWORD exStyle, bool menu);
+// Moves and sizes through the WM_WINDOWPOSCHANGING sequence.
+BOOL setWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flags);
+
+// Activation, focus and capture (activation.cpp).
+void activate(HWND hwnd, bool byClick);
+// Before a window is hidden, minimized or destroyed: the focus leaves it,
+// the activation moves to the next window, the capture is released.
+void windowLeaving(HWND hwnd, bool hidingOnly);
+HWND activeWindow();
+HWND captureWindow();
+
+// The update area (paint.cpp): a rectangle in client coordinates, or the
+// whole client area; WM_PAINT comes for windows that have one.
+void invalidate(Window& w, const RECT* area, bool erase);
+bool takePaint(MSG* out, HWND filter, UINT lo, UINT hi);
 
 // The queue's side of a dying window: its timers and messages go.
 void forgetWindowMessages(HWND hwnd);

@@ -183,6 +183,7 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT lo, UINT hi, UINT remove) {
       s.lastKeyCharacter = character;
     }
   }
+  if (!found) found = internal::takePaint(msg, hwnd, lo, hi);
   if (!found) found = takeTimer(msg, hwnd, lo, hi, take, now);
   if (!found) return 0;
   s.lastTime = msg->time;

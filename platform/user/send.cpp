@@ -84,17 +84,51 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       POINT origin{w->rect.left + w->client.left, w->rect.top + w->client.top};
       if (pos && !(pos->flags & SWP_NOMOVE)) SendMessageA(hwnd, WM_MOVE, 0, MAKELPARAM(origin.x, origin.y));
       if (!(w = findWindow(hwnd))) return 0;
+      WPARAM state = w->minimized ? SIZE_MINIMIZED : w->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED;
       if (pos && !(pos->flags & SWP_NOSIZE))
-        SendMessageA(hwnd, WM_SIZE, SIZE_RESTORED,
-                     MAKELPARAM(w->client.right - w->client.left, w->client.bottom - w->client.top));
+        SendMessageA(hwnd, WM_SIZE, state, MAKELPARAM(w->client.right - w->client.left, w->client.bottom - w->client.top));
       return 0;
     }
+    case WM_NCCALCSIZE: {
+      RECT in = internal::nonClientInsets(w->style, w->exStyle, w->menu != nullptr);
+      RECT* r = wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0] : reinterpret_cast<RECT*>(lParam);
+      if (r) *r = {r->left + in.left, r->top + in.top, r->right - in.right, r->bottom - in.bottom};
+      return 0;
+    }
+    case WM_NCHITTEST: {
+      POINT p{static_cast<short>(LOWORD(static_cast<std::uintptr_t>(lParam))),
+              static_cast<short>(HIWORD(static_cast<std::uintptr_t>(lParam)))};
+      ScreenToClient(hwnd, &p);
+      return p.x >= 0 && p.y >= 0 && p.x < w->client.right - w->client.left && p.y < w->client.bottom - w->client.top
+                 ? HTCLIENT
+                 : HTNOWHERE;
+    }
+    case WM_NCACTIVATE:
+      return 1;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE && !w->minimized) SetFocus(hwnd);
+      return 0;
+    case WM_PAINT:
+      ValidateRect(hwnd, nullptr);
+      return 0;
     case WM_CLOSE:
       DestroyWindow(hwnd);
       return 0;
-    case WM_SYSCOMMAND:
+    case WM_SYSKEYDOWN:
+      if (wParam == VK_F4 && (lParam & (LPARAM{1} << 29)))
+        SendMessageA(internal::rootOf(hwnd), WM_SYSCOMMAND, SC_CLOSE, 0);
+      return 0;
+    case WM_SYSCOMMAND: {
+      // Moving, sizing and the menu keys come with later work.
+      constexpr struct {
+        WPARAM command;
+        int show;
+      } kShows[] = {{SC_MINIMIZE, SW_MINIMIZE}, {SC_MAXIMIZE, SW_MAXIMIZE}, {SC_RESTORE, SW_RESTORE}};
+      for (const auto& s : kShows)
+        if ((wParam & 0xFFF0) == s.command) ShowWindow(hwnd, s.show);
       if ((wParam & 0xFFF0) == SC_CLOSE) SendMessageA(hwnd, WM_CLOSE, 0, 0);
       return 0;
+    }
     case WM_MOUSEACTIVATE:
       if (w->parent) return SendMessageA(w->parent, message, wParam, lParam);
       return MA_ACTIVATE;

@@ -35,12 +35,17 @@ void syncSurface(Window& w) {
   if (!isTopLevel(w)) return;
   backend::Backend& b = backend::Current();
   bool visible = (w.style & WS_VISIBLE) != 0;
+  using backend::SurfaceState;
+  SurfaceState state = !visible      ? SurfaceState::hidden
+                       : w.minimized ? SurfaceState::minimized
+                       : w.maximized ? SurfaceState::maximized
+                                     : SurfaceState::normal;
   if (!w.hasSurface) {
     // A surface appears once the window is visible on the screen.
     if (!visible || !meetsScreen(w.rect)) return;
     b.CreateSurface(w.handle, {w.style, w.exStyle, surfaceOf(w.owner), w.rect, w.title});
     w.hasSurface = true;
-    w.surfaceShown = false;
+    w.surfaceState = SurfaceState::hidden;
     w.surfaceRect = w.rect;
     w.surfaceAbove = surfaceAbove(w.handle);
     b.RestackSurface(w.handle, w.surfaceAbove);
@@ -53,9 +58,9 @@ void syncSurface(Window& w) {
     w.surfaceAbove = above;
     b.RestackSurface(w.handle, above);
   }
-  if (visible != w.surfaceShown) {
-    w.surfaceShown = visible;
-    b.ShowSurface(w.handle, visible ? backend::SurfaceState::normal : backend::SurfaceState::hidden, false);
+  if (state != w.surfaceState) {
+    w.surfaceState = state;
+    b.ShowSurface(w.handle, state, w.handle == activeWindow());
   }
 }
 

@@ -30,6 +30,17 @@ std::vector<HWND>& topLevelOrder() {
 
 bool isTopLevel(const Window& w) { return !(w.style & WS_CHILD); }
 
+HWND rootOf(HWND hwnd) {
+  Window* w = findWindow(hwnd);
+  while (w && w->parent) w = findWindow(w->parent);
+  return w ? w->handle : nullptr;
+}
+
+std::vector<HWND>& siblingsOf(const Window& w) {
+  if (Window* p = findWindow(w.parent)) return p->children;
+  return topLevelOrder();
+}
+
 POINT clientOriginOnScreen(const Window& w) {
   POINT p{w.rect.left + w.client.left, w.rect.top + w.client.top};
   for (Window* up = findWindow(w.parent); up; up = findWindow(up->parent)) {
@@ -44,18 +55,9 @@ POINT clientOriginOnScreen(const Window& w) {
 namespace {
 
 using internal::findWindow;
+using internal::rootOf;
+using internal::siblingsOf;
 using internal::Window;
-
-HWND rootOf(HWND hwnd) {
-  Window* w = findWindow(hwnd);
-  while (w && w->parent) w = findWindow(w->parent);
-  return w ? w->handle : nullptr;
-}
-
-std::vector<HWND>& siblingsOf(const Window& w) {
-  if (Window* p = findWindow(w.parent)) return p->children;
-  return internal::topLevelOrder();
-}
 
 void unlink(Window& w) {
   auto& list = siblingsOf(w);
@@ -69,6 +71,7 @@ void release(HWND hwnd) {
   unlink(*w);
   internal::forgetWindowMessages(hwnd);
   internal::dropSurface(*w);
+  if (w->systemMenu) DestroyMenu(w->systemMenu);
   --w->windowClass->liveWindows;
   internal::windows().each([&](std::uintptr_t, Window& other) {
     if (other.owner == hwnd) other.owner = nullptr;
@@ -213,6 +216,10 @@ BOOL DestroyWindow(HWND hwnd) {
   });
   for (HWND o : owned)
     if (findWindow(o)) DestroyWindow(o);
+  if (!findWindow(hwnd)) return 1;
+  // Focus, activation and capture leave first; the window then goes from
+  // the screen without further messages.
+  internal::windowLeaving(hwnd, false);
   if (!(w = findWindow(hwnd))) return 1;
   w->style &= ~WS_VISIBLE;
   internal::syncSurface(*w);
@@ -230,65 +237,6 @@ BOOL IsWindowVisible(HWND hwnd) {
     if (!w->parent) return 1;
   }
   return 0;
-}
-
-BOOL ShowWindow(HWND hwnd, int command) {
-  Window* w = internal::checkWindow(hwnd);
-  if (!w) return 0;
-  BOOL was = (w->style & WS_VISIBLE) != 0;
-  if (command == SW_HIDE)
-    w->style &= ~WS_VISIBLE;
-  else
-    w->style |= WS_VISIBLE;
-  internal::syncSurface(*w);
-  return was;
-}
-
-BOOL SetWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flags) {
-  Window* w = internal::checkWindow(hwnd);
-  if (!w) return 0;
-  WINDOWPOS pos{hwnd, after, x, y, cx, cy, flags};
-  if (flags & SWP_NOMOVE) pos.x = w->rect.left, pos.y = w->rect.top;
-  if (flags & SWP_NOSIZE) pos.cx = w->rect.right - w->rect.left, pos.cy = w->rect.bottom - w->rect.top;
-  SendMessageA(hwnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
-  if (!(w = findWindow(hwnd))) return 0;
-  pos.cx = std::max(pos.cx, 0);
-  pos.cy = std::max(pos.cy, 0);
-  w->rect = {pos.x, pos.y, pos.x + pos.cx, pos.y + pos.cy};
-  w->client = {0, 0, pos.cx, pos.cy};
-  if (pos.flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;
-  if (pos.flags & SWP_HIDEWINDOW) w->style &= ~WS_VISIBLE;
-  if (!(pos.flags & SWP_NOZORDER)) {
-    auto& list = siblingsOf(*w);
-    list.erase(std::remove(list.begin(), list.end(), hwnd), list.end());
-    auto at = list.begin();
-    if (pos.hwndInsertAfter == HWND_BOTTOM)
-      at = list.end();
-    else if (auto found = std::find(list.begin(), list.end(), pos.hwndInsertAfter); found != list.end())
-      at = found + 1;
-    list.insert(at, hwnd);
-  }
-  internal::syncSurface(*w);
-  SendMessageA(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
-  return findWindow(hwnd) ? 1 : 0;
-}
-
-BOOL GetWindowRect(HWND hwnd, RECT* rect) {
-  Window* w = internal::checkWindow(hwnd);
-  if (!w || !rect) return 0;
-  *rect = w->rect;
-  if (Window* p = findWindow(w->parent)) {
-    POINT o = internal::clientOriginOnScreen(*p);
-    *rect = {rect->left + o.x, rect->top + o.y, rect->right + o.x, rect->bottom + o.y};
-  }
-  return 1;
-}
-
-BOOL GetClientRect(HWND hwnd, RECT* rect) {
-  Window* w = internal::checkWindow(hwnd);
-  if (!w || !rect) return 0;
-  *rect = {0, 0, w->client.right - w->client.left, w->client.bottom - w->client.top};
-  return 1;
 }
 
 BOOL SetWindowTextA(HWND hwnd, const char* text) {
@@ -359,6 +307,8 @@ LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
           return 0;
         }
       w->owner = owner;
+      internal::keepOwnedAbove();
+      internal::syncSurface(*w);
       if (w->hasSurface) {
         Window* ow = findWindow(owner);
         backend::Current().SetSurfaceOwner(hwnd, ow && ow->hasSurface ? owner : nullptr);

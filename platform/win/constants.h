@@ -162,6 +162,40 @@ inline constexpr WPARAM SIZE_MAXIMIZED = 2;
 inline constexpr LRESULT WVR_VALIDRECTS = 0x0400;
 inline constexpr LRESULT WVR_REDRAW = 0x0300;
 
+inline constexpr UINT GW_HWNDFIRST = 0;
+inline constexpr UINT GW_HWNDLAST = 1;
+inline constexpr UINT GW_HWNDNEXT = 2;
+inline constexpr UINT GW_HWNDPREV = 3;
+inline constexpr UINT GW_OWNER = 4;
+inline constexpr UINT GW_CHILD = 5;
+inline constexpr WPARAM WA_INACTIVE = 0;
+inline constexpr WPARAM WA_ACTIVE = 1;
+inline constexpr WPARAM WA_CLICKACTIVE = 2;
+inline constexpr LRESULT HTNOWHERE = 0;
+inline constexpr LRESULT HTCLIENT = 1;
+
+// System information.
+inline constexpr int SM_CXSCREEN = 0;
+inline constexpr int SM_CYSCREEN = 1;
+inline constexpr int SM_CXICON = 11;
+inline constexpr int SM_CYICON = 12;
+inline constexpr int SM_CXCURSOR = 13;
+inline constexpr int SM_CYCURSOR = 14;
+inline constexpr int SM_CYMENU = 15;
+inline constexpr int SM_CXSIZE = 30;
+inline constexpr int SM_CYSIZE = 31;
+inline constexpr int SM_CXDOUBLECLK = 36;
+inline constexpr int SM_CYDOUBLECLK = 37;
+inline constexpr int SM_CYMENUSIZE = 55;
+inline constexpr int SM_CXMENUCHECK = 71;
+inline constexpr UINT SPI_GETICONTITLELOGFONT = 0x001F;
+inline constexpr UINT SPI_GETNONCLIENTMETRICS = 0x0029;
+inline constexpr UINT SPI_GETWORKAREA = 0x0030;
+inline const char* const IDC_ARROW = reinterpret_cast<const char*>(std::uintptr_t{32512});
+inline const char* const IDC_WAIT = reinterpret_cast<const char*>(std::uintptr_t{32514});
+inline const char* const IDI_APPLICATION = reinterpret_cast<const char*>(std::uintptr_t{32512});
+inline constexpr UINT MB_OK = 0;
+
 inline constexpr LRESULT MA_ACTIVATE = 1;
 inline constexpr LRESULT MA_NOACTIVATE = 3;
 inline constexpr LRESULT MA_NOACTIVATEANDEAT = 4;
@@ -187,6 +221,7 @@ inline constexpr UINT VK_SHIFT = 0x10;
 inline constexpr UINT VK_CONTROL = 0x11;
 inline constexpr UINT VK_MENU = 0x12;
 inline constexpr UINT VK_CAPITAL = 0x14;
+inline constexpr UINT VK_F4 = 0x73;
 inline constexpr UINT VK_F10 = 0x79;
 
 // Hooks.

@@ -37,6 +37,17 @@ std::string FormatTrace(const std::vector<TraceEntry>& trace, const std::functio
 void AdvanceClock(ULONGLONG ms);
 void SetStartupShowCommand(int command);
 
+// The headless screen (before the first window; WEXLIN_SCREEN=WxH does
+// the same), the beeps and cursor it saw, and the active window.
+void SetScreenSize(int width, int height);
+int BeepCount();
+HCURSOR CurrentCursor();
+HWND ActiveWindow();
+// Changes a system colour or the system fonts and tells every top-level
+// window (WM_SYSCOLORCHANGE; WM_WININICHANGE without a section).
+void SetSysColor(int index, COLORREF color);
+void SetSystemFonts(const LOGFONTA& iconTitle, const LOGFONTA& menu, const LOGFONTA& message, const LOGFONTA& status);
+
 // What the headless back-end holds.
 struct HeadlessSurface {
   backend::SurfaceSpec spec;

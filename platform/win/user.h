@@ -19,18 +19,66 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DW
 BOOL DestroyWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd);
 BOOL IsWindowVisible(HWND hwnd);
-BOOL ShowWindow(HWND hwnd, int command);
-BOOL SetWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flags);
 BOOL GetWindowRect(HWND hwnd, RECT* rect);
 BOOL GetClientRect(HWND hwnd, RECT* rect);
+BOOL ClientToScreen(HWND hwnd, POINT* point);
+BOOL ScreenToClient(HWND hwnd, POINT* point);
 BOOL SetWindowTextA(HWND hwnd, const char* text);
 int GetWindowTextA(HWND hwnd, char* buffer, int size);
 int GetWindowTextLengthA(HWND hwnd);
 LONG_PTR GetWindowLongPtrA(HWND hwnd, int index);
 LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value);
+// The parent of a child, the owner of a WS_POPUP window, else null.
 HWND GetParent(HWND hwnd);
 BOOL IsChild(HWND parent, HWND hwnd);
+HWND GetWindow(HWND hwnd, UINT command);
+HWND WindowFromPoint(POINT screen);
+
+// Show states. ShowWindow answers the previous visibility; minimized
+// windows keep their geometry and leave the screen.
+BOOL ShowWindow(HWND hwnd, int command);
+BOOL IsIconic(HWND hwnd);
+BOOL IsZoomed(HWND hwnd);
+
+// Moving and sizing: WM_WINDOWPOSCHANGING (whose changes are used), then
+// WM_NCCALCSIZE on a size or frame change, then WM_WINDOWPOSCHANGED.
+// Children keep their z-order under their parent; owned top-level
+// windows stay above their owners.
+BOOL SetWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flags);
+BOOL MoveWindow(HWND hwnd, int x, int y, int cx, int cy, BOOL repaint);
+BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle);
+
+// The update area and WM_PAINT.
+BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
+BOOL ValidateRect(HWND hwnd, const RECT* rect);
+BOOL GetUpdateRect(HWND hwnd, RECT* rect, BOOL erase);
+BOOL UpdateWindow(HWND hwnd);
+
+// Activation (one program: the foreground window is the active one),
+// focus and capture.
+HWND SetActiveWindow(HWND hwnd);
+HWND GetActiveWindow();
+BOOL SetForegroundWindow(HWND hwnd);
+HWND GetForegroundWindow();
+HWND SetFocus(HWND hwnd);
+HWND GetFocus();
+HWND SetCapture(HWND hwnd);
+BOOL ReleaseCapture();
+HWND GetCapture();
+
+// Fixed system information, the pointer, cursors and icons.
+int GetSystemMetrics(int index);
+UINT GetDoubleClickTime();
+DWORD GetSysColor(int index);
+BOOL SystemParametersInfoA(UINT action, UINT uiParam, void* pvParam, UINT winIni);
+BOOL MessageBeep(UINT type);
 BOOL GetCursorPos(POINT* point);
+BOOL SetCursorPos(int x, int y);
+HCURSOR LoadCursorA(HINSTANCE instance, const char* name);  // IDC_ARROW, IDC_WAIT
+HICON LoadIconA(HINSTANCE instance, const char* name);      // IDI_APPLICATION
+HCURSOR SetCursor(HCURSOR cursor);
+HCURSOR GetCursor();
+HMENU GetSystemMenu(HWND hwnd, BOOL revert);
 
 // Sending and default processing. A send to a window that died fails
 // without calling anything; procedures may destroy windows re-entrantly.

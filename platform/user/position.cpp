@@ -1,0 +1,229 @@
+// Geometry and z-order: moving and sizing through the position messages,
+// coordinates, and the order of siblings and of top-level windows.
+#include <algorithm>
+
+#include "platform/user/internal.h"
+
+namespace win {
+namespace internal {
+namespace {
+
+RECT offset(RECT r, int dx, int dy) { return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
+
+bool contains(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
+
+void placeInOrder(Window& w, HWND after) {
+  auto& list = siblingsOf(w);
+  list.erase(std::remove(list.begin(), list.end(), w.handle), list.end());
+  auto at = list.begin();
+  if (after == HWND_BOTTOM)
+    at = list.end();
+  else if (auto found = std::find(list.begin(), list.end(), after); after && found != list.end())
+    at = found + 1;
+  list.insert(at, w.handle);
+  if (!w.parent) keepOwnedAbove();
+}
+
+// The client pixels after a resize: the answer of WM_NCCALCSIZE decides
+// what is damaged.
+void damageAfterResize(Window& w, LRESULT answer, const RECT& oldClient, const RECT& newClient, const RECT& valid) {
+  RECT whole{0, 0, newClient.right - newClient.left, newClient.bottom - newClient.top};
+  if (answer & WVR_REDRAW) {
+    invalidate(w, &whole, true);
+    return;
+  }
+  RECT kept;
+  if (answer & WVR_VALIDRECTS)
+    kept = offset(valid, -newClient.left, -newClient.top);
+  else  // the old pixels stay at the top left
+    kept = {0, 0, oldClient.right - oldClient.left, oldClient.bottom - oldClient.top};
+  kept = {std::max(kept.left, 0), std::max(kept.top, 0), std::min(kept.right, whole.right),
+          std::min(kept.bottom, whole.bottom)};
+  if (kept.right <= kept.left || kept.bottom <= kept.top) {
+    invalidate(w, &whole, true);
+    return;
+  }
+  // The uncovered strips: right of and below what was kept.
+  RECT right{kept.right, 0, whole.right, whole.bottom}, below{0, kept.bottom, kept.right, whole.bottom};
+  RECT above{0, 0, kept.right, kept.top}, left{0, kept.top, kept.left, kept.bottom};
+  for (const RECT& r : {right, below, above, left})
+    if (r.right > r.left && r.bottom > r.top) invalidate(w, &r, true);
+}
+
+}  // namespace
+
+RECT nonClientInsets(DWORD, DWORD, bool) { return {0, 0, 0, 0}; }
+
+void keepOwnedAbove() {
+  auto& order = topLevelOrder();
+  // An owned window found below its owner moves to just above it; repeat
+  // until no pair is out of order (owner chains are short).
+  for (bool moved = true; moved;) {
+    moved = false;
+    for (std::size_t i = 0; i < order.size() && !moved; ++i) {
+      Window* w = findWindow(order[i]);
+      if (!w || !w->owner) continue;
+      auto ownerAt = std::find(order.begin(), order.end(), w->owner);
+      if (ownerAt == order.end() || ownerAt - order.begin() > static_cast<std::ptrdiff_t>(i)) continue;
+      HWND h = order[i];
+      order.erase(order.begin() + static_cast<std::ptrdiff_t>(i));
+      order.insert(std::find(order.begin(), order.end(), w->owner), h);
+      moved = true;
+    }
+  }
+}
+
+HWND windowFromPoint(POINT screen) {
+  for (HWND h : topLevelOrder()) {
+    Window* w = findWindow(h);
+    if (!w || !(w->style & WS_VISIBLE) || w->minimized || !contains(w->rect, screen)) continue;
+    for (;;) {
+      POINT origin = clientOriginOnScreen(*w);
+      POINT local{screen.x - origin.x, screen.y - origin.y};
+      Window* inner = nullptr;
+      for (HWND c : w->children) {
+        Window* cw = findWindow(c);
+        if (cw && (cw->style & WS_VISIBLE) && contains(cw->rect, local)) {
+          inner = cw;
+          break;
+        }
+      }
+      if (!inner) return w->handle;
+      w = inner;
+    }
+  }
+  return nullptr;
+}
+
+BOOL setWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flags) {
+  Window* w = checkWindow(hwnd);
+  if (!w) return 0;
+  bool special = after == HWND_TOP || after == HWND_BOTTOM;
+  if (!(flags & SWP_NOZORDER) && !special) {
+    Window* a = findWindow(after);
+    if (!a || a->parent != w->parent || after == hwnd) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return 0;
+    }
+  }
+  bool wasVisible = (w->style & WS_VISIBLE) != 0;
+  if ((flags & SWP_HIDEWINDOW) && wasVisible) {
+    windowLeaving(hwnd, true);
+    if (!(w = findWindow(hwnd))) return 0;
+  }
+  WINDOWPOS pos{hwnd, after, x, y, cx, cy, flags};
+  if (flags & SWP_NOMOVE) pos.x = w->rect.left, pos.y = w->rect.top;
+  if (flags & SWP_NOSIZE) pos.cx = w->rect.right - w->rect.left, pos.cy = w->rect.bottom - w->rect.top;
+  SendMessageA(hwnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+  if (!(w = findWindow(hwnd))) return 0;
+  pos.cx = std::max(pos.cx, 0);
+  pos.cy = std::max(pos.cy, 0);
+
+  RECT oldRect = w->rect;
+  RECT oldClient = offset(w->client, oldRect.left, oldRect.top);
+  RECT newRect{pos.x, pos.y, pos.x + pos.cx, pos.y + pos.cy};
+  bool resized = newRect.right - newRect.left != oldRect.right - oldRect.left ||
+                 newRect.bottom - newRect.top != oldRect.bottom - oldRect.top;
+  w->rect = newRect;
+  if (resized || (pos.flags & SWP_FRAMECHANGED)) {
+    NCCALCSIZE_PARAMS p{{newRect, oldRect, oldClient}, &pos};
+    LRESULT answer = SendMessageA(hwnd, WM_NCCALCSIZE, 1, reinterpret_cast<LPARAM>(&p));
+    if (!(w = findWindow(hwnd))) return 0;
+    RECT newClient = p.rgrc[0];
+    w->client = offset(newClient, -w->rect.left, -w->rect.top);
+    if (!(pos.flags & SWP_NOREDRAW)) damageAfterResize(*w, answer, oldClient, newClient, p.rgrc[1]);
+  }
+  if (pos.flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;
+  if (pos.flags & SWP_HIDEWINDOW) w->style &= ~WS_VISIBLE;
+  if (!(pos.flags & SWP_NOZORDER)) placeInOrder(*w, pos.hwndInsertAfter);
+  syncSurface(*w);
+  if (!wasVisible && (w->style & WS_VISIBLE)) {
+    RECT whole{0, 0, w->client.right - w->client.left, w->client.bottom - w->client.top};
+    invalidate(*w, &whole, true);
+  }
+  if (!(pos.flags & SWP_NOACTIVATE) && !w->parent && (w->style & WS_VISIBLE) && !w->minimized) {
+    activate(hwnd, false);
+    if (!(w = findWindow(hwnd))) return 0;
+  }
+  SendMessageA(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
+  return findWindow(hwnd) ? 1 : 0;
+}
+
+}  // namespace internal
+
+using internal::findWindow;
+using internal::Window;
+
+BOOL SetWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flags) {
+  return internal::setWindowPos(hwnd, after, x, y, cx, cy, flags);
+}
+
+BOOL MoveWindow(HWND hwnd, int x, int y, int cx, int cy, BOOL repaint) {
+  return internal::setWindowPos(hwnd, nullptr, x, y, cx, cy,
+                                SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW));
+}
+
+BOOL GetWindowRect(HWND hwnd, RECT* rect) {
+  Window* w = internal::checkWindow(hwnd);
+  if (!w || !rect) return 0;
+  *rect = w->rect;
+  if (Window* p = findWindow(w->parent)) {
+    POINT o = internal::clientOriginOnScreen(*p);
+    *rect = internal::offset(*rect, o.x, o.y);
+  }
+  return 1;
+}
+
+BOOL GetClientRect(HWND hwnd, RECT* rect) {
+  Window* w = internal::checkWindow(hwnd);
+  if (!w || !rect) return 0;
+  *rect = {0, 0, w->client.right - w->client.left, w->client.bottom - w->client.top};
+  return 1;
+}
+
+BOOL ClientToScreen(HWND hwnd, POINT* point) {
+  Window* w = internal::checkWindow(hwnd);
+  if (!w || !point) return 0;
+  POINT o = internal::clientOriginOnScreen(*w);
+  point->x += o.x;
+  point->y += o.y;
+  return 1;
+}
+
+BOOL ScreenToClient(HWND hwnd, POINT* point) {
+  Window* w = internal::checkWindow(hwnd);
+  if (!w || !point) return 0;
+  POINT o = internal::clientOriginOnScreen(*w);
+  point->x -= o.x;
+  point->y -= o.y;
+  return 1;
+}
+
+BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle) {
+  if (!rect) return 0;
+  RECT in = internal::nonClientInsets(style, exStyle, menu != 0);
+  *rect = {rect->left - in.left, rect->top - in.top, rect->right + in.right, rect->bottom + in.bottom};
+  return 1;
+}
+
+HWND GetWindow(HWND hwnd, UINT command) {
+  Window* w = internal::checkWindow(hwnd);
+  if (!w) return nullptr;
+  const auto& list = internal::siblingsOf(*w);
+  auto at = std::find(list.begin(), list.end(), hwnd);
+  switch (command) {
+    case GW_HWNDFIRST: return list.empty() ? nullptr : list.front();
+    case GW_HWNDLAST: return list.empty() ? nullptr : list.back();
+    case GW_HWNDNEXT: return at != list.end() && at + 1 != list.end() ? *(at + 1) : nullptr;
+    case GW_HWNDPREV: return at != list.begin() && at != list.end() ? *(at - 1) : nullptr;
+    case GW_OWNER: return w->owner;
+    case GW_CHILD: return w->children.empty() ? nullptr : w->children.front();
+    default:
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return nullptr;
+  }
+}
+
+HWND WindowFromPoint(POINT screen) { return internal::windowFromPoint(screen); }
+
+}  // namespace win

@@ -1,0 +1,129 @@
+// Show states: hidden, shown, minimized and maximized, and restoring.
+#include "platform/user/internal.h"
+
+namespace win {
+namespace {
+
+using internal::findWindow;
+using internal::Window;
+
+// WM_SHOWWINDOW when the visibility changes; the caller goes on with the
+// position messages. False when the window died meanwhile.
+bool announceVisibility(HWND hwnd, bool show) {
+  Window* w = findWindow(hwnd);
+  if (((w->style & WS_VISIBLE) != 0) == show) return true;
+  SendMessageA(hwnd, WM_SHOWWINDOW, show ? 1 : 0, 0);
+  return findWindow(hwnd) != nullptr;
+}
+
+// A state change keeps or sets the geometry, and always carries a size so
+// that the default processing sends WM_SIZE with the new state.
+BOOL changeState(HWND hwnd, const RECT& rect, bool activateIt) {
+  UINT flags = SWP_NOZORDER | SWP_FRAMECHANGED | SWP_SHOWWINDOW | (activateIt ? 0 : SWP_NOACTIVATE);
+  return internal::setWindowPos(hwnd, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                                flags);
+}
+
+void minimize(HWND hwnd, bool show) {
+  Window* w = findWindow(hwnd);
+  if (w->minimized) return;
+  internal::windowLeaving(hwnd, true);
+  if (!(w = findWindow(hwnd))) return;
+  if (show && !announceVisibility(hwnd, true)) return;
+  w = findWindow(hwnd);
+  w->restoreToMaximized = w->maximized;
+  w->minimized = true;
+  w->maximized = false;
+  changeState(hwnd, w->rect, false);
+}
+
+void maximize(HWND hwnd, bool activateIt) {
+  Window* w = findWindow(hwnd);
+  if (w->maximized) return;
+  SIZE area = backend::Current().ScreenSize();
+  if (Window* p = findWindow(w->parent)) area = {p->client.right - p->client.left, p->client.bottom - p->client.top};
+  MINMAXINFO mmi{{0, 0}, {area.cx, area.cy}, {0, 0}, {1, 1}, {area.cx, area.cy}};
+  SendMessageA(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+  if (!announceVisibility(hwnd, true)) return;
+  w = findWindow(hwnd);
+  if (!w->minimized) w->normalRect = w->rect;
+  w->minimized = false;
+  w->maximized = true;
+  RECT r{mmi.ptMaxPosition.x, mmi.ptMaxPosition.y, mmi.ptMaxPosition.x + mmi.ptMaxSize.x,
+         mmi.ptMaxPosition.y + mmi.ptMaxSize.y};
+  changeState(hwnd, r, activateIt);
+}
+
+void restore(HWND hwnd, bool activateIt) {
+  Window* w = findWindow(hwnd);
+  if (w->minimized && w->restoreToMaximized) {
+    w->minimized = false;
+    w->maximized = false;
+    maximize(hwnd, activateIt);
+    return;
+  }
+  if (!w->minimized && !w->maximized) return;
+  if (!announceVisibility(hwnd, true)) return;
+  w = findWindow(hwnd);
+  RECT r = w->maximized ? w->normalRect : w->rect;
+  w->minimized = w->maximized = false;
+  changeState(hwnd, r, activateIt);
+}
+
+}  // namespace
+
+BOOL ShowWindow(HWND hwnd, int command) {
+  Window* w = internal::checkWindow(hwnd);
+  if (!w) return 0;
+  BOOL was = (w->style & WS_VISIBLE) != 0;
+  bool child = w->parent != nullptr;
+  switch (command) {
+    case SW_HIDE:
+      if (!was) break;
+      internal::windowLeaving(hwnd, true);
+      if (!findWindow(hwnd) || !announceVisibility(hwnd, false)) break;
+      internal::setWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+                             SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      break;
+    case SW_MINIMIZE:
+    case SW_SHOWMINIMIZED:
+    case SW_SHOWMINNOACTIVE:
+      minimize(hwnd, true);
+      break;
+    case SW_MAXIMIZE:
+      maximize(hwnd, !child);
+      break;
+    case SW_RESTORE:
+    case SW_SHOWNORMAL:
+      if (w->minimized || w->maximized) {
+        restore(hwnd, !child);
+        break;
+      }
+      [[fallthrough]];
+    default: {  // SW_SHOW, SW_SHOWNOACTIVATE, SW_SHOWNA
+      bool activateIt = !child && command != SW_SHOWNOACTIVATE && command != SW_SHOWNA;
+      if (!was) {
+        if (!announceVisibility(hwnd, true)) break;
+        internal::setWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+                               SWP_SHOWWINDOW | SWP_NOSIZE | SWP_NOMOVE |
+                                   (activateIt ? 0 : SWP_NOACTIVATE | SWP_NOZORDER));
+      } else if (activateIt) {
+        internal::activate(hwnd, false);
+      }
+      break;
+    }
+  }
+  return was;
+}
+
+BOOL IsIconic(HWND hwnd) {
+  Window* w = findWindow(hwnd);
+  return w && w->minimized;
+}
+
+BOOL IsZoomed(HWND hwnd) {
+  Window* w = findWindow(hwnd);
+  return w && w->maximized;
+}
+
+}  // namespace win
