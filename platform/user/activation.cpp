@@ -104,23 +104,25 @@ BOOL SetForegroundWindow(HWND hwnd) {
 
 HWND GetForegroundWindow() { return internal::activeWindow(); }
 
+// Answers the focus window from before the call, even when activating
+// another window moved the focus on the way.
 HWND SetFocus(HWND hwnd) {
-  HWND old = GetFocus();
+  HWND previous = GetFocus();
   if (hwnd) {
     internal::Window* w = internal::checkWindow(hwnd);
     if (!w) return nullptr;
     if (internal::rootOf(hwnd) != internal::activeWindow()) {
       internal::activate(hwnd, false);
       if (!findWindow(hwnd)) return nullptr;
-      old = GetFocus();
     }
   }
-  if (old == hwnd) return old;
+  HWND old = GetFocus();
+  if (old == hwnd) return previous;
   internal::focus = hwnd;
   if (old) SendMessageA(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
   if (hwnd && internal::focus == hwnd && findWindow(hwnd))
     SendMessageA(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
-  return old;
+  return previous;
 }
 
 HWND GetFocus() { return findWindow(internal::focus) ? internal::focus : nullptr; }

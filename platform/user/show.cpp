@@ -11,6 +11,7 @@ using internal::Window;
 // position messages. False when the window died meanwhile.
 bool announceVisibility(HWND hwnd, bool show) {
   Window* w = findWindow(hwnd);
+  if (!w) return false;
   if (((w->style & WS_VISIBLE) != 0) == show) return true;
   SendMessageA(hwnd, WM_SHOWWINDOW, show ? 1 : 0, 0);
   return findWindow(hwnd) != nullptr;
@@ -57,9 +58,7 @@ void maximize(HWND hwnd, bool activateIt) {
 void restore(HWND hwnd, bool activateIt) {
   Window* w = findWindow(hwnd);
   if (w->minimized && w->restoreToMaximized) {
-    w->minimized = false;
-    w->maximized = false;
-    maximize(hwnd, activateIt);
+    maximize(hwnd, activateIt);  // keeps the rectangle it restores to
     return;
   }
   if (!w->minimized && !w->maximized) return;

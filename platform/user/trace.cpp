@@ -106,18 +106,22 @@ std::string test::MessageName(UINT message) {
 }
 
 std::string test::FormatTrace(const std::vector<TraceEntry>& trace, const std::function<std::string(HWND)>& name) {
+  // A parameter that is a named window's handle shows the name.
+  auto param = [&](std::uintptr_t v) {
+    if (v)
+      if (std::string n = name(reinterpret_cast<HWND>(v)); !n.empty()) return n;
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "%llx", static_cast<unsigned long long>(v));
+    return std::string(buf);
+  };
   std::string out;
   for (const TraceEntry& e : trace) {
     const MessageInfo* m = info(e.message);
-    char params[64];
-    if (m && m->pointerLParam)
-      std::snprintf(params, sizeof params, "%llx ptr", static_cast<unsigned long long>(e.wParam));
-    else
-      std::snprintf(params, sizeof params, "%llx %llx", static_cast<unsigned long long>(e.wParam),
-                    static_cast<unsigned long long>(e.lParam));
+    std::string window = e.hwnd ? name(e.hwnd) : "null";
     out.append(static_cast<std::size_t>(e.depth > 1 ? 2 * (e.depth - 1) : 0), ' ');
     out += e.posted ? "posted " : "sent ";
-    out += name(e.hwnd) + " " + MessageName(e.message) + " " + params + "\n";
+    out += (window.empty() ? "?" : window) + " " + MessageName(e.message) + " " + param(e.wParam) + " " +
+           (m && m->pointerLParam ? "ptr" : param(static_cast<std::uintptr_t>(e.lParam))) + "\n";
   }
   return out;
 }

@@ -209,6 +209,9 @@ BOOL DestroyWindow(HWND hwnd) {
   Window* w = internal::checkWindow(hwnd);
   if (!w) return 0;
   if (w->destroying) return 0;  // already on its way
+  // Marked first: a procedure told of the focus or activation leaving may
+  // ask again, and must not start a second destruction.
+  w->destroying = true;
   // Owned windows go first, each completely.
   std::vector<HWND> owned;
   internal::windows().each([&](std::uintptr_t, Window& other) {

@@ -30,7 +30,9 @@ std::vector<TraceEntry> StopTrace();
 std::string MessageName(UINT message);
 // One line per entry: indentation by depth, "sent" or "posted", the
 // window's name as `name` gives it, the message, and wParam and lParam in
-// hexadecimal ("ptr" for an lParam that points to a structure).
+// hexadecimal ("ptr" for an lParam that points to a structure). A
+// parameter that `name` knows as a window (a non-empty name) shows that
+// name.
 std::string FormatTrace(const std::vector<TraceEntry>& trace, const std::function<std::string(HWND)>& name);
 
 // Moves the virtual clock (UseVirtualClock) forward.

@@ -34,10 +34,11 @@ struct Recorder {
     return win::DefWindowProcA(hwnd, message, wParam, lParam);
   }
 
+  // "null" for no window, empty for a window without a name.
   static std::string name(win::HWND hwnd) {
     if (hwnd == nullptr) return "null";
     auto it = names.find(hwnd);
-    return it == names.end() ? "other" : it->second;
+    return it == names.end() ? std::string() : it->second;
   }
 };
 
