@@ -236,5 +236,7 @@ vscrapNativeString* vscrapCreateNativeString(const char* text);
 vscrapArrayClassRec* vscrapGetNativeArrayClass();
 vscrapNativeArray* vscrapCreateNativeArray();  // empty; the caller destroys it
 vinstance* vscrapCreateNative(const vclass* abstractKind);  // an instance of the kind's native class
+// Makes native the class that typeable scraps become for abstractKind.
+void vscrapRegisterNativeClass(vclass* abstractKind, vclass* native);
 // A block over memory that the scrap does not own.
 vscrapNativeBlock* vscrapCreateNativeBlockOver(void* data, std::size_t size);

@@ -300,6 +300,10 @@ vclass* vscrapGetNativeClass(const vclass* abstractKind) {
   return static_cast<vclass*>(vdictGet(&state()->registry, abstractKind));
 }
 
+void vscrapRegisterNativeClass(vclass* abstractKind, vclass* native) {
+  vdictStore(&state()->registry, abstractKind, native);
+}
+
 vscrapNativeTypeable* vscrapCreateNativeTypeable() {
   return static_cast<vscrapNativeTypeable*>(vinstanceCreate(vscrapGetNativeTypeableClass()));
 }
