@@ -2,7 +2,8 @@
 // forever, through the slices the console runs (run_device_slice), on the
 // fast engine where the run may use it and on the cycle engine:
 //   - one device, core only;
-//   - one device with eight address breakpoints, and with a "cyc" one;
+//   - one device with eight address breakpoints, with a "cyc" one, and
+//     with both (eight addresses and a "cyc>=" stop that never comes);
 //   - one device with the timer counting, its overflow interrupt enabled;
 //   - the same with both ssi ports sending and receiving;
 //   - one device with two streams open: pin input every cycle, and the
@@ -50,7 +51,7 @@ namespace {
 constexpr const char* type_names[] = {"73521", "73547", "73583", "73547rom", "73583ram"};
 
 enum break_setup : int { NO_BREAKS = 0, EIGHT_ADDRESS_BREAKS, CYC_BREAK, TWO_STREAMS, TIMER_RUNNING, PROFILED,
-                         ALL_PERIPHERALS, TIMER_AND_SSIS, SSI_STREAMS };
+                         ALL_PERIPHERALS, TIMER_AND_SSIS, SSI_STREAMS, MIXED_BREAKS };
 
 // The folder of the stream files, made once.
 const std::string& stream_dir() {
@@ -89,10 +90,11 @@ void set_register(int device, const char* name, uint32_t value) {
 bool make_device(int d, const char* type, break_setup breaks, bool cycle_engine) {
   if (create_device(d, type) == 0 || !place_program(d)) return false;
   set_register(d, "pc", 0x100);
-  if (breaks == EIGHT_ADDRESS_BREAKS) {
+  if (breaks == EIGHT_ADDRESS_BREAKS || breaks == MIXED_BREAKS) {
     // Addresses the program never reaches: the cost of testing them.
     for (int k = 0; k < 8; ++k)
       execute_command_line(d, ("break p:$" + std::to_string(0x200 + k)).c_str());
+    if (breaks == MIXED_BREAKS) execute_command_line(d, "break cyc>=2000000000");
   } else if (breaks == CYC_BREAK) {
     execute_command_line(d, "break cyc==0");
   } else if (breaks == TIMER_RUNNING) {
@@ -210,6 +212,9 @@ void BM_FirOneDevice(benchmark::State& state) {
 void BM_FirEightAddressBreaks(benchmark::State& state) {
   run_case(state, "73521", 1, EIGHT_ADDRESS_BREAKS, state.range(0) != 0);
 }
+void BM_FirMixedBreaks(benchmark::State& state) {
+  run_case(state, "73521", 1, MIXED_BREAKS, state.range(0) != 0);
+}
 void BM_FirCycBreak(benchmark::State& state) {
   run_case(state, "73521", 1, CYC_BREAK, state.range(0) != 0);
 }
@@ -257,6 +262,7 @@ void engines(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_FirOneDevice)->Apply(engines);
 BENCHMARK(BM_FirEightAddressBreaks)->Apply(engines);
+BENCHMARK(BM_FirMixedBreaks)->Apply(engines);
 BENCHMARK(BM_FirCycBreak)->Apply(engines);
 BENCHMARK(BM_FirTwoStreams)->Apply(engines);
 BENCHMARK(BM_FirTimerRunning)->Apply(engines);

@@ -182,13 +182,15 @@ break_rec* next_after(break_rec* head, const break_rec* bp, int number) {
 }
 
 // What the run plan keeps of each device's list, worked out when the list
-// changes: whether every enabled breakpoint is a plain program-address one
-// (then an end whose pc none names has nothing to test), the addresses
-// they name, and whether any breakpoint keeps marks to clear at ends.
+// changes: the addresses the plain program-address breakpoints name (an
+// end whose pc none names need not test them), the other enabled records
+// in list order (the only ones an end without an address hit tests), and
+// whether any breakpoint keeps marks to clear at ends.
 struct break_summary {
-  bool pc_only = false;
   bool end_marks = true;
   std::array<uint64_t, 0x10000 / 64> pc_bits{};
+  const break_rec* head = nullptr;  // the list the summary was made of
+  std::vector<break_rec*> others;
   // The conditions on the count alone, when every condition that can fire
   // inside an instruction is one.
   std::vector<cycle_bound> bounds;
@@ -197,19 +199,25 @@ std::array<break_summary, DEVICE_MAX> summaries;
 
 bool register_mark_kind(int kind) { return kind >= BK_REG_READ && kind <= BK_REG_WRITE; }
 
-int test_breakpoints(int end_flag, int* stop, int* show) {
+// The address bitmap has the record's bit and it is tested nowhere else.
+bool plain_address(const break_rec& bp) {
+  return bp.kind == BK_PC && bp.mentions == 0 && bp.operands.lo <= 0xFFFF;
+}
+
+bool skipped(const break_rec& bp, bool end, uint32_t mid_mask, uint32_t flags) {
+  return bp.enabled == 0 || (!end && (bp.mentions & mid_mask) == 0) ||
+         (end && bp.hit_at_pc_write != 0 && (flags & DEV_PC_WRITTEN) == 0);
+}
+
+// Tests the list from bp on in order.
+int walk_breakpoints(break_rec* bp, bool end, int* stop, int* show) {
   device_inst& inst = *cur_inst;
   device_state& st = *cur_state;
   const int device = cur_device;
-  const bool end = end_flag != 0;
-  if (end && summaries[static_cast<std::size_t>(device)].pc_only && inst.pc <= 0xFFFF &&
-      ((summaries[static_cast<std::size_t>(device)].pc_bits[inst.pc >> 6] >> (inst.pc & 63)) & 1) == 0)
-    return 1;
   const uint32_t mid_mask =
       MENTIONS_CYC | ((inst.flags & DEV_PC_WRITTEN) != 0 ? MENTIONS_PC : 0u);
-  for (break_rec* bp = st.breakpoints; bp != nullptr;) {
-    if (bp->enabled == 0 || (!end && (bp->mentions & mid_mask) == 0) ||
-        (end && bp->hit_at_pc_write != 0 && (inst.flags & DEV_PC_WRITTEN) == 0)) {
+  while (bp != nullptr) {
+    if (skipped(*bp, end, mid_mask, inst.flags)) {
       bp = bp->next;
       continue;
     }
@@ -219,6 +227,28 @@ int test_breakpoints(int end_flag, int* stop, int* show) {
     if (!test_breakpoint(*bp, stop, show)) return 0;
     if (!device_alive(device, &inst, &st)) return 0;
     bp = executes ? next_after(st.breakpoints, bp, number) : bp->next;
+  }
+  return 1;
+}
+
+int test_breakpoints(int end_flag, int* stop, int* show) {
+  device_inst& inst = *cur_inst;
+  device_state& st = *cur_state;
+  const int device = cur_device;
+  const break_summary& s = summaries[static_cast<std::size_t>(device)];
+  if (end_flag == 0 || s.head != st.breakpoints || inst.pc > 0xFFFF ||
+      ((s.pc_bits[inst.pc >> 6] >> (inst.pc & 63)) & 1) != 0)
+    return walk_breakpoints(st.breakpoints, end_flag != 0, stop, show);
+  // No address hit: the plain address records cannot hit; the others are
+  // tested in list order. After a command action the list may have
+  // changed, so the rest of it is walked whole, as it stands.
+  for (break_rec* bp : s.others) {
+    if (skipped(*bp, true, 0, inst.flags)) continue;
+    const int number = bp->number;
+    const bool executes = bp->action == BA_EXECUTE;
+    if (!test_breakpoint(*bp, stop, show)) return 0;
+    if (!device_alive(device, &inst, &st)) return 0;
+    if (executes) return walk_breakpoints(next_after(st.breakpoints, bp, number), true, stop, show);
   }
   return 1;
 }
@@ -273,11 +303,12 @@ uint32_t read_change_mark(int row, uint32_t address, uint32_t value) {
 
 int plan_breakpoints() {
   break_summary& s = summaries[static_cast<std::size_t>(cur_device)];
-  s.pc_only = true;
   s.end_marks = false;
   s.pc_bits.fill(0);
+  s.head = cur_state->breakpoints;
+  s.others.clear();
   s.bounds.clear();
-  bool bounded = true, only_bounded = true;
+  bool bounded = true, every_end = false;
   int cyc_row = -1, cyc_reg = -1;
   if (!lookup_register(cur_device, "cyc", &cyc_row, &cyc_reg)) bounded = false;
   int flags = 0;
@@ -291,25 +322,27 @@ int plan_breakpoints() {
     if ((bp->mentions & (MENTIONS_CYC | MENTIONS_PC)) != 0) {
       flags |= BREAKS_WITHIN_INSTRUCTION;
       bounded = bounded && bound_condition(*bp, cyc_row, cyc_reg, s.bounds.emplace_back());
-    } else {
-      only_bounded = false;
+    } else if (!plain_address(*bp)) {
+      every_end = true;
     }
     if (register_mark_kind(bp->kind)) flags |= BREAKS_OBSERVE_MARKS;
     if (watches_reads_of(*bp)) {
       if (bp->seen.empty()) fill_seen(*bp);
       flags |= BREAKS_WATCH_READS;
     }
-    if (bp->kind == BK_PC && bp->mentions == 0 && bp->operands.lo <= 0xFFFF)
+    if (plain_address(*bp))
       s.pc_bits[bp->operands.lo >> 6] |= uint64_t{1} << (bp->operands.lo & 63);
     else
-      s.pc_only = false;
+      s.others.push_back(bp);
   }
-  cur_state->pc_break_bits = s.pc_only && !s.end_marks ? s.pc_bits.data() : nullptr;
+  // A record that keeps marks, even disabled, keeps every end on the walk.
+  cur_state->pc_break_bits = s.pc_bits.data();
+  if (every_end || s.end_marks) flags |= BREAKS_AT_EVERY_END;
   if ((flags & BREAKS_WITHIN_INSTRUCTION) == 0 || !bounded) {
     s.bounds.clear();
     return flags;
   }
-  return flags | BREAKS_CYCLE_BOUNDED | (only_bounded ? BREAKS_ONLY_BOUNDED : 0);
+  return flags | BREAKS_CYCLE_BOUNDED;
 }
 
 uint64_t break_horizon(uint64_t from) {

@@ -310,16 +310,16 @@ struct device_state {
   int mid_instr_breaks = 0;
   int breaks_observe_marks = 0;
   int read_watch = 0;  // core reads ask run_hook.read_change_mark for their mark
-  // Set when every enabled breakpoint is a plain program-address one and
-  // none keeps marks: the addresses they name, one bit each; an
-  // instruction end whose pc has no bit tests nothing.
+  // The addresses the plain program-address breakpoints name, one bit
+  // each (set by the plan whenever the list is not empty): an instruction
+  // end whose pc has no bit needs no test of them.
   const uint64_t* pc_break_bits = nullptr;
   int run_fast = 0;
   // With conditions on the count alone (BREAKS_CYCLE_BOUNDED): tests at
   // counts in [break_from, break_until) cannot hit, nor tests at counts
   // below break_restart (after the count starts over).
   int breaks_cycle_bounded = 0;
-  int breaks_only_bounded = 0;
+  int breaks_every_end = 0;  // BREAKS_AT_EVERY_END
   uint64_t break_from = 0;
   uint64_t break_until = 0;
   uint64_t break_restart = 0;

@@ -20,8 +20,8 @@ struct run_hooks {
   // is worked out again.
   int (*plan_breakpoints)();
   // With BREAKS_CYCLE_BOUNDED: the first cycle count >= from at which a
-  // test of the current device's list may hit inside an instruction (and,
-  // with BREAKS_ONLY_BOUNDED, at an end); 1 << 32 when none.
+  // test of a condition on the count may hit, inside an instruction or at
+  // an end; 1 << 32 when none.
   uint64_t (*break_horizon)(uint64_t from);
   // While a breakpoint watches reads (BREAKS_WATCH_READS): the change
   // mark (ATTR_CHANGED or 0) of a core read of `value` at `address` in
@@ -47,8 +47,9 @@ enum : int {
   // Every condition that names "cyc" or "pc" compares cyc with constants
   // only (break_horizon bounds where it can hit).
   BREAKS_CYCLE_BOUNDED = 0x8,
-  // And every enabled breakpoint is such a condition.
-  BREAKS_ONLY_BOUNDED = 0x10,
+  // Some breakpoint needs a test at every instruction end: neither a plain
+  // program-address one (device_state::pc_break_bits) nor such a condition.
+  BREAKS_AT_EVERY_END = 0x10,
 };
 
 // The assembler and disassembler that every family record names.

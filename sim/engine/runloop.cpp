@@ -384,14 +384,15 @@ device_inst* enter_device(int device) {
   return inst;
 }
 
-// No breakpoint can fire at this end: none is set, all are plain
-// program-address ones and none names pc, or all are conditions on the
-// count that cannot hold at this one.
+// No breakpoint can fire at this end: none is set, or none needs a test
+// at every end, no condition on the count can hold at this one and no
+// program-address breakpoint names this pc.
 bool no_break_here(const device_inst& inst, const device_state& st) {
   if (st.breakpoints == nullptr) return true;
-  if (st.breaks_only_bounded != 0) return inst.cycles >= st.break_from && inst.cycles < st.break_until;
   const uint64_t* bits = st.pc_break_bits;
-  return bits != nullptr && inst.pc <= 0xFFFF && ((bits[inst.pc >> 6] >> (inst.pc & 63)) & 1) == 0;
+  if (bits == nullptr || st.breaks_every_end != 0 || inst.pc > 0xFFFF) return false;
+  if (st.breaks_cycle_bounded != 0 && (inst.cycles < st.break_from || inst.cycles >= st.break_until)) return false;
+  return ((bits[inst.pc >> 6] >> (inst.pc & 63)) & 1) == 0;
 }
 
 // An instruction end of a go that can neither stop nor show anything: no
@@ -564,7 +565,7 @@ void update_run_plan(device_state& st) {
   const int mid = (flags & BREAKS_WITHIN_INSTRUCTION) != 0 ? 1 : 0;
   st.mid_instr_breaks = mid;
   st.breaks_cycle_bounded = mid != 0 && (flags & BREAKS_CYCLE_BOUNDED) != 0 ? 1 : 0;
-  st.breaks_only_bounded = st.breaks_cycle_bounded != 0 && (flags & BREAKS_ONLY_BOUNDED) != 0 ? 1 : 0;
+  st.breaks_every_end = (flags & BREAKS_AT_EVERY_END) != 0 ? 1 : 0;
   st.break_from = st.break_until = 0;
   st.break_restart = st.breaks_cycle_bounded != 0 ? run_hook.break_horizon(1) : 0;
   st.breaks_observe_marks = (flags & BREAKS_OBSERVE_MARKS) != 0 ? 1 : 0;

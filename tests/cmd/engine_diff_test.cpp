@@ -350,6 +350,7 @@ TEST_F(engine_diff, CountConditionsHitWhereTheCycleEngineHits) {
     uint32_t fast_until;    // the fast device reaches the ends before it on the executor
     int run_count = 1;
     bool bounded = true;
+    int every_end = -1;  // the plan's BREAKS_AT_EVERY_END, when checked
   };
   std::vector<count_case> cases;
   for (const char* op : {"==", "!=", "<", "<=", ">", ">="})
@@ -369,6 +370,17 @@ TEST_F(engine_diff, CountConditionsHitWhereTheCycleEngineHits) {
       {{"break cyc>=2000"}, nullptr, 2000, 3},
       {{"break cyc==5000", "break #1 d", "break cyc==1600"}, "break #1 e", 1600},
       {{"break x0==$1234", "break cyc==1600"}, nullptr, 0, 1},
+      // Mixed lists: program addresses keep their bitmap beside count
+      // conditions and conditions tested at every end; an x action that
+      // adds a breakpoint in the middle of a walk.
+      {{"break p:$200", "break p:$10d i1", "break cyc>=2500"}, nullptr, 2500, 1, true, 0},
+      {{"break p:$10d i1", "break cyc>=2500", "break x0==$1234 i2", "break p:$10e i3", "break p:$201"},
+       nullptr, 2500, 1, true, 1},
+      {{"break p:$10d i1", "break cyc==1700 i2", "break p:$10e", "break a1>=$0 i3"}, "break #3 d", 1700, 1,
+       true, 1},
+      {{"break p:$200", "break a1>=$0 x break p:$10e i2", "break a1>=$0 i3", "break cyc>=3000",
+        "break p:$10d i1"},
+       nullptr, 0, 1, true, 1},
   };
   cases.insert(cases.end(), more.begin(), more.end());
 
@@ -402,9 +414,12 @@ TEST_F(engine_diff, CountConditionsHitWhereTheCycleEngineHits) {
       EXPECT_EQ(device_states[FAST]->running, device_states[CYCLE]->running);
       EXPECT_EQ(device_insts[FAST]->cycles, device_insts[CYCLE]->cycles);
       EXPECT_EQ(device_insts[FAST]->pc, device_insts[CYCLE]->pc);
-      EXPECT_EQ(device_states[FAST]->cnt[0], device_states[CYCLE]->cnt[0]);
+      for (int k = 0; k < 4; ++k) EXPECT_EQ(device_states[FAST]->cnt[k], device_states[CYCLE]->cnt[k]) << k;
       if (run == 0) {
         EXPECT_EQ(device_states[FAST]->breaks_cycle_bounded, c.bounded ? 1 : 0);
+        if (c.every_end >= 0) {
+          EXPECT_EQ(device_states[FAST]->breaks_every_end, c.every_end);
+        }
         EXPECT_GE(device_states[FAST]->fast_instructions + 1, ends_before_count[FAST]);
       }
       compare_runs();

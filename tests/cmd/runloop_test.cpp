@@ -267,6 +267,38 @@ TEST_F(run_check, ConditionsNamingCycOrPcAreTestedMidInstruction) {
   EXPECT_EQ(cur_state->cnt[1], 2u);
 }
 
+// Addresses, a count condition and conditions tested at every end in one
+// list: an end whose pc no address names tests only the others, in list
+// order; an x action that adds a breakpoint has it tested in the same walk.
+TEST_F(run_check, MixedListsTestTheAddressesByTheirBitmap) {
+  cur_state->run_count = 100;
+  add(BK_PC, BA_COUNT1, "p:$5", 1).operands.lo = 5;
+  add(BK_EXPRESSION, BA_COUNT2, "cyc>=10", 2);
+  add(BK_EXPRESSION, BA_EXECUTE, "1", 3).command_text = "break p:$7 i3";
+  add(BK_EXPRESSION, BA_COUNT4, "1", 5);
+  cur_inst->pc = 7;
+  check(END);
+  expect_counts({0, 0, 1, 1});  // #4 p:$7 was added and hit
+  EXPECT_NE(cur_state->pc_break_bits, nullptr);
+  EXPECT_EQ(cur_state->breaks_every_end, 1);
+  delete_breakpoint_range(3, 3);
+  struct end_case {
+    uint32_t pc, cycles;
+    std::initializer_list<uint32_t> counts;
+  };
+  for (const end_case& e : {end_case{5, 10, {1, 1, 1, 2}}, end_case{6, 11, {1, 2, 1, 3}},
+                            end_case{7, 3, {1, 2, 2, 4}}}) {
+    cur_inst->pc = e.pc;
+    cur_inst->cycles = e.cycles;
+    check(END);
+    expect_counts(e.counts);
+  }
+  delete_breakpoint_range(5, 5);
+  check(END);  // only addresses and a count condition: no walk at every end
+  EXPECT_EQ(cur_state->breaks_every_end, 0);
+  expect_counts({1, 2, 3, 4});
+}
+
 TEST_F(run_check, DisabledBreakpointsAreNotTested) {
   add(BK_EXPRESSION, BA_COUNT1, "1").enabled = 0;
   check(END);
