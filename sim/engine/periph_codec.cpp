@@ -2,6 +2,7 @@
 // converter from the mic or aux input into crx and a D/A converter from
 // ctx to the speaker pins. Two variants: the "73583" one moves the base
 // down by one for its second control register ccr0.
+#include <array>
 #include <bit>
 #include <cstdio>
 #include <cstdlib>
@@ -282,6 +283,132 @@ void codec_tick(int periph, uint32_t* w) {
   codec_engine(periph);
 }
 
+// Steps run in a batch: the words the steps write kept in locals and
+// stored once, the bit history as a ring, the speaker pins written from the
+// batch's last output-filter step. The arithmetic is codec_engine's, in
+// its order and precision. Only without streams: no input arrives and
+// nothing takes the speaker voltage between the steps.
+void codec_steps(int periph, uint32_t* w, uint32_t steps) {
+  const uint32_t control = w[CODEC_CONTROL];
+  const double x =
+      clamp(real(*analog(w, (control & CONTROL_INS) ? ANALOG_AUX : ANALOG_MIC)) * input_gains[(control >> 11) & 3],
+            1.0);
+  const int shift = rate_shifts[rate_index(periph, w)];
+  const bool is583 = is_583(periph);
+  const double volume = volumes[control & 0xF];
+  const bool muted_off = !(control & CONTROL_MUT);
+  float i1 = real(w[CW_I1]), i2 = real(w[CW_I2]), y = real(w[CW_Y]);
+  uint32_t a1 = w[CW_A1], a2 = w[CW_A2], a3 = w[CW_A3], counter = w[CW_STEP_COUNTER];
+  uint32_t period = w[CW_SAMPLE_PERIOD], d2 = w[CW_D2], j1 = w[CW_J1], j2 = w[CW_J2];
+  float m1 = real(w[CW_M1]), m2 = real(w[CW_M2]), q = real(w[CW_Q]);
+  // ring[(head + n) & 15] is the history's word n.
+  std::array<uint32_t, 16> ring{};
+  for (int n = 0; n < 13; ++n) ring[static_cast<std::size_t>(n)] = w[CW_BITS + n];
+  uint32_t head = 0;
+  uint32_t hw[4] = {w[CW_W], w[CW_W + 1], w[CW_W + 2], w[CW_W + 3]};
+  uint32_t phase = w[CW_OUTPUT_PHASE];
+  bool speaker = false;
+  double r = 0.0;
+  const auto b = [&](uint32_t n) -> double { return real(ring[(head + n) & 15]); };
+  cur_state->batched_steps += steps;
+  for (uint32_t k = 0; k < steps; ++k) {
+    const uint32_t cosr = w[CODEC_COSR];
+    i1 = static_cast<float>(static_cast<double>(i1) + x - static_cast<double>(y));
+    i2 = static_cast<float>(clamp(static_cast<double>(i2) + static_cast<double>(i1) - static_cast<double>(y), 2.0));
+    const bool negative = i2 < 0.0f;
+    y = negative ? -1.0f : 1.0f;
+    a1 += (negative ? ~0u : 1u) << shift;
+    a2 += a1;
+    a3 += a2;
+    if (++counter >= period) {
+      const uint32_t t = a3 & ~0x3FFFu;
+      const uint32_t c1 = t - w[CW_T_PREV];
+      const uint32_t c2 = c1 - w[CW_C1_PREV];
+      const uint32_t c3 = c2 - w[CW_C2_PREV];
+      w[CW_T_PREV] = t;
+      w[CW_C1_PREV] = c1;
+      w[CW_C2_PREV] = c2;
+      const uint32_t top = c3 >> 30;
+      const int32_t sample = top == 2 ? -32768 : top == 1 ? 32767 : static_cast<int16_t>((c3 >> 15) & 0xFFFF);
+      counter = 0;
+      end_of_sample(periph, w, sample);
+      period = w[CW_SAMPLE_PERIOD];
+      d2 = w[CW_D2];
+    }
+    j1 += d2;
+    j2 += j1;
+    const double p = period;
+    const double u = static_cast<int32_t>(j2) / (p * p);
+    m1 = static_cast<float>(static_cast<double>(m1) + u - static_cast<double>(q));
+    m2 = static_cast<float>(clamp(static_cast<double>(m2) + static_cast<double>(m1) - static_cast<double>(q), 262144.0));
+    q = m2 < 0.0f ? -32768.0f : 32768.0f;
+    head = (head - 1) & 15;
+    ring[head] = bits(q > 0.0f ? 1.0 : -1.0);
+    const double wn = 3 * static_cast<double>(real(hw[0])) - 3 * static_cast<double>(real(hw[1])) +
+                      static_cast<double>(real(hw[2])) + b(0) - 3 * b(4) + 3 * b(8) - b(12);
+    hw[3] = hw[2];
+    hw[2] = hw[1];
+    hw[1] = hw[0];
+    hw[0] = bits(wn);
+    if (phase == 0) {
+      const auto h = [&](int word, int n) -> double { return real(w[word + n]); };
+      w[CW_V + 2] = w[CW_V + 1];
+      w[CW_V + 1] = w[CW_V];
+      w[CW_V] = hw[0];
+      const double z = 0.004514 * h(CW_V, 0) - 0.008817 * h(CW_V, 1) + 0.004514 * h(CW_V, 2) +
+                       2.9005 * h(CW_Z, 0) - 2.807675 * h(CW_Z, 1) + 0.906965 * h(CW_Z, 2);
+      w[CW_Z + 2] = w[CW_Z + 1];
+      w[CW_Z + 1] = w[CW_Z];
+      w[CW_Z] = bits(z);
+      const double scale = is583 ? p * 0.0078125 : rate_scales_547[(control >> 8) & 3];
+      r = muted_off ? 0.0 : clamp(volume * real(w[CW_Z]) * scale * 0.015550947844266963, 1.0);
+      speaker = true;
+    }
+    phase = (phase + 1) & 3;
+    update_request(w);
+    if (w[CODEC_COSR] != cosr) {
+      const uint32_t now = w[CODEC_COSR];
+      w[CODEC_COSR] = cosr;
+      store_cosr(periph, w, now);
+    }
+  }
+  w[CW_I1] = bits(i1);
+  w[CW_I2] = bits(i2);
+  w[CW_Y] = bits(y);
+  w[CW_A1] = a1;
+  w[CW_A2] = a2;
+  w[CW_A3] = a3;
+  w[CW_STEP_COUNTER] = counter;
+  w[CW_J1] = j1;
+  w[CW_J2] = j2;
+  w[CW_M1] = bits(m1);
+  w[CW_M2] = bits(m2);
+  w[CW_Q] = bits(q);
+  for (uint32_t n = 0; n < 13; ++n) w[CW_BITS + n] = ring[(head + n) & 15];
+  for (int n = 0; n < 4; ++n) w[CW_W + n] = hw[n];
+  w[CW_OUTPUT_PHASE] = phase;
+  if (speaker) {
+    set_pin_word(analog(w, ANALOG_SPKP), 0, bits(2.0 + r));
+    set_pin_word(analog(w, ANALOG_SPKM), 0, bits(2.0 - r));
+  }
+}
+
+// n ticks at once; on the "73583" the prescaler passes every (ED + 1)-th.
+void codec_ticks(int periph, uint32_t* w, uint32_t n) {
+  if (!is_583(periph)) {
+    codec_steps(periph, w, n);
+    return;
+  }
+  const uint32_t skip = w[CW_PRESCALE];
+  if (skip >= n) {
+    w[CW_PRESCALE] = skip - n;
+    return;
+  }
+  const uint32_t ed = w[CODEC_CCR0] & 0x3F, after = n - skip - 1;
+  w[CW_PRESCALE] = ed - after % (ed + 1);
+  codec_steps(periph, w, 1 + after / (ed + 1));
+}
+
 bool converter_runs(const uint32_t* w) {
   const std::vector<uint32_t>& dw = cur_inst->device_words;
   return (w[CODEC_CONTROL] & CONTROL_COE) && !dw[DW_STOP_LATCH] && dw[DW_RESET_HELD] != 1;
@@ -307,6 +434,13 @@ void codec_catch_up(int periph, int resync) {
   if (resync == 0 && now + 1 == from) return;
   w[CW_UPDATED] = now;
   if (resync != 0 || now <= from || !converter_runs(w)) return;
+  // The cycle engine, the reference, steps one tick at a time.
+  const device_state& st = *cur_state;
+  if (now - from > 1 && st.cycle_engine_only == 0 && !st.streams[0] && !st.streams[1] && !st.streams[2] &&
+      !st.streams[3]) {
+    codec_ticks(periph, w, now - from);
+    return;
+  }
   for (uint32_t k = from; k < now; ++k) codec_tick(periph, w);
 }
 
