@@ -184,6 +184,19 @@ int core_access(int list, const io_stream& s) {
   return s.kind == SK_REGISTER || s.kind == SK_PORT ? STREAMS_CORE : 0;
 }
 
+// An input whose service only ever sets pins of ports B and C (groups 2
+// and 3), or whose service takes nothing.
+bool quiet_input(int list, const io_stream& s) {
+  if (s.kind == SK_PIN || s.kind == SK_PIN_GROUP) {
+    const int first = static_cast<int>(std::min(s.key2, s.key3)), last = static_cast<int>(std::max(s.key2, s.key3));
+    for (int at = first; at <= last && at < cur_type->pin_count; ++at)
+      if (cur_type->pins[at].group != 2 && cur_type->pins[at].group != 3) return false;
+    return true;
+  }
+  if (list == SL_IN_TIMED) return false;
+  return s.kind != SK_ANALOG_PIN && !per_cycle(list, s);
+}
+
 uint32_t capped(int64_t cycles) {
   return cycles >= static_cast<int64_t>(NO_EVENT) ? NO_EVENT - 1 : static_cast<uint32_t>(cycles);
 }
@@ -201,10 +214,13 @@ uint32_t untimed_due(const io_stream& s) { return s.count < 0 ? NO_EVENT : cappe
 
 int streams_plan() {
   int flags = 0;
+  bool quiet = true;
   for (int l = SL_IN_UNTIMED; l <= SL_OUT_TIMED; ++l)
-    for (const io_stream* s = cur_state->streams[l]; s != nullptr; s = s->next)
+    for (const io_stream* s = cur_state->streams[l]; s != nullptr; s = s->next) {
       flags |= STREAMS_OPEN | (per_cycle(l, *s) ? STREAMS_PER_CYCLE : 0) | core_access(l, *s);
-  return flags;
+      if (l <= SL_IN_TIMED) quiet = quiet && quiet_input(l, *s);
+    }
+  return flags | (quiet ? STREAMS_QUIET_PINS : 0);
 }
 
 uint32_t streams_input_due() {

@@ -22,6 +22,7 @@
 
 #include "sim/engine/clock_device.h"
 #include "sim/engine/core_engine.h"
+#include "sim/engine/core_fast.h"
 #include "sim/engine/device.h"
 #include "sim/engine/hooks.h"
 #include "sim/engine/periph.h"
@@ -439,6 +440,31 @@ struct input_services {
   }
 };
 
+// The input services of the run's cycles n .. n + ran - 1, which a
+// straight instruction just ran (STREAMS_QUIET_PINS: nothing sampled the
+// pins they set in between): each at its own count, in order, with the
+// blocks' previous words as the cycle engine leaves them. The core's
+// samples read only the control pins, so its mark of changed pins stays
+// as the instruction left it.
+void deliver_inside(input_services& inputs, int n, int ran, device_inst& inst, int blocks) {
+  const uint32_t end_count = inst.cycles;
+  const uint8_t changed = inst.pins_changed;
+  int64_t a = inputs.ahead(n);
+  while (a < ran) {
+    const int at = n + static_cast<int>(a);
+    inputs.changed(at);
+    inst.cycles = end_count - static_cast<uint32_t>(ran - a);
+    save_previous_blocks(inst, blocks);
+    service_input_streams();
+    inputs.served = at + 1;
+    inst.cycles += 1;  // the next cycle's count: absolute times compare with it
+    const int64_t next = inputs.ahead(at + 1);
+    a = next == NO_EVENT ? ran : a + 1 + next;
+  }
+  inst.cycles = end_count;
+  inst.pins_changed = changed;
+}
+
 // Cycles the executor may run before a test of a condition on the count
 // could hit (they would all find it false), counting from the next cycle;
 // a count that starts over inside them starts from 1.
@@ -480,8 +506,22 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
       }
     }
     int room = max - n;
+    if (breaks_left < room) room = breaks_left;
     const int64_t ahead = inputs.ahead(n);
-    if (ahead == 0) {
+    int whole = 0;
+    if (ahead < room && (st->stream_plan & STREAMS_QUIET_PINS) != 0) {
+      // Deliveries that fall inside an instruction the straight-line
+      // executor runs are made after it.
+      if (inst->profiled != 0) [[unlikely]] sample_profiler(device, st->profile);
+      const int ran = core_fast_instruction(room);
+      if (ran > 0) {
+        deliver_inside(inputs, n, ran, *inst, blocks);
+        n += ran;
+        whole = 1;
+      }
+    }
+    if (whole != 0) {
+    } else if (ahead == 0) {
       // The cycle engine's order, with the blocks' previous words as it
       // leaves them on either side of the cycle (a peripheral compares pins).
       inputs.changed(n);
@@ -491,14 +531,14 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
     } else if (ahead < room) {
       room = static_cast<int>(ahead);
     }
-    if (breaks_left < room) room = breaks_left;
-    int whole = 0;
-    // At an instruction's first cycle, as the cycle engine samples it.
-    if (inst->profiled != 0) [[unlikely]] sample_profiler(device, st->profile);
-    n += core_exec_instruction(room, &whole);
-    if (ahead == 0) {
-      inputs.served = n;
-      save_previous_blocks(*inst, blocks);
+    if (whole == 0) {
+      // At an instruction's first cycle, as the cycle engine samples it.
+      if (inst->profiled != 0) [[unlikely]] sample_profiler(device, st->profile);
+      n += core_exec_instruction(room, &whole);
+      if (ahead == 0) {
+        inputs.served = n;
+        save_previous_blocks(*inst, blocks);
+      }
     }
     if ((inst->flags & (DEV_INSTR_END | DEV_INSTR_END2)) != 0) {
       save_previous_blocks(*inst, blocks);
