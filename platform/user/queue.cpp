@@ -14,6 +14,9 @@
 namespace win {
 namespace {
 
+// Posts what ready wait descriptors stand for (the socket notifications).
+void (*descriptorWatcher)() = nullptr;
+
 using internal::findWindow;
 
 struct Queued {
@@ -164,6 +167,7 @@ void PostQuitMessage(int exitCode) {
 BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT lo, UINT hi, UINT remove) {
   if (!msg) return 0;
   backend::Current().Pump();
+  if (descriptorWatcher) descriptorWatcher();
   QueueState& s = q();
   ULONGLONG now = GetTickCount64();
   s.seenArrivals = s.arrivals;
@@ -255,6 +259,8 @@ void WakeFromSignal() {
   errno = saved;
 }
 
+void SetDescriptorWatcher(void (*watcher)()) { descriptorWatcher = watcher; }
+
 void AddWaitDescriptor(int fd) { q().descriptors.push_back(fd); }
 
 void RemoveWaitDescriptor(int fd) {
@@ -272,6 +278,7 @@ BOOL WaitMessage() {
   backend::Backend& b = backend::Current();
   for (;;) {
     b.Pump();
+    if (descriptorWatcher) descriptorWatcher();
     if (s.arrivals != s.seenArrivals) return 1;
     ULONGLONG now = GetTickCount64(), next = 0;
     if (newlyDueTimer(now, &next)) return 1;

@@ -133,5 +133,8 @@ void PrepareWake();
 void WakeFromSignal();
 void AddWaitDescriptor(int fd);
 void RemoveWaitDescriptor(int fd);
+// Runs before the queue is looked at (Peek and the wait): posts the
+// messages that ready wait descriptors stand for. Null: none.
+void SetDescriptorWatcher(void (*watcher)());
 
 }  // namespace win
