@@ -165,6 +165,23 @@ TEST_F(Channels, AddressTextsClearTheValidFlag) {
   EXPECT_EQ(r.cls, &vexCommunicationAddressUnknownTransportClass);
 }
 
+TEST_F(Channels, StartupRowStartsTheModuleWithTheSocketDriver) {
+  vcommInstallStartup();
+  int count = 0;
+  const vmoduleStartupRow* rows = vmoduleGetStartupTable(&count);
+  void (*fn)() = nullptr;
+  for (int i = 0; i < count; ++i)
+    if (std::strcmp(rows[i].name, "vcommGetDefaultClass") == 0) fn = rows[i].fn;
+  ASSERT_NE(fn, nullptr);
+  fn();
+  EXPECT_NE(vcommFindDriver(vnameInternLiteral("tcp")), nullptr);
+  EXPECT_EQ(vcommFindDriver(vnameInternLiteral("tcp")), vcommFindDriver(vnameInternLiteral("udp")));
+  EXPECT_STREQ(vcommFindDriver(vnameInternLiteral("tcp"))->name, "socket");
+  EXPECT_EQ(vcommFindDriver(vnameInternLiteral("unix")), nullptr);
+  EXPECT_EQ(vcommFindDriver(vcommGetLocalTransport()), nullptr);  // no DDE driver yet
+  EXPECT_STREQ(vcommGetLocalTransport(), "dde");
+}
+
 // The default transport: "vcommlocal" decides which is tried first; one
 // retry on the other; a named transport has none.
 TEST_F(Channels, DefaultTransportAndFallback) {

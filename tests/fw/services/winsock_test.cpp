@@ -82,6 +82,11 @@ TEST(WinsockTable, TheFortyFourNamesAndNoOthers) {
   for (const char* n : {"WSAFDIsSet", "WSAIoctl", "Accept", "", "gethostbyname2"})
     EXPECT_EQ(WinsockProcAddress(n), nullptr) << n;
   EXPECT_EQ(WinsockProcAddress(nullptr), nullptr);
+  // Through the pseudo module, as the driver fetches them.
+  HMODULE library = LoadLibraryA("WSOCK32.DLL");
+  ASSERT_NE(library, nullptr);
+  EXPECT_EQ(GetProcAddress(library, "WSAAsyncSelect"), WinsockProcAddress("WSAAsyncSelect"));
+  EXPECT_EQ(GetProcAddress(library, "WSAEventSelect"), nullptr);
   auto fetched = reinterpret_cast<u_short (*)(u_short)>(reinterpret_cast<void (*)()>(WinsockProcAddress("htons")));
   EXPECT_EQ(fetched(0x1234), htons(0x1234));
 }
