@@ -26,6 +26,7 @@ void recordKey(std::uint8_t* key, std::uint32_t n) {
 }
 
 void writeParams(Entry& e) {
+  settleCache(e);
   std::uint8_t v[8];
   putWord(v, e.nextTag), putWord(v + 4, e.nextNumber);
   vbtreePut(e.tree, PARAM_KEY, 1, v, 8);
@@ -255,6 +256,10 @@ bool hasRecord(Entry& e, std::uint32_t n) {
 }
 
 bool readRecord(Entry& e, std::uint32_t n, Bytes& out) {
+  if (e.cacheHandle == std::int64_t(n)) {
+    out = e.cache;
+    return true;
+  }
   std::uint8_t key[4];
   recordKey(key, n);
   const void* v;
@@ -268,6 +273,7 @@ bool readRecord(Entry& e, std::uint32_t n, Bytes& out) {
 
 void writeRecord(Entry& e, std::uint32_t n, const Bytes& r) {
   requireWritable(e);
+  if (e.cacheHandle == std::int64_t(n)) e.cacheHandle = -1, e.cacheDirty = false, e.cache.clear();
   std::uint8_t key[4];
   recordKey(key, n);
   vbtreePut(e.tree, key, 4, r.data(), r.size());
@@ -320,8 +326,18 @@ std::uint32_t newNumber(Entry& e) {
   return e.nextNumber++;
 }
 
+void settleCache(Entry& e) {
+  if (!e.cacheDirty) return;
+  e.cacheDirty = false;
+  std::uint8_t key[4];
+  recordKey(key, std::uint32_t(e.cacheHandle));
+  vbtreePut(e.tree, key, 4, e.cache.data(), e.cache.size());
+}
+
 void dropCache(Entry& e, std::uint32_t array) {
-  if (e.cacheHandle == std::int64_t(array)) e.cacheHandle = -1, e.cache.clear();
+  if (e.cacheHandle != std::int64_t(array)) return;
+  settleCache(e);
+  e.cacheHandle = -1, e.cache.clear();
 }
 
 }  // namespace vrs
@@ -424,7 +440,7 @@ void vrstoreCopyFile(vresource source, vresource destination) {
   std::uint8_t rootKey[4] = {0, 0, 0, 0};
   if (!vbtreeDelete(d.tree, PARAM_KEY, 1) || !vbtreeDelete(d.tree, rootKey, 4))
     fail(&vexArgClass, "Cannot remove parms or root");
-  d.cacheHandle = -1;
+  d.cacheHandle = -1, d.cacheDirty = false;  // its records are replaced whole
   vbtreeCompact(s.tree, d.tree);
   d.nextTag = s.nextTag, d.nextNumber = s.nextNumber, d.hint = s.hint;
   d.freed = {};

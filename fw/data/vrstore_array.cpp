@@ -79,19 +79,39 @@ void store(Array& a, const std::vector<std::uint32_t>& values, unsigned width, s
   writeRecord(*a.e, a.number, encode(parentOf(a.record), a.view.elementKind, width, values, minSize));
 }
 
-Array readArray(vresource h, const char* absent, const char* malformed) {
+// The array's record, held as the file's cached record (the one before it
+// settled), and its view.
+Bytes& cachedArray(vresource h, const char* absent, const char* malformed, Entry** entry, ArrayView* view) {
   Entry& e = entryOf(h);
+  *entry = &e;
   if (numberOf(h) == 0) fail(&vexArgClass, "Cannot perform operation on root");
-  Array a{&e, numberOf(h), {}, {}};
-  if (e.cacheHandle == std::int64_t(a.number)) {
-    a.record = e.cache;
-  } else {
-    if (!readRecord(e, a.number, a.record)) fail(&vexArgClass, absent);
-    if (kindOf(a.record) == vresARRAY) e.cacheHandle = a.number, e.cache = a.record;
+  if (e.cacheHandle != std::int64_t(numberOf(h))) {
+    Bytes r;
+    if (!readRecord(e, numberOf(h), r)) fail(&vexArgClass, absent);
+    if (kindOf(r) != vresARRAY) fail(&vexArgClass, malformed);
+    settleCache(e);
+    e.cacheHandle = numberOf(h), e.cache = std::move(r);
   }
-  if (kindOf(a.record) != vresARRAY) fail(&vexArgClass, malformed);
-  a.view = arrayView(a.record);
+  *view = arrayView(e.cache);
+  return e.cache;
+}
+
+Array readArray(vresource h, const char* absent, const char* malformed) {
+  Array a{nullptr, numberOf(h), {}, {}};
+  a.record = cachedArray(h, absent, malformed, &a.e, &a.view);
   return a;
+}
+
+void putElement(Bytes& r, const ArrayView& v, std::uint32_t i, std::uint32_t x) {
+  std::uint8_t* d = r.data() + v.header;
+  std::uint64_t bit = std::uint64_t(i) * v.width;
+  if (v.width >= 8) {
+    for (unsigned b = 0; b < v.width / 8; ++b) d[bit / 8 + b] = std::uint8_t(x >> (v.width - 8 * (b + 1)));
+    return;
+  }
+  unsigned shift = 8 - unsigned(bit % 8) - v.width;
+  unsigned mask = ((1u << v.width) - 1) << shift;
+  d[bit / 8] = std::uint8_t((d[bit / 8] & ~mask) | ((x << shift) & mask));
 }
 
 bool kindMatches(int elementKind, int wanted) {
@@ -100,20 +120,33 @@ bool kindMatches(int elementKind, int wanted) {
 
 // The element i of the wanted kind, read for a getter.
 std::uint32_t readElement(vresource h, std::int32_t i, int kind, Array* out = nullptr) {
-  Array a = readArray(h, "Fell off end of world", "Fell off end of world");
-  if (!kindMatches(a.view.elementKind, kind)) fail(&vexArgClass, "Fell off end of world");
-  if (i < 0 || std::uint32_t(i) >= a.view.count)
+  Entry* e;
+  ArrayView view;
+  const Bytes& r = cachedArray(h, "Fell off end of world", "Fell off end of world", &e, &view);
+  if (!kindMatches(view.elementKind, kind)) fail(&vexArgClass, "Fell off end of world");
+  if (i < 0 || std::uint32_t(i) >= view.count)
     fail(kind == vresCHARACTER ? &vexArgRangeClass : &vexArgClass, "Illegal array index");
-  std::uint32_t v = elementAt(a.record, a.view, std::uint32_t(i));
-  if (out) *out = std::move(a);
-  return v;
+  if (out) *out = Array{e, numberOf(h), {}, view};  // the view, not a copy of the elements
+  return elementAt(r, view, std::uint32_t(i));
 }
 
 // Writes element i (insert: a new place at i) of kind with value v; an
 // untyped array whose elements are all zero takes the kind.
 void writeElement(vresource h, std::int32_t i, int kind, std::uint32_t v, bool insert) {
+  {
+    // A set at the present width is made in place, in the cached record.
+    Entry* e;
+    ArrayView view;
+    Bytes& r = cachedArray(h, "Missing array", "Malformed array", &e, &view);
+    requireWritable(*e);
+    if (!insert && widthFor(v) <= view.width && view.elementKind != vresUNTYPED && kindMatches(view.elementKind, kind) &&
+        i >= 0 && std::uint32_t(i) < view.count) {
+      putElement(r, view, std::uint32_t(i), v);
+      e->cacheDirty = true;
+      return;
+    }
+  }
   Array a = readArray(h, "Missing array", "Malformed array");
-  requireWritable(*a.e);
   std::vector<std::uint32_t> values = a.elements();
   if (a.view.elementKind == vresUNTYPED && kind != vresUNTYPED) {
     for (std::uint32_t x : values)
@@ -188,8 +221,12 @@ vresource vrstoreCreateArray(vresource h, vname tag, int elementKind, std::int32
   Entry& e = entryOf(h);
   Bytes old;
   readRecord(e, numberOf(child), old);
-  writeRecord(e, numberOf(child),
-              encode(parentOf(old), elementKind, 1, std::vector<std::uint32_t>(std::size_t(count), 0), 0));
+  // Zero elements of one bit each: no element is unpacked.
+  Bytes r = vmemGuard(std::size_t(count) / 8, [&] { return Bytes(12 + (std::size_t(count) + 7) / 8, 0); });
+  putWord(r.data(), std::uint32_t(count) << 8 | FORM_SHORT | vresARRAY);
+  putWord(r.data() + 4, parentOf(old));
+  putWord(r.data() + 8, std::uint32_t(elementKind) | 1u << 4);
+  writeRecord(e, numberOf(child), r);
   return child;
 }
 
@@ -232,11 +269,17 @@ void vrstoreSetCount(vresource h, std::int32_t n) {
   std::uint32_t count = arrayView(r).count;
   while (count > std::uint32_t(n)) vrstoreRemoveAt(h, std::int32_t(--count));
   if (count < std::uint32_t(n)) {
+    // The record grows by zero places; no element is unpacked.
     requireWritable(e);
     Array a = readArray(h, "Missing array", "Malformed array");
-    std::vector<std::uint32_t> values = a.elements();
-    values.resize(std::size_t(n), 0);
-    store(a, values, a.view.width, a.record.size() + (std::size_t(n) - count) * ((a.view.width + 7) / 8));
+    std::size_t grown = a.record.size() + (std::size_t(n) - count) * ((a.view.width + 7) / 8);
+    vmemGuard(grown, [&] { a.record.resize(grown, 0); });
+    if (isShort(a.record))
+      putWord(a.record.data(), std::uint32_t(n) << 8 | FORM_SHORT | vresARRAY);
+    else
+      putWord(a.record.data() + 12, std::uint32_t(n));
+    dropCache(e, a.number);
+    writeRecord(e, a.number, a.record);
   }
 }
 

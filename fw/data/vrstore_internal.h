@@ -27,8 +27,13 @@ struct Entry {
   std::unordered_map<std::uint32_t, vname> tagByNumber;
   std::unordered_map<vname, std::uint32_t> numberByTag;
   std::priority_queue<std::uint32_t, std::vector<std::uint32_t>, std::greater<>> freed;
+  // The array last read by element; element sets change it in place and
+  // mark it dirty, and it reaches the B-tree when it is settled: before
+  // another record takes its place and before the file is flushed, saved,
+  // copied or closed.
   std::int64_t cacheHandle = -1;
   Bytes cache;
+  bool cacheDirty = false;
   std::uint32_t nextTag = 1, nextNumber = 1, hint = 1;
 };
 
@@ -115,6 +120,7 @@ struct ArrayView {
 };
 ArrayView arrayView(const Bytes& r);
 std::uint32_t elementAt(const Bytes& r, const ArrayView& v, std::uint32_t i);
-void dropCache(Entry& e, std::uint32_t array);
+void dropCache(Entry& e, std::uint32_t array);  // settled first
+void settleCache(Entry& e);
 
 }  // namespace vrs

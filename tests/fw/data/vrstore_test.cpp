@@ -277,6 +277,52 @@ TEST_F(VrStore, ArraysRepackAndResize) {
   vrstoreCloseFile(root);
 }
 
+// What the B-tree itself holds for element i of array a, past the record
+// that element sets change in place.
+std::uint32_t stored(vresource a, std::uint32_t i) {
+  std::uint32_t n = vrs::numberOf(a);
+  const std::uint8_t key[4] = {0, std::uint8_t(n >> 16), std::uint8_t(n >> 8), std::uint8_t(n)};
+  const void* v;
+  std::size_t vl;
+  if (!vbtreeFind(vrs::entryOf(a).tree, key, 4, &v, &vl)) return 0xFFFFFFFFu;
+  vrs::Bytes r(static_cast<const std::uint8_t*>(v), static_cast<const std::uint8_t*>(v) + vl);
+  return vrs::elementAt(r, vrs::arrayView(r), i);
+}
+
+// Elements set in place reach the B-tree whenever another array is read,
+// the array is changed otherwise, and the file is flushed, saved, copied
+// or closed.
+TEST_F(VrStore, ElementsSetInPlaceReachTheFileAtEveryExit) {
+  Path p(file("inplace.vr")), q(file("saved.vr"));
+  vresource root = vrstoreCreateFile(p.p, 0);
+  vresource a = vrstoreCreateArray(root, tag("A"), vresINTEGER, 4);
+  vresource b = vrstoreCreateArray(root, tag("B"), vresINTEGER, 4);
+  vrstoreSetAtInteger(a, 1, 1);
+  vrstoreSetAtInteger(b, 2, 1);
+  EXPECT_EQ(stored(a, 1), 1u);
+  vrstoreFlushFile(root);
+  EXPECT_EQ(stored(b, 2), 1u);
+  vrstoreSetAtInteger(a, 0, 1);
+  vrstoreRemoveAt(a, 3);
+  EXPECT_EQ(stored(a, 0), 1u);
+  EXPECT_EQ(vrstoreCount(a), 3);
+  vrstoreSetAtInteger(b, 0, 1);
+  vresource saved = vrstoreSaveFile(root, q.p, 0);
+  EXPECT_EQ(vrstoreGetAtInteger(vrstoreGet(saved, tag("B")), 0), 1);
+  vrstoreCloseFile(saved);
+  vrstoreSetAtInteger(b, 1, 1);
+  vresource copy = vrstoreCreateMemory();
+  vrstoreCopyFile(root, copy);
+  EXPECT_EQ(vrstoreGetAtInteger(vrstoreGet(copy, tag("B")), 1), 1);
+  vrstoreCloseFile(copy);
+  vrstoreSetAtInteger(a, 2, 1);
+  vrstoreCloseFile(root);
+  root = vrstoreOpenFile(p.p, vbtreeREAD);
+  a = vrstoreGet(root, tag("A"));
+  for (std::int32_t i = 0; i < 3; ++i) EXPECT_EQ(vrstoreGetAtInteger(a, i), 1) << i;
+  vrstoreCloseFile(root);
+}
+
 // A dictionary whose count no longer fits the short form's 24 bits takes
 // the long form instead of wrapping into the kind bits. The count is
 // forged: sixteen million entries would take too long to make.
