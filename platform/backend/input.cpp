@@ -1,4 +1,5 @@
 // Native events from a back-end become input messages and window changes.
+#include <algorithm>
 #include <array>
 
 #include "platform/backend/input.h"
@@ -55,7 +56,18 @@ void InputButton(POINT screen, Button button, bool down) {
     buttons |= m.bit;
   else
     buttons &= ~m.bit;
-  if (HWND target = pointerTarget(screen)) queuePointer(target, down ? m.down : m.up, screen);
+  HWND target = pointerTarget(screen);
+  if (!target) return;
+  // A press in an inactive window asks it first whether it activates and
+  // whether the press is eaten.
+  HWND root = internal::rootOf(target);
+  if (down && root != internal::activeWindow() && !internal::captureWindow()) {
+    LRESULT answer = SendMessageA(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(root),
+                                  MAKELPARAM(static_cast<int>(HTCLIENT), static_cast<int>(m.down)));
+    if ((answer == MA_ACTIVATE || answer == MA_ACTIVATEANDEAT) && findWindow(root)) internal::activate(root, true);
+    if (answer == MA_ACTIVATEANDEAT || answer == MA_NOACTIVATEANDEAT || !findWindow(target)) return;
+  }
+  queuePointer(target, down ? m.down : m.up, screen);
 }
 
 void InputKey(UINT virtualKey, UINT scanCode, bool extended, bool down, int character) {
@@ -85,11 +97,17 @@ void InputCloseRequested(HWND surface) {
 void InputConfigured(HWND surface, const RECT& outer) {
   Window* w = findWindow(surface);
   if (!w) return;
-  // The back-end already shows this rectangle; only a procedure that
-  // refuses it makes the surface move again.
+  // Interactive sizing keeps within the tracking sizes.
+  SIZE screen = Current().ScreenSize();
+  MINMAXINFO mmi{{0, 0}, {screen.cx, screen.cy}, {0, 0}, {1, 1}, {screen.cx, screen.cy}};
+  SendMessageA(surface, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+  if (!(w = findWindow(surface))) return;
+  LONG cx = std::clamp(outer.right - outer.left, mmi.ptMinTrackSize.x, std::max(mmi.ptMinTrackSize.x, mmi.ptMaxTrackSize.x));
+  LONG cy = std::clamp(outer.bottom - outer.top, mmi.ptMinTrackSize.y, std::max(mmi.ptMinTrackSize.y, mmi.ptMaxTrackSize.y));
+  // The back-end already shows this rectangle; only a size or position
+  // other than it makes the surface move again.
   w->surfaceRect = outer;
-  SetWindowPos(surface, nullptr, outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top,
-               SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(surface, nullptr, outer.left, outer.top, cx, cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void InputStateChanged(HWND surface, SurfaceState state) {

@@ -64,8 +64,12 @@ void activate(HWND hwnd, bool byClick) {
   }
   if (!old) tellAllTopLevel(WM_ACTIVATEAPP, 1);
   if (active != hwnd || !findWindow(hwnd)) return;
+  // The active window comes to the top, its owned windows above it.
+  auto& order = topLevelOrder();
+  order.erase(std::remove(order.begin(), order.end(), hwnd), order.end());
+  order.insert(order.begin(), hwnd);
   keepOwnedAbove();
-  if (Window* w = findWindow(hwnd)) syncSurface(*w);
+  syncStacking();
   focusSurface(hwnd);
   SendMessageA(hwnd, WM_NCACTIVATE, 1, 0);
   if (active != hwnd || !findWindow(hwnd)) return;

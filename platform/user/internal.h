@@ -81,6 +81,9 @@ HWND captureWindow();
 // The update area (paint.cpp): a rectangle in client coordinates, or the
 // whole client area; WM_PAINT comes for windows that have one.
 void invalidate(Window& w, const RECT* area, bool erase);
+void forgetDamage(Window& w);
+// Brings every surface's place in the stack up to date with the order.
+void syncStacking();
 bool takePaint(MSG* out, HWND filter, UINT lo, UINT hi);
 
 // The queue's side of a dying window: its timers and messages go.

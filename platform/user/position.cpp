@@ -21,7 +21,10 @@ void placeInOrder(Window& w, HWND after) {
   else if (auto found = std::find(list.begin(), list.end(), after); after && found != list.end())
     at = found + 1;
   list.insert(at, w.handle);
-  if (!w.parent) keepOwnedAbove();
+  if (!w.parent) {
+    keepOwnedAbove();
+    syncStacking();
+  }
 }
 
 // The client pixels after a resize: the answer of WM_NCCALCSIZE decides

@@ -1,4 +1,6 @@
 // Show states: hidden, shown, minimized and maximized, and restoring.
+#include <algorithm>
+
 #include "platform/user/internal.h"
 
 namespace win {
@@ -50,8 +52,10 @@ void maximize(HWND hwnd, bool activateIt) {
   if (!w->minimized) w->normalRect = w->rect;
   w->minimized = false;
   w->maximized = true;
-  RECT r{mmi.ptMaxPosition.x, mmi.ptMaxPosition.y, mmi.ptMaxPosition.x + mmi.ptMaxSize.x,
-         mmi.ptMaxPosition.y + mmi.ptMaxSize.y};
+  // The tracking sizes bound the maximized size too.
+  LONG cx = std::clamp(mmi.ptMaxSize.x, mmi.ptMinTrackSize.x, std::max(mmi.ptMinTrackSize.x, mmi.ptMaxTrackSize.x));
+  LONG cy = std::clamp(mmi.ptMaxSize.y, mmi.ptMinTrackSize.y, std::max(mmi.ptMinTrackSize.y, mmi.ptMaxTrackSize.y));
+  RECT r{mmi.ptMaxPosition.x, mmi.ptMaxPosition.y, mmi.ptMaxPosition.x + cx, mmi.ptMaxPosition.y + cy};
   changeState(hwnd, r, activateIt);
 }
 

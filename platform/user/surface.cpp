@@ -64,6 +64,17 @@ void syncSurface(Window& w) {
   }
 }
 
+void syncStacking() {
+  for (HWND h : topLevelOrder()) {
+    Window* w = findWindow(h);
+    if (!w || !w->hasSurface) continue;
+    if (HWND above = surfaceAbove(h); above != w->surfaceAbove) {
+      w->surfaceAbove = above;
+      backend::Current().RestackSurface(h, above);
+    }
+  }
+}
+
 void dropSurface(Window& w) {
   if (!w.hasSurface) return;
   w.hasSurface = false;

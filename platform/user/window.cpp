@@ -71,6 +71,7 @@ void release(HWND hwnd) {
   unlink(*w);
   internal::forgetWindowMessages(hwnd);
   internal::dropSurface(*w);
+  internal::forgetDamage(*w);
   if (w->systemMenu) DestroyMenu(w->systemMenu);
   --w->windowClass->liveWindows;
   internal::windows().each([&](std::uintptr_t, Window& other) {
@@ -311,7 +312,7 @@ LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
         }
       w->owner = owner;
       internal::keepOwnedAbove();
-      internal::syncSurface(*w);
+      internal::syncStacking();
       if (w->hasSurface) {
         Window* ow = findWindow(owner);
         backend::Current().SetSurfaceOwner(hwnd, ow && ow->hasSurface ? owner : nullptr);

@@ -197,6 +197,7 @@ inline const char* const IDI_APPLICATION = reinterpret_cast<const char*>(std::ui
 inline constexpr UINT MB_OK = 0;
 
 inline constexpr LRESULT MA_ACTIVATE = 1;
+inline constexpr LRESULT MA_ACTIVATEANDEAT = 2;
 inline constexpr LRESULT MA_NOACTIVATE = 3;
 inline constexpr LRESULT MA_NOACTIVATEANDEAT = 4;
 inline constexpr WPARAM ICON_SMALL = 0;

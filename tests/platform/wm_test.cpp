@@ -358,3 +358,40 @@ TEST_F(WmTest, SystemMenuPerWindowAndSurfaces) {
   EXPECT_EQ(headless.surfaces.count(w), 0u);
   EXPECT_FALSE(win::DestroyMenu(m));  // went with its window
 }
+
+TEST_F(WmTest, BackEndEventsActivateMoveAndStack) {
+  win::HWND a = make("a", win::WS_POPUP | win::WS_VISIBLE, nullptr, 0, 0, 100, 100);
+  win::HWND b = make("b", win::WS_POPUP | win::WS_VISIBLE, nullptr, 200, 0, 100, 100);
+  auto& headless = win::test::Headless();
+  ASSERT_EQ(win::GetActiveWindow(), b);
+  // A press in the inactive window: asked first, then activated by the click.
+  static win::WPARAM activation;
+  Recorder::action = [](win::HWND, win::UINT m, win::WPARAM w, win::LPARAM) {
+    if (m == win::WM_ACTIVATE && w != win::WA_INACTIVE) activation = w;
+  };
+  win::backend::InputButton({10, 10}, win::backend::Button::left, true);
+  EXPECT_EQ(win::GetActiveWindow(), a);
+  EXPECT_EQ(activation, win::WA_CLICKACTIVE);
+  // A window answering "no activation, eat it" keeps the press away.
+  Recorder::answers[win::WM_MOUSEACTIVATE] = win::MA_NOACTIVATEANDEAT;
+  win::backend::InputButton({210, 10}, win::backend::Button::left, true);
+  Recorder::answers.clear();
+  EXPECT_EQ(win::GetActiveWindow(), a);
+  win::MSG m;
+  std::string got;
+  while (win::PeekMessageA(&m, nullptr, win::WM_LBUTTONDOWN, win::WM_LBUTTONDOWN, win::PM_REMOVE))
+    got += Recorder::name(m.hwnd) + " ";
+  EXPECT_EQ(got, "a ");
+  // The surfaces' stack follows the order: the active window on top.
+  ASSERT_GE(headless.stack.size(), 2u);
+  EXPECT_EQ(headless.stack.front(), a);
+  // The window manager moved a surface and sized it below the minimum.
+  Recorder::action = [](win::HWND, win::UINT msg, win::WPARAM, win::LPARAM l) {
+    if (msg == win::WM_GETMINMAXINFO) reinterpret_cast<win::MINMAXINFO*>(l)->ptMinTrackSize = {50, 60};
+  };
+  win::backend::InputConfigured(b, {300, 10, 320, 30});
+  EXPECT_TRUE(rectOf(b) == (win::RECT{300, 10, 350, 70}));
+  EXPECT_TRUE(headless.surfaces[b].spec.outer == (win::RECT{300, 10, 350, 70}));
+  win::backend::InputStateChanged(b, win::backend::SurfaceState::minimized);
+  EXPECT_TRUE(win::IsIconic(b));
+}
