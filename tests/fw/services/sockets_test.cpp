@@ -263,4 +263,34 @@ TEST_F(Sockets, WaitTimesOutOrHandlesActivity) {
   vcommChannelDestroy(listener);
 }
 
+// The framework's event loop carries the notifications: its wait sleeps
+// in the platform's, which watches the sockets.
+TEST_F(Sockets, EventLoopDeliversSocketEvents) {
+  static char buf[6];
+  static vcommChannel* client = nullptr;
+  vcommChannel* listener = listenOn("tcp");
+  // The server posts its buffer before the client writes.
+  listener->notify = [](vcommChannel* c, int event) {
+    record(c, event);
+    if (event == vcommEVENT_OPENED) {
+      EXPECT_EQ(vcommRead(c, buf, sizeof buf), 0);
+      EXPECT_EQ(vcommWrite(client, "loop", 4), 4);
+      EXPECT_EQ(vcommWrite(client, "ed", 2), 2);
+    }
+    // Stopped from a client event: the loop looks at a stop between its events.
+    if (event == vcommEVENT_FILLED) veventPost(veventCreateClient([](vevent*) {
+        veventStopProcessing();
+        return 1;
+      }, nullptr));
+  };
+  client = connectTo("tcp", listener);
+  veventProcess();
+  ASSERT_EQ(accepted.size(), 1u);
+  EXPECT_EQ(std::string(buf, 6), "looped");
+  EXPECT_EQ(seen[accepted[0]], (std::vector<int>{vcommEVENT_OPENED, vcommEVENT_FILLED}));
+  vcommChannelDestroy(client);
+  vcommChannelDestroy(accepted[0]);
+  vcommChannelDestroy(listener);
+}
+
 }  // namespace
