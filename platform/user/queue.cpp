@@ -269,8 +269,10 @@ void RemoveWaitDescriptor(int fd) {
 }
 
 namespace internal {
-bool advanceVirtualClock(ULONGLONG to);
-}
+// A clock that waits move instead of sleeping (clock.cpp).
+bool clockMovesOnWaits();
+void advanceVirtualClock(ULONGLONG to);
+}  // namespace internal
 
 BOOL WaitMessage() {
   PrepareWake();
@@ -288,13 +290,10 @@ BOOL WaitMessage() {
     if (backendFd >= 0) fds.push_back({backendFd, POLLIN, 0});
     for (int fd : s.descriptors) fds.push_back({fd, POLLIN, 0});
 
-    int timeout = -1;
-    if (next) {
-      // A virtual clock moves to the deadline instead of sleeping; the
-      // poll then only looks at what is ready.
-      if (internal::advanceVirtualClock(next)) timeout = 0;
-      else timeout = static_cast<int>(std::min<ULONGLONG>(next - now, 1u << 30));
-    }
+    // A clock that waits move looks at what is ready now and then moves
+    // to the deadline instead of sleeping.
+    bool moveClock = next && internal::clockMovesOnWaits();
+    int timeout = !next ? -1 : moveClock ? 0 : static_cast<int>(std::min<ULONGLONG>(next - now, 1u << 30));
     b.Flush();
     int n = poll(fds.data(), fds.size(), timeout);
     if (n < 0 && errno != EINTR) return 0;
@@ -307,6 +306,7 @@ BOOL WaitMessage() {
       if (backendFd >= 0 && i == 1) continue;  // pumped at the top of the loop
       return 1;
     }
+    if (moveClock) internal::advanceVirtualClock(next);
   }
 }
 

@@ -1,4 +1,6 @@
 // The queue: order of retrieval, filters, timers, waiting, hooks, input.
+#include <unistd.h>
+
 #include "platform/backend/input.h"
 #include "platform_fixture.h"
 
@@ -259,4 +261,28 @@ TEST(Hooks, MessageFilterChain) {
   EXPECT_TRUE(win::UnhookWindowsHookEx(first));
   EXPECT_FALSE(win::UnhookWindowsHookEx(first));
   EXPECT_EQ(win::SetWindowsHookA(12345, firstHook), nullptr);
+}
+
+TEST_F(QueueTest, WaitEndsForTheWakePipeAndReadableDescriptors) {
+  // A far timer: a wait that missed the wake-up would move the clock to it.
+  win::SetTimer(main, 9, 100000, nullptr);
+  drain();
+  win::ULONGLONG start = win::GetTickCount64();
+  win::PrepareWake();
+  win::WakeFromSignal();
+  EXPECT_TRUE(win::WaitMessage());
+  EXPECT_EQ(win::GetTickCount64(), start);
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  win::AddWaitDescriptor(fds[0]);
+  ASSERT_EQ(write(fds[1], "x", 1), 1);
+  EXPECT_TRUE(win::WaitMessage());
+  EXPECT_EQ(win::GetTickCount64(), start);
+  win::RemoveWaitDescriptor(fds[0]);
+  close(fds[0]);
+  close(fds[1]);
+  // With neither, the wait lasts until the timer.
+  EXPECT_TRUE(win::WaitMessage());
+  EXPECT_EQ(win::GetTickCount64(), start + 100000);
+  win::KillTimer(main, 9);
 }
