@@ -49,14 +49,14 @@ inline bool pumpUntil(const std::function<bool()>& done, int milliseconds = 3000
 }
 
 // What a raise carried; the chain is restored.
-struct Raised {
+struct Caught {
   const vexClass* cls = nullptr;
   std::string message;
   int errnum = 0;
 };
 template <class F>
-Raised raised(F body) {
-  Raised r;
+Caught caught(F body) {
+  Caught r;
   vexGuard(body, [&](vexHandler& h) {
     vexException* e = vexGetCurrentException();
     r.cls = e->cls;

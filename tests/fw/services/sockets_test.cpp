@@ -164,7 +164,7 @@ TEST_F(Sockets, ConnectFailures) {
   int before = openDescriptors();
   vcommChannel* c = vcommChannelCreate();
   address(&c->peer, "tcp", "127.0.0.1", "");
-  Raised r = raised([&] { vcommConnect(c); });
+  Caught r = caught([&] { vcommConnect(c); });
   EXPECT_EQ(r.cls, &vexCommunicationAddressClass);
   EXPECT_EQ(r.message, "");
   EXPECT_EQ(openDescriptors(), before);
@@ -184,7 +184,7 @@ TEST_F(Sockets, ConnectFailures) {
   for (const auto& k : cases) {
     SCOPED_TRACE(k.message);
     address(&c->peer, k.transport, k.location, k.port);
-    r = raised([&] { vcommConnect(c); });
+    r = caught([&] { vcommConnect(c); });
     EXPECT_EQ(r.cls, &vexCommunicationAddressClass);
     EXPECT_EQ(r.message, k.message);
     EXPECT_EQ(openDescriptors(), afterStart);  // the socket was closed

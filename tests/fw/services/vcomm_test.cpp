@@ -69,14 +69,14 @@ TEST_F(Channels, OpenCloseAndNotOpen) {
   for (auto op : {+[](vcommChannel* x) { char b[2]; vcommRead(x, b, 2); },
                   +[](vcommChannel* x) { vcommWrite(x, "ab", 2); }, +[](vcommChannel* x) { vcommAvailable(x); },
                   +[](vcommChannel* x) { vcommWait(x, 0, 1); }}) {
-    Raised r = raised([&] { op(c); });
+    Caught r = caught([&] { op(c); });
     EXPECT_EQ(r.cls, &vexCommunicationChannelNotOpenClass);
   }
   vcommChannelDestroy(c);
   EXPECT_EQ(Fake::trace, (std::vector<std::string>{"connect fake", "close"}));
 
   // An exception from the opened callback reaches the caller.
-  Raised r = raised([&] { connected([](vcommChannel*, int) { vexGenerateMessage(&vexArgClass, "client says no"); }); });
+  Caught r = caught([&] { connected([](vcommChannel*, int) { vexGenerateMessage(&vexArgClass, "client says no"); }); });
   EXPECT_EQ(r.cls, &vexArgClass);
   EXPECT_EQ(r.message, "client says no");
 }
@@ -156,7 +156,7 @@ TEST_F(Channels, AddressTextsClearTheValidFlag) {
   vcommAddressFree(a);
   vcommAddressClear(&copy);
 
-  Raised r = raised([] {
+  Caught r = caught([] {
     vcommAddress x;
     vcommAddressInit(&x);
     vcommAddressSetTransport(&x, vnameInternLiteral("carrier-pigeon"));
@@ -220,7 +220,7 @@ TEST_F(Channels, DefaultTransportAndFallback) {
     vcommAddressSetLocation(&a, vscribeLiteral("127.0.0.1"));
     vcommAddressSetPort(&a, vscribeLiteral("0"));
     vcommChannel* ch = nullptr;
-    Raised r = raised([&] { ch = vcommListen(&a, nullptr); });
+    Caught r = caught([&] { ch = vcommListen(&a, nullptr); });
     EXPECT_EQ(r.cls, c.raises);
     if (c.raises == &vexCommunicationAddressClass) {
       EXPECT_EQ(r.message, "could not initialize Windows Sockets.");
