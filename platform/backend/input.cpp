@@ -1,5 +1,4 @@
 // Native events from a back-end become input messages and window changes.
-#include <algorithm>
 #include <array>
 
 #include "platform/backend/input.h"
@@ -98,16 +97,14 @@ void InputConfigured(HWND surface, const RECT& outer) {
   Window* w = findWindow(surface);
   if (!w) return;
   // Interactive sizing keeps within the tracking sizes.
-  SIZE screen = Current().ScreenSize();
-  MINMAXINFO mmi{{0, 0}, {screen.cx, screen.cy}, {0, 0}, {1, 1}, {screen.cx, screen.cy}};
-  SendMessageA(surface, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
-  if (!(w = findWindow(surface))) return;
-  LONG cx = std::clamp(outer.right - outer.left, mmi.ptMinTrackSize.x, std::max(mmi.ptMinTrackSize.x, mmi.ptMaxTrackSize.x));
-  LONG cy = std::clamp(outer.bottom - outer.top, mmi.ptMinTrackSize.y, std::max(mmi.ptMinTrackSize.y, mmi.ptMaxTrackSize.y));
+  MINMAXINFO mmi;
+  if (!internal::askMinMax(surface, mmi)) return;
+  w = findWindow(surface);
+  SIZE size = internal::withinTracking(mmi, outer.right - outer.left, outer.bottom - outer.top);
   // The back-end already shows this rectangle; only a size or position
   // other than it makes the surface move again.
   w->surfaceRect = outer;
-  SetWindowPos(surface, nullptr, outer.left, outer.top, cx, cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(surface, nullptr, outer.left, outer.top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void InputStateChanged(HWND surface, SurfaceState state) {

@@ -67,6 +67,11 @@ HWND windowFromPoint(POINT screen);
 // The non-client insets (left, top, right, bottom) that the default
 // WM_NCCALCSIZE and AdjustWindowRectEx take off: none for now.
 RECT nonClientInsets(DWORD style, DWORD exStyle, bool menu);
+// WM_GETMINMAXINFO with the defaults (the screen, or the parent's client
+// area for a child) filled in; false when the window died meanwhile.
+bool askMinMax(HWND hwnd, MINMAXINFO& mmi);
+// A size kept within the tracking sizes.
+SIZE withinTracking(const MINMAXINFO& mmi, LONG cx, LONG cy);
 // Moves and sizes through the WM_WINDOWPOSCHANGING sequence.
 BOOL setWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flags);
 

@@ -57,6 +57,21 @@ void damageAfterResize(Window& w, LRESULT answer, const RECT& oldClient, const R
 
 RECT nonClientInsets(DWORD, DWORD, bool) { return {0, 0, 0, 0}; }
 
+bool askMinMax(HWND hwnd, MINMAXINFO& mmi) {
+  Window* w = findWindow(hwnd);
+  if (!w) return false;
+  SIZE area = backend::Current().ScreenSize();
+  if (Window* p = findWindow(w->parent)) area = {p->client.right - p->client.left, p->client.bottom - p->client.top};
+  mmi = {{0, 0}, {area.cx, area.cy}, {0, 0}, {1, 1}, {area.cx, area.cy}};
+  SendMessageA(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+  return findWindow(hwnd) != nullptr;
+}
+
+SIZE withinTracking(const MINMAXINFO& mmi, LONG cx, LONG cy) {
+  return {std::clamp(cx, mmi.ptMinTrackSize.x, std::max(mmi.ptMinTrackSize.x, mmi.ptMaxTrackSize.x)),
+          std::clamp(cy, mmi.ptMinTrackSize.y, std::max(mmi.ptMinTrackSize.y, mmi.ptMaxTrackSize.y))};
+}
+
 void keepOwnedAbove() {
   auto& order = topLevelOrder();
   // An owned window found below its owner moves to just above it; repeat

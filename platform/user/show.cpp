@@ -1,6 +1,4 @@
 // Show states: hidden, shown, minimized and maximized, and restoring.
-#include <algorithm>
-
 #include "platform/user/internal.h"
 
 namespace win {
@@ -43,19 +41,15 @@ void minimize(HWND hwnd, bool show) {
 void maximize(HWND hwnd, bool activateIt) {
   Window* w = findWindow(hwnd);
   if (w->maximized) return;
-  SIZE area = backend::Current().ScreenSize();
-  if (Window* p = findWindow(w->parent)) area = {p->client.right - p->client.left, p->client.bottom - p->client.top};
-  MINMAXINFO mmi{{0, 0}, {area.cx, area.cy}, {0, 0}, {1, 1}, {area.cx, area.cy}};
-  SendMessageA(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
-  if (!announceVisibility(hwnd, true)) return;
+  MINMAXINFO mmi;
+  if (!internal::askMinMax(hwnd, mmi) || !announceVisibility(hwnd, true)) return;
   w = findWindow(hwnd);
   if (!w->minimized) w->normalRect = w->rect;
   w->minimized = false;
   w->maximized = true;
   // The tracking sizes bound the maximized size too.
-  LONG cx = std::clamp(mmi.ptMaxSize.x, mmi.ptMinTrackSize.x, std::max(mmi.ptMinTrackSize.x, mmi.ptMaxTrackSize.x));
-  LONG cy = std::clamp(mmi.ptMaxSize.y, mmi.ptMinTrackSize.y, std::max(mmi.ptMinTrackSize.y, mmi.ptMaxTrackSize.y));
-  RECT r{mmi.ptMaxPosition.x, mmi.ptMaxPosition.y, mmi.ptMaxPosition.x + cx, mmi.ptMaxPosition.y + cy};
+  SIZE size = internal::withinTracking(mmi, mmi.ptMaxSize.x, mmi.ptMaxSize.y);
+  RECT r{mmi.ptMaxPosition.x, mmi.ptMaxPosition.y, mmi.ptMaxPosition.x + size.cx, mmi.ptMaxPosition.y + size.cy};
   changeState(hwnd, r, activateIt);
 }
 

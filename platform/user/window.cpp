@@ -181,12 +181,8 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DW
 
   CREATESTRUCTA cs{param, instance, menu, parentOrOwner, height, width, y, x, static_cast<LONG>(style), title,
                    className, exStyle};
-  if (!parent) {
-    SIZE screen = backend::Current().ScreenSize();
-    MINMAXINFO mmi{{0, 0}, {screen.cx, screen.cy}, {0, 0}, {1, 1}, {screen.cx, screen.cy}};
-    SendMessageA(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
-    if (!findWindow(hwnd)) return nullptr;
-  }
+  MINMAXINFO mmi;
+  if (!parent && !internal::askMinMax(hwnd, mmi)) return nullptr;
   if (!SendMessageA(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) return failCreation(hwnd, false);
   Window* live = findWindow(hwnd);
   if (!live) return nullptr;
