@@ -184,6 +184,17 @@ TEST_F(Winsock, NotificationsReArm) {
   WinsockPollNotifications();
   EXPECT_TRUE(notices().empty());
 
+  // A reset end: FD_CLOSE with the error in the high word.
+  Pair q = connectedPair();
+  ASSERT_EQ(WSAAsyncSelect(q.server, nullptr, kMessage, FD_READ | FD_CLOSE), 0);
+  linger abortive{1, 0};
+  setsockopt(q.client, SOL_SOCKET, SO_LINGER, reinterpret_cast<char*>(&abortive), sizeof abortive);
+  closesocket(q.client);
+  WinsockPollNotifications();
+  EXPECT_EQ(notices(), (std::vector<Notice>{{q.server, FD_CLOSE, WSAECONNRESET}}));
+  closesocket(q.server);
+  closesocket(q.listener);
+
   // FD_ACCEPT again after accept.
   ASSERT_EQ(WSAAsyncSelect(p.listener, nullptr, kMessage, FD_ACCEPT), 0);
   sockaddr_in a{};
