@@ -46,21 +46,34 @@ void skip_line(io_stream& s) {
 }
 
 // "#" and a decimal number after a value or a ")": the number, or -1 when
-// no "#" follows (nothing is consumed then).
+// no "#" follows (nothing but spaces is consumed then). Read once per
+// position; later reads from there take the record.
 int64_t read_count(io_stream& s) {
+  const auto [it, fresh] = s.counts.try_emplace(s.at);
+  stream_count& r = it->second;
+  if (!fresh) {
+    s.at = r.end;
+    s.line += r.lines;
+    return r.n;
+  }
+  const int line = s.line;
   const int c = skip_space(s);
+  int64_t n = -1;
   if (c != '#') {
     unget(s, c);
-    return -1;
+  } else {
+    int d = get(s);
+    while (d == ' ' || d == '\t') d = get(s);
+    n = 0;
+    while (d != EOF && std::isdigit(d)) {
+      if (n < INT32_MAX) n = n * 10 + (d - '0');
+      d = get(s);
+    }
+    unget(s, d);
   }
-  int d = get(s);
-  while (d == ' ' || d == '\t') d = get(s);
-  int64_t n = 0;
-  while (d != EOF && std::isdigit(d)) {
-    if (n < INT32_MAX) n = n * 10 + (d - '0');
-    d = get(s);
-  }
-  unget(s, d);
+  r.n = n;
+  r.end = s.at;
+  r.lines = s.line - line;
   return n;
 }
 
@@ -99,14 +112,15 @@ bool ends_value(int c, bool timed) {
 
 }  // namespace
 
-// The next value or time of the file into text, past comments and group
-// brackets; false at the end of the file. An over-long word is reported
-// with its file and line and skipped.
-bool read_stream_word(io_stream& s, std::string& text, bool timed) {
-  if (!s.readable) return false;
+// The next value or time of the file, past comments and group brackets;
+// null at the end of the file. An over-long word is reported with its
+// file and line and skipped. A word is read once; later reads from its
+// position take its record.
+stream_word* read_stream_word(io_stream& s, bool timed) {
+  if (!s.readable) return nullptr;
   for (;;) {
     const int c = skip_space(s);
-    if (c == EOF) return false;
+    if (c == EOF) return nullptr;
     if (c == ';') {
       skip_line(s);
     } else if (c == ')') {
@@ -121,16 +135,22 @@ bool read_stream_word(io_stream& s, std::string& text, bool timed) {
       unget(s, c);
       read_count(s);  // a count with no value before it
     } else {
-      const int line = s.line;
-      text.clear();
-      int d = c;
-      while (!ends_value(d, timed)) {
-        if (text.size() <= VALUE_MAX) text.push_back(static_cast<char>(d));
-        d = get(s);
+      const auto [it, fresh] = s.words.try_emplace(s.at - 1);
+      stream_word& w = it->second;
+      if (fresh) {
+        int d = c;
+        while (!ends_value(d, timed)) {
+          if (w.text.size() <= VALUE_MAX) w.text.push_back(static_cast<char>(d));
+          d = get(s);
+        }
+        unget(s, d);
+        w.end = s.at;
+        w.too_long = w.text.size() > VALUE_MAX;
       }
-      unget(s, d);
-      if (text.size() <= VALUE_MAX) return true;
-      session_print(("{Value too long in " + s.file_name + " line " + std::to_string(line) + "}").c_str(), 1);
+      // A value holds no line end: the line is the one it starts on.
+      s.at = w.end;
+      if (!w.too_long) return &w;
+      session_print(("{Value too long in " + s.file_name + " line " + std::to_string(s.line) + "}").c_str(), 1);
     }
   }
 }
@@ -217,7 +237,11 @@ void parse_stream_value(io_stream& s, const char* text) {
   s.value.flags = SV_INT | item_width(s);
 }
 
-void apply_pin_data(const io_stream& s, const char* text) {
+namespace {
+
+// What pin data sets, pin by pin in the order it sets them.
+void compile_pin_data(const io_stream& s, const char* text, std::vector<pin_op>& ops) {
+  ops.clear();
   const int first = static_cast<int>(s.key2), last = static_cast<int>(s.key3);
   const int step = last >= first ? 1 : -1;
   const pin_desc* previous = nullptr;
@@ -231,13 +255,20 @@ void apply_pin_data(const io_stream& s, const char* text) {
       if (at == last) break;
       continue;
     }
-    uint32_t* block = cur_inst->blocks.data() + pin.group * 2 * REG_BLOCK_WORDS;
+    ops.push_back({pin.group, pin.mask, static_cast<char>(std::tolower(static_cast<unsigned char>(*text++)))});
+    if (at == last) break;
+  }
+}
+
+void set_pins(const std::vector<pin_op>& ops) {
+  for (const pin_op& op : ops) {
+    uint32_t* block = cur_inst->blocks.data() + op.group * 2 * REG_BLOCK_WORDS;
     uint32_t* before = block + REG_BLOCK_WORDS;
-    const int c = std::tolower(static_cast<unsigned char>(*text++));
     const auto level = [&](uint32_t* words, bool high) {
-      set_pin_word(words, PIN_LEVEL, high ? words[PIN_LEVEL] | pin.mask : words[PIN_LEVEL] & ~pin.mask);
-      set_pin_word(words, PIN_DEFINED, words[PIN_DEFINED] | pin.mask);
+      set_pin_word(words, PIN_LEVEL, high ? words[PIN_LEVEL] | op.mask : words[PIN_LEVEL] & ~op.mask);
+      set_pin_word(words, PIN_DEFINED, words[PIN_DEFINED] | op.mask);
     };
+    const char c = op.code;
     if (c == '0' || c == 'l') {
       level(block, false);
     } else if (c == '1' || c == 'h') {
@@ -249,12 +280,19 @@ void apply_pin_data(const io_stream& s, const char* text) {
       level(block, true);
       level(before, false);
     } else if (c == 'x') {
-      set_pin_word(block, PIN_DEFINED, block[PIN_DEFINED] & ~pin.mask);
+      set_pin_word(block, PIN_DEFINED, block[PIN_DEFINED] & ~op.mask);
     } else {
-      set_pin_word(block, PIN_DEFINED, block[PIN_DEFINED] | pin.mask);
+      set_pin_word(block, PIN_DEFINED, block[PIN_DEFINED] | op.mask);
     }
-    if (at == last) break;
   }
+}
+
+}  // namespace
+
+void apply_pin_data(const io_stream& s, const char* text) {
+  std::vector<pin_op> ops;
+  compile_pin_data(s, text, ops);
+  set_pins(ops);
 }
 
 namespace {
@@ -267,14 +305,23 @@ void set_analog(const io_stream& s, double value) {
 }
 
 // Takes one value: typed at the terminal for "t", pin data for pins, a
-// number otherwise. False when the stream ended at the terminal.
-bool take_value(io_stream& s, std::string& text) {
-  if (text == "t" || text == "T") {
-    if (!ask_terminal_value(s, text)) return false;
-  }
+// number otherwise; what a word from the file sets is worked out at its
+// first use and kept in its record. False when the stream ended at the
+// terminal.
+bool take_value(io_stream& s, stream_word& w) {
+  std::string typed;
+  const bool terminal = w.text == "t" || w.text == "T";
+  if (terminal && !ask_terminal_value(s, typed)) return false;
+  const std::string& text = terminal ? typed : w.text;
   ++s.values_read;
   if (is_pin_kind(s.kind)) {
-    apply_pin_data(s, text.c_str());
+    if (terminal) {
+      apply_pin_data(s, text.c_str());
+    } else {
+      if (w.parsed != 1) compile_pin_data(s, text.c_str(), w.pin_ops);
+      w.parsed = 1;
+      set_pins(w.pin_ops);
+    }
   } else if (const periph_class* cls = s.kind == SK_PERIPH ? cur_type->periphs[s.key1].cls : nullptr;
              cls != nullptr && cls->input_word != nullptr && cls->input_word(text.c_str(), &s.value)) {
     // the peripheral's own reading of its words
@@ -282,21 +329,28 @@ bool take_value(io_stream& s, std::string& text) {
     s.value.real = std::strtod(text.c_str(), nullptr);
     s.value.flags = SV_FLOAT;
     set_analog(s, s.value.real);
-  } else {
+  } else if (terminal) {
     parse_stream_value(s, text.c_str());
+  } else {
+    if (w.parsed != 2) {
+      parse_stream_value(s, text.c_str());
+      w.value = s.value;
+      w.parsed = 2;
+    }
+    s.value = w.value;
   }
   return true;
 }
 
 // The next time of a timed file; at the end the stream stops for good.
 void read_next_time(io_stream& s) {
-  std::string text;
-  if (!read_stream_word(s, text, true)) {
+  const stream_word* w = read_stream_word(s, true);
+  if (w == nullptr) {
     end_input(s);
     return;
   }
-  const bool relative = text[0] == '+';
-  s.count = std::strtoll(text.c_str() + (relative ? 1 : 0), nullptr, 10);
+  const bool relative = w->text[0] == '+';
+  s.count = std::strtoll(w->text.c_str() + (relative ? 1 : 0), nullptr, 10);
   s.flag_word = relative ? 0 : 1;
 }
 
@@ -316,6 +370,8 @@ int open_input_file(io_stream& s, bool timed) {
   const bool failed = std::ferror(file) != 0;
   std::fclose(file);
   if (failed) return 0;
+  s.words.clear();
+  s.counts.clear();
   s.readable = true;
   if (timed) read_next_time(s);
   return 1;
@@ -327,8 +383,8 @@ void advance_untimed(io_stream& s) {
     return;
   }
   if (s.count < 0) return;
-  std::string text;
-  if (!read_stream_word(s, text, false) || !take_value(s, text)) {
+  stream_word* w = read_stream_word(s, false);
+  if (w == nullptr || !take_value(s, *w)) {
     end_input(s);
     return;
   }
@@ -346,8 +402,8 @@ int timed_value_due(io_stream& s) {
       return 0;
     }
   }
-  std::string text;
-  if (!read_stream_word(s, text, true) || !take_value(s, text)) {
+  stream_word* w = read_stream_word(s, true);
+  if (w == nullptr || !take_value(s, *w)) {
     end_input(s);
     return 0;
   }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "sim/engine/periph.h"
@@ -39,6 +40,34 @@ struct stream_group {
   long values_at = -1;  // values read when the group last started over
 };
 
+// One pin's part of a pin-data value: its group, its bit and the
+// character (lower case) that sets it.
+struct pin_op {
+  int group;
+  uint32_t mask;
+  char code;
+};
+
+// A value word of an input file, read once the first time the reader meets
+// it (keyed by where it starts): its text, where reading goes on after it,
+// and what it sets, worked out at its first use (pins to set, or the
+// number's value record).
+struct stream_word {
+  std::string text;
+  std::size_t end = 0;
+  bool too_long = false;
+  int parsed = 0;  // 0: not yet; 1: pin_ops; 2: value
+  std::vector<pin_op> pin_ops;
+  stream_value value;
+};
+// A "#" count (or its absence) read from a position: the number (-1 when
+// no "#" follows), and where and on which line reading goes on.
+struct stream_count {
+  int64_t n = -1;
+  std::size_t end = 0;
+  int lines = 0;
+};
+
 struct io_stream {
   std::string file_name;
   std::string item;  // the item token, lower case
@@ -65,6 +94,9 @@ struct io_stream {
   // Reader position for messages, and the values read so far.
   int line = 1;
   long values_read = 0;
+  // The words and counts met so far, by the position they start at.
+  std::unordered_map<std::size_t, stream_word> words;
+  std::unordered_map<std::size_t, stream_count> counts;
 };
 
 // --- Records and lists (stream_lists.cpp) -------------------------------------
