@@ -8,7 +8,7 @@ bin=$1
 secs=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod coff core break frames statefile cexpr btree chunk vr newres)
+[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod coff core break frames statefile cexpr btree chunk vr newres restree)
 src=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$src/../.." && pwd)
 work=$(cd "$bin" && pwd)
@@ -53,6 +53,7 @@ seed() {
     statefile) cp "$src"/seeds/statefile/* "$dir"/ ;;
     cexpr) cp "$src"/seeds/cexpr/* "$dir"/ ;;
     newres) cp "$src"/seeds/newres/* "$dir"/ ;;
+    restree) cp "$src"/seeds/restree/* "$dir"/ ;;
   esac
 }
 
