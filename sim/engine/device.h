@@ -332,6 +332,7 @@ struct device_state {
   uint32_t record_repeat_passes = 0;  // repeat passes the executor decoded from a record
   uint32_t straight_instructions = 0;  // of which ran straight through from a record (core_fast.h)
   uint32_t batched_steps = 0;  // peripheral steps run in batches at catch-up (none on the cycle engine)
+  uint32_t repeated_steps = 0;  // of which a repeating state gave (the codec's steady state)
   // The profiler's block; profiled while profile.on is set.
   profiler_block profile;
 

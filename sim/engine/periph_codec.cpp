@@ -288,6 +288,12 @@ void codec_tick(int periph, uint32_t* w) {
 // batch's last output-filter step. The arithmetic is codec_engine's, in
 // its order and precision. Only without streams: no input arrives and
 // nothing takes the speaker voltage between the steps.
+//
+// A converter whose state comes back after four steps (its steady state
+// with a constant input and no change of ctx: both modulators in a cycle
+// of four, the filters settled) repeats those four steps until a sample
+// end changes the interpolator's input: then only the decimator runs,
+// with the four steps' signs, and the state is the four steps' again.
 void codec_steps(int periph, uint32_t* w, uint32_t steps) {
   const uint32_t control = w[CODEC_CONTROL];
   const double x =
@@ -311,8 +317,9 @@ void codec_steps(int periph, uint32_t* w, uint32_t steps) {
   double r = 0.0;
   const auto b = [&](uint32_t n) -> double { return real(ring[(head + n) & 15]); };
   cur_state->batched_steps += steps;
-  for (uint32_t k = 0; k < steps; ++k) {
-    const uint32_t cosr = w[CODEC_COSR];
+
+  // The modulator, the decimator and a sample end.
+  const auto input_part = [&] {
     i1 = static_cast<float>(static_cast<double>(i1) + x - static_cast<double>(y));
     i2 = static_cast<float>(clamp(static_cast<double>(i2) + static_cast<double>(i1) - static_cast<double>(y), 2.0));
     const bool negative = i2 < 0.0f;
@@ -320,21 +327,39 @@ void codec_steps(int periph, uint32_t* w, uint32_t steps) {
     a1 += (negative ? ~0u : 1u) << shift;
     a2 += a1;
     a3 += a2;
-    if (++counter >= period) {
-      const uint32_t t = a3 & ~0x3FFFu;
-      const uint32_t c1 = t - w[CW_T_PREV];
-      const uint32_t c2 = c1 - w[CW_C1_PREV];
-      const uint32_t c3 = c2 - w[CW_C2_PREV];
-      w[CW_T_PREV] = t;
-      w[CW_C1_PREV] = c1;
-      w[CW_C2_PREV] = c2;
-      const uint32_t top = c3 >> 30;
-      const int32_t sample = top == 2 ? -32768 : top == 1 ? 32767 : static_cast<int16_t>((c3 >> 15) & 0xFFFF);
-      counter = 0;
-      end_of_sample(periph, w, sample);
-      period = w[CW_SAMPLE_PERIOD];
-      d2 = w[CW_D2];
-    }
+  };
+  const auto sample_end = [&] {
+    const uint32_t t = a3 & ~0x3FFFu;
+    const uint32_t c1 = t - w[CW_T_PREV];
+    const uint32_t c2 = c1 - w[CW_C1_PREV];
+    const uint32_t c3 = c2 - w[CW_C2_PREV];
+    w[CW_T_PREV] = t;
+    w[CW_C1_PREV] = c1;
+    w[CW_C2_PREV] = c2;
+    const uint32_t top = c3 >> 30;
+    const int32_t sample = top == 2 ? -32768 : top == 1 ? 32767 : static_cast<int16_t>((c3 >> 15) & 0xFFFF);
+    counter = 0;
+    end_of_sample(periph, w, sample);
+    period = w[CW_SAMPLE_PERIOD];
+    d2 = w[CW_D2];
+  };
+  // Every fourth step: the output filter and the speaker level.
+  const auto output_filter = [&](uint32_t comb) {
+    const auto h = [&](int word, int n) -> double { return real(w[word + n]); };
+    w[CW_V + 2] = w[CW_V + 1];
+    w[CW_V + 1] = w[CW_V];
+    w[CW_V] = comb;
+    const double z = 0.004514 * h(CW_V, 0) - 0.008817 * h(CW_V, 1) + 0.004514 * h(CW_V, 2) +
+                     2.9005 * h(CW_Z, 0) - 2.807675 * h(CW_Z, 1) + 0.906965 * h(CW_Z, 2);
+    w[CW_Z + 2] = w[CW_Z + 1];
+    w[CW_Z + 1] = w[CW_Z];
+    w[CW_Z] = bits(z);
+    const double scale = is583 ? static_cast<double>(period) * 0.0078125 : rate_scales_547[(control >> 8) & 3];
+    r = muted_off ? 0.0 : clamp(volume * real(w[CW_Z]) * scale * 0.015550947844266963, 1.0);
+    speaker = true;
+  };
+  // The interpolator, the output modulator and the filters.
+  const auto output_part = [&] {
     j1 += d2;
     j2 += j1;
     const double p = period;
@@ -350,27 +375,113 @@ void codec_steps(int periph, uint32_t* w, uint32_t steps) {
     hw[2] = hw[1];
     hw[1] = hw[0];
     hw[0] = bits(wn);
-    if (phase == 0) {
-      const auto h = [&](int word, int n) -> double { return real(w[word + n]); };
-      w[CW_V + 2] = w[CW_V + 1];
-      w[CW_V + 1] = w[CW_V];
-      w[CW_V] = hw[0];
-      const double z = 0.004514 * h(CW_V, 0) - 0.008817 * h(CW_V, 1) + 0.004514 * h(CW_V, 2) +
-                       2.9005 * h(CW_Z, 0) - 2.807675 * h(CW_Z, 1) + 0.906965 * h(CW_Z, 2);
-      w[CW_Z + 2] = w[CW_Z + 1];
-      w[CW_Z + 1] = w[CW_Z];
-      w[CW_Z] = bits(z);
-      const double scale = is583 ? p * 0.0078125 : rate_scales_547[(control >> 8) & 3];
-      r = muted_off ? 0.0 : clamp(volume * real(w[CW_Z]) * scale * 0.015550947844266963, 1.0);
-      speaker = true;
-    }
+    if (phase == 0) output_filter(hw[0]);
     phase = (phase + 1) & 3;
+  };
+  const auto finish = [&](uint32_t cosr) {
     update_request(w);
     if (w[CODEC_COSR] != cosr) {
       const uint32_t now = w[CODEC_COSR];
       w[CODEC_COSR] = cosr;
       store_cosr(periph, w, now);
     }
+  };
+
+  // The state after a step, but the decimator's integrators and the output
+  // filter's outputs (a slow decay that settles late or never: it runs on
+  // while the steps repeat, once in four steps).
+  struct snapshot {
+    std::array<uint32_t, 32> words;
+    bool operator==(const snapshot&) const = default;
+  };
+  const auto take = [&](snapshot& s) {
+    uint32_t* o = s.words.data();
+    for (float f : {i1, i2, y, m1, m2, q}) *o++ = bits(f);
+    *o++ = j1;
+    *o++ = j2;
+    *o++ = d2;
+    *o++ = period;
+    *o++ = phase;
+    for (uint32_t n = 0; n < 13; ++n) *o++ = ring[(head + n) & 15];
+    for (uint32_t v : hw) *o++ = v;
+    for (int n = 0; n < 3; ++n) *o++ = w[CW_V + n];
+  };
+  const auto put_output = [&](const snapshot& s) {
+    const uint32_t* o = s.words.data() + 3;
+    m1 = real(*o++);
+    m2 = real(*o++);
+    q = real(*o++);
+    j1 = *o++;
+    j2 = *o++;
+    o += 2;  // d2 and period are the same in every step of the four
+    phase = *o++;
+    head = 0;
+    for (uint32_t n = 0; n < 13; ++n) ring[n] = *o++;
+    for (uint32_t& v : hw) v = *o++;
+    for (int n = 0; n < 3; ++n) w[CW_V + n] = *o++;
+  };
+  const auto put_input = [&](const snapshot& s) {
+    i1 = real(s.words[0]);
+    i2 = real(s.words[1]);
+    y = real(s.words[2]);
+  };
+
+  constexpr uint32_t LOOK = 8;  // steps looked at for a repeat
+  std::array<snapshot, LOOK> seen{};
+  const bool look = steps >= 8 * LOOK;
+  // The decimator's input of step n while steps repeat: step n leaves
+  // seen[4 + n % 4].
+  uint32_t add[4] = {0, 0, 0, 0};
+  uint32_t filter_step = 0;  // the step of the four that runs the output filter
+  constexpr std::size_t PHASE = 10, COMB = 24;  // words of a snapshot
+  bool steady = false;
+  uint32_t k = 0;
+  while (k < steps) {
+    const uint32_t cosr = w[CODEC_COSR];
+    if (steady) {
+      const uint32_t n = k & 3;
+      ++k;
+      ++cur_state->repeated_steps;
+      a1 += add[n];
+      a2 += a1;
+      a3 += a2;
+      const bool sample = ++counter >= period;
+      if (sample) {
+        const uint32_t period_was = period;
+        sample_end();
+        if (d2 != 0 || period != period_was) {
+          // The interpolator's input changed: this step's output part
+          // runs from the state the step before it left.
+          steady = false;
+          put_output(seen[4 + ((n + 3) & 3)]);
+          put_input(seen[4 + n]);
+          output_part();
+          finish(cosr);
+          continue;
+        }
+      }
+      // The comb filter's output of that step, the same in every round.
+      if (n == filter_step) output_filter(seen[4 + n].words[COMB]);
+      if (sample) finish(cosr);
+      continue;
+    }
+    input_part();
+    if (++counter >= period) sample_end();
+    output_part();
+    finish(cosr);
+    if (look && k < LOOK) take(seen[k]);
+    ++k;
+    if (look && k == LOOK && d2 == 0 && seen[LOOK - 1] == seen[3]) {
+      steady = true;
+      for (uint32_t n = 0; n < 4; ++n) {
+        add[n] = (real(seen[4 + n].words[2]) < 0.0f ? ~0u : 1u) << shift;
+        if (seen[4 + ((n + 3) & 3)].words[PHASE] == 0) filter_step = n;
+      }
+    }
+  }
+  if (steady) {
+    put_output(seen[4 + ((steps - 1) & 3)]);
+    put_input(seen[4 + ((steps - 1) & 3)]);
   }
   w[CW_I1] = bits(i1);
   w[CW_I2] = bits(i2);

@@ -817,11 +817,16 @@ TEST_F(engine_diff, ProfiledProgramsGiveTheSameProfileOnBothEngines) {
 // with the "73583" prescaler passing every step or fewer, a mic input in
 // range, a program echoing crx into ctx (the interpolator's input moves),
 // the whole state (speaker pins, flags, crx, every converter word) agrees
-// at 100 points over 100,000 cycles.
+// at 100 points over 100,000 cycles. Silence with nothing written to ctx
+// settles into steps that repeat (taken from the repeat on the fast
+// engine) until ctx changes between slices.
 TEST_F(engine_diff, CodecStepsInBatchesAsOneStepEachCycle) {
   struct rate_case {
     const char* type;
     const char* control;
+    float mic = 0.0371f;
+    bool echo = true;      // the program writes crx plus x0 into ctx
+    bool repeats = false;  // steps come from a repeat
   };
   const rate_case cases[] = {
       {"73547", "change cocr $5c07"},           {"73547", "change cocr $4d0c"},
@@ -829,15 +834,19 @@ TEST_F(engine_diff, CodecStepsInBatchesAsOneStepEachCycle) {
       {"73583", "change ccr1 $dc07 ccr0 $0000"}, {"73583", "change ccr1 $cc0c ccr0 $1e01"},
       {"73583", "change ccr1 $d403 ccr0 $3f05"}, {"73583", "change ccr1 $c40a ccr0 $2a00"},
       {"73583", "change ccr1 $dc01 ccr0 $1102"},
+      {"73547", "change cocr $5c07", 0.0f, false, true},
+      {"73547", "change cocr $4e0b", 0.0f, false, true},
+      {"73583", "change ccr1 $c000 ccr0 $0000", 0.0f, false, true},
+      {"73583", "change ccr1 $dc07 ccr0 $2a03", 0.0f, false, true},
   };
   instruction_end_observer = nullptr;
   for (const rate_case& c : cases) {
     SCOPED_TRACE(std::string(c.type) + ": " + c.control);
     for (int d : {FAST, CYCLE}) {
       make(d, c.type);
-      assemble(d, {{0x40, "move x:>$ffe9,a"},
+      assemble(d, {{0x40, c.echo ? "move x:>$ffe9,a" : "nop"},
                    {0x42, "add x0,a"},
-                   {0x43, "move a,x:>$ffe9"},
+                   {0x43, c.echo ? "move a,x:>$ffe9" : "nop"},
                    {0x45, "move #>$0137,x0"},
                    {0x47, "rep #$1d"},
                    {0x48, "nop"},
@@ -849,12 +858,15 @@ TEST_F(engine_diff, CodecStepsInBatchesAsOneStepEachCycle) {
         if (std::string(cur_type->periphs[p].name) == "codec") codec = p;
       ASSERT_GE(codec, 0);
       const int first = std::countr_zero(cur_type->periphs[codec].pin_mask);
-      set_pin_word(periph_pin_block(0), 5 + first, std::bit_cast<uint32_t>(0.0371f));      // mic
+      set_pin_word(periph_pin_block(0), 5 + first, std::bit_cast<uint32_t>(c.mic));        // mic
       set_pin_word(periph_pin_block(0), 5 + first + 1, std::bit_cast<uint32_t>(-0.213f));  // aux
       set(d, "pc", 0x40);
       arm(d);
     }
     for (int k = 0; k < 100; ++k) {
+      // ctx written between slices: the repeat ends at the next sample.
+      if (!c.echo && (k == 40 || k == 41 || k == 70))
+        for (int d : {FAST, CYCLE}) execute_command_line(d, k == 70 ? "change ctx $0" : "change ctx $1234");
       EXPECT_EQ(run_device_cycles(FAST, 1000), run_device_cycles(CYCLE, 1000));
       for (int d : {FAST, CYCLE}) {
         make_device_current(d);
@@ -867,6 +879,7 @@ TEST_F(engine_diff, CodecStepsInBatchesAsOneStepEachCycle) {
       }
     }
     EXPECT_GT(device_states[FAST]->batched_steps, 10000u);
+    EXPECT_EQ(device_states[FAST]->repeated_steps > device_states[FAST]->batched_steps / 4, c.repeats);
     EXPECT_EQ(device_states[CYCLE]->batched_steps, 0u);
     free_all_devices();
   }
