@@ -349,8 +349,10 @@ void vresFileDestroy(vresFile* f) {
 std::uint32_t vresFileMakeRow(vresFile* f, std::uint32_t parent, int kind, std::uint32_t value) {
   // Rows lead to the root, so the walk up ends (the root's parent is 0).
   int depth = 0;
-  for (std::uint32_t p = parent; p; p = cell(f, p, colParent))
-    if (++depth > vscrapMAX_DEPTH || !inUse(f, p)) vscrapRaiseTooDeep();
+  for (std::uint32_t p = parent; p; p = cell(f, p, colParent)) {
+    if (!inUse(f, p)) damaged();
+    if (++depth > vscrapMAX_DEPTH) vscrapRaiseTooDeep();
+  }
   auto n = static_cast<std::uint32_t>(vndxAddRow(f->rows));
   // A handle has 24 bits for the number; a larger one would name another file.
   if (n > 0xFFFFFFu) {
