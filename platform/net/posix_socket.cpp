@@ -5,13 +5,16 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/epoll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -202,6 +205,62 @@ int getOption(int fd, Option o, int* value) {
 int shutdownSocket(int fd, int how) {
   int h = how == 0 ? SHUT_RD : how == 1 ? SHUT_WR : SHUT_RDWR;
   return ::shutdown(fd, h) == 0 ? 0 : fail();
+}
+
+namespace {
+
+// A leading NUL puts the name in the abstract space.
+bool abstractAddress(const std::string& name, sockaddr_un* a, socklen_t* length) {
+  *a = sockaddr_un{};
+  a->sun_family = AF_UNIX;
+  if (name.size() + 1 > sizeof a->sun_path) return false;
+  std::memcpy(a->sun_path + 1, name.data(), name.size());
+  *length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+  return true;
+}
+
+}  // namespace
+
+int listenAbstract(const std::string& name, int backlog) {
+  sockaddr_un a;
+  socklen_t n;
+  if (!abstractAddress(name, &a, &n)) return lastWsa = 10063, -1;
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return fail();
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), n) != 0 || ::listen(fd, backlog) != 0) {
+    int r = fail();
+    ::close(fd);
+    return r;
+  }
+  return fd;
+}
+
+int connectAbstract(const std::string& name) {
+  sockaddr_un a;
+  socklen_t n;
+  if (!abstractAddress(name, &a, &n)) return lastWsa = 10063, -1;
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return fail();
+  for (;;) {
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), n) == 0) return fd;
+    if (errno == EINTR) continue;
+    int r = fail();
+    ::close(fd);
+    return r;
+  }
+}
+
+int acceptLocal(int fd) {
+  int r = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
+  return r < 0 ? fail() : r;
+}
+
+std::string userName() {
+  char buffer[1024];
+  passwd entry{}, *found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found && found->pw_name)
+    return found->pw_name;
+  return std::to_string(::getuid());
 }
 
 int hostName(char* buffer, std::size_t size) { return ::gethostname(buffer, size) == 0 ? 0 : fail(); }

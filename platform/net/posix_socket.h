@@ -37,6 +37,13 @@ int setOption(int fd, Option option, int value);  // Linger: value is seconds, b
 int getOption(int fd, Option option, int* value);  // Type answers 1 stream or 2 datagram
 int shutdownSocket(int fd, int how);
 
+// Local stream sockets under abstract names: nothing in the file system.
+int listenAbstract(const std::string& name, int backlog);  // non-blocking
+int connectAbstract(const std::string& name);
+int acceptLocal(int fd);
+// The login name of the user running us (the uid in decimal without one).
+std::string userName();
+
 int hostName(char* buffer, std::size_t size);
 bool hostByName(const char* name, std::string* official, std::vector<std::uint32_t>* addresses);
 bool hostByAddr(std::uint32_t address, std::string* name);

@@ -551,7 +551,7 @@ int WSAAsyncSelect(SOCKET s, HWND hwnd, UINT message, long events) {
     watcher = px::watcherCreate();
     if (watcher < 0) return SOCKET_ERROR;
     AddWaitDescriptor(watcher);
-    SetDescriptorWatcher(WinsockPollNotifications);
+    AddDescriptorWatcher(WinsockPollNotifications);
   }
   if (!events) {
     if (selected.erase(fd)) px::watcherSet(watcher, fd, false, false);

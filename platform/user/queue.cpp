@@ -14,8 +14,12 @@
 namespace win {
 namespace {
 
-// Posts what ready wait descriptors stand for (the socket notifications).
-void (*descriptorWatcher)() = nullptr;
+// Post what ready wait descriptors stand for (socket notifications, DDE).
+std::vector<void (*)()> descriptorWatchers;
+
+void runDescriptorWatchers() {
+  for (std::size_t i = 0; i < descriptorWatchers.size(); ++i) descriptorWatchers[i]();
+}
 
 using internal::findWindow;
 
@@ -167,7 +171,7 @@ void PostQuitMessage(int exitCode) {
 BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT lo, UINT hi, UINT remove) {
   if (!msg) return 0;
   backend::Current().Pump();
-  if (descriptorWatcher) descriptorWatcher();
+  runDescriptorWatchers();
   QueueState& s = q();
   ULONGLONG now = GetTickCount64();
   s.seenArrivals = s.arrivals;
@@ -259,7 +263,10 @@ void WakeFromSignal() {
   errno = saved;
 }
 
-void SetDescriptorWatcher(void (*watcher)()) { descriptorWatcher = watcher; }
+void AddDescriptorWatcher(void (*watcher)()) {
+  if (std::find(descriptorWatchers.begin(), descriptorWatchers.end(), watcher) == descriptorWatchers.end())
+    descriptorWatchers.push_back(watcher);
+}
 
 void AddWaitDescriptor(int fd) { q().descriptors.push_back(fd); }
 
@@ -280,7 +287,7 @@ BOOL WaitMessage() {
   backend::Backend& b = backend::Current();
   for (;;) {
     b.Pump();
-    if (descriptorWatcher) descriptorWatcher();
+    runDescriptorWatchers();
     if (s.arrivals != s.seenArrivals) return 1;
     ULONGLONG now = GetTickCount64(), next = 0;
     if (newlyDueTimer(now, &next)) return 1;

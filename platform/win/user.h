@@ -133,8 +133,8 @@ void PrepareWake();
 void WakeFromSignal();
 void AddWaitDescriptor(int fd);
 void RemoveWaitDescriptor(int fd);
-// Runs before the queue is looked at (Peek and the wait): posts the
-// messages that ready wait descriptors stand for. Null: none.
-void SetDescriptorWatcher(void (*watcher)());
+// Watchers run before the queue is looked at (Peek and the wait): they post
+// the messages that ready wait descriptors stand for. Each is added once.
+void AddDescriptorWatcher(void (*watcher)());
 
 }  // namespace win
