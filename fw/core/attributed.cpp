@@ -159,7 +159,7 @@ AttributedState* attributedState() {
   a->addContext = addContext;
   a->setAttributeByIndex = setByIndexNothing;
   a->getAttributeByIndex = getByIndexNothing;
-  a->reserved8 = nothing;
+  a->reserved8 = sendNothing;
   a->send = sendNothing;
   a->reserved10 = nothing;
   a->notify = notifyAttribute;

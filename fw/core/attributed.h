@@ -15,7 +15,7 @@ struct vobjectAttributedClassRec : vobjectClassRec {
   void (*addContext)(vobject* self, vdict* context);
   void (*setAttributeByIndex)(vobject* self, int index, const void* value);
   const void* (*getAttributeByIndex)(vobject* self, int index);
-  void (*reserved8)(vobject* self);
+  void (*reserved8)(vobject* self, vname selector, vdict* arguments);  // passed on by containers
   void (*send)(vobject* self, vname selector, vdict* arguments);
   void (*reserved10)(vobject* self);
   void (*notify)(vobject* self, vname name);

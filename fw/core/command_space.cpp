@@ -123,6 +123,9 @@ void spaceDestroy(vinstance* self) {
 }
 
 void spaceCopy(vobject* source, vobject* destination) {
+  // Into itself: releasing the destination's dictionaries would release
+  // what is to be copied.
+  if (source == destination) return;
   vobjectGetDefaultClass()->copy(source, destination);
   vcommandSpace* to = space(destination);
   std::size_t n = static_cast<std::size_t>(to->entriesEnd - to->entriesBegin);

@@ -190,6 +190,12 @@ TEST(CommandSpaces, ReplaceAndCopy) {
   EXPECT_EQ(plain.entriesBegin[1].dict, second);
   EXPECT_EQ(plain.observersEnd, plain.observersBegin);
   vcommandSpaceGetDefaultClass()->destroy(&plain);
+  // A space copied into itself keeps its dictionaries.
+  vdict* named = special->entriesBegin[0].dict;
+  vclassRec<vcommandSpaceClassRec>(special)->copy(special, special);
+  ASSERT_EQ(special->entriesEnd - special->entriesBegin, 2);
+  EXPECT_EQ(special->entriesBegin[0].dict, named);
+  EXPECT_EQ(vdictGet(named, vname_Open), vname_Yes);
   vinstanceDestroy(special);
   vinstanceDestroy(s);
   vdictDestroy(second);
