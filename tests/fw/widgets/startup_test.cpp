@@ -1,0 +1,32 @@
+#include "fw/widgets/startup.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "fw/core/class.h"
+#include "fw/core/sys.h"
+
+namespace {
+
+TEST(WidgetsStartup, FillsItsRowsOfTheStartupOrder) {
+  vwidgetsInstallStartup();
+  int n = 0;
+  const vmoduleStartupRow* rows = vmoduleGetStartupTable(&n);
+  int filled = 0;
+  for (int i = 0; i < n; ++i) {
+    std::string name = rows[i].name;
+    if (name == "vlistsizeGetDefaultClass" || name == "vspringGetDefaultClass") {
+      ASSERT_NE(rows[i].fn, nullptr) << name;
+      rows[i].fn();
+      rows[i].fn();  // a second start makes nothing twice
+      ++filled;
+    }
+  }
+  EXPECT_EQ(filled, 2);
+  EXPECT_NE(vclassFindByName(vscribeLiteral("vlistsize")), nullptr);
+  EXPECT_NE(vclassFindByName(vscribeLiteral("vspringSolution")), nullptr);
+}
+
+}  // namespace
