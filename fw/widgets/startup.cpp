@@ -1,10 +1,15 @@
 #include "fw/widgets/startup.h"
 
 #include "fw/core/sys.h"
+#include "fw/widgets/lists/list.h"
 #include "fw/widgets/lists/listsize.h"
 #include "fw/widgets/lists/spring.h"
 
 void vwidgetsInstallStartup() {
+  vmoduleInstallStartup("vlistGetDefaultClass", [] {
+    vlistGetDefaultClass();
+    vlistObserverGetDefaultClass();
+  });
   vmoduleInstallStartup("vlistsizeGetDefaultClass", [] { vlistsizeGetDefaultClass(); });
   vmoduleInstallStartup("vspringGetDefaultClass", [] {
     vspringSolutionGetDefaultClass();

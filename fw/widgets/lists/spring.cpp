@@ -251,6 +251,7 @@ vspringArrangerClassRec* vspringGetArrangerClass() { return classes().arranger; 
 vspringSolution* vspringSolutionCreate() { return asSolution(vinstanceCreate(vspringSolutionGetDefaultClass())); }
 
 vspringSolution* vspringSolutionLoad(vresource resource) {
+  classes();  // a resource naming the class finds it
   vname named;
   if (vresourceTestGetTag(resource, vname_Class, &named)) return static_cast<vspringSolution*>(vobjectLoad(resource));
   Parsed p = parse(resource);

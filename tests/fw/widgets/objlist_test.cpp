@@ -46,10 +46,10 @@ TEST(ObjectLists, GrowthByDoublingAndMovesThatRotate) {
   }
   // Bad indices: Range, nothing changed.
   for (auto bad : {std::pair{-1, 0}, std::pair{0, 9}, std::pair{9, 0}})
-    EXPECT_EQ(raisedBy([&] { vobjectListMove(l, bad.first, bad.second); }), &vexArgRangeClass);
-  EXPECT_EQ(raisedBy([&] { vobjectListRemoveAt(l, 9); }), &vexArgRangeClass);
-  EXPECT_EQ(raisedBy([&] { vobjectListSetAt(l, -1, nullptr); }), &vexArgRangeClass);
-  EXPECT_EQ(raisedBy([&] { vobjectListInsertAt(l, nullptr, 10); }), &vexArgRangeClass);
+    EXPECT_EQ(raisedClass([&] { vobjectListMove(l, bad.first, bad.second); }), &vexArgRangeClass);
+  EXPECT_EQ(raisedClass([&] { vobjectListRemoveAt(l, 9); }), &vexArgRangeClass);
+  EXPECT_EQ(raisedClass([&] { vobjectListSetAt(l, -1, nullptr); }), &vexArgRangeClass);
+  EXPECT_EQ(raisedClass([&] { vobjectListInsertAt(l, nullptr, 10); }), &vexArgRangeClass);
   EXPECT_EQ(ids(l), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
   EXPECT_EQ(vobjectListCapacity(l), 16);
 
@@ -63,8 +63,8 @@ TEST(ObjectLists, GrowthByDoublingAndMovesThatRotate) {
   EXPECT_EQ(ids(l), (std::vector<int>{1, 2, 3, 0, 4, 5, 6, 7}));
   vobjectListMoveTo(l, first, 0);
   EXPECT_EQ(vobjectListIndexOf(l, first), 0);
-  EXPECT_EQ(raisedBy([&] { vobjectListRemove(l, last); }), &vexArgClass);
-  EXPECT_EQ(raisedBy([&] { vobjectListMoveTo(l, last, 0); }), &vexArgClass);
+  EXPECT_EQ(raisedClass([&] { vobjectListRemove(l, last); }), &vexArgClass);
+  EXPECT_EQ(raisedClass([&] { vobjectListMoveTo(l, last, 0); }), &vexArgClass);
   elementLog.clear();
   vinstanceDestroy(l);
   EXPECT_EQ(elementLog.destroyed, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
@@ -88,9 +88,9 @@ TEST(ObjectLists, TagsParallelEntriesAndClear) {
   EXPECT_EQ(vobjectListGetParallelEntry(l, c, words), 30);
   EXPECT_EQ(vobjectListGetParallelEntry(l, nullptr, words), 0);
   Element* stranger = element(9);
-  EXPECT_EQ(raisedBy([&] { vobjectListGetParallelEntry(l, stranger, words); }), &vexArgClass);
+  EXPECT_EQ(raisedClass([&] { vobjectListGetParallelEntry(l, stranger, words); }), &vexArgClass);
   vobjectListRemoveAt(words, 2);
-  EXPECT_EQ(raisedBy([&] { vobjectListGetParallelEntry(l, c, words); }), &vexArgRangeClass);
+  EXPECT_EQ(raisedClass([&] { vobjectListGetParallelEntry(l, c, words); }), &vexArgRangeClass);
   vobjectListClear(words);  // words are not objects: nothing may be destroyed
   vinstanceDestroy(words);
 

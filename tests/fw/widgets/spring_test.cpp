@@ -194,11 +194,11 @@ TEST(SpringSolver, AccessorsCopiesAndRefusedArguments) {
   EXPECT_EQ(vspringSolutionGetStepFlags(s, 2), FAR | SP);
   EXPECT_EQ(vspringSolutionGetStepLength(s, 1), 10);
   EXPECT_EQ(vspringSolutionGetStepIndex(s, 5), -1);
-  EXPECT_EQ(raisedBy([&] { vspringSolutionGetStepIndex(s, 6); }), &vexArgRangeClass);
-  EXPECT_EQ(raisedBy([&] { vspringSolutionGetStepFlags(s, -1); }), &vexArgRangeClass);
-  EXPECT_EQ(raisedBy([] { vspringSolutionGetStepCount(nullptr); }), &vexArgNullClass);
-  EXPECT_EQ(raisedBy([] { vspringSolutionGetStepLength(nullptr, 0); }), &vexArgNullClass);
-  EXPECT_EQ(raisedBy([&] { vspringSolutionAppendStep(s, 0, 0, -2); }), &vexArgRangeClass);
+  EXPECT_EQ(raisedClass([&] { vspringSolutionGetStepIndex(s, 6); }), &vexArgRangeClass);
+  EXPECT_EQ(raisedClass([&] { vspringSolutionGetStepFlags(s, -1); }), &vexArgRangeClass);
+  EXPECT_EQ(raisedClass([] { vspringSolutionGetStepCount(nullptr); }), &vexArgNullClass);
+  EXPECT_EQ(raisedClass([] { vspringSolutionGetStepLength(nullptr, 0); }), &vexArgNullClass);
+  EXPECT_EQ(raisedClass([&] { vspringSolutionAppendStep(s, 0, 0, -2); }), &vexArgRangeClass);
   for (int i = 0; i < 5; ++i) vspringSolutionAppendStep(s, 0, i, 0);
   EXPECT_EQ(s->capacity, 16);
 
@@ -260,12 +260,12 @@ TEST(SpringSolver, ResourceFormsOldAndNewAndRefusals) {
 
   // Refused: an index beyond 32766, arrays of different lengths.
   vrstoreSetAtInteger(vrstoreGet(r, vname_Index), 1, 40000);
-  EXPECT_EQ(raisedBy([&] { vspringSolutionLoad(r); }), &vexArgClass);
+  EXPECT_EQ(raisedClass([&] { vspringSolutionLoad(r); }), &vexArgClass);
   vrstoreSetAtInteger(vrstoreGet(r, vname_Index), 1, -2);
-  EXPECT_EQ(raisedBy([&] { vspringSolutionLoad(r); }), &vexArgClass);
+  EXPECT_EQ(raisedClass([&] { vspringSolutionLoad(r); }), &vexArgClass);
   vrstoreSetAtInteger(vrstoreGet(r, vname_Index), 1, 7);
   vrstoreSetCount(vrstoreGet(r, vname_Length), 5);
-  EXPECT_EQ(raisedBy([&] { vspringSolutionLoad(r); }), &vexArgClass);
+  EXPECT_EQ(raisedClass([&] { vspringSolutionLoad(r); }), &vexArgClass);
   vrstoreSetCount(vrstoreGet(r, vname_Length), 6);
   // "ItemCount" rises to the highest index + 1.
   back = vspringSolutionLoad(r);

@@ -1,21 +1,11 @@
-// Shared helpers of the widget tests: what a body raised, and a counted
-// element class for containers.
+// Shared helpers of the widget tests: what a body raised (raisedClass),
+// and a counted element class for containers.
 #pragma once
 #include <vector>
 
 #include "fw/core/attributed.h"
 #include "fw/core/ex.h"
-
-// The class of what body raised (null when nothing); the chain is restored.
-template <class F>
-const vexClass* raisedBy(F body) {
-  const vexClass* cls = nullptr;
-  vexGuard(body, [&](vexHandler& h) {
-    cls = vexGetCurrentException()->cls;
-    vexSetCurrentException(h.savedChain);
-  });
-  return cls;
-}
+#include "fw/core/fw_support.h"
 
 // An attributed element that records destroys, refreshes and forwarded calls.
 struct Element : vobject {
