@@ -177,6 +177,7 @@ void setColumnWidth(vlistsize* s, std::int32_t column, std::int32_t width) { set
 
 // Slot 21/22.
 std::int32_t sizeAt(const Axis& a, std::int32_t index) {
+  index = std::max(index, 0);  // the sentinels name no single entry
   if (a.isConstant()) {
     if (a.constant() < 0) a.constant() = a.getDefault();
     if (index >= a.count()) a.count() = index + 1;
@@ -193,6 +194,7 @@ void setDefaultWidth(vlistsize* s, std::int32_t width) { s->defaultWidth = width
 
 // The start and size of entry i, extending the count first.
 void span(const Axis& a, std::int32_t i, std::int32_t* start, std::int32_t* size) {
+  i = std::max(i, 0);
   if (i >= a.count() || (!a.isConstant() && i + 1 >= a.length())) a.setSize(i, a.getDefault());
   if (a.isConstant()) {
     *size = a.constant() >= 0 ? a.constant() : a.getDefault();
