@@ -417,6 +417,7 @@ TEST(ListModel, StableSortWithSelectionsFollowingRows) {
 TEST(ListModel, ResourcesCopiesAndClientStorage) {
   vrstoreInstallInterface();
   vresource root = vrstoreCreateMemory();
+  vlistGetDefaultClass();  // loading by class name finds it
   vresource r = vrstoreCreate(root, vnameInternLiteral("List"), vresDICTIONARY);
   vrstoreSetTag(r, vname_Class, vnameInternLiteral("vlist"));
   vrstoreSetInteger(r, vname_MaxRow, 5);
