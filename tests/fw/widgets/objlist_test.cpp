@@ -100,6 +100,12 @@ TEST(ObjectLists, TagsParallelEntriesAndClear) {
   vobjectListClassOf(l)->reserved8(l, ok, nullptr);
   EXPECT_EQ(elementLog.refreshed, (std::vector<int>{1, 2, 3}));
   EXPECT_EQ(elementLog.forwarded, (std::vector<int>{1, 2, 3}));
+  // A change offered to each element reaches those whose tag it names.
+  vdict* values = vdictCreate(vdictHashName);
+  vdictStore(values, ok, vname_Disabled);
+  vobjectListNotifyEach(l, vname_State, values);
+  vdictDestroy(values);
+  EXPECT_EQ(elementLog.offered, (std::vector<int>{2, 3}));
 
   vobjectListClear(l);
   EXPECT_EQ(vobjectListCount(l), 0);

@@ -12,8 +12,8 @@ struct Element : vobject {
   int id;
 };
 struct ElementLog {
-  std::vector<int> destroyed, refreshed, forwarded;
-  void clear() { destroyed.clear(), refreshed.clear(), forwarded.clear(); }
+  std::vector<int> destroyed, refreshed, forwarded, offered;
+  void clear() { destroyed.clear(), refreshed.clear(), forwarded.clear(), offered.clear(); }
 };
 inline ElementLog elementLog;
 
@@ -43,6 +43,9 @@ inline vobjectAttributedClassRec* elementClass() {
     };
     r->refresh = [](vobject* self) { elementLog.refreshed.push_back(static_cast<Element*>(self)->id); };
     r->reserved8 = [](vobject* self, vname, vdict*) { elementLog.forwarded.push_back(static_cast<Element*>(self)->id); };
+    r->setAttributeByTag = [](vobject* self, vname, vdict* values) {
+      if (self->tag && vdictHas(values, self->tag)) elementLog.offered.push_back(static_cast<Element*>(self)->id);
+    };
     return r;
   }();
   return c;
