@@ -71,7 +71,10 @@ uint32_t pagu_address(int n, agu_mode mode) {
   const uint32_t updated = (down ? address - 1 : address + 1) & WORD;
   core_store_reg(reg, updated);
   constexpr int channels[3] = {CS_PEND_CH0, CS_PEND_CH1, CS_PEND_CH2};
-  if (updated == (w[CORE_PAGUC0 + n] & WORD)) w[channels[n]] = 1;
+  if (updated == (w[CORE_PAGUC0 + n] & WORD)) {
+    w[channels[n]] = 1;
+    raise_interrupt_request();
+  }
   return mode == AGU_PREDEC ? updated : address;
 }
 

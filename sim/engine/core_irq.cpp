@@ -50,6 +50,7 @@ struct irq_pin {
   int high;
   bool (*edge_mode)(const uint32_t* w);
   bool (*present)();
+  uint32_t (*level_of)(const uint32_t* w);
 };
 bool irqa_edge(const uint32_t* w) { return (w[CORE_IPR] & 0x4) != 0; }
 bool irqb_edge(const uint32_t* w) { return (w[CORE_IPR] & 0x20) != 0; }
@@ -57,9 +58,9 @@ bool irqc_edge(const uint32_t* w) { return (w[CORE_IPR2] & 0x20) != 0; }
 bool always() { return true; }
 
 constexpr std::array<irq_pin, 3> irq_pins = {{
-    {CTL_IRQA, CS_PEND_IRQA, CS_EDGE_IRQA, CS_HIGH_IRQA, irqa_edge, always},
-    {CTL_IRQB, CS_PEND_IRQB, CS_EDGE_IRQB, CS_HIGH_IRQB, irqb_edge, always},
-    {CTL_IRQC, CS_PEND_IRQC, CS_EDGE_IRQC, CS_HIGH_IRQC, irqc_edge, core_is_583},
+    {CTL_IRQA, CS_PEND_IRQA, CS_EDGE_IRQA, CS_HIGH_IRQA, irqa_edge, always, irqa_level},
+    {CTL_IRQB, CS_PEND_IRQB, CS_EDGE_IRQB, CS_HIGH_IRQB, irqb_edge, always, irqb_level},
+    {CTL_IRQC, CS_PEND_IRQC, CS_EDGE_IRQC, CS_HIGH_IRQC, irqc_edge, core_is_583, irqc_level},
 }};
 
 // Pin I of the table, sampled every clock: unrolled at compile time so the
@@ -76,8 +77,10 @@ void sample_pin(uint32_t* w, uint32_t level) {
       raise_interrupt_request();
     }
   } else {
+    // A low pin of a disabled source raises nothing: the ipr store that
+    // enables it marks the pins, and the sample then raises it.
     w[p.pending] = high ? 0 : 1;
-    if (!high) raise_interrupt_request();
+    if (!high && p.level_of(w) != 0) raise_interrupt_request();
   }
   w[p.high] = high ? 1 : 0;
 }
@@ -160,10 +163,11 @@ int core_pending_irq() {
   return first_source_answer(w, std::make_index_sequence<core_sources.size()>{});
 }
 
-// Any source with its pending word set, whatever its level.
+// Any enabled source with its pending word set. A disabled one keeps no
+// request: whatever enables it (an ipr, ipr2 or omr store) raises one.
 bool core_source_pending(const uint32_t* w) {
   for (const core_source& s : core_sources)
-    if (w[s.pending]) return true;
+    if (w[s.pending] && s.level_of(w) != 0) return true;
   return false;
 }
 

@@ -191,10 +191,12 @@ void feed_output_streams(int reg) {
 }
 
 // The interrupt pin sample reads the edge modes too.
+// A level given to a source with a latched request: arbitration looks again.
 void mark_ipr(uint32_t* w) {
   if (!(w[CORE_IPR] & 0x4)) w[CS_EDGE_IRQA] = 0;
   if (!(w[CORE_IPR] & 0x20)) w[CS_EDGE_IRQB] = 0;
   cur_inst->pins_changed = 1;
+  raise_interrupt_request();
 }
 
 void mark_pc(uint32_t*) {
@@ -215,11 +217,14 @@ void mark_sp(uint32_t* w) {
 void mark_ipr2(uint32_t* w) {
   if (w[CORE_IPR2] & 0x30) w[CS_EDGE_IRQC] = 0;
   cur_inst->pins_changed = 1;
+  raise_interrupt_request();
 }
 
-// The bus pin sample reads omr's requester bit.
+// The bus pin sample reads omr's requester bit; the channel sources'
+// level follows its PAGU bit.
 void mark_omr(uint32_t*) {
   cur_inst->pins_changed = 1;
+  raise_interrupt_request();
 }
 
 using mark_effect = void (*)(uint32_t* w);

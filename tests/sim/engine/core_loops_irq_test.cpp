@@ -261,6 +261,42 @@ INSTANTIATE_TEST_SUITE_P(Order, CoreIrqPeripheral,
                          ::testing::Values(std::make_pair(0xC006u, 1u),    // timer 3, IRQA 2
                                            std::make_pair(0x8006u, 2u)));  // both 2
 
+// A source without a level keeps no request for the arbitration to look
+// at at every instruction end; the store that gives it a level raises one,
+// so a request latched (edge) or held (level) meanwhile is taken then.
+TEST_F(CoreIrq, ADisabledSourceIsTakenOnceALevelIsGiven) {
+  struct source_case {
+    const char* type;
+    int level_reg;
+    uint32_t off, on;
+    uint32_t pin;
+    uint32_t vector;
+    int pending;
+  };
+  constexpr source_case cases[] = {
+      {"73521", CORE_IPR, 0x0004, 0x0005, CTL_IRQA, 0x000A, CS_PEND_IRQA},  // edge, latched
+      {"73521", CORE_IPR, 0x0000, 0x0002, CTL_IRQA, 0x000A, CS_PEND_IRQA},  // level, held low
+      {"73583", CORE_IPR2, 0x0000, 0x0010, CTL_IRQC, 0x000E, CS_PEND_IRQC},  // level, low after reset
+  };
+  for (const source_case& c : cases) {
+    SCOPED_TRACE(c.type + std::string(c.level_reg == CORE_IPR ? " ipr " : " ipr2 ") + std::to_string(c.on));
+    boot(0x0010, c.type);
+    vector_to(c.vector, 0x0060, INC_A);
+    for (uint32_t a = 0x0010; a < 0x0040; ++a) program(a, {NOP});
+    set(c.level_reg, c.off);
+    set(CORE_SR, 0x0000);
+    steps(1);
+    pin_low(c.pin);
+    steps(3);
+    EXPECT_EQ(reg(c.pending), 1u);
+    EXPECT_EQ(cur_inst->irq_request, 0u);  // nothing enabled is pending
+    EXPECT_EQ(reg(CORE_A0), 0u);
+    set(c.level_reg, c.on);
+    steps(5);
+    EXPECT_GE(reg(CORE_A0), 1u);
+  }
+}
+
 TEST_F(CoreIrq, WaitHoldsUntilAnInterrupt) {
   boot(0x0010);
   vector_to(0x000A, 0x0060, INC_A);
