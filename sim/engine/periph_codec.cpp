@@ -435,36 +435,50 @@ void codec_steps(int periph, uint32_t* w, uint32_t steps) {
   uint32_t filter_step = 0;  // the step of the four that runs the output filter
   constexpr std::size_t PHASE = 10, COMB = 24;  // words of a snapshot
   bool steady = false;
-  uint32_t k = 0;
+  uint32_t k = 0, repeated = 0;
   while (k < steps) {
-    const uint32_t cosr = w[CODEC_COSR];
     if (steady) {
+      // Up to the next sample end, only the decimator and, once in four,
+      // the output filter.
+      const uint32_t left = counter < period ? period - counter : 1;
+      const bool to_sample = left <= steps - k;
+      const uint32_t m = to_sample ? left - 1 : steps - k;
+      for (uint32_t i = 0; i < m; ++i, ++k) {
+        const uint32_t n = k & 3;
+        a1 += add[n];
+        a2 += a1;
+        a3 += a2;
+        // The comb filter's output of that step, the same in every round.
+        if (n == filter_step) output_filter(seen[4 + n].words[COMB]);
+      }
+      counter += m;
+      repeated += m;
+      if (!to_sample) continue;
       const uint32_t n = k & 3;
       ++k;
-      ++cur_state->repeated_steps;
+      ++repeated;
       a1 += add[n];
       a2 += a1;
       a3 += a2;
-      const bool sample = ++counter >= period;
-      if (sample) {
-        const uint32_t period_was = period;
-        sample_end();
-        if (d2 != 0 || period != period_was) {
-          // The interpolator's input changed: this step's output part
-          // runs from the state the step before it left.
-          steady = false;
-          put_output(seen[4 + ((n + 3) & 3)]);
-          put_input(seen[4 + n]);
-          output_part();
-          finish(cosr);
-          continue;
-        }
+      ++counter;
+      const uint32_t cosr = w[CODEC_COSR];
+      const uint32_t period_was = period;
+      sample_end();
+      if (d2 != 0 || period != period_was) {
+        // The interpolator's input changed: this step's output part runs
+        // from the state the step before it left.
+        steady = false;
+        put_output(seen[4 + ((n + 3) & 3)]);
+        put_input(seen[4 + n]);
+        output_part();
+        finish(cosr);
+        continue;
       }
-      // The comb filter's output of that step, the same in every round.
       if (n == filter_step) output_filter(seen[4 + n].words[COMB]);
-      if (sample) finish(cosr);
+      finish(cosr);
       continue;
     }
+    const uint32_t cosr = w[CODEC_COSR];
     input_part();
     if (++counter >= period) sample_end();
     output_part();
@@ -479,6 +493,7 @@ void codec_steps(int periph, uint32_t* w, uint32_t steps) {
       }
     }
   }
+  cur_state->repeated_steps += repeated;
   if (steady) {
     put_output(seen[4 + ((steps - 1) & 3)]);
     put_input(seen[4 + ((steps - 1) & 3)]);
