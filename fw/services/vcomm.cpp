@@ -8,6 +8,7 @@
 #include "fw/core/mem.h"
 #include "fw/core/sys.h"
 #include "fw/data/pref.h"
+#include "fw/services/ddedrvr.h"
 #include "fw/services/sockdrvr.h"
 
 namespace {
@@ -76,6 +77,7 @@ CommState* state() {
   // are closed.
   vcommSocketDriverStartup();
   s->socketTransport = vcommSocketDriverGetTransport();
+  vexTry([] { vcommDdeDriverStartup(); });
   vmoduleAddContextExitProc(closeAllAtExit);
   return s;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/net/posix_socket.h"
+#include "platform/user/internal.h"
 #include "platform/win.h"
 
 namespace win {
@@ -303,6 +304,9 @@ void forget(DWORD id) {
 HDDEDATA call(DWORD instance, UINT type, UINT format, DWORD conv, HSZ a, HSZ b, HDDEDATA data) {
   Instance* i = instanceOf(instance);
   if (!i || !i->callback) return nullptr;
+  // Like a message dispatched: the wait returns, so that whatever the
+  // callback queued is looked at.
+  internal::noteArrival();
   return i->callback(type, format, conv ? handleOf(conv) : nullptr, a, b, data, 0, 0);
 }
 

@@ -1,11 +1,20 @@
-// The far end of the two-process tests. "dde-echo SERVICE" serves DDE:
-// it accepts conversations, and answers every poke with an advise of
-// "echo:" and the poked text. It prints "ready" once it can be reached and
-// ends when its conversation ends (or after 20 s).
+// The far end of the two-process tests, in one of two modes:
+// - "dde-echo SERVICE" serves plain DDE: it accepts conversations and
+//   answers every poke with an advise of "echo:" and the poked text;
+// - "channel-echo TRANSPORT PORT [round]" listens on a channel and sends
+//   back every byte that arrives on its one connection ("round" sets the
+//   DDE size rounding); it prints "ready PORT" with the port it got.
+// It prints "ready" once it can be reached and ends (status 0) when its
+// conversation ends, or after 20 s (status 1).
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "fw/core/event.h"
+#include "fw/core/sys.h"
+#include "fw/data/pref.h"
+#include "fw/services/vcomm.h"
 #include "platform/net/dde.h"
 #include "platform/win.h"
 
@@ -53,10 +62,56 @@ int serveDde(const char* service) {
   return static_cast<int>(m.wParam);
 }
 
+int status = 1;
+
+void echoNotify(vcommChannel* c, int event) {
+  if (event == vcommEVENT_DATA) {
+    char buffer[65536];
+    long n;
+    while ((n = vcommAvailable(c)) > 0) {
+      n = vcommRead(c, buffer, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buffer));
+      if (n > 0) vcommWrite(c, buffer, static_cast<std::size_t>(n));
+    }
+  } else if (event == vcommEVENT_CLOSED) {
+    status = 0;
+    // The loop looks at a stop between its events.
+    veventPost(veventCreateClient([](vevent*) {
+      veventStopProcessing();
+      return 1;
+    }, nullptr));
+  }
+}
+
+int serveChannel(const char* transport, const char* port, bool round) {
+  vsysStartup();
+  vprefBuildClasses();
+  vmoduleCreateContext();
+  DdeSetSizeRounding(round);
+  vcommAddress a;
+  vcommAddressInit(&a);
+  vcommAddressSetTransport(&a, vnameInternLiteral(transport));
+  if (*port) vcommAddressSetPort(&a, vscribeCString(port));
+  if (std::strcmp(transport, "dde") != 0) vcommAddressSetLocation(&a, vscribeLiteral("127.0.0.1"));
+  vcommChannel* listener = vcommListen(&a, [](vcommChannel* c, int event) {
+    if (event == vcommEVENT_OPENED) c->notify = echoNotify;
+  });
+  std::printf("ready %s\n", listener->local.port ? listener->local.port : "");
+  std::fflush(stdout);
+  vevent* limit = veventCreateClient([](vevent*) {
+    veventStopProcessing();
+    return 1;
+  }, nullptr);
+  veventPostDelayed(limit, 20, 0);
+  veventProcess();
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "dde-echo") == 0) return serveDde(argv[2]);
-  std::fprintf(stderr, "usage: services_peer dde-echo SERVICE\n");
+  if (argc >= 4 && std::strcmp(argv[1], "channel-echo") == 0)
+    return serveChannel(argv[2], argv[3], argc >= 5 && std::strcmp(argv[4], "round") == 0);
+  std::fprintf(stderr, "usage: services_peer dde-echo SERVICE | channel-echo TRANSPORT PORT [round]\n");
   return 64;
 }
