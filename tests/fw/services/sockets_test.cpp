@@ -160,7 +160,9 @@ TEST_F(Sockets, UdpPairExchangesDatagrams) {
 }
 
 TEST_F(Sockets, ConnectFailures) {
-  // An empty tcp port fails before any socket is made.
+  // An empty tcp port fails before any socket is made. The channel layer
+  // (and the DDE driver with its descriptors) starts first.
+  vcommStartup();
   int before = openDescriptors();
   vcommChannel* c = vcommChannelCreate();
   address(&c->peer, "tcp", "127.0.0.1", "");
