@@ -12,8 +12,6 @@ struct _vrepdefRoot {
   const char* message;
   vdatatag* datatag;
   vname name;
-  // Anonymous datatags made while reading, destroyed with the root.
-  vdatatagList made;
 };
 
 // The tag groups and bits.
@@ -88,12 +86,24 @@ std::uint32_t _vrepdefTakeWord(_vrepdefScrap* s);  // a 0x12 (or 0x1A) tag and 4
 vscribe* _vrepdefTakeText(_vrepdefScrap* s, std::uint8_t tag);
 int _vrepdefConvertChar(_vrepdefScrap* s, int set, std::uint32_t code);
 vdatatag* _vrepdefReadReference(_vrepdefScrap* s, int depth);
-// A datatag read as a value outlives its reader: the definitions made from
-// entry `from` of the root's list on are kept until the module ends.
-void _vrepdefKeepMade(_vrepdefRoot* root, std::int32_t from);
+// Definitions read are kept once each, until the module ends: a datatag
+// read as a value outlives its reader, and a peer that sends the same
+// definition again gets the same datatag. Answers the datatag equal to the
+// one described, made and kept when there is none yet.
+vdatatag* _vrepdefInternDefinition(int kind, vclass* scrapClass, std::int32_t count, vdatatag* const* refs,
+                                   std::int32_t refCount);
 
 // The typed array's element tag of a kind; 0 for kinds that have none.
 std::uint8_t _vrepdefElementTag(int kind);
+
+// Integers in C memory as datatag scraps lay them out (kinds Byte to
+// UnsignedInteger: 1, 1, 2, 2, 4 and 4 bytes).
+std::int64_t _vrepdefGetHostInteger(int kind, const unsigned char* at);
+void _vrepdefSetHostInteger(int kind, unsigned char* at, std::int64_t value);
+// The memory and count of an array held by a datatag scrap (object) whose
+// elements are of kind; false when it is no such scrap.
+bool _vrepdefHostIntegers(vinstance* object, int kind, unsigned char** data, std::int32_t* count);
+bool _vrepdefWriteIntegerArray(_vrepdefScrap* s, const vscrap* source);
 
 // The delegates' operations, by direction.
 void _vrepdefFillWriters(vclass* delegate, int kind);

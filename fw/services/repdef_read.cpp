@@ -3,6 +3,8 @@
 // takes the tag byte (unless an array's element tag stands for it), checks
 // the group, and takes the bytes the width and byte-order bits call for.
 #include <bit>
+#include <cfloat>
+#include <cmath>
 #include <cstring>
 
 #include "fw/services/repdef_internal.h"
@@ -98,7 +100,11 @@ double readReal(vscrap* w) {
   bool big = (tag & (tagBIG_ENDIAN | tagBIT2)) == (tagBIG_ENDIAN | tagBIT2);
   if ((tag & tagWIDTH) == 0)
     return std::bit_cast<float>(static_cast<std::uint32_t>(_vrepdefTakeNumber(s, 4, big)));
-  return std::bit_cast<double>(_vrepdefTakeNumber(s, 8, big));
+  double v = std::bit_cast<double>(_vrepdefTakeNumber(s, 8, big));
+  if (_vrepdefKindOf(s) != vdatatagSINGLE_FLOAT) return v;
+  // A double read as a single float is what a single float can hold.
+  if (std::isfinite(v) && (v < -FLT_MAX || v > FLT_MAX)) _vrepdefFail(s, &vexArgRangeClass, "Value beyond a single float");
+  return static_cast<float>(v);
 }
 
 vscribe* readString(vscrap* w) {
@@ -122,6 +128,9 @@ std::size_t opaqueSize(vscrap* w) {
   if ((tag & (tagGROUP | tagBIT2)) != tagARRAY || (tag & tagWIDTH) == 3) _vrepdefMismatch(s, "Expected opaque data");
   if (_vrepdefTakeByte(s) != 0x10) _vrepdefMismatch(s, "Expected opaque data");
   auto n = static_cast<std::uint32_t>(_vrepdefTakeNumber(s, 1 << (tag & tagWIDTH), bigEndian(tag)));
+  vdatatag* d = _vrepdefDatatagOf(s);
+  if (vdatatagGetKind(d) == vdatatagSIZED_OPAQUE && n != static_cast<std::uint32_t>(vdatatagGetSizedOpaqueSize(d)))
+    _vrepdefFail(s, &vexArgRangeClass, "Opaque size differs from the datatag's");
   s->dataOffset = s->block->head;
   _vrepdefTake(s, n);
   s->size = n;
@@ -137,10 +146,7 @@ void opaqueRead(vscrap* w, std::size_t offset, std::size_t count, void* buffer) 
 
 void* readDatatag(vscrap* w) {
   _vrepdefScrap* s = served(w);
-  std::int32_t from = _vdatatagListCount(&s->root->made);
-  vdatatag* d = _vrepdefReadReference(s, 0);
-  _vrepdefKeepMade(s->root, from);
-  return d;
+  return _vrepdefReadReference(s, 0);
 }
 
 // A scrap: the block's end is limited to its length while its datatag and
@@ -252,6 +258,50 @@ vinstance* arrayElement(vscrap* w, std::int32_t i) {
     _vrepdefFail(s, &vexArgClass, "Expected a type marker");
   if (!st->previous) _vrepdefMismatch(s, "No datatag before the first element");
   return _vrepdefNested(s, st->previous, 0);
+}
+
+// A typed array of integers read into a datatag scrap's C memory of an
+// integer kind goes straight from the block to that memory.
+int hostElementKind(vinstance* owner) {
+  if (!vclassIsSubclass(owner->cls, vdatatagGetScrapClass())) return -1;
+  vdatatag* d = static_cast<vdatatagScrap*>(owner)->datatag;
+  int kind = d ? vdatatagGetKind(d) : -1;
+  if ((kind != vdatatagARRAY && kind != vdatatagSIZED_ARRAY) || owner->cls != vdatatagGetKindScrapClass(kind)) return -1;
+  vdatatag* element = static_cast<vdatatagElementOf*>(d)->element;
+  return element ? vdatatagGetKind(element) : -1;
+}
+bool readIntegerArray(vscrap* from, vscrap* to) {
+  if (to->depth < 1) return false;
+  vinstance* owner = to->stack[to->depth - 1];
+  int kind = hostElementKind(owner);
+  if (kind < vdatatagBYTE || kind > vdatatagUNSIGNED_INTEGER) return false;
+  _vrepdefScrap* s = served(from);
+  _vrepdefArrayState* st = arrayHeader(s);
+  auto tag = static_cast<std::uint8_t>(s->size);
+  int readKind = st->previous ? vdatatagGetKind(st->previous) : -1;
+  if (st->next != 0 || (tag & tagGROUP) != tagINTEGER || (tag & tagWIDTH) == 3 || readKind < vdatatagBYTE ||
+      readKind > vdatatagUNSIGNED_INTEGER)
+    return false;
+  vclassRec<vscrapArrayClassRec>(vdelegatorTop(to))->setCount(to, st->count);
+  std::int32_t count = 0;
+  unsigned char* at = nullptr;
+  if (!_vrepdefHostIntegers(owner, kind, &at, &count) || count != st->count) return false;
+  struct Range {
+    std::int64_t low, high;
+  };
+  static constexpr Range ranges[] = {{-128, 127}, {0, 255}, {-32768, 32767}, {0, 65535}, {INT32_MIN, UINT32_MAX}, {INT32_MIN, UINT32_MAX}};
+  const Range& r = ranges[kind - vdatatagBYTE];
+  std::size_t bytes = kind <= vdatatagUNSIGNED_BYTE ? 1 : kind <= vdatatagUNSIGNED_SHORT ? 2 : 4;
+  for (std::int32_t i = 0; i < count; ++i, at += bytes) {
+    std::int64_t v = static_cast<std::int32_t>(takeInteger(s, tag));
+    if (v < r.low || v > r.high) _vrepdefFail(s, &vexArgRangeClass, "Array element out of its kind's range");
+    _vrepdefSetHostInteger(kind, at, v);
+  }
+  st->next = st->count;
+  return true;
+}
+void arrayExport(vscrap* from, vscrap* to) {
+  if (!readIntegerArray(from, to)) vscrapGetArrayClass()->exportTo(from, to);
 }
 
 // Unions: 0x63 and the switch value selecting the member.
@@ -432,6 +482,7 @@ void _vrepdefFillReaders(vclass* c, int kind) {
       auto* a = static_cast<vscrapArrayClassRec*>(c);
       a->getCount = arrayCount;
       a->getElement = arrayElement;
+      a->exportTo = arrayExport;
       break;
     }
     case vdatatagDICTIONARY: {

@@ -1,5 +1,6 @@
 // The engine scrap, the marshalling scrap over a block, the delegate of
 // each datatag kind, the "vrepdef" group, refusals and the outermost calls.
+#include <algorithm>
 #include <cstring>
 
 #include "fw/services/natscrap.h"
@@ -17,7 +18,7 @@ struct RepdefState {
   vdatatag* encodedCompound;
   vpool* arrayStates;
   vpool* dictionaryStates;
-  vdatatagList kept;  // definitions read as datatag values
+  vdatatagList interned;  // anonymous definitions read
 };
 void** repdefSlot = nullptr;
 RepdefState* state();
@@ -116,11 +117,7 @@ void scrapDestroy(vinstance* o) {
              engineDestroy(o);
              _vexGenerate(nullptr);
            });
-  if (ownsRoot) {
-    for (void** p = root->made.end; p != root->made.begin;) vdatatagDestroy(static_cast<vdatatag*>(*--p));
-    _vdatatagListFinish(&root->made);
-    vmemFree(root);
-  }
+  if (ownsRoot) vmemFree(root);
   engineDestroy(o);
 }
 vinstance* scrapNext(vinstance* o, vinstance* previous, int) {
@@ -159,8 +156,8 @@ void moduleExit() {
     if (d) vinstanceDestroy(d);
     d = nullptr;
   }
-  for (void** p = s->kept.end; p != s->kept.begin;) vdatatagDestroy(static_cast<vdatatag*>(*--p));
-  _vdatatagListFinish(&s->kept);
+  for (void** p = s->interned.end; p != s->interned.begin;) vdatatagDestroy(static_cast<vdatatag*>(*--p));
+  _vdatatagListFinish(&s->interned);
   vpoolDestroy(s->arrayStates);
   vpoolDestroy(s->dictionaryStates);
 }
@@ -187,12 +184,16 @@ RepdefState* state() {
   scrap->init = scrapInit;
   scrap->destroy = scrapDestroy;
   scrap->nextDelegate = scrapNext;
-  scrap->import = vscrapGetConvertibleClass()->import;  // into the kind's delegate, never an inner scrap
+  // Into the kind's delegate, never an inner scrap.
+  scrap->import = [](vscrap* target, vscrap* source) {
+    if (!_vrepdefWriteIntegerArray(static_cast<_vrepdefScrap*>(vdelegatorTop(target)), source))
+      vscrapGetConvertibleClass()->import(target, source);
+  };
   scrap->entype = [](vscrap*, vclass*) { return 0; };
   s->scrapClass = scrap;
   s->arrayStates = vpoolCreate(2 * sizeof(void*));
   s->dictionaryStates = vpoolCreate(3 * sizeof(void*));
-  _vdatatagListInit(&s->kept);
+  _vdatatagListInit(&s->interned);
   buildGroup(s);
   buildDelegates(s);
   vmoduleAddContextExitProc(moduleExit);
@@ -208,7 +209,6 @@ _vrepdefScrap* create(vsessionBlock* block, void* datatag, std::int32_t mode) {
   s->mode = mode;
   s->datatag = datatag;
   s->root = static_cast<_vrepdefRoot*>(vmemAllocClear(sizeof(_vrepdefRoot)));
-  _vdatatagListInit(&s->root->made);
   return s;
 }
 
@@ -312,10 +312,40 @@ vinstance* _vrepdefReadNative(_vrepdefScrap* reader) {
   return target;
 }
 
-void _vrepdefKeepMade(_vrepdefRoot* root, std::int32_t from) {
-  vdatatagList* made = &root->made;
-  for (std::int32_t i = from; i < _vdatatagListCount(made); ++i) _vdatatagListAppend(&state()->kept, made->begin[i]);
-  made->end = made->begin + from;
+vdatatag* _vrepdefInternDefinition(int kind, vclass* scrapClass, std::int32_t count, vdatatag* const* refs,
+                                   std::int32_t refCount) {
+  vdatatagList* interned = &state()->interned;
+  if (!scrapClass) scrapClass = vdatatagGetKindScrapClass(kind);
+  for (void** p = interned->begin; p != interned->end; ++p) {
+    auto* d = static_cast<vdatatag*>(*p);
+    if (vdatatagGetKind(d) != kind || d->scrapClass != scrapClass) continue;
+    switch (kind) {
+      case vdatatagSIZED_OPAQUE:
+        if (static_cast<vdatatagSizedOpaque*>(d)->count == count) return d;
+        break;
+      case vdatatagCOMPOUND: {
+        vdatatagList* m = vdatatagGetCompoundMembers(d);
+        if (_vdatatagListCount(m) == refCount && std::equal(refs, refs + refCount, m->begin)) return d;
+        break;
+      }
+      default: {
+        auto* e = static_cast<vdatatagElementOf*>(d);
+        if (e->element == refs[0] && (kind != vdatatagSIZED_ARRAY || e->count == count)) return d;
+        break;
+      }
+    }
+  }
+  vdatatag* d = vdatatagCreate(kind);
+  vdatatagSetScrapClass(d, scrapClass);
+  if (kind == vdatatagSIZED_OPAQUE) vdatatagSetSizedOpaqueSize(d, count);
+  if (kind == vdatatagSIZED_ARRAY) vdatatagSetSizedArrayCount(d, count);
+  if (kind == vdatatagCOMPOUND) {
+    for (std::int32_t i = 0; i < refCount; ++i) _vdatatagListAppend(vdatatagGetCompoundMembers(d), refs[i]);
+  } else if (kind != vdatatagSIZED_OPAQUE) {
+    static_cast<vdatatagElementOf*>(d)->element = refs[0];
+  }
+  _vdatatagListAppend(interned, d);
+  return d;
 }
 
 vdatatagGroup* _vrepdefGetGroup() { return state()->group; }

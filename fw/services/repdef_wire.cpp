@@ -2,6 +2,7 @@
 // character set, datatag references and definitions, and the datatag of a
 // value known by its class.
 #include <cstring>
+#include <vector>
 
 #include "fw/core/charset.h"
 #include "fw/services/repdef_internal.h"
@@ -106,22 +107,18 @@ vdatatag* readDefinition(_vrepdefScrap* s, int depth) {
   } else if (classText) {
     vscribeRelease(classText);
   }
-  vdatatag* d = vdatatagCreate(kind);
-  _vdatatagListAppend(&s->root->made, d);
-  if (scrapClass) vdatatagSetScrapClass(d, scrapClass);
-  switch (kind) {
-    case vdatatagSIZED_ARRAY: vdatatagSetSizedArrayCount(d, takeCount(s)); break;
-    case vdatatagSIZED_OPAQUE: vdatatagSetSizedOpaqueSize(d, takeCount(s)); break;
-    default: break;
-  }
+  std::int32_t count = 0;
+  if (kind == vdatatagSIZED_ARRAY || kind == vdatatagSIZED_OPAQUE || kind == vdatatagCOMPOUND) count = takeCount(s);
+  std::vector<vdatatag*> refs;
   if (kind == vdatatagCOMPOUND) {
-    std::int32_t n = takeCount(s);
     // Every member reference takes at least three bytes.
-    if (static_cast<std::uint64_t>(n) * 3 > _vrepdefLeft(s)) _vrepdefFail(s, &vexArgRangeClass, "Member count beyond the data");
-    for (std::int32_t i = 0; i < n; ++i) _vdatatagListAppend(vdatatagGetCompoundMembers(d), _vrepdefReadReference(s, depth + 1));
+    if (static_cast<std::uint64_t>(count) * 3 > _vrepdefLeft(s)) _vrepdefFail(s, &vexArgRangeClass, "Member count beyond the data");
+    refs.reserve(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i) refs.push_back(_vrepdefReadReference(s, depth + 1));
   } else if (kind != vdatatagSIZED_OPAQUE) {
-    static_cast<vdatatagElementOf*>(d)->element = _vrepdefReadReference(s, depth + 1);
+    refs.push_back(_vrepdefReadReference(s, depth + 1));
   }
+  vdatatag* d = _vrepdefInternDefinition(kind, scrapClass, count, refs.data(), static_cast<std::int32_t>(refs.size()));
   return d;
 }
 
@@ -324,4 +321,46 @@ std::uint8_t _vrepdefElementTag(int kind) {
       0x45, 0x45, 0, 0x61, 0, 0x56, 0x62, 0, 0, 0, 0x60, 0x61, 0,                     // String .. Union
   };
   return kind >= 0 && kind < vdatatagKIND_COUNT ? tags[kind] : 0;
+}
+
+std::int64_t _vrepdefGetHostInteger(int kind, const unsigned char* at) {
+  switch (kind) {
+    case vdatatagBYTE: return static_cast<std::int8_t>(at[0]);
+    case vdatatagUNSIGNED_BYTE: return at[0];
+    case vdatatagSHORT: { std::int16_t v; std::memcpy(&v, at, 2); return v; }
+    case vdatatagUNSIGNED_SHORT: { std::uint16_t v; std::memcpy(&v, at, 2); return v; }
+    case vdatatagUNSIGNED_INTEGER: { std::uint32_t v; std::memcpy(&v, at, 4); return v; }
+    default: { std::int32_t v; std::memcpy(&v, at, 4); return v; }
+  }
+}
+void _vrepdefSetHostInteger(int kind, unsigned char* at, std::int64_t value) {
+  switch (kind) {
+    case vdatatagBYTE:
+    case vdatatagUNSIGNED_BYTE: at[0] = static_cast<unsigned char>(value); break;
+    case vdatatagSHORT:
+    case vdatatagUNSIGNED_SHORT: { auto v = static_cast<std::uint16_t>(value); std::memcpy(at, &v, 2); break; }
+    default: { auto v = static_cast<std::uint32_t>(value); std::memcpy(at, &v, 4); break; }
+  }
+}
+
+bool _vrepdefHostIntegers(vinstance* object, int kind, unsigned char** data, std::int32_t* count) {
+  *data = nullptr;
+  *count = 0;
+  if (!vclassIsSubclass(object->cls, vdatatagGetScrapClass())) return false;
+  auto* ds = static_cast<vdatatagScrap*>(object);
+  vdatatag* d = ds->datatag;
+  int arrayKind = d ? vdatatagGetKind(d) : -1;
+  if ((arrayKind != vdatatagARRAY && arrayKind != vdatatagSIZED_ARRAY) || object->cls != vdatatagGetKindScrapClass(arrayKind))
+    return false;
+  vdatatag* element = static_cast<vdatatagElementOf*>(d)->element;
+  if (!element || vdatatagGetKind(element) != kind) return false;
+  if (arrayKind == vdatatagSIZED_ARRAY) {
+    *count = static_cast<vdatatagElementOf*>(d)->count;
+    *data = static_cast<unsigned char*>(ds->value);
+  } else {
+    if (!ds->countWord || !ds->dataWord) return false;
+    *count = *ds->countWord;
+    *data = static_cast<unsigned char*>(*ds->dataWord);
+  }
+  return *data || !*count;
 }

@@ -191,8 +191,8 @@ void writePointer(vscrap* w, void* value) {
 }
 
 // Arrays: the header once, then the elements in order.
-void arraySetCount(vscrap* w, std::int32_t n) {
-  _vrepdefScrap* s = served(w);
+// The header; answers the element tag (0 for the generic form).
+std::uint8_t putArrayHeader(_vrepdefScrap* s, std::int32_t n) {
   if (s->state) _vrepdefFail(s, &vexArgClass, "Array already written");
   auto* d = static_cast<vdatatagElementOf*>(_vrepdefDatatagOf(s));
   if (n < 0 || (vdatatagGetKind(d) == vdatatagSIZED_ARRAY && n != d->count))
@@ -212,6 +212,12 @@ void arraySetCount(vscrap* w, std::int32_t n) {
   } else {
     putTagged(s, tagSCRAP, count, 4);
   }
+  return element;
+}
+
+void arraySetCount(vscrap* w, std::int32_t n) {
+  _vrepdefScrap* s = served(w);
+  putArrayHeader(s, n);
   auto* st = static_cast<ArrayState*>(_vrepdefAllocArrayState());
   *st = ArrayState{nullptr, n, 0};
   s->state = st;
@@ -290,6 +296,28 @@ template <class T>
 using ValueRec = vscrapValueClassRec<T>;
 
 }  // namespace
+
+// An array of integers held in C memory by a datatag scrap of the same
+// element kind goes straight from that memory to the block.
+bool _vrepdefWriteIntegerArray(_vrepdefScrap* s, const vscrap* source) {
+  int kind = _vrepdefKindOf(s);
+  if ((kind != vdatatagARRAY && kind != vdatatagSIZED_ARRAY) || source->depth < 1) return false;
+  vdatatag* element = static_cast<vdatatagElementOf*>(_vrepdefDatatagOf(s))->element;
+  int elementKind = element ? vdatatagGetKind(element) : -1;
+  if (elementKind < vdatatagBYTE || elementKind > vdatatagUNSIGNED_INTEGER) return false;
+  std::int32_t count = 0;
+  unsigned char* data = nullptr;
+  if (!_vrepdefHostIntegers(source->stack[source->depth - 1], elementKind, &data, &count)) return false;
+  _vrepdefCheck(s);
+  std::uint8_t tag = putArrayHeader(s, count);
+  int bytes = 1 << (tag & tagWIDTH);
+  if (static_cast<std::uint64_t>(count) * static_cast<std::uint64_t>(bytes) > UINT32_MAX / 2)
+    _vrepdefFail(s, &vexArgRangeClass, "Array too large");
+  unsigned char* at = _vrepdefAppend(s, static_cast<std::uint32_t>(count) * static_cast<std::uint32_t>(bytes));
+  for (std::int32_t i = 0; i < count; ++i, at += bytes, data += bytes)
+    _vrepdefPutNumber(at, static_cast<std::uint64_t>(_vrepdefGetHostInteger(elementKind, data)), bytes);
+  return true;
+}
 
 void _vrepdefFillWriters(vclass* c, int kind) {
   switch (kind) {

@@ -8,7 +8,7 @@ bin=$1
 secs=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod coff core break frames statefile cexpr btree chunk vr newres restree)
+[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod coff core break frames statefile cexpr btree chunk vr newres restree marshal)
 src=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$src/../.." && pwd)
 work=$(cd "$bin" && pwd)
@@ -53,7 +53,11 @@ seed() {
     statefile) cp "$src"/seeds/statefile/* "$dir"/ ;;
     cexpr) cp "$src"/seeds/cexpr/* "$dir"/ ;;
     newres) cp "$src"/seeds/newres/* "$dir"/ ;;
+<<<<<<< HEAD
     restree) cp "$src"/seeds/restree/* "$dir"/ ;;
+=======
+    marshal) cp "$src"/seeds/marshal/* "$dir"/ ;;
+>>>>>>> 9a0df47 (Marshalling: integer arrays in C memory go straight between that memory and the block; definitions read are kept once each; a sized opaque value of another size and a double beyond a single float are refused on reading; a typeable scrap takes its kind without raising first; fuzz_marshal and bench/vdas_marshal)
   esac
 }
 

@@ -116,6 +116,8 @@ TEST(MarshalRead, MalformedValuesAreRefusedWithTheirExceptions) {
   vdatatag* unionTag = vdatatagCreate(vdatatagUNION);
   vdatatagAddUnionMember(unionTag, 1, predefined(vdatatagINTEGER));
   vdatatag* dataType = predefined(vdatatagDATATAG);
+  vdatatag* sizedOpaque = vdatatagCreate(vdatatagSIZED_OPAQUE);
+  vdatatagSetSizedOpaqueSize(sizedOpaque, 4);
   vdatatag* chain = vdatatagCreate(vdatatagPOINTER);
   vdatatagSetPointerTarget(chain, chain);
   vnameInternLiteral("marshalNoSuchDatatag");
@@ -128,6 +130,7 @@ TEST(MarshalRead, MalformedValuesAreRefusedWithTheirExceptions) {
       {"string of set 7", predefined(vdatatagSTRING), {0x44, 0x07, 0x01, 0x41}, &vexModuleUnimplementedClass, "Unsupported character set"},
       {"character of set 9", predefined(vdatatagCHARACTER), {0x15, 0x41, 0x09}, &vexModuleUnimplementedClass, "Unsupported character set"},
       {"opaque of wrong elements", predefined(vdatatagOPAQUE), {0x50, 0x11, 0x01, 0x00, 0x00}, &vexDatatagMismatchedClass, nullptr},
+      {"sized opaque of another size", sizedOpaque, {0x50, 0x10, 0x00}, &vexArgRangeClass, nullptr},
       {"array of another group", intArray, {0x14, 0x01}, &vexArgClass, nullptr},
       {"array count beyond the data", intArray, {0x50, 0x16, 0xFF}, &vexArgRangeClass, nullptr},
       {"generic count beyond the data", _vrepdefGetEncodedArray(), {0x56, 0xFF, 0xFF, 0xFF, 0x7F}, &vexArgRangeClass, nullptr},
@@ -175,7 +178,39 @@ TEST(MarshalRead, MalformedValuesAreRefusedWithTheirExceptions) {
   Owned none{readNative(dataType, ref("marshalNoSuchDatatag"), &unknown)};
   EXPECT_NE(unknown.text.find("marshalNoSuchDatatag"), std::string::npos) << unknown.text;
   EXPECT_NE(unknown.text.find("_vrepdefReadTag"), std::string::npos) << unknown.text;
-  for (vdatatag* d : {intArray, sized, unionTag, chain}) vdatatagDestroy(d);
+  for (vdatatag* d : {intArray, sized, sizedOpaque, unionTag, chain}) vdatatagDestroy(d);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MarshalRead, DefinitionsAreKeptOnceAndDoublesNarrowForSingleFloats) {
+  Bytes definition = Bytes{0x18, 0x18, 0x61} + encoded("vdatatagCompoundScrap") + Bytes{0x12, 2, 0, 0, 0} + ref("Integer") +
+                     Bytes{0x18, 0x18, 0x5C} + encoded("") + Bytes{0x12, 9, 0, 0, 0};
+  vdatatag* seen[2] = {};
+  for (vdatatag*& d : seen) {
+    Owned target{vdatatagCreateScrapFromArgs(predefined(vdatatagDATATAG), &d)};
+    TestBlock block(definition);
+    Owned reader{_vrepdefCreateScrap(&block.b, predefined(vdatatagDATATAG))};
+    _vrepdefRead(static_cast<_vrepdefScrap*>(reader.o), target.o);
+  }
+  ASSERT_NE(seen[0], nullptr);
+  EXPECT_EQ(seen[0], seen[1]) << "the same definition gives the same datatag";
+  vdatatagList* members = vdatatagGetCompoundMembers(seen[0]);
+  ASSERT_EQ(_vdatatagListCount(members), 2);
+  auto* opaque = static_cast<vdatatag*>(members->begin[1]);
+  EXPECT_EQ(vdatatagGetSizedOpaqueSize(opaque), 9);
+  EXPECT_EQ(opaque->scrapClass, static_cast<vclass*>(vdatatagGetKindScrapClass(vdatatagSIZED_OPAQUE)));
+
+  Bytes tenth{0x35, 0x9A, 0x99, 0x99, 0x99, 0x99, 0x99, 0xB9, 0x3F};  // 0.1 as a double
+  Owned single{readNative(predefined(vdatatagSINGLE_FLOAT), tenth)};
+  Owned twice{readNative(predefined(vdatatagDOUBLE_FLOAT), tenth)};
+  EXPECT_EQ(vscrapGetFloat(vscrapWalk(single.o)), static_cast<double>(0.1f));
+  EXPECT_EQ(vscrapGetFloat(vscrapWalk(twice.o)), 0.1);
+  Raised r;
+  Owned huge{readNative(predefined(vdatatagSINGLE_FLOAT), {0x35, 0, 0, 0, 0, 0, 0, 0xF0, 0x47}, &r)};
+  EXPECT_EQ(r.cls, &vexArgRangeClass) << "2^128 is beyond a single float";
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "repdef_support.h"
 
@@ -136,6 +138,80 @@ TEST(MarshalRoundTrip, ArgumentListsByTheirDatatags) {
   EXPECT_EQ(flag, 1);
   vstrDestroy(string);
   _vdatatagListFinish(&list);
+}
+
+}  // namespace
+
+namespace {
+
+// Integer arrays over C memory take a direct path both ways; it must give
+// what element-by-element marshalling gives.
+TEST(MarshalRoundTrip, IntegerArraysInCMemoryMatchElementByElement) {
+  struct Case {
+    int kind;
+    std::vector<std::int64_t> values;
+  };
+  const Case cases[] = {
+      {vdatatagBYTE, {-128, 0, 127, -1}},
+      {vdatatagUNSIGNED_BYTE, {0, 255, 17}},
+      {vdatatagSHORT, {-32768, 32767, -2, 300}},
+      {vdatatagUNSIGNED_SHORT, {0, 65535, 256}},
+      {vdatatagINTEGER, {INT32_MIN, INT32_MAX, -1, 0}},
+      {vdatatagUNSIGNED_INTEGER, {0, 0xFFFFFFFF, 0x80000000}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(vdatatagKindName(c.kind));
+    vdatatag* array = arrayOf(predefined(c.kind));
+    std::size_t width = c.kind <= vdatatagUNSIGNED_BYTE ? 1 : c.kind <= vdatatagUNSIGNED_SHORT ? 2 : 4;
+    std::vector<unsigned char> memory(c.values.size() * width);
+    Owned natives{native(vscrapGetArrayClass())};
+    for (std::size_t i = 0; i < c.values.size(); ++i) {
+      auto v = static_cast<std::uint64_t>(c.values[i]);
+      for (std::size_t b = 0; b < width; ++b) memory[i * width + b] = static_cast<unsigned char>(v >> (8 * b));
+      vscrapAddCompoundElement(vscrapWalk(natives.o), integerScrap(static_cast<std::int32_t>(c.values[i])));
+    }
+    Owned fromMemory{valueOf(array, static_cast<std::int32_t>(c.values.size()), memory.data())};
+    Bytes direct = written(array, fromMemory.o);
+    EXPECT_EQ(hex(direct), hex(written(array, natives.o)));
+
+    std::int32_t count = 0;
+    void* data = nullptr;
+    {
+      Owned target{vdatatagCreateScrapFromArgs(array, &count, &data)};
+      TestBlock block(direct);
+      Owned reader{_vrepdefCreateScrap(&block.b, array)};
+      _vrepdefRead(static_cast<_vrepdefScrap*>(reader.o), target.o);
+      EXPECT_EQ(vsessionBlockLength(&block.b), 0u);
+    }
+    ASSERT_EQ(count, static_cast<std::int32_t>(c.values.size()));
+    EXPECT_EQ(std::memcmp(data, memory.data(), memory.size()), 0);
+    vmemFree(data);
+    vdatatagDestroy(array);
+  }
+
+  // Read into a narrower kind: each value must fit it.
+  vdatatag* wide = arrayOf(predefined(vdatatagINTEGER));
+  vdatatag* narrow = arrayOf(predefined(vdatatagBYTE));
+  for (const auto& [bytes, fits] : {std::pair{Bytes{0x50, 0x1E, 0x02, 0, 0, 0, 5, 0xFF, 0xFF, 0xFF, 0x80}, true},
+                                    std::pair{Bytes{0x50, 0x16, 0x01, 0x2C, 0x01, 0, 0}, false}}) {
+    std::int32_t count = 0;
+    void* data = nullptr;
+    Owned target{vdatatagCreateScrapFromArgs(narrow, &count, &data)};
+    TestBlock block(bytes);
+    Owned reader{_vrepdefCreateScrap(&block.b, wide)};
+    Raised r = raised([&] { _vrepdefRead(static_cast<_vrepdefScrap*>(reader.o), target.o); });
+    if (fits) {
+      EXPECT_EQ(r.cls, nullptr) << r.text;
+      ASSERT_EQ(count, 2);
+      EXPECT_EQ(static_cast<std::int8_t*>(data)[0], 5);
+      EXPECT_EQ(static_cast<std::int8_t*>(data)[1], -128);
+    } else {
+      EXPECT_EQ(r.cls, &vexArgRangeClass) << r.text;
+    }
+    vmemFree(data);
+  }
+  vdatatagDestroy(wide);
+  vdatatagDestroy(narrow);
 }
 
 }  // namespace
