@@ -50,6 +50,7 @@ enum : std::uint32_t {
   _vrepdefDICTIONARY = 0x200,
   _vrepdefUNION = 0x400,
   _vrepdefOPAQUE_READ = 0x800,  // the opaque header has been read
+  _vrepdefMEMBER = 0x1000,      // the union's member has been written
 };
 
 vscrapTypeableClassRec* _vrepdefGetScrapClass();

@@ -47,6 +47,8 @@ inline int _vrepdefKindOf(const _vrepdefScrap* s) {
 [[noreturn]] void _vrepdefMismatch(_vrepdefScrap* s, const char* message);  // naming s's datatag
 [[noreturn]] void _vrepdefRaiseRecorded(_vrepdefRoot* root);
 void _vrepdefCheck(_vrepdefScrap* s);
+// After a write: a union whose switch value went out needs its member.
+void _vrepdefCheckWritten(_vrepdefScrap* s);
 
 // A scrap over the same block for a member or element, one level deeper.
 _vrepdefScrap* _vrepdefNested(_vrepdefScrap* parent, vdatatag* d, std::uint32_t elementTag);

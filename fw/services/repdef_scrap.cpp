@@ -293,7 +293,12 @@ _vrepdefScrap* _vrepdefCreateListScrap(vsessionBlock* block, vdatatagList* list)
 void _vrepdefWrite(_vrepdefScrap* writer, vinstance* value) {
   _vrepdefCheck(writer);
   std::uint32_t tail = writer->block->tail;
-  outermost(writer, [&] { vscrapImport(vscrapWalk(value), vscrapWalk(writer)); }, tail);
+  outermost(writer,
+            [&] {
+              vscrapImport(vscrapWalk(value), vscrapWalk(writer));
+              _vrepdefCheckWritten(writer);
+            },
+            tail);
 }
 
 void _vrepdefRead(_vrepdefScrap* reader, vinstance* target) {

@@ -33,6 +33,7 @@ _vrepdefScrap* served(vscrap* w) {
 void writeNested(_vrepdefScrap* s, vdatatag* d, std::uint32_t elementTag, vinstance* value) {
   Held nested{_vrepdefNested(s, d, elementTag)};
   vscrapImport(vscrapWalk(value), vscrapWalk(nested.object));
+  _vrepdefCheckWritten(static_cast<_vrepdefScrap*>(nested.object));
 }
 
 // The type marker of generic arrays and dictionaries.
@@ -289,13 +290,19 @@ void unionSetMember(vscrap* w, vinstance* value) {
   Held member{value};
   _vrepdefScrap* s = served(w);
   if (!(s->flags & _vrepdefUNION)) _vrepdefFail(s, &vexArgClass, "No union switch value written");
-  if (value) writeNested(s, vdatatagGetUnionMember(_vrepdefDatatagOf(s), s->selector), 0, value);
+  if (!value) _vrepdefFail(s, &vexArgNullClass, "Union without a member");
+  writeNested(s, vdatatagGetUnionMember(_vrepdefDatatagOf(s), s->selector), 0, value);
+  s->flags |= _vrepdefMEMBER;
 }
 
 template <class T>
 using ValueRec = vscrapValueClassRec<T>;
 
 }  // namespace
+
+void _vrepdefCheckWritten(_vrepdefScrap* s) {
+  if ((s->flags & _vrepdefUNION) && !(s->flags & _vrepdefMEMBER)) _vrepdefFail(s, &vexArgNullClass, "Union without a member");
+}
 
 // An array of integers held in C memory by a datatag scrap of the same
 // element kind goes straight from that memory to the block.

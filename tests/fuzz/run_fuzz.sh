@@ -53,11 +53,8 @@ seed() {
     statefile) cp "$src"/seeds/statefile/* "$dir"/ ;;
     cexpr) cp "$src"/seeds/cexpr/* "$dir"/ ;;
     newres) cp "$src"/seeds/newres/* "$dir"/ ;;
-<<<<<<< HEAD
     restree) cp "$src"/seeds/restree/* "$dir"/ ;;
-=======
     marshal) cp "$src"/seeds/marshal/* "$dir"/ ;;
->>>>>>> 9a0df47 (Marshalling: integer arrays in C memory go straight between that memory and the block; definitions read are kept once each; a sized opaque value of another size and a double beyond a single float are refused on reading; a typeable scrap takes its kind without raising first; fuzz_marshal and bench/vdas_marshal)
   esac
 }
 

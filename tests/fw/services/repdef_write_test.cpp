@@ -156,6 +156,9 @@ TEST(MarshalWrite, RefusalsRaiseAndLeaveTheBlockAsItWas) {
   vscrapSetArrayCount(vscrapWalk(native3.o), 3);
   for (int i = 0; i < 3; ++i) vscrapSetArrayElement(vscrapWalk(native3.o), i, integerScrap(i));
 
+  Owned memberless{native(vnatscrapGetUnionClass())};
+  static_cast<_vnatscrapUnion*>(memberless.o)->selector = 1;
+
   struct Case {
     const char* name;
     vdatatag* datatag;
@@ -170,6 +173,7 @@ TEST(MarshalWrite, RefusalsRaiseAndLeaveTheBlockAsItWas) {
       {"pointer in a generic array", _vrepdefGetEncodedArray(), unsupported.o, false, &vexArgClass, "Unsupported scrap class"},
       {"sized array of another count", sized, native3.o, false, &vexArgRangeClass, nullptr},
       {"union switch without member", unionTag, valueOf(unionTag, 7, &one), true, &vexArgRangeClass, nullptr},
+      {"union without member", unionTag, memberless.o, false, &vexArgNullClass, "Union without a member"},
       {"array of arrays", arrays, valueOf(arrays, 3, three), true, &vexModuleUnimplementedClass, nullptr},
   };
   for (const Case& c : cases) {
@@ -184,6 +188,17 @@ TEST(MarshalWrite, RefusalsRaiseAndLeaveTheBlockAsItWas) {
     if (c.owned) vinstanceDestroy(c.value);
   }
   for (vdatatag* d : {dict, sized, unionTag, static_cast<vdatatagElementOf*>(arrays)->element, arrays}) vdatatagDestroy(d);
+}
+
+// A state record without the flag of its composite cannot be released.
+TEST(MarshalWrite, AStateWithoutItsFlagIsAnUnknownDelegateType) {
+  TestBlock block;
+  auto* s = _vrepdefCreateScrap(&block.b, _vrepdefGetEncodedArray());
+  std::int32_t record[4] = {};
+  s->state = record;
+  Raised r = raised([&] { vinstanceDestroy(s); });
+  EXPECT_EQ(r.cls, &vexArgClass);
+  EXPECT_EQ(r.message, "Unknown delegate type");
 }
 
 }  // namespace
