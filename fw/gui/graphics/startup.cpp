@@ -1,10 +1,12 @@
 #include "fw/gui/graphics/startup.h"
 
 #include "fw/core/sys.h"
+#include "fw/gui/graphics/pixmap.h"
 #include "fw/gui/graphics/rect.h"
 #include "fw/gui/graphics/syncring.h"
 
 void vgraphicsInstallStartup() {
   vmoduleInstallStartup("_vsyncRingInitPool", _vsyncRingInitPool);
   vmoduleInstallStartup("vrectStartup", vrectStartup);
+  vmoduleInstallStartup("vpixmapGetDefaultClass", [] { vpixmapGetDefaultClass(); });
 }
