@@ -1,0 +1,31 @@
+// Colour lists: the ordered colour specs of an indexed image's palette or a
+// look image's colours, stored as a "vcolorPalette" resource. Device layers
+// hang their form of the whole list (a native palette) on its ring; every
+// change of the list's contents drops that ring.
+#pragma once
+#include <cstdint>
+
+#include "fw/core/resource.h"
+#include "fw/gui/graphics/color.h"
+#include "fw/gui/graphics/syncring.h"
+
+struct vcolorList {
+  vsyncRingEntry* representations;
+  std::uint32_t count;
+  vcolorSpec* entries;  // count initialised specs, owned; none when empty
+};
+
+vcolorList* vcolorListCreate();  // from the module's pool
+void _vcolorListInit(vcolorList* list);    // an embedded list, empty
+void _vcolorListFinish(vcolorList* list);  // frees the ring and the entries
+void vcolorListDestroy(vcolorList* list);
+// Keeps the first min(old, new) entries; new ones are RGB black.
+void vcolorListSetCount(vcolorList* list, std::uint32_t count);
+vcolorList* vcolorListClone(const vcolorList* list);
+void vcolorListCopy(const vcolorList* source, vcolorList* destination);
+// Drops the list's device forms after its entries were changed in place.
+void vcolorListChanged(vcolorList* list);
+
+void vcolorListLoadInit(vcolorList* list, vresource resource);
+vcolorList* vcolorListLoad(vresource resource);
+void vcolorListStore(const vcolorList* list, vresource resource);
