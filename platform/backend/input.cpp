@@ -113,9 +113,8 @@ void InputStateChanged(HWND surface, SurfaceState state) {
   ShowWindow(surface, kCommands[static_cast<int>(state)]);
 }
 
-void InputExposed(HWND surface, const RECT&) {
-  // The exposed area is repainted once windows paint; the wait still ends.
-  if (findWindow(surface)) internal::noteArrival();
+void InputExposed(HWND surface, const RECT& area) {
+  if (findWindow(surface)) internal::exposeArea(surface, area);
 }
 
 }  // namespace win::backend

@@ -9,7 +9,7 @@
 
 namespace win::internal {
 
-enum class HandleKind : std::uint8_t { window = 1, menu, hook, global, search, module, key, cursor };
+enum class HandleKind : std::uint8_t { window = 1, menu, hook, global, search, module, key, cursor, gdi };
 
 template <class T>
 class HandleTable {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/backend/backend.h"
+#include "platform/gdi/region.h"
 #include "platform/kernel/handles.h"
 #include "platform/win.h"
 
@@ -39,7 +40,7 @@ struct Window {
   bool minimized = false, maximized = false;
   bool restoreToMaximized = false;  // minimized from the maximized state
   RECT normalRect{};                // where a maximized window restores to
-  std::vector<RECT> damage;         // the update area, client coordinates
+  Region damage;  // the update region, client coordinates
   bool eraseDamage = false;
   HMENU systemMenu = nullptr;
   bool hasSurface = false;
@@ -83,10 +84,21 @@ void windowLeaving(HWND hwnd, bool hidingOnly);
 HWND activeWindow();
 HWND captureWindow();
 
-// The update area (paint.cpp): a rectangle in client coordinates, or the
-// whole client area; WM_PAINT comes for windows that have one.
+// The update region (paint.cpp), in client coordinates (a null area: the
+// whole client area); WM_PAINT comes for windows that have one.
 void invalidate(Window& w, const RECT* area, bool erase);
+void invalidateRegion(Window& w, const Region& area, bool erase);
 void forgetDamage(Window& w);
+// A child left `oldRect` (parent client coordinates): the parent gets
+// what it uncovered, with erase. An exposed area of a top-level window
+// (outer coordinates) is invalidated with erase in every window under it.
+void exposeParent(HWND child, const RECT& oldRect, bool stillShown);
+void exposeArea(HWND root, const RECT& area);
+// The drawing layer's side of the window tree: its generation moves on
+// every change of the tree or of any geometry, so visible regions are
+// made again; a window that goes takes its buffer and own DC with it.
+void windowsChanged();
+void forgetWindowGraphics(HWND hwnd);
 // Brings every surface's place in the stack up to date with the order.
 void syncStacking();
 bool takePaint(MSG* out, HWND filter, UINT lo, UINT hi);

@@ -1,86 +1,92 @@
-// The update area of a window and the WM_PAINT it brings: a list of
-// rectangles in client coordinates, until regions join.
+// The update region of a window, the WM_PAINT it brings, and BeginPaint
+// and EndPaint.
 #include <algorithm>
 
+#include "platform/gdi/internal.h"
 #include "platform/user/internal.h"
 
 namespace win {
 namespace internal {
 namespace {
 
-bool empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
-
-RECT intersect(const RECT& a, const RECT& b) {
-  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
-}
-
-// What is left of `r` outside `cut`: up to four pieces.
-void subtract(const RECT& r, const RECT& cut, std::vector<RECT>& out) {
-  RECT i = intersect(r, cut);
-  if (empty(i)) {
-    out.push_back(r);
-    return;
-  }
-  const RECT pieces[] = {{r.left, r.top, r.right, i.top},
-                         {r.left, i.bottom, r.right, r.bottom},
-                         {r.left, i.top, i.left, i.bottom},
-                         {i.right, i.top, r.right, i.bottom}};
-  for (const RECT& p : pieces)
-    if (!empty(p)) out.push_back(p);
-}
-
 RECT clientArea(const Window& w) { return {0, 0, w.client.right - w.client.left, w.client.bottom - w.client.top}; }
 
-bool inside(const RECT& r, const RECT& outer) {
-  return r.left >= outer.left && r.top >= outer.top && r.right <= outer.right && r.bottom <= outer.bottom;
-}
-
-RECT bounds(const std::vector<RECT>& list) {
-  RECT box = list.front();
-  for (const RECT& r : list)
-    box = {std::min(box.left, r.left), std::min(box.top, r.top), std::max(box.right, r.right),
-           std::max(box.bottom, r.bottom)};
-  return box;
-}
-
-// Windows with an update area: a look for WM_PAINT costs nothing when
+// Windows with an update region: a look for WM_PAINT costs nothing when
 // there are none.
 std::size_t damagedWindows = 0;
 
-// A long list of pieces becomes its bounding box.
-constexpr std::size_t kMaxPieces = 16;
+void setDamage(Window& w, Region r) {
+  bool was = !w.damage.empty();
+  w.damage = std::move(r);
+  bool now = !w.damage.empty();
+  if (was != now) now ? ++damagedWindows : --damagedWindows;
+  if (!now) w.eraseDamage = false;
+}
+
+// The first visible window with an update region under `h`, parents
+// before their children.
+HWND firstToPaint(HWND h, HWND filter, bool inFilter) {
+  Window* w = findWindow(h);
+  if (!w || !(w->style & WS_VISIBLE)) return nullptr;
+  inFilter = inFilter || h == filter;
+  if (!w->damage.empty() && inFilter && !w->minimized) return h;
+  for (HWND c : w->children)
+    if (HWND found = firstToPaint(c, filter, inFilter)) return found;
+  return nullptr;
+}
 
 }  // namespace
 
-void forgetDamage(Window& w) {
-  if (!w.damage.empty()) --damagedWindows;
-  w.damage.clear();
-  w.eraseDamage = false;
-}
+void forgetDamage(Window& w) { setDamage(w, {}); }
 
-void invalidate(Window& w, const RECT* area, bool erase) {
-  RECT r = intersect(area ? *area : clientArea(w), clientArea(w));
-  if (empty(r)) return;
-  if (w.damage.empty()) ++damagedWindows;
-  if (std::none_of(w.damage.begin(), w.damage.end(), [&](const RECT& d) { return inside(r, d); })) w.damage.push_back(r);
-  if (w.damage.size() > kMaxPieces) w.damage = {bounds(w.damage)};
+void invalidateRegion(Window& w, const Region& area, bool erase) {
+  Region add = area & Region(clientArea(w));
+  if (add.empty()) return;
+  Region next = w.damage;
+  next |= add;
+  setDamage(w, std::move(next));
   w.eraseDamage = w.eraseDamage || erase;
   noteArrival();
 }
 
+void invalidate(Window& w, const RECT* area, bool erase) {
+  invalidateRegion(w, Region(area ? *area : clientArea(w)), erase);
+}
+
+void exposeParent(HWND child, const RECT& oldRect, bool stillShown) {
+  Window* w = findWindow(child);
+  Window* p = w ? findWindow(w->parent) : nullptr;
+  if (!p) return;
+  Region left(oldRect);
+  if (stillShown) left -= Region(w->rect);
+  invalidateRegion(*p, left, true);
+}
+
+void exposeArea(HWND root, const RECT& area) {
+  Window* w = findWindow(root);
+  if (!w) return;
+  // The area is in the window's outer coordinates; every window under it
+  // gets its part.
+  RECT r = offsetRect(area, -w->client.left, -w->client.top);
+  invalidate(*w, &r, true);
+  for (HWND c : w->children)
+    if (Window* cw = findWindow(c); cw && (cw->style & WS_VISIBLE))
+      exposeArea(c, offsetRect(r, -cw->rect.left, -cw->rect.top));
+}
+
 bool takePaint(MSG* out, HWND filter, UINT lo, UINT hi) {
   if (damagedWindows == 0 || !((lo == 0 && hi == 0) || (WM_PAINT >= lo && WM_PAINT <= hi))) return false;
-  bool found = false;
-  windows().each([&](std::uintptr_t, Window& w) {
-    if (found || w.damage.empty() || !IsWindowVisible(w.handle)) return;
-    if (filter && w.handle != filter && !IsChild(filter, w.handle)) return;
-    *out = {w.handle, WM_PAINT, 0, 0, GetTickCount(), pointerPosition()};
-    found = true;
-  });
-  return found;
+  for (HWND top : topLevelOrder())
+    if (HWND h = firstToPaint(top, filter, filter == nullptr)) {
+      *out = {h, WM_PAINT, 0, 0, GetTickCount(), pointerPosition()};
+      return true;
+    }
+  return false;
 }
 
 }  // namespace internal
+
+using internal::Region;
 
 BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
   internal::Window* w = internal::checkWindow(hwnd);
@@ -89,33 +95,93 @@ BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
   return 1;
 }
 
+BOOL InvalidateRgn(HWND hwnd, HRGN region, BOOL erase) {
+  internal::Window* w = internal::checkWindow(hwnd);
+  if (!w) return 0;
+  if (!region) {
+    internal::invalidate(*w, nullptr, erase != 0);
+    return 1;
+  }
+  Region* r = internal::regionOf(region);
+  if (!r) return 0;
+  internal::invalidateRegion(*w, *r, erase != 0);
+  return 1;
+}
+
+BOOL ValidateRgn(HWND hwnd, HRGN region) {
+  internal::Window* w = internal::checkWindow(hwnd);
+  if (!w) return 0;
+  if (!region) {
+    internal::forgetDamage(*w);
+    return 1;
+  }
+  Region* r = internal::regionOf(region);
+  if (!r) return 0;
+  internal::setDamage(*w, w->damage - *r);
+  return 1;
+}
+
 BOOL ValidateRect(HWND hwnd, const RECT* rect) {
   internal::Window* w = internal::checkWindow(hwnd);
   if (!w) return 0;
-  if (w->damage.empty()) return 1;
-  std::vector<RECT> left;
-  if (rect)
-    for (const RECT& r : w->damage) internal::subtract(r, *rect, left);
-  if (left.size() > internal::kMaxPieces) left = {internal::bounds(left)};
-  if (left.empty())
+  if (!rect) {
     internal::forgetDamage(*w);
-  else
-    w->damage = std::move(left);
+    return 1;
+  }
+  internal::setDamage(*w, w->damage - Region(*rect));
   return 1;
 }
 
 BOOL GetUpdateRect(HWND hwnd, RECT* rect, BOOL) {
   internal::Window* w = internal::checkWindow(hwnd);
   if (!w) return 0;
-  RECT box = w->damage.empty() ? RECT{0, 0, 0, 0} : internal::bounds(w->damage);
-  if (rect) *rect = box;
-  return !internal::empty(box);
+  if (rect) *rect = w->damage.box();
+  return !w->damage.empty();
+}
+
+int GetUpdateRgn(HWND hwnd, HRGN region, BOOL) {
+  internal::Window* w = internal::checkWindow(hwnd);
+  Region* r = internal::regionOf(region);
+  if (!w || !r) return ERROR;
+  *r = w->damage;
+  return r->kind();
 }
 
 BOOL UpdateWindow(HWND hwnd) {
   internal::Window* w = internal::checkWindow(hwnd);
   if (!w) return 0;
   if (!w->damage.empty() && IsWindowVisible(hwnd)) SendMessageA(hwnd, WM_PAINT, 0, 0);
+  return 1;
+}
+
+HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint) {
+  internal::Window* w = internal::checkWindow(hwnd);
+  if (!w || !paint) return nullptr;
+  HDC hdc = GetDC(hwnd);
+  internal::Dc* dc = internal::dcOf(hdc);
+  if (!dc) return nullptr;
+  Region region = w->damage;
+  bool erase = w->eraseDamage;
+  internal::forgetDamage(*w);
+  dc->paintClip = region;
+  internal::clipChanged(*dc);
+  *paint = {};
+  paint->hdc = hdc;
+  paint->rcPaint = region.box();
+  if (erase) paint->fErase = SendMessageA(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0) == 0;
+  return hdc;
+}
+
+BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint) {
+  if (!paint) return 0;
+  internal::Dc* dc = internal::dcOf(paint->hdc);
+  if (!dc) return 0;
+  dc->paintClip.reset();
+  internal::clipChanged(*dc);
+  if (dc->cache)
+    ReleaseDC(hwnd, paint->hdc);
+  else
+    internal::presentDirty();
   return 1;
 }
 

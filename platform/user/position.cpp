@@ -12,6 +12,10 @@ RECT offset(RECT r, int dx, int dy) { return {r.left + dx, r.top + dy, r.right +
 
 bool contains(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
 
+bool sameRect(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
 void placeInOrder(Window& w, HWND after) {
   auto& list = siblingsOf(w);
   list.erase(std::remove(list.begin(), list.end(), w.handle), list.end());
@@ -154,6 +158,9 @@ BOOL setWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flag
   if (pos.flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;
   if (pos.flags & SWP_HIDEWINDOW) w->style &= ~WS_VISIBLE;
   if (!(pos.flags & SWP_NOZORDER)) placeInOrder(*w, pos.hwndInsertAfter);
+  windowsChanged();
+  bool shownNow = (w->style & WS_VISIBLE) != 0;
+  if (w->parent && wasVisible && (!shownNow || !sameRect(oldRect, w->rect))) exposeParent(hwnd, oldRect, shownNow);
   syncSurface(*w);
   if (!wasVisible && (w->style & WS_VISIBLE)) {
     RECT whole{0, 0, w->client.right - w->client.left, w->client.bottom - w->client.top};

@@ -111,6 +111,15 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
       ValidateRect(hwnd, nullptr);
       return 0;
+    case WM_ERASEBKGND: {
+      // The class brush, when there is one (COLOR_x + 1 names that colour).
+      HBRUSH brush = w->windowClass->wc.hbrBackground;
+      if (!brush) return 0;
+      RECT client;
+      GetClientRect(hwnd, &client);
+      FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
+      return 1;
+    }
     case WM_CLOSE:
       DestroyWindow(hwnd);
       return 0;

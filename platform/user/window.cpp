@@ -72,12 +72,14 @@ void release(HWND hwnd) {
   internal::forgetWindowMessages(hwnd);
   internal::dropSurface(*w);
   internal::forgetDamage(*w);
+  internal::forgetWindowGraphics(hwnd);
   if (w->systemMenu) DestroyMenu(w->systemMenu);
   --w->windowClass->liveWindows;
   internal::windows().each([&](std::uintptr_t, Window& other) {
     if (other.owner == hwnd) other.owner = nullptr;
   });
   internal::windows().remove(internal::handleValue(hwnd));
+  internal::windowsChanged();
 }
 
 void markDestroying(Window& w) {
@@ -178,6 +180,7 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DW
   ++cls->liveWindows;
   auto& siblings = siblingsOf(w);
   siblings.insert(siblings.begin(), hwnd);
+  internal::windowsChanged();
 
   CREATESTRUCTA cs{param, instance, menu, parentOrOwner, height, width, y, x, static_cast<LONG>(style), title,
                    className, exStyle};
@@ -221,7 +224,11 @@ BOOL DestroyWindow(HWND hwnd) {
   // the screen without further messages.
   internal::windowLeaving(hwnd, false);
   if (!(w = findWindow(hwnd))) return 1;
+  bool wasShown = (w->style & WS_VISIBLE) != 0;
   w->style &= ~WS_VISIBLE;
+  internal::windowsChanged();
+  if (wasShown) internal::exposeParent(hwnd, w->rect, false);
+  if (!(w = findWindow(hwnd))) return 1;
   internal::syncSurface(*w);
   markDestroying(*w);
   sendDestroy(hwnd);
@@ -321,6 +328,7 @@ LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
       SendMessageA(hwnd, WM_STYLECHANGING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&ss));
       if (!(w = findWindow(hwnd))) return 0;
       (index == GWL_STYLE ? w->style : w->exStyle) = ss.styleNew;
+      internal::windowsChanged();
       SendMessageA(hwnd, WM_STYLECHANGED, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&ss));
       if ((w = findWindow(hwnd))) internal::syncSurface(*w);
       return old;

@@ -2,6 +2,7 @@
 // command and what the headless back-end recorded. Framework code never
 // includes this.
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -69,5 +70,23 @@ struct HeadlessState {
   std::optional<std::string> foreignText;
 };
 HeadlessState& Headless();
+
+// Pixels: a window's buffer (its client area, or the whole window), the
+// screen as the windows compose it, one client pixel (0xFFFFFFFF
+// outside), and PNG files of them. XRGB words, rows top first.
+struct Image {
+  int width = 0, height = 0;
+  std::vector<std::uint32_t> px;
+};
+Image WindowImage(HWND hwnd, bool whole = false);
+Image ScreenImage();
+COLORREF Pixel(HWND hwnd, int x, int y);
+bool WritePng(const std::string& path, const Image& image);
+bool ReadPng(const std::string& path, Image& image);
+bool WindowPng(HWND hwnd, const std::string& path, bool whole = false);
+bool ScreenPng(const std::string& path);
+// StretchDIBits refuses calls of more rows than this (0: no cap), as a
+// printer driver that bands would.
+void SetStretchDIBitsRowCap(int rows);
 
 }  // namespace win::test

@@ -33,6 +33,12 @@ struct HICON__;
 struct HBRUSH__;
 struct HHOOK__;
 struct HGLOBAL__;
+struct HDC__;
+struct HBITMAP__;
+struct HRGN__;
+struct HPEN__;
+struct HFONT__;
+struct HPALETTE__;
 using HWND = HWND__*;
 using HMENU = HMENU__*;
 using HINSTANCE = HINSTANCE__*;
@@ -42,6 +48,14 @@ using HCURSOR = HICON;
 using HBRUSH = HBRUSH__*;
 using HHOOK = HHOOK__*;
 using HGLOBAL = HGLOBAL__*;
+using HDC = HDC__*;
+using HBITMAP = HBITMAP__*;
+using HRGN = HRGN__*;
+using HPEN = HPEN__*;
+using HFONT = HFONT__*;
+using HPALETTE = HPALETTE__*;
+// Any drawing object: every kind above converts to it.
+using HGDIOBJ = void*;
 using HANDLE = void*;
 
 struct KeyRec;
