@@ -177,7 +177,7 @@ Surface* windowBuffer(HWND root) {
   if (b.surface.width != width || b.surface.height != height) {
     // A resized buffer keeps its pixels at the top left.
     Surface next;
-    next.reset(width, height, false, 0xFFFFFF);
+    next.reset(width, height, false, 0);
     for (int y = 0; y < std::min(height, b.surface.height); ++y)
       std::copy_n(b.surface.row(y), std::min(width, b.surface.width), next.row(y));
     b.surface = std::move(next);

@@ -133,6 +133,12 @@ inline constexpr UINT PS_DASHDOTDOT = 4;
 inline constexpr UINT PS_NULL = 5;
 inline constexpr UINT PS_INSIDEFRAME = 6;
 
+// System colours that brushes name as COLOR_x + 1.
+inline constexpr int COLOR_BACKGROUND = 1;
+inline constexpr int COLOR_WINDOW = 5;
+inline constexpr int COLOR_WINDOWTEXT = 8;
+inline constexpr int COLOR_BTNFACE = 15;
+
 // Device-context requests and attributes.
 inline constexpr DWORD DCX_WINDOW = 0x1;
 inline constexpr DWORD DCX_CACHE = 0x2;

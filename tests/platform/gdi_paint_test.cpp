@@ -1,0 +1,333 @@
+// Device contexts on windows and painting: own contexts, clip copies,
+// visible regions, scrolling, the screen, BeginPaint's erase and the
+// order of WM_PAINT, and a window picture against its stored PNG.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/backend/input.h"
+#include "platform/win.h"
+#include "platform/win/test.h"
+#include "support/png_compare.h"
+
+namespace {
+
+using namespace win;
+
+struct Painted {
+  HWND hwnd;
+  BOOL fErase;
+  RECT rcPaint;
+  RECT clipBox;
+};
+
+struct Log {
+  static inline std::vector<std::string> messages;
+  static inline std::vector<Painted> paints;
+  static inline LRESULT eraseAnswer = -1;  // -1: default processing
+  static inline HBRUSH paintBrush = nullptr;
+  static LRESULT proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT || message == WM_ERASEBKGND || message == 0x4321) {
+      char name[32] = {};
+      GetWindowTextA(hwnd, name, sizeof name);
+      messages.push_back(std::string(message == WM_PAINT ? "paint " : message == WM_ERASEBKGND ? "erase " : "posted ") + name);
+    }
+    if (message == WM_ERASEBKGND && eraseAnswer >= 0) return eraseAnswer;
+    if (message == WM_PAINT) {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd, &ps);
+      Painted p{hwnd, ps.fErase, ps.rcPaint, {}};
+      GetClipBox(dc, &p.clipBox);
+      if (paintBrush) {
+        HGDIOBJ old = SelectObject(dc, paintBrush);
+        PatBlt(dc, 4, 4, 16, 8, PATCOPY);
+        SelectObject(dc, old);
+      }
+      paints.push_back(p);
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+  }
+};
+
+class GdiWindows : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Log::messages.clear();
+    Log::paints.clear();
+    Log::eraseAnswer = -1;
+    Log::paintBrush = nullptr;
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = Log::proc;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(std::uintptr_t(COLOR_WINDOW + 1));
+    wc.lpszClassName = "GdiBrush";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+    wc.hbrBackground = nullptr;
+    wc.lpszClassName = "GdiPlain";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+    wc.style = CS_OWNDC;
+    wc.lpszClassName = "GdiOwn";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+  }
+  void TearDown() override {
+    for (HWND h : made)
+      if (IsWindow(h)) DestroyWindow(h);
+    for (const char* c : {"GdiBrush", "GdiPlain", "GdiOwn"}) EXPECT_TRUE(UnregisterClassA(c, nullptr));
+  }
+  HWND make(const char* cls, const char* name, DWORD style, HWND parent, int x, int y, int w, int h) {
+    HWND hwnd = CreateWindowExA(0, cls, name, style, x, y, w, h, parent, nullptr, nullptr, nullptr);
+    made.push_back(hwnd);
+    return hwnd;
+  }
+  static void pump() {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+  }
+  static void fill(HWND hwnd, COLORREF c, DWORD flags = 0) {
+    HDC dc = GetDCEx(hwnd, nullptr, flags);
+    HBRUSH b = CreateSolidBrush(c);
+    RECT r{0, 0, 1000, 1000};
+    FillRect(dc, &r, b);
+    DeleteObject(b);
+    ReleaseDC(hwnd, dc);
+  }
+  std::vector<HWND> made;
+};
+
+TEST_F(GdiWindows, ClipRegionsAreCopiesAndOwnContextsKeepTheirState) {
+  HDC mem = CreateCompatibleDC(nullptr);
+  HBITMAP bm = CreateBitmap(4, 4, 1, 32, nullptr);
+  HGDIOBJ old = SelectObject(mem, bm);
+  HRGN r = CreateRectRgn(1, 1, 3, 3);
+  EXPECT_EQ(SelectClipRgn(mem, r), SIMPLEREGION);
+  EXPECT_TRUE(DeleteObject(r));  // the context holds its own copy
+  PatBlt(mem, 0, 0, 4, 4, WHITENESS);
+  std::string seen;
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) seen += GetPixel(mem, x, y) == RGB(255, 255, 255) ? '#' : GetPixel(mem, x, y) == 0xFFFFFFFF ? 'x' : '.';
+  // Pixels outside the clip read as invalid through the clipped context.
+  EXPECT_EQ(seen, "xxxx"
+                  "x##x"
+                  "x##x"
+                  "xxxx");
+  SelectClipRgn(mem, nullptr);
+  EXPECT_EQ(GetPixel(mem, 0, 0), RGB(0, 0, 0));
+  SelectObject(mem, old);
+  DeleteObject(bm);
+  DeleteDC(mem);
+
+  HWND w = make("GdiOwn", "own", WS_POPUP | WS_VISIBLE, nullptr, 10, 10, 40, 30);
+  HDC a = GetDC(w);
+  EXPECT_EQ(GetDC(w), a);
+  SetTextColor(a, RGB(1, 2, 3));
+  SetBkMode(a, TRANSPARENT);
+  EXPECT_EQ(ReleaseDC(w, a), 1);
+  HDC b = GetDC(w);
+  EXPECT_EQ(b, a);
+  EXPECT_EQ(GetTextColor(b), RGB(1, 2, 3));
+  EXPECT_EQ(GetBkMode(b), TRANSPARENT);
+  HDC cache = GetDCEx(w, nullptr, DCX_CACHE);
+  EXPECT_NE(cache, a);
+  EXPECT_EQ(GetTextColor(cache), RGB(0, 0, 0));
+  ReleaseDC(w, cache);
+  pump();
+  Log::paints.clear();
+  RECT part{5, 5, 15, 10};
+  InvalidateRect(w, &part, 0);
+  UpdateWindow(w);
+  ASSERT_EQ(Log::paints.size(), 1u);
+  EXPECT_EQ(Log::paints[0].clipBox.right, 15);
+  RECT box;
+  GetClipBox(a, &box);  // the paint clip went with EndPaint
+  EXPECT_EQ(box.right, 40);
+  EXPECT_EQ(box.bottom, 30);
+  // A selected object cannot be deleted; a stock one is never deleted.
+  HBRUSH brush = CreateSolidBrush(RGB(4, 5, 6));
+  HGDIOBJ previous = SelectObject(a, brush);
+  EXPECT_EQ(GetObjectType(previous), OBJ_BRUSH);
+  EXPECT_FALSE(DeleteObject(brush));
+  EXPECT_EQ(GetObjectType(brush), OBJ_BRUSH);
+  SelectObject(a, previous);
+  EXPECT_TRUE(DeleteObject(brush));
+  EXPECT_TRUE(DeleteObject(GetStockObject(BLACK_PEN)));
+  EXPECT_EQ(GetObjectType(GetStockObject(BLACK_PEN)), OBJ_PEN);
+  LOGFONTA lf;
+  EXPECT_EQ(GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf), int(sizeof lf));
+  EXPECT_EQ(lf.lfHeight, -11);
+  EXPECT_STREQ(lf.lfFaceName, "DejaVu Sans");
+}
+
+TEST_F(GdiWindows, VisibleRegionsFollowClipStylesAndMoves) {
+  HWND parent = make("GdiPlain", "parent", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, nullptr, 0, 0, 60, 40);
+  HWND top = make("GdiPlain", "top", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, parent, 10, 10, 20, 20);
+  HWND under = make("GdiPlain", "under", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, parent, 20, 10, 20, 20);
+  // `under` was made later, so it is above `top` in the z-order.
+  fill(parent, RGB(255, 0, 0));
+  fill(top, RGB(0, 255, 0));
+  fill(under, RGB(0, 0, 255));
+  EXPECT_EQ(test::Pixel(parent, 5, 5), RGB(255, 0, 0));
+  EXPECT_EQ(test::Pixel(parent, 15, 15), RGB(0, 255, 0));
+  EXPECT_EQ(test::Pixel(parent, 25, 15), RGB(0, 0, 255));  // the sibling above keeps its pixels
+  EXPECT_EQ(test::Pixel(parent, 35, 15), RGB(0, 0, 255));
+  // Without clipping the parent paints over its children.
+  fill(parent, RGB(9, 9, 9), DCX_CACHE);
+  EXPECT_EQ(test::Pixel(parent, 15, 15), RGB(0, 255, 0));  // the style still clips
+  SetWindowLongPtrA(parent, GWL_STYLE, WS_POPUP | WS_VISIBLE);
+  fill(parent, RGB(9, 9, 9));
+  EXPECT_EQ(test::Pixel(parent, 15, 15), RGB(9, 9, 9));
+  // A move makes the visible region again; the parent gets what the
+  // child uncovered, erased.
+  SetWindowLongPtrA(parent, GWL_STYLE, WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN);
+  ValidateRect(parent, nullptr);
+  MoveWindow(under, 40, 20, 20, 20, 1);
+  RECT update;
+  EXPECT_TRUE(GetUpdateRect(parent, &update, 0));
+  EXPECT_EQ(update.left, 20);
+  EXPECT_EQ(update.right, 40);
+  fill(parent, RGB(1, 1, 1));
+  EXPECT_EQ(test::Pixel(parent, 35, 15), RGB(1, 1, 1));
+  EXPECT_EQ(test::Pixel(parent, 45, 25), RGB(9, 9, 9));
+  // A hidden child clips nothing and its own context draws nothing.
+  ShowWindow(top, SW_HIDE);
+  fill(top, RGB(7, 7, 7));
+  fill(parent, RGB(2, 2, 2));
+  EXPECT_EQ(test::Pixel(parent, 15, 15), RGB(2, 2, 2));
+}
+
+TEST_F(GdiWindows, ScrollDcUncoversWhatItsSourceCouldNotFill) {
+  HDC mem = CreateCompatibleDC(nullptr);
+  HBITMAP bm = CreateBitmap(10, 1, 1, 32, nullptr);
+  HGDIOBJ old = SelectObject(mem, bm);
+  for (int x = 0; x < 10; ++x) SetPixel(mem, x, 0, RGB(x, 0, 0));
+  ExcludeClipRect(mem, 0, 0, 2, 1);
+  RECT scroll{0, 0, 10, 1}, updateBox;
+  HRGN update = CreateRectRgn(0, 0, 0, 0);
+  ASSERT_TRUE(ScrollDC(mem, 3, 0, &scroll, nullptr, update, &updateBox));
+  // The clipped source leaves columns 2-4 uncovered.
+  EXPECT_EQ(updateBox.left, 2);
+  EXPECT_EQ(updateBox.right, 5);
+  EXPECT_EQ(GetRgnBox(update, &updateBox), SIMPLEREGION);
+  SelectClipRgn(mem, nullptr);
+  std::vector<int> reds;
+  for (int x = 0; x < 10; ++x) reds.push_back(GetRValue(GetPixel(mem, x, 0)));
+  EXPECT_EQ(reds, (std::vector<int>{0, 1, 2, 3, 4, 2, 3, 4, 5, 6}));
+  DeleteObject(update);
+  SelectObject(mem, old);
+  DeleteObject(bm);
+  DeleteDC(mem);
+}
+
+TEST_F(GdiWindows, ScreenSaveAndRestoreRoundTrips) {
+  HWND a = make("GdiPlain", "a", WS_POPUP | WS_VISIBLE, nullptr, 10, 10, 50, 40);
+  HWND b = make("GdiPlain", "b", WS_POPUP | WS_VISIBLE, nullptr, 30, 30, 50, 40);
+  fill(a, RGB(200, 0, 0));
+  fill(b, RGB(0, 200, 0));
+  test::Image before = test::ScreenImage();
+  EXPECT_EQ(before.px[5 * before.width + 5], 0x008080u);  // the desktop colour
+  EXPECT_EQ(before.px[35 * before.width + 35], 0x00C800u);
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP saved = CreateCompatibleBitmap(screen, 100, 100);
+  HGDIOBJ old = SelectObject(mem, saved);
+  BitBlt(mem, 0, 0, 100, 100, screen, 0, 0, SRCCOPY);
+  PatBlt(screen, 0, 0, 100, 100, BLACKNESS);
+  EXPECT_EQ(test::Pixel(a, 5, 5), RGB(0, 0, 0));
+  EXPECT_EQ(test::Pixel(a, 25, 25), RGB(0, 0, 0));  // under b, written too
+  BitBlt(screen, 0, 0, 100, 100, mem, 0, 0, SRCCOPY);
+  test::Image after = test::ScreenImage();
+  EXPECT_EQ(after.px, before.px);
+  SelectObject(mem, old);
+  DeleteObject(saved);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(GetDeviceCaps(screen, BITSPIXEL), 0);  // released
+  HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+  EXPECT_EQ(GetDeviceCaps(display, HORZRES), 1024);
+  EXPECT_EQ(GetDeviceCaps(display, RASTERCAPS) & RC_PALETTE, 0);
+  EXPECT_EQ(GetDeviceCaps(display, NUMCOLORS), -1);
+  EXPECT_FALSE(SetWorldTransform(display, nullptr));
+  EXPECT_TRUE(ModifyWorldTransform(display, nullptr, MWT_IDENTITY));
+  EXPECT_TRUE(DeleteDC(display));
+}
+
+TEST_F(GdiWindows, BeginPaintErasesValidatesAndTellsFErase) {
+  struct Case {
+    const char* cls;
+    LRESULT answer;
+    bool fErase;
+  };
+  for (const Case& c : {Case{"GdiBrush", -1, false}, Case{"GdiPlain", -1, true}, Case{"GdiPlain", 1, false}}) {
+    Log::messages.clear();
+    Log::paints.clear();
+    Log::eraseAnswer = c.answer;
+    HWND w = make(c.cls, "w", WS_POPUP | WS_VISIBLE, nullptr, 0, 0, 30, 20);
+    pump();
+    ASSERT_EQ(Log::paints.size(), 1u) << c.cls;
+    EXPECT_EQ(Log::messages, (std::vector<std::string>{"paint w", "erase w"}));
+    EXPECT_EQ(Log::paints[0].fErase != 0, c.fErase) << c.cls << " " << c.answer;
+    EXPECT_EQ(Log::paints[0].rcPaint.right, 30);
+    RECT r;
+    EXPECT_FALSE(GetUpdateRect(w, &r, 0));
+    // Without erase, no WM_ERASEBKGND.
+    Log::messages.clear();
+    InvalidateRect(w, nullptr, 0);
+    UpdateWindow(w);
+    EXPECT_EQ(Log::messages, (std::vector<std::string>{"paint w"}));
+    DestroyWindow(w);
+  }
+  // The update region before BeginPaint.
+  HWND w = make("GdiPlain", "w", WS_POPUP | WS_VISIBLE, nullptr, 0, 0, 30, 20);
+  pump();
+  RECT a{0, 0, 5, 5}, b{10, 10, 15, 15};
+  InvalidateRect(w, &a, 0);
+  InvalidateRect(w, &b, 0);
+  HRGN u = CreateRectRgn(0, 0, 0, 0);
+  EXPECT_EQ(GetUpdateRgn(w, u, 0), COMPLEXREGION);
+  EXPECT_FALSE(PtInRegion(u, 7, 7));
+  ValidateRgn(w, u);
+  EXPECT_EQ(GetUpdateRgn(w, u, 0), NULLREGION);
+  DeleteObject(u);
+}
+
+TEST_F(GdiWindows, PaintComesWhenIdleParentsFirst) {
+  HWND first = make("GdiPlain", "first", WS_POPUP | WS_VISIBLE, nullptr, 0, 0, 40, 40);
+  HWND kid = make("GdiPlain", "kid", WS_CHILD | WS_VISIBLE, first, 0, 0, 10, 10);
+  HWND second = make("GdiPlain", "second", WS_POPUP | WS_VISIBLE, nullptr, 50, 0, 40, 40);
+  pump();
+  Log::messages.clear();
+  Log::eraseAnswer = 1;
+  InvalidateRect(kid, nullptr, 0);
+  InvalidateRect(first, nullptr, 0);
+  InvalidateRect(second, nullptr, 0);
+  PostMessageA(kid, 0x4321, 0, 0);
+  pump();
+  // Posted first; then the topmost window, its parent before its child.
+  EXPECT_EQ(Log::messages, (std::vector<std::string>{"posted kid", "paint second", "paint first", "paint kid"}));
+  // A back-end's exposure invalidates with erase in every window under it.
+  Log::messages.clear();
+  win::backend::InputExposed(first, RECT{0, 0, 5, 5});
+  pump();
+  EXPECT_EQ(Log::messages, (std::vector<std::string>{"paint first", "erase first", "paint kid", "erase kid"}));
+}
+
+TEST_F(GdiWindows, WindowPictureMatchesItsStoredPng) {
+  HDC mem = CreateCompatibleDC(nullptr);
+  const std::uint8_t bits[16] = {0xAA, 0, 0x55, 0, 0xAA, 0, 0x55, 0, 0xAA, 0, 0x55, 0, 0xAA, 0, 0x55, 0};
+  HBITMAP cells = CreateBitmap(8, 8, 1, 1, bits);
+  Log::paintBrush = CreatePatternBrush(cells);
+  HWND w = make("GdiBrush", "picture", WS_POPUP | WS_VISIBLE, nullptr, 100, 100, 32, 24);
+  pump();
+  test::Image image = test::WindowImage(w);
+  EXPECT_EQ(image.px[0], 0xFFFFFFu);               // the class brush
+  EXPECT_EQ(image.px[4 * 32 + 4], 0xFFFFFFu);      // background colour under 1 bits
+  EXPECT_EQ(image.px[4 * 32 + 5], 0x000000u);      // text colour under 0 bits
+  EXPECT_TRUE(test_support::MatchesPng(image, std::string(PLATFORM_GOLDEN) + "/window_brush.png"));
+  DeleteObject(Log::paintBrush);
+  Log::paintBrush = nullptr;
+  DeleteObject(cells);
+  DeleteDC(mem);
+}
+
+}  // namespace
