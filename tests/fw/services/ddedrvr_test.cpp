@@ -14,25 +14,6 @@
 
 namespace {
 
-// Runs the framework's event loop until done() holds or the time is up.
-std::function<bool()> loopDone;
-win::ULONGLONG loopEnd = 0;
-int checkLoop(vevent* e) {
-  if (loopDone() || win::GetTickCount64() >= loopEnd) {
-    veventStopProcessing();
-  } else {
-    veventPostDelayed(e, 0, 5000000);
-  }
-  return 1;
-}
-bool runEventsUntil(std::function<bool()> done, int milliseconds = 5000) {
-  loopDone = std::move(done);
-  loopEnd = win::GetTickCount64() + static_cast<win::ULONGLONG>(milliseconds);
-  veventPost(veventCreateClient(checkLoop, nullptr));
-  veventProcess();
-  return loopDone();
-}
-
 std::map<vcommChannel*, std::vector<int>> events;
 void recordEvent(vcommChannel* c, int event) { events[c].push_back(event); }
 int count(vcommChannel* c, int event) {

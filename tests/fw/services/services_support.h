@@ -48,6 +48,31 @@ inline bool pumpUntil(const std::function<bool()>& done, int milliseconds = 3000
   return ok;
 }
 
+// Runs the framework's event loop until done() holds or the time is up.
+inline std::function<bool()>& loopDoneCheck() {
+  static std::function<bool()> done;
+  return done;
+}
+inline win::ULONGLONG& loopDeadline() {
+  static win::ULONGLONG end = 0;
+  return end;
+}
+inline int checkLoopEvent(vevent* e) {
+  if (loopDoneCheck()() || win::GetTickCount64() >= loopDeadline()) {
+    veventStopProcessing();
+  } else {
+    veventPostDelayed(e, 0, 5000000);
+  }
+  return 1;
+}
+inline bool runEventsUntil(std::function<bool()> done, int milliseconds = 5000) {
+  loopDoneCheck() = std::move(done);
+  loopDeadline() = win::GetTickCount64() + static_cast<win::ULONGLONG>(milliseconds);
+  veventPost(veventCreateClient(checkLoopEvent, nullptr));
+  veventProcess();
+  return loopDoneCheck()();
+}
+
 // What a raise carried; the chain is restored.
 struct Caught {
   const vexClass* cls = nullptr;

@@ -1,0 +1,184 @@
+// Sessions: one conversation with another application. A session carries
+// typed attributes (where the peer is, which transport and protocol), an
+// engine that does the talking, the statements waiting for an answer and
+// the primitive contexts being served. Engines compose a protocol and a
+// transport (layer.h); statements are calls of remote operations.
+#pragma once
+#include <cstdarg>
+#include <cstdint>
+
+#include "fw/core/class.h"
+#include "fw/core/event.h"
+#include "fw/data/attrlist.h"
+#include "fw/services/layer.h"
+
+struct vsession;
+struct vservice;
+struct vsessionEngineRoot;
+struct vsessionStatement;
+struct _vservicePrimitiveContext;
+
+// The attribute keys, in their fixed order.
+enum : int {
+  vsessionLOCATION = 0,
+  vsessionPLATFORM,
+  vsessionPORT,
+  vsessionTRANSPORT,
+  vsessionBEGETTER_CLASS,
+  vsessionENGINE_CLASS,
+  vsessionPROTOCOL_CLASS,
+  vsessionTRANSPORT_CLASS,
+  vsessionATTRIBUTE_KEYS,
+};
+vname vsessionGetAttributeKey(int index);
+// The datatags attribute values are stored under.
+vdatatag* vsessionStringDatatag();  // 13
+vdatatag* vsessionTagDatatag();     // 14
+vdatatag* vsessionDoubleDatatag();  // 11
+
+// Notify codes.
+enum : std::int32_t { vsessionOPENED = 0, vsessionOPEN_FAILED = 1, vsessionCLOSED = 2 };
+using vsessionNotify = void (*)(vsession* session, std::int32_t* code);
+
+enum : std::uint32_t {
+  vsessionCLOSED_FLAG = 0x1,
+  vsessionOPENING = 0x2,
+  vsessionOPEN = 0x4,
+  vsessionCLOSING = 0x8,
+  vsessionHELD = 0x80,
+  vsessionBUSY = 0x100,
+  vsessionDESTROY_REQUESTED = 0x200,
+  vsessionSERVICE_SESSION = 0x400,
+};
+
+struct vsessionRecord {
+  vsessionEngineRoot* engine;
+  vdict* contexts;    // primitive context -> itself
+  vdict* pending;     // statement number -> statement, made on first use
+  vdict* dictionary;  // optional, name-keyed
+  vattrlist attributes;
+};
+
+struct vsession : vinstance {
+  vsessionNotify notify;
+  std::uint32_t flags;
+  vservice* service;
+  vsessionRecord* record;
+  void* client;
+};
+
+struct vsessionClassRec : vinstanceClassRec {
+  void (*copyInit)(vsession* source, vsession* target);
+  void (*reserved)(vsession* self);
+  void (*open)(vsession* self);
+  void (*close)(vsession* self);
+  void (*opened)(vsession* self);
+  void (*closed)(vsession* self);
+  void (*send)(vsession* self, vsessionStatement* statement);
+  int (*poll)(vsession* self, const vsysTime* timeout);
+};
+
+vsessionClassRec* vsessionGetDefaultClass();
+vsession* vsessionCreate();
+void vsessionDestroy(vsession* session);
+vsession* vsessionClone(vsession* session);
+inline vsessionClassRec* vsessionClassOf(vsession* s) { return static_cast<vsessionClassRec*>(s->cls); }
+inline void vsessionOpen(vsession* s) { vsessionClassOf(s)->open(s); }
+inline void vsessionClose(vsession* s) { vsessionClassOf(s)->close(s); }
+inline int vsessionPoll(vsession* s, const vsysTime* timeout) { return vsessionClassOf(s)->poll(s, timeout); }
+inline void vsessionSend(vsession* s, vsessionStatement* st) { vsessionClassOf(s)->send(s, st); }
+
+void vsessionSetAttribute(vsession* session, vname key, vdatatag* datatag, ...);
+// One value as the datatag's C argument (a null datatag removes the key).
+void vsessionSetAttributeV(vattrlist* list, vname key, vdatatag* datatag, va_list* ap);
+vscribe* vsessionGetAttributeScribe(vsession* session, vname key);
+vname vsessionGetAttributeTag(vsession* session, vname key);
+void vsessionSetService(vsession* session, vservice* service);
+void vsessionSetEngine(vsession* session, vsessionEngineRoot* engine);
+// Busy periods: begin answers whether this call set busy; end with that
+// answer carries out a destroy requested meanwhile.
+int vsessionBeginBusy(vsession* session);
+void vsessionEndBusy(vsession* session, int setHere);
+
+void _vsessionAddStatement(vsession* session, vsessionStatement* statement, std::uint32_t number);
+void _vsessionRemoveStatement(vsession* session, vsessionStatement* statement);
+void _vsessionAddContext(vsession* session, _vservicePrimitiveContext* context);
+void _vsessionRemoveContext(vsession* session, _vservicePrimitiveContext* context);
+
+// Engines.
+struct vsessionEngineRoot : vinstance {
+  std::uint32_t flags;  // vsessionEngineROOT_OPEN
+  vsession* session;
+  void* client;
+};
+enum : std::uint32_t { vsessionEngineROOT_OPEN = 1u << 24 };
+struct vsessionEngineRootClassRec : vinstanceClassRec {
+  void (*copyInit)(vsessionEngineRoot* source, vsessionEngineRoot* target);
+  vinstance* (*makeResultScrap)(vsessionEngineRoot* self, vdatatag* datatag);
+  vinstance* (*makeArgumentScrap)(vsessionEngineRoot* self, vdatatagList* datatags);
+  int (*poll)(vsessionEngineRoot* self, const vsysTime* timeout);
+  void (*open)(vsessionEngineRoot* self);
+  void (*close)(vsessionEngineRoot* self);
+  int (*isOpen)(vsessionEngineRoot* self);
+  void (*send)(vsessionEngineRoot* self, vsessionStatement* statement);
+  void (*reserved)(vsessionEngineRoot* self);
+};
+// A protocol and a transport; the layers reach the engine through link.
+struct vsessionSyntheticEngine : vsessionEngineRoot {
+  vsessionEngine link;
+};
+using vsessionSyntheticEngineClassRec = vsessionEngineRootClassRec;
+
+vsessionEngineRootClassRec* vsessionEngineRootGetClass();
+vsessionSyntheticEngineClassRec* vsessionSyntheticEngineGetClass();
+// Its components are the default protocol and the channel transport,
+// which the wire protocol provides; until then it is a synthetic engine
+// whose open chooses from the session's attributes.
+vsessionSyntheticEngineClassRec* vsessionDefaultEngineGetClass();
+inline vsessionEngineRootClassRec* vsessionEngineClassOf(vsessionEngineRoot* e) {
+  return static_cast<vsessionEngineRootClassRec*>(e->cls);
+}
+// key "ProtocolClass" or "TransportClass"; a null class clears the field.
+void vsessionEngineSetComponent(vsessionEngineRoot* engine, vname key, vclass* cls);
+// The default component classes; the wire protocol installs its own.
+void vsessionSetDefaultComponentClasses(vclass* protocol, vclass* transport);
+
+// Statements: the record, its state word and completion. Sending and
+// waiting come with the wire protocol.
+struct vsessionReply {
+  std::int32_t kind;  // vsessionREPLY_*; bit 15: more replies follow
+};
+enum : std::int32_t {
+  vsessionREPLY_RESULT = 0,
+  vsessionREPLY_FAILED = 1,
+  vsessionREPLY_CANCELLED = 2,
+  vsessionREPLY_ERROR = 3,
+  vsessionREPLY_MORE = 0x8000,
+};
+using vsessionCompletion = void (*)(vsessionStatement* statement, vsessionReply* reply);
+struct vsessionStatement : vinstance {
+  vsession* session;
+  vsignature* operation;
+  vinstance* arguments;
+  vinstance* result;
+  std::uint32_t state;  // bits 0-23 number, 24-27 state, 28 destroy when done, 29 waiting, 30 typeable
+  vsessionCompletion completion;
+  void* client;
+};
+enum : std::uint32_t {
+  vsessionStatementNEW = 0,
+  vsessionStatementFAILED = 1,
+  vsessionStatementPENDING = 2,
+  vsessionStatementCANCELLED = 3,
+  vsessionStatementERROR = 4,
+  vsessionStatementDONE = 5,
+  vsessionStatementNUMBER_MASK = 0xFFFFFF,
+  vsessionStatementDESTROY_WHEN_DONE = 1u << 28,
+  vsessionStatementWAITING = 1u << 29,
+};
+inline std::uint32_t vsessionStatementGetState(const vsessionStatement* s) { return s->state >> 24 & 0xF; }
+vinstanceClassRec* vsessionStatementGetClass();
+vsessionStatement* vsessionStatementCreate();
+void vsessionStatementDestroy(vsessionStatement* statement);
+void vsessionStatementSetSession(vsessionStatement* statement, vsession* session);
+void vsessionStatementComplete(vsessionStatement* statement, vsessionReply* reply);
