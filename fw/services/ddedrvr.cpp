@@ -521,7 +521,8 @@ int opWait(vcommChannel* c, long nanoseconds, long seconds) {
   while (!(r->flags & kQueued) && !fired) {
     win::MSG m;
     if (!win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE)) {
-      win::WaitMessage();
+      // The look may itself have run a DDE callback that queued the record.
+      if (!(r->flags & kQueued)) win::WaitMessage();
       continue;
     }
     if (m.message == win::WM_TIMER && m.hwnd == task && m.wParam == kTimer) {

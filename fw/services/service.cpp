@@ -184,14 +184,9 @@ vservicePrimitive* vserviceFindPrimitive(vservice* s, vname name) {
 }
 
 void vserviceSetAttribute(vservice* s, vname key, vdatatag* datatag, ...) {
-  va_list ap;
-  va_start(ap, datatag);
-  vexGuard([&] { vsessionSetAttributeV(&s->record->attributes, key, datatag, &ap); },
-           [&](vexHandler&) {
-             va_end(ap);
-             _vexGenerate(nullptr, vexEnd);
-           });
-  va_end(ap);
+  vsessionArgs args;
+  va_start(args.ap, datatag);
+  vsessionSetAttributeV(&s->record->attributes, key, datatag, &args.ap);
 }
 
 vscribe* vserviceGetAttributeScribe(vservice* s, vname key) {
@@ -241,14 +236,9 @@ void _vserviceRemoveSession(vservice* s, vsession* session) {
 }
 
 void vserviceBegetterSetAttribute(vserviceBegetterRoot* b, vname key, vdatatag* datatag, ...) {
-  va_list ap;
-  va_start(ap, datatag);
-  vexGuard([&] { vsessionSetAttributeV(&b->attributes, key, datatag, &ap); },
-           [&](vexHandler&) {
-             va_end(ap);
-             _vexGenerate(nullptr, vexEnd);
-           });
-  va_end(ap);
+  vsessionArgs args;
+  va_start(args.ap, datatag);
+  vsessionSetAttributeV(&b->attributes, key, datatag, &args.ap);
 }
 vscribe* vserviceBegetterGetAttributeScribe(vserviceBegetterRoot* b, vname key) {
   return vattrlistGetScribed(&b->attributes, key);

@@ -281,14 +281,9 @@ void vsessionEndBusy(vsession* s, int setHere) {
 }
 
 void vsessionSetAttribute(vsession* s, vname key, vdatatag* datatag, ...) {
-  va_list ap;
-  va_start(ap, datatag);
-  vexGuard([&] { vsessionSetAttributeV(&s->record->attributes, key, datatag, &ap); },
-           [&](vexHandler&) {
-             va_end(ap);
-             _vexGenerate(nullptr, vexEnd);
-           });
-  va_end(ap);
+  vsessionArgs args;
+  va_start(args.ap, datatag);
+  vsessionSetAttributeV(&s->record->attributes, key, datatag, &args.ap);
 }
 
 vscribe* vsessionGetAttributeScribe(vsession* s, vname key) { return vattrlistGetScribed(&s->record->attributes, key); }

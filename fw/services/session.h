@@ -91,6 +91,11 @@ inline void vsessionSend(vsession* s, vsessionStatement* st) { vsessionClassOf(s
 void vsessionSetAttribute(vsession* session, vname key, vdatatag* datatag, ...);
 // One value as the datatag's C argument (a null datatag removes the key).
 void vsessionSetAttributeV(vattrlist* list, vname key, vdatatag* datatag, va_list* ap);
+// A va_list ended however its scope is left (a raise unwinds).
+struct vsessionArgs {
+  va_list ap;
+  ~vsessionArgs() { va_end(ap); }
+};
 vscribe* vsessionGetAttributeScribe(vsession* session, vname key);
 vname vsessionGetAttributeTag(vsession* session, vname key);
 void vsessionSetService(vsession* session, vservice* service);

@@ -240,4 +240,33 @@ TEST_F(DdeChannels, CloseFromEventTwoAndAWriteToADeadPeer) {
   EXPECT_EQ(vcommGetOpenCount(), 0);
 }
 
+// A wait runs the loop until the channel's record is queued (then it is
+// processed at once) or the time is up.
+TEST_F(DdeChannels, WaitProcessesWhatArrivedOrTimesOut) {
+  std::string service = uniqueName("wait");
+  PeerProcess peer({"channel-echo", "dde", service});
+  ASSERT_TRUE(peer.ready()) << peer.firstLine;
+  vcommChannel* c = connectTo("dde", service);
+  EXPECT_EQ(vcommWait(c, 50000000, 0), 0);
+  EXPECT_EQ(count(c, vcommEVENT_DATA), 0);
+  EXPECT_EQ(vcommWrite(c, "x", 1), 1);
+  EXPECT_EQ(vcommWait(c, 0, 5), 1);
+  EXPECT_EQ(count(c, vcommEVENT_DATA), 1);
+  EXPECT_EQ(vcommAvailable(c), 1);
+  char byte = 0;
+  EXPECT_EQ(vcommRead(c, &byte, 1), 1);
+  EXPECT_EQ(byte, 'x');
+  // Options are refused; a channel of no driver record is an argument error.
+  long value = 0;
+  EXPECT_EQ(c->driver->getOption(c, vcommOPTION_RECEIVE_BUFFER, &value), 0);
+  EXPECT_EQ(c->driver->setOption(c, vcommOPTION_SEND_BUFFER, 4096), 0);
+  vcommDriver* driver = c->driver;
+  vcommChannelDestroy(c);
+  vcommChannel* bare = vcommChannelCreate();
+  EXPECT_EQ(caught([&] { driver->wait(bare, 0, 1); }).cls, &vexArgClass);
+  EXPECT_EQ(caught([&] { driver->write(bare, "x", 1); }).cls, &vexArgClass);
+  vcommChannelDestroy(bare);
+  EXPECT_EQ(peer.join(), 0);
+}
+
 }  // namespace

@@ -351,6 +351,40 @@ TEST_F(Sessions, ChannelBegetterMakesASessionPerPeer) {
   vserviceDestroy(service);
 }
 
+TEST_F(Sessions, PrimitiveArgumentsAndStatementMisuse) {
+  vservicePrimitive* p = vservicePrimitiveCreate();
+  p->signature = static_cast<vsignature*>(vinstanceCreate(vsignatureGetDefaultClass()));
+  vsignatureAddDatatags(p->signature, vdatatagGetPredefined(vdatatagINTEGER), vdatatagGetPredefined(vdatatagSTRING),
+                        nullptr);
+  vinstance* args = vdatatagCreateListScrapWithValue(&p->signature->arguments, 42, "forty-two");
+  std::int32_t number = 0;
+  char* name = nullptr;
+  vservicePrimitiveGetArgs(p, args, &number, &name);
+  EXPECT_EQ(number, 42);
+  ASSERT_NE(name, nullptr);
+  EXPECT_STREQ(name, "forty-two");
+  vinstanceDestroy(args);
+  vinstanceDestroy(p->signature);
+  vservicePrimitiveDestroy(p);
+
+  // A pending statement keeps its session.
+  vsession* s = sessionWithEngine("vsessionEngineRoot", recordCode);
+  vsessionStatement* st = vsessionStatementCreate();
+  vsessionStatementSetSession(st, s);
+  _vsessionAddStatement(s, st, 3);
+  EXPECT_EQ(caught([&] { vsessionStatementSetSession(st, nullptr); }).cls, &vexArgClass);
+  // A reply that says more follow leaves it pending and registered.
+  vsessionReply more{vsessionREPLY_RESULT | vsessionREPLY_MORE};
+  vsessionStatementComplete(st, &more);
+  EXPECT_EQ(st->state & vsessionStatementNUMBER_MASK, 3u);
+  vsessionReply done{vsessionREPLY_RESULT};
+  vsessionStatementComplete(st, &done);
+  EXPECT_EQ(vsessionStatementGetState(st), vsessionStatementDONE);
+  EXPECT_EQ(st->state & vsessionStatementNUMBER_MASK, 0u);
+  vsessionStatementDestroy(st);
+  vsessionDestroy(s);
+}
+
 TEST_F(Sessions, StartupRowBuildsTheServiceClasses) {
   vserviceInstallStartup();
   int count = 0;
