@@ -1,11 +1,16 @@
 #include "fw/widgets/startup.h"
 
 #include "fw/core/sys.h"
+#include "fw/widgets/domains/domain.h"
 #include "fw/widgets/lists/list.h"
 #include "fw/widgets/lists/listsize.h"
 #include "fw/widgets/lists/spring.h"
 
 void vwidgetsInstallStartup() {
+  vmoduleInstallStartup("vdomainGetDefaultClass", [] {
+    vdomainGetDefaultClass();
+    vdomainUndoObserverClass();
+  });
   vmoduleInstallStartup("vlistGetDefaultClass", [] {
     vlistGetDefaultClass();
     vlistObserverGetDefaultClass();
