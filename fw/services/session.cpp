@@ -286,6 +286,35 @@ void vsessionSetAttribute(vsession* s, vname key, vdatatag* datatag, ...) {
   vsessionSetAttributeV(&s->record->attributes, key, datatag, &args.ap);
 }
 
+void vsessionSetAttributesFromDict(vsession* s, vdatatagScrap* dictionary) {
+  vdatatag* d = dictionary ? dictionary->datatag : nullptr;
+  if (!d || vdatatagGetKind(d) != vdatatagDICTIONARY || !dictionary->value)
+    vexGenerateMessage(&vexArgClass, "not a dictionary");
+  auto* values = static_cast<vdict*>(dictionary->value);
+  vdictIterator it;
+  vdictInitIterator(&it, &static_cast<vdatatagDict*>(d)->entries);
+  while (vdictNextIterator(&it)) {
+    auto key = static_cast<vname>(vdictIteratorKey(&it));
+    auto* entry = static_cast<vdatatag*>(vdictIteratorValue(&it));
+    if (!vdictHas(values, key)) continue;
+    int kind = vdatatagGetKind(entry);
+    vattrlist* list = &s->record->attributes;
+    if (kind == vdatatagSINGLE_FLOAT || kind == vdatatagDOUBLE_FLOAT) {
+      // The entry word holds the double's bits.
+      auto bits = reinterpret_cast<std::uintptr_t>(vdictGet(values, key));
+      double v;
+      std::memcpy(&v, &bits, sizeof v);
+      vattrlistSetFloatValue(list, key, vsessionDoubleDatatag(), v);
+    } else if (kind <= vdatatagUNSIGNED_INTEGER || kind == vdatatagFIXED) {
+      vattrlistSet(list, key, entry, static_cast<int>(vdictGetInteger(values, key)));
+    } else {
+      // Strings and the other words are copied by the list; the
+      // dictionary keeps its own.
+      vattrlistSet(list, key, entry, vdictGet(values, key));
+    }
+  }
+}
+
 vscribe* vsessionGetAttributeScribe(vsession* s, vname key) { return vattrlistGetScribed(&s->record->attributes, key); }
 vname vsessionGetAttributeTag(vsession* s, vname key) { return vattrlistGetTag(&s->record->attributes, key); }
 

@@ -89,6 +89,9 @@ inline int vsessionPoll(vsession* s, const vsysTime* timeout) { return vsessionC
 inline void vsessionSend(vsession* s, vsessionStatement* st) { vsessionClassOf(s)->send(s, st); }
 
 void vsessionSetAttribute(vsession* session, vname key, vdatatag* datatag, ...);
+// Every entry of a dictionary scrap, with the entry's datatag (floating
+// values as doubles under datatag 11).
+void vsessionSetAttributesFromDict(vsession* session, vdatatagScrap* dictionary);
 // One value as the datatag's C argument (a null datatag removes the key).
 void vsessionSetAttributeV(vattrlist* list, vname key, vdatatag* datatag, va_list* ap);
 // A va_list ended however its scope is left (a raise unwinds).

@@ -385,6 +385,56 @@ TEST_F(Sessions, PrimitiveArgumentsAndStatementMisuse) {
   vsessionDestroy(s);
 }
 
+// Every entry of a dictionary becomes an attribute with its datatag;
+// floating values become doubles under datatag 11.
+TEST_F(Sessions, AttributesFromADictionary) {
+  vdatatag* d = vdatatagCreate(vdatatagDICTIONARY);
+  vname port = key(vsessionPORT), count = vnameInternLiteral("Count"), ratio = vnameInternLiteral("Ratio");
+  vname transport = key(vsessionTRANSPORT);
+  vdatatagSetDictEntry(d, port, vdatatagGetPredefined(vdatatagSTRING));
+  vdatatagSetDictEntry(d, count, vdatatagGetPredefined(vdatatagINTEGER));
+  vdatatagSetDictEntry(d, ratio, vdatatagGetPredefined(vdatatagDOUBLE_FLOAT));
+  vdatatagSetDictEntry(d, transport, vdatatagGetPredefined(vdatatagTAG));
+  vdict values;
+  vdictInit(&values, vdictHashName);
+  char portText[] = "4711";
+  vdictStore(&values, port, portText);
+  vdictStoreInteger(&values, count, -12);
+  double half = 0.5;
+  std::uintptr_t bits = 0;
+  std::memcpy(&bits, &half, sizeof half);
+  vdictStore(&values, ratio, reinterpret_cast<const void*>(bits));
+  vdictStore(&values, transport, vnameInternLiteral("dde"));
+  vdatatagScrap* scrap = vdatatagScrapFromMemory(d, &values);
+  ASSERT_NE(scrap, nullptr);
+  vsession* s = vsessionCreate();
+  vsessionSetAttributesFromDict(s, scrap);
+  portText[0] = 'X';  // the session keeps its own copy
+  EXPECT_EQ(text(vsessionGetAttributeScribe(s, port)), "4711");
+  EXPECT_STREQ(vsessionGetAttributeTag(s, transport), "dde");
+  // Numbers are read from the stored words: their text is the number
+  // formats' business.
+  vattrlistIterator it;
+  vattrlistInitIterator(&it, &s->record->attributes);
+  while (vattrlistNextIterator(&it)) {
+    if (vattrlistIteratorTag(&it) == count) {
+      EXPECT_EQ(static_cast<std::int32_t>(vattrlistIteratorWord(&it)), -12);
+    }
+    if (vattrlistIteratorTag(&it) == ratio) {
+      EXPECT_EQ(vattrlistIteratorDatatag(&it), vsessionDoubleDatatag());
+      auto word = static_cast<std::uintptr_t>(vattrlistIteratorWord(&it));
+      double stored;
+      std::memcpy(&stored, &word, sizeof stored);
+      EXPECT_EQ(stored, 0.5);
+    }
+  }
+  EXPECT_EQ(caught([&] { vsessionSetAttributesFromDict(s, nullptr); }).cls, &vexArgClass);
+  vsessionDestroy(s);
+  vinstanceDestroy(scrap);
+  vdictFinish(&values);
+  vinstanceDestroy(d);
+}
+
 TEST_F(Sessions, StartupRowBuildsTheServiceClasses) {
   vserviceInstallStartup();
   int count = 0;
