@@ -431,6 +431,55 @@ TEST_F(engine_diff, CountConditionsHitWhereTheCycleEngineHits) {
 
 // The program rewrites the instruction it runs next (movem to p:), and a
 // change between slices rewrites another: both engines see the new words.
+// A program rewriting the instruction it runs next from inside a repeat
+// and a DO loop (the rewritten word alternates between two operations):
+// both engines fetch the new word when the cycle engine does.
+TEST_F(engine_diff, SelfModifyingCodeInsideRepeatsAndLoops) {
+  make(FAST, "73521");
+  ASSERT_EQ(assemble_line("movem x0,p:(r0)+", 0), 1);
+  char restore[40];
+  std::snprintf(restore, sizeof restore, "move #$%04x,x0", static_cast<unsigned>(asm_words[0]));
+  const std::vector<std::vector<fir_line>> programs = {
+      {{0x0, "move #$4a22,x0"},  // "inc a"
+       {0x2, "move #>$7,r0"},
+       {0x4, "do #6,$a"},
+       {0x6, "movem x0,p:(r0)"},
+       {0x7, "dec a"},
+       {0x8, "move #$4a2a,x0"},  // "inc b" for the next pass
+       {0xa, "nop"},
+       {0xb, "jmp >$0"}},
+      {{0x0, "move #$4a22,x0"},
+       {0x2, "move #>$5,r0"},
+       {0x4, "rep #3"},
+       {0x5, "movem x0,p:(r0)+"},  // the first pass rewrites itself
+       {0x6, "dec a"},
+       {0x7, "dec b"},
+       {0x8, restore},  // back to "movem x0,p:(r0)+"
+       {0xa, "move #>$5,r0"},
+       {0xc, "movem x0,p:(r0)"},
+       {0xd, "jmp >$0"}},
+  };
+  for (std::size_t k = 0; k < programs.size(); ++k) {
+    SCOPED_TRACE(k);
+    ends_seen[0].clear();
+    ends_seen[1].clear();
+    for (int d : {FAST, CYCLE}) {
+      make(d, "73521");
+      assemble(d, programs[k]);
+      set(d, "pc", 0);
+      arm(d);
+    }
+    run_both(997);
+    EXPECT_GT(ends_seen[FAST].size(), 100u);
+    EXPECT_GT(device_states[FAST]->straight_instructions, 0u);
+    // The rewritten words: "inc b" in the loop, "inc a" after the repeat.
+    uint32_t word = 0;
+    read_device_memory(FAST, SPACE_P, k == 0 ? 0x7 : 0x6, &word);
+    EXPECT_EQ(word, k == 0 ? 0x4a2au : 0x4a22u);
+    free_all_devices();
+  }
+}
+
 TEST_F(engine_diff, ProgramMemoryWritesReachTheNextFetch) {
   for (int d : {FAST, CYCLE}) {
     make(d, "73521");
