@@ -515,7 +515,7 @@ void core_cycle() {
   cycle_states(w);
 }
 
-int core_exec_instruction(int room, int* whole) {
+int core_exec_instruction(int room, int* whole, bool straight_only) {
   device_inst& inst = *cur_inst;
   uint32_t* w = inst.core;
   const uint32_t* dw = inst.device_words.data();
@@ -526,6 +526,7 @@ int core_exec_instruction(int room, int* whole) {
       return n;
     }
   }
+  if (straight_only) return 0;
   // Whole: from the instruction's start to its end without a stall, a
   // hold, a wait state, a fetch-only cycle or the reset pin.
   bool plain = dw[DW_CORE_STATE_CODE] == CORE_STATE_EXECUTE && w[CS_CYC_INDEX] == 0 && !w[CS_STALLED] &&

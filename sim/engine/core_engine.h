@@ -23,7 +23,9 @@ void core_cycle();
 // instructions decode from their words' records (decoded_word_of). Returns
 // the cycles run; *whole is 1 when the instruction ran from its start to
 // its end without a stall, hold, wait state, fetch-only cycle or reset.
-int core_exec_instruction(int room, int* whole);
+// With `straight_only`, only an instruction the straight-line executor
+// runs whole (core_fast.h); 0, changing nothing, for any other.
+int core_exec_instruction(int room, int* whole, bool straight_only = false);
 // After each device cycle of core_exec_instruction (the run loop's part):
 // the peripheral events due, the cycle count and, inside an instruction,
 // what the stop check does there.

@@ -22,7 +22,6 @@
 
 #include "sim/engine/clock_device.h"
 #include "sim/engine/core_engine.h"
-#include "sim/engine/core_fast.h"
 #include "sim/engine/device.h"
 #include "sim/engine/hooks.h"
 #include "sim/engine/periph.h"
@@ -513,11 +512,10 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
       // Deliveries that fall inside an instruction the straight-line
       // executor runs are made after it.
       if (inst->profiled != 0) [[unlikely]] sample_profiler(device, st->profile);
-      const int ran = core_fast_instruction(room);
+      const int ran = core_exec_instruction(room, &whole, true);
       if (ran > 0) {
         deliver_inside(inputs, n, ran, *inst, blocks);
         n += ran;
-        whole = 1;
       }
     }
     if (whole != 0) {
