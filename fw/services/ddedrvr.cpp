@@ -65,6 +65,7 @@ struct DriverState {
   DdeRecord* list;  // waiting for processing, newest first
   vcommDriver driver;
   bool started;
+  bool unopenedExit;  // the exit for conversations no client saw is registered
 };
 void** driverSlot = nullptr;
 
@@ -285,6 +286,29 @@ void serverSideStarts(vcommChannel* c, win::HCONV conv, win::HSZ item) {
   schedule(r);
 }
 
+void opClose(vcommChannel* c);
+
+// Conversations whose advise loop never started: no client saw their
+// channels, so they go with the driver.
+void dropUnopened() {
+  DriverState* s = ds();
+  if (!s || !s->started) return;
+  bool found = true;
+  while (found) {
+    found = false;
+    vdictIterator it;
+    vdictInitIterator(&it, s->conversations);
+    while (vdictNextIterator(&it)) {
+      auto* c = static_cast<vcommChannel*>(vdictIteratorValue(&it));
+      if (c->flags & vcommChannelOPEN) continue;
+      opClose(c);
+      vcommChannelDestroy(c);
+      found = true;
+      break;
+    }
+  }
+}
+
 win::HDDEDATA CALLBACK_ddeCallback(win::UINT type, win::UINT, win::HCONV conv, win::HSZ hsz1, win::HSZ hsz2,
                                    win::HDDEDATA data, win::ULONG_PTR, win::ULONG_PTR) {
   DriverState* s = ds();
@@ -304,6 +328,12 @@ win::HDDEDATA CALLBACK_ddeCallback(win::UINT type, win::UINT, win::HCONV conv, w
     case win::XTYP_CONNECT_CONFIRM: {
       auto* listener = static_cast<vcommChannel*>(vdictGet(s->listeners, hsz2));
       if (!listener) return nullptr;
+      if (!s->unopenedExit) {
+        // Registered after the channel layer's exit, so it runs first,
+        // while the channel pool is still there.
+        s->unopenedExit = true;
+        vmoduleAddContextExitProc(dropUnopened);
+      }
       vcommChannel* c = vcommChannelCreate();
       c->notify = listener->notify;
       c->client = listener->client;

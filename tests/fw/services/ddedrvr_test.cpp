@@ -269,4 +269,29 @@ TEST_F(DdeChannels, WaitProcessesWhatArrivedOrTimesOut) {
   EXPECT_EQ(peer.join(), 0);
 }
 
+// A conversation confirmed but never advised (its client gave up) made a
+// channel no client saw: it goes with the driver (ASan watches).
+TEST_F(DdeChannels, AConversationNoClientSawGoesWithTheDriver) {
+  std::string service = uniqueName("unseen");
+  vcommAddress a;
+  vcommAddressInit(&a);
+  vcommAddressSetTransport(&a, vnameInternLiteral("dde"));
+  vcommAddressSetPort(&a, vscribeCString(service.c_str()));
+  vcommChannel* listener = vcommListen(&a, recordEvent);
+  vcommAddressClear(&a);
+  win::DWORD inst = 0;
+  ASSERT_EQ(win::DdeInitializeA(&inst, rawCallback, win::APPCMD_FILTERINITS, 0), win::DMLERR_NO_ERROR);
+  // Our own server cannot answer while we wait: the connect gives up.
+  win::UseVirtualClock(true);
+  win::HSZ name = win::DdeCreateStringHandleA(inst, service.c_str(), win::CP_WINANSI);
+  win::HSZ topic = win::DdeCreateStringHandleA(inst, "vcomm", win::CP_WINANSI);
+  EXPECT_EQ(win::DdeConnect(inst, name, topic, nullptr), nullptr);
+  win::UseVirtualClock(false);
+  win::DdeUninitialize(inst);
+  // The loop then confirms the conversation on the server's side.
+  pumpUntil([] { return false; }, 200);
+  EXPECT_TRUE(events.empty());
+  (void)listener;  // closed with the channel layer
+}
+
 }  // namespace
