@@ -1,0 +1,108 @@
+// The font registry: families, faces and sizes registered by font devices,
+// the textual font spec that finds the best registered size, and measuring
+// through the installed font driver. A vfont is a size record and stays
+// valid for the life of the program.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "fw/core/fixed.h"
+#include "fw/core/name.h"
+#include "fw/core/resource.h"
+#include "fw/gui/graphics/matrix.h"
+#include "fw/gui/graphics/rect.h"
+
+struct vfontFace;
+struct vfont;
+
+using vfontDeviceWord = std::uintptr_t;
+
+enum : std::uint16_t {
+  vfontFAMILY_FACES_SORTED = 0x1,
+  vfontFAMILY_FLAGGED = 0x2,      // registered with a nonzero flag (fixed pitch)
+  vfontFACE_SIZES_SORTED = 0x1,
+  vfontUNIFORM = 0x1,             // a plain point size: a == d, no rotation or mirror
+  vfontUPRIGHT = 0x2,             // no rotation, shear or negative scale
+};
+
+inline constexpr int vfontMAX_DEVICES = 32;
+
+struct vfontFamily {
+  vname name, foundry, encoding;
+  std::uint16_t flags;
+  std::vector<vfontFace*> faces;
+  std::uint32_t deviceMask;
+  std::vector<vfontDeviceWord> deviceData;
+};
+
+struct vfontFace {
+  vname name;
+  vfontFamily* family;
+  const std::vector<vname>* words;  // shared by every face of this name
+  std::uint16_t flags;
+  std::vector<vfont*> sizes;
+  std::uint32_t deviceMask;
+  std::vector<vfontDeviceWord> deviceData;
+};
+
+struct vfont {
+  const vmatrix* matrix;  // interned
+  vfontFace* face;
+  vname spec;             // filled by the first vfontGetSpec
+  std::uint16_t flags;
+  std::uint32_t deviceMask;
+  std::vector<vfontDeviceWord> deviceData;
+};
+
+// Lengths and coordinates are 16.16. Slot 0 is kept but never called.
+struct vfontDriver {
+  void (*reserved)(vfont* font);
+  void (*charWidth)(vfont* font, vfixed* width, vfixed* second);
+  void (*bounds)(vfont* font, vrectFixed* out);
+  vfixed (*ascent)(vfont* font);
+  vfixed (*descent)(vfont* font);
+  void (*advance)(vfont* font, const char* chars, int length, vfixed* dx, vfixed* dy);
+  void (*charsBounds)(vfont* font, const char* chars, int length, vrectFixed* out);
+};
+
+// Registry set-up (font devices).
+int vfontAllocDevice();
+int vfontCountDevices();
+void vfontSetDriver(const vfontDriver* driver);
+const vfontDriver* vfontGetDriver();
+void vfontSetRegistrationHook(void (*hook)());
+vfontFamily* vfontRegisterFamily(vname name, vname foundry, vname encoding, int flag, int device);
+vfontFace* vfontRegisterFace(vfontFamily* family, vname name, int device);
+vfont* vfontRegisterSize(vfontFace* face, const vmatrix* matrix, int device);
+vfont* vfontRegisterFaceSize(vfontFace* face, double points);
+void vfontSetFaceDeviceData(vfontFace* face, int device, vfontDeviceWord word);
+void vfontSetDeviceData(vfont* font, int device, vfontDeviceWord word);
+int vfontCountFamilies();
+vfontFamily* vfontGetFamily(int index);  // after a count, in sorted order
+int vfontCountFamilyFaces(vfontFamily* family);
+int vfontCountFaceSizes(vfontFace* face);
+vfont* vfontFindNearestSize(vfontFace* face, const vmatrix* matrix, int device);
+void vfontSetDefaultSpec(const char* spec);
+// The interned copy of a matrix, shared by every size that has it.
+const vmatrix* vfontInternMatrix(const vmatrix* matrix);
+
+// Lookup.
+vfont* vfontFindScribe(vscribe* spec);
+vfont* vfontFindDerivedScribe(vfont* font, vscribe* modifiers);
+vname vfontGetSpec(vfont* font);
+vfont* vfontLoad(vresource resource);
+void vfontStore(vfont* font, vresource resource);
+
+// Measuring. "Rounded" results are (v + 32768) >> 16.
+vfixed vfontGetCharWidth(vfont* font);
+void vfontGetBounds(vfont* font, vrect* out);
+vfixed vfontGetHeight(vfont* font);
+void vfontGetCharsAdvance(vfont* font, const char* chars, int length, int* dx, int* dy);
+vfixed vfontGetCharsWidth(vfont* font, const char* chars, int length);
+vfixed vfontGetScribeWidth(vfont* font, vscribe* s);
+void _vfontScribeAdvance(vfont* font, vscribe* s, vfixed* dx, vfixed* dy);
+void vfontGetScribeAdvance(vfont* font, vscribe* s, int* dx, int* dy);
+void vfontGetCharsBounds(vfont* font, const char* chars, int length, vrect* out);
+
+// Forgets every registration, the caches and the driver (tests, exit).
+void _vfontShutdown();

@@ -1,0 +1,56 @@
+// The font module's state, shared by the registry, spec and measuring files.
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fw/core/dict.h"
+#include "fw/core/mem.h"
+#include "fw/gui/graphics/font.h"
+
+namespace vfontint {
+
+// One parsed spec term. Kinds 0-4 hold a word and its case variant, 5-6 a
+// matrix, 7 a device index; NEGATED marks a leading "~".
+enum TermKind : std::uint32_t {
+  kBare = 0, kFamily = 1, kFoundry = 2, kEncoding = 3, kFace = 4, kMatrix = 5, kSize = 6, kDevice = 7,
+  kNegated = 128,
+};
+struct Term {
+  std::uint32_t kind;
+  vname value = nullptr, variant = nullptr;
+  vmatrix matrix{};
+  int device = 0;
+};
+
+struct State {
+  bool started = false;
+  vpool* families = nullptr;
+  vpool* faces = nullptr;
+  vpool* sizes = nullptr;
+  vpool* matrices = nullptr;
+  std::vector<vfontFamily*> familyList;
+  bool familiesSorted = false;
+  std::vector<vfontFace*> faceList;
+  bool facesSorted = false;
+  std::vector<vfontFace*> scratch[2];  // candidate sets, as large as the face list
+  int deviceCount = 0;
+  std::size_t deviceCapacity = 1;
+  void (*hook)() = nullptr;
+  std::vector<Term> defaultTerms;
+  vdict* specCache = nullptr;                 // interned spec -> vfont
+  vdict* faceWords = nullptr;                 // interned face name -> std::vector<vname>*
+  std::vector<std::unique_ptr<std::vector<vname>>> wordLists;
+  std::vector<const vmatrix*> matrixSlots;     // open addressing, null = free
+  std::size_t matrixCount = 0;
+  std::string text;                            // scratch for built specs
+  vfontDriver driver{};
+};
+extern State state;
+
+void ensure();
+// Arg/Range unless -1 <= device < the device count.
+void checkDevice(int device);
+void parseSpec(const char* text, std::vector<Term>* terms, vmatrix* size);
+
+}  // namespace vfontint
