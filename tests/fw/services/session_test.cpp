@@ -212,6 +212,27 @@ TEST_F(Sessions, SyntheticOpenFailuresAndTheSynchronousWait) {
   vsessionDestroy(s);
 }
 
+// Without a callback a close polls while the session is closing, busy
+// meanwhile: a destroy asked for during the poll happens after it.
+vsession* polled = nullptr;
+TEST_F(Sessions, SynchronousCloseDefersADestroyAskedForWhilePolling) {
+  auto* stuck = vclassSpawnOf<vsessionRootTransportClassRec>(vsessionRootTransportGetDefaultClass());
+  vclassSetName(stuck, vscribeLiteral("StuckTransport"));
+  stuck->close = [](vsessionSyntheticComponent*) { trace.push_back("close"); };
+  stuck->poll = [](vsessionRootTransport*, std::int64_t seconds, std::int64_t) {
+    trace.push_back("poll " + std::to_string(seconds));
+    vsessionDestroy(polled);
+    trace.push_back(polled->flags & vsessionDESTROY_REQUESTED ? "deferred" : "not deferred");
+    return 0;
+  };
+  polled = sessionWithEngine("vsessionSyntheticEngine", nullptr);
+  vsessionSetAttribute(polled, key(vsessionTRANSPORT_CLASS), vsessionTagDatatag(), vnameInternLiteral("StuckTransport"));
+  vsessionOpen(polled);
+  ASSERT_EQ(polled->flags, static_cast<std::uint32_t>(vsessionOPEN));
+  vsessionClose(polled);  // the session is gone afterwards (ASan watches)
+  EXPECT_EQ(trace, (std::vector<std::string>{"close", "poll 45", "deferred"}));
+}
+
 // Services: their defaults, primitives by name, begetter attributes first.
 int primitivesDestroyed = 0;
 TEST_F(Sessions, ServiceDefaultsPrimitivesAndBegetterAttributes) {
@@ -345,8 +366,11 @@ TEST_F(Sessions, ChannelBegetterMakesASessionPerPeer) {
   EXPECT_FALSE(second->flags & vserviceBegetterRUNNING);
   vserviceDestroy(rival);
 
-  vserviceStopBegetter(service);
-  EXPECT_EQ(vserviceGetAttributeScribe(service, key(vsessionPORT)) ? "0" : "unset", std::string("0"));
+  // The listening channel closing stops the begetter: its address goes.
+  vcommClose(static_cast<vserviceBegetterChannel*>(begetter)->channel);
+  EXPECT_FALSE(begetter->flags & vserviceBegetterRUNNING);
+  EXPECT_EQ(static_cast<vserviceBegetterChannel*>(begetter)->channel, nullptr);
+  EXPECT_EQ(text(vserviceGetAttributeScribe(service, key(vsessionPORT))), "0");  // the service's own again
   for (auto* peer : peers) vcommChannelDestroy(peer);
   vserviceDestroy(service);
 }
