@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -361,8 +364,26 @@ TEST_F(Sessions, ChannelBegetterMakesASessionPerPeer) {
   vserviceSetAttribute(rival, key(vsessionPORT), vsessionStringDatatag(), port.c_str());
   vserviceSetAttribute(rival, key(vsessionLOCATION), vsessionStringDatatag(), "127.0.0.1");
   auto* second = static_cast<vserviceBegetterRoot*>(vinstanceCreate(vserviceGetBegetterChannelClass()));
-  Caught r = caught([&] { vserviceSetBegetter(rival, second); });
-  EXPECT_EQ(r.cls, &vexServiceCannotEnableClass);
+  std::string printed;
+  const vexClass* raised = nullptr;
+  vexGuard([&] { vserviceSetBegetter(rival, second); },
+           [&](vexHandler& h) {
+             vexException* e = vexGetCurrentException();
+             raised = e->cls;
+             char* buffer = nullptr;
+             std::size_t size = 0;
+             std::FILE* stream = open_memstream(&buffer, &size);
+             e->cls->printer(e, stream);
+             std::fclose(stream);
+             printed.assign(buffer, size);
+             std::free(buffer);
+             vexSetCurrentException(h.savedChain);
+           });
+  EXPECT_EQ(raised, &vexServiceCannotEnableClass);
+  char expected[64];
+  std::snprintf(expected, sizeof expected, "\tvservice: 0x%016" PRIXPTR ", \"Anonymous\"\n",
+                reinterpret_cast<std::uintptr_t>(rival));
+  EXPECT_EQ(printed, expected);
   EXPECT_FALSE(second->flags & vserviceBegetterRUNNING);
   vserviceDestroy(rival);
 
