@@ -153,7 +153,10 @@ Conv* convOf(HCONV h) {
 }
 HCONV handleOf(DWORD id) { return reinterpret_cast<HCONV>(static_cast<ULONG_PTR>(id)); }
 
-std::string socketName(HSZ service) { return "wexlin-dde/" + px::userName() + "/" + lower(textOf(service)); }
+std::string socketName(HSZ service) {
+  static const std::string user = px::userName();
+  return "wexlin-dde/" + user + "/" + lower(textOf(service));
+}
 
 void ensureWatcher() {
   if (watcher >= 0) return;
