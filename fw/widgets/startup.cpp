@@ -2,6 +2,7 @@
 
 #include "fw/core/sys.h"
 #include "fw/widgets/domains/domain.h"
+#include "fw/widgets/domains/springdom.h"
 #include "fw/widgets/lists/list.h"
 #include "fw/widgets/lists/listsize.h"
 #include "fw/widgets/lists/spring.h"
@@ -10,6 +11,10 @@ void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vdomainGetDefaultClass", [] {
     vdomainGetDefaultClass();
     vdomainUndoObserverClass();
+  });
+  vmoduleInstallStartup("vspringdomGetDefaultClass", [] {
+    vspringdomGetDefaultClass();
+    vspringdomGetUndoObserverClass();
   });
   vmoduleInstallStartup("vlistGetDefaultClass", [] {
     vlistGetDefaultClass();

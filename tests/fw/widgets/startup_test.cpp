@@ -18,19 +18,20 @@ TEST(WidgetsStartup, FillsItsRowsOfTheStartupOrder) {
   for (int i = 0; i < n; ++i) {
     std::string name = rows[i].name;
     if (name == "vlistGetDefaultClass" || name == "vlistsizeGetDefaultClass" || name == "vspringGetDefaultClass" ||
-        name == "vdomainGetDefaultClass") {
+        name == "vdomainGetDefaultClass" || name == "vspringdomGetDefaultClass") {
       ASSERT_NE(rows[i].fn, nullptr) << name;
       rows[i].fn();
       rows[i].fn();  // a second start makes nothing twice
       ++filled;
     }
   }
-  EXPECT_EQ(filled, 4);
+  EXPECT_EQ(filled, 5);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vlistObserver")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vlistsize")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vspringSolution")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vdomainLong")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vdomainUndoObserver")), nullptr);
+  EXPECT_NE(vclassFindByName(vscribeLiteral("vspringdomUndoObserver")), nullptr);
 }
 
 }  // namespace
