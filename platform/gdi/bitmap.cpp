@@ -51,7 +51,7 @@ struct DibFormat {
   std::vector<std::uint32_t> table;  // XRGB
 };
 
-bool parseDib(const BITMAPINFO* info, DibFormat& f) {
+bool parseDib(const BITMAPINFO* info, DibFormat& f, bool readTable = true) {
   if (!info) return false;
   const BITMAPINFOHEADER& h = info->bmiHeader;
   int bpp = h.biBitCount;
@@ -65,7 +65,7 @@ bool parseDib(const BITMAPINFO* info, DibFormat& f) {
   f.bpp = bpp;
   if (static_cast<std::int64_t>(f.width) * f.height > kMaxPixels) return false;
   f.stride = static_cast<std::size_t>((static_cast<std::int64_t>(f.width) * bpp + 31) / 32 * 4);
-  if (bpp <= 8) {
+  if (bpp <= 8 && readTable) {
     std::size_t n = h.biClrUsed ? h.biClrUsed : (1u << bpp);
     for (std::size_t i = 0; i < n; ++i) {
       const RGBQUAD& q = info->bmiColors[i];
@@ -224,14 +224,14 @@ int GetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINF
     if (h.biHeight >= 0) h.biHeight = s->height;
     h.biPlanes = 1;
     h.biCompression = BI_RGB;
-    internal::DibFormat f;
-    if (!internal::parseDib(info, f)) return 0;
+    internal::DibFormat f;  // a query: the caller's table may be absent
+    if (!internal::parseDib(info, f, false)) return 0;
     h.biSizeImage = static_cast<DWORD>(f.stride * static_cast<std::size_t>(f.height));
     return s->height;
   }
   internal::DibFormat f;
-  if (!internal::parseDib(info, f)) return 0;
-  bool monoBits = s->mono && f.bpp == 1;
+  bool monoBits = s->mono && info->bmiHeader.biBitCount == 1;
+  if (!internal::parseDib(info, f, !monoBits)) return 0;
   if (monoBits) {
     info->bmiColors[0] = {0, 0, 0, 0};
     (&info->bmiColors[0])[1] = {255, 255, 255, 0};

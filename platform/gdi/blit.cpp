@@ -13,6 +13,8 @@ namespace {
 
 int rowCap = 0;  // rows StretchDIBits takes per call (0: any)
 
+}  // namespace
+
 // The mux form of a ROP3: bit (p << 2 | s << 1 | d) of the code is the
 // result for those input bits, applied to all 24 bits at once.
 void ropRow(std::uint8_t rop, const std::uint32_t* P, const std::uint32_t* S, std::uint32_t* D, int n) {
@@ -38,6 +40,16 @@ void ropRow(std::uint8_t rop, const std::uint32_t* P, const std::uint32_t* S, st
   }
 }
 
+std::uint8_t rop3OfRop2(int rop2) {
+  // Bit (p << 1 | d) of rop2 - 1 is the result for pen bit p over d.
+  unsigned code = static_cast<unsigned>(rop2 - 1) & 15;
+  std::uint8_t out = 0;
+  for (int i = 0; i < 8; ++i) out |= static_cast<std::uint8_t>((code >> ((i >> 2 & 1) << 1 | (i & 1)) & 1) << i);
+  return out;
+}
+
+namespace {
+
 bool usesSource(std::uint8_t rop) { return ((rop >> 2) ^ rop) & 0x33; }
 bool usesPattern(std::uint8_t rop) { return ((rop >> 4) ^ rop) & 0x0F; }
 
@@ -62,29 +74,38 @@ Rows& rows() {
 
 }  // namespace
 
+Pattern patternOfBrush(const Dc& dc, const Brush& brush, bool monoDest) {
+  Pattern pt;
+  pt.origin = dc.brushOrg;
+  if (brush.style == BS_NULL) {
+    pt.none = true;
+  } else if (brush.style == BS_SOLID) {
+    pt.solid = true;
+    pt.color = resolveColor(dc, brush.color);
+  } else {
+    std::uint32_t text = resolveColor(dc, dc.text), bk = resolveColor(dc, dc.bk);
+    for (std::size_t i = 0; i < 64; ++i) {
+      std::uint32_t c = brush.pattern[i];
+      pt.cells[i] = brush.mono ? (c ? bk : text) : c;
+    }
+  }
+  if (monoDest) {
+    pt.color = monoOf(pt.color);
+    for (auto& c : pt.cells) c = monoOf(c);
+  }
+  return pt;
+}
+
 Pattern patternOf(const Dc& dc, HGDIOBJ brush, bool monoDest) {
   Pattern pt;
   std::uintptr_t v = reinterpret_cast<std::uintptr_t>(brush);
-  std::uint32_t text = resolveColor(dc, dc.text), bk = resolveColor(dc, dc.bk);
-  pt.origin = dc.brushOrg;
   if (v > 0 && v <= 31) {  // COLOR_x + 1 stands for that system colour
-    pt.solid = true;
-    pt.color = toXrgb(GetSysColor(static_cast<int>(v - 1)));
-  } else if (GdiObject* o = gdiObject(brush, OBJ_BRUSH)) {
-    if (o->brush.style == BS_NULL) {
-      pt.none = true;
-    } else if (o->brush.style == BS_SOLID) {
-      pt.solid = true;
-      pt.color = resolveColor(dc, o->brush.color);
-    } else {
-      for (std::size_t i = 0; i < 64; ++i) {
-        std::uint32_t c = o->brush.pattern[i];
-        pt.cells[i] = o->brush.mono ? (c ? bk : text) : c;
-      }
-    }
-  } else {
-    pt.none = true;
+    Brush b;
+    b.color = GetSysColor(static_cast<int>(v - 1));
+    return patternOfBrush(dc, b, monoDest);
   }
+  if (GdiObject* o = gdiObject(brush, OBJ_BRUSH)) return patternOfBrush(dc, o->brush, monoDest);
+  pt.none = true;
   if (monoDest) {
     pt.color = monoOf(pt.color);
     for (auto& c : pt.cells) c = monoOf(c);
@@ -132,7 +153,7 @@ bool blit(const BlitRequest& q) {
   // Overlapping copies within one surface go from the far end.
   bool backwards = src == t.surface && (sy < dr.top + t.origin.y || (sy == dr.top + t.origin.y && sx < dr.left + t.origin.x));
   std::vector<RECT> pieces;
-  for (const RECT& c : t.clip.rects())
+  for (const RECT& c : t.clip->rects())
     if (RECT r = intersectRect(c, dr); !emptyRect(r)) pieces.push_back(r);
   if (backwards) std::reverse(pieces.begin(), pieces.end());
   Rows& b = rows();

@@ -15,6 +15,11 @@ struct Pattern {
   void fillRow(std::uint32_t* out, int deviceX, int deviceY, int n) const;
 };
 Pattern patternOf(const Dc& dc, HGDIOBJ brush, bool monoDest);
+Pattern patternOfBrush(const Dc& dc, const Brush& brush, bool monoDest);
+// The ROP3 evaluator over rows (S may be any row when the code ignores it).
+void ropRow(std::uint8_t rop, const std::uint32_t* P, const std::uint32_t* S, std::uint32_t* D, int n);
+// The ROP3 code that applies a ROP2 mode with the pattern as the pen.
+std::uint8_t rop3OfRop2(int rop2);
 
 struct BlitRequest {
   Dc* dst = nullptr;

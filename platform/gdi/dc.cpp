@@ -230,7 +230,7 @@ void composeScreen(Surface& out) {
 
 bool targetOf(Dc& dc, Target& t) {
   t = {};
-  t.clip = effectiveClip(dc);
+  t.clip = &effectiveClip(dc);
   switch (dc.kind) {
     case DcKind::memory: {
       GdiObject* b = gdiObject(dc.bitmap, OBJ_BITMAP);

@@ -55,6 +55,11 @@ struct GdiObject {
   Surface bitmap;
   Brush brush;
   LOGPEN pen{};
+  // How a pen draws: its full style, width, colour or pattern and dashes.
+  DWORD penStyle = 0;
+  bool geometric = false;
+  Brush penBrush;
+  std::vector<DWORD> dashes;
   LOGFONTA font{};
   std::vector<PALETTEENTRY> palette;
   std::unique_ptr<Dc> dc;
@@ -73,7 +78,8 @@ struct Dc {
   HGDIOBJ bitmap = nullptr, pen = nullptr, brush = nullptr, font = nullptr, palette = nullptr;
   COLORREF text = 0, bk = 0xFFFFFF;
   int bkMode = OPAQUE, rop2 = R2_COPYPEN, stretchMode = BLACKONWHITE, graphicsMode = GM_COMPATIBLE;
-  POINT brushOrg{}, viewportOrg{};
+  POINT brushOrg{}, viewportOrg{}, current{};
+  int polyFillMode = 1;  // ALTERNATE
   std::optional<Region> paintClip, appClip;
   // The visible region in device coordinates, valid for one generation
   // of the window tree; the effective clip is made from it on demand.
@@ -105,7 +111,7 @@ std::uint32_t resolveColor(const Dc& dc, COLORREF c);
 struct Target {
   Surface* surface = nullptr;
   POINT origin{};
-  Region clip;
+  const Region* clip = nullptr;  // the DC's own, valid for the call
   HWND root = nullptr;  // the window whose buffer this is
   bool screen = false;
 };

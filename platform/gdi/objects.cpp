@@ -49,6 +49,8 @@ std::array<HGDIOBJ, 18>& stockHandles() {
       o->brush.style = row.style;
       o->brush.color = row.color;
       o->pen = {row.style, {row.type == OBJ_PEN && row.style != PS_NULL ? 1 : 0, 0}, row.color};
+      o->penStyle = row.style;
+      o->penBrush.color = row.color;
       if (row.type == OBJ_FONT) o->font = stockFont(row.index);
       if (row.type == OBJ_PAL)
         for (COLORREF c : kDefaultPalette) o->palette.push_back({GetRValue(c), GetGValue(c), GetBValue(c), 0});
@@ -194,6 +196,40 @@ HPEN CreatePenIndirect(const LOGPEN* pen) {
   }
   auto o = std::make_unique<GdiObject>(OBJ_PEN);
   o->pen = *pen;
+  o->penStyle = pen->lopnStyle;
+  o->penBrush.color = pen->lopnColor;
+  // A wide pen is geometric, and then draws only solid or inside the frame.
+  o->geometric = pen->lopnWidth.x > 1;
+  if (o->geometric && pen->lopnStyle != PS_NULL && pen->lopnStyle != PS_INSIDEFRAME) o->penStyle = PS_SOLID;
+  return internal::addGdiObject<HPEN>(std::move(o));
+}
+
+HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD count, const DWORD* dashes) {
+  DWORD kind = style & PS_STYLE_MASK, type = style & PS_TYPE_MASK;
+  bool user = kind == PS_USERSTYLE;
+  bool badDashes = user && (!dashes || count == 0 || count > 16 ||
+                            std::all_of(dashes, dashes + count, [](DWORD d) { return d == 0; }));
+  bool cosmeticWide = type == PS_COSMETIC && width != 1;
+  if (!brush || kind > PS_USERSTYLE || (type != PS_COSMETIC && type != PS_GEOMETRIC) || badDashes || cosmeticWide ||
+      (!user && count != 0) || (brush->lbStyle != BS_SOLID && brush->lbStyle != BS_PATTERN) ||
+      (brush->lbStyle == BS_PATTERN && type != PS_GEOMETRIC) || width > 0x10000) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  auto o = std::make_unique<GdiObject>(OBJ_PEN);
+  if (brush->lbStyle == BS_PATTERN) {
+    GdiObject* b = gdiObject(reinterpret_cast<HGDIOBJ>(brush->lbHatch), OBJ_BITMAP);
+    if (!b) return nullptr;
+    HBRUSH made = internal::patternBrushFrom(b->bitmap);
+    o->penBrush = gdiObject(made)->brush;
+    DeleteObject(made);
+  } else {
+    o->penBrush.color = brush->lbColor;
+  }
+  o->pen = {kind, {static_cast<LONG>(width), 0}, brush->lbColor};
+  o->penStyle = style;
+  o->geometric = type == PS_GEOMETRIC;
+  if (user) o->dashes.assign(dashes, dashes + count);
   return internal::addGdiObject<HPEN>(std::move(o));
 }
 

@@ -132,6 +132,21 @@ inline constexpr UINT PS_DASHDOT = 3;
 inline constexpr UINT PS_DASHDOTDOT = 4;
 inline constexpr UINT PS_NULL = 5;
 inline constexpr UINT PS_INSIDEFRAME = 6;
+inline constexpr UINT PS_USERSTYLE = 7;
+inline constexpr DWORD PS_STYLE_MASK = 0x0000000F;
+inline constexpr DWORD PS_ENDCAP_ROUND = 0x00000000;
+inline constexpr DWORD PS_ENDCAP_SQUARE = 0x00000100;
+inline constexpr DWORD PS_ENDCAP_FLAT = 0x00000200;
+inline constexpr DWORD PS_ENDCAP_MASK = 0x00000F00;
+inline constexpr DWORD PS_JOIN_ROUND = 0x00000000;
+inline constexpr DWORD PS_JOIN_BEVEL = 0x00001000;
+inline constexpr DWORD PS_JOIN_MITER = 0x00002000;
+inline constexpr DWORD PS_JOIN_MASK = 0x0000F000;
+inline constexpr DWORD PS_COSMETIC = 0x00000000;
+inline constexpr DWORD PS_GEOMETRIC = 0x00010000;
+inline constexpr DWORD PS_TYPE_MASK = 0x000F0000;
+inline constexpr int ALTERNATE = 1;
+inline constexpr int WINDING = 2;
 
 // System colours that brushes name as COLOR_x + 1.
 inline constexpr int COLOR_BACKGROUND = 1;
@@ -232,6 +247,7 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* brush);
 HBRUSH CreatePatternBrush(HBITMAP bitmap);
 HPEN CreatePen(int style, int width, COLORREF color);
 HPEN CreatePenIndirect(const LOGPEN* pen);
+HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD count, const DWORD* dashes);
 HFONT CreateFontIndirectA(const LOGFONTA* font);
 
 // Palettes: objects only on this true-colour display.
@@ -316,6 +332,26 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH brush);
 BOOL ScrollDC(HDC hdc, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN update, RECT* updateRect);
 COLORREF GetPixel(HDC hdc, int x, int y);
 COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color);
+
+// Drawing with pens and brushes: logical coordinates through the viewport
+// origin, the DC's ROP2 mode, clipped like blits. Cosmetic lines leave out
+// their last point; fills take pixel centres, left and top edges in.
+BOOL MoveToEx(HDC hdc, int x, int y, POINT* previous);
+BOOL LineTo(HDC hdc, int x, int y);
+BOOL Polyline(HDC hdc, const POINT* points, int count);
+BOOL Polygon(HDC hdc, const POINT* points, int count);
+int SetPolyFillMode(HDC hdc, int mode);
+int GetPolyFillMode(HDC hdc);
+BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom);
+BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom);
+BOOL RoundRect(HDC hdc, int left, int top, int right, int bottom, int width, int height);
+BOOL Arc(HDC hdc, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd);
+BOOL Chord(HDC hdc, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd);
+BOOL Pie(HDC hdc, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd);
+HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int width, int height);
+BOOL FillRgn(HDC hdc, HRGN region, HBRUSH brush);
+BOOL InvertRgn(HDC hdc, HRGN region);
+BOOL DrawFocusRect(HDC hdc, const RECT* rect);
 
 // Painting.
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint);

@@ -30,7 +30,7 @@ std::vector<RECT> dataOf(HRGN r, RGNDATAHEADER* header = nullptr) {
   EXPECT_EQ(GetRegionData(r, size, data), size);
   if (header) *header = data->rdh;
   std::vector<RECT> rects(data->rdh.nCount);
-  std::memcpy(rects.data(), data->Buffer, rects.size() * sizeof(RECT));
+  if (!rects.empty()) std::memcpy(rects.data(), data->Buffer, rects.size() * sizeof(RECT));
   return rects;
 }
 
