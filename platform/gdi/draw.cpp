@@ -240,6 +240,39 @@ PenUse penOf(Painter& p) {
 
 POINT device(const Dc& dc, POINT p) { return {p.x + dc.viewportOrg.x, p.y + dc.viewportOrg.y}; }
 
+// The pieces of a path that a dash pattern leaves on, the pattern
+// running on along the whole path.
+std::vector<std::vector<DPt>> dashPieces(const std::vector<DPt>& path, const std::vector<DWORD>& lengths) {
+  std::vector<std::vector<DPt>> out;
+  std::size_t index = 0;
+  double left = lengths[0];
+  bool on = true;
+  std::vector<DPt> current{path[0]};
+  for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+    DPt a = path[i], b = path[i + 1];
+    double length = std::hypot(b.x - a.x, b.y - a.y), at = 0;
+    while (length - at > left) {
+      at += left;
+      DPt q{a.x + (b.x - a.x) * at / length, a.y + (b.y - a.y) * at / length};
+      if (on) {
+        current.push_back(q);
+        out.push_back(current);
+      }
+      current = {q};
+      on = !on;
+      index = (index + 1) % lengths.size();
+      left = lengths[index];
+    }
+    left -= length - at;
+    if (on)
+      current.push_back(b);
+    else
+      current = {b};
+  }
+  if (on && current.size() > 1) out.push_back(current);
+  return out;
+}
+
 RECT boundsOf(const std::vector<POINT>& pts, int grow) {
   RECT r{pts[0].x, pts[0].y, pts[0].x, pts[0].y};
   for (const POINT& p : pts)
@@ -342,7 +375,12 @@ void outline(Painter& p, const PenUse& u, std::vector<POINT> pts, bool closed) {
   Mask m(boundsOf(pts, u.width + 2));
   std::vector<DPt> d;
   for (const POINT& q : pts) d.push_back({q.x + 0.5, q.y + 0.5});
-  strokePath(m, d, closed, u.width, u.pen->penStyle);
+  if (u.pen->dashes.empty()) {
+    strokePath(m, d, closed, u.width, u.pen->penStyle);
+  } else {
+    if (closed) d.push_back(d.front());
+    for (const auto& piece : dashPieces(d, u.pen->dashes)) strokePath(m, piece, false, u.width, u.pen->penStyle);
+  }
   paintMask(p, m, u.pattern);
 }
 

@@ -152,6 +152,23 @@ TEST(GdiBlit, StretchMirrorAndRowCap) {
   EXPECT_EQ(StretchDIBits(tall.dc, 0, 0, 1, 4, 0, 0, 1, 4, bits, &info, DIB_RGB_COLORS, SRCCOPY), 0);
   EXPECT_EQ(StretchDIBits(tall.dc, 0, 2, 1, 2, 0, 2, 1, 2, bits, &info, DIB_RGB_COLORS, SRCCOPY), 2);
   win::test::SetStretchDIBitsRowCap(0);
+  // CreateDIBitmap: colour on a display context, 1-bit without one.
+  HDC screen = GetDC(nullptr);
+  for (HDC on : {screen, HDC(nullptr)}) {
+    HBITMAP made = CreateDIBitmap(on, &info.bmiHeader, CBM_INIT, bits, &info, DIB_RGB_COLORS);
+    ASSERT_NE(made, nullptr);
+    BITMAP bm;
+    GetObjectA(made, sizeof bm, &bm);
+    EXPECT_EQ(bm.bmBitsPixel, on ? 24 : 1);
+    EXPECT_EQ(bm.bmHeight, 4);
+    HDC mem = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(mem, made);
+    EXPECT_EQ(GetPixel(mem, 0, 3), on ? RGB(0, 0, 1) : RGB(0, 0, 0));
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    DeleteObject(made);
+  }
+  ReleaseDC(nullptr, screen);
   EXPECT_EQ(tall.pixels(1, 4), (std::vector<COLORREF>{RGB(0, 0, 2), RGB(0, 0, 1), RGB(0, 0, 4), RGB(0, 0, 3)}));
 }
 

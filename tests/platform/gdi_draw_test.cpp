@@ -452,6 +452,18 @@ TEST(GdiDraw, FocusRectanglesPatternsClippingAndFaults) {
   const POINT line[] = {{0, 0}, {8, 0}};
   Polyline(u.dc, line, 2);
   EXPECT_EQ(u.art(), rows({"##.##.##"}));
+  // A geometric dash array, in logical units along the path, each dash
+  // with its own flat caps.
+  const DWORD wideDashes[2] = {4, 2};
+  HPEN dashed = ExtCreatePen(PS_GEOMETRIC | PS_USERSTYLE | PS_ENDCAP_FLAT, 3, &solid, 2, wideDashes);
+  ASSERT_NE(dashed, nullptr);
+  Canvas g(16, 5);
+  SelectObject(g.dc, dashed);
+  const POINT across[] = {{0, 2}, {16, 2}};
+  Polyline(g.dc, across, 2);
+  EXPECT_EQ(g.art(), rows({"................", "####..####..####", "####..####..####", "####..####..####", "................"}));
+  SelectObject(g.dc, GetStockObject(BLACK_PEN));
+  DeleteObject(dashed);
   SelectObject(u.dc, GetStockObject(BLACK_PEN));
   DeleteObject(user);
   EXPECT_FALSE(Polyline(nullptr, line, 2));
