@@ -428,6 +428,14 @@ void ringAndInterior(const RECT& box, Inside inside, const PenUse& u, Mask& ring
     }
 }
 
+// A wide pen's outline is centred on the box's edge, unless it is drawn
+// inside the frame.
+RECT penBox(const RECT& box, const PenUse& u) {
+  if (u.none || !u.geometric || (u.pen->penStyle & PS_STYLE_MASK) == PS_INSIDEFRAME) return box;
+  int g = u.width / 2;
+  return {box.left - g, box.top - g, box.right + g, box.bottom + g};
+}
+
 enum class ArcKind { arc, chord, pie };
 
 BOOL arcFamily(HDC hdc, ArcKind kind, int l, int t, int r, int b, int xs, int ys, int xe, int ye) {
@@ -438,8 +446,9 @@ BOOL arcFamily(HDC hdc, ArcKind kind, int l, int t, int r, int b, int xs, int ys
   POINT a = device(*dc, {l, t}), c = device(*dc, {r, b}), s = device(*dc, {xs, ys}), e = device(*dc, {xe, ye});
   RECT box = normalized(a.x, a.y, c.x, c.y);
   PenUse u = penOf(p);
-  Mask ring(box), interior(box);
-  ringAndInterior(box, inEllipse, u, ring, interior);
+  RECT outer = penBox(box, u);
+  Mask ring(outer), interior(outer);
+  ringAndInterior(outer, inEllipse, u, ring, interior);
   // Angles in doubled coordinates about the centre, y up as on the screen.
   double cx2 = box.left + box.right, cy2 = box.top + box.bottom;
   auto angle = [&](double x2, double y2) { return std::atan2(-(y2 - cy2), x2 - cx2); };
@@ -461,9 +470,9 @@ BOOL arcFamily(HDC hdc, ArcKind kind, int l, int t, int r, int b, int xs, int ys
     double side = vx * (y - ps.y) - vy * (x - ps.x), arcSide = vx * (pm.y - ps.y) - vy * (pm.x - ps.x);
     return side == 0 || (side > 0) == (arcSide > 0);
   };
-  Mask pen(box), fill(box);
-  for (int y = box.top; y < box.bottom; ++y)
-    for (int x = box.left; x < box.right; ++x) {
+  Mask pen(outer), fill(outer);
+  for (int y = outer.top; y < outer.bottom; ++y)
+    for (int x = outer.left; x < outer.right; ++x) {
       if (ring.get(x, y) && inSweep(x, y)) pen.set(x, y);
       if (kind != ArcKind::arc && interior.get(x, y) && (kind == ArcKind::chord ? chordSide(x, y) : inSweep(x, y)))
         fill.set(x, y);
@@ -478,7 +487,7 @@ BOOL arcFamily(HDC hdc, ArcKind kind, int l, int t, int r, int b, int xs, int ys
   }
   if (kind != ArcKind::arc) {
     Pattern brush = patternOf(*dc, dc->brush, p.mono());
-    p.touch(box);
+    p.touch(outer);
     fill.runs([&](int y, int x0, int x1) {
       for (int x = x0; x < x1; ++x)
         if (!pen.get(x, y)) p.plot(brush, x, y);
@@ -496,12 +505,13 @@ BOOL shape(HDC hdc, int l, int t, int r, int b, int w, int h, bool ellipse) {
   POINT a = device(*dc, {l, t}), c = device(*dc, {r, b});
   RECT box = normalized(a.x, a.y, c.x, c.y);
   PenUse u = penOf(p);
-  Mask ring(box), interior(box);
+  RECT outer = penBox(box, u);
+  Mask ring(outer), interior(outer);
   if (ellipse)
-    ringAndInterior(box, inEllipse, u, ring, interior);
+    ringAndInterior(outer, inEllipse, u, ring, interior);
   else
     ringAndInterior(
-        box, [&](const RECT& bx, int x, int y) {
+        outer, [&](const RECT& bx, int x, int y) {
           int shrink = (box.right - box.left) - (bx.right - bx.left);
           return inRoundRect(bx, w - shrink, h - shrink, x, y);
         },

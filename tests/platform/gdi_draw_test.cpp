@@ -339,6 +339,20 @@ TEST(GdiDraw, StarsArcsAndRoundRectangles) {
              "................",
              "................",
              "................"}));
+  // A wide outline is centred on the box's edge; inside the frame it
+  // keeps within the box.
+  for (auto [style, grows] : {std::pair{PS_SOLID, true}, {PS_INSIDEFRAME, false}}) {
+    Canvas e(16, 16);
+    HPEN wide = CreatePen(int(style), 3, kBlack);
+    SelectObject(e.dc, wide);
+    SelectObject(e.dc, GetStockObject(NULL_BRUSH));
+    Ellipse(e.dc, 3, 3, 13, 13);
+    EXPECT_EQ(GetPixel(e.dc, 7, 2) == kBlack, grows) << style;
+    EXPECT_EQ(GetPixel(e.dc, 7, 3), kBlack);
+    EXPECT_EQ(GetPixel(e.dc, 7, 5) == kBlack, !grows) << style;
+    SelectObject(e.dc, GetStockObject(BLACK_PEN));
+    DeleteObject(wide);
+  }
   // Pie and chord close with their radii and their chord line.
   Canvas pie(16, 12), chord(16, 12);
   SelectObject(pie.dc, GetStockObject(GRAY_BRUSH));
