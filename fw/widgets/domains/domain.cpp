@@ -77,6 +77,14 @@ void freePools() {
   mod->cacheMask = 0;
 }
 
+// An allocation whose failure becomes the pool's own "Abandon" message.
+template <class Alloc>
+void* orAbandon(const char* message, Alloc alloc) {
+  void* block = nullptr;
+  if (!vexTry([&] { block = alloc(); })) vexGenerateMessage(&vexAbandonClass, message);
+  return block;
+}
+
 Pool* poolOf(const vdomainObject* o) {
   const vdomainObject* p = o;
   while (!(p->flags & vdomainLAST_OF_POOL)) ++p;
@@ -110,6 +118,17 @@ void longInit(vinstance* self) {
   asDomain(self)->flags |= vdomainLONG;
 }
 
+// From first to last, without notifications: the domain is going or being replaced.
+void releaseAll(vdomain* d) {
+  for (vdomainObject* o = d->first; o;) {
+    vdomainObject* next = o->next;
+    rec(d)->releaseObject(d, o);
+    o = next;
+  }
+  d->first = nullptr;
+  d->count = 0;
+}
+
 void domainDestroy(vinstance* self) {
   vdomain* d = asDomain(self);
   rec(d)->destroyed(d);
@@ -119,13 +138,7 @@ void domainDestroy(vinstance* self) {
   d->slotCount = d->slotsUsed = 0;
   if (d->pending) vinstanceDestroy(d->pending);
   d->pending = nullptr;
-  for (vdomainObject* o = d->first; o;) {
-    vdomainObject* next = o->next;
-    rec(d)->releaseObject(d, o);
-    o = next;
-  }
-  d->first = nullptr;
-  d->count = 0;
+  releaseAll(d);
   super()->destroy(self);
 }
 
@@ -146,13 +159,7 @@ void domainCopy(vobject* source, vobject* destination) {
   if (source == destination) return;
   super()->copy(source, destination);
   vdomain* to = asDomain(destination);
-  for (vdomainObject* o = to->first; o;) {
-    vdomainObject* next = o->next;
-    rec(to)->releaseObject(to, o);
-    o = next;
-  }
-  to->first = nullptr;
-  to->count = 0;
+  releaseAll(to);
   copyInto(asDomain(source), to);
 }
 
@@ -205,9 +212,11 @@ void copyAttributes(vdomain*, const vdomainObject* from, vdomainObject* to) {
   to->data = from->data;
 }
 
+// Every flag but the record's own pool marks, which name where it lives.
 void copyObject(vdomain*, const vdomainObject* from, vdomainObject* to) {
+  constexpr std::uint16_t pool = vdomainLAST_OF_POOL | vdomainIN_USE;
   to->rect = from->rect;
-  to->flags = from->flags;
+  to->flags = static_cast<std::uint16_t>((from->flags & ~pool) | (to->flags & pool));
   to->type = from->type;
   to->data = from->data;
 }
@@ -349,20 +358,7 @@ void connectObjects(vdomain* d, vdomainObject* a, vdomainObject* b) {
       vdomainDestroySet(set);
     }
   }
-  for (vdomainObject* p = a->connection; p && p != a; p = p->connection)
-    if (p == b) return;  // already one ring
-  if (!a->connection && !b->connection) {
-    a->connection = b;
-    b->connection = a;
-  } else if (!b->connection) {
-    b->connection = a->connection;
-    a->connection = b;
-  } else if (!a->connection) {
-    a->connection = b->connection;
-    b->connection = a;
-  } else {
-    std::swap(a->connection, b->connection);
-  }
+  _vdomainJoinRings(a, b);
 }
 
 void disconnectObjects(vdomain*, vdomainSet* set) {
@@ -569,6 +565,24 @@ Module* module() {
 
 }  // namespace
 
+void _vdomainJoinRings(vdomainObject* a, vdomainObject* b) {
+  if (a == b) return;
+  for (vdomainObject* p = a->connection; p && p != a; p = p->connection)
+    if (p == b) return;  // already one ring
+  if (!a->connection && !b->connection) {
+    a->connection = b;
+    b->connection = a;
+  } else if (!b->connection) {
+    b->connection = a->connection;
+    a->connection = b;
+  } else if (!a->connection) {
+    a->connection = b->connection;
+    b->connection = a;
+  } else {
+    std::swap(a->connection, b->connection);
+  }
+}
+
 [[noreturn]] void _vdomainWrongType() {
   _vexGenerate(&vexDomainWrongTypeClass, vexSetMessage, "Domain is wrong type (long/short)", vexEnd);
 }
@@ -655,12 +669,17 @@ vdomainObject* _vdomainAllocObject() {
   std::int32_t slot = 0;
   while (slot < m->poolCount && m->pools[slot]) ++slot;
   if (slot == m->poolCapacity) {
+    if (m->poolCapacity > INT32_MAX / kPoolRecords - kPoolStep)
+      vexGenerateMessage(&vexAbandonClass, "_vdomainAllocObject -- couldn't create new pool");
     std::int32_t cap = m->poolCapacity + kPoolStep;
-    m->pools = static_cast<Pool**>(vmemRealloc(m->pools, vmemArraySize(static_cast<std::size_t>(cap), sizeof(Pool*))));
+    m->pools = static_cast<Pool**>(orAbandon("_vdomainAllocObject -- couldn't make pool array", [&] {
+      return vmemRealloc(m->pools, vmemArraySize(static_cast<std::size_t>(cap), sizeof(Pool*)));
+    }));
     std::fill(m->pools + m->poolCapacity, m->pools + cap, nullptr);
     m->poolCapacity = cap;
   }
-  auto* p = static_cast<Pool*>(vmemAllocClear(sizeof(Pool)));
+  auto* p = static_cast<Pool*>(
+      orAbandon("_vdomainAllocObject -- couldn't alloc new pool", [] { return vmemAllocClear(sizeof(Pool)); }));
   p->records[kPoolRecords - 1].flags = vdomainLAST_OF_POOL;
   m->pools[slot] = p;
   if (slot == m->poolCount) ++m->poolCount;

@@ -30,3 +30,13 @@ bool _vdomainPasses(vdomain* d, vdomainObject* o, int slot, int flags, vdomainFi
 vrectLong _vdomainExtentOf(vdomain* d, vdomainSet* set);
 // A copy that holds none of the module's cached blocks, for sets kept long.
 vdomainSet* _vdomainCopySetHeap(const vdomainSet* set);
+void _vdomainJoinRings(vdomainObject* a, vdomainObject* b);
+// Runs an undo replay with the primary observer away, so that it records
+// nothing, and puts a new one of the same class back after.
+template <class Body>
+void _vdomainReplay(vdomain* d, Body body) {
+  vclass* primary = vdomainGetPrimaryObserverClass(d);
+  if (primary) vdomainSetPrimaryObserverClass(d, nullptr);
+  body();
+  if (primary) vdomainSetPrimaryObserverClass(d, primary);
+}

@@ -84,21 +84,12 @@ UndoClasses& undoClasses();
 
 void basePerform(vundoAction* a) { vundoGetActionClass()->perform(a); }
 
-// Replays with the primary observer away, so that nothing is recorded.
-template <class Body>
-void replay(vdomain* d, Body body) {
-  vclass* primary = vdomainGetPrimaryObserverClass(d);
-  if (primary) vdomainSetPrimaryObserverClass(d, nullptr);
-  body();
-  if (primary) vdomainSetPrimaryObserverClass(d, primary);
-}
-
 vdomainSet* single(vdomainObject* o) { return vdomainCreateSetOf(&o, 1); }
 
 void movePerform(vundoAction* self) {
   auto* a = static_cast<MoveAction*>(self);
   if (a->state == vundoDONE) {
-    replay(a->domain, [&] {
+    _vdomainReplay(a->domain, [&] {
       for (std::int32_t i = 0; i < a->set->count; ++i) {
         if (!a->set->objects[i]) continue;
         vdomainSet* s = single(a->set->objects[i]);
@@ -107,7 +98,7 @@ void movePerform(vundoAction* self) {
       }
     });
   } else if (a->state == vundoUNDONE) {
-    replay(a->domain, [&] { vdomainMoveObjects(a->domain, a->set, a->point.x, a->point.y, a->mode); });
+    _vdomainReplay(a->domain, [&] { vdomainMoveObjects(a->domain, a->set, a->point.x, a->point.y, a->mode); });
   }
   basePerform(self);
 }
@@ -115,7 +106,7 @@ void movePerform(vundoAction* self) {
 void resizePerform(vundoAction* self) {
   auto* a = static_cast<ResizeAction*>(self);
   if (a->state != vundoNEW)
-    replay(a->domain, [&] {
+    _vdomainReplay(a->domain, [&] {
       for (std::int32_t i = 0; i < a->set->count; ++i) {
         vdomainObject* o = a->set->objects[i];
         if (!o) continue;
@@ -133,14 +124,14 @@ void restackPerform(vundoAction* self) {
   auto* a = static_cast<RestackAction*>(self);
   vdomain* d = a->domain;
   if (a->state == vundoDONE)
-    replay(d, [&] {
+    _vdomainReplay(d, [&] {
       if (a->followed)
         rec(d)->restackObject(d, a->object, a->followed, 0);
       else
         rec(d)->restackObject(d, a->object, nullptr, 1);
     });
   else if (a->state == vundoUNDONE)
-    replay(d, [&] {
+    _vdomainReplay(d, [&] {
       if (a->preceded)
         rec(d)->restackObject(d, a->object, a->preceded, 1);
       else

@@ -84,24 +84,6 @@ void domainStore(vobject* self, vresource r) {
   for (std::int32_t i = 0; i < n; ++i) objects[i]->index = saved[i];
 }
 
-void joinRings(vdomainObject* a, vdomainObject* b) {
-  if (a == b) return;
-  for (vdomainObject* p = a->connection; p && p != a; p = p->connection)
-    if (p == b) return;
-  if (!a->connection && !b->connection) {
-    a->connection = b;
-    b->connection = a;
-  } else if (!b->connection) {
-    b->connection = a->connection;
-    a->connection = b;
-  } else if (!a->connection) {
-    a->connection = b->connection;
-    b->connection = a;
-  } else {
-    std::swap(a->connection, b->connection);
-  }
-}
-
 void domainLoadInit(vobject* self, vresource r) {
   vobjectGetDefaultClass()->loadInit(self, r);
   vname tag = self->tag;
@@ -139,7 +121,7 @@ void domainLoadInit(vobject* self, vresource r) {
     auto count = static_cast<std::int32_t>(made.size());
     for (std::int32_t i = 0; i < count; ++i) {
       std::int32_t c = -1;
-      if (vrstoreTestGetInteger(items[i], N("Connected"), &c) && c >= 0 && c < count) joinRings(made[i], made[c]);
+      if (vrstoreTestGetInteger(items[i], N("Connected"), &c) && c >= 0 && c < count) _vdomainJoinRings(made[i], made[c]);
     }
   }
   vdomainMarkDirty(d);

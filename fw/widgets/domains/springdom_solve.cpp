@@ -241,13 +241,6 @@ struct UndoClasses {
 void** undoSlot = nullptr;
 UndoClasses& undoClasses();
 
-template <class Body>
-void replay(vspringdom* d, Body body) {
-  vclass* primary = vdomainGetPrimaryObserverClass(d);
-  if (primary) vdomainSetPrimaryObserverClass(d, nullptr);
-  body();
-  if (primary) vdomainSetPrimaryObserverClass(d, primary);
-}
 
 // Each perform after the first puts back the kept value and keeps the
 // current one, so undo and redo alternate.
@@ -255,7 +248,7 @@ void actionPerform(vundoAction* self) {
   auto* a = static_cast<SpringAction*>(self);
   vspringdom* d = a->domain;
   if (a->state != vundoNEW)
-    replay(d, [&] {
+    _vdomainReplay(d, [&] {
       vspringdomHandle* h = a->kind == kContainer ? nullptr : vspringdomGetHandle(d, a->object, a->side);
       switch (a->kind) {
         case kContainer: {

@@ -290,6 +290,176 @@ TEST(Domain, StoreAndLoadKeepOrderGroupsAndFields) {
   vrstoreCloseFile(root);
 }
 
+TEST(Domain, ConnectingSpreadsSelectionExceptIntoSlotZeroAndSplicesRings) {
+  struct Case {
+    int slot;
+    bool firstSelected, secondSelected, secondSelectable;
+    bool wantFirst, wantSecond;
+  } cases[] = {{1, true, false, true, true, true},  {1, false, true, true, true, true},
+               {0, false, true, true, false, true}, {0, true, false, true, true, true},
+               {1, true, false, false, true, false}};
+  for (const Case& c : cases) {
+    Fixture f(2);
+    vdomainAllocSelection(f.d);
+    vdomainAllocSelection(f.d);
+    if (!c.secondSelectable) f.o[1]->flags |= vdomainNOT_SELECTABLE;
+    for (int i = 0; i < 2; ++i)
+      if (i == 0 ? c.firstSelected : c.secondSelected) {
+        vdomainSet* s = f.set({i});
+        vdomainClassOf(f.d)->selectObjects(f.d, c.slot, s);
+        vdomainDestroySet(s);
+      }
+    vdomainClassOf(f.d)->connectObjects(f.d, f.o[0], f.o[1]);
+    EXPECT_EQ(vdomainIsSelected(f.o[0], c.slot) != 0, c.wantFirst) << c.slot << c.firstSelected << c.secondSelected;
+    EXPECT_EQ(vdomainIsSelected(f.o[1], c.slot) != 0, c.wantSecond) << c.slot << c.firstSelected << c.secondSelected;
+    EXPECT_EQ(vdomainSelectedCount(f.d, c.slot), int(c.wantFirst) + int(c.wantSecond));
+  }
+  Fixture f(4);
+  vdomainClassOf(f.d)->connectObjects(f.d, f.o[0], f.o[1]);
+  vdomainClassOf(f.d)->connectObjects(f.d, f.o[2], f.o[3]);
+  vdomainClassOf(f.d)->connectObjects(f.d, f.o[1], f.o[3]);
+  vdomainSet* ring = vdomainClassOf(f.d)->connectedSet(f.d, f.o[0]);
+  EXPECT_EQ(ring->count, 4);
+  vdomainClassOf(f.d)->sortSet(f.d, ring);
+  EXPECT_EQ(ids(f.d, ring), "0,1,2,3");
+  vdomainDestroySet(ring);
+}
+
+TEST(Domain, RestackHideAndFilter) {
+  struct Restack {
+    int object, how;
+    const char* order;  // objects from the top
+  } restacks[] = {{3, 1, "2,1,0,3"}, {0, 2, "0,3,2,1"}, {3, 3, "2,3,1,0"}, {0, 4, "3,2,0,1"}, {1, 9, "3,2,1,0"}};
+  for (const Restack& r : restacks) {
+    Fixture f(4);
+    vdomainSet* s = f.set({r.object});
+    vdomainClassOf(f.d)->restackObjects(f.d, s, r.how);
+    vdomainDestroySet(s);
+    std::string order;
+    for (vdomainObject* o = f.d->first; o; o = o->next) {
+      for (int i = 0; i < 4; ++i)
+        if (f.o[i] == o) order += (order.empty() ? "" : ",") + std::to_string(i);
+      if (o->next) {
+        EXPECT_EQ(o->next->prev, o);
+      }
+    }
+    EXPECT_EQ(order, r.order) << r.object << " how " << r.how;
+  }
+
+  Fixture f(4);
+  Recorder* rec = recorder("r");
+  vdomainInstallObserver(f.d, rec);
+  auto* hideLog = vclassSpawnOf<vdomainObserverClassRec>(recorderClass());
+  hideLog->showStateChanged = [](void*, vdomainSet* s, int hidden) {
+    trace.push_back("shown " + std::to_string(s->count) + " " + std::to_string(hidden));
+  };
+  auto* h = static_cast<Recorder*>(vinstanceCreate(hideLog));
+  h->name = "h";
+  vdomainInstallObserver(f.d, h);
+  vdomainSet* s = f.set({0, 1});
+  vdomainClassOf(f.d)->hideObjects(f.d, s);
+  trace.clear();
+  vdomainDestroySet(s);
+  s = f.set({0, 2});
+  vdomainClassOf(f.d)->hideObjects(f.d, s);  // only 2 changes
+  EXPECT_EQ(trace, std::vector<std::string>{"shown 1 1"});
+  vdomainDestroySet(s);
+  int slot = vdomainAllocSelection(f.d);
+  f.o[3]->flags |= vdomainNOT_SELECTABLE;
+  s = f.set({1, 3});
+  vdomainClassOf(f.d)->selectObjects(f.d, slot, s);  // 3 refuses
+  vdomainDestroySet(s);
+  // From the top: 3 shown and not selectable; 2 hidden; 1 hidden and
+  // selected; 0 hidden.
+  struct Filter {
+    int flags;
+    const char* found;
+  } filters[] = {{54, "0,1,2,3"},
+                 {2 | 4, "0"},
+                 {16, "1,2,3"},
+                 {16 | 2, "1,2,3"},
+                 {32, "0"},
+                 {128 | 16 | 2, "2"},
+                 {128 | 16 | 4, "0,1,3"},
+                 {128 | 32, "0"},
+                 {128 | 2, ""}};
+  for (const Filter& c : filters) {
+    vdomainSet* got = vdomainFilterSet(f.d, slot, c.flags, nullptr, nullptr);
+    EXPECT_EQ(ids(f.d, got), c.found) << c.flags;
+    vdomainDestroySet(got);
+  }
+  vdomainUninstallObserver(f.d, rec);
+  vdomainUninstallObserver(f.d, h);
+  vinstanceDestroy(rec);
+  vinstanceDestroy(h);
+}
+
+TEST(Domain, ClonesKeepOrderRingsAndPoolRecords) {
+  std::size_t pools = vdomainPoolCount();
+  {
+    Fixture f(130);
+    vdomainClassOf(f.d)->connectObjects(f.d, f.o[5], f.o[77]);
+    auto* copy = static_cast<vdomain*>(vobjectClone(f.d));
+    ASSERT_EQ(copy->count, 130);
+    vdomainObject* q = copy->first;
+    for (vdomainObject* p = f.d->first; p; p = p->next, q = q->next) {
+      EXPECT_NE(p, q);
+      EXPECT_EQ(p->rect.x, q->rect.x);
+      EXPECT_EQ(q->domain, copy);
+      if (p->connection) {
+        EXPECT_EQ(vdomainObjectPosition(copy, q->connection), vdomainObjectPosition(f.d, p->connection));
+      }
+    }
+    vdomainDestroy(copy);
+  }
+  // Every record went back to its own pool: the same number serves again.
+  std::size_t after = vdomainPoolCount();
+  EXPECT_GE(after, pools);
+  vdomain* d = vdomainCreate();
+  for (int i = 0; i < 260; ++i) vdomainNewObject(d);
+  EXPECT_EQ(vdomainPoolCount(), after);
+  vdomainDestroy(d);
+}
+
+TEST(Domain, LongDomainsKeep32BitsAndShortOnesCut) {
+  vrstoreInstallInterface();
+  vresource root = vrstoreCreateMemory();
+  vdomain* l = vdomainCreateLong();
+  vdomainObject* o = vdomainNewObject(l);
+  vrectLong wide{70000, -70000, 100000, 5};
+  vdomainSet* s = vdomainCreateSetOf(&o, 1);
+  vdomainClassOf(l)->setRectsLong(l, s, &wide);
+  vrect small{0, 0, 1, 1};
+  const vexClass* raised = nullptr;
+  vexGuard([&] { vdomainClassOf(l)->setRects(l, s, &small); },
+           [&](vexHandler& h) {
+             raised = vexGetCurrentException()->cls;
+             vexSetCurrentException(h.savedChain);
+           });
+  EXPECT_EQ(raised, &vexDomainWrongTypeClass);
+  EXPECT_TRUE(vexClassDerives(&vexDomainWrongTypeClass, &vexArgClass));
+  vdomainDestroySet(s);
+  vresource r = vrstoreCreate(root, vnameInternLiteral("Long"), vresDICTIONARY);
+  vdomainClassOf(l)->store(l, r);
+  auto* back = static_cast<vdomain*>(vobjectLoad(r));
+  EXPECT_TRUE(vdomainIsLong(back));
+  EXPECT_EQ(back->first->rect.x, 70000);
+  EXPECT_EQ(back->first->rect.width, 100000);
+  vdomainDestroy(back);
+  // The same resource read as short: "Long Domain" off narrows every value.
+  vrstoreSetBoolean(r, vnameInternLiteral("Long Domain"), 0);
+  vrstoreRemove(r, vnameInternLiteral("Bounds"));
+  back = static_cast<vdomain*>(vobjectLoad(r));
+  EXPECT_FALSE(vdomainIsLong(back));
+  EXPECT_EQ(back->first->rect.x, static_cast<std::int16_t>(70000));
+  vrect b;
+  vdomainGetBounds(back, &b);
+  EXPECT_EQ(b.width, 100);  // no "Bounds": the default
+  vdomainDestroy(back);
+  vdomainDestroy(l);
+  vrstoreCloseFile(root);
+}
+
 TEST(DomainObservers, InstallUninstallMuteForwardAndInstallWhileNotified) {
   Fixture f(0);
   Recorder* a = recorder("a");

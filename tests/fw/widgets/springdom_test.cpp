@@ -111,6 +111,62 @@ TEST(SpringDomain, GrowsToItsContentScalesAndKeepsOthersOnRemoval) {
   vdomainDestroy(loose);
 }
 
+// Logs the spring announcements it hears.
+std::vector<std::string> heard;
+vspringdomObserverClassRec* listener() {
+  static vspringdomObserverClassRec* c = [] {
+    auto* r = vclassSpawnOf<vspringdomObserverClassRec>(vspringdomGetObserverClass());
+    vclassSetName(r, vscribeLiteral("testSpringListener"));
+    r->validityChanged = [](void*, vdomainObject* o, int side, int valid) {
+      heard.push_back(std::string(o ? "o" : "c") + std::to_string(side) + (valid ? "+" : "-"));
+    };
+    r->containerChanged = [](void*, const vrect* old) { heard.push_back("container " + rectText(*old)); };
+    return r;
+  }();
+  return c;
+}
+
+TEST(SpringDomain, AChainWithoutASpringIsInvalidAndLeavesItsObjects) {
+  Loaded l;
+  auto* ear = static_cast<vdomainObserver*>(vinstanceCreate(listener()));
+  ear->flags = vdomainObserverOWNED;
+  vdomainInstallObserver(l.d, ear);
+  heard.clear();
+  // The only horizontal spring is between the container and the first object.
+  vspringdomSetSpring(l.d, vspringdomGetHandle(l.d, nullptr, 1), 0, 1);
+  vrect box{0, 0, 300, 30};
+  vspringdomSetContainerRect(l.d, &box);
+  EXPECT_EQ(l.rects(), "0,10,60,20 68,10,60,20 ");  // x kept; y follows the new bottom
+  std::string got;
+  for (const std::string& h : heard) got += h + " ";
+  // Both ends of each horizontal connection turn invalid; the vertical ones stay.
+  for (const char* want : {"c1-", "o0-", "o1-", "o2-", "o3-", "c2-"}) EXPECT_NE(got.find(want), std::string::npos) << want << " in " << got;
+  EXPECT_EQ(got.find("o4"), std::string::npos) << got;
+  EXPECT_NE(got.find("container 0,-30,138,30"), std::string::npos) << got;
+  heard.clear();
+  vspringdomSetSpring(l.d, vspringdomGetHandle(l.d, nullptr, 1), 1, 1);
+  vspringdomSolve(l.d);
+  EXPECT_EQ(l.rects(), "162,10,60,20 230,10,60,20 ");
+  EXPECT_NE(heard.size(), 0u);
+  for (const std::string& h : heard) EXPECT_EQ(h.back(), '+') << h;
+}
+
+TEST(SpringDomain, ACloneHasTheSameConnections) {
+  Loaded l;
+  auto* copy = static_cast<vspringdom*>(vobjectClone(l.d));
+  ASSERT_EQ(copy->count, 2);
+  vrect box{0, 0, 200, 100};
+  vspringdomSetContainerRect(copy, &box);
+  vdomainObject* first = copy->first;
+  EXPECT_EQ(first->rect.x, 62);
+  EXPECT_EQ(first->next->rect.x, 130);
+  EXPECT_EQ(l.at(0)->rect.x, 0);  // the original did not move
+  vspringdomHandle* h = vspringdomGetHandle(copy, first, 3);
+  ASSERT_NE(h->connection, nullptr);
+  EXPECT_EQ(h->connection->object, first->next);
+  vdomainDestroy(copy);
+}
+
 TEST(SpringDomain, StoreAndLoadReproduceConnections) {
   Loaded l;
   vspringdomSetLength(l.d, vspringdomGetHandle(l.d, l.at(0), 3), 12, 1);
