@@ -122,6 +122,15 @@ TEST(Domain, GroupsSelectTogetherAndRemovalLowersSlotCountsExactly) {
   // The ring closed over the removed member.
   EXPECT_EQ(f.o[1]->connection, f.o[2]);
   EXPECT_EQ(f.o[2]->connection, f.o[1]);
+  // Toggling one member of the selected group deselects the group; the
+  // other member toggles it back.
+  for (int i : {1, 2}) {
+    s = f.set({i});
+    vdomainToggleSelection(f.d, b, s);
+    vdomainDestroySet(s);
+    EXPECT_EQ(vdomainSelectedCount(f.d, b), i == 1 ? 0 : 2);
+    EXPECT_EQ(vdomainIsSelected(f.o[1], b), vdomainIsSelected(f.o[2], b));
+  }
   for (int i = 2; i < 32; ++i) vdomainAllocSelection(f.d);
   EXPECT_FALSE(vexTry([&] { vdomainAllocSelection(f.d); }));
   vdomainReleaseSelection(f.d, 5);
@@ -505,6 +514,12 @@ TEST(DomainObservers, InstallUninstallMuteForwardAndInstallWhileNotified) {
   trace.clear();
   vdomainNewObject(f.d);
   EXPECT_EQ(trace, (std::vector<std::string>{"a added", "a added", "grow"}));
+  // The iterator yields the filled slots only: a twice, the grower, its eight.
+  vdomainObserverIterator it;
+  vdomainInitObserverIterator(&it, f.d);
+  int seen = 0;
+  while (vdomainNextObserverIterator(&it)) ++seen;
+  EXPECT_EQ(seen, 11);
   vinstanceDestroy(fwd);
   vinstanceDestroy(owner);
   vinstanceDestroy(stranger);
