@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "fw/core/sys.h"
+#include "fw/services/repdef.h"
 #include "fw/services/session.h"
 
 namespace {
@@ -59,9 +60,8 @@ void rootCopyInit(Engine* source, Engine* target) {
   rec(source)->init(target);
   target->client = source->client;
 }
-vinstance* rootResultScrap(Engine*, vdatatag* d) { return vdatatagCreateScrap(d); }
-// The arguments travel as one List value, whatever their datatags.
-vinstance* rootArgumentScrap(Engine*, vdatatagList*) { return vdatatagCreateScrap(vdatatagGetPredefined(vdatatagLIST)); }
+vinstance* rootResultScrap(Engine*, vdatatag* d) { return vsessionCreateEngineScrap(d); }
+vinstance* rootArgumentScrap(Engine*, vdatatagList* list) { return vsessionCreateEngineListScrap(list); }
 int rootPoll(Engine*, const vsysTime*) { return 0; }
 void rootOpen(Engine* e) {
   e->flags |= vsessionEngineROOT_OPEN;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "fw/services/repdef.h"
 #include "fw/services/service.h"
 #include "services_support.h"
 
@@ -428,6 +429,47 @@ TEST_F(Sessions, PrimitiveArgumentsAndStatementMisuse) {
   EXPECT_EQ(st->state & vsessionStatementNUMBER_MASK, 0u);
   vsessionStatementDestroy(st);
   vsessionDestroy(s);
+}
+
+// The root engine's scraps are typed by what they will carry: the result
+// by its datatag, the arguments by their list; what is put in comes back.
+TEST_F(Sessions, RootEngineScrapsAreTypedEngineScraps) {
+  auto* engine = static_cast<vsessionEngineRoot*>(vinstanceCreate(vsessionEngineRootGetClass()));
+  vservicePrimitive* p = vservicePrimitiveCreate();
+  p->signature = static_cast<vsignature*>(vinstanceCreate(vsignatureGetDefaultClass()));
+  vsignatureAddDatatags(p->signature, vdatatagGetPredefined(vdatatagINTEGER), vdatatagGetPredefined(vdatatagSTRING),
+                        nullptr);
+  vdatatag* integer = vdatatagGetPredefined(vdatatagINTEGER);
+  struct Row {
+    vinstance* scrap;
+    std::int32_t mode;
+    void* typedBy;
+  } rows[] = {
+      {vsessionEngineClassOf(engine)->makeResultScrap(engine, integer), vsessionScrapDATATAG, integer},
+      {vsessionEngineClassOf(engine)->makeArgumentScrap(engine, &p->signature->arguments), vsessionScrapLIST,
+       &p->signature->arguments},
+  };
+  for (const Row& row : rows) {
+    ASSERT_NE(row.scrap, nullptr);
+    EXPECT_EQ(row.scrap->cls, static_cast<vclass*>(vsessionGetEngineScrapClass()));
+    auto* e = static_cast<vsessionEngineScrap*>(row.scrap);
+    EXPECT_EQ(e->mode, row.mode);
+    EXPECT_EQ(e->datatag, row.typedBy);
+  }
+  // Arguments imported into the list scrap are read back by the primitive.
+  vinstance* values = vdatatagCreateListScrapWithValue(&p->signature->arguments, 7, "seven");
+  vscrapImport(vscrapWalk(values), vscrapWalk(rows[1].scrap));
+  vinstanceDestroy(values);
+  std::int32_t number = 0;
+  char* name = nullptr;
+  vservicePrimitiveGetArgs(p, rows[1].scrap, &number, &name);
+  EXPECT_EQ(number, 7);
+  ASSERT_NE(name, nullptr);
+  EXPECT_STREQ(name, "seven");
+  for (const Row& row : rows) vinstanceDestroy(row.scrap);
+  vinstanceDestroy(p->signature);
+  vservicePrimitiveDestroy(p);
+  vinstanceDestroy(engine);
 }
 
 // Every entry of a dictionary becomes an attribute with its datatag;
