@@ -172,6 +172,7 @@ void pollWhile(vsession* s, std::uint32_t flag) {
 
 void syntheticOpen(Engine* e) {
   EngineState* st = state();
+  synth(e)->link.session = e->session;  // bound after the components were made
   choose(e, vsessionPROTOCOL_CLASS, protocolOf(e), st->defaultProtocol);
   choose(e, vsessionTRANSPORT_CLASS, transportOf(e), st->defaultTransport);
   vsessionSyntheticComponent* t = transportOf(e);

@@ -171,6 +171,7 @@ LayerClasses* classes() {
   auto* ct = vclassSpawnOf<vsessionChannelTransportClassRec>(t);
   vclassSetName(ct, vscribeLiteral("vsessionChannelTransport"));
   ct->instanceSize = sizeof(vsessionChannelTransport);
+  _vsessionChannelTransportSetup(ct);
   s->channelTransport = ct;
 
   auto* p = vclassSpawnOf<vsessionRootProtocolClassRec>(c);

@@ -44,13 +44,18 @@ struct vsessionSyntheticComponentClassRec : vinstanceClassRec {
 struct vsessionRootTransport : vsessionSyntheticComponent {};
 struct vsessionChannelTransport : vsessionRootTransport {
   vcommChannel* channel;
+  std::int64_t pollSeconds;  // the time-out a poll without one waits
+  std::int64_t pollNanoseconds;
 };
 struct vsessionRootTransportClassRec : vsessionSyntheticComponentClassRec {
   void (*send)(vsessionRootTransport* self, vsessionBlock* block);
   int (*poll)(vsessionRootTransport* self, std::int64_t seconds, std::int64_t nanoseconds);
 };
-// The channel transport's operations come with the wire protocol.
 struct vsessionChannelTransportClassRec : vsessionRootTransportClassRec {};
+// Fills in the channel transport's operations (trachan).
+void _vsessionChannelTransportSetup(vsessionChannelTransportClassRec* cls);
+// The channel notification handler of the channel transport.
+void vsessionChannelTransportNotify(vcommChannel* channel, int event);
 
 struct vsessionRootProtocol : vsessionSyntheticComponent {};
 struct vsessionRootProtocolClassRec : vsessionSyntheticComponentClassRec {

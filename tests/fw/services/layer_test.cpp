@@ -110,7 +110,7 @@ TEST(Layering, OpenUpCloseDownClosedUp) {
   engine.sessionClosed = [](vsessionEngine* e) {
     engineTrace.push_back(std::string("closed") + ((e->flags & vsessionEngineOPEN) ? "+" : "-"));
   };
-  auto* t = static_cast<vsessionRootTransport*>(vinstanceCreate(vsessionChannelTransportGetDefaultClass()));
+  auto* t = static_cast<vsessionRootTransport*>(vinstanceCreate(vsessionRootTransportGetDefaultClass()));
   auto* p = static_cast<vsessionRootProtocol*>(vinstanceCreate(vsessionRootProtocolGetDefaultClass()));
   EXPECT_EQ(t->flags, 0u);
   EXPECT_TRUE(vclassIsSubclass(t->cls, vsessionRootTransportGetDefaultClass()));

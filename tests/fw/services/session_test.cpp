@@ -171,6 +171,17 @@ TEST_F(Sessions, SyntheticEngineChoosesPublishesClonesAndDestroysInOrder) {
   makeTestComponents();
   vsession* s = sessionWithEngine("vsessionSyntheticEngine", recordCode);
   vsessionSetAttribute(s, key(vsessionPROTOCOL_CLASS), vsessionTagDatatag(), vnameInternLiteral("TestProtocol"));
+  // The default transport connects where the session's attributes say.
+  vcommAddress a;
+  vcommAddressInit(&a);
+  vcommAddressSetTransport(&a, vnameInternLiteral("tcp"));
+  vcommAddressSetLocation(&a, vscribeLiteral("127.0.0.1"));
+  vcommAddressSetPort(&a, vscribeLiteral("0"));
+  vcommChannel* listener = vcommListen(&a, [](vcommChannel*, int) {});
+  vcommAddressClear(&a);
+  vsessionSetAttribute(s, key(vsessionTRANSPORT), vsessionTagDatatag(), vnameInternLiteral("tcp"));
+  vsessionSetAttribute(s, key(vsessionLOCATION), vsessionStringDatatag(), "127.0.0.1");
+  vsessionSetAttribute(s, key(vsessionPORT), vsessionStringDatatag(), listener->local.port);
   vsessionOpen(s);
   EXPECT_EQ(trace, (std::vector<std::string>{"code 0"}));
   EXPECT_STREQ(vsessionGetAttributeTag(s, key(vsessionPROTOCOL_CLASS)), "TestProtocol");
@@ -198,6 +209,7 @@ TEST_F(Sessions, SyntheticEngineChoosesPublishesClonesAndDestroysInOrder) {
   EXPECT_STREQ(vsessionGetAttributeTag(s, key(vsessionTRANSPORT_CLASS)), "TestTransport");
   vsessionDestroy(s);
   EXPECT_EQ(trace, (std::vector<std::string>{"transport destroyed", "protocol destroyed"}));
+  vcommChannelDestroy(listener);
 }
 
 TEST_F(Sessions, SyntheticOpenFailuresAndTheSynchronousWait) {
