@@ -186,6 +186,7 @@ vdatatagScrap* vdatatagCreateScrapWithValueV(vdatatag* d, va_list values);
 vdatatagScrap* vdatatagCreateScrapFromArgsV(vdatatag* d, va_list addresses);
 vdatatagScrap* vdatatagCreateListScrapWithValue(vdatatagList* datatags, ...);
 vdatatagScrap* vdatatagCreateListScrapFromArgs(vdatatagList* datatags, ...);
+vdatatagScrap* vdatatagCreateListScrapWithValueV(vdatatagList* datatags, va_list values);
 vdatatagScrap* vdatatagCreateListScrapFromArgsV(vdatatagList* datatags, va_list addresses);
 void* vdatatagScrapAllocate(vdatatagScrap* scrap);
 vdatatagScrap* vdatatagScrapFromMemory(vdatatag* d, const void* address);

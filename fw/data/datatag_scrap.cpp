@@ -499,6 +499,9 @@ vdatatagScrap* vdatatagCreateListScrapWithValue(vdatatagList* datatags, ...) {
   va_start(ap, datatags);
   return endingArgs(ap, [&] { return listScrap(datatags, ap, true); });
 }
+vdatatagScrap* vdatatagCreateListScrapWithValueV(vdatatagList* datatags, va_list values) {
+  return listScrap(datatags, values, true);
+}
 vdatatagScrap* vdatatagCreateListScrapFromArgsV(vdatatagList* datatags, va_list addresses) {
   return listScrap(datatags, addresses, false);
 }

@@ -151,8 +151,9 @@ void vsessionEngineSetComponent(vsessionEngineRoot* engine, vname key, vclass* c
 // The default component classes; the wire protocol installs its own.
 void vsessionSetDefaultComponentClasses(vclass* protocol, vclass* transport);
 
-// Statements: the record, its state word and completion. Sending and
-// waiting come with the wire protocol.
+// Statements: one call of a remote operation and its reply. A destroy asked
+// for while its completion or a wait on it runs is carried out when that
+// returns.
 struct vsessionReply {
   std::int32_t kind;  // vsessionREPLY_*; bit 15: more replies follow
 };
@@ -183,6 +184,8 @@ enum : std::uint32_t {
   vsessionStatementNUMBER_MASK = 0xFFFFFF,
   vsessionStatementDESTROY_WHEN_DONE = 1u << 28,
   vsessionStatementWAITING = 1u << 29,
+  vsessionStatementTYPEABLE = 1u << 30,  // the result has been made typeable
+  vsessionStatementIN_REPLY = 1u << 31,  // its completion is running
 };
 inline std::uint32_t vsessionStatementGetState(const vsessionStatement* s) { return s->state >> 24 & 0xF; }
 vinstanceClassRec* vsessionStatementGetClass();
@@ -190,3 +193,12 @@ vsessionStatement* vsessionStatementCreate();
 void vsessionStatementDestroy(vsessionStatement* statement);
 void vsessionStatementSetSession(vsessionStatement* statement, vsession* session);
 void vsessionStatementComplete(vsessionStatement* statement, vsessionReply* reply);
+void vsessionStatementSetOperation(vsessionStatement* statement, vsignature* operation);
+// The arguments as C values of the operation's argument datatags.
+void vsessionStatementSetArgs(vsessionStatement* statement, ...);
+void vsessionStatementSend(vsessionStatement* statement);
+// 1 once the statement has left the pending state; a null time-out waits
+// as long as the session's poll finds something to do.
+int vsessionStatementWait(vsessionStatement* statement, const vsysTime* timeout);
+// The result into C out-pointers of the operation's return datatag.
+void vsessionStatementGetResult(vsessionStatement* statement, ...);
