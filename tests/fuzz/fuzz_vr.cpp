@@ -3,8 +3,10 @@
 // read, changed and removed without reading outside a buffer or looping.
 // Every top-level dictionary is also loaded as an object of the class it
 // names (dates, date and number formats, patterns, datatags) and as a
-// datatag, and the file is read through a preference dictionary: each
-// refuses with an exception or gives an object that is then freed.
+// datatag, as an image, a colour list and a colour spec, and the file is
+// read through a preference dictionary: each refuses with an exception or
+// gives an object that is then freed. Loaded pixmaps and images are
+// stored again into memory, which runs the run-length encoder on them.
 #include <unistd.h>
 
 #include <cstdint>
@@ -17,6 +19,9 @@
 #include "fw/data/pref.h"
 #include "fw/data/regexp.h"
 #include "fw/data/vrstore.h"
+#include "fw/gui/graphics/color.h"
+#include "fw/gui/graphics/colorlist.h"
+#include "fw/gui/graphics/image.h"
 
 namespace {
 
@@ -85,6 +90,8 @@ void loadObjects(vresource root) {
     vdatatagGetDefaultClass();
     vsignatureGetDefaultClass();
     vprefBuildClasses();
+    vpixmapGetDefaultClass();
+    vimageGetDefaultClass();
     return true;
   }();
   (void)classes;
@@ -94,7 +101,19 @@ void loadObjects(vresource root) {
     guarded([&] {
       vresource c = vrstoreGetTagAt(root, i, nullptr);
       if (vrstoreGetType(c, nullptr) != vresDICTIONARY) return;
-      guarded([&] { vinstanceDestroy(vobjectLoad(c)); });
+      guarded([&] {
+        vobject* o = vobjectLoad(c);
+        guarded([&] {
+          if (!vclassIsSubclass(o->cls, vpixmapGetDefaultClass())) return;
+          vresource scratch = vrstoreCreateMemory();
+          guarded([&] { vclassRec<vobjectClassRec>(o)->store(o, scratch); });
+          vrstoreCloseFile(scratch);
+        });
+        vinstanceDestroy(o);
+      });
+      guarded([&] { vimageDestroy(vimageLoad(c)); });
+      guarded([&] { vcolorListDestroy(vcolorListLoad(c)); });
+      guarded([&] { vcolorDestroySpec(vcolorLoadSpec(c)); });
       guarded([&] { vdatatagDestroy(vdatatagLoad(c)); });
     });
   }

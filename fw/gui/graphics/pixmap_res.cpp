@@ -107,6 +107,8 @@ bool _vpixmapDecodeRLE(vpixmap* p, const std::uint8_t* data, std::size_t size) {
   bool wide = p->depth > 8;
   std::size_t width = wide ? 3 : 1;
   std::size_t total = std::size_t(p->width) * std::size_t(p->height), done = 0;
+  // No packet stands for more than 127 pixels: refused before any pixels are made.
+  if (total / kMaxPacket > size / (1 + width) + 1) return false;
   HeldCursor c(p);
   auto value = [&](std::size_t at) {
     return wide ? std::uint32_t(data[at]) << 16 | std::uint32_t(data[at + 1]) << 8 | data[at + 2] : data[at];

@@ -438,6 +438,7 @@ TEST_F(PixmapResource, DamagedResourcesAreRefused) {
       {"truncated runs", 4, 2, 8, "RLE_CompressImage", Bytes{8, 1, 2, 3}},
       {"overlong runs", 4, 2, 8, "RLE_CompressImage", Bytes{0xF8, 1, 1, 2}},
       {"runs short of the pixels", 4, 2, 8, "RLE_CompressImage", Bytes{0xF9, 1}},
+      {"runs far short of a huge size", 32767, 32767, 32, "RLE_CompressImage", Bytes{0x81, 1, 2, 3}},
       {"no width", 0, 2, 8, "Bits", Bytes(8, 1)},
       {"too high", 1, 32768, 8, "Bits", Bytes(8, 1)},
       {"depth 0", 4, 2, 0, "Bits", Bytes(8, 1)},
