@@ -4,9 +4,44 @@
 
 #include "fw/core/name.h"
 #include "fw/core/scribe.h"
+#include "fw/gui/graphics/draw.h"
 #include "fw/gui/graphics/font.h"
 
 namespace {
+
+// A driver that only counts its syncs.
+long syncs = 0;
+vdrawDriverRecord countingDriver() {
+  vdrawDriverRecord d = vdrawPathRecorder;
+  d.sync = [](void*, unsigned) { ++syncs; };
+  return d;
+}
+
+vcolor* rgb(unsigned r, unsigned g, unsigned b) {
+  vcolorSpec spec;
+  vcolorInitSpec(&spec);
+  vcolorSetSpecRGB(&spec, r, g, b);
+  return vcolorInternSpec(&spec);
+}
+
+void BM_SaveColorSyncRestore(benchmark::State& state) {
+  static const vdrawDriverRecord driver = countingDriver();
+  static int window;
+  _vdrawBindDevice(vdrawBIND_WINDOW, &window, nullptr, &vdrawDefaultDeviceTable, &driver);
+  vcolor* other = rgb(65535, 0, 0);
+  vdrawSyncState(vdrawSYNC_FILL);
+  syncs = 0;
+  for (auto _ : state) {
+    vdrawGSave();
+    vdrawSetColor(other);
+    vdrawSyncState(vdrawSYNC_FILL);
+    vdrawGRestore();
+  }
+  if (syncs != long(state.iterations())) state.SkipWithError("one sync a round");
+  vcolorRelease(other);
+  _vdrawShutdown();
+}
+BENCHMARK(BM_SaveColorSyncRestore);
 
 void registerFonts() {
   const char* families[] = {"Helvetica", "Courier", "Times", "Arial", "Symbol"};
