@@ -117,21 +117,27 @@ int _vimportwinWriteMonoPalette(vfsStream* stream) {
 int _vimportwinWritePixels(vfsStream* stream, vimage* image, int width, int height, int bits, int invert) {
   vpixmapSetRowAlignment(image, 32);
   std::uint32_t rowBytes = _vimportwinRowBytes(bits, width);
-  width = std::min<int>(width, image->width);
-  height = std::min<int>(height, image->height);
+  // Rows and columns past the image's own are written as zeros, so the
+  // file always holds what its headers declare.
+  int have = std::min<int>(height, image->height);
   std::vector<std::uint8_t> row(rowBytes);
   if (storeIsFileOrder(image, bits) && width == image->width) {
     const std::uint8_t* store = vpixmapLockPixels(image);
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < have; ++y) {
       std::copy_n(store + std::size_t(y) * rowBytes, rowBytes, row.begin());
       writeRow(stream, row, invert);
       if (!ok()) return 0;
     }
-    return 1;
+  } else {
+    imgops::Cursor c(image);
+    for (int y = 0; y < have; ++y) {
+      packRow(c, y, std::min<int>(width, image->width), bits, row);
+      writeRow(stream, row, invert);
+      if (!ok()) return 0;
+    }
   }
-  imgops::Cursor c(image);
-  for (int y = 0; y < height; ++y) {
-    packRow(c, y, width, bits, row);
+  for (int y = have; y < height; ++y) {
+    std::fill(row.begin(), row.end(), 0);
     writeRow(stream, row, invert);
     if (!ok()) return 0;
   }
@@ -197,8 +203,8 @@ int _vimportwinWriteBitmap(vfsStream* stream, vimage* image, vimportwinFileHeade
   return 1;
 }
 
-int vimportwinWriteBMP(const vfsPath* path, vimage* image) {
-  if (!path || !image) _vexGenerate(&vexArgNullClass, vexEnd);
+int _vimportwinWriteReplacing(const vfsPath* path, int (*body)(vfsStream* stream, void* data), void* data) {
+  if (!path) _vexGenerate(&vexArgNullClass, vexEnd);
   std::string target = nativeText(path);
   std::string temp = target + ".XXXXXX";
   vfsMSWMakeTempName(temp.data());
@@ -209,11 +215,7 @@ int vimportwinWriteBMP(const vfsPath* path, vimage* image) {
       [&] {
         stream = vfsOpenFile(tempPath, vfsOPEN_WRITE);
         _vimportwinError = 0;
-        vimportwinFileHeader header{0x4D42, kFileHeaderBytes, 0, 0, kFileHeaderBytes};
-        if (_vimportwinWriteFileHeader(stream, &header) && _vimportwinWriteBitmap(stream, image, &header)) {
-          vfsSeekFile(stream, 0, 0);
-          result = _vimportwinWriteFileHeader(stream, &header);
-        }
+        result = body(stream, data);
         vfsStream* done = stream;
         stream = nullptr;
         vfsCloseFile(done);
@@ -239,4 +241,18 @@ int vimportwinWriteBMP(const vfsPath* path, vimage* image) {
     _vexGenerate(&vfsIOWriteClass, vexSetMessage, "cannot replace the file", vexSetErrno, err, vexEnd);
   }
   return 1;
+}
+
+int vimportwinWriteBMP(const vfsPath* path, vimage* image) {
+  if (!path || !image) _vexGenerate(&vexArgNullClass, vexEnd);
+  return _vimportwinWriteReplacing(
+      path,
+      [](vfsStream* stream, void* data) {
+        auto* image = static_cast<vimage*>(data);
+        vimportwinFileHeader header{0x4D42, kFileHeaderBytes, 0, 0, kFileHeaderBytes};
+        if (!_vimportwinWriteFileHeader(stream, &header) || !_vimportwinWriteBitmap(stream, image, &header)) return 0;
+        vfsSeekFile(stream, 0, 0);
+        return _vimportwinWriteFileHeader(stream, &header);
+      },
+      image);
 }

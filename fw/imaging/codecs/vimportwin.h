@@ -34,6 +34,11 @@ extern int _vimportwinError;
 // failed write or seek raises and also leaves the old file as it was.
 int vimportwinWriteBMP(const vfsPath* path, vimage* image);
 
+// Writes a file through body into a temporary file beside path, renamed
+// over path when body answers 1; otherwise, and when body raises, the
+// temporary file is removed and the old file kept.
+int _vimportwinWriteReplacing(const vfsPath* path, int (*body)(vfsStream* stream, void* data), void* data);
+
 // The information header, colour table and rows; with a file header,
 // adds what it wrote to the header's size and pixel offset.
 int _vimportwinWriteBitmap(vfsStream* stream, vimage* image, vimportwinFileHeader* header);
@@ -55,3 +60,27 @@ int _vimportwinWriteByte(vfsStream* stream, std::uint8_t value);
 inline std::uint32_t _vimportwinRowBytes(int bits, int width) {
   return std::uint32_t((std::int64_t(bits) * width + 31) / 32 * 4);
 }
+
+// ---- Reading bitmaps and icons. Every count and offset is checked against
+// the file's size before anything is read; a file that fails a check gives
+// no image and leaves nothing behind.
+
+// Little-endian fields; a short read sets _vimportwinError and gives all
+// bits set.
+int _vimportwinReadByte(vfsStream* stream);
+std::uint16_t _vimportwinReadShort(vfsStream* stream);
+std::uint32_t _vimportwinReadLong(vfsStream* stream);
+
+// A bitmap of 1, 4 or 8 bits with its palette (as many entries as the file
+// gives), or of 24 bits without palette; rows padded to 32 bits.
+vimage* vimportBMP(const vfsPath* path);
+// A null-terminated array (vmemFree) of the icon's images, each with its
+// mask attached but not owned (entry 0 white, 1 black; 1 opaque), or none.
+// A file without an icon directory raises Module/Unimplemented.
+vimage** vimportICO(const vfsPath* path);
+// Icons of 16, 32 or 64 pixels a side, depth 1 or 4, with a one-bit mask;
+// writing stops at the first image that does not qualify. 1 written.
+int vimportWriteICO(const vfsPath* path, vimage** images);
+
+// The most pixels a file may declare for an image (fuzzing keeps it small).
+void _vimportwinSetPixelLimit(std::int64_t pixels);

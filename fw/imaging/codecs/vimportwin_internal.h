@@ -1,0 +1,55 @@
+// Shared by the bitmap and icon readers.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "fw/core/fs.h"
+#include "fw/gui/graphics/image.h"
+
+namespace winfile {
+
+// A file open for reading with its size; closed however the read ends.
+struct Input {
+  explicit Input(const vfsPath* path);
+  ~Input();
+  Input(const Input&) = delete;
+  Input& operator=(const Input&) = delete;
+  bool seek(std::int64_t to);  // false past the end, without seeking
+  bool read(void* into, std::int64_t n);
+  vfsStream* stream = nullptr;
+  std::int64_t size = 0;
+};
+
+// An image destroyed (with a mask it holds) unless released.
+class Made {
+ public:
+  explicit Made(vimage* image) : image_(image) {}
+  ~Made() {
+    if (!image_) return;
+    if (vimage* mask = image_->mask; mask && !(image_->flags & vimageOWNS_MASK)) {
+      vimageSetMask(image_, nullptr);
+      vimageDestroy(mask);
+    }
+    vimageDestroy(image_);
+  }
+  Made(Made&& other) noexcept : image_(other.release()) {}
+  Made(const Made&) = delete;
+  Made& operator=(const Made&) = delete;
+  vimage* get() const { return image_; }
+  vimage* release() {
+    vimage* i = image_;
+    image_ = nullptr;
+    return i;
+  }
+
+ private:
+  vimage* image_;
+};
+
+bool sizeFits(std::int64_t width, std::int64_t height);
+// Entries of blue, green, red (and a reserved byte when entryBytes is 4).
+void readPalette(vimage* image, const std::uint8_t* table, std::uint32_t entries, int entryBytes);
+// The file's rows into the store: rows padded to 32 bits, bottom first.
+bool readRows(Input& in, vimage* image, bool complement);
+
+}  // namespace winfile
