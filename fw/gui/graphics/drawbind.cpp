@@ -65,6 +65,64 @@ void sendAlone(vdrawPath* clip) {
   }
 }
 
+// The device clip of the mask image: the other path shifted by -origin.
+void sendShifted(vdrawPath* path, const vrect& origin) {
+  if ((path->flags & vdrawPathKIND) == vdrawPathMASK) {
+    m.driver->clipToMask(m.data, path->mask, path->bounds.x - origin.x, path->bounds.y - origin.y);
+    return;
+  }
+  int n = path->used;
+  vrect* shifted = vrectCloneList(vdrawPathRectangles(path), n);
+  for (int i = 0; i < n; ++i) vrectOffset(&shifted[i], -origin.x, -origin.y, &shifted[i]);
+  vexGuard([&] { m.driver->setClipRects(m.data, shifted, n); },
+           [&](vexHandler&) {
+             vrectDestroyList(shifted);
+             _vexGenerate(nullptr, vexEnd);
+           });
+  vrectDestroyList(shifted);
+}
+
+// Paints the mask path's image, clipped by the other path, into the cached
+// one-bit image of r, and clips the real device to that image.
+void intersectThroughMask(vdrawPath* maskPath, vdrawPath* other, const vrect& r) {
+  const vdrawDriverRecord* realDriver = m.driver;
+  void* realData = m.data;
+  if (m.maskImage && (m.maskImage->width != r.width || m.maskImage->height != r.height)) {
+    vimageDestroy(m.maskImage);
+    m.maskImage = nullptr;
+  }
+  if (!m.maskImage) m.maskImage = vimageCreateSized(r.width, r.height, 2);
+  vdrawGSave();
+  bool wasMasking = m.maskRestore;
+  m.maskRestore = true;
+  auto restore = [&] {
+    vdrawGRestore();
+    m.maskRestore = wasMasking;
+  };
+  vexGuard(
+      [&] {
+        vdrawBindImage(m.maskImage, vdrawBIND_MASK_IMAGE);
+        vdrawTranslate(-r.x, -r.y);
+        vdrawSetDrawMode(0);
+        vdrawSyncState(vdrawSYNC_FILL);
+        vrect whole = {0, 0, r.width, r.height};
+        m.driver->fillRects(m.data, &whole, 1);
+        vdrawSetDrawMode(15);
+        vdrawSyncState(vdrawSYNC_IMAGE);
+        sendShifted(other, r);
+        vdrawDeviceTransform toImage = {vmatrixTX | vmatrixTY, vfixedONE, 0, 0, vfixedONE,
+                                        vfixed(r.x - maskPath->bounds.x) * vfixedONE,
+                                        vfixed(r.y - maskPath->bounds.y) * vfixedONE};
+        m.driver->drawMask(m.data, maskPath->mask, &toImage);
+      },
+      [&](vexHandler&) {
+        restore();
+        _vexGenerate(nullptr, vexEnd);
+      });
+  restore();
+  realDriver->clipToMask(realData, m.maskImage, r.x, r.y);
+}
+
 }  // namespace
 
 vdrawBinding* defaultBinding() {
@@ -226,7 +284,5 @@ void _vdrawSyncClip() {
     vrect empty = {0, 0, 0, 0};
     return m.driver->setClipRects(m.data, &empty, 1);
   }
-  // A mask on either side is painted into a one-bit image of r with the
-  // path rendering, which is not built yet.
-  vexGenerateMessage(&vexModuleUnimplementedClass, "unable to intersect a mask clip with the device clip");
+  intersectThroughMask(clipKind == vdrawPathMASK ? clip : region, clipKind == vdrawPathMASK ? region : clip, r);
 }

@@ -60,30 +60,24 @@ void distance(double x, double y, bool integral, vfixed* fx, vfixed* fy) {
   }
 }
 
-template <int K>
-void moveTo(double x, double y, bool integral) {
+// A user point (or distance) converted by kind, then handed to a path operation.
+template <int K, bool Absolute, void (*Op)(vfixed, vfixed)>
+void convertThen(double x, double y, bool integral) {
   vfixed fx, fy;
-  point<K>(x, y, integral, &fx, &fy);
-  pathMoveTo(fx, fy);
+  if constexpr (Absolute)
+    point<K>(x, y, integral, &fx, &fy);
+  else
+    distance<K>(x, y, integral, &fx, &fy);
+  Op(fx, fy);
 }
 template <int K>
-void lineTo(double x, double y, bool integral) {
-  vfixed fx, fy;
-  point<K>(x, y, integral, &fx, &fy);
-  pathLineTo(fx, fy);
-}
+constexpr auto moveTo = convertThen<K, true, pathMoveTo>;
 template <int K>
-void rLineTo(double x, double y, bool integral) {
-  vfixed fx, fy;
-  distance<K>(x, y, integral, &fx, &fy);
-  pathRLineTo(fx, fy);
-}
+constexpr auto lineTo = convertThen<K, true, pathLineTo>;
 template <int K>
-void rMoveTo(double x, double y, bool integral) {
-  vfixed fx, fy;
-  distance<K>(x, y, integral, &fx, &fy);
-  pathRMoveTo(fx, fy);
-}
+constexpr auto rLineTo = convertThen<K, false, pathRLineTo>;
+template <int K>
+constexpr auto rMoveTo = convertThen<K, false, pathRMoveTo>;
 
 [[noreturn]] void noPoint() { _vexGenerate(&vdrawNoCurrentPointClass, vexEnd); }
 [[noreturn]] void unbuilt(const char* what) { vexGenerateMessage(&vexModuleUnimplementedClass, what); }

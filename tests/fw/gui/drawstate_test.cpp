@@ -7,22 +7,13 @@
 #include "fw/core/ex.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/graphics/image.h"
+#include "tests/fw/gui/raises.h"
 #include "tests/support/recording_driver.h"
 
 namespace {
 
 using Log = std::vector<std::string>;
 
-template <class F>
-const vexClass* raised(F body, std::string* message = nullptr) {
-  const vexClass* cls = nullptr;
-  vexGuard(body, [&](vexHandler& h) {
-    cls = vexGetCurrentException()->cls;
-    if (message) *message = vexGetCurrentException()->message ? vexGetCurrentException()->message : "";
-    vexSetCurrentException(h.savedChain);
-  });
-  return cls;
-}
 
 vcolor* rgb(unsigned r, unsigned g, unsigned b) {
   vcolorSpec spec;
@@ -261,6 +252,56 @@ TEST_F(DrawState, TheClipMeetsTheDeviceClipRegion) {
   vdrawInitClip();
   vdrawSyncState(vdrawDIRTY_CLIP);
   EXPECT_EQ(take(), (Log{"setClipRects#1 (0,0,0,0)"})) << "no overlap: one empty rectangle";
+}
+
+TEST_F(DrawState, AMaskClipMeetsTheDeviceClipThroughTheCachedImage) {
+  vdrawRegisterImageDriver(&recordingDriver().record, 0);
+  bind(&windowA, vdrawBIND_WINDOW | vdrawBIND_CLIP_TO_DEVICE);
+  vdrawInitDeviceClip();
+  vdrawSyncState(vdrawSYNC_IMAGE);
+  take();
+  vrect at = {90, 95, 20, 10};
+  vdrawState* s = state();
+  vdrawPathRelease(s->clip);
+  s->clip = vdrawPathNewMask(vimageCreateSized(20, 10, 2), &at);
+  s->dirty |= vdrawDIRTY_CLIP;
+  vdrawSyncState(vdrawDIRTY_CLIP);
+  EXPECT_EQ(take(), (Log{"end#1", "open#2 target=? flags=8192", "begin#2", "sync#2 0x9025",
+                         "setClipRects#2 (0,0,100,100)", "fillRects#2 (0,0,10,5)", "sync#2 0x20",
+                         "setClipRects#2 (-90,-95,100,100)", "drawMask#2 0,0", "end#2", "close#2", "begin#1",
+                         "clipToMask#1 90,95"}));
+  EXPECT_EQ(state(), s);
+  EXPECT_EQ(s->dirty & vdrawDIRTY_CLIP, 0);
+  EXPECT_EQ(vdrawGetStackDepth(), 0);
+  vdrawNewPath();
+  EXPECT_EQ(state(), s);
+  vdrawPath* mask = s->clip;
+  s->clip = vdrawPathGetEmptyClip();
+  ++s->clip->refs;
+  vdrawPathRelease(mask);
+  EXPECT_EQ(take(), (Log{"setClipRects#1 (0,0,0,0)"})) << "a mask let go drops the device's clip";
+  EXPECT_TRUE(s->dirty & vdrawDIRTY_CLIP);
+}
+
+TEST_F(DrawState, ATableOfItsOwnRestoresUnderTheGuard) {
+  static int restores = 0;
+  static vdrawDeviceTable own = vdrawDefaultDeviceTable;
+  own.grestore = [] {
+    ++restores;
+    vdrawDefaultDeviceTable.grestore();  // does nothing under the guard
+  };
+  restores = 0;
+  vdrawGSave();
+  _vdrawBindDevice(8, &windowA, nullptr, &own, &recordingDriver().record);
+  vdrawGSave();
+  vdrawBindPathDevice();
+  take();
+  vdrawGRestore();  // back to the window: its table's own restore runs once
+  EXPECT_EQ(restores, 1);
+  EXPECT_EQ(vdrawGetStackDepth(), 1) << "the guard kept the nested restore from popping";
+  EXPECT_EQ(take(), (Log{"begin#1"}));
+  vdrawGRestore();
+  EXPECT_EQ(restores, 2) << "called through the window's table";
 }
 
 TEST_F(DrawState, MatrixKindsAndTheCurrentPointChooseThePrimitives) {

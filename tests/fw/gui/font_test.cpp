@@ -8,24 +8,13 @@
 #include "fw/core/scribe.h"
 #include "fw/data/vresource.h"
 #include "fw/gui/graphics/font.h"
+#include "tests/fw/gui/raises.h"
 
 namespace {
 
 vname N(const char* s) { return vnameInternLiteral(s); }
 vfont* find(const char* spec) { return vfontFindScribe(vscribeCString(spec)); }
 
-// The class of what body raised (its message in *message), or null.
-template <class F>
-const vexClass* raised(F body, std::string* message = nullptr) {
-  const vexClass* cls = nullptr;
-  vexGuard(body, [&](vexHandler& h) {
-    vexException* e = vexGetCurrentException();
-    cls = e->cls;
-    if (message) *message = e->message ? e->message : "";
-    vexSetCurrentException(h.savedChain);
-  });
-  return cls;
-}
 
 // Two families on two devices. Helvetica medium has 10 and 14 on device 0
 // and 24 on device 1; bold has 12; Courier (fixed pitch) has 10 and 12.

@@ -1,6 +1,10 @@
-// Whether body raised an exception of the Arg family (the chain restored).
+// What a body raised, the chain restored afterwards.
 #pragma once
+#include <string>
+
 #include "fw/core/ex.h"
+
+// Whether body raised an exception of the Arg family.
 
 template <class F>
 bool raisesArg(F body) {
@@ -10,4 +14,17 @@ bool raisesArg(F body) {
     vexSetCurrentException(h.savedChain);
   });
   return arg;
+}
+
+// The class of what body raised (its message in *message), or null.
+template <class F>
+const vexClass* raised(F body, std::string* message = nullptr) {
+  const vexClass* cls = nullptr;
+  vexGuard(body, [&](vexHandler& h) {
+    vexException* e = vexGetCurrentException();
+    cls = e->cls;
+    if (message) *message = e->message ? e->message : "";
+    vexSetCurrentException(h.savedChain);
+  });
+  return cls;
 }
