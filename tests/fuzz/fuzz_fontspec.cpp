@@ -67,5 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
            });
   if (!font) return 0;
   if (!registered(font->face) || vfontFindScribe(vscribeCString(text.c_str())) != font) std::abort();
+  // Every size has a spec text.
+  if (!vfontGetSpec(font)) std::abort();
   return 0;
 }

@@ -65,7 +65,9 @@ void ensure() {
   m.current = &initialState;
   m.deviceClip = vdrawPathGetEmptyClip();
   ++m.deviceClip->refs;
-  vmoduleAddExitProc(freeMaskImage);
+  static bool exitRegistered = false;
+  if (!exitRegistered) vmoduleAddExitProc(freeMaskImage);
+  exitRegistered = true;
   loadDevice();
 }
 
@@ -253,7 +255,8 @@ void grestoreAllDefault() {
 }
 
 void setDashDefault(int count, const float* values, double offset) {
-  if (count < 0 || (count > 0 && !values)) raiseArg();
+  // The record counts in 16 bits: a longer pattern would be cut short.
+  if (count < 0 || count > 0xFFFF || (count > 0 && !values)) raiseArg();
   bool allZero = true;
   for (int i = 0; i < count; ++i) {
     if (values[i] < 0) raiseArg();

@@ -100,6 +100,7 @@ TEST_F(DrawState, SettersCheckTheirValuesAndMarkOnlyChanges) {
       {"dash no values", [] { vdrawSetDash(2, nullptr, 0); }, 0, &vexArgClass},
       {"dash negative", [&] { vdrawSetDash(2, negative, 0); }, 0, &vexArgClass},
       {"dash count -1", [&] { vdrawSetDash(-1, dashes, 0); }, 0, &vexArgClass},
+      {"dash count 65536", [&] { vdrawSetDash(65536, dashes, 0); }, 0, &vexArgClass},
       {"solid again", [] { vdrawSetDash(0, nullptr, 0); }, vdrawDIRTY_DASH, nullptr},
       {"flatness", [] { vdrawSetFlatness(4); }, 0, nullptr},
       {"negative flatness", [] { vdrawSetFlatness(-1); }, 0, &vexArgRangeClass},
