@@ -28,6 +28,18 @@ vimage* createLike(vimage* source, int width, int height) {
   return made.release();
 }
 
+bool oneIsLight(vimage* image) {
+  if (image->flags & vimageNO_PALETTE) return true;
+  const vcolorList* p = vimageGetPalette(image);
+  auto light = [&](std::uint32_t i) -> long {
+    if (i >= p->count) return 0;
+    unsigned r, g, b;
+    vcolorGetSpecRGB(&p->entries[i], &r, &g, &b);
+    return 299L * r + 587L * g + 114L * b;
+  };
+  return light(1) > light(0);
+}
+
 vimage* createWhiteBlack(int width, int height) {
   Owned made(vimageCreateSized(width, height, 2));
   vcolorList* palette = vimageGetPalette(made.image);

@@ -38,6 +38,10 @@ struct Owned {
   }
 };
 
+// Whether a one-bit image shows value 1 lighter than 0 (or has no
+// palette: 0 black). Formats where a set bit is black write it inverted.
+bool oneIsLight(vimage* image);
+
 // The misuse of a null image.
 void requireImage(const void* image);
 // A new image of the source's depth, colour count and palette (or none).

@@ -115,20 +115,6 @@ std::string decimal(int value) {
   return buffer;
 }
 
-// Whether a one-bit image shows value 1 lighter than 0: its bits are then
-// inverted on writing, so that a set bit is black.
-bool oneIsLight(vimage* image) {
-  if (image->flags & vimageNO_PALETTE) return true;
-  const vcolorList* p = vimageGetPalette(image);
-  auto light = [&](std::uint32_t i) -> long {
-    if (i >= p->count) return 0;
-    unsigned r, g, b;
-    vcolorGetSpecRGB(&p->entries[i], &r, &g, &b);
-    return 299L * r + 587L * g + 114L * b;
-  };
-  return light(1) > light(0);
-}
-
 }  // namespace
 
 vimage* vimportXBM(const vfsPath* path) {
