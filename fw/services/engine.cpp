@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "fw/core/sys.h"
+#include "fw/services/prodef.h"
 #include "fw/services/repdef.h"
 #include "fw/services/session.h"
 
@@ -182,8 +183,12 @@ void syntheticOpen(Engine* e) {
 }
 
 void syntheticClose(Engine* e) {
-  vsessionSyntheticComponent* t = transportOf(e);
-  if (t) crec(t)->close(t);
+  // Through the protocol, so that a peer hears of the close.
+  if (vsessionSyntheticComponent* p = protocolOf(e)) {
+    crec(p)->close(p);
+  } else if (vsessionSyntheticComponent* t = transportOf(e)) {
+    crec(t)->close(t);
+  }
   vsession* s = e->session;
   if (!s || s->notify) return;
   int setHere = vsessionBeginBusy(s);
@@ -240,7 +245,7 @@ EngineState* state() {
     vsessionEngineSetComponent(e, vsessionGetAttributeKey(vsessionTRANSPORT_CLASS), st->defaultTransport);
   };
   s->defaults = d;
-  s->defaultProtocol = vsessionRootProtocolGetDefaultClass();
+  s->defaultProtocol = vsessionDefaultProtocolGetClass();
   s->defaultTransport = vsessionChannelTransportGetDefaultClass();
   return s;
 }

@@ -350,6 +350,12 @@ void _vsessionAddStatement(vsession* s, vsessionStatement* st, std::uint32_t num
   st->state = (st->state & ~(vsessionStatementNUMBER_MASK | 0xF000000u)) | number | vsessionStatementPENDING << 24;
 }
 
+vsessionStatement* _vsessionFindStatement(vsession* s, std::uint32_t number) {
+  vsessionRecord* r = s->record;
+  if (!r->pending || number > vsessionStatementNUMBER_MASK) return nullptr;
+  return static_cast<vsessionStatement*>(vdictGet(r->pending, numberKey(number)));
+}
+
 void _vsessionRemoveStatement(vsession* s, vsessionStatement* st) {
   std::uint32_t number = st->state & vsessionStatementNUMBER_MASK;
   vsessionRecord* r = s->record;

@@ -110,6 +110,7 @@ void vsessionEndBusy(vsession* session, int setHere);
 
 void _vsessionAddStatement(vsession* session, vsessionStatement* statement, std::uint32_t number);
 void _vsessionRemoveStatement(vsession* session, vsessionStatement* statement);
+vsessionStatement* _vsessionFindStatement(vsession* session, std::uint32_t number);  // none when not pending
 void _vsessionAddContext(vsession* session, _vservicePrimitiveContext* context);
 void _vsessionRemoveContext(vsession* session, _vservicePrimitiveContext* context);
 

@@ -35,6 +35,8 @@ void dropChannel(Transport* t) {
   vcommChannelDestroy(c);
 }
 
+void dataArrived(Transport* t, vcommChannel* c);
+
 void init(vinstance* self) {
   parent()->init(self);
   Transport* t = asTransport(self);
@@ -64,6 +66,9 @@ void open(Component* self) {
     if (!c->notify) c->notify = vsessionChannelTransportNotify;
     c->client = t;
     parent()->open(self);
+    // What arrived before this transport took the channel was announced to
+    // no one.
+    if (t->channel == c && (c->flags & vcommChannelOPEN) && vcommAvailable(c) > 0) dataArrived(t, c);
     return;
   }
   vcommChannel* c = vcommChannelCreate();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "fw/services/prodef.h"
 #include "fw/services/repdef.h"
 #include "fw/services/service.h"
 #include "services_support.h"
@@ -243,6 +244,8 @@ TEST_F(Sessions, SynchronousCloseDefersADestroyAskedForWhilePolling) {
   };
   polled = sessionWithEngine("vsessionSyntheticEngine", nullptr);
   vsessionSetAttribute(polled, key(vsessionTRANSPORT_CLASS), vsessionTagDatatag(), vnameInternLiteral("StuckTransport"));
+  vsessionSetAttribute(polled, key(vsessionPROTOCOL_CLASS), vsessionTagDatatag(),
+                       vnameInternLiteral("vsessionRootProtocol"));
   vsessionOpen(polled);
   ASSERT_EQ(polled->flags, static_cast<std::uint32_t>(vsessionOPEN));
   vsessionClose(polled);  // the session is gone afterwards (ASan watches)
@@ -358,6 +361,8 @@ TEST_F(Sessions, ChannelBegetterMakesASessionPerPeer) {
     vcommAddressSetLocation(&peer->peer, vscribeLiteral("127.0.0.1"));
     vcommAddressSetPort(&peer->peer, vscribeCString(port.c_str()));
     vcommConnect(peer);
+    // Each clone opens once its peer has announced itself.
+    vcommWrite(peer, _vdasprodefOpening, sizeof _vdasprodefOpening);
   }
   ASSERT_TRUE(runEventsUntil([service] {
     return service->record->sessionCount == 2 && !(service->record->sessions[1]->flags & vsessionBUSY);
