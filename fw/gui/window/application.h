@@ -1,0 +1,116 @@
+// The application object: the program's name and title, the defaults that
+// windows fall back to (cursor, block cursor, icon, font, line width, the
+// colour scheme), its command space, its bindings and the event dispatch
+// table through which window events reach their windows.
+#pragma once
+#include <cstdint>
+
+#include "fw/core/attributed.h"
+#include "fw/core/event.h"
+#include "fw/gui/graphics/font.h"
+#include "fw/gui/graphics/scheme.h"
+
+struct vapplication;
+// The entries whose colours may change when the entries of mask change.
+using vapplicationSchemeClosure = std::uint32_t (*)(std::uint32_t mask);
+// Entry index's colour made from scheme (a new shared reference), or null.
+using vapplicationSchemeDerive = vcolor* (*)(const vcolorScheme* scheme, int index);
+using vapplicationNotifyFunc = void (*)(vapplication* app, vevent* event);
+
+// Ownership bits.
+enum : std::uint32_t {
+  vapplicationCURSOR_OWNED = 1,
+  vapplicationBLOCK_CURSOR_OWNED = 2,
+  vapplicationICON_OWNED = 4,
+  vapplicationSPACE_OWNED = 8,
+};
+
+// The application resource file, shared between copies.
+struct vapplicationResourceFile {
+  std::int32_t count;
+  std::uint32_t flags;  // 1: close the store at the end, 2: release it
+  vresource root;
+};
+
+struct vapplication : vobject {
+  veventTable dispatch;
+  vapplicationNotifyFunc notifyFunc;
+  void* data;
+  vname title;
+  vname name;
+  vobject* cursor;
+  vobject* blockCursor;
+  vobject* icon;
+  vfont* font;
+  vcolorScheme scheme;
+  vapplicationSchemeClosure closure;
+  vapplicationSchemeDerive derive;
+  std::intptr_t lineWidth;  // negative: the class's
+  vcommandSpace* space;
+  std::uint32_t owned;
+  vapplicationResourceFile* file;
+  vresource resources;  // own preference dictionary, 0 until found
+  vdict* pointerBindings;
+  vdict* keyBindings;
+  vdict* keyRedirections;
+  vobject* spareWindow;
+  vobject* pointerTarget;
+  vobject* keyTarget;
+  vmoduleContext* context;
+};
+
+struct vapplicationClassRec : vobjectAttributedClassRec {
+  vdict* keyBindings;
+  vobject* cursor;
+  vobject* blockCursor;
+  vobject* icon;
+  vfont* font;
+  vcolorScheme scheme;
+  std::intptr_t lineWidth;
+  void (*notify)(vapplication* app, vevent* event);
+  void (*setNotify)(vapplication* app, vapplicationNotifyFunc fn);
+  void (*setData)(vapplication* app, void* data);
+  void (*setTitle)(vapplication* app, vscribe* title);
+  void (*setName)(vapplication* app, vscribe* name);
+  void (*setCursor)(vapplication* app, vobject* cursor);
+  void (*setBlockCursor)(vapplication* app, vobject* cursor);
+  void (*setIcon)(vapplication* app, vobject* icon);
+  void (*setFont)(vapplication* app, vfont* font);
+  void (*setSchemeColor)(vapplication* app, int index, vcolor* color);
+  void (*setSchemeClosure)(vapplication* app, vapplicationSchemeClosure fn);
+  void (*setSchemeDerive)(vapplication* app, vapplicationSchemeDerive fn);
+  void (*setLineWidth)(vapplication* app, std::intptr_t width);
+  void (*setSpace)(vapplication* app, vcommandSpace* space);
+  void (*setResourceFile)(vapplication* app, vresource root);
+  void (*setResources)(vapplication* app, vresource root);
+  void (*setSpareWindow)(vapplication* app, vobject* window);
+  void (*setPointerTarget)(vapplication* app, vobject* window);
+  void (*setKeyTarget)(vapplication* app, vobject* window);
+  void (*determineColors)(vapplication* app, vcolorScheme* scheme, std::uint32_t wanted, vcolorScheme* result);
+};
+
+inline vapplicationClassRec* vapplicationClassOf(vapplication* app) { return vclassRec<vapplicationClassRec>(app); }
+
+vapplicationClassRec* vapplicationGetDefaultClass();
+vapplication* vapplicationGetCurrent();
+vapplication* vapplicationGetDefault();
+void vapplicationSetCurrent(vapplication* app);
+vapplication* vapplicationCreate();
+void vapplicationDestroy(vapplication* app);
+// Fills the framework start-up's row of the application class.
+void vapplicationInstallStartup();
+
+std::uint32_t vapplicationDefaultClosure(std::uint32_t mask);
+vcolor* vapplicationDefaultDerive(const vcolorScheme* scheme, int index);
+
+vobject* vapplicationGetCursor(vapplication* app);
+vobject* vapplicationGetBlockCursor(vapplication* app);
+vobject* vapplicationGetIcon(vapplication* app);
+vfont* vapplicationGetFont(vapplication* app);
+std::intptr_t vapplicationGetLineWidth(vapplication* app);
+vcolor* vapplicationDetermineColor(vapplication* app, int index);
+void vapplicationDetermineColorMask(vapplication* app, std::uint32_t mask, vcolorScheme* result);
+// Overrides from a list: colours[k] for indexes[k] (null leaves it out).
+void vapplicationDetermineColors(vapplication* app, const int* indexes, vcolor* const* colors, int count,
+                                 std::uint32_t wanted, vcolorScheme* result);
+void vapplicationSetSpaceOwned(vapplication* app, vcommandSpace* space);
