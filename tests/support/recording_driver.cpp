@@ -54,8 +54,14 @@ RecordingDriver::RecordingDriver() {
       [](void* d) { put(d, "refresh"); },
       [](void* d, unsigned dirty) { putArgs(d, "sync", hex(dirty)); },
       [](void* d, vimage*, int x, int y) { putArgs(d, "clipToMask", std::to_string(x) + "," + std::to_string(y)); },
-      [](void* d, const vpoint*, int n) { putArgs(d, "fillPolygon", std::to_string(n)); },
-      [](void* d, const vpoint*, int n) { putArgs(d, "strokePolyline", std::to_string(n)); },
+      [](void* d, const vpoint* p, int n) {
+        recordingDriver().points.assign(p, p + n);
+        putArgs(d, "fillPolygon", std::to_string(n));
+      },
+      [](void* d, const vpoint* p, int n) {
+        recordingDriver().points.assign(p, p + n);
+        putArgs(d, "strokePolyline", std::to_string(n));
+      },
       [](void* d, const vrect* r, int n) { putArgs(d, "setClipRects", rects(r, n).substr(1)); },
       [](void* d, const vrect* r, int n) { putArgs(d, "fillRects", rects(r, n).substr(1)); },
       [](void* d, const vrect* r, int n) { putArgs(d, "frameRects", rects(r, n).substr(1)); },

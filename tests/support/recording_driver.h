@@ -12,6 +12,7 @@ struct RecordingDriver {
   vdrawDeviceTransform transform{0, vfixedONE, 0, 0, vfixedONE, 0, 0};
   vrect bounds{0, 0, 100, 100};
   int opens = 0;
+  std::vector<vpoint> points;  // those of the last polygon or polyline
   vdrawDriverRecord record;  // flags and flatness may be changed
 
   RecordingDriver();

@@ -47,6 +47,8 @@ vdrawPath* vdrawPathNewMask(vimage* image, const vrect* rect);
 vdrawPath* vdrawPathNewElements(int capacity);
 vdrawPath* vdrawPathClone(vdrawPath* path, int capacity);
 void vdrawPathRelease(vdrawPath* path);
+// Kind 0 its rectangles, kind 1 its bounds, kind 2 one per sub-path (a module buffer).
+void vdrawPathRects(vdrawPath* path, vrect** rects, int* n);
 vdrawPath* vdrawPathGetEmpty();     // the shared empty element path
 vdrawPath* vdrawPathGetEmptyClip(); // the shared one-rectangle (0, 0, 0, 0) list
 
@@ -326,6 +328,25 @@ inline void vdrawRMoveToF(double x, double y) { vdrawGetPrimitives()->RMoveToF(x
 inline void vdrawClosePath() { vdrawGetPrimitives()->ClosePath(); }
 inline void vdrawNewPath() { vdrawGetPrimitives()->NewPath(); }
 inline void vdrawClip(int rule) { vdrawGetPrimitives()->Clip(rule); }
+inline void vdrawFill(int rule) { vdrawGetPrimitives()->Fill(rule); }
+inline void vdrawStroke() { vdrawGetPrimitives()->Stroke(); }
+inline void vdrawCurveTo(double x1, double y1, double x2, double y2, double x3, double y3) {
+  vdrawGetPrimitives()->CurveTo(x1, y1, x2, y2, x3, y3);
+}
+inline void vdrawRCurveTo(double x1, double y1, double x2, double y2, double x3, double y3) {
+  vdrawGetPrimitives()->RCurveTo(x1, y1, x2, y2, x3, y3);
+}
+inline void vdrawRRCurveTo(double x1, double y1, double x2, double y2, double x3, double y3) {
+  vdrawGetPrimitives()->RRCurveTo(x1, y1, x2, y2, x3, y3);
+}
+inline void vdrawArc(double cx, double cy, double r, double a1, double a2, int direction) {
+  vdrawGetPrimitives()->Arc(cx, cy, r, a1, a2, direction);
+}
+inline void vdrawArcTo(double x1, double y1, double x2, double y2, double r, double* xt1 = nullptr,
+                       double* yt1 = nullptr, double* xt2 = nullptr, double* yt2 = nullptr) {
+  vdrawGetPrimitives()->ArcTo(x1, y1, x2, y2, r, xt1, yt1, xt2, yt2);
+}
+inline void vdrawFlattenPath() { vdrawGetDeviceTable()->flattenPath(); }
 inline void vdrawTransformPoint(double x, double y, double* ox, double* oy) {
   vdrawGetPrimitives()->TransformPoint(x, y, ox, oy);
 }

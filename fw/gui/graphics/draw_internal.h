@@ -49,6 +49,30 @@ void pathLineTo(vfixed x, vfixed y);
 void pathRLineTo(vfixed dx, vfixed dy);
 void pathRMoveTo(vfixed dx, vfixed dy);
 void pathClose();
+void pathCurve(const vfixed* v);  // three points, each relative to the one before
+void pathArc(vfixed cx, vfixed cy, vfixed rx, vfixed ry, vfixed start, vfixed sweep, vfixed ex, vfixed ey);
+void pathTangentArc(vfixed cx, vfixed cy, vfixed rx, vfixed ry, vfixed kx, vfixed ky, vfixed ex, vfixed ey);
+// Linetos through count points (x, y pairs) from (x, y); p has room for them.
+void pathAppendPoints(vdrawPath* p, vfixed x, vfixed y, const vfixed* points, int count);
+
+// Rendering of element paths (pathrender.cpp).
+struct FixedPoint {
+  vfixed x, y;
+};
+// The sin and cos of an angle in degrees, exact at multiples of 45.
+void degreesCosSin(double degrees, double* c, double* s);
+// The cubic approximating an arc piece from p0 to p1 whose tangents meet at corner.
+void arcPieceControls(double p0x, double p0y, double kx, double ky, double p1x, double p1y, double* out);
+void fillElements(vdrawPath* p);
+void pathFill(int rule);
+void pathStroke();
+void pathFlatten();
+void strokeElements(vdrawPath* p);
+vdrawPath* flattenElements(vdrawPath* p, vfixed tolerance);
+// One device rectangle per sub-path: points and control points, arcs by their extremes.
+void subPathBounds(vdrawPath* p, std::vector<vrect>* out);
+// The flattened points of one curve after p0 (tolerance t), for tests and the benchmark.
+void flattenCurve(FixedPoint p0, FixedPoint p1, FixedPoint p2, FixedPoint p3, vfixed t, std::vector<FixedPoint>* out);
 void pathNew();
 void pathStartup();
 

@@ -386,7 +386,10 @@ const vdrawDeviceTable vdrawDefaultDeviceTable = {
     [](vrect**, int*) { unbuilt("vdrawGetClipRects is not built"); },
     [](vrectFloat**, int*) { unbuilt("vdrawGetClipRectsFloat is not built"); },
     [] { unbuilt("vdrawClipPath is not built"); },
-    [] { unbuilt("vdrawFlattenPath is not built"); },
+    [] {
+      ensure();
+      pathFlatten();
+    },
     [](vdrawPathIter*) { unbuilt("vdrawPathIterBegin is not built"); },
     [](vdrawPathIter*) -> int { unbuilt("vdrawPathIterNext is not built"); },
     [](vdrawPathIter*) { unbuilt("vdrawPathIterEnd is not built"); },

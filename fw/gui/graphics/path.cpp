@@ -102,6 +102,64 @@ void pathRMoveTo(vfixed dx, vfixed dy) {
   pathMoveTo(vfixed(std::uint32_t(p->x) + std::uint32_t(dx)), vfixed(std::uint32_t(p->y) + std::uint32_t(dy)));
 }
 
+void pathCurve(const vfixed* v) {
+  vdrawPath* p = writablePath(3);
+  std::uint32_t x = std::uint32_t(p->x), y = std::uint32_t(p->y);
+  for (int i = 0; i < 3; ++i) {
+    append(p, vdrawCURVETO, v[2 * i], v[2 * i + 1]);
+    x += std::uint32_t(v[2 * i]);
+    y += std::uint32_t(v[2 * i + 1]);
+  }
+  p->x = vfixed(x);
+  p->y = vfixed(y);
+  p->flags |= vdrawPathCURVES;
+}
+
+void pathArc(vfixed cx, vfixed cy, vfixed rx, vfixed ry, vfixed start, vfixed sweep, vfixed ex, vfixed ey) {
+  constexpr vfixed k180 = 180 * vfixedONE, k360 = 360 * vfixedONE;
+  // A mirrored radius mirrors the angles instead, so radii stay non-negative.
+  if (rx < 0) {
+    start = start > k180 ? 3 * k180 - start : k180 - start;
+    sweep = -sweep;
+    rx = -rx;
+  }
+  if (ry < 0) {
+    start = k360 - start;
+    sweep = -sweep;
+    ry = -ry;
+  }
+  vdrawPath* p = writablePath(4);
+  append(p, vdrawARC, cx, cy);
+  append(p, vdrawARC, rx, ry);
+  append(p, vdrawARC, start, sweep);
+  append(p, vdrawARC, ex, ey);
+  p->x = vfixed(std::uint32_t(p->x) + std::uint32_t(ex));
+  p->y = vfixed(std::uint32_t(p->y) + std::uint32_t(ey));
+  p->flags |= vdrawPathARCS;
+}
+
+void pathTangentArc(vfixed cx, vfixed cy, vfixed rx, vfixed ry, vfixed kx, vfixed ky, vfixed ex, vfixed ey) {
+  vdrawPath* p = writablePath(4);
+  append(p, vdrawTANGENT_ARC, cx, cy);
+  append(p, vdrawTANGENT_ARC, vfixedAbs(rx), vfixedAbs(ry));
+  append(p, vdrawTANGENT_ARC, kx, ky);
+  append(p, vdrawTANGENT_ARC, ex, ey);
+  p->x = vfixed(std::uint32_t(p->x) + std::uint32_t(kx) + std::uint32_t(ex));
+  p->y = vfixed(std::uint32_t(p->y) + std::uint32_t(ky) + std::uint32_t(ey));
+  p->flags |= vdrawPathARCS;
+}
+
+void pathAppendPoints(vdrawPath* p, vfixed x, vfixed y, const vfixed* points, int count) {
+  vdrawElement* e = vdrawPathElements(p) + p->used;
+  for (int i = 0; i < count; ++i) {
+    e[i] = {vdrawLINETO, vfixed(std::uint32_t(points[2 * i]) - std::uint32_t(x)),
+            vfixed(std::uint32_t(points[2 * i + 1]) - std::uint32_t(y))};
+    x = points[2 * i];
+    y = points[2 * i + 1];
+  }
+  p->used += count;
+}
+
 void pathClose() {
   vdrawPath* p = writablePath(1);
   append(p, vdrawCLOSEPATH, vfixed(std::uint32_t(p->startX) - std::uint32_t(p->x)),

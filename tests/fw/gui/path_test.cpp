@@ -1,0 +1,354 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "fw/gui/graphics/draw.h"
+#include "fw/gui/graphics/draw_internal.h"
+#include "tests/fw/gui/raises.h"
+#include "tests/support/recording_driver.h"
+
+namespace {
+
+using Log = std::vector<std::string>;
+using vdrawint::FixedPoint;
+
+int window = 0;
+constexpr vfixed F = vfixedONE;
+
+class Paths : public ::testing::Test {
+ public:
+  void SetUp() override {
+    _vdrawShutdown();
+    RecordingDriver& d = recordingDriver();
+    d.take();
+    d.opens = 0;
+    d.record.flags = 0;
+    d.transform = {0, vfixedONE, 0, 0, vfixedONE, 0, 0};
+    d.bounds = {0, 0, 100, 100};
+    d.name(&window, "W");
+    _vdrawBindDevice(vdrawBIND_WINDOW, &window, nullptr, &vdrawDefaultDeviceTable, &d.record);
+    vdrawSyncState(0xFFFF);
+    d.take();
+  }
+  void TearDown() override { _vdrawShutdown(); }
+  static Log take() {
+    Log all = recordingDriver().take(), out;
+    for (const std::string& s : all)
+      if (s.rfind("sync", 0) != 0) out.push_back(s);  // what reaches the driver apart from syncing
+    return out;
+  }
+  static vdrawPath* path() { return vdrawGetState()->path; }
+  // The path's elements as "kind x y" in whole device units where exact.
+  static std::vector<vdrawElement> elements() {
+    vdrawPath* p = path();
+    return {vdrawPathElements(p), vdrawPathElements(p) + p->used};
+  }
+};
+
+double bezier(double a, double b, double c, double d, double t) {
+  double u = 1 - t;
+  return u * u * u * a + 3 * u * u * t * b + 3 * u * t * t * c + t * t * t * d;
+}
+
+// The distance from (x, y) to a densely sampled cubic, in device units.
+double distanceToCurve(const FixedPoint* p, vfixed x, vfixed y) {
+  double best = 1e300;
+  for (int i = 0; i <= 2000; ++i) {
+    double t = i / 2000.0;
+    double cx = bezier(p[0].x, p[1].x, p[2].x, p[3].x, t), cy = bezier(p[0].y, p[1].y, p[2].y, p[3].y, t);
+    best = std::min(best, std::hypot(cx - x, cy - y));
+  }
+  return best / 65536;
+}
+
+TEST(PathFlattening, PointsStayNearTheCurveAndEndOnIt) {
+  struct Case {
+    const char* what;
+    FixedPoint p[4];
+    vfixed tolerance;
+  };
+  const Case cases[] = {
+      {"s-curve", {{0, 0}, {40 * F, 0}, {-20 * F, 60 * F}, {30 * F, 60 * F}}, F / 2},
+      {"loop", {{0, 0}, {100 * F, 100 * F}, {100 * F, -100 * F}, {0, 0}}, F / 4},
+      {"tight tolerance", {{5 * F, 5 * F}, {5 * F, 80 * F}, {80 * F, 80 * F}, {80 * F, 5 * F}}, F / 16},
+      // 32-bit midpoints of these values would overflow.
+      {"far out", {{20000 * F, 20000 * F}, {20100 * F, 20000 * F}, {20100 * F, 20100 * F}, {20000 * F, 20100 * F}}, F},
+      {"far negative", {{-20000 * F, -20000 * F}, {-20100 * F, -20000 * F}, {-20000 * F, -20100 * F}, {-20050 * F, -20050 * F}}, F},
+      {"straight", {{0, 0}, {F, F}, {2 * F, 2 * F}, {3 * F, 3 * F}}, F},
+  };
+  for (const Case& c : cases) {
+    std::vector<FixedPoint> out;
+    vdrawint::flattenCurve(c.p[0], c.p[1], c.p[2], c.p[3], c.tolerance, &out);
+    ASSERT_EQ(out.size() % 3, 0u) << c.what << ": each flat piece adds its two control points and its end";
+    ASSERT_FALSE(out.empty()) << c.what;
+    EXPECT_EQ(out.back().x, c.p[3].x) << c.what;
+    EXPECT_EQ(out.back().y, c.p[3].y) << c.what;
+    double worst = 0;
+    for (FixedPoint q : out) worst = std::max(worst, distanceToCurve(c.p, q.x, q.y));
+    EXPECT_LT(worst, 3 * c.tolerance / 65536.0) << c.what;
+  }
+  std::vector<FixedPoint> straight;
+  vdrawint::flattenCurve({0, 0}, {F, F}, {2 * F, 2 * F}, {3 * F, 3 * F}, F, &straight);
+  EXPECT_EQ(straight.size(), 3u) << "a flat curve is one piece: its control points and its end";
+  std::vector<FixedPoint> zero;
+  vdrawint::flattenCurve({0, 0}, {0, 40 * F}, {40 * F, 40 * F}, {40 * F, 0}, 0, &zero);
+  EXPECT_EQ(zero.back().x, 40 * F) << "a tolerance of 0 still ends";
+}
+
+TEST_F(Paths, ArcsAreEncodedWithMirroredAnglesAndExactPoints) {
+  struct Case {
+    const char* what;
+    vmatrix m;
+    double a1, a2;
+    int direction;
+    vfixed start, sweep;  // degrees, 16.16
+    vfixed rx, ry;
+  };
+  const Case cases[] = {
+      {"quarter", {1, 0, 0, 1, 0, 0}, 90, 180, 1, 90 * F, 90 * F, 10 * F, 10 * F},
+      {"clockwise", {1, 0, 0, 1, 0, 0}, 90, 180, 0, 90 * F, -270 * F, 10 * F, 10 * F},
+      {"equal angles: whole circle", {1, 0, 0, 1, 0, 0}, 0, 360, 1, 0, 360 * F, 10 * F, 10 * F},
+      {"negative first angle", {1, 0, 0, 1, 0, 0}, -90, 0, 1, 270 * F, 90 * F, 10 * F, 10 * F},
+      {"y mirrored", {1, 0, 0, -1, 0, 100}, 90, 180, 1, 270 * F, -90 * F, 10 * F, 10 * F},
+      {"x mirrored", {-1, 0, 0, 1, 100, 0}, 90, 180, 1, 90 * F, -90 * F, 10 * F, 10 * F},
+      {"x mirrored beyond 180", {-1, 0, 0, 1, 100, 0}, 200, 250, 1, 340 * F, -50 * F, 10 * F, 10 * F},
+      {"scaled", {2, 0, 0, 3, 0, 0}, 0, 90, 1, 0, 90 * F, 20 * F, 30 * F},
+  };
+  for (const Case& c : cases) {
+    vdrawSetMatrix(&c.m);
+    vdrawNewPath();
+    vdrawArc(50, 50, 10, c.a1, c.a2, c.direction);
+    std::vector<vdrawElement> e = elements();
+    ASSERT_EQ(e.size(), 5u) << c.what;
+    EXPECT_EQ(e[0].kind, vdrawMOVETO) << c.what;
+    for (int i = 1; i < 5; ++i) EXPECT_EQ(e[std::size_t(i)].kind, vdrawARC) << c.what;
+    EXPECT_EQ(e[2].x, c.rx) << c.what;
+    EXPECT_EQ(e[2].y, c.ry) << c.what;
+    EXPECT_EQ(e[3].x, c.start) << c.what;
+    EXPECT_EQ(e[3].y, c.sweep) << c.what;
+    EXPECT_TRUE(path()->flags & vdrawPathARCS) << c.what;
+  }
+  // At 45 degrees the points are exact; the moved current point is the arc's end.
+  vmatrix identity = vmatrixIdentity;
+  vdrawSetMatrix(&identity);
+  vdrawNewPath();
+  vdrawArc(0, 0, 100, 45, 135, 1);
+  std::vector<vdrawElement> e = elements();
+  vfixed h = vfixedFromDouble(100 * std::sqrt(0.5));
+  EXPECT_EQ(e[0].x, h);
+  EXPECT_EQ(e[4].y, 0) << "sin 45 and sin 135 agree exactly";
+  EXPECT_NEAR(path()->x, -h, 1);
+  // A start point within half a unit of the current point adds no lineto.
+  vdrawNewPath();
+  vdrawPathMoveToF(110.3, 50);
+  vdrawArc(100, 50, 10, 0, 90, 1);
+  EXPECT_EQ(elements()[1].kind, vdrawARC);
+  vdrawNewPath();
+  vdrawPathMoveToF(111, 50);
+  vdrawArc(100, 50, 10, 0, 90, 1);
+  EXPECT_EQ(elements()[1].kind, vdrawLINETO);
+  vdrawNewPath();
+  vdrawArc(100, 50, 0, 0, 90, 1);
+  EXPECT_EQ(path()->used, 1) << "radius 0: only the moveto";
+  EXPECT_EQ(raised([] { vdrawArc(0, 0, -1, 0, 90, 1); }), &vexArgRangeClass);
+  // Under a rotation the arc becomes curves: two quarter turns, then the rest.
+  vdrawRotate(30);
+  vdrawNewPath();
+  vdrawArc(0, 0, 10, 0, 200, 1);
+  e = elements();
+  ASSERT_EQ(e.size(), 1u + 9u);
+  for (std::size_t i = 1; i < e.size(); ++i) EXPECT_EQ(e[i].kind, vdrawCURVETO);
+  double x, y;
+  vdrawGetCurrentPoint(&x, &y);
+  EXPECT_NEAR(x, 10 * std::cos(200 * M_PI / 180), 1e-3);
+  EXPECT_NEAR(y, 10 * std::sin(200 * M_PI / 180), 1e-3);
+}
+
+TEST_F(Paths, ArcToMeetsBothLegs) {
+  double t[4];
+  vdrawPathMoveTo(0, 0);
+  vdrawArcTo(10, 0, 10, 10, 2, &t[0], &t[1], &t[2], &t[3]);
+  EXPECT_NEAR(t[0], 8, 1e-9);
+  EXPECT_NEAR(t[1], 0, 1e-9);
+  EXPECT_NEAR(t[2], 10, 1e-9);
+  EXPECT_NEAR(t[3], 2, 1e-9);
+  std::vector<vdrawElement> e = elements();
+  ASSERT_EQ(e.size(), 6u);
+  EXPECT_EQ(e[1].kind, vdrawLINETO);
+  EXPECT_EQ(e[1].x, 8 * F);
+  const vfixed arc[4][3] = {{vdrawTANGENT_ARC, 0, 2 * F}, {vdrawTANGENT_ARC, 2 * F, 2 * F},
+                            {vdrawTANGENT_ARC, 2 * F, 0}, {vdrawTANGENT_ARC, 0, 2 * F}};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(e[std::size_t(2 + i)].kind, arc[i][0]);
+    EXPECT_EQ(e[std::size_t(2 + i)].x, arc[i][1]) << i;
+    EXPECT_EQ(e[std::size_t(2 + i)].y, arc[i][2]) << i;
+  }
+  EXPECT_EQ(path()->x, 10 * F);
+  EXPECT_EQ(path()->y, 2 * F);
+  // Turning the other way puts the centre on the other side.
+  vdrawNewPath();
+  vdrawPathMoveTo(0, 0);
+  vdrawArcTo(10, 0, 10, -10, 2);
+  EXPECT_EQ(elements()[2].y, -2 * F);
+  // A zero-length leg: no arc, only the lineto to the corner.
+  vdrawNewPath();
+  vdrawPathMoveTo(0, 0);
+  vdrawArcTo(0, 0, 10, 10, 2, &t[0], &t[1]);
+  EXPECT_EQ(path()->used, 2);
+  EXPECT_EQ(t[0], 0);
+  // Under a rotation one curve.
+  vdrawRotate(90);
+  vdrawNewPath();
+  vdrawPathMoveTo(0, 0);
+  vdrawArcTo(10, 0, 10, 10, 2);
+  e = elements();
+  ASSERT_EQ(e.size(), 5u);
+  EXPECT_EQ(e[2].kind, vdrawCURVETO);
+  vdrawNewPath();
+  EXPECT_EQ(raised([] { vdrawArcTo(1, 1, 2, 2, 1); }), &vdrawNoCurrentPointClass);
+  vdrawPathMoveTo(0, 0);
+  EXPECT_EQ(raised([] { vdrawArcTo(1, 1, 2, 2, -1); }), &vexArgRangeClass);
+}
+
+TEST_F(Paths, StrokingSendsThinArcsNativelyAndFlattensTheRest) {
+  vdrawSetLineWidth(2);
+  vdrawArc(50, 50, 10, 0, 360, 1);
+  vdrawStroke();
+  EXPECT_EQ(take(), (Log{"frameArcs#1 (40,40,20,20) 0 23592960"})) << "a full circle as one arc";
+  EXPECT_EQ(path()->used, 0) << "stroking ends the path";
+  vdrawPathMoveTo(0, 0);
+  vdrawLineTo(10, 0);
+  vdrawArc(10, 10, 10, 270, 0, 1);
+  vdrawLineTo(20, 30);
+  vdrawStroke();
+  EXPECT_EQ(take(), (Log{"strokePolyline#1 2", "frameArcs#1 (0,0,20,20) 17694720 5898240", "strokePolyline#1 2"}));
+  EXPECT_EQ(recordingDriver().points.back().y, 30);
+  vdrawSetLineWidth(8);
+  vdrawArc(50, 50, 10, 0, 90, 1);
+  vdrawStroke();
+  Log wide = take();
+  ASSERT_EQ(wide.size(), 1u);
+  EXPECT_EQ(wide[0].rfind("strokePolyline#1", 0), 0u) << "a wide line flattens its arcs";
+  vpoint last = recordingDriver().points.back();
+  EXPECT_EQ(last.x, 50);
+  EXPECT_EQ(last.y, 60);
+  for (vpoint p : recordingDriver().points)
+    EXPECT_NEAR(std::hypot(p.x - 50, p.y - 50), 10, 1.0) << p.x << "," << p.y;
+  vdrawPathMoveTo(0, 0);
+  vdrawCurveTo(0, 40, 40, 40, 40, 0);
+  vdrawClosePath();
+  vdrawStroke();
+  EXPECT_EQ(take().size(), 1u);
+  EXPECT_EQ(recordingDriver().points.back().x, 0) << "the close returns to the start";
+  vrect two[] = {{1, 2, 3, 4}, {5, 6, 7, 8}};
+  vdrawPath* rects = vdrawPathNewRects(two, 2);
+  vdrawPathRelease(vdrawGetState()->path);
+  vdrawGetState()->path = rects;
+  _vdrawSelectPrimitives();
+  vdrawStroke();
+  EXPECT_EQ(take(), (Log{"frameRects#1 (1,2,3,4) (5,6,7,8)"}));
+}
+
+TEST_F(Paths, FillingSendsPolygonsChordsAndPies) {
+  vdrawArc(50, 50, 10, 0, 0, 1);
+  vdrawFill(0);
+  EXPECT_EQ(take(), (Log{"fillChords#1 (40,40,20,20) 0 23592960"}));
+  // A wedge: a lineto of at most one unit, then the arc.
+  vdrawPathMoveToF(50, 50);
+  vdrawRLineToF(0.5, 0);
+  vdrawArc(50, 50, 0.5, 0, 90, 1);
+  vdrawFill(0);
+  EXPECT_EQ(take(), (Log{"fillPies#1 (50,50,1,1) 0 5898240"}));
+  // In a longer sub-path an arc is flattened, or a chord under arc mode 192.
+  vdrawPathMoveTo(0, 0);
+  vdrawLineTo(20, 0);
+  vdrawArc(20, 10, 10, 270, 90, 1);
+  vdrawClosePath();
+  vdrawFill(0);
+  Log flat = take();
+  ASSERT_EQ(flat.size(), 1u);
+  EXPECT_EQ(flat[0].rfind("fillPolygon#1", 0), 0u);
+  EXPECT_GT(recordingDriver().points.size(), 4u);
+  vdrawSetArcMode(192);
+  vdrawPathMoveTo(0, 0);
+  vdrawLineTo(20, 0);
+  vdrawArc(20, 10, 10, 270, 90, 1);
+  vdrawClosePath();
+  vdrawFill(4096);
+  EXPECT_EQ(take(), (Log{"fillChords#1 (10,0,20,20) 17694720 11796480", "fillPolygon#1 3"}));
+  EXPECT_TRUE(vdrawGetState()->flags & vdrawEVEN_ODD) << "the rule is kept";
+  // Two sub-paths apart are filled directly in any mode; overlapping ones only where overlaps do not matter.
+  auto twoSquares = [](int second) {
+    vdrawPathMoveTo(0, 0);
+    vdrawLineTo(10, 0);
+    vdrawLineTo(10, 10);
+    vdrawClosePath();
+    vdrawPathMoveTo(second, 0);
+    vdrawLineTo(second + 10, 0);
+    vdrawLineTo(second + 10, 10);
+    vdrawClosePath();
+  };
+  twoSquares(20);
+  vdrawFill(0);
+  EXPECT_EQ(take(), (Log{"fillPolygon#1 3", "fillPolygon#1 3"}));
+  vdrawSetDrawMode(10);
+  twoSquares(5);
+  vdrawFill(0);
+  EXPECT_EQ(take(), (Log{"fillPolygon#1 3", "fillPolygon#1 3"})) << "exclusive-or fills directly";
+}
+
+TEST_F(Paths, FlatteningTheCurrentPathKeepsItsShape) {
+  vdrawPathMoveTo(10, 10);
+  vdrawLineTo(30, 10);
+  vdrawArc(30, 30, 20, 270, 90, 1);
+  vdrawRCurveTo(-5, 0, -10, -5, -10, -10);
+  vdrawClosePath();
+  vdrawPath* before = path();
+  vfixed x = before->x, y = before->y;
+  vdrawFlattenPath();
+  vdrawPath* p = path();
+  EXPECT_NE(p, before);
+  EXPECT_EQ(p->flags, vdrawPathELEMENTS | vdrawPathCURRENT_POINT | vdrawPathCLOSED);
+  EXPECT_EQ(p->x, x);
+  EXPECT_EQ(p->y, y);
+  // Walking the linetos: the arc ends exactly on its end point, (30, 50).
+  std::vector<vdrawElement> e = elements();
+  vfixed px = e[0].x, py = e[0].y;
+  bool reachedEnd = false;
+  for (std::size_t i = 1; i < e.size(); ++i) {
+    ASSERT_TRUE(e[i].kind == vdrawLINETO || e[i].kind == vdrawCLOSEPATH) << i;
+    px += e[i].x, py += e[i].y;
+    if (px == 30 * F && py == 50 * F) reachedEnd = true;
+  }
+  EXPECT_TRUE(reachedEnd);
+  EXPECT_EQ(px, 10 * F) << "closed back at the start";
+  EXPECT_EQ(py, 10 * F);
+  vdrawFlattenPath();
+  EXPECT_EQ(path(), p) << "nothing left to flatten";
+}
+
+TEST_F(Paths, SubPathBoundsCountControlPointsAndArcExtremes) {
+  vrect* r;
+  int n;
+  vdrawPathRects(path(), &r, &n);
+  ASSERT_EQ(n, 1);
+  EXPECT_EQ(r[0].width, 0) << "no sub-path: one empty rectangle";
+  vdrawPathMoveToF(0.5, 0.5);
+  vdrawCurveTo(0.5, 20, 10, 20.25, 10, 0.5);
+  vdrawArc(50, 50, 10, 0, 100, 1);  // reaches 90 degrees, not 180
+  vdrawPathMoveTo(70, 70);
+  vdrawLineTo(80, 75);
+  vdrawPathRects(path(), &r, &n);
+  ASSERT_EQ(n, 2);
+  EXPECT_EQ(r[0].x, 0) << "origin by floor";
+  EXPECT_EQ(r[0].y, 0);
+  EXPECT_EQ(r[0].width, 60) << "to the arc's start at x 60";
+  EXPECT_EQ(r[0].height, 60) << "to the arc's top at 90 degrees";
+  EXPECT_EQ(r[1].x, 70);
+  EXPECT_EQ(r[1].width, 10);
+  EXPECT_EQ(r[1].height, 5);
+}
+
+}  // namespace
