@@ -58,13 +58,17 @@ std::uint32_t getBE(const std::uint8_t* at) {
          static_cast<std::uint32_t>(at[2]) << 8 | at[3];
 }
 
-// Hands a block to the transport, which empties it; without one it goes.
+// Hands a block to the transport; what it leaves of the block's memory
+// (a transport that only discards) is freed here.
 void sendBlock(Protocol* p, vsessionBlock* b) {
   if (vsessionRootTransport* t = transportOf(p)) {
-    vsessionRec<vsessionRootTransportClassRec>(t)->send(t, b);
-  } else {
-    vsessionBlockRelease(b);
+    vexGuard([&] { vsessionRec<vsessionRootTransportClassRec>(t)->send(t, b); },
+             [&](vexHandler&) {
+               vsessionBlockRelease(b);
+               _vexGenerate(nullptr, vexEnd);
+             });
   }
+  vsessionBlockRelease(b);
 }
 
 // A message without payload (close request and acknowledgement).

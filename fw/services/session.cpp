@@ -352,7 +352,7 @@ void _vsessionAddStatement(vsession* s, vsessionStatement* st, std::uint32_t num
 
 vsessionStatement* _vsessionFindStatement(vsession* s, std::uint32_t number) {
   vsessionRecord* r = s->record;
-  if (!r->pending || number > vsessionStatementNUMBER_MASK) return nullptr;
+  if (!r->pending || number == 0 || number > vsessionStatementNUMBER_MASK) return nullptr;
   return static_cast<vsessionStatement*>(vdictGet(r->pending, numberKey(number)));
 }
 

@@ -14,10 +14,10 @@ struct PeerProcess {
   int out = -1;
   std::string firstLine;
 
-  explicit PeerProcess(std::vector<std::string> args) {
+  explicit PeerProcess(std::vector<std::string> args, const char* program = SERVICES_PEER) {
     int p[2];
     if (pipe(p) != 0) return;
-    args.insert(args.begin(), SERVICES_PEER);
+    args.insert(args.begin(), program);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

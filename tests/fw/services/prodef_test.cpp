@@ -149,6 +149,7 @@ TEST_F(Protocol, OpeningQueuedCallsIdsAndReplies) {
       {"result", last, 16777214, 2, {0x12, 0, 0, 0, 0}, vsessionStatementDONE},
       {"big-endian error", wrapped, 1, 2, {0x1A, 0, 0, 0, 3}, vsessionStatementERROR},
       {"no such id", early, 77, 2, {0x12, 0, 0, 0, 0}, vsessionStatementPENDING},
+      {"id zero", early, 0, 2, {0x12, 0, 0, 0, 0}, vsessionStatementPENDING},
       {"error reply", early, 1, 3, {0x12, 3, 0, 0, 0}, vsessionStatementPENDING},  // id 1 is no longer waited for
   };
   for (const Row& row : rows) {

@@ -1,0 +1,101 @@
+// The far end of the session tests: a framework application offering a
+// service on a channel begetter ("vdas_peer tcp" listens on 127.0.0.1 and
+// a port of the system's choosing, "vdas_peer dde NAME" on a DDE service
+// name). It prints "ready ADDRESS" with the port or name it got, then
+// serves until "shutdown" is called or 30 s pass (status 1).
+// Primitives: "ping" () -> Integer 1; "echo" (String) -> String;
+// "echoInteger" (Integer) -> Integer; "issueCommand" (String) -> Integer,
+// the command's length; "shutdown" () -> Integer 0, then the loop ends.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "fw/core/event.h"
+#include "fw/core/sys.h"
+#include "fw/data/pref.h"
+#include "fw/services/service.h"
+#include "fw/services/session.h"
+
+namespace {
+
+int status = 1;
+
+vinstance* integerResult(std::int32_t v) { return vdatatagCreateScrapWithValue(vdatatagGetPredefined(vdatatagINTEGER), v); }
+
+vinstance* ping(vservicePrimitive*, vsession*, vinstance*) { return integerResult(1); }
+vinstance* echo(vservicePrimitive* p, vsession*, vinstance* args) {
+  char* text = nullptr;
+  vservicePrimitiveGetArgs(p, args, &text);
+  return vdatatagCreateScrapWithValue(vdatatagGetPredefined(vdatatagSTRING), text ? text : "");
+}
+vinstance* echoInteger(vservicePrimitive* p, vsession*, vinstance* args) {
+  std::int32_t v = 0;
+  vservicePrimitiveGetArgs(p, args, &v);
+  return integerResult(v);
+}
+vinstance* issueCommand(vservicePrimitive* p, vsession*, vinstance* args) {
+  char* text = nullptr;
+  vservicePrimitiveGetArgs(p, args, &text);
+  return integerResult(text ? static_cast<std::int32_t>(std::strlen(text)) : 0);
+}
+vinstance* shutdown(vservicePrimitive*, vsession*, vinstance*) {
+  status = 0;
+  // Once this reply has gone out (a DDE reply leaves from a later event).
+  veventPostDelayed(veventCreateClient([](vevent*) {
+    veventStopProcessing();
+    return 1;
+  }, nullptr), 0, 200000000);
+  return integerResult(0);
+}
+struct Row {
+  const char* name;
+  vservicePrimitiveHandler handler;
+  int argument;  // datatag kind, or -1
+  int result;
+};
+const Row rows[] = {
+    {"ping", ping, -1, vdatatagINTEGER},
+    {"echo", echo, vdatatagSTRING, vdatatagSTRING},
+    {"echoInteger", echoInteger, vdatatagINTEGER, vdatatagINTEGER},
+    {"issueCommand", issueCommand, vdatatagSTRING, vdatatagINTEGER},
+    {"shutdown", shutdown, -1, vdatatagINTEGER},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || (std::strcmp(argv[1], "tcp") != 0 && (std::strcmp(argv[1], "dde") != 0 || argc < 3))) {
+    std::fprintf(stderr, "usage: vdas_peer tcp | vdas_peer dde NAME\n");
+    return 64;
+  }
+  bool tcp = std::strcmp(argv[1], "tcp") == 0;
+  vsysStartup();
+  vprefBuildClasses();
+  vmoduleCreateContext();
+  vservice* service = vserviceCreate();
+  for (const Row& row : rows) {
+    auto* sig = static_cast<vsignature*>(vinstanceCreate(vsignatureGetDefaultClass()));
+    sig->tag = vnameInternLiteral(row.name);
+    if (row.argument >= 0) vsignatureAddDatatags(sig, vdatatagGetPredefined(row.argument), nullptr);
+    sig->returnValue = vdatatagGetPredefined(row.result);
+    vservicePrimitive* p = vservicePrimitiveCreate();
+    p->signature = sig;
+    p->handler = row.handler;
+    vserviceAddPrimitive(service, p);
+  }
+  auto key = vsessionGetAttributeKey;
+  vserviceSetAttribute(service, key(vsessionTRANSPORT), vsessionTagDatatag(), vnameInternLiteral(argv[1]));
+  vserviceSetAttribute(service, key(vsessionPORT), vsessionStringDatatag(), tcp ? "0" : argv[2]);
+  if (tcp) vserviceSetAttribute(service, key(vsessionLOCATION), vsessionStringDatatag(), "127.0.0.1");
+  vserviceSetBegetter(service, static_cast<vserviceBegetterRoot*>(vinstanceCreate(vserviceGetBegetterChannelClass())));
+  char port[64] = {};
+  if (vscribe* s = vserviceGetAttributeScribe(service, key(vsessionPORT))) vscribeGetStringBounded(s, port, sizeof port);
+  std::printf("ready %s\n", port);
+  std::fflush(stdout);
+  veventPostDelayed(veventCreateClient([](vevent*) {
+    veventStopProcessing();
+    return 1;
+  }, nullptr), 30, 0);
+  veventProcess();
+  return status;
+}

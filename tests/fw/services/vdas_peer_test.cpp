@@ -1,0 +1,117 @@
+// Two processes: this test and vdas_peer, talking over a session.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "fw/services/session.h"
+#include "peer_process.h"
+#include "services_support.h"
+
+namespace {
+
+struct TwoProcesses : ServicesTest {
+  vsignature* signature(const char* name, int argument, int result) {
+    auto* sig = static_cast<vsignature*>(vinstanceCreate(vsignatureGetDefaultClass()));
+    sig->tag = vnameInternLiteral(name);
+    if (argument >= 0) vsignatureAddDatatags(sig, vdatatagGetPredefined(argument), nullptr);
+    sig->returnValue = vdatatagGetPredefined(result);
+    made.push_back(sig);
+    return sig;
+  }
+  std::vector<vsignature*> made;
+  void scenario(const char* transport);
+  void TearDown() override {
+    for (auto* s : made) vinstanceDestroy(s);
+    ServicesTest::TearDown();
+  }
+  static vsession* connect(const char* transport, const std::string& port) {
+    vsession* s = vsessionCreate();
+    auto key = vsessionGetAttributeKey;
+    vsessionSetAttribute(s, key(vsessionTRANSPORT), vsessionTagDatatag(), vnameInternLiteral(transport));
+    if (std::strcmp(transport, "tcp") == 0)
+      vsessionSetAttribute(s, key(vsessionLOCATION), vsessionStringDatatag(), "127.0.0.1");
+    vsessionSetAttribute(s, key(vsessionPORT), vsessionStringDatatag(), port.c_str());
+    vsessionOpen(s);  // waits for the peer's settings
+    return s;
+  }
+  static vsessionStatement* start(vsession* s, vsignature* sig) {
+    vsessionStatement* st = vsessionStatementCreate();
+    vsessionStatementSetSession(st, s);
+    vsessionStatementSetOperation(st, sig);
+    return st;
+  }
+  static void finish(vsessionStatement* st) {
+    vsessionStatementSend(st);
+    vsysTime limit{5, 0};
+    EXPECT_EQ(vsessionStatementWait(st, &limit), 1);
+  }
+};
+
+TEST_F(TwoProcesses, CallsRepliesErrorsAndTheCloseHandshake) {
+  for (const char* transport : {"tcp", "dde"}) {
+    SCOPED_TRACE(transport);
+    scenario(transport);
+  }
+}
+
+void TwoProcesses::scenario(const char* transport) {
+  std::vector<std::string> args = {transport};
+  if (std::strcmp(transport, "dde") == 0) args.push_back(uniqueName("vdaspeer"));
+  PeerProcess peer(args, VDAS_PEER);
+  ASSERT_TRUE(peer.ready()) << peer.firstLine;
+  std::string port = peer.firstLine.substr(6);
+  vsession* s = connect(transport, port);
+  ASSERT_TRUE(s->flags & vsessionOPEN);
+
+  vsessionStatement* ping = start(s, signature("ping", -1, vdatatagINTEGER));
+  vsessionStatementSetArgs(ping);
+  finish(ping);
+  EXPECT_EQ(vsessionStatementGetState(ping), vsessionStatementDONE);
+  std::int32_t one = 0;
+  vsessionStatementGetResult(ping, &one);
+  EXPECT_EQ(one, 1);
+  vsessionStatementDestroy(ping);
+
+  std::string longText(1024, 'x');
+  for (const std::string& text : {std::string("hello"), std::string(""), longText}) {
+    vsessionStatement* echo = start(s, signature("echo", vdatatagSTRING, vdatatagSTRING));
+    vsessionStatementSetArgs(echo, text.c_str());
+    finish(echo);
+    char* back = nullptr;
+    vsessionStatementGetResult(echo, &back);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(std::string(back), text);
+    vsessionStatementDestroy(echo);
+  }
+  for (std::int32_t v : {0, -1, 127, -70000, 2147483647}) {
+    vsessionStatement* echo = start(s, signature("echoInteger", vdatatagINTEGER, vdatatagINTEGER));
+    vsessionStatementSetArgs(echo, v);
+    finish(echo);
+    std::int32_t back = 0;
+    vsessionStatementGetResult(echo, &back);
+    EXPECT_EQ(back, v);
+    vsessionStatementDestroy(echo);
+  }
+  // A name the peer's service lacks: an error reply.
+  vsessionStatement* missing = start(s, signature("noSuchPrimitive", -1, vdatatagINTEGER));
+  finish(missing);
+  EXPECT_EQ(vsessionStatementGetState(missing), vsessionStatementERROR);
+  vsessionStatementDestroy(missing);
+
+  // Our close: request, acknowledgement, and the session closes.
+  vsessionClose(s);
+  EXPECT_TRUE(s->flags & vsessionCLOSED_FLAG);
+  vsessionDestroy(s);
+
+  // A second session ends the peer.
+  vsession* again = connect(transport, port);
+  vsessionStatement* stop = start(again, signature("shutdown", -1, vdatatagINTEGER));
+  finish(stop);
+  EXPECT_EQ(vsessionStatementGetState(stop), vsessionStatementDONE);
+  vsessionStatementDestroy(stop);
+  EXPECT_EQ(peer.join(), 0);
+  vsessionDestroy(again);
+}
+
+}  // namespace
