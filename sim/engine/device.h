@@ -331,8 +331,6 @@ struct device_state {
   uint32_t exec_instructions = 0;  // of which the executor ran whole (core_exec_instruction)
   uint32_t record_repeat_passes = 0;  // repeat passes the executor decoded from a record
   uint32_t straight_instructions = 0;  // of which ran straight through from a record (core_fast.h)
-  uint32_t batched_steps = 0;  // peripheral steps run in batches at catch-up (none on the cycle engine)
-  uint32_t repeated_steps = 0;  // of which a repeating state gave (the codec's steady state)
   // The profiler's block; profiled while profile.on is set.
   profiler_block profile;
 
@@ -381,6 +379,10 @@ struct device_state {
   uint32_t pc_trace_count = 0;
   uint32_t pc_trace_index = 0;
   std::array<pc_trace_entry, 32> pc_trace{};
+
+  // Counts for the engine comparison (the cycle engine runs none).
+  uint32_t batched_steps = 0;   // peripheral steps run in batches at catch-up
+  uint32_t repeated_steps = 0;  // of which a repeating state gave (the codec's steady state)
 };
 
 // ---------------------------------------------------------------------------
