@@ -159,6 +159,20 @@ void codec_converter_reset(int periph) {
   set_pin_word(analog(w, ANALOG_SPKM), 0, bits(2.0));
 }
 
+// The decimator's combs at a sample end, from its last integrator: the
+// sample, clipped to 16 bits.
+int32_t decimated_sample(uint32_t* w, uint32_t a3) {
+  const uint32_t t = a3 & ~0x3FFFu;
+  const uint32_t c1 = t - w[CW_T_PREV];
+  const uint32_t c2 = c1 - w[CW_C1_PREV];
+  const uint32_t c3 = c2 - w[CW_C2_PREV];
+  w[CW_T_PREV] = t;
+  w[CW_C1_PREV] = c1;
+  w[CW_C2_PREV] = c2;
+  const uint32_t top = c3 >> 30;
+  return top == 2 ? -32768 : top == 1 ? 32767 : static_cast<int16_t>((c3 >> 15) & 0xFFFF);
+}
+
 // Steps 2-3: the input modulator and the decimator; true at a sample end
 // with the sample.
 bool convert_input(int periph, uint32_t* w, int32_t* sample) {
@@ -178,15 +192,7 @@ bool convert_input(int periph, uint32_t* w, int32_t* sample) {
   w[CW_A2] += w[CW_A1];
   w[CW_A3] += w[CW_A2];
   if (++w[CW_STEP_COUNTER] < w[CW_SAMPLE_PERIOD]) return false;
-  const uint32_t t = w[CW_A3] & ~0x3FFFu;
-  const uint32_t c1 = t - w[CW_T_PREV];
-  const uint32_t c2 = c1 - w[CW_C1_PREV];
-  const uint32_t c3 = c2 - w[CW_C2_PREV];
-  w[CW_T_PREV] = t;
-  w[CW_C1_PREV] = c1;
-  w[CW_C2_PREV] = c2;
-  const uint32_t top = c3 >> 30;
-  *sample = top == 2 ? -32768 : top == 1 ? 32767 : static_cast<int16_t>((c3 >> 15) & 0xFFFF);
+  *sample = decimated_sample(w, w[CW_A3]);
   w[CW_STEP_COUNTER] = 0;
   return true;
 }
@@ -329,15 +335,7 @@ void codec_steps(int periph, uint32_t* w, uint32_t steps) {
     a3 += a2;
   };
   const auto sample_end = [&] {
-    const uint32_t t = a3 & ~0x3FFFu;
-    const uint32_t c1 = t - w[CW_T_PREV];
-    const uint32_t c2 = c1 - w[CW_C1_PREV];
-    const uint32_t c3 = c2 - w[CW_C2_PREV];
-    w[CW_T_PREV] = t;
-    w[CW_C1_PREV] = c1;
-    w[CW_C2_PREV] = c2;
-    const uint32_t top = c3 >> 30;
-    const int32_t sample = top == 2 ? -32768 : top == 1 ? 32767 : static_cast<int16_t>((c3 >> 15) & 0xFFFF);
+    const int32_t sample = decimated_sample(w, a3);
     counter = 0;
     end_of_sample(periph, w, sample);
     period = w[CW_SAMPLE_PERIOD];
