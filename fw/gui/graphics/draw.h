@@ -49,6 +49,8 @@ vdrawPath* vdrawPathClone(vdrawPath* path, int capacity);
 void vdrawPathRelease(vdrawPath* path);
 // Kind 0 its rectangles, kind 1 its bounds, kind 2 one per sub-path (a module buffer).
 void vdrawPathRects(vdrawPath* path, vrect** rects, int* n);
+// Moves bounds, rectangles, a mask's place or an element path's movetos.
+void vdrawPathOffset(vdrawPath* path, int dx, int dy);
 vdrawPath* vdrawPathGetEmpty();     // the shared empty element path
 vdrawPath* vdrawPathGetEmptyClip(); // the shared one-rectangle (0, 0, 0, 0) list
 
@@ -330,6 +332,7 @@ inline void vdrawNewPath() { vdrawGetPrimitives()->NewPath(); }
 inline void vdrawClip(int rule) { vdrawGetPrimitives()->Clip(rule); }
 inline void vdrawFill(int rule) { vdrawGetPrimitives()->Fill(rule); }
 inline void vdrawStroke() { vdrawGetPrimitives()->Stroke(); }
+inline void vdrawSetDeviceClipToPath(int rule) { vdrawGetPrimitives()->SetDeviceClipToPath(rule); }
 inline void vdrawCurveTo(double x1, double y1, double x2, double y2, double x3, double y3) {
   vdrawGetPrimitives()->CurveTo(x1, y1, x2, y2, x3, y3);
 }

@@ -67,6 +67,14 @@ void fillElements(vdrawPath* p);
 void pathFill(int rule);
 void pathStroke();
 void pathFlatten();
+void pathClip(int rule);
+void setFillRule(vdrawState* s, int rule);  // 0 winding, else even-odd
+void pathDeviceClip(int rule);
+// A new one-bit image of b holding path filled with rule (clipped by clip,
+// when given, both shifted by -b's origin).
+vimage* paintMask(vdrawPath* path, vdrawPath* clip, int rule, const vrect& b);
+// Paints a mask placed at the rectangle's origin in the current colour.
+void paintMaskAt(vimage* mask, const vrect& at);
 void strokeElements(vdrawPath* p);
 vdrawPath* flattenElements(vdrawPath* p, vfixed tolerance);
 // One device rectangle per sub-path: points and control points, arcs by their extremes.

@@ -265,10 +265,10 @@ constexpr vdrawPrimitiveTable makeTable() {
       const double u[] = {x1, y1, x2, y2, x3, y3};
       curveThrough<K>(u, false, true);
     };
-    t.Clip = [](int) { unbuilt("Clip is not built"); };
+    t.Clip = pathClip;
     t.Fill = pathFill;
     t.Stroke = pathStroke;
-    t.SetDeviceClipToPath = [](int) { unbuilt("SetDeviceClipToPath is not built"); };
+    t.SetDeviceClipToPath = pathDeviceClip;
     t.AWidthShow = [](double, double, int, double, double, const char*, int) { unbuilt("AWidthShow is not built"); };
     t.Show = [](const char*, int) { unbuilt("Show is not built"); };
     t.XYShow = [](const char*, int, const float*, int) { unbuilt("XYShow is not built"); };

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fw/gui/graphics/draw_internal.h"
+#include "fw/gui/graphics/image.h"
 
 namespace vdrawint {
 
@@ -393,34 +394,47 @@ void vdrawPathRects(vdrawPath* path, vrect** rects, int* n) {
 
 namespace vdrawint {
 
+void paintMaskAt(vimage* mask, const vrect& at) {
+  vdrawSyncState(vdrawSYNC_FILL);
+  vdrawDeviceTransform toImage = {vmatrixTX | vmatrixTY, vfixedONE, 0, 0, vfixedONE,
+                                  vfixed(std::uint32_t(-at.x) << 16), vfixed(std::uint32_t(-at.y) << 16)};
+  m.driver->drawMask(m.data, mask, &toImage);
+}
+
 void pathFill(int rule) {
   vdrawState* s = privateState();
-  std::uint16_t flags = std::uint16_t((s->flags & ~vdrawEVEN_ODD) | (rule ? vdrawEVEN_ODD : 0));
-  if (flags != s->flags) s->flags = flags, s->dirty |= vdrawDIRTY_FILL_RULE;
+  setFillRule(s, rule);
   vdrawPath* p = s->path;
   switch (p->flags & vdrawPathKIND) {
     case vdrawPathRECTS:
       vdrawSyncState(vdrawSYNC_FILL);
       m.driver->fillRects(m.data, vdrawPathRectangles(p), p->used);
       break;
-    case vdrawPathMASK: {
-      vdrawSyncState(vdrawSYNC_FILL);
-      vdrawDeviceTransform at = {3, vfixedONE, 0, 0, vfixedONE, -p->bounds.x * vfixedONE, -p->bounds.y * vfixedONE};
-      m.driver->drawMask(m.data, p->mask, &at);
-      break;
-    }
+    case vdrawPathMASK: paintMaskAt(p->mask, p->bounds); break;
     default: {
       int mode = s->flags & vdrawMODE_MASK;
       bool readsDestination = mode == 5 || mode == 6 || mode == 10 || mode == 16 || mode == 17;
+      std::vector<vrect> bounds;
+      bool overlap = false;
       if ((p->flags & vdrawPathSUBPATHS) && !readsDestination) {
-        std::vector<vrect> bounds;
         subPathBounds(p, &bounds);
-        for (std::size_t i = 0; i < bounds.size(); ++i)
-          for (std::size_t j = i + 1; j < bounds.size(); ++j)
-            if (vrectIntersects(&bounds[i], &bounds[j]))
-              vexGenerateMessage(&vexModuleUnimplementedClass, "unable to fill overlapping sub-paths");
+        for (std::size_t i = 0; i < bounds.size() && !overlap; ++i)
+          for (std::size_t j = i + 1; j < bounds.size() && !overlap; ++j)
+            overlap = vrectIntersects(&bounds[i], &bounds[j]);
       }
-      fillElements(p);
+      if (!overlap) {
+        fillElements(p);
+        break;
+      }
+      vrect b;
+      vrectListGetBounds(bounds.data(), int(bounds.size()), &b);
+      vimage* mask = paintMask(p, nullptr, rule, b);
+      vexGuard([&] { paintMaskAt(mask, b); },
+               [&](vexHandler&) {
+                 vimageDestroy(mask);
+                 _vexGenerate(nullptr, vexEnd);
+               });
+      vimageDestroy(mask);
     }
   }
   pathNew();
