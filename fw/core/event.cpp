@@ -358,6 +358,12 @@ void veventMarkPending(vevent* e) {
 
 void veventSetStampMode(int perPost) { perPostClock = perPost != 0; }
 
+namespace {
+std::int64_t doubleClickInterval = 333'333'333;
+}
+void veventSetDoubleClickInterval(std::int64_t nanoseconds) { doubleClickInterval = nanoseconds; }
+std::int64_t veventGetDoubleClickInterval() { return doubleClickInterval; }
+
 int veventDispatch(vevent* e) {
   veventLock(e);
   int result = dispatchHook(e, table);

@@ -80,6 +80,9 @@ void veventPostAtStamp(vevent* event);
 void veventPostAtLevel(vevent* event);
 void veventMarkPending(vevent* event);
 void veventSetStampMode(int perPost);
+// The longest gap between two presses of a double click, in nanoseconds.
+void veventSetDoubleClickInterval(std::int64_t nanoseconds);
+std::int64_t veventGetDoubleClickInterval();
 int veventDispatch(vevent* event);
 
 struct veventTable {

@@ -1,4 +1,4 @@
-#include "fw/gui/window/application.h"
+#include "fw/gui/window/application_internal.h"
 
 #include <cstring>
 
@@ -81,19 +81,28 @@ void init(vinstance* self) {
   a->lineWidth = -1;
   a->space = nullptr;
   a->owned = 0;
-  a->file = nullptr;
-  a->resources = 0;
   a->pointerBindings = vdictCreate(vdictHashPointer);
   a->keyBindings = vdictCreate(vdictHashPointer);
   a->keyRedirections = vdictCreate(vdictHashPointer);
   a->spareWindow = a->pointerTarget = a->keyTarget = nullptr;
   a->context = a == &state.defaultApp ? vmoduleGetDefaultContext() : vmoduleCreateContext();
+  a->file = nullptr;
+  a->resources = 0;
+  _vapplicationOpenFile(a);
+  vapplicationLoadPreferences(a, 0);
+  // "name" and "RESOURCE_NAME" are known only once the levels are loaded.
+  if (vname loaded = programName(); loaded != a->name) {
+    a->name = loaded;
+    _vapplicationReleaseFile(a->file);
+    _vapplicationOpenFile(a);
+    vapplicationLoadPreferences(a, 2);
+  }
   const vwindowHooks& hooks = vwindowGetHooks();
   hooks.helpSetApplicationName(a->name);
-  hooks.helpSetResourceRoot(a->resources);
+  hooks.helpSetResourceRoot(a->file->root);
 }
 
-void releaseFile(vapplicationResourceFile* f) {
+void releaseFileImpl(vapplicationResourceFile* f) {
   if (!f || --f->count > 0) return;
   if (f->flags & 1) vresourceCloseFile(f->root);
   if (f->flags & 2) vresourceReleaseFile(f->root);
@@ -120,7 +129,7 @@ void destroy(vinstance* self) {
   vdictDestroy(a->keyBindings);
   vdictDestroy(a->keyRedirections);
   dropOwned(a);
-  releaseFile(a->file);
+  _vapplicationReleaseFile(a->file);
   a->file = nullptr;
   veventDestroyTable(&a->dispatch);
   if (state.current == a) state.current = nullptr;
@@ -161,6 +170,9 @@ void setName(vapplication* a, vscribe* s) {
   vname old = a->name;
   a->name = name;
   changed(a, vname_Name, old, name);
+  _vapplicationReleaseFile(a->file);
+  _vapplicationOpenFile(a);
+  vapplicationLoadPreferences(a, 2);
 }
 
 // Replaces an owned-or-not object field: the old one goes when it was owned.
@@ -226,11 +238,15 @@ void setSpace(vapplication* a, vcommandSpace* space) {
   }
 }
 void setResourceFile(vapplication* a, vresource root) {
-  releaseFile(a->file);
+  _vapplicationReleaseFile(a->file);
   a->file = static_cast<vapplicationResourceFile*>(vmemAlloc(sizeof(vapplicationResourceFile)));
   *a->file = vapplicationResourceFile{1, 0, root};
+  vapplicationLoadPreferences(a, 2);
 }
-void setResources(vapplication* a, vresource root) { a->resources = root; }
+void setResources(vapplication* a, vresource root) {
+  a->resources = root;
+  vapplicationLoadPreferences(a, 4);
+}
 void setSpareWindow(vapplication* a, vobject* w) { a->spareWindow = w; }
 void setPointerTarget(vapplication* a, vobject* w) { a->pointerTarget = w; }
 void setKeyTarget(vapplication* a, vobject* w) { a->keyTarget = w; }
@@ -382,6 +398,7 @@ vapplicationClassRec* buildClass() {
   c->scheme.entries[vcolorBACKGROUND] = vcolorGetWhite();
   c->scheme.mask = vcolorSchemeBit(vcolorFOREGROUND) | vcolorSchemeBit(vcolorBACKGROUND);
   c->lineWidth = 1;
+  c->named = _vapplicationClassPreferences;
 
   c->init = init;
   c->destroy = destroy;
@@ -419,12 +436,16 @@ vapplicationClassRec* buildClass() {
 vapplicationClassRec* vapplicationGetDefaultClass() {
   if (state.cls) return state.cls;
   state.cls = buildClass();
+  _vapplicationOpenUserStore();
   vinstanceInit(&state.defaultApp, state.cls);
   state.defaultLive = true;
   vapplicationSetCurrent(&state.defaultApp);
   vmoduleAddContextExitProc(destroyDefault);
   return state.cls;
 }
+
+void _vapplicationReleaseFile(vapplicationResourceFile* f) { releaseFileImpl(f); }
+vapplicationClassRec* _vapplicationClassIfBuilt() { return state.cls; }
 
 vapplication* vapplicationGetDefault() {
   vapplicationGetDefaultClass();

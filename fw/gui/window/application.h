@@ -114,3 +114,9 @@ void vapplicationDetermineColorMask(vapplication* app, std::uint32_t mask, vcolo
 void vapplicationDetermineColors(vapplication* app, const int* indexes, vcolor* const* colors, int count,
                                  std::uint32_t wanted, vcolorScheme* result);
 void vapplicationSetSpaceOwned(vapplication* app, vcommandSpace* space);
+
+// The application's own preference dictionary in the user store, made when
+// missing; its name is saved at exit.
+vresource vapplicationGetResources(vapplication* app);
+// Preference loading from level (0-7) on, then the defaults they set.
+void vapplicationLoadPreferences(vapplication* app, int level);

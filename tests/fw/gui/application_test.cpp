@@ -127,8 +127,8 @@ TEST(ApplicationColors, DetermineColorsFallsBackThroughAppClassAndDerive) {
 
 TEST(ApplicationColors, ClassWithoutBackgroundRaisesWhenDeriving) {
   auto* sub = vclassSpawnOf<vapplicationClassRec>(vapplicationGetDefaultClass());
-  sub->scheme.mask &= ~vcolorSchemeBit(2);
   auto* app = static_cast<vapplication*>(vinstanceCreate(sub));
+  sub->scheme.mask &= ~vcolorSchemeBit(2);  // after init, whose class preferences copy the superclass's
   EXPECT_EQ(vapplicationDetermineColor(app, 0), vcolorGetBlack());
   EXPECT_TRUE(raisesArg([&] { vapplicationDetermineColor(app, 3); }));
   EXPECT_TRUE(raisesArg([&] { vapplicationDetermineColor(app, 2); }));  // never invented

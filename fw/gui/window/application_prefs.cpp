@@ -1,0 +1,243 @@
+// The application's files and preferences: its resource file, the user's
+// preference store with its saving at exit, and preference loading level by
+// level, with the class preferences and the scheme read after the levels.
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "fw/core/debug.h"
+#include "fw/core/fs.h"
+#include "fw/data/inst.h"
+#include "fw/data/pref.h"
+#include "fw/data/vresource.h"
+#include "fw/gui/window/application_internal.h"
+#include "fw/gui/window/winsys.h"
+
+namespace {
+
+struct Store {
+  vapplicationResourceFile user{};  // the in-memory user store
+  vresource preferences = 0;        // its "Preferences"
+  vresource appPreferences = 0;     // its "ApplicationPreferences"
+  vdict* saveNames = nullptr;       // names whose dictionaries are saved
+  bool open = false;
+};
+Store store;
+
+vname key(const char* text) { return vnameInternLiteral(text); }
+
+vresource findOrCreate(vresource parent, vname tag) {
+  vresource r;
+  if (vresourceTestGet(parent, tag, &r)) return r;
+  return vresourceCreate(parent, tag, vresDICTIONARY);
+}
+
+vfsPath* homeFile(const char* name) {
+  vfsPath* path = vfsMSWGetHomeDirectory();
+  vfsAppendPathElements(path, name, nullptr);
+  return path;
+}
+
+std::string pathText(const vfsPath* path) {
+  char buffer[vfsPATH_BUFFER];
+  return vfsPathToBuffer(path, buffer);
+}
+
+void copyOldStore(vresource into) {
+  vfsPath* old = homeFile("vuser.vr");
+  vresource oldRoot = 0;
+  if (vexTry([&] { oldRoot = vresourceOpenFile(old, vfsOPEN_READ); })) {
+    vexTry([&] { vresourceCopyContents(oldRoot, into); });
+    vresourceCloseFile(oldRoot);
+  }
+  vfsFreePath(old);
+}
+
+// The file for the save: opened for update, or made anew after the one
+// that cannot be opened is moved aside, never deleted.
+bool openForSave(vresource* root) {
+  vfsPath* path = homeFile("vwexusr1.vr");
+  bool ok = true;
+  vexGuard([&] { *root = vresourceOpenFile(path, vfsOPEN_READ_WRITE); },
+           [&](vexHandler& h) {
+             vexSetCurrentException(h.savedChain);
+             std::string name = pathText(path);
+             vfsFileInfo info;
+             if (vexTry([&] { vfsGetFileInfo(path, &info); }))
+               std::rename(name.c_str(), (name + ".bad").c_str());
+             ok = vexTry([&] { *root = vresourceCreateFile(path, 0600); });
+             if (!ok) vdebugPrintf("preferences not saved: cannot create %s\n", name.c_str());
+           });
+  vfsFreePath(path);
+  return ok;
+}
+
+void replaceDict(vresource parent, vname tag, vresource source) {
+  vresource old;
+  if (vresourceTestGet(parent, tag, &old)) vresourceRemove(parent, tag);
+  vresourceCopyContents(source, vresourceCreate(parent, tag, vresDICTIONARY));
+}
+
+void saveAtExit() {
+  if (!store.open) return;
+  if (store.user.count < 2) {
+    vresource file = 0;
+    if (openForSave(&file)) {
+      bool ok = vexTry([&] {
+        vresource apps = findOrCreate(file, key("ApplicationPreferences"));
+        vdictIterator it;
+        vdictInitIterator(&it, store.saveNames);
+        while (vdictNextIterator(&it)) {
+          auto name = static_cast<vname>(vdictIteratorKey(&it));
+          vresource own;
+          if (vresourceTestGet(store.appPreferences, name, &own)) replaceDict(apps, name, own);
+        }
+        replaceDict(file, vname_Preferences, store.preferences);
+      });
+      if (!vexTry([&] { vresourceCloseFile(file); }) || !ok) vdebugPrintf("preferences not saved: write failed\n");
+    }
+  }
+  vresourceReleaseFile(store.user.root);
+  vdictDestroy(store.saveNames);
+  store = Store{};
+}
+
+vprefDict* dictAt(vprefDict* from, const char* name) { return from ? vprefGetDict(from, vscribeLiteral(name)) : nullptr; }
+void release(vprefDict* d) {
+  if (d) vprefRelease(d);
+}
+
+// A named scheme of "colorschemedict" loaded over the masked entries.
+void loadNamedScheme(vprefDict* root, const char* name, vcolorScheme* scheme) {
+  if (!name) return;
+  vprefDict* dict = dictAt(root, "colorschemedict");
+  vprefDict* named = dictAt(dict, name);
+  if (named) vcolorLoadScheme(named, vcolorSCHEME_ALL, scheme);
+  release(named);
+  release(dict);
+}
+
+void applyDoubleClick(vprefDict* root) {
+  const char* text = vprefGetString(root, vscribeLiteral("doubleclickinterval"));
+  if (!text) return;
+  char* end = nullptr;
+  errno = 0;
+  double seconds = std::strtod(text, &end);
+  if (end == text || *end || errno || !std::isfinite(seconds) || seconds < 0) return;
+  double ns = seconds * 1e9;
+  if (ns >= 9.2233720368547758e18) return;
+  veventSetDoubleClickInterval(static_cast<std::int64_t>(ns));
+}
+
+void afterLevels(vapplication* app) {
+  vprefDict* root = vprefGetDefaultDict();
+  if (app == vapplicationGetDefault()) {
+    if (vprefGetString(root, vscribeLiteral("vresourceCREATE_ORIGINAL"))) vresourceSetTestDefault(false);
+    applyDoubleClick(root);
+  }
+  vclass* cls = app->cls;
+  cls->named(cls);
+  const char* laf = vprefGetString(root, vscribeLiteral("laf"));
+  if (laf && std::string(laf) != "mac") loadNamedScheme(root, laf, &app->scheme);
+  loadNamedScheme(root, vprefGetString(root, vscribeLiteral("colorscheme")), &app->scheme);
+  vprefDict* colors = dictAt(root, "Colors");
+  if (colors) vcolorLoadScheme(colors, vcolorSCHEME_ALL, &app->scheme);
+  release(colors);
+}
+
+}  // namespace
+
+void _vapplicationOpenUserStore() {
+  if (store.open) return;
+  vfsPath* path = homeFile("vwexusr1.vr");
+  vresource root = 0;
+  // A damaged store must not stop the program: it starts empty, and the
+  // save at exit moves the old file aside.
+  if (!vexTry([&] { root = vresourceLoadFile(path); })) root = vresourceCreateMemory();
+  vfsFreePath(path);
+  if (vresourceCount(root) == 0) copyOldStore(root);
+  store.user = vapplicationResourceFile{1, 2, root};
+  store.preferences = findOrCreate(root, vname_Preferences);
+  store.appPreferences = findOrCreate(root, key("ApplicationPreferences"));
+  store.saveNames = vdictCreate(vdictHashName);
+  store.open = true;
+  // In the context's exit procedures: the process ones run after the
+  // module states that the resource stores need are gone.
+  vmoduleAddContextExitProc(saveAtExit);
+}
+
+vapplicationResourceFile* _vapplicationUserStore() { return &store.user; }
+
+void _vapplicationOpenFile(vapplication* app) {
+  auto* f = static_cast<vapplicationResourceFile*>(vmemAlloc(sizeof(vapplicationResourceFile)));
+  *f = vapplicationResourceFile{1, 1, 0};
+  std::string name = std::string(app->name) + ".vr";
+  vfsPath* path = nullptr;
+  if (!vexTry([&] {
+        path = vinstFindFile(name.c_str());
+        f->root = vresourceOpenFile(path, vfsOPEN_READ);
+      }))
+    *f = vapplicationResourceFile{1, 2, vresourceCreateMemory()};
+  if (path) vfsFreePath(path);
+  app->file = f;
+  vresource own;
+  app->resources = store.open && vresourceTestGet(store.appPreferences, app->name, &own) ? own : 0;
+}
+
+vresource vapplicationGetResources(vapplication* app) {
+  _vapplicationOpenUserStore();
+  vdictStore(store.saveNames, app->name, app->name);
+  if (!app->resources) app->resources = findOrCreate(store.appPreferences, app->name);
+  return app->resources;
+}
+
+void vapplicationLoadPreferences(vapplication* app, int level) {
+  if (level < 0 || level > 7) vexGenerateMessage(&vexArgClass, "Arg");
+  vprefDict* root = vprefGetDefaultDict();
+  vprefSetRootResource(vapplicationGetResources(app));
+  vresource r;
+  for (int step = level; step <= 7; ++step) switch (step) {
+      case 0:
+        if (vresourceTestGet(vinstGetSystemResource(), vname_Preferences, &r)) vprefDictPushResource(root, r);
+        break;
+      case 1: _vwindowSysPreferenceDefaults(); break;
+      case 2:
+        if (app->file && vresourceTestGet(app->file->root, vname_Preferences, &r)) vprefDictPushResource(root, r);
+        break;
+      case 3: vprefDictPushResource(root, store.preferences); break;
+      case 4:
+        if (app->resources) vprefDictPushResource(root, app->resources);
+        break;
+      case 5: vprefApplyEnvironment(); break;
+      case 6: _vwindowSysPreferences(); break;
+      case 7: vprefProcessArgs(); break;
+    }
+  afterLevels(app);
+}
+
+void _vapplicationClassPreferences(vclass* cls) {
+  auto* c = static_cast<vapplicationClassRec*>(cls);
+  vapplicationClassRec* base = _vapplicationClassIfBuilt();
+  if (base && cls != base && vclassIsSubclass(cls->superclass, base)) {
+    auto* super = static_cast<vapplicationClassRec*>(cls->superclass);
+    c->font = super->font;
+    c->scheme = super->scheme;
+  }
+  if (!cls->name) return;
+  vprefDict* root = vprefGetDefaultDict();
+  vprefDict* classes = dictAt(root, "Classes");
+  vprefDict* own = classes ? vprefGetDict(classes, vnameScribe(cls->name)) : nullptr;
+  if (own) {
+    if (const char* font = vprefGetString(own, vscribeLiteral("Font"))) c->font = vfontFindScribe(vscribeCString(font));
+    vcolorScheme found{};
+    loadNamedScheme(root, vprefGetString(own, vscribeLiteral("colorscheme")), &found);
+    vprefDict* colors = dictAt(own, "Colors");
+    if (colors) vcolorLoadScheme(colors, vcolorSCHEME_ALL, &found);
+    release(colors);
+    vcolorMergeScheme(&found, found.mask, &c->scheme);
+  }
+  release(own);
+  release(classes);
+}

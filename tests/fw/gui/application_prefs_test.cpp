@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "fw/data/pref.h"
+#include "fw/data/vresource.h"
+#include "fw/gui/window/application_internal.h"
+#include "tests/fw/gui/raises.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+vname key(const char* t) { return vnameInternLiteral(t); }
+std::string pref(const char* name) {
+  const char* v = vprefGetString(vprefGetDefaultDict(), vscribeLiteral(name));
+  return v ? v : "-";
+}
+vresource dictIn(vresource parent, const char* tag) {
+  vresource r;
+  return vresourceTestGet(parent, key(tag), &r) ? r : vresourceCreate(parent, key(tag), vresDICTIONARY);
+}
+
+TEST(ApplicationPreferences, HigherLevelsWinAndTheResourceFileReloads) {
+  vapplication* app = vapplicationGetDefault();
+  vapplicationClassRec* c = vapplicationClassOf(app);
+  // Level 2: the application file; level 3: the user store; level 4: its own dictionary.
+  vresource file = vresourceCreateMemory();
+  vresource filePrefs = vresourceCreate(file, vname_Preferences, vresDICTIONARY);
+  for (const char* k : {"pa", "pb", "pc"}) vresourceSetString(filePrefs, key(k), vscribeLiteral("file"));
+  vresource userPrefs = dictIn(_vapplicationUserStore()->root, "Preferences");
+  for (const char* k : {"pb", "pc"}) vresourceSetString(userPrefs, key(k), vscribeLiteral("user"));
+  vresourceSetString(vapplicationGetResources(app), key("pc"), vscribeLiteral("own"));
+  c->setResourceFile(app, file);
+  EXPECT_EQ(app->file->root, file);
+  EXPECT_EQ(app->file->flags, 0u);
+  EXPECT_EQ(pref("pa"), "file");
+  EXPECT_EQ(pref("pb"), "user");
+  EXPECT_EQ(pref("pc"), "own");
+  for (int bad : {8, -1}) EXPECT_TRUE(raisesArg([&] { vapplicationLoadPreferences(app, bad); })) << bad;
+  c->setResourceFile(app, vresourceCreateMemory());
+}
+
+TEST(ApplicationPreferences, DoubleClickIntervalOnlyFromSoundText) {
+  vapplication* app = vapplicationGetDefault();
+  EXPECT_EQ(veventGetDoubleClickInterval(), 333'333'333);
+  struct Case {
+    const char* text;
+    std::int64_t want;  // -1: unchanged
+  };
+  const Case cases[] = {{"0.5", 500'000'000}, {"2", 2'000'000'000}, {"abc", -1},  {"-1", -1},  {"nan", -1},
+                        {"inf", -1},          {"1e10", -1},         {"0.25x", -1}, {"0", 0},   {"9e9", 9'000'000'000'000'000'000}};
+  for (const Case& k : cases) {
+    veventSetDoubleClickInterval(123);
+    vprefSetString(vprefGetDefaultDict(), vscribeLiteral("doubleclickinterval"), k.text);
+    vapplicationLoadPreferences(app, 7);
+    EXPECT_EQ(veventGetDoubleClickInterval(), k.want < 0 ? 123 : k.want) << k.text;
+  }
+}
+
+TEST(ApplicationPreferences, ResourcesAreMadeOnceAndSharedWithTheRoot) {
+  vapplication* app = vapplicationGetDefault();
+  vresource own = vapplicationGetResources(app);
+  EXPECT_EQ(vapplicationGetResources(app), own);
+  vresource apps;
+  ASSERT_TRUE(vresourceTestGet(_vapplicationUserStore()->root, key("ApplicationPreferences"), &apps));
+  vresource found;
+  ASSERT_TRUE(vresourceTestGet(apps, app->name, &found));
+  EXPECT_EQ(found, own);
+  EXPECT_EQ(vprefGetDefaultDict()->ownResource, own);
+}
+
+// --- Fresh processes --------------------------------------------------------------
+
+struct Home {
+  fs::path dir;
+  Home() {
+    char tmpl[] = "/tmp/appprobe.XXXXXX";
+    dir = mkdtemp(tmpl);
+  }
+  ~Home() { fs::remove_all(dir); }
+  Home(const Home&) = delete;
+  Home& operator=(const Home&) = delete;
+};
+
+std::string run(const Home& home, const std::string& args, const std::string& program = APP_PROBE,
+                const std::string& env = "") {
+  std::string command = "cd '" + home.dir.string() + "' && env -i HOME='" + home.dir.string() + "'";
+  for (const char* keep : {"WEXLINHOME", "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"})
+    if (const char* v = std::getenv(keep)) command += std::string(" ") + keep + "='" + v + "'";
+  command += " " + env + " '" + program + "' " + args + " 2>&1";
+  std::string out;
+  if (std::FILE* p = popen(command.c_str(), "r")) {
+    char buffer[1024];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
+    int status = pclose(p);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) out += "[failed]";
+  }
+  return out;
+}
+
+// A store file with the given preferences.
+void writeStore(const fs::path& where, const std::vector<std::pair<const char*, const char*>>& prefs) {
+  vfsPath* p = vfsNewPathFromString(where.c_str());
+  vresource root = vresourceCreateFile(p, 0600);
+  vresource dict = vresourceCreate(root, vname_Preferences, vresDICTIONARY);
+  for (auto [k, v] : prefs) vresourceSetString(dict, key(k), vscribeLiteral(v));
+  vresourceCloseFile(root);
+  vfsFreePath(p);
+}
+
+TEST(ApplicationProbe, ProgramNameFallbacks) {
+  Home home;
+  EXPECT_EQ(run(home, "name"), "name=app_probe\n");
+  fs::copy_file(APP_PROBE, home.dir / "my.app.bin");
+  EXPECT_EQ(run(home, "name", (home.dir / "my.app.bin").string()), "name=my.app\n");
+  // Known keys: "name" counts only after "-name"; then RESOURCE_NAME.
+  writeStore(home.dir / "vwexusr1.vr", {{"name", "stored"}, {"RESOURCE_NAME", ""}});
+  EXPECT_EQ(run(home, "name"), "name=app_probe\n");
+  EXPECT_EQ(run(home, "name -name given"), "name=given\n");
+  EXPECT_EQ(run(home, "name", APP_PROBE, "RESOURCE_NAME=fromenv"), "name=fromenv\n");
+  EXPECT_EQ(run(home, "name -name given", APP_PROBE, "RESOURCE_NAME=fromenv"), "name=given\n");
+}
+
+TEST(ApplicationProbe, StoreIsWrittenAtExitAndReadBack) {
+  Home home;
+  EXPECT_EQ(run(home, "get color"), "color=-\n");
+  EXPECT_EQ(run(home, "set color blue"), "");
+  struct stat st {};
+  ASSERT_EQ(stat((home.dir / "vwexusr1.vr").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(run(home, "set other x"), "");
+  EXPECT_EQ(run(home, "get color"), "color=blue\n");
+  EXPECT_EQ(run(home, "get other"), "other=x\n");
+}
+
+TEST(ApplicationProbe, OldStoreIsCarriedOver) {
+  Home home;
+  writeStore(home.dir / "vuser.vr", {{"color", "old"}});
+  EXPECT_EQ(run(home, "get color"), "color=old\n");
+  EXPECT_TRUE(fs::exists(home.dir / "vwexusr1.vr"));
+  fs::remove(home.dir / "vuser.vr");
+  EXPECT_EQ(run(home, "get color"), "color=old\n");  // now from the new store
+}
+
+TEST(ApplicationProbe, DamagedStoreIsKeptAside) {
+  Home home;
+  {
+    std::ofstream bad(home.dir / "vwexusr1.vr");
+    bad << "not a store";
+  }
+  EXPECT_EQ(run(home, "set color red"), "");
+  EXPECT_EQ(run(home, "get color"), "color=red\n");
+  std::ifstream kept(home.dir / "vwexusr1.vr.bad");
+  std::string text;
+  std::getline(kept, text);
+  EXPECT_EQ(text, "not a store");
+}
+
+}  // namespace
