@@ -48,7 +48,10 @@ void startFramework() {
   p->handler = [](vservicePrimitive* self, vsession*, vinstance* args) -> vinstance* {
     char* text = nullptr;
     vservicePrimitiveGetArgs(self, args, &text);
-    return vdatatagCreateScrapWithValue(vdatatagGetPredefined(vdatatagSTRING), text ? text : "");
+    vinstance* result =
+        vscrapMakeTypeable(vdatatagCreateScrapWithValue(vdatatagGetPredefined(vdatatagSTRING), text ? text : ""));
+    if (text) vstrDestroy(text);
+    return result;
   };
   vserviceAddPrimitive(service, p);
   auto key = vsessionGetAttributeKey;
@@ -85,6 +88,7 @@ void roundTrip(benchmark::State& state) {
     char* back = nullptr;
     vsessionStatementGetResult(st, &back);
     if (!back || std::strlen(back) != text.size()) state.SkipWithError("wrong reply");
+    if (back) vstrDestroy(back);
     vsessionStatementDestroy(st);
     times.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - begin).count());
   }

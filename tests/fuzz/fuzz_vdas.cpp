@@ -29,7 +29,10 @@ void setUp() {
   p->handler = [](vservicePrimitive* self, vsession*, vinstance* args) -> vinstance* {
     char* text = nullptr;
     vservicePrimitiveGetArgs(self, args, &text);
-    return vdatatagCreateScrapWithValue(vdatatagGetPredefined(vdatatagSTRING), text ? text : "");
+    vinstance* result =
+        vscrapMakeTypeable(vdatatagCreateScrapWithValue(vdatatagGetPredefined(vdatatagSTRING), text ? text : ""));
+    if (text) vstrDestroy(text);
+    return result;
   };
   vserviceAddPrimitive(service, p);
 }

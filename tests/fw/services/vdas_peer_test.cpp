@@ -82,6 +82,7 @@ void TwoProcesses::scenario(const char* transport) {
     vsessionStatementGetResult(echo, &back);
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(std::string(back), text);
+    vstrDestroy(back);
     vsessionStatementDestroy(echo);
   }
   for (std::int32_t v : {0, -1, 127, -70000, 2147483647}) {

@@ -26,7 +26,11 @@ vinstance* ping(vservicePrimitive*, vsession*, vinstance*) { return integerResul
 vinstance* echo(vservicePrimitive* p, vsession*, vinstance* args) {
   char* text = nullptr;
   vservicePrimitiveGetArgs(p, args, &text);
-  return vdatatagCreateScrapWithValue(vdatatagGetPredefined(vdatatagSTRING), text ? text : "");
+  // A typeable copy, so that the text read can go.
+  vinstance* result =
+      vscrapMakeTypeable(vdatatagCreateScrapWithValue(vdatatagGetPredefined(vdatatagSTRING), text ? text : ""));
+  if (text) vstrDestroy(text);
+  return result;
 }
 vinstance* echoInteger(vservicePrimitive* p, vsession*, vinstance* args) {
   std::int32_t v = 0;
@@ -36,7 +40,9 @@ vinstance* echoInteger(vservicePrimitive* p, vsession*, vinstance* args) {
 vinstance* issueCommand(vservicePrimitive* p, vsession*, vinstance* args) {
   char* text = nullptr;
   vservicePrimitiveGetArgs(p, args, &text);
-  return integerResult(text ? static_cast<std::int32_t>(std::strlen(text)) : 0);
+  std::int32_t n = text ? static_cast<std::int32_t>(std::strlen(text)) : 0;
+  if (text) vstrDestroy(text);
+  return integerResult(n);
 }
 vinstance* shutdown(vservicePrimitive*, vsession*, vinstance*) {
   status = 0;
