@@ -98,6 +98,14 @@ std::vector<std::string> RecordingDriver::take() {
   return out;
 }
 
+void RecordingDriver::reset() {
+  take();
+  opens = 0;
+  record.flags = 0;
+  transform = {0, vfixedONE, 0, 0, vfixedONE, 0, 0};
+  bounds = {0, 0, 100, 100};
+}
+
 void RecordingDriver::name(const void* target, const std::string& text) { names[target] = text; }
 
 RecordingDriver& recordingDriver() {

@@ -16,6 +16,8 @@ struct RecordingDriver {
   vdrawDriverRecord record;  // flags and flatness may be changed
 
   RecordingDriver();
+  // Back to an empty log, no opens, flags 0, the identity transform and 100 x 100 bounds.
+  void reset();
   // The log since the last call, one line an operation ("open#1 target=A flags=8").
   std::vector<std::string> take();
   // Names the target in the log (targets are compared by address).

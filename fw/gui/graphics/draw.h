@@ -357,5 +357,26 @@ inline void vdrawInverseTransformPoint(double x, double y, double* ox, double* o
   vdrawGetPrimitives()->InverseTransformPoint(x, y, ox, oy);
 }
 
+// Shapes as paths of the current state, and the shape operations that fall
+// back to them when the current table does not draw shapes itself.
+void _vdrawRectPath(const vrect* rects, int n);
+void _vdrawRectPathF(const vrectFloat* rects, int n);
+// Arcs from the first angle to the second (whole degrees, counterclockwise).
+void _vdrawArcPath(const vrect* rects, int n, int a1, int a2, int fromCenter);
+void _vdrawRoundRectPath(const vrect* rects, int n, int radius);
+void vdrawFillChords(const vrect* rects, int n, int a1, int a2);
+void vdrawFillPies(const vrect* rects, int n, int a1, int a2);
+void vdrawFrameArcs(const vrect* rects, int n, int a1, int a2);
+void vdrawFillRoundRects(const vrect* rects, int n, int radius);
+void vdrawFrameRoundRects(const vrect* rects, int n, int radius);
+inline void vdrawFillRects(const vrect* r, int n) { vdrawGetPrimitives()->FillRects(r, n); }
+inline void vdrawFillRectsF(const vrectFloat* r, int n) { vdrawGetPrimitives()->FillRectsF(r, n); }
+inline void vdrawFrameRects(const vrect* r, int n) { vdrawGetPrimitives()->FrameRects(r, n); }
+inline void vdrawFrameRectsF(const vrectFloat* r, int n) { vdrawGetPrimitives()->FrameRectsF(r, n); }
+inline void vdrawClipRects(const vrect* r, int n) { vdrawGetPrimitives()->ClipRects(r, n); }
+inline void vdrawClipRectsF(const vrectFloat* r, int n) { vdrawGetPrimitives()->ClipRectsF(r, n); }
+inline void vdrawSetDeviceClipRects(const vrect* r, int n) { vdrawGetPrimitives()->SetDeviceClipRects(r, n); }
+inline void vdrawSetDeviceClipRectsF(const vrectFloat* r, int n) { vdrawGetPrimitives()->SetDeviceClipRectsF(r, n); }
+
 // Forgets every state, binding and path (tests, exit).
 void _vdrawShutdown();

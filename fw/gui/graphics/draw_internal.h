@@ -67,6 +67,35 @@ void fillElements(vdrawPath* p);
 void pathFill(int rule);
 void pathStroke();
 void pathFlatten();
+// Runs body between a save and a restore of the state, restoring on a raise too.
+template <class F>
+void withSavedState(F body) {
+  vdrawGSave();
+  vexGuard(body, [](vexHandler&) {
+    vdrawGRestore();
+    _vexGenerate(nullptr, vexEnd);
+  });
+  vdrawGRestore();
+}
+
+// The rectangle, arc and rounded-rectangle primitives of matrix kind K.
+template <int K>
+struct RectOps {
+  static void fill(const vrect* rects, int n);
+  static void fillF(const vrectFloat* rects, int n);
+  static void frame(const vrect* rects, int n);
+  static void frameF(const vrectFloat* rects, int n);
+  static void clip(const vrect* rects, int n);
+  static void clipF(const vrectFloat* rects, int n);
+  static void deviceClip(const vrect* rects, int n);
+  static void deviceClipF(const vrectFloat* rects, int n);
+  static void fillChords(const vrect* rects, int n, int a1, int a2);
+  static void fillPies(const vrect* rects, int n, int a1, int a2);
+  static void frameArcs(const vrect* rects, int n, int a1, int a2);
+  static void fillRoundRects(const vrect* rects, int n, int corner);
+  static void frameRoundRects(const vrect* rects, int n, int corner);
+};
+
 void pathClip(int rule);
 void setFillRule(vdrawState* s, int rule);  // 0 winding, else even-odd
 void pathDeviceClip(int rule);

@@ -177,8 +177,9 @@ const vdrawElement* loneArc(const SubPath& s, bool* wedge) {
   const vdrawElement* e = s.begin;
   if (e < s.end && e->kind == vdrawMOVETO) ++e;
   *wedge = false;
+  // A wedge: from the centre out to the arc, so the arc's centre is where the lineto began.
   if (e < s.end && e->kind == vdrawLINETO && e + 1 < s.end && isArc(e[1].kind) &&
-      std::abs(std::int64_t(e->x)) <= vfixedONE && std::abs(std::int64_t(e->y)) <= vfixedONE) {
+      std::abs(std::int64_t(e->x) + e[1].x) <= vfixedONE && std::abs(std::int64_t(e->y) + e[1].y) <= vfixedONE) {
     *wedge = true;
     ++e;
   }

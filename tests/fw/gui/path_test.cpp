@@ -22,11 +22,7 @@ class Paths : public ::testing::Test {
   void SetUp() override {
     _vdrawShutdown();
     RecordingDriver& d = recordingDriver();
-    d.take();
-    d.opens = 0;
-    d.record.flags = 0;
-    d.transform = {0, vfixedONE, 0, 0, vfixedONE, 0, 0};
-    d.bounds = {0, 0, 100, 100};
+    d.reset();
     d.name(&window, "W");
     _vdrawBindDevice(vdrawBIND_WINDOW, &window, nullptr, &vdrawDefaultDeviceTable, &d.record);
     vdrawSyncState(0xFFFF);
