@@ -9,19 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   _vimportwinSetPixelLimit(1 << 16);
   static constexpr int kKind[] = {0, 0, 2, 4, 1, 3, 5};  // by the magic's digit
-  std::string in = fuzzwin::scratch("in.pnm"), out = fuzzwin::scratch("out.pnm");
-  fuzzwin::writeBytes(in, data, size);
-  fuzzwin::Path inPath(in), outPath(out);
-  vimage* image = vimportPBM(inPath.p);
-  if (!image) return 0;
-  int kind = kKind[data[1] - '0'];
-  vimportWritePNM(outPath.p, image, kind);
-  std::vector<std::uint8_t> first = fuzzwin::readBytes(out);
-  vimageDestroy(image);
-  image = vimportPBM(outPath.p);
-  if (!image) std::abort();
-  vimportWritePNM(outPath.p, image, kind);
-  if (fuzzwin::readBytes(out) != first) std::abort();
-  vimageDestroy(image);
+  int kind = size >= 2 && data[1] >= '1' && data[1] <= '6' ? kKind[data[1] - '0'] : 0;
+  fuzzwin::checkWriteBack(data, size, vimportPBM, [&](vfsPath* p, vimage* i) { vimportWritePNM(p, i, kind); });
   return 0;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fw/core/fs.h"
+#include "fw/gui/graphics/image.h"
 
 namespace fuzzwin {
 
@@ -48,5 +49,24 @@ struct Path {
   explicit Path(const std::string& file) : p(vfsNewPathFromString(file.c_str())) {}
   ~Path() { vfsFreePath(p); }
 };
+
+// The input as a file: an image read from it is written back, read and
+// written again, and both writings must give the same bytes.
+template <class Read, class Write>
+void checkWriteBack(const std::uint8_t* data, std::size_t size, Read read, Write write) {
+  std::string in = scratch("in"), out = scratch("out");
+  writeBytes(in, data, size);
+  Path inPath(in), outPath(out);
+  vimage* image = read(inPath.p);
+  if (!image) return;
+  write(outPath.p, image);
+  std::vector<std::uint8_t> first = readBytes(out);
+  vimageDestroy(image);
+  image = read(outPath.p);
+  if (!image) std::abort();
+  write(outPath.p, image);
+  if (readBytes(out) != first) std::abort();
+  vimageDestroy(image);
+}
 
 }  // namespace fuzzwin

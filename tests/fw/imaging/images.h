@@ -1,9 +1,17 @@
 // Tiny images for the imaging tests: pixels given row 0 (the bottom) first.
 #pragma once
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "fw/core/ex.h"
+#include "fw/core/fs.h"
 #include "fw/gui/graphics/image.h"
 #include "tests/fw/gui/raises.h"
 
@@ -63,6 +71,31 @@ struct Images {
   ~Images() {
     for (vimage* i : held) vimageDestroy(i);
   }
+};
+
+// A test with a scratch folder of its own and a file "f" in it.
+class FileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = std::filesystem::temp_directory_path() /
+          ("imaging-" + std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir);
+    path = vfsNewPathFromString((dir / "f").c_str());
+  }
+  void TearDown() override {
+    vfsFreePath(path);
+    std::filesystem::remove_all(dir);
+  }
+  void putFile(const std::string& bytes) {
+    std::ofstream(dir / "f", std::ios::binary | std::ios::trunc) << bytes;
+  }
+  std::string fileText() {
+    std::ifstream in(dir / "f", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::filesystem::path dir;
+  vfsPath* path = nullptr;
+  Images keep;
 };
 
 }  // namespace testimg

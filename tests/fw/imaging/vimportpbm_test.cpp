@@ -13,30 +13,16 @@ using namespace testimg;
 
 namespace {
 
-class PortableMaps : public ::testing::Test {
+class PortableMaps : public FileTest {
  protected:
-  void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("pnm-" + std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir);
-    path = vfsNewPathFromString((dir / "f.pnm").c_str());
-  }
-  void TearDown() override {
-    vfsFreePath(path);
-    std::filesystem::remove_all(dir);
-  }
   vimage* read(const std::string& text) {
-    std::ofstream(dir / "f.pnm", std::ios::binary | std::ios::trunc) << text;
+    putFile(text);
     return vimportPBM(path);
   }
   std::string write(vimage* image, int kind) {
     vimportWritePNM(path, image, kind);
-    std::ifstream in(dir / "f.pnm", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return fileText();
   }
-  std::filesystem::path dir;
-  vfsPath* path = nullptr;
-  Images keep;
 };
 
 TEST_F(PortableMaps, ReadingEachVariant) {

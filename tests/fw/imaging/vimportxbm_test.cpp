@@ -14,29 +14,13 @@ using namespace testimg;
 
 namespace {
 
-class XBitmaps : public ::testing::Test {
+class XBitmaps : public FileTest {
  protected:
-  void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("xbm-" + std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir);
-    path = vfsNewPathFromString((dir / "f.xbm").c_str());
-  }
-  void TearDown() override {
-    vfsFreePath(path);
-    std::filesystem::remove_all(dir);
-  }
   vimage* read(const std::string& text) {
-    std::ofstream(dir / "f.xbm", std::ios::binary | std::ios::trunc) << text;
+    putFile(text);
     return vimportXBM(path);
   }
-  std::string written() {
-    std::ifstream in(dir / "f.xbm", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  std::filesystem::path dir;
-  vfsPath* path = nullptr;
-  Images keep;
+  std::string written() { return fileText(); }
 };
 
 TEST_F(XBitmaps, ReadingTheNamedLinesOnly) {
