@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fw/services/session.h"
+#include "fw/services/vdasserv.h"
 #include "peer_process.h"
 #include "services_support.h"
 
@@ -94,6 +95,15 @@ void TwoProcesses::scenario(const char* transport) {
     EXPECT_EQ(back, v);
     vsessionStatementDestroy(echo);
   }
+  // The peer stands in for a broker: a match answers its array.
+  vinstance* criteria = vdasservGetBrokerAddress();
+  vsessionStatement* match = vdasservCreateMatch(s, criteria);
+  finish(match);
+  ASSERT_EQ(vsessionStatementGetState(match), vsessionStatementDONE);
+  ASSERT_NE(match->result, nullptr);
+  EXPECT_EQ(vscrapGetArrayCount(vscrapWalk(match->result)), 2);
+  vsessionStatementDestroy(match);
+
   // A name the peer's service lacks: an error reply.
   vsessionStatement* missing = start(s, signature("noSuchPrimitive", -1, vdatatagINTEGER));
   finish(missing);

@@ -5,7 +5,9 @@
 // serves until "shutdown" is called or 30 s pass (status 1).
 // Primitives: "ping" () -> Integer 1; "echo" (String) -> String;
 // "echoInteger" (Integer) -> Integer; "issueCommand" (String) -> Integer,
-// the command's length; "shutdown" () -> Integer 0, then the loop ends.
+// the command's length; "shutdown" () -> Integer 0, then the loop ends;
+// and, standing in for a service broker, "vdasservMatch" (a scrap) -> an
+// "arrayScraps" of two service names.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -15,6 +17,7 @@
 #include "fw/data/pref.h"
 #include "fw/services/service.h"
 #include "fw/services/session.h"
+#include "fw/services/vdasserv.h"
 
 namespace {
 
@@ -53,6 +56,17 @@ vinstance* shutdown(vservicePrimitive*, vsession*, vinstance*) {
   }, nullptr), 0, 200000000);
   return integerResult(0);
 }
+vinstance* match(vservicePrimitive*, vsession*, vinstance*) {
+  vdatatag* string = vdatatagGetPredefined(vdatatagSTRING);
+  static vinstance* names[2];
+  names[0] = vscrapMakeTypeable(vdatatagCreateScrapWithValue(string, "peer service one"));
+  names[1] = vscrapMakeTypeable(vdatatagCreateScrapWithValue(string, "peer service two"));
+  vinstance* result = vscrapMakeTypeable(
+      vdatatagCreateScrapWithValue(vdasservGetOperation("vdasservMatch")->returnValue, 2, names));
+  for (vinstance* n : names) vinstanceDestroy(n);
+  return result;
+}
+
 struct Row {
   const char* name;
   vservicePrimitiveHandler handler;
@@ -89,6 +103,10 @@ int main(int argc, char** argv) {
     p->handler = row.handler;
     vserviceAddPrimitive(service, p);
   }
+  vservicePrimitive* broker = vservicePrimitiveCreate();
+  broker->signature = vdasservGetOperation("vdasservMatch");
+  broker->handler = match;
+  vserviceAddPrimitive(service, broker);
   auto key = vsessionGetAttributeKey;
   vserviceSetAttribute(service, key(vsessionTRANSPORT), vsessionTagDatatag(), vnameInternLiteral(argv[1]));
   vserviceSetAttribute(service, key(vsessionPORT), vsessionStringDatatag(), tcp ? "0" : argv[2]);
