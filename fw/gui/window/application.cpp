@@ -1,10 +1,14 @@
 #include "fw/gui/window/application_internal.h"
 
 #include <cstring>
+#include <tuple>
+#include <utility>
 
 #include "fw/core/fs.h"
 #include "fw/data/pref.h"
 #include "fw/data/vresource.h"
+#include "fw/data/resrect.h"
+#include "fw/gui/graphics/image.h"
 #include "fw/gui/window/hooks.h"
 
 namespace {
@@ -85,7 +89,14 @@ void init(vinstance* self) {
   a->keyBindings = vdictCreate(vdictHashPointer);
   a->keyRedirections = vdictCreate(vdictHashPointer);
   a->spareWindow = a->pointerTarget = a->keyTarget = nullptr;
-  a->context = a == &state.defaultApp ? vmoduleGetDefaultContext() : vmoduleCreateContext();
+  if (a == &state.defaultApp) {
+    a->context = vmoduleGetDefaultContext();
+  } else {
+    // A new context becomes current; it should only once the app does.
+    vmoduleContext* was = vmoduleGetCurrentContext();
+    a->context = vmoduleCreateContext();
+    vmoduleSetContext(was);
+  }
   a->file = nullptr;
   a->resources = 0;
   _vapplicationOpenFile(a);
@@ -142,6 +153,134 @@ void destroy(vinstance* self) {
     vmoduleDestroyContext(a->context);
   }
   super()->destroy(self);
+}
+
+// --- Copy and the resource form ------------------------------------------------
+
+vobject* cloneOf(vobject* o) { return o ? vobjectClone(o) : nullptr; }
+
+// Everything of source, over an initialised destination.
+void copy(vobject* from, vobject* to) {
+  vapplication* s = app(from);
+  vapplication* d = app(to);
+  super()->copy(from, to);
+  dropOwned(d);
+  _vapplicationReleaseFile(d->file);
+  d->name = s->name;
+  d->title = s->title;
+  d->data = s->data;
+  d->notifyFunc = s->notifyFunc;
+  d->scheme = s->scheme;
+  d->closure = s->closure;
+  d->derive = s->derive;
+  d->lineWidth = s->lineWidth;
+  d->font = s->font;
+  d->spareWindow = s->spareWindow;
+  d->pointerTarget = s->pointerTarget;
+  d->keyTarget = s->keyTarget;
+  d->owned = s->owned;
+  d->cursor = s->owned & vapplicationCURSOR_OWNED ? cloneOf(s->cursor) : s->cursor;
+  d->blockCursor = s->owned & vapplicationBLOCK_CURSOR_OWNED ? cloneOf(s->blockCursor) : s->blockCursor;
+  d->icon = s->owned & vapplicationICON_OWNED ? cloneOf(s->icon) : s->icon;
+  d->space = s->space && (s->owned & vapplicationSPACE_OWNED) ? static_cast<vcommandSpace*>(vobjectClone(s->space))
+                                                              : s->space;
+  if (d->space) vcommandSpaceAttach(d->space, d);
+  d->file = s->file;
+  ++d->file->count;
+  d->resources = s->resources;
+  for (auto [source, target] : {std::pair{s->pointerBindings, &d->pointerBindings},
+                                std::pair{s->keyBindings, &d->keyBindings},
+                                std::pair{s->keyRedirections, &d->keyRedirections}}) {
+    vdictDestroy(*target);
+    *target = vdictCopy(source);
+  }
+}
+
+void copyInit(vobject* from, vobject* to) {
+  init(to);
+  copy(from, to);
+}
+
+// What a resource gives, held apart until all of it has loaded.
+struct Loaded {
+  vname title = vname_Empty, name = nullptr;
+  vobject* cursor = nullptr;
+  vobject* blockCursor = nullptr;
+  vobject* icon = nullptr;
+  vfont* font = nullptr;
+  vcommandSpace* space = nullptr;
+  vcolorScheme scheme{};
+  void drop() {
+    for (vinstance* o : {static_cast<vinstance*>(cursor), static_cast<vinstance*>(blockCursor),
+                         static_cast<vinstance*>(icon), static_cast<vinstance*>(space)})
+      if (o) vinstanceDestroy(o);
+  }
+};
+
+void loadFrom(vresource r, Loaded* l) {
+  vresource child;
+  vname tag;
+  if (vresourceTestGetTag(r, vname_Title, &tag)) l->title = tag;
+  if (vresourceTestGetTag(r, vname_Name, &tag)) l->name = tag;
+  if (vresourceTestGet(r, vname_Cursor, &child)) l->cursor = vobjectLoad(child);
+  if (vresourceTestGet(r, vname_BlockCursor, &child)) l->blockCursor = vobjectLoad(child);
+  if (vresourceTestGet(r, vname_Icon, &child)) l->icon = vimageLoad(child);
+  if (vresourceTestGet(r, vname_Font, &child)) l->font = vfontLoad(child);
+  if (vresourceTestGet(r, vname_Space, &child)) l->space = vcommandSpaceLoad(child);
+  if (vresourceTestGet(r, vname_Colors, &child)) vcolorLoadSchemeResource(&l->scheme, child);
+}
+
+void loadInit(vobject* self, vresource r) {
+  vapplication* a = app(self);
+  init(self);
+  super()->loadInit(self, r);
+  Loaded l;
+  vexGuard([&] { loadFrom(r, &l); },
+           [&](vexHandler&) {
+             l.drop();
+             _vexGenerate(nullptr, vexEnd);
+           });
+  a->title = l.title;
+  a->cursor = l.cursor;
+  a->blockCursor = l.blockCursor;
+  a->icon = l.icon;
+  a->font = l.font;
+  a->scheme = l.scheme;
+  a->owned = (l.cursor ? vapplicationCURSOR_OWNED : 0u) | (l.blockCursor ? vapplicationBLOCK_CURSOR_OWNED : 0u) |
+             (l.icon ? vapplicationICON_OWNED : 0u);
+  if (l.space) vapplicationSetSpaceOwned(a, l.space);
+  if (l.name && l.name != a->name) {
+    a->name = l.name;
+    _vapplicationReleaseFile(a->file);
+    _vapplicationOpenFile(a);
+    vapplicationLoadPreferences(a, 2);
+  }
+}
+
+void storeObject(vresource r, vname key, vobject* o) {
+  vresourceRemoveIfPresent(r, key);
+  vclassRec<vobjectClassRec>(o)->store(o, vresourceCreate(r, key, vresDICTIONARY));
+}
+
+void store(vobject* self, vresource r) {
+  vapplication* a = app(self);
+  super()->store(self, r);
+  vresourceSetTag(r, vname_Title, a->title);
+  vresourceSetTag(r, vname_Name, a->name);
+  const std::tuple<vname, vobject*, std::uint32_t> owned[] = {
+      {vname_Cursor, a->cursor, vapplicationCURSOR_OWNED},
+      {vname_BlockCursor, a->blockCursor, vapplicationBLOCK_CURSOR_OWNED},
+      {vname_Icon, a->icon, vapplicationICON_OWNED},
+      {vname_Space, a->space, vapplicationSPACE_OWNED}};
+  for (auto [key, object, bit] : owned)
+    if (object && (a->owned & bit))
+      storeObject(r, key, object);
+    else
+      vresourceRemoveIfPresent(r, key);
+  vresourceRemoveIfPresent(r, vname_Font);
+  if (a->font) vfontStore(a->font, vresourceCreate(r, vname_Font, vresSTRING));
+  vresourceRemoveIfPresent(r, vname_Colors);
+  vcolorStoreScheme(&a->scheme, vresourceCreate(r, vname_Colors, vresDICTIONARY));
 }
 
 // --- Setters -----------------------------------------------------------------
@@ -402,6 +541,10 @@ vapplicationClassRec* buildClass() {
 
   c->init = init;
   c->destroy = destroy;
+  c->copy = copy;
+  c->copyInit = copyInit;
+  c->loadInit = loadInit;
+  c->store = store;
   c->setAttributeByIndex = setByIndex;
   c->getAttributeByIndex = getByIndex;
   c->issueSelector = issueSelector;

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "fw/gui/window/hooks.h"
+#include "fw/data/vresource.h"
+#include "fw/data/vrstore.h"
 #include "tests/fw/gui/raises.h"
 
 namespace {
@@ -247,6 +249,7 @@ TEST(Application, OwnedObjectsAreDestroyedWhenReplaced) {
 TEST(Application, SetCurrentInstallsTableAndContext) {
   vapplication* def = vapplicationGetDefault();
   vapplication* other = vapplicationCreate();
+  EXPECT_EQ(vmoduleGetCurrentContext(), vmoduleGetDefaultContext());  // only SetCurrent switches
   vapplicationSetCurrent(other);
   EXPECT_EQ(vapplicationGetCurrent(), other);
   EXPECT_EQ(vmoduleGetCurrentContext(), other->context);
@@ -286,6 +289,84 @@ TEST(WindowHooks, StartupRowBuildsTheClass) {
   ASSERT_NE(row->fn, nullptr);
   row->fn();
   EXPECT_NE(vapplicationGetCurrent(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+vobjectClassRec* countedClass() {
+  static vobjectClassRec* cls = [] {
+    makeCounted();
+    auto* c = vclassSpawnOf<vobjectClassRec>(vobjectGetDefaultClass());
+    c->destroy = countDestroy;
+    vclassSetName(c, vscribeLiteral("appTestCounted"));
+    return c;
+  }();
+  return cls;
+}
+
+TEST(ApplicationResource, StoreLoadAndCopyRoundTrip) {
+  vrstoreInstallInterface();
+  vapplicationGetDefaultClass();
+  vapplication* a = vapplicationCreate();
+  vapplicationClassRec* c = vapplicationClassOf(a);
+  c->setTitle(a, vscribeLiteral("Title A"));
+  c->setSchemeColor(a, 4, make(kRed));
+  vapplicationSetSpaceOwned(a, vcommandSpaceCreate());
+  c->setCursor(a, static_cast<vobject*>(vinstanceCreate(countedClass())));  // not owned: not stored
+
+  vresource r = vrstoreCreateMemory();
+  vresourceCreate(r, vname_Icon, vresDICTIONARY);  // stale keys go
+  vresourceCreate(r, vname_Font, vresDICTIONARY);
+  c->store(a, r);
+  vresource probe;
+  EXPECT_FALSE(vresourceTestGet(r, vname_Icon, &probe));
+  EXPECT_FALSE(vresourceTestGet(r, vname_Font, &probe));
+  EXPECT_FALSE(vresourceTestGet(r, vname_Cursor, &probe));
+  EXPECT_TRUE(vresourceTestGet(r, vname_Space, &probe));
+  EXPECT_TRUE(vresourceTestGet(r, vname_Colors, &probe));
+
+  auto* b = static_cast<vapplication*>(vobjectLoad(r));
+  ASSERT_EQ(b->cls, a->cls);
+  EXPECT_STREQ(b->title, "Title A");
+  EXPECT_EQ(b->name, a->name);
+  EXPECT_EQ(b->scheme.mask, vcolorSchemeBit(4));
+  EXPECT_EQ(rgbOf(b->scheme.entries[4]), kRed);
+  ASSERT_NE(b->space, nullptr);
+  EXPECT_EQ(b->owned, vapplicationSPACE_OWNED);
+
+  auto* copied = static_cast<vapplication*>(vobjectClone(a));
+  EXPECT_STREQ(copied->title, "Title A");
+  EXPECT_EQ(copied->file, a->file);
+  EXPECT_EQ(a->file->count, 2);
+  EXPECT_NE(copied->space, a->space);  // the copy owns its own
+  EXPECT_EQ(copied->owned, vapplicationSPACE_OWNED);
+  EXPECT_EQ(copied->cursor, a->cursor);  // not owned: shared
+  vobject* cursor = a->cursor;
+  vapplicationDestroy(copied);
+  EXPECT_EQ(a->file->count, 1);
+  vapplicationDestroy(b);
+  vapplicationDestroy(a);
+  vinstanceDestroy(cursor);
+}
+
+TEST(ApplicationResource, FailedLoadOwnsNothingHalfLoaded) {
+  vrstoreInstallInterface();
+  vapplicationClassRec* c = vapplicationGetDefaultClass();
+  vresource r = vrstoreCreateMemory();
+  vobject* cursor = static_cast<vobject*>(vinstanceCreate(countedClass()));
+  vclassRec<vobjectClassRec>(cursor)->store(cursor, vresourceCreate(r, vname_Cursor, vresDICTIONARY));
+  vinstanceDestroy(cursor);
+  vresourceSetString(r, vname_Space, vscribeLiteral("not a space"));
+  auto* storage = static_cast<vapplication*>(vclassAllocInstance(c));
+  storage->cls = c;
+  destroyed = 0;
+  EXPECT_NE(raised([&] { c->loadInit(storage, r); }), nullptr);
+  EXPECT_EQ(destroyed, 1);  // the cursor read before the failure is gone again
+  EXPECT_EQ(storage->cursor, nullptr);
+  EXPECT_EQ(storage->owned, 0u);
+  vapplicationDestroy(storage);
 }
 
 }  // namespace
