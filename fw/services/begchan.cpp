@@ -34,16 +34,15 @@ void peerArrived(vserviceBegetterChannel* b, vcommChannel* channel) {
   channel->notify = nullptr;
   auto* engine = static_cast<vsessionEngineRoot*>(vinstanceCreate(vsessionDefaultEngineGetClass()));
   auto* link = &static_cast<vsessionSyntheticEngine*>(engine)->link;
-  if (auto* t = static_cast<vsessionChannelTransport*>(link->transport);
-      t && vclassIsSubclass(t->cls, vsessionChannelTransportGetDefaultClass()))
-    t->channel = channel;
-  else
-    vcommChannelDestroy(channel);  // no transport to hand it to
+  auto* t = static_cast<vsessionChannelTransport*>(link->transport);
+  bool handed = t && vclassIsSubclass(t->cls, vsessionChannelTransportGetDefaultClass());
+  if (handed) t->channel = channel;
   vsessionSetEngine(clone, engine);
   const vcommAddress& peer = channel->peer;
   vsessionSetAttribute(clone, key(vsessionLOCATION), vsessionStringDatatag(), peer.location ? peer.location : "");
   vsessionSetAttribute(clone, key(vsessionPORT), vsessionStringDatatag(), peer.port ? peer.port : "");
   vsessionSetAttribute(clone, key(vsessionTRANSPORT), vsessionTagDatatag(), peer.transport);
+  if (!handed) vcommChannelDestroy(channel);  // no transport to hand it to, once its address is read
   vsessionBeginBusy(clone);
   veventPost(veventCreateClient(openLater, clone));
 }

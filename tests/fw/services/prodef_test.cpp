@@ -304,6 +304,7 @@ TEST_F(Protocol, CloseHandshakeAndGivingUp) {
       {"huge length", {0x01, 0x00, 0x00, 0x01}},
       {"wrong magic", {'v', 'd', 'a', 's', '.', 'p', 'r', 'o', '.', '2', 0}},
       {"settings field 9", {0, 0, 0, 7, 0xFF, 0xFF, 0xFF, 0xFF, 4, 9, 0}},
+      {"version 2", {0, 0, 0, 8, 0xFF, 0xFF, 0xFF, 0xFF, 4, 1, 2, 6}},
       {"settings cut short", {0, 0, 0, 7, 0xFF, 0xFF, 0xFF, 0xFF, 4, 2, 0x20}},
   };
   for (const Row& row : rows) {
