@@ -105,8 +105,25 @@ enum : std::uint16_t {
   vdrawSYNC_FILL = 0x9025, vdrawSYNC_STROKE = 0x8be9, vdrawSYNC_TEXT = 0x8031, vdrawSYNC_IMAGE = 0x8021,
 };
 
-struct vdrawPathIter;
-struct vdrawSavedPath;
+// Walks the current path's elements in user coordinates; an arc comes as
+// curves of at most 90 degrees, a tangent arc as one curve.
+struct vdrawPathIter {
+  vdrawPath* path;
+  const vdrawElement* next;
+  std::int32_t position;
+  std::int32_t kind;      // of the element delivered
+  double x, y;            // its end point
+  double x1, y1, x2, y2;  // a curve's control points
+  double fx, fy;          // the device point (16.16 units) the user point stands for
+  double arcStart, arcLeft;  // degrees of an arc in progress
+  double arcCx, arcCy;       // its device centre
+};
+
+struct vdrawSavedPath {
+  vdrawDeviceTransform device;
+  vmatrix inverse;
+  vdrawPath* path;
+};
 
 // The state operations, each defaulting to the function of its name.
 struct vdrawDeviceTable {
@@ -350,6 +367,22 @@ inline void vdrawArcTo(double x1, double y1, double x2, double y2, double r, dou
   vdrawGetPrimitives()->ArcTo(x1, y1, x2, y2, r, xt1, yt1, xt2, yt2);
 }
 inline void vdrawFlattenPath() { vdrawGetDeviceTable()->flattenPath(); }
+inline void vdrawPathIterBegin(vdrawPathIter* it) { vdrawGetDeviceTable()->pathIterBegin(it); }
+inline int vdrawPathIterNext(vdrawPathIter* it) { return vdrawGetDeviceTable()->pathIterNext(it); }
+inline void vdrawPathIterEnd(vdrawPathIter* it) { vdrawGetDeviceTable()->pathIterEnd(it); }
+inline vdrawSavedPath* vdrawSavePath() { return vdrawGetDeviceTable()->savePath(); }
+inline void vdrawFreePath(vdrawSavedPath* p) { vdrawGetDeviceTable()->freePath(p); }
+inline void vdrawAppendPath(vdrawSavedPath* p) { vdrawGetDeviceTable()->appendPath(p); }
+inline void vdrawFillSavedPath(vdrawSavedPath* p, int rule) { vdrawGetDeviceTable()->fillSavedPath(p, rule); }
+inline void vdrawStrokeSavedPath(vdrawSavedPath* p) { vdrawGetDeviceTable()->strokeSavedPath(p); }
+inline void vdrawGetClipRects(vrect** r, int* n) { vdrawGetDeviceTable()->getClipRects(r, n); }
+inline void vdrawGetClipRectsFloat(vrectFloat** r, int* n) { vdrawGetDeviceTable()->getClipRectsFloat(r, n); }
+inline void vdrawGetPathRects(vrect** r, int* n) { vdrawGetDeviceTable()->getPathRects(r, n); }
+inline void vdrawGetPathRectsFloat(vrectFloat** r, int* n) { vdrawGetDeviceTable()->getPathRectsFloat(r, n); }
+inline void vdrawGetDeviceClipRects(vrect** r, int* n) { vdrawGetDeviceTable()->getDeviceClipRects(r, n); }
+inline void vdrawGetDeviceClipRectsFloat(vrectFloat** r, int* n) {
+  vdrawGetDeviceTable()->getDeviceClipRectsFloat(r, n);
+}
 inline void vdrawTransformPoint(double x, double y, double* ox, double* oy) {
   vdrawGetPrimitives()->TransformPoint(x, y, ox, oy);
 }

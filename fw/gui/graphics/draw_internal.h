@@ -59,6 +59,24 @@ void pathAppendPoints(vdrawPath* p, vfixed x, vfixed y, const vfixed* points, in
 struct FixedPoint {
   vfixed x, y;
 };
+// The records an element of this kind takes; Value for an unknown kind.
+int elementRecords(std::int32_t kind);
+// Appends another element path's elements and takes its current point.
+void appendElements(vdrawPath* from);
+void pathIterBegin(vdrawPathIter* it);
+int pathIterNext(vdrawPathIter* it);
+void pathIterEnd(vdrawPathIter* it);
+vdrawSavedPath* savePath();
+void freeSavedPath(vdrawSavedPath* saved);
+void appendSavedPath(vdrawSavedPath* saved);
+void fillSavedPath(vdrawSavedPath* saved, int rule);
+void strokeSavedPath(vdrawSavedPath* saved);
+void getClipRects(vrect** r, int* n);
+void getClipRectsFloat(vrectFloat** r, int* n);
+void getPathRects(vrect** r, int* n);
+void getPathRectsFloat(vrectFloat** r, int* n);
+void getDeviceClipRects(vrect** r, int* n);
+void getDeviceClipRectsFloat(vrectFloat** r, int* n);
 // The sin and cos of an angle in degrees, exact at multiples of 45.
 void degreesCosSin(double degrees, double* c, double* s);
 // The cubic approximating an arc piece from p0 to p1 whose tangents meet at corner.

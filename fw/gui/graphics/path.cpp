@@ -160,6 +160,18 @@ void pathAppendPoints(vdrawPath* p, vfixed x, vfixed y, const vfixed* points, in
   p->used += count;
 }
 
+void appendElements(vdrawPath* from) {
+  vdrawPath* p = writablePath(from->used);
+  bool had = p->flags & vdrawPathCURRENT_POINT;
+  if (p->used > 0 && from->used > 0) p->flags |= vdrawPathSUBPATHS;
+  std::copy(vdrawPathElements(from), vdrawPathElements(from) + from->used, vdrawPathElements(p) + p->used);
+  p->used += from->used;
+  p->flags |= from->flags & (vdrawPathCURRENT_POINT | vdrawPathCURVES | vdrawPathCLOSED | vdrawPathARCS |
+                             vdrawPathSUBPATHS);
+  p->x = from->x, p->y = from->y, p->startX = from->startX, p->startY = from->startY;
+  if (!had) _vdrawSelectPrimitives();
+}
+
 void pathClose() {
   vdrawPath* p = writablePath(1);
   append(p, vdrawCLOSEPATH, vfixed(std::uint32_t(p->startX) - std::uint32_t(p->x)),

@@ -90,15 +90,6 @@ void flattenTangentArc(const vdrawElement* e, FixedPoint at, vfixed t, std::vect
   flatten(at, {toFixed(v[0]), toFixed(v[1])}, {toFixed(v[2]), toFixed(v[3])}, p1, t, 0, out);
 }
 
-int recordsOf(std::int32_t kind) {
-  switch (kind) {
-    case vdrawMOVETO: case vdrawLINETO: case vdrawCLOSEPATH: return 1;
-    case vdrawCURVETO: return 3;
-    case vdrawARC: case vdrawTANGENT_ARC: return 4;
-    default: _vexGenerate(&vexValueClass, vexEnd);
-  }
-}
-
 // The driver's box of an arc, with its start and sweep in 16.16 degrees.
 struct DriverArc {
   vrect box;
@@ -127,7 +118,7 @@ DriverArc driverArc(const vdrawElement* e, FixedPoint at) {
 }
 
 FixedPoint endOf(const vdrawElement* e, FixedPoint at) {
-  int n = recordsOf(e->kind);
+  int n = elementRecords(e->kind);
   if (e->kind == vdrawMOVETO) return {e->x, e->y};
   if (e->kind == vdrawARC) return {add(at.x, e[3].x), add(at.y, e[3].y)};
   for (int i = 0; i < n; ++i) at = {add(at.x, e[i].x), add(at.y, e[i].y)};
@@ -145,7 +136,7 @@ std::vector<SubPath> subPaths(vdrawPath* p) {
   const vdrawElement* e = vdrawPathElements(p);
   const vdrawElement* last = e + p->used;
   const vdrawElement* begin = e;
-  for (; e < last; e += recordsOf(e->kind)) {
+  for (; e < last; e += elementRecords(e->kind)) {
     if (e->kind == vdrawMOVETO && e != begin) {
       out.push_back({begin, e});
       begin = e;
@@ -190,6 +181,15 @@ const vdrawElement* loneArc(const SubPath& s, bool* wedge) {
 }
 
 }  // namespace
+
+int elementRecords(std::int32_t kind) {
+  switch (kind) {
+    case vdrawMOVETO: case vdrawLINETO: case vdrawCLOSEPATH: return 1;
+    case vdrawCURVETO: return 3;
+    case vdrawARC: case vdrawTANGENT_ARC: return 4;
+    default: _vexGenerate(&vexValueClass, vexEnd);
+  }
+}
 
 void degreesCosSin(double degrees, double* c, double* s) {
   double a = std::fmod(degrees, 360.0);
@@ -255,7 +255,7 @@ void fillElements(vdrawPath* p) {
       at = endOf(arc, at);
       continue;
     }
-    for (const vdrawElement* e = s.begin; e < s.end; e += recordsOf(e->kind)) {
+    for (const vdrawElement* e = s.begin; e < s.end; e += elementRecords(e->kind)) {
       if (e->kind == vdrawMOVETO || e->kind == vdrawCLOSEPATH) {
         if (e->kind == vdrawCLOSEPATH) g.send(m.driver->fillPolygon, 3);
         at = endOf(e, at);
@@ -285,7 +285,7 @@ void strokeElements(vdrawPath* p) {
   FixedPoint at = {p->x, p->y};
   for (const SubPath& s : subPaths(p)) {
     g.fixed.clear();
-    for (const vdrawElement* e = s.begin; e < s.end; e += recordsOf(e->kind)) {
+    for (const vdrawElement* e = s.begin; e < s.end; e += elementRecords(e->kind)) {
       if (e->kind == vdrawMOVETO) {
         at = endOf(e, at);
         g.fixed.assign(1, at);
@@ -315,7 +315,7 @@ void subPathBounds(vdrawPath* p, std::vector<vrect>* out) {
       x0 = std::min(x0, std::int64_t(std::floor(x))), y0 = std::min(y0, std::int64_t(std::floor(y)));
       x1 = std::max(x1, std::int64_t(std::ceil(x))), y1 = std::max(y1, std::int64_t(std::ceil(y)));
     };
-    for (const vdrawElement* e = s.begin; e < s.end; e += recordsOf(e->kind)) {
+    for (const vdrawElement* e = s.begin; e < s.end; e += elementRecords(e->kind)) {
       if (e->kind != vdrawMOVETO) take(at.x, at.y);
       if (e->kind == vdrawARC) {
         ArcElement a = readArc(e, at);
@@ -349,7 +349,7 @@ vdrawPath* flattenElements(vdrawPath* p, vfixed t) {
   Gather g;
   std::vector<vdrawElement> out;
   FixedPoint at = {p->x, p->y};
-  for (const vdrawElement* e = vdrawPathElements(p); e < vdrawPathElements(p) + p->used; e += recordsOf(e->kind)) {
+  for (const vdrawElement* e = vdrawPathElements(p); e < vdrawPathElements(p) + p->used; e += elementRecords(e->kind)) {
     if (e->kind == vdrawMOVETO || e->kind == vdrawLINETO || e->kind == vdrawCLOSEPATH) {
       out.push_back(*e);
       at = endOf(e, at);

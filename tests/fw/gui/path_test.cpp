@@ -457,3 +457,158 @@ TEST_F(PathClips, OffsettingMovesOnlyWhatIsAbsolute) {
 }
 
 }  // namespace
+
+namespace {
+
+struct Delivered {
+  int kind;
+  double x, y, x1, y1, x2, y2;
+};
+
+std::vector<Delivered> iterate() {
+  std::vector<Delivered> out;
+  vdrawPathIter it;
+  vdrawPathIterBegin(&it);
+  while (vdrawPathIterNext(&it)) out.push_back({it.kind, it.x, it.y, it.x1, it.y1, it.x2, it.y2});
+  vdrawPathIterEnd(&it);
+  return out;
+}
+
+TEST_F(Paths, IterationGivesBackTheUserCoordinates) {
+  const vmatrix matrices[] = {
+      {1, 0, 0, 1, 0, 0}, {1, 0, 0, 1, 7, 9}, {1, 0, 0, -1, 0, 100}, {2, 0, 0, -3, 10, 200}, {0, 1, -1, 0, 50, 0}};
+  for (const vmatrix& mx : matrices) {
+    vdrawSetMatrix(&mx);
+    vdrawNewPath();
+    vdrawPathMoveToF(10, 20);
+    vdrawLineToF(30, 40);
+    vdrawCurveTo(35, 45, 40, 50, 45, 40);
+    vdrawClosePath();
+    std::vector<Delivered> got = iterate();
+    const Delivered want[] = {{vdrawMOVETO, 10, 20, 0, 0, 0, 0},
+                              {vdrawLINETO, 30, 40, 0, 0, 0, 0},
+                              {vdrawCURVETO, 45, 40, 35, 45, 40, 50},
+                              {vdrawCLOSEPATH, 10, 20, 0, 0, 0, 0}};
+    ASSERT_EQ(got.size(), 4u) << mx.a << "," << mx.d;
+    for (std::size_t i = 0; i < 4; ++i) {
+      EXPECT_EQ(got[i].kind, want[i].kind) << i;
+      EXPECT_NEAR(got[i].x, want[i].x, 1e-3) << i << " under " << mx.a << "," << mx.b << "," << mx.d;
+      EXPECT_NEAR(got[i].y, want[i].y, 1e-3) << i << " under " << mx.a << "," << mx.b << "," << mx.d;
+      if (want[i].kind == vdrawCURVETO) {
+        EXPECT_NEAR(got[i].x1, want[i].x1, 1e-3);
+        EXPECT_NEAR(got[i].y2, want[i].y2, 1e-3);
+      }
+    }
+  }
+  // An arc comes as curves of at most 90 degrees, a tangent arc as one.
+  vmatrix identity = vmatrixIdentity;
+  vdrawSetMatrix(&identity);
+  vdrawNewPath();
+  vdrawArc(0, 0, 10, 0, 180, 1);
+  vdrawArcTo(-10, 20, 0, 20, 2);
+  std::vector<Delivered> arc = iterate();
+  ASSERT_EQ(arc.size(), 5u) << "moveto, two quarter curves, lineto, the tangent curve";
+  const double k = 10 * 4 * (std::sqrt(2.0) - 1) / 3;
+  EXPECT_EQ(arc[1].kind, vdrawCURVETO);
+  EXPECT_NEAR(arc[1].x, 0, 1e-4);
+  EXPECT_NEAR(arc[1].y, 10, 1e-4);
+  EXPECT_NEAR(arc[1].x1, 10, 1e-4);
+  EXPECT_NEAR(arc[1].y1, k, 1e-3);
+  EXPECT_NEAR(arc[2].x, -10, 1e-4);
+  EXPECT_EQ(arc[3].kind, vdrawLINETO);
+  EXPECT_EQ(arc[4].kind, vdrawCURVETO);
+  EXPECT_NEAR(arc[4].x, -8, 1e-3);
+  EXPECT_NEAR(arc[4].y, 20, 1e-3);
+  vrect r = {0, 0, 5, 5};
+  vdrawPath* rects = vdrawPathNewRects(&r, 1);
+  vdrawPathRelease(vdrawGetState()->path);
+  vdrawGetState()->path = rects;
+  std::string message;
+  EXPECT_EQ(raised([] { iterate(); }, &message), &vexModuleUnimplementedClass);
+  EXPECT_EQ(message, "unable to iterate non-element paths");
+}
+
+TEST_F(Paths, SavedPathsAreRealizedUnderTheCurrentMatrix) {
+  vdrawPathMoveTo(10, 10);
+  vdrawLineTo(20, 10);
+  vdrawLineTo(20, 20);
+  vdrawClosePath();
+  vdrawSavedPath* saved = vdrawSavePath();
+  vdrawPath* original = path();
+  vdrawNewPath();
+  vdrawFillSavedPath(saved, 0);
+  EXPECT_EQ(take(), Log{"fillPolygon#1 3"});
+  EXPECT_EQ(recordingDriver().points[0].x, 10);
+  EXPECT_EQ(path()->used, 0) << "the current path is left as it was";
+  vdrawTranslate(5, 7);
+  vdrawAppendPath(saved);
+  std::vector<vdrawElement> e = elements();
+  ASSERT_EQ(e.size(), 4u);
+  EXPECT_EQ(e[0].x, 15 * F) << "only the movetos move";
+  EXPECT_EQ(e[0].y, 17 * F);
+  EXPECT_EQ(e[1].x, 10 * F);
+  EXPECT_EQ(path()->x, 15 * F);
+  vdrawNewPath();
+  vdrawScale(2, -1);
+  vdrawAppendPath(saved);
+  e = elements();
+  EXPECT_EQ(e[0].x, 2 * 10 * F + 5 * F);
+  EXPECT_EQ(e[0].y, 7 * F - 10 * F);
+  EXPECT_EQ(e[1].x, 20 * F) << "distances through the change of matrix";
+  EXPECT_EQ(e[2].y, -10 * F);
+  vdrawNewPath();
+  vdrawStrokeSavedPath(saved);
+  EXPECT_EQ(take(), Log{"strokePolyline#1 4"});
+  EXPECT_EQ(recordingDriver().points[0].x, 25);
+  EXPECT_EQ(original->refs, 1) << "only the saved path holds it";
+  vdrawFreePath(saved);
+}
+
+TEST_F(Paths, GettersGiveUserRectangles) {
+  vrect device = {10, 10, 20, 6};
+  vdrawPath* clip = vdrawPathNewRects(&device, 1);
+  vdrawPathRelease(vdrawGetState()->clip);
+  vdrawGetState()->clip = clip;
+  struct Case {
+    const char* what;
+    vmatrix m;
+    vrect user;
+    vrectFloat userF;
+  };
+  const Case cases[] = {
+      {"identity", {1, 0, 0, 1, 0, 0}, {10, 10, 20, 6}, {10, 10, 20, 6}},
+      {"translation", {1, 0, 0, 1, 3, 4}, {7, 6, 20, 6}, {7, 6, 20, 6}},
+      {"y mirrored", {1, 0, 0, -1, 0, 100}, {10, 84, 20, 6}, {10, 84, 20, 6}},
+      {"scale", {2, 0, 0, 2, 0, 0}, {5, 5, 10, 3}, {5, 5, 10, 3}},
+  };
+  for (const Case& c : cases) {
+    vdrawSetMatrix(&c.m);
+    vrect* r;
+    vrectFloat* f;
+    int n;
+    vdrawGetClipRects(&r, &n);
+    ASSERT_EQ(n, 1);
+    EXPECT_EQ(r[0].x, c.user.x) << c.what;
+    EXPECT_EQ(r[0].y, c.user.y) << c.what;
+    EXPECT_EQ(r[0].width, c.user.width) << c.what;
+    EXPECT_EQ(r[0].height, c.user.height) << c.what;
+    vdrawGetClipRectsFloat(&f, &n);
+    EXPECT_FLOAT_EQ(f[0].x, c.userF.x) << c.what;
+    EXPECT_FLOAT_EQ(f[0].y, c.userF.y) << c.what;
+    EXPECT_FLOAT_EQ(f[0].height, c.userF.height) << c.what;
+  }
+  vmatrix identity = vmatrixIdentity;
+  vdrawSetMatrix(&identity);
+  vdrawPathMoveTo(1, 2);
+  vdrawLineTo(5, 9);
+  vrect* r;
+  int n;
+  vdrawGetPathRects(&r, &n);
+  ASSERT_EQ(n, 1);
+  EXPECT_EQ(r[0].width, 4);
+  EXPECT_EQ(r[0].height, 7);
+  vdrawGetDeviceClipRects(&r, &n);
+  EXPECT_EQ(n, 1);
+}
+
+}  // namespace
