@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <vector>
 #include <string>
 
 #include "fw/services/session.h"
@@ -95,6 +97,45 @@ void TwoProcesses::scenario(const char* transport) {
     EXPECT_EQ(back, v);
     vsessionStatementDestroy(echo);
   }
+  // Scalars of every kind come back as they went.
+  struct Scalar {
+    int kind;
+    std::function<void(vsessionStatement*)> set;
+    std::vector<unsigned char> expected;
+  };
+  auto bytesOf = [](auto v) {
+    auto* p = reinterpret_cast<const unsigned char*>(&v);
+    return std::vector<unsigned char>(p, p + sizeof v);
+  };
+  const Scalar scalars[] = {
+      {vdatatagBOOLEAN, [](vsessionStatement* st) { vsessionStatementSetArgs(st, 1); }, bytesOf(std::uint8_t{1})},
+      {vdatatagCHARACTER, [](vsessionStatement* st) { vsessionStatementSetArgs(st, 'q'); }, bytesOf('q')},
+      {vdatatagBYTE, [](vsessionStatement* st) { vsessionStatementSetArgs(st, -100); }, bytesOf(std::int8_t{-100})},
+      {vdatatagUNSIGNED_SHORT, [](vsessionStatement* st) { vsessionStatementSetArgs(st, 65000); },
+       bytesOf(std::uint16_t{65000})},
+      {vdatatagINTEGER, [](vsessionStatement* st) { vsessionStatementSetArgs(st, -123456); }, bytesOf(-123456)},
+      {vdatatagLONGLONG, [](vsessionStatement* st) { vsessionStatementSetArgs(st, std::int64_t{-(1ll << 40)}); },
+       bytesOf(std::int64_t{-(1ll << 40)})},
+      {vdatatagUNSIGNED_LONGLONG, [](vsessionStatement* st) { vsessionStatementSetArgs(st, ~std::uint64_t{0}); },
+       bytesOf(~std::uint64_t{0})},
+      {vdatatagFIXED, [](vsessionStatement* st) { vsessionStatementSetArgs(st, -0x28000); }, bytesOf(-0x28000)},
+      {vdatatagSINGLE_FLOAT, [](vsessionStatement* st) { vsessionStatementSetArgs(st, 0.5); }, bytesOf(0.5f)},
+      {vdatatagDOUBLE_FLOAT, [](vsessionStatement* st) { vsessionStatementSetArgs(st, 1e300); }, bytesOf(1e300)},
+      {vdatatagTAG, [](vsessionStatement* st) { vsessionStatementSetArgs(st, vnameInternLiteral("tagged")); },
+       bytesOf(vnameInternLiteral("tagged"))},
+  };
+  for (const Scalar& c : scalars) {
+    SCOPED_TRACE(c.kind);
+    std::string name = "echoKind" + std::to_string(c.kind);
+    vsessionStatement* st = start(s, signature(vnameIntern(vscribeCString(name.c_str())), c.kind, c.kind));
+    c.set(st);
+    finish(st);
+    alignas(8) unsigned char back[16] = {};
+    vsessionStatementGetResult(st, back);
+    EXPECT_EQ(std::vector<unsigned char>(back, back + c.expected.size()), c.expected);
+    vsessionStatementDestroy(st);
+  }
+
   // The peer stands in for a broker: a match answers its array.
   vinstance* criteria = vdasservGetBrokerAddress();
   vsessionStatement* match = vdasservCreateMatch(s, criteria);

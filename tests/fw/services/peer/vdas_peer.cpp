@@ -6,7 +6,8 @@
 // Primitives: "ping" () -> Integer 1; "echo" (String) -> String;
 // "echoInteger" (Integer) -> Integer; "issueCommand" (String) -> Integer,
 // the command's length; "shutdown" () -> Integer 0, then the loop ends;
-// and, standing in for a service broker, "vdasservMatch" (a scrap) -> an
+// "echoKindN" (a value of datatag kind N) -> the same value, for the
+// kinds of scalars; and, standing in for a service broker, "vdasservMatch" (a scrap) -> an
 // "arrayScraps" of two service names.
 #include <cstdio>
 #include <cstring>
@@ -67,6 +68,16 @@ vinstance* match(vservicePrimitive*, vsession*, vinstance*) {
   return result;
 }
 
+// Any scalar: read into memory as the datatag lays it out, and back.
+vinstance* echoValue(vservicePrimitive* p, vsession*, vinstance* args) {
+  alignas(8) unsigned char value[16] = {};
+  vservicePrimitiveGetArgs(p, args, value);
+  return vscrapMakeTypeable(vdatatagScrapFromMemory(p->signature->returnValue, value));
+}
+const int scalarKinds[] = {vdatatagBOOLEAN, vdatatagCHARACTER, vdatatagBYTE,          vdatatagUNSIGNED_SHORT,
+                           vdatatagINTEGER, vdatatagLONGLONG,  vdatatagUNSIGNED_LONGLONG, vdatatagFIXED,
+                           vdatatagSINGLE_FLOAT, vdatatagDOUBLE_FLOAT, vdatatagTAG};
+
 struct Row {
   const char* name;
   vservicePrimitiveHandler handler;
@@ -101,6 +112,16 @@ int main(int argc, char** argv) {
     vservicePrimitive* p = vservicePrimitiveCreate();
     p->signature = sig;
     p->handler = row.handler;
+    vserviceAddPrimitive(service, p);
+  }
+  for (int kind : scalarKinds) {
+    auto* sig = static_cast<vsignature*>(vinstanceCreate(vsignatureGetDefaultClass()));
+    sig->tag = vnameIntern(vscribeCString(("echoKind" + std::to_string(kind)).c_str()));
+    vsignatureAddDatatags(sig, vdatatagGetPredefined(kind), nullptr);
+    sig->returnValue = vdatatagGetPredefined(kind);
+    vservicePrimitive* p = vservicePrimitiveCreate();
+    p->signature = sig;
+    p->handler = echoValue;
     vserviceAddPrimitive(service, p);
   }
   vservicePrimitive* broker = vservicePrimitiveCreate();
