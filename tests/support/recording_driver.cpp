@@ -80,8 +80,9 @@ RecordingDriver::RecordingDriver() {
       [](void* d, const vrect* r, int n, int w, int h) {
         putArgs(d, "frameRoundRects", rects(r, n).substr(1) + " " + std::to_string(w) + "," + std::to_string(h));
       },
-      [](void* d, const char* chars, int n, const vdrawDeviceTransform*) {
-        putArgs(d, "showChars", std::string(chars, std::size_t(n)));
+      [](void* d, const char* chars, int n, const vdrawDeviceTransform* t) {
+        putArgs(d, "showChars", std::string(chars, std::size_t(n)) + " at " + std::to_string(t->tx >> 16) + "," +
+                                    std::to_string(t->ty >> 16));
       },
       [](void* d, vimage*, const vdrawDeviceTransform* t) {
         putArgs(d, "drawImage", std::to_string(t->tx) + "," + std::to_string(t->ty));

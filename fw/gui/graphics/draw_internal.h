@@ -114,6 +114,20 @@ struct RectOps {
   static void frameRoundRects(const vrect* rects, int n, int corner);
 };
 
+// The text and image primitives of matrix kind K.
+template <int K>
+struct TextOps {
+  static void show(const char* chars, int length);
+  static void xyShow(const char* chars, int length, const float* offsets, int flags);
+  static void aWidthShow(double cx, double cy, int c, double ax, double ay, const char* chars, int length);
+  static void charPath(const char* chars, int length);
+  static void imageMatrix(vimage* image, const vmatrix* m);
+  static void imageMaskMatrix(vimage* image, const vmatrix* m);
+  static void imageAt(vimage* image, bool mask);
+  static void imageMaskPathMatrix(vimage* image, const vmatrix* m);
+  static void imageMaskPath(vimage* image);
+};
+
 void pathClip(int rule);
 void setFillRule(vdrawState* s, int rule);  // 0 winding, else even-odd
 void pathDeviceClip(int rule);

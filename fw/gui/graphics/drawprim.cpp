@@ -197,7 +197,6 @@ void arcTo(double x1, double y1, double x2, double y2, double r, double* xt1, do
 }
 
 [[noreturn]] void noPoint() { _vexGenerate(&vdrawNoCurrentPointClass, vexEnd); }
-[[noreturn]] void unbuilt(const char* what) { vexGenerateMessage(&vexModuleUnimplementedClass, what); }
 
 // The clip (and the device clip region) of an empty path: one empty rectangle.
 void emptyClip() {
@@ -235,9 +234,9 @@ constexpr vdrawPrimitiveTable makeTable() {
   t.FrameRectsF = RectOps<K>::frameF;
   t.SetDeviceClipRects = RectOps<K>::deviceClip;
   t.SetDeviceClipRectsF = RectOps<K>::deviceClipF;
-  t.ImageMatrix = [](vimage*, const vmatrix*) { unbuilt("ImageMatrix is not built"); };
-  t.ImageMaskMatrix = [](vimage*, const vmatrix*) { unbuilt("ImageMaskMatrix is not built"); };
-  t.ImageMaskPathMatrix = [](vimage*, const vmatrix*) { unbuilt("ImageMaskPathMatrix is not built"); };
+  t.ImageMatrix = TextOps<K>::imageMatrix;
+  t.ImageMaskMatrix = TextOps<K>::imageMaskMatrix;
+  t.ImageMaskPathMatrix = TextOps<K>::imageMaskPathMatrix;
   t.FillChords = RectOps<K>::fillChords;
   t.FillPies = RectOps<K>::fillPies;
   t.FrameArcs = RectOps<K>::frameArcs;
@@ -269,13 +268,13 @@ constexpr vdrawPrimitiveTable makeTable() {
     t.Fill = pathFill;
     t.Stroke = pathStroke;
     t.SetDeviceClipToPath = pathDeviceClip;
-    t.AWidthShow = [](double, double, int, double, double, const char*, int) { unbuilt("AWidthShow is not built"); };
-    t.Show = [](const char*, int) { unbuilt("Show is not built"); };
-    t.XYShow = [](const char*, int, const float*, int) { unbuilt("XYShow is not built"); };
-    t.Image = [](vimage*) { unbuilt("Image is not built"); };
-    t.ImageMask = [](vimage*) { unbuilt("ImageMask is not built"); };
-    t.CharPath = [](const char*, int) { unbuilt("CharPath is not built"); };
-    t.ImageMaskPath = [](vimage*) { unbuilt("ImageMaskPath is not built"); };
+    t.AWidthShow = TextOps<K>::aWidthShow;
+    t.Show = TextOps<K>::show;
+    t.XYShow = TextOps<K>::xyShow;
+    t.Image = [](vimage* image) { TextOps<K>::imageAt(image, false); };
+    t.ImageMask = [](vimage* image) { TextOps<K>::imageAt(image, true); };
+    t.CharPath = TextOps<K>::charPath;
+    t.ImageMaskPath = TextOps<K>::imageMaskPath;
   } else {
     t.ClosePath = [] {};
     t.ArcTo = [](double, double, double, double, double, double*, double*, double*, double*) { noPoint(); };

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "fw/gui/graphics/draw.h"
+#include "fw/gui/graphics/font.h"
+#include "fw/gui/graphics/image.h"
 #include "tests/fw/gui/raises.h"
 #include "tests/support/recording_driver.h"
 
@@ -196,6 +199,137 @@ TEST_F(Primitives, ClipRectanglesMeetTheClip) {
   vdrawTranslate(5, 5);
   vdrawSetDeviceClipRects(&a, 1);
   EXPECT_EQ(vdrawGetDeviceClip()->bounds.x, 15);
+}
+
+}  // namespace
+
+namespace {
+
+// Each character advances 6 units; 'v' also 1 down.
+const vfontDriver advancing = {
+    nullptr,
+    [](vfont*, vfixed* w, vfixed* s) { *w = 6 * 65536, *s = 0; },
+    [](vfont*, vrectFixed* r) { *r = {0, -2 * 65536, 6 * 65536, 10 * 65536}; },
+    [](vfont*) -> vfixed { return 8 * 65536; },
+    [](vfont*) -> vfixed { return 2 * 65536; },
+    [](vfont*, const char* chars, int n, vfixed* dx, vfixed* dy) {
+      *dx = n * 6 * 65536;
+      *dy = 0;
+      for (int i = 0; i < n; ++i)
+        if (chars[i] == 'v') *dy += 65536;
+    },
+    [](vfont*, const char*, int n, vrectFixed* r) { *r = {0, -2 * 65536, n * 6 * 65536, 10 * 65536}; },
+};
+
+class Text : public Primitives {
+ public:
+  vfont font{};
+  void SetUp() override {
+    Primitives::SetUp();
+    font.matrix = &vmatrixIdentity;
+    vfontSetDriver(&advancing);
+    vdrawSetFont(&font);
+  }
+  static vfixed pointX() { return vdrawGetState()->path->x; }
+  static vfixed pointY() { return vdrawGetState()->path->y; }
+};
+
+TEST_F(Text, ShowPlacesTextAtTheCurrentPointAndAdvances) {
+  struct Case {
+    const char* what;
+    vmatrix m;
+    const char* shown;  // the driver's line
+    vfixed x, y;        // the device point after "ab" then "v"
+  };
+  const Case cases[] = {
+      {"identity", {1, 0, 0, 1, 0, 0}, "showChars#1 ab at 10,20", 28 * F, 21 * F},
+      {"translation", {1, 0, 0, 1, 5, 5}, "showChars#1 ab at 15,25", 33 * F, 26 * F},
+      {"y mirrored: right, and y by the negated advance", {1, 0, 0, -1, 0, 100}, "showChars#1 ab at 10,80", 28 * F,
+       79 * F},
+      {"scaled: through the matrix", {2, 0, 0, 2, 0, 0}, "showChars#1 ab at 20,40", 56 * F, 42 * F},
+  };
+  for (const Case& c : cases) {
+    vdrawSetMatrix(&c.m);
+    vdrawNewPath();
+    vdrawPathMoveTo(10, 20);
+    vdrawGetPrimitives()->Show("ab", 2);
+    vdrawGetPrimitives()->Show("v", 1);
+    Log log = take();
+    ASSERT_EQ(log.size(), 2u) << c.what;
+    EXPECT_EQ(log[0], c.shown) << c.what;
+    EXPECT_EQ(pointX(), c.x) << c.what;
+    EXPECT_EQ(pointY(), c.y) << c.what;
+  }
+  vdrawNewPath();
+  EXPECT_EQ(raised([] { vdrawGetPrimitives()->Show("a", 1); }), &vdrawNoCurrentPointClass);
+}
+
+TEST_F(Text, PerCharacterShowsAddOffsetsAndWidths) {
+  vdrawPathMoveTo(10, 20);
+  const float offsets[] = {3, 1, 4, 0};
+  vdrawGetPrimitives()->XYShow("ab", 2, offsets, 3);
+  EXPECT_EQ(take(), (Log{"showChars#1 a at 10,20", "showChars#1 b at 13,21"}));
+  EXPECT_EQ(pointX(), 17 * F);
+  EXPECT_EQ(pointY(), 21 * F);
+  vdrawPathMoveTo(0, 0);
+  vdrawGetPrimitives()->AWidthShow(10, 0, ' ', 1, 0, "a b", 3);
+  EXPECT_EQ(take(), (Log{"showChars#1 a at 0,0", "showChars#1   at 7,0", "showChars#1 b at 24,0"}));
+  EXPECT_EQ(pointX(), 31 * F);
+}
+
+TEST_F(Text, ImagesAndMasksAtTheCurrentPoint) {
+  vimage* image = vimageCreateSized(4, 3, 16);
+  vimage* mask = vimageCreateSized(4, 3, 2);
+  vdrawPathMoveTo(10, 20);
+  vdrawGetPrimitives()->Image(image);
+  EXPECT_EQ(take(), Log{"drawImage#1 " + std::to_string(-10 * F) + "," + std::to_string(-20 * F)});
+  EXPECT_TRUE(raisesArg([&] { vdrawGetPrimitives()->ImageMask(image); })) << "masks are one bit deep";
+  vmatrix flip = {1, 0, 0, -1, 0, 100};
+  vdrawSetMatrix(&flip);
+  vdrawNewPath();
+  vdrawPathMoveTo(10, 20);
+  vdrawGetPrimitives()->ImageMask(mask);
+  EXPECT_EQ(take(), Log{"drawMask#1 " + std::to_string(-10 * F) + "," + std::to_string(80 * F)});
+  vmatrix scale = {2, 0, 0, 2, 0, 0};
+  vdrawSetMatrix(&scale);
+  vdrawNewPath();
+  vdrawPathMoveTo(10, 20);
+  vdrawGetPrimitives()->Image(image);
+  EXPECT_EQ(take(), Log{"drawImage#1 " + std::to_string(-10 * F) + "," + std::to_string(-20 * F)})
+      << "device to image: halve, then back to the current point";
+  // A mask as the current path: borrowed when the mirroring agrees.
+  vmatrix identity = vmatrixIdentity;
+  vdrawSetMatrix(&identity);
+  vdrawNewPath();
+  vdrawPathMoveTo(10, 20);
+  vdrawGetPrimitives()->ImageMaskPath(mask);
+  vdrawPath* p = vdrawGetState()->path;
+  EXPECT_EQ(p->flags & (vdrawPathKIND | vdrawPathBORROWED), vdrawPathMASK | vdrawPathBORROWED);
+  EXPECT_EQ(p->bounds.x, 10);
+  EXPECT_EQ(p->bounds.width, 4);
+  vdrawNewPath();
+  vdrawSetMatrix(&flip);
+  vdrawPathMoveTo(10, 20);
+  vdrawGetPrimitives()->ImageMaskPath(mask);
+  p = vdrawGetState()->path;
+  EXPECT_EQ(p->flags & (vdrawPathKIND | vdrawPathBORROWED), vdrawPathMASK) << "drawn into a mask of its own";
+  EXPECT_EQ(p->bounds.y, 77);
+  EXPECT_EQ(p->bounds.height, 3);
+  vdrawNewPath();
+  take();
+  vdrawSetMatrix(&identity);
+  vdrawPathMoveTo(10, 20);
+  vdrawGetPrimitives()->CharPath("ab", 2);
+  p = vdrawGetState()->path;
+  EXPECT_EQ(p->flags & vdrawPathKIND, vdrawPathMASK);
+  EXPECT_EQ(p->bounds.x, 10);
+  EXPECT_EQ(p->bounds.y, 18);
+  EXPECT_EQ(p->bounds.width, 12);
+  Log log = take();
+  EXPECT_NE(std::find(log.begin(), log.end(), "showChars#3 ab at 0,2"), log.end()) << "shown into the mask";
+  vdrawNewPath();
+  vimageDestroy(image);
+  vimageDestroy(mask);
 }
 
 }  // namespace
