@@ -69,6 +69,14 @@ void initDispatch(veventTable* table) {
 
 // --- Life cycle --------------------------------------------------------------
 
+// A new name means another resource file and own dictionary.
+void reopenUnder(vapplication* a, vname name) {
+  a->name = name;
+  _vapplicationReleaseFile(a->file);
+  _vapplicationOpenFile(a);
+  vapplicationLoadPreferences(a, 2);
+}
+
 void init(vinstance* self) {
   vapplication* a = app(self);
   super()->init(self);
@@ -102,12 +110,7 @@ void init(vinstance* self) {
   _vapplicationOpenFile(a);
   vapplicationLoadPreferences(a, 0);
   // "name" and "RESOURCE_NAME" are known only once the levels are loaded.
-  if (vname loaded = programName(); loaded != a->name) {
-    a->name = loaded;
-    _vapplicationReleaseFile(a->file);
-    _vapplicationOpenFile(a);
-    vapplicationLoadPreferences(a, 2);
-  }
+  if (vname loaded = programName(); loaded != a->name) reopenUnder(a, loaded);
   const vwindowHooks& hooks = vwindowGetHooks();
   hooks.helpSetApplicationName(a->name);
   hooks.helpSetResourceRoot(a->file->root);
@@ -249,12 +252,7 @@ void loadInit(vobject* self, vresource r) {
   a->owned = (l.cursor ? vapplicationCURSOR_OWNED : 0u) | (l.blockCursor ? vapplicationBLOCK_CURSOR_OWNED : 0u) |
              (l.icon ? vapplicationICON_OWNED : 0u);
   if (l.space) vapplicationSetSpaceOwned(a, l.space);
-  if (l.name && l.name != a->name) {
-    a->name = l.name;
-    _vapplicationReleaseFile(a->file);
-    _vapplicationOpenFile(a);
-    vapplicationLoadPreferences(a, 2);
-  }
+  if (l.name && l.name != a->name) reopenUnder(a, l.name);
 }
 
 void storeObject(vresource r, vname key, vobject* o) {
@@ -307,11 +305,8 @@ void setName(vapplication* a, vscribe* s) {
   vname name = vnameIntern(s);
   if (name == a->name) return;
   vname old = a->name;
-  a->name = name;
+  reopenUnder(a, name);
   changed(a, vname_Name, old, name);
-  _vapplicationReleaseFile(a->file);
-  _vapplicationOpenFile(a);
-  vapplicationLoadPreferences(a, 2);
 }
 
 // Replaces an owned-or-not object field: the old one goes when it was owned.
