@@ -11,6 +11,8 @@
 
 #include "fw/data/pref.h"
 #include "fw/data/vresource.h"
+#include "fw/data/vrstore.h"
+#include "fw/data/vrtext.h"
 #include "fw/gui/window/application_internal.h"
 #include "tests/fw/gui/raises.h"
 
@@ -162,6 +164,51 @@ TEST(ApplicationProbe, DamagedStoreIsKeptAside) {
   std::string text;
   std::getline(kept, text);
   EXPECT_EQ(text, "not a store");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ApplicationPreferences, SchemesAndClassPreferencesAfterTheLevels) {
+  vapplication* app = vapplicationGetDefault();
+  vapplicationClassRec* c = vapplicationClassOf(app);
+  vresource file = vrstoreCreateMemory();
+  vresource prefs = vresourceCreate(file, vname_Preferences, vresDICTIONARY);
+  std::string error;
+  ASSERT_TRUE(vrtextParse(R"(
+    colorschemedict = dictionary {
+      bright = dictionary { ShadowTop = dictionary { vcolorComponent1 = integer 100 } }
+      look = dictionary { BackgroundHilite = dictionary { vcolorComponent1 = integer 300 } }
+      mac = dictionary { ColorBorder = dictionary { vcolorComponent1 = integer 400 } }
+    }
+    colorscheme = string "bright"
+    laf = string "look"
+    Colors = dictionary { ShadowBottom = dictionary { vcolorComponent1 = integer 200 } }
+    Classes = dictionary { vapplication = dictionary {
+      colorscheme = string "bright"
+      Colors = dictionary { ColorFocus = dictionary { vcolorComponent1 = integer 500 } }
+    } }
+  )", prefs, &error)) << error;
+  c->setResourceFile(app, file);
+  auto red = [](vcolor* k) { return k ? static_cast<int>(k->spec.component[0]) : -1; };
+  EXPECT_EQ(red(app->scheme.mask & vcolorSchemeBit(4) ? app->scheme.entries[4] : nullptr), 100);
+  EXPECT_EQ(red(app->scheme.mask & vcolorSchemeBit(6) ? app->scheme.entries[6] : nullptr), 200);
+  EXPECT_EQ(red(app->scheme.mask & vcolorSchemeBit(10) ? app->scheme.entries[10] : nullptr), 300);
+  EXPECT_FALSE(app->scheme.mask & vcolorSchemeBit(16));
+  // The class keeps black on white and gains what its own preferences name.
+  EXPECT_EQ(c->scheme.entries[0], vcolorGetBlack());
+  EXPECT_EQ(red(c->scheme.entries[4]), 100);
+  EXPECT_EQ(red(c->scheme.entries[18]), 500);
+  EXPECT_EQ(c->scheme.mask, vcolorSchemeBit(0) | vcolorSchemeBit(2) | vcolorSchemeBit(4) | vcolorSchemeBit(18));
+
+  // "mac" names no scheme to load.
+  vprefSetString(vprefGetDefaultDict(), vscribeLiteral("laf"), "mac");
+  app->scheme = vcolorScheme{};
+  vapplicationLoadPreferences(app, 7);
+  EXPECT_FALSE(app->scheme.mask & vcolorSchemeBit(16));
+  EXPECT_FALSE(app->scheme.mask & vcolorSchemeBit(10));
+  EXPECT_TRUE(app->scheme.mask & vcolorSchemeBit(4));
 }
 
 }  // namespace
