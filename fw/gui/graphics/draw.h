@@ -411,5 +411,34 @@ inline void vdrawClipRectsF(const vrectFloat* r, int n) { vdrawGetPrimitives()->
 inline void vdrawSetDeviceClipRects(const vrect* r, int n) { vdrawGetPrimitives()->SetDeviceClipRects(r, n); }
 inline void vdrawSetDeviceClipRectsF(const vrectFloat* r, int n) { vdrawGetPrimitives()->SetDeviceClipRectsF(r, n); }
 
+// ---- The public drawing operations.
+void vdrawRectFill(int x, int y, int w, int h);
+void vdrawRectClip(int x, int y, int w, int h);
+void vdrawRectFrame(int x, int y, int w, int h);
+// Outlines kept inside the rectangles.
+void vdrawRectsFrame(const vrect* rects, int n);
+void vdrawRectsFrameArcs(const vrect* rects, int n, int a1, int a2);
+void vdrawRectsFrameRounded(const vrect* rects, int n, int corner);
+// Colour b along the origin's edge and the far vertical edge, a over the other two.
+void vdrawRectsFrameShaded(const vrect* rects, int n, vcolor* fill, vcolor* a, vcolor* b);
+void vdrawRectsFrameShadedWide(const vrect* rects, int n, vcolor* a, vcolor* b);
+int vdrawRectIsVisible(const vrect* r);
+void vdrawSetColorRGB(unsigned red, unsigned green, unsigned blue);
+void vdrawSetColorHLS(unsigned hue, unsigned lightness, unsigned saturation);
+// Mode bit 0 centres horizontally, bit 1 vertically.
+void vdrawCharsAt(const char* chars, int length, const vrect* rect, int mode);
+void vdrawUnderlineChars(const char* chars, int length, int show);
+void vdrawSetKeyDrawer(void (*drawer)(int key));
+void vdrawKey(int key);
+void vdrawImage(vimage* image);
+void vdrawImageTransformed(vimage* image, const vmatrix* m);
+void vdrawImagePrimitive(vimage* image);
+void vdrawImageMatrixPrimitive(vimage* image, const vmatrix* m);
+void vdrawImageMaskMatrixPrimitive(vimage* image, const vmatrix* m);
+void vdrawImageTile(vimage* image, const vrect* rect, void (*draw)(vimage* image));
+void vdrawImageTileScaled(vimage* image, const vrect* source, const vrect* destination,
+                          void (*draw)(vimage* image, const vmatrix* m));
+void vrectFloatToLong(const vrectFloat* in, vrectLong* out);
+
 // Forgets every state, binding and path (tests, exit).
 void _vdrawShutdown();
