@@ -1,6 +1,8 @@
-// The drawing state's save, change, sync and restore round, and the look-up
-// of a font spec already resolved once.
+// The drawing state's save, change, sync and restore round, the look-up of a
+// font spec already resolved once, filling a path of curves and shaded frames.
 #include <benchmark/benchmark.h>
+
+#include <cmath>
 
 #include "fw/core/name.h"
 #include "fw/core/scribe.h"
@@ -72,6 +74,71 @@ void BM_FontFindCached(benchmark::State& state) {
   _vfontShutdown();
 }
 BENCHMARK(BM_FontFindCached);
+
+// A driver that counts what it is asked to paint.
+long points = 0, rectangles = 0;
+vdrawDriverRecord paintCounter() {
+  vdrawDriverRecord d = vdrawPathRecorder;
+  d.sync = [](void*, unsigned) {};
+  d.deviceBounds = [](void*) -> const vrect* {
+    static const vrect screen = {0, 0, 1600, 1200};
+    return &screen;
+  };
+  d.fillPolygon = [](void*, const vpoint*, int n) { points += n; };
+  d.fillRects = [](void*, const vrect*, int n) { rectangles += n; };
+  return d;
+}
+
+void bindPaintCounter() {
+  static const vdrawDriverRecord driver = paintCounter();
+  static int window;
+  _vdrawBindDevice(vdrawBIND_WINDOW, &window, nullptr, &vdrawDefaultDeviceTable, &driver);
+  vdrawInitDeviceClip();
+}
+
+// A closed wavy ring of 1,000 cubic curves, flattened and filled.
+void BM_FillThousandCurves(benchmark::State& state) {
+  bindPaintCounter();
+  constexpr int kCurves = 1000;
+  double xy[kCurves + 1][2];
+  for (int i = 0; i <= kCurves; ++i) {
+    double a = 2 * M_PI * i / kCurves, r = 400 + (i % 2 ? 30 : -30);
+    xy[i][0] = 600 + r * std::cos(a), xy[i][1] = 600 + r * std::sin(a);
+  }
+  points = 0;
+  for (auto _ : state) {
+    vdrawPathMoveToF(xy[0][0], xy[0][1]);
+    for (int i = 1; i <= kCurves; ++i) {
+      double mx = (xy[i - 1][0] + xy[i][0]) / 2, my = (xy[i - 1][1] + xy[i][1]) / 2;
+      vdrawCurveTo(mx + 8, my - 8, mx - 8, my + 8, xy[i][0], xy[i][1]);
+    }
+    vdrawClosePath();
+    vdrawFill(0);
+  }
+  if (points < long(state.iterations()) * kCurves * 3) state.SkipWithError("every curve adds its points");
+  state.counters["points"] = double(points) / double(state.iterations());
+  _vdrawShutdown();
+}
+BENCHMARK(BM_FillThousandCurves)->Unit(benchmark::kMillisecond);
+
+// 1,000 shaded frames of 20 x 20 with line width 1.
+void BM_ThousandShadedFrames(benchmark::State& state) {
+  bindPaintCounter();
+  vcolor *light = rgb(65535, 65535, 65535), *dark = rgb(0, 0, 0);
+  vdrawSetStrokeAdjust(32);
+  rectangles = 0;
+  for (auto _ : state) {
+    for (int i = 0; i < 1000; ++i) {
+      vrect r = {std::int16_t(i % 50 * 24), std::int16_t(i / 50 * 24), 20, 20};
+      vdrawRectsFrameShaded(&r, 1, nullptr, light, dark);
+    }
+  }
+  if (rectangles != long(state.iterations()) * 1000 * 4) state.SkipWithError("two bands of each colour a frame");
+  vcolorRelease(light);
+  vcolorRelease(dark);
+  _vdrawShutdown();
+}
+BENCHMARK(BM_ThousandShadedFrames)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
