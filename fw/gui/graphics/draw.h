@@ -13,6 +13,7 @@
 #include "fw/gui/graphics/rect.h"
 
 struct vimage;
+struct vscribe;
 
 using vdrawDeviceTransform = vmatrixFixed;
 
@@ -367,6 +368,8 @@ inline void vdrawArcTo(double x1, double y1, double x2, double y2, double r, dou
   vdrawGetPrimitives()->ArcTo(x1, y1, x2, y2, r, xt1, yt1, xt2, yt2);
 }
 inline void vdrawFlattenPath() { vdrawGetDeviceTable()->flattenPath(); }
+inline void vdrawClipPath() { vdrawGetDeviceTable()->clipPath(); }
+inline void vdrawDeviceClipPath() { vdrawGetDeviceTable()->deviceClipPath(); }
 inline void vdrawPathIterBegin(vdrawPathIter* it) { vdrawGetDeviceTable()->pathIterBegin(it); }
 inline int vdrawPathIterNext(vdrawPathIter* it) { return vdrawGetDeviceTable()->pathIterNext(it); }
 inline void vdrawPathIterEnd(vdrawPathIter* it) { vdrawGetDeviceTable()->pathIterEnd(it); }
@@ -427,6 +430,8 @@ void vdrawSetColorRGB(unsigned red, unsigned green, unsigned blue);
 void vdrawSetColorHLS(unsigned hue, unsigned lightness, unsigned saturation);
 // Mode bit 0 centres horizontally, bit 1 vertically.
 void vdrawCharsAt(const char* chars, int length, const vrect* rect, int mode);
+void vdrawScribeAt(vscribe* s, const vrect* rect, int mode);  // consumes the scribe
+void vdrawShowScribe(vscribe* s);                              // at the current point; consumes it
 void vdrawUnderlineChars(const char* chars, int length, int show);
 void vdrawSetKeyDrawer(void (*drawer)(int key));
 void vdrawKey(int key);

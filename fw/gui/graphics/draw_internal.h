@@ -131,6 +131,8 @@ struct TextOps {
 void pathClip(int rule);
 void setFillRule(vdrawState* s, int rule);  // 0 winding, else even-odd
 void pathDeviceClip(int rule);
+// The current path := the clip path, or the device clip region.
+void pathFromClip(bool deviceRegion);
 // A new one-bit image of b holding path filled with rule (clipped by clip,
 // when given, both shifted by -b's origin).
 vimage* paintMask(vdrawPath* path, vdrawPath* clip, int rule, const vrect& b);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fw/gui/graphics/draw_internal.h"
+#include "fw/gui/graphics/font_internal.h"
 #include "fw/gui/graphics/image.h"
 
 namespace {
@@ -258,6 +259,14 @@ void vdrawCharsAt(const char* chars, int length, const vrect* rect, int mode) {
     vdrawPathMoveTo(x, y);
     vdrawGetPrimitives()->Show(chars, length);
   });
+}
+
+void vdrawScribeAt(vscribe* s, const vrect* rect, int mode) {
+  vfontint::withText(s, [&](const char* chars, int n) { vdrawCharsAt(chars, n, rect, mode); });
+}
+
+void vdrawShowScribe(vscribe* s) {
+  vfontint::withText(s, [](const char* chars, int n) { vdrawGetPrimitives()->Show(chars, n); });
 }
 
 void vdrawUnderlineChars(const char* chars, int length, int show) {

@@ -385,7 +385,7 @@ const vdrawDeviceTable vdrawDefaultDeviceTable = {
     [](int adjust) { setFlagField(adjust, {0, 32}, vdrawSTROKE_ADJUST, vdrawDIRTY_STROKE_ADJUST); },
     getClipRects,
     getClipRectsFloat,
-    [] { unbuilt("vdrawClipPath is not built"); },
+    [] { pathFromClip(false); },
     [] {
       ensure();
       pathFlatten();
@@ -399,7 +399,7 @@ const vdrawDeviceTable vdrawDefaultDeviceTable = {
     [] { unbuilt("StrokePath is not implemented"); },
     getDeviceClipRects,
     getDeviceClipRectsFloat,
-    [] { unbuilt("vdrawDeviceClipPath is not built"); },
+    [] { pathFromClip(true); },
     savePath,
     freeSavedPath,
     appendSavedPath,

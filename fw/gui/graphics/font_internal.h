@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "fw/core/dict.h"
+#include "fw/core/ex.h"
 #include "fw/core/mem.h"
+#include "fw/core/scribe.h"
 #include "fw/gui/graphics/font.h"
 
 namespace vfontint {
@@ -52,5 +54,39 @@ void ensure();
 // Arg/Range unless -1 <= device < the device count.
 void checkDevice(int device);
 void parseSpec(const char* text, std::vector<Term>* terms, vmatrix* size);
+
+
+inline constexpr std::size_t kLocalText = 256;
+
+// Runs measure (chars, length) over the scribe's text, which it releases:
+// in place when flat, else through a local buffer or a counted string.
+template <class Measure>
+void withText(vscribe* s, Measure measure) {
+  if (s->flags & vscribeTEXTINPLACE) {
+    auto n = int(vscribeGetLength(s));
+    const auto* text = static_cast<const char*>(s->data);
+    vexGuard([&] { measure(text, n); },
+             [&](vexHandler&) {
+               vscribeRelease(s);
+               _vexGenerate(nullptr, vexEnd);
+             });
+    vscribeRelease(s);
+    return;
+  }
+  std::size_t n = vscribeGetLength(s);
+  if (n <= kLocalText) {
+    char local[kLocalText + 1];
+    char* end = vscribeReadAll(s, local);
+    measure(local, int(end - local));
+    return;
+  }
+  vstr* str = vstrCloneScribed(s, nullptr);
+  vexGuard([&] { measure(str, int(vstrGetLength(str))); },
+           [&](vexHandler&) {
+             vstrDestroy(str);
+             _vexGenerate(nullptr, vexEnd);
+           });
+  vstrDestroy(str);
+}
 
 }  // namespace vfontint

@@ -8,38 +8,6 @@ namespace {
 
 int rounded(vfixed v) { return std::int16_t((v + 32768) >> 16); }
 
-constexpr std::size_t kLocalText = 256;
-
-// Runs measure (chars, length) over the scribe's text, which it releases:
-// in place when flat, else through a local buffer or a counted string.
-template <class Measure>
-void withText(vscribe* s, Measure measure) {
-  if (s->flags & vscribeTEXTINPLACE) {
-    auto n = int(vscribeGetLength(s));
-    const auto* text = static_cast<const char*>(s->data);
-    vexGuard([&] { measure(text, n); },
-             [&](vexHandler&) {
-               vscribeRelease(s);
-               _vexGenerate(nullptr, vexEnd);
-             });
-    vscribeRelease(s);
-    return;
-  }
-  std::size_t n = vscribeGetLength(s);
-  if (n <= kLocalText) {
-    char local[kLocalText + 1];
-    char* end = vscribeReadAll(s, local);
-    measure(local, int(end - local));
-    return;
-  }
-  vstr* str = vstrCloneScribed(s, nullptr);
-  vexGuard([&] { measure(str, int(vstrGetLength(str))); },
-           [&](vexHandler&) {
-             vstrDestroy(str);
-             _vexGenerate(nullptr, vexEnd);
-           });
-  vstrDestroy(str);
-}
 
 }  // namespace
 

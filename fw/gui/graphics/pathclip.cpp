@@ -126,6 +126,13 @@ void pathDeviceClip(int rule) {
   pathNew();
 }
 
+void pathFromClip(bool deviceRegion) {
+  ensure();
+  vdrawPath* from = deviceRegion ? m.deviceClip : m.current->clip;
+  ++from->refs;
+  install(&vdrawState::path, from);
+}
+
 }  // namespace vdrawint
 
 void vdrawPathOffset(vdrawPath* path, int dx, int dy) {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "fw/core/scribe.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/graphics/font.h"
 #include "fw/gui/graphics/image.h"
@@ -159,6 +160,29 @@ TEST_F(DrawOps, ImagesGoThroughTheirMasks) {
   vdrawImageTransformed(image, &placed);
   EXPECT_EQ(take(), (Log{"setClipRects#1 (0,0,100,100)", "drawImage#1 -327680,0"}));
   vimageDestroy(image), vimageDestroy(mask), vimageDestroy(deep);
+}
+
+TEST_F(DrawOps, ScribesAreShownWhateverTheirForm) {
+  vrect room = {0, 0, 40, 30};
+  vdrawScribeAt(vscribeLiteral("ab"), &room, 3);
+  EXPECT_EQ(take(), Log{"showChars#1 ab at 14,12"});
+  vdrawPathMoveTo(0, 50);
+  vdrawShowScribe(vscribeConcat(vscribeLiteral("a"), vscribeRepeatChar('b', 2), nullptr));
+  EXPECT_EQ(take(), Log{"showChars#1 abb at 0,50"});
+  vdrawShowScribe(vscribeRepeatChar('x', 300));
+  Log log = take();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0], "showChars#1 " + std::string(300, 'x') + " at 18,50") << "past the local buffer";
+}
+
+TEST_F(DrawOps, TheClipBecomesThePath) {
+  vdrawRectClip(10, 10, 20, 20);
+  vdrawClipPath();
+  vdrawStroke();
+  EXPECT_EQ(take(), (Log{"setClipRects#1 (10,10,20,20)", "frameRects#1 (10,10,20,20)"}));
+  vdrawDeviceClipPath();
+  vdrawFill(0);
+  EXPECT_EQ(take(), Log{"fillRects#1 (0,0,100,100)"});
 }
 
 std::vector<std::pair<int, int>> tiles;
