@@ -166,7 +166,9 @@ void writeSource(vresource root, vfsStream* out, const char* name) {
 struct Obj {
   vres* o;
   explicit Obj(vres* made) : o(made) {}
-  ~Obj() { vinstanceDestroy(o); }
+  ~Obj() {
+    if (o) vinstanceDestroy(o);
+  }
   Obj(const Obj&) = delete;
   Obj& operator=(const Obj&) = delete;
 };
@@ -177,13 +179,26 @@ vres* objectOf(vresource h, vname tag) {
 }
 vres* elementOf(vresource h, std::int32_t i) { return vresMakeArrayElement(fileOf(h), numberOf(h), i); }
 
+// A resource just made has no kind yet: the first value written into it
+// gives it one, and an entry filed under it makes it a dictionary.
+void entypeUntyped(vres* o, int kind) {
+  if (vresGetType(o) == vresUNTYPED) vresEntype(o, kind);
+}
+// An untyped resource holds no entries yet.
+bool holds(vres* dict, vname tag) { return vresGetType(dict) != vresUNTYPED && vresDictHas(dict, tag); }
+
 // The entry under tag, made with the kind when absent.
 vres* ensure(vresource h, vname tag, int kind) {
   if (tag) {
     Obj dict(vresMakeIndex(fileOf(h), numberOf(h)));
+    entypeUntyped(dict.o, vresDICTIONARY);
     if (!vresDictHas(dict.o, tag)) vresDictMakeEntry(dict.o, tag, kind);
   }
-  return objectOf(h, tag);
+  Obj o(objectOf(h, tag));
+  entypeUntyped(o.o, kind);
+  vres* out = o.o;
+  o.o = nullptr;
+  return out;
 }
 // The handle of the resource o stands for: its container row or its own.
 vresource handleOfObject(vresource h, vres* o) {
@@ -198,6 +213,7 @@ vresource handleOfObject(vresource h, vres* o) {
 vresource create(vresource h, vname tag, int kind) {
   if (tag) {
     Obj dict(vresMakeIndex(fileOf(h), numberOf(h)));
+    entypeUntyped(dict.o, vresDICTIONARY);
     if (vresDictHas(dict.o, tag))
       vresDictSetEntryKind(dict.o, tag, kind);
     else
@@ -211,7 +227,7 @@ vresource create(vresource h, vname tag, int kind) {
 void removeEntry(vresource h, vname tag) {
   {
     Obj dict(objectOf(h, nullptr));
-    if (!vresDictHas(dict.o, tag)) return;
+    if (!holds(dict.o, tag)) return;
   }
   vres* o = objectOf(h, tag);
   vclassRec<vresClassRec>(o)->remove(o);  // destroys o
@@ -298,7 +314,8 @@ void setAtOpaque(vresource h, std::int32_t i, const void* bytes, std::size_t len
 
 std::int32_t count(vresource h) {
   Obj o(objectOf(h, nullptr));
-  return vresGetType(o.o) == vresARRAY ? vresArrayCount(o.o) : vresDictCount(o.o);
+  int kind = vresGetType(o.o);
+  return kind == vresARRAY ? vresArrayCount(o.o) : kind == vresUNTYPED ? 0 : vresDictCount(o.o);
 }
 vname tagAtOnly(vresource h, std::int32_t i) {
   Obj o(objectOf(h, nullptr));
@@ -438,7 +455,7 @@ void findAt(vresource h, vresource* where, vname* tag, std::int32_t* index) {
 
 bool _newresourceHas(vresource h, vname tag) {
   Obj dict(objectOf(h, nullptr));
-  return vresDictHas(dict.o, tag);
+  return holds(dict.o, tag);
 }
 std::string _newresourceStringText(vresource h, vname tag) {
   Obj o(objectOf(h, tag));

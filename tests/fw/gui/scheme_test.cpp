@@ -166,6 +166,29 @@ TEST_F(SchemeStore, LoadFromPreferences) {
   vprefRelease(d);
 }
 
+// A scheme stored into a dictionary of a chunk file: each entry is made
+// and then written, as in a ".vr" file.
+TEST_F(SchemeStore, StoresIntoAChunkFileAsIntoAVrFile) {
+  vcolor* colors[24] = {};
+  colors[0] = rgb(1000, 5, 6);
+  colors[3] = rgb(3000, 5, 6);
+  vcolorScheme s{};
+  vcolorSetSchemeColors(&s, vcolorSchemeBit(0) | vcolorSchemeBit(3), colors);
+  vresource chunk = vresourceCreateMemoryIn(1);
+  vresource r = vresourceCreate(chunk, vnameInternLiteral("Colors"), vresDICTIONARY);
+  vcolorStoreScheme(&s, r);
+  vcolorScheme back{};
+  vcolorLoadSchemeResource(&back, r);
+  EXPECT_EQ(back.mask, s.mask);
+  for (int i : {0, 3}) {
+    EXPECT_EQ(back.entries[i], colors[i]) << i;
+    vcolorRelease(back.entries[i]);
+  }
+  for (vcolor* c : colors)
+    if (c) vcolorRelease(c);
+  vresourceCloseFile(chunk);
+}
+
 TEST_F(SchemeStore, StoreAndLoadBackThroughAResource) {
   vcolor* colors[24] = {};
   std::uint32_t mask = 0;
