@@ -191,6 +191,8 @@ enum : std::uint32_t {
 inline std::uint32_t vsessionStatementGetState(const vsessionStatement* s) { return s->state >> 24 & 0xF; }
 vinstanceClassRec* vsessionStatementGetClass();
 vsessionStatement* vsessionStatementCreate();
+// Makes a statement in memory the caller owns; destroying it releases what it holds, not the memory.
+void vsessionStatementInit(vsessionStatement* memory);
 void vsessionStatementDestroy(vsessionStatement* statement);
 void vsessionStatementSetSession(vsessionStatement* statement, vsession* session);
 void vsessionStatementComplete(vsessionStatement* statement, vsessionReply* reply);

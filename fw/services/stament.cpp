@@ -49,6 +49,7 @@ vinstanceClassRec* classes() {
 
 vinstanceClassRec* vsessionStatementGetClass() { return classes(); }
 vsessionStatement* vsessionStatementCreate() { return static_cast<Statement*>(vinstanceCreate(classes())); }
+void vsessionStatementInit(vsessionStatement* memory) { vinstanceInit(memory, classes()); }
 void vsessionStatementDestroy(vsessionStatement* s) {
   // Its completion or a wait on it still uses it: they destroy it on return.
   if (s->state & (vsessionStatementWAITING | vsessionStatementIN_REPLY)) {
