@@ -48,6 +48,10 @@ TEST(ApplicationPreferences, HigherLevelsWinAndTheResourceFileReloads) {
   EXPECT_EQ(pref("pc"), "own");
   for (int bad : {8, -1}) EXPECT_TRUE(raisesArg([&] { vapplicationLoadPreferences(app, bad); })) << bad;
   c->setResourceFile(app, vresourceCreateMemory());
+  // A file given by the caller stays the caller's; this spare one the
+  // application closes itself at exit, as it does its own memory store.
+  vresourceCloseFile(file);
+  app->file->flags = 2;
 }
 
 TEST(ApplicationPreferences, DoubleClickIntervalOnlyFromSoundText) {

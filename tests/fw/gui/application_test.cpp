@@ -5,12 +5,22 @@
 #include <string>
 #include <vector>
 
+#include "fw/core/sys.h"
 #include "fw/gui/window/hooks.h"
 #include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
 #include "tests/fw/gui/raises.h"
 
 namespace {
+
+// The default application and its stores live until the program's exit
+// handlers run, as a real program's do at exit; run them at the end of the
+// test program so that nothing is left for the leak checker.
+struct RunExitHandlersAtEnd : ::testing::Environment {
+  void TearDown() override { vsysRunExitHandlers(); }
+};
+[[maybe_unused]] ::testing::Environment* const exitAtEnd =
+    ::testing::AddGlobalTestEnvironment(new RunExitHandlersAtEnd);
 
 struct Rgb {
   unsigned r, g, b;
