@@ -72,7 +72,7 @@ void frameDevice(const vrect* r, int n) {
 void clipDevice(const vrect* r, int n) {
   vdrawState* s = privateState();
   vdrawPath* clip = s->clip;
-  vrect one;
+  vrect one = {0, 0, 0, 0};
   const vrect* result = &one;
   int count = 1;
   vrect* combined = nullptr;

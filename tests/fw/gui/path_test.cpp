@@ -447,6 +447,13 @@ TEST_F(PathClips, OffsettingMovesOnlyWhatIsAbsolute) {
   }
   EXPECT_EQ(p->x, path()->x + 10 * F);
   vdrawPathRelease(p);
+  vdrawPath* points = vdrawPathNewElements(2);
+  const vfixed xy[] = {3 * F, 4 * F, 5 * F, 1 * F};
+  vdrawint::pathAppendPoints(points, F, F, xy, 2);
+  ASSERT_EQ(points->used, 2);
+  EXPECT_EQ(vdrawPathElements(points)[0].x, 2 * F) << "linetos relative to the point before";
+  EXPECT_EQ(vdrawPathElements(points)[1].y, -3 * F);
+  vdrawPathRelease(points);
   vrect r[] = {{1, 1, 2, 2}};
   vdrawPath* list = vdrawPathNewRects(r, 1);
   vdrawPathOffset(list, -1, 3);

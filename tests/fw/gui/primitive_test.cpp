@@ -182,6 +182,10 @@ TEST_F(Primitives, ClipRectanglesMeetTheClip) {
   vdrawClipRects(two, 1);
   EXPECT_EQ(s->clip->bounds.x, 10);
   EXPECT_EQ(s->clip->bounds.width, 10);
+  vrect far[] = {{200, 200, 5, 5}, {300, 300, 5, 5}};
+  vdrawClipRects(far, 2);
+  EXPECT_EQ(s->clip->used, 1) << "nothing left: one empty rectangle";
+  EXPECT_TRUE(vrectIsEmpty(&s->clip->bounds));
   // A mask clip is met through a path.
   vdrawInitClip();
   take();
