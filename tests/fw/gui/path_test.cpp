@@ -397,6 +397,22 @@ TEST_F(PathClips, ClipsFromRectanglesNeedNoMaskAndOthersArePaintedIntoOne) {
   EXPECT_TRUE(vdrawGetState()->flags & vdrawEVEN_ODD);
 }
 
+TEST_F(PathClips, TheMaskIsClearedThenInvertedUnderTheOldClip) {
+  vrect old = {0, 0, 50, 50};
+  vdrawClipRects(&old, 1);
+  triangle(20, 30);
+  vdrawClip(4096);
+  Log raw;
+  for (std::string line : recordingDriver().take())
+    if (line.rfind("sync#1", 0) != 0 && line.rfind("open", 0) != 0) raw.push_back(line);
+  // The new target takes every attribute (the even-odd rule among them) with mode 0 for the clear; then
+  // mode 10 and the old clip for the fill.
+  EXPECT_EQ(raw, (Log{"end#1", "begin#2", "sync#2 0x9025", "setClipRects#2 (0,0,100,100)", "fillRects#2 (0,0,10,10)",
+                      "sync#2 0x8020", "setClipRects#2 (-20,-30,50,50)", "fillPolygon#2 3", "end#2", "close#2",
+                      "begin#1"}));
+  EXPECT_TRUE(vdrawGetState()->flags & vdrawEVEN_ODD);
+}
+
 TEST_F(PathClips, MaskClipsAndEmptyIntersections) {
   triangle(20, 30);
   vdrawClip(0);
