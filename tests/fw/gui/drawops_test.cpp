@@ -214,6 +214,21 @@ TEST_F(DrawOps, TilesStartAtTheirPhase) {
   vimageDestroy(image);
 }
 
+std::vector<vmatrix> placements;
+
+TEST_F(DrawOps, ScaledTilesMoveTheirPlacement) {
+  vimage* image = vimageCreateSized(16, 8, 16);
+  placements.clear();
+  vrect source = {0, 0, 32, 8}, destination = {10, 20, 64, 16};
+  vdrawImageTileScaled(image, &source, &destination, [](vimage*, const vmatrix* m) { placements.push_back(*m); });
+  ASSERT_EQ(placements.size(), 2u) << "two columns, one row";
+  EXPECT_FLOAT_EQ(placements[0].a, 0.5f);
+  EXPECT_FLOAT_EQ(placements[0].tx, -5);
+  EXPECT_FLOAT_EQ(placements[0].ty, -10);
+  EXPECT_FLOAT_EQ(placements[1].tx, -21) << "the next tile a tile width on";
+  vimageDestroy(image);
+}
+
 TEST_F(DrawOps, SmallerOperations) {
   vdrawSetColorRGB(65535, 0, 0);
   vcolor* red = rgb(65535, 0, 0);
