@@ -1,6 +1,7 @@
 #include "fw/gui/window/hooks.h"
 
 #include "fw/core/ex.h"
+#include "fw/core/scribe.h"
 
 namespace {
 
@@ -10,16 +11,39 @@ vinstance* noHelpWindow() {
   vexGenerateMessage(&vexModuleStateClass, "attempt to get the default global window when the default class wasn't set");
 }
 
-constinit vwindowHooks installed{noName, noRoot, noHelpWindow};
+vobject* noButton(vinstance*, vname) { return nullptr; }
+void noPresent(vinstance*, vname, int) {}
+void noItemChange(vinstance*) {}
+void noTitle(vinstance*, vscribe* title) { vscribeRelease(title); }
+std::uint32_t noWord(vinstance*) { return 0; }
+vlistviewNotifyFunc noNotify(vinstance*) { return nullptr; }
+int noEntries(vinstance*) { return 0; }
+vobject* noValue(vinstance*) { return nullptr; }
+void noSelect(vinstance*, int) {}
+void noSort(vinstance*, int, int, vcomboEntryCompare) {}
+void noSetValue(vinstance*, vobject*) {}
+
+constexpr vwindowHooks kDefaults{noName,      noRoot,       noHelpWindow, noButton, noPresent, noItemChange,
+                                 noItemChange, noTitle,     noWord,       noWord,   noNotify,  noEntries,
+                                 noValue,     noSelect,     noSort,       noSetValue};
+
+constinit vwindowHooks installed = kDefaults;
+
+bool complete(const vwindowHooks& h) {
+  return h.helpSetApplicationName && h.helpSetResourceRoot && h.helpGetGlobalWindow && h.noticeFindButton &&
+         h.noticeMakeButtonPresent && h.dialogItemDisable && h.dialogItemHide && h.confirmButtonSetTitleScribe &&
+         h.listviewItemFlags && h.listviewOptions && h.listviewNotifyFunction && h.comboHasEntries &&
+         h.comboGetValue && h.comboSelect && h.comboSortEntries && h.comboSetValue;
+}
 bool fixed = false;
 
 }  // namespace
 
-vwindowHooks vwindowDefaultHooks() { return vwindowHooks{noName, noRoot, noHelpWindow}; }
+vwindowHooks vwindowDefaultHooks() { return kDefaults; }
 
 void vwindowInstallHooks(const vwindowHooks* hooks) {
   if (fixed) vexGenerateMessage(&vexModuleStateClass, "window hooks installed after the first class was built");
-  if (!hooks || !hooks->helpSetApplicationName || !hooks->helpSetResourceRoot || !hooks->helpGetGlobalWindow)
+  if (!hooks || !complete(*hooks))
     vexGenerateMessage(&vexArgNullClass, "Null");
   installed = *hooks;
 }

@@ -3,19 +3,46 @@
 // A program starts from vwindowDefaultHooks() (the stand-ins) and lets each
 // higher library it links fill its own entries.
 #pragma once
+#include <cstdint>
+
 #include "fw/core/name.h"
 #include "fw/core/resource.h"
 
 struct vinstance;
+struct vobject;
+struct vscribe;
+
+using vlistviewNotifyFunc = void (*)(vinstance* listview, int code);
+using vcomboEntryCompare = int (*)(const char* a, const char* b);
 
 struct vwindowHooks {
   // The help module: the application's name and the root its texts come from.
   void (*helpSetApplicationName)(vname name);
   void (*helpSetResourceRoot)(vresource root);
   vinstance* (*helpGetGlobalWindow)();
+
+  // The notice: its button group, its standard buttons and their titles.
+  vobject* (*noticeFindButton)(vinstance* notice, vname tag);  // null when none
+  void (*noticeMakeButtonPresent)(vinstance* notice, vname tag, int value);
+  void (*dialogItemDisable)(vinstance* item);
+  void (*dialogItemHide)(vinstance* item);
+  void (*confirmButtonSetTitleScribe)(vinstance* button, vscribe* title);  // consumes the title
+
+  // The list view's dialog-item flag word, option word and notify function.
+  std::uint32_t (*listviewItemFlags)(vinstance* listview);
+  std::uint32_t (*listviewOptions)(vinstance* listview);
+  vlistviewNotifyFunc (*listviewNotifyFunction)(vinstance* listview);
+
+  // The standard combo and the list that holds its entries.
+  int (*comboHasEntries)(vinstance* combo);
+  vobject* (*comboGetValue)(vinstance* combo);
+  void (*comboSelect)(vinstance* combo, int index);
+  void (*comboSortEntries)(vinstance* combo, int first, int second, vcomboEntryCompare compare);
+  void (*comboSetValue)(vinstance* combo, vobject* value);
 };
 
-// The stand-ins: the settings do nothing; the global help window raises.
+// The stand-ins: the settings do nothing; the global help window raises;
+// no notice has buttons, no list view is open and no combo has entries.
 vwindowHooks vwindowDefaultHooks();
 // Refused ("Module"/"State") once the window layer has read the record.
 void vwindowInstallHooks(const vwindowHooks* hooks);
