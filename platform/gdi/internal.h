@@ -80,6 +80,7 @@ struct Dc {
   int bkMode = OPAQUE, rop2 = R2_COPYPEN, stretchMode = BLACKONWHITE, graphicsMode = GM_COMPATIBLE;
   POINT brushOrg{}, viewportOrg{}, current{};
   int polyFillMode = 1;  // ALTERNATE
+  UINT textAlign = 0;    // TA_TOP | TA_LEFT
   std::optional<Region> paintClip, appClip;
   // The visible region in device coordinates, valid for one generation
   // of the window tree; the effective clip is made from it on demand.

@@ -249,6 +249,57 @@ HPEN CreatePen(int style, int width, COLORREF color);
 HPEN CreatePenIndirect(const LOGPEN* pen);
 HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD count, const DWORD* dashes);
 HFONT CreateFontIndirectA(const LOGFONTA* font);
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
+                  DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
+                  DWORD pitchAndFamily, const char* face);
+
+// Text: Windows-1252 bytes drawn with monochrome glyphs.
+struct TEXTMETRICA {
+  LONG tmHeight;
+  LONG tmAscent;
+  LONG tmDescent;
+  LONG tmInternalLeading;
+  LONG tmExternalLeading;
+  LONG tmAveCharWidth;
+  LONG tmMaxCharWidth;
+  LONG tmWeight;
+  LONG tmOverhang;
+  LONG tmDigitizedAspectX;
+  LONG tmDigitizedAspectY;
+  BYTE tmFirstChar;
+  BYTE tmLastChar;
+  BYTE tmDefaultChar;
+  BYTE tmBreakChar;
+  BYTE tmItalic;
+  BYTE tmUnderlined;
+  BYTE tmStruckOut;
+  BYTE tmPitchAndFamily;
+  BYTE tmCharSet;
+};
+
+struct ABC {
+  int abcA;
+  UINT abcB;
+  int abcC;
+};
+
+inline constexpr int FW_NORMAL = 400;
+inline constexpr int FW_BOLD = 700;
+inline constexpr BYTE TMPF_FIXED_PITCH = 0x01;  // set for variable pitch
+inline constexpr BYTE TMPF_TRUETYPE = 0x04;
+inline constexpr BYTE FF_ROMAN = 0x10, FF_SWISS = 0x20, FF_MODERN = 0x30;
+inline constexpr UINT TA_TOP = 0, TA_LEFT = 0, TA_UPDATECP = 1, TA_RIGHT = 2, TA_CENTER = 6, TA_BOTTOM = 8,
+                      TA_BASELINE = 24;
+inline constexpr UINT ETO_OPAQUE = 2, ETO_CLIPPED = 4;
+
+BOOL GetTextMetricsA(HDC hdc, TEXTMETRICA* metrics);
+BOOL GetTextExtentPointA(HDC hdc, const char* text, int count, SIZE* size);
+BOOL GetTextExtentPoint32A(HDC hdc, const char* text, int count, SIZE* size);
+BOOL GetCharABCWidthsA(HDC hdc, UINT first, UINT last, ABC* widths);
+UINT SetTextAlign(HDC hdc, UINT align);
+UINT GetTextAlign(HDC hdc);
+BOOL TextOutA(HDC hdc, int x, int y, const char* text, int count);
+BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, const char* text, UINT count, const int* dx);
 
 // Palettes: objects only on this true-colour display.
 HPALETTE CreatePalette(const LOGPALETTE* palette);

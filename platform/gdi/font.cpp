@@ -1,0 +1,417 @@
+// Fonts and text: the six DejaVu files that fontconfig finds, realised by
+// FreeType at the size a LOGFONTA asks for, measured with hinted advances
+// and drawn as monochrome glyphs. Bytes are Windows-1252.
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+#include FT_TRUETYPE_TABLES_H
+#include <fontconfig/fontconfig.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <tuple>
+
+#include "platform/gdi/internal.h"
+
+namespace win {
+namespace internal {
+namespace {
+
+enum Family : std::uint8_t { kSans, kSerif, kMono, kFamilies };
+constexpr const char* kFamilyNames[kFamilies] = {"DejaVu Sans", "DejaVu Serif", "DejaVu Sans Mono"};
+constexpr BYTE kFamilyBits[kFamilies] = {FF_SWISS, FF_ROMAN, FF_MODERN};
+
+struct Alias {
+  const char* name;
+  Family family;
+  bool raster;
+};
+constexpr Alias kAliases[] = {
+    {"DejaVu Sans", kSans, false}, {"DejaVu Serif", kSerif, false}, {"DejaVu Sans Mono", kMono, false},
+    {"Arial", kSans, false},       {"Helvetica", kSans, false},     {"Times", kSerif, false},
+    {"Courier", kMono, false},     {"Fixedsys", kMono, true},
+};
+// The raster face's one size: em 13, which gives a cell of 15.
+constexpr int kRasterEm = 13;
+
+// 0x80-0x9F of Windows-1252; 0 where the code page has no character.
+constexpr std::uint16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+std::uint32_t unicodeOf(unsigned char c) {
+  if (c < 32) return 0;
+  if (c >= 0x80 && c < 0xA0) return kCp1252High[c - 0x80];
+  return c;
+}
+
+// Italic is the upright outline sheared by about 12 degrees.
+constexpr FT_Fixed kShear = 0x3666;
+
+struct Glyph {
+  int advance = 0;
+  int left = 0, top = 0, width = 0, rows = 0;  // the bitmap box from the pen
+  std::vector<std::uint8_t> bits;              // one byte a pixel
+};
+
+struct Strike {
+  FT_Face face = nullptr;
+  int em = 0;
+  bool italic = false;
+  bool loaded[256] = {};
+  Glyph glyphs[256];
+};
+
+class Fonts {
+ public:
+  Fonts() {
+    if (FT_Init_FreeType(&lib_)) {
+      std::fprintf(stderr, "fonts: FreeType does not start\n");
+      std::abort();
+    }
+    FcConfig* config = FcInitLoadConfigAndFonts();
+    bool any = false;
+    for (int f = 0; f < kFamilies; ++f)
+      for (int b = 0; b < 2; ++b) {
+        std::string path = locate(config, kFamilyNames[f], b != 0);
+        if (!path.empty() && FT_New_Face(lib_, path.c_str(), 0, &faces_[f][b]) == 0) any = true;
+        else faces_[f][b] = nullptr;
+      }
+    FcConfigDestroy(config);
+    FcFini();
+    if (!any) {
+      std::fprintf(stderr, "fonts: no DejaVu font found; install the package fonts-dejavu-core\n");
+      std::abort();
+    }
+  }
+  ~Fonts() {
+    strikes_.clear();
+    for (auto& f : faces_)
+      for (FT_Face face : f)
+        if (face) FT_Done_Face(face);
+    FT_Done_FreeType(lib_);
+  }
+
+  // The face a family draws with; a family without its bold file draws
+  // regular, and one without any file draws as the first that exists.
+  FT_Face face(Family f, bool bold) {
+    if (faces_[f][bold]) return faces_[f][bold];
+    if (faces_[f][0]) return faces_[f][0];
+    for (auto& g : faces_)
+      if (g[0]) return g[0];
+    return nullptr;
+  }
+
+  Strike& strike(FT_Face face, int em, bool italic) {
+    auto& s = strikes_[{face, em, italic}];
+    if (!s) {
+      s = std::make_unique<Strike>();
+      s->face = face, s->em = em, s->italic = italic;
+    }
+    return *s;
+  }
+
+ private:
+  static std::string locate(FcConfig* config, const char* family, bool bold) {
+    FcPattern* p = FcPatternCreate();
+    FcPatternAddString(p, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+    FcPatternAddInteger(p, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(p, FC_SLANT, FC_SLANT_ROMAN);
+    FcPatternAddInteger(p, FC_WIDTH, FC_WIDTH_NORMAL);
+    FcConfigSubstitute(config, p, FcMatchPattern);
+    FcDefaultSubstitute(p);
+    FcResult r;
+    FcPattern* m = FcFontMatch(config, p, &r);
+    std::string path;
+    FcChar8 *file = nullptr, *name = nullptr;
+    int weight = 0, slant = 0;
+    // Only the file of exactly this family and style: no substitutes.
+    if (m && FcPatternGetString(m, FC_FAMILY, 0, &name) == FcResultMatch &&
+        std::string(reinterpret_cast<char*>(name)) == family &&
+        FcPatternGetInteger(m, FC_WEIGHT, 0, &weight) == FcResultMatch &&
+        (weight >= FC_WEIGHT_BOLD) == bold && (weight == FC_WEIGHT_REGULAR || weight == FC_WEIGHT_BOOK || bold) &&
+        FcPatternGetInteger(m, FC_SLANT, 0, &slant) == FcResultMatch && slant == FC_SLANT_ROMAN &&
+        FcPatternGetString(m, FC_FILE, 0, &file) == FcResultMatch)
+      path = reinterpret_cast<char*>(file);
+    if (m) FcPatternDestroy(m);
+    FcPatternDestroy(p);
+    return path;
+  }
+
+  FT_Library lib_ = nullptr;
+  FT_Face faces_[kFamilies][2] = {};
+  std::map<std::tuple<FT_Face, int, bool>, std::unique_ptr<Strike>> strikes_;
+};
+
+Fonts& fonts() {
+  static Fonts f;
+  return f;
+}
+
+// A LOGFONTA realised: the strike it draws with and its cell metrics.
+struct Realised {
+  Strike* strike = nullptr;
+  Family family = kSans;
+  bool raster = false, bold = false, underline = false, strikeOut = false;
+  int ascent = 0, descent = 0, em = 0, externalLeading = 0, avgWidth = 0, maxWidth = 0;
+  int underlinePos = 0, underlineThick = 1, strikePos = 0;
+};
+
+int scaled(long units, int em, int upem) {
+  return static_cast<int>(std::lround(static_cast<double>(units) * em / upem));
+}
+
+// Ascent and descent of the cell at an em size.
+std::pair<int, int> cellOf(FT_Face face, int em) {
+  auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  int upem = face->units_per_EM;
+  if (!os2) return {scaled(face->ascender, em, upem), scaled(-face->descender, em, upem)};
+  return {scaled(os2->usWinAscent, em, upem), scaled(os2->usWinDescent, em, upem)};
+}
+
+const Glyph& glyphOf(Strike& s, unsigned char c) {
+  Glyph& g = s.glyphs[c];
+  if (s.loaded[c]) return g;
+  s.loaded[c] = true;
+  FT_Face face = s.face;
+  FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(s.em));
+  FT_UInt index = FT_Get_Char_Index(face, unicodeOf(c));  // 0: the .notdef glyph
+  if (FT_Load_Glyph(face, index, FT_LOAD_TARGET_MONO)) return g;
+  FT_GlyphSlot slot = face->glyph;
+  g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+  if (s.italic && slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+    FT_Matrix m{0x10000, kShear, 0, 0x10000};
+    FT_Outline_Transform(&slot->outline, &m);
+  }
+  if (FT_Render_Glyph(slot, FT_RENDER_MODE_MONO)) return g;
+  const FT_Bitmap& b = slot->bitmap;
+  g.left = slot->bitmap_left, g.top = slot->bitmap_top;
+  g.width = static_cast<int>(b.width), g.rows = static_cast<int>(b.rows);
+  g.bits.assign(static_cast<std::size_t>(g.width) * static_cast<std::size_t>(g.rows), 0);
+  for (int y = 0; y < g.rows; ++y) {
+    const unsigned char* row = b.buffer + static_cast<std::ptrdiff_t>(y) * b.pitch;
+    for (int x = 0; x < g.width; ++x)
+      g.bits[static_cast<std::size_t>(y * g.width + x)] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+  }
+  return g;
+}
+
+const Alias& aliasOf(const char* name) {
+  for (const Alias& a : kAliases)
+    if (strcasecmp(a.name, name) == 0) return a;
+  return kAliases[0];
+}
+
+// The em size whose cell is `cell` pixels high, as near as the rounding allows.
+int emForCell(FT_Face face, int cell) {
+  auto [a, d] = cellOf(face, 1000);
+  int em = std::max(1, static_cast<int>(std::lround(cell * 1000.0 / std::max(1, a + d))));
+  for (int i = 0; i < 4; ++i) {
+    auto [ca, cd] = cellOf(face, em);
+    if (ca + cd > cell && em > 1) --em;
+    else if (ca + cd < cell && cellOf(face, em + 1).first + cellOf(face, em + 1).second <= cell) ++em;
+    else break;
+  }
+  return em;
+}
+
+Realised realise(const LOGFONTA& lf) {
+  Fonts& all = fonts();
+  Realised r;
+  char name[33] = {};
+  std::memcpy(name, lf.lfFaceName, 32);
+  const Alias& alias = aliasOf(name);
+  r.family = alias.family, r.raster = alias.raster;
+  r.bold = lf.lfWeight >= 600;
+  r.underline = lf.lfUnderline != 0, r.strikeOut = lf.lfStrikeOut != 0;
+  FT_Face face = all.face(r.family, r.bold);
+  if (r.raster) r.em = kRasterEm;
+  else if (lf.lfHeight < 0) r.em = static_cast<int>(-static_cast<long>(lf.lfHeight));
+  else r.em = emForCell(face, lf.lfHeight > 0 ? static_cast<int>(lf.lfHeight) : 16);
+  r.em = std::clamp(r.em, 1, 1000);
+  r.strike = &all.strike(face, r.em, lf.lfItalic != 0);
+  std::tie(r.ascent, r.descent) = cellOf(face, r.em);
+  int upem = face->units_per_EM;
+  auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  auto* hhea = static_cast<TT_HoriHeader*>(FT_Get_Sfnt_Table(face, FT_SFNT_HHEA));
+  if (os2 && hhea) {
+    long gap = hhea->Line_Gap - ((os2->usWinAscent + os2->usWinDescent) - (hhea->Ascender - hhea->Descender));
+    r.externalLeading = std::max(0, scaled(gap, r.em, upem));
+    r.avgWidth = scaled(os2->xAvgCharWidth, r.em, upem);
+    r.strikePos = scaled(os2->yStrikeoutPosition, r.em, upem);
+  }
+  r.underlinePos = -scaled(face->underline_position, r.em, upem);
+  r.underlineThick = std::max(1, scaled(face->underline_thickness, r.em, upem));
+  for (int c = 32; c < 256; ++c) r.maxWidth = std::max(r.maxWidth, glyphOf(*r.strike, static_cast<unsigned char>(c)).advance);
+  if (FT_IS_FIXED_WIDTH(face)) r.avgWidth = r.maxWidth;
+  return r;
+}
+
+const LOGFONTA* fontOf(Dc& dc) {
+  GdiObject* o = gdiObject(dc.font, OBJ_FONT);
+  return o ? &o->font : nullptr;
+}
+
+int widthOf(Strike& s, const char* text, int count) {
+  int w = 0;
+  for (int i = 0; i < count; ++i) w += glyphOf(s, static_cast<unsigned char>(text[i])).advance;
+  return w;
+}
+
+// Pixels of one call: clipped to the DC and to an optional rectangle.
+struct TextPainter {
+  Target t;
+  bool ok;
+  std::optional<RECT> limit;
+  RECT touched{};
+  explicit TextPainter(Dc& dc) { ok = targetOf(dc, t); }
+  ~TextPainter() {
+    if (ok && !emptyRect(touched)) finishTarget(t, touched);
+  }
+  void put(int x, int y, std::uint32_t v) {
+    if (limit && (x < limit->left || x >= limit->right || y < limit->top || y >= limit->bottom)) return;
+    if (!t.clip->contains(x, y)) return;
+    t.surface->row(y + t.origin.y)[x + t.origin.x] = v;
+    touched = emptyRect(touched) ? RECT{x, y, x + 1, y + 1}
+                                 : RECT{std::min<LONG>(touched.left, x), std::min<LONG>(touched.top, y),
+                                        std::max<LONG>(touched.right, x + 1), std::max<LONG>(touched.bottom, y + 1)};
+  }
+  void fill(const RECT& r, std::uint32_t v) {
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x) put(x, y, v);
+  }
+};
+
+}  // namespace
+}  // namespace internal
+
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
+                  DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
+                  DWORD pitchAndFamily, const char* face) {
+  LOGFONTA f{};
+  f.lfHeight = height, f.lfWidth = width, f.lfEscapement = escapement, f.lfOrientation = orientation;
+  f.lfWeight = weight;
+  f.lfItalic = static_cast<BYTE>(italic), f.lfUnderline = static_cast<BYTE>(underline);
+  f.lfStrikeOut = static_cast<BYTE>(strikeOut), f.lfCharSet = static_cast<BYTE>(charSet);
+  f.lfOutPrecision = static_cast<BYTE>(outPrecision), f.lfClipPrecision = static_cast<BYTE>(clipPrecision);
+  f.lfQuality = static_cast<BYTE>(quality), f.lfPitchAndFamily = static_cast<BYTE>(pitchAndFamily);
+  if (face) std::snprintf(f.lfFaceName, sizeof f.lfFaceName, "%s", face);
+  return CreateFontIndirectA(&f);
+}
+
+BOOL GetTextMetricsA(HDC hdc, TEXTMETRICA* tm) {
+  internal::Dc* dc = internal::dcOf(hdc);
+  const LOGFONTA* lf = dc ? internal::fontOf(*dc) : nullptr;
+  if (!lf || !tm) return false;
+  internal::Realised r = internal::realise(*lf);
+  *tm = {};
+  tm->tmAscent = r.ascent, tm->tmDescent = r.descent, tm->tmHeight = r.ascent + r.descent;
+  tm->tmInternalLeading = tm->tmHeight - r.em;
+  tm->tmExternalLeading = r.externalLeading;
+  tm->tmAveCharWidth = r.avgWidth, tm->tmMaxCharWidth = r.maxWidth;
+  tm->tmWeight = r.bold ? FW_BOLD : FW_NORMAL;
+  tm->tmDigitizedAspectX = tm->tmDigitizedAspectY = 96;
+  tm->tmFirstChar = 32, tm->tmLastChar = 255, tm->tmDefaultChar = 0x7F, tm->tmBreakChar = 32;
+  tm->tmItalic = lf->lfItalic ? 1 : 0, tm->tmUnderlined = r.underline, tm->tmStruckOut = r.strikeOut;
+  tm->tmPitchAndFamily = static_cast<BYTE>(internal::kFamilyBits[r.family] | (r.raster ? 0 : TMPF_TRUETYPE) |
+                                           (FT_IS_FIXED_WIDTH(r.strike->face) ? 0 : TMPF_FIXED_PITCH));
+  return true;
+}
+
+BOOL GetTextExtentPointA(HDC hdc, const char* text, int count, SIZE* size) {
+  internal::Dc* dc = internal::dcOf(hdc);
+  const LOGFONTA* lf = dc ? internal::fontOf(*dc) : nullptr;
+  if (!lf || !size || count < 0 || (count && !text)) return false;
+  internal::Realised r = internal::realise(*lf);
+  *size = {internal::widthOf(*r.strike, text, count), r.ascent + r.descent};
+  return true;
+}
+BOOL GetTextExtentPoint32A(HDC hdc, const char* text, int count, SIZE* size) {
+  return GetTextExtentPointA(hdc, text, count, size);
+}
+
+BOOL GetCharABCWidthsA(HDC hdc, UINT first, UINT last, ABC* widths) {
+  internal::Dc* dc = internal::dcOf(hdc);
+  const LOGFONTA* lf = dc ? internal::fontOf(*dc) : nullptr;
+  if (!lf || !widths || first > last || last > 255) return false;
+  internal::Realised r = internal::realise(*lf);
+  for (UINT c = first; c <= last; ++c) {
+    const internal::Glyph& g = internal::glyphOf(*r.strike, static_cast<unsigned char>(c));
+    ABC& w = widths[c - first];
+    if (g.width == 0) w = {0, 0, g.advance};
+    else w = {g.left, static_cast<UINT>(g.width), g.advance - g.left - g.width};
+  }
+  return true;
+}
+
+UINT SetTextAlign(HDC hdc, UINT align) {
+  internal::Dc* dc = internal::dcOf(hdc);
+  if (!dc) return 0xFFFFFFFFu;  // GDI_ERROR
+  UINT old = dc->textAlign;
+  dc->textAlign = align;
+  return old;
+}
+UINT GetTextAlign(HDC hdc) {
+  internal::Dc* dc = internal::dcOf(hdc);
+  return dc ? dc->textAlign : 0xFFFFFFFFu;
+}
+
+BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, const char* text, UINT count,
+                 const int* dx) {
+  internal::Dc* dc = internal::dcOf(hdc);
+  const LOGFONTA* lf = dc ? internal::fontOf(*dc) : nullptr;
+  if (!lf || (count && !text)) return false;
+  internal::Realised r = internal::realise(*lf);
+  internal::Strike& s = *r.strike;
+  int n = static_cast<int>(count);
+  int width = 0;
+  for (int i = 0; i < n; ++i) width += dx ? dx[i] : internal::glyphOf(s, static_cast<unsigned char>(text[i])).advance;
+  // The reference point, in device coordinates.
+  int px = x + dc->viewportOrg.x, py = y + dc->viewportOrg.y;
+  UINT h = dc->textAlign & TA_CENTER, v = dc->textAlign & TA_BASELINE;
+  if (h == TA_RIGHT) px -= width;
+  else if (h == TA_CENTER) px -= width / 2;
+  int baseline = v == TA_BASELINE ? py : v == TA_BOTTOM ? py - r.descent : py + r.ascent;
+  internal::TextPainter p(*dc);
+  if (!p.ok) return true;
+  bool mono = p.t.surface->mono;
+  auto colour = [&](COLORREF c) {
+    std::uint32_t v = internal::resolveColor(*dc, c);
+    return mono ? internal::monoOf(v) : v;
+  };
+  RECT devRect{};
+  if (rect)
+    devRect = {rect->left + dc->viewportOrg.x, rect->top + dc->viewportOrg.y, rect->right + dc->viewportOrg.x,
+               rect->bottom + dc->viewportOrg.y};
+  std::uint32_t bk = colour(dc->bk), fg = colour(dc->text);
+  if (rect && (options & ETO_OPAQUE)) p.fill(devRect, bk);
+  if (rect && (options & ETO_CLIPPED)) p.limit = devRect;
+  if (dc->bkMode == OPAQUE) p.fill({px, baseline - r.ascent, px + width, baseline + r.descent}, bk);
+  int pen = px;
+  for (int i = 0; i < n; ++i) {
+    const internal::Glyph& g = internal::glyphOf(s, static_cast<unsigned char>(text[i]));
+    for (int gy = 0; gy < g.rows; ++gy)
+      for (int gx = 0; gx < g.width; ++gx)
+        if (g.bits[static_cast<std::size_t>(gy * g.width + gx)]) p.put(pen + g.left + gx, baseline - g.top + gy, fg);
+    pen += dx ? dx[i] : g.advance;
+  }
+  if (r.underline)
+    p.fill({px, baseline + r.underlinePos, px + width, baseline + r.underlinePos + r.underlineThick}, fg);
+  if (r.strikeOut)
+    p.fill({px, baseline - r.strikePos, px + width, baseline - r.strikePos + r.underlineThick}, fg);
+  return true;
+}
+
+BOOL TextOutA(HDC hdc, int x, int y, const char* text, int count) {
+  if (count < 0) return false;
+  return ExtTextOutA(hdc, x, y, 0, nullptr, text, static_cast<UINT>(count), nullptr);
+}
+
+}  // namespace win
