@@ -22,10 +22,17 @@ vobject* noValue(vinstance*) { return nullptr; }
 void noSelect(vinstance*, int) {}
 void noSort(vinstance*, int, int, vcomboEntryCompare) {}
 void noSetValue(vinstance*, vobject*) {}
+long noLength(vinstance*) { return 0; }
+vtextBlock* noBlock(vinstance*) { return nullptr; }
+long noBlockValue(vtextBlock*) { return 0; }
+const char* noChars(vtextBlock*) { return ""; }
+vtextBlock* noLink(vtextBlock*) { return nullptr; }
+void noStyle(vinstance*, const void*, long, long) {}
 
 constexpr vwindowHooks kDefaults{noName,      noRoot,       noHelpWindow, noButton, noPresent, noItemChange,
                                  noItemChange, noTitle,     noWord,       noWord,   noNotify,  noEntries,
-                                 noValue,     noSelect,     noSort,       noSetValue};
+                                 noValue,     noSelect,     noSort,       noSetValue, noLength,  noBlock,
+                                 noBlockValue, noBlockValue, noChars,     noLink,   noLink,    noStyle};
 
 constinit vwindowHooks installed = kDefaults;
 
@@ -33,7 +40,9 @@ bool complete(const vwindowHooks& h) {
   return h.helpSetApplicationName && h.helpSetResourceRoot && h.helpGetGlobalWindow && h.noticeFindButton &&
          h.noticeMakeButtonPresent && h.dialogItemDisable && h.dialogItemHide && h.confirmButtonSetTitleScribe &&
          h.listviewItemFlags && h.listviewOptions && h.listviewNotifyFunction && h.comboHasEntries &&
-         h.comboGetValue && h.comboSelect && h.comboSortEntries && h.comboSetValue;
+         h.comboGetValue && h.comboSelect && h.comboSortEntries && h.comboSetValue && h.textLength && h.textFirstBlock &&
+         h.textBlockCount && h.textBlockStart && h.textBlockChars && h.textBlockNext && h.textBlockPrevious &&
+         h.textApplyStyle;
 }
 bool fixed = false;
 

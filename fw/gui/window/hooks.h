@@ -11,6 +11,7 @@
 struct vinstance;
 struct vobject;
 struct vscribe;
+struct vtextBlock;  // one block of a text model's chain
 
 using vlistviewNotifyFunc = void (*)(vinstance* listview, int code);
 using vcomboEntryCompare = int (*)(const char* a, const char* b);
@@ -39,10 +40,21 @@ struct vwindowHooks {
   void (*comboSelect)(vinstance* combo, int index);
   void (*comboSortEntries)(vinstance* combo, int first, int second, vcomboEntryCompare compare);
   void (*comboSetValue)(vinstance* combo, vobject* value);
+
+  // The text model's chain of blocks, and its apply-style operation.
+  long (*textLength)(vinstance* text);
+  vtextBlock* (*textFirstBlock)(vinstance* text);
+  long (*textBlockCount)(vtextBlock* block);
+  long (*textBlockStart)(vtextBlock* block);  // text position of its first character
+  const char* (*textBlockChars)(vtextBlock* block);
+  vtextBlock* (*textBlockNext)(vtextBlock* block);
+  vtextBlock* (*textBlockPrevious)(vtextBlock* block);
+  void (*textApplyStyle)(vinstance* text, const void* style, long start, long end);
 };
 
 // The stand-ins: the settings do nothing; the global help window raises;
-// no notice has buttons, no list view is open and no combo has entries.
+// no notice has buttons, no list view is open, no combo has entries and
+// no text has blocks.
 vwindowHooks vwindowDefaultHooks();
 // Refused ("Module"/"State") once the window layer has read the record.
 void vwindowInstallHooks(const vwindowHooks* hooks);

@@ -14,6 +14,7 @@
 #include "fw/core/class.h"
 #include "fw/core/scribe.h"
 #include "fw/core/sys.h"
+#include "tests/fw/gui/ops/textmodel.h"
 
 namespace {
 
@@ -97,6 +98,7 @@ vwindowHooks testHooks() {
     auto at = std::find(combo.entries.begin(), combo.entries.end(), std::string(value->tag));
     combo.selected = at == combo.entries.end() ? -1 : static_cast<int>(at - combo.entries.begin());
   };
+  fillTextHooks(&h);
   return h;
 }
 
