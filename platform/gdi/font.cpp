@@ -254,6 +254,22 @@ Realised realise(const LOGFONTA& lf) {
   return r;
 }
 
+void metricsOf(const LOGFONTA& lf, TEXTMETRICA& tm) {
+  Realised r = realise(lf);
+  tm = {};
+  tm.tmAscent = r.ascent, tm.tmDescent = r.descent, tm.tmHeight = r.ascent + r.descent;
+  tm.tmInternalLeading = tm.tmHeight - r.em;
+  tm.tmExternalLeading = r.externalLeading;
+  tm.tmAveCharWidth = r.avgWidth, tm.tmMaxCharWidth = r.maxWidth;
+  tm.tmWeight = r.bold ? FW_BOLD : FW_NORMAL;
+  tm.tmDigitizedAspectX = tm.tmDigitizedAspectY = 96;
+  tm.tmFirstChar = 32, tm.tmLastChar = 255, tm.tmDefaultChar = 0x7F, tm.tmBreakChar = 32;
+  tm.tmItalic = lf.lfItalic ? 1 : 0, tm.tmUnderlined = r.underline, tm.tmStruckOut = r.strikeOut;
+  // Bit 0 is set for variable pitch.
+  tm.tmPitchAndFamily = static_cast<BYTE>(kFamilyBits[r.family] | (r.raster ? 0 : TMPF_TRUETYPE) |
+                                          (FT_IS_FIXED_WIDTH(r.strike->face) ? 0 : TMPF_FIXED_PITCH));
+}
+
 const LOGFONTA* fontOf(Dc& dc) {
   GdiObject* o = gdiObject(dc.font, OBJ_FONT);
   return o ? &o->font : nullptr;
@@ -310,19 +326,34 @@ BOOL GetTextMetricsA(HDC hdc, TEXTMETRICA* tm) {
   internal::Dc* dc = internal::dcOf(hdc);
   const LOGFONTA* lf = dc ? internal::fontOf(*dc) : nullptr;
   if (!lf || !tm) return false;
-  internal::Realised r = internal::realise(*lf);
-  *tm = {};
-  tm->tmAscent = r.ascent, tm->tmDescent = r.descent, tm->tmHeight = r.ascent + r.descent;
-  tm->tmInternalLeading = tm->tmHeight - r.em;
-  tm->tmExternalLeading = r.externalLeading;
-  tm->tmAveCharWidth = r.avgWidth, tm->tmMaxCharWidth = r.maxWidth;
-  tm->tmWeight = r.bold ? FW_BOLD : FW_NORMAL;
-  tm->tmDigitizedAspectX = tm->tmDigitizedAspectY = 96;
-  tm->tmFirstChar = 32, tm->tmLastChar = 255, tm->tmDefaultChar = 0x7F, tm->tmBreakChar = 32;
-  tm->tmItalic = lf->lfItalic ? 1 : 0, tm->tmUnderlined = r.underline, tm->tmStruckOut = r.strikeOut;
-  tm->tmPitchAndFamily = static_cast<BYTE>(internal::kFamilyBits[r.family] | (r.raster ? 0 : TMPF_TRUETYPE) |
-                                           (FT_IS_FIXED_WIDTH(r.strike->face) ? 0 : TMPF_FIXED_PITCH));
+  internal::metricsOf(*lf, *tm);
   return true;
+}
+
+int EnumFontsA(HDC, const char* face, FONTENUMPROCA proc, LPARAM data) {
+  if (!proc) return 0;
+  int answer = 1;
+  for (const internal::Alias& a : internal::kAliases) {
+    if (face && strcasecmp(face, a.name) != 0) continue;
+    // Without a face, the regular font stands for its typeface; a raster
+    // face lists only its regular font.
+    for (int bold = 0; bold < (face && !a.raster ? 2 : 1); ++bold) {
+      LOGFONTA lf{};
+      lf.lfHeight = a.raster ? 0 : -16;
+      lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+      lf.lfPitchAndFamily =
+          static_cast<BYTE>(internal::kFamilyBits[a.family] | (a.family == internal::kMono ? FIXED_PITCH : VARIABLE_PITCH));
+      std::snprintf(lf.lfFaceName, sizeof lf.lfFaceName, "%s", a.name);
+      TEXTMETRICA tm{};
+      internal::metricsOf(lf, tm);
+      // The description given back is that of the cell it measures.
+      lf.lfHeight = tm.tmHeight;
+      if (a.raster) lf.lfWidth = tm.tmAveCharWidth;
+      answer = proc(&lf, &tm, a.raster ? RASTER_FONTTYPE : TRUETYPE_FONTTYPE, data);
+      if (!answer) return 0;
+    }
+  }
+  return answer;
 }
 
 BOOL GetTextExtentPointA(HDC hdc, const char* text, int count, SIZE* size) {

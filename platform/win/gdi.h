@@ -293,6 +293,12 @@ inline constexpr UINT TA_TOP = 0, TA_LEFT = 0, TA_UPDATECP = 1, TA_RIGHT = 2, TA
 inline constexpr UINT ETO_OPAQUE = 2, ETO_CLIPPED = 4;
 
 BOOL GetTextMetricsA(HDC hdc, TEXTMETRICA* metrics);
+inline constexpr DWORD RASTER_FONTTYPE = 1, TRUETYPE_FONTTYPE = 4;
+inline constexpr BYTE FIXED_PITCH = 1, VARIABLE_PITCH = 2;
+using FONTENUMPROCA = int (*)(const LOGFONTA* font, const TEXTMETRICA* metrics, DWORD type, LPARAM data);
+// Without a face, once per typeface; with one, once per font of it. The
+// result is the callback's last answer (1 when there was none); 0 stops.
+int EnumFontsA(HDC hdc, const char* face, FONTENUMPROCA proc, LPARAM data);
 BOOL GetTextExtentPointA(HDC hdc, const char* text, int count, SIZE* size);
 BOOL GetTextExtentPoint32A(HDC hdc, const char* text, int count, SIZE* size);
 BOOL GetCharABCWidthsA(HDC hdc, UINT first, UINT last, ABC* widths);

@@ -5,6 +5,8 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "platform/win.h"
 #include "platform/win/test.h"
@@ -307,6 +309,78 @@ TEST(GdiText, OneBitSurfacesTakeTheNearestBit) {
     EXPECT_GT(c.count(ink), 0);
     EXPECT_EQ(c.count(kWhite) + c.count(kBlack), 40 * 20);
   }
+}
+
+struct Listed {
+  std::string face;
+  LONG weight, height, cell, width;
+  DWORD type;
+  LOGFONTA lf;
+};
+int collect(const LOGFONTA* lf, const TEXTMETRICA* tm, DWORD type, LPARAM data) {
+  auto* out = reinterpret_cast<std::vector<Listed>*>(data);
+  out->push_back({lf->lfFaceName, lf->lfWeight, lf->lfHeight, tm->tmHeight, tm->tmAveCharWidth, type, *lf});
+  return out->size() < 100 ? 1 : 0;
+}
+
+TEST(GdiText, EnumFontsListsTypefacesAndTheirFonts) {
+  Canvas c(4, 4);
+  std::vector<Listed> all;
+  EXPECT_EQ(EnumFontsA(c.dc, nullptr, collect, reinterpret_cast<LPARAM>(&all)), 1);
+  std::vector<std::string> names;
+  for (const Listed& l : all) names.push_back(l.face);
+  EXPECT_EQ(names, (std::vector<std::string>{"DejaVu Sans", "DejaVu Serif", "DejaVu Sans Mono", "Arial", "Helvetica",
+                                             "Times", "Courier", "Fixedsys"}));
+  struct Row {
+    const char* face;
+    std::vector<LONG> weights;
+    DWORD type;
+  };
+  const Row rows[] = {{"DejaVu Sans", {400, 700}, TRUETYPE_FONTTYPE},
+                      {"Courier", {400, 700}, TRUETYPE_FONTTYPE},
+                      {"Fixedsys", {400}, RASTER_FONTTYPE},
+                      {"Wingdings", {}, 0}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.face);
+    std::vector<Listed> fonts;
+    EnumFontsA(c.dc, r.face, collect, reinterpret_cast<LPARAM>(&fonts));
+    std::vector<LONG> weights;
+    for (const Listed& l : fonts) {
+      weights.push_back(l.weight);
+      EXPECT_EQ(l.type, r.type);
+      EXPECT_EQ(l.height, l.cell);  // the description asks for the cell it measures
+      // Made again from its description, a listed font measures the same.
+      HFONT f = CreateFontIndirectA(&l.lf);
+      HGDIOBJ old = SelectObject(c.dc, f);
+      EXPECT_EQ(c.metrics().tmHeight, l.cell);
+      EXPECT_EQ(c.metrics().tmWeight, l.weight);
+      SelectObject(c.dc, old);
+      DeleteObject(f);
+    }
+    EXPECT_EQ(weights, r.weights);
+    if (r.type == RASTER_FONTTYPE) {
+      EXPECT_EQ(fonts.at(0).cell, 15);
+      EXPECT_EQ(fonts.at(0).width, 8);
+    }
+  }
+  // The regular DejaVu Sans entry describes the stock GUI font but for its size.
+  std::vector<Listed> sans;
+  EnumFontsA(c.dc, "DejaVu Sans", collect, reinterpret_cast<LPARAM>(&sans));
+  LOGFONTA stock{};
+  GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof stock, &stock);
+  const LOGFONTA& e = sans.at(0).lf;
+  EXPECT_EQ(std::make_tuple(e.lfEscapement, e.lfOrientation, e.lfWeight, e.lfItalic, e.lfUnderline, e.lfStrikeOut,
+                            e.lfCharSet, std::string(e.lfFaceName)),
+            std::make_tuple(stock.lfEscapement, stock.lfOrientation, stock.lfWeight, stock.lfItalic, stock.lfUnderline,
+                            stock.lfStrikeOut, stock.lfCharSet, std::string(stock.lfFaceName)));
+  // A callback that answers 0 stops the listing.
+  int calls = 0;
+  EXPECT_EQ(EnumFontsA(
+                c.dc, nullptr,
+                [](const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM d) { return int(++*reinterpret_cast<int*>(d) < 2); },
+                reinterpret_cast<LPARAM>(&calls)),
+            0);
+  EXPECT_EQ(calls, 2);
 }
 
 TEST(GdiText, SamplerMatchesItsStoredPng) {
