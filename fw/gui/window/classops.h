@@ -16,6 +16,8 @@ void vlistviewNotify(vinstance* listview, int code);
 int vcomboCompareEntries(const char* a, const char* b);
 // Sorts the entries keeping the shown value, then announces "Content".
 void vcomboSortEntries(vobject* combo);
+// Answers the combo variant's own operation.
+std::intptr_t vcomboForwardOperation(vinstance* combo);
 
 // The text model: search over its chain of blocks, the per-piece step of
 // styling a selection of several pieces, and tag records.

@@ -25,3 +25,5 @@ void vcomboSortEntries(vobject* combo) {
   }
   vobjectSendOperand(combo, vnameInternLiteral("Content"));
 }
+
+std::intptr_t vcomboForwardOperation(vinstance* combo) { return vwindowGetHooks().comboVariantOperation(combo); }

@@ -22,6 +22,7 @@ vobject* noValue(vinstance*) { return nullptr; }
 void noSelect(vinstance*, int) {}
 void noSort(vinstance*, int, int, vcomboEntryCompare) {}
 void noSetValue(vinstance*, vobject*) {}
+std::intptr_t noVariant(vinstance*) { return 0; }
 long noLength(vinstance*) { return 0; }
 vtextBlock* noBlock(vinstance*) { return nullptr; }
 long noBlockValue(vtextBlock*) { return 0; }
@@ -31,7 +32,7 @@ void noStyle(vinstance*, const void*, long, long) {}
 
 constexpr vwindowHooks kDefaults{noName,      noRoot,       noHelpWindow, noButton, noPresent, noItemChange,
                                  noItemChange, noTitle,     noWord,       noWord,   noNotify,  noEntries,
-                                 noValue,     noSelect,     noSort,       noSetValue, noLength,  noBlock,
+                                 noValue,     noSelect,     noSort,       noSetValue, noVariant, noLength,  noBlock,
                                  noBlockValue, noBlockValue, noChars,     noLink,   noLink,    noStyle};
 
 constinit vwindowHooks installed = kDefaults;
@@ -40,7 +41,7 @@ bool complete(const vwindowHooks& h) {
   return h.helpSetApplicationName && h.helpSetResourceRoot && h.helpGetGlobalWindow && h.noticeFindButton &&
          h.noticeMakeButtonPresent && h.dialogItemDisable && h.dialogItemHide && h.confirmButtonSetTitleScribe &&
          h.listviewItemFlags && h.listviewOptions && h.listviewNotifyFunction && h.comboHasEntries &&
-         h.comboGetValue && h.comboSelect && h.comboSortEntries && h.comboSetValue && h.textLength && h.textFirstBlock &&
+         h.comboGetValue && h.comboSelect && h.comboSortEntries && h.comboSetValue && h.comboVariantOperation && h.textLength && h.textFirstBlock &&
          h.textBlockCount && h.textBlockStart && h.textBlockChars && h.textBlockNext && h.textBlockPrevious &&
          h.textApplyStyle;
 }

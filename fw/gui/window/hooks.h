@@ -40,6 +40,8 @@ struct vwindowHooks {
   void (*comboSelect)(vinstance* combo, int index);
   void (*comboSortEntries)(vinstance* combo, int first, int second, vcomboEntryCompare compare);
   void (*comboSetValue)(vinstance* combo, vobject* value);
+  // The class operation the standard and pop-down variants implement apart.
+  std::intptr_t (*comboVariantOperation)(vinstance* combo);
 
   // The text model's chain of blocks, and its apply-style operation.
   long (*textLength)(vinstance* text);

@@ -98,6 +98,7 @@ vwindowHooks testHooks() {
     auto at = std::find(combo.entries.begin(), combo.entries.end(), std::string(value->tag));
     combo.selected = at == combo.entries.end() ? -1 : static_cast<int>(at - combo.entries.begin());
   };
+  h.comboVariantOperation = [](vinstance* c) { return static_cast<std::intptr_t>(combos[c].entries.size()) + 40; };
   fillTextHooks(&h);
   return h;
 }
@@ -226,6 +227,10 @@ TEST(ComboEntries, SortKeepsTheShownValue) {
   EXPECT_TRUE(calls.empty());
   EXPECT_TRUE(announced.empty());
   EXPECT_EQ(combos[combo].value, value);
+
+  // The forwarded operation's answer comes back unchanged.
+  combos[combo] = Combo{{"p", "q"}, -1, nullptr};
+  EXPECT_EQ(vcomboForwardOperation(combo), 42);
 
   combos.clear();
   vinstanceDestroy(value);
