@@ -36,6 +36,11 @@ enum : std::uint8_t {
 // The scrap a delegate serves: one level up its walk.
 inline _vrepdefScrap* _vrepdefServed(const vscrap* w) { return static_cast<_vrepdefScrap*>(w->stack[w->depth - 1]); }
 inline vdatatag* _vrepdefDatatagOf(const _vrepdefScrap* s) { return vsessionEngineScrapGetDatatag(s); }
+// A dictionary datatag that names no entries (or the encoded one) travels
+// in the self-describing form, each entry with its own datatag.
+inline bool _vrepdefGenericDictionary(vdatatag* d) {
+  return d == _vrepdefGetEncodedDictionary() || vdictCount(&static_cast<vdatatagDict*>(d)->entries) == 0;
+}
 inline int _vrepdefKindOf(const _vrepdefScrap* s) {
   vdatatag* d = _vrepdefDatatagOf(s);
   return d ? vdatatagGetKind(d) : vdatatagLIST;

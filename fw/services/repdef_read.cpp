@@ -411,6 +411,15 @@ int dictionaryNext(vscrapIterator* it) {
       _vrepdefFail(s, &vexArgClass, "Expected a type marker");
     if (!d->previous) _vrepdefMismatch(s, "No datatag before the first entry");
     d->current = d->previous;
+    // Under a dictionary datatag that names its entries, an entry in the
+    // self-describing form must still be one of them, of its own datatag:
+    // anything else could not be written back under that datatag.
+    vdatatag* own = _vrepdefDatatagOf(s);
+    if (!_vrepdefGenericDictionary(own)) {
+      vdatatag* named = vdatatagGetDictEntry(own, d->key);
+      if (!named) _vrepdefMismatch(s, "Dictionary key has no datatag");
+      if (named != d->current) _vrepdefMismatch(s, "Dictionary entry of another datatag");
+    }
   } else {
     d->current = vdatatagGetDictEntry(_vrepdefDatatagOf(s), d->key);
     if (!d->current) _vrepdefMismatch(s, "Dictionary key has no datatag");

@@ -243,12 +243,9 @@ void arraySetElement(vscrap* w, std::int32_t i, vinstance* value) {
 }
 
 // Dictionaries: the tag and a length rewritten after each entry.
-bool genericDictionary(vdatatag* d) {
-  return d == _vrepdefGetEncodedDictionary() || vdictCount(&static_cast<vdatatagDict*>(d)->entries) == 0;
-}
 void dictionaryBegin(_vrepdefScrap* s) {
   if (s->state) _vrepdefFail(s, &vexArgClass, "Dictionary already written");
-  _vrepdefPutByte(s, genericDictionary(_vrepdefDatatagOf(s)) ? tagGENERIC_DICTIONARY : tagDICTIONARY);
+  _vrepdefPutByte(s, _vrepdefGenericDictionary(_vrepdefDatatagOf(s)) ? tagGENERIC_DICTIONARY : tagDICTIONARY);
   auto* st = static_cast<DictionaryState*>(_vrepdefAllocDictionaryState());
   *st = DictionaryState{nullptr, s->block->tail};
   s->state = st;
@@ -264,14 +261,14 @@ void dictionarySet(vscrap* w, vname key, vinstance* value) {
   auto* st = static_cast<DictionaryState*>(s->state);
   vdatatag* d = _vrepdefDatatagOf(s);
   vdatatag* type = nullptr;
-  if (genericDictionary(d)) {
+  if (_vrepdefGenericDictionary(d)) {
     type = _vrepdefTypeOfValue(s, value);
   } else {
     type = vdatatagGetDictEntry(d, key);
     if (!type) _vrepdefMismatch(s, "Dictionary key has no datatag");
   }
   _vrepdefPutText(s, key, static_cast<std::uint32_t>(std::strlen(key)));
-  if (genericDictionary(d)) putMarker(s, &st->previous, type);
+  if (_vrepdefGenericDictionary(d)) putMarker(s, &st->previous, type);
   writeNested(s, type, 0, value);
   _vrepdefPutNumber(reinterpret_cast<unsigned char*>(s->block->data + st->lengthAt),
                     s->block->tail - st->lengthAt - 4, 4);

@@ -121,6 +121,13 @@ TEST(MarshalRead, MalformedValuesAreRefusedWithTheirExceptions) {
   vdatatag* chain = vdatatagCreate(vdatatagPOINTER);
   vdatatagSetPointerTarget(chain, chain);
   vnameInternLiteral("marshalNoSuchDatatag");
+  vdatatag* named = vdatatagCreate(vdatatagDICTIONARY);
+  vdatatagSetDictEntry(named, vnameInternLiteral("a"), predefined(vdatatagINTEGER));
+  vdatatagSetDictEntry(named, vnameInternLiteral("b"), predefined(vdatatagSTRING));
+  auto selfDescribed = [](const char* key) {
+    Bytes entry = encoded(key) + Bytes{0x1C} + ref("Integer") + Bytes{0x14, 1};
+    return Bytes{0x64, static_cast<std::uint8_t>(entry.size()), 0, 0, 0} + entry;
+  };
   const Refusal cases[] = {
       {"string for an integer", predefined(vdatatagINTEGER), encoded("a"), &vexDatatagMismatchedClass, nullptr},
       {"bytes missing", predefined(vdatatagINTEGER), {0x16, 0x01, 0x02}, &vexDatatagMismatchedClass, nullptr},
@@ -139,6 +146,10 @@ TEST(MarshalRead, MalformedValuesAreRefusedWithTheirExceptions) {
       {"dictionary longer than the data", _vrepdefGetEncodedDictionary(), {0x64, 9, 0, 0, 0, 0x44}, &vexDatatagMismatchedClass, nullptr},
       {"entry past the dictionary's length", _vrepdefGetEncodedDictionary(),
        Bytes{0x64, 5, 0, 0, 0} + encoded("a") + Bytes{0x1C} + ref("Integer") + Bytes{0x14, 1}, &vexDatatagMismatchedClass, nullptr},
+      {"self-described entry the datatag does not name", named,
+       selfDescribed("q"), &vexDatatagMismatchedClass, nullptr},
+      {"self-described entry of another datatag", named,
+       selfDescribed("b"), &vexDatatagMismatchedClass, nullptr},
       {"union of another tag", unionTag, {0x60, 1, 0, 0, 0}, &vexArgClass, nullptr},
       {"union switch without member", unionTag, {0x63, 5, 0, 0, 0, 0x14, 1}, &vexArgRangeClass, nullptr},
       {"scrap longer than the data", predefined(vdatatagSCRAP), {0x56, 40, 0, 0, 0, 0x18}, &vexDatatagMismatchedClass, nullptr},
@@ -174,6 +185,9 @@ TEST(MarshalRead, MalformedValuesAreRefusedWithTheirExceptions) {
       EXPECT_NE(r.text.find("vdatatag("), std::string::npos) << c.name << ": names the datatag";
     }
   }
+  Raised fine;  // a named entry of its own datatag is still taken in the self-describing form
+  Owned accepted{readNative(named, selfDescribed("a"), &fine)};
+  EXPECT_NE(accepted.o, nullptr) << fine.text;
   Raised unknown;
   Owned none{readNative(dataType, ref("marshalNoSuchDatatag"), &unknown)};
   EXPECT_NE(unknown.text.find("marshalNoSuchDatatag"), std::string::npos) << unknown.text;
