@@ -138,6 +138,14 @@ void pathFromClip(bool deviceRegion);
 vimage* paintMask(vdrawPath* path, vdrawPath* clip, int rule, const vrect& b);
 // Paints a mask placed at the rectangle's origin in the current colour.
 void paintMaskAt(vimage* mask, const vrect& at);
+// Draws into image as the one-bit mask of area: the state saved, the image
+// bound with area's origin at 0, 0 and cleared, then body; the state and the
+// mask-restore mark are put back however body ends (a raise goes on).
+void drawIntoMask(vimage* image, const vrect& area, void (*body)(void*), void* context);
+template <class Body>
+void drawIntoMask(vimage* image, const vrect& area, Body body) {
+  drawIntoMask(image, area, [](void* b) { (*static_cast<Body*>(b))(); }, &body);
+}
 void strokeElements(vdrawPath* p);
 vdrawPath* flattenElements(vdrawPath* p, vfixed tolerance);
 // One device rectangle per sub-path: points and control points, arcs by their extremes.

@@ -92,6 +92,21 @@ void intersectThroughMask(vdrawPath* maskPath, vdrawPath* other, const vrect& r)
     m.maskImage = nullptr;
   }
   if (!m.maskImage) m.maskImage = vimageCreateSized(r.width, r.height, 2);
+  drawIntoMask(m.maskImage, r, [&] {
+    vdrawSetDrawMode(15);
+    vdrawSyncState(vdrawSYNC_IMAGE);
+    sendShifted(other, r);
+    vdrawDeviceTransform toImage = {vmatrixTX | vmatrixTY, vfixedONE, 0, 0, vfixedONE,
+                                    vfixed(r.x - maskPath->bounds.x) * vfixedONE,
+                                    vfixed(r.y - maskPath->bounds.y) * vfixedONE};
+    m.driver->drawMask(m.data, maskPath->mask, &toImage);
+  });
+  realDriver->clipToMask(realData, m.maskImage, r.x, r.y);
+}
+
+}  // namespace
+
+void drawIntoMask(vimage* image, const vrect& area, void (*body)(void*), void* context) {
   vdrawGSave();
   bool wasMasking = m.maskRestore;
   m.maskRestore = true;
@@ -101,29 +116,20 @@ void intersectThroughMask(vdrawPath* maskPath, vdrawPath* other, const vrect& r)
   };
   vexGuard(
       [&] {
-        vdrawBindImage(m.maskImage, vdrawBIND_MASK_IMAGE);
-        vdrawTranslate(-r.x, -r.y);
+        vdrawBindImage(image, vdrawBIND_MASK_IMAGE);
+        vdrawTranslate(-area.x, -area.y);
         vdrawSetDrawMode(0);
         vdrawSyncState(vdrawSYNC_FILL);
-        vrect whole = {0, 0, r.width, r.height};
+        vrect whole = {0, 0, area.width, area.height};
         m.driver->fillRects(m.data, &whole, 1);
-        vdrawSetDrawMode(15);
-        vdrawSyncState(vdrawSYNC_IMAGE);
-        sendShifted(other, r);
-        vdrawDeviceTransform toImage = {vmatrixTX | vmatrixTY, vfixedONE, 0, 0, vfixedONE,
-                                        vfixed(r.x - maskPath->bounds.x) * vfixedONE,
-                                        vfixed(r.y - maskPath->bounds.y) * vfixedONE};
-        m.driver->drawMask(m.data, maskPath->mask, &toImage);
+        body(context);
       },
       [&](vexHandler&) {
         restore();
         _vexGenerate(nullptr, vexEnd);
       });
   restore();
-  realDriver->clipToMask(realData, m.maskImage, r.x, r.y);
 }
-
-}  // namespace
 
 vdrawBinding* defaultBinding() {
   defaultRecord = {0, nullptr, nullptr, &vdrawDefaultDeviceTable, &vdrawPathRecorder, kIdentity,

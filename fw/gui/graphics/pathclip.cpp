@@ -74,36 +74,23 @@ void setFillRule(vdrawState* s, int rule) {
 
 vimage* paintMask(vdrawPath* path, vdrawPath* clip, int rule, const vrect& b) {
   vimage* image = vimageCreateSized(b.width, b.height, 2);
-  vdrawGSave();
-  bool wasMasking = m.maskRestore;
-  m.maskRestore = true;
-  auto restore = [&] {
-    vdrawGRestore();
-    m.maskRestore = wasMasking;
-  };
   vexGuard(
       [&] {
-        vdrawBindImage(image, vdrawBIND_MASK_IMAGE);
-        vdrawTranslate(-b.x, -b.y);
-        vdrawSetDrawMode(0);
-        vdrawSyncState(vdrawSYNC_FILL);
-        vrect whole = {0, 0, b.width, b.height};
-        m.driver->fillRects(m.data, &whole, 1);
-        vdrawSetDrawMode(10);
-        if (clip) install(&vdrawState::clip, shiftedClip(clip, -b.x, -b.y));
-        vdrawPath* moved = (path->flags & vdrawPathKIND) == vdrawPathELEMENTS
-                               ? vdrawPathClone(path, path->used)
-                               : shiftedClip(path, 0, 0);
-        vdrawPathOffset(moved, -b.x, -b.y);
-        install(&vdrawState::path, moved);
-        pathFill(rule);
+        drawIntoMask(image, b, [&] {
+          vdrawSetDrawMode(10);
+          if (clip) install(&vdrawState::clip, shiftedClip(clip, -b.x, -b.y));
+          vdrawPath* moved = (path->flags & vdrawPathKIND) == vdrawPathELEMENTS
+                                 ? vdrawPathClone(path, path->used)
+                                 : shiftedClip(path, 0, 0);
+          vdrawPathOffset(moved, -b.x, -b.y);
+          install(&vdrawState::path, moved);
+          pathFill(rule);
+        });
       },
       [&](vexHandler&) {
-        restore();
         vimageDestroy(image);
         _vexGenerate(nullptr, vexEnd);
       });
-  restore();
   return image;
 }
 
