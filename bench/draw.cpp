@@ -1,5 +1,5 @@
 // The drawing state's save, change, sync and restore round, the look-up of a
-// font spec already resolved once, filling a path of curves and shaded frames.
+// font description already resolved once, filling a path of curves and shaded frames.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -20,10 +20,10 @@ vdrawDriverRecord countingDriver() {
 }
 
 vcolor* rgb(unsigned r, unsigned g, unsigned b) {
-  vcolorSpec spec;
-  vcolorInitSpec(&spec);
-  vcolorSetSpecRGB(&spec, r, g, b);
-  return vcolorInternSpec(&spec);
+  vcolorSpec desc;
+  vcolorInitSpec(&desc);
+  vcolorSetSpecRGB(&desc, r, g, b);
+  return vcolorInternSpec(&desc);
 }
 
 void BM_SaveColorSyncRestore(benchmark::State& state) {
@@ -64,10 +64,10 @@ void registerFonts() {
 
 void BM_FontFindCached(benchmark::State& state) {
   registerFonts();
-  const char* spec = "family:Times-face:bold italic-size:12";
-  vfont* first = vfontFindScribe(vscribeLiteral(spec));
+  const char* desc = "family:Times-face:bold italic-size:12";
+  vfont* first = vfontFindScribe(vscribeLiteral(desc));
   for (auto _ : state) {
-    vfont* f = vfontFindScribe(vscribeLiteral(spec));
+    vfont* f = vfontFindScribe(vscribeLiteral(desc));
     benchmark::DoNotOptimize(f);
     if (f != first) state.SkipWithError("another font");
   }

@@ -50,16 +50,16 @@ BENCHMARK(BM_CombineIntersection)->Unit(benchmark::kMillisecond);
 // A colour found in a table of a few hundred: a bisection and a count.
 void BM_InternExistingColor(benchmark::State& state) {
   std::vector<vcolor*> held;
-  vcolorSpec spec;
-  vcolorInitSpec(&spec);
+  vcolorSpec desc;
+  vcolorInitSpec(&desc);
   for (unsigned i = 0; i < 300; ++i) {
-    vcolorSetSpecRGB(&spec, i * 211, i * 97, i * 13);
-    held.push_back(vcolorInternSpec(&spec));
+    vcolorSetSpecRGB(&desc, i * 211, i * 97, i * 13);
+    held.push_back(vcolorInternSpec(&desc));
   }
-  vcolorSetSpecRGB(&spec, 150 * 211, 150 * 97, 150 * 13);
+  vcolorSetSpecRGB(&desc, 150 * 211, 150 * 97, 150 * 13);
   std::size_t before = allocations;
   for (auto _ : state) {
-    vcolor* c = vcolorInternSpec(&spec);
+    vcolor* c = vcolorInternSpec(&desc);
     benchmark::DoNotOptimize(c);
     vcolorRelease(c);
   }

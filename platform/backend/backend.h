@@ -22,7 +22,7 @@ namespace win::backend {
 
 enum class SurfaceState : std::uint8_t { hidden, normal, minimized, maximized };
 
-struct SurfaceSpec {
+struct SurfaceDesc {
   DWORD style = 0;
   DWORD exStyle = 0;
   HWND owner = nullptr;  // the owner's surface, when it has one
@@ -44,7 +44,7 @@ class Backend {
   virtual SIZE ScreenSize() = 0;
 
   // Surfaces. A new surface starts hidden.
-  virtual void CreateSurface(HWND surface, const SurfaceSpec& spec) = 0;
+  virtual void CreateSurface(HWND surface, const SurfaceDesc& desc) = 0;
   virtual void DestroySurface(HWND surface) = 0;
   virtual void ShowSurface(HWND surface, SurfaceState state, bool activate) = 0;
   virtual void MoveSurface(HWND surface, const RECT& outer) = 0;

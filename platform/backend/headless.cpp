@@ -17,8 +17,8 @@ class Headless final : public backend::Backend {
 
   SIZE ScreenSize() override { return s_.screen; }
 
-  void CreateSurface(HWND surface, const backend::SurfaceSpec& spec) override {
-    s_.surfaces[surface] = {spec, backend::SurfaceState::hidden, 0};
+  void CreateSurface(HWND surface, const backend::SurfaceDesc& desc) override {
+    s_.surfaces[surface] = {desc, backend::SurfaceState::hidden, 0};
     s_.stack.insert(s_.stack.begin(), surface);
   }
   void DestroySurface(HWND surface) override {
@@ -32,7 +32,7 @@ class Headless final : public backend::Backend {
     if (activate) s_.focus = surface;
   }
   void MoveSurface(HWND surface, const RECT& outer) override {
-    if (auto* r = find(surface)) r->spec.outer = outer;
+    if (auto* r = find(surface)) r->desc.outer = outer;
   }
   void RestackSurface(HWND surface, HWND above) override {
     if (!find(surface)) return;
@@ -41,10 +41,10 @@ class Headless final : public backend::Backend {
     s_.stack.insert(at == s_.stack.end() ? s_.stack.begin() : at + 1, surface);
   }
   void SetSurfaceTitle(HWND surface, const std::string& title) override {
-    if (auto* r = find(surface)) r->spec.title = title;
+    if (auto* r = find(surface)) r->desc.title = title;
   }
   void SetSurfaceOwner(HWND surface, HWND owner) override {
-    if (auto* r = find(surface)) r->spec.owner = owner;
+    if (auto* r = find(surface)) r->desc.owner = owner;
   }
   void Present(HWND surface, const RECT&, const backend::Pixels&) override {
     if (auto* r = find(surface)) ++r->presents;

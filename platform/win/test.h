@@ -53,7 +53,7 @@ void SetSystemFonts(const LOGFONTA& iconTitle, const LOGFONTA& menu, const LOGFO
 
 // What the headless back-end holds.
 struct HeadlessSurface {
-  backend::SurfaceSpec spec;
+  backend::SurfaceDesc desc;
   backend::SurfaceState state = backend::SurfaceState::hidden;
   int presents = 0;
 };

@@ -1,8 +1,8 @@
-// Font specs: after the first byte, the input is a spec looked up in a small
+// Font descriptions: after the first byte, the input is a description looked up in a small
 // registry on two devices (even first byte) or a matrix text (odd). A lookup
 // gives a registered face, or Arg/Range for a device term, and the same text
 // gives the same font again; a matrix text parses without reading past it.
-// (A spec text need not find its font again: the printed matrix keeps six
+// (A description text need not find its font again: the printed matrix keeps six
 // digits and sizes match within a tolerance.)
 #include <algorithm>
 #include <cstdint>
@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
            });
   if (!font) return 0;
   if (!registered(font->face) || vfontFindScribe(vscribeCString(text.c_str())) != font) std::abort();
-  // Every size has a spec text.
+  // Every size has a description text.
   if (!vfontGetSpec(font)) std::abort();
   return 0;
 }

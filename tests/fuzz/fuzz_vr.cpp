@@ -3,7 +3,7 @@
 // read, changed and removed without reading outside a buffer or looping.
 // Every top-level dictionary is also loaded as an object of the class it
 // names (dates, date and number formats, patterns, datatags) and as a
-// datatag, as an image, a colour list and a colour spec, and the file is
+// datatag, as an image, a colour list and a colour description, and the file is
 // read through a preference dictionary: each refuses with an exception or
 // gives an object that is then freed. Loaded pixmaps and images are
 // stored again into memory, which runs the run-length encoder on them.

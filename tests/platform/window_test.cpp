@@ -262,9 +262,9 @@ TEST_F(WindowTest, SurfacesFollowVisibleTopLevelWindows) {
   ASSERT_EQ(headless.surfaces.count(popup), 1u);
   EXPECT_EQ(headless.surfaces[popup].state, win::backend::SurfaceState::normal);
   win::SetWindowTextA(popup, "renamed");
-  EXPECT_EQ(headless.surfaces[popup].spec.title, "renamed");
+  EXPECT_EQ(headless.surfaces[popup].desc.title, "renamed");
   win::SetWindowPos(popup, nullptr, 40, 50, 60, 70, win::SWP_NOZORDER);
-  EXPECT_EQ(headless.surfaces[popup].spec.outer.right, 100);
+  EXPECT_EQ(headless.surfaces[popup].desc.outer.right, 100);
   win::HWND kid = child("kid", popup);
   EXPECT_EQ(headless.surfaces.count(kid), 0u);
   win::ShowWindow(popup, win::SW_HIDE);

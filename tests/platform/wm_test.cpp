@@ -396,7 +396,7 @@ TEST_F(WmTest, BackEndEventsActivateMoveAndStack) {
   };
   win::backend::InputConfigured(b, {300, 10, 320, 30});
   EXPECT_TRUE(rectOf(b) == (win::RECT{300, 10, 350, 70}));
-  EXPECT_TRUE(headless.surfaces[b].spec.outer == (win::RECT{300, 10, 350, 70}));
+  EXPECT_TRUE(headless.surfaces[b].desc.outer == (win::RECT{300, 10, 350, 70}));
   win::backend::InputStateChanged(b, win::backend::SurfaceState::minimized);
   EXPECT_TRUE(win::IsIconic(b));
 }

@@ -1,5 +1,5 @@
 // Shared colours: the table sorted by value and record, reference counts,
-// representations, the module's start and end, and specs in resources.
+// representations, the module's start and end, and descriptions in resources.
 #include <algorithm>
 #include <functional>
 
@@ -27,7 +27,7 @@ std::size_t search(const vcolorSpec& key, bool* found) {
   std::size_t lo = 0, hi = state.table.size();
   while (lo < hi) {
     std::size_t mid = lo + (hi - lo) / 2;
-    int c = compare(state.table[mid]->spec, key);
+    int c = compare(state.table[mid]->desc, key);
     if (c < 0) {
       lo = mid + 1;
     } else if (c > 0) {
@@ -49,7 +49,7 @@ vcolor* makeColor(const vcolorModel* model) {
 
 vcolor* permanent(unsigned level) {
   vcolor* c = makeColor(&vcolorRGBModel);
-  c->spec.component[0] = c->spec.component[1] = c->spec.component[2] = std::uint16_t(level);
+  c->desc.component[0] = c->desc.component[1] = c->desc.component[2] = std::uint16_t(level);
   c->count = vcolorPERMANENT;
   c->unlisted = 0;
   state.table.push_back(c);
@@ -66,7 +66,7 @@ constexpr const char* keyText[kKeys] = {
     "vcolorDelta1", "vcolorDelta2", "vcolorDelta3", "vcolorMaxDotDither", "vcolorRGBDelta", "ScrollX",
     "ScrollY", "Select"};
 vname keys[kKeys];
-vname specTypeName;
+vname descTypeName;
 
 // The store's find-integer operation: absence reads as 0.
 bool find(vresource r, Key k, std::int32_t* out) {
@@ -95,9 +95,9 @@ void vcolorStartup() {
   if (state.started) return;
   state.started = true;
   for (int k = 0; k < kKeys; ++k) keys[k] = vnameInternLiteral(keyText[k]);
-  specTypeName = vnameInternLiteral("vcolorSpec");
+  descTypeName = vnameInternLiteral("vcolorSpec");
   _vsyncRingInitPool();
-  startSpecs();
+  startDescriptions();
   state.table.reserve(10);
   state.black = permanent(0);
   state.white = permanent(65535);
@@ -115,7 +115,7 @@ void _vcolorShutdown() {
   }
   state.table.shrink_to_fit();
   state.black = state.white = nullptr;
-  finishSpecs();
+  finishDescriptions();
   state.started = false;
 }
 
@@ -126,10 +126,10 @@ vcolor* vcolorCreateInModel(const vcolorModel* model) {
   return makeColor(model);
 }
 
-vcolor* vcolorInternSpec(const vcolorSpec* spec) {
+vcolor* vcolorInternSpec(const vcolorSpec* desc) {
   ensure();
   vcolorSpec* rgb = &state.scratch[vcolorRGB_CODE];
-  vcolorConvertSpec(spec, rgb, &vcolorRGBModel);
+  vcolorConvertSpec(desc, rgb, &vcolorRGBModel);
   bool found;
   std::size_t at = search(*rgb, &found);
   if (found) {
@@ -137,7 +137,7 @@ vcolor* vcolorInternSpec(const vcolorSpec* spec) {
     return state.table[at];
   }
   vcolor* c = makeColor(&vcolorRGBModel);
-  vcolorCopySpec(rgb, &c->spec);
+  vcolorCopySpec(rgb, &c->desc);
   state.table.insert(state.table.begin() + std::ptrdiff_t(at), c);
   c->unlisted = 0;
   return c;
@@ -145,9 +145,9 @@ vcolor* vcolorInternSpec(const vcolorSpec* spec) {
 
 vcolor* vcolorLoad(vresource resource) {
   ensure();
-  vcolorSpec spec;
-  vcolorLoadInitSpec(&spec, resource);
-  return vcolorInternSpec(&spec);
+  vcolorSpec desc;
+  vcolorLoadInitSpec(&desc, resource);
+  return vcolorInternSpec(&desc);
 }
 
 void vcolorRetain(vcolor* color) {
@@ -191,19 +191,19 @@ int _vcolorCountShared() {
 
 // ---- Resources.
 
-void vcolorStoreSpec(const vcolorSpec* spec, vresource resource) {
+void vcolorStoreSpec(const vcolorSpec* desc, vresource resource) {
   ensure();
-  const vcolorSpecRecord& r = *spec->record;
+  const vcolorSpecRecord& r = *desc->record;
   requireModel(r.model);
   int type = r.kind & vcolorDELTA_TYPE_MASK;
   bool single = (type & vcolorSINGLE_DELTA) != 0;
   if ((type & 0xF) > vcolorCMY_CODE || (type & ~0x1F)) _vexGenerate(&vexArgClass, vexEnd);
-  vresourceSetTag(resource, keys[kType], specTypeName);
+  vresourceSetTag(resource, keys[kType], descTypeName);
   vresourceSetInteger(resource, keys[kClass], r.model->code);
-  for (int i = 0; i < 3; ++i) vresourceSetInteger(resource, keys[kComponent1 + i], spec->component[i]);
+  for (int i = 0; i < 3; ++i) vresourceSetInteger(resource, keys[kComponent1 + i], desc->component[i]);
   bool allDefault = r.delta[0] == vcolorDEFAULT_DELTA &&
                     (single || (r.delta[1] == vcolorDEFAULT_DELTA && r.delta[2] == vcolorDEFAULT_DELTA));
-  // A store over an older spec leaves none of its keys behind.
+  // A store over an older description leaves none of its keys behind.
   if (allDefault) {
     vresourceRemoveIfPresent(resource, keys[kDeltaType]);
     for (int i = 0; i < 3; ++i) vresourceRemoveIfPresent(resource, keys[kDelta1 + i]);
@@ -222,7 +222,7 @@ void vcolorStoreSpec(const vcolorSpec* spec, vresource resource) {
     vresourceRemoveIfPresent(resource, keys[kMaxDotDither]);
 }
 
-void vcolorLoadInitSpec(vcolorSpec* spec, vresource resource) {
+void vcolorLoadInitSpec(vcolorSpec* desc, vresource resource) {
   ensure();
   std::int32_t v;
   if (find(resource, kClass, &v)) {
@@ -230,38 +230,38 @@ void vcolorLoadInitSpec(vcolorSpec* spec, vresource resource) {
     for (int i = 0; i < 3; ++i) c[i] = std::uint16_t(read(resource, Key(kComponent1 + i)));
     const vcolorModel* model = modelOf(v);
     if (!model) _vexGenerate(&vexArgClass, vexEnd);
-    vcolorInitSpecInModel(spec, model);
-    componentSetters[model->code](spec, c[0], c[1], c[2]);
+    vcolorInitSpecInModel(desc, model);
+    componentSetters[model->code](desc, c[0], c[1], c[2]);
     std::int32_t type;
     if (find(resource, kDeltaType, &type)) {
       unsigned d[3];
       for (int i = 0; i < 3; ++i) d[i] = std::uint16_t(read(resource, Key(kDelta1 + i)));
       int code = type & 0xF, single = (type & ~0xF) == vcolorSINGLE_DELTA;
       if (code > vcolorCMY_CODE || (type & ~0x1F) || (!single && type != code)) _vexGenerate(&vexArgClass, vexEnd);
-      deltaSetters[code][single](spec, d[0], d[1], d[2]);
+      deltaSetters[code][single](desc, d[0], d[1], d[2]);
     }
   } else if (find(resource, kComponent1, &v)) {
     unsigned c1 = std::uint16_t(v), c2 = std::uint16_t(read(resource, kComponent2)),
              c3 = std::uint16_t(read(resource, kComponent3));
-    vcolorInitSpec(spec);
-    vcolorSetSpecRGB(spec, c1, c2, c3);
-    if (find(resource, kRGBDelta, &v)) vcolorSetSpecRGBSingleDelta(spec, std::uint16_t(v));
+    vcolorInitSpec(desc);
+    vcolorSetSpecRGB(desc, c1, c2, c3);
+    if (find(resource, kRGBDelta, &v)) vcolorSetSpecRGBSingleDelta(desc, std::uint16_t(v));
   } else {
-    vcolorInitSpec(spec);
+    vcolorInitSpec(desc);
     unsigned c[3];
     for (int i = 0; i < 3; ++i) c[i] = std::uint16_t(vresourceGetInteger(resource, keys[kScrollX + i]));
-    vcolorSetSpecRGB(spec, c[0], c[1], c[2]);
+    vcolorSetSpecRGB(desc, c[0], c[1], c[2]);
     return;
   }
-  if (find(resource, kMaxDotDither, &v)) vcolorSetSpecMaxDotDither(spec, std::uint16_t(v));
+  if (find(resource, kMaxDotDither, &v)) vcolorSetSpecMaxDotDither(desc, std::uint16_t(v));
 }
 
 vcolorSpec* vcolorLoadSpec(vresource resource) {
-  vcolorSpec* spec = vcolorCreateSpec();
-  vexGuard([&] { vcolorLoadInitSpec(spec, resource); },
+  vcolorSpec* desc = vcolorCreateSpec();
+  vexGuard([&] { vcolorLoadInitSpec(desc, resource); },
            [&](vexHandler&) {
-             vcolorDestroySpec(spec);
+             vcolorDestroySpec(desc);
              _vexGenerate(nullptr, vexEnd);
            });
-  return spec;
+  return desc;
 }

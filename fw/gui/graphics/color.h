@@ -1,4 +1,4 @@
-// Colour specifications in the RGB, HLS and CMY models, their interned
+// Colour descriptions in the RGB, HLS and CMY models, their interned
 // records of tolerances, and the shared, counted colour objects that
 // devices hang their representations on. Components are 0-65535, full
 // scale 65535.
@@ -10,7 +10,7 @@
 
 struct vcolorModel;
 
-// Shared by many specs: interned, one record per distinct content.
+// Shared by many descriptions: interned, one record per distinct content.
 struct vcolorSpecRecord {
   const vcolorModel* model;
   std::uint16_t kind;          // bits 0-3 the model code; bit 4 one delta (only delta 1 counts)
@@ -48,10 +48,10 @@ struct vcolorModel {
 };
 extern const vcolorModel vcolorRGBModel, vcolorHLSModel, vcolorCMYModel;
 
-// The colour object: its spec (always RGB when interned) comes first, so
-// every reading spec operation takes a colour too.
+// The colour object: its description (always RGB when interned) comes first, so
+// every reading description operation takes a colour too.
 struct vcolor {
-  vcolorSpec spec;
+  vcolorSpec desc;
   vsyncRingEntry* representations;
   std::uint32_t unlisted;  // 1 while not in the shared table
   std::uint16_t count;     // vcolorPERMANENT and above never change
@@ -60,53 +60,53 @@ struct vcolor {
 void vcolorStartup();
 void _vcolorShutdown();
 
-void vcolorInitSpec(vcolorSpec* spec);
-void vcolorInitSpecInModel(vcolorSpec* spec, const vcolorModel* model);
+void vcolorInitSpec(vcolorSpec* desc);
+void vcolorInitSpecInModel(vcolorSpec* desc, const vcolorModel* model);
 vcolorSpec* vcolorCreateSpec();
 vcolorSpec* vcolorCreateSpecInModel(const vcolorModel* model);
-void vcolorDestroySpec(vcolorSpec* spec);
+void vcolorDestroySpec(vcolorSpec* desc);
 void vcolorCopySpec(const vcolorSpec* source, vcolorSpec* destination);
 void vcolorCopyInitSpec(const vcolorSpec* source, vcolorSpec* destination);
-vcolorSpec* vcolorCloneSpec(const vcolorSpec* spec);
-void _vcolorSetSpecDefaultRecord(vcolorSpec* spec, const vcolorModel* model);
-void vcolorConvertSpec(const vcolorSpec* spec, vcolorSpec* destination, const vcolorModel* model);
-void vcolorSetSpecModel(vcolorSpec* spec, const vcolorModel* model);
-inline const vcolorModel* vcolorGetSpecModel(const vcolorSpec* spec) { return spec->record->model; }
+vcolorSpec* vcolorCloneSpec(const vcolorSpec* desc);
+void _vcolorSetSpecDefaultRecord(vcolorSpec* desc, const vcolorModel* model);
+void vcolorConvertSpec(const vcolorSpec* desc, vcolorSpec* destination, const vcolorModel* model);
+void vcolorSetSpecModel(vcolorSpec* desc, const vcolorModel* model);
+inline const vcolorModel* vcolorGetSpecModel(const vcolorSpec* desc) { return desc->record->model; }
 
-void vcolorSetSpecRGB(vcolorSpec* spec, unsigned red, unsigned green, unsigned blue);
-void vcolorSetSpecHLS(vcolorSpec* spec, unsigned hue, unsigned lightness, unsigned saturation);
-void vcolorSetSpecCMY(vcolorSpec* spec, unsigned cyan, unsigned magenta, unsigned yellow);
-void vcolorGetSpecRGB(const vcolorSpec* spec, unsigned* red, unsigned* green, unsigned* blue);
-void vcolorGetSpecHLS(const vcolorSpec* spec, unsigned* hue, unsigned* lightness, unsigned* saturation);
-void vcolorGetSpecCMY(const vcolorSpec* spec, unsigned* cyan, unsigned* magenta, unsigned* yellow);
-unsigned vcolorGetSpecRed(const vcolorSpec* spec);
-unsigned vcolorGetSpecGreen(const vcolorSpec* spec);
-unsigned vcolorGetSpecBlue(const vcolorSpec* spec);
-unsigned vcolorGetSpecHue(const vcolorSpec* spec);
-unsigned vcolorGetSpecLightness(const vcolorSpec* spec);
-unsigned vcolorGetSpecSaturation(const vcolorSpec* spec);
-unsigned vcolorGetSpecCyan(const vcolorSpec* spec);
-unsigned vcolorGetSpecMagenta(const vcolorSpec* spec);
-unsigned vcolorGetSpecYellow(const vcolorSpec* spec);
-void vcolorGetSpecRGBFloat(const vcolorSpec* spec, double* red, double* green, double* blue);
-void vcolorGetSpecHLSFloat(const vcolorSpec* spec, double* hue, double* lightness, double* saturation);
+void vcolorSetSpecRGB(vcolorSpec* desc, unsigned red, unsigned green, unsigned blue);
+void vcolorSetSpecHLS(vcolorSpec* desc, unsigned hue, unsigned lightness, unsigned saturation);
+void vcolorSetSpecCMY(vcolorSpec* desc, unsigned cyan, unsigned magenta, unsigned yellow);
+void vcolorGetSpecRGB(const vcolorSpec* desc, unsigned* red, unsigned* green, unsigned* blue);
+void vcolorGetSpecHLS(const vcolorSpec* desc, unsigned* hue, unsigned* lightness, unsigned* saturation);
+void vcolorGetSpecCMY(const vcolorSpec* desc, unsigned* cyan, unsigned* magenta, unsigned* yellow);
+unsigned vcolorGetSpecRed(const vcolorSpec* desc);
+unsigned vcolorGetSpecGreen(const vcolorSpec* desc);
+unsigned vcolorGetSpecBlue(const vcolorSpec* desc);
+unsigned vcolorGetSpecHue(const vcolorSpec* desc);
+unsigned vcolorGetSpecLightness(const vcolorSpec* desc);
+unsigned vcolorGetSpecSaturation(const vcolorSpec* desc);
+unsigned vcolorGetSpecCyan(const vcolorSpec* desc);
+unsigned vcolorGetSpecMagenta(const vcolorSpec* desc);
+unsigned vcolorGetSpecYellow(const vcolorSpec* desc);
+void vcolorGetSpecRGBFloat(const vcolorSpec* desc, double* red, double* green, double* blue);
+void vcolorGetSpecHLSFloat(const vcolorSpec* desc, double* hue, double* lightness, double* saturation);
 int vcolorSpecsEqual(const vcolorSpec* a, const vcolorSpec* b);  // by RGB value only
 
-void vcolorSetSpecRGBDelta(vcolorSpec* spec, unsigned d1, unsigned d2, unsigned d3);
-void vcolorSetSpecRGBSingleDelta(vcolorSpec* spec, unsigned d);
-void vcolorSetSpecHLSDelta(vcolorSpec* spec, unsigned d1, unsigned d2, unsigned d3);
-void vcolorSetSpecHLSSingleDelta(vcolorSpec* spec, unsigned d);
-void vcolorSetSpecCMYDelta(vcolorSpec* spec, unsigned d1, unsigned d2, unsigned d3);
-void vcolorSetSpecCMYSingleDelta(vcolorSpec* spec, unsigned d);
-void vcolorSetSpecMaxDotDither(vcolorSpec* spec, unsigned n);
+void vcolorSetSpecRGBDelta(vcolorSpec* desc, unsigned d1, unsigned d2, unsigned d3);
+void vcolorSetSpecRGBSingleDelta(vcolorSpec* desc, unsigned d);
+void vcolorSetSpecHLSDelta(vcolorSpec* desc, unsigned d1, unsigned d2, unsigned d3);
+void vcolorSetSpecHLSSingleDelta(vcolorSpec* desc, unsigned d);
+void vcolorSetSpecCMYDelta(vcolorSpec* desc, unsigned d1, unsigned d2, unsigned d3);
+void vcolorSetSpecCMYSingleDelta(vcolorSpec* desc, unsigned d);
+void vcolorSetSpecMaxDotDither(vcolorSpec* desc, unsigned n);
 
-void vcolorLoadInitSpec(vcolorSpec* spec, vresource resource);
+void vcolorLoadInitSpec(vcolorSpec* desc, vresource resource);
 vcolorSpec* vcolorLoadSpec(vresource resource);
-void vcolorStoreSpec(const vcolorSpec* spec, vresource resource);
+void vcolorStoreSpec(const vcolorSpec* desc, vresource resource);
 
 vcolor* vcolorCreate();
 vcolor* vcolorCreateInModel(const vcolorModel* model);
-vcolor* vcolorInternSpec(const vcolorSpec* spec);
+vcolor* vcolorInternSpec(const vcolorSpec* desc);
 vcolor* vcolorLoad(vresource resource);
 void vcolorRetain(vcolor* color);
 void vcolorRelease(vcolor* color);

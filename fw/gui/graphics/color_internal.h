@@ -1,4 +1,4 @@
-// The colour module's state, shared by its spec and colour files.
+// The colour module's state, shared by its description and colour files.
 #pragma once
 #include <vector>
 
@@ -9,7 +9,7 @@ namespace vcolorint {
 
 struct State {
   bool started = false;
-  vpool* specs = nullptr;
+  vpool* descs = nullptr;
   vpool* colors = nullptr;
   vpool* records = nullptr;
   std::vector<vcolorSpecRecord*> recordTable;  // the three default records first
@@ -31,7 +31,7 @@ void requireModel(const vcolorModel* model);
 vcolorSpecRecord* defaultRecord(const vcolorModel* model);
 // The interned record equal to candidate.
 vcolorSpecRecord* internRecord(const vcolorSpecRecord& candidate);
-void startSpecs();   // pools, records, scratch specs
-void finishSpecs();  // the reverse
+void startDescriptions();   // pools, records, scratch descriptions
+void finishDescriptions();  // the reverse
 
 }  // namespace vcolorint

@@ -1,4 +1,4 @@
-// Specs, their records and the three colour models.
+// Descriptions, their records and the three colour models.
 #include <cmath>
 
 #include "fw/core/ex.h"
@@ -45,10 +45,10 @@ vcolorSpecRecord sameDeltaRecord(const vcolorSpecRecord& source, const vcolorMod
   return r;
 }
 
-void setComponents(vcolorSpec* spec, std::uint16_t c1, std::uint16_t c2, std::uint16_t c3) {
-  spec->component[0] = c1;
-  spec->component[1] = c2;
-  spec->component[2] = c3;
+void setComponents(vcolorSpec* desc, std::uint16_t c1, std::uint16_t c2, std::uint16_t c3) {
+  desc->component[0] = c1;
+  desc->component[1] = c2;
+  desc->component[2] = c3;
 }
 
 void rgbToCmy(const vcolorSpec* s, vcolorSpec* d) {
@@ -115,30 +115,30 @@ void cmyToHls(const vcolorSpec* s, vcolorSpec* d) {
   rgbToHls(d, d);
 }
 
-// Components of spec in model, by the model's scratch spec when converting.
-void componentsIn(const vcolorSpec* spec, const vcolorModel* model, unsigned* c) {
-  const vcolorSpec* from = spec;
-  if (spec->record->model != model) {
+// Components of description in model, by the model's scratch description when converting.
+void componentsIn(const vcolorSpec* desc, const vcolorModel* model, unsigned* c) {
+  const vcolorSpec* from = desc;
+  if (desc->record->model != model) {
     vcolorSpec* scratch = &state.scratch[model->code];
-    vcolorConvertSpec(spec, scratch, model);
+    vcolorConvertSpec(desc, scratch, model);
     from = scratch;
   }
   for (int i = 0; i < 3; ++i) c[i] = from->component[i];
 }
 
-// Stores components given in model into spec, which keeps its own model
+// Stores components given in model into description, which keeps its own model
 // and record.
-void setIn(vcolorSpec* spec, const vcolorModel* model, unsigned c1, unsigned c2, unsigned c3) {
+void setIn(vcolorSpec* desc, const vcolorModel* model, unsigned c1, unsigned c2, unsigned c3) {
   ensure();
-  if (spec->record->model == model) {
-    setComponents(spec, std::uint16_t(c1), std::uint16_t(c2), std::uint16_t(c3));
+  if (desc->record->model == model) {
+    setComponents(desc, std::uint16_t(c1), std::uint16_t(c2), std::uint16_t(c3));
     return;
   }
   vcolorSpec* given = &state.scratch[model->code];
   setComponents(given, std::uint16_t(c1), std::uint16_t(c2), std::uint16_t(c3));
-  vcolorSpec* own = &state.scratch[spec->record->model->code];
-  vcolorConvertSpec(given, own, spec->record->model);
-  setComponents(spec, own->component[0], own->component[1], own->component[2]);
+  vcolorSpec* own = &state.scratch[desc->record->model->code];
+  vcolorConvertSpec(given, own, desc->record->model);
+  setComponents(desc, own->component[0], own->component[1], own->component[2]);
 }
 
 template <const vcolorModel* M>
@@ -150,10 +150,10 @@ void blendIn(vcolorSpec* a, double t, const vcolorSpec* b) {
   setIn(a, M, out[0], out[1], out[2]);
 }
 
-void setDeltas(vcolorSpec* spec, const vcolorModel* model, int count, unsigned d1, unsigned d2, unsigned d3) {
+void setDeltas(vcolorSpec* desc, const vcolorModel* model, int count, unsigned d1, unsigned d2, unsigned d3) {
   ensure();
-  vcolorSetSpecModel(spec, model);
-  vcolorSpecRecord r = *spec->record;
+  vcolorSetSpecModel(desc, model);
+  vcolorSpecRecord r = *desc->record;
   r.kind = static_cast<std::uint16_t>((r.kind & ~vcolorDELTA_TYPE_MASK) | model->code |
                                       (count == 1 ? vcolorSINGLE_DELTA : 0));
   r.delta[0] = std::uint16_t(d1);
@@ -161,7 +161,7 @@ void setDeltas(vcolorSpec* spec, const vcolorModel* model, int count, unsigned d
     r.delta[1] = std::uint16_t(d2);
     r.delta[2] = std::uint16_t(d3);
   }
-  spec->record = internRecord(r);
+  desc->record = internRecord(r);
 }
 
 }  // namespace
@@ -205,8 +205,8 @@ vcolorSpecRecord* internRecord(const vcolorSpecRecord& candidate) {
   return made;
 }
 
-void startSpecs() {
-  state.specs = vpoolCreate(sizeof(vcolorSpec));
+void startDescriptions() {
+  state.descs = vpoolCreate(sizeof(vcolorSpec));
   state.colors = vpoolCreate(sizeof(vcolor));
   state.records = vpoolCreate(sizeof(vcolorSpecRecord));
   state.recordTable.reserve(10);
@@ -220,30 +220,30 @@ void startSpecs() {
   for (int code = 0; code < 3; ++code) state.scratch[code] = {state.recordTable[std::size_t(code)], {0, 0, 0}};
 }
 
-void finishSpecs() {
+void finishDescriptions() {
   for (vcolorSpec& s : state.scratch) s = {};
   state.recordTable.clear();
   state.recordTable.shrink_to_fit();
   state.scratchRecord = nullptr;
-  vpoolDestroy(state.specs);
+  vpoolDestroy(state.descs);
   vpoolDestroy(state.colors);
   vpoolDestroy(state.records);
-  state.specs = state.colors = state.records = nullptr;
+  state.descs = state.colors = state.records = nullptr;
 }
 
 }  // namespace vcolorint
 
-void vcolorInitSpec(vcolorSpec* spec) {
+void vcolorInitSpec(vcolorSpec* desc) {
   ensure();
-  *spec = {defaultRecord(&vcolorRGBModel), {0, 0, 0}};
+  *desc = {defaultRecord(&vcolorRGBModel), {0, 0, 0}};
 }
-void vcolorInitSpecInModel(vcolorSpec* spec, const vcolorModel* model) {
-  vcolorInitSpec(spec);
-  _vcolorSetSpecDefaultRecord(spec, model);
+void vcolorInitSpecInModel(vcolorSpec* desc, const vcolorModel* model) {
+  vcolorInitSpec(desc);
+  _vcolorSetSpecDefaultRecord(desc, model);
 }
 vcolorSpec* vcolorCreateSpec() {
   ensure();
-  auto* s = static_cast<vcolorSpec*>(vpoolAlloc(state.specs));
+  auto* s = static_cast<vcolorSpec*>(vpoolAlloc(state.descs));
   vcolorInitSpec(s);
   return s;
 }
@@ -252,9 +252,9 @@ vcolorSpec* vcolorCreateSpecInModel(const vcolorModel* model) {
   _vcolorSetSpecDefaultRecord(s, model);
   return s;
 }
-void vcolorDestroySpec(vcolorSpec* spec) {
+void vcolorDestroySpec(vcolorSpec* desc) {
   ensure();
-  if (vpoolContains(state.specs, spec)) vpoolFree(state.specs, spec);
+  if (vpoolContains(state.descs, desc)) vpoolFree(state.descs, desc);
 }
 void vcolorCopySpec(const vcolorSpec* source, vcolorSpec* destination) {
   ensure();
@@ -265,85 +265,85 @@ void vcolorCopyInitSpec(const vcolorSpec* source, vcolorSpec* destination) {
   vcolorInitSpec(destination);
   vcolorCopySpec(source, destination);
 }
-vcolorSpec* vcolorCloneSpec(const vcolorSpec* spec) {
+vcolorSpec* vcolorCloneSpec(const vcolorSpec* desc) {
   vcolorSpec* s = vcolorCreateSpec();
-  vcolorCopySpec(spec, s);
+  vcolorCopySpec(desc, s);
   return s;
 }
-void _vcolorSetSpecDefaultRecord(vcolorSpec* spec, const vcolorModel* model) {
+void _vcolorSetSpecDefaultRecord(vcolorSpec* desc, const vcolorModel* model) {
   ensure();
   requireModel(model);
-  if (spec->record->model != model) spec->record = defaultRecord(model);
+  if (desc->record->model != model) desc->record = defaultRecord(model);
 }
-void vcolorConvertSpec(const vcolorSpec* spec, vcolorSpec* destination, const vcolorModel* model) {
+void vcolorConvertSpec(const vcolorSpec* desc, vcolorSpec* destination, const vcolorModel* model) {
   ensure();
   requireModel(model);
-  const vcolorModel* own = spec->record->model;
+  const vcolorModel* own = desc->record->model;
   if (own == model) {
-    if (spec != destination) vcolorCopySpec(spec, destination);
+    if (desc != destination) vcolorCopySpec(desc, destination);
     return;
   }
   for (const vcolorModelLink& link : own->to)
-    if (link.model == model) return link.convert(spec, destination);
+    if (link.model == model) return link.convert(desc, destination);
   _vexGenerate(&vexArgClass, vexEnd);
 }
-void vcolorSetSpecModel(vcolorSpec* spec, const vcolorModel* model) { vcolorConvertSpec(spec, spec, model); }
+void vcolorSetSpecModel(vcolorSpec* desc, const vcolorModel* model) { vcolorConvertSpec(desc, desc, model); }
 
-void vcolorSetSpecRGB(vcolorSpec* spec, unsigned red, unsigned green, unsigned blue) {
-  setIn(spec, &vcolorRGBModel, red, green, blue);
+void vcolorSetSpecRGB(vcolorSpec* desc, unsigned red, unsigned green, unsigned blue) {
+  setIn(desc, &vcolorRGBModel, red, green, blue);
 }
-void vcolorSetSpecHLS(vcolorSpec* spec, unsigned hue, unsigned lightness, unsigned saturation) {
-  setIn(spec, &vcolorHLSModel, hue, lightness, saturation);
+void vcolorSetSpecHLS(vcolorSpec* desc, unsigned hue, unsigned lightness, unsigned saturation) {
+  setIn(desc, &vcolorHLSModel, hue, lightness, saturation);
 }
-void vcolorSetSpecCMY(vcolorSpec* spec, unsigned cyan, unsigned magenta, unsigned yellow) {
-  setIn(spec, &vcolorCMYModel, cyan, magenta, yellow);
+void vcolorSetSpecCMY(vcolorSpec* desc, unsigned cyan, unsigned magenta, unsigned yellow) {
+  setIn(desc, &vcolorCMYModel, cyan, magenta, yellow);
 }
 
 namespace {
-void getIn(const vcolorSpec* spec, const vcolorModel* model, unsigned* c1, unsigned* c2, unsigned* c3) {
+void getIn(const vcolorSpec* desc, const vcolorModel* model, unsigned* c1, unsigned* c2, unsigned* c3) {
   ensure();
   unsigned c[3];
-  componentsIn(spec, model, c);
+  componentsIn(desc, model, c);
   *c1 = c[0];
   *c2 = c[1];
   *c3 = c[2];
 }
-unsigned oneIn(const vcolorSpec* spec, const vcolorModel* model, int i) {
+unsigned oneIn(const vcolorSpec* desc, const vcolorModel* model, int i) {
   unsigned c[3];
-  getIn(spec, model, &c[0], &c[1], &c[2]);
+  getIn(desc, model, &c[0], &c[1], &c[2]);
   return c[i];
 }
 }  // namespace
 
-void vcolorGetSpecRGB(const vcolorSpec* spec, unsigned* red, unsigned* green, unsigned* blue) {
-  getIn(spec, &vcolorRGBModel, red, green, blue);
+void vcolorGetSpecRGB(const vcolorSpec* desc, unsigned* red, unsigned* green, unsigned* blue) {
+  getIn(desc, &vcolorRGBModel, red, green, blue);
 }
-void vcolorGetSpecHLS(const vcolorSpec* spec, unsigned* hue, unsigned* lightness, unsigned* saturation) {
-  getIn(spec, &vcolorHLSModel, hue, lightness, saturation);
+void vcolorGetSpecHLS(const vcolorSpec* desc, unsigned* hue, unsigned* lightness, unsigned* saturation) {
+  getIn(desc, &vcolorHLSModel, hue, lightness, saturation);
 }
-void vcolorGetSpecCMY(const vcolorSpec* spec, unsigned* cyan, unsigned* magenta, unsigned* yellow) {
-  getIn(spec, &vcolorCMYModel, cyan, magenta, yellow);
+void vcolorGetSpecCMY(const vcolorSpec* desc, unsigned* cyan, unsigned* magenta, unsigned* yellow) {
+  getIn(desc, &vcolorCMYModel, cyan, magenta, yellow);
 }
-unsigned vcolorGetSpecRed(const vcolorSpec* spec) { return oneIn(spec, &vcolorRGBModel, 0); }
-unsigned vcolorGetSpecGreen(const vcolorSpec* spec) { return oneIn(spec, &vcolorRGBModel, 1); }
-unsigned vcolorGetSpecBlue(const vcolorSpec* spec) { return oneIn(spec, &vcolorRGBModel, 2); }
-unsigned vcolorGetSpecHue(const vcolorSpec* spec) { return oneIn(spec, &vcolorHLSModel, 0); }
-unsigned vcolorGetSpecLightness(const vcolorSpec* spec) { return oneIn(spec, &vcolorHLSModel, 1); }
-unsigned vcolorGetSpecSaturation(const vcolorSpec* spec) { return oneIn(spec, &vcolorHLSModel, 2); }
-unsigned vcolorGetSpecCyan(const vcolorSpec* spec) { return oneIn(spec, &vcolorCMYModel, 0); }
-unsigned vcolorGetSpecMagenta(const vcolorSpec* spec) { return oneIn(spec, &vcolorCMYModel, 1); }
-unsigned vcolorGetSpecYellow(const vcolorSpec* spec) { return oneIn(spec, &vcolorCMYModel, 2); }
+unsigned vcolorGetSpecRed(const vcolorSpec* desc) { return oneIn(desc, &vcolorRGBModel, 0); }
+unsigned vcolorGetSpecGreen(const vcolorSpec* desc) { return oneIn(desc, &vcolorRGBModel, 1); }
+unsigned vcolorGetSpecBlue(const vcolorSpec* desc) { return oneIn(desc, &vcolorRGBModel, 2); }
+unsigned vcolorGetSpecHue(const vcolorSpec* desc) { return oneIn(desc, &vcolorHLSModel, 0); }
+unsigned vcolorGetSpecLightness(const vcolorSpec* desc) { return oneIn(desc, &vcolorHLSModel, 1); }
+unsigned vcolorGetSpecSaturation(const vcolorSpec* desc) { return oneIn(desc, &vcolorHLSModel, 2); }
+unsigned vcolorGetSpecCyan(const vcolorSpec* desc) { return oneIn(desc, &vcolorCMYModel, 0); }
+unsigned vcolorGetSpecMagenta(const vcolorSpec* desc) { return oneIn(desc, &vcolorCMYModel, 1); }
+unsigned vcolorGetSpecYellow(const vcolorSpec* desc) { return oneIn(desc, &vcolorCMYModel, 2); }
 
-void vcolorGetSpecRGBFloat(const vcolorSpec* spec, double* red, double* green, double* blue) {
+void vcolorGetSpecRGBFloat(const vcolorSpec* desc, double* red, double* green, double* blue) {
   unsigned c[3];
-  getIn(spec, &vcolorRGBModel, &c[0], &c[1], &c[2]);
+  getIn(desc, &vcolorRGBModel, &c[0], &c[1], &c[2]);
   *red = c[0] * kUnit;
   *green = c[1] * kUnit;
   *blue = c[2] * kUnit;
 }
-void vcolorGetSpecHLSFloat(const vcolorSpec* spec, double* hue, double* lightness, double* saturation) {
+void vcolorGetSpecHLSFloat(const vcolorSpec* desc, double* hue, double* lightness, double* saturation) {
   unsigned c[3];
-  getIn(spec, &vcolorHLSModel, &c[0], &c[1], &c[2]);
+  getIn(desc, &vcolorHLSModel, &c[0], &c[1], &c[2]);
   *hue = c[0] * kUnit;
   *lightness = c[1] * kUnit;
   *saturation = c[2] * kUnit;
@@ -355,22 +355,22 @@ int vcolorSpecsEqual(const vcolorSpec* a, const vcolorSpec* b) {
   return ca[0] == cb[0] && ca[1] == cb[1] && ca[2] == cb[2];
 }
 
-void vcolorSetSpecRGBDelta(vcolorSpec* spec, unsigned d1, unsigned d2, unsigned d3) {
-  setDeltas(spec, &vcolorRGBModel, 3, d1, d2, d3);
+void vcolorSetSpecRGBDelta(vcolorSpec* desc, unsigned d1, unsigned d2, unsigned d3) {
+  setDeltas(desc, &vcolorRGBModel, 3, d1, d2, d3);
 }
-void vcolorSetSpecRGBSingleDelta(vcolorSpec* spec, unsigned d) { setDeltas(spec, &vcolorRGBModel, 1, d, 0, 0); }
-void vcolorSetSpecHLSDelta(vcolorSpec* spec, unsigned d1, unsigned d2, unsigned d3) {
-  setDeltas(spec, &vcolorHLSModel, 3, d1, d2, d3);
+void vcolorSetSpecRGBSingleDelta(vcolorSpec* desc, unsigned d) { setDeltas(desc, &vcolorRGBModel, 1, d, 0, 0); }
+void vcolorSetSpecHLSDelta(vcolorSpec* desc, unsigned d1, unsigned d2, unsigned d3) {
+  setDeltas(desc, &vcolorHLSModel, 3, d1, d2, d3);
 }
-void vcolorSetSpecHLSSingleDelta(vcolorSpec* spec, unsigned d) { setDeltas(spec, &vcolorHLSModel, 1, d, 0, 0); }
-void vcolorSetSpecCMYDelta(vcolorSpec* spec, unsigned d1, unsigned d2, unsigned d3) {
-  setDeltas(spec, &vcolorCMYModel, 3, d1, d2, d3);
+void vcolorSetSpecHLSSingleDelta(vcolorSpec* desc, unsigned d) { setDeltas(desc, &vcolorHLSModel, 1, d, 0, 0); }
+void vcolorSetSpecCMYDelta(vcolorSpec* desc, unsigned d1, unsigned d2, unsigned d3) {
+  setDeltas(desc, &vcolorCMYModel, 3, d1, d2, d3);
 }
-void vcolorSetSpecCMYSingleDelta(vcolorSpec* spec, unsigned d) { setDeltas(spec, &vcolorCMYModel, 1, d, 0, 0); }
-void vcolorSetSpecMaxDotDither(vcolorSpec* spec, unsigned n) {
+void vcolorSetSpecCMYSingleDelta(vcolorSpec* desc, unsigned d) { setDeltas(desc, &vcolorCMYModel, 1, d, 0, 0); }
+void vcolorSetSpecMaxDotDither(vcolorSpec* desc, unsigned n) {
   ensure();
-  if (spec->record->maxDotDither == n) return;
-  vcolorSpecRecord r = *spec->record;
+  if (desc->record->maxDotDither == n) return;
+  vcolorSpecRecord r = *desc->record;
   r.maxDotDither = std::uint16_t(n);
-  spec->record = internRecord(r);
+  desc->record = internRecord(r);
 }

@@ -1,4 +1,4 @@
-// Colour lists: the ordered colour specs of an indexed image's palette or a
+// Colour lists: the ordered colour descriptions of an indexed image's palette or a
 // look image's colours, stored as a "vcolorPalette" resource. Device layers
 // hang their form of the whole list (a native palette) on its ring; every
 // change of the list's contents drops that ring.
@@ -12,7 +12,7 @@
 struct vcolorList {
   vsyncRingEntry* representations;
   std::uint32_t count;
-  vcolorSpec* entries;  // count initialised specs, owned; none when empty
+  vcolorSpec* entries;  // count initialised descriptions, owned; none when empty
 };
 
 vcolorList* vcolorListCreate();  // from the module's pool

@@ -224,13 +224,13 @@ int vdrawRectIsVisible(const vrect* r) {
 static void setTemporaryColor(void (*model)(vcolorSpec*, unsigned, unsigned, unsigned),
                               void (*delta)(vcolorSpec*, unsigned, unsigned, unsigned), unsigned c1, unsigned c2,
                               unsigned c3) {
-  vcolorSpec spec;
-  vcolorInitSpec(&spec);
-  model(&spec, c1, c2, c3);
-  delta(&spec, 511, 511, 511);
-  vcolorSetSpecMaxDotDither(&spec, 64);
-  vcolor* color = vcolorInternSpec(&spec);
-  vcolorDestroySpec(&spec);
+  vcolorSpec desc;
+  vcolorInitSpec(&desc);
+  model(&desc, c1, c2, c3);
+  delta(&desc, 511, 511, 511);
+  vcolorSetSpecMaxDotDither(&desc, 64);
+  vcolor* color = vcolorInternSpec(&desc);
+  vcolorDestroySpec(&desc);
   vdrawSetColor(color);
   vcolorRelease(color);
 }

@@ -30,7 +30,7 @@ void ensure() {
   state.faceList.reserve(16);
   state.deviceCount = 0;
   state.deviceCapacity = 1;
-  state.specCache = vdictCreate(vdictHashName);
+  state.nameCache = vdictCreate(vdictHashName);
   state.faceWords = vdictCreate(vdictHashName);
   state.matrixSlots.assign(32, nullptr);
   state.matrixCount = 0;
@@ -339,7 +339,7 @@ void _vfontShutdown() {
   vpoolDestroy(state.faces);
   vpoolDestroy(state.sizes);
   vpoolDestroy(state.matrices);
-  vdictDestroy(state.specCache);
+  vdictDestroy(state.nameCache);
   vdictDestroy(state.faceWords);
   state = State{};
 }

@@ -1,5 +1,5 @@
 // The font registry: families, faces and sizes registered by font devices,
-// the textual font spec that finds the best registered size, and measuring
+// the textual font description that finds the best registered size, and measuring
 // through the installed font driver. A vfont is a size record and stays
 // valid for the life of the program.
 #pragma once
@@ -48,7 +48,7 @@ struct vfontFace {
 struct vfont {
   const vmatrix* matrix;  // interned
   vfontFace* face;
-  vname spec;             // filled by the first vfontGetSpec
+  vname desc;             // filled by the first vfontGetSpec
   std::uint16_t flags;
   std::uint32_t deviceMask;
   std::vector<vfontDeviceWord> deviceData;
@@ -82,12 +82,12 @@ vfontFamily* vfontGetFamily(int index);  // after a count, in sorted order
 int vfontCountFamilyFaces(vfontFamily* family);
 int vfontCountFaceSizes(vfontFace* face);
 vfont* vfontFindNearestSize(vfontFace* face, const vmatrix* matrix, int device);
-void vfontSetDefaultSpec(const char* spec);
+void vfontSetDefaultSpec(const char* desc);
 // The interned copy of a matrix, shared by every size that has it.
 const vmatrix* vfontInternMatrix(const vmatrix* matrix);
 
 // Lookup.
-vfont* vfontFindScribe(vscribe* spec);
+vfont* vfontFindScribe(vscribe* desc);
 vfont* vfontFindDerivedScribe(vfont* font, vscribe* modifiers);
 vname vfontGetSpec(vfont* font);
 vfont* vfontLoad(vresource resource);

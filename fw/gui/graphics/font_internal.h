@@ -1,4 +1,4 @@
-// The font module's state, shared by the registry, spec and measuring files.
+// The font module's state, shared by the registry, description and measuring files.
 #pragma once
 #include <memory>
 #include <string>
@@ -12,7 +12,7 @@
 
 namespace vfontint {
 
-// One parsed spec term. Kinds 0-4 hold a word and its case variant, 5-6 a
+// One parsed description term. Kinds 0-4 hold a word and its case variant, 5-6 a
 // matrix, 7 a device index; NEGATED marks a leading "~".
 enum TermKind : std::uint32_t {
   kBare = 0, kFamily = 1, kFoundry = 2, kEncoding = 3, kFace = 4, kMatrix = 5, kSize = 6, kDevice = 7,
@@ -40,12 +40,12 @@ struct State {
   std::size_t deviceCapacity = 1;
   void (*hook)() = nullptr;
   std::vector<Term> defaultTerms;
-  vdict* specCache = nullptr;                 // interned spec -> vfont
+  vdict* nameCache = nullptr;                 // interned description -> vfont
   vdict* faceWords = nullptr;                 // interned face name -> std::vector<vname>*
   std::vector<std::unique_ptr<std::vector<vname>>> wordLists;
   std::vector<const vmatrix*> matrixSlots;     // open addressing, null = free
   std::size_t matrixCount = 0;
-  std::string text;                            // scratch for built specs
+  std::string text;                            // scratch for built descriptions
   vfontDriver driver{};
 };
 extern State state;
@@ -53,7 +53,7 @@ extern State state;
 void ensure();
 // Arg/Range unless -1 <= device < the device count.
 void checkDevice(int device);
-void parseSpec(const char* text, std::vector<Term>* terms, vmatrix* size);
+void parseDescription(const char* text, std::vector<Term>* terms, vmatrix* size);
 
 
 inline constexpr std::size_t kLocalText = 256;

@@ -1,4 +1,4 @@
-// Font specs: the grammar, the term tests, lookup with its cache, the spec
+// Font descriptions: the grammar, the term tests, lookup with its cache, the description
 // text of a size, and fonts in resources.
 #include <algorithm>
 #include <cctype>
@@ -116,7 +116,7 @@ bool faceBefore(const vfontFace* a, const vfontFace* b) {
 
 }  // namespace
 
-void parseSpec(const char* text, std::vector<Term>* terms, vmatrix* size) {
+void parseDescription(const char* text, std::vector<Term>* terms, vmatrix* size) {
   *size = {12, 0, 0, 12, 0, 0};
   bool haveSize = false, faceList = false;
   const char* p = text;
@@ -195,35 +195,35 @@ void parseSpec(const char* text, std::vector<Term>* terms, vmatrix* size) {
 
 using namespace vfontint;
 
-void vfontSetDefaultSpec(const char* spec) {
+void vfontSetDefaultSpec(const char* desc) {
   ensure();
   std::vector<Term> terms;
   vmatrix ignored;
-  parseSpec(spec, &terms, &ignored);
+  parseDescription(desc, &terms, &ignored);
   state.defaultTerms.swap(terms);
 }
 
-vfont* vfontFindScribe(vscribe* spec) {
+vfont* vfontFindScribe(vscribe* desc) {
   ensure();
   if (state.faceList.empty() && state.hook) state.hook();
   if (state.faceList.empty()) {
-    vscribeRelease(spec);
+    vscribeRelease(desc);
     _vexGenerate(&vexModuleStartupClass, vexSetMessage, "no fonts have been registered", vexEnd);
   }
-  vname key = vnameIntern(spec);
-  if (auto* cached = static_cast<vfont*>(vdictGet(state.specCache, key))) return cached;
+  vname key = vnameIntern(desc);
+  if (auto* cached = static_cast<vfont*>(vdictGet(state.nameCache, key))) return cached;
   if (!state.facesSorted) {
     std::stable_sort(state.faceList.begin(), state.faceList.end(), faceBefore);
     state.facesSorted = true;
   }
   std::vector<Term> terms;
   vmatrix size;
-  parseSpec(key, &terms, &size);
+  parseDescription(key, &terms, &size);
   std::vector<vfontFace*>& candidates = state.scratch[0];
   candidates.assign(state.faceList.begin(), state.faceList.end());
   if (!filter(candidates, terms)) filter(candidates, state.defaultTerms);
   vfont* font = vfontRegisterSize(candidates.front(), &size, -1);
-  vdictStore(state.specCache, key, font);
+  vdictStore(state.nameCache, key, font);
   return font;
 }
 
@@ -233,7 +233,7 @@ vfont* vfontFindDerivedScribe(vfont* font, vscribe* modifiers) {
 }
 
 vname vfontGetSpec(vfont* font) {
-  if (font->spec) return font->spec;
+  if (font->desc) return font->desc;
   const vfontFace* face = font->face;
   const vfontFamily* family = face->family;
   std::string& s = state.text;
@@ -251,8 +251,8 @@ vname vfontGetSpec(vfont* font) {
     s.append("matrix:").append(printed);
   }
   s.append("-encoding:").append(family->encoding).append("-foundry:").append(family->foundry);
-  font->spec = vnameIntern(vscribeCStringSized(s.data(), s.size()));
-  return font->spec;
+  font->desc = vnameIntern(vscribeCStringSized(s.data(), s.size()));
+  return font->desc;
 }
 
 vfont* vfontLoad(vresource resource) { return vfontFindScribe(vresourceGetString(resource, nullptr)); }

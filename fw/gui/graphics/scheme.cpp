@@ -174,7 +174,7 @@ void vcolorStoreScheme(const vcolorScheme* scheme, vresource resource) {
     vresource target = i & 1 ? disable : resource;
     vname name = vcolorGetSchemeTag(i);
     if ((scheme->mask & vcolorSchemeBit(i)) && scheme->entries[i])
-      vcolorStoreSpec(&scheme->entries[i]->spec, vresourceMake(target, name));
+      vcolorStoreSpec(&scheme->entries[i]->desc, vresourceMake(target, name));
     else
       vresourceRemoveIfPresent(target, name);
   }

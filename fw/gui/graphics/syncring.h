@@ -1,4 +1,4 @@
-// Representation rings: the forms of one object (a colour's spec and its
+// Representation rings: the forms of one object (a colour's description and its
 // pens, an image's pixels and its native bitmap) tied together, each form
 // an entry of a kind, with a mark for the forms that are up to date.
 #pragma once

@@ -13,7 +13,7 @@ struct Rgb {
 
 Rgb rgbOf(vcolor* c) {
   Rgb v{};
-  vcolorGetSpecRGB(&c->spec, &v.r, &v.g, &v.b);
+  vcolorGetSpecRGB(&c->desc, &v.r, &v.g, &v.b);
   return v;
 }
 unsigned scaled(unsigned c, unsigned f) { return std::min(c * f / 32767u, 65535u); }
@@ -43,13 +43,13 @@ vcolor* keep(vcolor* c) {
 }
 
 vcolor* make(Rgb c) {
-  vcolorSpec spec;
-  vcolorInitSpec(&spec);
-  vcolorSetSpecRGB(&spec, c.r, c.g, c.b);
-  vcolorSetSpecRGBDelta(&spec, 0x7FF, 0x7FF, 0x7FF);
-  vcolorSetSpecMaxDotDither(&spec, 16);
-  vcolor* shared = vcolorInternSpec(&spec);
-  vcolorDestroySpec(&spec);
+  vcolorSpec desc;
+  vcolorInitSpec(&desc);
+  vcolorSetSpecRGB(&desc, c.r, c.g, c.b);
+  vcolorSetSpecRGBDelta(&desc, 0x7FF, 0x7FF, 0x7FF);
+  vcolorSetSpecMaxDotDither(&desc, 16);
+  vcolor* shared = vcolorInternSpec(&desc);
+  vcolorDestroySpec(&desc);
   return keep(shared);
 }
 

@@ -195,7 +195,7 @@ TEST(ApplicationPreferences, SchemesAndClassPreferencesAfterTheLevels) {
     } }
   )", prefs, &error)) << error;
   c->setResourceFile(app, file);
-  auto red = [](vcolor* k) { return k ? static_cast<int>(k->spec.component[0]) : -1; };
+  auto red = [](vcolor* k) { return k ? static_cast<int>(k->desc.component[0]) : -1; };
   EXPECT_EQ(red(app->scheme.mask & vcolorSchemeBit(4) ? app->scheme.entries[4] : nullptr), 100);
   EXPECT_EQ(red(app->scheme.mask & vcolorSchemeBit(6) ? app->scheme.entries[6] : nullptr), 200);
   EXPECT_EQ(red(app->scheme.mask & vcolorSchemeBit(10) ? app->scheme.entries[10] : nullptr), 300);

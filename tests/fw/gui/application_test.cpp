@@ -36,7 +36,7 @@ vcolor* make(Rgb c) {
 }
 Rgb rgbOf(vcolor* c) {
   Rgb v{};
-  vcolorGetSpecRGB(&c->spec, &v.r, &v.g, &v.b);
+  vcolorGetSpecRGB(&c->desc, &v.r, &v.g, &v.b);
   return v;
 }
 void put(vcolorScheme* s, int i, vcolor* c) {

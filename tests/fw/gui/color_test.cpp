@@ -55,7 +55,7 @@ TEST(Color, ConversionsBetweenModels) {
     EXPECT_EQ(vcolorGetSpecModel(&hls), &vcolorHLSModel);
     EXPECT_EQ(componentsOf(hls), c.hls);
     EXPECT_EQ(rgbOf(&hls), c.back);
-    // The getters leave the spec as it was.
+    // The getters leave the description as it was.
     EXPECT_EQ(componentsOf(rgb), c.rgb);
     EXPECT_EQ(vcolorGetSpecModel(&rgb), &vcolorRGBModel);
   }
@@ -67,7 +67,7 @@ TEST(Color, ConversionsBetweenModels) {
   EXPECT_EQ(vcolorGetSpecHue(&grey), 12345u);
   EXPECT_EQ(vcolorGetSpecRed(&grey), 40000u);
   double r, g, b;
-  vcolorGetSpecRGBFloat(&vcolorGetWhite()->spec, &r, &g, &b);
+  vcolorGetSpecRGBFloat(&vcolorGetWhite()->desc, &r, &g, &b);
   EXPECT_EQ(r, 1.0);
 }
 
@@ -92,7 +92,7 @@ TEST(Color, TolerancesTravelWithConversions) {
   EXPECT_EQ(s.record->kind & vcolorDELTA_TYPE_MASK, 17);
   EXPECT_EQ(s.record->delta[0], 20);
   // Setting components never touches the record; a tolerance setter
-  // converts the spec first.
+  // converts the description first.
   vcolorSpecRecord* hlsRecord = s.record;
   vcolorSetSpecRGB(&s, 0, 0, 65535);
   EXPECT_EQ(s.record, hlsRecord);
@@ -116,8 +116,8 @@ TEST(Color, TolerancesTravelWithConversions) {
 
 TEST(Color, BlendsInTheirOwnModel) {
   vcolorSpec a, b;
-  vcolorCopyInitSpec(&vcolorGetBlack()->spec, &a);
-  vcolorCopyInitSpec(&vcolorGetWhite()->spec, &b);
+  vcolorCopyInitSpec(&vcolorGetBlack()->desc, &a);
+  vcolorCopyInitSpec(&vcolorGetWhite()->desc, &b);
   vcolorRGBModel.blend(&a, 0.5, &b);
   EXPECT_EQ(componentsOf(a), (Triple{32767, 32767, 32767}));
   // HLS interpolates the hue with no wrap: from near 0 to near 65535 it
@@ -131,7 +131,7 @@ TEST(Color, BlendsInTheirOwnModel) {
   vcolorSpec before = a;
   vcolorHLSModel.blend(&a, 0.0, &b);
   EXPECT_EQ(componentsOf(a), componentsOf(before));
-  // The blended spec keeps its own model.
+  // The blended description keeps its own model.
   vcolorCMYModel.blend(&a, 1.0, &b);
   EXPECT_EQ(vcolorGetSpecModel(&a), &vcolorHLSModel);
 }
@@ -169,7 +169,7 @@ TEST(Color, InterningAndCounts) {
   EXPECT_NE(c2, plain);
   EXPECT_NE(c3, plain);
   EXPECT_NE(c2, c3);
-  EXPECT_TRUE(vcolorSpecsEqual(&c2->spec, &plain->spec));
+  EXPECT_TRUE(vcolorSpecsEqual(&c2->desc, &plain->desc));
   EXPECT_EQ(_vcolorCountShared(), shared + 3);
   // The same value given in CMY finds the same colour.
   vcolorSpec cmy;
@@ -198,7 +198,7 @@ TEST(Color, InterningAndCounts) {
   // A private colour is never in the table.
   vcolor* mine = vcolorCreateInModel(&vcolorHLSModel);
   EXPECT_EQ(mine->unlisted, 1u);
-  EXPECT_EQ(vcolorGetSpecModel(&mine->spec), &vcolorHLSModel);
+  EXPECT_EQ(vcolorGetSpecModel(&mine->desc), &vcolorHLSModel);
   EXPECT_EQ(_vcolorCountShared(), shared);
   vcolorRelease(mine);
 
@@ -223,7 +223,7 @@ TEST(Color, ShutdownReleasesAllAndTheNextCallStartsAgain) {
   EXPECT_EQ(vcolorGetBlack()->count, vcolorPERMANENT);
 }
 
-// ---- Specs in resources.
+// ---- Descriptions in resources.
 
 vname key(const char* s) { return vnameInternLiteral(s); }
 
@@ -279,7 +279,7 @@ TEST_F(ColorResource, StoreThenLoadWritesOnlyTheListedKeys) {
     vcolorInitSpecInModel(&fresh, s.record->model);
     EXPECT_EQ(back.record, c.keys.size() == 5 ? fresh.record : s.record) << c.what;
     EXPECT_EQ(componentsOf(back), componentsOf(s)) << c.what;
-    // Stored again over a spec with more keys, the default one leaves none behind.
+    // Stored again over a description with more keys, the default one leaves none behind.
     vcolorSpec plain;
     vcolorInitSpec(&plain);
     vcolorStoreSpec(&plain, r);
@@ -310,7 +310,7 @@ TEST_F(ColorResource, OlderFormsAndBadClasses) {
   vresourceSetInteger(r, key("ScrollY"), 6);
   vresourceSetInteger(r, key("Select"), -1);
   vcolor* c = vcolorLoad(r);
-  EXPECT_EQ(componentsOf(c->spec), (Triple{5, 6, 65535}));
+  EXPECT_EQ(componentsOf(c->desc), (Triple{5, 6, 65535}));
   vcolorRelease(c);
   vresourceRemove(r, key("Select"));
   std::string message;

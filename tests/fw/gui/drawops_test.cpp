@@ -27,10 +27,10 @@ const vfontDriver sixWide = {
 };
 
 vcolor* rgb(unsigned r, unsigned g, unsigned b) {
-  vcolorSpec spec;
-  vcolorInitSpec(&spec);
-  vcolorSetSpecRGB(&spec, r, g, b);
-  return vcolorInternSpec(&spec);
+  vcolorSpec desc;
+  vcolorInitSpec(&desc);
+  vcolorSetSpecRGB(&desc, r, g, b);
+  return vcolorInternSpec(&desc);
 }
 
 class DrawOps : public ::testing::Test {
@@ -232,8 +232,8 @@ TEST_F(DrawOps, ScaledTilesMoveTheirPlacement) {
 TEST_F(DrawOps, SmallerOperations) {
   vdrawSetColorRGB(65535, 0, 0);
   vcolor* red = rgb(65535, 0, 0);
-  EXPECT_EQ(vdrawGetState()->color->spec.component[0], 65535);
-  EXPECT_EQ(vdrawGetState()->color->spec.component[1], 0);
+  EXPECT_EQ(vdrawGetState()->color->desc.component[0], 65535);
+  EXPECT_EQ(vdrawGetState()->color->desc.component[1], 0);
   vcolorRelease(red);
   vrect inside = {90, 90, 20, 20}, outside = {150, 0, 10, 10};
   EXPECT_EQ(vdrawRectIsVisible(&inside), 1);

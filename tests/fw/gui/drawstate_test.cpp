@@ -16,10 +16,10 @@ using Log = std::vector<std::string>;
 
 
 vcolor* rgb(unsigned r, unsigned g, unsigned b) {
-  vcolorSpec spec;
-  vcolorInitSpec(&spec);
-  vcolorSetSpecRGB(&spec, r, g, b);
-  return vcolorInternSpec(&spec);
+  vcolorSpec desc;
+  vcolorInitSpec(&desc);
+  vcolorSetSpecRGB(&desc, r, g, b);
+  return vcolorInternSpec(&desc);
 }
 
 int windowA = 0, windowB = 0;

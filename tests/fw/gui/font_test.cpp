@@ -13,7 +13,7 @@
 namespace {
 
 vname N(const char* s) { return vnameInternLiteral(s); }
-vfont* find(const char* spec) { return vfontFindScribe(vscribeCString(spec)); }
+vfont* find(const char* desc) { return vfontFindScribe(vscribeCString(desc)); }
 
 
 // Two families on two devices. Helvetica medium has 10 and 14 on device 0
@@ -55,15 +55,15 @@ class FontRegistry : public ::testing::Test {
   vfontFace *courierMedium = nullptr, *courierBold = nullptr;
 };
 
-TEST_F(FontRegistry, SpecsResolveToTheBestFace) {
+TEST_F(FontRegistry, DescriptionsResolveToTheBestFace) {
   struct Case {
-    const char* spec;
+    const char* desc;
     vfontFace* FontRegistry::*face;
     float points;
     bool derived;  // a size no device registered
   };
   const Case cases[] = {
-      {"", &FontRegistry::courierMedium, 12, false},  // the default spec alone
+      {"", &FontRegistry::courierMedium, 12, false},  // the default description alone
       {"helvetica", &FontRegistry::medium, 12, true},  // the case variant
       {"family:helvetica", &FontRegistry::medium, 12, true},
       {"family:HELVETICA", &FontRegistry::courierMedium, 12, false},  // matches nothing: ignored
@@ -82,12 +82,12 @@ TEST_F(FontRegistry, SpecsResolveToTheBestFace) {
       {"encoding:iso8859-1-face:bold", &FontRegistry::courierBold, 1, true},  // "1" is a size term
   };
   for (const Case& c : cases) {
-    vfont* f = find(c.spec);
-    ASSERT_NE(f, nullptr) << c.spec;
-    EXPECT_EQ(f->face, this->*c.face) << c.spec;
-    EXPECT_EQ(f->matrix->d, c.points) << c.spec;
-    EXPECT_EQ(f->deviceMask == 0, c.derived) << c.spec;
-    EXPECT_EQ(find(c.spec), f) << c.spec << ": the cached font";
+    vfont* f = find(c.desc);
+    ASSERT_NE(f, nullptr) << c.desc;
+    EXPECT_EQ(f->face, this->*c.face) << c.desc;
+    EXPECT_EQ(f->matrix->d, c.points) << c.desc;
+    EXPECT_EQ(f->deviceMask == 0, c.derived) << c.desc;
+    EXPECT_EQ(find(c.desc), f) << c.desc << ": the cached font";
   }
   EXPECT_EQ(find("size:14"), find("14"));
   EXPECT_EQ(find("matrix:[9 0 0 9 0 0 ]"), find("[9 0 0 9 0 0 ]"));
@@ -156,7 +156,7 @@ TEST_F(FontRegistry, DevicesGrowEveryRecordAndStopAt32) {
   EXPECT_EQ(f->deviceMask, 0x80000001u);
 }
 
-TEST_F(FontRegistry, SpecTextsRoundTrip) {
+TEST_F(FontRegistry, DescriptionTextsRoundTrip) {
   struct Case {
     vfontFace* FontRegistry::*face;
     vmatrix m;
@@ -174,10 +174,10 @@ TEST_F(FontRegistry, SpecTextsRoundTrip) {
   };
   for (const Case& c : cases) {
     vfont* f = vfontRegisterSize(this->*c.face, &c.m, -1);
-    vname spec = vfontGetSpec(f);
-    EXPECT_STREQ(spec, c.text);
-    EXPECT_EQ(vfontGetSpec(f), spec) << "kept";
-    EXPECT_EQ(vfontFindScribe(vnameScribe(spec)), f) << c.text;
+    vname desc = vfontGetSpec(f);
+    EXPECT_STREQ(desc, c.text);
+    EXPECT_EQ(vfontGetSpec(f), desc) << "kept";
+    EXPECT_EQ(vfontFindScribe(vnameScribe(desc)), f) << c.text;
   }
   EXPECT_EQ(vfontRegisterFaceSize(bold, 12)->flags, vfontUNIFORM | vfontUPRIGHT);
   vmatrix tall{12, 0, 0, 10, 0, 0}, turned{0, 12, -12, 0, 0, 0};
@@ -193,7 +193,7 @@ TEST_F(FontRegistry, SpecTextsRoundTrip) {
   vresourceCloseFile(root);
 }
 
-TEST_F(FontRegistry, DerivedSpecsFilterByTheModifiersFirst) {
+TEST_F(FontRegistry, DerivedDescriptionsFilterByTheModifiersFirst) {
   vfont* base = find("family:Helvetica-face:medium-size:14");
   vfont* b = vfontFindDerivedScribe(base, vscribeLiteral("bold"));
   EXPECT_EQ(b->face, bold);

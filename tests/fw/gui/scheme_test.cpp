@@ -149,8 +149,8 @@ TEST_F(SchemeStore, LoadFromPreferences) {
   vcolorLoadScheme(d, 0xF | vcolorSchemeBit(vcolorCOLOR_FOCUS), &s);
   EXPECT_EQ(s.mask, 0x7u);  // 0, 1 and 2 found; 3 and the focus absent
   ASSERT_NE(s.entries[0], nullptr);
-  EXPECT_EQ(s.entries[0]->spec.component[2], 3);
-  EXPECT_EQ(s.entries[1]->spec.component[0], 9);
+  EXPECT_EQ(s.entries[0]->desc.component[2], 3);
+  EXPECT_EQ(s.entries[1]->desc.component[0], 9);
   EXPECT_EQ(s.entries[2], nullptr);  // present, but no colour
   vcolorRelease(s.entries[0]);
   vcolorRelease(s.entries[1]);

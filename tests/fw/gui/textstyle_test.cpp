@@ -47,7 +47,7 @@ class TextStyle : public ::testing::Test {
 };
 
 TEST_F(TextStyle, TheFontFollowsTheAttributesWithTheModifiersFirst) {
-  EXPECT_STREQ(font()->face->family->name, "Arial") << "no Font: the empty spec";
+  EXPECT_STREQ(font()->face->family->name, "Arial") << "no Font: the empty description";
   EXPECT_STREQ(font()->face->name, "regular");
   vfont* times10 = vfontFindScribe(vscribeLiteral("Times-regular-10"));
   put("Font", word(times10));
