@@ -1,0 +1,95 @@
+// The window-system layer: the native side behind every open window, the
+// display facts, start-up on first use, the registry of windows by native
+// handle, the modal stack and grabs, the pointer, damage and update, and
+// the look-and-feel's registrations of system colours and fonts.
+#pragma once
+#include <cstdint>
+
+#include "fw/gui/window/window.h"
+
+// State flags of a native side (32 bits).
+enum : std::uint32_t {
+  vwindowMSW_MODAL = 0x2,            // on the modal stack
+  vwindowMSW_GRAB = 0x4,             // grabbing
+  vwindowMSW_NO_OWNER = 0x8,         // created without a native owner or parent
+  vwindowMSW_WHOLE_AREA = 0x10,      // the next paint delivers the whole client area
+  vwindowMSW_WINDOW_DC = 0x20,       // draws with whole-window contexts
+  vwindowMSW_UPDATE_PENDING = 0x40,  // an erase was drawn, the update has not run
+  vwindowMSW_BUTTON_GRAB = 0x80,     // grab taken by a button press
+  vwindowMSW_PRIMARY_DC_USED = 0x100,
+  vwindowMSW_PALETTE_REALIZED = 0x200,
+  vwindowMSW_NATIVE_ERASE = 0x400,   // WM_ERASEBKGND fills the background
+  vwindowMSW_FOCUSED = 0x800,
+  vwindowMSW_NEW = vwindowMSW_NO_OWNER | vwindowMSW_PALETTE_REALIZED | vwindowMSW_NATIVE_ERASE,
+};
+
+// Native kinds and default-procedure kinds.
+enum : std::uint8_t { vwindowMSW_KIND_TOP = 0, vwindowMSW_KIND_DOCUMENT = 1, vwindowMSW_KIND_PLAIN = 2 };
+enum : std::uint8_t { vwindowMSW_PROC_PLAIN = 0, vwindowMSW_PROC_MDI_CHILD = 1, vwindowMSW_PROC_MDI_FRAME = 2 };
+
+// Framework rectangles (16-bit), room for 4 inside, then doubled on the heap.
+struct vwindowMSWRectList {
+  vrect* rects;  // inlineRects or a heap block
+  std::int32_t count;
+  std::int32_t capacity;
+  vrect inlineRects[4];
+};
+
+struct vwindowMSWCursorArea {
+  vobject* cursor;
+  vrect rect;
+  win::HCURSOR native;
+};
+
+using vwindowMSWMenuProc = win::LRESULT (*)(vwindow* window, win::HWND hwnd, win::UINT message, win::WPARAM wParam,
+                                           win::LPARAM lParam);
+
+// The native side of an open window; from a pool, linked from the window.
+struct vwindowMSWNative {
+  std::uint32_t flags;
+  vwindowMSWRectList damage;
+  vwindowMSWRectList erase;
+  vwindowMSWCursorArea* cursorAreas;  // grows by doubling from 4
+  std::int32_t cursorAreaCount;
+  std::int32_t cursorAreaCapacity;
+  // Graphics objects held for the window, released with the native side.
+  void* held[2];
+  // Device contexts: slot 0 the primary one (kept while the native window
+  // lives), 1-3 extra ones; each with the owner it was handed to.
+  void* dcOwners[4];
+  win::HDC dcs[4];
+  vwindowMSWMenuProc menuProc;  // given every message first
+  vobject* menuBar;             // of a top-level window
+  vobject* childMenuBar;        // of a window inside a multiple-document frame
+  win::HWND hwnd;
+  win::HWND parent;
+  win::HWND savedParent;  // of a reused frame
+  win::DWORD style;
+  win::DWORD exStyle;
+  win::HMENU systemMenu;
+  win::HICON bigIcon;
+  win::HCURSOR cursor;
+  std::uint8_t procKind;    // vwindowMSW_PROC_*
+  std::uint8_t nativeKind;  // vwindowMSW_KIND_*
+  std::uint32_t savedFlags;  // before a button grab
+  void* inputContext;        // none in this system
+  vdict* keyDict;            // the window's own key bindings, made on first request
+  vdict* overrideKeyDict;    // its second key dictionary
+  // The native outer frame less the framework rectangle.
+  std::int16_t insetLeft, insetTop, insetRight, insetBottom;
+};
+
+// Display facts, read once at start-up.
+struct vwindowMSWDisplay {
+  std::int32_t rasterCaps;  // RC_PALETTE 0x100: a palette device
+  std::int32_t depth;       // planes x bits per pixel
+  std::int32_t rowAlign;    // bytes a pixel row is padded to
+  std::int32_t paletteSize;
+  std::int32_t reserved;  // reserved palette entries
+  std::int32_t colors;
+  std::int32_t imageDepth;  // 1, 4, 8 or 24
+  std::int32_t screenWidth, screenHeight;
+  double pixelsPerInchX, pixelsPerInchY;
+  win::HWND mainWindow;  // the root's native window
+  std::int32_t majorVersion;
+};

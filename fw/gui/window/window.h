@@ -1,0 +1,184 @@
+// The window class: its class record and instance in their field order,
+// the decoration and flag words every part of the window layer reads, the
+// extension record, the root window (the screen) and the class's colour
+// store. The native side of an open window is in msw.h.
+#pragma once
+#include <cstdint>
+
+#include "fw/core/attributed.h"
+#include "fw/core/event.h"
+#include "fw/core/rect.h"
+#include "fw/gui/graphics/color.h"
+#include "fw/gui/graphics/font.h"
+#include "fw/gui/graphics/scheme.h"
+#include "platform/win.h"
+
+struct vapplication;
+struct vcommandSpace;
+struct vscribe;
+struct vwindow;
+struct vwindowMSWNative;
+
+using vwindowNotifyFunc = void (*)(vwindow* window, vevent* event);
+
+// Decoration flags (16 bits).
+enum : std::uint16_t {
+  vwindowDECO_ERASE = 0x1,        // an update fills the erase area with the background first
+  vwindowDECO_TITLE = 0x2,        // a caption frame, no further meaning
+  vwindowDECO_MOVABLE = 0x4,
+  vwindowDECO_RESIZABLE = 0x8,
+  vwindowDECO_MINIMIZE = 0x10,
+  vwindowDECO_MAXIMIZE = 0x20,
+  vwindowDECO_TOP_LEVEL = 0x80,   // no native owner, own menu bar
+  vwindowDECO_DOCUMENT = 0x100,   // inside a multiple-document frame
+  vwindowDECO_MODAL_FRAME = 0x200,
+  vwindowDECO_NOT_CLOSABLE = 0x400,
+  vwindowDECO_TOOL = 0x800,
+  vwindowDECO_CAPTION_MASK = 0x23E,  // any of these gives a caption and a system menu
+  vwindowDECO_NEW = 0x3F,
+  vwindowDECO_ROOT = 0x1,
+};
+
+// The flag word (16 bits).
+enum : std::uint16_t {
+  vwindowKEPT = 0x1,
+  vwindowSAVE_BITS = 0x2,
+  vwindowMODAL = 0x4,
+  vwindowACCEPTS_FOCUS = 0x8,
+  vwindowOPEN = 0x10,
+  vwindowICONIFIED = 0x20,
+  vwindowMAXIMIZED = 0x40,
+  vwindowBUSY = 0x80,
+  vwindowMARK = 0x100,
+  vwindowWANTS_MOTION = 0x200,
+  vwindowTITLE_OWNED = 0x400,
+  vwindowCURSOR_OWNED = 0x800,
+  vwindowICON_OWNED = 0x1000,
+  vwindowSPACE_OWNED = 0x2000,
+  vwindowSUBCLASS_1 = 0x4000,
+  vwindowSUBCLASS_2 = 0x8000,
+  vwindowFLAGS_NEW = vwindowACCEPTS_FOCUS,
+  vwindowFLAGS_ROOT = 0,
+};
+
+// Made on first need, from a pool.
+struct vwindowExtension {
+  vobject* cursor;
+  vobject* icon;
+  vfont* font;
+  vcolor* foreground;
+  vcolor* background;
+  vcommandSpace* space;
+  vwindow** childBegin;  // capacity 4 at first, doubled
+  vwindow** childEnd;
+  vwindow** childCap;
+  win::HWND mdiClient;     // a frame's multiple-document client
+  std::intptr_t mdiValue;  // its companion value
+};
+
+struct vwindow : vobject {
+  vwindowNotifyFunc notifyFunc;
+  void* data;
+  const char* title;  // a counted string when vwindowTITLE_OWNED, else literal or interned; "" for none
+  vwindowExtension* extension;
+  std::uint16_t decoration;
+  std::uint16_t flags;
+  vrect rect;         // origin at the bottom left
+  vrect restoreRect;  // before maximizing
+  std::int16_t minWidth, minHeight;
+  std::int16_t maxWidth, maxHeight;
+  vwindow* parent;
+  vapplication* application;
+  vwindowMSWNative* native;  // null without a native side
+};
+
+struct vwindowClassRec : vobjectAttributedClassRec {
+  vdict* keyBindings;
+  // The seven class defaults.
+  vobject* cursor;
+  vobject* icon;
+  vfont* font;
+  vcolor* foreground;
+  vcolor* foregroundHilite;
+  vcolor* background;
+  vcolor* backgroundHilite;
+  // Own slots 1-52, in order.
+  void (*open)(vwindow* w);
+  void (*close)(vwindow* w);
+  void (*iconify)(vwindow* w);
+  void (*deiconify)(vwindow* w);
+  void (*maximize)(vwindow* w);
+  void (*restore)(vwindow* w);
+  void (*setBusy)(vwindow* w);
+  void (*clearBusy)(vwindow* w);
+  void (*setMark)(vwindow* w);
+  void (*clearMark)(vwindow* w);
+  void (*lower)(vwindow* w);
+  void (*raise)(vwindow* w);
+  void (*inval)(vwindow* w, const vrect* r, int flags);
+  void (*scroll)(vwindow* w, const vrect* r, int dx, int dy, int flags);
+  void (*notify)(vwindow* w, vevent* event);
+  void (*draw)(vwindow* w);
+  void (*bindDraw)(vwindow* w, int flags);
+  int (*handleArea)(vwindow* w, vevent* event);
+  int (*handleState)(vwindow* w, vevent* event);
+  int (*handleUpdate)(vwindow* w, vevent* event);
+  int (*handleEnter)(vwindow* w, vevent* event);
+  int (*handleLeave)(vwindow* w, vevent* event);
+  int (*handleButtonDown)(vwindow* w, vevent* event);
+  int (*handleButtonUp)(vwindow* w, vevent* event);
+  int (*handleDrag)(vwindow* w, vevent* event);
+  int (*handleDragPending)(vwindow* w, vevent* event);
+  int (*handlePlainMotion)(vwindow* w, vevent* event);
+  int (*handleFocusIn)(vwindow* w, vevent* event);
+  int (*handleFocusOut)(vwindow* w, vevent* event);
+  int (*handleKeyDown)(vwindow* w, vevent* event);
+  int (*handleKeyUp)(vwindow* w, vevent* event);
+  void (*setNotify)(vwindow* w, vwindowNotifyFunc fn);
+  void (*setData)(vwindow* w, void* data);
+  void (*setTitle)(vwindow* w, vscribe* title);
+  void (*setCursor)(vwindow* w, vobject* cursor);
+  void (*setIcon)(vwindow* w, vobject* icon);
+  void (*setFont)(vwindow* w, vfont* font);
+  void (*setForeground)(vwindow* w, vcolor* color);
+  void (*setBackground)(vwindow* w, vcolor* color);
+  void (*setSpace)(vwindow* w, vcommandSpace* space);
+  void (*setDecoration)(vwindow* w, std::uint16_t bits);
+  void (*setKeptFlag)(vwindow* w, int on);
+  void (*setSaveBits)(vwindow* w, int on);
+  void (*setModal)(vwindow* w, int on);
+  void (*setAcceptsFocus)(vwindow* w, int on);
+  void (*setWantsMotion)(vwindow* w, int on);
+  void (*setRect)(vwindow* w, const vrect* r);
+  void (*setMinSize)(vwindow* w, int width, int height);
+  void (*setMaxSize)(vwindow* w, int width, int height);
+  void (*setParent)(vwindow* w, vwindow* parent);
+  void (*setApplication)(vwindow* w, vapplication* app);
+  void (*determineColors)(vwindow* w, vcolorScheme* scheme, std::uint32_t mask, vcolorScheme* result);
+};
+
+inline vwindowClassRec* vwindowClassOf(const vwindow* w) { return vclassRec<vwindowClassRec>(w); }
+
+// Built on first use. The window layer fills the slots it owns (invalidate,
+// scroll, draw, draw binding, update); the others stay null until the
+// window class's own behaviour is built.
+vwindowClassRec* vwindowGetDefaultClass();
+// The static window that stands for the screen.
+vwindow* vwindowGetRoot();
+vwindow* vwindowCreate();
+void vwindowDestroy(vwindow* w);
+// The extension record, made when missing.
+vwindowExtension* vwindowGetExtension(vwindow* w);
+
+inline bool vwindowIsOpen(const vwindow* w) { return (w->flags & vwindowOPEN) != 0; }
+inline bool vwindowIsIconified(const vwindow* w) { return (w->flags & vwindowICONIFIED) != 0; }
+
+// The colour store: an in-memory resource file holding the array "Array"
+// and the integer "Tag". Its root is what a class colour registration
+// writes for "no colour".
+vresource vwindowGetColorStore();
+// Appends a colour description element (16-bit components, maximum dot
+// dither) and answers it.
+vresource vwindowAddColorSpec(unsigned red, unsigned green, unsigned blue, unsigned dither);
+// The number of elements of the colour store.
+int vwindowColorStoreCount();
