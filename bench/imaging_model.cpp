@@ -1,10 +1,12 @@
 // The image editor's costly steps on a 1024 x 768 8-bit image: the
 // difference record of an undo step with one pixel and with every pixel
-// changed, and a flood fill of the whole image.
+// changed, a flood fill of the whole image, and through the editor's
+// model a recorded stroke and a large ellipse.
 #include <benchmark/benchmark.h>
 
 #include "fw/imaging/codecs/pixops.h"
 #include "fw/imaging/codecs/rlediff.h"
+#include "fw/imaging/vimged.h"
 
 namespace {
 
@@ -61,6 +63,36 @@ void FloodFillWhole(benchmark::State& state) {
   vimageDestroy(image);
 }
 BENCHMARK(FloodFillWhole)->Unit(benchmark::kMillisecond);
+
+// One Draw step: snapshot, a 3-pixel pen line across the image, the
+// difference recorded; then undone and redone.
+void ModelStrokeStep(benchmark::State& state) {
+  vimage* image = filled(0);
+  vimged* m = vimgedCreate();
+  vimgedSetImage(m, image);
+  std::uint32_t value = 0;
+  for (auto _ : state) {
+    vimgedTakeSnapshot(m);
+    vimgedDrawLine(m, ++value & 0xFF, 3, {10, 10}, {1000, 700});
+    vimgedRecordDraw(m);
+    vimgedUndo(m);
+    vimgedRedo(m);
+  }
+  vimgedDestroy(m);
+  vimageDestroy(image);
+}
+BENCHMARK(ModelStrokeStep)->Unit(benchmark::kMillisecond);
+
+void ModelEllipse(benchmark::State& state) {
+  vimage* image = filled(0);
+  vimged* m = vimgedCreate();
+  vimgedSetImage(m, image);
+  if (state.range(0)) m->flags |= vimgedFILLED;
+  for (auto _ : state) vimgedDrawEllipse(m, 1, 1, {132, 4}, {892, 764});
+  vimgedDestroy(m);
+  vimageDestroy(image);
+}
+BENCHMARK(ModelEllipse)->ArgName("filled")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

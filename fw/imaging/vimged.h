@@ -230,5 +230,11 @@ void vimgedRecordSelection(vimged* m, int sense);
 // Before pixels change: the snapshot; after: the difference as a step.
 void vimgedTakeSnapshot(vimged* m);
 void vimgedRecordDraw(vimged* m);
+// Adds a Move record of the selection's previous rectangle to the open step
+// (the drag tool closes it).
+void vimgedRecordMove(vimged* m, const vrect* previous);
 int vimgedPointInSelection(vimged* m, vpoint point);
+// The model's cursor on the working image, brought up to date for reading
+// and writing; null without an image.
+vpixmapCursor* vimgedGetPixelCursor(vimged* m);
 int vimgedClipboardIsEmpty();

@@ -200,12 +200,12 @@ void moveSelection(vimged* m, int dx, int dy) {
   vimgedBeginChange(m);
   Compound c(m);
   vimgedDetachSelection(m);
-  MoveRecord r = {m, m->selRect.x, m->selRect.y, m->selRect.width, m->selRect.height};
+  vrect was = m->selRect;
   m->selRect.x = std::int16_t(m->selRect.x + dx);
   m->selRect.y = std::int16_t(m->selRect.y + dy);
   vimgedNotifySelectionMoved(m, 1);
   vimgedInvalidateViews(m);
-  vundoAddCustomAction(m->undo, moveAction, &r, sizeof r);
+  vimgedRecordMove(m, &was);
   c.close("Move");
   vimgedEndChange(m);
 }
@@ -250,6 +250,7 @@ void rotate(vimged* m) {
 
 void setSelection(vimged* m, vimage* image, vimage* mask, std::uint32_t hole, int x, int y) {
   if (!image) _vexGenerate(&vexArgNullClass, vexEnd);
+  if (mask && mask->numColors != 2) _vexGenerate(&vexArgRangeClass, vexEnd);
   vimgedClearSelection(m);
   m->selRect = {std::int16_t(x), std::int16_t(y), image->width, image->height};
   m->holeValue = hole;
@@ -484,8 +485,21 @@ int vimgedPointInSelection(vimged* m, vpoint p) {
   if (!m) _vexGenerate(&vexArgNullClass, vexEnd);
   if (!mode(m) || !vrectContainsPoint(&m->selRect, p.x, p.y)) return 0;
   if (!masked(m)) return 1;
+  int x = p.x - m->selRect.x, y = p.y - m->selRect.y;
+  if (x >= m->selMask->width || y >= m->selMask->height) return 0;
   imgops::Cursor c(m->selMask);
-  return c.getAt(p.x - m->selRect.x, p.y - m->selRect.y) ? 1 : 0;
+  return c.getAt(x, y) ? 1 : 0;
+}
+
+void vimgedRecordMove(vimged* m, const vrect* previous) {
+  if (!m || !previous) _vexGenerate(&vexArgNullClass, vexEnd);
+  MoveRecord r = {m, previous->x, previous->y, previous->width, previous->height};
+  vundoAddCustomAction(m->undo, moveAction, &r, sizeof r);
+}
+
+vpixmapCursor* vimgedGetPixelCursor(vimged* m) {
+  if (!m) _vexGenerate(&vexArgNullClass, vexEnd);
+  return m->working ? workingCursor(m) : nullptr;
 }
 
 int vimgedClipboardIsEmpty() { return clipboard.mode == 0 ? 1 : 0; }

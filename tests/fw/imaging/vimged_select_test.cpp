@@ -165,6 +165,45 @@ TEST_F(Model, SelectAllThenDeleteLeavesTheHoleValueAndClearAllLeavesZero) {
   EXPECT_EQ(pic(), "912|945");
 }
 
+// What the drag tool does with a selection: hold the compound flag, cut it
+// out, move it, record the old place and close the step itself.
+TEST_F(Model, ADragIsOneStepAndTheOwnerHearsOfEveryChange) {
+  edit(fromPicture({"12", "34"}));
+  int reports = 0;
+  static int* counter;
+  counter = &reports;
+  m->changed = [](vimged*, int, int) { ++*counter; };
+  m->flags |= vimgedREPORT;
+  vimgedSelectAll(m, 7);
+  EXPECT_EQ(vpixmapCursorGetAt(vimgedGetPixelCursor(m), 1, 1), 2u);
+  m->flags |= vimgedCOMPOUND;
+  vimgedDetachSelection(m);
+  vrect was = m->selRect;
+  m->selRect.x = 1;
+  vimgedRecordMove(m, &was);
+  m->flags &= ~vimgedCOMPOUND;
+  vundoCloseTopAction(m->undo, vscribeLiteral("Drag"));
+  EXPECT_EQ(pic(), "77|77");
+  EXPECT_EQ(stepActions(m), 2);
+  vimgedUndo(m);
+  EXPECT_EQ(pic(), "12|34");
+  EXPECT_EQ(m->selRect.x, 0);
+  EXPECT_EQ(reports, 2) << "the move and the pixels each report once";
+  vimgedRedo(m);
+  EXPECT_EQ(m->selRect.x, 1);
+  EXPECT_EQ(reports, 4);
+  vimgedCommitSelection(m);
+  EXPECT_EQ(pic(), "71|73");
+  EXPECT_EQ(reports, 5) << "the stamp";
+
+  // A mask smaller than its image answers outside itself; a deep mask is refused.
+  vimgedSetSelection(m, make(3, 3, 8), make(1, 1, 1, {1}), 0, 0, 0);
+  EXPECT_EQ(vimgedPointInSelection(m, {0, 0}), 1);
+  EXPECT_EQ(vimgedPointInSelection(m, {2, 2}), 0);
+  vimage* deep = keep(make(1, 1, 8));
+  EXPECT_TRUE(raisesArg([&] { vimgedSetSelection(m, deep, deep, 0, 0, 0); }));
+}
+
 TEST_F(Model, OutlineTicksAlternateThePhase) {
   edit(make(2, 2, 8));
   vimgedSelectAll(m, 0);
