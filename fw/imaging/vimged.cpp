@@ -222,6 +222,7 @@ void modelCopy(vobject* source, vobject* destination) {
   vimged* s = self(source);
   vimged* d = self(destination);
   if (s == d) return;
+  if (d->selection & vimgedSEL_MODE) tell(d, &vimgedViewHooks::selectionRemoved);
   freeSelectionParts(d);
   dropImages(d);
   if (d->timer) vtimerDestroy(d->timer);

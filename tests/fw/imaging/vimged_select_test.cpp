@@ -277,10 +277,22 @@ TEST_F(Model, CopiesOwnTheirPartsAndAHistoryOfTheirOwn) {
   EXPECT_EQ(picture(copy->working), ".1|.3");
   EXPECT_EQ(pic(), "..|..");
 
+  // Copying over a model with a selection and a view of its own.
   vimged* other = vimgedCreate();
+  RecordingView otherView;
+  vimgedAddView(other, &otherView.link);
+  vimgedSetImage(other, keep(make(1, 1, 8)));
+  vimgedSelectAll(other, 0);
+  vimgedMoveSelection(other, 1, 0);
+  otherView.take();
   vclassRec<vobjectClassRec>(m)->copy(m, other);
+  EXPECT_EQ(otherView.take(), (Log{"removed", "rectSelection", "size", "invalidate"}));
   EXPECT_EQ(picture(other->selImage), "12|34");
+  EXPECT_EQ(picture(other->working), "..|..");
+  EXPECT_EQ(vimgedCanUndo(other, nullptr), 0);
+  EXPECT_EQ(other->viewsEnd - other->viewsBegin, 1);
   vimgedDestroy(other);
+  EXPECT_EQ(otherView.link.model, nullptr);
   vimgedDestroy(copy);
   vimgedUndo(m);
   EXPECT_EQ(pic(), "12|34");
