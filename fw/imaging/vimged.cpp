@@ -265,7 +265,6 @@ void removeView(vimged* m, vimgedViewLink* view) {
 void apply(vimged* m) {
   vimgedCommitSelection(m);
   if (!m->source || !m->working) return;
-  releaseCursor(m);
   vclassRec<vobjectClassRec>(m->working)->copy(m->working, m->source);
   vpixmapMarkChanged(m->source);
 }

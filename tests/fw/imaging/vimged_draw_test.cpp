@@ -172,6 +172,7 @@ TEST_F(Model, ADrawStepUndoesAndRedoesThroughItsDifference) {
   EXPECT_EQ(pic(), "...|55.");
   vimgedApply(m);
   EXPECT_EQ(picture(source), "...|55.");
+  EXPECT_NE(m->cursor, nullptr) << "the tools read through it while an image is set";
   EXPECT_EQ(vimgedIsModified(m), 0);
 
   // A new image keeps the history; a record of another size is not applied.
