@@ -1,0 +1,49 @@
+// What the text library's files share: the module state of a context and
+// the class builders.
+#pragma once
+#include <cstdint>
+
+#include "fw/text/text.h"
+
+struct vtextObserverClassRec;
+
+struct vtextCache {
+  std::int32_t capacity;  // entries, beyond the spare ones
+  vtextColumn* entries;
+  const vtext* text;
+  std::int32_t position;
+  std::int32_t length;
+  std::uint16_t ascent, descent;
+  vfixed endX;
+};
+
+struct vtextModule {
+  vtextClassRec* textClass;
+  vtextStyle* defaultStyle;
+  vtextRuler* defaultRuler;
+  vtextObserverClassRec* observerClass;
+  vclass* editRecordClass;  // made with the undo records
+  vtextStyleClassRec* styleClass;
+  vtextRulerClassRec* rulerClass;
+  vclass* undoObserverClass;
+  std::uintptr_t words[3];
+  vtextCache cache;
+  std::int32_t scratchCount;
+  vtextStyle** scratch;
+  vtextRuler* workingRuler;  // the ruler a layout reads, merged from tags
+  std::int32_t suppress;
+  std::int32_t typing;
+  std::int32_t editing;
+};
+
+inline constexpr int vtextCACHE_SPARE = 4;
+
+vtextModule* _vtextModule();
+vtextStyleClassRec* _vtextBuildStyleClass();
+vtextRulerClassRec* _vtextBuildRulerClass();
+vtextObserverClassRec* _vtextBuildObserverClass();
+vtextColumn* _vtextLayoutLine(vtext* text, void* reserved, const char* chars, std::int32_t* count,
+                              std::int32_t position, int continuing);
+void _vtextGrowCache(vtextModule* m, std::int32_t needed);
+// The observers' dispatch of each notification slot.
+void _vtextFillNotifications(vtextClassRec* c);
