@@ -73,7 +73,8 @@ void startProcess() {
   shared.selections = vpoolCreate(sizeof(vtextSelection));
   shared.scratch = static_cast<char*>(vmemAlloc(8192));
   vsysAddExitHandler(exitModule);
-  loadInvisibles();
+  // A program without the framework's resources still lays text out.
+  vexTry(loadInvisibles);
 }
 
 void exitContext() {
@@ -597,6 +598,7 @@ int vtextIsWordCharacter(unsigned char c) { return kWordChars[c]; }
 int vtextIsBlankCharacter(unsigned char c) { return kBlanks[c]; }
 
 vimage* vtextInvisibleGlyph(int c) {
+  _vtextModule();
   switch (c) {
     case 10: return shared.invisibles[0];
     case 9: return shared.invisibles[1];

@@ -7,6 +7,7 @@
 
 #include "fw/core/mem.h"
 #include "fw/core/sys.h"
+#include "fw/data/vrstore.h"
 #include "fw/gui/graphics/font.h"
 #include "fw/gui/window/hooks.h"
 
@@ -38,6 +39,7 @@ const vfontDriver kFixed{
 
 struct Environment : ::testing::Environment {
   void SetUp() override {
+    vrstoreInstallInterface();
     vwindowHooks hooks = vwindowDefaultHooks();
     vtextFillWindowHooks(&hooks);
     vwindowInstallHooks(&hooks);
