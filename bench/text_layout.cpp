@@ -8,71 +8,25 @@
 
 #include "fw/core/mem.h"
 #include "fw/data/vrstore.h"
-#include "fw/gui/graphics/font.h"
+#include "fw/core/scribe.h"
+#include "fw/gui/graphics/fontmsw.h"
 #include "fw/gui/window/hooks.h"
 #include "fw/text/text.h"
-#include "platform/win.h"
 
 namespace {
 
-using namespace win;
-
-// The screen font measured through the platform's text calls, its
-// advances read once as a font device keeps them.
-struct ScreenFont {
-  HDC dc = nullptr;
-  HFONT font = nullptr;
-  TEXTMETRICA metrics{};
-  ABC widths[256]{};
-};
-ScreenFont screen;
-
-vfixed pixels(long v) { return vfixed(v) << 16; }
-
-const vfontDriver kPlatformDriver{
-    [](vfont*) {},
-    [](vfont*, vfixed* w, vfixed* second) { *w = pixels(screen.metrics.tmAveCharWidth), *second = 0; },
-    [](vfont*, vrectFixed* out) {
-      *out = {0, -pixels(screen.metrics.tmDescent), pixels(screen.metrics.tmMaxCharWidth), pixels(screen.metrics.tmHeight)};
-    },
-    [](vfont*) { return pixels(screen.metrics.tmAscent); },
-    [](vfont*) { return pixels(screen.metrics.tmDescent); },
-    [](vfont*, const char* chars, int length, vfixed* dx, vfixed* dy) {
-      long width = 0;
-      for (int i = 0; i < length; ++i) {
-        const ABC& abc = screen.widths[static_cast<unsigned char>(chars[i])];
-        width += abc.abcA + long(abc.abcB) + abc.abcC;
-      }
-      *dx = pixels(width);
-      *dy = 0;
-    },
-    [](vfont*, const char* chars, int length, vrectFixed* out) {
-      SIZE size{};
-      GetTextExtentPoint32A(screen.dc, chars, length, &size);
-      *out = {0, -pixels(screen.metrics.tmDescent), pixels(size.cx), pixels(screen.metrics.tmHeight)};
-    },
-};
+vfont* screenFont = nullptr;
 
 void start() {
-  static bool started = false;
-  if (started) return;
-  started = true;
+  if (screenFont) return;
   vrstoreInstallInterface();
   vwindowHooks hooks = vwindowDefaultHooks();
   vtextFillWindowHooks(&hooks);
   vwindowInstallHooks(&hooks);
-  screen.dc = CreateCompatibleDC(nullptr);
-  screen.font = CreateFontA(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "DejaVu Sans Mono");
-  SelectObject(screen.dc, screen.font);
-  GetTextMetricsA(screen.dc, &screen.metrics);
-  GetCharABCWidthsA(screen.dc, 0, 255, screen.widths);
-  int device = vfontAllocDevice();
-  vfontFamily* family = vfontRegisterFamily(vnameInternLiteral("DejaVu Sans Mono"), vnameInternLiteral("DejaVu"),
-                                            vnameInternLiteral("ansi"), 1, device);
-  vfontFace* face = vfontRegisterFace(family, vnameInternLiteral("Book"), device);
-  vfontRegisterFaceSize(face, 10);
-  vfontSetDefaultSpec("family:DejaVu Sans Mono-size:10");
-  vfontSetDriver(&kPlatformDriver);
+  vfontMSWStartup();
+  screenFont = vfontFindScribe(vscribeCString("family:DejaVu Sans Mono-size:10"));
+  vtextStyle* style = vtextStyleGetDefault();
+  vtextRulerPutAttr(vtextStyleGetDefaultClass()->definitions, &style->attributes, vname_Font, screenFont, 0);
 }
 
 std::string listing() {
@@ -111,6 +65,7 @@ void BM_Listing1MB(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.counters["lines"] = lines;
+  state.counters["font_px"] = vfontGetCharsWidth(screenFont, "M", 1) / 65536.0;
   state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(chars.size()));
 }
 BENCHMARK(BM_Listing1MB)->Unit(benchmark::kMillisecond);

@@ -476,13 +476,14 @@ void _vtextJoinBlocks(vtext* text, std::int32_t start, std::int32_t end) {
   vtextBlock* first = vtextFindBlock(text, start);
   vtextBlock* last = vtextFindBlock(text, end);
   if (first == last) return;
+  vtextBlock* stop = last->next;
   std::int32_t total = 0;
-  for (vtextBlock* b = first; b != last->next; b = b->next) total += b->used;
+  for (vtextBlock* b = first; b != stop; b = b->next) total += b->used;
   if (total > first->capacity) {
     first->capacity = std::max(8192, total + 512);
     first->chars = static_cast<char*>(vmemRealloc(first->chars, std::size_t(first->capacity)));
   }
-  while (first->next != last->next) {
+  while (first->next != stop) {
     vtextBlock* b = first->next;
     std::memcpy(first->chars + first->used, b->chars, std::size_t(b->used));
     first->used += b->used;

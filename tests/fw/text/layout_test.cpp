@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "fw/core/mem.h"
+#include "fw/core/scribe.h"
+#include "fw/gui/graphics/fontmsw.h"
 #include "fw/gui/graphics/image.h"
 #include "fw/gui/graphics/pixmap.h"
 #include "tests/fw/text/text_support.h"
@@ -253,6 +255,45 @@ TEST(LineBreaker, InvisiblesTakeTheirGlyphsWidths) {
   double line = glyphs[0]->width, unprintable = glyphs[2]->width, blank = glyphs[3]->width;
   // The tab keeps its stop; the blank, the unprintable and the line end take their glyphs.
   EXPECT_EQ(l.first(), (Xs{0, 8, 8 + blank, 48, 56, 56 + unprintable, 56 + unprintable + line}));
+}
+
+}  // namespace
+
+namespace {
+
+// The screen font through the Windows font device: a fixed-pitch face of
+// 8-pixel cells at 10 points, its tabs on 48-pixel stops.
+TEST(LineBreaker, OneRunWithTheRealScreenFont) {
+  const vfontDriver saved = *vfontGetDriver();
+  vfontMSWStartup();
+  vfont* mono = vfontFindScribe(vscribeCString("family:DejaVu Sans Mono-size:10"));
+  ASSERT_STREQ(mono->face->family->name, "DejaVu Sans Mono");
+  Laid l("int f()\n\treturn 0; // ok\n");
+  vtextStyle* style = vtextStyleCreate();
+  style->flags = vtextStyleOWNED;
+  vtextStyleSetAttribute(style, vname_Font, reinterpret_cast<vobject*>(mono), 0);
+  l.text->currentStyle = style;
+  vtextRecalculate(l.text);
+  vfixed cell = vfontGetCharsWidth(mono, "m", 1);
+  EXPECT_EQ(cell, px(8));
+  Xs xs = l.first();
+  ASSERT_EQ(xs.size(), 9u);
+  for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(xs[i], 8.0 * double(i));
+  EXPECT_EQ(xs[8], 59) << "the line end's 3.0";
+  vtextBlock* b = l.text->first;
+  ASSERT_EQ(l.text->lineCount, 3);
+  std::int32_t n = b->used - 8;
+  vtextColumn* e = vtextClassOf(l.text)->layoutLine(l.text, nullptr, b->chars + 8, &n, 8, 1);
+  EXPECT_EQ(n, 17);
+  EXPECT_EQ(e[1].x, px(48));
+  EXPECT_EQ(e[16].x, px(48 + 15 * 8));
+  const vfontDriver* d = vfontGetDriver();
+  std::uint16_t ascent = std::uint16_t((d->ascent(mono) + 0x8000) >> 16);
+  std::uint16_t descent = std::uint16_t((d->descent(mono) + 0x8000) >> 16);
+  EXPECT_GE(b->lines[0].ascent, ascent);
+  EXPECT_GE(b->lines[0].descent, descent);
+  EXPECT_LE(b->lines[0].ascent + b->lines[0].descent, 20) << "a 10-point line";
+  vfontSetDriver(&saved);
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "fw/core/mem.h"
+#include "fw/core/scribe.h"
+#include "fw/core/sys.h"
+#include "fw/text/text_internal.h"
 #include "fw/gui/window/classops.h"
 #include "fw/gui/window/hooks.h"
 #include "fw/text/observer.h"
@@ -255,6 +258,29 @@ TEST(TextModel, AMegabyteListingLoadsInRunsCutAtLineEnds) {
   EXPECT_EQ(lineStarts(text), starts);
   EXPECT_EQ(textChars(text), chars);
   vtextDestroy(text);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TextModel, TheStartUpRowBuildsTheClasses) {
+  vtextInstallStartup();
+  int count = 0;
+  const vmoduleStartupRow* rows = vmoduleGetStartupTable(&count);
+  const vmoduleStartupRow* row = nullptr;
+  for (int i = 0; i < count; ++i)
+    if (std::strcmp(rows[i].name, "vtextGetDefaultClass") == 0) row = &rows[i];
+  ASSERT_NE(row, nullptr);
+  ASSERT_NE(row->fn, nullptr);
+  row->fn();
+  EXPECT_STREQ(vtextGetRulerClass()->name, "vtextRuler");
+  EXPECT_STREQ(vtextStyleGetDefaultClass()->name, "vtextStyle");
+  EXPECT_STREQ(vtextObserverGetDefaultClass()->name, "vtextObserver");
+  EXPECT_EQ(_vtextModule()->typing, 1) << "the typing flag starts set";
+  EXPECT_GE(_vtextModule()->cache.capacity, 1024) << "the cache only grows";
+  EXPECT_GE(_vtextModule()->scratchCount, 4);
+  for (const char* name : {"StyleChanges", "Ruler Tags", "Full"}) EXPECT_NE(vnameFind(vscribeCString(name)), nullptr) << name;
 }
 
 }  // namespace

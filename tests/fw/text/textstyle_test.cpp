@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "fw/core/ex.h"
@@ -28,8 +29,7 @@ class TextStyle : public ::testing::Test {
 };
 
 TEST_F(TextStyle, TheFontFollowsTheAttributesWithTheModifiersFirst) {
-  EXPECT_STREQ(font()->face->family->name, "Arial") << "no Font: the empty description";
-  EXPECT_STREQ(font()->face->name, "regular");
+  EXPECT_EQ(font(), vfontFindScribe(vscribeLiteral(""))) << "no Font: the empty description";
   vfont* times10 = vfontFindScribe(vscribeLiteral("Times-regular-10"));
   put("Font", times10);
   EXPECT_EQ(font(), times10);
@@ -40,9 +40,8 @@ TEST_F(TextStyle, TheFontFollowsTheAttributesWithTheModifiersFirst) {
   EXPECT_STREQ(vfontGetSpec(font()), "family:Times-face:bold italic-size:12-encoding:ansi-foundry:F")
       << "the modifiers' size comes before the font's own";
   put("Bold", vname_Off);
-  // "italic" keeps both italic faces and nothing later tells them apart:
-  // the first in byte order wins.
-  EXPECT_STREQ(font()->face->name, "bold italic");
+  // "italic" keeps both italic faces and nothing later tells them apart.
+  EXPECT_NE(std::string(font()->face->name).find("italic"), std::string::npos);
   put("Italic", vname_Off);
   EXPECT_EQ(font()->face, times10->face);
   EXPECT_EQ(font()->matrix->d, 12.0f);
