@@ -112,6 +112,16 @@ struct CREATESTRUCTA {
   DWORD dwExStyle;
 };
 
+// What WM_MDICREATE asks of a multiple-document client.
+struct MDICREATESTRUCTA {
+  const char* szClass;
+  const char* szTitle;
+  HANDLE hOwner;
+  int x, y, cx, cy;
+  DWORD style;
+  LPARAM lParam;
+};
+
 struct WINDOWPOS {
   HWND hwnd;
   HWND hwndInsertAfter;

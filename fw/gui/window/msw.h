@@ -3,7 +3,10 @@
 // handle, the modal stack and grabs, the pointer, damage and update, and
 // the look-and-feel's registrations of system colours and fonts.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "fw/gui/window/window.h"
 
@@ -93,3 +96,111 @@ struct vwindowMSWDisplay {
   win::HWND mainWindow;  // the root's native window
   std::int32_t majorVersion;
 };
+
+// ---- Start-up and small entries.
+// Starts the window system once (vwindowMSWStartup); every entry of the
+// layer calls it first.
+void vwindowEnsureStartup();
+void vwindowEnsureStartupAlt();
+void vwindowMSWStartup();
+int vwindowMSWIsStarted();
+// Bumped by every start-up of the window system.
+int vwindowMSWGetStartupCount();
+const vwindowMSWDisplay* vwindowMSWGetDisplay();
+int vwindowIsMonochrome();
+void vwindowBeep();
+
+// ---- The native side and the registry.
+// Opens the native side of a window: native class on demand, the native
+// window made (or a kept pop-up reused) and entered in the registry.
+void vwindowMSWRegisterClass(vwindow* w);
+void vwindowMSWCloseNative(vwindow* w);
+// The window whose native window is being made, else null.
+vwindow* vwindowMSWGetCreatingWindow();
+win::HWND vwindowGetMSWWindow(vwindow* w);
+int vwindowGetMSWKind(vwindow* w);  // 2 without a native side
+// Null also while the window system is not started.
+vwindow* vwindowFindFromMSWWindow(win::HWND hwnd);
+std::size_t vwindowMSWGetRegistrySize();
+// Walks the registry's open windows.
+struct vwindowMSWRegistryIterator {
+  std::size_t index;
+  vwindow* window;
+};
+void vwindowMSWInitRegistryIterator(vwindowMSWRegistryIterator* it);
+int vwindowMSWNextRegistryIterator(vwindowMSWRegistryIterator* it);
+
+// ---- Damage and update.
+// Binds the current drawing state to the window, with the window driver.
+void vwindowBindDrawTarget(vwindow* w);
+// Invalidates the rectangle (the whole window for none) with the flags, and
+// for a top-level window each open child with a native owner, last first.
+void vwindowMSWPaletteRepaint(vwindow* w, const vrect* r, int flags);
+
+// ---- Graphics the window layer serves before the Windows graphics exist.
+struct vdrawDriverRecord;
+const vdrawDriverRecord* vwindowMSWGetDriver();
+// The window driver's calls since the last take, one line each
+// ("fill (0,0,10,10) color=65535,65535,65535").
+std::vector<std::string> vwindowMSWTakeDriverLog();
+// 1 when a change of the display palette cannot alter the colour.
+int vwindowMSWIsPaletteStable(vcolor* color);
+// A solid brush of the colour, kept until the next colour asked for.
+win::HBRUSH vwindowMSWGetBackgroundBrush(vcolor* color);
+
+// ---- The modal stack and grabs. Each needs an open window ("Not Open").
+void vwindowMSWBeginModal(vwindow* w);
+void vwindowMSWEndModal(vwindow* w);
+void vwindowGrab(vwindow* w);    // "already grabbing"
+void vwindowUngrab(vwindow* w);  // "not grabbing"; capture passes down the stack
+void vwindowBlockGrabs();
+void vwindowUnblockGrabs();  // "not grabbing" below 0
+vwindow* vwindowMSWGetTopGrab();
+vwindow* vwindowMSWGetCurrentModal();
+// A grab for the length of a button press, and its end.
+void vwindowMSWButtonGrab(vwindow* w);
+void vwindowMSWButtonRelease(vwindow* w);
+
+// ---- The pointer, cursor areas and keys. Positions count from the bottom left.
+void vwindowGetPointer(vwindow* w, int* x, int* y);
+void vwindowWarpPointer(vwindow* w, int x, int y);  // null: by (x, y) from where it is
+vwindow* vwindowGetPointerWindow();
+void vwindowAddCursorRect(vwindow* w, vobject* cursor, const vrect* r);
+void vwindowRemoveCursorRect(vwindow* w, vobject* cursor, const vrect* r);  // none: Arg
+void vwindowMoveCursorRect(vwindow* w, vobject* cursor, const vrect* from, const vrect* to);
+win::HCURSOR vwindowMSWCursorAt(vwindow* w, int x, int y);
+void vwindowMSWSetCursorAt(vwindow* w, int x, int y);
+vdict* vwindowMSWGetKeyDict(vwindow* w);
+vdict* vwindowMSWGetOverrideKeyDict(vwindow* w);
+// key + 1 in the window's key dictionary, then its class's; 0 when unbound.
+void* vwindowLookupKeyBinding(vwindow* w, std::uint32_t key);
+void* vwindowLookupKeyOverride(vwindow* w, std::uint32_t key);
+
+// ---- Placement and the small entries.
+// Codes 0-14 except 7 of vrectAlign, relative to base (null: the screen).
+void vwindowPlace(vwindow* w, vwindow* base, int horizontal, int vertical);
+win::HWND vwindowGetMSWMDIClient(vwindow* w);
+void vwindowSetMSWMDIClient(vwindow* w, win::HWND client, std::intptr_t value);
+void vwindowSetMSWMenuProc(vwindow* w, vwindowMSWMenuProc proc);
+void vwindowSetMSWMenuBar(vwindow* w, vobject* bar);
+vobject* vwindowGetMSWMenuBar(vwindow* w);
+void vwindowSetMSWChildMenuBar(vwindow* w, vobject* bar);
+vobject* vwindowGetMSWChildMenuBar(vwindow* w);
+vwindow* vwindowMSWGetFocus();
+void vwindowMSWGetResolution(double* x, double* y);
+void vwindowMSWMoveBy(vwindow* w, int dx, int dy);
+
+// ---- Native operations of the window class's slots.
+void vwindowMSWShow(vwindow* w);
+void vwindowMSWHide(vwindow* w);
+void vwindowMSWIconify(vwindow* w);
+void vwindowMSWDeiconify(vwindow* w);
+void vwindowMSWMaximize(vwindow* w);
+void vwindowMSWRestore(vwindow* w);
+void vwindowMSWRaise(vwindow* w);
+void vwindowMSWLower(vwindow* w);
+void vwindowMSWMoveResize(vwindow* w);
+// Kinds: 1 title, 2 cursor, 4 icon, 8 colours.
+void vwindowMSWAttributeChanged(vwindow* w, int kind);
+void vwindowMSWSetFocus(vwindow* w, int on);
+void vwindowMSWGetMinMax(vwindow* w, win::MINMAXINFO* info);

@@ -1,6 +1,6 @@
 // The window class record, its instances' initial values, the root window
 // and the colour store.
-#include "fw/gui/window/window.h"
+#include "fw/gui/window/msw_internal.h"
 
 #include "fw/core/command.h"
 #include "fw/core/scribe.h"
@@ -55,6 +55,7 @@ void releaseExtension(vwindow* w) {
 
 void destroy(vinstance* self) {
   vwindow* w = win(self);
+  if (w->native) _vwindowMSWCloseNative(w);
   releaseExtension(w);
   if (w->flags & vwindowTITLE_OWNED) vstrDestroy(reinterpret_cast<vstr*>(const_cast<char*>(w->title)));
   w->title = "";
@@ -99,6 +100,7 @@ vwindowClassRec* buildClass() {
   c->foreground = c->foregroundHilite = c->background = c->backgroundHilite = nullptr;
   c->init = init;
   c->destroy = destroy;
+  _vwindowMSWFillSlots(c);
   return c;
 }
 

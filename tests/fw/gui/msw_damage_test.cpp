@@ -1,0 +1,206 @@
+// Damage, erase and update, read back from the window driver's log and the
+// native update area.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fw/gui/graphics/draw.h"
+#include "fw/gui/graphics/rect.h"
+#include "tests/fw/gui/msw_fixture.h"
+
+// Found by argument lookup: vrect lives in the global namespace.
+static bool operator==(const vrect& a, const vrect& b) { return vrectEqual(&a, &b); }
+static std::ostream& operator<<(std::ostream& os, const vrect& r) {
+  return os << "(" << r.x << "," << r.y << "," << r.width << "," << r.height << ")";
+}
+
+namespace {
+
+using Log = std::vector<std::string>;
+
+// The content: the whole window in the current colour.
+void fillWhole(vwindow* w) {
+  vrect all{0, 0, w->rect.width, w->rect.height};
+  vdrawFillRects(&all, 1);
+}
+
+struct Damage : MSWFixture {
+  vwindow* top = nullptr;
+  void (*savedDraw)(vwindow*) = nullptr;
+  void SetUp() override {
+    MSWFixture::SetUp();
+    top = open(vwindowDECO_TOP_LEVEL | 0x3F, {100, 100, 200, 100});
+    savedDraw = vwindowClassOf(top)->draw;
+    vwindowClassOf(top)->draw = fillWhole;
+    settle();
+  }
+  void TearDown() override {
+    vwindowClassOf(top)->draw = savedDraw;
+    close(top);
+    vwindowDestroy(top);
+  }
+  // Paints what is pending natively, then empties the lists and the log.
+  void settle() {
+    win::UpdateWindow(top->native->hwnd);
+    update();
+    vwindowMSWTakeDriverLog();
+  }
+  void inval(vrect r, int flags) { vwindowClassOf(top)->inval(top, &r, flags); }
+  void update() { vwindowClassOf(top)->handleUpdate(top, nullptr); }
+  static std::vector<vrect> rects(const vwindowMSWRectList& l) { return {l.rects, l.rects + l.count}; }
+  win::RECT nativeUpdate() {
+    win::RECT r{};
+    win::GetUpdateRect(top->native->hwnd, &r, 0);
+    return r;
+  }
+  // The drawing lines only (not the binding's open and close).
+  static Log drawing(const Log& log) {
+    Log out;
+    for (const std::string& line : log)
+      if (line.rfind("open", 0) != 0 && line != "close") out.push_back(line);
+    return out;
+  }
+};
+
+
+constexpr vrect kArea{10, 20, 30, 40};
+const std::string kWhite = "65535,65535,65535", kBlack = "0,0,0";
+
+TEST_F(Damage, InvalFlagsDecideWhatIsRecordedAndInvalidated) {
+  struct Case {
+    int flags;
+    bool damage, erase, native;
+  };
+  const Case cases[] = {
+      {0, true, true, true}, {1, true, false, true}, {8, false, false, false}, {16, true, true, false},
+      {16 | 1, true, false, false},
+  };
+  for (const Case& c : cases) {
+    inval(kArea, c.flags);
+    EXPECT_EQ(top->native->damage.count, c.damage ? 1 : 0) << c.flags;
+    EXPECT_EQ(top->native->erase.count, c.erase ? 1 : 0) << c.flags;
+    win::RECT u = nativeUpdate();
+    if (c.native) {
+      // Native top = window height - y - height.
+      EXPECT_EQ(u.left, 10) << c.flags;
+      EXPECT_EQ(u.top, 100 - 20 - 40) << c.flags;
+      EXPECT_EQ(u.bottom, 100 - 20) << c.flags;
+    } else {
+      EXPECT_EQ(u.right - u.left, 0) << c.flags;
+    }
+    settle();
+  }
+  // The shared empty list adds nothing.
+  vwindowClassOf(top)->inval(top, vrectCreateList(0), 0);
+  EXPECT_EQ(top->native->damage.count, 0);
+}
+
+TEST_F(Damage, UpdateClipsToTheDamageAndErasesWithTheBackground) {
+  vwindow* popup = open(0, {20, 20, 50, 50}, top);
+  inval(kArea, 0);
+  update();
+  Log log = drawing(vwindowMSWTakeDriverLog());
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[0], "clip (10,20,30,40)");
+  EXPECT_EQ(log[1], "fill (10,20,30,40) color=" + kWhite);
+  EXPECT_EQ(log[2], "fill (0,0,200,100) color=" + kBlack);
+  // The erase covered the native update area: nothing is left to paint.
+  EXPECT_EQ(nativeUpdate().right, 0);
+  EXPECT_EQ(top->native->damage.count, 0);
+  EXPECT_EQ(top->native->erase.count, 0);
+  EXPECT_TRUE(top->native->flags & vwindowMSW_NATIVE_ERASE);
+
+  // Overlapping damage is drawn as non-overlapping bands.
+  inval({0, 0, 20, 20}, 0);
+  inval({10, 10, 20, 20}, 1);
+  update();
+  log = drawing(vwindowMSWTakeDriverLog());
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[0], "clip (0,0,20,10) (0,10,30,10) (10,20,20,10)");
+  EXPECT_EQ(log[1], "fill (0,0,20,20) color=" + kWhite);
+  close(popup);
+  vwindowDestroy(popup);
+}
+
+TEST_F(Damage, UpdatesWithoutEraseOrWithoutDamage) {
+  update();
+  EXPECT_TRUE(vwindowMSWTakeDriverLog().empty());
+  top->decoration &= ~vwindowDECO_ERASE;
+  inval(kArea, 0);
+  update();
+  EXPECT_EQ(drawing(vwindowMSWTakeDriverLog()), (Log{"clip (10,20,30,40)", "fill (0,0,200,100) color=" + kBlack}));
+  top->decoration |= vwindowDECO_ERASE;
+  // A closed window drops its lists and draws nothing.
+  inval(kArea, 16);
+  top->flags |= vwindowICONIFIED;
+  update();
+  top->flags &= ~vwindowICONIFIED;
+  EXPECT_TRUE(vwindowMSWTakeDriverLog().empty());
+  EXPECT_EQ(top->native->damage.count, 0);
+}
+
+TEST_F(Damage, ScrollingInvalidatesTheStripsAndMovesTheDamage) {
+  const vrect area{0, 0, 100, 50};
+  struct Case {
+    int dx, dy;
+    vrect strip;
+  };
+  const Case cases[] = {{10, 0, {0, 0, 10, 50}}, {-10, 0, {90, 0, 10, 50}}, {0, -10, {0, 40, 100, 10}},
+                        {0, 10, {0, 0, 100, 10}}};
+  for (const Case& c : cases) {
+    inval({20, 20, 10, 10}, 16);
+    inval({150, 60, 10, 10}, 16);  // outside the area: stays
+    vwindowClassOf(top)->scroll(top, &area, c.dx, c.dy, 0);
+    std::vector<vrect> damage = rects(top->native->damage);
+    ASSERT_EQ(damage.size(), 3u) << c.dx << "," << c.dy;
+    EXPECT_EQ(damage[0], (vrect{150, 60, 10, 10}));
+    EXPECT_EQ(damage[1], (vrect{static_cast<std::int16_t>(20 + c.dx), static_cast<std::int16_t>(20 + c.dy), 10, 10}));
+    EXPECT_EQ(damage[2], c.strip) << c.dx << "," << c.dy;
+    settle();
+  }
+  // Flag 8 leaves the strips alone; nothing moves by (0, 0).
+  vwindowClassOf(top)->scroll(top, &area, 10, 0, 8);
+  EXPECT_EQ(top->native->damage.count, 0);
+  inval({20, 20, 10, 10}, 16);
+  vwindowClassOf(top)->scroll(top, &area, 0, 0, 0);
+  EXPECT_EQ(rects(top->native->damage), (std::vector<vrect>{{20, 20, 10, 10}}));
+  settle();
+}
+
+// A source the window cannot show (here outside its own context's clip)
+// cannot be copied: that part of the destination is invalidated without
+// erase.
+TEST_F(Damage, ScrollInvalidatesDestinationsOfHiddenSources) {
+  win::HWND h = top->native->hwnd;
+  win::HDC dc = win::GetDC(h);  // the window's own context
+  win::ExcludeClipRect(dc, 0, 70, 30, 100);  // framework (0, 0, 30, 30)
+  win::ReleaseDC(h, dc);
+  const vrect area{0, 0, 200, 100};
+  vwindowClassOf(top)->scroll(top, &area, 40, 0, 0);
+  EXPECT_EQ(rects(top->native->damage), (std::vector<vrect>{{0, 0, 40, 100}, {40, 0, 30, 30}}));
+  EXPECT_EQ(rects(top->native->erase), (std::vector<vrect>{{0, 0, 40, 100}}));
+  dc = win::GetDC(h);
+  win::SelectClipRgn(dc, nullptr);
+  win::ReleaseDC(h, dc);
+  settle();
+}
+
+TEST_F(Damage, PaletteRepaintInvalidatesTheWindowAndItsOwnedChildren) {
+  vwindow* child = open(0x3F, {0, 0, 40, 30}, top);
+  vwindowExtension* x = vwindowGetExtension(top);
+  x->childBegin = static_cast<vwindow**>(vmemAlloc(sizeof(vwindow*) * 4));
+  x->childBegin[0] = child;
+  x->childEnd = x->childBegin + 1;
+  x->childCap = x->childBegin + 4;
+  vwindowMSWPaletteRepaint(top, nullptr, 16 | 1);
+  EXPECT_EQ(rects(top->native->damage), (std::vector<vrect>{{0, 0, 200, 100}}));
+  EXPECT_EQ(child->native->damage.count, 1);
+  EXPECT_EQ(child->native->erase.count, 0);
+  x->childEnd = x->childBegin;
+  close(child);
+  vwindowDestroy(child);
+  settle();
+}
+
+}  // namespace

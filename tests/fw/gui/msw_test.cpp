@@ -1,0 +1,329 @@
+// The window-system layer on the headless platform: start-up, opening and
+// closing, the registry, geometry, grabs, the pointer and keys.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "fw/core/sys.h"
+#include "fw/gui/window/application.h"
+#include "fw/gui/window/msw_internal.h"
+#include "platform/win/test.h"
+#include "tests/fw/gui/msw_fixture.h"
+#include "tests/fw/gui/raises.h"
+
+namespace {
+
+using MSW = MSWFixture;
+
+TEST_F(MSW, StartupReadsTheDisplayAndBuildsTheRoot) {
+  const vwindowMSWDisplay* d = vwindowMSWGetDisplay();
+  EXPECT_EQ(d->depth, 24);
+  EXPECT_EQ(d->colors, 1 << 24);
+  EXPECT_EQ(d->imageDepth, 24);
+  EXPECT_EQ(d->majorVersion, 4);
+  EXPECT_EQ(d->pixelsPerInchX, 96.0);
+  EXPECT_FALSE(vwindowIsMonochrome());
+  vwindow* root = vwindowGetRoot();
+  ASSERT_NE(root->native, nullptr);
+  EXPECT_EQ(d->mainWindow, root->native->hwnd);
+  EXPECT_FALSE(win::IsWindowVisible(root->native->hwnd));
+  win::RECT r;
+  win::GetWindowRect(root->native->hwnd, &r);
+  EXPECT_EQ(r.right - r.left, d->screenWidth);
+  EXPECT_EQ(r.bottom - r.top, d->screenHeight);
+  EXPECT_EQ(root->rect.width, d->screenWidth);
+  EXPECT_EQ(vwindowFindFromMSWWindow(root->native->hwnd), root);
+  EXPECT_EQ(vwindowMSWGetRegistrySize(), 17u);
+  EXPECT_EQ(_vwindowMSW().rootClassName.rfind("_vwindowClassRoot.", 0), 0u);
+  win::WNDCLASSA wc{};
+  EXPECT_TRUE(win::GetClassInfoA(win::GetModuleHandleA(nullptr), _vwindowMSW().rootClassName.c_str(), &wc));
+  EXPECT_NE(_vwindowMSW().endMenu, nullptr);  // USER32 on this system
+  EXPECT_FALSE(_vwindowMSW().badCreateDIBitmap);
+}
+
+TEST_F(MSW, ShutdownForgetsWindowsAndAStartupComesBack) {
+  vwindow* w = open(vwindowDECO_TOP_LEVEL | 0x3F, {10, 10, 50, 40});
+  win::HWND h = w->native->hwnd;
+  int count = vwindowMSWGetStartupCount();
+  _vwindowMSWShutdown();
+  EXPECT_EQ(w->native, nullptr);
+  EXPECT_FALSE(win::IsWindow(h));
+  EXPECT_EQ(vwindowFindFromMSWWindow(h), nullptr);
+  EXPECT_FALSE(vwindowMSWIsStarted());
+  w->flags &= ~vwindowOPEN;
+  vwindowEnsureStartupAlt();
+  EXPECT_EQ(vwindowMSWGetStartupCount(), count + 1);
+  EXPECT_NE(vwindowGetRoot()->native, nullptr);
+  vwindowDestroy(w);
+}
+
+// Before version 4 on a system that is not NT, the auxiliary library is
+// asked for the entry points; it is not there, so none is found.
+TEST_F(MSW, OlderSystemsTakeTheAuxiliaryBranch) {
+  _vwindowMSWShutdown();
+  _vwindowMSWSetVersion(0x80000003u);
+  vwindowEnsureStartup();
+  EXPECT_EQ(_vwindowMSW().endMenu, nullptr);
+  EXPECT_EQ(_vwindowMSW().aux, nullptr);
+  EXPECT_TRUE(_vwindowMSW().badCreateDIBitmap);
+  EXPECT_EQ(vwindowMSWGetDisplay()->majorVersion, 3);
+  _vwindowMSWShutdown();
+  _vwindowMSWSetVersion(0);
+  vwindowEnsureStartup();
+}
+
+TEST_F(MSW, RegistryGrowsFrom17To37AndFindsPastHoles) {
+  vwindow* owner = open(vwindowDECO_TOP_LEVEL | 0x3F, {0, 0, 300, 300});
+  std::vector<vwindow*> ws{owner};
+  // The root and 16 windows fill the 17 slots.
+  while (ws.size() < 16) ws.push_back(open(0x3F, {0, 0, 20, 20}, owner));
+  EXPECT_EQ(vwindowMSWGetRegistrySize(), 17u);
+  ws.push_back(open(0x3F, {0, 0, 20, 20}, owner));
+  EXPECT_EQ(vwindowMSWGetRegistrySize(), 37u);
+  for (vwindow* w : ws) EXPECT_EQ(vwindowFindFromMSWWindow(w->native->hwnd), w);
+  // Holes left by closing do not stop a look-up.
+  for (std::size_t i = 1; i < ws.size(); i += 2) close(ws[i]);
+  for (std::size_t i = 0; i < ws.size(); i += 2) EXPECT_EQ(vwindowFindFromMSWWindow(ws[i]->native->hwnd), ws[i]);
+  vwindowMSWRegistryIterator it;
+  vwindowMSWInitRegistryIterator(&it);
+  std::size_t seen = 0;
+  while (vwindowMSWNextRegistryIterator(&it)) ++seen;
+  EXPECT_EQ(seen, (ws.size() + 1) / 2);  // open windows only, not the root
+  for (std::size_t i = ws.size(); i-- > 0;) close(ws[i]);
+  for (vwindow* w : ws) vwindowDestroy(w);
+}
+
+TEST_F(MSW, UnregisteringAnUnknownWindowRaisesValue) {
+  vwindow* w = open(0x3F, {0, 0, 20, 20});
+  close(w);
+  vwindowMSWNative fake{};
+  w->native = &fake;
+  std::string message;
+  EXPECT_EQ(raised([&] { unregisterWindow(w); }, &message), &vexValueClass);
+  EXPECT_EQ(message, "unregisterWindow: vwindow is not a valid reference");
+  w->native = nullptr;
+  vwindowDestroy(w);
+}
+
+TEST_F(MSW, TaskWindowHidesWhileTopLevelWindowsAreOpen) {
+  win::HWND task = vsysGetTaskWindow();
+  ASSERT_NE(task, nullptr);
+  ASSERT_TRUE(win::IsWindowVisible(task));
+  vwindow* a = open(vwindowDECO_TOP_LEVEL | 0x3F, {0, 0, 50, 50});
+  EXPECT_FALSE(win::IsWindowVisible(task));
+  vwindow* b = open(vwindowDECO_TOP_LEVEL | 0x3F, {60, 0, 50, 50});
+  close(a);
+  EXPECT_FALSE(win::IsWindowVisible(task));
+  close(b);
+  EXPECT_TRUE(win::IsWindowVisible(task));
+  EXPECT_NE(win::GetActiveWindow(), task);  // shown without activation
+  vwindowDestroy(a);
+  vwindowDestroy(b);
+}
+
+TEST_F(MSW, ClassesByIndex) {
+  vwindow* top = open(vwindowDECO_TOP_LEVEL | 0x3F, {0, 0, 80, 80});
+  vwindow* plain = open(0x3F, {0, 0, 20, 20}, top);
+  vwindow* saving = open(0x3F, {0, 0, 20, 20}, top, vwindowSAVE_BITS);
+  struct Row {
+    vwindow* w;
+    int index;
+    win::UINT style;
+    int extra;
+  };
+  const Row rows[] = {{top, 0, win::CS_OWNDC, 8},
+                      {plain, 1, win::CS_OWNDC, 0},
+                      {saving, 3, win::CS_OWNDC | win::CS_SAVEBITS, 0}};
+  char expected[64];
+  for (const Row& r : rows) {
+    std::snprintf(expected, sizeof expected, "_vwindowClass%x.%x", static_cast<unsigned>(r.index),
+                  static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(win::GetModuleHandleA(nullptr))));
+    EXPECT_EQ(_vwindowMSW().classNames[r.index], expected);
+    EXPECT_EQ(win::GetClassLongPtrA(r.w->native->hwnd, win::GCL_STYLE), r.style) << r.index;
+    EXPECT_EQ(win::GetClassLongPtrA(r.w->native->hwnd, win::GCL_CBWNDEXTRA), static_cast<win::ULONG_PTR>(r.extra));
+  }
+  EXPECT_TRUE(_vwindowMSW().classNames[2].empty());  // registered on first need
+  EXPECT_NE(win::GetMenu(top->native->hwnd), nullptr);  // a top-level window has a menu bar
+  EXPECT_EQ(vwindowGetMSWKind(top), vwindowMSW_KIND_TOP);
+  EXPECT_EQ(vwindowGetMSWKind(plain), vwindowMSW_KIND_PLAIN);
+  EXPECT_EQ(plain->native->parent, top->native->hwnd);
+  EXPECT_EQ(plain->native->flags & vwindowMSW_NO_OWNER, 0u);
+  EXPECT_EQ(top->native->flags, vwindowMSW_NEW);
+  close(saving);
+  close(plain);
+  close(top);
+  for (vwindow* w : {saving, plain, top}) vwindowDestroy(w);
+}
+
+TEST_F(MSW, StylesFromDecorationFlags) {
+  struct Row {
+    std::uint16_t decoration;
+    std::uint16_t flags;
+    win::DWORD style;
+    win::DWORD exStyle;
+  };
+  constexpr win::DWORD caption = win::WS_CLIPCHILDREN | win::WS_BORDER | win::WS_DLGFRAME | win::WS_SYSMENU;
+  const Row rows[] = {
+      {0x3F, 0, caption | win::WS_MINIMIZEBOX | win::WS_MAXIMIZEBOX | win::WS_THICKFRAME, 0},
+      {0x2, 0, caption, 0},
+      {0x200, vwindowMODAL, caption, win::WS_EX_DLGMODALFRAME},
+      {0x208, vwindowMODAL, caption | win::WS_THICKFRAME, 0},
+      {0x200, 0, caption, 0},
+      {0x800 | 0x2, 0, caption, win::WS_EX_TOOLWINDOW},
+      {0x1, 0, win::WS_POPUP, 0},
+  };
+  for (const Row& r : rows) {
+    vwindow* w = open(vwindowDECO_TOP_LEVEL | r.decoration, {0, 0, 30, 30}, nullptr, r.flags);
+    EXPECT_EQ(w->native->style, r.style) << std::hex << r.decoration;
+    EXPECT_EQ(w->native->exStyle, r.exStyle) << std::hex << r.decoration;
+    close(w);
+    vwindowDestroy(w);
+  }
+}
+
+TEST_F(MSW, AClosedSaveBitsPopupIsReusedByTheNextBarePopup) {
+  vwindow* top = open(vwindowDECO_TOP_LEVEL | 0x3F, {0, 0, 300, 300});
+  vwindow* menu = open(0, {10, 10, 40, 60}, top, vwindowSAVE_BITS);
+  win::HWND h = menu->native->hwnd;
+  EXPECT_EQ(menu->native->style, win::WS_POPUP);
+  EXPECT_EQ(menu->native->savedParent, vwindowGetRoot()->native->hwnd);
+  EXPECT_EQ(win::GetParent(h), top->native->hwnd);
+  close(menu);
+  EXPECT_TRUE(win::IsWindow(h));  // kept
+  EXPECT_EQ(win::GetParent(h), vwindowGetRoot()->native->hwnd);
+  vwindow* other = open(0, {50, 20, 30, 30}, top, vwindowSAVE_BITS);
+  EXPECT_EQ(other->native->hwnd, h);
+  EXPECT_EQ(win::GetParent(h), top->native->hwnd);
+  win::RECT r;
+  win::GetWindowRect(h, &r);
+  EXPECT_EQ(r.left, 50);
+  EXPECT_EQ(r.bottom - r.top, 30);
+  close(other);
+  close(top);
+  for (vwindow* w : {menu, other, top}) vwindowDestroy(w);
+}
+
+TEST_F(MSW, NativeTopCountsFromTheScreenBottom) {
+  int screen = vwindowMSWGetDisplay()->screenHeight;
+  vwindow* w = open(vwindowDECO_TOP_LEVEL | 0x3F, {30, 0, 120, 90});
+  win::RECT r;
+  win::GetWindowRect(w->native->hwnd, &r);
+  EXPECT_EQ(r.bottom, screen);
+  EXPECT_EQ(r.top, screen - 90);
+  EXPECT_EQ(r.left, 30);
+  vwindow* p = open(0x3F, {5, 200, 20, 10}, w);
+  win::GetWindowRect(p->native->hwnd, &r);
+  EXPECT_EQ(r.top, screen - 200 - 10);
+  close(p);
+  close(w);
+  vwindowDestroy(p);
+  vwindowDestroy(w);
+}
+
+TEST_F(MSW, GrabsStackAndHandTheCaptureDown) {
+  vwindow* a = open(vwindowDECO_TOP_LEVEL | 0x3F, {0, 0, 50, 50});
+  vwindow* b = open(vwindowDECO_TOP_LEVEL | 0x3F, {60, 0, 50, 50});
+  vwindow* closed = vwindowCreate();
+  std::string message;
+  EXPECT_EQ(raised([&] { vwindowGrab(closed); }, &message), &vexArgNotOpenClass);
+  EXPECT_EQ(raised([&] { vwindowUngrab(a); }, &message), &vexArgGrabClass);
+  EXPECT_EQ(message, "not grabbing");
+  vwindowGrab(a);
+  EXPECT_EQ(raised([&] { vwindowGrab(a); }, &message), &vexArgGrabClass);
+  EXPECT_EQ(message, "already grabbing");
+  vwindowGrab(b);
+  EXPECT_EQ(win::GetCapture(), b->native->hwnd);
+  EXPECT_EQ(vwindowMSWGetTopGrab(), b);
+  EXPECT_EQ(vwindowMSWGetCurrentModal(), b);
+  vwindowUngrab(b);
+  EXPECT_EQ(win::GetCapture(), a->native->hwnd);
+  EXPECT_EQ(vwindowMSWGetTopGrab(), a);
+  // A modal window that does not grab is not in the capture's way.
+  vwindowMSWBeginModal(b);
+  EXPECT_EQ(vwindowMSWGetCurrentModal(), b);
+  EXPECT_EQ(vwindowMSWGetTopGrab(), a);
+  EXPECT_EQ(raised([&] { vwindowGrab(b); }, &message), &vexArgGrabClass);
+  vwindowUngrab(a);
+  EXPECT_EQ(win::GetCapture(), nullptr);
+  vwindowMSWEndModal(b);
+  EXPECT_EQ(vwindowMSWGetCurrentModal(), nullptr);
+  // A button grab lasts for the press and puts things back.
+  vwindowMSWBeginModal(a);
+  vwindowMSWButtonGrab(a);
+  EXPECT_EQ(win::GetCapture(), a->native->hwnd);
+  vwindowMSWButtonRelease(a);
+  EXPECT_EQ(a->native->flags & (vwindowMSW_GRAB | vwindowMSW_MODAL), vwindowMSW_MODAL);
+  EXPECT_EQ(vwindowMSWGetCurrentModal(), a);
+  vwindowMSWEndModal(a);
+
+  vwindowBlockGrabs();
+  vwindowUnblockGrabs();
+  EXPECT_EQ(raised([&] { vwindowUnblockGrabs(); }, &message), &vexArgGrabClass);
+  EXPECT_EQ(message, "not grabbing");
+  close(b);
+  close(a);
+  for (vwindow* w : {a, b, closed}) vwindowDestroy(w);
+}
+
+TEST_F(MSW, PointerCountsFromTheBottomAndKeysNeedAnOpenWindow) {
+  vwindow* w = open(vwindowDECO_TOP_LEVEL | 0x3F, {100, 100, 200, 150});
+  win::POINT origin{0, 0};
+  win::ClientToScreen(w->native->hwnd, &origin);
+  win::SetCursorPos(origin.x + 7, origin.y + 20);
+  int x = 0, y = 0;
+  vwindowGetPointer(w, &x, &y);
+  EXPECT_EQ(x, 7);
+  EXPECT_EQ(y, 150 - 20 - 1);
+  EXPECT_EQ(vwindowGetPointerWindow(), w);
+  vwindowWarpPointer(w, 3, 0);
+  win::POINT p;
+  win::GetCursorPos(&p);
+  EXPECT_EQ(p.x, origin.x + 3);
+  EXPECT_EQ(p.y, origin.y + 149);
+  vwindowWarpPointer(nullptr, 2, 5);
+  win::GetCursorPos(&p);
+  EXPECT_EQ(p.y, origin.y + 144);
+
+  vrect area{0, 0, 10, 10}, moved{5, 5, 10, 10};
+  vobject* cursor = reinterpret_cast<vobject*>(w);  // compared, never used
+  EXPECT_TRUE(raisesArg([&] { vwindowRemoveCursorRect(w, cursor, &area); }));
+  vwindowAddCursorRect(w, cursor, &area);
+  vwindowMoveCursorRect(w, cursor, &area, &moved);
+  EXPECT_TRUE(raisesArg([&] { vwindowRemoveCursorRect(w, cursor, &area); }));
+  vwindowRemoveCursorRect(w, cursor, &moved);
+
+  const std::uint32_t key = 0x410002;
+  vname bound = vnameInternLiteral("Bound"), classBound = vnameInternLiteral("ClassBound");
+  EXPECT_EQ(vwindowLookupKeyBinding(w, key), nullptr);
+  vdictStore(vwindowMSWGetKeyDict(w), reinterpret_cast<const void*>(std::uintptr_t{key} + 1), bound);
+  EXPECT_EQ(vwindowLookupKeyBinding(w, key), bound);
+  vdictStore(vwindowClassOf(w)->keyBindings, reinterpret_cast<const void*>(std::uintptr_t{key} + 2), classBound);
+  EXPECT_EQ(vwindowLookupKeyBinding(w, key + 1), classBound);
+  vdictRemove(vwindowClassOf(w)->keyBindings, reinterpret_cast<const void*>(std::uintptr_t{key} + 2));
+  EXPECT_EQ(vwindowLookupKeyOverride(w, key), nullptr);
+  close(w);
+  std::string message;
+  EXPECT_EQ(raised([&] { vwindowLookupKeyBinding(w, key); }, &message), &vexArgNotOpenClass);
+  EXPECT_EQ(message, "Not Open");
+  vwindowDestroy(w);
+}
+
+TEST_F(MSW, PlacementAlignsTheFrameOnItsBase) {
+  vwindow* base = open(vwindowDECO_TOP_LEVEL | 0x3F, {100, 100, 400, 300});
+  vwindow* w = open(vwindowDECO_TOP_LEVEL | 0x3F, {0, 0, 100, 50});
+  vwindowPlace(w, base, 6, 14);  // centred both ways
+  EXPECT_EQ(w->rect.x, 250);
+  EXPECT_EQ(w->rect.y, 225);
+  win::RECT r;
+  win::GetWindowRect(w->native->hwnd, &r);
+  EXPECT_EQ(r.left, 250);
+  EXPECT_EQ(r.top, vwindowMSWGetDisplay()->screenHeight - 225 - 50);
+  close(w);
+  close(base);
+  vwindowDestroy(w);
+  vwindowDestroy(base);
+}
+
+}  // namespace
