@@ -9,7 +9,7 @@
 
 namespace win::internal {
 
-enum class HandleKind : std::uint8_t { window = 1, menu, hook, global, search, module, key, cursor, gdi };
+enum class HandleKind : std::uint8_t { window = 1, menu, hook, global, search, module, key, cursor, gdi, accel };
 
 template <class T>
 class HandleTable {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/user/internal.h"
+#include "platform/user/menu.h"
 
 namespace win {
 namespace internal {
@@ -59,7 +60,10 @@ void damageAfterResize(Window& w, LRESULT answer, const RECT& oldClient, const R
 
 }  // namespace
 
-RECT nonClientInsets(DWORD, DWORD, bool) { return {0, 0, 0, 0}; }
+RECT nonClientInsets(DWORD style, DWORD, bool menu) {
+  // Top-level windows have no frame here; a menu line is one row.
+  return {0, menu && !(style & WS_CHILD) ? GetSystemMetrics(SM_CYMENU) : 0, 0, 0};
+}
 
 bool askMinMax(HWND hwnd, MINMAXINFO& mmi) {
   Window* w = findWindow(hwnd);
@@ -160,6 +164,7 @@ BOOL setWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flag
   if (!(pos.flags & SWP_NOZORDER)) placeInOrder(*w, pos.hwndInsertAfter);
   windowsChanged();
   bool shownNow = (w->style & WS_VISIBLE) != 0;
+  if (shownNow && w->client.top > 0 && (!wasVisible || resized || (pos.flags & SWP_FRAMECHANGED))) markMenuLine(*w);
   if (w->parent && wasVisible && (!shownNow || !sameRect(oldRect, w->rect))) exposeParent(hwnd, oldRect, shownNow);
   syncSurface(*w);
   if (!wasVisible && (w->style & WS_VISIBLE)) {

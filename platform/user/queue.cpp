@@ -10,6 +10,7 @@
 
 #include "platform/backend/backend.h"
 #include "platform/user/internal.h"
+#include "platform/user/menu.h"
 
 namespace win {
 namespace {
@@ -191,7 +192,10 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT lo, UINT hi, UINT remove) {
       s.lastKeyCharacter = character;
     }
   }
-  if (!found) found = internal::takePaint(msg, hwnd, lo, hi);
+  if (!found) {
+    internal::paintMenuLines();  // the non-client part first, as WM_NCPAINT would
+    found = internal::takePaint(msg, hwnd, lo, hi);
+  }
   if (!found) found = takeTimer(msg, hwnd, lo, hi, take, now);
   if (!found) return 0;
   s.lastTime = msg->time;

@@ -7,6 +7,7 @@
 
 #include "platform/backend/backend.h"
 #include "platform/user/internal.h"
+#include "platform/user/menu.h"
 
 namespace win {
 
@@ -58,6 +59,8 @@ LRESULT CallWindowProcA(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LP
 LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   Window* w = findWindow(hwnd);
   if (!w) return 0;
+  if (LRESULT result; internal::menuDefault(hwnd, message, wParam, lParam, result)) return result;
+  if (!(w = findWindow(hwnd))) return 0;
   switch (message) {
     case WM_NCCREATE: {
       auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
@@ -90,9 +93,12 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_NCCALCSIZE: {
-      RECT in = internal::nonClientInsets(w->style, w->exStyle, w->menu != nullptr);
       RECT* r = wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0] : reinterpret_cast<RECT*>(lParam);
-      if (r) *r = {r->left + in.left, r->top + in.top, r->right - in.right, r->bottom - in.bottom};
+      if (!r) return 0;
+      RECT in = internal::nonClientInsets(w->style, w->exStyle, false);
+      // The menu line, laid out for the new width.
+      in.top += internal::menuLineHeight(*w, r->right - r->left);
+      *r = {r->left + in.left, r->top + in.top, r->right - in.right, std::max(r->top + in.top, r->bottom - in.bottom)};
       return 0;
     }
     case WM_NCHITTEST: {

@@ -1,5 +1,5 @@
-// Fixed system information, built-in cursors and icons, the pointer, the
-// system menu and the beep.
+// Fixed system information, built-in cursors and icons, the pointer and
+// the beep.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -157,13 +157,6 @@ BOOL SetCursorPos(int x, int y) {
   internal::pointerPosition() = {x, y};
   backend::Current().WarpPointer({x, y});
   return 1;
-}
-
-HMENU GetSystemMenu(HWND hwnd, BOOL) {
-  internal::Window* w = internal::checkWindow(hwnd);
-  if (!w) return nullptr;
-  if (!w->systemMenu) w->systemMenu = CreatePopupMenu();
-  return w->systemMenu;
 }
 
 namespace test {

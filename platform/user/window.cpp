@@ -6,6 +6,7 @@
 
 #include "platform/backend/backend.h"
 #include "platform/user/internal.h"
+#include "platform/user/menu.h"
 
 namespace win {
 namespace internal {
@@ -73,7 +74,9 @@ void release(HWND hwnd) {
   internal::dropSurface(*w);
   internal::forgetDamage(*w);
   internal::forgetWindowGraphics(hwnd);
-  if (w->systemMenu) DestroyMenu(w->systemMenu);
+  // A window's menus go with it.
+  if (internal::findMenu(w->systemMenu)) DestroyMenu(w->systemMenu);
+  if (!w->parent && internal::findMenu(w->menu)) DestroyMenu(w->menu);
   --w->windowClass->liveWindows;
   internal::windows().each([&](std::uintptr_t, Window& other) {
     if (other.owner == hwnd) other.owner = nullptr;

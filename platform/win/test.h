@@ -85,6 +85,10 @@ bool WritePng(const std::string& path, const Image& image);
 bool ReadPng(const std::string& path, Image& image);
 bool WindowPng(HWND hwnd, const std::string& path, bool whole = false);
 bool ScreenPng(const std::string& path);
+// Where a menu entry is on the screen: a title of the window's menu line,
+// or an entry of an open pop-up; false when it is not shown.
+bool MenuEntryRect(HWND owner, HMENU menu, int position, RECT* rect);
+
 // StretchDIBits refuses calls of more rows than this (0: no cap), as a
 // printer driver that bands would.
 void SetStretchDIBitsRowCap(int rows);

@@ -39,6 +39,7 @@ struct HRGN__;
 struct HPEN__;
 struct HFONT__;
 struct HPALETTE__;
+struct HACCEL__;
 using HWND = HWND__*;
 using HMENU = HMENU__*;
 using HINSTANCE = HINSTANCE__*;
@@ -54,6 +55,7 @@ using HRGN = HRGN__*;
 using HPEN = HPEN__*;
 using HFONT = HFONT__*;
 using HPALETTE = HPALETTE__*;
+using HACCEL = HACCEL__*;
 // Any drawing object: every kind above converts to it.
 using HGDIOBJ = void*;
 using HANDLE = void*;

@@ -78,7 +78,6 @@ HCURSOR LoadCursorA(HINSTANCE instance, const char* name);  // IDC_ARROW, IDC_WA
 HICON LoadIconA(HINSTANCE instance, const char* name);      // IDI_APPLICATION
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
-HMENU GetSystemMenu(HWND hwnd, BOOL revert);
 
 // Sending and default processing. A send to a window that died fails
 // without calling anything; procedures may destroy windows re-entrantly.
@@ -114,13 +113,121 @@ BOOL UnhookWindowsHookEx(HHOOK hook);
 LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam);
 BOOL CallMsgFilterA(MSG* msg, int code);
 
-// Menus: empty menus for now.
+// Menus. Entry text: "&x" marks x as the mnemonic, "&&" is an "&", and a
+// tab starts the accelerator column. A handle that is stale or of another
+// kind fails with ERROR_INVALID_MENU_HANDLE; a window's menu goes with it.
+inline constexpr UINT WM_CANCELMODE = 0x001F;
+inline constexpr UINT WM_DRAWITEM = 0x002B;
+inline constexpr UINT WM_MEASUREITEM = 0x002C;
+inline constexpr UINT WM_INITMENU = 0x0116;
+inline constexpr UINT WM_MENUSELECT = 0x011F;
+inline constexpr UINT WM_MENUCHAR = 0x0120;
+inline constexpr UINT WM_ENTERMENULOOP = 0x0211;
+inline constexpr UINT WM_EXITMENULOOP = 0x0212;
+inline constexpr WPARAM SC_SIZE = 0xF000;
+inline constexpr WPARAM SC_MOVE = 0xF010;
+inline constexpr WPARAM SC_MOUSEMENU = 0xF090;
+inline constexpr WPARAM SC_KEYMENU = 0xF100;
+inline constexpr WPARAM SC_TASKLIST = 0xF130;
+inline constexpr LRESULT HTSYSMENU = 3;
+inline constexpr LRESULT HTMENU = 5;
+inline constexpr UINT MF_BYCOMMAND = 0x0000;
+inline constexpr UINT MF_BYPOSITION = 0x0400;
+inline constexpr UINT MF_STRING = 0x0000;
+inline constexpr UINT MF_ENABLED = 0x0000;
+inline constexpr UINT MF_UNCHECKED = 0x0000;
+inline constexpr UINT MF_GRAYED = 0x0001;
+inline constexpr UINT MF_DISABLED = 0x0002;
+inline constexpr UINT MF_CHECKED = 0x0008;
+inline constexpr UINT MF_POPUP = 0x0010;
+inline constexpr UINT MF_MENUBARBREAK = 0x0020;
+inline constexpr UINT MF_MENUBREAK = 0x0040;
+inline constexpr UINT MF_HILITE = 0x0080;
+inline constexpr UINT MF_OWNERDRAW = 0x0100;
+inline constexpr UINT MF_RADIOCHECK = 0x0200;  // the check is a bullet
+inline constexpr UINT MF_SEPARATOR = 0x0800;
+inline constexpr UINT MF_DEFAULT = 0x1000;
+inline constexpr UINT MF_SYSMENU = 0x2000;
+inline constexpr UINT MF_MOUSESELECT = 0x8000;
+inline constexpr LRESULT MNC_IGNORE = 0, MNC_CLOSE = 1, MNC_EXECUTE = 2, MNC_SELECT = 3;
+
+inline constexpr UINT ODT_MENU = 1;
+inline constexpr UINT ODA_DRAWENTIRE = 0x0001;
+inline constexpr UINT ODA_SELECT = 0x0002;
+inline constexpr UINT ODS_SELECTED = 0x0001;
+inline constexpr UINT ODS_GRAYED = 0x0002;
+inline constexpr UINT ODS_DISABLED = 0x0004;
+inline constexpr UINT ODS_CHECKED = 0x0008;
+
+// WM_MEASUREITEM and WM_DRAWITEM of owner-drawn entries: itemID is the
+// command identifier (a pop-up entry's position), hwndItem the menu.
+struct MEASUREITEMSTRUCT {
+  UINT CtlType;
+  UINT CtlID;
+  UINT itemID;
+  UINT itemWidth;
+  UINT itemHeight;
+  ULONG_PTR itemData;
+};
+struct DRAWITEMSTRUCT {
+  UINT CtlType;
+  UINT CtlID;
+  UINT itemID;
+  UINT itemAction;
+  UINT itemState;
+  HWND hwndItem;
+  HDC hDC;
+  RECT rcItem;
+  ULONG_PTR itemData;
+};
+
 HMENU CreateMenu();
 HMENU CreatePopupMenu();
+// Destroys the menu and every pop-up it holds.
 BOOL DestroyMenu(HMENU menu);
+// Position -1 or past the end appends. With MF_POPUP the identifier is the
+// pop-up's handle; with MF_OWNERDRAW the text is the entry's data.
+BOOL InsertMenuA(HMENU menu, UINT position, UINT flags, UINT_PTR idNewItem, const char* newItem);
+BOOL ModifyMenuA(HMENU menu, UINT position, UINT flags, UINT_PTR idNewItem, const char* newItem);
+BOOL RemoveMenu(HMENU menu, UINT position, UINT flags);  // keeps a pop-up
+BOOL DeleteMenu(HMENU menu, UINT position, UINT flags);  // destroys it
+int GetMenuItemCount(HMENU menu);
+UINT GetMenuItemID(HMENU menu, int position);  // -1 for pop-ups
+HMENU GetSubMenu(HMENU menu, int position);
+// The state flags; for a pop-up its entry count in bits 8-15; -1 when absent.
+UINT GetMenuState(HMENU menu, UINT item, UINT flags);
+// Both answer the previous state, -1 when the entry is absent.
+UINT EnableMenuItem(HMENU menu, UINT item, UINT flags);
+DWORD CheckMenuItem(HMENU menu, UINT item, UINT flags);
+BOOL CheckMenuRadioItem(HMENU menu, UINT first, UINT last, UINT check, UINT flags);
+// The default entry is drawn bold; -1 clears it.
+BOOL SetMenuDefaultItem(HMENU menu, UINT item, UINT byPosition);
 BOOL SetMenu(HWND hwnd, HMENU menu);
 HMENU GetMenu(HWND hwnd);
+// Lays the menu line out again and repaints it.
+BOOL DrawMenuBar(HWND hwnd);
+// The window's own copy (Restore, Move, Size, Minimize, Maximize, Close,
+// Switch To); `revert` puts the standard one back and answers null.
+HMENU GetSystemMenu(HWND hwnd, BOOL revert);
+// Ends the menu tracking in progress.
 BOOL EndMenu();
+
+// Accelerator tables: entries of 6 bytes.
+inline constexpr BYTE FVIRTKEY = 0x01;
+inline constexpr BYTE FSHIFT = 0x04;
+inline constexpr BYTE FCONTROL = 0x08;
+inline constexpr BYTE FALT = 0x10;
+struct ACCEL {
+  BYTE fVirt;
+  WORD key;
+  WORD cmd;
+};
+static_assert(sizeof(ACCEL) == 6);
+HACCEL CreateAcceleratorTableA(const ACCEL* entries, int count);
+BOOL DestroyAcceleratorTable(HACCEL table);
+// A key press whose key and Shift, Ctrl and Alt state match an entry
+// becomes WM_COMMAND (high word 1) to the window; nonzero: consumed.
+int TranslateAcceleratorA(HWND hwnd, HACCEL table, MSG* msg);
 
 // Document windows: forwarded to the plain default processing for now.
 LRESULT DefFrameProcA(HWND hwnd, HWND client, UINT message, WPARAM wParam, LPARAM lParam);
