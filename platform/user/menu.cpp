@@ -132,6 +132,18 @@ bool makeItem(UINT flags, UINT_PTR idNewItem, const char* newItem, MenuItem& out
   return true;
 }
 
+// Sets the `mask` bits of an entry's state from `flags`; the previous
+// ones, or -1 when the entry is absent.
+UINT setState(HMENU menu, UINT item, UINT flags, UINT mask) {
+  int index = 0;
+  Menu* m = locate(menu, item, flags, index);
+  if (!m) return ~0u;
+  UINT& f = m->items[static_cast<std::size_t>(index)].flags;
+  UINT previous = f & mask;
+  f = (f & ~mask) | (flags & mask);
+  return previous;
+}
+
 BOOL removeEntry(HMENU menu, UINT position, UINT flags, bool destroyPopup) {
   int index = 0;
   HMENU holder = nullptr;
@@ -167,9 +179,16 @@ HMENU makeSystemMenu() {
   return h;
 }
 
-// A new menu line height changes the client area.
+// A menu line of another height moves the client area (WM_NCCALCSIZE,
+// then WM_MOVE and WM_SIZE); the line is painted again either way.
 void reframe(HWND hwnd) {
-  SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  internal::Window* w = internal::findWindow(hwnd);
+  if (!w) return;
+  RECT r = w->rect;
+  if (internal::menuLineHeight(*w, r.right - r.left) != w->client.top)
+    SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  if ((w = internal::findWindow(hwnd))) internal::markMenuLine(*w);
 }
 
 }  // namespace
@@ -262,25 +281,8 @@ UINT GetMenuState(HMENU menu, UINT item, UINT flags) {
   return state;
 }
 
-UINT EnableMenuItem(HMENU menu, UINT item, UINT flags) {
-  int index = 0;
-  Menu* m = locate(menu, item, flags, index);
-  if (!m) return ~0u;
-  UINT& f = m->items[static_cast<std::size_t>(index)].flags;
-  UINT previous = f & (MF_GRAYED | MF_DISABLED);
-  f = (f & ~(MF_GRAYED | MF_DISABLED)) | (flags & (MF_GRAYED | MF_DISABLED));
-  return previous;
-}
-
-DWORD CheckMenuItem(HMENU menu, UINT item, UINT flags) {
-  int index = 0;
-  Menu* m = locate(menu, item, flags, index);
-  if (!m) return ~0u;
-  UINT& f = m->items[static_cast<std::size_t>(index)].flags;
-  UINT previous = f & MF_CHECKED;
-  f = (f & ~MF_CHECKED) | (flags & MF_CHECKED);
-  return previous;
-}
+UINT EnableMenuItem(HMENU menu, UINT item, UINT flags) { return setState(menu, item, flags, MF_GRAYED | MF_DISABLED); }
+DWORD CheckMenuItem(HMENU menu, UINT item, UINT flags) { return setState(menu, item, flags, MF_CHECKED); }
 
 BOOL CheckMenuRadioItem(HMENU menu, UINT first, UINT last, UINT check, UINT flags) {
   int from = 0, to = 0, at = 0;
@@ -323,7 +325,6 @@ BOOL SetMenu(HWND hwnd, HMENU menu) {
   }
   w->menu = menu;
   reframe(hwnd);
-  if ((w = internal::findWindow(hwnd))) internal::markMenuLine(*w);
   return 1;
 }
 
@@ -338,10 +339,7 @@ BOOL DrawMenuBar(HWND hwnd) {
   internal::Window* w = internal::checkWindow(hwnd);
   if (!w) return 0;
   if (w->style & WS_CHILD) return 0;
-  int before = w->client.top;
-  int now = internal::menuLineHeight(*w, w->rect.right - w->rect.left);
-  if (now != before) reframe(hwnd);
-  if ((w = internal::findWindow(hwnd))) internal::markMenuLine(*w);
+  reframe(hwnd);
   return 1;
 }
 

@@ -8,7 +8,8 @@
 // row. Titles are drawn in COLOR_MENUTEXT on COLOR_MENU, the mnemonic
 // underlined, grayed ones embossed; the title highlighted from the
 // keyboard is raised by one pixel, the open one sunken with its label one
-// pixel down and right.
+// pixel down and right. An owner-drawn title is ODS_SELECTED while it is
+// highlighted, open or not.
 #include <algorithm>
 #include <map>
 
@@ -181,7 +182,7 @@ void paintMenuLine(HWND hwnd) {
     bool selected = state.selected == static_cast<int>(i);
     bool open = selected && state.open;
     if (item.flags & MF_OWNERDRAW) {
-      UINT itemState = (open ? ODS_SELECTED : 0) | (item.flags & MF_GRAYED ? ODS_GRAYED : 0) |
+      UINT itemState = (selected ? ODS_SELECTED : 0) | (item.flags & MF_GRAYED ? ODS_GRAYED : 0) |
                        (item.flags & MF_DISABLED ? ODS_DISABLED : 0);
       UINT id = (item.flags & MF_POPUP) ? static_cast<UINT>(i) : item.id;
       DRAWITEMSTRUCT di{ODT_MENU, 0, id, ODA_DRAWENTIRE, itemState, reinterpret_cast<HWND>(menu), dc, item.rect,

@@ -106,36 +106,283 @@ class MenuTrack : public WindowTest {
     std::vector<win::test::TraceEntry> mine;
     for (const auto& e : all)
       if (e.hwnd == frame && e.message != win::WM_PAINT && e.message != win::WM_ERASEBKGND) mine.push_back(e);
-    return win::test::FormatTrace(mine, Recorder::name);
+    return win::test::FormatTrace(mine, [&](win::HWND h) { return nameOf(h); });
+  }
+  // Windows by their names, menus as the frame knows them.
+  std::string nameOf(win::HWND h) {
+    const std::pair<win::HMENU, const char*> menus[] = {
+        {bar, "bar"}, {file, "file"}, {edit, "edit"}, {format, "format"}, {sys, "sys"}};
+    for (const auto& [m, n] : menus)
+      if (m && reinterpret_cast<win::HWND>(m) == h) return n;
+    return Recorder::name(h);
+  }
+  void expectTrace(const char* file, const std::string& trace) { EXPECT_EQ(trace, golden(file, trace)) << file; }
+
+  // The owner answers WM_MEASUREITEM with this size and draws with `draw`.
+  static inline win::SIZE ownerSize{};
+  static inline std::function<void(const win::DRAWITEMSTRUCT&)> ownerDraw;
+  static void ownerDrawn(int cx, int cy, std::function<void(const win::DRAWITEMSTRUCT&)> draw) {
+    ownerSize = {cx, cy};
+    ownerDraw = std::move(draw);
+    Recorder::action = [](win::HWND, win::UINT m, win::WPARAM, win::LPARAM lp) {
+      if (m == win::WM_MEASUREITEM) {
+        auto* mi = reinterpret_cast<win::MEASUREITEMSTRUCT*>(lp);
+        mi->itemWidth = static_cast<win::UINT>(ownerSize.cx);
+        mi->itemHeight = static_cast<win::UINT>(ownerSize.cy);
+      } else if (m == win::WM_DRAWITEM) {
+        ownerDraw(*reinterpret_cast<const win::DRAWITEMSTRUCT*>(lp));
+      }
+    };
   }
 
   win::HWND frame = nullptr;
-  win::HMENU bar = nullptr, file = nullptr, edit = nullptr, format = nullptr;
+  win::HMENU bar = nullptr, file = nullptr, edit = nullptr, format = nullptr, sys = nullptr;
   win::HHOOK hook = nullptr;
 };
 
 TEST_F(MenuTrack, ClickTitleMoveAndReleaseOnAnEntry) {
   makeFrame();
-  std::string t = run({[&] { pressTitle(0); },
-                       [&] { moveTo(centre(frame, file, 2)); },
-                       [&] { button(centre(frame, file, 2), false); }});
-  std::printf("%s", t.c_str());
+  static win::DWORD commandPos = 0;
+  Recorder::action = [](win::HWND, win::UINT m, win::WPARAM, win::LPARAM) {
+    if (m == win::WM_COMMAND) commandPos = win::GetMessagePos();
+  };
+  win::POINT exit{};
+  expectTrace("menu_click.trace", run({[&] { pressTitle(0); },
+                                       [&] { button(centre(frame, bar, 0), false); },  // the pop-up stays
+                                       [&] { moveTo(centre(frame, bar, 1)); },          // and follows the line
+                                       [&] { moveTo(centre(frame, edit, 1)); },
+                                       [&] { moveTo(centre(frame, bar, 0)); },
+                                       [&] { moveTo(exit = centre(frame, file, 2)); },
+                                       [&] { button(exit, true); },
+                                       [&] { button(exit, false); }}));
+  EXPECT_EQ(commandPos, static_cast<win::DWORD>(win::MAKELPARAM(exit.x, exit.y)));
+  EXPECT_EQ(win::GetMenuState(file, 2, win::MF_BYPOSITION) & win::MF_HILITE, 0u);
+  EXPECT_EQ(win::GetCapture(), nullptr);
 }
 
-TEST_F(MenuTrack, Look) {
+TEST_F(MenuTrack, AltAloneThenDownAndEnter) {
   makeFrame();
-  win::CheckMenuItem(edit, 1201, win::MF_CHECKED);
-  run({[&] { pressTitle(1); },
-       [&] { moveTo(centre(frame, edit, 2)); },
-       [&] { moveTo(centre(frame, format, 1)); },
+  expectTrace("menu_alt.trace", run({[&] {
+    key(win::VK_MENU, true);
+    key(win::VK_MENU, false);
+    tap(0x28);  // Down opens the title's pop-up on its first entry
+    tap(0x28);  // the separator is skipped
+    tap(0x0D);
+  }}));
+}
+
+TEST_F(MenuTrack, KeysWalkTitlesCascadesAndSkipGrayedChoices) {
+  makeFrame();
+  win::InsertMenuA(edit, ~0u, win::MF_BYPOSITION, 1202, "C&opy");
+  win::InsertMenuA(edit, ~0u, win::MF_BYPOSITION, 1203, "Paste &Over");  // "o" twice
+  expectTrace("menu_keys.trace", run({[&] {
+                                        tap(win::VK_F10);
+                                        tap(0x27);        // Right: to Edit, nothing open yet
+                                        tap(0x0D);        // Enter opens it on Undo (grayed)
+                                        tap(0x0D);        // a grayed entry is never chosen
+                                        tap(0x26);        // Up wraps to the last entry
+                                        tap('F', 'f');    // the cascade opens on Bold
+                                        tap(0x25);        // Left closes it again
+                                        tap(0x27);        // Right opens it
+                                        tap(0x1B);        // Escape closes one level
+                                        tap('O', 'o');    // two entries take "o": the first,
+                                        tap('O', 'o');    // then the next
+                                        tap('Q', 'q');    // none: WM_MENUCHAR, then a beep
+                                      },
+                                      [&] { tap(0x0D); }}));
+  EXPECT_EQ(win::test::BeepCount() > 0, true);
+}
+
+TEST_F(MenuTrack, EscapeTwiceClickOutsideAndEndMenu) {
+  makeFrame();
+  win::HWND other = make("other", win::WS_POPUP | win::WS_VISIBLE, nullptr, 600, 500, 50, 50);
+  pump();
+  win::SetActiveWindow(frame);
+  pump();
+  std::string trace = run({[&] { pressTitle(1); },
+                           [&] { button(centre(frame, bar, 1), false); },
+                           [&] { tap(0x1B); },  // the pop-up closes, the title stays highlighted
+                           [&] { tap(0x1B); },  // the menu mode ends
+                           [&] { pressTitle(0); },
+                           [&] { button(centre(frame, bar, 0), false); },
+                           [&] {  // a press outside every menu ends it and goes nowhere
+                             button({610, 510}, true);
+                             button({610, 510}, false);
+                           },
+                           [&] { pressTitle(0); },
+                           [&] { win::EndMenu(); },
+                           [&] {}});
+  expectTrace("menu_end.trace", trace);
+  EXPECT_EQ(win::IsWindow(other), 1);
+}
+
+TEST_F(MenuTrack, AltLetterOnAnOwnerDrawnBar) {
+  makeFrame();
+  // The framework's owner-drawn titles have no text: WM_MENUCHAR finds them.
+  win::ModifyMenuA(bar, 0, win::MF_BYPOSITION | win::MF_POPUP | win::MF_OWNERDRAW,
+                   reinterpret_cast<win::UINT_PTR>(file), reinterpret_cast<const char*>(std::uintptr_t{0xF11E}));
+  win::ModifyMenuA(bar, 1, win::MF_BYPOSITION | win::MF_POPUP | win::MF_OWNERDRAW,
+                   reinterpret_cast<win::UINT_PTR>(edit), reinterpret_cast<const char*>(std::uintptr_t{0xED17}));
+  static std::vector<std::string> drawn;
+  drawn.clear();
+  ownerDrawn(30, 17, [](const win::DRAWITEMSTRUCT& di) {
+    drawn.push_back(std::to_string(di.itemID) + (di.itemState & win::ODS_SELECTED ? " selected" : "") + " " +
+                    std::to_string(di.rcItem.left) + "-" + std::to_string(di.rcItem.right));
+  });
+  Recorder::answers[win::WM_MENUCHAR] = 0x20001;  // execute position 1
+  win::DrawMenuBar(frame);
+  pump();
+  EXPECT_EQ(drawn, (std::vector<std::string>{"0 0-42", "1 42-84"}));  // 30 and the check column
+  drawn.clear();
+  expectTrace("menu_ownerdrawn.trace", run({[&] {
+                                              key(win::VK_MENU, true);
+                                              tap('E', 'e');
+                                              key(win::VK_MENU, false);
+                                            },
+                                            [&] { tap(0x1B); },
+                                            [&] { tap(0x1B); }}));
+  ASSERT_GE(drawn.size(), 4u);
+  EXPECT_EQ(drawn[1], "1 selected 42-84");
+  EXPECT_EQ(drawn.back(), "1 42-84");
+}
+
+TEST_F(MenuTrack, SystemMenuFromAltSpace) {
+  makeFrame();
+  sys = win::GetSystemMenu(frame, false);
+  Recorder::answers[win::WM_CLOSE] = 0;  // the window stays for the test
+  win::SetCursorPos(100, 120);
+  expectTrace("menu_system.trace", run({[&] {
+    key(win::VK_MENU, true);
+    tap(0x20, ' ');
+    key(win::VK_MENU, false);
+    tap(0x26);  // Up from Restore wraps to Switch To
+    tap(0x26);
+    tap(0x0D);
+  }}));
+  win::RECT r{};
+  EXPECT_FALSE(win::test::MenuEntryRect(frame, sys, 0, &r));  // closed again
+}
+
+TEST_F(MenuTrack, TheLoopPassesEveryMessageToTheMessageFilter) {
+  makeFrame();
+  static int seen = 0, escapes = 0;
+  seen = escapes = 0;
+  hook = win::SetWindowsHookA(win::WH_MSGFILTER, [](int code, win::WPARAM, win::LPARAM lp) -> win::LRESULT {
+    auto* m = reinterpret_cast<win::MSG*>(lp);
+    if (code != win::MSGF_MENU) return 0;
+    ++seen;
+    // A filter that takes a message keeps it from the menu.
+    bool escape = m->message == win::WM_KEYDOWN && m->wParam == 0x1B;
+    escapes += escape;
+    return escape ? 1 : 0;
+  });
+  bool stillOpen = false;
+  run({[&] { pressTitle(0); }, [&] { tap(0x1B); },
        [&] {
-         win::test::Image s = win::test::ScreenImage();
-         win::test::Image c{360, 260, {}};
-         for (int y = 0; y < 260; ++y)
-           for (int x = 0; x < 360; ++x) c.px.push_back(s.px[std::size_t((y + 20) * s.width + x + 30)]);
-         win::test::WritePng("/tmp/menus_look.png", c);
+         win::RECT r{};
+         stillOpen = win::test::MenuEntryRect(frame, file, 0, &r);
+         win::SendMessageA(frame, win::WM_CANCELMODE, 0, 0);
+       },
+       [&] {}});
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(escapes, 1);
+  EXPECT_GT(seen, 3);
+  win::RECT r{};
+  EXPECT_FALSE(win::test::MenuEntryRect(frame, file, 0, &r));
+}
+
+TEST_F(MenuTrack, TheMenuLineTakesRowsAboveTheClientArea) {
+  frame = make("frame", win::WS_OVERLAPPEDWINDOW, nullptr, 40, 30, 200, 150);
+  bar = win::CreateMenu();
+  win::SetMenu(frame, bar);
+  win::ShowWindow(frame, win::SW_SHOW);
+  pump();
+  auto clientHeight = [&] {
+    win::RECT c{};
+    win::GetClientRect(frame, &c);
+    return c.bottom;
+  };
+  EXPECT_EQ(clientHeight(), 150);  // an empty bar takes no line
+  static win::LPARAM lastSize = 0;
+  Recorder::action = [](win::HWND, win::UINT m, win::WPARAM, win::LPARAM lp) {
+    if (m == win::WM_SIZE) lastSize = lp;
+  };
+  win::InsertMenuA(bar, ~0u, win::MF_BYPOSITION, 1, "&One");
+  win::DrawMenuBar(frame);
+  EXPECT_EQ(clientHeight(), 150 - 19);
+  EXPECT_EQ(lastSize, win::MAKELPARAM(200, 131));
+  win::RECT adjusted{0, 0, 200, 131};
+  win::AdjustWindowRectEx(&adjusted, win::WS_OVERLAPPEDWINDOW, 1, 0);
+  EXPECT_EQ(adjusted.bottom - adjusted.top, 150);
+  win::POINT inLine{60, 40}, inClient{60, 60};
+  EXPECT_EQ(win::SendMessageA(frame, win::WM_NCHITTEST, 0, win::MAKELPARAM(inLine.x, inLine.y)), win::HTMENU);
+  EXPECT_EQ(win::SendMessageA(frame, win::WM_NCHITTEST, 0, win::MAKELPARAM(inClient.x, inClient.y)), win::HTCLIENT);
+  // Titles that do not fit wrap onto more rows; a wider window takes them back.
+  for (const char* t : {"Second", "Third", "Fourth", "Fifth"}) win::InsertMenuA(bar, ~0u, win::MF_BYPOSITION, 2, t);
+  win::DrawMenuBar(frame);
+  EXPECT_EQ(clientHeight(), 150 - 38);
+  win::MoveWindow(frame, 40, 30, 400, 150, 1);
+  EXPECT_EQ(clientHeight(), 150 - 19);
+  win::SetMenu(frame, nullptr);
+  EXPECT_EQ(clientHeight(), 150);
+  win::DestroyMenu(bar);
+}
+
+win::test::Image screenPart(int left, int top, int width, int height) {
+  win::test::Image s = win::test::ScreenImage(), part{width, height, {}};
+  for (int y = top; y < top + height; ++y)
+    for (int x = left; x < left + width; ++x) part.px.push_back(s.px[static_cast<std::size_t>(y * s.width + x)]);
+  return part;
+}
+
+TEST_F(MenuTrack, TheLineAndAnOpenPopupMatchTheirStoredPngs) {
+  makeFrame();
+  win::HMENU look = win::CreatePopupMenu(), recent = win::CreatePopupMenu();
+  win::InsertMenuA(recent, ~0u, win::MF_BYPOSITION, 1500, "&1 a.cmd");
+  struct Entry {
+    win::UINT flags;
+    win::UINT_PTR id;
+    const char* text;
+  } entries[] = {
+      {0, 1400, "&New\tCtrl+N"},
+      {win::MF_CHECKED, 1401, "&Open...\tCtrl+O"},
+      {win::MF_SEPARATOR, 0, nullptr},
+      {0, 1402, "&Small"},
+      {0, 1403, "&Medium"},
+      {0, 1404, "&Large"},
+      {win::MF_SEPARATOR, 0, nullptr},
+      {win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(recent), "&Recent"},
+      {win::MF_GRAYED, 1405, "&Print\tCtrl+P"},
+      {win::MF_OWNERDRAW, 1406, reinterpret_cast<const char*>(std::uintptr_t{7})},
+      {win::MF_MENUBARBREAK, 1407, "Column &2"},
+      {win::MF_DISABLED | win::MF_GRAYED | win::MF_CHECKED, 1408, "Fish && Chips"},
+  };
+  for (const Entry& e : entries) win::InsertMenuA(look, ~0u, win::MF_BYPOSITION | e.flags, e.id, e.text);
+  win::CheckMenuRadioItem(look, 3, 5, 4, win::MF_BYPOSITION);
+  win::SetMenuDefaultItem(look, 0, 1);
+  win::InsertMenuA(bar, ~0u, win::MF_BYPOSITION | win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(look), "&Look");
+  win::HMENU gray = win::CreatePopupMenu();
+  win::InsertMenuA(bar, ~0u, win::MF_BYPOSITION | win::MF_POPUP | win::MF_GRAYED, reinterpret_cast<win::UINT_PTR>(gray),
+                   "&Window");
+  win::DrawMenuBar(frame);
+  ownerDrawn(50, 20, [](const win::DRAWITEMSTRUCT& di) {
+    win::HBRUSH b = win::CreateSolidBrush(di.itemState & win::ODS_SELECTED ? win::RGB(0, 128, 0) : win::RGB(255, 255, 0));
+    win::RECT r{di.rcItem.left + 2, di.rcItem.top + 2, di.rcItem.right - 2, di.rcItem.bottom - 2};
+    win::FillRect(di.hDC, &r, b);
+    win::DeleteObject(b);
+  });
+  pump();
+  win::RECT wr{};
+  win::GetWindowRect(frame, &wr);
+  EXPECT_TRUE(test_support::MatchesPng(win::test::WindowImage(frame, true), std::string(PLATFORM_GOLDEN) + "/menu_line.png"));
+  win::test::Image open;
+  run({[&] { pressTitle(2); },
+       [&] { moveTo(centre(frame, look, 1)); },
+       [&] {
+         open = screenPart(wr.left, wr.top, 340, 260);
          win::EndMenu();
        }});
+  EXPECT_TRUE(test_support::MatchesPng(open, std::string(PLATFORM_GOLDEN) + "/menu_popup.png"));
 }
 
 }  // namespace
