@@ -204,3 +204,32 @@ void vwindowMSWMoveResize(vwindow* w);
 void vwindowMSWAttributeChanged(vwindow* w, int kind);
 void vwindowMSWSetFocus(vwindow* w, int on);
 void vwindowMSWGetMinMax(vwindow* w, win::MINMAXINFO* info);
+
+// ---- Registrations of the look-and-feel. Each row registration replaces a
+// row of the same key and is applied at once: the current application
+// reloads its preferences from level 6, then every refresh class and its
+// subclasses get their class-name hook called.
+// Scheme index -> system colour index, under "Colors".
+void vwindowMSWRegisterSysColor(int scheme, int sysColor);
+// Per class, under "Classes" / class; a negative index writes the colour
+// store's placeholder.
+void vwindowMSWRegisterClassSysColor(vname cls, int scheme, int sysColor);
+// Per class "Font": 0 icon title, 1 menu, 2 message, 3 status; negative: the
+// font store's placeholder.
+void vwindowMSWRegisterClassSysFont(vname cls, int font);
+void vwindowMSWRegisterRefreshClass(vclass* cls);
+// Fixed colours (16-bit red, green, blue triples) in place of the system
+// colours of the same index; system colours are no longer tracked.
+void vwindowMSWSetColorTable(const std::uint16_t* rgb, int count);
+// The graphics' name for the same call.
+void vwindowMSWSetSysColorTable(const std::uint16_t* rgb, int count);
+// After the system's colours or fonts changed: applies the registrations
+// again when a kept value differs; answers whether one did.
+int vwindowMSWSysColorsChanged();
+int vwindowMSWSystemFontsChanged();
+// Whether the font is the kept system font of the index (0-3).
+int vwindowMSWIsSystemFont(vfont* font, int index);
+// The font store: "Array" of the four system fonts' descriptions, "Tag" 0.
+vresource vwindowMSWGetFontStore();
+// The point size of the system font ("system_font").
+int vwindowMSWSystemFontPointSize();

@@ -51,6 +51,10 @@ vwindowMSWState& _vwindowMSW();
 
 // The state record is shared; these say what the layer's version tests read.
 bool _vwindowMSWOldSystem();  // before version 4 and not NT
+int _vwindowMSWMajorVersion();
+// The current application, or the default one while it is being made.
+struct vapplication;
+vapplication* _vwindowMSWApplication();
 
 // Registry (msw_registry.cpp).
 void _vwindowMSWCreateRegistry(std::size_t minimum);
@@ -81,6 +85,12 @@ void _vwindowMSWFillSlots(vwindowClassRec* c);
 void _vwindowMSWStartPalette();
 void _vwindowMSWStartFonts();
 void _vwindowMSWFreeGraphics();
+
+// Registrations (msw_register.cpp): level 6's system colours and fonts.
+void _vwindowMSWWriteRegistrations();
+void _vwindowMSWFreeRegistrations();
+// The point size of a Windows font on the screen.
+int _vwindowMSWPointSize(const win::LOGFONTA& font);
 
 // For tests: the version the layer takes the system for (0: the real
 // one), and the shutdown the exit handler runs.

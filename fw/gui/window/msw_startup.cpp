@@ -103,7 +103,7 @@ void findEntryPoints() {
 // ---- Step 5: the root window ---------------------------------------------------------
 
 void rootTitle(char* out, std::size_t size) {
-  vname name = vapplicationGetCurrent()->name;
+  vname name = _vwindowMSWApplication()->name;
   if (name && *name) {
     std::snprintf(out, size, "%s", name);
     return;
@@ -246,6 +246,13 @@ bool _vwindowMSWOldSystem() {
 }
 
 void _vwindowMSWSetVersion(win::DWORD v) { versionOverride = v; }
+int _vwindowMSWMajorVersion() { return majorOf(version()); }
+
+vapplication* _vwindowMSWApplication() {
+  // While the default application is being made it is not current yet.
+  vapplication* app = vapplicationGetCurrent();
+  return app ? app : vapplicationGetDefault();
+}
 void _vwindowMSWShutdown() { shutdown(); }
 
 void vwindowMSWStartup() {

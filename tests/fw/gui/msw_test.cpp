@@ -327,3 +327,108 @@ TEST_F(MSW, PlacementAlignsTheFrameOnItsBase) {
 }
 
 }  // namespace
+
+// ---- Document windows, over a stand-in multiple-document client ----------------------
+
+namespace {
+
+struct ClientLog {
+  win::MDICREATESTRUCTA last{};
+  bool refuse = false;
+  int destroyed = 0;
+};
+ClientLog clientLog;
+
+win::LRESULT clientProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
+  if (message == win::WM_MDICREATE) {
+    auto* mc = reinterpret_cast<win::MDICREATESTRUCTA*>(lParam);
+    clientLog.last = *mc;
+    if (clientLog.refuse) return 0;
+    // The framework and the child see messages before the handle returns.
+    EXPECT_NE(vwindowMSWGetCreatingWindow(), nullptr);
+    win::HWND child = win::CreateWindowExA(0, mc->szClass, mc->szTitle, win::WS_CHILD | win::WS_VISIBLE, mc->x, mc->y,
+                                           mc->cx, mc->cy, hwnd, nullptr, win::GetModuleHandleA(nullptr), nullptr);
+    return reinterpret_cast<win::LRESULT>(child);
+  }
+  if (message == win::WM_MDIDESTROY) {
+    ++clientLog.destroyed;
+    win::DestroyWindow(reinterpret_cast<win::HWND>(wParam));
+    return 0;
+  }
+  return win::DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+struct Documents : MSWFixture {
+  vwindow* frame = nullptr;
+  vwindow* middle = nullptr;
+  win::HWND client = nullptr;
+  void SetUp() override {
+    MSWFixture::SetUp();
+    clientLog = {};
+    win::WNDCLASSA wc{};
+    wc.lpfnWndProc = clientProc;
+    wc.hInstance = win::GetModuleHandleA(nullptr);
+    wc.lpszClassName = "mswTestClient";
+    win::RegisterClassA(&wc);
+    frame = open(vwindowDECO_TOP_LEVEL | 0x3F, {50, 50, 400, 300});
+    client = win::CreateWindowExA(0, "mswTestClient", "", win::WS_CHILD | win::WS_VISIBLE, 0, 0, 400, 300,
+                                  frame->native->hwnd, nullptr, wc.hInstance, nullptr);
+    vwindowSetMSWMDIClient(frame, client, 7);
+    middle = open(0x3F, {0, 0, 10, 10}, frame);  // a plain window between the two
+  }
+  void TearDown() override {
+    close(middle);
+    close(frame);
+    vwindowDestroy(middle);
+    vwindowDestroy(frame);
+    win::UnregisterClassA("mswTestClient", win::GetModuleHandleA(nullptr));
+  }
+};
+
+TEST_F(Documents, ADocumentBelongsToItsNearestTopLevelAncestor) {
+  EXPECT_EQ(vwindowGetMSWMDIClient(frame), client);
+  EXPECT_EQ(reinterpret_cast<win::HWND>(win::GetWindowLongPtrA(frame->native->hwnd, 0)), client);
+  vwindow* doc = open(vwindowDECO_DOCUMENT | 0x3F, {20, 30, 100, 80}, middle, vwindowMAXIMIZED);
+  ASSERT_NE(doc->native, nullptr);
+  EXPECT_EQ(vwindowGetMSWKind(doc), vwindowMSW_KIND_DOCUMENT);
+  EXPECT_EQ(doc->native->procKind, vwindowMSW_PROC_MDI_CHILD);
+  EXPECT_EQ(win::GetParent(doc->native->hwnd), client);
+  EXPECT_EQ(vwindowMSWGetCreatingWindow(), nullptr);
+  // The insets are those of the document frame: the style with WS_CHILD.
+  win::RECT r{0, 0, 100, 80};
+  win::AdjustWindowRectEx(&r, doc->native->style | win::WS_CHILD, 0, doc->native->exStyle);
+  EXPECT_EQ(doc->native->insetLeft, -r.left);
+  EXPECT_EQ(doc->native->insetTop, -r.top);
+  EXPECT_EQ(doc->native->insetRight, r.right - 100);
+  EXPECT_EQ(doc->native->insetBottom, r.bottom - 80);
+  // Placed from the client's bottom; a maximized one asks one pixel less.
+  EXPECT_EQ(clientLog.last.y, 300 - 30 - 80 - doc->native->insetTop);
+  EXPECT_EQ(clientLog.last.cy, r.bottom - r.top - 1);
+  close(doc);
+  EXPECT_EQ(clientLog.destroyed, 1);
+  vwindowDestroy(doc);
+
+  // A bare document's style has the sign bit: widened to all bits.
+  vwindow* bare = open(vwindowDECO_DOCUMENT, {0, 0, 30, 30}, frame);
+  EXPECT_EQ(clientLog.last.style, 0xFFFFFFFFu);
+  close(bare);
+  vwindowDestroy(bare);
+}
+
+TEST_F(Documents, AFailedCreationLeavesNothingBehind) {
+  clientLog.refuse = true;
+  vwindow* doc = vwindowCreate();
+  doc->decoration = vwindowDECO_DOCUMENT | 0x3F;
+  doc->parent = frame;
+  EXPECT_EQ(raised([&] { vwindowMSWRegisterClass(doc); }), &vexReturnNullClass);
+  EXPECT_EQ(doc->native, nullptr);
+  EXPECT_EQ(vwindowMSWGetCreatingWindow(), nullptr);
+  EXPECT_EQ(_vwindowMSW().topLevelCount, 1);
+  clientLog.refuse = false;
+  vwindowMSWRegisterClass(doc);  // and a later try works
+  EXPECT_NE(doc->native, nullptr);
+  vwindowMSWCloseNative(doc);
+  vwindowDestroy(doc);
+}
+
+}  // namespace
