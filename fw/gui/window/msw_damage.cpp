@@ -8,6 +8,7 @@
 #include "fw/gui/graphics/rect.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw_internal.h"
+#include "fw/gui/window/mswgdi.h"
 
 namespace {
 
@@ -181,18 +182,12 @@ int strips(const vrect& r, int dx, int dy, vrect out[2]) {
 
 // The uncovered area the native scroll reported, in framework rectangles.
 int coveredSources(vwindow* w, win::HRGN region, const win::RECT& bounds, vrect** out) {
-  win::DWORD size = win::GetRegionData(region, 0, nullptr);
-  if (size) {
-    auto* data = static_cast<win::RGNDATA*>(vmemAlloc(size));
-    if (win::GetRegionData(region, size, data) == size) {
-      auto* rects = reinterpret_cast<const win::RECT*>(data->Buffer);
-      int n = static_cast<int>(data->rdh.nCount);
-      *out = vrectCreateList(n);
-      for (int i = 0; i < n; ++i) (*out)[i] = toFramework(w, rects[i]);
-      vmemFree(data);
-      return n;
-    }
-    vmemFree(data);
+  if (const win::RGNDATA* data = vwindowMSWGetRegionData(region, nullptr)) {
+    auto* rects = reinterpret_cast<const win::RECT*>(data->Buffer);
+    int n = static_cast<int>(data->rdh.nCount);
+    *out = vrectCreateList(n);
+    for (int i = 0; i < n; ++i) (*out)[i] = toFramework(w, rects[i]);
+    return n;
   }
   *out = vrectCreateList(1);
   (*out)[0] = toFramework(w, bounds);
@@ -211,10 +206,10 @@ void scroll(vwindow* w, const vrect* area, int dx, int dy, int flags) {
   win::HRGN uncovered = nullptr;
   win::RECT bounds{};
   if (nonEmpty(destination)) {
-    // The window's context and the region come from the device-context
-    // half of the layer once it is built.
+    // The window's own context until the window contexts of the
+    // device-context half are built.
     win::HDC dc = win::GetDC(n->hwnd);
-    uncovered = win::CreateRectRgn(0, 0, 0, 0);
+    uncovered = vwindowMSWCreateRectRgn(0, 0, 0, 0);
     win::RECT native = toNative(w, r);
     win::ScrollDC(dc, dx, -dy, &native, &native, uncovered, &bounds);
     win::ReleaseDC(n->hwnd, dc);

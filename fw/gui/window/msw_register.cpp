@@ -10,6 +10,7 @@
 #include "fw/data/vresource.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw_internal.h"
+#include "fw/gui/window/mswgdi.h"
 
 namespace {
 
@@ -330,9 +331,9 @@ vresource vwindowMSWGetFontStore() {
 
 int _vwindowMSWPointSize(const win::LOGFONTA& lf) {
   win::HFONT f = win::CreateFontIndirectA(&lf);
-  win::HDC dc = win::CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+  win::HDC dc = vwindowMSWAcquireCachedDC(0);
   int points = 0;
-  if (f && dc) {
+  if (f) {
     win::HGDIOBJ old = win::SelectObject(dc, f);
     win::TEXTMETRICA tm{};
     if (win::GetTextMetricsA(dc, &tm)) {
@@ -341,7 +342,7 @@ int _vwindowMSWPointSize(const win::LOGFONTA& lf) {
     }
     win::SelectObject(dc, old);
   }
-  if (dc) win::DeleteDC(dc);
+  vwindowMSWReleaseCachedDC(dc);
   if (f) win::DeleteObject(f);
   return points;
 }

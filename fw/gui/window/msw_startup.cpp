@@ -8,6 +8,7 @@
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw_internal.h"
+#include "fw/gui/window/mswgdi.h"
 
 namespace {
 
@@ -57,16 +58,13 @@ void readDisplay(win::HDC dc) {
 }
 
 void readDisplayFacts() {
-  // The display context comes from the DC cache once it is built; until
-  // then a display context of its own, deleted at once.
-  win::HDC dc = win::CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-  if (!dc) raise(&vexReturnNullClass, "No Windows resources (DC)");
+  win::HDC dc = vwindowMSWAcquireCachedDC(0);
   vexGuard([&] { readDisplay(dc); },
            [&](vexHandler&) {
-             win::DeleteDC(dc);
+             vwindowMSWReleaseCachedDC(dc);
              _vexGenerate(nullptr, vexEnd);
            });
-  win::DeleteDC(dc);
+  vwindowMSWReleaseCachedDC(dc);
   state.display.imageDepth = imageDepthClass(state.display.depth);
 }
 
@@ -136,6 +134,7 @@ void buildRoot() {
   n->nativeKind = vwindowMSW_KIND_PLAIN;
   root->native = n;
   state.display.mainWindow = hwnd;
+  _vwindowMSWGetGdiSetup()->rootWindow = hwnd;
   _vwindowMSWRegister(root);
 }
 
@@ -157,7 +156,7 @@ void runSteps() {
   // 1.
   state.arrow = win::LoadCursorA(nullptr, win::IDC_ARROW);
   state.wait = win::LoadCursorA(nullptr, win::IDC_WAIT);
-  state.destroyMessage = win::RegisterWindowMessageA("_vwindowMSWDestroyCachedObjects");
+  state.destroyMessage = vwindowMSWDestroyCachedObjectsMessage();
   // 2.
   readDisplayFacts();
   // 3. The object caches are the graphics layer's to create.
@@ -165,6 +164,12 @@ void runSteps() {
   if (prefOn("badcreatedibitmap")) state.badCreateDIBitmap = true;
   if (prefOn("nobadcreatedibitmap")) state.badCreateDIBitmap = false;
   findEntryPoints();
+  vwindowMSWGdiSetup* gdi = _vwindowMSWGetGdiSetup();
+  gdi->palette = nullptr;
+  gdi->imageDepth = state.display.imageDepth;
+  gdi->oldSystem = _vwindowMSWOldSystem();
+  gdi->bitmapWorkaround = state.badCreateDIBitmap;
+  gdi->auxLibrary = state.aux;
   // 4.
   state.nativeCapture = !prefOn("nograb");
   state.modalGrab = prefOn("modalgrab");
@@ -187,6 +192,7 @@ void runSteps() {
 // ---- Shutdown ----------------------------------------------------------------------------
 
 void freeLibraries() {
+  _vwindowMSWGetGdiSetup()->auxLibrary = nullptr;
   if (state.user32) win::FreeLibrary(state.user32);
   if (state.aux) win::FreeLibrary(state.aux);
   state.user32 = state.aux = nullptr;
@@ -222,18 +228,25 @@ void shutdown() {
   state.modalCount = state.modalCapacity = 0;
   state.currentModal = nullptr;
   state.grabBlocks = 0;
-  _vwindowMSWUnregisterClasses();
+  _vwindowMSWGetGdiSetup()->rootWindow = nullptr;
+  // Everything goes, even after a step that fails; the first failure is
+  // raised at the end.
+  bool rootClassFailed = false;
+  bool classesOk = vexTry(_vwindowMSWUnregisterClasses);
   if (!state.rootClassName.empty()) {
-    bool ok = win::UnregisterClassA(state.rootClassName.c_str(), state.instance);
+    rootClassFailed = !win::UnregisterClassA(state.rootClassName.c_str(), state.instance);
     state.rootClassName.clear();
-    if (!ok) raise(&vexModuleStateClass, "can't unregister the root window class");
   }
+  bool dcsOk = vexTry(_vwindowMSWDestroyDCRegistry);
+  vwindowMSWDestroyCachedObjects(1);
   freeLibraries();
   _vwindowMSWFreeGraphics();
   state.topLevelCount = 0;
   state.pendingUpdates = 0;
   state.creating = nullptr;
   state.started = false;
+  if (!classesOk || rootClassFailed) raise(&vexModuleStateClass, "can't unregister a window class");
+  if (!dcsOk) raise(&vexReturnNullClass, "DeleteDC failed", "destroyMSWDCRegistry");
 }
 
 }  // namespace

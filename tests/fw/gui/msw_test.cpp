@@ -9,6 +9,7 @@
 #include "fw/core/sys.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw_internal.h"
+#include "fw/gui/window/mswgdi.h"
 #include "platform/win/test.h"
 #include "tests/fw/gui/msw_fixture.h"
 #include "tests/fw/gui/raises.h"
@@ -39,6 +40,11 @@ TEST_F(MSW, StartupReadsTheDisplayAndBuildsTheRoot) {
   EXPECT_EQ(_vwindowMSW().rootClassName.rfind("_vwindowClassRoot.", 0), 0u);
   win::WNDCLASSA wc{};
   EXPECT_TRUE(win::GetClassInfoA(win::GetModuleHandleA(nullptr), _vwindowMSW().rootClassName.c_str(), &wc));
+  // The display context came from the cache and went back to it.
+  EXPECT_GE(_vwindowMSWGetDCCacheInfo().cached, 1);
+  EXPECT_EQ(_vwindowMSWGetDCCacheInfo().handedOut, 0);
+  EXPECT_EQ(_vwindowMSWGetGdiSetup()->rootWindow, root->native->hwnd);
+  EXPECT_EQ(_vwindowMSWGetGdiSetup()->imageDepth, 24);
   EXPECT_NE(_vwindowMSW().endMenu, nullptr);  // USER32 on this system
   EXPECT_FALSE(_vwindowMSW().badCreateDIBitmap);
 }
@@ -52,6 +58,7 @@ TEST_F(MSW, ShutdownForgetsWindowsAndAStartupComesBack) {
   EXPECT_FALSE(win::IsWindow(h));
   EXPECT_EQ(vwindowFindFromMSWWindow(h), nullptr);
   EXPECT_FALSE(vwindowMSWIsStarted());
+  EXPECT_EQ(_vwindowMSWGetDCCacheInfo().cached, 0);
   w->flags &= ~vwindowOPEN;
   vwindowEnsureStartupAlt();
   EXPECT_EQ(vwindowMSWGetStartupCount(), count + 1);
