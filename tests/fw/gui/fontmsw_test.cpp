@@ -149,6 +149,21 @@ TEST_F(FontDevice, SizesWithoutANativeFontAreMeasuredThroughAWholeOne) {
   const win::TEXTMETRICA& tm = vfontMSWGetFontRecord(twelve, nullptr)->metrics;
   EXPECT_NEAR(px(box.y), -tm.tmDescent / 2.0, 1e-3);
   EXPECT_NEAR(px(box.width), tm.tmMaxCharWidth, 1e-3);
+
+  // A face of another device (a printer's) draws with the nearest Windows
+  // face at its size: its face word "roman" keeps the serif faces, and the
+  // default description prefers Times among them.
+  int printer = vfontAllocDevice();
+  vfontFamily* palatino = vfontRegisterFamily(vnameInternLiteral("Palatino"), vnameInternLiteral("Adobe"),
+                                              vnameInternLiteral("ansi"), 0, printer);
+  vfontFace* roman = vfontRegisterFace(palatino, vnameInternLiteral("roman"), printer);
+  vmatrix nine{9, 0, 0, 9, 0, 0};
+  vfont* foreign = vfontRegisterSize(roman, &nine, printer);
+  vfontMSWGetFontRecord(foreign, &used);
+  EXPECT_STREQ(used->face->family->name, "Times");
+  EXPECT_STREQ(used->face->name, "medium roman");
+  EXPECT_FLOAT_EQ(used->matrix->d, 9);
+  EXPECT_EQ(vfontGetCharsWidth(foreign, text, n), vfontGetCharsWidth(used, text, n));
 }
 
 TEST_F(FontDevice, WidthsAndInkBoxes) {
