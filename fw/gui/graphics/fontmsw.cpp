@@ -205,7 +205,6 @@ void vfontMSWStartup() {
   state.faceRecords = vpoolCreate(sizeof(vfontMSWFaceRecord));
   state.sizeEntries = vpoolCreate(sizeof(vfontMSWSizeOverride));
   state.fontRecords = vpoolCreate(sizeof(vfontMSWFontRecord));
-  state.medium = vnameInternLiteral("medium");
   if (!state.exitRegistered) {
     state.exitRegistered = true;
     vmoduleAddExitProc(_vfontMSWShutdown);

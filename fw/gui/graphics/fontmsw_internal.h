@@ -23,7 +23,6 @@ struct State {
   int resolution = 0;      // LOGPIXELSY of the screen
   win::HFONT systemFont = nullptr;
   int systemPoints = 0;
-  vname medium = nullptr;
   std::vector<Native> natives;  // in the order made
   vpool* faceRecords = nullptr;
   vpool* sizeEntries = nullptr;
