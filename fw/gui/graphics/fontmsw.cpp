@@ -11,13 +11,14 @@
 #include "fw/core/scribe.h"
 #include "fw/core/sys.h"
 #include "fw/gui/graphics/fontmsw_internal.h"
+#include "fw/gui/window/mswgdi.h"
 
 namespace vfontmsw {
 
 State state;
 
-win::HDC acquireScreen() { return win::GetDC(nullptr); }
-void releaseScreen(win::HDC hdc) { win::ReleaseDC(nullptr, hdc); }
+win::HDC acquireScreen() { return vwindowMSWAcquireCachedDC(0); }
+void releaseScreen(win::HDC hdc) { vwindowMSWReleaseCachedDC(hdc); }
 
 void metricsOf(win::HFONT font, win::TEXTMETRICA* out) {
   win::HDC hdc = acquireScreen();

@@ -5,12 +5,11 @@
 #include <cmath>
 #include <cstring>
 #include <new>
-#include <string>
 #include <vector>
 
-#include "fw/core/ex.h"
 #include "fw/core/scribe.h"
 #include "fw/gui/graphics/fontmsw_internal.h"
+#include "fw/gui/window/mswgdi.h"
 
 using namespace vfontmsw;
 
@@ -42,21 +41,12 @@ vfont* mappedSize(vfont* font) {
   return vfontRegisterSize(font->face, &whole, state.device);
 }
 
-// After a failed creation: the last attempt gives up. The window layer's
-// recovery, which frees cached objects first, takes this place once it
-// exists.
-void recover(int attempt, const char* tag) {
-  if (attempt >= 2) vexGenerateMessage(&vexReturnNullClass, (std::string("No Windows resources (") + tag + ")").c_str());
-}
-
 win::HFONT createNative(const win::LOGFONTA& lf, int height, const char* faceName) {
-  for (int attempt = 0;; ++attempt) {
-    win::HFONT font = win::CreateFontA(height, 0, lf.lfEscapement, lf.lfOrientation, lf.lfWeight, lf.lfItalic,
-                                       lf.lfUnderline, lf.lfStrikeOut, lf.lfCharSet, lf.lfOutPrecision,
-                                       lf.lfClipPrecision, lf.lfQuality, lf.lfPitchAndFamily, faceName);
-    if (font) return font;
-    recover(attempt, "FONT");
-  }
+  return vwindowMSWCreateWithRecovery("FONT", 3, [&] {
+    return vwindowMSWGdi.createFont(height, 0, lf.lfEscapement, lf.lfOrientation, lf.lfWeight, lf.lfItalic,
+                                    lf.lfUnderline, lf.lfStrikeOut, lf.lfCharSet, lf.lfOutPrecision,
+                                    lf.lfClipPrecision, lf.lfQuality, lf.lfPitchAndFamily, faceName);
+  });
 }
 
 std::int16_t* newTable(int count) {

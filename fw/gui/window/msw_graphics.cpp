@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fw/gui/graphics/draw.h"
+#include "fw/gui/graphics/fontmsw.h"
 #include "fw/gui/window/msw_internal.h"
 
 namespace {
@@ -117,5 +118,4 @@ void _vwindowMSWFreeGraphics() {
   driverLog.shrink_to_fit();
 }
 
-// The font device's start-up goes here.
-void _vwindowMSWStartFonts() {}
+void _vwindowMSWStartFonts() { vfontMSWStartup(); }

@@ -33,6 +33,9 @@ struct vwindowMSWGdiCalls {
   win::HDC (*getDCEx)(win::HWND hwnd, win::HRGN clip, win::DWORD flags);
   win::DWORD (*getRegionData)(win::HRGN region, win::DWORD size, win::RGNDATA* data);
   win::BOOL (*deleteDC)(win::HDC hdc);
+  win::HFONT (*createFont)(int height, int width, int escapement, int orientation, int weight, win::DWORD italic,
+                           win::DWORD underline, win::DWORD strikeOut, win::DWORD charSet, win::DWORD outPrecision,
+                           win::DWORD clipPrecision, win::DWORD quality, win::DWORD pitchAndFamily, const char* face);
 };
 extern vwindowMSWGdiCalls vwindowMSWGdi;
 // The table as the platform gives it.

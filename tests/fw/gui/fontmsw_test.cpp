@@ -6,6 +6,8 @@
 
 #include "fw/core/scribe.h"
 #include "fw/gui/graphics/fontmsw.h"
+#include "fw/gui/window/mswgdi.h"
+#include "tests/fw/gui/raises.h"
 
 namespace {
 
@@ -251,6 +253,29 @@ TEST_F(FontDevice, NativeDescriptionsFindTheirFace) {
     EXPECT_EQ(vfontMSWLogFontMatches(&a, &b), cases[i].matches);
     EXPECT_EQ(vfontMSWLogFontEquals(&a, &b), cases[i].equals);
   }
+}
+
+// Native font creation that fails until its call number reaches `failures`.
+int createCalls = 0, failures = 0;
+win::HFONT flakyCreateFont(int h, int w, int e, int o, int weight, win::DWORD i, win::DWORD u, win::DWORD s,
+                           win::DWORD cs, win::DWORD op, win::DWORD cp, win::DWORD q, win::DWORD pf, const char* face) {
+  if (++createCalls <= failures) return nullptr;
+  return win::CreateFontA(h, w, e, o, weight, i, u, s, cs, op, cp, q, pf, face);
+}
+
+TEST_F(FontDevice, NativeFontsAreMadeInThreeAttempts) {
+  vwindowMSWGdi.createFont = flakyCreateFont;
+  createCalls = 0, failures = 3;
+  std::string message;
+  EXPECT_EQ(raised([] { vfontGetCharsWidth(find("family:Courier-size:7"), "x", 1); }, &message),
+            &vexReturnNullClass);
+  EXPECT_EQ(message, "No Windows resources (FONT)");
+  EXPECT_EQ(createCalls, 3);
+  // The recovery freed enough on the way: the second attempt makes it.
+  createCalls = 0, failures = 1;
+  EXPECT_EQ(vfontGetCharsWidth(find("family:Courier-size:7"), "x", 1), vfontGetCharWidth(find("family:Courier-size:7")));
+  EXPECT_EQ(createCalls, 2);
+  _vwindowMSWResetGdiCalls();
 }
 
 TEST(FontDeviceExit, DeletesEveryNativeFont) {
