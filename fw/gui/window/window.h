@@ -163,6 +163,9 @@ inline vwindowClassRec* vwindowClassOf(const vwindow* w) { return vclassRec<vwin
 // scroll, draw, draw binding, update); the others stay null until the
 // window class's own behaviour is built.
 vwindowClassRec* vwindowGetDefaultClass();
+// Installs the key bindings the preferences hold under "Keys" / className
+// into the space under "Key", when there are any.
+void _vwindowInstallPreferenceKeys(vcommandSpace* space, const char* className);
 // The static window that stands for the screen.
 vwindow* vwindowGetRoot();
 vwindow* vwindowCreate();

@@ -4,6 +4,7 @@
 
 #include "fw/core/command.h"
 #include "fw/core/scribe.h"
+#include "fw/data/pref.h"
 #include "fw/data/vresource.h"
 #include "fw/gui/window/application.h"
 
@@ -79,6 +80,10 @@ void buildAttributes(vwindowClassRec* c) {
   for (const auto& row : own) vdictStoreInteger(c->attributes, vnameInternLiteral(row.name), row.index);
 }
 
+vprefDict* prefDict(vprefDict* parent, const char* name) {
+  return parent ? vprefGetDict(parent, vscribeCString(name)) : nullptr;
+}
+
 void destroyRoot() {
   if (state.rootLive) vinstanceDestroy(&state.root);
 }
@@ -93,6 +98,7 @@ vwindowClassRec* buildClass() {
   c->space = static_cast<vcommandSpace*>(vobjectClone(super()->space));
   static const vcommandTableRow commands[] = {{"Close", 3}, {"Print", 4}};
   vcommandSpaceAddDict(c->space, vname_Command, vcommandCreateDictFromTable(vobjectGetCommandClass(), commands, 2));
+  _vwindowInstallPreferenceKeys(c->space, "vwindow");
   c->keyBindings = vdictCreate(vdictHashPointer);
   vcommandSpaceVisitKeys(c->space, c->keyBindings);
   c->cursor = c->icon = nullptr;
@@ -105,6 +111,23 @@ vwindowClassRec* buildClass() {
 }
 
 }  // namespace
+
+void _vwindowInstallPreferenceKeys(vcommandSpace* space, const char* className) {
+  vprefDict* keys = prefDict(vprefGetDefaultDict(), "Keys");
+  vprefDict* own = prefDict(keys, className);
+  if (own) {
+    vdict* bindings = nullptr;
+    vexGuard([&] { bindings = vprefLoadKeyDict(own); },
+             [&](vexHandler&) {
+               vprefRelease(own);
+               vprefRelease(keys);
+               _vexGenerate(nullptr, vexEnd);
+             });
+    vcommandSpaceAddDict(space, vname_Key, bindings);
+    vprefRelease(own);
+  }
+  if (keys) vprefRelease(keys);
+}
 
 vwindowClassRec* vwindowGetDefaultClass() {
   if (state.cls) return state.cls;

@@ -10,6 +10,7 @@
 #include "fw/core/scribe.h"
 #include "fw/data/pref.h"
 #include "fw/data/vresource.h"
+#include "fw/gui/graphics/fontmsw.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw_internal.h"
 #include "fw/gui/window/winsys.h"
@@ -95,6 +96,37 @@ TEST(WindowSystemPreferences, LevelSixReadsTheProfileSection) {
   EXPECT_EQ(pref("key_number_0"), "0");
   EXPECT_EQ(pref("key_number_199"), "199");
   EXPECT_EQ(pref("doubleclickinterval"), "0.5");
+}
+
+// A value longer than the largest buffer is read cut short, not without end.
+TEST(WindowSystemPreferences, ProfileBuffersStopGrowingAtOneMebibyte) {
+  vapplication* app = vapplicationGetDefault();
+  vapplicationClassOf(app)->setName(app, vscribeLiteral("mswbig"));
+  std::filesystem::path file = std::filesystem::temp_directory_path() / ("mswbig_" + std::to_string(getpid()) + ".ini");
+  {
+    std::ofstream out(file);
+    out << "[mswbig]\nhuge=" << std::string(3 << 19, 'h') << "\n";
+  }
+  setenv("WEXLIN_PROFILE", file.c_str(), 1);
+  _vwindowSysPreferences();
+  unsetenv("WEXLIN_PROFILE");
+  std::filesystem::remove(file);
+  EXPECT_EQ(pref("huge").size(), (1u << 20) - 1);
+}
+
+// The kept system fonts, as fonts of the font device.
+TEST(WindowSystemRegistrations, SystemFontsAreRecognised) {
+  vapplicationGetDefault();
+  vfontMSWStartup();
+  vwindowMSWRegisterClassSysFont(vnameInternLiteral("mswRecognised"), 2);
+  vresource store = vwindowMSWGetFontStore();
+  vscribe* spec = vresourceGetAtString(vresourceGet(store, vnameInternLiteral("Array")), 2);
+  vfont* message = vfontFindScribe(spec);
+  ASSERT_NE(message, nullptr);
+  EXPECT_TRUE(vwindowMSWIsSystemFont(message, 2));
+  vfont* larger = vfontFindDerivedScribe(message, vscribeLiteral("size:30"));
+  EXPECT_FALSE(vwindowMSWIsSystemFont(larger, 2));
+  EXPECT_FALSE(vwindowMSWIsSystemFont(nullptr, 2));
 }
 
 int refreshed = 0;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "fw/data/pref.h"
 #include "fw/data/vresource.h"
+#include "fw/data/vrstore.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw.h"
 
@@ -69,6 +71,43 @@ TEST(WindowRecord, ColorStoreGrowsPastItsFirstCapacity) {
   EXPECT_EQ(g, 65535u - 8);
   EXPECT_EQ(b, 7u);
   vcolorDestroySpec(&spec);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WindowRecord, KeyBindingsFromThePreferences) {
+  vrstoreInstallInterface();  // what the framework's start-up installs
+  vapplicationGetDefault();
+  vprefDict* root = vprefGetDefaultDict();
+  vprefDict* keys = vprefCreateDict();
+  vprefDict* own = vprefCreateDict();
+  vprefDictSet(root, vnameInternLiteral("Keys"), keys);
+  vprefDictSet(keys, vnameInternLiteral("mswKeyedClass"), own);
+  vresource store = vresourceCreateMemory();
+  vresourceSetInteger(store, vname_Close, 0x430002);
+  vprefSetResource(own, vscribeLiteral("Close"), vresourceGet(store, vname_Close));
+
+  vcommandSpace* space = vcommandSpaceCreate();
+  _vwindowInstallPreferenceKeys(space, "mswKeyedClass");
+  vdict* bindings = vdictCreate(vdictHashPointer);
+  vcommandSpaceVisitKeys(space, bindings);
+  EXPECT_EQ(vdictGet(bindings, reinterpret_cast<const void*>(std::uintptr_t{0x430002} + 1)), vname_Close);
+  // A class the preferences do not name gets nothing.
+  vcommandSpace* other = vcommandSpaceCreate();
+  _vwindowInstallPreferenceKeys(other, "mswOtherClass");
+  vdict* none = vdictCreate(vdictHashPointer);
+  vcommandSpaceVisitKeys(other, none);
+  EXPECT_EQ(vdictGet(none, reinterpret_cast<const void*>(std::uintptr_t{0x430002} + 1)), nullptr);
+
+  vdictDestroy(none);
+  vdictDestroy(bindings);
+  vinstanceDestroy(other);
+  vinstanceDestroy(space);
+  vresourceReleaseFile(store);
+  vprefRelease(own);
+  vprefRelease(keys);
 }
 
 }  // namespace
