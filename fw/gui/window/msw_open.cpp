@@ -8,6 +8,7 @@
 #include "fw/core/sys.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw_internal.h"
+#include "fw/gui/window/mswdc.h"
 
 namespace {
 
@@ -311,6 +312,7 @@ void _vwindowMSWCloseNative(vwindow* w) {
   vwindowMSWNative* n = w->native;
   if (!n) return;
   unregisterWindow(w);
+  vwindowMSWReleaseAllDCs(w, 1);
   releaseExtras(n);
   if (n->flags & vwindowMSW_UPDATE_PENDING) --s.pendingUpdates;
   if (n->nativeKind == vwindowMSW_KIND_TOP && --s.topLevelCount == 0) vsysShowTaskWindow();

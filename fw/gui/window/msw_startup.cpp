@@ -8,6 +8,7 @@
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw_internal.h"
+#include "fw/gui/window/mswdc.h"
 #include "fw/gui/window/mswgdi.h"
 
 namespace {
@@ -237,6 +238,7 @@ void shutdown() {
     rootClassFailed = !win::UnregisterClassA(state.rootClassName.c_str(), state.instance);
     state.rootClassName.clear();
   }
+  _vwindowMSWFreeDrawables();
   bool dcsOk = vexTry(_vwindowMSWDestroyDCRegistry);
   vwindowMSWDestroyCachedObjects(1);
   freeLibraries();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fw/gui/window/msw.h"
 #include "tests/fw/gui/raises.h"
 
 namespace {
@@ -24,14 +25,17 @@ bool failNow() {
 
 win::LRESULT listener(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
   if (message == vwindowMSWDestroyCachedObjectsMessage())
-    events.push_back(lParam == reinterpret_cast<win::LPARAM>(hwnd) ? "broadcast(root)" : "broadcast(other)");
+    events.push_back(lParam == reinterpret_cast<win::LPARAM>(vwindowMSWGetDisplay()->mainWindow) ? "broadcast(root)"
+                                                                                                : "broadcast(other)");
   return win::DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 struct GdiTest : ::testing::Test {
-  win::HWND root = nullptr;
+  win::HWND listening = nullptr;
 
   void SetUp() override {
+    vwindowEnsureStartup();
+    _vwindowMSWDestroyDCRegistry();  // the cache starts empty
     events.clear();
     failuresLeft = 0;
     static bool registered = false;
@@ -41,16 +45,14 @@ struct GdiTest : ::testing::Test {
       wc.lpszClassName = "mswgdiListener";
       registered = win::RegisterClassA(&wc) != 0;
     }
-    root = win::CreateWindowExA(0, "mswgdiListener", "root", win::WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                nullptr, nullptr);
-    _vwindowMSWGetGdiSetup()->rootWindow = root;
+    listening = win::CreateWindowExA(0, "mswgdiListener", "listener", win::WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                     nullptr, nullptr);
   }
   void TearDown() override {
     _vwindowMSWResetGdiCalls();
     _vwindowMSWDestroyDCRegistry();
     vwindowMSWDestroyCachedObjects(1);
-    _vwindowMSWGetGdiSetup()->rootWindow = nullptr;
-    win::DestroyWindow(root);
+    win::DestroyWindow(listening);
   }
 };
 
