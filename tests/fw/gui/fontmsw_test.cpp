@@ -7,6 +7,7 @@
 #include "fw/core/scribe.h"
 #include "fw/gui/graphics/fontmsw.h"
 #include "fw/gui/window/mswgdi.h"
+#include "tests/fw/gui/msw_fixture.h"
 #include "tests/fw/gui/raises.h"
 
 namespace {
@@ -276,6 +277,13 @@ TEST_F(FontDevice, NativeFontsAreMadeInThreeAttempts) {
   EXPECT_EQ(vfontGetCharsWidth(find("family:Courier-size:7"), "x", 1), vfontGetCharWidth(find("family:Courier-size:7")));
   EXPECT_EQ(createCalls, 2);
   _vwindowMSWResetGdiCalls();
+}
+
+using FontDeviceOnWindows = MSWFixture;
+
+TEST_F(FontDeviceOnWindows, TheWindowSystemStartsIt) {
+  EXPECT_GE(vfontMSWGetDevice(), 0);
+  EXPECT_STREQ(find("")->face->family->name, "Arial");
 }
 
 TEST(FontDeviceExit, DeletesEveryNativeFont) {
