@@ -77,6 +77,24 @@ bool findCommand(HMENU menu, UINT id, HMENU& holder, int& position) {
   return Search{id, holder, position}.in(menu, 0);
 }
 
+void refreshSystemMenu(HWND hwnd, HMENU menu) {
+  const Window* w = findWindow(hwnd);
+  if (!w) return;
+  bool normal = !w->minimized && !w->maximized;
+  const struct {
+    WPARAM command;
+    bool enabled;
+  } rules[] = {
+      {SC_RESTORE, !normal},
+      {SC_MOVE, !w->maximized},
+      {SC_SIZE, (w->style & WS_THICKFRAME) && normal},
+      {SC_MINIMIZE, (w->style & WS_MINIMIZEBOX) && !w->minimized},
+      {SC_MAXIMIZE, (w->style & WS_MAXIMIZEBOX) && !w->maximized},
+  };
+  for (const auto& r : rules)
+    EnableMenuItem(menu, static_cast<UINT>(r.command), MF_BYCOMMAND | (r.enabled ? MF_ENABLED : MF_GRAYED));
+}
+
 }  // namespace internal
 
 namespace {

@@ -48,6 +48,10 @@ bool isDisabled(const MenuItem& item);  // grayed or disabled
 // first) and its position; false when absent.
 bool findCommand(HMENU menu, UINT id, HMENU& holder, int& position);
 
+// The standard states of a system menu's entries for its window's state
+// and style, before the window's own WM_INITMENUPOPUP.
+void refreshSystemMenu(HWND hwnd, HMENU menu);
+
 // The owner's WM_MEASUREITEM for an owner-drawn entry not measured since
 // its last change.
 void measureOwnerDrawn(HWND owner, HMENU menu, int position);

@@ -75,6 +75,7 @@ void closeFrom(Tracking& t, std::size_t depth) {
 }
 
 bool openSub(Tracking& t, HMENU sub, int position, const RECT& anchor, bool cascade) {
+  if (isSystem(sub)) refreshSystemMenu(t.owner, sub);
   SendMessageA(t.owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(sub),
                MAKELPARAM(position, isSystem(sub) ? 1 : 0));
   if (t.ended || !findMenu(sub) || !IsWindow(t.owner)) return false;

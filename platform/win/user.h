@@ -212,7 +212,9 @@ HMENU GetSystemMenu(HWND hwnd, BOOL revert);
 // Ends the menu tracking in progress.
 BOOL EndMenu();
 
-// Accelerator tables: entries of 6 bytes.
+// Accelerator tables: entries of 6 bytes. A stale or foreign table fails
+// with ERROR_INVALID_ACCEL_HANDLE.
+inline constexpr LONG ERROR_INVALID_ACCEL_HANDLE = 1403;
 inline constexpr BYTE FVIRTKEY = 0x01;
 inline constexpr BYTE FSHIFT = 0x04;
 inline constexpr BYTE FCONTROL = 0x08;

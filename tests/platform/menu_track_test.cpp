@@ -26,9 +26,11 @@ class MenuTrack : public WindowTest {
     WindowTest::TearDown();
     win::UseVirtualClock(false);
   }
+  static inline int quits = 0;
   static void pump() {
     win::MSG m;
     while (win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE)) {
+      quits += m.message == win::WM_QUIT;
       win::TranslateMessage(&m);
       win::DispatchMessageA(&m);
     }
@@ -326,6 +328,69 @@ TEST_F(MenuTrack, TheMenuLineTakesRowsAboveTheClientArea) {
   win::SetMenu(frame, nullptr);
   EXPECT_EQ(clientHeight(), 150);
   win::DestroyMenu(bar);
+}
+
+TEST_F(MenuTrack, DeactivationAndQuitEndTheLoop) {
+  makeFrame();
+  win::HWND other = make("other", win::WS_POPUP | win::WS_VISIBLE, nullptr, 600, 500, 50, 50);
+  win::SetActiveWindow(frame);
+  pump();
+  quits = 0;
+  win::RECT r{};
+  bool openBefore = false, openAfter = true;
+  run({[&] { pressTitle(0); },
+       [&] {
+         openBefore = win::test::MenuEntryRect(frame, file, 0, &r);
+         win::SetActiveWindow(other);
+       },
+       [&] {
+         openAfter = win::test::MenuEntryRect(frame, file, 0, &r);
+         win::SetActiveWindow(frame);
+         pressTitle(1);
+       },
+       [&] { win::PostQuitMessage(3); },
+       [&] {}});
+  EXPECT_TRUE(openBefore);
+  EXPECT_FALSE(openAfter);
+  EXPECT_FALSE(win::test::MenuEntryRect(frame, edit, 0, &r));
+  EXPECT_EQ(quits, 1);  // the loop outside still gets it
+}
+
+TEST_F(MenuTrack, PopupsStayOnTheScreen) {
+  makeFrame();
+  win::SIZE screen{win::GetSystemMetrics(win::SM_CXSCREEN), win::GetSystemMetrics(win::SM_CYSCREEN)};
+  win::MoveWindow(frame, screen.cx - 150, screen.cy - 40, 150, 40, 1);
+  pump();
+  win::RECT title{}, first{}, cascade{}, parent{};
+  run({[&] { pressTitle(1); },
+       [&] { moveTo(centre(frame, edit, 2)); },
+       [&] {
+         win::test::MenuEntryRect(frame, bar, 1, &title);
+         win::test::MenuEntryRect(frame, edit, 0, &first);
+         win::test::MenuEntryRect(frame, edit, 2, &parent);
+         win::test::MenuEntryRect(frame, format, 0, &cascade);
+         win::EndMenu();
+       }});
+  EXPECT_LT(first.top, title.top);      // no room below: above the title
+  EXPECT_LE(parent.right, screen.cx);   // pushed left onto the screen
+  EXPECT_LT(cascade.right, parent.left);  // no room on the right: the cascade goes left
+  EXPECT_GE(cascade.left, 0);
+}
+
+TEST_F(MenuTrack, TheSystemMenuFollowsTheWindowState) {
+  makeFrame(win::WS_OVERLAPPED | win::WS_SYSMENU | win::WS_MINIMIZEBOX);
+  sys = win::GetSystemMenu(frame, false);
+  static std::map<win::UINT, win::UINT> seen;
+  Recorder::action = [](win::HWND, win::UINT m, win::WPARAM wp, win::LPARAM lp) {
+    if (m != win::WM_INITMENUPOPUP || !win::HIWORD(static_cast<win::WPARAM>(lp))) return;
+    auto menu = reinterpret_cast<win::HMENU>(wp);
+    for (win::UINT c : {0xF120u, 0xF010u, 0xF000u, 0xF020u, 0xF030u, 0xF060u})
+      seen[c] = win::GetMenuState(menu, c, win::MF_BYCOMMAND) & win::MF_GRAYED;
+  };
+  run({[&] { win::SendMessageA(frame, win::WM_SYSCOMMAND, win::SC_MOUSEMENU | win::HTSYSMENU, win::MAKELPARAM(50, 40)); },
+       [&] { win::EndMenu(); }});
+  EXPECT_EQ(seen, (std::map<win::UINT, win::UINT>{
+                      {0xF120, 1}, {0xF010, 0}, {0xF000, 1}, {0xF020, 0}, {0xF030, 1}, {0xF060, 0}}));
 }
 
 win::test::Image screenPart(int left, int top, int width, int height) {
