@@ -249,9 +249,9 @@ void drawingDefaults(vwindow* w) {
   vcolor* bg = x && x->background ? x->background : c->background ? c->background : vapplicationDetermineColor(app, 2);
   if (fg) vdrawSetColor(fg);
   if (bg) vdrawSetSecondColor(bg);
-  // No font is looked up here: until the font device is started there
-  // may be none to find.
-  vfont* font = x && x->font ? x->font : c->font ? c->font : app->font ? app->font : vapplicationClassOf(app)->font;
+  // The application's font is looked up only once the window system (and
+  // with it the font device) has started.
+  vfont* font = x && x->font ? x->font : c->font ? c->font : vwindowMSWIsStarted() ? vapplicationGetFont(app) : nullptr;
   if (font) vdrawSetFont(font);
   vdrawSetLineWidth(static_cast<double>(vapplicationGetLineWidth(app)));
 }

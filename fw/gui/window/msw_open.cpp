@@ -220,7 +220,8 @@ win::HWND createNative(vwindow* w, vwindowMSWNative* n, const char* cls, const s
         win::SendMessageA(mdiClientOf(ownerOf(w)), win::WM_MDICREATE, 0, reinterpret_cast<win::LPARAM>(&mc)));
   }
   n->procKind = vwindowMSW_PROC_PLAIN;
-  if (s.kept.hwnd && isBarePopup(n->style) && n->parent) {
+  // A bare pop-up owned by a window (its saved parent is the root).
+  if (s.kept.hwnd && isBarePopup(n->style) && n->savedParent) {
     win::HWND h = s.kept.hwnd;
     n->dcs[0] = s.kept.dc;
     s.kept = {};
@@ -317,12 +318,11 @@ void _vwindowMSWCloseNative(vwindow* w) {
   if (n->flags & vwindowMSW_UPDATE_PENDING) --s.pendingUpdates;
   if (n->nativeKind == vwindowMSW_KIND_TOP && --s.topLevelCount == 0) vsysShowTaskWindow();
   win::HWND hwnd = n->hwnd;
-  bool keep = n->nativeKind == vwindowMSW_KIND_PLAIN && isBarePopup(n->style) && (w->flags & vwindowSAVE_BITS) &&
-              (!s.kept.hwnd || s.kept.hwnd == hwnd);
+  bool keep = n->nativeKind == vwindowMSW_KIND_PLAIN && isBarePopup(n->style) && n->savedParent &&
+              (w->flags & vwindowSAVE_BITS) && (!s.kept.hwnd || s.kept.hwnd == hwnd);
   w->native = nullptr;
   if (keep) {
-    win::HWND parent = n->savedParent ? n->savedParent : vwindowGetRoot()->native->hwnd;
-    win::SetWindowLongPtrA(hwnd, win::GWLP_HWNDPARENT, reinterpret_cast<win::LONG_PTR>(parent));
+    win::SetWindowLongPtrA(hwnd, win::GWLP_HWNDPARENT, reinterpret_cast<win::LONG_PTR>(n->savedParent));
     // The primary context goes with the kept window; the extra contexts
     // are released with the rest of the window's contexts.
     s.kept = {hwnd, n->dcs[0]};

@@ -439,3 +439,126 @@ TEST_F(Documents, AFailedCreationLeavesNothingBehind) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MSW, NativeOperationsOfTheWindowSlots) {
+  vwindow* w = open(vwindowDECO_TOP_LEVEL | 0x3F, {100, 100, 200, 150});
+  win::HWND h = w->native->hwnd;
+  vwindowMSWIconify(w);
+  EXPECT_TRUE(win::IsIconic(h));
+  vwindowMSWDeiconify(w);
+  EXPECT_FALSE(win::IsIconic(h));
+  vwindowMSWMaximize(w);
+  EXPECT_TRUE(win::IsZoomed(h));
+  vwindowMSWRestore(w);
+  EXPECT_FALSE(win::IsZoomed(h));
+
+  vwindow* other = open(vwindowDECO_TOP_LEVEL | 0x3F, {0, 0, 50, 50});
+  vwindowMSWRaise(w);
+  EXPECT_EQ(win::test::Headless().stack.front(), h);
+  vwindowMSWLower(w);
+  EXPECT_EQ(win::test::Headless().stack.back(), h);
+
+  w->title = "Plotted";
+  vwindowMSWAttributeChanged(w, 1);
+  char text[32];
+  win::GetWindowTextA(h, text, sizeof text);
+  EXPECT_STREQ(text, "Plotted");
+  w->title = "";
+
+  w->rect = {40, 60, 120, 80};
+  vwindowMSWMoveResize(w);
+  win::RECT r;
+  win::GetWindowRect(h, &r);
+  EXPECT_EQ(r.left, 40);
+  EXPECT_EQ(r.bottom, vwindowMSWGetDisplay()->screenHeight - 60);
+  EXPECT_EQ(r.right - r.left, 120);
+  vwindowMSWMoveBy(w, 5, 10);  // up is positive
+  win::RECT moved;
+  win::GetWindowRect(h, &moved);
+  EXPECT_EQ(moved.left, r.left + 5);
+  EXPECT_EQ(moved.top, r.top - 10);
+
+  vwindowMSWSetFocus(w, 1);
+  EXPECT_EQ(vwindowMSWGetFocus(), w);
+  vwindowMSWSetFocus(other, 0);  // not the focused one: nothing changes
+  EXPECT_EQ(vwindowMSWGetFocus(), w);
+  vwindowMSWSetFocus(w, 0);
+  EXPECT_EQ(vwindowMSWGetFocus(), nullptr);
+
+  w->minWidth = 30;
+  w->maxHeight = 500;
+  win::MINMAXINFO info{};
+  vwindowMSWGetMinMax(w, &info);
+  EXPECT_EQ(info.ptMinTrackSize.x, 30);
+  EXPECT_EQ(info.ptMaxTrackSize.y, 500);
+  double x = 0, y = 0;
+  vwindowMSWGetResolution(&x, &y);
+  EXPECT_EQ(x, 96.0);
+  EXPECT_EQ(y, 96.0);
+  vwindowBeep();
+  EXPECT_EQ(win::test::BeepCount(), 1);
+  close(other);
+  close(w);
+  vwindowDestroy(other);
+  vwindowDestroy(w);
+}
+
+// A save-bits window would keep stale pixels of windows whose erase was
+// drawn but not their update: those are brought up to date first.
+TEST_F(MSW, ASaveBitsWindowFlushesPendingUpdatesFirst) {
+  vwindow* a = open(vwindowDECO_TOP_LEVEL | 0x3F, {0, 0, 200, 100});
+  win::UpdateWindow(a->native->hwnd);
+  win::RECT stale{10, 20, 30, 50};  // framework (10, 50, 20, 30)
+  win::InvalidateRect(a->native->hwnd, &stale, 0);
+  _vwindowMSW().pendingUpdates = 1;
+  vwindow* menu = open(0, {10, 10, 40, 40}, a, vwindowSAVE_BITS);
+  EXPECT_EQ(_vwindowMSW().pendingUpdates, 0);
+  ASSERT_EQ(a->native->damage.count, 1);
+  const vrect& d = a->native->damage.rects[0];
+  EXPECT_EQ(d.x, 10);
+  EXPECT_EQ(d.y, 50);
+  EXPECT_EQ(d.width, 20);
+  EXPECT_EQ(d.height, 30);
+  win::RECT left{};
+  win::GetUpdateRect(a->native->hwnd, &left, 0);
+  EXPECT_EQ(left.right, 0);
+  close(menu);
+  close(a);
+  vwindowDestroy(menu);
+  vwindowDestroy(a);
+}
+
+// Invalidating a closed window that still has a native side opens that
+// side again, and records nothing.
+TEST_F(MSW, InvalOnAClosedWindowRenewsItsNativeSide) {
+  vwindow* w = open(vwindowDECO_TOP_LEVEL | 0x3F, {0, 0, 60, 60});
+  win::HWND before = w->native->hwnd;
+  w->flags &= ~vwindowOPEN;
+  vrect r{0, 0, 10, 10};
+  vwindowClassOf(w)->inval(w, &r, 0);
+  ASSERT_NE(w->native, nullptr);
+  EXPECT_NE(w->native->hwnd, before);
+  EXPECT_FALSE(win::IsWindow(before));
+  EXPECT_EQ(w->native->damage.count, 0);
+  vwindowMSWCloseNative(w);
+  vwindowDestroy(w);
+}
+
+}  // namespace
+
+namespace {
+
+// Only a pop-up owned by a window is kept; one without an owner goes.
+TEST_F(MSW, APopupWithoutOwnerIsNotKept) {
+  vwindow* lone = open(0, {0, 0, 20, 20}, nullptr, vwindowSAVE_BITS);
+  EXPECT_EQ(lone->native->parent, vsysGetTaskWindow());
+  win::HWND h = lone->native->hwnd;
+  close(lone);
+  EXPECT_FALSE(win::IsWindow(h));
+  EXPECT_EQ(_vwindowMSW().kept.hwnd, nullptr);
+  vwindowDestroy(lone);
+}
+
+}  // namespace
