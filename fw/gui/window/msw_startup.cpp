@@ -224,6 +224,9 @@ void shutdown() {
   vwindow* root = vwindowGetRoot();
   if (root->native) _vwindowMSWCloseNative(root);
   _vwindowMSWFreeRegistry();
+  // Every native side has gone back by now.
+  if (state.natives) vpoolDestroy(state.natives);
+  state.natives = nullptr;
   vmemFree(state.modal);
   state.modal = nullptr;
   state.modalCount = state.modalCapacity = 0;
