@@ -8,6 +8,7 @@
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw_internal.h"
+#include "fw/gui/window/mswbits.h"
 #include "fw/gui/window/mswdc.h"
 #include "fw/gui/window/mswgdi.h"
 
@@ -242,6 +243,7 @@ void shutdown() {
     state.rootClassName.clear();
   }
   _vwindowMSWFreeDrawables();
+  _vwindowMSWFreeBits();
   bool dcsOk = vexTry(_vwindowMSWDestroyDCRegistry);
   vwindowMSWDestroyCachedObjects(1);
   freeLibraries();

@@ -15,7 +15,7 @@ vwindowMSWGdiSetup setup{nullptr, nullptr, 24, 0, 0, nullptr};
 constexpr vwindowMSWGdiCalls platformCalls{
     win::CreateDCA,      win::CreateCompatibleDC, win::CreateRectRgn, win::CreateCompatibleBitmap,
     win::CreateDIBitmap, win::GetDIBits,          win::GetDC,         win::GetDCEx,
-    win::GetRegionData,  win::DeleteDC,           win::CreateFontA};
+    win::GetRegionData,  win::DeleteDC,           win::CreateFontA,   win::SetDIBits};
 
 // The registered caches; a freed cache leaves its place for the next one.
 std::vector<vwindowMSWObjectCache*>& caches() {

@@ -36,6 +36,8 @@ struct vwindowMSWGdiCalls {
   win::HFONT (*createFont)(int height, int width, int escapement, int orientation, int weight, win::DWORD italic,
                            win::DWORD underline, win::DWORD strikeOut, win::DWORD charSet, win::DWORD outPrecision,
                            win::DWORD clipPrecision, win::DWORD quality, win::DWORD pitchAndFamily, const char* face);
+  int (*setDIBits)(win::HDC hdc, win::HBITMAP bitmap, win::UINT start, win::UINT lines, const void* bits,
+                   const win::BITMAPINFO* info, win::UINT usage);
 };
 extern vwindowMSWGdiCalls vwindowMSWGdi;
 // The table as the platform gives it.
