@@ -15,10 +15,14 @@
 //   - one "73583" device with every peripheral running: the timer, the
 //     host interface enabled, the codec converting with its interrupt
 //     enabled;
-//   - 32 independent devices (per-device and aggregate figures);
+//   - 32 independent devices (per-device and aggregate figures), on one
+//     thread and on four worker threads (DSP_RUN_THREADS; wall-clock
+//     rates, since the threads' CPU time adds up);
 //   - each of the five device types.
 // Each case first runs a prefix on both engines and fails on any
-// difference of state, and checks the filter's output afterwards.
+// difference of state (the threaded case also a prefix of slices on one
+// thread and on its threads), and checks the filter's output afterwards.
+// Every other case runs on one thread.
 // Counters: device_cycles_per_s and instructions_per_s are aggregates over
 // every device of the case; per_device_cycles_per_s divides by the device
 // count; fast_share is the share of instructions the whole-instruction
@@ -160,8 +164,27 @@ std::string compare_engines(const char* type, break_setup breaks) {
   return difference;
 }
 
+// The digests of `count` devices after each of a prefix of slices on
+// `threads` threads.
+std::vector<uint64_t> slice_digests(const char* type, int count, int threads) {
+  setenv("DSP_RUN_THREADS", std::to_string(threads).c_str(), 1);
+  std::vector<uint64_t> digests;
+  for (int d = 0; d < count; ++d)
+    if (!make_device(d, type, NO_BREAKS, false)) return {};
+  for (int s = 0; s < 20; ++s) {
+    run_device_slice(RUN_SLICE_ROUNDS);
+    for (int d = 0; d < count; ++d) {
+      make_device_current(d);
+      catch_up_peripherals();
+      digests.push_back(device_state_digest(d));
+    }
+  }
+  free_all_devices();
+  return digests;
+}
+
 void run_case(benchmark::State& state, const char* type, int count, break_setup breaks,
-              bool cycle_engine) {
+              bool cycle_engine, int threads = 1) {
   // The breakpoint tests are the command language's; no front-end is
   // installed, so session output goes nowhere.
   install_simulator_hooks();
@@ -171,6 +194,14 @@ void run_case(benchmark::State& state, const char* type, int count, break_setup 
     state.SkipWithError(("the engines differ: " + difference).c_str());
     return;
   }
+  if (threads > 1) {
+    const std::vector<uint64_t> one = slice_digests(type, count, 1);
+    if (one.empty() || one != slice_digests(type, count, threads)) {
+      state.SkipWithError("one thread and the worker threads differ");
+      return;
+    }
+  }
+  setenv("DSP_RUN_THREADS", std::to_string(threads).c_str(), 1);
   for (int d = 0; d < count; ++d) {
     if (!make_device(d, type, breaks, cycle_engine)) {
       state.SkipWithError("device creation failed");
@@ -236,8 +267,9 @@ void BM_FirAllPeripherals(benchmark::State& state) {
 void BM_FirProfiled(benchmark::State& state) {
   run_case(state, "73521", 1, PROFILED, state.range(0) != 0);
 }
+// Argument 1: the threads.
 void BM_Fir32Devices(benchmark::State& state) {
-  run_case(state, "73521", DEVICE_MAX, NO_BREAKS, state.range(0) != 0);
+  run_case(state, "73521", DEVICE_MAX, NO_BREAKS, state.range(0) != 0, static_cast<int>(state.range(1)));
 }
 // Argument: the device type.
 void BM_FirDeviceType(benchmark::State& state) {
@@ -270,7 +302,13 @@ BENCHMARK(BM_FirTimerAndSsis)->Apply(engines);
 BENCHMARK(BM_FirSsiStreams)->Apply(engines);
 BENCHMARK(BM_FirAllPeripherals)->Apply(engines);
 BENCHMARK(BM_FirProfiled)->Apply(engines);
-BENCHMARK(BM_Fir32Devices)->Apply(engines);
+BENCHMARK(BM_Fir32Devices)
+    ->ArgNames({"cycle_engine", "threads"})
+    ->Args({0, 1})
+    ->Args({0, 4})
+    ->Args({1, 1})
+    ->Apply(repeated)
+    ->UseRealTime();
 BENCHMARK(BM_FirDeviceType)->DenseRange(0, 4)->Apply(repeated);
 
 }  // namespace

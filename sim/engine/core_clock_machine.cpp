@@ -4,6 +4,7 @@
 // ends, the interrupt boundary, WAIT and STOP, the reset pin, the PLL and
 // the clock-out pin.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -99,7 +100,7 @@ bool end_abandoned_sequence(uint32_t* w) {
 
 // The whole-instruction executor decodes from the per-word records; the
 // cycle engine, the reference, decodes through the tables.
-bool decoded_records = false;
+thread_local constinit bool decoded_records = false;
 
 // The rest of begin_instruction outside a fast interrupt, from the record
 // of the word: a new instruction, or a repeat pass (which keeps its operand
@@ -377,7 +378,9 @@ int core_instruction_cycles(uint16_t word, int words, bool fast_irq) {
   // runs in each context (0 until then); the tables are constant.
   static std::array<std::array<uint8_t, 0x10000>, 2> table_cycles{};
   constexpr uint8_t HOLDS = 0xFF;
-  uint8_t& cached = table_cycles[fast_irq ? 1 : 0][word];
+  // Devices on several threads may fill an entry: each stores the same count.
+  std::atomic_ref<uint8_t> entry(table_cycles[fast_irq ? 1 : 0][word]);
+  uint8_t cached = entry.load(std::memory_order_relaxed);
   if (cached == 0) {
     const uint32_t flags = instr_flags_lookup(word, fast_irq);
     if (flags & (IFLAG_WAIT | IFLAG_STOP)) {
@@ -390,6 +393,7 @@ int core_instruction_cycles(uint16_t word, int words, bool fast_irq) {
       const int attr = sequence_length(exec_attr_lookup(word, 0, fast_irq).value);
       cached = static_cast<uint8_t>(attr > timing ? attr : timing);
     }
+    entry.store(cached, std::memory_order_relaxed);
   }
   // WAIT and STOP hold in their first cycle instead of stepping a sequence.
   if (cached == HOLDS) return 1;

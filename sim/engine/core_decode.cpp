@@ -4,6 +4,9 @@
 #include "sim/engine/core_decode.h"
 
 #include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
 
 #include "sim/engine/core_engine.h"
 #include "sim/engine/core_fast.h"
@@ -106,7 +109,8 @@ struct move_code_entry {
   bool valid = false;
   std::array<uint8_t, 4> codes{};
 };
-std::array<move_code_entry, 0x10000> move_code_cache;
+// Each thread keeps its own cache: an entry is rewritten as fields change.
+thread_local std::unique_ptr<std::array<move_code_entry, 0x10000>> move_code_cache;
 
 std::array<uint8_t, 4> select_codes(uint16_t w, const uint32_t* timing) {
   const int xdb_src = select_move_code(1, timing[OPT_XDB_SRC], w, 0);
@@ -118,7 +122,8 @@ std::array<uint8_t, 4> select_codes(uint16_t w, const uint32_t* timing) {
 
 const std::array<uint8_t, 4>& move_codes_of(uint16_t w, const uint32_t* timing) {
   static_assert(OPT_XDB_SRC == 0 && OPT_XDB_DST == 1 && OPT_GDB_SRC == 2 && OPT_GDB_DST == 3);
-  move_code_entry& e = move_code_cache[w];
+  if (move_code_cache == nullptr) move_code_cache = std::make_unique<std::array<move_code_entry, 0x10000>>();
+  move_code_entry& e = (*move_code_cache)[w];
   const uint64_t fields = uint64_t{timing[0]} | uint64_t{timing[1]} << 16 |
                           uint64_t{timing[2]} << 32 | uint64_t{timing[3]} << 48;
   if (!e.valid || e.fields != fields) {
@@ -192,10 +197,20 @@ void core_decode_operands() {
   core_decode_requests();
 }
 
+namespace {
+
+// Devices on several threads share the records: one builds a record under
+// the lock and publishes it by its valid flag.
+std::array<decoded_word, 0x10000> records;
+std::mutex records_lock;
+
+}  // namespace
+
 const decoded_word& decoded_word_of(uint16_t w) {
-  static std::array<decoded_word, 0x10000> records;
   decoded_word& d = records[w];
-  if (!d.valid) {
+  if (std::atomic_ref<bool>(d.valid).load(std::memory_order_acquire)) return d;
+  const std::lock_guard<std::mutex> hold(records_lock);
+  if (!std::atomic_ref<bool>(d.valid).load(std::memory_order_relaxed)) {
     d.cls = instr_class_lookup(w, false);
     d.flags = instr_flags_lookup(w, false);
     d.fetch_ctrl = fetch_ctrl_lookup(w, PIPE_MODE_FIRST, false);
@@ -214,7 +229,7 @@ const decoded_word& decoded_word_of(uint16_t w) {
     d.cycles = static_cast<uint8_t>(core_instruction_cycles(w, words, false));
     d.run = core_handler_of(w);
     core_fast_record(w, d);
-    d.valid = true;
+    std::atomic_ref<bool>(d.valid).store(true, std::memory_order_release);
   }
   return d;
 }

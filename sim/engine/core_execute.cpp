@@ -4,6 +4,7 @@
 // steps the address registers and plans the memory accesses and register
 // transfers that the clock machine completes in later half cycles.
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 #include "sim/engine/core_alu.h"
@@ -529,7 +530,9 @@ static_assert(exec_table.size() < 0xFF);
 std::array<uint8_t, 0x10000> exec_row_cache{};
 
 const exec_row& exec_row_of(uint32_t w) {
-  uint8_t& cached = exec_row_cache[w & WORD];
+  // Devices on several threads may fill an entry: each stores the same row.
+  std::atomic_ref<uint8_t> entry(exec_row_cache[w & WORD]);
+  uint8_t cached = entry.load(std::memory_order_relaxed);
   if (cached == 0) {
     std::size_t row = exec_table.size() - 1;
     for (std::size_t i = 0; i < exec_table.size(); ++i) {
@@ -539,6 +542,7 @@ const exec_row& exec_row_of(uint32_t w) {
       }
     }
     cached = static_cast<uint8_t>(row + 1);
+    entry.store(cached, std::memory_order_relaxed);
   }
   return exec_table[cached - 1u];
 }

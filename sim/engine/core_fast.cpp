@@ -87,7 +87,8 @@ uint16_t page_of(int generic, uint32_t page, uint32_t* logs) {
 // page of P and of X space whose every word resolves to the same plain row
 // with the same region entry: the entry, whether the core may write there
 // and the row shows reads on the data pins, and the rows whose access logs
-// note an access. Other pages are looked up word by word.
+// note an access. Other pages are looked up word by word. Each thread
+// keeps its own maps.
 struct fast_pages {
   const device_type* type = nullptr;
   uint32_t mode = ~0u;
@@ -99,7 +100,7 @@ struct fast_pages {
 
 namespace {
 
-std::array<fast_pages, TYPE_COUNT> page_maps;
+thread_local std::array<fast_pages, TYPE_COUNT> page_maps;
 
 const fast_pages& pages_now() {
   fast_pages& map = page_maps[static_cast<std::size_t>(cur_inst->type)];

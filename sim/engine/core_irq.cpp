@@ -128,13 +128,13 @@ int first_source_answer(const uint32_t* w, std::index_sequence<I...>) {
 }
 
 // The peripheral rows that may raise interrupts (priority bits and a
-// pending slot), per type, listed once.
+// pending slot), per type, listed once per thread.
 struct irq_rows {
   bool built = false;
   int count = 0;
   std::array<int, 16> row{};
 };
-std::array<irq_rows, TYPE_COUNT> irq_row_lists;
+thread_local std::array<irq_rows, TYPE_COUNT> irq_row_lists;
 
 const irq_rows& irq_rows_of(int type) {
   irq_rows& list = irq_row_lists[static_cast<std::size_t>(type)];

@@ -429,8 +429,8 @@ static_assert(TIMING_SELECT_ROWS <= 256 && EXEC_ATTR_SELECT_ROWS <= 256 &&
 
 std::array<opcode_rows, 0x10000> opcode_row_cache{};
 
-const opcode_rows& find_opcode_rows(uint16_t word) {
-  opcode_rows& rows = opcode_row_cache[word];
+opcode_rows find_opcode_rows(uint16_t word) {
+  opcode_rows rows{};
   rows.timing = static_cast<uint8_t>(decode_row_index(timing_select_table, word));
   rows.attr = static_cast<uint8_t>(decode_row_index(exec_attr_table, word));
   rows.fetch = static_cast<uint8_t>(decode_row_index(fetch_ctrl_table, word));
@@ -438,6 +438,7 @@ const opcode_rows& find_opcode_rows(uint16_t word) {
   rows.cls = static_cast<uint8_t>(decode_row_index(instr_class_table, word));
   rows.move_form = static_cast<uint8_t>(decode_row_index(move_form_table, word));
   rows.ready = true;
+  std::atomic_ref<opcode_rows>(opcode_row_cache[word]).store(rows, std::memory_order_relaxed);
   return rows;
 }
 

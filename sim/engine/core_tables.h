@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -140,7 +141,9 @@ int decode_row_index(const std::array<decode_row<Payload>, N>& table, uint16_t w
 // looks words up every instruction, so each word's first-match searches
 // run once, the first time it is looked up; the tables are constant, so
 // an entry never goes stale.
-struct opcode_rows {
+// Each entry is one 8-byte word, read and written whole, so that devices
+// on several threads may fill it.
+struct alignas(8) opcode_rows {
   uint8_t timing;
   uint8_t attr;
   uint8_t fetch;
@@ -150,10 +153,10 @@ struct opcode_rows {
   bool ready;
 };
 extern std::array<opcode_rows, 0x10000> opcode_row_cache;
-const opcode_rows& find_opcode_rows(uint16_t word);
+opcode_rows find_opcode_rows(uint16_t word);
 
-inline const opcode_rows& opcode_rows_of(uint16_t word) {
-  const opcode_rows& rows = opcode_row_cache[word];
+inline opcode_rows opcode_rows_of(uint16_t word) {
+  const opcode_rows rows = std::atomic_ref<opcode_rows>(opcode_row_cache[word]).load(std::memory_order_relaxed);
   return rows.ready ? rows : find_opcode_rows(word);
 }
 

@@ -13,11 +13,11 @@
 device_inst* device_insts[DEVICE_MAX] = {};
 device_state* device_states[DEVICE_MAX] = {};
 
-int cur_device = 0;
-device_type* cur_type = nullptr;
-const family_desc* cur_family = nullptr;
-device_inst* cur_inst = nullptr;
-device_state* cur_state = nullptr;
+thread_local constinit int cur_device = 0;
+thread_local constinit device_type* cur_type = nullptr;
+thread_local constinit const family_desc* cur_family = nullptr;
+thread_local constinit device_inst* cur_inst = nullptr;
+thread_local constinit device_state* cur_state = nullptr;
 int shown_device = 0;
 
 namespace {

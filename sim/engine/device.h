@@ -394,12 +394,13 @@ extern const family_desc* const family_descs[TYPE_COUNT];
 extern device_inst* device_insts[DEVICE_MAX];
 extern device_state* device_states[DEVICE_MAX];
 
-// The current device: number, type, family, instance, state.
-extern int cur_device;
-extern device_type* cur_type;
-extern const family_desc* cur_family;
-extern device_inst* cur_inst;
-extern device_state* cur_state;
+// The current device: number, type, family, instance, state. One set per
+// thread: devices that run on worker threads are current there.
+extern thread_local constinit int cur_device;
+extern thread_local constinit device_type* cur_type;
+extern thread_local constinit const family_desc* cur_family;
+extern thread_local constinit device_inst* cur_inst;
+extern thread_local constinit device_state* cur_state;
 // The device the front-end shows; kept apart from cur_device, which the
 // run loop moves from device to device.
 extern int shown_device;

@@ -5,6 +5,7 @@
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "sim/engine/memory.h"
 #include "sim/frontend.h"
@@ -24,6 +25,9 @@ constexpr std::size_t HEADER = sizeof(alloc_header);
 std::size_t bytes_in_use = 0;
 uint32_t failures = 0;
 std::size_t byte_limit = 0;  // 0: no cap
+// Devices on worker threads allocate sparse pages too. Recursive: paging
+// out inside an allocation frees a block.
+std::recursive_mutex alloc_lock;
 
 bool over_limit(std::size_t old_size, std::size_t new_size) {
   if (byte_limit == 0) return false;
@@ -55,6 +59,7 @@ void* heap_alloc(std::size_t size) {
 }  // namespace
 
 void* dsp_alloc(std::size_t size, int clear) {
+  const std::lock_guard<std::recursive_mutex> hold(alloc_lock);
   if (size > SIZE_MAX - HEADER) return nullptr;
   if (gui_allocator_active()) {
     void* raw = gui_dsp_alloc(size + HEADER, clear);  // reports its own failure
@@ -73,6 +78,7 @@ void* dsp_alloc(std::size_t size, int clear) {
 
 void* dsp_realloc(void* block, std::size_t size) {
   if (!block) return dsp_alloc(size, 0);
+  const std::lock_guard<std::recursive_mutex> hold(alloc_lock);
   if (size > SIZE_MAX - HEADER) return nullptr;
   alloc_header* h = header_of(block);
   const std::size_t old_size = h->size;
@@ -99,6 +105,7 @@ void* dsp_realloc(void* block, std::size_t size) {
 
 void dsp_free(void* block) {
   if (!block) return;
+  const std::lock_guard<std::recursive_mutex> hold(alloc_lock);
   alloc_header* h = header_of(block);
   if (h->magic != BLOCK_MAGIC) return;  // not ours: leaking beats corrupting
   bytes_in_use -= h->size;
@@ -112,9 +119,11 @@ void dsp_free(void* block) {
 void dsp_alloc_set_limit(std::size_t bytes) { byte_limit = bytes; }
 
 void report_memory_failure(const char* message) {
+  const std::lock_guard<std::recursive_mutex> hold(alloc_lock);
   if (failures++ == 0) error_report(message);
 }
 uint32_t memory_failure_count() { return failures; }
 void restart_memory_failures() { failures = 0; }
 
 std::size_t dsp_alloc_in_use() { return bytes_in_use; }
+bool dsp_alloc_capped() { return byte_limit != 0; }

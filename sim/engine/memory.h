@@ -139,7 +139,8 @@ void reset_sparse_space(region_pages& rec);
 // removed.
 void release_paging(device_inst* inst);
 // Writes one data page not used most recently out to its device's paging
-// file; 1 when a block was written out.
+// file; 1 when a block was written out. Refused (0) while devices run on
+// worker threads: the page may belong to a device another thread runs.
 int page_out_memory();
 // The paging-file transfers of one page. A failure is reported, stops the
 // current device's run and leaves the page as it was.
@@ -166,6 +167,7 @@ void dsp_free(void* block);
 // Test hook: a cap on the bytes dsp_alloc may hold at once (0: no cap).
 void dsp_alloc_set_limit(std::size_t bytes);
 std::size_t dsp_alloc_in_use();
+bool dsp_alloc_capped();
 
 // Memory that could not be obtained or paged: the first failure since the
 // count was restarted is reported, the others only counted, so that a

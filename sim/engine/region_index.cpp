@@ -16,8 +16,8 @@ namespace {
 region_tables no_tables;  // nothing built: every look-up takes the slow path
 }  // namespace
 
-const device_type* region_last_type = nullptr;
-region_tables* region_last_tables = &no_tables;
+thread_local constinit const device_type* region_last_type = nullptr;
+thread_local constinit region_tables* region_last_tables = &no_tables;
 
 namespace {
 
@@ -47,7 +47,7 @@ uint8_t entry_of(const device_type& t, int space, uint32_t address) {
   return static_cast<uint8_t>(row | (holds ? REGION_ENTRY_HOLDS : 0));
 }
 
-std::array<region_tables, TYPE_COUNT> tables;
+thread_local std::array<region_tables, TYPE_COUNT> tables;
 
 // The tables of the current type; null for a map too large to index.
 region_tables* current_tables() {
@@ -118,7 +118,7 @@ const region_log_rows_of& region_log_rows(int holder) {
   };
   region_tables* tt = current_tables();
   if (tt == nullptr) {
-    static region_log_rows_of unindexed;  // rebuilt on every call
+    thread_local region_log_rows_of unindexed;  // rebuilt on every call
     unindexed = rows_like(holder);
     return unindexed;
   }

@@ -43,9 +43,10 @@ struct region_tables {
   bool log_rows_built = false;
   std::array<region_log_rows_of, REGION_INDEX_MAX_ROWS> log_rows{};
 };
-// The type looked up last and its tables, for the inline look-ups.
-extern const device_type* region_last_type;
-extern region_tables* region_last_tables;
+// The type looked up last and its tables, for the inline look-ups; each
+// thread keeps its own tables.
+extern thread_local constinit const device_type* region_last_type;
+extern thread_local constinit region_tables* region_last_tables;
 
 inline uint8_t region_entry_fast(int space, uint32_t address) {
   if (cur_type == region_last_type && static_cast<unsigned>(space) < SPACE_CODE_COUNT &&

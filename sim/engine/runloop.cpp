@@ -24,8 +24,10 @@
 #include "sim/engine/core_engine.h"
 #include "sim/engine/device.h"
 #include "sim/engine/hooks.h"
+#include "sim/engine/memory.h"
 #include "sim/engine/periph.h"
 #include "sim/engine/regaccess.h"
+#include "sim/engine/run_lanes.h"
 #include "sim/frontend.h"
 
 namespace {
@@ -40,7 +42,7 @@ struct clock_plan {
   int count = 0;
   std::array<int, 16> event_row{};
 };
-std::array<clock_plan, TYPE_COUNT> clock_plans;
+thread_local std::array<clock_plan, TYPE_COUNT> clock_plans;
 
 const clock_plan& plan_for(int type) {
   clock_plan& plan = clock_plans[static_cast<std::size_t>(type)];
@@ -84,7 +86,7 @@ struct sample_regs {
   bool found = false;
   int sr_row = 0, sr_reg = 0, omr_row = 0, omr_reg = 0;
 };
-std::array<sample_regs, TYPE_COUNT> sample_lookup;
+thread_local std::array<sample_regs, TYPE_COUNT> sample_lookup;
 
 // A profiled device's first cycle of an instruction: sr and omr as the
 // instruction starts, for the family's decode.
@@ -266,11 +268,15 @@ void set_pending_run_error(const char* text) {
   cur_inst->flags |= DEV_ERROR_PENDING;
 }
 
+thread_local constinit int run_lane = LANE_ALONE;
+std::array<uint8_t, DEVICE_MAX> end_left{};
+
 int check_run_stop() {
   device_inst& inst = *cur_inst;
   device_state& st = *cur_state;
   const int device = cur_device;
-  if (stop_request != 0) abort_requested();
+  // A worker leaves the stop request to the main thread.
+  if (stop_request != 0 && run_lane != LANE_WORKER) abort_requested();
   const bool end = (inst.flags & (DEV_INSTR_END | DEV_INSTR_END2)) != 0;
   // The common cycle: inside an instruction, no breakpoint that can fire
   // there, no progress line due. Go, trace and step by instruction count
@@ -304,7 +310,7 @@ int check_run_stop() {
   }
 
   const int mode = st.run_mode;
-  if (inst.cycles % 1000 == 0 && (mode == RUN_GO || mode >= RUN_SOURCE_FIRST))
+  if (inst.cycles % 1000 == 0 && (mode == RUN_GO || mode >= RUN_SOURCE_FIRST) && run_lane != LANE_WORKER)
     run_hook.show_progress_line();
 
   if (st.breakpoints != nullptr) {
@@ -354,10 +360,26 @@ inline void profile_end(int device, const device_inst& inst) {
   }
 }
 
+// An instruction end on a thread of a slice that will stop the run: its
+// stop check reports and shows, so it is left to the main thread, which
+// makes it after the slice in slot order (end_left). Nothing else of the
+// device changes in between, and nothing that a stop check of a device
+// without breakpoints or streams does depends on the other devices.
+bool end_stops_run(device_inst& inst, const device_state& st) {
+  if ((inst.flags & (DEV_INSTR_END | DEV_INSTR_END2)) == 0) return false;
+  if (stop_request != 0 && run_lane == LANE_MAIN) abort_requested();
+  return (inst.flags & (DEV_ILLEGAL | DEV_STOP | DEV_ERROR_PENDING)) != 0 || inst.abort != 0 ||
+         (st.run_mode == RUN_GO && st.run_count == 0);
+}
+
 // The end of a device cycle in either engine: the stop check, and at an
 // instruction end the profiler and the run's end. False when the device
 // went away.
 bool after_cycle(int device, device_inst* inst, device_state* st) {
+  if (run_lane != LANE_ALONE && end_stops_run(*inst, *st)) [[unlikely]] {
+    end_left[static_cast<std::size_t>(device)] = 1;
+    return true;
+  }
   if (check_run_stop() != 0) inst->flags |= DEV_STOP;
   if (!device_alive(device, inst, st)) return false;
   if ((inst->flags & (DEV_INSTR_END | DEV_INSTR_END2)) == 0) return true;
@@ -400,7 +422,7 @@ bool no_break_here(const device_inst& inst, const device_state& st) {
 // good, no host file request.
 bool quiet_end(const device_inst& inst, const device_state& st) {
   constexpr uint32_t STOPPING = DEV_ILLEGAL | DEV_STOP | DEV_ERROR_PENDING;
-  return (inst.flags & STOPPING) == 0 && inst.abort == 0 && stop_request == 0 &&
+  return (inst.flags & STOPPING) == 0 && inst.abort == 0 && (stop_request == 0 || run_lane == LANE_WORKER) &&
          st.run_plan_stale == 0 && st.run_mode == RUN_GO && st.run_count != 0 && inst.cycles % 1000 != 0 &&
          inst.pc != st.hio.watch[0] && inst.pc != st.hio.watch[1] && no_break_here(inst, st);
 }
@@ -552,7 +574,8 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
       }
       // A breakpoint's command may look at the streams or open some.
       inputs.changed(n);
-      if (!after_cycle(device, inst, st) || st->running == 0) return n;
+      if (!after_cycle(device, inst, st) || st->running == 0 || end_left[static_cast<std::size_t>(device)] != 0)
+        return n;
       if (st->run_plan_stale) update_run_plan(*st);
       if (st->run_fast == 0) return n + run_device_cycles(device, max - n);
       inputs.on = st->streams[0] != nullptr || st->streams[1] != nullptr;
@@ -574,6 +597,7 @@ void exec_cycle_done(device_inst& inst, bool end) {
   // Inside an instruction of a run that may go fast, check_run_stop would
   // do only this.
   inst.flags &= ~DEV_PC_WRITTEN;
+  if (run_lane == LANE_WORKER) return;
   if (stop_request != 0) abort_requested();
   if (cur_state->run_mode == RUN_GO && inst.cycles % 1000 == 0) run_hook.show_progress_line();
 }
@@ -642,9 +666,15 @@ int run_device_cycles(int device, int max) {
   while (n < max) {
     run_device_cycle(device);
     ++n;
-    if (!device_alive(device, inst, st) || st->running == 0) break;
+    if (!device_alive(device, inst, st) || st->running == 0 || end_left[static_cast<std::size_t>(device)] != 0) break;
   }
   return n;
+}
+
+void finish_left_end(int device) {
+  end_left[static_cast<std::size_t>(device)] = 0;
+  device_inst* inst = enter_device(device);
+  if (inst != nullptr) after_cycle(device, inst, cur_state);
 }
 
 int run_device_slice(int rounds) {
@@ -652,7 +682,7 @@ int run_device_slice(int rounds) {
   // commands, prompts and lines (two streams may share a file) come in
   // round order, so the rounds go one cycle at a time.
   int count = 0, with_breaks = 0, with_streams = 0;
-  bool slices = true;
+  bool slices = true, threads_fit = true;
   for (int d = 0; d < DEVICE_MAX; ++d) {
     device_inst* inst = device_insts[d];
     device_state* st = device_states[d];
@@ -665,8 +695,13 @@ int run_device_slice(int rounds) {
     }
     with_streams += st->stream_plan != 0 ? 1 : 0;
     slices = slices && st->run_fast != 0 && (st->run_mode == RUN_GO || count == 1);
+    threads_fit = threads_fit && st->stream_plan == 0;
   }
   slices = slices && (count == 1 || (with_breaks == 0 && with_streams <= 1));
+  if (slices && count > 1 && threads_fit && with_breaks == 0 && !dsp_alloc_capped() && gui_allocator_active() == 0) {
+    const int threads = std::min(run_thread_count(), count);
+    if (threads > 1) return run_slice_on_threads(rounds, threads);
+  }
   const int shown_before = shown_device;
   if (!slices) {
     for (int k = 0; k < rounds; ++k) {

@@ -40,6 +40,13 @@ int run_device_cycles(int device, int max);
 // a time (docs/ARCHITECTURE.md, "Many devices").
 int run_device_slice(int rounds);
 
+// Devices on worker threads: the threads a slice of many devices may use,
+// from DSP_RUN_THREADS when it is set (1: everything on the calling thread)
+// or else the host's count; and whether a slice is running devices on
+// worker threads now.
+int run_thread_count();
+bool run_threads_active();
+
 // Works out a device's run plan (device_state::run_fast and
 // mid_instr_breaks) from its run mode, breakpoints, streams and the
 // profiler. Whatever changes one of them sets run_plan_stale.

@@ -14,6 +14,7 @@
 
 #include "sim/engine/device.h"
 #include "sim/engine/memory.h"
+#include "sim/engine/runloop.h"
 #include "sim/frontend.h"
 
 namespace {
@@ -352,7 +353,7 @@ void release_paging(device_inst* inst) {
 }
 
 int page_out_memory() {
-  if (page_out_busy) return 0;
+  if (page_out_busy || run_threads_active()) return 0;
   page_out_busy = true;
   int written = 0;
   // Pages not used most recently first, walking back from the cursor.

@@ -35,6 +35,8 @@ for p in release ci asan ci-asan; do
   stub sim73500 "$tree/build/$p/app/sim73500"
   stub run_loop "$tree/build/$p/bench/run_loop"
 done
+mkdir -p "$tree/build/tsan/tests"
+stub cmd_tests "$tree/build/tsan/tests/cmd_tests"
 
 # mode, JOBS ("-" unset), further arguments ("_" between words, "-" none),
 # the -j every build and test run must get, the fuzz runner's arguments
@@ -44,6 +46,7 @@ demo   3  -        3 -
 test   3  --werror 3 -
 test   -  -        5 -
 asan   2  --werror 2 -
+tsan   2  -        2 -
 bench  4  -        4 -
 fuzz   3  -        3 side=2_build/fuzz/tests/fuzz_20
 fuzz   1  -        1 side=1_build/fuzz/tests/fuzz_20

@@ -1,0 +1,307 @@
+// Many devices on many cores: a slice of devices that are not linked to
+// each other runs on worker threads, every device ending where one thread
+// leaves it (docs/ARCHITECTURE.md, "Many devices on many cores").
+//
+// On one thread, a device runs its share of the slice and a device that
+// stops sets the round limit of the devices after it in slot order. Here
+// each device follows the one before it in slot order: it may run the
+// rounds that one has run without stopping, and when that one has ended,
+// up to where it ended. So each device ends at the round one thread ends it
+// at, whatever the threads' speeds. A device runs LANE_CHUNK rounds at a
+// time, on whichever thread takes it: each thread takes the last device in
+// slot order that has rounds to run and that no thread holds, its own
+// devices first, so the devices ahead keep the ones behind them supplied
+// and a thread that the host puts aside holds up one device at most.
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdlib>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "sim/engine/device.h"
+#include "sim/engine/hostio.h"
+#include "sim/engine/run_lanes.h"
+#include "sim/engine/runloop.h"
+
+namespace {
+
+constexpr int LANE_CHUNK = 250;
+// A thread with nothing to run spins this many times before it yields; one
+// waiting for the next slice spins about as long as the console takes
+// between two, then sleeps.
+constexpr int IDLE_SPINS = 200;
+constexpr int SLICE_SPINS = 20000;
+
+void spin_pause() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#else
+  std::this_thread::yield();
+#endif
+}
+
+// Spins until `ready` holds or the spins run out; whether it holds.
+template <class Ready>
+bool spin_until(int spins, Ready ready) {
+  for (int k = 0; k < spins; ++k) {
+    if (ready()) return true;
+    spin_pause();
+  }
+  return ready();
+}
+
+// One device of a threaded slice, on a cache line of its own.
+struct alignas(64) lane {
+  int device = 0;
+  int home = 0;                      // the thread that takes it first
+  bool main_only = false;            // run by thread 0 alone
+  std::atomic<int> done{0};          // rounds run, while not ended
+  std::atomic<int> ended_at{-1};     // the rounds it ended with, once ended
+  std::atomic<bool> held{false};     // a thread is running it
+};
+
+std::array<lane, DEVICE_MAX> lanes;
+int lane_count = 0;
+int slice_rounds = 0;
+std::atomic<bool> threads_active{false};
+
+bool stopped(int device) {
+  const device_state* st = device_states[device];
+  return st == nullptr || st->running == 0 || end_left[static_cast<std::size_t>(device)] != 0;
+}
+
+// The rounds lane i may reach now, and whether that is final (the lane
+// before it has ended).
+struct lane_bound {
+  int rounds;
+  bool final;
+};
+lane_bound bound_of(int i) {
+  if (i == 0) return {slice_rounds, true};
+  const lane& before = lanes[static_cast<std::size_t>(i - 1)];
+  const int ended = before.ended_at.load(std::memory_order_acquire);
+  if (ended >= 0) return {ended, true};
+  return {before.done.load(std::memory_order_acquire), false};
+}
+
+// Whether lane i has work: rounds to run, or its end to make.
+bool has_work(int i) {
+  const lane& l = lanes[static_cast<std::size_t>(i)];
+  if (l.ended_at.load(std::memory_order_acquire) >= 0 || l.held.load(std::memory_order_relaxed)) return false;
+  const lane_bound b = bound_of(i);
+  return b.final || l.done.load(std::memory_order_relaxed) < b.rounds;
+}
+
+// One step of a lane this thread holds: up to LANE_CHUNK rounds, or its end.
+void step_lane(int i) {
+  lane& l = lanes[static_cast<std::size_t>(i)];
+  int cursor = l.done.load(std::memory_order_relaxed);
+  const lane_bound b = bound_of(i);
+  bool ended = b.final && cursor >= b.rounds;
+  if (!ended && cursor < b.rounds) {
+    // A thread's current device may be one freed since it last ran, with
+    // a new one at the same address: always made current afresh.
+    make_device_current(l.device);
+    const int step = std::min(b.rounds - cursor, LANE_CHUNK);
+    int ran = 0;
+    try {
+      ran = run_device_cycles(l.device, step);
+    } catch (...) {
+      l.ended_at.store(cursor, std::memory_order_release);
+      throw;
+    }
+    cursor += ran;
+    ended = ran < step || stopped(l.device);
+    l.done.store(cursor, std::memory_order_release);
+  }
+  if (ended) l.ended_at.store(cursor, std::memory_order_release);
+}
+
+// Takes and steps lanes until every lane has ended.
+void run_thread_lanes(int thread) {
+  int idle = 0;
+  for (;;) {
+    int pick = -1;
+    bool all_ended = true;
+    for (int pass = 0; pass < 2 && pick < 0; ++pass) {
+      for (int i = lane_count - 1; i >= 0; --i) {
+        const lane& l = lanes[static_cast<std::size_t>(i)];
+        if (l.ended_at.load(std::memory_order_acquire) >= 0) continue;
+        all_ended = false;
+        if ((pass == 0 && l.home != thread) || (l.main_only && thread != 0) || !has_work(i)) continue;
+        pick = i;
+        break;
+      }
+      if (all_ended) return;
+    }
+    if (pick < 0) {
+      if (++idle % IDLE_SPINS == 0) std::this_thread::yield();
+      spin_pause();
+      continue;
+    }
+    lane& l = lanes[static_cast<std::size_t>(pick)];
+    if (l.held.exchange(true, std::memory_order_acquire)) continue;
+    idle = 0;
+    // Another thread may have stepped it between the look and the take.
+    if (l.ended_at.load(std::memory_order_acquire) < 0) step_lane(pick);
+    l.held.store(false, std::memory_order_release);
+  }
+}
+
+// Worker threads kept from slice to slice; the caller of run is thread 0.
+// A slice starts with a new generation and ends when no worker is pending.
+class worker_pool {
+ public:
+  ~worker_pool() {
+    {
+      const std::lock_guard<std::mutex> hold(lock_);
+      quit_ = true;
+      generation_.fetch_add(1, std::memory_order_release);
+    }
+    start_.notify_all();
+    for (std::thread& t : workers_) t.join();
+  }
+
+  void run(int threads, void (*job)(int)) {
+    while (static_cast<int>(workers_.size()) < threads - 1) {
+      const int index = static_cast<int>(workers_.size()) + 1;
+      workers_.emplace_back([this, index] { work(index); });
+    }
+    {
+      const std::lock_guard<std::mutex> hold(lock_);
+      job_ = job;
+      active_ = threads;
+      failure_ = nullptr;
+      pending_.store(threads - 1, std::memory_order_relaxed);
+      generation_.fetch_add(1, std::memory_order_release);
+    }
+    start_.notify_all();
+    std::exception_ptr mine;
+    try {
+      job(0);
+    } catch (...) {
+      mine = std::current_exception();
+    }
+    for (int left = pending_.load(std::memory_order_acquire); left != 0;
+         left = pending_.load(std::memory_order_acquire))
+      if (!spin_until(SLICE_SPINS, [&] { return pending_.load(std::memory_order_acquire) == 0; }))
+        pending_.wait(left, std::memory_order_acquire);
+    const std::lock_guard<std::mutex> hold(lock_);
+    if (mine == nullptr) mine = failure_;
+    if (mine != nullptr) std::rethrow_exception(mine);
+  }
+
+ private:
+  void work(int index) {
+    run_lane = LANE_WORKER;
+    uint64_t seen = 0;
+    for (;;) {
+      if (!spin_until(SLICE_SPINS, [&] { return generation_.load(std::memory_order_acquire) != seen; })) {
+        std::unique_lock<std::mutex> hold(lock_);
+        start_.wait(hold, [&] { return generation_.load(std::memory_order_acquire) != seen; });
+      }
+      void (*job)(int) = nullptr;
+      {
+        const std::lock_guard<std::mutex> hold(lock_);
+        if (quit_) return;
+        seen = generation_.load(std::memory_order_relaxed);
+        if (index >= active_) continue;
+        job = job_;
+      }
+      std::exception_ptr failed;
+      try {
+        job(index);
+      } catch (...) {
+        failed = std::current_exception();
+      }
+      if (failed != nullptr) {
+        const std::lock_guard<std::mutex> hold(lock_);
+        if (failure_ == nullptr) failure_ = failed;
+      }
+      if (pending_.fetch_sub(1, std::memory_order_acq_rel) == 1) pending_.notify_all();
+    }
+  }
+
+  std::vector<std::thread> workers_;
+  std::mutex lock_;
+  std::condition_variable start_;
+  void (*job_)(int) = nullptr;
+  std::atomic<uint64_t> generation_{0};
+  std::atomic<int> pending_{0};
+  int active_ = 0;
+  bool quit_ = false;
+  std::exception_ptr failure_;
+};
+
+worker_pool& pool() {
+  static worker_pool p;
+  return p;
+}
+
+// Devices whose run reaches what only the main thread may do: the shown
+// device (it takes the stop request and shows the progress line), a
+// profiled device (the profiler's hook) and one with the host file
+// service on.
+bool main_thread_only(int device) {
+  const device_inst* inst = device_insts[device];
+  const device_state* st = device_states[device];
+  return device == shown_device || inst->profiled != 0 || st->hio.watch[0] != HIO_NO_WATCH ||
+         st->hio.watch[1] != HIO_NO_WATCH;
+}
+
+}  // namespace
+
+int run_thread_count() {
+  if (const char* text = std::getenv("DSP_RUN_THREADS"); text != nullptr && *text != '\0') {
+    char* end = nullptr;
+    const long n = std::strtol(text, &end, 10);
+    if (*end == '\0' && n >= 1) return static_cast<int>(std::min<long>(n, DEVICE_MAX));
+  }
+  const unsigned host = std::thread::hardware_concurrency();
+  return host == 0 ? 1 : static_cast<int>(std::min<unsigned>(host, DEVICE_MAX));
+}
+
+bool run_threads_active() { return threads_active.load(std::memory_order_relaxed); }
+
+int run_slice_on_threads(int rounds, int threads) {
+  lane_count = 0;
+  for (int d = 0; d < DEVICE_MAX; ++d) {
+    const device_inst* inst = device_insts[d];
+    if (inst == nullptr || device_states[d] == nullptr || (inst->flags & DEV_EXCLUDED) != 0) continue;
+    lane& l = lanes[static_cast<std::size_t>(lane_count)];
+    l.device = d;
+    l.main_only = main_thread_only(d);
+    l.home = l.main_only ? 0 : lane_count % threads;
+    l.done.store(0, std::memory_order_relaxed);
+    l.ended_at.store(-1, std::memory_order_relaxed);
+    l.held.store(false, std::memory_order_relaxed);
+    ++lane_count;
+  }
+  slice_rounds = rounds;
+  const int device = cur_device;
+  run_lane = LANE_MAIN;
+  threads_active.store(true, std::memory_order_relaxed);
+  struct back_alone {
+    ~back_alone() {
+      run_lane = LANE_ALONE;
+      threads_active.store(false, std::memory_order_relaxed);
+    }
+  };
+  {
+    const back_alone restore;
+    pool().run(threads, run_thread_lanes);
+  }
+  // The stop checks left to this thread, in slot order, as one thread
+  // makes them.
+  for (int i = 0; i < lane_count; ++i) {
+    const int d = lanes[static_cast<std::size_t>(i)].device;
+    if (end_left[static_cast<std::size_t>(d)] != 0) finish_left_end(d);
+  }
+  make_device_current(device);
+  return lanes[static_cast<std::size_t>(lane_count - 1)].ended_at.load(std::memory_order_relaxed);
+}

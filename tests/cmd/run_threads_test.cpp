@@ -1,0 +1,164 @@
+// Many devices on worker threads: every slice leaves each device where one
+// thread leaves it (whole state, rounds and running flags after every
+// slice) and the session holds the same text, whatever the thread count;
+// devices that stop (illegal words, the shown device among them) end the
+// devices after them at the same round.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <mutex>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cmd/cmd_fixture.h"
+#include "cmd/engine_pair.h"
+#include "sim/engine/device.h"
+#include "sim/engine/periph.h"
+#include "sim/engine/runloop.h"
+#include "sim/engine/state_digest.h"
+
+namespace {
+
+using namespace engine_pair;
+
+constexpr int DEVICES = 12;
+constexpr int SLICES = 30;
+
+// The thread each device's last instruction end ran on (each device's own
+// entry is written only by the thread running it).
+std::array<std::thread::id, DEVICE_MAX> end_threads;
+void note_thread(int device) { end_threads[static_cast<std::size_t>(device)] = std::this_thread::get_id(); }
+
+uint32_t illegal_word() {
+  for (uint32_t word = 0;; ++word)
+    if (instr_flags_lookup(static_cast<uint16_t>(word), false) & IFLAG_ILLEGAL) return word;
+}
+
+class run_threads : public cmd_fixture {
+ protected:
+  void TearDown() override {
+    instruction_end_observer = nullptr;
+    unsetenv("DSP_RUN_THREADS");
+    cmd_fixture::TearDown();
+  }
+
+  struct slice_seen {
+    int rounds = 0;
+    std::vector<uint64_t> digests;
+    std::vector<int> running;
+    bool operator==(const slice_seen&) const = default;
+  };
+
+  // Twelve devices of every type: the filter, random programs, interrupts
+  // pulled inside loops, and nops running into an illegal word at a
+  // different count on each (device 3, shown, among them). When a device
+  // stops, each device that stopped starts its program again and every
+  // device is armed again, as a new go does.
+  static std::vector<slice_seen> run_all(int threads, std::set<std::thread::id>* used) {
+    setenv("DSP_RUN_THREADS", std::to_string(threads).c_str(), 1);
+    free_all_devices();
+    std::mt19937 rng(39);
+    std::vector<uint32_t> starts(DEVICES);
+    for (int d = 0; d < DEVICES; ++d) {
+      make(d, type_names[d % 5], false);
+      switch (d % 4) {
+        case 0:
+          place_fir(d);
+          starts[d] = 0x100;
+          break;
+        case 1: {
+          const std::vector<uint32_t> program = random_program(rng, 200);
+          for (uint32_t a = 0; a < program.size(); ++a) put(d, SPACE_P, a, program[a]);
+          for (uint32_t a = 0; a < 200; ++a) put(d, SPACE_X, a, rng() & 0xFFFF);
+          starts[d] = 0;
+          break;
+        }
+        case 2:
+          assemble(d, irq_program);
+          set(d, "ipr", 3);
+          starts[d] = 0x40;
+          break;
+        default: {
+          const int passes = 20 + (d * 53) % 100;
+          assemble(d, 0x10, ("do #" + std::to_string(passes) + ",$14").c_str());
+          assemble(d, {{0x12, "rep #20"}, {0x13, "nop"}, {0x14, "nop"}});
+          put(d, SPACE_P, 0x15, illegal_word());
+          starts[d] = 0x10;
+        }
+      }
+      set(d, "pc", starts[d]);
+    }
+    select_device(3);
+    for (int d = 0; d < DEVICES; ++d) arm(d);
+    end_threads.fill({});
+    instruction_end_observer = note_thread;
+    std::vector<slice_seen> seen;
+    for (int s = 0; s < SLICES; ++s) {
+      for (int d = 2; d < DEVICES; d += 4) pull_irqa(d, s % 3 == 0);
+      slice_seen now;
+      now.rounds = run_device_slice(RUN_SLICE_ROUNDS);
+      bool stopped = false;
+      for (int d = 0; d < DEVICES; ++d) {
+        make_device_current(d);
+        catch_up_peripherals();
+        now.digests.push_back(device_state_digest(d));
+        now.running.push_back(device_states[d]->running);
+        stopped = stopped || device_states[d]->running == 0;
+        if (used != nullptr) used->insert(end_threads[static_cast<std::size_t>(d)]);
+      }
+      seen.push_back(now);
+      if (!stopped) continue;
+      for (int d = 0; d < DEVICES; ++d) {
+        if (device_states[d]->running == 0) set(d, "pc", starts[d]);
+        arm(d);
+      }
+    }
+    instruction_end_observer = nullptr;
+    return seen;
+  }
+};
+
+TEST_F(run_threads, SlicesLeaveEveryDeviceWhereOneThreadLeavesIt) {
+  const std::vector<slice_seen> one = run_all(1, nullptr);
+  const std::string one_text = output();
+  int stops = 0;
+  for (const slice_seen& s : one)
+    stops += s.rounds < RUN_SLICE_ROUNDS ? 1 : 0;
+  EXPECT_GE(stops, 5) << "the illegal words stop some slices";
+  for (int threads : {4, 3, 8}) {
+    SCOPED_TRACE(std::to_string(threads) + " threads");
+    recorded().clear();
+    std::set<std::thread::id> used;
+    const std::vector<slice_seen> many = run_all(threads, &used);
+    ASSERT_EQ(many.size(), one.size());
+    for (std::size_t s = 0; s < one.size(); ++s) {
+      EXPECT_EQ(many[s].rounds, one[s].rounds) << "slice " << s;
+      EXPECT_TRUE(many[s].running == one[s].running) << "slice " << s;
+      for (int d = 0; d < DEVICES; ++d)
+        if (many[s].digests[d] != one[s].digests[d]) ADD_FAILURE() << "slice " << s << ", device " << d;
+      if (HasFailure()) return;
+    }
+    EXPECT_EQ(output(), one_text);
+    EXPECT_GE(used.size(), 2u) << "the devices ran on worker threads";
+  }
+}
+
+TEST_F(run_threads, ThreadCountComesFromTheEnvironmentOrTheHost) {
+  const int host = static_cast<int>(std::max(1u, std::min<unsigned>(std::thread::hardware_concurrency(), DEVICE_MAX)));
+  const struct {
+    const char* value;
+    int expected;
+  } cases[] = {{"1", 1}, {"4", 4}, {"1000", DEVICE_MAX}, {"0", host}, {"", host}, {"two", host}, {"3x", host}};
+  for (const auto& c : cases) {
+    setenv("DSP_RUN_THREADS", c.value, 1);
+    EXPECT_EQ(run_thread_count(), c.expected) << '"' << c.value << '"';
+  }
+  unsetenv("DSP_RUN_THREADS");
+  EXPECT_EQ(run_thread_count(), host);
+}
+
+}  // namespace
