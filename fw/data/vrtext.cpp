@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "fw/core/mem.h"
 #include "fw/data/scrap.h"
+#include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
 
 namespace {
@@ -145,8 +147,8 @@ class Parser {
     return vnameIntern(vscribeCStringSized(text.data(), text.size()));
   }
 
-  int kind() {
-    std::string w = word();
+  int kind() { return kindOf(word()); }
+  int kindOf(const std::string& w) {
     for (const Kind& k : kinds)
       if (w == k.name) return k.code;
     fail("unknown kind " + w);
@@ -181,7 +183,13 @@ class Parser {
   }
 
   void value(vresource dict, vname tag) {
-    int k = kind();
+    std::string w = word();
+    if (const Form* f = formOf(w)) {
+      Level level(*this);
+      (this->*f->parse)(dict, tag);
+      return;
+    }
+    int k = kindOf(w);
     switch (k) {
       case vresUNTYPED: vrstoreCreate(dict, tag, vresUNTYPED); break;
       case vresDICTIONARY: {
@@ -247,6 +255,14 @@ class Parser {
       return;
     }
     Level level(*this);
+    if (ek == vresDICTIONARY && std::isalpha(static_cast<unsigned char>(s_[at_]))) {
+      std::string w = word();
+      const Form* f = formOf(w);
+      if (!f) fail("unknown form " + w);
+      vresource e = vrstoreInsertAt(a, i, vresUNTYPED);
+      (this->*f->parse)(e, nullptr);
+      return;
+    }
     vresource e = vrstoreInsertAt(a, i, ek == vresARRAY ? vresUNTYPED : ek);
     if (ek == vresDICTIONARY) {
       expect('{');
@@ -260,6 +276,144 @@ class Parser {
       std::string bytes = opaqueBytes();
       vrstoreSetOpaque(e, nullptr, bytes.data(), bytes.size());
     }
+  }
+
+  // ---- Pictures: rows of characters, top row first, into the raw image
+  // form (one byte a pixel, written back to front from the bottom row).
+  struct Form {
+    const char* word;
+    void (Parser::*parse)(vresource dict, vname tag);
+  };
+  static const Form* formOf(const std::string& w) {
+    static const Form forms[] = {
+        {"mask", &Parser::mask}, {"cursor", &Parser::cursor}, {"image", &Parser::image}, {"copy", &Parser::copy}};
+    for (const Form& f : forms)
+      if (w == f.word) return &f;
+    return nullptr;
+  }
+
+  struct Picture {
+    std::int32_t width, height;
+    std::vector<std::string> rows;
+  };
+
+  // "W H [ "row" ... ]": every row W characters, H rows, each one of allowed.
+  Picture picture(std::int32_t width, std::int32_t height, const std::string& allowed) {
+    Picture p{width, height, {}};
+    expect('[');
+    while (!peek(']')) {
+      if (at_ >= s_.size()) fail("missing ]");
+      std::string row = quoted();
+      if (std::int32_t(row.size()) != width)
+        fail("row of " + std::to_string(row.size()) + " characters, not " + std::to_string(width));
+      for (char c : row)
+        if (allowed.find(c) == std::string::npos) fail(std::string("bad pixel '") + c + "'");
+      p.rows.push_back(row);
+    }
+    ++at_;
+    if (std::int32_t(p.rows.size()) != height)
+      fail(std::to_string(p.rows.size()) + " rows, not " + std::to_string(height));
+    return p;
+  }
+
+  std::int32_t size() { return std::int32_t(integer(1, 32767)); }
+
+  static vname key(const char* text) { return vnameInternLiteral(text); }
+
+  // The raw entries of p, whose pixel values the function gives.
+  template <typename Value>
+  static void raw(vresource r, const Picture& p, std::int32_t colors, Value value) {
+    vrstoreSetInteger(r, key("vresourceTAG_IMAGE_WIDTH"), p.width);
+    vrstoreSetInteger(r, key("vresourceTAG_IMAGE_HEIGHT"), p.height);
+    vrstoreSetInteger(r, key("vresourceTAG_IMAGE_NUMCOLORS"), colors);
+    std::string map;
+    for (const std::string& row : p.rows)
+      for (std::size_t x = row.size(); x-- > 0;) map += char(value(row[x]));
+    vrstoreSetOpaque(r, key("vresourceTAG_IMAGE_MAP"), map.data(), map.size());
+  }
+  static void palette(vresource r, const std::vector<std::uint32_t>& rgb) {
+    vresource a = vrstoreCreate(r, key("vresourceTAG_IMAGE_COLORS"), vresUNTYPED);
+    vrstoreCreateArray(a, nullptr, vresINTEGER, 0);
+    std::int32_t i = 0;
+    for (std::uint32_t c : rgb)
+      for (int shift : {16, 8, 0}) vrstoreInsertAtInteger(a, i++, std::int32_t(((c >> shift) & 0xFF) * 257));
+  }
+  // A two-colour mask: white clear pixels, black set ones.
+  static void twoColour(vresource r, const Picture& p, const std::string& set) {
+    raw(r, p, 2, [&](char c) { return set.find(c) != std::string::npos; });
+    palette(r, {0xFFFFFF, 0x000000});
+  }
+
+  void mask(vresource dict, vname tag) {
+    std::int32_t w = size(), h = size();
+    twoColour(vrstoreCreate(dict, tag, vresDICTIONARY), picture(w, h, "#. "), "#");
+  }
+
+  // '#' black, 'o' white, ' ' transparent; the hot spot from the bottom left.
+  void cursor(vresource dict, vname tag) {
+    std::int32_t w = size(), h = size();
+    std::int32_t hx = std::int32_t(integer(0, w - 1)), hy = std::int32_t(integer(0, h - 1));
+    Picture p = picture(w, h, "#o ");
+    vresource r = vrstoreCreate(dict, tag, vresDICTIONARY);
+    twoColour(r, p, "#");
+    twoColour(vrstoreCreate(r, key("vresourceTAG_IMAGE_TRANSPARENCY"), vresDICTIONARY), p, "#o");
+    vrstoreSetInteger(r, key("HotX"), hx);
+    vrstoreSetInteger(r, key("HotY"), hy);
+  }
+
+  // "W H { "c" RRGGBB ... } [ rows ]": colours by their characters, in the
+  // legend's order; "none" for a transparent character.
+  void image(vresource dict, vname tag) {
+    std::int32_t w = size(), h = size();
+    std::string chars;
+    std::vector<std::uint32_t> rgb;
+    std::string clear;
+    expect('{');
+    while (!peek('}')) {
+      if (at_ >= s_.size()) fail("missing }");
+      std::string c = quoted();
+      if (c.size() != 1) fail("a legend names one character");
+      if (chars.find(c[0]) != std::string::npos || clear.find(c[0]) != std::string::npos) fail("character named twice");
+      std::string v = word();
+      if (v == "none") {
+        clear += c[0];
+        continue;
+      }
+      char* end;
+      unsigned long value = std::strtoul(v.c_str(), &end, 16);
+      if (*end || v.size() != 6) fail("bad colour " + v);
+      chars += c[0];
+      rgb.push_back(std::uint32_t(value));
+    }
+    ++at_;
+    if (chars.empty()) fail("a legend needs a colour");
+    Picture p = picture(w, h, chars + clear);
+    vresource r = vrstoreCreate(dict, tag, vresDICTIONARY);
+    raw(r, p, std::int32_t(rgb.size()), [&](char c) {
+      std::size_t i = chars.find(c);
+      return i == std::string::npos ? 0 : i;
+    });
+    palette(r, rgb);
+    if (!clear.empty()) twoColour(vrstoreCreate(r, key("vresourceTAG_IMAGE_TRANSPARENCY"), vresDICTIONARY), p, chars);
+  }
+
+  // "/a/b/c": an entry written earlier in this file, copied whole.
+  void copy(vresource dict, vname tag) {
+    std::string path = quoted();
+    if (path.empty() || path[0] != '/') fail("copy needs a path from the top, as /a/b");
+    vresource from = vrstoreGetRoot(dict);
+    for (std::size_t at = 1; at <= path.size();) {
+      std::size_t end = path.find('/', at);
+      if (end == std::string::npos) end = path.size();
+      std::string part = path.substr(at, end - at);
+      if (part.empty() || vrstoreGetType(from, nullptr) != vresDICTIONARY ||
+          !vrstoreTestGet(from, vnameIntern(vscribeCStringSized(part.data(), part.size())), &from))
+        fail("nothing at " + path);
+      at = end + 1;
+    }
+    int kind = vrstoreGetType(from, nullptr);
+    vresource to = vrstoreCreate(dict, tag, kind == vresARRAY ? vresUNTYPED : kind);
+    vresourceCopyContents(from, to);
   }
 };
 
