@@ -430,6 +430,9 @@ void vdrawSetColorRGB(unsigned red, unsigned green, unsigned blue);
 void vdrawSetColorHLS(unsigned hue, unsigned lightness, unsigned saturation);
 // Mode bit 0 centres horizontally, bit 1 vertically.
 void vdrawCharsAt(const char* chars, int length, const vrect* rect, int mode);
+// What vdrawCharsAt does before showing: the clip when the text does not
+// fit, and the current point where the text starts.
+void vdrawPlaceCharsAt(const char* chars, int length, const vrect* rect, int mode);
 void vdrawScribeAt(vscribe* s, const vrect* rect, int mode);  // consumes the scribe
 void vdrawShowScribe(vscribe* s);                              // at the current point; consumes it
 void vdrawUnderlineChars(const char* chars, int length, int show);

@@ -245,20 +245,24 @@ void vdrawSetColorHLS(unsigned hue, unsigned lightness, unsigned saturation) {
 
 void vdrawCharsAt(const char* chars, int length, const vrect* rect, int mode) {
   withSavedState([&] {
-    vfont* font = vdrawGetState()->matrix->font;
-    const vfontDriver* d = vfontGetDriver();
-    int width = roundedAdvance(chars, length), ascent = 0, descent = 0;
-    if (font && d) {
-      ascent = int((std::int64_t(d->ascent(font)) + 32768) >> 16);
-      descent = int((std::int64_t(d->descent(font)) + 32768) >> 16);
-    }
-    int x = rect->x, y = rect->y + descent, height = ascent + descent;
-    if ((mode & 1) && rect->width > width) x += (rect->width - width) / 2;
-    if ((mode & 2) && rect->height > height) y += (rect->height - height) / 2;
-    if (!(rect->width >= width && rect->height >= height)) vdrawClipRects(rect, 1);
-    vdrawPathMoveTo(x, y);
+    vdrawPlaceCharsAt(chars, length, rect, mode);
     vdrawGetPrimitives()->Show(chars, length);
   });
+}
+
+void vdrawPlaceCharsAt(const char* chars, int length, const vrect* rect, int mode) {
+  vfont* font = vdrawGetState()->matrix->font;
+  const vfontDriver* d = vfontGetDriver();
+  int width = roundedAdvance(chars, length), ascent = 0, descent = 0;
+  if (font && d) {
+    ascent = int((std::int64_t(d->ascent(font)) + 32768) >> 16);
+    descent = int((std::int64_t(d->descent(font)) + 32768) >> 16);
+  }
+  int x = rect->x, y = rect->y + descent, height = ascent + descent;
+  if ((mode & 1) && rect->width > width) x += (rect->width - width) / 2;
+  if ((mode & 2) && rect->height > height) y += (rect->height - height) / 2;
+  if (!(rect->width >= width && rect->height >= height)) vdrawClipRects(rect, 1);
+  vdrawPathMoveTo(x, y);
 }
 
 void vdrawScribeAt(vscribe* s, const vrect* rect, int mode) {

@@ -2,6 +2,7 @@
 
 #include "fw/core/ex.h"
 #include "fw/core/scribe.h"
+#include "fw/gui/window/application.h"
 
 namespace {
 
@@ -29,11 +30,13 @@ long noBlockValue(vtextBlock*) { return 0; }
 const char* noChars(vtextBlock*) { return ""; }
 vtextBlock* noLink(vtextBlock*) { return nullptr; }
 void noStyle(vinstance*, const void*, long, long) {}
+vcolor* applicationColor(int index) { return vapplicationDetermineColor(vapplicationGetCurrent(), index); }
 
 constexpr vwindowHooks kDefaults{noName,      noRoot,       noHelpWindow, noButton, noPresent, noItemChange,
                                  noItemChange, noTitle,     noWord,       noWord,   noNotify,  noEntries,
                                  noValue,     noSelect,     noSort,       noSetValue, noVariant, noLength,  noBlock,
-                                 noBlockValue, noBlockValue, noChars,     noLink,   noLink,    noStyle};
+                                 noBlockValue, noBlockValue, noChars,     noLink,   noLink,    noStyle,
+                                 applicationColor};
 
 constinit vwindowHooks installed = kDefaults;
 
@@ -43,7 +46,7 @@ bool complete(const vwindowHooks& h) {
          h.listviewItemFlags && h.listviewOptions && h.listviewNotifyFunction && h.comboHasEntries &&
          h.comboGetValue && h.comboSelect && h.comboSortEntries && h.comboSetValue && h.comboVariantOperation && h.textLength && h.textFirstBlock &&
          h.textBlockCount && h.textBlockStart && h.textBlockChars && h.textBlockNext && h.textBlockPrevious &&
-         h.textApplyStyle;
+         h.textApplyStyle && h.lookColor;
 }
 bool fixed = false;
 

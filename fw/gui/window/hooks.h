@@ -8,6 +8,7 @@
 #include "fw/core/name.h"
 #include "fw/core/resource.h"
 
+struct vcolor;
 struct vinstance;
 struct vobject;
 struct vscribe;
@@ -52,11 +53,15 @@ struct vwindowHooks {
   vtextBlock* (*textBlockNext)(vtextBlock* block);
   vtextBlock* (*textBlockPrevious)(vtextBlock* block);
   void (*textApplyStyle)(vinstance* text, const void* style, long start, long end);
+
+  // The look's colour of a scheme index (the drawing driver's modes 16 and
+  // 17 use index 10), with the look built first; a shared reference.
+  vcolor* (*lookColor)(int index);
 };
 
 // The stand-ins: the settings do nothing; the global help window raises;
 // no notice has buttons, no list view is open, no combo has entries and
-// no text has blocks.
+// no text has blocks; the look's colours are the application's.
 vwindowHooks vwindowDefaultHooks();
 // Refused ("Module"/"State") once the window layer has read the record.
 void vwindowInstallHooks(const vwindowHooks* hooks);

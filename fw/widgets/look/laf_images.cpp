@@ -1,0 +1,314 @@
+// What a look draws with that is not code: the numbered one-bit images of
+// the five groups (some first asked of the platform's predefined bitmaps),
+// the glyphs, the cursors and the notice icons, all loaded on first use
+// from the look dictionary and kept. Images and glyphs are process-wide;
+// cursors and notice icons belong to the context's record.
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "fw/core/ex.h"
+#include "fw/core/sys.h"
+#include "fw/data/pref.h"
+#include "fw/data/vresource.h"
+#include "fw/gui/graphics/draw.h"
+#include "fw/gui/graphics/pixmap_internal.h"
+#include "fw/widgets/look/laf_internal.h"
+
+namespace {
+
+// ---- The window layer's calls, until a test stands in.
+int notMonochrome() { return vprefGetString(vprefGetDefaultDict(), vscribeLiteral("monochrome")) != nullptr; }
+void noRoot() {}
+int platformMajor() { return int(vsysGetVersion() & 0xFF); }
+int noStartup() { return 0; }
+vimage* noBitmap(int) { return nullptr; }
+vimage* trueColourImage(int width, int height) {
+  vimage* image = vimageCreateSized(width, height, 1u << 24);
+  vimageSetNoPalette(image, 1);
+  return image;
+}
+void noTable(const std::uint16_t (*)[3], int) {}
+void noScheme(int, int) {}
+void noClassScheme(const char*, int, int) {}
+void noColorClass(vclass*) {}
+void noClassFont(const char*, int) {}
+void greySysColor(int, unsigned* r, unsigned* g, unsigned* b) { *r = *g = *b = 0xC0; }
+
+constexpr vlafWindowServices kWindowLayer{notMonochrome, noRoot,     platformMajor, noStartup,   noBitmap,
+                                          trueColourImage, vimageLoad, noTable,      noScheme,    noClassScheme,
+                                          noColorClass,  noClassFont, greySysColor};
+const vlafWindowServices* services = &kWindowLayer;
+
+// ---- Process-wide state.
+enum Group { kISO, kWindows, kWin95, kOpenLook, kCUA, kGroups };
+constexpr const char* kGroupNames[kGroups] = {"ISO", "Windows", "Win95", "Open Look", "CUA"};
+struct Range {
+  int first;
+  Group group;
+};
+constexpr Range kRanges[] = {{0, kISO}, {17, kWindows}, {81, kOpenLook}, {89, kCUA}, {117, kWin95}};
+
+constexpr const char* kCursorNames[vlafCURSORS] = {
+    "BlockCursor",       "IBeamCursor",         "HelpCursor",         "HorizontalResizeCursor",
+    "VerticalResizeCursor", "NWSEResizeCursor", "NESWResizeCursor",   "ColumnResizeCursor",
+    "RowResizeCursor",   "OmniResizeCursor",    "HorizontalSplitCursor", "VerticalSplitCursor",
+    "SelectCursor",      "GrabCursor",          "MoveCursor",         "GoodDropCursor",
+    "BadDropCursor",
+};
+constexpr const char* kNoticeNames[vlafNOTICE_IMAGES] = {"WarningIcon", "CautionIcon", "InformationIcon",
+                                                         "ActionIcon"};
+
+void drawFirst(int character, int height);
+
+struct Process {
+  bool started = false;
+  bool hasArray[kGroups] = {};
+  vresource arrays[kGroups] = {};
+  bool hasGlyphArray = false;
+  vresource glyphArray = 0;
+  std::array<vimage*, vlafIMAGES> images{};
+  std::array<vimage*, vlafGLYPHS> glyphs{};
+  void (*glyphHook)(int character, int height) = drawFirst;
+  vfont* glyphFont = nullptr;
+  int droppedAt = -1;  // the window-layer start-up whose bitmaps were last dropped
+};
+Process process;
+
+void drawFirst(int character, int height) {
+  vlafGetCurrent();
+  process.glyphHook(character, height);
+}
+
+void drawMask(int character, int) {
+  if (vimage* mask = vlafGetGlyphMask(character)) vdrawGetPrimitives()->ImageMask(mask);
+}
+
+void drawWithFont(int character, int height) {
+  vdrawState* state = vdrawGetState();
+  vfont* previous = state->matrix->font;
+  if (previous != process.glyphFont) vdrawSetFont(process.glyphFont);
+  vdrawRMoveTo(0, height);
+  char c = char(character);
+  vdrawGetPrimitives()->Show(&c, 1);
+  if (previous != process.glyphFont) vdrawSetFont(previous);
+}
+
+bool glyphFontPresent() {
+  bool found = false;
+  vexGuard(
+      [&] {
+        services->openRoot();
+        vfont* font = vfontFindScribe(vscribeLiteral("family:open look glyph-size:12"));
+        if (font && font->face && font->face->family && font->matrix &&
+            std::string_view(font->face->family->name ? font->face->family->name : "") == "open look glyph" &&
+            int(font->matrix->d + 0.5f) == 12) {
+          process.glyphFont = font;
+          found = true;
+        }
+      },
+      [](vexHandler& h) { vexSetCurrentException(h.savedChain); });
+  return found;
+}
+
+vimage* element(bool has, vresource array, int index) {
+  if (!has || index < 0 || index >= vresourceCount(array)) return nullptr;
+  return vimageLoad(vresourceGetAt(array, index));
+}
+
+[[noreturn]] void outOfRange(const char* message) { vexGenerateMessage(&vexArgRangeClass, message); }
+
+// ---- The predefined bitmaps.
+struct Bitmap {
+  int index;  // in the Windows group; + 86 in the Win95 group
+  int id;
+  bool inverted;
+};
+constexpr Bitmap kBitmaps[] = {
+    {31, vlafOBM_MNARROW, true},    {32, vlafOBM_CHECK, true},      {51, vlafOBM_COMBO, true},
+    {69, vlafOBM_DNARROW, false},   {70, vlafOBM_DNARROWD, false},  {71, vlafOBM_DNARROWI, false},
+    {72, vlafOBM_LFARROW, false},   {73, vlafOBM_LFARROWD, false},  {74, vlafOBM_LFARROWI, false},
+    {75, vlafOBM_RGARROW, false},   {76, vlafOBM_RGARROWD, false},  {77, vlafOBM_RGARROWI, false},
+    {78, vlafOBM_UPARROW, false},   {79, vlafOBM_UPARROWD, false},  {80, vlafOBM_UPARROWI, false},
+};
+constexpr int kWin95Offset = 117 - 31;
+// The check-box cells 120-130: (column, row from the bottom).
+constexpr std::pair<int, int> kCells[] = {{0, 2}, {1, 2}, {2, 2}, {3, 2}, {2, 0}, {3, 0},
+                                          {0, 1}, {1, 1}, {2, 1}, {3, 1}, {0, 0}};
+
+void invert(vimage* image) {
+  std::uint32_t all = image->depth >= 32 ? 0xFFFFFFFFu : (1u << image->depth) - 1;
+  vpixmapint::HeldCursor c(image);
+  for (int n = image->width * image->height; n > 0; --n) {
+    std::uint32_t v = vpixmapCursorGet(&c.c);
+    vpixmapCursorSetNext(&c.c, ~v & all);
+  }
+}
+
+bool fromBitmap(int index) {
+  return index == 31 || index == 32 || index == 51 || (index >= 69 && index <= 80) || index == 117 || index == 118 ||
+         (index >= 120 && index <= 130) || index >= 135;
+}
+
+vimage* cell(int index) {
+  vimage* sheet = services->loadBitmapImage(vlafOBM_CHECKBOXES);
+  if (!sheet) return nullptr;
+  vimage* out = nullptr;
+  vexGuard(
+      [&] {
+        auto [column, row] = kCells[index - 120];
+        int w = sheet->width / 4, h = sheet->height / 3;
+        out = services->createDisplayImage(w, h);
+        vpixmapCopyRect(sheet, out, column * w, row * h, w, h, 0, 0);
+        if (index >= 126) {
+          if (vimage* corners = services->loadBitmapImage(vlafOBM_BTNCORNERS)) {
+            invert(corners);
+            vimage* mask = vimageCreateSized(w, h, 2);
+            vpixmapCopyRect(corners, mask, 0, 0, std::min(w, int(corners->width)), std::min(h, int(corners->height)),
+                            0, 0);
+            vimageGetPalette(mask);
+            vimageSetMaskOwned(out, mask);
+            vimageDestroy(corners);
+          }
+        }
+      },
+      [&](vexHandler&) {
+        vimageDestroy(sheet);
+        if (out) vimageDestroy(out);
+        _vexGenerate(nullptr, vexEnd);
+      });
+  vimageDestroy(sheet);
+  return out;
+}
+
+vimage* bitmap(int index) {
+  if (index >= 120 && index <= 130) return cell(index);
+  int windowsIndex = index >= 117 ? index - kWin95Offset : index;
+  for (const Bitmap& b : kBitmaps)
+    if (b.index == windowsIndex) {
+      vimage* image = services->loadBitmapImage(b.id);
+      if (image && b.inverted) invert(image);
+      return image;
+    }
+  return nullptr;
+}
+
+bool lookMatchesSystem(const vlaf* look) {
+  return services->majorVersion() >= 4 ? look->id == vlafWIN95 : look->id == vlafWINDOWS;
+}
+
+}  // namespace
+
+const vlafWindowServices& vlafGetWindowServices() { return *services; }
+void vlafSetWindowServices(const vlafWindowServices* s) { services = s ? s : &kWindowLayer; }
+
+void vlafint::startProcess() {
+  if (process.started) return;
+  process.started = true;
+  // Before the module contexts go: the cached images need their classes.
+  static bool exitRegistered = false;
+  if (!exitRegistered) vsysAddExitHandler(_vlafShutdown);
+  exitRegistered = true;
+  // Colours exist before the look binds any.
+  vcolorListDestroy(vcolorListCreate());
+  vcolorRelease(vcolorCreate());
+  vresource dictionary;
+  if (vlafint::dictionary(&dictionary))
+    for (int g = 0; g < kGroups; ++g) {
+      vresource look;
+      process.hasArray[g] = vresourceTestGet(dictionary, vnameInternLiteral(kGroupNames[g]), &look) &&
+                            vresourceTestGet(look, vnameInternLiteral("Masks"), &process.arrays[g]);
+    }
+  process.glyphHook = drawMask;
+  if (!vprefGetString(vprefGetDefaultDict(), vscribeLiteral("noglyphfont")) && glyphFontPresent())
+    process.glyphHook = drawWithFont;
+  vresource openLook;
+  if (process.glyphHook == drawMask && vlafint::dictionary(&dictionary) &&
+      vresourceTestGet(dictionary, vnameInternLiteral("Open Look"), &openLook))
+    process.hasGlyphArray = vresourceTestGet(openLook, vnameInternLiteral("Glyph Masks"), &process.glyphArray) != 0;
+}
+
+vimage* vlafGetImage(int index) {
+  if (index < 0 || index >= vlafIMAGES) outOfRange("laf image index out of range");
+  const vlaf* look = vlafGetCurrent();
+  bool matches = lookMatchesSystem(look);
+  if (matches && process.droppedAt != services->startupCount()) {
+    process.droppedAt = services->startupCount();
+    for (int i = 0; i < vlafIMAGES; ++i)
+      if (fromBitmap(i) && process.images[std::size_t(i)]) vimageDestroy(std::exchange(process.images[std::size_t(i)], nullptr));
+  }
+  vimage*& cached = process.images[std::size_t(index)];
+  if (cached) return cached;
+  bool modern = services->majorVersion() >= 4;
+  bool bitmapFirst = fromBitmap(index) && ((index >= 117 && modern) || (index >= 17 && index <= 80 && !modern));
+  if (bitmapFirst) cached = bitmap(index);
+  if (!cached) {
+    const Range* r = kRanges;
+    for (const Range& range : kRanges)
+      if (index >= range.first) r = &range;
+    cached = element(process.hasArray[r->group], process.arrays[r->group], index - r->first);
+  }
+  return cached;
+}
+
+void vlafDrawImage(int index) {
+  if (vimage* image = vlafGetImage(index)) vdrawGetPrimitives()->ImageMask(image);
+}
+
+vimage* vlafGetGlyphMask(int character) {
+  if (character < 0 || character >= vlafGLYPHS) outOfRange("glyph code out of range");
+  vlafGetCurrent();
+  vimage*& cached = process.glyphs[std::size_t(character)];
+  if (!cached) cached = element(process.hasGlyphArray, process.glyphArray, character);
+  return cached;
+}
+
+void vlafDrawGlyph(int character, int height) {
+  if (character < 0 || character >= vlafGLYPHS) outOfRange("glyph code out of range");
+  process.glyphHook(character, height);
+}
+
+vimage* vlafGetCursor(int index) {
+  if (index < 0 || index >= vlafCURSORS) outOfRange("laf cursor out of bounds");
+  vlaf* look = vlafint::current();
+  vimage*& cached = look->cursors[index];
+  vresource r;
+  if (!cached && look->hasResources && vresourceTestGet(look->resources, vnameInternLiteral(kCursorNames[index]), &r))
+    cached = services->loadCursor(r);
+  return cached;
+}
+
+vimage* vlafGetNoticeImage(int index) {
+  if (index < 0 || index >= vlafNOTICE_IMAGES) outOfRange("laf image out of bounds");
+  vlaf* look = vlafint::current();
+  vimage*& cached = look->noticeImages[index];
+  vresource r;
+  if (!cached && look->hasResources && vresourceTestGet(look->resources, vnameInternLiteral(kNoticeNames[index]), &r))
+    cached = vimageLoad(r);
+  return cached;
+}
+
+// Tiled pixel by pixel from a copy of its first self: the result the
+// drawing road gives, without needing a drawing driver for images.
+void vlafint::enlargePattern(int width, int height) {
+  vimage* pattern = vlafGetImage(58);
+  if (!pattern || pattern->width <= 0 || pattern->height <= 0) return;
+  vimage* tile = vimageCreateSized(pattern->width, pattern->height, pattern->numColors);
+  vpixmapCopyPixels(pattern, tile);
+  vpixmapSetSize(pattern, width, height, 0, 0);
+  for (int y = 0; y < height; y += tile->height)
+    for (int x = 0; x < width; x += tile->width)
+      vpixmapCopyRect(tile, pattern, 0, 0, std::min(int(tile->width), width - x), std::min(int(tile->height), height - y),
+                      x, y);
+  vimageDestroy(tile);
+}
+
+void _vlafShutdown() {
+  for (vimage*& i : process.images)
+    if (i) vimageDestroy(std::exchange(i, nullptr));
+  for (vimage*& g : process.glyphs)
+    if (g) vimageDestroy(std::exchange(g, nullptr));
+  vlafint::shutdownDrawing();
+  vlafint::shutdownColors();
+  process = Process{};
+}

@@ -1,0 +1,46 @@
+// Shared helpers of the look tests: a fresh module context with its own
+// preferences, and a stand-in for the window layer's calls.
+#pragma once
+#include <initializer_list>
+#include <map>
+#include <utility>
+
+#include "fw/core/sys.h"
+#include "fw/data/pref.h"
+#include "fw/widgets/look/laf.h"
+
+// A new module context, current while it lives, with the preferences given;
+// the look's process-wide caches go with it.
+class FreshContext {
+ public:
+  explicit FreshContext(std::initializer_list<std::pair<const char*, const char*>> prefs = {}) {
+    vmoduleGetDefaultContext();
+    saved_ = vmoduleGetCurrentContext();
+    context_ = vmoduleCreateContext();
+    vmoduleSetContext(context_);
+    for (auto [name, value] : prefs)
+      if (value) vprefSetString(vprefGetDefaultDict(), vscribeCString(name), value);
+  }
+  // The process-wide caches hold objects of this context's classes.
+  ~FreshContext() {
+    _vlafShutdown();
+    vmoduleDestroyContext(context_);
+    if (saved_) vmoduleSetContext(saved_);
+  }
+  FreshContext(const FreshContext&) = delete;
+  FreshContext& operator=(const FreshContext&) = delete;
+
+ private:
+  vmoduleContext* saved_ = nullptr;
+  vmoduleContext* context_ = nullptr;
+};
+
+// Installs services whose entries a test sets; the window layer's come back after.
+class StandInServices {
+ public:
+  vlafWindowServices services = vlafGetWindowServices();
+  StandInServices() { vlafSetWindowServices(&services); }
+  ~StandInServices() { vlafSetWindowServices(nullptr); }
+  StandInServices(const StandInServices&) = delete;
+  StandInServices& operator=(const StandInServices&) = delete;
+};
