@@ -87,6 +87,14 @@ TEST(VrText, SyntaxErrorsNameTheLine) {
       {"A = opaque \"abc\"", "line 1: odd count of hex digits"},
       {"A = array integer [ 1 2", "line 1: missing ]"},
       {"}", "line 1: unexpected }"},
+      {"A = mask 3 2 [\n \"#..\"\n \"#.\" ]", "line 3: row of 2 characters, not 3"},
+      {"A = mask 2 2 [ \"#.\" ]", "line 1: 1 rows, not 2"},
+      {"A = mask 2 1 [ \"#x\" ]", "line 1: bad pixel 'x'"},
+      {"A = cursor 2 1 2 0 [ \"#o\" ]", "line 1: bad number 2"},
+      {"A = image 1 1 { \"a\" 12345 } [ \"a\" ]", "line 1: bad colour 12345"},
+      {"A = image 1 1 { \"a\" none } [ \"a\" ]", "line 1: a legend needs a colour"},
+      {"A = dictionary { }\nB = copy \"/A/C\"", "line 2: nothing at /A/C"},
+      {"A = array dictionary [ picture ]", "line 1: unknown form picture"},
   };
   for (const Case& c : cases) {
     vresource root = vrstoreCreateMemory();
@@ -96,7 +104,6 @@ TEST(VrText, SyntaxErrorsNameTheLine) {
     vrstoreCloseFile(root);
   }
 }
-
 
 // The picture forms expand to the raw image entries: the map runs back to
 // front from the bottom row, so its first byte is the top row's last pixel.
@@ -152,29 +159,6 @@ Again = copy "/Look/Pointer"
   EXPECT_EQ(map(vrstoreGetAt(masks, 1)), map(arrow)) << "an element copied";
   EXPECT_EQ(vrtextDump(get(root, "Again")), vrtextDump(pointer)) << "a cursor copied with its mask";
   vrstoreCloseFile(root);
-}
-
-TEST(VrText, PictureErrorsNameTheLine) {
-  struct Case {
-    const char* text;
-    const char* message;
-  } cases[] = {
-      {"A = mask 3 2 [\n \"#..\"\n \"#.\" ]", "line 3: row of 2 characters, not 3"},
-      {"A = mask 2 2 [ \"#.\" ]", "line 1: 1 rows, not 2"},
-      {"A = mask 2 1 [ \"#x\" ]", "line 1: bad pixel 'x'"},
-      {"A = cursor 2 1 2 0 [ \"#o\" ]", "line 1: bad number 2"},
-      {"A = image 1 1 { \"a\" 12345 } [ \"a\" ]", "line 1: bad colour 12345"},
-      {"A = image 1 1 { \"a\" none } [ \"a\" ]", "line 1: a legend needs a colour"},
-      {"A = dictionary { }\nB = copy \"/A/C\"", "line 2: nothing at /A/C"},
-      {"A = array dictionary [ picture ]", "line 1: unknown form picture"},
-  };
-  for (const Case& c : cases) {
-    vresource root = vrstoreCreateMemory();
-    std::string error;
-    EXPECT_FALSE(vrtextParse(c.text, root, &error)) << c.text;
-    EXPECT_EQ(error, c.message) << c.text;
-    vrstoreCloseFile(root);
-  }
 }
 
 }  // namespace

@@ -45,8 +45,6 @@ class LookDraw : public ::testing::Test {
  public:
   vfont font{};
   void SetUp() override {
-    _vdrawShutdown();
-    recordingDriver().reset();
     builtin = vdrawGetBuiltinPrimitives(0, 1);
     recording = *builtin;
     recording.Show = [](const char* chars, int n) {
@@ -57,14 +55,17 @@ class LookDraw : public ::testing::Test {
       shown.push_back(imageName(image));
       builtin->ImageMask(image);
     };
-    bind(&recording);
     font.matrix = &vmatrixIdentity;
     vfontSetDriver(&kSixWide);
-    vdrawSetFont(&font);
+    bind(&recording);
   }
   void TearDown() override { _vdrawShutdown(); }
-  static void bind(const vdrawPrimitiveTable* table) {
+  // A fresh drawing state bound to the recorder, with the six-wide font.
+  void bind(const vdrawPrimitiveTable* table) {
+    _vdrawShutdown();
+    recordingDriver().reset();
     _vdrawBindDevice(vdrawBIND_WINDOW, &window, table, &vdrawDefaultDeviceTable, &recordingDriver().record);
+    vdrawSetFont(&font);
     vdrawRegisterImageDriver(&recordingDriver().record, 0);
     vdrawInitDeviceClip();
     vdrawSyncState(0xFFFF);

@@ -7,6 +7,8 @@
 
 #include "fw/core/sys.h"
 #include "fw/data/pref.h"
+#include "fw/gui/graphics/draw.h"
+#include "fw/gui/window/application.h"
 #include "fw/widgets/look/laf.h"
 
 // A new module context, current while it lives, with the preferences given;
@@ -15,6 +17,7 @@ class FreshContext {
  public:
   explicit FreshContext(std::initializer_list<std::pair<const char*, const char*>> prefs = {}) {
     vmoduleGetDefaultContext();
+    vapplicationGetCurrent();  // made, with its class, in the lasting context
     saved_ = vmoduleGetCurrentContext();
     context_ = vmoduleCreateContext();
     vmoduleSetContext(context_);
@@ -22,8 +25,12 @@ class FreshContext {
       if (value) vprefSetString(vprefGetDefaultDict(), vscribeCString(name), value);
   }
   // The process-wide caches hold objects of this context's classes.
+  // The look's block cursor goes with the context's record.
   ~FreshContext() {
+    _vdrawShutdown();  // its paths may hold the context's images
     _vlafShutdown();
+    vapplication* app = vapplicationGetCurrent();
+    vapplicationClassOf(app)->setBlockCursor(app, nullptr);
     vmoduleDestroyContext(context_);
     if (saved_) vmoduleSetContext(saved_);
   }
