@@ -13,31 +13,38 @@
 #include "fw/data/vresource.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/graphics/pixmap_internal.h"
+#include "fw/gui/window/msw.h"
 #include "fw/widgets/look/laf_internal.h"
 
 namespace {
 
-// ---- The window layer's calls, until a test stands in.
-int notMonochrome() { return vprefGetString(vprefGetDefaultDict(), vscribeLiteral("monochrome")) != nullptr; }
-void noRoot() {}
+// ---- The window layer's calls, until a test stands in. Until the window
+// layer serves them: no predefined bitmap loads (the platform has none),
+// display images are true-colour images and cursors load as images.
 int platformMajor() { return int(vsysGetVersion() & 0xFF); }
-int noStartup() { return 0; }
 vimage* noBitmap(int) { return nullptr; }
 vimage* trueColourImage(int width, int height) {
   vimage* image = vimageCreateSized(width, height, 1u << 24);
   vimageSetNoPalette(image, 1);
   return image;
 }
-void noTable(const std::uint16_t (*)[3], int) {}
-void noScheme(int, int) {}
-void noClassScheme(const char*, int, int) {}
-void noColorClass(vclass*) {}
-void noClassFont(const char*, int) {}
-void greySysColor(int, unsigned* r, unsigned* g, unsigned* b) { *r = *g = *b = 0xC0; }
+void colorTable(const std::uint16_t (*rgb)[3], int count) { vwindowMSWSetSysColorTable(&rgb[0][0], count); }
+void classSysColor(const char* cls, int index, int sysColor) {
+  vwindowMSWRegisterClassSysColor(vnameInternLiteral(cls), index, sysColor);
+}
+void classFont(const char* cls, int kind) { vwindowMSWRegisterClassSysFont(vnameInternLiteral(cls), kind); }
+void liveSysColor(int index, unsigned* r, unsigned* g, unsigned* b) {
+  win::COLORREF c = win::GetSysColor(index);
+  *r = c & 0xFF, *g = (c >> 8) & 0xFF, *b = (c >> 16) & 0xFF;
+}
 
-constexpr vlafWindowServices kWindowLayer{notMonochrome, noRoot,     platformMajor, noStartup,   noBitmap,
-                                          trueColourImage, vimageLoad, noTable,      noScheme,    noClassScheme,
-                                          noColorClass,  noClassFont, greySysColor};
+constexpr vlafWindowServices kWindowLayer{vwindowIsMonochrome,       vwindowEnsureStartup,
+                                          platformMajor,             vwindowMSWGetStartupCount,
+                                          noBitmap,                  trueColourImage,
+                                          vimageLoad,                colorTable,
+                                          vwindowMSWRegisterSysColor, classSysColor,
+                                          vwindowMSWRegisterRefreshClass, classFont,
+                                          liveSysColor};
 const vlafWindowServices* services = &kWindowLayer;
 
 // ---- Process-wide state.

@@ -56,12 +56,14 @@ class LookDraw : public ::testing::Test {
       builtin->ImageMask(image);
     };
     font.matrix = &vmatrixIdentity;
-    vfontSetDriver(&kSixWide);
-    bind(&recording);
   }
   void TearDown() override { _vdrawShutdown(); }
-  // A fresh drawing state bound to the recorder, with the six-wide font.
+  // The context's look built (its start-up starts the window system and
+  // with it the font device), then a fresh drawing state bound to the
+  // recorder, with the six-wide font.
   void bind(const vdrawPrimitiveTable* table) {
+    vlafGetCurrent();
+    vfontSetDriver(&kSixWide);
     _vdrawShutdown();
     recordingDriver().reset();
     _vdrawBindDevice(vdrawBIND_WINDOW, &window, table, &vdrawDefaultDeviceTable, &recordingDriver().record);
@@ -145,6 +147,7 @@ TEST_F(LookDraw, KeyNamesCoverTheWholeTable) {
 
 TEST_F(LookDraw, TheCommandKeyStandsForCmd) {
   FreshContext context({{"commandkey", "control"}});
+  bind(&recording);
   EXPECT_EQ(nameOf(key(0xFCC9, 8)), "Ctrl+F12");
   vlafDrawKeyText(int(key(0xFCC9, 8 | 4)));
   EXPECT_EQ(takeShown(), (Log{"Ctrl+", "Shift+", "F12"})) << "no Cmd+ when the command key lacks 8";
@@ -152,7 +155,7 @@ TEST_F(LookDraw, TheCommandKeyStandsForCmd) {
 
 TEST_F(LookDraw, TheTextDrawerShowsEachPartInItsOrder) {
   FreshContext context({{"laf", "win95"}});
-  vlafGetCurrent();  // building the look sets the key drawer
+  bind(&recording);  // building the look sets the key drawer
   struct Case {
     std::uint32_t code;
     Log shown;
@@ -176,7 +179,7 @@ TEST_F(LookDraw, TheTextDrawerShowsEachPartInItsOrder) {
 
 TEST_F(LookDraw, TheGlyphDrawerDrawsTheIsoSymbols) {
   FreshContext context({{"laf", "openlook"}});
-  vlafGetCurrent();
+  bind(&recording);
   struct Case {
     std::uint32_t code;
     Log shown;
@@ -319,6 +322,8 @@ TEST_F(LookDraw, FocusFramesRaiseTheFocusModeOnlyDuringTheCall) {
 }
 
 TEST_F(LookDraw, DialogUnits) {
+  FreshContext context;
+  bind(nullptr);
   vfontDriver sevenWide = kSixWide;
   sevenWide.ascent = [](vfont*) -> vfixed { return 10 * 65536; };
   sevenWide.descent = [](vfont*) -> vfixed { return 3 * 65536; };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -76,7 +77,12 @@ TEST(Look, PreferencesChooseTheRecord) {
       {{{"noglobalmenubar", "1"}}, "Win95", vlafWIN95, 0x3f8807, 1, 0},  // MDI with the native bar sets it again
       {{{"nonativemenubar", ""}}, "Win95", vlafWIN95, 0x3f8807, 1, 0},   // empty counts as unset
   };
+  static bool monochrome = false;
+  StandInServices stand;
+  stand.services.isMonochrome = [] { return int(monochrome); };
   for (const Case& c : cases) {
+    monochrome = false;
+    for (auto [pref, value] : c.prefs) monochrome = monochrome || std::string(pref) == "monochrome";
     FreshContext context(c.prefs);
     const vlaf* look = vlafGetCurrent();
     std::string what = std::string(c.name) + " flags " + std::to_string(c.flags);
@@ -125,6 +131,75 @@ TEST(Look, PointerBindingsAndSchemeClosurePerLook) {
       EXPECT_NE(vapplicationGetBlockCursor(app), nullptr) << "the other looks set the block cursor";
     }
   }
+}
+
+
+// ---- System colours: the fixed tables and global bindings per look, and
+// the per-class calls that only the matching look passes on.
+std::vector<std::string> registered;
+void note(std::string text) { registered.push_back(std::move(text)); }
+
+TEST(Look, SystemColoursAndClassBindings) {
+  StandInServices stand;
+  stand.services.setSysColorTable = [](const std::uint16_t (*rgb)[3], int n) {
+    note("table " + std::to_string(n) + " last " + std::to_string(rgb[n - 1][2]));
+  };
+  stand.services.setSchemeSysColor = [](int i, int c) { note(std::to_string(i) + "->" + std::to_string(c)); };
+  stand.services.setClassSchemeSysColor = [](const char* cls, int i, int c) {
+    note(std::string(cls) + " " + std::to_string(i) + "->" + std::to_string(c));
+  };
+  stand.services.addNativeColorClass = [](vclass* cls) { note(std::string("native ") + cls->name); };
+  stand.services.setClassFont = [](const char* cls, int kind) { note(std::string(cls) + " font " + std::to_string(kind)); };
+  stand.services.getSysColor = [](int index, unsigned* r, unsigned* g, unsigned* b) {
+    *r = *g = *b = index == 15 ? 0xC0 : 0;
+  };
+  struct Case {
+    const char* laf;
+    std::size_t calls;
+    std::vector<std::string> some;
+  } cases[] = {
+      {"windows", 1 + 14, {"table 26 last 0", "0->18", "2->15", "8->14", "17->6"}},  // fixed table: version 4
+      {"windows2d", 1 + 14, {"0->8", "2->5"}},
+      {"cua", 1 + 20, {"table 41 last 32896", "2->16", "18->12"}},
+      {"win95", 18, {"0->18", "20->22", "23->21"}},
+      {"motif", 0, {}},
+  };
+  for (const Case& c : cases) {
+    registered.clear();
+    FreshContext context({{"laf", c.laf}});
+    vlafGetCurrent();
+    EXPECT_EQ(registered.size(), c.calls) << c.laf;
+    for (const std::string& call : c.some)
+      EXPECT_NE(std::find(registered.begin(), registered.end(), call), registered.end()) << c.laf << " " << call;
+  }
+  {
+    FreshContext context({{"laf", "win95"}});
+    vlafGetCurrent();
+    registered.clear();
+    vclass* cls = vimageGetDefaultClass();
+    vlafSetClassMSWSysColor(vlafWIN95, -1, cls, 4, 3);
+    vlafSetClassMSWSysColor(vlafWIN95, 1, cls, 5, -1);  // not a system colour
+    vlafSetClassMSWSysColor(vlafWIN95, 0, cls, 6, 3);   // the 2D variant only
+    vlafSetClassMSWSysColor(vlafWINDOWS, -1, cls, 7, 3);
+    vlafSetClassMSWColors(vlafWIN95, cls);
+    vlafSetClassMSWColors(vlafCUA, cls);
+    vlafSetClassMSWFont(vlafWIN95, cls, 1);
+    EXPECT_EQ(registered, (std::vector<std::string>{"vimage 4->16", "vimage 5->-1", "native vimage", "vimage font 1"}));
+    EXPECT_EQ(vlafGetSysColorIndex(0), 15);
+    vcolorSpec grey;
+    vcolorInitSpec(&grey);
+    vcolorSetSpecRGB(&grey, 0xC0C0, 0xC0C0, 0xC0C0);
+    vcolor* face = vcolorInternSpec(&grey);
+    EXPECT_TRUE(vlafMatchesMSWSysColor(face, 0)) << "role 0 is system colour 15";
+    EXPECT_FALSE(vlafMatchesMSWSysColor(face, 1));
+    vcolorRelease(face);
+    vcolorDestroySpec(&grey);
+  }
+  FreshContext windows({{"laf", "windows"}});
+  vlafGetCurrent();
+  registered.clear();
+  vlafSetClassMSWFont(vlafWINDOWS, vimageGetDefaultClass(), 0);
+  EXPECT_TRUE(registered.empty()) << "native fonts only in Win95";
 }
 
 // ---- Images, glyphs, cursors and notice icons.
