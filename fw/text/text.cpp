@@ -11,10 +11,11 @@
 #include "fw/core/sys.h"
 #include "fw/data/vresource.h"
 #include "fw/gui/graphics/image.h"
-#include "fw/gui/window/classops.h"
 #include "fw/gui/window/hooks.h"
 #include "fw/gui/window/namedres.h"
 #include "fw/text/observer.h"
+#include "fw/text/selection.h"
+#include "fw/text/tags.h"
 #include "fw/text/text_internal.h"
 
 namespace {
@@ -28,6 +29,7 @@ struct Shared {
   vimage* invisibles[4] = {};
   vpool* selections = nullptr;
   char* scratch = nullptr;
+  std::size_t scratchSize = 0;
 };
 Shared shared;
 
@@ -72,6 +74,7 @@ void startProcess() {
   for (const char* name : kNames) vnameInternLiteral(name);
   shared.selections = vpoolCreate(sizeof(vtextSelection));
   shared.scratch = static_cast<char*>(vmemAlloc(8192));
+  shared.scratchSize = 8192;
   vsysAddExitHandler(exitModule);
   // A program without the framework's resources still lays text out.
   vexTry(loadInvisibles);
@@ -255,21 +258,15 @@ vtextClassRec* buildTextClass() {
   c->destroy = textDestroy;
   c->copy = textCopy;
   c->copyInit = textCopyInit;
-  c->insertText = notYet;
   c->makeEdit = notYet;
   c->applyEdit = notYet;
-  c->deleteSelection = notYet;
-  c->typeChar = notYet;
   c->processLines = notYet;
-  c->setSelectionRange = notYet;
-  c->selectLines = notYet;
-  c->getParagraphLines = notYet;
+  _vtextFillEditSlots(c);
+  _vtextFillSelectionSlots(c);
   c->recalculate = recalculate;
-  c->addTag = [](vtext*, void*) -> vtextTagRecord* {
-    vexGenerateMessage(&vexModuleUnimplementedClass, "Unimplemented");
-  };
-  c->removeTag = notYet;
-  c->adjustTag = notYet;
+  c->addTag = _vtextAddTag;
+  c->removeTag = vtextRemoveTag;
+  c->adjustTag = _vtextAdjustTag;
   c->addStyleRun = notYet;
   c->setRulerLines = notYet;
   c->removeStyleRuns = notYet;
@@ -332,6 +329,20 @@ vtextModule* _vtextModule() {
 }
 
 vname vtextName(const char* text) { return vnameInternLiteral(text); }
+
+vpool* _vtextSelectionPool() {
+  _vtextModule();
+  return shared.selections;
+}
+
+char* _vtextScratch(std::size_t size) {
+  _vtextModule();
+  if (size > shared.scratchSize) {
+    shared.scratch = static_cast<char*>(vmemRealloc(shared.scratch, size));
+    shared.scratchSize = size;
+  }
+  return shared.scratch;
+}
 vtextClassRec* vtextGetDefaultClass() { return _vtextModule()->textClass; }
 vtextStyleClassRec* vtextStyleGetDefaultClass() { return _vtextModule()->styleClass; }
 vtextRulerClassRec* vtextGetRulerClass() { return _vtextModule()->rulerClass; }
@@ -429,6 +440,7 @@ vtextBlock* vtextNewBlock(vtext* text, vtextBlock* after, char* buffer, std::int
 
 void vtextFreeBlock(vtextBlock* block) {
   vmemFree(block->chars);
+  if (block->tagCount > 0) vtextTrimContinuations(block);
   vmemFree(block->tags);
   vmemFree(block->lines);
   vmemFree(block);
@@ -447,7 +459,7 @@ void _vtextEnsureAttachments(vtext* text) {
   if (text->attachments) return;
   auto* a = static_cast<vtextAttachments*>(vmemAllocClear(sizeof(vtextAttachments)));
   // A run is a tag record followed by the style or ruler it applies.
-  std::size_t run = sizeof(vtextTagRecord) + sizeof(void*);
+  std::size_t run = sizeof(vtextTag) + sizeof(void*);
   a->styleTags = vpoolCreate(run);
   a->rulerTags = vpoolCreate(run);
   a->lineEnd = 10;

@@ -11,7 +11,7 @@
 struct vimage;
 struct vtextObserver;
 struct vtextSelection;
-struct vtextTagRecord;
+struct vtextTag;
 struct vwindowHooks;
 
 enum : std::uint8_t {
@@ -40,7 +40,7 @@ struct vtextBlock {
   std::int32_t capacity;
   char* chars;
   std::int32_t tagCount, tagCapacity;
-  void** tags;
+  std::uint32_t** tags;  // sorted by offset, null-terminated
   vtextBlock* next;
   vtextBlock* previous;
   vtext* text;
@@ -86,10 +86,11 @@ struct vtext : vobject {
 struct vtextSelection {
   std::int32_t start, end, length;
   vtext* text;
-  std::int32_t slot;
-  std::int32_t mode;  // 0 plain, 1 column, 3 extend
-  vfixed startX, endX;
+  std::int16_t slot;   // -1: not registered
+  std::uint8_t mode;   // 0 plain, 1 column, 3 extend
+  std::uint16_t startX, endX;  // 0xFFFF: not known yet
 };
+inline constexpr std::uint16_t vtextX_UNKNOWN = 0xFFFF;
 
 // One column-cache entry: the x of the gap before a character and the
 // scratch style that applies from it on (null: unchanged).
@@ -107,12 +108,13 @@ struct vtextClassRec : vobjectClassRec {
   void (*typeChar)(vtext* self, vtextSelection* selection, int c);
   void (*processLines)(vtext* self, vtextSelection* selection, void* lineFunction, int flags, void* data);
   void (*setSelectionRange)(vtext* self, vtextSelection* selection, std::int32_t start, std::int32_t end);
-  void (*selectLines)(vtext* self, vtextSelection* selection, std::int32_t first, std::int32_t last);
+  void (*selectLines)(vtext* self, vtextSelection* selection, std::int32_t first, std::int32_t last, int how);
   void (*getParagraphLines)(vtext* self, std::int32_t line, std::int32_t* first, std::int32_t* last);
   void (*recalculate)(vtext* self);
-  vtextTagRecord* (*addTag)(vtext* self, void* tag);
-  void (*removeTag)(vtext* self, vtextTagRecord* tag);
-  void (*adjustTag)(vtext* self, vtextTagRecord* tag, std::int32_t position, std::int32_t delta);
+  std::uint32_t (*addTag)(vtext* self, vtextTag* tag);
+  void (*removeTag)(vtext* self, vtextTag* tag);
+  // A detached tag's absolute range across an edit at position by delta.
+  void (*adjustTag)(vtext* self, vtextTag* tag, std::int32_t position, std::int32_t delta);
   void (*addStyleRun)(vtext* self, std::int32_t start, std::int32_t end, vtextStyle* style);
   void (*setRulerLines)(vtext* self, std::int32_t first, std::int32_t last, vtextRuler* ruler);
   void (*removeStyleRuns)(vtext* self, std::int32_t start, std::int32_t end, vtextStyle* style);
@@ -153,6 +155,19 @@ int vtextClampPosition(const vtext* text, std::int32_t* position);
 void vtextSetView(vtext* text, std::uint8_t view);
 void vtextThawUpdates(vtext* text);
 inline void vtextRecalculate(vtext* text) { vtextClassOf(text)->recalculate(text); }
+// Editing through the class's slots.
+inline void vtextInsertText(vtext* text, vtextSelection* selection, const char* chars, std::int32_t count) {
+  vtextClassOf(text)->insertText(text, selection, chars, count);
+}
+inline void vtextDeleteSelection(vtext* text, vtextSelection* selection) {
+  vtextClassOf(text)->deleteSelection(text, selection);
+}
+inline void vtextTypeChar(vtext* text, vtextSelection* selection, int c) {
+  vtextClassOf(text)->typeChar(text, selection, c);
+}
+// The last line the current edit re-broke (the text's last line when line
+// counts or heights changed), -1 before; views read it while notified.
+std::int32_t vtextGetLastChangedLine();
 // The line-end character: the attachment record's, 10 without one.
 int vtextGetLineEnd(const vtext* text);
 void vtextSetLineEnd(vtext* text, int c);

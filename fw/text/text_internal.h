@@ -34,6 +34,7 @@ struct vtextModule {
   std::int32_t suppress;
   std::int32_t typing;
   std::int32_t editing;
+  std::int32_t lastChanged;  // the last line an edit re-broke, -1 at its start
 };
 
 inline constexpr int vtextCACHE_SPARE = 4;
@@ -45,5 +46,9 @@ vtextObserverClassRec* _vtextBuildObserverClass();
 vtextColumn* _vtextLayoutLine(vtext* text, void* reserved, const char* chars, std::int32_t* count,
                               std::int32_t position, int continuing);
 void _vtextGrowCache(vtextModule* m, std::int32_t needed);
+void _vtextFillSelectionSlots(vtextClassRec* c);
+void _vtextFillEditSlots(vtextClassRec* c);
+// The auto-indent scratch buffer of the process, at least size bytes.
+char* _vtextScratch(std::size_t size);
 // The observers' dispatch of each notification slot.
 void _vtextFillNotifications(vtextClassRec* c);

@@ -277,7 +277,6 @@ TEST(TextModel, TheStartUpRowBuildsTheClasses) {
   EXPECT_STREQ(vtextGetRulerClass()->name, "vtextRuler");
   EXPECT_STREQ(vtextStyleGetDefaultClass()->name, "vtextStyle");
   EXPECT_STREQ(vtextObserverGetDefaultClass()->name, "vtextObserver");
-  EXPECT_EQ(_vtextModule()->typing, 1) << "the typing flag starts set";
   EXPECT_GE(_vtextModule()->cache.capacity, 1024) << "the cache only grows";
   EXPECT_GE(_vtextModule()->scratchCount, 4);
   for (const char* name : {"StyleChanges", "Ruler Tags", "Full"}) EXPECT_NE(vnameFind(vscribeCString(name)), nullptr) << name;
