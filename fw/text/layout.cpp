@@ -13,6 +13,7 @@ namespace {
 
 constexpr vfixed kTabWidth = 0x300000;
 constexpr vfixed kLineEndWidth = 0x30000;
+constexpr vfixed kWidestX = 0x3FFF0000;
 constexpr std::int32_t kCacheGrowth = 512;
 
 // What a layout needs of one scratch style.
@@ -89,7 +90,7 @@ vfixed nextTab(const Para& p, vfixed x, bool paragraphFirstLine) {
   if (p.tabCount > 0 && x < p.lastTab)
     for (std::int32_t i = 0; i < p.tabCount; ++i)
       if (p.tabs[i].position > x) return p.tabs[i].position;
-  return (x / p.tabWidth + 1) * p.tabWidth;
+  return vfixed(std::min<std::int64_t>((std::int64_t(x) / p.tabWidth + 1) * p.tabWidth, kWidestX));
 }
 
 vfixed roundPixels(vfixed v) { return (v + 0x8000) >> 16; }
@@ -256,7 +257,8 @@ vtextColumn* _vtextLayoutLine(vtext* text, void*, const char* chars, std::int32_
       lay.driver->advance(run->font, chars + i, 1, &w, &dy);
       lay.recordInk(*run, chars + i, i);
     }
-    x += w;
+    // A line wider than 16.16 can hold stops at the widest x below the sentinel.
+    x = vfixed(std::clamp<std::int64_t>(std::int64_t(x) + w, -kWidestX, kWidestX));
     e[i + 1].x = x;
     // Blanks and the line end leave the visible width where it was.
     if (!(special && ch == 32) && !lineEnd) visible = x;
@@ -286,7 +288,7 @@ vtextColumn* _vtextLayoutLine(vtext* text, void*, const char* chars, std::int32_
 
   if (p.justify > 0 && visible < p.right) {
     vfixed shift = p.justify == 2 ? (p.right - visible) / 2 : p.right - visible;
-    for (std::int32_t i = 0; i <= n; ++i) e[i].x += shift;
+    for (std::int32_t i = 0; i <= n; ++i) e[i].x = vfixed(std::min<std::int64_t>(std::int64_t(e[i].x) + shift, kWidestX));
   }
   vfixed ascent = p.ascent, descent = p.descent;
   for (std::int32_t r = 0; r < std::min<std::int32_t>(lay.runCount, 64); ++r) {
