@@ -4,65 +4,22 @@
 // Sans Mono 10 through the Windows font device.
 #include <benchmark/benchmark.h>
 
-#include <cstring>
 #include <string>
 
-#include "fw/core/mem.h"
-#include "fw/core/scribe.h"
-#include "fw/data/vrstore.h"
-#include "fw/gui/graphics/fontmsw.h"
-#include "fw/gui/window/hooks.h"
+#include "bench/text_bench.h"
 #include "fw/text/selection.h"
 #include "fw/text/text.h"
 
 namespace {
 
-void start() {
-  static bool started = false;
-  if (started) return;
-  started = true;
-  vrstoreInstallInterface();
-  vwindowHooks hooks = vwindowDefaultHooks();
-  vtextFillWindowHooks(&hooks);
-  vwindowInstallHooks(&hooks);
-  vfontMSWStartup();
-  vfont* font = vfontFindScribe(vscribeCString("family:DejaVu Sans Mono-size:10"));
-  vtextStyle* style = vtextStyleGetDefault();
-  vtextRulerPutAttr(vtextStyleGetDefaultClass()->definitions, &style->attributes, vname_Font, font, 0);
-}
 
-std::string lines(std::size_t bytes) {
-  std::string chars;
-  for (int i = 0; chars.size() < bytes; ++i) {
-    std::string line = std::to_string(i) + ":";
-    while (line.size() < 79) line += char('a' + (line.size() * 7 + std::size_t(i)) % 26);
-    chars += line + "\n";
-  }
-  return chars;
-}
 
-vtext* load(const std::string& chars) {
-  vtext* text = vtextCreate();
-  for (std::size_t at = 0; at < chars.size();) {
-    std::size_t n = std::min<std::size_t>(8192, chars.size() - at);
-    if (at + n < chars.size()) {
-      std::size_t cut = chars.rfind('\n', at + n - 1);
-      if (cut != std::string::npos && cut >= at) n = cut + 1 - at;
-    }
-    auto* buffer = static_cast<char*>(vmemAlloc(8192));
-    std::memcpy(buffer, chars.data() + at, n);
-    _vtextAppendRun(text, buffer, std::int32_t(n), 8192);
-    at += n;
-  }
-  vtextRecalculate(text);
-  return text;
-}
 
 void BM_TypeAtTheEndOf100000Lines(benchmark::State& state) {
-  start();
+  textbench::start();
   std::string chars;
   for (int i = 0; i < 100000; ++i) chars += "line " + std::to_string(i) + "\n";
-  vtext* text = load(chars);
+  vtext* text = textbench::load(chars);
   vtextSelection* sel = vtextCreateSelection(text);
   vtextSetSelectionRange(text, sel, text->length, text->length);
   std::int64_t typed = 0;
@@ -76,11 +33,11 @@ void BM_TypeAtTheEndOf100000Lines(benchmark::State& state) {
 BENCHMARK(BM_TypeAtTheEndOf100000Lines)->Unit(benchmark::kMicrosecond);
 
 void BM_InsertInAWrappedParagraph(benchmark::State& state) {
-  start();
+  textbench::start();
   std::string chars;
   for (int i = 0; chars.size() < 10000; ++i) chars += std::string(std::size_t(3 + i % 8), char('a' + i % 26)) + " ";
   chars.resize(10000);
-  vtext* text = load(chars);
+  vtext* text = textbench::load(chars);
   vtextRuler* ruler = vtextRulerCreate();
   ruler->flags = vtextRulerOWNED;
   ruler->owner = text;
@@ -104,12 +61,12 @@ void BM_InsertInAWrappedParagraph(benchmark::State& state) {
 BENCHMARK(BM_InsertInAWrappedParagraph)->Unit(benchmark::kMicrosecond);
 
 void BM_DeleteOverThreeBlocks(benchmark::State& state) {
-  start();
-  const std::string chars = lines(1 << 20);
+  textbench::start();
+  const std::string chars = textbench::lines(1 << 20);
   std::int32_t blocks = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    vtext* text = load(chars);
+    vtext* text = textbench::load(chars);
     vtextSelection* sel = vtextCreateSelection(text);
     vtextBlock* b = text->first;
     for (int k = 0; k < 60; ++k) b = b->next;
@@ -127,11 +84,11 @@ void BM_DeleteOverThreeBlocks(benchmark::State& state) {
 BENCHMARK(BM_DeleteOverThreeBlocks)->Unit(benchmark::kMicrosecond);
 
 void BM_Paste1MBInto4MB(benchmark::State& state) {
-  start();
-  const std::string chars = lines(4 << 20), paste = lines(1 << 20);
+  textbench::start();
+  const std::string chars = textbench::lines(4 << 20), paste = textbench::lines(1 << 20);
   for (auto _ : state) {
     state.PauseTiming();
-    vtext* text = load(chars);
+    vtext* text = textbench::load(chars);
     vtextSelection* sel = vtextCreateSelection(text);
     vtextSetSelectionRange(text, sel, text->length / 2, text->length / 2);
     state.ResumeTiming();

@@ -107,15 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       text->mode = std::uint8_t(mode & 0x08);
       vtextSetSelectionRange(text, sel, p, p);
       vtextTypeChar(text, sel, c);
-      if (c == 8) {
-        if (p > 0) model.erase(std::size_t(p - 1), 1);
-      } else if (c == 127) {
-        if (p < len) model.erase(std::size_t(p), 1);
-      } else if ((text->mode & vtextMODE_OVERWRITE) && p < len && model[std::size_t(p)] != '\n') {
-        model[std::size_t(p)] = char(c);
-      } else {
-        model.insert(std::size_t(p), 1, char(c));
-      }
+      texttest::typeIntoModel(model, p, c, text->mode & vtextMODE_OVERWRITE);
       text->mode = 0;
     } else if (op <= 4) {
       auto* tag = static_cast<vtextTag*>(vmemAlloc(sizeof(vtextTag)));
@@ -134,13 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       vmemFree(tags[i]);
       tags.erase(tags.begin() + std::ptrdiff_t(i));
     }
-    for (std::size_t i = 0; i < tags.size();)
-      if (!vtextTagIsAdded(tags[i])) {
-        vmemFree(tags[i]);
-        tags.erase(tags.begin() + std::ptrdiff_t(i));
-      } else {
-        ++i;
-      }
+    texttest::dropDetached(tags);
     std::string wrong = texttest::checkText(text, model);
     if (!wrong.empty()) fail(wrong);
   }

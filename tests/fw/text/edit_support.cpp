@@ -4,6 +4,7 @@
 #include <sstream>
 #include <vector>
 
+#include "fw/core/mem.h"
 #include "fw/text/tags.h"
 
 namespace texttest {
@@ -87,6 +88,29 @@ std::string checkText(vtext* text, const std::string& model) {
       }
   }
   return out.str();
+}
+
+void typeIntoModel(std::string& model, std::int32_t p, int c, bool overwrite) {
+  const auto at = std::size_t(p);
+  if (c == 8) {
+    if (p > 0) model.erase(at - 1, 1);
+  } else if (c == 127) {
+    if (at < model.size()) model.erase(at, 1);
+  } else if (overwrite && at < model.size() && model[at] != '\n') {
+    model[at] = char(c);
+  } else {
+    model.insert(at, 1, char(c));
+  }
+}
+
+void dropDetached(std::vector<vtextTag*>& tags) {
+  for (std::size_t i = 0; i < tags.size();)
+    if (!vtextTagIsAdded(tags[i])) {
+      vmemFree(tags[i]);
+      tags.erase(tags.begin() + std::ptrdiff_t(i));
+    } else {
+      ++i;
+    }
 }
 
 }  // namespace texttest

@@ -456,16 +456,7 @@ void randomEdits(unsigned seed, bool wrap) {
       int c = pick(0, 3) == 0 ? 8 : (pick(0, 3) == 0 ? 127 : alphabet[pick(0, 10)]);
       t.text->mode = pick(0, 4) == 0 ? vtextMODE_OVERWRITE : 0;
       vtextTypeChar(t.text, t.sel, c);
-      if (c == 8) {
-        if (p > 0) model.erase(std::size_t(p - 1), 1);
-      } else if (c == 127) {
-        if (p < len) model.erase(std::size_t(p), 1);
-      } else {
-        if ((t.text->mode & vtextMODE_OVERWRITE) && p < len && model[std::size_t(p)] != '\n')
-          model[std::size_t(p)] = char(c);
-        else
-          model.insert(std::size_t(p), 1, char(c));
-      }
+      texttest::typeIntoModel(model, p, c, t.text->mode & vtextMODE_OVERWRITE);
       t.text->mode = 0;
     } else if (op <= 7) {
       auto* tag = static_cast<vtextTag*>(vmemAlloc(sizeof(vtextTag)));
@@ -482,14 +473,7 @@ void randomEdits(unsigned seed, bool wrap) {
       vmemFree(tags[i]);
       tags.erase(tags.begin() + std::ptrdiff_t(i));
     }
-    // Tags that edits emptied have left the text.
-    for (std::size_t i = 0; i < tags.size();)
-      if (!vtextTagIsAdded(tags[i])) {
-        vmemFree(tags[i]);
-        tags.erase(tags.begin() + std::ptrdiff_t(i));
-      } else {
-        ++i;
-      }
+    texttest::dropDetached(tags);  // tags that edits emptied have left the text
     std::string wrong = checkText(t.text, model);
     ASSERT_EQ(wrong, "");
   }
