@@ -68,7 +68,9 @@ struct vlaf {
 
 // ---- What the look asks of the window layer, one entry a call, so that a
 // test may stand in for the platform. vlafGetWindowServices() is the record
-// in force; vlafSetWindowServices(null) puts the window layer's back.
+// in force; vlafSetWindowServices(null) puts the window layer's back. The
+// version is the platform's major version byte; cursors load as images
+// until the cursor class exists.
 struct vlafWindowServices {
   int (*isMonochrome)();
   void (*openRoot)();

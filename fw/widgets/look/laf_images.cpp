@@ -14,20 +14,15 @@
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/graphics/pixmap_internal.h"
 #include "fw/gui/window/msw.h"
+#include "fw/gui/window/mswbits.h"
 #include "fw/widgets/look/laf_internal.h"
 
 namespace {
 
-// ---- The window layer's calls, until a test stands in. Until the window
-// layer serves them: no predefined bitmap loads (the platform has none),
-// display images are true-colour images and cursors load as images.
+// ---- The window layer's calls, until a test stands in. Cursors load as
+// images until the cursor class exists.
 int platformMajor() { return int(vsysGetVersion() & 0xFF); }
-vimage* noBitmap(int) { return nullptr; }
-vimage* trueColourImage(int width, int height) {
-  vimage* image = vimageCreateSized(width, height, 1u << 24);
-  vimageSetNoPalette(image, 1);
-  return image;
-}
+vimage* systemBitmap(int id) { return vwindowMSWLoadBitmapImage(nullptr, id); }
 void colorTable(const std::uint16_t (*rgb)[3], int count) { vwindowMSWSetSysColorTable(&rgb[0][0], count); }
 void classSysColor(const char* cls, int index, int sysColor) {
   vwindowMSWRegisterClassSysColor(vnameInternLiteral(cls), index, sysColor);
@@ -40,7 +35,7 @@ void liveSysColor(int index, unsigned* r, unsigned* g, unsigned* b) {
 
 constexpr vlafWindowServices kWindowLayer{vwindowIsMonochrome,       vwindowEnsureStartup,
                                           platformMajor,             vwindowMSWGetStartupCount,
-                                          noBitmap,                  trueColourImage,
+                                          systemBitmap,              vwindowCreateDisplayImage,
                                           vimageLoad,                colorTable,
                                           vwindowMSWRegisterSysColor, classSysColor,
                                           vwindowMSWRegisterRefreshClass, classFont,

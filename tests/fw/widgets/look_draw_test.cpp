@@ -374,4 +374,21 @@ TEST_F(LookDraw, OblongButtonsReuseTheirRendering) {
 
 }
 
+
+// Before the look exists the glyph hook builds it; glyphs and images are
+// drawn as masks at the current point, and what is missing draws nothing.
+TEST_F(LookDraw, GlyphsAndImagesDrawAsMasks) {
+  FreshContext context({{"laf", "openlook"}});
+  _vdrawBindDevice(vdrawBIND_WINDOW, &window, &recording, &vdrawDefaultDeviceTable, &recordingDriver().record);
+  vdrawPathMoveTo(3, 4);
+  vlafDrawGlyph(24, 20);  // the first call of the context: builds the look
+  EXPECT_EQ(takeShown(), Log{"image ?"}) << "a glyph mask, not a numbered image";
+  vfontSetDriver(&kSixWide);
+  vlafDrawImage(12);
+  EXPECT_EQ(takeShown(), Log{"image 12"});
+  vlafDrawImage(8);
+  EXPECT_EQ(takeShown(), Log{"image 8"}) << "the unused ISO index is an empty 1 x 1 mask";
+  EXPECT_EQ(vlafGetImage(8)->width, 1);
+}
+
 }  // namespace
