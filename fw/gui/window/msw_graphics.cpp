@@ -1,11 +1,12 @@
-// What the window layer asks of the Windows graphics before the graphics
-// build it: a window driver that records every call, the palette set-up
-// (no palette on this true-colour display, never monochrome), the palette
-// test and the background brush, and the font set-up of the start-up.
+// What the window layer asks of the Windows graphics: a window driver that
+// records every call (until the drawing driver exists), the colour layer's
+// start-up with the monochrome flag, the palette test and the background
+// brush, and the font set-up of the start-up.
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "fw/gui/graphics/colormsw.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/graphics/fontmsw.h"
 #include "fw/gui/window/msw_internal.h"
@@ -82,8 +83,6 @@ const vdrawDriverRecord recorder = {
     [](void*, vimage*, const vdrawDeviceTransform*) { put("mask"); },
 };
 
-win::HBRUSH background = nullptr;
-win::COLORREF backgroundColor = 0;
 
 }  // namespace
 
@@ -95,25 +94,16 @@ std::vector<std::string> vwindowMSWTakeDriverLog() {
   return taken;
 }
 
-void _vwindowMSWStartPalette() { _vwindowMSW().monochrome = 0; }
-
-int vwindowMSWIsPaletteStable(vcolor*) { return 1; }
-
-win::HBRUSH vwindowMSWGetBackgroundBrush(vcolor* color) {
-  unsigned r = 65535, g = 65535, b = 65535;
-  if (color) vcolorGetSpecRGB(&color->desc, &r, &g, &b);
-  win::COLORREF c = win::RGB(static_cast<win::BYTE>(r >> 8), static_cast<win::BYTE>(g >> 8),
-                             static_cast<win::BYTE>(b >> 8));
-  if (background && c == backgroundColor) return background;
-  if (background) win::DeleteObject(background);
-  background = win::CreateSolidBrush(c);
-  backgroundColor = c;
-  return background;
+void _vwindowMSWStartPalette() {
+  _vcolorMSWStartup();
+  _vwindowMSW().monochrome = vcolorMSWGetMode() == vcolorMSW_MONOCHROME;
 }
 
+int vwindowMSWIsPaletteStable(vcolor* color) { return vcolorMSWIsPaletteStable(color); }
+
+win::HBRUSH vwindowMSWGetBackgroundBrush(vcolor* color) { return vcolorMSWGetBrush(color ? color : vcolorGetWhite()); }
+
 void _vwindowMSWFreeGraphics() {
-  if (background) win::DeleteObject(background);
-  background = nullptr;
   driverLog.clear();
   driverLog.shrink_to_fit();
 }

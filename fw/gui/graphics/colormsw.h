@@ -1,0 +1,89 @@
+// The Windows colour layer: the display's colour mode chosen once, colours
+// turned into device pixels (directly in true colour, through level tables
+// and ordered dithering otherwise), pens and brushes of colours, and the
+// exclusive-or forms of colour pairs. Device pixels are 0x00BBGGRR, or
+// 0x01000000 | index on palette devices.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "fw/gui/graphics/color.h"
+#include "platform/win.h"
+
+enum vcolorMSWMode : std::int32_t {
+  vcolorMSW_TRUE_COLOR = 0,
+  vcolorMSW_PALETTE = 1,
+  vcolorMSW_MONOCHROME = 2,
+  vcolorMSW_GREY = 3,
+};
+
+// Once per process; the window system's start-up calls it. The shutdown
+// (an exit procedure) lets a later start-up choose again.
+void _vcolorMSWStartup();
+void _vcolorMSWShutdown();
+vcolorMSWMode vcolorMSWGetMode();
+
+// A channel table of 2^bits rows (a 16-bit component selects row c >> (16 -
+// bits)), each row the red, green and blue contributions to a level; the
+// level-to-pixel table turns a level into a device pixel (none: the level
+// is the pixel).
+struct vcolorMSWLevels {
+  int bits;
+  std::vector<std::array<std::uint32_t, 3>> rows;
+  std::vector<win::COLORREF> toPixel;
+};
+const vcolorMSWLevels& vcolorMSWGetLevels();
+std::uint32_t vcolorMSWLevelOf(unsigned red, unsigned green, unsigned blue);
+win::COLORREF vcolorMSWLevelPixel(std::uint32_t level);
+
+// The mode's colour-to-pixel and pixel-to-colour operations (16-bit components).
+win::COLORREF vcolorMSWColorToPixel(unsigned red, unsigned green, unsigned blue);
+void vcolorMSWPixelToColor(win::COLORREF pixel, unsigned* red, unsigned* green, unsigned* blue);
+
+// A dither cell: side 1, 2, 4 or 8, dots row by row from the top.
+struct vcolorMSWCell {
+  int side;
+  win::COLORREF dots[64];
+};
+// The ordered-dither cell of the description within its deltas; 0 when it
+// cannot be dithered within them.
+int _vcolorMSWDither(const vcolorSpec* desc, vcolorMSWCell* cell);
+// Whether errors (16-bit units) lie within the description's deltas.
+int _vcolorMSWWithinDeltas(const vcolorSpec* desc, long er, long eg, long eb);
+extern const std::uint8_t vcolorMSWDitherMatrix[8][8];
+
+// The device form of a colour, kept in its ring: a plain pixel, or an 8 x 8
+// pattern bitmap for a dithered one.
+struct vcolorMSWDeviceForm {
+  win::COLORREF pixel;
+  win::HBITMAP pattern;  // null for a plain pixel
+};
+vcolorMSWDeviceForm vcolorMSWGetDeviceForm(vcolor* color);
+extern const vsyncRingKind vcolorMSWPixelKind, vcolorMSWPenKind, vcolorMSWBrushKind;
+
+// Pens and brushes, tried three times with recovery ("PEN", "BRUSH").
+win::HPEN _vcolorMSWCreatePen(win::COLORREF color, win::DWORD style, win::DWORD fallbackStyle, win::DWORD width,
+                              win::DWORD dashCount, const win::DWORD* dashes, win::HBITMAP pattern, int allowFallback);
+win::HBRUSH _vcolorMSWCreateBrush(win::HBITMAP pattern, win::COLORREF color);
+// The colour's solid or pattern brush and its one-pixel pen, kept in its ring.
+win::HBRUSH vcolorMSWGetBrush(vcolor* color);
+win::HPEN vcolorMSWGetPen(vcolor* color);
+
+// What drawing in exclusive-or mode combines with: the exclusive-or of two
+// plain pixels, else an 8 x 8 bitmap of the first pattern inverted by the
+// second (the caller deletes it).
+struct vcolorMSWXor {
+  win::COLORREF pixel;
+  win::HBITMAP pattern;
+};
+vcolorMSWXor vcolorMSWXorPattern(vcolor* first, vcolor* second);
+// 1 when, for every two neighbouring columns, the exclusive-or of their
+// pixels is the same in every row of the table (rows x columns colours).
+int vcolorCheckXorTable(vcolor** table, int rows, int columns);
+// A display driver's own allocation of exclusive-or colour groups.
+using vcolorXorAllocator = int (*)(vcolor** table, int rows, int columns);
+void vcolorSetXorAllocator(vcolorXorAllocator allocate);
+
+// 1 when a change of the display palette cannot alter the colour.
+int vcolorMSWIsPaletteStable(vcolor* color);

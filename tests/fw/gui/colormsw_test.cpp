@@ -1,0 +1,192 @@
+// The Windows colour layer on the true-colour platform, and in monochrome.
+#include "fw/gui/graphics/colormsw.h"
+
+#include <string>
+#include <vector>
+
+#include "fw/core/scribe.h"
+#include "fw/data/pref.h"
+#include "fw/gui/window/mswgdi.h"
+#include "tests/fw/gui/msw_fixture.h"
+#include "tests/fw/gui/raises.h"
+
+namespace {
+
+// Colours of their own, so that no shared colour keeps a form of another mode.
+struct Colour {
+  vcolor* c;
+  Colour(unsigned r, unsigned g, unsigned b, unsigned maxDots = 4) : c(vcolorCreate()) {
+    vcolorSetSpecRGB(&c->desc, r, g, b);
+    vcolorSetSpecMaxDotDither(&c->desc, maxDots);
+  }
+  ~Colour() { vcolorRelease(c); }
+};
+
+struct ColorMSW : MSWFixture {
+  // A surface of 8 x 8 white pixels to draw on.
+  win::HDC memory = nullptr;
+  win::HBITMAP surface = nullptr;
+  win::HGDIOBJ old = nullptr;
+  void SetUp() override {
+    MSWFixture::SetUp();
+    win::HDC screen = vwindowMSWAcquireCachedDC(0);
+    surface = win::CreateCompatibleBitmap(screen, 8, 8);
+    vwindowMSWReleaseCachedDC(screen);
+    memory = vwindowMSWAcquireCachedDC(1);
+    old = win::SelectObject(memory, surface);
+    win::PatBlt(memory, 0, 0, 8, 8, win::WHITENESS);
+  }
+  void TearDown() override {
+    win::SelectObject(memory, old);
+    vwindowMSWReleaseCachedDC(memory);
+    win::DeleteObject(surface);
+  }
+  std::string row(int y) {
+    std::string s;
+    for (int x = 0; x < 8; ++x) s += win::GetPixel(memory, x, y) == win::RGB(255, 255, 255) ? '.' : '#';
+    return s;
+  }
+};
+
+void setMonochrome(bool on) {
+  vprefSetString(vprefGetDefaultDict(), vscribeLiteral("monochrome"), on ? "true" : "");  // an empty value is no value
+  _vcolorMSWShutdown();
+  _vcolorMSWStartup();
+}
+
+TEST_F(ColorMSW, TrueColourFormsPensBrushesAndExclusiveOr) {
+  ASSERT_EQ(vcolorMSWGetMode(), vcolorMSW_TRUE_COLOR);
+  struct Case {
+    unsigned r, g, b;
+    win::COLORREF pixel;
+  } cases[] = {{65535, 0, 0, 0x0000FF}, {0x1234, 0x5678, 0x9ABC, 0x9A5612}, {0x00FF, 0xFF00, 0x8080, 0x80FF00}};
+  for (const Case& k : cases) {
+    Colour c(k.r, k.g, k.b, 64);
+    vcolorMSWDeviceForm f = vcolorMSWGetDeviceForm(c.c);
+    EXPECT_EQ(f.pixel, k.pixel);
+    EXPECT_EQ(f.pattern, nullptr);
+    unsigned r, g, b;
+    vcolorMSWPixelToColor(f.pixel, &r, &g, &b);
+    EXPECT_EQ(r, (k.r >> 8) * 257u);
+  }
+  Colour red(65535, 0, 0), white(65535, 65535, 65535);
+  // The brush fills; a cosmetic pen leaves out its last point; a geometric
+  // one is wide; a dashed one has gaps.
+  win::RECT box{1, 1, 3, 3};
+  win::FillRect(memory, &box, vcolorMSWGetBrush(red.c));
+  win::HGDIOBJ was = win::SelectObject(memory, vcolorMSWGetPen(red.c));
+  win::MoveToEx(memory, 4, 1, nullptr);
+  win::LineTo(memory, 8, 1);
+  win::HPEN wide = _vcolorMSWCreatePen(0x0000FF, win::PS_SOLID | win::PS_ENDCAP_FLAT, win::PS_SOLID, 3, 0, nullptr,
+                                       nullptr, 1);
+  win::SelectObject(memory, wide);
+  win::MoveToEx(memory, 0, 5, nullptr);
+  win::LineTo(memory, 8, 5);
+  win::SelectObject(memory, was);
+  win::DeleteObject(wide);
+  EXPECT_EQ(row(0), "........");
+  EXPECT_EQ(row(1), ".##.####");
+  EXPECT_EQ(row(2), ".##.....");
+  EXPECT_EQ(row(3), "........");
+  EXPECT_EQ(row(4), "########");
+  EXPECT_EQ(row(5), "########");
+  EXPECT_EQ(row(6), "########");
+  EXPECT_EQ(win::GetPixel(memory, 1, 1), win::RGB(255, 0, 0));
+  // Plain pixels combine by exclusive or.
+  vcolorMSWXor x = vcolorMSWXorPattern(red.c, white.c);
+  EXPECT_EQ(x.pattern, nullptr);
+  EXPECT_EQ(x.pixel, 0xFFFF00u);
+  // The true-colour display has nothing to dither for three levels.
+  vcolorMSWCell cell;
+  EXPECT_EQ(raised([&] { _vcolorMSWDither(&red.c->desc, &cell); }), &vexModuleUnimplementedClass);
+}
+
+TEST_F(ColorMSW, XorTablesAnswerByTheirPixels) {
+  Colour a(0, 0, 0), b(65535, 0, 0), c(0, 65535, 0), d(65535, 65535, 0);
+  vcolor* good[4] = {a.c, b.c, c.c, d.c};  // rows {a, b} and {c, d}: 0xFF both times
+  EXPECT_EQ(vcolorCheckXorTable(good, 2, 2), 1);
+  vcolor* bad[4] = {a.c, b.c, c.c, c.c};
+  EXPECT_EQ(vcolorCheckXorTable(bad, 2, 2), 0);
+  // A driver with its own allocation answers, after repeated colours were copied.
+  static int asked;
+  static vcolor* seen[4];
+  asked = 0;
+  vcolorSetXorAllocator([](vcolor** table, int rows, int columns) {
+    asked++;
+    for (int i = 0; i < rows * columns; ++i) seen[i] = table[i];
+    return 1;
+  });
+  EXPECT_EQ(vcolorCheckXorTable(bad, 2, 2), 1);
+  vcolorSetXorAllocator(nullptr);
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(seen[2], c.c);
+  EXPECT_NE(seen[3], c.c);
+  EXPECT_TRUE(vcolorSpecsEqual(&seen[3]->desc, &c.c->desc));
+}
+
+// Ordered dithering of a grey, worked out from the documented formulas:
+// the side the cell takes and the dots that are white.
+struct Expected {
+  bool ok;
+  int side;
+  std::vector<std::pair<int, int>> white;
+};
+Expected expectedGrey(unsigned grey, unsigned maxDots, unsigned delta) {
+  long wanted = static_cast<long>((65535ull * grey) >> 16);  // the weights sum to 65535
+  long black = 0, white = static_cast<long>((65535ull * 65535) >> 16);
+  long diff = wanted - black, range = white - black;
+  for (int k = 0; k <= 6 && (1u << k) <= std::min(maxDots, 64u); k += 2) {
+    long t = ((diff << k) + range / 2) / range;
+    long e = (diff - ((t * range) >> k)) >> 2;
+    long d = static_cast<long>(delta) >> 2;
+    if (3 * e * e > d * d) continue;
+    Expected x{true, 1 << (k / 2), {}};
+    int s = 8 / x.side;
+    for (int y = 0; y < x.side; ++y)
+      for (int xx = 0; xx < x.side; ++xx)
+        if (t > vcolorMSWDitherMatrix[y * s][xx * s]) x.white.push_back({xx, y});
+    return x;
+  }
+  return {false, 0, {}};
+}
+
+TEST_F(ColorMSW, MonochromeLevelsFormsAndOrderedDithering) {
+  setMonochrome(true);
+  EXPECT_EQ(vcolorMSWGetMode(), vcolorMSW_MONOCHROME);
+  for (std::uint32_t level = 0; level < 64; ++level)
+    EXPECT_EQ(vcolorMSWLevelPixel(level), level < 32 ? 0x000000u : 0xFFFFFFu) << level;
+  EXPECT_EQ(vcolorMSWColorToPixel(65535, 65535, 65535), 0xFFFFFFu);
+  EXPECT_EQ(vcolorMSWColorToPixel(0x2000, 0x2000, 0x2000), 0u);
+  {
+    // No palette entry can be added: forms stay plain values.
+    Colour grey(0x8000, 0x8000, 0x8000, 64);
+    vcolorMSWDeviceForm f = vcolorMSWGetDeviceForm(grey.c);
+    EXPECT_EQ(f.pixel, 0x808080u);
+    EXPECT_EQ(f.pattern, nullptr);
+  }
+  struct Case {
+    unsigned grey, maxDots, delta;
+    int side;  // what the formulas give, checked below too
+  } cases[] = {{32768, 64, 16383, 2}, {2048, 64, 300, 8}, {32768, 2, 16383, 0}, {2048, 16, 300, 0}};
+  for (const Case& k : cases) {
+    Colour c(k.grey, k.grey, k.grey, k.maxDots);
+    vcolorSetSpecRGBSingleDelta(&c.c->desc, k.delta);
+    Expected want = expectedGrey(k.grey, k.maxDots, k.delta);
+    ASSERT_EQ(want.side, k.side) << k.grey;
+    vcolorMSWCell cell{};
+    int ok = _vcolorMSWDither(&c.c->desc, &cell);
+    ASSERT_EQ(ok != 0, want.ok) << k.grey << " " << k.maxDots;
+    if (!ok) continue;
+    EXPECT_EQ(cell.side, want.side);
+    std::vector<std::pair<int, int>> white;
+    for (int y = 0; y < cell.side; ++y)
+      for (int x = 0; x < cell.side; ++x)
+        if (cell.dots[y * cell.side + x] == 0xFFFFFF) white.push_back({x, y});
+        else EXPECT_EQ(cell.dots[y * cell.side + x], 0u);
+    EXPECT_EQ(white, want.white) << k.grey;
+  }
+  setMonochrome(false);
+  EXPECT_EQ(vcolorMSWGetMode(), vcolorMSW_TRUE_COLOR);
+}
+
+}  // namespace
