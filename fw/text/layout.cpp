@@ -7,6 +7,7 @@
 
 #include "fw/core/mem.h"
 #include "fw/gui/graphics/image.h"
+#include "fw/text/tags.h"
 #include "fw/text/text_internal.h"
 
 namespace {
@@ -43,25 +44,57 @@ std::int32_t lookupWord(const vtextAttrSet* set, const char* key, std::int32_t a
   return w == vtextAttrABSENT ? absent : std::int32_t(std::intptr_t(w));
 }
 
-// The rulers of "Ruler" tags at a position go over the working copy; the
-// tag code fills the runs these walk.
-void mergeRulerTags(vtext* text, std::int32_t, vtextRuler*) {
-  if (!text->attachments || text->attachments->rulerTagCount == 0) return;
+// The style or ruler a run of the text's own pools carries after its tag.
+template <class T>
+T* runObject(vtext* text, vtextTag* tag, bool style) {
+  vpool* pool = style ? text->attachments->styleTags : text->attachments->rulerTags;
+  return vpoolContains(pool, tag) ? *reinterpret_cast<T**>(tag + 1) : nullptr;
 }
-void mergeStyleTags(vtext* text, std::int32_t, vtextStyle*) {
+
+// The rulers of the "Ruler" runs at a position go over the working copy,
+// the newest last; the newest with tab stops gives the stops.
+vtextRuler* mergeRulerTags(vtext* text, std::int32_t position, vtextRuler* working) {
+  vtextRuler* tabs = nullptr;
+  if (!text->attachments || text->attachments->rulerTagCount == 0) return tabs;
+  vtextTagScan scan;
+  vtextInitTagScan(&scan, text, vtextName("Ruler"), position);
+  vtextScanTags(&scan);
+  for (std::int32_t i = scan.count - 1; i >= 0; --i)
+    if (vtextRuler* r = runObject<vtextRuler>(text, scan.tags[i], false)) {
+      vtextRulerMergeAttrSet(&r->attributes, &working->attributes);
+      if (r->tabCount > 0) tabs = r;
+    }
+  vtextFreeTagScan(&scan);
+  return tabs;
+}
+
+void mergeStyleTags(vtext* text, std::int32_t position, vtextStyle* scratch) {
   if (!text->attachments || text->attachments->styleTagCount == 0) return;
+  vtextTagScan scan;
+  vtextInitTagScan(&scan, text, vname_Style, position);
+  vtextScanTags(&scan);
+  for (std::int32_t i = scan.count - 1; i >= 0; --i)
+    if (vtextStyle* style = runObject<vtextStyle>(text, scan.tags[i], true))
+      vtextRulerMergeAttrSet(&style->attributes, &scratch->attributes);
+  vtextFreeTagScan(&scan);
 }
-// Where the styles change next after a position: no tags, no change.
-std::int32_t nextStyleChange(vtext* text, std::int32_t) {
-  (void)text;
-  return INT32_MAX;
+
+// Where a "Style" run starts or ends next after a position.
+std::int32_t nextStyleChange(vtext* text, std::int32_t position) {
+  if (!text->attachments || text->attachments->styleTagCount == 0) return INT32_MAX;
+  vtextTagScan scan;
+  vtextInitTagScan(&scan, text, vname_Style, position);
+  vtextScanTags(&scan);
+  std::int32_t next = vtextScanTags(&scan) ? scan.position : INT32_MAX;
+  vtextFreeTagScan(&scan);
+  return next;
 }
 
 Para readRuler(vtext* text, vtextModule* m, std::int32_t position) {
   vtextRuler* base = text->defaultRuler ? text->defaultRuler : m->defaultRuler;
   vtextRuler* ruler = m->workingRuler;
   vtextRulerCopyAttrSet(&base->attributes, &ruler->attributes);
-  mergeRulerTags(text, position, ruler);
+  if (vtextRuler* withTabs = mergeRulerTags(text, position, ruler)) base = withTabs;
   const vtextAttrSet* set = &ruler->attributes;
   Para p;
   std::int32_t width = lookupWord(set, "TabWidth", 0);

@@ -130,6 +130,16 @@ void vtextInitTag(vtextTag* tag) {
   tag->startWord = vtextTagSTART;
 }
 
+void vtextSetTagKeepWhenEmpty(vtextTag* tag, int on) {
+  if (on) {
+    tag->startWord |= vtextTagKEEP;
+    tag->endWord |= vtextTagKEEP;
+  } else {
+    tag->startWord &= ~vtextTagKEEP;
+    tag->endWord &= ~vtextTagKEEP;
+  }
+}
+
 bool vtextTagIsAdded(const vtextTag* tag) { return tag->startBlock != nullptr && tag->endBlock != nullptr; }
 
 vtextTag* vtextTagOfEntry(std::uint32_t* entry) {

@@ -41,6 +41,8 @@ std::int32_t vtextGetTagStart(const vtextTag* tag);
 std::int32_t vtextGetTagEnd(const vtextTag* tag);
 int vtextCompareTagSerials(const vtextTag* a, const vtextTag* b);
 bool vtextTagIsAdded(const vtextTag* tag);
+// Marks a tag to stay when an edit empties it (both words carry the mark).
+void vtextSetTagKeepWhenEmpty(vtextTag* tag, int on);
 // The tag an entry of a block's array stands for.
 vtextTag* vtextTagOfEntry(std::uint32_t* entry);
 

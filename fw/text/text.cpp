@@ -400,6 +400,9 @@ std::int32_t vtextGetChars(const vtext* text, std::int32_t start, std::int32_t e
 // ---- Blocks ----
 
 void _vtextAppendRun(vtext* text, char* buffer, std::int32_t used, std::int32_t capacity) {
+  // Positions must fit the 28 bits of a tag's offsets.
+  if (std::int64_t(text->length) + used > vtextTagMAX_POSITION)
+    _vexGenerate(&vexArgRangeClass, vexSetMessage, "Range", vexEnd);
   vtextBlock* last = text->first;
   while (last && last->next) last = last->next;
   if (last && last->used == 0) {

@@ -315,8 +315,7 @@ TEST(Tags, MovesAcrossInsertionsAndDeletions) {
     tag.kind = N("Mark");
     tag.startWord |= c.flags & vtextTagSTICKY;
     vtextSetTagRange(t.text, &tag, c.a, c.b);
-    tag.startWord |= c.flags & vtextTagKEEP;
-    tag.endWord |= c.flags & vtextTagKEEP;
+    vtextSetTagKeepWhenEmpty(&tag, (c.flags & vtextTagKEEP) != 0);
     std::uint32_t serial = _vtextAddTag(t.text, &tag);
     EXPECT_EQ(serial, 1u);
     if (c.deletion) {
@@ -412,6 +411,9 @@ TEST(Editing, TextsLongerThanTagOffsetsAreRefused) {
   Edited t("abc");
   t.text->length = vtextTagMAX_POSITION - 1;  // as if; nothing is touched
   EXPECT_EQ(raised([&] { t.insert("xy"); }), &vexArgRangeClass);
+  auto* buffer = static_cast<char*>(vmemAlloc(8));
+  EXPECT_EQ(raised([&] { _vtextAppendRun(t.text, buffer, 2, 8); }), &vexArgRangeClass);
+  vmemFree(buffer);
   t.text->length = 3;
   EXPECT_EQ(textChars(t.text), "abc");
 }

@@ -10,6 +10,7 @@
 #include "fw/gui/graphics/fontmsw.h"
 #include "fw/gui/graphics/image.h"
 #include "fw/gui/graphics/pixmap.h"
+#include "fw/text/tags.h"
 #include "tests/fw/text/text_support.h"
 
 namespace {
@@ -295,6 +296,61 @@ TEST(LineBreaker, OneRunWithTheRealScreenFont) {
   EXPECT_GE(b->lines[0].descent, descent);
   EXPECT_LE(b->lines[0].ascent + b->lines[0].descent, 20) << "a 10-point line";
   vfontSetDriver(&saved);
+}
+
+}  // namespace
+
+namespace {
+
+// A run as the text keeps one: a tag from the text's pool with its style
+// or ruler in the word after it.
+template <class T>
+vtextTag* addRun(vtext* text, bool style, T* object, std::int32_t start, std::int32_t end) {
+  _vtextEnsureAttachments(text);
+  vtextAttachments* a = text->attachments;
+  auto* tag = static_cast<vtextTag*>(vpoolAlloc(style ? a->styleTags : a->rulerTags));
+  vtextInitTag(tag);
+  tag->kind = style ? vname_Style : N("Ruler");
+  *reinterpret_cast<T**>(tag + 1) = object;
+  vtextSetTagRange(text, tag, start, end);
+  _vtextAddTag(text, tag);
+  ++(style ? a->styleTagCount : a->rulerTagCount);
+  return tag;
+}
+
+TEST(LineBreaker, StyleAndRulerRunsMergeOverTheDefaults) {
+  Laid l("abcdef\nghij");
+  vtextStyle* hidden = vtextStyleCreate();
+  vtextRulerSetBooleanAttr(hidden, N("Hidden"), 1);
+  vtextStyle* tall = vtextStyleCreate();
+  vtextRulerSetIntegerAttr(tall, N("Ascent"), 20);
+  addRun(l.text, true, hidden, 2, 4);
+  addRun(l.text, true, tall, 3, 5);
+  vtextRuler* centred = vtextRulerCreate();
+  vtextRulerSetMeasureAttr(centred, N("RightIndent"), px(100));
+  vtextRulerSetJustification(centred, 2);
+  addRun(l.text, false, centred, 7, 11);
+  vtextRecalculate(l.text);
+  vtextBlock* b = l.text->first;
+  std::int32_t n = 7;
+  vtextColumn* e = vtextClassOf(l.text)->layoutLine(l.text, nullptr, b->chars, &n, 0, 0);
+  ASSERT_EQ(n, 7);
+  Xs xs;
+  for (int i = 0; i <= n; ++i) xs.push_back(e[i].x / 65536.0);
+  EXPECT_EQ(xs, (Xs{0, 8, 16, 16, 16, 24, 32, 35})) << "2 and 3 hidden, the newer style on top at 3";
+  EXPECT_NE(e[2].style, nullptr);
+  EXPECT_NE(e[3].style, nullptr);
+  EXPECT_NE(e[4].style, nullptr);
+  EXPECT_NE(e[5].style, nullptr) << "the tall run ends";
+  EXPECT_EQ(e[6].style, nullptr);
+  EXPECT_EQ(vtextRulerGetAttr(e[4].style, N("Ascent")), 20);
+  EXPECT_EQ(b->lines[0].ascent, 20) << "the visible run of the tall style";
+  EXPECT_EQ(b->lines[1].startX, px(34)) << "the ruler run centres the second line: (100 - 32) / 2";
+  EXPECT_EQ(b->lines[0].startX, 0);
+  vtextDestroy(l.text);  // the runs' pools go with the text
+  l.text = vtextCreate();
+  for (vtextStyle* s : {hidden, tall}) vtextStyleDestroy(s);
+  vinstanceDestroy(centred);
 }
 
 }  // namespace
