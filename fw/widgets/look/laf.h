@@ -9,6 +9,7 @@
 
 #include "fw/core/attributed.h"
 #include "fw/core/resource.h"
+#include "fw/core/scribe.h"
 #include "fw/gui/graphics/color.h"
 #include "fw/gui/graphics/font.h"
 #include "fw/gui/graphics/image.h"
@@ -121,8 +122,7 @@ int vlafMatchesMSWSysColor(vcolor* color, int role);
 int vlafGetSysColorIndex(int role);
 
 // ---- Key names and key drawing.
-char* vlafKeyName(std::uint32_t key);  // vlafFreeKeyName frees it
-void vlafFreeKeyName(char* name);
+vstr* vlafKeyName(std::uint32_t key);  // a new string: vstrDestroy
 void vlafDrawKeyText(int key);
 void vlafDrawKeyName(int symbol);
 void vlafDrawKeyGlyphs(int key);

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fw/core/cp1252.h"
-#include "fw/core/mem.h"
+#include "fw/core/scribe.h"
 #include "fw/data/pref.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/widgets/look/laf_internal.h"
@@ -113,7 +113,7 @@ bool namedInGlyphs(std::uint32_t s) {
 
 }  // namespace
 
-char* vlafKeyName(std::uint32_t key) {
+vstr* vlafKeyName(std::uint32_t key) {
   std::uint32_t m = substituted(key & 0xFFFF);
   std::string text;
   if (m & 2) text += "Ctrl+";
@@ -121,12 +121,8 @@ char* vlafKeyName(std::uint32_t key) {
   if (m & 1) text += "Alt+";
   if (m & 4) text += "Shift+";
   text += symbolName(key >> 16);
-  auto* out = static_cast<char*>(vmemAlloc(text.size() + 1));
-  std::memcpy(out, text.c_str(), text.size() + 1);
-  return out;
+  return vstrCloneScribed(vscribeCStringSized(text.data(), text.size()), nullptr);
 }
-
-void vlafFreeKeyName(char* name) { vmemFree(name); }
 
 void vlafDrawKeyName(int symbol) { show(symbolName(std::uint32_t(symbol) & 0xFFFF)); }
 

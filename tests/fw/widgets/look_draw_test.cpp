@@ -91,9 +91,9 @@ class LookDraw : public ::testing::Test {
 std::uint32_t key(std::uint32_t symbol, std::uint32_t modifiers) { return symbol << 16 | modifiers; }
 
 std::string nameOf(std::uint32_t code) {
-  char* n = vlafKeyName(code);
+  vstr* n = vlafKeyName(code);
   std::string out = n;
-  vlafFreeKeyName(n);
+  vstrDestroy(n);
   return out;
 }
 
@@ -389,6 +389,31 @@ TEST_F(LookDraw, GlyphsAndImagesDrawAsMasks) {
   vlafDrawImage(8);
   EXPECT_EQ(takeShown(), Log{"image 8"}) << "the unused ISO index is an empty 1 x 1 mask";
   EXPECT_EQ(vlafGetImage(8)->width, 1);
+}
+
+
+// Where a font "open look glyph" of 12 points exists, glyphs are its
+// characters, shown with that font above the point by the height; the
+// font registration and lookups stay with the process, so the check runs
+// in a child process of its own.
+TEST_F(LookDraw, TheGlyphFontServesWhereItExists) {
+  auto child = [this] {
+    int device = vfontAllocDevice();
+    vfontFamily* family = vfontRegisterFamily(vnameInternLiteral("open look glyph"), vnameInternLiteral("test"),
+                                              vnameInternLiteral("glyphs"), 0, device);
+    vfontRegisterFaceSize(vfontRegisterFace(family, vnameInternLiteral("medium"), device), 12);
+    FreshContext context({{"laf", "openlook"}});
+    bind(&recording);
+    vdrawPathMoveTo(5, 5);
+    vlafDrawGlyph(0x2d, 7);
+    double x, y;
+    vdrawGetCurrentPoint(&x, &y);
+    return takeShown() == Log{"-"} && vdrawGetState()->matrix->font == &font && y == 12.0 &&
+           vlafGetGlyphMask(0x2d) == nullptr;
+  };
+  // A child that starts afresh: no font looked up before the registration.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(std::_Exit(child() ? 0 : 1), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
