@@ -1,88 +1,22 @@
 // Native events from a back-end become input messages and window changes.
-#include <array>
-
 #include "platform/backend/input.h"
 #include "platform/user/internal.h"
 
 namespace win::backend {
-namespace {
 
 using internal::findWindow;
 using internal::Window;
 
-std::array<bool, 256> keyDown{};
-WPARAM buttons = 0;
-
-// Pointer messages go to the capture window, else to the window under
-// the pointer.
-HWND pointerTarget(POINT screen) {
-  if (HWND c = internal::captureWindow()) return c;
-  return internal::windowFromPoint(screen);
-}
-
-WPARAM modifierBits() {
-  return buttons | (keyDown[VK_SHIFT] ? MK_SHIFT : 0) | (keyDown[VK_CONTROL] ? MK_CONTROL : 0);
-}
-
-void queuePointer(HWND target, UINT message, POINT screen) {
-  Window* w = findWindow(target);
-  if (!w) return;
-  POINT origin = internal::clientOriginOnScreen(*w);
-  internal::queueInput(target, message, modifierBits(), MAKELPARAM(screen.x - origin.x, screen.y - origin.y));
-}
-
-struct ButtonMessages {
-  WPARAM bit;
-  UINT down, up;
-};
-constexpr ButtonMessages kButtons[] = {
-    {MK_LBUTTON, WM_LBUTTONDOWN, WM_LBUTTONUP},
-    {MK_MBUTTON, WM_MBUTTONDOWN, WM_MBUTTONUP},
-    {MK_RBUTTON, WM_RBUTTONDOWN, WM_RBUTTONUP},
-};
-
-}  // namespace
-
-void InputPointerMoved(POINT screen) {
-  internal::pointerPosition() = screen;
-  if (HWND target = pointerTarget(screen)) queuePointer(target, WM_MOUSEMOVE, screen);
-}
+// Pointer and key events join the hardware input queue; where they go is
+// decided when the queue is read.
+void InputPointerMoved(POINT screen) { internal::queueHardware(internal::pointerInput(screen, -1, false)); }
 
 void InputButton(POINT screen, Button button, bool down) {
-  internal::pointerPosition() = screen;
-  const ButtonMessages& m = kButtons[static_cast<int>(button)];
-  if (down)
-    buttons |= m.bit;
-  else
-    buttons &= ~m.bit;
-  HWND target = pointerTarget(screen);
-  if (!target) return;
-  // A press in an inactive window asks it first whether it activates and
-  // whether the press is eaten.
-  HWND root = internal::rootOf(target);
-  if (down && root != internal::activeWindow() && !internal::captureWindow()) {
-    LRESULT answer = SendMessageA(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(root),
-                                  MAKELPARAM(static_cast<int>(HTCLIENT), static_cast<int>(m.down)));
-    if ((answer == MA_ACTIVATE || answer == MA_ACTIVATEANDEAT) && findWindow(root)) internal::activate(root, true);
-    if (answer == MA_ACTIVATEANDEAT || answer == MA_NOACTIVATEANDEAT || !findWindow(target)) return;
-  }
-  queuePointer(target, down ? m.down : m.up, screen);
+  internal::queueHardware(internal::pointerInput(screen, static_cast<int>(button), down));
 }
 
 void InputKey(UINT virtualKey, UINT scanCode, bool extended, bool down, int character) {
-  virtualKey &= 0xFF;
-  bool wasDown = keyDown[virtualKey];
-  keyDown[virtualKey] = down;
-  // Keys go to the focus window, else to the active one.
-  HWND target = GetFocus();
-  if (!target) target = internal::activeWindow();
-  if (!target) return;
-  bool alt = keyDown[VK_MENU] || (virtualKey == VK_MENU && !down);
-  bool system = alt || virtualKey == VK_F10;
-  UINT message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
-  auto lParam = static_cast<LPARAM>(1u | (scanCode & 0xFF) << 16 | (extended ? 1u << 24 : 0) |
-                                    (alt ? 1u << 29 : 0) | (wasDown ? 1u << 30 : 0) | (down ? 0 : 1u << 31));
-  internal::queueInput(target, message, virtualKey, lParam, down ? character : -1);
+  internal::queueHardware(internal::keyInput(virtualKey, scanCode, extended, down, character));
 }
 
 void InputActivated(HWND surface) {

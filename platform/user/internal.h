@@ -1,5 +1,6 @@
 // The window manager's records, shared by the files of platform/user.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -107,9 +108,51 @@ bool takePaint(MSG* out, HWND filter, UINT lo, UINT hi);
 void forgetWindowMessages(HWND hwnd);
 // Something arrived that WaitMessage must return for.
 void noteArrival();
-// Queues an input message (the time and pointer position are added);
-// `character` is what TranslateMessage makes of a key press, -1 for none.
-void queueInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, int character = -1);
+// Whether a message of `hwnd` passes a Get or Peek filter.
+bool messageMatches(HWND hwnd, UINT message, HWND filter, UINT lo, UINT hi);
+
+// The hardware input queue (input.cpp): what the back-end reported, in
+// order. A record becomes its message (is routed) when the queue is read,
+// so the capture, focus and activation of that moment decide where it
+// goes; the key state changes it carries take effect when it is taken.
+struct HardwareInput {
+  enum class Kind : std::uint8_t { move, button, key, message };
+  Kind kind = Kind::move;
+  POINT pt{};
+  DWORD time = 0;
+  UINT vk = 0;  // key, or VK_LBUTTON, VK_MBUTTON, VK_RBUTTON
+  UINT scan = 0;
+  bool extended = false, down = false;
+  bool system = false;  // a key that makes WM_SYSKEYDOWN/UP wherever it goes
+  WPARAM buttons = 0;   // pointer: the MK_ state after the event
+  LPARAM keyBits = 0;   // key: the lParam of its message
+  int character = -1;   // key press: what the back-end says it types
+  bool routing = false, routed = false, dropped = false;
+  MSG msg{};
+};
+void queueHardware(const HardwareInput& in);
+// Queues a message that needs no routing (a close request).
+void queueInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+bool takeInput(MSG* out, HWND filter, UINT lo, UINT hi, bool remove);
+// Routing (mouse.cpp, keyboard.cpp): fills `msg`, or sets `dropped`.
+void routePointer(HardwareInput& in);
+void routeKey(HardwareInput& in);
+// Default processing of WM_NCHITTEST and WM_SETCURSOR (mouse.cpp).
+LRESULT defaultHitTest(const Window& w, POINT screen);
+LRESULT defaultSetCursor(HWND hwnd, WPARAM wParam, LPARAM lParam);
+
+// Key states (keyboard.cpp): bit 7 down, bit 0 toggled, by virtual key,
+// as the back-end reported them and as of the message last taken.
+using KeyStates = std::array<BYTE, 256>;
+KeyStates& reportedKeys();
+void resetKeys();
+void applyKey(KeyStates& keys, UINT vk, UINT scan, bool extended, bool down);
+// A record leaves the queue: its key or button change takes effect.
+void inputTaken(const HardwareInput& in);
+// The record of a key event; the reported key states change at once.
+HardwareInput keyInput(UINT virtualKey, UINT scanCode, bool extended, bool down, int character);
+// The record of a pointer event (mouse.cpp); the same for the buttons.
+HardwareInput pointerInput(POINT screen, int button, bool down);
 // The pointer's last screen position (the input of the back-end moves it).
 POINT& pointerPosition();
 

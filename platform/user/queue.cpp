@@ -26,7 +26,6 @@ using internal::findWindow;
 
 struct Queued {
   MSG msg;
-  int character;  // input only: what the key press types, or -1
 };
 
 struct Timer {
@@ -39,7 +38,6 @@ struct Timer {
 
 struct QueueState {
   std::deque<Queued> posted;
-  std::deque<Queued> input;
   std::vector<Timer> timers;
   bool quitPending = false;
   int quitCode = 0;
@@ -49,8 +47,6 @@ struct QueueState {
   ULONGLONG lastLook = 0;
   DWORD lastTime = 0;
   POINT lastPos{0, 0};
-  LPARAM lastKeyLParam = 0;
-  int lastKeyCharacter = -1;
   UINT_PTR nextTimerId = 1;
   std::vector<int> descriptors;
   int wakePipe[2] = {-1, -1};
@@ -73,7 +69,7 @@ bool rangeMatches(UINT message, UINT lo, UINT hi) { return (lo == 0 && hi == 0) 
 
 // Takes the first matching message of a list, dropping those of windows
 // that died since they were queued.
-bool takeFrom(std::deque<Queued>& list, MSG* out, HWND hwnd, UINT lo, UINT hi, bool remove, int* character) {
+bool takeFrom(std::deque<Queued>& list, MSG* out, HWND hwnd, UINT lo, UINT hi, bool remove) {
   for (auto it = list.begin(); it != list.end();) {
     if (it->msg.hwnd && !findWindow(it->msg.hwnd)) {
       it = list.erase(it);
@@ -81,7 +77,6 @@ bool takeFrom(std::deque<Queued>& list, MSG* out, HWND hwnd, UINT lo, UINT hi, b
     }
     if (windowMatches(it->msg.hwnd, hwnd) && rangeMatches(it->msg.message, lo, hi)) {
       *out = it->msg;
-      if (character) *character = it->character;
       if (remove) list.erase(it);
       return true;
     }
@@ -132,16 +127,14 @@ POINT& pointerPosition() {
 
 void noteArrival() { ++q().arrivals; }
 
-void queueInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, int character) {
-  q().input.push_back({{hwnd, message, wParam, lParam, GetTickCount(), pointerPosition()}, character});
-  noteArrival();
+bool messageMatches(HWND hwnd, UINT message, HWND filter, UINT lo, UINT hi) {
+  return windowMatches(hwnd, filter) && rangeMatches(message, lo, hi);
 }
 
 void forgetWindowMessages(HWND hwnd) {
   auto& s = q();
-  for (auto* list : {&s.posted, &s.input})
-    list->erase(std::remove_if(list->begin(), list->end(), [&](const Queued& m) { return m.msg.hwnd == hwnd; }),
-                list->end());
+  s.posted.erase(std::remove_if(s.posted.begin(), s.posted.end(), [&](const Queued& m) { return m.msg.hwnd == hwnd; }),
+                 s.posted.end());
   s.timers.erase(std::remove_if(s.timers.begin(), s.timers.end(), [&](const Timer& t) { return t.hwnd == hwnd; }),
                  s.timers.end());
 }
@@ -153,11 +146,11 @@ BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (hwnd == HWND_BROADCAST) {
     for (HWND h : internal::topLevelOrder()) {
       m.hwnd = h;
-      q().posted.push_back({m, -1});
+      q().posted.push_back({m});
     }
   } else {
     if (hwnd && !internal::checkWindow(hwnd)) return 0;
-    q().posted.push_back({m, -1});
+    q().posted.push_back({m});
   }
   internal::noteArrival();
   return 1;
@@ -178,20 +171,13 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT lo, UINT hi, UINT remove) {
   s.seenArrivals = s.arrivals;
   s.lastLook = now;
   bool take = (remove & PM_REMOVE) != 0;
-  int character = -1;
-  bool found = takeFrom(s.posted, msg, hwnd, lo, hi, take, nullptr);
+  bool found = takeFrom(s.posted, msg, hwnd, lo, hi, take);
   if (!found && s.quitPending && rangeMatches(WM_QUIT, lo, hi)) {
     *msg = {nullptr, WM_QUIT, static_cast<WPARAM>(s.quitCode), 0, static_cast<DWORD>(now), internal::pointerPosition()};
     if (take) s.quitPending = false;
     found = true;
   }
-  if (!found && takeFrom(s.input, msg, hwnd, lo, hi, take, &character)) {
-    found = true;
-    if (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) {
-      s.lastKeyLParam = msg->lParam;
-      s.lastKeyCharacter = character;
-    }
-  }
+  if (!found) found = internal::takeInput(msg, hwnd, lo, hi, take);
   if (!found) {
     internal::paintMenuLines();  // the non-client part first, as WM_NCPAINT would
     found = internal::takePaint(msg, hwnd, lo, hi);
@@ -210,17 +196,6 @@ BOOL GetMessageA(MSG* msg, HWND hwnd, UINT lo, UINT hi) {
     if (hwnd && hwnd != reinterpret_cast<HWND>(~std::uintptr_t{0}) && !findWindow(hwnd)) return -1;
   }
   return msg->message == WM_QUIT ? 0 : 1;
-}
-
-BOOL TranslateMessage(const MSG* msg) {
-  if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return 0;
-  QueueState& s = q();
-  if (msg->lParam != s.lastKeyLParam || s.lastKeyCharacter < 0) return 1;
-  UINT charMessage = msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
-  s.posted.push_front({{msg->hwnd, charMessage, static_cast<WPARAM>(s.lastKeyCharacter), msg->lParam, msg->time, msg->pt}, -1});
-  s.lastKeyCharacter = -1;
-  internal::noteArrival();
-  return 1;
 }
 
 LRESULT DispatchMessageA(const MSG* msg) {

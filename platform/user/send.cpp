@@ -101,14 +101,11 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       *r = {r->left + in.left, r->top + in.top, r->right - in.right, std::max(r->top + in.top, r->bottom - in.bottom)};
       return 0;
     }
-    case WM_NCHITTEST: {
-      POINT p{static_cast<short>(LOWORD(static_cast<std::uintptr_t>(lParam))),
-              static_cast<short>(HIWORD(static_cast<std::uintptr_t>(lParam)))};
-      ScreenToClient(hwnd, &p);
-      return p.x >= 0 && p.y >= 0 && p.x < w->client.right - w->client.left && p.y < w->client.bottom - w->client.top
-                 ? HTCLIENT
-                 : HTNOWHERE;
-    }
+    case WM_NCHITTEST:
+      return internal::defaultHitTest(*w, {static_cast<short>(LOWORD(static_cast<std::uintptr_t>(lParam))),
+                                           static_cast<short>(HIWORD(static_cast<std::uintptr_t>(lParam)))});
+    case WM_SETCURSOR:
+      return internal::defaultSetCursor(hwnd, wParam, lParam);
     case WM_NCACTIVATE:
       return 1;
     case WM_ACTIVATE:
@@ -145,7 +142,9 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_MOUSEACTIVATE:
-      if (w->parent) return SendMessageA(w->parent, message, wParam, lParam);
+      // A child asks its parent; no answer there means activate.
+      if (w->parent)
+        if (LRESULT answer = SendMessageA(w->parent, message, wParam, lParam)) return answer;
       return MA_ACTIVATE;
     case WM_QUERYENDSESSION:
       return 1;

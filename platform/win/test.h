@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/backend/backend.h"
+#include "platform/backend/input.h"
 #include "platform/win.h"
 
 namespace win::test {
@@ -50,6 +51,23 @@ HWND ActiveWindow();
 // window (WM_SYSCOLORCHANGE; WM_WININICHANGE without a section).
 void SetSysColor(int index, COLORREF color);
 void SetSystemFonts(const LOGFONTA& iconTitle, const LOGFONTA& menu, const LOGFONTA& message, const LOGFONTA& status);
+
+// Input, as a user gives it: pointer positions are screen pixels; a press
+// or release elsewhere moves the pointer there first. Keys are virtual
+// keys (extended: the right-hand Ctrl and Alt, the keypad's Enter and
+// "/", the navigation keys apart from the keypad); Type presses the keys
+// of the US layout, with Shift where needed. Queued moves with the same
+// buttons coalesce unless turned off.
+void MouseMove(POINT screen);
+void MouseDown(POINT screen, backend::Button button = backend::Button::left);
+void MouseUp(POINT screen, backend::Button button = backend::Button::left);
+void Click(POINT screen, backend::Button button = backend::Button::left);
+void KeyDown(UINT virtualKey, bool extended = false);
+void KeyUp(UINT virtualKey, bool extended = false);
+void Type(const std::string& text);
+void SetMouseCoalescing(bool on);
+// Forgets queued input and every key and button state; coalescing on.
+void ResetInput();
 
 // What the headless back-end holds.
 struct HeadlessSurface {

@@ -10,6 +10,7 @@ namespace win {
 using BOOL = int;
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
+using SHORT = std::int16_t;
 using UINT = std::uint32_t;
 using DWORD = std::uint32_t;
 using LONG = std::int32_t;

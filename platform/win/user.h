@@ -79,6 +79,14 @@ HICON LoadIconA(HINSTANCE instance, const char* name);      // IDI_APPLICATION
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
 
+// The keyboard: a key's state as of the message last taken from the
+// queue (bit 15 down, bit 0 toggled); the US layout's scan codes and
+// characters (MAPVK_*), and the key with its shift state (Shift 1, Ctrl 2,
+// Alt 4 in the high byte) that types a character, -1 for none.
+SHORT GetKeyState(int virtualKey);
+UINT MapVirtualKeyA(UINT code, UINT type);
+SHORT VkKeyScanA(char character);
+
 // Sending and default processing. A send to a window that died fails
 // without calling anything; procedures may destroy windows re-entrantly.
 LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -87,7 +95,12 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 UINT RegisterWindowMessageA(const char* name);
 
 // The queue: posted messages, then input, then paint, then timers. The
-// filter takes a window (with its children) and a message range.
+// filter takes a window (with its children) and a message range. Input is
+// routed when it is read: pointer messages to the capture window, else
+// (after WM_NCHITTEST, WM_MOUSEACTIVATE for a press in an inactive
+// window, and WM_SETCURSOR) to the window under the pointer; keys to the
+// focus window, else to the active one as system keys. TranslateMessage
+// posts the WM_CHAR or WM_SYSCHAR of a key press before it returns.
 BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remove);
