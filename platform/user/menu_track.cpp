@@ -235,7 +235,8 @@ void moveTitle(Tracking& t, int step) {
   if (wasOpen && openTitle(t)) selectFirst(t);
 }
 
-void key(Tracking& t, UINT vk) {
+// Whether the menu acts on the key itself.
+bool key(Tracking& t, UINT vk) {
   std::size_t depth = t.levels.size();
   switch (vk) {
     case VK_MENU:
@@ -283,8 +284,9 @@ void key(Tracking& t, UINT vk) {
       }
       break;
     default:
-      break;
+      return false;
   }
+  return true;
 }
 
 struct Hit {
@@ -384,8 +386,8 @@ void handle(Tracking& t, MSG& msg) {
     case Kind::down: mouseDown(t, msg.pt); break;
     case Kind::up: mouseUp(t, msg.pt); break;
     case Kind::keyDown:
-      TranslateMessage(&msg);
-      key(t, static_cast<UINT>(msg.wParam));
+      // A key the menu acts on types nothing, here or after the menu ends.
+      if (!key(t, static_cast<UINT>(msg.wParam))) TranslateMessage(&msg);
       break;
     case Kind::keyUp: break;
     case Kind::character: letter(t, static_cast<unsigned char>(msg.wParam)); break;
