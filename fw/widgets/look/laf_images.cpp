@@ -122,18 +122,17 @@ vimage* element(bool has, vresource array, int index) {
 
 // ---- The predefined bitmaps.
 struct Bitmap {
-  int index;  // in the Windows group; + 86 in the Win95 group
+  int windows, win95;  // the image indexes it serves in the two groups
   int id;
   bool inverted;
 };
 constexpr Bitmap kBitmaps[] = {
-    {31, vlafOBM_MNARROW, true},    {32, vlafOBM_CHECK, true},      {51, vlafOBM_COMBO, true},
-    {69, vlafOBM_DNARROW, false},   {70, vlafOBM_DNARROWD, false},  {71, vlafOBM_DNARROWI, false},
-    {72, vlafOBM_LFARROW, false},   {73, vlafOBM_LFARROWD, false},  {74, vlafOBM_LFARROWI, false},
-    {75, vlafOBM_RGARROW, false},   {76, vlafOBM_RGARROWD, false},  {77, vlafOBM_RGARROWI, false},
-    {78, vlafOBM_UPARROW, false},   {79, vlafOBM_UPARROWD, false},  {80, vlafOBM_UPARROWI, false},
+    {31, 117, vlafOBM_MNARROW, true},   {32, 118, vlafOBM_CHECK, true},     {51, 147, vlafOBM_COMBO, true},
+    {69, 135, vlafOBM_DNARROW, false},  {70, 136, vlafOBM_DNARROWD, false}, {71, 137, vlafOBM_DNARROWI, false},
+    {72, 138, vlafOBM_LFARROW, false},  {73, 139, vlafOBM_LFARROWD, false}, {74, 140, vlafOBM_LFARROWI, false},
+    {75, 141, vlafOBM_RGARROW, false},  {76, 142, vlafOBM_RGARROWD, false}, {77, 143, vlafOBM_RGARROWI, false},
+    {78, 144, vlafOBM_UPARROW, false},  {79, 145, vlafOBM_UPARROWD, false}, {80, 146, vlafOBM_UPARROWI, false},
 };
-constexpr int kWin95Offset = 117 - 31;
 // The check-box cells 120-130: (column, row from the bottom).
 constexpr std::pair<int, int> kCells[] = {{0, 2}, {1, 2}, {2, 2}, {3, 2}, {2, 0}, {3, 0},
                                           {0, 1}, {1, 1}, {2, 1}, {3, 1}, {0, 0}};
@@ -147,10 +146,15 @@ void invert(vimage* image) {
   }
 }
 
-bool fromBitmap(int index) {
-  return index == 31 || index == 32 || index == 51 || (index >= 69 && index <= 80) || index == 117 || index == 118 ||
-         (index >= 120 && index <= 130) || index >= 135;
+bool isCell(int index) { return index >= 120 && index <= 130; }
+
+const Bitmap* bitmapOf(int index) {
+  for (const Bitmap& b : kBitmaps)
+    if (b.windows == index || b.win95 == index) return &b;
+  return nullptr;
 }
+
+bool fromBitmap(int index) { return isCell(index) || bitmapOf(index); }
 
 vimage* cell(int index) {
   vimage* sheet = services->loadBitmapImage(vlafOBM_CHECKBOXES);
@@ -184,15 +188,11 @@ vimage* cell(int index) {
 }
 
 vimage* bitmap(int index) {
-  if (index >= 120 && index <= 130) return cell(index);
-  int windowsIndex = index >= 117 ? index - kWin95Offset : index;
-  for (const Bitmap& b : kBitmaps)
-    if (b.index == windowsIndex) {
-      vimage* image = services->loadBitmapImage(b.id);
-      if (image && b.inverted) invert(image);
-      return image;
-    }
-  return nullptr;
+  if (isCell(index)) return cell(index);
+  const Bitmap* b = bitmapOf(index);
+  vimage* image = b ? services->loadBitmapImage(b->id) : nullptr;
+  if (image && b->inverted) invert(image);
+  return image;
 }
 
 bool lookMatchesSystem(const vlaf* look) {

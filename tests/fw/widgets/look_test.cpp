@@ -317,7 +317,16 @@ TEST_F(LookFile, Win95AsksThePredefinedBitmapsFirst) {
   EXPECT_EQ(arrow->width, 3);
   EXPECT_EQ(pixel(arrow, 0, 0), 0u) << "inverted";
   EXPECT_EQ(pixel(arrow, 1, 0), 1u);
+  const std::pair<int, int> sources[] = {{118, vlafOBM_CHECK},    {135, vlafOBM_DNARROW},  {137, vlafOBM_DNARROWI},
+                                         {138, vlafOBM_LFARROW},  {141, vlafOBM_RGARROW},  {144, vlafOBM_UPARROW},
+                                         {146, vlafOBM_UPARROWI}, {147, vlafOBM_COMBO}};
+  for (auto [index, id] : sources) {
+    asked.clear();
+    vlafGetImage(index);
+    EXPECT_EQ(asked, std::vector<int>{id}) << index;
+  }
   EXPECT_EQ(pixel(vlafGetImage(135), 0, 0), 1u) << "arrows are not inverted";
+  EXPECT_EQ(pixel(vlafGetImage(147), 0, 0), 0u) << "the combo arrow is";
   EXPECT_EQ(vlafGetImage(145)->width, 145 - 117 + 1) << "a bitmap the platform lacks: the resource element";
   struct Cell {
     int index, column, row;
