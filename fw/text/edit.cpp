@@ -18,7 +18,11 @@ bool isBreak(char c) { return c == '\r' || c == '\n'; }
 
 // Where the combined characters of a rebuilt range are cut into blocks:
 // from the end back in chunks, each cut moved to a line end near it.
-std::vector<std::int32_t> cutPoints(const char* chars, std::int32_t total) {
+// A line end after a hidden character (hidden[i] for character i) is passed over.
+std::vector<std::int32_t> cutPoints(const char* chars, std::int32_t total, const std::vector<bool>& hidden) {
+  auto breaksAt = [&](std::int32_t i) {
+    return isBreak(chars[i]) && (i == 0 || hidden.empty() || !hidden[std::size_t(i - 1)]);
+  };
   std::vector<std::int32_t> cuts;
   cuts.reserve(8);
   std::int32_t previous = total;
@@ -26,12 +30,12 @@ std::vector<std::int32_t> cutPoints(const char* chars, std::int32_t total) {
   if (cut == total) cut -= kChunk;  // no empty last piece
   while (cut > kChunk / 8) {
     std::int32_t at = cut, ahead = cut;
-    while (ahead < previous - 1 && !isBreak(chars[ahead])) ++ahead;
+    while (ahead < previous - 1 && !breaksAt(ahead)) ++ahead;
     if (ahead < previous - 1) {
       at = ahead + 1;
       if (at - cut > kChunk * 3 / 4) {
         std::int32_t back = cut - 1;
-        while (back >= 0 && !isBreak(chars[back])) --back;
+        while (back >= 0 && !breaksAt(back)) --back;
         at = back + 1;
       }
     }
@@ -61,9 +65,29 @@ void numberLines(vtext* t) {
   t->lineCount = line - 1;
 }
 
+// The characters of the combined text that "Style" runs with Hidden on
+// cover, from the runs an edit took out (absolute positions from before
+// it); place maps such a position into the combined characters. Empty
+// when no hidden run is among them.
+template <class Place>
+std::vector<bool> hiddenChars(vtext* t, vtextTag** tags, std::int32_t count, std::size_t total, Place place) {
+  std::vector<bool> hidden;
+  vtextAttachments* a = t->attachments;
+  for (std::int32_t i = 0; a && i < count; ++i) {
+    if (tags[i]->kind != vname_Style || !vpoolContains(a->styleTags, tags[i])) continue;
+    auto* style = *reinterpret_cast<vtextStyle**>(tags[i] + 1);
+    if (!style || vtextRulerGetBooleanAttr(style, vtextName("Hidden")) != 1) continue;
+    if (hidden.empty()) hidden.assign(total, false);
+    std::int32_t from = place(std::int32_t(tags[i]->startWord & vtextTagOFFSET));
+    std::int32_t to = place(std::int32_t(tags[i]->endWord & vtextTagOFFSET));
+    for (std::int32_t k = std::max(from, 0); k < to && k < std::int32_t(total); ++k) hidden[std::size_t(k)] = true;
+  }
+  return hidden;
+}
+
 // Puts the combined characters into block b and new blocks after it.
-vtextBlock* rewrite(vtext* t, vtextBlock* b, const std::vector<char>& chars) {
-  std::vector<std::int32_t> cuts = cutPoints(chars.data(), std::int32_t(chars.size()));
+vtextBlock* rewrite(vtext* t, vtextBlock* b, const std::vector<char>& chars, const std::vector<bool>& hidden) {
+  std::vector<std::int32_t> cuts = cutPoints(chars.data(), std::int32_t(chars.size()), hidden);
   cuts.push_back(std::int32_t(chars.size()));
   std::int32_t from = 0;
   vtextBlock* last = b;
@@ -293,8 +317,13 @@ void insertText(vtext* t, vtextSelection* s, const char* chars, std::int32_t n) 
     std::memcpy(all.data(), b->chars, std::size_t(offset));
     std::memcpy(all.data() + offset, chars, std::size_t(n));
     std::memcpy(all.data() + offset + n, b->chars + offset, std::size_t(b->used - offset));
-    if (!cutPoints(all.data(), std::int32_t(all.size())).empty()) {
-      vtextBlock* last = rewrite(t, b, all);
+    auto place = [&](std::int32_t x) { return x - b->start + (x > p ? n : 0); };
+    std::vector<bool> hidden = hiddenChars(t, tags, tagCount, all.size(), place);
+    // A hidden run at the position or just before it keeps the block whole.
+    const auto at = std::size_t(offset);
+    bool hiddenHere = !hidden.empty() && ((at < hidden.size() && hidden[at]) || (at > 0 && hidden[at - 1]));
+    if (!hiddenHere && !cutPoints(all.data(), std::int32_t(all.size()), hidden).empty()) {
+      vtextBlock* last = rewrite(t, b, all, hidden);
       placeBlocks(t);
       t->length += n;
       adjustTagsForEdit(t, tags, tagCount, p, n);
@@ -372,7 +401,9 @@ void deleteSelection(vtext* t, vtextSelection* s) {
         through = nullptr;
       }
     } else {
-      through = rewrite(t, first, all);
+      const std::int32_t kept = start - first->start;
+      auto place = [&](std::int32_t x) { return x < end ? std::min(x, start) - first->start : x - end + kept; };
+      through = rewrite(t, first, all, hiddenChars(t, tags, tagCount, all.size(), place));
     }
     placeBlocks(t);
     t->length -= n;

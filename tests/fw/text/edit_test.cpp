@@ -491,3 +491,47 @@ TEST(Editing, RandomEditsKeepTheTextWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+vtextTag* addHiddenRun(vtext* text, vtextStyle* hidden, std::int32_t start, std::int32_t end) {
+  _vtextEnsureAttachments(text);
+  auto* tag = static_cast<vtextTag*>(vpoolAlloc(text->attachments->styleTags));
+  vtextInitTag(tag);
+  tag->kind = vname_Style;
+  *reinterpret_cast<vtextStyle**>(tag + 1) = hidden;
+  vtextSetTagRange(text, tag, start, end);
+  _vtextAddTag(text, tag);
+  ++text->attachments->styleTagCount;
+  return tag;
+}
+
+// Hidden text keeps its line ends from becoming block boundaries, and an
+// insertion at hidden text enlarges its block instead of splitting it.
+TEST(Editing, HiddenRunsShapeTheSplit) {
+  vtextStyle* hidden = vtextStyleCreate();
+  vtextRulerSetBooleanAttr(hidden, N("Hidden"), 1);
+  std::string chars(7800, 'h');
+  chars[7700] = '\n';
+  chars[7750] = '\n';
+  for (bool hide : {false, true}) {
+    SCOPED_TRACE(hide);
+    Edited t(chars);
+    if (hide) addHiddenRun(t.text, hidden, 7690, 7700);
+    t.select(7800, 7800);
+    t.insert(std::string(2200, 'i'));
+    ASSERT_NE(t.text->first->next, nullptr);
+    EXPECT_EQ(t.text->first->used, hide ? 7751 : 7701);
+    EXPECT_EQ(checkText(t.text, textChars(t.text)), "");
+  }
+  Edited t(std::string(7000, 'h'));
+  addHiddenRun(t.text, hidden, 3000, 4000);
+  t.select(3500, 3500);
+  t.insert(std::string(9000, 'i'));
+  EXPECT_EQ(t.text->first->next, nullptr) << "enlarged in place";
+  EXPECT_EQ(t.text->first->used, 16000);
+  EXPECT_EQ(checkText(t.text, textChars(t.text)), "");
+  vtextStyleDestroy(hidden);
+}
+
+}  // namespace
