@@ -8,6 +8,7 @@
 #include "fw/gui/graphics/rect.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw_internal.h"
+#include "fw/gui/window/mswdc.h"
 #include "fw/gui/window/mswgdi.h"
 
 namespace {
@@ -206,13 +207,11 @@ void scroll(vwindow* w, const vrect* area, int dx, int dy, int flags) {
   win::HRGN uncovered = nullptr;
   win::RECT bounds{};
   if (nonEmpty(destination)) {
-    // The window's own context until the window contexts of the
-    // device-context half are built.
-    win::HDC dc = win::GetDC(n->hwnd);
     uncovered = vwindowMSWCreateRectRgn(0, 0, 0, 0);
+    win::HDC dc = vwindowGetMSWDC(w, nullptr);
     win::RECT native = toNative(w, r);
     win::ScrollDC(dc, dx, -dy, &native, &native, uncovered, &bounds);
-    win::ReleaseDC(n->hwnd, dc);
+    vwindowReleaseMSWDC(w, dc);
   }
   follow(&n->damage, r, dx, dy);
   follow(&n->erase, r, dx, dy);

@@ -7,6 +7,7 @@
 
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/graphics/rect.h"
+#include "fw/gui/window/msw_internal.h"
 #include "tests/fw/gui/msw_fixture.h"
 
 // Found by argument lookup: vrect lives in the global namespace.
@@ -168,21 +169,20 @@ TEST_F(Damage, ScrollingInvalidatesTheStripsAndMovesTheDamage) {
   settle();
 }
 
-// A source the window cannot show (here outside its own context's clip)
-// cannot be copied: that part of the destination is invalidated without
-// erase.
+// A source the window cannot show (here under a child window) cannot be
+// copied: that part of the destination is invalidated without erase.
 TEST_F(Damage, ScrollInvalidatesDestinationsOfHiddenSources) {
   win::HWND h = top->native->hwnd;
-  win::HDC dc = win::GetDC(h);  // the window's own context
-  win::ExcludeClipRect(dc, 0, 70, 30, 100);  // framework (0, 0, 30, 30)
-  win::ReleaseDC(h, dc);
+  // Over framework (0, 0, 30, 30) of the 200 x 100 window.
+  win::HWND child = win::CreateWindowExA(0, _vwindowMSW().classNames[0].c_str(), "", win::WS_CHILD | win::WS_VISIBLE,
+                                         0, 70, 30, 30, h, nullptr, win::GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(child, nullptr);
+  settle();
   const vrect area{0, 0, 200, 100};
   vwindowClassOf(top)->scroll(top, &area, 40, 0, 0);
   EXPECT_EQ(rects(top->native->damage), (std::vector<vrect>{{0, 0, 40, 100}, {40, 0, 30, 30}}));
   EXPECT_EQ(rects(top->native->erase), (std::vector<vrect>{{0, 0, 40, 100}}));
-  dc = win::GetDC(h);
-  win::SelectClipRgn(dc, nullptr);
-  win::ReleaseDC(h, dc);
+  win::DestroyWindow(child);
   settle();
 }
 
