@@ -87,3 +87,22 @@ void vcolorSetXorAllocator(vcolorXorAllocator allocate);
 
 // 1 when a change of the display palette cannot alter the colour.
 int vcolorMSWIsPaletteStable(vcolor* color);
+
+// ---- Images and pixmaps as device bitmaps.
+
+struct vimage;
+struct vpixmap;
+struct vwindowMSWBits;
+// The device pixels of a pixmap (an image with its colour list) in a new
+// buffer of the display's depth, chosen as the description says: the
+// index-to-pixel table, the level tables pixel by pixel, or error
+// diffusion; a 24-bit pixmap laid out as the buffer is borrowed in true
+// colour (the buffer's data is the pixmap's own bytes).
+vwindowMSWBits* vcolorMSWPixmapToBits(vpixmap* pixmap);
+// The device bitmap of a pixmap, kept in its ring until its pixels change.
+win::HBITMAP vcolorMSWGetPixmapBitmap(vpixmap* pixmap);
+extern const vsyncRingKind vcolorMSWBitmapKind;
+// Error diffusion of 16-bit RGB triples (rows top first) to device pixels
+// through the level tables; the largest error carried, when asked.
+void _vcolorMSWDiffuse(const std::uint16_t* rgb, int width, int height, win::COLORREF* out,
+                       std::int64_t* largestCarried = nullptr);

@@ -8,6 +8,7 @@
 
 #include "fw/core/ex.h"
 #include "fw/core/mem.h"
+#include "fw/gui/graphics/colormsw.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/mswgdi.h"
 
@@ -142,43 +143,10 @@ std::uint32_t dibGet(const vwindowMSWBits* b, int x, int y) {
   }
 }
 
-void dibSet(vwindowMSWBits* b, int x, int y, std::uint32_t v) {
-  std::uint8_t* row = b->data + static_cast<std::size_t>(y) * b->rowBytes;
-  switch (b->depth) {
-    case 1: {
-      std::uint8_t bit = static_cast<std::uint8_t>(0x80 >> (x & 7));
-      row[x >> 3] = static_cast<std::uint8_t>((v & 1) ? row[x >> 3] | bit : row[x >> 3] & ~bit);
-      return;
-    }
-    case 4: {
-      int shift = (x & 1) ? 0 : 4;
-      row[x >> 1] = static_cast<std::uint8_t>((row[x >> 1] & ~(15 << shift)) | (v & 15) << shift);
-      return;
-    }
-    case 8: row[x] = static_cast<std::uint8_t>(v); return;
-    default: {
-      std::uint8_t* p = row + 3 * static_cast<std::size_t>(x);
-      p[0] = static_cast<std::uint8_t>(v);
-      p[1] = static_cast<std::uint8_t>(v >> 8);
-      p[2] = static_cast<std::uint8_t>(v >> 16);
-    }
-  }
-}
-
 bool hasPalette(const vimage* image) { return image->palette && !(image->flags & vimageNO_PALETTE); }
-
-std::uint32_t packed(const vcolorSpec& spec) {
-  win::RGBQUAD q = quadOf(spec);
-  return static_cast<std::uint32_t>(q.rgbRed) << 16 | static_cast<std::uint32_t>(q.rgbGreen) << 8 | q.rgbBlue;
-}
 
 // ---- Native sides of images, on their representation rings.
 
-void freeBitmapEntry(vsyncRingEntry* e) {
-  if (e->value) win::DeleteObject(reinterpret_cast<win::HGDIOBJ>(e->value));
-  e->value = 0;
-}
-const vsyncRingKind bitmapKind{nullptr, freeBitmapEntry, nullptr, nullptr};
 const vsyncRingKind windowKind{nullptr, nullptr, nullptr, nullptr};  // the window is not the image's
 
 // A DC from the cache for the length of body.
@@ -368,37 +336,7 @@ vwindowMSWBits* vwindowMSWBitsFromBitmap(win::HBITMAP bitmap) {
 
 // ---- Images.
 
-win::HBITMAP vwindowMSWGetImageBitmap(vimage* image) {
-  vpixmapLockPixels(image);  // the pixels are the source
-  vsyncRingEntry* e = vsyncRingFind(image->store, &bitmapKind);
-  if (e && vsyncRingIsCurrent(e) && e->value) return reinterpret_cast<win::HBITMAP>(e->value);
-  vwindowMSWBits* b = vwindowMSWCreateBitmapInfo(image, image->width, image->height, nullptr);
-  win::HBITMAP made = nullptr;
-  vexGuard(
-      [&] {
-        bool lookUp = b->depth == 24 && hasPalette(image);
-        vpixmapCursor c;
-        vpixmapInitCursor(&c, image);
-        for (int y = 0; y < b->height; ++y)
-          for (int x = 0; x < b->width; ++x) {
-            std::uint32_t v = vpixmapCursorGetAt(&c, x, y);
-            if (lookUp) v = v < image->palette->count ? packed(image->palette->entries[v]) : 0;
-            dibSet(b, x, y, v);
-          }
-        vpixmapFinishCursor(&c);
-        made = vwindowMSWCreateBitmapFromBits(b, nullptr, 1);
-      },
-      [&](vexHandler&) {
-        vwindowMSWDestroyBits(b);
-        _vexGenerate(nullptr, vexEnd);
-      });
-  vwindowMSWDestroyBits(b);
-  if (!e) e = vsyncRingAdd(image->store, &bitmapKind, image);
-  freeBitmapEntry(e);
-  e->value = reinterpret_cast<std::intptr_t>(made);
-  e->flags |= vsyncRingUP_TO_DATE;
-  return made;
-}
+win::HBITMAP vwindowMSWGetImageBitmap(vimage* image) { return vcolorMSWGetPixmapBitmap(image); }
 
 vimage* vwindowMSWImageFromBitmap(win::HBITMAP bitmap) {
   win::BITMAP bm{};
@@ -436,7 +374,7 @@ vimage* vwindowMSWImageFromBitmap(win::HBITMAP bitmap) {
         _vexGenerate(nullptr, vexEnd);
       });
   vwindowMSWDestroyBits(b);
-  vsyncRingEntry* e = vsyncRingAdd(image->store, &bitmapKind, image);
+  vsyncRingEntry* e = vsyncRingAdd(image->store, &vcolorMSWBitmapKind, image);
   e->value = reinterpret_cast<std::intptr_t>(bitmap);
   e->flags |= vsyncRingUP_TO_DATE;
   return image;

@@ -6,6 +6,8 @@
 
 #include "fw/core/scribe.h"
 #include "fw/data/pref.h"
+#include "fw/gui/graphics/image.h"
+#include "fw/gui/window/mswbits.h"
 #include "fw/gui/window/mswgdi.h"
 #include "tests/fw/gui/msw_fixture.h"
 #include "tests/fw/gui/raises.h"
@@ -187,6 +189,124 @@ TEST_F(ColorMSW, MonochromeLevelsFormsAndOrderedDithering) {
   }
   setMonochrome(false);
   EXPECT_EQ(vcolorMSWGetMode(), vcolorMSW_TRUE_COLOR);
+}
+
+// An independent Floyd-Steinberg to black and white, with the monochrome
+// luminance levels worked out from the documented weights.
+std::vector<win::COLORREF> referenceDiffusion(const std::vector<std::uint16_t>& rgb, int w, int h) {
+  const long g = 63, wr = ((g * 0x4C8B) >> 16) + 1, wg = ((g * 0x9645) >> 16) + 1, wb = g - wg - wr + 1;
+  auto level = [&](long r, long gg, long b) { return (r >> 12) * wr / 16 + (gg >> 12) * wg / 16 + (b >> 12) * wb / 16; };
+  std::vector<long> err(static_cast<std::size_t>((w + 2) * (h + 1) * 3), 0);
+  auto at = [&](int x, int y, int c) -> long& { return err[static_cast<std::size_t>(((y * (w + 2)) + x + 1) * 3 + c)]; };
+  std::vector<win::COLORREF> out;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      long want[3];
+      for (int c = 0; c < 3; ++c) {
+        long v = rgb[static_cast<std::size_t>((y * w + x) * 3 + c)] + (at(x, y, c) >> 4);
+        want[c] = std::clamp(v, 0L, 65535L);
+      }
+      bool white = level(want[0], want[1], want[2]) >= 32;
+      out.push_back(white ? 0xFFFFFF : 0);
+      for (int c = 0; c < 3; ++c) {
+        long e = want[c] - (white ? 65535 : 0);
+        at(x + 1, y, c) += 7 * e;
+        at(x - 1, y + 1, c) += 3 * e;
+        at(x, y + 1, c) += 5 * e;
+        at(x + 1, y + 1, c) += e;
+      }
+    }
+  return out;
+}
+
+win::COLORREF pixelOf(const vwindowMSWBits* b, int x, int row) {  // row from the bottom
+  const std::uint8_t* p = b->data + row * b->rowBytes + 3 * x;
+  return win::RGB(p[2], p[1], p[0]);
+}
+
+TEST_F(ColorMSW, MonochromeImagesGoBlackAndWhite) {
+  setMonochrome(true);
+  // A 4 x 4 gradient, diffused as the reference does it.
+  const int w = 4, h = 4;
+  std::vector<std::uint16_t> rgb;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      auto v = static_cast<std::uint16_t>((x + y * w) * 65535 / 15);
+      rgb.insert(rgb.end(), {v, static_cast<std::uint16_t>(v / 2), static_cast<std::uint16_t>(65535 - v)});
+    }
+  std::vector<win::COLORREF> out(w * h);
+  std::int64_t largest = 0;
+  _vcolorMSWDiffuse(rgb.data(), w, h, out.data(), &largest);
+  EXPECT_EQ(out, referenceDiffusion(rgb, w, h));
+  EXPECT_LE(largest, 16 * 65535);  // the carried error never runs away
+
+  // A 24-bit picture is deeper than the device: diffused, half grey gives a mix.
+  vimage* picture = vimageCreateSized(8, 8, 1u << 24);
+  vimageSetNoPalette(picture, 1);
+  vpixmapFill(picture, 0x808080);
+  vwindowMSWBits* b = vcolorMSWPixmapToBits(picture);
+  int whites = 0;
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) {
+      win::COLORREF p = pixelOf(b, x, y);
+      EXPECT_TRUE(p == 0 || p == 0xFFFFFF);
+      whites += p == 0xFFFFFF;
+    }
+  EXPECT_GT(whites, 16);
+  EXPECT_LT(whites, 48);
+  vwindowMSWDestroyBits(b);
+  // With its no-dithering bit each pixel goes through the levels alone.
+  // 0x80 on every channel is level 31 (black), 0x90 level 34 (white).
+  vimageSetNoDithering(picture, 1);
+  b = vcolorMSWPixmapToBits(picture);
+  EXPECT_EQ(pixelOf(b, 3, 3), 0u);
+  vwindowMSWDestroyBits(b);
+  vpixmapFill(picture, 0x909090);
+  vpixmapMarkChanged(picture);
+  b = vcolorMSWPixmapToBits(picture);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(pixelOf(b, x, y), 0xFFFFFFu);
+  vwindowMSWDestroyBits(b);
+  vimageDestroy(picture);
+  setMonochrome(false);
+}
+
+TEST_F(ColorMSW, TrueColourImagesMapTheirListsAndBorrowPlainRows) {
+  vimage* indexed = vimageCreateSized(3, 2, 256);
+  vcolorList* list = vimageGetPalette(indexed);
+  vcolorSetSpecRGB(&list->entries[7], 0x1200, 0x3400, 0x5600);
+  vcolorSetSpecRGB(&list->entries[9], 65535, 0, 65535);
+  vpixmapCursor c;
+  vpixmapInitCursor(&c, indexed);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) vpixmapCursorSetAt(&c, x, y, (x + y) % 2 ? 9 : 7);
+  vpixmapFinishCursor(&c);
+  vpixmapMarkChanged(indexed);
+  vwindowMSWBits* b = vcolorMSWPixmapToBits(indexed);
+  EXPECT_EQ(pixelOf(b, 0, 0), win::RGB(0x12, 0x34, 0x56));
+  EXPECT_EQ(pixelOf(b, 1, 0), win::RGB(255, 0, 255));
+  EXPECT_EQ(pixelOf(b, 0, 1), win::RGB(255, 0, 255));
+  vwindowMSWDestroyBits(b);
+  // The device bitmap shows the same, bottom row last.
+  win::HBITMAP bitmap = vcolorMSWGetPixmapBitmap(indexed);
+  win::HGDIOBJ was = win::SelectObject(memory, bitmap);
+  EXPECT_EQ(win::GetPixel(memory, 0, 1), win::RGB(0x12, 0x34, 0x56));
+  EXPECT_EQ(win::GetPixel(memory, 0, 0), win::RGB(255, 0, 255));
+  win::SelectObject(memory, was);
+  vimageDestroy(indexed);
+
+  vpixmap* plain = vpixmapCreateSized(3, 2, 24);
+  vpixmapSetRowAlignment(plain, 32);
+  std::uint8_t* bytes = vpixmapLockPixels(plain);
+  b = vcolorMSWPixmapToBits(plain);
+  EXPECT_EQ(b->data, bytes);  // borrowed, not copied
+  EXPECT_EQ(b->owner, 0);
+  vwindowMSWDestroyBits(b);
+  vpixmapSetRowAlignment(plain, 8);  // 9-byte rows are not the buffer's
+  b = vcolorMSWPixmapToBits(plain);
+  EXPECT_NE(b->data, vpixmapLockPixels(plain));
+  vwindowMSWDestroyBits(b);
+  vpixmapDestroy(plain);
 }
 
 }  // namespace
