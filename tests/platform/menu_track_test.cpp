@@ -393,6 +393,30 @@ TEST_F(MenuTrack, TheSystemMenuFollowsTheWindowState) {
                       {0xF120, 1}, {0xF010, 0}, {0xF000, 1}, {0xF020, 0}, {0xF030, 1}, {0xF060, 0}}));
 }
 
+TEST_F(MenuTrack, MenusAndTheOwnerMayGoWhileTracked) {
+  makeFrame();
+  // The owner destroys the pop-up it is told about, then the bar.
+  Recorder::action = [this](win::HWND, win::UINT m, win::WPARAM wp, win::LPARAM) {
+    if (m == win::WM_INITMENUPOPUP && reinterpret_cast<win::HMENU>(wp) == edit) win::DestroyMenu(edit);
+  };
+  win::RECT r{};
+  run({[&] { pressTitle(1); },
+       [&] {
+         EXPECT_FALSE(win::test::MenuEntryRect(frame, edit, 0, &r));
+         moveTo(centre(frame, bar, 0));
+       },
+       [&] {
+         EXPECT_TRUE(win::test::MenuEntryRect(frame, file, 0, &r));
+         win::DestroyMenu(bar);
+       },
+       [&] { moveTo({r.left + 5, r.top + 5}); },  // over a pop-up whose menu is gone
+       [&] { win::DestroyWindow(frame); },
+       [&] {}});
+  EXPECT_FALSE(win::IsWindow(frame));
+  EXPECT_FALSE(win::test::MenuEntryRect(frame, file, 0, &r));
+  EXPECT_EQ(win::GetMenuItemCount(file), -1);
+}
+
 win::test::Image screenPart(int left, int top, int width, int height) {
   win::test::Image s = win::test::ScreenImage(), part{width, height, {}};
   for (int y = top; y < top + height; ++y)
