@@ -17,7 +17,6 @@
 namespace win::internal {
 namespace {
 
-constexpr UINT kVkReturn = 0x0D, kVkEscape = 0x1B, kVkLeft = 0x25, kVkUp = 0x26, kVkRight = 0x27, kVkDown = 0x28;
 constexpr LPARAM kAltHeld = LPARAM{1} << 29, kWasDown = LPARAM{1} << 30;
 
 WPARAM makeWParam(UINT lo, UINT hi) { return static_cast<WPARAM>((lo & 0xFFFF) | (hi & 0xFFFF) << 16); }
@@ -243,19 +242,19 @@ bool key(Tracking& t, UINT vk) {
     case VK_F10:
       t.ended = true;
       break;
-    case kVkEscape:
+    case VK_ESCAPE:
       if (depth == 0 || (depth == 1 && !t.bar))
         t.ended = true;
       else
         closeFrom(t, depth - 1);
       break;
-    case kVkLeft:
+    case VK_LEFT:
       if (depth > 1)
         closeFrom(t, depth - 1);
       else if (t.bar)
         moveTitle(t, -1);
       break;
-    case kVkRight: {
+    case VK_RIGHT: {
       const MenuItem* item = depth ? entry(t.levels.back().menu, popupSelection(t.levels.back().window)) : nullptr;
       if (item && (item->flags & MF_POPUP) && !isDisabled(*item)) {
         openCascade(t, depth - 1);
@@ -265,17 +264,17 @@ bool key(Tracking& t, UINT vk) {
       }
       break;
     }
-    case kVkUp:
-    case kVkDown:
+    case VK_UP:
+    case VK_DOWN:
       if (depth) {
-        int step = vk == kVkDown ? 1 : -1;
+        int step = vk == VK_DOWN ? 1 : -1;
         selectEntry(t, depth - 1, nextEntry(t.levels.back().menu, popupSelection(t.levels.back().window), step),
                     false);
       } else if (t.bar && t.title >= 0 && openTitle(t)) {
         selectFirst(t);
       }
       break;
-    case kVkReturn:
+    case VK_RETURN:
       if (depth) {
         int sel = popupSelection(t.levels.back().window);
         if (sel >= 0) activateEntry(t, depth - 1, sel);

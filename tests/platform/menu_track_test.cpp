@@ -65,12 +65,8 @@ class MenuTrack : public WindowTest {
     EXPECT_TRUE(win::test::MenuEntryRect(owner, menu, position, &r)) << "entry " << position << " not shown";
     return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
   }
-  // A press on the menu line as it reaches the window.
-  void pressTitle(int position) {
-    win::POINT p = centre(frame, bar, position);
-    win::SetCursorPos(p.x, p.y);
-    win::PostMessageA(frame, win::WM_NCLBUTTONDOWN, static_cast<win::WPARAM>(win::HTMENU), win::MAKELPARAM(p.x, p.y));
-  }
+  // A press on a title of the menu line.
+  void pressTitle(int position) { win::test::MouseDown(centre(frame, bar, position)); }
   static void moveTo(win::POINT p) { win::backend::InputPointerMoved(p); }
   static void button(win::POINT p, bool down) { win::backend::InputButton(p, Button::left, down); }
   static void key(win::UINT vk, bool down, int character = -1) {
@@ -415,6 +411,49 @@ TEST_F(MenuTrack, MenusAndTheOwnerMayGoWhileTracked) {
   EXPECT_FALSE(win::IsWindow(frame));
   EXPECT_FALSE(win::test::MenuEntryRect(frame, file, 0, &r));
   EXPECT_EQ(win::GetMenuItemCount(file), -1);
+}
+
+TEST_F(MenuTrack, AcceleratorsBecomeCommandsOfTheMenu) {
+  makeFrame();
+  const win::ACCEL entries[] = {
+      {win::FVIRTKEY | win::FSHIFT | win::FCONTROL, 116, 1300},  // Ctrl+Shift+F5: Bold, in a cascade
+      {win::FVIRTKEY | win::FCONTROL, 'Z', 1200},                // Ctrl+Z: Undo, grayed
+      {win::FVIRTKEY, 0x70, 900},                                // F1: in no menu
+  };
+  win::HACCEL table = win::CreateAcceleratorTableA(entries, 3);
+  ASSERT_NE(table, nullptr);
+  // The framework's loop: the table first, the rest as usual.
+  auto loop = [&] {
+    win::MSG m;
+    while (win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE))
+      if (!win::TranslateAcceleratorA(frame, table, &m)) {
+        win::TranslateMessage(&m);
+        win::DispatchMessageA(&m);
+      }
+  };
+  win::test::StartTrace();
+  key(win::VK_CONTROL, true);
+  key(win::VK_SHIFT, true);
+  tap(116);
+  key(win::VK_SHIFT, false);
+  tap('Z');  // consumed, though Undo is grayed
+  key(win::VK_CONTROL, false);
+  tap(0x70);
+  tap(116);  // without its modifiers: no entry takes it
+  loop();
+  expectTrace("menu_accel.trace", traceOfFrame(win::test::StopTrace()));
+
+  // An empty table is a table; a destroyed one fails every call.
+  win::HACCEL empty = win::CreateAcceleratorTableA(nullptr, 0);
+  ASSERT_NE(empty, nullptr);
+  win::MSG press{frame, win::WM_KEYDOWN, 116, 1, 0, {0, 0}};
+  EXPECT_EQ(win::TranslateAcceleratorA(frame, empty, &press), 0);
+  EXPECT_TRUE(win::DestroyAcceleratorTable(empty));
+  EXPECT_TRUE(win::DestroyAcceleratorTable(table));
+  EXPECT_EQ(win::TranslateAcceleratorA(frame, table, &press), 0);
+  EXPECT_EQ(lastError(), code(win::ERROR_INVALID_ACCEL_HANDLE));
+  EXPECT_FALSE(win::DestroyAcceleratorTable(table));
+  EXPECT_EQ(win::CreateAcceleratorTableA(nullptr, 2), nullptr);
 }
 
 win::test::Image screenPart(int left, int top, int width, int height) {
