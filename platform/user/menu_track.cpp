@@ -365,10 +365,13 @@ Kind kindOf(UINT message) {
     case WM_NCLBUTTONDOWN:
     case WM_NCRBUTTONDOWN: return Kind::down;
     case WM_LBUTTONUP:
-    case WM_RBUTTONUP: return Kind::up;
+    case WM_RBUTTONUP:
+    case WM_NCLBUTTONUP:
+    case WM_NCRBUTTONUP: return Kind::up;
     case WM_MBUTTONDOWN:
     case WM_MBUTTONUP:
-    case WM_NCMBUTTONDOWN: return Kind::keyUp;  // consumed
+    case WM_NCMBUTTONDOWN:
+    case WM_NCMBUTTONUP: return Kind::keyUp;  // consumed
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: return Kind::keyDown;
     case WM_KEYUP:

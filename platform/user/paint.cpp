@@ -4,6 +4,7 @@
 
 #include "platform/gdi/internal.h"
 #include "platform/user/internal.h"
+#include "platform/user/menu.h"
 
 namespace win {
 namespace internal {
@@ -69,6 +70,7 @@ void exposeArea(HWND root, const RECT& area) {
   // gets its part.
   RECT r = offsetRect(area, -w->client.left, -w->client.top);
   invalidate(*w, &r, true);
+  if (!w->parent && area.top < w->client.top) markMenuLine(*w);  // the menu line shows again
   for (HWND c : w->children)
     if (Window* cw = findWindow(c); cw && (cw->style & WS_VISIBLE))
       exposeArea(c, offsetRect(r, -cw->rect.left, -cw->rect.top));

@@ -321,6 +321,19 @@ TEST_F(MenuTrack, TheMenuLineTakesRowsAboveTheClientArea) {
   EXPECT_EQ(clientHeight(), 150 - 38);
   win::MoveWindow(frame, 40, 30, 400, 150, 1);
   EXPECT_EQ(clientHeight(), 150 - 19);
+  // An exposed line is painted again.
+  auto lineCorner = [&] {
+    pump();
+    return win::test::WindowImage(frame, true).px[0] & 0xFFFFFF;
+  };
+  EXPECT_EQ(lineCorner(), 0xC0C0C0u);
+  win::HDC dc = win::GetWindowDC(frame);
+  win::RECT smudge{0, 0, 30, 10};
+  win::FillRect(dc, &smudge, static_cast<win::HBRUSH>(win::GetStockObject(win::BLACK_BRUSH)));
+  win::ReleaseDC(frame, dc);
+  EXPECT_EQ(lineCorner(), 0u);
+  win::backend::InputExposed(frame, smudge);
+  EXPECT_EQ(lineCorner(), 0xC0C0C0u);
   win::SetMenu(frame, nullptr);
   EXPECT_EQ(clientHeight(), 150);
   win::DestroyMenu(bar);
