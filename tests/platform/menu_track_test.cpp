@@ -469,6 +469,43 @@ TEST_F(MenuTrack, AcceleratorsBecomeCommandsOfTheMenu) {
   EXPECT_EQ(win::CreateAcceleratorTableA(nullptr, 2), nullptr);
 }
 
+TEST_F(MenuTrack, OwnerDrawnEntriesAreMeasuredOnceAndDrawnByTheirOwner) {
+  makeFrame();
+  win::InsertMenuA(file, 1, win::MF_BYPOSITION | win::MF_OWNERDRAW | win::MF_CHECKED, 1102,
+                   reinterpret_cast<const char*>(std::uintptr_t{0xDA7A}));
+  static std::vector<std::string> calls;
+  calls.clear();
+  static win::HMENU menuSeen = nullptr;
+  ownerDrawn(40, 18, [](const win::DRAWITEMSTRUCT& di) {
+    menuSeen = reinterpret_cast<win::HMENU>(di.hwndItem);
+    calls.push_back("draw " + std::to_string(di.itemID) + " action " + std::to_string(di.itemAction) + " state " +
+                    std::to_string(di.itemState) + " data " + std::to_string(di.itemData));
+  });
+  auto base = Recorder::action;
+  Recorder::action = [base](win::HWND h, win::UINT m, win::WPARAM wp, win::LPARAM lp) {
+    if (m == win::WM_MEASUREITEM) calls.push_back("measure");
+    base(h, m, wp, lp);
+  };
+  auto openAndHighlight = [&] {
+    run({[&] { pressTitle(0); }, [&] { moveTo(centre(frame, file, 1)); }, [&] { moveTo(centre(frame, file, 0)); },
+         [&] { win::EndMenu(); }});
+  };
+  openAndHighlight();
+  EXPECT_EQ(calls, (std::vector<std::string>{"measure", "draw 1102 action 1 state 8 data 55930",
+                                             "draw 1102 action 2 state 9 data 55930",
+                                             "draw 1102 action 2 state 8 data 55930"}));
+  EXPECT_EQ(menuSeen, file);
+  calls.clear();
+  openAndHighlight();  // measured already
+  EXPECT_EQ(calls.front(), "draw 1102 action 1 state 8 data 55930");
+  calls.clear();
+  win::ModifyMenuA(file, 1, win::MF_BYPOSITION | win::MF_OWNERDRAW | win::MF_GRAYED, 1102,
+                   reinterpret_cast<const char*>(std::uintptr_t{0xDA7A}));
+  openAndHighlight();  // a modified entry is measured again
+  EXPECT_EQ(calls.front(), "measure");
+  EXPECT_EQ(calls.at(1), "draw 1102 action 1 state 2 data 55930");
+}
+
 win::test::Image screenPart(int left, int top, int width, int height) {
   win::test::Image s = win::test::ScreenImage(), part{width, height, {}};
   for (int y = top; y < top + height; ++y)
