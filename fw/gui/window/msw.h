@@ -121,6 +121,9 @@ win::HWND vwindowGetMSWWindow(vwindow* w);
 int vwindowGetMSWKind(vwindow* w);  // 2 without a native side
 // Null also while the window system is not started.
 vwindow* vwindowFindFromMSWWindow(win::HWND hwnd);
+// Takes the window out of the registry; one not in it raises Value
+// ("unregisterWindow: vwindow is not a valid reference").
+void unregisterWindow(vwindow* w);
 std::size_t vwindowMSWGetRegistrySize();
 // Walks the registry's open windows.
 struct vwindowMSWRegistryIterator {

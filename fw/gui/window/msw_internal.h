@@ -60,7 +60,6 @@ vapplication* _vwindowMSWApplication();
 void _vwindowMSWCreateRegistry(std::size_t minimum);
 void _vwindowMSWFreeRegistry();
 void _vwindowMSWRegister(vwindow* w);
-void unregisterWindow(vwindow* w);
 
 // Native sides (msw_open.cpp).
 vwindowMSWNative* _vwindowMSWNewNative();
