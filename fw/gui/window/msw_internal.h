@@ -52,6 +52,9 @@ vwindowMSWState& _vwindowMSW();
 // The state record is shared; these say what the layer's version tests read.
 bool _vwindowMSWOldSystem();  // before version 4 and not NT
 int _vwindowMSWMajorVersion();
+// Module/Limit unless the display blits, keeps large bitmaps and takes
+// device-independent ones.
+void _vwindowMSWCheckRasterCaps(int caps);
 // The current application, or the default one while it is being made.
 struct vapplication;
 vapplication* _vwindowMSWApplication();

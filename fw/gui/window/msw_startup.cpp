@@ -43,9 +43,7 @@ void readDisplay(win::HDC dc) {
   d.colors = win::GetDeviceCaps(dc, win::NUMCOLORS);
   if (d.colors < 0 || d.depth >= 9) d.colors = d.depth >= 32 ? 2147483647 : 1 << d.depth;
   d.rasterCaps = win::GetDeviceCaps(dc, win::RASTERCAPS);
-  constexpr int needed = win::RC_BITBLT | win::RC_BITMAP64 | win::RC_DI_BITMAP;
-  if ((d.rasterCaps & needed) != needed)
-    raise(&vexModuleLimitClass, "display lacks the raster operations the window system needs");
+  _vwindowMSWCheckRasterCaps(d.rasterCaps);
   d.paletteSize = d.reserved = 0;
   if (d.rasterCaps & win::RC_PALETTE) {
     d.paletteSize = win::GetDeviceCaps(dc, win::SIZEPALETTE);
@@ -259,6 +257,11 @@ void shutdown() {
 }  // namespace
 
 vwindowMSWState& _vwindowMSW() { return state; }
+
+void _vwindowMSWCheckRasterCaps(int caps) {
+  constexpr int needed = win::RC_BITBLT | win::RC_BITMAP64 | win::RC_DI_BITMAP;
+  if ((caps & needed) != needed) raise(&vexModuleLimitClass, "display lacks the raster operations the window system needs");
+}
 
 bool _vwindowMSWOldSystem() {
   win::DWORD v = version();

@@ -49,6 +49,13 @@ TEST_F(MSW, StartupReadsTheDisplayAndBuildsTheRoot) {
   EXPECT_FALSE(_vwindowMSW().badCreateDIBitmap);
 }
 
+TEST(MSWDisplay, TheRasterOperationsTheSystemNeeds) {
+  constexpr int all = win::RC_BITBLT | win::RC_BITMAP64 | win::RC_DI_BITMAP;
+  for (int missing : {win::RC_BITBLT, win::RC_BITMAP64, win::RC_DI_BITMAP})
+    EXPECT_EQ(raised([&] { _vwindowMSWCheckRasterCaps(all & ~missing); }), &vexModuleLimitClass) << missing;
+  EXPECT_EQ(raised([&] { _vwindowMSWCheckRasterCaps(all | win::RC_PALETTE); }), nullptr);
+}
+
 TEST_F(MSW, ShutdownForgetsWindowsAndAStartupComesBack) {
   vwindow* w = open(vwindowDECO_TOP_LEVEL | 0x3F, {10, 10, 50, 40});
   win::HWND h = w->native->hwnd;
