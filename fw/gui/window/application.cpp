@@ -59,12 +59,12 @@ vname programName() {
 
 // --- Event dispatch --------------------------------------------------------
 
-// The handlers route to windows, which the window class brings.
-int noWindowYet(vevent*) { return 0; }
+int noWindow(vevent*) { return 0; }
 
 void initDispatch(veventTable* table) {
   veventInitTable(table);
-  for (auto& h : table->handlers) h = noWindowYet;
+  for (auto& h : table->handlers) h = noWindow;
+  _vapplicationFillDispatch(table);
 }
 
 // --- Life cycle --------------------------------------------------------------
@@ -545,6 +545,7 @@ vapplicationClassRec* buildClass() {
   c->issueSelector = issueSelector;
   c->querySelector = querySelector;
   c->findCommand = findCommand;
+  _vapplicationFillWindowSlots(c);
 
   c->notify = notify;
   c->setNotify = setNotify;

@@ -11,3 +11,10 @@ void _vapplicationReleaseFile(vapplicationResourceFile* file);
 // The class-name hook: the class defaults from "Classes" / the class name.
 void _vapplicationClassPreferences(vclass* cls);
 vapplicationClassRec* _vapplicationClassIfBuilt();
+
+// The window side of the application (dispatch.cpp): the dispatch table's
+// handlers, the slots that pass broadcasts to the application's windows,
+// and the change notices after the scheme was read again.
+void _vapplicationFillDispatch(veventTable* table);
+void _vapplicationFillWindowSlots(vapplicationClassRec* c);
+void _vapplicationSchemeReloaded(vapplication* app, const vcolorScheme* before);

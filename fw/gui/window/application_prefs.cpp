@@ -139,12 +139,14 @@ void afterLevels(vapplication* app) {
   }
   vclass* cls = app->cls;
   cls->named(cls);
+  vcolorScheme before = app->scheme;
   const char* laf = vprefGetString(root, vscribeLiteral("laf"));
   if (laf && std::string(laf) != "mac") loadNamedScheme(root, laf, &app->scheme);
   loadNamedScheme(root, vprefGetString(root, vscribeLiteral("colorscheme")), &app->scheme);
   vprefDict* colors = dictAt(root, "Colors");
   if (colors) vcolorLoadScheme(colors, vcolorSCHEME_ALL, &app->scheme);
   release(colors);
+  _vapplicationSchemeReloaded(app, &before);
 }
 
 }  // namespace

@@ -12,6 +12,8 @@ vinstance* noHelpWindow() {
   vexGenerateMessage(&vexModuleStateClass, "attempt to get the default global window when the default class wasn't set");
 }
 
+void noHelpShow(vinstance*, const vname*, int, const vrect*) {}
+
 vobject* noButton(vinstance*, vname) { return nullptr; }
 void noPresent(vinstance*, vname, int) {}
 void noItemChange(vinstance*) {}
@@ -32,7 +34,7 @@ vtextBlock* noLink(vtextBlock*) { return nullptr; }
 void noStyle(vinstance*, const void*, long, long) {}
 vcolor* applicationColor(int index) { return vapplicationDetermineColor(vapplicationGetCurrent(), index); }
 
-constexpr vwindowHooks kDefaults{noName,      noRoot,       noHelpWindow, noButton, noPresent, noItemChange,
+constexpr vwindowHooks kDefaults{noName,      noRoot,       noHelpWindow, noHelpShow, noButton, noPresent, noItemChange,
                                  noItemChange, noTitle,     noWord,       noWord,   noNotify,  noEntries,
                                  noValue,     noSelect,     noSort,       noSetValue, noVariant, noLength,  noBlock,
                                  noBlockValue, noBlockValue, noChars,     noLink,   noLink,    noStyle,
@@ -41,7 +43,7 @@ constexpr vwindowHooks kDefaults{noName,      noRoot,       noHelpWindow, noButt
 constinit vwindowHooks installed = kDefaults;
 
 bool complete(const vwindowHooks& h) {
-  return h.helpSetApplicationName && h.helpSetResourceRoot && h.helpGetGlobalWindow && h.noticeFindButton &&
+  return h.helpSetApplicationName && h.helpSetResourceRoot && h.helpGetGlobalWindow && h.helpShowKeys && h.noticeFindButton &&
          h.noticeMakeButtonPresent && h.dialogItemDisable && h.dialogItemHide && h.confirmButtonSetTitleScribe &&
          h.listviewItemFlags && h.listviewOptions && h.listviewNotifyFunction && h.comboHasEntries &&
          h.comboGetValue && h.comboSelect && h.comboSortEntries && h.comboSetValue && h.comboVariantOperation && h.textLength && h.textFirstBlock &&

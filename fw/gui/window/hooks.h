@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "fw/core/name.h"
+#include "fw/core/rect.h"
 #include "fw/core/resource.h"
 
 struct vcolor;
@@ -22,6 +23,9 @@ struct vwindowHooks {
   void (*helpSetApplicationName)(vname name);
   void (*helpSetResourceRoot)(vresource root);
   vinstance* (*helpGetGlobalWindow)();
+  // Shows the help of the keys (an object's tags, nearest first) in the
+  // help window, beside the rectangle when there is one.
+  void (*helpShowKeys)(vinstance* helpWindow, const vname* keys, int count, const vrect* rect);
 
   // The notice: its button group, its standard buttons and their titles.
   vobject* (*noticeFindButton)(vinstance* notice, vname tag);  // null when none
@@ -59,7 +63,7 @@ struct vwindowHooks {
   vcolor* (*lookColor)(int index);
 };
 
-// The stand-ins: the settings do nothing; the global help window raises;
+// The stand-ins: the settings and showing help do nothing; the global help window raises;
 // no notice has buttons, no list view is open, no combo has entries and
 // no text has blocks; the look's colours are the application's.
 vwindowHooks vwindowDefaultHooks();

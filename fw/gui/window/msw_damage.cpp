@@ -7,8 +7,8 @@
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/graphics/rect.h"
 #include "fw/gui/window/application.h"
-#include "fw/gui/window/msw_internal.h"
 #include "fw/gui/window/mswdc.h"
+#include "fw/gui/window/window_internal.h"
 #include "fw/gui/window/mswgdi.h"
 
 namespace {
@@ -238,23 +238,6 @@ void scroll(vwindow* w, const vrect* area, int dx, int dy, int flags) {
 
 void draw(vwindow*) {}
 
-// The drawing defaults come from the window's colours once the window
-// class determines them; until then from its application.
-void drawingDefaults(vwindow* w) {
-  vapplication* app = w->application ? w->application : vapplicationGetCurrent();
-  vwindowExtension* x = w->extension;
-  vwindowClassRec* c = vwindowClassOf(w);
-  vcolor* fg = x && x->foreground ? x->foreground : c->foreground ? c->foreground : vapplicationDetermineColor(app, 0);
-  vcolor* bg = x && x->background ? x->background : c->background ? c->background : vapplicationDetermineColor(app, 2);
-  if (fg) vdrawSetColor(fg);
-  if (bg) vdrawSetSecondColor(bg);
-  // The application's font is looked up only once the window system (and
-  // with it the font device) has started.
-  vfont* font = x && x->font ? x->font : c->font ? c->font : vwindowMSWIsStarted() ? vapplicationGetFont(app) : nullptr;
-  if (font) vdrawSetFont(font);
-  vdrawSetLineWidth(static_cast<double>(vapplicationGetLineWidth(app)));
-}
-
 void bindDraw(vwindow* w, int flags) {
   if (vwindowIsOpen(w) && !vwindowIsIconified(w) && w->native) {
     if (w->native->flags & vwindowMSW_WINDOW_DC) flags |= 4;
@@ -262,7 +245,7 @@ void bindDraw(vwindow* w, int flags) {
   } else {
     vdrawBindPathDevice();
   }
-  drawingDefaults(w);
+  _vwindowSetDrawingDefaults(w);
 }
 
 }  // namespace

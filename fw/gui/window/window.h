@@ -3,6 +3,7 @@
 // extension record, the root window (the screen) and the class's colour
 // store. The native side of an open window is in msw.h.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "fw/core/attributed.h"
@@ -185,3 +186,116 @@ vresource vwindowGetColorStore();
 vresource vwindowAddColorSpec(unsigned red, unsigned green, unsigned blue, unsigned dither);
 // The number of elements of the colour store.
 int vwindowColorStoreCount();
+
+// ---- The class's behaviour (window_slots.cpp and beside it).
+// The same class as vwindowGetDefaultClass.
+vwindowClassRec* vwindowGetClass();
+// Fills the framework start-up's row of the window class.
+void vwindowInstallStartup();
+
+// Lookups with fallback: own, class default, the parent's, the application's.
+vobject* vwindowGetCursor(vwindow* w);
+vobject* vwindowGetIcon(vwindow* w);
+vfont* vwindowGetFont(vwindow* w);
+vobject* vwindowGetBlockCursor(vwindow* w);  // the application's
+std::intptr_t vwindowGetLineWidth(vwindow* w);
+vobject* vwindowGetOwnIcon(vwindow* w);
+vcommandSpace* vwindowGetSpace(vwindow* w);
+
+// Colours through DetermineColors with an empty override scheme.
+vcolor* vwindowDetermineColor(vwindow* w, int index);
+void vwindowDetermineColors(vwindow* w, std::uint32_t mask, vcolorScheme* result);
+// One DetermineColors for the whole list; result[k] is the colour of
+// indexes[k], null when the result lacks it. Null overrides: none.
+void vwindowDetermineColorList(vwindow* w, std::uint32_t overrideMask, vcolor* const* overrides, const int* indexes,
+                               int count, vcolor** result);
+// table[row][column]; 1 when one exclusive-or drawing turns every row's
+// colour j - 1 into its colour j.
+int vwindowTestXorColors(vcolor* const* const* table, int rows, int columns);
+
+// Conveniences over the slots.
+void vwindowInvalAll(vwindow* w, int flags);
+void vwindowMove(vwindow* w, int x, int y);
+void vwindowResize(vwindow* w, int width, int height);
+void vwindowSetFlags(vwindow* w, std::uint16_t bits);
+// Makes the window a document window of parent (none: a plain one) and
+// reopens it when it was open.
+void vwindowSetStateFlag(vwindow* w, vwindow* parent);
+void vwindowSetSpaceOwned(vwindow* w, vcommandSpace* space);
+
+struct vwindowChildIterator {
+  vwindow** current;
+  vwindow** end;
+  vwindow* child;
+};
+void vwindowInitChildIterator(vwindowChildIterator* it, vwindow* w);
+int vwindowNextChildIterator(vwindowChildIterator* it);
+
+// Coordinates between windows (from/to null: the screen).
+void vwindowTranslatePoint(vwindow* from, vwindow* to, int x, int y, int* outX, int* outY);
+void vwindowTranslateRect(vwindow* from, vwindow* to, const vrect* r, vrect* out);
+void vwindowTranslateEvent(vwindow* from, vwindow* to, vevent* event);
+
+// The slots, called through the window's class.
+inline void vwindowOpen(vwindow* w) { vwindowClassOf(w)->open(w); }
+inline void vwindowClose(vwindow* w) { vwindowClassOf(w)->close(w); }
+inline void vwindowSetRect(vwindow* w, const vrect* r) { vwindowClassOf(w)->setRect(w, r); }
+inline void vwindowSetParent(vwindow* w, vwindow* parent) { vwindowClassOf(w)->setParent(w, parent); }
+inline void vwindowSetTitleScribe(vwindow* w, vscribe* title) { vwindowClassOf(w)->setTitle(w, title); }
+
+// The print job protocol the window's "Print" command drives: a job is
+// given a page procedure and data, and runs; the page procedure opens the
+// job, begins and ends pages and closes it. The printer classes spawn
+// from this class; it keeps only the state bits.
+struct vprintJob;
+using vprintPageProc = void (*)(vprintJob* job, void* data);
+enum : std::uint32_t { vprintJobOPEN = 2, vprintJobIN_PAGE = 4 };
+struct vprintJob : vobject {
+  std::uint32_t state;
+  vprintPageProc pageProc;
+  void* data;
+  vrect printable;  // in points, origin at the bottom left
+  vrect area;       // the printed area announced by the page procedure
+};
+struct vprintJobClassRec : vobjectClassRec {
+  void (*setPageProc)(vprintJob* job, vprintPageProc proc);
+  void (*setData)(vprintJob* job, void* data);
+  void (*run)(vprintJob* job);
+  void (*open)(vprintJob* job);
+  void (*beginPage)(vprintJob* job);
+  void (*endPage)(vprintJob* job);
+  void (*close)(vprintJob* job);
+  void (*setArea)(vprintJob* job, const vrect* area);
+};
+vprintJobClassRec* vprintJobGetDefaultClass();
+// The window print procedure (data: the window).
+void vwindowPrintPage(vprintJob* job, void* window);
+
+// ---- The application's windows: the open windows it owns, never the root.
+struct vapplicationWindowIterator {
+  std::size_t index;
+  vapplication* app;
+  vwindow* window;  // the current one
+};
+void vapplicationInitWindowIterator(vapplicationWindowIterator* it, vapplication* app);
+int vapplicationNextWindow(vapplicationWindowIterator* it);
+
+// ---- The record through which a dialog's items ask their owner window.
+struct vdialogOwnerRecord {
+  std::uint32_t flags;  // 3: points are converted by adding the content origin
+  vwindow* (*window)(vwindow* owner);
+  vobject* (*cursor)(vwindow* owner);
+  vfont* (*font)(vwindow* owner);
+  void (*colorList)(vwindow* owner, std::uint32_t overrideMask, vcolor* const* overrides, const int* indexes,
+                    int count, vcolor** result);
+  std::intptr_t (*lineWidth)(vwindow* owner);
+  void (*contentRect)(vwindow* owner, vrect* out);
+  void (*contentRectAgain)(vwindow* owner, vrect* out);  // the same operation
+  vdict* (*keyDict)(vwindow* owner);                    // "Not Open" for a closed window
+  vdict* (*secondKeyDict)(vwindow* owner);
+  int (*isOpen)(vwindow* owner);     // always 1
+  int (*isEnabled)(vwindow* owner);  // always 1
+  void (*determineColors)(vwindow* owner, vcolorScheme* scheme, std::uint32_t mask, vcolorScheme* result);
+  void (*bindDraw)(vwindow* owner);
+};
+extern const vdialogOwnerRecord vdialogOwnerInterface;

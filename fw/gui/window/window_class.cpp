@@ -1,11 +1,12 @@
 // The window class record, its instances' initial values, the root window
 // and the colour store.
-#include "fw/gui/window/msw_internal.h"
+#include "fw/gui/window/window_internal.h"
 
 #include "fw/core/command.h"
 #include "fw/core/scribe.h"
 #include "fw/data/pref.h"
 #include "fw/data/vresource.h"
+#include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/application.h"
 
 namespace {
@@ -46,27 +47,6 @@ void init(vinstance* self) {
   initFields(win(self), vwindowDECO_NEW, vwindowFLAGS_NEW, vrect{100, 100, 100, 100});
 }
 
-void releaseExtension(vwindow* w) {
-  vwindowExtension* x = w->extension;
-  if (!x) return;
-  vmemFree(x->childBegin);
-  vpoolFree(state.extensions, x);
-  w->extension = nullptr;
-}
-
-void destroy(vinstance* self) {
-  vwindow* w = win(self);
-  if (w->native) _vwindowMSWCloseNative(w);
-  releaseExtension(w);
-  if (w->flags & vwindowTITLE_OWNED) vstrDestroy(reinterpret_cast<vstr*>(const_cast<char*>(w->title)));
-  w->title = "";
-  if (w == &state.root) {
-    state.rootLive = false;
-    return;  // static storage
-  }
-  super()->destroy(self);
-}
-
 void buildAttributes(vwindowClassRec* c) {
   c->attributes = vdictCopy(super()->attributes);
   vdictResize(c->attributes, 30);
@@ -85,7 +65,9 @@ vprefDict* prefDict(vprefDict* parent, const char* name) {
 }
 
 void destroyRoot() {
-  if (state.rootLive) vinstanceDestroy(&state.root);
+  if (!state.rootLive) return;
+  state.rootLive = false;
+  vinstanceDestroy(&state.root);
 }
 
 vwindowClassRec* buildClass() {
@@ -104,9 +86,17 @@ vwindowClassRec* buildClass() {
   c->cursor = c->icon = nullptr;
   c->font = nullptr;
   c->foreground = c->foregroundHilite = c->background = c->backgroundHilite = nullptr;
+  c->named = _vwindowClassNamed;
   c->init = init;
-  c->destroy = destroy;
+  _vwindowFillResourceSlots(c);
+  _vwindowFillCommandSlots(c);
+  _vwindowFillStateSlots(c);
+  _vwindowFillGeometrySlots(c);
   _vwindowMSWFillSlots(c);
+  // The first font look-up starts the window system, whose start-up
+  // starts the font device.
+  vfontSetRegistrationHook(vwindowEnsureStartup);
+  vdrawRegisterImageDriver(vwindowMSWGetDriver(), 0);
   return c;
 }
 
@@ -141,6 +131,8 @@ vwindowClassRec* vwindowGetDefaultClass() {
   return state.cls;
 }
 
+vwindow* _vwindowRootIfBuilt() { return state.cls ? &state.root : nullptr; }
+
 vwindow* vwindowGetRoot() {
   vwindowGetDefaultClass();
   return &state.root;
@@ -148,6 +140,18 @@ vwindow* vwindowGetRoot() {
 
 vwindow* vwindowCreate() { return static_cast<vwindow*>(vinstanceCreate(vwindowGetDefaultClass())); }
 void vwindowDestroy(vwindow* w) { vinstanceDestroy(w); }
+
+void _vwindowReleaseExtension(vwindow* w) {
+  vwindowExtension* x = w->extension;
+  if (!x) return;
+  vmemFree(x->childBegin);
+  vpoolFree(state.extensions, x);
+  w->extension = nullptr;
+}
+
+void vwindowInstallStartup() {
+  vmoduleInstallStartup("vwindowGetDefaultClass", [] { vwindowGetDefaultClass(); });
+}
 
 vwindowExtension* vwindowGetExtension(vwindow* w) {
   if (!w->extension) {
