@@ -623,3 +623,58 @@ TEST(WindowHelp, TheTagsGoToTheHelpWindowWithTheRectangle) {
 }
 
 }  // namespace
+
+namespace {
+
+using WindowChanges = WindowClass;
+
+int damageCount(vwindow* w) { return w->native ? w->native->damage.count : -1; }
+
+TEST_F(WindowChanges, FontsAndColoursPassDownToChildrenThatDoNotOverrideThem) {
+  vwindow* parent = made("parent");
+  vwindow* plain = made("plain");
+  vwindow* own = made("own font");
+  vwindowSetParent(plain, parent);
+  vwindowSetParent(own, parent);
+  vfont* font = vwindowGetFont(parent);
+  rec(own)->setFont(own, font);
+  vwindowOpen(parent);
+  vwindowOpen(plain);
+  vwindowOpen(own);
+  for (vwindow* w : {parent, plain, own}) _vwindowMSWClearList(&w->native->damage);
+  rec(parent)->setFont(parent, vfontFindScribe(vscribeLiteral("family:Times-size:9")));
+  EXPECT_GT(damageCount(parent), 0);
+  EXPECT_GT(damageCount(plain), 0);
+  EXPECT_EQ(damageCount(own), 0) << "its own font stays";
+  // The title reaches the native window.
+  vwindowSetTitleScribe(parent, vscribeCString("Renamed"));
+  char text[32] = {};
+  win::GetWindowTextA(parent->native->hwnd, text, sizeof text);
+  EXPECT_STREQ(text, "Renamed");
+  EXPECT_TRUE(parent->flags & vwindowTITLE_OWNED);
+  vwindowSetTitleScribe(parent, vscribeLiteral("Literal"));
+  EXPECT_FALSE(parent->flags & vwindowTITLE_OWNED);
+  vwindowDestroy(own);
+  vwindowDestroy(plain);
+  vwindowDestroy(parent);
+}
+
+TEST_F(WindowChanges, AnOpeningWindowTakesItsSpacesKeys) {
+  vname tag = vnameInternLiteral("Zoom");
+  vdict* keys = vdictCreate(vdictHashName);
+  vcommandKeyList* list = vcommandCreateKeyList();
+  const std::uint32_t key = ('z' << 16) | 2;
+  vcommandAppendKeys(list, &key, 1);
+  vdictStore(keys, tag, list);
+  vcommandSpace* space = vcommandSpaceCreate();
+  vcommandSpaceAddDict(space, vname_Key, keys);
+  vwindow* w = made("w");
+  vwindowSetSpaceOwned(w, space);
+  EXPECT_EQ(vwindowGetSpace(w), space);
+  vwindowOpen(w);
+  EXPECT_EQ(vwindowLookupKeyBinding(w, key), tag);
+  EXPECT_EQ(vwindowLookupKeyBinding(w, key + 1), nullptr);
+  vwindowDestroy(w);
+}
+
+}  // namespace
