@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "fw/core/ex.h"
+#include "fw/gui/graphics/bitmapmsw.h"
 #include "fw/gui/graphics/colormsw.h"
 #include "fw/gui/graphics/image.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/mswbits.h"
+#include "fw/gui/window/mswgdi.h"
 
 namespace {
 
@@ -35,11 +37,12 @@ Rgb rgbOf(const vcolorSpec& spec) {
 }
 
 // A pixel value of a pixmap without a colour list as a colour: 24 and 32
-// bits are 0x00RRGGBB (each channel v as v x 256), fewer bits a grey ramp.
+// bits are 0x00RRGGBB, each channel v at full scale (v x 257, so that 255
+// stays white through the true-colour levels), fewer bits a grey ramp.
 Rgb rgbOfValue(std::uint32_t v, int depth) {
   if (depth >= 24)
-    return {{static_cast<std::int32_t>((v >> 16 & 0xFF) << 8), static_cast<std::int32_t>((v >> 8 & 0xFF) << 8),
-             static_cast<std::int32_t>((v & 0xFF) << 8)}};
+    return {{static_cast<std::int32_t>((v >> 16 & 0xFF) * 257), static_cast<std::int32_t>((v >> 8 & 0xFF) * 257),
+             static_cast<std::int32_t>((v & 0xFF) * 257)}};
   std::uint32_t top = depth >= 32 ? 0xFFFFFFFFu : (1u << depth) - 1;
   auto g = static_cast<std::int32_t>(std::uint64_t(std::min(v, top)) * 65535 / top);
   return {{g, g, g}};
@@ -145,7 +148,7 @@ void freeBitmap(vsyncRingEntry* e) {
 
 }  // namespace
 
-const vsyncRingKind vcolorMSWBitmapKind{nullptr, freeBitmap, nullptr, nullptr};
+const vsyncRingKind vcolorMSWBitmapKind{nullptr, freeBitmap, nullptr, _vpixmapMSWBitmapToPixels};
 
 void _vcolorMSWDiffuse(const std::uint16_t* rgb, int width, int height, win::COLORREF* out, std::int64_t* largest) {
   _vcolorMSWStartup();
@@ -226,9 +229,21 @@ win::HBITMAP vcolorMSWGetPixmapBitmap(vpixmap* p) {
   vpixmapLockPixels(p);  // the pixels are the source
   vsyncRingEntry* e = vsyncRingFind(p->store, &vcolorMSWBitmapKind);
   if (e && vsyncRingIsCurrent(e) && e->value) return reinterpret_cast<win::HBITMAP>(e->value);
-  vwindowMSWBits* bits = vcolorMSWPixmapToBits(p);
+  // A one-bit pixmap is a one-bit bitmap; others are in device pixels.
+  bool mono = p->depth == 1;
+  vwindowMSWBits* bits = mono ? vpixmapMSWToBits(p) : vcolorMSWPixmapToBits(p);
   win::HBITMAP made = nullptr;
-  vexGuard([&] { made = bits->size ? vwindowMSWCreateBitmapFromBits(bits, nullptr, 1) : nullptr; },
+  vexGuard(
+      [&] {
+        if (!bits->size) return;
+        made = mono ? vwindowMSWCreateWithRecovery("DIBITMAP", 2,
+                                                   [&] {
+                                                     return vwindowMSWGdi.createDIBitmap(
+                                                         nullptr, &bits->info->bmiHeader, win::CBM_INIT, bits->data,
+                                                         bits->info, win::DIB_RGB_COLORS);
+                                                   })
+                    : vwindowMSWCreateBitmapFromBits(bits, nullptr, 1);
+      },
            [&](vexHandler&) {
              vwindowMSWDestroyBits(bits);
              _vexGenerate(nullptr, vexEnd);
