@@ -141,6 +141,16 @@ void routeKey(HardwareInput& in);
 LRESULT defaultHitTest(const Window& w, POINT screen);
 LRESULT defaultSetCursor(HWND hwnd, WPARAM wParam, LPARAM lParam);
 
+// An icon's or cursor's pixels (icons.cpp), for a back-end that shows
+// it: mask 1 keeps what is under the pixel, colour is XRGB.
+struct IconPixels {
+  int width = 0, height = 0;
+  POINT hot{};
+  std::vector<BYTE> mask;
+  std::vector<std::uint32_t> color;
+};
+bool iconPixels(HICON icon, IconPixels& out);
+
 // Key states (keyboard.cpp): bit 7 down, bit 0 toggled, by virtual key,
 // as the back-end reported them and as of the message last taken.
 using KeyStates = std::array<BYTE, 256>;

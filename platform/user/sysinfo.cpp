@@ -62,28 +62,6 @@ SystemFonts& systemFonts() {
   return fonts;
 }
 
-// Built-in cursors and icons: handles of one table, each with its id.
-struct Shape {
-  std::uintptr_t id;
-  bool icon;
-  int width, height;
-};
-internal::HandleTable<Shape>& shapes() {
-  static internal::HandleTable<Shape> table(internal::HandleKind::cursor);
-  return table;
-}
-
-HICON builtin(std::uintptr_t id, bool icon) {
-  static std::vector<std::pair<Shape, HICON>> made;
-  for (auto& [s, h] : made)
-    if (s.id == id && s.icon == icon) return h;
-  Shape s{id, icon, 32, 32};
-  auto h = internal::asHandle<HICON>(shapes().add(std::make_unique<Shape>(s)));
-  made.emplace_back(s, h);
-  return h;
-}
-
-HCURSOR currentCursor = nullptr;
 
 }  // namespace
 
@@ -131,27 +109,6 @@ BOOL MessageBeep(UINT) {
   backend::Current().Beep();
   return 1;
 }
-
-HCURSOR LoadCursorA(HINSTANCE instance, const char* name) {
-  auto id = reinterpret_cast<std::uintptr_t>(name);
-  if (instance || (name != IDC_ARROW && name != IDC_WAIT)) return nullptr;
-  return builtin(id, false);
-}
-
-HICON LoadIconA(HINSTANCE instance, const char* name) {
-  if (instance || name != IDI_APPLICATION) return nullptr;
-  return builtin(reinterpret_cast<std::uintptr_t>(name), true);
-}
-
-HCURSOR SetCursor(HCURSOR cursor) {
-  HCURSOR old = currentCursor;
-  if (cursor && !shapes().get(internal::handleValue(cursor))) cursor = nullptr;
-  currentCursor = cursor;
-  if (cursor != old) backend::Current().SetCursor(cursor);
-  return old;
-}
-
-HCURSOR GetCursor() { return currentCursor; }
 
 BOOL SetCursorPos(int x, int y) {
   internal::pointerPosition() = {x, y};

@@ -125,6 +125,16 @@ struct MDICREATESTRUCTA {
   LPARAM lParam;
 };
 
+// An icon or cursor: the AND mask (twice the height, the XOR image below,
+// when there is no colour image) and the colour image.
+struct ICONINFO {
+  BOOL fIcon;
+  DWORD xHotspot;
+  DWORD yHotspot;
+  HBITMAP hbmMask;
+  HBITMAP hbmColor;
+};
+
 struct WINDOWPOS {
   HWND hwnd;
   HWND hwndInsertAfter;

@@ -78,6 +78,19 @@ HCURSOR LoadCursorA(HINSTANCE instance, const char* name);  // IDC_ARROW, IDC_WA
 HICON LoadIconA(HINSTANCE instance, const char* name);      // IDI_APPLICATION
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
+// Icons and cursors of an AND mask and a colour image (CreateIcon with 1
+// plane of 1 bit, and CreateCursor, make monochrome ones: word-aligned
+// rows). DrawIcon ANDs the mask, then XORs the image. GetIconInfo hands
+// out copies of the bitmaps. Built-in ones are never destroyed.
+HICON CreateIconIndirect(const ICONINFO* info);
+HICON CreateIcon(HINSTANCE instance, int width, int height, BYTE planes, BYTE bitsPixel, const BYTE* andBits,
+                 const BYTE* xorBits);
+HCURSOR CreateCursor(HINSTANCE instance, int hotX, int hotY, int width, int height, const void* andBits,
+                     const void* xorBits);
+BOOL DestroyIcon(HICON icon);
+BOOL DestroyCursor(HCURSOR cursor);
+BOOL GetIconInfo(HICON icon, ICONINFO* info);
+BOOL DrawIcon(HDC hdc, int x, int y, HICON icon);
 
 // The keyboard: a key's state as of the message last taken from the
 // queue (bit 15 down, bit 0 toggled); the US layout's scan codes and
