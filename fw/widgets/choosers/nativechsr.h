@@ -1,0 +1,56 @@
+// What the standard choosers need when they show the system's own dialogs:
+// whether they may, a placement record that carries a chooser's title and
+// position into the native dialog, placing a native dialog window on the
+// screen, and listing a directory through the find-file calls.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "fw/core/fs.h"
+#include "fw/core/rect.h"
+#include "fw/core/scribe.h"
+#include "platform/win/types.h"
+
+// 1 when native choosers may be used: 0 when the preference
+// "nonativechoosers", or the chooser's own preference (name or null), is
+// exactly "On".
+int vchooserMSWUseNative(const char* chooserPreference);
+
+enum : std::uint32_t {
+  vchooserMSW_POSITION_SET = 0x1,
+  vchooserMSW_TITLE_SET = 0x2,
+  vchooserMSW_VALUE_SET = 0x4,
+  vchooserMSW_PLACEMENT_BITS = 0x7,
+};
+
+struct vchooserMSWPlacement {
+  vstr* title;          // owned; null when none
+  std::int16_t x, y;    // -1, -1 when unset
+  std::uint32_t value;  // the chooser's own word, stored and copied only
+  std::uint32_t flags;  // vchooserMSW_*_SET, other bits belong to the chooser
+};
+
+void vchooserMSWInitPlacement(vchooserMSWPlacement* p);
+// The destination must be initialised; it may be the source.
+void vchooserMSWCopyPlacement(const vchooserMSWPlacement* from, vchooserMSWPlacement* to);
+// The title may be the record's own.
+void vchooserMSWSetPlacementTitle(vchooserMSWPlacement* p, const char* title);
+void vchooserMSWSetPlacementPosition(vchooserMSWPlacement* p, const vpoint* point);
+void vchooserMSWSetPlacementValue(vchooserMSWPlacement* p, std::uint32_t value);
+
+// Moves the native window, keeping its size and z-order: centred on its
+// owner (nothing without one), or with its top left at a framework point
+// (y counted from the bottom of the screen). x stays on the screen, y only
+// off its top.
+void vchooserMSWCenterOnOwner(win::HWND window);
+void vchooserMSWPlaceAt(win::HWND window, const vpoint* point);
+
+// Directory listing; entries come in the system's order, "." and ".."
+// included. Opening a directory that cannot be listed raises "Directory
+// Name".
+struct vfsMSWDirectory;
+vfsMSWDirectory* vfsMSWOpenDirectory(const vfsPath* path);
+vstr* vfsMSWNextDirectoryEntry(vfsMSWDirectory* it);  // a new string; null at the end
+void vfsMSWCloseDirectory(vfsMSWDirectory* it);
+// The find pattern for a directory's native text.
+std::string _vfsMSWDirectoryPattern(const char* nativeDirectory);
