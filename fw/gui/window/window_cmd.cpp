@@ -9,6 +9,7 @@
 #include "fw/gui/graphics/rect.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/hooks.h"
+#include "fw/gui/window/mswbits.h"
 #include "fw/gui/window/window_internal.h"
 
 namespace {
@@ -247,13 +248,46 @@ vrect frameInWindow(vwindow* w) {
                static_cast<std::int16_t>(std::max(0, right - left)), static_cast<std::int16_t>(std::max(0, top - bottom))};
 }
 
+// The strips of the outer frame around the client area (left, right, top,
+// bottom), in window coordinates, copied from a screen image of the root.
+void drawFrameStrips(vwindow* w, const vrect& frame) {
+  int width = w->rect.width, height = w->rect.height;
+  int right = frame.x + frame.width, top = frame.y + frame.height;
+  const vrect strips[4] = {
+      {frame.x, frame.y, static_cast<std::int16_t>(-frame.x), frame.height},
+      {static_cast<std::int16_t>(width), frame.y, static_cast<std::int16_t>(right - width), frame.height},
+      {0, static_cast<std::int16_t>(height), static_cast<std::int16_t>(width), static_cast<std::int16_t>(top - height)},
+      {0, frame.y, static_cast<std::int16_t>(width), static_cast<std::int16_t>(-frame.y)},
+  };
+  vimage* screen = nullptr;
+  vexGuard(
+      [&] {
+        for (const vrect& strip : strips) {
+          if (strip.width <= 0 || strip.height <= 0) continue;
+          if (!screen) {
+            vwindow* root = vwindowGetRoot();
+            vwindowOpen(root);
+            screen = vwindowMSWCreateWindowImage(root);
+          }
+          vdrawGSave();
+          vdrawGetPrimitives()->ClipRects(&strip, 1);
+          vdrawPathMoveTo(-w->rect.x, -w->rect.y);
+          vdrawImage(screen);
+          vdrawGRestore();
+        }
+      },
+      [&](vexHandler&) {
+        if (screen) vimageDestroy(screen);
+        _vexGenerate(nullptr, vexEnd);
+      });
+  if (screen) vimageDestroy(screen);
+}
+
 void drawPage(vwindow* w, const vrect& frame, const vrect& area, double sx, double sy) {
   vdrawTranslate(area.x, area.y);
   vdrawScale(sx, sy);
   vdrawTranslate(-frame.x, -frame.y);
-  // The frame strips come from a screen image of the root window, which
-  // the drawing driver of the screen provides; without one they stay
-  // blank. The client area is drawn by the window itself.
+  drawFrameStrips(w, frame);
   _vwindowSetDrawingDefaults(w);
   vrect client{0, 0, w->rect.width, w->rect.height};
   vdrawGSave();

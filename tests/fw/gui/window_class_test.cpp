@@ -10,6 +10,8 @@
 #include "fw/data/pref.h"
 #include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
+#include "fw/data/vrtext.h"
+#include "fw/gui/graphics/draw.h"
 #include "fw/gui/graphics/rect.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/hooks.h"
@@ -72,12 +74,18 @@ void recordDraw(vwindow*) {
   if (drawRaises) vexGenerateMessage(&vexValueClass, "drawing failed");
 }
 
+void recordInherited(vobject* o, vname selector, vdict* args) {
+  journal.push_back(std::string("inherited ") + selector + " in " + static_cast<vwindow*>(o)->title);
+  vwindowGetDefaultClass()->reserved8(o, selector, args);
+}
+
 vwindowClassRec* testClass() {
   static vwindowClassRec* c = nullptr;
   if (c) return c;
   c = vclassSpawnOf<vwindowClassRec>(vwindowGetDefaultClass());
   vclassSetName(c, vscribeLiteral("testWindow"));
   c->send = recordSend;
+  c->reserved8 = recordInherited;
   c->handleButtonDown = recordDown;
   c->handleButtonUp = recordUp;
   c->handleKeyDown = recordKeyDown;
@@ -476,12 +484,16 @@ TEST_F(WindowClass, CommandLookupGoesSpaceClassParentApplication) {
 // ---- Printing ----------------------------------------------------------------------------
 
 void jobLog(vprintJob*, const char* what) { journal.push_back(what); }
+vwindow* pageWindow = nullptr;  // the open job draws into it
 vprintJobClassRec* recordingJobs() {
   static vprintJobClassRec* c = nullptr;
   if (c) return c;
   c = vclassSpawnOf<vprintJobClassRec>(vprintJobGetDefaultClass());
   vclassSetName(c, vscribeLiteral("testPrintJob"));
-  c->open = [](vprintJob* j) { jobLog(j, "open"); };
+  c->open = [](vprintJob* j) {
+    jobLog(j, "open");
+    if (pageWindow) vwindowBindDrawTarget(pageWindow);
+  };
   c->beginPage = [](vprintJob* j) { jobLog(j, "begin page"); };
   c->endPage = [](vprintJob* j) { jobLog(j, "end page"); };
   c->close = [](vprintJob* j) { jobLog(j, "close"); };
@@ -513,6 +525,24 @@ TEST_F(WindowClass, PrintingThroughAJobClass) {
                                                "close"}));
   EXPECT_EQ(win::test::BeepCount(), beeps + 1);
   EXPECT_FALSE(w->flags & vwindowBUSY);
+
+  // With a left and a top frame strip, both come from the screen image,
+  // then the client area is filled with the background.
+  vwindow* page = made("page");
+  vwindowOpen(page);
+  pageWindow = page;
+  n->insetLeft = 5;
+  n->insetTop = 7;
+  vwindowMSWTakeDriverLog();
+  vobjectIssueTag(w, vname_Print, nullptr);
+  pageWindow = nullptr;
+  vdrawBindPathDevice();
+  n->insetLeft = n->insetTop = 0;
+  std::vector<std::string> drawn;
+  for (const std::string& line : vwindowMSWTakeDriverLog())
+    if (line == "image" || line.rfind("fill ", 0) == 0) drawn.push_back(line.substr(0, 5));
+  EXPECT_EQ(drawn, (std::vector<std::string>{"image", "image", "fill "}));
+  vwindowDestroy(page);
   vwindowDestroy(w);
 }
 
@@ -675,6 +705,87 @@ TEST_F(WindowChanges, AnOpeningWindowTakesItsSpacesKeys) {
   EXPECT_EQ(vwindowLookupKeyBinding(w, key), tag);
   EXPECT_EQ(vwindowLookupKeyBinding(w, key + 1), nullptr);
   vwindowDestroy(w);
+}
+
+}  // namespace
+
+namespace {
+
+using WindowEvents = WindowClass;
+
+TEST_F(WindowEvents, AreaEventsStoreWhatChangedAndAnnounceIt) {
+  vwindow* w = made("w", {10, 20, 30, 40});
+  vwindowOpen(w);
+  journal.clear();
+  const vrect to{50, 60, 70, 80};
+  struct Row {
+    int flags;
+    const char* stored;
+  } rows[] = {{1 | 4, "50,60,30,40"}, {2 | 4, "50,60,70,80"}, {3 | 4, "50,60,70,80"}};
+  for (const Row& r : rows) {
+    EXPECT_EQ(veventDispatch(veventCreateArea(w, &to, r.flags)), 1);
+    EXPECT_EQ(rectText(w->rect), r.stored);
+  }
+  EXPECT_EQ(journal, (std::vector<std::string>{"Rect 10,20,30,40 -> 50,60,30,40", "Rect 50,60,30,40 -> 50,60,70,80"}));
+  vwindowDestroy(w);
+}
+
+TEST_F(WindowEvents, KeysGoWhereTheRedirectionSaysAndWindowBindingsRunFirst) {
+  vapplication* app = vapplicationGetCurrent();
+  vwindow* a = made("a", {0, 0, 50, 50});
+  vwindow* b = made("b", {100, 0, 50, 50});
+  vwindowOpen(a);
+  vwindowOpen(b);
+  const std::uint32_t tab = 0xFC09u << 16;
+  vdictStore(app->keyRedirections, reinterpret_cast<const void*>(std::uintptr_t{tab} + 1), b);
+  journal.clear();
+  veventDispatch(veventCreateKeyDown(a, 120, 5, 0, 0, 0xFC09, 9));
+  EXPECT_EQ(journal, (std::vector<std::string>{"key b at 20,5 mods 0"}));
+  EXPECT_EQ(app->keyTarget, b);
+  // The release goes to the key target.
+  veventDispatch(veventCreateKeyUp(a, 120, 5, 0, 0, 0xFC09, 9));
+  EXPECT_EQ(journal.back(), "keyup b at 20,5 mods 0");
+
+  // A plain window's own key binding to its "Close" command closes it.
+  vwindow* plain = vwindowCreate();
+  vdict* keys = vdictCreate(vdictHashName);
+  vcommandKeyList* list = vcommandCreateKeyList();
+  const std::uint32_t escape = 0xFC1Bu << 16;
+  vcommandAppendKeys(list, &escape, 1);
+  vdictStore(keys, vname_Close, list);
+  vcommandSpace* space = vcommandSpaceCreate();
+  vcommandSpaceAddDict(space, vname_Key, keys);
+  vwindowSetSpaceOwned(plain, space);
+  vwindowOpen(plain);
+  EXPECT_EQ(veventDispatch(veventCreateKeyDown(plain, 0, 0, 0, 0, 0xFC1B, 27)), 1);
+  EXPECT_FALSE(vwindowIsOpen(plain));
+  vwindowDestroy(plain);
+  vwindowDestroy(b);
+  vwindowDestroy(a);
+}
+
+TEST_F(WindowEvents, ASchemeReloadSendsOneNoticePerChangedEntry) {
+  vwindow* top = made("top");
+  vwindow* child = made("child");
+  vwindowSetParent(child, top);
+  vwindowOpen(top);
+  vwindowOpen(child);
+  ASSERT_TRUE(vwindowIsOpen(vwindowGetRoot()));
+  vapplication* app = vapplicationGetCurrent();
+  vresource file = vrstoreCreateMemory();
+  vresource prefs = vresourceCreate(file, vname_Preferences, vresDICTIONARY);
+  std::string error;
+  ASSERT_TRUE(vrtextParse(R"(
+    Colors = dictionary { ShadowBottom = dictionary { vcolorComponent1 = integer 200 } }
+  )", prefs, &error)) << error;
+  journal.clear();
+  vapplicationClassOf(app)->setResourceFile(app, file);
+  std::vector<std::string> notices;
+  for (const std::string& line : journal)
+    if (line.rfind("inherited", 0) == 0) notices.push_back(line);
+  EXPECT_EQ(notices, (std::vector<std::string>{"inherited ShadowBottom in top", "inherited ShadowBottom in child"}));
+  vwindowDestroy(child);
+  vwindowDestroy(top);
 }
 
 }  // namespace
