@@ -3,7 +3,10 @@
 // colours.
 #include "fw/gui/graphics/colormsw.h"
 
+#include "fw/gui/graphics/colormsw_internal.h"
+
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 
 #include "fw/core/ex.h"
@@ -19,29 +22,15 @@ const std::uint8_t vcolorMSWDitherMatrix[8][8] = {
     {10, 58, 6, 54, 9, 57, 5, 53},   {42, 26, 38, 22, 41, 25, 37, 21},
 };
 
+namespace vcolormsw {
+State st;
+}  // namespace vcolormsw
+
+using vcolormsw::st;
+
 namespace {
 
 constexpr win::COLORREF BLACK = 0x000000, WHITE = 0xFFFFFF;
-
-struct Ops {
-  win::COLORREF (*toPixel)(unsigned r, unsigned g, unsigned b);
-  void (*toColor)(win::COLORREF pixel, unsigned* r, unsigned* g, unsigned* b);
-  int (*dither)(const vcolorSpec* desc, vcolorMSWCell* cell);
-};
-
-struct State {
-  bool started = false;
-  bool paletteDevice = false;
-  int depth = 0, size = 0, reserved = 0, colors = 0;
-  double standardMax = 0.5;
-  int reserve = 0;
-  bool greedy = false, noComplement = false, monochromePref = false;
-  bool complement = false;  // exact colours may be added to the palette
-  vcolorMSWMode mode = vcolorMSW_TRUE_COLOR;
-  Ops ops{};
-  vcolorMSWLevels levels;
-  vcolorXorAllocator xorAllocator = nullptr;
-} st;
 
 bool prefOn(const char* name) { return vprefGetString(vprefGetDefaultDict(), vscribeLiteral(name)) != nullptr; }
 
@@ -56,11 +45,6 @@ double prefNumber(const char* name, double fallback) {
 unsigned hi(unsigned c) { return (c >> 8) & 0xFF; }
 win::COLORREF packed(unsigned r, unsigned g, unsigned b) { return win::RGB(hi(r), hi(g), hi(b)); }
 
-int bitsFor(int rows) {
-  int k = 1;
-  while ((1 << k) < rows) ++k;
-  return k;
-}
 
 std::uint32_t luminance(unsigned r, unsigned g, unsigned b) {
   return static_cast<std::uint32_t>((0x4C8Bull * r + 0x9645ull * g + 0x1D2Full * b) >> 16);
@@ -68,22 +52,11 @@ std::uint32_t luminance(unsigned r, unsigned g, unsigned b) {
 
 // ---- Level tables.
 
-// Luminance: first parameter L rows, G levels.
-void buildLuminance(int rowsWanted, int levels) {
-  vcolorMSWLevels& t = st.levels;
-  t.bits = bitsFor(rowsWanted);
-  std::uint32_t g = static_cast<std::uint32_t>(levels - 1);
-  std::uint32_t wr = ((g * 0x4C8Bu) >> 16) + 1, wg = ((g * 0x9645u) >> 16) + 1, wb = g - wg - wr + 1;
-  std::uint32_t n = 1u << t.bits;
-  t.rows.resize(n);
-  for (std::uint32_t i = 0; i < n; ++i) t.rows[i] = {i * wr / n, i * wg / n, i * wb / n};
-}
-
 // True colour: each channel's contribution is its nearest 8-bit level,
 // shifted into place; the level is the pixel.
 void buildTrueColor(int rowsWanted) {
   vcolorMSWLevels& t = st.levels;
-  t.bits = bitsFor(rowsWanted);
+  t.bits = vcolormsw::bitsFor(rowsWanted);
   std::uint32_t n = 1u << t.bits;
   std::uint32_t span = 65536u / n;
   t.rows.resize(n);
@@ -143,27 +116,52 @@ int greyDither(const vcolorSpec* desc, vcolorMSWCell* cell) {
   }
   long lowValue = valueOf(lower);
   long diff = wanted - lowValue, range = valueOf(upper) - lowValue;
-  unsigned maxDots = std::min<unsigned>(desc->record->maxDotDither, 64);
-  int k = 0;
-  long dotsUp = 0;
-  bool ok = false;
-  for (int tryK = 0; tryK <= 6 && (1u << tryK) <= maxDots; tryK += 2) {
-    k = tryK;
-    dotsUp = range ? ((diff << k) + range / 2) / range : 0;
-    long err = diff - ((dotsUp * range) >> k);
-    if (_vcolorMSWWithinDeltas(desc, err, err, err)) {
-      ok = true;
-      break;
-    }
-  }
-  if (!ok) return 0;
-  int side = 1 << (k / 2), s = 8 / side;
+  long diffs[3] = {diff, diff, diff}, ranges[3] = {range, range, range}, dotsUp[3];
+  int side = vcolormsw::orderedSearch(desc, diffs, ranges, dotsUp);
+  if (!side) return 0;
+  int s = 8 / side;
   cell->side = side;
   for (int y = 0; y < side; ++y)
     for (int x = 0; x < side; ++x)
-      cell->dots[y * side + x] = dotsUp > vcolorMSWDitherMatrix[y * s][x * s] ? upper : lower;
+      cell->dots[y * side + x] = dotsUp[0] > vcolorMSWDitherMatrix[y * s][x * s] ? upper : lower;
   return 1;
 }
+
+}  // namespace
+
+// Luminance: first parameter L rows, G levels.
+void vcolormsw::buildLuminance(int rowsWanted, int levels) {
+  vcolorMSWLevels& t = st.levels;
+  t.bits = bitsFor(rowsWanted);
+  std::uint32_t g = static_cast<std::uint32_t>(levels - 1);
+  std::uint32_t wr = ((g * 0x4C8Bu) >> 16) + 1, wg = ((g * 0x9645u) >> 16) + 1, wb = g - wg - wr + 1;
+  std::uint32_t n = 1u << t.bits;
+  t.rows.resize(n);
+  for (std::uint32_t i = 0; i < n; ++i) t.rows[i] = {i * wr / n, i * wg / n, i * wb / n};
+}
+
+int vcolormsw::bitsFor(int rows) {
+  int k = 1;
+  while ((1 << k) < rows) ++k;
+  return k;
+}
+
+int vcolormsw::greyDitherOf(const vcolorSpec* desc, vcolorMSWCell* cell) { return greyDither(desc, cell); }
+
+int vcolormsw::orderedSearch(const vcolorSpec* desc, const long diff[3], const long range[3], long t[3]) {
+  unsigned maxDots = std::min<unsigned>(desc->record->maxDotDither, 64);
+  for (int k = 0; k <= 6 && (1u << k) <= maxDots; k += 2) {
+    long err[3];
+    for (int c = 0; c < 3; ++c) {
+      t[c] = range[c] ? ((diff[c] << k) + range[c] / 2) / range[c] : 0;
+      err[c] = diff[c] - ((t[c] * range[c]) >> k);
+    }
+    if (_vcolorMSWWithinDeltas(desc, err[0], err[1], err[2])) return 1 << (k / 2);
+  }
+  return 0;
+}
+
+namespace {
 
 // ---- Device forms.
 
@@ -201,15 +199,44 @@ win::HBITMAP patternOf(const vcolorMSWCell& cell) {
   return bitmap;
 }
 
+// The known colour nearest to (r, g, b) (8-bit): the adjusted static
+// colours when there are any, else the palette's entries; -1 for none.
+int nearestKnown(unsigned r, unsigned g, unsigned b, long* distance) {
+  const std::vector<win::PALETTEENTRY>& known = st.adjusted.empty() ? st.entries : st.adjusted;
+  int best = -1;
+  for (std::size_t i = 0; i < known.size(); ++i) {
+    const win::PALETTEENTRY& k = known[i];
+    long dr = long(k.peRed) - long(r), dg = long(k.peGreen) - long(g), db = long(k.peBlue) - long(b);
+    long d = dr * dr + dg * dg + db * db;
+    if (best < 0 || d < *distance) {
+      best = static_cast<int>(i);
+      *distance = d;
+      if (d == 0) break;
+    }
+  }
+  return best;
+}
+
 void computeForm(vcolor* color, vsyncRingEntry* e) {
   unsigned r, g, b;
   vcolorGetSpecRGB(&color->desc, &r, &g, &b);
   e->value = static_cast<std::intptr_t>(packed(r, g, b));
-  // True colour shows every colour; without a palette to add to, the
-  // device's own nearest colour is taken.
-  if (st.mode == vcolorMSW_TRUE_COLOR || !st.complement || color->desc.record->maxDotDither == 0) return;
+  if (st.mode == vcolorMSW_TRUE_COLOR) return;
+  long distance = 0;
+  int known = nearestKnown(hi(r), hi(g), hi(b), &distance);
+  if (known >= 0 && distance == 0) {
+    if (st.paletteDevice) e->value = static_cast<std::intptr_t>(0x01000000u | static_cast<unsigned>(known));
+    return;
+  }
+  // Without a palette to add to, the device's own nearest colour is taken.
+  if (!st.complement || color->desc.record->maxDotDither == 0) return;
   vcolorMSWCell cell;
-  if (!st.ops.dither(&color->desc, &cell)) return;
+  if (!st.ops.dither(&color->desc, &cell)) {
+    int exact = vcolormsw::exactEntry(hi(r), hi(g), hi(b));
+    if (exact < 0) return;
+    cell.side = 1;
+    cell.dots[0] = 0x01000000u | static_cast<unsigned>(exact);
+  }
   if (cell.side < 2) {
     e->value = static_cast<std::intptr_t>(cell.dots[0]);
     return;
@@ -246,22 +273,57 @@ void _vcolorMSWStartup() {
   bool trueColor = !st.paletteDevice && st.depth >= 9;
   st.complement = st.paletteDevice && !trueColor && st.reserved + st.reserve < st.size && !st.noComplement;
   if (!st.complement) st.reserve = st.size - st.reserved;
+  st.generation = static_cast<std::uint16_t>((st.generation + 1) & 0xFF);
+  // A display without a palette and with few bits: its colours tell
+  // whether it is grey.
+  std::vector<win::PALETTEENTRY> deviceColors;
+  bool grey = false;
+  if (!st.paletteDevice && !trueColor) {
+    deviceColors.resize(static_cast<std::size_t>(std::max(st.colors, 0)));
+    win::HDC screen = vwindowMSWAcquireCachedDC(0);
+    win::UINT got = deviceColors.empty() ? 0
+                                         : vcolormsw::paletteCalls.getSystemPaletteEntries(
+                                               screen, 0, static_cast<win::UINT>(deviceColors.size()), deviceColors.data());
+    vwindowMSWReleaseCachedDC(screen);
+    deviceColors.resize(got);
+    grey = !deviceColors.empty() && std::all_of(deviceColors.begin(), deviceColors.end(), [](const win::PALETTEENTRY& e) {
+      return e.peRed == e.peGreen && e.peGreen == e.peBlue;
+    });
+  }
+  if (!st.monochromePref && grey && st.colors < 3) st.monochromePref = true;
   if (st.monochromePref) {
     st.mode = vcolorMSW_MONOCHROME;
   } else if (trueColor) {
     st.mode = vcolorMSW_TRUE_COLOR;
   } else {
-    // Palette and grey displays are never reported by this platform.
-    st.started = false;
-    _vexGenerate(&vexModuleUnimplementedClass, vexSetMessage, "palette and grey displays are not supported",
-                 vexSetProcedure, "_vcolorMSWStartup", vexEnd);
+    st.mode = grey ? vcolorMSW_GREY : vcolorMSW_PALETTE;
+  }
+  if (st.paletteDevice) {
+    vexGuard(vcolormsw::startPalette, [](vexHandler&) {
+      st.started = false;
+      _vexGenerate(nullptr, vexEnd);
+    });
+  }
+  if (st.mode == vcolorMSW_GREY) {
+    vcolormsw::startGrey(deviceColors);
+  } else if (st.mode == vcolorMSW_PALETTE && !st.paletteDevice) {
+    // A colour display without a palette: its own colours are the entries.
+    st.entries = deviceColors;
+    std::vector<std::array<std::uint16_t, 3>> usable;
+    for (std::size_t i = 0; i < deviceColors.size(); ++i) {
+      const win::PALETTEENTRY& e = deviceColors[i];
+      usable.push_back({std::uint16_t(e.peRed * 257), std::uint16_t(e.peGreen * 257), std::uint16_t(e.peBlue * 257)});
+      st.lookupIndex.push_back(static_cast<int>(i));
+    }
+    st.lookup.build(usable);
+    vcolormsw::startPaletteLevels();
   }
   if (st.mode == vcolorMSW_MONOCHROME) {
     st.ops = {monoToPixel, monoToColor, greyDither};
-    buildLuminance(12, 64);
+    vcolormsw::buildLuminance(12, 64);
     st.levels.toPixel.assign(64, BLACK);
     std::fill(st.levels.toPixel.begin() + 32, st.levels.toPixel.end(), WHITE);
-  } else {
+  } else if (st.mode == vcolorMSW_TRUE_COLOR) {
     st.ops = {trueToPixel, trueToColor, trueDither};
     buildTrueColor(1536);
   }
@@ -271,7 +333,10 @@ void _vcolorMSWStartup() {
 }
 
 void _vcolorMSWShutdown() {
+  vcolormsw::freePalette();
   st.levels = {};
+  st.lookup = {};
+  st.monochromePref = false;
   st.started = false;
 }
 
@@ -336,19 +401,23 @@ int _vcolorMSWWithinDeltas(const vcolorSpec* desc, long er, long eg, long eb) {
 vcolorMSWDeviceForm vcolorMSWGetDeviceForm(vcolor* color) {
   _vcolorMSWStartup();
   vsyncRingEntry* e = vcolorGetRepresentation(color, &vcolorMSWPixelKind);
-  if (!vsyncRingIsCurrent(e)) {
+  if (!vcolormsw::isCurrent(e)) {
     freeForm(e);
     computeForm(color, e);
-    e->flags |= vsyncRingUP_TO_DATE;
+    vcolormsw::markCurrent(e);
   }
   if (e->flags & 4) return {0, reinterpret_cast<win::HBITMAP>(e->value)};
   return {static_cast<win::COLORREF>(e->value), nullptr};
 }
 
-int vcolorMSWIsPaletteStable(vcolor*) {
+int vcolorMSWIsPaletteStable(vcolor* color) {
   _vcolorMSWStartup();
-  // No palette is in use in these modes.
-  return 1;
+  if (!st.palette) return 1;
+  // A colour shown by a static entry stays; one of the free entries may move.
+  vcolorMSWDeviceForm f = vcolorMSWGetDeviceForm(color);
+  if (f.pattern || !(f.pixel & 0x01000000u)) return 0;
+  int i = static_cast<int>(f.pixel & 0xFFFF);
+  return i < st.half || i >= st.size - st.half;
 }
 
 void vcolorSetXorAllocator(vcolorXorAllocator allocate) { st.xorAllocator = allocate; }

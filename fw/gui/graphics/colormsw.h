@@ -85,6 +85,10 @@ int vcolorCheckXorTable(vcolor** table, int rows, int columns);
 using vcolorXorAllocator = int (*)(vcolor** table, int rows, int columns);
 void vcolorSetXorAllocator(vcolorXorAllocator allocate);
 
+// Realizes the palette into a context when forced or when exact colours
+// changed it (a posted realize runs first).
+void _vcolorMSWRealizePalette(win::HDC hdc, int force);
+
 // 1 when a change of the display palette cannot alter the colour.
 int vcolorMSWIsPaletteStable(vcolor* color);
 

@@ -4,6 +4,7 @@
 #include "fw/core/ex.h"
 #include "fw/core/sys.h"
 #include "fw/gui/graphics/colormsw.h"
+#include "fw/gui/graphics/colormsw_internal.h"
 #include "fw/gui/window/mswgdi.h"
 
 vcolorXorAllocator _vcolorMSWGetXorAllocator();
@@ -79,25 +80,25 @@ win::HBRUSH _vcolorMSWCreateBrush(win::HBITMAP pattern, win::COLORREF color) {
 
 win::HBRUSH vcolorMSWGetBrush(vcolor* color) {
   vsyncRingEntry* e = vcolorGetRepresentation(color, &vcolorMSWBrushKind);
-  if (!vsyncRingIsCurrent(e) || !e->value) {
+  if (!vcolormsw::isCurrent(e) || !e->value) {
     vcolorMSWDeviceForm form = vcolorMSWGetDeviceForm(color);
     if (e->value) win::DeleteObject(reinterpret_cast<win::HGDIOBJ>(e->value));
     e->value = 0;
     e->value = reinterpret_cast<std::intptr_t>(_vcolorMSWCreateBrush(form.pattern, form.pixel));
-    e->flags |= vsyncRingUP_TO_DATE;
+    vcolormsw::markCurrent(e);
   }
   return reinterpret_cast<win::HBRUSH>(e->value);
 }
 
 win::HPEN vcolorMSWGetPen(vcolor* color) {
   vsyncRingEntry* e = vcolorGetRepresentation(color, &vcolorMSWPenKind);
-  if (!vsyncRingIsCurrent(e) || !e->value) {
+  if (!vcolormsw::isCurrent(e) || !e->value) {
     vcolorMSWDeviceForm form = vcolorMSWGetDeviceForm(color);
     if (e->value) win::DeleteObject(reinterpret_cast<win::HGDIOBJ>(e->value));
     e->value = 0;
     e->value = reinterpret_cast<std::intptr_t>(
         _vcolorMSWCreatePen(form.pixel, win::PS_SOLID, win::PS_SOLID, 1, 0, nullptr, form.pattern, 1));
-    e->flags |= vsyncRingUP_TO_DATE;
+    vcolormsw::markCurrent(e);
   }
   return reinterpret_cast<win::HPEN>(e->value);
 }

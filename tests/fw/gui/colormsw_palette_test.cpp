@@ -8,22 +8,11 @@
 #include <string>
 
 #include "tests/fw/gui/raises.h"
+#include "tests/fw/gui/system_palette.h"
 
 namespace {
 
 // The twenty static colours of a 256-entry system palette.
-std::vector<win::PALETTEENTRY> systemPalette() {
-  const win::BYTE lower[10][3] = {{0, 0, 0},     {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
-                                  {128, 0, 128}, {0, 128, 128},   {192, 192, 192}, {192, 220, 192}, {166, 202, 240}};
-  const win::BYTE upper[10][3] = {{255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},   {0, 255, 0},
-                                  {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255}, {255, 255, 255}};
-  std::vector<win::PALETTEENTRY> p(256, win::PALETTEENTRY{0, 0, 0, 0});
-  for (int i = 0; i < 10; ++i) {
-    p[i] = {lower[i][0], lower[i][1], lower[i][2], 0};
-    p[246 + i] = {upper[i][0], upper[i][1], upper[i][2], 0};
-  }
-  return p;
-}
 
 TEST(PaletteMachinery, TheCubeOfA256EntryPaletteWith20StaticColours) {
   // 236 free entries, at most half the palette (128): 5^3 = 125 fits, 6^3 does not.
@@ -31,7 +20,7 @@ TEST(PaletteMachinery, TheCubeOfA256EntryPaletteWith20StaticColours) {
   EXPECT_EQ(vcolorMSWCubeSide(256, 20, 0, 1.0), 6);
   EXPECT_EQ(vcolorMSWCubeSide(16, 16, 0, 0.5), 0);  // no room at all
   EXPECT_EQ(vcolorMSWCubeSide(256, 20, 220, 0.5), 2);  // 16 free: 2^3
-  std::vector<win::PALETTEENTRY> p = systemPalette();
+  std::vector<win::PALETTEENTRY> p = systemPaletteStatics();
   vcolorMSWFillCube(p, 10, 5);
   // Red outermost, components k x 255 / 4: 0, 63, 127, 191, 255.
   auto cube = [&](int r, int g, int b) { return p[10 + r * 25 + g * 5 + b]; };
@@ -91,7 +80,7 @@ int bruteNearest(const std::vector<std::array<std::uint16_t, 3>>& colors, unsign
 
 TEST(PaletteMachinery, TheLookupTableAnswersTheNearestDeviceColour) {
   std::mt19937 random(7350);
-  std::vector<win::PALETTEENTRY> p = systemPalette();
+  std::vector<win::PALETTEENTRY> p = systemPaletteStatics();
   vcolorMSWFillCube(p, 10, 5);
   std::vector<std::array<std::uint16_t, 3>> palette;
   for (int i = 0; i < 256; ++i) {

@@ -8,9 +8,12 @@
 #include "fw/data/pref.h"
 #include "fw/gui/graphics/image.h"
 #include "fw/gui/window/mswbits.h"
+#include "fw/gui/graphics/colormsw_internal.h"
+#include "fw/gui/window/msw_internal.h"
 #include "fw/gui/window/mswgdi.h"
 #include "tests/fw/gui/msw_fixture.h"
 #include "tests/fw/gui/raises.h"
+#include "tests/fw/gui/system_palette.h"
 
 namespace {
 
@@ -307,6 +310,90 @@ TEST_F(ColorMSW, TrueColourImagesMapTheirListsAndBorrowPlainRows) {
   EXPECT_NE(b->data, vpixmapLockPixels(plain));
   vwindowMSWDestroyBits(b);
   vpixmapDestroy(plain);
+}
+
+// A display of another kind for the length of a test: its facts and the
+// colours its system palette answers.
+struct OtherDisplay {
+  vwindowMSWDisplay saved = _vwindowMSW().display;
+  static inline std::vector<win::PALETTEENTRY> system;
+  static inline int writes = 0;
+  OtherDisplay(int caps, int depth, int paletteSize, int reserved, int colors, std::vector<win::PALETTEENTRY> device) {
+    vwindowMSWDisplay& d = _vwindowMSW().display;
+    d.rasterCaps = caps;
+    d.depth = depth;
+    d.paletteSize = paletteSize;
+    d.reserved = reserved;
+    d.colors = colors;
+    system = std::move(device);
+    writes = 0;
+    vcolormsw::paletteCalls.getSystemPaletteEntries = [](win::HDC, win::UINT start, win::UINT count,
+                                                         win::PALETTEENTRY* out) -> win::UINT {
+      win::UINT n = 0;
+      for (; n < count && start + n < system.size(); ++n) out[n] = system[start + n];
+      return n;
+    };
+    vcolormsw::paletteCalls.getNearestColor = [](win::HDC, win::COLORREF c) { return c; };
+    vcolormsw::paletteCalls.setPaletteEntries = [](win::HPALETTE p, win::UINT start, win::UINT count,
+                                                   const win::PALETTEENTRY* e) {
+      writes++;
+      return win::SetPaletteEntries(p, start, count, e);
+    };
+    _vcolorMSWShutdown();
+    _vcolorMSWStartup();
+  }
+  ~OtherDisplay() {
+    _vwindowMSW().display = saved;
+    vcolormsw::paletteCalls = {win::GetSystemPaletteEntries, win::GetNearestColor, win::SetPaletteEntries};
+    _vcolorMSWShutdown();
+    _vcolorMSWStartup();
+  }
+};
+
+
+TEST_F(ColorMSW, APaletteDeviceGetsAPaletteCubeAndExactColours) {
+  OtherDisplay palette(win::RC_BITBLT | win::RC_PALETTE, 8, 256, 20, 20, systemPaletteStatics());
+  ASSERT_EQ(vcolorMSWGetMode(), vcolorMSW_PALETTE);
+  ASSERT_NE(_vwindowMSWGetGdiSetup()->palette, nullptr);
+  struct Case {
+    unsigned r, g, b;
+    win::COLORREF pixel;
+  } exact[] = {
+      {65535, 0, 0, 0x01000000u | 249},                   // a static colour
+      {63 * 257, 127 * 257, 191 * 257, 0x01000000u | 48},  // the cube's (1, 2, 3)
+  };
+  for (const Case& k : exact) {
+    Colour c(k.r, k.g, k.b);
+    EXPECT_EQ(vcolorMSWGetDeviceForm(c.c).pixel, k.pixel);
+    EXPECT_EQ(vcolorMSWColorToPixel(k.r, k.g, k.b), k.pixel);
+  }
+  {
+    // Between cube levels: an ordered-dither pattern.
+    Colour between(95 * 257, 95 * 257, 95 * 257, 64);
+    vcolorSetSpecRGBSingleDelta(&between.c->desc, 1000);
+    EXPECT_NE(vcolorMSWGetDeviceForm(between.c).pattern, nullptr);
+    // One that may not be dithered gets a palette entry of its own.
+    Colour own(95 * 257, 95 * 257, 95 * 257, 1);
+    vcolorSetSpecRGBSingleDelta(&own.c->desc, 1000);
+    EXPECT_EQ(vcolorMSWGetDeviceForm(own.c).pixel, 0x01000000u | 135);
+    EXPECT_EQ(OtherDisplay::writes, 1);
+    EXPECT_EQ(vcolorMSWIsPaletteStable(own.c), 0);
+    Colour red(65535, 0, 0);
+    EXPECT_EQ(vcolorMSWIsPaletteStable(red.c), 1);
+    _vcolorMSWRealizePalette(memory, 0);  // the pending change is realized
+  }
+}
+
+TEST_F(ColorMSW, AGreyDisplayMapsThroughItsGreys) {
+  std::vector<win::PALETTEENTRY> greys;
+  for (int i = 0; i < 16; ++i) greys.push_back({win::BYTE(i * 17), win::BYTE(i * 17), win::BYTE(i * 17), 0});
+  OtherDisplay grey(win::RC_BITBLT, 4, 0, 0, 16, greys);
+  ASSERT_EQ(vcolorMSWGetMode(), vcolorMSW_GREY);
+  EXPECT_EQ(vcolorMSWGetLevels().toPixel.size(), 96u);  // 6 x 16 levels
+  EXPECT_EQ(vcolorMSWColorToPixel(0, 0, 0), win::RGB(0, 0, 0));
+  EXPECT_EQ(vcolorMSWColorToPixel(65535, 65535, 65535), win::RGB(255, 255, 255));
+  win::COLORREF mid = vcolorMSWColorToPixel(0x8000, 0x8000, 0x8000);
+  EXPECT_TRUE(mid == win::RGB(119, 119, 119) || mid == win::RGB(136, 136, 136)) << std::hex << mid;
 }
 
 }  // namespace
