@@ -383,6 +383,24 @@ struct device_state {
   // Counts for the engine comparison (the cycle engine runs none).
   uint32_t batched_steps = 0;   // peripheral steps run in batches at catch-up
   uint32_t repeated_steps = 0;  // of which a repeating state gave (the codec's steady state)
+  uint32_t serial_repeated_steps = 0;  // serial port steps a repeat stood for
+
+  // A serial port whose steps nothing sees (serial_engine.cpp): whether
+  // its steps since its last update were unseen, and a repeat found among
+  // them (the state before a step, and the cycles, steps and register
+  // notes until that state came back). Not state: how fast the port's
+  // state is reached, not what it is.
+  static constexpr int SERIAL_REPEAT_WORDS = 88;
+  struct serial_repeat {
+    int row = -1;
+    bool unseen = false;
+    bool armed = false, found = false;
+    uint32_t steps = 0, cycles = 0, last_toggle = 0;
+    std::array<uint32_t, SERIAL_REPEAT_WORDS> start{}, end{};
+    std::vector<uint8_t> notes;
+  };
+  std::array<serial_repeat, 2> serial_repeats;
+  uint8_t serial_repeats_off = 0;  // the tests' reference: every toggle stepped
 };
 
 // ---------------------------------------------------------------------------

@@ -4,9 +4,12 @@
 // something can change (a toggle of the internal clock, a register or pin
 // change, a pin stream); every other cycle only moves the clock dividers,
 // which catch_up does in one go.
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "sim/engine/device.h"
 #include "sim/engine/g711.h"
@@ -14,6 +17,15 @@
 #include "sim/engine/periph_serial.h"
 
 namespace {
+
+// While a port's steps are taken at a catch-up and a repeat is looked for,
+// the registers each step marks written, in order (serial_repeat::notes).
+thread_local std::vector<uint8_t>* noted_registers = nullptr;
+
+void note_written(int periph, int reg) {
+  mark_register_written(periph, reg);
+  if (noted_registers != nullptr) noted_registers->push_back(static_cast<uint8_t>(reg));
+}
 
 // cra and crb bits. On "73521" FSD stands for both frame-sync directions
 // and bit 2 is FLG; on "73547" bits 4 and 2 are FSD1 and FSD0.
@@ -576,7 +588,7 @@ void word_received(step_ctx& c) {
       w[SW_LAST_INPUT] = w[SW_RX_SHIFT];
     }
     w[c.v->rx] = received_word(c, w[SW_RX_SHIFT]);
-    mark_register_written(c.periph, c.v->rx);
+    note_written(c.periph, c.v->rx);
   }
   w[SW_RX_WORD_FRAMED] = 0;
   w[SW_RX_WORD_COMPLETE] = 0;
@@ -771,7 +783,7 @@ void engine_step(int periph, const serial_variant& v, uint32_t phase) {
   // E1
   if (c.ssr != w[v.ssr]) {
     w[v.ssr] = c.ssr;
-    mark_register_written(periph, v.ssr);
+    note_written(periph, v.ssr);
   }
   set_pin_word(block, PIN_DRIVEN_LEVEL, c.level);
   set_pin_word(block, PIN_DRIVEN, c.driven);
@@ -816,38 +828,158 @@ bool steps_unseen(const uint32_t* w, const serial_variant& v) {
 
 }  // namespace
 
+namespace {
+
+// --- Repeats of an unseen port --------------------------------------------------
+//
+// A step depends on the port's words (but its bookkeeping) and the levels
+// of its pins alone, and an unseen port's steps are all toggles (phase 1),
+// so once its state before a step comes back, the steps from there repeat
+// with the same cycles between them, the same register notes and the same
+// state. A catch-up that finds the state it keeps (`start`) skips the whole
+// repeats that end before the current cycle: the dividers and words are as
+// they were, the notes are made again in order. Until a repeat is found the
+// state before one step is kept and the steps after it are recorded (their
+// cycles and notes); another step's state is kept after REPEAT_MAX_STEPS.
+// The first step of a catch-up is not kept: the clock word still shows the
+// update before it (SW_CLOCK), which the steps between updates never do.
+// Anything that changes the port between catch-ups (a step at an event, a
+// store, a snoop) ends the recording; a repeat once found stays true.
+
+using serial_repeat = device_state::serial_repeat;
+constexpr uint32_t REPEAT_MAX_STEPS = 4096;
+static_assert(SW_UPDATED + 3 == device_state::SERIAL_REPEAT_WORDS);
+using repeat_words = std::array<uint32_t, device_state::SERIAL_REPEAT_WORDS>;
+
+serial_repeat* repeat_of(int periph) {
+  for (serial_repeat& r : cur_state->serial_repeats)
+    if (r.row == periph) return &r;
+  for (serial_repeat& r : cur_state->serial_repeats)
+    if (r.row < 0) {
+      r.row = periph;
+      return &r;
+    }
+  return nullptr;
+}
+
+repeat_words repeat_state(int periph, const uint32_t* w) {
+  repeat_words out{};
+  std::copy(w, w + SW_UPDATED, out.begin());
+  const uint32_t mask = cur_type->periphs[periph].pin_mask;
+  const uint32_t* block = port_c_block();
+  out[SW_UPDATED] = block[PIN_LEVEL] & mask;
+  out[SW_UPDATED + 1] = block[PIN_DRIVEN_LEVEL] & mask;
+  out[SW_UPDATED + 2] = block[PIN_DRIVEN] & mask;
+  return out;
+}
+
+void keep_start(serial_repeat& r, const repeat_words& state, uint32_t toggle) {
+  r.armed = true;
+  r.start = state;
+  r.steps = 0;
+  r.cycles = 0;
+  r.last_toggle = toggle;
+  r.notes.clear();
+}
+
+// Before the step at `toggle`: looks for the repeat, and skips the whole
+// repeats that end before `now`. Returns the cycle of the step to take.
+uint32_t before_unseen_step(int periph, serial_repeat& r, const uint32_t* w, uint32_t toggle, uint32_t now,
+                            bool first) {
+  const repeat_words state = repeat_state(periph, w);
+  if (!r.found && !r.armed) {
+    if (!first) keep_start(r, state, toggle);
+    return toggle;
+  }
+  if (state != r.start) {
+    if (!r.found && !first && r.steps >= REPEAT_MAX_STEPS) keep_start(r, state, toggle);
+    return toggle;
+  }
+  if (!r.found) {
+    r.cycles += toggle - r.last_toggle;
+    if (r.steps == 0 || r.cycles == 0) return toggle;
+    r.found = true;
+    r.armed = false;
+  }
+  const uint32_t repeats = (now - toggle - 1) / r.cycles;
+  for (uint32_t k = 0; k < repeats; ++k)
+    for (uint8_t reg : r.notes) mark_register_written(periph, reg);
+  cur_state->serial_repeated_steps += repeats * r.steps;
+  return toggle + repeats * r.cycles;
+}
+
+// The step at `toggle`, recorded while a repeat is looked for.
+void unseen_step(int periph, const serial_variant& v, serial_repeat* r, uint32_t toggle) {
+  if (r == nullptr || r->found || !r->armed) {
+    engine_step(periph, v, 1);
+    return;
+  }
+  r->steps += 1;
+  r->cycles += toggle - r->last_toggle;
+  r->last_toggle = toggle;
+  noted_registers = &r->notes;
+  engine_step(periph, v, 1);
+  noted_registers = nullptr;
+}
+
+// The end of an update: whether the steps from here on are unseen, and the
+// state a recording goes on from.
+void end_update(int periph, serial_repeat* r, const uint32_t* w, const serial_variant& v) {
+  if (r == nullptr) return;
+  r->unseen = steps_unseen(w, v);
+  if (r->armed) r->end = repeat_state(periph, w);
+}
+
+}  // namespace
+
 // The toggles of an unseen port's internal clock in the elapsed cycles are
-// its steps, taken here in order; the dividers run in one go between them.
+// its steps, taken here in order (whole repeats at once); the dividers run
+// in one go between them. Unseen: as of the last update, or now.
 void serial_catch_up(int periph, int resync, const serial_variant& v) {
   uint32_t* w = periph_words(periph);
+  serial_repeat* r = repeat_of(periph);
   const uint32_t now = cur_inst->cycles;
   uint32_t from = w[SW_UPDATED];
   if (resync != 0) {
     w[SW_UPDATED] = now;
+    if (r != nullptr) r->armed = false;
     return;
   }
   // An observer inside its own step finds it one cycle past now; a count
   // set back is taken as the last update.
   if (now + 1 == from) return;
   w[SW_UPDATED] = now;
-  if (now <= from) return;
+  if (now <= from) {
+    if (r != nullptr) r->armed = false;
+    return;
+  }
   if (cur_inst->device_words[DW_STOP_LATCH]) return;
+  // Changed since the last update by something other than its steps.
+  if (r != nullptr && r->armed && repeat_state(periph, w) != r->end) r->armed = false;
   const uint32_t phase = cycle_phase();
-  if (steps_unseen(w, v)) {
+  if ((r != nullptr && r->unseen) || steps_unseen(w, v)) {
+    const uint32_t last_update = from;
     for (;;) {
       const uint32_t first = first_phase_one(from, now, phase);
-      if (first >= now) return;
+      if (first >= now) {
+        end_update(periph, r, w, v);
+        return;
+      }
       const uint32_t toggle = first + 2 * (ticks_to_toggle(w, v.cra) - 1);
       if (toggle >= now) break;
       run_dividers(w, v.cra, (toggle - first) / 2);
-      engine_step(periph, v, 1);
-      from = toggle + 1;
+      if (cur_state->serial_repeats_off != 0) r = nullptr;
+      const uint32_t at = r != nullptr ? before_unseen_step(periph, *r, w, toggle, now, from == last_update) : toggle;
+      unseen_step(periph, v, r, at);
+      from = at + 1;
     }
   }
   const uint32_t first = first_phase_one(from, now, phase);
-  if (first >= now) return;
-  run_dividers(w, v.cra, (now - first + 1) / 2);
-  w[SW_CLOCK] |= 2;
+  if (first < now) {
+    run_dividers(w, v.cra, (now - first + 1) / 2);
+    w[SW_CLOCK] |= 2;
+  }
+  end_update(periph, r, w, v);
 }
 
 void serial_clock(int periph, const serial_variant& v) {
@@ -857,15 +989,24 @@ void serial_clock(int periph, const serial_variant& v) {
   const std::vector<uint32_t>& dw = cur_inst->device_words;
   if (dw[DW_STOP_LATCH] || dw[DW_RESET_HELD] == 1) return;
   engine_step(periph, v, cycle_phase());
+  serial_repeat* r = repeat_of(periph);
+  if (r != nullptr) r->armed = false;
+  end_update(periph, r, w, v);
 }
 
 // Steps are due at a register or pin change, at every toggle of the
 // internal clock while the port uses it, and every cycle while outside
 // pins may change.
 uint32_t serial_next_event(int periph, const serial_variant& v) {
-  serial_catch_up(periph, 0, v);
   uint32_t* w = periph_words(periph);
   const std::vector<uint32_t>& dw = cur_inst->device_words;
+  // Still unseen: the steps wait for whatever looks at the port (the
+  // count must not wrap meanwhile).
+  const serial_repeat* r = repeat_of(periph);
+  if (r != nullptr && r->unseen && !w[SW_STEP_DUE] && !dw[DW_STOP_LATCH] &&
+      cur_inst->cycles - w[SW_UPDATED] < (1u << 30) && steps_unseen(w, v))
+    return NO_EVENT;
+  serial_catch_up(periph, 0, v);
   if (dw[DW_STOP_LATCH]) return NO_EVENT;
   if (w[SW_STEP_DUE]) return 0;
   if (!port_enabled(w, v)) return NO_EVENT;

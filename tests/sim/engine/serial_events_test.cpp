@@ -15,6 +15,7 @@
 #include "sim/engine/periph.h"
 #include "sim/engine/periph_serial.h"
 #include "sim/engine/runloop.h"
+#include "sim/engine/state_digest.h"
 #include "support/serial_port_state.h"
 
 namespace {
@@ -112,6 +113,61 @@ TEST_F(SerialEvents, EventSteppingMatchesSteppingEveryCycle) {
     }
     free_all_devices();
   }
+}
+
+// Left alone, a port whose steps nothing sees settles into a repeat of
+// whole frames, which a catch-up takes at once. Against stepping every
+// cycle: the port's words and pins; against catch-ups that step every
+// toggle: the whole device state, at looks far apart.
+TEST_F(SerialEvents, RepeatsOfAnUnseenPortMatchSteppingEveryToggle) {
+  const setup setups[] = {
+      {"73521", "ssi0", "normal, 16-bit, PM 1", 0x6001, 0xF030, 0xFFFF},
+      {"73521", "ssi1", "network, 8-bit, four slots, tml 5, PSR", 0x8300, 0xFB30, 0x0005},
+      {"73521", "ssi0", "companded, LSB first, word-long frame sync", 0x2002, 0x31B8, 0xFFFF},
+      {"73547", "ssi0", "synchronous, output flags on the frame-sync pins", 0x4001, 0x3436, 0xFFFF},
+      {"73583", "rssi0", "normal, 16-bit", 0x6001, 0xF430, 0},
+      {"73583", "rssi0", "network, 12-bit, gated clock, early last frame sync", 0x4300, 0x3C3C, 0},
+      {"73583", "rssi1", "gated clock, normal", 0x6107, 0x3438, 0},
+  };
+  constexpr int STEPPED = 2;
+  constexpr int CYCLES = 60000, LOOK = 7919;
+  uint32_t repeated = 0;
+  for (const setup& s : setups) {
+    SCOPED_TRACE(std::string(s.type) + " " + s.port + ": " + s.what);
+    port = 0;
+    for (int d : {EVERY_CYCLE, EVENTS, STEPPED}) {
+      make(s.type, d);
+      cur_state->serial_repeats_off = d == STEPPED ? 1 : 0;
+      for (int p = 0; p < cur_type->periph_count; ++p)
+        if (std::strcmp(cur_type->periphs[p].name, s.port) == 0) port = p;
+      // cra at the port's base, crb after it, tx at 0x21 from it.
+      const uint32_t base = cur_type->periphs[port].base;
+      write(d, base, s.cra);
+      write(d, base + 1, s.crb);
+      if (s.tml != 0) write(d, base + 4, s.tml);
+      write(d, PCC, 0x3FF);
+      write(d, base + 0x21, 0x5A5A);
+      // A free run: no stop (and its catch-up) at each instruction end.
+      cur_state->run_mode = RUN_GO;
+      cur_state->run_count = 1;
+      reset_run_flags();
+      cur_state->running = 1;
+    }
+    ASSERT_NE(port, 0);
+    for (int cycle = 0; cycle < CYCLES; ++cycle) {
+      clock_device_cycles(EVERY_CYCLE, 1);
+      run_device_cycle(EVENTS);
+      run_device_cycle(STEPPED);
+      if (cycle % LOOK != LOOK - 1 && cycle != CYCLES - 1) continue;
+      ASSERT_EQ(state(EVENTS), state(EVERY_CYCLE)) << "cycle " << cycle;
+      state(STEPPED);
+      ASSERT_EQ(device_state_difference(EVENTS, STEPPED), "") << "cycle " << cycle;
+    }
+    repeated += device_states[EVENTS]->serial_repeated_steps;
+    EXPECT_EQ(device_states[STEPPED]->serial_repeated_steps, 0u);
+    free_all_devices();
+  }
+  EXPECT_GT(repeated, 0u);
 }
 
 }  // namespace
