@@ -477,6 +477,16 @@ TEST_F(WindowClass, CommandLookupGoesSpaceClassParentApplication) {
   vdictDestroy(result);
   EXPECT_EQ(vobjectAttributedOf(w)->parent(w), parent);
   EXPECT_EQ(vobjectAttributedOf(parent)->parent(parent), vapplicationGetCurrent());
+  // The application is the operand of its own space's commands.
+  vapplication* app = vapplicationGetCurrent();
+  vdict* commands = vdictCreate(vdictHashName);
+  vdictStore(commands, tag, functionCommand(countIssue, nullptr));
+  vcommandSpaceAddDict(app->space, vname_Command, commands);
+  result = vdictCreate(vdictHashName);
+  vobjectAttributedOf(app)->gatherCommands(app, tag, result);
+  EXPECT_EQ(vdictGet(result, vname_Operand), app);
+  EXPECT_STREQ(static_cast<const char*>(vdictGet(result, vname_Title)), "application");
+  vdictDestroy(result);
   vwindowDestroy(w);
   vwindowDestroy(parent);
 }
@@ -786,6 +796,94 @@ TEST_F(WindowEvents, ASchemeReloadSendsOneNoticePerChangedEntry) {
   EXPECT_EQ(notices, (std::vector<std::string>{"inherited ShadowBottom in top", "inherited ShadowBottom in child"}));
   vwindowDestroy(child);
   vwindowDestroy(top);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WindowEventFields, PackedFieldsReadBackWithTheirSigns) {
+  vsysStartup();
+  auto* w = reinterpret_cast<vwindow*>(std::uintptr_t{0x7FFF12345678});
+  vevent* press = veventCreateButtonDown(w, -5, 70000, 0xFFFF, 3, 2, 1);
+  EXPECT_EQ(press->type, veventBUTTON_DOWN);
+  EXPECT_EQ(veventGetWindow(press), w);
+  EXPECT_EQ(veventGetX(press), -5);
+  EXPECT_EQ(veventGetY(press), 70000);
+  EXPECT_EQ(veventGetModifiers(press), 0xFFFFu);
+  EXPECT_EQ(veventGetHeldCount(press), 3);
+  EXPECT_EQ(veventGetClickCount(press), 2);
+  EXPECT_EQ(veventGetButton(press), 1);
+  veventSetModifiers(press, 8);
+  EXPECT_EQ(veventGetButton(press), 1) << "the other small fields stay";
+  veventDestroy(press);
+
+  vevent* key = veventCreateKeyDown(w, -3, 40000, 0x1B, 6, 0xFC1B, 0xE9);
+  EXPECT_EQ(veventGetX(key), -3);
+  EXPECT_EQ(veventGetY(key), static_cast<std::int16_t>(40000)) << "key positions are 16-bit";
+  EXPECT_EQ(veventGetVirtualKey(key), 0x1Bu);
+  EXPECT_EQ(veventGetKey(key), 0xFC1Bu);
+  EXPECT_EQ(veventGetKeyValue(key), 0xFC1B0006u);
+  EXPECT_EQ(veventGetCharacter(key), 0xE9);
+  veventDestroy(key);
+
+  const vrect r{-1, -32768, 32767, 0};
+  vevent* area = veventCreateArea(w, &r, 6);
+  vrect back;
+  veventGetRect(area, &back);
+  EXPECT_TRUE(vrectEqual(&back, &r));
+  EXPECT_EQ(veventGetAreaFlags(area), 6);
+  veventDestroy(area);
+
+  vevent* update = veventCreateUpdate(w);
+  EXPECT_EQ(update->type, 13);
+  EXPECT_EQ(update->priority, 63);
+  veventDestroy(update);
+  vevent* state = veventCreateWindowState(w, veventSTATE_DEICONIFIED);
+  EXPECT_EQ(veventGetStateCode(state), 5);
+  veventDestroy(state);
+  vevent* leave = veventCreateLeave(w, 1, 2, 4, 0, 1);
+  EXPECT_EQ(leave->type, 11);
+  EXPECT_EQ(veventGetClickCount(leave), 1);
+  veventDestroy(leave);
+}
+
+using WindowStates = WindowClass;
+
+TEST_F(WindowStates, BusyFocusAndDocumentParents) {
+  vwindow* parent = made("parent");
+  vwindow* child = made("child");
+  vwindowSetParent(child, parent);
+  rec(parent)->setBusy(parent);
+  EXPECT_TRUE(child->flags & vwindowBUSY);
+  rec(parent)->clearBusy(parent);
+  EXPECT_FALSE(child->flags & vwindowBUSY);
+
+  vwindowOpen(parent);
+  win::SetFocus(parent->native->hwnd);
+  rec(parent)->setAcceptsFocus(parent, 0);
+  EXPECT_NE(win::GetFocus(), parent->native->hwnd);
+  EXPECT_FALSE(parent->flags & vwindowACCEPTS_FOCUS);
+
+  vwindow* doc = made("doc");
+  vwindowOpen(doc);
+  win::HWND before = doc->native->hwnd;
+  vwindowSetStateFlag(doc, parent);
+  EXPECT_EQ(doc->parent, parent);
+  EXPECT_TRUE(doc->decoration & vwindowDECO_DOCUMENT);
+  ASSERT_TRUE(vwindowIsOpen(doc));
+  EXPECT_NE(doc->native->hwnd, before) << "reopened";
+  vwindowSetStateFlag(doc, nullptr);
+  EXPECT_EQ(doc->parent, nullptr);
+  EXPECT_FALSE(doc->decoration & vwindowDECO_DOCUMENT);
+  // An update reaches HandleUpdate, which draws.
+  journal.clear();
+  vwindowInvalAll(doc, 0);
+  EXPECT_EQ(veventDispatch(veventCreateUpdate(doc)), 1);
+  EXPECT_EQ(journal, (std::vector<std::string>{"draw"}));
+  vwindowDestroy(doc);
+  vwindowDestroy(child);
+  vwindowDestroy(parent);
 }
 
 }  // namespace
