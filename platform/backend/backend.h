@@ -7,12 +7,12 @@
 // named by that window's handle. Rectangles are outer rectangles in screen
 // pixels. Back-ends report events through platform/backend/input.h.
 //
-// Two back-ends: headless (this folder, the default: surfaces are records,
-// the cursor is remembered, beeps are counted, the clipboard stays in the
-// process, no descriptor) and X11 (one X window per surface). The
-// environment variable WEXLIN_BACKEND chooses ("headless").
+// Two back-ends: headless (headless.cpp: surfaces are records, the cursor
+// is remembered, beeps are counted, the clipboard stays in the process, no
+// descriptor) and X11 (x11.cpp: one X window per surface).
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -76,7 +76,10 @@ class Backend {
   virtual void Shutdown() = 0;
 };
 
-// The back-end in use, made on first use from WEXLIN_BACKEND.
+// The back-end in use, made on first use: WEXLIN_BACKEND "x11" or
+// "headless"; unset, X11 when DISPLAY names a display that opens.
 Backend& Current();
+// The X11 back-end on $DISPLAY, or null with the reason.
+std::unique_ptr<Backend> OpenX11(std::string& error);
 
 }  // namespace win::backend

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "platform/backend/backend.h"
 #include "platform/win/test.h"
@@ -89,8 +90,24 @@ test::HeadlessState& test::Headless() {
 backend::Backend& backend::Current() {
   static std::unique_ptr<Backend> current = [] {
     const char* name = std::getenv("WEXLIN_BACKEND");
+    const char* display = std::getenv("DISPLAY");
+    std::string error;
+    if (name && std::strcmp(name, "x11") == 0) {
+      if (auto x = OpenX11(error)) return x;
+      std::fprintf(stderr, "WEXLIN_BACKEND=x11: %s\n", error.c_str());
+      std::exit(1);
+    }
     if (name && *name && std::strcmp(name, "headless") != 0)
       std::fprintf(stderr, "WEXLIN_BACKEND=%s is not available; using the headless back-end\n", name);
+    if ((!name || !*name) && display && *display) {
+      if (auto x = OpenX11(error)) return x;
+      // A display that opens but cannot show our pixels is an error; one
+      // that does not open leaves the headless back-end.
+      if (error.rfind("cannot open", 0) != 0) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        std::exit(1);
+      }
+    }
     return std::unique_ptr<Backend>(std::make_unique<Headless>(test::Headless()));
   }();
   return *current;

@@ -19,6 +19,8 @@ void InputKey(UINT virtualKey, UINT scanCode, bool extended, bool down, int char
   internal::queueHardware(internal::keyInput(virtualKey, scanCode, extended, down, character));
 }
 
+void InputLockState(bool capsLock, bool numLock) { internal::setLockState(capsLock, numLock); }
+
 void InputActivated(HWND surface) {
   if (findWindow(surface)) internal::activate(surface, false);
 }

@@ -13,6 +13,8 @@ void InputButton(POINT screen, Button button, bool down);
 // `character` is the Windows-1252 character the key makes, or -1 when the
 // back-end does not know it.
 void InputKey(UINT virtualKey, UINT scanCode, bool extended, bool down, int character);
+// The display's Caps Lock and NumLock toggles, which it keeps itself.
+void InputLockState(bool capsLock, bool numLock);
 void InputActivated(HWND surface);
 void InputCloseRequested(HWND surface);
 void InputConfigured(HWND surface, const RECT& outer);

@@ -194,6 +194,12 @@ void markDirty(HWND root, const RECT& area) {
                           std::max(d.bottom, area.bottom)};
 }
 
+bool presentAgain(HWND root, const RECT& area) {
+  if (buffers().find(root) == buffers().end()) return false;
+  markDirty(root, area);
+  return true;
+}
+
 void presentDirty() {
   for (auto& [hwnd, b] : buffers()) {
     if (emptyRect(b.dirty)) continue;

@@ -126,6 +126,9 @@ Surface* windowBuffer(HWND root);
 void forgetWindowGraphics(HWND hwnd);
 // The dirty part of each buffer goes to the back-end.
 void presentDirty();
+// A back-end's window lost part of its picture: the buffer's pixels go out
+// again; false when there is no buffer to show.
+bool presentAgain(HWND root, const RECT& surfaceArea);
 void markDirty(HWND root, const RECT& surfaceArea);
 std::uint64_t windowGeneration();
 // The screen as the windows compose it over the desktop colour.

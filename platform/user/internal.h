@@ -156,6 +156,8 @@ bool iconPixels(HICON icon, IconPixels& out);
 using KeyStates = std::array<BYTE, 256>;
 KeyStates& reportedKeys();
 void resetKeys();
+// The toggles as a display keeps them, in both states.
+void setLockState(bool capsLock, bool numLock);
 void applyKey(KeyStates& keys, UINT vk, UINT scan, bool extended, bool down);
 // A record leaves the queue: its key or button change takes effect.
 void inputTaken(const HardwareInput& in);

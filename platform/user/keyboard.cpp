@@ -179,6 +179,13 @@ KeyStates& reportedKeys() { return kb().reported; }
 
 void resetKeys() { kb() = KeyboardState{}; }
 
+void setLockState(bool capsLock, bool numLock) {
+  for (KeyStates* keys : {&kb().reported, &kb().taken}) {
+    (*keys)[VK_CAPITAL] = static_cast<BYTE>(((*keys)[VK_CAPITAL] & 0x80) | (capsLock ? 1 : 0));
+    (*keys)[VK_NUMLOCK] = static_cast<BYTE>(((*keys)[VK_NUMLOCK] & 0x80) | (numLock ? 1 : 0));
+  }
+}
+
 void applyKey(KeyStates& keys, UINT vk, UINT scan, bool extended, bool isDown) {
   press(keys, vk, isDown);
   // Shift, Control and Alt are one key state covering both sides.

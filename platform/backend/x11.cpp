@@ -1,0 +1,644 @@
+// The X11 back-end: one X window per surface, the window buffers shown by
+// dirty rectangles, and X events reported through input.h. The only file
+// that includes X headers; they come last, after our own, because they
+// define macros (None, Bool, Status) that our headers must not meet.
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/backend/backend.h"
+#include "platform/backend/input.h"
+#include "platform/backend/x11_tables.h"
+#include "platform/gdi/internal.h"
+#include "platform/user/internal.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/cursorfont.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+namespace win::backend {
+namespace {
+
+using XWindow = ::Window;
+
+int xErrors = 0;
+
+// A failed request (a window destroyed meanwhile, a grab refused) is
+// recorded, never fatal.
+int onXError(Display*, XErrorEvent*) {
+  ++xErrors;
+  return 0;
+}
+
+int onXIoError(Display*) {
+  std::fprintf(stderr, "%s: lost the connection to the X display\n", program_invocation_short_name);
+  std::exit(1);
+}
+
+struct Surface {
+  XWindow window = 0;
+  SurfaceState state = SurfaceState::hidden;  // as shown here (or told by the window manager)
+  bool mapped = false, wantFocus = false, overrideRedirect = false;
+  RECT outer{};
+  HWND owner = nullptr;
+};
+
+class X11 final : public Backend {
+ public:
+  X11(Display* d, const XVisualInfo& v) : d_(d), visual_(v) {
+    screen_ = DefaultScreen(d_);
+    root_ = RootWindow(d_, screen_);
+    colormap_ = XCreateColormap(d_, root_, visual_.visual, AllocNone);
+    gc_ = XCreateGC(d_, root_, 0, nullptr);
+    for (auto& [name, atom] : atomNames()) *atom = XInternAtom(d_, name, False);
+    Bool detectable = False;
+    XkbSetDetectableAutoRepeat(d_, True, &detectable);
+    shm_ = useShm();
+  }
+  ~X11() override { Shutdown(); }
+
+  SIZE ScreenSize() override {
+    if (!d_) return {1024, 768};
+    return {DisplayWidth(d_, screen_), DisplayHeight(d_, screen_)};
+  }
+
+  void CreateSurface(HWND surface, const SurfaceDesc& desc) override {
+    x11::WindowKind kind = x11::kindOfWindow(desc.style, desc.exStyle);
+    XSetWindowAttributes a{};
+    a.background_pixel = 0xC0C0C0;
+    a.border_pixel = 0;
+    a.colormap = colormap_;
+    a.override_redirect = kind.overrideRedirect ? True : False;
+    a.bit_gravity = NorthWestGravity;
+    a.event_mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                   PointerMotionMask | StructureNotifyMask | FocusChangeMask | PropertyChangeMask;
+    int w = std::max(1, static_cast<int>(desc.outer.right - desc.outer.left));
+    int h = std::max(1, static_cast<int>(desc.outer.bottom - desc.outer.top));
+    XWindow xw = XCreateWindow(d_, root_, desc.outer.left, desc.outer.top, static_cast<unsigned>(w),
+                               static_cast<unsigned>(h), 0, visual_.depth, InputOutput, visual_.visual,
+                               CWBackPixel | CWBorderPixel | CWColormap | CWOverrideRedirect | CWBitGravity |
+                                   CWEventMask,
+                               &a);
+    Surface& s = surfaces_[surface];
+    s = {xw, SurfaceState::hidden, false, false, kind.overrideRedirect, desc.outer, nullptr};
+    byWindow_[xw] = surface;
+    XSetWMProtocols(d_, xw, &wmDeleteWindow_, 1);
+    XClassHint hint{program_invocation_short_name, program_invocation_short_name};
+    XSetClassHint(d_, xw, &hint);
+    Atom type = kind.type == x11::WindowType::utility  ? typeUtility_
+                : kind.type == x11::WindowType::dialog ? typeDialog_
+                                                       : typeNormal_;
+    XChangeProperty(d_, xw, windowType_, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
+    setHints(surface, s);
+    SetSurfaceTitle(surface, desc.title);
+    SetSurfaceOwner(surface, desc.owner);
+    if (cursor_) XDefineCursor(d_, xw, cursor_);
+  }
+
+  void DestroySurface(HWND surface) override {
+    auto it = surfaces_.find(surface);
+    if (it == surfaces_.end()) return;
+    // A pop-up that held the keyboard gives it back to its owner.
+    XWindow focusNow = 0;
+    int revert = 0;
+    XGetInputFocus(d_, &focusNow, &revert);
+    HWND owner = it->second.owner;
+    bool hadFocus = focusNow == it->second.window;
+    byWindow_.erase(it->second.window);
+    XDestroyWindow(d_, it->second.window);
+    surfaces_.erase(it);
+    if (hadFocus)
+      if (Surface* o = find(owner); o && o->mapped) XSetInputFocus(d_, o->window, RevertToParent, CurrentTime);
+  }
+
+  void ShowSurface(HWND surface, SurfaceState state, bool activate) override {
+    Surface* s = find(surface);
+    if (!s) return;
+    if (activate) s->wantFocus = true;
+    if (state == s->state) {
+      focusIfWanted(*s);
+      return;
+    }
+    SurfaceState was = s->state;
+    s->state = state;
+    switch (state) {
+      case SurfaceState::hidden:
+        XWithdrawWindow(d_, s->window, screen_);
+        s->mapped = false;
+        break;
+      case SurfaceState::minimized:
+        if (was == SurfaceState::hidden) {
+          XWMHints hints{};
+          hints.flags = StateHint;
+          hints.initial_state = IconicState;
+          XSetWMHints(d_, s->window, &hints);
+          XMapWindow(d_, s->window);
+        } else {
+          XIconifyWindow(d_, s->window, screen_);
+        }
+        break;
+      case SurfaceState::normal:
+      case SurfaceState::maximized: {
+        bool maximize = state == SurfaceState::maximized;
+        if (was == SurfaceState::hidden) {
+          // Asked before mapping: the window manager reads it then.
+          XWMHints hints{};
+          hints.flags = StateHint;
+          hints.initial_state = NormalState;
+          XSetWMHints(d_, s->window, &hints);
+          Atom states[2] = {maxVert_, maxHorz_};
+          XChangeProperty(d_, s->window, wmState_, XA_ATOM, 32, PropModeReplace,
+                          reinterpret_cast<unsigned char*>(states), maximize ? 2 : 0);
+        } else {
+          sendState(*s, maximize);
+        }
+        XMapRaised(d_, s->window);
+        break;
+      }
+    }
+  }
+
+  void MoveSurface(HWND surface, const RECT& outer) override {
+    Surface* s = find(surface);
+    if (!s) return;
+    s->outer = outer;
+    setHints(surface, *s);
+    XMoveResizeWindow(d_, s->window, outer.left, outer.top, static_cast<unsigned>(std::max<LONG>(1, outer.right - outer.left)),
+                      static_cast<unsigned>(std::max<LONG>(1, outer.bottom - outer.top)));
+  }
+
+  void RestackSurface(HWND surface, HWND above) override {
+    Surface* s = find(surface);
+    if (!s) return;
+    Surface* a = find(above);
+    if (!a) {
+      XRaiseWindow(d_, s->window);
+      return;
+    }
+    XWindowChanges c{};
+    c.sibling = a->window;
+    c.stack_mode = Below;
+    // Managed windows are restacked by the window manager, which may
+    // refuse a sibling that is not its own: the error is only recorded.
+    XReconfigureWMWindow(d_, s->window, screen_, CWSibling | CWStackMode, &c);
+  }
+
+  void SetSurfaceTitle(HWND surface, const std::string& title) override {
+    Surface* s = find(surface);
+    if (!s) return;
+    std::string utf8 = x11::utf8From1252(title), latin1 = x11::latin1From1252(title);
+    XChangeProperty(d_, s->window, netWmName_, utf8String_, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
+    XChangeProperty(d_, s->window, XA_WM_NAME, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(latin1.data()), static_cast<int>(latin1.size()));
+  }
+
+  void SetSurfaceOwner(HWND surface, HWND owner) override {
+    Surface* s = find(surface);
+    if (!s) return;
+    s->owner = owner;
+    if (Surface* o = find(owner))
+      XSetTransientForHint(d_, s->window, o->window);
+    else
+      XDeleteProperty(d_, s->window, XA_WM_TRANSIENT_FOR);
+  }
+
+  void Present(HWND surface, const RECT& dirty, const Pixels& pixels) override {
+    Surface* s = find(surface);
+    if (!s || !pixels.data || dirty.right <= dirty.left || dirty.bottom <= dirty.top) return;
+    int w = dirty.right - dirty.left, h = dirty.bottom - dirty.top;
+    if (shm_ && presentShm(*s, dirty, pixels)) return;
+    XImage* image = XCreateImage(d_, visual_.visual, static_cast<unsigned>(visual_.depth), ZPixmap, 0,
+                                 const_cast<char*>(reinterpret_cast<const char*>(pixels.data)),
+                                 static_cast<unsigned>(pixels.width), static_cast<unsigned>(pixels.height), 32,
+                                 pixels.stride * 4);
+    if (!image) return;
+    XPutImage(d_, s->window, gc_, image, dirty.left, dirty.top, dirty.left, dirty.top, static_cast<unsigned>(w),
+              static_cast<unsigned>(h));
+    image->data = nullptr;  // the buffer is the window layer's
+    XDestroyImage(image);
+  }
+
+  void SetCursor(HCURSOR cursor) override {
+    Cursor c = cursorFor(cursor);
+    cursor_ = c;
+    for (auto& [h, s] : surfaces_) XDefineCursor(d_, s.window, c);
+  }
+
+  void WarpPointer(POINT screen) override { XWarpPointer(d_, 0, root_, 0, 0, 0, 0, screen.x, screen.y); }
+
+  void GrabPointer(HWND surface) override {
+    Surface* s = find(surface);
+    if (!s) {
+      XUngrabPointer(d_, CurrentTime);
+      return;
+    }
+    XGrabPointer(d_, s->window, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
+                 GrabModeAsync, 0, 0, CurrentTime);
+  }
+
+  void FocusSurface(HWND surface) override {
+    if (Surface* s = find(surface)) {
+      s->wantFocus = true;
+      focusIfWanted(*s);
+    }
+  }
+
+  void Beep() override { XBell(d_, 0); }
+
+  // The X selections come with the clipboard's own work; until then the
+  // clipboard stays inside the program.
+  void OwnClipboard(bool) override {}
+  std::optional<std::string> ForeignClipboardText() override { return std::nullopt; }
+
+  int Descriptor() override { return d_ ? ConnectionNumber(d_) : -1; }
+
+  void Pump() override {
+    if (!d_) return;
+    while (XPending(d_)) {
+      XEvent e;
+      XNextEvent(d_, &e);
+      handle(e);
+    }
+    internal::presentDirty();
+  }
+
+  void Flush() override {
+    if (d_) XFlush(d_);
+  }
+
+  void Shutdown() override {
+    if (!d_) return;
+    for (auto& [h, s] : surfaces_) XDestroyWindow(d_, s.window);
+    surfaces_.clear();
+    byWindow_.clear();
+    if (shmImage_) dropShm();
+    XFreeGC(d_, gc_);
+    XCloseDisplay(d_);
+    d_ = nullptr;
+  }
+
+ private:
+  std::vector<std::pair<const char*, Atom*>> atomNames() {
+    return {{"WM_DELETE_WINDOW", &wmDeleteWindow_},
+            {"WM_PROTOCOLS", &wmProtocols_},
+            {"WM_STATE", &icccmState_},
+            {"_NET_WM_NAME", &netWmName_},
+            {"UTF8_STRING", &utf8String_},
+            {"_NET_WM_WINDOW_TYPE", &windowType_},
+            {"_NET_WM_WINDOW_TYPE_NORMAL", &typeNormal_},
+            {"_NET_WM_WINDOW_TYPE_UTILITY", &typeUtility_},
+            {"_NET_WM_WINDOW_TYPE_DIALOG", &typeDialog_},
+            {"_NET_WM_STATE", &wmState_},
+            {"_NET_WM_STATE_MAXIMIZED_VERT", &maxVert_},
+            {"_NET_WM_STATE_MAXIMIZED_HORZ", &maxHorz_}};
+  }
+
+  Surface* find(HWND surface) {
+    auto it = surfaces_.find(surface);
+    return it == surfaces_.end() ? nullptr : &it->second;
+  }
+  HWND surfaceOf(XWindow w) {
+    auto it = byWindow_.find(w);
+    return it == byWindow_.end() ? nullptr : it->second;
+  }
+
+  void focusIfWanted(Surface& s) {
+    if (!s.wantFocus || !s.mapped) return;
+    s.wantFocus = false;
+    XSetInputFocus(d_, s.window, RevertToParent, CurrentTime);
+  }
+
+  // Position as asked (USPosition) and the tracking sizes of the window.
+  void setHints(HWND surface, Surface& s) {
+    XSizeHints* hints = XAllocSizeHints();
+    hints->flags = USPosition | USSize | PMinSize | PMaxSize;
+    hints->x = s.outer.left;
+    hints->y = s.outer.top;
+    hints->width = static_cast<int>(s.outer.right - s.outer.left);
+    hints->height = static_cast<int>(s.outer.bottom - s.outer.top);
+    MINMAXINFO mmi{};
+    if (internal::findWindow(surface) && internal::askMinMax(surface, mmi)) {
+      hints->min_width = std::max(1, static_cast<int>(mmi.ptMinTrackSize.x));
+      hints->min_height = std::max(1, static_cast<int>(mmi.ptMinTrackSize.y));
+      hints->max_width = std::min(8191, static_cast<int>(mmi.ptMaxTrackSize.x));
+      hints->max_height = std::min(8191, static_cast<int>(mmi.ptMaxTrackSize.y));
+    } else {
+      hints->flags &= ~(PMinSize | PMaxSize);
+    }
+    XSetWMNormalHints(d_, s.window, hints);
+    XFree(hints);
+  }
+
+  // Maximizing or restoring a mapped window goes through the window
+  // manager.
+  void sendState(Surface& s, bool maximize) {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = s.window;
+    e.xclient.message_type = wmState_;
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = maximize ? 1 : 0;  // add or remove
+    e.xclient.data.l[1] = static_cast<long>(maxVert_);
+    e.xclient.data.l[2] = static_cast<long>(maxHorz_);
+    e.xclient.data.l[3] = 1;
+    XSendEvent(d_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+  }
+
+  bool useShm() {
+    const char* display = DisplayString(d_);
+    bool local = display && display[0] == ':';
+    int major = 0, minor = 0;
+    Bool pixmaps = False;
+    return local && XShmQueryVersion(d_, &major, &minor, &pixmaps);
+  }
+
+  // One shared image as large as the largest buffer presented so far.
+  bool presentShm(Surface& s, const RECT& dirty, const Pixels& pixels) {
+    if (!shmImage_ || shmImage_->width < pixels.width || shmImage_->height < pixels.height) {
+      if (shmImage_) dropShm();
+      shmImage_ = XShmCreateImage(d_, visual_.visual, static_cast<unsigned>(visual_.depth), ZPixmap, nullptr,
+                                  &shmInfo_, static_cast<unsigned>(std::max(pixels.width, 256)),
+                                  static_cast<unsigned>(std::max(pixels.height, 256)));
+      if (!shmImage_) return shm_ = false;
+      shmInfo_.shmid = shmget(IPC_PRIVATE, static_cast<std::size_t>(shmImage_->bytes_per_line * shmImage_->height),
+                              IPC_CREAT | 0600);
+      void* at = shmInfo_.shmid < 0 ? reinterpret_cast<void*>(-1) : shmat(shmInfo_.shmid, nullptr, 0);
+      if (at == reinterpret_cast<void*>(-1)) {
+        if (shmInfo_.shmid >= 0) shmctl(shmInfo_.shmid, IPC_RMID, nullptr);
+        XDestroyImage(shmImage_);
+        shmImage_ = nullptr;
+        return shm_ = false;
+      }
+      shmInfo_.shmaddr = shmImage_->data = static_cast<char*>(at);
+      shmInfo_.readOnly = False;
+      int before = xErrors;
+      XShmAttach(d_, &shmInfo_);
+      XSync(d_, False);
+      shmctl(shmInfo_.shmid, IPC_RMID, nullptr);  // goes when both sides detach
+      if (xErrors != before) {  // a server that cannot reach our memory
+        dropShm();
+        return shm_ = false;
+      }
+    }
+    int w = dirty.right - dirty.left, h = dirty.bottom - dirty.top;
+    for (int y = 0; y < h; ++y)
+      std::memcpy(shmImage_->data + static_cast<std::ptrdiff_t>(y) * shmImage_->bytes_per_line,
+                  pixels.data + static_cast<std::ptrdiff_t>(dirty.top + y) * pixels.stride + dirty.left,
+                  static_cast<std::size_t>(w) * 4);
+    XShmPutImage(d_, s.window, gc_, shmImage_, 0, 0, dirty.left, dirty.top, static_cast<unsigned>(w),
+                 static_cast<unsigned>(h), False);
+    // The shared image is written again at the next presentation.
+    XSync(d_, False);
+    return true;
+  }
+
+  void dropShm() {
+    XShmDetach(d_, &shmInfo_);
+    shmdt(shmInfo_.shmaddr);
+    shmImage_->data = nullptr;
+    XDestroyImage(shmImage_);
+    shmImage_ = nullptr;
+  }
+
+  // The built-in shapes are the font cursors; made ones are pixmap
+  // cursors in their darkest and lightest opaque colours.
+  Cursor cursorFor(HCURSOR cursor) {
+    if (auto it = cursors_.find(cursor); it != cursors_.end()) return it->second;
+    Cursor c = 0;
+    if (cursor == LoadCursorA(nullptr, IDC_ARROW)) {
+      c = XCreateFontCursor(d_, XC_left_ptr);
+    } else if (cursor == LoadCursorA(nullptr, IDC_WAIT)) {
+      c = XCreateFontCursor(d_, XC_watch);
+    } else {
+      internal::IconPixels p;
+      if (!cursor || !internal::iconPixels(cursor, p)) p = {1, 1, {0, 0}, {1}, {0}};  // nothing shown
+      c = pixmapCursor(p);
+    }
+    cursors_[cursor] = c;
+    return c;
+  }
+
+  Cursor pixmapCursor(const internal::IconPixels& p) {
+    auto lum = [](std::uint32_t c) { return ((c >> 16) & 0xFF) * 3 + ((c >> 8) & 0xFF) * 6 + (c & 0xFF); };
+    std::uint32_t dark = 0xFFFFFF, light = 0;
+    for (std::size_t i = 0; i < p.mask.size(); ++i)
+      if (!p.mask[i]) {
+        if (lum(p.color[i]) <= lum(dark)) dark = p.color[i];
+        if (lum(p.color[i]) >= lum(light)) light = p.color[i];
+      }
+    int stride = (p.width + 7) / 8;
+    std::vector<char> source(static_cast<std::size_t>(stride * p.height), 0), mask(source.size(), 0);
+    for (int y = 0; y < p.height; ++y)
+      for (int x = 0; x < p.width; ++x) {
+        std::size_t i = static_cast<std::size_t>(y * p.width + x), at = static_cast<std::size_t>(y * stride + x / 8);
+        if (p.mask[i]) continue;  // transparent (and inverting pixels)
+        mask[at] = static_cast<char>(mask[at] | 1 << (x % 8));
+        // Source 1 shows the foreground (dark) colour.
+        if (lum(p.color[i]) * 2 < lum(dark) + lum(light)) source[at] = static_cast<char>(source[at] | 1 << (x % 8));
+      }
+    Pixmap src = XCreateBitmapFromData(d_, root_, source.data(), static_cast<unsigned>(p.width),
+                                       static_cast<unsigned>(p.height));
+    Pixmap msk = XCreateBitmapFromData(d_, root_, mask.data(), static_cast<unsigned>(p.width),
+                                       static_cast<unsigned>(p.height));
+    auto colour = [](std::uint32_t c) {
+      XColor x{};
+      x.red = static_cast<unsigned short>(((c >> 16) & 0xFF) * 257);
+      x.green = static_cast<unsigned short>(((c >> 8) & 0xFF) * 257);
+      x.blue = static_cast<unsigned short>((c & 0xFF) * 257);
+      x.flags = DoRed | DoGreen | DoBlue;
+      return x;
+    };
+    XColor fg = colour(dark), bg = colour(light);
+    Cursor c = XCreatePixmapCursor(d_, src, msk, &fg, &bg, static_cast<unsigned>(p.hot.x), static_cast<unsigned>(p.hot.y));
+    XFreePixmap(d_, src);
+    XFreePixmap(d_, msk);
+    return c;
+  }
+
+  RECT rootRect(XWindow w, int width, int height) {
+    int x = 0, y = 0;
+    XWindow child = 0;
+    XTranslateCoordinates(d_, w, root_, 0, 0, &x, &y, &child);
+    return {x, y, x + width, y + height};
+  }
+
+  bool iconic(XWindow w) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool result = false;
+    if (XGetWindowProperty(d_, w, icccmState_, 0, 2, False, icccmState_, &type, &format, &n, &after, &data) ==
+            Success &&
+        data && n >= 1 && format == 32)
+      result = reinterpret_cast<long*>(data)[0] == IconicState;
+    if (data) XFree(data);
+    return result;
+  }
+
+  bool maximized(XWindow w) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    int found = 0;
+    if (XGetWindowProperty(d_, w, wmState_, 0, 64, False, XA_ATOM, &type, &format, &n, &after, &data) == Success &&
+        data && format == 32)
+      for (unsigned long i = 0; i < n; ++i) {
+        Atom a = reinterpret_cast<Atom*>(data)[i];
+        if (a == maxVert_ || a == maxHorz_) ++found;
+      }
+    if (data) XFree(data);
+    return found == 2;
+  }
+
+  // The window manager changed the state: tell the core, remembering it
+  // first so that the core's answer does not ask for it again.
+  void stateFromWindowManager(HWND h, Surface& s, SurfaceState state) {
+    if (s.state == state) return;
+    s.state = state;
+    InputStateChanged(h, state);
+  }
+
+  void key(const XKeyEvent& ev, bool down) {
+    XKeyEvent copy = ev;
+    char text[8];
+    KeySym typed = 0;
+    int n = XLookupString(&copy, text, sizeof text, &typed, nullptr);
+    KeySym plain = XLookupKeysym(&copy, 0);
+    // The keypad's keysym tells NumLock's state; elsewhere the key counts.
+    bool keypad = plain >= 0xFF80 && plain <= 0xFFBD;
+    x11::KeyMapping k = x11::keyOfKeysym(static_cast<std::uint32_t>(keypad ? typed : plain));
+    if (!k.virtualKey) return;
+    InputLockState((ev.state & LockMask) != 0, (ev.state & Mod2Mask) != 0);
+    // Key codes below 97 are set-1 scan codes plus 8; the others take the
+    // set-1 code of their key.
+    UINT scan = ev.keycode >= 9 && ev.keycode <= 96 ? ev.keycode - 8 : MapVirtualKeyA(k.virtualKey, MAPVK_VK_TO_VSC);
+    int character = -1;
+    if (down) {
+      auto first = static_cast<unsigned char>(text[0]);
+      character = n == 1 && (first < 0x80 || first >= 0xA0) ? first : x11::characterOfKeysym(static_cast<std::uint32_t>(typed));
+    }
+    InputKey(k.virtualKey, scan, k.extended, down, character);
+  }
+
+  void handle(XEvent& e) {
+    HWND h = surfaceOf(e.xany.window);
+    Surface* s = find(h);
+    if (!s) return;
+    switch (e.type) {
+      case Expose: {
+        RECT area{e.xexpose.x, e.xexpose.y, e.xexpose.x + e.xexpose.width, e.xexpose.y + e.xexpose.height};
+        // The buffer holds the window's pixels: only an area it lacks is
+        // drawn again.
+        if (!internal::presentAgain(h, area)) InputExposed(h, area);
+        break;
+      }
+      case ConfigureNotify: {
+        RECT outer = rootRect(s->window, e.xconfigure.width, e.xconfigure.height);
+        if (outer.left == s->outer.left && outer.top == s->outer.top && outer.right == s->outer.right &&
+            outer.bottom == s->outer.bottom)
+          break;
+        s->outer = outer;
+        InputConfigured(h, outer);
+        break;
+      }
+      case MapNotify:
+        s->mapped = true;
+        if (s->state == SurfaceState::minimized) stateFromWindowManager(h, *s, SurfaceState::normal);
+        focusIfWanted(*s);
+        break;
+      case UnmapNotify:
+        s->mapped = false;
+        if (s->state != SurfaceState::hidden && iconic(s->window))
+          stateFromWindowManager(h, *s, SurfaceState::minimized);
+        break;
+      case PropertyNotify:
+        if (e.xproperty.atom == wmState_ && s->state != SurfaceState::hidden && s->state != SurfaceState::minimized)
+          stateFromWindowManager(h, *s, maximized(s->window) ? SurfaceState::maximized : SurfaceState::normal);
+        break;
+      case ClientMessage:
+        if (e.xclient.message_type == wmProtocols_ && static_cast<Atom>(e.xclient.data.l[0]) == wmDeleteWindow_)
+          InputCloseRequested(h);
+        break;
+      case FocusIn:
+        if (e.xfocus.mode != NotifyGrab && e.xfocus.mode != NotifyUngrab && e.xfocus.detail != NotifyPointer)
+          InputActivated(h);
+        break;
+      case KeyPress:
+      case KeyRelease:
+        key(e.xkey, e.type == KeyPress);
+        break;
+      case ButtonPress:
+      case ButtonRelease: {
+        // Buttons 4 to 7 are the wheel: dropped.
+        constexpr Button kButtons[] = {Button::left, Button::middle, Button::right};
+        if (e.xbutton.button < 1 || e.xbutton.button > 3) break;
+        InputButton({e.xbutton.x_root, e.xbutton.y_root}, kButtons[e.xbutton.button - 1], e.type == ButtonPress);
+        break;
+      }
+      case MotionNotify:
+        InputPointerMoved({e.xmotion.x_root, e.xmotion.y_root});
+        break;
+      default:
+        break;
+    }
+  }
+
+  Display* d_;
+  XVisualInfo visual_;
+  int screen_ = 0;
+  XWindow root_ = 0;
+  Colormap colormap_ = 0;
+  GC gc_{};
+  bool shm_ = false;
+  XImage* shmImage_ = nullptr;
+  XShmSegmentInfo shmInfo_{};
+  Cursor cursor_ = 0;
+  std::map<HCURSOR, Cursor> cursors_;
+  std::map<HWND, Surface> surfaces_;
+  std::map<XWindow, HWND> byWindow_;
+  Atom wmDeleteWindow_ = 0, wmProtocols_ = 0, icccmState_ = 0, netWmName_ = 0, utf8String_ = 0, windowType_ = 0,
+       typeNormal_ = 0, typeUtility_ = 0, typeDialog_ = 0, wmState_ = 0, maxVert_ = 0, maxHorz_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> OpenX11(std::string& error) {
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) {
+    const char* name = std::getenv("DISPLAY");
+    error = std::string("cannot open the X display \"") + (name ? name : "") + "\"";
+    return nullptr;
+  }
+  XVisualInfo v{};
+  // The buffers are XRGB words: a TrueColor visual of 24 or 32 bits with
+  // that layout.
+  bool found = false;
+  for (int depth : {24, 32})
+    if (!found && XMatchVisualInfo(d, DefaultScreen(d), depth, TrueColor, &v) && v.red_mask == 0xFF0000 &&
+        v.green_mask == 0xFF00 && v.blue_mask == 0xFF)
+      found = true;
+  if (!found) {
+    XCloseDisplay(d);
+    error = "the X display has no 24- or 32-bit TrueColor visual";
+    return nullptr;
+  }
+  XSetErrorHandler(onXError);
+  XSetIOErrorHandler(onXIoError);
+  return std::make_unique<X11>(d, v);
+}
+
+}  // namespace win::backend

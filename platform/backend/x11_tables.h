@@ -1,0 +1,40 @@
+// What the X11 back-end needs that is plain data: keysyms (the X protocol's
+// numbers) to virtual keys and characters, Windows-1252 to and from UTF-8,
+// line ends, and the kind of X window a window's styles ask for. No X
+// headers here, so the tests use it without an X server.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "platform/win/types.h"
+
+namespace win::backend::x11 {
+
+struct KeyMapping {
+  UINT virtualKey = 0;  // 0: not a key of ours
+  bool extended = false;
+};
+// The key of a keysym (the keysym without modifiers, except on the keypad,
+// whose keysym tells NumLock's state).
+KeyMapping keyOfKeysym(std::uint32_t keysym);
+// The Windows-1252 character a keysym types, or -1.
+int characterOfKeysym(std::uint32_t keysym);
+
+// Windows-1252 and UTF-8; code points that 1252 lacks become "?".
+std::string utf8From1252(const std::string& text);
+std::string cp1252FromUtf8(const std::string& text);
+// Latin-1 (WM_NAME): the 1252 characters 0x80-0x9F become "?".
+std::string latin1From1252(const std::string& text);
+// CRLF and LF.
+std::string lfFromCrlf(const std::string& text);
+std::string crlfFromLf(const std::string& text);
+
+// What kind of X window a top-level or pop-up window becomes.
+enum class WindowType : std::uint8_t { normal, utility, dialog };
+struct WindowKind {
+  bool overrideRedirect = false;  // a bare pop-up: menus, pop-down lists
+  WindowType type = WindowType::normal;
+};
+WindowKind kindOfWindow(DWORD style, DWORD exStyle);
+
+}  // namespace win::backend::x11

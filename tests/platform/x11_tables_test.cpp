@@ -1,0 +1,103 @@
+// The X11 back-end's data: keysyms to keys and characters, text
+// conversions and the kind of X window a window's styles ask for. No X
+// server needed.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <set>
+
+#include "platform/backend/x11_tables.h"
+#include "platform/win.h"
+
+namespace x11 = win::backend::x11;
+
+TEST(X11Tables, EveryKeyOfTheKeyCodeTableHasAKeysym) {
+  // The virtual keys the window procedure gives key codes to, with the
+  // keysyms of the X protocol that make them.
+  std::set<win::UINT> reached;
+  for (std::uint32_t ks = 0x20; ks <= 0x7E; ++ks) reached.insert(x11::keyOfKeysym(ks).virtualKey);
+  for (std::uint32_t ks = 0xFE00; ks <= 0xFFFF; ++ks) reached.insert(x11::keyOfKeysym(ks).virtualKey);
+  std::vector<win::UINT> wanted = {
+      win::VK_CANCEL, win::VK_BACK,   win::VK_TAB,      win::VK_CLEAR,  win::VK_RETURN,   win::VK_SHIFT,
+      win::VK_CONTROL, win::VK_MENU,  win::VK_PAUSE,    win::VK_CAPITAL, win::VK_ESCAPE,  win::VK_PRIOR,
+      win::VK_NEXT,   win::VK_END,    win::VK_HOME,     win::VK_LEFT,   win::VK_UP,       win::VK_RIGHT,
+      win::VK_DOWN,   win::VK_SELECT, win::VK_EXECUTE,  win::VK_INSERT, win::VK_DELETE,   win::VK_HELP,
+      win::VK_LWIN,   win::VK_RWIN,   win::VK_APPS,     win::VK_MULTIPLY, win::VK_ADD,    win::VK_SEPARATOR,
+      win::VK_SUBTRACT, win::VK_DECIMAL, win::VK_DIVIDE, win::VK_NUMLOCK, win::VK_SCROLL, win::VK_SNAPSHOT,
+  };
+  for (win::UINT vk = 'A'; vk <= 'Z'; ++vk) wanted.push_back(vk);
+  for (win::UINT vk = '0'; vk <= '9'; ++vk) wanted.push_back(vk);
+  for (win::UINT vk = win::VK_NUMPAD0; vk <= win::VK_NUMPAD9; ++vk) wanted.push_back(vk);
+  for (win::UINT vk = win::VK_F1; vk <= win::VK_F24; ++vk) wanted.push_back(vk);
+  for (win::UINT vk : wanted) EXPECT_TRUE(reached.count(vk)) << std::hex << vk;
+}
+
+TEST(X11Tables, KeysymsGiveKeysExtendedBitsAndCharacters) {
+  struct Case {
+    std::uint32_t keysym;
+    win::UINT vk;
+    bool extended;
+    int character;
+  };
+  const Case cases[] = {
+      {'a', 'A', false, 'a'},          {'A', 'A', false, 'A'},          {'7', '7', false, '7'},
+      {'=', win::VK_OEM_PLUS, false, '='}, {0xE9, 0, false, 0xE9},      // eacute: a character, no key of ours
+      {0xFF0D, win::VK_RETURN, false, 0x0D}, {0xFF8D, win::VK_RETURN, true, 0x0D},  // Return, KP_Enter
+      {0xFFE3, win::VK_CONTROL, false, -1}, {0xFFE4, win::VK_CONTROL, true, -1},
+      {0xFFE9, win::VK_MENU, false, -1},  {0xFFEA, win::VK_MENU, true, -1},
+      {0xFF50, win::VK_HOME, true, -1},   {0xFF95, win::VK_HOME, false, -1},  // Home, KP_Home
+      {0xFFB7, win::VK_NUMPAD0 + 7, false, '7'}, {0xFFAF, win::VK_DIVIDE, true, '/'},
+      {0xFF7F, win::VK_NUMLOCK, true, -1}, {0xFFFF, win::VK_DELETE, true, -1},
+      {0xFFBE, win::VK_F1, false, -1},    {0xFFD5, win::VK_F24, false, -1},
+      {0xFF1B, win::VK_ESCAPE, false, 0x1B}, {0x20AC, 0, false, 0x80},    // EuroSign
+      {0x10020AC, 0, false, 0x80},        {0x1000416, 0, false, -1},      // Unicode keysyms: euro, a Cyrillic letter
+      {0xFE52, 0, false, -1},                                               // dead_circumflex: its own keysym
+  };
+  for (const Case& c : cases) {
+    x11::KeyMapping k = x11::keyOfKeysym(c.keysym);
+    EXPECT_EQ(k.virtualKey, c.vk) << std::hex << c.keysym;
+    if (c.vk) {
+      EXPECT_EQ(k.extended, c.extended) << std::hex << c.keysym;
+    }
+    EXPECT_EQ(x11::characterOfKeysym(c.keysym), c.character) << std::hex << c.keysym;
+  }
+}
+
+TEST(X11Tables, TextCrossesBetween1252AndUtf8AndLineEnds) {
+  // Every 1252 character goes to UTF-8 and back; the five holes of 1252
+  // go as themselves (C1 controls) and come back as "?".
+  std::string all;
+  for (int c = 1; c < 256; ++c) all += static_cast<char>(c);
+  std::string back = x11::cp1252FromUtf8(x11::utf8From1252(all));
+  ASSERT_EQ(back.size(), all.size());
+  for (int c : {0x81, 0x8D, 0x8F, 0x90, 0x9D}) all[static_cast<std::size_t>(c - 1)] = '?';
+  EXPECT_EQ(back, all);
+  EXPECT_EQ(x11::utf8From1252("\xe9\x80"), "\xc3\xa9\xe2\x82\xac");
+  EXPECT_EQ(x11::latin1From1252("\xe9\x80"), "\xe9?");
+  // Characters 1252 lacks, and broken sequences, become "?".
+  EXPECT_EQ(x11::cp1252FromUtf8("a\xd0\x96" "b\xf0\x9f\x98\x80" "c\xc3"), "a?b?c?");
+  EXPECT_EQ(x11::cp1252FromUtf8("\xe2\x80\x9cq\xe2\x80\x9d"), "\x93q\x94");
+  EXPECT_EQ(x11::lfFromCrlf("line1\r\nline2\r\n\r"), "line1\nline2\n\r");
+  EXPECT_EQ(x11::crlfFromLf("line1\nline2\r\n\n"), "line1\r\nline2\r\n\r\n");
+}
+
+TEST(X11Tables, StylesChooseTheKindOfXWindow) {
+  struct Case {
+    win::DWORD style, exStyle;
+    bool overrideRedirect;
+    x11::WindowType type;
+  };
+  const Case cases[] = {
+      {win::WS_POPUP, 0, true, x11::WindowType::normal},  // a menu or pop-down list
+      {win::WS_POPUP | win::WS_VISIBLE | win::WS_CLIPSIBLINGS, 0, true, x11::WindowType::normal},
+      {win::WS_POPUP | win::WS_CAPTION, 0, false, x11::WindowType::normal},
+      {win::WS_OVERLAPPEDWINDOW, 0, false, x11::WindowType::normal},
+      {win::WS_POPUP | win::WS_CAPTION, win::WS_EX_TOOLWINDOW, false, x11::WindowType::utility},
+      {win::WS_POPUP | win::WS_CAPTION | win::WS_SYSMENU, win::WS_EX_DLGMODALFRAME, false, x11::WindowType::dialog},
+  };
+  for (const Case& c : cases) {
+    x11::WindowKind k = x11::kindOfWindow(c.style, c.exStyle);
+    EXPECT_EQ(k.overrideRedirect, c.overrideRedirect) << std::hex << c.style;
+    EXPECT_EQ(k.type, c.type) << std::hex << c.style;
+  }
+}
