@@ -887,3 +887,47 @@ TEST_F(WindowStates, BusyFocusAndDocumentParents) {
 }
 
 }  // namespace
+
+namespace {
+
+using WindowLookups = WindowClass;
+
+TEST_F(WindowLookups, CursorsAndColoursWalkOwnClassParentApplication) {
+  auto object = [] { return static_cast<vobject*>(vinstanceCreate(vobjectGetDefaultClass())); };
+  vobject* appCursor = object();
+  vobject* parentCursor = object();
+  vobject* ownCursor = object();
+  vapplication* app = vapplicationGetCurrent();
+  vapplicationClassOf(app)->setCursor(app, appCursor);
+  vwindow* parent = made("parent");
+  vwindow* w = made("w");
+  vwindowSetParent(w, parent);
+  EXPECT_EQ(vwindowGetCursor(w), appCursor);
+  rec(parent)->setCursor(parent, parentCursor);
+  EXPECT_EQ(vwindowGetCursor(w), parentCursor);
+  rec(w)->setCursor(w, ownCursor);
+  EXPECT_EQ(vwindowGetCursor(w), ownCursor);
+  EXPECT_EQ(vwindowGetBlockCursor(w), vapplicationGetBlockCursor(app));
+  EXPECT_EQ(vwindowGetLineWidth(w), 1);
+
+  vcolor* black = vcolorGetBlack();
+  vcolor* white = vcolorGetWhite();
+  rec(parent)->setForeground(parent, white);
+  rec(parent)->setBackground(parent, black);
+  EXPECT_EQ(vwindowDetermineColor(w, vcolorFOREGROUND), white) << "the parent's";
+  EXPECT_EQ(vwindowDetermineColor(w, vcolorBACKGROUND), black);
+  rec(w)->setBackground(w, white);
+  EXPECT_EQ(vwindowDetermineColor(w, vcolorBACKGROUND), white) << "its own";
+  // A list index the result lacks gives 0.
+  vcolor* got[2] = {black, black};
+  const int indexes[] = {vcolorFOREGROUND, 30};
+  vwindowDetermineColorList(w, 0, nullptr, indexes, 2, got);
+  EXPECT_EQ(got[0], white);
+  EXPECT_EQ(got[1], nullptr);
+  vwindowDestroy(w);
+  vwindowDestroy(parent);
+  vapplicationClassOf(app)->setCursor(app, nullptr);
+  for (vobject* o : {appCursor, parentCursor, ownCursor}) vinstanceDestroy(o);
+}
+
+}  // namespace
