@@ -22,7 +22,8 @@ void InputKey(UINT virtualKey, UINT scanCode, bool extended, bool down, int char
 void InputLockState(bool capsLock, bool numLock) { internal::setLockState(capsLock, numLock); }
 
 void InputActivated(HWND surface) {
-  if (findWindow(surface)) internal::activate(surface, false);
+  // Null: another program took the activation.
+  if (!surface || findWindow(surface)) internal::activate(surface, false);
 }
 
 void InputCloseRequested(HWND surface) {

@@ -15,7 +15,7 @@ void InputButton(POINT screen, Button button, bool down);
 void InputKey(UINT virtualKey, UINT scanCode, bool extended, bool down, int character);
 // The display's Caps Lock and NumLock toggles, which it keeps itself.
 void InputLockState(bool capsLock, bool numLock);
-void InputActivated(HWND surface);
+void InputActivated(HWND surface);  // null: another program is active
 void InputCloseRequested(HWND surface);
 void InputConfigured(HWND surface, const RECT& outer);
 void InputStateChanged(HWND surface, SurfaceState state);

@@ -271,6 +271,14 @@ class X11 final : public Backend {
       XNextEvent(d_, &e);
       handle(e);
     }
+    // Focus that left for another program takes the activation with it.
+    if (focusLeft_) {
+      focusLeft_ = false;
+      XWindow now = 0;
+      int revert = 0;
+      XGetInputFocus(d_, &now, &revert);
+      if (!surfaceOf(now)) InputActivated(nullptr);
+    }
     internal::presentDirty();
   }
 
@@ -577,6 +585,11 @@ class X11 final : public Backend {
         if (e.xfocus.mode != NotifyGrab && e.xfocus.mode != NotifyUngrab && e.xfocus.detail != NotifyPointer)
           InputActivated(h);
         break;
+      case FocusOut:
+        if (e.xfocus.mode != NotifyGrab && e.xfocus.mode != NotifyUngrab && e.xfocus.detail != NotifyPointer &&
+            e.xfocus.detail != NotifyInferior)
+          focusLeft_ = true;
+        break;
       case KeyPress:
       case KeyRelease:
         key(e.xkey, e.type == KeyPress);
@@ -603,7 +616,7 @@ class X11 final : public Backend {
   XWindow root_ = 0;
   Colormap colormap_ = 0;
   GC gc_{};
-  bool shm_ = false;
+  bool shm_ = false, focusLeft_ = false;
   XImage* shmImage_ = nullptr;
   XShmSegmentInfo shmInfo_{};
   Cursor cursor_ = 0;

@@ -232,6 +232,12 @@ TEST_F(InputTest, InputComesAfterPostedMessagesAndGoesWhereTheFocusIsWhenRead) {
   win::test::KeyDown('X');
   win::test::KeyUp('X');
   EXPECT_EQ(taken(), "a WM_SYSKEYDOWN 58 1,45\na WM_SYSKEYUP 58 1,-16339\n");
+  // Another program active: keys go nowhere.
+  win::backend::InputActivated(nullptr);
+  EXPECT_EQ(win::GetActiveWindow(), nullptr);
+  win::test::KeyDown('X');
+  win::test::KeyUp('X');
+  EXPECT_EQ(taken(), "");
 }
 
 TEST_F(InputTest, KeyMessageParametersCarryTheScanCodeAndStateBits) {

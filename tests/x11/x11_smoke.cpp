@@ -1,0 +1,201 @@
+// The X11 back-end on a real X server (x11_smoke.sh starts Xvfb): a window
+// shows its buffer pixel for pixel, takes a click and a key injected with
+// XTest, carries its title as UTF-8 and turns WM_DELETE_WINDOW into
+// WM_CLOSE. A second X connection plays the user. Exits 0 when all holds.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/win.h"
+#include "platform/win/test.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace {
+
+int failures = 0;
+
+void check(bool ok, const std::string& what) {
+  if (!ok) {
+    std::fprintf(stderr, "FAILED: %s\n", what.c_str());
+    ++failures;
+  }
+}
+
+std::vector<std::string> received;
+
+win::LRESULT proc(win::HWND h, win::UINT m, win::WPARAM w, win::LPARAM l) {
+  char line[96];
+  auto x = static_cast<short>(win::LOWORD(static_cast<std::uintptr_t>(l)));
+  auto y = static_cast<short>(win::HIWORD(static_cast<std::uintptr_t>(l)));
+  switch (m) {
+    case win::WM_PAINT: {
+      // The scene: a background, a fill, a frame, text and an icon with a
+      // mask.
+      win::PAINTSTRUCT ps;
+      win::HDC dc = win::BeginPaint(h, &ps);
+      win::RECT fill{10, 10, 90, 50};
+      win::HBRUSH red = win::CreateSolidBrush(win::RGB(220, 30, 30));
+      win::FillRect(dc, &fill, red);
+      win::DeleteObject(red);
+      win::HPEN pen = win::CreatePen(win::PS_SOLID, 1, win::RGB(0, 0, 160));
+      win::HGDIOBJ oldPen = win::SelectObject(dc, pen);
+      win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+      win::Rectangle(dc, 100, 10, 180, 60);
+      win::SelectObject(dc, oldBrush);
+      win::SelectObject(dc, oldPen);
+      win::DeleteObject(pen);
+      win::TextOutA(dc, 12, 70, "Hello", 5);
+      win::DrawIcon(dc, 120, 70, win::LoadIconA(nullptr, win::IDI_APPLICATION));
+      win::EndPaint(h, &ps);
+      received.push_back("paint");
+      return 0;
+    }
+    case win::WM_LBUTTONDOWN:
+    case win::WM_LBUTTONUP:
+      std::snprintf(line, sizeof line, "%s %d,%d", m == win::WM_LBUTTONDOWN ? "down" : "up", x, y);
+      received.push_back(line);
+      return 0;
+    case win::WM_KEYDOWN:
+    case win::WM_CHAR:
+      std::snprintf(line, sizeof line, "%s %llx", m == win::WM_KEYDOWN ? "key" : "char",
+                    static_cast<unsigned long long>(w));
+      received.push_back(line);
+      return 0;
+    case win::WM_CLOSE:
+      received.push_back("close");
+      return 0;  // not destroyed
+    default:
+      return win::DefWindowProcA(h, m, w, l);
+  }
+}
+
+// Runs the queue until `done` holds or `ms` pass.
+bool pumpUntil(const std::function<bool()>& done, win::DWORD ms = 2000) {
+  win::DWORD end = win::GetTickCount() + ms;
+  win::SetTimer(nullptr, 1, 20, nullptr);
+  while (!done() && win::GetTickCount() < end) {
+    win::MSG m;
+    while (win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE)) {
+      win::TranslateMessage(&m);
+      win::DispatchMessageA(&m);
+    }
+    if (!done()) win::WaitMessage();
+  }
+  return done();
+}
+
+bool got(const std::string& what) {
+  for (const std::string& r : received)
+    if (r == what) return true;
+  return false;
+}
+
+// The X window whose WM_NAME is `title`, among the root's children.
+Window findWindow(Display* d, const char* title) {
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned n = 0;
+  Window found = 0;
+  if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n)) return 0;
+  for (unsigned i = 0; i < n && !found; ++i) {
+    char* name = nullptr;
+    if (XFetchName(d, children[i], &name) && name && std::strcmp(name, title) == 0) found = children[i];
+    if (name) XFree(name);
+  }
+  if (children) XFree(children);
+  return found;
+}
+
+}  // namespace
+
+int main() {
+  win::WNDCLASSA wc{};
+  wc.lpfnWndProc = proc;
+  wc.lpszClassName = "Smoke";
+  wc.hbrBackground = win::CreateSolidBrush(win::RGB(200, 220, 255));
+  win::RegisterClassA(&wc);
+  win::HWND hwnd = win::CreateWindowExA(0, "Smoke", "Smoke \xe9", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, 40, 30,
+                                        200, 120, nullptr, nullptr, nullptr, nullptr);
+  check(hwnd != nullptr, "the window opens");
+  check(pumpUntil([] { return got("paint"); }), "the window paints");
+  pumpUntil([] { return false; }, 200);  // let the presentation settle
+
+  Display* user = XOpenDisplay(nullptr);
+  if (!user) {
+    std::fprintf(stderr, "FAILED: a second connection to the display\n");
+    return 1;
+  }
+  Window xw = findWindow(user, "Smoke \xe9");
+  check(xw != 0, "the X window is found by its Latin-1 WM_NAME");
+  if (!xw) return 1;
+
+  // The pixels on the server are the window's buffer.
+  win::test::Image buffer = win::test::WindowImage(hwnd);
+  XImage* shown = XGetImage(user, xw, 0, 0, static_cast<unsigned>(buffer.width), static_cast<unsigned>(buffer.height),
+                            AllPlanes, ZPixmap);
+  check(shown != nullptr, "the window's image reads back");
+  if (shown) {
+    int differ = 0;
+    for (int y = 0; y < buffer.height; ++y)
+      for (int x = 0; x < buffer.width; ++x)
+        if ((XGetPixel(shown, x, y) & 0xFFFFFF) != (buffer.px[static_cast<std::size_t>(y * buffer.width + x)] & 0xFFFFFF))
+          ++differ;
+    check(differ == 0, "the window shows its buffer (" + std::to_string(differ) + " pixels differ)");
+    XDestroyImage(shown);
+  }
+
+  // The title as UTF-8.
+  Atom netName = XInternAtom(user, "_NET_WM_NAME", False), utf8 = XInternAtom(user, "UTF8_STRING", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long n = 0, after = 0;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(user, xw, netName, 0, 64, False, utf8, &type, &format, &n, &after, &data);
+  check(data && std::string(reinterpret_cast<char*>(data), n) == "Smoke \xc3\xa9", "_NET_WM_NAME is UTF-8");
+  if (data) XFree(data);
+
+  // A click at (50, 40) of the window and the key "a".
+  int rx = 0, ry = 0;
+  Window child = 0;
+  XTranslateCoordinates(user, xw, DefaultRootWindow(user), 0, 0, &rx, &ry, &child);
+  XTestFakeMotionEvent(user, DefaultScreen(user), rx + 50, ry + 40, 0);
+  XTestFakeButtonEvent(user, 1, True, 0);
+  XTestFakeButtonEvent(user, 1, False, 0);
+  KeyCode a = XKeysymToKeycode(user, XK_a);
+  XTestFakeKeyEvent(user, a, True, 0);
+  XTestFakeKeyEvent(user, a, False, 0);
+  XSync(user, False);
+  check(pumpUntil([] { return got("char 61"); }), "the key arrives");
+  std::vector<std::string> input;
+  for (const std::string& r : received)
+    if (r != "paint") input.push_back(r);
+  std::string joined;
+  for (const std::string& r : input) joined += r + "; ";
+  check(joined == "down 50,40; up 50,40; key 41; char 61; ", "click and key: " + joined);
+
+  // The window manager's close request.
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = xw;
+  e.xclient.message_type = XInternAtom(user, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(user, "WM_DELETE_WINDOW", False));
+  e.xclient.data.l[1] = CurrentTime;
+  XSendEvent(user, xw, False, NoEventMask, &e);
+  XSync(user, False);
+  check(pumpUntil([] { return got("close"); }), "WM_DELETE_WINDOW gives WM_CLOSE");
+  check(win::IsWindow(hwnd) != 0, "WM_CLOSE does not destroy by itself");
+
+  XCloseDisplay(user);
+  win::DestroyWindow(hwnd);
+  if (failures) return 1;
+  std::printf("x11 smoke: all checks hold\n");
+  return 0;
+}
