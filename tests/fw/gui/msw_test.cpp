@@ -569,3 +569,27 @@ TEST_F(MSW, APopupWithoutOwnerIsNotKept) {
 }
 
 }  // namespace
+
+namespace {
+
+// Framework positions of a document count from its client: between
+// windows the client's origin is added.
+TEST_F(Documents, TranslatedPointsOfADocumentCountFromItsClient) {
+  vwindow* doc = open(vwindowDECO_DOCUMENT | 0x3F, {20, 30, 100, 80}, frame);
+  int x, y;
+  vwindowTranslatePoint(doc, nullptr, 1, 2, &x, &y);
+  EXPECT_EQ(x, 1 + 20 + 50);
+  EXPECT_EQ(y, 2 + 30 + 50);
+  vwindowTranslatePoint(doc, frame, 1, 2, &x, &y);
+  EXPECT_EQ(x, 21);
+  EXPECT_EQ(y, 32);
+  vrect r{0, 0, 5, 6}, out;
+  vwindowTranslateRect(frame, doc, &r, &out);
+  EXPECT_EQ(out.x, -20);
+  EXPECT_EQ(out.y, -30);
+  EXPECT_EQ(out.width, 5);
+  close(doc);
+  vwindowDestroy(doc);
+}
+
+}  // namespace
