@@ -41,7 +41,11 @@ void InputConfigured(HWND surface, const RECT& outer) {
   // The back-end already shows this rectangle; only a size or position
   // other than it makes the surface move again.
   w->surfaceRect = outer;
-  SetWindowPos(surface, nullptr, outer.left, outer.top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  // A move alone keeps the size (no WM_SIZE, no repaint), and the other way.
+  UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+  if (size.cx == w->rect.right - w->rect.left && size.cy == w->rect.bottom - w->rect.top) flags |= SWP_NOSIZE;
+  if (outer.left == w->rect.left && outer.top == w->rect.top) flags |= SWP_NOMOVE;
+  SetWindowPos(surface, nullptr, outer.left, outer.top, size.cx, size.cy, flags);
 }
 
 void InputStateChanged(HWND surface, SurfaceState state) {

@@ -266,20 +266,25 @@ class X11 final : public Backend {
 
   void Pump() override {
     if (!d_) return;
-    while (XPending(d_)) {
-      XEvent e;
-      XNextEvent(d_, &e);
-      handle(e);
-    }
-    // Focus that left for another program takes the activation with it.
-    if (focusLeft_) {
-      focusLeft_ = false;
-      XWindow now = 0;
-      int revert = 0;
-      XGetInputFocus(d_, &now, &revert);
-      if (!surfaceOf(now)) InputActivated(nullptr);
-    }
-    internal::presentDirty();
+    // Round trips (the focus asked, a shared image synced) read events
+    // into Xlib's queue, where no poll of the descriptor sees them: the
+    // pump ends only with that queue empty.
+    do {
+      while (XPending(d_)) {
+        XEvent e;
+        XNextEvent(d_, &e);
+        handle(e);
+      }
+      // Focus that left for another program takes the activation with it.
+      if (focusLeft_) {
+        focusLeft_ = false;
+        XWindow now = 0;
+        int revert = 0;
+        XGetInputFocus(d_, &now, &revert);
+        if (!surfaceOf(now)) InputActivated(nullptr);
+      }
+      internal::presentDirty();
+    } while (XPending(d_));
   }
 
   void Flush() override {

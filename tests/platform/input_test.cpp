@@ -495,3 +495,18 @@ TEST(Keyboard, VkKeyScanAndMapVirtualKeyFollowTheUsLayout) {
     EXPECT_EQ(found & 0xFF, static_cast<int>(vk)) << hex(vk);
   }
 }
+
+TEST_F(InputTest, AMoveByTheWindowManagerKeepsTheSizeAndTheOtherWayRound) {
+  std::string got;
+  Recorder::action = [&](win::HWND h, win::UINT m, win::WPARAM, win::LPARAM) {
+    if (h == a && (m == win::WM_MOVE || m == win::WM_SIZE)) got += win::test::MessageName(m) + " ";
+  };
+  win::backend::InputConfigured(a, {50, 60, 350, 260});  // moved, same size
+  EXPECT_EQ(got, "WM_MOVE ");
+  got.clear();
+  win::backend::InputConfigured(a, {50, 60, 450, 260});  // sized, same place
+  EXPECT_EQ(got, "WM_SIZE ");
+  win::RECT r;
+  win::GetWindowRect(a, &r);
+  EXPECT_TRUE(r.left == 50 && r.top == 60 && r.right == 450 && r.bottom == 260);
+}
