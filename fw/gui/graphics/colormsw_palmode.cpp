@@ -33,6 +33,9 @@ win::HPALETTE makePalette(const std::vector<win::PALETTEENTRY>& entries, const c
 }
 
 
+void postRealize();
+[[noreturn]] void raiseReturn(const char* message);
+
 // ---- Palette mode operations.
 
 win::COLORREF paletteToPixel(unsigned r, unsigned g, unsigned b) {
@@ -131,7 +134,92 @@ int cubeDither(const vcolorSpec* desc, vcolorMSWCell* cell) {
   return 1;
 }
 
-int noCubeDither(const vcolorSpec*, vcolorMSWCell*) { return 0; }
+// Without a cube: cells of side 1, 2, 4 and 8 filled by diffusing the flat
+// colour over the cube index tables; the first whose mean dot colour lies
+// within the deltas is taken.
+int noCubeDither(const vcolorSpec* desc, vcolorMSWCell* cell) {
+  unsigned comp[3];
+  vcolorGetSpecRGB(desc, &comp[0], &comp[1], &comp[2]);
+  unsigned maxDots = std::min<unsigned>(desc->record->maxDotDither, 64);
+  for (int side = 1; side <= 8 && static_cast<unsigned>(side * side) <= maxDots; side *= 2) {
+    std::vector<std::array<long, 3>> here(static_cast<std::size_t>(side) + 2), below(here.size());
+    long sum[3] = {0, 0, 0};
+    for (int y = 0; y < side; ++y) {
+      std::fill(below.begin(), below.end(), std::array<long, 3>{0, 0, 0});
+      long carry[3] = {0, 0, 0};
+      for (int x = 0; x < side; ++x) {
+        unsigned want[3];
+        for (int c = 0; c < 3; ++c)
+          want[c] = static_cast<unsigned>(std::clamp<long>(comp[c] + ((here[x + 1][c] + carry[c]) >> 4), 0, 65535));
+        win::COLORREF pixel = vcolorMSWLevelPixel(vcolorMSWLevelOf(want[0], want[1], want[2]));
+        unsigned dev[3];
+        paletteToColor(pixel, &dev[0], &dev[1], &dev[2]);
+        cell->dots[y * side + x] = pixel;
+        for (int c = 0; c < 3; ++c) {
+          long e = static_cast<long>(want[c]) - static_cast<long>(dev[c]);
+          sum[c] += dev[c];
+          carry[c] = 7 * e;
+          below[x][c] += 3 * e;
+          below[x + 1][c] += 5 * e;
+          below[x + 2][c] += e;
+        }
+      }
+      here.swap(below);
+    }
+    long dots = static_cast<long>(side) * side;
+    if (_vcolorMSWWithinDeltas(desc, static_cast<long>(comp[0]) - sum[0] / dots, static_cast<long>(comp[1]) - sum[1] / dots,
+                               static_cast<long>(comp[2]) - sum[2] / dots)) {
+      cell->side = side;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+// Gives an exclusive-or table its own block of palette entries: rows of w
+// (a power of two not below the columns) entries starting at a multiple of
+// w, so that the indexes of a row differ from another's only in high bits.
+int prepareXor(vcolor** table, int rows, int columns) {
+  if (!st.complement || !st.palette) return 0;
+  int w = 1;
+  while (w < columns) w *= 2;
+  int count = rows * w;
+  int start = st.ranges.allocate(count, w);
+  if (start < 0) return 0;
+  std::vector<win::PALETTEENTRY> block(static_cast<std::size_t>(count), win::PALETTEENTRY{0, 0, 0, PC_NOCOLLAPSE});
+  int size = static_cast<int>(st.entries.size());
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < columns; ++c) {
+      vcolor* color = table[r * columns + c];
+      unsigned red, green, blue;
+      vcolorGetSpecRGB(&color->desc, &red, &green, &blue);
+      win::PALETTEENTRY e{static_cast<win::BYTE>(red >> 8), static_cast<win::BYTE>(green >> 8),
+                          static_cast<win::BYTE>(blue >> 8), PC_NOCOLLAPSE};
+      int s = vcolorMSWNearestStatic(st.entries, st.half, e.peRed, e.peGreen, e.peBlue);
+      const win::PALETTEENTRY& k = st.entries[static_cast<std::size_t>(s)];
+      if (s >= size - st.half && k.peRed == e.peRed && k.peGreen == e.peGreen && k.peBlue == e.peBlue) {
+        e.peRed ^= 1;
+        e.peGreen ^= 1;
+        e.peBlue ^= 1;
+      }
+      block[static_cast<std::size_t>(r * w + c)] = e;
+    }
+  if (paletteCalls.setPaletteEntries(st.palette, static_cast<win::UINT>(start), static_cast<win::UINT>(count), block.data()) !=
+      static_cast<win::UINT>(count)) {
+    st.ranges.release(start, count);
+    raiseReturn("SetPaletteEntries failed");
+  }
+  std::copy(block.begin(), block.end(), st.entries.begin() + start);
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < columns; ++c) {
+      vsyncRingEntry* form = vcolorGetRepresentation(table[r * columns + c], &vcolorMSWPixelKind);
+      if (form->kind->free) form->kind->free(form);
+      form->value = static_cast<std::intptr_t>(RELATIVE | static_cast<win::COLORREF>(start + r * w + c));
+      markCurrent(form);
+    }
+  postRealize();
+  return 1;
+}
 
 // The posted realize: the palette into the main window's context.
 int realizeHandler(vevent*) {
@@ -228,6 +316,7 @@ void startPalette() {
       });
   vwindowMSWReleaseCachedDC(screen);
   _vwindowMSWGetGdiSetup()->palette = st.palette;
+  if (st.complement) vcolorSetXorAllocator(prepareXor);
   startPaletteLevels();
 }
 
@@ -266,6 +355,7 @@ void startGrey(const std::vector<win::PALETTEENTRY>& deviceColors) {
 }
 
 void freePalette() {
+  if (st.xorAllocator == prepareXor) st.xorAllocator = nullptr;
   if (st.palette) {
     if (_vwindowMSWGetGdiSetup()->palette == st.palette) _vwindowMSWGetGdiSetup()->palette = nullptr;
     win::DeleteObject(st.palette);

@@ -382,6 +382,53 @@ TEST_F(ColorMSW, APaletteDeviceGetsAPaletteCubeAndExactColours) {
     EXPECT_EQ(vcolorMSWIsPaletteStable(red.c), 1);
     _vcolorMSWRealizePalette(memory, 0);  // the pending change is realized
   }
+  // An exclusive-or table gets a block of its own: rows of 4 entries for 3
+  // columns, starting at a multiple of 4.
+  const unsigned rgb[6][3] = {{10, 200, 30}, {40, 50, 220}, {90, 10, 160}, {200, 30, 10}, {70, 180, 90}, {130, 140, 20}};
+  std::vector<Colour> colours;
+  colours.reserve(6);
+  for (const auto& c : rgb) colours.emplace_back(c[0] * 257, c[1] * 257, c[2] * 257);
+  vcolor* table[6];
+  for (int i = 0; i < 6; ++i) table[i] = colours[i].c;
+  int before = OtherDisplay::writes;
+  EXPECT_EQ(vcolorCheckXorTable(table, 2, 3), 1);
+  EXPECT_EQ(OtherDisplay::writes, before + 1);
+  win::COLORREF first = vcolorMSWGetDeviceForm(table[0]).pixel;
+  EXPECT_EQ((first & 0xFFFF) % 4, 0u);
+  EXPECT_EQ(vcolorMSWGetDeviceForm(table[4]).pixel, first + 5);
+  EXPECT_EQ(vcolorCheckXorTable(table, 2, 3), 1);  // now by the pixels themselves
+  EXPECT_EQ(OtherDisplay::writes, before + 1);
+}
+
+TEST_F(ColorMSW, APaletteWithoutACubeDithersByDiffusingOverItsCells) {
+  std::vector<win::PALETTEENTRY> sixteen;
+  for (int i = 0; i < 16; ++i)
+    sixteen.push_back({win::BYTE(i & 1 ? 255 : 0), win::BYTE(i & 2 ? 255 : 0), win::BYTE(i & 4 ? 255 : 0), 0});
+  OtherDisplay small(win::RC_BITBLT | win::RC_PALETTE, 4, 16, 16, 16, sixteen);
+  ASSERT_EQ(vcolorMSWGetMode(), vcolorMSW_PALETTE);
+  EXPECT_EQ(vcolorMSWGetLevels().toPixel.size(), 216u);  // m = 3: a grid of 6 a side
+  struct Case {
+    unsigned grey, maxDots;
+    bool ok;
+  } cases[] = {{65535, 64, true}, {0x8000, 64, true}, {0x8000, 1, false}};
+  for (const Case& k : cases) {
+    Colour c(k.grey, k.grey, k.grey, k.maxDots);
+    vcolorSetSpecRGBSingleDelta(&c.c->desc, 8000);
+    vcolorMSWCell cell{};
+    ASSERT_EQ(_vcolorMSWDither(&c.c->desc, &cell) != 0, k.ok) << k.grey;
+    if (!k.ok) continue;
+    // The cell's mean colour is the grey within the tolerance.
+    long sum = 0;
+    for (int i = 0; i < cell.side * cell.side; ++i) {
+      unsigned r, g, b;
+      vcolorMSWPixelToColor(cell.dots[i], &r, &g, &b);
+      EXPECT_EQ(r, g);
+      sum += r;
+    }
+    long mean = sum / (cell.side * cell.side), err = (static_cast<long>(k.grey) - mean) >> 2;
+    EXPECT_LE(3 * err * err, (8000 >> 2) * (8000 >> 2)) << k.grey;
+    EXPECT_EQ(cell.side > 1, k.grey == 0x8000);
+  }
 }
 
 TEST_F(ColorMSW, AGreyDisplayMapsThroughItsGreys) {
