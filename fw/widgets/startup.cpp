@@ -6,6 +6,7 @@
 #include "fw/widgets/lists/list.h"
 #include "fw/widgets/lists/listsize.h"
 #include "fw/widgets/lists/spring.h"
+#include "fw/widgets/menus/menu.h"
 
 void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vdomainGetDefaultClass", [] {
@@ -21,6 +22,7 @@ void vwidgetsInstallStartup() {
     vlistObserverGetDefaultClass();
   });
   vmoduleInstallStartup("vlistsizeGetDefaultClass", [] { vlistsizeGetDefaultClass(); });
+  vmoduleInstallStartup("vmenuGetDefaultClass", vmenuStartup);
   vmoduleInstallStartup("vspringGetDefaultClass", [] {
     vspringSolutionGetDefaultClass();
     vspringGetArrangerClass();

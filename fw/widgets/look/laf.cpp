@@ -176,6 +176,13 @@ const vlaf* vlafGetCurrent() {
   return static_cast<const vlaf*>(*slot);
 }
 
+void _vlafRebuildCurrent() {
+  if (!slot || !*slot) return;
+  contextExit();
+  _vlafShutdown();
+  build(static_cast<vlaf*>(*slot));
+}
+
 vlaf* vlafint::current() { return const_cast<vlaf*>(vlafGetCurrent()); }
 
 // ---- The look dictionary: the application's file first, then the framework's.

@@ -149,3 +149,5 @@ int _vlafOblongRenderCount();
 
 // Forgets the process-wide caches and state (tests): the next use starts again.
 void _vlafShutdown();
+// Chooses the current context's look again from the preferences (tests).
+void _vlafRebuildCurrent();
