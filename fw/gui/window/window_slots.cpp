@@ -6,6 +6,7 @@
 
 #include "fw/core/scribe.h"
 #include "fw/data/pref.h"
+#include "fw/data/vresource.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/window_internal.h"
 
@@ -395,6 +396,15 @@ int vwindowNextChildIterator(vwindowChildIterator* it) {
 
 // ---- The class-name hook ------------------------------------------------------------------------------
 
+namespace {
+// A value read from a resource says its kind; one set by a program is text.
+bool isStringValue(vpref* e) {
+  if (!vclassIsSubclass(e->cls, vprefGetValueClass())) return false;
+  auto* v = static_cast<vprefValue*>(e);
+  return !v->hasResource || vresourceGetType(v->resource, v->resourceTag) == vresSTRING;
+}
+}  // namespace
+
 void _vwindowClassNamed(vclass* cls) {
   auto* c = static_cast<vwindowClassRec*>(cls);
   vwindowOpen(vwindowGetRoot());
@@ -412,8 +422,9 @@ void _vwindowClassNamed(vclass* cls) {
   vprefDict* own = classes ? vprefGetDict(classes, vnameScribe(cls->name)) : nullptr;
   if (own) {
     if (vpref* font = vprefDictGet(own, vname_Font)) {
+      bool isString = isStringValue(font);
       vprefRelease(font);
-      const char* text = vprefGetStringValue(own, vscribeLiteral("Font"));
+      const char* text = isString ? vprefGetStringValue(own, vscribeLiteral("Font")) : nullptr;
       c->font = text ? vfontFindScribe(vscribeCString(text)) : nullptr;
     }
     vcolorScheme found{};

@@ -931,3 +931,43 @@ TEST_F(WindowLookups, CursorsAndColoursWalkOwnClassParentApplication) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WindowLookups, ClassPreferencesGiveTheClassFontAndColours) {
+  vapplication* app = vapplicationGetCurrent();
+  vresource file = vrstoreCreateMemory();
+  vresource prefs = vresourceCreate(file, vname_Preferences, vresDICTIONARY);
+  std::string error;
+  ASSERT_TRUE(vrtextParse(R"(
+    Classes = dictionary {
+      hookWindow = dictionary {
+        Font = string "family:Times-size:9"
+        Foreground = dictionary { vcolorComponent1 = integer 100 }
+        BackgroundHilite = dictionary { vcolorComponent1 = integer 300 }
+      }
+      hookWindowBelow = dictionary { Font = integer 3 }
+    }
+  )", prefs, &error)) << error;
+  vapplicationClassOf(app)->setResourceFile(app, file);
+  auto* c = vclassSpawnOf<vwindowClassRec>(testClass());
+  vclassSetName(c, vscribeLiteral("hookWindow"));
+  auto red = [](vcolor* k) { return k ? static_cast<int>(k->desc.component[0]) : -1; };
+  EXPECT_EQ(c->font, vfontFindScribe(vscribeLiteral("family:Times-size:9")));
+  EXPECT_EQ(red(c->foreground), 100);
+  EXPECT_EQ(red(c->backgroundHilite), 300);
+  EXPECT_EQ(c->background, nullptr);
+  // A subclass starts from its superclass's; a font that is no string clears it.
+  auto* below = vclassSpawnOf<vwindowClassRec>(c);
+  vclassSetName(below, vscribeLiteral("hookWindowBelow"));
+  EXPECT_EQ(below->font, nullptr);
+  EXPECT_EQ(below->foreground, c->foreground);
+  EXPECT_EQ(below->backgroundHilite, c->backgroundHilite);
+  // The class default comes before the parent and the application.
+  auto* w = static_cast<vwindow*>(vinstanceCreate(c));
+  EXPECT_EQ(vwindowGetFont(w), c->font);
+  EXPECT_EQ(vwindowDetermineColor(w, vcolorFOREGROUND), c->foreground);
+  vwindowDestroy(w);
+}
+
+}  // namespace
