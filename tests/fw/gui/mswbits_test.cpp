@@ -241,6 +241,16 @@ TEST_F(MSWBits, ImagesAndNativeBitmapsBothWays) {
   EXPECT_NE(vwindowMSWGetImageBitmap(display), nullptr);
   vimageDestroy(display);
 
+  // An open window's image names the window; a closed one has none.
+  vwindow* w = open(vwindowDECO_NEW | vwindowDECO_TOP_LEVEL, vrect{0, 0, 30, 20});
+  vimage* shot = vwindowMSWCreateWindowImage(w);
+  EXPECT_EQ(shot->width, 30);
+  EXPECT_EQ(vwindowMSWGetImageWindow(shot), vwindowGetMSWWindow(w));
+  vimageDestroy(shot);
+  close(w);
+  EXPECT_EQ(raised([&] { vwindowMSWCreateWindowImage(w); }), &vexArgNotOpenClass);
+  vwindowDestroy(w);
+
   // Nothing comes of a resource this system lacks.
   EXPECT_EQ(vwindowMSWLoadBitmapImage(nullptr, 32754), nullptr);
 }

@@ -207,6 +207,27 @@ TEST_F(GdiTest, FailingContextCreationsNameTheirResource) {
   vwindowMSWReleaseCachedDC(held);
 }
 
+TEST_F(GdiTest, RegionDataComesInTheKeptScratchBuffer) {
+  win::HRGN band = vwindowMSWCreateRectRgn(0, 0, 10, 4);
+  win::HRGN square = vwindowMSWCreateRectRgn(0, 0, 3, 20);
+  win::CombineRgn(band, band, square, win::RGN_OR);
+  win::DWORD size = 0;
+  win::RGNDATA* data = vwindowMSWGetRegionData(band, &size);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(size, sizeof(win::RGNDATAHEADER) + data->rdh.nCount * sizeof(win::RECT));
+  EXPECT_EQ(data->rdh.rcBound.right, 10);
+  EXPECT_EQ(data->rdh.rcBound.bottom, 20);
+  // A smaller region reuses the same buffer.
+  EXPECT_EQ(vwindowMSWGetRegionData(square, &size), data);
+  EXPECT_EQ(data->rdh.nCount, 1u);
+  // A region the platform cannot read gives none.
+  vwindowMSWGdi.getRegionData = [](win::HRGN, win::DWORD, win::RGNDATA*) -> win::DWORD { return 0; };
+  EXPECT_EQ(vwindowMSWGetRegionData(square, &size), nullptr);
+  EXPECT_EQ(size, 0u);
+  win::DeleteObject(band);
+  win::DeleteObject(square);
+}
+
 // ---- The DC cache.
 
 TEST_F(GdiTest, DCCacheHoldsTwelveAndKeepsFiveIdle) {
