@@ -224,6 +224,9 @@ int prepareXor(vcolor** table, int rows, int columns) {
 // The posted realize: the palette into the main window's context.
 int realizeHandler(vevent*) {
   st.realizePosted = false;
+  // The new entries are written: every colour form is remade on its next
+  // use (the static ones come out as before), and so are pens and brushes.
+  st.generation = static_cast<std::uint16_t>((st.generation + 1) & 0xFF);
   win::HWND main = vwindowMSWGetDisplay()->mainWindow;
   if (!st.palette || !main) return 1;
   win::HDC dc = win::GetDC(main);

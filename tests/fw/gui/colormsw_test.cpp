@@ -381,6 +381,9 @@ TEST_F(ColorMSW, APaletteDeviceGetsAPaletteCubeAndExactColours) {
     Colour red(65535, 0, 0);
     EXPECT_EQ(vcolorMSWIsPaletteStable(red.c), 1);
     _vcolorMSWRealizePalette(memory, 0);  // the pending change is realized
+    // Forms are remade after it: the exact entry is found, not taken again.
+    EXPECT_EQ(vcolorMSWGetDeviceForm(own.c).pixel, 0x01000000u | 135);
+    EXPECT_EQ(OtherDisplay::writes, 1);
   }
   // An exclusive-or table gets a block of its own: rows of 4 entries for 3
   // columns, starting at a multiple of 4.
