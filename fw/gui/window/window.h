@@ -210,8 +210,9 @@ void vwindowDetermineColors(vwindow* w, std::uint32_t mask, vcolorScheme* result
 void vwindowDetermineColorList(vwindow* w, std::uint32_t overrideMask, vcolor* const* overrides, const int* indexes,
                                int count, vcolor** result);
 // table[row][column]; 1 when one exclusive-or drawing turns every row's
-// colour j - 1 into its colour j.
-int vwindowTestXorColors(vcolor* const* const* table, int rows, int columns);
+// colour j - 1 into its colour j (a display driver may give repeated
+// colours private copies, which replace them in the table).
+int vwindowTestXorColors(vcolor** const* table, int rows, int columns);
 
 // Conveniences over the slots.
 void vwindowInvalAll(vwindow* w, int flags);

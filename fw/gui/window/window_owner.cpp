@@ -1,4 +1,7 @@
 // The dialog's item-owner record and the window's exclusive-or colour test.
+#include <vector>
+
+#include "fw/gui/graphics/colormsw.h"
 #include "fw/gui/window/window_internal.h"
 
 namespace {
@@ -11,13 +14,6 @@ void determineColors(vwindow* w, vcolorScheme* s, std::uint32_t mask, vcolorSche
 }
 void bindDraw(vwindow* w) { vwindowClassOf(w)->bindDraw(w, 0); }
 
-// The display's pixel value of a colour: 0x00BBGGRR.
-std::uint32_t pixelOf(vcolor* c) {
-  unsigned r, g, b;
-  vcolorGetSpecRGB(&c->desc, &r, &g, &b);
-  return (r >> 8) | ((g >> 8) << 8) | ((b >> 8) << 16);
-}
-
 }  // namespace
 
 const vdialogOwnerRecord vdialogOwnerInterface{
@@ -25,15 +21,16 @@ const vdialogOwnerRecord vdialogOwnerInterface{
     contentRect, contentRect, vwindowMSWGetKeyDict,     vwindowMSWGetOverrideKeyDict,
     always,      always,      determineColors,          bindDraw};
 
-int vwindowTestXorColors(vcolor* const* const* table, int rows, int columns) {
+int vwindowTestXorColors(vcolor** const* table, int rows, int columns) {
   if (rows < 2 || columns < 2) return 1;
   vwindowEnsureStartup();
-  // Until the display driver can give repeated colours private cells, the
-  // pixel values decide alone.
-  for (int j = 1; j < columns; ++j) {
-    std::uint32_t first = pixelOf(table[0][j - 1]) ^ pixelOf(table[0][j]);
-    for (int i = 1; i < rows; ++i)
-      if ((pixelOf(table[i][j - 1]) ^ pixelOf(table[i][j])) != first) return 0;
-  }
-  return 1;
+  // The colour layer reads one block of rows; a driver that gives repeated
+  // colours their own cells may replace entries, which go back to the rows.
+  std::vector<vcolor*> flat(static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns));
+  for (int i = 0; i < rows; ++i)
+    for (int j = 0; j < columns; ++j) flat[static_cast<std::size_t>(i) * columns + j] = table[i][j];
+  int answer = vcolorCheckXorTable(flat.data(), rows, columns);
+  for (int i = 0; i < rows; ++i)
+    for (int j = 0; j < columns; ++j) table[i][j] = flat[static_cast<std::size_t>(i) * columns + j];
+  return answer;
 }

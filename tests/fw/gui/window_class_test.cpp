@@ -589,7 +589,7 @@ TEST_F(WindowClass, ColourListAndTheOwnerRecord) {
 
 TEST(WindowXor, OneRowAnswersWithoutStartingTheWindowSystem) {
   vcolor* row[2] = {vcolorGetBlack(), vcolorGetWhite()};
-  vcolor* const* table[1] = {row};
+  vcolor** table[1] = {row};
   EXPECT_EQ(vwindowTestXorColors(table, 1, 2), 1);
   EXPECT_FALSE(vwindowMSWIsStarted());
 }
@@ -601,8 +601,8 @@ TEST(WindowXor, RowsMustShareEachExclusiveOr) {
   vcolor* same[2] = {black, white};
   vcolor* flipped[2] = {white, black};
   vcolor* constant[2] = {white, white};
-  vcolor* const* agree[2] = {same, flipped};  // both rows XOR to 0xFFFFFF
-  vcolor* const* differ[2] = {same, constant};
+  vcolor** agree[2] = {same, flipped};  // both rows XOR to 0xFFFFFF
+  vcolor** differ[2] = {same, constant};
   EXPECT_EQ(vwindowTestXorColors(agree, 2, 2), 1);
   EXPECT_EQ(vwindowTestXorColors(differ, 2, 2), 0);
   EXPECT_TRUE(vwindowMSWIsStarted());
