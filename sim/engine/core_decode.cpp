@@ -204,11 +204,10 @@ namespace {
 std::array<decoded_word, 0x10000> records;
 std::mutex records_lock;
 
-}  // namespace
-
-const decoded_word& decoded_word_of(uint16_t w) {
+// The first use of a word: its record built (out of line, so that the
+// look-up itself stays a load and a test).
+[[gnu::noinline]] const decoded_word& build_record(uint16_t w) {
   decoded_word& d = records[w];
-  if (std::atomic_ref<bool>(d.valid).load(std::memory_order_acquire)) return d;
   const std::lock_guard<std::mutex> hold(records_lock);
   if (!std::atomic_ref<bool>(d.valid).load(std::memory_order_relaxed)) {
     d.cls = instr_class_lookup(w, false);
@@ -232,6 +231,14 @@ const decoded_word& decoded_word_of(uint16_t w) {
     std::atomic_ref<bool>(d.valid).store(true, std::memory_order_release);
   }
   return d;
+}
+
+}  // namespace
+
+const decoded_word& decoded_word_of(uint16_t w) {
+  decoded_word& d = records[w];
+  if (std::atomic_ref<bool>(d.valid).load(std::memory_order_acquire)) [[likely]] return d;
+  return build_record(w);
 }
 
 void core_decode_new(const decoded_word& d, bool repeat_pass) {
