@@ -6,6 +6,7 @@
 #include "fw/widgets/lists/list.h"
 #include "fw/widgets/lists/listsize.h"
 #include "fw/widgets/lists/spring.h"
+#include "fw/widgets/menus/drag.h"
 #include "fw/widgets/menus/menu.h"
 
 void vwidgetsInstallStartup() {
@@ -23,6 +24,7 @@ void vwidgetsInstallStartup() {
   });
   vmoduleInstallStartup("vlistsizeGetDefaultClass", [] { vlistsizeGetDefaultClass(); });
   vmoduleInstallStartup("vmenuGetDefaultClass", vmenuStartup);
+  vmoduleInstallStartup("vdragGetDefaultClass", [] { vdragGetDefaultClass(); });
   vmoduleInstallStartup("vspringGetDefaultClass", [] {
     vspringSolutionGetDefaultClass();
     vspringGetArrangerClass();

@@ -4,6 +4,8 @@
 // dispatched pointer and key events.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "fw/core/command.h"
 #include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
+#include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/window_event.h"
@@ -36,6 +39,18 @@ vmenuItemClassRec* recordingClass(vmenuItemClassRec* base) {
 
 const std::uint32_t kDown = 0xFC540000, kUp = 0xFC520000, kReturn = 0xFC0D0000, kEscape = 0xFC1B0000;
 
+// Every character 6 wide; ascent 8, descent 2, height 13: measures that
+// do not depend on the fonts a machine has.
+const vfontDriver kSixWide = {
+    nullptr,
+    [](vfont*, vfixed* w, vfixed* s) { *w = 6 * 65536, *s = 0; },
+    [](vfont*, vrectFixed* r) { *r = {0, -2 * 65536, 6 * 65536, 10 * 65536}; },
+    [](vfont*) -> vfixed { return 8 * 65536; },
+    [](vfont*) -> vfixed { return 2 * 65536; },
+    [](vfont*, const char*, int n, vfixed* dx, vfixed* dy) { *dx = n * 6 * 65536, *dy = 0; },
+    [](vfont*, const char*, int n, vrectFixed* r) { *r = {0, -2 * 65536, n * 6 * 65536, 10 * 65536}; },
+};
+
 // Menus are windows, whose class lasts with the context it was built in:
 // these tests share the default context and choose the look again.
 struct Menus : ::testing::Test {
@@ -55,6 +70,7 @@ struct Menus : ::testing::Test {
     _vlafRebuildCurrent();
     vmenuStartup();
     _vmenuChooseLook();
+    vfontSetDriver(&kSixWide);
     announced.clear();
   }
   static vmenuItem* item(const char* title, vmenuItemClassRec* cls = vmenuGetDefaultItemClass()) {
@@ -465,6 +481,59 @@ TEST_F(Menus, AHundredItemsScrollAtOnceSixPixelsBelowTheArrow) {
   EXPECT_EQ(m->items.currentIndex, 0);
   vmenuEnd(m, 0, nullptr);
   vinstanceDestroy(m);
+}
+
+}  // namespace
+
+namespace {
+
+// The framework's drawing of a menu, as the window driver records it,
+// against a stored trace (UPDATE_TRACE=1 writes it first).
+std::string drawnMenu(vmenu* m) {
+  vwindowMSWTakeDriverLog();
+  vwindowClassOf(m)->bindDraw(m, 0);
+  vrect whole = {0, 0, m->rect.width, m->rect.height};
+  vdrawSetDeviceClipRects(&whole, 1);
+  vwindowClassOf(m)->draw(m);
+  vdrawBindPathDevice();
+  std::string out;
+  for (const std::string& line : vwindowMSWTakeDriverLog()) out += line + "\n";
+  return out;
+}
+
+void matchesStoredTrace(const std::string& got, const std::string& name) {
+  std::string path = std::string(std::getenv("SIM_TEST_DATA") ? std::getenv("SIM_TEST_DATA") : "") + "/" + name;
+  if (const char* u = std::getenv("UPDATE_TRACE"); u && std::string(u) == "1") {
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr) << path;
+    std::fputs(got.c_str(), f);
+    std::fclose(f);
+  }
+  std::FILE* f = std::fopen(path.c_str(), "r");
+  ASSERT_NE(f, nullptr) << path;
+  std::string want;
+  for (int c; (c = std::fgetc(f)) != EOF;) want += char(c);
+  std::fclose(f);
+  EXPECT_EQ(got, want);
+}
+
+TEST_F(Choosing, Win95MenuByKeysDrawsAsStoredAndChoosesOnce) {
+  build("win95");
+  // A scheme whose light shadow is the background embosses disabled items.
+  vapplication* app = vapplicationGetCurrent();
+  vcolor* saved = app->scheme.entries[vcolorSHADOW_TOP_DARK];
+  bool had = app->scheme.mask & vcolorSchemeBit(vcolorSHADOW_TOP_DARK);
+  vapplicationClassOf(app)->setSchemeColor(app, vcolorSHADOW_TOP_DARK, vwindowDetermineColor(menu, vcolorBACKGROUND));
+  vmenuPopupAt(menu, vwindowGetRoot(), 300, 500);
+  key(kDown);
+  key(kDown);
+  EXPECT_EQ(menu->items.currentIndex, 1);
+  std::string trace = drawnMenu(menu);
+  matchesStoredTrace(trace, "menu_win95.trace");
+  EXPECT_NE(trace.find("show Never\nshow Never"), std::string::npos) << "embossed: drawn twice";
+  key(kReturn);
+  EXPECT_EQ(chosen.trace, (std::vector<std::string>{"notify Wrap with event", "command Wrap with event"}));
+  if (had) vapplicationClassOf(app)->setSchemeColor(app, vcolorSHADOW_TOP_DARK, saved);
 }
 
 }  // namespace

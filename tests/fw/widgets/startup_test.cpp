@@ -18,20 +18,24 @@ TEST(WidgetsStartup, FillsItsRowsOfTheStartupOrder) {
   for (int i = 0; i < n; ++i) {
     std::string name = rows[i].name;
     if (name == "vlistGetDefaultClass" || name == "vlistsizeGetDefaultClass" || name == "vspringGetDefaultClass" ||
-        name == "vdomainGetDefaultClass" || name == "vspringdomGetDefaultClass") {
+        name == "vdomainGetDefaultClass" || name == "vspringdomGetDefaultClass" || name == "vmenuGetDefaultClass" ||
+        name == "vdragGetDefaultClass") {
       ASSERT_NE(rows[i].fn, nullptr) << name;
       rows[i].fn();
       rows[i].fn();  // a second start makes nothing twice
       ++filled;
     }
   }
-  EXPECT_EQ(filled, 5);
+  EXPECT_EQ(filled, 7);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vlistObserver")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vlistsize")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vspringSolution")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vdomainLong")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vdomainUndoObserver")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vspringdomUndoObserver")), nullptr);
+  for (const char* menus : {"vmenu", "vmenuItem", "vmenuSeparatorItem", "vmenuToggleItem", "vmenuPushPinItem",
+                            "vmenuSubMenuItem", "vmenuItemList", "vdrag"})
+    EXPECT_NE(vclassFindByName(vscribeLiteral(menus)), nullptr) << menus;
 }
 
 }  // namespace

@@ -1,0 +1,42 @@
+// Dragging a picture across the whole screen: the screen under the picture
+// is saved and put back as it moves (through a work buffer when the old and
+// new places overlap), so nothing else redraws; the window under the
+// pointer at the release receives the drop. One drag runs at a time.
+#pragma once
+#include <cstdint>
+
+#include "fw/core/class.h"
+#include "fw/core/event.h"
+#include "fw/gui/graphics/image.h"
+#include "fw/gui/graphics/rect.h"
+#include "fw/gui/window/window.h"
+
+struct vdrag;
+using vdragDrawProc = void (*)(vdrag* drag, const vrect* rect);
+using vdragDropProc = void (*)(vdrag* drag, vwindow* source, vwindow* target, vevent* event);
+using vdragMotionProc = void (*)(vdrag* drag, vwindow* source, vwindow* under, vevent* event);
+
+struct vdrag : vinstance {
+  vdragDrawProc draw;
+  vdragDropProc drop;
+  vdragMotionProc motion;
+  vwindow* source;
+  vimage* screen;      // the root window's contents
+  vimage* background;  // the screen under the picture
+  vimage* work;        // twice the picture's size
+  std::int16_t hotX, hotY;
+  std::int32_t width, height;
+  vrect current;  // on the screen
+  veventHandler savedMotion, savedUp, savedDown;
+};
+
+vinstanceClassRec* vdragGetDefaultClass();
+vdrag* vdragCreate();
+void vdragSetDrawProc(vdrag* drag, vdragDrawProc proc);
+// "State" while another drag runs.
+void vdragStart(vdrag* drag, vevent* event);
+// "Null" for a null drag; nothing for a drag that is not the current one.
+void vdragEnd(vdrag* drag);
+vdrag* vdragGetCurrent();
+// Called with the event at the start of every release a drag handles.
+void vdragSetPreDropHook(void (*hook)(vevent* event));
