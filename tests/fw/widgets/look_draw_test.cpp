@@ -19,17 +19,6 @@ namespace {
 using Log = std::vector<std::string>;
 int window;
 
-// Every character 6 wide; ascent 8, descent 2, height 13.
-const vfontDriver kSixWide = {
-    nullptr,
-    [](vfont*, vfixed* w, vfixed* s) { *w = 6 * 65536, *s = 0; },
-    [](vfont*, vrectFixed* r) { *r = {0, -2 * 65536, 6 * 65536, 10 * 65536}; },
-    [](vfont*) -> vfixed { return 8 * 65536; },
-    [](vfont*) -> vfixed { return 2 * 65536; },
-    [](vfont*, const char*, int n, vfixed* dx, vfixed* dy) { *dx = n * 6 * 65536, *dy = 0; },
-    [](vfont*, const char*, int n, vrectFixed* r) { *r = {0, -2 * 65536, n * 6 * 65536, 10 * 65536}; },
-};
-
 // The primitive table of kind 0 with Show and ImageMask written down first.
 Log shown;
 vdrawPrimitiveTable recording;

@@ -20,6 +20,7 @@
 #include "fw/widgets/menus/menu.h"
 #include "fw/data/pref.h"
 #include "fw/widgets/look/laf.h"
+#include "tests/fw/widgets/look_support.h"
 
 namespace {
 
@@ -38,18 +39,6 @@ vmenuItemClassRec* recordingClass(vmenuItemClassRec* base) {
 }
 
 const std::uint32_t kDown = 0xFC540000, kUp = 0xFC520000, kReturn = 0xFC0D0000, kEscape = 0xFC1B0000;
-
-// Every character 6 wide; ascent 8, descent 2, height 13: measures that
-// do not depend on the fonts a machine has.
-const vfontDriver kSixWide = {
-    nullptr,
-    [](vfont*, vfixed* w, vfixed* s) { *w = 6 * 65536, *s = 0; },
-    [](vfont*, vrectFixed* r) { *r = {0, -2 * 65536, 6 * 65536, 10 * 65536}; },
-    [](vfont*) -> vfixed { return 8 * 65536; },
-    [](vfont*) -> vfixed { return 2 * 65536; },
-    [](vfont*, const char*, int n, vfixed* dx, vfixed* dy) { *dx = n * 6 * 65536, *dy = 0; },
-    [](vfont*, const char*, int n, vrectFixed* r) { *r = {0, -2 * 65536, n * 6 * 65536, 10 * 65536}; },
-};
 
 // Menus are windows, whose class lasts with the context it was built in:
 // these tests share the default context and choose the look again.
