@@ -491,7 +491,7 @@ std::string drawnMenu(vmenu* m) {
 }
 
 void matchesStoredTrace(const std::string& got, const std::string& name) {
-  std::string path = std::string(std::getenv("SIM_TEST_DATA") ? std::getenv("SIM_TEST_DATA") : "") + "/" + name;
+  std::string path = std::string(WIDGETS_DATA) + "/" + name;
   if (const char* u = std::getenv("UPDATE_TRACE"); u && std::string(u) == "1") {
     std::FILE* f = std::fopen(path.c_str(), "w");
     ASSERT_NE(f, nullptr) << path;
