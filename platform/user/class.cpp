@@ -29,6 +29,12 @@ namespace internal {
 
 WindowClass* findClass(const char* name) {
   if (!name) return nullptr;
+  // The platform's own classes exist before any lookup.
+  static bool systemClasses = false;
+  if (!systemClasses) {
+    systemClasses = true;
+    registerMdiClientClass();
+  }
   for (auto& c : classes())
     if (sameName(c->name, name)) return c.get();
   return nullptr;

@@ -168,6 +168,15 @@ HardwareInput pointerInput(POINT screen, int button, bool down);
 // The pointer's last screen position (the input of the back-end moves it).
 POINT& pointerPosition();
 
+// The multiple-document interface (mdi_client.cpp): the client class,
+// registered with the platform's classes; the client of a document window
+// (its parent when that is a client, else null); the client's active
+// child and the activation of another (null: none).
+void registerMdiClientClass();
+HWND mdiClientOf(HWND child);
+HWND mdiActiveChild(HWND client);
+void mdiActivate(HWND client, HWND child);
+
 // Trace of messages, for the test API.
 void traceMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool posted);
 int& sendDepth();

@@ -373,14 +373,4 @@ HMENU GetSystemMenu(HWND hwnd, BOOL revert) {
   return w->systemMenu;
 }
 
-LRESULT DefFrameProcA(HWND hwnd, HWND, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
-LRESULT DefMDIChildProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
-BOOL TranslateMDISysAccel(HWND, MSG*) { return 0; }
-
 }  // namespace win

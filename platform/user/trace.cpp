@@ -86,6 +86,17 @@ constexpr MessageInfo kMessages[] = {
     {WM_MDICREATE, "WM_MDICREATE", true},
     {WM_MDIDESTROY, "WM_MDIDESTROY", false},
     {WM_MDIACTIVATE, "WM_MDIACTIVATE", false},
+    {WM_MDIRESTORE, "WM_MDIRESTORE", false},
+    {WM_MDINEXT, "WM_MDINEXT", false},
+    {WM_MDIMAXIMIZE, "WM_MDIMAXIMIZE", false},
+    {WM_MDITILE, "WM_MDITILE", false},
+    {WM_MDICASCADE, "WM_MDICASCADE", false},
+    {WM_MDIICONARRANGE, "WM_MDIICONARRANGE", false},
+    {WM_MDIGETACTIVE, "WM_MDIGETACTIVE", true},
+    {WM_MDISETMENU, "WM_MDISETMENU", false},
+    {WM_ENTERSIZEMOVE, "WM_ENTERSIZEMOVE", false},
+    {WM_EXITSIZEMOVE, "WM_EXITSIZEMOVE", false},
+    {WM_CHILDACTIVATE, "WM_CHILDACTIVATE", false},
 };
 
 const MessageInfo* info(UINT message) {

@@ -154,6 +154,7 @@ inline constexpr int COLOR_MENU = 4;
 inline constexpr int COLOR_WINDOW = 5;
 inline constexpr int COLOR_MENUTEXT = 7;
 inline constexpr int COLOR_WINDOWTEXT = 8;
+inline constexpr int COLOR_APPWORKSPACE = 12;
 inline constexpr int COLOR_HIGHLIGHT = 13;
 inline constexpr int COLOR_HIGHLIGHTTEXT = 14;
 inline constexpr int COLOR_BTNFACE = 15;

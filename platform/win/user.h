@@ -257,7 +257,30 @@ BOOL DestroyAcceleratorTable(HACCEL table);
 // becomes WM_COMMAND (high word 1) to the window; nonzero: consumed.
 int TranslateAcceleratorA(HWND hwnd, HACCEL table, MSG* msg);
 
-// Document windows: forwarded to the plain default processing for now.
+// The multiple-document interface: the class "MDICLIENT" (made with a
+// CLIENTCREATESTRUCT), its requests, and the default processing of frames
+// and document windows. The client shows no scroll bars: children outside
+// it are clipped, and it sends no WM_HSCROLL or WM_VSCROLL.
+inline constexpr UINT WM_CHILDACTIVATE = 0x0022;
+inline constexpr UINT WM_MDIRESTORE = 0x0223;
+inline constexpr UINT WM_MDINEXT = 0x0224;
+inline constexpr UINT WM_MDIMAXIMIZE = 0x0225;
+inline constexpr UINT WM_MDITILE = 0x0226;
+inline constexpr UINT WM_MDICASCADE = 0x0227;
+inline constexpr UINT WM_MDIICONARRANGE = 0x0228;
+inline constexpr UINT WM_MDIGETACTIVE = 0x0229;
+inline constexpr UINT WM_MDISETMENU = 0x0230;
+inline constexpr UINT WM_ENTERSIZEMOVE = 0x0231;
+inline constexpr UINT WM_EXITSIZEMOVE = 0x0232;
+inline constexpr WPARAM SC_NEXTWINDOW = 0xF040;
+inline constexpr WPARAM SC_PREVWINDOW = 0xF050;
+inline constexpr WPARAM MDITILE_VERTICAL = 0;
+inline constexpr WPARAM MDITILE_HORIZONTAL = 1;
+inline constexpr DWORD MDIS_ALLCHILDSTYLES = 0x0001;
+struct CLIENTCREATESTRUCT {
+  HANDLE hWindowMenu;  // none: no window list
+  UINT idFirstChild;
+};
 LRESULT DefFrameProcA(HWND hwnd, HWND client, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT DefMDIChildProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL TranslateMDISysAccel(HWND client, MSG* msg);

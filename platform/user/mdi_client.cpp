@@ -1,0 +1,307 @@
+// The multiple-document client "MDICLIENT": document windows made and
+// destroyed on request, the active one with its activation messages, the
+// next and previous ones, cascading, tiling and icon arrangement, and the
+// frame's menu.
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "platform/user/internal.h"
+
+namespace win {
+namespace {
+
+using internal::findWindow;
+using internal::Window;
+
+constexpr const char* kClientClass = "MDICLIENT";
+
+struct Client {
+  HMENU windowMenu = nullptr;
+  UINT firstId = 0;
+  HWND active = nullptr;
+  int cascade = 0;  // the next default position, in cascade steps
+};
+
+std::map<HWND, Client>& clients() {
+  static std::map<HWND, Client> all;
+  return all;
+}
+
+Client* clientRecord(HWND client) {
+  auto it = clients().find(client);
+  return it == clients().end() ? nullptr : &it->second;
+}
+
+bool isDocument(HWND client, HWND child) {
+  Window* w = findWindow(child);
+  return w && w->parent == client && !w->destroying;
+}
+
+// Document windows top of the z-order first.
+std::vector<HWND> documents(HWND client) {
+  std::vector<HWND> out;
+  if (Window* c = findWindow(client))
+    for (HWND h : c->children)
+      if (isDocument(client, h)) out.push_back(h);
+  return out;
+}
+
+int cascadeStep() { return GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYFRAME); }
+
+SIZE clientSize(HWND client) {
+  RECT r{};
+  GetClientRect(client, &r);
+  return {r.right, r.bottom};
+}
+
+void place(HWND child, int x, int y, int cx, int cy) {
+  SetWindowPos(child, nullptr, x, y, cx, cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The documents to lay out: shown, neither minimized nor maximized (a
+// maximized active one is restored first), bottom of the z-order first.
+std::vector<HWND> arranged(HWND client) {
+  if (HWND active = internal::mdiActiveChild(client); active && IsZoomed(active)) ShowWindow(active, SW_RESTORE);
+  std::vector<HWND> out;
+  for (HWND h : documents(client))
+    if (IsWindowVisible(h) && !IsIconic(h)) out.insert(out.begin(), h);
+  return out;
+}
+
+bool anyIconic(HWND client) {
+  for (HWND h : documents(client))
+    if (IsIconic(h)) return true;
+  return false;
+}
+
+// Icons sit in a row along the client's bottom, in cells this wide.
+constexpr int kIconCell = 76;
+constexpr int kIconSize = 36;
+int iconRowHeight(HWND client) { return anyIconic(client) ? kIconSize + GetSystemMetrics(SM_CYMENU) : 0; }
+
+// Each one step right and down from the one below it; all end at the
+// client's bottom right.
+void cascade(HWND client) {
+  std::vector<HWND> list = arranged(client);
+  SIZE area = clientSize(client);
+  area.cy -= iconRowHeight(client);
+  int n = static_cast<int>(list.size()), step = cascadeStep();
+  for (int i = 0; i < n; ++i)
+    place(list[static_cast<std::size_t>(i)], i * step, i * step, std::max(area.cx - (n - 1) * step, 1),
+          std::max(area.cy - (n - 1) * step, 1));
+}
+
+// A grid of ceil(sqrt(n)) columns (rows when horizontal); the last line
+// shares its length among fewer windows.
+void tile(HWND client, bool horizontal) {
+  std::vector<HWND> list = arranged(client);
+  if (list.empty()) return;
+  std::reverse(list.begin(), list.end());  // the top one first
+  SIZE area = clientSize(client);
+  area.cy -= iconRowHeight(client);
+  int n = static_cast<int>(list.size());
+  int lines = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(n))));
+  int across = (n + lines - 1) / lines;  // windows per line
+  lines = (n + across - 1) / across;
+  int along = horizontal ? area.cx : area.cy, span = horizontal ? area.cy : area.cx;
+  for (int line = 0, i = 0; line < lines; ++line) {
+    int count = std::min(across, n - i);
+    for (int k = 0; k < count; ++k, ++i) {
+      int a0 = span * line / lines, a1 = span * (line + 1) / lines;
+      int b0 = along * k / count, b1 = along * (k + 1) / count;
+      HWND h = list[static_cast<std::size_t>(i)];
+      if (horizontal)
+        place(h, b0, a0, b1 - b0, a1 - a0);
+      else
+        place(h, a0, b0, a1 - a0, b1 - b0);
+    }
+  }
+}
+
+void arrangeIcons(HWND client) {
+  SIZE area = clientSize(client);
+  int i = 0;
+  std::vector<HWND> list = documents(client);
+  std::reverse(list.begin(), list.end());
+  for (HWND h : list)
+    if (IsIconic(h)) {
+      place(h, i * kIconCell + (kIconCell - kIconSize) / 2, area.cy - iconRowHeight(client), kIconSize, kIconSize);
+      ++i;
+    }
+}
+
+HWND createDocument(HWND client, const MDICREATESTRUCTA* mcs) {
+  Client* c = clientRecord(client);
+  if (!c || !mcs) return nullptr;
+  int x = mcs->x, y = mcs->y, cx = mcs->cx, cy = mcs->cy;
+  SIZE area = clientSize(client);
+  if (x == CW_USEDEFAULT) {
+    // The next cascade position that still leaves room to see the window.
+    int step = cascadeStep();
+    if ((c->cascade + 1) * step * 4 > std::min(area.cx, area.cy) * 3) c->cascade = 0;
+    x = y = c->cascade++ * step;
+  }
+  if (cx == CW_USEDEFAULT) cx = area.cx * 3 / 4, cy = area.cy * 3 / 4;
+  HWND previous = internal::mdiActiveChild(client);
+  bool maximize = (mcs->style & WS_MAXIMIZE) || (previous && IsZoomed(previous));
+  DWORD style = (mcs->style & ~(WS_POPUP | WS_VISIBLE | WS_MAXIMIZE | WS_MINIMIZE)) | WS_CHILD | WS_CLIPSIBLINGS;
+  UINT id = c->firstId + static_cast<UINT>(documents(client).size());
+  HWND child = CreateWindowExA(WS_EX_MDICHILD, mcs->szClass, mcs->szTitle, style, x, y, cx, cy, client,
+                               reinterpret_cast<HMENU>(static_cast<std::uintptr_t>(id)),
+                               static_cast<HINSTANCE>(mcs->hOwner), const_cast<MDICREATESTRUCTA*>(mcs));
+  if (!child) return nullptr;
+  if (maximize) {
+    ShowWindow(child, SW_MAXIMIZE);
+  } else if (mcs->style & WS_MINIMIZE) {
+    ShowWindow(child, SW_MINIMIZE);
+  } else if (mcs->style & WS_VISIBLE) {
+    ShowWindow(child, SW_SHOW);
+  }
+  if (isDocument(client, child)) internal::mdiActivate(client, child);
+  return IsWindow(child) ? child : nullptr;
+}
+
+void destroyDocument(HWND client, HWND child) {
+  if (!isDocument(client, child)) return;
+  if (internal::mdiActiveChild(client) == child) {
+    HWND next = nullptr;
+    for (HWND h : documents(client))
+      if (h != child && IsWindowVisible(h)) {
+        next = h;
+        break;
+      }
+    internal::mdiActivate(client, next);
+  }
+  DestroyWindow(child);
+}
+
+// The next document below `from` in the z-order, or the bottom one for
+// the previous; the one left goes to the bottom when moving on.
+void activateNext(HWND client, HWND from, bool previous) {
+  std::vector<HWND> list;
+  for (HWND h : documents(client))
+    if (IsWindowVisible(h)) list.push_back(h);
+  if (!from) from = internal::mdiActiveChild(client);
+  if (list.size() < 2 || !from) return;
+  HWND target;
+  if (previous) {
+    target = list.back();
+  } else {
+    auto it = std::find(list.begin(), list.end(), from);
+    target = (it == list.end() || it + 1 == list.end()) ? list.front() : *(it + 1);
+  }
+  if (target == from) return;
+  internal::mdiActivate(client, target);
+  if (!previous && IsWindow(from))
+    SetWindowPos(from, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+LRESULT clientProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE: {
+      auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+      auto* ccs = cs ? static_cast<const CLIENTCREATESTRUCT*>(cs->lpCreateParams) : nullptr;
+      Client& c = clients()[hwnd];
+      if (ccs) c.windowMenu = static_cast<HMENU>(ccs->hWindowMenu), c.firstId = ccs->idFirstChild;
+      return 0;
+    }
+    case WM_NCDESTROY:
+      clients().erase(hwnd);
+      return DefWindowProcA(hwnd, message, wParam, lParam);
+    case WM_MDICREATE:
+      return reinterpret_cast<LRESULT>(createDocument(hwnd, reinterpret_cast<const MDICREATESTRUCTA*>(lParam)));
+    case WM_MDIDESTROY:
+      destroyDocument(hwnd, reinterpret_cast<HWND>(wParam));
+      return 0;
+    case WM_MDIACTIVATE:
+      if (isDocument(hwnd, reinterpret_cast<HWND>(wParam))) internal::mdiActivate(hwnd, reinterpret_cast<HWND>(wParam));
+      return 0;
+    case WM_MDIGETACTIVE: {
+      HWND active = internal::mdiActiveChild(hwnd);
+      if (lParam) *reinterpret_cast<BOOL*>(lParam) = active && IsZoomed(active);
+      return reinterpret_cast<LRESULT>(active);
+    }
+    case WM_MDINEXT:
+      activateNext(hwnd, reinterpret_cast<HWND>(wParam), lParam != 0);
+      return 0;
+    case WM_MDIMAXIMIZE:
+    case WM_MDIRESTORE:
+      if (isDocument(hwnd, reinterpret_cast<HWND>(wParam)))
+        ShowWindow(reinterpret_cast<HWND>(wParam), message == WM_MDIMAXIMIZE ? SW_MAXIMIZE : SW_RESTORE);
+      return 0;
+    case WM_MDICASCADE:
+      cascade(hwnd);
+      return 1;
+    case WM_MDITILE:
+      tile(hwnd, (wParam & MDITILE_HORIZONTAL) != 0);
+      return 1;
+    case WM_MDIICONARRANGE:
+      arrangeIcons(hwnd);
+      return 0;
+    case WM_MDISETMENU: {
+      HWND frame = GetParent(hwnd);
+      HMENU old = GetMenu(frame);
+      if (wParam) SetMenu(frame, reinterpret_cast<HMENU>(wParam));
+      if (Client* c = clientRecord(hwnd)) c->windowMenu = reinterpret_cast<HMENU>(lParam);
+      return reinterpret_cast<LRESULT>(old);
+    }
+    case WM_SETFOCUS:
+      // The focus belongs with the active document.
+      if (HWND active = internal::mdiActiveChild(hwnd); active && !IsIconic(active)) SetFocus(active);
+      return 0;
+    default:
+      return DefWindowProcA(hwnd, message, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+namespace internal {
+
+void registerMdiClientClass() {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = clientProc;
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(COLOR_APPWORKSPACE + 1));
+  wc.lpszClassName = kClientClass;
+  RegisterClassA(&wc);
+}
+
+HWND mdiClientOf(HWND child) {
+  Window* w = findWindow(child);
+  return w && w->parent && clientRecord(w->parent) ? w->parent : nullptr;
+}
+
+HWND mdiActiveChild(HWND client) {
+  Client* c = clientRecord(client);
+  if (!c) return nullptr;
+  if (c->active && !isDocument(client, c->active)) c->active = nullptr;
+  return c->active;
+}
+
+// The one losing activation hears first, then the one gaining it; the
+// focus follows when the frame is the active window.
+void mdiActivate(HWND client, HWND child) {
+  Client* c = clientRecord(client);
+  HWND old = mdiActiveChild(client);
+  if (!c || old == child) return;
+  c->active = child;
+  // A maximized document hands its state to the next one.
+  bool zoomed = old && child && IsZoomed(old);
+  if (old) {
+    SendMessageA(old, WM_NCACTIVATE, 0, 0);
+    SendMessageA(old, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(old), reinterpret_cast<LPARAM>(child));
+  }
+  if (!child || mdiActiveChild(client) != child) return;
+  SetWindowPos(child, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SendMessageA(child, WM_NCACTIVATE, 1, 0);
+  SendMessageA(child, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(old), reinterpret_cast<LPARAM>(child));
+  if (zoomed && IsWindow(child)) {
+    ShowWindow(child, SW_MAXIMIZE);
+    if (Window* o = findWindow(old); o && !o->destroying) ShowWindow(old, SW_RESTORE);
+  }
+  if (IsWindow(child) && GetActiveWindow() == rootOf(client)) SetFocus(child);
+}
+
+}  // namespace internal
+}  // namespace win
