@@ -5,11 +5,14 @@
 #include <utility>
 
 #include "fw/core/fs.h"
+#include "fw/core/sys.h"
 #include "fw/data/pref.h"
 #include "fw/data/vresource.h"
 #include "fw/data/resrect.h"
+#include "fw/gui/graphics/cursormsw.h"
 #include "fw/gui/graphics/image.h"
 #include "fw/gui/window/hooks.h"
+#include "fw/gui/window/msw.h"
 
 namespace {
 
@@ -301,12 +304,21 @@ void setTitle(vapplication* a, vscribe* s) {
   changed(a, vname_Title, old, title);
   if (win::HWND task = vsysGetTaskWindow()) win::SetWindowTextA(task, title);
 }
+// The task window shows the application's icon (its own, else its class's)
+// once the window system can make native icons.
+void updateTaskIcon(vapplication* a) {
+  if (!vsysGetTaskWindow() || !vwindowMSWIsStarted()) return;
+  vobject* icon = vapplicationGetIcon(a);
+  vsysSetIcon(icon ? vimageMSWGetIcon(static_cast<vimage*>(icon)) : nullptr);
+}
+
 void setName(vapplication* a, vscribe* s) {
   vname name = vnameIntern(s);
   if (name == a->name) return;
   vname old = a->name;
   reopenUnder(a, name);
   changed(a, vname_Name, old, name);
+  updateTaskIcon(a);
 }
 
 // Replaces an owned-or-not object field: the old one goes when it was owned.
@@ -322,7 +334,15 @@ void setCursor(vapplication* a, vobject* c) { replaceObject(a, &a->cursor, vappl
 void setBlockCursor(vapplication* a, vobject* c) {
   replaceObject(a, &a->blockCursor, vapplicationBLOCK_CURSOR_OWNED, vname_BlockCursor, c);
 }
-void setIcon(vapplication* a, vobject* i) { replaceObject(a, &a->icon, vapplicationICON_OWNED, vname_Icon, i); }
+void setIcon(vapplication* a, vobject* i) {
+  // The task window takes the new icon before an owned old one goes.
+  vobject* old = a->icon;
+  bool wasOwned = a->owned & vapplicationICON_OWNED;
+  a->owned &= ~vapplicationICON_OWNED;
+  replaceObject(a, &a->icon, 0, vname_Icon, i);
+  updateTaskIcon(a);
+  if (wasOwned && old && old != i) vinstanceDestroy(old);
+}
 void setFont(vapplication* a, vfont* f) {
   if (f == a->font) return;
   vfont* old = a->font;

@@ -2,9 +2,13 @@
 #include "fw/gui/graphics/cursormsw.h"
 
 #include <string>
+#include <vector>
 
+#include "fw/core/sys.h"
 #include "fw/gui/graphics/colormsw.h"
+#include "fw/gui/window/application.h"
 #include "fw/gui/window/mswgdi.h"
+#include "platform/win/test.h"
 #include "tests/fw/gui/msw_fixture.h"
 
 namespace {
@@ -104,6 +108,39 @@ TEST_F(CursorMSW, CursorAndIconShareOneHandleInTheRing) {
   EXPECT_EQ(vimageMSWGetCursor(image, 0, 31), cursor);
   EXPECT_EQ(vimageMSWGetIcon(image), cursor);  // borrowed, destroyed once with the image
   vimageDestroy(image);
+}
+
+}  // namespace
+
+namespace {
+
+// The icons the task window was sent, in order.
+std::vector<win::LPARAM> taskIconsSent(const std::vector<win::test::TraceEntry>& trace) {
+  std::vector<win::LPARAM> icons;
+  for (const auto& e : trace)
+    if (e.hwnd == vsysGetTaskWindow() && e.message == win::WM_SETICON && e.wParam == win::ICON_BIG)
+      icons.push_back(e.lParam);
+  return icons;
+}
+
+TEST_F(CursorMSW, TheTaskWindowShowsTheApplicationsIconAndFollowsItsChanges) {
+  vapplication* app = vapplicationCreate();
+  vapplicationClassRec* c = vapplicationGetDefaultClass();
+  vimage* first = filled(32, 32, 0x00FF00);
+  vimage* second = filled(32, 32, 0x0000FF);
+  win::test::StartTrace();
+  c->setIcon(app, first);
+  c->setIcon(app, second);
+  c->setIcon(app, second);  // unchanged: nothing sent
+  c->setIcon(app, nullptr);
+  auto icons = taskIconsSent(win::test::StopTrace());
+  ASSERT_EQ(icons.size(), 3u);
+  EXPECT_EQ(icons[0], reinterpret_cast<win::LPARAM>(vimageMSWGetIcon(first)));
+  EXPECT_EQ(icons[1], reinterpret_cast<win::LPARAM>(vimageMSWGetIcon(second)));
+  EXPECT_EQ(icons[2], 0);
+  vapplicationDestroy(app);
+  vimageDestroy(first);
+  vimageDestroy(second);
 }
 
 }  // namespace
