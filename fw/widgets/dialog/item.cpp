@@ -1,0 +1,876 @@
+#include "fw/widgets/dialog/item.h"
+
+#include <cstring>
+
+#include "fw/core/ex.h"
+#include "fw/data/pref.h"
+#include "fw/data/resrect.h"
+#include "fw/data/vresource.h"
+#include "fw/gui/window/application.h"
+#include "fw/gui/window/msw.h"
+#include "fw/gui/graphics/draw.h"
+#include "fw/widgets/dialog/item_internal.h"
+#include "fw/widgets/look/laf.h"
+#include "fw/widgets/menus/menu.h"
+
+namespace {
+
+struct ItemState {
+  vdialogItemClassRec* classes[4];  // item, label, line, box
+  vdict* attributes;
+  vpool* records;
+  vdialogItemNotifyFunc globalNotify;
+};
+void** stateSlot = nullptr;
+ItemState* state();
+
+vobjectAttributedClassRec* super() { return vobjectGetAttributedClass(); }
+vdialogItem* asItem(vinstance* o) { return static_cast<vdialogItem*>(o); }
+
+vdialogItemAttributes* recordOf(vdialogItem* item) {
+  if (!item->attributes) {
+    item->attributes = vpoolAllocOf<vdialogItemAttributes>(state()->records);
+    *item->attributes = vdialogItemAttributes{};
+  }
+  return item->attributes;
+}
+
+void announce(vdialogItem* item, vname name, const void* oldValue, const void* newValue) {
+  vobjectSendValueChange(item, name, oldValue, newValue);
+}
+vname stateName(bool on) { return on ? vname_Enabled : vname_Disabled; }
+vname trueFalse(bool on) { return on ? vname_True : vname_False; }
+bool has(const vdialogItem* item, std::uint16_t bit) { return (item->flags & bit) != 0; }
+void put(vdialogItem* item, std::uint16_t bit, bool on) {
+  item->flags = std::uint16_t(on ? item->flags | bit : item->flags & ~bit);
+}
+
+void freeTitle(vdialogItem* item) {
+  if (has(item, vdialogItemTITLE_OWNED)) vstrDestroy(const_cast<char*>(item->title));
+  put(item, vdialogItemTITLE_OWNED, false);
+  item->title = "";
+}
+
+void destroyDicts(vdialogItemAttributes* a) {
+  if (a->keyMap) vdictDestroy(a->keyMap);
+  if (a->mnemonicMap) vdictDestroy(a->mnemonicMap);
+  a->keyMap = a->mnemonicMap = nullptr;
+}
+
+// What the item holds through its record, released as destroy does.
+void releaseRecord(vdialogItem* item) {
+  vdialogItemAttributes* a = item->attributes;
+  if (!a) return;
+  if (a->cursor && has(item, vdialogItemCURSOR_OWNED)) vinstanceDestroy(a->cursor);
+  if (a->menu) vinstanceDestroy(a->menu);
+  if (a->image && has(item, vdialogItemIMAGE_OWNED)) vinstanceDestroy(a->image);
+  if (a->space) {
+    if (has(item, vdialogItemSPACE_OWNED)) vinstanceDestroy(a->space);
+    else vcommandSpaceDetach(a->space, item);
+  }
+  destroyDicts(a);
+  *a = vdialogItemAttributes{};
+  item->flags &= std::uint16_t(~(vdialogItemCURSOR_OWNED | vdialogItemIMAGE_OWNED | vdialogItemSPACE_OWNED));
+}
+
+void dropRecord(vdialogItem* item) {
+  releaseRecord(item);
+  if (item->attributes) vpoolFree(state()->records, item->attributes);
+  item->attributes = nullptr;
+}
+
+// ---- Object slots.
+void init(vinstance* self) {
+  super()->init(self);
+  vdialogItem* item = asItem(self);
+  vdialogItemClassRec* c = vdialogItemClassOf(item);
+  item->notifyFunc = nullptr;
+  item->data = 0;
+  item->title = "";
+  item->attributes = nullptr;
+  item->owner = nullptr;
+  item->mnemonic = 0;
+  item->flags = vdialogItemNEW_FLAGS;
+  item->rect = vrect{0, 0, c->defaultWidth, c->defaultHeight};
+}
+
+void destroy(vinstance* self) {
+  vdialogItem* item = asItem(self);
+  if (has(item, vdialogItemOPEN)) vdialogCloseItem(item);
+  dropRecord(item);
+  freeTitle(item);
+  super()->destroy(self);
+}
+
+// Values the source holds through its record, as the destination takes them.
+void copyRecord(vdialogItem* from, vdialogItem* to) {
+  vdialogItemAttributes* s = from->attributes;
+  vdialogItemAttributes* d = recordOf(to);
+  auto cloneOr = [](vobject* o, bool owned) { return o && owned ? vobjectClone(o) : o; };
+  d->cursor = cloneOr(s->cursor, has(from, vdialogItemCURSOR_OWNED));
+  d->image = static_cast<vimage*>(cloneOr(s->image, has(from, vdialogItemIMAGE_OWNED)));
+  d->space = static_cast<vcommandSpace*>(cloneOr(s->space, has(from, vdialogItemSPACE_OWNED)));
+  d->menu = s->menu ? static_cast<vmenu*>(vobjectClone(s->menu)) : nullptr;
+  d->font = s->font;
+  d->foreground = s->foreground;
+  d->background = s->background;
+  d->keyMap = s->keyMap ? vdictCopy(s->keyMap) : nullptr;
+  d->mnemonicMap = s->mnemonicMap ? vdictCopy(s->mnemonicMap) : nullptr;
+  d->cursorRegion = s->cursorRegion;
+  if (d->space) vcommandSpaceAttach(d->space, to);
+}
+
+void copyFields(vdialogItem* from, vdialogItem* to) {
+  to->notifyFunc = from->notifyFunc;
+  to->data = from->data;
+  to->mnemonic = from->mnemonic;
+  to->rect = from->rect;
+  to->title = has(from, vdialogItemTITLE_OWNED) ? vstrClone(from->title) : from->title;
+  if (from->attributes) copyRecord(from, to);
+}
+
+void copy(vobject* source, vobject* destination) {
+  // Onto itself, the release below would free what it then clones.
+  if (source == destination) return;
+  vdialogItem* from = asItem(source);
+  vdialogItem* to = asItem(destination);
+  vdialogInvalItem(to, 0);
+  super()->copy(source, destination);
+  freeTitle(to);
+  if (from->attributes) releaseRecord(to);
+  else dropRecord(to);
+  copyFields(from, to);
+  to->flags = std::uint16_t((from->flags & vdialogItemCOPIED_FLAGS) | (to->flags & vdialogItemKEPT_FLAGS));
+  vdialogInvalItem(to, 0);
+}
+
+void copyInit(vobject* source, vobject* destination) {
+  if (source == destination) return;
+  super()->copyInit(source, destination);
+  vdialogItem* from = asItem(source);
+  vdialogItem* to = asItem(destination);
+  to->attributes = nullptr;
+  to->owner = nullptr;
+  to->flags = 0;
+  to->title = "";
+  copyFields(from, to);
+  to->flags = std::uint16_t(from->flags & vdialogItemCOPIED_FLAGS);
+}
+
+void loadInit(vobject* self, vresource resource) {
+  super()->loadInit(self, resource);
+  vdialogItem* item = asItem(self);
+  std::int32_t flags = 0;
+  vresourceTestGetInteger(resource, vname_Flags, &flags);
+  item->flags = std::uint16_t(flags & vdialogItemSTORED_FLAGS);
+  vstr* title = nullptr;
+  if (vresourceTestGetStringCopy(resource, vname_Title, &title)) {
+    item->title = title;
+    item->flags |= vdialogItemTITLE_OWNED;
+  } else {
+    item->title = "";
+  }
+  char c = 0;
+  vresourceTestGetCharacter(resource, vname_Mnemonic, &c);
+  item->mnemonic = static_cast<unsigned char>(c);
+  item->rect = vrect{};
+  vresource r;
+  if (vresourceTestGet(resource, vname_Rect, &r)) vresourceLoadRect(&item->rect, r);
+  item->notifyFunc = nullptr;
+  item->data = 0;
+  item->attributes = nullptr;
+  item->owner = nullptr;
+  vdialogItemAttributes a{};
+  vinstance* object = nullptr;
+  // The cursor is an object resource naming its class.
+  if (vresourceTestGetObject(resource, vname_Cursor, &object)) {
+    a.cursor = static_cast<vobject*>(object);
+    item->flags |= vdialogItemCURSOR_OWNED;
+  }
+  if (vresourceTestGetObject(resource, vname_Menu, &object)) a.menu = static_cast<vmenu*>(object);
+  if (vresourceTestGet(resource, vname_Font, &r)) a.font = vfontLoad(r);
+  if (vresourceTestGet(resource, vname_Foreground, &r)) a.foreground = vcolorLoad(r);
+  if (vresourceTestGet(resource, vname_Background, &r)) a.background = vcolorLoad(r);
+  if (vresourceTestGet(resource, vname_Image, &r)) {
+    a.image = vimageLoad(r);
+    item->flags |= vdialogItemIMAGE_OWNED;
+  }
+  if (vresourceTestGet(resource, vname_Space, &r)) {
+    a.space = vcommandSpaceLoad(r);
+    item->flags |= vdialogItemSPACE_OWNED;
+  }
+  if (a.cursor || a.menu || a.font || a.foreground || a.background || a.image || a.space) {
+    *recordOf(item) = a;
+    if (a.space) vcommandSpaceAttach(a.space, item);
+  }
+}
+
+void storeObject(vobject* o, vresource resource, vname key) {
+  vclassRec<vobjectClassRec>(o)->store(o, vresourceCreate(resource, key, vresDICTIONARY));
+}
+
+void store(vobject* self, vresource resource) {
+  super()->store(self, resource);
+  vdialogItem* item = asItem(self);
+  auto write = [&](vname key, bool present, auto writer) {
+    if (present) writer();
+    else vresourceRemoveIfPresent(resource, key);
+  };
+  vresourceSetIntegerAt(resource, vname_Flags, item->flags & vdialogItemSTORED_FLAGS);
+  write(vname_Title, *item->title != 0,
+        [&] { vresourceSetString(resource, vname_Title, vscribeLiteral(item->title)); });
+  write(vname_Mnemonic, item->mnemonic != 0,
+        [&] { vresourceSetCharacter(resource, vname_Mnemonic, char(item->mnemonic & 0xFF)); });
+  vresourceStoreRect(&item->rect, vresourceCreateArray(resource, vname_Rect, vresINTEGER, 4));
+  const vdialogItemAttributes none{};
+  const vdialogItemAttributes& a = item->attributes ? *item->attributes : none;
+  write(vname_Cursor, a.cursor && has(item, vdialogItemCURSOR_OWNED),
+        [&] { storeObject(a.cursor, resource, vname_Cursor); });
+  write(vname_Menu, a.menu != nullptr, [&] { storeObject(a.menu, resource, vname_Menu); });
+  write(vname_Font, a.font != nullptr,
+        [&] { vfontStore(a.font, vresourceCreate(resource, vname_Font, vresDICTIONARY)); });
+  write(vname_Foreground, a.foreground != nullptr, [&] {
+    vcolorStoreSpec(&a.foreground->desc, vresourceCreate(resource, vname_Foreground, vresDICTIONARY));
+  });
+  write(vname_Background, a.background != nullptr, [&] {
+    vcolorStoreSpec(&a.background->desc, vresourceCreate(resource, vname_Background, vresDICTIONARY));
+  });
+  write(vname_Image, a.image && has(item, vdialogItemIMAGE_OWNED), [&] { storeObject(a.image, resource, vname_Image); });
+  write(vname_Space, a.space && has(item, vdialogItemSPACE_OWNED), [&] { storeObject(a.space, resource, vname_Space); });
+}
+
+void setByIndex(vobject* self, int index, const void* value) {
+  vdialogItem* item = asItem(self);
+  vdialogItemClassRec* c = vdialogItemClassOf(item);
+  auto name = static_cast<vname>(value);
+  auto ptr = [&] { return const_cast<void*>(value); };
+  switch (index) {
+    case vdialogItemA_DATA: c->setData(item, reinterpret_cast<std::intptr_t>(value)); break;
+    case vdialogItemA_TITLE: c->setTitle(item, vscribeCString(static_cast<const char*>(value))); break;
+    case vdialogItemA_CURSOR: c->setCursor(item, static_cast<vobject*>(ptr())); break;
+    case vdialogItemA_FONT: c->setFont(item, static_cast<vfont*>(ptr())); break;
+    case vdialogItemA_FOREGROUND: c->setForeground(item, static_cast<vcolor*>(ptr())); break;
+    case vdialogItemA_BACKGROUND: c->setBackground(item, static_cast<vcolor*>(ptr())); break;
+    case vdialogItemA_IMAGE: c->setImage(item, static_cast<vimage*>(ptr())); break;
+    case vdialogItemA_MNEMONIC:
+      if (value) c->setMnemonic(item, *static_cast<const std::uint16_t*>(value));
+      break;
+    case vdialogItemA_SHOWN: name == vname_True ? c->show(item) : c->hide(item); break;
+    case vdialogItemA_STATE:
+      if (name == vname_Enabled) c->enable(item);
+      else if (name == vname_Disabled) c->disable(item);
+      break;
+    case vdialogItemA_BORDER: c->setBorder(item, name == vname_True); break;
+    case vdialogItemA_IMAGE_MASK: c->setImageMask(item, name == vname_True); break;
+    case vdialogItemA_RECT:
+      if (value) c->setRect(item, static_cast<const vrect*>(value));
+      break;
+    default: break;
+  }
+}
+
+const void* getByIndex(vobject* self, int index) {
+  vdialogItem* item = asItem(self);
+  const vdialogItemAttributes* a = item->attributes;
+  switch (index) {
+    case vdialogItemA_DATA: return reinterpret_cast<const void*>(item->data);
+    case vdialogItemA_TITLE: return item->title;
+    case vdialogItemA_CURSOR: return a ? a->cursor : nullptr;
+    case vdialogItemA_FONT: return a ? a->font : nullptr;
+    case vdialogItemA_FOREGROUND: return a ? a->foreground : nullptr;
+    case vdialogItemA_BACKGROUND: return a ? a->background : nullptr;
+    case vdialogItemA_IMAGE: return a ? a->image : nullptr;
+    case vdialogItemA_MNEMONIC: return &item->mnemonic;
+    case vdialogItemA_SHOWN: return trueFalse(has(item, vdialogItemSHOWN));
+    case vdialogItemA_STATE: return stateName(has(item, vdialogItemENABLED));
+    case vdialogItemA_BORDER: return trueFalse(has(item, vdialogItemBORDER));
+    case vdialogItemA_IMAGE_MASK: return trueFalse(has(item, vdialogItemIMAGE_MASK));
+    case vdialogItemA_RECT: return &item->rect;
+    default: return nullptr;
+  }
+}
+
+int indexOf(vname name) {
+  vdict* table = state()->attributes;
+  return vdictHas(table, name) ? vdictGetInteger(table, name) : -1;
+}
+
+void sendMinSize(vdialogItem* item) { vobjectSendValueChange(item, vname_MinSize, nullptr, nullptr); }
+
+// The item's own reaction to one of its announcements.
+void ownChanged(vdialogItem* item, vname name, const void* oldValue, const void* newValue) {
+  switch (indexOf(name)) {
+    case vdialogItemA_TITLE:
+    case vdialogItemA_FONT:
+    case vdialogItemA_LINE_WIDTH:
+    case vdialogItemA_BORDER:
+    case vdialogItemA_MENU:
+      sendMinSize(item);
+      vdialogInvalItem(item, 0);
+      break;
+    case vdialogItemA_FOREGROUND:
+    case vdialogItemA_FOREGROUND_HILITE:
+    case vdialogItemA_BACKGROUND:
+    case vdialogItemA_BACKGROUND_HILITE:
+    case vdialogItemA_SCHEME:
+    case vdialogItemA_STATE: vdialogInvalItem(item, 1); break;
+    case vdialogItemA_IMAGE: {
+      sendMinSize(item);
+      auto* image = static_cast<const vimage*>(newValue);
+      vdialogInvalItem(item, image && !image->mask ? 1 : 0);
+      break;
+    }
+    case vdialogItemA_MNEMONIC:
+    case vdialogItemA_IMAGE_MASK: vdialogInvalItem(item, 0); break;
+    case vdialogItemA_SHOWN:
+      if (newValue == vname_False) {
+        // Erased: drawn once more as shown with the erase flag.
+        item->flags |= vdialogItemSHOWN;
+        vdialogInvalItem(item, 0);
+        item->flags &= std::uint16_t(~vdialogItemSHOWN);
+      } else {
+        vdialogInvalItem(item, 1);
+      }
+      break;
+    case vdialogItemA_RECT:
+      if (oldValue) {
+        vrect now = item->rect;
+        item->rect = *static_cast<const vrect*>(oldValue);
+        vdialogInvalItem(item, 0);
+        item->rect = now;
+      }
+      vdialogInvalItem(item, 0);
+      break;
+    default: break;
+  }
+}
+
+void send(vobject* self, vname name, vdict* arguments) {
+  ownChanged(asItem(self), name, arguments ? vdictGet(arguments, vname_OldValue) : nullptr,
+             arguments ? vdictGet(arguments, vname_Value) : nullptr);
+}
+
+int querySelector(vobject*, int, vdict* context) {
+  vdictStore(context, vname_Dispatch, vname_Enabled);
+  return 1;
+}
+
+
+
+// ---- Item slots.
+void open(vdialogItem* item) {
+  if (has(item, vdialogItemOPEN)) return;
+  item->flags |= vdialogItemOPEN;
+}
+
+void close(vdialogItem* item) {
+  if (!has(item, vdialogItemOPEN)) return;
+  if (item->attributes) destroyDicts(item->attributes);
+  item->flags &= std::uint16_t(~vdialogItemOPEN);
+}
+
+// Show/hide and enable/disable: silent when already so.
+template <std::uint16_t Bit, bool On>
+void switchFlag(vdialogItem* item) {
+  if (has(item, Bit) == On) return;
+  put(item, Bit, On);
+  if constexpr (Bit == vdialogItemSHOWN) announce(item, vname_Shown, trueFalse(!On), trueFalse(On));
+  else announce(item, vname_State, stateName(!On), stateName(On));
+}
+
+void focus(vdialogItem* item) {
+  if (has(item, vdialogItemFOCUSED)) return;
+  item->flags |= vdialogItemFOCUSED;
+  if (vdialogItemIsActive(item)) {
+    vdialogItemClassRec* c = vdialogItemClassOf(item);
+    c->setDrawingState(item);
+    c->drawFocus(item);
+  }
+}
+
+void unfocus(vdialogItem* item) {
+  if (!has(item, vdialogItemFOCUSED)) return;
+  item->flags &= std::uint16_t(~vdialogItemFOCUSED);
+  if (vdialogItemIsShown(item)) {
+    vdialogItemClassRec* c = vdialogItemClassOf(item);
+    c->setDrawingState(item);
+    c->drawFocus(item);
+  }
+}
+
+template <std::uint16_t Bit, bool On>
+void flagOnly(vdialogItem* item) {
+  put(item, Bit, On);
+}
+template <std::uint16_t Bit>
+void flagSetter(vdialogItem* item, int on) {
+  put(item, Bit, on != 0);
+}
+
+void invalRect(vdialogItem* item, const vrect* rect, int flags) {
+  if (!has(item, vdialogItemSHOWN) || !has(item, vdialogItemOPEN)) return;
+  // Redrawn through the owner's window; an item in no list has none.
+  (void)rect, (void)flags;
+}
+
+void scrollRect(vdialogItem* item, const vrect* rect, int dx, int dy, int flags) {
+  if (!vdialogItemIsShown(item)) return;
+  (void)rect, (void)dx, (void)dy, (void)flags;
+}
+
+void notifyItem(vdialogItem* item, vevent* event) {
+  if (vdialogItemNotifyFunc hook = state()->globalNotify) hook(item, event);
+  if (item->notifyFunc) item->notifyFunc(item, event);
+  if (item->tag) vobjectIssueTag(item, item->tag, event);
+}
+
+void zeroSize(vdialogItem*, int* w, int* h) { *w = *h = 0; }
+void keepSize(vdialogItem*, int*, int*) {}
+
+int spacing(vdialogItem* item, vdialogItem*, int) {
+  const vlaf* look = vlafGetCurrent();
+  if ((look->flags & vlafBORDERED_ITEMS) && has(item, vdialogItemBORDER))
+    return (look->flags & vlaf3D) ? 0 : -look->lineWidth;
+  return 5;
+}
+
+void nothing(vdialogItem*) {}
+
+// The item's own colours and font, each falling back to the class's; a
+// disabled item draws in its scheme's disabled foreground pair.
+void applyDrawingAttributes(vdialogItem* item) {
+  vdialogItemClassRec* c = vdialogItemClassOf(item);
+  const vdialogItemAttributes* a = item->attributes;
+  vcolor* fg = a && a->foreground ? a->foreground : c->foreground;
+  vcolor* bg = a && a->background ? a->background : c->background;
+  vfont* font = a && a->font ? a->font : c->font;
+  if (fg || bg) {
+    if (has(item, vdialogItemENABLED)) {
+      if (fg) vdrawSetColor(fg);
+      if (bg) vdrawSetSecondColor(bg);
+    } else {
+      vcolorScheme s{};
+      vdialogDetermineItemScheme(item, 10, &s);
+      if (s.mask & 2) vdrawSetColor(s.entries[1]);
+      if (s.mask & 8) vdrawSetSecondColor(s.entries[3]);
+    }
+  }
+  if (font) vdrawSetFont(font);
+}
+int notHandled(vdialogItem*, vevent*) { return 0; }
+
+void setNotify(vdialogItem* item, vdialogItemNotifyFunc f) { item->notifyFunc = f; }
+
+void setData(vdialogItem* item, std::intptr_t data) {
+  std::intptr_t old = item->data;
+  item->data = data;
+  announce(item, vname_Data, reinterpret_cast<const void*>(old), reinterpret_cast<const void*>(data));
+}
+
+void setTitle(vdialogItem* item, vscribe* title) {
+  const char* text;
+  bool owned;
+  // Literal and name scribes hand over text that outlives the item.
+  if (title->flags & (vscribeLITERAL | vscribeNAME)) {
+    text = static_cast<const char*>(title->data);
+    vscribeRelease(title);
+    owned = false;
+  } else {
+    text = vstrCloneScribed(title, nullptr);
+    owned = true;
+  }
+  const char* old = item->title;
+  bool oldOwned = has(item, vdialogItemTITLE_OWNED);
+  item->title = text;
+  put(item, vdialogItemTITLE_OWNED, owned);
+  if (old != text && std::strcmp(old, text) != 0) announce(item, vname_Title, old, text);
+  if (oldOwned) vstrDestroy(const_cast<char*>(old));
+}
+
+// Shared cursors, images: the old one goes when it was the item's own.
+template <typename T, T* vdialogItemAttributes::*Field, std::uint16_t Owned>
+void setOwnedObject(vdialogItem* item, T* value, vname name) {
+  vdialogItemAttributes* a = recordOf(item);
+  T* old = a->*Field;
+  bool wasOwned = has(item, Owned);
+  a->*Field = value;
+  item->flags &= std::uint16_t(~Owned);
+  announce(item, name, old, value);
+  if (wasOwned && old && old != value) vinstanceDestroy(old);
+}
+void setCursor(vdialogItem* item, vobject* cursor) {
+  setOwnedObject<vobject, &vdialogItemAttributes::cursor, vdialogItemCURSOR_OWNED>(item, cursor, vname_Cursor);
+}
+void setImage(vdialogItem* item, vimage* image) {
+  setOwnedObject<vimage, &vdialogItemAttributes::image, vdialogItemIMAGE_OWNED>(item, image, vname_Image);
+}
+
+void setMenu(vdialogItem* item, vmenu* menu) {
+  vdialogItemAttributes* a = recordOf(item);
+  vmenu* old = a->menu;
+  a->menu = menu;
+  announce(item, vname_Menu, old, menu);
+  if (old && old != menu) vinstanceDestroy(old);
+}
+
+template <typename T, T* vdialogItemAttributes::*Field>
+void setShared(vdialogItem* item, T* value, vname name) {
+  if (!item->attributes && !value) return;
+  vdialogItemAttributes* a = recordOf(item);
+  if (a->*Field == value) return;
+  T* old = a->*Field;
+  a->*Field = value;
+  announce(item, name, old, value);
+}
+void setFont(vdialogItem* item, vfont* f) { setShared<vfont, &vdialogItemAttributes::font>(item, f, vname_Font); }
+void setForeground(vdialogItem* item, vcolor* c) {
+  setShared<vcolor, &vdialogItemAttributes::foreground>(item, c, vname_Foreground);
+}
+void setBackground(vdialogItem* item, vcolor* c) {
+  setShared<vcolor, &vdialogItemAttributes::background>(item, c, vname_Background);
+}
+
+void setSpace(vdialogItem* item, vcommandSpace* space) {
+  vdialogItemAttributes* a = recordOf(item);
+  vcommandSpace* old = a->space;
+  if (old && old != space) {
+    if (has(item, vdialogItemSPACE_OWNED)) vinstanceDestroy(old);
+    else vcommandSpaceDetach(old, item);
+  } else if (old) {
+    vcommandSpaceDetach(old, item);
+  }
+  a->space = space;
+  item->flags &= std::uint16_t(~vdialogItemSPACE_OWNED);
+  if (space) vcommandSpaceAttach(space, item);
+}
+
+void setOwner(vdialogItem* item, vdialogItemList* owner) {
+  item->owner = owner;
+}
+
+void setMnemonic(vdialogItem* item, int character) {
+  auto now = std::uint16_t(character);
+  if (item->mnemonic == now) return;
+  std::uint16_t old = item->mnemonic;
+  item->mnemonic = now;
+  announce(item, vname_Mnemonic, &old, &item->mnemonic);
+}
+
+template <std::uint16_t Bit>
+void setAnnounced(vdialogItem* item, int on) {
+  if (has(item, Bit) == (on != 0)) return;
+  put(item, Bit, on != 0);
+  announce(item, Bit == vdialogItemBORDER ? vname_Border : vname_ImageMask, trueFalse(on == 0), trueFalse(on != 0));
+}
+
+void setRect(vdialogItem* item, const vrect* rect) {
+  const vrect& r = item->rect;
+  if (r.x == rect->x && r.y == rect->y && r.width == rect->width && r.height == rect->height) return;
+  vrect old = r;
+  item->rect = *rect;
+  announce(item, vname_Rect, &old, &item->rect);
+}
+
+int takesConfirm(vdialogItem*) { return 0; }
+
+void addPresent(vcolorScheme* result, std::uint32_t mask, int index, vcolor* color) {
+  std::uint32_t bit = vcolorSchemeBit(index);
+  if (!color || !(mask & bit) || (result->mask & bit)) return;
+  result->entries[index] = color;
+  result->mask |= bit;
+}
+
+void determineSchemeColors(vdialogItem* item, const vcolorScheme* scheme, std::uint32_t mask, vcolorScheme* result) {
+  vdialogItemClassRec* c = vdialogItemClassOf(item);
+  if (result != scheme) *result = *scheme;
+  const vdialogItemAttributes* a = item->attributes;
+  addPresent(result, mask, vcolorFOREGROUND, a && a->foreground ? a->foreground : c->foreground);
+  addPresent(result, mask, vcolorBACKGROUND, a && a->background ? a->background : c->background);
+  addPresent(result, mask, vcolorFOREGROUND_HILITE, c->foregroundHilite);
+  addPresent(result, mask, vcolorBACKGROUND_HILITE, c->backgroundHilite);
+  std::uint32_t rest = mask & ~result->mask;
+  if (!rest) return;
+  vcolorScheme more{};
+  vapplicationDetermineColorMask(vapplicationGetCurrent(), rest, &more);
+  vcolorMergeScheme(&more, rest, result);
+}
+
+// ---- Class defaults and the module.
+void named(vclass* cls) {
+  vwindowEnsureStartup();
+  auto* c = static_cast<vdialogItemClassRec*>(cls);
+  vdialogItemClassRec* root = state()->classes[0];
+  if (c != root && root && vclassIsSubclass(cls, root)) {
+    auto* from = static_cast<vdialogItemClassRec*>(cls->superclass);
+    c->font = from->font;
+    c->foreground = from->foreground;
+    c->foregroundHilite = from->foregroundHilite;
+    c->background = from->background;
+    c->backgroundHilite = from->backgroundHilite;
+  }
+  vprefDict* classes = vprefGetDict(vprefGetDefaultDict(), vscribeLiteral("Classes"));
+  if (!classes) return;
+  vprefDict* own = vprefGetDict(classes, vscribeLiteral(cls->name));
+  vprefRelease(classes);
+  if (!own) return;
+  if (const char* font = vprefGetString(own, vscribeLiteral("Font"))) c->font = vfontFindScribe(vscribeCString(font));
+  // One colour at a time: the window layer files a class's "no system
+  // colour" binding as an entry that reads as no colour, which must not
+  // cost the class its other colours.
+  vcolor** targets[] = {&c->foreground, &c->background, &c->foregroundHilite, &c->backgroundHilite};
+  const int indexes[] = {vcolorFOREGROUND, vcolorBACKGROUND, vcolorFOREGROUND_HILITE, vcolorBACKGROUND_HILITE};
+  for (int k = 0; k < 4; ++k) {
+    vcolorScheme scheme{};
+    vexGuard([&] { vcolorLoadScheme(own, vcolorSchemeBit(indexes[k]), &scheme); },
+             [&](vexHandler& h) { vexSetCurrentException(h.savedChain); });
+    if (scheme.mask & vcolorSchemeBit(indexes[k])) *targets[k] = scheme.entries[indexes[k]];
+  }
+  vprefRelease(own);
+}
+
+vdict* buildAttributes() {
+  vdict* d = vdictCopy(super()->attributes);
+  vdictResize(d, 40);
+  for (int i = 0; i < 24; i += 2) vdictStoreInteger(d, vcolorGetSchemeTag(i), vdialogItemA_SCHEME);
+  const vname names[] = {vname_Data,       vname_Title,     vname_Cursor,           vname_Menu,
+                         vname_Font,       vname_Foreground, vname_ForegroundHilite, vname_Background,
+                         vname_BackgroundHilite, nullptr,    vname_LineWidth,       vname_Image,
+                         vname_Mnemonic,   vname_Shown,     vname_State,            vname_Border,
+                         vname_ImageMask,  vname_Rect,      vname_Bounds,           vname_MinSize};
+  for (int i = 0; i < 20; ++i)
+    if (names[i]) vdictStoreInteger(d, names[i], i);
+  return d;
+}
+
+vcommandSpace* buildSpace() {
+  auto* space = static_cast<vcommandSpace*>(vobjectClone(super()->space));
+  static const vcommandTableRow commands[] = {
+      {"Select", 3},     {"Confirm", 3},   {"Abandon", 3},   {"MoveFocus", 4},  {"Menu", 5},      {"MenuBar", 6},
+      {"Accelerator", 7}, {"Begin", 8},    {"End", 9},       {"Left", 10},      {"Right", 11},    {"Up", 12},
+      {"Down", 13},      {"PageLeft", 14}, {"PageRight", 15}, {"PageUp", 16},   {"PageDown", 17}, {"Insert", 18},
+      {"Delete", 19},    {"Undo", 20},     {"Cut", 21},      {"Copy", 22},      {"Paste", 23},    {"Clear", 24},
+      {"Print", 25},     {"Find", 26},     {"Mnemonic", 27}};
+  vcommandSpaceAddDict(space, vname_Command, vcommandCreateDictFromTable(vobjectGetCommandClass(), commands, 27));
+  return space;
+}
+
+void writeSlots(vdialogItemClassRec* c) {
+  c->init = init;
+  c->destroy = destroy;
+  c->copy = copy;
+  c->copyInit = copyInit;
+  c->loadInit = loadInit;
+  c->store = store;
+  c->setAttributeByIndex = setByIndex;
+  c->getAttributeByIndex = getByIndex;
+  c->send = send;
+  c->querySelector = querySelector;
+  c->open = open;
+  c->close = close;
+  c->show = switchFlag<vdialogItemSHOWN, true>;
+  c->hide = switchFlag<vdialogItemSHOWN, false>;
+  c->enable = switchFlag<vdialogItemENABLED, true>;
+  c->disable = switchFlag<vdialogItemENABLED, false>;
+  c->focus = focus;
+  c->unfocus = unfocus;
+  c->setDefault = flagOnly<vdialogItemDEFAULT, true>;
+  c->clearDefault = flagOnly<vdialogItemDEFAULT, false>;
+  c->setMarked = flagOnly<vdialogItemMARKED, true>;
+  c->clearMarked = flagOnly<vdialogItemMARKED, false>;
+  c->invalRect = invalRect;
+  c->scrollRect = scrollRect;
+  c->notifyItem = notifyItem;
+  c->naturalSize = zeroSize;
+  c->minSize = zeroSize;
+  c->spacing = spacing;
+  c->maxSize = keepSize;
+  c->draw = c->drawFocus = c->drawDefault = c->drawAbandon = nothing;
+  c->setDrawingState = c->applyDrawingAttributes = applyDrawingAttributes;
+  c->buttonDown = c->buttonUp = c->motion = c->drag = c->pointerHook = c->keyUp = notHandled;
+  c->keyDown = notHandled;
+  c->setNotify = setNotify;
+  c->setData = setData;
+  c->setTitle = setTitle;
+  c->setCursor = setCursor;
+  c->setMenu = setMenu;
+  c->setFont = setFont;
+  c->setForeground = setForeground;
+  c->setBackground = setBackground;
+  c->setImage = setImage;
+  c->setSpace = setSpace;
+  c->setOwner = setOwner;
+  c->setMnemonic = setMnemonic;
+  c->setFocusable = flagSetter<vdialogItemFOCUSABLE>;
+  c->setClickFocus = flagSetter<vdialogItemCLICK_FOCUS>;
+  c->setTextFocus = flagSetter<vdialogItemTEXT_FOCUS>;
+  c->setBorder = setAnnounced<vdialogItemBORDER>;
+  c->setImageMask = setAnnounced<vdialogItemIMAGE_MASK>;
+  c->setRect = setRect;
+  c->takesConfirm = takesConfirm;
+  c->determineSchemeColors = determineSchemeColors;
+}
+
+void freeState() {
+  auto* s = static_cast<ItemState*>(*stateSlot);
+  if (!s) return;
+  vdictDestroy(s->attributes);
+  vpoolDestroy(s->records);
+}
+
+ItemState* state() {
+  if (!stateSlot) stateSlot = vmoduleAllocSlot();
+  if (*stateSlot) return static_cast<ItemState*>(*stateSlot);
+  auto* s = static_cast<ItemState*>(vmoduleBindSlot(stateSlot, sizeof(ItemState)));
+  *s = ItemState{};
+  vmoduleAddContextExitProc(freeState);
+  s->attributes = buildAttributes();
+  s->records = vpoolCreate(sizeof(vdialogItemAttributes));
+  auto* c = vclassSpawnOf<vdialogItemClassRec>(super());
+  c->attributes = s->attributes;
+  c->space = buildSpace();
+  c->instanceSize = sizeof(vdialogItem);
+  writeSlots(c);
+  c->cursor = nullptr;
+  c->font = nullptr;
+  c->foreground = c->foregroundHilite = c->background = c->backgroundHilite = nullptr;
+  c->image = nullptr;
+  c->defaultWidth = c->defaultHeight = 100;
+  c->focusInset = c->defaultInset = 0;
+  c->named = named;
+  vclassSetName(c, vscribeLiteral("vdialogItem"));
+  s->classes[0] = c;
+  _vdialogItemBindLookColors(c, 0);
+  named(c);
+  _vdialogStaticItemsBuild(c, s->classes + 1);
+  return s;
+}
+
+}  // namespace
+
+// Scheme index -> the look's system colour role (-1: none) per class, look
+// and 3-D setting (-1: either).
+void _vdialogItemBindLookColors(vdialogItemClassRec* cls, int kind) {
+  struct Row {
+    std::int8_t kind;
+    std::int16_t look;
+    std::int8_t flag3D;
+    std::int8_t scheme;
+    std::int8_t role;
+  };
+  static const Row rows[] = {
+      {0, vlafWINDOWS, 1, vcolorFOREGROUND, 8},  {0, vlafWINDOWS, 1, vcolorBACKGROUND, 7},
+      {0, vlafWIN95, 1, vcolorFOREGROUND, 8},    {0, vlafWIN95, 1, vcolorBACKGROUND, 7},
+      {0, vlafCUA, -1, vcolorFOREGROUND, 30},    {0, vlafCUA, -1, vcolorBACKGROUND, 31},
+      {1, vlafWINDOWS, -1, vcolorFOREGROUND, -1}, {1, vlafWINDOWS, -1, vcolorBACKGROUND, -1},
+      {1, vlafWIN95, -1, vcolorFOREGROUND, -1},  {1, vlafWIN95, -1, vcolorBACKGROUND, -1},
+      {1, vlafCUA, -1, vcolorFOREGROUND, -1},    {1, vlafCUA, -1, vcolorBACKGROUND, -1},
+      {2, vlafWINDOWS, 0, vcolorFOREGROUND, 12}, {2, vlafWIN95, 1, vcolorFOREGROUND, -1},
+      {2, vlafWIN95, 1, vcolorBACKGROUND, -1},   {2, vlafCUA, 0, vcolorFOREGROUND, 12},
+      {3, vlafWINDOWS, 1, vcolorFOREGROUND, -1}, {3, vlafWINDOWS, 1, vcolorBACKGROUND, -1},
+      {3, vlafWIN95, 1, vcolorFOREGROUND, -1},   {3, vlafWIN95, 1, vcolorBACKGROUND, -1},
+      {3, vlafCUA, -1, vcolorFOREGROUND, -1},    {3, vlafCUA, -1, vcolorBACKGROUND, -1},
+  };
+  for (const Row& r : rows)
+    if (r.kind == kind) vlafSetClassMSWSysColor(r.look, r.flag3D, cls, r.scheme, r.role);
+}
+
+void _vdialogItemRunNamingHook(vdialogItemClassRec* cls) { named(cls); }
+
+vdialogItemClassRec* vdialogItemGetDefaultClass() { return state()->classes[0]; }
+vdialogItemClassRec* vdialogLabelItemGetDefaultClass() { return state()->classes[1]; }
+vdialogItemClassRec* vdialogLineItemGetDefaultClass() { return state()->classes[2]; }
+vdialogItemClassRec* vdialogBoxItemGetDefaultClass() { return state()->classes[3]; }
+vdialogItem* vdialogItemCreate(vdialogItemClassRec* cls) { return asItem(vinstanceCreate(cls)); }
+void vdialogSetItemGlobalNotify(vdialogItemNotifyFunc hook) { state()->globalNotify = hook; }
+
+void vdialogSetItemCursorOwned(vdialogItem* item, vobject* cursor) {
+  vdialogSetItemCursor(item, cursor);
+  item->flags |= vdialogItemCURSOR_OWNED;
+}
+void vdialogSetItemImageOwned(vdialogItem* item, vimage* image) {
+  vdialogSetItemImage(item, image);
+  item->flags |= vdialogItemIMAGE_OWNED;
+}
+void vdialogSetItemSpaceOwned(vdialogItem* item, vcommandSpace* space) {
+  vdialogSetItemSpace(item, space);
+  item->flags |= vdialogItemSPACE_OWNED;
+}
+
+vmenu* vdialogGetItemMenu(const vdialogItem* item) { return item->attributes ? item->attributes->menu : nullptr; }
+vfont* vdialogGetItemFont(const vdialogItem* item) { return item->attributes ? item->attributes->font : nullptr; }
+vcolor* vdialogGetItemForeground(const vdialogItem* item) {
+  return item->attributes ? item->attributes->foreground : nullptr;
+}
+vcolor* vdialogGetItemBackground(const vdialogItem* item) {
+  return item->attributes ? item->attributes->background : nullptr;
+}
+vimage* vdialogGetItemImage(const vdialogItem* item) { return item->attributes ? item->attributes->image : nullptr; }
+vdialogItemList* vdialogGetItemOwner(const vdialogItem* item) { return item->owner; }
+
+namespace {
+vdict*& openDict(vdialogItem* item, vdict* vdialogItemAttributes::*field) {
+  if (!has(item, vdialogItemOPEN)) vexGenerateMessage(&vexArgNotOpenClass, "Not Open");
+  vdict*& d = recordOf(item)->*field;
+  if (!d) d = vdictCreate(vdictHashPointer);
+  return d;
+}
+}  // namespace
+vdict* vdialogGetItemKeyMap(vdialogItem* item) { return openDict(item, &vdialogItemAttributes::keyMap); }
+vdict* vdialogGetItemMnemonicMap(vdialogItem* item) { return openDict(item, &vdialogItemAttributes::mnemonicMap); }
+
+vrect vdialogGetItemRedrawRect(const vdialogItem* item) {
+  const vdialogItemClassRec* c = vdialogItemClassOf(item);
+  int grow = (has(item, vdialogItemFOCUSED) ? c->focusInset : 0) + (has(item, vdialogItemDEFAULT) ? c->defaultInset : 0);
+  const vrect& r = item->rect;
+  return vrect{std::int16_t(r.x - grow), std::int16_t(r.y - grow), std::int16_t(r.width + 2 * grow),
+               std::int16_t(r.height + 2 * grow)};
+}
+
+void vdialogInvalItem(vdialogItem* item, int flags) {
+  vrect r = vdialogGetItemRedrawRect(item);
+  vdialogItemClassOf(item)->invalRect(item, &r, flags);
+}
+
+bool vdialogItemIsVisible(const vdialogItem* item) {
+  return has(item, vdialogItemSHOWN);
+}
+bool vdialogItemIsShown(const vdialogItem* item) { return vdialogItemIsVisible(item) && has(item, vdialogItemOPEN); }
+bool vdialogItemIsEnabled(const vdialogItem* item) {
+  return has(item, vdialogItemENABLED);
+}
+bool vdialogItemIsActive(const vdialogItem* item) {
+  return vdialogItemIsShown(item) && vdialogItemIsEnabled(item) && has(item, vdialogItemFOCUSED);
+}
+
+vcolor* vdialogGetItemColor(vdialogItem* item, int index) {
+  if (index < 0 || index > 23) vexGenerateMessage(&vexArgRangeClass, "Range");
+  vcolorScheme s{};
+  vdialogItemClassOf(item)->determineSchemeColors(item, &s, vcolorSchemeBit(index), &s);
+  return (s.mask & vcolorSchemeBit(index)) ? s.entries[index] : nullptr;
+}
+
+void vdialogDetermineItemScheme(vdialogItem* item, std::uint32_t mask, vcolorScheme* out) {
+  vcolorScheme empty{};
+  vdialogItemClassOf(item)->determineSchemeColors(item, &empty, mask, out);
+}
+
+void vdialogDetermineItemColors(vdialogItem* item, std::uint32_t mask, vcolorScheme* out) {
+  if (vdialogItemIsEnabled(item)) {
+    vdialogDetermineItemScheme(item, mask, out);
+    return;
+  }
+  vdialogDetermineItemScheme(item, vcolorSchemeDisabledMask(mask), out);
+  vcolorPromoteScheme(out);
+}
+
+vfont* vdialogDetermineItemFont(vdialogItem* item) {
+  if (vfont* f = vdialogGetItemFont(item)) return f;
+  if (vfont* f = vdialogItemClassOf(item)->font) return f;
+  return vapplicationGetFont(vapplicationGetCurrent());
+}
+vobject* vdialogDetermineItemCursor(vdialogItem* item) {
+  if (item->attributes && item->attributes->cursor) return item->attributes->cursor;
+  return vdialogItemClassOf(item)->cursor;
+}
+std::intptr_t vdialogGetItemLineWidth(vdialogItem*) { return vapplicationGetLineWidth(vapplicationGetCurrent()); }
+std::intptr_t vdialogDetermineItemInset(vdialogItem* item) { return vdialogGetItemLineWidth(item); }
