@@ -5,10 +5,12 @@
 #include "fw/gui/graphics/pixmap.h"
 #include "fw/gui/graphics/rect.h"
 #include "fw/gui/graphics/syncring.h"
+#include "fw/gui/print/print.h"
 
 void vgraphicsInstallStartup() {
   vmoduleInstallStartup("_vsyncRingInitPool", _vsyncRingInitPool);
   vmoduleInstallStartup("vrectStartup", vrectStartup);
   vmoduleInstallStartup("vpixmapGetDefaultClass", [] { vpixmapGetDefaultClass(); });
   vmoduleInstallStartup("vimageGetDefaultClass", [] { vimageGetDefaultClass(); });
+  vprintInstallStartup();
 }
