@@ -7,6 +7,7 @@
 #include "fw/data/pref.h"
 #include "fw/data/resrect.h"
 #include "fw/data/vresource.h"
+#include "fw/gui/print/ps.h"
 #include "platform/win.h"
 
 namespace {
@@ -342,5 +343,5 @@ void _vprintReadPaperDictionary() {
 void _vprintWriteString(vprint* job, const char* text) { vprintWrite(job, text, std::strlen(text), 1); }
 
 void vprintInstallStartup() {
-  vmoduleInstallStartup("vprintGetDefaultClass", [] { vprintStreamGetDefaultClass(); });
+  vmoduleInstallStartup("vprintGetDefaultClass", [] { vprintPSGetDefaultClass(); });
 }
