@@ -263,6 +263,28 @@ vimage* fourColours() {
   return image;
 }
 
+// A one-bit mask without palette with the given pixels set.
+vimage* maskOf(int w, int h, std::initializer_list<std::pair<int, int>> set) {
+  vimage* mask = vimageCreateSized(w, h, 2);
+  vimageSetNoPalette(mask, 1);
+  vpixmapFill(mask, 0);
+  vpixmapCursor c;
+  vpixmapInitCursor(&c, mask);
+  for (auto [x, y] : set) vpixmapCursorSetAt(&c, x, y, 1);
+  vpixmapFinishCursor(&c);
+  return mask;
+}
+
+// The four-colour image over 100 x 100 points at (100, 100).
+void drawFourColours() {
+  vimage* image = fourColours();
+  vmatrix m{100, 0, 0, 100, 100, 100};
+  vdrawConcat(&m);
+  vmatrix unit{2, 0, 0, 2, 0, 0};
+  vdrawGetPrimitives()->ImageMatrix(image, &unit);
+  vimageDestroy(image);
+}
+
 TEST_F(PostScript, ImagesAndMasks) {
   vimage* image = fourColours();
   vmatrix scale{50, 0, 0, 50, 0, 0};
@@ -282,14 +304,7 @@ TEST_F(PostScript, ImagesAndMasks) {
   vpixmapSetDepth(deep, 24);
   vimageSetNoPalette(deep, 1);
   vpixmapFill(deep, 0x808080);
-  vimage* mask = vimageCreateSized(3, 1, 2);
-  vimageSetNoPalette(mask, 1);
-  vpixmapFill(mask, 0);
-  vpixmapCursor c;
-  vpixmapInitCursor(&c, mask);
-  vpixmapCursorSetAt(&c, 0, 0, 1);
-  vpixmapCursorSetAt(&c, 1, 0, 1);
-  vpixmapFinishCursor(&c);
+  vimage* mask = maskOf(3, 1, {{0, 0}, {1, 0}});
   vmatrix one{1, 0, 0, 1, 0, 0};
   make(false);
   EXPECT_EQ(inPage([&] { vdrawGetPrimitives()->ImageMatrix(deep, &one); }),
@@ -375,7 +390,7 @@ void document(vprintClassRec* cls, const std::string& path, std::uint32_t mode, 
   setPref("printfile", "");
 }
 
-bool near(const unsigned char* px, std::initializer_list<int> want, int channels) {
+bool near(const unsigned char* px, const std::vector<int>& want, int channels) {
   int i = 0;
   for (int w : want) {
     if (i >= channels) break;
@@ -389,7 +404,7 @@ TEST_F(PostScript, GhostscriptRendersTheDocuments) {
   std::string dir = testing::TempDir();
   struct Probe {
     int x, y;
-    std::initializer_list<int> rgb;
+    std::vector<int> rgb;
   };
   struct Case {
     const char* stem;
@@ -413,31 +428,10 @@ TEST_F(PostScript, GhostscriptRendersTheDocuments) {
          vdrawPathMoveTo(100, 110);
          vdrawGetPrimitives()->Show("MMMMMMMMMM", 10);
        }, {{140, 115, {255, 255, 255}}}},
-      {"image", true, [] {
-         vimage* image = fourColours();
-         vmatrix m{100, 0, 0, 100, 100, 100};
-         vdrawConcat(&m);
-         vmatrix unit{2, 0, 0, 2, 0, 0};
-         vdrawGetPrimitives()->ImageMatrix(image, &unit);
-         vimageDestroy(image);
-       }, {{125, 125, {255, 0, 0}}, {175, 125, {0, 255, 0}}, {125, 175, {0, 0, 255}}, {175, 175, {255, 255, 0}}}},
-      {"greyimage", false, [] {
-         vimage* image = fourColours();
-         vmatrix m{100, 0, 0, 100, 100, 100};
-         vdrawConcat(&m);
-         vmatrix unit{2, 0, 0, 2, 0, 0};
-         vdrawGetPrimitives()->ImageMatrix(image, &unit);
-         vimageDestroy(image);
-       }, {{125, 125, {76}}, {175, 125, {150}}, {125, 175, {29}}, {175, 175, {226}}}},
+      {"image", true, drawFourColours, {{125, 125, {255, 0, 0}}, {175, 125, {0, 255, 0}}, {125, 175, {0, 0, 255}}, {175, 175, {255, 255, 0}}}},
+      {"greyimage", false, drawFourColours, {{125, 125, {76}}, {175, 125, {150}}, {125, 175, {29}}, {175, 175, {226}}}},
       {"maskclip", true, [] {
-         vimage* mask = vimageCreateSized(2, 2, 2);
-         vimageSetNoPalette(mask, 1);
-         vpixmapFill(mask, 0);
-         vpixmapCursor c;
-         vpixmapInitCursor(&c, mask);
-         vpixmapCursorSetAt(&c, 0, 0, 1);
-         vpixmapCursorSetAt(&c, 1, 1, 1);
-         vpixmapFinishCursor(&c);
+         vimage* mask = maskOf(2, 2, {{0, 0}, {1, 1}});
          vmatrix m{0.02f, 0, 0, 0.02f, -2, -2};  // user space to the mask's
          vdrawNewPath();
          vdrawGetPrimitives()->ImageMaskPathMatrix(mask, &m);
