@@ -176,6 +176,13 @@ void registerMdiClientClass();
 HWND mdiClientOf(HWND child);
 HWND mdiActiveChild(HWND client);
 void mdiActivate(HWND client, HWND child);
+// Document frames (mdi_paint.cpp): whether the window has one, its insets,
+// the hit code of a point in window coordinates, and its painting (the
+// caption active when the window is its client's active document).
+bool hasDocumentFrame(const Window& w);
+RECT documentFrameInsets();
+LRESULT documentHitTest(const Window& w, POINT p);
+void paintDocumentFrame(HWND hwnd);
 
 // Trace of messages, for the test API.
 void traceMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool posted);

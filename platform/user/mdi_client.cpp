@@ -246,6 +246,13 @@ LRESULT clientProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       if (Client* c = clientRecord(hwnd)) c->windowMenu = reinterpret_cast<HMENU>(lParam);
       return reinterpret_cast<LRESULT>(old);
     }
+    case WM_PAINT: {
+      // The ground shows between the documents.
+      PAINTSTRUCT ps;
+      BeginPaint(hwnd, &ps);
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
     case WM_SETFOCUS:
       // The focus belongs with the active document.
       if (HWND active = internal::mdiActiveChild(hwnd); active && !IsIconic(active)) SetFocus(active);

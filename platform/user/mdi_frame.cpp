@@ -1,6 +1,8 @@
 // Default processing of a multiple-document frame and of its document
 // windows, and the document keys of the message loop.
-#include "platform/user/internal.h"
+#include <algorithm>
+
+#include "platform/user/menu.h"
 
 namespace win {
 
@@ -56,6 +58,25 @@ LRESULT DefMDIChildProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_CHILDACTIVATE:
       if (internal::mdiActiveChild(client) != hwnd) internal::mdiActivate(client, hwnd);
       return 0;
+    case WM_NCACTIVATE:
+    case WM_SETTEXT: {
+      LRESULT result = DefWindowProcA(hwnd, message, wParam, lParam);
+      if (internal::Window* w = internal::findWindow(hwnd)) internal::markMenuLine(*w);
+      return result;
+    }
+    case WM_GETMINMAXINFO: {
+      // Maximized, the frame lies outside the client: the document's
+      // client area is the whole client's.
+      LRESULT result = DefWindowProcA(hwnd, message, wParam, lParam);
+      auto* mmi = reinterpret_cast<MINMAXINFO*>(lParam);
+      RECT in = internal::documentFrameInsets(), area{};
+      GetClientRect(client, &area);
+      mmi->ptMaxPosition = {-in.left, -in.top};
+      mmi->ptMaxSize = {area.right + in.left + in.right, area.bottom + in.top + in.bottom};
+      mmi->ptMaxTrackSize = {std::max(mmi->ptMaxTrackSize.x, mmi->ptMaxSize.x),
+                             std::max(mmi->ptMaxTrackSize.y, mmi->ptMaxSize.y)};
+      return result;
+    }
     case WM_MOUSEACTIVATE:
       // A press in a document makes it the active one.
       if (internal::mdiActiveChild(client) != hwnd) internal::mdiActivate(client, hwnd);

@@ -158,6 +158,8 @@ void paintMenuLines() {
     if (!w) continue;
     if (!IsWindowVisible(h) || w->minimized)
       marked().push_back(h);  // painted once it shows
+    else if (hasDocumentFrame(*w))
+      paintDocumentFrame(h);
     else
       paintMenuLine(h);
   }

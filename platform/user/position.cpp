@@ -60,7 +60,11 @@ void damageAfterResize(Window& w, LRESULT answer, const RECT& oldClient, const R
 
 }  // namespace
 
-RECT nonClientInsets(DWORD style, DWORD, bool menu) {
+RECT nonClientInsets(DWORD style, DWORD exStyle, bool menu) {
+  // Document windows, and captioned children as asked for one, have the
+  // platform's frame.
+  if ((exStyle & WS_EX_MDICHILD) || ((style & WS_CHILD) && (style & WS_CAPTION) == WS_CAPTION))
+    return documentFrameInsets();
   // Top-level windows have no frame here; a menu line is one row.
   return {0, menu && !(style & WS_CHILD) ? GetSystemMetrics(SM_CYMENU) : 0, 0, 0};
 }
@@ -164,7 +168,9 @@ BOOL setWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flag
   if (!(pos.flags & SWP_NOZORDER)) placeInOrder(*w, pos.hwndInsertAfter);
   windowsChanged();
   bool shownNow = (w->style & WS_VISIBLE) != 0;
-  if (shownNow && w->client.top > 0 && (!wasVisible || resized || (pos.flags & SWP_FRAMECHANGED))) markMenuLine(*w);
+  if (shownNow && w->client.top > 0 &&
+      (!wasVisible || resized || (pos.flags & SWP_FRAMECHANGED) || hasDocumentFrame(*w)))
+    markMenuLine(*w);
   if (w->parent && wasVisible && (!shownNow || !sameRect(oldRect, w->rect))) exposeParent(hwnd, oldRect, shownNow);
   syncSurface(*w);
   if (!wasVisible && (w->style & WS_VISIBLE)) {

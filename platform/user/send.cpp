@@ -101,9 +101,15 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       *r = {r->left + in.left, r->top + in.top, r->right - in.right, std::max(r->top + in.top, r->bottom - in.bottom)};
       return 0;
     }
-    case WM_NCHITTEST:
-      return internal::defaultHitTest(*w, {static_cast<short>(LOWORD(static_cast<std::uintptr_t>(lParam))),
-                                           static_cast<short>(HIWORD(static_cast<std::uintptr_t>(lParam)))});
+    case WM_NCHITTEST: {
+      POINT screen{static_cast<short>(LOWORD(static_cast<std::uintptr_t>(lParam))),
+                   static_cast<short>(HIWORD(static_cast<std::uintptr_t>(lParam)))};
+      if (internal::hasDocumentFrame(*w)) {
+        POINT origin = internal::clientOriginOnScreen(*w);
+        return internal::documentHitTest(*w, {screen.x - origin.x + w->client.left, screen.y - origin.y + w->client.top});
+      }
+      return internal::defaultHitTest(*w, screen);
+    }
     case WM_SETCURSOR:
       return internal::defaultSetCursor(hwnd, wParam, lParam);
     case WM_NCACTIVATE:

@@ -150,16 +150,21 @@ inline constexpr int WINDING = 2;
 
 // System colours that brushes name as COLOR_x + 1.
 inline constexpr int COLOR_BACKGROUND = 1;
+inline constexpr int COLOR_ACTIVECAPTION = 2;
+inline constexpr int COLOR_INACTIVECAPTION = 3;
 inline constexpr int COLOR_MENU = 4;
 inline constexpr int COLOR_WINDOW = 5;
 inline constexpr int COLOR_MENUTEXT = 7;
 inline constexpr int COLOR_WINDOWTEXT = 8;
+inline constexpr int COLOR_CAPTIONTEXT = 9;
 inline constexpr int COLOR_APPWORKSPACE = 12;
 inline constexpr int COLOR_HIGHLIGHT = 13;
 inline constexpr int COLOR_HIGHLIGHTTEXT = 14;
 inline constexpr int COLOR_BTNFACE = 15;
 inline constexpr int COLOR_3DSHADOW = 16;
 inline constexpr int COLOR_GRAYTEXT = 17;
+inline constexpr int COLOR_BTNTEXT = 18;
+inline constexpr int COLOR_INACTIVECAPTIONTEXT = 19;
 inline constexpr int COLOR_3DHILIGHT = 20;
 inline constexpr int COLOR_3DDKSHADOW = 21;
 inline constexpr int COLOR_3DLIGHT = 22;

@@ -2,6 +2,7 @@
 // maximized and laid out, and the frame's and documents' default
 // processing.
 #include "platform_fixture.h"
+#include "tests/support/png_compare.h"
 
 using namespace platform_test;
 
@@ -27,6 +28,12 @@ struct Mdi {
       created.push_back(std::string(mcs->szTitle) + " " + std::to_string(mcs->lParam));
     }
     if (m == win::WM_CLOSE) return 0;  // as the framework: closing is its own decision
+    if (m == win::WM_PAINT) {
+      win::PAINTSTRUCT ps;
+      win::BeginPaint(h, &ps);
+      win::EndPaint(h, &ps);
+      return 0;
+    }
     return win::DefMDIChildProcA(h, m, w, l);
   }
   // The subclass of the framework's main view: the client stays where its
@@ -51,6 +58,7 @@ class MdiTest : public WindowTest {
       win::WNDCLASSA wc{};
       wc.lpfnWndProc = proc;
       wc.lpszClassName = name;
+      wc.hbrBackground = reinterpret_cast<win::HBRUSH>(std::uintptr_t{win::COLOR_WINDOW + 1});
       ASSERT_NE(win::RegisterClassA(&wc), 0);
     }
     frame = win::CreateWindowExA(0, kFrameClass, "frame", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, 0, 0, 600, 400,
@@ -91,6 +99,9 @@ class MdiTest : public WindowTest {
     win::test::KeyDown(vk);
     win::test::KeyUp(vk);
     for (win::UINT h : held) win::test::KeyUp(h);
+    pump();
+  }
+  static void pump() {
     win::MSG msg;
     while (win::PeekMessageA(&msg, nullptr, 0, 0, win::PM_REMOVE))
       if (!win::TranslateMDISysAccel(Mdi::client, &msg)) {
@@ -125,7 +136,7 @@ TEST_F(MdiTest, MaximizedStatePassesToNewAndActivatedDocuments) {
   ASSERT_EQ(rectOf(one), "10,20 200x100");
   win::SendMessageA(one, win::WM_SYSCOMMAND, win::SC_MAXIMIZE, 0);
   EXPECT_EQ(active(), "one maximized");
-  EXPECT_EQ(rectOf(one), "0,0 600x400");
+  EXPECT_EQ(rectOf(one), "-4,-23 608x427") << "the frame outside the client";
   win::HWND two = create("two");
   EXPECT_EQ(active(), "two maximized");
   EXPECT_TRUE(win::IsZoomed(two));
@@ -194,6 +205,71 @@ TEST_F(MdiTest, TheFrameSizesTheClientAndASubclassPinsIt) {
   win::HWND a = create("a");
   focusFrame();
   EXPECT_EQ(win::GetFocus(), a);
+}
+
+TEST_F(MdiTest, DocumentsHaveThePlatformsFrameWhateverTheirStyle) {
+  struct Case {
+    win::DWORD style;
+    win::RECT expected;
+  } cases[] = {
+      {win::WS_CHILD | win::WS_CAPTION, {-4, -23, 104, 54}},
+      {win::WS_CHILD, {0, 0, 100, 50}},
+      {win::WS_POPUP | win::WS_CAPTION, {0, 0, 100, 50}},
+      {win::WS_OVERLAPPEDWINDOW, {0, 0, 100, 50}},
+  };
+  for (const Case& c : cases) {
+    win::RECT r{0, 0, 100, 50};
+    win::AdjustWindowRectEx(&r, c.style, 0, 0);
+    EXPECT_EQ(r.left, c.expected.left) << std::hex << c.style;
+    EXPECT_EQ(r.top, c.expected.top) << std::hex << c.style;
+    EXPECT_EQ(r.right, c.expected.right) << std::hex << c.style;
+    EXPECT_EQ(r.bottom, c.expected.bottom) << std::hex << c.style;
+  }
+  win::HWND bare = create("bare", win::WS_POPUP | win::WS_VISIBLE, {10, 20, 108, 77});
+  win::RECT client{};
+  win::GetClientRect(bare, &client);
+  EXPECT_EQ(client.right, 100);
+  EXPECT_EQ(client.bottom, 50);
+  win::SendMessageA(bare, win::WM_SYSCOMMAND, win::SC_MAXIMIZE, 0);
+  win::GetClientRect(bare, &client);
+  win::POINT origin{0, 0};
+  win::ClientToScreen(bare, &origin);
+  EXPECT_EQ(client.right, 600) << "maximized, its client is the whole client";
+  EXPECT_EQ(client.bottom, 400);
+  EXPECT_EQ(origin.x, 0);
+  EXPECT_EQ(origin.y, 0);
+}
+
+TEST_F(MdiTest, HitCodesAtTheEdgesOfEachPart) {
+  win::HWND doc = create("doc", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {10, 20, 200, 100});
+  struct Case {
+    int x, y;
+    win::LRESULT code;
+  } cases[] = {
+      {0, 50, win::HTLEFT},         {3, 50, win::HTLEFT},          {4, 50, win::HTCLIENT},
+      {195, 95, win::HTCLIENT},     {196, 50, win::HTRIGHT},       {199, 50, win::HTRIGHT},
+      {100, 0, win::HTTOP},         {100, 3, win::HTTOP},          {100, 96, win::HTBOTTOM},
+      {100, 99, win::HTBOTTOM},     {0, 0, win::HTTOPLEFT},        {22, 0, win::HTTOPLEFT},
+      {23, 0, win::HTTOP},          {0, 22, win::HTTOPLEFT},       {0, 23, win::HTLEFT},
+      {199, 0, win::HTTOPRIGHT},    {177, 0, win::HTTOPRIGHT},     {199, 99, win::HTBOTTOMRIGHT},
+      {0, 99, win::HTBOTTOMLEFT},   {4, 4, win::HTSYSMENU},        {21, 21, win::HTSYSMENU},
+      {22, 10, win::HTCAPTION},     {139, 10, win::HTCAPTION},     {140, 4, win::HTMINBUTTON},
+      {157, 21, win::HTMINBUTTON},  {158, 4, win::HTMAXBUTTON},    {175, 21, win::HTMAXBUTTON},
+      {176, 10, win::HTCAPTION},    {177, 10, win::HTCAPTION},     {178, 4, win::HTCLOSE},
+      {195, 21, win::HTCLOSE},      {100, 22, win::HTCAPTION},     {100, 23, win::HTCLIENT},
+      {200, 50, win::HTNOWHERE},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(win::SendMessageA(doc, win::WM_NCHITTEST, 0, win::MAKELPARAM(10 + c.x, 20 + c.y)), c.code)
+        << c.x << "," << c.y;
+}
+
+TEST_F(MdiTest, ScreenshotOfAnActiveAndAnInactiveDocument) {
+  create("Inactive", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {20, 20, 260, 160});
+  create("Active document", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {180, 120, 300, 180});
+  pump();
+  EXPECT_TRUE(test_support::MatchesPng(win::test::WindowImage(frame, true),
+                                       std::string(PLATFORM_GOLDEN) + "/mdi_documents.png"));
 }
 
 }  // namespace
