@@ -180,6 +180,7 @@ void _vlafRebuildCurrent() {
   if (!slot || !*slot) return;
   contextExit();
   _vlafShutdown();
+  vlafint::startProcess();
   build(static_cast<vlaf*>(*slot));
 }
 

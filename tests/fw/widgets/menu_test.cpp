@@ -506,23 +506,35 @@ void matchesStoredTrace(const std::string& got, const std::string& name) {
   EXPECT_EQ(got, want);
 }
 
-TEST_F(Choosing, Win95MenuByKeysDrawsAsStoredAndChoosesOnce) {
-  build("win95");
-  // A scheme whose light shadow is the background embosses disabled items.
-  vapplication* app = vapplicationGetCurrent();
-  vcolor* saved = app->scheme.entries[vcolorSHADOW_TOP_DARK];
-  bool had = app->scheme.mask & vcolorSchemeBit(vcolorSHADOW_TOP_DARK);
-  vapplicationClassOf(app)->setSchemeColor(app, vcolorSHADOW_TOP_DARK, vwindowDetermineColor(menu, vcolorBACKGROUND));
-  vmenuPopupAt(menu, vwindowGetRoot(), 300, 500);
-  key(kDown);
-  key(kDown);
-  EXPECT_EQ(menu->items.currentIndex, 1);
-  std::string trace = drawnMenu(menu);
-  matchesStoredTrace(trace, "menu_win95.trace");
-  EXPECT_NE(trace.find("show Never\nshow Never"), std::string::npos) << "embossed: drawn twice";
-  key(kReturn);
-  EXPECT_EQ(chosen.trace, (std::vector<std::string>{"notify Wrap with event", "command Wrap with event"}));
-  if (had) vapplicationClassOf(app)->setSchemeColor(app, vcolorSHADOW_TOP_DARK, saved);
+TEST_F(Choosing, EachLookDrawsAsStoredAndChoosesByKeysOnce) {
+  struct Row {
+    const char* laf;
+    const char* trace;
+    const char* embossed;  // what shows twice for the disabled item, or null
+  } rows[] = {{"win95", "menu_win95.trace", "show Never\nshow Never"},
+              {"windows", "menu_windows.trace", nullptr},
+              {"motif", "menu_motif.trace", nullptr},
+              {"cua", "menu_cua.trace", nullptr}};
+  for (const Row& r : rows) {
+    if (menu) vinstanceDestroy(menu);
+    build(r.laf);
+    // A scheme whose light shadow is the background embosses Win95's disabled items.
+    vapplication* app = vapplicationGetCurrent();
+    vcolor* saved = app->scheme.entries[vcolorSHADOW_TOP_DARK];
+    vapplicationClassOf(app)->setSchemeColor(app, vcolorSHADOW_TOP_DARK, vwindowDetermineColor(menu, vcolorBACKGROUND));
+    vmenuPopupAt(menu, vwindowGetRoot(), 300, 500);
+    key(kDown);
+    key(kDown);
+    EXPECT_EQ(menu->items.currentIndex, 1) << r.laf;
+    std::string trace = drawnMenu(menu);
+    matchesStoredTrace(trace, r.trace);
+    if (r.embossed) {
+      EXPECT_NE(trace.find(r.embossed), std::string::npos) << r.laf << ": embossed, drawn twice";
+    }
+    key(kReturn);
+    EXPECT_EQ(chosen.trace, (std::vector<std::string>{"notify Wrap with event", "command Wrap with event"})) << r.laf;
+    vapplicationClassOf(app)->setSchemeColor(app, vcolorSHADOW_TOP_DARK, saved);
+  }
 }
 
 }  // namespace
