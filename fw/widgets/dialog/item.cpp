@@ -10,6 +10,7 @@
 #include "fw/gui/window/msw.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/widgets/dialog/item_internal.h"
+#include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/menus/menu.h"
 
@@ -97,6 +98,8 @@ void init(vinstance* self) {
 void destroy(vinstance* self) {
   vdialogItem* item = asItem(self);
   if (has(item, vdialogItemOPEN)) vdialogCloseItem(item);
+  // Still listed: the list must not keep a pointer to freed memory.
+  if (item->owner) vobjectListRemove(item->owner, item);
   dropRecord(item);
   freeTitle(item);
   super()->destroy(self);
@@ -343,11 +346,17 @@ void ownChanged(vdialogItem* item, vname name, const void* oldValue, const void*
       break;
     default: break;
   }
+  if (item->owner) _vdialogItemListItemChanged(item->owner, item, name);
 }
 
 void send(vobject* self, vname name, vdict* arguments) {
   ownChanged(asItem(self), name, arguments ? vdictGet(arguments, vname_OldValue) : nullptr,
              arguments ? vdictGet(arguments, vname_Value) : nullptr);
+}
+
+vobject* parent(vobject* self) {
+  vdialogItem* item = asItem(self);
+  return item->owner ? item->owner->owner : nullptr;
 }
 
 int querySelector(vobject*, int, vdict* context) {
@@ -409,8 +418,13 @@ void flagSetter(vdialogItem* item, int on) {
 
 void invalRect(vdialogItem* item, const vrect* rect, int flags) {
   if (!has(item, vdialogItemSHOWN) || !has(item, vdialogItemOPEN)) return;
-  // Redrawn through the owner's window; an item in no list has none.
-  (void)rect, (void)flags;
+  vdialogItemList* list = item->owner;
+  if (!list || !list->effective.isOpen(list->owner)) return;
+  vwindow* window = list->effective.window(list->owner);
+  if (!window) return;
+  vrect r = *rect;
+  vdialogItemListTransformRect(list, &r);
+  if (r.width > 0 && r.height > 0) vwindowClassOf(window)->inval(window, &r, flags);
 }
 
 void scrollRect(vdialogItem* item, const vrect* rect, int dx, int dy, int flags) {
@@ -590,6 +604,11 @@ void determineSchemeColors(vdialogItem* item, const vcolorScheme* scheme, std::u
   addPresent(result, mask, vcolorBACKGROUND_HILITE, c->backgroundHilite);
   std::uint32_t rest = mask & ~result->mask;
   if (!rest) return;
+  if (item->owner) {
+    vcolorScheme presets = *result;
+    vdialogItemListDetermineScheme(item->owner, &presets, rest, result);
+    return;
+  }
   vcolorScheme more{};
   vapplicationDetermineColorMask(vapplicationGetCurrent(), rest, &more);
   vcolorMergeScheme(&more, rest, result);
@@ -665,6 +684,7 @@ void writeSlots(vdialogItemClassRec* c) {
   c->getAttributeByIndex = getByIndex;
   c->send = send;
   c->querySelector = querySelector;
+  c->parent = parent;
   c->open = open;
   c->close = close;
   c->show = switchFlag<vdialogItemSHOWN, true>;
@@ -832,11 +852,12 @@ void vdialogInvalItem(vdialogItem* item, int flags) {
 }
 
 bool vdialogItemIsVisible(const vdialogItem* item) {
-  return has(item, vdialogItemSHOWN);
+  return has(item, vdialogItemSHOWN) && (!item->owner || item->owner->effective.isOpen(item->owner->owner));
 }
 bool vdialogItemIsShown(const vdialogItem* item) { return vdialogItemIsVisible(item) && has(item, vdialogItemOPEN); }
 bool vdialogItemIsEnabled(const vdialogItem* item) {
-  return has(item, vdialogItemENABLED);
+  return has(item, vdialogItemENABLED) &&
+         (!item->owner || item->owner->effective.isEnabled(item->owner->owner));
 }
 bool vdialogItemIsActive(const vdialogItem* item) {
   return vdialogItemIsShown(item) && vdialogItemIsEnabled(item) && has(item, vdialogItemFOCUSED);
@@ -866,11 +887,17 @@ void vdialogDetermineItemColors(vdialogItem* item, std::uint32_t mask, vcolorSch
 vfont* vdialogDetermineItemFont(vdialogItem* item) {
   if (vfont* f = vdialogGetItemFont(item)) return f;
   if (vfont* f = vdialogItemClassOf(item)->font) return f;
+  if (item->owner) return item->owner->effective.font(item->owner->owner);
   return vapplicationGetFont(vapplicationGetCurrent());
 }
 vobject* vdialogDetermineItemCursor(vdialogItem* item) {
   if (item->attributes && item->attributes->cursor) return item->attributes->cursor;
-  return vdialogItemClassOf(item)->cursor;
+  if (vobject* c = vdialogItemClassOf(item)->cursor) return c;
+  if (item->owner) return item->owner->effective.cursor(item->owner->owner);
+  return vapplicationGetCursor(vapplicationGetCurrent());
 }
-std::intptr_t vdialogGetItemLineWidth(vdialogItem*) { return vapplicationGetLineWidth(vapplicationGetCurrent()); }
+std::intptr_t vdialogGetItemLineWidth(vdialogItem* item) {
+  if (item->owner) return item->owner->effective.lineWidth(item->owner->owner);
+  return vapplicationGetLineWidth(vapplicationGetCurrent());
+}
 std::intptr_t vdialogDetermineItemInset(vdialogItem* item) { return vdialogGetItemLineWidth(item); }

@@ -17,6 +17,7 @@
 #include "fw/widgets/dialog/item.h"
 #include "fw/widgets/look/laf.h"
 #include "fw/core/fw_support.h"
+#include "fw/widgets/dialog_support.h"
 
 namespace {
 
@@ -53,19 +54,7 @@ vdialogItemClassRec* recordingClass() {
 
 struct DialogItems : ::testing::Test {
   void SetUp() override {
-    vmoduleGetDefaultContext();
-    vapplicationGetCurrent();
-    vwindowEnsureStartup();
-    static bool loaded = [] {
-      vapplicationLoadPreferences(vapplicationGetCurrent(), 0);
-      return true;
-    }();
-    (void)loaded;
-    vprefSetString(vprefGetDefaultDict(), vscribeLiteral("laf"), "windows");
-    vprefSetString(vprefGetDefaultDict(), vscribeLiteral("nonativemenubar"), "1");
-    vlafGetCurrent();
-    _vlafRebuildCurrent();
-    vdialogItemGetDefaultClass();  // its classes are found by name from then on
+    startDialogItemTests();
     vrstoreInstallInterface();
     root = vrstoreCreateMemory();
     trace.clear();
