@@ -6,6 +6,7 @@
 
 #include "fw/core/mem.h"
 #include "fw/text/selection.h"
+#include "fw/text/styleruns.h"
 #include "fw/text/tags.h"
 #include "fw/text/text_internal.h"
 
@@ -276,6 +277,7 @@ void adjustTagsForEdit(vtext* t, vtextTag** tags, std::int32_t count, std::int32
         if (vtextAttachments* att = t->attachments) {
           if (tag->kind == vname_Style && vpoolContains(att->styleTags, tag)) {
             --att->styleTagCount;
+            _vtextForgetStyleRun(tag);
             vpoolFree(att->styleTags, tag);
           } else if (tag->kind == vtextName("Ruler") && vpoolContains(att->rulerTags, tag)) {
             --att->rulerTagCount;

@@ -15,6 +15,7 @@
 #include "fw/gui/window/namedres.h"
 #include "fw/text/observer.h"
 #include "fw/text/selection.h"
+#include "fw/text/styleruns.h"
 #include "fw/text/tags.h"
 #include "fw/text/text_internal.h"
 
@@ -122,16 +123,20 @@ void dropFromLists(vtext* t) {
     vtextRuler* r = a->rulers[i];
     r->owner = nullptr;
     r->index = -1;
+    if (r == t->defaultRuler) t->defaultRuler = nullptr;
     if (r->flags & vtextRulerOWNED) vinstanceDestroy(r);
   }
   for (std::int16_t i = 0; i < a->styleCount; ++i) {
     vtextStyle* s = a->styles[i];
     s->owner = nullptr;
     s->index = -1;
+    if (s == t->currentStyle) t->currentStyle = nullptr;  // goes once, here
     if (s->flags & vtextStyleOWNED) vinstanceDestroy(s);
   }
   vmemFree(a->rulers);
   vmemFree(a->styles);
+  if (vtextTag* last = vtextGetLastStyleRun(); last && a->styleTags && vpoolContains(a->styleTags, last))
+    _vtextForgetStyleRun(last);
   if (a->styleTags) vpoolDestroy(a->styleTags);
   if (a->rulerTags) vpoolDestroy(a->rulerTags);
   vmemFree(a);
@@ -267,14 +272,11 @@ vtextClassRec* buildTextClass() {
   c->addTag = _vtextAddTag;
   c->removeTag = vtextRemoveTag;
   c->adjustTag = _vtextAdjustTag;
-  c->addStyleRun = notYet;
   c->setRulerLines = notYet;
-  c->removeStyleRuns = notYet;
   c->clearRulerLines = notYet;
   c->prepareRuler = prepareRuler;
   c->prepareStyle = prepareStyle;
-  c->hideSelection = notYet;
-  c->unhideSelection = notYet;
+  _vtextFillStyleRunSlots(c);
   _vtextFillNotifications(c);
   c->isWordChar = isWordChar;
   c->isNonBlank = isNonBlank;
@@ -492,6 +494,9 @@ void _vtextJoinBlocks(vtext* text, std::int32_t start, std::int32_t end) {
   vtextBlock* last = vtextFindBlock(text, end);
   if (first == last) return;
   vtextBlock* stop = last->next;
+  // Tags anchored in the blocks that go come back on the joined one.
+  vtextTag** tags = nullptr;
+  std::int32_t tagCount = _vtextDetachTags(text, first, last, false, &tags);
   std::int32_t total = 0;
   for (vtextBlock* b = first; b != stop; b = b->next) total += b->used;
   if (total > first->capacity) {
@@ -502,10 +507,13 @@ void _vtextJoinBlocks(vtext* text, std::int32_t start, std::int32_t end) {
     vtextBlock* b = first->next;
     std::memcpy(first->chars + first->used, b->chars, std::size_t(b->used));
     first->used += b->used;
+    first->lineCount += b->lineCount;  // re-counted by the update below
     first->next = b->next;
     if (b->next) b->next->previous = first;
     vtextFreeBlock(b);
   }
+  for (std::int32_t i = 0; i < tagCount; ++i) _vtextReattachTag(text, tags[i]);
+  vmemFree(tags);
   _vtextUpdateRange(text, first->start, first->start);
 }
 
@@ -643,6 +651,10 @@ void vtextFillWindowHooks(vwindowHooks* hooks) {
   hooks->textBlockChars = hookChars;
   hooks->textBlockNext = hookNext;
   hooks->textBlockPrevious = hookPrevious;
+  hooks->textApplyStyle = [](vinstance* text, const void* style, long start, long end) {
+    vtextApplyStyle(static_cast<vtext*>(text), std::int32_t(start), std::int32_t(end),
+                    static_cast<vtextStyle*>(const_cast<void*>(style)));
+  };
 }
 
 void vtextInstallStartup() {

@@ -115,9 +115,9 @@ struct vtextClassRec : vobjectClassRec {
   void (*removeTag)(vtext* self, vtextTag* tag);
   // A detached tag's absolute range across an edit at position by delta.
   void (*adjustTag)(vtext* self, vtextTag* tag, std::int32_t position, std::int32_t delta);
-  void (*addStyleRun)(vtext* self, std::int32_t start, std::int32_t end, vtextStyle* style);
+  std::uint32_t (*addStyleRun)(vtext* self, std::int32_t start, std::int32_t end, vtextStyle* style);
   void (*setRulerLines)(vtext* self, std::int32_t first, std::int32_t last, vtextRuler* ruler);
-  void (*removeStyleRuns)(vtext* self, std::int32_t start, std::int32_t end, vtextStyle* style);
+  std::int32_t (*removeStyleRuns)(vtext* self, std::int32_t start, std::int32_t end, vtextStyle* style);
   void (*clearRulerLines)(vtext* self, std::int32_t first, std::int32_t last);
   void (*prepareRuler)(vtext* self, vtextRuler* ruler);
   void (*prepareStyle)(vtext* self, vtextStyle* style);

@@ -1,0 +1,59 @@
+// Style runs: "Style" tags of a text, each giving a range the look of one
+// style; runs overlap and the newest wins attribute by attribute. The
+// text's own list of styles and its current style live here too.
+#pragma once
+#include <cstdint>
+
+#include "fw/text/tags.h"
+
+// A run record of the text's pool: the tag, then the style it applies.
+struct vtextStyleRun {
+  vtextTag tag;
+  vtextStyle* style;
+};
+
+// The style list.
+void vtextAddStyle(vtext* text, vtextStyle* style);
+void vtextRemoveStyleEntry(vtext* text, vtextStyle* style);  // Arg when not listed
+int vtextStyleEqual(const vtextStyle* a, const vtextStyle* b);
+vtextStyle* vtextFindEqualStyle(vtext* text, const vtextStyle* style);
+void vtextStyleCreateArray(vtextStyle** array, std::int32_t count);
+
+void vtextSetCurrentStyle(vtext* text, vtextStyle* style);
+// Runs over [start, end): one more on top, or the given style's (all but
+// graphics' with null) cut away; "No Applied Style" when a given style
+// was not there.
+void vtextApplyStyle(vtext* text, std::int32_t start, std::int32_t end, vtextStyle* style);
+void vtextRemoveStyle(vtext* text, std::int32_t start, std::int32_t end, vtextStyle* style);
+void vtextApplyStyleToSelection(vtext* text, vtextSelection* selection, vtextStyle* style);
+void vtextRemoveStyleFromSelection(vtext* text, vtextSelection* selection, vtextStyle* style);
+inline void vtextHideSelection(vtext* text, vtextSelection* selection) {
+  vtextClassOf(text)->hideSelection(text, selection);
+}
+inline void vtextUnhideSelection(vtext* text, vtextSelection* selection) {
+  vtextClassOf(text)->unhideSelection(text, selection);
+}
+// A new style merging every run at the position (the caller's), or null.
+vtextStyle* vtextGetStyleAt(vtext* text, std::int32_t position);
+// The style of a run of the text's pool, null for a foreign "Style" tag.
+vtextStyle* vtextRunStyle(vtext* text, vtextTag* tag);
+// The run added last, null once it is gone.
+vtextTag* vtextGetLastStyleRun();
+void _vtextForgetStyleRun(const vtextTag* run);
+
+// The class slots.
+std::uint32_t _vtextAddStyleRun(vtext* text, std::int32_t start, std::int32_t end, vtextStyle* style);
+std::int32_t _vtextRemoveStyleRuns(vtext* text, std::int32_t start, std::int32_t end, vtextStyle* style);
+// The runs over [start, end] matching the filter (null: any) into *array,
+// the caller's of the given capacity until full, then one of ours grown by
+// 10 (free it when it is no longer the caller's); the count.
+std::int32_t _vtextGatherStyleTags(vtext* text, vtextStyle* filter, std::int32_t start, std::int32_t end,
+                                   vtextTag*** array, std::int32_t capacity);
+void _vtextReplaceStyleInTags(vtext* text, vtextStyle* from, vtextStyle* to);
+void _vtextSetOption32(vtext* text, int on);
+
+// A range across an edit at position by delta (a deletion takes
+// [position + delta, position)); 1 when the deletion swallowed it.
+int vtextAdjustRange(std::int32_t* start, std::int32_t* end, std::int32_t position, std::int32_t delta);
+
+void _vtextFillStyleRunSlots(vtextClassRec* c);
