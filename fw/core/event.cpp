@@ -549,6 +549,8 @@ void veventSetNativeContext(std::intptr_t value) {
   nativeContext = value;
 }
 
+int veventHasNativeContext() { return inNativeContext ? 1 : 0; }
+
 void veventClearNativeContext() {
   inNativeContext = false;
   nativeContext = 0;

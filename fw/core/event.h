@@ -110,6 +110,8 @@ void veventProcessFromNative();
 void veventRequestQuit();
 void veventSetNativeContext(std::intptr_t value);
 void veventClearNativeContext();
+// 1 while a native context is set (an application clears it to refuse).
+int veventHasNativeContext();
 
 // The native side (the platform's message queue).
 void veventMSWDrainMessages();

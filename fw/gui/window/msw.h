@@ -23,6 +23,7 @@ enum : std::uint32_t {
   vwindowMSW_PALETTE_REALIZED = 0x200,
   vwindowMSW_NATIVE_ERASE = 0x400,   // WM_ERASEBKGND fills the background
   vwindowMSW_FOCUSED = 0x800,
+  vwindowMSW_ZOOMED = 0x1000,         // the native window is maximized
   vwindowMSW_NEW = vwindowMSW_NO_OWNER | vwindowMSW_PALETTE_REALIZED | vwindowMSW_NATIVE_ERASE,
 };
 

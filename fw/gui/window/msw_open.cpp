@@ -8,6 +8,7 @@
 #include "fw/core/sys.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw_internal.h"
+#include "fw/gui/window/msw_proc.h"
 #include "fw/gui/window/mswdc.h"
 
 namespace {
@@ -16,12 +17,6 @@ vwindowMSWState& S() { return _vwindowMSW(); }
 
 [[noreturn]] void raise(const vexClass* cls, const char* message) {
   _vexGenerate(cls, vexSetMessage, message, vexEnd);
-}
-
-// Until the window procedure is built every native window of the layer
-// gets the default processing.
-win::LRESULT placeholderProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
-  return win::DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 bool isBarePopup(win::DWORD style) { return style == win::WS_POPUP; }
@@ -39,7 +34,7 @@ const char* classFor(int index) {
   wc.style = win::CS_OWNDC | (index & 2 ? win::CS_SAVEBITS : 0u);
   if (_vwindowMSWOldSystem()) wc.style |= win::CS_HREDRAW | win::CS_VREDRAW;
   wc.cbWndExtra = index % 2 == 0 ? 8 : 0;  // a frame's multiple-document client in the first word
-  wc.lpfnWndProc = placeholderProc;
+  wc.lpfnWndProc = vwindowMSWWindowProc;
   wc.hInstance = s.instance;
   wc.lpszClassName = text;
   if (!win::RegisterClassA(&wc)) raise(&vexReturnClass, "can't register a window class");
@@ -318,6 +313,8 @@ void _vwindowMSWCloseNative(vwindow* w) {
   if (n->flags & vwindowMSW_UPDATE_PENDING) --s.pendingUpdates;
   if (n->nativeKind == vwindowMSW_KIND_TOP && --s.topLevelCount == 0) vsysShowTaskWindow();
   win::HWND hwnd = n->hwnd;
+  // The procedure may not see the native window go.
+  vwindowMSWForgetWindow(hwnd);
   bool keep = n->nativeKind == vwindowMSW_KIND_PLAIN && isBarePopup(n->style) && n->savedParent &&
               (w->flags & vwindowSAVE_BITS) && (!s.kept.hwnd || s.kept.hwnd == hwnd);
   w->native = nullptr;

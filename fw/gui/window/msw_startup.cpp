@@ -8,6 +8,7 @@
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw_internal.h"
+#include "fw/gui/window/msw_proc.h"
 #include "fw/gui/window/mswbits.h"
 #include "fw/gui/window/mswdc.h"
 #include "fw/gui/window/mswgdi.h"
@@ -180,8 +181,9 @@ void runSteps() {
   state.currentModal = nullptr;
   // 5.
   buildRoot();
-  // 6. The clipboard and the window procedure have nothing to start yet.
+  // 6. The clipboard has nothing to start yet.
   vsysAddExitHandler(shutdown);
+  vwindowMSWProcStartup();
   _vwindowMSWStartPalette();
   _vwindowMSWStartFonts();
   vdrawGSave();
