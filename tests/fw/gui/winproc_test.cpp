@@ -1,0 +1,432 @@
+// The window procedure on the headless platform: input injected as a user
+// gives it, through the queue, the procedure and the application's
+// dispatch to the window's slots, on the virtual clock.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fw/core/scribe.h"
+#include "fw/core/sys.h"
+#include "fw/gui/window/application.h"
+#include "fw/gui/window/msw_proc.h"
+#include "fw/gui/window/window_event.h"
+#include "platform/win/test.h"
+#include "tests/fw/gui/msw_fixture.h"
+
+namespace {
+
+struct RunExitHandlersAtEnd : ::testing::Environment {
+  void TearDown() override { vsysRunExitHandlers(); }
+};
+[[maybe_unused]] ::testing::Environment* const exitAtEnd = ::testing::AddGlobalTestEnvironment(new RunExitHandlersAtEnd);
+
+std::vector<std::string> journal;
+int keyAnswer = 1;
+int stateAnswer = 0;  // 0: the class's own handling
+
+std::string hex(std::uint32_t v) {
+  char b[16];
+  std::snprintf(b, sizeof b, "%x", v);
+  return b;
+}
+
+std::string pointerText(const char* what, vwindow* w, vevent* e) {
+  return std::string(what) + " " + w->title + " " + std::to_string(veventGetX(e)) + "," + std::to_string(veventGetY(e)) +
+         " m" + hex(veventGetModifiers(e)) + " h" + std::to_string(veventGetHeldCount(e)) + " c" +
+         std::to_string(veventGetClickCount(e));
+}
+std::string keyText(const char* what, vwindow* w, vevent* e) {
+  return std::string(what) + " " + w->title + " vk" + hex(veventGetVirtualKey(e)) + " k" + hex(veventGetKey(e)) + " m" +
+         hex(veventGetModifiers(e)) + " ch" + hex(static_cast<std::uint32_t>(veventGetCharacter(e)));
+}
+
+int onDown(vwindow* w, vevent* e) {
+  journal.push_back(pointerText("down", w, e) + " b" + std::to_string(veventGetButton(e)));
+  return 1;
+}
+int onUp(vwindow* w, vevent* e) {
+  journal.push_back(pointerText("up", w, e));
+  return 1;
+}
+int onDragPending(vwindow* w, vevent* e) {
+  journal.push_back(pointerText("drag3", w, e));
+  return 1;
+}
+int onDrag(vwindow* w, vevent* e) {
+  journal.push_back(pointerText("drag4", w, e));
+  return 1;
+}
+int onMotion(vwindow* w, vevent* e) {
+  journal.push_back(pointerText("motion", w, e));
+  return 1;
+}
+int onEnter(vwindow* w, vevent*) {
+  journal.push_back(std::string("enter ") + w->title);
+  return 1;
+}
+int onLeave(vwindow* w, vevent*) {
+  journal.push_back(std::string("leave ") + w->title);
+  return 1;
+}
+int onFocusIn(vwindow* w, vevent*) {
+  journal.push_back(std::string("in ") + w->title);
+  return 1;
+}
+int onFocusOut(vwindow* w, vevent*) {
+  journal.push_back(std::string("out ") + w->title);
+  return 1;
+}
+int onKeyDown(vwindow* w, vevent* e) {
+  journal.push_back(keyText("key", w, e));
+  return keyAnswer;
+}
+int onKeyUp(vwindow* w, vevent* e) {
+  journal.push_back(keyText("keyup", w, e));
+  return 1;
+}
+int onState(vwindow* w, vevent* e) {
+  journal.push_back(std::string("state ") + w->title + " " + std::to_string(veventGetStateCode(e)));
+  return stateAnswer ? stateAnswer : vwindowGetDefaultClass()->handleState(w, e);
+}
+
+vwindowClassRec* testClass() {
+  static vwindowClassRec* c = nullptr;
+  if (c) return c;
+  c = vclassSpawnOf<vwindowClassRec>(vwindowGetDefaultClass());
+  vclassSetName(c, vscribeLiteral("procWindow"));
+  c->handleButtonDown = onDown;
+  c->handleButtonUp = onUp;
+  c->handleDragPending = onDragPending;
+  c->handleDrag = onDrag;
+  c->handlePlainMotion = onMotion;
+  c->handleEnter = onEnter;
+  c->handleLeave = onLeave;
+  c->handleFocusIn = onFocusIn;
+  c->handleFocusOut = onFocusOut;
+  c->handleKeyDown = onKeyDown;
+  c->handleKeyUp = onKeyUp;
+  c->handleState = onState;
+  return c;
+}
+
+struct WindowProc : MSWFixture {
+  void SetUp() override {
+    MSWFixture::SetUp();
+    win::UseVirtualClock(true);
+    win::test::ResetInput();
+    testClass();
+    veventSetDoubleClickInterval(500'000'000);
+    keyAnswer = 1;
+    stateAnswer = 0;
+    drain();
+    journal.clear();
+  }
+  void TearDown() override {
+    for (vwindow* w : made) vwindowDestroy(w);
+    made.clear();
+    win::test::ResetInput();
+    drain();
+    win::UseVirtualClock(false);
+  }
+  // A top-level framework window, open; framework rectangles count from
+  // the bottom left of the 1024 x 768 screen.
+  vwindow* window(const char* title, vrect r, std::uint16_t flags = 0) {
+    auto* w = static_cast<vwindow*>(vinstanceCreate(testClass()));
+    vwindowSetTitleScribe(w, vscribeLiteral(title));
+    w->rect = r;
+    w->flags |= flags;
+    vwindowOpen(w);
+    made.push_back(w);
+    drain();
+    journal.clear();
+    return w;
+  }
+  static void drain() { veventMSWDrainMessages(); }
+  // The screen point of a client point (native, top-down).
+  static win::POINT at(vwindow* w, int x, int y) {
+    win::POINT p{x, y};
+    win::ClientToScreen(w->native->hwnd, &p);
+    return p;
+  }
+  static std::vector<std::string> take() {
+    drain();
+    std::vector<std::string> out;
+    out.swap(journal);
+    return out;
+  }
+  static void focus(vwindow* w) {
+    win::SetActiveWindow(w->native->hwnd);
+    win::SetFocus(w->native->hwnd);
+    drain();
+    journal.clear();
+  }
+  std::vector<vwindow*> made;
+};
+
+using Lines = std::vector<std::string>;
+
+// ---- Keys ----------------------------------------------------------------------------------
+
+TEST_F(WindowProc, TypingHelloThenADoubleClick) {
+  vwindow* w = window("w", {100, 100, 200, 100});
+  focus(w);
+  win::test::Type("Hello");
+  Lines keys;
+  for (const std::string& l : take())
+    if (l.rfind("key ", 0) == 0) keys.push_back(l);
+  EXPECT_EQ(keys, (Lines{"key w vk10 kfce1 m0 ch0", "key w vk48 k48 m4 ch48", "key w vk45 k65 m0 ch65",
+                         "key w vk4c k6c m0 ch6c", "key w vk4c k6c m0 ch6c", "key w vk4f k6f m0 ch6f"}));
+  win::test::Click(at(w, 20, 30));
+  win::test::AdvanceClock(100);
+  win::test::Click(at(w, 21, 31));
+  EXPECT_EQ(take(), (Lines{"down w 20,69 m10 h1 c1 b0", "up w 20,69 m10 h0 c1", "down w 21,68 m10 h1 c2 b0",
+                           "up w 21,68 m10 h0 c2"}));
+}
+
+TEST_F(WindowProc, EveryKeyOfTheTableAndTheExtendedVariants) {
+  struct Row {
+    win::UINT vk;
+    bool extended;
+    std::uint32_t key;
+  };
+  std::vector<Row> rows = {
+      {0x03, false, 0xFC69}, {0x08, false, 0xFC08}, {0x09, false, 0xFC09}, {0x0C, false, 0xFC0B},
+      {0x0D, false, 0xFC0D}, {0x0D, true, 0xFC8D},  {0x10, false, 0xFCE1}, {0x11, false, 0xFCE3},
+      {0x11, true, 0xFCE4},  {0x12, false, 0xFCE9}, {0x12, true, 0xFCEA},  {0x13, false, 0xFC13},
+      {0x14, false, 0xFCE5}, {0x1B, false, 0xFC1B}, {0x21, true, 0xFA41},  {0x22, true, 0xFA42},
+      {0x23, true, 0xFC57},  {0x24, true, 0xFC50},  {0x25, true, 0xFC51},  {0x26, true, 0xFC52},
+      {0x27, true, 0xFC53},  {0x28, true, 0xFC54},  {0x29, false, 0xFC60}, {0x2A, false, 0xFC61},
+      {0x2B, false, 0xFC62}, {0x2D, true, 0xFC63},  {0x2E, true, 0xFCFF},  {0x2F, false, 0xFC6A},
+      {0x5B, true, 0xFCF0},  {0x5C, true, 0xFCF1},  {0x5D, true, 0xFC67},  {0x6A, false, 0xFCAA},
+      {0x6B, false, 0xFCAB}, {0x6C, false, 0xFCAC}, {0x6D, false, 0xFCAD}, {0x6E, false, 0xFCAE},
+      {0x6F, true, 0xFCAF},  {0x90, true, 0xFC7F},  {0x91, false, 0xFC14},
+  };
+  for (int i = 0; i < 10; ++i) rows.push_back({static_cast<win::UINT>(0x60 + i), false, 0xFCB0u + i});
+  for (int i = 0; i < 24; ++i) rows.push_back({static_cast<win::UINT>(0x70 + i), false, 0xFCBEu + i});
+  vwindow* w = window("w", {100, 100, 200, 100});
+  focus(w);
+  int checked = 0;
+  for (const Row& r : rows) {
+    SCOPED_TRACE(hex(r.vk));
+    if (r.vk >= 0x60 && r.vk <= 0x6E) {
+      // The keypad gives its digits and operators with Num Lock on.
+      win::test::KeyDown(win::VK_NUMLOCK, true);
+      win::test::KeyUp(win::VK_NUMLOCK, true);
+      take();
+    }
+    win::test::KeyDown(r.vk, r.extended);
+    win::test::KeyUp(r.vk, r.extended);
+    Lines got = take();
+    ASSERT_GE(got.size(), 2u);
+    EXPECT_EQ(got[0].substr(0, got[0].find(" m")), "key w vk" + hex(r.vk) + " k" + hex(r.key));
+    EXPECT_EQ(got.back().substr(0, got.back().find(" m")), "keyup w vk" + hex(r.vk) + " k" + hex(r.key));
+    win::test::ResetInput();
+    drain();
+    journal.clear();
+    ++checked;
+  }
+  EXPECT_EQ(checked, 73);  // 70 entries and 3 extended variants
+  // Letters and digits are their characters; everything else has no code.
+  EXPECT_EQ(vwindowMSWKeyCode('Q', false), 'Q');
+  EXPECT_EQ(vwindowMSWKeyCode('7', true), '7');
+  EXPECT_EQ(vwindowMSWKeyCode(0xBB, false), 0);
+  EXPECT_EQ(vwindowMSWKeyCode(0x1FF, false), 0);
+}
+
+TEST_F(WindowProc, LettersShiftControlAndCharacters) {
+  vwindow* w = window("w", {100, 100, 200, 100});
+  focus(w);
+  win::test::KeyDown(win::VK_SHIFT);
+  win::test::KeyDown('A');
+  win::test::KeyUp('A');
+  win::test::KeyUp(win::VK_SHIFT);
+  win::test::KeyDown('A');
+  win::test::KeyUp('A');
+  EXPECT_EQ(take(), (Lines{"key w vk10 kfce1 m0 ch0", "key w vk41 k41 m4 ch41", "keyup w vk41 k41 m4 ch41",
+                           "keyup w vk10 kfce1 m4 ch0", "key w vk41 k61 m0 ch61", "keyup w vk41 k61 m0 ch61"}));
+  // With Control a key of no code takes its unshifted character.
+  win::test::KeyDown(win::VK_CONTROL);
+  win::test::KeyDown(win::VK_OEM_PLUS);
+  Lines got = take();
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[1], "key w vkbb k3d m2 ch0");
+  win::test::KeyUp(win::VK_OEM_PLUS);
+  win::test::KeyUp(win::VK_CONTROL);
+  take();
+  // Unhandled or handled, the press's character makes no event of its own;
+  // a character that no press announced does.
+  keyAnswer = 0;
+  win::test::Type("x");
+  EXPECT_EQ(take(), (Lines{"key w vk58 k78 m0 ch78", "keyup w vk58 k78 m0 ch78"}));
+  win::SendMessageA(w->native->hwnd, win::WM_CHAR, 'q', 0x00100001);
+  win::SendMessageA(w->native->hwnd, win::WM_CHAR, 8, 0x000E0001);
+  EXPECT_EQ(take(), (Lines{"key w vk0 k71 m0 ch71", "key w vk0 kfc08 m0 ch8"}));
+}
+
+// ---- Pointer ------------------------------------------------------------------------------
+
+TEST_F(WindowProc, ClickCountsRestartOnAnotherWindowALateOrAFarPress) {
+  vwindow* a = window("a", {100, 100, 200, 100});
+  vwindow* b = window("b", {400, 100, 200, 100});
+  auto downs = [] {
+    Lines out;
+    for (const std::string& l : take())
+      if (l.rfind("down", 0) == 0) out.push_back(l.substr(l.find(" c") + 1, 2));
+    return out;
+  };
+  win::test::Click(at(a, 10, 10));
+  win::test::AdvanceClock(499);
+  win::test::Click(at(a, 12, 8));  // 2 pixels off
+  win::test::AdvanceClock(100);
+  win::test::Click(at(b, 12, 8));  // another window
+  win::test::AdvanceClock(501);
+  win::test::Click(at(b, 12, 8));  // late
+  win::test::AdvanceClock(10);
+  win::test::Click(at(b, 15, 8));  // far
+  win::test::AdvanceClock(10);
+  win::test::Click(at(b, 15, 8));
+  EXPECT_EQ(downs(), (Lines{"c1", "c2", "c1", "c1", "c1", "c2"}));
+  // The count stops at what its field holds.
+  for (int i = 0; i < 300; ++i) win::test::Click(at(b, 15, 8));
+  Lines last = downs();
+  ASSERT_FALSE(last.empty());
+  EXPECT_EQ(vwindowMSWGetProcInfo().clickCount, 255);
+}
+
+TEST_F(WindowProc, AClockThatWrapsNeverMakesALatePressADoubleClick) {
+  vwindow* a = window("a", {100, 100, 200, 100});
+  // To 1000 ms before the 32-bit message time wraps.
+  win::DWORD now = win::GetTickCount();
+  win::test::AdvanceClock(static_cast<win::DWORD>(0u - 1000u - now));
+  win::test::Click(at(a, 10, 10));
+  win::test::AdvanceClock(3000);  // wrapped, far later than the interval
+  win::test::Click(at(a, 10, 10));
+  win::test::AdvanceClock(400);
+  win::test::Click(at(a, 10, 10));
+  Lines counts;
+  for (const std::string& l : take())
+    if (l.rfind("down", 0) == 0) counts.push_back(l.substr(l.find(" c") + 1, 2));
+  EXPECT_EQ(counts, (Lines{"c1", "c1", "c2"}));
+}
+
+TEST_F(WindowProc, MotionLeavesEntersThenMovesAndDragsClassifyByTheQueue) {
+  vwindow* a = window("a", {100, 100, 200, 100}, vwindowWANTS_MOTION);
+  vwindow* b = window("b", {400, 100, 200, 100}, vwindowWANTS_MOTION);
+  win::test::MouseMove(at(a, 10, 10));
+  take();
+  win::test::MouseMove(at(b, 5, 0));
+  EXPECT_EQ(take(), (Lines{"leave a", "enter b", "motion b 5,99 m0 h0 c0"}));
+  win::test::MouseDown(at(b, 5, 0));
+  take();
+  win::test::SetMouseCoalescing(false);
+  win::test::MouseMove(at(b, 6, 1));
+  win::test::MouseMove(at(b, 7, 2));
+  win::test::MouseMove(at(b, 8, 3));
+  EXPECT_EQ(take(), (Lines{"drag3 b 6,98 m10 h1 c1", "drag3 b 7,97 m10 h1 c1", "drag4 b 8,96 m10 h1 c1"}));
+  win::test::MouseUp(at(b, 8, 3));
+  EXPECT_EQ(take(), (Lines{"up b 8,96 m10 h0 c1"}));
+  // Without the wish for plain motion a window hears none.
+  vwindow* c = window("c", {100, 400, 100, 100});
+  win::test::MouseMove(at(c, 3, 3));
+  Lines got = take();
+  EXPECT_EQ(got, (Lines{}));
+}
+
+TEST_F(WindowProc, AModalWindowEatsClicksElsewhereWithABeep) {
+  vwindow* m = window("m", {100, 100, 200, 100});
+  vwindow* o = window("o", {400, 100, 200, 100});
+  vwindowMSWBeginModal(m);
+  win::SetActiveWindow(m->native->hwnd);
+  drain();
+  journal.clear();
+  int beeps = win::test::BeepCount();
+  win::test::Click(at(o, 10, 10));
+  Lines got = take();
+  EXPECT_EQ(win::test::BeepCount(), beeps + 1);
+  for (const std::string& l : got) EXPECT_EQ(l.find("down o"), std::string::npos) << l;
+  EXPECT_EQ(win::GetActiveWindow(), m->native->hwnd);
+  // The modal window itself takes its clicks.
+  win::test::Click(at(m, 10, 10));
+  got = take();
+  ASSERT_FALSE(got.empty());
+  EXPECT_EQ(got[0].substr(0, 6), "down m");
+  vwindowMSWEndModal(m);
+}
+
+// ---- Focus, states and geometry -------------------------------------------------------------
+
+TEST_F(WindowProc, FocusMovesGiveOutLeaveThenEnterIn) {
+  vwindow* a = window("a", {100, 100, 200, 100});
+  vwindow* b = window("b", {400, 100, 200, 100});
+  focus(a);
+  win::SetFocus(b->native->hwnd);
+  EXPECT_EQ(take(), (Lines{"out a", "leave a", "enter b", "in b"}));
+  EXPECT_EQ(vwindowMSWGetProcInfo().focusNesting, 0);
+}
+
+TEST_F(WindowProc, CloseRequestsSizeStatesAndTheTrackingLimit) {
+  vwindow* w = window("w", {100, 100, 200, 100});
+  w->maxWidth = w->maxHeight = 32767;
+  win::HWND h = w->native->hwnd;
+  stateAnswer = 1;
+  win::SendMessageA(h, win::WM_CLOSE, 0, 0);
+  EXPECT_TRUE(win::IsWindow(h));
+  EXPECT_EQ(take(), (Lines{"state w 1"}));
+  stateAnswer = 0;
+  win::MINMAXINFO mmi{};
+  mmi.ptMaxSize = {20000, 20000};
+  win::SendMessageA(h, win::WM_GETMINMAXINFO, 0, reinterpret_cast<win::LPARAM>(&mmi));
+  EXPECT_EQ(mmi.ptMaxTrackSize.x, 8191);
+  EXPECT_EQ(mmi.ptMaxTrackSize.y, 8191);
+  EXPECT_LE(mmi.ptMaxSize.x, 8191);
+  win::ShowWindow(h, win::SW_MINIMIZE);
+  win::ShowWindow(h, win::SW_RESTORE);
+  win::ShowWindow(h, win::SW_MAXIMIZE);
+  win::ShowWindow(h, win::SW_RESTORE);
+  Lines states;
+  for (const std::string& l : take())
+    if (l.rfind("state", 0) == 0) states.push_back(l);
+  EXPECT_EQ(states, (Lines{"state w 4", "state w 5", "state w 2", "state w 3"}));
+}
+
+TEST_F(WindowProc, NativeMovesBecomeAreaEvents) {
+  vwindow* w = window("w", {100, 100, 200, 100});
+  win::RECT r;
+  win::GetWindowRect(w->native->hwnd, &r);
+  win::MoveWindow(w->native->hwnd, r.left + 10, r.top - 20, r.right - r.left + 30, r.bottom - r.top, 1);
+  drain();
+  EXPECT_EQ(w->rect.x, 110);
+  EXPECT_EQ(w->rect.y, 120);
+  EXPECT_EQ(w->rect.width, 230);
+  EXPECT_EQ(w->rect.height, 100);
+}
+
+// Forgetting a native window clears every record that names it.
+TEST_F(WindowProc, AClosedWindowLeavesNoRecordBehind) {
+  vwindow* a = window("a", {100, 100, 200, 100}, vwindowWANTS_MOTION);
+  win::HWND h = a->native->hwnd;
+  win::test::MouseMove(at(a, 10, 10));
+  win::test::MouseDown(at(a, 10, 10));
+  drain();
+  EXPECT_EQ(vwindowMSWGetProcInfo().underPointer, h);
+  EXPECT_EQ(vwindowMSWGetProcInfo().buttonGrab, a);
+  vwindowClose(a);
+  vwindowMSWProcInfo info = vwindowMSWGetProcInfo();
+  EXPECT_NE(info.cached, h);
+  EXPECT_NE(info.underPointer, h);
+  EXPECT_EQ(info.buttonGrab, nullptr);
+  win::test::MouseUp({5, 5});
+  drain();
+}
+
+TEST_F(WindowProc, StartUpSubclassesTheTaskWindowAndReadsTheOptions) {
+  win::HWND task = vsysGetTaskWindow();
+  EXPECT_EQ(win::GetWindowLongPtrA(task, win::GWLP_WNDPROC), reinterpret_cast<win::LONG_PTR>(&vwindowMSWTaskWindowProc));
+  vwindowMSWProcInfo info = vwindowMSWGetProcInfo();
+  EXPECT_FALSE(info.cancelsQuit);
+  EXPECT_TRUE(info.fullDrag);
+  EXPECT_EQ(info.stampMode, 0);
+}
+
+}  // namespace
