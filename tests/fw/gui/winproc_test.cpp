@@ -3,16 +3,19 @@
 // dispatch to the window's slots, on the virtual clock.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "fw/core/scribe.h"
 #include "fw/core/sys.h"
+#include "fw/gui/graphics/color.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw_proc.h"
 #include "fw/gui/window/window_event.h"
 #include "platform/win/test.h"
 #include "tests/fw/gui/msw_fixture.h"
+#include "tests/support/png_compare.h"
 
 namespace {
 
@@ -427,6 +430,50 @@ TEST_F(WindowProc, StartUpSubclassesTheTaskWindowAndReadsTheOptions) {
   EXPECT_FALSE(info.cancelsQuit);
   EXPECT_TRUE(info.fullDrag);
   EXPECT_EQ(info.stampMode, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// ---- Painting -----------------------------------------------------------------------------
+
+vcolor* red() {
+  vcolorSpec spec;
+  vcolorInitSpec(&spec);
+  vcolorSetSpecRGB(&spec, 0xFFFF, 0, 0);
+  return vcolorInternSpec(&spec);
+}
+
+TEST_F(WindowProc, ARedWindowPaintsItsBackground) {
+  vwindow* w = window("w", {100, 100, 40, 30});
+  vwindowClassOf(w)->setBackground(w, red());
+  win::InvalidateRect(w->native->hwnd, nullptr, 1);
+  win::UpdateWindow(w->native->hwnd);
+  drain();
+  win::test::Image image = win::test::WindowImage(w->native->hwnd);
+  if (const char* out = std::getenv("WINPROC_PNG")) win::test::WritePng(std::string(out) + "red.png", image);
+  EXPECT_TRUE(test_support::MatchesPng(image, std::string(FW_GUI_GOLDEN) + "/winproc_red.png"));
+}
+
+// The headless platform shows no pixels of a minimized window: the
+// framework's mark alone makes the procedure paint the window as an icon.
+TEST_F(WindowProc, AnIconicWindowDrawsOnlyItsIcon) {
+  vwindow* w = window("w", {100, 100, 60, 50});
+  win::HWND h = w->native->hwnd;
+  w->flags |= vwindowICONIFIED;
+  vwindowMSWTakeDriverLog();
+  win::InvalidateRect(h, nullptr, 1);
+  win::UpdateWindow(h);
+  drain();
+  w->flags &= ~vwindowICONIFIED;
+  EXPECT_EQ(vwindowMSWTakeDriverLog(), (Lines{})) << "nothing of the framework's own drawing";
+  EXPECT_EQ(w->native->damage.count, 0);
+  // The application icon: black at (2, 4) and navy at (10, 6) of its own.
+  EXPECT_EQ(win::test::Pixel(h, 2 + 2, 2 + 4), win::RGB(0, 0, 0));
+  EXPECT_EQ(win::test::Pixel(h, 2 + 10, 2 + 6), win::RGB(0, 0, 128));
+  EXPECT_EQ(win::SendMessageA(h, win::WM_QUERYDRAGICON, 0, 0),
+            reinterpret_cast<win::LRESULT>(win::LoadIconA(nullptr, win::IDI_APPLICATION)));
 }
 
 }  // namespace
