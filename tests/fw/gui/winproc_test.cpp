@@ -477,3 +477,79 @@ TEST_F(WindowProc, AnIconicWindowDrawsOnlyItsIcon) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- System menu, colours and quitting ----------------------------------------------------------
+
+std::vector<win::UINT> menuIds(win::HMENU m) {
+  std::vector<win::UINT> ids;
+  for (int i = 0; i < win::GetMenuItemCount(m); ++i) ids.push_back(win::GetMenuItemID(m, i));
+  return ids;
+}
+
+TEST_F(WindowProc, TheSystemMenuFollowsTheDecoration) {
+  auto* dialog = static_cast<vwindow*>(vinstanceCreate(testClass()));
+  made.push_back(dialog);
+  dialog->decoration = vwindowDECO_MODAL_FRAME | vwindowDECO_MOVABLE | vwindowDECO_NOT_CLOSABLE;
+  dialog->flags |= vwindowMODAL;
+  dialog->rect = {100, 100, 200, 100};
+  vwindowOpen(dialog);
+  drain();
+  win::HWND h = dialog->native->hwnd;
+  win::HMENU menu = win::GetSystemMenu(h, 0);
+  ASSERT_NE(menu, nullptr);
+  win::SendMessageA(h, win::WM_INITMENUPOPUP, reinterpret_cast<win::WPARAM>(menu), win::MAKELPARAM(0, 1));
+  // Neither box: only Move and Close are left, the separator and Switch To gone.
+  EXPECT_EQ(menuIds(menu), (std::vector<win::UINT>{win::SC_MOVE, win::SC_CLOSE}));
+  EXPECT_TRUE(win::GetMenuState(menu, win::SC_CLOSE, win::MF_BYCOMMAND) & win::MF_GRAYED);
+  EXPECT_FALSE(win::GetMenuState(menu, win::SC_MOVE, win::MF_BYCOMMAND) & win::MF_GRAYED);
+  // A plain window keeps its items; Move is grayed when it cannot move.
+  vwindow* w = window("w", {400, 100, 200, 100});
+  w->decoration = static_cast<std::uint16_t>(w->decoration & ~vwindowDECO_MOVABLE);
+  win::HMENU plain = win::GetSystemMenu(w->native->hwnd, 0);
+  win::SendMessageA(w->native->hwnd, win::WM_INITMENUPOPUP, reinterpret_cast<win::WPARAM>(plain), win::MAKELPARAM(0, 1));
+  EXPECT_EQ(win::GetMenuItemCount(plain), 8);
+  EXPECT_TRUE(win::GetMenuState(plain, win::SC_MOVE, win::MF_BYCOMMAND) & win::MF_GRAYED);
+  EXPECT_EQ(win::SendMessageA(w->native->hwnd, win::WM_SYSCOMMAND, win::SC_MOVE, 0), 0);
+}
+
+int namedCalls = 0;
+void countNamed(vclass*) { ++namedCalls; }
+
+TEST_F(WindowProc, ASystemColourChangeAppliesTheRegistrationsAgain) {
+  vwindow* w = window("w", {100, 100, 200, 100});
+  (void)w;
+  static vwindowClassRec* c = [] {
+    auto* cls = vclassSpawnOf<vwindowClassRec>(vwindowGetDefaultClass());
+    vclassSetName(cls, vscribeLiteral("procRefresh"));
+    cls->named = countNamed;
+    return cls;
+  }();
+  vwindowMSWRegisterRefreshClass(c);
+  vwindowMSWRegisterSysColor(vcolorBACKGROUND, 5);
+  namedCalls = 0;
+  win::test::SetSysColor(5, win::RGB(1, 2, 3));
+  drain();
+  EXPECT_GE(namedCalls, 1);
+  int after = namedCalls;
+  win::test::SetSysColor(5, win::RGB(1, 2, 3));  // unchanged: nothing applied
+  drain();
+  EXPECT_EQ(namedCalls, after);
+}
+
+TEST_F(WindowProc, QuitRequestsWithTheBusyGuard) {
+  vwindow* w = window("w", {100, 100, 200, 100});
+  win::HWND task = vsysGetTaskWindow();
+  // Nobody handles "Quit": the session may end, and the loop stops.
+  EXPECT_EQ(win::SendMessageA(w->native->hwnd, win::WM_QUERYENDSESSION, 0, 0), 1);
+  // The session goes on ending: further requests are refused with a beep.
+  int beeps = win::test::BeepCount();
+  EXPECT_EQ(win::SendMessageA(w->native->hwnd, win::WM_QUERYENDSESSION, 0, 0), 0);
+  EXPECT_EQ(win::SendMessageA(task, win::WM_CLOSE, 0, 0), 0);
+  EXPECT_EQ(win::test::BeepCount(), beeps + 2);
+  EXPECT_TRUE(win::IsWindow(task));
+  EXPECT_TRUE(win::IsWindow(w->native->hwnd));
+}
+
+}  // namespace
