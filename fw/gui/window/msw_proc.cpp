@@ -397,7 +397,7 @@ win::LRESULT handle(vwindow* w, win::HWND hwnd, win::UINT message, win::WPARAM w
       if (vwindowIsOpen(w)) eraseBackground(w, hwnd, reinterpret_cast<win::HDC>(wParam));
       return 1;
     case win::WM_SYSCOLORCHANGE:
-      if (vwindowMSWSysColorsChanged()) _vwindowMSWStartPalette();
+      vwindowMSWSysColorsChanged();
       return _vwindowMSWDefault(hwnd, message, wParam, lParam);
     case win::WM_SHOWWINDOW:
       if (wParam && !vwindowIsIconified(w)) veventDispatch(veventCreateWindowState(w, veventSTATE_SHOWN));

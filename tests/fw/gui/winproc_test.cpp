@@ -3,6 +3,7 @@
 // dispatch to the window's slots, on the virtual clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -44,8 +45,13 @@ std::string keyText(const char* what, vwindow* w, vevent* e) {
          hex(veventGetModifiers(e)) + " ch" + hex(static_cast<std::uint32_t>(veventGetCharacter(e)));
 }
 
+vwindow* endModalOn = nullptr;  // its press ends its grab
 int onDown(vwindow* w, vevent* e) {
   journal.push_back(pointerText("down", w, e) + " b" + std::to_string(veventGetButton(e)));
+  if (w == endModalOn) {
+    endModalOn = nullptr;
+    vwindowUngrab(w);
+  }
   return 1;
 }
 constexpr const char* kPointerWhat[] = {"up", "drag3", "drag4", "motion"};
@@ -536,6 +542,52 @@ TEST_F(WindowProc, AClockThatWrapsNeverMakesALatePressADoubleClick) {
   for (const std::string& l : take())
     if (l.rfind("down", 0) == 0) counts.push_back(l.substr(l.find(" c") + 1, 2));
   EXPECT_EQ(counts, (Lines{"c1", "c1", "c2"}));
+}
+
+}  // namespace
+
+namespace {
+
+// ---- Forwarding -------------------------------------------------------------------------------
+
+int plainPresses = 0;
+win::LRESULT plainProc(win::HWND h, win::UINT m, win::WPARAM wp, win::LPARAM lp) {
+  if (m == win::WM_LBUTTONDOWN) ++plainPresses;
+  return win::DefWindowProcA(h, m, wp, lp);
+}
+
+// A grabbing modal window hears a press outside it; when its handler ends
+// the modal state, the press goes on to the framework window under the
+// pointer, never to a window of the platform's own.
+TEST_F(WindowProc, APressThatEndsTheModalStateIsForwardedToFrameworkWindowsOnly) {
+  vwindow* m = window("m", {100, 100, 200, 100});
+  vwindow* o = window("o", {400, 100, 200, 100});
+  win::WNDCLASSA wc{};
+  wc.lpfnWndProc = plainProc;
+  wc.lpszClassName = "ProcPlain";
+  win::RegisterClassA(&wc);
+  win::HWND plain = win::CreateWindowExA(0, "ProcPlain", "plain", win::WS_POPUP | win::WS_VISIBLE, 700, 100, 100, 100,
+                                         nullptr, nullptr, nullptr, nullptr);
+  for (win::HWND target : {o->native->hwnd, plain}) {
+    vwindowGrab(m);  // a grabbing window is the modal window
+    endModalOn = m;
+    drain();
+    journal.clear();
+    win::POINT p{30, 30};
+    win::ClientToScreen(target, &p);
+    win::test::Click(p);
+    Lines got = take();
+    ASSERT_GE(got.size(), 1u);
+    EXPECT_EQ(got[0].substr(0, 6), "down m");
+    EXPECT_EQ(endModalOn, nullptr);
+    if (target == plain) {
+      EXPECT_EQ(plainPresses, 0);
+      for (const std::string& l : got) EXPECT_EQ(l.find(" o "), std::string::npos) << l;
+    } else {
+      EXPECT_NE(std::find(got.begin(), got.end(), "down o 30,69 m10 h1 c1 b0"), got.end());
+    }
+  }
+  win::DestroyWindow(plain);
 }
 
 }  // namespace
