@@ -2,12 +2,14 @@
 
 #include <cstring>
 
+#include "fw/core/cp1252.h"
 #include "fw/core/ex.h"
 #include "fw/data/pref.h"
 #include "fw/data/resrect.h"
 #include "fw/data/vresource.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw.h"
+#include "fw/gui/window/window_event.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/widgets/dialog/item_internal.h"
 #include "fw/widgets/dialog/itemlist.h"
@@ -21,6 +23,7 @@ struct ItemState {
   vdict* attributes;
   vpool* records;
   vdialogItemNotifyFunc globalNotify;
+  vdict* classKeys;  // key code + 1 -> command tag, from the class's space
 };
 void** stateSlot = nullptr;
 ItemState* state();
@@ -78,6 +81,24 @@ void dropRecord(vdialogItem* item) {
   releaseRecord(item);
   if (item->attributes) vpoolFree(state()->records, item->attributes);
   item->attributes = nullptr;
+}
+
+// The key a mnemonic answers to in the owner's maps, 0 when the look draws
+// no mnemonics.
+std::uintptr_t mnemonicKey(const vdialogItem* item) {
+  const vlaf* look = vlafGetCurrent();
+  if (!item->mnemonic || !(look->flags & vlafMNEMONICS)) return 0;
+  std::uint32_t code = cp1252::lower[item->mnemonic & 0xFF];
+  return (std::uintptr_t(code) << 16 | look->mnemonicModifiers) + 1;
+}
+
+void registerMnemonic(vdialogItem* item, bool on) {
+  std::uintptr_t key = mnemonicKey(item);
+  vdialogItemList* list = item->owner;
+  if (!key || !list) return;
+  auto k = reinterpret_cast<const void*>(key);
+  vdictStore(list->effective.keyMap(list->owner), k, on ? vname_Mnemonic : nullptr);
+  vdictStore(list->effective.mnemonicMap(list->owner), k, on ? item : nullptr);
 }
 
 // ---- Object slots.
@@ -370,10 +391,14 @@ int querySelector(vobject*, int, vdict* context) {
 void open(vdialogItem* item) {
   if (has(item, vdialogItemOPEN)) return;
   item->flags |= vdialogItemOPEN;
+  registerMnemonic(item, true);
+  if (item->attributes && item->attributes->space)
+    vcommandSpaceVisitKeys(item->attributes->space, vdialogGetItemKeyMap(item));
 }
 
 void close(vdialogItem* item) {
   if (!has(item, vdialogItemOPEN)) return;
+  registerMnemonic(item, false);
   if (item->attributes) destroyDicts(item->attributes);
   item->flags &= std::uint16_t(~vdialogItemOPEN);
 }
@@ -449,6 +474,40 @@ int spacing(vdialogItem* item, vdialogItem*, int) {
 }
 
 void nothing(vdialogItem*) {}
+
+// A key's command: the item's map, then the class's; the event's own
+// binding otherwise. Issued only when the query allows it.
+int keyDown(vdialogItem* item, vevent* event) {
+  auto tag = static_cast<vname>(vdialogGetItemKeySelector(item, veventGetKeyValue(event)));
+  if (!tag) tag = veventGetBinding(event);
+  if (!tag) return 0;
+  vdict query;
+  vdictInit(&query, vdictHashName);
+  vdictStore(&query, vname_Event, event);
+  vobjectQueryCommand(item, tag, &query);
+  bool allowed = vdictGet(&query, vname_Dispatch) == vname_Enabled && vdictGet(&query, vname_State) != vname_Disabled;
+  vdictFinish(&query);
+  if (!allowed) return 0;
+  vdict context;
+  vdictInit(&context, vdictHashName);
+  vobjectAttributedOf(item)->addContext(item, &context);
+  vdictStore(&context, vname_Event, event);
+  int answer = vobjectIssueCommand(item, tag, &context);
+  vdictFinish(&context);
+  return answer;
+}
+
+int issueSelector(vobject* self, int selector, vdict* context) {
+  vdialogItem* item = asItem(self);
+  if (selector == 27 && vdictHas(context, vname_Event)) {
+    if ((vlafGetCurrent()->flags & vlafMNEMONIC_MOVES_FOCUS) && item->owner)
+      vdialogItemListSetFocusItem(item->owner, item);
+    vobjectAttributedOf(item)->issueSelector(item, 3, context);
+    return 1;
+  }
+  // Selectors 5 and 7 pop up or dispatch to the item's menu.
+  return super()->issueSelector(self, selector, context);
+}
 
 // The item's own colours and font, each falling back to the class's; a
 // disabled item draws in its scheme's disabled foreground pair.
@@ -566,7 +625,10 @@ void setMnemonic(vdialogItem* item, int character) {
   auto now = std::uint16_t(character);
   if (item->mnemonic == now) return;
   std::uint16_t old = item->mnemonic;
+  bool registered = has(item, vdialogItemOPEN);
+  if (registered) registerMnemonic(item, false);
   item->mnemonic = now;
+  if (registered) registerMnemonic(item, true);
   announce(item, vname_Mnemonic, &old, &item->mnemonic);
 }
 
@@ -684,6 +746,7 @@ void writeSlots(vdialogItemClassRec* c) {
   c->getAttributeByIndex = getByIndex;
   c->send = send;
   c->querySelector = querySelector;
+  c->issueSelector = issueSelector;
   c->parent = parent;
   c->open = open;
   c->close = close;
@@ -707,7 +770,7 @@ void writeSlots(vdialogItemClassRec* c) {
   c->draw = c->drawFocus = c->drawDefault = c->drawAbandon = nothing;
   c->setDrawingState = c->applyDrawingAttributes = applyDrawingAttributes;
   c->buttonDown = c->buttonUp = c->motion = c->drag = c->pointerHook = c->keyUp = notHandled;
-  c->keyDown = notHandled;
+  c->keyDown = keyDown;
   c->setNotify = setNotify;
   c->setData = setData;
   c->setTitle = setTitle;
@@ -734,6 +797,7 @@ void freeState() {
   auto* s = static_cast<ItemState*>(*stateSlot);
   if (!s) return;
   vdictDestroy(s->attributes);
+  vdictDestroy(s->classKeys);
   vpoolDestroy(s->records);
 }
 
@@ -748,6 +812,8 @@ ItemState* state() {
   auto* c = vclassSpawnOf<vdialogItemClassRec>(super());
   c->attributes = s->attributes;
   c->space = buildSpace();
+  s->classKeys = vdictCreate(vdictHashPointer);
+  vcommandSpaceVisitKeys(c->space, s->classKeys);
   c->instanceSize = sizeof(vdialogItem);
   writeSlots(c);
   c->cursor = nullptr;
@@ -901,3 +967,19 @@ std::intptr_t vdialogGetItemLineWidth(vdialogItem* item) {
   return vapplicationGetLineWidth(vapplicationGetCurrent());
 }
 std::intptr_t vdialogDetermineItemInset(vdialogItem* item) { return vdialogGetItemLineWidth(item); }
+
+const void* vdialogGetItemKeySelector(vdialogItem* item, std::uint32_t key) {
+  auto k = reinterpret_cast<const void*>(std::uintptr_t(key) + 1);
+  if (const void* v = vdictGet(vdialogGetItemKeyMap(item), k)) return v;
+  return vdictGet(state()->classKeys, k);
+}
+
+vdialogItem* vdialogGetItemMnemonicItem(vdialogItem* item, std::uint32_t key) {
+  auto k = reinterpret_cast<const void*>(std::uintptr_t(key) + 1);
+  return static_cast<vdialogItem*>(const_cast<void*>(vdictGet(vdialogGetItemMnemonicMap(item), k)));
+}
+
+bool vdialogItemHasMnemonics(vdialogItem* item) {
+  if (!has(item, vdialogItemOPEN)) vexGenerateMessage(&vexArgNotOpenClass, "Not Open");
+  return item->attributes && item->attributes->mnemonicMap;
+}

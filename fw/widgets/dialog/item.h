@@ -211,6 +211,11 @@ vdialogItemList* vdialogGetItemOwner(const vdialogItem* item);
 // "Not Open" unless the item is open; made on first use.
 vdict* vdialogGetItemKeyMap(vdialogItem* item);
 vdict* vdialogGetItemMnemonicMap(vdialogItem* item);
+// The command tag of a key (item map, then class), the item registered for
+// a mnemonic key; both "Not Open" unless open.
+const void* vdialogGetItemKeySelector(vdialogItem* item, std::uint32_t key);
+vdialogItem* vdialogGetItemMnemonicItem(vdialogItem* item, std::uint32_t key);
+bool vdialogItemHasMnemonics(vdialogItem* item);
 vobject* vdialogDetermineItemCursor(vdialogItem* item);
 vfont* vdialogDetermineItemFont(vdialogItem* item);
 std::intptr_t vdialogGetItemLineWidth(vdialogItem* item);

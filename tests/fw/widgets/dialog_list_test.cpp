@@ -335,3 +335,129 @@ TEST_F(ItemLists, StoredIndexesAndTheArranger) {
 }
 
 }  // namespace
+
+namespace {
+
+// An owner whose key and mnemonic maps the test can read.
+vdict* ownerKeys = nullptr;
+vdict* ownerMnemonics = nullptr;
+const vdialogItemOwnerRecord* mapsOwner() {
+  static vdialogItemOwnerRecord r = [] {
+    vdialogItemOwnerRecord x = vdialogItemListDefaultOwner;
+    x.keyMap = [](void*) { return ownerKeys; };
+    x.mnemonicMap = [](void*) { return ownerMnemonics; };
+    return x;
+  }();
+  return &r;
+}
+
+// Items that record the selectors issued on them; data 1 answers the
+// query with "State" "Disabled".
+std::vector<std::string> road;
+vdialogItemClassRec* roadClass() {
+  static vdialogItemClassRec* c = [] {
+    auto* r = vclassSpawnOf<vdialogItemClassRec>(vdialogItemGetDefaultClass());
+    vclassSetName(r, vscribeLiteral("testRoadItem"));
+    r->issueSelector = [](vobject* self, int selector, vdict* context) -> int {
+      road.push_back("issue " + std::to_string(selector));
+      return vdialogItemGetDefaultClass()->issueSelector(self, selector, context) || selector == 3;
+    };
+    r->querySelector = [](vobject* self, int selector, vdict* context) {
+      int answer = vdialogItemGetDefaultClass()->querySelector(self, selector, context);
+      if (static_cast<vdialogItem*>(self)->data == 1) vdictStore(context, vname_State, vname_Disabled);
+      return answer;
+    };
+    return r;
+  }();
+  return c;
+}
+
+struct Registration : ItemLists {
+  void SetUp() override {
+    ItemLists::SetUp();
+    ownerKeys = vdictCreate(vdictHashPointer);
+    ownerMnemonics = vdictCreate(vdictHashPointer);
+    road.clear();
+  }
+  void TearDown() override {
+    vdictDestroy(ownerKeys);
+    vdictDestroy(ownerMnemonics);
+    startDialogItemTests();  // the Windows look again
+  }
+  static const void* keyOf(std::uintptr_t code) { return reinterpret_cast<const void*>(code); }
+};
+
+TEST_F(Registration, MnemonicsEnterTheOwnersMapsWhileOpen) {
+  vdialogItemList* l = vdialogItemListCreate();
+  static vobject ownerObject{};
+  vdialogItemListSetOwner(l, &ownerObject, mapsOwner());
+  vdialogItem* item = vdialogItemCreate(vdialogItemGetDefaultClass());
+  vdialogItemListAppend(l, item);
+  vdialogSetItemMnemonic(item, 'G');
+  const vlaf* look = vlafGetCurrent();
+  ASSERT_TRUE(look->flags & vlafMNEMONICS);
+  std::uintptr_t g = ((std::uintptr_t('g') << 16) | look->mnemonicModifiers) + 1;
+  std::uintptr_t k = ((std::uintptr_t('k') << 16) | look->mnemonicModifiers) + 1;
+  EXPECT_EQ(vdictGet(ownerKeys, keyOf(g)), nullptr) << "nothing while closed";
+  vdialogItemListClassOf(l)->open(l);
+  EXPECT_EQ(vdictGet(ownerKeys, keyOf(g)), vname_Mnemonic);
+  EXPECT_EQ(vdictGet(ownerMnemonics, keyOf(g)), item);
+  EXPECT_EQ(vdialogGetItemMnemonicItem(item, std::uint32_t(g - 1)), nullptr) << "the item's own map is apart";
+  vdialogSetItemMnemonic(item, 'K');
+  EXPECT_EQ(vdictGet(ownerKeys, keyOf(g)), nullptr);
+  EXPECT_EQ(vdictGet(ownerMnemonics, keyOf(k)), item);
+  vdialogItemListClassOf(l)->close(l);
+  EXPECT_EQ(vdictGet(ownerKeys, keyOf(k)), nullptr);
+  EXPECT_EQ(vdictGet(ownerMnemonics, keyOf(k)), nullptr);
+
+  // A look that draws no mnemonics registers none.
+  vprefSetString(vprefGetDefaultDict(), vscribeLiteral("laf"), "openlook");
+  _vlafRebuildCurrent();
+  ASSERT_FALSE(vlafGetCurrent()->flags & vlafMNEMONICS);
+  vdialogItemListClassOf(l)->open(l);
+  EXPECT_EQ(vdictGet(ownerMnemonics, keyOf(k)), nullptr);
+  vinstanceDestroy(l);
+}
+
+TEST_F(Registration, KeysIssueOnlyAllowedCommandsAndNotifyIssuesTheTag) {
+  vdialogItemList* l = vdialogItemListCreate();
+  vdialogItem* item = vdialogItemCreate(roadClass());
+  vdialogItemListAppend(l, item);
+  vdialogItemListClassOf(l)->open(l);
+  vevent e{};
+  veventSetKeyFields(&e, 0x41, 0x41, 'a');
+  std::uint32_t key = veventGetKeyValue(&e);
+  EXPECT_EQ(vdialogItemClassOf(item)->keyDown(item, &e), 0) << "an unbound key is not handled";
+  vdictStore(vdialogGetItemKeyMap(item), keyOf(std::uintptr_t(key) + 1), N("Select"));
+  EXPECT_EQ(vdialogItemClassOf(item)->keyDown(item, &e), 1);
+  EXPECT_EQ(road, (std::vector<std::string>{"issue 3"}));
+  road.clear();
+  item->data = 1;
+  EXPECT_EQ(vdialogItemClassOf(item)->keyDown(item, &e), 0);
+  EXPECT_TRUE(road.empty()) << "a disabled answer stops the key";
+  item->data = 0;
+
+  // The mnemonic selector focuses the item, then selects it.
+  vdialogItem* other = vdialogItemCreate(roadClass());
+  vdialogItemListAppend(l, other);
+  vdict context;
+  vdictInit(&context, vdictHashName);
+  vdictStore(&context, vname_Event, &e);
+  vobjectAttributedOf(other)->issueSelector(other, 27, &context);
+  vdictFinish(&context);
+  EXPECT_EQ(road, (std::vector<std::string>{"issue 27", "issue 3"}));
+  ASSERT_TRUE(vlafGetCurrent()->flags & vlafMNEMONIC_MOVES_FOCUS);
+  EXPECT_EQ(vdialogItemListGetFocusItem(l), other);
+
+  // Notify: the global hook, the item's function, then its tag.
+  road.clear();
+  vdialogSetItemGlobalNotify([](vdialogItem*, vevent*) { road.push_back("hook"); });
+  vdialogSetItemNotify(item, [](vdialogItem*, vevent*) { road.push_back("notify"); });
+  item->tag = N("Select");
+  vdialogNotifyItem(item, &e);
+  vdialogSetItemGlobalNotify(nullptr);
+  EXPECT_EQ(road, (std::vector<std::string>{"hook", "notify", "issue 3"}));
+  vinstanceDestroy(l);
+}
+
+}  // namespace
