@@ -436,6 +436,30 @@ TEST_F(Choosing, DestroyingTheMenuFromItsCommandStopsTheEnd) {
   SUCCEED();
 }
 
+TEST_F(Menus, PopupsStayOnTheScreenAndFlipAboveNearTheBottom) {
+  start("win95");
+  vmenu* m = vmenuCreate();
+  for (int i = 0; i < 8; ++i) vmenuAppendItem(m, item("Entry"));
+  const vrect screen = vwindowGetRoot()->rect;
+  struct Row {
+    int x, y;
+    int top;  // where the menu's top edge goes
+  } rows[] = {{500, 400, 400}, {screen.width - 2, 400, 400}, {1, 400, 400}, {500, 30, -1}};
+  for (const Row& r : rows) {
+    vmenuPopupAt(m, vwindowGetRoot(), r.x, r.y);
+    const vrect& placed = m->rect;
+    EXPECT_GE(placed.x, screen.x + 4) << r.x;
+    EXPECT_LE(placed.x + placed.width, screen.x + screen.width - 4) << r.x;
+    if (r.top >= 0) {
+      EXPECT_EQ(placed.y + placed.height, r.top) << r.y;
+    } else {
+      EXPECT_EQ(placed.y, r.y + vmenuItemGetLookMetrics()[3]) << "near the bottom it opens above the point";
+    }
+    vmenuEnd(m, 0, nullptr);
+  }
+  vinstanceDestroy(m);
+}
+
 TEST_F(Menus, AHundredItemsScrollAtOnceSixPixelsBelowTheArrow) {
   start("win95");
   vmenu* m = vmenuCreate();
