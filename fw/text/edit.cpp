@@ -9,6 +9,7 @@
 #include "fw/text/styleruns.h"
 #include "fw/text/tags.h"
 #include "fw/text/text_internal.h"
+#include "fw/text/walker.h"
 
 namespace {
 
@@ -299,7 +300,10 @@ void insertText(vtext* t, vtextSelection* s, const char* chars, std::int32_t n) 
   if (std::int64_t(t->length) - s->length + n > vtextTagMAX_POSITION) tooLong();
   if (s->length > 0) c->deleteSelection(t, s);
   if (s->mode == vtextSEL_COLUMN && !m->typing) {
-    c->processLines(t, s, nullptr, 0, nullptr);
+    // Each line of the characters goes into the next line at the column.
+    std::int32_t count = n;
+    _vtextColumnPasteSource(nullptr, 1, const_cast<char*>(chars), &count, nullptr);
+    vtextProcessLines(t, s, _vtextColumnPasteSource, vtextWALK_ASK_LINES);
     return;
   }
   const std::int32_t p = s->start;
@@ -361,7 +365,12 @@ void deleteSelection(vtext* t, vtextSelection* s) {
   vtextClassRec* c = vtextClassOf(t);
   if (s->length == 0) return;
   if (s->mode == vtextSEL_COLUMN && !m->typing) {
-    c->processLines(t, s, nullptr, 0, nullptr);
+    std::int32_t at = std::min(s->start, s->end);
+    std::int32_t x = std::min(vtextGetSelectionStartX(t, s), vtextGetSelectionEndX(t, s));
+    std::int32_t line = vtextGetLineOfPosition(t, at);
+    at = vtextLineAndXToPosition(t, line, x, nullptr);
+    vtextProcessLines(t, s, _vtextColumnDelete, 0);
+    c->setSelectionRange(t, s, at, at);
     return;
   }
   const std::int32_t start = s->start, end = s->end, n = end - start;

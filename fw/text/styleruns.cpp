@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "fw/core/mem.h"
+#include "fw/text/selection.h"
 #include "fw/text/text_internal.h"
+#include "fw/text/walker.h"
 
 namespace {
 
@@ -50,10 +52,10 @@ void announce(vtext* text, vtextStyle* style, std::int32_t start, std::int32_t e
 // line walker for a column selection.
 template <class Slot>
 void overSelection(vtext* text, vtextSelection* selection, vtextStyle* style, Slot slot, bool remove) {
-  if (selection->mode == 1) {
-    // The walker's style applier reads the style and which slot from data.
-    void* data[2] = {style, reinterpret_cast<void*>(std::uintptr_t(remove))};
-    vtextClassOf(text)->processLines(text, selection, nullptr, 0x100, data);
+  if (selection->mode == vtextSEL_COLUMN) {
+    _vtextStyleApplier(nullptr, remove ? 2 : 1, style, nullptr, nullptr);
+    vtextProcessLines(text, selection, _vtextStyleApplier, vtextWALK_READ_ONLY);
+    if (remove && style && _vtextStyleApplierRemoved() == 0) noAppliedStyle();
   } else {
     slot(text, selection->start, selection->end, style);
   }

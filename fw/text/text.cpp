@@ -18,6 +18,7 @@
 #include "fw/text/styleruns.h"
 #include "fw/text/tags.h"
 #include "fw/text/text_internal.h"
+#include "fw/text/walker.h"
 
 namespace {
 
@@ -265,7 +266,7 @@ vtextClassRec* buildTextClass() {
   c->copyInit = textCopyInit;
   c->makeEdit = notYet;
   c->applyEdit = notYet;
-  c->processLines = notYet;
+  c->processLines = _vtextProcessLines;
   _vtextFillEditSlots(c);
   _vtextFillSelectionSlots(c);
   c->recalculate = recalculate;

@@ -1,0 +1,64 @@
+// The line walker: visits the lines of a selection (or of the whole text),
+// hands each line's piece to a callback, gathers what the callback writes
+// and replaces the visited lines with it in one edit.
+#pragma once
+#include <cstdint>
+
+#include "fw/text/text.h"
+
+enum : int {
+  vtextWALK_READ_ONLY = 0x1,
+  vtextWALK_AS_PLAIN = 0x4,
+  vtextWALK_ASK_LINES = 0x8,
+  vtextWALK_COPY_PIECE = 0x10,
+  vtextWALK_EXPAND_TABS = 0x20,
+  vtextWALK_CONVERT = 0x40,
+  vtextWALK_WHOLE_LINES = 0x80,
+  vtextWALK_FINAL_NEWLINE = 0x200,
+};
+
+struct vtextWalk {
+  vtext* text;
+  std::int32_t line;
+  std::int32_t linesLeft;
+  std::int32_t regionStart;
+  std::int32_t added, removed;
+  char* buffer;  // null when the walk only reads
+  char* write;
+  char* end;
+  std::int32_t leftX;          // the left column's x of a column walk
+  std::int32_t pieceStart;     // text position of the piece being handed over
+  std::int32_t pieceX;         // its x
+  int lastLine;
+  int insideQuotes, specialRun;
+};
+
+// Results: 0 go on; 1 the output is full: flush and visit the line again;
+// 2 or -1 stop. With a piece, output is the write position and room the
+// room left, set to the count written; without one the call sets up or asks.
+using vtextLineFunction = std::int16_t (*)(const char* piece, std::intptr_t length, void* output,
+                                           std::int32_t* room, vtextWalk* walk);
+
+inline void vtextProcessLines(vtext* text, vtextSelection* selection, vtextLineFunction function, int flags,
+                              void* option = nullptr) {
+  vtextClassOf(text)->processLines(text, selection, reinterpret_cast<void*>(function), flags, option);
+}
+void _vtextProcessLines(vtext* text, vtextSelection* selection, void* function, int flags, void* option);
+// Grows the output by 1024 bytes, moving the write position and *pointer with it.
+void _vtextGrowWalkBuffer(vtextWalk* walk, char** pointer);
+
+// The callbacks kept with the walker.
+std::int16_t _vtextColumnPasteSource(const char* piece, std::intptr_t length, void* output, std::int32_t* room,
+                                     vtextWalk* walk);
+std::int16_t _vtextCopySink(const char* piece, std::intptr_t length, void* output, std::int32_t* room,
+                            vtextWalk* walk);
+// Set up with (null, 1 apply or 2 remove, style).
+std::int16_t _vtextStyleApplier(const char* piece, std::intptr_t length, void* output, std::int32_t* room,
+                                vtextWalk* walk);
+// How many pieces a removal walk took the style from.
+std::int32_t _vtextStyleApplierRemoved();
+std::int16_t _vtextColumnDelete(const char* piece, std::intptr_t length, void* output, std::int32_t* room,
+                                vtextWalk* walk);
+
+std::int32_t vtextCopySelectionText(vtext* text, vtextSelection* selection, char* buffer, std::int32_t size);
+std::int32_t vtextCopyRange(vtext* text, std::int32_t start, std::int32_t end, char* buffer, std::int32_t size);
