@@ -591,3 +591,37 @@ TEST_F(WindowProc, APressThatEndsTheModalStateIsForwardedToFrameworkWindowsOnly)
 }
 
 }  // namespace
+
+namespace {
+
+// After a press on the title bar the first motion near it is the system's
+// own echo: it is dropped once, then motion counts again.
+TEST_F(WindowProc, TheMotionAfterATitleBarPressIsDroppedOnce) {
+  vwindow* w = window("w", {100, 100, 200, 100});
+  win::HWND h = w->native->hwnd;
+  win::POINT title = at(w, 10, 0);
+  win::SendMessageA(h, win::WM_NCMOUSEMOVE, 0, win::MAKELPARAM(title.x, title.y - 1));
+  win::SendMessageA(h, win::WM_NCLBUTTONDOWN, 0, win::MAKELPARAM(title.x, title.y - 1));
+  take();
+  win::SendMessageA(h, win::WM_MOUSEMOVE, win::MK_LBUTTON, win::MAKELPARAM(10, 0));
+  win::SendMessageA(h, win::WM_MOUSEMOVE, win::MK_LBUTTON, win::MAKELPARAM(11, 0));
+  win::SendMessageA(h, win::WM_MOUSEMOVE, win::MK_LBUTTON, win::MAKELPARAM(11, 0));  // the same point again
+  Lines drags;
+  for (const std::string& l : take())
+    if (l.rfind("drag", 0) == 0) drags.push_back(l.substr(0, l.find(" m")));
+  EXPECT_EQ(drags, (Lines{"drag4 w 11,99"}));
+}
+
+// The task window's acknowledgement clears the forwarded-click flag, and
+// every other message reaches the task window's own procedure.
+TEST_F(WindowProc, TheTaskWindowAcknowledgesForwardedClicks) {
+  win::HWND task = vsysGetTaskWindow();
+  win::SendMessageA(task, win::WM_USER + 3, 0, 0);
+  EXPECT_FALSE(vwindowMSWGetProcInfo().forwardedClick);
+  win::SetWindowTextA(task, "task title");
+  char text[32] = {};
+  win::GetWindowTextA(task, text, sizeof text);
+  EXPECT_STREQ(text, "task title");
+}
+
+}  // namespace
