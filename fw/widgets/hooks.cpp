@@ -13,4 +13,7 @@ vcolor* lookColor(int index) {
 
 }  // namespace
 
-void vwidgetsFillWindowHooks(vwindowHooks* hooks) { hooks->lookColor = lookColor; }
+void vwidgetsFillWindowHooks(vwindowHooks* hooks) {
+  hooks->lookColor = lookColor;
+  hooks->lookInFocusMode = vlafInFocusMode;
+}

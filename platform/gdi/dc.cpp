@@ -152,6 +152,8 @@ const Region& effectiveClip(Dc& dc) {
     if (dc.kind == DcKind::screen) {
       SIZE s = backend::Current().ScreenSize();
       bounds = {0, 0, s.cx, s.cy};
+    } else if (dc.kind == DcKind::printer) {
+      bounds = {0, 0, kPrintWidth, kPrintHeight};
     } else if (GdiObject* b = gdiObject(dc.bitmap, OBJ_BITMAP)) {
       bounds = b->bitmap.bounds();
     }
@@ -244,6 +246,10 @@ bool targetOf(Dc& dc, Target& t) {
       t.surface = &b->bitmap;
       return true;
     }
+    case DcKind::printer:
+      t.surface = dc.sheet.get();
+      t.origin = {kPrintOffset, kPrintOffset};
+      return t.surface != nullptr;
     case DcKind::screen:
       composeScreen(screenScratch());
       t.surface = &screenScratch();
@@ -298,6 +304,13 @@ using internal::dcOf;
 using internal::DcKind;
 using internal::GdiObject;
 using internal::gdiObject;
+using internal::kPrintDpi;
+using internal::kPrintHeight;
+using internal::kPrintOffset;
+using internal::kPrintWidth;
+using internal::kSheetHeight;
+using internal::kSheetWidth;
+using internal::Surface;
 
 HDC GetDCEx(HWND hwnd, HRGN, DWORD flags) {
   if (!hwnd) return internal::handOut(nullptr, 0);
@@ -324,7 +337,15 @@ int ReleaseDC(HWND, HDC hdc) {
   return 1;
 }
 
-HDC CreateDCA(const char* driver, const char*, const char*, const void*) {
+HDC CreateDCA(const char* driver, const char* device, const char*, const void*) {
+  if (driver && device && std::strcmp(driver, "WINSPOOL") == 0 && std::strcmp(device, "PNG Printer") == 0) {
+    HDC h = internal::newDc(DcKind::printer, nullptr);
+    if (Dc* dc = dcOf(h)) {
+      dc->sheet = std::make_shared<Surface>();
+      dc->sheet->reset(kSheetWidth, kSheetHeight, false, 0xFFFFFF);
+    }
+    return h;
+  }
   if (!driver || std::strcmp(driver, "DISPLAY") != 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -402,7 +423,16 @@ HPALETTE SelectPalette(HDC hdc, HPALETTE palette, BOOL) {
 }
 
 int GetDeviceCaps(HDC hdc, int index) {
-  if (!dcOf(hdc)) return 0;
+  Dc* dc = dcOf(hdc);
+  if (!dc) return 0;
+  if (dc->kind == DcKind::printer) {
+    const int caps[][2] = {{HORZRES, kPrintWidth}, {VERTRES, kPrintHeight}, {BITSPIXEL, 24}, {PLANES, 1},
+                           {NUMCOLORS, -1}, {RASTERCAPS, RC_BITBLT | RC_DI_BITMAP | RC_STRETCHBLT | RC_STRETCHDIB},
+                           {LOGPIXELSX, kPrintDpi}, {LOGPIXELSY, kPrintDpi}};
+    for (const auto& c : caps)
+      if (c[0] == index) return c[1];
+    return 0;
+  }
   SIZE s = backend::Current().ScreenSize();
   struct Cap {
     int index, value;
@@ -485,6 +515,27 @@ BOOL GetViewportOrgEx(HDC hdc, POINT* origin) {
 }
 // World transforms are refused, so callers take their own paths.
 BOOL SetWorldTransform(HDC, const XFORM*) { return 0; }
+
+int Escape(HDC hdc, int escape, int inCount, const void* in, void* out) {
+  Dc* dc = dcOf(hdc);
+  if (!dc || dc->kind != DcKind::printer) return 0;
+  switch (escape) {
+    case QUERYESCSUPPORT: {
+      if (inCount < static_cast<int>(sizeof(int)) || !in) return 0;
+      int asked = *static_cast<const int*>(in);
+      return asked == QUERYESCSUPPORT || asked == GETPHYSPAGESIZE || asked == GETPRINTINGOFFSET;
+    }
+    case GETPHYSPAGESIZE:
+      if (!out) return 0;
+      *static_cast<POINT*>(out) = {kSheetWidth, kSheetHeight};
+      return 1;
+    case GETPRINTINGOFFSET:
+      if (!out) return 0;
+      *static_cast<POINT*>(out) = {kPrintOffset, kPrintOffset};
+      return 1;
+  }
+  return 0;
+}
 BOOL ModifyWorldTransform(HDC hdc, const XFORM*, DWORD mode) { return dcOf(hdc) && mode == MWT_IDENTITY; }
 
 int SelectClipRgn(HDC hdc, HRGN region) {

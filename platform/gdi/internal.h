@@ -65,7 +65,12 @@ struct GdiObject {
   std::unique_ptr<Dc> dc;
 };
 
-enum class DcKind : std::uint8_t { window, memory, screen };
+enum class DcKind : std::uint8_t { window, memory, screen, printer };
+
+// The pseudo printer: a 150-dpi US-letter sheet whose printable area starts
+// at (25, 25), where device (0, 0) lies.
+inline constexpr int kSheetWidth = 1275, kSheetHeight = 1650, kPrintOffset = 25, kPrintDpi = 150;
+inline constexpr int kPrintWidth = kSheetWidth - 2 * kPrintOffset, kPrintHeight = kSheetHeight - 2 * kPrintOffset;
 
 struct Dc {
   DcKind kind = DcKind::memory;
@@ -88,6 +93,7 @@ struct Dc {
   std::uint64_t visibleGeneration = ~std::uint64_t{0};
   Region clip;
   bool clipStale = true;
+  std::shared_ptr<Surface> sheet;  // a printer's page
 };
 
 HandleTable<GdiObject>& gdiObjects();

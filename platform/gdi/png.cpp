@@ -37,6 +37,17 @@ Image ScreenImage() {
   return {s.width, s.height, std::move(s.px)};
 }
 
+Image PrinterImage(HDC printer) {
+  internal::Dc* dc = internal::dcOf(printer);
+  if (!dc || !dc->sheet) return {};
+  return {dc->sheet->width, dc->sheet->height, dc->sheet->px};
+}
+
+bool PrinterPng(HDC printer, const std::string& path) {
+  Image i = PrinterImage(printer);
+  return i.width > 0 && WritePng(path, i);
+}
+
 COLORREF Pixel(HWND hwnd, int x, int y) {
   Image i = WindowImage(hwnd, false);
   if (x < 0 || y < 0 || x >= i.width || y >= i.height) return 0xFFFFFFFFu;

@@ -361,6 +361,14 @@ BOOL SetWorldTransform(HDC hdc, const XFORM* xform);
 BOOL ModifyWorldTransform(HDC hdc, const XFORM* xform, DWORD mode);
 HGDIOBJ GetCurrentObject(HDC hdc, UINT type);
 
+// Printer escapes. The pseudo printer ("WINSPOOL", "PNG Printer") answers
+// these three and no other (so not PASSTHROUGH).
+inline constexpr int QUERYESCSUPPORT = 8;
+inline constexpr int GETPHYSPAGESIZE = 12;
+inline constexpr int GETPRINTINGOFFSET = 13;
+inline constexpr int PASSTHROUGH = 19;
+int Escape(HDC hdc, int escape, int inCount, const void* in, void* out);
+
 // Clipping: regions are copied in device coordinates.
 int SelectClipRgn(HDC hdc, HRGN region);
 int GetClipRgn(HDC hdc, HRGN region);

@@ -107,6 +107,11 @@ bool ScreenPng(const std::string& path);
 // or an entry of an open pop-up; false when it is not shown.
 bool MenuEntryRect(HWND owner, HMENU menu, int position, RECT* rect);
 
+// The whole sheet of a printer's device context (white where nothing was
+// printed), and a PNG of it.
+Image PrinterImage(HDC printer);
+bool PrinterPng(HDC printer, const std::string& path);
+
 // StretchDIBits refuses calls of more rows than this (0: no cap), as a
 // printer driver that bands would.
 void SetStretchDIBitsRowCap(int rows);

@@ -304,6 +304,7 @@ void _vdrawBindDevice(int flags, void* target, const vdrawPrimitiveTable* primit
 void vdrawBindPathDevice();
 void vdrawBindImage(vimage* image, int flags);
 void vdrawRegisterImageDriver(const vdrawDriverRecord* driver, int flags);
+const vdrawDriverRecord* vdrawGetImageDriver();  // null before a registration
 void vdrawSyncState(unsigned mask);
 void _vdrawSelectPrimitives();
 void _vdrawSyncClip();

@@ -250,6 +250,11 @@ void vdrawRegisterImageDriver(const vdrawDriverRecord* driver, int flags) {
   m.imageFlags = flags;
 }
 
+const vdrawDriverRecord* vdrawGetImageDriver() {
+  ensure();
+  return m.imageDriver;
+}
+
 void vdrawBindImage(vimage* image, int flags) {
   ensure();
   if (!m.imageDriver) vexGenerateMessage(&vexModuleStartupClass, "the image driver has not been registered");

@@ -32,13 +32,14 @@ long noBlockValue(vtextBlock*) { return 0; }
 const char* noChars(vtextBlock*) { return ""; }
 vtextBlock* noLink(vtextBlock*) { return nullptr; }
 void noStyle(vinstance*, const void*, long, long) {}
+int noFocusMode() { return 0; }
 vcolor* applicationColor(int index) { return vapplicationDetermineColor(vapplicationGetCurrent(), index); }
 
 constexpr vwindowHooks kDefaults{noName,      noRoot,       noHelpWindow, noHelpShow, noButton, noPresent, noItemChange,
                                  noItemChange, noTitle,     noWord,       noWord,   noNotify,  noEntries,
                                  noValue,     noSelect,     noSort,       noSetValue, noVariant, noLength,  noBlock,
                                  noBlockValue, noBlockValue, noChars,     noLink,   noLink,    noStyle,
-                                 applicationColor};
+                                 applicationColor, noFocusMode};
 
 constinit vwindowHooks installed = kDefaults;
 
@@ -48,7 +49,7 @@ bool complete(const vwindowHooks& h) {
          h.listviewItemFlags && h.listviewOptions && h.listviewNotifyFunction && h.comboHasEntries &&
          h.comboGetValue && h.comboSelect && h.comboSortEntries && h.comboSetValue && h.comboVariantOperation && h.textLength && h.textFirstBlock &&
          h.textBlockCount && h.textBlockStart && h.textBlockChars && h.textBlockNext && h.textBlockPrevious &&
-         h.textApplyStyle && h.lookColor;
+         h.textApplyStyle && h.lookColor && h.lookInFocusMode;
 }
 bool fixed = false;
 

@@ -61,6 +61,9 @@ struct vwindowHooks {
   // The look's colour of a scheme index (the drawing driver's modes 16 and
   // 17 use index 10), with the look built first; a shared reference.
   vcolor* (*lookColor)(int index);
+  // Whether the look is framing a keyboard-focus rectangle (the drawing
+  // driver then frames with focus rectangles).
+  int (*lookInFocusMode)();
 };
 
 // The stand-ins: the settings and showing help do nothing; the global help window raises;

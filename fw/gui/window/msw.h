@@ -141,12 +141,10 @@ void vwindowBindDrawTarget(vwindow* w);
 // for a top-level window each open child with a native owner, last first.
 void vwindowMSWPaletteRepaint(vwindow* w, const vrect* r, int flags);
 
-// ---- Graphics the window layer serves before the Windows graphics exist.
+// ---- Graphics.
 struct vdrawDriverRecord;
+// The GDI drawing driver, through which windows bind.
 const vdrawDriverRecord* vwindowMSWGetDriver();
-// The window driver's calls since the last take, one line each
-// ("fill (0,0,10,10) color=65535,65535,65535").
-std::vector<std::string> vwindowMSWTakeDriverLog();
 // 1 when a change of the display palette cannot alter the colour.
 int vwindowMSWIsPaletteStable(vcolor* color);
 // A solid brush of the colour, kept until the next colour asked for.

@@ -1,4 +1,4 @@
-// Damage, erase and update, read back from the window driver's log and the
+// Damage, erase and update, read back from the window's pixels and the
 // native update area.
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/graphics/rect.h"
 #include "fw/gui/window/msw_internal.h"
+#include "platform/win/test.h"
 #include "tests/fw/gui/msw_fixture.h"
 
 // Found by argument lookup: vrect lives in the global namespace.
@@ -18,13 +19,15 @@ static std::ostream& operator<<(std::ostream& os, const vrect& r) {
 
 namespace {
 
-using Log = std::vector<std::string>;
+bool drawContent = true;
 
-// The content: the whole window in the current colour.
+// The content: the whole window in the current colour (black).
 void fillWhole(vwindow* w) {
   vrect all{0, 0, w->rect.width, w->rect.height};
-  vdrawFillRects(&all, 1);
+  if (drawContent) vdrawFillRects(&all, 1);
 }
+
+constexpr win::COLORREF kMarker = 0xFF0000, kWhitePixel = 0xFFFFFF, kBlackPixel = 0;
 
 struct Damage : MSWFixture {
   vwindow* top = nullptr;
@@ -41,12 +44,20 @@ struct Damage : MSWFixture {
     close(top);
     vwindowDestroy(top);
   }
-  // Paints what is pending natively, then empties the lists and the log.
+  // Paints what is pending natively, then empties the lists and covers
+  // the window with a marker colour that only later drawing changes.
   void settle() {
     win::UpdateWindow(top->native->hwnd);
     update();
-    vwindowMSWTakeDriverLog();
+    win::HDC hdc = win::GetDC(top->native->hwnd);
+    win::HBRUSH b = win::CreateSolidBrush(kMarker);
+    win::RECT all{0, 0, 200, 100};
+    win::FillRect(hdc, &all, b);
+    win::DeleteObject(b);
+    win::ReleaseDC(top->native->hwnd, hdc);
   }
+  // A pixel by framework position (from the bottom left).
+  win::COLORREF at(int x, int y) { return win::test::Pixel(top->native->hwnd, x, 100 - 1 - y); }
   void inval(vrect r, int flags) { vwindowClassOf(top)->inval(top, &r, flags); }
   void update() { vwindowClassOf(top)->handleUpdate(top, nullptr); }
   static std::vector<vrect> rects(const vwindowMSWRectList& l) { return {l.rects, l.rects + l.count}; }
@@ -55,18 +66,10 @@ struct Damage : MSWFixture {
     win::GetUpdateRect(top->native->hwnd, &r, 0);
     return r;
   }
-  // The drawing lines only (not the binding's open and close).
-  static Log drawing(const Log& log) {
-    Log out;
-    for (const std::string& line : log)
-      if (line.rfind("open", 0) != 0 && line != "close") out.push_back(line);
-    return out;
-  }
 };
 
 
 constexpr vrect kArea{10, 20, 30, 40};
-const std::string kWhite = "65535,65535,65535", kBlack = "0,0,0";
 
 TEST_F(Damage, InvalFlagsDecideWhatIsRecordedAndInvalidated) {
   struct Case {
@@ -99,45 +102,70 @@ TEST_F(Damage, InvalFlagsDecideWhatIsRecordedAndInvalidated) {
 
 TEST_F(Damage, UpdateClipsToTheDamageAndErasesWithTheBackground) {
   vwindow* popup = open(0, {20, 20, 50, 50}, top);
+  // The erase alone: the background inside the damage, nothing outside.
+  drawContent = false;
   inval(kArea, 0);
   update();
-  Log log = drawing(vwindowMSWTakeDriverLog());
-  ASSERT_EQ(log.size(), 3u);
-  EXPECT_EQ(log[0], "clip (10,20,30,40)");
-  EXPECT_EQ(log[1], "fill (10,20,30,40) color=" + kWhite);
-  EXPECT_EQ(log[2], "fill (0,0,200,100) color=" + kBlack);
+  EXPECT_EQ(at(10, 20), kWhitePixel);
+  EXPECT_EQ(at(39, 59), kWhitePixel);
+  EXPECT_EQ(at(9, 20), kMarker);
+  EXPECT_EQ(at(40, 59), kMarker);
+  EXPECT_EQ(at(10, 60), kMarker);
   // The erase covered the native update area: nothing is left to paint.
   EXPECT_EQ(nativeUpdate().right, 0);
   EXPECT_EQ(top->native->damage.count, 0);
   EXPECT_EQ(top->native->erase.count, 0);
   EXPECT_TRUE(top->native->flags & vwindowMSW_NATIVE_ERASE);
+  // The content of the whole window lands inside the damage only.
+  drawContent = true;
+  settle();
+  inval(kArea, 0);
+  update();
+  EXPECT_EQ(at(10, 20), kBlackPixel);
+  EXPECT_EQ(at(39, 59), kBlackPixel);
+  EXPECT_EQ(at(9, 20), kMarker);
+  EXPECT_EQ(at(10, 19), kMarker);
 
-  // Overlapping damage is drawn as non-overlapping bands.
+  // Overlapping damage: erased where asked, drawn over the union.
+  settle();
+  drawContent = false;
   inval({0, 0, 20, 20}, 0);
   inval({10, 10, 20, 20}, 1);
   update();
-  log = drawing(vwindowMSWTakeDriverLog());
-  ASSERT_EQ(log.size(), 3u);
-  EXPECT_EQ(log[0], "clip (0,0,20,10) (0,10,30,10) (10,20,20,10)");
-  EXPECT_EQ(log[1], "fill (0,0,20,20) color=" + kWhite);
+  EXPECT_EQ(at(5, 5), kWhitePixel);
+  EXPECT_EQ(at(25, 25), kMarker);  // damaged without an erase
+  drawContent = true;
+  settle();
+  inval({0, 0, 20, 20}, 0);
+  inval({10, 10, 20, 20}, 1);
+  update();
+  for (auto [x, y] : {std::pair{5, 5}, {25, 25}, {15, 15}, {29, 29}}) EXPECT_EQ(at(x, y), kBlackPixel) << x << "," << y;
+  for (auto [x, y] : {std::pair{25, 5}, {5, 25}, {30, 30}}) EXPECT_EQ(at(x, y), kMarker) << x << "," << y;
   close(popup);
   vwindowDestroy(popup);
 }
 
 TEST_F(Damage, UpdatesWithoutEraseOrWithoutDamage) {
   update();
-  EXPECT_TRUE(vwindowMSWTakeDriverLog().empty());
+  EXPECT_EQ(at(0, 0), kMarker);
   top->decoration &= ~vwindowDECO_ERASE;
+  drawContent = false;
   inval(kArea, 0);
   update();
-  EXPECT_EQ(drawing(vwindowMSWTakeDriverLog()), (Log{"clip (10,20,30,40)", "fill (0,0,200,100) color=" + kBlack}));
+  EXPECT_EQ(at(10, 20), kMarker);  // no erase
+  drawContent = true;
+  inval(kArea, 0);
+  update();
+  EXPECT_EQ(at(10, 20), kBlackPixel);
+  EXPECT_EQ(at(9, 20), kMarker);
   top->decoration |= vwindowDECO_ERASE;
+  settle();
   // A closed window drops its lists and draws nothing.
   inval(kArea, 16);
   top->flags |= vwindowICONIFIED;
   update();
   top->flags &= ~vwindowICONIFIED;
-  EXPECT_TRUE(vwindowMSWTakeDriverLog().empty());
+  EXPECT_EQ(at(10, 20), kMarker);
   EXPECT_EQ(top->native->damage.count, 0);
 }
 

@@ -1,0 +1,547 @@
+// The GDI drawing driver in pixels: headless windows, images bound as
+// targets and the pseudo printer's sheet.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "fw/core/scribe.h"
+#include "fw/gui/graphics/draw.h"
+#include "fw/gui/graphics/drawmsw.h"
+#include "fw/gui/graphics/image.h"
+#include "fw/gui/window/msw_internal.h"
+#include "platform/win/test.h"
+#include "tests/fw/gui/msw_fixture.h"
+#include "tests/support/png_compare.h"
+
+namespace {
+
+constexpr int W = 64, H = 48;
+constexpr win::COLORREF kRed = 0x0000FF, kBlue = 0xFF0000, kWhite = 0xFFFFFF, kBlack = 0, kGreen = 0x00FF00;
+
+vcolor* rgb(win::COLORREF c) {
+  vcolorSpec s;
+  vcolorInitSpec(&s);
+  vcolorSetSpecRGB(&s, win::GetRValue(c) * 257u, win::GetGValue(c) * 257u, win::GetBValue(c) * 257u);
+  return vcolorInternSpec(&s);
+}
+
+vfont* font(const char* desc) { return vfontFindScribe(vscribeCString(desc)); }
+
+// A 24-bit image whose pixel (x, y) (rows from the bottom) is f(x, y) as 0xRRGGBB.
+vimage* rgbImage(int w, int h, const std::function<std::uint32_t(int, int)>& f) {
+  vimage* image = vimageCreateSized(w, h, 0x1000000u);
+  vpixmapSetDepth(image, 24);
+  vimageSetNoPalette(image, 1);
+  vpixmapCursor c;
+  vpixmapInitCursor(&c, image);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) vpixmapCursorSetAt(&c, x, y, f(x, y));
+  vpixmapFinishCursor(&c);
+  vpixmapMarkChanged(image);
+  return image;
+}
+
+vimage* maskImage(int w, int h, const std::function<bool(int, int)>& f) {
+  vimage* image = vimageCreateSized(w, h, 2);
+  vpixmapCursor c;
+  vpixmapInitCursor(&c, image);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) vpixmapCursorSetAt(&c, x, y, f(x, y) ? 1 : 0);
+  vpixmapFinishCursor(&c);
+  vpixmapMarkChanged(image);
+  return image;
+}
+
+// 0xRRGGBB to a COLORREF.
+win::COLORREF ref(std::uint32_t v) { return win::RGB(std::uint8_t(v >> 16), std::uint8_t(v >> 8), std::uint8_t(v)); }
+
+struct DrawMSW : MSWFixture {
+  vwindow* w = nullptr;
+  void SetUp() override {
+    MSWFixture::SetUp();
+    w = open(vwindowDECO_TOP_LEVEL, {10, 10, W, H});
+    win::UpdateWindow(w->native->hwnd);
+  }
+  void TearDown() override {
+    close(w);
+    vwindowDestroy(w);
+    _vdrawMSWForceMaskBltEmulation(0);
+  }
+  // Draws on the window through the driver, white first unless asked.
+  void paint(const std::function<void()>& body, bool clear = true) {
+    vdrawGSave();
+    vwindowBindDrawTarget(w);
+    if (clear) {
+      vdrawSetColor(rgb(kWhite));
+      vdrawRectFill(0, 0, W, H);
+    }
+    vdrawSetColor(rgb(kBlack));
+    body();
+    vdrawGRestore();
+  }
+  win::COLORREF px(int x, int y) { return win::test::Pixel(w->native->hwnd, x, y); }
+  win::test::Image shot() { return win::test::WindowImage(w->native->hwnd); }
+  // Device-level calls on the bound driver.
+  static void* data() { return vdrawGetDeviceData(); }
+};
+
+TEST(DrawMSWRops, TernaryOperationsFollowTheBinaryOnes) {
+  struct Case {
+    int rop2;
+    win::DWORD pattern, mask;
+  };
+  // The mask operation of exclusive-or (S & (P ^ D)) | (~S & D) has only its index byte here.
+  const Case cases[] = {{1, 0x000042, 0x220326}, {7, 0x5A0049, 0x6A0000}, {13, 0xF00021, 0xE20746},
+                        {16, 0xFF0062, 0xEE0086}, {6, 0x550009, 0x660046}, {11, 0xAA0029, 0xAA0029}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(vdrawMSWPatternRop(c.rop2), c.pattern) << c.rop2;
+    EXPECT_EQ(vdrawMSWMaskRop(c.rop2), c.mask) << c.rop2;
+  }
+}
+
+TEST_F(DrawMSW, FillsInEveryDrawModeOnPixels) {
+  // Over a blue ground, red filled once (and a second time where given).
+  struct Case {
+    int mode;
+    bool twice;
+    win::COLORREF want;
+  };
+  const Case cases[] = {
+      {3, false, kRed},  {0, false, kBlack}, {15, false, kWhite}, {5, false, kBlue}, {10, false, 0x00FFFF},
+      {10, true, kBlue}, {6, false, 0xFF00FF}, {6, true, kBlue},  {7, false, 0xFF00FF}, {17, true, kBlue},
+  };
+  for (const Case& c : cases) {
+    paint([&] {
+      vdrawSetColor(rgb(kBlue));
+      vdrawRectFill(0, 0, W, H);
+      vdrawSetColor(rgb(kRed));
+      vdrawSetSecondColor(rgb(kGreen));
+      vdrawSetDrawMode(c.mode);
+      for (int i = 0; i < (c.twice ? 2 : 1); ++i) vdrawRectFill(4, 4, 10, 10);
+    });
+    EXPECT_EQ(px(4, H - 5), c.want) << "mode " << c.mode << (c.twice ? " twice" : "");
+    EXPECT_EQ(px(14, H - 5), kBlue) << c.mode;
+  }
+}
+
+TEST_F(DrawMSW, FramesCoverOneMorePixelAndShapesLandWhereAsked) {
+  paint([&] {
+    vrect r{10, 10, 8, 6};
+    vdrawFrameRects(&r, 1);
+  });
+  // Framework (10, 10, 8, 6): device rows H-16 .. H-10, columns 10 .. 18.
+  EXPECT_EQ(px(10, H - 16), kBlack);
+  EXPECT_EQ(px(18, H - 16), kBlack);
+  EXPECT_EQ(px(19, H - 16), kWhite);
+  EXPECT_EQ(px(18, H - 10), kBlack);
+  EXPECT_EQ(px(14, H - 13), kWhite);
+
+  // A line, a polygon, a round rectangle and a pie.
+  paint([&] {
+    vdrawPathMoveTo(2, 2);
+    vdrawLineTo(30, 2);
+    vdrawStroke();
+    vdrawSetColor(rgb(kRed));
+    vrect rr{40, 20, 20, 20};
+    vdrawFillRoundRects(&rr, 1, 6);
+    vrect pie{2, 20, 30, 20};
+    vdrawFillPies(&pie, 1, 0, 90);
+  });
+  EXPECT_EQ(px(10, H - 2), kBlack);
+  EXPECT_EQ(px(50, H - 30), kRed);
+  EXPECT_EQ(px(40, H - 40), kWhite);  // the rounded corner
+  EXPECT_EQ(px(24, H - 34), kRed);    // the first quarter
+  EXPECT_EQ(px(8, H - 26), kWhite);   // the third
+}
+
+TEST_F(DrawMSW, NegativeArcExtentDrawsTheExchangedArc) {
+  auto arc = [&](vfixed start, vfixed sweep) {
+    paint([&] {
+      vdrawSyncState(vdrawSYNC_STROKE);
+      vrect r{8, 8, 40, 30};
+      vdrawMSWDriver.frameArcs(data(), &r, 1, start, sweep);
+    });
+    return shot();
+  };
+  win::test::Image a = arc(30 * vfixedONE, 100 * vfixedONE), b = arc(130 * vfixedONE, -100 * vfixedONE);
+  EXPECT_EQ(a.px, b.px);
+  int inked = 0;
+  for (std::uint32_t p : a.px) inked += p == 0;
+  EXPECT_GT(inked, 20);
+}
+
+TEST_F(DrawMSW, TextSitsOnItsBaselineAndXorTextRestores) {
+  vfont* f = font("family:Arial-size:10");
+  ASSERT_NE(f, nullptr);
+  paint([&] {
+    vdrawSetFont(f);
+    vdrawPathMoveTo(4, 20);
+    vdrawGetPrimitives()->Show("HH", 2);
+  });
+  // The baseline is device row H - 20: ink ends on the row above it.
+  int lowest = -1, highest = H;
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x)
+      if (px(x, y) == kBlack) lowest = std::max(lowest, y), highest = std::min(highest, y);
+  EXPECT_EQ(lowest, H - 20 - 1);
+  EXPECT_LT(highest, H - 26);
+
+  // Inside a rectangle: nothing outside it.
+  paint([&] {
+    vdrawSetFont(f);
+    vrect r{10, 10, 40, 20};
+    vdrawCharsAt("Hello", 5, &r, 3);
+  });
+  int inside = 0, outside = 0;
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x)
+      if (px(x, y) == kBlack) (x >= 10 && x < 50 && y >= H - 30 && y < H - 10 ? inside : outside)++;
+  EXPECT_GT(inside, 10);
+  EXPECT_EQ(outside, 0);
+
+  // Exclusive-or text twice restores the ground; mode 5 draws nothing.
+  win::test::Image before;
+  paint([&] {
+    vdrawSetColor(rgb(kBlue));
+    vdrawRectFill(0, 0, W, H);
+  });
+  before = shot();
+  paint(
+      [&] {
+        vdrawSetFont(f);
+        vdrawSetColor(rgb(kRed));
+        vdrawSetDrawMode(6);
+        vdrawPathMoveTo(4, 20);
+        vdrawGetPrimitives()->Show("XOR", 3);
+        EXPECT_NE(shot().px, before.px);
+        vdrawPathMoveTo(4, 20);
+        vdrawGetPrimitives()->Show("XOR", 3);
+        vdrawSetDrawMode(5);
+        vdrawPathMoveTo(4, 20);
+        vdrawGetPrimitives()->Show("NOP", 3);
+      },
+      false);
+  EXPECT_EQ(shot().px, before.px);
+}
+
+TEST_F(DrawMSW, RotatedTextGoesThroughTheOffscreenMask) {
+  vfont* f = font("family:Arial-size:10");
+  paint([&] {
+    vdrawSetFont(f);
+    vdrawTranslate(30, 4);
+    vdrawRotate(90);
+    vdrawPathMoveTo(0, 0);
+    vdrawGetPrimitives()->Show("HHHH", 4);
+  });
+  // Upwards from (30, 4): ink in a tall narrow band left of x = 30.
+  int minX = W, maxX = -1, minY = H, maxY = -1;
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x)
+      if (px(x, y) == kBlack) minX = std::min(minX, x), maxX = std::max(maxX, x), minY = std::min(minY, y), maxY = std::max(maxY, y);
+  ASSERT_GE(maxX, 0);
+  EXPECT_GT(maxY - minY, 2 * (maxX - minX));
+  EXPECT_LE(maxX, 30);
+  EXPECT_GE(maxY, H - 6);
+}
+
+TEST_F(DrawMSW, ImagesPlaceOnWholePixelsAndStepAsScaled) {
+  vimage* img = rgbImage(8, 4, [](int x, int y) { return std::uint32_t(x * 30 << 16 | y * 60 << 8 | 0x40); });
+  paint([&] {
+    vdrawSyncState(vdrawSYNC_IMAGE);
+    vdrawDeviceTransform t = {vmatrixTX | vmatrixTY | vmatrixNEGATIVE_D, vfixedONE, 0, 0, -vfixedONE,
+                              -(10 * vfixedONE + vfixedONE / 2), 20 * vfixedONE};
+    vdrawMSWDriver.drawImage(data(), img, &t);
+  });
+  // tx = -10.5 gives T = -10: image column 0 at device 10; U = 20: image row 3 (the top) at device row 16.
+  EXPECT_EQ(px(10, 16), ref(0x00B440));  // image (0, 3)
+  EXPECT_EQ(px(17, 19), ref(0xD20040));  // image (7, 0)
+  EXPECT_EQ(px(9, 16), kWhite);
+  EXPECT_EQ(px(18, 16), kWhite);
+  EXPECT_EQ(px(10, 20), kWhite);
+
+  // Scales 1.5, -1.5 (resampled: x mirrored) and 2.0 address the source columns as the walk says.
+  struct Case {
+    vfixed a;
+    int width;
+  };
+  for (Case c : {Case{98304, 5}, Case{-98304, 5}, Case{131072, 4}}) {
+    vimage* row = rgbImage(8, 1, [](int x, int) { return std::uint32_t(x * 20 + 10); });
+    paint([&] {
+      vdrawSyncState(vdrawSYNC_IMAGE);
+      // Device (x, 5) -> image (a x + tx, 0.5): column sx at x = 0.
+      vfixed tx = c.a > 0 ? 0 : 8 * vfixedONE;
+      vdrawDeviceTransform t = {vmatrixTX | vmatrixTY | vmatrixSCALE_A | (c.a < 0 ? vmatrixNEGATIVE_A : 0u), c.a, 0,
+                                0, vfixedONE, tx, -5 * vfixedONE};
+      vdrawMSWDriver.drawImage(data(), row, &t);
+    });
+    std::vector<int> columns;
+    for (int x = 0; x < W; ++x) {
+      win::COLORREF p = px(x, 5);
+      if (p != kWhite) columns.push_back((int(win::GetBValue(p)) - 10) / 20);
+    }
+    ASSERT_GE(columns.size(), std::size_t(c.width)) << c.a;
+    for (std::size_t i = 1; i < columns.size(); ++i) {
+      int step = std::abs(columns[i] - columns[i - 1]);
+      if (c.a == 131072) EXPECT_EQ(step, 2) << i;
+      else EXPECT_TRUE(step == 1 || step == 2) << c.a << " " << i;
+      EXPECT_EQ(columns[i] > columns[i - 1], c.a > 0) << c.a << " " << i;
+    }
+    vimageDestroy(row);
+  }
+  vimageDestroy(img);
+}
+
+TEST_F(DrawMSW, RotatedImagesKeepTheGroundAndCombineByMode) {
+  vimage* img = rgbImage(16, 16, [](int, int) { return 0xFF0000u; });
+  paint([&] {
+    vdrawSetColor(rgb(kBlue));
+    vdrawRectFill(0, 0, W, H);
+    vdrawTranslate(32, 24);
+    vdrawRotate(30);
+    vdrawPathMoveTo(-8, -8);
+    vdrawImage(img);
+  });
+  EXPECT_EQ(px(32, H - 24), kRed);
+  // The corners of the rotated image's box keep the ground.
+  EXPECT_EQ(px(22, H - 35), kBlue);
+  EXPECT_EQ(px(42, H - 13), kBlue);
+  // Mode 12: the inverted source whatever lies below; 15: all ones.
+  for (auto [mode, want] : {std::pair{12, win::COLORREF(0xFFFF00)}, {15, kWhite}, {5, kBlue}}) {
+    paint([&] {
+      vdrawSetColor(rgb(kBlue));
+      vdrawRectFill(0, 0, W, H);
+      vdrawSetDrawMode(mode);
+      vdrawTranslate(32, 24);
+      vdrawRotate(30);
+      vdrawPathMoveTo(-8, -8);
+      vdrawImage(img);
+    });
+    EXPECT_EQ(px(32, H - 24), want) << mode;
+  }
+  vimageDestroy(img);
+}
+
+TEST_F(DrawMSW, ClipMasksGiveTheSamePixelsWithMaskBltOrItsEmulation) {
+  vimage* img = rgbImage(20, 20, [](int x, int y) { return std::uint32_t((x * 12) << 16 | (y * 12) << 8); });
+  vimage* mask = maskImage(30, 30, [](int x, int y) { return (x + y) % 3 != 0; });
+  auto draw = [&] {
+    paint([&] {
+      vdrawSetColor(rgb(kBlue));
+      vdrawRectFill(0, 0, W, H);
+      vdrawSyncState(vdrawSYNC_IMAGE);
+      vdrawMSWDriver.clipToMask(data(), mask, 5, 5);
+      vdrawDeviceTransform t = {vmatrixTX | vmatrixTY | vmatrixNEGATIVE_D, vfixedONE, 0, 0, -vfixedONE,
+                                -10 * vfixedONE, 30 * vfixedONE};
+      vdrawMSWDriver.drawImage(data(), img, &t);
+      // A fill goes through the mask too.
+      vdrawSetColor(rgb(kRed));
+      vrect r{40, 5, 10, 10};
+      vdrawMSWDriver.fillRects(data(), &r, 1);
+    });
+    return shot();
+  };
+  win::test::Image direct = draw();
+  _vdrawMSWForceMaskBltEmulation(1);
+  win::test::Image emulated = draw();
+  EXPECT_EQ(direct.px, emulated.px);
+  // Device (10, 10) is mask (5, 5): (5 + 29 - 5... rows from the bottom.
+  int masked = 0, drawn = 0;
+  for (int y = 10; y < 30; ++y)
+    for (int x = 10; x < 30; ++x) (px(x, y) == kBlue ? masked : drawn)++;
+  EXPECT_GT(masked, 100);
+  EXPECT_GT(drawn, 200);
+  EXPECT_EQ(px(41, 6) == kRed || px(41, 6) == kBlue, true);
+  EXPECT_EQ(px(45, 30), kBlue);  // outside the mask's rectangle
+  vimageDestroy(img);
+  vimageDestroy(mask);
+}
+
+TEST_F(DrawMSW, DrawingIntoImagesIsReadBackIntoTheirPixels) {
+  vimage* img = rgbImage(10, 6, [](int, int) { return 0x000080u; });
+  vdrawGSave();
+  vdrawRegisterImageDriver(&vdrawMSWDriver, 0);
+  vdrawBindImage(img, 0);
+  vdrawSetColor(rgb(kRed));
+  vdrawRectFill(2, 1, 3, 2);  // from the bottom left, as the image's rows count
+  vdrawGRestore();
+  vpixmapCursor c;
+  vpixmapInitCursor(&c, img);
+  EXPECT_EQ(vpixmapCursorGetAt(&c, 2, 1), 0xFF0000u);
+  EXPECT_EQ(vpixmapCursorGetAt(&c, 4, 2), 0xFF0000u);
+  EXPECT_EQ(vpixmapCursorGetAt(&c, 5, 2), 0x000080u);
+  EXPECT_EQ(vpixmapCursorGetAt(&c, 2, 3), 0x000080u);
+  vpixmapFinishCursor(&c);
+
+  // A one-bit image drawn as a mask: white pen and brush give ones.
+  vimage* bits = maskImage(12, 8, [](int, int) { return false; });
+  vdrawGSave();
+  vdrawBindImage(bits, vdrawBIND_MASK_IMAGE);
+  vdrawRectFill(1, 2, 4, 3);
+  vdrawGRestore();
+  vpixmapInitCursor(&c, bits);
+  int ones = 0;
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 12; ++x) ones += vpixmapCursorGetAt(&c, x, y) != 0;
+  EXPECT_EQ(ones, 12);
+  EXPECT_NE(vpixmapCursorGetAt(&c, 1, 2), 0u);
+  vpixmapFinishCursor(&c);
+  vimageDestroy(img);
+  vimageDestroy(bits);
+}
+
+// ---- The pseudo printer.
+
+struct Printer : DrawMSW {
+  win::HDC hdc = nullptr;
+  void SetUp() override {
+    DrawMSW::SetUp();
+    hdc = win::CreateDCA("WINSPOOL", "PNG Printer", nullptr, nullptr);
+  }
+  void TearDown() override {
+    win::DeleteDC(hdc);
+    win::test::SetStretchDIBitsRowCap(0);
+    DrawMSW::TearDown();
+  }
+  void print(const std::function<void()>& body) {
+    vdrawGSave();
+    _vdrawBindDevice(vdrawBIND_PRINTER, hdc, nullptr, &vdrawDefaultDeviceTable, &vdrawMSWDriver);
+    body();
+    vdrawGRestore();
+  }
+  // A sheet pixel of device (x, y).
+  std::uint32_t sheet(int x, int y) {
+    win::test::Image i = win::test::PrinterImage(hdc);
+    return i.px[std::size_t((y + 25) * i.width + x + 25)];
+  }
+};
+
+TEST_F(Printer, TheDeviceContextDescribesALetterPage) {
+  ASSERT_NE(hdc, nullptr);
+  EXPECT_EQ(win::CreateDCA("WINSPOOL", "Other", nullptr, nullptr), nullptr);
+  struct Cap {
+    int index, value;
+  };
+  for (Cap c : {Cap{win::HORZRES, 1225}, {win::VERTRES, 1600}, {win::LOGPIXELSX, 150}, {win::LOGPIXELSY, 150},
+                {win::BITSPIXEL, 24}})
+    EXPECT_EQ(win::GetDeviceCaps(hdc, c.index), c.value) << c.index;
+  win::POINT p{};
+  EXPECT_EQ(win::Escape(hdc, win::GETPHYSPAGESIZE, 0, nullptr, &p), 1);
+  EXPECT_EQ(p.x, 1275);
+  EXPECT_EQ(p.y, 1650);
+  EXPECT_EQ(win::Escape(hdc, win::GETPRINTINGOFFSET, 0, nullptr, &p), 1);
+  EXPECT_EQ(p.x, 25);
+  for (auto [escape, answer] : {std::pair{8, 1}, {12, 1}, {13, 1}, {19, 0}, {4, 0}})
+    EXPECT_EQ(win::Escape(hdc, win::QUERYESCSUPPORT, sizeof(int), &escape, nullptr), answer) << escape;
+  // Drawing outside the printable area is clipped; the sheet stays white there.
+  win::PatBlt(hdc, -10, -10, 2000, 2000, win::BLACKNESS);
+  win::test::Image i = win::test::PrinterImage(hdc);
+  EXPECT_EQ(i.px[0], 0xFFFFFFu);
+  EXPECT_EQ(i.px[std::size_t(25 * i.width + 25)], 0u);
+  EXPECT_EQ(i.px[std::size_t(1625 * i.width + 1250)], 0xFFFFFFu);
+}
+
+TEST_F(Printer, ImagesGoInBandsAndMasksThatAdmitNothingDrawNothing) {
+  // One unit a point: 150 / 72 pixels.
+  vdrawDeviceTransform t{};
+  print([&] { t = *vdrawMSWDriver.deviceTransform(data()); });
+  EXPECT_EQ(t.a, vfixed(std::lround(150 * 65536.0 / 72)));
+  EXPECT_EQ(t.ty, 1650 * vfixedONE);
+
+  vimage* img = rgbImage(6, 7, [](int, int y) { return std::uint32_t(y * 30) << 16; });
+  win::test::SetStretchDIBitsRowCap(3);
+  print([&] {
+    vdrawSyncState(vdrawSYNC_IMAGE);
+    vdrawDeviceTransform toImage = {vmatrixTX | vmatrixTY | vmatrixNEGATIVE_D, vfixedONE, 0, 0, -vfixedONE,
+                                    -100 * vfixedONE, 107 * vfixedONE};
+    vdrawMSWDriver.drawImage(data(), img, &toImage);
+  });
+  // Device rows 100 .. 106 hold image rows 6 .. 0, each exactly once.
+  // (The colour layer keeps each channel as v x 256: a red of 180 may print as 179.)
+  for (int r = 0; r < 7; ++r) EXPECT_NEAR(int(sheet(100, 100 + r) >> 16), (6 - r) * 30, 1) << r;
+  EXPECT_EQ(sheet(100, 107), 0xFFFFFFu);
+
+  // An all-zero clip mask admits nothing: no fill, no image.
+  vimage* none = maskImage(20, 20, [](int, int) { return false; });
+  print([&] {
+    vdrawSetColor(rgb(kRed));
+    vdrawSyncState(vdrawSYNC_FILL);
+    vdrawMSWDriver.clipToMask(data(), none, 200, 200);
+    vrect r{200, 200, 20, 20};
+    vdrawMSWDriver.fillRects(data(), &r, 1);
+    vdrawDeviceTransform toImage = {vmatrixTX | vmatrixTY | vmatrixNEGATIVE_D, vfixedONE, 0, 0, -vfixedONE,
+                                    -200 * vfixedONE, 207 * vfixedONE};
+    vdrawMSWDriver.drawImage(data(), img, &toImage);
+  });
+  for (int y = 195; y < 225; ++y)
+    for (int x = 195; x < 225; ++x) ASSERT_EQ(sheet(x, y), 0xFFFFFFu) << x << "," << y;
+  vimageDestroy(none);
+  vimageDestroy(img);
+}
+
+TEST_F(Printer, RectanglesAndRotatedImagesPrintWhereTheCoverageSays) {
+  vimage* img = rgbImage(40, 40, [](int, int) { return 0x00FF00u; });
+  print([&] {
+    vdrawSetColor(rgb(kBlue));
+    vdrawRectFill(72, 72, 72, 72);  // one inch
+    vdrawTranslate(300, 500);
+    vdrawRotate(45);
+    vdrawPathMoveTo(0, 0);
+    vdrawImage(img);
+  });
+  // The inch square: 150 pixels from device (150, 1650 - 300); y = 0 is the physical page's bottom.
+  EXPECT_EQ(sheet(150, 1350), 0x0000FFu);
+  EXPECT_EQ(sheet(299, 1499), 0x0000FFu);
+  EXPECT_EQ(sheet(300, 1499), 0xFFFFFFu);
+  EXPECT_EQ(sheet(150, 1349), 0xFFFFFFu);
+  win::test::Image i = win::test::PrinterImage(hdc);
+  int green = 0;
+  for (std::uint32_t p : i.px) green += p == 0x00FF00u;
+  // A rotated 40-point square covers about (40 * 150 / 72)^2 pixels; the box corners stay white.
+  EXPECT_NEAR(green, 83 * 83, 83 * 20);
+  vimageDestroy(img);
+}
+
+// ---- The whole road on one window.
+
+TEST_F(DrawMSW, AWindowDrawnThroughTheWholeRoadMatchesItsPicture) {
+  close(w);
+  vwindowDestroy(w);
+  w = open(vwindowDECO_TOP_LEVEL, {10, 10, 160, 120});
+  vimage* img = rgbImage(16, 16, [](int x, int y) { return std::uint32_t((x * 16) << 16 | (y * 16) << 8 | 0x80); });
+  vimage* m = maskImage(16, 16, [](int x, int y) { return (x - 8) * (x - 8) + (y - 8) * (y - 8) < 56; });
+  vimageSetMask(img, m);
+  vimage* tile = rgbImage(6, 6, [](int x, int y) { return (x + y) % 2 ? 0xE0E0E0u : 0x404040u; });
+  vdrawGSave();
+  vwindowBindDrawTarget(w);
+  vdrawSetColor(rgb(0xC0C0C0));
+  vdrawRectFill(0, 0, 160, 120);
+  vdrawSetLineWidth(1);
+  vrect all{0, 0, 160, 120};
+  vdrawSetDeviceClipRects(&all, 1);
+  vrect frames[2] = {{4, 4, 60, 40}, {70, 4, 40, 40}};
+  vdrawRectsFrameShaded(frames, 2, rgb(0xC0C0C0), rgb(kWhite), rgb(0x808080));
+  const char* fonts[] = {"family:Arial-size:10", "family:Times New Roman-size:12", "family:Courier New-size:9"};
+  for (int i = 0; i < 3; ++i) {
+    vdrawSetColor(rgb(i == 1 ? kRed : kBlack));
+    vdrawSetFont(font(fonts[i]));
+    vrect r{4, std::int16_t(100 - 16 * i), 150, 16};
+    vdrawCharsAt("Graphics 9", 10, &r, 0);
+  }
+  vdrawPathMoveTo(120, 10);
+  vdrawImage(img);
+  vrect tiled{12, 10, 40, 26};
+  vdrawPathMoveTo(12, 10);
+  vdrawImageTile(tile, &tiled, vdrawImage);
+  vdrawSetColor(rgb(kBlue));
+  vdrawSetDrawMode(6);
+  vdrawRectFill(0, 50, 160, 10);
+  vdrawGRestore();
+  EXPECT_TRUE(test_support::MatchesPng(shot(), std::string(std::getenv("SIM_TEST_DATA")) + "/drawmsw/road.png"));
+  vimageDestroy(img);
+  vimageDestroy(tile);
+}
+
+}  // namespace
