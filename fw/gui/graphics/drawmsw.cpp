@@ -37,6 +37,7 @@ struct Stock {
 };
 Stock stock;
 vdrawMSWWorldPolicy worldPolicy = nullptr;
+vdrawMSWTrace traceHook = nullptr;
 
 const Stock& stocks() {
   if (!stock.got) {
@@ -468,6 +469,7 @@ vrect pointsBox(const vpoint* p, int n) {
 
 void polygon(void* data, const vpoint* p, int n, bool fill) {
   vdrawMSWDevice* d = dev(data);
+  _vdrawMSWTraceCall(fill ? "fillPolygon" : "strokePolyline", nullptr, 0);
   if (n < 2) return;
   std::vector<win::POINT>& pts = pointBuffer(n);
   for (int i = 0; i < n; ++i) pts[std::size_t(i)] = {p[i].x, p[i].y};
@@ -489,6 +491,7 @@ void strokePolyline(void* data, const vpoint* p, int n) { polygon(data, p, n, fa
 
 void fillRects(void* data, const vrect* r, int n) {
   vdrawMSWDevice* d = dev(data);
+  _vdrawMSWTraceCall("fill", r, n);
   draw(d, boxOf(r, n), [&](win::HDC hdc, bool mask) {
     win::DWORD rop = mask ? win::PATCOPY : vdrawMSWPatternRop(d->drawMode);
     for (int i = 0; i < n; ++i) {
@@ -508,6 +511,7 @@ bool focusMode(const vdrawMSWDevice* d) {
 
 void frameRects(void* data, const vrect* r, int n) {
   vdrawMSWDevice* d = dev(data);
+  _vdrawMSWTraceCall("frame", r, n);
   if (focusMode(d)) {
     win::COLORREF text = win::SetTextColor(d->hdc, 0), bk = win::SetBkColor(d->hdc, 0xFFFFFF);
     for (int i = 0; i < n; ++i) {
@@ -686,6 +690,7 @@ void rotatedText(vdrawMSWDevice* d, const char* chars, int length, const vdrawDe
 
 void showChars(void* data, const char* chars, int length, const vdrawDeviceTransform* t) {
   vdrawMSWDevice* d = dev(data);
+  _vdrawMSWTraceCall("show", nullptr, 0);
   if (length <= 0 || d->stateMode == 5) return;
   selectFont(d);
   bool plain = !(t->classBits & (vmatrixSKEW | vmatrixNEGATIVE_A)) && t->d < 0;
@@ -762,6 +767,11 @@ const vdrawDriverRecord vdrawMSWDriver = {
 };
 
 void vdrawMSWSetWorldPolicy(vdrawMSWWorldPolicy policy) { worldPolicy = policy; }
+
+void _vdrawMSWSetTrace(vdrawMSWTrace trace) { traceHook = trace; }
+void _vdrawMSWTraceCall(const char* operation, const vrect* rects, int count) {
+  if (traceHook) traceHook(operation, rects, count);
+}
 vdrawMSWWorldPolicy vdrawMSWGetWorldPolicy() { return worldPolicy ? worldPolicy : defaultPolicy; }
 
 int vdrawMSWRop2(int drawMode) { return drawMode >= 16 ? win::R2_XORPEN : kRop2[drawMode & 15]; }

@@ -73,6 +73,12 @@ struct vdrawMSWDevice {
 
 extern const vdrawDriverRecord vdrawMSWDriver;
 
+// Tests: called with each operation's name ("fill", "frame", "image",
+// "mask", "show", ...) and its rectangles, when set.
+using vdrawMSWTrace = void (*)(const char* operation, const vrect* rects, int count);
+void _vdrawMSWSetTrace(vdrawMSWTrace trace);
+void _vdrawMSWTraceCall(const char* operation, const vrect* rects, int count);
+
 // The world-transform policy: (transform to image, printer, further) ->
 // accepted. The default accepts for printers or the further flag.
 using vdrawMSWWorldPolicy = int (*)(const vdrawDeviceTransform* t, int printer, int further);

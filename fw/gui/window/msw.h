@@ -145,6 +145,9 @@ void vwindowMSWPaletteRepaint(vwindow* w, const vrect* r, int flags);
 struct vdrawDriverRecord;
 // The GDI drawing driver, through which windows bind.
 const vdrawDriverRecord* vwindowMSWGetDriver();
+// For tests: the driver's calls since the last take (the first take starts
+// the recording), one line each ("fill (0,0,10,10)", "image").
+std::vector<std::string> vwindowMSWTakeDriverLog();
 // 1 when a change of the display palette cannot alter the colour.
 int vwindowMSWIsPaletteStable(vcolor* color);
 // A solid brush of the colour, kept until the next colour asked for.

@@ -11,9 +11,11 @@
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/graphics/drawmsw.h"
 #include "fw/gui/graphics/image.h"
+#include "fw/gui/window/hooks.h"
 #include "fw/gui/window/msw_internal.h"
 #include "platform/win/test.h"
 #include "tests/fw/gui/msw_fixture.h"
+#include "tests/fw/gui/raises.h"
 #include "tests/support/png_compare.h"
 
 namespace {
@@ -390,6 +392,53 @@ TEST_F(DrawMSW, DrawingIntoImagesIsReadBackIntoTheirPixels) {
   vpixmapFinishCursor(&c);
   vimageDestroy(img);
   vimageDestroy(bits);
+}
+
+// ---- The look's part: focus frames and the exclusive-or colour of mode 16.
+
+bool focusFraming = false;
+
+struct DrawMSWLook : DrawMSW {
+  void SetUp() override {
+    vwindowHooks h = vwindowDefaultHooks();
+    h.lookInFocusMode = [] { return focusFraming ? 1 : 0; };
+    h.lookColor = [](int index) { return index == 10 ? rgb(kGreen) : vcolorGetBlack(); };
+    installed = raised([&] { vwindowInstallHooks(&h); }) == nullptr;
+    DrawMSW::SetUp();
+  }
+  bool installed = false;
+};
+
+TEST_F(DrawMSWLook, FocusFramesAndTheLooksExclusiveOrColour) {
+  if (!installed) GTEST_SKIP() << "the window hooks were fixed earlier in this process";
+  // Framed in focus mode: a dotted rectangle inverted on the ground, gone when framed again.
+  focusFraming = true;
+  paint([&] { vdrawRectFrame(10, 10, 20, 10); });
+  int black = 0;
+  for (int x = 10; x < 30; ++x) black += px(x, H - 20) == kBlack;
+  EXPECT_GE(black, 8);
+  EXPECT_LE(black, 12);
+  paint(
+      [&] {
+        vrect r{10, 10, 20, 10};
+        vdrawFrameRects(&r, 1);
+      },
+      false);
+  focusFraming = false;
+  black = 0;
+  for (int x = 0; x < W; ++x) black += px(x, H - 20) == kBlack;
+  EXPECT_EQ(black, 0);
+  // Mode 16: red combined with the look's green, over blue: white; twice: blue again.
+  for (int times : {1, 2}) {
+    paint([&] {
+      vdrawSetColor(rgb(kBlue));
+      vdrawRectFill(0, 0, W, H);
+      vdrawSetColor(rgb(kRed));
+      vdrawSetDrawMode(16);
+      for (int i = 0; i < times; ++i) vdrawRectFill(4, 4, 10, 10);
+    });
+    EXPECT_EQ(px(5, H - 5), times == 1 ? kWhite : kBlue);
+  }
 }
 
 // ---- The pseudo printer.
