@@ -235,6 +235,7 @@ void freeClipMask(vdrawMSWDevice* d) {
 
 void setClipRects(void* data, const vrect* rects, int count) {
   vdrawMSWDevice* d = dev(data);
+  _vdrawMSWTraceCall(d, "clip", rects, count);
   freeClipList(d);
   freeClipMask(d);
   d->offscreen = 0;
@@ -257,6 +258,7 @@ void setClipRects(void* data, const vrect* rects, int count) {
 
 void clipToMask(void* data, vimage* mask, int x, int y) {
   vdrawMSWDevice* d = dev(data);
+  _vdrawMSWTraceCall(d, "clipToMask", nullptr, 0, nullptr, x, d->pageHeight - y - mask->height);
   freeClipList(d);
   freeClipMask(d);
   d->clipCount = 0;
@@ -355,6 +357,7 @@ void open(void* data, void* target, int flags) {
   d->clipCount = 1;
   d->color = vcolorGetBlack();
   win::SetTextColor(d->hdc, 0);
+  _vdrawMSWTraceCall(d, "open", nullptr, 0, nullptr, flags);
 }
 
 void markDrawn(vdrawMSWDevice* d) {
@@ -365,6 +368,7 @@ void markDrawn(vdrawMSWDevice* d) {
 void close(void* data) {
   vdrawMSWDevice* d = dev(data);
   if (!d->hdc) return;
+  _vdrawMSWTraceCall(d, "close");
   const Stock& st = stocks();
   if (d->selected & vdrawMSW_SEL_PEN) win::SelectObject(d->hdc, st.nullPen);
   if (d->selected & vdrawMSW_SEL_BRUSH) win::SelectObject(d->hdc, st.nullBrush);
@@ -469,7 +473,7 @@ vrect pointsBox(const vpoint* p, int n) {
 
 void polygon(void* data, const vpoint* p, int n, bool fill) {
   vdrawMSWDevice* d = dev(data);
-  _vdrawMSWTraceCall(fill ? "fillPolygon" : "strokePolyline", nullptr, 0);
+  _vdrawMSWTraceCall(d, fill ? "fillPolygon" : "strokePolyline", nullptr, 0, nullptr, n);
   if (n < 2) return;
   std::vector<win::POINT>& pts = pointBuffer(n);
   for (int i = 0; i < n; ++i) pts[std::size_t(i)] = {p[i].x, p[i].y};
@@ -491,7 +495,7 @@ void strokePolyline(void* data, const vpoint* p, int n) { polygon(data, p, n, fa
 
 void fillRects(void* data, const vrect* r, int n) {
   vdrawMSWDevice* d = dev(data);
-  _vdrawMSWTraceCall("fill", r, n);
+  _vdrawMSWTraceCall(d, "fill", r, n);
   draw(d, boxOf(r, n), [&](win::HDC hdc, bool mask) {
     win::DWORD rop = mask ? win::PATCOPY : vdrawMSWPatternRop(d->drawMode);
     for (int i = 0; i < n; ++i) {
@@ -511,7 +515,7 @@ bool focusMode(const vdrawMSWDevice* d) {
 
 void frameRects(void* data, const vrect* r, int n) {
   vdrawMSWDevice* d = dev(data);
-  _vdrawMSWTraceCall("frame", r, n);
+  _vdrawMSWTraceCall(d, "frame", r, n);
   if (focusMode(d)) {
     win::COLORREF text = win::SetTextColor(d->hdc, 0), bk = win::SetBkColor(d->hdc, 0xFFFFFF);
     for (int i = 0; i < n; ++i) {
@@ -558,8 +562,9 @@ std::vector<ArcPoints>& arcBuffer(const vrect* r, int n, vfixed start, vfixed sw
 }
 
 using ArcCall = win::BOOL (*)(win::HDC, int, int, int, int, int, int, int, int);
-void arcs(void* data, const vrect* r, int n, vfixed start, vfixed sweep, ArcCall call) {
+void arcs(void* data, const vrect* r, int n, vfixed start, vfixed sweep, ArcCall call, const char* name) {
   vdrawMSWDevice* d = dev(data);
+  _vdrawMSWTraceCall(d, name, r, n);
   std::vector<ArcPoints>& a = arcBuffer(r, n, start, sweep);
   draw(d, boxOf(r, n), [&](win::HDC hdc, bool) {
     for (int i = n - 1; i >= 0; --i) {
@@ -568,12 +573,13 @@ void arcs(void* data, const vrect* r, int n, vfixed start, vfixed sweep, ArcCall
     }
   });
 }
-void fillChords(void* d, const vrect* r, int n, vfixed s, vfixed w) { arcs(d, r, n, s, w, win::Chord); }
-void fillPies(void* d, const vrect* r, int n, vfixed s, vfixed w) { arcs(d, r, n, s, w, win::Pie); }
-void frameArcs(void* d, const vrect* r, int n, vfixed s, vfixed w) { arcs(d, r, n, s, w, win::Arc); }
+void fillChords(void* d, const vrect* r, int n, vfixed s, vfixed w) { arcs(d, r, n, s, w, win::Chord, "fillChords"); }
+void fillPies(void* d, const vrect* r, int n, vfixed s, vfixed w) { arcs(d, r, n, s, w, win::Pie, "fillPies"); }
+void frameArcs(void* d, const vrect* r, int n, vfixed s, vfixed w) { arcs(d, r, n, s, w, win::Arc, "frameArcs"); }
 
 void fillRoundRects(void* data, const vrect* r, int n, int w, int h) {
   vdrawMSWDevice* d = dev(data);
+  _vdrawMSWTraceCall(d, "fillRoundRects", r, n);
   draw(d, boxOf(r, n), [&](win::HDC hdc, bool mask) {
     for (int i = 0; i < n; ++i) {
       win::HRGN rgn = vwindowMSWCreateWithRecovery("REGION", 3, [&] {
@@ -596,6 +602,7 @@ void fillRoundRects(void* data, const vrect* r, int n, int w, int h) {
 
 void frameRoundRects(void* data, const vrect* r, int n, int w, int h) {
   vdrawMSWDevice* d = dev(data);
+  _vdrawMSWTraceCall(d, "frameRoundRects", r, n);
   draw(d, boxOf(r, n), [&](win::HDC hdc, bool) {
     win::HGDIOBJ old = win::SelectObject(hdc, stocks().nullBrush);
     for (int i = 0; i < n; ++i)
@@ -690,7 +697,7 @@ void rotatedText(vdrawMSWDevice* d, const char* chars, int length, const vdrawDe
 
 void showChars(void* data, const char* chars, int length, const vdrawDeviceTransform* t) {
   vdrawMSWDevice* d = dev(data);
-  _vdrawMSWTraceCall("show", nullptr, 0);
+  _vdrawMSWTraceCall(d, "show", nullptr, length, chars);
   if (length <= 0 || d->stateMode == 5) return;
   selectFont(d);
   bool plain = !(t->classBits & (vmatrixSKEW | vmatrixNEGATIVE_A)) && t->d < 0;
@@ -769,8 +776,9 @@ const vdrawDriverRecord vdrawMSWDriver = {
 void vdrawMSWSetWorldPolicy(vdrawMSWWorldPolicy policy) { worldPolicy = policy; }
 
 void _vdrawMSWSetTrace(vdrawMSWTrace trace) { traceHook = trace; }
-void _vdrawMSWTraceCall(const char* operation, const vrect* rects, int count) {
-  if (traceHook) traceHook(operation, rects, count);
+void _vdrawMSWTraceCall(const vdrawMSWDevice* d, const char* operation, const vrect* rects, int count,
+                        const char* text, int value, int value2) {
+  if (traceHook) traceHook({operation, rects, count, text, value, value2, d->pageHeight});
 }
 vdrawMSWWorldPolicy vdrawMSWGetWorldPolicy() { return worldPolicy ? worldPolicy : defaultPolicy; }
 

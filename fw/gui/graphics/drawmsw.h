@@ -73,11 +73,22 @@ struct vdrawMSWDevice {
 
 extern const vdrawDriverRecord vdrawMSWDriver;
 
-// Tests: called with each operation's name ("fill", "frame", "image",
-// "mask", "show", ...) and its rectangles, when set.
-using vdrawMSWTrace = void (*)(const char* operation, const vrect* rects, int count);
+// Tests: each operation as it reaches the driver ("open", "close", "clip",
+// "fill", "frame", "show", "image", "mask", ...), with its device
+// rectangles, text or count, and the page height that turns them back.
+struct vdrawMSWTraceCall {
+  const char* operation;
+  const vrect* rects;
+  int count;
+  const char* text;  // show: the characters (count of them)
+  int value;         // open: the binding flags; polygons: the points; clipToMask: x
+  int value2;        // clipToMask: y
+  int pageHeight;
+};
+using vdrawMSWTrace = void (*)(const vdrawMSWTraceCall& call);
 void _vdrawMSWSetTrace(vdrawMSWTrace trace);
-void _vdrawMSWTraceCall(const char* operation, const vrect* rects, int count);
+void _vdrawMSWTraceCall(const vdrawMSWDevice* d, const char* operation, const vrect* rects = nullptr, int count = 0,
+                        const char* text = nullptr, int value = 0, int value2 = 0);
 
 // The world-transform policy: (transform to image, printer, further) ->
 // accepted. The default accepts for printers or the further flag.

@@ -435,7 +435,7 @@ void _vdrawMSWPaintThrough(vdrawMSWDevice* d, win::HDC maskDc, win::HBITMAP mask
 
 void _vdrawMSWDrawImage(void* data, vimage* image, const vdrawDeviceTransform* t) {
   vdrawMSWDevice* d = dev(data);
-  _vdrawMSWTraceCall("image", nullptr, 0);
+  _vdrawMSWTraceCall(d, "image");
   int mode = rawMode();
   if (mode > 17) _vexGenerate(&vexValueClass, vexSetProcedure, "drawImage", vexEnd);
   if (mode == 5 || mode >= 16) return;
@@ -497,7 +497,7 @@ void _vdrawMSWDrawImage(void* data, vimage* image, const vdrawDeviceTransform* t
 
 void _vdrawMSWDrawMask(void* data, vimage* mask, const vdrawDeviceTransform* t) {
   vdrawMSWDevice* d = dev(data);
-  _vdrawMSWTraceCall("mask", nullptr, 0);
+  _vdrawMSWTraceCall(d, "mask");
   Placement p;
   vrect whole{0, 0, mask->width, mask->height};
   if (!place(t, whole, d->clip, &p)) return;

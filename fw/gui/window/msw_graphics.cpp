@@ -16,13 +16,38 @@ namespace {
 
 std::vector<std::string> driverLog;
 
-void record(const char* operation, const vrect* r, int n) {
-  std::string line = operation;
-  for (int i = 0; i < n; ++i) {
+// The lines of the window layer's first recording driver: rectangles back
+// in window coordinates (from the bottom left), fills with their colour.
+std::string rectsText(const vdrawMSWTraceCall& c) {
+  std::string s;
+  for (int i = 0; i < c.count; ++i) {
+    const vrect& r = c.rects[i];
     char b[64];
-    std::snprintf(b, sizeof b, " (%d,%d,%d,%d)", r[i].x, r[i].y, r[i].width, r[i].height);
-    line += b;
+    std::snprintf(b, sizeof b, "%s(%d,%d,%d,%d)", i ? " " : "", r.x, c.pageHeight - r.y - r.height, r.width,
+                  r.height);
+    s += b;
   }
+  return s;
+}
+
+std::string colorText(vcolor* c) {
+  if (!c) return "none";
+  unsigned r, g, b;
+  vcolorGetSpecRGB(&c->desc, &r, &g, &b);
+  char t[48];
+  std::snprintf(t, sizeof t, "%u,%u,%u", r, g, b);
+  return t;
+}
+
+void record(const vdrawMSWTraceCall& c) {
+  std::string op = c.operation, line;
+  if (op == "open") line = "open flags=" + std::to_string(c.value);
+  else if (op == "close" || op == "image" || op == "mask") line = op;
+  else if (op == "show") line = "show " + std::string(c.text, static_cast<std::size_t>(c.count));
+  else if (op == "fill") line = "fill " + rectsText(c) + " color=" + colorText(vdrawGetState()->color);
+  else if (op == "fillPolygon" || op == "strokePolyline") line = op + " " + std::to_string(c.value);
+  else if (op == "clipToMask") line = "clipToMask " + std::to_string(c.value) + "," + std::to_string(c.value2);
+  else line = op + " " + rectsText(c);
   driverLog.push_back(std::move(line));
 }
 
