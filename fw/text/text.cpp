@@ -18,6 +18,7 @@
 #include "fw/text/styleruns.h"
 #include "fw/text/tags.h"
 #include "fw/text/text_internal.h"
+#include "fw/text/textstore.h"
 #include "fw/text/walker.h"
 
 namespace {
@@ -182,6 +183,7 @@ void textCopy(vobject* source, vobject* destination) {
   to->view = from->view;
   if (from->attachments && from->attachments->lineEnd != 10) vtextSetLineEnd(to, from->attachments->lineEnd);
   to->mode = std::uint8_t(from->mode | vtextMODE_FROZEN);
+  _vtextCopyStyles(from, to);
   vtextForgetCache(to);
   if (from->mode & vtextMODE_FROZEN) return;
   vtextThawUpdates(to);
@@ -264,6 +266,8 @@ vtextClassRec* buildTextClass() {
   c->destroy = textDestroy;
   c->copy = textCopy;
   c->copyInit = textCopyInit;
+  c->store = _vtextStore;
+  c->loadInit = _vtextLoadInit;
   c->makeEdit = notYet;
   c->applyEdit = notYet;
   c->processLines = _vtextProcessLines;
