@@ -1,19 +1,79 @@
 // Editing a text: typing at the end of a 100,000-line text, inserting in
 // the middle of a wrapped 10,000-character paragraph, deleting a range over
 // three blocks, and pasting 1 MB into the middle of a 4 MB text; DejaVu
-// Sans Mono 10 through the Windows font device.
+// Sans Mono 10 through the Windows font device. Style runs: 10,000 applied
+// to a 1 MB text and the style at every 100th position; storing that text
+// and loading it back.
 #include <benchmark/benchmark.h>
 
 #include <string>
 
 #include "bench/text_bench.h"
+#include "fw/core/resource.h"
+#include "fw/data/vresource.h"
 #include "fw/text/selection.h"
+#include "fw/text/styleruns.h"
+#include "fw/text/textstore.h"
 #include "fw/text/text.h"
 
 namespace {
 
+// 10,000 runs of 60 characters over two listed styles, spread over the
+// text, added through the class slot as loading adds them (one layout for
+// all, not one for each).
+vtext* styledText(const std::string& chars) {
+  vtext* text = textbench::load(chars);
+  vtextStyle* styles[2];
+  const char* keys[2] = {"Bold", "Italic"};
+  for (int i = 0; i < 2; ++i) {
+    styles[i] = vtextStyleCreate();
+    vtextRulerSetBooleanAttr(styles[i], vnameInternLiteral(keys[i]), 1);
+    styles[i]->flags |= vtextStyleOWNED;
+    vtextAddStyle(text, styles[i]);
+  }
+  for (std::int32_t k = 0; k < 10000; ++k) {
+    std::int32_t at = std::int32_t((std::int64_t(k) * 7919 % 10000) * (text->length - 60) / 10000);
+    _vtextAddStyleRun(text, at, at + 60, styles[k % 2]);
+  }
+  return text;
+}
 
+void BM_StyleRunsOn1MB(benchmark::State& state) {
+  textbench::start();
+  const std::string chars = textbench::lines(1 << 20);
+  std::int64_t found = 0;
+  for (auto _ : state) {
+    vtext* text = styledText(chars);
+    for (std::int32_t p = 0; p < text->length; p += 100)
+      if (vtextStyle* s = vtextGetStyleAt(text, p)) {
+        ++found;
+        vtextStyleDestroy(s);
+      }
+    state.PauseTiming();
+    vtextDestroy(text);
+    state.ResumeTiming();
+  }
+  state.counters["styled_positions"] = double(found) / double(state.iterations());
+}
+BENCHMARK(BM_StyleRunsOn1MB)->Unit(benchmark::kMillisecond);
 
+void BM_StoreAndLoadAStyled1MB(benchmark::State& state) {
+  textbench::start();
+  vtext* text = styledText(textbench::lines(1 << 20));
+  vtextGetDefaultClass();
+  for (auto _ : state) {
+    vresource root = vresourceCreateMemoryIn(0);
+    vresource r = vresourceCreate(root, vnameInternLiteral("Text"), vresDICTIONARY);
+    _vtextStore(text, r);
+    vobject* back = vobjectLoad(r);
+    state.PauseTiming();
+    vinstanceDestroy(back);
+    vresourceCloseFile(root);
+    state.ResumeTiming();
+  }
+  vtextDestroy(text);
+}
+BENCHMARK(BM_StoreAndLoadAStyled1MB)->Unit(benchmark::kMillisecond);
 
 void BM_TypeAtTheEndOf100000Lines(benchmark::State& state) {
   textbench::start();
