@@ -183,6 +183,11 @@ bool hasDocumentFrame(const Window& w);
 RECT documentFrameInsets();
 LRESULT documentHitTest(const Window& w, POINT p);
 void paintDocumentFrame(HWND hwnd);
+// The pointer on a document frame (mdi_track.cpp): the move/size loop of
+// SC_MOVE and SC_SIZE (low bits: the edge, as sizing codes less HTLEFT - 1)
+// from a screen point, and a caption button's press.
+void sizeMoveLoop(HWND hwnd, WPARAM command, POINT from);
+void trackCaptionButton(HWND hwnd, LRESULT hit);
 
 // Trace of messages, for the test API.
 void traceMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool posted);

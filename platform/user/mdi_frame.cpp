@@ -49,6 +49,16 @@ LRESULT DefMDIChildProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
         case SC_CLOSE: SendMessageA(hwnd, WM_CLOSE, 0, 0); return 0;
         case SC_NEXTWINDOW: SendMessageA(client, WM_MDINEXT, reinterpret_cast<WPARAM>(hwnd), 0); return 0;
         case SC_PREVWINDOW: SendMessageA(client, WM_MDINEXT, reinterpret_cast<WPARAM>(hwnd), 1); return 0;
+        case SC_MOVE:
+        case SC_SIZE: {
+          if (IsZoomed(hwnd) || IsIconic(hwnd)) return 0;
+          // From the press that asked for it, else where the pointer is.
+          POINT from{static_cast<short>(LOWORD(static_cast<std::uintptr_t>(lParam))),
+                     static_cast<short>(HIWORD(static_cast<std::uintptr_t>(lParam)))};
+          if (!lParam) GetCursorPos(&from);
+          internal::sizeMoveLoop(hwnd, wParam, from);
+          return 0;
+        }
         default: return DefWindowProcA(hwnd, message, wParam, lParam);
       }
     case WM_CLOSE:
@@ -76,6 +86,21 @@ LRESULT DefMDIChildProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
       mmi->ptMaxTrackSize = {std::max(mmi->ptMaxTrackSize.x, mmi->ptMaxSize.x),
                              std::max(mmi->ptMaxTrackSize.y, mmi->ptMaxSize.y)};
       return result;
+    }
+    case WM_NCLBUTTONDOWN: {
+      // Activation first, as a press anywhere on a document gives it.
+      if (internal::mdiActiveChild(client) != hwnd) internal::mdiActivate(client, hwnd);
+      auto hit = static_cast<LRESULT>(wParam);
+      if (hit == HTCAPTION) {
+        SendMessageA(hwnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, lParam);
+      } else if (hit >= HTLEFT && hit <= HTBOTTOMRIGHT) {
+        SendMessageA(hwnd, WM_SYSCOMMAND, SC_SIZE | static_cast<WPARAM>(hit - HTLEFT + 1), lParam);
+      } else if (hit == HTMINBUTTON || hit == HTMAXBUTTON || hit == HTCLOSE) {
+        internal::trackCaptionButton(hwnd, hit);
+      } else {
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+      }
+      return 0;
     }
     case WM_MOUSEACTIVATE:
       // A press in a document makes it the active one.

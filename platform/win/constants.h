@@ -322,6 +322,8 @@ inline constexpr UINT MAPVK_VK_TO_CHAR = 2;
 inline constexpr int WH_MSGFILTER = -1;
 inline constexpr int MSGF_DIALOGBOX = 0;
 inline constexpr int MSGF_MENU = 2;
+inline constexpr int MSGF_MOVE = 3;
+inline constexpr int MSGF_SIZE = 4;
 
 // Kernel.
 inline constexpr UINT GMEM_FIXED = 0x0000;

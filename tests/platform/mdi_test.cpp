@@ -272,4 +272,61 @@ TEST_F(MdiTest, ScreenshotOfAnActiveAndAnInactiveDocument) {
                                        std::string(PLATFORM_GOLDEN) + "/mdi_documents.png"));
 }
 
+// The move/size loop and the caption buttons, by the pointer.
+TEST_F(MdiTest, DraggingTheCaptionAndTheBorderAndPressingTheButtons) {
+  win::HWND doc = create("doc", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {10, 20, 200, 100});
+  win::test::StartTrace();
+  win::test::MouseDown({100, 30});
+  win::test::MouseMove({130, 70});
+  win::test::MouseUp({140, 80});
+  pump();
+  std::string trace = stopTrace();
+  EXPECT_EQ(rectOf(doc), "50,70 200x100") << "moved by the pointer's offset";
+  std::string loop;
+  for (const char* m : {"WM_SYSCOMMAND f012", "WM_ENTERSIZEMOVE", "WM_GETMINMAXINFO", "WM_WINDOWPOSCHANGED",
+                        "WM_EXITSIZEMOVE"})
+    loop += trace.find(std::string("sent doc ") + m) != std::string::npos ? "+" : "-";
+  EXPECT_EQ(loop, "+++++") << trace;
+  EXPECT_LT(trace.find("WM_ENTERSIZEMOVE"), trace.find("WM_EXITSIZEMOVE"));
+
+  // The bottom-right corner, then Escape gives the old rectangle back.
+  win::test::MouseDown({249, 169});
+  win::test::MouseUp({269, 179});
+  pump();
+  EXPECT_EQ(rectOf(doc), "50,70 220x110");
+  win::test::MouseDown({50, 100});
+  win::test::MouseMove({20, 100});
+  win::test::KeyDown(win::VK_ESCAPE);
+  win::test::KeyUp(win::VK_ESCAPE);
+  win::test::MouseUp({20, 100});
+  pump();
+  EXPECT_EQ(rectOf(doc), "50,70 220x110") << "Escape";
+
+  // Maximize: press and release on the button; a release elsewhere does nothing.
+  win::test::MouseDown({50 + 220 - 4 - 18 - 2 - 9, 80});
+  win::test::MouseUp({10, 300});
+  pump();
+  EXPECT_FALSE(win::IsZoomed(doc));
+  win::test::Click({50 + 220 - 4 - 18 - 2 - 9, 80});
+  pump();
+  EXPECT_TRUE(win::IsZoomed(doc));
+}
+
+TEST_F(MdiTest, ARefusedMoveStartsNoLoop) {
+  win::HWND doc = create("doc", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {10, 20, 200, 100});
+  // As the framework does for a window that may not move.
+  win::SetWindowLongPtrA(doc, win::GWLP_WNDPROC,
+                         reinterpret_cast<win::LONG_PTR>(+[](win::HWND h, win::UINT m, win::WPARAM w, win::LPARAM l) {
+                           if (m == win::WM_SYSCOMMAND && (w & 0xFFF0) == win::SC_MOVE) return win::LRESULT{0};
+                           return Mdi::doc(h, m, w, l);
+                         }));
+  win::test::StartTrace();
+  win::test::MouseDown({100, 30});
+  win::test::MouseUp({140, 80});
+  pump();
+  std::string trace = stopTrace();
+  EXPECT_EQ(trace.find("WM_ENTERSIZEMOVE"), std::string::npos) << trace;
+  EXPECT_EQ(rectOf(doc), "10,20 200x100");
+}
+
 }  // namespace
