@@ -579,6 +579,26 @@ void veventMSWWait(std::int64_t seconds, std::int64_t nanoseconds) {
   win::KillTimer(task, 1);
 }
 
+win::UINT_PTR veventMSWModalTimerProc(win::HWND window, win::UINT message, win::WPARAM wParam, win::LPARAM) {
+  constexpr win::UINT_PTR kTimer = 101;
+  static win::HWND timing = nullptr;  // the dialog whose timer runs
+  switch (message) {
+    case win::WM_CREATE:
+    case win::WM_INITDIALOG:
+      if (timing != window && win::SetTimer(window, kTimer, 200, nullptr)) timing = window;
+      return 1;
+    case win::WM_TIMER:
+      if (wParam == kTimer) veventProcessPending(1, 0);
+      return 1;
+    case win::WM_DESTROY:
+      win::KillTimer(window, kTimer);
+      if (timing == window) timing = nullptr;
+      return 1;
+    default:
+      return 0;
+  }
+}
+
 void veventMSWWakeUp() { win::PostMessageA(vsysGetTaskWindow(), win::WM_NULL, 0, 0); }
 
 void vinstanceDestroyLater(vinstance* instance) { veventPostAtLevel(veventCreateClient(destroyLater, instance)); }

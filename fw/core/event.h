@@ -118,6 +118,10 @@ void veventMSWDrainMessages();
 void veventMSWDispatchMessage(const win::MSG* message);
 void veventMSWWait(std::int64_t seconds, std::int64_t nanoseconds);
 void veventMSWWakeUp();
+// The hook of native modal dialogs: a 200 ms timer (id 101) that runs the
+// framework's pending events while the dialog's own loop runs. 1 for the
+// messages it handles, 0 for others.
+win::UINT_PTR veventMSWModalTimerProc(win::HWND window, win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
 
 void vinstanceDestroyLater(vinstance* instance);
 void veventStartup();

@@ -232,3 +232,29 @@ TEST(Signals, AnInstalledHandlerIsPutBack) {
 }
 
 }  // namespace
+
+namespace {
+
+// A native modal dialog's hook keeps the framework's events running.
+TEST(EventLoop, ModalDialogTimerRunsPendingEvents) {
+  win::WNDCLASSA wc{};
+  wc.lpfnWndProc = win::DefWindowProcA;
+  wc.lpszClassName = "ModalTimerTest";
+  ASSERT_NE(win::RegisterClassA(&wc), 0);
+  win::HWND w = win::CreateWindowExA(0, "ModalTimerTest", "dialog", win::WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                     nullptr, nullptr);
+  trail.clear();
+  EXPECT_EQ(veventMSWModalTimerProc(w, win::WM_PAINT, 0, 0), 0u);
+  EXPECT_EQ(veventMSWModalTimerProc(w, win::WM_INITDIALOG, 0, 0), 1u);
+  veventPost(clientEvent(record, const_cast<char*>("pending")));
+  EXPECT_EQ(veventMSWModalTimerProc(w, win::WM_TIMER, 7, 0), 1u);  // another timer's tick
+  EXPECT_TRUE(trail.empty());
+  EXPECT_EQ(veventMSWModalTimerProc(w, win::WM_TIMER, 101, 0), 1u);
+  EXPECT_EQ(trail, (std::vector<std::string>{"pending"}));
+  EXPECT_EQ(veventMSWModalTimerProc(w, win::WM_DESTROY, 0, 0), 1u);
+  EXPECT_FALSE(win::KillTimer(w, 101));  // the hook killed it
+  win::DestroyWindow(w);
+  win::UnregisterClassA("ModalTimerTest", nullptr);
+}
+
+}  // namespace
