@@ -20,5 +20,12 @@ void InputCloseRequested(HWND surface);
 void InputConfigured(HWND surface, const RECT& outer);
 void InputStateChanged(HWND surface, SurfaceState state);
 void InputExposed(HWND surface, const RECT& area);
+// Another program took the clipboard: our owner gets WM_DESTROYCLIPBOARD
+// and reads see the back-end's ForeignClipboardText from now on.
+void InputClipboardLost();
+// The text this program offers on the clipboard (delayed text rendered
+// first), for the back-end to serve to other programs; none when it offers
+// no text or does not own the clipboard.
+std::optional<std::string> ServeClipboardText();
 
 }  // namespace win::backend

@@ -6,6 +6,7 @@
 
 #include "platform/kernel/handles.h"
 #include "platform/win.h"
+#include "platform/win/test.h"
 
 namespace win {
 namespace {
@@ -32,10 +33,15 @@ std::unordered_set<void*>& heapBlocks() {
 }
 
 char processHeap;
+SIZE_T globalCap = 0;  // the test API's: GlobalAlloc fails above it
 
 }  // namespace
 
 HGLOBAL GlobalAlloc(UINT, SIZE_T size) {
+  if (globalCap && size > globalCap) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   auto b = std::make_unique<GlobalBlock>();
   // Every block starts zero-filled, GMEM_ZEROINIT or not; a zero-size
   // block still locks to a unique address.
@@ -73,6 +79,8 @@ SIZE_T GlobalSize(HGLOBAL block) {
   GlobalBlock* b = checkBlock(block);
   return b ? b->bytes.size() : 0;
 }
+
+void test::SetGlobalAllocCap(SIZE_T bytes) { globalCap = bytes; }
 
 HANDLE GetProcessHeap() { return &processHeap; }
 

@@ -7,6 +7,7 @@
 // synchronous transaction waits for its answer and meanwhile handles only
 // its own conversation's traffic.
 #pragma once
+#include "platform/win/constants.h"  // CF_TEXT
 #include "platform/win/types.h"
 
 namespace win {
@@ -20,7 +21,6 @@ using HDDEDATA = HDDEDATA__*;
 using PFNCALLBACK = HDDEDATA (*)(UINT type, UINT format, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA data,
                                  ULONG_PTR data1, ULONG_PTR data2);
 
-inline constexpr UINT CF_TEXT = 1;
 inline constexpr int CP_WINANSI = 1004;
 inline constexpr DWORD APPCMD_FILTERINITS = 0x20;
 inline constexpr UINT DNS_REGISTER = 0x1;

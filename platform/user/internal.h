@@ -189,6 +189,12 @@ void paintDocumentFrame(HWND hwnd);
 void sizeMoveLoop(HWND hwnd, WPARAM command, POINT from);
 void trackCaptionButton(HWND hwnd, LRESULT hit);
 
+// The clipboard's side of a dying window (clipboard.cpp): an owner with
+// delayed formats renders them all before WM_DESTROY; when the handle dies
+// its promises and its open go.
+void clipboardOwnerDying(HWND hwnd);
+void clipboardWindowGone(HWND hwnd);
+
 // Trace of messages, for the test API.
 void traceMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool posted);
 int& sendDepth();

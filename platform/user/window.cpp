@@ -71,6 +71,7 @@ void release(HWND hwnd) {
   if (!w) return;
   unlink(*w);
   internal::forgetWindowMessages(hwnd);
+  internal::clipboardWindowGone(hwnd);
   internal::dropSurface(*w);
   internal::forgetDamage(*w);
   internal::forgetWindowGraphics(hwnd);
@@ -94,6 +95,8 @@ void markDestroying(Window& w) {
 // WM_DESTROY goes to a window before its children; every send may destroy
 // windows, so each step starts from the handle again.
 void sendDestroy(HWND hwnd) {
+  if (!findWindow(hwnd)) return;
+  internal::clipboardOwnerDying(hwnd);
   if (!findWindow(hwnd)) return;
   SendMessageA(hwnd, WM_DESTROY, 0, 0);
   Window* w = findWindow(hwnd);

@@ -75,6 +75,7 @@ inline constexpr UINT WM_CAPTURECHANGED = 0x0215;
 inline constexpr UINT WM_RENDERFORMAT = 0x0305;
 inline constexpr UINT WM_RENDERALLFORMATS = 0x0306;
 inline constexpr UINT WM_DESTROYCLIPBOARD = 0x0307;
+inline constexpr UINT CF_TEXT = 1;  // clipboard and DDE text
 inline constexpr UINT WM_QUERYNEWPALETTE = 0x030F;
 inline constexpr UINT WM_PALETTECHANGED = 0x0311;
 inline constexpr UINT WM_USER = 0x0400;

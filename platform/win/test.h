@@ -112,6 +112,14 @@ bool MenuEntryRect(HWND owner, HMENU menu, int position, RECT* rect);
 Image PrinterImage(HDC printer);
 bool PrinterPng(HDC printer, const std::string& path);
 
+// The clipboard as another program sees it: the text offered (delayed
+// text rendered first), and text set by another program, which takes the
+// clipboard from ours (its owner gets WM_DESTROYCLIPBOARD).
+std::optional<std::string> ClipboardText();
+void SetClipboardText(const std::string& text);
+// GlobalAlloc fails above this many bytes (0: no cap), as a full system would.
+void SetGlobalAllocCap(SIZE_T bytes);
+
 // StretchDIBits refuses calls of more rows than this (0: no cap), as a
 // printer driver that bands would.
 void SetStretchDIBitsRowCap(int rows);

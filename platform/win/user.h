@@ -285,6 +285,27 @@ LRESULT DefFrameProcA(HWND hwnd, HWND client, UINT message, WPARAM wParam, LPARA
 LRESULT DefMDIChildProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL TranslateMDISysAccel(HWND client, MSG* msg);
 
+// The clipboard (one, shared with other programs through the back-end).
+// Reading and writing need it open, by one window at a time (another
+// window's open fails with ERROR_ACCESS_DENIED). EmptyClipboard sends
+// WM_DESTROYCLIPBOARD to the previous owner and makes the opener the owner.
+// SetClipboardData with no data offers the format for delayed rendering:
+// GetClipboardData first sends WM_RENDERFORMAT to the owner, and the
+// owner's DestroyWindow sends WM_RENDERALLFORMATS before WM_DESTROY; while
+// the owner renders, SetClipboardData needs no OpenClipboard. Data handed
+// over (global memory) belongs to the clipboard.
+inline constexpr LONG ERROR_ACCESS_DENIED = 5;
+inline constexpr LONG ERROR_CLIPBOARD_NOT_OPEN = 1418;
+BOOL OpenClipboard(HWND hwnd);
+BOOL CloseClipboard();
+BOOL EmptyClipboard();
+HANDLE SetClipboardData(UINT format, HANDLE data);
+HANDLE GetClipboardData(UINT format);
+int CountClipboardFormats();
+BOOL IsClipboardFormatAvailable(UINT format);
+UINT EnumClipboardFormats(UINT format);  // 0 starts; 0 after the last
+HWND GetClipboardOwner();                // null when another program owns it
+
 // The wake-up of WaitMessage. PrepareWake makes the pipe; WakeFromSignal
 // is async-signal-safe. Wait descriptors are polled beside it.
 void PrepareWake();
