@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "fw/gui/graphics/rect.h"
+#include "fw/gui/window/cursor.h"
 #include "fw/gui/window/msw_internal.h"
 
 namespace {
@@ -194,7 +195,7 @@ void vwindowAddCursorRect(vwindow* w, vobject* cursor, const vrect* r) {
     n->cursorAreas = static_cast<vwindowMSWCursorArea*>(
         vmemRealloc(n->cursorAreas, sizeof(vwindowMSWCursorArea) * static_cast<std::size_t>(n->cursorAreaCapacity)));
   }
-  n->cursorAreas[n->cursorAreaCount++] = {cursor, *r, nullptr};
+  n->cursorAreas[n->cursorAreaCount++] = {cursor, *r, vcursorGetMSWCursor(cursor)};
   updateCursor(w);
 }
 

@@ -7,6 +7,8 @@
 #include "fw/core/scribe.h"
 #include "fw/core/sys.h"
 #include "fw/gui/window/application.h"
+#include "fw/gui/window/cursor.h"
+#include "fw/gui/window/inputmethod.h"
 #include "fw/gui/window/msw_internal.h"
 #include "fw/gui/window/msw_proc.h"
 #include "fw/gui/window/mswdc.h"
@@ -174,7 +176,9 @@ void _vwindowMSWChooseIconAndCursor(vwindow* w) {
   vapplication* app = w->application ? w->application : vapplicationGetCurrent();
   std::string iconName = std::string(app->name ? app->name : "") + "Icon";
   n->bigIcon = win::LoadIconA(s.instance, iconName.c_str());
-  n->cursor = (w->flags & vwindowBUSY) ? s.wait : s.arrow;
+  bool busy = w->flags & vwindowBUSY;
+  win::HCURSOR own = vcursorGetMSWCursor(busy ? vwindowGetBlockCursor(w) : vwindowGetCursor(w));
+  n->cursor = own ? own : busy ? s.wait : s.arrow;
 }
 
 namespace {
@@ -272,6 +276,7 @@ void openNative(vwindow* w) {
         _vexGenerate(nullptr, vexEnd);
       });
   n->systemMenu = win::GetSystemMenu(n->hwnd, 0);
+  n->inputContext = vinputMSWCreateContext(w);
   if (n->bigIcon) win::SendMessageA(n->hwnd, win::WM_SETICON, 1, reinterpret_cast<win::LPARAM>(n->bigIcon));
   _vwindowMSWRegister(w);
 }
@@ -336,6 +341,8 @@ void _vwindowMSWCloseNative(vwindow* w) {
       raise(&vexReturnNullClass, "can't destroy a window");
     }
   }
+  if (n->inputContext) vinputMSWReleaseContext(n->inputContext);
+  n->inputContext = nullptr;
   _vwindowMSWFreeNative(n);
 }
 

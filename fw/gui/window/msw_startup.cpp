@@ -7,6 +7,7 @@
 #include "fw/data/pref.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/application.h"
+#include "fw/gui/window/clipboard.h"
 #include "fw/gui/window/msw_internal.h"
 #include "fw/gui/window/msw_proc.h"
 #include "fw/gui/window/mswbits.h"
@@ -181,11 +182,12 @@ void runSteps() {
   state.currentModal = nullptr;
   // 5.
   buildRoot();
-  // 6. The clipboard has nothing to start yet.
+  // 6.
   vsysAddExitHandler(shutdown);
   vwindowMSWProcStartup();
   _vwindowMSWStartPalette();
   _vwindowMSWStartFonts();
+  vclipboardMSWStartup();
   vdrawGSave();
   vdrawGRestore();
   if (state.monochrome) storeMonochromeScheme();

@@ -8,6 +8,7 @@
 #include "fw/data/vresource.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/application.h"
+#include "fw/gui/window/inputmethod.h"
 
 namespace {
 
@@ -97,6 +98,7 @@ vwindowClassRec* buildClass() {
   // starts the font device.
   vfontSetRegistrationHook(vwindowEnsureStartup);
   vdrawRegisterImageDriver(vwindowMSWGetDriver(), 0);
+  vinputMSWRegisterDriver();
   return c;
 }
 
