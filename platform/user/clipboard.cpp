@@ -82,9 +82,14 @@ std::vector<UINT> formatsSeen() {
 void askOwner(UINT message, UINT format) {
   Clipboard& c = cb();
   if (!c.owner || !internal::findWindow(c.owner)) return;
-  ++c.rendering;
+  // Rendering may leave by an exception; the clipboard stops accepting
+  // data without an open either way.
+  struct Rendering {
+    int& count;
+    explicit Rendering(int& n) : count(++n) {}
+    ~Rendering() { --count; }
+  } rendering(c.rendering);
   SendMessageA(c.owner, message, format, 0);
-  --c.rendering;
 }
 
 HGLOBAL ourData(UINT format) {

@@ -29,12 +29,15 @@ using internal::Window;
 LRESULT deliver(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
   HWND hwnd = w.handle;
   WNDPROC proc = w.proc;
-  int& depth = internal::sendDepth();
-  ++depth;
+  // A procedure may leave by an exception (a framework raise): the depth
+  // comes back down either way.
+  struct Depth {
+    int& depth = internal::sendDepth();
+    Depth() { ++depth; }
+    ~Depth() { --depth; }
+  } nested;
   internal::traceMessage(hwnd, message, wParam, lParam, false);
-  LRESULT r = proc(hwnd, message, wParam, lParam);
-  --depth;
-  return r;
+  return proc(hwnd, message, wParam, lParam);
 }
 
 std::vector<HWND> topLevelWindows() { return internal::topLevelOrder(); }

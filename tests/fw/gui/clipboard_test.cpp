@@ -248,6 +248,15 @@ TEST_F(Clipboard, BusyClipboardAndFailures) {
   EXPECT_EQ(raised([] { vclipboardMSWRenderFormat(win::CF_TEXT); }), &vexMemoryClass);
   EXPECT_TRUE(sys->flags & vclpbdsysOFFERED);
   EXPECT_EQ(raised([] { vclipboardMSWRenderFormat(0); }), &vexArgNullClass);
+  // The same failure reaches another program's read through the platform,
+  // which is left as it was: no data is taken without an open afterwards,
+  // and the offer still stands.
+  EXPECT_EQ(raised([] { win::test::ClipboardText(); }), &vexMemoryClass);
+  win::test::SetGlobalAllocCap(0);
+  win::SetLastError(0);
+  EXPECT_EQ(win::SetClipboardData(win::CF_TEXT, nullptr), nullptr);
+  EXPECT_EQ(win::GetLastError(), static_cast<win::DWORD>(win::ERROR_CLIPBOARD_NOT_OPEN));
+  EXPECT_EQ(win::test::ClipboardText(), "mine");
   close(holder);
 }
 
