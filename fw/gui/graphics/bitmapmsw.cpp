@@ -53,42 +53,6 @@ vwindowMSWBits* describedBits(vpixmap* p, void* data) {
   return b;
 }
 
-std::uint32_t dibGet(const vwindowMSWBits* b, int x, int y) {
-  const std::uint8_t* row = b->data + static_cast<std::size_t>(y) * b->rowBytes;
-  switch (b->depth) {
-    case 1: return row[x >> 3] >> (7 - (x & 7)) & 1u;
-    case 4: return row[x >> 1] >> ((x & 1) ? 0 : 4) & 15u;
-    case 8: return row[x];
-    default: {
-      const std::uint8_t* q = row + 3 * static_cast<std::size_t>(x);
-      return q[0] | static_cast<std::uint32_t>(q[1]) << 8 | static_cast<std::uint32_t>(q[2]) << 16;
-    }
-  }
-}
-
-void dibSet(vwindowMSWBits* b, int x, int y, std::uint32_t v) {
-  std::uint8_t* row = b->data + static_cast<std::size_t>(y) * b->rowBytes;
-  switch (b->depth) {
-    case 1: {
-      auto bit = static_cast<std::uint8_t>(0x80 >> (x & 7));
-      row[x >> 3] = static_cast<std::uint8_t>((v & 1) ? row[x >> 3] | bit : row[x >> 3] & ~bit);
-      return;
-    }
-    case 4: {
-      int shift = (x & 1) ? 0 : 4;
-      row[x >> 1] = static_cast<std::uint8_t>((row[x >> 1] & ~(15 << shift)) | (v & 15) << shift);
-      return;
-    }
-    case 8: row[x] = static_cast<std::uint8_t>(v); return;
-    default: {
-      std::uint8_t* q = row + 3 * static_cast<std::size_t>(x);
-      q[0] = static_cast<std::uint8_t>(v);
-      q[1] = static_cast<std::uint8_t>(v >> 8);
-      q[2] = static_cast<std::uint8_t>(v >> 16);
-    }
-  }
-}
-
 }  // namespace
 
 int vpixmapMSWDepth(int depth) {
@@ -106,7 +70,7 @@ vwindowMSWBits* vpixmapMSWToBits(vpixmap* p) {
   vpixmapCursor c;
   vpixmapInitCursor(&c, p);
   for (int y = 0; y < p->height; ++y)
-    for (int x = 0; x < p->width; ++x) dibSet(b, x, y, vpixmapCursorGetAt(&c, x, y));
+    for (int x = 0; x < p->width; ++x) vwindowMSWBitsSet(b, x, y, vpixmapCursorGetAt(&c, x, y));
   vpixmapFinishCursor(&c);
   return b;
 }
@@ -124,7 +88,7 @@ void vpixmapMSWFromBits(vpixmap* p, const vwindowMSWBits* b) {
   vpixmapInitCursor(&c, p);
   std::uint32_t mask = p->depth >= 32 ? 0xFFFFFFFFu : (1u << p->depth) - 1;
   for (int y = 0; y < p->height; ++y)
-    for (int x = 0; x < p->width; ++x) vpixmapCursorSetAt(&c, x, y, dibGet(b, x, y) & mask);
+    for (int x = 0; x < p->width; ++x) vpixmapCursorSetAt(&c, x, y, vwindowMSWBitsGet(b, x, y) & mask);
   vpixmapFinishCursor(&c);
   vpixmapMarkChanged(p);
 }

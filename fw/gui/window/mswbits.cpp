@@ -129,20 +129,6 @@ Template& bitmapTemplate() {
   return tmpl;
 }
 
-// Pixel values of a buffer, rows from the bottom.
-std::uint32_t dibGet(const vwindowMSWBits* b, int x, int y) {
-  const std::uint8_t* row = b->data + static_cast<std::size_t>(y) * b->rowBytes;
-  switch (b->depth) {
-    case 1: return row[x >> 3] >> (7 - (x & 7)) & 1u;
-    case 4: return row[x >> 1] >> ((x & 1) ? 0 : 4) & 15u;
-    case 8: return row[x];
-    default: {
-      const std::uint8_t* p = row + 3 * static_cast<std::size_t>(x);
-      return p[0] | static_cast<std::uint32_t>(p[1]) << 8 | static_cast<std::uint32_t>(p[2]) << 16;
-    }
-  }
-}
-
 bool hasPalette(const vimage* image) { return image->palette && !(image->flags & vimageNO_PALETTE); }
 
 // ---- Native sides of images, on their representation rings.
@@ -364,7 +350,7 @@ vimage* vwindowMSWImageFromBitmap(win::HBITMAP bitmap) {
         vpixmapCursor c;
         vpixmapInitCursor(&c, image);
         for (int y = 0; y < b->height; ++y)
-          for (int x = 0; x < b->width; ++x) vpixmapCursorSetAt(&c, x, y, dibGet(b, x, y));
+          for (int x = 0; x < b->width; ++x) vpixmapCursorSetAt(&c, x, y, vwindowMSWBitsGet(b, x, y));
         vpixmapFinishCursor(&c);
         vpixmapMarkChanged(image);
       },
@@ -415,4 +401,40 @@ win::HWND vwindowMSWGetImageWindow(vimage* image) {
 void _vwindowMSWFreeBits() {
   vwindowMSWDestroyBits(tmpl.bits);
   tmpl = Template{};
+}
+
+std::uint32_t vwindowMSWBitsGet(const vwindowMSWBits* b, int x, int y) {
+  const std::uint8_t* row = b->data + static_cast<std::size_t>(y) * b->rowBytes;
+  switch (b->depth) {
+    case 1: return row[x >> 3] >> (7 - (x & 7)) & 1u;
+    case 4: return row[x >> 1] >> ((x & 1) ? 0 : 4) & 15u;
+    case 8: return row[x];
+    default: {
+      const std::uint8_t* q = row + 3 * static_cast<std::size_t>(x);
+      return q[0] | static_cast<std::uint32_t>(q[1]) << 8 | static_cast<std::uint32_t>(q[2]) << 16;
+    }
+  }
+}
+
+void vwindowMSWBitsSet(vwindowMSWBits* b, int x, int y, std::uint32_t v) {
+  std::uint8_t* row = b->data + static_cast<std::size_t>(y) * b->rowBytes;
+  switch (b->depth) {
+    case 1: {
+      auto bit = static_cast<std::uint8_t>(0x80 >> (x & 7));
+      row[x >> 3] = static_cast<std::uint8_t>((v & 1) ? row[x >> 3] | bit : row[x >> 3] & ~bit);
+      return;
+    }
+    case 4: {
+      int shift = (x & 1) ? 0 : 4;
+      row[x >> 1] = static_cast<std::uint8_t>((row[x >> 1] & ~(15 << shift)) | (v & 15) << shift);
+      return;
+    }
+    case 8: row[x] = static_cast<std::uint8_t>(v); return;
+    default: {
+      std::uint8_t* q = row + 3 * static_cast<std::size_t>(x);
+      q[0] = static_cast<std::uint8_t>(v);
+      q[1] = static_cast<std::uint8_t>(v >> 8);
+      q[2] = static_cast<std::uint8_t>(v >> 16);
+    }
+  }
 }

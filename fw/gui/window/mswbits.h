@@ -26,6 +26,10 @@ std::size_t vwindowMSWBitsRowBytes(int width, int depth);
 // (not owned) or over rows of its own.
 vwindowMSWBits* vwindowMSWCreateBits(int depth, int width, int height, void* data);
 void vwindowMSWDestroyBits(vwindowMSWBits* bits);
+// One pixel value of a buffer (a palette index, or 0x00RRGGBB at 24 bits),
+// rows from the bottom.
+std::uint32_t vwindowMSWBitsGet(const vwindowMSWBits* bits, int x, int y);
+void vwindowMSWBitsSet(vwindowMSWBits* bits, int x, int y, std::uint32_t value);
 // A buffer that carries its own description: 1, 4, 8 or 24 bits, the
 // smallest that holds the image's depth, with a colour table of 2, 16 or
 // 256 entries from the image's palette (none without one).
