@@ -86,8 +86,8 @@ void** slot = nullptr;
 void contextExit() {
   auto* look = static_cast<vlaf*>(*slot);
   if (!look) return;
-  for (vimage*& c : look->cursors)
-    if (c) vimageDestroy(std::exchange(c, nullptr));
+  for (vcursor*& c : look->cursors)
+    if (c) vcursorDestroy(std::exchange(c, nullptr));
   for (vimage*& i : look->noticeImages)
     if (i) vimageDestroy(std::exchange(i, nullptr));
 }

@@ -15,6 +15,7 @@
 #include "fw/gui/graphics/image.h"
 #include "fw/gui/graphics/rect.h"
 #include "fw/gui/graphics/scheme.h"
+#include "fw/gui/window/cursor.h"
 
 enum : std::int16_t { vlafWINDOWS = 2, vlafMOTIF = 3, vlafOPEN_LOOK = 4, vlafCUA = 5, vlafWIN95 = 6 };
 
@@ -62,7 +63,7 @@ struct vlaf {
   std::uint16_t reserved;
   const vlafPointerBinding* pointerBindings;  // ended by a null name
   vresource resources;  // the look's entry of the look dictionary
-  vimage* cursors[vlafCURSORS];
+  vcursor* cursors[vlafCURSORS];
   vimage* noticeImages[vlafNOTICE_IMAGES];
   bool hasResources;  // false when the dictionary has no entry for the look
 };
@@ -70,8 +71,7 @@ struct vlaf {
 // ---- What the look asks of the window layer, one entry a call, so that a
 // test may stand in for the platform. vlafGetWindowServices() is the record
 // in force; vlafSetWindowServices(null) puts the window layer's back. The
-// version is the platform's major version byte; cursors load as images
-// until the cursor class exists.
+// version is the platform's major version byte.
 struct vlafWindowServices {
   int (*isMonochrome)();
   void (*openRoot)();
@@ -79,7 +79,7 @@ struct vlafWindowServices {
   int (*startupCount)();  // changes with every start-up of the window system
   vimage* (*loadBitmapImage)(int id);  // a predefined bitmap, or null
   vimage* (*createDisplayImage)(int width, int height);
-  vimage* (*loadCursor)(vresource resource);
+  vcursor* (*loadCursor)(vresource resource);
   void (*setSysColorTable)(const std::uint16_t (*rgb)[3], int count);
   void (*setSchemeSysColor)(int index, int sysColor);
   void (*setClassSchemeSysColor)(const char* className, int index, int sysColor);
@@ -101,7 +101,7 @@ enum : int {
 
 // ---- The record.
 const vlaf* vlafGetCurrent();
-vimage* vlafGetCursor(int index);       // Arg/Range outside 0-16
+vcursor* vlafGetCursor(int index);      // Arg/Range outside 0-16
 vimage* vlafGetNoticeImage(int index);  // "laf image out of bounds" outside 0-3; null when absent
 vimage* vlafGetImage(int index);        // Arg/Range outside 0-147; null when absent
 void vlafDrawImage(int index);

@@ -19,8 +19,7 @@
 
 namespace {
 
-// ---- The window layer's calls, until a test stands in. Cursors load as
-// images until the cursor class exists.
+// ---- The window layer's calls, until a test stands in.
 int platformMajor() { return int(vsysGetVersion() & 0xFF); }
 vimage* systemBitmap(int id) { return vwindowMSWLoadBitmapImage(nullptr, id); }
 void colorTable(const std::uint16_t (*rgb)[3], int count) { vwindowMSWSetSysColorTable(&rgb[0][0], count); }
@@ -36,7 +35,7 @@ void liveSysColor(int index, unsigned* r, unsigned* g, unsigned* b) {
 constexpr vlafWindowServices kWindowLayer{vwindowIsMonochrome,       vwindowEnsureStartup,
                                           platformMajor,             vwindowMSWGetStartupCount,
                                           systemBitmap,              vwindowCreateDisplayImage,
-                                          vimageLoad,                colorTable,
+                                          vcursorLoad,               colorTable,
                                           vwindowMSWRegisterSysColor, classSysColor,
                                           vwindowMSWRegisterRefreshClass, classFont,
                                           liveSysColor};
@@ -270,10 +269,10 @@ void vlafDrawGlyph(int character, int height) {
   process.glyphHook(character, height);
 }
 
-vimage* vlafGetCursor(int index) {
+vcursor* vlafGetCursor(int index) {
   if (index < 0 || index >= vlafCURSORS) outOfRange("laf cursor out of bounds");
   vlaf* look = vlafint::current();
-  vimage*& cached = look->cursors[index];
+  vcursor*& cached = look->cursors[index];
   vresource r;
   if (!cached && look->hasResources && vresourceTestGet(look->resources, vnameInternLiteral(kCursorNames[index]), &r))
     cached = services->loadCursor(r);

@@ -221,6 +221,12 @@ TEST(Look, OutOfRangeIndexesRaise) {
   EXPECT_EQ(message, "laf image out of bounds");
   EXPECT_NE(vlafGetImage(147), nullptr);
   EXPECT_NE(vlafGetCursor(16), nullptr);
+  // Cursors are cursor objects: the block cursor keeps its authored hot spot.
+  vcursor* block = vlafGetCursor(0);
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(vcursorGetHotX(block), 5);
+  EXPECT_EQ(vcursorGetHotY(block), 6);
+  EXPECT_NE(vcursorGetMSWCursor(block), nullptr);
   EXPECT_NE(vlafGetNoticeImage(3), nullptr);
 }
 
