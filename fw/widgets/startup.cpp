@@ -1,8 +1,26 @@
 #include "fw/widgets/startup.h"
 
 #include "fw/core/sys.h"
+#include "fw/data/datatag.h"
+#include "fw/data/date.h"
+#include "fw/data/num.h"
+#include "fw/data/pref.h"
+#include "fw/data/regexp.h"
+#include "fw/data/scrap.h"
+#include "fw/data/undo.h"
+#include "fw/data/vrstore.h"
+#include "fw/gui/graphics/startup.h"
+#include "fw/gui/window/application.h"
+#include "fw/gui/window/clipboard.h"
+#include "fw/gui/window/cursor.h"
+#include "fw/gui/window/window.h"
+#include "fw/services/service.h"
+#include "fw/services/vcomm.h"
+#include "fw/services/vdasserv.h"
+#include "fw/text/text.h"
 #include "fw/widgets/domains/domain.h"
 #include "fw/widgets/domains/springdom.h"
+#include "fw/widgets/hooks.h"
 #include "fw/widgets/lists/list.h"
 #include "fw/widgets/lists/listsize.h"
 #include "fw/widgets/lists/spring.h"
@@ -29,4 +47,29 @@ void vwidgetsInstallStartup() {
     vspringSolutionGetDefaultClass();
     vspringGetArrangerClass();
   });
+}
+
+vwindowHooks vwidgetsMakeWindowHooks() {
+  vwindowHooks hooks = vwindowDefaultHooks();
+  vtextFillWindowHooks(&hooks);
+  vwidgetsFillWindowHooks(&hooks);
+  return hooks;
+}
+
+void vwidgetsStartup(int argc, char** argv) {
+  vsysStartup();  // done already under vsysMain
+  // The record goes in before any class of the window layer reads it.
+  vwindowHooks hooks = vwidgetsMakeWindowHooks();
+  vwindowInstallHooks(&hooks);
+  for (void (*install)() :
+       {vresourceInstallStartup, vscrapInstallStartup, vnumInstallStartup, vprefInstallStartup, vregexpInstallStartup,
+        vdatatagInstallStartup, vsignatureInstallStartup, vdateInstallStartup, vundoInstallStartup,
+        vgraphicsInstallStartup, vapplicationInstallStartup, vwindowInstallStartup, vcursorInstallStartup,
+        vclipboardInstallStartup, vtextInstallStartup, vcommInstallStartup, vserviceInstallStartup,
+        vdasservInstallStartup, vwidgetsInstallStartup})
+    install();
+  // Rows ahead of "vresourceStartup" (the menus build the look, which
+  // loads its images) read resources already.
+  vrstoreInstallInterface();
+  vmoduleStartupAll(argc, argv);
 }

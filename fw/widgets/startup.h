@@ -1,4 +1,16 @@
-// Fills the widget library's rows of the framework's start-up order.
+// The widget library's rows of the framework's start-up order, and the
+// framework's start-up as a program runs it.
 #pragma once
+#include "fw/gui/window/hooks.h"
 
 void vwidgetsInstallStartup();
+
+// The window layer's hook record with the entries of every library this one
+// links (the text model's and the widgets'), the stand-ins elsewhere.
+vwindowHooks vwidgetsMakeWindowHooks();
+
+// A program's start of the framework: installs that hook record, puts every
+// linked library's rows in the start-up order and runs the order with the
+// program's arguments (the preferences take theirs; vprefGetArgs has the rest).
+// Once per process.
+void vwidgetsStartup(int argc, char** argv);

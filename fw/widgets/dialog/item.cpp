@@ -452,9 +452,17 @@ void invalRect(vdialogItem* item, const vrect* rect, int flags) {
   if (r.width > 0 && r.height > 0) vwindowClassOf(window)->inval(window, &r, flags);
 }
 
+// The window moves the pixels it can and redraws the pieces it uncovers.
 void scrollRect(vdialogItem* item, const vrect* rect, int dx, int dy, int flags) {
   if (!vdialogItemIsShown(item)) return;
-  (void)rect, (void)dx, (void)dy, (void)flags;
+  vdialogItemList* list = item->owner;
+  vwindow* window = list ? list->effective.window(list->owner) : nullptr;
+  if (!window) return;
+  vrect r = *rect, visible, inside;
+  vdialogItemListTransformRect(list, &r);
+  list->effective.visible(list->owner, &visible);
+  vrectIntersect(&r, &visible, &inside);
+  if (inside.width > 0 && inside.height > 0) vwindowClassOf(window)->scroll(window, &inside, dx, dy, flags);
 }
 
 void notifyItem(vdialogItem* item, vevent* event) {
@@ -529,6 +537,29 @@ void applyDrawingAttributes(vdialogItem* item) {
     }
   }
   if (font) vdrawSetFont(font);
+}
+
+// Open and shown in a list: the owner's state, then the item's own. Else
+// the item alone decides the state.
+void setDrawingState(vdialogItem* item) {
+  vdialogItemList* list = item->owner;
+  if (list && has(item, vdialogItemOPEN) && has(item, vdialogItemSHOWN)) {
+    list->effective.setDrawingState(list->owner);
+    if (!has(item, vdialogItemENABLED)) {
+      vcolorScheme none{}, s{};
+      vdialogItemListDetermineScheme(list, &none, 10, &s);
+      if (s.mask & 2) vdrawSetColor(s.entries[1]);
+      if (s.mask & 8) vdrawSetSecondColor(s.entries[3]);
+    }
+    vdialogItemClassOf(item)->applyDrawingAttributes(item);
+    return;
+  }
+  vcolorScheme s{};
+  vdialogDetermineItemColors(item, 5, &s);
+  if (s.mask & 1) vdrawSetColor(s.entries[0]);
+  if (s.mask & 4) vdrawSetSecondColor(s.entries[2]);
+  vdrawSetFont(vdialogDetermineItemFont(item));
+  vdrawSetLineWidth(double(vdialogGetItemLineWidth(item)));
 }
 int notHandled(vdialogItem*, vevent*) { return 0; }
 
@@ -667,8 +698,10 @@ void determineSchemeColors(vdialogItem* item, const vcolorScheme* scheme, std::u
   std::uint32_t rest = mask & ~result->mask;
   if (!rest) return;
   if (item->owner) {
+    // The whole mask: an owner answers only the indexes asked for, and
+    // the presets must come back with the rest.
     vcolorScheme presets = *result;
-    vdialogItemListDetermineScheme(item->owner, &presets, rest, result);
+    vdialogItemListDetermineScheme(item->owner, &presets, mask, result);
     return;
   }
   vcolorScheme more{};
@@ -768,7 +801,8 @@ void writeSlots(vdialogItemClassRec* c) {
   c->spacing = spacing;
   c->maxSize = keepSize;
   c->draw = c->drawFocus = c->drawDefault = c->drawAbandon = nothing;
-  c->setDrawingState = c->applyDrawingAttributes = applyDrawingAttributes;
+  c->setDrawingState = setDrawingState;
+  c->applyDrawingAttributes = applyDrawingAttributes;
   c->buttonDown = c->buttonUp = c->motion = c->drag = c->pointerHook = c->keyUp = notHandled;
   c->keyDown = keyDown;
   c->setNotify = setNotify;

@@ -386,18 +386,51 @@ void clearMark(vdialogItemList* l) {
   l->flags &= std::uint16_t(~vdialogItemListMARK);
 }
 
-// Last to first, so that earlier items end up on top.
+void (*drawHook)(vdialogItem* item) = nullptr;
+
+bool meetsClip(const vrect& r) {
+  vrect* clip = nullptr;
+  int n = 0;
+  vdrawGetClipRects(&clip, &n);
+  if (n == 0) return true;  // no clip region: everything shows
+  for (int i = 0; i < n; ++i) {
+    vrect both;
+    vrectIntersect(&r, &clip[i], &both);
+    if (both.width > 0 && both.height > 0) return true;
+  }
+  return false;
+}
+
+vrect grown(const vrect& r, int inset) {
+  return {std::int16_t(r.x - inset), std::int16_t(r.y - inset), std::int16_t(r.width + 2 * inset),
+          std::int16_t(r.height + 2 * inset)};
+}
+
+// Last to first, so that earlier items end up on top. A disabled item
+// draws in the list's disabled pair; whatever an item changes of the
+// colours and font is put back before the next.
 void draw(vdialogItemList* l) {
+  vcolorScheme none{}, disabled{};
+  vdialogItemListDetermineScheme(l, &none, 10, &disabled);
   for (int i = vobjectListCount(l) - 1; i >= 0; --i) {
     vdialogItem* item = vdialogItemListAt(l, i);
     if (!(item->flags & vdialogItemSHOWN)) continue;
+    vdialogItemClassRec* c = vdialogItemClassOf(item);
+    if (!meetsClip(grown(item->rect, item->flags & vdialogItemFOCUSED ? c->focusInset : 0))) continue;
     vdrawGSave();
-    vdialogItemClassOf(item)->applyDrawingAttributes(item);
+    if (!(item->flags & vdialogItemENABLED)) {
+      if (disabled.mask & 2) vdrawSetColor(disabled.entries[1]);
+      if (disabled.mask & 8) vdrawSetSecondColor(disabled.entries[3]);
+    }
+    if (drawHook) drawHook(item);
+    c->applyDrawingAttributes(item);
     vdialogDrawItem(item);
     vdrawGRestore();
   }
   vdialogItem* c = vdialogItemListGetCurrentConfirmItem(l);
-  if (c && (c->flags & vdialogItemSHOWN) && (c->flags & vdialogItemDEFAULT)) vdialogItemClassOf(c)->drawDefault(c);
+  if (c && (c->flags & vdialogItemSHOWN) && (c->flags & vdialogItemDEFAULT) &&
+      meetsClip(grown(c->rect, vdialogItemClassOf(c)->defaultInset)))
+    vdialogItemClassOf(c)->drawDefault(c);
   vdialogItem* a = vdialogItemListGetAbandonItem(l);
   if (a && (a->flags & vdialogItemSHOWN)) vdialogItemClassOf(a)->drawAbandon(a);
 }
@@ -691,3 +724,6 @@ int vdialogItemListSpacing(vdialogItem* first, vdialogItem* second, int side) {
 void _vdialogItemListItemChanged(vdialogItemList* l, vdialogItem*, vname name) {
   if (name == vname_MinSize) solutionStale(l, 0x18);
 }
+
+void vdialogItemListSetDrawHook(void (*hook)(vdialogItem* item)) { drawHook = hook; }
+void vdialogItemListSetDrawingState(vdialogItemList* l) { l->effective.setDrawingState(l->owner); }

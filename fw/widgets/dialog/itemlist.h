@@ -129,5 +129,11 @@ void vdialogItemListTransformRect(vdialogItemList* list, vrect* rect);
 // The larger of the two items' wishes, the second asked on the mirrored side.
 int vdialogItemListSpacing(vdialogItem* first, vdialogItem* second, int side);
 
+// Called with each item the list draws, before the item's own attributes.
+void vdialogItemListSetDrawHook(void (*hook)(vdialogItem* item));
+inline void vdialogItemListDraw(vdialogItemList* l) { vdialogItemListClassOf(l)->draw(l); }
+// The owner's drawing state (owner slot 13).
+void vdialogItemListSetDrawingState(vdialogItemList* list);
+
 // Between the items and their list.
 void _vdialogItemListItemChanged(vdialogItemList* list, vdialogItem* item, vname name);

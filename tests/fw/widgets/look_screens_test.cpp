@@ -1,0 +1,61 @@
+// The looks on the screen: each look in a process of its own, started the
+// way a program starts the framework, draws its operations and the static
+// dialog items in a headless window, compared with the stored pictures.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "platform/win/test.h"
+#include "tests/support/png_compare.h"
+
+namespace {
+
+std::string run(const std::string& args) {
+  std::string out;
+  FILE* p = popen((std::string(LOOK_PROBE) + " " + args + " 2>&1").c_str(), "r");
+  if (!p) return "cannot run the probe";
+  char buf[256];
+  while (std::fgets(buf, sizeof buf, p)) out += buf;
+  int status = pclose(p);
+  if (status != 0) out += "status " + std::to_string(status) + "\n";
+  return out;
+}
+
+std::string stored(const std::string& name) { return std::string(std::getenv("SIM_TEST_DATA")) + "/look/" + name; }
+
+// Draws in a fresh process and compares the picture.
+::testing::AssertionResult drawsAsStored(const std::string& laf, const std::string& mode) {
+  std::string png = (std::filesystem::temp_directory_path() / ("look_" + mode + "_" + laf + ".png")).string();
+  std::string out = run("-laf " + laf + " " + mode + " " + png);
+  if (!out.empty()) return ::testing::AssertionFailure() << out;
+  win::test::Image image;
+  if (!win::test::ReadPng(png, image)) return ::testing::AssertionFailure() << "no picture from " << laf;
+  std::filesystem::remove(png);
+  return test_support::MatchesPng(image, stored(mode + "_" + laf + ".png"));
+}
+
+TEST(LookStartup, TheProgramStartUpInstallsEveryLibrarysHooksAndRows) {
+  std::string out = run("hooks");
+  // The window layer calls the look and the text model, not the stand-ins.
+  EXPECT_NE(out.find("look widgets\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("text text\n"), std::string::npos) << out;
+  for (const char* built : {"vcursor built", "vtext built", "vservice built", "vmenu built", "vwindow built"})
+    EXPECT_NE(out.find(std::string(built) + "\n"), std::string::npos) << built << "\n" << out;
+  // The platform reports 4.0 from the start: the default look is Win95.
+  EXPECT_NE(out.find("laf Win95 (win95)\n"), std::string::npos) << out;
+  EXPECT_NE(run("-laf openlook hooks").find("laf Open Look (openlook)\n"), std::string::npos);
+}
+
+class LookSampler : public ::testing::TestWithParam<const char*> {};
+TEST_P(LookSampler, DrawsAsStored) { EXPECT_TRUE(drawsAsStored(GetParam(), "sampler")); }
+INSTANTIATE_TEST_SUITE_P(EveryVariant, LookSampler,
+                         ::testing::Values("windows2d", "windows3d", "motif", "openlook2d", "openlook3d", "cua",
+                                           "win95"));
+
+class StaticItems : public ::testing::TestWithParam<const char*> {};
+TEST_P(StaticItems, DrawAsStored) { EXPECT_TRUE(drawsAsStored(GetParam(), "items")); }
+INSTANTIATE_TEST_SUITE_P(EveryLook, StaticItems, ::testing::Values("windows", "motif", "openlook", "cua", "win95"));
+
+}  // namespace
