@@ -59,6 +59,9 @@ class Backend {
   virtual void SetCursor(HCURSOR cursor) = 0;
   virtual void WarpPointer(POINT screen) = 0;
   virtual void GrabPointer(HWND surface) = 0;
+  // While a menu tracks, keys come to the program wherever the focus is.
+  // A null grab releases the keyboard.
+  virtual void GrabKeyboard(HWND surface) = 0;
   virtual void FocusSurface(HWND surface) = 0;
   virtual void Beep() = 0;
 

@@ -26,6 +26,7 @@ class Headless final : public backend::Backend {
     s_.surfaces.erase(surface);
     unstack(surface);
     if (s_.grab == surface) s_.grab = nullptr;
+    if (s_.keyboardGrab == surface) s_.keyboardGrab = nullptr;
     if (s_.focus == surface) s_.focus = nullptr;
   }
   void ShowSurface(HWND surface, backend::SurfaceState state, bool activate) override {
@@ -53,6 +54,7 @@ class Headless final : public backend::Backend {
   void SetCursor(HCURSOR cursor) override { s_.cursor = cursor; }
   void WarpPointer(POINT screen) override { s_.pointer = screen; }
   void GrabPointer(HWND surface) override { s_.grab = surface; }
+  void GrabKeyboard(HWND surface) override { s_.keyboardGrab = surface; }
   void FocusSurface(HWND surface) override { s_.focus = surface; }
   void Beep() override { ++s_.beeps; }
   void OwnClipboard(bool owned) override { s_.ownsClipboard = owned; }

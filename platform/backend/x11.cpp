@@ -59,7 +59,11 @@ class X11 final : public Backend {
   X11(Display* d, const XVisualInfo& v) : d_(d), visual_(v) {
     screen_ = DefaultScreen(d_);
     root_ = RootWindow(d_, screen_);
-    colormap_ = XCreateColormap(d_, root_, visual_.visual, AllocNone);
+    // The screen's own colormap where the visual is the screen's: screen
+    // grabbers (xwd) read windows with a colormap that is not installed
+    // through it and showed such pop-ups black.
+    colormap_ = visual_.visual == DefaultVisual(d_, screen_) ? DefaultColormap(d_, screen_)
+                                                              : XCreateColormap(d_, root_, visual_.visual, AllocNone);
     gc_ = XCreateGC(d_, root_, 0, nullptr);
     for (auto& [name, atom] : atomNames()) *atom = XInternAtom(d_, name, False);
     Bool detectable = False;
@@ -246,6 +250,17 @@ class X11 final : public Backend {
     }
     XGrabPointer(d_, s->window, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
                  GrabModeAsync, 0, 0, CurrentTime);
+  }
+
+  void GrabKeyboard(HWND surface) override {
+    Surface* s = find(surface);
+    if (!s) {
+      XUngrabKeyboard(d_, CurrentTime);
+      return;
+    }
+    // Our own windows keep their keys (owner events); keys meant for
+    // another program's windows come to the menu's owner.
+    XGrabKeyboard(d_, s->window, True, GrabModeAsync, GrabModeAsync, CurrentTime);
   }
 
   void FocusSurface(HWND surface) override {

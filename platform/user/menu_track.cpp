@@ -428,9 +428,11 @@ void track(HWND owner, HMENU bar, HMENU initMenu, Start start) {
   if (IsWindow(owner)) SendMessageA(owner, WM_INITMENU, reinterpret_cast<WPARAM>(initMenu), 0);
   if (IsWindow(owner) && !t.ended) {
     SetCapture(owner);
+    backend::Current().GrabKeyboard(rootOf(owner));
     start(t);
     loop(t);
   }
+  backend::Current().GrabKeyboard(nullptr);
   closeFrom(t, 0);
   if (IsWindow(owner)) {
     if (t.bar) setMenuLineState(owner, -1, false);

@@ -82,6 +82,7 @@ struct HeadlessState {
   HCURSOR cursor = nullptr;
   POINT pointer{0, 0};
   HWND grab = nullptr;
+  HWND keyboardGrab = nullptr;
   HWND focus = nullptr;
   int beeps = 0;
   bool ownsClipboard = false;

@@ -347,18 +347,27 @@ TEST_F(MenuTrack, DeactivationAndQuitEndTheLoop) {
   quits = 0;
   win::RECT r{};
   bool openBefore = false, openAfter = true;
+  // The keyboard is the menu's while it tracks, whichever way it ends.
+  std::vector<win::HWND> grabs;
+  auto grab = [&] { grabs.push_back(win::test::Headless().keyboardGrab); };
   run({[&] { pressTitle(0); },
        [&] {
+         grab();
          openBefore = win::test::MenuEntryRect(frame, file, 0, &r);
          win::SetActiveWindow(other);
        },
        [&] {
+         grab();
          openAfter = win::test::MenuEntryRect(frame, file, 0, &r);
          win::SetActiveWindow(frame);
          pressTitle(1);
        },
-       [&] { win::PostQuitMessage(3); },
-       [&] {}});
+       [&] {
+         grab();
+         win::PostQuitMessage(3);
+       },
+       [&] { grab(); }});
+  EXPECT_EQ(grabs, (std::vector<win::HWND>{frame, nullptr, frame, nullptr}));
   EXPECT_TRUE(openBefore);
   EXPECT_FALSE(openAfter);
   EXPECT_FALSE(win::test::MenuEntryRect(frame, edit, 0, &r));

@@ -77,6 +77,13 @@ win::LRESULT proc(win::HWND h, win::UINT m, win::WPARAM w, win::LPARAM l) {
   }
 }
 
+// The menu window records its commands.
+win::LRESULT menuProc(win::HWND h, win::UINT m, win::WPARAM w, win::LPARAM l) {
+  if (m == win::WM_COMMAND) received.push_back("command " + std::to_string(win::LOWORD(static_cast<std::uintptr_t>(w))));
+  if (m == win::WM_PAINT) received.push_back("menus painted");
+  return win::DefWindowProcA(h, m, w, l);
+}
+
 // Runs the queue until `done` holds or `ms` pass.
 bool pumpUntil(const std::function<bool()>& done, win::DWORD ms = 2000) {
   win::DWORD end = win::GetTickCount() + ms;
@@ -111,6 +118,99 @@ Window findWindow(Display* d, const char* title) {
   }
   if (children) XFree(children);
   return found;
+}
+
+// How many pixels of the X image differ from the buffer (-1: no image).
+int differingPixels(XImage* shown, const win::test::Image& buffer) {
+  if (!shown) return -1;
+  int differ = 0;
+  for (int y = 0; y < buffer.height; ++y)
+    for (int x = 0; x < buffer.width; ++x)
+      if ((XGetPixel(shown, x, y) & 0xFFFFFF) != (buffer.px[static_cast<std::size_t>(y * buffer.width + x)] & 0xFFFFFF))
+        ++differ;
+  XDestroyImage(shown);
+  return differ;
+}
+
+win::POINT centreOf(const win::RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+void clickAt(Display* user, win::POINT p) {
+  XTestFakeMotionEvent(user, DefaultScreen(user), p.x, p.y, 0);
+  XTestFakeButtonEvent(user, 1, True, 0);
+  XTestFakeButtonEvent(user, 1, False, 0);
+  XSync(user, False);
+}
+
+// A menu opened by a real press on its title: the open pop-up shows its
+// buffer (on the screen too), the keyboard is the menu's until it ends,
+// and a click on an entry gives its WM_COMMAND.
+Display* menuUser = nullptr;
+struct MenuRun {
+  win::HWND owner = nullptr;
+  win::HMENU file = nullptr;
+  int tries = 0;
+  bool checked = false;
+} menuRun;
+
+void menuStep(win::HWND, win::UINT, win::UINT_PTR, win::DWORD) {
+  MenuRun& r = menuRun;
+  win::RECT entry{};
+  if (r.checked || !win::test::MenuEntryRect(r.owner, r.file, 1, &entry)) return;
+  Display* user = menuUser;
+  win::HWND popup = win::WindowFromPoint(centreOf(entry));
+  win::RECT outer{};
+  win::GetWindowRect(popup, &outer);
+  win::test::Image buffer = win::test::WindowImage(popup, true);
+  Window root = DefaultRootWindow(user), xw = 0;
+  int x = 0, y = 0;
+  XTranslateCoordinates(user, root, root, outer.left + 2, outer.top + 2, &x, &y, &xw);
+  auto w = static_cast<unsigned>(buffer.width), h = static_cast<unsigned>(buffer.height);
+  int inWindow = xw ? differingPixels(XGetImage(user, xw, 0, 0, w, h, AllPlanes, ZPixmap), buffer) : -1;
+  int onScreen = differingPixels(XGetImage(user, root, outer.left, outer.top, w, h, AllPlanes, ZPixmap), buffer);
+  // The first presentation may still be on its way.
+  if ((inWindow != 0 || onScreen != 0) && ++r.tries < 50) return;
+  r.checked = true;
+  check(inWindow == 0, "the open pop-up shows its buffer (" + std::to_string(inWindow) + " pixels differ)");
+  check(onScreen == 0, "the screen shows the open pop-up (" + std::to_string(onScreen) + " pixels differ)");
+  XWindowAttributes a{};
+  check(xw && XGetWindowAttributes(user, xw, &a) && a.colormap == DefaultColormap(user, DefaultScreen(user)),
+        "the pop-up uses the screen's colormap");
+  int grab = XGrabKeyboard(user, root, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+  if (grab == GrabSuccess) XUngrabKeyboard(user, CurrentTime);
+  check(grab == AlreadyGrabbed, "the keyboard is the menu's while it tracks");
+  clickAt(user, centreOf(entry));
+}
+
+void menuCase(Display* user) {
+  win::WNDCLASSA wc{};
+  wc.lpfnWndProc = menuProc;
+  wc.lpszClassName = "SmokeMenus";
+  wc.hbrBackground = win::CreateSolidBrush(win::RGB(255, 255, 255));
+  win::RegisterClassA(&wc);
+  win::HMENU bar = win::CreateMenu(), file = win::CreatePopupMenu();
+  win::InsertMenuA(file, ~0u, win::MF_BYPOSITION, 100, "&Open\tCtrl+O");
+  win::InsertMenuA(file, ~0u, win::MF_BYPOSITION, 101, "&Save");
+  win::InsertMenuA(file, ~0u, win::MF_BYPOSITION | win::MF_SEPARATOR, 0, nullptr);
+  win::InsertMenuA(file, ~0u, win::MF_BYPOSITION, 102, "E&xit");
+  win::InsertMenuA(bar, ~0u, win::MF_BYPOSITION | win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(file), "&File");
+  win::HWND owner = win::CreateWindowExA(0, "SmokeMenus", "Menus", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, 300,
+                                         200, 240, 160, nullptr, bar, nullptr, nullptr);
+  check(pumpUntil([] { return got("menus painted"); }), "the menu window paints");
+  pumpUntil([] { return false; }, 200);
+  win::RECT title{};
+  check(win::test::MenuEntryRect(owner, bar, 0, &title), "the menu line shows File");
+  menuUser = user;
+  menuRun = {owner, file, 0, false};
+  win::UINT_PTR timer = win::SetTimer(nullptr, 0, 30, menuStep);
+  clickAt(user, centreOf(title));
+  check(pumpUntil([] { return got("command 101"); }, 4000), "a click on Save gives WM_COMMAND 101");
+  win::KillTimer(nullptr, timer);
+  check(menuRun.checked, "the pop-up opened from a press on its title");
+  int grab = XGrabKeyboard(user, DefaultRootWindow(user), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+  check(grab == GrabSuccess, "the menu gives the keyboard back when it ends");
+  if (grab == GrabSuccess) XUngrabKeyboard(user, CurrentTime);
+  XSync(user, False);
+  win::DestroyWindow(owner);
 }
 
 }  // namespace
@@ -192,6 +292,8 @@ int main() {
   XSync(user, False);
   check(pumpUntil([] { return got("close"); }), "WM_DELETE_WINDOW gives WM_CLOSE");
   check(win::IsWindow(hwnd) != 0, "WM_CLOSE does not destroy by itself");
+
+  menuCase(user);
 
   XCloseDisplay(user);
   win::DestroyWindow(hwnd);
