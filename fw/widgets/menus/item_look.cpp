@@ -92,6 +92,15 @@ void measureMotifSeparator(vmenuItem*, vmenuItemMeasure* m) {
   m->ascent = metrics()[1];
   m->titleWidth = 0;
 }
+// Room on the left for a drawn toggle mark or pin (markBox's side and a gap).
+void measureMarked(vmenuItem* item, vmenuItemMeasure* m) {
+  measureIndent(item, m);
+  m->indent = std::int16_t(m->indent + 14);
+}
+void measureLineSeparator(vmenuItem*, vmenuItemMeasure* m) {
+  m->ascent = 2;
+  m->titleWidth = 0;
+}
 void measureSubMenuMetric(vmenuItem* item, vmenuItemMeasure* m) {
   measureIndent(item, m);
   if (!mirrored(item)) m->rightWidth = std::int16_t(m->rightWidth + metrics()[2]);
@@ -223,6 +232,12 @@ void motifArrow(vmenuItem* item, const vrect* rect, const vmenuTextPosition*) {
   vlafDrawHorizArrow(rect->x + rect->width - 2, rect->y + rect->height / 2, -2 * half, half, nullptr,
                      schemeColor(item, vcolorSHADOW_TOP), schemeColor(item, vcolorSHADOW_BOTTOM));
 }
+// Motif's pin is the tear-off line: dashes across the item.
+void motifTearOff(vmenuItem* item, const vrect* rect, const vmenuTextPosition*) {
+  setColor(schemeColor(item, vcolorSHADOW_BOTTOM));
+  int y = rect->y + rect->height / 2;
+  for (int x = rect->x + 2; x + 4 <= rect->x + rect->width - 2; x += 8) vdrawRectFill(x, y, 4, 1);
+}
 void motifHighlighted(vmenuItem* item, const vrect* rect, const vmenuTextPosition* text) {
   windowsNormal(item, rect, text);
   vdrawRectsFrameShaded(rect, 1, nullptr, schemeColor(item, vcolorSHADOW_TOP), schemeColor(item, vcolorSHADOW_BOTTOM));
@@ -271,6 +286,15 @@ void openLookPin(vmenuItem* item, const vrect* rect, const vmenuTextPosition* te
     vdrawRectFill(box.x + box.width - 3, box.y + 1, 3, box.height - 2);
   }
 }
+// The default item wears a ring just inside its rectangle.
+void openLookDefaultRing(vmenuItem* item, const vrect* rect) {
+  if (isDefault(item) && rect->width > 4 && rect->height > 4)
+    vdrawRectFrame(rect->x + 1, rect->y + 1, rect->width - 2, rect->height - 2);
+}
+void openLookNormal(vmenuItem* item, const vrect* rect, const vmenuTextPosition* text) {
+  windowsNormal(item, rect, text);
+  openLookDefaultRing(item, rect);
+}
 void openLookHighlighted(vmenuItem* item, const vrect* rect, const vmenuTextPosition* text) {
   windowsNormal(item, rect, text);
   openLookFrame(item, rect);
@@ -289,8 +313,8 @@ const vmenuItemLook kWin95 = {
     windowsHighlighted, windowsNormal};
 const vmenuItemLook kMotif = {
     {0, 0, 10, 0, 0},
-    {measureIndent, measureMotifSeparator, measureIndent, measureIndent, measureSubMenuMetric},
-    selectableEnabled, plainBody, plainSeparator, motifToggle, nullptr, motifArrow, motifHighlighted,
+    {measureIndent, measureMotifSeparator, measureMarked, measureIndent, measureSubMenuMetric},
+    selectableEnabled, plainBody, plainSeparator, motifToggle, motifTearOff, motifArrow, motifHighlighted,
     windowsNormal};
 const vmenuItemLook kCua = {
     {13, 0, 13, 0, 0},
@@ -299,9 +323,9 @@ const vmenuItemLook kCua = {
     windowsNormal};
 const vmenuItemLook kOpenLook = {
     {0, 0, 0, 0, 0},
-    {nullptr, nullptr, nullptr, nullptr, nullptr},
+    {nullptr, measureLineSeparator, measureMarked, measureMarked, nullptr},
     selectableEnabled, plainBody, plainSeparator, openLookToggle, openLookPin, nullptr, openLookHighlighted,
-    windowsNormal};
+    openLookNormal};
 
 }  // namespace
 

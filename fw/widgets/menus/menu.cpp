@@ -72,10 +72,17 @@ void init(vinstance* self) {
   listRec(m)->setOwner(&m->items, m);
 }
 
+void destroyPinnedCopy(vmenu* m);
+vmenuItem* pinnedCopyOwner(vmenu* m) {
+  return (m->menuFlags & vmenuPINNED_COPY) && m->popup ? m->popup->parent : nullptr;
+}
+
 void destroy(vinstance* self) {
   vmenu* m = asMenu(self);
   _vmenuNoteDestroyed(m);
   if (m->mirror) vmswmenuDestroyMenuMirror(m, 1);
+  if (vmenuItem* pin = pinnedCopyOwner(m)) pin->data = 0;
+  destroyPinnedCopy(m);
   for (int i = vmenuItemListCount(&m->items); i-- > 0;)
     if (vmenu* sub = vmenuGetItemSubMenu(vmenuItemListAt(&m->items, i))) sub->parent = nullptr;
   if (vwindowIsOpen(m)) vwindowClose(m);
@@ -109,10 +116,14 @@ void copyInit(vobject* source, vobject* destination) {
   to->popup = nullptr;
   to->mirror = nullptr;
   to->menuFlags = 0;
+  // The base copy ran init, which made an empty list: the copied one replaces it.
+  if (to->items.cls) vinstanceDestroy(&to->items);
   to->items.cls = from->items.cls;
   vmenuItemListClassOf(&from->items)->copyInit(&from->items, &to->items);
   listRec(to)->setOwner(&to->items, to);
   copyMenuFields(from, to);
+  // The pinned copy belongs to the source's pin item alone.
+  if (vmenuItem* pin = vmenuGetPinItem(to)) pin->data = 0;
 }
 
 void loadInit(vobject* self, vresource resource) {
@@ -139,7 +150,15 @@ void store(vobject* self, vresource resource) {
   vresourceSetIntegerAt(resource, vnameInternLiteral("vmenuFlags"), m->menuFlags & 1);
   if (m->mnemonic) vresourceSetCharacter(resource, vname_Mnemonic, m->mnemonic);
   else vresourceRemove(resource, vname_Mnemonic);
+  vmenuItem* pin = vmenuGetPinItem(m);
+  int current = m->items.currentIndex, defaultIndex = m->items.defaultIndex;
+  if (pin) vobjectListRemove(&m->items, pin);
   vclassRec<vobjectClassRec>(&m->items)->store(&m->items, vresourceCreate(resource, vname_ItemList, vresDICTIONARY));
+  if (pin) {
+    vobjectListInsertAt(&m->items, pin, 0);
+    m->items.currentIndex = std::int16_t(current);
+    m->items.defaultIndex = std::int16_t(defaultIndex);
+  }
 }
 
 // The nearest window above that is not a menu gives its context first.
@@ -230,17 +249,20 @@ void open(vwindow* w) {
   listRec(m)->clearHighlight(&m->items);
   listRec(m)->resetScroll(&m->items);
   m->menuFlags |= vmenuJUST_OPENED;
-  if (vwindowMSWGetTopGrab() != m) vwindowGrab(m);
+  // A pinned menu stays open beside the application and takes no grab.
+  if (!(m->menuFlags & vmenuPINNED) && vwindowMSWGetTopGrab() != m) vwindowGrab(m);
 }
 
 void close(vwindow* w) {
   vmenu* m = asMenu(w);
+  if (vmenuItem* pin = pinnedCopyOwner(m); pin && vwindowIsOpen(m)) vmenuItemEnable(pin);
   listRec(m)->clearHighlight(&m->items);
   listRec(m)->resetScroll(&m->items);
   if (m->mirror) return;
   if (vwindowIsOpen(m) && vwindowMSWGetTopGrab() == m) vwindowUngrab(m);
   super()->close(w);
   m->menuFlags &= ~(vmenuJUST_OPENED | vmenuFORWARDED);
+  if (vlafGetCurrent()->id == vlafWIN95 && !(m->menuFlags & vmenuPINNED_COPY)) m->menuFlags &= ~vmenuPINNED;
 }
 
 void draw(vwindow* w) {
@@ -282,7 +304,13 @@ int buttonDown(vwindow* w, vevent* e) {
 
 int drag(vwindow* w, vevent* e) {
   vmenu* m = asMenu(w);
-  if (vmenuIsEnabled(m)) listRec(m)->trackPointer(&m->items, e, veventGetX(e), veventGetY(e));
+  if (vmenuIsEnabled(m)) {
+    int before = m->items.currentIndex;
+    listRec(m)->trackPointer(&m->items, e, veventGetX(e), veventGetY(e));
+    // Open Look opens a cascade a moment after the pointer comes onto its item.
+    if (vlafGetCurrent()->id == vlafOPEN_LOOK && m->items.currentIndex != before)
+      if (vmenuItem* current = vmenuItemListGetCurrent(&m->items)) vmenuItemDeferCascade(current);
+  }
   if (auto track = state()->look->track) track(m, e);
   return 1;
 }
@@ -363,7 +391,12 @@ void appendItem(vmenu* m, vmenuItem* item) {
   vobjectListAppend(&m->items, item);
   announce(m, vname_Size, nullptr, nullptr);
 }
+void destroyPinnedCopy(vmenu* m);
 void removeItem(vmenu* m, vmenuItem* item) {
+  if (item == vmenuGetPinItem(m)) {
+    destroyPinnedCopy(m);
+    m->menuFlags &= ~vmenuHAS_PIN_ITEM;
+  }
   vobjectListRemove(&m->items, item);
   if (m->selection == item) m->selection = nullptr;
   announce(m, vname_Size, nullptr, nullptr);
@@ -415,6 +448,60 @@ void setPopupRects(vmenu* m, const vrect* rects, int count) {
   p->count = std::uint16_t(count);
 }
 void setPopupAnchor(vmenu* m, const vrect* anchor) { popupOf(m)->anchor = *anchor; }
+
+// ---- Pin items and pinned copies.
+bool lookPins() { return (vlafGetCurrent()->flags & vlafMENU_FLAG) != 0; }
+
+void destroyPinnedCopy(vmenu* m) {
+  vmenuItem* pin = vmenuGetPinItem(m);
+  if (!pin || !pin->data) return;
+  vmenu* copy = reinterpret_cast<vmenu*>(pin->data);
+  pin->data = 0;
+  if (copy->popup) copy->popup->parent = nullptr;
+  vinstanceDestroy(copy);
+}
+
+// Chosen from the menu: a copy of the menu that stays open where the choice was.
+void pinChosen(vmenuItem* pin, vevent* event) {
+  vmenu* m = vmenuItemGetMenu(pin);
+  if (!m) return;
+  if (m->menuFlags & vmenuPINNED_COPY) {
+    // The pin of a pinned copy takes the copy away.
+    if (vwindowIsOpen(m)) vwindowClose(m);
+    return;
+  }
+  destroyPinnedCopy(m);
+  vmenu* copy = asMenu(vobjectClone(m));
+  copy->menuFlags |= vmenuPINNED_COPY;
+  if (vmenuItem* copiedPin = vmenuGetPinItem(copy)) copiedPin->flags |= vmenuItemTOGGLE_ON;
+  rec(copy)->setPopupParent(copy, pin);
+  vmenuUpdateGeometry(copy);
+  pin->data = reinterpret_cast<std::intptr_t>(copy);
+  if (event && veventGetWindow(event)) {
+    int x, y;
+    vwindowTranslatePoint(veventGetWindow(event), nullptr, veventGetX(event), veventGetY(event), &x, &y);
+    vrect r = {std::int16_t(x), std::int16_t(y - copy->rect.height), copy->rect.width, copy->rect.height};
+    super()->setRect(copy, &r);
+    vwindowOpen(copy);
+  }
+  if (vlafGetCurrent()->id != vlafMOTIF) vmenuItemDisable(pin);
+}
+
+void addPinItem(vmenu* m) {
+  if (m->menuFlags & vmenuHAS_PIN_ITEM) return;
+  vmenuItem* pin = vmenuItemCreate(vmenuGetDefaultPushPinItemClass());
+  pin->notifyFunc = pinChosen;
+  m->menuFlags |= vmenuHAS_PIN_ITEM;
+  rec(m)->insertItem(m, pin, 0);
+}
+
+void removePinItem(vmenu* m) {
+  vmenuItem* pin = vmenuGetPinItem(m);
+  if (!pin) return;
+  destroyPinnedCopy(m);
+  rec(m)->removeItem(m, pin);
+  vinstanceDestroy(pin);
+}
 
 void addPreferenceKeys(vcommandSpace* space);
 
@@ -550,6 +637,12 @@ void collect(vmenu* m, const void* value, vdict* keys, int depth) {
 }  // namespace
 
 vmenuClassRec* vmenuGetDefaultClass() { return state()->cls; }
+
+void vmenuSetPinnable(vmenu* m, int on) {
+  m->menuFlags = std::uint16_t(on ? m->menuFlags | vmenuPINNABLE : m->menuFlags & ~vmenuPINNABLE);
+  if (on && lookPins()) addPinItem(m);
+  else removePinItem(m);
+}
 const vmenuLook* vmenuGetLook() { return state()->look; }
 vmenu* vmenuCreate() { return asMenu(vinstanceCreate(vmenuGetDefaultClass())); }
 

@@ -20,6 +20,8 @@ enum : std::uint16_t {
   vmenuPINNED_COPY = 0x100,
   vmenuHAS_PIN_ITEM = 0x200,
   vmenuPINNED = 0x400,
+  // The window's pinnable flag, which the window flag word has no room for.
+  vmenuPINNABLE = 0x800,
 };
 
 // Command selectors of the class.
@@ -125,6 +127,17 @@ void vmenuCollectAccelerators(vmenu* m, const void* value, vdict* keys);
 // menu and the item are enabled.
 void vmenuEnd(vmenu* m, int choose, vevent* event);
 int vmenuIssueSelector(vmenu* m, int selector, vevent* event);
+
+// Pinnable menus carry a push-pin item at the front in the looks that pin;
+// choosing it opens a pinned copy that stays open.
+void vmenuSetPinnable(vmenu* m, int on);
+inline vmenuItem* vmenuGetPinItem(vmenu* m) {
+  return (m->menuFlags & vmenuHAS_PIN_ITEM) && vmenuItemListCount(&m->items) ? vmenuItemListAt(&m->items, 0) : nullptr;
+}
+inline vmenu* vmenuGetPinnedCopy(vmenu* m) {
+  vmenuItem* pin = vmenuGetPinItem(m);
+  return pin ? reinterpret_cast<vmenu*>(pin->data) : nullptr;
+}
 
 // The start-up row: the menu, its five item classes and the item list.
 void vmenuStartup();

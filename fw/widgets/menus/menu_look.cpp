@@ -45,6 +45,12 @@ int descentOf(vmenu* m) {
   return font ? int((std::int64_t(vfontGetDriver()->descent(font)) + 0x8000) >> 16) : 0;
 }
 void defaultMargins(vmenu* m, vmenuFrameMargins* f) { startMargins(m, f); }
+// Looks that adjust nothing else still keep the descenders inside the item.
+void plainMargins(vmenu* m, vmenuFrameMargins* f) {
+  startMargins(m, f);
+  f->baseline = std::uint16_t(descentOf(m) + margin(m));
+  f->upper = std::uint16_t(margin(m));
+}
 void windowsMargins(vmenu* m, vmenuFrameMargins* f) {
   startMargins(m, f);
   f->right = std::uint16_t(f->right + margin(m));
@@ -110,7 +116,7 @@ void endMenu(vmenu* m, vmenuItem* item, vevent* event) {
   if (item && (item->flags & vmenuItemTOGGLE))
     vmenuItemSetToggle(item, (item->flags & vmenuItemEXCLUSIVE) ? 1 : !vmenuItemIsToggleOn(item));
   vmenuItemListClearHighlight(&m->items);
-  if (vwindowIsOpen(m)) vwindowClose(m);
+  if (vwindowIsOpen(m) && !(m->menuFlags & vmenuPINNED)) vwindowClose(m);
   vmenuPopupHook hook = vmenuGetPopupHook(m);
   vmenuItem* parent = vmenuGetOpenState(m);
   bool first = m->menuFlags & vmenuHOOK_FIRST;
@@ -157,9 +163,10 @@ const vmenuLook kWin95 = {keepWithFlip, win95Margins, frameWin95, popupNearPoint
                           win95Button};
 const vmenuLook kMotif = {keepInsideHorizontally, motifMargins, frame3D, popupOverItem, onAnchor, nullptr, endMenu,
                           nullptr};
-const vmenuLook kCua = {keepWithFlip, defaultMargins, frame3D, popupNearPoint, onAnchor, nullptr, endMenu, nullptr};
-const vmenuLook kOpenLook2D = kDefault;
-const vmenuLook kOpenLook3D = {keepInsideHorizontally, defaultMargins, frame3D, popupOverItem, onAnchor, nullptr,
+const vmenuLook kCua = {keepWithFlip, plainMargins, frame3D, popupNearPoint, onAnchor, nullptr, endMenu, nullptr};
+const vmenuLook kOpenLook2D = {keepInsideHorizontally, plainMargins, frameOne, popupOverItem, onAnchor, nullptr,
+                               endMenu, nullptr};
+const vmenuLook kOpenLook3D = {keepInsideHorizontally, plainMargins, frame3D, popupOverItem, onAnchor, nullptr,
                                endMenu, nullptr};
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "fw/widgets/menus/menuitem.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 #include <utility>
 
 #include "fw/data/pref.h"
@@ -72,9 +74,12 @@ void init(vinstance* self) {
   item->flags = vmenuItemENABLED;
 }
 
+void forgetPendingCascades(vmenuItem* item);
+
 void destroy(vinstance* self) {
   vmenuItem* item = asItem(self);
   if (selecting == item) selecting = nullptr;
+  forgetPendingCascades(item);
   if (item->extension) {
     if (item->extension->subMenu) vinstanceDestroy(item->extension->subMenu);
     vpoolFree(state()->extensions, item->extension);
@@ -735,7 +740,42 @@ ItemState* state() {
   return s;
 }
 
+// Items with a deferred cascade opening on its way, once per posted event:
+// an item destroyed meanwhile leaves the list, and its events do nothing.
+std::vector<vmenuItem*> pendingCascades;
+void forgetPendingCascades(vmenuItem* item) { std::erase(pendingCascades, item); }
+
+void cascadeClosed(vmenuItem* parent, vevent*) {
+  if (parent && parent->extension) parent->extension->openState = 0;
+}
+
+int deferredCascade(vevent* event) {
+  auto* item = static_cast<vmenuItem*>(event->data);
+  auto at = std::find(pendingCascades.begin(), pendingCascades.end(), item);
+  if (at == pendingCascades.end()) return 1;
+  pendingCascades.erase(at);
+  vmenuItemExtension* e = extensionOf(item);
+  if (--e->pendingOpens > 0) return 1;
+  e->pendingOpens = 0;
+  vmenu* menu = vmenuItemGetMenu(item);
+  vmenu* sub = e->subMenu;
+  if (!menu || !sub || vwindowIsOpen(sub) || vmenuItemListGetCurrent(item->owner) != item) return 1;
+  if (vmenuItemListClassOf(item->owner)->openCurrentCascade(item->owner, event)) {
+    vmenuClassOf(sub)->setPopupHook(sub, cascadeClosed);
+    e->openState = 2;
+  }
+  return 1;
+}
+
 }  // namespace
+
+void vmenuItemDeferCascade(vmenuItem* item) {
+  vmenu* sub = vmenuGetItemSubMenu(item);
+  if (!sub || !item->owner || !vmenuItemGetMenu(item) || vwindowIsOpen(sub)) return;
+  ++extensionOf(item)->pendingOpens;
+  pendingCascades.push_back(item);
+  veventPostDelayed(veventCreateClient(deferredCascade, item), 0, 50000000);
+}
 
 vmenuItemClassRec* vmenuGetDefaultItemClass() { return state()->classes[0]; }
 vmenuItemClassRec* vmenuGetDefaultSeparatorItemClass() { return state()->classes[1]; }

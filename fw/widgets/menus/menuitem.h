@@ -122,6 +122,10 @@ inline void vmenuItemSetSubMenu(vmenuItem* item, vmenu* menu) { vmenuItemClassOf
 inline void vmenuItemSelect(vmenuItem* item, vevent* event) { vmenuItemClassOf(item)->select(item, event); }
 inline void vmenuItemMeasureInto(vmenuItem* item, vmenuItemMeasure* out) { vmenuItemClassOf(item)->measure(item, out); }
 
+// Opens the item's cascade 50 ms from now when it is still its menu's
+// current item then (Open Look, under a moving pointer).
+void vmenuItemDeferCascade(vmenuItem* item);
+
 // The current look's item metrics (five values).
 const std::int16_t* vmenuItemGetLookMetrics();
 // Looks whose keyboard navigation skips only separators (Windows, Win95,
