@@ -4,6 +4,7 @@
 // define macros (None, Bool, Status) that our headers must not meet.
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +25,7 @@
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 #include <X11/extensions/XShm.h>
+#include <poll.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
@@ -272,10 +274,34 @@ class X11 final : public Backend {
 
   void Beep() override { XBell(d_, 0); }
 
-  // The X selections come with the clipboard's own work; until then the
-  // clipboard stays inside the program.
-  void OwnClipboard(bool) override {}
-  std::optional<std::string> ForeignClipboardText() override { return std::nullopt; }
+  // The CLIPBOARD selection, owned by a window that is never mapped while
+  // the program owns the clipboard. PRIMARY is not served.
+  void OwnClipboard(bool owned) override {
+    if (!d_) return;
+    XWindow w = selectionWindow();
+    if (owned) {
+      XSetSelectionOwner(d_, clipboard_, w, CurrentTime);
+      ownsSelection_ = XGetSelectionOwner(d_, clipboard_) == w;
+    } else if (ownsSelection_) {
+      ownsSelection_ = false;
+      if (XGetSelectionOwner(d_, clipboard_) == w) XSetSelectionOwner(d_, clipboard_, 0, CurrentTime);
+    }
+  }
+
+  // Another program's text, asked as UTF-8 and else as Latin-1; events
+  // that arrive meanwhile wait in the queue for the next pump.
+  std::optional<std::string> ForeignClipboardText() override {
+    if (!d_ || ownsSelection_) return std::nullopt;
+    XWindow owner = XGetSelectionOwner(d_, clipboard_);
+    if (!owner || owner == selectionWindow_) return std::nullopt;
+    for (Atom target : {utf8String_, static_cast<Atom>(XA_STRING)}) {
+      std::optional<std::string> raw = convertSelection(target);
+      if (!raw) continue;
+      std::string text = target == utf8String_ ? x11::cp1252FromUtf8(*raw) : x11::latin1From1252(*raw);
+      return x11::crlfFromLf(text);
+    }
+    return std::nullopt;
+  }
 
   int Descriptor() override { return d_ ? ConnectionNumber(d_) : -1; }
 
@@ -311,6 +337,8 @@ class X11 final : public Backend {
     for (auto& [h, s] : surfaces_) XDestroyWindow(d_, s.window);
     surfaces_.clear();
     byWindow_.clear();
+    selectionWindow_ = 0;
+    ownsSelection_ = false;
     if (shmImage_) dropShm();
     XFreeGC(d_, gc_);
     XCloseDisplay(d_);
@@ -324,6 +352,11 @@ class X11 final : public Backend {
             {"WM_STATE", &icccmState_},
             {"_NET_WM_NAME", &netWmName_},
             {"UTF8_STRING", &utf8String_},
+            {"CLIPBOARD", &clipboard_},
+            {"TARGETS", &targets_},
+            {"TEXT", &text_},
+            {"INCR", &incr_},
+            {"WEXLIN_TRANSFER", &transfer_},
             {"_NET_WM_WINDOW_TYPE", &windowType_},
             {"_NET_WM_WINDOW_TYPE_NORMAL", &typeNormal_},
             {"_NET_WM_WINDOW_TYPE_UTILITY", &typeUtility_},
@@ -562,7 +595,134 @@ class X11 final : public Backend {
     InputKey(k.virtualKey, scan, k.extended, down, character);
   }
 
+  XWindow selectionWindow() {
+    if (!selectionWindow_) {
+      selectionWindow_ = XCreateSimpleWindow(d_, root_, -10, -10, 1, 1, 0, 0, 0);
+      XSelectInput(d_, selectionWindow_, PropertyChangeMask);
+    }
+    return selectionWindow_;
+  }
+
+  // The longest property one request carries.
+  std::size_t maxPropertyBytes() {
+    long words = XExtendedMaxRequestSize(d_);
+    if (words <= 0) words = XMaxRequestSize(d_);
+    return static_cast<std::size_t>(words) * 4 - 256;
+  }
+
+  // Another program asks for our text: rendered now (a delayed format
+  // through WM_RENDERFORMAT), with LF line ends.
+  void serveSelection(const XSelectionRequestEvent& rq) {
+    XEvent reply{};
+    reply.xselection.type = SelectionNotify;
+    reply.xselection.display = d_;
+    reply.xselection.requestor = rq.requestor;
+    reply.xselection.selection = rq.selection;
+    reply.xselection.target = rq.target;
+    reply.xselection.time = rq.time;
+    reply.xselection.property = 0;
+    Atom property = rq.property ? rq.property : rq.target;  // an old requestor names none
+    bool text = rq.target == utf8String_ || rq.target == XA_STRING || rq.target == text_;
+    bool ours = rq.selection == clipboard_ && ownsSelection_;
+    if (ours && rq.target == targets_) {
+      Atom targets[] = {targets_, utf8String_, XA_STRING, text_};
+      XChangeProperty(d_, rq.requestor, property, XA_ATOM, 32, PropModeReplace,
+                      reinterpret_cast<unsigned char*>(targets), 4);
+      reply.xselection.property = property;
+    } else if (ours && text) {
+      std::optional<std::string> served = ServeClipboardText();
+      bool utf8 = rq.target == utf8String_;
+      std::string data = served ? x11::lfFromCrlf(*served) : std::string();
+      data = utf8 ? x11::utf8From1252(data) : x11::latin1From1252(data);
+      // Too long for one property: refused rather than cut.
+      if (served && data.size() <= maxPropertyBytes()) {
+        XChangeProperty(d_, rq.requestor, property, utf8 ? utf8String_ : XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+        reply.xselection.property = property;
+      }
+    }
+    XSendEvent(d_, rq.requestor, False, NoEventMask, &reply);
+  }
+
+  void selectionEvent(const XEvent& e) {
+    if (e.type == SelectionRequest) {
+      serveSelection(e.xselectionrequest);
+    } else if (e.type == SelectionClear && e.xselectionclear.selection == clipboard_ && ownsSelection_) {
+      ownsSelection_ = false;
+      InputClipboardLost();
+    }
+  }
+
+  struct Awaited {
+    XWindow window;
+    int type;
+    Atom atom;  // the target asked, or the property that changes
+  };
+  static Bool isAwaited(Display*, XEvent* e, XPointer arg) {
+    const auto* a = reinterpret_cast<const Awaited*>(arg);
+    if (e->type != a->type) return False;
+    if (e->type == SelectionNotify) return e->xselection.requestor == a->window && e->xselection.target == a->atom;
+    return e->xproperty.window == a->window && e->xproperty.atom == a->atom && e->xproperty.state == PropertyNewValue;
+  }
+
+  // Waits up to a second for the event, leaving others queued.
+  bool await(Awaited a, XEvent& e) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    for (;;) {
+      if (XCheckIfEvent(d_, &e, isAwaited, reinterpret_cast<XPointer>(&a))) return true;
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+      if (left <= 0) return false;
+      pollfd p{ConnectionNumber(d_), POLLIN, 0};
+      poll(&p, 1, static_cast<int>(left));
+    }
+  }
+
+  // Reads and deletes the transfer property: its type and bytes.
+  bool takeProperty(Atom& type, std::string& bytes) {
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool ok = XGetWindowProperty(d_, selectionWindow_, transfer_, 0, 0x1FFFFFFF, True, AnyPropertyType, &type,
+                                 &format, &n, &after, &data) == Success;
+    ok = ok && type != 0;
+    if (ok && format == 8) bytes.assign(reinterpret_cast<char*>(data), n);
+    if (data) XFree(data);
+    return ok;
+  }
+
+  // The selection converted to `target`: its bytes, gathered piece by
+  // piece when the owner sends them incrementally.
+  std::optional<std::string> convertSelection(Atom target) {
+    XWindow w = selectionWindow();
+    XDeleteProperty(d_, w, transfer_);
+    XConvertSelection(d_, clipboard_, target, transfer_, w, CurrentTime);
+    XEvent e;
+    if (!await({w, SelectionNotify, target}, e) || e.xselection.property == 0) return std::nullopt;
+    Atom type = 0;
+    std::string bytes;
+    if (!takeProperty(type, bytes)) return std::nullopt;
+    if (type == incr_) {
+      // Deleting the property asked for the first piece; an empty piece
+      // ends. A notice whose property is gone already was for a piece
+      // taken earlier (or for the INCR property itself).
+      bytes.clear();
+      for (;;) {
+        std::string piece;
+        if (!await({w, PropertyNotify, transfer_}, e)) return std::nullopt;
+        if (!takeProperty(type, piece)) continue;
+        if (piece.empty()) break;
+        bytes += piece;
+      }
+    }
+    if (type != target) return std::nullopt;
+    return bytes;
+  }
+
   void handle(XEvent& e) {
+    if (selectionWindow_ && e.xany.window == selectionWindow_) {
+      selectionEvent(e);
+      return;
+    }
     HWND h = surfaceOf(e.xany.window);
     Surface* s = find(h);
     if (!s) return;
@@ -636,7 +796,8 @@ class X11 final : public Backend {
   XWindow root_ = 0;
   Colormap colormap_ = 0;
   GC gc_{};
-  bool shm_ = false, focusLeft_ = false;
+  bool shm_ = false, focusLeft_ = false, ownsSelection_ = false;
+  XWindow selectionWindow_ = 0;
   XImage* shmImage_ = nullptr;
   XShmSegmentInfo shmInfo_{};
   Cursor cursor_ = 0;
@@ -644,7 +805,8 @@ class X11 final : public Backend {
   std::map<HWND, Surface> surfaces_;
   std::map<XWindow, HWND> byWindow_;
   Atom wmDeleteWindow_ = 0, wmProtocols_ = 0, icccmState_ = 0, netWmName_ = 0, utf8String_ = 0, windowType_ = 0,
-       typeNormal_ = 0, typeUtility_ = 0, typeDialog_ = 0, wmState_ = 0, maxVert_ = 0, maxHorz_ = 0;
+       typeNormal_ = 0, typeUtility_ = 0, typeDialog_ = 0, wmState_ = 0, maxVert_ = 0, maxHorz_ = 0, clipboard_ = 0,
+       targets_ = 0, text_ = 0, incr_ = 0, transfer_ = 0;
 };
 
 }  // namespace

@@ -23,7 +23,8 @@ int characterOfKeysym(std::uint32_t keysym);
 // Windows-1252 and UTF-8; code points that 1252 lacks become "?".
 std::string utf8From1252(const std::string& text);
 std::string cp1252FromUtf8(const std::string& text);
-// Latin-1 (WM_NAME): the 1252 characters 0x80-0x9F become "?".
+// Latin-1 (WM_NAME, STRING selections) and 1252, either way: 0x80-0x9F
+// (1252's own characters, Latin-1's controls) become "?".
 std::string latin1From1252(const std::string& text);
 // CRLF and LF.
 std::string lfFromCrlf(const std::string& text);

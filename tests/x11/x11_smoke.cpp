@@ -1,12 +1,20 @@
 // The X11 back-end on a real X server (x11_smoke.sh starts Xvfb): a window
 // shows its buffer pixel for pixel, takes a click and a key injected with
 // XTest, carries its title as UTF-8 and turns WM_DELETE_WINDOW into
-// WM_CLOSE. A second X connection plays the user. Exits 0 when all holds.
+// WM_CLOSE; a menu opens by a press on its title and gives its command;
+// text copied goes to another program and back. A second X connection
+// plays the user, a third on a thread of its own another program. Exits 0
+// when all holds.
+#include <poll.h>
+
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/win.h"
@@ -72,6 +80,19 @@ win::LRESULT proc(win::HWND h, win::UINT m, win::WPARAM w, win::LPARAM l) {
     case win::WM_CLOSE:
       received.push_back("close");
       return 0;  // not destroyed
+    case win::WM_RENDERFORMAT: {
+      // The copied text is rendered when another program asks for it.
+      static const char kText[] = "line1\r\nline2 \xe9";
+      win::HGLOBAL block = win::GlobalAlloc(win::GMEM_MOVEABLE, sizeof kText);
+      std::memcpy(win::GlobalLock(block), kText, sizeof kText);
+      win::GlobalUnlock(block);
+      win::SetClipboardData(win::CF_TEXT, block);
+      received.push_back("render");
+      return 0;
+    }
+    case win::WM_DESTROYCLIPBOARD:
+      received.push_back("clipboard lost");
+      return 0;
     default:
       return win::DefWindowProcA(h, m, w, l);
   }
@@ -213,9 +234,159 @@ void menuCase(Display* user) {
   win::DestroyWindow(owner);
 }
 
+// The user's side of a selection request: the converted property's type
+// and bytes (type 0: refused or no answer).
+struct Converted {
+  Atom type = 0;
+  std::string bytes;
+};
+Converted askSelection(Display* user, Window requestor, const char* target) {
+  Atom clipboard = XInternAtom(user, "CLIPBOARD", False), asked = XInternAtom(user, target, False);
+  Atom property = XInternAtom(user, "SMOKE_PASTE", False);
+  XConvertSelection(user, clipboard, asked, property, requestor, CurrentTime);
+  XFlush(user);
+  XEvent e{};
+  Converted c;
+  bool answered = false;
+  pumpUntil([&] { return answered = answered || XCheckTypedWindowEvent(user, requestor, SelectionNotify, &e); });
+  if (!answered || e.xselection.property == 0) return c;
+  int format = 0;
+  unsigned long n = 0, after = 0;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(user, requestor, property, 0, 1 << 20, True, AnyPropertyType, &c.type, &format, &n, &after, &data);
+  if (data) c.bytes.assign(reinterpret_cast<char*>(data), format == 32 ? n * sizeof(long) : n);
+  if (data) XFree(data);
+  return c;
+}
+
+// Another program on a connection and thread of its own: it takes the
+// CLIPBOARD with UTF-8 text and serves it until stopped, in pieces of
+// `piece` bytes (the incremental transfer) when that is shorter.
+class OtherProgram {
+ public:
+  OtherProgram(std::string text, std::size_t piece) : text_(std::move(text)), piece_(piece) {
+    thread_ = std::thread([this] { run(); });
+    while (!ready_) std::this_thread::yield();
+  }
+  ~OtherProgram() {
+    stop_ = true;
+    thread_.join();
+  }
+  bool owns() const { return owns_; }
+
+ private:
+  void run() {
+    Display* d = XOpenDisplay(nullptr);
+    Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    Atom clipboard = XInternAtom(d, "CLIPBOARD", False), utf8 = XInternAtom(d, "UTF8_STRING", False);
+    Atom incr = XInternAtom(d, "INCR", False);
+    XSetSelectionOwner(d, clipboard, w, CurrentTime);
+    owns_ = XGetSelectionOwner(d, clipboard) == w;
+    ready_ = true;
+    Window sendingTo = 0;
+    Atom sendingAs = 0;
+    std::size_t sent = 0;
+    auto put = [&](Window to, Atom property, Atom type, int format, const void* data, std::size_t n) {
+      XChangeProperty(d, to, property, type, format, PropModeReplace, static_cast<const unsigned char*>(data),
+                      static_cast<int>(n));
+    };
+    while (!stop_) {
+      while (XPending(d)) {
+        XEvent e;
+        XNextEvent(d, &e);
+        if (e.type == SelectionRequest) {
+          const XSelectionRequestEvent& rq = e.xselectionrequest;
+          XEvent reply{};
+          reply.xselection = {SelectionNotify, 0, True, d, rq.requestor, rq.selection, rq.target, 0, rq.time};
+          if (rq.target == utf8 && text_.size() > piece_) {
+            XSelectInput(d, rq.requestor, PropertyChangeMask);
+            long size = static_cast<long>(text_.size());
+            put(rq.requestor, rq.property, incr, 32, &size, 1);
+            sendingTo = rq.requestor, sendingAs = rq.property, sent = 0;
+            reply.xselection.property = rq.property;
+          } else if (rq.target == utf8) {
+            put(rq.requestor, rq.property, utf8, 8, text_.data(), text_.size());
+            reply.xselection.property = rq.property;
+          }
+          XSendEvent(d, rq.requestor, False, NoEventMask, &reply);
+        } else if (e.type == PropertyNotify && e.xproperty.window == sendingTo && e.xproperty.atom == sendingAs &&
+                   e.xproperty.state == PropertyDelete) {
+          // The reader took a piece: the next one, and an empty one at the end.
+          std::size_t n = std::min(piece_, text_.size() - sent);
+          put(sendingTo, sendingAs, utf8, 8, text_.data() + sent, n);
+          sent += n;
+          if (n == 0) sendingTo = 0;
+        }
+      }
+      XFlush(d);
+      pollfd p{ConnectionNumber(d), POLLIN, 0};
+      poll(&p, 1, 10);
+    }
+    XCloseDisplay(d);
+  }
+
+  std::string text_;
+  std::size_t piece_;
+  std::atomic<bool> ready_{false}, owns_{false}, stop_{false};
+  std::thread thread_;
+};
+
+std::string pasted(win::HWND hwnd) {
+  std::string text = "(none)";
+  if (!win::OpenClipboard(hwnd)) return "(not opened)";
+  if (const char* p = static_cast<const char*>(win::GlobalLock(static_cast<win::HGLOBAL>(win::GetClipboardData(win::CF_TEXT))))) text = p;
+  win::CloseClipboard();
+  return text;
+}
+
+// Text copied by the program (rendered when asked) is read by another
+// program as UTF-8 and Latin-1 with LF line ends; text another program
+// copies takes the clipboard from ours and is pasted in 1252 with CRLF,
+// whole or in pieces.
+void clipboardCase(Display* user, win::HWND hwnd) {
+  win::OpenClipboard(hwnd);
+  win::EmptyClipboard();
+  win::SetClipboardData(win::CF_TEXT, nullptr);
+  win::CloseClipboard();
+  Window requestor = XCreateSimpleWindow(user, DefaultRootWindow(user), 0, 0, 1, 1, 0, 0, 0);
+  Converted targets = askSelection(user, requestor, "TARGETS");
+  std::vector<Atom> offered(reinterpret_cast<const Atom*>(targets.bytes.data()),
+                            reinterpret_cast<const Atom*>(targets.bytes.data() + targets.bytes.size()));
+  Atom utf8 = XInternAtom(user, "UTF8_STRING", False);
+  check(targets.type == XA_ATOM && std::count(offered.begin(), offered.end(), utf8) == 1 &&
+            std::count(offered.begin(), offered.end(), XA_STRING) == 1,
+        "TARGETS offers UTF8_STRING and STRING");
+  check(!got("render"), "the text is not rendered before it is asked for");
+  Converted asUtf8 = askSelection(user, requestor, "UTF8_STRING");
+  check(asUtf8.type == utf8 && asUtf8.bytes == "line1\nline2 \xc3\xa9",
+        "another program reads the copied text as UTF-8: \"" + asUtf8.bytes + "\"");
+  Converted asLatin1 = askSelection(user, requestor, "STRING");
+  check(asLatin1.type == XA_STRING && asLatin1.bytes == "line1\nline2 \xe9",
+        "another program reads the copied text as Latin-1: \"" + asLatin1.bytes + "\"");
+  check(std::count(received.begin(), received.end(), "render") == 1, "the text is rendered once");
+  XDestroyWindow(user, requestor);
+  XSync(user, False);
+
+  {
+    OtherProgram other("pasted\nline2 \xc3\xbc\xe2\x82\xac\xe2\x86\x92", 1 << 20);
+    check(other.owns(), "another program takes the CLIPBOARD");
+    check(pumpUntil([] { return got("clipboard lost"); }), "the owner hears WM_DESTROYCLIPBOARD");
+    check(win::GetClipboardOwner() == nullptr, "the program no longer owns the clipboard");
+    std::string text = pasted(hwnd);
+    check(text == "pasted\r\nline2 \xfc\x80?", "another program's text is pasted in 1252: \"" + text + "\"");
+  }
+  std::string long_;
+  for (int i = 0; i < 3000; ++i) long_ += "line " + std::to_string(i) + "\n";
+  OtherProgram other(long_, 4000);
+  std::string expected;
+  for (int i = 0; i < 3000; ++i) expected += "line " + std::to_string(i) + "\r\n";
+  check(pasted(hwnd) == expected, "a text sent in pieces is pasted whole");
+}
+
 }  // namespace
 
 int main() {
+  XInitThreads();  // another program's connection lives on a thread
   win::WNDCLASSA wc{};
   wc.lpfnWndProc = proc;
   wc.lpszClassName = "Smoke";
@@ -294,6 +465,7 @@ int main() {
   check(win::IsWindow(hwnd) != 0, "WM_CLOSE does not destroy by itself");
 
   menuCase(user);
+  clipboardCase(user, hwnd);
 
   XCloseDisplay(user);
   win::DestroyWindow(hwnd);
