@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/user/internal.h"
+#include "platform/win/test.h"
 
 namespace win {
 namespace {
@@ -16,6 +17,11 @@ struct Hook {
 internal::HandleTable<Hook>& hooks() {
   static internal::HandleTable<Hook> table(internal::HandleKind::hook);
   return table;
+}
+
+bool& hooksRefused() {
+  static bool refused = false;
+  return refused;
 }
 
 std::vector<HHOOK>& chain() {  // newest first
@@ -41,6 +47,10 @@ LRESULT callFrom(std::size_t start, int code, WPARAM wParam, LPARAM lParam) {
 HHOOK SetWindowsHookA(int kind, HOOKPROC proc) {
   if (kind != WH_MSGFILTER || !proc) {
     SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  if (hooksRefused()) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
   auto hook = internal::asHandle<HHOOK>(hooks().add(std::make_unique<Hook>(Hook{kind, proc})));
@@ -74,3 +84,9 @@ BOOL CallMsgFilterA(MSG* msg, int code) {
 }
 
 }  // namespace win
+
+namespace win::test {
+
+void SetHooksRefused(bool refused) { hooksRefused() = refused; }
+
+}  // namespace win::test

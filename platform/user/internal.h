@@ -176,6 +176,15 @@ void registerMdiClientClass();
 HWND mdiClientOf(HWND child);
 HWND mdiActiveChild(HWND client);
 void mdiActivate(HWND client, HWND child);
+// A minimized document's place: the first free 36 x 36 cell of the row
+// along the client's bottom; the strip under an icon that shows its title.
+RECT mdiIconPlace(HWND child);
+RECT iconTitleRect(const Window& icon);
+// The frame's maximized document (its system menu is entry 0 of the
+// frame's menu, its buttons at the menu line's end), or null; brought up
+// to date with the client's active document (`leave`: taken out).
+HWND mdiMaximizedChild(HWND frame);
+void mdiSyncFrame(HWND client, bool leave = false);
 // Document frames (mdi_paint.cpp): whether the window has one, its insets,
 // the hit code of a point in window coordinates, and its painting (the
 // caption active when the window is its client's active document).
@@ -187,7 +196,18 @@ void paintDocumentFrame(HWND hwnd);
 // SC_MOVE and SC_SIZE (low bits: the edge, as sizing codes less HTLEFT - 1)
 // from a screen point, and a caption button's press.
 void sizeMoveLoop(HWND hwnd, WPARAM command, POINT from);
-void trackCaptionButton(HWND hwnd, LRESULT hit);
+// A caption button pressed on a document (`inBar`: one of the maximized
+// document's buttons on the frame's menu line, `hwnd` the frame).
+void trackCaptionButton(HWND hwnd, LRESULT hit, bool inBar = false);
+// The maximized document's buttons on its frame's menu line: their width,
+// the one under a screen point (HTNOWHERE when none), their painting; and
+// the document's small icon drawn in a rectangle of a DC.
+int barButtonsWidth();
+LRESULT barButtonAt(HWND frame, POINT screen);
+void paintBarButtons(HWND frame, HDC dc);
+void drawDocumentIcon(HWND child, HDC dc, const RECT& box, COLORREF background);
+// The caption or bar button drawn pressed (HTNOWHERE: none).
+void setPressedButton(HWND hwnd, LRESULT hit);
 
 // The clipboard's side of a dying window (clipboard.cpp): an owner with
 // delayed formats renders them all before WM_DESTROY; when the handle dies

@@ -5,8 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <string>
 
-#include "platform/user/internal.h"
+#include "platform/user/menu.h"
 
 namespace win {
 namespace {
@@ -21,6 +22,11 @@ struct Client {
   UINT firstId = 0;
   HWND active = nullptr;
   int cascade = 0;  // the next default position, in cascade steps
+  // The maximized document whose system menu is entry 0 of the frame's
+  // menu, and the frame's own title meanwhile.
+  HWND inBar = nullptr;
+  HMENU barMenu = nullptr;
+  std::string frameTitle;
 };
 
 std::map<HWND, Client>& clients() {
@@ -119,16 +125,49 @@ void tile(HWND client, bool horizontal) {
   }
 }
 
-void arrangeIcons(HWND client) {
+RECT iconCell(HWND client, int index) {
   SIZE area = clientSize(client);
+  int left = index * kIconCell + (kIconCell - kIconSize) / 2, top = area.cy - kIconSize - GetSystemMetrics(SM_CYMENU);
+  return {left, top, left + kIconSize, top + kIconSize};
+}
+
+void arrangeIcons(HWND client) {
   int i = 0;
   std::vector<HWND> list = documents(client);
   std::reverse(list.begin(), list.end());
   for (HWND h : list)
     if (IsIconic(h)) {
-      place(h, i * kIconCell + (kIconCell - kIconSize) / 2, area.cy - iconRowHeight(client), kIconSize, kIconSize);
-      ++i;
+      RECT r = iconCell(client, i++);
+      place(h, r.left, r.top, kIconSize, kIconSize);
     }
+  InvalidateRect(client, nullptr, 1);  // the titles under the icons
+}
+
+// The titles under the icons, in the client's ground.
+void paintIconTitles(HWND client, HDC dc) {
+  HFONT font = internal::menuFont(false);
+  HGDIOBJ old = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  for (HWND h : documents(client)) {
+    Window* w = findWindow(h);
+    if (!w || !w->minimized || !(w->style & WS_VISIBLE)) continue;
+    RECT r = internal::iconTitleRect(*w);
+    SIZE size{};
+    GetTextExtentPoint32A(dc, w->title.c_str(), static_cast<int>(w->title.size()), &size);
+    int x = std::max(r.left, (r.left + r.right - size.cx) / 2);
+    ExtTextOutA(dc, x, r.top + 1, ETO_CLIPPED, &r, w->title.c_str(), static_cast<UINT>(w->title.size()), nullptr);
+  }
+  SelectObject(dc, old);
+  DeleteObject(font);
+}
+
+// The document system menu's own entries: Close by Ctrl+F4, and Next in
+// place of Switch To.
+void documentSystemMenu(HWND child) {
+  HMENU m = GetSystemMenu(child, 0);
+  ModifyMenuA(m, static_cast<UINT>(SC_CLOSE), MF_BYCOMMAND | MF_STRING, SC_CLOSE, "&Close\tCtrl+F4");
+  ModifyMenuA(m, static_cast<UINT>(SC_TASKLIST), MF_BYCOMMAND | MF_STRING, SC_NEXTWINDOW, "Nex&t\tCtrl+F6");
 }
 
 HWND createDocument(HWND client, const MDICREATESTRUCTA* mcs) {
@@ -144,18 +183,22 @@ HWND createDocument(HWND client, const MDICREATESTRUCTA* mcs) {
   }
   if (cx == CW_USEDEFAULT) cx = area.cx * 3 / 4, cy = area.cy * 3 / 4;
   HWND previous = internal::mdiActiveChild(client);
-  bool maximize = (mcs->style & WS_MAXIMIZE) || (previous && IsZoomed(previous));
-  DWORD style = (mcs->style & ~(WS_POPUP | WS_VISIBLE | WS_MAXIMIZE | WS_MINIMIZE)) | WS_CHILD | WS_CLIPSIBLINGS;
+  // Every bit asks for a plain document with every part of its frame, and
+  // no state (the asker shows it when it wants).
+  DWORD asked = mcs->style == 0xFFFFFFFFu ? WS_OVERLAPPEDWINDOW : mcs->style;
+  bool maximize = (asked & WS_MAXIMIZE) || (previous && IsZoomed(previous));
+  DWORD style = (asked & ~(WS_POPUP | WS_VISIBLE | WS_MAXIMIZE | WS_MINIMIZE)) | WS_CHILD | WS_CLIPSIBLINGS;
   UINT id = c->firstId + static_cast<UINT>(documents(client).size());
   HWND child = CreateWindowExA(WS_EX_MDICHILD, mcs->szClass, mcs->szTitle, style, x, y, cx, cy, client,
                                reinterpret_cast<HMENU>(static_cast<std::uintptr_t>(id)),
                                static_cast<HINSTANCE>(mcs->hOwner), const_cast<MDICREATESTRUCTA*>(mcs));
   if (!child) return nullptr;
+  documentSystemMenu(child);
   if (maximize) {
     ShowWindow(child, SW_MAXIMIZE);
-  } else if (mcs->style & WS_MINIMIZE) {
+  } else if (asked & WS_MINIMIZE) {
     ShowWindow(child, SW_MINIMIZE);
-  } else if (mcs->style & WS_VISIBLE) {
+  } else if (asked & WS_VISIBLE) {
     ShowWindow(child, SW_SHOW);
   }
   if (isDocument(client, child)) internal::mdiActivate(client, child);
@@ -173,7 +216,10 @@ void destroyDocument(HWND client, HWND child) {
       }
     internal::mdiActivate(client, next);
   }
+  if (Client* c = clientRecord(client); c && c->inBar == child) internal::mdiSyncFrame(client);
+  bool iconic = IsIconic(child);
   DestroyWindow(child);
+  if (iconic) arrangeIcons(client);
 }
 
 // The next document below `from` in the z-order, or the bottom one for
@@ -242,14 +288,22 @@ LRESULT clientProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MDISETMENU: {
       HWND frame = GetParent(hwnd);
       HMENU old = GetMenu(frame);
-      if (wParam) SetMenu(frame, reinterpret_cast<HMENU>(wParam));
-      if (Client* c = clientRecord(hwnd)) c->windowMenu = reinterpret_cast<HMENU>(lParam);
+      Client* c = clientRecord(hwnd);
+      if (wParam && c) {
+        // The maximized document's entry goes over to the new menu.
+        HWND kept = c->inBar;
+        internal::mdiSyncFrame(hwnd, true);
+        SetMenu(frame, reinterpret_cast<HMENU>(wParam));
+        if (kept) internal::mdiSyncFrame(hwnd);
+      }
+      if (c) c->windowMenu = reinterpret_cast<HMENU>(lParam);
       return reinterpret_cast<LRESULT>(old);
     }
     case WM_PAINT: {
-      // The ground shows between the documents.
+      // The ground shows between the documents, the icons' titles on it.
       PAINTSTRUCT ps;
-      BeginPaint(hwnd, &ps);
+      HDC dc = BeginPaint(hwnd, &ps);
+      paintIconTitles(hwnd, dc);
       EndPaint(hwnd, &ps);
       return 0;
     }
@@ -277,6 +331,67 @@ void registerMdiClientClass() {
 HWND mdiClientOf(HWND child) {
   Window* w = findWindow(child);
   return w && w->parent && clientRecord(w->parent) ? w->parent : nullptr;
+}
+
+RECT mdiIconPlace(HWND child) {
+  HWND client = mdiClientOf(child);
+  if (!client) return {};
+  // The first cell no other icon holds.
+  for (int i = 0;; ++i) {
+    RECT cell = iconCell(client, i);
+    bool taken = false;
+    for (HWND h : documents(client))
+      if (Window* w = findWindow(h); h != child && w && w->minimized && w->rect.left == cell.left && w->rect.top == cell.top)
+        taken = true;
+    if (!taken) return cell;
+  }
+}
+
+RECT iconTitleRect(const Window& icon) {
+  int middle = (icon.rect.left + icon.rect.right) / 2;
+  return {middle - kIconCell / 2, icon.rect.bottom, middle + kIconCell / 2, icon.rect.bottom + GetSystemMetrics(SM_CYMENU)};
+}
+
+HWND mdiMaximizedChild(HWND frame) {
+  Window* f = findWindow(frame);
+  if (!f) return nullptr;
+  for (HWND h : f->children)
+    if (Client* c = clientRecord(h); c && c->inBar && isDocument(h, c->inBar)) return c->inBar;
+  return nullptr;
+}
+
+void mdiSyncFrame(HWND client, bool leave) {
+  Client* c = clientRecord(client);
+  HWND frame = GetParent(client);
+  if (!c || !frame) return;
+  HWND active = mdiActiveChild(client);
+  HWND wanted = !leave && active && IsZoomed(active) && IsWindowVisible(active) ? active : nullptr;
+  HMENU bar = GetMenu(frame);
+  auto title = [&] {
+    std::string t = wanted ? c->frameTitle + " - [" + findWindow(wanted)->title + "]" : c->frameTitle;
+    if (Window* f = findWindow(frame); f && f->title != t) SetWindowTextA(frame, t.c_str());
+  };
+  if (c->inBar == wanted && c->barMenu == bar) {
+    if (wanted) title();
+    return;
+  }
+  if (c->inBar) {
+    // Out of the menu it was put in, if that one is still there.
+    if (Window* old = findWindow(c->inBar); old && GetSubMenu(c->barMenu, 0) == old->systemMenu)
+      RemoveMenu(c->barMenu, 0, MF_BYPOSITION);
+    if (c->barMenu == bar) DrawMenuBar(frame);
+    c->inBar = nullptr;
+    c->barMenu = nullptr;
+    title();
+  }
+  if (!wanted || !bar) return;
+  if (Window* f = findWindow(frame)) c->frameTitle = f->title;
+  HMENU system = GetSystemMenu(wanted, 0);
+  InsertMenuA(bar, 0, MF_BYPOSITION | MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(system), "");
+  c->inBar = wanted;
+  c->barMenu = bar;
+  DrawMenuBar(frame);
+  title();
 }
 
 HWND mdiActiveChild(HWND client) {
@@ -308,6 +423,7 @@ void mdiActivate(HWND client, HWND child) {
     if (Window* o = findWindow(old); o && !o->destroying) ShowWindow(old, SW_RESTORE);
   }
   if (IsWindow(child) && GetActiveWindow() == rootOf(client)) SetFocus(child);
+  mdiSyncFrame(client);
 }
 
 }  // namespace internal

@@ -1,10 +1,73 @@
 // Default processing of a multiple-document frame and of its document
 // windows, and the document keys of the message loop.
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/user/menu.h"
 
 namespace win {
+namespace {
+
+// The press before, on the caption or an icon of a document: a second
+// one soon and near on the same document is a double click.
+struct LastPress {
+  HWND hwnd = nullptr;
+  LONG time = 0;
+  POINT pt{};
+};
+LastPress lastPress;
+
+bool doubleClick(HWND hwnd, POINT pt) {
+  LONG now = GetMessageTime();
+  bool twice = lastPress.hwnd == hwnd &&
+               static_cast<DWORD>(now - lastPress.time) <= GetDoubleClickTime() &&
+               std::abs(pt.x - lastPress.pt.x) <= GetSystemMetrics(SM_CXDOUBLECLK) / 2 &&
+               std::abs(pt.y - lastPress.pt.y) <= GetSystemMetrics(SM_CYDOUBLECLK) / 2;
+  lastPress = twice ? LastPress{} : LastPress{hwnd, now, pt};
+  return twice;
+}
+
+POINT pointOf(LPARAM lParam) {
+  return {static_cast<short>(LOWORD(static_cast<std::uintptr_t>(lParam))),
+          static_cast<short>(HIWORD(static_cast<std::uintptr_t>(lParam)))};
+}
+
+// The document's system menu: under its system box, on its frame's menu
+// line while maximized, above it while an icon.
+void openSystemMenu(HWND hwnd) {
+  internal::Window* w = internal::findWindow(hwnd);
+  if (!w) return;
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  POINT at{r.left, r.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION)};
+  if (w->maximized) {
+    RECT frame{};
+    GetWindowRect(GetParent(GetParent(hwnd)), &frame);
+    at = {frame.left, frame.top + GetSystemMetrics(SM_CYMENU)};
+  } else if (w->minimized) {
+    at = {r.left, r.top};
+  }
+  SendMessageA(hwnd, WM_SYSCOMMAND, SC_MOUSEMENU | static_cast<WPARAM>(HTSYSMENU), MAKELPARAM(at.x, at.y));
+}
+
+// A press on an icon: a double click restores it; one on the active icon
+// opens its system menu, and a press that ends that menu soon again on
+// the icon is the second of a double click.
+void pressOnIcon(HWND hwnd, bool wasActive, POINT pt) {
+  if (doubleClick(hwnd, pt)) {
+    SendMessageA(hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+    return;
+  }
+  if (!wasActive) return;
+  openSystemMenu(hwnd);
+  if (!IsWindow(hwnd) || !IsIconic(hwnd) || GetKeyState(VK_LBUTTON) >= 0) return;
+  DWORD pos = GetMessagePos();
+  POINT again{static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
+  if (SendMessageA(hwnd, WM_NCHITTEST, 0, MAKELPARAM(again.x, again.y)) == HTCAPTION && doubleClick(hwnd, again))
+    SendMessageA(hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+}
+
+}  // namespace
 
 LRESULT DefFrameProcA(HWND hwnd, HWND client, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!IsWindow(client)) return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -24,13 +87,26 @@ LRESULT DefFrameProcA(HWND hwnd, HWND client, UINT message, WPARAM wParam, LPARA
     }
     case WM_COMMAND:
     case WM_SYSCOMMAND: {
-      // A maximized document's system menu sits in the frame's menu line.
       HWND active = internal::mdiActiveChild(client);
+      WPARAM command = wParam & 0xFFF0;
+      // Alt+minus: the active document's system menu.
+      if (message == WM_SYSCOMMAND && command == SC_KEYMENU && lParam == '-') {
+        if (active) SendMessageA(active, WM_SYSCOMMAND, SC_KEYMENU, lParam);
+        return 0;
+      }
+      // A maximized document's system menu sits in the frame's menu line.
       if (active && IsZoomed(active) && (LOWORD(wParam) & 0xF000) == 0xF000 &&
-          (message == WM_COMMAND || (wParam & 0xFFF0) != SC_KEYMENU))
+          (message == WM_COMMAND || (command != SC_KEYMENU && command != SC_MOUSEMENU)))
         return SendMessageA(active, WM_SYSCOMMAND, wParam, lParam);
       break;
     }
+    case WM_NCLBUTTONDOWN:
+      // The maximized document's buttons at the end of the menu line.
+      if (LRESULT hit = internal::barButtonAt(hwnd, pointOf(lParam)); wParam == HTMENU && hit != HTNOWHERE) {
+        internal::trackCaptionButton(hwnd, hit, true);
+        return 0;
+      }
+      break;
     default:
       break;
   }
@@ -49,6 +125,10 @@ LRESULT DefMDIChildProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
         case SC_CLOSE: SendMessageA(hwnd, WM_CLOSE, 0, 0); return 0;
         case SC_NEXTWINDOW: SendMessageA(client, WM_MDINEXT, reinterpret_cast<WPARAM>(hwnd), 0); return 0;
         case SC_PREVWINDOW: SendMessageA(client, WM_MDINEXT, reinterpret_cast<WPARAM>(hwnd), 1); return 0;
+        case SC_KEYMENU:
+          if (lParam != '-' && lParam != ' ') return DefWindowProcA(hwnd, message, wParam, lParam);
+          openSystemMenu(hwnd);
+          return 0;
         case SC_MOVE:
         case SC_SIZE: {
           if (IsZoomed(hwnd) || IsIconic(hwnd)) return 0;
@@ -71,8 +151,41 @@ LRESULT DefMDIChildProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_NCACTIVATE:
     case WM_SETTEXT: {
       LRESULT result = DefWindowProcA(hwnd, message, wParam, lParam);
-      if (internal::Window* w = internal::findWindow(hwnd)) internal::markMenuLine(*w);
+      internal::Window* w = internal::findWindow(hwnd);
+      if (!w) return result;
+      internal::markMenuLine(*w);
+      if (message != WM_SETTEXT) return result;
+      if (w->minimized) {
+        RECT title = internal::iconTitleRect(*w);
+        InvalidateRect(client, &title, 1);
+      }
+      internal::mdiSyncFrame(client);  // "Frame - [Document]"
       return result;
+    }
+    case WM_SIZE: {
+      LRESULT result = DefWindowProcA(hwnd, message, wParam, lParam);
+      internal::mdiSyncFrame(client);
+      return result;
+    }
+    case WM_ICONERASEBKGND: {
+      // The icon stands on the client's ground.
+      RECT r{};
+      GetClientRect(hwnd, &r);
+      internal::fillRect(reinterpret_cast<HDC>(wParam), r, GetSysColor(COLOR_APPWORKSPACE));
+      return 1;
+    }
+    case WM_ERASEBKGND:
+      if (!IsIconic(hwnd)) return DefWindowProcA(hwnd, message, wParam, lParam);
+      return SendMessageA(hwnd, WM_ICONERASEBKGND, wParam, 0);
+    case WM_PAINT: {
+      if (!IsIconic(hwnd)) return DefWindowProcA(hwnd, message, wParam, lParam);
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd, &ps);
+      internal::Window* w = internal::findWindow(hwnd);
+      HICON icon = w && w->windowClass->wc.hIcon ? w->windowClass->wc.hIcon : LoadIconA(nullptr, IDI_APPLICATION);
+      DrawIcon(dc, 2, 2, icon);
+      EndPaint(hwnd, &ps);
+      return 0;
     }
     case WM_GETMINMAXINFO: {
       // Maximized, the frame lies outside the client: the document's
@@ -89,9 +202,18 @@ LRESULT DefMDIChildProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
     }
     case WM_NCLBUTTONDOWN: {
       // Activation first, as a press anywhere on a document gives it.
-      if (internal::mdiActiveChild(client) != hwnd) internal::mdiActivate(client, hwnd);
+      bool wasActive = internal::mdiActiveChild(client) == hwnd;
+      if (!wasActive) internal::mdiActivate(client, hwnd);
       auto hit = static_cast<LRESULT>(wParam);
-      if (hit == HTCAPTION) {
+      if (IsIconic(hwnd)) {
+        pressOnIcon(hwnd, wasActive, pointOf(lParam));
+      } else if (hit == HTCAPTION && doubleClick(hwnd, pointOf(lParam))) {
+        internal::Window* w = internal::findWindow(hwnd);
+        if (w && (w->style & WS_MAXIMIZEBOX))
+          SendMessageA(hwnd, WM_SYSCOMMAND, IsZoomed(hwnd) ? SC_RESTORE : SC_MAXIMIZE, lParam);
+      } else if (hit == HTSYSMENU) {
+        openSystemMenu(hwnd);
+      } else if (hit == HTCAPTION) {
         SendMessageA(hwnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, lParam);
       } else if (hit >= HTLEFT && hit <= HTBOTTOMRIGHT) {
         SendMessageA(hwnd, WM_SYSCOMMAND, SC_SIZE | static_cast<WPARAM>(hit - HTLEFT + 1), lParam);

@@ -37,14 +37,27 @@ bool inside(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p
 // A button face 16 x 14 inside its 18 x 18 place.
 RECT face(const RECT& place) { return {place.left + 1, place.top + 2, place.right - 1, place.bottom - 2}; }
 
-void drawButton(HDC dc, const RECT& place, LRESULT kind, bool maximized) {
+// The button held down now, by the window that shows it.
+struct Pressed {
+  HWND hwnd = nullptr;
+  LRESULT hit = HTNOWHERE;
+};
+Pressed pressed;
+
+// Pressed, the edges are sunken and the glyph one pixel down and right.
+void drawButton(HDC dc, const RECT& place, LRESULT kind, bool maximized, bool down = false) {
   if (place.right <= place.left) return;
   RECT r = face(place);
   fillRect(dc, r, sys(COLOR_BTNFACE));
-  drawEdge(dc, r, sys(COLOR_3DHILIGHT), sys(COLOR_3DDKSHADOW));
-  drawEdge(dc, {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, sys(COLOR_3DLIGHT), sys(COLOR_3DSHADOW));
+  if (down) {
+    drawEdge(dc, r, sys(COLOR_3DDKSHADOW), sys(COLOR_3DHILIGHT));
+    drawEdge(dc, {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, sys(COLOR_3DSHADOW), sys(COLOR_3DLIGHT));
+  } else {
+    drawEdge(dc, r, sys(COLOR_3DHILIGHT), sys(COLOR_3DDKSHADOW));
+    drawEdge(dc, {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, sys(COLOR_3DLIGHT), sys(COLOR_3DSHADOW));
+  }
   COLORREF ink = sys(COLOR_BTNTEXT);
-  int x = r.left + 4, y = r.top + 3;
+  int x = r.left + 4 + (down ? 1 : 0), y = r.top + 3 + (down ? 1 : 0);
   switch (kind) {
     case HTMINBUTTON:
       fillRect(dc, {x, y + 6, x + 6, y + 8}, ink);
@@ -79,9 +92,25 @@ void drawButton(HDC dc, const RECT& place, LRESULT kind, bool maximized) {
   }
 }
 
+bool isPressed(HWND hwnd, LRESULT hit) { return pressed.hwnd == hwnd && pressed.hit == hit; }
+
+// The maximized document's buttons at the end of the frame's first menu
+// row, in window coordinates: minimize, restore, a gap, close.
+CaptionParts barParts(const Window& frame) {
+  int b = buttonSize(), width = frame.rect.right - frame.rect.left;
+  int top = std::max(0, (GetSystemMetrics(SM_CYMENU) - b) / 2);
+  CaptionParts p{};
+  p.close = {width - 2 - b, top, width - 2, top + b};
+  p.maximize = {p.close.left - 2 - b, top, p.close.left - 2, top + b};
+  p.minimize = {p.maximize.left - b, top, p.maximize.left, top + b};
+  return p;
+}
+
+}  // namespace
+
 // The class icon (else the application's), drawn at half size on the
 // caption's colour.
-void drawSmallIcon(HWND hwnd, HDC dc, const RECT& box, COLORREF background) {
+void drawDocumentIcon(HWND hwnd, HDC dc, const RECT& box, COLORREF background) {
   if (box.right <= box.left) return;
   Window* w = findWindow(hwnd);
   HICON icon = w && w->windowClass->wc.hIcon ? w->windowClass->wc.hIcon : LoadIconA(nullptr, IDI_APPLICATION);
@@ -99,7 +128,29 @@ void drawSmallIcon(HWND hwnd, HDC dc, const RECT& box, COLORREF background) {
   DeleteDC(mem);
 }
 
-}  // namespace
+int barButtonsWidth() { return 3 * buttonSize() + 6; }
+
+LRESULT barButtonAt(HWND frame, POINT screen) {
+  Window* f = findWindow(frame);
+  if (!f || !mdiMaximizedChild(frame)) return HTNOWHERE;
+  POINT p{screen.x - f->rect.left, screen.y - f->rect.top};
+  CaptionParts parts = barParts(*f);
+  if (inside(parts.minimize, p)) return HTMINBUTTON;
+  if (inside(parts.maximize, p)) return HTMAXBUTTON;
+  if (inside(parts.close, p)) return HTCLOSE;
+  return HTNOWHERE;
+}
+
+void paintBarButtons(HWND frame, HDC dc) {
+  Window* f = findWindow(frame);
+  if (!f || !mdiMaximizedChild(frame)) return;
+  CaptionParts parts = barParts(*f);
+  drawButton(dc, parts.minimize, HTMINBUTTON, false, isPressed(frame, HTMINBUTTON));
+  drawButton(dc, parts.maximize, HTMAXBUTTON, true, isPressed(frame, HTMAXBUTTON));
+  drawButton(dc, parts.close, HTCLOSE, false, isPressed(frame, HTCLOSE));
+}
+
+void setPressedButton(HWND hwnd, LRESULT hit) { pressed = {hwnd, hit}; }
 
 bool hasDocumentFrame(const Window& w) { return (w.exStyle & WS_EX_MDICHILD) != 0; }
 
@@ -111,6 +162,7 @@ RECT documentFrameInsets() {
 LRESULT documentHitTest(const Window& w, POINT p) {
   int width = w.rect.right - w.rect.left, height = w.rect.bottom - w.rect.top;
   if (p.x < 0 || p.y < 0 || p.x >= width || p.y >= height) return HTNOWHERE;
+  if (w.minimized) return HTCAPTION;  // an icon is all handle
   if (inside(w.client, p)) return HTCLIENT;
   int f = frameWidth(), corner = captionHeight() + f;
   bool left = p.x < f, right = p.x >= width - f, top = p.y < f, bottom = p.y >= height - f;
@@ -151,7 +203,7 @@ void paintDocumentFrame(HWND hwnd) {
   CaptionParts parts = captionParts(*w);
   COLORREF caption = sys(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION);
   fillRect(dc, parts.bar, caption);
-  drawSmallIcon(hwnd, dc, parts.box, caption);
+  drawDocumentIcon(hwnd, dc, parts.box, caption);
   if (!(w = findWindow(hwnd))) return;
   HFONT font = menuFont(true);
   HGDIOBJ oldFont = SelectObject(dc, font);
@@ -167,9 +219,9 @@ void paintDocumentFrame(HWND hwnd) {
               &textArea, w->title.c_str(), static_cast<UINT>(w->title.size()), nullptr);
   SelectObject(dc, oldFont);
   DeleteObject(font);
-  drawButton(dc, parts.minimize, HTMINBUTTON, false);
-  drawButton(dc, parts.maximize, HTMAXBUTTON, w->maximized);
-  drawButton(dc, parts.close, HTCLOSE, false);
+  drawButton(dc, parts.minimize, HTMINBUTTON, false, isPressed(hwnd, HTMINBUTTON));
+  drawButton(dc, parts.maximize, HTMAXBUTTON, w->maximized, isPressed(hwnd, HTMAXBUTTON));
+  drawButton(dc, parts.close, HTCLOSE, false, isPressed(hwnd, HTCLOSE));
   ReleaseDC(hwnd, dc);
 }
 

@@ -1,7 +1,7 @@
 // The pointer on a document's frame: a press on the caption or a border
 // asks for SC_MOVE or SC_SIZE, which run the move/size loop; the caption
 // buttons press on down and act on release inside.
-#include "platform/user/internal.h"
+#include "platform/user/menu.h"
 
 namespace win {
 namespace internal {
@@ -89,28 +89,44 @@ void sizeMoveLoop(HWND hwnd, WPARAM command, POINT from) {
   if (IsWindow(hwnd)) SendMessageA(hwnd, WM_EXITSIZEMOVE, 0, 0);
 }
 
-// A caption button: pressed while the pointer holds it; acts when the
-// button comes up over it.
-void trackCaptionButton(HWND hwnd, LRESULT hit) {
+// A caption button: drawn pressed while the pointer holds it over it;
+// acts when the button comes up over it.
+void trackCaptionButton(HWND hwnd, LRESULT hit, bool inBar) {
+  HWND target = inBar ? mdiMaximizedChild(hwnd) : hwnd;
+  if (!target) return;
+  auto show = [&](bool down) {
+    setPressedButton(hwnd, down ? hit : HTNOWHERE);
+    if (inBar)
+      paintMenuLine(hwnd);
+    else
+      paintDocumentFrame(hwnd);
+  };
+  auto over = [&](POINT pt) {
+    return (inBar ? barButtonAt(hwnd, pt) : SendMessageA(hwnd, WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y))) == hit;
+  };
   SetCapture(hwnd);
-  bool over = true;
+  bool down = true;
+  show(true);
   for (MSG msg; IsWindow(hwnd) && GetCapture() == hwnd;) {
     if (!GetMessageA(&msg, nullptr, 0, 0)) {
       PostQuitMessage(static_cast<int>(msg.wParam));
-      return;
+      down = false;
+      break;
     }
     if (msg.message == WM_MOUSEMOVE || msg.message == WM_LBUTTONUP) {
-      over = SendMessageA(hwnd, WM_NCHITTEST, 0, MAKELPARAM(msg.pt.x, msg.pt.y)) == hit;
+      if (over(msg.pt) != down) show(down = !down);
       if (msg.message == WM_LBUTTONUP) break;
     } else if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
-      over = false;
+      down = false;
       break;
     }
   }
   if (GetCapture() == hwnd) ReleaseCapture();
-  if (!over || !IsWindow(hwnd)) return;
-  WPARAM command = hit == HTMINBUTTON ? SC_MINIMIZE : hit == HTCLOSE ? SC_CLOSE : IsZoomed(hwnd) ? SC_RESTORE : SC_MAXIMIZE;
-  SendMessageA(hwnd, WM_SYSCOMMAND, command, 0);
+  if (!IsWindow(hwnd)) return;
+  show(false);
+  if (!down || !IsWindow(target)) return;
+  WPARAM command = hit == HTMINBUTTON ? SC_MINIMIZE : hit == HTCLOSE ? SC_CLOSE : IsZoomed(target) ? SC_RESTORE : SC_MAXIMIZE;
+  SendMessageA(target, WM_SYSCOMMAND, command, 0);
 }
 
 }  // namespace internal

@@ -80,6 +80,8 @@ bool findCommand(HMENU menu, UINT id, HMENU& holder, int& position) {
 void refreshSystemMenu(HWND hwnd, HMENU menu) {
   const Window* w = findWindow(hwnd);
   if (!w) return;
+  // A maximized document's menu on its frame's line follows the document.
+  if (const Window* doc = findWindow(mdiMaximizedChild(hwnd)); doc && doc->systemMenu == menu) w = doc;
   bool normal = !w->minimized && !w->maximized;
   const struct {
     WPARAM command;

@@ -46,6 +46,14 @@ Menu* barOf(const Window& w) {
 
 COLORREF sys(int index) { return GetSysColor(index); }
 
+// A maximized document's system menu in its frame's line: shown as the
+// document's small icon.
+HWND documentOfEntry(HWND frame, const MenuItem& item) {
+  HWND doc = (item.flags & MF_POPUP) ? mdiMaximizedChild(frame) : nullptr;
+  Window* d = findWindow(doc);
+  return d && d->systemMenu == item.sub ? doc : nullptr;
+}
+
 }  // namespace
 
 void fillRect(HDC dc, const RECT& r, COLORREF color) {
@@ -121,9 +129,13 @@ int menuLineHeight(Window& w, int width) {
   HFONT font = menuFont(false);
   HGDIOBJ old = SelectObject(dc, font);
   int x = 0, row = 0;
+  // The maximized document's buttons keep the first row's end.
+  if (mdiMaximizedChild(hwnd)) width -= barButtonsWidth();
   for (MenuItem& item : bar->items) {
     int cx;
-    if (item.flags & MF_OWNERDRAW) {
+    if (documentOfEntry(hwnd, item)) {
+      cx = GetSystemMetrics(SM_CXSMICON) + 4;
+    } else if (item.flags & MF_OWNERDRAW) {
       cx = item.size.cx + GetSystemMetrics(SM_CXMENUCHECK) - 1;
     } else {
       EntryText t = splitEntryText(item.text);
@@ -183,6 +195,12 @@ void paintMenuLine(HWND hwnd) {
     const MenuItem& item = bar->items[i];
     bool selected = state.selected == static_cast<int>(i);
     bool open = selected && state.open;
+    if (HWND doc = documentOfEntry(hwnd, item)) {
+      COLORREF ground = selected ? sys(COLOR_HIGHLIGHT) : sys(COLOR_MENU);
+      fillRect(dc, item.rect, ground);
+      drawDocumentIcon(doc, dc, item.rect, ground);
+      continue;
+    }
     if (item.flags & MF_OWNERDRAW) {
       UINT itemState = (selected ? ODS_SELECTED : 0) | (item.flags & MF_GRAYED ? ODS_GRAYED : 0) |
                        (item.flags & MF_DISABLED ? ODS_DISABLED : 0);
@@ -204,6 +222,7 @@ void paintMenuLine(HWND hwnd) {
   }
   SelectObject(dc, oldFont);
   DeleteObject(font);
+  if (findWindow(hwnd)) paintBarButtons(hwnd, dc);
   ReleaseDC(hwnd, dc);
 }
 

@@ -98,7 +98,9 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NCCALCSIZE: {
       RECT* r = wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0] : reinterpret_cast<RECT*>(lParam);
       if (!r) return 0;
-      RECT in = internal::nonClientInsets(w->style, w->exStyle, false);
+      // An icon has no frame.
+      RECT in = w->minimized && internal::hasDocumentFrame(*w) ? RECT{}
+                                                                 : internal::nonClientInsets(w->style, w->exStyle, false);
       // The menu line, laid out for the new width.
       in.top += internal::menuLineHeight(*w, r->right - r->left);
       *r = {r->left + in.left, r->top + in.top, r->right - in.right, std::max(r->top + in.top, r->bottom - in.bottom)};

@@ -33,9 +33,16 @@ void minimize(HWND hwnd, bool show) {
   if (show && !announceVisibility(hwnd, true)) return;
   w = findWindow(hwnd);
   w->restoreToMaximized = w->maximized;
+  if (!w->maximized) w->normalRect = w->rect;
   w->minimized = true;
   w->maximized = false;
-  changeState(hwnd, w->rect, false);
+  // A document becomes an icon in its client's bottom row, titled beneath.
+  bool document = internal::hasDocumentFrame(*w);
+  if (!changeState(hwnd, document ? internal::mdiIconPlace(hwnd) : w->rect, false) || !document) return;
+  if ((w = findWindow(hwnd))) {
+    RECT title = internal::iconTitleRect(*w);
+    InvalidateRect(w->parent, &title, 1);
+  }
 }
 
 void maximize(HWND hwnd, bool activateIt) {
@@ -62,7 +69,11 @@ void restore(HWND hwnd, bool activateIt) {
   if (!w->minimized && !w->maximized) return;
   if (!announceVisibility(hwnd, true)) return;
   w = findWindow(hwnd);
-  RECT r = w->maximized ? w->normalRect : w->rect;
+  RECT r = w->maximized || w->minimized ? w->normalRect : w->rect;
+  if (w->minimized && internal::hasDocumentFrame(*w)) {
+    RECT title = internal::iconTitleRect(*w);
+    InvalidateRect(w->parent, &title, 1);
+  }
   w->minimized = w->maximized = false;
   changeState(hwnd, r, activateIt);
 }

@@ -125,4 +125,7 @@ void SetGlobalAllocCap(SIZE_T bytes);
 // printer driver that bands would.
 void SetStretchDIBitsRowCap(int rows);
 
+// SetWindowsHookA fails while set, as a system out of hook slots would.
+void SetHooksRefused(bool refused);
+
 }  // namespace win::test

@@ -8,6 +8,7 @@
 #include "fw/core/sys.h"
 #include "fw/gui/graphics/colormsw.h"
 #include "fw/gui/window/application.h"
+#include "fw/gui/window/inputmethod.h"
 #include "fw/gui/window/mswgdi.h"
 #include "fw/gui/window/msw_proc_internal.h"
 
@@ -133,7 +134,10 @@ void setFocus(vwindow* w, win::HWND hwnd, win::WPARAM wParam, win::LPARAM lParam
     if (!target) return;
     w = target;
   }
-  if (w->native) w->native->flags |= vwindowMSW_FOCUSED;
+  if (w->native) {
+    w->native->flags |= vwindowMSW_FOCUSED;
+    vinputMSWFocusIn(w->native->inputContext);
+  }
   veventDispatch(veventCreateEnter(w, 0, 0, 0, 0, 0));
   veventDispatch(veventCreateFocusIn(w));
 }
@@ -141,7 +145,10 @@ void setFocus(vwindow* w, win::HWND hwnd, win::WPARAM wParam, win::LPARAM lParam
 void killFocus(vwindow* w, win::HWND hwnd, win::WPARAM wParam, win::LPARAM lParam) {
   _vwindowMSWDefault(hwnd, win::WM_KILLFOCUS, wParam, lParam);
   if (P().focusNesting) return;
-  if (w->native) w->native->flags &= ~vwindowMSW_FOCUSED;
+  if (w->native) {
+    w->native->flags &= ~vwindowMSW_FOCUSED;
+    vinputMSWFocusOut(w->native->inputContext);
+  }
   veventDispatch(veventCreateFocusOut(w));
   veventDispatch(veventCreateLeave(w, 0, 0, 0, 0, 0));
 }
@@ -236,11 +243,51 @@ bool sizingCommand(win::UINT command) {
          command == win::SC_MINIMIZE || command == win::SC_RESTORE;
 }
 
+bool anyButtonDown() {
+  return win::GetKeyState(win::VK_LBUTTON) < 0 || win::GetKeyState(win::VK_MBUTTON) < 0 ||
+         win::GetKeyState(win::VK_RBUTTON) < 0;
+}
+
+// An icon's background: a document's in its own context; any other's is
+// the desktop's, where no window above it covers the icon.
+void eraseIcon(vwindow* w, win::HWND hwnd, win::HDC dc) {
+  struct Held {  // released however the window's answer ends
+    win::HRGN clip;
+    win::HDC desktop = nullptr;
+    ~Held() {
+      if (desktop) win::ReleaseDC(nullptr, desktop);
+      win::DeleteObject(clip);
+    }
+  } held{updateRegion(hwnd)};
+  win::HRGN clip = held.clip;
+  if (win::HRGN painting = P().paintRegion) win::CombineRgn(clip, painting, nullptr, win::RGN_COPY);
+  if (w->native->nativeKind != vwindowMSW_KIND_DOCUMENT) {
+    win::POINT origin{0, 0};
+    win::ClientToScreen(hwnd, &origin);
+    win::OffsetRgn(clip, origin.x, origin.y);
+    win::HWND active = win::GetActiveWindow();
+    bool pressing = anyButtonDown();
+    for (win::HWND above = win::GetWindow(hwnd, win::GW_HWNDPREV); above;
+         above = win::GetWindow(above, win::GW_HWNDPREV)) {
+      if (!win::IsWindowVisible(above) || (pressing && above == active && win::IsIconic(above))) continue;
+      win::RECT r{};
+      win::GetWindowRect(above, &r);
+      win::HRGN cover = vwindowMSWGdi.createRectRgn(r.left, r.top, r.right, r.bottom);
+      win::CombineRgn(clip, clip, cover, win::RGN_DIFF);
+      win::DeleteObject(cover);
+    }
+    dc = held.desktop = win::GetDC(nullptr);
+  }
+  win::SelectClipRgn(dc, clip);
+  win::SendMessageA(hwnd, win::WM_ICONERASEBKGND, reinterpret_cast<win::WPARAM>(dc), 0);
+  win::SelectClipRgn(dc, nullptr);
+}
+
 void eraseBackground(vwindow* w, win::HWND hwnd, win::HDC dc) {
   vwindowMSWProcState& p = P();
   vwindowMSWNative* n = w->native;
   if (vwindowIsIconified(w)) {
-    win::SendMessageA(hwnd, win::WM_ICONERASEBKGND, reinterpret_cast<win::WPARAM>(dc), 0);
+    eraseIcon(w, hwnd, dc);
     return;
   }
   if (w == vwindowMSWGetCreatingWindow()) {

@@ -10,6 +10,9 @@ win::LRESULT vwindowMSWTaskWindowProc(win::HWND hwnd, win::UINT message, win::WP
 // Once, from the window system's start-up: options, the key-code table, the
 // task window's subclass and the message hook; undone by an exit procedure.
 void vwindowMSWProcStartup();
+// The exit procedure: the task window gets its own procedure back, the hook
+// goes and the procedure's state is cleared (a later start-up begins anew).
+void vwindowMSWProcShutdown();
 // Clears the lookup cache, the button-grab window and the window-under-
 // pointer record when they name the handle.
 void vwindowMSWForgetWindow(win::HWND hwnd);

@@ -49,17 +49,6 @@ win::LRESULT closeTask() {
 
 win::LRESULT filterHook(int, win::WPARAM, win::LPARAM) { return 0; }
 
-void procShutdown() {
-  vwindowMSWProcState& p = P();
-  if (!p.started) return;
-  win::HWND task = vsysGetTaskWindow();
-  if (task && p.taskProc &&
-      win::GetWindowLongPtrA(task, win::GWLP_WNDPROC) == reinterpret_cast<win::LONG_PTR>(&vwindowMSWTaskWindowProc))
-    win::SetWindowLongPtrA(task, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(p.taskProc));
-  win::UnhookWindowsHook(win::WH_MSGFILTER, filterHook);
-  p = vwindowMSWProcState{};
-}
-
 void enable(win::HMENU menu, win::UINT command, bool on) {
   win::EnableMenuItem(menu, command, win::MF_BYCOMMAND | (on ? win::MF_ENABLED : win::MF_GRAYED));
 }
@@ -199,7 +188,18 @@ void _vwindowMSWAdjustSystemMenu(vwindow* w, win::HMENU menu) {
   enable(menu, win::SC_MINIMIZE, minBox && !iconic);
 }
 
-// ---- Start-up -------------------------------------------------------------------------------
+// ---- Start-up and its undoing -------------------------------------------------------------------------------
+
+void vwindowMSWProcShutdown() {
+  vwindowMSWProcState& p = P();
+  if (!p.started) return;
+  win::HWND task = vsysGetTaskWindow();
+  if (task && p.taskProc &&
+      win::GetWindowLongPtrA(task, win::GWLP_WNDPROC) == reinterpret_cast<win::LONG_PTR>(&vwindowMSWTaskWindowProc))
+    win::SetWindowLongPtrA(task, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(p.taskProc));
+  win::UnhookWindowsHook(win::WH_MSGFILTER, filterHook);
+  p = vwindowMSWProcState{};
+}
 
 void vwindowMSWProcStartup() {
   vwindowMSWProcState& p = P();
@@ -218,7 +218,7 @@ void vwindowMSWProcStartup() {
   p.buttonPriority = probe->priority;
   veventDestroy(probe);
   p.started = true;
-  vsysAddExitHandler(procShutdown);
+  vsysAddExitHandler(vwindowMSWProcShutdown);
   if (!win::SetWindowsHookA(win::WH_MSGFILTER, filterHook))
     _vexGenerate(&vexReturnNullClass, vexSetMessage, "SetWindowsHook failed", vexEnd);
   p.halfClickWidth = win::GetSystemMetrics(win::SM_CXDOUBLECLK) / 2;
