@@ -382,7 +382,7 @@ void mdiSyncFrame(HWND client, bool leave) {
     if (c->barMenu == bar) DrawMenuBar(frame);
     c->inBar = nullptr;
     c->barMenu = nullptr;
-    title();
+    SetWindowTextA(frame, c->frameTitle.c_str());
   }
   if (!wanted || !bar) return;
   if (Window* f = findWindow(frame)) c->frameTitle = f->title;

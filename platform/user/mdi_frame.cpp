@@ -33,7 +33,7 @@ POINT pointOf(LPARAM lParam) {
 }
 
 // The document's system menu: under its system box, on its frame's menu
-// line while maximized, above it while an icon.
+// line while maximized, under it while an icon.
 void openSystemMenu(HWND hwnd) {
   internal::Window* w = internal::findWindow(hwnd);
   if (!w) return;
@@ -45,7 +45,7 @@ void openSystemMenu(HWND hwnd) {
     GetWindowRect(GetParent(GetParent(hwnd)), &frame);
     at = {frame.left, frame.top + GetSystemMetrics(SM_CYMENU)};
   } else if (w->minimized) {
-    at = {r.left, r.top};
+    at = {r.left, r.bottom};  // the release of the press that opened it is not on it
   }
   SendMessageA(hwnd, WM_SYSCOMMAND, SC_MOUSEMENU | static_cast<WPARAM>(HTSYSMENU), MAKELPARAM(at.x, at.y));
 }

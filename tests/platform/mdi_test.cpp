@@ -2,6 +2,7 @@
 // maximized and laid out, and the frame's and documents' default
 // processing.
 #include "platform_fixture.h"
+#include "platform/user/menu.h"
 #include "tests/support/png_compare.h"
 
 using namespace platform_test;
@@ -327,6 +328,227 @@ TEST_F(MdiTest, ARefusedMoveStartsNoLoop) {
   std::string trace = stopTrace();
   EXPECT_EQ(trace.find("WM_ENTERSIZEMOVE"), std::string::npos) << trace;
   EXPECT_EQ(rectOf(doc), "10,20 200x100");
+}
+
+// ---- Icons, the maximized document on the menu line, the system menu ------------------------
+
+std::string menuText(win::HMENU m, win::UINT id) {
+  if (win::internal::Menu* menu = win::internal::findMenu(m))
+    for (const win::internal::MenuItem& item : menu->items)
+      if (item.id == id) return item.text;
+  return "";
+}
+
+win::POINT centreOf(win::HWND h) {
+  win::RECT r{};
+  win::GetWindowRect(h, &r);
+  return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+void writePng(const win::test::Image& image, const char* name) {
+  if (const char* out = std::getenv("MDI_PNG")) win::test::WritePng(std::string(out) + name, image);
+}
+
+// Minimized, documents are 36 x 36 frameless icons in cells along the
+// client's bottom; restored, they get their rectangles back exactly.
+TEST_F(MdiTest, MinimizedDocumentsAreIconsInARowAlongTheBottom) {
+  win::HWND a = create("a", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {10, 20, 200, 100});
+  win::HWND b = create("b", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {30, 40, 200, 100});
+  win::HWND c = create("c", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {50, 60, 200, 100});
+  const int row = 400 - 36 - win::GetSystemMetrics(win::SM_CYMENU);
+  const std::string cell0 = "20," + std::to_string(row) + " 36x36", cell1 = "96," + std::to_string(row) + " 36x36";
+  win::SendMessageA(a, win::WM_SYSCOMMAND, win::SC_MINIMIZE, 0);
+  win::SendMessageA(b, win::WM_SYSCOMMAND, win::SC_MINIMIZE, 0);
+  EXPECT_EQ(rectOf(a) + " | " + rectOf(b), cell0 + " | " + cell1);
+  win::RECT client{};
+  win::GetClientRect(a, &client);
+  EXPECT_EQ(client.right * 100 + client.bottom, 36 * 100 + 36) << "no frame";
+  win::POINT p = centreOf(a);
+  EXPECT_EQ(win::SendMessageA(a, win::WM_NCHITTEST, 0, win::MAKELPARAM(p.x, p.y)), win::HTCAPTION);
+  win::SendMessageA(a, win::WM_SYSCOMMAND, win::SC_RESTORE, 0);
+  EXPECT_EQ(rectOf(a), "10,20 200x100") << "restored exactly";
+  win::GetClientRect(a, &client);
+  EXPECT_EQ(client.right * 1000 + client.bottom, 192 * 1000 + 73) << "the frame back";
+  win::SendMessageA(c, win::WM_SYSCOMMAND, win::SC_MINIMIZE, 0);
+  EXPECT_EQ(rectOf(c), cell0) << "the first free cell";
+  // Arranged, in order from the bottom of the z-order; a maximized one
+  // minimized restores to maximized, then to its own rectangle.
+  win::SendMessageA(a, win::WM_SYSCOMMAND, win::SC_MAXIMIZE, 0);
+  win::SendMessageA(a, win::WM_SYSCOMMAND, win::SC_MINIMIZE, 0);
+  EXPECT_EQ(rectOf(a), "172," + std::to_string(row) + " 36x36");
+  win::SendMessageA(Mdi::client, win::WM_MDIICONARRANGE, 0, 0);
+  EXPECT_EQ(rectOf(a) + " | " + rectOf(b) + " | " + rectOf(c),
+            cell0 + " | " + cell1 + " | 172," + std::to_string(row) + " 36x36");
+  win::SendMessageA(a, win::WM_SYSCOMMAND, win::SC_RESTORE, 0);
+  EXPECT_TRUE(win::IsZoomed(a));
+  win::SendMessageA(a, win::WM_SYSCOMMAND, win::SC_RESTORE, 0);
+  EXPECT_EQ(rectOf(a), "10,20 200x100");
+  win::DefMDIChildProcA(b, win::WM_CLOSE, 0, 0);
+  EXPECT_EQ(rectOf(c), cell0) << "closing an icon closes the row up";
+}
+
+// A click selects an icon, a double click restores it, a click on the
+// active one opens its system menu, and a double click through that menu
+// restores it.
+TEST_F(MdiTest, ClicksOnIconsSelectRestoreAndOpenTheSystemMenu) {
+  win::UseVirtualClock(true);
+  auto later = [] { win::test::AdvanceClock(win::GetDoubleClickTime() + 1); };
+  win::HWND a = create("a", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {10, 20, 200, 100});
+  win::HWND b = create("b", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {30, 40, 200, 100});
+  win::SendMessageA(a, win::WM_SYSCOMMAND, win::SC_MINIMIZE, 0);
+  ASSERT_EQ(active(), "b");
+  win::test::Click(centreOf(a));
+  pump();
+  EXPECT_EQ(active(), "a") << "selected";
+  EXPECT_TRUE(win::IsIconic(a));
+  later();
+  win::test::StartTrace();
+  win::test::Click(centreOf(a));
+  win::test::KeyDown(win::VK_ESCAPE);
+  win::test::KeyUp(win::VK_ESCAPE);
+  pump();
+  std::string trace = stopTrace();
+  EXPECT_NE(trace.find("sent a WM_INITMENUPOPUP"), std::string::npos) << trace;
+  EXPECT_NE(trace.find("WM_EXITMENULOOP"), std::string::npos) << trace;
+  EXPECT_TRUE(win::IsIconic(a)) << "Escape only closes the menu";
+  later();
+  win::POINT at = centreOf(a);
+  win::test::Click(at);
+  win::test::Click(at);
+  pump();
+  EXPECT_FALSE(win::IsIconic(a)) << "the second press ends the menu and restores";
+  EXPECT_EQ(rectOf(a), "10,20 200x100");
+  win::SendMessageA(a, win::WM_SYSCOMMAND, win::SC_MINIMIZE, 0);
+  win::SendMessageA(Mdi::client, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(b), 0);
+  at = centreOf(a);
+  win::test::Click(at);
+  win::test::Click(at);
+  pump();
+  EXPECT_FALSE(win::IsIconic(a)) << "a double click on an inactive icon";
+  EXPECT_EQ(active(), "a");
+  win::UseVirtualClock(false);
+}
+
+// A double click on the caption maximizes, another restores; a slow second
+// click only starts a move.
+TEST_F(MdiTest, ACaptionDoubleClickMaximizesAndRestores) {
+  win::UseVirtualClock(true);
+  win::HWND doc = create("doc", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {10, 20, 200, 100});
+  win::test::Click({100, 30});
+  win::test::AdvanceClock(win::GetDoubleClickTime() + 1);
+  win::test::Click({100, 30});
+  pump();
+  EXPECT_FALSE(win::IsZoomed(doc)) << "too late";
+  win::test::Click({100, 30});
+  pump();
+  EXPECT_TRUE(win::IsZoomed(doc));
+  win::SendMessageA(doc, win::WM_SYSCOMMAND, win::SC_RESTORE, 0);
+  win::test::Click({100, 30});
+  win::test::Click({110, 30});
+  pump();
+  EXPECT_FALSE(win::IsZoomed(doc)) << "too far";
+  win::UseVirtualClock(false);
+}
+
+// Maximized, the document's system menu is entry 0 of the frame's menu,
+// its buttons sit at the line's end, and the frame's title names it.
+TEST_F(MdiTest, AMaximizedDocumentLivesInTheFramesMenuLine) {
+  win::HMENU bar = win::CreateMenu();
+  win::InsertMenuA(bar, ~0u, win::MF_BYPOSITION | win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(win::CreatePopupMenu()), "&File");
+  win::InsertMenuA(bar, ~0u, win::MF_BYPOSITION | win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(win::CreatePopupMenu()), "&Window");
+  win::SetMenu(frame, bar);
+  win::HWND one = create("one", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {10, 20, 200, 100});
+  win::HWND two = create("two", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {40, 50, 200, 100});
+  EXPECT_EQ(win::GetMenuItemCount(bar), 2);
+  win::SendMessageA(two, win::WM_SYSCOMMAND, win::SC_MAXIMIZE, 0);
+  pump();
+  EXPECT_EQ(win::GetMenuItemCount(bar), 3);
+  EXPECT_EQ(win::GetSubMenu(bar, 0), win::GetSystemMenu(two, 0));
+  char title[64] = {};
+  win::GetWindowTextA(frame, title, sizeof title);
+  EXPECT_STREQ(title, "frame - [two]");
+  win::HMENU system = win::GetSystemMenu(two, 0);
+  EXPECT_EQ(menuText(system, win::SC_CLOSE), "&Close\tCtrl+F4");
+  EXPECT_EQ(menuText(system, win::SC_NEXTWINDOW), "Nex&t\tCtrl+F6");
+  win::test::Image image = win::test::WindowImage(frame, true);
+  writePng(image, "mdi_maximized.png");
+  EXPECT_TRUE(test_support::MatchesPng(image, std::string(PLATFORM_GOLDEN) + "/mdi_maximized.png"));
+  // Another document activated takes the state and the entry over.
+  win::SendMessageA(Mdi::client, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(one), 0);
+  EXPECT_EQ(win::GetMenuItemCount(bar), 3);
+  EXPECT_EQ(win::GetSubMenu(bar, 0), win::GetSystemMenu(one, 0));
+  win::GetWindowTextA(frame, title, sizeof title);
+  EXPECT_STREQ(title, "frame - [one]");
+  // A new frame menu carries the entry over; the old one is given back whole.
+  win::HMENU other = win::CreateMenu();
+  win::InsertMenuA(other, ~0u, win::MF_BYPOSITION | win::MF_STRING, 5, "&Only");
+  EXPECT_EQ(win::SendMessageA(Mdi::client, win::WM_MDISETMENU, reinterpret_cast<win::WPARAM>(other), 0),
+            reinterpret_cast<win::LRESULT>(bar));
+  EXPECT_EQ(win::GetMenuItemCount(bar), 2);
+  EXPECT_EQ(win::GetMenuItemCount(other), 2);
+  EXPECT_EQ(win::GetSubMenu(other, 0), win::GetSystemMenu(one, 0));
+  // The restore button on the line, then the entry and the title go.
+  win::RECT frameRect{};
+  win::GetWindowRect(frame, &frameRect);
+  int b = win::GetSystemMetrics(win::SM_CXSIZE);
+  win::POINT restore{frameRect.right - 2 - b - 2 - b / 2, frameRect.top + win::GetSystemMetrics(win::SM_CYMENU) / 2};
+  win::test::Click(restore);
+  pump();
+  EXPECT_FALSE(win::IsZoomed(one));
+  EXPECT_EQ(win::GetMenuItemCount(other), 1);
+  win::GetWindowTextA(frame, title, sizeof title);
+  EXPECT_STREQ(title, "frame");
+  win::SetMenu(frame, nullptr);
+  win::DestroyMenu(bar);
+  win::DestroyMenu(other);
+}
+
+// Alt+minus opens the active document's system menu, whose entries go to
+// the document; the system box does the same by the pointer.
+TEST_F(MdiTest, TheDocumentsSystemMenuByAltMinusAndTheSystemBox) {
+  win::HWND a = create("a", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {10, 20, 200, 100});
+  win::HWND b = create("b", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {40, 50, 200, 100});
+  win::SetActiveWindow(frame);
+  ASSERT_EQ(active(), "b");
+  win::test::StartTrace();
+  win::test::KeyDown(win::VK_MENU);
+  win::test::KeyDown(win::VK_OEM_MINUS);
+  win::test::KeyUp(win::VK_OEM_MINUS);
+  win::test::KeyUp(win::VK_MENU);
+  win::test::Type("t");  // Next
+  pump();
+  std::string trace = stopTrace();
+  EXPECT_NE(trace.find("sent b WM_INITMENUPOPUP"), std::string::npos) << trace;
+  EXPECT_EQ(active(), "a") << trace;
+  win::test::StartTrace();
+  win::test::Click({10 + 4 + 9, 20 + 4 + 9});  // a's system box
+  win::test::Type("n");                        // Minimize
+  pump();
+  trace = stopTrace();
+  EXPECT_NE(trace.find("sent a WM_INITMENUPOPUP"), std::string::npos) << trace;
+  EXPECT_TRUE(win::IsIconic(a)) << trace;
+  (void)b;
+}
+
+// A caption button is drawn sunken while it is held; the glyph moves one
+// pixel down and right.
+TEST_F(MdiTest, AHeldCaptionButtonIsDrawnPressed) {
+  win::HWND doc = create("doc", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {10, 20, 200, 100});
+  pump();
+  win::test::Image up = win::test::WindowImage(doc, true);
+  win::internal::setPressedButton(doc, win::HTCLOSE);
+  win::internal::paintDocumentFrame(doc);
+  win::test::Image down = win::test::WindowImage(doc, true);
+  win::internal::setPressedButton(doc, win::HTNOWHERE);
+  auto at = [](const win::test::Image& i, int x, int y) { return i.px[static_cast<std::size_t>(y * i.width + x)]; };
+  // The close button's face: 178..195 across, 4..21 down, less 1 and 2.
+  const int left = 200 - 4 - 18 + 1, top = 4 + 2;
+  EXPECT_NE(at(up, left, top), at(down, left, top)) << "the top-left edge turns dark";
+  int moved = 0;
+  for (int y = top + 2; y < top + 11; ++y)
+    for (int x = left + 2; x < left + 13; ++x) moved += at(up, x, y) != at(down, x + 1, y + 1) ? 1 : 0;
+  EXPECT_EQ(moved, 0) << "the cross one pixel down and right";
+  writePng(down, "mdi_pressed.png");
 }
 
 }  // namespace
