@@ -85,7 +85,9 @@ RECT clientInRoot(const Window& w) {
   return {o.x, o.y, o.x + w.client.right - w.client.left, o.y + w.client.bottom - w.client.top};
 }
 
-bool shown(const Window& w) { return (w.style & WS_VISIBLE) && !w.minimized; }
+// A minimized document is an icon in its client; other minimized windows
+// show nothing.
+bool shown(const Window& w) { return (w.style & WS_VISIBLE) && (!w.minimized || hasDocumentFrame(w)); }
 
 // Siblings above `w` in its parent's order that clip it.
 void cutSiblingsAbove(const Window& w, Region& vis) {

@@ -30,7 +30,8 @@ HWND firstToPaint(HWND h, HWND filter, bool inFilter) {
   Window* w = findWindow(h);
   if (!w || !(w->style & WS_VISIBLE)) return nullptr;
   inFilter = inFilter || h == filter;
-  if (!w->damage.empty() && inFilter && !w->minimized) return h;
+  // A minimized document is an icon that paints; others wait to be shown.
+  if (!w->damage.empty() && inFilter && (!w->minimized || hasDocumentFrame(*w))) return h;
   for (HWND c : w->children)
     if (HWND found = firstToPaint(c, filter, inFilter)) return found;
   return nullptr;

@@ -5,6 +5,7 @@
 #include "fw/gui/graphics/rect.h"
 #include "fw/gui/window/cursor.h"
 #include "fw/gui/window/msw_internal.h"
+#include "fw/gui/window/msw_proc.h"
 
 namespace {
 
@@ -285,6 +286,7 @@ void vwindowSetMSWMDIClient(vwindow* w, win::HWND client, std::intptr_t value) {
   vwindowExtension* x = vwindowGetExtension(w);
   x->mdiClient = client;
   x->mdiValue = value;
+  if (w->native) vwindowMSWForgetCachedKind(w->native->hwnd);
   // Classes of even index keep the client in the frame's first window word.
   if (w->native && w->native->nativeKind != vwindowMSW_KIND_PLAIN)
     win::SetWindowLongPtrA(w->native->hwnd, 0, reinterpret_cast<win::LONG_PTR>(client));

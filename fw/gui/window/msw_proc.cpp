@@ -28,6 +28,12 @@ win::LPARAM asParam(const void* p) { return reinterpret_cast<win::LPARAM>(p); }
 
 bool isTopLevel(vwindow* w) { return w->native && w->native->nativeKind == vwindowMSW_KIND_TOP; }
 win::HWND mdiClientOf(vwindow* w) { return w->extension ? w->extension->mdiClient : nullptr; }
+// A frame's own client, or for a document the client it lives in.
+win::HWND clientFor(vwindow* w, win::HWND hwnd) {
+  win::HWND client = mdiClientOf(w);
+  if (!client && w->native->nativeKind == vwindowMSW_KIND_DOCUMENT) client = win::GetParent(hwnd);
+  return client;
+}
 
 // ---- Geometry ---------------------------------------------------------------------------
 
@@ -494,8 +500,8 @@ win::LRESULT handle(vwindow* w, win::HWND hwnd, win::UINT message, win::WPARAM w
     case win::WM_MBUTTONUP:
     case win::WM_RBUTTONUP: return _vwindowMSWButton(w, hwnd, message, wParam, lParam);
     case win::WM_MDIACTIVATE:
-      if (reinterpret_cast<win::HWND>(lParam) == hwnd && !w->native->menuBar && mdiClientOf(w))
-        win::SendMessageA(win::GetParent(mdiClientOf(w)), kFrameMenus, 0, 0);
+      if (reinterpret_cast<win::HWND>(lParam) == hwnd && !w->native->menuBar && clientFor(w, hwnd))
+        win::SendMessageA(win::GetParent(clientFor(w, hwnd)), kFrameMenus, 0, 0);
       return _vwindowMSWDefault(hwnd, message, wParam, lParam);
     case win::WM_RENDERFORMAT:
     case win::WM_RENDERALLFORMATS:
@@ -551,14 +557,18 @@ win::LRESULT _vwindowMSWDefault(win::HWND hwnd, win::UINT message, win::WPARAM w
   }
 }
 
+void vwindowMSWForgetCachedKind(win::HWND hwnd) {
+  vwindowMSWProcState& p = P();
+  if (p.cachedHwnd != hwnd) return;
+  p.cachedHwnd = nullptr;
+  p.cachedWindow = nullptr;
+  p.cachedClient = nullptr;
+  p.cachedKind = 0;
+}
+
 void vwindowMSWForgetWindow(win::HWND hwnd) {
   vwindowMSWProcState& p = P();
-  if (p.cachedHwnd == hwnd) {
-    p.cachedHwnd = nullptr;
-    p.cachedWindow = nullptr;
-    p.cachedClient = nullptr;
-    p.cachedKind = 0;
-  }
+  vwindowMSWForgetCachedKind(hwnd);
   if (p.buttonGrabHwnd == hwnd) {
     p.buttonGrab = nullptr;
     p.buttonGrabHwnd = nullptr;
@@ -579,7 +589,7 @@ win::LRESULT vwindowMSWWindowProc(win::HWND hwnd, win::UINT message, win::WPARAM
     w = _vwindowMSWLookup(hwnd);
     if (!w) w = vwindowMSWGetCreatingWindow();
     if (!w || !w->native) return unregistered(hwnd, message, wParam, lParam);
-    win::HWND client = mdiClientOf(w);
+    win::HWND client = clientFor(w, hwnd);
     p.cachedHwnd = hwnd;
     p.cachedWindow = w;
     p.cachedClient = client;

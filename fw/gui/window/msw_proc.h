@@ -16,6 +16,9 @@ void vwindowMSWProcShutdown();
 // Clears the lookup cache, the button-grab window and the window-under-
 // pointer record when they name the handle.
 void vwindowMSWForgetWindow(win::HWND hwnd);
+// The lookup cache alone forgets the handle: its window's default
+// processing changed (a frame got its multiple-document client).
+void vwindowMSWForgetCachedKind(win::HWND hwnd);
 
 // Modifier conversions: the stored keyboard byte (16 Shift... as kept) and
 // a key message's lParam give Alt 1, Control 2, Shift 4; a mouse message's

@@ -13,9 +13,13 @@
 #include "fw/gui/graphics/color.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw_proc.h"
+#include "fw/gui/window/mswgdi.h"
+#include "fw/data/pref.h"
+#include "fw/core/command.h"
 #include "fw/gui/window/window_event.h"
 #include "platform/win/test.h"
 #include "tests/fw/gui/msw_fixture.h"
+#include "tests/fw/gui/raises.h"
 #include "tests/support/png_compare.h"
 
 namespace {
@@ -79,11 +83,23 @@ int onState(vwindow* w, vevent* e) {
   return stateAnswer ? stateAnswer : vwindowGetDefaultClass()->handleState(w, e);
 }
 
+// Damage handed to the window class, while asked for.
+bool recordInval = false;
+void (*defaultInval)(vwindow*, const vrect*, int) = nullptr;
+void onInval(vwindow* w, const vrect* r, int flags) {
+  if (recordInval)
+    journal.push_back(std::string("inval ") + w->title + " " + std::to_string(r->x) + "," + std::to_string(r->y) + " " +
+                      std::to_string(r->width) + "x" + std::to_string(r->height) + " f" + std::to_string(flags));
+  defaultInval(w, r, flags);
+}
+
 vwindowClassRec* testClass() {
   static vwindowClassRec* c = nullptr;
   if (c) return c;
   c = vclassSpawnOf<vwindowClassRec>(vwindowGetDefaultClass());
   vclassSetName(c, vscribeLiteral("procWindow"));
+  defaultInval = c->inval;
+  c->inval = onInval;
   c->handleButtonDown = onDown;
   c->handleButtonUp = onPointer<0>;
   c->handleDragPending = onPointer<1>;
@@ -112,7 +128,9 @@ struct WindowProc : MSWFixture {
     journal.clear();
   }
   void TearDown() override {
-    for (vwindow* w : made) vwindowDestroy(w);
+    recordInval = false;
+    // Documents before their frames.
+    for (auto it = made.rbegin(); it != made.rend(); ++it) vwindowDestroy(*it);
     made.clear();
     win::test::ResetInput();
     drain();
@@ -120,11 +138,14 @@ struct WindowProc : MSWFixture {
   }
   // A top-level framework window, open; framework rectangles count from
   // the bottom left of the 1024 x 768 screen.
-  vwindow* window(const char* title, vrect r, std::uint16_t flags = 0) {
+  vwindow* window(const char* title, vrect r, std::uint16_t flags = 0, std::uint16_t decoration = 0,
+                 vwindow* frame = nullptr) {
     auto* w = static_cast<vwindow*>(vinstanceCreate(testClass()));
     vwindowSetTitleScribe(w, vscribeLiteral(title));
     w->rect = r;
     w->flags |= flags;
+    w->decoration |= decoration;
+    if (frame) vwindowSetStateFlag(w, frame);
     vwindowOpen(w);
     made.push_back(w);
     drain();
@@ -150,7 +171,22 @@ struct WindowProc : MSWFixture {
     drain();
     journal.clear();
   }
+  // A top-level frame with a multiple-document client over its client area.
+  vwindow* mdiFrame(vrect r) {
+    vwindow* frame = window("frame", r, 0, vwindowDECO_TOP_LEVEL);
+    win::RECT area{};
+    win::GetClientRect(frame->native->hwnd, &area);
+    win::CLIENTCREATESTRUCT ccs{nullptr, 100};
+    client = win::CreateWindowExA(0, "MDICLIENT", nullptr, 0x52300001, 0, 0, area.right, area.bottom,
+                                  frame->native->hwnd, nullptr, nullptr, &ccs);
+    vwindowSetMSWMDIClient(frame, client, 0);
+    return frame;
+  }
+  vwindow* document(const char* title, vwindow* frame, vrect r) {
+    return window(title, r, 0, vwindowDECO_DOCUMENT, frame);
+  }
   std::vector<vwindow*> made;
+  win::HWND client = nullptr;
 };
 
 using Lines = std::vector<std::string>;
@@ -526,6 +562,270 @@ TEST_F(WindowProc, QuitRequestsWithTheBusyGuard) {
   EXPECT_TRUE(win::IsWindow(task));
   EXPECT_TRUE(win::IsWindow(w->native->hwnd));
 }
+
+// ---- Icons, a frame's size calculation, palettes, quitting and start-up -------------------------
+
+}  // namespace
+
+namespace {
+
+Lines recorded();
+
+win::HRGN eraseClip = nullptr;  // the clip of the last icon erase
+win::LRESULT watchIconErase(vwindow*, win::HWND, win::UINT message, win::WPARAM wParam, win::LPARAM) {
+  if (message == win::WM_ICONERASEBKGND) {
+    if (!eraseClip) eraseClip = win::CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(win::GetClipRgn(reinterpret_cast<win::HDC>(wParam), eraseClip), 1);
+  }
+  return 0;
+}
+
+win::RECT clipBox() {
+  win::RECT r{};
+  win::GetRgnBox(eraseClip, &r);
+  return r;
+}
+
+std::string text(const win::RECT& r) {
+  return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+         std::to_string(r.bottom);
+}
+
+// A document's icon erases in its own context within the damage; a
+// top-level icon on the desktop where no window above covers it.
+TEST_F(WindowProc, AnIconErasesOnlyItsDamageAndWhatNoWindowAboveCovers) {
+  vwindow* frame = mdiFrame({100, 100, 400, 300});
+  vwindow* doc = document("doc", frame, {10, 10, 200, 100});
+  win::HWND h = doc->native->hwnd;
+  win::ShowWindow(h, win::SW_MINIMIZE);
+  drain();
+  ASSERT_TRUE(vwindowIsIconified(doc));
+  vwindowSetMSWMenuProc(doc, watchIconErase);
+  win::HDC dc = win::GetDC(h);
+  win::RECT all{0, 0, 36, 36};
+  win::HBRUSH red = win::CreateSolidBrush(win::RGB(255, 0, 0));
+  win::FillRect(dc, &all, red);
+  win::DeleteObject(red);
+  win::ReleaseDC(h, dc);
+  win::RECT strip{0, 0, 10, 36};
+  win::InvalidateRect(h, &strip, 1);
+  win::UpdateWindow(h);
+  drain();
+  EXPECT_EQ(text(clipBox()), text(strip));
+  EXPECT_EQ(win::test::Pixel(h, 1, 20), win::GetSysColor(win::COLOR_APPWORKSPACE));
+  EXPECT_EQ(win::test::Pixel(h, 35, 20), win::RGB(255, 0, 0)) << "outside the damage";
+  EXPECT_EQ(win::test::Pixel(h, 2 + 2, 2 + 4), win::RGB(0, 0, 0)) << "the icon drawn over the ground";
+
+  // Top-level: b lies over part of a.
+  vwindow* a = window("a", {100, 100, 200, 100});
+  vwindow* b = window("b", {150, 150, 200, 100});
+  a->flags |= vwindowICONIFIED;
+  vwindowSetMSWMenuProc(a, watchIconErase);
+  win::InvalidateRect(a->native->hwnd, nullptr, 1);
+  win::UpdateWindow(a->native->hwnd);
+  drain();
+  a->flags &= ~vwindowICONIFIED;
+  win::RECT screen{};
+  win::GetWindowRect(a->native->hwnd, &screen);
+  win::RECT over{};
+  win::GetWindowRect(b->native->hwnd, &over);
+  EXPECT_EQ(text(clipBox()), text(screen)) << "in screen coordinates";
+  EXPECT_TRUE(win::PtInRegion(eraseClip, screen.left + 10, screen.bottom - 10));
+  EXPECT_FALSE(win::PtInRegion(eraseClip, over.left + 10, over.bottom - 10)) << "under b";
+  win::DeleteObject(eraseClip);
+  eraseClip = nullptr;
+}
+
+// The valid rectangles of a frame with a multiple-document client: what
+// stays, what is damaged, what is repainted whole.
+TEST_F(WindowProc, AFramesSizeCalculationKeepsWhatItsClientCovers) {
+  vwindow* frame = mdiFrame({100, 100, 300, 200});
+  win::HWND h = frame->native->hwnd;
+  win::RECT old{};
+  win::GetWindowRect(h, &old);
+  win::NCCALCSIZE_PARAMS p{};
+  win::WINDOWPOS pos{};
+  auto calc = [&](int cx, int cy, win::UINT flags = 0) {
+    pos = {h, nullptr, old.left, old.top, cx, cy, flags};
+    p = {{{old.left, old.top, old.left + cx, old.top + cy}, old, old}, &pos};
+    return win::SendMessageA(h, win::WM_NCCALCSIZE, 1, reinterpret_cast<win::LPARAM>(&p));
+  };
+  drain();
+  journal.clear();
+  recordInval = true;
+  EXPECT_EQ(calc(300, 200), 0) << "unchanged";
+  EXPECT_EQ(recorded(), Lines{});
+  EXPECT_EQ(calc(400, 250), win::WVR_VALIDRECTS);
+  EXPECT_EQ(text(p.rgrc[1]) + " " + text(p.rgrc[2]), text(old) + " " + text(old)) << "the old area stays";
+  EXPECT_EQ(recorded(), (Lines{"inval frame 0,0 400x50 f0", "inval frame 300,50 100x200 f0"})) << "the strips uncovered";
+  win::ValidateRect(h, nullptr);
+  EXPECT_EQ(calc(250, 150), win::WVR_VALIDRECTS);
+  EXPECT_EQ(recorded(), Lines{});
+  win::RECT update{};
+  win::GetUpdateRect(h, &update, 0);
+  EXPECT_EQ(text(update), "0,0,1,1");
+  EXPECT_TRUE(frame->native->flags & vwindowMSW_WHOLE_AREA) << "repainted whole";
+  win::ValidateRect(h, nullptr);
+  frame->native->flags &= ~vwindowMSW_WHOLE_AREA;
+  vwindow* doc = document("doc", frame, {10, 10, 100, 80});
+  win::ShowWindow(doc->native->hwnd, win::SW_MAXIMIZE);
+  drain();
+  journal.clear();
+  EXPECT_EQ(calc(400, 250), win::WVR_VALIDRECTS);
+  EXPECT_EQ(text(p.rgrc[1]) + " " + text(p.rgrc[2]), "0,0,0,0 0,0,0,0") << "nothing kept";
+  // Windows without a client: redrawn unless the size stays.
+  vwindow* plain = window("plain", {500, 100, 100, 100});
+  h = plain->native->hwnd;
+  win::GetWindowRect(h, &old);
+  EXPECT_EQ(calc(120, 100) & win::WVR_REDRAW, win::WVR_REDRAW);
+  EXPECT_EQ(calc(120, 100, win::SWP_NOSIZE) & win::WVR_REDRAW, 0);
+}
+
+TEST_F(WindowProc, PaletteMessagesRealizeAndRepaintWhenTheStateChanges) {
+  vwindow* w = window("w", {100, 100, 40, 30});
+  vwindow* other = window("o", {300, 100, 40, 30});
+  win::LOGPALETTE lp{0x300, 1, {{10, 20, 30, 0}}};
+  vwindowMSWGdiSetup* setup = _vwindowMSWGetGdiSetup();
+  win::HPALETTE saved = setup->palette;
+  setup->palette = win::CreatePalette(&lp);
+  win::HWND h = w->native->hwnd;
+  w->native->flags &= ~vwindowMSW_PALETTE_REALIZED;
+  drain();
+  journal.clear();
+  recordInval = true;
+  auto send = [&](win::UINT m, win::HWND from) {
+    return win::SendMessageA(h, m, reinterpret_cast<win::WPARAM>(from), 0);
+  };
+  auto realized = [&] { return (w->native->flags & vwindowMSW_PALETTE_REALIZED) != 0; };
+  EXPECT_EQ(send(win::WM_QUERYNEWPALETTE, nullptr), 0);
+  EXPECT_TRUE(realized());
+  EXPECT_EQ(recorded(), (Lines{"inval w 0,0 40x30 f1"})) << "white stays: not erased";
+  send(win::WM_QUERYNEWPALETTE, nullptr);
+  EXPECT_EQ(recorded(), Lines{}) << "no change, no repaint";
+  send(win::WM_PALETTECHANGED, h);
+  EXPECT_TRUE(realized()) << "its own change";
+  send(win::WM_PALETTECHANGED, other->native->hwnd);
+  EXPECT_FALSE(realized());
+  EXPECT_EQ(recorded(), (Lines{"inval w 0,0 40x30 f5", "inval w 0,0 40x30 f17"})) << "background mode: updated at once";
+  w->flags |= vwindowICONIFIED;
+  send(win::WM_QUERYNEWPALETTE, nullptr);
+  w->flags &= ~vwindowICONIFIED;
+  EXPECT_TRUE(realized());
+  EXPECT_EQ(recorded(), Lines{}) << "an icon is not repainted";
+  win::DeleteObject(setup->palette);
+  setup->palette = saved;
+}
+
+void setOption(const char* name, const char* value) {
+  vprefSetString(vprefGetDefaultDict(), vscribeLiteral(name), value);
+}
+
+void restart() {
+  vwindowMSWProcShutdown();
+  vwindowMSWProcStartup();
+}
+
+// What the class was handed so far, without running the queue.
+Lines recorded() {
+  Lines out;
+  out.swap(journal);
+  return out;
+}
+
+int quitMode = 0;  // 0: not handled; 1: refused at once; 2: refused by a dialog run afterwards
+bool dialogRan = false;
+int answerDialog(vevent*) {
+  dialogRan = true;
+  veventClearNativeContext();
+  veventStopProcessing();
+  return 1;
+}
+// The session's question arrives while the main loop runs.
+win::HWND asked = nullptr;
+win::LRESULT answer = -1;
+int askFromTheLoop(vevent*) {
+  answer = win::SendMessageA(asked, win::WM_QUERYENDSESSION, 0, 0);
+  veventStopProcessing();
+  return 1;
+}
+win::LRESULT askInLoop(win::HWND hwnd) {
+  asked = hwnd;
+  answer = -1;
+  veventPost(veventCreateClient(askFromTheLoop, nullptr));
+  veventProcess();
+  return answer;
+}
+
+int onQuit(vcommand*, vdict*) {
+  if (quitMode == 1) veventClearNativeContext();
+  if (quitMode == 2) veventPost(veventCreateClient(answerDialog, nullptr));
+  return quitMode != 0;
+}
+
+// With "cancelsquit" an application that handles "Quit" may refuse the
+// end of the session, at once or after its dialogs ran.
+TEST_F(WindowProc, AnApplicationThatHandlesQuitMayCancelIt) {
+  vwindow* w = window("w", {100, 100, 200, 100});
+  setOption("cancelsquit", "1");
+  restart();
+  ASSERT_TRUE(vwindowMSWGetProcInfo().cancelsQuit);
+  vdict* commands = vdictCreate(vdictHashName);
+  auto* quit = static_cast<vcommandFunction*>(vinstanceCreate(vcommandGetDefaultFunctionClass()));
+  quit->issue = onQuit;
+  vdictStore(commands, vname_Quit, quit);
+  vapplication* app = vapplicationGetCurrent();
+  if (!app->space) vapplicationSetSpaceOwned(app, vcommandSpaceCreate());
+  vcommandSpaceAddDict(app->space, vname_Command, commands);
+  int beeps = win::test::BeepCount();
+  quitMode = 1;
+  EXPECT_EQ(askInLoop(w->native->hwnd), 0);
+  EXPECT_FALSE(veventHasNativeContext());
+  quitMode = 2;
+  EXPECT_EQ(askInLoop(w->native->hwnd), 0);
+  EXPECT_TRUE(dialogRan);
+  EXPECT_EQ(win::test::BeepCount(), beeps) << "a refusal ends the busy state";
+  quitMode = 0;
+  setOption("cancelsquit", "");
+  restart();
+}
+
+// The options other than the defaults, the exit procedure, and a hook the
+// system refuses.
+TEST_F(WindowProc, StartUpOptionsTheExitProcedureAndARefusedHook) {
+  win::HWND task = vsysGetTaskWindow();
+  auto subclassed = [&] {
+    return win::GetWindowLongPtrA(task, win::GWLP_WNDPROC) == reinterpret_cast<win::LONG_PTR>(&vwindowMSWTaskWindowProc);
+  };
+  vwindowMSWProcShutdown();
+  EXPECT_FALSE(subclassed()) << "the task window's own procedure back";
+  setOption("nofulldrag", "1");
+  setOption("usedisplaytime", "1");
+  setOption("usenormaltime", "1");
+  vwindowMSWProcStartup();
+  vwindowMSWProcInfo info = vwindowMSWGetProcInfo();
+  EXPECT_TRUE(subclassed());
+  EXPECT_FALSE(info.fullDrag);
+  EXPECT_EQ(info.stampMode, 2) << "display time before normal time";
+  setOption("uselocaltime", "1");
+  restart();
+  EXPECT_EQ(vwindowMSWGetProcInfo().stampMode, 1) << "local time first";
+  for (const char* name : {"nofulldrag", "usedisplaytime", "usenormaltime", "uselocaltime"}) setOption(name, "");
+  vwindowMSWProcShutdown();
+  win::test::SetHooksRefused(true);
+  std::string message;
+  EXPECT_EQ(raised([] { vwindowMSWProcStartup(); }, &message), &vexReturnNullClass);
+  EXPECT_EQ(message, "SetWindowsHook failed");
+  win::test::SetHooksRefused(false);
+  restart();
+  info = vwindowMSWGetProcInfo();
+  EXPECT_TRUE(info.fullDrag);
+  EXPECT_EQ(info.stampMode, 0);
+  EXPECT_TRUE(subclassed());
+}
+
+}  // namespace
+
+namespace {
 
 // Last: the clock stays near the wrap for the rest of the process.
 TEST_F(WindowProc, AClockThatWrapsNeverMakesALatePressADoubleClick) {
