@@ -1,0 +1,137 @@
+// String lists: which strings the list owns through sets, copies, deletes,
+// shrinks and the stored form (the sanitizer build checks the frees).
+#include "fw/widgets/lists/liststr.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fw/core/ex.h"
+#include "fw/data/vresource.h"
+#include "fw/data/vrstore.h"
+#include "widgets_support.h"
+
+namespace {
+
+std::int32_t ownedCount(vliststr* l) { return vlistCountSelectedCells(l, l->owned); }
+bool owns(vliststr* l, int row, int column) { return vlistIsCellSelected(l, l->owned, row, column) != 0; }
+std::string text(vliststr* l, int row, int column) {
+  const char* s = vliststrGetCell(l, row, column);
+  return s ? s : "<null>";
+}
+
+TEST(StringLists, OwnershipThroughSetsCopiesAndScribes) {
+  static const char kLiteral[] = "literal";
+  vliststr* l = vliststrCreate();
+  vliststrSetCellScribed(l, 0, 0, vscribeLiteral(kLiteral));
+  EXPECT_EQ(vliststrGetCell(l, 0, 0), kLiteral);  // taken over, not copied
+  EXPECT_EQ(ownedCount(l), 0);
+  // An owned cell set twice frees the first copy once, then a literal
+  // replaces the second and ends the ownership.
+  char buffer[] = "first";
+  vliststrSetCellScribed(l, 1, 0, vscribeCString(buffer));
+  buffer[0] = 'F';
+  EXPECT_EQ(text(l, 1, 0), "first");
+  EXPECT_TRUE(owns(l, 1, 0));
+  vliststrSetCellScribed(l, 1, 0, vscribeCString("second"));
+  EXPECT_EQ(text(l, 1, 0), "second");
+  EXPECT_EQ(ownedCount(l), 1);
+  vliststrSetCellScribed(l, 1, 0, vscribeLiteral(kLiteral));
+  EXPECT_EQ(ownedCount(l), 0);
+  vliststrSetCellScribed(l, 1, 1, vscribeCString("mine"));
+  vliststrSetCellScribed(l, -1, 0, vscribeCString("nowhere"));  // released, not stored
+
+  // Scribes out: unowned cells come as literals, empty cells as "".
+  vscribe* s = vliststrGetCellScribed(l, 0, 0);
+  EXPECT_TRUE(s->flags & vscribeLITERAL);
+  vscribeRelease(s);
+  s = vliststrGetCellScribed(l, 1, 1);
+  EXPECT_FALSE(s->flags & vscribeLITERAL);
+  vscribeRelease(s);
+  vlistSetRowCount(l, 3);
+  s = vliststrGetCellScribed(l, 2, 1);
+  ASSERT_NE(s, nullptr);
+  char got[8] = "x";
+  vscribeGetCString(s, got);
+  EXPECT_STREQ(got, "");
+
+  // A copy shares the literals and owns copies of exactly the owned cells.
+  auto* copy = static_cast<vliststr*>(vobjectClone(l));
+  EXPECT_EQ(vliststrGetCell(copy, 0, 0), kLiteral);
+  EXPECT_EQ(ownedCount(copy), 1);
+  EXPECT_NE(vliststrGetCell(copy, 1, 1), vliststrGetCell(l, 1, 1));
+  EXPECT_EQ(text(copy, 1, 1), "mine");
+  // Copying over a list with owned strings frees them; onto itself nothing.
+  vliststrSetCellScribed(copy, 0, 1, vscribeCString("dropped"));
+  vliststrClassOf(l)->copy(l, copy);
+  EXPECT_EQ(ownedCount(copy), 1);
+  vliststrClassOf(l)->copy(l, l);
+  EXPECT_EQ(text(l, 1, 1), "mine");
+  vinstanceDestroy(copy);
+  vinstanceDestroy(l);
+}
+
+TEST(StringLists, DeletesAndShrinksFreeExactlyTheOwnedStrings) {
+  vliststr* l = vliststrCreate();
+  // 3 x 3: owned where row + column is even, literals elsewhere.
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c) {
+      std::string t = std::to_string(r) + std::to_string(c);
+      vliststrSetCellScribed(l, r, c, (r + c) % 2 ? vscribeLiteral("lit") : vscribeCString(t.c_str()));
+    }
+  EXPECT_EQ(ownedCount(l), 5);
+  vlistClassOf(l)->remove(l, 1, 1, vlistCOLUMNS);  // owned (1,1)
+  EXPECT_EQ(ownedCount(l), 4);
+  EXPECT_EQ(text(l, 0, 1), "02");
+  EXPECT_TRUE(owns(l, 2, 1));
+  vlistSetRowCount(l, 1);  // owned (2,0), (2,1)
+  EXPECT_EQ(ownedCount(l), 2);
+  EXPECT_EQ(text(l, 0, 0), "00");
+  EXPECT_EQ(text(l, 0, 1), "02");
+  vlistClassOf(l)->remove(l, 0, 99, vlistROWS);  // clipped to the count
+  EXPECT_EQ(ownedCount(l), 0);
+  EXPECT_EQ(vlistGetRowCount(l), 0);
+  vinstanceDestroy(l);
+}
+
+TEST(StringLists, StoredColumnMajorAndLoadedFullyOwned) {
+  vrstoreInstallInterface();
+  vresource root = vrstoreCreateMemory();
+  vliststrGetDefaultClass();
+  vliststr* l = vliststrCreate();
+  vlistSetRowCount(l, 2);
+  vlistSetColumnCount(l, 3);
+  for (int r = 0; r < 2; ++r)
+    for (int c = 0; c < 3; ++c)
+      if (r != 1 || c != 1) vliststrSetCellScribed(l, r, c, vscribeCString((std::to_string(r) + std::to_string(c)).c_str()));
+  vresource out = vrstoreCreate(root, vnameInternLiteral("Strings"), vresDICTIONARY);
+  vliststrClassOf(l)->store(l, out);
+  vresource storage = vrstoreGet(out, vnameInternLiteral("ListStorage"));
+  ASSERT_EQ(vrstoreCount(storage), 6);
+  // The empty cell (1, 1) is one NUL.
+  const std::string order[] = {"00", "10", "01", std::string(1, '\0'), "02", "12"};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(vrstoreGetAtStringText(storage, i), order[i]) << i;
+
+  auto* back = static_cast<vliststr*>(vobjectLoad(out));
+  EXPECT_EQ(vlistGetRowCount(back), 2);
+  EXPECT_EQ(vlistGetColumnCount(back), 3);
+  EXPECT_EQ(ownedCount(back), 6);
+  EXPECT_EQ(text(back, 1, 1), "");
+  EXPECT_EQ(text(back, 1, 2), "12");
+  vinstanceDestroy(back);
+
+  // A stored array of the wrong size: Arg, an empty list, nothing read.
+  vrstoreSetCount(storage, 4);
+  auto* bad = static_cast<vliststr*>(vclassAllocInstance(vliststrGetDefaultClass()));
+  bad->cls = vliststrGetDefaultClass();
+  const vexClass* raised = raisedClass([&] { vobjectLoadInit(bad, out); });
+  EXPECT_EQ(raised, &vexArgClass);
+  EXPECT_EQ(vlistGetRowCount(bad), 0);
+  EXPECT_EQ(ownedCount(bad), 0);
+  vinstanceDestroy(bad);
+  vinstanceDestroy(l);
+  vrstoreCloseFile(root);
+}
+
+}  // namespace
