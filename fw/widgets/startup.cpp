@@ -18,11 +18,13 @@
 #include "fw/services/vcomm.h"
 #include "fw/services/vdasserv.h"
 #include "fw/text/text.h"
+#include "fw/widgets/controls/control.h"
 #include "fw/widgets/domains/domain.h"
 #include "fw/widgets/domains/springdom.h"
 #include "fw/widgets/hooks.h"
 #include "fw/widgets/lists/list.h"
 #include "fw/widgets/lists/listsize.h"
+#include "fw/widgets/lists/liststr.h"
 #include "fw/widgets/lists/spring.h"
 #include "fw/widgets/menus/drag.h"
 #include "fw/widgets/menus/menu.h"
@@ -40,6 +42,8 @@ void vwidgetsInstallStartup() {
     vlistGetDefaultClass();
     vlistObserverGetDefaultClass();
   });
+  vmoduleInstallStartup("vliststrGetDefaultClass", [] { _vliststrStartupClass(); });
+  vmoduleInstallStartup("vcontrolGetDefaultClass", _vcontrolStartupClasses);
   vmoduleInstallStartup("vlistsizeGetDefaultClass", [] { vlistsizeGetDefaultClass(); });
   vmoduleInstallStartup("vmenuGetDefaultClass", vmenuStartup);
   vmoduleInstallStartup("vdragGetDefaultClass", [] { vdragGetDefaultClass(); });
