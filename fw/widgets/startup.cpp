@@ -19,6 +19,7 @@
 #include "fw/services/vdasserv.h"
 #include "fw/text/text.h"
 #include "fw/widgets/controls/control.h"
+#include "fw/widgets/controls/slider.h"
 #include "fw/widgets/domains/domain.h"
 #include "fw/widgets/domains/springdom.h"
 #include "fw/widgets/hooks.h"
@@ -44,6 +45,7 @@ void vwidgetsInstallStartup() {
   });
   vmoduleInstallStartup("vliststrGetDefaultClass", [] { _vliststrStartupClass(); });
   vmoduleInstallStartup("vcontrolGetDefaultClass", _vcontrolStartupClasses);
+  vmoduleInstallStartup("vsliderGetDefaultClass", _vsliderStartupClasses);
   vmoduleInstallStartup("vlistsizeGetDefaultClass", [] { vlistsizeGetDefaultClass(); });
   vmoduleInstallStartup("vmenuGetDefaultClass", vmenuStartup);
   vmoduleInstallStartup("vdragGetDefaultClass", [] { vdragGetDefaultClass(); });

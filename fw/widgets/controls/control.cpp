@@ -21,10 +21,11 @@ void** stateSlot = nullptr;
 ControlState* state();
 
 // One auto-repeat in the whole process: the control, its queued event and
-// the time before which motion is ignored.
+// the time before which the last pressed repeating control ignores motion.
 struct Repeat {
   vcontrol* control;
   vevent* event;
+  vcontrol* graced;
   vsysTime deadline;
 };
 Repeat repeat{};
@@ -73,6 +74,7 @@ void destroy(vinstance* self) {
     repeat.event->data = nullptr;
     repeat.control = nullptr;
   }
+  if (repeat.graced == c) repeat.graced = nullptr;
   super()->destroy(self);
 }
 
@@ -272,6 +274,7 @@ void track(vcontrol* c, vevent* event) {
   repeat.control = c;
   repeat.event = e;
   if (event->type == veventBUTTON_DOWN) {
+    repeat.graced = c;
     repeat.deadline = vsysAddTime(stampOf(event), vsysNormaliseDelay(0, kMotionGrace));
     veventPostDelayed(e, 0, kFirstDelay);
   } else {
@@ -295,7 +298,7 @@ int motion(vdialogItem* item, vevent* event) {
   if (super()->motion(item, event)) return 1;
   vcontrol* c = asControl(item);
   const vcontrolPart* part = c->activePart;
-  if (!part || before(stampOf(event), repeat.deadline)) return 1;
+  if (!part || (repeat.graced == c && before(stampOf(event), repeat.deadline))) return 1;
   bool hit = part->hitTest ? part->hitTest(c, event) != 0 : inside(c->rect, veventGetX(event), veventGetY(event));
   if (!hit) {
     if (has(c, vcontrolPRESSED)) cls(c)->releasePart(c);
@@ -308,7 +311,7 @@ int motion(vdialogItem* item, vevent* event) {
 
 int secondStage(vevent* e) {
   auto* c = static_cast<vcontrol*>(e->data);
-  if (repeat.event == e) repeat = Repeat{nullptr, nullptr, repeat.deadline};
+  if (repeat.event == e) repeat.control = nullptr, repeat.event = nullptr;
   if (c && has(c, vcontrolPRESSED)) vdialogItemClassOf(c)->motion(c, e);
   return 1;
 }
@@ -505,8 +508,10 @@ bool _vcontrolBeginItemDrawing(vdialogItem* item) {
   if (!vdialogItemIsShown(item)) return false;
   vdialogItemList* list = item->owner;
   if (!list || !list->effective.window(list->owner)) return false;
-  list->effective.setDrawingState(list->owner);
   vdialogItemClassOf(item)->setDrawingState(item);
+  // Outside an update the whole window is ours; a rebinding keeps the
+  // last update's device clip, which the frame drawings test against.
+  vdrawInitDeviceClip();
   return true;
 }
 

@@ -19,14 +19,15 @@ TEST(WidgetsStartup, FillsItsRowsOfTheStartupOrder) {
     std::string name = rows[i].name;
     if (name == "vlistGetDefaultClass" || name == "vlistsizeGetDefaultClass" || name == "vspringGetDefaultClass" ||
         name == "vdomainGetDefaultClass" || name == "vspringdomGetDefaultClass" || name == "vmenuGetDefaultClass" ||
-        name == "vdragGetDefaultClass" || name == "vliststrGetDefaultClass" || name == "vcontrolGetDefaultClass") {
+        name == "vdragGetDefaultClass" || name == "vliststrGetDefaultClass" || name == "vcontrolGetDefaultClass" ||
+        name == "vsliderGetDefaultClass") {
       ASSERT_NE(rows[i].fn, nullptr) << name;
       rows[i].fn();
       rows[i].fn();  // a second start makes nothing twice
       ++filled;
     }
   }
-  EXPECT_EQ(filled, 9);
+  EXPECT_EQ(filled, 10);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vlistObserver")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vlistsize")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vspringSolution")), nullptr);
@@ -34,7 +35,7 @@ TEST(WidgetsStartup, FillsItsRowsOfTheStartupOrder) {
   EXPECT_NE(vclassFindByName(vscribeLiteral("vdomainUndoObserver")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vspringdomUndoObserver")), nullptr);
   for (const char* menus : {"vmenu", "vmenuItem", "vmenuSeparatorItem", "vmenuToggleItem", "vmenuPushPinItem",
-                            "vmenuSubMenuItem", "vmenuItemList", "vdrag", "vliststr", "vcontrol"})
+                            "vmenuSubMenuItem", "vmenuItemList", "vdrag", "vliststr", "vcontrol", "vslider"})
     EXPECT_NE(vclassFindByName(vscribeLiteral(menus)), nullptr) << menus;
 }
 

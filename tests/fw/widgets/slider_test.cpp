@@ -1,0 +1,172 @@
+// Sliders: the thumb's place for a value and the value for a dragged
+// thumb (halving, dividing first, the full 32-bit range), the keyboard
+// selectors, thumb lengths, and each look's drawing and pointer behaviour
+// in a process of its own.
+#include "fw/widgets/controls/slider.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "fw/gui/window/window_event.h"
+#include "platform/win/test.h"
+#include "tests/fw/widgets/dialog_support.h"
+#include "tests/support/png_compare.h"
+
+namespace {
+
+int notified = 0;
+
+struct Sliders : ::testing::Test {
+  vslider* s = nullptr;
+  void SetUp() override {
+    startDialogItemTests();
+    s = vsliderCreate();
+    notified = 0;
+    vdialogSetItemNotify(s, [](vdialogItem*, vevent*) { ++notified; });
+  }
+  void TearDown() override { vinstanceDestroy(s); }
+  void range(std::int32_t min, std::int32_t max, int view, std::int32_t value) {
+    vcontrolSetMin(s, INT32_MIN);
+    vcontrolSetMax(s, max);
+    vcontrolSetMin(s, min);
+    vcontrolSetView(s, view);
+    vcontrolSetValue(s, value);
+  }
+};
+
+TEST_F(Sliders, ThumbPlaceAndDraggedValue) {
+  const vrect track{0, 0, 200, 10};
+  range(0, 100, 0, 50);
+  EXPECT_EQ(vsliderThumbStart(s, &track, 20), 90);
+  EXPECT_EQ(vsliderValueAt(s, 180, 200, 20), 100);
+  EXPECT_EQ(vsliderValueAt(s, 0, 200, 20), 0);
+  EXPECT_EQ(vsliderValueAt(s, 60, 20, 20), 0);  // no room to move: the minimum
+  // Large ranges: the place halves until the range fits; a drag divides first.
+  range(0, 4'000'000, 0, 2'000'000);
+  EXPECT_EQ(vsliderThumbStart(s, &track, 20), 90);
+  EXPECT_EQ(vsliderValueAt(s, 90, 200, 20), 4'000'000 / 180 * 90);
+  range(0, 1'048'576, 0, 0);
+  EXPECT_EQ(vsliderValueAt(s, 90, 200, 20), 90 * 1'048'576 / 180);
+  // The whole 32-bit range, with and without a view, stays in bounds.
+  range(INT32_MIN, INT32_MAX, 0, INT32_MAX);
+  EXPECT_EQ(vsliderThumbStart(s, &track, 20), 180);
+  EXPECT_EQ(vsliderValueAt(s, 180, 200, 20), std::int32_t(INT32_MIN + 4294967295LL / 180 * 180));  // divided first
+  vcontrolSetValue(s, INT32_MIN);
+  EXPECT_EQ(vsliderThumbStart(s, &track, 20), 0);
+  vcontrolSetView(s, 32767);
+  vcontrolSetValue(s, INT32_MAX);
+  EXPECT_EQ(s->value, INT32_MAX - 32767);
+  EXPECT_EQ(vsliderThumbStart(s, &track, 20), 180);
+  // A full view: no range to divide by; the thumb at the start.
+  range(0, 10, 20, 5);
+  EXPECT_EQ(s->value, 0);
+  EXPECT_EQ(vsliderThumbStart(s, &track, 20), 0);
+  EXPECT_EQ(vsliderValueAt(s, 50, 200, 20), 0);
+}
+
+TEST_F(Sliders, SelectorsMoveAndNotifyOnlyOnChange) {
+  range(0, 100, 10, 50);
+  vcontrolSetIncrement(s, 3);
+  vcontrolSetPage(s, 20);
+  vevent* e = veventCreateKeyDown(nullptr, 0, 0, 0, 0, 0, 0);
+  vdict context;
+  vdictInit(&context, vdictHashName);
+  vdictStore(&context, vname_Event, e);
+  auto issue = [&](int selector, vdict* ctx) {
+    vobjectAttributedOf(s)->issueSelector(s, selector, ctx);
+    return s->value;
+  };
+  struct Step {
+    int selector;
+    std::int32_t value;
+    int notified;
+  };
+  const Step steps[] = {{9, 90, 1},  {9, 90, 1},  {10, 87, 2}, {12, 90, 3}, {14, 70, 4},
+                        {17, 50, 5}, {16, 70, 6}, {15, 90, 7}, {8, 0, 8},   {13, 0, 8}};
+  for (const Step& step : steps) {
+    EXPECT_EQ(issue(step.selector, &context), step.value) << step.selector;
+    EXPECT_EQ(notified, step.notified) << step.selector;
+  }
+  EXPECT_EQ(issue(11, nullptr), 3);  // without an event: moved, not notified
+  EXPECT_EQ(notified, 8);
+  vdictFinish(&context);
+  veventDestroy(e);
+}
+
+TEST_F(Sliders, ThumbLengthsAndTheClassDefaults) {
+  range(0, 100, 0, 0);
+  EXPECT_EQ(vsliderGetThumbLength(s, 10, 200), 20);  // no view: twice the thickness
+  vcontrolSetView(s, 50);
+  EXPECT_EQ(vsliderGetThumbLength(s, 10, 200), 100);
+  vcontrolSetView(s, 2);
+  EXPECT_EQ(vsliderGetThumbLength(s, 10, 200), 10);  // at least the thickness
+  vcontrolSetMax(s, 0);
+  EXPECT_EQ(vsliderGetThumbLength(s, 10, 200), 200);  // no range: the whole track
+  // The Windows look: its default size, the Motif geometry meanwhile.
+  EXPECT_EQ(s->rect.width, 63);
+  EXPECT_EQ(s->rect.height, 23);
+  vrect r{0, 0, 104, 14};
+  vdialogSetItemRect(s, &r);
+  vcontrolSetMax(s, 100);
+  vcontrolSetView(s, 0);
+  vcontrolSetValue(s, 50);
+  vcontrolClassOf(s)->computeIndicator(s);
+  int inset = int(vdialogDetermineItemInset(s));
+  EXPECT_EQ(s->indicator.x, inset + (104 - 2 * inset - 2 * (14 - 2 * inset)) / 2);
+  EXPECT_EQ(s->indicator.width, 2 * (14 - 2 * inset));
+}
+
+// ---- Each look in its own process.
+
+std::string run(const std::string& args) {
+  std::string out;
+  FILE* p = popen((std::string(SLIDER_PROBE) + " " + args + " 2>&1").c_str(), "r");
+  if (!p) return "cannot run the probe";
+  char buf[256];
+  while (std::fgets(buf, sizeof buf, p)) out += buf;
+  if (int status = pclose(p); status != 0) out += "status " + std::to_string(status) + "\n";
+  return out;
+}
+
+class SliderLooks : public ::testing::TestWithParam<const char*> {};
+TEST_P(SliderLooks, DrawAsStored) {
+  std::string laf = GetParam();
+  std::string png = (std::filesystem::temp_directory_path() / ("sliders_" + laf + ".png")).string();
+  std::string out = run("-laf " + laf + " shots " + png);
+  ASSERT_EQ(out, "");
+  win::test::Image image;
+  ASSERT_TRUE(win::test::ReadPng(png, image));
+  std::filesystem::remove(png);
+  EXPECT_TRUE(test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/slider/sliders_" + laf + ".png"));
+}
+INSTANTIATE_TEST_SUITE_P(EveryLook, SliderLooks, ::testing::Values("motif", "openlook2d", "openlook3d", "cua"));
+
+TEST(SliderInput, MotifDragFollowsWithin50PixelsAndStopsAtTheEnds) {
+  // A track of 200 and a thumb of 20; the thumb starts 90 in for 50.
+  EXPECT_EQ(run("-laf motif input"),
+            "value 50: value 50 thumb 102 notified 0\n"
+            "dragged 90: value 100 thumb 192 notified 1\n"
+            "past the end: value 100 thumb 192 notified 1\n"
+            "40 above: value 74 thumb 146 notified 2\n"
+            "50 above: value 74 thumb 146 notified 2\n"
+            "back on the track: value 24 thumb 56 notified 3\n");
+}
+
+TEST(SliderInput, OpenLookEndsJumpOnceOnShortSlidersAndPagingKeepsThePointerOut) {
+  EXPECT_EQ(run("-laf openlook input"),
+            "short near end held: value 20 thumb 19 notified 1\n"
+            "paged forward: value 10 thumb 34 notified 1\n"
+            "pointer at 47\n");
+}
+
+TEST(SliderInput, CuaStepButtonsPastTheTrack) {
+  EXPECT_EQ(run("-laf cua input"),
+            "5 past the track: value 49 thumb 44 notified 1\n"
+            "13 past the track: value 50 thumb 45 notified 2\n");
+}
+
+}  // namespace
