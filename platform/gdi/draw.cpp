@@ -254,7 +254,8 @@ std::vector<std::vector<DPt>> dashPieces(const std::vector<DPt>& path, const std
     while (length - at > left) {
       at += left;
       DPt q{a.x + (b.x - a.x) * at / length, a.y + (b.y - a.y) * at / length};
-      if (on) {
+      // A dash of length 0 draws nothing (it only joins two gaps).
+      if (on && (current.size() > 1 || q.x != current[0].x || q.y != current[0].y)) {
         current.push_back(q);
         out.push_back(current);
       }

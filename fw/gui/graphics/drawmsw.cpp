@@ -95,25 +95,99 @@ bool colorless(const vdrawMSWDevice* d) {
   return m == 0 || m == 5 || m == 10 || m == 15;
 }
 
+// The pen description in device pixels: widths and dashes follow the
+// matrix. GDI has no dash offset, so the lengths are turned to start where
+// the offset falls; a dash cut in two gets a gap of 0 between its halves.
+win::DWORD capStyle(std::uint16_t flags) {
+  switch (flags & vdrawCAP_MASK) {
+    case 1024: return win::PS_ENDCAP_SQUARE;
+    case 2048: return win::PS_ENDCAP_ROUND;
+    default: return win::PS_ENDCAP_FLAT;
+  }
+}
+
+win::DWORD joinStyle(std::uint16_t flags) {
+  switch (flags & vdrawJOIN_MASK) {
+    case 256: return win::PS_JOIN_BEVEL;
+    case 512: return win::PS_JOIN_ROUND;
+    default: return win::PS_JOIN_MITER;
+  }
+}
+
+double deviceScale() {
+  double ax, ay, bx, by;
+  const vdrawPrimitiveTable* t = vdrawGetSelectedPrimitives();
+  t->TransformDistance(1, 0, &ax, &ay);
+  t->TransformDistance(0, 1, &bx, &by);
+  return std::sqrt(std::fabs(ax * by - ay * bx));
+}
+
+void describePen(vdrawMSWDevice* d, const vdrawState* s) {
+  double scale = deviceScale();
+  d->penWidth = std::max(1, int(std::floor(s->lineWidth * scale + 0.5)));
+  d->penStyle = capStyle(s->flags) | joinStyle(s->flags);
+  d->penDashCount = 0;
+  int n = 0;
+  const float* v = nullptr;
+  double offset = 0;
+  vdrawGetDash(&n, &v, &offset);
+  if (n < 1 || !v || n > vdrawMSW_MAX_DASHES) return;
+  std::vector<win::DWORD> lengths;
+  for (int i = 0; i < n; ++i)
+    lengths.push_back(v[i] > 0 ? std::max<win::DWORD>(1, win::DWORD(std::floor(v[i] * scale + 0.5))) : 0);
+  // An odd count alternates across repeats: its period is two rounds.
+  if (n % 2 && 2 * n + 2 <= vdrawMSW_MAX_DASHES) lengths.insert(lengths.end(), lengths.begin(), lengths.end());
+  std::uint64_t period = 0;
+  for (win::DWORD l : lengths) period += l;
+  std::uint64_t skip = offset > 0 && lengths.size() % 2 == 0 && lengths.size() + 2 <= vdrawMSW_MAX_DASHES
+                           ? std::uint64_t(std::floor(offset * scale + 0.5)) % period
+                           : 0;
+  std::size_t k = 0;
+  std::vector<win::DWORD> out;
+  if (skip) {
+    while (skip >= lengths[k]) skip -= lengths[k++];
+  }
+  if (k % 2 == 0 && skip == 0) {
+    out.assign(lengths.begin() + std::ptrdiff_t(k), lengths.end());
+    out.insert(out.end(), lengths.begin(), lengths.begin() + std::ptrdiff_t(k));
+  } else {
+    if (k % 2) out.push_back(0);  // the line starts inside a gap
+    out.push_back(lengths[k] - win::DWORD(skip));
+    out.insert(out.end(), lengths.begin() + std::ptrdiff_t(k) + 1, lengths.end());
+    out.insert(out.end(), lengths.begin(), lengths.begin() + std::ptrdiff_t(k));
+    out.push_back(win::DWORD(skip));
+    if (k % 2 == 0) out.push_back(0);
+  }
+  d->penDashCount = std::int32_t(out.size());
+  std::copy(out.begin(), out.end(), d->penDashes);
+  d->penStyle |= win::PS_USERSTYLE;
+}
+
 void syncPen(vdrawMSWDevice* d) {
   dropPen(d);
-  bool white = false;
-  bool plain = !(d->flags & vdrawMSW_MASK) && d->stateMode < 16 && d->penWidth <= 1;
-  if (d->flags & vdrawMSW_MASK) {
+  bool white = false, mask = d->flags & vdrawMSW_MASK;
+  bool plain = !mask && d->stateMode < 16 && d->penWidth <= 1 && d->penDashCount == 0;
+  if (mask) {
     d->pen = static_cast<win::HPEN>(stocks().whitePen);
   } else if (plain && d->color && isBlackOrWhite(d->color, &white)) {
     d->pen = static_cast<win::HPEN>(white ? stocks().whitePen : stocks().blackPen);
   } else if (plain && d->color) {
     d->pen = vcolorMSWGetPen(d->color);
   } else {
-    d->pen = vwindowMSWCreateWithRecovery("PEN", 3, [&] {
-      return win::CreatePen(win::PS_SOLID, std::max(1, d->penWidth), d->rgb);
-    });
+    d->pen = _vcolorMSWCreatePen(d->rgb, d->penStyle, win::PS_SOLID, win::DWORD(d->penWidth),
+                                 win::DWORD(d->penDashCount), d->penDashCount ? d->penDashes : nullptr, d->pattern, 1);
     d->dirty |= vdrawMSW_OWN_PEN;
   }
   win::SelectObject(d->hdc, d->pen);
   d->selected |= vdrawMSW_SEL_PEN;
   d->dirty &= std::uint16_t(~vdrawMSW_PEN_STALE);
+}
+
+void dropScaledFont(vdrawMSWDevice* d) {
+  if (!d->scaledFont) return;
+  if (d->selected & vdrawMSW_SEL_FONT) win::SelectObject(d->hdc, stocks().systemFont);
+  win::DeleteObject(d->scaledFont);
+  d->scaledFont = nullptr;
 }
 
 void syncTextColor(vdrawMSWDevice* d) {
@@ -173,7 +247,7 @@ void sync(void* data, unsigned bits) {
   d->offscreen = d->clipMask != nullptr;
   if ((bits & (vdrawDIRTY_COLOR | vdrawDIRTY_SECOND_COLOR)) && !colorless(d)) syncColor(d, s);
   if (bits & (vdrawDIRTY_LINE_WIDTH | vdrawDIRTY_DASH | vdrawDIRTY_CAP | vdrawDIRTY_JOIN)) {
-    d->penWidth = std::max<int>(1, s->roundedWidth);
+    describePen(d, s);
     d->dirty |= vdrawMSW_PEN_STALE;
   }
   if (bits & vdrawDIRTY_PATTERN) {
@@ -181,7 +255,9 @@ void sync(void* data, unsigned bits) {
     d->dirty |= vdrawMSW_ORIGIN_STALE;
   }
   if (bits & vdrawDIRTY_FONT) {
-    d->font = s->matrix ? s->matrix->font : nullptr;
+    vfont* font = s->matrix ? s->matrix->font : nullptr;
+    if (font != d->font) dropScaledFont(d);
+    d->font = font;
     d->fontSelected = 0;
   }
   if (d->dirty & vdrawMSW_PEN_STALE) syncPen(d);
@@ -351,6 +427,8 @@ void open(void* data, void* target, int flags) {
   d->drawMode = win::R2_COPYPEN;
   win::SetROP2(d->hdc, d->drawMode);
   d->penWidth = 1;
+  d->fontScale = 1.0;
+  if (d->flags & (vdrawMSW_PRINTER | vdrawMSW_GIVEN)) d->fontScale = win::GetDeviceCaps(d->hdc, win::LOGPIXELSY) / 72.0;
   pageOf(d);
   d->clip = d->bounds;
   d->clipInline = d->bounds;
@@ -386,6 +464,8 @@ void close(void* data) {
   if (d->savedBrush) win::SelectObject(d->hdc, d->savedBrush);
   if (d->savedFont) win::SelectObject(d->hdc, d->savedFont);
   if (d->savedPalette) win::SelectPalette(d->hdc, d->savedPalette, 0);
+  if (d->scaledFont) win::DeleteObject(d->scaledFont);
+  d->scaledFont = nullptr;
   markDrawn(d);
   if (d->flags & vdrawMSW_BORROWED) vwindowMSWReleaseDrawableDC(&d->drawable);
   d->hdc = nullptr;
@@ -613,11 +693,22 @@ void frameRoundRects(void* data, const vrect* r, int n, int w, int h) {
 
 // ---- Text.
 
+// A font's pixels are units of the framework (fonts are made for the
+// screen): a printer, whose units are points, gets the font made larger by
+// its pixels per point, so that text keeps the width the framework measured.
 win::HFONT nativeFont(vdrawMSWDevice* d) {
   if (!d->font) return static_cast<win::HFONT>(stocks().systemFont);
+  if (d->scaledFont) return d->scaledFont;
   vfont* used = nullptr;
   vfontMSWFontRecord* rec = vfontMSWGetFontRecord(d->font, &used);
-  return rec && rec->font ? rec->font : static_cast<win::HFONT>(stocks().systemFont);
+  if (!rec || !rec->font) return static_cast<win::HFONT>(stocks().systemFont);
+  if (d->fontScale == 1.0) return rec->font;
+  win::LOGFONTA lf{};
+  vfontMSWGetLogFont(d->font, &lf);
+  lf.lfHeight = win::LONG(std::lround(lf.lfHeight * d->fontScale));
+  lf.lfWidth = win::LONG(std::lround(lf.lfWidth * d->fontScale));
+  d->scaledFont = vwindowMSWCreateWithRecovery("FONT", 3, [&] { return win::CreateFontIndirectA(&lf); });
+  return d->scaledFont ? d->scaledFont : rec->font;
 }
 
 void selectFont(vdrawMSWDevice* d) {
@@ -671,11 +762,11 @@ void rotatedText(vdrawMSWDevice* d, const char* chars, int length, const vdrawDe
         // the text transform without the font's size.
         double scale = std::sqrt(std::abs(double(t->a) * t->d - double(t->b) * t->c)) / 65536.0;
         if (scale <= 0) return;
-        double em = scale;
+        double em = scale * d->fontScale;
         if (d->font && d->font->matrix) {
           const vmatrix& fm = *d->font->matrix;
           double fs = std::sqrt(std::abs(double(fm.a) * fm.d - double(fm.b) * fm.c));
-          if (fs > 0) em = fs;
+          if (fs > 0) em = fs * d->fontScale;
         }
         vmatrix toDevice = {float(t->a / 65536.0 / em), float(t->b / 65536.0 / em), float(t->c / 65536.0 / em),
                             float(t->d / 65536.0 / em), float(t->tx / 65536.0), float(t->ty / 65536.0)};

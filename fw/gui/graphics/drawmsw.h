@@ -36,6 +36,9 @@ enum : std::uint16_t {
   vdrawMSW_SEL_TEXT = 0x10,
 };
 
+// GDI takes at most 16 dash lengths; a dash offset may take two more.
+inline constexpr int vdrawMSW_MAX_DASHES = 16;
+
 struct vdrawMSWDevice {
   std::uint32_t flags;
   std::int16_t pageWidth, pageHeight;
@@ -66,7 +69,12 @@ struct vdrawMSWDevice {
   win::HBRUSH brush;
   std::uint16_t dirty, selected;
   std::int32_t brushX, brushY;
-  std::int32_t penWidth;
+  double fontScale;        // device pixels of a font's screen pixel: LOGPIXELSY / 72 on printers
+  win::HFONT scaledFont;   // the current font made at that scale, owned
+  std::int32_t penWidth;   // the pen description in device pixels
+  win::DWORD penStyle;     // PS_USERSTYLE when dashed, end cap and join
+  std::int32_t penDashCount;
+  win::DWORD penDashes[vdrawMSW_MAX_DASHES];
   win::HRGN clipRegion;
   vdrawDeviceTransform transform;
 };

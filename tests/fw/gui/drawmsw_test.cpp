@@ -441,6 +441,104 @@ TEST_F(DrawMSWLook, FocusFramesAndTheLooksExclusiveOrColour) {
   }
 }
 
+// ---- Pens: the state's width, dash, cap and join in device pixels.
+
+TEST_F(DrawMSW, PensDrawTheirDashesCapsAndJoins) {
+  auto stroke = [&](std::vector<std::pair<int, int>> pts, const std::function<void()>& setup) {
+    paint([&] {
+      setup();
+      vdrawPathMoveTo(pts[0].first, pts[0].second);
+      for (std::size_t i = 1; i < pts.size(); ++i) vdrawLineTo(pts[i].first, pts[i].second);
+      vdrawStroke();
+    });
+  };
+  // Dashes along a one-pixel line from x = 2 (device row H - 10): pixel x is
+  // on when its place in the repeating pattern, moved by the offset, is in a dash.
+  struct DashCase {
+    std::vector<float> dash;
+    double offset;
+  };
+  const DashCase dashes[] = {{{4, 2}, 0}, {{4, 2}, 1}, {{4, 2}, 5}, {{3}, 0}, {{3}, 4}, {{2, 1, 3}, 2}, {{5, 3}, 8}};
+  for (const DashCase& c : dashes) {
+    stroke({{2, 10}, {40, 10}}, [&] { vdrawSetDash(int(c.dash.size()), c.dash.data(), c.offset); });
+    std::vector<float> cycle = c.dash;
+    if (cycle.size() % 2) cycle.insert(cycle.end(), c.dash.begin(), c.dash.end());
+    int period = 0;
+    for (float v : cycle) period += int(v);
+    for (int x = 0; x < 44; ++x) {
+      bool want = false;
+      if (x >= 2 && x < 40) {
+        int at = (x - 2 + int(c.offset)) % period;
+        for (std::size_t i = 0; i < cycle.size(); at -= int(cycle[i++]))
+          if (at < int(cycle[i])) {
+            want = i % 2 == 0;
+            break;
+          }
+      }
+      ASSERT_EQ(px(x, H - 10), want ? kBlack : kWhite) << "dash " << c.dash[0] << " offset " << c.offset << " x " << x;
+      ASSERT_EQ(px(x, H - 11), kWhite) << x;
+    }
+  }
+
+  // Caps on a line 6 wide from x = 10 to 30: butt ends at the points,
+  // square and round reach 3 further, round without its corners.
+  struct CapCase {
+    int cap;
+    int first, last;  // columns of the middle row
+    bool corner;      // the square end's corner pixel
+  };
+  for (CapCase c : {CapCase{3072, 10, 29, false}, {1024, 7, 32, true}, {2048, 7, 32, false}}) {
+    stroke({{10, 20}, {30, 20}}, [&] {
+      vdrawSetLineWidth(6);
+      vdrawSetLineCap(c.cap);
+    });
+    int y = H - 20;
+    EXPECT_EQ(px(c.first, y), kBlack) << c.cap;
+    EXPECT_EQ(px(c.first - 1, y), kWhite) << c.cap;
+    EXPECT_EQ(px(c.last, y), kBlack) << c.cap;
+    EXPECT_EQ(px(c.last + 1, y), kWhite) << c.cap;
+    EXPECT_EQ(px(7, y - 3), c.corner ? kBlack : kWhite) << c.cap;
+    // Six rows: three above the line's centre, three below.
+    EXPECT_EQ(px(20, y - 3), kBlack);
+    EXPECT_EQ(px(20, y + 2), kBlack);
+    EXPECT_EQ(px(20, y - 4), kWhite);
+    EXPECT_EQ(px(20, y + 3), kWhite);
+  }
+
+  // Joins at a right angle (10, 30) -> (30, 30) -> (30, 10): the outer
+  // corner is filled by a miter, cut by a bevel, rounded by a round join.
+  struct JoinCase {
+    int join;
+    bool corner, diagonal;
+  };
+  for (JoinCase c : {JoinCase{768, true, true}, {256, false, false}, {512, false, true}}) {
+    stroke({{10, 30}, {30, 30}, {30, 10}}, [&] {
+      vdrawSetLineWidth(6);
+      vdrawSetLineJoin(c.join);
+    });
+    int cx = 30, cy = H - 30;  // the corner's pixel; the outside lies up and right
+    EXPECT_EQ(px(cx + 2, cy - 3), c.corner ? kBlack : kWhite) << c.join;
+    EXPECT_EQ(px(cx + 1, cy - 2), c.diagonal ? kBlack : kWhite) << c.join;
+    EXPECT_EQ(px(cx, cy), kBlack) << c.join;
+  }
+
+  // Widths and dashes follow the matrix: 3 units at scale 2 are 6 pixels,
+  // a dash of 2 units 4 pixels. A wide red line keeps its colour.
+  stroke({{1, 5}, {20, 5}}, [&] {
+    vdrawScale(2, 2);
+    vdrawSetColor(rgb(kRed));
+    vdrawSetLineWidth(3);
+    float d[] = {2, 2};
+    vdrawSetDash(2, d, 0);
+  });
+  int y = H - 10;
+  for (int x = 2; x < 40; ++x) EXPECT_EQ(px(x, y), ((x - 2) % 8) < 4 ? kRed : kWhite) << x;
+  EXPECT_EQ(px(3, y - 3), kRed);
+  EXPECT_EQ(px(3, y - 4), kWhite);
+  EXPECT_EQ(px(3, y + 2), kRed);
+  EXPECT_EQ(px(3, y + 3), kWhite);
+}
+
 // ---- The pseudo printer.
 
 struct Printer : DrawMSW {
@@ -551,6 +649,37 @@ TEST_F(Printer, RectanglesAndRotatedImagesPrintWhereTheCoverageSays) {
   // A rotated 40-point square covers about (40 * 150 / 72)^2 pixels; the box corners stay white.
   EXPECT_NEAR(green, 83 * 83, 83 * 20);
   vimageDestroy(img);
+}
+
+TEST_F(Printer, LinesAndTextTakeThePrintersPixelsPerPoint) {
+  // A 10-point line is floor(10 x 150 / 72 + 0.5) = 21 pixels wide; its ends
+  // at 72 and 144 points lie at device columns 150 and 300.
+  print([&] {
+    vdrawSetLineWidth(10);
+    vdrawPathMoveTo(72, 700);
+    vdrawLineTo(144, 700);
+    vdrawStroke();
+    vdrawSetFont(font("family:Arial-size:12"));
+    vdrawPathMoveTo(72, 600);
+    vdrawShowScribe(vscribeCString("HHHH"));
+  });
+  auto inked = [&](int x, int y) { return sheet(x, y) != 0xFFFFFFu; };
+  int rows = 0;
+  for (int y = 150; y < 230; ++y) rows += inked(200, y);
+  EXPECT_EQ(rows, 21);
+  EXPECT_TRUE(inked(150, 192));
+  EXPECT_FALSE(inked(149, 192));
+  EXPECT_TRUE(inked(299, 192));
+  EXPECT_FALSE(inked(300, 192));
+  // Text sits on its baseline, 1650 - 600 x 150 / 72 = 400, its font made
+  // 150 / 72 times the screen's 16 pixels: capitals some 24 pixels tall.
+  int top = 10000, bottom = -1, left = 10000;
+  for (int y = 340; y < 430; ++y)
+    for (int x = 140; x < 400; ++x)
+      if (inked(x, y)) top = std::min(top, y), bottom = std::max(bottom, y), left = std::min(left, x);
+  EXPECT_EQ(bottom, 399);
+  EXPECT_NEAR(bottom - top + 1, 16 * 150 / 72.0 * 0.716, 1.5) << top;
+  EXPECT_NEAR(left, 153, 2);
 }
 
 // ---- The whole road on one window.
