@@ -11,6 +11,25 @@ using internal::Window;
 // decided when the queue is read.
 void InputPointerMoved(POINT screen) { internal::queueHardware(internal::pointerInput(screen, -1, false)); }
 
+void InputPointerState(const PointerState& state) {
+  const internal::KeyStates& keys = internal::reportedKeys();
+  // A side's own key goes down or up; the generic key follows both sides.
+  struct Held {
+    bool wanted;
+    UINT generic, left, right;
+  };
+  const Held held[] = {{state.shift, VK_SHIFT, VK_LSHIFT, VK_RSHIFT},
+                       {state.control, VK_CONTROL, VK_LCONTROL, VK_RCONTROL},
+                       {state.left, VK_LBUTTON, VK_LBUTTON, VK_LBUTTON},
+                       {state.middle, VK_MBUTTON, VK_MBUTTON, VK_MBUTTON},
+                       {state.right, VK_RBUTTON, VK_RBUTTON, VK_RBUTTON}};
+  for (const Held& h : held) {
+    if (((keys[h.generic] & 0x80) != 0) == h.wanted) continue;
+    internal::setHeld(h.left, h.wanted);
+    if (!h.wanted) internal::setHeld(h.right, false);
+  }
+}
+
 void InputButton(POINT screen, Button button, bool down) {
   internal::queueHardware(internal::pointerInput(screen, static_cast<int>(button), down));
 }

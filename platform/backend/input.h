@@ -9,6 +9,13 @@ namespace win::backend {
 enum class Button : std::uint8_t { left, middle, right };
 
 void InputPointerMoved(POINT screen);
+// The Shift, Ctrl and button states a display reports with a pointer event
+// (as before it): presses and releases that went to another program are
+// made good without messages, so that the MK_ bits are the display's.
+struct PointerState {
+  bool shift = false, control = false, left = false, middle = false, right = false;
+};
+void InputPointerState(const PointerState& state);
 void InputButton(POINT screen, Button button, bool down);
 // `character` is the Windows-1252 character the key makes, or -1 when the
 // back-end does not know it.

@@ -718,6 +718,12 @@ class X11 final : public Backend {
     return bytes;
   }
 
+  // The MK_ state is the display's, whatever went to other programs.
+  static void pointerState(unsigned state) {
+    InputPointerState({(state & ShiftMask) != 0, (state & ControlMask) != 0, (state & Button1Mask) != 0,
+                       (state & Button2Mask) != 0, (state & Button3Mask) != 0});
+  }
+
   void handle(XEvent& e) {
     if (selectionWindow_ && e.xany.window == selectionWindow_) {
       selectionEvent(e);
@@ -779,10 +785,12 @@ class X11 final : public Backend {
         // Buttons 4 to 7 are the wheel: dropped.
         constexpr Button kButtons[] = {Button::left, Button::middle, Button::right};
         if (e.xbutton.button < 1 || e.xbutton.button > 3) break;
+        pointerState(e.xbutton.state);
         InputButton({e.xbutton.x_root, e.xbutton.y_root}, kButtons[e.xbutton.button - 1], e.type == ButtonPress);
         break;
       }
       case MotionNotify:
+        pointerState(e.xmotion.state);
         InputPointerMoved({e.xmotion.x_root, e.xmotion.y_root});
         break;
       default:

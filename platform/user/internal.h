@@ -158,6 +158,9 @@ KeyStates& reportedKeys();
 void resetKeys();
 // The toggles as a display keeps them, in both states.
 void setLockState(bool capsLock, bool numLock);
+// A key or button the display says is held (or not) though its event went
+// to another program: both states change, without a message.
+void setHeld(UINT vk, bool down);
 void applyKey(KeyStates& keys, UINT vk, UINT scan, bool extended, bool down);
 // A record leaves the queue: its key or button change takes effect.
 void inputTaken(const HardwareInput& in);

@@ -186,6 +186,10 @@ void setLockState(bool capsLock, bool numLock) {
   }
 }
 
+void setHeld(UINT vk, bool isDown) {
+  for (KeyStates* keys : {&kb().reported, &kb().taken}) applyKey(*keys, vk, 0, false, isDown);
+}
+
 void applyKey(KeyStates& keys, UINT vk, UINT scan, bool extended, bool isDown) {
   press(keys, vk, isDown);
   // Shift, Control and Alt are one key state covering both sides.

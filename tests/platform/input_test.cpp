@@ -197,6 +197,38 @@ TEST_F(InputTest, ButtonStatesInPointerMessagesAreThoseAfterTheEvent) {
   EXPECT_NE(got.find("a WM_MBUTTONUP 8 10,10\n"), std::string::npos) << got;
 }
 
+TEST_F(InputTest, TheDisplaysPointerStateMakesGoodPressesAndReleasesThatWentElsewhere) {
+  using win::backend::InputPointerState;
+  win::SetActiveWindow(a);
+  // Shift went down in another program, then the press comes here.
+  InputPointerState({.shift = true});
+  win::backend::InputButton({20, 30}, win::backend::Button::left, true);
+  win::SHORT shiftWhilePressed = 0;
+  std::string got;
+  win::MSG m;
+  while (nextMessage(m)) {
+    if (m.message == win::WM_LBUTTONDOWN) shiftWhilePressed = win::GetKeyState(win::VK_SHIFT);
+    got += win::test::MessageName(m.message) + " " + hex(m.wParam) + "\n";
+  }
+  EXPECT_LT(shiftWhilePressed, 0);
+  // Shift went up elsewhere; the right Ctrl and the right button were
+  // released elsewhere too (a release of either side clears Ctrl).
+  InputPointerState({.left = true});
+  win::backend::InputButton({20, 30}, win::backend::Button::left, false);
+  while (nextMessage(m)) got += win::test::MessageName(m.message) + " " + hex(m.wParam) + "\n";
+  win::test::KeyDown(win::VK_CONTROL, true);
+  win::test::MouseDown({20, 30}, win::backend::Button::right);
+  drain();
+  InputPointerState({});
+  win::backend::InputPointerMoved({25, 30});
+  while (nextMessage(m)) got += win::test::MessageName(m.message) + " " + hex(m.wParam) + "\n";
+  EXPECT_EQ(got, "WM_LBUTTONDOWN 5\nWM_LBUTTONUP 0\nWM_MOUSEMOVE 0\n");  // no key messages made up
+  EXPECT_GE(win::GetKeyState(win::VK_SHIFT), 0);
+  EXPECT_GE(win::GetKeyState(win::VK_CONTROL), 0);
+  EXPECT_GE(win::GetKeyState(win::VK_RCONTROL), 0);
+  EXPECT_GE(win::GetKeyState(win::VK_RBUTTON), 0);
+}
+
 TEST_F(InputTest, QueuedMovesCoalesceUnlessTurnedOff) {
   win::SetActiveWindow(a);
   for (bool coalesce : {true, false}) {

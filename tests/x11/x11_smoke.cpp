@@ -17,6 +17,12 @@
 #include <thread>
 #include <vector>
 
+#include "fw/core/class.h"
+#include "fw/core/scribe.h"
+#include "fw/core/sys.h"
+#include "fw/gui/window/msw.h"
+#include "fw/gui/window/window.h"
+#include "fw/gui/window/window_event.h"
 #include "platform/win.h"
 #include "platform/win/test.h"
 
@@ -232,6 +238,37 @@ void menuCase(Display* user) {
   if (grab == GrabSuccess) XUngrabKeyboard(user, CurrentTime);
   XSync(user, False);
   win::DestroyWindow(owner);
+}
+
+// A framework window takes the click too: its button event counts y from
+// the bottom of the client area.
+std::string frameworkPress;
+int onFrameworkDown(vwindow*, vevent* e) {
+  frameworkPress = std::to_string(veventGetX(e)) + "," + std::to_string(veventGetY(e));
+  return 1;
+}
+
+void frameworkCase(Display* user) {
+  vsysStartup();
+  vwindowEnsureStartup();
+  auto* c = vclassSpawnOf<vwindowClassRec>(vwindowGetDefaultClass());
+  vclassSetName(c, vscribeLiteral("smokeWindow"));
+  c->handleButtonDown = onFrameworkDown;
+  auto* w = static_cast<vwindow*>(vinstanceCreate(c));
+  vwindowSetTitleScribe(w, vscribeLiteral("Framework"));
+  w->rect = {500, 300, 200, 120};
+  vwindowOpen(w);
+  pumpUntil([] { return false; }, 300);
+  win::RECT client{};
+  win::GetClientRect(w->native->hwnd, &client);
+  win::POINT at{50, 40};
+  win::ClientToScreen(w->native->hwnd, &at);
+  clickAt(user, at);
+  check(pumpUntil([] { return !frameworkPress.empty(); }), "the framework window takes the click");
+  std::string expected = "50," + std::to_string(client.bottom - 40 - 1);
+  check(frameworkPress == expected, "the framework's button event at " + frameworkPress + ", not " + expected);
+  vwindowDestroy(w);
+  pumpUntil([] { return false; }, 100);
 }
 
 // The user's side of a selection request: the converted property's type
@@ -466,9 +503,11 @@ int main() {
 
   menuCase(user);
   clipboardCase(user, hwnd);
+  frameworkCase(user);
 
   XCloseDisplay(user);
   win::DestroyWindow(hwnd);
+  vsysRunExitHandlers();
   if (failures) return 1;
   std::printf("x11 smoke: all checks hold\n");
   return 0;
