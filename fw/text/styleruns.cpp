@@ -1,6 +1,7 @@
 #include "fw/text/styleruns.h"
 
 #include <cstring>
+#include <vector>
 
 #include "fw/core/mem.h"
 #include "fw/text/selection.h"
@@ -15,12 +16,12 @@ vtextTag* lastRun = nullptr;
   _vexGenerate(&vexTextNoAppliedStyleClass, vexSetMessage, "No Applied Style", vexEnd);
 }
 
-vtextStyleRun* asRun(vtextTag* tag) { return reinterpret_cast<vtextStyleRun*>(tag); }
-
-bool matches(vtext* text, vtextTag* tag, vtextStyle* filter) {
-  vtextStyle* style = vtextRunStyle(text, tag);
-  return style && (!filter || style == filter);
+bool matches(vtext* text, bool ruler, vtextTag* tag, void* filter) {
+  void* object = _vtextRunObject(text, tag, ruler);
+  return object && (!filter || object == filter);
 }
+
+vname kindOf(bool ruler) { return ruler ? vtextName("Ruler") : vname_Style; }
 
 void append(vtextTag*** array, std::int32_t* capacity, std::int32_t* count, vtextTag** callers, vtextTag* tag) {
   if (*count == *capacity) {
@@ -37,11 +38,12 @@ void append(vtextTag*** array, std::int32_t* capacity, std::int32_t* count, vtex
   (*array)[(*count)++] = tag;
 }
 
-void dropRun(vtext* text, vtextTag* tag) {
+void dropRun(vtext* text, bool ruler, vtextTag* tag) {
   vtextClassOf(text)->removeTag(text, tag);
-  --text->attachments->styleTagCount;
+  vtextAttachments* a = text->attachments;
+  --(ruler ? a->rulerTagCount : a->styleTagCount);
   _vtextForgetStyleRun(tag);
-  vpoolFree(text->attachments->styleTags, tag);
+  vpoolFree(ruler ? a->rulerTags : a->styleTags, tag);
 }
 
 void announce(vtext* text, vtextStyle* style, std::int32_t start, std::int32_t end) {
@@ -91,9 +93,13 @@ void unhideSelection(vtext* text, vtextSelection* selection) {
 
 }  // namespace
 
-vtextStyle* vtextRunStyle(vtext* text, vtextTag* tag) {
+void* _vtextRunObject(vtext* text, vtextTag* tag, bool ruler) {
   vtextAttachments* a = text->attachments;
-  return a && vpoolContains(a->styleTags, tag) ? asRun(tag)->style : nullptr;
+  return a && vpoolContains(ruler ? a->rulerTags : a->styleTags, tag) ? *reinterpret_cast<void**>(tag + 1) : nullptr;
+}
+
+vtextStyle* vtextRunStyle(vtext* text, vtextTag* tag) {
+  return static_cast<vtextStyle*>(_vtextRunObject(text, tag, false));
 }
 
 vtextTag* vtextGetLastStyleRun() { return lastRun; }
@@ -125,7 +131,10 @@ void vtextRemoveStyleEntry(vtext* text, vtextStyle* style) {
   vtextStyle* moved = a->styles[--a->styleCount];
   a->styles[i] = moved;
   if (moved != style) moved->index = i;
-  if (style->flags & vtextStyleOWNED) vtextStyleDestroy(style);
+  if (style->flags & vtextStyleOWNED) {
+    _vtextDropRunsOf(text, false, style);  // no run may outlive its style
+    vtextStyleDestroy(style);
+  }
 }
 
 int vtextStyleEqual(const vtextStyle* a, const vtextStyle* b) {
@@ -178,47 +187,58 @@ std::uint32_t _vtextAddStyleRun(vtext* text, std::int32_t start, std::int32_t en
   return serial;
 }
 
-std::int32_t _vtextGatherStyleTags(vtext* text, vtextStyle* filter, std::int32_t start, std::int32_t end,
-                                   vtextTag*** array, std::int32_t capacity) {
+std::int32_t _vtextGatherRuns(vtext* text, bool ruler, void* filter, std::int32_t start, std::int32_t end,
+                              vtextTag*** array, std::int32_t capacity) {
   vtextTag** callers = *array;
   std::int32_t count = 0;
+  const vname kind = kindOf(ruler);
   if (start >= 1) {
     vtextTagScan scan;
-    vtextInitTagScan(&scan, text, vname_Style, start - 1);
+    vtextInitTagScan(&scan, text, kind, start - 1);
     vtextScanTags(&scan);
     for (std::int32_t i = 0; i < scan.count; ++i)
-      if (matches(text, scan.tags[i], filter) && vtextGetTagEnd(scan.tags[i]) > start)
+      if (matches(text, ruler, scan.tags[i], filter) && vtextGetTagEnd(scan.tags[i]) > start)
         append(array, &capacity, &count, callers, scan.tags[i]);
     vtextFreeTagScan(&scan);
   }
   vtextTagIterator it;
-  vtextInitTagIterator(&it, text, vname_Style, start);
+  vtextInitTagIterator(&it, text, kind, start);
   while (vtextNextTag(&it)) {
     vtextTag* tag = vtextGetIteratorTag(&it);
     std::int32_t s = vtextGetTagStart(tag), e = vtextGetTagEnd(tag);
     if (s > end) break;
-    if (s < start || !matches(text, tag, filter) || (s >= end && e > end)) continue;
+    if (s < start || !matches(text, ruler, tag, filter) || (s >= end && e > end)) continue;
     append(array, &capacity, &count, callers, tag);
   }
   return count;
 }
 
-std::int32_t _vtextRemoveStyleRuns(vtext* text, std::int32_t start, std::int32_t end, vtextStyle* style) {
+std::int32_t _vtextGatherStyleTags(vtext* text, vtextStyle* filter, std::int32_t start, std::int32_t end,
+                                   vtextTag*** array, std::int32_t capacity) {
+  return _vtextGatherRuns(text, false, filter, start, end, array, capacity);
+}
+
+std::int32_t _vtextRemoveRuns(vtext* text, bool ruler, std::int32_t start, std::int32_t end, void* object) {
   vtextAttachments* a = text->attachments;
-  if (!a || a->styleTagCount == 0) {
-    if (style) noAppliedStyle();
+  auto none = [&] {
+    if (!object) return;
+    if (ruler) _vexGenerate(&vexTextNoAppliedRulerClass, vexSetMessage, "No Applied Ruler", vexEnd);
+    noAppliedStyle();
+  };
+  if (!a || (ruler ? a->rulerTagCount : a->styleTagCount) == 0) {
+    none();
     return 0;
   }
   vtextForgetCache(text);
   vtextTag* own[10];
   vtextTag** runs = own;
-  std::int32_t n = _vtextGatherStyleTags(text, style, start, end, &runs, 10);
+  std::int32_t n = _vtextGatherRuns(text, ruler, object, start, end, &runs, 10);
   bool empty = start == end;
   std::int32_t counted = 0;
   for (std::int32_t i = 0; i < n; ++i) {
     vtextTag* tag = runs[i];
-    vtextStyle* runStyle = asRun(tag)->style;
-    if (!style && (runStyle->flags & vtextStyleGRAPHIC)) continue;
+    void* payload = _vtextRunObject(text, tag, ruler);
+    if (!ruler && !object && (static_cast<vtextStyle*>(payload)->flags & vtextStyleGRAPHIC)) continue;
     ++counted;
     std::int32_t s = vtextGetTagStart(tag), e = vtextGetTagEnd(tag);
     if (s < start && !empty) {
@@ -226,8 +246,9 @@ std::int32_t _vtextRemoveStyleRuns(vtext* text, std::int32_t start, std::int32_t
       if (e > end) {
         // The far piece takes the cut run's place in the stacking order.
         std::int32_t counter = text->nextTagSerial;
-        _vtextAddStyleRun(text, end, e, runStyle);
-        lastRun->serial = tag->serial;
+        vtextTag* far = ruler ? _vtextAddRulerRun(text, static_cast<vtextRuler*>(payload), end, e)
+                              : (_vtextAddStyleRun(text, end, e, static_cast<vtextStyle*>(payload)), lastRun);
+        far->serial = tag->serial;
         text->nextTagSerial = counter;
       }
     } else if (!empty && end < e) {
@@ -235,22 +256,42 @@ std::int32_t _vtextRemoveStyleRuns(vtext* text, std::int32_t start, std::int32_t
     } else if (tag->startWord & vtextTagKEEP) {
       vtextSetTagRange(text, tag, start, start);
     } else {
-      dropRun(text, tag);
+      dropRun(text, ruler, tag);
     }
   }
   if (runs != own) vmemFree(runs);
-  if (style && counted == 0) noAppliedStyle();
+  if (counted == 0) none();
   return counted;
 }
 
-void _vtextReplaceStyleInTags(vtext* text, vtextStyle* from, vtextStyle* to) {
-  if (!text->attachments || text->attachments->styleTagCount == 0) return;
+std::int32_t _vtextRemoveStyleRuns(vtext* text, std::int32_t start, std::int32_t end, vtextStyle* style) {
+  return _vtextRemoveRuns(text, false, start, end, style);
+}
+
+void _vtextDropRunsOf(vtext* text, bool ruler, void* object) {
+  vtextAttachments* a = text->attachments;
+  if (!a || (ruler ? a->rulerTagCount : a->styleTagCount) == 0) return;
+  std::vector<vtextTag*> runs;
   vtextTagIterator it;
-  vtextInitTagIterator(&it, text, vname_Style, 0);
+  vtextInitTagIterator(&it, text, kindOf(ruler), 0);
+  while (vtextNextTag(&it))
+    if (_vtextRunObject(text, vtextGetIteratorTag(&it), ruler) == object) runs.push_back(vtextGetIteratorTag(&it));
+  for (vtextTag* tag : runs) dropRun(text, ruler, tag);
+}
+
+void _vtextReplaceInRuns(vtext* text, bool ruler, void* from, void* to) {
+  vtextAttachments* a = text->attachments;
+  if (!a || (ruler ? a->rulerTagCount : a->styleTagCount) == 0) return;
+  vtextTagIterator it;
+  vtextInitTagIterator(&it, text, kindOf(ruler), 0);
   while (vtextNextTag(&it)) {
     vtextTag* tag = vtextGetIteratorTag(&it);
-    if (vtextRunStyle(text, tag) == from) asRun(tag)->style = to;
+    if (_vtextRunObject(text, tag, ruler) == from) *reinterpret_cast<void**>(tag + 1) = to;
   }
+}
+
+void _vtextReplaceStyleInTags(vtext* text, vtextStyle* from, vtextStyle* to) {
+  _vtextReplaceInRuns(text, false, from, to);
 }
 
 void vtextApplyStyle(vtext* text, std::int32_t start, std::int32_t end, vtextStyle* style) {

@@ -50,6 +50,19 @@ std::int32_t _vtextRemoveStyleRuns(vtext* text, std::int32_t start, std::int32_t
 std::int32_t _vtextGatherStyleTags(vtext* text, vtextStyle* filter, std::int32_t start, std::int32_t end,
                                    vtextTag*** array, std::int32_t capacity);
 void _vtextReplaceStyleInTags(vtext* text, vtextStyle* from, vtextStyle* to);
+
+// What style runs and ruler runs share: a run record is a tag followed by
+// the style or ruler it applies, from the text's pool of that kind.
+void* _vtextRunObject(vtext* text, vtextTag* tag, bool ruler);
+std::int32_t _vtextGatherRuns(vtext* text, bool ruler, void* filter, std::int32_t start, std::int32_t end,
+                              vtextTag*** array, std::int32_t capacity);
+// Cuts the runs (of object, or any) out of [start, end); "No Applied
+// Style" or "No Applied Ruler" when a named object had none there.
+std::int32_t _vtextRemoveRuns(vtext* text, bool ruler, std::int32_t start, std::int32_t end, void* object);
+void _vtextReplaceInRuns(vtext* text, bool ruler, void* from, void* to);
+// Takes every run of the object out of the text.
+void _vtextDropRunsOf(vtext* text, bool ruler, void* object);
+vtextTag* _vtextAddRulerRun(vtext* text, vtextRuler* ruler, std::int32_t start, std::int32_t end);
 void _vtextSetOption32(vtext* text, int on);
 
 // A range across an edit at position by delta (a deletion takes

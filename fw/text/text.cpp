@@ -14,6 +14,7 @@
 #include "fw/gui/window/hooks.h"
 #include "fw/gui/window/namedres.h"
 #include "fw/text/observer.h"
+#include "fw/text/rulers.h"
 #include "fw/text/selection.h"
 #include "fw/text/styleruns.h"
 #include "fw/text/tags.h"
@@ -277,8 +278,7 @@ vtextClassRec* buildTextClass() {
   c->addTag = _vtextAddTag;
   c->removeTag = vtextRemoveTag;
   c->adjustTag = _vtextAdjustTag;
-  c->setRulerLines = notYet;
-  c->clearRulerLines = notYet;
+  _vtextFillRulerSlots(c);
   c->prepareRuler = prepareRuler;
   c->prepareStyle = prepareStyle;
   _vtextFillStyleRunSlots(c);

@@ -118,7 +118,7 @@ struct vtextClassRec : vobjectClassRec {
   std::uint32_t (*addStyleRun)(vtext* self, std::int32_t start, std::int32_t end, vtextStyle* style);
   void (*setRulerLines)(vtext* self, std::int32_t first, std::int32_t last, vtextRuler* ruler);
   std::int32_t (*removeStyleRuns)(vtext* self, std::int32_t start, std::int32_t end, vtextStyle* style);
-  void (*clearRulerLines)(vtext* self, std::int32_t first, std::int32_t last);
+  void (*clearRulerLines)(vtext* self, std::int32_t first, std::int32_t last, vtextRuler* ruler);
   void (*prepareRuler)(vtext* self, vtextRuler* ruler);
   void (*prepareStyle)(vtext* self, vtextStyle* style);
   void (*hideSelection)(vtext* self, vtextSelection* selection);

@@ -1,7 +1,7 @@
 // Storing and loading a text: its modes, characters (a string when short,
-// one opaque element a block otherwise), its styles, style runs and
-// current style. Stored input is checked: indexes out of range are
-// skipped and positions clamped into the text.
+// one opaque element a block otherwise), its styles and rulers, their runs,
+// its current style and default ruler. Stored input is checked: indexes
+// out of range are skipped and positions clamped into the text.
 #include "fw/text/textstore.h"
 
 #include <algorithm>
@@ -13,6 +13,7 @@
 #include "fw/core/scribe.h"
 #include "fw/data/resrect.h"
 #include "fw/data/vresource.h"
+#include "fw/text/rulers.h"
 #include "fw/text/styleruns.h"
 #include "fw/text/text_internal.h"
 
@@ -22,25 +23,50 @@ constexpr std::int32_t kShortText = 256;
 
 vname key(const char* name) { return vtextName(name); }
 
-std::vector<vtextTag*> runsBySerial(vtext* t) {
-  std::vector<vtextTag*> runs;
-  if (!t->attachments || t->attachments->styleTagCount == 0) return runs;
-  vtextTagIterator it;
-  vtextInitTagIterator(&it, t, vname_Style, 0);
-  while (vtextNextTag(&it))
-    if (vtextRunStyle(t, vtextGetIteratorTag(&it))) runs.push_back(vtextGetIteratorTag(&it));
-  std::sort(runs.begin(), runs.end(), [](const vtextTag* a, const vtextTag* b) { return a->serial < b->serial; });
-  return runs;
+// What storing, loading and copying do alike for styles and for rulers.
+struct Kind {
+  bool ruler;
+  const char *list, *tags, *changes, *index, *defaultKey;
+};
+constexpr Kind kStyles{false, "Styles", "Style Tags", "StyleChanges", "StyleIndex", "DefaultStyle"};
+constexpr Kind kRulers{true, "Rulers", "Ruler Tags", "RulerChanges", "RulerIndex", "DefaultRuler"};
+
+std::int32_t countOf(const vtext* t, const Kind& k) {
+  const vtextAttachments* a = t->attachments;
+  return a ? (k.ruler ? a->rulerCount : a->styleCount) : 0;
+}
+vobject* listed(const vtext* t, const Kind& k, std::int32_t i) {
+  return k.ruler ? static_cast<vobject*>(t->attachments->rulers[i]) : t->attachments->styles[i];
+}
+vobject* currentOf(const vtext* t, const Kind& k) {
+  return k.ruler ? static_cast<vobject*>(t->defaultRuler) : t->currentStyle;
+}
+bool owned(const vobject* o, const Kind& k) {
+  return k.ruler ? static_cast<const vtextRuler*>(o)->flags & vtextRulerOWNED
+                 : static_cast<const vtextStyle*>(o)->flags & vtextStyleOWNED;
 }
 
-std::int32_t listIndex(vtext* t, const vtextStyle* s) {
-  return s && s->owner == t && s->index >= 0 && t->attachments && s->index < t->attachments->styleCount &&
-                 t->attachments->styles[s->index] == s
-             ? s->index
-             : -1;
+// The object's index in the text's list, -1 when it is not there.
+std::int32_t listIndex(const vtext* t, const Kind& k, const vobject* o) {
+  if (!o) return -1;
+  const vtext* owner = k.ruler ? static_cast<const vtextRuler*>(o)->owner : static_cast<const vtextStyle*>(o)->owner;
+  std::int32_t index = k.ruler ? static_cast<const vtextRuler*>(o)->index : static_cast<const vtextStyle*>(o)->index;
+  return owner == t && index >= 0 && index < countOf(t, k) && listed(t, k, index) == o ? index : -1;
 }
 
-void storeStyle(vtextStyle* s, vresource r) { vclassRec<vobjectClassRec>(s)->store(s, r); }
+void storeObject(vobject* o, vresource r) { vclassRec<vobjectClassRec>(o)->store(o, r); }
+
+vobject* markOwned(vobject* o, const Kind& k) {
+  if (k.ruler)
+    static_cast<vtextRuler*>(o)->flags |= vtextRulerOWNED;
+  else
+    static_cast<vtextStyle*>(o)->flags |= vtextStyleOWNED;
+  return o;
+}
+
+vobject* loadObject(vresource r, const Kind& k) {
+  return markOwned(k.ruler ? static_cast<vobject*>(vtextLoadRuler(r)) : vtextStyleCreateFromResource(r), k);
+}
 
 void storeChars(vtext* t, vresource r) {
   if (t->length <= kShortText) {
@@ -94,22 +120,25 @@ void loadChars(vtext* t, vresource r) {
   if (!t->first) vtextNewBlock(t, nullptr, static_cast<char*>(vmemAlloc(256)), 0, 256);
 }
 
-// A style of the list by stored index; -1 the current (or the module's).
-vtextStyle* styleOfIndex(vtext* t, std::int32_t index, bool* ok) {
-  std::int32_t count = t->attachments ? t->attachments->styleCount : 0;
-  *ok = index >= -1 && index < count;
+// A list entry by stored index; -1 the current one (or the module's).
+vobject* objectOfIndex(vtext* t, const Kind& k, std::int32_t index, bool* ok) {
+  *ok = index >= -1 && index < countOf(t, k);
   if (!*ok) return nullptr;
-  if (index == -1) return t->currentStyle ? t->currentStyle : vtextStyleGetDefault();
-  return t->attachments->styles[index];
+  if (index >= 0) return listed(t, k, index);
+  if (vobject* current = currentOf(t, k)) return current;
+  return k.ruler ? static_cast<vobject*>(vtextGetDefaultRuler()) : vtextStyleGetDefault();
 }
 
-void applyRun(vtext* t, std::int32_t index, std::int32_t start, std::int32_t end) {
+void applyRun(vtext* t, const Kind& k, std::int32_t index, std::int32_t start, std::int32_t end) {
   bool ok = false;
-  vtextStyle* style = styleOfIndex(t, index, &ok);
+  vobject* o = objectOfIndex(t, k, index, &ok);
   if (!ok) return;
   start = std::clamp(start, 0, t->length);
   end = std::clamp(end, start, t->length);
-  vtextClassOf(t)->addStyleRun(t, start, end, style);
+  if (k.ruler)
+    vtextAddRulerTag(t, static_cast<vtextRuler*>(o), start, end);
+  else
+    vtextClassOf(t)->addStyleRun(t, start, end, static_cast<vtextStyle*>(o));
 }
 
 std::int32_t integerOf(vresource dict, const char* name) {
@@ -118,27 +147,154 @@ std::int32_t integerOf(vresource dict, const char* name) {
   return v;
 }
 
-void loadRuns(vtext* t, vresource r) {
+// Older ruler pairs give lines, not positions.
+void applyRulerLines(vtext* t, std::int32_t index, std::int32_t first, std::int32_t last) {
+  bool ok = false;
+  vobject* o = objectOfIndex(t, kRulers, index, &ok);
+  if (!ok) return;
+  vtextSetRulerLines(t, static_cast<vtextRuler*>(o), first, last);
+}
+
+bool isDictionaryArray(vresource list) {
+  return vresourceGetType(list, nullptr) == vresARRAY && vresourceGetElementType(list) == vresDICTIONARY;
+}
+
+void loadRuns(vtext* t, vresource r, const Kind& k) {
   vresource list;
-  if (vresourceTestGet(r, key("StyleChanges"), &list)) {
+  if (vresourceTestGet(r, key(k.changes), &list)) {
+    if (!isDictionaryArray(list)) return;
     // Pairs: index and start, then the end; an odd last one is dropped.
+    const char* where = k.ruler ? "RulerLines" : "StylePosition";
     for (std::int32_t i = 0, n = vresourceCount(list); i + 1 < n; i += 2) {
       vresource a = vresourceGetAt(list, i), b = vresourceGetAt(list, i + 1);
-      applyRun(t, integerOf(a, "StyleIndex"), integerOf(a, "StylePosition"), integerOf(b, "StylePosition"));
+      if (k.ruler)
+        applyRulerLines(t, integerOf(a, k.index), integerOf(a, where), integerOf(b, where));
+      else
+        applyRun(t, k, integerOf(a, k.index), integerOf(a, where), integerOf(b, where));
     }
     return;
   }
-  if (!vresourceTestGet(r, key("Style Tags"), &list)) return;
+  if (!vresourceTestGet(r, key(k.tags), &list) || vresourceGetType(list, nullptr) != vresARRAY) return;
   std::int32_t n = vresourceCount(list);
   if (vresourceGetElementType(list) == vresDICTIONARY) {
     for (std::int32_t i = 0; i < n; ++i) {
       vresource e = vresourceGetAt(list, i);
-      applyRun(t, integerOf(e, "StyleIndex"), integerOf(e, "Start"), integerOf(e, "End"));
+      applyRun(t, k, integerOf(e, k.index), integerOf(e, "Start"), integerOf(e, "End"));
     }
     return;
   }
+  if (vresourceGetElementType(list) != vresINTEGER) return;
   for (std::int32_t i = 0; i + 2 < n; i += 3)
-    applyRun(t, vresourceGetAtInteger(list, i + 2), vresourceGetAtInteger(list, i), vresourceGetAtInteger(list, i + 1));
+    applyRun(t, k, vresourceGetAtInteger(list, i + 2), vresourceGetAtInteger(list, i), vresourceGetAtInteger(list, i + 1));
+}
+
+void storeKind(vtext* t, vresource r, const Kind& k) {
+  std::int32_t count = countOf(t, k);
+  vresourceRemoveIfPresent(r, key(k.list));
+  if (count > 0) {
+    vresource list = vresourceCreateArray(r, key(k.list), vresDICTIONARY, count);
+    for (std::int32_t i = 0; i < count; ++i) storeObject(listed(t, k, i), vresourceCreateAt(list, i, vresDICTIONARY));
+  }
+}
+
+void storeTags(vtext* t, vresource r, const Kind& k) {
+  vresourceRemoveIfPresent(r, key(k.tags));
+  vtextTag** runs = k.ruler ? vtextGetRulerTags(t) : vtextGetStyleTags(t);
+  std::int32_t n = 0;
+  while (runs[n]) ++n;
+  if (n > 0) {
+    vresource tags = vresourceCreateArray(r, key(k.tags), vresINTEGER, 3 * n);
+    for (std::int32_t i = 0; i < n; ++i) {
+      vresourceSetAtInteger(tags, 3 * i, vtextGetTagStart(runs[i]));
+      vresourceSetAtInteger(tags, 3 * i + 1, vtextGetTagEnd(runs[i]));
+      vresourceSetAtInteger(tags, 3 * i + 2, listIndex(t, k, static_cast<vobject*>(_vtextRunObject(t, runs[i], k.ruler))));
+    }
+  }
+  vmemFree(runs);
+}
+
+void storeDefault(vtext* t, vresource r, const Kind& k) {
+  vresourceRemoveIfPresent(r, key(k.defaultKey));
+  vobject* current = currentOf(t, k);
+  if (!current) return;
+  std::int32_t index = listIndex(t, k, current);
+  if (index >= 0)
+    vresourceSetInteger(r, key(k.defaultKey), index);
+  else
+    storeObject(current, vresourceCreate(r, key(k.defaultKey), vresDICTIONARY));
+}
+
+void setCurrent(vtext* t, const Kind& k, vobject* o) {
+  if (k.ruler)
+    t->defaultRuler = static_cast<vtextRuler*>(o);
+  else
+    t->currentStyle = static_cast<vtextStyle*>(o);
+}
+
+void loadKind(vtext* t, vresource r, const Kind& k) {
+  vresource list;
+  if (vresourceTestGet(r, key(k.list), &list) && isDictionaryArray(list)) {
+    for (std::int32_t i = 0, n = vresourceCount(list); i < n; ++i) {
+      vobject* o = loadObject(vresourceGetAt(list, i), k);
+      if (k.ruler)
+        vtextAddRuler(t, static_cast<vtextRuler*>(o));
+      else
+        vtextAddStyle(t, static_cast<vtextStyle*>(o));
+    }
+  }
+  vresource entry;
+  if (!vresourceTestGet(r, key(k.defaultKey), &entry)) return;
+  if (vresourceGetType(entry, nullptr) == vresDICTIONARY) {
+    setCurrent(t, k, loadObject(entry, k));
+  } else if (vresourceGetType(entry, nullptr) == vresINTEGER) {
+    std::int32_t index = vresourceGetInteger(r, key(k.defaultKey));
+    if (index >= 0 && index < countOf(t, k)) setCurrent(t, k, listed(t, k, index));
+  }
+}
+
+// Releases the destination's current object when it owns it.
+void releaseCurrent(vtext* t, const Kind& k) {
+  vobject* current = currentOf(t, k);
+  if (current && owned(current, k) && listIndex(t, k, current) < 0) vinstanceDestroy(current);
+  setCurrent(t, k, nullptr);
+}
+
+void copyKind(vtext* from, vtext* to, const Kind& k) {
+  if (vtextAttachments* a = to->attachments) {
+    // The destination's runs left with its blocks.
+    vpoolFreeAll(k.ruler ? a->rulerTags : a->styleTags);
+    (k.ruler ? a->rulerTagCount : a->styleTagCount) = 0;
+    if (!k.ruler) _vtextForgetStyleRun(vtextGetLastStyleRun());
+    for (std::int32_t n = countOf(to, k); n > 0; n = countOf(to, k)) {
+      if (k.ruler)
+        vtextRemoveRuler(to, to->attachments->rulers[n - 1]);
+      else
+        vtextRemoveStyleEntry(to, to->attachments->styles[n - 1]);
+    }
+  }
+  releaseCurrent(to, k);
+  for (std::int32_t i = 0, n = countOf(from, k); i < n; ++i) {
+    vobject* copy = markOwned(static_cast<vobject*>(vobjectClone(listed(from, k, i))), k);
+    if (k.ruler)
+      vtextAddRuler(to, static_cast<vtextRuler*>(copy));
+    else
+      vtextAddStyle(to, static_cast<vtextStyle*>(copy));
+  }
+  if (vobject* current = currentOf(from, k)) {
+    std::int32_t index = listIndex(from, k, current);
+    if (index >= 0) {
+      setCurrent(to, k, listed(to, k, index));
+    } else if (owned(current, k)) {
+      setCurrent(to, k, markOwned(static_cast<vobject*>(vobjectClone(current)), k));
+    } else {
+      setCurrent(to, k, current);
+    }
+  }
+  vtextTag** runs = k.ruler ? vtextGetRulerTags(from) : vtextGetStyleTags(from);
+  for (vtextTag** run = runs; *run; ++run)
+    applyRun(to, k, listIndex(from, k, static_cast<vobject*>(_vtextRunObject(from, *run, k.ruler))),
+             vtextGetTagStart(*run), vtextGetTagEnd(*run));
+  vmemFree(runs);
 }
 
 }  // namespace
@@ -149,33 +305,14 @@ void _vtextStore(vobject* self, vresource r) {
   vresourceSetInteger(r, key("Mode"), t->mode & ~vtextMODE_FROZEN);
   vresourceSetInteger(r, key("View"), t->view);
   storeChars(t, r);
-  std::int32_t count = t->attachments ? t->attachments->styleCount : 0;
-  vresourceRemoveIfPresent(r, key("Styles"));
-  if (count > 0) {
-    vresource styles = vresourceCreateArray(r, key("Styles"), vresDICTIONARY, count);
-    for (std::int32_t i = 0; i < count; ++i)
-      storeStyle(t->attachments->styles[i], vresourceCreateAt(styles, i, vresDICTIONARY));
-  }
+  storeKind(t, r, kStyles);
+  storeKind(t, r, kRulers);
   vresourceRemoveIfPresent(r, key("StyleChanges"));
   vresourceRemoveIfPresent(r, key("RulerChanges"));
-  vresourceRemoveIfPresent(r, key("Style Tags"));
-  std::vector<vtextTag*> runs = runsBySerial(t);
-  if (!runs.empty()) {
-    vresource tags = vresourceCreateArray(r, key("Style Tags"), vresINTEGER, std::int32_t(runs.size() * 3));
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-      vresourceSetAtInteger(tags, std::int32_t(3 * i), vtextGetTagStart(runs[i]));
-      vresourceSetAtInteger(tags, std::int32_t(3 * i + 1), vtextGetTagEnd(runs[i]));
-      vresourceSetAtInteger(tags, std::int32_t(3 * i + 2), listIndex(t, vtextRunStyle(t, runs[i])));
-    }
-  }
-  vresourceRemoveIfPresent(r, key("DefaultStyle"));
-  if (vtextStyle* current = t->currentStyle) {
-    std::int32_t index = listIndex(t, current);
-    if (index >= 0)
-      vresourceSetInteger(r, key("DefaultStyle"), index);
-    else
-      storeStyle(current, vresourceCreate(r, key("DefaultStyle"), vresDICTIONARY));
-  }
+  storeTags(t, r, kStyles);
+  storeTags(t, r, kRulers);
+  storeDefault(t, r, kStyles);
+  storeDefault(t, r, kRulers);
 }
 
 void _vtextLoadInit(vobject* self, vresource r) {
@@ -186,59 +323,23 @@ void _vtextLoadInit(vobject* self, vresource r) {
   vresourceTestGetInteger(r, key("View"), &view);
   loadChars(t, r);
   t->view = std::uint8_t(view);
-  vresource list;
-  if (vresourceTestGet(r, key("Styles"), &list) && vresourceGetType(list, nullptr) == vresARRAY) {
-    for (std::int32_t i = 0, n = vresourceCount(list); i < n; ++i) {
-      vtextStyle* s = vtextStyleCreateFromResource(vresourceGetAt(list, i));
-      s->flags |= vtextStyleOWNED;
-      vtextAddStyle(t, s);
-    }
-  }
-  vresource entry;
-  if (vresourceTestGet(r, key("DefaultStyle"), &entry)) {
-    if (vresourceGetType(entry, nullptr) == vresDICTIONARY) {
-      t->currentStyle = vtextStyleCreateFromResource(entry);
-      t->currentStyle->flags |= vtextStyleOWNED;
-    } else {
-      bool ok = false;
-      vtextStyle* s = styleOfIndex(t, vresourceGetInteger(r, key("DefaultStyle")), &ok);
-      if (ok && s != vtextStyleGetDefault()) t->currentStyle = s;
-    }
+  loadKind(t, r, kStyles);
+  loadKind(t, r, kRulers);
+  // Lines of the older ruler pairs need a line table first.
+  vresource pairs;
+  if (vresourceTestGet(r, key("RulerChanges"), &pairs)) {
+    t->mode = std::uint8_t(mode & ~vtextMODE_FROZEN);
+    vtextRecalculate(t);
   }
   t->mode = std::uint8_t(mode | vtextMODE_FROZEN);
-  loadRuns(t, r);
+  loadRuns(t, r, kStyles);
+  loadRuns(t, r, kRulers);
   vtextForgetCache(t);
   t->mode = std::uint8_t(mode & ~vtextMODE_FROZEN);
   vtextRecalculate(t);
 }
 
 void _vtextCopyStyles(vtext* from, vtext* to) {
-  // What the destination had goes first: its runs left with its blocks.
-  if (vtextAttachments* a = to->attachments) {
-    vpoolFreeAll(a->styleTags);
-    a->styleTagCount = 0;
-    _vtextForgetStyleRun(vtextGetLastStyleRun());
-    while (a->styleCount > 0) vtextRemoveStyleEntry(to, a->styles[a->styleCount - 1]);
-  }
-  if (to->currentStyle && (to->currentStyle->flags & vtextStyleOWNED)) vtextStyleDestroy(to->currentStyle);
-  to->currentStyle = nullptr;
-  std::int32_t count = from->attachments ? from->attachments->styleCount : 0;
-  for (std::int32_t i = 0; i < count; ++i) {
-    vtextStyle* copy = vtextStyleClone(from->attachments->styles[i]);
-    copy->flags |= vtextStyleOWNED;
-    vtextAddStyle(to, copy);
-  }
-  if (vtextStyle* current = from->currentStyle) {
-    std::int32_t index = listIndex(from, current);
-    if (index >= 0) {
-      to->currentStyle = to->attachments->styles[index];
-    } else if (current->flags & vtextStyleOWNED) {
-      to->currentStyle = vtextStyleClone(current);
-      to->currentStyle->flags |= vtextStyleOWNED;
-    } else {
-      to->currentStyle = current;
-    }
-  }
-  for (vtextTag* run : runsBySerial(from))
-    applyRun(to, listIndex(from, vtextRunStyle(from, run)), vtextGetTagStart(run), vtextGetTagEnd(run));
+  copyKind(from, to, kStyles);
+  copyKind(from, to, kRulers);
 }

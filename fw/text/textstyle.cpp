@@ -172,7 +172,10 @@ void vtextStyleDestroy(vtextStyle* style) { vinstanceDestroy(style); }
 
 vtextStyle* vtextStyleCreateFromResource(vresource resource) {
   vname cls;
-  if (vresourceTestGetTag(resource, vname_Class, &cls)) return asStyle(vobjectLoad(resource));
+  // A stored class that is no style class is passed over for a plain style.
+  if (vresourceTestGetTag(resource, vname_Class, &cls) &&
+      vclassIsSubclass(vobjectFindResourceClass(resource), vtextStyleGetDefaultClass()))
+    return asStyle(vobjectLoad(resource));
   vtextStyle* s = vtextStyleCreate();
   vtextRulerFreeAttrSet(&s->attributes);
   classOf(s)->load(s, resource);

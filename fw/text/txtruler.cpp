@@ -365,7 +365,7 @@ void rulerStore(vobject* self, vresource resource) {
   }
   vresource tabs = vresourceCreateArray(resource, tabsKey, vresDICTIONARY, r->tabCount);
   for (int i = 0; i < r->tabCount; ++i) {
-    vresource tab = vresourceGetAt(tabs, i);
+    vresource tab = vresourceCreateAt(tabs, i, vresDICTIONARY);
     vresourceSetFixed(tab, vtextName("TabStop"), r->tabs[i].position);
     vresourceSetInteger(tab, vtextName("TabType"), r->tabs[i].type);
   }
@@ -391,8 +391,84 @@ constexpr KeyRow kRulerKeys[] = {
 
 }  // namespace
 
+namespace {
+
+// The flat form's "Flags" bits and the attributes they set.
+struct FlatRow {
+  std::uint32_t bit;
+  const char* attribute;
+  const char* stored;
+  bool measure;
+};
+constexpr FlatRow kFlatRows[] = {
+    {0x40, "FirstLineIndent", "FirstLineIndent", true}, {0x20, "LeftIndent", "LeftIndent", true},
+    {0x80, "RightIndent", "RightIndent", true},         {0x100, "TabWidth", "DefaultTabWidth", true},
+    {0x200, "Ascent", "Ascent", false},                 {0x400, "Descent", "Descent", false},
+    {0x800, "SpacingBefore", "Before", false},          {0x1000, "SpacingAfter", "After", false},
+};
+constexpr std::uint32_t kFlatDefault = 0x1FF7, kFlatWrap = 0x02, kFlatChanged = 0x08, kFlatJustify = 0x10;
+
+void loadFlat(vtextRuler* ruler, vresource resource) {
+  const vtextAttrDefinitions* table = classOf(ruler)->definitions;
+  vtextAttrSet* set = &ruler->attributes;
+  std::int32_t flags = std::int32_t(kFlatDefault);
+  vresourceTestGetInteger(resource, vtextName("Flags"), &flags);
+  auto bits = std::uint32_t(flags);
+  for (const FlatRow& row : kFlatRows) {
+    if (!(bits & row.bit)) continue;
+    std::int32_t value = 0;
+    if (row.measure)
+      vresourceTestGetFixed(resource, vtextName(row.stored), &value);
+    else
+      vresourceTestGetInteger(resource, vtextName(row.stored), &value);
+    vtextRulerPutAttr(table, set, vtextName(row.attribute), nullptr, value);
+  }
+  // "Name" is no ruler attribute: a flat ruler that carries one loads without it.
+  if (bits & kFlatChanged) ruler->flags |= vtextRulerCHANGED;
+  vtextRulerPutAttr(table, set, vtextName("Wrap"), bits & kFlatWrap ? vname_On : vname_Off, 0);
+  if (bits & kFlatJustify) {
+    std::int32_t justify = 0;
+    vresourceTestGetInteger(resource, vtextName("Justification"), &justify);
+    if (justify >= 0 && justify <= 3)
+      vtextRulerPutAttr(table, set, vtextName("Justification"), nullptr,
+                        reinterpret_cast<std::intptr_t>(vtextName(kJustifications[justify])));
+  }
+}
+
+void loadTabs(vtextRuler* ruler, vresource resource) {
+  vresource tabs;
+  if (!vresourceTestGet(resource, vtextName("Tabs"), &tabs) || vresourceGetType(tabs, nullptr) != vresARRAY ||
+      vresourceGetElementType(tabs) != vresDICTIONARY)
+    return;
+  std::int32_t n = std::min(vresourceCount(tabs), std::int32_t(0x7FFF - 5));
+  if (n <= 0) return;
+  ruler->tabCapacity = std::int16_t(n + 5);
+  ruler->tabs = static_cast<vtextTab*>(vmemAlloc(std::size_t(n + 5) * sizeof(vtextTab)));
+  for (std::int32_t i = 0; i < n; ++i) {
+    vresource tab = vresourceGetAt(tabs, i);
+    std::int32_t position = 0, type = 0;
+    vresourceTestGetFixed(tab, vtextName("TabStop"), &position);
+    vresourceTestGetInteger(tab, vtextName("TabType"), &type);
+    ruler->tabs[i] = vtextTab{position, std::uint8_t(type)};
+  }
+  ruler->tabCount = std::int16_t(n);
+  ruler->lastTab = ruler->tabs[n - 1].position;
+}
+
+}  // namespace
+
 void vtextRulerLoadAttributes(vtextRuler* ruler, vresource resource) {
-  vtextRulerLoadAttrSet(classOf(ruler)->definitions, &ruler->attributes, resource);
+  vmemFree(ruler->tabs);
+  ruler->tabs = nullptr;
+  ruler->tabCount = ruler->tabCapacity = 0;
+  ruler->lastTab = 0;
+  ruler->index = -1;
+  vresource attributes;
+  if (vresourceTestGet(resource, vtextName("Attributes"), &attributes))
+    vtextRulerLoadAttrSet(classOf(ruler)->definitions, &ruler->attributes, resource);
+  else
+    loadFlat(ruler, resource);
+  loadTabs(ruler, resource);
 }
 
 vtextRulerClassRec* _vtextBuildRulerClass() {
