@@ -19,8 +19,10 @@ vtextBlock* blockOfLine(const vtext* text, std::int32_t line) {
 
 bool isLineEnd(const vtext* text, char c) { return static_cast<unsigned char>(c) == unsigned(vtextGetLineEnd(text)); }
 
+}  // namespace
+
 // Lays out a line and returns its column entries.
-vtextColumn* layLine(vtext* text, std::int32_t line, std::int32_t* count, std::int32_t* start) {
+vtextColumn* _vtextLayLine(vtext* text, std::int32_t line, std::int32_t* count, std::int32_t* start) {
   vtextBlock* b = blockOfLine(text, line);
   if (!b) {
     *count = 0;
@@ -32,6 +34,8 @@ vtextColumn* layLine(vtext* text, std::int32_t line, std::int32_t* count, std::i
   *count = std::int32_t(b->lines[line - b->firstLine + 1].start - entry.start);
   return vtextClassOf(text)->layoutLine(text, nullptr, b->chars + entry.start, count, *start, entry.start != 0);
 }
+
+namespace {
 
 void setRange(vtext* t, vtextSelection* s, std::int32_t a, std::int32_t b) {
   vtextModule* m = _vtextModule();
@@ -256,7 +260,7 @@ void vtextLocateBlock(const vtext* text, const vtextSelection* s, vtextBlock** f
 
 std::int32_t vtextLineAndXToPosition(vtext* text, std::int32_t line, std::int32_t x, std::int32_t* index) {
   std::int32_t count = 0, start = 0;
-  vtextColumn* e = layLine(text, line, &count, &start);
+  vtextColumn* e = _vtextLayLine(text, line, &count, &start);
   if (x == -1 || !e) return start;
   std::int32_t k = 0;
   auto mid = [&](std::int32_t i) { return std::int32_t(((std::int64_t(e[i].x) + e[i + 1].x) / 2) >> 16); };
@@ -271,7 +275,7 @@ std::int32_t vtextLineAndXToPosition(vtext* text, std::int32_t line, std::int32_
 std::int32_t vtextGetPositionColumnValue(vtext* text, std::int32_t position) {
   std::int32_t line = vtextGetLineOfPosition(text, position);
   std::int32_t count = 0, start = 0;
-  vtextColumn* e = layLine(text, line, &count, &start);
+  vtextColumn* e = _vtextLayLine(text, line, &count, &start);
   if (!e) return 0;
   return e[std::clamp(position - start, 0, count)].x >> 16;
 }

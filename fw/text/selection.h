@@ -42,6 +42,8 @@ void vtextLocateBlock(const vtext* text, const vtextSelection* selection, vtextB
                       std::int32_t* offset);
 std::int32_t vtextLineAndXToPosition(vtext* text, std::int32_t line, std::int32_t x, std::int32_t* index);
 std::int32_t vtextGetPositionColumnValue(vtext* text, std::int32_t position);
+// Lays out a line into the column cache: its entries, characters and first position.
+vtextColumn* _vtextLayLine(vtext* text, std::int32_t line, std::int32_t* count, std::int32_t* start);
 std::int32_t vtextGetPositionColumn(const vtext* text, std::int32_t position);
 std::int32_t vtextCountSelectionLines(const vtext* text, const vtextSelection* selection);
 std::int32_t vtextGetSelectionStartX(vtext* text, vtextSelection* selection);

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "fw/core/mem.h"
+#include "fw/gui/graphics/font.h"
+#include "fw/text/rulers.h"
 #include "fw/text/selection.h"
 #include "fw/text/styleruns.h"
 #include "fw/text/text_internal.h"
@@ -68,7 +71,153 @@ std::int32_t lineEndOf(vtext* t, std::int32_t line) {
   return line < t->lineCount ? vtextGetLineStart(t, line + 1) : t->length;
 }
 
+// Tab options of the walk's option word.
+enum : std::uintptr_t { kLeadingOnly = 1, kNoQuotes = 2, kNoSpecialRuns = 8 };
+
+vfixed spaceWidth(vtextStyle* style) {
+  vfixed dx = 0, dy = 0;
+  vfontGetDriver()->advance(vtextStyleGetFont(style), " ", 1, &dx, &dy);
+  return dx;
+}
+
+// The laid-out x of each character of a line and the width of a space in
+// the style in effect there; the column cache is gone by the next layout.
+struct LineMeasure {
+  std::vector<vfixed> x, space;
+  vtextStyle* firstStyle = nullptr;
+  void measure(vtext* t, std::int32_t line) {
+    std::int32_t count = 0, start = 0;
+    vtextColumn* e = _vtextLayLine(t, line, &count, &start);
+    x.assign(std::size_t(count) + 1, 0);
+    space.assign(std::size_t(count) + 1, 0);
+    vfixed width = 0;
+    for (std::int32_t i = 0; e && i <= count; ++i) {
+      if (e[i].style) {
+        width = spaceWidth(e[i].style);
+        if (!firstStyle) firstStyle = e[i].style;
+      }
+      x[std::size_t(i)] = e[i].x;
+      space[std::size_t(i)] = width;
+    }
+  }
+};
+
+// Scanning state a tab may be read in: quotes and the first non-blank.
+struct TabScan {
+  vtextWalk* walk;
+  std::uintptr_t options;
+  bool seenText = false;
+  // Whether the character at hand may change: tabs or spaces outside quotes.
+  bool open(char c) {
+    bool was = !walk->insideQuotes && !walk->specialRun && !((options & kLeadingOnly) && seenText);
+    if (!(options & kNoQuotes) && (c == '\'' || c == '"')) walk->insideQuotes = !walk->insideQuotes;
+    // The text model knows no special runs: its character-class hook answers none.
+    if (!(options & kNoSpecialRuns)) walk->specialRun = 0;
+    if (c != ' ' && c != '\t') seenText = true;
+    return was;
+  }
+};
+
+// The tab stops of the walked line's ruler.
+struct TabStops {
+  vtextRuler* merged = nullptr;
+  const vtextRuler* ruler = nullptr;
+  vfixed width = 0x300000;
+  TabStops(vtext* t, std::int32_t line) {
+    merged = vtextGetLineRuler(t, line);
+    ruler = merged ? merged : t->defaultRuler ? t->defaultRuler : vtextGetDefaultRuler();
+    for (const vtextRuler* r : {static_cast<const vtextRuler*>(merged), static_cast<const vtextRuler*>(t->defaultRuler),
+                                static_cast<const vtextRuler*>(vtextGetDefaultRuler())}) {
+      if (!r) continue;
+      std::uintptr_t w = _vtextRulerLookupAttr(&r->attributes, vtextName("TabWidth"));
+      if (w == vtextAttrABSENT) continue;
+      if (vfixed(std::intptr_t(w)) > 0) width = vfixed(std::intptr_t(w));
+      break;
+    }
+  }
+  ~TabStops() {
+    if (merged) vinstanceDestroy(merged);
+  }
+  TabStops(const TabStops&) = delete;
+  TabStops& operator=(const TabStops&) = delete;
+  vfixed next(vfixed x) const {
+    if (ruler->tabCount > 0 && x < ruler->lastTab)
+      for (std::int16_t i = 0; i < ruler->tabCount; ++i)
+        if (ruler->tabs[i].position > x) return ruler->tabs[i].position;
+    return vfixed(std::min<std::int64_t>((std::int64_t(x) / width + 1) * width, 0x3FFF0000));
+  }
+};
+
 }  // namespace
+
+std::int32_t _vtextExpandTabs(vtextWalk* walk, const char* piece, std::int32_t length, std::string* out,
+                              std::int32_t column, std::uintptr_t options) {
+  LineMeasure m;
+  m.measure(walk->text, walk->line);
+  TabScan scan{walk, options};
+  std::int32_t added = 0;
+  for (std::int32_t i = 0; i < length; ++i) {
+    const char c = piece[i];
+    const bool open = scan.open(c);
+    if (c != '\t' || !open) {
+      out->push_back(c);
+      continue;
+    }
+    vfixed width = 0, space = 0;
+    if (auto at = std::size_t(column + i); at + 1 < m.x.size()) {
+      width = m.x[at + 1] - m.x[at];
+      space = m.space[at];
+    }
+    // A tab narrower than a space still keeps its words apart.
+    std::int32_t n = space > 0 ? std::max<std::int32_t>(1, width / space) : 1;
+    out->append(std::size_t(n), ' ');
+    added += n - 1;
+  }
+  return added;
+}
+
+std::int32_t _vtextCompressTabs(vtextWalk* walk, char* output, std::int32_t length, std::int32_t column,
+                                std::uintptr_t options) {
+  LineMeasure m;
+  m.measure(walk->text, walk->line);
+  TabStops stops(walk->text, walk->line);
+  vtextStyle* style = m.firstStyle ? m.firstStyle : vtextStyleGetDefault();
+  vfont* font = vtextStyleGetFont(style);
+  const vfixed space = spaceWidth(style);
+  vfixed x = m.x.empty() ? 0 : m.x[std::size_t(std::clamp<std::int32_t>(column, 0, std::int32_t(m.x.size()) - 1))];
+  TabScan scan{walk, options};
+  std::int32_t write = 0, removed = 0;
+  for (std::int32_t i = 0; i < length;) {
+    const char c = output[i];
+    const bool open = scan.open(c);
+    if (c == ' ' && open && space > 0) {
+      // A run of spaces that reaches a stop becomes one tab.
+      vfixed stop = stops.next(x), at = x;
+      std::int32_t j = i;
+      while (j < length && output[j] == ' ' && at < stop) at += space, ++j;
+      if (at == stop && j - i >= 2) {
+        output[write++] = '\t';
+        removed += j - i - 1;
+      } else {
+        std::fill_n(output + write, j - i, ' ');
+        write += j - i;
+      }
+      x = at;
+      i = j;
+      continue;
+    }
+    if (c == '\t') {
+      x = stops.next(x);
+    } else {
+      vfixed dx = 0, dy = 0;
+      vfontGetDriver()->advance(font, &c, 1, &dx, &dy);
+      x += dx;
+    }
+    output[write++] = c;
+    ++i;
+  }
+  return removed;
+}
 
 void _vtextGrowWalkBuffer(vtextWalk* w, char** pointer) {
   std::ptrdiff_t at = w->write - w->buffer, size = w->end - w->buffer;
@@ -80,9 +229,7 @@ void _vtextGrowWalkBuffer(vtextWalk* w, char** pointer) {
 }
 
 void _vtextProcessLines(vtext* t, vtextSelection* s, void* function, int flags, void* option) {
-  (void)option;
-  if (flags & (vtextWALK_EXPAND_TABS | vtextWALK_CONVERT))
-    vexGenerateMessage(&vexModuleUnimplementedClass, "Unimplemented");
+  const auto options = reinterpret_cast<std::uintptr_t>(option);
   auto callback = reinterpret_cast<vtextLineFunction>(function);
   vtextWalk w{};
   w.text = t;
@@ -120,6 +267,7 @@ void _vtextProcessLines(vtext* t, vtextSelection* s, void* function, int flags, 
   w.linesLeft = lines;
   bool stopped = false;
   std::vector<char> chars;
+  std::string expanded;
   while (w.linesLeft > 0 && pos <= t->length) {
     const std::int32_t line = vtextGetLineOfPosition(t, pos);
     const std::int32_t next = std::max(pos, lineEndOf(t, line));
@@ -138,25 +286,43 @@ void _vtextProcessLines(vtext* t, vtextSelection* s, void* function, int flags, 
     }
     w.pieceStart = ps;
     w.pieceX = column ? vtextGetPositionColumnValue(t, ps) : 0;
-    char* mark = w.write;
+    const std::ptrdiff_t mark = w.write - w.buffer;
     const char* piece = chars.data() + (ps - pos);
     std::int32_t length = pe - ps;
     put(&w, chars.data(), ps - pos);
+    const std::ptrdiff_t pieceOut = w.write - w.buffer;
+    w.insideQuotes = w.specialRun = 0;
+    if (flags & vtextWALK_EXPAND_TABS) {
+      // The expanded piece goes out first and is what the callback reads.
+      expanded.clear();
+      _vtextExpandTabs(&w, piece, length, &expanded, ps - pos, options);
+      length = std::int32_t(expanded.size());
+      piece = expanded.data();
+      if (w.buffer) {
+        put(&w, expanded.data(), length);
+        piece = w.write - length;
+      }
+    }
     std::int16_t result = 0;
-    if ((flags & vtextWALK_COPY_PIECE) && w.buffer && room(&w) < length) {
+    if ((flags & vtextWALK_COPY_PIECE) && !(flags & vtextWALK_EXPAND_TABS) && w.buffer && room(&w) < length) {
       result = 1;
     } else {
-      if (flags & vtextWALK_COPY_PIECE) put(&w, piece, length);
+      if ((flags & vtextWALK_COPY_PIECE) && !(flags & vtextWALK_EXPAND_TABS)) put(&w, piece, length);
       std::int32_t left = room(&w);
       result = callback(piece, length, w.write, &left, &w);
       if (result == 0 && w.buffer) w.write += std::clamp(left, 0, room(&w));
+    }
+    if (result == 0 && w.buffer && (flags & vtextWALK_CONVERT)) {
+      w.insideQuotes = w.specialRun = 0;
+      char* from = w.buffer + pieceOut;
+      w.write -= _vtextCompressTabs(&w, from, std::int32_t(w.write - from), ps - pos, options);
     }
     if (result == 2 || result == -1) {
       stopped = true;
       break;
     }
     if (result == 1 && w.buffer) {
-      w.write = mark;
+      w.write = w.buffer + mark;
       std::int32_t n = std::int32_t(w.write - w.buffer);
       if (n == 0) {
         // Nothing to hand over yet: only more room lets the line through.

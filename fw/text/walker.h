@@ -3,6 +3,7 @@
 // and replaces the visited lines with it in one edit.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "fw/text/text.h"
 
@@ -46,6 +47,17 @@ inline void vtextProcessLines(vtext* text, vtextSelection* selection, vtextLineF
 void _vtextProcessLines(vtext* text, vtextSelection* selection, void* function, int flags, void* option);
 // Grows the output by 1024 bytes, moving the write position and *pointer with it.
 void _vtextGrowWalkBuffer(vtextWalk* walk, char** pointer);
+
+// Option bits of a walk with tabs: 1 only tabs before the line's first
+// non-blank; 2 quotes do not protect; 8 no special runs are looked for.
+// The piece of the walked line from its column index, its tabs as the
+// spaces their drawn widths hold, appended to out; the count added.
+std::int32_t _vtextExpandTabs(vtextWalk* walk, const char* piece, std::int32_t length, std::string* out,
+                              std::int32_t column, std::uintptr_t options);
+// Runs of spaces in output that reach a tab stop of the line's ruler
+// become tabs, in place; the count removed.
+std::int32_t _vtextCompressTabs(vtextWalk* walk, char* output, std::int32_t length, std::int32_t column,
+                                std::uintptr_t options);
 
 // The callbacks kept with the walker.
 std::int16_t _vtextColumnPasteSource(const char* piece, std::intptr_t length, void* output, std::int32_t* room,

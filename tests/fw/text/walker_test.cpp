@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fw/text/rulers.h"
 #include "fw/text/selection.h"
 #include "fw/text/styleruns.h"
 #include "fw/text/text_internal.h"
@@ -153,6 +154,59 @@ TEST(LineWalker, StylesGoOnEachPieceOfAColumn) {
   EXPECT_EQ(vtextGetStyleAt(w.text, 16), nullptr);
   w.column(3, 0, 3, 3);
   EXPECT_EQ(raised([&] { vtextRemoveStyleFromSelection(w.text, w.sel, bold); }), &vexTextNoAppliedStyleClass);
+}
+
+// Pieces as the callback saw them; an upper-casing in place.
+std::vector<std::string> pieces;
+std::int16_t look(const char* piece, std::intptr_t length, void*, std::int32_t* room, vtextWalk*) {
+  if (piece) pieces.emplace_back(piece, std::size_t(length));
+  if (room) *room = 0;
+  return 0;
+}
+std::int16_t upperInPlace(const char* piece, std::intptr_t length, void*, std::int32_t* room, vtextWalk*) {
+  for (std::intptr_t i = 0; piece && i < length; ++i)
+    const_cast<char*>(piece)[i] = char(std::toupper(static_cast<unsigned char>(piece[i])));
+  if (room) *room = 0;
+  return 0;
+}
+
+TEST(LineWalker, TabsExpandToTheirWidthsAndCompressToTheRulersStops) {
+  // Stops every 48.0; a character 8.0, a blank 4.0.
+  const std::string tabs = "\tab\n  x\ty\n'\t'\tz\na\tb";
+  Walked w(tabs);
+  const std::string blanks12(12, ' '), blanks10(10, ' ');
+  const struct {
+    std::uintptr_t options;
+    std::vector<std::string> want;
+  } cases[] = {
+      {0, {blanks12 + "ab", "  x" + std::string(8, ' ') + "y", "'\t'" + blanks10 + "z", "a" + blanks10 + "b"}},
+      {1, {blanks12 + "ab", "  x\ty", "'\t'\tz", "a\tb"}},                     // leading tabs only
+      {2, {blanks12 + "ab", "  x" + std::string(8, ' ') + "y", "'" + blanks10 + "'" + blanks10 + "z", "a" + blanks10 + "b"}},
+  };
+  for (const auto& c : cases) {
+    pieces.clear();
+    vtextProcessLines(w.text, nullptr, look, vtextWALK_READ_ONLY | vtextWALK_EXPAND_TABS, reinterpret_cast<void*>(c.options));
+    EXPECT_EQ(pieces, c.want) << c.options;
+  }
+  EXPECT_EQ(textChars(w.text), tabs);
+
+  // Expanded, rewritten in place and compressed back: the tabs come back.
+  vtextProcessLines(w.text, nullptr, upperInPlace, vtextWALK_EXPAND_TABS | vtextWALK_CONVERT);
+  EXPECT_EQ(textChars(w.text), "\tAB\n  X\tY\n'\t'\tZ\nA\tB");
+  EXPECT_EQ(checkText(w.text, textChars(w.text)), "");
+
+  // Blanks reaching the ruler's stops, then its TabWidth multiples past the last stop.
+  Walked b(blanks12 + "ab\n    cd      ef\n    gh");
+  vtextRuler* ruler = vtextRulerCreate();
+  ruler->flags |= vtextRulerOWNED;
+  vtextAddRuler(b.text, ruler);
+  vtextRulerSetMeasureAttr(ruler, texttest::N("TabWidth"), texttest::px(24));
+  int type = 0;
+  vtextRulerEditTab(nullptr, ruler, texttest::px(16), vtextTAB_ADD, &type);
+  vtextSetRulerLines(b.text, ruler, 2, 2);
+  vtextProcessLines(b.text, nullptr, look, vtextWALK_COPY_PIECE | vtextWALK_CONVERT);
+  EXPECT_EQ(textChars(b.text), "\tab\n\tcd\t  ef\n    gh");
+  EXPECT_EQ(checkText(b.text, textChars(b.text)), "");
 }
 
 }  // namespace
