@@ -2,8 +2,8 @@
 // the middle of a wrapped 10,000-character paragraph, deleting a range over
 // three blocks, and pasting 1 MB into the middle of a 4 MB text; DejaVu
 // Sans Mono 10 through the Windows font device. Style runs: 10,000 applied
-// to a 1 MB text and the style at every 100th position; storing that text
-// and loading it back.
+// to a 1 MB text and the style at every 100th position, the same runs applied
+// one by one as an editor applies them; storing that text and loading it back.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -21,7 +21,7 @@ namespace {
 // 10,000 runs of 60 characters over two listed styles, spread over the
 // text, added through the class slot as loading adds them (one layout for
 // all, not one for each).
-vtext* styledText(const std::string& chars) {
+vtext* styledText(const std::string& chars, bool announced = false) {
   vtext* text = textbench::load(chars);
   vtextStyle* styles[2];
   const char* keys[2] = {"Bold", "Italic"};
@@ -33,10 +33,26 @@ vtext* styledText(const std::string& chars) {
   }
   for (std::int32_t k = 0; k < 10000; ++k) {
     std::int32_t at = std::int32_t((std::int64_t(k) * 7919 % 10000) * (text->length - 60) / 10000);
-    _vtextAddStyleRun(text, at, at + 60, styles[k % 2]);
+    if (announced)
+      vtextApplyStyle(text, at, at + 60, styles[k % 2]);
+    else
+      _vtextAddStyleRun(text, at, at + 60, styles[k % 2]);
   }
   return text;
 }
+
+// The same runs as an editor applies them: each laid out and announced.
+void BM_ApplyStyle10000TimesOn1MB(benchmark::State& state) {
+  textbench::start();
+  const std::string chars = textbench::lines(1 << 20);
+  for (auto _ : state) {
+    vtext* text = styledText(chars, true);
+    state.PauseTiming();
+    vtextDestroy(text);
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_ApplyStyle10000TimesOn1MB)->Unit(benchmark::kMillisecond);
 
 void BM_StyleRunsOn1MB(benchmark::State& state) {
   textbench::start();

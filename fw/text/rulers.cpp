@@ -20,7 +20,7 @@ void setRulerLines(vtext* t, std::int32_t first, std::int32_t last, vtextRuler* 
   std::int32_t start = vtextGetLineStart(t, first);
   std::int32_t end = last >= t->lineCount ? t->length : vtextGetLineStart(t, last + 1) - 1;
   vtextAddRulerTag(t, ruler, start, end);
-  _vtextUpdateRange(t, start, end);
+  _vtextRelayoutRange(t, start, end);
 }
 
 void clearRulerLines(vtext* t, std::int32_t first, std::int32_t last, vtextRuler* ruler) {
@@ -29,7 +29,7 @@ void clearRulerLines(vtext* t, std::int32_t first, std::int32_t last, vtextRuler
   std::int32_t start = vtextGetLineStart(t, first);
   std::int32_t end = last >= t->lineCount ? t->length : vtextGetLineStart(t, last + 1);
   _vtextRemoveRuns(t, true, start, end, ruler);
-  _vtextUpdateRange(t, start, end);
+  _vtextRelayoutRange(t, start, end);
 }
 
 // The selection's first and last lines, widened to whole paragraphs.

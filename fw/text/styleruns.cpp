@@ -61,7 +61,7 @@ void overSelection(vtext* text, vtextSelection* selection, vtextStyle* style, Sl
   } else {
     slot(text, selection->start, selection->end, style);
   }
-  _vtextUpdateRange(text, selection->start, selection->end);
+  _vtextRelayoutRange(text, selection->start, selection->end);
   announce(text, style, selection->start, selection->end);
 }
 
@@ -296,13 +296,13 @@ void _vtextReplaceStyleInTags(vtext* text, vtextStyle* from, vtextStyle* to) {
 
 void vtextApplyStyle(vtext* text, std::int32_t start, std::int32_t end, vtextStyle* style) {
   vtextClassOf(text)->addStyleRun(text, start, end, style);
-  _vtextUpdateRange(text, start, end);
+  _vtextRelayoutRange(text, start, end);
   announce(text, style, start, end);
 }
 
 void vtextRemoveStyle(vtext* text, std::int32_t start, std::int32_t end, vtextStyle* style) {
   vtextClassOf(text)->removeStyleRuns(text, start, end, style);
-  _vtextUpdateRange(text, start, end);
+  _vtextRelayoutRange(text, start, end);
   announce(text, style, start, end);
 }
 

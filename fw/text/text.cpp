@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "fw/core/cp1252.h"
 #include "fw/core/mem.h"
@@ -566,6 +567,49 @@ void _vtextUpdateRange(vtext* text, std::int32_t start, std::int32_t end) {
     if (b == last) break;
   }
   for (vtextBlock* b = last->next; b; b = b->next) b->firstLine += delta;
+  text->lineCount += delta;
+}
+
+void _vtextRelayoutRange(vtext* text, std::int32_t start, std::int32_t end) {
+  if (text->mode & vtextMODE_FROZEN) return;
+  vtextBlock* b = vtextFindBlock(text, start);
+  if (b != vtextFindBlock(text, end) || b->lineCount < 2) return _vtextUpdateRange(text, start, end);
+  vtextForgetCache(text);
+  vtextClassRec* c = vtextClassOf(text);
+  const auto from = std::uint32_t(start - b->start), to = std::uint32_t(end - b->start);
+  const std::int32_t n = b->lineCount;
+  // The line before the one holding start may take a word back.
+  std::int32_t k = std::int32_t(std::upper_bound(b->lines, b->lines + n, from,
+                                                 [](std::uint32_t o, const vtextLine& l) { return o < l.start; }) -
+                                b->lines) - 1;
+  k = std::max(0, k - 1);
+  std::vector<vtextLine> fresh;
+  std::uint32_t offset = b->lines[k].start;
+  std::int32_t j = k;  // the first old line not yet passed
+  for (;;) {
+    std::int32_t count = b->used - std::int32_t(offset);
+    // The block's end has its own rules for an empty last line.
+    if (count <= 0) return _vtextUpdateRange(text, start, end);
+    vtextColumn* columns = c->layoutLine(text, nullptr, b->chars + offset, &count, b->start + std::int32_t(offset),
+                                         offset != 0);
+    if (count <= 0) return _vtextUpdateRange(text, start, end);
+    vtextLine line{offset, 0, 0, columns[0].x, 0};
+    vtextGetLayoutMetrics(&line.ascent, &line.descent, &line.endX);
+    fresh.push_back(line);
+    offset += std::uint32_t(count);
+    while (j < n && b->lines[j].start < offset) ++j;
+    // Past the range, breaking where the old table broke: the rest stands.
+    if (offset > to && j < n && b->lines[j].start == offset) break;
+  }
+  const std::int32_t delta = std::int32_t(fresh.size()) - (j - k);
+  if (n + delta + 2 > b->lineCapacity) {
+    b->lineCapacity = n + delta + 2 + kLineTableGrowth;
+    b->lines = static_cast<vtextLine*>(vmemRealloc(b->lines, std::size_t(b->lineCapacity) * sizeof(vtextLine)));
+  }
+  std::memmove(b->lines + j + delta, b->lines + j, std::size_t(n + 2 - j) * sizeof(vtextLine));
+  std::copy(fresh.begin(), fresh.end(), b->lines + k);
+  b->lineCount += delta;
+  for (vtextBlock* after = b->next; after; after = after->next) after->firstLine += delta;
   text->lineCount += delta;
 }
 

@@ -184,6 +184,9 @@ void vtextEnsureSpace(vtextBlock* block);
 int vtextLineEndLength(const char* chars, std::int32_t count);
 void _vtextJoinBlocks(vtext* text, std::int32_t start, std::int32_t end);
 void _vtextUpdateRange(vtext* text, std::int32_t start, std::int32_t end);
+// Lays out again only the lines over [start, end) whose characters stayed
+// (a change of looks), until the breaks meet the old ones.
+void _vtextRelayoutRange(vtext* text, std::int32_t start, std::int32_t end);
 void vtextLayoutBlock(vtext* text, vtextBlock* block);
 void _vtextFindLineEnds(vtext* text, std::int32_t position, std::int32_t* lineStart, std::int32_t* lineEnd);
 void _vtextScanLineEnd(const char* chars, std::int32_t* count, int backwards);

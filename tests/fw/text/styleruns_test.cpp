@@ -14,6 +14,7 @@
 #include "fw/core/mem.h"
 #include "fw/gui/window/hooks.h"
 #include "fw/text/observer.h"
+#include "fw/text/rulers.h"
 #include "fw/text/selection.h"
 #include "fw/text/text_internal.h"
 #include "tests/fw/gui/raises.h"
@@ -256,6 +257,52 @@ TEST(StyleRuns, RandomRunsAgreeWithAModelOfEachCharacter) {
     ASSERT_EQ(got, want) << "at " << p;
   }
   EXPECT_EQ(checkText(t.text, std::string(length, 'q')), "");
+}
+
+// Applying and removing looks lays out only the lines they touch: after
+// every step the line tables must be those of a whole recalculation, on a
+// wrapped text whose breaks move with hidden words and ruler indents.
+TEST(StyleRuns, RelayingOutOnlyTheTouchedLinesMatchesARecalculation) {
+  texttest::useFixedDriver();
+  std::mt19937 rng(1089);
+  std::string chars;
+  while (chars.size() < 3000) chars += std::string(rng() % 9 + 1, char('a' + rng() % 26)) + (rng() % 11 ? " " : "\n");
+  Styled t(chars, 700);
+  vtextRuler* wrap = vtextRulerCreate();
+  vtextRulerSetMeasureAttr(wrap, N("RightIndent"), texttest::px(160));
+  vtextRulerSetFlagAttr(wrap, N("Wrap"), 1);
+  wrap->flags |= vtextRulerOWNED;
+  vtextSetDefaultRuler(t.text, wrap);
+  vtextStyle* hidden = styleWith("Hidden");
+  hidden->flags |= vtextStyleOWNED;
+  vtextAddStyle(t.text, hidden);
+  vtextRuler* narrow = vtextRulerCreate();
+  vtextRulerSetMeasureAttr(narrow, N("LeftIndent"), texttest::px(40));
+  vtextRulerSetMeasureAttr(narrow, N("FirstLineIndent"), texttest::px(24));
+  narrow->flags |= vtextRulerOWNED;
+  vtextAddRuler(t.text, narrow);
+  const std::int32_t lines = t.text->lineCount;
+  for (int step = 0; step < 300; ++step) {
+    const auto length = std::int32_t(chars.size());
+    std::int32_t a = std::int32_t(rng() % std::uint32_t(length)), b = std::min(length, a + std::int32_t(rng() % 90));
+    switch (rng() % 5) {
+      case 0: vtextApplyStyle(t.text, a, b, hidden); break;
+      case 1: vtextApplyStyle(t.text, a, b, t.bold); break;
+      case 2: (void)raised([&] { vtextRemoveStyle(t.text, a, b, rng() % 2 ? hidden : nullptr); }); break;
+      case 3: {
+        std::int32_t first = vtextGetLineOfPosition(t.text, a);
+        vtextSetRulerLines(t.text, narrow, first, first + std::int32_t(rng() % 4));
+        break;
+      }
+      default: {
+        std::int32_t first = vtextGetLineOfPosition(t.text, a);
+        (void)raised([&] { vtextClearRulerLines(t.text, nullptr, first, first + std::int32_t(rng() % 3)); });
+      }
+    }
+    std::string wrong = checkText(t.text, chars);
+    ASSERT_EQ(wrong, "") << "step " << step;
+  }
+  EXPECT_NE(t.text->lineCount, lines) << "the steps moved breaks";
 }
 
 }  // namespace
