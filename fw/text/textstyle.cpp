@@ -81,8 +81,9 @@ void loadFlat(vtextStyle* s, vresource resource) {
   };
   std::int32_t ascent = integer("Ascent"), descent = integer("Descent"), size = integer("Size");
   std::int32_t bits = 0;
+  // A font or colour that did not load is left out, not kept as an empty word.
   if (!vresourceTestGetInteger(resource, vname_Attribute, &bits)) {
-    put(s, "Font", font, 0);
+    if (font) put(s, "Font", font, 0);
     return;
   }
   std::int32_t mask = integer("Flags");
@@ -95,8 +96,8 @@ void loadFlat(vtextStyle* s, vresource resource) {
   for (const Switch& sw : kSwitches)
     if (mask & sw.bit) put(s, sw.name, nullptr, onOff(bits & sw.bit));
   if (mask & 0x8) s->flags |= vtextStyleKEPT;
-  if (mask & 0x400) put(s, "Font", font, 0);
-  if (mask & 0x800) put(s, "Color", color, 0);
+  if ((mask & 0x400) && font) put(s, "Font", font, 0);
+  if ((mask & 0x800) && color) put(s, "Color", color, 0);
   if (mask & 0x10000) put(s, "Size", nullptr, size);
   if (mask & 0x20000) put(s, "Ascent", nullptr, ascent);
   if (mask & 0x40000) put(s, "Descent", nullptr, descent);

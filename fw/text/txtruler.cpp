@@ -195,6 +195,8 @@ void vtextRulerStoreAttrSet(const vtextAttrSet* set, vresource resource) {
   for (int i = 0; i < set->count; ++i) {
     vname key = set->keys[i]->key;
     std::uintptr_t word = set->values[i];
+    // An empty font or colour word has nothing to store.
+    if (!word && (set->keys[i]->kind == vtextAttrFONT || set->keys[i]->kind == vtextAttrCOLOR)) continue;
     switch (set->keys[i]->kind) {
       case vtextAttrFONT:
         vfontStore(reinterpret_cast<vfont*>(word), vresourceCreate(attributes, key, vresDICTIONARY));

@@ -10,43 +10,14 @@
 #include <vector>
 
 #include "fw/core/mem.h"
-#include "fw/gui/graphics/font.h"
 #include "fw/text/selection.h"
 #include "fw/text/tags.h"
+#include "tests/fuzz/fuzz_text_fonts.h"
 #include "tests/fw/text/edit_support.h"
 
 namespace {
 
-vfixed advanceOf(char c) { return c == ' ' ? 4 << 16 : 8 << 16; }
-
-const vfontDriver kFixed{
-    [](vfont*) {},
-    [](vfont*, vfixed* w, vfixed* second) { *w = 8 << 16, *second = 0; },
-    [](vfont*, vrectFixed* out) { *out = {0, -(5 << 16), 8 << 16, 19 << 16}; },
-    [](vfont*) { return vfixed(10 << 16); },
-    [](vfont*) { return vfixed(3 << 16); },
-    [](vfont*, const char* chars, int length, vfixed* dx, vfixed* dy) {
-      *dx = 0, *dy = 0;
-      for (int i = 0; i < length; ++i) *dx += advanceOf(chars[i]);
-    },
-    [](vfont*, const char* chars, int length, vrectFixed* out) {
-      vfixed top = 9 << 16;
-      for (int i = 0; i < length; ++i)
-        if (chars[i] == '^') top = 14 << 16;
-      *out = {0, -(2 << 16), (8 << 16) * length, top + (2 << 16)};
-    },
-};
-
-void start() {
-  static bool started = false;
-  if (started) return;
-  started = true;
-  int d = vfontAllocDevice();
-  vfontFamily* f = vfontRegisterFamily(vnameInternLiteral("Fixed"), vnameInternLiteral("F"), vnameInternLiteral("ansi"), 1, d);
-  vfontRegisterFaceSize(vfontRegisterFace(f, vnameInternLiteral("regular"), d), 10);
-  vfontSetDefaultSpec("face:regular");
-  vfontSetDriver(&kFixed);
-}
+void start() { fuzztext::registerFixedFont(); }
 
 struct Bytes {
   const std::uint8_t* p;

@@ -8,7 +8,7 @@ bin=$1
 secs=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod coff core break frames statefile cexpr btree chunk vr newres restree marshal vdas fontname rlediff bmp ico xbm pnm gif textedit)
+[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod coff core break frames statefile cexpr btree chunk vr newres restree marshal vdas fontname rlediff bmp ico xbm pnm gif textedit textload)
 src=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$src/../.." && pwd)
 work=$(cd "$bin" && pwd)
@@ -57,7 +57,7 @@ seed() {
     marshal) cp "$src"/seeds/marshal/* "$dir"/ ;;
     vdas) cp "$src"/seeds/vdas/* "$dir"/ ;;
     fontname) cp "$src"/seeds/fontname/* "$dir"/ ;;
-    rlediff|bmp|ico|xbm|pnm|gif|textedit) cp "$src"/seeds/$t/* "$dir"/ ;;
+    rlediff|bmp|ico|xbm|pnm|gif|textedit|textload) cp "$src"/seeds/$t/* "$dir"/ ;;
   esac
 }
 
