@@ -7,6 +7,7 @@
 
 #include "fw/core/mem.h"
 #include "fw/gui/graphics/image.h"
+#include "fw/text/graphic.h"
 #include "fw/text/tags.h"
 #include "fw/text/text_internal.h"
 
@@ -22,6 +23,8 @@ struct Run {
   vtextStyle* style;
   vfont* font;
   bool hidden;
+  bool graphic;
+  vfixed graphicWidth;
   std::uintptr_t ascentAttr, descentAttr;  // vtextAttrABSENT when absent
   vfixed ascent, descent;                  // the font's
   bool inkAbove, inkBelow;                 // ink may pass the nominal values
@@ -152,6 +155,9 @@ struct Layout {
     r.font = vtextStyleGetFont(s);
     r.hidden = vtextRulerFindAttr(&s->attributes, vtextName("Hidden")) == reinterpret_cast<std::uintptr_t>(vname_On) &&
                !(text->mode & vtextMODE_SHOW_HIDDEN);
+    auto* graphic = reinterpret_cast<vobject*>(vtextRulerFindAttr(&s->attributes, vtextName("Graphic")));
+    r.graphic = graphic != nullptr;
+    r.graphicWidth = vfixed(vtextGraphicWidthOf(graphic)) << 16;
     r.ascentAttr = _vtextRulerLookupAttr(&s->attributes, vtextName("Ascent"));
     r.descentAttr = _vtextRulerLookupAttr(&s->attributes, vtextName("Descent"));
     r.ascent = driver->ascent(r.font);
@@ -276,6 +282,8 @@ vtextColumn* _vtextLayoutLine(vtext* text, void*, const char* chars, std::int32_
     vimage* glyph = nullptr;
     if (run->hidden) {
       w = 0;
+    } else if (run->graphic) {
+      w = run->graphicWidth;
     } else if (view2) {
       vtextHexCharWidth(run->font, lineEnd ? 10 : ch, &w, nullptr);
     } else if (special && ch == 9 && x >= 0) {

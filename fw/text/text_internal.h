@@ -26,7 +26,8 @@ struct vtextModule {
   vtextStyleClassRec* styleClass;
   vtextRulerClassRec* rulerClass;
   vclass* undoObserverClass;
-  std::uintptr_t words[3];
+  std::uintptr_t words[3];  // the style module's change record
+  vclass* graphicClass;      // made on first use
   vtextCache cache;
   std::int32_t scratchCount;
   vtextStyle** scratch;

@@ -8,6 +8,7 @@
 #include "fw/core/scribe.h"
 #include "fw/data/vresource.h"
 #include "fw/gui/graphics/color.h"
+#include "fw/text/graphic.h"
 #include "fw/text/text_internal.h"
 
 namespace {
@@ -81,9 +82,8 @@ void loadFlat(vtextStyle* s, vresource resource) {
   };
   std::int32_t ascent = integer("Ascent"), descent = integer("Descent"), size = integer("Size");
   std::int32_t bits = 0;
-  // A font or colour that did not load is left out, not kept as an empty word.
   if (!vresourceTestGetInteger(resource, vname_Attribute, &bits)) {
-    if (font) put(s, "Font", font, 0);
+    put(s, "Font", font, 0);
     return;
   }
   std::int32_t mask = integer("Flags");
@@ -96,8 +96,8 @@ void loadFlat(vtextStyle* s, vresource resource) {
   for (const Switch& sw : kSwitches)
     if (mask & sw.bit) put(s, sw.name, nullptr, onOff(bits & sw.bit));
   if (mask & 0x8) s->flags |= vtextStyleKEPT;
-  if ((mask & 0x400) && font) put(s, "Font", font, 0);
-  if ((mask & 0x800) && color) put(s, "Color", color, 0);
+  if (mask & 0x400) put(s, "Font", font, 0);
+  if (mask & 0x800) put(s, "Color", color, 0);
   if (mask & 0x10000) put(s, "Size", nullptr, size);
   if (mask & 0x20000) put(s, "Ascent", nullptr, ascent);
   if (mask & 0x40000) put(s, "Descent", nullptr, descent);
@@ -107,8 +107,17 @@ void styleLoad(vtextStyle* s, vresource resource) {
   s->flags = 0;
   vresource attributes;
   if (!vresourceTestGet(resource, key("Attributes"), &attributes)) return loadFlat(s, resource);
+  vtextGetGraphicClass();  // a stored graphic names its class
   vtextRulerLoadAttrSet(classOf(s)->definitions, &s->attributes, resource);
-  if (vtextRulerFindAttr(&s->attributes, key("Graphic"))) s->flags |= vtextStyleOWNS_GRAPHIC | vtextStyleGRAPHIC;
+  auto* object = reinterpret_cast<vobject*>(vtextRulerFindAttr(&s->attributes, key("Graphic")));
+  if (!object) return;
+  s->flags |= vtextStyleOWNS_GRAPHIC | vtextStyleGRAPHIC;
+  if (!vclassIsSubclass(object->cls, vtextGetGraphicClass())) return;
+  auto* graphic = static_cast<vtextGraphic*>(object);
+  graphic->flags |= vtextGraphicSTYLE_OWNS;
+  graphic->style = s;
+  put(s, "Descent", nullptr, graphic->descent);
+  put(s, "Ascent", nullptr, graphic->height - graphic->descent);
 }
 
 void styleSetAttribute(vtextAttributed* self, vname name, vobject* object, std::intptr_t integer) {
