@@ -5,6 +5,7 @@
 #include "fw/text/textstore.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "fw/core/ex.h"
@@ -111,10 +112,20 @@ void loadChars(vtext* t, vresource r) {
         vmemFree(bytes);
         continue;  // an empty element would make an empty block
       }
+      t->length += std::int32_t(length);
+      // A display line never crosses blocks: an element not ending its line
+      // joins the block before, or the line would show as two.
+      if (last && last->chars[last->used - 1] != '\n') {
+        last->capacity = last->used + std::int32_t(length) + 1024;
+        last->chars = static_cast<char*>(vmemRealloc(last->chars, std::size_t(last->capacity)));
+        std::memcpy(last->chars + last->used, bytes, length);
+        last->used += std::int32_t(length);
+        vmemFree(bytes);
+        continue;
+      }
       auto capacity = std::int32_t(length) + 1024;
       bytes = static_cast<char*>(vmemRealloc(bytes, std::size_t(capacity)));
       last = vtextNewBlock(t, last, bytes, std::int32_t(length), capacity);
-      t->length += std::int32_t(length);
     }
   }
   if (!t->first) vtextNewBlock(t, nullptr, static_cast<char*>(vmemAlloc(256)), 0, 256);

@@ -156,6 +156,21 @@ TEST_F(Store, OlderFormsAndDamagedInput) {
   EXPECT_EQ(runs(e), (std::vector<std::vector<std::int32_t>>{{0, 0, -1}}));
   EXPECT_EQ(checkText(e, ""), "");
   vtextDestroy(e);
+
+  // Elements that end inside a line join the block before: no line is cut in two.
+  vresource split = dict("Split");
+  vresourceSetTag(split, vname_Class, N("vtext"));
+  vresource data = vresourceCreateArray(split, N("TextData"), vresOPAQUE, 3);
+  vresourceSetAtOpaque(data, 0, "ab\ncd", 5);
+  vresourceSetAtOpaque(data, 1, "ef\n", 3);
+  vresourceSetAtOpaque(data, 2, "gh", 2);
+  vtext* joined = load(split);
+  EXPECT_EQ(textChars(joined), "ab\ncdef\ngh");
+  EXPECT_EQ(joined->lineCount, 3);
+  ASSERT_NE(joined->first->next, nullptr);
+  EXPECT_EQ(joined->first->used, 8);
+  EXPECT_EQ(checkText(joined, "ab\ncdef\ngh"), "");
+  vtextDestroy(joined);
 }
 
 }  // namespace
