@@ -147,27 +147,14 @@ void vtextClearSelectionRuler(vtext* text, vtextSelection* selection, vtextRuler
 void vtextAddRuler(vtext* text, vtextRuler* ruler) {
   _vtextEnsureAttachments(text);
   vtextAttachments* a = text->attachments;
-  if (a->rulerCount == a->rulerCapacity) {
-    a->rulerCapacity += 4;
-    a->rulers = static_cast<vtextRuler**>(vmemRealloc(a->rulers, std::size_t(a->rulerCapacity) * sizeof(vtextRuler*)));
-  }
-  ruler->owner = text;
-  ruler->index = a->rulerCount;
-  a->rulers[a->rulerCount++] = ruler;
+  _vtextListAdd(text, a->rulers, a->rulerCount, a->rulerCapacity, ruler);
 }
 
 void vtextRemoveRuler(vtext* text, vtextRuler* ruler) {
   vtextAttachments* a = text->attachments;
-  std::int16_t i = 0;
-  while (a && i < a->rulerCount && a->rulers[i] != ruler) ++i;
-  if (!a || i == a->rulerCount)
+  if (!a || !_vtextListTake(a->rulers, a->rulerCount, ruler))
     _vexGenerate(&vexArgClass, vexSetMessage, "vtextRemoveRuler -- ruler is not listed.\n", vexEnd);
   if (text->defaultRuler == ruler) text->defaultRuler = nullptr;
-  ruler->owner = nullptr;
-  ruler->index = -1;
-  vtextRuler* moved = a->rulers[--a->rulerCount];
-  a->rulers[i] = moved;
-  if (moved != ruler) moved->index = i;
   if (ruler->flags & vtextRulerOWNED) {
     _vtextDropRunsOf(text, true, ruler);  // no run may outlive its ruler
     vinstanceDestroy(ruler);

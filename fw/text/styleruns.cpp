@@ -110,27 +110,14 @@ void _vtextForgetStyleRun(const vtextTag* run) {
 void vtextAddStyle(vtext* text, vtextStyle* style) {
   _vtextEnsureAttachments(text);
   vtextAttachments* a = text->attachments;
-  if (a->styleCount == a->styleCapacity) {
-    a->styleCapacity += 4;
-    a->styles = static_cast<vtextStyle**>(vmemRealloc(a->styles, std::size_t(a->styleCapacity) * sizeof(vtextStyle*)));
-  }
-  style->owner = text;
-  style->index = a->styleCount;
-  a->styles[a->styleCount++] = style;
+  _vtextListAdd(text, a->styles, a->styleCount, a->styleCapacity, style);
 }
 
 void vtextRemoveStyleEntry(vtext* text, vtextStyle* style) {
   vtextAttachments* a = text->attachments;
-  std::int16_t i = 0;
-  while (a && i < a->styleCount && a->styles[i] != style) ++i;
-  if (!a || i == a->styleCount)
+  if (!a || !_vtextListTake(a->styles, a->styleCount, style))
     _vexGenerate(&vexArgClass, vexSetMessage, "vtextRemoveStyleEntry -- style is not listed.\n", vexEnd);
   if (text->currentStyle == style) text->currentStyle = nullptr;
-  style->owner = nullptr;
-  style->index = -1;
-  vtextStyle* moved = a->styles[--a->styleCount];
-  a->styles[i] = moved;
-  if (moved != style) moved->index = i;
   if (style->flags & vtextStyleOWNED) {
     _vtextDropRunsOf(text, false, style);  // no run may outlive its style
     vtextStyleDestroy(style);

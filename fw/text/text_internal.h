@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 
+#include "fw/core/mem.h"
 #include "fw/text/text.h"
 
 struct vtextObserverClassRec;
@@ -53,3 +54,30 @@ void _vtextFillEditSlots(vtextClassRec* c);
 char* _vtextScratch(std::size_t size);
 // The observers' dispatch of each notification slot.
 void _vtextFillNotifications(vtextClassRec* c);
+
+// The text's style and ruler lists: 4 entries at first, grown by 4; each
+// entry records its owner text and its index, and taking one out moves the
+// last entry into its place (false when it is not listed).
+template <class T>
+void _vtextListAdd(vtext* text, T**& list, std::int16_t& count, std::int32_t& capacity, T* item) {
+  if (count == capacity) {
+    capacity += 4;
+    list = static_cast<T**>(vmemRealloc(list, std::size_t(capacity) * sizeof(T*)));
+  }
+  item->owner = text;
+  item->index = count;
+  list[count++] = item;
+}
+template <class T>
+bool _vtextListTake(T** list, std::int16_t& count, T* item) {
+  std::int16_t i = 0;
+  while (i < count && list[i] != item) ++i;
+  if (i == count) return false;
+  item->owner = nullptr;
+  item->index = -1;
+  T* moved = list[--count];
+  list[i] = moved;
+  if (moved != item) moved->index = i;
+  return true;
+}
+
