@@ -62,6 +62,15 @@ void exposeParent(HWND child, const RECT& oldRect, bool stillShown) {
   Region left(oldRect);
   if (stillShown) left -= Region(w->rect);
   invalidateRegion(*p, left, true);
+  // Siblings it lay over show again too (overlapping documents).
+  for (HWND s : p->children) {
+    Window* sw = findWindow(s);
+    if (s == child || !sw || !(sw->style & WS_VISIBLE)) continue;
+    RECT over{std::max(oldRect.left, sw->rect.left), std::max(oldRect.top, sw->rect.top),
+              std::min(oldRect.right, sw->rect.right), std::min(oldRect.bottom, sw->rect.bottom)};
+    if (over.right > over.left && over.bottom > over.top)
+      exposeArea(s, offsetRect(over, -sw->rect.left, -sw->rect.top));
+  }
 }
 
 void exposeArea(HWND root, const RECT& area) {

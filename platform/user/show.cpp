@@ -42,6 +42,7 @@ void minimize(HWND hwnd, bool show) {
   if ((w = findWindow(hwnd))) {
     RECT title = internal::iconTitleRect(*w);
     InvalidateRect(w->parent, &title, 1);
+    InvalidateRect(hwnd, nullptr, 1);  // none of the old picture is an icon
   }
 }
 
@@ -70,12 +71,13 @@ void restore(HWND hwnd, bool activateIt) {
   if (!announceVisibility(hwnd, true)) return;
   w = findWindow(hwnd);
   RECT r = w->maximized || w->minimized ? w->normalRect : w->rect;
-  if (w->minimized && internal::hasDocumentFrame(*w)) {
+  bool icon = w->minimized && internal::hasDocumentFrame(*w);
+  if (icon) {
     RECT title = internal::iconTitleRect(*w);
     InvalidateRect(w->parent, &title, 1);
   }
   w->minimized = w->maximized = false;
-  changeState(hwnd, r, activateIt);
+  if (changeState(hwnd, r, activateIt) && icon) InvalidateRect(hwnd, nullptr, 1);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ struct Mdi {
   static inline win::WNDPROC clientProc = nullptr;
   static inline const win::RECT* pinned = nullptr;  // where the test's subclass keeps the client
   static inline std::vector<std::string> created;    // what WM_CREATE carried
+  static inline bool closeToDefault = false;         // WM_CLOSE closes, as a plain document would
 
   static win::LRESULT frame(win::HWND h, win::UINT m, win::WPARAM w, win::LPARAM l) {
     if (m == win::WM_NCCREATE) Recorder::names[h] = reinterpret_cast<const win::CREATESTRUCTA*>(l)->lpszName;
@@ -28,8 +29,8 @@ struct Mdi {
       auto* mcs = static_cast<const win::MDICREATESTRUCTA*>(reinterpret_cast<const win::CREATESTRUCTA*>(l)->lpCreateParams);
       created.push_back(std::string(mcs->szTitle) + " " + std::to_string(mcs->lParam));
     }
-    if (m == win::WM_CLOSE) return 0;  // as the framework: closing is its own decision
-    if (m == win::WM_PAINT) {
+    if (m == win::WM_CLOSE && !closeToDefault) return 0;  // as the framework: closing is its own decision
+    if (m == win::WM_PAINT && !win::IsIconic(h)) {
       win::PAINTSTRUCT ps;
       win::BeginPaint(h, &ps);
       win::EndPaint(h, &ps);
@@ -55,6 +56,7 @@ class MdiTest : public WindowTest {
     WindowTest::SetUp();
     Mdi::created.clear();
     Mdi::pinned = nullptr;
+    Mdi::closeToDefault = false;
     for (auto [name, proc] : {std::pair{kFrameClass, &Mdi::frame}, std::pair{kDocClass, &Mdi::doc}}) {
       win::WNDCLASSA wc{};
       wc.lpfnWndProc = proc;
@@ -239,6 +241,15 @@ TEST_F(MdiTest, DocumentsHaveThePlatformsFrameWhateverTheirStyle) {
   EXPECT_EQ(client.bottom, 400);
   EXPECT_EQ(origin.x, 0);
   EXPECT_EQ(origin.y, 0);
+  // Every style bit, as the framework asks for a document without a
+  // caption of its own: every part of the frame and none of the states.
+  win::SendMessageA(bare, win::WM_SYSCOMMAND, win::SC_RESTORE, 0);
+  win::HWND all = create("all", 0xFFFFFFFFu, {10, 20, 200, 100});
+  EXPECT_FALSE(win::IsZoomed(all) || win::IsIconic(all) || win::IsWindowVisible(all));
+  EXPECT_FALSE(win::GetWindowLongPtrA(all, win::GWL_STYLE) & win::WS_DISABLED);
+  win::ShowWindow(all, win::SW_SHOW);
+  for (auto [x, code] : {std::pair{4, win::HTSYSMENU}, {200 - 4 - 18 - 2 - 9, win::HTMAXBUTTON}, {200 - 4 - 9, win::HTCLOSE}})
+    EXPECT_EQ(win::SendMessageA(all, win::WM_NCHITTEST, 0, win::MAKELPARAM(10 + x, 20 + 10)), code) << x;
 }
 
 TEST_F(MdiTest, HitCodesAtTheEdgesOfEachPart) {
@@ -549,6 +560,99 @@ TEST_F(MdiTest, AHeldCaptionButtonIsDrawnPressed) {
     for (int x = left + 2; x < left + 13; ++x) moved += at(up, x, y) != at(down, x + 1, y + 1) ? 1 : 0;
   EXPECT_EQ(moved, 0) << "the cross one pixel down and right";
   writePng(down, "mdi_pressed.png");
+}
+
+// The interface end to end by keys and clicks: three documents cycled,
+// maximized, restored, minimized to icons, restored and closed.
+TEST_F(MdiTest, ThreeDocumentsByKeysAndClicks) {
+  win::UseVirtualClock(true);
+  auto later = [] { win::test::AdvanceClock(win::GetDoubleClickTime() + 1); };
+  Mdi::closeToDefault = true;
+  win::HMENU bar = win::CreateMenu();
+  win::InsertMenuA(bar, ~0u, win::MF_BYPOSITION | win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(win::CreatePopupMenu()), "&File");
+  win::InsertMenuA(bar, ~0u, win::MF_BYPOSITION | win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(win::CreatePopupMenu()), "&Window");
+  win::SetMenu(frame, bar);
+  win::SetActiveWindow(frame);
+  win::HWND a = create("a"), b = create("b"), c = create("c");
+  pump();
+  auto button = [](win::HWND h, int fromRight) {  // a caption button's centre, counted from the close button
+    win::RECT r{};
+    win::GetWindowRect(h, &r);
+    int size = win::GetSystemMetrics(win::SM_CXSIZE);
+    return win::POINT{r.right - 4 - size / 2 - fromRight * (size + 2), r.top + 4 + size / 2};
+  };
+  auto systemKey = [](char letter) {
+    win::test::KeyDown(win::VK_MENU);
+    win::test::KeyDown(win::VK_OEM_MINUS);
+    win::test::KeyUp(win::VK_OEM_MINUS);
+    win::test::KeyUp(win::VK_MENU);
+    win::test::Type(std::string(1, letter));
+    pump();
+  };
+  std::string steps = active();
+  auto step = [&] { steps += " " + active(); };
+  win::test::StartTrace();
+  key(win::VK_F6, {win::VK_CONTROL});
+  step();
+  key(win::VK_F6, {win::VK_CONTROL});
+  step();
+  win::test::Click(button(a, 1));  // maximize
+  pump();
+  step();
+  EXPECT_EQ(win::GetMenuItemCount(bar), 3);
+  key(win::VK_F6, {win::VK_CONTROL});  // the state goes with the activation
+  step();
+  win::RECT frameRect{};
+  win::GetWindowRect(frame, &frameRect);
+  int size = win::GetSystemMetrics(win::SM_CXSIZE);
+  win::test::Click({frameRect.right - 2 - size - 2 - size / 2, frameRect.top + win::GetSystemMetrics(win::SM_CYMENU) / 2});
+  pump();  // the restore button on the menu line
+  step();
+  EXPECT_EQ(win::GetMenuItemCount(bar), 2);
+  systemKey('n');  // Alt+minus, Minimize
+  key(win::VK_F6, {win::VK_CONTROL});
+  systemKey('n');
+  step();
+  EXPECT_TRUE(win::IsIconic(b) && win::IsIconic(c));
+  win::SendMessageA(Mdi::client, win::WM_MDIICONARRANGE, 0, 0);
+  pump();
+  win::test::Image icons = win::test::WindowImage(frame, true);
+  writePng(icons, "mdi_icons.png");
+  EXPECT_TRUE(test_support::MatchesPng(icons, std::string(PLATFORM_GOLDEN) + "/mdi_icons.png"));
+  later();
+  win::test::Click(centreOf(b));  // a double click restores
+  win::test::Click(centreOf(b));
+  pump();
+  step();
+  EXPECT_FALSE(win::IsIconic(b));
+  later();
+  key(win::VK_F4, {win::VK_CONTROL});
+  step();
+  win::test::Click(button(a, 0));  // close
+  pump();
+  step();
+  std::string trace;
+  {
+    std::string all = stopTrace(), line;
+    std::istringstream in(all);
+    while (std::getline(in, line))
+      for (const char* m : {"WM_MDIACTIVATE", "WM_SYSCOMMAND", "WM_CLOSE", "WM_MDIDESTROY", "WM_DESTROY", "WM_SIZE"})
+        if (line.find(m) != std::string::npos && line.find("client WM_SIZE") == std::string::npos &&
+            line.find("sent ?") == std::string::npos) {  // not the menus' own windows
+          trace += line + "\n";
+          break;
+        }
+  }
+  EXPECT_EQ(trace, golden("mdi_scenario.trace", trace));
+  EXPECT_EQ(steps, "c b a a maximized c maximized c b b a c");
+  EXPECT_FALSE(win::IsWindow(a) || win::IsWindow(b));
+  EXPECT_TRUE(win::IsIconic(c));
+  win::test::Image end = win::test::WindowImage(frame, true);
+  writePng(end, "mdi_end.png");
+  EXPECT_TRUE(test_support::MatchesPng(end, std::string(PLATFORM_GOLDEN) + "/mdi_end.png"));
+  win::SetMenu(frame, nullptr);
+  win::DestroyMenu(bar);
+  win::UseVirtualClock(false);
 }
 
 }  // namespace

@@ -636,6 +636,22 @@ TEST_F(WindowProc, AnIconErasesOnlyItsDamageAndWhatNoWindowAboveCovers) {
   eraseClip = nullptr;
 }
 
+// Two framework documents minimized by their system commands become icons
+// painted by the procedure on the client's ground, titled beneath.
+TEST_F(WindowProc, MinimizedDocumentsArePaintedAsIconsInARow) {
+  vwindow* frame = mdiFrame({100, 100, 300, 200});
+  vwindow* one = document("one", frame, {10, 100, 120, 80});
+  vwindow* two = document("two", frame, {150, 40, 120, 80});
+  for (vwindow* d : {one, two}) win::SendMessageA(d->native->hwnd, win::WM_SYSCOMMAND, win::SC_MINIMIZE, 0);
+  win::SendMessageA(client, win::WM_MDIICONARRANGE, 0, 0);
+  drain();
+  EXPECT_EQ(take(), (Lines{"state one 4", "out two", "leave two", "state two 4"})) << "iconified; the focus left";
+  EXPECT_TRUE(vwindowIsIconified(one) && vwindowIsIconified(two));
+  win::test::Image image = win::test::WindowImage(frame->native->hwnd, true);
+  if (const char* out = std::getenv("WINPROC_PNG")) win::test::WritePng(std::string(out) + "icons.png", image);
+  EXPECT_TRUE(test_support::MatchesPng(image, std::string(FW_GUI_GOLDEN) + "/winproc_icons.png"));
+}
+
 // The valid rectangles of a frame with a multiple-document client: what
 // stays, what is damaged, what is repainted whole.
 TEST_F(WindowProc, AFramesSizeCalculationKeepsWhatItsClientCovers) {
