@@ -167,6 +167,10 @@ LRESULT DefMDIChildProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
       internal::mdiSyncFrame(client);
       return result;
     }
+    case WM_DESTROY:
+      // Its system menu goes with it: not left in the frame's menu.
+      internal::mdiSyncFrame(client);
+      return DefWindowProcA(hwnd, message, wParam, lParam);
     case WM_ICONERASEBKGND: {
       // The icon stands on the client's ground.
       RECT r{};

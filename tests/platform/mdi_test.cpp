@@ -509,6 +509,13 @@ TEST_F(MdiTest, AMaximizedDocumentLivesInTheFramesMenuLine) {
   EXPECT_EQ(win::GetMenuItemCount(other), 1);
   win::GetWindowTextA(frame, title, sizeof title);
   EXPECT_STREQ(title, "frame");
+  // Destroyed while maximized, a document takes its entry with it.
+  win::SendMessageA(one, win::WM_SYSCOMMAND, win::SC_MAXIMIZE, 0);
+  EXPECT_EQ(win::GetMenuItemCount(other), 2);
+  win::DestroyWindow(one);
+  EXPECT_EQ(win::GetMenuItemCount(other), 1);
+  win::GetWindowTextA(frame, title, sizeof title);
+  EXPECT_STREQ(title, "frame");
   win::SetMenu(frame, nullptr);
   win::DestroyMenu(bar);
   win::DestroyMenu(other);
