@@ -101,6 +101,40 @@ void registerMnemonic(vdialogItem* item, bool on) {
   vdictStore(list->effective.mnemonicMap(list->owner), k, on ? item : nullptr);
 }
 
+// The menu's accelerators: "Accelerator" in the owner's key map, the item
+// in its mnemonic map (cleared with off).
+void registerMenu(vdialogItem* item, vmenu* menu, bool on) {
+  vdialogItemList* list = item->owner;
+  if (!menu || !list) return;
+  vmenuCollectAccelerators(menu, on ? vname_Accelerator : nullptr, list->effective.keyMap(list->owner));
+  vmenuCollectAccelerators(menu, on ? item : nullptr, list->effective.mnemonicMap(list->owner));
+}
+
+// The item's cursor (else the class's) for its rectangle in the window,
+// remembered so that it can be removed or moved.
+vobject* ownCursor(const vdialogItem* item) {
+  if (item->attributes && item->attributes->cursor) return item->attributes->cursor;
+  return vdialogItemClassOf(item)->cursor;
+}
+vwindow* windowOf(const vdialogItem* item) {
+  vdialogItemList* list = item->owner;
+  return list ? list->effective.window(list->owner) : nullptr;
+}
+void registerCursor(vdialogItem* item, vobject* cursor) {
+  vwindow* window = windowOf(item);
+  if (!cursor || !window) return;
+  vrect r = item->rect;
+  vdialogItemListTransformRect(item->owner, &r);
+  vwindowAddCursorRect(window, cursor, &r);
+  recordOf(item)->cursorRegion.rect = r;
+}
+void unregisterCursor(vdialogItem* item, vobject* cursor) {
+  vwindow* window = windowOf(item);
+  if (!cursor || !window || !item->attributes) return;
+  vexGuard([&] { vwindowRemoveCursorRect(window, cursor, &item->attributes->cursorRegion.rect); },
+           [](vexHandler& h) { vexSetCurrentException(h.savedChain); });  // never registered
+}
+
 // ---- Object slots.
 void init(vinstance* self) {
   super()->init(self);
@@ -328,9 +362,23 @@ void ownChanged(vdialogItem* item, vname name, const void* oldValue, const void*
     case vdialogItemA_FONT:
     case vdialogItemA_LINE_WIDTH:
     case vdialogItemA_BORDER:
-    case vdialogItemA_MENU:
       sendMinSize(item);
       vdialogInvalItem(item, 0);
+      break;
+    case vdialogItemA_MENU:
+      sendMinSize(item);
+      if (has(item, vdialogItemOPEN)) {
+        registerMenu(item, static_cast<vmenu*>(const_cast<void*>(oldValue)), false);
+        registerMenu(item, static_cast<vmenu*>(const_cast<void*>(newValue)), true);
+      }
+      vdialogInvalItem(item, 0);
+      break;
+    case vdialogItemA_CURSOR:
+      if (has(item, vdialogItemOPEN) && has(item, vdialogItemSHOWN)) {
+        auto* old = static_cast<vobject*>(const_cast<void*>(oldValue));
+        unregisterCursor(item, old ? old : vdialogItemClassOf(item)->cursor);
+        registerCursor(item, ownCursor(item));
+      }
       break;
     case vdialogItemA_FOREGROUND:
     case vdialogItemA_FOREGROUND_HILITE:
@@ -352,11 +400,17 @@ void ownChanged(vdialogItem* item, vname name, const void* oldValue, const void*
         item->flags |= vdialogItemSHOWN;
         vdialogInvalItem(item, 0);
         item->flags &= std::uint16_t(~vdialogItemSHOWN);
+        if (has(item, vdialogItemOPEN)) unregisterCursor(item, ownCursor(item));
       } else {
         vdialogInvalItem(item, 1);
+        if (has(item, vdialogItemOPEN)) registerCursor(item, ownCursor(item));
       }
       break;
     case vdialogItemA_RECT:
+      if (has(item, vdialogItemOPEN) && has(item, vdialogItemSHOWN) && ownCursor(item)) {
+        unregisterCursor(item, ownCursor(item));
+        registerCursor(item, ownCursor(item));
+      }
       if (oldValue) {
         vrect now = item->rect;
         item->rect = *static_cast<const vrect*>(oldValue);
@@ -390,8 +444,10 @@ int querySelector(vobject*, int, vdict* context) {
 // ---- Item slots.
 void open(vdialogItem* item) {
   if (has(item, vdialogItemOPEN)) return;
+  if (has(item, vdialogItemSHOWN)) registerCursor(item, ownCursor(item));
   item->flags |= vdialogItemOPEN;
   registerMnemonic(item, true);
+  if (item->attributes) registerMenu(item, item->attributes->menu, true);
   if (item->attributes && item->attributes->space)
     vcommandSpaceVisitKeys(item->attributes->space, vdialogGetItemKeyMap(item));
 }
@@ -399,7 +455,9 @@ void open(vdialogItem* item) {
 void close(vdialogItem* item) {
   if (!has(item, vdialogItemOPEN)) return;
   registerMnemonic(item, false);
+  if (item->attributes) registerMenu(item, item->attributes->menu, false);
   if (item->attributes) destroyDicts(item->attributes);
+  if (has(item, vdialogItemSHOWN)) unregisterCursor(item, ownCursor(item));
   item->flags &= std::uint16_t(~vdialogItemOPEN);
 }
 
@@ -508,8 +566,15 @@ int keyDown(vdialogItem* item, vevent* event) {
 int issueSelector(vobject* self, int selector, vdict* context) {
   vdialogItem* item = asItem(self);
   if (selector == 27 && vdictHas(context, vname_Event)) {
-    if ((vlafGetCurrent()->flags & vlafMNEMONIC_MOVES_FOCUS) && item->owner)
+    if ((vlafGetCurrent()->flags & vlafMNEMONIC_MOVES_FOCUS) && item->owner) {
       vdialogItemListSetFocusItem(item->owner, item);
+      // A container holding the list takes the focus of its own list, and so on up.
+      vobject* holder = item->owner->owner;
+      if (holder && vclassIsSubclass(holder->cls, vdialogItemGetDefaultClass())) {
+        auto* container = static_cast<vdialogItem*>(holder);
+        if (container->owner) vdialogItemListFocusMnemonicItem(container->owner, container);
+      }
+    }
     vobjectAttributedOf(item)->issueSelector(item, 3, context);
     return 1;
   }
@@ -926,6 +991,7 @@ vcolor* vdialogGetItemBackground(const vdialogItem* item) {
 }
 vimage* vdialogGetItemImage(const vdialogItem* item) { return item->attributes ? item->attributes->image : nullptr; }
 vdialogItemList* vdialogGetItemOwner(const vdialogItem* item) { return item->owner; }
+vwindow* vdialogGetItemWindow(const vdialogItem* item) { return windowOf(item); }
 
 namespace {
 vdict*& openDict(vdialogItem* item, vdict* vdialogItemAttributes::*field) {

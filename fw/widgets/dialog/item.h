@@ -17,6 +17,7 @@
 struct vdialogItem;
 struct vdialogItemList;
 struct vmenu;
+struct vwindow;
 
 using vdialogItemNotifyFunc = void (*)(vdialogItem* item, vevent* event);
 
@@ -208,6 +209,8 @@ vcolor* vdialogGetItemForeground(const vdialogItem* item);
 vcolor* vdialogGetItemBackground(const vdialogItem* item);
 vimage* vdialogGetItemImage(const vdialogItem* item);
 vdialogItemList* vdialogGetItemOwner(const vdialogItem* item);
+// The window of the item's list's owner; null without one.
+vwindow* vdialogGetItemWindow(const vdialogItem* item);
 // "Not Open" unless the item is open; made on first use.
 vdict* vdialogGetItemKeyMap(vdialogItem* item);
 vdict* vdialogGetItemMnemonicMap(vdialogItem* item);

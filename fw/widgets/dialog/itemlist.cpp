@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "fw/core/ex.h"
 #include "fw/data/resrect.h"
@@ -229,6 +230,20 @@ void redraw(vdialogItem* item) {
   if (item) vdialogInvalItem(item, 0);
 }
 
+// The keys the owner binds to "Confirm" or "Abandon" go to the selector in
+// its key map and to the item in its mnemonic map; no item clears both.
+void registerSelectorKeys(vdialogItemList* l, vname selector, vdialogItem* item) {
+  if (!l->owner || !vclassIsSubclass(l->owner->cls, vobjectGetAttributedClass())) return;
+  auto* keys = static_cast<const vcommandKeyList*>(vobjectQueryTag(l->owner, selector, vname_Key));
+  if (!keys) return;
+  vcommandMapKeys(keys, item ? selector : nullptr, l->effective.keyMap(l->owner));
+  vcommandKeyIterator it;
+  vcommandInitKeyIterator(&it, keys);
+  vdict* items = l->effective.mnemonicMap(l->owner);
+  for (; it.current != it.end; ++it.current)
+    vdictStore(items, reinterpret_cast<const void*>(std::uintptr_t(*it.current) + 1), item);
+}
+
 // The list's reaction to its own announcements.
 void send(vobject* self, vname name, vdict* args) {
   vdialogItemList* l = asList(self);
@@ -241,10 +256,12 @@ void send(vobject* self, vname name, vdict* args) {
     }
   } else if (name == vname_Confirm || name == vname_Abandon) {
     if (has(l, vdialogItemListOPEN)) {
+      if (name == vname_Abandon) registerSelectorKeys(l, vname_Abandon, newItem);
       redraw(oldItem);
       redraw(newItem);
     }
   } else if (name == vname_CurrentConfirm) {
+    if (has(l, vdialogItemListOPEN)) registerSelectorKeys(l, vname_Confirm, newItem);
     if (has(l, vdialogItemListDEFAULT_SHOWN)) {
       if (oldItem) vdialogItemClassOf(oldItem)->clearDefault(oldItem);
       if (newItem) vdialogItemClassOf(newItem)->setDefault(newItem);
@@ -271,6 +288,30 @@ void farewell(vdialogItemList* l, int index) {
   vdialogCloseItem(item);
   if (l->pressed == item) l->pressed = nullptr;
   vdialogItemClassOf(item)->setOwner(item, nullptr);
+}
+
+// A copy into a list in use: the old items leave as a removal has them
+// leave, and the copies join as the list is (open, marked).
+void copy(vobject* source, vobject* destination) {
+  if (source == destination) return;
+  vdialogItemList* from = asList(source);
+  vdialogItemList* to = asList(destination);
+  for (int i = vobjectListCount(to) - 1; i >= 0; --i) {
+    vdialogItem* item = vdialogItemListAt(to, i);
+    vobjectListRemoveAt(to, i);
+    vinstanceDestroy(item);
+  }
+  if (to->solution) vinstanceDestroy(std::exchange(to->solution, nullptr));
+  super()->copy(source, destination);
+  to->flags = std::uint16_t((to->flags & ~vdialogItemListMOVE_BITS) | (from->flags & vdialogItemListMOVE_BITS));
+  to->focus = from->focus;
+  to->confirm = from->confirm;
+  to->abandon = from->abandon;
+  to->defaultFocus = from->defaultFocus;
+  to->solution = from->solution ? static_cast<vspringSolution*>(vobjectClone(from->solution)) : nullptr;
+  int pressed = from->pressed ? vobjectListIndexOf(from, from->pressed) : -1;
+  to->pressed = at(to, pressed);
+  for (int i = 0; i < vobjectListCount(to); ++i) welcome(to, vdialogItemListAt(to, i));
 }
 
 void append(vobjectList* self, vobject* object) {
@@ -330,6 +371,8 @@ void move(vobjectList* self, int from, int to) {
 // ---- List slots.
 void open(vdialogItemList* l) {
   if (has(l, vdialogItemListOPEN)) return;
+  registerSelectorKeys(l, vname_Confirm, vdialogItemListGetCurrentConfirmItem(l));
+  registerSelectorKeys(l, vname_Abandon, vdialogItemListGetAbandonItem(l));
   l->focus = l->defaultFocus;
   for (int i = 0; i < vobjectListCount(l); ++i) vdialogOpenItem(vdialogItemListAt(l, i));
   l->flags |= vdialogItemListOPEN;
@@ -610,6 +653,7 @@ ListState* state() {
   c->attributes = s->attributes;
   c->init = init;
   c->destroy = destroy;
+  c->copy = copy;
   c->copyInit = copyInit;
   c->loadInit = loadInit;
   c->store = store;
@@ -727,3 +771,13 @@ void _vdialogItemListItemChanged(vdialogItemList* l, vdialogItem*, vname name) {
 
 void vdialogItemListSetDrawHook(void (*hook)(vdialogItem* item)) { drawHook = hook; }
 void vdialogItemListSetDrawingState(vdialogItemList* l) { l->effective.setDrawingState(l->owner); }
+
+int vdialogItemListFocusMnemonicItem(vdialogItemList* l, vdialogItem* item) {
+  if (!(item->flags & vdialogItemFOCUSABLE) || !l->owner) return 0;
+  if (vclassIsSubclass(l->owner->cls, vdialogItemGetDefaultClass())) {
+    auto* container = static_cast<vdialogItem*>(l->owner);
+    if (!container->owner || !vdialogItemListFocusMnemonicItem(container->owner, container)) return 0;
+  }
+  vdialogItemListSetFocusItem(l, item);
+  return 1;
+}

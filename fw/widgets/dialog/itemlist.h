@@ -129,6 +129,10 @@ void vdialogItemListTransformRect(vdialogItemList* list, vrect* rect);
 // The larger of the two items' wishes, the second asked on the mirrored side.
 int vdialogItemListSpacing(vdialogItem* first, vdialogItem* second, int side);
 
+// A mnemonic's item takes the focus: only a focusable item of a list with
+// an owner; a container owner first takes the focus of its own list, and
+// so on up. 1 when the focus moved.
+int vdialogItemListFocusMnemonicItem(vdialogItemList* list, vdialogItem* item);
 // Called with each item the list draws, before the item's own attributes.
 void vdialogItemListSetDrawHook(void (*hook)(vdialogItem* item));
 inline void vdialogItemListDraw(vdialogItemList* l) { vdialogItemListClassOf(l)->draw(l); }

@@ -1,0 +1,250 @@
+// Items in a window that owns their list: the cursor areas, the menu's
+// accelerators and the confirm and abandon keys registered while open,
+// copies into a list in use, the mnemonic focus through a container, and
+// scrolling within the window.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "fw/core/command.h"
+#include "fw/core/event.h"
+#include "fw/gui/graphics/draw.h"
+#include "fw/gui/window/msw.h"
+#include "fw/gui/window/window.h"
+#include "fw/widgets/dialog/itemlist.h"
+#include "fw/widgets/dialog_support.h"
+#include "fw/widgets/menus/menu.h"
+#include "fw/widgets/menus/menuitem.h"
+#include "platform/win/test.h"
+
+namespace {
+
+const void* keyOf(std::uint32_t code) { return reinterpret_cast<const void*>(std::uintptr_t(code) + 1); }
+
+struct WindowOwned : ::testing::Test {
+  vwindow* window = nullptr;
+  vdialogItemList* list = nullptr;
+  void SetUp() override {
+    startDialogItemTests();
+    window = vwindowCreate();
+    window->rect = {30, 30, 200, 120};
+    vwindowOpen(window);
+    veventMSWDrainMessages();
+    list = vdialogItemListCreate();
+    vdialogItemListSetOwner(list, window, &vdialogItemListWindowOwner);
+  }
+  void TearDown() override {
+    vinstanceDestroy(list);
+    vwindowClose(window);
+    vwindowDestroy(window);
+    veventMSWDrainMessages();
+  }
+  vdialogItem* add(vrect r) {
+    vdialogItem* item = vdialogItemCreate(vdialogItemGetDefaultClass());
+    vdialogSetItemRect(item, &r);
+    vdialogItemListAppend(list, item);
+    return item;
+  }
+  std::vector<vrect> areasOf(vobject* cursor) const {
+    std::vector<vrect> out;
+    for (int i = 0; i < window->native->cursorAreaCount; ++i)
+      if (window->native->cursorAreas[i].cursor == cursor) out.push_back(window->native->cursorAreas[i].rect);
+    return out;
+  }
+  vdict* keys() const { return vdialogOwnerInterface.keyDict(window); }
+  vdict* targets() const { return vdialogOwnerInterface.secondKeyDict(window); }
+};
+
+bool same(const vrect& a, const vrect& b) {
+  return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
+TEST_F(WindowOwned, CursorAreasAndAcceleratorsLiveWhileTheItemIsOpen) {
+  vdialogItem* item = add({10, 20, 30, 40});
+  vcursor* cursor = vcursorCreate();
+  vdialogSetItemCursorOwned(item, cursor);
+  vmenu* menu = vmenuCreate();
+  vmenuItem* entry = vmenuItemCreate(vmenuGetDefaultItemClass());
+  const std::uint32_t accel = std::uint32_t('q') << 16 | 2;
+  vmenuItemSetAccelerator(entry, accel);
+  vmenuAppendItem(menu, entry);
+  vdialogSetItemMenu(item, menu);
+  EXPECT_TRUE(areasOf(cursor).empty()) << "nothing while closed";
+  vdialogItemListClassOf(list)->open(list);
+  ASSERT_EQ(areasOf(cursor).size(), 1u);
+  EXPECT_TRUE(same(areasOf(cursor)[0], {10, 20, 30, 40}));
+  EXPECT_EQ(vdictGet(keys(), keyOf(accel)), vname_Accelerator);
+  EXPECT_EQ(vdictGet(targets(), keyOf(accel)), item);
+
+  // The area follows the rectangle, leaves with hiding and comes back.
+  vrect moved{50, 20, 30, 40};
+  vdialogSetItemRect(item, &moved);
+  ASSERT_EQ(areasOf(cursor).size(), 1u);
+  EXPECT_TRUE(same(areasOf(cursor)[0], moved));
+  vdialogHideItem(item);
+  EXPECT_TRUE(areasOf(cursor).empty());
+  vdialogShowItem(item);
+  EXPECT_EQ(areasOf(cursor).size(), 1u);
+  // A new cursor replaces the old one's area.
+  vcursor* other = vcursorCreate();
+  vdialogSetItemCursorOwned(item, other);
+  EXPECT_EQ(areasOf(other).size(), 1u);
+
+  // A new menu moves the keys; closing clears everything.
+  vmenu* second = vmenuCreate();
+  vmenuItem* secondEntry = vmenuItemCreate(vmenuGetDefaultItemClass());
+  const std::uint32_t accel2 = std::uint32_t('w') << 16 | 2;
+  vmenuItemSetAccelerator(secondEntry, accel2);
+  vmenuAppendItem(second, secondEntry);
+  vdialogSetItemMenu(item, second);
+  EXPECT_EQ(vdictGet(keys(), keyOf(accel)), nullptr);
+  EXPECT_EQ(vdictGet(keys(), keyOf(accel2)), vname_Accelerator);
+  vdialogItemListClassOf(list)->close(list);
+  EXPECT_TRUE(areasOf(other).empty());
+  EXPECT_EQ(vdictGet(keys(), keyOf(accel2)), nullptr);
+  EXPECT_EQ(vdictGet(targets(), keyOf(accel2)), nullptr);
+}
+
+TEST_F(WindowOwned, ConfirmAndAbandonTakeTheKeysTheOwnerBinds) {
+  // The window's space binds Return to "Confirm" and Escape to "Abandon".
+  const std::uint32_t enter = 0xFC0D0000, escape = 0xFC1B0000;
+  vdict* bindings = vdictCreate(vdictHashName);
+  vcommandKeyList* confirmKeys = vcommandCreateKeyList();
+  vcommandAppendKeys(confirmKeys, &enter, 1);
+  vcommandKeyList* abandonKeys = vcommandCreateKeyList();
+  vcommandAppendKeys(abandonKeys, &escape, 1);
+  vdictStore(bindings, vname_Confirm, confirmKeys);
+  vdictStore(bindings, vname_Abandon, abandonKeys);
+  vcommandSpace* space = vcommandSpaceCreate();
+  vcommandSpaceAddDict(space, vname_Key, bindings);
+  vwindowSetSpaceOwned(window, space);
+
+  vdialogItem* ok = add({0, 0, 40, 20});
+  vdialogItem* cancel = add({50, 0, 40, 20});
+  vdialogItemListSetConfirmItem(list, ok);
+  vdialogItemListSetAbandonItem(list, cancel);
+  EXPECT_EQ(vdictGet(keys(), keyOf(enter)), nullptr) << "nothing while closed";
+  vdialogItemListClassOf(list)->open(list);
+  EXPECT_EQ(vdictGet(keys(), keyOf(enter)), vname_Confirm);
+  EXPECT_EQ(vdictGet(targets(), keyOf(enter)), ok);
+  EXPECT_EQ(vdictGet(keys(), keyOf(escape)), vname_Abandon);
+  EXPECT_EQ(vdictGet(targets(), keyOf(escape)), cancel);
+  // A new abandon item takes the key; none clears it.
+  vdialogItemListSetAbandonItem(list, ok);
+  EXPECT_EQ(vdictGet(targets(), keyOf(escape)), ok);
+  vdialogItemListSetAbandonItem(list, nullptr);
+  EXPECT_EQ(vdictGet(keys(), keyOf(escape)), nullptr);
+  EXPECT_EQ(vdictGet(targets(), keyOf(escape)), nullptr);
+  vdialogItemListSetConfirmItem(list, cancel);
+  EXPECT_EQ(vdictGet(targets(), keyOf(enter)), cancel) << "the current confirm item changed";
+}
+
+TEST_F(WindowOwned, ACopyIntoAListInUseOpensAndMarksTheCopies) {
+  vdialogItem* old = add({0, 0, 10, 10});
+  vdialogSetItemMnemonic(old, 'o');
+  vdialogItemListClassOf(list)->open(list);
+  vdialogItemListClassOf(list)->setMark(list);
+  const vlaf* look = vlafGetCurrent();
+  const std::uint32_t o = std::uint32_t('o') << 16 | look->mnemonicModifiers;
+  ASSERT_EQ(vdictGet(targets(), keyOf(o)), old);
+
+  vdialogItemList* source = vdialogItemListCreate();
+  for (int i = 0; i < 2; ++i) {
+    vdialogItem* item = vdialogItemCreate(vdialogItemGetDefaultClass());
+    vdialogSetItemMnemonic(item, 'a' + i);
+    vdialogItemListAppend(source, item);
+  }
+  vdialogItemListSetDefaultFocusItem(source, vdialogItemListAt(source, 1));
+  vclassRec<vobjectClassRec>(list)->copy(source, list);
+  ASSERT_EQ(vdialogItemListCount(list), 2);
+  EXPECT_EQ(vdictGet(targets(), keyOf(o)), nullptr) << "the old item left as a removal has it leave";
+  for (int i = 0; i < 2; ++i) {
+    vdialogItem* copy = vdialogItemListAt(list, i);
+    EXPECT_NE(copy, vdialogItemListAt(source, i));
+    EXPECT_EQ(copy->owner, list);
+    EXPECT_TRUE(copy->flags & vdialogItemOPEN) << i;
+    EXPECT_TRUE(copy->flags & vdialogItemMARKED) << i;
+    const std::uint32_t m = std::uint32_t('a' + i) << 16 | look->mnemonicModifiers;
+    EXPECT_EQ(vdictGet(targets(), keyOf(m)), copy) << i;
+  }
+  EXPECT_EQ(vdialogItemListGetDefaultFocusItem(list), vdialogItemListAt(list, 1));
+  vclassRec<vobjectClassRec>(list)->copy(list, list);  // onto itself: nothing
+  EXPECT_EQ(vdialogItemListCount(list), 2);
+  vinstanceDestroy(source);
+}
+
+// A container: an item owning an inner list of its own.
+const vdialogItemOwnerRecord* containerRecord() {
+  static vdialogItemOwnerRecord r = [] {
+    vdialogItemOwnerRecord c = vdialogItemListDefaultOwner;
+    c.window = [](void* o) { return vdialogGetItemWindow(static_cast<vdialogItem*>(o)); };
+    return c;
+  }();
+  return &r;
+}
+
+TEST_F(WindowOwned, AMnemonicFocusesThroughContainers) {
+  vdialogItem* first = add({0, 0, 10, 10});
+  vdialogItem* container = add({20, 0, 80, 40});
+  first->flags |= vdialogItemFOCUSABLE;
+  container->flags |= vdialogItemFOCUSABLE;
+  vdialogItemList* inner = vdialogItemListCreate();
+  vdialogItemListSetOwner(inner, container, containerRecord());
+  vdialogItem* a = vdialogItemCreate(vdialogItemGetDefaultClass());
+  vdialogItem* b = vdialogItemCreate(vdialogItemGetDefaultClass());
+  vdialogItemListAppend(inner, a);
+  vdialogItemListAppend(inner, b);
+  vdialogItemListSetFocusItem(list, first);
+  EXPECT_EQ(vdialogItemListFocusMnemonicItem(inner, b), 0) << "not focusable";
+  EXPECT_EQ(vdialogItemListGetFocusItem(list), first);
+  b->flags |= vdialogItemFOCUSABLE;
+  EXPECT_EQ(vdialogItemListFocusMnemonicItem(inner, b), 1);
+  EXPECT_EQ(vdialogItemListGetFocusItem(inner), b);
+  EXPECT_EQ(vdialogItemListGetFocusItem(list), container) << "the container took its list's focus";
+
+  // The mnemonic selector reaches up the same way.
+  vdialogItemListSetFocusItem(list, first);
+  vevent e{};
+  vdict context;
+  vdictInit(&context, vdictHashName);
+  vdictStore(&context, vname_Event, &e);
+  vobjectAttributedOf(a)->issueSelector(a, 27, &context);
+  vdictFinish(&context);
+  EXPECT_EQ(vdialogItemListGetFocusItem(inner), a);
+  EXPECT_EQ(vdialogItemListGetFocusItem(list), container);
+  vinstanceDestroy(inner);
+}
+
+TEST_F(WindowOwned, ScrollingMovesTheVisiblePixelsAndRedrawsTheRest) {
+  vdialogItem* item = add({0, 0, 100, 60});
+  auto paintSquare = [&] {
+    vdrawGSave();
+    vwindowBindDrawTarget(window);
+    vcolorSpec black;
+    vcolorInitSpec(&black);
+    vcolorSetSpecRGB(&black, 0, 0, 0);
+    vdrawSetColor(vcolorInternSpec(&black));
+    vdrawRectFill(10, 10, 4, 4);
+    vdrawGRestore();
+  };
+  // Native rows count from the top of the 120-high window: y 10 is row 109.
+  auto px = [&](int x, int y) { return win::test::Pixel(window->native->hwnd, x, 119 - y); };
+  paintSquare();
+  vrect r{0, 0, 100, 60};
+  vdialogItemClassOf(item)->scrollRect(item, &r, 20, 0, 0);
+  EXPECT_EQ(px(11, 11), 0u) << "not open: nothing moves";
+  EXPECT_NE(px(31, 11), 0u);
+  vdialogItemListClassOf(list)->open(list);
+  vdialogItemClassOf(item)->scrollRect(item, &r, 20, 0, 0);
+  veventMSWDrainMessages();
+  EXPECT_EQ(px(31, 11), 0u) << "moved with the scroll";
+  EXPECT_NE(px(11, 11), 0u) << "the uncovered strip is drawn again";
+  // Only the visible part of the rectangle scrolls: outside the window nothing.
+  vrect beyond{300, 300, 50, 50};
+  vdialogItemClassOf(item)->scrollRect(item, &beyond, 5, 0, 0);
+  veventMSWDrainMessages();
+  EXPECT_EQ(px(31, 11), 0u);
+}
+
+}  // namespace
