@@ -6,7 +6,8 @@
 // datatag, as an image, a colour list and a colour description, and the file is
 // read through a preference dictionary: each refuses with an exception or
 // gives an object that is then freed. Loaded pixmaps and images are
-// stored again into memory, which runs the run-length encoder on them.
+// stored again into memory, which runs the run-length encoder on them, and
+// so are loaded dialog items and item lists (seeds/vr_items.txt).
 #include <unistd.h>
 
 #include <cstdint>
@@ -22,6 +23,7 @@
 #include "fw/gui/graphics/color.h"
 #include "fw/gui/graphics/colorlist.h"
 #include "fw/gui/graphics/image.h"
+#include "fw/widgets/dialog/itemlist.h"
 
 namespace {
 
@@ -92,6 +94,7 @@ void loadObjects(vresource root) {
     vprefBuildClasses();
     vpixmapGetDefaultClass();
     vimageGetDefaultClass();
+    vdialogItemListGetDefaultClass();  // the item classes with it
     return true;
   }();
   (void)classes;
@@ -104,7 +107,10 @@ void loadObjects(vresource root) {
       guarded([&] {
         vobject* o = vobjectLoad(c);
         guarded([&] {
-          if (!vclassIsSubclass(o->cls, vpixmapGetDefaultClass())) return;
+          if (!vclassIsSubclass(o->cls, vpixmapGetDefaultClass()) &&
+              !vclassIsSubclass(o->cls, vdialogItemGetDefaultClass()) &&
+              !vclassIsSubclass(o->cls, vdialogItemListGetDefaultClass()))
+            return;
           vresource scratch = vrstoreCreateMemory();
           guarded([&] { vclassRec<vobjectClassRec>(o)->store(o, scratch); });
           vrstoreCloseFile(scratch);

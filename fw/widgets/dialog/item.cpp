@@ -1,5 +1,6 @@
 #include "fw/widgets/dialog/item.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "fw/core/cp1252.h"
@@ -15,6 +16,7 @@
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/menus/menu.h"
+#include "fw/widgets/menus/menuitem.h"
 
 namespace {
 
@@ -24,6 +26,12 @@ struct ItemState {
   vpool* records;
   vdialogItemNotifyFunc globalNotify;
   vdict* classKeys;  // key code + 1 -> command tag, from the class's space
+  // The menu button's presses in the looks that pop up on release.
+  struct Press {
+    int x, y;
+    std::int64_t time;  // nanoseconds
+    bool moved, pending;
+  } cuaPress, win95Press;
 };
 void** stateSlot = nullptr;
 ItemState* state();
@@ -578,8 +586,93 @@ int issueSelector(vobject* self, int selector, vdict* context) {
     vobjectAttributedOf(item)->issueSelector(item, 3, context);
     return 1;
   }
-  // Selectors 5 and 7 pop up or dispatch to the item's menu.
+  vmenu* menu = item->attributes ? item->attributes->menu : nullptr;
+  auto* event = static_cast<vevent*>(const_cast<void*>(vdictGet(context, vname_Event)));
+  if (selector == 5 && menu && event) {
+    // At the item: its rectangle on the screen, below and to the right.
+    vrect r = item->rect, onScreen = r;
+    if (item->owner) vdialogItemListTransformRect(item->owner, &r);
+    vwindowTranslateRect(windowOf(item), nullptr, &r, &onScreen);
+    vmenuPopupInRect(menu, &onScreen, 4, 12);
+    vmenuHandleEvent(menu, event);
+    return 1;
+  }
+  if (selector == 7 && menu && event) {
+    // The menu's entry for the key issues its command, as choosing it would.
+    vmenuItem* entry = vmenuFindItemByAccelerator(menu, veventGetKeyValue(event));
+    if (entry && vmenuIsEnabled(menu) && vmenuItemIsEnabled(entry) && entry->tag)
+      vobjectIssueTag(entry, entry->tag, event);
+    return 1;
+  }
   return super()->issueSelector(self, selector, context);
+}
+
+// ---- The menu button.
+std::int64_t timeOf(const vevent* e) { return e->seconds * 1000000000 + e->nanoseconds; }
+
+vmenu* buttonMenu(vdialogItem* item, vevent* event) {
+  if (veventGetBinding(event) != vname_Menu || !item->attributes) return nullptr;
+  return item->attributes->menu;
+}
+
+// Pops the menu up at the pointer: the event in window coordinates, a
+// 4 x 4 rectangle around the pointer given to the menu, then the event.
+void popUpAtPointer(vdialogItem* item, vmenu* menu, vevent* event) {
+  int x = veventGetX(event), y = veventGetY(event);
+  if (item->owner) vdialogItemListTransformPoint(item->owner, &x, &y);
+  veventSetPosition(event, x, y);
+  vmenuPopupForEvent(menu, event);
+  vrect around{std::int16_t(x - 2), std::int16_t(y - 2), 4, 4}, inMenu = around;
+  if (vwindow* window = veventGetWindow(event)) vwindowTranslateRect(window, menu, &around, &inMenu);
+  vmenuClassOf(menu)->setPopupRects(menu, &inMenu, 1);
+  vmenuHandleEvent(menu, event);
+}
+
+ItemState::Press* pressRecord() {
+  switch (vlafGetCurrent()->id) {
+    case vlafCUA: return &state()->cuaPress;
+    case vlafWIN95: return &state()->win95Press;
+    default: return nullptr;
+  }
+}
+
+int buttonDown(vdialogItem* item, vevent* event) {
+  vmenu* menu = buttonMenu(item, event);
+  if (!menu) return 0;
+  if (ItemState::Press* p = pressRecord()) {
+    *p = {veventGetX(event), veventGetY(event), timeOf(event), false, true};
+    return 1;
+  }
+  popUpAtPointer(item, menu, event);
+  return 1;
+}
+
+// CUA: a pointer 3 pixels or more from the press counts as a drag.
+int motion(vdialogItem*, vevent* event) {
+  if (vlafGetCurrent()->id != vlafCUA) return 0;
+  ItemState::Press& p = state()->cuaPress;
+  if (!p.pending) return 0;
+  if (std::abs(veventGetX(event) - p.x) >= 3 || std::abs(veventGetY(event) - p.y) >= 3) p.moved = true;
+  return 1;
+}
+
+// CUA pops up on a click (close, quick), Win95 on any release that did
+// not drag. A release always ends the press.
+int buttonUp(vdialogItem* item, vevent* event) {
+  ItemState::Press* p = pressRecord();
+  vmenu* menu = buttonMenu(item, event);
+  if (!p || !p->pending) return 0;
+  bool pops = menu && !p->moved;
+  if (pops && vlafGetCurrent()->id == vlafCUA) {
+    std::int64_t elapsed = timeOf(event) - p->time;
+    pops = std::abs(veventGetX(event) - p->x) < 3 && std::abs(veventGetY(event) - p->y) < 3 &&
+           elapsed < 4000000000 && elapsed < veventGetDoubleClickInterval();
+  }
+  p->pending = false;
+  if (!pops) return 0;
+  p->moved = true;
+  popUpAtPointer(item, menu, event);
+  return 1;
 }
 
 // The item's own colours and font, each falling back to the class's; a
@@ -868,7 +961,10 @@ void writeSlots(vdialogItemClassRec* c) {
   c->draw = c->drawFocus = c->drawDefault = c->drawAbandon = nothing;
   c->setDrawingState = setDrawingState;
   c->applyDrawingAttributes = applyDrawingAttributes;
-  c->buttonDown = c->buttonUp = c->motion = c->drag = c->pointerHook = c->keyUp = notHandled;
+  c->buttonDown = buttonDown;
+  c->buttonUp = buttonUp;
+  c->motion = c->drag = motion;
+  c->pointerHook = c->keyUp = notHandled;
   c->keyDown = keyDown;
   c->setNotify = setNotify;
   c->setData = setData;
@@ -905,6 +1001,7 @@ ItemState* state() {
   if (*stateSlot) return static_cast<ItemState*>(*stateSlot);
   auto* s = static_cast<ItemState*>(vmoduleBindSlot(stateSlot, sizeof(ItemState)));
   *s = ItemState{};
+  s->cuaPress.moved = true;
   vmoduleAddContextExitProc(freeState);
   s->attributes = buildAttributes();
   s->records = vpoolCreate(sizeof(vdialogItemAttributes));

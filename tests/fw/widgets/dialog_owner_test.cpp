@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "fw/core/command.h"
+#include "fw/data/pref.h"
 #include "fw/core/event.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/window.h"
+#include "fw/gui/window/window_event.h"
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/dialog_support.h"
 #include "fw/widgets/menus/menu.h"
@@ -245,6 +247,78 @@ TEST_F(WindowOwned, ScrollingMovesTheVisiblePixelsAndRedrawsTheRest) {
   vdialogItemClassOf(item)->scrollRect(item, &beyond, 5, 0, 0);
   veventMSWDrainMessages();
   EXPECT_EQ(px(31, 11), 0u);
+}
+
+// The pop-up menu of an item by look: a press on the "Menu" binding, then
+// motion and a release, with their times set on the events.
+TEST_F(WindowOwned, TheMenuButtonPopsUpAsTheLookSays) {
+  struct Case {
+    const char* laf;
+    int releaseDx, dragDx;  // the release's distance; a drag before it (0: none)
+    std::int64_t heldNs;
+    bool onPress, onRelease;
+  } cases[] = {
+      {"cua", 2, 0, 300000000, false, true},    // a click pops up on release
+      {"cua", 2, 3, 300000000, false, false},   // a 3-pixel drag first does not
+      {"cua", 3, 0, 300000000, false, false},   // nor a release 3 pixels away
+      {"cua", 0, 0, 400000000, false, false},   // nor one after the multi-click interval
+      {"win95", 40, 0, 5000000000, false, true},  // Win95: any release
+      {"windows", 0, 0, 0, true, false},        // Windows: the press itself
+      {"motif", 0, 0, 0, true, false},
+  };
+  vdialogItem* item = add({10, 10, 60, 20});
+  vdialogItemListClassOf(list)->open(list);
+  std::int64_t interval = veventGetDoubleClickInterval();
+  for (const Case& c : cases) {
+    vprefSetString(vprefGetDefaultDict(), vscribeLiteral("laf"), c.laf);
+    _vlafRebuildCurrent();
+    veventSetDoubleClickInterval(333333333);  // the framework's own default
+    vmenu* menu = vmenuCreate();
+    vmenuAppendItem(menu, vmenuItemCreate(vmenuGetDefaultItemClass()));
+    vdialogSetItemMenu(item, menu);
+    auto event = [&](vevent* e, std::int64_t at) {
+      veventSetBinding(e, vname_Menu);
+      e->seconds = 100 + at / 1000000000;
+      e->nanoseconds = std::uint32_t(at % 1000000000);
+      return e;
+    };
+    vdialogItemClassRec* cls = vdialogItemClassOf(item);
+    vevent* down = event(veventCreateButtonDown(window, 20, 20, 0x10, 1, 1, 3), 0);
+    EXPECT_EQ(cls->buttonDown(item, down), 1) << c.laf;
+    EXPECT_EQ(vwindowIsOpen(menu), c.onPress) << c.laf << " on press";
+    if (c.dragDx) {
+      vevent* move = veventCreateMotion(window, 20 + c.dragDx, 20, 0x10, 1, 1);
+      EXPECT_EQ(cls->motion(item, move), 1) << c.laf;
+      veventDestroy(move);
+    }
+    vevent* up = event(veventCreateButtonUp(window, 20 + c.releaseDx, 20, 0, 0, 1, 3), c.heldNs);
+    EXPECT_EQ(cls->buttonUp(item, up), c.onRelease ? 1 : 0) << c.laf << " " << c.releaseDx << " " << c.dragDx;
+    EXPECT_EQ(vwindowIsOpen(menu), c.onPress || c.onRelease) << c.laf << " on release";
+    if (vwindowIsOpen(menu)) vwindowClose(menu);
+    veventDestroy(down);
+    veventDestroy(up);
+  }
+  // Another binding leaves the menu alone.
+  vevent* plain = veventCreateButtonDown(window, 20, 20, 0x10, 1, 1, 1);
+  veventSetBinding(plain, vname_Select);
+  EXPECT_EQ(vdialogItemClassOf(item)->buttonDown(item, plain), 0);
+  // "Menu" with an event pops the menu up at the item; without one the
+  // selector goes to the class above; "Accelerator" never pops up.
+  vdict context;
+  vdictInit(&context, vdictHashName);
+  vobjectAttributedClassRec* objects = vobjectAttributedOf(item);
+  EXPECT_EQ(objects->issueSelector(item, 7, &context), vobjectGetAttributedClass()->issueSelector(item, 7, &context));
+  vdictStore(&context, vname_Event, plain);
+  vmenu* menu = vdialogGetItemMenu(item);
+  EXPECT_EQ(objects->issueSelector(item, 7, &context), 1);
+  EXPECT_FALSE(vwindowIsOpen(menu));
+  EXPECT_EQ(objects->issueSelector(item, 5, &context), 1);
+  EXPECT_TRUE(vwindowIsOpen(menu));
+  vwindowClose(menu);
+  vdictFinish(&context);
+  veventDestroy(plain);
+  veventSetDoubleClickInterval(interval);
+  startDialogItemTests();
 }
 
 }  // namespace
