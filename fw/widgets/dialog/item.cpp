@@ -996,6 +996,37 @@ void freeState() {
   vpoolDestroy(s->records);
 }
 
+// The four colours of a plain item go to the display as two rows of two
+// (foreground and its hilite, background and its hilite); a colour the
+// display gives back changed replaces the class default when there is one,
+// else the application's colour.
+void allocateColors(vdialogItemClassRec* c) {
+  vdialogItem probe{};
+  probe.cls = c;
+  probe.title = "";
+  probe.flags = vdialogItemNEW_FLAGS;
+  vcolorScheme s{};
+  vdialogDetermineItemScheme(&probe, 0x0505, &s);
+  constexpr int kIndexes[2][2] = {{vcolorFOREGROUND, vcolorFOREGROUND_HILITE}, {vcolorBACKGROUND, vcolorBACKGROUND_HILITE}};
+  vcolor* rows[2][2];
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 2; ++j) {
+      if (!(s.mask & vcolorSchemeBit(kIndexes[i][j]))) return;
+      rows[i][j] = s.entries[kIndexes[i][j]];
+    }
+  vcolor** table[2] = {rows[0], rows[1]};
+  vwindowTestXorColors(table, 2, 2);
+  vcolor** defaults[2][2] = {{&c->foreground, &c->foregroundHilite}, {&c->background, &c->backgroundHilite}};
+  vapplication* app = vapplicationGetCurrent();
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 2; ++j) {
+      vcolor* now = rows[i][j];
+      if (now == s.entries[kIndexes[i][j]]) continue;
+      if (*defaults[i][j]) *defaults[i][j] = now;
+      else vapplicationClassOf(app)->setSchemeColor(app, kIndexes[i][j], now);
+    }
+}
+
 ItemState* state() {
   if (!stateSlot) stateSlot = vmoduleAllocSlot();
   if (*stateSlot) return static_cast<ItemState*>(*stateSlot);
@@ -1023,6 +1054,7 @@ ItemState* state() {
   s->classes[0] = c;
   _vdialogItemBindLookColors(c, 0);
   named(c);
+  allocateColors(c);
   _vdialogStaticItemsBuild(c, s->classes + 1);
   return s;
 }

@@ -10,12 +10,14 @@
 #include "fw/core/command.h"
 #include "fw/data/pref.h"
 #include "fw/core/event.h"
+#include "fw/gui/graphics/colormsw.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/window.h"
 #include "fw/gui/window/window_event.h"
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/dialog_support.h"
+#include "fw/widgets/look_support.h"
 #include "fw/widgets/menus/menu.h"
 #include "fw/widgets/menus/menuitem.h"
 #include "platform/win/test.h"
@@ -319,6 +321,37 @@ TEST_F(WindowOwned, TheMenuButtonPopsUpAsTheLookSays) {
   veventDestroy(plain);
   veventSetDoubleClickInterval(interval);
   startDialogItemTests();
+}
+
+// Building the item module hands its four colours to the display as two
+// rows of two; colours that come back changed become the class's defaults.
+// The class colour registrations are process-wide: a child process.
+TEST(DialogItemColours, ColoursTheDisplayChangesReplaceTheClassDefaults) {
+  static vcolor* replacement = nullptr;
+  auto child = [] {
+    startDialogItemTests();
+    FreshContext context;
+    // Foreground and its hilite the same colour, the background pair apart:
+    // the rows differ, so the display gives out colours of its own.
+    for (auto [index, sysColor] : {std::pair{vcolorFOREGROUND, 8}, {vcolorFOREGROUND_HILITE, 8},
+                                   {vcolorBACKGROUND, 5}, {vcolorBACKGROUND_HILITE, 15}})
+      vwindowMSWRegisterClassSysColor(vnameInternLiteral("vdialogItem"), index, sysColor);
+    vcolorSpec spec;
+    vcolorInitSpec(&spec);
+    vcolorSetSpecRGB(&spec, 0x1234, 0x5678, 0x9ABC);
+    replacement = vcolorInternSpec(&spec);
+    vcolorSetXorAllocator([](vcolor** table, int, int) {
+      table[3] = replacement;
+      return 1;
+    });
+    vdialogItemClassRec* c = vdialogItemGetDefaultClass();
+    vcolorSetXorAllocator(nullptr);
+    bool ok = c->foreground && c->foregroundHilite && c->foregroundHilite != c->foreground &&
+              c->backgroundHilite == replacement && c->background != replacement;
+    return ok;
+  };
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(std::_Exit(child() ? 0 : 1), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
