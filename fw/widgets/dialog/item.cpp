@@ -9,6 +9,7 @@
 #include "fw/data/resrect.h"
 #include "fw/data/vresource.h"
 #include "fw/gui/window/application.h"
+#include "fw/gui/window/hooks.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/window_event.h"
 #include "fw/gui/graphics/draw.h"
@@ -440,6 +441,75 @@ void send(vobject* self, vname name, vdict* arguments) {
 vobject* parent(vobject* self) {
   vdialogItem* item = asItem(self);
   return item->owner ? item->owner->owner : nullptr;
+}
+
+// ---- Commands: the item's space, then its class's, then its owner's.
+vcommandSpace* spaceOf(vobject* o) {
+  vdialogItem* item = asItem(o);
+  return item->attributes ? item->attributes->space : nullptr;
+}
+bool attributed(vobject* o) { return o && vclassIsSubclass(o->cls, vobjectGetAttributedClass()); }
+
+// The window fills the context first; the item is the operator.
+void addContext(vobject* o, vdict* context) {
+  if (vwindow* w = windowOf(asItem(o))) vobjectAttributedOf(w)->addContext(w, context);
+  vdictStore(context, vname_Operator, o);
+}
+
+const void* findCommand(vobject* o, vname kind, vname tag) {
+  if (vcommandSpace* space = spaceOf(o)) {
+    if (kind == vname_Operand) {
+      if (vcommandSpaceGetAttribute(space, vname_Command, tag)) return o;
+    } else if (const void* v = vcommandSpaceGetAttribute(space, kind, tag)) {
+      return v;
+    }
+  }
+  if (const void* v = super()->findCommand(o, kind, tag)) return v;
+  vobject* owner = parent(o);
+  return attributed(owner) ? vobjectAttributedOf(owner)->findCommand(owner, kind, tag) : nullptr;
+}
+
+// The nearer the definition, the later it is stored, so it wins.
+void gatherCommands(vobject* o, vname tag, vdict* result) {
+  vobject* owner = parent(o);
+  if (attributed(owner)) vobjectAttributedOf(owner)->gatherCommands(owner, tag, result);
+  super()->gatherCommands(o, tag, result);
+  if (vcommandSpace* space = spaceOf(o)) {
+    vcommandSpaceGetAttributes(space, tag, result);
+    if (vcommandSpaceGetAttribute(space, vname_Command, tag)) vdictStore(result, vname_Operand, o);
+  }
+}
+
+vdict* filter(vobject* o, vname kind, vdict* values) {
+  vdict* filtered = super()->filter(o, kind, values);
+  vcommandSpace* space = spaceOf(o);
+  if (!space) return filtered;
+  vdict* again = vcommandSpaceRemoveDefined(space, kind == vname_Operand ? vname_Command : kind, filtered);
+  if (again != filtered && filtered != values) vdictDestroy(filtered);
+  return again;
+}
+
+// The item's tags, nearest first, to the help window, beside the item on
+// the screen.
+void help(vobject* o) {
+  vdialogItem* item = asItem(o);
+  int count = 0;
+  vname* keys = vobjectAttributedOf(o)->collectTags(o, &count);
+  vexGuard(
+      [&] {
+        if (count > 0) {
+          vrect r = item->rect, onScreen = r;
+          if (item->owner) vdialogItemListTransformRect(item->owner, &r);
+          vwindowTranslateRect(windowOf(item), nullptr, &r, &onScreen);
+          const vwindowHooks& hooks = vwindowGetHooks();
+          hooks.helpShowKeys(hooks.helpGetGlobalWindow(), keys, count, &onScreen);
+        }
+      },
+      [&](vexHandler&) {
+        vmemFree(keys);
+        _vexGenerate(nullptr, vexEnd);
+      });
+  vmemFree(keys);
 }
 
 int querySelector(vobject*, int, vdict* context) {
@@ -939,6 +1009,11 @@ void writeSlots(vdialogItemClassRec* c) {
   c->querySelector = querySelector;
   c->issueSelector = issueSelector;
   c->parent = parent;
+  c->addContext = addContext;
+  c->findCommand = findCommand;
+  c->gatherCommands = gatherCommands;
+  c->filter = filter;
+  c->help = help;
   c->open = open;
   c->close = close;
   c->show = switchFlag<vdialogItemSHOWN, true>;

@@ -16,6 +16,7 @@
 #include "fw/gui/window/window.h"
 #include "fw/gui/window/window_event.h"
 #include "fw/widgets/dialog/itemlist.h"
+#include "fw/core/fw_support.h"
 #include "fw/widgets/dialog_support.h"
 #include "fw/widgets/look_support.h"
 #include "fw/widgets/menus/menu.h"
@@ -321,6 +322,42 @@ TEST_F(WindowOwned, TheMenuButtonPopsUpAsTheLookSays) {
   veventDestroy(plain);
   veventSetDoubleClickInterval(interval);
   startDialogItemTests();
+}
+
+// Commands: the item's own space, then its class's, then the window's; the
+// item is the operator of its context; help goes to the help window, which
+// this library does not make.
+TEST_F(WindowOwned, CommandsComeFromTheItemThenItsClassThenTheWindow) {
+  vdialogItem* item = add({0, 0, 40, 20});
+  const vcommandTableRow own[] = {{"Frob", 3}}, windows[] = {{"Frob", 4}, {"Zap", 5}};
+  vcommandSpace* itemSpace = vcommandSpaceCreate();
+  vcommandSpaceAddDict(itemSpace, vname_Command, vcommandCreateDictFromTable(vobjectGetCommandClass(), own, 1));
+  vdialogSetItemSpaceOwned(item, itemSpace);
+  vcommandSpace* windowSpace = vcommandSpaceCreate();
+  vcommandSpaceAddDict(windowSpace, vname_Command,
+                       vcommandCreateDictFromTable(vobjectGetCommandClass(), windows, 2));
+  vwindowSetSpaceOwned(window, windowSpace);
+  vobjectAttributedClassRec* c = vobjectAttributedOf(item);
+  vname frob = vnameInternLiteral("Frob"), zap = vnameInternLiteral("Zap");
+  const void* ownFrob = vcommandSpaceGetAttribute(itemSpace, vname_Command, frob);
+  EXPECT_EQ(c->findCommand(item, vname_Command, frob), ownFrob) << "the item's own wins";
+  EXPECT_EQ(c->findCommand(item, vname_Operand, frob), item);
+  EXPECT_EQ(c->findCommand(item, vname_Command, zap), vcommandSpaceGetAttribute(windowSpace, vname_Command, zap));
+  EXPECT_EQ(c->findCommand(item, vname_Operand, zap), window);
+  EXPECT_NE(c->findCommand(item, vname_Command, vnameInternLiteral("PageDown")), nullptr) << "the class's";
+  vdict gathered;
+  vdictInit(&gathered, vdictHashName);
+  c->gatherCommands(item, frob, &gathered);
+  EXPECT_EQ(vdictGet(&gathered, vname_Command), ownFrob) << "the nearest definition is stored last";
+  EXPECT_EQ(vdictGet(&gathered, vname_Operand), item);
+  vdictFinish(&gathered);
+  vdict context;
+  vdictInit(&context, vdictHashName);
+  c->addContext(item, &context);
+  EXPECT_EQ(vdictGet(&context, vname_Operator), item);
+  vdictFinish(&context);
+  item->tag = frob;
+  EXPECT_EQ(raisedClass([&] { c->help(item); }), &vexModuleStateClass);
 }
 
 // Building the item module hands its four colours to the display as two
