@@ -12,8 +12,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
+#include "fw/core/sys.h"
 #include "fw/data/datatag.h"
 #include "fw/data/date.h"
 #include "fw/data/num.h"
@@ -84,6 +86,11 @@ void readPrefs(vprefDict* dict, int depth, int* budget) {
 
 void loadObjects(vresource root) {
   static const bool classes = [] {
+    // The item classes make the application and start the window system,
+    // whose files and windows the exit handlers close: the module shutdown
+    // is asked for first, so that it runs last, and the handlers are run
+    // before the platform's own statics go.
+    vmoduleSetExitAtShutdown(1);
     vrstoreInstallInterface();
     vdateGetDefaultClass();
     vdateFormatGetDefaultClass();
@@ -95,6 +102,7 @@ void loadObjects(vresource root) {
     vpixmapGetDefaultClass();
     vimageGetDefaultClass();
     vdialogItemListGetDefaultClass();  // the item classes with it
+    std::atexit(vsysRunExitHandlers);
     return true;
   }();
   (void)classes;

@@ -248,24 +248,39 @@ void loadInit(vobject* self, vresource resource) {
   item->attributes = nullptr;
   item->owner = nullptr;
   vdialogItemAttributes a{};
-  vinstance* object = nullptr;
-  // The cursor is an object resource naming its class.
-  if (vresourceTestGetObject(resource, vname_Cursor, &object)) {
-    a.cursor = static_cast<vobject*>(object);
-    item->flags |= vdialogItemCURSOR_OWNED;
-  }
-  if (vresourceTestGetObject(resource, vname_Menu, &object)) a.menu = static_cast<vmenu*>(object);
-  if (vresourceTestGet(resource, vname_Font, &r)) a.font = vfontLoad(r);
-  if (vresourceTestGet(resource, vname_Foreground, &r)) a.foreground = vcolorLoad(r);
-  if (vresourceTestGet(resource, vname_Background, &r)) a.background = vcolorLoad(r);
-  if (vresourceTestGet(resource, vname_Image, &r)) {
-    a.image = vimageLoad(r);
-    item->flags |= vdialogItemIMAGE_OWNED;
-  }
-  if (vresourceTestGet(resource, vname_Space, &r)) {
-    a.space = vcommandSpaceLoad(r);
-    item->flags |= vdialogItemSPACE_OWNED;
-  }
+  // A stored object of a class that cannot serve is left out; whatever
+  // was loaded goes again when a later entry raises.
+  auto object = [&](vname key, vclass* expected) -> vobject* {
+    vinstance* o = nullptr;
+    if (!vresourceTestGetObject(resource, key, &o) || !o) return nullptr;
+    if (vclassIsSubclass(o->cls, expected)) return static_cast<vobject*>(o);
+    vinstanceDestroy(o);
+    return nullptr;
+  };
+  vexGuard(
+      [&] {
+        // The cursor is an object resource naming its class.
+        if ((a.cursor = object(vname_Cursor, vimageGetDefaultClass()))) item->flags |= vdialogItemCURSOR_OWNED;
+        a.menu = static_cast<vmenu*>(object(vname_Menu, vmenuGetDefaultClass()));
+        if (vresourceTestGet(resource, vname_Font, &r)) a.font = vfontLoad(r);
+        if (vresourceTestGet(resource, vname_Foreground, &r)) a.foreground = vcolorLoad(r);
+        if (vresourceTestGet(resource, vname_Background, &r)) a.background = vcolorLoad(r);
+        if (vresourceTestGet(resource, vname_Image, &r)) {
+          a.image = vimageLoad(r);
+          item->flags |= vdialogItemIMAGE_OWNED;
+        }
+        if (vresourceTestGet(resource, vname_Space, &r)) {
+          a.space = vcommandSpaceLoad(r);
+          item->flags |= vdialogItemSPACE_OWNED;
+        }
+      },
+      [&](vexHandler&) {
+        for (vinstance* owned : {static_cast<vinstance*>(a.cursor), static_cast<vinstance*>(a.menu),
+                                 static_cast<vinstance*>(a.image), static_cast<vinstance*>(a.space)})
+          if (owned) vinstanceDestroy(owned);
+        item->flags &= std::uint16_t(~(vdialogItemCURSOR_OWNED | vdialogItemIMAGE_OWNED | vdialogItemSPACE_OWNED));
+        _vexGenerate(nullptr, vexEnd);
+      });
   if (a.cursor || a.menu || a.font || a.foreground || a.background || a.image || a.space) {
     *recordOf(item) = a;
     if (a.space) vcommandSpaceAttach(a.space, item);

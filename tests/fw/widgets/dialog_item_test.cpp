@@ -366,3 +366,28 @@ TEST_F(DialogItems, StaticItemSizes) {
 }
 
 }  // namespace
+
+namespace {
+
+// A stored cursor or menu of a class that cannot serve is left out (storing
+// it again would call a slot its class does not have); an entry that fails
+// after others loaded raises and frees what came before.
+TEST_F(DialogItems, StoredObjectsOfTheWrongClassOrBadEntries) {
+  vresource d = parse("Class = tag vdialogItem\n"
+                      "Cursor = dictionary { Class = tag vdialogItem }\n"
+                      "Menu = dictionary { Class = tag vdialogLabelItem }\n"
+                      "Title = string \"T\"\n");
+  auto* item = static_cast<vdialogItem*>(vobjectLoad(d));
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->attributes, nullptr);
+  EXPECT_FALSE(item->flags & vdialogItemCURSOR_OWNED);
+  store(item, d);
+  EXPECT_FALSE(vresourceTestGet(d, vname_Cursor, nullptr));
+  vinstanceDestroy(item);
+  vresource bad = parse("Class = tag vdialogItem\n"
+                        "Cursor = cursor 2 2 0 0 [ \"#o\" \"o#\" ]\n"
+                        "Font = integer 7\n");
+  EXPECT_NE(raisedClass([&] { vinstanceDestroy(vobjectLoad(bad)); }), nullptr);
+}
+
+}  // namespace
