@@ -324,6 +324,37 @@ TEST_F(WindowOwned, TheMenuButtonPopsUpAsTheLookSays) {
   startDialogItemTests();
 }
 
+// The list draws last to first, skipping hidden items and those outside
+// the clip; the draw hook sees each with its colours set, a disabled one
+// in the disabled foreground.
+std::vector<std::pair<vdialogItem*, vcolor*>> drawn;
+TEST_F(WindowOwned, TheListDrawsLastToFirstWithTheDisabledColours) {
+  vdialogItem* first = add({0, 0, 20, 20});
+  vdialogItem* hidden = add({30, 0, 20, 20});
+  vdialogItem* off = add({60, 0, 20, 20});
+  vdialogItem* away = add({150, 80, 20, 20});
+  vdialogHideItem(hidden);
+  vdialogDisableItem(off);
+  vdialogItemListClassOf(list)->open(list);
+  drawn.clear();
+  vdialogItemListSetDrawHook([](vdialogItem* item) { drawn.emplace_back(item, vdrawGetState()->color); });
+  vdrawGSave();
+  vdialogItemListSetDrawingState(list);
+  vdrawRectClip(0, 0, 100, 50);
+  vcolor* plain = vdrawGetState()->color;
+  vdialogItemListDraw(list);
+  vdrawGRestore();
+  vdialogItemListSetDrawHook(nullptr);
+  ASSERT_EQ(drawn.size(), 2u) << "hidden and clipped items are not drawn";
+  EXPECT_EQ(drawn[0].first, off);
+  EXPECT_EQ(drawn[1].first, first);
+  vcolorScheme none{}, disabled{};
+  vdialogItemListDetermineScheme(list, &none, 2, &disabled);
+  EXPECT_EQ(drawn[0].second, disabled.entries[1]);
+  EXPECT_EQ(drawn[1].second, plain);
+  (void)away;
+}
+
 // Commands: the item's own space, then its class's, then the window's; the
 // item is the operator of its context; help goes to the help window, which
 // this library does not make.

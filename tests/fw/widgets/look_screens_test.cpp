@@ -12,9 +12,9 @@
 
 namespace {
 
-std::string run(const std::string& args) {
+std::string run(const std::string& args, const std::string& environment = "") {
   std::string out;
-  FILE* p = popen((std::string(LOOK_PROBE) + " " + args + " 2>&1").c_str(), "r");
+  FILE* p = popen((environment + " " + std::string(LOOK_PROBE) + " " + args + " 2>&1").c_str(), "r");
   if (!p) return "cannot run the probe";
   char buf[256];
   while (std::fgets(buf, sizeof buf, p)) out += buf;
@@ -46,6 +46,9 @@ TEST(LookStartup, TheProgramStartUpInstallsEveryLibrarysHooksAndRows) {
   // The platform reports 4.0 from the start: the default look is Win95.
   EXPECT_NE(out.find("laf Win95 (win95)\n"), std::string::npos) << out;
   EXPECT_NE(run("-laf openlook hooks").find("laf Open Look (openlook)\n"), std::string::npos);
+  // The environment names the look too.
+  std::string fromEnvironment = run("hooks", "laf=cua");
+  EXPECT_NE(fromEnvironment.find("laf CUA (cua)\n"), std::string::npos) << fromEnvironment;
 }
 
 class LookSampler : public ::testing::TestWithParam<const char*> {};

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "fw/core/class.h"
 #include "fw/core/event.h"
@@ -135,8 +136,10 @@ void items(vwindow* w) {
 int probeMain(int argc, char** argv) {
   vwidgetsStartup(argc, argv);
   int count = 0;
-  char** args = nullptr;
-  vprefGetArgs(&count, &args);
+  char** given = nullptr;
+  vprefGetArgs(&count, &given);
+  // Copied: a later reload of the preferences makes the vector again.
+  std::vector<std::string> args(given, given + count);
   std::string mode = count > 1 ? args[1] : "";
   int status = 0;
   if (mode == "hooks") {
@@ -156,7 +159,7 @@ int probeMain(int argc, char** argv) {
     vwindow* w = openWindow(240, 160);
     if (mode == "sampler") sampler(w);
     else items(w);
-    status = shoot(w, args[2]) ? 0 : 1;
+    status = shoot(w, args[2].c_str()) ? 0 : 1;
     vwindowClose(w);
     vwindowDestroy(w);
   } else {

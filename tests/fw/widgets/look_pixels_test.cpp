@@ -1,0 +1,186 @@
+// The look's drawing operations in pixels, through the GDI drawing driver
+// into a small headless window: framework y grows upwards, so a point
+// (x, y) is the window's pixel (x, H - 1 - y).
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "fw/data/pref.h"
+#include "fw/gui/graphics/draw.h"
+#include "fw/gui/window/msw.h"
+#include "fw/gui/window/window.h"
+#include "fw/widgets/dialog_support.h"
+#include "fw/widgets/startup.h"
+#include "fw/widgets/look/laf.h"
+#include "platform/win/test.h"
+
+namespace {
+
+constexpr int W = 40, H = 24;
+constexpr std::uint32_t kWhite = 0xFFFFFF, kBlack = 0, kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000;
+
+vcolor* rgb(std::uint32_t ref) {  // a COLORREF
+  vcolorSpec s;
+  vcolorInitSpec(&s);
+  vcolorSetSpecRGB(&s, (ref & 0xFF) * 257u, (ref >> 8 & 0xFF) * 257u, (ref >> 16 & 0xFF) * 257u);
+  return vcolorInternSpec(&s);
+}
+
+struct LookPixels : ::testing::Test {
+  void TestBody() override {}
+  vwindow* window = nullptr;
+  void SetUp() override {
+    startDialogItemTests();  // the Windows look, 3-D
+    window = vwindowCreate();
+    window->rect = {40, 40, W, H};
+    vwindowOpen(window);
+    veventMSWDrainMessages();
+  }
+  void TearDown() override {
+    vwindowClose(window);
+    vwindowDestroy(window);
+    veventMSWDrainMessages();
+    startDialogItemTests();
+  }
+  void paint(const std::function<void()>& body, bool clear = true) {
+    vdrawGSave();
+    vwindowBindDrawTarget(window);
+    if (clear) {
+      vdrawSetColor(rgb(kWhite));
+      vdrawRectFill(0, 0, W, H);
+    }
+    vdrawSetColor(rgb(kBlack));
+    vdrawSetLineWidth(1);
+    body();
+    vdrawGRestore();
+  }
+  std::uint32_t px(int x, int y) const { return win::test::Pixel(window->native->hwnd, x, H - 1 - y); }
+  win::test::Image shot() const { return win::test::WindowImage(window->native->hwnd); }
+  static void look(const char* laf) {
+    vprefSetString(vprefGetDefaultDict(), vscribeLiteral("laf"), laf);
+    _vlafRebuildCurrent();
+  }
+};
+
+TEST_F(LookPixels, ArrowsDiamondsAndCheckFramesPlaceTheirColours) {
+  // dx = -8 points right: the apex at (20, 12), the base at x 12 from y 8 to 16.
+  paint([] { vlafDrawHorizArrow(20, 12, -8, 4, nullptr, nullptr, rgb(kBlack)); });
+  EXPECT_EQ(px(12, 12), kBlack) << "the base";
+  EXPECT_EQ(px(12, 16), kBlack);
+  EXPECT_EQ(px(11, 12), kWhite) << "nothing behind the base";
+  EXPECT_EQ(px(21, 12), kWhite) << "nothing beyond the apex";
+  EXPECT_EQ(px(16, 17), kWhite) << "the sides close in towards the apex";
+  // The dark polygon's inner edge lies one unit right of the base: the
+  // filled arrow's inside starts at x 13.
+  paint([] { vlafDrawHorizArrow(20, 12, -8, 4, rgb(kGreen), nullptr, rgb(kBlack)); });
+  EXPECT_EQ(px(12, 12), kBlack);
+  EXPECT_EQ(px(14, 12), kGreen);
+
+  // The diamond in (4, 4, 9, 9): light over the upper band, dark under the lower.
+  paint([] {
+    vrect r{4, 4, 9, 9};
+    vlafDrawDiamond(&r, rgb(kGreen), rgb(kRed), rgb(kBlue));
+  });
+  // The bands are one unit wide: their pixels alternate along the edges.
+  EXPECT_EQ(px(7, 11), kRed) << "the top corner";
+  EXPECT_EQ(px(4, 8), kRed) << "the left corner";
+  EXPECT_EQ(px(4, 7), kBlue) << "just under it";
+  EXPECT_EQ(px(7, 4), kBlue) << "the bottom corner";
+  EXPECT_EQ(px(7, 8), kGreen) << "the centre";
+  EXPECT_EQ(px(4, 4), kWhite) << "outside the corners";
+  EXPECT_EQ(px(10, 11), kWhite);
+
+  // The check frame of (20, 4, 10, 10): inset by 1, light on the left and top,
+  // dark on the right and bottom; the fill inset by the line width + 1 more.
+  paint([] {
+    vrect r{20, 4, 10, 10};
+    vlafDrawCheckFrame(&r, rgb(kGreen), rgb(kRed), rgb(kBlue));
+  });
+  EXPECT_EQ(px(20, 9), kWhite) << "the outer ring is left";
+  EXPECT_EQ(px(21, 9), kRed) << "left edge";
+  EXPECT_EQ(px(25, 12), kRed) << "top edge";
+  EXPECT_EQ(px(28, 9), kBlue) << "right edge";
+  EXPECT_EQ(px(25, 5), kBlue) << "bottom edge";
+  EXPECT_EQ(px(22, 9), kWhite) << "between frame and fill";
+  EXPECT_EQ(px(25, 9), kGreen);
+}
+
+TEST_F(LookPixels, TheStippleClipsToEveryOtherPixel) {
+  // Through the pattern clip a fill sets every other pixel, in a checkerboard.
+  paint([] {
+    vrect r{2, 2, 12, 12};
+    vlafClipPatternRect(&r);
+    vdrawRectFill(2, 2, 12, 12);
+  });
+  int set = 0;
+  for (int y = 2; y < 14; ++y)
+    for (int x = 2; x < 14; ++x) {
+      set += px(x, y) == kBlack;
+      if (x > 2) {
+        EXPECT_NE(px(x, y), px(x - 1, y)) << x << "," << y;
+      }
+      if (y > 2) {
+        EXPECT_NE(px(x, y), px(x, y - 1)) << x << "," << y;
+      }
+    }
+  EXPECT_EQ(set, 72);
+  EXPECT_EQ(px(1, 5), kWhite);
+  EXPECT_EQ(px(14, 5), kWhite) << "the clip keeps to the rectangle";
+
+}
+
+// The focus rectangle is dotted; a second one takes it away again. The
+// driver asks the look through the window layer's hook record, which a
+// program installs before the window system starts: a child process.
+TEST(LookFocus, TheFocusRectangleIsDottedAndASecondTakesItAway) {
+  auto child = [] {
+    vwindowHooks hooks = vwidgetsMakeWindowHooks();
+    vwindowInstallHooks(&hooks);
+    LookPixels fixture;
+    fixture.SetUp();
+    fixture.paint([] {});
+    win::test::Image before = fixture.shot();
+    vrect focus{4, 4, 20, 12};
+    fixture.paint([&] { vlafDrawFocusRect(&focus); }, false);
+    int dotted = 0;
+    for (int x = 4; x < 24; ++x) dotted += fixture.px(x, 4) == kBlack;
+    bool ok = dotted == 10 && fixture.px(10, 10) == kWhite && vlafInFocusMode() == 0;
+    fixture.paint([&] { vlafDrawFocusRect(&focus); }, false);
+    ok = ok && fixture.shot().px == before.px;
+    // Outside the Windows looks a focus rectangle is a plain frame.
+    LookPixels::look("motif");
+    fixture.paint([&] { vlafDrawFocusRect(&focus); });
+    dotted = 0;
+    for (int x = 4; x < 24; ++x) dotted += fixture.px(x, 4) == kBlack;
+    fixture.TearDown();
+    return ok && dotted == 20;
+  };
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(std::_Exit(child() ? 0 : 1), ::testing::ExitedWithCode(0), "");
+}
+
+// The CUA look underlines its mnemonics one pixel lower.
+TEST_F(LookPixels, MnemonicUnderlinesSitOneLowerInCua) {
+  auto underlineRow = [&] {
+    paint([] {
+      vdrawSetFont(vapplicationGetFont(vapplicationGetCurrent()));
+      vdrawPathMoveTo(4, 10);
+      vlafDrawMnemonic("ab", 'b');
+    });
+    int lowest = -1;
+    for (int y = H - 1; y >= 0; --y)
+      for (int x = 0; x < W; ++x)
+        if (px(x, y) == kBlack) lowest = y;
+    return lowest;
+  };
+  int windows = underlineRow();
+  ASSERT_GE(windows, 0) << "an underline is drawn";
+  look("cua");
+  EXPECT_EQ(underlineRow(), windows - 1);
+  // A character the label lacks draws nothing.
+  paint([] { vlafDrawMnemonic("ab", 'z'); });
+  win::test::Image blank = shot();
+  for (std::uint32_t p : blank.px) ASSERT_EQ(p & 0xFFFFFF, kWhite);
+}
+
+}  // namespace
