@@ -197,11 +197,10 @@ void store(vobject* self, vresource resource) {
   else vresourceRemoveIfPresent(resource, vname_Solution);
 }
 
-void copyInit(vobject* source, vobject* destination) {
-  super()->copyInit(source, destination);
-  vdialogItemList* from = asList(source);
-  vdialogItemList* to = asList(destination);
-  to->flags = std::uint16_t(from->flags & vdialogItemListMOVE_BITS);
+// What a copy takes of its source besides the items: the move bits, the
+// four indexes, a clone of the solution and the pressed item's place.
+void copyFields(const vdialogItemList* from, vdialogItemList* to) {
+  to->flags = std::uint16_t((to->flags & ~vdialogItemListMOVE_BITS) | (from->flags & vdialogItemListMOVE_BITS));
   to->focus = from->focus;
   to->confirm = from->confirm;
   to->abandon = from->abandon;
@@ -209,6 +208,13 @@ void copyInit(vobject* source, vobject* destination) {
   to->solution = from->solution ? static_cast<vspringSolution*>(vobjectClone(from->solution)) : nullptr;
   int pressed = from->pressed ? vobjectListIndexOf(from, from->pressed) : -1;
   to->pressed = at(to, pressed);
+}
+
+void copyInit(vobject* source, vobject* destination) {
+  super()->copyInit(source, destination);
+  vdialogItemList* to = asList(destination);
+  to->flags = 0;
+  copyFields(asList(source), to);
   useOwner(to, nullptr, nullptr);
   tellItems(to);
 }
@@ -303,14 +309,7 @@ void copy(vobject* source, vobject* destination) {
   }
   if (to->solution) vinstanceDestroy(std::exchange(to->solution, nullptr));
   super()->copy(source, destination);
-  to->flags = std::uint16_t((to->flags & ~vdialogItemListMOVE_BITS) | (from->flags & vdialogItemListMOVE_BITS));
-  to->focus = from->focus;
-  to->confirm = from->confirm;
-  to->abandon = from->abandon;
-  to->defaultFocus = from->defaultFocus;
-  to->solution = from->solution ? static_cast<vspringSolution*>(vobjectClone(from->solution)) : nullptr;
-  int pressed = from->pressed ? vobjectListIndexOf(from, from->pressed) : -1;
-  to->pressed = at(to, pressed);
+  copyFields(from, to);
   for (int i = 0; i < vobjectListCount(to); ++i) welcome(to, vdialogItemListAt(to, i));
 }
 

@@ -61,6 +61,15 @@ struct WindowOwned : ::testing::Test {
   vdict* targets() const { return vdialogOwnerInterface.secondKeyDict(window); }
 };
 
+// A menu of one entry with the accelerator.
+vmenu* menuWith(std::uint32_t accelerator) {
+  vmenu* menu = vmenuCreate();
+  vmenuItem* entry = vmenuItemCreate(vmenuGetDefaultItemClass());
+  vmenuItemSetAccelerator(entry, accelerator);
+  vmenuAppendItem(menu, entry);
+  return menu;
+}
+
 bool same(const vrect& a, const vrect& b) {
   return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
 }
@@ -69,12 +78,8 @@ TEST_F(WindowOwned, CursorAreasAndAcceleratorsLiveWhileTheItemIsOpen) {
   vdialogItem* item = add({10, 20, 30, 40});
   vcursor* cursor = vcursorCreate();
   vdialogSetItemCursorOwned(item, cursor);
-  vmenu* menu = vmenuCreate();
-  vmenuItem* entry = vmenuItemCreate(vmenuGetDefaultItemClass());
   const std::uint32_t accel = std::uint32_t('q') << 16 | 2;
-  vmenuItemSetAccelerator(entry, accel);
-  vmenuAppendItem(menu, entry);
-  vdialogSetItemMenu(item, menu);
+  vdialogSetItemMenu(item, menuWith(accel));
   EXPECT_TRUE(areasOf(cursor).empty()) << "nothing while closed";
   vdialogItemListClassOf(list)->open(list);
   ASSERT_EQ(areasOf(cursor).size(), 1u);
@@ -97,12 +102,8 @@ TEST_F(WindowOwned, CursorAreasAndAcceleratorsLiveWhileTheItemIsOpen) {
   EXPECT_EQ(areasOf(other).size(), 1u);
 
   // A new menu moves the keys; closing clears everything.
-  vmenu* second = vmenuCreate();
-  vmenuItem* secondEntry = vmenuItemCreate(vmenuGetDefaultItemClass());
   const std::uint32_t accel2 = std::uint32_t('w') << 16 | 2;
-  vmenuItemSetAccelerator(secondEntry, accel2);
-  vmenuAppendItem(second, secondEntry);
-  vdialogSetItemMenu(item, second);
+  vdialogSetItemMenu(item, menuWith(accel2));
   EXPECT_EQ(vdictGet(keys(), keyOf(accel)), nullptr);
   EXPECT_EQ(vdictGet(keys(), keyOf(accel2)), vname_Accelerator);
   vdialogItemListClassOf(list)->close(list);

@@ -76,33 +76,30 @@ TEST_F(LookPixels, ArrowsDiamondsAndCheckFramesPlaceTheirColours) {
   EXPECT_EQ(px(12, 12), kBlack);
   EXPECT_EQ(px(14, 12), kGreen);
 
-  // The diamond in (4, 4, 9, 9): light over the upper band, dark under the lower.
+  // The diamond in (4, 4, 9, 9), light over the upper band and dark under
+  // the lower (bands one unit wide, so their pixels alternate along the
+  // edges), and the check frame of (20, 4, 10, 10): inset by 1, light on the
+  // left and top, dark on the right and bottom, the fill inset by the line
+  // width + 1 more.
   paint([] {
-    vrect r{4, 4, 9, 9};
-    vlafDrawDiamond(&r, rgb(kGreen), rgb(kRed), rgb(kBlue));
+    vrect diamond{4, 4, 9, 9}, check{20, 4, 10, 10};
+    vlafDrawDiamond(&diamond, rgb(kGreen), rgb(kRed), rgb(kBlue));
+    vlafDrawCheckFrame(&check, rgb(kGreen), rgb(kRed), rgb(kBlue));
   });
-  // The bands are one unit wide: their pixels alternate along the edges.
-  EXPECT_EQ(px(7, 11), kRed) << "the top corner";
-  EXPECT_EQ(px(4, 8), kRed) << "the left corner";
-  EXPECT_EQ(px(4, 7), kBlue) << "just under it";
-  EXPECT_EQ(px(7, 4), kBlue) << "the bottom corner";
-  EXPECT_EQ(px(7, 8), kGreen) << "the centre";
-  EXPECT_EQ(px(4, 4), kWhite) << "outside the corners";
-  EXPECT_EQ(px(10, 11), kWhite);
-
-  // The check frame of (20, 4, 10, 10): inset by 1, light on the left and top,
-  // dark on the right and bottom; the fill inset by the line width + 1 more.
-  paint([] {
-    vrect r{20, 4, 10, 10};
-    vlafDrawCheckFrame(&r, rgb(kGreen), rgb(kRed), rgb(kBlue));
-  });
-  EXPECT_EQ(px(20, 9), kWhite) << "the outer ring is left";
-  EXPECT_EQ(px(21, 9), kRed) << "left edge";
-  EXPECT_EQ(px(25, 12), kRed) << "top edge";
-  EXPECT_EQ(px(28, 9), kBlue) << "right edge";
-  EXPECT_EQ(px(25, 5), kBlue) << "bottom edge";
-  EXPECT_EQ(px(22, 9), kWhite) << "between frame and fill";
-  EXPECT_EQ(px(25, 9), kGreen);
+  struct Spot {
+    int x, y;
+    std::uint32_t colour;
+    const char* what;
+  } spots[] = {
+      {7, 11, kRed, "diamond top corner"},   {4, 8, kRed, "diamond left corner"},
+      {4, 7, kBlue, "just under it"},        {7, 4, kBlue, "diamond bottom corner"},
+      {7, 8, kGreen, "diamond centre"},      {4, 4, kWhite, "outside the corners"},
+      {10, 11, kWhite, "outside the corners"}, {20, 9, kWhite, "the check's outer ring"},
+      {21, 9, kRed, "left edge"},            {25, 12, kRed, "top edge"},
+      {28, 9, kBlue, "right edge"},          {25, 5, kBlue, "bottom edge"},
+      {22, 9, kWhite, "between frame and fill"}, {25, 9, kGreen, "the check's fill"},
+  };
+  for (const Spot& spot : spots) EXPECT_EQ(px(spot.x, spot.y), spot.colour) << spot.what;
 }
 
 TEST_F(LookPixels, TheStippleClipsToEveryOtherPixel) {
