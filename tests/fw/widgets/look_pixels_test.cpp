@@ -10,7 +10,6 @@
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/window.h"
 #include "fw/widgets/dialog_support.h"
-#include "fw/widgets/startup.h"
 #include "fw/widgets/look/laf.h"
 #include "platform/win/test.h"
 
@@ -27,7 +26,6 @@ vcolor* rgb(std::uint32_t ref) {  // a COLORREF
 }
 
 struct LookPixels : ::testing::Test {
-  void TestBody() override {}
   vwindow* window = nullptr;
   void SetUp() override {
     startDialogItemTests();  // the Windows look, 3-D
@@ -124,36 +122,6 @@ TEST_F(LookPixels, TheStippleClipsToEveryOtherPixel) {
   EXPECT_EQ(px(1, 5), kWhite);
   EXPECT_EQ(px(14, 5), kWhite) << "the clip keeps to the rectangle";
 
-}
-
-// The focus rectangle is dotted; a second one takes it away again. The
-// driver asks the look through the window layer's hook record, which a
-// program installs before the window system starts: a child process.
-TEST(LookFocus, TheFocusRectangleIsDottedAndASecondTakesItAway) {
-  auto child = [] {
-    vwindowHooks hooks = vwidgetsMakeWindowHooks();
-    vwindowInstallHooks(&hooks);
-    LookPixels fixture;
-    fixture.SetUp();
-    fixture.paint([] {});
-    win::test::Image before = fixture.shot();
-    vrect focus{4, 4, 20, 12};
-    fixture.paint([&] { vlafDrawFocusRect(&focus); }, false);
-    int dotted = 0;
-    for (int x = 4; x < 24; ++x) dotted += fixture.px(x, 4) == kBlack;
-    bool ok = dotted == 10 && fixture.px(10, 10) == kWhite && vlafInFocusMode() == 0;
-    fixture.paint([&] { vlafDrawFocusRect(&focus); }, false);
-    ok = ok && fixture.shot().px == before.px;
-    // Outside the Windows looks a focus rectangle is a plain frame.
-    LookPixels::look("motif");
-    fixture.paint([&] { vlafDrawFocusRect(&focus); });
-    dotted = 0;
-    for (int x = 4; x < 24; ++x) dotted += fixture.px(x, 4) == kBlack;
-    fixture.TearDown();
-    return ok && dotted == 20;
-  };
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(std::_Exit(child() ? 0 : 1), ::testing::ExitedWithCode(0), "");
 }
 
 // The CUA look underlines its mnemonics one pixel lower.

@@ -51,6 +51,18 @@ TEST(LookStartup, TheProgramStartUpInstallsEveryLibrarysHooksAndRows) {
   EXPECT_NE(fromEnvironment.find("laf CUA (cua)\n"), std::string::npos) << fromEnvironment;
 }
 
+// The drawing driver frames a focus rectangle with the platform's dotted
+// one in the Windows looks, through the hook record the start-up installs;
+// a second one takes it away. Other looks frame it plainly.
+TEST(LookStartup, TheDriverAsksTheLookForFocusRectangles) {
+  for (const char* laf : {"windows", "win95"}) {
+    std::string out = run(std::string("-laf ") + laf + " focus");
+    EXPECT_EQ(out, "edge 10 of 20\nfocus mode after the call: 0\ntwice is none: yes\n") << laf;
+  }
+  std::string motif = run("-laf motif focus");
+  EXPECT_NE(motif.find("edge 20 of 20\n"), std::string::npos) << motif;
+}
+
 class LookSampler : public ::testing::TestWithParam<const char*> {};
 TEST_P(LookSampler, DrawsAsStored) { EXPECT_TRUE(drawsAsStored(GetParam(), "sampler")); }
 INSTANTIATE_TEST_SUITE_P(EveryVariant, LookSampler,

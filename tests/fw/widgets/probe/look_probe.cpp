@@ -4,6 +4,8 @@
 //   look_probe [-laf LOOK] hooks          which start-up rows and hooks are in force
 //   look_probe [-laf LOOK] sampler OUT    the look's drawing operations, as a PNG
 //   look_probe [-laf LOOK] items OUT      label, line and box items in a window, as a PNG
+//   look_probe [-laf LOOK] focus          a focus rectangle drawn once and twice: the
+//                                         dotted pixels of its edge, whether twice is none
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -131,6 +133,33 @@ void items(vwindow* w) {
   vinstanceDestroy(list);
 }
 
+// The drawing driver asks the look, through the window layer's hook
+// record, whether a frame is a focus rectangle.
+void focus(vwindow* w) {
+  constexpr int H = 160;
+  auto paint = [&](bool clear) {
+    vdrawGSave();
+    vwindowBindDrawTarget(w);
+    if (clear) {
+      vdrawSetColor(rgb(0xFFFFFF));
+      vdrawRectFill(0, 0, 240, H);
+    }
+    vdrawSetColor(rgb(0));
+    vrect r{4, 4, 20, 12};
+    if (!clear) vlafDrawFocusRect(&r);
+    vdrawGRestore();
+  };
+  paint(true);
+  win::test::Image before = win::test::WindowImage(w->native->hwnd);
+  paint(false);
+  int dotted = 0;
+  for (int x = 4; x < 24; ++x) dotted += win::test::Pixel(w->native->hwnd, x, H - 1 - 4) == 0;
+  std::printf("edge %d of 20\n", dotted);
+  std::printf("focus mode after the call: %d\n", vlafInFocusMode());
+  paint(false);
+  std::printf("twice is none: %s\n", win::test::WindowImage(w->native->hwnd).px == before.px ? "yes" : "no");
+}
+
 }  // namespace
 
 int probeMain(int argc, char** argv) {
@@ -155,6 +184,11 @@ int probeMain(int argc, char** argv) {
       std::printf("%s %s\n", name, vclassFindByName(vscribeCString(name)) ? "built" : "missing");
     const char* laf = vprefGetString(vprefGetDefaultDict(), vscribeLiteral("laf"));
     std::printf("laf %s (%s)\n", vlafGetCurrent()->name, laf ? laf : "-");
+  } else if (mode == "focus") {
+    vwindow* w = openWindow(240, 160);
+    focus(w);
+    vwindowClose(w);
+    vwindowDestroy(w);
   } else if ((mode == "sampler" || mode == "items") && count > 2) {
     vwindow* w = openWindow(240, 160);
     if (mode == "sampler") sampler(w);
@@ -163,7 +197,7 @@ int probeMain(int argc, char** argv) {
     vwindowClose(w);
     vwindowDestroy(w);
   } else {
-    std::fprintf(stderr, "usage: look_probe [-laf LOOK] hooks|sampler OUT|items OUT\n");
+    std::fprintf(stderr, "usage: look_probe [-laf LOOK] hooks|focus|sampler OUT|items OUT\n");
     status = 2;
   }
   std::fflush(stdout);
