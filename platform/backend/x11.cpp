@@ -52,6 +52,7 @@ struct Surface {
   XWindow window = 0;
   SurfaceState state = SurfaceState::hidden;  // as shown here (or told by the window manager)
   bool mapped = false, wantFocus = false, overrideRedirect = false;
+  bool movePending = false;  // outer not asked of the server yet
   RECT outer{};
   HWND owner = nullptr;
 };
@@ -97,7 +98,7 @@ class X11 final : public Backend {
                                    CWEventMask,
                                &a);
     Surface& s = surfaces_[surface];
-    s = {xw, SurfaceState::hidden, false, false, kind.overrideRedirect, desc.outer, nullptr};
+    s = {xw, SurfaceState::hidden, false, false, kind.overrideRedirect, false, desc.outer, nullptr};
     byWindow_[xw] = surface;
     XSetWMProtocols(d_, xw, &wmDeleteWindow_, 1);
     XClassHint hint{program_invocation_short_name, program_invocation_short_name};
@@ -133,11 +134,15 @@ class X11 final : public Backend {
     if (!s) return;
     if (activate) s->wantFocus = true;
     if (state == s->state) {
+      applyMove(*s);
       focusIfWanted(*s);
       return;
     }
     SurfaceState was = s->state;
     s->state = state;
+    // Leaving the maximized state, the window manager restores what it
+    // kept before our rectangle is asked again.
+    if (s->overrideRedirect || was != SurfaceState::maximized) applyMove(*s);
     switch (state) {
       case SurfaceState::hidden:
         XWithdrawWindow(d_, s->window, screen_);
@@ -173,6 +178,7 @@ class X11 final : public Backend {
         break;
       }
     }
+    applyMove(*s);
   }
 
   void MoveSurface(HWND surface, const RECT& outer) override {
@@ -180,8 +186,9 @@ class X11 final : public Backend {
     if (!s) return;
     s->outer = outer;
     setHints(surface, *s);
-    XMoveResizeWindow(d_, s->window, outer.left, outer.top, static_cast<unsigned>(std::max<LONG>(1, outer.right - outer.left)),
-                      static_cast<unsigned>(std::max<LONG>(1, outer.bottom - outer.top)));
+    // Asked at the next show, presentation or pump: a maximization that
+    // follows drops it (see applyMove).
+    s->movePending = true;
   }
 
   void RestackSurface(HWND surface, HWND above) override {
@@ -223,6 +230,7 @@ class X11 final : public Backend {
   void Present(HWND surface, const RECT& dirty, const Pixels& pixels) override {
     Surface* s = find(surface);
     if (!s || !pixels.data || dirty.right <= dirty.left || dirty.bottom <= dirty.top) return;
+    applyMove(*s);
     int w = dirty.right - dirty.left, h = dirty.bottom - dirty.top;
     if (shm_ && presentShm(*s, dirty, pixels)) return;
     XImage* image = XCreateImage(d_, visual_.visual, static_cast<unsigned>(visual_.depth), ZPixmap, 0,
@@ -307,6 +315,8 @@ class X11 final : public Backend {
 
   void Pump() override {
     if (!d_) return;
+    // A notice of the old place must not undo a move not yet asked.
+    applyMoves();
     // Round trips (the focus asked, a shared image synced) read events
     // into Xlib's queue, where no poll of the descriptor sees them: the
     // pump ends only with that queue empty.
@@ -329,7 +339,9 @@ class X11 final : public Backend {
   }
 
   void Flush() override {
-    if (d_) XFlush(d_);
+    if (!d_) return;
+    applyMoves();
+    XFlush(d_);
   }
 
   void Shutdown() override {
@@ -375,6 +387,20 @@ class X11 final : public Backend {
     return it == byWindow_.end() ? nullptr : it->second;
   }
 
+  void applyMove(Surface& s) {
+    if (!s.movePending) return;
+    s.movePending = false;
+    // A maximized window's rectangle is the window manager's; asked for,
+    // it would be what the window manager restores later.
+    if (!s.overrideRedirect && s.state == SurfaceState::maximized) return;
+    XMoveResizeWindow(d_, s.window, s.outer.left, s.outer.top,
+                      static_cast<unsigned>(std::max<LONG>(1, s.outer.right - s.outer.left)),
+                      static_cast<unsigned>(std::max<LONG>(1, s.outer.bottom - s.outer.top)));
+  }
+  void applyMoves() {
+    for (auto& [h, s] : surfaces_) applyMove(s);
+  }
+
   void focusIfWanted(Surface& s) {
     if (!s.wantFocus || !s.mapped) return;
     s.wantFocus = false;
@@ -384,7 +410,10 @@ class X11 final : public Backend {
   // Position as asked (USPosition) and the tracking sizes of the window.
   void setHints(HWND surface, Surface& s) {
     XSizeHints* hints = XAllocSizeHints();
-    hints->flags = USPosition | USSize | PMinSize | PMaxSize;
+    // Static gravity: the window manager puts its frame around the window
+    // where it is, not the frame where the window was asked to be.
+    hints->flags = USPosition | USSize | PMinSize | PMaxSize | PWinGravity;
+    hints->win_gravity = StaticGravity;
     hints->x = s.outer.left;
     hints->y = s.outer.top;
     hints->width = static_cast<int>(s.outer.right - s.outer.left);
@@ -741,6 +770,10 @@ class X11 final : public Backend {
         break;
       }
       case ConfigureNotify: {
+        // Only the latest size counts: the ones before it are gone (a
+        // maximization's notices reaching us after its undoing).
+        while (XCheckTypedWindowEvent(d_, s->window, ConfigureNotify, &e)) {
+        }
         RECT outer = rootRect(s->window, e.xconfigure.width, e.xconfigure.height);
         if (outer.left == s->outer.left && outer.top == s->outer.top && outer.right == s->outer.right &&
             outer.bottom == s->outer.bottom)
