@@ -188,6 +188,9 @@ RECT iconTitleRect(const Window& icon);
 // to date with the client's active document (`leave`: taken out).
 HWND mdiMaximizedChild(HWND frame);
 void mdiSyncFrame(HWND client, bool leave = false);
+// The title a frame shows for a text set on it: with its maximized
+// document's name after it, the text kept for when that one goes.
+std::string mdiFrameText(HWND frame, const char* text);
 // Document frames (mdi_paint.cpp): whether the window has one, its insets,
 // the hit code of a point in window coordinates, and its painting (the
 // caption active when the window is its client's active document).

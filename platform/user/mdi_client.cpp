@@ -360,6 +360,28 @@ HWND mdiMaximizedChild(HWND frame) {
   return nullptr;
 }
 
+namespace {
+bool settingTitle = false;  // the frame's title being set from here
+
+void setFrameTitle(HWND frame, const std::string& text) {
+  settingTitle = true;
+  SetWindowTextA(frame, text.c_str());
+  settingTitle = false;
+}
+}  // namespace
+
+std::string mdiFrameText(HWND frame, const char* text) {
+  std::string own = text ? text : "";
+  Window* f = findWindow(frame);
+  if (settingTitle || !f) return own;
+  for (HWND h : f->children)
+    if (Client* c = clientRecord(h); c && c->inBar && isDocument(h, c->inBar)) {
+      c->frameTitle = own;
+      return own + " - [" + findWindow(c->inBar)->title + "]";
+    }
+  return own;
+}
+
 void mdiSyncFrame(HWND client, bool leave) {
   Client* c = clientRecord(client);
   HWND frame = GetParent(client);
@@ -369,7 +391,7 @@ void mdiSyncFrame(HWND client, bool leave) {
   HMENU bar = GetMenu(frame);
   auto title = [&] {
     std::string t = wanted ? c->frameTitle + " - [" + findWindow(wanted)->title + "]" : c->frameTitle;
-    if (Window* f = findWindow(frame); f && f->title != t) SetWindowTextA(frame, t.c_str());
+    if (Window* f = findWindow(frame); f && f->title != t) setFrameTitle(frame, t);
   };
   if (c->inBar == wanted && c->barMenu == bar) {
     if (wanted) title();
@@ -382,7 +404,7 @@ void mdiSyncFrame(HWND client, bool leave) {
     if (c->barMenu == bar) DrawMenuBar(frame);
     c->inBar = nullptr;
     c->barMenu = nullptr;
-    SetWindowTextA(frame, c->frameTitle.c_str());
+    setFrameTitle(frame, c->frameTitle);
   }
   if (!wanted || !bar) return;
   if (Window* f = findWindow(frame)) c->frameTitle = f->title;

@@ -2,6 +2,7 @@
 // windows, and the document keys of the message loop.
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 
 #include "platform/user/menu.h"
 
@@ -79,6 +80,10 @@ LRESULT DefFrameProcA(HWND hwnd, HWND client, UINT message, WPARAM wParam, LPARA
       GetClientRect(hwnd, &r);
       MoveWindow(client, 0, 0, r.right, r.bottom, 1);
       return 0;
+    }
+    case WM_SETTEXT: {
+      std::string text = internal::mdiFrameText(hwnd, reinterpret_cast<const char*>(lParam));
+      return DefWindowProcA(hwnd, message, wParam, reinterpret_cast<LPARAM>(text.c_str()));
     }
     case WM_SETFOCUS: {
       HWND active = internal::mdiActiveChild(client);

@@ -498,6 +498,10 @@ TEST_F(MdiTest, AMaximizedDocumentLivesInTheFramesMenuLine) {
   EXPECT_EQ(win::GetMenuItemCount(bar), 2);
   EXPECT_EQ(win::GetMenuItemCount(other), 2);
   EXPECT_EQ(win::GetSubMenu(other, 0), win::GetSystemMenu(one, 0));
+  // A title set meanwhile is the frame's own part.
+  win::SetWindowTextA(frame, "renamed");
+  win::GetWindowTextA(frame, title, sizeof title);
+  EXPECT_STREQ(title, "renamed - [one]");
   // The restore button on the line, then the entry and the title go.
   win::RECT frameRect{};
   win::GetWindowRect(frame, &frameRect);
@@ -508,14 +512,14 @@ TEST_F(MdiTest, AMaximizedDocumentLivesInTheFramesMenuLine) {
   EXPECT_FALSE(win::IsZoomed(one));
   EXPECT_EQ(win::GetMenuItemCount(other), 1);
   win::GetWindowTextA(frame, title, sizeof title);
-  EXPECT_STREQ(title, "frame");
+  EXPECT_STREQ(title, "renamed");
   // Destroyed while maximized, a document takes its entry with it.
   win::SendMessageA(one, win::WM_SYSCOMMAND, win::SC_MAXIMIZE, 0);
   EXPECT_EQ(win::GetMenuItemCount(other), 2);
   win::DestroyWindow(one);
   EXPECT_EQ(win::GetMenuItemCount(other), 1);
   win::GetWindowTextA(frame, title, sizeof title);
-  EXPECT_STREQ(title, "frame");
+  EXPECT_STREQ(title, "renamed");
   win::SetMenu(frame, nullptr);
   win::DestroyMenu(bar);
   win::DestroyMenu(other);

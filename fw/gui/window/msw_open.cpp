@@ -157,8 +157,10 @@ Placement placeOf(vwindow* w, vwindowMSWNative* n, bool withMenu) {
   frame.right = frame.left + r.width;
   frame.bottom = frame.top + r.height;
   win::RECT client = frame;
-  win::DWORD style = n->style | (n->nativeKind == vwindowMSW_KIND_DOCUMENT ? win::WS_CHILD : 0u);
-  win::AdjustWindowRectEx(&frame, style, withMenu, n->exStyle);
+  // A document gets the document frame whatever its style: asked as one.
+  bool document = n->nativeKind == vwindowMSW_KIND_DOCUMENT;
+  win::DWORD style = n->style | (document ? win::WS_CHILD : 0u);
+  win::AdjustWindowRectEx(&frame, style, withMenu, n->exStyle | (document ? win::WS_EX_MDICHILD : 0u));
   n->insetLeft = static_cast<std::int16_t>(client.left - frame.left);
   n->insetTop = static_cast<std::int16_t>(client.top - frame.top);
   n->insetRight = static_cast<std::int16_t>(frame.right - client.right);

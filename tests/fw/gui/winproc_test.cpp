@@ -652,6 +652,27 @@ TEST_F(WindowProc, MinimizedDocumentsArePaintedAsIconsInARow) {
   EXPECT_TRUE(test_support::MatchesPng(image, std::string(FW_GUI_GOLDEN) + "/winproc_icons.png"));
 }
 
+// Every document gets the platform's frame, one without a caption of its
+// own too: its client area is the framework's rectangle all the same.
+TEST_F(WindowProc, ADocumentWithoutACaptionKeepsItsClientSize) {
+  vwindow* frame = mdiFrame({100, 100, 300, 200});
+  auto* bare = static_cast<vwindow*>(vinstanceCreate(testClass()));
+  vwindowSetTitleScribe(bare, vscribeLiteral("bare"));
+  bare->decoration = 0;
+  bare->rect = {20, 30, 120, 80};
+  vwindowSetStateFlag(bare, frame);
+  vwindowOpen(bare);
+  made.push_back(bare);
+  drain();
+  win::RECT area{};
+  win::GetClientRect(bare->native->hwnd, &area);
+  EXPECT_EQ(std::to_string(area.right) + "x" + std::to_string(area.bottom), "120x80");
+  EXPECT_EQ(std::to_string(bare->rect.x) + "," + std::to_string(bare->rect.y) + " " + std::to_string(bare->rect.width) +
+                "x" + std::to_string(bare->rect.height),
+            "20,30 120x80");
+  EXPECT_EQ(bare->native->insetTop, win::GetSystemMetrics(win::SM_CYCAPTION) + win::GetSystemMetrics(win::SM_CYFRAME));
+}
+
 // The valid rectangles of a frame with a multiple-document client: what
 // stays, what is damaged, what is repainted whole.
 TEST_F(WindowProc, AFramesSizeCalculationKeepsWhatItsClientCovers) {
