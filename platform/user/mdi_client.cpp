@@ -148,7 +148,7 @@ void paintIconTitles(HWND client, HDC dc) {
   HFONT font = internal::menuFont(false);
   HGDIOBJ old = SelectObject(dc, font);
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  HWND active = internal::mdiActiveChild(client);
   for (HWND h : documents(client)) {
     Window* w = findWindow(h);
     if (!w || !w->minimized || !(w->style & WS_VISIBLE)) continue;
@@ -156,6 +156,11 @@ void paintIconTitles(HWND client, HDC dc) {
     SIZE size{};
     GetTextExtentPoint32A(dc, w->title.c_str(), static_cast<int>(w->title.size()), &size);
     int x = std::max(r.left, (r.left + r.right - size.cx) / 2);
+    // The active icon's title shows in the active caption's colours.
+    SetTextColor(dc, GetSysColor(h == active ? COLOR_CAPTIONTEXT : COLOR_WINDOWTEXT));
+    if (h == active)
+      internal::fillRect(dc, {x - 2, r.top, std::min(r.right, x + size.cx + 2), std::min(r.bottom, r.top + size.cy + 2)},
+                         GetSysColor(COLOR_ACTIVECAPTION));
     ExtTextOutA(dc, x, r.top + 1, ETO_CLIPPED, &r, w->title.c_str(), static_cast<UINT>(w->title.size()), nullptr);
   }
   SelectObject(dc, old);
@@ -425,11 +430,21 @@ HWND mdiActiveChild(HWND client) {
 
 // The one losing activation hears first, then the one gaining it; the
 // focus follows when the frame is the active window.
+// An icon's title shows whether it is the active one.
+void markIconTitle(HWND client, HWND child) {
+  if (Window* w = findWindow(child); w && w->minimized) {
+    RECT title = iconTitleRect(*w);
+    InvalidateRect(client, &title, 1);
+  }
+}
+
 void mdiActivate(HWND client, HWND child) {
   Client* c = clientRecord(client);
   HWND old = mdiActiveChild(client);
   if (!c || old == child) return;
   c->active = child;
+  markIconTitle(client, old);
+  markIconTitle(client, child);
   // A maximized document hands its state to the next one.
   bool zoomed = old && child && IsZoomed(old);
   if (old) {
