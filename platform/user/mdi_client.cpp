@@ -312,6 +312,17 @@ LRESULT clientProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       EndPaint(hwnd, &ps);
       return 0;
     }
+    case WM_SIZE: {
+      // A maximized document fills the client still; icons keep to its bottom.
+      HWND active = internal::mdiActiveChild(hwnd);
+      if (MINMAXINFO mmi; active && IsZoomed(active) && internal::askMinMax(active, mmi)) {
+        SIZE size = internal::withinTracking(mmi, mmi.ptMaxSize.x, mmi.ptMaxSize.y);
+        SetWindowPos(active, nullptr, mmi.ptMaxPosition.x, mmi.ptMaxPosition.y, size.cx, size.cy,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+      }
+      if (anyIconic(hwnd)) arrangeIcons(hwnd);
+      return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
     case WM_SETFOCUS:
       // The focus belongs with the active document.
       if (HWND active = internal::mdiActiveChild(hwnd); active && !IsIconic(active)) SetFocus(active);

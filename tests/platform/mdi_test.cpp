@@ -146,6 +146,9 @@ TEST_F(MdiTest, MaximizedStatePassesToNewAndActivatedDocuments) {
   EXPECT_FALSE(win::IsZoomed(one)) << "the one left is restored";
   win::SendMessageA(Mdi::client, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(one), 0);
   EXPECT_EQ(active(), "one maximized");
+  // The client resized: the maximized one fills it still.
+  win::SetWindowPos(frame, nullptr, 0, 0, 500, 300, win::SWP_NOMOVE | win::SWP_NOZORDER);
+  EXPECT_EQ(rectOf(one), "-4,-23 508x327");
   win::SendMessageA(one, win::WM_SYSCOMMAND, win::SC_RESTORE, 0);
   EXPECT_EQ(active(), "one");
   EXPECT_EQ(rectOf(one), "10,20 200x100") << "restored exactly";
@@ -396,6 +399,8 @@ TEST_F(MdiTest, MinimizedDocumentsAreIconsInARowAlongTheBottom) {
   EXPECT_EQ(rectOf(a), "10,20 200x100");
   win::DefMDIChildProcA(b, win::WM_CLOSE, 0, 0);
   EXPECT_EQ(rectOf(c), cell0) << "closing an icon closes the row up";
+  win::SetWindowPos(frame, nullptr, 0, 0, 600, 300, win::SWP_NOMOVE | win::SWP_NOZORDER);
+  EXPECT_EQ(rectOf(c), "20," + std::to_string(row - 100) + " 36x36") << "the row follows the client's bottom";
 }
 
 // A click selects an icon, a double click restores it, a click on the
