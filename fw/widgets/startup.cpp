@@ -19,6 +19,8 @@
 #include "fw/services/vdasserv.h"
 #include "fw/text/text.h"
 #include "fw/widgets/controls/control.h"
+#include "fw/widgets/controls/keyitem.h"
+#include "fw/widgets/controls/ruler.h"
 #include "fw/widgets/controls/slider.h"
 #include "fw/widgets/domains/domain.h"
 #include "fw/widgets/domains/springdom.h"
@@ -46,6 +48,8 @@ void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vliststrGetDefaultClass", [] { _vliststrStartupClass(); });
   vmoduleInstallStartup("vcontrolGetDefaultClass", _vcontrolStartupClasses);
   vmoduleInstallStartup("vsliderGetDefaultClass", _vsliderStartupClasses);
+  vmoduleInstallStartup("vrulerGetDefaultClass", [] { _vrulerStartup(); });
+  vmoduleInstallStartup("vkeyitemGetDefaultClass", [] { vkeyitemGetDefaultClass(); });
   vmoduleInstallStartup("vlistsizeGetDefaultClass", [] { vlistsizeGetDefaultClass(); });
   vmoduleInstallStartup("vmenuGetDefaultClass", vmenuStartup);
   vmoduleInstallStartup("vdragGetDefaultClass", [] { vdragGetDefaultClass(); });

@@ -1,0 +1,19 @@
+// Key capture items: a small framed box that takes the next key pressed
+// while it has the focus as its value, shows it with the look's key drawer
+// and announces it.
+#pragma once
+#include <cstdint>
+
+#include "fw/widgets/dialog/item.h"
+
+struct vkeyitem : vdialogItem {
+  std::uint32_t key;  // symbol << 16 | modifiers; 0 none
+};
+
+struct vkeyitemClassRec : vdialogItemClassRec {
+  void (*setKey)(vkeyitem* item, std::uint32_t key);
+};
+
+vkeyitemClassRec* vkeyitemGetDefaultClass();
+vkeyitem* vkeyitemCreate();
+inline void vkeyitemSetKey(vkeyitem* item, std::uint32_t key) { vclassRec<vkeyitemClassRec>(item)->setKey(item, key); }
