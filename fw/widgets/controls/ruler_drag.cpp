@@ -210,9 +210,11 @@ void draw(vdialogItem* self) {
   vrect content = r->rect;
   if (r->flags & vdialogItemBORDER) {
     vcolorScheme s{};
-    vdialogDetermineItemScheme(r, 0xF0 | vcolorSchemeBit(16) | vcolorSchemeBit(17), &s);
+    vdialogDetermineItemScheme(r, 0xF4, &s);
     if (look->id == vlafWIN95) {
-      vdrawSetColor(s.entries[enabled ? 16 : 17]);
+      // The border colour (16, 17) is the window frame's black here, under
+      // black titles: the face colour keeps them readable.
+      vdrawSetColor(s.entries[2]);
       vdrawRectFill(r->rect.x, r->rect.y, r->rect.width, r->rect.height);
     } else if (look->flags & vlaf3D) {
       vdrawRectsFrameShadedWide(&r->rect, 1, s.entries[enabled ? 4 : 5], s.entries[enabled ? 6 : 7]);

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,7 +17,9 @@
 #include "fw/gui/window/window_event.h"
 #include "fw/widgets/controls/keyitem.h"
 #include "tests/fw/gui/raises.h"
+#include "platform/win/test.h"
 #include "tests/fw/widgets/dialog_support.h"
+#include "tests/support/png_compare.h"
 
 namespace {
 
@@ -386,6 +390,38 @@ TEST(KeyItems, CaptureTheKeyPressedAndStoreIt) {
   vinstanceDestroy(back);
   vresourceCloseFile(root);
   vinstanceDestroy(k);
+}
+
+// ---- Each look in its own process, through the headless back-end.
+
+std::string probe(const std::string& args) {
+  std::string out;
+  FILE* p = popen((std::string(RULER_PROBE) + " " + args + " 2>&1").c_str(), "r");
+  if (!p) return "cannot run the probe";
+  char buf[256];
+  while (std::fgets(buf, sizeof buf, p)) out += buf;
+  if (int status = pclose(p); status != 0) out += "status " + std::to_string(status) + "\n";
+  return out;
+}
+
+class RulerLooks : public ::testing::TestWithParam<const char*> {};
+TEST_P(RulerLooks, DrawAsStored) {
+  std::string laf = GetParam();
+  std::string png = (std::filesystem::temp_directory_path() / ("rulers_" + laf + ".png")).string();
+  ASSERT_EQ(probe("-laf " + laf + " shots " + png), "");
+  win::test::Image image;
+  ASSERT_TRUE(win::test::ReadPng(png, image));
+  std::filesystem::remove(png);
+  EXPECT_TRUE(test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/ruler/rulers_" + laf + ".png"));
+}
+INSTANTIATE_TEST_SUITE_P(EveryLook, RulerLooks, ::testing::Values("windows", "motif", "openlook", "cua", "win95"));
+
+TEST(RulerInput, InjectedDragsResizeRearrangeAndRemove) {
+  EXPECT_EQ(probe("-laf motif input"),
+            "laid out: A@5+60 B@70+60 C@135+60 (0 hidden)\n"
+            "B widened: A@5+60 B@70+80 C@155+60 (0 hidden)\n"
+            "A moved after B: B@70+80 A@155+60 C@220+60 (0 hidden)\n"
+            "C dragged off: B@70+80 A@155+60 (0 hidden)\n");
 }
 
 }  // namespace
