@@ -453,6 +453,54 @@ void send(vobject* self, vname name, vdict* arguments) {
              arguments ? vdictGet(arguments, vname_Value) : nullptr);
 }
 
+// An owner's change reaches the item only where the item takes the value
+// from the owner; it is not passed back up. The owner's rectangle moves
+// the item's cursor area.
+void inheritedChanged(vobject* self, vname name, vdict*) {
+  vdialogItem* item = asItem(self);
+  vdialogItemClassRec* c = vdialogItemClassOf(item);
+  const vdialogItemAttributes* a = item->attributes;
+  switch (indexOf(name)) {
+    case vdialogItemA_FONT:
+      if (c->font || (a && a->font)) return;
+      sendMinSize(item);
+      vdialogInvalItem(item, 0);
+      return;
+    case vdialogItemA_FOREGROUND:
+      if (c->foreground || (a && a->foreground)) return;
+      break;
+    case vdialogItemA_BACKGROUND:
+      if (c->background || (a && a->background)) return;
+      break;
+    case vdialogItemA_FOREGROUND_HILITE:
+      if (c->foregroundHilite) return;
+      break;
+    case vdialogItemA_BACKGROUND_HILITE:
+      if (c->backgroundHilite) return;
+      break;
+    case vdialogItemA_SCHEME: break;
+    case vdialogItemA_SHOWN:
+      if (!has(item, vdialogItemSHOWN)) return;
+      break;
+    case vdialogItemA_STATE:
+      if (!has(item, vdialogItemENABLED)) return;
+      break;
+    case vdialogItemA_LINE_WIDTH:
+      sendMinSize(item);
+      vdialogInvalItem(item, 0);
+      return;
+    case vdialogItemA_RECT:
+    case vdialogItemA_BOUNDS:
+      if (has(item, vdialogItemOPEN) && has(item, vdialogItemSHOWN) && ownCursor(item)) {
+        unregisterCursor(item, ownCursor(item));
+        registerCursor(item, ownCursor(item));
+      }
+      return;
+    default: return;
+  }
+  vdialogInvalItem(item, 1);
+}
+
 vobject* parent(vobject* self) {
   vdialogItem* item = asItem(self);
   return item->owner ? item->owner->owner : nullptr;
@@ -1025,6 +1073,7 @@ void writeSlots(vdialogItemClassRec* c) {
   c->issueSelector = issueSelector;
   c->parent = parent;
   c->addContext = addContext;
+  c->reserved8 = inheritedChanged;
   c->findCommand = findCommand;
   c->gatherCommands = gatherCommands;
   c->filter = filter;

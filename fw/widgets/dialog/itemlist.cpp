@@ -780,3 +780,10 @@ int vdialogItemListFocusMnemonicItem(vdialogItemList* l, vdialogItem* item) {
   vdialogItemListSetFocusItem(l, item);
   return 1;
 }
+
+void vdialogItemListPassInherited(vdialogItemList* l, vname name, vdict* arguments) {
+  for (int i = 0; i < vobjectListCount(l); ++i) {
+    vdialogItem* item = vdialogItemListAt(l, i);
+    vobjectAttributedOf(item)->reserved8(item, name, arguments);
+  }
+}

@@ -133,6 +133,9 @@ int vdialogItemListSpacing(vdialogItem* first, vdialogItem* second, int side);
 // an owner; a container owner first takes the focus of its own list, and
 // so on up. 1 when the focus moved.
 int vdialogItemListFocusMnemonicItem(vdialogItemList* list, vdialogItem* item);
+// An owner's attribute change offered to every item (each takes only what
+// it does not override).
+void vdialogItemListPassInherited(vdialogItemList* list, vname name, vdict* arguments);
 // Called with each item the list draws, before the item's own attributes.
 void vdialogItemListSetDrawHook(void (*hook)(vdialogItem* item));
 inline void vdialogItemListDraw(vdialogItemList* l) { vdialogItemListClassOf(l)->draw(l); }

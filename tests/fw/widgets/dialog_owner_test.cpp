@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "fw/core/command.h"
@@ -354,6 +355,75 @@ TEST_F(WindowOwned, TheListDrawsLastToFirstWithTheDisabledColours) {
   EXPECT_EQ(drawn[0].second, disabled.entries[1]);
   EXPECT_EQ(drawn[1].second, plain);
   (void)away;
+}
+
+// An owner's change reaches an item only where the item takes the value
+// from its owner: it redraws (and, for the font and line width, asks for
+// a new minimum size) or does nothing.
+std::vector<std::string> reactions;
+vdialogItemClassRec* reactingClass(bool themed) {
+  static vdialogItemClassRec* classes[2] = {};
+  vdialogItemClassRec*& c = classes[themed];
+  if (c) return c;
+  c = vclassSpawnOf<vdialogItemClassRec>(vdialogItemGetDefaultClass());
+  vclassSetName(c, vscribeLiteral(themed ? "testThemedItem" : "testReactingItem"));
+  c->invalRect = [](vdialogItem*, const vrect*, int flags) { reactions.push_back("redraw " + std::to_string(flags)); };
+  c->send = [](vobject* self, vname name, vdict* args) {
+    if (name == vname_MinSize) reactions.push_back("MinSize");
+    vdialogItemGetDefaultClass()->send(self, name, args);
+  };
+  // The plain class takes everything from its owner (the look's bindings
+  // gave the family class colours); the themed one has all its own.
+  c->font = themed ? vapplicationGetFont(vapplicationGetCurrent()) : nullptr;
+  c->foreground = c->foregroundHilite = c->background = c->backgroundHilite = themed ? vcolorGetBlack() : nullptr;
+  return c;
+}
+
+TEST_F(WindowOwned, InheritedChangesReachOnlyItemsThatTakeThem) {
+  vdialogItem* plain = vdialogItemCreate(reactingClass(false));
+  vdialogItem* themed = vdialogItemCreate(reactingClass(true));
+  vdialogItem* ownColours = vdialogItemCreate(reactingClass(false));
+  vdialogSetItemForeground(ownColours, vcolorGetBlack());
+  vdialogSetItemFont(ownColours, vapplicationGetFont(vapplicationGetCurrent()));
+  vdialogItem* hiddenOff = vdialogItemCreate(reactingClass(false));
+  vdialogHideItem(hiddenOff);
+  vdialogDisableItem(hiddenOff);
+  struct Row {
+    vdialogItem* item;
+    const char* name;
+    std::vector<std::string> want;
+  } rows[] = {
+      {plain, "Font", {"MinSize", "redraw 0"}},   {themed, "Font", {}},
+      {ownColours, "Font", {}},                   {plain, "Foreground", {"redraw 1"}},
+      {themed, "Foreground", {}},                 {ownColours, "Foreground", {}},
+      {ownColours, "BackgroundHilite", {"redraw 1"}}, {themed, "BackgroundHilite", {}},
+      {themed, "Background", {}},                 {themed, "LineWidth", {"MinSize", "redraw 0"}},
+      {themed, "ShadowTop", {"redraw 1"}},        {plain, "Shown", {"redraw 1"}},
+      {hiddenOff, "Shown", {}},                   {plain, "State", {"redraw 1"}},
+      {hiddenOff, "State", {}},                   {plain, "Title", {}},
+      {plain, "Rect", {}},
+  };
+  for (vdialogItem* item : {plain, themed, ownColours, hiddenOff}) {
+    item->owner = list;  // told its list without joining it: the reactions alone
+    item->flags |= vdialogItemOPEN;
+  }
+  for (const Row& r : rows) {
+    reactions.clear();
+    vobjectAttributedOf(r.item)->reserved8(r.item, vnameInternLiteral(r.name), nullptr);
+    EXPECT_EQ(reactions, r.want) << r.name;
+  }
+  for (vdialogItem* item : {plain, themed, ownColours, hiddenOff}) {
+    item->flags &= std::uint16_t(~vdialogItemOPEN);
+    item->owner = nullptr;
+    vinstanceDestroy(item);
+  }
+  // The list offers a change to each of its items.
+  vdialogItem* listed = vdialogItemCreate(reactingClass(false));
+  vdialogItemListAppend(list, listed);
+  vdialogItemListClassOf(list)->open(list);
+  reactions.clear();
+  vdialogItemListPassInherited(list, vnameInternLiteral("Foreground"), nullptr);
+  EXPECT_EQ(reactions, (std::vector<std::string>{"redraw 1"}));
 }
 
 // Commands: the item's own space, then its class's, then the window's; the
