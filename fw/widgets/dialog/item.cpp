@@ -989,10 +989,11 @@ void determineSchemeColors(vdialogItem* item, const vcolorScheme* scheme, std::u
   std::uint32_t rest = mask & ~result->mask;
   if (!rest) return;
   if (item->owner) {
-    // The whole mask: an owner answers only the indexes asked for, and
-    // the presets must come back with the rest.
-    vcolorScheme presets = *result;
-    vdialogItemListDetermineScheme(item->owner, &presets, mask, result);
+    // An owner answers only the indexes asked for: its answer is merged
+    // over the presets, which stay.
+    vcolorScheme presets = *result, more{};
+    vdialogItemListDetermineScheme(item->owner, &presets, rest, &more);
+    vcolorMergeScheme(&more, rest & more.mask, result);
     return;
   }
   vcolorScheme more{};
@@ -1302,6 +1303,17 @@ vcolor* vdialogGetItemColor(vdialogItem* item, int index) {
   vcolorScheme s{};
   vdialogItemClassOf(item)->determineSchemeColors(item, &s, vcolorSchemeBit(index), &s);
   return (s.mask & vcolorSchemeBit(index)) ? s.entries[index] : nullptr;
+}
+
+void vdialogGetItemSchemeColors(vdialogItem* item, std::uint32_t presetMask, vcolor* const* presets,
+                                const int* indexes, int count, vcolor** out) {
+  vcolorScheme start{}, result{};
+  vcolorSetSchemeColors(&start, presetMask, presets);
+  std::uint32_t mask = 0;
+  for (int i = 0; i < count; ++i) mask |= vcolorSchemeBit(indexes[i]);
+  vdialogItemClassOf(item)->determineSchemeColors(item, &start, mask, &result);
+  for (int i = 0; i < count; ++i)
+    out[i] = (result.mask & vcolorSchemeBit(indexes[i])) ? result.entries[indexes[i]] : nullptr;
 }
 
 void vdialogDetermineItemScheme(vdialogItem* item, std::uint32_t mask, vcolorScheme* out) {

@@ -227,6 +227,10 @@ std::intptr_t vdialogDetermineItemInset(vdialogItem* item);
 // Arg/Range outside 0-23.
 vcolor* vdialogGetItemColor(vdialogItem* item, int index);
 void vdialogDetermineItemScheme(vdialogItem* item, std::uint32_t mask, vcolorScheme* out);
+// The colours of the indexes, in order (null for none), completed for the
+// item from presets (presets[i] for each index i of presetMask).
+void vdialogGetItemSchemeColors(vdialogItem* item, std::uint32_t presetMask, vcolor* const* presets,
+                                const int* indexes, int count, vcolor** out);
 // A disabled item gets the disabled variants on the usual indexes.
 void vdialogDetermineItemColors(vdialogItem* item, std::uint32_t mask, vcolorScheme* out);
 // Redraws the item's rectangle grown by the focus and default insets.

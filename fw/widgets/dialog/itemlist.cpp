@@ -787,3 +787,33 @@ void vdialogItemListPassInherited(vdialogItemList* l, vname name, vdict* argumen
     vobjectAttributedOf(item)->reserved8(item, name, arguments);
   }
 }
+
+void vdialogItemListGetVisibleRect(vdialogItemList* l, const vrect* rect, vrect* out) {
+  vrect r = *rect, visible;
+  vdialogItemListTransformRect(l, &r);
+  l->effective.visible(l->owner, &visible);
+  vrectIntersect(&r, &visible, out);
+}
+
+void vdialogItemListTransformEvent(vdialogItemList* l, vevent* event) {
+  int kind = event->type;
+  if (!((kind >= veventBUTTON_DOWN && kind <= veventPOINTER_DRAG_LAST) || kind == veventPOINTER_MOTION)) return;
+  int x = veventGetX(event), y = veventGetY(event);
+  vdialogItemListTransformPoint(l, &x, &y);
+  veventSetPosition(event, x, y);
+}
+
+vdialogItemList* vdialogItemListLoad(vresource resource) {
+  vresource named;
+  if (vresourceTestGet(resource, vname_Class, &named)) {
+    vobject* o = vobjectLoad(resource);
+    if (vclassIsSubclass(o->cls, vdialogItemListGetDefaultClass())) return static_cast<vdialogItemList*>(o);
+    vinstanceDestroy(o);
+    vexGenerateMessage(&vexArgClass, "not a dialog item list");
+  }
+  vdialogItemListClassRec* cls = vdialogItemListGetDefaultClass();
+  auto* l = static_cast<vdialogItemList*>(vclassAllocInstance(cls));
+  l->cls = cls;
+  cls->loadInit(l, resource);
+  return l;
+}

@@ -133,6 +133,14 @@ int vdialogItemListSpacing(vdialogItem* first, vdialogItem* second, int side);
 // an owner; a container owner first takes the focus of its own list, and
 // so on up. 1 when the focus moved.
 int vdialogItemListFocusMnemonicItem(vdialogItemList* list, vdialogItem* item);
+// A rectangle of item coordinates in the window, within the owner's
+// visible rectangle.
+void vdialogItemListGetVisibleRect(vdialogItemList* list, const vrect* rect, vrect* out);
+// Pointer events (presses, releases, drags, motion) to window coordinates.
+void vdialogItemListTransformEvent(vdialogItemList* list, vevent* event);
+// A resource naming its class loads as that class (a list class, else
+// Arg); any other as a plain item list.
+vdialogItemList* vdialogItemListLoad(vresource resource);
 // An owner's attribute change offered to every item (each takes only what
 // it does not override).
 void vdialogItemListPassInherited(vdialogItemList* list, vname name, vdict* arguments);

@@ -382,7 +382,8 @@ TEST_F(DialogItems, StoredObjectsOfTheWrongClassOrBadEntries) {
   EXPECT_EQ(item->attributes, nullptr);
   EXPECT_FALSE(item->flags & vdialogItemCURSOR_OWNED);
   store(item, d);
-  EXPECT_FALSE(vresourceTestGet(d, vname_Cursor, nullptr));
+  vresource cursor;
+  EXPECT_FALSE(vresourceTestGet(d, vname_Cursor, &cursor));
   vinstanceDestroy(item);
   vresource bad = parse("Class = tag vdialogItem\n"
                         "Cursor = cursor 2 2 0 0 [ \"#o\" \"o#\" ]\n"

@@ -10,6 +10,8 @@
 
 #include "fw/core/command.h"
 #include "fw/data/pref.h"
+#include "fw/data/vrstore.h"
+#include "fw/data/vrtext.h"
 #include "fw/core/event.h"
 #include "fw/gui/graphics/colormsw.h"
 #include "fw/gui/graphics/draw.h"
@@ -424,6 +426,56 @@ TEST_F(WindowOwned, InheritedChangesReachOnlyItemsThatTakeThem) {
   reactions.clear();
   vdialogItemListPassInherited(list, vnameInternLiteral("Foreground"), nullptr);
   EXPECT_EQ(reactions, (std::vector<std::string>{"redraw 1"}));
+}
+
+// The list's conversions to window coordinates through an owner whose
+// items sit 10 right and 20 up in its window, seen through (0, 0, 60, 50);
+// loading a plain or a named list; an item's colours from presets.
+TEST_F(WindowOwned, ConversionsLoadingAndPresetColours) {
+  static vdialogItemOwnerRecord shifted = [] {
+    vdialogItemOwnerRecord r = vdialogItemListWindowOwner;
+    r.origin = [](void*, vrect* out) { *out = {10, 20, 100, 100}; };
+    r.visible = [](void*, vrect* out) { *out = {0, 0, 60, 50}; };
+    return r;
+  }();
+  vdialogItemListSetOwner(list, window, &shifted);
+  vrect r{40, 20, 30, 40}, seen;
+  vdialogItemListGetVisibleRect(list, &r, &seen);
+  EXPECT_TRUE(same(seen, {50, 40, 10, 10})) << seen.x << "," << seen.y << " " << seen.width << "x" << seen.height;
+  vevent* press = veventCreateButtonDown(window, 5, 6, 0, 1, 1, 1);
+  vdialogItemListTransformEvent(list, press);
+  EXPECT_EQ(veventGetX(press), 15);
+  EXPECT_EQ(veventGetY(press), 26);
+  veventDestroy(press);
+  vevent* key = veventCreateKeyDown(window, 5, 6, 0x41, 0, 0x41, 'a');
+  vdialogItemListTransformEvent(list, key);
+  EXPECT_EQ(veventGetX(key), 5) << "not a pointer event";
+  veventDestroy(key);
+
+  vrstoreInstallInterface();
+  vresource root = vrstoreCreateMemory();
+  std::string error;
+  vresource plain = vrstoreCreate(root, vnameInternLiteral("Plain"), vresDICTIONARY);
+  ASSERT_TRUE(vrtextParse("Objects = array dictionary [ { Class = tag vdialogItem } ]\nConfirm = integer 0\n", plain,
+                          &error)) << error;
+  vdialogItemList* loaded = vdialogItemListLoad(plain);
+  EXPECT_EQ(loaded->cls, vdialogItemListGetDefaultClass());
+  EXPECT_EQ(vdialogItemListGetConfirmItem(loaded), vdialogItemListAt(loaded, 0));
+  vinstanceDestroy(loaded);
+  vresource foreign = vrstoreCreate(root, vnameInternLiteral("Foreign"), vresDICTIONARY);
+  ASSERT_TRUE(vrtextParse("Class = tag vdialogItem\n", foreign, &error)) << error;
+  EXPECT_EQ(raisedClass([&] { vdialogItemListLoad(foreign); }), &vexArgClass);
+  vrstoreCloseFile(root);
+
+  // Presets win; the rest comes through the owner, in the order asked.
+  vdialogItem* item = add({0, 0, 10, 10});
+  vcolor* preset[vcolorSCHEME_SIZE] = {};
+  preset[vcolorBACKGROUND] = vcolorGetBlack();
+  const int indexes[] = {vcolorBACKGROUND, vcolorFOREGROUND};
+  vcolor* out[2] = {};
+  vdialogGetItemSchemeColors(item, vcolorSchemeBit(vcolorBACKGROUND), preset, indexes, 2, out);
+  EXPECT_EQ(out[0], vcolorGetBlack());
+  EXPECT_EQ(out[1], vdialogGetItemColor(item, vcolorFOREGROUND));
 }
 
 // Commands: the item's own space, then its class's, then the window's; the
