@@ -416,12 +416,14 @@ TEST_P(RulerLooks, DrawAsStored) {
 }
 INSTANTIATE_TEST_SUITE_P(EveryLook, RulerLooks, ::testing::Values("windows", "motif", "openlook", "cua", "win95"));
 
-TEST(RulerInput, InjectedDragsResizeRearrangeAndRemove) {
+TEST(RulerInput, InjectedDragsAndKeysThroughTheWindowProcedure) {
   EXPECT_EQ(probe("-laf motif input"),
             "laid out: A@5+60 B@70+60 C@135+60 (0 hidden)\n"
             "B widened: A@5+60 B@70+80 C@155+60 (0 hidden)\n"
             "A moved after B: B@70+80 A@155+60 C@220+60 (0 hidden)\n"
-            "C dragged off: B@70+80 A@155+60 (0 hidden)\n");
+            "C dragged off: B@70+80 A@155+60 (0 hidden)\n"
+            "scrolled 25: ink 81 to 56, 2 notices\n"
+            "key item: symbol 115 modifiers 2 notified yes with 7536642\n");
 }
 
 }  // namespace

@@ -52,6 +52,10 @@ vwindowClassRec* hostClass() {
       vdialogItem* i = listOf(w)->pressed;
       return i ? vdialogItemClassOf(i)->motion(i, e) : 0;
     };
+    r->handleKeyDown = [](vwindow* w, vevent* e) {
+      vdialogItem* i = vdialogItemListGetFocusItem(listOf(w));
+      return i ? vdialogItemClassOf(i)->keyDown(i, e) : 0;
+    };
     r->handleButtonUp = [](vwindow* w, vevent* e) {
       vdialogItem* i = listOf(w)->pressed;
       listOf(w)->pressed = nullptr;
@@ -109,9 +113,13 @@ int shots(const char* path) {
   vruler* scrolled = ruler(w, {10, 55, 300, 24}, false, {"First", "Second", "Third", "Fourth", "Fifth"});
   vrulerSetScroll(scrolled, 40);
   keyItem(w, {10, 10, 100, 28}, std::uint32_t('s') << 16 | veventMOD_CONTROL);
-  keyItem(w, {120, 10, 100, 28}, 0);
+  keyItem(w, {120, 10, 90, 28}, 0);
+  vkeyitem* focused = keyItem(w, {220, 10, 90, 28}, std::uint32_t('x') << 16 | veventMOD_ALT);
   vdialogItemListClassOf(listOf(w))->open(listOf(w));
   vwindowOpen(w);
+  settle();
+  vdialogItemListClassOf(listOf(w))->activateFocus(listOf(w));
+  vdialogItemListSetFocusItem(listOf(w), focused);
   settle();
   vdrawGSave();
   vdialogItemListSetDrawingState(listOf(w));
@@ -166,6 +174,40 @@ int input() {
   vrulerItem* c = r->shown->next->next;
   dragged(10 + c->rect.x + 30, 60, 10 + c->rect.x + 30, 110);
   report("C dragged off", r);
+  // Scrolling moves the drawn items left by the difference and tells the client.
+  static int scrollNotes = 0;
+  vrulerSetNotify(r, [](vruler*, vevent*, vrulerItem*, int code) { scrollNotes += code == 10 || code == 11; });
+  auto firstInk = [&] {
+    win::test::Image shot = win::test::WindowImage(w->native->hwnd);
+    const int row = kHeight - 1 - 60;  // through the items, rows from the top
+    const std::uint32_t paper = shot.px[std::size_t(row * shot.width + 12)];
+    for (int x = 12; x < shot.width; ++x)
+      if (shot.px[std::size_t(row * shot.width + x)] != paper) return x;
+    return -1;
+  };
+  int before = firstInk();
+  vrulerSetScroll(r, 25);
+  settle();
+  std::printf("scrolled 25: ink %d to %d, %d notices\n", before, firstInk(), scrollNotes);
+  // Ctrl+S typed while a key item has the focus, as the window procedure makes it.
+  vkeyitem* k = keyItem(w, {10, 10, 100, 28}, 0);
+  static vevent* heard = nullptr;
+  static std::uint32_t heardKey = 0;
+  vdialogSetItemNotify(k, [](vdialogItem*, vevent* e) {
+    heard = e;
+    heardKey = veventGetKeyValue(e);
+  });
+  vdialogItemListClassOf(listOf(w))->activateFocus(listOf(w));
+  vdialogItemListSetFocusItem(listOf(w), k);
+  settle();
+  win::test::KeyDown(win::VK_CONTROL);
+  win::test::KeyDown('S');
+  settle();
+  win::test::KeyUp('S');
+  win::test::KeyUp(win::VK_CONTROL);
+  settle();
+  std::printf("key item: symbol %u modifiers %u notified %s with %u\n", unsigned(k->key >> 16),
+              unsigned(k->key & 0xFFFF), heard ? "yes" : "no", unsigned(heardKey));
   finish(w);
   win::UseVirtualClock(false);
   return 0;
