@@ -7,12 +7,17 @@
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/window.h"
 #include "fw/gui/window/window_event.h"
+#include "fw/widgets/controls/scrollbar.h"
 #include "fw/widgets/controls/slider_internal.h"
 #include "fw/widgets/dialog/item_internal.h"
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/look/laf.h"
 
 using namespace vsliderint;
+
+// The pressed slider's track and the pointer's offset from the thumb's
+// leading edge at the press: one slider is pressed at a time.
+vsliderint::Press vsliderint::press{};
 
 namespace {
 
@@ -42,14 +47,6 @@ struct SliderState {
 void** stateSlot = nullptr;
 SliderState* state();
 const LookOps& ops() { return *state()->ops; }
-
-// The pressed slider's track and the pointer's offset from the thumb's
-// leading edge at the press: one slider is pressed at a time.
-struct Press {
-  vrect track;
-  int anchor;
-};
-Press press{};
 
 vcontrolClassRec* super() { return vcontrolGetDefaultClass(); }
 vslider* asSlider(vinstance* o) { return static_cast<vslider*>(o); }
@@ -86,12 +83,14 @@ void cuaTrack(vslider* s, vrect* out) {
 }
 
 int thicknessLength(vslider*, int thickness, int) { return thickness; }
-int motifThumb(vslider* s, int thickness, int length) {
+}  // namespace
+int vsliderint::motifThumb(vslider* s, int thickness, int length) {
   if (s->view <= 0) return 2 * thickness;
   std::int64_t span = std::int64_t(s->max) - s->min;
   if (span < 1) return length;
   return int(std::max<std::int64_t>(std::int64_t(s->view) * length / span, thickness));
 }
+namespace {
 int openLookThumb(vslider*, int, int) { return 12; }
 int cuaThumb(vslider*, int, int) { return 10; }
 
@@ -123,7 +122,8 @@ void placeThumb(vcontrol* c) {
 }
 
 // The thumb's pixels follow it; what it uncovered is redrawn.
-void moveThumb(vslider* s, const vrect& old) {
+}  // namespace
+void vsliderint::moveThumb(vslider* s, const vrect& old) {
   const vrect& now = s->indicator;
   int dx = now.x - old.x, dy = now.y - old.y;
   bool sameSize = now.width == old.width && now.height == old.height;
@@ -133,6 +133,7 @@ void moveThumb(vslider* s, const vrect& old) {
   vdialogItemClassOf(s)->scrollRect(s, &both, dx, dy, 0);
   if (!sameSize) vdialogItemClassOf(s)->invalRect(s, &both, 1);
 }
+namespace {
 
 void setValueMoving(vslider* s, std::int32_t value) {
   vrect old = s->indicator;
@@ -141,17 +142,20 @@ void setValueMoving(vslider* s, std::int32_t value) {
   moveThumb(s, old);
 }
 
-int moveTo(vslider* s, std::int64_t value) {
+}  // namespace
+int vsliderint::moveTo(vslider* s, std::int64_t value) {
   std::int32_t old = s->value;
   vsliderSetValueMoving(s, clamp32(value));
   return s->value != old;
 }
+namespace {
 
 // ---- Part choice.
 void choose(vslider* s, int part) { s->activePart = part < 0 ? nullptr : &vsliderGetParts(s)[part]; }
 
 // Inside the track: page back, thumb or page forward by the anchor.
-bool chooseOnTrack(vslider* s, vevent* e, int pageBackBelow) {
+}  // namespace
+bool vsliderint::chooseOnTrack(vslider* s, vevent* e, int pageBackBelow) {
   bool v = vertical(s);
   vrect t = track(s);
   if (!inside(t, veventGetX(e), veventGetY(e))) return false;
@@ -161,6 +165,7 @@ bool chooseOnTrack(vslider* s, vevent* e, int pageBackBelow) {
   choose(s, press.anchor < pageBackBelow ? vsliderPAGE_BACK : press.anchor <= thumb ? vsliderTHUMB : vsliderPAGE_FORWARD);
   return true;
 }
+namespace {
 
 void motifChoose(vslider* s, vevent* e) {
   if (!chooseOnTrack(s, e, 0)) choose(s, -1);
@@ -219,11 +224,13 @@ int hitPageForward(vcontrol* c, vevent* e) {
   return h.onTrack() && h.p > h.mEnd();
 }
 // A drag goes on within 50 pixels of the thumb across the track.
-int hitThumb(vcontrol* c, vevent* e) {
+}  // namespace
+int vsliderint::hitThumb(vcontrol* c, vevent* e) {
   Hit h(c, e);
   int d = h.q - across(h.m, h.v);
   return d >= -50 && d < acrossLength(h.m, h.v) + 50;
 }
+namespace {
 int hitCuaPageBack(vcontrol* c, vevent* e) {
   Hit h(c, e);
   return h.onTrack() && h.p < h.mStart();
@@ -243,10 +250,12 @@ int hitOpenLookEnd(vcontrol* c, vevent* e) {
 }
 
 // ---- Actions.
-int stepBack(vcontrol* c, vevent*) { return moveTo(asSlider(c), std::int64_t(c->value) - c->increment); }
-int stepForward(vcontrol* c, vevent*) { return moveTo(asSlider(c), std::int64_t(c->value) + c->increment); }
-int toMinimum(vcontrol* c, vevent*) { return moveTo(asSlider(c), c->min); }
-int toMaximum(vcontrol* c, vevent*) { return moveTo(asSlider(c), c->max); }
+}  // namespace
+int vsliderint::stepBack(vcontrol* c, vevent*) { return moveTo(asSlider(c), std::int64_t(c->value) - c->increment); }
+int vsliderint::stepForward(vcontrol* c, vevent*) { return moveTo(asSlider(c), std::int64_t(c->value) + c->increment); }
+int vsliderint::toMinimum(vcontrol* c, vevent*) { return moveTo(asSlider(c), c->min); }
+int vsliderint::toMaximum(vcontrol* c, vevent*) { return moveTo(asSlider(c), c->max); }
+namespace {
 
 // With look flag 0x40 the pointer is kept beside the thumb, so that a held
 // button pages on to the end of the range.
@@ -276,7 +285,8 @@ int page(vcontrol* c, vevent* e) {
   return changed;
 }
 
-int drag(vcontrol* c, vevent* e) {
+}  // namespace
+int vsliderint::drag(vcontrol* c, vevent* e) {
   vslider* s = asSlider(c);
   bool v = vertical(s);
   const vrect& t = press.track;
@@ -293,6 +303,7 @@ int drag(vcontrol* c, vevent* e) {
   vcontrolClampValue(s, vsliderValueAt(s, off, alongLength(t, v), thumb));
   return s->value != old;
 }
+namespace {
 
 // Pressed drawings: each look draws its own; a release redraws the item.
 void redraw(vcontrol* c) { ops().draw(asSlider(c)); }
@@ -455,8 +466,11 @@ SliderState* state() {
 
 vsliderClassRec* vsliderGetDefaultClass() { return state()->cls; }
 vslider* vsliderCreate() { return asSlider(vinstanceCreate(vsliderGetDefaultClass())); }
-// The scroll bar's getter comes first here once the scroll bar exists.
-void _vsliderStartupClasses() { vsliderGetDefaultClass(); }
+// The scroll bar first: its getter builds the slider on the way.
+void _vsliderStartupClasses() {
+  vsliderScrollBarGetDefaultClass();
+  vsliderGetDefaultClass();
+}
 
 const vcontrolPart* vsliderGetParts(vslider* s) { return ops().parts[vertical(s) ? 1 : 0]; }
 

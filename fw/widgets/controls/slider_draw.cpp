@@ -24,14 +24,8 @@ Colors colorsOf(vslider* s, std::uint32_t mask) {
           at(vcolorBACKGROUND_DEBOSS)};
 }
 vcolor* appColor() { return vapplicationDetermineColor(vapplicationGetCurrent(), vcolorBACKGROUND); }
-void use(vcolor* c) {
-  if (c) vdrawSetColor(c);
-}
-void fill(vcolor* c, const vrect& r) {
-  if (r.width <= 0 || r.height <= 0) return;
-  use(c);
-  vdrawFillRects(&r, 1);
-}
+void use(vcolor* c) { useColor(c); }
+void fill(vcolor* c, const vrect& r) { fillRect(c, r); }
 void frame(const vrect* r, int n, vcolor* inside, vcolor* a, vcolor* b) { vdrawRectsFrameShaded(r, n, inside, a, b); }
 bool is3D() { return (vlafGetCurrent()->flags & vlaf3D) != 0; }
 bool ticks(const vcontrol* s) { return (s->controlFlags & vcontrolTICK_MARKS) != 0; }

@@ -7,14 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "fw/gui/window/window_event.h"
-#include "platform/win/test.h"
 #include "tests/fw/widgets/dialog_support.h"
-#include "tests/support/png_compare.h"
+#include "tests/fw/widgets/slider_support.h"
 
 namespace {
 
@@ -122,32 +119,13 @@ TEST_F(Sliders, ThumbLengthsAndTheClassDefaults) {
 
 // ---- Each look in its own process.
 
-std::string run(const std::string& args) {
-  std::string out;
-  FILE* p = popen((std::string(SLIDER_PROBE) + " " + args + " 2>&1").c_str(), "r");
-  if (!p) return "cannot run the probe";
-  char buf[256];
-  while (std::fgets(buf, sizeof buf, p)) out += buf;
-  if (int status = pclose(p); status != 0) out += "status " + std::to_string(status) + "\n";
-  return out;
-}
-
 class SliderLooks : public ::testing::TestWithParam<const char*> {};
-TEST_P(SliderLooks, DrawAsStored) {
-  std::string laf = GetParam();
-  std::string png = (std::filesystem::temp_directory_path() / ("sliders_" + laf + ".png")).string();
-  std::string out = run("-laf " + laf + " shots " + png);
-  ASSERT_EQ(out, "");
-  win::test::Image image;
-  ASSERT_TRUE(win::test::ReadPng(png, image));
-  std::filesystem::remove(png);
-  EXPECT_TRUE(test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/slider/sliders_" + laf + ".png"));
-}
+TEST_P(SliderLooks, DrawAsStored) { EXPECT_TRUE(sliderPictureMatches("sliders", GetParam())); }
 INSTANTIATE_TEST_SUITE_P(EveryLook, SliderLooks, ::testing::Values("motif", "openlook2d", "openlook3d", "cua"));
 
 TEST(SliderInput, MotifDragFollowsWithin50PixelsAndStopsAtTheEnds) {
   // A track of 200 and a thumb of 20; the thumb starts 90 in for 50.
-  EXPECT_EQ(run("-laf motif input"),
+  EXPECT_EQ(sliderProbe("-laf motif input"),
             "value 50: value 50 thumb 102 notified 0\n"
             "dragged 90: value 100 thumb 192 notified 1\n"
             "past the end: value 100 thumb 192 notified 1\n"
@@ -157,14 +135,14 @@ TEST(SliderInput, MotifDragFollowsWithin50PixelsAndStopsAtTheEnds) {
 }
 
 TEST(SliderInput, OpenLookEndsJumpOnceOnShortSlidersAndPagingKeepsThePointerOut) {
-  EXPECT_EQ(run("-laf openlook input"),
+  EXPECT_EQ(sliderProbe("-laf openlook input"),
             "short near end held: value 20 thumb 19 notified 1\n"
             "paged forward: value 10 thumb 34 notified 1\n"
             "pointer at 47\n");
 }
 
 TEST(SliderInput, CuaStepButtonsPastTheTrack) {
-  EXPECT_EQ(run("-laf cua input"),
+  EXPECT_EQ(sliderProbe("-laf cua input"),
             "5 past the track: value 49 thumb 44 notified 1\n"
             "13 past the track: value 50 thumb 45 notified 2\n");
 }

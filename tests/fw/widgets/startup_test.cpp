@@ -35,7 +35,8 @@ TEST(WidgetsStartup, FillsItsRowsOfTheStartupOrder) {
   EXPECT_NE(vclassFindByName(vscribeLiteral("vdomainUndoObserver")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vspringdomUndoObserver")), nullptr);
   for (const char* menus : {"vmenu", "vmenuItem", "vmenuSeparatorItem", "vmenuToggleItem", "vmenuPushPinItem",
-                            "vmenuSubMenuItem", "vmenuItemList", "vdrag", "vliststr", "vcontrol", "vslider", "vruler", "vrulerItem", "vkeyitem"})
+                            "vmenuSubMenuItem", "vmenuItemList", "vdrag", "vliststr", "vcontrol", "vslider",
+                            "vsliderScrollBar", "vruler", "vrulerItem", "vkeyitem"})
     EXPECT_NE(vclassFindByName(vscribeLiteral(menus)), nullptr) << menus;
 }
 

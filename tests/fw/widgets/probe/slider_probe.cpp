@@ -1,10 +1,17 @@
 // Sliders in a program of their own per look (the slider class and the
 // look's colours are built once per process):
-//   slider_probe [-laf LOOK] shots OUT   horizontal and vertical sliders (ticks,
-//                                        pressed parts, focus) as a PNG
-//   slider_probe [-laf LOOK] input       pointer scenarios through the headless
-//                                        back-end, one line per observation
+//   slider_probe [-laf LOOK] sliders OUT  horizontal and vertical sliders (ticks,
+//                                         pressed parts, focus) as a PNG
+//   slider_probe [-laf LOOK] bars OUT     scroll bars at both ends, in the middle,
+//                                         inert and with a pressed arrow
+//   slider_probe [-laf LOOK] input        pointer scenarios through the headless
+//                                         back-end, one line per observation
+//   slider_probe [-laf LOOK] parts        scroll-bar troughs, thumbs and parts
+//   slider_probe [-laf LOOK] page         a page part pressed, released, redrawn
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
+#include <vector>
 #include <string>
 
 #include "fw/core/event.h"
@@ -14,6 +21,7 @@
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/window.h"
 #include "fw/gui/window/window_event.h"
+#include "fw/widgets/controls/scrollbar.h"
 #include "fw/widgets/controls/slider.h"
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/look/laf.h"
@@ -40,9 +48,9 @@ vwindowClassRec* hostClass() {
     vclassSetName(r, vscribeLiteral("sliderHost"));
     r->draw = [](vwindow* w) {
       vwindowGetDefaultClass()->draw(w);
+      // The update has bound the window with its damage as the clip.
       if (vdialogItemList* l = listOf(w)) {
         vdrawGSave();
-        vdialogItemListSetDrawingState(l);
         vdialogItemListDraw(l);
         vdrawGRestore();
       }
@@ -87,8 +95,8 @@ void finish(vwindow* w) {
 
 int notified = 0;
 
-vslider* slider(vwindow* w, vrect r, bool vertical, bool ticks, std::int32_t value) {
-  vslider* s = vsliderCreate();
+vslider* slider(vwindow* w, vrect r, bool vertical, bool ticks, std::int32_t value, bool bar = false) {
+  vslider* s = bar ? vsliderScrollBarCreate() : vsliderCreate();
   vcontrolSetVertical(s, vertical);
   vcontrolSetTickMarks(s, ticks);
   vcontrolSetMax(s, 100);
@@ -112,6 +120,21 @@ void press(vwindow* w, vslider* s, int x, int y) {
   veventDestroy(e);
 }
 
+// The window drawn whole outside an update, then the pressed parts of
+// held sliders over it, as they show while the button is held.
+void drawHeld(vwindow* w, std::initializer_list<vslider*> held) {
+  vdrawGSave();
+  vdialogItemListSetDrawingState(listOf(w));
+  vdrawInitDeviceClip();
+  vdialogItemListDraw(listOf(w));
+  vdrawGRestore();
+  for (vslider* s : held) {
+    vdrawGSave();
+    if (_vcontrolBeginItemDrawing(s) && s->activePart && s->activePart->pressedDrawing) s->activePart->pressedDrawing(s);
+    vdrawGRestore();
+  }
+}
+
 int shots(const char* path) {
   vwindow* w = host();
   slider(w, {10, 130, 150, 0}, false, false, 30);
@@ -129,22 +152,120 @@ int shots(const char* path) {
   press(w, pressedFar, pressedFar->rect.x + pressedFar->rect.width - 3, pressedFar->rect.y + 5);
   press(w, pressedNear, pressedNear->rect.x + 5, pressedNear->rect.y + 3);
   settle();
-  // The window drawn whole, then the pressed parts over it, as they show
-  // while the button is held.
+  drawHeld(w, {pressedFar, pressedNear});
+  bool ok = win::test::WritePng(path, win::test::WindowImage(w->native->hwnd));
+  if (!vdialogItemIsActive(focused)) std::printf("focus not shown\n");
+  finish(w);
+  return ok ? 0 : 1;
+}
+
+// Scroll bars at the minimum, in the middle and at the maximum, inactive
+// and with a pressed arrow.
+int bars(const char* path) {
+  vwindow* w = host();
+  vslider* made[8];
+  int n = 0;
+  for (int i = 0; i < 5; ++i) made[n++] = slider(w, {10, std::int16_t(135 - 25 * i), 150, 0}, false, false, i == 2 ? 90 : i == 0 ? 0 : 50, true);
+  for (int i = 0; i < 3; ++i) made[n++] = slider(w, {std::int16_t(172 + 22 * i), 10, 0, 140}, true, false, i * 45, true);
+  for (vslider* s : made) {
+    vcontrolSetView(s, 10);
+    vcontrolSetValue(s, s->value);
+  }
+  vdialogDisableItem(made[3]);
+  vslider* pressed = made[4];
+  show(w);
+  press(w, pressed, pressed->rect.x + pressed->rect.width - 3, pressed->rect.y + pressed->rect.height / 2);
+  settle();
+  drawHeld(w, {pressed});
+  bool ok = win::test::WritePng(path, win::test::WindowImage(w->native->hwnd));
+  finish(w);
+  return ok ? 0 : 1;
+}
+
+// Geometry of lone bars: trough, thumb and the part under points.
+void describe(vslider* b, std::initializer_list<std::pair<int, int>> points) {
+  vcontrolClassOf(b)->computeIndicator(b);
+  vrect t;
+  vsliderGetTrackRect(b, &t);
+  std::printf("trough %d %d %d %d thumb %d+%d:", t.x, t.y, t.width, t.height, b->indicator.x, b->indicator.width);
+  for (auto [x, y] : points) std::printf(" %d", _vsliderScrollBarPartAt(b, x, y));
+  std::printf("\n");
+}
+vslider* lone(int w, int h, std::int32_t max, int view) {
+  vslider* b = vsliderScrollBarCreate();
+  vrect r{0, 0, std::int16_t(w), std::int16_t(h)};
+  vdialogSetItemRect(b, &r);
+  vcontrolSetMax(b, max);
+  vcontrolSetView(b, view);
+  return b;
+}
+int parts() {
+  int id = vlafGetCurrent()->id;
+  std::vector<vslider*> made;
+  auto bar = [&](int w, int h, std::int32_t max, int view) { return made.emplace_back(lone(w, h, max, view)); };
+  if (id == vlafWINDOWS) {
+    describe(bar(100, 17, 100, 10), {{14, 5}, {85, 5}, {15, 17}, {15, -1}, {-3, 5}, {101, 5}, {16, 5}, {50, 5}});
+  } else if (id == vlafWIN95) {
+    describe(bar(48, 16, 100, 10), {{17, 5}, {30, 5}, {15, 5}, {33, 5}});
+    describe(bar(49, 16, 100, 10), {{17, 5}, {30, 5}});
+    describe(bar(100, 16, 100, 0), {});
+    describe(bar(100, 16, 0, 5), {});
+  } else if (id == vlafCUA) {
+    describe(bar(100, 16, 100, 0), {{1, 5}, {0, 5}, {98, 5}, {99, 5}, {1, 15}});
+    describe(bar(100, 16, 0, 5), {});
+    describe(bar(100, 16, 100, 50), {});
+  } else if (id == vlafOPEN_LOOK) {
+    describe(bar(40, 19, 100, 10), {{2, 5}, {16, 5}, {38, 5}});
+    describe(bar(55, 19, 100, 10), {{2, 5}, {53, 5}, {10, 5}, {30, 5}});
+    describe(bar(100, 19, 100, 10), {{10, 5}, {30, 5}, {45, 5}, {60, 5}, {90, 5}});
+    vslider* b = made.back();
+    vcontrolSetValue(b, 40);
+    for (auto [x, back] : {std::pair{200, true}, {93, true}, {50, true}, {50, false}}) {
+      _vsliderScrollBarScrollFromPress(b, x, 5, back, nullptr);
+      std::printf("menu %d %s: %d\n", x, back ? "back" : "forward", int(b->value));
+    }
+    vcontrolSetView(b, 0);
+    _vsliderScrollBarScrollFromPress(b, 10, 5, true, nullptr);
+    std::printf("menu without a view: %d\n", int(b->value));
+  } else {
+    describe(bar(100, 16, 100, 10), {{5, 5}, {95, 5}, {50, 5}});
+  }
+  for (vslider* b : made) vinstanceDestroy(b);
+  return 0;
+}
+
+// A page part pressed and released in a window: after the update the bar
+// is what a fresh drawing gives.
+int pagePixels() {
+  vwindow* w = host();
+  vslider* b = slider(w, {10, 60, 150, 0}, false, false, 50, true);
+  vcontrolSetView(b, 10);
+  show(w);
+  int x = b->indicator.x + b->indicator.width + 10, y = b->rect.y + b->rect.height / 2;
+  press(w, b, x, y);
+  win::test::Image pressed = win::test::WindowImage(w->native->hwnd);
+  vevent* e = veventCreateButtonUp(w, x, y, 0, 0, 1, 0);
+  vdialogItemClassOf(b)->buttonUp(b, e);
+  veventDestroy(e);
+  settle();
+  win::test::Image after = win::test::WindowImage(w->native->hwnd);
+
   vdrawGSave();
   vdialogItemListSetDrawingState(listOf(w));
   vdrawInitDeviceClip();
   vdialogItemListDraw(listOf(w));
   vdrawGRestore();
-  for (vslider* s : {pressedFar, pressedNear}) {
-    vdrawGSave();
-    if (_vcontrolBeginItemDrawing(s) && s->activePart && s->activePart->pressedDrawing) s->activePart->pressedDrawing(s);
-    vdrawGRestore();
-  }
-  bool ok = win::test::WritePng(path, win::test::WindowImage(w->native->hwnd));
-  if (!vdialogItemIsActive(focused)) std::printf("focus not shown\n");
+  win::test::Image fresh = win::test::WindowImage(w->native->hwnd);
+
+  auto differ = [](const win::test::Image& a, const win::test::Image& c) {
+    int n = 0;
+    for (std::size_t i = 0; i < a.px.size(); ++i) n += a.px[i] != c.px[i];
+    return n;
+  };
+  std::printf("value %d, pressed band %s, after release %d pixels differ\n", int(b->value),
+              differ(pressed, fresh) > 0 ? "shown" : "missing", differ(after, fresh));
   finish(w);
-  return ok ? 0 : 1;
+  return 0;
 }
 
 // ---- Input through the headless back-end.
@@ -233,10 +354,15 @@ int probeMain(int argc, char** argv) {
   vprefGetArgs(&count, &args);
   std::string mode = count > 1 ? args[1] : "";
   int status = 2;
-  if (mode == "shots" && count > 2) status = shots(args[2]);
+  if (mode == "sliders" && count > 2) status = shots(args[2]);
+  else if (mode == "bars" && count > 2) status = bars(args[2]);
+  else if (mode == "parts") status = parts();
+  else if (mode == "page") status = pagePixels();
   else if (mode == "input") status = input();
-  else std::fprintf(stderr, "usage: slider_probe [-laf LOOK] shots OUT|input\n");
+  else std::fprintf(stderr, "usage: slider_probe [-laf LOOK] sliders OUT|bars OUT|input|parts|page\n");
   std::fflush(stdout);
+  // The drawing module's cached masks go before the module contexts do.
+  _vdrawShutdown();
   return status;
 }
 
