@@ -16,6 +16,7 @@
 #include "fw/core/sys.h"
 #include "fw/data/pref.h"
 #include "fw/gui/graphics/draw.h"
+#include "fw/gui/graphics/pixmap.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/window.h"
@@ -99,6 +100,18 @@ void sampler(vwindow* w) {
   vdrawGRestore();
 }
 
+// A 2-colour 8 x 4 image: a diagonal band.
+vimage* diagonalMask() {
+  vimage* image = vimageCreateSized(8, 4, 2);
+  vpixmapCursor c;
+  vpixmapInitCursor(&c, image);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 8; ++x) vpixmapCursorSetAt(&c, x, y, (x / 2 == y) ? 1 : 0);
+  vpixmapFinishCursor(&c);
+  vpixmapMarkChanged(image);
+  return image;
+}
+
 vdialogItem* item(vdialogItemClassRec* cls, const char* title, int mnemonic, vrect r) {
   vdialogItem* i = vdialogItemCreate(cls);
   if (title) vdialogSetItemTitle(i, vscribeCString(title));
@@ -123,7 +136,13 @@ void items(vwindow* w) {
   vdialogItem* offBox = item(box, "Off", 'O', {112, 60, 95, 52});
   vdialogDisableItem(offBox);
   vdialogItemListAppend(list, offBox);
-  vdialogItemListAppend(list, item(box, nullptr, 0, {10, 10, 195, 42}));
+  vdialogItemListAppend(list, item(box, nullptr, 0, {10, 10, 95, 42}));
+  // An image box without a title draws no background: the image as a mask,
+  // scaled into the frame.
+  vdialogItem* pictured = item(box, nullptr, 0, {112, 10, 95, 42});
+  vdialogSetItemImageOwned(pictured, diagonalMask());
+  vdialogSetItemImageMask(pictured, 1);
+  vdialogItemListAppend(list, pictured);
   vdialogItemListClassOf(list)->open(list);
   vdrawGSave();
   vdialogItemListSetDrawingState(list);
