@@ -69,6 +69,12 @@ INSTANTIATE_TEST_SUITE_P(EveryVariant, LookSampler,
                          ::testing::Values("windows2d", "windows3d", "motif", "openlook2d", "openlook3d", "cua",
                                            "win95"));
 
+// Every look image and glyph as the driver draws their masks; image 58
+// grows to 100 x 40 only in the Windows looks.
+class LookImages : public ::testing::TestWithParam<const char*> {};
+TEST_P(LookImages, DrawAsStored) { EXPECT_TRUE(drawsAsStored(GetParam(), "images")); }
+INSTANTIATE_TEST_SUITE_P(TwoLooks, LookImages, ::testing::Values("win95", "openlook"));
+
 class StaticItems : public ::testing::TestWithParam<const char*> {};
 TEST_P(StaticItems, DrawAsStored) { EXPECT_TRUE(drawsAsStored(GetParam(), "items")); }
 INSTANTIATE_TEST_SUITE_P(EveryLook, StaticItems, ::testing::Values("windows", "motif", "openlook", "cua", "win95"));

@@ -4,6 +4,7 @@
 //   look_probe [-laf LOOK] hooks          which start-up rows and hooks are in force
 //   look_probe [-laf LOOK] sampler OUT    the look's drawing operations, as a PNG
 //   look_probe [-laf LOOK] items OUT      label, line and box items in a window, as a PNG
+//   look_probe [-laf LOOK] images OUT     the 148 look images and the 256 glyphs, as a PNG
 //   look_probe [-laf LOOK] focus          a focus rectangle drawn once and twice: the
 //                                         dotted pixels of its edge, whether twice is none
 #include <cstdio>
@@ -152,6 +153,26 @@ void items(vwindow* w) {
   vinstanceDestroy(list);
 }
 
+// Every look image in a grid of 44 x 30 cells (10 a row), then every
+// glyph in 22 x 22 cells (16 a row), each at its cell's bottom left.
+constexpr int kImagesWidth = 440, kImagesHeight = 15 * 30 + 16 * 22 + 8;
+void images(vwindow* w) {
+  vdrawGSave();
+  vwindowBindDrawTarget(w);
+  vdrawSetColor(rgb(0xE0E0E0));
+  vdrawRectFill(0, 0, kImagesWidth, kImagesHeight);
+  vdrawSetColor(rgb(0));
+  for (int i = 0; i < 148; ++i) {
+    vdrawPathMoveTo(2 + (i % 10) * 44, kImagesHeight - 30 - (i / 10) * 30);
+    vlafDrawImage(i);
+  }
+  for (int g = 0; g < 256; ++g) {
+    vdrawPathMoveTo(2 + (g % 16) * 22, kImagesHeight - 15 * 30 - 22 - (g / 16) * 22);
+    vlafDrawGlyph(g, 7);
+  }
+  vdrawGRestore();
+}
+
 // The drawing driver asks the look, through the window layer's hook
 // record, whether a frame is a focus rectangle.
 void focus(vwindow* w) {
@@ -208,6 +229,12 @@ int probeMain(int argc, char** argv) {
     focus(w);
     vwindowClose(w);
     vwindowDestroy(w);
+  } else if (mode == "images" && count > 2) {
+    vwindow* w = openWindow(kImagesWidth, kImagesHeight);
+    images(w);
+    status = shoot(w, args[2].c_str()) ? 0 : 1;
+    vwindowClose(w);
+    vwindowDestroy(w);
   } else if ((mode == "sampler" || mode == "items") && count > 2) {
     vwindow* w = openWindow(240, 160);
     if (mode == "sampler") sampler(w);
@@ -216,7 +243,7 @@ int probeMain(int argc, char** argv) {
     vwindowClose(w);
     vwindowDestroy(w);
   } else {
-    std::fprintf(stderr, "usage: look_probe [-laf LOOK] hooks|focus|sampler OUT|items OUT\n");
+    std::fprintf(stderr, "usage: look_probe [-laf LOOK] hooks|focus|sampler OUT|items OUT|images OUT\n");
     status = 2;
   }
   std::fflush(stdout);
