@@ -126,13 +126,13 @@ class X11 final : public Backend {
     XDestroyWindow(d_, it->second.window);
     surfaces_.erase(it);
     if (hadFocus)
-      if (Surface* o = find(owner); o && o->mapped) XSetInputFocus(d_, o->window, RevertToParent, CurrentTime);
+      if (Surface* o = find(owner); o && o->mapped) setFocus(o->window);
   }
 
   void ShowSurface(HWND surface, SurfaceState state, bool activate) override {
     Surface* s = find(surface);
     if (!s) return;
-    if (activate) s->wantFocus = true;
+    if (activate) wantFocus(*s);
     if (state == s->state) {
       applyMove(*s);
       focusIfWanted(*s);
@@ -275,7 +275,7 @@ class X11 final : public Backend {
 
   void FocusSurface(HWND surface) override {
     if (Surface* s = find(surface)) {
-      s->wantFocus = true;
+      wantFocus(*s);
       focusIfWanted(*s);
     }
   }
@@ -401,10 +401,25 @@ class X11 final : public Backend {
     for (auto& [h, s] : surfaces_) applyMove(s);
   }
 
+  // The focus goes to the window asked last, once it is mapped: one asked
+  // before it and mapped after it would take the activation back.
+  void wantFocus(Surface& s) {
+    for (auto& [h, other] : surfaces_) other.wantFocus = false;
+    s.wantFocus = true;
+  }
+
+  // A focus change the server made before it saw our last request is out
+  // of date: followed, two windows would hand the activation back and
+  // forth.
+  void setFocus(XWindow w) {
+    focusAsked_ = NextRequest(d_);
+    XSetInputFocus(d_, w, RevertToParent, CurrentTime);
+  }
+
   void focusIfWanted(Surface& s) {
     if (!s.wantFocus || !s.mapped) return;
     s.wantFocus = false;
-    XSetInputFocus(d_, s.window, RevertToParent, CurrentTime);
+    setFocus(s.window);
   }
 
   // Position as asked (USPosition) and the tracking sizes of the window.
@@ -801,6 +816,7 @@ class X11 final : public Backend {
           InputCloseRequested(h);
         break;
       case FocusIn:
+        if (e.xfocus.serial < focusAsked_) break;
         if (e.xfocus.mode != NotifyGrab && e.xfocus.mode != NotifyUngrab && e.xfocus.detail != NotifyPointer)
           InputActivated(h);
         break;
@@ -838,6 +854,7 @@ class X11 final : public Backend {
   Colormap colormap_ = 0;
   GC gc_{};
   bool shm_ = false, focusLeft_ = false, ownsSelection_ = false;
+  unsigned long focusAsked_ = 0;  // the request that asked for the focus last
   XWindow selectionWindow_ = 0;
   XImage* shmImage_ = nullptr;
   XShmSegmentInfo shmInfo_{};

@@ -271,6 +271,41 @@ void frameworkCase(Display* user) {
   pumpUntil([] { return false; }, 100);
 }
 
+// Two windows shown one after the other before either is mapped: the
+// activation goes to the second once and stays there, and so does the X
+// focus.
+std::vector<std::string> activations;
+win::LRESULT activationProc(win::HWND h, win::UINT m, win::WPARAM w, win::LPARAM l) {
+  if (m == win::WM_ACTIVATE) {
+    char title[16] = "";
+    win::GetWindowTextA(h, title, sizeof title);
+    activations.push_back(std::string(title) + (win::LOWORD(static_cast<std::uintptr_t>(w)) ? " on" : " off"));
+  }
+  return win::DefWindowProcA(h, m, w, l);
+}
+
+void activationCase(Display* user) {
+  win::WNDCLASSA wc{};
+  wc.lpfnWndProc = activationProc;
+  wc.lpszClassName = "SmokeActivation";
+  win::RegisterClassA(&wc);
+  win::HWND one = win::CreateWindowExA(0, "SmokeActivation", "One", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, 50,
+                                       450, 200, 100, nullptr, nullptr, nullptr, nullptr);
+  win::HWND two = win::CreateWindowExA(0, "SmokeActivation", "Two", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, 300,
+                                       450, 200, 100, nullptr, nullptr, nullptr, nullptr);
+  pumpUntil([] { return false; }, 400);
+  std::string joined;
+  for (const std::string& a : activations) joined += a + "; ";
+  check(joined == "One on; One off; Two on; ", "the second window shown keeps the activation: " + joined);
+  check(win::GetActiveWindow() == two, "the second window is active");
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(user, &focus, &revert);
+  check(focus && focus == findWindow(user, "Two"), "the X focus is on the second window");
+  win::DestroyWindow(one);
+  win::DestroyWindow(two);
+}
+
 // The user's side of a selection request: the converted property's type
 // and bytes (type 0: refused or no answer).
 struct Converted {
@@ -504,6 +539,7 @@ int main() {
   menuCase(user);
   clipboardCase(user, hwnd);
   frameworkCase(user);
+  activationCase(user);
 
   XCloseDisplay(user);
   win::DestroyWindow(hwnd);
