@@ -30,6 +30,8 @@ Trace trace;
 // Where each item stood in the shown chain when it was told of a move.
 std::vector<std::int32_t> indexAtWillMove;
 
+vevent* press(int x, int y, int clicks = 1) { return veventCreateButtonDown(nullptr, x, y, 0, 1, clicks, 1); }
+
 struct Rulers : ::testing::Test {
   vruler* r = nullptr;
   void SetUp() override {
@@ -208,8 +210,6 @@ TEST_F(Rulers, RemovingHidingHilitingAndFinding) {
   EXPECT_EQ(r->scroll, 30);
 }
 
-vevent* press(int x, int y, int clicks = 1) { return veventCreateButtonDown(nullptr, x, y, 0, 1, clicks, 1); }
-
 TEST_F(Rulers, DraggingMovesResizesTradesAndDropsOff) {
   std::vector<vrulerItem*> items = row({60, 60, 60});  // 5, 70, 135; y 1..21
   for (vrulerItem* i : items) i->flags |= vrulerItemRESIZABLE;
@@ -281,6 +281,35 @@ TEST_F(Rulers, DraggingMovesResizesTradesAndDropsOff) {
   EXPECT_EQ(dragTo(press(20, 10, 2), 20, 10), 1);
   EXPECT_EQ(r->hilite, fixed);
   EXPECT_NE(std::find(trace.begin(), trace.end(), std::pair<int, vrulerItem*>{vrulerDOUBLE_CLICK, fixed}), trace.end());
+}
+
+TEST_F(Rulers, SizesAndADragWhoseItemGoes) {
+  vruler* fresh = vrulerCreate();
+  EXPECT_EQ(fresh->rect.width, 300);
+  EXPECT_EQ(fresh->rect.height, 20);
+  int w = 0, h = 0;
+  vdialogGetItemNaturalSize(fresh, &w, &h);
+  vfont* font = vdialogDetermineItemFont(fresh);
+  const int fontHeight = int((vfontGetDriver()->ascent(font) + vfontGetDriver()->descent(font) + 0x8000) >> 16);
+  EXPECT_EQ(w, 6);
+  EXPECT_EQ(h, fontHeight + 2 * 2 + 7) << "the border inset counts with Border";
+  vdialogSetItemBorder(fresh, 0);
+  vdialogGetItemNaturalSize(fresh, &w, &h);
+  EXPECT_EQ(h, fontHeight + 7);
+  vinstanceDestroy(fresh);
+  std::vector<vrulerItem*> items = row({60, 80});
+  vdialogGetItemMinSize(r, &w, &h);
+  EXPECT_EQ(w, 150 + 6) << "the largest right edge and 6";
+
+  // The dragged item removed meanwhile: the release finds no drag left.
+  vevent* down = press(90, 10);
+  EXPECT_EQ(vdialogItemClassOf(r)->buttonDown(r, down), 1);
+  veventDestroy(down);
+  vrulerRemoveItem(r, items[1]);
+  vevent* up = veventCreateButtonUp(nullptr, 120, 10, 0, 0, 1, 1);
+  EXPECT_EQ(vdialogItemClassOf(r)->buttonUp(r, up), 0) << "no drag of this ruler any more";
+  veventDestroy(up);
+  EXPECT_EQ(xs(), (std::vector<int>{5}));
 }
 
 struct Stored : Rulers {
