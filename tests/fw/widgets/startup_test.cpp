@@ -20,14 +20,15 @@ TEST(WidgetsStartup, FillsItsRowsOfTheStartupOrder) {
     if (name == "vlistGetDefaultClass" || name == "vlistsizeGetDefaultClass" || name == "vspringGetDefaultClass" ||
         name == "vdomainGetDefaultClass" || name == "vspringdomGetDefaultClass" || name == "vmenuGetDefaultClass" ||
         name == "vdragGetDefaultClass" || name == "vliststrGetDefaultClass" || name == "vcontrolGetDefaultClass" ||
-        name == "vsliderGetDefaultClass" || name == "vrulerGetDefaultClass" || name == "vkeyitemGetDefaultClass") {
+        name == "vsliderGetDefaultClass" || name == "vrulerGetDefaultClass" || name == "vkeyitemGetDefaultClass" ||
+        name == "vbuttonGetDefaultClass") {
       ASSERT_NE(rows[i].fn, nullptr) << name;
       rows[i].fn();
       rows[i].fn();  // a second start makes nothing twice
       ++filled;
     }
   }
-  EXPECT_EQ(filled, 12);
+  EXPECT_EQ(filled, 13);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vlistObserver")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vlistsize")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vspringSolution")), nullptr);
@@ -36,7 +37,7 @@ TEST(WidgetsStartup, FillsItsRowsOfTheStartupOrder) {
   EXPECT_NE(vclassFindByName(vscribeLiteral("vspringdomUndoObserver")), nullptr);
   for (const char* menus : {"vmenu", "vmenuItem", "vmenuSeparatorItem", "vmenuToggleItem", "vmenuPushPinItem",
                             "vmenuSubMenuItem", "vmenuItemList", "vdrag", "vliststr", "vcontrol", "vslider",
-                            "vsliderScrollBar", "vruler", "vrulerItem", "vkeyitem"})
+                            "vsliderScrollBar", "vbutton", "vruler", "vrulerItem", "vkeyitem"})
     EXPECT_NE(vclassFindByName(vscribeLiteral(menus)), nullptr) << menus;
 }
 

@@ -21,10 +21,12 @@
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/window.h"
 #include "fw/gui/window/window_event.h"
+#include "fw/widgets/controls/button.h"
 #include "fw/widgets/controls/scrollbar.h"
 #include "fw/widgets/controls/slider.h"
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/look/laf.h"
+#include "fw/widgets/menus/menu.h"
 #include "fw/widgets/startup.h"
 #include "platform/win/test.h"
 
@@ -87,8 +89,8 @@ void show(vwindow* w) {
 
 void finish(vwindow* w) {
   vdialogItemList* list = listOf(w);
-  vwindowClose(w);
   vdialogItemListClassOf(list)->close(list);
+  vwindowClose(w);
   vinstanceDestroy(list);
   vwindowDestroy(w);
 }
@@ -268,6 +270,68 @@ int pagePixels() {
   return 0;
 }
 
+// Buttons: normal, pressed, default, focused, with a menu and disabled.
+vbutton* button(vwindow* w, const char* title, int x, int y) {
+  vbutton* b = vbuttonCreate();
+  vdialogSetItemTitle(b, vscribeLiteral(title));
+  int bw = 0, bh = 0;
+  vdialogGetItemMinSize(b, &bw, &bh);
+  vrect r{std::int16_t(x), std::int16_t(y), std::int16_t(bw), std::int16_t(bh)};
+  vdialogSetItemRect(b, &r);
+  vdialogItemListAppend(listOf(w), b);
+  return b;
+}
+
+int buttons(const char* path) {
+  vwindow* w = host();
+  vbutton* pressed = button(w, "Pressed", 120, 120);
+  button(w, "Normal", 10, 120);
+  vbutton* confirm = button(w, "Default", 10, 75);
+  vbuttonSetDefault(confirm, 1);
+  vdialogItemListSetConfirmItem(listOf(w), confirm);
+  vbutton* focused = button(w, "Focus", 120, 75);
+  vbutton* menu = button(w, "Menu", 10, 30);
+  vdialogDisableItem(button(w, "Off", 120, 30));
+  show(w);
+  vdialogSetItemMenu(menu, vmenuCreate());
+  int mw = 0, mh = 0;
+  vdialogGetItemNaturalSize(menu, &mw, &mh);
+  vrect mr = menu->rect;
+  mr.width = std::int16_t(std::max<int>(mr.width, mw));
+  vdialogSetItemRect(menu, &mr);
+  vdialogItemListClassOf(listOf(w))->activateFocus(listOf(w));
+  vdialogItemListSetFocusItem(listOf(w), focused);
+  vdialogItemClassOf(confirm)->setDefault(confirm);
+  settle();
+  drawHeld(w, {});
+  vdrawGSave();
+  vdialogItemListSetDrawingState(listOf(w));
+  vdrawInitDeviceClip();
+  vdialogItemClassOf(confirm)->drawDefault(confirm);
+  vdrawGRestore();
+  vbuttonPress(pressed);
+  settle();  // what the press uncovered
+  bool ok = win::test::WritePng(path, win::test::WindowImage(w->native->hwnd));
+  finish(w);
+  return ok ? 0 : 1;
+}
+
+// Sizes and the default ring's room, one line.
+int buttonSizes() {
+  vwindow* w = host();
+  vbutton* b = button(w, "OK", 10, 10);
+  vfont* f = vdialogDetermineItemFont(b);
+  int bw = 0, bh = 0;
+  vdialogGetItemMinSize(b, &bw, &bh);
+  int plain = vdialogGetItemSpacing(b, nullptr, 0);
+  vbuttonSetDefault(b, 1);
+  vdialogItemListSetConfirmItem(listOf(w), b);
+  std::printf("min %dx%d (50x14 units %dx%d) room %d, as the default %d\n", bw, bh, vlafDialogUnitsToWidth(f, 50),
+              vlafDialogUnitsToHeight(f, 14), plain, vdialogGetItemSpacing(b, nullptr, 0));
+  finish(w);
+  return 0;
+}
+
 // ---- Input through the headless back-end.
 vwindow* inputWindow = nullptr;
 win::POINT screen(int x, int y) {
@@ -358,6 +422,8 @@ int probeMain(int argc, char** argv) {
   else if (mode == "bars" && count > 2) status = bars(args[2]);
   else if (mode == "parts") status = parts();
   else if (mode == "page") status = pagePixels();
+  else if (mode == "buttons" && count > 2) status = buttons(args[2]);
+  else if (mode == "buttonsizes") status = buttonSizes();
   else if (mode == "input") status = input();
   else std::fprintf(stderr, "usage: slider_probe [-laf LOOK] sliders OUT|bars OUT|input|parts|page\n");
   std::fflush(stdout);

@@ -1,0 +1,140 @@
+// Push buttons: activation only on a release while pressed, the timed
+// click of "Select" on the simulated clock (also after the button is
+// gone), copies and the stored form; sizes, the default ring's room and
+// pictures per look, each look in its own process.
+#include "fw/widgets/controls/button.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fw/data/vresource.h"
+#include "fw/data/vrstore.h"
+#include "fw/gui/window/window_event.h"
+#include "tests/fw/core/event_support.h"
+#include "tests/fw/widgets/dialog_support.h"
+#include "tests/fw/widgets/slider_support.h"
+
+namespace {
+
+int activations = 0;
+
+struct Buttons : ::testing::Test {
+  vbutton* b = nullptr;
+  void SetUp() override {
+    startDialogItemTests();  // the Windows look
+    activations = 0;
+    b = vbuttonCreate();
+    vdialogSetItemTitle(b, vscribeLiteral("OK"));
+    vrect r{10, 10, 80, 24};
+    vdialogSetItemRect(b, &r);
+    vdialogSetItemNotify(b, [](vdialogItem*, vevent*) { ++activations; });
+  }
+  void TearDown() override {
+    if (b) vinstanceDestroy(b);
+  }
+  int pointer(int (*vdialogItemClassRec::*slot)(vdialogItem*, vevent*), int kind, int x, int y) {
+    vevent* e = kind == 1 ? veventCreateButtonDown(nullptr, x, y, 0, 1, 1, 0)
+                : kind == 2 ? veventCreateButtonUp(nullptr, x, y, 0, 0, 1, 0)
+                            : veventCreateMotion(nullptr, x, y, 0, 1, 0);
+    int answer = (vdialogItemClassOf(b)->*slot)(b, e);
+    veventDestroy(e);
+    return answer;
+  }
+  bool pressed() const { return (b->buttonFlags & vbuttonPRESSED) != 0; }
+};
+
+TEST_F(Buttons, OnlyAReleaseWhilePressedActivates) {
+  using C = vdialogItemClassRec;
+  pointer(&C::buttonDown, 1, 20, 20);
+  EXPECT_TRUE(pressed());
+  pointer(&C::motion, 3, 90, 20);  // x + width is outside
+  EXPECT_FALSE(pressed());
+  pointer(&C::buttonUp, 2, 90, 20);
+  EXPECT_EQ(activations, 0);
+  pointer(&C::buttonDown, 1, 20, 20);
+  pointer(&C::motion, 3, 95, 20);
+  pointer(&C::motion, 3, 89, 33);  // back inside: pressed again
+  EXPECT_TRUE(pressed());
+  pointer(&C::buttonUp, 2, 89, 33);
+  EXPECT_EQ(activations, 1);
+  EXPECT_FALSE(pressed());
+  // The Windows look's title button is at least the class's size.
+  int w = 0, h = 0;
+  vdialogGetItemMinSize(b, &w, &h);
+  EXPECT_GE(w, 75);
+  EXPECT_GE(h, 23);
+}
+
+TEST_F(Buttons, SelectClicksFor20MillisecondsAndAGoneButtonClicksNothing) {
+  SimulatedClock clock;
+  static win::ULONGLONG start = 0, seen = 0;
+  static vbutton* watched = nullptr;
+  start = SimulatedClock::now;
+  watched = b;
+  vdialogSetItemNotify(b, [](vdialogItem* i, vevent*) {
+    ++activations;
+    seen = SimulatedClock::now;
+    // Still pressed while it activates: released after.
+    EXPECT_TRUE(static_cast<vbutton*>(i)->buttonFlags & vbuttonPRESSED);
+  });
+  vobjectAttributedOf(b)->issueSelector(b, 3, nullptr);
+  EXPECT_TRUE(pressed());
+  vevent* stop = veventCreateClient([](vevent*) {
+    veventStopProcessing();
+    return 1;
+  }, nullptr);
+  veventPostDelayed(stop, 0, 100'000'000);
+  veventProcess();
+  EXPECT_EQ(activations, 1);
+  EXPECT_EQ(seen - start, 20u);
+  EXPECT_FALSE(pressed());
+
+  vobjectAttributedOf(b)->issueSelector(b, 3, nullptr);
+  vinstanceDestroy(b);
+  b = nullptr;
+  stop = veventCreateClient([](vevent*) {
+    veventStopProcessing();
+    return 1;
+  }, nullptr);
+  veventPostDelayed(stop, 0, 100'000'000);
+  veventProcess();
+  EXPECT_EQ(activations, 1);
+  (void)watched;
+}
+
+TEST_F(Buttons, APressedDefaultButtonCopiesPressedAndStoresOnlyTheDefault) {
+  vbuttonSetDefault(b, 1);
+  vbuttonPress(b);
+  b->buttonFlags |= vbuttonMENU_DEFAULT;
+  vbutton* copy = vbuttonCreate();
+  vbuttonClassOf(b)->copy(b, copy);
+  EXPECT_EQ(copy->buttonFlags, vbuttonPRESSED | vbuttonDEFAULT);
+  vbuttonClassOf(b)->copy(b, b);
+  EXPECT_EQ(b->buttonFlags, vbuttonPRESSED | vbuttonDEFAULT | vbuttonMENU_DEFAULT);
+  vrstoreInstallInterface();
+  vresource root = vrstoreCreateMemory();
+  vresource out = vrstoreCreate(root, vnameInternLiteral("B"), vresDICTIONARY);
+  vbuttonClassOf(b)->store(b, out);
+  EXPECT_EQ(vrstoreGetInteger(out, vnameInternLiteral("vbuttonFlags")), vbuttonDEFAULT);
+  auto* back = static_cast<vbutton*>(vobjectLoad(out));
+  EXPECT_EQ(back->buttonFlags, vbuttonDEFAULT);
+  EXPECT_STREQ(back->title, "OK");
+  vinstanceDestroy(back);
+  vinstanceDestroy(copy);
+  vrstoreCloseFile(root);
+}
+
+TEST(ButtonLooks, SizesAndTheDefaultRingsRoom) {
+  // Win95: 50 x 14 dialog units; Motif's ring of 4 is extra room for the
+  // default button; Win95's ring is 0.
+  EXPECT_EQ(sliderProbe("-laf win95 buttonsizes"), "min 88x23 (50x14 units 88x23) room 5, as the default 5\n");
+  EXPECT_EQ(sliderProbe("-laf motif buttonsizes"), "min 80x25 (50x14 units 88x23) room 5, as the default 9\n");
+  EXPECT_EQ(sliderProbe("-laf windows buttonsizes"), "min 75x23 (50x14 units 88x23) room 5, as the default 6\n");
+}
+
+class ButtonPictures : public ::testing::TestWithParam<const char*> {};
+TEST_P(ButtonPictures, DrawAsStored) { EXPECT_TRUE(sliderPictureMatches("buttons", GetParam())); }
+INSTANTIATE_TEST_SUITE_P(EveryLook, ButtonPictures, ::testing::Values("windows", "win95", "motif", "cua", "openlook"));
+
+}  // namespace
