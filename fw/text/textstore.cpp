@@ -14,6 +14,7 @@
 #include "fw/core/scribe.h"
 #include "fw/data/resrect.h"
 #include "fw/data/vresource.h"
+#include "fw/text/graphic.h"
 #include "fw/text/rulers.h"
 #include "fw/text/styleruns.h"
 #include "fw/text/text_internal.h"
@@ -263,6 +264,25 @@ void loadKind(vtext* t, vresource r, const Kind& k) {
   }
 }
 
+// A copied style shares its source's graphic, which goes with the source
+// text: a copy of a style that owns its graphic owns a copy of it.
+void ownGraphic(vtextStyle* from, vtextStyle* to, vtext* text) {
+  if (!(from->flags & vtextStyleOWNS_GRAPHIC)) return;
+  auto* graphic = reinterpret_cast<vobject*>(vtextRulerFindAttr(&from->attributes, key("Graphic")));
+  if (!graphic) return;
+  auto* copy = static_cast<vobject*>(vobjectClone(graphic));
+  const vtextAttrDefinitions* table = vclassRec<vtextStyleClassRec>(to)->definitions;
+  vtextRulerPutAttr(table, &to->attributes, key("Graphic"), copy, 0);
+  if (vtextRulerFindAttr(&from->attributes, key("Data")) == reinterpret_cast<std::uintptr_t>(from->owner))
+    vtextRulerPutAttr(table, &to->attributes, key("Data"), text, 0);
+  to->flags |= vtextStyleOWNS_GRAPHIC;
+  if (vclassIsSubclass(copy->cls, vtextGetGraphicClass())) {
+    auto* g = static_cast<vtextGraphic*>(copy);
+    g->style = to;
+    g->text = text;
+  }
+}
+
 // Releases the destination's current object when it owns it.
 void releaseCurrent(vtext* t, const Kind& k) {
   vobject* current = currentOf(t, k);
@@ -286,10 +306,12 @@ void copyKind(vtext* from, vtext* to, const Kind& k) {
   releaseCurrent(to, k);
   for (std::int32_t i = 0, n = countOf(from, k); i < n; ++i) {
     vobject* copy = markOwned(static_cast<vobject*>(vobjectClone(listed(from, k, i))), k);
-    if (k.ruler)
+    if (k.ruler) {
       vtextAddRuler(to, static_cast<vtextRuler*>(copy));
-    else
+    } else {
+      ownGraphic(static_cast<vtextStyle*>(listed(from, k, i)), static_cast<vtextStyle*>(copy), to);
       vtextAddStyle(to, static_cast<vtextStyle*>(copy));
+    }
   }
   if (vobject* current = currentOf(from, k)) {
     std::int32_t index = listIndex(from, k, current);

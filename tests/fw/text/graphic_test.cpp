@@ -117,7 +117,17 @@ TEST(TextGraphics, InsertedOverAWordWithItsMetricsInTheStyle) {
   EXPECT_EQ(texttest::firstLineX(back), texttest::firstLineX(t));
   vtextDestroy(back);
   vresourceCloseFile(root);
+  // A copy owns copies of the graphics: it outlives its source.
+  auto* copy = static_cast<vtext*>(vobjectClone(t));
+  std::vector<double> before = texttest::firstLineX(t);
   vtextDestroy(t);  // the styles destroy their graphics (ASan watches)
+  EXPECT_EQ(texttest::firstLineX(copy), before);
+  vtextStyle* copied = carrier(copy, 7);
+  auto* own = reinterpret_cast<vtextGraphic*>(vtextRulerFindAttr(&copied->attributes, N("Graphic")));
+  EXPECT_EQ(own->style, copied);
+  EXPECT_EQ(own->text, copy);
+  EXPECT_EQ(vtextRulerFindAttr(&copied->attributes, N("Data")), texttest::word(copy));
+  vtextDestroy(copy);
 }
 
 // Which pixels of an 80 x 70 white image the plain graphic's drawing at
