@@ -8,6 +8,7 @@
 #include "fw/core/mem.h"
 #include "fw/gui/graphics/image.h"
 #include "fw/text/graphic.h"
+#include "fw/text/rulers.h"
 #include "fw/text/tags.h"
 #include "fw/text/text_internal.h"
 
@@ -55,20 +56,14 @@ T* runObject(vtext* text, vtextTag* tag, bool style) {
 }
 
 // The rulers of the "Ruler" runs at a position go over the working copy,
-// the newest last; the newest with tab stops gives the stops.
-vtextRuler* mergeRulerTags(vtext* text, std::int32_t position, vtextRuler* working) {
-  vtextRuler* tabs = nullptr;
-  if (!text->attachments || text->attachments->rulerTagCount == 0) return tabs;
+// the newest last: attributes and tab stops alike.
+void mergeRulerTags(vtext* text, std::int32_t position, vtextRuler* working) {
+  if (!text->attachments || text->attachments->rulerTagCount == 0) return;
   vtextTagScan scan;
   vtextInitTagScan(&scan, text, vtextName("Ruler"), position);
   vtextScanTags(&scan);
-  for (std::int32_t i = scan.count - 1; i >= 0; --i)
-    if (vtextRuler* r = runObject<vtextRuler>(text, scan.tags[i], false)) {
-      vtextRulerMergeAttrSet(&r->attributes, &working->attributes);
-      if (r->tabCount > 0) tabs = r;
-    }
+  vtextMergeRulers(text, scan.tags, scan.count, working);
   vtextFreeTagScan(&scan);
-  return tabs;
 }
 
 void mergeStyleTags(vtext* text, std::int32_t position, vtextStyle* scratch) {
@@ -97,7 +92,12 @@ Para readRuler(vtext* text, vtextModule* m, std::int32_t position) {
   vtextRuler* base = text->defaultRuler ? text->defaultRuler : m->defaultRuler;
   vtextRuler* ruler = m->workingRuler;
   vtextRulerCopyAttrSet(&base->attributes, &ruler->attributes);
-  if (vtextRuler* withTabs = mergeRulerTags(text, position, ruler)) base = withTabs;
+  // The stops start as the base ruler's; the merge adds the runs' stops.
+  ruler->tabCount = 0;
+  ruler->lastTab = 0;
+  if (base->tabCount > 0) vtextMergeRuler(base, ruler);
+  mergeRulerTags(text, position, ruler);
+  base = ruler;
   const vtextAttrSet* set = &ruler->attributes;
   Para p;
   std::int32_t width = lookupWord(set, "TabWidth", 0);

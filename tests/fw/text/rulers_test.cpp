@@ -181,6 +181,21 @@ TEST(TextRulers, ListDefaultRulerAndMergingAtALine) {
   vinstanceDestroy(loose);
 }
 
+TEST(TextRulers, TheLayoutTakesTheStopsOfEveryRulerAtTheLine) {
+  texttest::useFixedDriver();
+  vtext* t = texttest::textFromChars("a\tb\tc\td\nnext");
+  vtextRuler* near = listedRuler(t, "TabWidth", 48);
+  vtextRuler* far = listedRuler(t, "TabWidth", 48);
+  int type = 0;
+  vtextRulerEditTab(nullptr, near, px(20), vtextTAB_ADD, &type);
+  vtextRulerEditTab(nullptr, far, px(50), vtextTAB_ADD, &type);
+  vtextSetRulerLines(t, near, 1, 1);
+  vtextSetRulerLines(t, far, 1, 1);
+  // 8.0 a character: stops at 20 and 50, then multiples of 48.
+  EXPECT_EQ(texttest::firstLineX(t), (std::vector<double>{0, 8, 20, 28, 50, 58, 96, 104, 107}));
+  vtextDestroy(t);
+}
+
 TEST(TextRulers, TabStopEditingWithItsTolerance) {
   vtextRuler* r = vtextRulerCreate();
   int type = 3;
