@@ -138,3 +138,21 @@ TEST_P(ButtonPictures, DrawAsStored) { EXPECT_TRUE(sliderPictureMatches("buttons
 INSTANTIATE_TEST_SUITE_P(EveryLook, ButtonPictures, ::testing::Values("windows", "win95", "motif", "cua", "openlook"));
 
 }  // namespace
+
+namespace {
+
+// A Win95 window holding a default button, a menu button and two scroll
+// bars: the right arrow and a trough press by pointer, then "Right",
+// "PageRight", "End" handed to the focused bar and "Select" to the
+// focused button, each notification in turn; then the picture.
+TEST(ButtonsAndBars, AWin95WindowOperatedByPointerAndKeys) {
+  std::string png = (std::filesystem::temp_directory_path() / "dialog_win95.png").string();
+  EXPECT_EQ(sliderProbe("-laf win95 dialog " + png),
+            "across value 1\nupright value 10\nacross value 2\nacross value 12\nacross value 90\nOK activated\n");
+  win::test::Image image;
+  ASSERT_TRUE(win::test::ReadPng(png, image));
+  std::filesystem::remove(png);
+  EXPECT_TRUE(test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/slider/dialog_win95.png"));
+}
+
+}  // namespace

@@ -334,6 +334,9 @@ int buttonSizes() {
 
 // ---- Input through the headless back-end.
 vwindow* inputWindow = nullptr;
+void down(int x, int y);
+void up(int x, int y);
+void hold(int ms);
 win::POINT screen(int x, int y) {
   win::POINT p{x, kHeight - 1 - y};
   win::ClientToScreen(inputWindow->native->hwnd, &p);
@@ -411,6 +414,68 @@ int input() {
 
 }  // namespace
 
+// A window holding a default button, a menu button and two scroll bars,
+// driven by the pointer and by keys handed to the focused item; every
+// notification printed, then the picture.
+void told(vdialogItem* item, vevent*) {
+  if (vclassIsSubclass(item->cls, vsliderGetDefaultClass()))
+    std::printf("%s value %d\n", item->tag ? item->tag : "?", int(static_cast<vslider*>(item)->value));
+  else
+    std::printf("%s activated\n", item->title);
+}
+void key(vdialogItem* item, const char* binding) {
+  vevent* e = veventCreateKeyDown(inputWindow, 0, 0, 0, 0, 0, 0);
+  veventSetBinding(e, vnameInternLiteral(binding));
+  vdialogItemClassOf(item)->keyDown(item, e);
+  veventDestroy(e);
+}
+int dialog(const char* path) {
+  win::UseVirtualClock(true);
+  vwindow* w = host();
+  inputWindow = w;
+  vbutton* ok = button(w, "OK", 10, 120);
+  vbuttonSetDefault(ok, 1);
+  vdialogItemListSetConfirmItem(listOf(w), ok);
+  vbutton* more = button(w, "More", 110, 120);
+  vslider* across = slider(w, {10, 20, 160, 0}, false, false, 0, true);
+  vslider* upright = slider(w, {200, 20, 0, 130}, true, false, 0, true);
+  across->tag = vnameInternLiteral("across");
+  upright->tag = vnameInternLiteral("upright");
+  for (vslider* b : {across, upright}) vcontrolSetView(b, 10);
+  for (vdialogItem* i : {static_cast<vdialogItem*>(ok), static_cast<vdialogItem*>(more),
+                         static_cast<vdialogItem*>(across), static_cast<vdialogItem*>(upright)})
+    vdialogSetItemNotify(i, told);
+  show(w);
+  vdialogSetItemMenu(more, vmenuCreate());
+  vdialogItemClassOf(ok)->setDefault(ok);
+  // Pointer: the right arrow, then the trough above the vertical thumb.
+  int ax = across->rect.x + across->rect.width - 4, ay = across->rect.y + across->rect.height / 2;
+  down(ax, ay);
+  up(ax, ay);
+  down(upright->rect.x + 8, upright->rect.y + 100);
+  up(upright->rect.x + 8, upright->rect.y + 100);
+  // Keys to the focused item: the bar steps and pages, the button clicks.
+  vdialogItemListClassOf(listOf(w))->activateFocus(listOf(w));
+  vdialogItemListSetFocusItem(listOf(w), across);
+  key(vdialogItemListGetFocusItem(listOf(w)), "Right");
+  key(vdialogItemListGetFocusItem(listOf(w)), "PageRight");
+  key(vdialogItemListGetFocusItem(listOf(w)), "End");
+  vdialogItemListSetFocusItem(listOf(w), ok);
+  key(vdialogItemListGetFocusItem(listOf(w)), "Select");
+  hold(50);
+  settle();
+  drawHeld(w, {});
+  vdrawGSave();
+  vdialogItemListSetDrawingState(listOf(w));
+  vdrawInitDeviceClip();
+  vdialogItemClassOf(ok)->drawDefault(ok);
+  vdrawGRestore();
+  bool shot = win::test::WritePng(path, win::test::WindowImage(w->native->hwnd));
+  finish(w);
+  win::UseVirtualClock(false);
+  return shot ? 0 : 1;
+}
+
 int probeMain(int argc, char** argv) {
   vwidgetsStartup(argc, argv);
   int count = 0;
@@ -424,6 +489,7 @@ int probeMain(int argc, char** argv) {
   else if (mode == "page") status = pagePixels();
   else if (mode == "buttons" && count > 2) status = buttons(args[2]);
   else if (mode == "buttonsizes") status = buttonSizes();
+  else if (mode == "dialog" && count > 2) status = dialog(args[2]);
   else if (mode == "input") status = input();
   else std::fprintf(stderr, "usage: slider_probe [-laf LOOK] sliders OUT|bars OUT|input|parts|page\n");
   std::fflush(stdout);
