@@ -345,12 +345,14 @@ const vcontrolPart kCuaParts[7] = {
 // Rows: Windows, Motif, Open Look, CUA, Win95, and any other look. The
 // tables are shared by both orientations: each hit test reads it.
 const LookOps kLooks[] = {
-    {63, 23, sizeTable<48, 16, 48, 16>, motifTrack, motifThumb, motifChoose, drawMotif, {kDefaultParts, kDefaultParts}, true},
+    {63, 23, windowsSliderSize, windowsSliderTrack, mswSliderThumb, mswSliderChoose, drawWindowsSlider,
+     {kWindowsSliderParts, kWindowsSliderParts}, true},
     {48, 16, sizeTable<48, 16, 48, 16>, motifTrack, motifThumb, motifChoose, drawMotif, {kDefaultParts, kDefaultParts}, false},
     {32, 19, sizeTable<32, 15, 32, 20>, openLookTrack, openLookThumb, openLookChoose, drawOpenLook,
      {kOpenLookParts, kOpenLookParts}, true},
     {51, 17, sizeTable<32, 17, 32, 23>, cuaTrack, cuaThumb, cuaChoose, drawCua, {kCuaParts, kCuaParts}, true},
-    {63, 21, sizeTable<48, 16, 48, 16>, motifTrack, motifThumb, motifChoose, drawMotif, {kDefaultParts, kDefaultParts}, true},
+    {63, 21, win95SliderSize, win95SliderTrack, mswSliderThumb, mswSliderChoose, drawWin95Slider,
+     {kWin95SliderParts, kWin95SliderParts}, true},
     {0, 0, baseSize, itemTrack, thicknessLength, motifChoose, [](vslider*) {}, {kDefaultParts, kDefaultParts}, false},
 };
 const LookOps& lookOps(int id) { return id >= vlafWINDOWS && id <= vlafWIN95 ? kLooks[id - vlafWINDOWS] : kLooks[5]; }
@@ -370,6 +372,20 @@ void choosePart(vcontrol* c, vevent* e) { ops().choosePart(asSlider(c), e); }
 void destroy(vinstance* self) {
   if (state()->blinkTarget == self) _vsliderSetBlinkTarget(nullptr);
   super()->destroy(self);
+}
+
+// The blink follows the focus in the looks that have the timer.
+void focus(vdialogItem* item) {
+  super()->focus(item);
+  if (state()->blink) _vsliderSetBlinkTarget(asSlider(static_cast<vcontrol*>(item)));
+}
+void unfocus(vdialogItem* item) {
+  if (state()->blinkTarget == item) _vsliderSetBlinkTarget(nullptr);
+  super()->unfocus(item);
+}
+void close(vdialogItem* item) {
+  if (state()->blinkTarget == item) _vsliderSetBlinkTarget(nullptr);
+  super()->close(item);
 }
 
 int buttonDown(vdialogItem* item, vevent* e) {
@@ -432,6 +448,9 @@ SliderState* state() {
   auto* c = vclassSpawnOf<vsliderClassRec>(super());
   c->instanceSize = sizeof(vslider);
   c->destroy = destroy;
+  c->focus = focus;
+  c->unfocus = unfocus;
+  c->close = close;
   c->issueSelector = issueSelector;
   c->naturalSize = c->minSize = naturalSize;
   c->draw = draw;

@@ -49,6 +49,18 @@ inline void fillRect(vcolor* c, const vrect& r) {
   vdrawFillRects(&r, 1);
 }
 
+// The Windows and Win95 looks' own routines.
+extern const vcontrolPart kWindowsSliderParts[7];
+extern const vcontrolPart kWin95SliderParts[7];
+void windowsSliderSize(vslider* s, int* w, int* h);
+void win95SliderSize(vslider* s, int* w, int* h);
+void windowsSliderTrack(vslider* s, vrect* out);
+void win95SliderTrack(vslider* s, vrect* out);
+int mswSliderThumb(vslider* s, int thickness, int length);
+void mswSliderChoose(vslider* s, vevent* e);
+void drawWindowsSlider(vslider* s);
+void drawWin95Slider(vslider* s);
+
 // Whole drawings per look (the item's drawing state already set).
 void drawMotif(vslider* s);
 void drawOpenLook(vslider* s);

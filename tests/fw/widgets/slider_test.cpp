@@ -94,34 +94,50 @@ TEST_F(Sliders, SelectorsMoveAndNotifyOnlyOnChange) {
   veventDestroy(e);
 }
 
-TEST_F(Sliders, ThumbLengthsAndTheClassDefaults) {
-  range(0, 100, 0, 0);
-  EXPECT_EQ(vsliderGetThumbLength(s, 10, 200), 20);  // no view: twice the thickness
-  vcontrolSetView(s, 50);
-  EXPECT_EQ(vsliderGetThumbLength(s, 10, 200), 100);
-  vcontrolSetView(s, 2);
-  EXPECT_EQ(vsliderGetThumbLength(s, 10, 200), 10);  // at least the thickness
-  vcontrolSetMax(s, 0);
-  EXPECT_EQ(vsliderGetThumbLength(s, 10, 200), 200);  // no range: the whole track
-  // The Windows look: its default size, the Motif geometry meanwhile.
+TEST_F(Sliders, TheWindowsLooksOwnGeometry) {
+  // The Windows look: 63 x 23, a trough 32 shorter than the item and 23
+  // across, an 11-pixel thumb, two 17-pixel buttons past the trough.
   EXPECT_EQ(s->rect.width, 63);
   EXPECT_EQ(s->rect.height, 23);
-  vrect r{0, 0, 104, 14};
+  int w = 0, h = 0;
+  vdialogGetItemNaturalSize(s, &w, &h);
+  EXPECT_EQ(w, 63);
+  EXPECT_EQ(h, 23);
+  vrect r{0, 0, 132, 23};
   vdialogSetItemRect(s, &r);
-  vcontrolSetMax(s, 100);
-  vcontrolSetView(s, 0);
-  vcontrolSetValue(s, 50);
+  range(0, 100, 0, 50);
+  vcontrolSetPage(s, 10);
   vcontrolClassOf(s)->computeIndicator(s);
-  int inset = int(vdialogDetermineItemInset(s));
-  EXPECT_EQ(s->indicator.x, inset + (104 - 2 * inset - 2 * (14 - 2 * inset)) / 2);
-  EXPECT_EQ(s->indicator.width, 2 * (14 - 2 * inset));
+  vrect t;
+  vsliderGetTrackRect(s, &t);
+  EXPECT_EQ(t.width, 100);
+  EXPECT_EQ(t.height, 23);
+  EXPECT_EQ(s->indicator.width, 11);
+  EXPECT_EQ(s->indicator.x, (100 - 11) * 50 / 100);
+  // Part finding by press: page back, thumb, page forward, the buttons.
+  struct Case {
+    int x;
+    int part;
+  };
+  const Case cases[] = {{10, vsliderPAGE_BACK}, {50, vsliderTHUMB}, {90, vsliderPAGE_FORWARD},
+                        {100, vsliderSTEP_BACK}, {116, vsliderSTEP_BACK}, {117, vsliderSTEP_FORWARD},
+                        {133, vsliderSTEP_FORWARD}, {134, -1}};
+  for (const Case& c : cases) {
+    vevent* e = veventCreateButtonDown(nullptr, c.x, 5, 0, 1, 1, 0);
+    vcontrolClassOf(s)->choosePart(s, e);
+    int part = s->activePart ? int(s->activePart - vsliderGetParts(s)) : -1;
+    EXPECT_EQ(part, c.part) << c.x;
+    veventDestroy(e);
+  }
+  s->activePart = nullptr;
 }
 
 // ---- Each look in its own process.
 
 class SliderLooks : public ::testing::TestWithParam<const char*> {};
 TEST_P(SliderLooks, DrawAsStored) { EXPECT_TRUE(sliderPictureMatches("sliders", GetParam())); }
-INSTANTIATE_TEST_SUITE_P(EveryLook, SliderLooks, ::testing::Values("motif", "openlook2d", "openlook3d", "cua"));
+INSTANTIATE_TEST_SUITE_P(EveryLook, SliderLooks,
+                         ::testing::Values("motif", "openlook2d", "openlook3d", "cua", "windows", "win95"));
 
 TEST(SliderInput, MotifDragFollowsWithin50PixelsAndStopsAtTheEnds) {
   // A track of 200 and a thumb of 20; the thumb starts 90 in for 50.

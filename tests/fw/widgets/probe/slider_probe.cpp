@@ -88,6 +88,8 @@ void show(vwindow* w) {
 }
 
 void finish(vwindow* w) {
+  // An item's focus drawing leaves the current state bound to the window.
+  vdrawBindPathDevice();
   vdialogItemList* list = listOf(w);
   vdialogItemListClassOf(list)->close(list);
   vwindowClose(w);
