@@ -83,14 +83,6 @@ void cuaTrack(vslider* s, vrect* out) {
 }
 
 int thicknessLength(vslider*, int thickness, int) { return thickness; }
-}  // namespace
-int vsliderint::motifThumb(vslider* s, int thickness, int length) {
-  if (s->view <= 0) return 2 * thickness;
-  std::int64_t span = std::int64_t(s->max) - s->min;
-  if (span < 1) return length;
-  return int(std::max<std::int64_t>(std::int64_t(s->view) * length / span, thickness));
-}
-namespace {
 int openLookThumb(vslider*, int, int) { return 12; }
 int cuaThumb(vslider*, int, int) { return 10; }
 
@@ -122,18 +114,6 @@ void placeThumb(vcontrol* c) {
 }
 
 // The thumb's pixels follow it; what it uncovered is redrawn.
-}  // namespace
-void vsliderint::moveThumb(vslider* s, const vrect& old) {
-  const vrect& now = s->indicator;
-  int dx = now.x - old.x, dy = now.y - old.y;
-  bool sameSize = now.width == old.width && now.height == old.height;
-  if (sameSize && dx == 0 && dy == 0) return;
-  vrect both;
-  vrectUnion(&old, &now, &both);
-  vdialogItemClassOf(s)->scrollRect(s, &both, dx, dy, 0);
-  if (!sameSize) vdialogItemClassOf(s)->invalRect(s, &both, 1);
-}
-namespace {
 
 void setValueMoving(vslider* s, std::int32_t value) {
   vrect old = s->indicator;
@@ -142,30 +122,11 @@ void setValueMoving(vslider* s, std::int32_t value) {
   moveThumb(s, old);
 }
 
-}  // namespace
-int vsliderint::moveTo(vslider* s, std::int64_t value) {
-  std::int32_t old = s->value;
-  vsliderSetValueMoving(s, clamp32(value));
-  return s->value != old;
-}
-namespace {
 
 // ---- Part choice.
 void choose(vslider* s, int part) { s->activePart = part < 0 ? nullptr : &vsliderGetParts(s)[part]; }
 
 // Inside the track: page back, thumb or page forward by the anchor.
-}  // namespace
-bool vsliderint::chooseOnTrack(vslider* s, vevent* e, int pageBackBelow) {
-  bool v = vertical(s);
-  vrect t = track(s);
-  if (!inside(t, veventGetX(e), veventGetY(e))) return false;
-  press.track = t;
-  press.anchor = (v ? veventGetY(e) : veventGetX(e)) - along(s->indicator, v);
-  int thumb = alongLength(s->indicator, v);
-  choose(s, press.anchor < pageBackBelow ? vsliderPAGE_BACK : press.anchor <= thumb ? vsliderTHUMB : vsliderPAGE_FORWARD);
-  return true;
-}
-namespace {
 
 void motifChoose(vslider* s, vevent* e) {
   if (!chooseOnTrack(s, e, 0)) choose(s, -1);
@@ -224,13 +185,6 @@ int hitPageForward(vcontrol* c, vevent* e) {
   return h.onTrack() && h.p > h.mEnd();
 }
 // A drag goes on within 50 pixels of the thumb across the track.
-}  // namespace
-int vsliderint::hitThumb(vcontrol* c, vevent* e) {
-  Hit h(c, e);
-  int d = h.q - across(h.m, h.v);
-  return d >= -50 && d < acrossLength(h.m, h.v) + 50;
-}
-namespace {
 int hitCuaPageBack(vcontrol* c, vevent* e) {
   Hit h(c, e);
   return h.onTrack() && h.p < h.mStart();
@@ -250,12 +204,6 @@ int hitOpenLookEnd(vcontrol* c, vevent* e) {
 }
 
 // ---- Actions.
-}  // namespace
-int vsliderint::stepBack(vcontrol* c, vevent*) { return moveTo(asSlider(c), std::int64_t(c->value) - c->increment); }
-int vsliderint::stepForward(vcontrol* c, vevent*) { return moveTo(asSlider(c), std::int64_t(c->value) + c->increment); }
-int vsliderint::toMinimum(vcontrol* c, vevent*) { return moveTo(asSlider(c), c->min); }
-int vsliderint::toMaximum(vcontrol* c, vevent*) { return moveTo(asSlider(c), c->max); }
-namespace {
 
 // With look flag 0x40 the pointer is kept beside the thumb, so that a held
 // button pages on to the end of the range.
@@ -285,25 +233,6 @@ int page(vcontrol* c, vevent* e) {
   return changed;
 }
 
-}  // namespace
-int vsliderint::drag(vcontrol* c, vevent* e) {
-  vslider* s = asSlider(c);
-  bool v = vertical(s);
-  const vrect& t = press.track;
-  int thumb = alongLength(s->indicator, v), start = along(s->indicator, v);
-  int delta = ((v ? veventGetY(e) : veventGetX(e)) - start) - press.anchor;
-  delta = std::clamp(delta, along(t, v) - start, along(t, v) + alongLength(t, v) - (start + thumb));
-  if (delta > 0 || delta < 0) {
-    vrect old = s->indicator;
-    (v ? s->indicator.y : s->indicator.x) = std::int16_t(start + delta);
-    moveThumb(s, old);
-  }
-  int off = along(s->indicator, v) - along(t, v);
-  std::int32_t old = s->value;
-  vcontrolClampValue(s, vsliderValueAt(s, off, alongLength(t, v), thumb));
-  return s->value != old;
-}
-namespace {
 
 // Pressed drawings: each look draws its own; a release redraws the item.
 void redraw(vcontrol* c) { ops().draw(asSlider(c)); }
@@ -482,6 +411,65 @@ SliderState* state() {
 }
 
 }  // namespace
+
+// What the scroll bar and the Windows routines share with the slider.
+int vsliderint::motifThumb(vslider* s, int thickness, int length) {
+  if (s->view <= 0) return 2 * thickness;
+  std::int64_t span = std::int64_t(s->max) - s->min;
+  if (span < 1) return length;
+  return int(std::max<std::int64_t>(std::int64_t(s->view) * length / span, thickness));
+}
+void vsliderint::moveThumb(vslider* s, const vrect& old) {
+  const vrect& now = s->indicator;
+  int dx = now.x - old.x, dy = now.y - old.y;
+  bool sameSize = now.width == old.width && now.height == old.height;
+  if (sameSize && dx == 0 && dy == 0) return;
+  vrect both;
+  vrectUnion(&old, &now, &both);
+  vdialogItemClassOf(s)->scrollRect(s, &both, dx, dy, 0);
+  if (!sameSize) vdialogItemClassOf(s)->invalRect(s, &both, 1);
+}
+int vsliderint::moveTo(vslider* s, std::int64_t value) {
+  std::int32_t old = s->value;
+  vsliderSetValueMoving(s, clamp32(value));
+  return s->value != old;
+}
+bool vsliderint::chooseOnTrack(vslider* s, vevent* e, int pageBackBelow) {
+  bool v = vertical(s);
+  vrect t = track(s);
+  if (!inside(t, veventGetX(e), veventGetY(e))) return false;
+  press.track = t;
+  press.anchor = (v ? veventGetY(e) : veventGetX(e)) - along(s->indicator, v);
+  int thumb = alongLength(s->indicator, v);
+  choose(s, press.anchor < pageBackBelow ? vsliderPAGE_BACK : press.anchor <= thumb ? vsliderTHUMB : vsliderPAGE_FORWARD);
+  return true;
+}
+int vsliderint::hitThumb(vcontrol* c, vevent* e) {
+  Hit h(c, e);
+  int d = h.q - across(h.m, h.v);
+  return d >= -50 && d < acrossLength(h.m, h.v) + 50;
+}
+int vsliderint::stepBack(vcontrol* c, vevent*) { return moveTo(asSlider(c), std::int64_t(c->value) - c->increment); }
+int vsliderint::stepForward(vcontrol* c, vevent*) { return moveTo(asSlider(c), std::int64_t(c->value) + c->increment); }
+int vsliderint::toMinimum(vcontrol* c, vevent*) { return moveTo(asSlider(c), c->min); }
+int vsliderint::toMaximum(vcontrol* c, vevent*) { return moveTo(asSlider(c), c->max); }
+int vsliderint::drag(vcontrol* c, vevent* e) {
+  vslider* s = asSlider(c);
+  bool v = vertical(s);
+  const vrect& t = press.track;
+  int thumb = alongLength(s->indicator, v), start = along(s->indicator, v);
+  int delta = ((v ? veventGetY(e) : veventGetX(e)) - start) - press.anchor;
+  delta = std::clamp(delta, along(t, v) - start, along(t, v) + alongLength(t, v) - (start + thumb));
+  if (delta > 0 || delta < 0) {
+    vrect old = s->indicator;
+    (v ? s->indicator.y : s->indicator.x) = std::int16_t(start + delta);
+    moveThumb(s, old);
+  }
+  int off = along(s->indicator, v) - along(t, v);
+  std::int32_t old = s->value;
+  vcontrolClampValue(s, vsliderValueAt(s, off, alongLength(t, v), thumb));
+  return s->value != old;
+}
 
 vsliderClassRec* vsliderGetDefaultClass() { return state()->cls; }
 vslider* vsliderCreate() { return asSlider(vinstanceCreate(vsliderGetDefaultClass())); }
