@@ -29,6 +29,7 @@
 #include "fw/widgets/lists/list.h"
 #include "fw/widgets/lists/listsize.h"
 #include "fw/widgets/lists/liststr.h"
+#include "fw/widgets/lists/listview.h"
 #include "fw/widgets/lists/spring.h"
 #include "fw/widgets/menus/drag.h"
 #include "fw/widgets/menus/menu.h"
@@ -47,6 +48,7 @@ void vwidgetsInstallStartup() {
     vlistObserverGetDefaultClass();
   });
   vmoduleInstallStartup("vliststrGetDefaultClass", [] { _vliststrStartupClass(); });
+  vmoduleInstallStartup("vlistviewGetDefaultClass", _vlistviewStartupClasses);
   vmoduleInstallStartup("vcontrolGetDefaultClass", _vcontrolStartupClasses);
   vmoduleInstallStartup("vsliderGetDefaultClass", _vsliderStartupClasses);
   vmoduleInstallStartup("vbuttonGetDefaultClass", [] { vbuttonGetDefaultClass(); });

@@ -21,14 +21,14 @@ TEST(WidgetsStartup, FillsItsRowsOfTheStartupOrder) {
         name == "vdomainGetDefaultClass" || name == "vspringdomGetDefaultClass" || name == "vmenuGetDefaultClass" ||
         name == "vdragGetDefaultClass" || name == "vliststrGetDefaultClass" || name == "vcontrolGetDefaultClass" ||
         name == "vsliderGetDefaultClass" || name == "vrulerGetDefaultClass" || name == "vkeyitemGetDefaultClass" ||
-        name == "vbuttonGetDefaultClass") {
+        name == "vbuttonGetDefaultClass" || name == "vlistviewGetDefaultClass") {
       ASSERT_NE(rows[i].fn, nullptr) << name;
       rows[i].fn();
       rows[i].fn();  // a second start makes nothing twice
       ++filled;
     }
   }
-  EXPECT_EQ(filled, 13);
+  EXPECT_EQ(filled, 14);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vlistObserver")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vlistsize")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vspringSolution")), nullptr);
@@ -37,7 +37,8 @@ TEST(WidgetsStartup, FillsItsRowsOfTheStartupOrder) {
   EXPECT_NE(vclassFindByName(vscribeLiteral("vspringdomUndoObserver")), nullptr);
   for (const char* menus : {"vmenu", "vmenuItem", "vmenuSeparatorItem", "vmenuToggleItem", "vmenuPushPinItem",
                             "vmenuSubMenuItem", "vmenuItemList", "vdrag", "vliststr", "vcontrol", "vslider",
-                            "vsliderScrollBar", "vbutton", "vruler", "vrulerItem", "vkeyitem"})
+                            "vsliderScrollBar", "vbutton", "vruler", "vrulerItem", "vkeyitem", "vlistview",
+                            "vlistviewObserver"})
     EXPECT_NE(vclassFindByName(vscribeLiteral(menus)), nullptr) << menus;
 }
 

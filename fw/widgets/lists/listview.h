@@ -1,0 +1,143 @@
+// List views: the dialog item that shows a list model as a grid of cells
+// laid out by a list-size object, with a scroll origin in grid pixels
+// (y down) kept in step with the window's coordinates (y up), optional
+// scroll bars, a focus cell and the one selection it shows.
+#pragma once
+#include <cstdint>
+
+#include "fw/widgets/controls/slider.h"
+#include "fw/widgets/dialog/item.h"
+#include "fw/widgets/lists/list.h"
+#include "fw/widgets/lists/listsize.h"
+
+struct vlistview;
+using vlistviewNotifyFunction = void (*)(vinstance* view, int code);
+using vlistviewSelectionFunc = void (*)(vlistview* view, vlistSelection* selection);
+
+// View state bits.
+enum : std::uint32_t {
+  vlistviewBARS_STALE = 0x2,
+  vlistviewRANGE_STALE = 0x4,
+  vlistviewSILENT = 0x800,
+  vlistviewCONTENT_STALE = 0x1000,
+  vlistviewNO_DRAWING = 0x2000,
+  vlistviewFIT_HEIGHT = 0x10000,
+  vlistviewFIT_WIDTH = 0x20000,
+  vlistviewREPORT_STEPS = 0x200000,
+  vlistviewAUTO_VSCROLL = 0x400000,
+};
+// Option bits.
+enum : std::uint32_t {
+  vlistviewAUTO_SCROLL = 0x1,
+  vlistviewWRAP = 0x4,
+  vlistviewADJUST_REMOVES = 0x8,
+  vlistviewTYPE_AHEAD = 0x10,
+  vlistviewFRAME = 0x20,
+  vlistviewGRAB = 0x40,
+  vlistviewADDITIVE = 0x80,
+  vlistviewMOVE_ROWS = 0x100,
+  vlistviewMOVE_COLUMNS = 0x200,
+  vlistviewFOCUS_SHOWN = 0x400,
+  vlistviewMARGIN_SET = 0x8000,
+  vlistviewHLINES = 0x10000,
+  vlistviewVLINES = 0x20000,
+};
+// Scroll modes.
+enum : std::int16_t { vlistviewSCROLL_REPAINT = 1, vlistviewSCROLL_NONE = 2 };
+
+struct vlistview : vdialogItem {
+  vrect content;
+  std::int16_t scrollMode;
+  std::int16_t partialLastRow;
+  std::int16_t updateMode;
+  std::int32_t firstRow, firstColumn, lastRow, lastColumn;
+  std::int16_t hOffset, vOffset;
+  std::int32_t focusRow, focusColumn;
+  std::uint32_t options;
+  std::uint32_t state;
+  std::uint32_t attributes;
+  std::int32_t originX, originY;    // requested, grid pixels
+  std::int32_t appliedX, appliedY;  // last applied to the window
+  std::int32_t margin;
+  std::int32_t gridX, gridTop;  // window x of the grid's left, y of its top
+  vlistsize* size;
+  vlist* list;
+  vlistObserver* observer;
+  vslider* hbar;
+  vslider* vbar;
+  vlistSelection* selection;
+  vlistSelection* oldSelection;
+  vlistSelection* pendingSelection;
+  vlistviewNotifyFunction notify;
+  vlistviewSelectionFunc selectionCallback;
+};
+
+struct vlistviewClassRec : vdialogItemClassRec {
+  void (*scrollTo)(vlistview* view, std::int32_t x, std::int32_t y);
+  void (*scrolledBy)(vlistview* view, std::int32_t dx, std::int32_t dy);
+  void (*cellForPosition)(vlistview* view, int a, int b, std::int32_t* row, std::int32_t* column);
+  void (*setHorizontalBar)(vlistview* view, int on);
+  void (*setVerticalBar)(vlistview* view, int on);
+  void (*setRowHeight)(vlistview* view, std::int32_t row, std::int32_t height);
+  void (*setColumnWidth)(vlistview* view, std::int32_t column, std::int32_t width);
+  void (*setScrollBarMargin)(vlistview* view, std::int32_t margin);
+  // Left, right, bottom and top insets of the frame.
+  void (*getInsets)(vlistview* view, int* left, int* right, int* bottom, int* top);
+  void (*setSize)(vlistview* view, vlistsize* size);
+  void (*setList)(vlistview* view, vlist* list);
+  void (*setSelection)(vlistview* view, vlistSelection* selection);
+  std::int16_t cellBorder, step, frameWidth;
+};
+
+inline vlistviewClassRec* vlistviewClassOf(const vlistview* v) { return vclassRec<vlistviewClassRec>(v); }
+vlistviewClassRec* vlistviewGetDefaultClass();
+vlistview* vlistviewCreate();
+// The start-up row: the observer class first, then the class.
+void _vlistviewStartupClasses();
+
+inline void vlistviewSetList(vlistview* v, vlist* l) { vlistviewClassOf(v)->setList(v, l); }
+inline void vlistviewSetSelection(vlistview* v, vlistSelection* s) { vlistviewClassOf(v)->setSelection(v, s); }
+inline void vlistviewSetRowHeight(vlistview* v, std::int32_t row, std::int32_t h) {
+  vlistviewClassOf(v)->setRowHeight(v, row, h);
+}
+inline void vlistviewSetColumnWidth(vlistview* v, std::int32_t column, std::int32_t w) {
+  vlistviewClassOf(v)->setColumnWidth(v, column, w);
+}
+inline void vlistviewSetHorizontalBar(vlistview* v, int on) { vlistviewClassOf(v)->setHorizontalBar(v, on); }
+inline void vlistviewSetVerticalBar(vlistview* v, int on) { vlistviewClassOf(v)->setVerticalBar(v, on); }
+inline void vlistviewSetScrollBarMargin(vlistview* v, std::int32_t m) {
+  vlistviewClassOf(v)->setScrollBarMargin(v, m);
+}
+void vlistviewSetScrollMode(vlistview* view, int mode);
+void vlistviewSetNotify(vlistview* view, vlistviewNotifyFunction notify);
+
+// Geometry and scrolling (window coordinates, y up).
+void vlistviewGetCellRect(vlistview* view, std::int32_t row, std::int32_t column, vrect* out);
+void vlistviewGetCellInnerRect(vlistview* view, std::int32_t row, std::int32_t column, vrect* out);
+std::int32_t vlistviewGetCellInnerSize(vlistview* view, std::int32_t column);
+std::int32_t vlistviewGetCellInnerHeight(vlistview* view, std::int32_t row);
+void vlistviewInvalCell(vlistview* view, std::int32_t row, std::int32_t column);
+void vlistviewInvalRow(vlistview* view, std::int32_t row);
+void vlistviewInvalColumn(vlistview* view, std::int32_t column);
+void vlistviewFindCellAtPoint(vlistview* view, int x, int y, std::int32_t* row, std::int32_t* column);
+void vlistviewScrollBy(vlistview* view, std::int32_t rows, std::int32_t columns);
+void vlistviewScrollToCell(vlistview* view, std::int32_t row, std::int32_t column);
+void vlistviewScrollToSelection(vlistview* view);
+void vlistviewScrollByPixels(vlistview* view, std::int32_t dy, std::int32_t dx);
+// The second form: to (origin x - a, origin y + b).
+void vlistviewScrollByPixelsAB(vlistview* view, std::int32_t a, std::int32_t b);
+void vlistviewFitCellSize(vlistview* view);
+// The click count of the press being handled when the view is the one
+// tracked, else 0.
+int vlistviewGetClickCount(vlistview* view);
+void _vlistviewSetAutoVScroll(vlistview* view, int on);
+void _vlistviewSetFlag21(vlistview* view, int on);
+void _vlistviewSetScrollOrigin(vlistview* view, const vrect* content, std::int32_t x, std::int32_t y);
+void _vlistviewUpdateScrollBars(vlistview* view);
+void _vlistviewUpdateAutoVScroll(vlistview* view);
+void _vlistviewGetFirstFullCell(vlistview* view, std::int32_t* row, std::int32_t* column);
+void _vlistviewGetContentRect(vlistview* view, vrect* out);
+// The press being tracked (a view, its click count), for the pointer
+// handling; a destroyed view is forgotten.
+void _vlistviewTrackPress(vlistview* view, int clickCount);
+void _vlistviewEndPress();

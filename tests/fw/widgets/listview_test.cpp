@@ -1,0 +1,254 @@
+// List views: the grid placed in the window, scrolling by cells, pixels
+// and selection with the repaint each move asks for, hit testing, the
+// automatic vertical scroll bar, requested origins kept while closed, a
+// one-cell list, the press record, selections set twice and lists replaced.
+#include "fw/widgets/lists/listview.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fw/widgets/controls/scrollbar.h"
+#include "fw/widgets/hooks.h"
+#include "tests/fw/widgets/dialog_support.h"
+
+namespace {
+
+std::vector<std::string> trace;
+
+std::string rectText(const vrect& r) {
+  return std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" +
+         std::to_string(r.height);
+}
+
+// The class with the window operations recorded instead of carried out.
+vlistviewClassRec* recordingClass() {
+  static vlistviewClassRec* c = [] {
+    auto* r = vclassSpawnOf<vlistviewClassRec>(vlistviewGetDefaultClass());
+    r->invalRect = [](vdialogItem*, const vrect* rect, int) { trace.push_back("inval " + rectText(*rect)); };
+    r->scrollRect = [](vdialogItem*, const vrect* rect, int dx, int dy, int) {
+      trace.push_back("scroll " + rectText(*rect) + " by " + std::to_string(dx) + "," + std::to_string(dy));
+    };
+    r->scrolledBy = [](vlistview*, std::int32_t dx, std::int32_t dy) {
+      trace.push_back("scrolled " + std::to_string(dx) + "," + std::to_string(dy));
+    };
+    return r;
+  }();
+  return c;
+}
+
+// A view of 200 x 100 at (0, 0) over a list of rows x columns, cells of
+// 50 x 20 (inner 48 x 18 with the Windows cell border of 1), open.
+struct Fixture {
+  vlist* list;
+  vlistview* view;
+  Fixture(int rows, int columns, bool open = true) {
+    startDialogItemTests();
+    list = vlistCreate();
+    vlistSetRowCount(list, rows);
+    vlistSetColumnCount(list, columns);
+    view = static_cast<vlistview*>(vinstanceCreate(recordingClass()));
+    vlistviewSetList(view, list);
+    vlistviewSetColumnWidth(view, vlistsizeALL_COLUMNS, 48);
+    vlistviewSetRowHeight(view, vlistsizeALL_ROWS, 18);
+    vrect r{0, 0, 200, 100};
+    vdialogSetItemRect(view, &r);
+    if (open) vdialogOpenItem(view);
+    trace.clear();
+  }
+  ~Fixture() {
+    vinstanceDestroy(view);
+    vinstanceDestroy(list);
+  }
+  std::string range() const {
+    return std::to_string(view->firstRow) + "," + std::to_string(view->firstColumn) + ".." +
+           std::to_string(view->lastRow) + "," + std::to_string(view->lastColumn) + " at " +
+           std::to_string(view->originX) + "," + std::to_string(view->originY);
+  }
+  std::string cellAt(int x, int y) const {
+    std::int32_t row = -9, column = -9;
+    vlistviewFindCellAtPoint(view, x, y, &row, &column);
+    return std::to_string(row) + "," + std::to_string(column);
+  }
+};
+
+TEST(ListViewGeometry, ScrollingByCellsClampsAndMovesThePixelsOfSmallSteps) {
+  Fixture f(100, 4);
+  EXPECT_EQ(f.range(), "0,0..4,3 at 0,0");
+  vrect cell;
+  vlistviewGetCellRect(f.view, 0, 1, &cell);
+  EXPECT_EQ(rectText(cell), "50,80 50x20");  // grid y down: row 0 at the top
+  vlistviewGetCellInnerRect(f.view, 0, 1, &cell);
+  EXPECT_EQ(rectText(cell), "51,81 48x18");
+  EXPECT_EQ(vlistviewGetCellInnerSize(f.view, 3), 48);
+
+  vlistviewScrollBy(f.view, -5, 0);  // from row 0: stays
+  EXPECT_EQ(f.range(), "0,0..4,3 at 0,0");
+  EXPECT_TRUE(trace.empty());
+
+  vlistviewScrollBy(f.view, 1000000000, 7);  // the last cell's corner meets the content's
+  // The first row is the one whose bottom touches the content's top.
+  EXPECT_EQ(f.range(), "94,0..99,3 at 0,1900");
+  EXPECT_EQ(f.view->vOffset, 20);
+  EXPECT_EQ(trace, (std::vector<std::string>{"scrolled 0,1900", "inval 0,0 200x100"}));  // a large move
+  vlistviewGetCellRect(f.view, 99, 3, &cell);
+  EXPECT_EQ(rectText(cell), "150,0 50x20");
+
+  trace.clear();
+  vlistviewScrollBy(f.view, -1, 0);  // one row back: the pixels move down, the top strip is exposed
+  EXPECT_EQ(f.range(), "93,0..98,3 at 0,1880");
+  EXPECT_EQ(trace, (std::vector<std::string>{"scrolled 0,-20", "scroll 0,0 200x100 by 0,-20"}));
+
+  trace.clear();
+  vlistviewSetScrollMode(f.view, vlistviewSCROLL_REPAINT);
+  vlistviewScrollToCell(f.view, 10, 0);
+  vlistviewSetScrollMode(f.view, vlistviewSCROLL_NONE);
+  vlistviewScrollToCell(f.view, 11, 0);
+  EXPECT_EQ(trace, (std::vector<std::string>{"scrolled 0,-1680", "inval 0,0 200x100", "scrolled 0,20"}));
+}
+
+TEST(ListViewGeometry, PixelScrollsLeaveAPartialRowAndPointsMapIntoTheList) {
+  Fixture f(100, 4);
+  vlistviewScrollByPixels(f.view, 7, -3);  // (dy, dx); x clamps at 0
+  EXPECT_EQ(f.range(), "0,0..5,3 at 0,7");
+  EXPECT_EQ(f.view->vOffset, 7);
+  std::int32_t row = 0, column = 0;
+  _vlistviewGetFirstFullCell(f.view, &row, &column);
+  EXPECT_EQ(row, 1);  // row 0 is cut
+  EXPECT_EQ(f.cellAt(10, 99), "0,0");
+  EXPECT_EQ(f.cellAt(10, 86), "1,0");
+  vlistviewScrollByPixelsAB(f.view, 5, 3);  // to (x - 5, y + 3)
+  EXPECT_EQ(f.range(), "0,0..5,3 at 0,10");
+  vlistviewScrollBy(f.view, 1, 0);  // from the first full row, 1
+  EXPECT_EQ(f.range(), "1,0..6,3 at 0,40");
+
+  // Below the content: the last visible row; right of it: the last column.
+  EXPECT_EQ(f.cellAt(250, -10), "6,3");
+  Fixture few(3, 2);  // a point below the last row of a short list
+  EXPECT_EQ(few.cellAt(60, 5), "2,1");
+}
+
+TEST(ListViewGeometry, OneRowOneColumnListsStayAtTheirOnlyCell) {
+  Fixture f(1, 1);
+  EXPECT_EQ(f.range(), "0,0..0,0 at 0,0");
+  vlistviewScrollBy(f.view, 3, 3);
+  EXPECT_EQ(f.range(), "0,0..0,0 at 0,0");
+  EXPECT_EQ(f.cellAt(199, 0), "0,0");
+  vlistviewInvalCell(f.view, 0, 0);
+  vlistviewInvalCell(f.view, 1, 0);  // outside the range: nothing
+  EXPECT_EQ(trace, (std::vector<std::string>{"inval 0,80 50x20"}));
+}
+
+TEST(ListViewGeometry, AClosedViewKeepsTheRequestedOriginUntilOpened) {
+  Fixture f(100, 4, false);
+  vlistviewScrollToCell(f.view, 50, 2);
+  EXPECT_EQ(f.view->originY, 1000);
+  EXPECT_TRUE(trace.empty());
+  vdialogOpenItem(f.view);
+  EXPECT_EQ(f.range(), "49,0..54,3 at 0,1000");
+  vrect cell;
+  vlistviewGetCellRect(f.view, 50, 0, &cell);
+  EXPECT_EQ(rectText(cell), "0,80 50x20");
+}
+
+TEST(ListViewGeometry, TheAutomaticVerticalBarComesWithRowsBeyondTheView) {
+  Fixture f(3, 4, false);
+  _vlistviewSetAutoVScroll(f.view, 1);
+  vlistviewSetScrollBarMargin(f.view, 2);
+  vdialogOpenItem(f.view);
+  vslider* probe = vsliderScrollBarCreate();
+  vcontrolSetVertical(probe, 1);
+  int barWidth = 0, h = 0;
+  vdialogGetItemNaturalSize(probe, &barWidth, &h);
+  vinstanceDestroy(probe);
+  EXPECT_EQ(f.view->vbar, nullptr);  // 60 pixels of rows fit
+  EXPECT_EQ(f.view->content.width, 200 - barWidth - 2);
+
+  vlistSetRowCount(f.list, 10);  // 200 pixels do not
+  ASSERT_NE(f.view->vbar, nullptr);
+  EXPECT_EQ(f.view->content.width, 200 - barWidth - 2);
+  EXPECT_EQ(f.view->vbar->max, 200);
+  EXPECT_EQ(f.view->vbar->view, 100);
+  EXPECT_EQ(f.view->vbar->increment, 20);
+
+  // The bar scrolls the view through its notify.
+  vcontrolSetValue(f.view->vbar, 60);
+  vdialogNotifyItem(f.view->vbar, nullptr);
+  EXPECT_EQ(f.range(), "2,0..7,3 at 0,60");
+
+  vlistSetRowCount(f.list, 2);
+  EXPECT_EQ(f.view->vbar, nullptr);
+  EXPECT_EQ(f.range(), "0,0..1,3 at 0,0");
+}
+
+TEST(ListViewGeometry, ScrollingToTheSelectionOnlyWhenNoneOfItIsVisible) {
+  Fixture f(100, 4);
+  vlistSelectRange(f.list, f.view->selection, 50, 2, 1, 1);
+  vlistviewScrollToSelection(f.view);
+  EXPECT_EQ(f.range(), "49,0..54,3 at 0,1000");
+  vlistSelectRange(f.list, f.view->selection, 52, 1, 1, 1);
+  vlistSelectRange(f.list, f.view->selection, 10, 0, 1, 1);
+  trace.clear();
+  vlistviewScrollToSelection(f.view);  // (52, 1) shows: no move
+  EXPECT_EQ(f.range(), "49,0..54,3 at 0,1000");
+  EXPECT_TRUE(trace.empty());
+}
+
+TEST(ListViewClass, SelectionsSetAgainAndListsReplacedFreeNothingTwice) {
+  Fixture f(5, 2);
+  vlistSetSelectionMode(f.list, f.view->selection, vlistONE_ONLY_SELECTION);
+  vlistSetSelectionAtLeastOne(f.list, f.view->selection, 1);
+  vlistviewSetSelection(f.view, f.view->selection);  // its own again: kept
+  vlistSelectRange(f.list, f.view->selection, 1, 1, 1, 1);
+  EXPECT_TRUE(vlistIsCellSelected(f.list, f.view->selection, 1, 1));
+
+  vlist* other = vlistCreate();
+  vlistSetRowCount(other, 2);
+  vlistSetColumnCount(other, 2);
+  vlistviewSetList(f.view, other);  // the mode and flags carry over
+  EXPECT_EQ(f.view->selection->mode, vlistONE_ONLY_SELECTION);
+  EXPECT_EQ(f.view->oldSelection->mode, vlistONE_ONLY_SELECTION);
+  EXPECT_TRUE(f.view->pendingSelection->flags & vlistAT_LEAST_ONE);
+  vlistviewSetList(f.view, other);  // a second time
+  vinstanceDestroy(other);  // the observer sets the list to none
+  EXPECT_EQ(f.view->list, nullptr);
+  EXPECT_EQ(f.view->selection, nullptr);
+  vlistviewSetList(f.view, f.list);
+}
+
+TEST(ListViewClass, TheFocusFollowsDeletionsAndTheHooksReadTheView) {
+  Fixture f(10, 2);
+  f.view->focusRow = 8;
+  vlistClassOf(f.list)->remove(f.list, 2, 3, vlistROWS);
+  EXPECT_EQ(f.view->focusRow, 5);
+  vlistSetRowCount(f.list, 3);
+  EXPECT_EQ(f.view->focusRow, 2);
+
+  vwindowHooks hooks = vwindowDefaultHooks();
+  vwidgetsFillWindowHooks(&hooks);
+  static int notified = 0;
+  vlistviewSetNotify(f.view, [](vinstance*, int code) { notified = code; });
+  EXPECT_TRUE(hooks.listviewItemFlags(f.view) & vdialogItemOPEN);
+  EXPECT_EQ(hooks.listviewOptions(f.view) & vlistviewSILENT, 0u);
+  hooks.listviewNotifyFunction(f.view)(f.view, 3);
+  EXPECT_EQ(notified, 3);
+}
+
+TEST(ListViewClass, TheClickCountBelongsToTheTrackedViewAlone) {
+  Fixture f(3, 3);
+  Fixture g(3, 3);
+  _vlistviewTrackPress(f.view, 2);
+  EXPECT_EQ(vlistviewGetClickCount(f.view), 2);
+  EXPECT_EQ(vlistviewGetClickCount(g.view), 0);
+  _vlistviewEndPress();
+  EXPECT_EQ(vlistviewGetClickCount(f.view), 0);
+  {
+    Fixture h(2, 2);
+    _vlistviewTrackPress(h.view, 1);
+  }  // destroyed while tracked: forgotten
+  Fixture k(2, 2);
+  EXPECT_EQ(vlistviewGetClickCount(k.view), 0);
+}
+
+}  // namespace
