@@ -65,6 +65,9 @@ struct ClassFontRow {
 };
 
 constexpr int kSysColors = 25;
+// A look's fixed table may name colours past the live ones (CUA's run to
+// index 40); they must not be dropped, or its roles bind to nothing.
+constexpr int kColorSlots = 41;
 constexpr int kSysFonts = 4;
 
 struct Registrations {
@@ -75,8 +78,8 @@ struct Registrations {
   int refreshCount = 0, refreshCapacity = 0;
   bool trackColors = true;
   bool haveColors = false;
-  win::COLORREF sysColors[kSysColors]{};
-  vresource colorElements[kSysColors]{};
+  win::COLORREF sysColors[kColorSlots]{};
+  vresource colorElements[kColorSlots]{};
   // The font store: "Array" of the four system fonts' descriptions, "Tag" 0.
   vresource fontStore = 0;
   vresource fontArray = 0;
@@ -114,7 +117,7 @@ void readSysColors() {
 }
 
 vresource elementOf(int sysColor) {
-  return sysColor >= 0 && sysColor < kSysColors ? reg.colorElements[sysColor] : 0;
+  return sysColor >= 0 && sysColor < kColorSlots ? reg.colorElements[sysColor] : 0;
 }
 
 void writeColorRows() {
@@ -289,7 +292,7 @@ void vwindowMSWRegisterRefreshClass(vclass* cls) {
 }
 
 void vwindowMSWSetColorTable(const std::uint16_t* rgb, int count) {
-  for (int i = 0; i < count && i < kSysColors; ++i) {
+  for (int i = 0; i < count && i < kColorSlots; ++i) {
     const std::uint16_t* c = rgb + 3 * i;
     reg.colorElements[i] = vwindowAddColorSpec(c[0], c[1], c[2], 4);
     reg.sysColors[i] = win::RGB(static_cast<win::BYTE>(c[0] >> 8), static_cast<win::BYTE>(c[1] >> 8),

@@ -186,6 +186,17 @@ TEST(WindowSystemRegistrations, ColorRowsReplaceAndReloadLevelSix) {
   vprefRelease(classes);
   win::test::SetSysColor(5, win::RGB(9, 9, 9));
   EXPECT_FALSE(vwindowMSWSysColorsChanged());
+
+  // A table longer than the live colours keeps its last entries (CUA's run to 40).
+  std::uint16_t wide[41][3] = {};
+  wide[40][0] = 0x0101, wide[40][1] = 0x8080, wide[40][2] = 0xfefe;
+  vwindowMSWSetSysColorTable(&wide[0][0], 41);
+  vwindowMSWRegisterClassSysColor(cls, 2, 40);
+  classes = sub(root(), "Classes");
+  own = sub(classes, "mswTestClass");
+  EXPECT_EQ(colorAt(own, "Background"), (Rgb{0x0101, 0x8080, 0xfefe}));
+  vprefRelease(own);
+  vprefRelease(classes);
 }
 
 TEST(WindowSystemRegistrations, ClassFontsFromTheFontStore) {
