@@ -294,14 +294,11 @@ void _vbuttonDrawOpenLook(vbutton* b) {
     use(ground);
     vdrawFillRects(&b->rect, 1);
   } else {
-    // The outline of the oblong button, pressed unless it has a menu or
-    // is up, in the disabled colours when disabled.
-    int flags = (vdialogGetItemMenu(b) || !pressed(b)) ? 0 : 2;
-    if (!vdialogItemIsEnabled(b)) flags |= 8;
-    // Pressed, the inside takes the debossed background (the dark edge
-    // when the scheme has none).
-    vcolor* sunk = entry(vcolorBACKGROUND_DEBOSS) ? entry(vcolorBACKGROUND_DEBOSS) : entry(DARK);
-    vlafDrawOblongButton(&b->rect, flags, entry(LIGHT), entry(DARK), entry(FACE), sunk);
+    // The look's outline, pressed unless it has a menu or is up; the
+    // scheme already holds the disabled colours of a disabled button.
+    int state = (vdialogGetItemMenu(b) || !pressed(b)) ? 2 : 0;
+    if (!vdialogItemIsEnabled(b)) state |= 8;
+    vlafDrawLabel(&b->rect, state, &k);
   }
   if (*b->title) {
     vrect r = inset(b->rect, int(vdialogGetItemLineWidth(b)) + 2);

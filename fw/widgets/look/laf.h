@@ -141,6 +141,12 @@ void vlafDrawFocusRect(const vrect* rects);
 int vlafDialogUnitsToWidth(vfont* font, int units);
 int vlafDialogUnitsToHeight(vfont* font, int units);
 void vlafDrawOblongButton(const vrect* rect, int flags, vcolor* a, vcolor* b, vcolor* c, vcolor* d);
+// The Open Look outline of a labelled button over bounds: the oblong
+// button without its menu mark, pressed unless state bit 2 (a menu, or
+// up) is set; state bit 8 (disabled) expects the scheme's disabled
+// colours. Edges from the shadow entries, the face from the background,
+// the pressed face from the debossed background (else the dark edge).
+void vlafDrawLabel(const vrect* bounds, int state, const vcolorScheme* colors);
 // While a focus rectangle is drawn in the Windows looks: the drawing
 // driver frames with the platform's focus rectangle.
 int vlafInFocusMode();

@@ -325,6 +325,13 @@ int vlafDialogUnitsToHeight(vfont* font, int units) {
   return v / 8 + (v % 8 != 0);
 }
 
+void vlafDrawLabel(const vrect* bounds, int state, const vcolorScheme* colors) {
+  auto at = [&](int i) { return (colors->mask & vcolorSchemeBit(i)) ? colors->entries[i] : nullptr; };
+  vcolor* sunk = at(vcolorBACKGROUND_DEBOSS) ? at(vcolorBACKGROUND_DEBOSS) : at(vcolorSHADOW_BOTTOM);
+  vlafDrawOblongButton(bounds, (state & 2) ? 0 : 2, at(vcolorSHADOW_TOP), at(vcolorSHADOW_BOTTOM),
+                       at(vcolorBACKGROUND), sunk);
+}
+
 void vlafDrawOblongButton(const vrect* rect, int flags, vcolor* a, vcolor* b, vcolor* c, vcolor* d) {
   SavedColor saved;
   vdrawGSave();
