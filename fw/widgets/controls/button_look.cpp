@@ -3,6 +3,7 @@
 // own drawing. Colours come from one process-wide scheme that "begin
 // colours" fills (with the look's pressed exchanges) and "end" restores.
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "fw/gui/graphics/draw.h"
@@ -284,6 +285,46 @@ void _vbuttonOpenLookSize(vbutton* b, int* w, int* h) {
   *h = height + (border ? 1 : 0);
 }
 
+namespace {
+
+// The default button's doubled outline: the look's end-cap glyphs, with
+// lines between them; a taller button gets a second pair of caps above,
+// clipped to the corners, joined by lines down the sides.
+void openLookCaps(vbutton* b, vcolor* color) {
+  const vrect& r = b->rect;
+  int right = r.x + r.width - 9 - ((vlafGetCurrent()->flags & vlaf3D) ? 0 : 1);
+  int extra = std::max(0, r.height - 20);
+  use(color);
+  auto caps = [&](int y, const vrect* clip) {
+    vdrawGSave();
+    if (clip) vdrawClipRects(clip, 2);
+    vdrawPathMoveTo(r.x, y);
+    vlafDrawGlyph(106, 18);
+    vdrawPathMoveTo(right, y);
+    vlafDrawGlyph(107, 18);
+    vdrawGRestore();
+  };
+  if (extra == 0) {
+    caps(r.y + 2, nullptr);
+  } else {
+    const vrect low[2] = {{r.x, r.y, 9, 10}, {std::int16_t(right), r.y, 10, 11}};
+    const vrect high[2] = {{r.x, std::int16_t(r.y + r.height - 11), 9, 11},
+                           {std::int16_t(right), std::int16_t(r.y + r.height - 11), 10, 11}};
+    caps(r.y + 2, low);
+    caps(r.y + 2 + extra, high);
+    vdrawFillRects(std::array<vrect, 2>{vrect{std::int16_t(r.x + 2), std::int16_t(r.y + 10), 1, std::int16_t(extra)},
+                                        vrect{std::int16_t(r.x + r.width - 3), std::int16_t(r.y + 10), 1,
+                                              std::int16_t(extra)}}
+                       .data(),
+                   2);
+  }
+  const vrect lines[2] = {{std::int16_t(r.x + 9), std::int16_t(r.y + 4), std::int16_t(right - r.x - 9), 1},
+                          {std::int16_t(r.x + 9), std::int16_t(r.y + extra + 18), std::int16_t(right - r.x - 9), 1}};
+  vdrawFillRects(lines, 2);
+}
+
+}  // namespace
+
 void _vbuttonDrawOpenLook(vbutton* b) {
   vdrawGSave();
   vcolorScheme k{};
@@ -300,6 +341,7 @@ void _vbuttonDrawOpenLook(vbutton* b) {
     if (!vdialogItemIsEnabled(b)) state |= 8;
     vlafDrawLabel(&b->rect, state, &k);
   }
+  if (emphasis(b)) openLookCaps(b, entry(FG));
   if (*b->title) {
     vrect r = inset(b->rect, int(vdialogGetItemLineWidth(b)) + 2);
     if (vdialogGetItemMenu(b)) r.x = std::int16_t(r.x + ((b->rect.width - titleWidth(b)) - 14) / 2);
