@@ -4,6 +4,7 @@
 #include "fw/widgets/lists/listview.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "fw/core/attributed.h"
 #include "fw/core/sys.h"
@@ -24,13 +25,6 @@ struct ModuleState {
   vlistObserverClassRec* observerClass;
 };
 void** stateSlot = nullptr;
-
-// One press is tracked in the process.
-struct Press {
-  vlistview* view;
-  int clickCount;
-};
-Press press{};
 
 vdialogItemClassRec* super() { return vdialogItemGetDefaultClass(); }
 vlistview* asView(vinstance* o) { return static_cast<vlistview*>(o); }
@@ -81,7 +75,7 @@ void init(vinstance* self) {
 
 void destroy(vinstance* self) {
   vlistview* v = asView(self);
-  if (press.view == v) press = Press{};
+  forgetPress(v);
   vlistviewSetList(v, nullptr);
   if (v->size) vinstanceDestroy(v->size), v->size = nullptr;
   setBar(v, 0, false);
@@ -232,6 +226,53 @@ void setSelection(vlistview* v, vlistSelection* s) {
   if (previous) vlistDestroySelection(v->list, previous);
 }
 
+// "Select" toggles the focus cell; the extend selectors move the focus
+// and extend from the anchor; "Trigger Action" notifies 1 and 3.
+int issueSelector(vobject* self, int selector, vdict* context) {
+  vlistview* v = asView(static_cast<vinstance*>(self));
+  if (v->attributes & 0x10) clearTypeAhead();
+  vevent* e = context ? static_cast<vevent*>(const_cast<void*>(vdictGet(context, vname_Event))) : nullptr;
+  int handled = moveSelector(v, selector, context);
+  if (handled >= 0) return handled;
+  if (selector == 3) {
+    if (!v->list || !(v->attributes & 0x400) || !hasCells(v)) return 1;
+    vlistSelection* s = v->selection;
+    std::int32_t r = v->focusRow, c = v->focusColumn;
+    bool changed = true;
+    if (!vlistIsCellSelected(v->list, s, r, c))
+      vlistSelectRange(v->list, s, r, c, 1, 1);
+    else if (s->mode == vlistONE_ONLY_SELECTION && (s->flags & vlistAT_LEAST_ONE))
+      changed = false;
+    else if (s->flags & vlistWHOLE_ROWS)
+      vlistUnselectRange(v->list, s, r, 0, 1, vlistGetColumnCount(v->list));
+    else if (s->flags & vlistWHOLE_COLUMNS)
+      vlistUnselectRange(v->list, s, 0, c, vlistGetRowCount(v->list), 1);
+    else
+      vlistUnselectRange(v->list, s, r, c, 1, 1);
+    if (s->mode != vlistNO_SELECTION) vdialogNotifyItem(v, e);
+    if (changed) vlistviewInvalCell(v, r, c);
+    return 1;
+  }
+  if (selector >= 28 && selector <= 31) {
+    static constexpr int kDirection[] = {2, 0, 1, 3};
+    if (!hasCells(v)) return 1;
+    std::int32_t r0 = v->focusRow, c0 = v->focusColumn;
+    vlistviewArrowMove(v, kDirection[selector - 28]);
+    std::int32_t r1 = v->focusRow, c1 = v->focusColumn;
+    vlistSelectRange(v->list, v->selection, std::min(r0, r1), std::min(c0, c1), std::abs(r1 - r0) + 1,
+                     std::abs(c1 - c0) + 1);
+    vdialogNotifyItem(v, e);
+    return 1;
+  }
+  if (selector == 32) {
+    vdialogNotifyItem(v, e);
+    notifyView(v, 1);
+    notifyView(v, 3);
+    return 1;
+  }
+  return super()->issueSelector(self, selector, context);
+}
+
 // ---- The observer.
 
 void cellChanged(void* r, std::int32_t row, std::int32_t column) {
@@ -352,6 +393,11 @@ void buildClass(ModuleState* st) {
   c->show = show;
   c->hide = hide;
   c->setRect = setRect;
+  c->buttonDown = buttonDown;
+  c->buttonUp = buttonUp;
+  c->motion = motion;
+  c->keyDown = keyDown;
+  c->issueSelector = issueSelector;
   c->scrollTo = scrollTo;
   c->scrolledBy = scrolledBy;
   c->cellForPosition = cellForPosition;
@@ -391,7 +437,3 @@ vlistview* vlistviewCreate() { return asView(vinstanceCreate(vlistviewGetDefault
 
 void vlistviewSetScrollMode(vlistview* v, int mode) { v->scrollMode = std::int16_t(mode); }
 void vlistviewSetNotify(vlistview* v, vlistviewNotifyFunction notify) { v->notify = notify; }
-
-int vlistviewGetClickCount(vlistview* v) { return press.view == v ? press.clickCount : 0; }
-void _vlistviewTrackPress(vlistview* v, int clickCount) { press = Press{v, clickCount}; }
-void _vlistviewEndPress() { press = Press{}; }

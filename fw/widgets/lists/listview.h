@@ -130,6 +130,14 @@ void vlistviewFitCellSize(vlistview* view);
 // The click count of the press being handled when the view is the one
 // tracked, else 0.
 int vlistviewGetClickCount(vlistview* view);
+// Focus: moved by a step (wrapping with the option, passing over hidden
+// rows and columns), set (a one-only selection follows), moved by an
+// arrow (0 left, 1 up, 2 right, 3 down) scrolling just enough.
+void vlistviewMoveFocus(vlistview* view, std::int32_t drows, std::int32_t dcolumns);
+void vlistviewSetFocusCell(vlistview* view, std::int32_t row, std::int32_t column);
+void vlistviewArrowMove(vlistview* view, int direction);
+// One typed character of the type-ahead search.
+void vlistviewTypeAhead(vlistview* view, int character);
 void _vlistviewSetAutoVScroll(vlistview* view, int on);
 void _vlistviewSetFlag21(vlistview* view, int on);
 void _vlistviewSetScrollOrigin(vlistview* view, const vrect* content, std::int32_t x, std::int32_t y);

@@ -14,4 +14,17 @@ void scrollTo(vlistview* v, std::int32_t x, std::int32_t y);
 void setBar(vlistview* v, int on, bool vertical);
 void setAxisSize(vlistview* v, std::int32_t index, std::int32_t size, int axis);
 
+// The pointer and key slots; forgetting a press stops its timer (null:
+// whichever press is tracked).
+int buttonDown(vdialogItem* item, vevent* e);
+int buttonUp(vdialogItem* item, vevent* e);
+int motion(vdialogItem* item, vevent* e);
+int keyDown(vdialogItem* item, vevent* e);
+void forgetPress(vlistview* v);
+void clearTypeAhead();
+// The view's notify function when it is open and not silenced.
+void notifyView(vlistview* v, int code);
+// Selectors 8-17 (begin, end, arrows, pages); -1 for any other.
+int moveSelector(vlistview* v, int selector, vdict* context);
+
 }  // namespace vlistviewint

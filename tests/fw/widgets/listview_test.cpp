@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "fw/widgets/controls/scrollbar.h"
+#include "fw/gui/window/window_event.h"
 #include "fw/widgets/hooks.h"
+#include "fw/widgets/lists/liststr.h"
+#include "tests/fw/core/event_support.h"
 #include "tests/fw/widgets/dialog_support.h"
 
 namespace {
@@ -43,9 +46,9 @@ vlistviewClassRec* recordingClass() {
 struct Fixture {
   vlist* list;
   vlistview* view;
-  Fixture(int rows, int columns, bool open = true) {
+  Fixture(int rows, int columns, bool open = true, vlist* model = nullptr) {
     startDialogItemTests();
-    list = vlistCreate();
+    list = model ? model : vlistCreate();
     vlistSetRowCount(list, rows);
     vlistSetColumnCount(list, columns);
     view = static_cast<vlistview*>(vinstanceCreate(recordingClass()));
@@ -249,6 +252,192 @@ TEST(ListViewClass, TheClickCountBelongsToTheTrackedViewAlone) {
   }  // destroyed while tracked: forgotten
   Fixture k(2, 2);
   EXPECT_EQ(vlistviewGetClickCount(k.view), 0);
+}
+
+// ---- The pointer and keys. Cell (r, c) has its middle at (50c + 25, 90 - 20r).
+int cx(int column) { return 50 * column + 25; }
+int cy(int row) { return 90 - 20 * row; }
+
+void send(vlistview* v, int (*slot)(vdialogItem*, vevent*), vevent* e, vname binding = nullptr) {
+  if (binding) veventSetBinding(e, binding);
+  slot(v, e);
+  veventDestroy(e);
+}
+void press(vlistview* v, int x, int y, vname binding = vname_Select, int clicks = 1) {
+  send(v, vlistviewClassOf(v)->buttonDown, veventCreateButtonDown(nullptr, x, y, 0, 1, clicks, 1), binding);
+}
+void drag(vlistview* v, int x, int y) {
+  send(v, vlistviewClassOf(v)->motion, veventCreateMotion(nullptr, x, y, 0, 1, 0));
+}
+void release(vlistview* v, int x, int y) {
+  send(v, vlistviewClassOf(v)->buttonUp, veventCreateButtonUp(nullptr, x, y, 0, 0, 1, 1));
+}
+std::string selected(vlistview* v) {
+  std::string out;
+  for (std::int32_t r = 0; r < vlistGetRowCount(v->list); ++r)
+    for (std::int32_t c = 0; c < vlistGetColumnCount(v->list); ++c)
+      if (vlistIsCellSelected(v->list, v->selection, r, c)) out += std::to_string(r) + std::to_string(c) + " ";
+  return out;
+}
+// The event loop on the simulated clock for so many nanoseconds.
+void runFor(std::int64_t ns) {
+  vevent* stop = veventCreateClient(
+      [](vevent*) {
+        veventStopProcessing();
+        return 1;
+      },
+      nullptr);
+  veventPostDelayed(stop, 0, ns);
+  veventProcess();
+}
+std::vector<int> notes;
+void noteCode(vinstance*, int code) { notes.push_back(code); }
+
+TEST(ListViewPointer, ADoubleClickCountsForThePressedViewOnly) {
+  Fixture f(5, 4), g(5, 4);
+  press(f.view, cx(1), cy(1), vname_Select, 2);
+  EXPECT_EQ(vlistviewGetClickCount(f.view), 2);
+  EXPECT_EQ(vlistviewGetClickCount(g.view), 0);
+  release(f.view, cx(1), cy(1));
+  EXPECT_EQ(vlistviewGetClickCount(f.view), 0);
+}
+
+TEST(ListViewPointer, ASelectDragCoversTheRectangleAndShrinksBack) {
+  Fixture f(5, 4);
+  notes.clear();
+  vlistviewSetNotify(f.view, noteCode);
+  press(f.view, cx(1), cy(1));
+  drag(f.view, cx(2), cy(3));
+  EXPECT_EQ(selected(f.view), "");  // shown only on release
+  release(f.view, cx(2), cy(3));
+  EXPECT_EQ(selected(f.view), "11 12 21 22 31 32 ");
+  EXPECT_EQ(f.view->focusRow, 3);
+  EXPECT_EQ(f.view->focusColumn, 2);
+  EXPECT_EQ(notes, (std::vector<int>{1, 2, 3}));
+
+  press(f.view, cx(1), cy(1));
+  drag(f.view, cx(2), cy(3));
+  drag(f.view, cx(1), cy(1));
+  release(f.view, cx(1), cy(1));
+  EXPECT_EQ(selected(f.view), "11 ");
+}
+
+TEST(ListViewPointer, DraggingBelowScrollsARowATickAndExtendsTheSelection) {
+  SimulatedClock clock;
+  Fixture f(100, 4);
+  f.view->options |= vlistviewAUTO_SCROLL;
+  press(f.view, cx(0), cy(0));
+  drag(f.view, cx(0), -5);  // below the content
+  EXPECT_EQ(f.view->originY, 0);
+runFor(35'000'000);
+  // Three ticks, each the first full row's inner height; the selection
+  // reaches row 7, the last shown at the release.
+  EXPECT_EQ(f.view->originY, 54);
+  release(f.view, cx(0), -5);  // and a last tick
+  EXPECT_EQ(f.view->originY, 72);
+  EXPECT_EQ(selected(f.view), "00 10 20 30 40 50 60 70 ");
+  EXPECT_EQ(vlistCountSelectedCells(f.list, f.view->pendingSelection), 0);
+}
+
+TEST(ListViewPointer, AViewDestroyedWhileItsDragScrollsStopsTheTimer) {
+  SimulatedClock clock;
+  auto* f = new Fixture(100, 4);
+  f->view->options |= vlistviewAUTO_SCROLL;
+  press(f->view, cx(0), cy(0));
+  drag(f->view, cx(0), -5);
+  delete f;
+runFor(30'000'000);  // no tick reaches the destroyed view
+  Fixture g(3, 3);
+  EXPECT_EQ(vlistviewGetClickCount(g.view), 0);
+}
+
+TEST(ListViewPointer, AdjustAddsOrWithTheOptionRemovesTheCellsCrossed) {
+  Fixture f(6, 2);
+  vlistSelectRange(f.list, f.view->selection, 2, 0, 3, 1);
+  press(f.view, cx(1), cy(0), vname_Adjust);
+  release(f.view, cx(1), cy(0));
+  EXPECT_EQ(selected(f.view), "01 20 30 40 ");
+  f.view->options |= vlistviewADJUST_REMOVES;
+  press(f.view, cx(0), cy(2), vname_Adjust);
+  drag(f.view, cx(0), cy(3));
+  release(f.view, cx(0), cy(3));
+  EXPECT_EQ(selected(f.view), "01 40 ");
+}
+
+TEST(ListViewKeys, FocusMovesWrapOnlyWithTheOptionAndPassOverHiddenColumns) {
+  Fixture f(3, 3);
+  vlistviewSetColumnWidth(f.view, 1, 0);
+  vlistviewMoveFocus(f.view, 0, 1);
+  EXPECT_EQ(f.view->focusColumn, 2);
+  vlistviewMoveFocus(f.view, 0, 1);
+  EXPECT_EQ(f.view->focusColumn, 2);
+  vlistviewMoveFocus(f.view, 5, 0);
+  EXPECT_EQ(f.view->focusRow, 2);
+  f.view->options |= vlistviewWRAP;
+  vlistviewMoveFocus(f.view, 0, 1);
+  EXPECT_EQ(f.view->focusColumn, 0);
+  vlistviewMoveFocus(f.view, 0, -1);
+  EXPECT_EQ(f.view->focusColumn, 2);
+  vlistviewMoveFocus(f.view, 1, 0);
+  EXPECT_EQ(f.view->focusRow, 0);
+}
+
+int selector(vlistview* v, int s) { return vobjectAttributedOf(v)->issueSelector(v, s, nullptr); }
+
+TEST(ListViewKeys, PagesStayInTheListAndMoveTheWayOfTheKey) {
+  Fixture f(100, 4);
+  selector(f.view, 16);  // page up from row 0
+  EXPECT_EQ(f.view->focusRow, 0);
+  selector(f.view, 17);  // five whole rows shown: four
+  EXPECT_EQ(f.view->focusRow, 4);
+  selector(f.view, 9);
+  EXPECT_EQ(f.view->focusRow, 99);
+  selector(f.view, 17);
+  EXPECT_EQ(f.view->focusRow, 99);
+
+  Fixture small(3, 3);
+  vrect r{0, 0, 50, 20};
+  vdialogSetItemRect(small.view, &r);
+  selector(small.view, 17);  // one cell high: a step of at least 1
+  EXPECT_EQ(small.view->focusRow, 1);
+  selector(small.view, 15);
+  EXPECT_EQ(small.view->focusColumn, 1);
+  selector(small.view, 14);  // leftward, never past column 0
+  EXPECT_EQ(small.view->focusColumn, 0);
+  selector(small.view, 14);
+  EXPECT_EQ(small.view->focusColumn, 0);
+}
+
+TEST(ListViewKeys, SelectKeepsTheOnlyCellOfAnAtLeastOneSelection) {
+  Fixture f(3, 3);
+  vlistSetSelectionMode(f.list, f.view->selection, vlistONE_ONLY_SELECTION);
+  selector(f.view, 3);
+  EXPECT_EQ(selected(f.view), "00 ");
+  vlistSetSelectionAtLeastOne(f.list, f.view->selection, 1);
+  selector(f.view, 3);
+  EXPECT_EQ(selected(f.view), "00 ");
+  vlistSetSelectionAtLeastOne(f.list, f.view->selection, 0);
+  selector(f.view, 3);
+  EXPECT_EQ(selected(f.view), "");
+}
+
+TEST(ListViewKeys, TypeAheadFindsByPrefixUntilItsTimerEmptiesTheBuffer) {
+  SimulatedClock clock;
+  vliststr* words = vliststrCreate();
+  vlistSetRowCount(words, 4);
+  vlistSetColumnCount(words, 1);
+  const char* texts[] = {"apple", "abacus", "banana", "abc"};
+  for (int i = 0; i < 4; ++i) vliststrSetCellScribed(words, i, 0, vscribeLiteral(texts[i]));
+  Fixture f(4, 1, true, words);
+  vlistviewTypeAhead(f.view, 'a');
+  vlistviewTypeAhead(f.view, 'b');
+  EXPECT_EQ(selected(f.view), "10 ");
+  EXPECT_EQ(f.view->focusRow, 1);
+runFor(1'100'000'000);
+  vlistviewTypeAhead(f.view, 'b');  // a new search
+  EXPECT_EQ(selected(f.view), "20 ");
+  vlistviewTypeAhead(f.view, 'X');  // "bX" matches nothing: unchanged
+  EXPECT_EQ(selected(f.view), "20 ");
 }
 
 }  // namespace
