@@ -6,7 +6,7 @@
 
 namespace {
 
-vkeyitemClassRec* keyClass = nullptr;
+void** classSlot = nullptr;  // the class of each module context
 
 vdialogItemClassRec* super() { return vdialogItemGetDefaultClass(); }
 vkeyitem* asKey(vinstance* o) { return static_cast<vkeyitem*>(o); }
@@ -98,7 +98,9 @@ int keyDown(vdialogItem* item, vevent* e) {
 }  // namespace
 
 vkeyitemClassRec* vkeyitemGetDefaultClass() {
-  if (keyClass) return keyClass;
+  if (!classSlot) classSlot = vmoduleAllocSlot();
+  if (*classSlot) return *static_cast<vkeyitemClassRec**>(*classSlot);
+  auto** held = static_cast<vkeyitemClassRec**>(vmoduleBindSlot(classSlot, sizeof(vkeyitemClassRec*)));
   auto* c = vclassSpawnOf<vkeyitemClassRec>(super());
   c->instanceSize = sizeof(vkeyitem);
   c->init = init;
@@ -114,7 +116,7 @@ vkeyitemClassRec* vkeyitemGetDefaultClass() {
   c->keyDown = keyDown;
   c->setKey = setKey;
   vclassSetName(c, vscribeLiteral("vkeyitem"));
-  keyClass = c;
+  *held = c;
   return c;
 }
 
