@@ -24,6 +24,7 @@
 #include "fw/widgets/controls/ruler.h"
 #include "fw/widgets/controls/slider.h"
 #include "fw/widgets/domains/domain.h"
+#include "fw/widgets/domains/domainview.h"
 #include "fw/widgets/domains/springdom.h"
 #include "fw/widgets/hooks.h"
 #include "fw/widgets/lists/list.h"
@@ -39,6 +40,8 @@ void vwidgetsInstallStartup() {
     vdomainGetDefaultClass();
     vdomainUndoObserverClass();
   });
+  vmoduleInstallStartup("vdomainviewGetDefaultClass", [] { vdomainviewGetDefaultClass(); });
+  vmoduleInstallStartup("vdomainitemGetDefaultClass", [] { vdomainitemGetDefaultClass(); });
   vmoduleInstallStartup("vspringdomGetDefaultClass", [] {
     vspringdomGetDefaultClass();
     vspringdomGetUndoObserverClass();

@@ -21,14 +21,15 @@ TEST(WidgetsStartup, FillsItsRowsOfTheStartupOrder) {
         name == "vdomainGetDefaultClass" || name == "vspringdomGetDefaultClass" || name == "vmenuGetDefaultClass" ||
         name == "vdragGetDefaultClass" || name == "vliststrGetDefaultClass" || name == "vcontrolGetDefaultClass" ||
         name == "vsliderGetDefaultClass" || name == "vrulerGetDefaultClass" || name == "vkeyitemGetDefaultClass" ||
-        name == "vbuttonGetDefaultClass" || name == "vlistviewGetDefaultClass") {
+        name == "vbuttonGetDefaultClass" || name == "vlistviewGetDefaultClass" ||
+        name == "vdomainviewGetDefaultClass" || name == "vdomainitemGetDefaultClass") {
       ASSERT_NE(rows[i].fn, nullptr) << name;
       rows[i].fn();
       rows[i].fn();  // a second start makes nothing twice
       ++filled;
     }
   }
-  EXPECT_EQ(filled, 14);
+  EXPECT_EQ(filled, 16);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vlistObserver")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vlistsize")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vspringSolution")), nullptr);
@@ -38,7 +39,8 @@ TEST(WidgetsStartup, FillsItsRowsOfTheStartupOrder) {
   for (const char* menus : {"vmenu", "vmenuItem", "vmenuSeparatorItem", "vmenuToggleItem", "vmenuPushPinItem",
                             "vmenuSubMenuItem", "vmenuItemList", "vdrag", "vliststr", "vcontrol", "vslider",
                             "vsliderScrollBar", "vbutton", "vruler", "vrulerItem", "vkeyitem", "vlistview",
-                            "vlistviewObserver"})
+                            "vlistviewObserver", "vdomainview", "vdomainviewEvent", "vdomainviewObserver",
+                            "vdomainitem", "vdomainitemDomain"})
     EXPECT_NE(vclassFindByName(vscribeLiteral(menus)), nullptr) << menus;
 }
 

@@ -1,0 +1,363 @@
+// Domain views: the arranging and editing selectors, scrolling and its
+// limits, the transform, the observer's reactions, domain items owning
+// their domain, the stored form, and the drawing of a view in a window.
+#include "fw/widgets/domains/domainview.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "fw/data/vresource.h"
+#include "fw/data/vrstore.h"
+#include "fw/gui/graphics/draw.h"
+#include "fw/gui/window/window.h"
+#include "fw/widgets/dialog/itemlist.h"
+#include "platform/win/test.h"
+#include "tests/fw/gui/raises.h"
+#include "tests/fw/widgets/dialog_support.h"
+#include "tests/support/png_compare.h"
+
+namespace {
+
+std::vector<vdomainObject*> painted;
+void recordPaint(vdomainview*, vdomainObject* o) { painted.push_back(o); }
+
+vdict* option(const char* value) {
+  vdict* d = vdictCreate(vdictHashName);
+  vdictStore(d, vnameInternLiteral("Option"), vnameInternLiteral(value));
+  return d;
+}
+
+int issue(vdomainview* v, int selector, vdict* context = nullptr) {
+  int r = vobjectAttributedOf(v)->issueSelector(v, selector, context);
+  if (context) vdictDestroy(context);
+  return r;
+}
+
+struct DomainViews : ::testing::Test {
+  vdomainview* view = nullptr;
+  vdomain* d = nullptr;
+  std::vector<vdomainObject*> objects;
+
+  void SetUp() override {
+    startDialogItemTests();
+    view = vdomainitemCreate();
+    d = view->domain;
+    vrect b{0, 0, 1000, 500};
+    vdomainSetBounds(d, &b);
+    vrect r{10, 10, 200, 100};
+    vdialogSetItemRect(view, &r);
+    vdialogSetItemBorder(view, 0);
+  }
+  void TearDown() override { vinstanceDestroy(view); }
+
+  vdomainObject* add(std::int16_t x, std::int16_t y, std::int16_t w = 30, std::int16_t h = 20) {
+    vdomainObject* o = vdomainNewObject(d);
+    vdomainSet* s = vdomainCreateSetOf(&o, 1);
+    vrect r{x, y, w, h};
+    vdomainClassOf(d)->setRects(d, s, &r);
+    vdomainClassOf(d)->showObjects(d, s);
+    vdomainDestroySet(s);
+    objects.push_back(o);
+    return o;
+  }
+  void select(std::initializer_list<vdomainObject*> list) {
+    std::vector<vdomainObject*> v(list);
+    vdomainSet* s = vdomainCreateSetOf(v.data(), static_cast<std::int32_t>(v.size()));
+    vdomainClassOf(d)->selectObjects(d, view->slot, s);
+    vdomainDestroySet(s);
+  }
+  std::vector<vdomainObject*> selected() {
+    vdomainSet* s = vdomainviewSelectedSet(view);
+    std::vector<vdomainObject*> out(s->objects, s->objects + s->count);
+    vdomainDestroySet(s);
+    return out;
+  }
+};
+
+TEST_F(DomainViews, AnItemOwnsItsDomainWithASlotOfItsOwn) {
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(vclassRec<vobjectClassRec>(d), reinterpret_cast<vobjectClassRec*>(vdomainitemDomainGetDefaultClass()));
+  EXPECT_GE(view->slot, 0);
+  EXPECT_EQ(d->owner, view);
+  EXPECT_EQ(view->attributes, 9u);
+  EXPECT_EQ(view->trackMode, 3);
+  EXPECT_EQ(view->increment, 10);
+  // The visible area follows the item rectangle.
+  EXPECT_EQ(view->visible.width, 200);
+  EXPECT_EQ(view->visible.height, 100);
+  vdialogSetItemBorder(view, 1);  // the frame's line comes off every side
+  EXPECT_EQ(view->visible.width, 198);
+  EXPECT_EQ(view->area.x, 11);
+}
+
+TEST_F(DomainViews, MoveToFrontDrawsTheSelectedOnTop) {
+  vdomainObject* a = add(10, 10);
+  vdomainObject* b = add(20, 15);
+  vdomainObject* c = add(30, 20);  // the newest is first in the order
+  select({a});
+  EXPECT_EQ(issue(view, 33, option("Front")), 1);
+  EXPECT_EQ(d->first, a);
+  view->objectPainter = recordPaint;
+  painted.clear();
+  vdomainviewClassOf(view)->drawObjects(view);
+  ASSERT_EQ(painted.size(), 3u);
+  EXPECT_EQ(painted.back(), a) << "the first object is drawn last, on top";
+  // Back puts it last, so it is drawn first.
+  EXPECT_EQ(issue(view, 33, option("Back")), 1);
+  painted.clear();
+  vdomainviewClassOf(view)->drawObjects(view);
+  EXPECT_EQ(painted.front(), a);
+  // An option the selector does not know does nothing and counts as handled.
+  vdomainObject* before = d->first;
+  EXPECT_EQ(issue(view, 33, option("Sideways")), 1);
+  EXPECT_EQ(d->first, before);
+  (void)b, (void)c;
+}
+
+TEST_F(DomainViews, DuplicatePlacesCopiesFurtherOnAndSelectsOnlyThem) {
+  vdomainObject* a = add(10, 10);
+  vdomainObject* edge = add(960, 470, 30, 20);  // +20 would leave the bounds
+  vdomainObject* other = add(300, 300);
+  select({a, edge});
+  EXPECT_EQ(issue(view, 30), 1);
+  EXPECT_EQ(d->count, 5);
+  std::vector<vdomainObject*> now = selected();
+  ASSERT_EQ(now.size(), 2u);
+  std::vector<std::pair<int, int>> at;
+  for (vdomainObject* o : now) {
+    EXPECT_NE(o, a);
+    EXPECT_NE(o, edge);
+    EXPECT_FALSE(o->flags & vdomainHIDDEN);
+    at.emplace_back(o->rect.x, o->rect.y);
+  }
+  std::sort(at.begin(), at.end());
+  EXPECT_EQ(at[0], std::make_pair(30, 30));
+  EXPECT_EQ(at[1], std::make_pair(970, 480)) << "moved back inside the bounds, size kept";
+  EXPECT_FALSE(vdomainIsSelected(a, view->slot));
+  EXPECT_FALSE(vdomainIsSelected(other, view->slot));
+}
+
+TEST_F(DomainViews, CutCopyPasteAndClearThroughTheClipboard) {
+  vdomainObject* a = add(10, 10);
+  add(100, 10);
+  select({a});
+  EXPECT_EQ(issue(view, 22), 0) << "copy is left for others too";
+  EXPECT_EQ(vdomainviewClipboardCount(), 1);
+  EXPECT_EQ(d->count, 2);
+  EXPECT_EQ(issue(view, 21), 1);
+  EXPECT_EQ(d->count, 1);
+  EXPECT_EQ(issue(view, 23), 1);
+  ASSERT_EQ(d->count, 2);
+  std::vector<vdomainObject*> now = selected();
+  ASSERT_EQ(now.size(), 1u);
+  EXPECT_EQ(now[0]->rect.x, 10) << "pasted where it was cut";
+  EXPECT_EQ(issue(view, 24), 1);
+  EXPECT_EQ(d->count, 1);
+  // Select all, then the single-selection view refuses it.
+  EXPECT_EQ(issue(view, 29), 1);
+  EXPECT_EQ(selected().size(), 1u);
+  view->attributes |= vdomainviewSINGLE_SELECTION;
+  EXPECT_EQ(issue(view, 29), 0);
+  EXPECT_EQ(issue(view, 32, option("Bottom")), 0);
+  EXPECT_EQ(issue(view, 32, option("Top")), 1);
+}
+
+TEST_F(DomainViews, PasteInALongDomainRaisesTheTypeException) {
+  vdomainObject* a = add(10, 10);
+  select({a});
+  issue(view, 22);
+  vdomain* wide = vdomainCreateLong();
+  vdomainviewSetDomain(view, wide);  // the item owns and frees its old one
+  d = wide;
+  EXPECT_EQ(vdomainviewClipboardCount(), 0) << "a new domain empties the clipboard";
+  vdomainNewObject(wide);
+  select({wide->first});
+  issue(view, 22);
+  EXPECT_EQ(raised([&] { issue(view, 23); }), &vexDomainWrongTypeClass);
+  EXPECT_EQ(raised([&] { issue(view, 30); }), &vexDomainWrongTypeClass);
+  EXPECT_GE(view->slot, 0) << "the item took a slot in its new domain";
+}
+
+TEST_F(DomainViews, ScrollingStopsAtBothEnds) {
+  vdomainviewScroll(view, 5000, 5000, vdomainviewABSOLUTE);
+  EXPECT_EQ(view->offset.x, 800);
+  EXPECT_EQ(view->offset.y, 400);
+  EXPECT_EQ(d->view.x, 800) << "the domain's virtual view follows";
+  vdomainviewScroll(view, -3000, -10, vdomainviewX_RELATIVE | vdomainviewY_RELATIVE);
+  EXPECT_EQ(view->offset.x, 0);
+  EXPECT_EQ(view->offset.y, 390);
+  // Page selectors, then a frozen axis.
+  issue(view, 15);
+  EXPECT_EQ(view->offset.x, 200);
+  issue(view, 16);  // page up: y grows upward here
+  EXPECT_EQ(view->offset.y, 400);
+  view->attributes |= vdomainviewFREEZE_X;
+  vdomainviewScroll(view, 0, 0, vdomainviewABSOLUTE);
+  EXPECT_EQ(view->offset.x, 200);
+  EXPECT_EQ(view->offset.y, 0);
+  // A domain smaller than the view cannot scroll.
+  vrect small{0, 0, 50, 50};
+  vdomainSetBounds(d, &small);
+  view->attributes &= ~vdomainviewFREEZE_X;
+  vdomainviewScroll(view, 30, 30, vdomainviewABSOLUTE);
+  EXPECT_EQ(view->offset.x, 0);
+  EXPECT_EQ(view->offset.y, 0);
+}
+
+TEST_F(DomainViews, TheTransformFlipsYInOrientationOneAndRoundsHalfUp) {
+  std::int32_t x, y;
+  vdomainviewDomainToView(view, 0, 0, &x, &y);
+  EXPECT_EQ(x, 10);
+  EXPECT_EQ(y, 10);
+  vdomainviewScroll(view, 100, 50, vdomainviewABSOLUTE);
+  vdomainviewDomainToView(view, 130, 60, &x, &y);
+  EXPECT_EQ(x, 40);
+  EXPECT_EQ(y, 20);
+  d->flags |= 1u << 8;  // orientation 1: domain y grows downward
+  view->dirty = 1;
+  vdomainviewDomainToView(view, 130, 60, &x, &y);
+  EXPECT_EQ(y, 100) << "top of the area (110) less 10";
+  std::int32_t dx, dy;
+  vdomainviewViewToDomain(view, 40, 100, &dx, &dy);
+  EXPECT_EQ(dx, 130);
+  EXPECT_EQ(dy, 60);
+  // Page up in a y-down domain moves the offset back.
+  issue(view, 16);
+  EXPECT_EQ(view->offset.y, 0);
+  issue(view, 17);
+  EXPECT_EQ(view->offset.y, 100);
+}
+
+TEST_F(DomainViews, TheVisibleSetFollowsTheDomain) {
+  vdomainObject* a = add(10, 10);
+  vdomainObject* far = add(600, 300);
+  vdomainviewScroll(view, 0, 0, vdomainviewABSOLUTE);
+  ASSERT_EQ(view->visibleSet->count, 1);
+  EXPECT_EQ(view->visibleSet->objects[0], a);
+  // Moving the far object into view makes it visible; removing one drops it.
+  vdomainSet* s = vdomainCreateSetOf(&far, 1);
+  vdomainMoveObjects(d, s, -550, -250, vdomainMOVE_OFFSET);
+  vdomainDestroySet(s);
+  EXPECT_EQ(view->visibleSet->count, 2);
+  s = vdomainCreateSetOf(&a, 1);
+  vdomainClassOf(d)->hideObjects(d, s);
+  EXPECT_EQ(view->visibleSet->count, 1);
+  vdomainRemoveObjects(d, s);
+  vdomainDestroySet(s);
+  EXPECT_EQ(view->visibleSet->count, 1);
+  EXPECT_EQ(view->visibleSet->objects[0], far);
+}
+
+TEST(DomainViewsPlain, AViewWithoutASlotSelectsNothingAndLetsItsDomainGo) {
+  startDialogItemTests();
+  vdomainview* view = vdomainviewCreate();
+  vdomain* d = vdomainCreate();
+  vdomainObject* o = vdomainNewObject(d);
+  vdomainviewSetDomain(view, d);
+  EXPECT_EQ(view->slot, -1);
+  EXPECT_EQ(vobjectAttributedOf(view)->issueSelector(view, 29, nullptr), 1);
+  EXPECT_EQ(o->selection, 0u) << "no slot: select all does nothing";
+  EXPECT_EQ(vobjectAttributedOf(view)->issueSelector(view, 22, nullptr), 0);
+  EXPECT_EQ(vdomainviewClipboardCount(), 0);
+  // The domain going first leaves the view without one.
+  vdomainDestroy(d);
+  EXPECT_EQ(view->domain, nullptr);
+  vinstanceDestroy(view);
+}
+
+TEST(DomainViewsPlain, TheStoredFormKeepsTheSevenKeysAndTheMarginRule) {
+  startDialogItemTests();
+  vdomainview* view = vdomainviewCreate();
+  view->attributes = 0x2009;
+  view->threshold = 3;
+  view->barMargin = 7;
+  view->dragMethod = 2;
+  vresource root = vresourceCreateMemoryIn(0);
+  vresource res = vresourceCreate(root, vnameInternLiteral("V"), vresDICTIONARY);
+  vclassRec<vobjectClassRec>(view)->store(view, res);
+  vinstanceDestroy(view);
+  auto* back = static_cast<vdomainview*>(vobjectLoad(res));
+  EXPECT_EQ(back->attributes, 0x2009u);
+  EXPECT_EQ(back->threshold, 3);
+  EXPECT_EQ(back->dragMethod, 2);
+  EXPECT_EQ(back->barMargin, 2) << "without bit 16 the margin is 2";
+  vinstanceDestroy(back);
+  vresourceSetInteger(res, vnameInternLiteral("Attributes"), 0x10000);
+  back = static_cast<vdomainview*>(vobjectLoad(res));
+  EXPECT_EQ(back->barMargin, 7);
+  vinstanceDestroy(back);
+  vresourceCloseFile(root);
+}
+
+}  // namespace
+
+namespace {
+
+vdialogItemList* listOf(vwindow* w) { return static_cast<vdialogItemList*>(w->data); }
+
+// A window that draws its item list.
+vwindowClassRec* hostClass() {
+  static vwindowClassRec* c = [] {
+    auto* r = vclassSpawnOf<vwindowClassRec>(vwindowGetDefaultClass());
+    vclassSetName(r, vscribeLiteral("domainviewHost"));
+    r->draw = [](vwindow* w) {
+      vwindowGetDefaultClass()->draw(w);
+      vdrawGSave();
+      vdialogItemListSetDrawingState(listOf(w));
+      vdialogItemListDraw(listOf(w));
+      vdrawGRestore();
+    };
+    return r;
+  }();
+  return c;
+}
+
+TEST(DomainViewPicture, OverlappingObjectsInStackingOrderWithTheSelectionFramed) {
+  startDialogItemTests();
+  auto* w = static_cast<vwindow*>(vinstanceCreate(hostClass()));
+  w->rect = {30, 30, 240, 140};
+  vdialogItemList* list = vdialogItemListCreate();
+  vdialogItemListSetOwner(list, w, &vdialogItemListWindowOwner);
+  w->data = list;
+  vdomainview* view = vdomainitemCreate();
+  vdomain* d = view->domain;
+  vrect bounds{0, 0, 400, 300}, r{10, 10, 220, 120};
+  vdomainSetBounds(d, &bounds);
+  vdialogSetItemRect(view, &r);
+  const vrect places[] = {{20, 20, 60, 40}, {50, 40, 60, 40}, {130, 30, 50, 70}, {300, 200, 40, 40}};
+  std::vector<vdomainObject*> made;
+  for (const vrect& p : places) {
+    vdomainObject* o = vdomainNewObject(d);
+    vdomainSet* s = vdomainCreateSetOf(&o, 1);
+    vdomainClassOf(d)->setRects(d, s, &p);
+    vdomainClassOf(d)->showObjects(d, s);
+    vdomainDestroySet(s);
+    made.push_back(o);
+  }
+  vdomainSet* s = vdomainCreateSetOf(&made[2], 1);
+  vdomainClassOf(d)->selectObjects(d, view->slot, s);
+  vdomainDestroySet(s);
+  vdomainviewScroll(view, 10, 10, vdomainviewABSOLUTE);
+  vdialogItemListAppend(list, view);
+  vdialogItemListClassOf(list)->open(list);
+  vwindowOpen(w);
+  veventMSWDrainMessages();
+  veventProcessPending(1, 0);
+  vdrawGSave();
+  vdialogItemListSetDrawingState(list);
+  vdrawInitDeviceClip();
+  vdialogItemListDraw(list);
+  vdrawGRestore();
+  win::test::Image image = win::test::WindowImage(w->native->hwnd);
+  if (const char* keep = std::getenv("DOMAINVIEW_PNG")) win::test::WritePng(keep, image);
+  EXPECT_TRUE(test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/domain/view.png"));
+  vwindowClose(w);
+  vdialogItemListClassOf(list)->close(list);
+  vinstanceDestroy(list);
+  vwindowDestroy(w);
+}
+
+}  // namespace
