@@ -690,6 +690,7 @@ vdomainClassRec* vdomainitemDomainGetDefaultClass() {
 
 vdomainitemClassRec* vdomainitemGetDefaultClass() {
   if (itemClass) return itemClass;
+  vdomainitemDomainGetDefaultClass();  // a stored item names it
   auto* c = vclassSpawnOf<vdomainitemClassRec>(vdomainviewGetDefaultClass());
   c->init = itemInit;
   c->destroy = itemDestroy;
