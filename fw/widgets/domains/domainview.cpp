@@ -224,6 +224,7 @@ void draw(vdialogItem* item) {
   vdrawClipRects(&v->area, 1);
   rec(v)->drawBackground(v);
   if (v->domain) rec(v)->drawObjects(v);
+  if (v->attributes & vdomainviewTRACKING) vdomainviewTrack(v, nullptr, nullptr, vdomainviewREDRAW);
   vdrawGRestore();
   if (item->flags & vdialogItemBORDER) {
     vdrawGSave();
@@ -269,6 +270,7 @@ void drawOutlines(vdomainview* v, const vrect* rects, int count, vpoint offset) 
 
 void setDomain(vdomainview* v, vdomain* d) {
   if (v->domain) {
+    _vdomainviewEndGesture(v);
     emptyClipboard();
     vdomain* old = v->domain;
     vdomainObserver* o = v->observer;
@@ -352,6 +354,7 @@ void init(vinstance* self) {
 
 void destroy(vinstance* self) {
   vdomainview* v = asView(self);
+  _vdomainviewEndGesture(v);
   rec(v)->setDomain(v, nullptr);
   vmemFree(v->visibleSet);
   v->visibleSet = nullptr;
@@ -454,6 +457,8 @@ int hook(vdomainview* v, void* record) {
 // Defined after the namespace: the selector handler and the observer.
 int _vdomainviewIssueSelector(vobject* self, int selector, vdict* context);
 int _vdomainviewButtonDown(vdialogItem* item, vevent* event);
+int _vdomainviewDrag(vdialogItem* item, vevent* event);
+int _vdomainviewButtonUp(vdialogItem* item, vevent* event);
 int _vdomainviewKeyDown(vdialogItem* item, vevent* event);
 void _vdomainviewInstallObserver(vdomainObserverClassRec* c);
 vdomainSet* _vdomainviewClipboardPaste(vdomainview* v, std::int32_t dx, std::int32_t dy);
@@ -579,6 +584,8 @@ vdomainviewClassRec* vdomainviewGetDefaultClass() {
   c->draw = draw;
   c->issueSelector = _vdomainviewIssueSelector;
   c->buttonDown = _vdomainviewButtonDown;
+  c->drag = c->motion = _vdomainviewDrag;
+  c->buttonUp = _vdomainviewButtonUp;
   c->keyDown = _vdomainviewKeyDown;
   c->drawBackground = drawBackground;
   c->drawBand = drawBand;

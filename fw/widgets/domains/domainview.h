@@ -105,6 +105,43 @@ inline void vdomainviewScroll(vdomainview* v, std::int32_t x, std::int32_t y, in
   vdomainviewClassOf(v)->scroll(v, x, y, mode);
 }
 
+// The record the tracking hook gets: phase 1 begun, 2 moved (feedback
+// drawn), 3 feedback removed, 4 ended, 5 feedback drawn again after a
+// redraw. Points: 16-bit in the view, 32-bit in the domain.
+struct vdomainviewTrackRecord {
+  vevent* event;
+  std::int16_t phase;
+  vpoint press, current;
+  vpointLong pressLong, currentLong;
+  vdomainSet* dragged;
+  vwindow* target;     // under drag method 2
+  vpoint targetPoint;  // in the target window
+};
+struct vdomainviewPressRecord {
+  vevent* event;
+  vdomainObject* object;
+  vpoint point;
+  vpointLong pointLong;
+};
+struct vdomainviewReleaseRecord {
+  vevent* event;
+  vpoint point;
+  vpointLong pointLong;
+};
+// Phases of a call to the tracking.
+enum : int { vdomainviewPRESS, vdomainviewDRAG, vdomainviewRELEASE, vdomainviewREDRAW };
+// One gesture at a time for the whole program: a press begins it in a
+// view, and drags and releases of no gesture begun in that view do
+// nothing. A null point takes the last event position.
+void vdomainviewTrack(vdomainview* view, const vpoint* point, vevent* event, int phase);
+// Scrolls so the point under the pointer stays: 0 remembers, 1 scrolls.
+void vdomainviewPan(vdomainview* view, vpoint point, int phase);
+// The view of the gesture in progress, or null; whether its timer runs.
+vdomainview* vdomainviewTrackedView();
+bool vdomainviewAutoScrolling();
+// Ends the gesture of a view going away or losing its domain.
+void _vdomainviewEndGesture(vdomainview* view);
+
 // The view's transform between the two spaces, rounding floor(v + 0.5).
 void vdomainviewDomainToView(vdomainview* view, std::int32_t x, std::int32_t y, std::int32_t* vx, std::int32_t* vy);
 void vdomainviewViewToDomain(vdomainview* view, std::int32_t x, std::int32_t y, std::int32_t* dx, std::int32_t* dy);

@@ -282,15 +282,6 @@ int _vdomainviewIssueSelector(vobject* self, int selector, vdict* context) {
   return handleDomain(v, selector, context);
 }
 
-int _vdomainviewButtonDown(vdialogItem* item, vevent* event) {
-  vdomainview* v = asView(item);
-  if (!(item->flags & vdialogItemFOCUSED)) vdialogFocusItem(item);
-  v->focus = v;
-  vname binding = veventGetBinding(event);
-  if (binding == vnameInternLiteral("Menu") && super()->buttonDown(item, event)) return 1;
-  return 1;
-}
-
 int _vdomainviewKeyDown(vdialogItem* item, vevent* event) {
   vdomainview* v = asView(item);
   if (super()->keyDown(item, event)) return 1;
