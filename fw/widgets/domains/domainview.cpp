@@ -115,8 +115,8 @@ void rebuildVisibleSet(vdomainview* v) {
 
 void scroll(vdomainview* v, std::int32_t x, std::int32_t y, int mode) {
   vpointLong old = v->offset, next = old;
-  if (!(v->attributes & vdomainviewFREEZE_X)) next.x = (mode & vdomainviewX_RELATIVE) ? old.x + x : x;
-  if (!(v->attributes & vdomainviewFREEZE_Y)) next.y = (mode & vdomainviewY_RELATIVE) ? old.y + y : y;
+  if (!(v->viewAttributes & vdomainviewFREEZE_X)) next.x = (mode & vdomainviewX_RELATIVE) ? old.x + x : x;
+  if (!(v->viewAttributes & vdomainviewFREEZE_Y)) next.y = (mode & vdomainviewY_RELATIVE) ? old.y + y : y;
   std::int32_t maxX = std::max<std::int32_t>(0, v->bounds.width - v->area.width);
   std::int32_t maxY = std::max<std::int32_t>(0, v->bounds.height - v->area.height);
   next.x = std::clamp(next.x, 0, maxX);
@@ -224,7 +224,7 @@ void draw(vdialogItem* item) {
   vdrawClipRects(&v->area, 1);
   rec(v)->drawBackground(v);
   if (v->domain) rec(v)->drawObjects(v);
-  if (v->attributes & vdomainviewTRACKING) vdomainviewTrack(v, nullptr, nullptr, vdomainviewREDRAW);
+  if (v->viewAttributes & vdomainviewTRACKING) vdomainviewTrack(v, nullptr, nullptr, vdomainviewREDRAW);
   vdrawGRestore();
   if (item->flags & vdialogItemBORDER) {
     vdrawGSave();
@@ -288,7 +288,7 @@ void setDomain(vdomainview* v, vdomain* d) {
     auto* o = static_cast<vdomainObserver*>(vinstanceCreate(v->observerClass));
     o->owner = v;
     o->flags |= vdomainObserverOWNED;
-    o->forward = (v->attributes & vdomainviewRECEIVER_VIEW) ? 1 : 0;
+    o->forward = (v->viewAttributes & vdomainviewRECEIVER_VIEW) ? 1 : 0;
     v->observer = o;
     vdomainInstallObserver(d, o);
     v->offset = keep;
@@ -311,8 +311,10 @@ void scrollDomain(vdomainview* v, std::int32_t x, std::int32_t y, int mode) {
 
 // --- lifecycle -------------------------------------------------------------------
 
-// The view's own fields at their defaults, before a layout.
+// The view's own fields at their defaults, before a layout; a view starts
+// with its class's commands and keys unless its resource gave it a space.
 void initFields(vdomainview* v) {
+  if (!v->attributes || !v->attributes->space) vdialogSetItemSpace(v, vclassRec<vobjectAttributedClassRec>(v)->space);
   v->domain = nullptr;
   v->visible = {};
   v->origin = v->offset = {};
@@ -324,7 +326,7 @@ void initFields(vdomainview* v) {
   v->focus = v;
   v->events = vdomainviewEventGetDefaultClass();
   v->offscreen = nullptr;
-  v->attributes = 9;
+  v->viewAttributes = 9;
   v->outlineStyle = 1;
   v->dragMethod = 0;
   v->trackMode = 3;
@@ -364,7 +366,7 @@ void destroy(vinstance* self) {
 void copy(vobject* source, vobject* destination) {
   super()->copy(source, destination);
   vdomainview *s = asView(source), *t = asView(destination);
-  t->attributes = s->attributes;
+  t->viewAttributes = s->viewAttributes;
   t->outlineStyle = s->outlineStyle;
   t->dragMethod = s->dragMethod;
   t->trackMode = s->trackMode;
@@ -399,7 +401,7 @@ struct Key {
   }
 // The stored fields, in the order stored; the first four are read only when present.
 const Key kKeys[] = {
-    VDOMAINVIEW_KEY("Attributes", attributes),        VDOMAINVIEW_KEY("DragOutline", outlineStyle),
+    VDOMAINVIEW_KEY("Attributes", viewAttributes),        VDOMAINVIEW_KEY("DragOutline", outlineStyle),
     VDOMAINVIEW_KEY("DragMethod", dragMethod),        VDOMAINVIEW_KEY("DragThreshold", threshold),
     VDOMAINVIEW_KEY("ScrollIncrement", increment), VDOMAINVIEW_KEY("ScrollBarMargin", barMargin),
     VDOMAINVIEW_KEY("TrackMode", trackMode),
@@ -410,14 +412,14 @@ void loadInit(vobject* self, vresource resource) {
   super()->loadInit(self, resource);
   vdomainview* v = asView(self);
   initFields(v);
-  v->attributes = 0;
+  v->viewAttributes = 0;
   for (std::size_t i = 0; i < 4; ++i) {  // read only when present
     std::int32_t value;
     if (vresourceTestGetInteger(resource, vnameInternLiteral(kKeys[i].name), &value)) kKeys[i].set(v, value);
   }
   for (std::size_t i = 4; i < std::size(kKeys); ++i)
     kKeys[i].set(v, vresourceGetInteger(resource, vnameInternLiteral(kKeys[i].name)));
-  if (!(v->attributes & vdomainviewRESOURCE_MARGIN)) v->barMargin = 2;
+  if (!(v->viewAttributes & vdomainviewRESOURCE_MARGIN)) v->barMargin = 2;
   layout(v);
 }
 
@@ -461,6 +463,7 @@ int _vdomainviewDrag(vdialogItem* item, vevent* event);
 int _vdomainviewButtonUp(vdialogItem* item, vevent* event);
 int _vdomainviewKeyDown(vdialogItem* item, vevent* event);
 void _vdomainviewInstallObserver(vdomainObserverClassRec* c);
+vcommandSpace* _vdomainviewBuildSpace(vcommandSpace* inherited);
 vdomainSet* _vdomainviewClipboardPaste(vdomainview* v, std::int32_t dx, std::int32_t dy);
 void _vdomainviewClipboardCopy(vdomainview* v, vdomainSet* set);
 
@@ -609,6 +612,7 @@ vdomainviewClassRec* vdomainviewGetDefaultClass() {
   c->boundsChanged = hook<&vdomainviewEventClassRec::boundsChanged>;
   c->other = hook<&vdomainviewEventClassRec::other>;
   c->frameWidth = 3;
+  c->space = _vdomainviewBuildSpace(super()->space);
   vclassSetName(c, vscribeLiteral("vdomainview"));
   viewClass = c;
   return c;

@@ -59,7 +59,7 @@ struct vdomainview : vdialogItem {
   vdialogItem* focus;
   vdomainviewEventClassRec* events;
   vimage* offscreen;
-  std::uint32_t attributes;
+  std::uint32_t viewAttributes;  // the bits above
   std::uint8_t outlineStyle, dragMethod, trackMode, kind;
   std::int16_t barMargin, increment, threshold;
   double pen[2];

@@ -77,7 +77,7 @@ int handleDomain(vdomainview* v, int selector, vdict* context) {
       vdomainDestroySet(_vdomainviewClipboardPaste(v, 20, 20));
       break;
     case 29:
-      if (v->attributes & vdomainviewSINGLE_SELECTION) handled = 0;
+      if (v->viewAttributes & vdomainviewSINGLE_SELECTION) handled = 0;
       else c->selectAll(d, v->slot, 1);
       break;
     case 31:
@@ -285,7 +285,7 @@ int _vdomainviewIssueSelector(vobject* self, int selector, vdict* context) {
 int _vdomainviewKeyDown(vdialogItem* item, vevent* event) {
   vdomainview* v = asView(item);
   if (super()->keyDown(item, event)) return 1;
-  if (v->attributes & vdomainviewTRACKING) return 0;
+  if (v->viewAttributes & vdomainviewTRACKING) return 0;
   int ch = veventGetCharacter(event);
   std::uint32_t mods = veventGetModifiers(event);
   bool plain = ch != 0 && !(mods & veventMOD_CONTROL);

@@ -158,7 +158,7 @@ std::int32_t nearestCorrection(std::int32_t value, std::int32_t step) {
 
 void snap(vdomainview* v, vpointLong& viewPoint, vpointLong& domainPoint, bool press) {
   const std::int32_t* grid = v->domain->grid;
-  if (!(v->attributes & vdomainviewSNAP) || grid[0] <= 0 || grid[1] <= 0) return;
+  if (!(v->viewAttributes & vdomainviewSNAP) || grid[0] <= 0 || grid[1] <= 0) return;
   if (press) {
     g.gridCorrection = {nearestCorrection(domainPoint.x, grid[0]), nearestCorrection(domainPoint.y, grid[1])};
     g.columnEven = ((domainPoint.x + g.gridCorrection.x) / grid[0]) % 2 == 0;
@@ -206,7 +206,7 @@ void press(vdomainview* v, vpointLong at, vpointLong dom, vevent* event) {
   freeGesture();
   g.view = v;
   g.grabsSuspended = v->dragMethod == 2;
-  v->attributes |= vdomainviewTRACKING;
+  v->viewAttributes |= vdomainviewTRACKING;
   vname binding = event ? veventGetBinding(event) : nullptr;
   g.mode = binding == vnameInternLiteral("Adjust") ? 1 : binding == vnameInternLiteral("Extend") ? 2 : 0;
   vdomain* d = v->domain;
@@ -233,7 +233,7 @@ void press(vdomainview* v, vpointLong at, vpointLong dom, vevent* event) {
   if (selecting) {
     if (!g.pressed && g.mode == 0) {
       if (hasSlot(v)) vdomainClassOf(d)->selectAll(d, v->slot, 0);
-    } else if (g.pressed && !g.pressedSelected && (g.mode == 0 || (v->attributes & vdomainviewSINGLE_SELECTION))) {
+    } else if (g.pressed && !g.pressedSelected && (g.mode == 0 || (v->viewAttributes & vdomainviewSINGLE_SELECTION))) {
       if (hasSlot(v)) vdomainClassOf(d)->selectAll(d, v->slot, 0);
     } else if (g.pressed && g.pressedSelected && g.mode == 1) {
       changeOne(v, g.pressed, 0);
@@ -242,14 +242,14 @@ void press(vdomainview* v, vpointLong at, vpointLong dom, vevent* event) {
   }
   bool band = false;
   if (!g.pressed || (g.pressed->flags & vdomainNOT_SELECTABLE)) {
-    if ((v->attributes & vdomainviewSINGLE_SELECTION) && selecting) return void(g.ignored = true);
+    if ((v->viewAttributes & vdomainviewSINGLE_SELECTION) && selecting) return void(g.ignored = true);
     band = true;
     g.pressed = nullptr;
   } else if (!g.pressedSelected && !selecting) {
     band = true;
   } else {
     if (!g.pressedSelected) changeOne(v, g.pressed, 1);
-    if (v->attributes & vdomainviewNO_DRAG) return void(g.ignored = true);
+    if (v->viewAttributes & vdomainviewNO_DRAG) return void(g.ignored = true);
     if (!(v->trackMode & 2)) {
       band = true;
     } else {
@@ -285,15 +285,15 @@ void press(vdomainview* v, vpointLong at, vpointLong dom, vevent* event) {
   }
   (void)band;
   if (!trackingHook(v, 1, event)) return void(g.ignored = true);
-  g.live = !g.dragged && (v->attributes & vdomainviewLIVE_BAND) && selecting;
-  g.autoScroll = g.dragged ? v->dragMethod == 0 : (v->attributes & vdomainviewAUTO_SCROLL) != 0;
+  g.live = !g.dragged && (v->viewAttributes & vdomainviewLIVE_BAND) && selecting;
+  g.autoScroll = g.dragged ? v->dragMethod == 0 : (v->viewAttributes & vdomainviewAUTO_SCROLL) != 0;
   g.band = spanned(g.pressDomain, g.pressDomain);
 }
 
 // The objects a band covers (wholly under attribute bit 1), by filter.
 vdomainSet* inBand(vdomainview* v, const vrectLong& band, int flags) {
   int slot = v->slot < 0 ? 0 : v->slot;
-  return vdomainFindObjects(v->domain, &band, slot, 0, (v->attributes & vdomainviewBAND_CONTAINED) ? 1 : 0, flags,
+  return vdomainFindObjects(v->domain, &band, slot, 0, (v->viewAttributes & vdomainviewBAND_CONTAINED) ? 1 : 0, flags,
                             nullptr, nullptr);
 }
 
@@ -324,11 +324,11 @@ vpointLong scrollStep(vdomainview* v, vpointLong at) {
   std::int32_t maxX = std::max<std::int32_t>(0, v->bounds.width - a.width);
   std::int32_t maxY = std::max<std::int32_t>(0, v->bounds.height - a.height);
   auto toward = [&](std::int32_t remaining) { return std::min<std::int32_t>(v->increment, std::max(remaining, 0)); };
-  if (!(v->attributes & vdomainviewFREEZE_X)) {
+  if (!(v->viewAttributes & vdomainviewFREEZE_X)) {
     if (at.x >= a.x + a.width) step.x = toward(maxX - v->offset.x);
     else if (at.x < a.x) step.x = -toward(v->offset.x);
   }
-  if (!(v->attributes & vdomainviewFREEZE_Y)) {
+  if (!(v->viewAttributes & vdomainviewFREEZE_Y)) {
     bool flipped = orientation(v) == 1;
     if (at.y >= a.y + a.height) step.y = toward(flipped ? v->offset.y : maxY - v->offset.y);
     else if (at.y < a.y) step.y = -toward(flipped ? maxY - v->offset.y : v->offset.y);
@@ -387,7 +387,7 @@ void drag(vdomainview* v, vpointLong at, vevent* event) {
 
 void release(vdomainview* v, vevent* event) {
   stopTimer();
-  v->attributes &= ~vdomainviewTRACKING;
+  v->viewAttributes &= ~vdomainviewTRACKING;
   vdomainviewReleaseRecord rr{event, {s16(g.lastView.x), s16(g.lastView.y)}, g.lastDomain};
   if (g.ignored) {
     rec(v)->release(v, &rr);
@@ -466,7 +466,7 @@ void _vdomainviewEndGesture(vdomainview* v) {
   if (pan.view == v) pan = Pan{};
   if (g.view != v) return;
   stopTimer();
-  v->attributes &= ~vdomainviewTRACKING;
+  v->viewAttributes &= ~vdomainviewTRACKING;
   freeGesture();
 }
 
@@ -479,7 +479,7 @@ int _vdomainviewButtonDown(vdialogItem* item, vevent* event) {
   if (!vrectContainsPoint(&v->area, p.x, p.y)) return 1;
   vname binding = veventGetBinding(event);
   if (binding == vnameInternLiteral("Menu") && vdialogItemGetDefaultClass()->buttonDown(item, event)) return 1;
-  if ((v->attributes & vdomainviewPAN) || binding == vnameInternLiteral("Grab")) {
+  if ((v->viewAttributes & vdomainviewPAN) || binding == vnameInternLiteral("Grab")) {
     vdomainviewPan(v, p, 0);
     return 1;
   }

@@ -13,6 +13,7 @@
 #include "fw/data/vrstore.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/window.h"
+#include "fw/gui/window/window_event.h"
 #include "fw/widgets/dialog/itemlist.h"
 #include "platform/win/test.h"
 #include "tests/fw/gui/raises.h"
@@ -82,7 +83,7 @@ TEST_F(DomainViews, AnItemOwnsItsDomainWithASlotOfItsOwn) {
   EXPECT_EQ(vclassRec<vobjectClassRec>(d), reinterpret_cast<vobjectClassRec*>(vdomainitemDomainGetDefaultClass()));
   EXPECT_GE(view->slot, 0);
   EXPECT_EQ(d->owner, view);
-  EXPECT_EQ(view->attributes, 9u);
+  EXPECT_EQ(view->viewAttributes, 9u);
   EXPECT_EQ(view->trackMode, 3);
   EXPECT_EQ(view->increment, 10);
   // The visible area follows the item rectangle.
@@ -159,7 +160,7 @@ TEST_F(DomainViews, CutCopyPasteAndClearThroughTheClipboard) {
   // Select all, then the single-selection view refuses it.
   EXPECT_EQ(issue(view, 29), 1);
   EXPECT_EQ(selected().size(), 1u);
-  view->attributes |= vdomainviewSINGLE_SELECTION;
+  view->viewAttributes |= vdomainviewSINGLE_SELECTION;
   EXPECT_EQ(issue(view, 29), 0);
   EXPECT_EQ(issue(view, 32, option("Bottom")), 0);
   EXPECT_EQ(issue(view, 32, option("Top")), 1);
@@ -194,14 +195,14 @@ TEST_F(DomainViews, ScrollingStopsAtBothEnds) {
   EXPECT_EQ(view->offset.x, 200);
   issue(view, 16);  // page up: y grows upward here
   EXPECT_EQ(view->offset.y, 400);
-  view->attributes |= vdomainviewFREEZE_X;
+  view->viewAttributes |= vdomainviewFREEZE_X;
   vdomainviewScroll(view, 0, 0, vdomainviewABSOLUTE);
   EXPECT_EQ(view->offset.x, 200);
   EXPECT_EQ(view->offset.y, 0);
   // A domain smaller than the view cannot scroll.
   vrect small{0, 0, 50, 50};
   vdomainSetBounds(d, &small);
-  view->attributes &= ~vdomainviewFREEZE_X;
+  view->viewAttributes &= ~vdomainviewFREEZE_X;
   vdomainviewScroll(view, 30, 30, vdomainviewABSOLUTE);
   EXPECT_EQ(view->offset.x, 0);
   EXPECT_EQ(view->offset.y, 0);
@@ -271,7 +272,7 @@ TEST(DomainViewsPlain, AViewWithoutASlotSelectsNothingAndLetsItsDomainGo) {
 TEST(DomainViewsPlain, TheStoredFormKeepsTheSevenKeysAndTheMarginRule) {
   startDialogItemTests();
   vdomainview* view = vdomainviewCreate();
-  view->attributes = 0x2009;
+  view->viewAttributes = 0x2009;
   view->threshold = 3;
   view->barMargin = 7;
   view->dragMethod = 2;
@@ -280,7 +281,7 @@ TEST(DomainViewsPlain, TheStoredFormKeepsTheSevenKeysAndTheMarginRule) {
   vclassRec<vobjectClassRec>(view)->store(view, res);
   vinstanceDestroy(view);
   auto* back = static_cast<vdomainview*>(vobjectLoad(res));
-  EXPECT_EQ(back->attributes, 0x2009u);
+  EXPECT_EQ(back->viewAttributes, 0x2009u);
   EXPECT_EQ(back->threshold, 3);
   EXPECT_EQ(back->dragMethod, 2);
   EXPECT_EQ(back->barMargin, 2) << "without bit 16 the margin is 2";
@@ -315,49 +316,132 @@ vwindowClassRec* hostClass() {
   return c;
 }
 
-TEST(DomainViewPicture, OverlappingObjectsInStackingOrderWithTheSelectionFramed) {
-  startDialogItemTests();
-  auto* w = static_cast<vwindow*>(vinstanceCreate(hostClass()));
-  w->rect = {30, 30, 240, 140};
-  vdialogItemList* list = vdialogItemListCreate();
-  vdialogItemListSetOwner(list, w, &vdialogItemListWindowOwner);
-  w->data = list;
-  vdomainview* view = vdomainitemCreate();
-  vdomain* d = view->domain;
-  vrect bounds{0, 0, 400, 300}, r{10, 10, 220, 120};
-  vdomainSetBounds(d, &bounds);
-  vdialogSetItemRect(view, &r);
-  const vrect places[] = {{20, 20, 60, 40}, {50, 40, 60, 40}, {130, 30, 50, 70}, {300, 200, 40, 40}};
+struct DomainViewWindow : ::testing::Test {
+  vwindow* w = nullptr;
+  vdialogItemList* list = nullptr;
+  vdomainview* view = nullptr;
+  vdomain* d = nullptr;
   std::vector<vdomainObject*> made;
-  for (const vrect& p : places) {
-    vdomainObject* o = vdomainNewObject(d);
-    vdomainSet* s = vdomainCreateSetOf(&o, 1);
-    vdomainClassOf(d)->setRects(d, s, &p);
-    vdomainClassOf(d)->showObjects(d, s);
-    vdomainDestroySet(s);
-    made.push_back(o);
+
+  void SetUp() override {
+    startDialogItemTests();
+    w = static_cast<vwindow*>(vinstanceCreate(hostClass()));
+    w->rect = {30, 30, 240, 140};
+    list = vdialogItemListCreate();
+    vdialogItemListSetOwner(list, w, &vdialogItemListWindowOwner);
+    w->data = list;
+    view = vdomainitemCreate();
+    d = view->domain;
+    vrect bounds{0, 0, 400, 300}, r{10, 10, 220, 120};
+    vdomainSetBounds(d, &bounds);
+    vdialogSetItemRect(view, &r);
+    const vrect places[] = {{20, 20, 60, 40}, {50, 40, 60, 40}, {130, 30, 50, 70}, {300, 200, 40, 40}};
+    for (const vrect& p : places) {
+      vdomainObject* o = vdomainNewObject(d);
+      vdomainSet* s = vdomainCreateSetOf(&o, 1);
+      vdomainClassOf(d)->setRects(d, s, &p);
+      vdomainClassOf(d)->showObjects(d, s);
+      vdomainDestroySet(s);
+      made.push_back(o);
+    }
+    vdomainviewScroll(view, 10, 10, vdomainviewABSOLUTE);
+    vdialogItemListAppend(list, view);
+    vdialogItemListClassOf(list)->open(list);
+    vwindowOpen(w);
+    settle();
   }
-  vdomainSet* s = vdomainCreateSetOf(&made[2], 1);
-  vdomainClassOf(d)->selectObjects(d, view->slot, s);
-  vdomainDestroySet(s);
-  vdomainviewScroll(view, 10, 10, vdomainviewABSOLUTE);
-  vdialogItemListAppend(list, view);
-  vdialogItemListClassOf(list)->open(list);
-  vwindowOpen(w);
-  veventMSWDrainMessages();
-  veventProcessPending(1, 0);
-  vdrawGSave();
-  vdialogItemListSetDrawingState(list);
-  vdrawInitDeviceClip();
-  vdialogItemListDraw(list);
-  vdrawGRestore();
-  win::test::Image image = win::test::WindowImage(w->native->hwnd);
-  if (const char* keep = std::getenv("DOMAINVIEW_PNG")) win::test::WritePng(keep, image);
-  EXPECT_TRUE(test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/domain/view.png"));
-  vwindowClose(w);
-  vdialogItemListClassOf(list)->close(list);
-  vinstanceDestroy(list);
-  vwindowDestroy(w);
+  void TearDown() override {
+    vwindowClose(w);
+    vdialogItemListClassOf(list)->close(list);
+    vinstanceDestroy(list);
+    vwindowDestroy(w);
+  }
+  static void settle() {
+    veventMSWDrainMessages();
+    veventProcessPending(1, 0);
+  }
+  void select(vdomainObject* o) {
+    vdomainSet* s = vdomainCreateSetOf(&o, 1);
+    vdomainClassOf(d)->selectObjects(d, view->slot, s);
+    vdomainDestroySet(s);
+  }
+  void redraw() {
+    vdrawGSave();
+    vdialogItemListSetDrawingState(list);
+    vdrawInitDeviceClip();
+    vdialogItemListDraw(list);
+    vdrawGRestore();
+  }
+  ::testing::AssertionResult matches(const char* name) {
+    win::test::Image image = win::test::WindowImage(w->native->hwnd);
+    if (const char* keep = std::getenv("DOMAINVIEW_PNG"))
+      win::test::WritePng(std::string(keep) + "_" + name + ".png", image);
+    return test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/domain/" + name + ".png");
+  }
+  void pointer(int (*m)(vdialogItem*, vevent*), vevent* e, const char* binding = nullptr) {
+    if (binding) veventSetBinding(e, vnameInternLiteral(binding));
+    m(view, e);
+    veventDestroy(e);
+  }
+  int key(int character, std::uint32_t modifiers) {
+    vevent* e = veventCreateKeyDown(w, 0, 0, 0, modifiers, std::uint32_t(character), character);
+    int r = vdialogItemClassOf(view)->keyDown(view, e);
+    veventDestroy(e);
+    return r;
+  }
+};
+
+TEST_F(DomainViewWindow, OverlappingObjectsInStackingOrderWithTheSelectionFramed) {
+  select(made[2]);
+  redraw();
+  EXPECT_TRUE(matches("view"));
+}
+
+TEST_F(DomainViewWindow, ABandAndDragOutlinesOverTheObjects) {
+  auto* c = vdialogItemClassOf(view);
+  redraw();
+  pointer(c->buttonDown, veventCreateButtonDown(w, 200, 120, 0, 1, 1, 1), "Select");
+  pointer(c->drag, veventCreateMotion(w, 90, 40, 0, 1, 1));
+  settle();  // the live selection's highlights
+  EXPECT_TRUE(matches("band"));
+  // Redrawn meanwhile, the band stays; released, it selects what it met.
+  redraw();
+  EXPECT_TRUE(matches("band"));
+  pointer(c->buttonUp, veventCreateButtonUp(w, 90, 40, 0, 0, 1, 1));
+  EXPECT_TRUE(vdomainIsSelected(made[2], view->slot));
+  EXPECT_TRUE(vdomainIsSelected(made[1], view->slot));
+  EXPECT_FALSE(vdomainIsSelected(made[0], view->slot));
+  // Dragging the two selected shows one outline each, moved with the pointer.
+  redraw();
+  pointer(c->buttonDown, veventCreateButtonDown(w, 140, 60, 0, 1, 1, 1), "Select");
+  pointer(c->drag, veventCreateMotion(w, 165, 45, 0, 1, 1));
+  settle();
+  EXPECT_TRUE(matches("outlines"));
+  pointer(c->buttonUp, veventCreateButtonUp(w, 165, 45, 0, 0, 1, 1));
+  EXPECT_EQ(made[2]->rect.x, 155);
+  EXPECT_EQ(made[2]->rect.y, 15);
+}
+
+TEST_F(DomainViewWindow, KeysAndCommandNamesReachTheSelectors) {
+  EXPECT_EQ(vdomainviewClassOf(view)->scroll, vdomainviewGetDefaultClass()->scroll);
+  EXPECT_EQ(key('a', veventMOD_CONTROL), 1) << "Ctrl+A: Select All";
+  EXPECT_EQ(vdomainSelectedCount(d, view->slot), 4);
+  vdomainSet* none = vdomainFilterSet(d, view->slot, vdomainFILTER_ALL, nullptr, nullptr);
+  vdomainClassOf(d)->deselectObjects(d, view->slot, none);
+  vdomainDestroySet(none);
+  select(made[0]);
+  EXPECT_EQ(key('d', veventMOD_CONTROL), 1) << "Ctrl+D: Duplicate";
+  EXPECT_EQ(d->count, 5);
+  EXPECT_EQ(d->first->rect.x, 40);
+  // A synthetic command issues its selector with its option.
+  vdomainClassOf(d)->selectAll(d, view->slot, 0);
+  select(made[3]);
+  vdict context;
+  vdictInit(&context, vdictHashName);
+  vobjectAttributedOf(view)->addContext(view, &context);
+  EXPECT_EQ(vobjectIssueCommand(view, vnameInternLiteral("Move To Back"), &context), 1);
+  vdictFinish(&context);
+  EXPECT_EQ(vdomainLastObject(d), made[3]);
 }
 
 }  // namespace

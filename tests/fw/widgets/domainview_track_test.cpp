@@ -54,7 +54,7 @@ struct Tracking : ::testing::Test {
     vdialogSetItemBorder(view, 0);
     vdialogSetItemRect(view, &r);
     view->events = recordingEvents();
-    view->attributes &= ~vdomainviewLIVE_BAND;
+    view->viewAttributes &= ~vdomainviewLIVE_BAND;
     view->actionHook = [](vdomainview* v, vundoActionList* list) {
       static_cast<Tracking*>(reinterpret_cast<void*>(v->data))->handed.push_back(list->name);
       vundoActionDestroy(list);
@@ -203,7 +203,7 @@ TEST_F(Tracking, ABandWithExtendNeverDeselects) {
   EXPECT_TRUE(selected(b));
   EXPECT_FALSE(selected(c));
   // Live, with "Extend": leaving the band keeps what it selected.
-  view->attributes |= vdomainviewLIVE_BAND;
+  view->viewAttributes |= vdomainviewLIVE_BAND;
   down(140, 50, "Extend");
   drag(180, 90);
   EXPECT_TRUE(selected(c)) << "selected while the band covers it";
