@@ -20,68 +20,16 @@
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/startup.h"
 #include "platform/win/test.h"
+#include "tests/fw/widgets/probe/probe_host.h"
 
 namespace {
 
 constexpr int kWidth = 320, kHeight = 130;
 
-void settle() {
-  veventMSWDrainMessages();
-  veventProcessPending(1, 0);
-}
-
-vdialogItemList* listOf(vwindow* w) { return static_cast<vdialogItemList*>(w->data); }
-
-// A window that draws its item list, hands it presses by position and
-// gives drags and releases to the pressed item.
-vwindowClassRec* hostClass() {
-  static vwindowClassRec* c = [] {
-    auto* r = vclassSpawnOf<vwindowClassRec>(vwindowGetDefaultClass());
-    vclassSetName(r, vscribeLiteral("rulerHost"));
-    r->draw = [](vwindow* w) {
-      vwindowGetDefaultClass()->draw(w);
-      if (vdialogItemList* l = listOf(w)) {
-        vdrawGSave();
-        vdialogItemListSetDrawingState(l);
-        vdialogItemListDraw(l);
-        vdrawGRestore();
-      }
-    };
-    r->handleButtonDown = [](vwindow* w, vevent* e) { return vdialogItemListClassOf(listOf(w))->buttonDown(listOf(w), e); };
-    r->handleDrag = [](vwindow* w, vevent* e) {
-      vdialogItem* i = listOf(w)->pressed;
-      return i ? vdialogItemClassOf(i)->motion(i, e) : 0;
-    };
-    r->handleKeyDown = [](vwindow* w, vevent* e) {
-      vdialogItem* i = vdialogItemListGetFocusItem(listOf(w));
-      return i ? vdialogItemClassOf(i)->keyDown(i, e) : 0;
-    };
-    r->handleButtonUp = [](vwindow* w, vevent* e) {
-      vdialogItem* i = listOf(w)->pressed;
-      listOf(w)->pressed = nullptr;
-      return i ? vdialogItemClassOf(i)->buttonUp(i, e) : 0;
-    };
-    return r;
-  }();
-  return c;
-}
-
-vwindow* host() {
-  auto* w = static_cast<vwindow*>(vinstanceCreate(hostClass()));
-  w->rect = {20, 20, kWidth, kHeight};
-  vdialogItemList* list = vdialogItemListCreate();
-  vdialogItemListSetOwner(list, w, &vdialogItemListWindowOwner);
-  w->data = list;
-  return w;
-}
-
-void finish(vwindow* w) {
-  vdialogItemList* list = listOf(w);
-  vwindowClose(w);
-  vdialogItemListClassOf(list)->close(list);
-  vinstanceDestroy(list);
-  vwindowDestroy(w);
-}
+using probehost::finish;
+using probehost::listOf;
+using probehost::settle;
+vwindow* host() { return probehost::host(kWidth, kHeight); }
 
 vruler* ruler(vwindow* w, vrect r, bool border, std::initializer_list<const char*> titles) {
   vruler* ruler = vrulerCreate();

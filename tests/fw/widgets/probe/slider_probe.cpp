@@ -29,73 +29,17 @@
 #include "fw/widgets/menus/menu.h"
 #include "fw/widgets/startup.h"
 #include "platform/win/test.h"
+#include "tests/fw/widgets/probe/probe_host.h"
 
 namespace {
 
 constexpr int kWidth = 240, kHeight = 160;
 
-// Native messages, then the framework events they made (updates among them).
-void settle() {
-  veventMSWDrainMessages();
-  veventProcessPending(1, 0);
-}
-
-vdialogItemList* listOf(vwindow* w) { return static_cast<vdialogItemList*>(w->data); }
-
-// A window that draws its item list and hands it the pointer: presses by
-// position, drags and releases to the pressed item.
-vwindowClassRec* hostClass() {
-  static vwindowClassRec* c = [] {
-    auto* r = vclassSpawnOf<vwindowClassRec>(vwindowGetDefaultClass());
-    vclassSetName(r, vscribeLiteral("sliderHost"));
-    r->draw = [](vwindow* w) {
-      vwindowGetDefaultClass()->draw(w);
-      // The update has bound the window with its damage as the clip.
-      if (vdialogItemList* l = listOf(w)) {
-        vdrawGSave();
-        vdialogItemListDraw(l);
-        vdrawGRestore();
-      }
-    };
-    r->handleButtonDown = [](vwindow* w, vevent* e) { return vdialogItemListClassOf(listOf(w))->buttonDown(listOf(w), e); };
-    r->handleDrag = [](vwindow* w, vevent* e) {
-      vdialogItem* i = listOf(w)->pressed;
-      return i ? vdialogItemClassOf(i)->motion(i, e) : 0;
-    };
-    r->handleButtonUp = [](vwindow* w, vevent* e) {
-      vdialogItem* i = listOf(w)->pressed;
-      listOf(w)->pressed = nullptr;
-      return i ? vdialogItemClassOf(i)->buttonUp(i, e) : 0;
-    };
-    return r;
-  }();
-  return c;
-}
-
-vwindow* host() {
-  auto* w = static_cast<vwindow*>(vinstanceCreate(hostClass()));
-  w->rect = {20, 20, kWidth, kHeight};
-  vdialogItemList* list = vdialogItemListCreate();
-  vdialogItemListSetOwner(list, w, &vdialogItemListWindowOwner);
-  w->data = list;
-  return w;
-}
-
-void show(vwindow* w) {
-  vdialogItemListClassOf(listOf(w))->open(listOf(w));
-  vwindowOpen(w);
-  settle();
-}
-
-void finish(vwindow* w) {
-  // An item's focus drawing leaves the current state bound to the window.
-  vdrawBindPathDevice();
-  vdialogItemList* list = listOf(w);
-  vdialogItemListClassOf(list)->close(list);
-  vwindowClose(w);
-  vinstanceDestroy(list);
-  vwindowDestroy(w);
-}
+using probehost::finish;
+using probehost::listOf;
+using probehost::settle;
+vwindow* host() { return probehost::host(kWidth, kHeight); }
+void show(vwindow* w) { probehost::show(w); }
 
 int notified = 0;
 
