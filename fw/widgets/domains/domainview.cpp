@@ -5,24 +5,47 @@
 
 #include "fw/core/mem.h"
 #include "fw/core/resource.h"
+#include "fw/core/sys.h"
 #include "fw/data/vresource.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/widgets/domains/domain_internal.h"
 
 namespace {
 
-vdomainviewClassRec* viewClass = nullptr;
-vdomainitemClassRec* itemClass = nullptr;
-vdomainClassRec* itemDomainClass = nullptr;
-vdomainObserverClassRec* observerClass = nullptr;
-vdomainviewEventClassRec* eventClass = nullptr;
-
-// The module's object clipboard: copies of objects, outside any domain.
+// The module's classes and its object clipboard, one set per module context.
 struct Clipboard {
-  vdomainObject** records = nullptr;
-  std::int32_t count = 0, capacity = 0;
-  vdomain* from = nullptr;
-} clip;
+  vdomainObject** records;  // copies of objects, outside any domain
+  std::int32_t count, capacity;
+  vdomain* from;
+};
+struct Module {
+  vdomainviewClassRec* view;
+  vdomainitemClassRec* item;
+  vdomainClassRec* itemDomain;
+  vdomainObserverClassRec* observer;
+  vdomainviewEventClassRec* events;
+  Clipboard clip;
+};
+void** moduleSlot = nullptr;
+
+// The domain module frees its pools at the context's end, records included.
+void freeModule() {
+  auto* m = static_cast<Module*>(*moduleSlot);
+  if (!m) return;
+  vmemFree(m->clip.records);
+  m->clip = Clipboard{};
+}
+
+Module* module() {
+  if (!moduleSlot) moduleSlot = vmoduleAllocSlot();
+  if (!*moduleSlot) {
+    auto* m = static_cast<Module*>(vmoduleBindSlot(moduleSlot, sizeof(Module)));
+    *m = Module{};
+    vmoduleAddContextExitProc(freeModule);
+  }
+  return static_cast<Module*>(*moduleSlot);
+}
+Clipboard& clipboard() { return module()->clip; }
 
 vdialogItemClassRec* super() { return vdialogItemGetDefaultClass(); }
 vdomainview* asView(vinstance* o) { return static_cast<vdomainview*>(o); }
@@ -32,12 +55,14 @@ std::int16_t s16(std::int32_t v) { return static_cast<std::int16_t>(v); }
 
 // The records live in the domain module's pools; releasing needs no domain.
 void emptyClipboard() {
+  Clipboard& clip = clipboard();
   for (std::int32_t i = 0; i < clip.count; ++i) vdomainGetDefaultClass()->releaseObject(nullptr, clip.records[i]);
   clip.count = 0;
   clip.from = nullptr;
 }
 
 void clipAppend(vdomainObject* o) {
+  Clipboard& clip = clipboard();
   if (clip.count == clip.capacity) {
     clip.capacity = clip.capacity ? clip.capacity * 2 : 16;
     clip.records = static_cast<vdomainObject**>(vmemRealloc(clip.records, sizeof(vdomainObject*) * clip.capacity));
@@ -501,11 +526,11 @@ vdomainSet* vdomainviewSelectedSet(vdomainview* v) {
 }
 
 int vdomainviewOrientation(const vdomainview* v) { return orientation(v->domain); }
-std::int32_t vdomainviewClipboardCount() { return clip.count; }
+std::int32_t vdomainviewClipboardCount() { return clipboard().count; }
 
 void _vdomainviewClipboardCopy(vdomainview* v, vdomainSet* set) {
   emptyClipboard();
-  clip.from = v->domain;
+  clipboard().from = v->domain;
   vdomainClassRec* c = vdomainClassOf(v->domain);
   for (std::int32_t i = 0; i < set->count; ++i) {
     vdomainObject* o = _vdomainAllocObject();
@@ -521,6 +546,7 @@ vdomainSet* _vdomainviewClipboardPaste(vdomainview* v, std::int32_t dx, std::int
   vdomain* d = v->domain;
   _vdomainNeedShort(d);
   vdomainClassRec* c = vdomainClassOf(d);
+  Clipboard& clip = clipboard();
   c->selectAll(d, v->slot, 0);
   vdomainSet* made = vdomainCreateSet();
   vdomainSet* shown = vdomainCreateSet();
@@ -551,26 +577,26 @@ vdomainSet* _vdomainviewClipboardPaste(vdomainview* v, std::int32_t dx, std::int
 }
 
 vdomainviewEventClassRec* vdomainviewEventGetDefaultClass() {
-  if (eventClass) return eventClass;
+  if (module()->events) return module()->events;
   auto* c = vclassSpawnOf<vdomainviewEventClassRec>(vobjectGetDefaultClass());
   c->scrolled = c->tracking = c->release = c->press = c->doubleClick = c->character = c->objectsMoving =
       c->objectsResizing = c->selectionShown = c->boundsChanged = c->other = yes;
   vclassSetName(c, vscribeLiteral("vdomainviewEvent"));
-  eventClass = c;
+  module()->events = c;
   return c;
 }
 
 vdomainObserverClassRec* vdomainviewObserverGetDefaultClass() {
-  if (observerClass) return observerClass;
+  if (module()->observer) return module()->observer;
   auto* c = vclassSpawnOf<vdomainObserverClassRec>(vdomainObserverGetDefaultClass());
   _vdomainviewInstallObserver(c);
   vclassSetName(c, vscribeLiteral("vdomainviewObserver"));
-  observerClass = c;
+  module()->observer = c;
   return c;
 }
 
 vdomainviewClassRec* vdomainviewGetDefaultClass() {
-  if (viewClass) return viewClass;
+  if (module()->view) return module()->view;
   vdomainviewEventGetDefaultClass();
   vdomainviewObserverGetDefaultClass();
   auto* c = vclassSpawnOf<vdomainviewClassRec>(super());
@@ -614,7 +640,7 @@ vdomainviewClassRec* vdomainviewGetDefaultClass() {
   c->frameWidth = 3;
   c->space = _vdomainviewBuildSpace(super()->space);
   vclassSetName(c, vscribeLiteral("vdomainview"));
-  viewClass = c;
+  module()->view = c;
   return c;
 }
 
@@ -692,15 +718,15 @@ void itemDestroy(vinstance* self) {
 }  // namespace
 
 vdomainClassRec* vdomainitemDomainGetDefaultClass() {
-  if (itemDomainClass) return itemDomainClass;
+  if (module()->itemDomain) return module()->itemDomain;
   auto* c = vclassSpawnOf<vdomainClassRec>(vdomainGetDefaultClass());
   vclassSetName(c, vscribeLiteral("vdomainitemDomain"));
-  itemDomainClass = c;
+  module()->itemDomain = c;
   return c;
 }
 
 vdomainitemClassRec* vdomainitemGetDefaultClass() {
-  if (itemClass) return itemClass;
+  if (module()->item) return module()->item;
   vdomainitemDomainGetDefaultClass();  // a stored item names it
   auto* c = vclassSpawnOf<vdomainitemClassRec>(vdomainviewGetDefaultClass());
   c->init = itemInit;
@@ -712,7 +738,7 @@ vdomainitemClassRec* vdomainitemGetDefaultClass() {
   c->setDomain = itemSetDomain;
   c->makeDomain = makeDomain;
   vclassSetName(c, vscribeLiteral("vdomainitem"));
-  itemClass = c;
+  module()->item = c;
   return c;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "fw/core/mem.h"
+#include "fw/core/sys.h"
 #include "fw/core/timer.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/window_event.h"
@@ -66,6 +67,21 @@ vrectLong spanned(vpointLong a, vpointLong b) {
 }
 
 // --- the auto-scroll timer -------------------------------------------------------------
+
+// A context that ends forgets its gesture; its event module takes the timer.
+void forget() {
+  vmemFree(g.outlines);
+  g = Gesture{};
+  pan = Pan{};
+  ticker = nullptr;
+}
+void** contextSlot = nullptr;  // bound once per context that tracks
+void watchContext() {
+  if (!contextSlot) contextSlot = vmoduleAllocSlot();
+  if (*contextSlot) return;
+  vmoduleBindSlot(contextSlot, 1);
+  vmoduleAddContextExitProc(forget);
+}
 
 void tick(vtimer*);
 void startTimer() {
@@ -203,6 +219,7 @@ void freeGesture() {
 // --- the phases --------------------------------------------------------------------
 
 void press(vdomainview* v, vpointLong at, vpointLong dom, vevent* event) {
+  watchContext();
   freeGesture();
   g.view = v;
   g.grabsSuspended = v->dragMethod == 2;
@@ -450,6 +467,7 @@ void vdomainviewTrack(vdomainview* v, const vpoint* point, vevent* event, int ph
 
 void vdomainviewPan(vdomainview* v, vpoint point, int phase) {
   if (phase == 0) {
+    watchContext();
     pan = {v, point, v->offset};
     return;
   }
