@@ -23,6 +23,8 @@
 #include "fw/widgets/controls/keyitem.h"
 #include "fw/widgets/controls/ruler.h"
 #include "fw/widgets/controls/slider.h"
+#include "fw/widgets/dialog/container.h"
+#include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/domains/domain.h"
 #include "fw/widgets/domains/domainview.h"
 #include "fw/widgets/domains/springdom.h"
@@ -59,6 +61,8 @@ void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vkeyitemGetDefaultClass", [] { vkeyitemGetDefaultClass(); });
   vmoduleInstallStartup("vlistsizeGetDefaultClass", [] { vlistsizeGetDefaultClass(); });
   vmoduleInstallStartup("vmenuGetDefaultClass", vmenuStartup);
+  vmoduleInstallStartup("vcontainerGetDefaultClass", vcontainerStartup);
+  vmoduleInstallStartup("vdialogGetDefaultClass", vdialogStartup);
   vmoduleInstallStartup("vdragGetDefaultClass", [] { vdragGetDefaultClass(); });
   vmoduleInstallStartup("vspringGetDefaultClass", [] {
     vspringSolutionGetDefaultClass();

@@ -611,24 +611,26 @@ void switchFlag(vdialogItem* item) {
   else announce(item, vname_State, stateName(!On), stateName(On));
 }
 
+// Outside an update: the binding the drawing set-up makes is undone after,
+// so that no window keeps a device context it may lose before the next.
+void drawFocusNow(vdialogItem* item) {
+  vdialogItemClassRec* c = vdialogItemClassOf(item);
+  vdrawGSave();
+  c->setDrawingState(item);
+  c->drawFocus(item);
+  vdrawGRestore();
+}
+
 void focus(vdialogItem* item) {
   if (has(item, vdialogItemFOCUSED)) return;
   item->flags |= vdialogItemFOCUSED;
-  if (vdialogItemIsActive(item)) {
-    vdialogItemClassRec* c = vdialogItemClassOf(item);
-    c->setDrawingState(item);
-    c->drawFocus(item);
-  }
+  if (vdialogItemIsActive(item)) drawFocusNow(item);
 }
 
 void unfocus(vdialogItem* item) {
   if (!has(item, vdialogItemFOCUSED)) return;
   item->flags &= std::uint16_t(~vdialogItemFOCUSED);
-  if (vdialogItemIsShown(item)) {
-    vdialogItemClassRec* c = vdialogItemClassOf(item);
-    c->setDrawingState(item);
-    c->drawFocus(item);
-  }
+  if (vdialogItemIsShown(item)) drawFocusNow(item);
 }
 
 template <std::uint16_t Bit, bool On>

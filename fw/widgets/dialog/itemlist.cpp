@@ -250,9 +250,30 @@ void registerSelectorKeys(vdialogItemList* l, vname selector, vdialogItem* item)
     vdictStore(items, reinterpret_cast<const void*>(std::uintptr_t(*it.current) + 1), item);
 }
 
+struct Relay {
+  vclass* ownerClass;
+  void (*relay)(vobject* owner, vname name, vdict* args);
+};
+Relay relays[4];
+
+void relayToOwner(vdialogItemList* l, vname name, vdict* args) {
+  if (!l->owner || name == vname_CurrentConfirm) return;
+  for (const Relay& r : relays)
+    if (r.ownerClass && vclassIsSubclass(l->owner->cls, r.ownerClass)) {
+      r.relay(l->owner, name, args);
+      return;
+    }
+}
+
 // The list's reaction to its own announcements.
 void send(vobject* self, vname name, vdict* args) {
   vdialogItemList* l = asList(self);
+  struct After {
+    vdialogItemList* l;
+    vname name;
+    vdict* args;
+    ~After() { relayToOwner(l, name, args); }
+  } after{l, name, args};
   auto oldItem = static_cast<vdialogItem*>(const_cast<void*>(vdictGet(args, vname_OldValue)));
   auto newItem = static_cast<vdialogItem*>(const_cast<void*>(vdictGet(args, vname_Value)));
   if (name == vname_Focus) {
@@ -507,6 +528,8 @@ bool takesFocus(const vdialogItem* item, bool textOnly) {
   return (item->flags & need) == need;
 }
 
+std::uint16_t movingBits = 0;
+
 void moveFocus(vdialogItemList* l, int count, int textOnly) {
   l->flags &= std::uint16_t(~vdialogItemListMOVE_BITS);
   l->flags |= count > 0 ? vdialogItemListFORWARD : vdialogItemListBACKWARD;
@@ -552,7 +575,10 @@ void moveFocus(vdialogItemList* l, int count, int textOnly) {
     }
   }
   std::uint16_t bits = l->flags & vdialogItemListMOVE_BITS;
+  // The newly focused item (a container entering) sees how the focus came.
+  movingBits = bits;
   cls(l)->setFocusIndex(l, found);
+  movingBits = 0;
   l->flags |= bits;  // the move's own record survives the focus change
 }
 
@@ -571,7 +597,7 @@ void naturalSize(vdialogItemList* l, int* width, int* height) {
 }
 
 void setFocusIndex(vdialogItemList* l, int index) {
-  l->flags &= std::uint16_t(~vdialogItemListMOVE_BITS);
+  l->flags = std::uint16_t((l->flags & ~vdialogItemListMOVE_BITS) | std::exchange(movingBits, 0));
   if (index == l->focus) return;
   vdialogItem* before = vdialogItemListGetCurrentConfirmItem(l);
   vdialogItem* old = at(l, l->focus);
@@ -816,4 +842,12 @@ vdialogItemList* vdialogItemListLoad(vresource resource) {
   l->cls = cls;
   cls->loadInit(l, resource);
   return l;
+}
+
+void vdialogItemListAddOwnerRelay(vclass* ownerClass, void (*relay)(vobject* owner, vname name, vdict* args)) {
+  for (Relay& r : relays)
+    if (!r.ownerClass || r.ownerClass == ownerClass) {
+      r = {ownerClass, relay};
+      return;
+    }
 }

@@ -150,5 +150,10 @@ inline void vdialogItemListDraw(vdialogItemList* l) { vdialogItemListClassOf(l)-
 // The owner's drawing state (owner slot 13).
 void vdialogItemListSetDrawingState(vdialogItemList* list);
 
+// Owners of this class (or below) hear the list's own announcements
+// ("Focus", "Confirm", "Abandon", "DefaultFocus", "Solution") after the
+// list's reaction; a class's later registration replaces its earlier one.
+void vdialogItemListAddOwnerRelay(vclass* ownerClass, void (*relay)(vobject* owner, vname name, vdict* args));
+
 // Between the items and their list.
 void _vdialogItemListItemChanged(vdialogItemList* list, vdialogItem* item, vname name);

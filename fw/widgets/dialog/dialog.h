@@ -1,0 +1,77 @@
+// Dialogs: windows that hold one item list and own it. A dialog is loaded
+// from a resource by name, finds its items by tag, routes pointer and key
+// events to them, moves the keyboard focus with its focus commands, pops up
+// its menu, asks its close hook before closing and sizes and arranges
+// itself to its items (deferred to one queued event).
+#pragma once
+#include <cstdint>
+
+#include "fw/gui/window/window.h"
+#include "fw/widgets/dialog/itemlist.h"
+
+struct vdialog;
+struct vmenu;
+
+// Nonzero keeps the dialog open.
+using vdialogCloseHook = int (*)(vdialog* dialog, vevent* event);
+
+enum : std::uint16_t { vdialogSIZE_PENDING = 0x0001, vdialogARRANGE_PENDING = 0x0002 };
+
+struct vdialog : vwindow {
+  vmenu* menu;
+  vdialogCloseHook closeHook;
+  std::uint16_t dialogFlags;
+  vdialogItemList* items;
+  vevent* pending;  // the queued sizing and arrangement
+};
+
+struct vdialogClassRec : vwindowClassRec {
+  void (*appendItem)(vdialog* d, vdialogItem* item);
+  void (*removeItem)(vdialog* d, vdialogItem* item);
+  void (*insertItem)(vdialog* d, vdialogItem* item, int index);
+  void (*arrange)(vdialog* d, const vrect* rect);
+  void (*getNaturalSize)(vdialog* d, int* width, int* height);
+  void (*setMenu)(vdialog* d, vmenu* menu);
+  void (*setCloseHook)(vdialog* d, vdialogCloseHook hook);
+  void (*setFocusItem)(vdialog* d, vdialogItem* item);
+  void (*setConfirmItem)(vdialog* d, vdialogItem* item);
+  void (*setAbandonItem)(vdialog* d, vdialogItem* item);
+  void (*setDefaultFocusItem)(vdialog* d, vdialogItem* item);
+  void (*setPressedItem)(vdialog* d, vdialogItem* item);
+  void (*setSolution)(vdialog* d, vspringSolution* solution);
+};
+
+// Attribute numbers after the window's.
+enum : int {
+  vdialogA_MENU = 15, vdialogA_FOCUS, vdialogA_CONFIRM, vdialogA_ABANDON, vdialogA_DEFAULT_FOCUS, vdialogA_SOLUTION
+};
+
+inline vdialogClassRec* vdialogClassOf(const vdialog* d) { return vclassRec<vdialogClassRec>(d); }
+vdialogClassRec* vdialogGetDefaultClass();
+vcommandClassRec* vdialogGetFocusCommandClass();
+vdialog* vdialogCreate();
+// Builds the dialog module and the item classes it holds.
+void vdialogStartup();
+
+inline void vdialogAppendItem(vdialog* d, vdialogItem* i) { vdialogClassOf(d)->appendItem(d, i); }
+inline void vdialogRemoveItem(vdialog* d, vdialogItem* i) { vdialogClassOf(d)->removeItem(d, i); }
+inline void vdialogInsertItem(vdialog* d, vdialogItem* i, int at) { vdialogClassOf(d)->insertItem(d, i, at); }
+inline void vdialogSetMenu(vdialog* d, vmenu* m) { vdialogClassOf(d)->setMenu(d, m); }
+inline void vdialogSetCloseHook(vdialog* d, vdialogCloseHook h) { vdialogClassOf(d)->setCloseHook(d, h); }
+inline void vdialogSetFocusItem(vdialog* d, vdialogItem* i) { vdialogClassOf(d)->setFocusItem(d, i); }
+inline void vdialogSetConfirmItem(vdialog* d, vdialogItem* i) { vdialogClassOf(d)->setConfirmItem(d, i); }
+inline void vdialogSetAbandonItem(vdialog* d, vdialogItem* i) { vdialogClassOf(d)->setAbandonItem(d, i); }
+inline void vdialogSetDefaultFocusItem(vdialog* d, vdialogItem* i) { vdialogClassOf(d)->setDefaultFocusItem(d, i); }
+inline void vdialogSetSolution(vdialog* d, vspringSolution* s) { vdialogClassOf(d)->setSolution(d, s); }
+inline vdialogItemList* vdialogGetItemList(const vdialog* d) { return d->items; }
+inline vdialogItem* vdialogGetFocusItem(const vdialog* d) { return vdialogItemListGetFocusItem(d->items); }
+
+// The item with this tag, or null.
+vdialogItem* vdialogFindItem(vdialog* d, vname tag);
+// Resizes to the items' natural size when it has a positive side; the
+// size is no longer pending either way.
+void vdialogSizeToItems(vdialog* d);
+void vdialogPlace(vdialog* d, vwindow* other, int horizontal, int vertical);
+void vdialogPlaceRelative(vdialog* d, vdialog* other, int horizontal, int vertical);
+// The menu-bar key's state (0-3) as the Windows looks track it.
+int _vdialogMenuBarKeyState();
