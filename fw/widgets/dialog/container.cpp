@@ -318,15 +318,7 @@ void loadInit(vobject* self, vresource resource) {
   c->selection = c->scrollX = c->scrollY = nullptr;
   c->minScrollWidth = c->minScrollHeight = 0;
   c->items = nullptr;
-  if (vresourceTestGet(resource, vname_ItemList, &r)) {
-    vobject* loaded = vobjectLoad(r);
-    if (vclassIsSubclass(loaded->cls, vdialogItemListGetDefaultClass())) {
-      c->items = static_cast<vdialogItemList*>(loaded);
-    } else {
-      vinstanceDestroy(loaded);
-    }
-  }
-  if (!c->items) c->items = vdialogItemListCreate();
+  c->items = vresourceTestGet(resource, vname_ItemList, &r) ? vdialogItemListLoad(r) : vdialogItemListCreate();
   adopt(c);
   if (has(c, vcontainerSCROLL_X)) c->scrollX = makeBar(c, false);
   if (has(c, vcontainerSCROLL_Y)) c->scrollY = makeBar(c, true);
@@ -420,6 +412,11 @@ void send(vobject* self, vname name, vdict* args) {
     vobjectSendValueChange(c, vname_MinSize, nullptr, nullptr);
   }
   super()->send(self, name, args);
+}
+
+void inheritedChanged(vobject* self, vname name, vdict* args) {
+  super()->reserved8(self, name, args);
+  vdialogItemListPassInherited(asC(self)->items, name, args);
 }
 
 // Selector 4 moves the focus inside; a flat container whose move ran off
@@ -750,6 +747,7 @@ void _vcontainerFillSlots(vcontainerClassRec* c) {
   c->setAttributeByIndex = setByIndex;
   c->getAttributeByIndex = getByIndex;
   c->send = send;
+  c->reserved8 = inheritedChanged;
   c->issueSelector = issueSelector;
   c->open = open;
   c->close = close;

@@ -133,8 +133,8 @@ void loadInit(vobject* self, vresource resource) {
   vresourceTestGetInteger(resource, N("vdialogFlags"), &unused);
   d->dialogFlags = vdialogSIZE_PENDING | vdialogARRANGE_PENDING;
   setMenuField(d, loadOf<vmenu>(resource, vname_Menu, vmenuGetDefaultClass()));
-  d->items = loadOf<vdialogItemList>(resource, vname_ItemList, vdialogItemListGetDefaultClass());
-  if (!d->items) d->items = vdialogItemListCreate();
+  vresource r;
+  d->items = vresourceTestGet(resource, vname_ItemList, &r) ? vdialogItemListLoad(r) : vdialogItemListCreate();
   adopt(d);
 }
 
@@ -198,11 +198,7 @@ void relay(vobject* owner, vname name, vdict* args) { vobjectAttributedOf(owner)
 
 void inheritedChanged(vobject* self, vname selector, vdict* args) {
   super()->reserved8(self, selector, args);
-  vdialogItemList* l = asD(self)->items;
-  for (int i = 0; i < vdialogItemListCount(l); ++i) {
-    vdialogItem* item = vdialogItemListAt(l, i);
-    vobjectAttributedOf(item)->reserved8(item, selector, args);
-  }
+  vdialogItemListPassInherited(asD(self)->items, selector, args);
 }
 
 // ---- Window slots.
