@@ -160,9 +160,7 @@ void updateBar(vdialogItem* bar, int range, int visible, int value) {
 
 void updateBars(vcontainer* c) {
   updateBar(c->scrollX, c->bounds.width, c->content.width, c->content.x - c->bounds.x);
-  // Value 0 shows the top of the contents.
-  updateBar(c->scrollY, c->bounds.height, c->content.height,
-            (c->bounds.y + c->bounds.height) - (c->content.y + c->content.height));
+  updateBar(c->scrollY, c->bounds.height, c->content.height, c->content.y - c->bounds.y);
 }
 
 void announceBounds(vcontainer* c, const vrect& old) {
@@ -202,7 +200,7 @@ void barNotify(vdialogItem* bar, vevent*) {
   std::int32_t value = static_cast<vcontrol*>(bar)->value;
   vrect old = c->bounds;
   if (bar == c->scrollX) c->bounds.x = s16(c->content.x - value);
-  else c->bounds.y = s16(c->content.y + c->content.height - c->bounds.height + value);
+  else c->bounds.y = s16(c->content.y - value);
   announceBounds(c, old);
 }
 

@@ -7,6 +7,7 @@
 #include "fw/core/ex.h"
 #include "fw/data/vresource.h"
 #include "fw/widgets/controls/control.h"
+#include "fw/widgets/controls/scrollbar.h"
 #include "fw/widgets/dialog/container_internal.h"
 #include "fw/widgets/look/laf.h"
 
@@ -235,11 +236,7 @@ vcontainerClassRec* vcontainerExclusiveGroupGetDefaultClass() { return state()->
 vcontainer* vcontainerCreate(vcontainerClassRec* cls) { return asC(vinstanceCreate(cls)); }
 void vcontainerStartup() { state(); }
 
-vdialogItem* _vcontainerCreateScrollBar() {
-  vclass* cls = vclassFindByName(vscribeLiteral("vsliderScrollBar"));
-  if (!cls || !vclassIsSubclass(cls, vcontrolGetDefaultClass())) return nullptr;
-  return static_cast<vdialogItem*>(vinstanceCreate(cls));
-}
+vdialogItem* _vcontainerCreateScrollBar() { return vsliderScrollBarCreate(); }
 
 void vcontainerGridLayout(vcontainer* c, const vrect* rect, bool spread) {
   Grid g = measure(c->items, rect->width);

@@ -4,6 +4,7 @@
 // arrow keys in a group of a live dialog.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -333,6 +334,79 @@ TEST_F(Containers, ArrowKeysInAGroupMoveAndSelect) {
   vdialogItem* a = vdialogItemListAt(g->items, 0);
   EXPECT_GE(a->rect.x, 0);
   EXPECT_LE(a->rect.x + a->rect.width, g->content.width);
+  vwindowClose(d);
+  win::test::ResetInput();
+  win::UseVirtualClock(false);
+}
+
+}  // namespace
+
+namespace {
+
+// A scrolled container in a live dialog: its bar takes the bounds as its
+// range and the content as its view; a press in the bar's trough pages
+// the contents, which the window scrolls.
+TEST_F(Containers, AScrollBarPagesTheContents) {
+  win::UseVirtualClock(true);
+  vdialog* d = vdialogCreate();
+  made.push_back(d);
+  d->rect = {100, 100, 240, 160};
+  vcontainer* c = vcontainerCreate(vcontainerGetDefaultClass());
+  vrect r{20, 20, 160, 120};
+  vdialogSetItemRect(c, &r);
+  vcontainerSetScrollY(c, 1);
+  ASSERT_NE(c->scrollY, nullptr);
+  for (int i = 0; i < 6; ++i) {
+    vdialogItem* box = vdialogItemCreate(vdialogBoxItemGetDefaultClass());
+    vrect at{10, std::int16_t(10 + 45 * i), 100, 35};
+    vdialogSetItemRect(box, &at);
+    vcontainerAppendItem(c, box);
+  }
+  vdialogAppendItem(d, c);
+  vwindowOpen(d);
+  // The contents: 280 high, their top at the content's top.
+  vrect contents{c->content.x, std::int16_t(c->content.y + c->content.height - 280), c->content.width, 280};
+  vcontainerSetBounds(c, &contents);
+  auto* bar = static_cast<vcontrol*>(static_cast<vdialogItem*>(c->scrollY));
+  EXPECT_EQ(bar->max, 280);
+  EXPECT_EQ(bar->view, c->content.height);
+  EXPECT_EQ(bar->value, c->content.y - c->bounds.y);
+  EXPECT_EQ(bar->page, 25);
+  EXPECT_EQ(bar->increment, 5);
+  // The bar stands at the content's right, as high as the content area.
+  const vrect& b = c->scrollY->rect;
+  EXPECT_EQ(b.x + b.width, c->rect.x + c->rect.width);
+  EXPECT_LE(c->content.x + c->content.width, b.x);
+
+  auto settle = [] {
+    veventMSWDrainMessages();
+    veventProcessPending(1, 0);
+    veventMSWDrainMessages();
+  };
+  settle();
+  win::test::Image before = win::test::WindowImage(d->native->hwnd);
+  // A press in the trough below the thumb, in screen pixels (rows top first).
+  const vrect& thumb = static_cast<vcontrol*>(bar)->indicator;
+  int x = b.x + b.width / 2;
+  int y = thumb.y - 4;
+  ASSERT_GT(y, b.y + b.width) << "room below the thumb";
+  win::POINT p{x, d->rect.height - 1 - y};
+  win::ClientToScreen(d->native->hwnd, &p);
+  std::int16_t startY = c->bounds.y;
+  win::test::MouseDown(p);
+  win::test::MouseUp(p);
+  settle();
+  EXPECT_EQ(std::abs(c->bounds.y - startY), 25) << "one page";
+  EXPECT_EQ(bar->value, c->content.y - c->bounds.y);
+  win::test::Image after = win::test::WindowImage(d->native->hwnd);
+  if (const char* out = std::getenv("DIALOG_PNG")) {
+    win::test::WritePng(std::string(out) + "scroll_before.png", before);
+    win::test::WritePng(std::string(out) + "scroll_after.png", after);
+  }
+  // The boxes moved by the page inside the content; the frame stayed.
+  int moved = 0;
+  for (std::size_t i = 0; i < before.px.size(); ++i) moved += before.px[i] != after.px[i];
+  EXPECT_GT(moved, 0);
   vwindowClose(d);
   win::test::ResetInput();
   win::UseVirtualClock(false);
