@@ -4,6 +4,8 @@
 // hook, default emphasis, marks and the deferred arrangement.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@
 #include "fw/widgets/dialog_support.h"
 #include "fw/widgets/look/laf.h"
 #include "platform/win/test.h"
+#include "tests/support/png_compare.h"
 
 namespace {
 
@@ -330,6 +333,25 @@ TEST_F(Dialogs, TheFocusCommandReachesTheInnermostFocusItem) {
   EXPECT_EQ(vcommandIssue(command, &context), 0);
   vdictFinish(&context);
   vinstanceDestroy(command);
+}
+
+}  // namespace
+
+namespace {
+
+// One dialog of containers per look, drawn by a program of its own (the
+// classes take the look they are built in).
+TEST(DialogPictures, EveryLookDrawsTheContainersAsStored) {
+  for (const char* laf : {"windows", "win95", "motif", "cua", "openlook"}) {
+    SCOPED_TRACE(laf);
+    std::string png = (std::filesystem::temp_directory_path() / (std::string("containers_") + laf + ".png")).string();
+    std::string command = std::string(DIALOG_PROBE) + " -laf " + laf + " " + png;
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    win::test::Image image;
+    ASSERT_TRUE(win::test::ReadPng(png, image));
+    std::filesystem::remove(png);
+    EXPECT_TRUE(test_support::MatchesPng(image, std::string(WIDGETS_DATA) + "/dialog/containers_" + laf + ".png"));
+  }
 }
 
 }  // namespace

@@ -1,0 +1,118 @@
+// One dialog in a program of its own per look (the classes take the look
+// they are built in): titled boxes, a group on its grid, a flat container
+// with the focused default button, an exclusive group and a scrolled
+// container, drawn active in the headless window system.
+//   dialog_probe [-laf LOOK] OUT    the dialog's picture as a PNG
+#include <cstdio>
+#include <string>
+
+#include "fw/core/event.h"
+#include "fw/core/sys.h"
+#include "fw/data/pref.h"
+#include "fw/gui/graphics/draw.h"
+#include "fw/gui/window/msw.h"
+#include "fw/widgets/controls/button.h"
+#include "fw/widgets/controls/slider.h"
+#include "fw/widgets/dialog/container.h"
+#include "fw/widgets/dialog/dialog.h"
+#include "fw/widgets/startup.h"
+#include "platform/win/test.h"
+
+namespace {
+
+std::int16_t s16(int v) { return std::int16_t(v); }
+
+void settle() {
+  veventMSWDrainMessages();
+  veventProcessPending(1, 0);
+  veventMSWDrainMessages();
+}
+
+template <typename T>
+T* placed(T* item, int x, int y, int w, int h) {
+  vrect r{s16(x), s16(y), s16(w), s16(h)};
+  vdialogSetItemRect(item, &r);
+  return item;
+}
+
+vdialogItem* label(const char* title) {
+  vdialogItem* l = vdialogItemCreate(vdialogLabelItemGetDefaultClass());
+  vdialogSetItemTitle(l, vscribeLiteral(title));
+  return l;
+}
+
+vcontainer* box(vcontainerClassRec* cls, const char* title, int x, int y, int w, int h) {
+  vcontainer* c = placed(vcontainerCreate(cls), x, y, w, h);
+  if (title) vdialogSetItemTitle(c, vscribeLiteral(title));
+  return c;
+}
+
+int picture(const char* out) {
+  vdialog* d = vdialogCreate();
+  d->rect = {40, 40, 320, 230};
+  vwindowSetTitleScribe(d, vscribeLiteral("Containers"));
+
+  vcontainer* group = box(vcontainerGroupGetDefaultClass(), "Group", 10, 115, 145, 105);
+  for (const char* t : {"One", "Two", "Three", "Four", "Five"}) vcontainerAppendItem(group, label(t));
+
+  vcontainer* flat = box(vcontainerGetDefaultClass(), "Flat", 165, 115, 145, 105);
+  vcontainerSetFlat(flat, 1);
+  vbutton* ok = placed(vbuttonCreate(), 10, 45, 55, 24);
+  vdialogSetItemTitle(ok, vscribeLiteral("OK"));
+  vbutton* cancel = placed(vbuttonCreate(), 75, 45, 55, 24);
+  vdialogSetItemTitle(cancel, vscribeLiteral("Cancel"));
+  vcontainerAppendItem(flat, ok);
+  vcontainerAppendItem(flat, cancel);
+  vdialogItemListSetConfirmItem(flat->items, ok);
+  vcontainerClassOf(flat)->setDefaultFocusItem(flat, ok);
+
+  vcontainer* choice = box(vcontainerExclusiveGroupGetDefaultClass(), "Choice", 10, 10, 145, 95);
+  for (int i = 0; i < 2; ++i) {
+    vslider* s = vsliderCreate();
+    vcontrolSetMax(s, 10);
+    vcontainerAppendItem(choice, s);
+  }
+  vcontainerSetSelection(choice, vdialogItemListAt(choice->items, 1));
+
+  vcontainer* scrolled = box(vcontainerGetDefaultClass(), nullptr, 165, 10, 145, 95);
+  vcontainerSetScrollY(scrolled, 1);
+  for (int i = 0; i < 5; ++i) {
+    static const char* names[] = {"Alpha", "Beta", "Gamma", "Delta", "Epsilon"};
+    vcontainerAppendItem(scrolled, placed(label(names[i]), 8, 104 - 24 * i, 90, 18));
+  }
+
+  for (vcontainer* c : {group, flat, choice, scrolled}) vdialogAppendItem(d, c);
+  vdialogSetDefaultFocusItem(d, flat);
+  vwindowOpen(d);
+  vrect contents{scrolled->content.x, s16(scrolled->content.y + scrolled->content.height - 130),
+                 scrolled->content.width, 130};
+  vcontainerSetBounds(scrolled, &contents);
+  win::SetActiveWindow(d->native->hwnd);
+  win::SetFocus(d->native->hwnd);
+  settle();
+  vwindowInvalAll(d, 0);
+  settle();
+  int status = win::test::WindowPng(d->native->hwnd, out) ? 0 : 1;
+  vwindowClose(d);
+  vinstanceDestroy(d);
+  settle();
+  return status;
+}
+
+int probeMain(int argc, char** argv) {
+  vwidgetsStartup(argc, argv);
+  win::UseVirtualClock(true);
+  int count = 0;
+  char** args = nullptr;
+  vprefGetArgs(&count, &args);
+  int status = 2;
+  if (count > 1) status = picture(args[1]);
+  else std::fprintf(stderr, "usage: dialog_probe [-laf LOOK] OUT\n");
+  std::fflush(stdout);
+  _vdrawShutdown();
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { vsysMain(argc, argv, probeMain); }
