@@ -57,6 +57,7 @@ void commonInit(vlistview* v) {
   v->selection = v->oldSelection = v->pendingSelection = nullptr;
   v->notify = nullptr;
   v->selectionCallback = nullptr;
+  v->cellDrawer = c->defaultCellDrawer ? c->defaultCellDrawer() : nullptr;
   v->updateMode = 0;
   v->state = 0x1 | vlistviewBARS_STALE | vlistviewRANGE_STALE | vlistviewCONTENT_STALE | vlistviewFIT_HEIGHT |
              vlistviewFIT_WIDTH;
@@ -125,15 +126,6 @@ void setRect(vdialogItem* item, const vrect* rect) {
   v->state |= vlistviewBARS_STALE;
   if (vdialogItemIsShown(v)) _vlistviewUpdateScrollBars(v);
   vlistviewClassOf(v)->scrollTo(v, v->originX, v->originY);
-}
-
-// Scroll bars take the strip beside the content until the look's frame
-// insets come.
-void getInsets(vlistview* v, int* left, int* right, int* bottom, int* top) {
-  *left = *right = *bottom = *top = 0;
-  int w = 0, h = 0;
-  if (v->vbar) vdialogGetItemNaturalSize(v->vbar, &w, &h), *right += w + v->margin;
-  if (v->hbar) vdialogGetItemNaturalSize(v->hbar, &w, &h), *bottom += h;
 }
 
 void scrolledBy(vlistview*, std::int32_t, std::int32_t) {}
@@ -406,10 +398,10 @@ void buildClass(ModuleState* st) {
   c->setRowHeight = setRowHeight;
   c->setColumnWidth = setColumnWidth;
   c->setScrollBarMargin = setMargin;
-  c->getInsets = getInsets;
   c->setSize = setSize;
   c->setList = setList;
   c->setSelection = setSelection;
+  installDrawing(c);
   // Cell border, step and frame width by look id 0, 1 (none), 2 ... 6.
   static constexpr std::int16_t kBorder[] = {0, 0, 1, 1, 1, 2, 1};
   static constexpr std::int16_t kFrame[] = {0, 0, 1, 2, 1, 2, 2};

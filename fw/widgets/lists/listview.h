@@ -13,6 +13,10 @@
 struct vlistview;
 using vlistviewNotifyFunction = void (*)(vinstance* view, int code);
 using vlistviewSelectionFunc = void (*)(vlistview* view, vlistSelection* selection);
+// Draws one cell's content in the content rectangle (the cell less its
+// border), which it leaves as it found it.
+using vlistviewCellDrawer = void (*)(vlistview* view, std::int32_t row, std::int32_t column, int selected,
+                                     vrect* content);
 
 // View state bits.
 enum : std::uint32_t {
@@ -70,6 +74,7 @@ struct vlistview : vdialogItem {
   vlistSelection* pendingSelection;
   vlistviewNotifyFunction notify;
   vlistviewSelectionFunc selectionCallback;
+  vlistviewCellDrawer cellDrawer;
 };
 
 struct vlistviewClassRec : vdialogItemClassRec {
@@ -86,6 +91,19 @@ struct vlistviewClassRec : vdialogItemClassRec {
   void (*setSize)(vlistview* view, vlistsize* size);
   void (*setList)(vlistview* view, vlist* list);
   void (*setSelection)(vlistview* view, vlistSelection* selection);
+  // Drawing by look: the frame around a rectangle; a cell's background
+  // (leaving the label colour set), content, selection emphasis, grid
+  // lines and focus (row -1: no cell, the content rectangle given).
+  void (*drawFrame)(vlistview* view, const vrect* rect);
+  void (*fillCell)(vlistview* view, std::int32_t row, std::int32_t column, int selected, const vrect* rect);
+  void (*drawCell)(vlistview* view, std::int32_t row, std::int32_t column, int selected, vrect* content);
+  void (*drawSelectedCell)(vlistview* view, std::int32_t row, std::int32_t column, const vrect* rect);
+  void (*drawFocusCell)(vlistview* view, std::int32_t row, std::int32_t column, const vrect* rect);
+  void (*drawGrid)(vlistview* view, std::int32_t row, std::int32_t column, const vrect* rect);
+  // The last cell's right and bottom edges; 15 x 15 without cells.
+  void (*contentSize)(vlistview* view, int* width, int* height);
+  // The look's default cell drawer; null for an unknown look.
+  vlistviewCellDrawer (*defaultCellDrawer)();
   std::int16_t cellBorder, step, frameWidth;
 };
 
@@ -110,6 +128,7 @@ inline void vlistviewSetScrollBarMargin(vlistview* v, std::int32_t m) {
 }
 void vlistviewSetScrollMode(vlistview* view, int mode);
 void vlistviewSetNotify(vlistview* view, vlistviewNotifyFunction notify);
+inline void vlistviewSetCellDrawer(vlistview* v, vlistviewCellDrawer d) { v->cellDrawer = d; }
 
 // Geometry and scrolling (window coordinates, y up).
 void vlistviewGetCellRect(vlistview* view, std::int32_t row, std::int32_t column, vrect* out);
@@ -138,6 +157,8 @@ void vlistviewSetFocusCell(vlistview* view, std::int32_t row, std::int32_t colum
 void vlistviewArrowMove(vlistview* view, int direction);
 // One typed character of the type-ahead search.
 void vlistviewTypeAhead(vlistview* view, int character);
+// Empties the type-ahead buffer, as a press or its timer does.
+void _vlistviewClearTypeAhead();
 void _vlistviewSetAutoVScroll(vlistview* view, int on);
 void _vlistviewSetFlag21(vlistview* view, int on);
 void _vlistviewSetScrollOrigin(vlistview* view, const vrect* content, std::int32_t x, std::int32_t y);

@@ -47,15 +47,6 @@ int barWidth(vslider* bar) {
   return w;
 }
 
-// The width a vertical bar takes: a temporary one tells it.
-int probeBarWidth() {
-  vslider* bar = vsliderScrollBarCreate();
-  vcontrolSetVertical(bar, 1);
-  int w = barWidth(bar);
-  vinstanceDestroy(bar);
-  return w;
-}
-
 void setWhenDiffers(vcontrol* bar, std::int32_t value) {
   if (bar->value != value) vcontrolSetValue(bar, value);
 }
@@ -325,8 +316,9 @@ void _vlistviewSetFlag21(vlistview* v, int on) {
 void _vlistviewGetContentRect(vlistview* v, vrect* out) {
   auto* c = vlistviewClassOf(v);
   int left = 0, right = 0, bottom = 0, top = 0;
+  // The insets hold the bar's strip, the automatic bar's probe included:
+  // adding the probe here as well would narrow the content twice.
   c->getInsets(v, &left, &right, &bottom, &top);
-  if ((v->state & vlistviewAUTO_VSCROLL) && !v->vbar) right += probeBarWidth() + v->margin;
   const vrect& r = v->rect;
   vrect out16 = rect16(r.x + left, r.y + bottom, r.width - left - right, r.height - bottom - top);
   if (lookId() == vlafWIN95 && (v->flags & vdialogItemBORDER)) {

@@ -323,6 +323,11 @@ int buttonUp(vdialogItem* item, vevent* e) {
 
 void clearTypeAhead() { clearTypeAheadBuffer(); }
 
+const vlistSelection* selectionShown(vlistview* v) {
+  bool pressing = track.view == v && (v->state & kTracking) && track.mode != kGrab;
+  return pressing ? v->pendingSelection : v->selection;
+}
+
 void notifyView(vlistview* v, int code) {
   if ((v->flags & vdialogItemOPEN) && v->notify && !(v->state & vlistviewSILENT)) v->notify(v, code);
 }
@@ -419,8 +424,10 @@ void vlistviewArrowMove(vlistview* v, int direction) {
   vlistviewInvalCell(v, v->focusRow, v->focusColumn);
 }
 
+void _vlistviewClearTypeAhead() { clearTypeAheadBuffer(); }
+
 void vlistviewTypeAhead(vlistview* v, int ch) {
-  if (!hasCells(v)) return;
+  if (!hasCells(v) || ch == 0) return;
   if (track.typeView != v) clearTypeAheadBuffer(), track.typeView = v;
   if (track.length < 29) track.buffer[track.length++] = char(ch), track.buffer[track.length] = 0;
   std::int32_t row = 0, column = 0;

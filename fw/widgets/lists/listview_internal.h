@@ -27,4 +27,9 @@ void notifyView(vlistview* v, int code);
 // Selectors 8-17 (begin, end, arrows, pages); -1 for any other.
 int moveSelector(vlistview* v, int selector, vdict* context);
 
+// The selection a drawing shows: the work selection during a press
+// (not a grab), else the view's.
+const vlistSelection* selectionShown(vlistview* v);
+void installDrawing(vlistviewClassRec* c);
+
 }  // namespace vlistviewint

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,7 +17,9 @@
 #include "fw/widgets/hooks.h"
 #include "fw/widgets/lists/liststr.h"
 #include "tests/fw/core/event_support.h"
+#include "platform/win/test.h"
 #include "tests/fw/widgets/dialog_support.h"
+#include "tests/support/png_compare.h"
 
 namespace {
 
@@ -41,7 +46,7 @@ vlistviewClassRec* recordingClass() {
   return c;
 }
 
-// A view of 200 x 100 at (0, 0) over a list of rows x columns, cells of
+// A view of 200 x 100 at (0, 0) without a frame over a list of rows x columns, cells of
 // 50 x 20 (inner 48 x 18 with the Windows cell border of 1), open.
 struct Fixture {
   vlist* list;
@@ -53,6 +58,7 @@ struct Fixture {
     vlistSetColumnCount(list, columns);
     view = static_cast<vlistview*>(vinstanceCreate(recordingClass()));
     vlistviewSetList(view, list);
+    vdialogSetItemBorder(view, 0);  // no frame: the content is the whole view
     vlistviewSetColumnWidth(view, vlistsizeALL_COLUMNS, 48);
     vlistviewSetRowHeight(view, vlistsizeALL_ROWS, 18);
     vrect r{0, 0, 200, 100};
@@ -439,5 +445,26 @@ runFor(1'100'000'000);
   vlistviewTypeAhead(f.view, 'X');  // "bX" matches nothing: unchanged
   EXPECT_EQ(selected(f.view), "20 ");
 }
+
+// ---- Pictures, each look in a process of its own: grid lines, a
+// selected cell and the focus in one view, a Select drag held in another.
+::testing::AssertionResult cellsPictureMatches(const std::string& laf) {
+  std::string png = (std::filesystem::temp_directory_path() / ("listview_" + laf + ".png")).string();
+  std::string out;
+  if (FILE* p = popen((std::string(LISTVIEW_PROBE) + " -laf " + laf + " cells " + png + " 2>&1").c_str(), "r")) {
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, p)) out += buf;
+    if (pclose(p) != 0) out += "probe failed";
+  }
+  if (!out.empty()) return ::testing::AssertionFailure() << out;
+  win::test::Image image;
+  if (!win::test::ReadPng(png, image)) return ::testing::AssertionFailure() << "no picture";
+  std::filesystem::remove(png);
+  return test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/listview/cells_" + laf + ".png",
+                                  8);
+}
+class ListViewPictures : public ::testing::TestWithParam<const char*> {};
+TEST_P(ListViewPictures, CellsDrawAsStored) { EXPECT_TRUE(cellsPictureMatches(GetParam())); }
+INSTANTIATE_TEST_SUITE_P(EveryLook, ListViewPictures, ::testing::Values("windows", "win95", "motif", "cua", "openlook"));
 
 }  // namespace
