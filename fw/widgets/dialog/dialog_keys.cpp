@@ -25,8 +25,54 @@ void** stateSlot = nullptr;
 DialogState* state();
 
 vwindowClassRec* super() { return vwindowGetDefaultClass(); }
+void postLiveHelp(std::int64_t delay);
 vdialog* asD(void* o) { return static_cast<vdialog*>(o); }
 vname N(const char* s) { return vnameInternLiteral(s); }
+
+// ---- Live help: every half second while on, help for what is under the
+// pointer: in a dialog the innermost item (through containers), else the
+// window itself.
+bool contains(const vrect& r, int x, int y) { return r.x <= x && x < r.x + r.width && r.y <= y && y < r.y + r.height; }
+
+vobject* helpTarget(vwindow* w, int x, int y) {
+  if (!vclassIsSubclass(w->cls, state()->cls)) return w;
+  vdialogItemList* l = asD(w)->items;
+  vobject* target = w;
+  for (int depth = 0; l && depth < 16; ++depth) {
+    vdialogItem* hit = nullptr;
+    for (int i = 0; i < vdialogItemListCount(l) && !hit; ++i) {
+      vdialogItem* item = vdialogItemListAt(l, i);
+      if ((item->flags & vdialogItemSHOWN) && contains(item->rect, x, y)) hit = item;
+    }
+    if (!hit) break;
+    target = hit;
+    if (!vcontainerIsContainer(hit)) break;
+    auto* c = static_cast<vcontainer*>(hit);
+    x -= c->bounds.x;
+    y -= c->bounds.y;
+    l = c->items;
+  }
+  return target;
+}
+
+int liveHelpTick(vevent*) {
+  if (!state()->liveHelp) return 1;
+  win::POINT p{};
+  win::GetCursorPos(&p);
+  vwindow* w = vwindowFindFromMSWWindow(win::WindowFromPoint(p));
+  if (w && w != vwindowGetRoot() && vwindowIsOpen(w) && w->native && win::ScreenToClient(w->native->hwnd, &p)) {
+    vobject* target = helpTarget(w, p.x, w->rect.height - p.y - 1);
+    vobjectAttributedOf(target)->help(target);
+  }
+  postLiveHelp(500000000);
+  return 1;
+}
+
+void postLiveHelp(std::int64_t delay) {
+  vevent* e = veventCreateClient(liveHelpTick, nullptr);
+  if (delay) veventPostDelayed(e, 0, delay);
+  else veventPost(e);
+}
 
 // ---- Selectors.
 int issueSelector(vobject* self, int selector, vdict* context) {
@@ -48,7 +94,10 @@ int issueSelector(vobject* self, int selector, vdict* context) {
       return 1;
     }
     case 7: return 1;
-    case 8: state()->liveHelp = !state()->liveHelp; return 1;
+    case 8:
+      state()->liveHelp = !state()->liveHelp;
+      if (state()->liveHelp) postLiveHelp(0);
+      return 1;
     default: break;
   }
   return super()->issueSelector(self, selector, context);

@@ -40,6 +40,7 @@ vdialogItemClassRec* recorderClass() {
       }
       return vdialogItemGetDefaultClass()->issueSelector(o, selector, context);
     };
+    c->help = [](vobject* o) { journal.push_back(std::string("help ") + (o->tag ? o->tag : "?")); };
     vclassSetName(c, vscribeLiteral("testRecorderItem"));
     return c;
   }();
@@ -308,6 +309,31 @@ TEST_F(Dialogs, MenuBarKeyStatesMarksAndDefaultEmphasis) {
   EXPECT_FALSE(late->flags & vdialogItemMARKED);
   vwindowDestroy(other);
   look->flags = lookFlags;
+}
+
+TEST_F(Dialogs, LiveHelpAsksTheItemUnderThePointerEveryHalfSecond) {
+  vdialog* d = load();
+  vwindowOpen(d);
+  activate(d);
+  vdialogItem* b = vdialogFindItem(d, N("b"));
+  win::POINT p{b->rect.x + 5, d->rect.height - 1 - (b->rect.y + 5)};
+  win::ClientToScreen(d->native->hwnd, &p);
+  win::test::MouseMove(p);
+  settle();
+  journal.clear();
+  vobjectIssueTag(d, N("LiveHelp"), nullptr);
+  settle();
+  EXPECT_EQ(journal, (std::vector<std::string>{"help b"}));
+  win::test::AdvanceClock(400);
+  settle();
+  EXPECT_EQ(journal.size(), 1u) << "not before half a second";
+  win::test::AdvanceClock(150);
+  settle();
+  EXPECT_EQ(journal, (std::vector<std::string>{"help b", "help b"}));
+  vobjectIssueTag(d, N("LiveHelp"), nullptr);  // off
+  win::test::AdvanceClock(1000);
+  settle();
+  EXPECT_EQ(journal.size(), 2u);
 }
 
 TEST_F(Dialogs, TheFocusCommandReachesTheInnermostFocusItem) {
