@@ -8,7 +8,13 @@
 #include "fw/core/sys.h"
 #include "fw/data/vresource.h"
 #include "fw/gui/graphics/draw.h"
+#include "fw/widgets/controls/slider.h"
 #include "fw/widgets/domains/domain_internal.h"
+
+void _vdomainviewPlaceBars(vdomainview* v, vrect* area);
+void _vdomainviewUpdateBars(vdomainview* v);
+void _vdomainviewEachBar(vdomainview* v, void (*op)(vdialogItem*));
+void _vdomainviewDestroyBars(vdomainview* v);
 
 namespace {
 
@@ -154,6 +160,7 @@ void scroll(vdomainview* v, std::int32_t x, std::int32_t y, int mode) {
     vdomainSetVirtualView(v->domain, &view);
   }
   rebuildVisibleSet(v);
+  _vdomainviewUpdateBars(v);
   if (next.x == old.x && next.y == old.y) return;
   std::int32_t dy = next.y - old.y;
   if (orientation(v->domain) == 1) dy = -dy;
@@ -166,6 +173,7 @@ void scroll(vdomainview* v, std::int32_t x, std::int32_t y, int mode) {
 
 void layout(vdomainview* v) {
   vrect a = v->rect;
+  _vdomainviewPlaceBars(v, &a);
   if (v->flags & vdialogItemBORDER) {
     auto inset = static_cast<std::int16_t>(vdialogDetermineItemInset(v));
     a = {s16(a.x + inset), s16(a.y + inset), s16(a.width - 2 * inset), s16(a.height - 2 * inset)};
@@ -251,6 +259,7 @@ void draw(vdialogItem* item) {
   if (v->domain) rec(v)->drawObjects(v);
   if (v->viewAttributes & vdomainviewTRACKING) vdomainviewTrack(v, nullptr, nullptr, vdomainviewREDRAW);
   vdrawGRestore();
+  _vdomainviewEachBar(v, [](vdialogItem* bar) { vdialogDrawItem(bar); });
   if (item->flags & vdialogItemBORDER) {
     vdrawGSave();
     vdrawSetLineWidth(1);
@@ -385,6 +394,7 @@ void destroy(vinstance* self) {
   rec(v)->setDomain(v, nullptr);
   vmemFree(v->visibleSet);
   v->visibleSet = nullptr;
+  _vdomainviewDestroyBars(v);
   super()->destroy(self);
 }
 
@@ -608,6 +618,19 @@ vdomainviewClassRec* vdomainviewGetDefaultClass() {
   c->loadInit = loadInit;
   c->store = store;
   c->setRect = setRect;
+  c->open = [](vdialogItem* i) {
+    vdialogItemGetDefaultClass()->open(i);
+    _vdomainviewEachBar(asView(i), [](vdialogItem* b) { vdialogOpenItem(b); });
+  };
+  c->close = [](vdialogItem* i) {
+    _vdomainviewEachBar(asView(i), [](vdialogItem* b) { vdialogCloseItem(b); });
+    vdialogItemGetDefaultClass()->close(i);
+  };
+  c->setOwner = [](vdialogItem* i, vdialogItemList* owner) {
+    vdialogItemGetDefaultClass()->setOwner(i, owner);
+    for (vslider* b : {asView(i)->hbar, asView(i)->vbar})
+      if (b) b->owner = owner;
+  };
   c->setBorder = setBorder;
   c->naturalSize = c->minSize = sizeOf;
   c->draw = draw;

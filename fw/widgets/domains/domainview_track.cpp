@@ -488,13 +488,16 @@ void _vdomainviewEndGesture(vdomainview* v) {
   freeGesture();
 }
 
+int _vdomainviewPressBar(vdomainview* v, vevent* event, int x, int y);
+bool _vdomainviewBarDrag(vdomainview* v, vevent* event, bool release);
+
 // The press, drag and release of the view's item methods.
 int _vdomainviewButtonDown(vdialogItem* item, vevent* event) {
   auto* v = static_cast<vdomainview*>(item);
   if (!(item->flags & vdialogItemFOCUSED)) vdialogFocusItem(item);
   v->focus = v;
   vpoint p{s16(veventGetX(event)), s16(veventGetY(event))};
-  if (!vrectContainsPoint(&v->area, p.x, p.y)) return 1;
+  if (!vrectContainsPoint(&v->area, p.x, p.y)) return _vdomainviewPressBar(v, event, p.x, p.y);
   vname binding = veventGetBinding(event);
   if (binding == vnameInternLiteral("Menu") && vdialogItemGetDefaultClass()->buttonDown(item, event)) return 1;
   if ((v->viewAttributes & vdomainviewPAN) || binding == vnameInternLiteral("Grab")) {
@@ -507,6 +510,7 @@ int _vdomainviewButtonDown(vdialogItem* item, vevent* event) {
 
 int _vdomainviewDrag(vdialogItem* item, vevent* event) {
   auto* v = static_cast<vdomainview*>(item);
+  if (_vdomainviewBarDrag(v, event, false)) return 1;
   vpoint p{s16(veventGetX(event)), s16(veventGetY(event))};
   if (pan.view == v) vdomainviewPan(v, p, 1);
   else vdomainviewTrack(v, &p, event, vdomainviewDRAG);
@@ -515,6 +519,7 @@ int _vdomainviewDrag(vdialogItem* item, vevent* event) {
 
 int _vdomainviewButtonUp(vdialogItem* item, vevent* event) {
   auto* v = static_cast<vdomainview*>(item);
+  if (_vdomainviewBarDrag(v, event, true)) return 1;
   vpoint p{s16(veventGetX(event)), s16(veventGetY(event))};
   if (pan.view == v) {
     vdomainviewPan(v, p, 1);

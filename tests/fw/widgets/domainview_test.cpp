@@ -14,6 +14,7 @@
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/window.h"
 #include "fw/gui/window/window_event.h"
+#include "fw/widgets/controls/slider.h"
 #include "fw/widgets/dialog/itemlist.h"
 #include "platform/win/test.h"
 #include "tests/fw/gui/raises.h"
@@ -420,6 +421,49 @@ TEST_F(DomainViewWindow, ABandAndDragOutlinesOverTheObjects) {
   pointer(c->buttonUp, veventCreateButtonUp(w, 165, 45, 0, 0, 1, 1));
   EXPECT_EQ(made[2]->rect.x, 155);
   EXPECT_EQ(made[2]->rect.y, 15);
+}
+
+TEST_F(DomainViewWindow, ScrollBarsTakeTheirRoomFollowTheOffsetAndScrollTheView) {
+  view->viewAttributes |= vdomainviewHORIZONTAL_BAR | vdomainviewVERTICAL_BAR;
+  vdialogSetItemRect(view, &view->rect);
+  ASSERT_NE(view->hbar, nullptr);
+  ASSERT_NE(view->vbar, nullptr);
+  // Each bar plus the margin (2) comes off the area, inside the border.
+  EXPECT_EQ(view->area.width, 220 - 2 - view->vbar->rect.width - 2);
+  EXPECT_EQ(view->area.height, 120 - 2 - view->hbar->rect.height - 2);
+  EXPECT_EQ(view->vbar->rect.x + view->vbar->rect.width, 230) << "on the right edge";
+  EXPECT_EQ(view->hbar->rect.y, 10) << "along the bottom: y grows upward";
+  vdomainviewScroll(view, 50, 70, vdomainviewABSOLUTE);
+  EXPECT_EQ(view->hbar->value, 50);
+  EXPECT_EQ(view->vbar->value, 70);
+  EXPECT_EQ(view->hbar->max, 400);
+  EXPECT_EQ(view->vbar->view, view->area.height);
+  // Moving a bar scrolls the view on its own axis only (as the user's
+  // moves announce it).
+  auto moved = [&](vslider* bar, int value) {
+    vcontrolSetValue(bar, value);
+    vevent* e = veventCreateButtonUp(w, 0, 0, 0, 0, 1, 1);
+    vdialogNotifyItem(bar, e);
+    veventDestroy(e);
+  };
+  moved(view->hbar, 120);
+  EXPECT_EQ(view->offset.x, 120);
+  EXPECT_EQ(view->offset.y, 70);
+  moved(view->vbar, 5);
+  EXPECT_EQ(view->offset.y, 5);
+  // A y-down domain counts the vertical bar from its far end.
+  d->flags |= 1u << 8;
+  vdomainviewScroll(view, 0, 0, vdomainviewX_RELATIVE | vdomainviewY_RELATIVE);
+  EXPECT_EQ(view->vbar->value, 300 - view->area.height - 5);
+  d->flags &= ~(1u << 8);
+  vdomainviewScroll(view, 0, 0, vdomainviewABSOLUTE);
+  settle();  // the relaid view repainted, its margins erased
+  EXPECT_TRUE(matches("bars"));
+  // Dropping the bits drops the bars.
+  view->viewAttributes &= ~(vdomainviewHORIZONTAL_BAR | vdomainviewVERTICAL_BAR);
+  vdialogSetItemRect(view, &view->rect);
+  EXPECT_EQ(view->hbar, nullptr);
+  EXPECT_EQ(view->area.width, 218);
 }
 
 TEST_F(DomainViewWindow, KeysAndCommandNamesReachTheSelectors) {
