@@ -8,3 +8,4 @@
 #include "platform/win/user.h"
 #include "platform/win/gdi.h"
 #include "platform/win/kernel.h"
+#include "platform/win/commdlg.h"

@@ -82,6 +82,8 @@ class Backend {
 // The back-end in use, made on first use: WEXLIN_BACKEND "x11" or
 // "headless"; unset, X11 when DISPLAY names a display that opens.
 Backend& Current();
+// Whether the back-end in use is the headless one.
+bool IsHeadless();
 // The X11 back-end on $DISPLAY, or null with the reason.
 std::unique_ptr<Backend> OpenX11(std::string& error);
 

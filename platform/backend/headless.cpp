@@ -89,6 +89,8 @@ test::HeadlessState& test::Headless() {
   return state;
 }
 
+bool backend::IsHeadless() { return dynamic_cast<Headless*>(&Current()) != nullptr; }
+
 backend::Backend& backend::Current() {
   static std::unique_ptr<Backend> current = [] {
     const char* name = std::getenv("WEXLIN_BACKEND");

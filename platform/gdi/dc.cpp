@@ -525,7 +525,16 @@ int Escape(HDC hdc, int escape, int inCount, const void* in, void* out) {
     case QUERYESCSUPPORT: {
       if (inCount < static_cast<int>(sizeof(int)) || !in) return 0;
       int asked = *static_cast<const int*>(in);
-      return asked == QUERYESCSUPPORT || asked == GETPHYSPAGESIZE || asked == GETPRINTINGOFFSET;
+      return asked == QUERYESCSUPPORT || asked == GETPHYSPAGESIZE || asked == GETPRINTINGOFFSET ||
+             (asked == PASSTHROUGH && internal::printerPassthrough());
+    }
+    case PASSTHROUGH: {
+      // A buffer that starts with its length as a u16.
+      if (!internal::printerPassthrough() || !in) return 0;
+      const auto* bytes = static_cast<const unsigned char*>(in);
+      std::size_t n = std::size_t(bytes[0]) | std::size_t(bytes[1]) << 8;
+      dc->passthrough.emplace_back(reinterpret_cast<const char*>(bytes + 2), n);
+      return int(n);
     }
     case GETPHYSPAGESIZE:
       if (!out) return 0;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/gdi/region.h"
@@ -94,7 +95,17 @@ struct Dc {
   Region clip;
   bool clipStale = true;
   std::shared_ptr<Surface> sheet;  // a printer's page
+  // A printer's document, StartDocA to EndDoc, and what PASSTHROUGH sent.
+  struct Document {
+    bool open = false, inPage = false;
+    std::string output;
+    int page = 0;
+  } document;
+  std::vector<std::string> passthrough;
 };
+
+// The pseudo printer's PASSTHROUGH escape (a test switch turns it on).
+bool printerPassthrough();
 
 HandleTable<GdiObject>& gdiObjects();
 // The object behind a handle when it has the type (0: any type).

@@ -362,7 +362,7 @@ BOOL ModifyWorldTransform(HDC hdc, const XFORM* xform, DWORD mode);
 HGDIOBJ GetCurrentObject(HDC hdc, UINT type);
 
 // Printer escapes. The pseudo printer ("WINSPOOL", "PNG Printer") answers
-// these three and no other (so not PASSTHROUGH).
+// these three, and PASSTHROUGH only under a test switch.
 inline constexpr int QUERYESCSUPPORT = 8;
 inline constexpr int GETPHYSPAGESIZE = 12;
 inline constexpr int GETPRINTINGOFFSET = 13;

@@ -121,6 +121,19 @@ void SetClipboardText(const std::string& text);
 // GlobalAlloc fails above this many bytes (0: no cap), as a full system would.
 void SetGlobalAllocCap(SIZE_T bytes);
 
+// The next Print or Print Setup dialog's answer: OK with all pages (from
+// 0) or pages from..to, or cancel. With none queued the dialog cancels.
+struct PrintAnswer {
+  bool ok = false;
+  int from = 0, to = 0;
+};
+void QueuePrintAnswer(const PrintAnswer& answer);
+// The pseudo printer accepts PASSTHROUGH while set; what each call sent.
+void SetPrinterPassthrough(bool on);
+std::vector<std::string> PrinterPassthrough(HDC printer);
+// The next StartDocA fails with this GetLastError (0: the user cancelled).
+void FailNextStartDoc(DWORD error);
+
 // StretchDIBits refuses calls of more rows than this (0: no cap), as a
 // printer driver that bands would.
 void SetStretchDIBitsRowCap(int rows);

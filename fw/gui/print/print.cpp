@@ -7,6 +7,7 @@
 #include "fw/data/pref.h"
 #include "fw/data/resrect.h"
 #include "fw/data/vresource.h"
+#include "fw/gui/print/native.h"
 #include "fw/gui/print/ps.h"
 #include "platform/win.h"
 
@@ -126,19 +127,7 @@ void printOpen(vprint* job) {
   job->flags = (job->flags | vprintOPEN) & ~vprintSKIPPED;
 }
 
-void printBeginPage(vprint* job) {
-  if ((job->flags & (vprintOPEN | vprintIN_PAGE)) != vprintOPEN) argFault();
-  if (job->firstPage <= job->currentPage && job->currentPage <= job->lastPage) {
-    vprintClassRec* c = vprintClassOf(job);
-    const vdrawPrimitiveTable* primitives = c->primitives ? c->primitives : vdrawGetSelectedPrimitives();
-    _vdrawBindDevice(int(c->bindingFlags), job, primitives, c->deviceTable, c->driver);
-    job->flags &= ~vprintSKIPPED;
-  } else {
-    vdrawBindPathDevice();
-    job->flags |= vprintSKIPPED;
-  }
-  job->flags |= vprintIN_PAGE;
-}
+void printBeginPage(vprint* job) { _vprintBeginPageWith(job, job); }
 
 void printEndPage(vprint* job) {
   if (!(job->flags & vprintIN_PAGE)) argFault();
@@ -340,8 +329,26 @@ void _vprintReadPaperDictionary() {
   paperDict = vprefGetDict(prefs(), vscribeLiteral("printpaperdict"));
 }
 
+void _vprintBeginPageWith(vprint* job, void* target) {
+  if ((job->flags & (vprintOPEN | vprintIN_PAGE)) != vprintOPEN) argFault();
+  if (job->firstPage <= job->currentPage && job->currentPage <= job->lastPage) {
+    vprintClassRec* c = vprintClassOf(job);
+    const vdrawPrimitiveTable* primitives = c->primitives ? c->primitives : vdrawGetSelectedPrimitives();
+    _vdrawBindDevice(int(c->bindingFlags), target, primitives, c->deviceTable, c->driver);
+    job->flags &= ~vprintSKIPPED;
+  } else {
+    vdrawBindPathDevice();
+    job->flags |= vprintSKIPPED;
+  }
+  job->flags |= vprintIN_PAGE;
+}
+
 void _vprintWriteString(vprint* job, const char* text) { vprintWrite(job, text, std::strlen(text), 1); }
 
 void vprintInstallStartup() {
-  vmoduleInstallStartup("vprintGetDefaultClass", [] { vprintPSGetDefaultClass(); });
+  vmoduleInstallStartup("vprintGetDefaultClass", [] {
+    vprintStreamGetDefaultClass();
+    vprintPSGetDefaultClass();
+    vprintsysNativeGetDefaultClass();
+  });
 }

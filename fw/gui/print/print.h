@@ -95,6 +95,9 @@ inline void vprintWrite(vprint* j, const void* bytes, std::size_t count, std::si
 }
 // Sends the scribe's characters through vprintWrite; consumes the scribe.
 void _vprintWriteScribe(vprint* job, vscribe* s);
+// The base class's page start, binding the drawing to target (the job
+// itself, or what the class's driver draws into) for a page in the range.
+void _vprintBeginPageWith(vprint* job, void* target);
 // The characters of a C string through vprintWrite.
 void _vprintWriteString(vprint* job, const char* text);
 

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "fw/core/class.h"
+#include "fw/core/scribe.h"
 #include "fw/core/sys.h"
 
 namespace {
@@ -26,6 +28,9 @@ TEST(GraphicsStartup, FillsItsRowsOfTheStartupOrder) {
     }
   }
   EXPECT_EQ(filled, 5);
+  // The printing row builds every print class, so "printclass" finds them by name.
+  for (const char* cls : {"vprint", "vprintStream", "vprintPS", "vprintColorPS", "vprintsysNative"})
+    EXPECT_NE(vclassFindByName(vscribeCString(cls)), nullptr) << cls;
 }
 
 }  // namespace
