@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "fw/core/event.h"
 #include "fw/core/mem.h"
@@ -289,32 +290,41 @@ win::HGLOBAL blockOf(const void* bytes, std::size_t n) {
   return block;
 }
 
+// A stored block, copied out of the resource (whose copy is freed).
+bool storedBytes(vresource resource, vname key, std::vector<std::uint8_t>* out) {
+  void* bytes = nullptr;
+  std::size_t length = 0;
+  if (!vresourceTestGetOpaque(resource, key, &bytes, &length)) return false;
+  const auto* b = static_cast<const std::uint8_t*>(bytes);
+  out->assign(b, b + (b ? length : 0));
+  vmemFree(bytes);
+  return true;
+}
+
 void nativeLoadInit(vobject* self, vresource resource) {
   base()->loadInit(self, resource);
   auto* job = static_cast<vprint*>(self);
-  void* bytes = nullptr;
-  std::size_t length = 0;
-  if (!vresourceTestGetOpaque(resource, keyDialog, &bytes, &length) || length != win::PRINTDLG_PACKED_SIZE) {
+  std::vector<std::uint8_t> bytes;
+  if (!storedBytes(resource, keyDialog, &bytes) || bytes.size() != win::PRINTDLG_PACKED_SIZE) {
     win::PRINTDLGA* pd = defaultRecord();
     vprintClassOf(job)->setSystemRecord(job, pd);
     if (pd->hDC) paperFromDC(job, pd->hDC);
     return;
   }
   win::PRINTDLGA* pd = newRecord();
-  vprintMSWUnpackPrintDlg(static_cast<const std::uint8_t*>(bytes), pd);
+  vprintMSWUnpackPrintDlg(bytes.data(), pd);
   pd->lpfnPrintHook = pd->lpfnSetupHook = dialogHook;
   pd->Flags |= kHookFlags;
   vprintClassOf(job)->setSystemRecord(job, pd);
-  if (vresourceTestGetOpaque(resource, keyMode, &bytes, &length) && length == sizeof(win::DEVMODEA)) {
-    pd->hDevMode = blockOf(bytes, length);
+  if (storedBytes(resource, keyMode, &bytes) && bytes.size() == sizeof(win::DEVMODEA)) {
+    pd->hDevMode = blockOf(bytes.data(), bytes.size());
     win::DEVMODEA mode;
-    std::memcpy(&mode, bytes, sizeof mode);
+    std::memcpy(&mode, bytes.data(), sizeof mode);
     mode.dmDeviceName[sizeof mode.dmDeviceName - 1] = 0;
     pd->hDC = win::CreateDCA("WINSPOOL", mode.dmDeviceName, nullptr, &mode);
   }
-  if (vresourceTestGetOpaque(resource, keyNames, &bytes, &length) && length >= sizeof(win::DEVNAMES) &&
-      length <= 0xFFFF) {
-    pd->hDevNames = blockOf(bytes, length);
+  if (storedBytes(resource, keyNames, &bytes) && bytes.size() >= sizeof(win::DEVNAMES) && bytes.size() <= 0xFFFF) {
+    pd->hDevNames = blockOf(bytes.data(), bytes.size());
     if (!pd->hDevMode) {
       std::string name = deviceNameOf(pd->hDevNames);
       if (!name.empty()) pd->hDC = win::CreateDCA("WINSPOOL", name.c_str(), nullptr, nullptr);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fw/core/mem.h"
 #include "fw/core/scribe.h"
 #include "fw/data/pref.h"
 #include "fw/data/vresource.h"
@@ -41,7 +42,9 @@ std::vector<std::uint8_t> opaque(vresource r, const char* key) {
   std::size_t n = 0;
   if (!vresourceTestGetOpaque(r, vnameInternLiteral(key), &bytes, &n)) return {};
   auto* b = static_cast<std::uint8_t*>(bytes);
-  return {b, b + n};
+  std::vector<std::uint8_t> out(b, b + n);
+  vmemFree(bytes);
+  return out;
 }
 
 struct NativePrint : MSWFixture {
