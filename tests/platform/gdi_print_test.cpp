@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "platform/win.h"
 #include "platform/win/test.h"
 
@@ -15,7 +17,7 @@ namespace {
 using namespace win;
 
 TEST(Spooler, DocumentsWritePagesAndRefuseCallsOutOfTurn) {
-  std::filesystem::path dir = std::filesystem::path(testing::TempDir()) / "spooler";
+  std::filesystem::path dir = std::filesystem::path(testing::TempDir()) / ("spooler_" + std::to_string(getpid()));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   std::filesystem::path previous = std::filesystem::current_path();

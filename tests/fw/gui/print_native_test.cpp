@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "fw/core/mem.h"
 #include "fw/core/scribe.h"
 #include "fw/data/pref.h"
@@ -53,7 +55,8 @@ struct NativePrint : MSWFixture {
   void SetUp() override {
     MSWFixture::SetUp();
     for (const char* n : {"spool", "printfile", "printclass"}) setPref(n, "");
-    dir = testing::TempDir() + "native_print/";
+    // Tests run side by side in processes of their own: a folder each.
+    dir = testing::TempDir() + "native_print_" + std::to_string(getpid()) + "/";
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
   }
@@ -303,6 +306,7 @@ void paintWindow(vwindow* w) {
 
 TEST_F(NativePrint, AWindowPrintedThroughThePreferredClassMakesOnePngPage) {
   setPref("printclass", "vprintsysNative");
+  vprintsysNativeGetDefaultClass();  // as the start-up row builds it
   vprintClassRec* cls = vprintGetPreferredClass();
   ASSERT_EQ(cls, vprintsysNativeGetDefaultClass());
   vwindow* w = open(vwindowDECO_TOP_LEVEL, {40, 40, 192, 96});
