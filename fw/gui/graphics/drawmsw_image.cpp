@@ -456,10 +456,25 @@ void _vdrawMSWDrawImage(void* data, vimage* image, const vdrawDeviceTransform* t
   int bitmapRow = image->height - s.y - s.height;
   if (printer(d)) {
     BitsHolder bits;
-    bits.bits = printerBits(image, mask);
-    vrect dest = world ? s : sc ? p.box : vrect{p.box.x, p.box.y, s.width, s.height};
+    vrect source = s;
+    // A window's contents are read back from its context at the printer's
+    // depth first; that buffer is the source, at (0, 0).
+    if (win::HWND from = mask ? nullptr : vwindowMSWGetImageWindow(image)) {
+      int depth = d->bitsPerPixel <= 1 ? 1 : d->bitsPerPixel <= 4 ? 4 : d->bitsPerPixel <= 8 ? 8 : 24;
+      win::HDC windowDc = win::GetDC(from);
+      vexGuard([&] { bits.bits = vwindowGetMSWBitmap(windowDc, nullptr, depth, s.x, bitmapRow, s.width, s.height); },
+               [&](vexHandler&) {
+                 win::ReleaseDC(from, windowDc);
+                 _vexGenerate(nullptr, vexEnd);
+               });
+      win::ReleaseDC(from, windowDc);
+      source = {0, 0, s.width, s.height};
+    } else {
+      bits.bits = printerBits(image, mask);
+    }
+    vrect dest = world ? source : sc ? p.box : vrect{p.box.x, p.box.y, s.width, s.height};
     vdrawMSWPrintMask m = clipMaskAt(d, p.box);
-    _vdrawMSWPrintImage(d, bits.bits, d->clipMask ? &m : nullptr, d->clipMask ? 1 : 0, s, dest);
+    _vdrawMSWPrintImage(d, bits.bits, d->clipMask ? &m : nullptr, d->clipMask ? 1 : 0, source, dest);
     if (world) dropWorld(d);
     return;
   }

@@ -13,6 +13,7 @@
 #include "fw/gui/graphics/image.h"
 #include "fw/gui/window/hooks.h"
 #include "fw/gui/window/msw_internal.h"
+#include "fw/gui/window/mswbits.h"
 #include "platform/win/test.h"
 #include "tests/fw/gui/msw_fixture.h"
 #include "tests/fw/gui/raises.h"
@@ -680,6 +681,35 @@ TEST_F(Printer, LinesAndTextTakeThePrintersPixelsPerPoint) {
   EXPECT_EQ(bottom, 399);
   EXPECT_NEAR(bottom - top + 1, 16 * 150 / 72.0 * 0.716, 1.5) << top;
   EXPECT_NEAR(left, 153, 2);
+}
+
+TEST_F(Printer, AWindowsContentsPrintFromItsContext) {
+  // Left half red, right half blue, a green row at the window's top.
+  win::HDC wdc = win::GetDC(w->native->hwnd);
+  for (auto [rect, colour] : {std::pair{win::RECT{0, 0, W / 2, H}, kRed}, {win::RECT{W / 2, 0, W, H}, kBlue},
+                              {win::RECT{0, 0, W, 1}, kGreen}}) {
+    win::HBRUSH b = win::CreateSolidBrush(colour);
+    win::FillRect(wdc, &rect, b);
+    win::DeleteObject(b);
+  }
+  win::ReleaseDC(w->native->hwnd, wdc);
+  vimage* contents = vwindowMSWCreateWindowImage(w);
+  // One device pixel a unit, the image's rows 8 .. H - 1 (bottom first) clipped away below device row 120.
+  print([&] {
+    vdrawSyncState(vdrawSYNC_IMAGE);
+    vrect clip{0, 0, 1000, 120};
+    vdrawMSWDriver.setClipRects(data(), &clip, 1);
+    vdrawDeviceTransform toImage = {vmatrixTX | vmatrixTY | vmatrixNEGATIVE_D, vfixedONE, 0, 0, -vfixedONE,
+                                    -100 * vfixedONE, (100 + H) * vfixedONE};
+    vdrawMSWDriver.drawImage(data(), contents, &toImage);
+  });
+  // The window's top row lands on device row 100, its column x on 100 + x.
+  EXPECT_EQ(sheet(100, 100), 0x00FF00u);
+  EXPECT_EQ(sheet(110, 101), 0xFF0000u);
+  EXPECT_EQ(sheet(100 + W - 1, 119), 0x0000FFu);
+  EXPECT_EQ(sheet(100 + W - 1, 120), 0xFFFFFFu);  // clipped
+  EXPECT_EQ(sheet(99, 110), 0xFFFFFFu);
+  vimageDestroy(contents);
 }
 
 // ---- The whole road on one window.
