@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -444,6 +445,41 @@ runFor(1'100'000'000);
   EXPECT_EQ(selected(f.view), "20 ");
   vlistviewTypeAhead(f.view, 'X');  // "bX" matches nothing: unchanged
   EXPECT_EQ(selected(f.view), "20 ");
+}
+
+TEST(ListViewSizes, ContentNaturalAndMinimumSizesFollowTheCellsFrameAndBars) {
+  Fixture f(3, 2);
+  int w = 0, h = 0;
+  vdialogGetItemNaturalSize(f.view, &w, &h);
+  EXPECT_EQ(w, 100);  // the last cell's right and bottom edges
+  EXPECT_EQ(h, 60);
+  vdialogGetItemMinSize(f.view, &w, &h);
+  EXPECT_EQ(w, 2);  // twice the Windows cell border
+  EXPECT_EQ(h, 2);
+  vdialogSetItemBorder(f.view, 1);  // the frame border on every side
+  vdialogGetItemNaturalSize(f.view, &w, &h);
+  EXPECT_EQ(w, 102);
+  vdialogGetItemMinSize(f.view, &w, &h);
+  EXPECT_EQ(w, 4);
+
+  vslider* probe = vsliderScrollBarCreate();
+  vcontrolSetVertical(probe, 1);
+  int barWidth = 0, barHeight = 0, barMin = 0, unused = 0;
+  vdialogGetItemNaturalSize(probe, &barWidth, &barHeight);
+  vdialogGetItemMinSize(probe, &unused, &barMin);
+  vinstanceDestroy(probe);
+  _vlistviewSetAutoVScroll(f.view, 1);  // no bar yet: a probe's width and minimum height
+  vdialogGetItemNaturalSize(f.view, &w, &h);
+  EXPECT_EQ(w, 102 + barWidth);
+  vdialogGetItemMinSize(f.view, &w, &h);
+  EXPECT_EQ(h, std::max(2, barMin) + 2);
+
+  vlistviewSetList(f.view, nullptr);  // no cells: 15 x 15
+  _vlistviewSetAutoVScroll(f.view, 0);
+  vdialogGetItemNaturalSize(f.view, &w, &h);
+  EXPECT_EQ(w, 17);
+  EXPECT_EQ(h, 17);
+  vlistviewSetList(f.view, f.list);
 }
 
 // ---- Pictures, each look in a process of its own: grid lines, a
