@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "fw/core/mem.h"
+#include "fw/core/sys.h"
 #include "fw/gui/graphics/draw.h"
 
 namespace vdrawint {
@@ -22,7 +23,9 @@ struct Module {
   const vdrawPrimitiveTable* primitives = nullptr;
   const vdrawPrimitiveTable* selected = nullptr;
   vdrawPath* deviceClip = nullptr;
-  vimage* maskImage = nullptr;
+  vimage* maskImage = nullptr;          // see cachedMask
+  vmoduleContext* maskContext = nullptr;  // the context whose image class made it
+  vmoduleContext* maskExitFor = nullptr;  // the context told to free it at its close
   const vdrawDriverRecord* imageDriver = nullptr;
   int imageFlags = 0;
   bool restoring = false;    // a table's own restore is running
@@ -41,6 +44,9 @@ void joinBinding(vdrawBinding* b, vdrawState* s);
 void leaveBinding(vdrawState* s);  // closes and frees a binding left unused
 vdrawBinding* defaultBinding();
 void releaseTransform(vdrawTransform* t);
+// The one-bit image of width × height kept between mask clips.
+vimage* cachedMask(int width, int height);
+void freeMaskImage();
 void releaseDash(vdrawDash* d);
 
 // Path construction on the current state (16.16 device values).

@@ -87,12 +87,8 @@ void sendShifted(vdrawPath* path, const vrect& origin) {
 void intersectThroughMask(vdrawPath* maskPath, vdrawPath* other, const vrect& r) {
   const vdrawDriverRecord* realDriver = m.driver;
   void* realData = m.data;
-  if (m.maskImage && (m.maskImage->width != r.width || m.maskImage->height != r.height)) {
-    vimageDestroy(m.maskImage);
-    m.maskImage = nullptr;
-  }
-  if (!m.maskImage) m.maskImage = vimageCreateSized(r.width, r.height, 2);
-  drawIntoMask(m.maskImage, r, [&] {
+  vimage* mask = cachedMask(r.width, r.height);
+  drawIntoMask(mask, r, [&] {
     vdrawSetDrawMode(15);
     vdrawSyncState(vdrawSYNC_IMAGE);
     sendShifted(other, r);
@@ -101,7 +97,7 @@ void intersectThroughMask(vdrawPath* maskPath, vdrawPath* other, const vrect& r)
                                     vfixed(r.y - maskPath->bounds.y) * vfixedONE};
     m.driver->drawMask(m.data, maskPath->mask, &toImage);
   });
-  realDriver->clipToMask(realData, m.maskImage, r.x, r.y);
+  realDriver->clipToMask(realData, mask, r.x, r.y);
 }
 
 }  // namespace

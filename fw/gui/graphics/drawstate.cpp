@@ -37,12 +37,37 @@ vdrawState* cloneState(vdrawState* s) {
   return c;
 }
 
-void freeMaskImage() {
-  if (m.maskImage) vimageDestroy(m.maskImage);
-  m.maskImage = nullptr;
+// The cached mask is an instance of its context's image class, and may
+// hold native objects of that context's window layer: it goes when that
+// context closes, before its classes and its window layer do.
+void freeContextMask() {
+  vmoduleContext* closing = vmoduleGetCurrentContext();
+  if (m.maskContext == closing) freeMaskImage();
+  if (m.maskExitFor == closing) m.maskExitFor = nullptr;
 }
 
 }  // namespace
+
+void freeMaskImage() {
+  if (m.maskImage) vimageDestroy(m.maskImage);
+  m.maskImage = nullptr;
+  m.maskContext = nullptr;
+}
+
+vimage* cachedMask(int width, int height) {
+  vmoduleContext* here = vmoduleGetCurrentContext();
+  if (m.maskImage && (m.maskContext != here || m.maskImage->width != width || m.maskImage->height != height))
+    freeMaskImage();
+  if (!m.maskImage) {
+    m.maskImage = vimageCreateSized(width, height, 2);
+    m.maskContext = here;
+    if (m.maskExitFor != here) {
+      vmoduleAddContextExitProc(freeContextMask);
+      m.maskExitFor = here;
+    }
+  }
+  return m.maskImage;
+}
 
 void ensure() {
   if (m.started) return;
@@ -65,9 +90,6 @@ void ensure() {
   m.current = &initialState;
   m.deviceClip = vdrawPathGetEmptyClip();
   ++m.deviceClip->refs;
-  static bool exitRegistered = false;
-  if (!exitRegistered) vmoduleAddExitProc(freeMaskImage);
-  exitRegistered = true;
   loadDevice();
 }
 

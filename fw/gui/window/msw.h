@@ -24,6 +24,7 @@ enum : std::uint32_t {
   vwindowMSW_NATIVE_ERASE = 0x400,   // WM_ERASEBKGND fills the background
   vwindowMSW_FOCUSED = 0x800,
   vwindowMSW_ZOOMED = 0x1000,         // the native window is maximized
+  vwindowMSW_UPDATING = 0x2000,       // its Draw slot runs inside an update
   vwindowMSW_NEW = vwindowMSW_NO_OWNER | vwindowMSW_PALETTE_REALIZED | vwindowMSW_NATIVE_ERASE,
 };
 

@@ -120,6 +120,14 @@ void eraseBackground(vwindow* w, const Merged& erase) {
   }
 }
 
+// The damage clips drawing only while the update runs: later drawing
+// starts from the whole device again.
+void endUpdate(vwindow* w) {
+  if (w->native) w->native->flags &= ~vwindowMSW_UPDATING;
+  vdrawBindPathDevice();
+  vdrawInitDeviceClip();
+}
+
 int handleUpdate(vwindow* w, vevent*) {
   vwindowMSWNative* n = w->native;
   if (!n) return 1;
@@ -142,8 +150,13 @@ int handleUpdate(vwindow* w, vevent*) {
     _vwindowMSWClearList(&n->damage);
     _vwindowMSWClearList(&n->erase);
   }
-  vwindowClassOf(w)->draw(w);
-  vdrawBindPathDevice();
+  n->flags |= vwindowMSW_UPDATING;
+  vexGuard([&] { vwindowClassOf(w)->draw(w); },
+           [&](vexHandler&) {
+             endUpdate(w);
+             _vexGenerate(nullptr, vexEnd);
+           });
+  endUpdate(w);
   clearPending(n);
   return 1;
 }
@@ -241,7 +254,12 @@ void draw(vwindow*) {}
 void bindDraw(vwindow* w, int flags) {
   if (vwindowIsOpen(w) && !vwindowIsIconified(w) && w->native) {
     if (w->native->flags & vwindowMSW_WINDOW_DC) flags |= 4;
+    // Drawing bound again inside the window's own update stays within the
+    // damage; outside it the whole window is drawable, not the last damage.
+    bool updating = w->native->flags & vwindowMSW_UPDATING;
+    if (updating) flags |= vdrawBIND_CLIP_TO_DEVICE;
     _vdrawBindDevice(vdrawBIND_WINDOW | flags, w, nullptr, &vdrawDefaultDeviceTable, vwindowMSWGetDriver());
+    if (!updating) vdrawInitDeviceClip();
   } else {
     vdrawBindPathDevice();
   }

@@ -509,9 +509,6 @@ bool _vcontrolBeginItemDrawing(vdialogItem* item) {
   vdialogItemList* list = item->owner;
   if (!list || !list->effective.window(list->owner)) return false;
   vdialogItemClassOf(item)->setDrawingState(item);
-  // Outside an update the whole window is ours; a rebinding keeps the
-  // last update's device clip, which the frame drawings test against.
-  vdrawInitDeviceClip();
   return true;
 }
 

@@ -611,13 +611,20 @@ void switchFlag(vdialogItem* item) {
   else announce(item, vname_State, stateName(!On), stateName(On));
 }
 
-// Outside an update: the binding the drawing set-up makes is undone after,
-// so that no window keeps a device context it may lose before the next.
+// The focus is drawn at once, outside any update: the caller's drawing
+// state and its binding come back afterwards, so no window stays bound.
 void drawFocusNow(vdialogItem* item) {
   vdialogItemClassRec* c = vdialogItemClassOf(item);
   vdrawGSave();
-  c->setDrawingState(item);
-  c->drawFocus(item);
+  vexGuard(
+      [&] {
+        c->setDrawingState(item);
+        c->drawFocus(item);
+      },
+      [](vexHandler&) {
+        vdrawGRestore();
+        _vexGenerate(nullptr, vexEnd);
+      });
   vdrawGRestore();
 }
 

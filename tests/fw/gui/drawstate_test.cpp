@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "fw/core/ex.h"
+#include "fw/core/sys.h"
 #include "fw/gui/graphics/draw.h"
+#include "fw/gui/graphics/draw_internal.h"
 #include "fw/gui/graphics/image.h"
 #include "tests/fw/gui/raises.h"
 #include "tests/support/recording_driver.h"
@@ -282,6 +284,38 @@ TEST_F(DrawState, AMaskClipMeetsTheDeviceClipThroughTheCachedImage) {
   vdrawPathRelease(mask);
   EXPECT_EQ(take(), (Log{"setClipRects#1 (0,0,0,0)"})) << "a mask let go drops the device's clip";
   EXPECT_TRUE(s->dirty & vdrawDIRTY_CLIP);
+}
+
+// The cached mask image is an instance of the image class of the context it
+// was made in: closing that context frees it, closing another does not.
+TEST_F(DrawState, TheCachedMaskGoesWithTheContextThatMadeIt) {
+  vdrawRegisterImageDriver(&recordingDriver().record, 0);
+  bind(&windowA, vdrawBIND_WINDOW | vdrawBIND_CLIP_TO_DEVICE);
+  vdrawInitDeviceClip();
+  vdrawSyncState(vdrawSYNC_IMAGE);
+  auto clipThroughMask = [] {
+    vrect at = {90, 95, 20, 10};
+    vdrawState* s = state();
+    vdrawPathRelease(s->clip);
+    s->clip = vdrawPathNewMask(vimageCreateSized(20, 10, 2), &at);
+    s->dirty |= vdrawDIRTY_CLIP;
+    vdrawSyncState(vdrawDIRTY_CLIP);
+    vdrawInitClip();  // the mask path's own image goes now
+    vdrawSyncState(vdrawDIRTY_CLIP);
+  };
+  vmoduleContext* home = vmoduleGetCurrentContext();
+  vmoduleContext* other = vmoduleCreateContext();
+  clipThroughMask();
+  EXPECT_NE(vdrawint::m.maskImage, nullptr);
+  vmoduleDestroyContext(other);
+  EXPECT_EQ(vmoduleGetCurrentContext(), home);
+  EXPECT_EQ(vdrawint::m.maskImage, nullptr) << "freed before the context's classes";
+  clipThroughMask();
+  vimage* kept = vdrawint::m.maskImage;
+  ASSERT_NE(kept, nullptr);
+  vmoduleDestroyContext(vmoduleCreateContext());
+  EXPECT_EQ(vdrawint::m.maskImage, kept);
+  take();
 }
 
 TEST_F(DrawState, ATableOfItsOwnRestoresUnderTheGuard) {

@@ -169,6 +169,41 @@ TEST_F(Damage, UpdatesWithoutEraseOrWithoutDamage) {
   EXPECT_EQ(top->native->damage.count, 0);
 }
 
+// Binding the window again: outside an update the whole window is drawable
+// (the last update's damage no longer hides shaded frames); inside its own
+// update the drawing stays within the damage.
+TEST_F(Damage, BindingAgainDrawsTheWholeWindowOutsideAnUpdateAndTheDamageInside) {
+  inval(kArea, 0);
+  update();
+  settle();
+  vdrawGSave();
+  vwindowClassOf(top)->bindDraw(top, 0);
+  vrect frame{100, 10, 40, 30};
+  vdrawRectsFrameShaded(&frame, 1, nullptr, vcolorGetBlack(), vcolorGetBlack());
+  vdrawRectFill(150, 60, 10, 10);
+  vdrawGRestore();
+  for (auto [x, y] : {std::pair{100, 10}, {139, 39}, {100, 39}, {139, 10}, {150, 60}, {159, 69}})
+    EXPECT_EQ(at(x, y), kBlackPixel) << x << "," << y;
+  EXPECT_EQ(at(120, 25), kMarker) << "inside the frame";
+  EXPECT_EQ(at(99, 10), kMarker);
+
+  settle();
+  vwindowClassOf(top)->draw = [](vwindow* w) {
+    vdrawGSave();
+    vwindowClassOf(w)->bindDraw(w, 0);  // as an item list's drawing state does
+    fillWhole(w);
+    vdrawGRestore();
+  };
+  inval(kArea, 1);
+  update();
+  vwindowClassOf(top)->draw = fillWhole;
+  EXPECT_EQ(at(10, 20), kBlackPixel);
+  EXPECT_EQ(at(39, 59), kBlackPixel);
+  for (auto [x, y] : {std::pair{9, 20}, {40, 59}, {10, 60}, {10, 19}, {120, 25}})
+    EXPECT_EQ(at(x, y), kMarker) << x << "," << y;
+  EXPECT_FALSE(top->native->flags & vwindowMSW_UPDATING);
+}
+
 TEST_F(Damage, ScrollingInvalidatesTheStripsAndMovesTheDamage) {
   const vrect area{0, 0, 100, 50};
   struct Case {

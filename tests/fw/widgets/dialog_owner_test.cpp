@@ -225,6 +225,32 @@ TEST_F(WindowOwned, AMnemonicFocusesThroughContainers) {
   vinstanceDestroy(inner);
 }
 
+// Focus and unfocus draw at once into the window, then hand the caller its
+// own binding back: a window destroyed later leaves no state bound to it.
+TEST_F(WindowOwned, FocusDrawingGivesTheCallersBindingBack) {
+  static std::vector<void*> drawnInto;
+  drawnInto.clear();
+  auto* cls = vclassSpawnOf<vdialogItemClassRec>(vdialogItemGetDefaultClass());
+  cls->drawFocus = [](vdialogItem*) { drawnInto.push_back(vdrawGetState()->binding->target); };
+  vdialogItem* item = vdialogItemCreate(cls);
+  vrect r{10, 10, 40, 20};
+  vdialogSetItemRect(item, &r);
+  item->flags |= vdialogItemFOCUSABLE;
+  vdialogItemListAppend(list, item);
+  vdialogItemListClassOf(list)->open(list);
+  vdialogItemListClassOf(list)->activateFocus(list);
+  vdrawBindPathDevice();
+  vdrawState* before = vdrawGetState();
+  for (bool on : {true, false}) {
+    vdialogItemListSetFocusItem(list, on ? item : nullptr);
+    EXPECT_EQ(vdialogItemIsActive(item), on);
+    EXPECT_EQ(vdrawGetState()->binding->target, nullptr) << on;
+    EXPECT_EQ(vdrawGetState(), before) << on;
+  }
+  EXPECT_EQ(drawnInto, (std::vector<void*>{window, window}));
+  vdialogItemListClassOf(list)->close(list);
+}
+
 TEST_F(WindowOwned, ScrollingMovesTheVisiblePixelsAndRedrawsTheRest) {
   vdialogItem* item = add({0, 0, 100, 60});
   auto paintSquare = [&] {

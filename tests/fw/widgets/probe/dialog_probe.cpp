@@ -109,7 +109,6 @@ int probeMain(int argc, char** argv) {
   if (count > 1) status = picture(args[1]);
   else std::fprintf(stderr, "usage: dialog_probe [-laf LOOK] OUT\n");
   std::fflush(stdout);
-  _vdrawShutdown();
   return status;
 }
 

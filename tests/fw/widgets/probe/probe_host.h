@@ -66,8 +66,6 @@ inline void show(vwindow* w) {
 }
 
 inline void finish(vwindow* w) {
-  // An item's focus drawing leaves the current state bound to the window.
-  vdrawBindPathDevice();
   vdialogItemList* list = listOf(w);
   vdialogItemListClassOf(list)->close(list);
   vwindowClose(w);

@@ -71,7 +71,6 @@ int shots(const char* path) {
   settle();
   vdrawGSave();
   vdialogItemListSetDrawingState(listOf(w));
-  vdrawInitDeviceClip();
   vdialogItemListDraw(listOf(w));
   vdrawGRestore();
   bool ok = win::test::WritePng(path, win::test::WindowImage(w->native->hwnd));

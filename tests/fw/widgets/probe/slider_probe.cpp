@@ -73,7 +73,6 @@ void press(vwindow* w, vslider* s, int x, int y) {
 void drawHeld(vwindow* w, std::initializer_list<vslider*> held) {
   vdrawGSave();
   vdialogItemListSetDrawingState(listOf(w));
-  vdrawInitDeviceClip();
   vdialogItemListDraw(listOf(w));
   vdrawGRestore();
   for (vslider* s : held) {
@@ -200,7 +199,6 @@ int pagePixels() {
 
   vdrawGSave();
   vdialogItemListSetDrawingState(listOf(w));
-  vdrawInitDeviceClip();
   vdialogItemListDraw(listOf(w));
   vdrawGRestore();
   win::test::Image fresh = win::test::WindowImage(w->native->hwnd);
@@ -252,7 +250,6 @@ int buttons(const char* path) {
   drawHeld(w, {});
   vdrawGSave();
   vdialogItemListSetDrawingState(listOf(w));
-  vdrawInitDeviceClip();
   vdialogItemClassOf(confirm)->drawDefault(confirm);
   vdrawGRestore();
   vbuttonPress(pressed);
@@ -413,7 +410,6 @@ int dialog(const char* path) {
   drawHeld(w, {});
   vdrawGSave();
   vdialogItemListSetDrawingState(listOf(w));
-  vdrawInitDeviceClip();
   vdialogItemClassOf(ok)->drawDefault(ok);
   vdrawGRestore();
   bool shot = win::test::WritePng(path, win::test::WindowImage(w->native->hwnd));
@@ -439,8 +435,6 @@ int probeMain(int argc, char** argv) {
   else if (mode == "input") status = input();
   else std::fprintf(stderr, "usage: slider_probe [-laf LOOK] sliders OUT|bars OUT|input|parts|page\n");
   std::fflush(stdout);
-  // The drawing module's cached masks go before the module contexts do.
-  _vdrawShutdown();
   return status;
 }
 
