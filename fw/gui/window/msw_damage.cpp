@@ -251,15 +251,19 @@ void scroll(vwindow* w, const vrect* area, int dx, int dy, int flags) {
 
 void draw(vwindow*) {}
 
+// Drawing bound again inside the window's own update stays within the
+// damage; outside it the whole window is drawable, not the last damage.
+void bindWindow(vwindow* w, int flags) {
+  bool updating = w->native && (w->native->flags & vwindowMSW_UPDATING);
+  if (updating) flags |= vdrawBIND_CLIP_TO_DEVICE;
+  _vdrawBindDevice(vdrawBIND_WINDOW | flags, w, nullptr, &vdrawDefaultDeviceTable, vwindowMSWGetDriver());
+  if (!updating) vdrawInitDeviceClip();
+}
+
 void bindDraw(vwindow* w, int flags) {
   if (vwindowIsOpen(w) && !vwindowIsIconified(w) && w->native) {
     if (w->native->flags & vwindowMSW_WINDOW_DC) flags |= 4;
-    // Drawing bound again inside the window's own update stays within the
-    // damage; outside it the whole window is drawable, not the last damage.
-    bool updating = w->native->flags & vwindowMSW_UPDATING;
-    if (updating) flags |= vdrawBIND_CLIP_TO_DEVICE;
-    _vdrawBindDevice(vdrawBIND_WINDOW | flags, w, nullptr, &vdrawDefaultDeviceTable, vwindowMSWGetDriver());
-    if (!updating) vdrawInitDeviceClip();
+    bindWindow(w, flags);
   } else {
     vdrawBindPathDevice();
   }
@@ -289,7 +293,7 @@ void _vwindowMSWFillSlots(vwindowClassRec* c) {
 
 void vwindowBindDrawTarget(vwindow* w) {
   vwindowEnsureStartup();
-  _vdrawBindDevice(vdrawBIND_WINDOW, w, nullptr, &vdrawDefaultDeviceTable, vwindowMSWGetDriver());
+  bindWindow(w, 0);
 }
 
 void vwindowMSWPaletteRepaint(vwindow* w, const vrect* r, int flags) {
