@@ -92,7 +92,7 @@ struct decoded_word {
   // The straight-line handler (null: the cycle-by-cycle path) and what it
   // keeps of the word's decoding.
   fast_handler fast = nullptr;
-  uint64_t fast_aux = 0;
+  std::array<int16_t, 5> fast_alu{};  // the data-ALU record: op, sources, destination, negate
 };
 const decoded_word& decoded_word_of(uint16_t word);
 // core_decode outside a fast interrupt from the record of the word: a new

@@ -116,30 +116,54 @@ const fast_pages& pages_now() {
   return map;
 }
 
+// The device's pages for the mode (program at 0, X at 0x100): the type's
+// map with each plain page's first word, made again when omr's mode bits
+// change. The rows' words never move while the device lives.
+[[gnu::noinline]] void make_device_pages(device_inst& inst, uint32_t mode) {
+  const fast_pages& map = pages_now();
+  inst.plain_pages.assign(0x200, plain_page{});
+  for (uint32_t k = 0; k < 0x200; ++k) {
+    const uint32_t page = k & 0xFF;
+    const uint16_t bits = k < 0x100 ? map.program[page] : map.data[page];
+    if (!(bits & PAGE_PLAIN)) continue;
+    const int row = bits & REGION_ENTRY_ROW;
+    std::vector<uint32_t>& words = inst.regions[static_cast<std::size_t>(row)].words;
+    const uint32_t first = (page << 8) - cur_type->regions[row].low;
+    if (first + 0x100 > words.size()) continue;
+    inst.plain_pages[k] = {&words[first], k < 0x100 ? map.program_logs[page] : map.data_logs[page], bits};
+  }
+  inst.plain_pages_mode = mode;
+}
+
+const plain_page* device_pages(device_inst& inst, const uint32_t* w) {
+  const uint32_t mode = w[CORE_OMR] & (OMR_MODE | OMR_EXT_X);
+  if (inst.plain_pages_mode != mode) [[unlikely]]
+    make_device_pages(inst, mode);
+  return inst.plain_pages.data();
+}
+
 // The word of a plain page; false for a page looked up word by word.
-bool page_word(uint16_t page, uint32_t logs, uint32_t address, bool write, fast_word& at) {
-  if (!(page & PAGE_PLAIN) || (write && !(page & PAGE_WRITABLE))) return false;
-  const int row = page & REGION_ENTRY_ROW;
-  std::vector<uint32_t>& words = cur_inst->regions[static_cast<std::size_t>(row)].words;
-  const uint32_t index = address - cur_type->regions[row].low;
-  if (index >= words.size()) return false;
-  at.word = &words[index];
-  at.logs = logs;
-  at.entry = static_cast<uint8_t>(page);
-  at.data_pins = (page & PAGE_DATA_PINS) != 0;
+inline bool page_word(const plain_page& page, uint32_t address, bool write, fast_word& at) {
+  if (page.base == nullptr || (write && !(page.bits & PAGE_WRITABLE))) return false;
+  at.word = page.base + (address & 0xFF);
+  at.logs = page.logs;
+  at.entry = static_cast<uint8_t>(page.bits);
+  at.data_pins = (page.bits & PAGE_DATA_PINS) != 0;
   return true;
 }
 
 // A program word the fetch reads from internal memory.
-bool program_word(const fast_pages& map, uint32_t address, fast_word& at) {
-  if (page_word(map.program[address >> 8], map.program_logs[address >> 8], address, false, at)) return true;
+inline bool program_word(const plain_page* pages, uint32_t address, fast_word& at) {
+  if (page_word(pages[address >> 8], address, false, at)) [[likely]]
+    return true;
   const int space = resolved(SPACE_P, address);
   return space >= 0 && plain_word(space, address, false, at);
 }
 
 // An X word a data access reads or writes in internal memory.
-bool data_word(const fast_pages& map, uint32_t address, bool write, fast_word& at) {
-  if (page_word(map.data[address >> 8], map.data_logs[address >> 8], address, write, at)) return true;
+inline bool data_word(const plain_page* pages, uint32_t address, bool write, fast_word& at) {
+  if (page_word(pages[0x100 + (address >> 8)], address, write, at)) [[likely]]
+    return true;
   const int space = resolved(SPACE_X, address);
   return space >= 0 && (!write || space == SPACE_XI) && plain_word(space, address, write, at);
 }
@@ -186,7 +210,7 @@ uint32_t fetch_program(const fast_step& s, uint32_t address) {
   if (s.inst->profiled) [[unlikely]]
     note_profiled(SPACE_P, address, 0);
   fast_word at{};
-  program_word(*s.pages, address, at);
+  program_word(s.pages, address, at);
   return read_plain(at, address);
 }
 
@@ -348,12 +372,15 @@ void end_instruction(fast_step& s) {
 // The words each fetch of the instruction reads are plain program memory:
 // its operands (not in a repeat pass), the next opcode in sequence and, at
 // the last word of a loop, the loop's start.
-bool fetches_plain(const uint32_t* w, const fast_pages& pages, const decoded_word& d, bool repeat_pass) {
+bool fetches_plain(const uint32_t* w, const plain_page* pages, const decoded_word& d, bool repeat_pass) {
   fast_word at{};
   const uint32_t pab = w[CS_PAB] & WORD;
   const uint32_t fetches = repeat_pass ? 1 : d.words;
-  for (uint32_t k = 0; k < fetches; ++k)
-    if (!program_word(pages, (pab + k) & WORD, at)) return false;
+  // At most two words: both in plain pages, or word by word.
+  if (pages[pab >> 8].base == nullptr || pages[((pab + fetches - 1) & WORD) >> 8].base == nullptr) [[unlikely]] {
+    for (uint32_t k = 0; k < fetches; ++k)
+      if (!program_word(pages, (pab + k) & WORD, at)) return false;
+  }
   if (!(w[CORE_SR] & SR_LOOP)) return true;
   const uint32_t address = repeat_pass ? w[CS_DECODE_ADDR] : w[CS_PREFETCH_ADDR];
   if (((address + d.words - 1) & WORD) != (w[CORE_LA] & WORD)) return true;
@@ -469,16 +496,10 @@ constexpr std::array<fast_row, 5> alu_rows = {{
     {0xF800, 0x3000, alu_update},
 }};
 
-// The ALU record packed into the decoded word: operation, the two sources,
-// the destination and the negate bit, 12 bits each.
-uint64_t pack_alu(const alu_record& r) {
-  auto field = [](int v) { return static_cast<uint64_t>(static_cast<uint32_t>(v) & 0xFFF); };
-  return field(r.op) | field(r.src1) << 12 | field(r.src2) << 24 | field(r.dest) << 36 | field(r.negate) << 48;
-}
-
-uint32_t unpack_field(uint64_t aux, int shift) {
-  const uint32_t v = static_cast<uint32_t>(aux >> shift) & 0xFFF;
-  return (v & 0x800) ? v | 0xFFFFF000u : v;
+// The ALU record kept in the decoded word.
+std::array<int16_t, 5> keep_alu(const alu_record& r) {
+  return {static_cast<int16_t>(r.op), static_cast<int16_t>(r.src1), static_cast<int16_t>(r.src2),
+          static_cast<int16_t>(r.dest), static_cast<int16_t>(r.negate)};
 }
 
 }  // namespace
@@ -505,7 +526,7 @@ bool fast_plain_destination(int reg) {
 
 void core_fast_record(uint16_t word, decoded_word& d) {
   d.fast = nullptr;
-  d.fast_aux = 0;
+  d.fast_alu = {};
   constexpr uint32_t SPECIAL = IFLAG_ILLEGAL | IFLAG_TRAP | IFLAG_RESET | IFLAG_WAIT | IFLAG_STOP;
   if ((d.flags & SPECIAL) || (d.cls & CLASS_CONTINUES)) return;
   for (const fast_row& row : alu_rows) {
@@ -513,7 +534,7 @@ void core_fast_record(uint16_t word, decoded_word& d) {
     const alu_record r = alu_decode(word);
     if (d.words != 1 || r.op == ALU_OP_NORM) return;
     d.fast = row.run;
-    d.fast_aux = pack_alu(r);
+    d.fast_alu = keep_alu(r);
     return;
   }
   d.fast = core_fast_move_handler(word, d);
@@ -524,7 +545,7 @@ fast_access* fast_plan_access(fast_step& s, uint32_t address, bool write, int re
   if (s.accesses >= static_cast<int>(s.access.size())) return nullptr;
   address &= WORD;
   fast_access& a = s.access[static_cast<std::size_t>(s.accesses)];
-  if (!data_word(*s.pages, address, write, a.at)) return nullptr;
+  if (!data_word(s.pages, address, write, a.at)) return nullptr;
   if ((s.st->stream_plan & STREAMS_X_WORDS) && stream_word(address, write)) return nullptr;
   a.address = address;
   a.write = write;
@@ -590,7 +611,7 @@ void fast_begin(fast_step& s) {
 
 bool fast_program_plain(const fast_step& s, uint32_t address) {
   fast_word at{};
-  return program_word(*s.pages, address & WORD, at);
+  return program_word(s.pages, address & WORD, at);
 }
 
 uint32_t fast_second_word(const fast_step& s) {
@@ -598,7 +619,7 @@ uint32_t fast_second_word(const fast_step& s) {
   // The entry test found it in plain program memory.
   const uint32_t address = (s.w[CS_PREFETCH_ADDR] + 1) & WORD;
   fast_word at{};
-  program_word(*s.pages, address, at);
+  program_word(s.pages, address, at);
   return *at.word & WORD;
 }
 
@@ -610,38 +631,47 @@ void fast_transfer(fast_step& s, int reg, uint32_t value) {
 
 void fast_run_alu(const fast_step& s) {
   uint32_t* w = s.w;
-  const uint64_t aux = s.d->fast_aux;
-  w[CS_ALU_OP] = unpack_field(aux, 0);
-  w[CS_ALU_SRC1] = unpack_field(aux, 12);
-  w[CS_ALU_SRC2] = unpack_field(aux, 24);
-  w[CS_ALU_DEST] = unpack_field(aux, 36);
-  w[CS_ALU_NEGATE] = unpack_field(aux, 48);
+  const std::array<int16_t, 5>& r = s.d->fast_alu;
+  w[CS_ALU_OP] = static_cast<uint32_t>(int32_t{r[0]});
+  w[CS_ALU_SRC1] = static_cast<uint32_t>(int32_t{r[1]});
+  w[CS_ALU_SRC2] = static_cast<uint32_t>(int32_t{r[2]});
+  w[CS_ALU_DEST] = static_cast<uint32_t>(int32_t{r[3]});
+  w[CS_ALU_NEGATE] = static_cast<uint32_t>(int32_t{r[4]});
   alu_run_both();
 }
 
-int core_fast_instruction(int room) {
-  device_inst& inst = *cur_inst;
-  device_state& st = *cur_state;
-  uint32_t* w = inst.core;
-  // A boundary with nothing in progress, no history, no stream the core's
-  // register or port accesses feed (the run plan's; x memory words are
-  // tested by fast_plan_access), no watched reads, the PLL not locking and
-  // the reset pin high. (Input services that take a value run in a cycle
-  // of their own, which no instruction here fits.)
-  if (w[CS_CYC_INDEX] != 0 || w[CS_STALLED] || w[CS_BUBBLE] || w[CS_IN_FAST_IRQ] || w[CS_IRQ_SEQ_STEP] ||
-      w[CS_IRQ_ABANDONED] || w[CS_PENDING_ACK] || w[CS_NEXT_FETCH] || w[CS_RESTART_SKIP] || w[CS_HISTORY_ON] ||
-      w[CS_PLL_LOCK_COUNT] || inst.device_words[DW_CORE_STATE_CODE] != CORE_STATE_EXECUTE ||
-      inst.device_words[DW_RESET_HELD] || st.read_watch ||
-      (st.stream_plan & STREAMS_CORE) ||
-      !(periph_pin_block(PINS_CONTROL)[PIN_LEVEL] & CTL_RESET))
-    return 0;
+namespace {
+
+// The core's words of a plain boundary: nothing in progress, no interrupt
+// sequence, no history, the PLL not locking.
+inline bool boundary_plain(const uint32_t* w) {
+  return (w[CS_CYC_INDEX] | w[CS_STALLED] | w[CS_BUBBLE] | w[CS_IN_FAST_IRQ] | w[CS_IRQ_SEQ_STEP] |
+          w[CS_IRQ_ABANDONED] | w[CS_PENDING_ACK] | w[CS_NEXT_FETCH] | w[CS_RESTART_SKIP] | w[CS_HISTORY_ON] |
+          w[CS_PLL_LOCK_COUNT]) == 0;
+}
+
+// A boundary with nothing in progress, no history, no stream the core's
+// register or port accesses feed (the run plan's; x memory words are
+// tested by fast_plan_access), no watched reads, the PLL not locking and
+// the reset pin high. (Input services that take a value run in a cycle
+// of their own, which no instruction here fits.)
+inline bool entry_plain(const device_inst& inst, const device_state& st, const uint32_t* w) {
+  return boundary_plain(w) && inst.device_words[DW_CORE_STATE_CODE] == CORE_STATE_EXECUTE &&
+         !inst.device_words[DW_RESET_HELD] && !st.read_watch && !(st.stream_plan & STREAMS_CORE) &&
+         (periph_pin_block(PINS_CONTROL)[PIN_LEVEL] & CTL_RESET);
+}
+
+// The instruction at a plain boundary straight through: its device
+// cycles, or 0 when it did not (nothing changed). `bus_rest` is
+// bus_at_rest's answer at this boundary.
+inline int run_straight(device_inst& inst, device_state& st, uint32_t* w, const plain_page* pages, bool bus_rest,
+                        int room) {
   const bool repeat_pass = w[CS_REP_CONTINUE] != 0;
   const uint32_t word = (repeat_pass ? w[CS_DECODE] : w[CS_PREFETCH]) & WORD;
   const decoded_word& d = decoded_word_of(static_cast<uint16_t>(word));
   if (d.fast == nullptr || (repeat_pass && (w[CS_DEC_CLASS] & CLASS_CONTINUES))) return 0;
   const int cycles = 2 * d.cycles;
   if (room < cycles || !exec_cycles_quiet(inst, cycles)) return 0;
-  const fast_pages& pages = pages_now();
   if (!fetches_plain(w, pages, d, repeat_pass)) return 0;
   fast_step s;
   s.inst = &inst;
@@ -650,13 +680,12 @@ int core_fast_instruction(int room) {
   s.d = &d;
   s.opcode = word;
   s.repeat_pass = repeat_pass;
-  s.pages = &pages;
+  s.pages = pages;
   s.accesses = 0;
   s.transfers = 0;
-  s.bus_rest = bus_at_rest(w);
+  s.bus_rest = bus_rest;
   s.closed_clock = false;
   if (!d.fast(s)) return 0;
-  const bool bus_rest = s.bus_rest;
   for (int c = 1; c < d.cycles; ++c) {
     complete_accesses(s, c);
     // A repeat pass keeps its first pass's operand: no fetch.
@@ -671,4 +700,42 @@ int core_fast_instruction(int room) {
   fast_clock_end(inst, w, bus_rest);
   st.straight_instructions += 1;
   return cycles;
+}
+
+}  // namespace
+
+int core_fast_instruction(int room) {
+  device_inst& inst = *cur_inst;
+  device_state& st = *cur_state;
+  uint32_t* w = inst.core;
+  if (!entry_plain(inst, st, w)) return 0;
+  return run_straight(inst, st, w, device_pages(inst, w), bus_at_rest(w), room);
+}
+
+int core_fast_run(int room, int device, fast_end_done end_done, bool* end_pending) {
+  device_inst& inst = *cur_inst;
+  device_state& st = *cur_state;
+  uint32_t* w = inst.core;
+  *end_pending = false;
+  if (!entry_plain(inst, st, w)) return 0;
+  // Within the run nothing but its own instructions touches the device:
+  // no peripheral event, input service or stop falls inside (the entry
+  // test of each), and a handler writes neither omr nor bcr. So the pages
+  // stay, the words outside the core's boundary words stay as the first
+  // test found them, and a bus at rest stays at rest (its unit is not
+  // stepped, its pins are not driven).
+  const plain_page* pages = device_pages(inst, w);
+  bool bus_rest = bus_at_rest(w);
+  int n = 0;
+  for (;;) {
+    const int ran = run_straight(inst, st, w, pages, bus_rest, room - n);
+    n += ran;
+    if (ran == 0) return n;
+    if (!end_done(device)) {
+      *end_pending = true;
+      return n;
+    }
+    if (!boundary_plain(w)) return n;
+    if (!bus_rest) bus_rest = bus_at_rest(w);
+  }
 }

@@ -50,7 +50,7 @@ struct fast_access {
   bool write;
 };
 
-struct fast_pages;
+struct plain_page;
 
 struct fast_step {
   device_inst* inst;
@@ -59,7 +59,7 @@ struct fast_step {
   const decoded_word* d;
   uint32_t opcode;
   bool repeat_pass;
-  const fast_pages* pages;  // the plain pages of the type and mode
+  const plain_page* pages;  // the device's plain pages for its mode (program, then X)
   bool bus_rest;      // the bus unit at rest: its cycles change nothing
   bool closed_clock;  // the instruction's clocking done at once (fast_begin)
   int accesses;
@@ -79,6 +79,13 @@ fast_handler core_fast_flow_handler(uint16_t word, const decoded_word& d);
 // Runs the instruction at the current device's boundary straight through:
 // its device cycles, or 0 when it did not (nothing changed).
 int core_fast_instruction(int room);
+// Straight instructions back to back from the current device's boundary,
+// at most `room` device cycles in all, while each runs straight: after
+// each, `end_done` does the run loop's part of the end and answers true
+// when the end was quiet (the run goes on); false leaves that end to the
+// caller (*end_pending). Returns the cycles run (0: nothing changed).
+using fast_end_done = bool (*)(int device);
+int core_fast_run(int room, int device, fast_end_done end_done, bool* end_pending);
 
 // Plans a data access in X space at `address` in instruction cycle
 // `cycle`; null when it is not plain internal memory the core reads (or,

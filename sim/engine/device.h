@@ -222,6 +222,16 @@ struct region_mem {
   uint32_t disabled = 0;      // shown by "help map", kept in the state file
 };
 
+// A 256-word page of program or X memory as the straight-line executor
+// reaches it (core_fast.cpp): its first word when every word of it is
+// plain internal memory of one row with the same log rows (null: looked up
+// word by word), those rows, and its region entry and page flags.
+struct plain_page {
+  uint32_t* base = nullptr;
+  uint32_t logs = 0;
+  uint32_t bits = 0;
+};
+
 struct device_inst {
   int type = 0;
   int number = 0;
@@ -259,6 +269,10 @@ struct device_inst {
   // initialisation). The end-of-cycle samples run only while it is set and
   // clear it once a repeat of them would change nothing.
   uint8_t pins_changed = 1;
+  // The straight-line executor's pages, program then X, resolved for the
+  // omr mode bits in plain_pages_mode (made again when they change).
+  std::vector<plain_page> plain_pages;
+  uint32_t plain_pages_mode = ~0u;
   std::string work_dir;
   // Storage behind periph_state.
   std::vector<uint32_t> periph_storage;

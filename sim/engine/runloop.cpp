@@ -22,6 +22,7 @@
 
 #include "sim/engine/clock_device.h"
 #include "sim/engine/core_engine.h"
+#include "sim/engine/core_fast.h"
 #include "sim/engine/device.h"
 #include "sim/engine/hooks.h"
 #include "sim/engine/memory.h"
@@ -499,6 +500,22 @@ uint32_t break_room(const device_inst& inst, device_state& st) {
   return room < INT32_MAX ? static_cast<uint32_t>(room) : INT32_MAX;
 }
 
+// A straight instruction's end in a run of them (core_fast_run): the
+// register blocks' previous words and the counts, then, when the end is
+// quiet, what check_run_stop and after_cycle do at it.
+bool straight_end_done(int device) {
+  device_inst& inst = *cur_inst;
+  device_state& st = *cur_state;
+  save_previous_blocks(inst, cur_type->block_count);
+  st.fast_instructions += 1;
+  st.exec_instructions += 1;
+  if (!quiet_end(inst, st)) return false;
+  end_of_instruction_marks();
+  inst.flags &= DEV_EXCLUDED;
+  if (instruction_end_observer != nullptr) instruction_end_observer(device);
+  return true;
+}
+
 // The whole-instruction engine: the cycles of each instruction back to
 // back, with the stop check, the register-block history and the
 // profiler's instruction hook at its end only. Inside an instruction a
@@ -528,8 +545,16 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
     }
     int room = max - n;
     if (breaks_left < room) room = breaks_left;
-    const int64_t ahead = inputs.ahead(n);
-    int whole = 0;
+    bool end_pending = false;
+    if (!inputs.on && inst->profiled == 0) {
+      // No input service and no profiler sample between instructions:
+      // straight ones back to back, their quiet ends done as they come.
+      const int ran = core_fast_run(room, device, straight_end_done, &end_pending);
+      n += ran;
+      if (ran > 0 && !end_pending) continue;
+    }
+    const int64_t ahead = end_pending ? NO_EVENT : inputs.ahead(n);
+    int whole = end_pending ? 1 : 0;
     if (ahead < room && (st->stream_plan & STREAMS_QUIET_PINS) != 0) {
       // Deliveries that fall inside an instruction the straight-line
       // executor runs are made after it.
@@ -551,7 +576,7 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
     } else if (ahead < room) {
       room = static_cast<int>(ahead);
     }
-    if (whole == 0) {
+    if (whole == 0 && !end_pending) {
       // At an instruction's first cycle, as the cycle engine samples it.
       if (inst->profiled != 0) [[unlikely]] sample_profiler(device, st->profile);
       n += core_exec_instruction(room, &whole);
@@ -560,11 +585,13 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
         save_previous_blocks(*inst, blocks);
       }
     }
-    if ((inst->flags & (DEV_INSTR_END | DEV_INSTR_END2)) != 0) {
-      save_previous_blocks(*inst, blocks);
-      st->fast_instructions += 1;
-      st->exec_instructions += static_cast<uint32_t>(whole);
-      if (quiet_end(*inst, *st)) {
+    if (end_pending || (inst->flags & (DEV_INSTR_END | DEV_INSTR_END2)) != 0) {
+      if (!end_pending) {
+        save_previous_blocks(*inst, blocks);
+        st->fast_instructions += 1;
+        st->exec_instructions += static_cast<uint32_t>(whole);
+      }
+      if (!end_pending && quiet_end(*inst, *st)) {
         // What check_run_stop and after_cycle do at such an end.
         end_of_instruction_marks();
         profile_end(device, *inst);
