@@ -480,6 +480,52 @@ TEST_F(engine_diff, SelfModifyingCodeInsideRepeatsAndLoops) {
   }
 }
 
+// The executor keeps each device's memory pages resolved for its mode:
+// a program that switches x memory to the external bus and back, and
+// program memory to the external bus (where other words wait at the same
+// addresses) and back, leaves the same state at every end on both
+// engines, straight through wherever the pages are internal again.
+TEST_F(engine_diff, OperatingModeChangesRemapTheExecutorsPages) {
+  for (const char* type : {"73521", "73547"}) {
+    SCOPED_TRACE(type);
+    ends_seen[0].clear();
+    ends_seen[1].clear();
+    for (int d : {FAST, CYCLE}) {
+      make(d, type);
+      assemble(d, {{0x100, "move #>$10,r0"},
+                   {0x102, "move x:(r0)+,x0"},
+                   {0x103, "ori #$8,omr"},  // x memory external
+                   {0x104, "move x:(r0)+,x1"},
+                   {0x105, "andi #$f7,omr"},
+                   {0x106, "mac x0,x1,a x:(r0)+,y0"},
+                   {0x107, "ori #$3,omr"},  // program memory external
+                   {0x108, "inc a"},
+                   {0x109, "inc a"},
+                   {0x10a, "inc a"},
+                   {0x10b, "inc a"},
+                   {0x10c, "move x:(r0)+,y1"},
+                   {0x10d, "jmp >$102"}});
+      // The external words at the same addresses: back to mode 2 there.
+      for (uint32_t a = 0x108; a < 0x10c; ++a) put(d, SPACE_PE, a, 0x4a2a);  // inc b
+      make_device_current(d);
+      ASSERT_EQ(assemble_line("andi #$fe,omr", 0x109), 1);
+      put(d, SPACE_PE, 0x109, asm_words[0]);
+      for (uint32_t a = 0; a < 0x40; ++a) {
+        put(d, SPACE_X, a, (a * 0x0321 + 0x1111) & 0xFFFF);
+        put(d, SPACE_XE, a, (a * 0x0123 + 0x0555) & 0xFFFF);
+      }
+      set(d, "omr", 2);
+      set(d, "pc", 0x100);
+      arm(d);
+    }
+    run_both(5000);
+    EXPECT_GT(ends_seen[FAST].size(), 500u);
+    EXPECT_GT(device_states[FAST]->straight_instructions, ends_seen[FAST].size() / 3);
+    EXPECT_LT(device_states[FAST]->straight_instructions, ends_seen[FAST].size());
+    free_all_devices();
+  }
+}
+
 TEST_F(engine_diff, ProgramMemoryWritesReachTheNextFetch) {
   for (int d : {FAST, CYCLE}) {
     make(d, "73521");
