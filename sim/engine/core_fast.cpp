@@ -183,7 +183,7 @@ bool stream_word(uint32_t address, bool write) {
 }
 
 // The access-log note core_mem_read and core_mem_write leave.
-void note_plain(const fast_word& at, uint32_t address, int is_read, uint32_t attribute) {
+[[gnu::always_inline]] inline void note_plain(const fast_word& at, uint32_t address, int is_read, uint32_t attribute) {
   if (at.logs != 0)
     note_memory_access_rows(at.logs, address, is_read, attribute);
   else
@@ -192,7 +192,7 @@ void note_plain(const fast_word& at, uint32_t address, int is_read, uint32_t att
 
 // What core_mem_read leaves of a plain read: the data pins of a row that
 // shows reads there, and the access-log note.
-uint32_t read_plain(const fast_word& at, uint32_t address) {
+[[gnu::always_inline]] inline uint32_t read_plain(const fast_word& at, uint32_t address) {
   const uint32_t value = *at.word & WORD;
   if (at.data_pins) set_pin_word(periph_pin_block(PINS_DATA), PIN_LEVEL, value);
   note_plain(at, address, 1, 0);
@@ -254,7 +254,7 @@ bool bus_at_rest(const uint32_t* w) {
 // progress line and no stop request falls inside (the entry test), so the
 // run loop's part of each is the count and the pc mark's clearing. With
 // the clocking done at once (`closed`), the bus at rest, only those.
-void fast_clock(device_inst& inst, uint32_t* w, int count, bool bus_rest, bool closed) {
+[[gnu::always_inline]] inline void fast_clock(device_inst& inst, uint32_t* w, int count, bool bus_rest, bool closed) {
   for (int i = 0; i < count && !closed; ++i) {
     if (!bus_rest) {
       if ((i & 1) == 0)
@@ -273,7 +273,7 @@ void fast_clock(device_inst& inst, uint32_t* w, int count, bool bus_rest, bool c
 
 // The rest of the last device cycle, after the instruction's end. Its pin
 // samples run when a data read moved the data pins.
-void fast_clock_end(device_inst& inst, uint32_t* w, bool bus_rest) {
+[[gnu::always_inline]] inline void fast_clock_end(device_inst& inst, uint32_t* w, bool bus_rest) {
   if (!bus_rest) core_bus_complete_idle();
   w[CS_STALLED] = 0;
   inst.device_words[DW_CORE_STATE_CODE] = CORE_STATE_EXECUTE;
@@ -283,7 +283,7 @@ void fast_clock_end(device_inst& inst, uint32_t* w, bool bus_rest) {
 
 // --- The end of an instruction --------------------------------------------------
 
-void complete_accesses(fast_step& s, int cycle) {
+[[gnu::always_inline]] inline void complete_accesses(fast_step& s, int cycle) {
   uint32_t* w = s.w;
   for (int i = 0; i < s.accesses; ++i) {
     const fast_access& a = s.access[static_cast<std::size_t>(i)];
@@ -305,7 +305,7 @@ void complete_accesses(fast_step& s, int cycle) {
 }
 
 // The operand fetch of a two-word instruction's first cycles.
-void fetch_operand(const fast_step& s) {
+[[gnu::always_inline]] inline void fetch_operand(const fast_step& s) {
   uint32_t* w = s.w;
   const uint32_t address = w[CS_PAB] & WORD;
   const uint32_t word = fetch_program(s, address);
@@ -316,7 +316,7 @@ void fetch_operand(const fast_step& s) {
 
 // The last instruction cycle's plan: another repeat pass (no fetch), or
 // the loop end and the next opcode's address, which pc names from now.
-bool plan_last_cycle(uint32_t* w) {
+[[gnu::always_inline]] inline bool plan_last_cycle(uint32_t* w) {
   if (w[CS_REP_STATE] && repeat_end_check()) {
     w[CS_REP_CONTINUE] = 1;
     return false;
@@ -335,7 +335,7 @@ bool plan_last_cycle(uint32_t* w) {
   return true;
 }
 
-void fetch_opcode(const fast_step& s) {
+[[gnu::always_inline]] inline void fetch_opcode(const fast_step& s) {
   uint32_t* w = s.w;
   const uint32_t address = w[CS_PAB] & WORD;
   const uint32_t word = fetch_program(s, address);
@@ -347,7 +347,7 @@ void fetch_opcode(const fast_step& s) {
 
 // finish_cycle at the instruction's end: the transfers, the end signal,
 // the interrupt boundary and the next opcode's legality.
-void end_instruction(fast_step& s) {
+[[gnu::always_inline]] inline void end_instruction(fast_step& s) {
   uint32_t* w = s.w;
   device_inst& inst = *s.inst;
   for (int i = 0; i < s.transfers; ++i) {
@@ -372,7 +372,7 @@ void end_instruction(fast_step& s) {
 // The words each fetch of the instruction reads are plain program memory:
 // its operands (not in a repeat pass), the next opcode in sequence and, at
 // the last word of a loop, the loop's start.
-bool fetches_plain(const uint32_t* w, const plain_page* pages, const decoded_word& d, bool repeat_pass) {
+[[gnu::always_inline]] inline bool fetches_plain(const uint32_t* w, const plain_page* pages, const decoded_word& d, bool repeat_pass) {
   fast_word at{};
   const uint32_t pab = w[CS_PAB] & WORD;
   const uint32_t fetches = repeat_pass ? 1 : d.words;
