@@ -5,6 +5,7 @@
 #include "fw/widgets/controls/button.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -146,7 +147,7 @@ namespace {
 // "PageRight", "End" handed to the focused bar and "Select" to the
 // focused button, each notification in turn; then the picture.
 TEST(ButtonsAndBars, AWin95WindowOperatedByPointerAndKeys) {
-  std::string png = (std::filesystem::temp_directory_path() / "dialog_win95.png").string();
+  std::string png = (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_dialog_win95.png")).string();
   EXPECT_EQ(sliderProbe("-laf win95 dialog " + png),
             "across value 1\nupright value 10\nacross value 2\nacross value 12\nacross value 90\nOK activated\n");
   win::test::Image image;

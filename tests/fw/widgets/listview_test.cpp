@@ -5,6 +5,7 @@
 #include "fw/widgets/lists/listview.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -485,7 +486,7 @@ TEST(ListViewSizes, ContentNaturalAndMinimumSizesFollowTheCellsFrameAndBars) {
 // ---- Pictures, each look in a process of its own: grid lines, a
 // selected cell and the focus in one view, a Select drag held in another.
 ::testing::AssertionResult cellsPictureMatches(const std::string& laf) {
-  std::string png = (std::filesystem::temp_directory_path() / ("listview_" + laf + ".png")).string();
+  std::string png = (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_listview_" + laf + ".png")).string();
   std::string out;
   if (FILE* p = popen((std::string(LISTVIEW_PROBE) + " -laf " + laf + " cells " + png + " 2>&1").c_str(), "r")) {
     char buf[256];

@@ -2,6 +2,7 @@
 // way a program starts the framework, draws its operations and the static
 // dialog items in a headless window, compared with the stored pictures.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -27,7 +28,7 @@ std::string stored(const std::string& name) { return std::string(std::getenv("SI
 
 // Draws in a fresh process and compares the picture.
 ::testing::AssertionResult drawsAsStored(const std::string& laf, const std::string& mode) {
-  std::string png = (std::filesystem::temp_directory_path() / ("look_" + mode + "_" + laf + ".png")).string();
+  std::string png = (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_look_" + mode + "_" + laf + ".png")).string();
   std::string out = run("-laf " + laf + " " + mode + " " + png);
   if (!out.empty()) return ::testing::AssertionFailure() << out;
   win::test::Image image;

@@ -5,6 +5,7 @@
 #include "fw/widgets/controls/ruler.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -436,7 +437,7 @@ std::string probe(const std::string& args) {
 class RulerLooks : public ::testing::TestWithParam<const char*> {};
 TEST_P(RulerLooks, DrawAsStored) {
   std::string laf = GetParam();
-  std::string png = (std::filesystem::temp_directory_path() / ("rulers_" + laf + ".png")).string();
+  std::string png = (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_rulers_" + laf + ".png")).string();
   ASSERT_EQ(probe("-laf " + laf + " shots " + png), "");
   win::test::Image image;
   ASSERT_TRUE(win::test::ReadPng(png, image));
