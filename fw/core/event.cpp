@@ -556,9 +556,30 @@ void veventClearNativeContext() {
   nativeContext = 0;
 }
 
-// The native side. Accelerators and MDI system keys join the dispatch
-// when the window layer exists.
+// The native side: the active frame's accelerators, then a multiple-
+// document frame's system keys (its class keeps the client in the first
+// of its 8 window bytes), then the plain translation.
+namespace {
+win::HWND acceleratorFrame = nullptr;
+win::HACCEL acceleratorTable = nullptr;
+}  // namespace
+
+void veventMSWSetActiveAccelerators(win::HWND frame, win::HACCEL table) {
+  acceleratorFrame = frame;
+  acceleratorTable = table;
+}
+win::HACCEL veventMSWGetActiveAccelerators(win::HWND* frame) {
+  if (frame) *frame = acceleratorFrame;
+  return acceleratorTable;
+}
+
 void veventMSWDispatchMessage(const win::MSG* message) {
+  win::MSG m = *message;
+  if (acceleratorFrame && acceleratorTable && win::TranslateAcceleratorA(acceleratorFrame, acceleratorTable, &m)) return;
+  if (m.hwnd && win::GetClassLongPtrA(m.hwnd, win::GCL_CBWNDEXTRA) == 8) {
+    auto client = reinterpret_cast<win::HWND>(win::GetWindowLongPtrA(m.hwnd, 0));
+    if (client && win::TranslateMDISysAccel(client, &m)) return;
+  }
   win::TranslateMessage(message);
   win::DispatchMessageA(message);
 }

@@ -116,6 +116,10 @@ int veventHasNativeContext();
 // The native side (the platform's message queue).
 void veventMSWDrainMessages();
 void veventMSWDispatchMessage(const win::MSG* message);
+// The active frame window and its accelerator table, which the dispatch
+// translates through first; set by the menu layer (null: none).
+void veventMSWSetActiveAccelerators(win::HWND frame, win::HACCEL table);
+win::HACCEL veventMSWGetActiveAccelerators(win::HWND* frame);
 void veventMSWWait(std::int64_t seconds, std::int64_t nanoseconds);
 void veventMSWWakeUp();
 // The hook of native modal dialogs: a 200 ms timer (id 101) that runs the

@@ -36,6 +36,7 @@
 #include "fw/widgets/lists/spring.h"
 #include "fw/widgets/menus/drag.h"
 #include "fw/widgets/menus/menu.h"
+#include "fw/widgets/menus/menubar.h"
 
 void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vdomainGetDefaultClass", [] {
@@ -63,6 +64,7 @@ void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vmenuGetDefaultClass", vmenuStartup);
   vmoduleInstallStartup("vcontainerGetDefaultClass", vcontainerStartup);
   vmoduleInstallStartup("vdialogGetDefaultClass", vdialogStartup);
+  vmoduleInstallStartup("vmenubarGetDefaultClass", vmenubarStartup);
   vmoduleInstallStartup("vdragGetDefaultClass", [] { vdragGetDefaultClass(); });
   vmoduleInstallStartup("vspringGetDefaultClass", [] {
     vspringSolutionGetDefaultClass();

@@ -138,6 +138,8 @@ void loadInit(vobject* self, vresource resource) {
   m->selection = nullptr;
   m->popup = nullptr;
   m->mirror = nullptr;
+  // The window's load ran init, which made an empty list: the loaded one replaces it.
+  if (m->items.cls) vinstanceDestroy(&m->items);
   vresource items;
   if (vresourceTestGet(resource, vname_ItemList, &items)) vmenuItemListLoadInit(&m->items, items);
   else vmenuItemListInit(&m->items);

@@ -166,8 +166,7 @@ void loadInit(vobject* self, vresource resource) {
   vresource r;
   if (vresourceTestGet(resource, vname_Font, &r)) extensionOf(item)->font = vfontLoad(r);
   if (vresourceTestGet(resource, vname_Foreground, &r)) extensionOf(item)->foreground = vcolorLoad(r);
-  vinstance* sub = nullptr;
-  if (vresourceTestGetObject(resource, vname_SubMenu, &sub)) extensionOf(item)->subMenu = static_cast<vmenu*>(sub);
+  if (vresourceTestGet(resource, vname_SubMenu, &r)) extensionOf(item)->subMenu = static_cast<vmenu*>(vobjectLoad(r));
 }
 
 void store(vobject* self, vresource resource) {

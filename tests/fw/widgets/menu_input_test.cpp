@@ -20,6 +20,7 @@
 #include "fw/widgets/menus/menu.h"
 #include "platform/win/kernel.h"
 #include "platform/win/test.h"
+#include "tests/fw/widgets/menu_support.h"
 #include "tests/support/png_compare.h"
 
 namespace {
@@ -50,34 +51,12 @@ struct MenuInput : ::testing::Test {
   vmenu* menu = nullptr;
   vcommandSpace* space = nullptr;
   void start(const char* laf) {
-    vmoduleGetDefaultContext();
-    vapplicationGetCurrent();
-    vwindowEnsureStartup();
+    menuTestChooseLook(laf);
     vfontSetDriver(nativeFonts);
-    // The framework's own preferences bind the menu keys.
-    static bool loaded = [] {
-      vapplicationLoadPreferences(vapplicationGetCurrent(), 0);
-      return true;
-    }();
-    (void)loaded;
-    vprefSetString(vprefGetDefaultDict(), vscribeLiteral("laf"), laf);
-    vprefSetString(vprefGetDefaultDict(), vscribeLiteral("nonativemenubar"), "1");
-    vlafGetCurrent();
-    _vlafRebuildCurrent();
-    vmenuStartup();
-    _vmenuChooseLook();
     win::UseVirtualClock(true);
     win::test::ResetInput();
     trace.clear();
-    vdict* commands = vdictCreate(vdictHashName);
-    for (const char* tag : {"Open", "Save", "Wrap", "Deep"}) {
-      auto* command = static_cast<vcommandFunction*>(vinstanceCreate(vcommandGetDefaultFunctionClass()));
-      command->issue = handler;
-      vdictStore(commands, N(tag), command);
-    }
-    space = vcommandSpaceCreate();
-    vcommandSpaceAddDict(space, vname_Command, commands);
-    vapplicationSetSpaceOwned(vapplicationGetCurrent(), space);
+    space = menuTestCommands({"Open", "Save", "Wrap", "Deep"}, handler);
     menu = vmenuCreate();
     auto add = [&](const char* title, vmenuItemClassRec* cls, char mnemonic, std::uint32_t key) {
       vmenuItem* i = vmenuItemCreate(cls);

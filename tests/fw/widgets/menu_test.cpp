@@ -21,6 +21,7 @@
 #include "fw/data/pref.h"
 #include "fw/widgets/look/laf.h"
 #include "tests/fw/widgets/look_support.h"
+#include "tests/fw/widgets/menu_support.h"
 
 namespace {
 
@@ -44,21 +45,7 @@ const std::uint32_t kDown = 0xFC540000, kUp = 0xFC520000, kReturn = 0xFC0D0000, 
 // these tests share the default context and choose the look again.
 struct Menus : ::testing::Test {
   void start(const char* laf) {
-    vmoduleGetDefaultContext();
-    vapplicationGetCurrent();
-    vwindowEnsureStartup();
-    // The framework's own preferences, with the menu keys, once.
-    static bool loaded = [] {
-      vapplicationLoadPreferences(vapplicationGetCurrent(), 0);
-      return true;
-    }();
-    (void)loaded;
-    vprefSetString(vprefGetDefaultDict(), vscribeLiteral("laf"), laf);
-    vprefSetString(vprefGetDefaultDict(), vscribeLiteral("nonativemenubar"), "1");
-    vlafGetCurrent();
-    _vlafRebuildCurrent();
-    vmenuStartup();
-    _vmenuChooseLook();
+    menuTestChooseLook(laf);
     vfontSetDriver(&kSixWide);
     announced.clear();
   }
@@ -327,15 +314,7 @@ struct Choosing : Menus {
   void build(const char* laf) {
     start(laf);
     chosen.trace.clear();
-    vdict* commands = vdictCreate(vdictHashName);
-    for (const char* tag : {"Save", "Wrap", "Near", "Far", "Never", "Deep"}) {
-      auto* command = static_cast<vcommandFunction*>(vinstanceCreate(vcommandGetDefaultFunctionClass()));
-      command->issue = handler;
-      vdictStore(commands, N(tag), command);
-    }
-    space = vcommandSpaceCreate();
-    vcommandSpaceAddDict(space, vname_Command, commands);
-    vapplicationSetSpaceOwned(vapplicationGetCurrent(), space);
+    space = menuTestCommands({"Save", "Wrap", "Near", "Far", "Never", "Deep"}, handler);
     menu = vmenuCreate();
     vmenuItem* save = item("Save");
     vmenuItemSetAccelerator(save, 0x00530002);

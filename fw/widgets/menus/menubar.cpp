@@ -1,0 +1,409 @@
+#include "fw/widgets/menus/menubar.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "fw/core/sys.h"
+#include "fw/data/vresource.h"
+#include "fw/gui/graphics/draw.h"
+#include "fw/gui/window/application.h"
+#include "fw/gui/window/msw.h"
+#include "fw/widgets/dialog/itemlist.h"
+#include "fw/widgets/look/laf.h"
+#include "fw/widgets/menus/mswmenu.h"
+
+namespace {
+
+struct BarState {
+  vmenubarClassRec* cls;
+  vname flagsKey, ggKey, ggdKey;
+  int buttonWidth, buttonHeight, menuLineHeight;  // system metrics 30, 31, 15
+};
+void** stateSlot = nullptr;
+BarState* state();
+
+vdialogItemClassRec* super() { return vdialogItemGetDefaultClass(); }
+vmenubar* asBar(vinstance* o) { return static_cast<vmenubar*>(o); }
+vmenubarClassRec* rec(vmenubar* b) { return vmenubarClassOf(b); }
+int look() { return vlafGetCurrent()->id; }
+bool windowsLook() { return look() == vlafWINDOWS || look() == vlafWIN95; }
+bool nativeLook() { return (vlafGetCurrent()->flags & vlafNATIVE_MENU_BAR) != 0; }
+bool isOpen(vmenubar* b) { return (b->flags & vdialogItemOPEN) != 0; }
+
+int rounded(vfixed v) { return int((std::int64_t(v) + 0x8000) >> 16); }
+vfont* fontOf(vmenubar* b) {
+  if (b->attributes && b->attributes->font) return b->attributes->font;
+  if (vfont* f = vdialogItemClassOf(b)->font) return f;
+  if (b->owner && b->owner->effective.font) return b->owner->effective.font(b->owner->owner);
+  return vapplicationGetFont(vapplicationGetCurrent());
+}
+int textWidth(vmenubar* b, vmenu* m) {
+  vfont* f = fontOf(b);
+  return f && m->title ? rounded(vfontGetCharsWidth(f, m->title, int(std::strlen(m->title)))) : 0;
+}
+int inset(vmenubar* b) { return int(vdialogItemClassOf(b)->focusInset); }
+
+void initFields(vmenubar* b) {
+  b->edges = b->edgesEnd = b->edgesCapacity = nullptr;
+  b->barFlags = vmenubarNATIVE_ALLOWED | vmenubarLAYOUT_STALE;
+  b->leftSpacing = b->rightSpacing = b->baseline = b->topSpacing = b->titleHeight = 0;
+  b->current = std::int16_t(look() == vlafOPEN_LOOK ? -1 : 0);
+  b->leftMargin = 0;
+  b->rightMargin = std::int16_t(windowsLook() ? 12 : 0);
+  b->currentRect = {};
+  b->native = nullptr;
+}
+
+void giveWindow(vmenubar* b, vmenu* m) {
+  vwindowClassOf(m)->setParent(m, vmenubarGetWindow(b));
+}
+
+// ---- Slots.
+void init(vinstance* self) {
+  super()->init(self);
+  vmenubar* b = asBar(self);
+  vinstanceInit(&b->menus, vobjectListGetDefaultClass());
+  initFields(b);
+}
+
+void closeBar(vdialogItem* item);
+
+void destroy(vinstance* self) {
+  vmenubar* b = asBar(self);
+  if (isOpen(b)) closeBar(b);
+  vmswmenuDestroyBar(b);
+  vinstanceDestroy(&b->menus);
+  if (b->edges) vmemFree(b->edges);
+  b->edges = nullptr;
+  super()->destroy(self);
+}
+
+void copyInit(vobject* source, vobject* destination) {
+  super()->copyInit(source, destination);
+  vmenubar* to = asBar(destination);
+  vmenubar* from = asBar(source);
+  // The base copy ran init: the copied list replaces the one it made.
+  vinstanceDestroy(&to->menus);
+  vobjectListCopyInit(&from->menus, &to->menus);
+  initFields(to);
+  to->barFlags = std::uint16_t(to->barFlags | (from->barFlags & (vmenubarLAST_RIGHT | vmenubarFLAG2 | vmenubarGG | vmenubarGGD)));
+}
+
+void copy(vobject* source, vobject* destination) {
+  if (source == destination) return;
+  super()->copy(source, destination);
+  vmenubar* to = asBar(destination);
+  vmenubar* from = asBar(source);
+  vobjectListClassOf(&to->menus)->copy(&from->menus, &to->menus);
+  to->barFlags = std::uint16_t((to->barFlags & ~(vmenubarLAST_RIGHT | vmenubarFLAG2 | vmenubarGG | vmenubarGGD)) |
+                               (from->barFlags & (vmenubarLAST_RIGHT | vmenubarFLAG2 | vmenubarGG | vmenubarGGD)) |
+                               vmenubarLAYOUT_STALE);
+}
+
+void loadInit(vobject* self, vresource resource) {
+  super()->loadInit(self, resource);
+  vmenubar* b = asBar(self);
+  BarState* s = state();
+  initFields(b);
+  std::int32_t stored = vresourceGetInteger(resource, s->flagsKey);  // "Non-existent resource" when absent
+  std::uint16_t flags = std::uint16_t(stored & 3);
+  if (stored & 0x20) flags |= vmenubarLAST_RIGHT;
+  if (stored & 0x80) flags |= vmenubarFLAG2;
+  int on = 0;
+  if (vresourceTestGetBoolean(resource, s->ggKey, &on) && on) flags |= vmenubarGG;
+  on = 0;
+  if (vresourceTestGetBoolean(resource, s->ggdKey, &on) && on) flags |= vmenubarGGD;
+  b->barFlags |= flags;
+  vobjectListLoadInit(&b->menus, vresourceGet(resource, vname_MenuList));
+  for (int i = 0; i < vmenubarCount(b); ++i) giveWindow(b, vmenubarAt(b, i));
+}
+
+void store(vobject* self, vresource resource) {
+  super()->store(self, resource);
+  vmenubar* b = asBar(self);
+  BarState* s = state();
+  vresourceSetIntegerAt(resource, s->flagsKey, b->barFlags & 3);
+  vresourceSetBoolean(resource, s->ggKey, (b->barFlags & vmenubarGG) != 0);
+  vresourceSetBoolean(resource, s->ggdKey, (b->barFlags & vmenubarGGD) != 0);
+  vresource list;
+  if (!vresourceTestGet(resource, vname_MenuList, &list)) list = vresourceCreate(resource, vname_MenuList, vresDICTIONARY);
+  vclassRec<vobjectClassRec>(&b->menus)->store(&b->menus, list);
+}
+
+void send(vobject* self, vname name, vdict* arguments) {
+  super()->send(self, name, arguments);
+  vmenubar* b = asBar(self);
+  if (name == vname_Font) rec(b)->invalLayout(b);
+  if (!vmenubarIsNative(b)) return;
+  if (name == vname_State) vmswmenuEnableBar(b);
+  else if (name == vname_Font || name == vname_Foreground || name == vname_Background) {
+    int native = rec(b)->canBeNative(b);
+    if (native != ((b->barFlags & vmenubarNATIVE_TEXT) != 0)) {
+      vmenubarSetNativeText(b, native);
+      for (int i = 0; i < vmenubarCount(b); ++i) vmswmenuInsertBarMenu(b, vmenubarAt(b, i), -2);
+    }
+  }
+}
+
+// The native road: the bar becomes the window's native menu line.
+void openBar(vdialogItem* item) {
+  super()->open(item);
+  vmenubar* b = asBar(item);
+  for (int i = 0; i < vmenubarCount(b); ++i) giveWindow(b, vmenubarAt(b, i));
+  if (nativeLook() && (b->barFlags & vmenubarNATIVE_ALLOWED) && vmenubarGetWindow(b)) {
+    vmswmenuCreateBar(b);
+    vmswmenuAttachBar(b);
+    vmswmenuActivateBar(b);
+  }
+}
+
+void closeBar(vdialogItem* item) {
+  vmenubar* b = asBar(item);
+  if (vmenubarIsNative(b)) vmswmenuDetachBar(b);
+  vmswmenuDestroyBar(b);
+  b->barFlags &= ~(vmenubarACTIVE | vmenubarPOPPED);
+  super()->close(item);
+}
+
+// ---- Layout and sizes.
+void growEdges(vmenubar* b, std::size_t count) {
+  std::size_t have = std::size_t(b->edgesCapacity - b->edges);
+  if (have < count) {
+    auto* grown = static_cast<std::int16_t*>(vmemAlloc(sizeof(std::int16_t) * count));
+    if (b->edges) vmemFree(b->edges);
+    b->edges = grown;
+    b->edgesCapacity = grown + count;
+  }
+  b->edgesEnd = b->edges + count;
+}
+
+void calcLayout(vmenubar* b) {
+  vfont* f = fontOf(b);
+  int ascent = f ? rounded(vfontGetDriver()->ascent(f)) : 0;
+  int descent = f ? rounded(vfontGetDriver()->descent(f)) : 0;
+  int height = ascent + descent;
+  int n = vmenubarCount(b);
+  bool pushed = (b->barFlags & vmenubarLAST_RIGHT) && (look() == vlafMOTIF || look() == vlafCUA) && n > 0;
+  growEdges(b, std::size_t(n + (pushed ? 1 : 0)));
+  if (windowsLook()) {
+    b->leftMargin = 0;
+    b->rightMargin = 12;
+    int minimum = 0;
+    bool modern = (vsysGetVersion() & 0xFF) >= 4;
+    if (look() == vlafWINDOWS && !modern) minimum = state()->menuLineHeight;
+    if (look() == vlafWIN95 && modern) minimum = state()->menuLineHeight - 1;
+    b->titleHeight = std::int16_t(std::max(height + 2, minimum));
+    b->baseline = std::int16_t((b->titleHeight - height - 2) / 2 + descent + 2);
+    b->topSpacing = std::int16_t(b->titleHeight - ascent - b->baseline);
+    b->leftSpacing = b->rightSpacing = std::int16_t(height / 2);
+    int x = b->rect.x + b->leftMargin;
+    for (int i = 0; i < n; ++i) {
+      x += textWidth(b, vmenubarAt(b, i)) + 2 * b->leftSpacing;
+      b->edges[i] = std::int16_t(x);
+    }
+  } else {
+    vmenuFrameMargins fm{};
+    if (n > 0) vmenuClassOf(vmenubarAt(b, 0))->measureFrame(vmenubarAt(b, 0), &fm);
+    int reduce = look() == vlafCUA ? 0 : 3;
+    b->leftSpacing = std::int16_t(n ? std::max(0, fm.left - reduce) : 0);
+    b->rightSpacing = std::int16_t(n ? std::max(0, fm.right - reduce) : 0);
+    b->baseline = std::int16_t(n ? fm.bottom : 0);
+    b->topSpacing = std::int16_t(n ? fm.top : 0);
+    b->leftMargin = b->rightMargin = 0;
+    b->titleHeight = std::int16_t(ascent + b->baseline + b->topSpacing);
+    int extra = look() == vlafOPEN_LOOK ? 32 : 0;
+    int x = b->rect.x + inset(b) + b->leftMargin;
+    for (int i = 0; i < n; ++i) {
+      x += textWidth(b, vmenubarAt(b, i)) + b->leftSpacing + b->rightSpacing + extra;
+      b->edges[i] = std::int16_t(x);
+    }
+    if (pushed) {
+      int end = b->rect.x + b->rect.width - b->rightMargin - inset(b);
+      b->edges[n] = std::int16_t(end);
+      int own = textWidth(b, vmenubarAt(b, n - 1)) + b->leftSpacing + b->rightSpacing;
+      if (n > 1) b->edges[n - 1] = std::int16_t(std::max(int(b->edges[n - 2]), end - own));
+    }
+  }
+  b->barFlags &= ~vmenubarLAYOUT_STALE;
+}
+
+void pendingLayout(vmenubar* b) {
+  if (b->barFlags & vmenubarLAYOUT_STALE) rec(b)->calcLayout(b);
+}
+
+int titlesWidth(vmenubar* b, int extra) {
+  int sum = 0;
+  for (int i = 0; i < vmenubarCount(b); ++i) sum += textWidth(b, vmenubarAt(b, i)) + b->leftSpacing + b->rightSpacing + extra;
+  return sum;
+}
+
+void naturalSize(vdialogItem* item, int* width, int* height) {
+  vmenubar* b = asBar(item);
+  if (vmenubarIsNative(b)) {
+    *width = *height = 0;
+    return;
+  }
+  pendingLayout(b);
+  if (look() == vlafOPEN_LOOK) {
+    *width = b->leftMargin + b->rightMargin + titlesWidth(b, 32);
+    *height = 23;
+    return;
+  }
+  *width = b->leftMargin + b->rightMargin + titlesWidth(b, 0);
+  *height = b->titleHeight;
+  if (windowsLook()) {
+    *height += inset(b);
+  } else {
+    *width += 2 * inset(b);
+    *height += 2 * inset(b);
+  }
+}
+
+void minSize(vdialogItem* item, int* width, int* height) {
+  vmenubar* b = asBar(item);
+  if (vmenubarIsNative(b)) {
+    *width = *height = 0;
+    return;
+  }
+  pendingLayout(b);
+  int first = vmenubarCount(b) ? textWidth(b, vmenubarAt(b, 0)) : 0;
+  int spacings = b->leftSpacing + b->rightSpacing + b->leftMargin + b->rightMargin;
+  if (look() == vlafOPEN_LOOK) {
+    vfont* f = fontOf(b);
+    *width = spacings + first;
+    *height = std::max(f ? rounded(vfontGetHeight(f)) + 4 : 0, 20) + 3;
+    return;
+  }
+  *width = spacings + 2 * inset(b) + first;
+  *height = b->titleHeight + 2 * inset(b);
+}
+
+void setRect(vdialogItem* item, const vrect* r) {
+  vmenubar* b = asBar(item);
+  if (vrectEqual(&b->rect, r)) return;
+  super()->setRect(item, r);
+  rec(b)->invalLayout(b);
+}
+void setFont(vdialogItem* item, vfont* font) {
+  super()->setFont(item, font);
+  rec(asBar(item))->invalLayout(asBar(item));
+}
+
+// The native bar draws itself.
+void draw(vdialogItem* item) {
+  vmenubar* b = asBar(item);
+  if (vmenubarIsNative(b)) return;
+  pendingLayout(b);
+}
+
+// ---- Own slots.
+void invalLayout(vmenubar* b) {
+  b->barFlags |= vmenubarLAYOUT_STALE;
+  if (isOpen(b)) vdialogItemClassOf(b)->invalRect(b, &b->rect, 0);
+}
+
+void appendMenu(vmenubar* b, vmenu* m) {
+  vobjectListAppend(&b->menus, m);
+  giveWindow(b, m);
+  rec(b)->invalLayout(b);
+  if (vmenubarIsNative(b)) {
+    vmswmenuInsertBarMenu(b, m, -1);
+    vmswmenuRebuildAccelerators(b);
+  }
+}
+
+void removeMenu(vmenubar* b, vmenu* m) {
+  if (vmenubarIsNative(b)) vmswmenuRemoveBarMenu(b, m);
+  vobjectListRemove(&b->menus, m);
+  vwindowClassOf(m)->setParent(m, nullptr);
+  rec(b)->invalLayout(b);
+}
+
+void moveMenu(vmenubar* b, vmenu* m, int index) {
+  if (vmenubarIsNative(b)) vmswmenuMoveBarMenu(b, m, index);
+  vobjectListMoveTo(&b->menus, m, index);
+  rec(b)->invalLayout(b);
+}
+
+// Keyboard mode; the native bar's own tracking only marks it.
+void activate(vmenubar* b) { b->barFlags |= vmenubarACTIVE; }
+void deactivate(vmenubar* b) { b->barFlags &= ~vmenubarACTIVE; }
+void setLastMenuRight(vmenubar* b, int on) {
+  b->barFlags = std::uint16_t(on ? b->barFlags | vmenubarLAST_RIGHT : b->barFlags & ~vmenubarLAST_RIGHT);
+  rec(b)->invalLayout(b);
+}
+void setFlag2(vmenubar* b, int on) {
+  b->barFlags = std::uint16_t(on ? b->barFlags | vmenubarFLAG2 : b->barFlags & ~vmenubarFLAG2);
+}
+int canBeNative(vmenubar* b) { return vmswmenuBarCanBeNative(b); }
+
+struct DefaultSize {
+  std::int16_t look, width, height;
+};
+constexpr DefaultSize kDefaultSizes[] = {
+    {vlafWINDOWS, 19, 19}, {vlafMOTIF, 26, 26}, {vlafOPEN_LOOK, 23, 23}, {vlafCUA, 22, 22}, {vlafWIN95, 19, 19}};
+
+BarState* state() {
+  if (!stateSlot) stateSlot = vmoduleAllocSlot();
+  if (*stateSlot) return static_cast<BarState*>(*stateSlot);
+  auto* s = static_cast<BarState*>(vmoduleBindSlot(stateSlot, sizeof(BarState)));
+  *s = BarState{};
+  s->flagsKey = vnameInternLiteral("vmenubarFlags");
+  s->ggKey = vnameInternLiteral("vmenubarGGFlag");
+  s->ggdKey = vnameInternLiteral("vmenubarGGDFlag");
+  s->buttonWidth = win::GetSystemMetrics(30);
+  s->buttonHeight = win::GetSystemMetrics(31);
+  s->menuLineHeight = win::GetSystemMetrics(win::SM_CYMENU);
+  if (nativeLook()) vmswmenuStartup();
+  vmenuGetDefaultClass();
+  auto* c = vclassSpawnOf<vmenubarClassRec>(super());
+  vclassSetName(c, vscribeLiteral("vmenubar"));
+  c->instanceSize = sizeof(vmenubar);
+  for (const DefaultSize& d : kDefaultSizes)
+    if (d.look == look()) c->defaultWidth = d.width, c->defaultHeight = d.height;
+  c->init = init;
+  c->destroy = destroy;
+  c->copy = copy;
+  c->copyInit = copyInit;
+  c->loadInit = loadInit;
+  c->store = store;
+  c->send = send;
+  c->open = openBar;
+  c->close = closeBar;
+  c->naturalSize = naturalSize;
+  c->minSize = minSize;
+  c->setRect = setRect;
+  c->setFont = setFont;
+  c->draw = draw;
+  c->invalLayout = invalLayout;
+  c->appendMenu = appendMenu;
+  c->removeMenu = removeMenu;
+  c->moveMenu = moveMenu;
+  c->calcLayout = calcLayout;
+  c->activate = activate;
+  c->deactivate = deactivate;
+  c->setLastMenuRight = setLastMenuRight;
+  c->setFlag2 = setFlag2;
+  c->canBeNative = canBeNative;
+  vlafSetClassMSWColors(look(), c);
+  if (look() == vlafWIN95) vlafSetClassMSWFont(vlafWIN95, c, 1);
+  s->cls = c;
+  return s;
+}
+
+}  // namespace
+
+vmenubarClassRec* vmenubarGetDefaultClass() { return state()->cls; }
+vmenubar* vmenubarCreate() { return asBar(vinstanceCreate(vmenubarGetDefaultClass())); }
+
+void vmenubarSetNativeText(vmenubar* bar, int on) {
+  bar->barFlags = std::uint16_t(on ? bar->barFlags | vmenubarNATIVE_TEXT : bar->barFlags & ~vmenubarNATIVE_TEXT);
+}
+
+vwindow* vmenubarGetWindow(vmenubar* bar) {
+  vdialogItemList* l = bar->owner;
+  if (!l || !l->effective.window) return nullptr;
+  return l->effective.window(l->owner);
+}
+
+void vmenubarStartup() { vmenubarGetDefaultClass(); }
