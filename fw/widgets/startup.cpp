@@ -31,6 +31,7 @@
 #include "fw/widgets/hooks.h"
 #include "fw/widgets/lists/list.h"
 #include "fw/widgets/lists/listsize.h"
+#include "fw/widgets/textview/textview.h"
 #include "fw/widgets/lists/liststr.h"
 #include "fw/widgets/lists/listview.h"
 #include "fw/widgets/lists/spring.h"
@@ -65,6 +66,7 @@ void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vcontainerGetDefaultClass", vcontainerStartup);
   vmoduleInstallStartup("vdialogGetDefaultClass", vdialogStartup);
   vmoduleInstallStartup("vmenubarGetDefaultClass", vmenubarStartup);
+  vmoduleInstallStartup("vtextviewGetDefaultClass", _vtextviewStartupClasses);
   vmoduleInstallStartup("vdragGetDefaultClass", [] { vdragGetDefaultClass(); });
   vmoduleInstallStartup("vspringGetDefaultClass", [] {
     vspringSolutionGetDefaultClass();

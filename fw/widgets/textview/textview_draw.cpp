@@ -1,0 +1,527 @@
+// Drawing the view: the frame, the visible lines with their styles and the
+// selection highlight, the caret; scrolling and the observer of the text.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "fw/gui/graphics/draw.h"
+#include "fw/text/txtruler.h"
+#include "fw/widgets/controls/control.h"
+#include "fw/widgets/look/laf.h"
+#include "fw/widgets/textview/textview_internal.h"
+
+namespace {
+
+vtextview* asView(vinstance* o) { return static_cast<vtextview*>(o); }
+vtextviewClassRec* cls(vtextview* v) { return vtextviewClassOf(v); }
+int lookId() { return vlafGetCurrent()->id; }
+
+// The text area with the column left of it, where an edge caret is drawn.
+void invalTextArea(vtextview* v) {
+  vrect a = *vtextviewGetTextArea(v);
+  a.x = std::int16_t(a.x - 1);
+  a.width = std::int16_t(a.width + 1);
+  vdialogItemClassOf(v)->invalRect(v, &a, 0);
+}
+
+std::uint32_t phaseBits(int phase) { return std::uint32_t(phase & 0xFF) << 16; }
+
+// The rectangle of the rows from the first visible line: its top edge is
+// the text area's top, each row as high as its line.
+struct Row {
+  std::int32_t line;
+  int bottom, height, descent;
+};
+
+template <class F>
+void forEachRow(vtextview* v, F f) {
+  if (!v->text) return;
+  const vrect a = *vtextviewGetTextArea(v);
+  int top = a.y + a.height - (lookId() == vlafWIN95 ? 1 : 0) + (lookId() == vlafWIN95 ? 1 : 0);
+  for (std::int32_t line = v->scrollY; line <= v->text->lineCount && top > a.y; ++line) {
+    vtextLineInfo info{};
+    vtextGetLineInfo(v->text, line, &info);
+    int bottom = top - info.height;
+    if (!f(Row{line, bottom, int(info.height), int(info.descent)})) return;
+    top = bottom;
+  }
+}
+
+vcolor* itemColor(vtextview* v, int index) { return vdialogGetItemColor(v, index); }
+
+// The highlight kind in force: the view's own, else the module's.
+int highlightKind(vtextview* v) {
+  int kind = v->focused ? int((v->viewFlags >> 13) & 7) : int((v->viewFlags >> 10) & 7);
+  if (kind == 0) kind = 1;
+  return kind;
+}
+
+void drawHighlight(vtextview* v, const vrect& r, int kind) {
+  if (r.width <= 0 || r.height <= 0) return;
+  vdrawGSave();
+  vdrawSetDrawMode(16);
+  vdrawSetColor(itemColor(v, 2));
+  switch (kind) {
+    case 1: vdrawRectFill(r.x, r.y, r.width, r.height); break;
+    case 2: vdrawRectFill(r.x, r.y, r.width, 1); break;
+    case 3: vdrawSetLineWidth(1), vdrawFrameRects(&r, 1); break;
+    case 5:
+      for (int x = r.x + (r.x & 1); x < r.x + r.width; x += 2) vdrawRectFill(x, r.y, 1, 1);
+      break;
+    default: break;
+  }
+  vdrawGRestore();
+}
+
+void setRunAttributes(vtextview* v, vtextStyle* style) {
+  vfont* font = style ? vtextStyleGetFont(style) : nullptr;
+  if (!font) font = vdialogDetermineItemFont(v);
+  vdrawSetFont(font);
+  std::uintptr_t color = style ? vtextRulerFindAttr(&style->attributes, vnameInternLiteral("Color")) : 0;
+  vdrawSetColor(color ? reinterpret_cast<vcolor*>(color) : itemColor(v, 0));
+}
+
+// Set as a boolean or as the integer 1.
+bool attrOn(vtextStyle* s, const char* name) {
+  if (!s) return false;
+  vname key = vnameInternLiteral(name);
+  return vtextRulerGetBooleanAttr(s, key) == 1 || vtextRulerGetAttr(s, key) == 1;
+}
+bool hidden(vtextStyle* s) { return attrOn(s, "Hidden"); }
+
+// Draws the run from the current point and returns nothing: the point
+// moves by the drawn width.
+void drawRun(vtextview* v, const char* chars, int n, vtextStyle* style, int x0, int x1, int baseline) {
+  if (n <= 0) return;
+  bool isHidden = hidden(style);
+  if (isHidden && !(v->text->mode & vtextMODE_SHOW_HIDDEN)) return;
+  vdrawPathMoveTo(x0, baseline);
+  vdrawGetPrimitives()->Show(chars, n);
+  if (isHidden || attrOn(style, "Underline")) {
+    if (isHidden) {
+      for (int x = x0; x < x1; x += 2) vdrawRectFill(x, baseline - 1, 1, 1);
+    } else {
+      vdrawRectFill(x0, baseline - 1, x1 - x0, 1);
+    }
+  }
+  if (attrOn(style, "Strikethru")) {
+    vfont* f = style ? vtextStyleGetFont(style) : vdialogDetermineItemFont(v);
+    int ascent = int((vfontGetDriver()->ascent(f) + 0x8000) >> 16);
+    vdrawRectFill(x0, baseline + ascent / 2 - 2, x1 - x0, 1);
+  }
+}
+
+// One line at its row: the runs between style changes and selection
+// boundaries, tabs skipped over; the highlight over the selected part.
+void drawLine(vtextview* v, const Row& row) {
+  std::int32_t count = 0, start = 0;
+  vtextColumn* e = _vtextviewMeasureLine(v, row.line, &count, &start);
+  if (!e) return;
+  const char* chars = vtextGetCharPointer(v->text, start);
+  const vrect a = *vtextviewGetTextArea(v);
+  int baseline = row.bottom + row.descent;
+  std::int32_t shown = count;
+  if (shown > 0 && chars[shown - 1] == '\n') --shown;
+  std::int32_t selA = 0, selB = 0;
+  if (v->selection) {
+    selA = std::clamp(v->selection->start - start, 0, count);
+    selB = std::clamp(v->selection->end - start, 0, count);
+  }
+  vtextStyle* style = nullptr;
+  std::int32_t runStart = 0;
+  auto px = [&](std::int32_t i) { return int(e[i].x >> 16); };
+  auto flush = [&](std::int32_t end) {
+    std::int32_t stop = std::min(end, shown);
+    if (stop > runStart) {
+      // Tabs end runs: each piece is shown at its own column.
+      std::int32_t s = runStart;
+      for (std::int32_t i = runStart; i <= stop; ++i) {
+        if (i == stop || chars[i] == '\t') {
+          drawRun(v, chars + s, i - s, style, px(s) + 1, px(i) + 1, baseline);
+          s = i + 1;
+        }
+      }
+    }
+    runStart = end;
+  };
+  for (std::int32_t i = 0; i < count; ++i) {
+    if (e[i].style || i == selA || i == selB) {
+      flush(i);
+      if (e[i].style) {
+        style = e[i].style;
+        cls(v)->setRunAttributes(v, style);
+      }
+    }
+    if (i == 0 && !e[0].style) cls(v)->setRunAttributes(v, nullptr);
+  }
+  flush(count);
+  if (v->selection && v->selection->length > 0 && selA < selB) {
+    int x0 = px(selA) + 1, x1 = px(selB) + 1;
+    // A selected line end reaches to the text area's edge, or past the
+    // line end's own width with HiliteTo 1.
+    if (v->selection->end > start + count - (count && chars[count - 1] == '\n' ? 1 : 0) && count &&
+        chars[count - 1] == '\n' && ((v->viewFlags >> 8) & 3) != 1)
+      x1 = a.x + a.width;
+    drawHighlight(v, {std::int16_t(x0), std::int16_t(row.bottom), std::int16_t(x1 - x0), std::int16_t(row.height)},
+                  highlightKind(v));
+  }
+}
+
+void drawCaretShape([[maybe_unused]] vtextview* v, const vrect* r) {
+  if (lookId() == vlafOPEN_LOOK) {
+    vdrawRectFill(r->x - 1, r->y, 1, r->height);
+    return;
+  }
+  vdrawRectFill(r->x, r->y, r->width, r->height);
+}
+
+void clipToTextArea(vtextview* v) {
+  vrect a = *vtextviewGetTextArea(v);
+  a.x = std::int16_t(a.x - 1);
+  a.width = std::int16_t(a.width + 1);
+  vdrawClipRects(&a, 1);
+}
+
+void drawBorder(vtextview* v, const vrect& frame) {
+  static const int kEnabled[] = {0, 2, 4, 6, 18, 14, 10, 8, 10, 20, 22};
+  static const int kDisabled[] = {1, 3, 5, 7, 19, 15, 11, 9, 11, 21, 23};
+  bool enabled = vdialogItemIsEnabled(v);
+  vdrawGSave();
+  vdrawSetLineWidth(1);
+  if (!(vlafGetCurrent()->flags & vlaf3D)) {
+    vdrawSetColor(itemColor(v, enabled ? 16 : 17));
+    vdrawFrameRects(&frame, 1);
+  } else {
+    const int* t = enabled ? kEnabled : kDisabled;
+    vcolor* light = itemColor(v, t[9]);
+    vcolor* dark = itemColor(v, t[4]);
+    vdrawRectsFrameShaded(&frame, 1, nullptr, light, dark);
+    if (lookId() == vlafWIN95) {
+      vrect inner{std::int16_t(frame.x + 1), std::int16_t(frame.y + 1), std::int16_t(frame.width - 2),
+                  std::int16_t(frame.height - 2)};
+      vdrawRectsFrameShaded(&inner, 1, nullptr, itemColor(v, t[10]), itemColor(v, t[5]));
+    }
+  }
+  vdrawGRestore();
+}
+
+bool rowDirty(const Row& row, const vrect* rects, int n, const vrect& area) {
+  for (int i = 0; i < n; ++i) {
+    int lo = std::max<int>(rects[i].y, area.y), hi = std::min<int>(rects[i].y + rects[i].height, area.y + area.height);
+    if (hi <= lo) continue;
+    if (row.bottom < hi && row.bottom + row.height > lo) return true;
+  }
+  return false;
+}
+
+void draw(vdialogItem* item) {
+  vtextview* v = asView(item);
+  vdrawGSave();
+  vrect* clip = nullptr;
+  int nclip = 0;
+  vdrawGetClipRects(&clip, &nclip);
+  std::vector<vrect> damage(clip, clip + nclip);
+  int b = (v->flags & vdialogItemBORDER) && lookId() != vlafWIN95 ? cls(v)->borderWidth : 0;
+  vrect frame{std::int16_t(v->content.x - b), std::int16_t(v->content.y - b), std::int16_t(v->content.width + 2 * b),
+              std::int16_t(v->content.height + 2 * b)};
+  if (lookId() == vlafWIN95 && (v->flags & vdialogItemBORDER)) {
+    int w = cls(v)->borderWidth;
+    frame = {std::int16_t(v->content.x - w), std::int16_t(v->content.y - w), std::int16_t(v->content.width + 2 * w),
+             std::int16_t(v->content.height + 2 * w)};
+  }
+  vdrawGSave();
+  vdrawSetColor(itemColor(v, 2));
+  vdrawRectFill(frame.x, frame.y, frame.width, frame.height);
+  vdrawGRestore();
+  if (v->flags & vdialogItemBORDER) drawBorder(v, frame);
+  for (vslider* bar : {v->horzBar, v->vertBar})
+    if (bar) vdialogDrawItem(bar);
+  const vrect area = *vtextviewGetTextArea(v);
+  vdrawGSave();
+  clipToTextArea(v);
+  forEachRow(v, [&](const Row& row) {
+    if (damage.empty() || rowDirty(row, damage.data(), int(damage.size()), area)) drawLine(v, row);
+    return true;
+  });
+  vdrawGRestore();
+  if (v->text && v->selection && v->selection->length == 0 && _vtextviewCaretPhase(v) && vdialogItemIsEnabled(v) &&
+      v->caret.height > 0) {
+    vrect c = v->caret;
+    // The clip reaches one pixel left of the text area: a caret at its
+    // edge stays visible.
+    if (c.x <= area.x) c.x = std::int16_t(c.x - 1), c.width = std::int16_t(c.width + 1);
+    vdrawGSave();
+    clipToTextArea(v);
+    vdrawSetDrawMode(17);
+    vdrawSetColor(itemColor(v, 5));
+    cls(v)->drawCaretShape(v, &c);
+    vdrawGRestore();
+  }
+  vdrawGRestore();
+}
+
+// Drawing outside an update: only while shown in a window.
+bool beginDrawing(vtextview* v) {
+  if (!(v->flags & vdialogItemOPEN)) return false;
+  vdrawGSave();
+  if (!_vcontrolBeginItemDrawing(v)) {
+    vdrawGRestore();
+    return false;
+  }
+  return true;
+}
+
+bool canShowCaret(vtextview* v) {
+  return v->focused && vdialogItemIsShown(v) && vdialogItemIsEnabled(v);
+}
+
+void drawCaret(vtextview* v, int phase) {
+  if (!canShowCaret(v)) return;
+  int current = _vtextviewCaretPhase(v);
+  if (phase == 2) {
+    if (current != 1) return;
+  } else {
+    if (phase == current) return;
+    v->viewFlags = (v->viewFlags & ~phaseBits(0xFF)) | phaseBits(phase);
+  }
+  if (v->caret.height <= 0 || !beginDrawing(v)) return;
+  vrect c = v->caret;
+  const vrect* a = vtextviewGetTextArea(v);
+  if (c.x <= a->x) c.x = std::int16_t(c.x - 1), c.width = std::int16_t(c.width + 1);
+  clipToTextArea(v);
+  vdrawSetDrawMode(17);
+  vdrawSetColor(itemColor(v, 5));
+  cls(v)->drawCaretShape(v, &c);
+  vdrawGRestore();
+}
+
+// The highlight is redrawn by the area's next update rather than toggled
+// in place, so a change can never leave a stale inversion behind.
+void changeHighlight(vtextview* v, int flags) {
+  if (flags & 2) {
+    if (v->hiddenCount && --v->hiddenCount == 0 && !(flags & 4)) {
+      if (v->selection && v->selection->length > 0 && (v->flags & vdialogItemOPEN))
+        invalTextArea(v);
+      else
+        cls(v)->drawCaret(v, 1);
+    }
+  } else if (flags & 1) {
+    if (v->hiddenCount == 0 && !(flags & 4)) {
+      if (v->selection && v->selection->length > 0 && (v->flags & vdialogItemOPEN))
+        invalTextArea(v);
+      else
+        cls(v)->drawCaret(v, 0);
+    }
+    ++v->hiddenCount;
+  }
+}
+
+void parkCaret(vtextview* v) {
+  cls(v)->drawCaret(v, 0);
+  v->caret.y = -100;
+  v->caret.height = 0;
+}
+
+void placeCaret(vtextview* v) {
+  if (!v->text || !v->selection || !(v->flags & vdialogItemOPEN) || (v->textViewFlags & vtextviewTRACKING)) return;
+  std::int32_t line = vtextGetLineOfPosition(v->text, v->selection->start);
+  bool found = false;
+  vrect r{};
+  forEachRow(v, [&](const Row& row) {
+    if (row.line != line) return true;
+    std::int32_t count = 0, start = 0;
+    vtextColumn* e = _vtextviewMeasureLine(v, line, &count, &start);
+    std::int32_t col = std::clamp(v->selection->start - start, 0, count);
+    r = {std::int16_t(e ? (e[col].x >> 16) + 1 : vtextviewGetTextArea(v)->x), std::int16_t(row.bottom), 1,
+         std::int16_t(row.height)};
+    found = true;
+    return false;
+  });
+  if (!found) {
+    parkCaret(v);
+    return;
+  }
+  if (std::memcmp(&r, &v->caret, sizeof r) == 0) return;
+  cls(v)->drawCaret(v, 0);
+  v->caret = r;
+  if (v->selection->length == 0 && v->hiddenCount == 0) cls(v)->drawCaret(v, 1);
+}
+
+void scrollTo(vtextview* v, std::int32_t first, std::int32_t x) {
+  std::int32_t lines = v->text ? std::max<std::int32_t>(v->text->lineCount, 1) : 1;
+  first = std::clamp(first, 1, lines);
+  x = std::clamp(x, 0, 20479);
+  if (first == v->scrollY && x == v->scrollX) return;
+  cls(v)->drawCaret(v, 0);
+  v->scrollY = first;
+  v->scrollX = x;
+  _vtextviewUpdateBars(v);
+  if (v->flags & vdialogItemOPEN) invalTextArea(v);
+  v->caret = {0, -100, 0, 0};
+  cls(v)->placeCaret(v);
+}
+
+bool lineVisibleWhole(vtextview* v, std::int32_t line, bool* partly) {
+  bool seen = false;
+  *partly = false;
+  const vrect a = *vtextviewGetTextArea(v);
+  forEachRow(v, [&](const Row& row) {
+    if (row.line == line) {
+      seen = true;
+      *partly = row.bottom < a.y;
+      return false;
+    }
+    return true;
+  });
+  return seen;
+}
+
+void showSelection(vtextview* v, int flags) {
+  if (!v->text || !v->selection) return;
+  const vrect a = *vtextviewGetTextArea(v);
+  if ((flags & 16) && !(v->textViewFlags & vtextviewNO_VERT_SCROLL)) {
+    std::int32_t n = vtextGetLineOfPosition(v->text, v->selection->start);
+    bool partly = false;
+    bool seen = lineVisibleWhole(v, n, &partly);
+    if (!seen || partly || (flags & 2)) {
+      std::int32_t first = n;
+      int to = int(v->viewFlags & 3);
+      if (to == 0 || to == 2) {
+        int height = to == 0 ? a.height / 2 : a.height;
+        std::int32_t k = 0, used = 0;
+        for (std::int32_t line = n; line >= 1; --line) {
+          vtextLineInfo info{};
+          vtextGetLineInfo(v->text, line, &info);
+          if (used + info.height > height) break;
+          used += info.height;
+          ++k;
+        }
+        first = n - std::max<std::int32_t>(k, 1) + 1;
+      }
+      first = std::clamp(first, 1, std::max<std::int32_t>(v->text->lineCount, 1));
+      if (first != v->scrollY) {
+        if (flags & 1) {
+          v->scrollY = first;
+          cls(v)->notifyClient(v, nullptr, vtextviewNOTIFY_VERT);
+        } else {
+          cls(v)->scrollTo(v, first, v->scrollX);
+          cls(v)->placeCaret(v);
+        }
+      }
+    }
+  }
+  if ((flags & 8) && !(v->textViewFlags & vtextviewNO_HORZ_SCROLL)) {
+    cls(v)->placeCaret(v);
+    std::int32_t A = a.x, W = a.width, X = v->scrollX;
+    std::int32_t s = vtextGetSelectionStartX(v->text, v->selection);
+    std::int32_t e = vtextGetSelectionEndX(v->text, v->selection);
+    // Where the caret would be unscrolled: the start column's x.
+    std::int32_t C = A + s - X;
+    vtextRuler* ruler = v->text->defaultRuler ? v->text->defaultRuler : vtextGetDefaultRuler();
+    bool wraps = vtextRulerGetFlagAttr(ruler, vnameInternLiteral("Wrap")) == 1;
+    if (A + 2 <= C && C <= A + W - 2 && (wraps || X == 0) && !(flags & 2)) return;
+    std::int32_t nx;
+    if (e < s) {
+      nx = (X - A - W) + C + 2;
+      if (W - s + e - 4 > 0) nx += W - s + e - 4;
+    } else {
+      nx = (X - A) + C - 2;
+      if (W - e + s - 4 > 0) nx -= W - e + s - 4;
+    }
+    nx = std::clamp(nx, 0, 20479);
+    if (nx == X) return;
+    if (flags & 1) {
+      v->scrollX = nx;
+      cls(v)->notifyClient(v, nullptr, vtextviewNOTIFY_HORZ);
+    } else {
+      cls(v)->scrollTo(v, v->scrollY, nx);
+      cls(v)->placeCaret(v);
+    }
+  }
+}
+
+// ---- the observer: every change redraws the text area from the update
+// that follows.
+vtextview* viewOf(vinstance* target) {
+  auto* o = static_cast<vtextObserver*>(target);
+  // With pass-client set the hooks receive the view itself.
+  if (vclassIsSubclass(target->cls, vtextviewGetDefaultClass())) return asView(target);
+  return asView(o->client);
+}
+
+void refresh(vtextview* v) {
+  if (v->scrollY > std::max<std::int32_t>(v->text->lineCount, 1)) cls(v)->showSelection(v, 24);
+  if (v->flags & vdialogItemOPEN) invalTextArea(v);
+  cls(v)->placeCaret(v);
+  _vtextviewUpdateBars(v);
+}
+
+void changed(vinstance* t, std::int32_t, std::int32_t count) {
+  if (count) refresh(viewOf(t));
+}
+
+}  // namespace
+
+vtextColumn* _vtextviewMeasureLine(vtextview* v, std::int32_t line, std::int32_t* count, std::int32_t* start) {
+  vtextColumn* e = _vtextLayLine(v->text, line, count, start);
+  if (!e) return nullptr;
+  vtextviewModule* m = _vtextviewModule();
+  // The buffer grows to the line: a caret past column 1024 reads its own entry.
+  if (*count + 2 > m->measureCapacity) {
+    m->measureCapacity = *count + 2;
+    m->measure = static_cast<vtextColumn*>(vmemRealloc(m->measure, sizeof(vtextColumn) * std::size_t(m->measureCapacity)));
+  }
+  vfixed shift = vfixed(std::int32_t(vtextviewGetTextArea(v)->x) - v->scrollX - 1) << 16;
+  for (std::int32_t i = 0; i <= *count; ++i) m->measure[i] = {e[i].x + shift, e[i].style};
+  return m->measure;
+}
+
+void _vtextviewFillDrawing(vtextviewClassRec* c) {
+  c->draw = draw;
+  c->drawCaretShape = drawCaretShape;
+  c->setRunAttributes = setRunAttributes;
+  c->changeHighlight = changeHighlight;
+  c->drawCaret = drawCaret;
+  c->placeCaret = placeCaret;
+  c->scrollTo = scrollTo;
+  c->showSelection = showSelection;
+}
+
+vtextObserverClassRec* _vtextviewMakeObserverClass() {
+  auto* c = vclassSpawnOf<vtextObserverClassRec>(vtextObserverGetDefaultClass());
+  c->inserted = changed;
+  c->deleted = changed;
+  c->inserting = [](vinstance*, std::int32_t, std::int32_t) {};
+  c->deleting = [](vinstance*, std::int32_t, std::int32_t) {};
+  c->rulerChanged = [](vinstance* t, vtextRuler*, std::int32_t, std::int32_t) { refresh(viewOf(t)); };
+  c->styleChanged = [](vinstance* t, vtextStyle*, std::int32_t, std::int32_t) { refresh(viewOf(t)); };
+  c->recalculated = [](vinstance* t, vtext*) { refresh(viewOf(t)); };
+  c->selectionMode = [](vinstance* t, vtextSelection* s, int phase) {
+    vtextview* v = viewOf(t);
+    if (s == v->selection) cls(v)->changeHighlight(v, phase == 1 ? 1 : 2);
+  };
+  c->selectionChanged = [](vinstance* t, vtextSelection* s, int phase) {
+    vtextview* v = viewOf(t);
+    if (s != v->selection) return;
+    if (phase == 1 && v->scrollY > std::max<std::int32_t>(v->text->lineCount, 1)) cls(v)->showSelection(v, 24);
+    if (v->hiddenCount == 0 && (v->flags & vdialogItemOPEN)) {
+      if (phase == 0) {
+        cls(v)->drawCaret(v, 0);
+        invalTextArea(v);
+      } else {
+        invalTextArea(v);
+        cls(v)->placeCaret(v);
+      }
+    }
+    if (phase == 1) cls(v)->notifyClient(v, _vtextviewModule()->currentEvent, vtextviewNOTIFY_SELECTION);
+  };
+  c->destroyed = [](vinstance* t, vtext*) {
+    vtextview* v = viewOf(t);
+    // The text frees this observer as it goes.
+    v->observer = nullptr;
+    v->text = nullptr;
+    v->selection = nullptr;
+  };
+  vclassSetName(c, vscribeLiteral("vtextviewObserver"));
+  return c;
+}
