@@ -221,17 +221,7 @@ vdict* buildCommands() {
 
 // "Keys" / "vdialog" / the look's name, when the preferences hold it.
 void addPreferenceKeys(vcommandSpace* space) {
-  vprefDict* keys = vprefGetDict(vprefGetDefaultDict(), vscribeLiteral("Keys"));
-  if (!keys) return;
-  vprefDict* own = vprefGetDict(keys, vscribeLiteral("vdialog"));
-  vprefRelease(keys);
-  if (!own) return;
-  vprefDict* look = vprefGetDict(own, vscribeLiteral(vlafGetCurrent()->name));
-  vprefRelease(own);
-  if (!look) return;
-  vdict* bindings = vprefLoadKeyDict(look);
-  vprefRelease(look);
-  vcommandSpaceAddDict(space, vname_Key, bindings);
+  if (vdict* bindings = vlafLoadClassKeys("vdialog")) vcommandSpaceAddDict(space, vname_Key, bindings);
 }
 
 void freeState() {

@@ -41,17 +41,7 @@ const Synthetic kSynthetic[] = {
 };
 
 vdict* preferenceKeys() {
-  vprefDict* keys = vprefGetDict(vprefGetDefaultDict(), vscribeLiteral("Keys"));
-  if (!keys) return nullptr;
-  vprefDict* own = vprefGetDict(keys, vscribeLiteral("vdomainview"));
-  vprefRelease(keys);
-  if (!own) return nullptr;
-  vprefDict* look = vprefGetDict(own, vscribeLiteral(vlafGetCurrent()->name));
-  vprefRelease(own);
-  if (!look) return nullptr;
-  vdict* bindings = vprefLoadKeyDict(look);
-  vprefRelease(look);
-  return bindings;
+  return vlafLoadClassKeys("vdomainview");
 }
 
 }  // namespace

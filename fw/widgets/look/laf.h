@@ -126,6 +126,10 @@ vstr* vlafKeyName(std::uint32_t key);  // a new string: vstrDestroy
 void vlafDrawKeyText(int key);
 void vlafDrawKeyName(int symbol);
 void vlafDrawKeyGlyphs(int key);
+// The preferences' key bindings "Keys" / class name / the current look's
+// name, or null when they hold none (a new dictionary).
+struct vdict;
+vdict* vlafLoadClassKeys(const char* className);
 
 // ---- Drawing operations.
 void vlafDrawMnemonic(const char* label, int character);

@@ -155,3 +155,17 @@ void vlafDrawKeyGlyphs(int key) {
   if (kClasses[c] & (kUpper | kLower | kPunct | kDigit)) return show(std::string(1, char(cp1252::upper[c])));
   showImage(kClasses[c] & kSpace ? 13 : 15);
 }
+
+vdict* vlafLoadClassKeys(const char* className) {
+  vprefDict* keys = vprefGetDict(vprefGetDefaultDict(), vscribeLiteral("Keys"));
+  if (!keys) return nullptr;
+  vprefDict* own = vprefGetDict(keys, vscribeLiteral(className));
+  vprefRelease(keys);
+  if (!own) return nullptr;
+  vprefDict* look = vprefGetDict(own, vscribeLiteral(vlafGetCurrent()->name));
+  vprefRelease(own);
+  if (!look) return nullptr;
+  vdict* bindings = vprefLoadKeyDict(look);
+  vprefRelease(look);
+  return bindings;
+}

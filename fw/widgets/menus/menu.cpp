@@ -522,17 +522,7 @@ void installKeys(vmenuClassRec* c) {
 }
 
 void addPreferenceKeys(vcommandSpace* space) {
-  vprefDict* keys = vprefGetDict(vprefGetDefaultDict(), vscribeLiteral("Keys"));
-  if (!keys) return;
-  vprefDict* own = vprefGetDict(keys, vscribeLiteral("vmenu"));
-  vprefRelease(keys);
-  if (!own) return;
-  vprefDict* look = vprefGetDict(own, vscribeLiteral(vlafGetCurrent()->name));
-  vprefRelease(own);
-  if (!look) return;
-  vdict* bindings = vprefLoadKeyDict(look);
-  vprefRelease(look);
-  vcommandSpaceAddDict(space, vname_Key, bindings);
+  if (vdict* bindings = vlafLoadClassKeys("vmenu")) vcommandSpaceAddDict(space, vname_Key, bindings);
 }
 
 MenuState* state() {

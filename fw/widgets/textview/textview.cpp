@@ -54,17 +54,7 @@ void readResources(vtextviewModule* m) {
 }
 
 vdict* loadKeys() {
-  vprefDict* keys = vprefGetDict(vprefGetDefaultDict(), vscribeLiteral("Keys"));
-  if (!keys) return nullptr;
-  vprefDict* own = vprefGetDict(keys, vscribeLiteral("vtextview"));
-  vprefRelease(keys);
-  if (!own) return nullptr;
-  vprefDict* look = vprefGetDict(own, vscribeLiteral(vlafGetCurrent()->name));
-  vprefRelease(own);
-  if (!look) return nullptr;
-  vdict* bindings = vprefLoadKeyDict(look);
-  vprefRelease(look);
-  return bindings;
+  return vlafLoadClassKeys("vtextview");
 }
 
 void blinkTick(vtimer* timer);
