@@ -697,6 +697,11 @@ int keyDown(vdialogItem* item, vevent* event) {
   auto tag = static_cast<vname>(vdialogGetItemKeySelector(item, veventGetKeyValue(event)));
   if (!tag) tag = veventGetBinding(event);
   if (!tag) return 0;
+  return _vdialogItemIssueKeyTag(item, tag, event);
+}
+}  // namespace
+
+int _vdialogItemIssueKeyTag(vdialogItem* item, vname tag, vevent* event) {
   vdict query;
   vdictInit(&query, vdictHashName);
   vdictStore(&query, vname_Event, event);
@@ -712,6 +717,8 @@ int keyDown(vdialogItem* item, vevent* event) {
   vdictFinish(&context);
   return answer;
 }
+
+namespace {
 
 int issueSelector(vobject* self, int selector, vdict* context) {
   vdialogItem* item = asItem(self);

@@ -8,3 +8,6 @@ void _vdialogStaticItemsBuild(vdialogItemClassRec* item, vdialogItemClassRec** o
 void _vdialogItemBindLookColors(vdialogItemClassRec* cls, int kind);
 // The class defaults again, after the bindings above changed the preferences.
 void _vdialogItemRunNamingHook(vdialogItemClassRec* cls);
+// Issues a key's command tag on the item when its query allows it ("Dispatch"
+// "Enabled", "State" not "Disabled"); 0 when not issued.
+int _vdialogItemIssueKeyTag(vdialogItem* item, vname tag, vevent* event);

@@ -5,9 +5,14 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <utility>
 
 #include "fw/core/attributed.h"
+#include "fw/core/command.h"
 #include "fw/core/sys.h"
+#include "fw/data/vresource.h"
 #include "fw/widgets/dialog/item_internal.h"
 #include "fw/widgets/lists/listview_internal.h"
 #include "fw/widgets/look/laf.h"
@@ -16,22 +21,21 @@ using namespace vlistviewint;
 
 namespace {
 
-struct ViewObserver : vlistObserver {
-  vlistview* view;
-};
-
 struct ModuleState {
   vlistviewClassRec* cls;
   vlistObserverClassRec* observerClass;
+  vcommandSpace* space;
+  vdict* keyMap;  // key value + 1 -> command tag: the item's keys and the list view's
+  int notifyMode;
+  vlistview* notifyTarget;
+  vlistviewNotifyFunction globalNotify;
 };
 void** stateSlot = nullptr;
+ModuleState* state();
 
 vdialogItemClassRec* super() { return vdialogItemGetDefaultClass(); }
 vlistview* asView(vinstance* o) { return static_cast<vlistview*>(o); }
-vlistview* viewOf(void* receiver) { return static_cast<ViewObserver*>(receiver)->view; }
 bool isOpen(const vlistview* v) { return (v->flags & vdialogItemOPEN) != 0; }
-
-vlistObserverClassRec* observerClass();
 
 void eachBar(vlistview* v, void (*op)(vdialogItem*)) {
   if (v->hbar) op(v->hbar);
@@ -59,6 +63,7 @@ void commonInit(vlistview* v) {
   v->selectionCallback = nullptr;
   v->cellDrawer = c->defaultCellDrawer ? c->defaultCellDrawer() : nullptr;
   v->updateMode = 0;
+  v->notifyGuard = 0;
   v->state = 0x1 | vlistviewBARS_STALE | vlistviewRANGE_STALE | vlistviewCONTENT_STALE | vlistviewFIT_HEIGHT |
              vlistviewFIT_WIDTH;
   c->setSize(v, vlistsizeCreate());
@@ -111,6 +116,14 @@ void hide(vdialogItem* item) {
   super()->hide(item);
   eachBar(asView(item), vdialogHideItem);
 }
+void enable(vdialogItem* item) {
+  super()->enable(item);
+  eachBar(asView(item), vdialogEnableItem);
+}
+void disable(vdialogItem* item) {
+  super()->disable(item);
+  eachBar(asView(item), vdialogDisableItem);
+}
 
 // A new non-empty size lays the content out afresh at the requested origin.
 void setRect(vdialogItem* item, const vrect* rect) {
@@ -121,6 +134,7 @@ void setRect(vdialogItem* item, const vrect* rect) {
   if (old.x == rect->x && old.y == rect->y && old.width == rect->width && old.height == rect->height) return;
   vlistviewFitCellSize(v);
   _vlistviewGetContentRect(v, &v->content);
+  placeBars(v);
   v->state |= vlistviewCONTENT_STALE;
   _vlistviewSetScrollOrigin(v, &v->content, v->originX, v->originY);
   v->state |= vlistviewBARS_STALE;
@@ -173,12 +187,8 @@ void setList(vlistview* v, vlist* list) {
   }
   v->list = list;
   if (list) {
-    auto* o = static_cast<ViewObserver*>(vinstanceCreate(observerClass()));
-    o->view = v;
-    o->client = v;
-    o->flags |= vlistObserverOWNED;
-    v->observer = o;
-    vlistAddObserver(list, o);
+    v->observer = createObserver(state()->observerClass, v);
+    vlistAddObserver(list, v->observer);
     v->oldSelection = vlistCreateSelection(list);
     v->pendingSelection = vlistCreateSelection(list);
     vlistviewSetSelection(v, vlistCreateSelection(list));
@@ -198,20 +208,10 @@ void setList(vlistview* v, vlist* list) {
   if (vdialogItemIsShown(v)) eachBar(v, [](vdialogItem* b) { vdialogInvalItem(b, 1); });
 }
 
-void redrawDifference(vlistview* v, const vlistSelection* a, const vlistSelection* b) {
-  if (!vdialogItemIsShown(v) || !hasCells(v)) return;
-  vlistSelection* d = vlistCreateSelectionDifference(v->list, a, b);
-  vlistSelectionIterator it;
-  vlistInitSelectionIterator(&it, d);
-  while (vlistNextSelectedCell(&it)) vlistviewInvalCell(v, it.row, it.column);
-  vlistDestroySelectionIterator(&it);
-  vlistDestroySelection(v->list, d);
-}
-
 void setSelection(vlistview* v, vlistSelection* s) {
   if (!v->list || s == v->selection) return;  // setting the same one again changes nothing
   vlistSelection* previous = v->selection;
-  if (previous) redrawDifference(v, previous, s);
+  if (previous) redrawSelectionDifference(v, previous, s);
   v->selection = s;
   if (v->oldSelection) vlistSetSelectionMode(v->list, v->oldSelection, s->mode);
   if (v->pendingSelection) vlistSetSelectionMode(v->list, v->pendingSelection, s->mode);
@@ -257,110 +257,162 @@ int issueSelector(vobject* self, int selector, vdict* context) {
     return 1;
   }
   if (selector == 32) {
+    ModuleState* st = state();
+    int mode = st->notifyMode;
+    vlistview* target = st->notifyTarget;
+    st->notifyMode = 2, st->notifyTarget = v;
     vdialogNotifyItem(v, e);
     notifyView(v, 1);
     notifyView(v, 3);
+    st->notifyMode = mode, st->notifyTarget = target == v ? nullptr : target;
     return 1;
   }
   return super()->issueSelector(self, selector, context);
 }
 
-// ---- The observer.
-
-void cellChanged(void* r, std::int32_t row, std::int32_t column) {
-  vlistview* v = viewOf(r);
-  if (isOpen(v)) vlistviewInvalCell(v, row, column);
+// ---- The notify slot, the border and the owner.
+void notifyView(vlistview* v, int code) {
+  ModuleState* st = state();
+  if (st->globalNotify) st->globalNotify(v, code);
+  if (isOpen(v) && v->notify && !(v->state & vlistviewSILENT)) v->notify(v, code);
 }
 
-void inserted(void* r, std::int32_t index, std::int32_t count, int axis) {
-  vlistview* v = viewOf(r);
-  v->state |= vlistviewRANGE_STALE | vlistviewBARS_STALE;
-  vlistsizeClassOf(v->size)->insert(v->size, index, count, axis);
-  if (isOpen(v)) {
-    invalContent(v);
-    vobjectSendOperand(v, vname_MinSize);
-  }
-  std::int32_t& focus = axis == vlistROWS ? v->focusRow : v->focusColumn;
-  if (focus >= index) focus += count;
+// The frame follows the border flag: option 0x20 and attribute 0x20.
+void setBorder(vdialogItem* item, int on) {
+  vlistview* v = asView(item);
+  bool was = (item->flags & vdialogItemBORDER) != 0;
+  super()->setBorder(item, on);
+  bool now = (item->flags & vdialogItemBORDER) != 0;
+  v->options = now ? v->options | vlistviewFRAME : v->options & ~vlistviewFRAME;
+  v->attributes = now ? v->attributes | 0x20 : v->attributes & ~0x20u;
+  if (was == now) return;
+  if (vdialogItemIsShown(v)) vdialogInvalItem(v, 1);
   if (isOpen(v)) recompute(v);
 }
 
-void deleted(void* r, std::int32_t index, std::int32_t count, int axis) {
-  vlistview* v = viewOf(r);
-  v->state |= vlistviewRANGE_STALE | vlistviewBARS_STALE;
-  if (isOpen(v)) invalContent(v);
-  vlistsizeClassOf(v->size)->remove(v->size, index, count, axis);
-  std::int32_t n = axis == vlistROWS ? vlistGetRowCount(v->list) : vlistGetColumnCount(v->list);
-  std::int32_t& focus = axis == vlistROWS ? v->focusRow : v->focusColumn;
-  if (focus >= index) focus = std::max(0, std::min(focus - count, n - 1));
-  if (isOpen(v)) {
-    vobjectSendOperand(v, vname_MinSize);
-    recompute(v);
-    vlistviewClassOf(v)->scrollTo(v, v->originX, v->originY);
+// The bars share the view's item list without being listed in it.
+void setOwner(vdialogItem* item, vdialogItemList* owner) {
+  super()->setOwner(item, owner);
+  vlistview* v = asView(item);
+  for (vslider* bar : {v->hbar, v->vbar})
+    if (bar) vdialogItemClassOf(bar)->setOwner(bar, owner);
+}
+
+// ---- Copies and the resource form.
+void copy(vobject* source, vobject* destination) {
+  super()->copy(source, destination);
+  vlistview* s = asView(static_cast<vinstance*>(source));
+  vlistview* d = asView(static_cast<vinstance*>(destination));
+  if (d->list) vlistviewSetList(d, nullptr);
+  setBar(d, 0, false);
+  setBar(d, 0, true);
+  if (d->size) vinstanceDestroy(d->size), d->size = nullptr;
+  // The plain fields, from the content rectangle up to the geometry.
+  std::memcpy(&d->content, &s->content,
+              std::size_t(reinterpret_cast<char*>(&s->size) - reinterpret_cast<char*>(&s->content)));
+  d->notify = s->notify;
+  d->selectionCallback = s->selectionCallback;
+  d->cellDrawer = s->cellDrawer;
+  d->state &= ~std::uint32_t(0x8 | 0x20 | 0x200 | 0x400 | 0x80000);  // no press of the source's
+  d->size = static_cast<vlistsize*>(vobjectClone(s->size));
+  if (s->list) {
+    std::int32_t focusRow = s->focusRow, focusColumn = s->focusColumn;
+    vlistviewSetList(d, s->list);
+    vlistCopySelection(s->list, s->selection, d->selection);
+    vlistCopySelection(s->list, s->oldSelection, d->oldSelection);
+    vlistCopySelection(s->list, s->pendingSelection, d->pendingSelection);
+    d->focusRow = focusRow, d->focusColumn = focusColumn;
+    d->originX = s->originX, d->originY = s->originY;
+  }
+  for (auto [from, to] : {std::pair{s->hbar, &d->hbar}, std::pair{s->vbar, &d->vbar}}) {
+    if (!from) continue;
+    *to = static_cast<vslider*>(vobjectClone(from));
+    vdialogSetItemData(*to, reinterpret_cast<std::intptr_t>(d));
+    if (d->owner) vdialogItemClassOf(*to)->setOwner(*to, d->owner);
   }
 }
 
-void countChanged(void* r, std::int32_t oldCount, std::int32_t newCount, int axis) {
-  vlistview* v = viewOf(r);
-  v->state |= vlistviewRANGE_STALE | vlistviewBARS_STALE;
-  if (!isOpen(v) || oldCount == newCount) return;
-  std::int32_t& focus = axis == vlistROWS ? v->focusRow : v->focusColumn;
-  if (newCount < oldCount && focus >= newCount) focus = std::max(0, newCount - 1);
-  invalContent(v);
-  recompute(v);
-  vobjectSendOperand(v, vname_MinSize);
-  vlistviewClassOf(v)->scrollTo(v, v->originX, v->originY);
+void copyInit(vobject* source, vobject* destination) {
+  vclassRec<vobjectClassRec>(source)->init(destination);
+  vclassRec<vobjectClassRec>(source)->copy(source, destination);
 }
 
-void storageReplaced(void* r) {
-  vlistview* v = viewOf(r);
-  invalContent(v);
-  if (isOpen(v)) recompute(v);
+vname key(const char* name) { return vnameInternLiteral(name); }
+
+void loadInit(vobject* self, vresource resource) {
+  super()->loadInit(self, resource);
+  vlistview* v = asView(static_cast<vinstance*>(self));
+  commonInit(v);
+  v->focusRow = vresourceGetInteger(resource, key("FocusRow"));
+  v->focusColumn = vresourceGetInteger(resource, key("FocusColumn"));
+  v->attributes = std::uint32_t(vresourceGetInteger(resource, key("Attributes")));
+  v->margin = std::int16_t(vresourceGetInteger(resource, key("ScrollBarMargin")));
+  // The stored scroll values are not taken: a loaded view starts at the origin.
+  v->originX = v->originY = 0;
+  setBar(v, (v->attributes & 0x800) != 0, false);
+  setBar(v, (v->attributes & 0x1000) != 0, true);
+  vdialogItemClassOf(v)->setBorder(v, (v->attributes & 0x20) != 0);
 }
 
-void listDestroyed(void* r) { vlistviewSetList(viewOf(r), nullptr); }
+void store(vobject* self, vresource resource) {
+  super()->store(self, resource);
+  vlistview* v = asView(static_cast<vinstance*>(self));
+  std::uint32_t attributes = v->attributes & ~std::uint32_t(0x800 | 0x1000);
+  if (v->hbar) attributes |= 0x800;
+  if (v->vbar) attributes |= 0x1000;
+  int border = vlistviewClassOf(v)->cellBorder;
+  std::int32_t width = (v->state & vlistviewFIT_WIDTH) ? -1 : vlistsizeGetDefaultWidth(v->size) - 2 * border;
+  std::int32_t height = (v->state & vlistviewFIT_HEIGHT) ? -1 : vlistsizeGetDefaultHeight(v->size) - 2 * border;
+  const std::pair<const char*, std::int32_t> values[] = {
+      {"FocusRow", v->focusRow},       {"FocusColumn", v->focusColumn},
+      {"Attributes", std::int32_t(attributes)}, {"HScrollValue", v->originX},
+      {"VScrollValue", v->originY},    {"ScrollBarMargin", std::int16_t(v->margin)},
+      {"ConstantWidth", width},        {"ConstantHeight", height}};
+  for (const auto& [name, value] : values) vresourceSetInteger(resource, key(name), value);
+}
 
-void selectionChanging(void* r, vlistSelection* s, int phase) {
-  vlistview* v = viewOf(r);
-  if (s != v->selection || !isOpen(v)) return;
-  if (phase == 0) {
-    vlistCopySelection(v->list, s, v->pendingSelection);
-    return;
+// ---- Module state: the classes, the command space with its selectors
+// and keys, and the key map merged from the item's and the list view's.
+constexpr std::uint32_t kShift = 4;
+constexpr std::uint32_t keyValue(std::uint32_t code, std::uint32_t modifiers = 0) { return code << 16 | modifiers; }
+
+vcommandSpace* buildSpace(vcommandSpace* inherited) {
+  auto* space = static_cast<vcommandSpace*>(vobjectClone(inherited));
+  static const vcommandTableRow kSelectors[] = {{"Select", 3},
+                                                {"Extend Select Right", 28},
+                                                {"Extend Select Left", 29},
+                                                {"Extend Select Up", 30},
+                                                {"Extend Select Down", 31},
+                                                {"Trigger Action", 32}};
+  vcommandSpaceAddDict(space, vname_Command,
+                       vcommandCreateDictFromTable(vobjectGetCommandClass(), kSelectors, int(std::size(kSelectors))));
+  struct KeyRow {
+    const char* name;
+    std::uint32_t keys[2];
+    int count;
+  };
+  static constexpr KeyRow kKeys[] = {
+      {"Trigger Action", {keyValue(0xFC0D), keyValue(0xFC8D)}, 2},  // Return, keypad Enter
+      {"Extend Select Right", {keyValue(0xFC53, kShift)}, 1},
+      {"Extend Select Left", {keyValue(0xFC51, kShift)}, 1},
+      {"Extend Select Up", {keyValue(0xFC52, kShift)}, 1},
+      {"Extend Select Down", {keyValue(0xFC54, kShift)}, 1}};
+  vdict* keys = vdictCreate(vdictHashName);
+  for (const KeyRow& k : kKeys) {
+    vcommandKeyList* list = vcommandCreateKeyList();
+    vcommandAppendKeys(list, k.keys, k.count);
+    vdictStore(keys, vnameInternLiteral(k.name), list);
   }
-  if (v->selectionCallback) v->selectionCallback(v, s);
-  redrawDifference(v, v->pendingSelection, s);
-  vlistUnselectRange(v->list, v->pendingSelection, 0, 0, vlistGetRowCount(v->list), vlistGetColumnCount(v->list));
+  vcommandSpaceAddDict(space, vname_Key, keys);
+  return space;
 }
 
-void selectionModeSet(void* r, vlistSelection* s, int mode) {
-  vlistview* v = viewOf(r);
-  if (s != v->selection) return;
-  vlistSetSelectionMode(v->list, v->oldSelection, mode);
-  vlistSetSelectionMode(v->list, v->pendingSelection, mode);
-}
-
-void ignoreSorting(void*, int) {}
-
-vlistObserverClassRec* observerClass() {
-  ModuleState* st = static_cast<ModuleState*>(*stateSlot);
-  return st->observerClass;
-}
-
-void buildObserverClass(ModuleState* st) {
-  if (st->observerClass) return;
-  auto* c = vclassSpawnOf<vlistObserverClassRec>(vlistObserverGetDefaultClass());
-  vclassSetName(c, vscribeLiteral("vlistviewObserver"));
-  c->instanceSize = sizeof(ViewObserver);
-  c->cellChanged = cellChanged;
-  c->inserted = inserted;
-  c->deleted = deleted;
-  c->countChanged = countChanged;
-  c->storageReplaced = storageReplaced;
-  c->destroyed = listDestroyed;
-  c->selectionChanging = selectionChanging;
-  c->selectionModeSet = selectionModeSet;
-  c->sorting = ignoreSorting;
-  st->observerClass = c;
+void freeState() {
+  auto* st = static_cast<ModuleState*>(*stateSlot);
+  if (!st) return;
+  if (st->keyMap) vdictDestroy(st->keyMap);
+  if (st->space) vinstanceDestroy(st->space);
+  st->keyMap = nullptr, st->space = nullptr;
 }
 
 ModuleState* state() {
@@ -368,7 +420,12 @@ ModuleState* state() {
   if (*stateSlot) return static_cast<ModuleState*>(*stateSlot);
   auto* st = static_cast<ModuleState*>(vmoduleBindSlot(stateSlot, sizeof(ModuleState)));
   *st = ModuleState{};
+  vmoduleAddContextExitProc(freeState);
   return st;
+}
+
+void buildObserverClass(ModuleState* st) {
+  if (!st->observerClass) st->observerClass = vlistviewint::buildObserverClass();
 }
 
 void buildClass(ModuleState* st) {
@@ -384,11 +441,20 @@ void buildClass(ModuleState* st) {
   c->close = close;
   c->show = show;
   c->hide = hide;
+  c->enable = enable;
+  c->disable = disable;
   c->setRect = setRect;
-  c->buttonDown = buttonDown;
-  c->buttonUp = buttonUp;
-  c->motion = motion;
-  c->keyDown = keyDown;
+  installInput(c);
+  c->copy = copy;
+  c->copyInit = copyInit;
+  c->loadInit = loadInit;
+  c->store = store;
+  c->setBorder = setBorder;
+  c->setOwner = setOwner;
+  c->notifyView = notifyView;
+  c->space = st->space = buildSpace(super()->space);
+  st->keyMap = vdictCreate(vdictHashPointer);
+  vcommandSpaceVisitKeys(c->space, st->keyMap);
   c->issueSelector = issueSelector;
   c->scrollTo = scrollTo;
   c->scrolledBy = scrolledBy;
@@ -428,4 +494,33 @@ void _vlistviewStartupClasses() {
 vlistview* vlistviewCreate() { return asView(vinstanceCreate(vlistviewGetDefaultClass())); }
 
 void vlistviewSetScrollMode(vlistview* v, int mode) { v->scrollMode = std::int16_t(mode); }
+void vlistviewSetGlobalNotify(vlistviewNotifyFunction hook) { state()->globalNotify = hook; }
+int vlistviewGetNotifyMode(const vlistview* v) {
+  ModuleState* st = state();
+  return st->notifyTarget == v ? st->notifyMode : 0;
+}
+void vlistviewSetOptions(vlistview* v, std::uint32_t bits, int on) {
+  v->options = on ? v->options | bits : v->options & ~bits;
+}
+void vlistviewSetRangeExtension(vlistview* v, int mode) {
+  v->options &= ~std::uint32_t(vlistviewMOVE_ROWS | vlistviewMOVE_COLUMNS);
+  if (mode == 1) v->options |= vlistviewMOVE_ROWS;
+  if (mode == 2) v->options |= vlistviewMOVE_COLUMNS;
+}
+
+vname vlistviewint::classKeyTag(std::uint32_t key) {
+  ModuleState* st = state();
+  if (!st->keyMap) return nullptr;
+  return static_cast<vname>(vdictGet(st->keyMap, reinterpret_cast<const void*>(std::uintptr_t(key) + 1)));
+}
+void vlistviewint::notifyView(vlistview* v, int code) { vlistviewClassOf(v)->notifyView(v, code); }
+void vlistviewint::redrawSelectionDifference(vlistview* v, const vlistSelection* a, const vlistSelection* b) {
+  if (!vdialogItemIsShown(v) || !hasCells(v)) return;
+  vlistSelection* d = vlistCreateSelectionDifference(v->list, a, b);
+  vlistSelectionIterator it;
+  vlistInitSelectionIterator(&it, d);
+  while (vlistNextSelectedCell(&it)) vlistviewInvalCell(v, it.row, it.column);
+  vlistDestroySelectionIterator(&it);
+  vlistDestroySelection(v->list, d);
+}
 void vlistviewSetNotify(vlistview* v, vlistviewNotifyFunction notify) { v->notify = notify; }

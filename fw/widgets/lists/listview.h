@@ -75,6 +75,9 @@ struct vlistview : vdialogItem {
   vlistviewNotifyFunction notify;
   vlistviewSelectionFunc selectionCallback;
   vlistviewCellDrawer cellDrawer;
+  // Set while the observer replays the begin (0x1) or the end (0x2) of a
+  // selection change, so that neither repeats.
+  std::uint8_t notifyGuard;
 };
 
 struct vlistviewClassRec : vdialogItemClassRec {
@@ -105,6 +108,15 @@ struct vlistviewClassRec : vdialogItemClassRec {
   // The look's default cell drawer; null for an unknown look.
   vlistviewCellDrawer (*defaultCellDrawer)();
   std::int16_t cellBorder, step, frameWidth;
+  // The drop mark of a row (option 0x100) or column being dragged, moved
+  // from the old index (-1: none shown) to the new one.
+  void (*drawMoveMarker)(vlistview* view, std::int32_t oldIndex, std::int32_t newIndex);
+  // The global hook first, then the view's notify function when it is
+  // open and not silenced.
+  void (*notifyView)(vlistview* view, int code);
+  void (*setFocusShown)(vlistview* view, int on);
+  void (*setHorizontalLines)(vlistview* view, int on);
+  void (*setVerticalLines)(vlistview* view, int on);
 };
 
 inline vlistviewClassRec* vlistviewClassOf(const vlistview* v) { return vclassRec<vlistviewClassRec>(v); }
@@ -128,6 +140,22 @@ inline void vlistviewSetScrollBarMargin(vlistview* v, std::int32_t m) {
 }
 void vlistviewSetScrollMode(vlistview* view, int mode);
 void vlistviewSetNotify(vlistview* view, vlistviewNotifyFunction notify);
+inline void vlistviewSetSelectionCallback(vlistview* v, vlistviewSelectionFunc f) { v->selectionCallback = f; }
+// Called before every view's notify function, with the view and the code.
+void vlistviewSetGlobalNotify(vlistviewNotifyFunction hook);
+inline void vlistviewNotify(vlistview* v, int code) { vlistviewClassOf(v)->notifyView(v, code); }
+// 2 while "Trigger Action" notifies this view, else 0.
+int vlistviewGetNotifyMode(const vlistview* view);
+// Update modes: rows or columns inserted or deleted move the drawn cells
+// (0) or only invalidate them (1).
+inline void vlistviewSetUpdateMode(vlistview* v, int mode) { v->updateMode = std::int16_t(mode); }
+// Option bits on or off; the range-extension mode (0 none, 1 rows can
+// be dragged to a new place, 2 columns).
+void vlistviewSetOptions(vlistview* view, std::uint32_t bits, int on);
+void vlistviewSetRangeExtension(vlistview* view, int mode);
+inline void vlistviewSetFocusShown(vlistview* v, int on) { vlistviewClassOf(v)->setFocusShown(v, on); }
+inline void vlistviewSetHorizontalLines(vlistview* v, int on) { vlistviewClassOf(v)->setHorizontalLines(v, on); }
+inline void vlistviewSetVerticalLines(vlistview* v, int on) { vlistviewClassOf(v)->setVerticalLines(v, on); }
 inline void vlistviewSetCellDrawer(vlistview* v, vlistviewCellDrawer d) { v->cellDrawer = d; }
 
 // Geometry and scrolling (window coordinates, y up).

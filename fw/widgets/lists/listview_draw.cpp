@@ -213,6 +213,62 @@ vlistviewCellDrawer defaultDrawer() {
   }
 }
 
+// The drop mark: the outline of the band of the row (or column) at the
+// index, open by 4 pixels in the middle of each end, drawn at once; the
+// old mark is erased by invalidating its cells.
+void drawMoveMarker(vlistview* v, std::int32_t oldIndex, std::int32_t newIndex) {
+  if (newIndex == oldIndex || !hasCells(v)) return;
+  bool rows = (v->options & vlistviewMOVE_ROWS) != 0;
+  std::int32_t rowCount = vlistGetRowCount(v->list), columnCount = vlistGetColumnCount(v->list);
+  drawNow(v, [&] {
+    Colors c = colors(v);
+    if (rowCount == 1 || columnCount == 1) {
+      int x = 0, y = 0;
+      trackedPoint(&x, &y);
+      std::int32_t row = 0, column = 0;
+      vlistviewFindCellAtPoint(v, x, y, &row, &column);
+      vdrawSetColor(vlistIsCellSelected(v->list, v->selection, row, column) ? c.c[BG] : c.c[FG]);
+    }
+    vrect bounds = v->content;
+    if (v->lastColumn == columnCount - 1 || v->lastRow == rowCount - 1) {
+      vrect first, last;
+      vlistviewGetCellInnerRect(v, 0, 0, &first);
+      vlistviewGetCellInnerRect(v, rowCount - 1, columnCount - 1, &last);
+      vrectUnion(&first, &last, &bounds);
+    }
+    vrect m;
+    if (rows) {
+      vlistviewGetCellInnerRect(v, newIndex, 0, &m);
+      m.x = v->content.x, m.width = v->content.width;
+    } else {
+      vlistviewGetCellInnerRect(v, 0, newIndex, &m);
+      m.y = v->content.y, m.height = v->content.height;
+    }
+    vrectIntersect(&m, &bounds, &m);
+    m = inset(m, int(vdrawGetState()->lineWidth));
+    // Nothing left after the intersection and the inset: no mark.
+    if (m.width <= 0 || m.height <= 0) return;
+    int x = m.x, y = m.y, w = m.width, h = m.height;
+    auto path = [](const int (&p)[8]) {
+      vdrawPathMoveTo(p[0], p[1]);
+      for (int i = 2; i < 8; i += 2) vdrawLineTo(p[i], p[i + 1]);
+      vdrawStroke();
+    };
+    if (rows) {
+      path({x, y + h / 2 - 2, x, y, x + w, y, x + w, y + h / 2 - 2});
+      path({x, y + h / 2 + 2, x, y + h, x + w, y + h, x + w, y + h / 2 + 2});
+    } else {
+      path({x + w / 2 - 2, y, x, y, x, y + h, x + w / 2 - 2, y + h});
+      path({x + w / 2 + 2, y, x + w, y, x + w, y + h, x + w / 2 + 2, y + h});
+    }
+  });
+  if (oldIndex == -1) return;
+  if (rows)
+    for (std::int32_t column = v->firstColumn; column <= v->lastColumn; ++column) vlistviewInvalCell(v, oldIndex, column);
+  else
+    for (std::int32_t row = v->firstRow; row <= v->lastRow; ++row) vlistviewInvalCell(v, row, oldIndex);
+}
+
 void fillBackground(vlistview* v, const vrect& r) {
   if (r.width <= 0 || r.height <= 0) return;
   vdrawSetColor(vdialogGetItemColor(v, 2));
@@ -255,6 +311,7 @@ void draw(vdialogItem* item) {
   vdrawGSave();
   _vlistviewGetContentRect(v, &v->content);
   if (v->content.width <= 0 || v->content.height <= 0) v->content.width = v->content.height = 0;
+  placeBars(v);
   if (!(v->flags & vdialogItemBORDER)) {
     fillBackground(v, v->content);
   } else if (lookId() == vlafWIN95) {
@@ -291,8 +348,18 @@ void draw(vdialogItem* item) {
                             std::int16_t(bottom - k.y)});
   }
   paintFocus(v);
+  if (hasCells(v) && dropIndex(v) >= 0) c->drawMoveMarker(v, -1, dropIndex(v));
   vdrawGRestore();
 }
+
+bool canDrawNow(vlistview* v) { return v->owner && vdialogItemIsShown(v) && !(v->state & vlistviewNO_DRAWING); }
+
+void beginDrawNow(vlistview* v) {
+  vdrawGSave();
+  vdialogItemClassOf(v)->setDrawingState(v);
+  vdrawClipRects(&v->content, 1);
+}
+void endDrawNow() { vdrawGRestore(); }
 
 void getInsets(vlistview* v, int* left, int* right, int* bottom, int* top) {
   *left = *right = *bottom = *top = 0;
@@ -371,6 +438,7 @@ void installDrawing(vlistviewClassRec* c) {
   c->drawGrid = drawGrid;
   c->contentSize = contentSize;
   c->defaultCellDrawer = defaultDrawer;
+  c->drawMoveMarker = drawMoveMarker;
 }
 
 }  // namespace vlistviewint

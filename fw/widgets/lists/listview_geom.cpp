@@ -103,8 +103,34 @@ void invalContent(vlistview* v) {
     vdialogItemClassOf(v)->invalRect(v, &v->content, kErase);
 }
 
+// The bars lie in the strips the insets keep beside the content: outside
+// the frame, or inside it in Win95, where the frame is the view's edge.
+void placeBars(vlistview* v) {
+  if (!v->hbar && !v->vbar) return;
+  bool framed = (v->flags & vdialogItemBORDER) != 0;
+  bool win95 = lookId() == vlafWIN95;
+  int f = framed ? vlistviewClassOf(v)->frameWidth : 0;
+  int out = win95 ? 0 : f;  // how far the frame lies outside the content
+  const vrect& r = v->rect;
+  const vrect& c = v->content;
+  int w = 0, h = 0;
+  if (v->vbar) {
+    vdialogGetItemNaturalSize(v->vbar, &w, &h);
+    bool left = (vlafGetCurrent()->flags & vlafLEFT_SCROLL_BAR) != 0;
+    int x = left ? r.x + (win95 ? f : 0) : r.x + r.width - w - (win95 ? f : 0);
+    vrect b = rect16(x, c.y - out, w, c.height + 2 * out);
+    vdialogSetItemRect(v->vbar, &b);
+  }
+  if (v->hbar) {
+    vdialogGetItemNaturalSize(v->hbar, &w, &h);
+    vrect b = rect16(c.x - out, r.y + (win95 ? f : 0), c.width + 2 * out, h);
+    vdialogSetItemRect(v->hbar, &b);
+  }
+}
+
 void recompute(vlistview* v) {
   _vlistviewGetContentRect(v, &v->content);
+  placeBars(v);
   _vlistviewSetScrollOrigin(v, &v->content, v->originX, v->originY);
   _vlistviewUpdateScrollBars(v);
 }
@@ -146,7 +172,10 @@ void scrollTo(vlistview* v, std::int32_t x, std::int32_t y) {
 void setBar(vlistview* v, int on, bool vertical) {
   vslider*& bar = vertical ? v->vbar : v->hbar;
   if (!on) {
-    if (bar) vinstanceDestroy(bar), bar = nullptr;
+    if (bar) {
+      bar->owner = nullptr;  // shares the view's item list without being listed
+      vinstanceDestroy(bar), bar = nullptr;
+    }
   } else if (!bar) {
     bar = vsliderScrollBarCreate();
     if (vertical) vcontrolSetVertical(bar, 1);
@@ -156,9 +185,17 @@ void setBar(vlistview* v, int on, bool vertical) {
     vcontrolSetMax(bar, 0);
     vcontrolSetIncrement(bar, 1);
     vcontrolSetValue(bar, vertical ? v->originY : v->originX);
+    // Bordered items share their frame lines in two-dimensional looks.
+    const vlaf* look = vlafGetCurrent();
+    if (!(v->options & vlistviewMARGIN_SET) && (look->flags & vlafBORDERED_ITEMS))
+      v->margin = !(look->flags & vlaf3D) && (v->flags & vdialogItemBORDER) ? -look->lineWidth : 0;
+    if (v->owner) vdialogItemClassOf(bar)->setOwner(bar, v->owner);
     if (vdialogItemIsShown(v)) vdialogOpenItem(bar);
+    if (!(v->flags & vdialogItemENABLED)) vdialogDisableItem(bar);
+    if (!(v->flags & vdialogItemSHOWN)) vdialogHideItem(bar);
   }
   if (vdialogItemIsShown(v)) vdialogInvalItem(v, kErase);
+  if (v->flags & vdialogItemOPEN) vobjectSendOperand(v, vname_MinSize);
   v->state |= 0x1 | vlistviewBARS_STALE | vlistviewRANGE_STALE;
 }
 

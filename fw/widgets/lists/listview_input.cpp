@@ -9,6 +9,7 @@
 #include "fw/core/timer.h"
 #include "fw/gui/window/classops.h"
 #include "fw/gui/window/window_event.h"
+#include "fw/widgets/dialog/item_internal.h"
 #include "fw/widgets/lists/listview.h"
 #include "fw/widgets/lists/listview_internal.h"
 
@@ -16,9 +17,9 @@ using namespace vlistviewint;
 
 namespace {
 
-enum Mode { kSelect = 1, kAdjust = 2, kExtend = 3, kGrab = 4, kOther = 6 };
+enum Mode { kSelect = 1, kAdjust = 2, kExtend = 3, kGrab = 4, kDrag = 5, kOther = 6 };
 enum Phase { kPress = 0, kMotion = 1, kTick = 2, kFromFocus = 3, kRelease = 4 };
-constexpr std::uint32_t kTracking = 0x200, kRemoving = 0x400, kReleasing = 0x80000, kArmed = 0x20;
+constexpr std::uint32_t kDropShown = 0x8, kTracking = 0x200, kRemoving = 0x400, kReleasing = 0x80000, kArmed = 0x20;
 
 struct Track {
   vlistview* view = nullptr;
@@ -28,6 +29,7 @@ struct Track {
   std::int32_t anchorRow = 0, anchorColumn = 0, lastRow = 0, lastColumn = 0;
   int grabX = 0, grabY = 0;
   std::int32_t grabOriginX = 0, grabOriginY = 0;
+  std::int32_t dropStart = 0, dropCurrent = 0;  // the row or column dragged, and where to
   vtimer* scrollTimer = nullptr;
   vtimer* typeTimer = nullptr;
   vlistview* typeView = nullptr;
@@ -65,18 +67,9 @@ void range(vlistview* v, vlistSelection* s, std::int32_t r0, std::int32_t c0, st
 
 void selectionChanged(vlistview* v, int phase) { notifyView(v, phase); }
 
-// The cells whose state differs between the two are redrawn.
-void redrawDifference(vlistview* v, const vlistSelection* a, const vlistSelection* b) {
-  vlistSelection* d = vlistCreateSelectionDifference(v->list, a, b);
-  vlistSelectionIterator it;
-  vlistInitSelectionIterator(&it, d);
-  while (vlistNextSelectedCell(&it)) vlistviewInvalCell(v, it.row, it.column);
-  vlistDestroySelectionIterator(&it);
-  vlistDestroySelection(v->list, d);
-}
 void afterChange(vlistview* v) {
   if (v->selectionCallback) v->selectionCallback(v, v->pendingSelection);
-  redrawDifference(v, v->oldSelection, v->pendingSelection);
+  redrawSelectionDifference(v, v->oldSelection, v->pendingSelection);
 }
 
 void commit(vlistview* v) {
@@ -206,12 +199,41 @@ void grabMode(vlistview* v, int phase) {
   }
 }
 
+// A row (with option 0x100) or a column carried to a new place, shown
+// by the drop mark; the list moves it on release.
+void dragMode(vlistview* v, int phase) {
+  bool rows = (v->options & vlistviewMOVE_ROWS) != 0;
+  std::int32_t row = 0, column = 0;
+  cellAtPointer(v, &row, &column);
+  std::int32_t index = rows ? row : column;
+  auto* c = vlistviewClassOf(v);
+  if (phase == kPress) {
+    v->state |= kDropShown;
+    track.dropStart = track.dropCurrent = index;
+    c->drawMoveMarker(v, -1, index);
+    vlistCopySelection(v->list, v->selection, v->pendingSelection);
+    vlistviewInvalCell(v, v->focusRow, v->focusColumn);
+  } else if (phase == kMotion || phase == kTick) {
+    std::int32_t old = track.dropCurrent;
+    track.dropCurrent = index;
+    c->drawMoveMarker(v, old, index);
+  } else if (phase == kRelease) {
+    v->state &= ~kDropShown;
+    if (track.dropStart == track.dropCurrent)
+      rows ? vlistviewInvalRow(v, track.dropStart) : vlistviewInvalColumn(v, track.dropStart);
+    else
+      vlistClassOf(v->list)->moveOne(v->list, track.dropStart, track.dropCurrent, rows ? vlistROWS : vlistCOLUMNS);
+    empty(v, v->pendingSelection);
+  }
+}
+
 void runMode(vlistview* v, int phase) {
   switch (track.mode) {
     case kSelect: return selectMode(v, phase);
     case kAdjust: return adjustMode(v, phase);
     case kExtend: return extendMode(v, phase);
     case kGrab: return grabMode(v, phase);
+    case kDrag: return dragMode(v, phase);
     default: return;
   }
 }
@@ -280,7 +302,12 @@ int buttonDown(vdialogItem* item, vevent* e) {
     return vdialogItemGetDefaultClass()->buttonDown(item, e);
   } else {
     track.clicks = veventGetClickCount(e);
-    track.mode = kind == vname_Select ? kSelect : kind == vname_Adjust ? kAdjust : kind == vname_Extend ? kExtend : kOther;
+    bool moves = (v->options & (vlistviewMOVE_ROWS | vlistviewMOVE_COLUMNS)) != 0;
+    track.mode = kind == vname_Select   ? kSelect
+                 : kind == vname_Adjust ? kAdjust
+                 : kind == vname_Extend ? kExtend
+                 : kind == vname_Drag && moves ? kDrag
+                                               : kOther;
   }
   track.view = v;
   runMode(v, kPress);
@@ -323,13 +350,67 @@ int buttonUp(vdialogItem* item, vevent* e) {
 
 void clearTypeAhead() { clearTypeAheadBuffer(); }
 
+std::int32_t dropIndex(const vlistview* v) {
+  return track.view == v && (v->state & kDropShown) ? track.dropCurrent : -1;
+}
+void trackedPoint(int* x, int* y) { *x = track.x, *y = track.y; }
+
 const vlistSelection* selectionShown(vlistview* v) {
   bool pressing = track.view == v && (v->state & kTracking) && track.mode != kGrab;
   return pressing ? v->pendingSelection : v->selection;
 }
 
-void notifyView(vlistview* v, int code) {
-  if ((v->flags & vdialogItemOPEN) && v->notify && !(v->state & vlistviewSILENT)) v->notify(v, code);
+// Gaining or losing the keyboard focus repaints the focus cell (the whole
+// content without cells); losing it ends a type-ahead search.
+void focusCellChanged(vlistview* v) {
+  if (hasCells(v))
+    vlistviewInvalCell(v, v->focusRow, v->focusColumn);
+  else
+    invalContent(v);
+}
+void focusGained(vdialogItem* item) {
+  vdialogItemGetDefaultClass()->focus(item);
+  focusCellChanged(static_cast<vlistview*>(item));
+}
+void focusLost(vdialogItem* item) {
+  vdialogItemGetDefaultClass()->unfocus(item);
+  focusCellChanged(static_cast<vlistview*>(item));
+  clearTypeAheadBuffer();
+}
+
+// The focus clamped into the list and shown, or hidden.
+void setFocusShown(vlistview* v, int on) {
+  if (!on) {
+    v->options &= ~vlistviewFOCUS_SHOWN;
+    return vlistviewInvalCell(v, v->focusRow, v->focusColumn);
+  }
+  if (!v->list) {
+    v->options |= vlistviewFOCUS_SHOWN;
+    return invalContent(v);
+  }
+  v->focusRow = std::clamp(v->focusRow, 0, std::max(0, rows(v) - 1));
+  v->focusColumn = std::clamp(v->focusColumn, 0, std::max(0, columns(v) - 1));
+  v->options |= vlistviewFOCUS_SHOWN;
+  vlistviewInvalCell(v, v->focusRow, v->focusColumn);
+}
+
+template <std::uint32_t Bit>
+void setLines(vlistview* v, int on) {
+  std::uint32_t was = v->options;
+  v->options = on ? v->options | Bit : v->options & ~Bit;
+  if (v->options != was) invalContent(v);
+}
+
+void installInput(vlistviewClassRec* c) {
+  c->buttonDown = buttonDown;
+  c->buttonUp = buttonUp;
+  c->motion = motion;
+  c->keyDown = keyDown;
+  c->focus = focusGained;
+  c->unfocus = focusLost;
+  c->setFocusShown = setFocusShown;
+  c->setHorizontalLines = setLines<vlistviewHLINES>;
+  c->setVerticalLines = setLines<vlistviewVLINES>;
 }
 
 void forgetPress(vlistview* v) {
@@ -339,9 +420,16 @@ void forgetPress(vlistview* v) {
   if (v && track.typeView == v) track.typeView = nullptr;
 }
 
+// The item's own keys and then the class's (the list view's merged with
+// the dialog item's) name the command; characters left over type ahead.
 int keyDown(vdialogItem* item, vevent* e) {
   auto* v = static_cast<vlistview*>(item);
-  if (vdialogItemGetDefaultClass()->keyDown(item, e)) return 1;
+  std::uint32_t key = veventGetKeyValue(e);
+  vname tag = nullptr;
+  if (item->flags & vdialogItemOPEN)
+    tag = static_cast<vname>(vdictGet(vdialogGetItemKeyMap(item), reinterpret_cast<const void*>(std::uintptr_t(key) + 1)));
+  if (!tag) tag = classKeyTag(key);
+  if (tag ? _vdialogItemIssueKeyTag(item, tag, e) : vdialogItemGetDefaultClass()->keyDown(item, e)) return 1;
   int ch = veventGetCharacter(e);
   if (ch && !(veventGetModifiers(e) & 2) && (v->options & vlistviewTYPE_AHEAD)) vlistviewTypeAhead(v, ch);
   return 0;

@@ -20,10 +20,20 @@ int buttonDown(vdialogItem* item, vevent* e);
 int buttonUp(vdialogItem* item, vevent* e);
 int motion(vdialogItem* item, vevent* e);
 int keyDown(vdialogItem* item, vevent* e);
+void installInput(vlistviewClassRec* c);
 void forgetPress(vlistview* v);
 void clearTypeAhead();
-// The view's notify function when it is open and not silenced.
+// The view's notify slot (the global hook, then its notify function).
 void notifyView(vlistview* v, int code);
+// The cells whose state differs between two selections, invalidated.
+void redrawSelectionDifference(vlistview* v, const vlistSelection* a, const vlistSelection* b);
+// The observer class, and an observer of the view owned by its list.
+vlistObserverClassRec* buildObserverClass();
+vlistObserver* createObserver(vlistObserverClassRec* cls, vlistview* v);
+// The command tag the list view class binds to a key value, or null.
+vname classKeyTag(std::uint32_t key);
+// The scroll bars placed in their strips beside the content.
+void placeBars(vlistview* v);
 // Selectors 8-17 (begin, end, arrows, pages); -1 for any other.
 int moveSelector(vlistview* v, int selector, vdict* context);
 
@@ -31,5 +41,21 @@ int moveSelector(vlistview* v, int selector, vdict* context);
 // (not a grab), else the view's.
 const vlistSelection* selectionShown(vlistview* v);
 void installDrawing(vlistviewClassRec* c);
+// The row or column being dragged to a new place, -1 when none; the
+// pointer last recorded while tracking.
+std::int32_t dropIndex(const vlistview* v);
+void trackedPoint(int* x, int* y);
+// Drawing outside an update: the view's drawing state, clipped to the
+// content, around the call; nothing unless the view is shown in a window.
+bool canDrawNow(vlistview* v);
+void beginDrawNow(vlistview* v);
+void endDrawNow();
+template <class F>
+void drawNow(vlistview* v, F body) {
+  if (!canDrawNow(v)) return;
+  beginDrawNow(v);
+  body();
+  endDrawNow();
+}
 
 }  // namespace vlistviewint

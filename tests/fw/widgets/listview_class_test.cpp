@@ -1,0 +1,266 @@
+// List views as a class: the keys of its command space, the resource form
+// and copies, the observer's reactions to the model (strips moved or
+// invalidated, notifications held back while the list is suspended), a
+// row dragged to a new place with its drop mark, and the focus slots.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fw/data/vresource.h"
+#include "fw/data/vrstore.h"
+#include "fw/widgets/lists/liststr.h"
+#include "tests/fw/widgets/listview_support.h"
+
+namespace {
+
+using namespace lvtest;
+
+void key(vlistview* v, std::uint32_t code, std::uint32_t modifiers = 0, int character = 0) {
+  vevent* e = veventCreateKeyDown(nullptr, 0, 0, 0, modifiers, code, character);
+  vlistviewClassOf(v)->keyDown(v, e);
+  veventDestroy(e);
+}
+
+std::vector<std::string> modes;
+void noteCodeAndMode(vinstance* v, int code) {
+  notes.push_back(code);
+  modes.push_back(std::to_string(vlistviewGetNotifyMode(static_cast<vlistview*>(v))));
+}
+
+TEST(ListViewCommands, ReturnTriggersTheActionAndShiftArrowsExtendTheSelection) {
+  Fixture f(6, 4);
+  f.view->options |= vlistviewFOCUS_SHOWN;
+  notes.clear(), modes.clear();
+  vlistviewSetNotify(f.view, noteCodeAndMode);
+  key(f.view, 0xFC0D);  // Return
+  key(f.view, 0xFC8D);  // keypad Enter
+  EXPECT_EQ(notes, (std::vector<int>{1, 3, 1, 3}));
+  EXPECT_EQ(modes, (std::vector<std::string>{"2", "2", "2", "2"}));
+  EXPECT_EQ(vlistviewGetNotifyMode(f.view), 0);  // restored afterwards
+
+  f.view->focusRow = 1, f.view->focusColumn = 1;
+  key(f.view, 0xFC54, 4);  // Shift+Down
+  key(f.view, 0xFC53, 4);  // Shift+Right
+  EXPECT_EQ(selected(f.view), "11 21 22 ");
+  EXPECT_EQ(f.view->focusRow, 2);
+  EXPECT_EQ(f.view->focusColumn, 2);
+  notes.clear();
+  key(f.view, 0xFC54);  // a plain arrow is not an extend key: nothing of ours
+  EXPECT_EQ(selected(f.view), "11 21 22 ");
+}
+
+TEST(ListViewCommands, TheGlobalHookHearsEveryNotificationFirst) {
+  Fixture f(3, 3);
+  static std::vector<std::string> heard;
+  heard.clear();
+  vlistviewSetGlobalNotify([](vinstance*, int code) { heard.push_back("hook " + std::to_string(code)); });
+  vlistviewSetNotify(f.view, [](vinstance*, int code) { heard.push_back("view " + std::to_string(code)); });
+  vlistSelectRange(f.list, f.view->selection, 1, 1, 1, 1);  // a change by the client
+  f.view->state |= vlistviewSILENT;
+  selector(f.view, 32);
+  vlistviewSetGlobalNotify(nullptr);
+  EXPECT_EQ(heard, (std::vector<std::string>{"hook 1", "view 1", "hook 3", "view 3", "hook 1", "hook 3"}));
+}
+
+// ---- The resource form and copies.
+TEST(ListViewResources, StoredBarsAndBorderComeBackAndTheScrollValuesDoNot) {
+  Fixture f(50, 4);
+  vlistviewSetVerticalBar(f.view, 1);
+  f.view->attributes &= ~0x1000u;  // the stored word follows the bars whatever this says
+  vdialogSetItemBorder(f.view, 1);
+  vlistviewScrollToCell(f.view, 20, 0);
+  f.view->focusRow = 7;
+  vresource root = vresourceCreateMemoryIn(0);
+  vresource res = vresourceCreate(root, vnameInternLiteral("L"), vresDICTIONARY);
+  vclassRec<vobjectClassRec>(f.view)->store(f.view, res);
+  auto get = [&](const char* name) { return vresourceGetInteger(res, vnameInternLiteral(name)); };
+  EXPECT_EQ(get("Attributes"), 0x43D | 0x1000);
+  EXPECT_EQ(get("VScrollValue"), 400);
+  EXPECT_EQ(get("FocusRow"), 7);
+  EXPECT_EQ(get("ConstantWidth"), 48);  // explicit sizes: the inner width
+  EXPECT_EQ(get("ConstantHeight"), 18);
+
+  auto* back = static_cast<vlistview*>(vobjectLoad(res));
+  EXPECT_NE(back->vbar, nullptr);
+  EXPECT_EQ(back->hbar, nullptr);
+  EXPECT_EQ(back->originY, 0);
+  EXPECT_EQ(back->focusRow, 7);
+  EXPECT_TRUE(back->flags & vdialogItemBORDER);
+  EXPECT_EQ(back->state & vlistviewFIT_WIDTH, vlistviewFIT_WIDTH);
+  vclassRec<vobjectClassRec>(back)->store(back, res);
+  EXPECT_EQ(get("ConstantWidth"), -1);  // still fitting to the view
+  vinstanceDestroy(back);
+
+  vresourceSetInteger(res, vnameInternLiteral("Attributes"), 0x800);  // no border, a horizontal bar
+  back = static_cast<vlistview*>(vobjectLoad(res));
+  EXPECT_NE(back->hbar, nullptr);
+  EXPECT_EQ(back->vbar, nullptr);
+  EXPECT_FALSE(back->flags & vdialogItemBORDER);
+  EXPECT_EQ(back->attributes & 0x20, 0u);
+  vinstanceDestroy(back);
+  vresourceCloseFile(root);
+}
+
+TEST(ListViewResources, ACopyShowsTheSameListWithItsOwnSelectionsBarsAndSizes) {
+  Fixture f(10, 3);
+  vlistviewSetHorizontalBar(f.view, 1);
+  vlistSelectRange(f.list, f.view->selection, 2, 1, 2, 1);
+  f.view->focusRow = 3;
+  auto* copy = static_cast<vlistview*>(vobjectClone(f.view));
+  EXPECT_EQ(copy->list, f.list);
+  EXPECT_NE(copy->selection, f.view->selection);
+  EXPECT_EQ(selected(copy), "21 31 ");
+  EXPECT_EQ(copy->focusRow, 3);
+  ASSERT_NE(copy->hbar, nullptr);
+  EXPECT_NE(copy->hbar, f.view->hbar);
+  EXPECT_EQ(reinterpret_cast<vlistview*>(copy->hbar->data), copy);
+  EXPECT_NE(copy->size, f.view->size);
+  EXPECT_EQ(vlistviewGetCellInnerSize(copy, 1), 48);
+  vlistUnselectRange(f.list, copy->selection, 0, 0, 10, 3);  // the original's stays
+  EXPECT_EQ(selected(f.view), "21 31 ");
+  vinstanceDestroy(copy);
+  vlistSetRowCount(f.list, 12);  // no observer of the copy is left behind
+  EXPECT_EQ(vlistviewGetCellInnerHeight(f.view, 11), 18);
+}
+
+TEST(ListViewResources, TheBorderSetterKeepsAttributeAndFrameInStep) {
+  Fixture f(3, 3);
+  EXPECT_EQ(f.view->attributes & 0x20, 0u);  // the fixture has no frame
+  vdialogSetItemBorder(f.view, 1);
+  EXPECT_EQ(f.view->attributes & 0x20, 0x20u);
+  EXPECT_EQ(f.view->options & vlistviewFRAME, vlistviewFRAME);
+  EXPECT_EQ(f.view->content.width, 200 - 2);  // one pixel of Windows frame each side
+  vdialogSetItemBorder(f.view, 0);
+  EXPECT_EQ(f.view->attributes & 0x20, 0u);
+  EXPECT_EQ(f.view->content.width, 200);
+}
+
+// ---- The observer. Rows are 20 pixels, five shown from the top.
+TEST(ListViewObserver, InsertedAndDeletedRowsMoveTheStripBelowThemOrInvalidateIt) {
+  Fixture f(20, 4);
+  vlistClassOf(f.list)->insert(f.list, 2, 1, vlistROWS);  // the strip from row 2's top moves down a row
+  EXPECT_EQ(trace.front(), "scroll 0,0 200x60 by 0,-20");
+  trace.clear();
+  vlistClassOf(f.list)->remove(f.list, 1, 2, vlistROWS);  // the strip from row 1 moves up two
+  EXPECT_EQ(trace.front(), "scroll 0,0 200x80 by 0,40");
+  trace.clear();
+  vlistviewSetUpdateMode(f.view, 1);
+  vlistClassOf(f.list)->insert(f.list, 3, 1, vlistROWS);
+  EXPECT_EQ(trace.front(), "inval 0,0 200x40");
+  trace.clear();
+  vlistClassOf(f.list)->insert(f.list, 12, 1, vlistROWS);  // below the view: nothing shown moves
+  EXPECT_TRUE(trace.empty() || trace.front().rfind("scroll", 0) != 0);
+  trace.clear();
+  vlistviewSetUpdateMode(f.view, 0);
+  vlistClassOf(f.list)->insert(f.list, 1, 1, vlistCOLUMNS);  // columns move right
+  EXPECT_EQ(trace.front(), "scroll 50,0 150x100 by 50,0");
+  EXPECT_EQ(vlistviewGetCellInnerSize(f.view, 4), 48);
+}
+
+TEST(ListViewObserver, ASuspendedChangeNotifiesOneBeginAndOneEndOnResume) {
+  Fixture f(4, 1);
+  static int callbacks = 0;
+  callbacks = 0;
+  vlistviewSetSelectionCallback(f.view, [](vlistview*, vlistSelection*) { ++callbacks; });
+  notes.clear();
+  vlistviewSetNotify(f.view, noteCode);
+  vlistSelectRange(f.list, f.view->selection, 0, 0, 1, 1);
+  EXPECT_EQ(notes, (std::vector<int>{1, 3}));
+  EXPECT_EQ(callbacks, 1);
+
+  notes.clear();
+  vlistClassOf(f.list)->sorting(f.list, 0);
+  vlistSelectRange(f.list, f.view->selection, 2, 0, 1, 1);
+  vlistClassOf(f.list)->exchange(f.list, 0, 3, 1, vlistROWS);
+  EXPECT_TRUE(notes.empty());
+  vlistClassOf(f.list)->sorting(f.list, 1);
+  EXPECT_EQ(notes, (std::vector<int>{1, 3}));
+  EXPECT_EQ(callbacks, 2);
+  EXPECT_EQ(vlistCountSelectedCells(f.list, f.view->pendingSelection), 0);
+}
+
+TEST(ListViewObserver, AOneOnlySelectionBringsTheFocusAlongAndCountsKeepItInside) {
+  Fixture f(10, 2);
+  vlistSetSelectionMode(f.list, f.view->selection, vlistONE_ONLY_SELECTION);
+  vlistSelectRange(f.list, f.view->selection, 6, 1, 1, 1);
+  EXPECT_EQ(f.view->focusRow, 6);
+  EXPECT_EQ(f.view->focusColumn, 1);
+  vlistSetRowCount(f.list, 4);  // the focus comes back to the new last row
+  EXPECT_EQ(f.view->focusRow, 3);
+}
+
+// ---- Drag mode: a row carried to a new place.
+TEST(ListViewDrag, ARowCarriedDownMovesInTheListAndItsMarkIsErasedBehindIt) {
+  vliststr* words = vliststrCreate();
+  vlistSetRowCount(words, 5);
+  vlistSetColumnCount(words, 2);
+  const char* texts[] = {"a", "b", "c", "d", "e"};
+  for (int i = 0; i < 5; ++i) vliststrSetCellScribed(words, i, 0, vscribeLiteral(texts[i]));
+  Fixture f(5, 2, true, words);
+  press(f.view, cx(0), cy(1), vname_Drag);  // no range-extension mode: another press
+  release(f.view, cx(0), cy(1));
+  EXPECT_STREQ(vliststrGetCell(words, 1, 0), "b");
+
+  vlistviewSetRangeExtension(f.view, 1);
+  press(f.view, cx(0), cy(1), vname_Drag);
+  trace.clear();
+  drag(f.view, cx(1), cy(3));  // the mark leaves row 1: its two cells are redrawn
+  EXPECT_EQ(trace, (std::vector<std::string>{"inval 0,60 50x20", "inval 50,60 50x20"}));
+  drag(f.view, cx(1), cy(3));  // the same row again: nothing
+  EXPECT_EQ(trace.size(), 2u);
+  release(f.view, cx(1), cy(3));
+  std::string order;
+  for (int i = 0; i < 5; ++i) order += vliststrGetCell(words, i, 0);
+  EXPECT_EQ(order, "acdbe");
+  EXPECT_EQ(f.view->state & 0x8, 0u);
+
+  vlistviewSetRangeExtension(f.view, 2);  // columns
+  press(f.view, cx(0), cy(0), vname_Drag);
+  release(f.view, cx(0), cy(0));  // dropped where it started: only redrawn
+  EXPECT_STREQ(vliststrGetCell(words, 0, 0), "a");
+}
+
+TEST(ListViewDrag, TheMoveMarkerErasesOnlyAnOldMarkAndNothingWithoutAMove) {
+  Fixture f(20, 4);
+  auto* c = vlistviewClassOf(f.view);
+  f.view->options |= vlistviewMOVE_ROWS;
+  c->drawMoveMarker(f.view, 2, 2);
+  c->drawMoveMarker(f.view, -1, 3);
+  EXPECT_TRUE(trace.empty());
+  c->drawMoveMarker(f.view, 3, 4);
+  EXPECT_EQ(trace.size(), 4u);  // row 3's four visible cells
+  trace.clear();
+  f.view->options &= ~vlistviewMOVE_ROWS;
+  c->drawMoveMarker(f.view, 1, 2);  // column 1 down the five visible rows
+  EXPECT_EQ(trace.size(), 5u);
+  EXPECT_EQ(trace.front(), "inval 50,80 50x20");
+}
+
+// ---- Focus slots and grid lines.
+TEST(ListViewFocus, LosingTheFocusEndsTypeAheadAndLinesRedrawOnlyOnChange) {
+  vliststr* words = vliststrCreate();
+  vlistSetRowCount(words, 3);
+  vlistSetColumnCount(words, 1);
+  const char* texts[] = {"ab", "b", "ba"};
+  for (int i = 0; i < 3; ++i) vliststrSetCellScribed(words, i, 0, vscribeLiteral(texts[i]));
+  Fixture f(3, 1, true, words);
+  vlistviewSetFocusShown(f.view, 1);
+  vlistviewTypeAhead(f.view, 'a');
+  trace.clear();
+  vdialogItemClassOf(f.view)->focus(f.view);
+  vdialogItemClassOf(f.view)->unfocus(f.view);
+  EXPECT_EQ(trace, (std::vector<std::string>{"inval 0,80 50x20", "inval 0,80 50x20"}));  // the focus cell
+  vlistviewTypeAhead(f.view, 'b');  // "b", not "ab"
+  EXPECT_EQ(selected(f.view), "10 ");
+
+  trace.clear();
+  vlistviewSetHorizontalLines(f.view, 1);
+  vlistviewSetHorizontalLines(f.view, 1);
+  vlistviewSetVerticalLines(f.view, 0);
+  EXPECT_EQ(trace, (std::vector<std::string>{"inval 0,0 200x100"}));
+  vlistviewSetFocusShown(f.view, 0);
+  EXPECT_EQ(f.view->options & vlistviewFOCUS_SHOWN, 0u);
+}
+
+}  // namespace
