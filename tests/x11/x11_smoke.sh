@@ -1,6 +1,6 @@
 #!/bin/sh
-# Runs the X11 smoke program ($1) on a virtual X server of its own:
-# skipped (77) without Xvfb.
+# Runs an X11 test program ($1, with the arguments after it) on a virtual
+# X server of its own: skipped (77) without Xvfb.
 command -v Xvfb >/dev/null 2>&1 || { echo "skipped: Xvfb is not installed"; exit 77; }
 dir=$(mktemp -d)
 trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; rm -rf "$dir"' EXIT
@@ -12,6 +12,8 @@ for i in $(seq 1 50); do
   sleep 0.1
 done
 [ -s "$dir/display" ] || { echo "Xvfb did not start:"; cat "$dir/log"; exit 1; }
-DISPLAY=":$(cat "$dir/display")" WEXLIN_BACKEND=x11 timeout 20 "$1"
+program=$1
+shift
+DISPLAY=":$(cat "$dir/display")" WEXLIN_BACKEND=x11 timeout 20 "$program" "$@"
 rc=$?
 exit $rc

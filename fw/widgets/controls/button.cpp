@@ -352,7 +352,7 @@ ButtonState* state() {
   c->drawDefault = drawDefault;
   c->buttonDown = buttonDown;
   c->buttonUp = buttonUp;
-  c->motion = motion;
+  c->motion = c->drag = motion;
   c->takesConfirm = takesConfirm;
   c->drawContent = drawContent;
   c->press = press;

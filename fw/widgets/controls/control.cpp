@@ -436,7 +436,9 @@ void writeSlots(vcontrolClassRec* c) {
   c->open = open;
   c->buttonDown = buttonDown;
   c->buttonUp = buttonUp;
-  c->motion = motion;
+  // Both pointer-motion slots: a dialog hands the last motion of a drag to
+  // the second, and a drag that stopped short of it left the thumb behind.
+  c->motion = c->drag = motion;
   c->computeIndicator = computeIndicator;
   c->placeIndicator = nothing;
   c->choosePart = choosePart;

@@ -386,7 +386,7 @@ BarState* state() {
   c->unfocus = unfocus;
   c->buttonDown = buttonDown;
   c->buttonUp = buttonUp;
-  c->motion = motion;
+  c->motion = c->drag = motion;
   c->choosePart = findPart;
   c->setView = setView;
   c->getTrackRect = troughRect;

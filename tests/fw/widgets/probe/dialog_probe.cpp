@@ -3,6 +3,9 @@
 // with the focused default button, an exclusive group and a scrolled
 // container, drawn active in the headless window system.
 //   dialog_probe [-laf LOOK] OUT    the dialog's picture as a PNG
+//   dialog_probe [-laf LOOK] -live  the dialog on the display until the
+//                                   program is ended, the sliders' values
+//                                   printed as they change (to try it by hand)
 #include <cstdio>
 #include <string>
 
@@ -47,7 +50,13 @@ vcontainer* box(vcontainerClassRec* cls, const char* title, int x, int y, int w,
   return c;
 }
 
+void announce(vdialogItem* item, vevent*) {
+  std::printf("value %d\n", int(static_cast<vcontrol*>(item)->value));
+  std::fflush(stdout);
+}
+
 int picture(const char* out) {
+  bool live = std::string(out) == "-live";
   vdialog* d = vdialogCreate();
   d->rect = {40, 40, 320, 230};
   vwindowSetTitleScribe(d, vscribeLiteral("Containers"));
@@ -71,6 +80,7 @@ int picture(const char* out) {
     vslider* s = vsliderCreate();
     vcontrolSetMax(s, 10);
     vcontainerAppendItem(choice, s);
+    if (live) vdialogSetItemNotify(s, announce);  // in place of the group's
   }
   vcontainerSetSelection(choice, vdialogItemListAt(choice->items, 1));
 
@@ -90,6 +100,10 @@ int picture(const char* out) {
   win::SetActiveWindow(d->native->hwnd);
   win::SetFocus(d->native->hwnd);
   settle();
+  if (live) {
+    veventProcess();
+    return 0;
+  }
   vwindowInvalAll(d, 0);
   settle();
   int status = win::test::WindowPng(d->native->hwnd, out) ? 0 : 1;
@@ -101,13 +115,13 @@ int picture(const char* out) {
 
 int probeMain(int argc, char** argv) {
   vwidgetsStartup(argc, argv);
-  win::UseVirtualClock(true);
   int count = 0;
   char** args = nullptr;
   vprefGetArgs(&count, &args);
+  win::UseVirtualClock(count <= 1 || std::string(args[1]) != "-live");
   int status = 2;
   if (count > 1) status = picture(args[1]);
-  else std::fprintf(stderr, "usage: dialog_probe [-laf LOOK] OUT\n");
+  else std::fprintf(stderr, "usage: dialog_probe [-laf LOOK] OUT|-live\n");
   std::fflush(stdout);
   return status;
 }

@@ -32,9 +32,15 @@ inline vwindowClassRec* hostClass() {
       }
     };
     r->handleButtonDown = [](vwindow* w, vevent* e) { return vdialogItemListClassOf(listOf(w))->buttonDown(listOf(w), e); };
-    r->handleDrag = [](vwindow* w, vevent* e) {
+    // As a dialog routes them: a motion with more queued behind it to the
+    // pressed item's motion slot, the last one to its drag slot.
+    r->handleDragPending = [](vwindow* w, vevent* e) {
       vdialogItem* i = listOf(w)->pressed;
       return i ? vdialogItemClassOf(i)->motion(i, e) : 0;
+    };
+    r->handleDrag = [](vwindow* w, vevent* e) {
+      vdialogItem* i = listOf(w)->pressed;
+      return i ? vdialogItemClassOf(i)->drag(i, e) : 0;
     };
     r->handleButtonUp = [](vwindow* w, vevent* e) {
       vdialogItem* i = listOf(w)->pressed;
