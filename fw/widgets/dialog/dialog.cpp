@@ -61,7 +61,12 @@ void detachPending(vdialog* d) {
   d->pending = nullptr;
 }
 
-void setMenuField(vdialog* d, vmenu* menu) { d->menu = menu; }
+// The dialog is the window above its menu: the chosen entries find their
+// commands and context there.
+void setMenuField(vdialog* d, vmenu* menu) {
+  d->menu = menu;
+  if (menu) menu->parent = d;
+}
 
 // ---- Object slots.
 void init(vinstance* self) {
@@ -104,7 +109,7 @@ void copyInit(vobject* source, vobject* destination) {
   vdialog* from = asD(source);
   vdialog* to = asD(destination);
   to->closeHook = from->closeHook;
-  to->menu = from->menu ? static_cast<vmenu*>(vobjectClone(from->menu)) : nullptr;
+  setMenuField(to, from->menu ? static_cast<vmenu*>(vobjectClone(from->menu)) : nullptr);
   to->dialogFlags = std::uint16_t(from->dialogFlags & 3);
   to->pending = nullptr;
   to->items = static_cast<vdialogItemList*>(vobjectClone(from->items));
@@ -262,6 +267,7 @@ std::int64_t timeOf(const vevent* e) { return e->seconds * 1000000000 + e->nanos
 void popUpMenu(vdialog* d, vevent* event) {
   int x = veventGetX(event), y = veventGetY(event);
   vmenuPopupForEvent(d->menu, event);
+  _vdialogTargetMenu(d);
   vrect around{std::int16_t(x - 2), std::int16_t(y - 2), 4, 4}, inMenu = around;
   vwindowTranslateRect(d, d->menu, &around, &inMenu);
   vmenuClassOf(d->menu)->setPopupRects(d->menu, &inMenu, 1);
@@ -344,6 +350,10 @@ void setPressedItem(vdialog* d, vdialogItem* i) { lrec(d->items)->setPressed(d->
 void setSolution(vdialog* d, vspringSolution* s) { lrec(d->items)->setSolution(d->items, s); }
 
 }  // namespace
+
+void _vdialogTargetMenu(vdialog* d) {
+  if (d->menu && !vwindowIsOpen(d->menu)) setMenuField(d, d->menu);
+}
 
 void _vdialogFillSlots(vdialogClassRec* c) {
   c->instanceSize = sizeof(vdialog);

@@ -6,3 +6,5 @@
 void _vdialogFillSlots(vdialogClassRec* c);
 // A dialog going away leaves the menu-bar key's memory.
 void _vdialogForget(vdialog* d);
+// The dialog becomes its menu's target, unless the menu is already up.
+void _vdialogTargetMenu(vdialog* d);

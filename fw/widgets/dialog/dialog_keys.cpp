@@ -30,11 +30,25 @@ vdialog* asD(void* o) { return static_cast<vdialog*>(o); }
 vname N(const char* s) { return vnameInternLiteral(s); }
 
 // ---- Live help: every half second while on, help for what is under the
-// pointer: in a dialog the innermost item (through containers), else the
-// window itself.
+// pointer: in a dialog the innermost item (through containers), in a menu
+// the item under it, else the window itself.
 bool contains(const vrect& r, int x, int y) { return r.x <= x && x < r.x + r.width && r.y <= y && y < r.y + r.height; }
 
+// In a menu: the item whose band holds y, walking down from the top of
+// the first visible item by each item's height.
+vobject* menuHelpTarget(vmenu* m, int y) {
+  const vmenuItemGeometry* g = vmenuItemListGetGeometry(vmenuGetItemList(m));
+  int top = g->visible.y + g->visible.height + g->topCut;
+  if (y >= top) return m;
+  for (int i = g->firstVisible; i < g->endVisible && i < vmenuItemListCount(vmenuGetItemList(m)); ++i) {
+    top -= g->heights[i];
+    if (y >= top) return vmenuItemListAt(vmenuGetItemList(m), i);
+  }
+  return m;
+}
+
 vobject* helpTarget(vwindow* w, int x, int y) {
+  if (vclassIsSubclass(w->cls, vmenuGetDefaultClass())) return menuHelpTarget(static_cast<vmenu*>(w), y);
   if (!vclassIsSubclass(w->cls, state()->cls)) return w;
   vdialogItemList* l = asD(w)->items;
   vobject* target = w;
@@ -90,6 +104,7 @@ int issueSelector(vobject* self, int selector, vdict* context) {
       vrect local{0, 0, d->rect.width, d->rect.height}, onScreen = local;
       vwindowTranslateRect(d, nullptr, &local, &onScreen);
       vmenuPopupInRect(d->menu, &onScreen, 6, 6);
+      _vdialogTargetMenu(d);
       vmenuHandleEvent(d->menu, event);
       return 1;
     }

@@ -19,6 +19,7 @@
 #include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/dialog_support.h"
 #include "fw/widgets/look/laf.h"
+#include "fw/widgets/menus/menu.h"
 #include "platform/win/test.h"
 #include "tests/support/png_compare.h"
 
@@ -334,6 +335,62 @@ TEST_F(Dialogs, LiveHelpAsksTheItemUnderThePointerEveryHalfSecond) {
   win::test::AdvanceClock(1000);
   settle();
   EXPECT_EQ(journal.size(), 2u);
+}
+
+// Menu entries that record the help they are asked for.
+vmenuItemClassRec* helpEntryClass() {
+  static vmenuItemClassRec* cls = [] {
+    auto* c = vclassSpawnOf<vmenuItemClassRec>(vmenuGetDefaultItemClass());
+    c->help = [](vobject* o) { journal.push_back(std::string("help ") + (o->tag ? o->tag : "?")); };
+    return c;
+  }();
+  return cls;
+}
+
+TEST_F(Dialogs, TheMenuKeyPopsTheMenuOverTheDialogAndLiveHelpFindsItsEntries) {
+  vmenuStartup();
+  _vmenuChooseLook();
+  vdialog* d = load();
+  vmenu* menu = vmenuCreate();
+  for (const char* t : {"one", "two", "three"}) {
+    vmenuItem* entry = vmenuItemCreate(helpEntryClass());
+    vmenuItemSetTitle(entry, vscribeLiteral(t));
+    entry->tag = N(t);
+    vmenuAppendItem(menu, entry);
+  }
+  vdialogSetMenu(d, menu);
+  EXPECT_EQ(menu->parent, d) << "the dialog is the menu's window";
+  auto* copy = static_cast<vdialog*>(vobjectClone(d));
+  made.push_back(copy);
+  ASSERT_NE(copy->menu, nullptr);
+  EXPECT_EQ(copy->menu->parent, copy) << "a copy's menu targets the copy";
+
+  vwindowOpen(d);
+  activate(d);
+  press(win::VK_F10, true);  // "Menu"
+  ASSERT_TRUE(vwindowIsOpen(menu));
+  vrect local{0, 0, d->rect.width, d->rect.height}, onScreen = local, placed{};
+  vwindowTranslateRect(d, nullptr, &local, &onScreen);
+  vmenuPlaceInRect(menu, &onScreen, 6, 6, &placed);
+  EXPECT_EQ((std::vector<int>{menu->rect.x, menu->rect.y, menu->rect.width, menu->rect.height}),
+            (std::vector<int>{placed.x, placed.y, placed.width, placed.height}));
+
+  // Live help walks down the entries' heights to the one under the pointer.
+  for (int index : {1, 2, 0}) {
+    vrect r;
+    vmenuItemListItemRect(&menu->items, index, &r, nullptr);
+    win::POINT p{r.x + r.width / 2, menu->rect.height - 1 - r.y};  // its bottom row
+    win::ClientToScreen(menu->native->hwnd, &p);
+    win::test::MouseMove(p);
+    settle();
+    journal.clear();
+    vobjectIssueTag(d, N("LiveHelp"), nullptr);
+    settle();
+    vobjectIssueTag(d, N("LiveHelp"), nullptr);  // off
+    EXPECT_EQ(journal, (std::vector<std::string>{std::string("help ") + vmenuItemListAt(&menu->items, index)->tag}));
+  }
+  vmenuEnd(menu, 0, nullptr);
+  settle();
 }
 
 TEST_F(Dialogs, TheFocusCommandReachesTheInnermostFocusItem) {
