@@ -75,3 +75,5 @@ void vdialogPlace(vdialog* d, vwindow* other, int horizontal, int vertical);
 void vdialogPlaceRelative(vdialog* d, vdialog* other, int horizontal, int vertical);
 // The menu-bar key's state (0-3) as the Windows looks track it.
 int _vdialogMenuBarKeyState();
+// A menu bar records the state its press of the menu-bar key leaves.
+void _vdialogSetMenuBarKeyState(vdialog* d, int state);

@@ -296,6 +296,10 @@ void vdialogStartup() {
 }
 
 int _vdialogMenuBarKeyState() { return state()->menuBarState; }
+void _vdialogSetMenuBarKeyState(vdialog* d, int value) {
+  state()->menuBarDialog = d;
+  state()->menuBarState = value;
+}
 
 void _vdialogForget(vdialog* d) {
   if (!stateSlot || !*stateSlot) return;

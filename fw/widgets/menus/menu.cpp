@@ -287,9 +287,21 @@ void draw(vwindow* w) {
 // Pointer positions in the menu's coordinates.
 bool inside(vmenu* m, int x, int y) { return x >= 0 && y >= 0 && x < m->rect.width && y < m->rect.height; }
 
+// A pointer event over the shape the menu was popped from goes to the
+// popup record's strip handler (a menu bar switching titles).
+bool toStrip(vmenu* m, vevent* e) {
+  vmenuPopup* p = m->popup;
+  if (!p || !p->strip || !vwindowIsOpen(m)) return false;
+  int x = veventGetX(e), y = veventGetY(e);
+  for (int i = 0; i < p->count; ++i)
+    if (vrectContainsPoint(&p->rects[i], x, y)) return p->strip(reinterpret_cast<vobject*>(p->parent), e) != 0;
+  return false;
+}
+
 int buttonDown(vwindow* w, vevent* e) {
   vmenu* m = asMenu(w);
   int x = veventGetX(e), y = veventGetY(e);
+  if (!(m->menuFlags & vmenuFORWARDED) && toStrip(m, e)) return 1;
   if (vmenuIsEnabled(m)) {
     listRec(m)->trackPointer(&m->items, e, x, y);
     listRec(m)->openCurrentCascade(&m->items, e);
@@ -306,6 +318,7 @@ int buttonDown(vwindow* w, vevent* e) {
 
 int drag(vwindow* w, vevent* e) {
   vmenu* m = asMenu(w);
+  if (toStrip(m, e)) return 1;
   if (vmenuIsEnabled(m)) {
     int before = m->items.currentIndex;
     listRec(m)->trackPointer(&m->items, e, veventGetX(e), veventGetY(e));

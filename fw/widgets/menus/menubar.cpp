@@ -10,6 +10,7 @@
 #include "fw/gui/window/msw.h"
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/look/laf.h"
+#include "fw/widgets/menus/menubar_internal.h"
 #include "fw/widgets/menus/mswmenu.h"
 
 namespace {
@@ -71,6 +72,7 @@ void closeBar(vdialogItem* item);
 void destroy(vinstance* self) {
   vmenubar* b = asBar(self);
   if (isOpen(b)) closeBar(b);
+  _vmenubarForget(b);
   vmswmenuDestroyBar(b);
   vinstanceDestroy(&b->menus);
   if (b->edges) vmemFree(b->edges);
@@ -147,19 +149,28 @@ void send(vobject* self, vname name, vdict* arguments) {
 
 // The native road: the bar becomes the window's native menu line.
 void openBar(vdialogItem* item) {
-  super()->open(item);
   vmenubar* b = asBar(item);
+  if (isOpen(b)) return;
+  super()->open(item);
   for (int i = 0; i < vmenubarCount(b); ++i) giveWindow(b, vmenubarAt(b, i));
   if (nativeLook() && (b->barFlags & vmenubarNATIVE_ALLOWED) && vmenubarGetWindow(b)) {
     vmswmenuCreateBar(b);
     vmswmenuAttachBar(b);
     vmswmenuActivateBar(b);
+  } else {
+    _vmenubarBindKeys(b, true);
   }
 }
 
 void closeBar(vdialogItem* item) {
   vmenubar* b = asBar(item);
-  if (vmenubarIsNative(b)) vmswmenuDetachBar(b);
+  if (vmenubarIsNative(b)) {
+    vmswmenuDetachBar(b);
+  } else {
+    vmenubarPopdownMenu(b);
+    vmenubarEnd(b);
+    _vmenubarBindKeys(b, false);
+  }
   vmswmenuDestroyBar(b);
   b->barFlags &= ~(vmenubarACTIVE | vmenubarPOPPED);
   super()->close(item);
@@ -289,13 +300,6 @@ void setFont(vdialogItem* item, vfont* font) {
   rec(asBar(item))->invalLayout(asBar(item));
 }
 
-// The native bar draws itself.
-void draw(vdialogItem* item) {
-  vmenubar* b = asBar(item);
-  if (vmenubarIsNative(b)) return;
-  pendingLayout(b);
-}
-
 // ---- Own slots.
 void invalLayout(vmenubar* b) {
   b->barFlags |= vmenubarLAYOUT_STALE;
@@ -309,11 +313,14 @@ void appendMenu(vmenubar* b, vmenu* m) {
   if (vmenubarIsNative(b)) {
     vmswmenuInsertBarMenu(b, m, -1);
     vmswmenuRebuildAccelerators(b);
+  } else {
+    _vmenubarBindMenuKeys(b, m, true);
   }
 }
 
 void removeMenu(vmenubar* b, vmenu* m) {
   if (vmenubarIsNative(b)) vmswmenuRemoveBarMenu(b, m);
+  else _vmenubarBindMenuKeys(b, m, false);
   vobjectListRemove(&b->menus, m);
   vwindowClassOf(m)->setParent(m, nullptr);
   rec(b)->invalLayout(b);
@@ -325,9 +332,6 @@ void moveMenu(vmenubar* b, vmenu* m, int index) {
   rec(b)->invalLayout(b);
 }
 
-// Keyboard mode; the native bar's own tracking only marks it.
-void activate(vmenubar* b) { b->barFlags |= vmenubarACTIVE; }
-void deactivate(vmenubar* b) { b->barFlags &= ~vmenubarACTIVE; }
 void setLastMenuRight(vmenubar* b, int on) {
   b->barFlags = std::uint16_t(on ? b->barFlags | vmenubarLAST_RIGHT : b->barFlags & ~vmenubarLAST_RIGHT);
   rec(b)->invalLayout(b);
@@ -374,17 +378,20 @@ BarState* state() {
   c->minSize = minSize;
   c->setRect = setRect;
   c->setFont = setFont;
-  c->draw = draw;
   c->invalLayout = invalLayout;
   c->appendMenu = appendMenu;
   c->removeMenu = removeMenu;
   c->moveMenu = moveMenu;
   c->calcLayout = calcLayout;
-  c->activate = activate;
-  c->deactivate = deactivate;
   c->setLastMenuRight = setLastMenuRight;
   c->setFlag2 = setFlag2;
   c->canBeNative = canBeNative;
+  _vmenubarFillTracking(c);
+  // Titles in the native menu colours: text, menu, highlighted text, highlight.
+  const int bound[4][2] = {{vcolorFOREGROUND, 15}, {vcolorBACKGROUND, 14}, {vcolorFOREGROUND_HILITE, 18},
+                           {vcolorBACKGROUND_HILITE, 17}};
+  for (std::int16_t id : {vlafWINDOWS, vlafCUA, vlafWIN95})
+    for (const auto& b : bound) vlafSetClassMSWSysColor(id, -1, c, b[0], b[1]);
   vlafSetClassMSWColors(look(), c);
   if (look() == vlafWIN95) vlafSetClassMSWFont(vlafWIN95, c, 1);
   s->cls = c;
@@ -392,6 +399,14 @@ BarState* state() {
 }
 
 }  // namespace
+
+int _vmenubarLook() { return look(); }
+bool _vmenubarWindowsLook() { return windowsLook(); }
+void _vmenubarPendingLayout(vmenubar* bar) { pendingLayout(bar); }
+int _vmenubarTextWidth(vmenubar* bar, vmenu* menu) { return textWidth(bar, menu); }
+vfont* _vmenubarFont(vmenubar* bar) { return fontOf(bar); }
+int _vmenubarButtonWidth() { return state()->buttonWidth; }
+int _vmenubarMenuLineHeight() { return state()->menuLineHeight; }
 
 vmenubarClassRec* vmenubarGetDefaultClass() { return state()->cls; }
 vmenubar* vmenubarCreate() { return asBar(vinstanceCreate(vmenubarGetDefaultClass())); }

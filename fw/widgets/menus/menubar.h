@@ -68,5 +68,13 @@ void vmenubarSetNativeText(vmenubar* bar, int on);
 // The window the bar's item list belongs to, or null.
 vwindow* vmenubarGetWindow(vmenubar* bar);
 
+// The framework-drawn bar at work: a title made current (an item
+// accelerator's key chooses its item at once), its menu popped up under
+// it and down again, keyboard mode left.
+void vmenubarSelectTitle(vmenubar* bar, int index, vevent* event);
+void vmenubarPopupMenu(vmenubar* bar, vevent* event);
+void vmenubarPopdownMenu(vmenubar* bar);
+void vmenubarEnd(vmenubar* bar);
+
 // The start-up row.
 void vmenubarStartup();

@@ -16,6 +16,7 @@
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/window_event.h"
+#include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/startup.h"
 #include "fw/widgets/look/laf.h"
@@ -28,6 +29,7 @@
 #include "platform/win/test.h"
 #include "tests/fw/widgets/look_support.h"
 #include "tests/fw/widgets/menu_support.h"
+#include "tests/support/png_compare.h"
 
 namespace {
 
@@ -138,7 +140,10 @@ struct Bars : ::testing::Test {
   vmenubar* bar = nullptr;
   vcommandSpace* space = nullptr;
 
-  void start(const char* laf, bool native) {
+  bool inDialog = false;
+  // dialog: the bar along the top of a dialog, which routes pointer and
+  // keys to its items; else in a plain window.
+  void start(const char* laf, bool native, bool dialog = false) {
     menuTestChooseLook(laf, native);
     vmenubarStartup();
     win::UseVirtualClock(true);
@@ -149,23 +154,48 @@ struct Bars : ::testing::Test {
     vfsPath* path = vfsNewPathFromString(WIDGETS_LISTS_VR);
     root = vrstoreOpenFile(path, vbtreeREAD);
     vfsFreePath(path);
-    window = vwindowCreate();
+    inDialog = dialog;
+    bar = static_cast<vmenubar*>(vobjectLoad(vrstoreGet(root, N("MenuBar"))));
+    if (dialog) {
+      vdialog* d = vdialogCreate();
+      window = d;
+      items = d->items;
+      vdialogAppendItem(d, bar);
+    } else {
+      window = vwindowCreate();
+      items = vdialogItemListCreate();
+      vdialogItemListSetOwner(items, window, &vdialogItemListWindowOwner);
+      vdialogItemListAppend(items, bar);
+    }
     vwindowSetTitleScribe(window, vscribeLiteral("barred"));
     window->rect = {100, 200, 400, 300};
-    items = vdialogItemListCreate();
-    vdialogItemListSetOwner(items, window, &vdialogItemListWindowOwner);
-    bar = static_cast<vmenubar*>(vobjectLoad(vrstoreGet(root, N("MenuBar"))));
-    vdialogItemListAppend(items, bar);
     vwindowOpen(window);
     win::SetActiveWindow(hwnd());
     win::SetFocus(hwnd());
     vdialogOpenItem(bar);
     drain();
+    if (dialog) {
+      int w, h;
+      vdialogGetItemNaturalSize(bar, &w, &h);
+      vrect strip = {0, std::int16_t(window->rect.height - h), window->rect.width, std::int16_t(h)};
+      vdialogSetItemRect(bar, &strip);
+      settle();
+    }
   }
-  void TearDown() override {
-    if (items) vinstanceDestroy(items);  // with the bar
+  static void settle() {
+    drain();
+    veventProcessPending(1, 0);
+    drain();
+  }
+  void TearDown() override { finish(); }
+  void finish() {
+    if (items && !inDialog) vinstanceDestroy(items);  // with the bar
     if (window) vwindowDestroy(window);
+    items = nullptr;
+    window = nullptr;
+    bar = nullptr;
     if (root) vrstoreCloseFile(root);
+    root = 0;
     vapplicationSetSpaceOwned(vapplicationGetCurrent(), nullptr);
     win::test::ResetInput();
     drain();
@@ -382,6 +412,277 @@ TEST_F(Bars, AFrameworkDrawnBarMeasuresItsTitles) {
     EXPECT_EQ(bar->edges[i], bar->rect.x + sum + (i + 1) * 2 * bar->leftSpacing);
   }
   EXPECT_EQ(nw, 12 + sum + vmenubarCount(bar) * 2 * bar->leftSpacing);
+}
+
+}  // namespace
+
+namespace {
+
+// ---- Both roads, and the framework-drawn bar at work.
+struct Roads : Bars {
+  // The screen point in the middle of title i, on either road.
+  win::POINT titlePoint(int i) {
+    if (vmenubarIsNative(bar)) return centre(hwnd(), bar->native->bar, i);
+    int left = i == 0 ? bar->rect.x + bar->leftMargin : bar->edges[i - 1];
+    if ((bar->barFlags & vmenubarLAST_RIGHT) && i == vmenubarCount(bar) - 1 && bar->edgesEnd - bar->edges > i + 1)
+      return windowPoint((bar->edges[i] + bar->edges[i + 1]) / 2, bar->rect.y + bar->rect.height / 2);
+    return windowPoint((left + bar->edges[i]) / 2, bar->rect.y + bar->rect.height / 2);
+  }
+  // A point of the window (from the bottom left) on the screen.
+  win::POINT windowPoint(int x, int y) {
+    win::POINT p{x, window->rect.height - 1 - y};
+    win::ClientToScreen(hwnd(), &p);
+    return p;
+  }
+  // The middle of entry i of menu m, shown natively or by the framework.
+  win::POINT entryPoint(vmenu* m, int i) {
+    if (vmenubarIsNative(bar)) return centre(hwnd(), popupOf(m), i);
+    vrect r;
+    vmenuItemListItemRect(&m->items, i, &r, nullptr);
+    win::POINT p{r.x + r.width / 2, m->rect.height - 1 - (r.y + r.height / 2)};
+    win::ClientToScreen(m->native->hwnd, &p);
+    return p;
+  }
+  static void tap(win::UINT vk) {
+    win::test::KeyDown(vk);
+    win::test::KeyUp(vk);
+    settle();
+  }
+  bool isActive() const { return bar->barFlags & vmenubarACTIVE; }
+  bool shown(int i) { return vwindowIsOpen(menuAt(i)); }
+  // The bar's issue selector with a key event of this tag and key value.
+  int issue(int selector, vname tag, std::uint32_t key = 0) {
+    vevent* e = veventCreateKeyDown(window, 0, 0, 0, key & 0xFFFF, key >> 16, 0);
+    veventSetBinding(e, tag);
+    vdict context;
+    vdictInit(&context, vdictHashName);
+    vdictStore(&context, vname_Event, e);
+    int answer = vobjectAttributedOf(bar)->issueSelector(bar, selector, &context);
+    vdictFinish(&context);
+    veventDestroy(e);
+    settle();
+    return answer;
+  }
+};
+
+// One script on both roads: a title pressed and an item released on, Alt+F
+// Down Down Enter, and two accelerators.
+TEST_F(Roads, BothRoadsChooseTheSameItemsWithTheSameEvents) {
+  std::vector<std::string> traces[2];
+  for (bool native : {true, false}) {
+    SCOPED_TRACE(native ? "native" : "framework");
+    start("win95", native, true);
+    ASSERT_EQ(vmenubarIsNative(bar), native);
+    auto title = [this] { return titlePoint(0); };
+    auto open = [this] { return entryPoint(menuAt(0), 0); };
+    run({button(title, true), [open] { win::test::MouseMove(open()); }, button(open, false)});
+    // Up from the top (native) or from nothing current (Win95's own menus) both reach the last item.
+    run({key(0x12, true), key('F', true, 'f'), key('F', false), key(0x12, false), key(0x26, true), key(0x26, false),
+         key(0x0D, true, 13), key(0x0D, false)});
+    run({key(0x11, true), key('O', true, 15), key('O', false), key(0x10, true), key(0x74, true), key(0x74, false),
+         key(0x10, false), key(0x11, false)});
+    EXPECT_FALSE(shown(0));
+    EXPECT_FALSE(isActive()) << "every choice leaves keyboard mode";
+    traces[native ? 0 : 1] = trace;
+    finish();
+  }
+  auto tags = [](const std::vector<std::string>& lines) {
+    std::vector<std::string> out;
+    for (const std::string& l : lines) out.push_back(l.substr(0, l.find(' ')));
+    return out;
+  };
+  EXPECT_EQ(tags(traces[0]), tags(traces[1]));
+  EXPECT_EQ(traces[0], (std::vector<std::string>{"Open kind 2 op", "Quit kind 2 op", "Open kind 8 key 6f0002 op",
+                                                 "Deep kind 8 key fcc20006 op"}));
+  // The framework's menu ends on the Enter key itself; the native road
+  // reports every choice made inside a menu as a release.
+  EXPECT_EQ(traces[1], (std::vector<std::string>{"Open kind 2 op", "Quit kind 8 key fc0d0000 op",
+                                                 "Open kind 8 key 6f0002 op", "Deep kind 8 key fcc20006 op"}));
+}
+
+TEST_F(Roads, TheMenuBarKeyArrowsAndEscapeDriveKeyboardMode) {
+  start("win95", false, true);
+  tap(win::VK_LEFT);
+  EXPECT_FALSE(isActive()) << "Left is not the bar's while inactive";
+  // F10 pressed and released with nothing between: title 0, no menu.
+  win::test::KeyDown(win::VK_F10);
+  settle();
+  EXPECT_FALSE(isActive()) << "the press alone does nothing";
+  win::test::KeyUp(win::VK_F10);
+  settle();
+  EXPECT_TRUE(isActive());
+  EXPECT_EQ(bar->current, 0);
+  EXPECT_FALSE(shown(0));
+  tap(win::VK_LEFT);
+  EXPECT_EQ(bar->current, 1) << "Left from title 0 wraps to the last";
+  tap(win::VK_RIGHT);
+  EXPECT_EQ(bar->current, 0) << "Right from the last wraps to 0";
+  tap(win::VK_DOWN);
+  ASSERT_TRUE(shown(0));
+  EXPECT_EQ(vmenuItemListGetCurrent(&menuAt(0)->items), nullptr) << "Win95 menus open with nothing current";
+  tap(win::VK_RIGHT);  // from inside the menu: on to the next title, popped
+  EXPECT_FALSE(shown(0));
+  EXPECT_TRUE(shown(1));
+  EXPECT_EQ(bar->current, 1);
+  tap(win::VK_ESCAPE);
+  EXPECT_FALSE(shown(1));
+  EXPECT_TRUE(isActive()) << "the first Escape only closes the menu";
+  tap(win::VK_ESCAPE);
+  EXPECT_FALSE(isActive());
+  // F10 while active leaves at once, on the press.
+  tap(win::VK_F10);
+  ASSERT_TRUE(isActive());
+  win::test::KeyDown(win::VK_F10);
+  settle();
+  EXPECT_FALSE(isActive());
+  win::test::KeyUp(win::VK_F10);
+  settle();
+  EXPECT_FALSE(isActive()) << "nor does its release come back";
+  // Another key between press and release: nothing.
+  win::test::KeyDown(win::VK_F10);
+  tap(win::VK_SHIFT);
+  win::test::KeyUp(win::VK_F10);
+  settle();
+  EXPECT_FALSE(isActive());
+  EXPECT_TRUE(trace.empty());
+}
+
+TEST_F(Roads, MnemonicsAndTheSelectorTable) {
+  start("win95", false, true);
+  tap('E');
+  EXPECT_FALSE(shown(1)) << "a bare letter is not the bar's while inactive";
+  run({key(0x12, true), key('E', true, 'e'), key('E', false), key(0x12, false)});
+  EXPECT_TRUE(shown(1)) << "Alt+E";
+  tap(win::VK_ESCAPE);
+  EXPECT_TRUE(isActive());
+  tap('F');
+  EXPECT_TRUE(shown(0)) << "the bare letter while active";
+  tap(win::VK_ESCAPE);
+  tap(win::VK_ESCAPE);
+  ASSERT_FALSE(isActive());
+  const std::uint32_t altF = 0x00660001, ctrlF = 0x00660002, ctrlO = 0x006F0002;
+  struct Row {
+    int selector;
+    vname tag;
+    std::uint32_t key;
+    int answer;
+    bool activeAfter;
+  } rows[] = {
+      {3, vname_Abandon, 0, 0, false},   // inactive: refused
+      {3, vname_Confirm, 0, 0, false},   //
+      {3, N("Other"), 0, 1, false},      // any other tag is consumed
+      {3, vname_Select, 0x00770002, 0, false},  // no menu bound to Ctrl+W
+      {5, vname_Menu, ctrlF, 0, false},  // a mnemonic with other modifiers
+      {11, vname_Right, 0, 0, false},    // inactive
+      {13, vname_Down, 0, 0, false},     //
+      {6, vname_MenuBar, 0, 1, true},    // title 0, active
+      {12, vname_Up, 0, 1, true},        // pops it
+      {3, vname_Confirm, 0, 1, false},   // with the menu up: down and out
+      {5, vname_Menu, altF, 1, true},    // Alt+F
+      {20, N("Undo"), 0, 1, true},       // consumed while active
+      {6, vname_MenuBar, 0, 1, false},   // leaves
+      {3, vname_Select, ctrlO, 1, false},  // chosen at once, no menu
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.selector);
+    EXPECT_EQ(issue(r.selector, r.tag, r.key), r.answer);
+    EXPECT_EQ(isActive(), r.activeAfter);
+  }
+  EXPECT_FALSE(shown(0));
+  EXPECT_EQ(trace, (std::vector<std::string>{"Open kind 8 key 6f0002 op"}));
+  vdialogCloseItem(bar);
+  bool raised = false;
+  vexGuard([&] { vdialogGetItemMnemonicMap(bar); }, [&](vexHandler&) { raised = true; });
+  EXPECT_TRUE(raised) << "the bar's key dictionary is not there while closed";
+  EXPECT_EQ(vwindowLookupKeyOverride(window, 0x00660001), nullptr) << "Alt+F no longer comes to the bar";
+}
+
+TEST_F(Roads, PointerAlongTheStripAndOutsideTheBar) {
+  start("win95", false, true);
+  win::test::MouseDown(titlePoint(0));
+  settle();
+  ASSERT_TRUE(shown(0));
+  EXPECT_TRUE(isActive());
+  EXPECT_EQ(vmenuGetOpenState(menuAt(0)), reinterpret_cast<vmenuItem*>(bar));
+  // Dragged along the strip onto the next title: its menu takes over.
+  win::test::MouseMove(titlePoint(1));
+  settle();
+  EXPECT_FALSE(shown(0));
+  EXPECT_TRUE(shown(1));
+  EXPECT_EQ(bar->current, 1);
+  win::test::MouseUp(titlePoint(1));
+  settle();
+  EXPECT_TRUE(shown(1)) << "released on its own title the menu stays";
+  win::test::Click(windowPoint(200, 100));
+  settle();
+  EXPECT_FALSE(shown(1));
+  EXPECT_FALSE(isActive());
+  // Keyboard mode without a menu: a click elsewhere in the window ends it.
+  tap(win::VK_F10);
+  ASSERT_TRUE(isActive());
+  win::test::Click(windowPoint(200, 100));
+  settle();
+  EXPECT_FALSE(isActive());
+  EXPECT_TRUE(trace.empty());
+}
+
+TEST_F(Roads, MotifPushesTheLastTitleRight) {
+  start("motif", false, true);
+  ASSERT_TRUE(bar->barFlags & vmenubarLAST_RIGHT);
+  ASSERT_EQ(bar->edgesEnd - bar->edges, 3) << "an extra edge for the pushed title";
+  EXPECT_EQ(bar->edges[2], bar->rect.x + bar->rect.width - bar->rightMargin - vdialogItemClassOf(bar)->focusInset);
+  win::test::Click(windowPoint((bar->edges[0] + bar->edges[1]) / 2, bar->rect.y + bar->rect.height / 2));
+  settle();
+  EXPECT_FALSE(shown(0) || shown(1)) << "between the titles: nothing";
+  EXPECT_FALSE(isActive());
+  win::test::MouseDown(titlePoint(1));
+  settle();
+  ASSERT_TRUE(shown(1));
+  vrect title = bar->currentRect;
+  vwindowTranslateRect(window, nullptr, &bar->currentRect, &title);
+  EXPECT_EQ(menuAt(1)->rect.x + menuAt(1)->rect.width, title.x + title.width) << "right-aligned under its title";
+  win::test::MouseUp(titlePoint(1));
+  tap(win::VK_ESCAPE);
+  tap(win::VK_ESCAPE);
+  EXPECT_FALSE(isActive());
+}
+
+// The bar active with its first menu down, in each look that draws one.
+TEST_F(Roads, BarsActiveAndPoppedInEachLook) {
+  struct Row {
+    const char* laf;
+    const char* png;
+  } rows[] = {{"win95", "menubar_win95.png"},
+              {"windows", "menubar_windows.png"},
+              {"motif", "menubar_motif.png"},
+              {"cua", "menubar_cua.png"}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.laf);
+    start(r.laf, false, true);
+    win::test::MouseDown(titlePoint(0));
+    settle();
+    ASSERT_TRUE(shown(0));
+    vmenu* file = menuAt(0);
+    // The window's top with the menu below its title, from the screen.
+    win::test::Image screen = win::test::ScreenImage();
+    win::RECT wr{};
+    win::GetWindowRect(hwnd(), &wr);
+    int x0 = wr.left, y0 = wr.top, width = 220;
+    int height = std::min(int(wr.bottom - wr.top), 160);
+    win::test::Image shot;
+    shot.width = width;
+    shot.height = height;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) shot.px.push_back(screen.px[std::size_t((y0 + y) * screen.width + x0 + x)]);
+    if (const char* out = std::getenv("MENU_PNG")) win::test::WritePng(std::string(out) + r.png, shot);
+    EXPECT_TRUE(test_support::MatchesPng(shot, std::string(WIDGETS_DATA) + "/" + r.png, 8, 0));
+    win::test::MouseUp(titlePoint(0));
+    tap(win::VK_ESCAPE);
+    tap(win::VK_ESCAPE);
+    EXPECT_FALSE(shown(0));
+    (void)file;
+    finish();
+  }
 }
 
 }  // namespace

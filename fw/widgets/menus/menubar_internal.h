@@ -1,0 +1,19 @@
+// Between the menu bar's class file and its interaction file.
+#pragma once
+#include "fw/widgets/menus/menubar.h"
+
+int _vmenubarLook();
+bool _vmenubarWindowsLook();
+void _vmenubarPendingLayout(vmenubar* bar);
+int _vmenubarTextWidth(vmenubar* bar, vmenu* menu);
+vfont* _vmenubarFont(vmenubar* bar);
+// System metrics read with the class: title-bar button width, menu line height.
+int _vmenubarButtonWidth();
+int _vmenubarMenuLineHeight();
+// The framework-drawn road's slots.
+void _vmenubarFillTracking(vmenubarClassRec* cls);
+// The keys of an open framework-drawn bar, and of one menu on it.
+void _vmenubarBindKeys(vmenubar* bar, bool on);
+void _vmenubarBindMenuKeys(vmenubar* bar, vmenu* menu, bool on);
+// A bar going away stops being watched.
+void _vmenubarForget(vmenubar* bar);

@@ -1,0 +1,737 @@
+// A framework-drawn menu bar at work: drawing its titles, selecting one,
+// popping its menu up under it and down again, the pointer along the
+// strip, the keyboard navigation selectors, the keys it binds in its
+// window and the highlight of keyboard mode in each look.
+#include <algorithm>
+#include <cstring>
+
+#include "fw/core/command.h"
+#include "fw/core/cp1252.h"
+#include "fw/gui/graphics/draw.h"
+#include "fw/gui/window/application.h"
+#include "fw/gui/window/msw.h"
+#include "fw/gui/window/window_event.h"
+#include "fw/widgets/dialog/dialog.h"
+#include "fw/widgets/dialog/itemlist.h"
+#include "fw/widgets/look/laf.h"
+#include "fw/widgets/menus/menubar_internal.h"
+
+namespace {
+
+// The bar waiting for a press outside it, the application's press handler
+// it stands in front of, and whether a bar menu is tracked (Win95).
+struct Watch {
+  vmenubar* bar;
+  veventTable* table;
+  veventHandler saved;
+  bool tracking;
+} watch{};
+
+vdialogItemClassRec* base() { return vdialogItemGetDefaultClass(); }
+vmenubarClassRec* rec(vmenubar* b) { return vmenubarClassOf(b); }
+int look() { return _vmenubarLook(); }
+bool windowsLook() { return _vmenubarWindowsLook(); }
+bool motifOrCua() { return look() == vlafMOTIF || look() == vlafCUA; }
+bool active(const vmenubar* b) { return (b->barFlags & vmenubarACTIVE) != 0; }
+bool popped(const vmenubar* b) { return (b->barFlags & vmenubarPOPPED) != 0; }
+bool isOpen(const vmenubar* b) { return (b->flags & vdialogItemOPEN) != 0; }
+int inset(vmenubar* b) { return int(vdialogItemClassOf(b)->focusInset); }
+vmenubar* asBar(vdialogItem* item) { return static_cast<vmenubar*>(item); }
+vmenu* currentMenu(vmenubar* b) {
+  return b->current >= 0 && b->current < vmenubarCount(b) ? vmenubarAt(b, b->current) : nullptr;
+}
+bool pushedLast(vmenubar* b) { return motifOrCua() && (b->barFlags & vmenubarLAST_RIGHT) && vmenubarCount(b) > 0; }
+const void* keyOf(std::uint32_t key) { return reinterpret_cast<const void*>(std::uintptr_t(key) + 1); }
+
+// Where title i starts and ends in the bar's space.
+int titleLeft(vmenubar* b, int i) {
+  if (pushedLast(b) && i == vmenubarCount(b) - 1) return b->edges[i];
+  if (i == 0) return b->rect.x + (windowsLook() ? 0 : inset(b)) + b->leftMargin;
+  return b->edges[i - 1];
+}
+int titleRight(vmenubar* b, int i) {
+  if (pushedLast(b) && i == vmenubarCount(b) - 1) return b->edges[i + 1];
+  return b->edges[i];
+}
+
+// ---- Drawing.
+vcolor* color(vmenubar* b, int index) { return vdialogGetItemColor(b, index); }
+void use(vcolor* c) {
+  if (c) vdrawSetColor(c);
+}
+bool sameColor(vcolor* a, vcolor* b) { return a && b && (a == b || vcolorSpecsEqual(&a->desc, &b->desc)); }
+bool isBlack(vcolor* c) { return c && sameColor(c, vcolorGetBlack()); }
+
+void drawTitle(vmenu* m, int x, int y) {
+  vdrawPathMoveTo(x, y);
+  vdrawGetPrimitives()->Show(m->title, int(std::strlen(m->title)));
+  if (m->mnemonic) {
+    vdrawPathMoveTo(x, y);
+    vlafDrawMnemonic(m->title, m->mnemonic);
+  }
+}
+
+// A title in its colours: disabled ones in colour 1, or in black through
+// the grey pattern when colour 1 would not show against the background.
+void drawTitleIn(vmenubar* b, vmenu* m, int x, int y, int text, int greyed, int fill, const vrect& area) {
+  bool off = !vmenuIsEnabled(m) || !vmenubarIsEnabled(b);
+  vdrawGSave();
+  if (off && (isBlack(color(b, greyed)) || sameColor(color(b, greyed), color(b, fill)))) {
+    vlafDrawPatternRect(&area);
+    use(vcolorGetBlack());
+  } else {
+    use(color(b, off ? greyed : text));
+  }
+  drawTitle(m, x, y);
+  vdrawGRestore();
+}
+
+vrect titleRect(vmenubar* b, int i) {
+  return {std::int16_t(titleLeft(b, i)), b->rect.y, std::int16_t(titleRight(b, i) - titleLeft(b, i)), b->rect.height};
+}
+
+void drawWindows(vmenubar* b) {
+  const vrect& r = b->rect;
+  int line = std::max(1, int(vdialogGetItemLineWidth(b)));
+  use(color(b, vcolorBACKGROUND));
+  vdrawRectFill(r.x, r.y, r.width, r.height);
+  if (look() == vlafWIN95) use(vapplicationDetermineColor(vapplicationGetCurrent(), vcolorBACKGROUND));
+  else use(color(b, vcolorCOLOR_BORDER));
+  vdrawRectFill(r.x, r.y, r.width, line);
+  vdrawRectClip(r.x, r.y + line, r.width, r.height - line);
+  int y = r.y + b->baseline;
+  for (int i = 0; i < vmenubarCount(b); ++i)
+    drawTitleIn(b, vmenubarAt(b, i), titleLeft(b, i) + b->leftSpacing, y, vcolorFOREGROUND, vcolorFOREGROUND + 1,
+                vcolorBACKGROUND, titleRect(b, i));
+}
+
+// Filled in colour 2 too: leaving keyboard mode erases the highlight in it.
+void drawMotif(vmenubar* b) {
+  const vrect& r = b->rect;
+  use(color(b, vcolorBACKGROUND));
+  vdrawRectFill(r.x, r.y, r.width, r.height);
+  vdrawRectsFrameShaded(&r, 1, nullptr, color(b, vcolorSHADOW_TOP), color(b, vcolorSHADOW_BOTTOM));
+  vdrawRectClip(r.x + 1, r.y + 1, std::max(0, r.width - 2), std::max(0, r.height - 2));
+  int y = r.y + (r.height - b->titleHeight) / 2 + b->baseline;
+  for (int i = 0; i < vmenubarCount(b); ++i)
+    drawTitleIn(b, vmenubarAt(b, i), titleLeft(b, i) + b->leftSpacing, y, vcolorFOREGROUND, vcolorFOREGROUND + 1,
+                vcolorBACKGROUND, titleRect(b, i));
+}
+
+vcolorScheme labelColors(vmenubar* b) {
+  vcolorScheme s{};
+  vdialogDetermineItemColors(b, vcolorSCHEME_ALL, &s);
+  return s;
+}
+vrect openLookButton(vmenubar* b, int i) {
+  return {std::int16_t(titleLeft(b, i)), std::int16_t(b->rect.y + 1),
+          std::int16_t(_vmenubarTextWidth(b, vmenubarAt(b, i)) + 32), std::int16_t(b->rect.height - 3)};
+}
+void drawOpenLookTitle(vmenubar* b, int i, bool pressed) {
+  vrect button = openLookButton(b, i);
+  vcolorScheme s = labelColors(b);
+  vlafDrawLabel(&button, pressed ? 0 : 2, &s);
+  int y = button.y + (button.height - b->titleHeight) / 2 + b->baseline;
+  drawTitleIn(b, vmenubarAt(b, i), button.x + 9, y, vcolorFOREGROUND, vcolorFOREGROUND + 1, vcolorBACKGROUND, button);
+}
+void drawOpenLook(vmenubar* b) {
+  const vrect& r = b->rect;
+  vwindow* w = vmenubarGetWindow(b);
+  use(w ? vwindowDetermineColor(w, vcolorBACKGROUND)
+        : vapplicationDetermineColor(vapplicationGetCurrent(), vcolorBACKGROUND));
+  vdrawRectFill(r.x, r.y, r.width, r.height);
+  for (int i = 0; i < vmenubarCount(b); ++i) drawOpenLookTitle(b, i, false);
+}
+
+// The current title in keyboard mode (on), or back to normal, in the
+// drawing state already set.
+void paintCurrent(vmenubar* b, bool on) {
+  vmenu* m = currentMenu(b);
+  if (!m) return;
+  vrect r = b->currentRect;
+  if (windowsLook()) {
+    int line = std::max(1, int(vdialogGetItemLineWidth(b)));
+    vrect area = {r.x, std::int16_t(b->rect.y + line), r.width, std::int16_t(b->rect.height - line)};
+    use(color(b, on ? vcolorBACKGROUND_HILITE : vcolorBACKGROUND));
+    vdrawRectFill(area.x, area.y, area.width, area.height);
+    if (on)
+      drawTitleIn(b, m, r.x + b->leftSpacing, b->rect.y + b->baseline + (b->rect.height - b->titleHeight) / 2,
+                  vcolorFOREGROUND_HILITE, vcolorFOREGROUND_HILITE + 1, vcolorBACKGROUND_HILITE, area);
+    else
+      drawTitleIn(b, m, r.x + b->leftSpacing, b->rect.y + b->baseline, vcolorFOREGROUND, vcolorFOREGROUND + 1,
+                  vcolorBACKGROUND, area);
+  } else if (motifOrCua()) {
+    if (on) {
+      vcolor* light = color(b, vcolorSHADOW_TOP);
+      vcolor* dark = color(b, vcolorSHADOW_BOTTOM);
+      if (look() == vlafCUA) std::swap(light, dark);
+      vdrawRectsFrameShaded(&r, 1, nullptr, light, dark);
+    } else {
+      use(color(b, vcolorBACKGROUND));
+      vdrawRectFrame(r.x, r.y, r.width, r.height);
+    }
+  } else if (look() == vlafOPEN_LOOK && on) {
+    drawOpenLookTitle(b, b->current, true);
+  }
+}
+
+// Keyboard mode shows at once, outside any update.
+void drawCurrent(vmenubar* b, bool on) {
+  if (!currentMenu(b) || !vdialogItemIsVisible(b) || !vmenubarGetWindow(b)) return;
+  vdrawGSave();
+  vdialogItemClassOf(b)->setDrawingState(b);
+  paintCurrent(b, on);
+  vdrawGRestore();
+}
+
+void draw(vdialogItem* item) {
+  vmenubar* b = asBar(item);
+  if (vmenubarIsNative(b)) return;
+  _vmenubarPendingLayout(b);
+  vdrawGSave();
+  if (windowsLook()) drawWindows(b);
+  else if (motifOrCua()) drawMotif(b);
+  else if (look() == vlafOPEN_LOOK) drawOpenLook(b);
+  else base()->draw(item);
+  vdrawGRestore();
+  if (active(b)) {
+    vdrawGSave();
+    paintCurrent(b, true);
+    vdrawGRestore();
+  }
+}
+
+// ---- Keys. Three dictionaries: the window's key -> tag and key -> target
+// and the bar's own key -> menu.
+vdict* tagMap(vmenubar* b) { return b->owner->effective.keyMap(b->owner->owner); }
+vdict* targetMap(vmenubar* b) { return b->owner->effective.mnemonicMap(b->owner->owner); }
+vdict* menuMap(vmenubar* b) { return vdialogGetItemMnemonicMap(b); }
+
+void bindKey(vmenubar* b, std::uint32_t key, vname tag, vmenu* m, bool on) {
+  const void* k = keyOf(key);
+  if (tag) vdictStore(tagMap(b), k, on ? tag : nullptr);
+  vdictStore(targetMap(b), k, on ? b : nullptr);
+  if (m) vdictStore(menuMap(b), k, on ? m : nullptr);
+}
+
+std::uint32_t mnemonicCode(vmenu* m) { return std::uint32_t(cp1252::lower[std::uint8_t(m->mnemonic)]) << 16; }
+
+// The keys of a command, asked of the bar (they come from its dialog).
+template <typename F>
+void eachKey(vmenubar* b, vname command, F f) {
+  auto* keys = static_cast<const vcommandKeyList*>(vobjectQueryTag(b, command, vname_Key));
+  if (!keys) return;
+  vcommandKeyIterator it;
+  vcommandInitKeyIterator(&it, keys);
+  for (; it.current != it.end; ++it.current) f(std::uint32_t(*it.current));
+}
+
+void bindBareMnemonics(vmenubar* b, bool on) {
+  for (int i = 0; i < vmenubarCount(b); ++i)
+    if (vmenu* m = vmenubarAt(b, i); m->mnemonic) bindKey(b, mnemonicCode(m), vname_Menu, m, on);
+}
+
+// Keyboard mode: the navigation keys come to the bar, and go back to the
+// dialog's confirm and abandon items after.
+void bindNavigation(vmenubar* b, bool on) {
+  if (!b->owner || !isOpen(b)) return;
+  const vname moves[] = {vname_Left, vname_Right, vname_Up, vname_Down};
+  for (vname n : moves) eachKey(b, n, [&](std::uint32_t key) { vdictStore(targetMap(b), keyOf(key), on ? b : nullptr); });
+  vdialogItem* confirm = vdialogItemListGetConfirmItem(b->owner);
+  vdialogItem* abandon = vdialogItemListGetAbandonItem(b->owner);
+  eachKey(b, vname_Confirm,
+          [&](std::uint32_t key) { vdictStore(targetMap(b), keyOf(key), on ? static_cast<vdialogItem*>(b) : confirm); });
+  eachKey(b, vname_Abandon,
+          [&](std::uint32_t key) { vdictStore(targetMap(b), keyOf(key), on ? static_cast<vdialogItem*>(b) : abandon); });
+  bindBareMnemonics(b, on);
+}
+
+// ---- The click-outside watch: stands in front of the application's
+// press handler for one press.
+void cancelWatch() {
+  if (!watch.bar) return;
+  watch.table->handlers[veventBUTTON_DOWN] = watch.saved;
+  watch.bar = nullptr;
+}
+
+int watchPress(vevent* e) {
+  vmenubar* b = watch.bar;
+  veventHandler next = watch.saved;
+  cancelWatch();
+  vwindow* w = b ? vmenubarGetWindow(b) : nullptr;
+  if (w && veventGetWindow(e) == w) {
+    vrect r = b->rect;
+    vdialogItemListTransformRect(b->owner, &r);
+    if (!vrectContainsPoint(&r, veventGetX(e), veventGetY(e))) rec(b)->deactivate(b);
+  }
+  return next ? next(e) : 0;
+}
+
+void startWatch(vmenubar* b) {
+  if (watch.bar) return;
+  vapplication* app = vapplicationGetCurrent();
+  watch.bar = b;
+  watch.table = &app->dispatch;
+  watch.saved = app->dispatch.handlers[veventBUTTON_DOWN];
+  app->dispatch.handlers[veventBUTTON_DOWN] = watchPress;
+}
+
+// ---- Activation per look (slots 6 and 7).
+void activate(vmenubar* b) {
+  if (vmenubarIsNative(b)) {
+    b->barFlags |= vmenubarACTIVE;
+    return;
+  }
+  if (windowsLook() && (b->current == -2 || b->current == -3)) return;
+  if (look() >= vlafWINDOWS && look() <= vlafWIN95) {
+    bindNavigation(b, true);
+    b->barFlags |= vmenubarACTIVE;
+    drawCurrent(b, true);
+  } else {
+    b->barFlags |= vmenubarACTIVE;
+  }
+}
+
+void deactivate(vmenubar* b) {
+  bool was = active(b);
+  b->barFlags &= ~vmenubarACTIVE;
+  if (vmenubarIsNative(b) || !was || look() < vlafWINDOWS || look() > vlafWIN95) return;
+  bindNavigation(b, false);
+  if (look() == vlafOPEN_LOOK) {
+    if (b->owner) vdialogItemClassOf(b)->invalRect(b, &b->currentRect, 0);
+  } else {
+    drawCurrent(b, false);
+  }
+}
+
+void menuEnded(vmenuItem* parent, vevent* event);
+int stripEvent(vobject* parent, vevent* event);
+
+}  // namespace
+
+// ---- Selecting, popping up and down.
+void vmenubarSelectTitle(vmenubar* bar, int index, vevent* event) {
+  _vmenubarPendingLayout(bar);
+  if (index < 0 || index >= vmenubarCount(bar)) return;
+  int in = windowsLook() ? 0 : motifOrCua() ? inset(bar) : 0;
+  int left = titleLeft(bar, index) - (look() == vlafOPEN_LOOK && index > 0 ? 1 : 0);
+  bar->currentRect = {std::int16_t(left), std::int16_t(bar->rect.y + in), std::int16_t(titleRight(bar, index) - left),
+                      std::int16_t(bar->rect.height - 2 * in)};
+  bar->current = std::int16_t(index);
+  if (!vmenubarGetWindow(bar)) return;
+  if (event && event->type == veventKEY_DOWN && veventGetBinding(event) == vname_Select) {
+    vmenuItem* item = vmenuFindItemByAccelerator(currentMenu(bar), veventGetKeyValue(event));
+    if (!item) return;
+    rec(bar)->activate(bar);
+    vmenu* owner = vmenuItemGetMenu(item);
+    vmenuItemListClassOf(&owner->items)->setCurrentItem(&owner->items, item);
+    if (!vmenuGetOpenState(owner)) vmenuClassOf(owner)->setPopupParent(owner, reinterpret_cast<vmenuItem*>(bar));
+    vmenuEnd(owner, 1, event);
+    rec(bar)->deactivate(bar);
+    return;
+  }
+  rec(bar)->activate(bar);
+  startWatch(bar);
+}
+
+void vmenubarPopupMenu(vmenubar* bar, vevent* event) {
+  vmenu* m = currentMenu(bar);
+  vwindow* w = vmenubarGetWindow(bar);
+  if (!m || !active(bar) || popped(bar) || !w || !vmenuIsEnabled(m)) return;
+  vrect anchor = bar->currentRect, local = anchor;
+  vdialogItemListTransformRect(bar->owner, &local);
+  vwindowTranslateRect(w, nullptr, &local, &anchor);
+  int placeX = 3;
+  if (look() == vlafOPEN_LOOK) placeX = 6;
+  if (motifOrCua() && (bar->barFlags & vmenubarLAST_RIGHT) && bar->current == vmenubarCount(bar) - 1) placeX = 11;
+  if (windowsLook()) {
+    int in = inset(bar);
+    anchor.y = std::int16_t(anchor.y + in);
+    anchor.height = std::int16_t(std::max(0, anchor.height - in));
+  }
+  vrect placed;
+  vmenuPlaceInRect(m, &anchor, placeX, 1, &placed);
+  vrect wanted;
+  vrectAlign(&m->rect, &anchor, placeX, 1, &wanted);
+  const vrect& root = vwindowGetRoot()->rect;
+  bool flip = look() != vlafOPEN_LOOK && placed.y != wanted.y && placed.y + placed.height < root.y + root.height / 2;
+  vmenuPopupInRect(m, &anchor, placeX, flip ? 9 : 1);
+  if (event) vmenuHandleEvent(m, event);
+  // The strip either side of the title, in the menu's coordinates.
+  vrect strip = bar->rect, stripLocal = strip;
+  vdialogItemListTransformRect(bar->owner, &stripLocal);
+  vwindowTranslateRect(w, nullptr, &stripLocal, &strip);
+  vrect sides[2] = {{strip.x, strip.y, std::int16_t(anchor.x - strip.x), strip.height},
+                    {std::int16_t(anchor.x + anchor.width), strip.y,
+                     std::int16_t(placeX == 11 ? 0 : strip.x + strip.width - anchor.x - anchor.width), strip.height}};
+  for (vrect& s : sides) {
+    s.x = std::int16_t(s.x - m->rect.x);
+    s.y = std::int16_t(s.y - m->rect.y);
+  }
+  vmenuClassOf(m)->setPopupRects(m, sides, 2);
+  vmenuClassOf(m)->setPopupParent(m, reinterpret_cast<vmenuItem*>(bar));
+  vmenuClassOf(m)->setPopupHook(m, menuEnded);
+  m->popup->strip = stripEvent;
+  bar->barFlags |= vmenubarPOPPED;
+  watch.tracking = true;
+}
+
+void vmenubarPopdownMenu(vmenubar* bar) {
+  if (!active(bar) || !popped(bar) || !vmenubarGetWindow(bar)) return;
+  bar->barFlags &= ~vmenubarPOPPED;
+  if (vmenu* m = currentMenu(bar); m && vwindowIsOpen(m)) vwindowClose(m);
+}
+
+void vmenubarEnd(vmenubar* bar) {
+  if (watch.bar == bar) cancelWatch();
+  rec(bar)->deactivate(bar);
+}
+
+namespace {
+
+// The menu ended: Left and Right move on to the neighbouring title, a
+// choice or a press elsewhere leaves keyboard mode.
+void menuEnded(vmenuItem* parent, vevent* event) {
+  auto* bar = reinterpret_cast<vmenubar*>(parent);
+  if (!bar) return;
+  if (event && event->type == veventKEY_DOWN) {
+    vname tag = veventGetBinding(event);
+    bool ours = tag == vname_Left || tag == vname_Right;
+    if (look() >= vlafWINDOWS && look() <= vlafWIN95) ours = ours || tag == vname_Abandon || tag == vname_Confirm;
+    if (ours) {
+      vdialogItemClassOf(bar)->keyDown(bar, event);
+      return;
+    }
+  }
+  if (popped(bar)) vmenubarPopdownMenu(bar);
+  bar->barFlags &= ~vmenubarPOPPED;
+  vmenubarEnd(bar);
+  if (!event || event->type != veventKEY_DOWN) {
+    watch.tracking = false;
+    if (look() == vlafOPEN_LOOK) bar->current = -1;
+  }
+}
+
+// A pointer event on the strip beside the open menu's title goes back to
+// the bar's window, so that another title takes over.
+int stripEvent(vobject* parent, vevent* event) {
+  auto* bar = reinterpret_cast<vmenubar*>(parent);
+  if (vmenu* m = currentMenu(bar)) vmenuItemListClearHighlight(&m->items);
+  vmenubarPopdownMenu(bar);
+  if (event->type == veventBUTTON_UP) return 1;
+  vmenubarEnd(bar);
+  vwindow* w = vmenubarGetWindow(bar);
+  bool again = event->type == veventBUTTON_DOWN || event->type == veventPOINTER_DRAG ||
+               event->type == veventPOINTER_DRAG_LAST || event->type == veventPOINTER_MOTION;
+  if (w && again && veventGetWindow(event)) {
+    vevent* copy = veventCopy(event);
+    vwindowTranslateEvent(veventGetWindow(event), w, copy);
+    if (event->type != veventBUTTON_DOWN) copy->type = veventPOINTER_MOTION;
+    veventPost(copy);
+  }
+  return 1;
+}
+
+// ---- Pointer.
+int titleAt(vmenubar* b, int x) {
+  _vmenubarPendingLayout(b);
+  int from = b->rect.x + b->leftMargin - 1 + (windowsLook() ? 0 : inset(b));
+  if (x < from) return -1;
+  int n = vmenubarCount(b);
+  for (int i = 0; i < n; ++i) {
+    if (pushedLast(b) && i == n - 1) return x >= b->edges[i] && x < b->edges[i + 1] ? i : -1;
+    if (b->edges[i] > x) return i;
+  }
+  return -1;
+}
+
+int pointerPress(vdialogItem* item, vevent* event) {
+  vmenubar* b = asBar(item);
+  if (vmenubarIsNative(b)) return 0;
+  int index = titleAt(b, veventGetX(event));
+  if (index < 0) return base()->buttonDown(item, event);
+  if (index == b->current && active(b)) {
+    if (event->type == veventBUTTON_DOWN) {
+      vmenubarPopdownMenu(b);
+      vmenubarEnd(b);
+    }
+    return 1;
+  }
+  if (active(b)) {
+    vmenubarPopdownMenu(b);
+    vmenubarEnd(b);
+  }
+  vmenubarSelectTitle(b, index, event);
+  vmenubarPopupMenu(b, event);
+  return 1;
+}
+
+// Open Look: "Menu" pops the title's menu; "Select" previews its default
+// item and chooses it on release when the look asks for that.
+bool previews() { return (vlafGetCurrent()->flags & vlafSELECT_POPS_MENU) != 0; }
+int openLookPreview = -1;
+
+int openLookPress(vdialogItem* item, vevent* event) {
+  vmenubar* b = asBar(item);
+  if (vmenubarIsNative(b)) return 0;
+  int x = veventGetX(event), y = veventGetY(event);
+  if (!vrectContainsPoint(&b->rect, x, y)) {
+    if (active(b)) {
+      vmenubarEnd(b);
+      b->current = -1;
+    }
+    return 0;
+  }
+  int index = titleAt(b, x);
+  bool select = veventGetBinding(event) == vname_Select;
+  if (index < 0) {
+    if (active(b) && previews() && select) {
+      vmenubarPopdownMenu(b);
+      vmenubarEnd(b);
+      b->current = -1;
+    }
+    return index < 0 && x < b->rect.x + inset(b) ? 0 : 1;
+  }
+  if (previews() && select) {
+    if (active(b)) {
+      vmenubarPopdownMenu(b);
+      if (index != b->current) vmenubarEnd(b);
+    }
+    if (index != openLookPreview) {
+      openLookPreview = index;
+      vmenubarSelectTitle(b, index, nullptr);
+    }
+    return 1;
+  }
+  if (index == b->current && active(b)) {
+    vmenubarPopdownMenu(b);
+    vmenubarEnd(b);
+    return 1;
+  }
+  if (active(b)) {
+    vmenubarPopdownMenu(b);
+    vmenubarEnd(b);
+  }
+  vmenubarSelectTitle(b, index, event);
+  vmenubarPopupMenu(b, event);
+  return 1;
+}
+
+int openLookRelease(vdialogItem* item, vevent* event) {
+  vmenubar* b = asBar(item);
+  if (!previews() || veventGetBinding(event) != vname_Select) return base()->buttonUp(item, event);
+  int previewed = openLookPreview;
+  openLookPreview = -1;
+  vmenubarEnd(b);
+  if (previewed >= 0 && previewed < vmenubarCount(b) && vrectContainsPoint(&b->rect, veventGetX(event), veventGetY(event))) {
+    vmenu* m = vmenubarAt(b, previewed);
+    vmenuItem* choice = vmenuItemListGetDefault(&m->items);
+    if (!choice && vmenuItemListCount(&m->items)) choice = vmenuItemListAt(&m->items, 0);
+    if (choice && vmenuItemIsEnabled(choice) && vmenuIsEnabled(m)) {
+      if (choice->flags & vmenuItemTOGGLE)
+        vmenuItemSetToggle(choice, (choice->flags & vmenuItemEXCLUSIVE) || !vmenuItemIsToggleOn(choice));
+      vmenuClassOf(m)->setSelection(m, choice);
+      if (!vmenuGetOpenState(m)) vmenuClassOf(m)->setPopupParent(m, reinterpret_cast<vmenuItem*>(b));
+      vmenuItemSelect(choice, event);
+    }
+  }
+  b->current = -1;
+  return 1;
+}
+
+int buttonDown(vdialogItem* item, vevent* event) {
+  return look() == vlafOPEN_LOOK ? openLookPress(item, event) : pointerPress(item, event);
+}
+
+int buttonUp(vdialogItem* item, vevent* event) {
+  vmenubar* b = asBar(item);
+  if (vmenubarIsNative(b)) return 0;
+  if (look() == vlafOPEN_LOOK) return openLookRelease(item, event);
+  if (active(b) && !popped(b)) vmenubarEnd(b);
+  return base()->buttonUp(item, event);
+}
+
+int motion(vdialogItem* item, vevent* event) {
+  vmenubar* b = asBar(item);
+  if (vmenubarIsNative(b)) return 0;
+  if (look() == vlafWIN95 && watch.tracking) return pointerPress(item, event);
+  return base()->pointerHook(item, event);
+}
+
+// ---- The keyboard table: selectors of the dialog item's command table.
+enum : int { kSelect = 3, kMenu = 5, kMenuBar = 6, kLeft = 10, kRight = 11, kUp = 12, kDown = 13 };
+
+void clearKey(vevent* e) {
+  veventSetBinding(e, nullptr);
+  veventSetKeyFields(e, 0, 0, 0);
+  veventSetModifiers(e, 0);
+}
+
+void moveTo(vmenubar* b, int index, vevent* event) {
+  if (popped(b)) {
+    vmenubarPopdownMenu(b);
+    vmenubarEnd(b);
+    vmenubarSelectTitle(b, index, event);
+    vmenubarPopupMenu(b, event);
+  } else {
+    vmenubarEnd(b);
+    vmenubarSelectTitle(b, index, event);
+  }
+}
+
+vmenu* boundMenu(vmenubar* b, vevent* e) {
+  return e ? static_cast<vmenu*>(vdictGet(menuMap(b), keyOf(veventGetKeyValue(e)))) : nullptr;
+}
+
+int selectKey(vmenubar* b, vevent* e) {
+  vname tag = e ? veventGetBinding(e) : nullptr;
+  if (tag == vname_Abandon) {
+    if (!active(b)) return 0;
+    if (popped(b)) {
+      vmenubarPopdownMenu(b);
+      if (look() == vlafOPEN_LOOK) vmenubarEnd(b);
+    } else {
+      vmenubarEnd(b);
+      watch.tracking = false;
+    }
+    return 1;
+  }
+  if (tag == vname_Confirm) {
+    if (!active(b)) return 0;
+    if (popped(b)) {
+      vmenubarPopdownMenu(b);
+      vmenubarEnd(b);
+    } else {
+      clearKey(e);
+      vmenubarPopupMenu(b, e);
+    }
+    return 1;
+  }
+  if (tag == vname_Select) {
+    vmenu* m = boundMenu(b, e);
+    if (!m) return 0;
+    if (active(b)) vmenubarEnd(b);
+    vmenubarSelectTitle(b, vobjectListIndexOf(&b->menus, m), e);
+    return 1;
+  }
+  return 1;
+}
+
+int issueSelector(vobject* self, int selector, vdict* context) {
+  auto* b = static_cast<vmenubar*>(self);
+  if (vmenubarIsNative(b)) return 0;
+  auto* e = context ? static_cast<vevent*>(const_cast<void*>(vdictGet(context, vname_Event))) : nullptr;
+  int n = vmenubarCount(b);
+  switch (selector) {
+    case kSelect: return selectKey(b, e);
+    case kMenu: {
+      vmenu* m = boundMenu(b, e);
+      if (!m) return 0;
+      bool mnemonicModifiers = (veventGetKeyValue(e) & 0xFFFF) == vlafGetCurrent()->mnemonicModifiers;
+      if (!active(b) && !mnemonicModifiers) {
+        clearKey(e);
+        return 0;
+      }
+      if (active(b)) vmenubarEnd(b);
+      clearKey(e);
+      vmenubarSelectTitle(b, vobjectListIndexOf(&b->menus, m), e);
+      vmenubarPopupMenu(b, e);
+      return 1;
+    }
+    case kMenuBar:
+      if (active(b)) {
+        if (popped(b)) vmenubarPopdownMenu(b);
+        vmenubarEnd(b);
+      } else {
+        vmenubarPopdownMenu(b);
+        vmenubarSelectTitle(b, 0, nullptr);
+        if (look() == vlafOPEN_LOOK) vmenubarPopupMenu(b, nullptr);
+      }
+      return 1;
+    case kLeft:
+      if (!active(b) && b->current != -3 && b->current != -4) return 0;
+      if (e) veventSetBinding(e, nullptr);
+      if (n) moveTo(b, b->current <= 0 ? n - 1 : b->current - 1, e);
+      return 1;
+    case kRight:
+      if (!active(b) && b->current != -3 && b->current != -2) return 0;
+      if (e) veventSetBinding(e, nullptr);
+      if (n) moveTo(b, b->current >= n - 1 || b->current < 0 ? 0 : b->current + 1, e);
+      return 1;
+    case kUp:
+    case kDown:
+      if (!active(b)) return 0;
+      if (e) clearKey(e);
+      vmenubarPopupMenu(b, e);
+      return 1;
+    default:
+      if (active(b)) return 1;
+      return base()->issueSelector(self, selector, context);
+  }
+}
+
+// ---- Key down and up: the menu-bar key of the Windows looks acts on its
+// release when nothing came between, and at once while the bar is active.
+std::uint16_t pressFlags = 0;
+
+vdialog* dialogOf(vmenubar* b) {
+  vwindow* w = vmenubarGetWindow(b);
+  return w && vclassIsSubclass(w->cls, vdialogGetDefaultClass()) ? static_cast<vdialog*>(w) : nullptr;
+}
+
+int keyDown(vdialogItem* item, vevent* event) {
+  vmenubar* b = asBar(item);
+  if (!isOpen(b) || vmenubarIsNative(b)) return 0;
+  pressFlags = b->barFlags;
+  if (windowsLook() && veventGetBinding(event) == vname_MenuBar) {
+    _vdialogSetMenuBarKeyState(dialogOf(b), active(b) ? 3 : 1);
+    if (!active(b)) return 1;
+  }
+  base()->keyDown(item, event);
+  return 1;
+}
+
+int keyUp(vdialogItem* item, vevent* event) {
+  vmenubar* b = asBar(item);
+  if (vmenubarIsNative(b)) return 0;
+  if (windowsLook() && veventGetBinding(event) == vname_MenuBar && !(pressFlags & vmenubarACTIVE))
+    base()->keyDown(item, event);
+  return 1;
+}
+
+}  // namespace
+
+void _vmenubarBindMenuKeys(vmenubar* bar, vmenu* m, bool on) {
+  if (!bar->owner || !isOpen(bar) || vmenubarIsNative(bar)) return;
+  vmenuCollectAccelerators(m, on ? vname_Select : nullptr, tagMap(bar));
+  vmenuCollectAccelerators(m, on ? bar : nullptr, targetMap(bar));
+  vmenuCollectAccelerators(m, on ? m : nullptr, menuMap(bar));
+  if (m->mnemonic) {
+    bindKey(bar, mnemonicCode(m) | vlafGetCurrent()->mnemonicModifiers, vname_Menu, m, on);
+    if (active(bar)) bindKey(bar, mnemonicCode(m), vname_Menu, m, on);
+  }
+}
+
+void _vmenubarBindKeys(vmenubar* bar, bool on) {
+  if (!bar->owner || !isOpen(bar) || vmenubarIsNative(bar)) return;
+  eachKey(bar, vname_MenuBar, [&](std::uint32_t key) { vdictStore(targetMap(bar), keyOf(key), on ? bar : nullptr); });
+  for (int i = 0; i < vmenubarCount(bar); ++i) _vmenubarBindMenuKeys(bar, vmenubarAt(bar, i), on);
+  if (!on && active(bar)) bindNavigation(bar, false);
+}
+
+void _vmenubarForget(vmenubar* bar) {
+  if (watch.bar == bar) cancelWatch();
+}
+
+void _vmenubarFillTracking(vmenubarClassRec* c) {
+  c->draw = draw;
+  c->buttonDown = buttonDown;
+  c->drag = buttonDown;
+  c->buttonUp = buttonUp;
+  c->pointerHook = motion;
+  c->keyDown = keyDown;
+  c->keyUp = keyUp;
+  c->issueSelector = issueSelector;
+  c->activate = activate;
+  c->deactivate = deactivate;
+}
