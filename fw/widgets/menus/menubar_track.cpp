@@ -445,25 +445,30 @@ int titleAt(vmenubar* b, int x) {
   return -1;
 }
 
+void leave(vmenubar* b) {
+  vmenubarPopdownMenu(b);
+  vmenubarEnd(b);
+}
+
+// A press on a title: the current one of an active bar closes (a drag over
+// it is only consumed), any other opens.
+int pressTitle(vmenubar* b, int index, vevent* event) {
+  if (index == b->current && active(b)) {
+    if (event->type == veventBUTTON_DOWN) leave(b);
+    return 1;
+  }
+  if (active(b)) leave(b);
+  vmenubarSelectTitle(b, index, event);
+  vmenubarPopupMenu(b, event);
+  return 1;
+}
+
 int pointerPress(vdialogItem* item, vevent* event) {
   vmenubar* b = asBar(item);
   if (vmenubarIsNative(b)) return 0;
   int index = titleAt(b, veventGetX(event));
   if (index < 0) return base()->buttonDown(item, event);
-  if (index == b->current && active(b)) {
-    if (event->type == veventBUTTON_DOWN) {
-      vmenubarPopdownMenu(b);
-      vmenubarEnd(b);
-    }
-    return 1;
-  }
-  if (active(b)) {
-    vmenubarPopdownMenu(b);
-    vmenubarEnd(b);
-  }
-  vmenubarSelectTitle(b, index, event);
-  vmenubarPopupMenu(b, event);
-  return 1;
+  return pressTitle(b, index, event);
 }
 
 // Open Look: "Menu" pops the title's menu; "Select" previews its default
@@ -482,15 +487,15 @@ int openLookPress(vdialogItem* item, vevent* event) {
     }
     return 0;
   }
+  if (x < b->rect.x + inset(b)) return 0;
   int index = titleAt(b, x);
   bool select = veventGetBinding(event) == vname_Select;
   if (index < 0) {
     if (active(b) && previews() && select) {
-      vmenubarPopdownMenu(b);
-      vmenubarEnd(b);
+      leave(b);
       b->current = -1;
     }
-    return index < 0 && x < b->rect.x + inset(b) ? 0 : 1;
+    return 1;
   }
   if (previews() && select) {
     if (active(b)) {
@@ -503,18 +508,7 @@ int openLookPress(vdialogItem* item, vevent* event) {
     }
     return 1;
   }
-  if (index == b->current && active(b)) {
-    vmenubarPopdownMenu(b);
-    vmenubarEnd(b);
-    return 1;
-  }
-  if (active(b)) {
-    vmenubarPopdownMenu(b);
-    vmenubarEnd(b);
-  }
-  vmenubarSelectTitle(b, index, event);
-  vmenubarPopupMenu(b, event);
-  return 1;
+  return pressTitle(b, index, event);
 }
 
 int openLookRelease(vdialogItem* item, vevent* event) {
@@ -568,15 +562,10 @@ void clearKey(vevent* e) {
 }
 
 void moveTo(vmenubar* b, int index, vevent* event) {
-  if (popped(b)) {
-    vmenubarPopdownMenu(b);
-    vmenubarEnd(b);
-    vmenubarSelectTitle(b, index, event);
-    vmenubarPopupMenu(b, event);
-  } else {
-    vmenubarEnd(b);
-    vmenubarSelectTitle(b, index, event);
-  }
+  bool wasPopped = popped(b);
+  leave(b);
+  vmenubarSelectTitle(b, index, event);
+  if (wasPopped) vmenubarPopupMenu(b, event);
 }
 
 vmenu* boundMenu(vmenubar* b, vevent* e) {
@@ -599,8 +588,7 @@ int selectKey(vmenubar* b, vevent* e) {
   if (tag == vname_Confirm) {
     if (!active(b)) return 0;
     if (popped(b)) {
-      vmenubarPopdownMenu(b);
-      vmenubarEnd(b);
+      leave(b);
     } else {
       clearKey(e);
       vmenubarPopupMenu(b, e);
