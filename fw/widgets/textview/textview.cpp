@@ -82,11 +82,17 @@ void exitContext() {
   auto* m = static_cast<vtextviewModule*>(*moduleSlot);
   if (!m) return;
   if (m->caretTimer) vtimerDestroy(m->caretTimer);
-  if (m->keys) vcommandDestroyKeyDict(m->keys);
+  // The space owns the key dictionary.
+  if (m->space) vinstanceDestroy(m->space);
+  else if (m->keys) vcommandDestroyKeyDict(m->keys);
+  if (m->keyMap) vdictDestroy(m->keyMap);
+  for (vclipboard* c : {m->globalClipboard, m->selectionClipboard})
+    if (c) vclipboardDestroy(c);
   vmemFree(m->measure);
 }
 
 void exitProcess() {
+  _vtextviewFreeCommands();
   shared.invisibles = nullptr;
   shared.started = false;
 }
@@ -95,6 +101,7 @@ void startProcess() {
   if (shared.started) return;
   shared.started = true;
   for (const char* name : kNames) vnameInternLiteral(name);
+  _vtextviewMakeCommands();
   vsysAddExitHandler(exitProcess);
   vexTry([] {
     vresource module = moduleResource();
@@ -229,6 +236,13 @@ vtextviewModule* _vtextviewModule() {
 }
 
 vcolor* _vtextviewInvisiblesColor() { return shared.invisibles; }
+
+bool _vtextviewCaretTimerRuns() { return caretTimerRuns(_vtextviewModule()); }
+
+void _vtextviewRestartCaretTimer() {
+  vtextviewModule* m = _vtextviewModule();
+  if (caretTimerRuns(m) && m->caretTimer->data && !(m->caretTimer->flags & vtimerARMED)) vtimerStart(m->caretTimer);
+}
 int _vtextviewCaretPhase(const vtextview* v) { return int((v->viewFlags >> 16) & 0xFF); }
 
 void _vtextviewLayout(vtextview* v) {
@@ -373,6 +387,7 @@ void init(vinstance* self) {
   v->rightMargin = 3;
   v->caret.y = -100;
   v->focusPart = v;
+  v->goalPosition = -1;
   applyLook(v);
   _vtextviewLayout(v);
   vdialogItemClassRec* c = vdialogItemClassOf(v);
@@ -390,11 +405,15 @@ void destroy(vinstance* self) {
   if (v->auxObject) vinstanceDestroy(v->auxObject);
   vmemFree(v->auxBuffer);
   vtextviewModule* m = _vtextviewModule();
-  // Nothing may reach a freed view: the blink tick finds no target.
+  // Nothing may reach a freed view: the blink tick finds no target, a
+  // paste no requester.
   if (m->caretTimer->data == v) {
     vtimerStop(m->caretTimer);
     m->caretTimer->data = nullptr;
   }
+  for (vclipboard* c : {m->globalClipboard, m->selectionClipboard})
+    if (c && c->spare == v) c->spare = nullptr;
+  _vtextviewForgetPress(v);
   super()->destroy(self);
 }
 
@@ -470,6 +489,7 @@ void loadInit(vobject* self, vresource resource) {
   v->observerClass = vtextviewGetObserverClass();
   v->caret.y = -100;
   v->focusPart = v;
+  v->goalPosition = -1;
   std::uint16_t keep = v->scrollBarMargin;
   if (v->textViewFlags & vtextviewHORZ_BAR) v->horzBar = makeBar(v, false);
   if (v->textViewFlags & vtextviewVERT_BAR) v->vertBar = makeBar(v, true);
@@ -593,9 +613,13 @@ vtextviewClassRec* vtextviewGetDefaultClass() {
   if (*moduleSlot) return static_cast<vtextviewModule*>(*moduleSlot)->viewClass;
   startProcess();
   auto* m = static_cast<vtextviewModule*>(vmoduleBindSlot(moduleSlot, sizeof(vtextviewModule)));
+  *m = vtextviewModule{};
   readResources(m);
   m->keys = loadKeys();
+  _vtextviewInstallCommands(m);
   auto* c = vclassSpawnOf<vtextviewClassRec>(super());
+  c->space = m->space;
+  c->pointerDict = m->keyMap;
   c->instanceSize = sizeof(vtextview);
   c->init = init;
   c->destroy = destroy;
@@ -628,6 +652,8 @@ vtextviewClassRec* vtextviewGetDefaultClass() {
   c->notifyClient = notifyClient;
   c->borderWidth = borderWidth();
   _vtextviewFillDrawing(c);
+  _vtextviewFillCommands(c);
+  _vtextviewFillMouse(c);
   vclassSetName(c, vscribeLiteral("vtextview"));
   m->viewClass = c;
   m->measure = static_cast<vtextColumn*>(vmemAlloc(sizeof(vtextColumn) * 1026));
@@ -651,5 +677,6 @@ void vtextviewSetSelection(vtextview* v, vtextSelection* selection) {
 
 void _vtextviewStartupClasses() {
   vtextviewGetDefaultClass();
+  vtextviewGetUndoActionClass();
   vtextviewGetObserverClass();
 }

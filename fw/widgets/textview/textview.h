@@ -9,11 +9,12 @@
 #include "fw/text/selection.h"
 #include "fw/text/text.h"
 #include "fw/widgets/controls/slider.h"
+#include "fw/gui/window/clipboard.h"
 #include "fw/widgets/dialog/item.h"
 
 struct vtextview;
 using vtextviewNotifyFunc = void (*)(vtextview* view, vevent* event, int reason);
-using vtextviewUndoSink = void (*)(vtextview* view, vobject* action);
+using vtextviewUndoSink = void (*)(vtextview* view, vinstance* action);
 
 enum : std::uint16_t {
   vtextviewNO_HORZ_SCROLL = 0x0002,
@@ -61,6 +62,8 @@ struct vtextview : vdialogItem {
   vslider* horzBar;
   vslider* vertBar;
   vobject* inputContext;
+  std::int16_t goalX;          // text x kept across vertical caret moves
+  std::int32_t goalPosition;   // the caret position goalX belongs to
 };
 
 struct vtextviewClassRec : vdialogItemClassRec {
@@ -73,6 +76,10 @@ struct vtextviewClassRec : vdialogItemClassRec {
   void (*showSelection)(vtextview* view, int flags);
   void (*setText)(vtextview* view, vtext* text);
   void (*notifyClient)(vtextview* view, vevent* event, int reason);
+  // Direction 0 left, 1 up, 2 right, 3 down; by line: 0 start of line,
+  // 1 top of view, 2 end of line, 3 bottom of view.
+  void (*moveCaret)(vtextview* view, int direction);
+  void (*moveByLine)(vtextview* view, int direction);
   std::int16_t borderWidth;
 };
 
@@ -97,6 +104,21 @@ void vtextviewGetCaretBlinkInterval(std::int64_t* seconds, std::int64_t* nanosec
 // The five look options and the "Hilite" byte of the module's resources.
 const std::int32_t* vtextviewGetLookOptions();
 int vtextviewGetHilite();
+
+// Hands the text's pending changes over as one undo action with the name
+// (released either way); the action goes to the undo sink or is destroyed.
+void vtextviewRecordUndo(vtextview* view, vscribe* name);
+void vtextviewTakeUndoAction(vtextview* view, vinstance* action);
+vclass* vtextviewGetUndoActionClass();
+// Copies a non-empty selection to the selection clipboard as a string.
+void vtextviewCopyToSelectionClipboard(vtextview* view);
+// The global and selection clipboards of the module; paste from either
+// goes to the view in the clipboard's requester word.
+vclipboard* vtextviewGetGlobalClipboard();
+vclipboard* vtextviewGetSelectionClipboard();
+// Types one character as a key press would: the text's typing, "Typing"
+// recorded, the selection shown.
+void vtextviewTypeChar(vtextview* view, int c);
 
 // The start-up row: the view class, then the observer class.
 void _vtextviewStartupClasses();

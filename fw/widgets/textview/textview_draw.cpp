@@ -111,6 +111,25 @@ void drawRun(vtextview* v, const char* chars, int n, vtextStyle* style, int x0, 
   }
 }
 
+// The highlight of the selected part of a row: a selected line end reaches
+// the text area's edge, or only past the line end's own width with
+// HiliteTo 1. False when the row holds none of the selection.
+bool rowHighlight(vtextview* v, const Row& row, const vtextColumn* e, std::int32_t start, std::int32_t count,
+                  const char* chars, vrect* out) {
+  vtextSelection* s = v->selection;
+  if (!s || s->length <= 0) return false;
+  std::int32_t selA = std::clamp(s->start - start, 0, count), selB = std::clamp(s->end - start, 0, count);
+  if (selA >= selB) return false;
+  int x0 = int(e[selA].x >> 16) + 1, x1 = int(e[selB].x >> 16) + 1;
+  bool newline = count && chars[count - 1] == '\n';
+  if (newline && s->end > start + count - 1 && ((v->viewFlags >> 8) & 3) != 1) {
+    const vrect* a = vtextviewGetTextArea(v);
+    x1 = a->x + a->width;
+  }
+  *out = {std::int16_t(x0), std::int16_t(row.bottom), std::int16_t(x1 - x0), std::int16_t(row.height)};
+  return true;
+}
+
 // One line at its row: the runs between style changes and selection
 // boundaries, tabs skipped over; the highlight over the selected part.
 void drawLine(vtextview* v, const Row& row) {
@@ -118,7 +137,6 @@ void drawLine(vtextview* v, const Row& row) {
   vtextColumn* e = _vtextviewMeasureLine(v, row.line, &count, &start);
   if (!e) return;
   const char* chars = vtextGetCharPointer(v->text, start);
-  const vrect a = *vtextviewGetTextArea(v);
   int baseline = row.bottom + row.descent;
   std::int32_t shown = count;
   if (shown > 0 && chars[shown - 1] == '\n') --shown;
@@ -155,16 +173,8 @@ void drawLine(vtextview* v, const Row& row) {
     if (i == 0 && !e[0].style) cls(v)->setRunAttributes(v, nullptr);
   }
   flush(count);
-  if (v->selection && v->selection->length > 0 && selA < selB) {
-    int x0 = px(selA) + 1, x1 = px(selB) + 1;
-    // A selected line end reaches to the text area's edge, or past the
-    // line end's own width with HiliteTo 1.
-    if (v->selection->end > start + count - (count && chars[count - 1] == '\n' ? 1 : 0) && count &&
-        chars[count - 1] == '\n' && ((v->viewFlags >> 8) & 3) != 1)
-      x1 = a.x + a.width;
-    drawHighlight(v, {std::int16_t(x0), std::int16_t(row.bottom), std::int16_t(x1 - x0), std::int16_t(row.height)},
-                  highlightKind(v));
-  }
+  vrect h;
+  if (rowHighlight(v, row, e, start, count, chars, &h)) drawHighlight(v, h, highlightKind(v));
 }
 
 void drawCaretShape([[maybe_unused]] vtextview* v, const vrect* r) {
@@ -295,23 +305,36 @@ void drawCaret(vtextview* v, int phase) {
   vdrawGRestore();
 }
 
-// The highlight is redrawn by the area's next update rather than toggled
-// in place, so a change can never leave a stale inversion behind.
+// Inverts the selection's highlight on the visible rows where it is drawn
+// now; false for an empty selection, which shows a caret instead.
+bool toggleHighlight(vtextview* v) {
+  vtextSelection* s = v->selection;
+  if (!v->text || !s || s->length <= 0) return false;
+  if (!beginDrawing(v)) return true;
+  clipToTextArea(v);
+  std::int32_t first = vtextGetLineOfPosition(v->text, s->start), last = vtextGetLineOfPosition(v->text, s->end);
+  int kind = highlightKind(v);
+  forEachRow(v, [&](const Row& row) {
+    if (row.line < first) return true;
+    if (row.line > last) return false;
+    std::int32_t count = 0, start = 0;
+    vtextColumn* e = _vtextviewMeasureLine(v, row.line, &count, &start);
+    vrect h;
+    if (e && rowHighlight(v, row, e, start, count, vtextGetCharPointer(v->text, start), &h)) drawHighlight(v, h, kind);
+    return true;
+  });
+  vdrawGRestore();
+  return true;
+}
+
+// Flags 1 before a change, 2 after it, 4 leaves highlight and caret alone.
 void changeHighlight(vtextview* v, int flags) {
   if (flags & 2) {
-    if (v->hiddenCount && --v->hiddenCount == 0 && !(flags & 4)) {
-      if (v->selection && v->selection->length > 0 && (v->flags & vdialogItemOPEN))
-        invalTextArea(v);
-      else
-        cls(v)->drawCaret(v, 1);
-    }
+    if (v->hiddenCount && --v->hiddenCount == 0 && !(flags & 4))
+      if (!toggleHighlight(v)) cls(v)->drawCaret(v, 1);
   } else if (flags & 1) {
-    if (v->hiddenCount == 0 && !(flags & 4)) {
-      if (v->selection && v->selection->length > 0 && (v->flags & vdialogItemOPEN))
-        invalTextArea(v);
-      else
-        cls(v)->drawCaret(v, 0);
-    }
+    if (v->hiddenCount == 0 && !(flags & 4))
+      if (!toggleHighlight(v)) cls(v)->drawCaret(v, 0);
     ++v->hiddenCount;
   }
 }
@@ -440,8 +463,7 @@ void showSelection(vtextview* v, int flags) {
   }
 }
 
-// ---- the observer: every change redraws the text area from the update
-// that follows.
+// ---- the observer: what a change touched is drawn again.
 vtextview* viewOf(vinstance* target) {
   auto* o = static_cast<vtextObserver*>(target);
   // With pass-client set the hooks receive the view itself.
@@ -456,8 +478,136 @@ void refresh(vtextview* v) {
   _vtextviewUpdateBars(v);
 }
 
-void changed(vinstance* t, std::int32_t, std::int32_t count) {
-  if (count) refresh(viewOf(t));
+// What a change's line looked like before it: pushed before the change,
+// popped after it (changes nest).
+struct ChangeRecord {
+  std::int32_t line, lineStart, span, lineCount;
+  std::int32_t nextStart;  // start of the line after the span, -1 at the text's end
+  std::uint16_t height, descent, previousHeight, previousDescent;
+};
+std::vector<ChangeRecord> changeStack;
+
+void metrics(vtext* t, std::int32_t line, std::uint16_t* height, std::uint16_t* descent) {
+  *height = *descent = 0;
+  if (line < 1 || line > t->lineCount) return;
+  vtextLineInfo info{};
+  vtextGetLineInfo(t, line, &info);
+  *height = info.height;
+  *descent = info.descent;
+}
+
+ChangeRecord describe(vtext* t, std::int32_t line, std::int32_t span) {
+  ChangeRecord r{};
+  r.line = line;
+  r.lineStart = vtextGetLineStart(t, line);
+  r.span = span;
+  r.lineCount = t->lineCount;
+  r.nextStart = line + span <= t->lineCount ? vtextGetLineStart(t, line + span) : -1;
+  metrics(t, line, &r.height, &r.descent);
+  metrics(t, line - 1, &r.previousHeight, &r.previousDescent);
+  return r;
+}
+
+// Before: an insertion at position, or a deletion ending there.
+void changing(vinstance* target, std::int32_t position, std::int32_t change) {
+  if (!change) return;
+  vtextview* v = viewOf(target);
+  std::int32_t first = change < 0 ? position + change : position;
+  std::int32_t line = vtextGetLineOfPosition(v->text, first);
+  std::int32_t span = change < 0 ? vtextGetLineOfPosition(v->text, position) - line + 1 : 1;
+  changeStack.push_back(describe(v->text, line, span));
+}
+
+// The rows from a line's to the text area's bottom, or the whole area when
+// the line lies above it.
+void invalFromLine(vtextview* v, std::int32_t line, int flags) {
+  vrect a = *vtextviewGetTextArea(v);
+  a.x = std::int16_t(a.x - 1);
+  a.width = std::int16_t(a.width + 1);
+  if (line > v->scrollY) {
+    bool seen = false;
+    forEachRow(v, [&](const Row& row) {
+      if (row.line != line) return true;
+      seen = true;
+      a.height = std::int16_t(std::max(0, row.bottom + row.height - a.y));
+      return false;
+    });
+    if (!seen) return;
+  }
+  vdialogItemClassOf(v)->invalRect(v, &a, flags);
+}
+
+// After: when the line kept its start, its neighbours' breaks, its metrics
+// and the line count, only its row from the change on is drawn again.
+void changedText(vinstance* target, std::int32_t position, std::int32_t change) {
+  if (!change || changeStack.empty()) return;
+  ChangeRecord before = changeStack.back();
+  changeStack.pop_back();
+  vtextview* v = viewOf(target);
+  vtext* t = v->text;
+  if (!t) return;
+  std::int32_t first = change < 0 ? position + change : position;
+  std::int32_t line = vtextGetLineOfPosition(t, first);
+  int flags = change == 1 || change == -1 ? 5 : 3;
+  if ((v->flags & vdialogItemOPEN) && vdialogItemIsShown(v)) {
+    ChangeRecord after = describe(t, line, 1);
+    bool oneLine = before.span == 1 && line == before.line && after.lineStart == before.lineStart &&
+                   after.lineCount == before.lineCount && after.height == before.height &&
+                   after.descent == before.descent && after.previousHeight == before.previousHeight &&
+                   after.previousDescent == before.previousDescent &&
+                   (before.nextStart < 0 ? line == t->lineCount : after.nextStart == before.nextStart + change);
+    if (!oneLine) {
+      invalFromLine(v, std::min(line, before.line), flags);
+    } else {
+      forEachRow(v, [&](const Row& row) {
+        if (row.line != line) return true;
+        std::int32_t count = 0, start = 0;
+        vtextColumn* e = _vtextviewMeasureLine(v, line, &count, &start);
+        const vrect a = *vtextviewGetTextArea(v);
+        // One column left of the change: a caret drawn at its edge.
+        int x = e ? std::max<int>(a.x - 1, int(e[std::clamp(first - start, 0, count)].x >> 16)) : a.x - 1;
+        vrect r{std::int16_t(x), std::int16_t(row.bottom), std::int16_t(a.x + a.width - x), std::int16_t(row.height)};
+        vdialogItemClassOf(v)->invalRect(v, &r, flags);
+        return false;
+      });
+    }
+  }
+  cls(v)->placeCaret(v);
+  v->caretXAtUpdate = v->caret.x;
+  // The bars stay when both line counts fit, or one line changed short of the last.
+  std::int32_t shown = _vtextviewVisibleLines(v);
+  bool fits = before.lineCount <= shown && t->lineCount <= shown;
+  bool inside = before.span == 1 && before.lineCount == t->lineCount && line < t->lineCount;
+  if (!fits && !inside) _vtextviewUpdateBars(v);
+}
+
+// A style change: the rows from its first line to its last.
+void styleChanged(vinstance* target, vtextStyle*, std::int32_t start, std::int32_t end) {
+  vtextview* v = viewOf(target);
+  if (!v->text) return;
+  if (v->flags & vdialogItemOPEN) {
+    std::int32_t first = vtextGetLineOfPosition(v->text, std::min(start, end));
+    std::int32_t last = vtextGetLineOfPosition(v->text, std::max(start, end));
+    vrect a = *vtextviewGetTextArea(v);
+    int top = a.y + a.height, bottom = a.y;
+    bool any = false;
+    forEachRow(v, [&](const Row& row) {
+      if (row.line > last) return false;
+      if (row.line >= first) {
+        if (!any) top = row.bottom + row.height;
+        bottom = row.bottom;
+        any = true;
+      }
+      return true;
+    });
+    if (any) {
+      vrect r{std::int16_t(a.x - 1), std::int16_t(std::max<int>(bottom, a.y)), std::int16_t(a.width + 1),
+              std::int16_t(std::min<int>(top, a.y + a.height) - std::max<int>(bottom, a.y))};
+      if (r.height > 0) vdialogItemClassOf(v)->invalRect(v, &r, 3);
+    }
+  }
+  cls(v)->placeCaret(v);
+  _vtextviewUpdateBars(v);
 }
 
 }  // namespace
@@ -476,6 +626,28 @@ vtextColumn* _vtextviewMeasureLine(vtextview* v, std::int32_t line, std::int32_t
   return m->measure;
 }
 
+std::int32_t _vtextviewHit(vtextview* v, int x, int y) {
+  if (!v->text) return 0;
+  // Above the first row: the first visible line; below the last: the last.
+  std::int32_t line = std::min(v->scrollY, std::max<std::int32_t>(v->text->lineCount, 1));
+  bool found = false;
+  forEachRow(v, [&](const Row& row) {
+    line = row.line;
+    if (y >= row.bottom) found = true;
+    return !found;
+  });
+  std::int32_t count = 0, start = 0;
+  vtextColumn* e = _vtextviewMeasureLine(v, line, &count, &start);
+  if (!e) return start;
+  // The gap nearest x: a character's right half belongs to the next gap.
+  std::int32_t k = 0;
+  while (k < count && (((std::int64_t(e[k].x) + e[k + 1].x) / 2) >> 16) + 1 < x) ++k;
+  const char* chars = vtextGetCharPointer(v->text, start);
+  if (k == count && count > 0 && line < v->text->lineCount) --k;
+  else if (k == count && count > 0 && chars[count - 1] == '\n') --k;
+  return start + k;
+}
+
 void _vtextviewFillDrawing(vtextviewClassRec* c) {
   c->draw = draw;
   c->drawCaretShape = drawCaretShape;
@@ -489,12 +661,12 @@ void _vtextviewFillDrawing(vtextviewClassRec* c) {
 
 vtextObserverClassRec* _vtextviewMakeObserverClass() {
   auto* c = vclassSpawnOf<vtextObserverClassRec>(vtextObserverGetDefaultClass());
-  c->inserted = changed;
-  c->deleted = changed;
-  c->inserting = [](vinstance*, std::int32_t, std::int32_t) {};
-  c->deleting = [](vinstance*, std::int32_t, std::int32_t) {};
+  c->inserted = changedText;
+  c->deleted = changedText;
+  c->inserting = changing;
+  c->deleting = changing;
   c->rulerChanged = [](vinstance* t, vtextRuler*, std::int32_t, std::int32_t) { refresh(viewOf(t)); };
-  c->styleChanged = [](vinstance* t, vtextStyle*, std::int32_t, std::int32_t) { refresh(viewOf(t)); };
+  c->styleChanged = styleChanged;
   c->recalculated = [](vinstance* t, vtext*) { refresh(viewOf(t)); };
   c->selectionMode = [](vinstance* t, vtextSelection* s, int phase) {
     vtextview* v = viewOf(t);
@@ -504,16 +676,25 @@ vtextObserverClassRec* _vtextviewMakeObserverClass() {
     vtextview* v = viewOf(t);
     if (s != v->selection) return;
     if (phase == 1 && v->scrollY > std::max<std::int32_t>(v->text->lineCount, 1)) cls(v)->showSelection(v, 24);
-    if (v->hiddenCount == 0 && (v->flags & vdialogItemOPEN)) {
-      if (phase == 0) {
-        cls(v)->drawCaret(v, 0);
-        invalTextArea(v);
-      } else {
-        invalTextArea(v);
+    if (!vdialogItemIsShown(v)) return;
+    vtextviewModule* m = _vtextviewModule();
+    vevent* event = m->currentEvent;
+    m->currentEvent = nullptr;
+    if (v->hiddenCount == 0) {
+      if (v->flags & vdialogItemOPEN) {
+        if (phase == 0) {
+          cls(v)->drawCaret(v, 0);
+          toggleHighlight(v);
+        } else {
+          toggleHighlight(v);
+          cls(v)->placeCaret(v);
+        }
+      } else if (phase == 1) {
         cls(v)->placeCaret(v);
       }
     }
-    if (phase == 1) cls(v)->notifyClient(v, _vtextviewModule()->currentEvent, vtextviewNOTIFY_SELECTION);
+    if (phase == 1) cls(v)->notifyClient(v, event, vtextviewNOTIFY_SELECTION);
+    m->currentEvent = event;
   };
   c->destroyed = [](vinstance* t, vtext*) {
     vtextview* v = viewOf(t);

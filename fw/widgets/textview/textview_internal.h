@@ -3,12 +3,22 @@
 #pragma once
 #include "fw/core/dict.h"
 #include "fw/core/timer.h"
+#include "fw/gui/window/clipboard.h"
 #include "fw/widgets/textview/textview.h"
 
 struct vtextviewModule {
   vtextviewClassRec* viewClass;
   vtextObserverClassRec* observerClass;
-  vdict* keys;
+  vdict* keys;         // "Keys" / "vtextview" / look; owned by the space once installed
+  vcommandSpace* space;
+  vdict* keyMap;  // key code + 1 -> command tag: the dialog item's, then the view's
+  vclass* undoActionClass;
+  vclipboard* globalClipboard;     // made on first use
+  vclipboard* selectionClipboard;  // made on first use
+  std::uint32_t dragFlag;          // the press came from the "Drag" button
+  std::uint8_t tracking;           // 0 none, 2 selection tracking
+  std::int16_t pressX, pressY;
+  std::int32_t anchor;  // the selection end a drag keeps
   vtextColumn* measure;  // the line measure buffer, grown to the longest line measured
   std::int32_t measureCapacity;
   vtimer* caretTimer;  // data: the focused view, or null
@@ -18,6 +28,18 @@ struct vtextviewModule {
 };
 
 vtextviewModule* _vtextviewModule();
+// The command dictionary of every context (made once) and a context's
+// command space and key map made from it.
+void _vtextviewMakeCommands();
+void _vtextviewInstallCommands(vtextviewModule* m);
+void _vtextviewFreeCommands();
+// Key press, the selectors, the mouse and the clipboards.
+void _vtextviewFillCommands(vtextviewClassRec* cls);
+void _vtextviewFillMouse(vtextviewClassRec* cls);
+void _vtextviewForgetPress(vtextview* view);
+vclipboard* _vtextviewClipboard(bool global);
+bool _vtextviewCaretTimerRuns();
+void _vtextviewRestartCaretTimer();
 vcolor* _vtextviewInvisiblesColor();
 int _vtextviewCaretPhase(const vtextview* view);
 void _vtextviewLayout(vtextview* view);
@@ -29,6 +51,8 @@ std::int32_t _vtextviewVisibleLines(vtextview* view);
 // The drawing slots and the observer class.
 void _vtextviewFillDrawing(vtextviewClassRec* cls);
 vtextObserverClassRec* _vtextviewMakeObserverClass();
+// The text position under a point of the item's coordinates.
+std::int32_t _vtextviewHit(vtextview* view, int x, int y);
 // Measures the line into the module's buffer: count columns, x of each
 // gap in text-area coordinates (16.16), entry count the end.
 vtextColumn* _vtextviewMeasureLine(vtextview* view, std::int32_t line, std::int32_t* count, std::int32_t* start);

@@ -69,8 +69,88 @@ TEST(TextviewScroll, ClampsModesLongLinesResourcesAndCopy) {
             "ScrollTo 3, line 60: first 60\n"
             "column 2990: first 98 x 16072 caret x 333 height 19\n"
             "back to line 2: first 1 x 0\n"
-            "stored flags 0x389; loaded flags 0x389 margins 7,3 bars 11\n"
+            "stored flags 0x181; loaded flags 0x181 margins 7,3 bars 11\n"
             "copy: same text 1 same selection 1 own bars 11\n");
+}
+
+// The shipped keys: typing, control characters (one >= 32 with Ctrl held
+// is typed, Ctrl+B is not), Select All, word motion, extending with Shift,
+// End, Backspace, Return, Tab and Del; the selector numbers; "Shift Right 1"
+// reaching selector 52 with "Direction" and "Amount"; a toggle's query.
+TEST(TextviewKeys, ShippedBindingsCommandsAndTyping) {
+  const char* expected =
+      "a: 1\n"
+      "typed: \"one two|threea\" 14-14\n"
+      "ctrl+b: 0\n"
+      "ctrl+@ (alt-gr): 1\n"
+      "control keys: \"one two|threea@\" 15-15\n"
+      "ctrl+a: \"one two|threea@\" 0-15\n"
+      "ctrl+right: \"one two|threea@\" 4-4\n"
+      "shift+right twice: \"one two|threea@\" 4-6\n"
+      "end: \"one two|threea@\" 7-7\n"
+      "backspace, return, tab: \"one tw|\t|threea@\" 8-8\n"
+      "del before a line end: \"one tw|\tthreea@\" 8-8\n"
+      "del at the start: \"ne tw|\tthreea@\" 0-0\n"
+      "Select Block 66 Select All 39 Shift 52 Extend Select 67\n"
+      "selector 52 Direction Right Amount 1\n"
+      "selector 52 Direction Left Amount -2147483648\n"
+      "selector 52 Direction Align Amount -2147483648\n"
+      "Show Key Code: Off, then On\n";
+  EXPECT_EQ(probe("-laf win95 keys"), expected);
+  EXPECT_EQ(probe("-laf motif keys"), expected);
+}
+
+// Ctrl+C, Ctrl+V at a caret and Shift+Insert over a selection, Ctrl+X;
+// the undo actions named "Paste" and "Cut" (typing without pending changes
+// hands none over); an empty selection leaves the selection clipboard as
+// it was; contents nobody waits for change nothing; a destroyed view is no
+// longer the requester.
+TEST(TextviewClipboard, CopyCutPasteAndTheSelectionClipboard) {
+  EXPECT_EQ(probe("-laf win95 clipboard"),
+            "copied: \"beta\"\n"
+            "pasted at the caret: \"alpha beta|gammabeta\" 20-20\n"
+            "pasted over a selection: \"beta beta|gammabeta\" 4-4\n"
+            "cut: \"betagammabeta\" 4-4\n"
+            "undo names: Paste;Paste;Cut;\n"
+            "selection clipboard: \"beta\"\n"
+            "paste without a view changes the text: 0\n"
+            "requester after destroy: none\n");
+}
+
+// The goal x across a short line, the ends of the text, a selection moving
+// down from its end, hidden characters stepped over both ways, "End of
+// Line" at the line's end paging right, "Bottom of View" on the last line.
+TEST(TextviewMotion, CaretByCharactersAndLines) {
+  EXPECT_EQ(probe("-laf win95 motion"),
+            "down from column 6 to a short line: 11-11\n"
+            "down again: column 6: 18-18\n"
+            "up twice: 6-6\n"
+            "left at 0: 0-0\n"
+            "right at the end: 226-226\n"
+            "down on the last line: 226-226\n"
+            "down from a selection 2-5: from its end: 11-11\n"
+            "right over hidden 2-5: 5-5\n"
+            "left back over them: 2-2\n"
+            "end of line: 221-221\n"
+            "end of line again pages right by the text area's width: 1\n"
+            "start of line: 21-21\n"
+            "bottom of view on the last line: 226-226\n");
+}
+
+// A press places the caret at the hit, a drag selects and the release
+// copies the selection to the selection clipboard; the "Drag" button
+// clicked in place pastes it at the hit, moved more than 3 pixels selects;
+// the client hears 7 at each press and 6 at each release; a press past a
+// line's end lands before its line end.
+TEST(TextviewMouse, PressDragAndTheDragButton) {
+  EXPECT_EQ(probe("-laf win95 mouse"),
+            "press: \"first line|second line|third\" 14-14\n"
+            "drag to line 3: \"first line|second line|third\" 14-26\n"
+            "selection clipboard: \"ond line\nthi\"\n"
+            "drag button click: \"firstond line|thiline|second line|third\" 17-17\n"
+            "drag button moved: \"firstond line|thiline|second line|third\" 0-3\n"
+            "reasons: 767676\n"
+            "past the end of line 1: \"firstond line|thiline|second line|third\" 13-13\n");
 }
 
 }  // namespace

@@ -6,16 +6,24 @@
 //                                          each equals a full redraw
 //   textview_probe blink [S]               with "caretblinkinterval" S: the caret
 //                                          period and its phases
+//   textview_probe [-laf LOOK] keys        key presses, commands and typing
+//   textview_probe [-laf LOOK] clipboard   copy, cut, paste and the undo names
+//   textview_probe [-laf LOOK] motion      caret motion by characters and lines
+//   textview_probe [-laf LOOK] mouse       presses, drags and the "Drag" button
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
 
+#include "fw/core/attributed.h"
 #include "fw/core/event.h"
 #include "fw/core/sys.h"
 #include "fw/core/timer.h"
 #include "fw/data/pref.h"
+#include "fw/data/scrap.h"
+#include "fw/data/undo.h"
+#include "fw/gui/window/window_event.h"
 #include "fw/data/vresource.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/msw.h"
@@ -223,6 +231,292 @@ int scroll() {
   return 0;
 }
 
+// ---- keys, commands, clipboards, motion and the mouse
+
+std::string textOf(vtext* t) {
+  std::string out(std::size_t(t->length), '\0');
+  vtextGetChars(t, 0, t->length, out.data(), t->length + 1);
+  for (char& c : out)
+    if (c == '\n') c = '|';
+  return out;
+}
+
+void report(const char* what, const Shown& s) {
+  std::printf("%s: \"%s\" %d-%d\n", what, textOf(s.text).c_str(), s.selection->start, s.selection->end);
+}
+
+// A key as the window system gives it: symbol, modifiers, character.
+int key(vwindow* w, vtextview* v, std::uint32_t symbol, std::uint32_t modifiers, int character) {
+  vevent* e = veventCreateKeyDown(w, 0, 0, 0, modifiers, symbol, character);
+  int r = vdialogItemClassOf(v)->keyDown(v, e);
+  veventDestroy(e);
+  return r;
+}
+
+enum : std::uint32_t { kLeft = 0xFC51, kUp = 0xFC52, kRight = 0xFC53, kDown = 0xFC54, kHome = 0xFC50, kEnd = 0xFC57 };
+
+// Selector 52 and its arguments as the view receives them.
+int (*plainIssue)(vobject*, int, vdict*) = nullptr;
+int recordingIssue(vobject* self, int selector, vdict* args) {
+  if (selector == 52) {
+    auto d = static_cast<vname>(vdictGet(args, vnameInternLiteral("Direction")));
+    std::printf("selector 52 Direction %s Amount %d\n", d ? d : "-", int(vdictGetInteger(args, vnameInternLiteral("Amount"))));
+  }
+  return plainIssue(self, selector, args);
+}
+
+std::int32_t selectorOf(const char* name) {
+  auto* c = static_cast<const vcommandSelector*>(vcommandSpaceGetAttribute(vtextviewGetDefaultClass()->space, vname_Command,
+                                                                          vnameInternLiteral(name)));
+  return c ? c->selector : -1;
+}
+
+int keys() {
+  vwindow* w = probehost::host(kWidth, kHeight);
+  Shown s = addView(w, {10, 10, 340, 180}, "one two\nthree", false);
+  open(w);
+  vdialogItemListSetFocusItem(listOf(w), s.view);
+  vtextview* v = s.view;
+  std::printf("a: %d\n", key(w, v, 'a', 0, 'a'));
+  report("typed", s);
+  std::printf("ctrl+b: %d\n", key(w, v, 'b', veventMOD_CONTROL, 2));
+  std::printf("ctrl+@ (alt-gr): %d\n", key(w, v, '2', veventMOD_CONTROL | veventMOD_ALT, '@'));
+  report("control keys", s);
+  key(w, v, 'a', veventMOD_CONTROL, 1);
+  report("ctrl+a", s);
+  key(w, v, kHome, veventMOD_CONTROL, 0);
+  key(w, v, kRight, veventMOD_CONTROL, 0);
+  report("ctrl+right", s);
+  key(w, v, kRight, veventMOD_SHIFT, 0);
+  key(w, v, kRight, veventMOD_SHIFT, 0);
+  report("shift+right twice", s);
+  key(w, v, kEnd, 0, 0);
+  report("end", s);
+  key(w, v, 0xFC08, 0, 8);
+  key(w, v, 0xFC0D, 0, 13);
+  key(w, v, 0xFC09, 0, 9);
+  report("backspace, return, tab", s);
+  key(w, v, 0xFCFF, 0, 127);
+  report("del before a line end", s);
+  key(w, v, kHome, veventMOD_CONTROL, 0);
+  key(w, v, 0xFCFF, 0, 127);
+  report("del at the start", s);
+  std::printf("Select Block %d Select All %d Shift %d Extend Select %d\n", selectorOf("Select Block"), selectorOf("Select All"),
+              selectorOf("Shift"), selectorOf("Extend Select"));
+  // A subclass that shows what selector 52 receives.
+  auto* recording = vclassSpawnOf<vtextviewClassRec>(vtextviewGetDefaultClass());
+  plainIssue = recording->issueSelector;
+  recording->issueSelector = recordingIssue;
+  auto* r = static_cast<vtextview*>(vinstanceCreate(recording));
+  vdialogItemListAppend(listOf(w), r);
+  vtextviewSetText(r, s.text);
+  vtextviewSetSelection(r, s.selection);
+  for (const char* tag : {"Shift Right 1", "Shift Left", "Align"}) vobjectIssueTag(r, vnameInternLiteral(tag), nullptr);
+  vdict query;
+  vdictInit(&query, vdictHashName);
+  vobjectQueryCommand(v, vnameInternLiteral("Show Key Code"), &query);
+  std::printf("Show Key Code: %s", static_cast<const char*>(vdictGet(&query, vname_Toggle)));
+  vobjectIssueTag(v, vnameInternLiteral("Show Key Code"), nullptr);
+  vdictFinish(&query);
+  vdictInit(&query, vdictHashName);
+  vobjectQueryCommand(v, vnameInternLiteral("Show Key Code"), &query);
+  std::printf(", then %s\n", static_cast<const char*>(vdictGet(&query, vname_Toggle)));
+  vdictFinish(&query);
+  vobjectListRemove(listOf(w), r);
+  vinstanceDestroy(r);
+  release(s);
+  finish(w);
+  return 0;
+}
+
+std::string undoNames;
+void sink(vtextview*, vinstance* action) {
+  undoNames += std::string(vundoActionGetName(static_cast<vundoAction*>(action))) + ";";
+  vinstanceDestroy(action);
+}
+// A pending change list as the undo records leave one.
+void pend(vtext* t) { t->pendingChanges = reinterpret_cast<vobject*>(static_cast<vinstance*>(vundoActionListCreate(nullptr))); }
+
+std::string clipboardText(vclipboard* c) {
+  std::string out = "(none)";
+  vclipboardNotify saved = c->notify;
+  static std::string* into = nullptr;
+  into = &out;
+  vclipboardSetNotify(c, [](vclipboard*, vinstance* scrap) {
+    char* text = vscribeCreateString(vscrapGetString(vscrapWalk(scrap)));
+    *into = text;
+    vscribeFreeString(text);
+    vinstanceDestroy(scrap);
+  });
+  if (vclipboardHasContents(c)) vclipboardRequest(c);
+  vclipboardSetNotify(c, saved);
+  return out;
+}
+
+int clipboard() {
+  vwindow* w = probehost::host(kWidth, kHeight);
+  Shown s = addView(w, {10, 10, 340, 180}, "alpha beta\ngamma", false);
+  open(w);
+  vdialogItemListSetFocusItem(listOf(w), s.view);
+  vtextview* v = s.view;
+  v->undoSink = sink;
+  vtextSetSelectionRange(s.text, s.selection, 6, 10);
+  key(w, v, 'c', veventMOD_CONTROL, 3);
+  std::printf("copied: \"%s\"\n", clipboardText(vtextviewGetGlobalClipboard()).c_str());
+  vtextSetSelectionRange(s.text, s.selection, 16, 16);
+  pend(s.text);
+  key(w, v, 'v', veventMOD_CONTROL, 22);
+  report("pasted at the caret", s);
+  vtextSetSelectionRange(s.text, s.selection, 0, 5);
+  pend(s.text);
+  key(w, v, 0xFC63, veventMOD_SHIFT, 0);
+  report("pasted over a selection", s);
+  vtextSetSelectionRange(s.text, s.selection, 4, 10);
+  pend(s.text);
+  key(w, v, 'x', veventMOD_CONTROL, 24);
+  report("cut", s);
+  key(w, v, 'z', 0, 'z');
+  std::printf("undo names: %s\n", undoNames.c_str());
+  // The selection clipboard: an empty selection leaves it alone.
+  vtextSetSelectionRange(s.text, s.selection, 0, 4);
+  vtextviewCopyToSelectionClipboard(v);
+  vtextSetSelectionRange(s.text, s.selection, 2, 2);
+  vtextviewCopyToSelectionClipboard(v);
+  std::printf("selection clipboard: \"%s\"\n", clipboardText(vtextviewGetSelectionClipboard()).c_str());
+  // Nobody waiting: the contents go without an effect.
+  std::string before = textOf(s.text);
+  vtextviewGetGlobalClipboard()->spare = nullptr;
+  vclipboardRequest(vtextviewGetGlobalClipboard());
+  std::printf("paste without a view changes the text: %d\n", textOf(s.text) != before);
+  // A view that goes is no longer waiting.
+  Shown gone = addView(w, {10, 10, 100, 50}, "x", false);
+  vtextviewGetSelectionClipboard()->spare = gone.view;
+  vobjectListRemove(listOf(w), gone.view);
+  release(gone);
+  vinstanceDestroy(gone.view);
+  std::printf("requester after destroy: %s\n", vtextviewGetSelectionClipboard()->spare ? "view" : "none");
+  release(s);
+  finish(w);
+  return 0;
+}
+
+int motion() {
+  vwindow* w = probehost::host(kWidth, kHeight);
+  std::string chars = "abcdefgh\nab\nabcdefgh\n" + std::string(200, 'w') + "\nlast";
+  Shown s = addView(w, {10, 10, 340, 180}, chars.c_str(), false);
+  open(w);
+  vdialogItemListSetFocusItem(listOf(w), s.view);
+  vtextview* v = s.view;
+  vtextviewClassRec* c = vtextviewClassOf(v);
+  auto at = [&](const char* what) { std::printf("%s: %d-%d\n", what, s.selection->start, s.selection->end); };
+  vtextSetSelectionRange(s.text, s.selection, 6, 6);
+  c->moveCaret(v, 3);
+  at("down from column 6 to a short line");
+  c->moveCaret(v, 3);
+  at("down again: column 6");
+  c->moveCaret(v, 1);
+  c->moveCaret(v, 1);
+  at("up twice");
+  vtextSetSelectionRange(s.text, s.selection, 0, 0);
+  c->moveCaret(v, 0);
+  at("left at 0");
+  std::int32_t end = s.text->length;
+  vtextSetSelectionRange(s.text, s.selection, end, end);
+  c->moveCaret(v, 2);
+  at("right at the end");
+  c->moveCaret(v, 3);
+  at("down on the last line");
+  vtextSetSelectionRange(s.text, s.selection, 2, 5);
+  c->moveCaret(v, 3);
+  at("down from a selection 2-5: from its end");
+  // Hidden characters are stepped over.
+  vtextStyle* hidden = vtextStyleCreate();
+  vtextRulerSetBooleanAttr(hidden, vnameInternLiteral("Hidden"), 1);
+  vtextApplyStyle(s.text, 2, 5, hidden);
+  vtextSetSelectionRange(s.text, s.selection, 1, 1);
+  c->moveCaret(v, 2);
+  at("right over hidden 2-5");
+  c->moveCaret(v, 0);
+  at("left back over them");
+  vtextRemoveStyle(s.text, 2, 5, hidden);
+  // The ends of a line; at the end again the view pages right.
+  std::int32_t long0 = vtextGetLineStart(s.text, 4);
+  vtextSetSelectionRange(s.text, s.selection, long0 + 3, long0 + 3);
+  c->moveByLine(v, 2);
+  at("end of line");
+  std::int32_t x0 = v->scrollX;
+  c->moveByLine(v, 2);
+  std::printf("end of line again pages right by the text area's width: %d\n", v->scrollX - x0 == vtextviewGetTextArea(v)->width);
+  c->moveByLine(v, 0);
+  at("start of line");
+  vtextSetSelectionRange(s.text, s.selection, end, end);
+  c->moveByLine(v, 3);
+  at("bottom of view on the last line");
+  vtextStyleDestroy(hidden);
+  release(s);
+  finish(w);
+  return 0;
+}
+
+std::string reasons;
+void notifyReason(vtextview*, vevent*, int reason) {
+  if (reason == vtextviewNOTIFY_PRESS || reason == vtextviewNOTIFY_RELEASE) reasons += std::to_string(reason);
+}
+
+int mouse() {
+  vwindow* w = probehost::host(kWidth, kHeight);
+  Shown s = addView(w, {10, 10, 340, 180}, "first line\nsecond line\nthird", false);
+  open(w);
+  vtextview* v = s.view;
+  v->notify = notifyReason;
+  const vrect a = *vtextviewGetTextArea(v);
+  vtextLineInfo info{};
+  vtextGetLineInfo(s.text, 1, &info);
+  int top = a.y + a.height, h = info.height;
+  auto xOf = [&](std::int32_t p) { return a.x + vtextGetPositionColumnValue(s.text, p) + 1; };
+  auto press = [&](int x, int y, const char* role) {
+    vevent* e = veventCreateButtonDown(w, x, y, 0, 1, 1, 0);
+    if (role) veventSetBinding(e, vnameInternLiteral(role));
+    vdialogItemClassOf(v)->buttonDown(v, e);
+    veventDestroy(e);
+  };
+  auto drag = [&](int x, int y) {
+    vevent* e = veventCreateMotion(w, x, y, 0, 1, 1);
+    vdialogItemClassOf(v)->motion(v, e);
+    veventDestroy(e);
+  };
+  auto up = [&](int x, int y) {
+    vevent* e = veventCreateButtonUp(w, x, y, 0, 0, 1, 0);
+    vdialogItemClassOf(v)->buttonUp(v, e);
+    veventDestroy(e);
+  };
+  // Line 2 at the gap after "sec", then dragged to line 3 after "th".
+  press(xOf(14) + 1, top - h - h / 2, "Select");
+  report("press", s);
+  drag(xOf(26) - 1, top - 2 * h - h / 2);
+  up(xOf(26) - 1, top - 2 * h - h / 2);
+  report("drag to line 3", s);
+  std::printf("selection clipboard: \"%s\"\n", clipboardText(vtextviewGetSelectionClipboard()).c_str());
+  // The "Drag" button clicked in place pastes it at the hit.
+  press(xOf(5), top - h / 2, "Drag");
+  drag(xOf(5) + 2, top - h / 2);
+  up(xOf(5) + 2, top - h / 2);
+  report("drag button click", s);
+  // Moved further it selects instead.
+  press(xOf(0), top - h / 2, "Drag");
+  drag(xOf(3), top - h / 2);
+  up(xOf(3), top - h / 2);
+  report("drag button moved", s);
+  std::printf("reasons: %s\n", reasons.c_str());
+  // Below the text: the last line; past a line's end: before its line end.
+  press(a.x + a.width - 2, top - h / 2, "Select");
+  up(a.x + a.width - 2, top - h / 2);
+  report("past the end of line 1", s);
+  release(s);
+  finish(w);
+  return 0;
+}
+
 int blink() {
   std::int64_t sec = 0, ns = 0;
   vtextviewGetCaretBlinkInterval(&sec, &ns);
@@ -268,6 +562,10 @@ int probeMain(int argc, char** argv) {
   else if (mode == "redraw") status = redraw();
   else if (mode == "blink") status = blink();
   else if (mode == "scroll") status = scroll();
+  else if (mode == "keys") status = keys();
+  else if (mode == "clipboard") status = clipboard();
+  else if (mode == "motion") status = motion();
+  else if (mode == "mouse") status = mouse();
   else std::fprintf(stderr, "usage: textview_probe [-laf LOOK] shots OUT|redraw|blink\n");
   std::fflush(stdout);
   return status;
