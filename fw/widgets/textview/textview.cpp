@@ -283,10 +283,18 @@ void _vtextviewLayout(vtextview* v) {
   }
 }
 
+// Walks the blocks once: the text's own count looks every line up from
+// its first block.
 std::int32_t _vtextviewVisibleLines(vtextview* v) {
   if (!v->text) return 0;
-  const vrect* a = vtextviewGetTextArea(v);
-  std::int32_t n = vtextCountLinesInHeight(v->text, a->height, v->scrollY);
+  std::int32_t room = vtextviewGetTextArea(v)->height, n = 0, line = v->scrollY;
+  vtextBlock* b = v->text->first;
+  while (b && !(line >= b->firstLine && line < b->firstLine + b->lineCount)) b = b->next;
+  for (std::int32_t k = b ? line - b->firstLine : 0; b && line <= v->text->lineCount; ++line, ++n) {
+    room -= b->lines[k].ascent + b->lines[k].descent;
+    if (room < 0) break;
+    if (++k >= b->lineCount) b = b->next, k = 0;
+  }
   return std::max<std::int32_t>(n, 1);
 }
 
@@ -294,8 +302,9 @@ void _vtextviewUpdateBars(vtextview* v) {
   if (!v->text) return;
   std::int32_t n = v->scrollY > v->text->lineCount ? 1 : _vtextviewVisibleLines(v);
   // A bar's own redraw of a thumb that changed length can leave its old
-  // end behind: the changed bar is drawn again whole.
-  auto state = [](vslider* b) { return std::array<std::int32_t, 5>{b->value, b->min, b->max, b->view, b->page}; };
+  // end behind: a bar whose range changed is drawn again whole; a new
+  // value alone the bar redraws itself.
+  auto state = [](vslider* b) { return std::array<std::int32_t, 4>{b->min, b->max, b->view, b->page}; };
   if (v->vertBar) {
     auto before = state(v->vertBar);
     vcontrolSetMax(v->vertBar, std::max<std::int32_t>(v->text->lineCount, 1));

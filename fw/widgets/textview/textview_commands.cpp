@@ -328,9 +328,23 @@ void toggleMode(vtextview* v, std::uint8_t bit) {
 }
 void toggleView(vtextview* v, std::uint8_t view) { vtextSetView(v->text, v->text->view == view ? 0 : view); }
 
-int issueSelector(vobject* self, int selector, vdict* args) {
+// Callers may issue without arguments: an empty dictionary stands in.
+struct Arguments {
+  vdict own;
+  vdict* args;
+  explicit Arguments(vdict* given) : args(given) {
+    if (!args) vdictInit(&own, vdictHashName), args = &own;
+  }
+  ~Arguments() {
+    if (args == &own) vdictFinish(&own);
+  }
+};
+
+int issueSelector(vobject* self, int selector, vdict* given) {
   vtextview* v = asView(self);
   if (!v->text || !v->selection) return 0;
+  Arguments holder(given);
+  vdict* args = holder.args;
   if (v->focusPart && v->focusPart != v && selector != 4 &&
       vobjectAttributedOf(v->focusPart)->issueSelector(v->focusPart, selector, args))
     return 1;
@@ -430,9 +444,11 @@ int issueSelector(vobject* self, int selector, vdict* args) {
   }
 }
 
-int querySelector(vobject* self, int selector, vdict* args) {
+int querySelector(vobject* self, int selector, vdict* given) {
   vtextview* v = asView(self);
   if (!v->text || !v->selection) return 0;
+  Arguments holder(given);
+  vdict* args = holder.args;
   int on = -1;
   switch (selector) {
     case 49: on = v->selection->mode == 1; break;

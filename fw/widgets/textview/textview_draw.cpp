@@ -27,24 +27,42 @@ void invalTextArea(vtextview* v) {
 std::uint32_t phaseBits(int phase) { return std::uint32_t(phase & 0xFF) << 16; }
 
 // The rectangle of the rows from the first visible line: its top edge is
-// the text area's top, each row as high as its line.
+// the text area's top, each row as high as its line. Rows know their
+// block: the text's own look-ups walk the blocks from the first each time.
 struct Row {
   std::int32_t line;
   int bottom, height, descent;
+  vtextBlock* block;
+  std::int32_t index;  // of the line in its block
 };
 
 template <class F>
 void forEachRow(vtextview* v, F f) {
   if (!v->text) return;
   const vrect a = *vtextviewGetTextArea(v);
-  int top = a.y + a.height - (lookId() == vlafWIN95 ? 1 : 0) + (lookId() == vlafWIN95 ? 1 : 0);
-  for (std::int32_t line = v->scrollY; line <= v->text->lineCount && top > a.y; ++line) {
-    vtextLineInfo info{};
-    vtextGetLineInfo(v->text, line, &info);
-    int bottom = top - info.height;
-    if (!f(Row{line, bottom, int(info.height), int(info.descent)})) return;
+  int top = a.y + a.height;
+  std::int32_t line = v->scrollY;
+  vtextBlock* b = v->text->first;
+  while (b && !(line >= b->firstLine && line < b->firstLine + b->lineCount)) b = b->next;
+  std::int32_t k = b ? line - b->firstLine : 0;
+  for (; b && line <= v->text->lineCount && top > a.y; ++line) {
+    const vtextLine& e = b->lines[k];
+    int height = e.ascent + e.descent, bottom = top - height;
+    if (!f(Row{line, bottom, height, int(e.descent), b, k})) return;
     top = bottom;
+    if (++k >= b->lineCount) b = b->next, k = 0;
   }
+}
+
+// Measures a row's line into the module's buffer, as _vtextviewMeasureLine.
+vtextColumn* measureRow(vtextview* v, const Row& row, std::int32_t* count, std::int32_t* start) {
+  vtextBlock* b = row.block;
+  const vtextLine& e = b->lines[row.index];
+  *start = b->start + std::int32_t(e.start);
+  *count = std::int32_t(b->lines[row.index + 1].start - e.start);
+  vtextColumn* columns =
+      vtextClassOf(v->text)->layoutLine(v->text, nullptr, b->chars + e.start, count, *start, e.start != 0);
+  return _vtextviewCopyMeasure(v, columns, *count);
 }
 
 vcolor* itemColor(vtextview* v, int index) { return vdialogGetItemColor(v, index); }
@@ -134,9 +152,9 @@ bool rowHighlight(vtextview* v, const Row& row, const vtextColumn* e, std::int32
 // boundaries, tabs skipped over; the highlight over the selected part.
 void drawLine(vtextview* v, const Row& row) {
   std::int32_t count = 0, start = 0;
-  vtextColumn* e = _vtextviewMeasureLine(v, row.line, &count, &start);
+  vtextColumn* e = measureRow(v, row, &count, &start);
   if (!e) return;
-  const char* chars = vtextGetCharPointer(v->text, start);
+  const char* chars = row.block->chars + row.block->lines[row.index].start;
   int baseline = row.bottom + row.descent;
   std::int32_t shown = count;
   if (shown > 0 && chars[shown - 1] == '\n') --shown;
@@ -244,8 +262,15 @@ void draw(vdialogItem* item) {
   vdrawRectFill(frame.x, frame.y, frame.width, frame.height);
   vdrawGRestore();
   if (v->flags & vdialogItemBORDER) drawBorder(v, frame);
+  // A bar is drawn only where the update reaches it.
+  auto meets = [&](const vrect& r) {
+    if (damage.empty()) return true;
+    for (const vrect& d : damage)
+      if (d.x < r.x + r.width && r.x < d.x + d.width && d.y < r.y + r.height && r.y < d.y + d.height) return true;
+    return false;
+  };
   for (vslider* bar : {v->horzBar, v->vertBar})
-    if (bar) vdialogDrawItem(bar);
+    if (bar && meets(bar->rect)) vdialogDrawItem(bar);
   const vrect area = *vtextviewGetTextArea(v);
   vdrawGSave();
   clipToTextArea(v);
@@ -318,9 +343,9 @@ bool toggleHighlight(vtextview* v) {
     if (row.line < first) return true;
     if (row.line > last) return false;
     std::int32_t count = 0, start = 0;
-    vtextColumn* e = _vtextviewMeasureLine(v, row.line, &count, &start);
+    vtextColumn* e = measureRow(v, row, &count, &start);
     vrect h;
-    if (e && rowHighlight(v, row, e, start, count, vtextGetCharPointer(v->text, start), &h)) drawHighlight(v, h, kind);
+    if (e && rowHighlight(v, row, e, start, count, row.block->chars + row.block->lines[row.index].start, &h)) drawHighlight(v, h, kind);
     return true;
   });
   vdrawGRestore();
@@ -353,7 +378,7 @@ void placeCaret(vtextview* v) {
   forEachRow(v, [&](const Row& row) {
     if (row.line != line) return true;
     std::int32_t count = 0, start = 0;
-    vtextColumn* e = _vtextviewMeasureLine(v, line, &count, &start);
+    vtextColumn* e = measureRow(v, row, &count, &start);
     std::int32_t col = std::clamp(v->selection->start - start, 0, count);
     r = {std::int16_t(e ? (e[col].x >> 16) + 1 : vtextviewGetTextArea(v)->x), std::int16_t(row.bottom), 1,
          std::int16_t(row.height)};
@@ -562,7 +587,7 @@ void changedText(vinstance* target, std::int32_t position, std::int32_t change) 
       forEachRow(v, [&](const Row& row) {
         if (row.line != line) return true;
         std::int32_t count = 0, start = 0;
-        vtextColumn* e = _vtextviewMeasureLine(v, line, &count, &start);
+        vtextColumn* e = measureRow(v, row, &count, &start);
         const vrect a = *vtextviewGetTextArea(v);
         // One column left of the change: a caret drawn at its edge.
         int x = e ? std::max<int>(a.x - 1, int(e[std::clamp(first - start, 0, count)].x >> 16)) : a.x - 1;
@@ -615,14 +640,18 @@ void styleChanged(vinstance* target, vtextStyle*, std::int32_t start, std::int32
 vtextColumn* _vtextviewMeasureLine(vtextview* v, std::int32_t line, std::int32_t* count, std::int32_t* start) {
   vtextColumn* e = _vtextLayLine(v->text, line, count, start);
   if (!e) return nullptr;
+  return _vtextviewCopyMeasure(v, e, *count);
+}
+
+vtextColumn* _vtextviewCopyMeasure(vtextview* v, const vtextColumn* e, std::int32_t count) {
   vtextviewModule* m = _vtextviewModule();
   // The buffer grows to the line: a caret past column 1024 reads its own entry.
-  if (*count + 2 > m->measureCapacity) {
-    m->measureCapacity = *count + 2;
+  if (count + 2 > m->measureCapacity) {
+    m->measureCapacity = count + 2;
     m->measure = static_cast<vtextColumn*>(vmemRealloc(m->measure, sizeof(vtextColumn) * std::size_t(m->measureCapacity)));
   }
   vfixed shift = vfixed(std::int32_t(vtextviewGetTextArea(v)->x) - v->scrollX - 1) << 16;
-  for (std::int32_t i = 0; i <= *count; ++i) m->measure[i] = {e[i].x + shift, e[i].style};
+  for (std::int32_t i = 0; i <= count; ++i) m->measure[i] = {e[i].x + shift, e[i].style};
   return m->measure;
 }
 

@@ -56,3 +56,5 @@ std::int32_t _vtextviewHit(vtextview* view, int x, int y);
 // Measures the line into the module's buffer: count columns, x of each
 // gap in text-area coordinates (16.16), entry count the end.
 vtextColumn* _vtextviewMeasureLine(vtextview* view, std::int32_t line, std::int32_t* count, std::int32_t* start);
+// Copies count + 1 laid-out columns into the buffer, shifted to the text area.
+vtextColumn* _vtextviewCopyMeasure(vtextview* view, const vtextColumn* columns, std::int32_t count);
