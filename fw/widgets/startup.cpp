@@ -30,10 +30,12 @@
 #include "fw/widgets/domains/springdom.h"
 #include "fw/widgets/hooks.h"
 #include "fw/widgets/lists/list.h"
+#include "fw/widgets/lists/listitem.h"
 #include "fw/widgets/lists/listsize.h"
 #include "fw/widgets/textview/textview.h"
 #include "fw/widgets/lists/liststr.h"
 #include "fw/widgets/lists/listview.h"
+#include "fw/widgets/lists/palette.h"
 #include "fw/widgets/lists/spring.h"
 #include "fw/widgets/menus/drag.h"
 #include "fw/widgets/menus/menu.h"
@@ -56,6 +58,14 @@ void vwidgetsInstallStartup() {
   });
   vmoduleInstallStartup("vliststrGetDefaultClass", [] { _vliststrStartupClass(); });
   vmoduleInstallStartup("vlistviewGetDefaultClass", _vlistviewStartupClasses);
+  vmoduleInstallStartup("vlistitemGetDefaultClass", [] {
+    vlistitemGetDefaultClass();
+    vlistitemGetListClass();
+  });
+  vmoduleInstallStartup("vpaletteGetDefaultClass", [] {
+    vpaletteGetDefaultClass();
+    vpaletteItemGetDefaultClass();
+  });
   vmoduleInstallStartup("vcontrolGetDefaultClass", _vcontrolStartupClasses);
   vmoduleInstallStartup("vsliderGetDefaultClass", _vsliderStartupClasses);
   vmoduleInstallStartup("vbuttonGetDefaultClass", [] { vbuttonGetDefaultClass(); });

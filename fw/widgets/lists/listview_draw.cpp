@@ -398,7 +398,7 @@ void naturalSize(vdialogItem* item, int* width, int* height) {
   auto* v = static_cast<vlistview*>(item);
   int l, r, b, t;
   getInsets(v, &l, &r, &b, &t);
-  contentSize(v, width, height);
+  vlistviewClassOf(v)->contentSize(v, width, height);
   *width += l + r;
   *height += t + b;
 }

@@ -22,14 +22,15 @@ TEST(WidgetsStartup, FillsItsRowsOfTheStartupOrder) {
         name == "vdragGetDefaultClass" || name == "vliststrGetDefaultClass" || name == "vcontrolGetDefaultClass" ||
         name == "vsliderGetDefaultClass" || name == "vrulerGetDefaultClass" || name == "vkeyitemGetDefaultClass" ||
         name == "vbuttonGetDefaultClass" || name == "vlistviewGetDefaultClass" ||
-        name == "vdomainviewGetDefaultClass" || name == "vdomainitemGetDefaultClass") {
+        name == "vdomainviewGetDefaultClass" || name == "vdomainitemGetDefaultClass" ||
+        name == "vlistitemGetDefaultClass" || name == "vpaletteGetDefaultClass") {
       ASSERT_NE(rows[i].fn, nullptr) << name;
       rows[i].fn();
       rows[i].fn();  // a second start makes nothing twice
       ++filled;
     }
   }
-  EXPECT_EQ(filled, 16);
+  EXPECT_EQ(filled, 18);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vlistObserver")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vlistsize")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vspringSolution")), nullptr);
@@ -40,7 +41,8 @@ TEST(WidgetsStartup, FillsItsRowsOfTheStartupOrder) {
                             "vmenuSubMenuItem", "vmenuItemList", "vdrag", "vliststr", "vcontrol", "vslider",
                             "vsliderScrollBar", "vbutton", "vruler", "vrulerItem", "vkeyitem", "vlistview",
                             "vlistviewObserver", "vdomainview", "vdomainviewEvent", "vdomainviewObserver",
-                            "vdomainitem", "vdomainitemDomain"})
+                            "vdomainitem", "vdomainitemDomain", "vlistitem", "vlistitemList", "vpalette",
+                            "vpaletteItem"})
     EXPECT_NE(vclassFindByName(vscribeLiteral(menus)), nullptr) << menus;
 }
 
