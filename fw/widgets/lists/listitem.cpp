@@ -157,12 +157,19 @@ void copy(vobject* source, vobject* destination) {
   vlistitem* from = asItem(source);
   vlistitem* to = asItem(destination);
   super()->copy(source, destination);
+  if (to->list && to->list == from->list) {
+    // The inherited copy shows the source's list: the target takes a
+    // clone of it, which it owns, and the source keeps its own.
+    asList(from->list)->owner = from;
+    auto* own = asList(vobjectClone(from->list));
+    own->owner = nullptr;
+    super()->setList(to, own);
+    vlistCopySelection(own, from->selection, to->selection);
+  }
   if (to->list) asList(to->list)->owner = to;
   to->visibleRows = from->visibleRows;
   to->itemFlags = std::uint16_t((to->itemFlags & ~vlistitemAUTO_WIDTH) | (from->itemFlags & vlistitemAUTO_WIDTH));
   to->widest = autoWidth(to) ? std::max(to->widest, 0) : -1;
-  if (from->list && to->list && from->selection && to->selection)
-    vlistCopySelection(to->list, from->selection, to->selection);
 }
 
 void copyInit(vobject* source, vobject* destination) {

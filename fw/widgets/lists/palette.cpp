@@ -85,7 +85,11 @@ void itemLoadInit(vobject* self, vresource resource) {
   vname tag = nullptr;
   if (vresourceTestGetTag(resource, vname_Name, &tag)) i->tag = tag;
   vresource icon;
-  if (vresourceTestGet(resource, vname_Icon, &icon)) i->image = vimageLoad(icon);
+  if (vresourceTestGet(resource, vname_Icon, &icon)) {
+    // A loaded image is the item's own, whatever the stored flags say.
+    i->image = vimageLoad(icon);
+    i->flags &= ~vpaletteItemSHARED_IMAGE;
+  }
 }
 
 void itemStore(vobject* self, vresource resource) {
@@ -245,9 +249,9 @@ void copy(vobject* source, vobject* destination) {
   vpalette* to = asPalette(destination);
   dropList(to);
   super()->copy(source, destination);
-  // The inherited copy may bring a list of the source's cells: the
-  // target's cells are laid out afresh below from its own items.
-  if (!to->list) {
+  // The inherited copy shows the source's list: the target lays its own
+  // items out in a list of its own.
+  if (!to->list || to->list == from->list) {
     vlistviewSetList(to, vlistCreate());
     oneOnly(to);
   }

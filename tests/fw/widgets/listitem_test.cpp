@@ -23,6 +23,7 @@ std::vector<std::string> sent;
 vlistitemClassRec* recordingClass() {
   static vlistitemClassRec* c = [] {
     auto* r = vclassSpawnOf<vlistitemClassRec>(vlistitemGetDefaultClass());
+    vclassSetName(r, vscribeLiteral("testListItem"));
     r->send = [](vobject* self, vname name, vdict* args) {
       sent.push_back(name);
       vlistitemGetDefaultClass()->send(self, name, args);
@@ -182,6 +183,55 @@ TEST(ListItem, TheResourceFormWritesTheMethodAndOptionalAttributesOnlyWhenSet) {
     vinstanceDestroy(i);
   }
   vresourceCloseFile(root);
+}
+
+TEST(ListItem, LoadedItemsTakeTheirListMethodAndWidthOrAnEmptyListOfTheirOwn) {
+  Fixture f({"abc", "abcdefgh"});
+  vlistitemSetVisibleRows(f.item, 3);
+  vresource root = vresourceCreateMemoryIn(0);
+  vresource d = vresourceCreate(root, N("Item"), vresDICTIONARY);
+  vclassRec<vobjectClassRec>(f.item)->store(f.item, d);
+  struct Case {
+    const char* method;  // null: none stored
+    bool keepList;
+    int mode;
+  };
+  for (Case c : {Case{"Free Selection", true, vlistFREE_SELECTION}, Case{"Whatever", true, vlistONE_ONLY_SELECTION},
+                 Case{nullptr, false, vlistONE_ONLY_SELECTION}}) {
+    if (c.method) vresourceSetTagAt(d, N("SelectMethod"), N(c.method));
+    else vresourceRemove(d, N("SelectMethod"));
+    if (!c.keepList) vresourceRemove(d, N("List"));
+    auto* back = static_cast<vlistitem*>(vobjectLoad(d));
+    ASSERT_NE(back->list, nullptr);
+    EXPECT_TRUE(vclassIsSubclass(back->list->cls, vlistitemGetListClass()));
+    EXPECT_EQ(vlistitemGetList(back)->owner, back);
+    EXPECT_EQ(back->selection->mode, c.mode) << (c.method ? c.method : "none");
+    EXPECT_TRUE(vlistitemHasAutoWidth(back));
+    EXPECT_EQ(back->visibleRows, 3);
+    EXPECT_NE(back->vbar, nullptr);
+    EXPECT_EQ(vlistGetRowCount(back->list), c.keepList ? 2 : 0);
+    EXPECT_EQ(back->widest, c.keepList ? 48 : 0);
+    vinstanceDestroy(back);
+  }
+  vresourceCloseFile(root);
+}
+
+TEST(ListItem, ACopyOwnsAListOfItsOwnWithTheSelectionAndWidth) {
+  Fixture f({"abc", "abcdefgh", "ab"});
+  vlistSelectRange(f.item->list, f.item->selection, 1, 0, 1, 1);
+  vlistitemSetVisibleRows(f.item, 2);
+  auto* copy = static_cast<vlistitem*>(vobjectClone(f.item));
+  EXPECT_NE(copy->list, f.item->list);
+  EXPECT_EQ(vlistitemGetList(copy)->owner, copy);
+  EXPECT_EQ(vlistitemGetList(f.item)->owner, f.item);
+  EXPECT_EQ(vlistitemGetSelectedRow(copy), 1);
+  EXPECT_EQ(copy->visibleRows, 2);
+  EXPECT_EQ(copy->widest, 48);
+  EXPECT_STREQ(vliststrGetCell(vlistitemGetList(copy), 1, 0), "abcdefgh");
+  vinstanceDestroy(copy);
+  EXPECT_EQ(vlistGetRowCount(f.item->list), 3);
+  f.set(1, "a");  // the original still measures its own strings
+  EXPECT_EQ(f.item->widest, 18);
 }
 
 }  // namespace

@@ -297,6 +297,61 @@ TEST(Palette, ACopyClonesTheItemsAndSharedImagesStayWithTheirOwner) {
   vinstanceDestroy(shared);
 }
 
+TEST(Palette, CopiesKeepAListOfTheirOwn) {
+  Fixture f({"a", "b", "c"}, 2);
+  auto* copy = static_cast<vpalette*>(vobjectClone(f.palette));
+  EXPECT_NE(copy->list, f.palette->list);
+  vpaletteDeleteItemAt(copy, 0);
+  EXPECT_EQ(f.grid(), "ab/c-/");
+  vinstanceDestroy(copy);
+  EXPECT_EQ(f.grid(), "ab/c-/");
+}
+
+TEST(Palette, TheResourceFormKeepsItemsTheirClassesFlagsAndIcons) {
+  Fixture f({"a", "b", "c"}, 2, true);
+  vpaletteItemSetDisabled(vpaletteGetItemAt(f.palette, 1), 1);
+  vimage* shared = vimageCreateSized(6, 5, 2);
+  vpaletteItemSetImage(vpaletteGetItemAt(f.palette, 2), shared, 1);
+  f.palette->cellWidth = 24;
+  vresource root = vresourceCreateMemoryIn(0);
+  vresource d = vresourceCreate(root, N("Palette"), vresDICTIONARY);
+  vclassRec<vobjectClassRec>(f.palette)->store(f.palette, d);
+  std::int32_t v = 0;
+  ASSERT_TRUE(vresourceTestGetInteger(d, N("MaxColumn"), &v));
+  EXPECT_EQ(v, 2);
+  vresource items = vresourceGet(d, vname_Items);
+  ASSERT_EQ(vresourceCount(items), 3);
+  vresourceRemove(vresourceGetAt(items, 1), vname_Class);  // loaded as a plain item
+
+  auto* back = static_cast<vpalette*>(vobjectLoad(d));
+  ASSERT_EQ(vpaletteGetItemCount(back), 3);
+  EXPECT_EQ(back->columns, 2);
+  EXPECT_EQ(back->cellWidth, 24);
+  EXPECT_EQ(back->selection->mode, vlistONE_ONLY_SELECTION);
+  vpaletteItem* loaded[3] = {vpaletteGetItemAt(back, 0), vpaletteGetItemAt(back, 1), vpaletteGetItemAt(back, 2)};
+  EXPECT_EQ(loaded[0]->cls, countedItemClass());
+  EXPECT_EQ(loaded[1]->cls, vpaletteItemGetDefaultClass());
+  EXPECT_EQ(loaded[1]->tag, N("b"));
+  EXPECT_TRUE(vpaletteItemIsDisabled(loaded[1]));
+  ASSERT_NE(loaded[2]->image, nullptr);
+  EXPECT_NE(loaded[2]->image, shared);
+  EXPECT_EQ(loaded[2]->image->width, 6);
+  EXPECT_EQ(loaded[2]->flags & vpaletteItemSHARED_IMAGE, 0u);  // its own: destroyed with it
+  EXPECT_EQ(loaded[2]->palette, back);
+  EXPECT_EQ(reinterpret_cast<vpaletteItem*>(vlistGetCell(back->list, 1, 0)), loaded[2]);
+  vinstanceDestroy(back);
+
+  // A stored column count below one still lays the items out.
+  vresourceSetIntegerAt(d, N("MaxColumn"), 0);
+  back = static_cast<vpalette*>(vobjectLoad(d));
+  EXPECT_EQ(back->columns, 1);
+  EXPECT_EQ(vlistGetRowCount(back->list), 3);
+  vinstanceDestroy(back);
+  vresourceCloseFile(root);
+  trace.clear();
+  vinstanceDestroy(shared);
+}
+
 // ---- A window holding a palette and a list item, each look in a process
 // of its own.
 std::string probe(const std::string& arguments) {

@@ -87,9 +87,6 @@ vlistitem* listItem(vwindow* w) {
   for (int k = 0; k < 7; ++k) vliststrSetCellScribed(strings, k, 0, vscribeLiteral(kWords[k]));
   vrect r{120, 20, 160, 110};
   vdialogSetItemRect(l, &r);
-  // Drawn without its scroll bar until the list view places its bars
-  // inside its rectangle.
-  vlistviewSetVerticalBar(l, 0);
   vdialogItemListAppend(listOf(w), l);
   return l;
 }
