@@ -1,10 +1,12 @@
 // Drawing the view: the frame, the visible lines with their styles and the
 // selection highlight, the caret; scrolling and the observer of the text.
 #include <algorithm>
+#include <string>
 #include <cstring>
 #include <vector>
 
 #include "fw/gui/graphics/draw.h"
+#include "fw/text/graphic.h"
 #include "fw/text/txtruler.h"
 #include "fw/widgets/controls/control.h"
 #include "fw/widgets/look/laf.h"
@@ -67,6 +69,17 @@ vtextColumn* measureRow(vtextview* v, const Row& row, std::int32_t* count, std::
 
 vcolor* itemColor(vtextview* v, int index) { return vdialogGetItemColor(v, index); }
 
+// The caret's colour 5, or the foreground where colour 5 is the background
+// itself (the Motif scheme): the inverted caret would not show.
+vcolor* caretColor(vtextview* v) {
+  vcolor* caret = itemColor(v, 5);
+  vcolor* background = itemColor(v, 2);
+  unsigned r1 = 0, g1 = 0, b1 = 0, r2 = 0, g2 = 0, b2 = 0;
+  vcolorGetSpecRGB(&caret->desc, &r1, &g1, &b1);
+  vcolorGetSpecRGB(&background->desc, &r2, &g2, &b2);
+  return r1 == r2 && g1 == g2 && b1 == b2 ? itemColor(v, 0) : caret;
+}
+
 // The highlight kind in force: the view's own, else the module's.
 int highlightKind(vtextview* v) {
   int kind = v->focused ? int((v->viewFlags >> 13) & 7) : int((v->viewFlags >> 10) & 7);
@@ -107,14 +120,33 @@ bool attrOn(vtextStyle* s, const char* name) {
 }
 bool hidden(vtextStyle* s) { return attrOn(s, "Hidden"); }
 
-// Draws the run from the current point and returns nothing: the point
-// moves by the drawn width.
+vfont* fontOf(vtextview* v, vtextStyle* style) {
+  vfont* f = style ? vtextStyleGetFont(style) : nullptr;
+  return f ? f : vdialogDetermineItemFont(v);
+}
+
+// A measure of the style's own attribute, else the font's.
+int metric(vtextview* v, vtextStyle* style, const char* name, vfixed (*fromFont)(vfont*)) {
+  if (style) {
+    std::intptr_t own = vtextRulerGetAttr(style, vnameInternLiteral(name));
+    if (own > 0) return int(own);
+  }
+  return int((fromFont(fontOf(v, style)) + 0x8000) >> 16);
+}
+
+// One run from x0 to x1 on the baseline: a graphic, or the characters in
+// the style's font; then its decorations.
 void drawRun(vtextview* v, const char* chars, int n, vtextStyle* style, int x0, int x1, int baseline) {
   if (n <= 0) return;
   bool isHidden = hidden(style);
   if (isHidden && !(v->text->mode & vtextMODE_SHOW_HIDDEN)) return;
   vdrawPathMoveTo(x0, baseline);
-  vdrawGetPrimitives()->Show(chars, n);
+  auto graphic = style ? reinterpret_cast<vobject*>(vtextRulerFindAttr(&style->attributes, vnameInternLiteral("Graphic")))
+                       : nullptr;
+  if (graphic && vclassIsSubclass(graphic->cls, vtextGetGraphicClass()))
+    vtextGraphicDraw(static_cast<vtextGraphic*>(graphic));
+  else
+    vdrawGetPrimitives()->Show(chars, n);
   if (isHidden || attrOn(style, "Underline")) {
     if (isHidden) {
       for (int x = x0; x < x1; x += 2) vdrawRectFill(x, baseline - 1, 1, 1);
@@ -122,11 +154,50 @@ void drawRun(vtextview* v, const char* chars, int n, vtextStyle* style, int x0, 
       vdrawRectFill(x0, baseline - 1, x1 - x0, 1);
     }
   }
-  if (attrOn(style, "Strikethru")) {
-    vfont* f = style ? vtextStyleGetFont(style) : vdialogDetermineItemFont(v);
-    int ascent = int((vfontGetDriver()->ascent(f) + 0x8000) >> 16);
-    vdrawRectFill(x0, baseline + ascent / 2 - 2, x1 - x0, 1);
+  auto ascent = [](vfont* f) { return vfontGetDriver()->ascent(f); };
+  auto descent = [](vfont* f) { return vfontGetDriver()->descent(f); };
+  if (attrOn(style, "Strikethru")) vdrawRectFill(x0, baseline + metric(v, style, "Ascent", ascent) / 2 - 2, x1 - x0, 1);
+  if (style && vtextRulerGetBooleanAttr(style, vnameInternLiteral("Invert")) == 1) {
+    int below = metric(v, style, "Descent", descent), above = metric(v, style, "Ascent", ascent);
+    vdrawGSave();
+    vdrawSetDrawMode(16);
+    vdrawSetColor(vdialogGetItemColor(v, 2));
+    vdrawRectFill(x0, baseline - below, x1 - x0, below + above);
+    vdrawGRestore();
   }
+}
+
+// Key codes: two upper-case hexadecimal digits and a blank a character.
+void drawHexRun(vtextview* v, const char* chars, int n, vtextStyle* style, int x0, int x1, int baseline) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string hex(std::size_t(n) * 3, ' ');
+  for (int i = 0; i < n; ++i) {
+    auto c = static_cast<unsigned char>(chars[i]);
+    hex[std::size_t(i) * 3] = kDigits[c >> 4];
+    hex[std::size_t(i) * 3 + 1] = kDigits[c & 15];
+  }
+  drawRun(v, hex.data(), int(hex.size()), style, x0, x1, baseline);
+}
+
+// An invisible character's mark in the "Invisibles" colour: a blank as a
+// 2 x 2 dot, the others as the text's images for them.
+bool hasMark(vtextview* v, char c, vtextStyle* style) {
+  return c == ' ' || vtextInvisibleGlyphForFont(static_cast<unsigned char>(c), fontOf(v, style)) != nullptr;
+}
+void drawMark(vtextview* v, char c, vtextStyle* style, int x, int baseline, const Row& row) {
+  vdrawGSave();
+  vcolor* color = _vtextviewInvisiblesColor();
+  vdrawSetColor(color ? color : vdialogGetItemColor(v, 0));
+  if (c == ' ') {
+    vdrawRectFill(x + 2, baseline + 2, 2, 2);
+  } else if (vimage* glyph = vtextInvisibleGlyphForFont(static_cast<unsigned char>(c), fontOf(v, style))) {
+    vdrawPathMoveTo(x, row.bottom + std::max(0, (row.height - glyph->height) / 2));
+    if (glyph->depth == 1)
+      vdrawGetPrimitives()->ImageMask(glyph);
+    else
+      vdrawGetPrimitives()->Image(glyph);
+  }
+  vdrawGRestore();
 }
 
 // The highlight of the selected part of a row: a selected line end reaches
@@ -149,15 +220,19 @@ bool rowHighlight(vtextview* v, const Row& row, const vtextColumn* e, std::int32
 }
 
 // One line at its row: the runs between style changes and selection
-// boundaries, tabs skipped over; the highlight over the selected part.
+// boundaries, split at tabs and, with invisibles shown, at the characters
+// that have marks; key codes instead of characters in the key-code view;
+// the highlight over the selected part.
 void drawLine(vtextview* v, const Row& row) {
   std::int32_t count = 0, start = 0;
   vtextColumn* e = measureRow(v, row, &count, &start);
   if (!e) return;
   const char* chars = row.block->chars + row.block->lines[row.index].start;
   int baseline = row.bottom + row.descent;
-  std::int32_t shown = count;
-  if (shown > 0 && chars[shown - 1] == '\n') --shown;
+  const bool hex = v->text->view == vtextVIEW_HEX, invisibles = v->text->view == vtextVIEW_INVISIBLES;
+  const bool showHidden = (v->text->mode & vtextMODE_SHOW_HIDDEN) != 0;
+  // A closing line end is shown as a blank (its decorations drawn under it).
+  const bool closing = count > 0 && chars[count - 1] == '\n';
   std::int32_t selA = 0, selB = 0;
   if (v->selection) {
     selA = std::clamp(v->selection->start - start, 0, count);
@@ -166,20 +241,35 @@ void drawLine(vtextview* v, const Row& row) {
   vtextStyle* style = nullptr;
   std::int32_t runStart = 0;
   auto px = [&](std::int32_t i) { return int(e[i].x >> 16); };
+  auto piece = [&](std::int32_t from, std::int32_t to) {
+    if (to <= from) return;
+    if (closing && to == count) {
+      std::string copy(chars + from, std::size_t(to - from));
+      copy.back() = ' ';
+      drawRun(v, copy.data(), int(copy.size()), style, px(from) + 1, px(to) + 1, baseline);
+    } else {
+      drawRun(v, chars + from, to - from, style, px(from) + 1, px(to) + 1, baseline);
+    }
+  };
   auto flush = [&](std::int32_t end) {
-    std::int32_t stop = std::min(end, shown);
-    if (stop > runStart) {
-      // Tabs end runs: each piece is shown at its own column.
-      std::int32_t s = runStart;
-      for (std::int32_t i = runStart; i <= stop; ++i) {
-        if (i == stop || chars[i] == '\t') {
-          drawRun(v, chars + s, i - s, style, px(s) + 1, px(i) + 1, baseline);
-          s = i + 1;
+    if (end > runStart) {
+      if (hex) {
+        drawHexRun(v, chars + runStart, end - runStart, style, px(runStart) + 1, px(end) + 1, baseline);
+      } else {
+        std::int32_t from = runStart;
+        for (std::int32_t i = runStart; i < end; ++i) {
+          bool mark = invisibles && hasMark(v, chars[i], style);
+          if (chars[i] != '\t' && !mark) continue;
+          piece(from, i);
+          if (mark && (showHidden || !hidden(style))) drawMark(v, chars[i], style, px(i) + 1, baseline, row);
+          from = i + 1;
         }
+        piece(from, end);
       }
     }
     runStart = end;
   };
+  cls(v)->setRunAttributes(v, nullptr);
   for (std::int32_t i = 0; i < count; ++i) {
     if (e[i].style || i == selA || i == selB) {
       flush(i);
@@ -188,7 +278,6 @@ void drawLine(vtextview* v, const Row& row) {
         cls(v)->setRunAttributes(v, style);
       }
     }
-    if (i == 0 && !e[0].style) cls(v)->setRunAttributes(v, nullptr);
   }
   flush(count);
   vrect h;
@@ -288,7 +377,7 @@ void draw(vdialogItem* item) {
     vdrawGSave();
     clipToTextArea(v);
     vdrawSetDrawMode(17);
-    vdrawSetColor(itemColor(v, 5));
+    vdrawSetColor(caretColor(v));
     cls(v)->drawCaretShape(v, &c);
     vdrawGRestore();
   }
@@ -325,7 +414,7 @@ void drawCaret(vtextview* v, int phase) {
   if (c.x <= a->x) c.x = std::int16_t(c.x - 1), c.width = std::int16_t(c.width + 1);
   clipToTextArea(v);
   vdrawSetDrawMode(17);
-  vdrawSetColor(itemColor(v, 5));
+  vdrawSetColor(caretColor(v));
   cls(v)->drawCaretShape(v, &c);
   vdrawGRestore();
 }

@@ -2,6 +2,8 @@
 // timer and the look's colours are built once per process):
 //   textview_probe [-laf LOOK] shots OUT   views with scroll bars, styles, a
 //                                          selection and a caret, as a PNG
+//   textview_probe [-laf LOOK] displays OUT invisibles, key codes, highlight
+//                                          kinds and an inverted run, as a PNG
 //   textview_probe [-laf LOOK] redraw      random edits: the window after
 //                                          each equals a full redraw
 //   textview_probe blink [S]               with "caretblinkinterval" S: the caret
@@ -10,6 +12,10 @@
 //   textview_probe [-laf LOOK] clipboard   copy, cut, paste and the undo names
 //   textview_probe [-laf LOOK] motion      caret motion by characters and lines
 //   textview_probe [-laf LOOK] mouse       presses, drags and the "Drag" button
+//   textview_probe [-laf LOOK] scenario OUT  a 1 MB file loaded, typed into,
+//                                          pasted into and paged through by
+//                                          injected keys: OUT_typed.png,
+//                                          OUT_pasted.png, OUT_paged.png
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -110,6 +116,38 @@ int shots(const char* path) {
   bool ok = win::test::WritePng(path, shot);
   release(a), release(b), release(c);
   vtextStyleDestroy(bold);
+  finish(w);
+  return ok ? 0 : 1;
+}
+
+// The displays: invisibles, key codes, the highlight kinds 2, 3 and 5 and
+// an inverted run.
+int displays(const char* path) {
+  vwindow* w = probehost::host(kWidth, kHeight);
+  Shown inv = addView(w, {10, 120, 165, 70}, "a b\tc\nend of line\n", false);
+  vtextSetView(inv.text, vtextVIEW_INVISIBLES);
+  vtextSetSelectionRange(inv.text, inv.selection, 2, 6);
+  Shown hex = addView(w, {185, 120, 165, 70}, "A\nBc\n", false);
+  vtextSetView(hex.text, vtextVIEW_HEX);
+  vtextSetSelectionRange(hex.text, hex.selection, 2, 3);
+  Shown kinds[3];
+  const int kind[3] = {2, 3, 5};
+  for (int i = 0; i < 3; ++i) {
+    kinds[i] = addView(w, {std::int16_t(10 + 115 * i), 65, 110, 45}, "kind shown\nhere", false);
+    kinds[i].view->viewFlags |= std::uint32_t(kind[i]) << 10;
+    vtextSetSelectionRange(kinds[i].text, kinds[i].selection, 2, 12);
+  }
+  Shown inverted = addView(w, {10, 10, 340, 45}, "an inverted run in a line", false);
+  vtextStyle* invert = vtextStyleCreate();
+  vtextRulerSetBooleanAttr(invert, vnameInternLiteral("Invert"), 1);
+  vtextApplyStyle(inverted.text, 3, 15, invert);
+  vtextSetSelectionRange(inverted.text, inverted.selection, 0, 0);
+  open(w);
+  vdialogItemListSetFocusItem(listOf(w), inverted.view);
+  settle();
+  bool ok = win::test::WritePng(path, redrawnWhole(w));
+  for (Shown* s : {&inv, &hex, &kinds[0], &kinds[1], &kinds[2], &inverted}) release(*s);
+  vtextStyleDestroy(invert);
   finish(w);
   return ok ? 0 : 1;
 }
@@ -271,11 +309,17 @@ std::int32_t selectorOf(const char* name) {
   return c ? c->selector : -1;
 }
 
-int keys() {
-  vwindow* w = probehost::host(kWidth, kHeight);
-  Shown s = addView(w, {10, 10, 340, 180}, "one two\nthree", false);
+// One view over most of an open window, with the focus.
+Shown focusedView(vwindow* w, const char* chars) {
+  Shown s = addView(w, {10, 10, 340, 180}, chars, false);
   open(w);
   vdialogItemListSetFocusItem(listOf(w), s.view);
+  return s;
+}
+
+int keys() {
+  vwindow* w = probehost::host(kWidth, kHeight);
+  Shown s = focusedView(w, "one two\nthree");
   vtextview* v = s.view;
   std::printf("a: %d\n", key(w, v, 'a', 0, 'a'));
   report("typed", s);
@@ -355,9 +399,7 @@ std::string clipboardText(vclipboard* c) {
 
 int clipboard() {
   vwindow* w = probehost::host(kWidth, kHeight);
-  Shown s = addView(w, {10, 10, 340, 180}, "alpha beta\ngamma", false);
-  open(w);
-  vdialogItemListSetFocusItem(listOf(w), s.view);
+  Shown s = focusedView(w, "alpha beta\ngamma");
   vtextview* v = s.view;
   v->undoSink = sink;
   vtextSetSelectionRange(s.text, s.selection, 6, 10);
@@ -403,9 +445,7 @@ int clipboard() {
 int motion() {
   vwindow* w = probehost::host(kWidth, kHeight);
   std::string chars = "abcdefgh\nab\nabcdefgh\n" + std::string(200, 'w') + "\nlast";
-  Shown s = addView(w, {10, 10, 340, 180}, chars.c_str(), false);
-  open(w);
-  vdialogItemListSetFocusItem(listOf(w), s.view);
+  Shown s = focusedView(w, chars.c_str());
   vtextview* v = s.view;
   vtextviewClassRec* c = vtextviewClassOf(v);
   auto at = [&](const char* what) { std::printf("%s: %d-%d\n", what, s.selection->start, s.selection->end); };
@@ -517,6 +557,109 @@ int mouse() {
   return 0;
 }
 
+// ---- a user's session with a 1 MB file
+
+// Keys through the window system, as a user presses them.
+void press(std::initializer_list<win::UINT> held, win::UINT vk, bool extended = false) {
+  for (win::UINT h : held) win::test::KeyDown(h);
+  win::test::KeyDown(vk, extended);
+  win::test::KeyUp(vk, extended);
+  for (win::UINT h : held) win::test::KeyUp(h);
+  settle();
+}
+
+// The file read in 8 KB runs cut after their last line end, one recalculation.
+vtext* loadFile(const std::string& path) {
+  vtext* text = vtextCreate();
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return text;
+  std::string carry;
+  char chunk[8192];
+  for (;;) {
+    std::size_t n = std::fread(chunk, 1, sizeof chunk, f);
+    carry.append(chunk, n);
+    bool end = n < sizeof chunk;
+    std::size_t cut = end ? carry.size() : carry.rfind('\n');
+    if (cut != std::string::npos && cut > 0) {
+      std::size_t take = end ? cut : cut + 1;
+      for (std::size_t at = 0; at < take;) {
+        std::size_t k = std::min<std::size_t>(8192, take - at);
+        auto* buffer = static_cast<char*>(vmemAlloc(8192));
+        std::memcpy(buffer, carry.data() + at, k);
+        _vtextAppendRun(text, buffer, std::int32_t(k), 8192);
+        at += k;
+      }
+      carry.erase(0, take);
+    }
+    if (end) break;
+  }
+  std::fclose(f);
+  vtextRecalculate(text);
+  return text;
+}
+
+int scenario(const char* out) {
+  win::UseVirtualClock(true);
+  std::string path = std::string(out) + "_file.txt";
+  {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return 1;
+    std::size_t written = 0;
+    for (int i = 1; written < 1024 * 1024; ++i) {
+      char line[96];
+      int n = std::snprintf(line, sizeof line, "%06d  MOVE X0,Y0  ; sample %d of the filter's coefficients\n", i, i % 97);
+      std::fwrite(line, 1, std::size_t(n), f);
+      written += std::size_t(n);
+    }
+    std::fclose(f);
+  }
+  vwindow* w = probehost::host(kWidth, kHeight);
+  Shown s{};
+  s.text = loadFile(path);
+  std::remove(path.c_str());
+  s.selection = vtextCreateSelection(s.text);
+  s.view = vtextviewCreate();
+  vrect r{10, 10, 340, 180};
+  vdialogSetItemRect(s.view, &r);
+  vdialogItemListAppend(listOf(w), s.view);
+  vtextviewSetHorzBar(s.view, 1);
+  vtextviewSetVertBar(s.view, 1);
+  vtextviewSetText(s.view, s.text);
+  vtextviewSetSelection(s.view, s.selection);
+  open(w);
+  vdialogItemListSetFocusItem(listOf(w), s.view);
+  settle();
+  std::printf("loaded %d characters in %d lines\n", s.text->length, s.text->lineCount);
+  bool ok = true;
+  auto shot = [&](const char* name) {
+    settle();
+    ok = win::test::WritePng(std::string(out) + "_" + name + ".png", win::test::WindowImage(w->native->hwnd)) && ok;
+  };
+  // Typed at the start of the second line, with a line end.
+  press({}, win::VK_DOWN, true);
+  win::test::Type("; checked\n");
+  settle();
+  std::printf("typed: caret %d, %d lines\n", s.selection->start, s.text->lineCount);
+  shot("typed");
+  // The first word copied and pasted at the end of the text.
+  press({win::VK_CONTROL}, win::VK_HOME, true);
+  press({win::VK_CONTROL, win::VK_SHIFT}, win::VK_RIGHT, true);
+  press({win::VK_CONTROL}, 'C');
+  press({win::VK_CONTROL}, win::VK_END, true);
+  press({win::VK_CONTROL}, 'V');
+  std::printf("pasted: first line %d, caret %d of %d\n", s.view->scrollY, s.selection->start, s.text->length);
+  shot("pasted");
+  // Back to the top and three pages down.
+  press({win::VK_CONTROL}, win::VK_HOME, true);
+  for (int i = 0; i < 3; ++i) press({}, win::VK_NEXT, true);
+  std::printf("paged: first line %d\n", s.view->scrollY);
+  shot("paged");
+  release(s);
+  finish(w);
+  win::UseVirtualClock(false);
+  return ok ? 0 : 1;
+}
+
 int blink() {
   std::int64_t sec = 0, ns = 0;
   vtextviewGetCaretBlinkInterval(&sec, &ns);
@@ -566,6 +709,8 @@ int probeMain(int argc, char** argv) {
   else if (mode == "clipboard") status = clipboard();
   else if (mode == "motion") status = motion();
   else if (mode == "mouse") status = mouse();
+  else if (mode == "displays" && count > 2) status = displays(args[2]);
+  else if (mode == "scenario" && count > 2) status = scenario(args[2]);
   else std::fprintf(stderr, "usage: textview_probe [-laf LOOK] shots OUT|redraw|blink\n");
   std::fflush(stdout);
   return status;
