@@ -167,8 +167,23 @@ void cellDrawer(vlistview* v, std::int32_t row, std::int32_t column, int, vrect*
   vdrawGRestore();
 }
 
+// The item colour number of a two-dimensional cell frame: 0 selected, 2
+// enabled, 3 disabled; -1 without an item.
+int flatFrameColor(vlistview* v, std::int32_t row, std::int32_t column, bool selected) {
+  vpaletteItem* i = itemAt(asPalette(v), row, column);
+  if (!i) return -1;
+  if (selected) return 0;
+  return vdialogItemIsEnabled(v) && !vpaletteItemIsDisabled(i) ? 2 : 3;
+}
+bool selectedCell(vlistview* v, std::int32_t row, std::int32_t column) {
+  return v->selection && vlistIsCellSelected(v->list, v->selection, row, column);
+}
+
 // The background, then for an item a raised frame (sunken when
-// selected); two-dimensional frames share their lines with the neighbours.
+// selected). Two-dimensional frames share their lines with the
+// neighbours above and to the left, but only with frames of their own
+// colour: the cells drawn after a selected one would paint over its
+// right and bottom lines.
 void fillCell(vlistview* v, std::int32_t row, std::int32_t column, int selected, const vrect* rect) {
   super()->fillCell(v, row, column, 0, rect);
   vpaletteItem* i = itemAt(asPalette(v), row, column);
@@ -181,10 +196,13 @@ void fillCell(vlistview* v, std::int32_t row, std::int32_t column, int selected,
     vcolor* fill = vdialogGetItemColor(v, selected || enabled ? 2 : 3);
     vdrawRectsFrameShaded(rect, 1, fill, top, bottom);
   } else {
+    int color = flatFrameColor(v, row, column, selected != 0);
     vrect r = *rect;
-    if (row != 0) r.height = std::int16_t(r.height + 1);
-    if (column != 0) r.x = std::int16_t(r.x - 1), r.width = std::int16_t(r.width + 1);
-    vdrawSetColor(vdialogGetItemColor(v, selected ? 0 : enabled ? 2 : 3));
+    if (row != 0 && flatFrameColor(v, row - 1, column, selectedCell(v, row - 1, column)) == color)
+      r.height = std::int16_t(r.height + 1);
+    if (column != 0 && flatFrameColor(v, row, column - 1, selectedCell(v, row, column - 1)) == color)
+      r.x = std::int16_t(r.x - 1), r.width = std::int16_t(r.width + 1);
+    vdrawSetColor(vdialogGetItemColor(v, color));
     vdrawSetLineWidth(1);
     vdrawRectsFrame(&r, 1);
   }

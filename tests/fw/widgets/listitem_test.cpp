@@ -102,6 +102,32 @@ TEST(ListItem, TurningTheAutomaticWidthOffKeepsTheColumnUntilItComesBack) {
   EXPECT_EQ(f.column(), Fixture::fits(20));
 }
 
+// Characters eight pixels wide in one font, six in the others.
+vfont* wideFont = nullptr;
+int perCharacter(vfont* f) { return f == wideFont ? 8 : 6; }
+const vfontDriver kByFont = {
+    nullptr,
+    [](vfont* f, vfixed* w, vfixed* s) { *w = perCharacter(f) * 65536, *s = 0; },
+    [](vfont* f, vrectFixed* r) { *r = {0, -2 * 65536, perCharacter(f) * 65536, 10 * 65536}; },
+    [](vfont*) -> vfixed { return 8 * 65536; },
+    [](vfont*) -> vfixed { return 2 * 65536; },
+    [](vfont* f, const char*, int n, vfixed* dx, vfixed* dy) { *dx = n * perCharacter(f) * 65536, *dy = 0; },
+    [](vfont* f, const char*, int n, vrectFixed* r) { *r = {0, -2 * 65536, n * perCharacter(f) * 65536, 10 * 65536}; },
+};
+
+TEST(ListItem, ANewFontIsMeasuredWithItselfNotWithTheOldOne) {
+  Fixture f({"abcdefghijklmnop", "ab"});
+  ASSERT_EQ(f.item->widest, 96);
+  wideFont = vfontFindScribe(vscribeLiteral("Times-regular-10"));
+  ASSERT_NE(wideFont, nullptr);
+  ASSERT_NE(wideFont, vdialogDetermineItemFont(f.item));
+  vfontSetDriver(&kByFont);
+  vdialogSetItemFont(f.item, wideFont);
+  EXPECT_EQ(f.item->widest, 128);
+  EXPECT_EQ(f.column(), 128 + 10);
+  vfontSetDriver(&kSixWide);
+}
+
 TEST(ListItem, VisibleRowsSizeTheItemAndTheSameCountSendsMinSizeOnce) {
   Fixture f({"abcd", "ab"}, false);
   auto* c = vlistviewClassOf(f.item);

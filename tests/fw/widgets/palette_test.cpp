@@ -375,7 +375,9 @@ TEST(PaletteDialog, PointerAndKeysChooseItemsAndRowsWithTheirNotifications) {
             "palette 1\naction Palette_Reset\ncommand Palette_Reset\npalette 3\n"
             "-- list: the fourth row clicked, then keys typed\n"
             "list 1 row -1\nlist 3 row 3\n"
-            "g: row 2\na: row 2\npause: row 2\nz: row 5\ne: row 5\n");
+            "g: row 2\na: row 2\npause: row 2\nz: row 5\ne: row 5\n"
+            "-- palette: Return pressed\n"
+            "palette 1\naction Palette_Reset\ncommand Palette_Reset\npalette 3\n");
 }
 
 ::testing::AssertionResult pictureMatches(const std::string& laf) {
@@ -392,6 +394,7 @@ class PalettePictures : public ::testing::TestWithParam<const char*> {};
 TEST_P(PalettePictures, ChosenDisabledAndOversizedItemsBesideAListItemDrawAsStored) {
   EXPECT_TRUE(pictureMatches(GetParam()));
 }
-INSTANTIATE_TEST_SUITE_P(EveryLook, PalettePictures, ::testing::Values("windows", "win95", "motif", "cua"));
+INSTANTIATE_TEST_SUITE_P(EveryLook, PalettePictures,
+                         ::testing::Values("windows", "win95", "motif", "cua", "windows2d"));
 
 }  // namespace

@@ -3,8 +3,9 @@
 //                                         and an oversized item beside a list
 //                                         item with a selected row, as a PNG
 //   palette_probe [-laf LOOK] input       both operated by pointer and keys
-//                                         through the headless back-end, one
-//                                         line per notification
+//                                         (typing in the list item, Return in
+//                                         the palette) through the headless
+//                                         back-end, one line per notification
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -126,6 +127,12 @@ win::POINT screen(int x, int y) {
 }
 void click(int x, int y) { win::test::Click(screen(x, y)), settle(); }
 void type(const char* text) { win::test::Type(text), settle(); }
+void key(win::UINT k) {
+  win::test::KeyDown(k);
+  settle();
+  win::test::KeyUp(k);
+  settle();
+}
 
 void acted(vpalette*, vpaletteItem* i) { std::printf("action %s\n", i->tag); }
 int issued(vcommand*, vdict* context) {
@@ -188,6 +195,10 @@ int input() {
     else win::test::AdvanceClock(1100), settle();  // the typed prefix forgotten
     std::printf("%s: row %d\n", *keys ? keys : "pause", int(vlistitemGetSelectedRow(theList)));
   }
+  std::printf("-- palette: Return pressed\n");
+  vdialogItemListSetFocusItem(listOf(w), p);
+  settle();
+  key(win::VK_RETURN);
   finish(w);
   win::UseVirtualClock(false);
   return 0;
