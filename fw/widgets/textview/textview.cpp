@@ -9,9 +9,12 @@
 #include "fw/data/num.h"
 #include "fw/data/pref.h"
 #include "fw/data/vresource.h"
+#include "fw/gui/window/cursor.h"
+#include "fw/gui/window/msw.h"
 #include "fw/gui/window/namedres.h"
 #include "fw/widgets/controls/control.h"
 #include "fw/widgets/controls/scrollbar.h"
+#include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/textview/textview_internal.h"
 
@@ -82,6 +85,7 @@ void exitContext() {
   auto* m = static_cast<vtextviewModule*>(*moduleSlot);
   if (!m) return;
   if (m->caretTimer) vtimerDestroy(m->caretTimer);
+  if (m->autoScroll) vtimerDestroy(m->autoScroll);
   // The space owns the key dictionary.
   if (m->space) vinstanceDestroy(m->space);
   else if (m->keys) vcommandDestroyKeyDict(m->keys);
@@ -369,6 +373,44 @@ void vtextviewGetCaretBlinkInterval(std::int64_t* seconds, std::int64_t* nanosec
 const std::int32_t* vtextviewGetLookOptions() { return _vtextviewModule()->lookOptions; }
 int vtextviewGetHilite() { return _vtextviewModule()->hilite; }
 
+// ---- the text pointer shape over the content rectangle (view flag bit 2
+// while registered with the window)
+
+namespace {
+
+constexpr std::uint32_t kPointerShown = 0x4;
+
+void removePointer(vtextview* v) {
+  if (!(v->viewFlags & kPointerShown)) return;
+  v->viewFlags &= ~kPointerShown;
+  vwindow* window = vdialogGetItemWindow(v);
+  vcursor* shape = vlafGetCursor(1);
+  if (!window || !shape) return;
+  vexGuard([&] { vwindowRemoveCursorRect(window, shape, &v->pointerRect); },
+           [](vexHandler& h) { vexSetCurrentException(h.savedChain); });  // the window forgot it already
+}
+
+void addPointer(vtextview* v) {
+  // Registered with an open window only; the first drawing catches up.
+  removePointer(v);
+  vwindow* window = vdialogGetItemWindow(v);
+  vcursor* shape = vlafGetCursor(1);
+  if (!window || !vwindowIsOpen(window) || !window->native || !shape || !v->owner || !(v->flags & vdialogItemOPEN) ||
+      !vdialogItemIsShown(v))
+    return;
+  vrect r = v->content;
+  vdialogItemListTransformRect(v->owner, &r);
+  vwindowAddCursorRect(window, shape, &r);
+  v->pointerRect = r;
+  v->viewFlags |= kPointerShown;
+}
+
+}  // namespace
+
+void _vtextviewEnsurePointer(vtextview* v) {
+  if (!(v->viewFlags & kPointerShown)) addPointer(v);
+}
+
 // ---- the class
 
 namespace {
@@ -408,11 +450,13 @@ void init(vinstance* self) {
 
 void destroy(vinstance* self) {
   vtextview* v = asView(self);
+  removePointer(v);
   vtextviewClassOf(v)->setText(v, nullptr);
   destroyBar(v->horzBar);
   destroyBar(v->vertBar);
   if (v->auxObject) vinstanceDestroy(v->auxObject);
   vmemFree(v->auxBuffer);
+  if (v->offscreen) vimageDestroy(v->offscreen);
   vtextviewModule* m = _vtextviewModule();
   // Nothing may reach a freed view: the blink tick finds no target, a
   // paste no requester.
@@ -439,7 +483,10 @@ void copy(vobject* source, vobject* destination) {
   d->selection = s->selection;
   d->auxObject = nullptr;
   d->auxBuffer = nullptr;
+  d->viewFlags &= ~kPointerShown;
   d->focusPart = d;
+  if (d->offscreen) vimageDestroy(d->offscreen);
+  d->offscreen = nullptr;
   if (s->horzBar) {
     d->horzBar = static_cast<vslider*>(vobjectClone(s->horzBar));
     attachBar(d, d->horzBar);
@@ -450,6 +497,7 @@ void copy(vobject* source, vobject* destination) {
     attachBar(d, d->vertBar);
     if (s->focusPart == s->vertBar) d->focusPart = d->vertBar;
   }
+  if (s->viewFlags & kPointerShown) addPointer(d);
 }
 
 void copyInit(vobject* source, vobject* destination) {
@@ -518,6 +566,7 @@ void setRect(vdialogItem* item, const vrect* rect) {
   _vtextviewLayout(v);
   _vtextviewUpdateBars(v);
   vtextviewClassOf(v)->placeCaret(v);
+  if (v->viewFlags & kPointerShown) addPointer(v);
 }
 
 void setBorder(vdialogItem* item, int on) {
@@ -551,10 +600,12 @@ void open(vdialogItem* item) {
       vdialogItemClassOf(bar)->setFocusable(bar, 1);
     }
   vtextviewClassOf(v)->placeCaret(v);
+  addPointer(v);
 }
 
 void close(vdialogItem* item) {
   if (!(item->flags & vdialogItemOPEN)) return;
+  removePointer(asView(item));
   super()->close(item);
   vtextviewModule* m = _vtextviewModule();
   if (m->caretTimer->data == item) vtimerStop(m->caretTimer);
@@ -638,8 +689,16 @@ vtextviewClassRec* vtextviewGetDefaultClass() {
   c->store = store;
   c->open = open;
   c->close = close;
-  c->show = [](vdialogItem* i) { super()->show(i); forBars(i, vdialogShowItem); };
-  c->hide = [](vdialogItem* i) { super()->hide(i); forBars(i, vdialogHideItem); };
+  c->show = [](vdialogItem* i) {
+    super()->show(i);
+    addPointer(asView(i));
+    forBars(i, vdialogShowItem);
+  };
+  c->hide = [](vdialogItem* i) {
+    removePointer(asView(i));
+    super()->hide(i);
+    forBars(i, vdialogHideItem);
+  };
   c->enable = [](vdialogItem* i) { super()->enable(i); forBars(i, vdialogEnableItem); };
   c->disable = [](vdialogItem* i) { super()->disable(i); forBars(i, vdialogDisableItem); };
   c->setMarked = [](vdialogItem* i) {
@@ -676,6 +735,11 @@ vtextviewClassRec* vtextviewGetDefaultClass() {
 vtextObserverClassRec* vtextviewGetObserverClass() { return _vtextviewModule()->observerClass; }
 
 vtextview* vtextviewCreate() { return asView(vinstanceCreate(vtextviewGetDefaultClass())); }
+
+void vtextviewSetUnfocusedHighlight(vtextview* v, int kind) {
+  v->viewFlags = (v->viewFlags & ~(7u << 10)) | (std::uint32_t(kind & 7) << 10);
+  if (v->flags & vdialogItemOPEN) vdialogItemClassOf(v)->invalRect(v, &v->content, 0);
+}
 
 void vtextviewSetSelection(vtextview* v, vtextSelection* selection) {
   vtextviewClassOf(v)->changeHighlight(v, 1);

@@ -64,6 +64,7 @@ struct vtextview : vdialogItem {
   vobject* inputContext;
   std::int16_t goalX;          // text x kept across vertical caret moves
   std::int32_t goalPosition;   // the caret position goalX belongs to
+  vimage* offscreen;           // the text area's image with TextViewFlags 0x1000; owned
 };
 
 struct vtextviewClassRec : vdialogItemClassRec {
@@ -89,6 +90,9 @@ vtextObserverClassRec* vtextviewGetObserverClass();
 vtextview* vtextviewCreate();
 void vtextviewSetSelection(vtextview* view, vtextSelection* selection);
 inline void vtextviewSetText(vtextview* view, vtext* text) { vtextviewClassOf(view)->setText(view, text); }
+
+// The highlight kind (0-7) of the view while it has no focus.
+void vtextviewSetUnfocusedHighlight(vtextview* view, int kind);
 
 // Makes or removes a scroll bar (TextViewFlags 0x0080 / 0x0100) and lays
 // the view out again.

@@ -331,8 +331,41 @@ bool rowDirty(const Row& row, const vrect* rects, int n, const vrect& area) {
   return false;
 }
 
+// Every row into the view's image of the text area, then the image to the
+// screen at once.
+void drawOffscreen(vtextview* v, const vrect& area) {
+  if (area.width <= 0 || area.height <= 0) return;
+  vimage*& image = v->offscreen;
+  if (image && (image->width != area.width || image->height != area.height)) {
+    vimageDestroy(image);
+    image = nullptr;
+  }
+  if (!image) {
+    image = vimageCreateSized(area.width, area.height, 2);
+    vimageSetNoPalette(image, 1);
+    vpixmapSetDepth(image, 24);
+  }
+  vdrawGSave();
+  vdrawBindImage(image, 0);
+  vdrawTranslate(-area.x, -area.y);
+  vdrawSetColor(itemColor(v, 2));
+  vdrawRectFill(area.x, area.y, area.width, area.height);
+  vdrawRectClip(area.x, area.y, area.width, area.height);
+  forEachRow(v, [&](const Row& row) {
+    drawLine(v, row);
+    return true;
+  });
+  vdrawGRestore();
+  vdrawGSave();
+  vdrawRectClip(area.x, area.y, area.width, area.height);
+  vdrawPathMoveTo(area.x, area.y);
+  vdrawImage(image);
+  vdrawGRestore();
+}
+
 void draw(vdialogItem* item) {
   vtextview* v = asView(item);
+  _vtextviewEnsurePointer(v);
   vdrawGSave();
   vrect* clip = nullptr;
   int nclip = 0;
@@ -361,13 +394,17 @@ void draw(vdialogItem* item) {
   for (vslider* bar : {v->horzBar, v->vertBar})
     if (bar && meets(bar->rect)) vdialogDrawItem(bar);
   const vrect area = *vtextviewGetTextArea(v);
-  vdrawGSave();
-  clipToTextArea(v);
-  forEachRow(v, [&](const Row& row) {
-    if (damage.empty() || rowDirty(row, damage.data(), int(damage.size()), area)) drawLine(v, row);
-    return true;
-  });
-  vdrawGRestore();
+  if (v->textViewFlags & vtextviewOFFSCREEN) {
+    drawOffscreen(v, area);
+  } else {
+    vdrawGSave();
+    clipToTextArea(v);
+    forEachRow(v, [&](const Row& row) {
+      if (damage.empty() || rowDirty(row, damage.data(), int(damage.size()), area)) drawLine(v, row);
+      return true;
+    });
+    vdrawGRestore();
+  }
   if (v->text && v->selection && v->selection->length == 0 && _vtextviewCaretPhase(v) && vdialogItemIsEnabled(v) &&
       v->caret.height > 0) {
     vrect c = v->caret;

@@ -22,6 +22,7 @@ struct vtextviewModule {
   vtextColumn* measure;  // the line measure buffer, grown to the longest line measured
   std::int32_t measureCapacity;
   vtimer* caretTimer;  // data: the focused view, or null
+  vtimer* autoScroll;  // made on first drag; data: the tracking view, or null
   vevent* currentEvent;
   std::int32_t lookOptions[5];
   std::uint8_t hilite;
@@ -37,6 +38,8 @@ void _vtextviewFreeCommands();
 void _vtextviewFillCommands(vtextviewClassRec* cls);
 void _vtextviewFillMouse(vtextviewClassRec* cls);
 void _vtextviewForgetPress(vtextview* view);
+// Registers the text pointer shape over the content rectangle unless it is.
+void _vtextviewEnsurePointer(vtextview* view);
 vclipboard* _vtextviewClipboard(bool global);
 bool _vtextviewCaretTimerRuns();
 void _vtextviewRestartCaretTimer();

@@ -4,6 +4,7 @@
 // scroll bar go to the bar.
 #include <cstdlib>
 
+#include "fw/core/timer.h"
 #include "fw/gui/window/window_event.h"
 #include "fw/widgets/textview/textview_internal.h"
 
@@ -16,6 +17,49 @@ bool inside(const vrect& r, int x, int y) { return x >= r.x && x < r.x + r.width
 
 // The bar a press went to, until its release.
 vslider* pressedBar = nullptr;
+
+// While a drag is above or below the text area, every 10 ms a line more
+// comes into view and into the selection; the module's auto-scroll timer's
+// data is the tracking view.
+int lastX = 0, lastY = 0;
+
+void track(vtextview* v, vevent* e);
+
+void scrollTick(vtimer* timer) {
+  auto* v = static_cast<vtextview*>(timer->data);
+  if (!v || !v->text || _vtextviewModule()->tracking != 2) {
+    vtimerStop(timer);
+    return;
+  }
+  const vrect* a = vtextviewGetTextArea(v);
+  std::int32_t step = lastY >= a->y + a->height ? -1 : lastY < a->y ? 1 : 0;
+  if (step) vtextviewClassOf(v)->scrollTo(v, v->scrollY + step, v->scrollX);
+  vtextSetSelectionRange(v->text, v->selection, _vtextviewModule()->anchor, _vtextviewHit(v, lastX, lastY));
+}
+
+void followPointer(vtextview* v, int x, int y) {
+  lastX = x, lastY = y;
+  const vrect* a = vtextviewGetTextArea(v);
+  bool outside = y < a->y || y >= a->y + a->height;
+  vtimer*& autoScroll = _vtextviewModule()->autoScroll;
+  if (!autoScroll) {
+    autoScroll = vtimerCreate();
+    autoScroll->notify = scrollTick;
+    autoScroll->flags |= vtimerRECURRENT;
+    autoScroll->periodSeconds = 0;
+    autoScroll->periodNanoseconds = 10'000'000;
+  }
+  autoScroll->data = outside ? v : nullptr;
+  if (outside && !(autoScroll->flags & vtimerARMED)) vtimerStart(autoScroll);
+  if (!outside && (autoScroll->flags & vtimerARMED)) vtimerStop(autoScroll);
+}
+
+void stopFollowing() {
+  vtimer* autoScroll = _vtextviewModule()->autoScroll;
+  if (!autoScroll) return;
+  vtimerStop(autoScroll);
+  autoScroll->data = nullptr;
+}
 
 void stopCaret(vtextviewModule* m) { vtimerStop(m->caretTimer); }
 
@@ -78,6 +122,7 @@ int motion(vdialogItem* item, vevent* e) {
   if (pressedBar) return vdialogItemClassOf(pressedBar)->motion(pressedBar, e);
   if (m->tracking != 2) return super()->motion(item, e);
   track(v, e);
+  followPointer(v, veventGetX(e), veventGetY(e));
   if (m->dragFlag && (std::abs(veventGetX(e) - m->pressX) > 3 || std::abs(veventGetY(e) - m->pressY) > 3)) m->dragFlag = 0;
   return 1;
 }
@@ -92,6 +137,7 @@ int buttonUp(vdialogItem* item, vevent* e) {
   }
   if (m->tracking != 2) return super()->buttonUp(item, e), 1;
   track(v, e);
+  stopFollowing();
   m->tracking = 0;
   vtextviewClassOf(v)->notifyClient(v, e, vtextviewNOTIFY_RELEASE);
   _vtextviewRestartCaretTimer();
@@ -111,6 +157,8 @@ int buttonUp(vdialogItem* item, vevent* e) {
 // A view that goes leaves no press behind.
 void _vtextviewForgetPress(vtextview* v) {
   if (pressedBar && (pressedBar == v->horzBar || pressedBar == v->vertBar)) pressedBar = nullptr;
+  vtimer* autoScroll = _vtextviewModule()->autoScroll;
+  if (autoScroll && autoScroll->data == v) stopFollowing();
 }
 
 void _vtextviewFillMouse(vtextviewClassRec* c) {

@@ -176,7 +176,8 @@ TEST(TextviewMotion, CaretByCharactersAndLines) {
 // copies the selection to the selection clipboard; the "Drag" button
 // clicked in place pastes it at the hit, moved more than 3 pixels selects;
 // the client hears 7 at each press and 6 at each release; a press past a
-// line's end lands before its line end.
+// line's end lands before its line end; dragged below the text area the
+// view scrolls a line every 10 ms of the virtual clock.
 TEST(TextviewMouse, PressDragAndTheDragButton) {
   EXPECT_EQ(probe("-laf win95 mouse"),
             "press: \"first line|second line|third\" 14-14\n"
@@ -185,7 +186,16 @@ TEST(TextviewMouse, PressDragAndTheDragButton) {
             "drag button click: \"firstond line|thiline|second line|third\" 17-17\n"
             "drag button moved: \"firstond line|thiline|second line|third\" 0-3\n"
             "reasons: 767676\n"
-            "past the end of line 1: \"firstond line|thiline|second line|third\" 13-13\n");
+            "past the end of line 1: \"firstond line|thiline|second line|third\" 13-13\n"
+            "after 100 ms below: first line 11, selection from 0 reaches line 20\n"
+            "a view destroyed while dragging leaves the timer without one\n");
+}
+
+// Drawn through the offscreen image the text area has the pixels it has
+// drawn straight, whole and after edits redrawn by updates.
+TEST(TextviewOffscreen, SamePixelsAsDrawnStraight) {
+  EXPECT_EQ(probe("-laf win95 offscreen"), "drawn whole: same pixels 1, image 326x172\nedits through updates: same pixels 1\n");
+  EXPECT_EQ(probe("-laf motif offscreen"), "drawn whole: same pixels 1, image 324x171\nedits through updates: same pixels 1\n");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 //                                          selection and a caret, as a PNG
 //   textview_probe [-laf LOOK] displays OUT invisibles, key codes, highlight
 //                                          kinds and an inverted run, as a PNG
+//   textview_probe [-laf LOOK] offscreen   the offscreen image against drawing straight
 //   textview_probe [-laf LOOK] redraw      random edits: the window after
 //                                          each equals a full redraw
 //   textview_probe blink [S]               with "caretblinkinterval" S: the caret
@@ -38,6 +39,7 @@
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/startup.h"
 #include "fw/widgets/textview/textview.h"
+#include "fw/widgets/textview/textview_internal.h"
 #include "platform/win/test.h"
 #include "tests/fw/widgets/probe/probe_host.h"
 
@@ -83,6 +85,14 @@ void open(vwindow* w) {
   vwindowOpen(w);
   settle();
   vdialogItemListClassOf(listOf(w))->activateFocus(listOf(w));
+}
+
+// One view over most of an open window, with the focus.
+Shown focusedView(vwindow* w, const char* chars) {
+  Shown s = addView(w, {10, 10, 340, 180}, chars, false);
+  open(w);
+  vdialogItemListSetFocusItem(listOf(w), s.view);
+  return s;
 }
 
 win::test::Image redrawnWhole(vwindow* w) {
@@ -214,6 +224,35 @@ int redraw() {
   return 0;
 }
 
+// Through the offscreen image the text area's pixels are those drawn
+// straight, before and after a few edits redrawn by updates.
+int offscreen() {
+  vwindow* w = probehost::host(kWidth, kHeight);
+  Shown s = focusedView(w, "offscreen\n\tdrawing of\na view with a selection\nand more");
+  vtextSetSelectionRange(s.text, s.selection, 5, 30);
+  settle();
+  auto compare = [&](const char* what) {
+    s.view->textViewFlags &= std::uint16_t(~vtextviewOFFSCREEN);
+    win::test::Image straight = redrawnWhole(w);
+    s.view->textViewFlags |= vtextviewOFFSCREEN;
+    win::test::Image through = redrawnWhole(w);
+    std::printf("%s: same pixels %d, image %dx%d\n", what, sameContent(straight, through, s.view),
+                s.view->offscreen ? s.view->offscreen->width : 0, s.view->offscreen ? s.view->offscreen->height : 0);
+  };
+  compare("drawn whole");
+  s.view->textViewFlags |= vtextviewOFFSCREEN;
+  vtextSetSelectionRange(s.text, s.selection, 12, 12);
+  vtextviewTypeChar(s.view, 'x');
+  vtextviewTypeChar(s.view, '\n');
+  settle();
+  win::test::Image updated = win::test::WindowImage(w->native->hwnd);
+  s.view->textViewFlags &= std::uint16_t(~vtextviewOFFSCREEN);
+  std::printf("edits through updates: same pixels %d\n", sameContent(updated, redrawnWhole(w), s.view));
+  release(s);
+  finish(w);
+  return 0;
+}
+
 // Scrolling clamps, the ScrollTo modes, the reversed vertical bar, a
 // caret past column 1024, the resource form and a copy.
 int scroll() {
@@ -307,14 +346,6 @@ std::int32_t selectorOf(const char* name) {
   auto* c = static_cast<const vcommandSelector*>(vcommandSpaceGetAttribute(vtextviewGetDefaultClass()->space, vname_Command,
                                                                           vnameInternLiteral(name)));
   return c ? c->selector : -1;
-}
-
-// One view over most of an open window, with the focus.
-Shown focusedView(vwindow* w, const char* chars) {
-  Shown s = addView(w, {10, 10, 340, 180}, chars, false);
-  open(w);
-  vdialogItemListSetFocusItem(listOf(w), s.view);
-  return s;
 }
 
 int keys() {
@@ -504,6 +535,7 @@ void notifyReason(vtextview*, vevent*, int reason) {
 }
 
 int mouse() {
+  win::UseVirtualClock(true);
   vwindow* w = probehost::host(kWidth, kHeight);
   Shown s = addView(w, {10, 10, 340, 180}, "first line\nsecond line\nthird", false);
   open(w);
@@ -552,8 +584,49 @@ int mouse() {
   press(a.x + a.width - 2, top - h / 2, "Select");
   up(a.x + a.width - 2, top - h / 2);
   report("past the end of line 1", s);
+  // Dragged below the text area, the view scrolls a line every 10 ms and
+  // the selection follows; a view destroyed meanwhile stops the timer.
+  std::string many;
+  for (int i = 1; i <= 60; ++i) many += "row " + std::to_string(i) + "\n";
+  vtextSetSelectionRange(s.text, s.selection, 0, s.text->length);
+  vtextInsertText(s.text, s.selection, many.data(), std::int32_t(many.size()));
+  vtextviewClassOf(v)->scrollTo(v, 1, 0);
+  settle();
+  press(xOf(0) + 1, top - h / 2, "Select");
+  drag(xOf(0) + 1, a.y - 5);
+  for (int i = 0; i < 10; ++i) {
+    win::test::AdvanceClock(10);
+    settle();
+  }
+  std::printf("after 100 ms below: first line %d, selection from %d reaches line %d\n", v->scrollY, s.selection->start,
+              vtextGetLineOfPosition(s.text, s.selection->end));
+  up(xOf(0) + 1, a.y - 5);
+  // A view of no window, pressed and dragged below its text area.
+  Shown gone{};
+  gone.text = vtextCreate();
+  gone.selection = vtextCreateSelection(gone.text);
+  vtextInsertText(gone.text, gone.selection, many.data(), std::int32_t(many.size()));
+  gone.view = vtextviewCreate();
+  vrect small{10, 10, 100, 40};
+  vdialogSetItemRect(gone.view, &small);
+  vtextviewSetText(gone.view, gone.text);
+  vtextviewSetSelection(gone.view, gone.selection);
+  vevent* e = veventCreateButtonDown(w, 20, 45, 0, 1, 1, 0);
+  vdialogItemClassOf(gone.view)->buttonDown(gone.view, e);
+  veventDestroy(e);
+  e = veventCreateMotion(w, 20, 5, 0, 1, 1);
+  vdialogItemClassOf(gone.view)->motion(gone.view, e);
+  veventDestroy(e);
+  vinstanceDestroy(gone.view);
+  vtextDestroySelection(gone.text, gone.selection);
+  vtextDestroy(gone.text);
+  _vtextviewModule()->tracking = 0;
+  win::test::AdvanceClock(50);
+  settle();
+  std::printf("a view destroyed while dragging leaves the timer without one\n");
   release(s);
   finish(w);
+  win::UseVirtualClock(false);
   return 0;
 }
 
@@ -709,6 +782,7 @@ int probeMain(int argc, char** argv) {
   else if (mode == "clipboard") status = clipboard();
   else if (mode == "motion") status = motion();
   else if (mode == "mouse") status = mouse();
+  else if (mode == "offscreen") status = offscreen();
   else if (mode == "displays" && count > 2) status = displays(args[2]);
   else if (mode == "scenario" && count > 2) status = scenario(args[2]);
   else std::fprintf(stderr, "usage: textview_probe [-laf LOOK] shots OUT|redraw|blink\n");
