@@ -360,6 +360,25 @@ void beginDrawNow(vlistview* v) {
   vdrawClipRects(&v->content, 1);
 }
 void endDrawNow() { vdrawGRestore(); }
+void drawFocus(vlistview* v) { paintFocus(v); }
+
+void drawSelectionDifferenceNow(vlistview* v, const vlistSelection* a, const vlistSelection* b) {
+  if (!canDrawNow(v) || !hasCells(v)) return redrawSelectionDifference(v, a, b);
+  vlistSelection* d = vlistCreateSelectionDifference(v->list, a, b);
+  drawNow(v, [&] {
+    vdrawSetFont(vdialogDetermineItemFont(v));
+    vlistSelectionIterator it;
+    vlistInitSelectionIterator(&it, d);
+    while (vlistNextSelectedCell(&it)) {
+      if (it.row < v->firstRow || it.row > v->lastRow || it.column < v->firstColumn || it.column > v->lastColumn)
+        continue;
+      drawOneCell(v, it.row, it.column, b);
+      if (it.row == v->focusRow && it.column == v->focusColumn) paintFocus(v);
+    }
+    vlistDestroySelectionIterator(&it);
+  });
+  vlistDestroySelection(v->list, d);
+}
 
 void getInsets(vlistview* v, int* left, int* right, int* bottom, int* top) {
   *left = *right = *bottom = *top = 0;

@@ -4,6 +4,7 @@
 // its 1.05 s timer.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "fw/core/sys.h"
 #include "fw/core/timer.h"
@@ -69,7 +70,7 @@ void selectionChanged(vlistview* v, int phase) { notifyView(v, phase); }
 
 void afterChange(vlistview* v) {
   if (v->selectionCallback) v->selectionCallback(v, v->pendingSelection);
-  redrawSelectionDifference(v, v->oldSelection, v->pendingSelection);
+  drawSelectionDifferenceNow(v, v->oldSelection, v->pendingSelection);
 }
 
 void commit(vlistview* v) {
@@ -310,6 +311,16 @@ int buttonDown(vdialogItem* item, vevent* e) {
                                                : kOther;
   }
   track.view = v;
+  if (track.mode == kSelect) {
+    // The press shows at once: the pressed and focus cells unselected
+    // (the saved selection is empty outside a press).
+    std::int32_t row = 0, column = 0;
+    vlistviewFindCellAtPoint(v, x, y, &row, &column);
+    for (auto [r, c] : {std::pair{row, column}, std::pair{v->focusRow, v->focusColumn}})
+      if (vlistIsCellSelected(v->list, v->selection, r, c) && r >= v->firstRow && r <= v->lastRow &&
+          c >= v->firstColumn && c <= v->lastColumn)
+        drawNow(v, [&] { drawOneCell(v, r, c, v->oldSelection); });
+  }
   runMode(v, kPress);
   return 1;
 }
@@ -343,8 +354,12 @@ int buttonUp(vdialogItem* item, vevent* e) {
   v->state &= ~kReleasing;
   v->state &= ~kTracking;
   forgetPress(nullptr);
-  if (vdialogItemIsActive(v) && (v->options & vlistviewFOCUS_SHOWN))
-    vlistviewInvalCell(v, v->focusRow, v->focusColumn);
+  if (vdialogItemIsActive(v) && (v->options & vlistviewFOCUS_SHOWN)) {
+    if (canDrawNow(v))
+      drawNow(v, [&] { drawFocus(v); });
+    else
+      vlistviewInvalCell(v, v->focusRow, v->focusColumn);
+  }
   return 1;
 }
 

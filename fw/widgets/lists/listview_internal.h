@@ -27,6 +27,13 @@ void clearTypeAhead();
 void notifyView(vlistview* v, int code);
 // The cells whose state differs between two selections, invalidated.
 void redrawSelectionDifference(vlistview* v, const vlistSelection* a, const vlistSelection* b);
+// The same cells drawn at once, each with its state in the second
+// selection (invalidated when the view cannot draw now).
+void drawSelectionDifferenceNow(vlistview* v, const vlistSelection* a, const vlistSelection* b);
+// The focus as a repaint draws it (option, active, no counted press).
+void drawFocus(vlistview* v);
+// One visible cell's four steps, its state taken from the selection.
+void drawOneCell(vlistview* v, std::int32_t row, std::int32_t column, const vlistSelection* shown);
 // The observer class, and an observer of the view owned by its list.
 vlistObserverClassRec* buildObserverClass();
 vlistObserver* createObserver(vlistObserverClassRec* cls, vlistview* v);

@@ -4,6 +4,7 @@
 // row dragged to a new place with its drop mark, and the focus slots.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -261,6 +262,58 @@ TEST(ListViewFocus, LosingTheFocusEndsTypeAheadAndLinesRedrawOnlyOnChange) {
   EXPECT_EQ(trace, (std::vector<std::string>{"inval 0,0 200x100"}));
   vlistviewSetFocusShown(f.view, 0);
   EXPECT_EQ(f.view->options & vlistviewFOCUS_SHOWN, 0u);
+}
+
+}  // namespace
+
+// ---- A table window of 100,000 rows driven by pointer and keys: the
+// repaints and notifications it asks for match the stored reference.
+namespace {
+
+std::string readFile(const std::string& path) {
+  std::string text;
+  if (FILE* f = std::fopen(path.c_str(), "r")) {
+    char buf[512];
+    while (std::fgets(buf, sizeof buf, f)) text += buf;
+    std::fclose(f);
+  }
+  return text;
+}
+
+TEST(ListViewTable, ScrolledAndSelectedByPointerAndKeysAsTheReferenceTrace) {
+  Fixture f(100000, 4);
+  vlistviewSetNotify(f.view, [](vinstance*, int code) { trace.push_back("notify " + std::to_string(code)); });
+  f.view->options |= vlistviewFOCUS_SHOWN;
+  auto step = [&](const std::string& what, auto action) {
+    trace.push_back("-- " + what);
+    action();
+    trace.push_back("range " + f.range() + " focus " + std::to_string(f.view->focusRow) + "," +
+                    std::to_string(f.view->focusColumn));
+  };
+  step("select drag (1,1) to (3,2)", [&] {
+    press(f.view, cx(1), cy(1));
+    drag(f.view, cx(2), cy(3));
+    release(f.view, cx(2), cy(3));
+  });
+  step("page down twice", [&] { selector(f.view, 17), selector(f.view, 17); });
+  step("shift+down", [&] { key(f.view, 0xFC54, 4); });
+  step("scroll by 1000 rows", [&] { vlistviewScrollBy(f.view, 1000, 0); });
+  step("end", [&] { selector(f.view, 9); });
+  step("adjust press on a visible row", [&] {
+    press(f.view, cx(0), cy(2), vname_Adjust);
+    release(f.view, cx(0), cy(2));
+  });
+  step("begin", [&] { selector(f.view, 8); });
+  step("rows inserted at the top", [&] { vlistClassOf(f.list)->insert(f.list, 0, 2, vlistROWS); });
+  step("return", [&] { key(f.view, 0xFC0D); });
+  std::string actual;
+  for (const std::string& line : trace) actual += line + "\n";
+  std::string reference = std::string(std::getenv("SIM_TEST_DATA")) + "/listview/table_trace.txt";
+  if (actual != readFile(reference)) {
+    std::string out = ::testing::TempDir() + "listview_table_trace.txt";
+    if (FILE* o = std::fopen(out.c_str(), "w")) std::fputs(actual.c_str(), o), std::fclose(o);
+    ADD_FAILURE() << "the trace differs from " << reference << "; this run's is in " << out;
+  }
 }
 
 }  // namespace

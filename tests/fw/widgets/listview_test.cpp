@@ -389,23 +389,37 @@ TEST(ListViewSizes, ContentNaturalAndMinimumSizesFollowTheCellsFrameAndBars) {
 
 // ---- Pictures, each look in a process of its own: grid lines, a
 // selected cell and the focus in one view, a Select drag held in another.
-::testing::AssertionResult cellsPictureMatches(const std::string& laf) {
-  std::string png = (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_listview_" + laf + ".png")).string();
+// The probe's output, empty when it ran cleanly.
+std::string runProbe(const std::string& arguments) {
   std::string out;
-  if (FILE* p = popen((std::string(LISTVIEW_PROBE) + " -laf " + laf + " cells " + png + " 2>&1").c_str(), "r")) {
+  if (FILE* p = popen((std::string(LISTVIEW_PROBE) + " " + arguments + " 2>&1").c_str(), "r")) {
     char buf[256];
     while (std::fgets(buf, sizeof buf, p)) out += buf;
     if (pclose(p) != 0) out += "probe failed";
   }
+  return out;
+}
+::testing::AssertionResult pictureMatches(const std::string& laf, const std::string& mode) {
+  std::string png = (std::filesystem::temp_directory_path() /
+                     (std::to_string(getpid()) + "_listview_" + mode + "_" + laf + ".png"))
+                        .string();
+  std::string out = runProbe("-laf " + laf + " " + mode + " " + png);
   if (!out.empty()) return ::testing::AssertionFailure() << out;
   win::test::Image image;
   if (!win::test::ReadPng(png, image)) return ::testing::AssertionFailure() << "no picture";
   std::filesystem::remove(png);
-  return test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/listview/cells_" + laf + ".png",
+  return test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/listview/" + mode + "_" + laf + ".png",
                                   8);
 }
 class ListViewPictures : public ::testing::TestWithParam<const char*> {};
-TEST_P(ListViewPictures, CellsDrawAsStored) { EXPECT_TRUE(cellsPictureMatches(GetParam())); }
+TEST_P(ListViewPictures, CellsDrawAsStored) { EXPECT_TRUE(pictureMatches(GetParam(), "cells")); }
+// Both bars, a scrolled origin, the selection, the focus and a drop mark.
+TEST_P(ListViewPictures, WholeViewsWithBarsDrawAsStored) { EXPECT_TRUE(pictureMatches(GetParam(), "bars")); }
+// Frame colours ring by ring, where labels start, the focus of an empty
+// list and the disabled Windows labels, pixel for pixel.
+TEST_P(ListViewPictures, FramesLabelsAndFocusHaveTheirExactPixels) {
+  EXPECT_EQ(runProbe(std::string("-laf ") + GetParam() + " pixels"), "");
+}
 INSTANTIATE_TEST_SUITE_P(EveryLook, ListViewPictures, ::testing::Values("windows", "win95", "motif", "cua", "openlook"));
 
 }  // namespace

@@ -3,19 +3,29 @@
 //   listview_probe [-laf LOOK] cells OUT   two 3 x 3 views with grid lines: one
 //                                          with a selected cell and the focus
 //                                          shown, one in the middle of a drag
+//   listview_probe [-laf LOOK] pixels      exact pixels of 2 x 2 views: the frame
+//                                          colours, where labels start, the focus
+//                                          of an empty list and the disabled
+//                                          Windows labels; prints what differs
+//   listview_probe [-laf LOOK] bars OUT    a whole view with both scroll bars, a
+//                                          selection, the focus and a row being
+//                                          dragged with its drop mark
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "fw/core/event.h"
 #include "fw/core/sys.h"
 #include "fw/data/pref.h"
 #include "fw/gui/graphics/draw.h"
+#include "fw/gui/window/application.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/window.h"
 #include "fw/gui/window/window_event.h"
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/lists/liststr.h"
 #include "fw/widgets/lists/listview.h"
+#include "fw/widgets/look/laf.h"
 #include "fw/widgets/startup.h"
 #include "platform/win/test.h"
 
@@ -90,6 +100,38 @@ void drawAll(vwindow* w) {
   vdrawGRestore();
 }
 
+// Opens the window with the focus on one view.
+void showFocused(vwindow* w, vlistview* focused) {
+  vdialogItemListClassOf(listOf(w))->open(listOf(w));
+  vwindowOpen(w);
+  settle();
+  vdialogItemListClassOf(listOf(w))->activateFocus(listOf(w));
+  vdialogItemListSetFocusItem(listOf(w), focused);
+  settle();
+}
+
+// A press on one cell carried to another and held, the window drawn and
+// written, then the release; false when the picture was not written.
+bool heldDragPicture(vwindow* w, vlistview* v, vname button, int fromRow, int fromColumn, int toRow, int toColumn,
+                    const char* path) {
+  vrect from, to;
+  vlistviewGetCellRect(v, fromRow, fromColumn, &from);
+  vlistviewGetCellRect(v, toRow, toColumn, &to);
+  vevent* e = veventCreateButtonDown(w, from.x + 3, from.y + 3, 0, 1, 1, 0);
+  veventSetBinding(e, button);
+  vdialogItemClassOf(v)->buttonDown(v, e);
+  veventDestroy(e);
+  e = veventCreateMotion(w, to.x + 3, to.y + 3, 0, 1, 0);
+  vdialogItemClassOf(v)->motion(v, e);
+  veventDestroy(e);
+  drawAll(w);
+  bool ok = win::test::WritePng(path, win::test::WindowImage(w->native->hwnd));
+  e = veventCreateButtonUp(w, to.x + 3, to.y + 3, 0, 0, 1, 0);
+  vdialogItemClassOf(v)->buttonUp(v, e);
+  veventDestroy(e);
+  return ok;
+}
+
 int cells(const char* path) {
   vwindow* w = host(300, 120);
   vliststr* a = words(3, 3);
@@ -98,32 +140,252 @@ int cells(const char* path) {
   vlistview* dragged = view(w, b, {155, 10, 140, 100});
   vlistSelectRange(a, still->selection, 1, 1, 1, 1);
   still->focusRow = 2, still->focusColumn = 0;
-  vdialogItemListClassOf(listOf(w))->open(listOf(w));
-  vwindowOpen(w);
-  settle();
-  vdialogItemListClassOf(listOf(w))->activateFocus(listOf(w));
-  vdialogItemListSetFocusItem(listOf(w), still);
-  settle();
+  showFocused(w, still);
   // A Select press on (0, 0) dragged to (1, 2), still held.
-  vrect c00, c12;
-  vlistviewGetCellRect(dragged, 0, 0, &c00);
-  vlistviewGetCellRect(dragged, 1, 2, &c12);
-  vevent* e = veventCreateButtonDown(w, c00.x + 3, c00.y + 3, 0, 1, 1, 0);
-  veventSetBinding(e, vname_Select);
-  vdialogItemClassOf(dragged)->buttonDown(dragged, e);
-  veventDestroy(e);
-  e = veventCreateMotion(w, c12.x + 3, c12.y + 3, 0, 1, 0);
-  vdialogItemClassOf(dragged)->motion(dragged, e);
-  veventDestroy(e);
-  drawAll(w);
-  bool ok = win::test::WritePng(path, win::test::WindowImage(w->native->hwnd));
+  bool ok = heldDragPicture(w, dragged, vname_Select, 0, 0, 1, 2, path);
   if (!vdialogItemIsActive(still)) std::printf("focus not shown\n");
-  e = veventCreateButtonUp(w, c12.x + 3, c12.y + 3, 0, 0, 1, 0);
-  vdialogItemClassOf(dragged)->buttonUp(dragged, e);
-  veventDestroy(e);
   finish(w);
   vinstanceDestroy(a);
   vinstanceDestroy(b);
+  return ok ? 0 : 1;
+}
+
+// ---- Exact pixels. Window y grows upward; image rows go down.
+std::vector<std::string> failures;
+void fail(const std::string& what) { failures.push_back(what); }
+
+std::uint32_t rgb(vcolor* c) {
+  unsigned r = 0, g = 0, b = 0;
+  vcolorGetSpecRGB(&c->desc, &r, &g, &b);
+  return (r >> 8) << 16 | (g >> 8) << 8 | (b >> 8);
+}
+vcolor* makeColor(unsigned r, unsigned g, unsigned b) {
+  vcolorSpec s;
+  vcolorInitSpec(&s);
+  vcolorSetSpecRGB(&s, r * 257, g * 257, b * 257);
+  return vcolorInternSpec(&s);
+}
+
+struct Picture {
+  win::test::Image image;
+  int height;
+  std::uint32_t at(int x, int y) const {
+    int row = height - 1 - y;
+    if (x < 0 || row < 0 || x >= image.width || row >= image.height) return 0xFFFFFFFF;
+    return image.px[std::size_t(row * image.width + x)] & 0xFFFFFF;
+  }
+};
+Picture snap(vwindow* w) {
+  drawAll(w);
+  return {win::test::WindowImage(w->native->hwnd), w->rect.height};
+}
+std::string hex(std::uint32_t v) {
+  char t[16];
+  std::snprintf(t, sizeof t, "%06X", v);
+  return t;
+}
+void expectPixel(const Picture& p, int x, int y, vcolor* c, const std::string& what) {
+  if (p.at(x, y) != rgb(c)) fail(what + " at " + std::to_string(x) + "," + std::to_string(y) + ": " + hex(p.at(x, y)) + " not " + hex(rgb(c)));
+}
+
+// The colours of the scheme list a look's frame uses.
+vcolor* scheme(vlistview* v, int index) {
+  vcolor* c = nullptr;
+  vdialogGetItemSchemeColors(v, 0, nullptr, &index, 1, &c);
+  return c;
+}
+enum { kFg = 0, kBg = 2, kTop = 4, kBottom = 6, kFocus = 18, kTopDark = 20, kBottomDark = 22 };
+
+// The first column of ink at or right of x along the cell's middle row.
+int firstInk(const Picture& p, const vrect& cell, vcolor* background) {
+  for (int x = cell.x; x < cell.x + cell.width; ++x)
+    for (int y = cell.y; y < cell.y + cell.height; ++y)
+      if (p.at(x, y) != rgb(background)) return x;
+  return -1;
+}
+// The longest vertical run of ink in the rectangle, and whether every ink
+// pixel has the colour given.
+int longestRun(const Picture& p, const vrect& r, vcolor* background) {
+  int best = 0;
+  for (int x = r.x; x < r.x + r.width; ++x)
+    for (int y = r.y, run = 0; y < r.y + r.height; ++y)
+      best = std::max(best, run = p.at(x, y) != rgb(background) ? run + 1 : 0);
+  return best;
+}
+bool inkIs(const Picture& p, const vrect& r, vcolor* background, vcolor* ink) {
+  bool any = false;
+  for (int x = r.x; x < r.x + r.width; ++x)
+    for (int y = r.y; y < r.y + r.height; ++y)
+      if (p.at(x, y) != rgb(background)) {
+        any = true;
+        if (p.at(x, y) != rgb(ink)) return false;
+      }
+  return any;
+}
+
+int pixels() {
+  int look = vlafGetCurrent()->id;
+  bool threeD = (vlafGetCurrent()->flags & vlaf3D) != 0;
+  vwindow* w = host(300, 120);
+  vliststr* a = words(2, 2);
+  for (int r = 0; r < 2; ++r)
+    for (int c = 0; c < 2; ++c) vliststrSetCellScribed(a, r, c, vscribeLiteral("l"));
+  vliststr* none = words(0, 0);
+  vliststr* dim = words(1, 1);
+  vliststrSetCellScribed(dim, 0, 0, vscribeLiteral("l"));
+  vlistview* framed = view(w, a, {10, 10, 90, 60});
+  framed->options &= ~(vlistviewHLINES | vlistviewVLINES | vlistviewFOCUS_SHOWN);
+  vlistview* empty = view(w, none, {110, 10, 60, 60});
+  vlistview* disabled = view(w, dim, {180, 10, 60, 40});
+  disabled->options &= ~(vlistviewHLINES | vlistviewVLINES | vlistviewFOCUS_SHOWN);
+  vdialogDisableItem(disabled);
+  showFocused(w, empty);
+  Picture p = snap(w);
+
+  // The frame: the first colour on the top and left, the second on the
+  // bottom and right; CUA and Win95 add an inner ring.
+  const vrect& r = framed->rect;
+  const vrect& k = framed->content;
+  int mid = k.y + k.height / 2;
+  struct Ring {
+    int inset;  // from the item's rectangle
+    vcolor *first, *second;
+  };
+  std::vector<Ring> rings;
+  int f = vlistviewClassOf(framed)->frameWidth;
+  switch (look) {
+    case vlafWINDOWS:
+      if (threeD) rings.push_back({0, scheme(framed, kBottom), scheme(framed, kTop)});
+      else rings.push_back({0, vdialogGetItemColor(framed, 16), vdialogGetItemColor(framed, 16)});
+      break;
+    case vlafMOTIF: rings.push_back({0, scheme(framed, kBottom), scheme(framed, kTop)}); break;
+    case vlafOPEN_LOOK:
+      if (threeD) rings.push_back({0, scheme(framed, kBottom), scheme(framed, kTop)});
+      else rings.push_back({0, scheme(framed, kFg), scheme(framed, kFg)});
+      break;
+    case vlafCUA: {
+      int d = int(vdialogDetermineItemInset(framed));
+      rings.push_back({0, scheme(framed, kBottom), scheme(framed, kTop)});
+      rings.push_back({d, scheme(framed, kTop), scheme(framed, kBottom)});
+      break;
+    }
+    case vlafWIN95:
+      rings.push_back({0, scheme(framed, kBottom), scheme(framed, kTop)});
+      rings.push_back({1, scheme(framed, kBottomDark), scheme(framed, kTopDark)});
+      break;
+  }
+  if (look != vlafWIN95 && (k.x != r.x + f || k.width != r.width - 2 * f)) fail("content not inset by the frame border");
+  if (look == vlafWIN95 && (k.x != r.x + f || k.y != r.y + f)) fail("Win95 content not inset by its frame");
+  for (const Ring& g : rings) {
+    int top = r.y + r.height - 1 - g.inset;
+    expectPixel(p, r.x + g.inset, mid, g.first, "frame left");
+    expectPixel(p, r.x + r.width / 2, top, g.first, "frame top");
+    expectPixel(p, r.x + r.width - 1 - g.inset, mid, g.second, "frame right");
+    expectPixel(p, r.x + r.width / 2, r.y + g.inset, g.second, "frame bottom");
+  }
+
+  // Labels start at the content rectangle in CUA, 5 pixels in elsewhere.
+  vrect inner;
+  vlistviewGetCellInnerRect(framed, 0, 1, &inner);
+  int ink = firstInk(p, inner, scheme(framed, kBg)) - inner.x;
+  bool cua = look == vlafCUA;
+  if (cua ? (ink < 0 || ink > 2) : (ink < 5 || ink > 7))
+    fail("label starts " + std::to_string(ink) + " pixels into the cell");
+
+  // The focus of a list without cells: inside the content by one pixel in
+  // Foreground, dashed on the content itself in CUA, none in Open Look.
+  const vrect& e = empty->content;
+  int emid = e.y + e.height / 2;
+  switch (look) {
+    case vlafWINDOWS: case vlafMOTIF: case vlafWIN95:
+      expectPixel(p, e.x + 1, emid, vdialogGetItemColor(empty, 0), "empty focus");
+      expectPixel(p, e.x, emid, vdialogGetItemColor(empty, 2), "outside the empty focus");
+      break;
+    case vlafCUA:
+      if (p.at(e.x, emid) != rgb(vdialogGetItemColor(empty, 18)) && p.at(e.x, emid + 1) != rgb(vdialogGetItemColor(empty, 18)))
+        fail("no dashed CUA focus on the content edge");
+      if (p.at(e.x, emid) == p.at(e.x, emid + 1)) fail("CUA focus not dashed");
+      break;
+    case vlafOPEN_LOOK: expectPixel(p, e.x + 1, emid, vdialogGetItemColor(empty, 2), "Open Look focus"); break;
+  }
+
+  // The drop mark of row 1 across the cells of a list whose last row
+  // shows: its ends open in the middle, its long sides whole.
+  for (int r = 0; r < 2; ++r)
+    for (int c = 0; c < 2; ++c) vliststrSetCellScribed(a, r, c, vscribeLiteral(""));
+  snap(w);
+  framed->options |= vlistviewMOVE_ROWS;
+  vlistviewClassOf(framed)->drawMoveMarker(framed, -1, 1);
+  Picture mark{win::test::WindowImage(w->native->hwnd), w->rect.height};
+  vrect band, first, last;
+  vlistviewGetCellInnerRect(framed, 1, 0, &band);
+  vlistviewGetCellInnerRect(framed, 0, 0, &first);
+  vlistviewGetCellInnerRect(framed, 1, 1, &last);
+  int lw = int(vdialogGetItemLineWidth(framed));
+  int mx = first.x + lw, mw = last.x + last.width - first.x - 2 * lw, my = band.y + lw, mh = band.height - 2 * lw;
+  std::uint32_t paper = rgb(scheme(framed, kBg));
+  // A stroke along window y fills the pixel row below it.
+  auto inked = [&](int x, int y) { return mark.at(x, y - 1) != paper; };
+  if (!inked(mx + mw / 2, my) || !inked(mx + mw / 2, my + mh)) fail("drop mark sides missing");
+  if (inked(mx, my + mh / 2) || inked(mx + mw, my + mh / 2)) fail("drop mark ends not open in the middle");
+  if (!inked(mx, my + 1) || !inked(mx + mw, my + mh - 1)) fail("drop mark ends missing");
+  if (inked(mx + mw / 2, my + mh + lw + 1) || inked(mx + mw / 2, my - lw - 1)) fail("drop mark beyond its band");
+  framed->options &= ~vlistviewMOVE_ROWS;
+
+  // Disabled Windows labels: stippled by the pattern under a black disabled
+  // foreground, stippled and black when it equals the disabled background,
+  // whole in the disabled foreground otherwise.
+  if (look == vlafWINDOWS || look == vlafWIN95) {
+    vapplication* app = vapplicationGetCurrent();
+    auto* appClass = vapplicationClassOf(app);
+    vcolor* red = makeColor(200, 0, 0);
+    vcolor* grey = makeColor(128, 128, 128);
+    vcolor* white = makeColor(255, 255, 255);
+    struct Case {
+      vcolor *foreground, *background;
+      bool stippled;
+      vcolor* ink;
+    } cases[] = {{vcolorGetBlack(), white, true, vcolorGetBlack()},
+                 {grey, grey, true, vcolorGetBlack()},
+                 {red, white, false, red}};
+    for (const Case& c : cases) {
+      appClass->setSchemeColor(app, 1, c.foreground);
+      appClass->setSchemeColor(app, 3, c.background);
+      Picture q = snap(w);
+      vrect cell;
+      vlistviewGetCellInnerRect(disabled, 0, 0, &cell);
+      vcolor* fill = scheme(disabled, 3);
+      int run = longestRun(q, cell, fill);
+      std::string name = "disabled " + hex(rgb(c.foreground)) + " on " + hex(rgb(c.background));
+      if (c.stippled ? run != 1 : run < 4) fail(name + ": longest run " + std::to_string(run));
+      if (!inkIs(q, cell, fill, c.ink)) fail(name + ": labels not in " + hex(rgb(c.ink)));
+    }
+  }
+  for (const std::string& s : failures) std::printf("%s\n", s.c_str());
+  finish(w);
+  vinstanceDestroy(a);
+  vinstanceDestroy(none);
+  vinstanceDestroy(dim);
+  return 0;
+}
+
+// A whole view with both bars, scrolled by one row, a selection, the
+// focus and the drop mark of a row being dragged.
+int bars(const char* path) {
+  vwindow* w = host(220, 140);
+  vliststr* l = words(12, 5);
+  vlistview* v = view(w, l, {10, 10, 200, 120});
+  vlistviewSetHorizontalBar(v, 1);
+  vlistviewSetVerticalBar(v, 1);
+  vlistviewSetRangeExtension(v, 1);
+  vlistSelectRange(l, v->selection, 3, 1, 2, 2);
+  v->focusRow = 4, v->focusColumn = 2;
+  showFocused(w, v);
+  vlistviewScrollBy(v, 1, 0);
+  settle();
+  bool ok = heldDragPicture(w, v, vname_Drag, 2, 0, 5, 0, path);
+  finish(w);
+  vinstanceDestroy(l);
   return ok ? 0 : 1;
 }
 
@@ -135,7 +397,9 @@ int probeMain(int argc, char** argv) {
   std::string mode = count > 1 ? args[1] : "";
   int status = 2;
   if (mode == "cells" && count > 2) status = cells(args[2]);
-  else std::fprintf(stderr, "usage: listview_probe [-laf LOOK] cells OUT\n");
+  else if (mode == "pixels") status = pixels();
+  else if (mode == "bars" && count > 2) status = bars(args[2]);
+  else std::fprintf(stderr, "usage: listview_probe [-laf LOOK] cells OUT | pixels | bars OUT\n");
   std::fflush(stdout);
   _vdrawShutdown();
   return status;
