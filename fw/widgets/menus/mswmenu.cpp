@@ -360,7 +360,10 @@ bool sameColor(vcolor* a, int role) { return a && vlafMatchesMSWSysColor(a, role
 constexpr win::UINT kInstallChildBar = win::WM_USER + 4;
 constexpr win::UINT kRedrawBar = win::WM_USER + 6;
 
-bool isMDIFrame(win::HWND hwnd) { return hwnd && win::GetClassLongPtrA(hwnd, win::GCL_CBWNDEXTRA) == 8; }
+// Document windows share the frames' classes: a frame also holds its client.
+bool isMDIFrame(win::HWND hwnd) {
+  return hwnd && win::GetClassLongPtrA(hwnd, win::GCL_CBWNDEXTRA) == 8 && win::GetWindowLongPtrA(hwnd, 0) != 0;
+}
 win::HWND mdiClientOf(win::HWND frame) { return reinterpret_cast<win::HWND>(win::GetWindowLongPtrA(frame, 0)); }
 
 win::HMENU placeholder() {

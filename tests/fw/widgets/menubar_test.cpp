@@ -686,3 +686,89 @@ TEST_F(Roads, BarsActiveAndPoppedInEachLook) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- Document windows on the native road: a document's bar shows on its
+// frame's menu line.
+struct Documents : Bars {
+  vwindow* frame = nullptr;
+  win::HWND client = nullptr;
+  std::vector<vwindow*> docs;
+  std::vector<vdialogItemList*> lists;
+
+  void makeFrame() {
+    frame = vwindowCreate();
+    frame->decoration = vwindowDECO_TOP_LEVEL | 0x3F;
+    frame->rect = {50, 50, 500, 400};
+    vwindowOpen(frame);
+    win::CLIENTCREATESTRUCT ccs{nullptr, 100};
+    client = win::CreateWindowExA(0, "MDICLIENT", nullptr, 0x52300001, 0, 0, 500, 400, frame->native->hwnd, nullptr,
+                                  nullptr, &ccs);
+    vwindowSetMSWMDIClient(frame, client, 0);
+  }
+  vmenubar* document(const char* title) {
+    vwindow* d = vwindowCreate();
+    d->decoration = vwindowDECO_DOCUMENT | 0x3F;
+    d->rect = {10, 10, 200, 150};
+    d->parent = frame;
+    vwindowSetTitleScribe(d, vscribeLiteral(title));
+    vdialogItemList* l = vdialogItemListCreate();
+    vdialogItemListSetOwner(l, d, &vdialogItemListWindowOwner);
+    auto* b = static_cast<vmenubar*>(vobjectLoad(vrstoreGet(root, N("MenuBar"))));
+    vdialogItemListAppend(l, b);
+    vwindowOpen(d);
+    vdialogOpenItem(b);
+    drain();
+    docs.push_back(d);
+    lists.push_back(l);
+    return b;
+  }
+  win::HMENU frameMenu() { return win::GetMenu(frame->native->hwnd); }
+  void TearDown() override {
+    for (vdialogItemList* l : lists) vinstanceDestroy(l);
+    for (vwindow* d : docs) vwindowDestroy(d);
+    if (frame) vwindowDestroy(frame);
+    Bars::TearDown();
+  }
+};
+
+TEST_F(Documents, ADocumentsBarIsTheFramesUntilItGoes) {
+  start("win95", true);
+  makeFrame();
+  ASSERT_EQ(vwindowGetMSWMDIClient(frame), client);
+  vmenubar* first = document("one");
+  ASSERT_EQ(vwindowGetMSWKind(docs[0]), vwindowMSW_KIND_DOCUMENT);
+  EXPECT_TRUE(vmenubarIsNative(first));
+  EXPECT_EQ(vwindowGetMSWChildMenuBar(docs[0]), first);
+  EXPECT_EQ(vwindowGetMSWMenuBar(frame), first) << "the frame had none: the document's is installed";
+  EXPECT_EQ(frameMenu(), first->native->bar);
+  vmenubar* second = document("two");
+  EXPECT_EQ(vwindowGetMSWChildMenuBar(docs[1]), second);
+  EXPECT_EQ(frameMenu(), first->native->bar) << "the frame keeps the bar it shows";
+  // Asked to install while the frame shows another bar: only activated.
+  win::SendMessageA(docs[1]->native->hwnd, win::WM_USER + 4, 0, 0);
+  EXPECT_TRUE(second->barFlags & vmenubarACTIVE);
+  EXPECT_EQ(frameMenu(), first->native->bar);
+  // The first bar goes: the frame falls back on its placeholder; asked
+  // again, the second document's bar is installed.
+  vdialogCloseItem(first);
+  EXPECT_EQ(vwindowGetMSWMenuBar(frame), nullptr);
+  ASSERT_NE(frameMenu(), nullptr);
+  EXPECT_EQ(win::GetMenuItemCount(frameMenu()), 1) << "one disabled empty entry";
+  EXPECT_TRUE(win::GetMenuState(frameMenu(), 0, win::MF_BYPOSITION) & win::MF_GRAYED);
+  win::SendMessageA(docs[1]->native->hwnd, win::WM_USER + 4, 0, 0);
+  EXPECT_EQ(frameMenu(), second->native->bar);
+  EXPECT_EQ(vwindowGetMSWMenuBar(frame), second);
+  // A maximized document's system menu is entry 0 of the frame's menu line:
+  // the bar's position 0 is native position 1.
+  win::SendMessageA(client, win::WM_MDIMAXIMIZE, reinterpret_cast<win::WPARAM>(docs[1]->native->hwnd), 0);
+  drain();
+  ASSERT_EQ(win::GetMenuItemCount(frameMenu()), 3);
+  vmenu* edit = vmenubarAt(second, 1);
+  vmenubarMoveMenu(second, edit, 0);
+  EXPECT_EQ(win::GetSubMenu(frameMenu(), 1), popupOf(edit));
+  EXPECT_EQ(win::GetSubMenu(frameMenu(), 2), popupOf(vmenubarAt(second, 1)));
+}
+
+}  // namespace
