@@ -796,6 +796,7 @@ win::LRESULT vmswmenuHandleMessage(vwindow* w, win::HWND hwnd, win::UINT message
     case win::WM_MENUSELECT: return menuSelect(w, wParam, lParam);
     case win::WM_MENUCHAR: return menuChar(w, wParam, lParam);
     case win::WM_MEASUREITEM: return measure(w, lParam);
+    case win::WM_DRAWITEM: return vmswmenuDrawEntry(barOfWindow(w), lParam);
     case win::WM_MDIACTIVATE: {
       vmenubar* bar = barOfWindow(w);
       if (reinterpret_cast<win::HWND>(lParam) != hwnd || vwindowGetMSWKind(w) != 1) return 0;

@@ -73,6 +73,9 @@ int vmswmenuBarCanBeNative(vmenubar* bar);
 win::LRESULT vmswmenuHandleMessage(vwindow* w, win::HWND hwnd, win::UINT message, win::WPARAM wParam,
                                    win::LPARAM lParam);
 
+// WM_DRAWITEM of an owner-drawn entry: a title of the bar or a menu item.
+win::LRESULT vmswmenuDrawEntry(vmenubar* bar, win::LPARAM lParam);
+
 // The module: started before the bar class when the look has native bars.
 void vmswmenuStartup();
 // "wexlindrawmenubar" and "nativedrawmenubar", read once (native wins).

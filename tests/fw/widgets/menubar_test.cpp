@@ -660,6 +660,23 @@ TEST_F(Roads, MotifPushesTheLastTitleRight) {
   EXPECT_FALSE(isActive());
 }
 
+// With "wexlindrawmenubar" the native menu line and its pop-ups hold
+// owner-drawn entries, painted by the framework.
+TEST_F(Roads, OwnerDrawnEntriesArePaintedByTheFramework) {
+  menuTestChooseLook("win95", true);
+  vprefSetString(vprefGetDefaultDict(), vscribeLiteral("wexlindrawmenubar"), "1");
+  start("win95", true, true);
+  ASSERT_TRUE(vmenubarIsNative(bar));
+  EXPECT_FALSE(bar->barFlags & vmenubarNATIVE_TEXT);
+  EXPECT_TRUE(win::GetMenuState(popupOf(menuAt(0)), 0, win::MF_BYPOSITION) & win::MF_OWNERDRAW);
+  win::test::Image shot;
+  run({button([this] { return titlePoint(0); }, true), [this] { win::test::MouseMove(entryPoint(menuAt(0), 3)); },
+       [] {}, [&] { shot = topOfWindow(); }});
+  vprefSetString(vprefGetDefaultDict(), vscribeLiteral("wexlindrawmenubar"), "");
+  if (const char* out = std::getenv("MENU_PNG")) win::test::WritePng(std::string(out) + "menubar_ownerdrawn.png", shot);
+  EXPECT_TRUE(test_support::MatchesPng(shot, std::string(WIDGETS_DATA) + "/menubar_ownerdrawn.png", 8, 0));
+}
+
 // The bar active with its first menu down, in each look that draws one.
 TEST_F(Roads, BarsActiveAndPoppedInEachLook) {
   // The native menu line with its pop-up, taken inside the platform's tracking
