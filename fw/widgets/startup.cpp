@@ -32,6 +32,7 @@
 #include "fw/widgets/lists/list.h"
 #include "fw/widgets/lists/listitem.h"
 #include "fw/widgets/lists/listsize.h"
+#include "fw/widgets/controls/textitem.h"
 #include "fw/widgets/textview/textview.h"
 #include "fw/widgets/lists/liststr.h"
 #include "fw/widgets/lists/listview.h"
@@ -77,6 +78,7 @@ void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vdialogGetDefaultClass", vdialogStartup);
   vmoduleInstallStartup("vmenubarGetDefaultClass", vmenubarStartup);
   vmoduleInstallStartup("vtextviewGetDefaultClass", _vtextviewStartupClasses);
+  vmoduleInstallStartup("vtextitemGetDefaultClass", vtextitemStartup);
   vmoduleInstallStartup("vdragGetDefaultClass", [] { vdragGetDefaultClass(); });
   vmoduleInstallStartup("vspringGetDefaultClass", [] {
     vspringSolutionGetDefaultClass();

@@ -379,10 +379,7 @@ void draw(vdialogItem* item) {
     frame = {std::int16_t(v->content.x - w), std::int16_t(v->content.y - w), std::int16_t(v->content.width + 2 * w),
              std::int16_t(v->content.height + 2 * w)};
   }
-  vdrawGSave();
-  vdrawSetColor(itemColor(v, 2));
-  vdrawRectFill(frame.x, frame.y, frame.width, frame.height);
-  vdrawGRestore();
+  cls(v)->drawBackground(v, &frame);
   if (v->flags & vdialogItemBORDER) drawBorder(v, frame);
   // A bar is drawn only where the update reaches it.
   auto meets = [&](const vrect& r) {
@@ -805,6 +802,12 @@ std::int32_t _vtextviewHit(vtextview* v, int x, int y) {
 
 void _vtextviewFillDrawing(vtextviewClassRec* c) {
   c->draw = draw;
+  c->drawBackground = [](vtextview* v, const vrect* r) {
+    vdrawGSave();
+    vdrawSetColor(itemColor(v, 2));
+    vdrawRectFill(r->x, r->y, r->width, r->height);
+    vdrawGRestore();
+  };
   c->drawCaretShape = drawCaretShape;
   c->setRunAttributes = setRunAttributes;
   c->changeHighlight = changeHighlight;

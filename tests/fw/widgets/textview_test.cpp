@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -196,6 +197,34 @@ TEST(TextviewMouse, PressDragAndTheDragButton) {
 TEST(TextviewOffscreen, SamePixelsAsDrawnStraight) {
   EXPECT_EQ(probe("-laf win95 offscreen"), "drawn whole: same pixels 1, image 326x172\nedits through updates: same pixels 1\n");
   EXPECT_EQ(probe("-laf motif offscreen"), "drawn whole: same pixels 1, image 324x171\nedits through updates: same pixels 1\n");
+}
+
+// Text items: numbers with trailing blanks and the messages for anything
+// else; an empty field; the one-line minimum height (a line more when empty,
+// in Win95 at least 12/8 of a line); the caret after replaced text only when
+// modifiable; Return notifies 3 in a one-line field and types in a
+// multi-line one; Tab is never taken; a read-only text refuses changes but
+// the item's own setters; selectors refused by mode; an unselectable item
+// leaves presses alone; the derived right indent and font follow the item
+// and are not stored; a resource round trip and a copy with its own text.
+TEST(TextItem, NumbersModesKeysGatingResourcesAndCopy) {
+  std::string expected =
+      "\"12 \" 12, \"12x\" raised \"Extra text after integer.\", \"3.5\\t\" 3.5, \"3.5 z\" raised \"Extra text after float.\"\n"
+            "empty: \"\", one-line minimum height empty - with text: none, both 12/8 of a line\n"
+            "modifiable set text: caret 3-3\n"
+            "one-line Return: 1, notified 3, text \"abc\"; Tab: 0\n"
+            "multi-line Return types: \"a|\"\n"
+            "read-only typing and deleting: \"a|\"\n"
+            "read-only set text: \"fixed\" selection 0-0\n"
+            "selectable only: Copy 1 Paste 0 Begin 1; neither: Copy 0 Begin 0 Select All 0\n"
+            "unselectable press: 0\n"
+            "right indent follows the width: 1; font the item's: 1\n"
+            "stored: DefaultRuler 1 RightIndent 0; loaded: \"abc\" one-line 1 modifiable 1 wrap 1\n"
+            "copy: own text 1 \"fixed\" selectable 0 modifiable 0\n";
+  EXPECT_EQ(probe("-laf win95 textitem"), expected);
+  std::string motif = expected;
+  motif.replace(motif.find("none, both 12/8 of a line"), std::strlen("none, both 12/8 of a line"), "a line");
+  EXPECT_EQ(probe("-laf motif textitem"), motif);
 }
 
 }  // namespace

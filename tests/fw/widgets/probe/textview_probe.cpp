@@ -5,6 +5,8 @@
 //   textview_probe [-laf LOOK] displays OUT invisibles, key codes, highlight
 //                                          kinds and an inverted run, as a PNG
 //   textview_probe [-laf LOOK] offscreen   the offscreen image against drawing straight
+//   textview_probe [-laf LOOK] textitem    text items: numbers, replacing, modes,
+//                                          keys, gating, the resource form
 //   textview_probe [-laf LOOK] redraw      random edits: the window after
 //                                          each equals a full redraw
 //   textview_probe blink [S]               with "caretblinkinterval" S: the caret
@@ -37,6 +39,8 @@
 #include "fw/gui/window/window.h"
 #include "fw/text/styleruns.h"
 #include "fw/widgets/dialog/itemlist.h"
+#include "fw/widgets/controls/textitem.h"
+#include "fw/widgets/look/laf.h"
 #include "fw/widgets/startup.h"
 #include "fw/widgets/textview/textview.h"
 #include "fw/widgets/textview/textview_internal.h"
@@ -733,6 +737,129 @@ int scenario(const char* out) {
   return ok ? 0 : 1;
 }
 
+// ---- text items
+
+// The value, or the message raised.
+template <class F>
+std::string valueOr(F read) {
+  std::string out;
+  vexGuard([&] { out = read(); },
+           [&](vexHandler& h) {
+             const vexException* e = vexGetCurrentException();
+             out = std::string("raised \"") + (e && e->message ? e->message : "?") + "\"";
+             vexSetCurrentException(h.savedChain);
+           });
+  return out;
+}
+
+std::string notes;
+void noteReason(vtextview*, vevent*, int reason) { notes += std::to_string(reason); }
+
+int textitem() {
+  vwindow* w = probehost::host(kWidth, kHeight);
+  vtextitem* field = vtextitemCreate();
+  vrect r{10, 150, 200, 30};
+  vdialogSetItemRect(field, &r);
+  vdialogItemListAppend(listOf(w), field);
+  vtextitem* note = vtextitemCreate();
+  vrect r2{10, 10, 200, 120};
+  vdialogSetItemRect(note, &r2);
+  vdialogItemListAppend(listOf(w), note);
+  open(w);
+  vdialogItemListSetFocusItem(listOf(w), field);
+  settle();
+  auto integer = [&](const char* text) {
+    vtextitemSetTextChars(field, text);
+    return valueOr([&] { return std::to_string(vtextitemGetInteger(field)); });
+  };
+  auto number = [&](const char* text) {
+    vtextitemSetTextChars(field, text);
+    return valueOr([&] {
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "%g", vtextitemGetFloat(field));
+      return std::string(buf);
+    });
+  };
+  std::printf("\"12 \" %s, \"12x\" %s, \"3.5\\t\" %s, \"3.5 z\" %s\n", integer("12 ").c_str(), integer("12x").c_str(),
+              number("3.5\t").c_str(), number("3.5 z").c_str());
+  auto contents = [&](vtextitem* i) {
+    char* text = vtextitemGetString(i);
+    std::string out = text;
+    vmemFree(text);
+    return out;
+  };
+  int w1 = 0, h1 = 0, w2 = 0, h2 = 0;
+  vtextitemSetOneLine(field, 1);
+  vtextitemSetTextChars(field, nullptr);
+  std::string empty = contents(field);
+  vdialogGetItemMinSize(field, &w1, &h1);
+  vtextitemSetTextChars(field, "x");
+  vdialogGetItemMinSize(field, &w2, &h2);
+  int line = int((vfontGetHeight(vdialogDetermineItemFont(field)) + 0x8000) >> 16);
+  std::printf("empty: \"%s\", one-line minimum height empty - with text: %s\n", empty.c_str(),
+              h1 - h2 == line ? "a line" : h1 == h2 && h1 == (line * 12 + 7) / 8 ? "none, both 12/8 of a line" : "other");
+  vtextitemSetTextChars(field, "abc");
+  std::printf("modifiable set text: caret %d-%d\n", field->selection->start, field->selection->end);
+  // Return in a one-line field notifies 3 and inserts nothing; Tab is never taken.
+  field->notify = noteReason;
+  int ret = key(w, field, 0xFC0D, 0, 13);
+  int tab = key(w, field, 0xFC09, 0, 9);
+  std::printf("one-line Return: %d, notified %s, text \"%s\"; Tab: %d\n", ret, notes.c_str(), contents(field).c_str(), tab);
+  vtextSetSelectionRange(note->text, note->selection, 0, 0);
+  key(w, note, 'a', 0, 'a');
+  key(w, note, 0xFC0D, 0, 13);
+  std::printf("multi-line Return types: \"%s\"\n", contents(note).c_str() == std::string("a\n") ? "a|" : contents(note).c_str());
+  // Read-only: the text refuses every change but the item's own setters.
+  vtextitemSetModifiable(note, 0);
+  key(w, note, 'b', 0, 'b');
+  vtextSetSelectionRange(note->text, note->selection, 0, 1);
+  vtextDeleteSelection(note->text, note->selection);
+  std::printf("read-only typing and deleting: \"%s\"\n", contents(note).c_str() == std::string("a\n") ? "a|" : "changed");
+  vtextitemSetTextChars(note, "fixed");
+  std::printf("read-only set text: \"%s\" selection %d-%d\n", contents(note).c_str(), note->selection->start,
+              note->selection->end);
+  // Selectors by mode: selectable only copies but does not paste; not
+  // selectable does neither, nor moves.
+  auto issue = [&](vtextitem* i, int selector) { return vobjectAttributedOf(i)->issueSelector(i, selector, nullptr); };
+  vtextSetSelectionRange(note->text, note->selection, 0, 3);
+  std::printf("selectable only: Copy %d Paste %d Begin %d; ", issue(note, 22), issue(note, 23), issue(note, 8));
+  vtextitemSetSelectable(note, 0);
+  std::printf("neither: Copy %d Begin %d Select All %d\n", issue(note, 22), issue(note, 8), issue(note, 39));
+  // Unselectable: a Select press in the text area is not taken.
+  vevent* e = veventCreateButtonDown(w, 30, 100, 0, 1, 1, 0);
+  veventSetBinding(e, vname_Select);
+  std::printf("unselectable press: %d\n", vdialogItemClassOf(note)->buttonDown(note, e));
+  veventDestroy(e);
+  // The default ruler's right indent and the style's font follow the item.
+  vtextitemSetWrap(field, 1);
+  vtextRuler* fieldRuler = field->text->defaultRuler;
+  int expectedIndent = field->content.width - (vlafGetCurrent()->id == vlafWIN95 ? 1 : 0) - 2 * field->leftMargin;
+  std::printf("right indent follows the width: %d; font the item's: %d\n",
+              (vtextRulerGetMeasureAttr(fieldRuler, vnameInternLiteral("RightIndent")) >> 16) == expectedIndent,
+              vtextRulerFindAttr(&field->text->currentStyle->attributes, vname_Font) ==
+                  reinterpret_cast<std::uintptr_t>(vdialogDetermineItemFont(field)));
+  // The resource form: derived attributes are not stored, modes are.
+  vresource root = vresourceCreateMemory();
+  vresource res = vresourceCreate(root, vnameInternLiteral("T"), vresDICTIONARY);
+  vclassRec<vobjectClassRec>(field)->store(field, res);
+  vresource child;
+  bool ruler = vresourceTestGet(res, vnameInternLiteral("DefaultRuler"), &child);
+  vresource attrs;
+  bool indent = ruler && vresourceTestGet(child, vnameInternLiteral("Attributes"), &attrs) &&
+                vresourceTestGet(attrs, vnameInternLiteral("RightIndent"), &attrs);
+  auto* loaded = static_cast<vtextitem*>(vobjectLoad(res));
+  std::printf("stored: DefaultRuler %d RightIndent %d; loaded: \"%s\" one-line %d modifiable %d wrap %d\n", ruler, indent,
+              contents(loaded).c_str(), loaded->oneLine, loaded->modifiable, vtextitemGetWrap(loaded));
+  vinstanceDestroy(loaded);
+  vresourceCloseFile(root);
+  auto* copy = static_cast<vtextitem*>(vobjectClone(note));
+  std::printf("copy: own text %d \"%s\" selectable %d modifiable %d\n", copy->text != note->text, contents(copy).c_str(),
+              copy->selectable, copy->modifiable);
+  vinstanceDestroy(copy);
+  finish(w);
+  return 0;
+}
+
 int blink() {
   std::int64_t sec = 0, ns = 0;
   vtextviewGetCaretBlinkInterval(&sec, &ns);
@@ -783,6 +910,7 @@ int probeMain(int argc, char** argv) {
   else if (mode == "motion") status = motion();
   else if (mode == "mouse") status = mouse();
   else if (mode == "offscreen") status = offscreen();
+  else if (mode == "textitem") status = textitem();
   else if (mode == "displays" && count > 2) status = displays(args[2]);
   else if (mode == "scenario" && count > 2) status = scenario(args[2]);
   else std::fprintf(stderr, "usage: textview_probe [-laf LOOK] shots OUT|redraw|blink\n");
