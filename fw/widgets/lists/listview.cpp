@@ -290,6 +290,16 @@ void setBorder(vdialogItem* item, int on) {
   if (isOpen(v)) recompute(v);
 }
 
+// A new font refits the cells; rows fitted to the font change the view's
+// minimum size.
+void setFont(vdialogItem* item, vfont* font) {
+  super()->setFont(item, font);
+  vlistview* v = asView(item);
+  bool fitting = (v->state & vlistviewFIT_HEIGHT) != 0;
+  vlistviewFitCellSize(v);
+  if (fitting) vobjectSendOperand(v, vname_MinSize);
+}
+
 // The bars share the view's item list without being listed in it.
 void setOwner(vdialogItem* item, vdialogItemList* owner) {
   super()->setOwner(item, owner);
@@ -451,6 +461,7 @@ void buildClass(ModuleState* st) {
   c->store = store;
   c->setBorder = setBorder;
   c->setOwner = setOwner;
+  c->setFont = setFont;
   c->notifyView = notifyView;
   c->space = st->space = buildSpace(super()->space);
   st->keyMap = vdictCreate(vdictHashPointer);

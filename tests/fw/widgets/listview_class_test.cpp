@@ -317,3 +317,37 @@ TEST(ListViewTable, ScrolledAndSelectedByPointerAndKeysAsTheReferenceTrace) {
 }
 
 }  // namespace
+
+namespace {
+
+// Rows fitted to the font follow a new font; an explicit height ends that.
+TEST(ListViewFont, FittedRowsFollowTheFontUntilAHeightIsSet) {
+  startDialogItemTests();
+  vlist* list = vlistCreate();
+  vlistSetRowCount(list, 3);
+  vlistSetColumnCount(list, 2);
+  vlistview* v = vlistviewCreate();
+  vlistviewSetList(v, list);
+  vrect r{0, 0, 200, 100};
+  vdialogSetItemRect(v, &r);
+  vdialogOpenItem(v);
+  auto fitted = [](vfont* font) {
+    return std::int32_t((vfontGetDriver()->ascent(font) + 0x8000) >> 16) +
+           std::int32_t((vfontGetDriver()->descent(font) + 0x8000) >> 16);
+  };
+  std::int32_t before = vlistviewGetCellInnerHeight(v, 2);
+  EXPECT_EQ(before, fitted(vdialogDetermineItemFont(v)));
+  vfont* large = vfontFindScribe(vscribeLiteral("Times-regular-24"));
+  ASSERT_NE(large, nullptr);
+  vdialogSetItemFont(v, large);
+  EXPECT_EQ(vlistviewGetCellInnerHeight(v, 2), fitted(large));
+  EXPECT_NE(vlistviewGetCellInnerHeight(v, 2), before);
+  vlistviewSetRowHeight(v, vlistsizeALL_ROWS, 30);
+  EXPECT_EQ(v->state & vlistviewFIT_HEIGHT, 0u);
+  vdialogSetItemFont(v, nullptr);
+  EXPECT_EQ(vlistviewGetCellInnerHeight(v, 2), 30);
+  vinstanceDestroy(v);
+  vinstanceDestroy(list);
+}
+
+}  // namespace

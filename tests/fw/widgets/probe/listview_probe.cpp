@@ -239,6 +239,10 @@ int pixels() {
   vlistview* disabled = view(w, dim, {180, 10, 60, 40});
   disabled->options &= ~(vlistviewHLINES | vlistviewVLINES | vlistviewFOCUS_SHOWN);
   vdialogDisableItem(disabled);
+  vliststr* column = words(3, 1);
+  vlistview* single = view(w, column, {245, 10, 50, 70});
+  single->options &= ~(vlistviewHLINES | vlistviewVLINES | vlistviewFOCUS_SHOWN);
+  vlistSelectRange(column, single->selection, 1, 0, 1, 1);
   showFocused(w, empty);
   Picture p = snap(w);
 
@@ -332,6 +336,30 @@ int pixels() {
   if (inked(mx + mw / 2, my + mh + lw + 1) || inked(mx + mw / 2, my - lw - 1)) fail("drop mark beyond its band");
   framed->options &= ~vlistviewMOVE_ROWS;
 
+  // In a one-column list the mark takes Background over a selected cell
+  // under the pointer, Foreground over an unselected one.
+  vlistviewSetRangeExtension(single, 1);
+  snap(w);
+  vrect row1, row2;
+  vlistviewGetCellInnerRect(single, 1, 0, &row1);
+  vlistviewGetCellInnerRect(single, 2, 0, &row2);
+  vevent* ev = veventCreateButtonDown(w, row1.x + 2, row1.y + 2, 0, 1, 1, 0);
+  veventSetBinding(ev, vname_Drag);
+  vdialogItemClassOf(single)->buttonDown(single, ev);
+  veventDestroy(ev);
+  Picture over{win::test::WindowImage(w->native->hwnd), w->rect.height};
+  ev = veventCreateMotion(w, row2.x + 2, row2.y + 2, 0, 1, 0);
+  vdialogItemClassOf(single)->motion(single, ev);
+  veventDestroy(ev);
+  Picture off{win::test::WindowImage(w->native->hwnd), w->rect.height};
+  ev = veventCreateButtonUp(w, row2.x + 2, row2.y + 2, 0, 0, 1, 0);
+  vdialogItemClassOf(single)->buttonUp(single, ev);
+  veventDestroy(ev);
+  int slw = int(vdialogGetItemLineWidth(single));
+  // The band's top side, in the pixel row below the stroke.
+  expectPixel(over, row1.x + row1.width / 2, row1.y + row1.height - slw - 1, scheme(single, kBg), "mark over a selected cell");
+  expectPixel(off, row2.x + row2.width / 2, row2.y + row2.height - slw - 1, scheme(single, kFg), "mark over an unselected cell");
+
   // Disabled Windows labels: stippled by the pattern under a black disabled
   // foreground, stippled and black when it equals the disabled background,
   // whole in the disabled foreground otherwise.
@@ -366,6 +394,7 @@ int pixels() {
   vinstanceDestroy(a);
   vinstanceDestroy(none);
   vinstanceDestroy(dim);
+  vinstanceDestroy(column);
   return 0;
 }
 
