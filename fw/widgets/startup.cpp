@@ -27,6 +27,8 @@
 #include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/domains/domain.h"
 #include "fw/widgets/domains/domainview.h"
+#include "fw/widgets/domains/iconview.h"
+#include "fw/widgets/domains/mainview.h"
 #include "fw/widgets/domains/springdom.h"
 #include "fw/widgets/hooks.h"
 #include "fw/widgets/lists/list.h"
@@ -49,6 +51,8 @@ void vwidgetsInstallStartup() {
   });
   vmoduleInstallStartup("vdomainviewGetDefaultClass", [] { vdomainviewGetDefaultClass(); });
   vmoduleInstallStartup("vdomainitemGetDefaultClass", [] { vdomainitemGetDefaultClass(); });
+  vmoduleInstallStartup("viconviewGetDefaultClass", [] { viconviewGetDefaultClass(); });
+  vmoduleInstallStartup("vmainviewGetDefaultClass", [] { vmainviewGetDefaultClass(); });
   vmoduleInstallStartup("vspringdomGetDefaultClass", [] {
     vspringdomGetDefaultClass();
     vspringdomGetUndoObserverClass();

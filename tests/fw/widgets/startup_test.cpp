@@ -23,14 +23,15 @@ TEST(WidgetsStartup, FillsItsRowsOfTheStartupOrder) {
         name == "vsliderGetDefaultClass" || name == "vrulerGetDefaultClass" || name == "vkeyitemGetDefaultClass" ||
         name == "vbuttonGetDefaultClass" || name == "vlistviewGetDefaultClass" ||
         name == "vdomainviewGetDefaultClass" || name == "vdomainitemGetDefaultClass" ||
-        name == "vlistitemGetDefaultClass" || name == "vpaletteGetDefaultClass") {
+        name == "vlistitemGetDefaultClass" || name == "vpaletteGetDefaultClass" ||
+        name == "viconviewGetDefaultClass" || name == "vmainviewGetDefaultClass") {
       ASSERT_NE(rows[i].fn, nullptr) << name;
       rows[i].fn();
       rows[i].fn();  // a second start makes nothing twice
       ++filled;
     }
   }
-  EXPECT_EQ(filled, 18);
+  EXPECT_EQ(filled, 20);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vlistObserver")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vlistsize")), nullptr);
   EXPECT_NE(vclassFindByName(vscribeLiteral("vspringSolution")), nullptr);
@@ -42,7 +43,8 @@ TEST(WidgetsStartup, FillsItsRowsOfTheStartupOrder) {
                             "vsliderScrollBar", "vbutton", "vruler", "vrulerItem", "vkeyitem", "vlistview",
                             "vlistviewObserver", "vdomainview", "vdomainviewEvent", "vdomainviewObserver",
                             "vdomainitem", "vdomainitemDomain", "vlistitem", "vlistitemList", "vpalette",
-                            "vpaletteItem"})
+                            "vpaletteItem", "viconview", "viconviewDomain", "viconviewView", "viconviewIcon",
+                            "vmainview"})
     EXPECT_NE(vclassFindByName(vscribeLiteral(menus)), nullptr) << menus;
 }
 
