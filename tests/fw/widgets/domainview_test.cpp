@@ -19,6 +19,7 @@
 #include "platform/win/test.h"
 #include "tests/fw/gui/raises.h"
 #include "tests/fw/widgets/dialog_support.h"
+#include "tests/fw/widgets/domain_window_support.h"
 #include "tests/support/png_compare.h"
 
 namespace {
@@ -298,39 +299,14 @@ TEST(DomainViewsPlain, TheStoredFormKeepsTheSevenKeysAndTheMarginRule) {
 
 namespace {
 
-vdialogItemList* listOf(vwindow* w) { return static_cast<vdialogItemList*>(w->data); }
-
-// A window that draws its item list.
-vwindowClassRec* hostClass() {
-  static vwindowClassRec* c = [] {
-    auto* r = vclassSpawnOf<vwindowClassRec>(vwindowGetDefaultClass());
-    vclassSetName(r, vscribeLiteral("domainviewHost"));
-    r->draw = [](vwindow* w) {
-      vwindowGetDefaultClass()->draw(w);
-      vdrawGSave();
-      vdialogItemListSetDrawingState(listOf(w));
-      vdialogItemListDraw(listOf(w));
-      vdrawGRestore();
-    };
-    return r;
-  }();
-  return c;
-}
-
-struct DomainViewWindow : ::testing::Test {
-  vwindow* w = nullptr;
-  vdialogItemList* list = nullptr;
+struct DomainViewWindow : DomainWindowFixture {
   vdomainview* view = nullptr;
   vdomain* d = nullptr;
   std::vector<vdomainObject*> made;
 
   void SetUp() override {
-    startDialogItemTests();
-    w = static_cast<vwindow*>(vinstanceCreate(hostClass()));
+    DomainWindowFixture::SetUp();
     w->rect = {30, 30, 240, 140};
-    list = vdialogItemListCreate();
-    vdialogItemListSetOwner(list, w, &vdialogItemListWindowOwner);
-    w->data = list;
     view = vdomainitemCreate();
     d = view->domain;
     vrect bounds{0, 0, 400, 300}, r{10, 10, 220, 120};
@@ -346,38 +322,12 @@ struct DomainViewWindow : ::testing::Test {
       made.push_back(o);
     }
     vdomainviewScroll(view, 10, 10, vdomainviewABSOLUTE);
-    vdialogItemListAppend(list, view);
-    vdialogItemListClassOf(list)->open(list);
-    vwindowOpen(w);
-    settle();
-  }
-  void TearDown() override {
-    vwindowClose(w);
-    vdialogItemListClassOf(list)->close(list);
-    vinstanceDestroy(list);
-    vwindowDestroy(w);
-  }
-  static void settle() {
-    veventMSWDrainMessages();
-    veventProcessPending(1, 0);
+    show(view);
   }
   void select(vdomainObject* o) {
     vdomainSet* s = vdomainCreateSetOf(&o, 1);
     vdomainClassOf(d)->selectObjects(d, view->slot, s);
     vdomainDestroySet(s);
-  }
-  void redraw() {
-    vdrawGSave();
-    vdialogItemListSetDrawingState(list);
-    vdrawInitDeviceClip();
-    vdialogItemListDraw(list);
-    vdrawGRestore();
-  }
-  ::testing::AssertionResult matches(const char* name) {
-    win::test::Image image = win::test::WindowImage(w->native->hwnd);
-    if (const char* keep = std::getenv("DOMAINVIEW_PNG"))
-      win::test::WritePng(std::string(keep) + "_" + name + ".png", image);
-    return test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/domain/" + name + ".png");
   }
   void pointer(int (*m)(vdialogItem*, vevent*), vevent* e, const char* binding = nullptr) {
     if (binding) veventSetBinding(e, vnameInternLiteral(binding));
