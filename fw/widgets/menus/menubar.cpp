@@ -8,6 +8,7 @@
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw.h"
+#include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/menus/menubar_internal.h"
@@ -30,6 +31,19 @@ int look() { return vlafGetCurrent()->id; }
 bool windowsLook() { return look() == vlafWINDOWS || look() == vlafWIN95; }
 bool nativeLook() { return (vlafGetCurrent()->flags & vlafNATIVE_MENU_BAR) != 0; }
 bool isOpen(vmenubar* b) { return (b->flags & vdialogItemOPEN) != 0; }
+bool mdiLook() { return (vlafGetCurrent()->flags & vlafMDI) != 0; }
+bool isFrame(vwindow* w) { return w && vwindowGetMSWMDIClient(w); }
+bool isDocumentOfFrame(vwindow* w) {
+  return w && (w->decoration & vwindowDECO_DOCUMENT) && isFrame(w->parent);
+}
+// The first bar among a dialog window's items.
+vmenubar* firstBar(vwindow* w) {
+  if (!w || !vclassIsSubclass(w->cls, vdialogGetDefaultClass())) return nullptr;
+  vdialogItemList* l = static_cast<vdialog*>(w)->items;
+  for (int i = 0; l && i < vdialogItemListCount(l); ++i)
+    if (vclassIsSubclass(vdialogItemListAt(l, i)->cls, state()->cls)) return static_cast<vmenubar*>(vdialogItemListAt(l, i));
+  return nullptr;
+}
 
 int rounded(vfixed v) { return int((std::int64_t(v) + 0x8000) >> 16); }
 vfont* fontOf(vmenubar* b) {
@@ -207,7 +221,7 @@ void calcLayout(vmenubar* b) {
     b->baseline = std::int16_t((b->titleHeight - height - 2) / 2 + descent + 2);
     b->topSpacing = std::int16_t(b->titleHeight - ascent - b->baseline);
     b->leftSpacing = b->rightSpacing = std::int16_t(height / 2);
-    int x = b->rect.x + b->leftMargin;
+    int x = _vmenubarStrip(b)->rect.x + b->leftMargin;
     for (int i = 0; i < n; ++i) {
       x += textWidth(b, vmenubarAt(b, i)) + 2 * b->leftSpacing;
       b->edges[i] = std::int16_t(x);
@@ -248,12 +262,36 @@ int titlesWidth(vmenubar* b, int extra) {
   return sum;
 }
 
+// Under the global bar: a document's bar takes no room, and a frame's bar
+// none in height while its active document is maximized (its titles then
+// go into the frame's native menu line).
+bool globalSize(vmenubar* b, int* width, int* height) {
+  if (!(vlafGetCurrent()->flags & vlafGLOBAL_MENU_BAR)) return false;
+  if (vmenubarIsChildOfGlobal(b)) {
+    *width = *height = 0;
+    return true;
+  }
+  return false;
+}
+bool activeMaximized(vmenubar* b) {
+  vwindow* doc = vmenubarGetActiveChild(vmenubarGetWindow(b));
+  return doc && (doc->flags & vwindowMAXIMIZED) && !(doc->flags & vwindowICONIFIED);
+}
+
+void titlesSize(vmenubar* b, int* width, int* height);
+
 void naturalSize(vdialogItem* item, int* width, int* height) {
   vmenubar* b = asBar(item);
   if (vmenubarIsNative(b)) {
     *width = *height = 0;
     return;
   }
+  if (globalSize(b, width, height)) return;
+  titlesSize(b, width, height);
+  if ((vlafGetCurrent()->flags & vlafGLOBAL_MENU_BAR) && activeMaximized(b)) *height = 0;
+}
+
+void titlesSize(vmenubar* b, int* width, int* height) {
   pendingLayout(b);
   if (look() == vlafOPEN_LOOK) {
     *width = b->leftMargin + b->rightMargin + titlesWidth(b, 32);
@@ -274,6 +312,10 @@ void minSize(vdialogItem* item, int* width, int* height) {
   vmenubar* b = asBar(item);
   if (vmenubarIsNative(b)) {
     *width = *height = 0;
+    return;
+  }
+  if (vlafGetCurrent()->flags & vlafGLOBAL_MENU_BAR) {
+    naturalSize(item, width, height);
     return;
   }
   pendingLayout(b);
@@ -304,6 +346,11 @@ void setFont(vdialogItem* item, vfont* font) {
 void invalLayout(vmenubar* b) {
   b->barFlags |= vmenubarLAYOUT_STALE;
   if (isOpen(b)) vdialogItemClassOf(b)->invalRect(b, &b->rect, 0);
+  if (!vmenubarGlobalLook()) return;
+  vmenubar* partner = vmenubarIsChildOfGlobal(b) ? vmenubarGetFrameBar(b) : vmenubarGetChildBar(b);
+  if (partner == b) return;
+  partner->barFlags |= vmenubarLAYOUT_STALE;
+  if (isOpen(partner)) vdialogItemClassOf(partner)->invalRect(partner, &partner->rect, 0);
 }
 
 void appendMenu(vmenubar* b, vmenu* m) {
@@ -422,3 +469,34 @@ vwindow* vmenubarGetWindow(vmenubar* bar) {
 }
 
 void vmenubarStartup() { vmenubarGetDefaultClass(); }
+
+bool vmenubarGlobalLook() {
+  const vlaf* l = vlafGetCurrent();
+  std::uint32_t both = vlafMDI | vlafGLOBAL_MENU_BAR;
+  return (l->id == vlafWINDOWS || l->id == vlafWIN95) && (l->flags & both) == both;
+}
+
+vwindow* vmenubarGetActiveChild(vwindow* window) {
+  if (!mdiLook() || !window || !isFrame(window)) return nullptr;
+  auto active = win::HWND(win::SendMessageA(vwindowGetMSWMDIClient(window), win::WM_MDIGETACTIVE, 0, 0));
+  vwindow* doc = active ? vwindowFindFromMSWWindow(active) : nullptr;
+  return doc && vclassIsSubclass(doc->cls, vdialogGetDefaultClass()) ? doc : nullptr;
+}
+
+vmenubar* vmenubarGetChildBar(vmenubar* bar) {
+  if (!mdiLook() || !isFrame(vmenubarGetWindow(bar))) return bar;
+  vmenubar* child = firstBar(vmenubarGetActiveChild(vmenubarGetWindow(bar)));
+  return child ? child : bar;
+}
+
+int vmenubarIsChildOfGlobal(vmenubar* bar) {
+  const vlaf* l = vlafGetCurrent();
+  std::uint32_t both = vlafMDI | vlafGLOBAL_MENU_BAR;
+  return (l->flags & both) == both && isDocumentOfFrame(vmenubarGetWindow(bar));
+}
+
+vmenubar* vmenubarGetFrameBar(vmenubar* bar) {
+  if (!vmenubarIsChildOfGlobal(bar)) return bar;
+  vmenubar* frame = firstBar(vmenubarGetWindow(bar)->parent);
+  return frame ? frame : bar;
+}

@@ -76,5 +76,17 @@ void vmenubarPopupMenu(vmenubar* bar, vevent* event);
 void vmenubarPopdownMenu(vmenubar* bar);
 void vmenubarEnd(vmenubar* bar);
 
+// Multiple documents. The frame's bar shows the active document window's
+// bar under the global bar; a document's bar names its frame's.
+// The active document's first bar when bar's window is a frame (mdi), else bar.
+vmenubar* vmenubarGetChildBar(vmenubar* bar);
+// The frame's first bar for a document's bar (mdi and global), else bar.
+vmenubar* vmenubarGetFrameBar(vmenubar* bar);
+int vmenubarIsChildOfGlobal(vmenubar* bar);
+// The active document window of the window's client when it is a dialog (mdi), else null.
+vwindow* vmenubarGetActiveChild(vwindow* window);
+// The Windows looks with the mdi and global flags: the frame's bar shows the document's titles.
+bool vmenubarGlobalLook();
+
 // The start-up row.
 void vmenubarStartup();

@@ -15,5 +15,8 @@ void _vmenubarFillTracking(vmenubarClassRec* cls);
 // The keys of an open framework-drawn bar, and of one menu on it.
 void _vmenubarBindKeys(vmenubar* bar, bool on);
 void _vmenubarBindMenuKeys(vmenubar* bar, vmenu* menu, bool on);
+// The bar whose rectangle and window show bar's titles: the frame's bar
+// for a document's bar under the global bar, else bar itself.
+vmenubar* _vmenubarStrip(vmenubar* bar);
 // A bar going away stops being watched.
 void _vmenubarForget(vmenubar* bar);

@@ -42,11 +42,17 @@ vmenu* currentMenu(vmenubar* b) {
 }
 bool pushedLast(vmenubar* b) { return motifOrCua() && (b->barFlags & vmenubarLAST_RIGHT) && vmenubarCount(b) > 0; }
 const void* keyOf(std::uint32_t key) { return reinterpret_cast<const void*>(std::uintptr_t(key) + 1); }
+// Under the global bar a document's titles show in its frame's bar: the
+// strip is the bar whose rectangle and window they use, the titles the
+// bar whose menus and state they are.
+vmenubar* strip(vmenubar* b) { return _vmenubarStrip(b); }
+vmenubar* titles(vmenubar* b) { return vmenubarGlobalLook() ? vmenubarGetChildBar(b) : b; }
+vwindow* windowOf(vmenubar* b) { return vmenubarGetWindow(strip(b)); }
 
 // Where title i starts and ends in the bar's space.
 int titleLeft(vmenubar* b, int i) {
   if (pushedLast(b) && i == vmenubarCount(b) - 1) return b->edges[i];
-  if (i == 0) return b->rect.x + (windowsLook() ? 0 : inset(b)) + b->leftMargin;
+  if (i == 0) return strip(b)->rect.x + (windowsLook() ? 0 : inset(b)) + b->leftMargin;
   return b->edges[i - 1];
 }
 int titleRight(vmenubar* b, int i) {
@@ -87,22 +93,26 @@ void drawTitleIn(vmenubar* b, vmenu* m, int x, int y, int text, int greyed, int 
 }
 
 vrect titleRect(vmenubar* b, int i) {
-  return {std::int16_t(titleLeft(b, i)), b->rect.y, std::int16_t(titleRight(b, i) - titleLeft(b, i)), b->rect.height};
+  const vrect& r = strip(b)->rect;
+  return {std::int16_t(titleLeft(b, i)), r.y, std::int16_t(titleRight(b, i) - titleLeft(b, i)), r.height};
 }
 
-void drawWindows(vmenubar* b) {
-  const vrect& r = b->rect;
-  int line = std::max(1, int(vdialogGetItemLineWidth(b)));
-  use(color(b, vcolorBACKGROUND));
+// The strip of bar s with the titles of bar t (the same bar but under the
+// global bar).
+void drawWindows(vmenubar* s, vmenubar* t) {
+  const vrect& r = s->rect;
+  int line = std::max(1, int(vdialogGetItemLineWidth(s)));
+  use(color(s, vcolorBACKGROUND));
   vdrawRectFill(r.x, r.y, r.width, r.height);
   if (look() == vlafWIN95) use(vapplicationDetermineColor(vapplicationGetCurrent(), vcolorBACKGROUND));
-  else use(color(b, vcolorCOLOR_BORDER));
+  else use(color(s, vcolorCOLOR_BORDER));
   vdrawRectFill(r.x, r.y, r.width, line);
   vdrawRectClip(r.x, r.y + line, r.width, r.height - line);
-  int y = r.y + b->baseline;
-  for (int i = 0; i < vmenubarCount(b); ++i)
-    drawTitleIn(b, vmenubarAt(b, i), titleLeft(b, i) + b->leftSpacing, y, vcolorFOREGROUND, vcolorFOREGROUND + 1,
-                vcolorBACKGROUND, titleRect(b, i));
+  _vmenubarPendingLayout(t);
+  int y = r.y + t->baseline;
+  for (int i = 0; i < vmenubarCount(t); ++i)
+    drawTitleIn(t, vmenubarAt(t, i), titleLeft(t, i) + t->leftSpacing, y, vcolorFOREGROUND, vcolorFOREGROUND + 1,
+                vcolorBACKGROUND, titleRect(t, i));
 }
 
 // Filled in colour 2 too: leaving keyboard mode erases the highlight in it.
@@ -149,16 +159,17 @@ void paintCurrent(vmenubar* b, bool on) {
   vmenu* m = currentMenu(b);
   if (!m) return;
   vrect r = b->currentRect;
+  const vrect& sr = strip(b)->rect;
   if (windowsLook()) {
     int line = std::max(1, int(vdialogGetItemLineWidth(b)));
-    vrect area = {r.x, std::int16_t(b->rect.y + line), r.width, std::int16_t(b->rect.height - line)};
+    vrect area = {r.x, std::int16_t(sr.y + line), r.width, std::int16_t(sr.height - line)};
     use(color(b, on ? vcolorBACKGROUND_HILITE : vcolorBACKGROUND));
     vdrawRectFill(area.x, area.y, area.width, area.height);
     if (on)
-      drawTitleIn(b, m, r.x + b->leftSpacing, b->rect.y + b->baseline + (b->rect.height - b->titleHeight) / 2,
+      drawTitleIn(b, m, r.x + b->leftSpacing, sr.y + b->baseline + (sr.height - b->titleHeight) / 2,
                   vcolorFOREGROUND_HILITE, vcolorFOREGROUND_HILITE + 1, vcolorBACKGROUND_HILITE, area);
     else
-      drawTitleIn(b, m, r.x + b->leftSpacing, b->rect.y + b->baseline, vcolorFOREGROUND, vcolorFOREGROUND + 1,
+      drawTitleIn(b, m, r.x + b->leftSpacing, sr.y + b->baseline, vcolorFOREGROUND, vcolorFOREGROUND + 1,
                   vcolorBACKGROUND, area);
   } else if (motifOrCua()) {
     if (on) {
@@ -177,9 +188,10 @@ void paintCurrent(vmenubar* b, bool on) {
 
 // Keyboard mode shows at once, outside any update.
 void drawCurrent(vmenubar* b, bool on) {
-  if (!currentMenu(b) || !vdialogItemIsVisible(b) || !vmenubarGetWindow(b)) return;
+  vmenubar* s = strip(b);
+  if (!currentMenu(b) || !vdialogItemIsVisible(s) || !vmenubarGetWindow(s)) return;
   vdrawGSave();
-  vdialogItemClassOf(b)->setDrawingState(b);
+  vdialogItemClassOf(s)->setDrawingState(s);
   paintCurrent(b, on);
   vdrawGRestore();
 }
@@ -187,9 +199,13 @@ void drawCurrent(vmenubar* b, bool on) {
 void draw(vdialogItem* item) {
   vmenubar* b = asBar(item);
   if (vmenubarIsNative(b)) return;
+  if (windowsLook() && vmenubarGlobalLook()) {
+    if (vmenubarIsChildOfGlobal(b)) return;  // its frame's bar shows it
+    b = titles(b);
+  }
   _vmenubarPendingLayout(b);
   vdrawGSave();
-  if (windowsLook()) drawWindows(b);
+  if (windowsLook()) drawWindows(asBar(item), b);
   else if (motifOrCua()) drawMotif(b);
   else if (look() == vlafOPEN_LOOK) drawOpenLook(b);
   else base()->draw(item);
@@ -258,10 +274,10 @@ int watchPress(vevent* e) {
   vmenubar* b = watch.bar;
   veventHandler next = watch.saved;
   cancelWatch();
-  vwindow* w = b ? vmenubarGetWindow(b) : nullptr;
+  vwindow* w = b ? windowOf(b) : nullptr;
   if (w && veventGetWindow(e) == w) {
-    vrect r = b->rect;
-    vdialogItemListTransformRect(b->owner, &r);
+    vrect r = strip(b)->rect;
+    vdialogItemListTransformRect(strip(b)->owner, &r);
     if (!vrectContainsPoint(&r, veventGetX(e), veventGetY(e))) rec(b)->deactivate(b);
   }
   return next ? next(e) : 0;
@@ -315,10 +331,11 @@ void vmenubarSelectTitle(vmenubar* bar, int index, vevent* event) {
   if (index < 0 || index >= vmenubarCount(bar)) return;
   int in = windowsLook() ? 0 : motifOrCua() ? inset(bar) : 0;
   int left = titleLeft(bar, index) - (look() == vlafOPEN_LOOK && index > 0 ? 1 : 0);
-  bar->currentRect = {std::int16_t(left), std::int16_t(bar->rect.y + in), std::int16_t(titleRight(bar, index) - left),
-                      std::int16_t(bar->rect.height - 2 * in)};
+  const vrect& sr = strip(bar)->rect;
+  bar->currentRect = {std::int16_t(left), std::int16_t(sr.y + in), std::int16_t(titleRight(bar, index) - left),
+                      std::int16_t(sr.height - 2 * in)};
   bar->current = std::int16_t(index);
-  if (!vmenubarGetWindow(bar)) return;
+  if (!windowOf(bar)) return;
   if (event && event->type == veventKEY_DOWN && veventGetBinding(event) == vname_Select) {
     vmenuItem* item = vmenuFindItemByAccelerator(currentMenu(bar), veventGetKeyValue(event));
     if (!item) return;
@@ -335,11 +352,12 @@ void vmenubarSelectTitle(vmenubar* bar, int index, vevent* event) {
 }
 
 void vmenubarPopupMenu(vmenubar* bar, vevent* event) {
+  if (windowsLook()) bar = titles(bar);
   vmenu* m = currentMenu(bar);
-  vwindow* w = vmenubarGetWindow(bar);
+  vwindow* w = windowOf(bar);
   if (!m || !active(bar) || popped(bar) || !w || !vmenuIsEnabled(m)) return;
   vrect anchor = bar->currentRect, local = anchor;
-  vdialogItemListTransformRect(bar->owner, &local);
+  vdialogItemListTransformRect(strip(bar)->owner, &local);
   vwindowTranslateRect(w, nullptr, &local, &anchor);
   int placeX = 3;
   if (look() == vlafOPEN_LOOK) placeX = 6;
@@ -358,12 +376,12 @@ void vmenubarPopupMenu(vmenubar* bar, vevent* event) {
   vmenuPopupInRect(m, &anchor, placeX, flip ? 9 : 1);
   if (event) vmenuHandleEvent(m, event);
   // The strip either side of the title, in the menu's coordinates.
-  vrect strip = bar->rect, stripLocal = strip;
-  vdialogItemListTransformRect(bar->owner, &stripLocal);
-  vwindowTranslateRect(w, nullptr, &stripLocal, &strip);
-  vrect sides[2] = {{strip.x, strip.y, std::int16_t(anchor.x - strip.x), strip.height},
-                    {std::int16_t(anchor.x + anchor.width), strip.y,
-                     std::int16_t(placeX == 11 ? 0 : strip.x + strip.width - anchor.x - anchor.width), strip.height}};
+  vrect along = strip(bar)->rect, alongLocal = along;
+  vdialogItemListTransformRect(strip(bar)->owner, &alongLocal);
+  vwindowTranslateRect(w, nullptr, &alongLocal, &along);
+  vrect sides[2] = {{along.x, along.y, std::int16_t(anchor.x - along.x), along.height},
+                    {std::int16_t(anchor.x + anchor.width), along.y,
+                     std::int16_t(placeX == 11 ? 0 : along.x + along.width - anchor.x - anchor.width), along.height}};
   for (vrect& s : sides) {
     s.x = std::int16_t(s.x - m->rect.x);
     s.y = std::int16_t(s.y - m->rect.y);
@@ -377,12 +395,14 @@ void vmenubarPopupMenu(vmenubar* bar, vevent* event) {
 }
 
 void vmenubarPopdownMenu(vmenubar* bar) {
-  if (!active(bar) || !popped(bar) || !vmenubarGetWindow(bar)) return;
+  if (windowsLook() && !watch.bar) bar = titles(bar);
+  if (!active(bar) || !popped(bar) || !windowOf(bar)) return;
   bar->barFlags &= ~vmenubarPOPPED;
   if (vmenu* m = currentMenu(bar); m && vwindowIsOpen(m)) vwindowClose(m);
 }
 
 void vmenubarEnd(vmenubar* bar) {
+  if (windowsLook()) bar = titles(bar);
   if (watch.bar == bar) cancelWatch();
   rec(bar)->deactivate(bar);
 }
@@ -420,7 +440,7 @@ int stripEvent(vobject* parent, vevent* event) {
   vmenubarPopdownMenu(bar);
   if (event->type == veventBUTTON_UP) return 1;
   vmenubarEnd(bar);
-  vwindow* w = vmenubarGetWindow(bar);
+  vwindow* w = windowOf(bar);
   bool again = event->type == veventBUTTON_DOWN || event->type == veventPOINTER_DRAG ||
                event->type == veventPOINTER_DRAG_LAST || event->type == veventPOINTER_MOTION;
   if (w && again && veventGetWindow(event)) {
@@ -435,7 +455,7 @@ int stripEvent(vobject* parent, vevent* event) {
 // ---- Pointer.
 int titleAt(vmenubar* b, int x) {
   _vmenubarPendingLayout(b);
-  int from = b->rect.x + b->leftMargin - 1 + (windowsLook() ? 0 : inset(b));
+  int from = strip(b)->rect.x + b->leftMargin - 1 + (windowsLook() ? 0 : inset(b));
   if (x < from) return -1;
   int n = vmenubarCount(b);
   for (int i = 0; i < n; ++i) {
@@ -466,7 +486,12 @@ int pressTitle(vmenubar* b, int index, vevent* event) {
 int pointerPress(vdialogItem* item, vevent* event) {
   vmenubar* b = asBar(item);
   if (vmenubarIsNative(b)) return 0;
-  int index = titleAt(b, veventGetX(event));
+  int x = veventGetX(event);
+  if (windowsLook() && vmenubarGlobalLook() && titles(b) != b) {
+    b = titles(b);
+    x -= 1;
+  }
+  int index = titleAt(b, x);
   if (index < 0) return base()->buttonDown(item, event);
   return pressTitle(b, index, event);
 }
@@ -663,7 +688,7 @@ int issueSelector(vobject* self, int selector, vdict* context) {
 std::uint16_t pressFlags = 0;
 
 vdialog* dialogOf(vmenubar* b) {
-  vwindow* w = vmenubarGetWindow(b);
+  vwindow* w = windowOf(b);
   return w && vclassIsSubclass(w->cls, vdialogGetDefaultClass()) ? static_cast<vdialog*>(w) : nullptr;
 }
 
@@ -705,6 +730,10 @@ void _vmenubarBindKeys(vmenubar* bar, bool on) {
   eachKey(bar, vname_MenuBar, [&](std::uint32_t key) { vdictStore(targetMap(bar), keyOf(key), on ? bar : nullptr); });
   for (int i = 0; i < vmenubarCount(bar); ++i) _vmenubarBindMenuKeys(bar, vmenubarAt(bar, i), on);
   if (!on && active(bar)) bindNavigation(bar, false);
+}
+
+vmenubar* _vmenubarStrip(vmenubar* bar) {
+  return vmenubarGlobalLook() && vmenubarIsChildOfGlobal(bar) ? vmenubarGetFrameBar(bar) : bar;
 }
 
 void _vmenubarForget(vmenubar* bar) {

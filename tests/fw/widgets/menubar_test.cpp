@@ -141,6 +141,7 @@ struct Bars : ::testing::Test {
   vcommandSpace* space = nullptr;
 
   bool inDialog = false;
+  std::uint16_t extraDecoration = 0;  // added before the window opens
   // dialog: the bar along the top of a dialog, which routes pointer and
   // keys to its items; else in a plain window.
   void start(const char* laf, bool native, bool dialog = false) {
@@ -169,6 +170,7 @@ struct Bars : ::testing::Test {
     }
     vwindowSetTitleScribe(window, vscribeLiteral("barred"));
     window->rect = {100, 200, 400, 300};
+    window->decoration |= extraDecoration;
     vwindowOpen(window);
     win::SetActiveWindow(hwnd());
     win::SetFocus(hwnd());
@@ -795,6 +797,84 @@ TEST_F(Documents, ADocumentsBarIsTheFramesUntilItGoes) {
   vmenubarMoveMenu(second, edit, 0);
   EXPECT_EQ(win::GetSubMenu(frameMenu(), 1), popupOf(edit));
   EXPECT_EQ(win::GetSubMenu(frameMenu(), 2), popupOf(vmenubarAt(second, 1)));
+}
+
+}  // namespace
+
+namespace {
+
+// ---- The global bar (forced: the looks never combine it with bars the
+// framework draws): a frame's bar shows its active document's titles.
+struct GlobalBar : Roads {
+  vdialog* doc = nullptr;
+  vmenubar* docBar = nullptr;
+  win::HWND client = nullptr;
+  std::uint32_t savedFlags = 0;
+  void SetUp() override {
+    extraDecoration = vwindowDECO_TOP_LEVEL;
+    start("win95", false, true);
+    auto* look = const_cast<vlaf*>(vlafGetCurrent());
+    savedFlags = look->flags;
+    look->flags |= vlafMDI | vlafGLOBAL_MENU_BAR;
+    win::CLIENTCREATESTRUCT ccs{nullptr, 100};
+    client = win::CreateWindowExA(0, "MDICLIENT", nullptr, 0x52300001, 0, bar->rect.height, 400,
+                                  300 - bar->rect.height, hwnd(), nullptr, nullptr, &ccs);
+    vwindowSetMSWMDIClient(window, client, 0);
+    doc = vdialogCreate();
+    doc->decoration = vwindowDECO_DOCUMENT | 0x3F;
+    doc->rect = {10, 10, 200, 150};
+    doc->parent = window;
+    docBar = static_cast<vmenubar*>(vobjectLoad(vrstoreGet(root, N("MenuBar"))));
+    vwindowSetTitleScribe(vmenubarAt(docBar, 1), vscribeLiteral("Document"));
+    vdialogAppendItem(doc, docBar);
+    vwindowOpen(doc);
+    settle();
+  }
+  void TearDown() override {
+    if (doc) vwindowDestroy(doc);
+    const_cast<vlaf*>(vlafGetCurrent())->flags = savedFlags;
+    Roads::TearDown();
+  }
+};
+
+TEST_F(GlobalBar, TheFramesBarShowsAndOpensTheActiveDocumentsTitles) {
+  ASSERT_EQ(vwindowGetMSWKind(doc), vwindowMSW_KIND_DOCUMENT);
+  EXPECT_EQ(vmenubarGetActiveChild(window), doc);
+  EXPECT_EQ(vmenubarGetChildBar(bar), docBar);
+  EXPECT_EQ(vmenubarGetFrameBar(docBar), bar);
+  EXPECT_TRUE(vmenubarIsChildOfGlobal(docBar));
+  EXPECT_FALSE(vmenubarIsChildOfGlobal(bar));
+  EXPECT_EQ(vmenubarGetChildBar(docBar), docBar) << "a document's window is no frame";
+  int w = -1, h = -1;
+  vdialogGetItemNaturalSize(docBar, &w, &h);
+  EXPECT_EQ(w + h, 0) << "the document's bar takes no room";
+  vdialogGetItemMinSize(bar, &w, &h);
+  int nw, nh;
+  vdialogGetItemNaturalSize(bar, &nw, &nh);
+  EXPECT_EQ(std::pair(w, h), std::pair(nw, nh)) << "both sizes are the natural one";
+  // The document's titles are laid out along the frame's strip.
+  vdialogInvalItem(bar, 0);
+  settle();
+  int x = (docBar->edges[0] + docBar->edges[1]) / 2 + 1;
+  win::test::MouseDown(windowPoint(x, bar->rect.y + bar->rect.height / 2));
+  settle();
+  vmenu* second = vmenubarAt(docBar, 1);
+  ASSERT_TRUE(vwindowIsOpen(second));
+  EXPECT_EQ(docBar->current, 1);
+  EXPECT_TRUE(docBar->barFlags & vmenubarACTIVE);
+  EXPECT_FALSE(bar->barFlags & vmenubarACTIVE) << "the frame's own bar stays out of it";
+  vrect title = docBar->currentRect, onScreen;
+  vwindowTranslateRect(window, nullptr, &title, &onScreen);
+  EXPECT_EQ(second->rect.y + second->rect.height, onScreen.y) << "under the title in the frame's strip";
+  win::test::Image shot = topOfWindow();
+  if (const char* out = std::getenv("MENU_PNG")) win::test::WritePng(std::string(out) + "menubar_global.png", shot);
+  EXPECT_TRUE(test_support::MatchesPng(shot, std::string(WIDGETS_DATA) + "/menubar_global.png", 8, 0));
+  win::test::MouseUp(windowPoint(x, bar->rect.y + bar->rect.height / 2));
+  win::test::Click(entryPoint(second, 0));
+  settle();
+  EXPECT_FALSE(vwindowIsOpen(second));
+  EXPECT_FALSE(docBar->barFlags & vmenubarACTIVE);
+  EXPECT_EQ(trace, (std::vector<std::string>{"Cut kind 2 op"}));
 }
 
 }  // namespace
