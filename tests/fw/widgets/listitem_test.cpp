@@ -23,7 +23,7 @@ std::vector<std::string> sent;
 vlistitemClassRec* recordingClass() {
   static vlistitemClassRec* c = [] {
     auto* r = vclassSpawnOf<vlistitemClassRec>(vlistitemGetDefaultClass());
-    vclassSetName(r, vscribeLiteral("testListItem"));
+    vclassSetName(r, vscribeLiteral("testListBox"));
     r->send = [](vobject* self, vname name, vdict* args) {
       sent.push_back(name);
       vlistitemGetDefaultClass()->send(self, name, args);

@@ -19,6 +19,7 @@
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/window_event.h"
 #include "tests/fw/widgets/dialog_support.h"
+#include "tests/fw/widgets/look_support.h"
 #include "tests/fw/widgets/widgets_support.h"
 #include "tests/support/png_compare.h"
 
@@ -352,7 +353,31 @@ TEST(Palette, TheResourceFormKeepsItemsTheirClassesFlagsAndIcons) {
   vinstanceDestroy(shared);
 }
 
-// ---- A window holding a palette and a list item, each look in a process
+// The class in each look: the cell border and the two scheme colours
+// bound to system colours where the look takes native colours.
+std::vector<std::string> bound;
+TEST(Palette, TheClassWidensTheCellBorderAndBindsTwoSchemeColoursByLook) {
+  StandInServices stand;
+  stand.services.setClassSchemeSysColor = [](const char* cls, int i, int) {
+    if (std::string(cls) == "vpalette") bound.push_back(std::to_string(i));
+  };
+  struct Case {
+    const char* laf;
+    int border;
+    std::vector<std::string> bindings;
+  };
+  for (const Case& c : {Case{"windows", 4, {"0", "2"}}, Case{"win95", 4, {"0", "2"}}, Case{"cua", 5, {"0", "2"}},
+                        Case{"motif", 4, {}}, Case{"openlook", 4, {}}}) {
+    bound.clear();
+    FreshContext context({{"laf", c.laf}});
+    vlafGetCurrent();
+    EXPECT_EQ(vpaletteGetDefaultClass()->cellBorder, c.border) << c.laf;
+    EXPECT_EQ(vpaletteGetDefaultClass()->cellBorder, vlistviewGetDefaultClass()->cellBorder + 3) << c.laf;
+    EXPECT_EQ(bound, c.bindings) << c.laf;
+  }
+}
+
+// ---- A dialog holding a palette and a list item, each look in a process
 // of its own.
 std::string probe(const std::string& arguments) {
   std::string out;

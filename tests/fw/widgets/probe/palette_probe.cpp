@@ -1,4 +1,4 @@
-// A palette and a list item in one window, per look in a process of its own:
+// A palette and a list item in one dialog, per look in a process of its own:
 //   palette_probe [-laf LOOK] shots OUT   the palette with a chosen, a disabled
 //                                         and an oversized item beside a list
 //                                         item with a selected row, as a PNG
@@ -18,19 +18,22 @@
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/window.h"
-#include "fw/widgets/dialog/itemlist.h"
+#include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/lists/listitem.h"
 #include "fw/widgets/lists/palette.h"
 #include "fw/widgets/startup.h"
 #include "platform/win/test.h"
-#include "tests/fw/widgets/probe/probe_host.h"
 
 namespace {
 
 constexpr int kWidth = 300, kHeight = 150;
-using probehost::finish;
-using probehost::listOf;
-using probehost::settle;
+
+// Native messages, then the framework events they made (updates among them).
+void settle() {
+  veventMSWDrainMessages();
+  veventProcessPending(1, 0);
+  veventMSWDrainMessages();
+}
 
 const char* const kTags[] = {"Palette_Go", "Palette_Step", "Palette_Stop", "Palette_Reset", "Palette_Trace",
                              "Palette_Big"};
@@ -65,7 +68,7 @@ vimage* picture(int k) {
   return image;
 }
 
-vpalette* palette(vwindow* w, vpaletteItemAction action) {
+vpalette* palette(vdialog* d, vpaletteItemAction action) {
   vpalette* p = vpaletteCreate();
   for (int k = 0; k < 6; ++k) {
     vpaletteItem* i = vpaletteItemCreate();
@@ -77,52 +80,62 @@ vpalette* palette(vwindow* w, vpaletteItemAction action) {
   vpaletteSetColumns(p, 3);
   vrect r{10, 70, 90, 60};
   vdialogSetItemRect(p, &r);
-  vdialogItemListAppend(listOf(w), p);
+  vdialogAppendItem(d, p);
   return p;
 }
 
-vlistitem* listItem(vwindow* w) {
+vlistitem* listItem(vdialog* d) {
   vlistitem* l = vlistitemCreate();
   vliststr* strings = vlistitemGetList(l);
   vlistSetColumnCount(strings, 1);
   for (int k = 0; k < 7; ++k) vliststrSetCellScribed(strings, k, 0, vscribeLiteral(kWords[k]));
   vrect r{120, 20, 160, 110};
   vdialogSetItemRect(l, &r);
-  vdialogItemListAppend(listOf(w), l);
+  vdialogAppendItem(d, l);
   return l;
 }
 
-void open(vwindow* w) {
-  vdialogItemListClassOf(listOf(w))->open(listOf(w));
-  vwindowOpen(w);
+vdialog* dialog() {
+  vdialog* d = vdialogCreate();
+  d->rect = {40, 40, kWidth, kHeight};
+  vwindowSetTitleScribe(d, vscribeLiteral("Palette"));
+  return d;
+}
+
+void open(vdialog* d) {
+  vwindowOpen(d);
+  win::SetActiveWindow(d->native->hwnd);
+  win::SetFocus(d->native->hwnd);
+  settle();
+}
+
+void finish(vdialog* d) {
+  vwindowClose(d);
+  vinstanceDestroy(d);
   settle();
 }
 
 int shots(const char* path) {
-  vwindow* w = probehost::host(kWidth, kHeight);
-  vpalette* p = palette(w, nullptr);
-  vlistitem* l = listItem(w);
-  open(w);
+  vdialog* d = dialog();
+  vpalette* p = palette(d, nullptr);
+  vlistitem* l = listItem(d);
+  open(d);
   vpaletteItemSetDisabled(vpaletteGetItemAt(p, 3), 1);
   vpaletteSelectItem(p, vpaletteGetItemAt(p, 1));
   vlistSelectRange(l->list, l->selection, 2, 0, 1, 1);
+  vwindowInvalAll(d, 0);
   settle();
-  vdrawGSave();
-  vdialogItemListSetDrawingState(listOf(w));
-  vdrawInitDeviceClip();
-  vdialogItemListDraw(listOf(w));
-  vdrawGRestore();
-  bool ok = win::test::WritePng(path, win::test::WindowImage(w->native->hwnd));
+  bool ok = win::test::WindowPng(d->native->hwnd, path);
   if (!vpaletteGetSelectedItem(p)) std::printf("nothing chosen\n");
-  finish(w);
+  finish(d);
   return ok ? 0 : 1;
 }
 
 // ---- Input through the headless back-end.
-vwindow* inputWindow = nullptr;
+vdialog* inputDialog = nullptr;
 win::POINT screen(int x, int y) {
   win::POINT pt{x, kHeight - 1 - y};
-  win::ClientToScreen(inputWindow->native->hwnd, &pt);
+  win::ClientToScreen(inputDialog->native->hwnd, &pt);
   return pt;
 }
 void click(int x, int y) { win::test::Click(screen(x, y)), settle(); }
@@ -162,14 +175,14 @@ int input() {
   vcommandSpaceAddDict(space, vname_Command, commands);
   vapplicationSetSpaceOwned(vapplicationGetCurrent(), space);
 
-  vwindow* w = probehost::host(kWidth, kHeight);
-  inputWindow = w;
-  vpalette* p = palette(w, acted);
+  vdialog* d = dialog();
+  inputDialog = d;
+  vpalette* p = palette(d, acted);
   vlistviewSetNotify(p, paletteNotified);
-  theList = listItem(w);
+  theList = listItem(d);
   vlistviewSetNotify(theList, listNotified);
   theList->options |= vlistviewTYPE_AHEAD;
-  open(w);
+  open(d);
 
   std::printf("-- go\n");
   click(cellX(p, 0), cellY(p, 0));
@@ -187,8 +200,7 @@ int input() {
   vlistviewGetCellRect(theList, 3, 0, &row);
   click(row.x + 10, row.y + row.height / 2);
   vlistviewSetNotify(theList, nullptr);
-  vdialogItemListClassOf(listOf(w))->activateFocus(listOf(w));
-  vdialogItemListSetFocusItem(listOf(w), theList);
+  vdialogSetFocusItem(d, theList);
   settle();
   for (const char* keys : {"g", "a", "", "z", "e"}) {
     if (*keys) type(keys);
@@ -196,10 +208,10 @@ int input() {
     std::printf("%s: row %d\n", *keys ? keys : "pause", int(vlistitemGetSelectedRow(theList)));
   }
   std::printf("-- palette: Return pressed\n");
-  vdialogItemListSetFocusItem(listOf(w), p);
+  vdialogSetFocusItem(d, p);
   settle();
   key(win::VK_RETURN);
-  finish(w);
+  finish(d);
   win::UseVirtualClock(false);
   return 0;
 }
