@@ -227,4 +227,21 @@ TEST(TextItem, NumbersModesKeysGatingResourcesAndCopy) {
   EXPECT_EQ(probe("-laf motif textitem"), motif);
 }
 
+// Combo-box values: empty and unowned at first (16 x 16 without an owner);
+// text and data changes announced to the owner as "ChangeValues" with the
+// value as it was (none without an owner); measured in the owner's font;
+// "Title" stored, loaded as an owned text and removed for an empty text;
+// a copy with its own buffer.
+TEST(ComboboxValue, TextDataSizesAnnouncementsAndResources) {
+  EXPECT_EQ(probe("value"),
+            "new: \"\" owned 0, without owner 16x16\n"
+            "heard:\n"
+            "ChangeValues (\"quiet\" 0 -> \"alpha\" 0)\n"
+            "ChangeValues (\"alpha\" 0 -> \"alpha\" 7)\n"
+            "in the owner's font: width 1, height 1\n"
+            "loaded: \"alpha\" owned 1\n"
+            "copy: \"alpha\" own buffer 1 data 7\n"
+            "an empty text removes \"Title\": 1\n");
+}
+
 }  // namespace

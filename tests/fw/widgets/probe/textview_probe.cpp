@@ -5,6 +5,8 @@
 //   textview_probe [-laf LOOK] displays OUT invisibles, key codes, highlight
 //                                          kinds and an inverted run, as a PNG
 //   textview_probe [-laf LOOK] offscreen   the offscreen image against drawing straight
+//   textview_probe value                   combo-box values: text, data, sizes,
+//                                          announcements, resource form, copies
 //   textview_probe [-laf LOOK] textitem    text items: numbers, replacing, modes,
 //                                          keys, gating, the resource form
 //   textview_probe [-laf LOOK] redraw      random edits: the window after
@@ -39,6 +41,7 @@
 #include "fw/gui/window/window.h"
 #include "fw/text/styleruns.h"
 #include "fw/widgets/dialog/itemlist.h"
+#include "fw/widgets/controls/combobox_value.h"
 #include "fw/widgets/controls/textitem.h"
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/startup.h"
@@ -860,6 +863,57 @@ int textitem() {
   return 0;
 }
 
+// ---- combo-box values
+
+std::string heard;
+void (*plainSend)(vobject*, vname, vdict*) = nullptr;
+void hearing(vobject* self, vname selector, vdict* args) {
+  auto* old = static_cast<const vcomboboxValue*>(vdictGet(args, vname_OldValue));
+  auto* now = static_cast<const vcomboboxValue*>(vdictGet(args, vname_Value));
+  heard += std::string(selector) + " (\"" + (old ? old->text : "?") + "\" " + std::to_string(old ? old->data : -1) + " -> \"" +
+           (now ? now->text : "?") + "\" " + std::to_string(now ? now->data : -1) + ")\n";
+  plainSend(self, selector, args);
+}
+
+int value() {
+  auto* ownerClass = vclassSpawnOf<vdialogItemClassRec>(vdialogItemGetDefaultClass());
+  plainSend = ownerClass->send;
+  ownerClass->send = hearing;
+  vdialogItem* owner = vdialogItemCreate(ownerClass);
+  vcomboboxValue* v = vcomboboxValueCreate();
+  int w = 0, h = 0;
+  vcomboboxValueClassOf(v)->naturalSize(v, &w, &h);
+  std::printf("new: \"%s\" owned %u, without owner %dx%d\n", v->text, v->flags, w, h);
+  vcomboboxValueSetText(v, vscribeLiteral("quiet"));
+  vcomboboxValueSetOwner(v, owner);
+  vcomboboxValueSetText(v, vscribeLiteral("alpha"));
+  vcomboboxValueSetData(v, 7);
+  std::printf("heard:\n%s", heard.c_str());
+  vcomboboxValueClassOf(v)->naturalSize(v, &w, &h);
+  vfont* font = vdialogDetermineItemFont(owner);
+  std::printf("in the owner's font: width %d, height %d\n",
+              w == int((vfontGetCharsWidth(font, "alpha", 5) + 0xFFFF) >> 16),
+              h == int((vfontGetHeight(font) + 0x8000) >> 16));
+  vresource root = vresourceCreateMemory();
+  vresource r = vresourceCreate(root, vnameInternLiteral("V"), vresDICTIONARY);
+  vclassRec<vobjectClassRec>(v)->store(v, r);
+  auto* loaded = static_cast<vcomboboxValue*>(vobjectLoad(r));
+  std::printf("loaded: \"%s\" owned %u\n", loaded->text, loaded->flags);
+  auto* copy = static_cast<vcomboboxValue*>(vobjectClone(v));
+  std::printf("copy: \"%s\" own buffer %d data %d\n", copy->text, copy->text != v->text, int(copy->data));
+  vcomboboxValueSetOwner(v, nullptr);
+  vcomboboxValueSetText(v, vscribeLiteral(""));
+  vresource empty = vresourceCreate(root, vnameInternLiteral("E"), vresDICTIONARY);
+  vresourceSetString(empty, vname_Title, vscribeLiteral("stale"));
+  vclassRec<vobjectClassRec>(v)->store(v, empty);
+  vscribe* title = nullptr;
+  std::printf("an empty text removes \"Title\": %d\n", !vresourceTestGetString(empty, vname_Title, &title));
+  for (vcomboboxValue* x : {v, loaded, copy}) vinstanceDestroy(x);
+  vresourceCloseFile(root);
+  vinstanceDestroy(owner);
+  return 0;
+}
+
 int blink() {
   std::int64_t sec = 0, ns = 0;
   vtextviewGetCaretBlinkInterval(&sec, &ns);
@@ -911,6 +965,7 @@ int probeMain(int argc, char** argv) {
   else if (mode == "mouse") status = mouse();
   else if (mode == "offscreen") status = offscreen();
   else if (mode == "textitem") status = textitem();
+  else if (mode == "value") status = value();
   else if (mode == "displays" && count > 2) status = displays(args[2]);
   else if (mode == "scenario" && count > 2) status = scenario(args[2]);
   else std::fprintf(stderr, "usage: textview_probe [-laf LOOK] shots OUT|redraw|blink\n");
