@@ -43,6 +43,7 @@
 #include "fw/widgets/menus/drag.h"
 #include "fw/widgets/menus/menu.h"
 #include "fw/widgets/menus/menubar.h"
+#include "fw/widgets/notebook/notebook.h"
 
 void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vdomainGetDefaultClass", [] {
@@ -81,6 +82,7 @@ void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vcontainerGetDefaultClass", vcontainerStartup);
   vmoduleInstallStartup("vdialogGetDefaultClass", vdialogStartup);
   vmoduleInstallStartup("vmenubarGetDefaultClass", vmenubarStartup);
+  vmoduleInstallStartup("vnotebookGetDefaultClass", vnotebookStartup);
   vmoduleInstallStartup("vtextviewGetDefaultClass", _vtextviewStartupClasses);
   vmoduleInstallStartup("vtextitemGetDefaultClass", vtextitemStartup);
   vmoduleInstallStartup("vdragGetDefaultClass", [] { vdragGetDefaultClass(); });
