@@ -274,6 +274,61 @@ TEST_F(Notebooks, SectionsFirstPagesNumbersAndTheAppendMessage) {
   }
 }
 
+// What an application hears: the sections pass their changes up to the notebook.
+std::vector<std::string> heard;
+vnotebookClassRec* listeningClass() {
+  static vnotebookClassRec* cls = [] {
+    auto* c = vclassSpawnOf<vnotebookClassRec>(vnotebookGetDefaultClass());
+    c->send = [](vobject* o, vname name, vdict* args) {
+      for (const char* kept : {"New Page", "Major Tab Change", "Minor Tab Change"})
+        if (name == vnameInternLiteral(kept)) heard.push_back(kept);
+      vnotebookGetDefaultClass()->send(o, name, args);
+    };
+    return c;
+  }();
+  return cls;
+}
+
+TEST_F(Notebooks, SectionsAnnounceTheirChangesUpToTheNotebookAndClonesKeepTheirTabs) {
+  auto* n = static_cast<vnotebook*>(vinstanceCreate(listeningClass()));
+  vrect r{10, 10, 300, 200};
+  vdialogSetItemRect(n, &r);
+  vnotebookStyle* style = vnotebookStyleCreate();
+  vnotebookStyleSet(style, vnotebookTAB_MODE, 3);
+  vnotebookSetStyleObject(n, style);
+  vinstanceDestroy(style);
+  vdialog* d = vdialogCreate();
+  vdialogAppendItem(d, n);
+  dialogs.push_back(d);
+  vnotebookSection* one = section("one", {"a", "b"});
+  vnotebookSection* two = section("two", {"c"});
+  vcontainerAppendItem(n, one);
+  vcontainerAppendItem(n, two);
+  vnotebookLayout(n);
+  vnotebookPageSelect(item(one, 0));
+  heard.clear();
+  vnotebookPageSelect(item(one, 1));
+  EXPECT_EQ(heard, (std::vector<std::string>{"Minor Tab Change", "New Page"}));
+  heard.clear();
+  vnotebookPageSelect(item(two, 0));
+  EXPECT_EQ(heard, (std::vector<std::string>{"Minor Tab Change", "New Page", "Major Tab Change", "New Page"}));
+  EXPECT_EQ(vnotebookTabSetGetCurrent(n->majorTabs), two->tab) << "the major tab follows";
+  ASSERT_NE(n->minorTabs, nullptr);
+  EXPECT_EQ(vdialogItemListCount(n->minorTabs->items), 1) << "the minor tabs show the current section's pages";
+  EXPECT_FALSE(static_cast<vnotebookPage*>(item(one, 1))->pageFlags & vnotebookPageACTIVE) << "off the current chain";
+
+  auto* copy = static_cast<vnotebook*>(vobjectClone(n));
+  ASSERT_NE(copy->style, n->style);
+  EXPECT_EQ(vnotebookStyleGet(copy->style, vnotebookTAB_MODE), 3);
+  EXPECT_TRUE(copy->notebookFlags & vnotebookOWNS_STYLE);
+  ASSERT_EQ(vdialogItemListCount(copy->items), 2);
+  auto* copied = static_cast<vnotebookSection*>(item(copy, 0));
+  EXPECT_NE(copied->tab, one->tab);
+  EXPECT_EQ(copied->tab->page, copied) << "a copied page owns a tab of its own";
+  EXPECT_EQ(copied->tab->tabSet, nullptr);
+  vinstanceDestroy(copy);
+}
+
 TEST_F(Notebooks, CurrentPageLoadsAndStores) {
   file = vrstoreCreateMemory();
   std::string error;
