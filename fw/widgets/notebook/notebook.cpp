@@ -509,19 +509,22 @@ int vnotebookMoveFocus(vnotebook* n, int direction, int textOnly) {
 
 namespace {
 
+// The content's list is made active first, so that a move into a page
+// reaches the page's own items with its direction.
 void focus(vdialogItem* item) {
   vnotebook* n = asN(item);
   std::uint16_t move = n->owner ? n->owner->flags : 0;
+  vdialogItemList* content = n->items;
   if (move & (vdialogItemListFORWARD | vdialogItemListBACKWARD)) {
     n->focusOwner = nullptr;
-    vdialogItemListSetFocusIndex(n->items, -1);
+    vdialogItemListSetFocusIndex(content, -1);
+    vdialogItemListClassOf(content)->activateFocus(content);
     vnotebookMoveFocus(n, (move & vdialogItemListFORWARD) ? 1 : -1, (move & vdialogItemListTEXT_ONLY) ? 1 : 0);
-  } else if (n->focusOwner && n->focusOwner != n) {
-    vdialogFocusItem(static_cast<vdialogItem*>(n->focusOwner));
-  } else if (!n->focusOwner) {
-    vnotebookMoveFocus(n, 1, 0);
+    return;
   }
-  vdialogItemListClassOf(n->items)->activateFocus(n->items);
+  vdialogItemListClassOf(content)->activateFocus(content);
+  if (n->focusOwner && n->focusOwner != n) vdialogFocusItem(static_cast<vdialogItem*>(n->focusOwner));
+  else if (!n->focusOwner) vnotebookMoveFocus(n, 1, 0);
 }
 
 void unfocus(vdialogItem* item) {

@@ -416,7 +416,8 @@ void vnotebookSectionSetCurrent(vnotebookSection* s, vdialogItem* item) {
     pageRec(p)->activate(p);
     vdialogEnableItem(item);
     vdialogShowItem(item);
-    vdialogItemListSetFocusItem(s->items, item);
+    // Through the slot: a notebook whose tabs hold the focus keeps it there.
+    vcontainerSetFocusItem(s, item);
   }
   if (s->sectionFlags & vnotebookSectionMAJOR) vobjectSendValueChange(s, names().majorChange, nullptr, item);
   if (s->sectionFlags & vnotebookSectionMINOR) vobjectSendValueChange(s, names().minorChange, nullptr, item);

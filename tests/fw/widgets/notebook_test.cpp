@@ -601,6 +601,38 @@ TEST_F(Notebooks, ADialogTurnsItsNotebookByButtonsTabsAndKeys) {
   win::test::KeyUp(win::VK_LEFT);
   settle();
   EXPECT_EQ(numbers(n), "4 of 12");
+
+  // The focus arrives with the direction it came from: forward at the major
+  // tabs, backward in the page's content.
+  vdialogItem* other = vdialogItemCreate(vdialogItemGetDefaultClass());
+  other->flags |= vdialogItemFOCUSABLE;
+  vrect place{5, 5, 4, 4};
+  vdialogSetItemRect(other, &place);
+  vdialogAppendItem(d, other);
+  auto* page = static_cast<vcontainer*>(n->selection);
+  page->flags |= vdialogItemFOCUSABLE;  // stored without flags, so not taking the focus yet
+  vdialogItem* field = vdialogItemCreate(vdialogItemGetDefaultClass());
+  field->flags |= vdialogItemFOCUSABLE;
+  vcontainerAppendItem(page, field);
+  vdialogSetFocusItem(d, other);
+  settle();
+  auto tabKey = [&](bool shift) {
+    if (shift) win::test::KeyDown(win::VK_SHIFT);
+    win::test::KeyDown(win::VK_TAB);
+    win::test::KeyUp(win::VK_TAB);
+    if (shift) win::test::KeyUp(win::VK_SHIFT);
+    settle();
+  };
+  auto owner = [&] { return n->focusOwner == set ? "tabs" : n->focusOwner == n ? "content" : "none"; };
+  tabKey(false);
+  EXPECT_EQ(vdialogGetFocusItem(d), n);
+  EXPECT_STREQ(owner(), "tabs");
+  tabKey(true);
+  EXPECT_EQ(vdialogGetFocusItem(d), other);
+  tabKey(true);
+  EXPECT_EQ(vdialogGetFocusItem(d), n);
+  EXPECT_STREQ(owner(), "content");
+  EXPECT_EQ(vdialogItemListGetFocusItem(page->items), field) << "the page's last item";
   vwindowClose(d);
 }
 
