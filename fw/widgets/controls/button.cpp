@@ -46,6 +46,8 @@ void forgetClicks(vbutton* b) {
     if (c.button == b) c.event->data = nullptr, c.button = nullptr;
 }
 
+void disown(vbutton* b, vmenu* menu);
+
 // ---- Object slots.
 void init(vinstance* self) {
   super()->init(self);
@@ -56,6 +58,7 @@ void init(vinstance* self) {
 
 void destroy(vinstance* self) {
   forgetClicks(asButton(self));
+  disown(asButton(self), vdialogGetItemMenu(asButton(self)));
   super()->destroy(self);
 }
 
@@ -110,15 +113,54 @@ void release(vbutton* b) {
   else drawState<&vbuttonLook::released>(b);
 }
 
-void popMenu(vbutton* b, vevent* event) {
-  vmenu* menu = vdialogGetItemMenu(b);
-  if (!menu) return;
-  look().placeMenu(b, menu, event);
-  vrect r = b->rect;
-  if (b->owner) vdialogItemListTransformRect(b->owner, &r);
-  vmenuPopupInRect(menu, &r, 0, 0);
-  vmenuHandleEvent(menu, event);
+// The menu's pop-up parent is its button, and its hook releases the button
+// when the menu ends; a button going away takes its hook with it.
+// The end of the menu also ends a menu-default press whose release the
+// menu took.
+void menuEnded(vmenuItem* parent, vevent*) {
+  if (!parent) return;
+  auto* b = reinterpret_cast<vbutton*>(parent);
+  b->buttonFlags &= std::uint16_t(~vbuttonMENU_DEFAULT);
   vbuttonRelease(b);
+}
+bool owns(vbutton* b, vmenu* menu) { return menu && vmenuGetOpenState(menu) == reinterpret_cast<vmenuItem*>(b); }
+void becomeOwner(vbutton* b, vmenu* menu) {
+  vmenuClassOf(menu)->setPopupParent(menu, reinterpret_cast<vmenuItem*>(b));
+  vmenuClassOf(menu)->setPopupHook(menu, menuEnded);
+}
+void disown(vbutton* b, vmenu* menu) {
+  if (!owns(b, menu)) return;
+  vmenuClassOf(menu)->setPopupHook(menu, nullptr);
+  vmenuClassOf(menu)->setPopupParent(menu, nullptr);
+}
+
+void popMenu(vbutton* b, vmenu* menu, vevent* event) {
+  becomeOwner(b, menu);
+  look().placeMenu(b, menu, event);
+  vmenuHandleEvent(menu, event);
+}
+
+// The item a key chooses in the menu as the menu itself would find it: by
+// accelerator, else by mnemonic without other modifiers than the look's.
+vmenuItem* itemForKey(vmenu* menu, vevent* event) {
+  if (vmenuItem* item = vmenuFindItemByAccelerator(menu, veventGetKeyValue(event))) return item;
+  std::uint32_t modifiers = veventGetModifiers(event) & 0xF;
+  int c = veventGetCharacter(event);
+  if (c && (modifiers == 0 || modifiers == vlafGetCurrent()->mnemonicModifiers)) return vmenuFindItemByMnemonic(menu, c);
+  return nullptr;
+}
+
+// A key choosing an item of the button's menu: the menu takes it as its
+// own, so that the item is chosen as from the open menu.
+int chooseByKey(vbutton* b, vmenu* menu, vevent* event) {
+  vmenuItem* item = itemForKey(menu, event);
+  if (!item) return 0;
+  vbuttonPress(b);
+  if (!vwindowIsOpen(menu)) becomeOwner(b, menu);
+  vmenuItemListClassOf(item->owner)->setCurrentItem(item->owner, item);
+  vwindowClassOf(menu)->handleKeyDown(menu, event);
+  vbuttonRelease(b);
+  return 1;
 }
 
 int clickDone(vevent* e) {
@@ -144,12 +186,15 @@ int issueSelector(vobject* self, int selector, vdict* context) {
     veventPostDelayed(e, 0, kClickNanoseconds);
     return 1;
   }
-  if (menu && event) {
+  if (menu && event && !pressed(b)) {
     switch (selector) {
       case 3: case 5: case 8: case 9: case 12: case 13:
         vbuttonPress(b);
-        popMenu(b, event);
+        popMenu(b, menu, event);
         return 1;
+      case 7:
+        if (event->type == veventKEY_DOWN && chooseByKey(b, menu, event)) return 1;
+        break;
       default: break;
     }
   }
@@ -289,20 +334,48 @@ void drawDefault(vdialogItem* item) {
   vdrawGRestore();
 }
 
+// Open Look's Select on a menu button previews the menu's default item
+// in the button (and opens its sub-menu); the release chooses it.
+bool menuDefaultPress(vevent* event) {
+  return state()->lookId == vlafOPEN_LOOK && (vlafGetCurrent()->flags & vlafSELECT_POPS_MENU) &&
+         event->type == veventBUTTON_DOWN && veventGetBinding(event) == vname_Select;
+}
+
 int buttonDown(vdialogItem* item, vevent* event) {
   vbutton* b = asButton(item);
   if (pressed(b)) return 1;
+  vmenu* menu = vdialogGetItemMenu(b);
+  if (menu && menuDefaultPress(event)) {
+    b->buttonFlags |= vbuttonMENU_DEFAULT;
+    vbuttonPress(b);
+    vmenuItem* preview = _vbuttonPreviewItem(menu);
+    if (vmenu* sub = preview ? vmenuGetItemSubMenu(preview) : nullptr) popMenu(b, sub, event);
+    return 1;
+  }
   vbuttonPress(b);
-  if (vdialogGetItemMenu(b)) popMenu(b, event);
+  if (menu) popMenu(b, menu, event);
   return 1;
 }
 
-// Activation only on a release while pressed.
+// Activation only on a release while pressed; in Open Look's menu-default
+// mode the release chooses the previewed item instead.
 int buttonUp(vdialogItem* item, vevent* event) {
   vbutton* b = asButton(item);
+  bool menuDefault = (b->buttonFlags & vbuttonMENU_DEFAULT) != 0;
+  b->buttonFlags &= std::uint16_t(~vbuttonMENU_DEFAULT);
   if (!pressed(b)) return 1;
   vbuttonRelease(b);
-  vdialogNotifyItem(b, event);
+  vmenu* menu = vdialogGetItemMenu(b);
+  if (!menuDefault || !menu) {
+    vdialogNotifyItem(b, event);
+    return 1;
+  }
+  vmenuItem* chosen = _vbuttonPreviewItem(menu);
+  if (!chosen) return 1;
+  if ((chosen->flags & vmenuItemTOGGLE) && !((chosen->flags & vmenuItemEXCLUSIVE) && vmenuItemIsToggleOn(chosen)))
+    vmenuItemSetToggle(chosen, 1);
+  vmenuClassOf(menu)->setSelection(menu, chosen);
+  vmenuItemSelect(chosen, event);
   return 1;
 }
 

@@ -4,6 +4,7 @@
 #include "fw/widgets/controls/button.h"
 
 struct vmenu;
+struct vmenuItem;
 
 struct vbuttonLook {
   int defaultWidth, defaultHeight, contentInset, borderWidth, menuMarkSize, ringLineWidth, ringSize, pressedOffset,
@@ -33,3 +34,6 @@ const vbuttonLook* _vbuttonLookFor(int lookId);
 // Open Look's own drawing and natural size.
 void _vbuttonDrawOpenLook(vbutton* b);
 void _vbuttonOpenLookSize(vbutton* b, int* w, int* h);
+// Open Look's menu-default mode shows and chooses the menu's default item,
+// else its first (null for an empty menu).
+vmenuItem* _vbuttonPreviewItem(vmenu* menu);

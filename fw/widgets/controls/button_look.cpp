@@ -12,6 +12,7 @@
 #include "fw/widgets/controls/control.h"
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/look/laf.h"
+#include "fw/widgets/menus/menu.h"
 
 namespace {
 
@@ -73,7 +74,30 @@ void beginColors(vbutton* b) {
   }
 }
 void endColors(vbutton*) { vdrawGRestore(); }
-void placeMenu(vbutton* b, vmenu*, vevent*) { (void)b; }
+// The button's rectangle on the screen; false when it is in no window.
+bool onScreen(vbutton* b, vrect* out) {
+  vdialogItemList* list = b->owner;
+  vwindow* w = list ? list->effective.window(list->owner) : nullptr;
+  if (!w) return false;
+  vrect r = b->rect;
+  vdialogItemListTransformRect(list, &r);
+  vwindowTranslateRect(w, nullptr, &r, out);
+  return true;
+}
+// Windows, Win95 and CUA: the menu drops from the button's lower edge,
+// left edges aligned (kept on the screen).
+void dropMenu(vbutton* b, vmenu* menu, vevent* event) {
+  vrect r;
+  if (onScreen(b, &r)) vmenuPopupInRect(menu, &r, 3, 1);
+  else vmenuPopupForEvent(menu, event);
+}
+// The other looks: where the look pops a menu up for the event, with the
+// button as the anchor, so that the release of a click leaves it open.
+void menuAtEvent(vbutton* b, vmenu* menu, vevent* event) {
+  vmenuPopupForEvent(menu, event);
+  vrect r;
+  if (onScreen(b, &r)) vmenuClassOf(menu)->setPopupAnchor(menu, &r);
+}
 void background(vbutton*, const vrect* content) {
   use(at(FACE));
   vdrawFillRects(content, 1);
@@ -225,30 +249,30 @@ constexpr auto kNoColors = [](vbutton*) { vdrawGSave(); };
 
 const vbuttonLook kGeneric = {0, 0, 0, 0, 0, 0, 0, 0, 0,
                               contentRect, measureTitle, measureMenu, measureImage, measureBorder, kNoColors, endColors,
-                              placeMenu, background, drawImage, nothing, genericTitle, noMenu, noRect, nothing,
+                              menuAtEvent, background, drawImage, nothing, genericTitle, noMenu, noRect, nothing,
                               redrawWhole, redrawWhole, nothing};
 const vbuttonLook kWindows = {75, 23, 2, 2, 8, 1, 1, 2, 1,
                               contentRect, measureTitle, measureMenu, measureImage, measureBorder,
-                              beginColors<0x10054, false, true>, endColors, placeMenu, background, drawImage,
+                              beginColors<0x10054, false, true>, endColors, dropMenu, background, drawImage,
                               windowsBorder, windowsTitle, menuTriangle, windowsFocus, windowsRing,
                               windowsPressed<true>, windowsPressed<false>, redrawWhole};
 const vbuttonLook kWin95 = {75, 23, 3, 1, 8, 1, 0, 1, 1,
                             contentRect, measureTitle, measureMenu, measureImage, measureBorder,
-                            beginColors<0x510054, false, false>, endColors, placeMenu, background, drawImage,
+                            beginColors<0x510054, false, false>, endColors, dropMenu, background, drawImage,
                             win95Border, win95Title, menuTriangle, win95Focus, windowsRing,
                             win95Pressed<true>, win95Pressed<false>, redrawWhole};
 const vbuttonLook kMotif = {80, 25, 2, 2, 10, 1, 4, 0, 1,
                             contentRect, measureTitle, measureMenu, measureImage, measureBorder,
-                            beginColors<0x55, true, false>, endColors, placeMenu, background, drawImage,
+                            beginColors<0x55, true, false>, endColors, menuAtEvent, background, drawImage,
                             motifBorder, genericTitle, motifMenuMark, motifFocus, motifRing,
                             motifPressed, motifPressed, motifFocusChanged};
 const vbuttonLook kOpenLook = {0, 0, 0, 0, 0, 0, 0, 0, 0,
                                contentRect, measureTitle, measureMenu, measureImage, measureBorder, kNoColors,
-                               endColors, placeMenu, background, drawImage, nothing, genericTitle, noMenu, noRect,
+                               endColors, menuAtEvent, background, drawImage, nothing, genericTitle, noMenu, noRect,
                                nothing, redrawWhole, redrawWhole, redrawWhole};
 const vbuttonLook kCua = {70, 29, 2, 1, 8, 1, 0, 2, 1,
                           contentRect, measureTitle, measureMenu, measureImage, measureBorder,
-                          beginColors<0x50055, false, true>, endColors, placeMenu, background, drawImage,
+                          beginColors<0x50055, false, true>, endColors, dropMenu, background, drawImage,
                           windowsBorder, genericTitle, menuTriangle, windowsFocus, cuaRing,
                           windowsPressed<true>, windowsPressed<false>, redrawWhole};
 
@@ -325,6 +349,37 @@ void openLookCaps(vbutton* b, vcolor* color) {
 
 }  // namespace
 
+vmenuItem* _vbuttonPreviewItem(vmenu* menu) {
+  vmenuItem* item = vmenuItemListGetDefault(&menu->items);
+  return item ? item : vmenuItemListCount(&menu->items) ? vmenuItemListAt(&menu->items, 0) : nullptr;
+}
+
+namespace {
+
+// The item the menu-default press previews, drawn by the item itself in
+// the button's inside, centred as the title would be.
+bool drawPreview(vbutton* b, vcolor* color) {
+  constexpr std::uint16_t kMode = vbuttonPRESSED | vbuttonMENU_DEFAULT;
+  vmenu* menu = vdialogGetItemMenu(b);
+  vmenuItem* item = (b->buttonFlags & kMode) == kMode && menu ? _vbuttonPreviewItem(menu) : nullptr;
+  if (!item) return false;
+  vrect r = inset(b->rect, int(vdialogGetItemLineWidth(b)) + 2);
+  vdrawGSave();
+  vdrawClipRects(&r, 1);
+  use(color);
+  vdrawSetFont(vdialogDetermineItemFont(b));
+  vmenuItemClassOf(item)->setColors(item);
+  vmenuItemMeasure m{};
+  vmenuItemMeasureInto(item, &m);
+  vmenuTextPosition text{std::int16_t(r.x + (r.width - m.titleWidth) / 2), std::int16_t(r.y + (r.height - m.ascent) / 2),
+                         std::int16_t(m.titleWidth + 8), r.height};
+  vmenuItemClassOf(item)->draw(item, &r, &text);
+  vdrawGRestore();
+  return true;
+}
+
+}  // namespace
+
 void _vbuttonDrawOpenLook(vbutton* b) {
   vdrawGSave();
   vcolorScheme k{};
@@ -342,7 +397,7 @@ void _vbuttonDrawOpenLook(vbutton* b) {
     vlafDrawLabel(&b->rect, state, &k);
   }
   if (emphasis(b)) openLookCaps(b, entry(FG));
-  if (*b->title) {
+  if (!drawPreview(b, entry(FG)) && *b->title) {
     vrect r = inset(b->rect, int(vdialogGetItemLineWidth(b)) + 2);
     if (vdialogGetItemMenu(b)) r.x = std::int16_t(r.x + ((b->rect.width - titleWidth(b)) - 14) / 2);
     use(entry(FG));

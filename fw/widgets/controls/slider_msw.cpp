@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "fw/gui/graphics/draw.h"
+#include "fw/gui/graphics/pixmap_internal.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/window_event.h"
 #include "fw/widgets/controls/slider_internal.h"
@@ -138,14 +139,46 @@ void pagePart(vcontrol* c) {
 constexpr std::uint32_t R = vcontrolPartREPEAT;
 constexpr vcontrolPart kNone{0, [](vcontrol*, vevent*) { return 0; }, nullptr, nullptr, nullptr, nullptr};
 
-// Win95's thumb: one look image in the face colour with its edges.
+// Win95's thumb: the look's image in a private copy whose palette takes
+// the item's face, highlight and dark colours (entry 1 stays black),
+// turned on its side for a vertical slider so that its point faces right.
+void setEntry(vcolorList* palette, std::uint32_t i, vcolor* c) {
+  unsigned r = 0, g = 0, b = 0;
+  if (!c || i >= palette->count) return;
+  vcolorGetSpecRGB(&c->desc, &r, &g, &b);
+  vcolorSetSpecRGB(&palette->entries[i], r, g, b);
+}
+vimage* recoloured(vimage* look, bool turned, const Scheme& k) {
+  int w = turned ? look->height : look->width, h = turned ? look->width : look->height;
+  vimage* copy = vimageCreateSized(w, h, look->numColors);
+  vimage* mask = look->mask ? vimageCreateSized(w, h, 2) : nullptr;
+  for (auto [from, to] : {std::pair{look, copy}, std::pair{look->mask, mask}}) {
+    if (!from) continue;
+    vpixmapint::HeldCursor in(from), out(to);
+    for (int y = 0; y < from->height; ++y)
+      for (int x = 0; x < from->width; ++x) {
+        // Turned about the top-left corner (rows count from the bottom).
+        int tx = turned ? from->height - 1 - y : x, ty = turned ? h - 1 - x : y;
+        vpixmapCursorSetAt(&out.c, tx, ty, vpixmapCursorGetAt(&in.c, x, y));
+      }
+    vcolorListCopy(vimageGetPalette(from), vimageGetPalette(to));
+  }
+  if (mask) vimageSetMaskOwned(copy, mask);
+  vcolorList* palette = vimageGetPalette(copy);
+  setEntry(palette, 0, k.or_(vcolorBACKGROUND, lightGrey()));
+  setEntry(palette, 2, k.or_(vcolorSHADOW_TOP, white()));
+  setEntry(palette, 3, k.or_(vcolorSHADOW_BOTTOM, darkGrey()));
+  vcolorListChanged(palette);
+  return copy;
+}
 void win95Thumb(vslider* s, const Scheme& k) {
   const vrect& m = s->indicator;
-  useColor(k.or_(vcolorBACKGROUND, lightGrey()));
+  vimage* look = vlafGetImage(ticks(s) ? 132 : 134);
+  if (!look) return;
+  vimage* copy = recoloured(look, vertical(s), k);
   vdrawPathMoveTo(m.x, m.y);
-  vlafDrawImage(ticks(s) ? 132 : 134);
-  vdrawSetLineWidth(1);
-  vdrawRectsFrameShaded(&m, 1, nullptr, k.or_(vcolorSHADOW_TOP, white()), k.or_(vcolorSHADOW_BOTTOM, darkGrey()));
+  vdrawImage(copy);
+  vimageDestroy(copy);
 }
 
 // The item's own background, else the application's.

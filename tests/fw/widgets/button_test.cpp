@@ -157,3 +157,49 @@ TEST(ButtonsAndBars, AWin95WindowOperatedByPointerAndKeys) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string buttonProbe(const std::string& args) { return probeOutput(BUTTON_PROBE, args); }
+
+// A menu button by pointer and by selectors in each look: the menu drops
+// below the button (Windows family) or opens where the look opens menus,
+// anchored on the button; the button stays held while the menu is open
+// and the menu's end releases it; "Menu" pops it up from a key; a key that
+// chooses an item ("Accelerator") chooses it with the menu closed, other
+// keys change nothing; a button gone with its menu open leaves nothing
+// behind. Open Look's Select previews the default item (else the first)
+// and the release chooses it, turning a toggle on; a default with a
+// sub-menu opens the sub-menu at the button.
+TEST(MenuButtons, PopUpChooseAndReleaseInEveryLook) {
+  const std::string opened = "pressed: pressed 1 mode 0 open 1\n";
+  const std::string rest =
+      "chose Two\nreleased on Two: pressed 0 mode 0 open 0\n"
+      "clicked: pressed 1 mode 0 open 1\nended: pressed 0 mode 0 open 0\n"
+      "selector 5 answers 1\nby the Menu selector: pressed 1 mode 0 open 1\n"
+      "chose Two\nselector 7 with t answers 1\nby t: pressed 0 mode 0 open 0\nby q: pressed 0 mode 0 open 0\n";
+  const std::string gone = "pressed again: pressed 1 mode 0 open 1\ngone with its menu open\n";
+  const std::string below = "menu left +0, top +0 from the button's foot; anchored on the button 1\n";
+  for (const char* laf : {"windows", "win95", "cua"}) EXPECT_EQ(buttonProbe(std::string("-laf ") + laf + " menus"), opened + below + rest + gone) << laf;
+  EXPECT_EQ(buttonProbe("-laf motif menus"),
+            opened + "menu left +11, top +27 from the button's foot; anchored on the button 1\n" + rest + gone);
+  EXPECT_EQ(buttonProbe("-laf openlook menus"),
+            opened + "menu left +18, top +21 from the button's foot; anchored on the button 1\n" + rest +
+                "Select pressed: pressed 1 mode 1 open 0\nchose One\nSelect released: pressed 0 mode 0 open 0\n"
+                "chose Wrap\nWrap on 1, the menu's selection Wrap\n"
+                "Select on a cascade: pressed 1 mode 1 open 1\nchose Deeper\nreleased on Deeper: pressed 0 mode 0 open 0\n"
+                "clicked on a cascade: pressed 1 mode 1 open 1\ncascade ended: pressed 0 mode 0 open 0\n" + gone);
+}
+
+// The held Open Look menu button shows the menu's default item in place of
+// its title; the other one its title.
+TEST(MenuButtons, OpenLookPreviewsTheDefaultItem) {
+  std::string png = (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_preview.png")).string();
+  EXPECT_EQ(buttonProbe("-laf openlook preview " + png), "");
+  win::test::Image image;
+  ASSERT_TRUE(win::test::ReadPng(png, image));
+  std::filesystem::remove(png);
+  EXPECT_TRUE(test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/slider/preview_openlook.png"));
+}
+
+}  // namespace

@@ -11,16 +11,17 @@
 #include "platform/win/test.h"
 #include "tests/support/png_compare.h"
 
-// The probe's standard output and error, with its status when not 0.
-inline std::string sliderProbe(const std::string& args) {
+// A probe program's standard output and error, with its status when not 0.
+inline std::string probeOutput(const std::string& program, const std::string& args) {
   std::string out;
-  FILE* p = popen((std::string(SLIDER_PROBE) + " " + args + " 2>&1").c_str(), "r");
+  FILE* p = popen((program + " " + args + " 2>&1").c_str(), "r");
   if (!p) return "cannot run the probe";
   char buf[256];
   while (std::fgets(buf, sizeof buf, p)) out += buf;
   if (int status = pclose(p); status != 0) out += "status " + std::to_string(status) + "\n";
   return out;
 }
+inline std::string sliderProbe(const std::string& args) { return probeOutput(SLIDER_PROBE, args); }
 
 // The probe's picture of `mode` in a look against slider/<mode>_<laf>.png.
 inline ::testing::AssertionResult sliderPictureMatches(const std::string& mode, const std::string& laf) {

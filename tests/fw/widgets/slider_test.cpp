@@ -157,6 +157,15 @@ TEST(SliderInput, OpenLookEndsJumpOnceOnShortSlidersAndPagingKeepsThePointerOut)
             "pointer at 47\n");
 }
 
+// The Win95 thumbs are the look's images recoloured from the item's
+// scheme (its face here a green), square or pointed, turned on their side
+// on a vertical slider: highlight at the top left, black at the far side.
+TEST(SliderThumbs, Win95ThumbsTakeTheItemsFace) {
+  EXPECT_EQ(sliderProbe("-laf win95 thumbcolours"),
+            "across thumb 11x23: middle 208040, top left ffffff, far corner 208040\n"
+            "upright thumb 21x11: middle 208040, top left ffffff, far corner 000000\n");
+}
+
 TEST(SliderInput, CuaStepButtonsPastTheTrack) {
   EXPECT_EQ(sliderProbe("-laf cua input"),
             "5 past the track: value 49 thumb 44 notified 1\n"

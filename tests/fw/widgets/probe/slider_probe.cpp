@@ -8,6 +8,7 @@
 //                                         back-end, one line per observation
 //   slider_probe [-laf LOOK] parts        scroll-bar troughs, thumbs and parts
 //   slider_probe [-laf LOOK] page         a page part pressed, released, redrawn
+//   slider_probe [-laf LOOK] thumbcolours Win95 thumbs in the item's colours
 #include <algorithm>
 #include <cstdio>
 #include <initializer_list>
@@ -178,6 +179,33 @@ int parts() {
     describe(bar(100, 16, 100, 10), {{5, 5}, {95, 5}, {50, 5}});
   }
   for (vslider* b : made) vinstanceDestroy(b);
+  return 0;
+}
+
+// Win95 thumbs take the item's face colour: the middle, the highlight at
+// the top-left corner and the black at the far corner of a horizontal
+// square thumb and a vertical pointed one, as 0xRRGGBB.
+int thumbColours() {
+  vwindow* w = host();
+  vcolorSpec spec;
+  vcolorInitSpec(&spec);
+  vcolorSetSpecRGB(&spec, 0x2020, 0x8080, 0x4040);
+  vslider* across = slider(w, {10, 100, 150, 0}, false, true, 30);  // a square thumb
+  vslider* upright = slider(w, {190, 10, 0, 140}, true, false, 30);
+  for (vslider* s : {across, upright}) vdialogSetItemBackground(s, vcolorInternSpec(&spec));
+  show(w);
+  settle();
+  for (vslider* s : {across, upright}) {
+    const vrect& m = s->indicator;
+    auto at = [&](int x, int y) {  // item points, y from the bottom
+      unsigned c = unsigned(win::test::Pixel(w->native->hwnd, x, kHeight - 1 - y));
+      return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
+    };
+    std::printf("%s thumb %dx%d: middle %06x, top left %06x, far corner %06x\n", s == across ? "across" : "upright",
+                int(m.width), int(m.height), at(m.x + m.width / 2, m.y + m.height / 2), at(m.x, m.y + m.height - 1),
+                at(m.x + m.width - 1, m.y));
+  }
+  finish(w);
   return 0;
 }
 
@@ -429,6 +457,7 @@ int probeMain(int argc, char** argv) {
   else if (mode == "bars" && count > 2) status = bars(args[2]);
   else if (mode == "parts") status = parts();
   else if (mode == "page") status = pagePixels();
+  else if (mode == "thumbcolours") status = thumbColours();
   else if (mode == "buttons" && count > 2) status = buttons(args[2]);
   else if (mode == "buttonsizes") status = buttonSizes();
   else if (mode == "dialog" && count > 2) status = dialog(args[2]);
