@@ -164,7 +164,11 @@ void images(vwindow* w) {
   vdrawSetColor(rgb(0));
   for (int i = 0; i < 148; ++i) {
     vdrawPathMoveTo(2 + (i % 10) * 44, kImagesHeight - 30 - (i / 10) * 30);
-    vlafDrawImage(i);
+    // Masks in the current colour; the images of more colours (the Win95
+    // slider thumbs) as they are.
+    vimage* image = vlafGetImage(i);
+    if (image && image->numColors > 2) vdrawImage(image);
+    else vlafDrawImage(i);
   }
   for (int g = 0; g < 256; ++g) {
     vdrawPathMoveTo(2 + (g % 16) * 22, kImagesHeight - 15 * 30 - 22 - (g / 16) * 22);
