@@ -2,6 +2,7 @@
 // the pictures it writes with the stored ones.
 #pragma once
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,7 +26,9 @@ inline std::string sliderProbe(const std::string& args) { return probeOutput(SLI
 
 // The probe's picture of `mode` in a look against slider/<mode>_<laf>.png.
 inline ::testing::AssertionResult sliderPictureMatches(const std::string& mode, const std::string& laf) {
-  std::string png = (std::filesystem::temp_directory_path() / (mode + "_" + laf + ".png")).string();
+  // Per process: test runs of other builds share the temporary folder.
+  std::string png =
+      (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_" + mode + "_" + laf + ".png")).string();
   std::string out = sliderProbe("-laf " + laf + " " + mode + " " + png);
   if (!out.empty()) return ::testing::AssertionFailure() << out;
   win::test::Image image;
