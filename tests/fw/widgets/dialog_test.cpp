@@ -3,6 +3,7 @@
 // the confirm and abandon keys, mnemonics, the menu-bar key, the close
 // hook, default emphasis, marks and the deferred arrangement.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -427,7 +428,9 @@ namespace {
 TEST(DialogPictures, EveryLookDrawsTheContainersAsStored) {
   for (const char* laf : {"windows", "win95", "motif", "cua", "openlook"}) {
     SCOPED_TRACE(laf);
-    std::string png = (std::filesystem::temp_directory_path() / (std::string("containers_") + laf + ".png")).string();
+    // Per process: test runs of other builds share the temporary folder.
+    std::string png =
+        (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_containers_" + laf + ".png")).string();
     std::string command = std::string(DIALOG_PROBE) + " -laf " + laf + " " + png;
     ASSERT_EQ(std::system(command.c_str()), 0);
     win::test::Image image;
