@@ -64,6 +64,7 @@ void commonInit(vlistview* v) {
   v->cellDrawer = c->defaultCellDrawer ? c->defaultCellDrawer() : nullptr;
   v->updateMode = 0;
   v->notifyGuard = 0;
+  v->anchorRow = v->anchorColumn = 0;
   v->state = 0x1 | vlistviewBARS_STALE | vlistviewRANGE_STALE | vlistviewCONTENT_STALE | vlistviewFIT_HEIGHT |
              vlistviewFIT_WIDTH;
   c->setSize(v, vlistsizeCreate());
@@ -248,11 +249,8 @@ int issueSelector(vobject* self, int selector, vdict* context) {
   if (selector >= 28 && selector <= 31) {
     static constexpr int kDirection[] = {2, 0, 1, 3};
     if (!hasCells(v)) return 1;
-    std::int32_t r0 = v->focusRow, c0 = v->focusColumn;
     vlistviewArrowMove(v, kDirection[selector - 28]);
-    std::int32_t r1 = v->focusRow, c1 = v->focusColumn;
-    vlistSelectRange(v->list, v->selection, std::min(r0, r1), std::min(c0, c1), std::abs(r1 - r0) + 1,
-                     std::abs(c1 - c0) + 1);
+    extendFromFocus(v);
     vdialogNotifyItem(v, e);
     return 1;
   }

@@ -78,6 +78,7 @@ struct vlistview : vdialogItem {
   // Set while the observer replays the begin (0x1) or the end (0x2) of a
   // selection change, so that neither repeats.
   std::uint8_t notifyGuard;
+  std::int32_t anchorRow, anchorColumn;  // where the last press began
 };
 
 struct vlistviewClassRec : vdialogItemClassRec {

@@ -13,6 +13,7 @@
 #include "fw/widgets/dialog/item_internal.h"
 #include "fw/widgets/lists/listview.h"
 #include "fw/widgets/lists/listview_internal.h"
+#include "fw/widgets/look/laf.h"
 
 using namespace vlistviewint;
 
@@ -27,7 +28,7 @@ struct Track {
   int clicks = 0;
   int x = -1, y = -1;  // the pointer, -1 when none
   int mode = 0;
-  std::int32_t anchorRow = 0, anchorColumn = 0, lastRow = 0, lastColumn = 0;
+  std::int32_t lastRow = 0, lastColumn = 0;
   int grabX = 0, grabY = 0;
   std::int32_t grabOriginX = 0, grabOriginY = 0;
   std::int32_t dropStart = 0, dropCurrent = 0;  // the row or column dragged, and where to
@@ -95,14 +96,14 @@ void selectMode(vlistview* v, int phase) {
     vlistCopySelection(v->list, work, saved);
     empty(v, work);
     vlistSelectRange(v->list, work, row, column, 1, 1);
-    track.anchorRow = track.lastRow = row, track.anchorColumn = track.lastColumn = column;
+    v->anchorRow = track.lastRow = row, v->anchorColumn = track.lastColumn = column;
     selectionChanged(v, 1);
     return afterChange(v);
   }
   if (row == track.lastRow && column == track.lastColumn && !(v->state & vlistviewREPORT_STEPS)) return;
   vlistCopySelection(v->list, work, saved);
   if (!(v->options & vlistviewADDITIVE)) empty(v, work);
-  if (work->flags & vlistAT_LEAST_ONE) vlistSelectRange(v->list, work, track.anchorRow, track.anchorColumn, 1, 1);
+  if (work->flags & vlistAT_LEAST_ONE) vlistSelectRange(v->list, work, v->anchorRow, v->anchorColumn, 1, 1);
   if (work->mode == vlistONE_ONLY_SELECTION) {
     vlistSelectRange(v->list, work, row, column, 1, 1);
   } else if (work->mode == vlistNO_SELECTION) {
@@ -110,7 +111,7 @@ void selectMode(vlistview* v, int phase) {
   } else if (v->options & vlistviewADDITIVE) {
     vlistSelectRange(v->list, work, row, column, 1, 1);
   } else {
-    range(v, work, track.anchorRow, track.anchorColumn, row, column, false);
+    range(v, work, v->anchorRow, v->anchorColumn, row, column, false);
   }
   track.lastRow = row, track.lastColumn = column;
   selectionChanged(v, 2);
@@ -124,6 +125,21 @@ void adjustMode(vlistview* v, int phase) {
     v->state &= ~kRemoving;
     return commit(v);
   }
+  if (phase == kFromFocus) {
+    // The rectangle from the anchor to the focus cell joins the shown
+    // selection, reported and drawn as one change.
+    vlistCopySelection(v->list, work, saved);
+    vlistCopySelection(v->list, shown, work);
+    range(v, work, v->anchorRow, v->anchorColumn, v->focusRow, v->focusColumn, false);
+    if (v->selectionCallback) v->selectionCallback(v, work);
+    selectionChanged(v, 1);
+    drawSelectionDifferenceNow(v, shown, work);
+    selectionChanged(v, 3);
+    vlistCopySelection(v->list, work, shown);
+    empty(v, work);
+    empty(v, saved);
+    return;
+  }
   std::int32_t row = 0, column = 0;
   cellAtPointer(v, &row, &column);
   if (phase == kPress) {
@@ -133,12 +149,12 @@ void adjustMode(vlistview* v, int phase) {
     if (!vlistIsCellSelected(v->list, shown, row, column) || work->mode == vlistONE_ONLY_SELECTION ||
         !(v->options & vlistviewADJUST_REMOVES)) {
       if (rect)
-        range(v, work, track.anchorRow, track.anchorColumn, row, column, false);
+        range(v, work, v->anchorRow, v->anchorColumn, row, column, false);
       else
-        vlistSelectRange(v->list, work, row, column, 1, 1), track.anchorRow = row, track.anchorColumn = column;
+        vlistSelectRange(v->list, work, row, column, 1, 1), v->anchorRow = row, v->anchorColumn = column;
     } else {
       v->state |= kRemoving;
-      if (!rect) track.anchorRow = row, track.anchorColumn = column;
+      if (!rect) v->anchorRow = row, v->anchorColumn = column;
       vlistUnselectRange(v->list, work, row, column, 1, 1);
     }
     track.lastRow = row, track.lastColumn = column;
@@ -152,7 +168,7 @@ void adjustMode(vlistview* v, int phase) {
   if (work->mode == vlistONE_ONLY_SELECTION)
     range(v, work, row, column, row, column, removing);
   else if (work->mode != vlistNO_SELECTION)
-    range(v, work, track.anchorRow, track.anchorColumn, row, column, removing);
+    range(v, work, v->anchorRow, v->anchorColumn, row, column, removing);
   if ((v->state & vlistviewREPORT_STEPS) && !insideContent(v, track.x, track.y)) empty(v, work);
   track.lastRow = row, track.lastColumn = column;
   selectionChanged(v, 2);
@@ -169,7 +185,7 @@ void extendMode(vlistview* v, int phase) {
     vlistCopySelection(v->list, work, saved);
     if (rect) {
       empty(v, work);
-      range(v, work, track.anchorRow, track.anchorColumn, row, column, false);
+      range(v, work, v->anchorRow, v->anchorColumn, row, column, false);
     } else {
       vlistCopySelection(v->list, v->selection, work);
     }
@@ -183,7 +199,7 @@ void extendMode(vlistview* v, int phase) {
   if (rect) {
     empty(v, work);
     if (!((v->state & vlistviewREPORT_STEPS) && !insideContent(v, track.x, track.y)))
-      range(v, work, track.anchorRow, track.anchorColumn, row, column, false);
+      range(v, work, v->anchorRow, v->anchorColumn, row, column, false);
   }
   track.lastRow = row, track.lastColumn = column;
   selectionChanged(v, 2);
@@ -304,8 +320,10 @@ int buttonDown(vdialogItem* item, vevent* e) {
   } else {
     track.clicks = veventGetClickCount(e);
     bool moves = (v->options & (vlistviewMOVE_ROWS | vlistviewMOVE_COLUMNS)) != 0;
+    // Motif leaves rectangular selections to Select and Extend.
+    bool adjusts = !(lookId() == vlafMOTIF && v->selection->mode == vlistRECTANGULAR_SELECTION);
     track.mode = kind == vname_Select   ? kSelect
-                 : kind == vname_Adjust ? kAdjust
+                 : kind == vname_Adjust ? (adjusts ? kAdjust : kOther)
                  : kind == vname_Extend ? kExtend
                  : kind == vname_Drag && moves ? kDrag
                                                : kOther;
@@ -364,6 +382,10 @@ int buttonUp(vdialogItem* item, vevent* e) {
 }
 
 void clearTypeAhead() { clearTypeAheadBuffer(); }
+
+void extendFromFocus(vlistview* v) {
+  if (hasCells(v)) adjustMode(v, kFromFocus);
+}
 
 std::int32_t dropIndex(const vlistview* v) {
   return track.view == v && (v->state & kDropShown) ? track.dropCurrent : -1;

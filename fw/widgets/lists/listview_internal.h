@@ -23,6 +23,9 @@ int keyDown(vdialogItem* item, vevent* e);
 void installInput(vlistviewClassRec* c);
 void forgetPress(vlistview* v);
 void clearTypeAhead();
+// The rectangle from the anchor to the focus cell added to the shown
+// selection as one reported change.
+void extendFromFocus(vlistview* v);
 // The view's notify slot (the global hook, then its notify function).
 void notifyView(vlistview* v, int code);
 // The cells whose state differs between two selections, invalidated.

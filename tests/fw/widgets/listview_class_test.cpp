@@ -40,15 +40,17 @@ TEST(ListViewCommands, ReturnTriggersTheActionAndShiftArrowsExtendTheSelection) 
   EXPECT_EQ(modes, (std::vector<std::string>{"2", "2", "2", "2"}));
   EXPECT_EQ(vlistviewGetNotifyMode(f.view), 0);  // restored afterwards
 
-  f.view->focusRow = 1, f.view->focusColumn = 1;
-  key(f.view, 0xFC54, 4);  // Shift+Down
+  press(f.view, cx(1), cy(1));  // the anchor and the focus
+  release(f.view, cx(1), cy(1));
+  notes.clear();
+  key(f.view, 0xFC54, 4);  // Shift+Down: from the anchor to the new focus
   key(f.view, 0xFC53, 4);  // Shift+Right
-  EXPECT_EQ(selected(f.view), "11 21 22 ");
+  EXPECT_EQ(selected(f.view), "11 12 21 22 ");
   EXPECT_EQ(f.view->focusRow, 2);
   EXPECT_EQ(f.view->focusColumn, 2);
-  notes.clear();
+  EXPECT_EQ(notes, (std::vector<int>{1, 3, 1, 3}));  // one change each
   key(f.view, 0xFC54);  // a plain arrow is not an extend key: nothing of ours
-  EXPECT_EQ(selected(f.view), "11 21 22 ");
+  EXPECT_EQ(selected(f.view), "11 12 21 22 ");
 }
 
 TEST(ListViewCommands, TheGlobalHookHearsEveryNotificationFirst) {
