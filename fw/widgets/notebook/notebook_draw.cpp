@@ -235,14 +235,18 @@ void _vnotebookDrawPart(vdialogItem* part) {
   vrect r = vdialogGetItemRedrawRect(part);
   if (!vdialogItemIsShown(part) || !_vnotebookMeetsClip(r)) return;
   vdrawGSave();
-  vdialogItemClassOf(part)->applyDrawingAttributes(part);
-  if (!vdialogItemIsEnabled(part)) {
+  _vnotebookDrawItem(part);
+  vdrawGRestore();
+}
+
+void _vnotebookDrawItem(vdialogItem* item) {
+  vdialogItemClassOf(item)->applyDrawingAttributes(item);
+  if (!vdialogItemIsEnabled(item)) {
     vcolorScheme k{};
-    vdialogDetermineItemColors(part, 1, &k);
+    vdialogDetermineItemColors(item, 1, &k);
     if (k.mask & 1) vdrawSetColor(k.entries[0]);
   }
-  vdialogDrawItem(part);
-  vdrawGRestore();
+  vdialogDrawItem(item);
 }
 
 // Only an item with its own colour, outside an open list, or under a later

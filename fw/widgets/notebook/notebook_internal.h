@@ -35,6 +35,8 @@ std::vector<vrect> _vnotebookSubtract(const vrect& r, const std::vector<vrect>& 
 void _vnotebookTabSetLayout(vnotebookTabSet* set, bool content);
 void _vnotebookPlacePart(vnotebook* n, vdialogItem* part, const vrect* rect);
 void _vnotebookDrawPart(vdialogItem* part);
+// Its drawing attributes, the disabled colour when disabled, then its drawing.
+void _vnotebookDrawItem(vdialogItem* item);
 bool _vnotebookMeetsClip(const vrect& r);
 void _vnotebookFillBackground(vdialogItem* item, const vrect& r);  // when it must clear its ground
 void _vnotebookPaint(vdialogItem* item, const vrect& r);           // in its background

@@ -605,8 +605,7 @@ void tabSetDraw(vdialogItem* item) {
     if (!vdialogItemIsShown(tab) || !vrectIntersects(&moved, &set->content)) return;
     if (clipping && !inWindow(set, tab->rect)) return;
     vdrawGSave();
-    vdialogItemClassOf(tab)->applyDrawingAttributes(tab);
-    vdialogDrawItem(tab);
+    _vnotebookDrawItem(tab);
     vdrawGRestore();
   };
   for (int i = 0; i < tabCount(set); ++i)

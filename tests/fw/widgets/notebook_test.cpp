@@ -462,6 +462,22 @@ TEST_F(Notebooks, TabsStartAtTheWideningAndScrollIntoView) {
   EXPECT_EQ(set->firstVisible, 0);
   EXPECT_FALSE(vdialogItemIsEnabled(set->scrollBack));
 
+  // A press on the forward scroll button brings the next tab into the window.
+  vdialog* d = dialogs.back();
+  vwindowOpen(d);
+  settle();
+  int last = set->lastVisible;
+  vrect b = set->scrollForward->rect;
+  win::POINT p{b.x + b.width / 2, d->rect.height - 1 - (b.y + b.height / 2)};
+  win::ClientToScreen(d->native->hwnd, &p);
+  win::test::Click(p);
+  settle();
+  EXPECT_TRUE(visible(last + 1));
+  EXPECT_GT(set->firstVisible, 0);
+  EXPECT_TRUE(vdialogItemIsEnabled(set->scrollBack));
+  EXPECT_EQ(current(n), "Alpha") << "scrolling selects nothing";
+  vwindowClose(d);
+
   // Removing a page takes its tab out of the set.
   vdialogItem* gone = item(n, 3);
   vcontainerRemoveItem(n, gone);
