@@ -159,6 +159,11 @@ TEST(Palette, WhileTheDeviceRunsOnlyTheStopItemCanBeChosen) {
   EXPECT_EQ(f.selected(), "");
   vpaletteSelectItem(f.palette, vpaletteFindItem(f.palette, N("Palette_Stop")));
   EXPECT_EQ(f.selected(), "10 ");
+  // Chosen again (Return) after it was disabled while selected: refused.
+  trace.clear();
+  vpaletteItemSetDisabled(vpaletteFindItem(f.palette, N("Palette_Stop")), 1);
+  vlistviewNotify(f.palette, 3);
+  EXPECT_TRUE(trace.empty());
   vpaletteSelectItem(f.palette, nullptr);
   EXPECT_EQ(f.selected(), "");
 
