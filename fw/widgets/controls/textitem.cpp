@@ -350,6 +350,36 @@ void drawCaretShape(vtextview* view, const vrect* r) {
   vdrawRectFill(r->x, r->y, r->width, r->height);
 }
 
+// Open Look frames a one-line item with a line along its lower edge only.
+void drawBorder(vtextview* view, const vrect* r) {
+  if (lookId() != vlafOPEN_LOOK) return super()->drawBorder(view, r);
+  vtextitem* item = asItem(view);
+  bool threeD = (vlafGetCurrent()->flags & vlaf3D) != 0;
+  vrect frame = *r;
+  if (item->oneLine) frame.height = std::int16_t(threeD ? 2 : 1);
+  vdrawGSave();
+  vdrawSetLineWidth(1);
+  if (threeD) {
+    vdrawRectsFrameShaded(&frame, 1, nullptr, vdialogGetItemColor(item, 6), vdialogGetItemColor(item, 4));
+  } else {
+    vdrawSetColor(vdialogGetItemColor(item, 0));
+    if (item->oneLine)
+      vdrawRectFill(frame.x, frame.y, frame.width, 1);
+    else
+      vdrawFrameRects(&frame, 1);
+  }
+  vdrawGRestore();
+}
+
+// A new inherited font lays a text whose style follows the item out again.
+void inheritedChanged(vobject* self, vname name, vdict* values) {
+  vtextitem* item = asItem(self);
+  if (name == vname_Font && vdictGet(values, vname_OldValue) != vdictGet(values, vname_Value) && item->text &&
+      item->text->currentStyle && (item->text->currentStyle->flags & vtextitemMANAGED))
+    relayout(item);
+  super()->reserved8(self, name, values);
+}
+
 // A read-only item without a border or bars lets its owner's background show.
 void drawBackground(vtextview* view, const vrect* r) {
   vtextitem* item = asItem(view);
@@ -430,6 +460,8 @@ Module* module() {
   c->setRect = setRect;
   c->open = open;
   c->drawBackground = drawBackground;
+  c->drawBorder = drawBorder;
+  c->reserved8 = inheritedChanged;
   c->drawCaretShape = drawCaretShape;
   c->setText = setText;
   c->setTextChars = setTextChars;

@@ -81,8 +81,9 @@ struct vtextviewClassRec : vdialogItemClassRec {
   // 1 top of view, 2 end of line, 3 bottom of view.
   void (*moveCaret)(vtextview* view, int direction);
   void (*moveByLine)(vtextview* view, int direction);
-  // Fills the rectangle with the background (colour 2).
+  // Fills the rectangle with the background (colour 2); frames it.
   void (*drawBackground)(vtextview* view, const vrect* rect);
+  void (*drawBorder)(vtextview* view, const vrect* rect);
   std::int16_t borderWidth;
 };
 

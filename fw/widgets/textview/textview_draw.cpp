@@ -380,7 +380,7 @@ void draw(vdialogItem* item) {
              std::int16_t(v->content.height + 2 * w)};
   }
   cls(v)->drawBackground(v, &frame);
-  if (v->flags & vdialogItemBORDER) drawBorder(v, frame);
+  if (v->flags & vdialogItemBORDER) cls(v)->drawBorder(v, &frame);
   // A bar is drawn only where the update reaches it.
   auto meets = [&](const vrect& r) {
     if (damage.empty()) return true;
@@ -802,6 +802,7 @@ std::int32_t _vtextviewHit(vtextview* v, int x, int y) {
 
 void _vtextviewFillDrawing(vtextviewClassRec* c) {
   c->draw = draw;
+  c->drawBorder = [](vtextview* v, const vrect* r) { drawBorder(v, *r); };
   c->drawBackground = [](vtextview* v, const vrect* r) {
     vdrawGSave();
     vdrawSetColor(itemColor(v, 2));

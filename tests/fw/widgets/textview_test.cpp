@@ -52,6 +52,14 @@ TEST_P(TextviewLooks, DrawAsStored) { matchesStored("shots", "textview"); }
 TEST_P(TextviewLooks, DisplaysAsStored) { matchesStored("displays", "displays"); }
 INSTANTIATE_TEST_SUITE_P(TwoLooks, TextviewLooks, ::testing::Values("win95", "motif"));
 
+// Text items in their modes: a focused one-line entry with the caret after
+// its text, a multi-line note with a selection, a static message on the
+// owner's background, an unselectable item; Open Look frames one-line items
+// with a line along their lower edge.
+class TextItemLooks : public TextviewLooks {};
+TEST_P(TextItemLooks, DrawAsStored) { matchesStored("items", "items"); }
+INSTANTIATE_TEST_SUITE_P(TwoLooks, TextItemLooks, ::testing::Values("win95", "openlook"));
+
 // A 1 MB file loaded as the front-end loads its listings, then keys through
 // the window system: a line typed in, the first word copied with
 // Ctrl+Shift+Right and Ctrl+C and pasted at the end, three pages down from

@@ -5,6 +5,7 @@
 //   textview_probe [-laf LOOK] displays OUT invisibles, key codes, highlight
 //                                          kinds and an inverted run, as a PNG
 //   textview_probe [-laf LOOK] offscreen   the offscreen image against drawing straight
+//   textview_probe [-laf LOOK] items OUT   text items in their modes, as a PNG
 //   textview_probe value                   combo-box values: text, data, sizes,
 //                                          announcements, resource form, copies
 //   textview_probe [-laf LOOK] textitem    text items: numbers, replacing, modes,
@@ -863,6 +864,36 @@ int textitem() {
   return 0;
 }
 
+// Text items drawn: a focused one-line entry, a multi-line note with a
+// selection, a static message (no frame, the owner's background) and an
+// unselectable item (no caret).
+int items(const char* path) {
+  vwindow* w = probehost::host(kWidth, kHeight);
+  auto make = [&](vrect r, const char* text) {
+    vtextitem* i = vtextitemCreate();
+    vdialogSetItemRect(i, &r);
+    vdialogItemListAppend(listOf(w), i);
+    vtextitemSetTextChars(i, text);
+    return i;
+  };
+  vtextitem* entry = make({10, 160, 200, 26}, "entry field");
+  vtextitemSetOneLine(entry, 1);
+  vtextitem* note = make({10, 70, 200, 80}, "a note of\nthree lines\nwith a selection");
+  vtextSetSelectionRange(note->text, note->selection, 2, 14);
+  vtextitem* message = make({220, 120, 130, 60}, "a static message");
+  vtextitemMakeStatic(message);
+  vtextitem* fixed = make({220, 70, 130, 40}, "not selectable");
+  vtextitemSetSelectable(fixed, 0);
+  vtextitem* bottom = make({10, 20, 200, 26}, "another line");
+  vtextitemSetOneLine(bottom, 1);
+  open(w);
+  vdialogItemListSetFocusItem(listOf(w), entry);
+  settle();
+  bool ok = win::test::WritePng(path, redrawnWhole(w));
+  finish(w);
+  return ok ? 0 : 1;
+}
+
 // ---- combo-box values
 
 std::string heard;
@@ -966,6 +997,7 @@ int probeMain(int argc, char** argv) {
   else if (mode == "offscreen") status = offscreen();
   else if (mode == "textitem") status = textitem();
   else if (mode == "value") status = value();
+  else if (mode == "items" && count > 2) status = items(args[2]);
   else if (mode == "displays" && count > 2) status = displays(args[2]);
   else if (mode == "scenario" && count > 2) status = scenario(args[2]);
   else std::fprintf(stderr, "usage: textview_probe [-laf LOOK] shots OUT|redraw|blink\n");
