@@ -63,7 +63,7 @@ int vmainviewIsMDI();
 // The child record of a window of the view, or null.
 vmainviewChild* vmainviewFindChild(vmainview* view, vwindow* window);
 std::int32_t vmainviewCountWindows(vmainview* view);
-// How deep the client's document creations and destructions nest now.
+// The documents the clients have made and not yet destroyed.
 int vmainviewMDINesting();
 // For tests: the mode of views built from now on.
 void _vmainviewSetMDI(int on);
