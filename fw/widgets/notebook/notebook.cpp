@@ -653,8 +653,21 @@ void vnotebookGetTabInsets(vnotebook* n, int* top, int* left, int* bottom, int* 
       default: *top += h; break;
     }
   };
+  // A side without its tab set still makes room for the sheets receding
+  // toward it, so that the stack stays inside the item.
+  int back = depth - 1;
+  auto room = [&](int side) {
+    switch (side) {
+      case vnotebookSideRIGHT: *right += back; break;
+      case vnotebookSideLEFT: *left += back; break;
+      case vnotebookSideBOTTOM: *bottom += back; break;
+      default: *top += back; break;
+    }
+  };
   if (has(n, vnotebookMAJOR_TABS)) add(false, vnotebookMajorSide(n));
+  else room(vnotebookMajorSide(n));
   if (has(n, vnotebookMINOR_TABS)) add(true, vnotebookMinorSide(n));
+  else room(vnotebookMinorSide(n));
 }
 
 void vnotebookUpdateButtons(vnotebook* n) {

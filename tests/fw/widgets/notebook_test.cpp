@@ -17,6 +17,7 @@
 #include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
 #include "fw/data/vrtext.h"
+#include "fw/gui/graphics/rect.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/window_event.h"
 #include "fw/widgets/dialog/dialog.h"
@@ -375,6 +376,13 @@ TEST_F(Notebooks, StyleFlagsSidesInsetsAndButtons) {
   EXPECT_EQ(t + l + b + r, 0);
   EXPECT_EQ(plain->majorTabs, nullptr);
   EXPECT_EQ(plain->minorTabs, nullptr);
+  // Without tabs the receding sheets still stay inside the notebook.
+  vnotebook* stacked = notebook({{vnotebookTAB_MODE, 0}, {vnotebookSHEET_COUNT, 3}, {vnotebookSHEET_OFFSET, 4}});
+  vnotebookLayout(stacked);
+  vnotebookGetTabInsets(stacked, &t, &l, &b, &r);
+  EXPECT_EQ((std::vector<int>{t, l, b, r}), (std::vector<int>{8, 0, 0, 8})) << "top and right: the sheets' way";
+  vrect deepest = _vnotebookSheetBack(stacked, 2);
+  EXPECT_TRUE(vrectContainsRect(&stacked->rect, &deepest));
 
   // The minor tabs run across the major ones.
   struct Sides {
@@ -659,7 +667,8 @@ TEST(NotebookPictures, EachLookDrawsItsNotebooksAsStored) {
     const char* laf;
     const char* variant;
   } rows[] = {{"win95", "sections"}, {"windows", "sections"}, {"motif", "sections"},
-              {"cua", "sections"},   {"motif", "turned"},     {"windows", "overflow"}};
+              {"cua", "sections"},   {"motif", "turned"},     {"windows", "overflow"},
+              {"cua", "overflow"}};
   for (const Row& row : rows) {
     std::string name = std::string(row.variant) + "_" + row.laf + ".png";
     SCOPED_TRACE(name);
