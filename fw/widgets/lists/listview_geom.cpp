@@ -47,6 +47,14 @@ int barWidth(vslider* bar) {
   return w;
 }
 
+// Bar values grow upward and rows downward: the vertical bar counts the
+// grid from its far end, so that its thumb stands at the top for row 0.
+std::int32_t farEnd(vlistview* v) {
+  vrectLong last = lastCell(v);
+  return std::max(0, last.y + last.height - v->content.height);
+}
+std::int32_t vbarValue(vlistview* v, std::int32_t y) { return std::max(0, farEnd(v) - y); }
+
 void setWhenDiffers(vcontrol* bar, std::int32_t value) {
   if (bar->value != value) vcontrolSetValue(bar, value);
 }
@@ -56,8 +64,8 @@ void barChanged(vdialogItem* item, vevent*) {
   auto* v = reinterpret_cast<vlistview*>(item->data);
   if (!v) return;
   if (bar->controlFlags & vcontrolVERTICAL) {
-    v->originY = bar->value;
-    vlistviewClassOf(v)->scrollTo(v, v->originX, bar->value);
+    v->originY = std::max(0, farEnd(v) - bar->value);
+    vlistviewClassOf(v)->scrollTo(v, v->originX, v->originY);
   } else {
     v->originX = bar->value;
     vlistviewClassOf(v)->scrollTo(v, bar->value, v->originY);
@@ -159,7 +167,7 @@ void scrollTo(vlistview* v, std::int32_t x, std::int32_t y) {
   }
   if (v->vbar) {
     if (v->vbar->increment != full.height) vcontrolSetIncrement(v->vbar, full.height);
-    setWhenDiffers(v->vbar, y);
+    setWhenDiffers(v->vbar, vbarValue(v, y));
   }
   v->originX = x, v->originY = y;
   if (v->scrollMode == vlistviewSCROLL_NONE || (v->state & vlistviewNO_DRAWING)) return;
@@ -173,6 +181,7 @@ void setBar(vlistview* v, int on, bool vertical) {
   vslider*& bar = vertical ? v->vbar : v->hbar;
   if (!on) {
     if (bar) {
+      forgetBarPress(bar);
       bar->owner = nullptr;  // shares the view's item list without being listed
       vinstanceDestroy(bar), bar = nullptr;
     }
@@ -184,7 +193,7 @@ void setBar(vlistview* v, int on, bool vertical) {
     vcontrolSetMin(bar, 0);
     vcontrolSetMax(bar, 0);
     vcontrolSetIncrement(bar, 1);
-    vcontrolSetValue(bar, vertical ? v->originY : v->originX);
+    vcontrolSetValue(bar, vertical ? vbarValue(v, v->originY) : v->originX);
     // Bordered items share their frame lines in two-dimensional looks.
     const vlaf* look = vlafGetCurrent();
     if (!(v->options & vlistviewMARGIN_SET) && (look->flags & vlafBORDERED_ITEMS))
@@ -195,7 +204,12 @@ void setBar(vlistview* v, int on, bool vertical) {
     if (!(v->flags & vdialogItemSHOWN)) vdialogHideItem(bar);
   }
   if (vdialogItemIsShown(v)) vdialogInvalItem(v, kErase);
-  if (v->flags & vdialogItemOPEN) vobjectSendOperand(v, vname_MinSize);
+  if (v->flags & vdialogItemOPEN) {
+    // The content gives the bar its strip now: hit tests must not wait for a repaint.
+    _vlistviewGetContentRect(v, &v->content);
+    placeBars(v);
+    vobjectSendOperand(v, vname_MinSize);
+  }
   v->state |= 0x1 | vlistviewBARS_STALE | vlistviewRANGE_STALE;
 }
 
@@ -429,7 +443,7 @@ void _vlistviewUpdateScrollBars(vlistview* v) {
     vcontrolSetView(v->vbar, std::max<int>(0, c.height));
     vcontrolSetPage(v->vbar, std::max<int>(0, c.height));
     vcontrolSetIncrement(v->vbar, full.height);
-    setWhenDiffers(v->vbar, v->originY);
+    setWhenDiffers(v->vbar, vbarValue(v, v->originY));
   }
   // Content that shrank below the origin pulls it back inside.
   std::int32_t x = std::max(0, std::min(v->originX, last.x + last.width - c.width));

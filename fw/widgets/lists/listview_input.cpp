@@ -35,6 +35,8 @@ struct Track {
   vtimer* scrollTimer = nullptr;
   vtimer* typeTimer = nullptr;
   vlistview* typeView = nullptr;
+  vlistview* barView = nullptr;  // a press that went to one of the view's bars
+  vslider* bar = nullptr;
   char buffer[30] = {};
   int length = 0;
 };
@@ -307,7 +309,11 @@ int buttonDown(vdialogItem* item, vevent* e) {
     for (vslider* bar : {v->hbar, v->vbar})
       if (bar && x >= bar->rect.x && x < bar->rect.x + bar->rect.width && y >= bar->rect.y &&
           y < bar->rect.y + bar->rect.height)
+      {
+        // The bar's drag and release follow its press through the view.
+        track.barView = v, track.bar = bar;
         return vdialogItemClassOf(bar)->buttonDown(bar, e);
+      }
     return 0;
   }
   v->state |= kTracking;
@@ -345,6 +351,7 @@ int buttonDown(vdialogItem* item, vevent* e) {
 
 int motion(vdialogItem* item, vevent* e) {
   auto* v = static_cast<vlistview*>(item);
+  if (track.barView == v) return vdialogItemClassOf(track.bar)->motion(track.bar, e);
   vdialogItemGetDefaultClass()->motion(item, e);
   if (!hasCells(v) || track.view != v || !(v->state & kTracking)) return 0;
   track.x = veventGetX(e), track.y = veventGetY(e);
@@ -361,6 +368,11 @@ int motion(vdialogItem* item, vevent* e) {
 
 int buttonUp(vdialogItem* item, vevent* e) {
   auto* v = static_cast<vlistview*>(item);
+  if (track.barView == v) {
+    vslider* bar = track.bar;
+    track.barView = nullptr, track.bar = nullptr;
+    return vdialogItemClassOf(bar)->buttonUp(bar, e);
+  }
   vdialogItemGetDefaultClass()->buttonUp(item, e);
   if (!hasCells(v) || track.view != v || !(v->state & kTracking)) return 0;
   v->state |= kReleasing;
@@ -441,7 +453,7 @@ void setLines(vlistview* v, int on) {
 void installInput(vlistviewClassRec* c) {
   c->buttonDown = buttonDown;
   c->buttonUp = buttonUp;
-  c->motion = motion;
+  c->motion = c->drag = motion;  // a dialog hands the last motion of a drag to the drag slot
   c->keyDown = keyDown;
   c->focus = focusGained;
   c->unfocus = focusLost;
@@ -450,7 +462,12 @@ void installInput(vlistviewClassRec* c) {
   c->setVerticalLines = setLines<vlistviewVLINES>;
 }
 
+void forgetBarPress(const vslider* bar) {
+  if (bar && track.bar == bar) track.barView = nullptr, track.bar = nullptr;
+}
+
 void forgetPress(vlistview* v) {
+  if (v && track.barView == v) track.barView = nullptr, track.bar = nullptr;
   if (v && track.view != v) return;
   if (v && track.scrollTimer && (track.scrollTimer->flags & vtimerARMED)) vtimerStop(track.scrollTimer);
   track.view = nullptr, track.clicks = 0, track.x = track.y = -1, track.mode = 0;

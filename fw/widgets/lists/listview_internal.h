@@ -22,6 +22,8 @@ int motion(vdialogItem* item, vevent* e);
 int keyDown(vdialogItem* item, vevent* e);
 void installInput(vlistviewClassRec* c);
 void forgetPress(vlistview* v);
+// A press in a bar about to be destroyed is forgotten.
+void forgetBarPress(const vslider* bar);
 void clearTypeAhead();
 // The rectangle from the anchor to the focus cell added to the shown
 // selection as one reported change.

@@ -11,6 +11,7 @@
 #include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
 #include "fw/widgets/lists/liststr.h"
+#include "tests/fw/core/event_support.h"
 #include "tests/fw/widgets/listview_support.h"
 
 namespace {
@@ -353,6 +354,37 @@ TEST(ListViewFont, FittedRowsFollowTheFontUntilAHeightIsSet) {
   vinstanceDestroy(v);
   vinstanceDestroy(list);
   vfontSetDriver(saved);
+}
+
+}  // namespace
+
+namespace {
+
+// A press in a bar: its release reaches the bar through the view, so the
+// arrow's repeat stops; a drag's last motion reaches the view too.
+TEST(ListViewBars, APressInABarIsFollowedThroughTheViewToItsRelease) {
+  SimulatedClock clock;
+  Fixture f(100, 4);
+  vlistviewSetVerticalBar(f.view, 1);
+  vrect bar = f.view->vbar->rect;
+  ASSERT_GT(bar.width, 0);
+  EXPECT_EQ(bar.x + bar.width, 200);  // at the right edge, beside the content
+  EXPECT_EQ(f.view->content.x + f.view->content.width, bar.x);
+  int x = bar.x + bar.width / 2, y = bar.y + 2;  // the arrow at the bottom: down the list
+  press(f.view, x, y);
+  runFor(50'000'000);
+  release(f.view, x, y);
+  std::int32_t at = f.view->originY;
+  EXPECT_EQ(at, 20);  // one line
+  EXPECT_EQ(f.view->vbar->value, f.view->vbar->max - f.view->vbar->view - 20);
+  runFor(2'000'000'000);
+  EXPECT_EQ(f.view->originY, at);  // no repeat after the release
+
+  vlistviewScrollToCell(f.view, 0, 0);
+  press(f.view, cx(0), cy(0));
+  send(f.view, vlistviewClassOf(f.view)->drag, veventCreateMotion(nullptr, cx(1), cy(2), 0, 1, 0));
+  release(f.view, cx(1), cy(2));
+  EXPECT_EQ(selected(f.view), "00 01 10 11 20 21 ");
 }
 
 }  // namespace

@@ -127,8 +127,8 @@ TEST(ListViewGeometry, TheAutomaticVerticalBarComesWithRowsBeyondTheView) {
   EXPECT_EQ(f.view->vbar->view, 100);
   EXPECT_EQ(f.view->vbar->increment, 20);
 
-  // The bar scrolls the view through its notify.
-  vcontrolSetValue(f.view->vbar, 60);
+  // The bar scrolls the view through its notify, counted from the far end.
+  vcontrolSetValue(f.view->vbar, 200 - 100 - 60);
   vdialogNotifyItem(f.view->vbar, nullptr);
   EXPECT_EQ(f.range(), "2,0..7,3 at 0,60");
 
