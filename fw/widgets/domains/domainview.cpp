@@ -250,13 +250,45 @@ void drawObjects(vdomainview* v) {
   }
 }
 
+void drawContents(vdomainview* v) {
+  rec(v)->drawBackground(v);
+  if (v->domain) rec(v)->drawObjects(v);
+}
+
+// Background and objects into an image of the drawing area, then the
+// image to the window at once.
+void drawOffscreen(vdomainview* v) {
+  const vrect& a = v->area;
+  vimage*& image = v->offscreen;
+  if (image && (image->width != a.width || image->height != a.height)) {
+    vimageDestroy(image);
+    image = nullptr;
+  }
+  if (!image) {
+    image = vimageCreateSized(a.width, a.height, 2);
+    vimageSetNoPalette(image, 1);
+    vpixmapSetDepth(image, 24);
+  }
+  vdrawGSave();
+  vdrawBindImage(image, 0);
+  vdrawTranslate(-a.x, -a.y);
+  vdrawRectClip(a.x, a.y, a.width, a.height);
+  drawContents(v);
+  vdrawGRestore();
+  vdrawPathMoveTo(a.x, a.y);
+  vdrawImage(image);
+}
+
 void draw(vdialogItem* item) {
   vdomainview* v = asView(item);
   rebuild(v);
   vdrawGSave();
   vdrawClipRects(&v->area, 1);
-  rec(v)->drawBackground(v);
-  if (v->domain) rec(v)->drawObjects(v);
+  // Printing and other devices without a window draw directly.
+  bool offscreen = (v->viewAttributes & vdomainviewOFFSCREEN) && v->area.width > 0 && v->area.height > 0 &&
+                   vdialogGetItemWindow(v);
+  if (offscreen) drawOffscreen(v);
+  else drawContents(v);
   if (v->viewAttributes & vdomainviewTRACKING) vdomainviewTrack(v, nullptr, nullptr, vdomainviewREDRAW);
   vdrawGRestore();
   _vdomainviewEachBar(v, [](vdialogItem* bar) { vdialogDrawItem(bar); });
@@ -394,6 +426,7 @@ void destroy(vinstance* self) {
   rec(v)->setDomain(v, nullptr);
   vmemFree(v->visibleSet);
   v->visibleSet = nullptr;
+  if (v->offscreen) vimageDestroy(v->offscreen), v->offscreen = nullptr;
   _vdomainviewDestroyBars(v);
   super()->destroy(self);
 }

@@ -4,6 +4,7 @@
 #include "fw/core/dict.h"
 #include "fw/gui/window/window_event.h"
 #include "fw/widgets/domains/domain_internal.h"
+#include "fw/widgets/controls/slider.h"
 #include "fw/widgets/domains/domainview.h"
 
 vdomainSet* _vdomainviewClipboardPaste(vdomainview* v, std::int32_t dx, std::int32_t dy);
@@ -254,12 +255,55 @@ void _vdomainviewInstallObserver(vdomainObserverClassRec* c) {
   c->destroyed = destroyed;
 }
 
+namespace {
+
+bool barFocused(const vdomainview* v) { return v->focus && v->focus != v && (v->focus == v->hbar || v->focus == v->vbar); }
+
+// The focus goes round the view, its vertical bar and its horizontal bar.
+void moveFocus(vdomainview* v, vdict* context) {
+  int direction = 1;
+  if (context && vdictHas(context, vname_Direction))
+    direction = int(reinterpret_cast<std::intptr_t>(vdictGet(context, vname_Direction)));
+  vdialogItem* parts[3];
+  int n = 0, at = 0;
+  for (vdialogItem* p : {static_cast<vdialogItem*>(v), static_cast<vdialogItem*>(v->vbar),
+                         static_cast<vdialogItem*>(v->hbar)})
+    if (p) {
+      if (p == v->focus) at = n;
+      parts[n++] = p;
+    }
+  vdialogItem* next = parts[(at + (direction < 0 ? n - 1 : 1)) % n];
+  if (next == v->focus) return;
+  if (barFocused(v)) {
+    v->focus->flags &= static_cast<std::uint16_t>(~vdialogItemFOCUSED);
+    vdialogInvalItem(v->focus, 0);
+  }
+  v->focus = next;
+  if (barFocused(v)) {
+    next->flags |= vdialogItemFOCUSED;
+    vdialogInvalItem(next, 0);
+  }
+  vdialogInvalItem(v, 0);
+}
+
+}  // namespace
+
+vdialogItem* _vdomainviewFocusedBar(vdomainview* v) { return barFocused(v) ? v->focus : nullptr; }
+
 int _vdomainviewIssueSelector(vobject* self, int selector, vdict* context) {
   vdomainview* v = asView(self);
   int height = v->area.height;
   if (vdomainviewOrientation(v) == 1) height = -height;
+  // A focused scroll bar sees the selector first.
+  if (barFocused(v) && selector != 4) {
+    vdict* own = context ? nullptr : vdictCreate(vdictHashName);  // the bar reads its context
+    int handled = vobjectAttributedOf(v->focus)->issueSelector(v->focus, selector, context ? context : own);
+    if (own) vdictDestroy(own);
+    if (handled) return 1;
+  }
   switch (selector) {
-    case 4:  // the view has no other part to move to without scroll bars
+    case 4:
+      moveFocus(v, context);
       return 1;
     case 10: case 11: case 12: case 13:
       return 1;
@@ -285,6 +329,7 @@ int _vdomainviewIssueSelector(vobject* self, int selector, vdict* context) {
 int _vdomainviewKeyDown(vdialogItem* item, vevent* event) {
   vdomainview* v = asView(item);
   if (super()->keyDown(item, event)) return 1;
+  if (barFocused(v) && vdialogItemClassOf(v->focus)->keyDown(v->focus, event)) return 1;
   if (v->viewAttributes & vdomainviewTRACKING) return 0;
   int ch = veventGetCharacter(event);
   std::uint32_t mods = veventGetModifiers(event);

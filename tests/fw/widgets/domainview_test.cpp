@@ -439,3 +439,74 @@ TEST_F(DomainViewWindow, KeysAndCommandNamesReachTheSelectors) {
 }
 
 }  // namespace
+
+namespace {
+
+vdict* contextWith(vname key, std::intptr_t value) {
+  vdict* c = vdictCreate(vdictHashName);
+  vdictStore(c, key, reinterpret_cast<void*>(value));
+  return c;
+}
+
+TEST_F(DomainViewWindow, TheFocusGoesRoundTheBarsAndAFocusedBarTakesTheSelectorsFirst) {
+  auto issueWith = [&](int selector, vdict* context) {
+    int r = vobjectAttributedOf(view)->issueSelector(view, selector, context);
+    if (context) vdictDestroy(context);
+    return r;
+  };
+  vevent* e = veventCreateKeyDown(w, 0, 0, 0, 0, 0, 0);
+  // Without bars the view keeps the focus, and arrows do nothing.
+  EXPECT_EQ(issueWith(4, contextWith(vname_Direction, 1)), 1);
+  EXPECT_EQ(view->focus, view);
+  EXPECT_EQ(issueWith(11, contextWith(vname_Event, reinterpret_cast<std::intptr_t>(e))), 1);
+  EXPECT_EQ(view->offset.y, 10);
+
+  view->viewAttributes |= vdomainviewHORIZONTAL_BAR | vdomainviewVERTICAL_BAR;
+  vdialogSetItemRect(view, &view->rect);
+  vdialogItem* order[] = {view->vbar, view->hbar, view};
+  for (vdialogItem* next : order) {
+    issueWith(4, contextWith(vname_Direction, 1));
+    EXPECT_EQ(view->focus, next);
+    EXPECT_EQ((view->vbar->flags & vdialogItemFOCUSED) != 0, next == view->vbar);
+  }
+  issueWith(4, contextWith(vname_Direction, -1));
+  EXPECT_EQ(view->focus, view->hbar);
+  issueWith(4, contextWith(vname_Direction, -1));
+  EXPECT_EQ(view->focus, view->vbar);
+
+  // The focused vertical bar steps by the increment and the view follows;
+  // a selector the bar leaves still reaches the view.
+  int y = view->offset.y;
+  EXPECT_EQ(issueWith(11, contextWith(vname_Event, reinterpret_cast<std::intptr_t>(e))), 1);
+  EXPECT_EQ(view->offset.y, y + view->increment);
+  EXPECT_NE(issueWith(29, nullptr), 0);
+  EXPECT_EQ(vdomainSelectedCount(d, view->slot), 4);
+  veventDestroy(e);
+}
+
+TEST_F(DomainViewWindow, OffscreenDrawingGivesTheSamePicture) {
+  select(made[2]);
+  redraw();
+  win::test::Image direct = win::test::WindowImage(w->native->hwnd);
+  EXPECT_EQ(view->offscreen, nullptr);
+  view->viewAttributes |= vdomainviewOFFSCREEN;
+  vdomainviewScroll(view, 0, 0, vdomainviewABSOLUTE);  // and back, so the window really changes
+  redraw();
+  vdomainviewScroll(view, 10, 10, vdomainviewABSOLUTE);
+  redraw();
+  ASSERT_NE(view->offscreen, nullptr);
+  EXPECT_EQ(view->offscreen->width, view->area.width);
+  EXPECT_EQ(view->offscreen->height, view->area.height);
+  win::test::Image buffered = win::test::WindowImage(w->native->hwnd);
+  ASSERT_EQ(buffered.px.size(), direct.px.size());
+  std::size_t differ = 0;
+  for (std::size_t i = 0; i < direct.px.size(); ++i) differ += direct.px[i] != buffered.px[i];
+  EXPECT_EQ(differ, 0u);
+  // A smaller view makes a new image of its new size.
+  vrect smaller{10, 10, 150, 90};
+  vdialogSetItemRect(view, &smaller);
+  redraw();
+  EXPECT_EQ(view->offscreen->width, view->area.width);
+}
+
+}  // namespace
