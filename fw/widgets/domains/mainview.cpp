@@ -239,7 +239,9 @@ void open(vdialogItem* item) {
   if (!mdiMode(v) || clientOf(v)) return;
   vwindow* owner = ownerOf(v);
   if (!owner) return;
-  if (!(owner->decoration & 0x8000)) vwindowSetFlags(owner, vwindowDECO_TOP_LEVEL);
+  // Setting the decoration re-creates an open window: only when it changes.
+  if (!(owner->decoration & 0x8000) && !(owner->decoration & vwindowDECO_TOP_LEVEL))
+    vwindowSetFlags(owner, vwindowDECO_TOP_LEVEL);
   if (!owner->native || !owner->native->hwnd) return;
   win::HINSTANCE instance = win::GetModuleHandleA(nullptr);
   win::CLIENTCREATESTRUCT ccs{nullptr, 0};
