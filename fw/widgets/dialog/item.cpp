@@ -701,11 +701,18 @@ int keyDown(vdialogItem* item, vevent* event) {
 }
 }  // namespace
 
+// The query carries the operator too: a synthetic command passes its
+// question on to it, and without one it would refuse every key.
 int _vdialogItemIssueKeyTag(vdialogItem* item, vname tag, vevent* event) {
   vdict query;
   vdictInit(&query, vdictHashName);
+  vobjectAttributedOf(item)->addContext(item, &query);
   vdictStore(&query, vname_Event, event);
-  vobjectQueryCommand(item, tag, &query);
+  vexGuard([&] { vobjectQueryCommand(item, tag, &query); },
+           [&](vexHandler&) {
+             vdictFinish(&query);
+             _vexGenerate(nullptr, vexEnd);
+           });
   bool allowed = vdictGet(&query, vname_Dispatch) == vname_Enabled && vdictGet(&query, vname_State) != vname_Disabled;
   vdictFinish(&query);
   if (!allowed) return 0;
@@ -713,7 +720,12 @@ int _vdialogItemIssueKeyTag(vdialogItem* item, vname tag, vevent* event) {
   vdictInit(&context, vdictHashName);
   vobjectAttributedOf(item)->addContext(item, &context);
   vdictStore(&context, vname_Event, event);
-  int answer = vobjectIssueCommand(item, tag, &context);
+  int answer = 0;
+  vexGuard([&] { answer = vobjectIssueCommand(item, tag, &context); },
+           [&](vexHandler&) {
+             vdictFinish(&context);
+             _vexGenerate(nullptr, vexEnd);
+           });
   vdictFinish(&context);
   return answer;
 }

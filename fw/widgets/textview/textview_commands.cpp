@@ -11,6 +11,7 @@
 #include "fw/data/undo.h"
 #include "fw/gui/window/window_event.h"
 #include "fw/text/styleruns.h"
+#include "fw/widgets/dialog/item_internal.h"
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/textview/textview_internal.h"
 
@@ -476,31 +477,9 @@ vname keyCommand(vtextview* v, vevent* e) {
   return tag;
 }
 
-// Issued only when its query allows it; the query has the operator too,
-// which a synthetic command passes its question on to.
 int issueKey(vtextview* v, vevent* e) {
   vname tag = keyCommand(v, e);
-  if (!tag) return 0;
-  vdict query;
-  vdictInit(&query, vdictHashName);
-  vobjectAttributedOf(v)->addContext(v, &query);
-  vdictStore(&query, vname_Event, e);
-  vobjectQueryCommand(v, tag, &query);
-  bool allowed = vdictGet(&query, vname_Dispatch) == vname_Enabled && vdictGet(&query, vname_State) != vname_Disabled;
-  vdictFinish(&query);
-  if (!allowed) return 0;
-  vdict context;
-  vdictInit(&context, vdictHashName);
-  vobjectAttributedOf(v)->addContext(v, &context);
-  vdictStore(&context, vname_Event, e);
-  int answer = 0;
-  vexGuard([&] { answer = vobjectIssueCommand(v, tag, &context); },
-           [&](vexHandler&) {
-             vdictFinish(&context);
-             _vexGenerate(nullptr, vexEnd);
-           });
-  vdictFinish(&context);
-  return answer;
+  return tag ? _vdialogItemIssueKeyTag(v, tag, e) : 0;
 }
 
 int keyDown(vdialogItem* item, vevent* e) {

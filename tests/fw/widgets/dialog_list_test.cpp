@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fw/core/command.h"
 #include "fw/core/ex.h"
 #include "fw/data/pref.h"
 #include "fw/data/vresource.h"
@@ -436,6 +437,25 @@ TEST_F(Registration, KeysIssueOnlyAllowedCommandsAndNotifyIssuesTheTag) {
   EXPECT_EQ(vdialogItemClassOf(item)->keyDown(item, &e), 0);
   EXPECT_TRUE(road.empty()) << "a disabled answer stops the key";
   item->data = 0;
+
+  // A key bound to a synthetic command reaches the selector it names: its
+  // query asks the operator, so the query must carry one.
+  vcommandSynthetic* nudge = static_cast<vcommandSynthetic*>(vinstanceCreate(vcommandGetDefaultSyntheticClass()));
+  vcommandAppendSyntheticEntry(nudge, N("Select"));
+  vdict* commands = vdictCreate(vdictHashName);
+  vdictStore(commands, N("Nudge"), nudge);
+  vcommandSpace* space = vcommandSpaceCreate();
+  vcommandSpaceAddDict(space, vname_Command, commands);
+  vdialogSetItemSpaceOwned(item, space);
+  vdictStore(vdialogGetItemKeyMap(item), keyOf(std::uintptr_t(key) + 1), N("Nudge"));
+  EXPECT_EQ(vdialogItemClassOf(item)->keyDown(item, &e), 1);
+  EXPECT_EQ(road, (std::vector<std::string>{"issue 3"}));
+  road.clear();
+  item->data = 1;
+  EXPECT_EQ(vdialogItemClassOf(item)->keyDown(item, &e), 0);
+  EXPECT_TRUE(road.empty()) << "the synthetic command's query asks the item and hears Disabled";
+  item->data = 0;
+  vdictStore(vdialogGetItemKeyMap(item), keyOf(std::uintptr_t(key) + 1), N("Select"));
 
   // The mnemonic selector focuses the item, then selects it.
   vdialogItem* other = vdialogItemCreate(roadClass());
