@@ -9,6 +9,8 @@
 #include "fw/core/sys.h"
 #include "fw/core/timer.h"
 #include "fw/gui/graphics/draw.h"
+#include "fw/gui/window/msw.h"
+#include "fw/gui/window/window.h"
 #include "fw/gui/window/window_event.h"
 #include "fw/widgets/controls/control.h"
 #include "fw/widgets/domains/domain_internal.h"
@@ -127,8 +129,28 @@ void onView(vdomainview* v, Body body) {
 
 bool bandVisible(vdomainview* v) { return !g.dragged && (v->trackMode & 1) && g.thresholdPassed; }
 
+// Outlines of drag method 2 go on the screen, where other windows may take the drop.
+bool onScreen(vdomainview* v) { return g.dragged && v->dragMethod == 2; }
+void drawScreenOutlines(vdomainview* v) {
+  vwindow* w = vdialogGetItemWindow(v);
+  if (!w || !g.outlineCount) return;
+  vdrawGSave();
+  vwindowBindDrawTarget(vwindowGetRoot());
+  for (int i = 0; i < g.outlineCount; ++i) {
+    vrect r, screen;
+    vdomainviewDomainRectToView(v, &g.outlines[i], &r);
+    vwindowTranslateRect(w, nullptr, &r, &screen);
+    rec(v)->drawBand(v, &screen);
+  }
+  vdrawGRestore();
+}
+
 // Draws (or, drawn again, removes) what the gesture shows.
 void drawFeedback(vdomainview* v, bool inUpdate) {
+  if (onScreen(v)) {
+    if (!inUpdate) drawScreenOutlines(v);
+    return;
+  }
   auto body = [&] {
     if (bandVisible(v)) rec(v)->drawBandLong(v, &g.band);
     else if (g.dragged && g.outlineCount) rec(v)->drawOutlinesLong(v, g.outlines, g.outlineCount, g.clamp);
@@ -137,7 +159,7 @@ void drawFeedback(vdomainview* v, bool inUpdate) {
   else onView(v, body);
 }
 void showFeedback(vdomainview* v) {
-  if (g.dragged) computeClamp();
+  if (g.dragged && !onScreen(v)) computeClamp();
   drawFeedback(v, false);
   g.bandShown = bandVisible(v);
   g.outlinesShown = g.dragged && g.outlineCount;
@@ -158,6 +180,15 @@ void fillRecord(int phase, vevent* event) {
   r.dragged = g.dragged;
   r.target = nullptr;
   r.targetPoint = {0, 0};
+  vdomainview* v = g.view;
+  if (!v || !onScreen(v) || phase != 2) return;
+  vwindow* target = vwindowGetPointerWindow();
+  vwindow* from = vdialogGetItemWindow(v);
+  if (!target || target == vwindowGetRoot() || !from) return;
+  int x = 0, y = 0;
+  vwindowTranslatePoint(from, target, static_cast<int>(g.lastView.x), static_cast<int>(g.lastView.y), &x, &y);
+  r.target = target;
+  r.targetPoint = {s16(x), s16(y)};
 }
 int trackingHook(vdomainview* v, int phase, vevent* event) {
   fillRecord(phase, event);
@@ -211,6 +242,7 @@ void handOver(vdomainview* v, const char* name) {
 }
 
 void freeGesture() {
+  if (g.grabsSuspended) vwindowUnblockGrabs();
   if (g.dragged) vdomainDestroySet(g.dragged);
   vmemFree(g.outlines);
   g = Gesture{};
@@ -223,6 +255,7 @@ void press(vdomainview* v, vpointLong at, vpointLong dom, vevent* event) {
   freeGesture();
   g.view = v;
   g.grabsSuspended = v->dragMethod == 2;
+  if (g.grabsSuspended) vwindowBlockGrabs();
   v->viewAttributes |= vdomainviewTRACKING;
   vname binding = event ? veventGetBinding(event) : nullptr;
   g.mode = binding == vnameInternLiteral("Adjust") ? 1 : binding == vnameInternLiteral("Extend") ? 2 : 0;

@@ -510,3 +510,43 @@ TEST_F(DomainViewWindow, OffscreenDrawingGivesTheSamePicture) {
 }
 
 }  // namespace
+
+namespace {
+
+vdomainviewTrackRecord lastMoved;
+int recordMoved(vdomainview*, void* record) {
+  auto* r = static_cast<vdomainviewTrackRecord*>(record);
+  if (r->phase == 2) lastMoved = *r;
+  return 1;
+}
+
+TEST_F(DomainViewWindow, DragMethodTwoDrawsItsOutlinesOnTheScreenAndNamesTheTarget) {
+  auto* c = vdialogItemClassOf(view);
+  view->dragMethod = 2;
+  auto* events = vclassSpawnOf<vdomainviewEventClassRec>(vdomainviewEventGetDefaultClass());
+  events->tracking = recordMoved;
+  view->events = events;
+  redraw();
+  settle();
+  win::test::Image before = win::test::ScreenImage();
+  lastMoved = {};
+  pointer(c->buttonDown, veventCreateButtonDown(w, 140, 60, 0, 1, 1, 1), "Select");
+  pointer(c->drag, veventCreateMotion(w, 165, 45, 0, 1, 1));
+  win::test::Image during = win::test::ScreenImage();
+  std::size_t changed = 0;
+  for (std::size_t i = 0; i < before.px.size(); ++i) changed += before.px[i] != during.px[i];
+  EXPECT_GT(changed, 0u);
+  // Outside the view's window too: the outlines are not clipped to the view.
+  ASSERT_NE(lastMoved.dragged, nullptr);
+  pointer(c->drag, veventCreateMotion(w, 165, 200, 0, 1, 1));
+  pointer(c->buttonUp, veventCreateButtonUp(w, 165, 200, 0, 0, 1, 1));
+  win::test::Image after = win::test::ScreenImage();
+  std::size_t left = 0;
+  for (std::size_t i = 0; i < before.px.size(); ++i) left += before.px[i] != after.px[i];
+  EXPECT_EQ(left, 0u) << "drawn twice, the outlines are gone";
+  // The move went through, by the pointer's travel.
+  EXPECT_EQ(made[2]->rect.x, 130 + 25);
+  EXPECT_EQ(made[2]->rect.y, 30 + 140);
+}
+
+}  // namespace
