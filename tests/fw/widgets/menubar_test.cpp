@@ -451,8 +451,9 @@ struct Roads : Bars {
     settle();
   }
   bool isActive() const { return bar->barFlags & vmenubarACTIVE; }
-  // The window's top left with what lies over it (a menu), from the screen.
-  win::test::Image topOfWindow() {
+  // The window's top left with what lies over it (a menu), from the screen,
+  // from left pixels left of the window.
+  win::test::Image topOfWindow(int left = 0) {
     win::test::Image screen = win::test::ScreenImage();
     win::RECT wr{};
     win::GetWindowRect(hwnd(), &wr);
@@ -461,7 +462,7 @@ struct Roads : Bars {
     shot.height = std::min(int(wr.bottom - wr.top), 160);
     for (int y = 0; y < shot.height; ++y)
       for (int x = 0; x < shot.width; ++x)
-        shot.px.push_back(screen.px[std::size_t((wr.top + y) * screen.width + wr.left + x)]);
+        shot.px.push_back(screen.px[std::size_t((wr.top + y) * screen.width + wr.left - left + x)]);
     return shot;
   }
   bool shown(int i) { return vwindowIsOpen(menuAt(i)); }
@@ -875,6 +876,41 @@ TEST_F(GlobalBar, TheFramesBarShowsAndOpensTheActiveDocumentsTitles) {
   EXPECT_FALSE(vwindowIsOpen(second));
   EXPECT_FALSE(docBar->barFlags & vmenubarACTIVE);
   EXPECT_EQ(trace, (std::vector<std::string>{"Cut kind 2 op"}));
+}
+
+}  // namespace
+
+namespace {
+
+// Open Look: the "Menu" button pops a title's menu; "Select" previews the
+// title and chooses its default item on release.
+TEST_F(Roads, OpenLookMenuButtonPopsAndSelectChoosesTheDefault) {
+  start("openlook", false, true);
+  EXPECT_EQ(bar->current, -1) << "no current title to begin with";
+  int w, h;
+  vdialogGetItemNaturalSize(bar, &w, &h);
+  EXPECT_EQ(h, 23);
+  win::test::MouseDown(titlePoint(0), win::backend::Button::right);
+  settle();
+  ASSERT_TRUE(shown(0));
+  EXPECT_TRUE(isActive());
+  win::test::Image shot = topOfWindow(60);  // the menu is centred under its title
+  if (const char* out = std::getenv("MENU_PNG")) win::test::WritePng(std::string(out) + "menubar_openlook.png", shot);
+  EXPECT_TRUE(test_support::MatchesPng(shot, std::string(WIDGETS_DATA) + "/menubar_openlook.png", 8, 0));
+  win::test::MouseUp(titlePoint(0), win::backend::Button::right);
+  tap(win::VK_ESCAPE);
+  EXPECT_FALSE(shown(0));
+  EXPECT_FALSE(isActive()) << "Abandon with the menu up also leaves keyboard mode here";
+  EXPECT_TRUE(trace.empty());
+  win::test::MouseDown(titlePoint(0));
+  settle();
+  EXPECT_FALSE(shown(0)) << "Select only previews";
+  EXPECT_EQ(bar->current, 0);
+  win::test::MouseUp(titlePoint(0));
+  settle();
+  EXPECT_EQ(trace, (std::vector<std::string>{"Open kind 2 op"})) << "the default item: the first";
+  EXPECT_EQ(bar->current, -1);
+  EXPECT_FALSE(isActive());
 }
 
 }  // namespace
