@@ -797,6 +797,20 @@ win::LRESULT vmswmenuHandleMessage(vwindow* w, win::HWND hwnd, win::UINT message
     case win::WM_MENUCHAR: return menuChar(w, wParam, lParam);
     case win::WM_MEASUREITEM: return measure(w, lParam);
     case win::WM_DRAWITEM: return vmswmenuDrawEntry(barOfWindow(w), lParam);
+    case win::WM_ACTIVATE: {
+      // The window becoming active takes its bar's accelerators (and its
+      // menu line back, when it shows another one); leaving, it gives them up.
+      vmenubar* bar = barOfWindow(w);
+      vmswmenuBar* b = barOf(bar);
+      if (!b || !b->frame || b->frame != hwnd || !vmenubarIsNative(bar)) return 0;
+      if ((wParam & 0xFFFF) == 0) {
+        vmswmenuDeactivateBar(bar);
+      } else {
+        if (!isMDIFrame(hwnd) && win::GetMenu(hwnd) != b->bar) vmswmenuAttachBar(bar);
+        vmswmenuActivateBar(bar);
+      }
+      return 0;
+    }
     case win::WM_MDIACTIVATE: {
       vmenubar* bar = barOfWindow(w);
       if (reinterpret_cast<win::HWND>(lParam) != hwnd || vwindowGetMSWKind(w) != 1) return 0;

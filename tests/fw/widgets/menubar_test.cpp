@@ -914,3 +914,36 @@ TEST_F(Roads, OpenLookMenuButtonPopsAndSelectChoosesTheDefault) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two windows with bars of their own: the active one's accelerators are
+// the ones the message loop translates through.
+TEST_F(Bars, TheActiveWindowsBarTakesTheAccelerators) {
+  start("win95", true);
+  vwindow* other = vwindowCreate();
+  other->rect = {300, 100, 300, 200};
+  vdialogItemList* list = vdialogItemListCreate();
+  vdialogItemListSetOwner(list, other, &vdialogItemListWindowOwner);
+  auto* second = static_cast<vmenubar*>(vobjectLoad(vrstoreGet(root, N("MenuBar"))));
+  vdialogItemListAppend(list, second);
+  vwindowOpen(other);
+  vdialogOpenItem(second);
+  drain();
+  win::HWND frame = nullptr;
+  auto activate = [&](win::HWND h) {
+    win::SetActiveWindow(h);
+    drain();
+    return veventMSWGetActiveAccelerators(&frame);
+  };
+  EXPECT_EQ(activate(other->native->hwnd), second->native->accel.handle);
+  EXPECT_EQ(frame, other->native->hwnd);
+  EXPECT_EQ(activate(hwnd()), bar->native->accel.handle);
+  EXPECT_EQ(frame, hwnd());
+  vinstanceDestroy(list);
+  vwindowDestroy(other);
+  drain();
+  EXPECT_EQ(veventMSWGetActiveAccelerators(&frame), bar->native->accel.handle) << "the other's going leaves ours";
+}
+
+}  // namespace
