@@ -347,7 +347,13 @@ void addWindow(vmainview* v, vwindow* w) {
   viconviewIcon* icon = viconviewCreateIcon(v);
   const char* title = w->title ? w->title : "";
   icon->data = reinterpret_cast<std::intptr_t>(newChild(w, title, true, vwindowGetMSWWindow(w)));
-  if (!mdiMode(v)) viconviewSetIconName(icon, vscribeLiteral(childOf(icon)->title));
+  if (!mdiMode(v)) {
+    viconviewSetIconName(icon, vscribeLiteral(childOf(icon)->title));
+    vobject* own = vwindowGetOwnIcon(w);
+    if (own && vclassIsSubclass(own->cls, vimageGetDefaultClass()))  // the window keeps it
+      for (viconviewView* type : {viconviewGetIconView(), viconviewGetNameView()})
+        viconviewSetIconImage(icon, type, static_cast<vimage*>(own), 0);
+  }
   viconviewAddIcon(v, icon);
 }
 

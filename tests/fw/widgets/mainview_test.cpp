@@ -100,6 +100,19 @@ TEST_F(MainViews, FrameworkModeKeepsOneIconPerWindowAndCascadesTheOpenOnes) {
   vwindow* d = document("Disassembly", {560, 190, 200, 120});
   vmainviewAddWindow(view, a);  // a second time: still one icon
   EXPECT_EQ(view->iconCount, 4);
+  // A window's own image shows on its icon in both view types.
+  vimage* picture = vimageCreateSized(20, 12, 2);
+  vwindow* e = vwindowCreate();
+  vwindowClassOf(e)->setIcon(e, picture);
+  vmainviewAddWindow(view, e);
+  viconviewIcon* iconE = viconviewIconOf(view->domain->first);
+  ASSERT_EQ(reinterpret_cast<vmainviewChild*>(iconE->data)->window, e);
+  EXPECT_EQ(viconviewGetIconImage(iconE, viconviewGetIconView()), picture);
+  EXPECT_EQ(viconviewGetIconImage(iconE, viconviewGetNameView()), picture);
+  EXPECT_EQ(iconE->object->rect.width, 20 + 6);
+  vmainviewRemoveWindow(view, e);
+  vwindowDestroy(e);
+  vimageDestroy(picture);
   EXPECT_EQ(vmainviewCountWindows(view), 4);
   EXPECT_NE(a->decoration & vwindowDECO_DOCUMENT, 0);
   EXPECT_STREQ(vmainviewFindChild(view, c)->title, "Memory");
