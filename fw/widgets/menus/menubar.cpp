@@ -173,6 +173,7 @@ void openBar(vdialogItem* item) {
     vmswmenuActivateBar(b);
   } else {
     _vmenubarBindKeys(b, true);
+    _vmenubarWatchWindow(b, true);
   }
 }
 
@@ -184,6 +185,7 @@ void closeBar(vdialogItem* item) {
     vmenubarPopdownMenu(b);
     vmenubarEnd(b);
     _vmenubarBindKeys(b, false);
+    _vmenubarWatchWindow(b, false);
   }
   vmswmenuDestroyBar(b);
   b->barFlags &= ~(vmenubarACTIVE | vmenubarPOPPED);
@@ -469,6 +471,8 @@ vwindow* vmenubarGetWindow(vmenubar* bar) {
 }
 
 void vmenubarStartup() { vmenubarGetDefaultClass(); }
+
+vmenubar* _vmenubarFirstBar(vwindow* w) { return firstBar(w); }
 
 bool vmenubarGlobalLook() {
   const vlaf* l = vlafGetCurrent();

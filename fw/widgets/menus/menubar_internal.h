@@ -18,5 +18,9 @@ void _vmenubarBindMenuKeys(vmenubar* bar, vmenu* menu, bool on);
 // The bar whose rectangle and window show bar's titles: the frame's bar
 // for a document's bar under the global bar, else bar itself.
 vmenubar* _vmenubarStrip(vmenubar* bar);
+// The first bar among a dialog window's items, or null.
+vmenubar* _vmenubarFirstBar(vwindow* w);
+// A framework-drawn bar hears its window going inactive (on), or no more.
+void _vmenubarWatchWindow(vmenubar* bar, bool on);
 // A bar going away stops being watched.
 void _vmenubarForget(vmenubar* bar);

@@ -736,6 +736,26 @@ vmenubar* _vmenubarStrip(vmenubar* bar) {
   return vmenubarGlobalLook() && vmenubarIsChildOfGlobal(bar) ? vmenubarGetFrameBar(bar) : bar;
 }
 
+// The window of a framework-drawn bar going inactive ends keyboard mode in
+// the Windows looks, unless the bar's menu is what is shown.
+win::LRESULT windowMessage(vwindow* w, win::HWND, win::UINT message, win::WPARAM wParam, win::LPARAM) {
+  if (message != win::WM_ACTIVATE || (wParam & 0xFFFF) != 0 || !windowsLook()) return 0;
+  vmenubar* b = _vmenubarFirstBar(w);
+  vmenu* m = b ? currentMenu(b) : nullptr;
+  if (b && !vmenubarIsNative(b) && active(b) && !(popped(b) && m && vwindowIsOpen(m))) {
+    vmenubarPopdownMenu(b);
+    vmenubarEnd(b);
+  }
+  return 0;
+}
+
+void _vmenubarWatchWindow(vmenubar* bar, bool on) {
+  vwindow* w = vmenubarGetWindow(bar);
+  if (!w || !w->native) return;
+  if (on && !w->native->menuProc) vwindowSetMSWMenuProc(w, windowMessage);
+  if (!on && w->native->menuProc == windowMessage) vwindowSetMSWMenuProc(w, nullptr);
+}
+
 void _vmenubarForget(vmenubar* bar) {
   if (watch.bar == bar) cancelWatch();
 }

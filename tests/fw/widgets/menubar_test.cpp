@@ -639,6 +639,16 @@ TEST_F(Roads, PointerAlongTheStripAndOutsideTheBar) {
   win::test::Click(windowPoint(200, 100));
   settle();
   EXPECT_FALSE(isActive());
+  // ... and so does another window becoming active.
+  tap(win::VK_F10);
+  ASSERT_TRUE(isActive());
+  vwindow* other = vwindowCreate();
+  other->rect = {600, 100, 100, 100};
+  vwindowOpen(other);
+  win::SetActiveWindow(other->native->hwnd);
+  settle();
+  EXPECT_FALSE(isActive());
+  vwindowDestroy(other);
   EXPECT_TRUE(trace.empty());
 }
 
