@@ -34,6 +34,7 @@
 #include "fw/widgets/lists/list.h"
 #include "fw/widgets/lists/listitem.h"
 #include "fw/widgets/lists/listsize.h"
+#include "fw/widgets/controls/combobox.h"
 #include "fw/widgets/controls/textitem.h"
 #include "fw/widgets/textview/textview.h"
 #include "fw/widgets/lists/liststr.h"
@@ -85,6 +86,7 @@ void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vnotebookGetDefaultClass", vnotebookStartup);
   vmoduleInstallStartup("vtextviewGetDefaultClass", _vtextviewStartupClasses);
   vmoduleInstallStartup("vtextitemGetDefaultClass", vtextitemStartup);
+  vmoduleInstallStartup("vcomboboxGetDefaultClass", vcomboboxStartup);
   vmoduleInstallStartup("vdragGetDefaultClass", [] { vdragGetDefaultClass(); });
   vmoduleInstallStartup("vspringGetDefaultClass", [] {
     vspringSolutionGetDefaultClass();

@@ -1,0 +1,99 @@
+// Combo boxes run in a probe process per look (the look chooses the modes
+// left to it and where the entry sits).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
+
+#include "platform/win/test.h"
+#include "tests/support/png_compare.h"
+
+namespace {
+
+std::string probe(const std::string& args) {
+  std::string out;
+  FILE* p = popen((std::string(COMBOBOX_PROBE) + " " + args + " 2>&1").c_str(), "r");
+  if (!p) return "cannot run the probe";
+  char buf[256];
+  while (std::fgets(buf, sizeof buf, p)) out += buf;
+  if (int status = pclose(p); status != 0) out += "status " + std::to_string(status) + "\n";
+  return out;
+}
+
+// Keys and a press in an open window, over Cherry, apple, Banana, Date,
+// elderberry, Fig, Grape (five visible). Codes: 3 the row changed, 2 a
+// commit about to be shown, 1 shown. Windows-family looks find a typed
+// prefix and keep a committed unknown text without adding it; Motif goes
+// to the nearest value at or above the text, on typing and on Return.
+// The arrows and paging start from the current value's place, stop at the
+// ends unless cyclic; a press on a row fills the entry.
+std::string keysTranscript(const std::string& typedBz, const std::string& returned) {
+  return "start: entry \"\" value \"\" row -1 codes \n" + typedBz + returned +
+         "values 7\n"
+         "typed D: entry \"D\" value \"D\" row 3 codes 31\n"
+         "Down: entry \"elderberry\" value \"elderberry\" row 4 codes 31\n"
+         "Up: entry \"Date\" value \"Date\" row 3 codes 31\n"
+         "PageDown: entry \"Grape\" value \"Grape\" row 6 codes 31\n"
+         "PageDown: entry \"Grape\" value \"Grape\" row 6 codes 1\n"
+         "Down at the end: entry \"Grape\" value \"Grape\" row 6 codes 1\n"
+         "cyclic Down: entry \"Cherry\" value \"Cherry\" row 0 codes 31\n"
+         "cyclic Up: entry \"Grape\" value \"Grape\" row 6 codes 31\n"
+         "End: entry \"Grape\" value \"Grape\" row 6 codes 1\n"
+         "Home: entry \"Cherry\" value \"Cherry\" row 0 codes 31\n"
+         "press row 1: entry \"apple\" value \"apple\" row 1 codes 3\n"
+         "read-only: entry \"apple\" value \"apple\" row 1 codes \n"
+         "entry modifiable 0 selectable 0\n";
+}
+
+TEST(Combobox, KeysAndPressByLook) {
+  // "b" finds Banana by prefix, "bz" nothing; Return keeps "bz".
+  EXPECT_EQ(probe("-laf win95 keys"),
+            keysTranscript("typed bz: entry \"bz\" value \"bz\" row -1 codes 3131\n",
+                           "Return: entry \"bz\" value \"bz\" row -1 codes 21\n"));
+  // "b" goes to Banana, "bz" to Cherry, the nearest above; Return takes it.
+  EXPECT_EQ(probe("-laf motif keys"),
+            keysTranscript("typed bz: entry \"bz\" value \"bz\" row 0 codes 3131\n",
+                           "Return: entry \"Cherry\" value \"Cherry\" row 0 codes 21\n"));
+}
+
+// The value list and the choice box's rows kept in step: the measured
+// width follows the widest value both ways; sorting is case-insensitive and
+// keeps the current value selected; under AutoSort appended and replacing
+// values go to their places; commit mode 1 adds an unknown text and
+// selects a known one regardless of case.
+TEST(Combobox, ValuesOrderSizeAndCommitting) {
+  EXPECT_EQ(probe("-laf win95 values"),
+            "order Cherry,apple,Banana,Date\n"
+            "a wider value grows the width 1, deleting it measures again 1\n"
+            "current: entry \"Banana\" value \"Banana\" row 2 codes \n"
+            "sorted apple,Banana,Cherry,Date\n"
+            "after sort: entry \"Banana\" value \"Banana\" row 1 codes \n"
+            "auto-sorted aardvark,apple,Banana,blueberry,Cherry,Date,zucchini\n"
+            "replaced apple,Banana,blueberry,Cherry,Coconut,Date,zucchini\n"
+            "moved Banana,blueberry,Cherry,apple,Coconut,Date,zucchini rows Banana blueberry Cherry apple Coconut "
+            "Date zucchini\n"
+            "commit kiwi: entry \"kiwi\" value \"kiwi\" row 7 codes \n"
+            "commit DATE: entry \"Date\" value \"Date\" row 5 codes \n"
+            "values 8\n");
+}
+
+// A focused box with its caret after the chosen value and a read-only
+// one: the entry on top in the Windows family, below the list in Motif.
+class ComboboxLooks : public ::testing::TestWithParam<const char*> {};
+TEST_P(ComboboxLooks, DrawAsStored) {
+  std::string laf = GetParam();
+  std::string png =
+      (std::filesystem::temp_directory_path() / ("combobox_" + laf + "_" + std::to_string(getpid()) + ".png")).string();
+  ASSERT_EQ(probe("-laf " + laf + " shots " + png), "");
+  win::test::Image image;
+  ASSERT_TRUE(win::test::ReadPng(png, image));
+  std::filesystem::remove(png);
+  EXPECT_TRUE(test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/combobox/combobox_" + laf + ".png"));
+}
+INSTANTIATE_TEST_SUITE_P(TwoLooks, ComboboxLooks, ::testing::Values("win95", "motif"));
+
+}  // namespace

@@ -1,0 +1,218 @@
+// Combo boxes in a program of their own per look (the look decides the
+// modes chosen by look and where the entry sits):
+//   combobox_probe [-laf LOOK] keys      typing, Return, the arrow, paging and
+//                                        end keys and a press on a row
+//   combobox_probe [-laf LOOK] values    appending, replacing, deleting, moving,
+//                                        sorting and the measured size
+//   combobox_probe [-laf LOOK] shots OUT an open box, a read-only one, as a PNG
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "fw/core/sys.h"
+#include "fw/data/pref.h"
+#include "fw/gui/graphics/draw.h"
+#include "fw/gui/window/window.h"
+#include "fw/gui/window/window_event.h"
+#include "fw/widgets/controls/combobox.h"
+#include "fw/widgets/look/laf.h"
+#include "fw/widgets/startup.h"
+#include "platform/win/test.h"
+#include "tests/fw/widgets/probe/probe_host.h"
+
+namespace {
+
+using probehost::listOf;
+using probehost::settle;
+
+constexpr const char* kFruit[] = {"Cherry", "apple", "Banana", "Date", "elderberry", "Fig", "Grape"};
+
+std::string codes;
+void record(vcomboboxStandard*, vevent*, int code) { codes += std::to_string(code); }
+
+vcomboboxValue* valueOf(const char* text) {
+  vcomboboxValue* v = vcomboboxValueCreate();
+  vcomboboxValueSetText(v, vscribeCString(text));
+  return v;
+}
+
+vcomboboxStandard* addCombo(vwindow* w, vrect r, int count) {
+  vcomboboxStandard* c = vcomboboxCreate();
+  vdialogSetItemRect(c, &r);
+  for (int i = 0; i < count; ++i) vcomboboxAppendValue(c, valueOf(kFruit[i]));
+  vcomboboxSetNotify(c, record);
+  vdialogItemListAppend(listOf(w), c);
+  return c;
+}
+
+std::string entryText(vcomboboxStandard* c) {
+  char* s = vtextitemGetString(c->entry);
+  std::string out = s;
+  vmemFree(s);
+  return out;
+}
+
+std::string order(vcomboboxStandard* c) {
+  std::string out;
+  for (int i = 0; i < vcomboboxCount(c); ++i) out += std::string(i ? "," : "") + vcomboboxValueGetText(vcomboboxAt(c, i));
+  return out;
+}
+
+// The entry's text, the current value, the selected row and the codes
+// heard since the last report.
+void report(const char* what, vcomboboxStandard* c) {
+  std::printf("%s: entry \"%s\" value \"%s\" row %d codes %s\n", what, entryText(c).c_str(),
+              vcomboboxValueGetText(vcomboboxGetValue(c)), vcomboboxGetSelectedIndex(c), codes.c_str());
+  codes.clear();
+}
+
+// A key with the command the dialog's bindings give it.
+int key(vwindow* w, std::uint32_t symbol, int character = 0, const char* binding = nullptr) {
+  vevent* e = veventCreateKeyDown(w, 0, 0, 0, 0, symbol, character);
+  if (binding) veventSetBinding(e, vnameInternLiteral(binding));
+  int r = probehost::hostClass()->handleKeyDown(w, e);
+  veventDestroy(e);
+  return r;
+}
+void type(vwindow* w, const char* chars) {
+  for (const char* p = chars; *p; ++p) key(w, std::uint32_t(static_cast<unsigned char>(*p)), *p);
+}
+
+void click(vwindow* w, int x, int y) {
+  vevent* down = veventCreateButtonDown(w, x, y, 0, 1, 1, 0);
+  veventSetBinding(down, vname_Select);
+  probehost::hostClass()->handleButtonDown(w, down);
+  veventDestroy(down);
+  vevent* up = veventCreateButtonUp(w, x, y, 0, 0, 1, 0);
+  veventSetBinding(up, vname_Select);
+  probehost::hostClass()->handleButtonUp(w, up);
+  veventDestroy(up);
+  settle();
+}
+
+enum : std::uint32_t { kReturn = 0xFC0D, kUp = 0xFC52, kDown = 0xFC54, kHome = 0xFC50, kEnd = 0xFC57,
+                       kPageUp = 0xFC55, kPageDown = 0xFC56 };
+
+int keys() {
+  vwindow* w = probehost::host(220, 200);
+  vcomboboxStandard* c = addCombo(w, {10, 10, 160, 150}, 7);
+  probehost::show(w);
+  vdialogItemListClassOf(listOf(w))->activateFocus(listOf(w));
+  vdialogItemListSetFocusItem(listOf(w), c);
+  settle();
+  report("start", c);
+  type(w, "bz");
+  report("typed bz", c);
+  key(w, kReturn, 0, "Confirm");
+  report("Return", c);
+  std::printf("values %d\n", vcomboboxCount(c));
+  vcomboboxSetValue(c, nullptr);
+  type(w, "D");
+  report("typed D", c);
+  key(w, kDown, 0, "Down");
+  report("Down", c);
+  key(w, kUp, 0, "Up");
+  report("Up", c);
+  key(w, kPageDown, 0, "PageDown");
+  report("PageDown", c);
+  key(w, kPageDown, 0, "PageDown");
+  report("PageDown", c);
+  key(w, kDown, 0, "Down");
+  report("Down at the end", c);
+  vcomboboxSetCyclic(c, 1);
+  key(w, kDown, 0, "Down");
+  report("cyclic Down", c);
+  key(w, kUp, 0, "Up");
+  report("cyclic Up", c);
+  key(w, kEnd, 0, "End");
+  report("End", c);
+  key(w, kHome, 0, "Begin");
+  report("Home", c);
+  // A press on the second row of the choice box (its cells are in the
+  // combo box's child coordinates).
+  vrect cell;
+  vlistviewGetCellRect(c->choice, 1, 0, &cell);
+  click(w, c->bounds.x + cell.x + 3, c->bounds.y + cell.y + cell.height / 2);
+  report("press row 1", c);
+  vcomboboxSetModifiable(c, 0);
+  report("read-only", c);
+  std::printf("entry modifiable %d selectable %d\n", c->entry->modifiable, c->entry->selectable);
+  probehost::finish(w);
+  return 0;
+}
+
+int values() {
+  vwindow* w = probehost::host(220, 200);
+  vcomboboxStandard* c = addCombo(w, {10, 10, 160, 150}, 4);
+  probehost::show(w);
+  int width0 = c->valueWidth;
+  std::printf("order %s\n", order(c).c_str());
+  vcomboboxAppendValue(c, valueOf("a much wider value"));
+  int wide = c->valueWidth;
+  vcomboboxDeleteValue(c, 4);
+  std::printf("a wider value grows the width %d, deleting it measures again %d\n", wide > width0,
+              c->valueWidth == width0);
+  vcomboboxSetValue(c, vcomboboxAt(c, 2));
+  report("current", c);
+  vcomboboxSort(c);
+  std::printf("sorted %s\n", order(c).c_str());
+  report("after sort", c);
+  vcomboboxSetAutoSort(c, 1);
+  vcomboboxAppendValue(c, valueOf("blueberry"));
+  vcomboboxAppendValue(c, valueOf("aardvark"));
+  vcomboboxAppendValue(c, valueOf("zucchini"));
+  std::printf("auto-sorted %s\n", order(c).c_str());
+  vcomboboxReplaceValue(c, valueOf("Coconut"), 0);
+  std::printf("replaced %s\n", order(c).c_str());
+  vcomboboxSetAutoSort(c, 0);
+  vcomboboxMoveValue(c, 0, 3);
+  std::printf("moved %s rows", order(c).c_str());
+  for (int i = 0; i < vlistGetRowCount(c->choice->list); ++i)
+    std::printf(" %s", vcomboboxValueGetText(reinterpret_cast<vcomboboxValue*>(vlistGetCell(c->choice->list, i, 0))));
+  std::printf("\n");
+  // Commit mode 1 adds an unknown text and selects a known one.
+  vcomboboxSetCommitMode(c, 1);
+  vcomboboxCommit(c, valueOf("kiwi"));
+  report("commit kiwi", c);
+  vcomboboxCommit(c, valueOf("DATE"));
+  report("commit DATE", c);
+  std::printf("values %d\n", vcomboboxCount(c));
+  probehost::finish(w);
+  return 0;
+}
+
+int shots(const char* path) {
+  vwindow* w = probehost::host(360, 170);
+  vcomboboxStandard* a = addCombo(w, {10, 10, 160, 150}, 7);
+  vcomboboxSelectIndex(a, 2);
+  vcomboboxStandard* b = addCombo(w, {190, 10, 160, 150}, 4);
+  vcomboboxSetModifiable(b, 0);
+  vcomboboxSelectIndex(b, 1);
+  probehost::show(w);
+  vdialogItemListClassOf(listOf(w))->activateFocus(listOf(w));
+  vdialogItemListSetFocusItem(listOf(w), a);
+  settle();
+  win::test::Image image = win::test::WindowImage(w->native->hwnd);
+  int status = win::test::WritePng(path, image) ? 0 : 1;
+  probehost::finish(w);
+  return status;
+}
+
+int probeMain(int argc, char** argv) {
+  vwidgetsStartup(argc, argv);
+  int count = 0;
+  char** args = nullptr;
+  vprefGetArgs(&count, &args);
+  std::string mode = count > 1 ? args[1] : "";
+  int status = 2;
+  if (mode == "keys") status = keys();
+  else if (mode == "values") status = values();
+  else if (mode == "shots" && count > 2) status = shots(args[2]);
+  else std::fprintf(stderr, "usage: combobox_probe [-laf LOOK] keys|values|shots OUT\n");
+  std::fflush(stdout);
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { vsysMain(argc, argv, probeMain); }
