@@ -112,18 +112,22 @@ void close(vdialogItem* item) {
 void show(vdialogItem* item) {
   super()->show(item);
   eachBar(asView(item), vdialogShowItem);
+  vlistviewFitCellSize(asView(item));
 }
 void hide(vdialogItem* item) {
   super()->hide(item);
   eachBar(asView(item), vdialogHideItem);
+  vlistviewFitCellSize(asView(item));
 }
 void enable(vdialogItem* item) {
   super()->enable(item);
   eachBar(asView(item), vdialogEnableItem);
+  vlistviewFitCellSize(asView(item));
 }
 void disable(vdialogItem* item) {
   super()->disable(item);
   eachBar(asView(item), vdialogDisableItem);
+  vlistviewFitCellSize(asView(item));
 }
 
 // A new non-empty size lays the content out afresh at the requested origin.

@@ -188,6 +188,9 @@ void setBar(vlistview* v, int on, bool vertical) {
   } else if (!bar) {
     bar = vsliderScrollBarCreate();
     if (vertical) vcontrolSetVertical(bar, 1);
+    // A view with colours of its own lends them to its bars.
+    if (vcolor* c = vdialogGetItemForeground(v)) vdialogSetItemForeground(bar, c);
+    if (vcolor* c = vdialogGetItemBackground(v)) vdialogSetItemBackground(bar, c);
     vdialogSetItemNotify(bar, barChanged);
     vdialogSetItemData(bar, reinterpret_cast<std::intptr_t>(v));
     vcontrolSetMin(bar, 0);

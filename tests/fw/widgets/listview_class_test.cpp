@@ -365,7 +365,14 @@ namespace {
 TEST(ListViewBars, APressInABarIsFollowedThroughTheViewToItsRelease) {
   SimulatedClock clock;
   Fixture f(100, 4);
+  vcolorSpec spec;
+  vcolorInitSpec(&spec);
+  vcolorSetSpecRGB(&spec, 0x1234, 0x5678, 0x9ABC);
+  vcolor* own = vcolorInternSpec(&spec);
+  vdialogSetItemBackground(f.view, own);
   vlistviewSetVerticalBar(f.view, 1);
+  EXPECT_EQ(vdialogGetItemBackground(f.view->vbar), own);  // the view's own colour
+  EXPECT_EQ(vdialogGetItemForeground(f.view->vbar), nullptr);
   vrect bar = f.view->vbar->rect;
   ASSERT_GT(bar.width, 0);
   EXPECT_EQ(bar.x + bar.width, 200);  // at the right edge, beside the content
