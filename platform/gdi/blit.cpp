@@ -5,13 +5,14 @@
 #include <cstring>
 
 #include "platform/gdi/blit.h"
+#include "platform/gdi/world.h"
 #include "platform/user/internal.h"
 
 namespace win {
 namespace internal {
 namespace {
 
-int rowCap = 0;  // rows StretchDIBits takes per call (0: any)
+int rowCap = 0;  // rows StretchDIBits takes per call (0: any, negative: none)
 
 }  // namespace
 
@@ -124,6 +125,7 @@ void Pattern::fillRow(std::uint32_t* out, int deviceX, int deviceY, int n) const
 }
 
 bool blit(const BlitRequest& q) {
+  if (World w; worldOf(*q.dst, w)) return worldBlit(q, w);
   Dc& dst = *q.dst;
   std::uint8_t fore = static_cast<std::uint8_t>(q.rop >> 16), back = q.mask ? q.backRop : fore;
   bool needSource = usesSource(fore) || usesSource(back), needPattern = usesPattern(fore) || usesPattern(back);
@@ -218,7 +220,7 @@ bool blit(const BlitRequest& q) {
   return true;
 }
 
-void setStretchRowCap(int rows) { rowCap = std::max(rows, 0); }
+void setStretchRowCap(int rows) { rowCap = std::max(rows, -1); }
 int stretchRowCap() { return rowCap; }
 
 }  // namespace internal
@@ -305,7 +307,7 @@ int StretchDIBits(HDC dest, int x, int y, int width, int height, int sx, int sy,
   Dc* dc = dcOf(dest);
   internal::Surface image;
   if (!dc || !bits || usage != DIB_RGB_COLORS || !internal::dibToSurface(info, bits, image)) return 0;
-  if (internal::rowCap > 0 && std::abs(height) > internal::rowCap) return 0;
+  if (internal::rowCap < 0 || (internal::rowCap > 0 && std::abs(height) > internal::rowCap)) return 0;
   BlitRequest q;
   q.dst = dc;
   q.x = x, q.y = y, q.w = width, q.h = height, q.rop = rop;

@@ -36,6 +36,9 @@ struct BlitRequest {
   std::uint8_t backRop = 0xAA;  // where the mask is 0
 };
 bool blit(const BlitRequest& q);
+// The same under the destination's world transform (world.cpp).
+struct World;
+bool worldBlit(const BlitRequest& q, const World& w);
 
 // Pixels a DC reads as a blit source (the screen is composed into scratch).
 const Surface* sourceOf(Dc& dc, POINT& origin, Surface& scratch);

@@ -6,6 +6,7 @@
 
 #include "platform/backend/backend.h"
 #include "platform/gdi/blit.h"
+#include "platform/gdi/world.h"
 #include "platform/user/internal.h"
 
 namespace win {
@@ -497,8 +498,27 @@ int SetStretchBltMode(HDC hdc, int mode) {
   return setAttribute(hdc, &Dc::stretchMode, mode, 0, mode >= BLACKONWHITE && mode <= HALFTONE);
 }
 int GetStretchBltMode(HDC hdc) { return getAttribute(hdc, &Dc::stretchMode, 0); }
+namespace {
+bool identity(const XFORM& x) {
+  return x.eM11 == 1 && x.eM12 == 0 && x.eM21 == 0 && x.eM22 == 1 && x.eDx == 0 && x.eDy == 0;
+}
+}  // namespace
+
+namespace internal {
+bool worldOf(const Dc& dc, World& out) {
+  if (identity(dc.world)) return false;
+  const XFORM& x = dc.world;
+  out = {x.eM11, x.eM12, x.eM21, x.eM22, x.eDx, x.eDy};
+  return true;
+}
+}  // namespace internal
+
+// As on Windows, the compatible mode cannot be taken back while a world
+// transform is in force.
 int SetGraphicsMode(HDC hdc, int mode) {
-  return setAttribute(hdc, &Dc::graphicsMode, mode, 0, mode == GM_COMPATIBLE || mode == GM_ADVANCED);
+  Dc* dc = dcOf(hdc);
+  bool ok = mode == GM_ADVANCED || (mode == GM_COMPATIBLE && (!dc || identity(dc->world)));
+  return setAttribute(hdc, &Dc::graphicsMode, mode, 0, ok);
 }
 int GetGraphicsMode(HDC hdc) { return getAttribute(hdc, &Dc::graphicsMode, 0); }
 BOOL SetBrushOrgEx(HDC hdc, int x, int y, POINT* previous) { return setPoint(hdc, &Dc::brushOrg, x, y, previous); }
@@ -515,8 +535,15 @@ BOOL GetViewportOrgEx(HDC hdc, POINT* origin) {
   *origin = dc->viewportOrg;
   return 1;
 }
-// World transforms are refused, so callers take their own paths.
-BOOL SetWorldTransform(HDC, const XFORM*) { return 0; }
+// Only in the advanced mode, and only a transform that can be inverted.
+BOOL SetWorldTransform(HDC hdc, const XFORM* xform) {
+  Dc* dc = dcOf(hdc);
+  if (!dc || !xform || dc->graphicsMode != GM_ADVANCED ||
+      double(xform->eM11) * xform->eM22 - double(xform->eM12) * xform->eM21 == 0)
+    return 0;
+  dc->world = *xform;
+  return 1;
+}
 
 int Escape(HDC hdc, int escape, int inCount, const void* in, void* out) {
   Dc* dc = dcOf(hdc);
@@ -547,7 +574,12 @@ int Escape(HDC hdc, int escape, int inCount, const void* in, void* out) {
   }
   return 0;
 }
-BOOL ModifyWorldTransform(HDC hdc, const XFORM*, DWORD mode) { return dcOf(hdc) && mode == MWT_IDENTITY; }
+BOOL ModifyWorldTransform(HDC hdc, const XFORM*, DWORD mode) {
+  Dc* dc = dcOf(hdc);
+  if (!dc || mode != MWT_IDENTITY) return 0;
+  dc->world = XFORM{1, 0, 0, 1, 0, 0};
+  return 1;
+}
 
 int SelectClipRgn(HDC hdc, HRGN region) {
   Dc* dc = dcOf(hdc);

@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "platform/gdi/blit.h"
+#include "platform/gdi/world.h"
 
 namespace win {
 namespace internal {
@@ -662,12 +663,21 @@ BOOL paintRegion(HDC hdc, HRGN region, const internal::Pattern* pattern, int rop
   Painter p(*dc);
   if (!p.ok()) return 0;
   if (rop2) p.setRop(internal::rop3OfRop2(rop2));
-  internal::Region area = *r;
-  area.offset(dc->viewportOrg.x, dc->viewportOrg.y);
   internal::Pattern inverse;
   inverse.solid = true;
+  const internal::Pattern& paint = pattern ? *pattern : inverse;
+  if (internal::World w; internal::worldOf(*dc, w)) {
+    // Each rectangle a parallelogram: the pixels whose centres it holds.
+    const internal::Region& clip = internal::effectiveClip(*dc);
+    for (const RECT& rc : r->rects())
+      internal::forEachMapped(*dc, w, clip, rc.left, rc.top, rc.right, rc.bottom,
+                              [&](int x, int y, double, double) { p.span(paint, y, x, x + 1); });
+    return 1;
+  }
+  internal::Region area = *r;
+  area.offset(dc->viewportOrg.x, dc->viewportOrg.y);
   for (const RECT& rc : area.rects())
-    for (int y = rc.top; y < rc.bottom; ++y) p.span(pattern ? *pattern : inverse, y, rc.left, rc.right);
+    for (int y = rc.top; y < rc.bottom; ++y) p.span(paint, y, rc.left, rc.right);
   return 1;
 }
 

@@ -18,6 +18,7 @@
 #include <tuple>
 
 #include "platform/gdi/internal.h"
+#include "platform/gdi/world.h"
 
 namespace win {
 namespace internal {
@@ -282,18 +283,59 @@ int widthOf(Strike& s, const char* text, int count) {
 }
 
 // Pixels of one call: clipped to the DC and to an optional rectangle.
+// Pixels of text land on the device, or, under a world transform, on a
+// layer in logical coordinates that is mapped onto the device at the end.
 struct TextPainter {
+  Dc& dc;
   Target t;
   bool ok;
   std::optional<RECT> limit;
   RECT touched{};
-  explicit TextPainter(Dc& dc) { ok = targetOf(dc, t); }
+  std::optional<World> world;
+  struct Pending {
+    int x, y;
+    std::uint32_t v;
+  };
+  std::vector<Pending> layer;
+  explicit TextPainter(Dc& d) : dc(d) {
+    ok = targetOf(dc, t);
+    if (World w; worldOf(dc, w)) world = w;
+  }
   ~TextPainter() {
+    if (world) mapLayer();
     if (ok && !emptyRect(touched)) finishTarget(t, touched);
+  }
+  // Where device coordinates start: the viewport origin, or the logical
+  // origin of the layer.
+  POINT origin() const { return world ? POINT{0, 0} : dc.viewportOrg; }
+  void mapLayer() {
+    if (layer.empty()) return;
+    RECT box{layer[0].x, layer[0].y, layer[0].x + 1, layer[0].y + 1};
+    for (const Pending& p : layer)
+      box = {std::min<LONG>(box.left, p.x), std::min<LONG>(box.top, p.y), std::max<LONG>(box.right, p.x + 1),
+             std::max<LONG>(box.bottom, p.y + 1)};
+    int w = box.right - box.left;
+    std::vector<std::uint32_t> values(std::size_t(w) * std::size_t(box.bottom - box.top));
+    std::vector<std::uint8_t> set(values.size(), 0);
+    for (const Pending& p : layer) {
+      std::size_t i = std::size_t(p.y - box.top) * std::size_t(w) + std::size_t(p.x - box.left);
+      values[i] = p.v, set[i] = 1;
+    }
+    forEachMapped(dc, *world, *t.clip, box.left, box.top, box.right, box.bottom, [&](int x, int y, double lx, double ly) {
+      std::size_t i = std::size_t(int(std::floor(ly)) - box.top) * std::size_t(w) + std::size_t(int(std::floor(lx)) - box.left);
+      if (set[i]) store(x, y, values[i]);
+    });
   }
   void put(int x, int y, std::uint32_t v) {
     if (limit && (x < limit->left || x >= limit->right || y < limit->top || y >= limit->bottom)) return;
+    if (world) {
+      layer.push_back({x, y, v});
+      return;
+    }
     if (!t.clip->contains(x, y)) return;
+    store(x, y, v);
+  }
+  void store(int x, int y, std::uint32_t v) {
     t.surface->row(y + t.origin.y)[x + t.origin.x] = v;
     touched = emptyRect(touched) ? RECT{x, y, x + 1, y + 1}
                                  : RECT{std::min<LONG>(touched.left, x), std::min<LONG>(touched.top, y),
@@ -404,14 +446,15 @@ BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, const ch
   int n = static_cast<int>(count);
   int width = 0;
   for (int i = 0; i < n; ++i) width += dx ? dx[i] : internal::glyphOf(s, static_cast<unsigned char>(text[i])).advance;
-  // The reference point, in device coordinates.
-  int px = x + dc->viewportOrg.x, py = y + dc->viewportOrg.y;
+  internal::TextPainter p(*dc);
+  if (!p.ok) return true;
+  // The reference point, in device coordinates (logical ones under a world
+  // transform, which the painter maps).
+  int px = x + p.origin().x, py = y + p.origin().y;
   UINT h = dc->textAlign & TA_CENTER, v = dc->textAlign & TA_BASELINE;
   if (h == TA_RIGHT) px -= width;
   else if (h == TA_CENTER) px -= width / 2;
   int baseline = v == TA_BASELINE ? py : v == TA_BOTTOM ? py - r.descent : py + r.ascent;
-  internal::TextPainter p(*dc);
-  if (!p.ok) return true;
   bool mono = p.t.surface->mono;
   auto colour = [&](COLORREF c) {
     std::uint32_t v = internal::resolveColor(*dc, c);
@@ -419,8 +462,8 @@ BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, const ch
   };
   RECT devRect{};
   if (rect)
-    devRect = {rect->left + dc->viewportOrg.x, rect->top + dc->viewportOrg.y, rect->right + dc->viewportOrg.x,
-               rect->bottom + dc->viewportOrg.y};
+    devRect = {rect->left + p.origin().x, rect->top + p.origin().y, rect->right + p.origin().x,
+               rect->bottom + p.origin().y};
   std::uint32_t bk = colour(dc->bk), fg = colour(dc->text);
   if (rect && (options & ETO_OPAQUE)) p.fill(devRect, bk);
   if (rect && (options & ETO_CLIPPED)) p.limit = devRect;

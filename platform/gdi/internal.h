@@ -85,6 +85,7 @@ struct Dc {
   COLORREF text = 0, bk = 0xFFFFFF;
   int bkMode = OPAQUE, rop2 = R2_COPYPEN, stretchMode = BLACKONWHITE, graphicsMode = GM_COMPATIBLE;
   POINT brushOrg{}, viewportOrg{}, current{};
+  XFORM world{1, 0, 0, 1, 0, 0};  // set only in GM_ADVANCED (world.h)
   int polyFillMode = 1;  // ALTERNATE
   UINT textAlign = 0;    // TA_TOP | TA_LEFT
   std::optional<Region> paintClip, appClip;

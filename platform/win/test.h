@@ -134,8 +134,9 @@ std::vector<std::string> PrinterPassthrough(HDC printer);
 // The next StartDocA fails with this GetLastError (0: the user cancelled).
 void FailNextStartDoc(DWORD error);
 
-// StretchDIBits refuses calls of more rows than this (0: no cap), as a
-// printer driver that bands would.
+// StretchDIBits refuses calls of more rows than this (0: no cap; negative:
+// every call, as a printer out of memory would), as a printer driver that
+// bands would.
 void SetStretchDIBitsRowCap(int rows);
 
 // SetWindowsHookA fails while set, as a system out of hook slots would.

@@ -732,6 +732,20 @@ vrect inkBox(win::HDC hdc, const char* chars, int length) {
 
 // Glyphs white on a black one-bit image, drawn as a mask through the
 // text's own transform.
+// What the text transform scales the native font's pixels by: the font's
+// own size (its matrix, else the transform's), times the device's factor.
+double emOf(const vdrawMSWDevice* d, const vdrawDeviceTransform* t) {
+  double scale = std::sqrt(std::abs(double(t->a) * t->d - double(t->b) * t->c)) / 65536.0;
+  if (scale <= 0) return 0;
+  double em = scale * d->fontScale;
+  if (d->font && d->font->matrix) {
+    const vmatrix& fm = *d->font->matrix;
+    double fs = std::sqrt(std::abs(double(fm.a) * fm.d - double(fm.b) * fm.c));
+    if (fs > 0) em = fs * d->fontScale;
+  }
+  return em;
+}
+
 void rotatedText(vdrawMSWDevice* d, const char* chars, int length, const vdrawDeviceTransform* t) {
   win::HDC mem = vwindowMSWAcquireCachedDC(1);
   win::HGDIOBJ oldFont = win::SelectObject(mem, nativeFont(d));
@@ -760,14 +774,8 @@ void rotatedText(vdrawMSWDevice* d, const char* chars, int length, const vdrawDe
         if (!mask) return;
         // Text-space pixels (x right, y up from the baseline) to device:
         // the text transform without the font's size.
-        double scale = std::sqrt(std::abs(double(t->a) * t->d - double(t->b) * t->c)) / 65536.0;
-        if (scale <= 0) return;
-        double em = scale * d->fontScale;
-        if (d->font && d->font->matrix) {
-          const vmatrix& fm = *d->font->matrix;
-          double fs = std::sqrt(std::abs(double(fm.a) * fm.d - double(fm.b) * fm.c));
-          if (fs > 0) em = fs * d->fontScale;
-        }
+        double em = emOf(d, t);
+        if (em <= 0) return;
         vmatrix toDevice = {float(t->a / 65536.0 / em), float(t->b / 65536.0 / em), float(t->c / 65536.0 / em),
                             float(t->d / 65536.0 / em), float(t->tx / 65536.0), float(t->ty / 65536.0)};
         // Image coordinates (rows from the bottom) to text space: x + ink x, y - descent.
@@ -792,11 +800,16 @@ void showChars(void* data, const char* chars, int length, const vdrawDeviceTrans
   if (length <= 0 || d->stateMode == 5) return;
   selectFont(d);
   bool plain = !(t->classBits & (vmatrixSKEW | vmatrixNEGATIVE_A)) && t->d < 0;
+  // Text ignores the draw mode: other modes composite off-screen.
+  bool composite = d->offscreen || d->drawMode != win::R2_COPYPEN;
   if (!plain) {
-    // The platform refuses world transforms: the off-screen path draws it.
-    if (win::SetGraphicsMode(d->hdc, win::GM_ADVANCED)) {
-      win::XFORM x{float(t->a / 65536.0), float(-t->b / 65536.0), float(-t->c / 65536.0), float(-t->d / 65536.0),
-                   float(t->tx / 65536.0), float(t->ty / 65536.0)};
+    // The native font's pixels (y down from the baseline: the font's y
+    // reversed) through the text transform without the font's size. A
+    // device that refuses the world transform gets the off-screen path.
+    double em = emOf(d, t) * 65536.0;
+    if (!composite && em > 0 && win::SetGraphicsMode(d->hdc, win::GM_ADVANCED)) {
+      win::XFORM x{float(t->a / em), float(t->b / em), float(-t->c / em), float(-t->d / em), float(t->tx / 65536.0),
+                   float(t->ty / 65536.0)};
       if (win::SetWorldTransform(d->hdc, &x)) {
         win::TextOutA(d->hdc, 0, 0, chars, length);
         win::ModifyWorldTransform(d->hdc, nullptr, win::MWT_IDENTITY);
@@ -809,7 +822,6 @@ void showChars(void* data, const char* chars, int length, const vdrawDeviceTrans
     return rotatedText(d, chars, length, t);
   }
   int x = (t->tx + 32768) >> 16, y = (t->ty + 32768) >> 16;
-  bool composite = d->offscreen || d->drawMode != win::R2_COPYPEN;
   if (!composite) {
     win::TextOutA(d->hdc, x, y, chars, length);
     markDrawn(d);

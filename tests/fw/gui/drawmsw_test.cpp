@@ -230,7 +230,7 @@ TEST_F(DrawMSW, TextSitsOnItsBaselineAndXorTextRestores) {
   EXPECT_EQ(shot().px, before.px);
 }
 
-TEST_F(DrawMSW, RotatedTextGoesThroughTheOffscreenMask) {
+TEST_F(DrawMSW, RotatedTextRunsAlongItsTransform) {
   vfont* f = font("family:Arial-size:10");
   paint([&] {
     vdrawSetFont(f);
@@ -248,6 +248,102 @@ TEST_F(DrawMSW, RotatedTextGoesThroughTheOffscreenMask) {
   EXPECT_GT(maxY - minY, 2 * (maxX - minX));
   EXPECT_LE(maxX, 30);
   EXPECT_GE(maxY, H - 6);
+}
+
+// Rotated text in the copy mode goes through the device's world transform;
+// in another mode (1: the pen AND the ground) through the off-screen mask.
+// Over white both give black ink on the same pixels; rotated exclusive-or
+// text drawn twice restores the ground.
+TEST_F(DrawMSW, RotatedTextThroughTheWorldTransformOrTheOffscreenMask) {
+  vfont* f = font("family:Arial-size:12");
+  auto turned = [&](int mode) {
+    paint([&] {
+      vdrawSetFont(f);
+      if (mode >= 0) vdrawSetDrawMode(mode);
+      vdrawTranslate(30, 6);
+      vdrawRotate(90);
+      vdrawPathMoveTo(0, 0);
+      vdrawGetPrimitives()->Show("HEH", 3);
+    });
+    std::vector<win::COLORREF> out;
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) out.push_back(px(x, y));
+    return out;
+  };
+  std::vector<win::COLORREF> world = turned(-1), offscreen = turned(1);
+  int ink = 0, differ = 0;
+  for (std::size_t i = 0; i < world.size(); ++i) {
+    ink += world[i] == kBlack;
+    differ += (world[i] == kBlack) != (offscreen[i] == kBlack);
+  }
+  EXPECT_GT(ink, 60);
+  EXPECT_LE(differ, ink / 20) << "of " << ink;
+  paint([&] {
+    vdrawSetFont(f);
+    vdrawSetColor(rgb(kRed));
+    vdrawSetDrawMode(6);
+    for (int i = 0; i < 2; ++i) {
+      vdrawGSave();
+      vdrawTranslate(30, 6);
+      vdrawRotate(90);
+      vdrawPathMoveTo(0, 0);
+      vdrawGetPrimitives()->Show("HEH", 3);
+      vdrawGRestore();
+    }
+  });
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) ASSERT_EQ(px(x, y), kWhite) << x << "," << y;
+}
+
+// An image turned a quarter through an accepted world transform (a policy
+// that takes it on a window) lands on the pixels the resampling gives,
+// and so does a mask; the default policy leaves windows to resampling.
+// Taken, the image goes the direct road, which copies whatever the draw
+// mode: in mode 12 the resampled image is inverted, the direct one not.
+TEST_F(DrawMSW, TurnedImagesAndMasksThroughAnAcceptedWorldTransform) {
+  vimage* img = rgbImage(5, 3, [](int x, int y) { return std::uint32_t((x * 50) << 16 | (y * 100) << 8 | 0x20); });
+  vimage* mask = maskImage(5, 3, [](int x, int y) { return (x + y) % 2 == 0; });
+  static int asked = 0;
+  auto shot = [&](bool world, bool asMask, int mode = -1) {
+    asked = 0;
+    vdrawMSWWorldPolicy saved = vdrawMSWGetWorldPolicy();
+    if (world) vdrawMSWSetWorldPolicy([](const vdrawDeviceTransform*, int, int) { return ++asked, 1; });
+    paint([&] {
+      vdrawSetColor(rgb(kRed));
+      if (mode >= 0) vdrawSetDrawMode(mode);
+      vdrawTranslate(30, 20);
+      vdrawRotate(90);
+      vdrawScale(2, 2);
+      vdrawPathMoveTo(0, 0);
+      if (asMask) vdrawGetPrimitives()->ImageMask(mask);
+      else vdrawImage(img);
+    });
+    vdrawMSWSetWorldPolicy(saved);
+    std::vector<win::COLORREF> out;
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) out.push_back(px(x, y));
+    return out;
+  };
+  for (bool asMask : {false, true}) {
+    std::vector<win::COLORREF> resampled = shot(false, asMask), world = shot(true, asMask);
+    EXPECT_EQ(asked, 1) << asMask;
+    int differ = 0, drawn = 0;
+    for (std::size_t i = 0; i < world.size(); ++i) differ += world[i] != resampled[i], drawn += world[i] != kWhite;
+    EXPECT_EQ(drawn, asMask ? 8 * 4 : 15 * 4) << asMask;
+    EXPECT_EQ(differ, 0) << asMask;
+  }
+  std::vector<win::COLORREF> inverted = shot(false, false, 12), copied = shot(true, false, 12),
+                             plain = shot(false, false);
+  int same = 0, opposite = 0;
+  for (std::size_t i = 0; i < plain.size(); ++i) {
+    if (plain[i] == kWhite) continue;
+    same += copied[i] == plain[i];
+    opposite += inverted[i] == (~plain[i] & 0xFFFFFF);
+  }
+  EXPECT_EQ(same, 15 * 4);
+  EXPECT_EQ(opposite, 15 * 4);
+  vimageDestroy(mask);
+  vimageDestroy(img);
 }
 
 TEST_F(DrawMSW, ImagesPlaceOnWholePixelsAndStepAsScaled) {
@@ -626,6 +722,36 @@ TEST_F(Printer, ImagesGoInBandsAndMasksThatAdmitNothingDrawNothing) {
   for (int y = 195; y < 225; ++y)
     for (int x = 195; x < 225; ++x) ASSERT_EQ(sheet(x, y), 0xFFFFFFu) << x << "," << y;
   vimageDestroy(none);
+  vimageDestroy(img);
+}
+
+// A printer that takes no row at all: the band halves down to nothing and
+// the image raises Return/Null "StretchDIBits failed", after taking back
+// the region its clip mask made (no region is left selected) and printing
+// nothing.
+TEST_F(Printer, AnImageNoRowOfWhichPrintsRaises) {
+  vimage* img = rgbImage(4, 6, [](int, int) { return 0x00FF00u; });
+  vimage* half = maskImage(4, 6, [](int x, int) { return x < 2; });
+  win::test::SetStretchDIBitsRowCap(-1);
+  std::string message;
+  const vexClass* cls = nullptr;
+  int selected = -1;
+  print([&] {
+    vdrawSyncState(vdrawSYNC_IMAGE);
+    vdrawMSWDriver.clipToMask(data(), half, 100, 100);
+    vdrawDeviceTransform toImage = {vmatrixTX | vmatrixTY | vmatrixNEGATIVE_D, vfixedONE, 0, 0, -vfixedONE,
+                                    -100 * vfixedONE, 106 * vfixedONE};
+    cls = raised([&] { vdrawMSWDriver.drawImage(data(), img, &toImage); }, &message);
+    win::HRGN now = win::CreateRectRgn(0, 0, 0, 0);
+    selected = win::GetClipRgn(hdc, now);
+    win::DeleteObject(now);
+  });
+  EXPECT_EQ(cls, &vexReturnNullClass);
+  EXPECT_EQ(message, "StretchDIBits failed");
+  EXPECT_EQ(selected, 0);
+  for (int y = 95; y < 112; ++y)
+    for (int x = 95; x < 110; ++x) ASSERT_EQ(sheet(x, y), 0xFFFFFFu) << x << "," << y;
+  vimageDestroy(half);
   vimageDestroy(img);
 }
 
