@@ -441,7 +441,9 @@ int issueSelector(vobject* self, int selector, vdict* given) {
       withMode(v, true, [&] { cls(v)->moveCaret(v, direction); });
       return 1;
     }
-    default: return super()->issueSelector(self, selector, args);
+    default:
+      if (_vtextviewIssueEdit(v, selector, args) == 1) return 1;
+      return super()->issueSelector(self, selector, args);
   }
 }
 

@@ -36,6 +36,9 @@ void _vtextviewInstallCommands(vtextviewModule* m);
 void _vtextviewFreeCommands();
 // Key press, the selectors, the mouse and the clipboards.
 void _vtextviewFillCommands(vtextviewClassRec* cls);
+// The editing commands over words and lines: 1 done, 0 done and passed on
+// to the superclass, -1 not one of them.
+int _vtextviewIssueEdit(vtextview* view, int selector, vdict* args);
 void _vtextviewFillMouse(vtextviewClassRec* cls);
 void _vtextviewForgetPress(vtextview* view);
 // Registers the text pointer shape over the content rectangle unless it is.

@@ -144,6 +144,46 @@ TEST(TextviewKeys, ShippedBindingsCommandsAndTyping) {
   EXPECT_EQ(probe("-laf motif keys"), expected);
 }
 
+// The line and word commands issued by name on a fresh text each: answer,
+// text ('|' a line end, '>' a tab), selection and undo names. Sorting puts a
+// prefix first and an unterminated last line sorts as if terminated; Shift
+// counts blanks only; Transpose at the ends and on the last line changes
+// nothing and names nothing; the line deletions pass on to the superclass;
+// the Windows-1252 case pairs (0x83 and 0xDF have no upper form, 0xD7 is no
+// letter) all come back.
+TEST(TextviewEdits, LineAndWordCommands) {
+  const char* expected =
+      "Sort Lines: 1 \"a|b|\" 0-4 Sort Lines;\n"
+      "Sort Lines: 1 \"a|ab|\" 0-5 Sort Lines;\n"
+      "Sort Lines: 1 \"a|b\" 0-3 Sort Lines;\n"
+      "Sort Lines: 1 \"zz|a|b|c|yy\" 3-7 Sort Lines;\n"
+      "Shift Left: 1 \"x|>yy|\" 0-6 Shift;\n"
+      "Shift Right 1: 1 \" x|y|z\" 0-3 Shift;\n"
+      "Align: 1 \"a|  b|  c|d\" 2-10 Align;\n"
+      "Capitalize: 1 \"Hello World\" 0-11 Case Change;\n"
+      "Upper Case: 1 \"AB|CD\" 0-5 Case Change;\n"
+      "Upper Case: 1 \"AB\\xC0\\x9F\\x83\\xDF\" 0-6 Case Change;\n"
+      "Lower Case: 1 \"ab\\xE0\\xFF\\xD7\" 0-5 Case Change;\n"
+      "Toggle Case: 1 \"Ab1\" 0-3 Case Change;\n"
+      "Transpose: 1 \"oen two\" 2-2 Transpose;\n"
+      "Transpose: 1 \"one two\" 0-0 \n"
+      "Transpose: 1 \"one two\" 7-7 \n"
+      "Transpose Words: 1 \"one three two\" 5-5 Transpose;\n"
+      "Transpose Words: 1 \"two one\" 2-2 Transpose;\n"
+      "Transpose Lines: 1 \"cd|ab|ef\" 1-1 Transpose;\n"
+      "Transpose Lines: 1 \"ab|cd\" 4-4 \n"
+      "Transpose Lines: 1 \"ab|ef|cd\" 4-4 Transpose;\n"
+      "Delete to End of Line: [super 43] 0 \"a|cd\" 1-1 Delete;\n"
+      "Delete to End of Line: [super 43] 0 \"abcd\" 2-2 Delete;\n"
+      "Delete to End of Line: [super 43] 0 \"ab|cd\" 5-5 \n"
+      "Delete Line: [super 42] 0 \"ab|ef\" 3-3 Delete;\n"
+      "Delete Line: [super 42] 0 \"ab|\" 3-3 Delete;\n"
+      "Duplicate: 1 \"ab|ab|cd|\" 3-6 Paste;\n"
+      "Duplicate Block: 1 \"ab|cd|cd\" 6-8 Paste;\n"
+      "case pairs 59, not restored 0\n";
+  EXPECT_EQ(probe("-laf win95 edits"), expected);
+}
+
 // Ctrl+C, Ctrl+V at a caret and Shift+Insert over a selection, Ctrl+X;
 // the undo actions named "Paste" and "Cut" (typing without pending changes
 // hands none over); an empty selection leaves the selection clipboard as

@@ -17,6 +17,7 @@
 //   textview_probe [-laf LOOK] keys        key presses, commands and typing
 //   textview_probe [-laf LOOK] clipboard   copy, cut, paste and the undo names
 //   textview_probe [-laf LOOK] motion      caret motion by characters and lines
+//   textview_probe [-laf LOOK] edits       the line and word commands, one table row each
 //   textview_probe [-laf LOOK] mouse       presses, drags and the "Drag" button
 //   textview_probe [-laf LOOK] scenario OUT  a 1 MB file loaded, typed into,
 //                                          pasted into and paged through by
@@ -476,6 +477,97 @@ int clipboard() {
   release(gone);
   vinstanceDestroy(gone.view);
   std::printf("requester after destroy: %s\n", vtextviewGetSelectionClipboard()->spare ? "view" : "none");
+  release(s);
+  finish(w);
+  return 0;
+}
+
+// Each row: a fresh text with a selection, one command issued by its name;
+// the text, the selection and the undo names after it.
+struct EditRow {
+  const char* text;
+  std::int32_t start, end;
+  const char* command;
+};
+const EditRow kEdits[] = {
+    {"b\na\n", 0, 4, "Sort Lines"},
+    {"ab\na\n", 0, 5, "Sort Lines"},
+    {"b\na", 0, 3, "Sort Lines"},
+    {"zz\nb\na\nc\nyy", 3, 7, "Sort Lines"},
+    {"  x\n\tyy\n", 0, 7, "Shift Left"},
+    {"x\ny\nz", 0, 2, "Shift Right 1"},
+    {"a\n  b\n      c\nd", 2, 13, "Align"},
+    {"hELLO wORLD", 0, 11, "Capitalize"},
+    {"ab\ncd", 0, 5, "Upper Case"},
+    {"Ab\xc0\xff\x83\xdf", 0, 6, "Upper Case"},
+    {"Ab\xc0\x9f\xd7", 0, 5, "Lower Case"},
+    {"aB1", 0, 3, "Toggle Case"},
+    {"one two", 2, 2, "Transpose"},
+    {"one two", 0, 0, "Transpose"},
+    {"one two", 7, 7, "Transpose"},
+    {"one two three", 5, 5, "Transpose Words"},
+    {"one two", 2, 2, "Transpose Words"},
+    {"ab\ncd\nef", 1, 1, "Transpose Lines"},
+    {"ab\ncd", 4, 4, "Transpose Lines"},
+    {"ab\ncd\nef", 4, 4, "Transpose Lines"},
+    {"ab\ncd", 1, 1, "Delete to End of Line"},
+    {"ab\ncd", 2, 2, "Delete to End of Line"},
+    {"ab\ncd", 5, 5, "Delete to End of Line"},
+    {"ab\ncd\nef", 4, 4, "Delete Line"},
+    {"ab\ncd", 4, 4, "Delete Line"},
+    {"ab\ncd\n", 0, 3, "Duplicate"},
+    {"ab\ncd", 4, 4, "Duplicate Block"},
+};
+
+// The superclass's part of the line deletions shows as its selector.
+int (*dialogIssue)(vobject*, int, vdict*) = nullptr;
+int passedOn(vobject* self, int selector, vdict* args) {
+  std::printf(" [super %d]", selector);
+  return dialogIssue(self, selector, args);
+}
+
+int edits() {
+  vwindow* w = probehost::host(kWidth, kHeight);
+  Shown s = focusedView(w, "");
+  vtextview* v = s.view;
+  v->undoSink = sink;
+  dialogIssue = vdialogItemGetDefaultClass()->issueSelector;
+  vdialogItemGetDefaultClass()->issueSelector = passedOn;
+  for (const EditRow& row : kEdits) {
+    vtextSetSelectionRange(s.text, s.selection, 0, s.text->length);
+    vtextDeleteSelection(s.text, s.selection);
+    vtextInsertText(s.text, s.selection, row.text, std::int32_t(std::strlen(row.text)));
+    vtextSetSelectionRange(s.text, s.selection, row.start, row.end);
+    undoNames.clear();
+    pend(s.text);
+    std::printf("%s:", row.command);
+    int answer = vobjectIssueTag(v, vnameInternLiteral(row.command), nullptr);
+    std::string text;
+    for (char c : textOf(s.text)) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", unsigned(static_cast<unsigned char>(c)));
+      text += static_cast<unsigned char>(c) >= 0x80 ? hex : std::string(1, c == '\t' ? '>' : c);
+    }
+    std::printf(" %d \"%s\" %d-%d %s\n", answer, text.c_str(), s.selection->start, s.selection->end, undoNames.c_str());
+    if (s.text->pendingChanges) vinstanceDestroy(s.text->pendingChanges);
+    s.text->pendingChanges = nullptr;
+  }
+  vdialogItemGetDefaultClass()->issueSelector = dialogIssue;
+  // The case tables: every upper-case letter lowers and raises back.
+  int pairs = 0, broken = 0;
+  for (int c = 0x41; c < 0x100; ++c) {
+    char one = char(c);
+    vtextSetSelectionRange(s.text, s.selection, 0, s.text->length);
+    vtextInsertText(s.text, s.selection, &one, 1);
+    vtextSetSelectionRange(s.text, s.selection, 0, 1);
+    vobjectIssueTag(v, vnameInternLiteral("Lower Case"), nullptr);
+    unsigned lower = static_cast<unsigned char>(*vtextGetCharPointer(s.text, 0));
+    if (lower == unsigned(c)) continue;
+    vobjectIssueTag(v, vnameInternLiteral("Upper Case"), nullptr);
+    ++pairs;
+    broken += static_cast<unsigned char>(*vtextGetCharPointer(s.text, 0)) != unsigned(c);
+  }
+  std::printf("case pairs %d, not restored %d\n", pairs, broken);
   release(s);
   finish(w);
   return 0;
@@ -993,6 +1085,7 @@ int probeMain(int argc, char** argv) {
   else if (mode == "keys") status = keys();
   else if (mode == "clipboard") status = clipboard();
   else if (mode == "motion") status = motion();
+  else if (mode == "edits") status = edits();
   else if (mode == "mouse") status = mouse();
   else if (mode == "offscreen") status = offscreen();
   else if (mode == "textitem") status = textitem();
