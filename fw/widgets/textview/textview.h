@@ -117,6 +117,10 @@ int vtextviewGetHilite();
 void vtextviewRecordUndo(vtextview* view, vscribe* name);
 void vtextviewTakeUndoAction(vtextview* view, vinstance* action);
 vclass* vtextviewGetUndoActionClass();
+// The primary observer class that records a text's insertions and deletions
+// into its pending change list (vtextSetObserverClass); typing at the caret
+// coalesces into one record. Undoing a record resets the typing tracker.
+vtextObserverClassRec* vtextUndoObserverClass();
 // Copies a non-empty selection to the selection clipboard as a string.
 void vtextviewCopyToSelectionClipboard(vtextview* view);
 // The global and selection clipboards of the module; paste from either

@@ -637,6 +637,7 @@ void vtextviewRecordUndo(vtextview* v, vscribe* name) {
   a->view = v;
   a->changes = static_cast<vundoAction*>(static_cast<vinstance*>(pending));
   v->text->pendingChanges = nullptr;
+  if (a->changes->state == vundoNEW) vundoActionPerform(a->changes);  // its records are done already
   vundoActionPerform(a);
   vname interned = vnameIntern(name);
   if (vclassIsSubclass(pending->cls, vundoGetActionListClass())) static_cast<vundoActionList*>(a->changes)->name = interned;

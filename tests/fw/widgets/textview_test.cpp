@@ -184,6 +184,25 @@ TEST(TextviewEdits, LineAndWordCommands) {
   EXPECT_EQ(probe("-laf win95 edits"), expected);
 }
 
+// The text's undo records through the view's actions: typing coalesces
+// into one record, backspaces inside the run only shorten it, older
+// characters deleted backward or forward come back in their order, a paste
+// and the typing after it are two actions, a case change comes back
+// exactly; a random session of typing, pastes, cuts and commands undoes to
+// the original text and redoes to the final one.
+TEST(TextviewUndo, RecordsUndoAndRedoExactly) {
+  std::string out = probe("-laf win95 undo");
+  EXPECT_EQ(out.substr(0, out.find("random")),
+            "typed abc: \"Zabc\" 1 action(s), undone \"Z\", redone \"Zabc\"\n"
+            "two typed, three backspaces: \"x\" 1 action(s), undone \"xZ\", redone \"x\"\n"
+            "three backspaces: \"\" 1 action(s), undone \"abc\", redone \"\"\n"
+            "two forward deletes: \"ad\" 1 action(s), undone \"abcd\", redone \"ad\"\n"
+            "backspace, delete, type, delete: \"ax\" 1 action(s), undone \"abcd\", redone \"ax\"\n"
+            "pasted then typed: \"one two!!\" 2 action(s), undone \"one\", redone \"one two!!\"\n"
+            "capitalized: \"Hello World\" 1 action(s), undone \"hELLO wORLD\", redone \"Hello World\"\n");
+  EXPECT_NE(out.find(" actions, changed 1, original back 1, final back 1\n"), std::string::npos) << out;
+}
+
 // Ctrl+C, Ctrl+V at a caret and Shift+Insert over a selection, Ctrl+X;
 // the undo actions named "Paste" and "Cut" (typing without pending changes
 // hands none over); an empty selection leaves the selection clipboard as

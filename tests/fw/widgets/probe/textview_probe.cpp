@@ -18,6 +18,7 @@
 //   textview_probe [-laf LOOK] clipboard   copy, cut, paste and the undo names
 //   textview_probe [-laf LOOK] motion      caret motion by characters and lines
 //   textview_probe [-laf LOOK] edits       the line and word commands, one table row each
+//   textview_probe [-laf LOOK] undo        the text's undo records: typing, pastes, commands
 //   textview_probe [-laf LOOK] mouse       presses, drags and the "Drag" button
 //   textview_probe [-laf LOOK] scenario OUT  a 1 MB file loaded, typed into,
 //                                          pasted into and paged through by
@@ -28,6 +29,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "fw/core/attributed.h"
 #include "fw/core/event.h"
@@ -573,6 +575,117 @@ int edits() {
   return 0;
 }
 
+// Undo through the text's own records: the view's actions kept in order.
+std::vector<vinstance*> actions;
+void keep(vtextview*, vinstance* action) { actions.push_back(action); }
+void performAll(bool undo) {
+  if (undo)
+    for (auto a = actions.rbegin(); a != actions.rend(); ++a) vundoActionPerform(static_cast<vundoAction*>(*a));
+  else
+    for (vinstance* a : actions) vundoActionPerform(static_cast<vundoAction*>(a));
+}
+void dropActions() {
+  for (vinstance* a : actions) vinstanceDestroy(a);
+  actions.clear();
+}
+
+int undo() {
+  vwindow* w = probehost::host(kWidth, kHeight);
+  Shown s = focusedView(w, "");
+  vtextview* v = s.view;
+  v->undoSink = keep;
+  vtextSetObserverClass(s.text, vtextUndoObserverClass());
+  auto start = [&](const char* chars, std::int32_t caret) {
+    dropActions();
+    vtextSetSelectionRange(s.text, s.selection, 0, s.text->length);
+    vtextDeleteSelection(s.text, s.selection);
+    vtextInsertText(s.text, s.selection, chars, std::int32_t(std::strlen(chars)));
+    if (s.text->pendingChanges) vinstanceDestroy(s.text->pendingChanges);
+    s.text->pendingChanges = nullptr;
+    vtextSetSelectionRange(s.text, s.selection, caret, caret);
+  };
+  auto type = [&](const char* keys) {
+    for (const char* k = keys; *k; ++k) vtextviewTypeChar(v, *k == '<' ? 8 : *k == '>' ? 127 : *k);
+  };
+  // Each: the text after the edits, the actions, the text undone, redone.
+  auto show = [&](const char* what) {
+    std::string after = textOf(s.text);
+    performAll(true);
+    std::string undone = textOf(s.text);
+    performAll(false);
+    std::printf("%s: \"%s\" %zu action(s), undone \"%s\", redone \"%s\"\n", what, after.c_str(), actions.size(),
+                undone.c_str(), textOf(s.text).c_str());
+  };
+  start("Z", 1);
+  type("abc");
+  show("typed abc");
+  start("xZ", 2);
+  type("ab<<<");
+  show("two typed, three backspaces");
+  start("abc", 3);
+  type("<<<");
+  show("three backspaces");
+  start("abcd", 1);
+  type(">>");
+  show("two forward deletes");
+  start("abcd", 2);
+  type("<>x>");
+  show("backspace, delete, type, delete");
+  start("one", 3);
+  vtextInsertText(s.text, s.selection, " two", 4);
+  vtextviewRecordUndo(v, vscribeLiteral("Paste"));
+  type("!!");
+  show("pasted then typed");
+  start("hELLO wORLD", 0);
+  vtextSetSelectionRange(s.text, s.selection, 0, 11);
+  vobjectIssueTag(v, vnameInternLiteral("Capitalize"), nullptr);
+  show("capitalized");
+  // A random session: undoing everything gives the original text back,
+  // redoing everything the final one.
+  std::mt19937 random(7);
+  const char* original = "alpha beta\n  gamma\ndelta\nepsilon zeta\n";
+  start(original, 0);
+  const char* commands[] = {"Shift Right", "Shift Left", "Sort Lines", "Upper Case", "Capitalize", "Transpose",
+                            "Transpose Words", "Transpose Lines", "Delete Line", "Delete to End of Line", "Duplicate"};
+  for (int step = 0; step < 400; ++step) {
+    std::int32_t n = s.text->length;
+    std::int32_t a = std::int32_t(random() % std::uint32_t(n + 1)), b = std::int32_t(random() % std::uint32_t(n + 1));
+    switch (random() % 6) {
+      case 0: vtextSetSelectionRange(s.text, s.selection, std::min(a, b), std::max(a, b)); break;
+      case 1: case 2: {
+        static const char keys[] = "ab \n<<>";
+        for (int k = int(random() % 5); k >= 0; --k) {
+          char key[2] = {keys[random() % 8], 0};
+          if (*key == '>' && s.selection->length == 0 && s.selection->start >= s.text->length) continue;
+          type(key);
+        }
+        break;
+      }
+      case 3:
+        vtextInsertText(s.text, s.selection, "pasted\n", 7);
+        vtextviewRecordUndo(v, vscribeLiteral("Paste"));
+        break;
+      case 4:
+        if (s.selection->length > 0) {
+          vtextDeleteSelection(s.text, s.selection);
+          vtextviewRecordUndo(v, vscribeLiteral("Cut"));
+        }
+        break;
+      default: vobjectIssueTag(v, vnameInternLiteral(commands[random() % std::size(commands)]), nullptr); break;
+    }
+  }
+  std::string final = textOf(s.text);
+  performAll(true);
+  std::printf("random session: %zu actions, changed %d, original back %d", actions.size(),
+              final != "alpha beta|  gamma|delta|epsilon zeta|", textOf(s.text) == "alpha beta|  gamma|delta|epsilon zeta|");
+  performAll(false);
+  std::printf(", final back %d\n", textOf(s.text) == final);
+  dropActions();
+  release(s);
+  finish(w);
+  return 0;
+}
+
 int motion() {
   vwindow* w = probehost::host(kWidth, kHeight);
   std::string chars = "abcdefgh\nab\nabcdefgh\n" + std::string(200, 'w') + "\nlast";
@@ -1086,6 +1199,7 @@ int probeMain(int argc, char** argv) {
   else if (mode == "clipboard") status = clipboard();
   else if (mode == "motion") status = motion();
   else if (mode == "edits") status = edits();
+  else if (mode == "undo") status = undo();
   else if (mode == "mouse") status = mouse();
   else if (mode == "offscreen") status = offscreen();
   else if (mode == "textitem") status = textitem();
