@@ -65,7 +65,8 @@ int test_access_log(break_rec& bp, bool writes, bool changed_only, int* stop, in
   if (row >= cur_state->region_logs.size()) return 1;
   const access_log& log =
       writes ? cur_state->region_logs[row].writes : cur_state->region_logs[row].reads;
-  const uint32_t n = log.instr_count < ACCESS_RING ? log.instr_count : ACCESS_RING;
+  const uint32_t count = instr_accesses(*cur_state, log);
+  const uint32_t n = count < ACCESS_RING ? count : ACCESS_RING;
   for (uint32_t k = 0; k < n; ++k) {
     const uint32_t at = (log.ring_index + ACCESS_RING - k) % ACCESS_RING;
     if (!in_block(bp.operands, log.address[at])) continue;

@@ -10,8 +10,6 @@ namespace {
 
 constexpr uint32_t WORD = 0xFFFF;
 
-enum : uint32_t { AGU_FLAG_WRAP = 2, AGU_FLAG_ZERO = 4, AGU_FLAG_NEGATIVE = 8 };
-
 uint32_t reverse16(uint32_t v) {
   uint32_t r = 0;
   for (int i = 0; i < 16; ++i)

@@ -164,6 +164,8 @@ void core_mem_write(int space, uint32_t address, uint32_t value);
 // The modifier arithmetic: r + offset under modifier m (0 reverse carry,
 // 0xFFFF linear, else modulo m + 1); `flags` gets the address flags.
 uint32_t agu_modify(uint32_t r, uint32_t offset, bool subtract, uint32_t m, uint32_t* flags);
+// Its flags (CS_AGU_FLAGS, which chkaau reads).
+enum : uint32_t { AGU_FLAG_WRAP = 2, AGU_FLAG_ZERO = 4, AGU_FLAG_NEGATIVE = 8 };
 
 enum agu_mode : int {
   AGU_NONE = 0,   // (rN)

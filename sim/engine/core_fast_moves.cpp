@@ -46,7 +46,7 @@ bool move_address(fast_step& s) {
   if (!fast_agu_plain(s.w)) return false;
   const int n = static_cast<int>(op & 3);
   return x_move(s, reg5(op >> 5), s.w[CORE_R0 + n], (op & 0x400) != 0,
-                [n, mode = modes[(op >> 2) & 3]] { agu_address(n, mode); });
+                [w = s.w, n, mode = modes[(op >> 2) & 3]] { fast_agu_update(w, n, mode); });
 }
 
 // The second word: an immediate into a register, or an absolute address.
@@ -109,7 +109,7 @@ bool tfr3(fast_step& s) {
   fast_begin(s);
   const uint32_t value = fast_source(dd_regs[(op >> 4) & 3], CS_GDB);
   if (!read) a->value = fast_source(reg, CS_XDB);
-  agu_address(n, (op & 0x200) ? AGU_ADD_N : AGU_INC);
+  fast_agu_update(s.w, n, (op & 0x200) ? AGU_ADD_N : AGU_INC);
   fast_transfer(s, (op & 8) ? CORE_B : CORE_A, value);
   return true;
 }

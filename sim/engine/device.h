@@ -300,9 +300,9 @@ struct device_state {
   std::vector<periph_entry> periph_entries;    // per peripheral row
   std::vector<uint32_t> attr_storage;          // behind periph_entries
   uint32_t* core_attrs = nullptr;              // periph_entries[0].attrs
-  // Rows whose access logs took an access in this instruction (bit = row;
-  // all bits for maps of more than 32 rows): the ones to clear at its end.
-  uint32_t instr_logged_rows = 0;
+  // The instruction in progress, for the access logs' per-instruction
+  // counts (access_log::instr_epoch): every instruction end advances it.
+  uint32_t instr_epoch = 1;
 
   // Run block, cleared at every initialisation.
   uint32_t run_count = 0;
@@ -450,6 +450,19 @@ bool make_device_current(int number);
 void init_device_state();
 int reset_peripherals(int kind, int mode);
 int find_memory_region(int space, uint32_t address);
+
+// An instruction end for the access logs: their per-instruction counts
+// start over. An epoch that wraps clears every log's count and stamp, so
+// an old stamp never matches again.
+void restart_instr_epochs(device_state& st);
+inline void advance_instr_epoch(device_state& st) {
+  if (++st.instr_epoch == 0) [[unlikely]]
+    restart_instr_epochs(st);
+}
+// The accesses of the current instruction in one of a device's logs.
+inline uint32_t instr_accesses(const device_state& st, const access_log& log) {
+  return access_log_instr_count(log, st.instr_epoch);
+}
 
 // Register attribute words of a peripheral row of the current device.
 inline uint32_t* periph_attrs(int periph) {

@@ -70,14 +70,6 @@ struct device_switch {
   device_switch& operator=(const device_switch&) = delete;
 };
 
-void log_access(access_log& log, uint32_t address, uint32_t attribute) {
-  log.run_count += 1;
-  log.instr_count += 1;
-  log.ring_index = (log.ring_index + 1) % ACCESS_RING;
-  log.address[log.ring_index] = address;
-  log.attribute[log.ring_index] = attribute;
-}
-
 }  // namespace
 
 const mem_iface dsp_mem_iface = {
@@ -207,8 +199,7 @@ namespace {
     const int r = std::countr_zero(rows);
     if (test && !in_row(cur_type->regions[r], address)) continue;
     region_access_log& log = cur_state->region_logs[static_cast<std::size_t>(r)];
-    log_access(is_read ? log.reads : log.writes, address, attribute);
-    cur_state->instr_logged_rows |= 1u << r;
+    log_access(is_read ? log.reads : log.writes, address, attribute, cur_state->instr_epoch);
   }
 }
 
@@ -225,8 +216,7 @@ void note_access(int holder, bool held, uint32_t address, int is_read, uint32_t 
       if ((row.attr & attr) != attr || (row.attr & 0xFF) != (attr & 0xFF)) continue;
       if (!in_row(row, address)) continue;
       region_access_log& log = cur_state->region_logs[r];
-      log_access(is_read ? log.reads : log.writes, address, attribute);
-      cur_state->instr_logged_rows = ~0u;
+      log_access(is_read ? log.reads : log.writes, address, attribute, cur_state->instr_epoch);
     }
     return;
   }
@@ -240,6 +230,15 @@ void note_access(int holder, bool held, uint32_t address, int is_read, uint32_t 
 }
 
 }  // namespace
+
+void restart_instr_epochs(device_state& st) {
+  for (region_access_log& log : st.region_logs)
+    for (access_log* side : {&log.reads, &log.writes}) {
+      side->instr_count = 0;
+      side->instr_epoch = 0;
+    }
+  st.instr_epoch = 1;
+}
 
 void note_memory_access_rows(uint32_t rows, uint32_t address, int is_read, uint32_t attribute) {
   log_rows(rows, false, address, is_read, attribute);

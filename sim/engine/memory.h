@@ -55,13 +55,34 @@ int fill_device_memory(int device, int space, uint32_t address, uint32_t count,
 
 constexpr int ACCESS_RING = 16;
 
+// The count of the current instruction's accesses is stamped with the
+// device's instruction epoch (device_state::instr_epoch), which every
+// instruction end advances: a count under an older stamp is 0, so the ends
+// clear nothing.
 struct access_log {
   uint32_t run_count = 0;    // accesses since the run started or the display was refreshed
   uint32_t ring_index = 0;   // 0-15, the newest entry
-  uint32_t instr_count = 0;  // accesses during the current instruction
+  uint32_t instr_count = 0;  // accesses during the instruction of instr_epoch
+  uint32_t instr_epoch = 0;  // 0: no instruction (epochs start at 1)
   uint32_t address[ACCESS_RING] = {};
   uint32_t attribute[ACCESS_RING] = {};
 };
+
+// The accesses of the instruction in progress, `epoch` being its device's.
+inline uint32_t access_log_instr_count(const access_log& log, uint32_t epoch) {
+  return log.instr_epoch == epoch ? log.instr_count : 0;
+}
+
+// Notes an access in the log during the instruction of `epoch`.
+[[gnu::always_inline]] inline void log_access(access_log& log, uint32_t address, uint32_t attribute,
+                                              uint32_t epoch) {
+  log.run_count += 1;
+  log.instr_count = (log.instr_epoch == epoch ? log.instr_count : 0) + 1;
+  log.instr_epoch = epoch;
+  log.ring_index = (log.ring_index + 1) % ACCESS_RING;
+  log.address[log.ring_index] = address;
+  log.attribute[log.ring_index] = attribute;
+}
 
 // An interval map: ranges in ascending address order, neighbours with
 // equal values merged; empty means 0 everywhere. Set and read by the

@@ -115,20 +115,7 @@ bool device_alive(int device, const device_inst* inst, const device_state* state
 void end_of_instruction_marks() {
   device_state& st = *cur_state;
   if (st.breakpoints != nullptr) run_hook.end_breakpoint_marks();
-  if (st.instr_logged_rows == 0) return;
-  if (st.instr_logged_rows == ~0u) {
-    for (region_access_log& log : st.region_logs) {
-      log.reads.instr_count = 0;
-      log.writes.instr_count = 0;
-    }
-  } else {
-    for (uint32_t rows = st.instr_logged_rows; rows != 0; rows &= rows - 1) {
-      region_access_log& log = st.region_logs[static_cast<std::size_t>(std::countr_zero(rows))];
-      log.reads.instr_count = 0;
-      log.writes.instr_count = 0;
-    }
-  }
-  st.instr_logged_rows = 0;
+  advance_instr_epoch(st);
 }
 
 // A shown step between stops: the display has taken the marks in.

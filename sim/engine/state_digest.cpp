@@ -25,7 +25,9 @@ std::span<const uint32_t> words_of(const uint32_t& first, std::size_t count) {
 }
 
 // The parts in a fixed order; the same device type gives the same list.
-std::vector<state_part> state_parts(const device_inst& inst, const device_state& st) {
+// `held` keeps the words the parts compute (the per-instruction access
+// counts, which live under an epoch stamp).
+std::vector<state_part> state_parts(const device_inst& inst, const device_state& st, std::vector<uint32_t>& held) {
   // The core's words come first in the peripheral state words.
   const std::span<const uint32_t> storage = inst.periph_storage;
   const std::size_t core_words =
@@ -48,9 +50,13 @@ std::vector<state_part> state_parts(const device_inst& inst, const device_state&
       {"pc trace", words_of(st.pc_trace[0].pc, st.pc_trace.size() * 4)},
   };
   for (const region_mem& mem : inst.regions) parts.push_back({"memory words", mem.words});
+  held.assign(2 * st.region_logs.size(), 0);  // no reallocation below: the parts point into it
+  std::size_t k = 0;
   for (const region_access_log& log : st.region_logs) {
     for (const access_log* side : {&log.reads, &log.writes}) {
-      parts.push_back({"access log counts", words_of(side->run_count, 3)});
+      held[k] = instr_accesses(st, *side);
+      parts.push_back({"access log counts", words_of(side->run_count, 2)});
+      parts.push_back({"access log instruction counts", words_of(held[k++], 1)});
       parts.push_back({"access log addresses", side->address});
       parts.push_back({"access log attributes", side->attribute});
     }
@@ -68,7 +74,8 @@ bool device_exists(int device) {
 uint64_t device_state_digest(int device) {
   if (!device_exists(device)) return 0;
   uint64_t hash = 0xcbf29ce484222325ULL;
-  for (const state_part& part : state_parts(*device_insts[device], *device_states[device])) {
+  std::vector<uint32_t> held;
+  for (const state_part& part : state_parts(*device_insts[device], *device_states[device], held)) {
     for (std::size_t i = 0; i < part.words.size(); ++i) {
       hash ^= part.counts(i) ? part.words[i] : 0;
       hash *= 0x100000001b3ULL;
@@ -79,8 +86,9 @@ uint64_t device_state_digest(int device) {
 
 std::string device_state_difference(int a, int b) {
   if (!device_exists(a) || !device_exists(b)) return "no such device";
-  const std::vector<state_part> left = state_parts(*device_insts[a], *device_states[a]);
-  const std::vector<state_part> right = state_parts(*device_insts[b], *device_states[b]);
+  std::vector<uint32_t> held_a, held_b;
+  const std::vector<state_part> left = state_parts(*device_insts[a], *device_states[a], held_a);
+  const std::vector<state_part> right = state_parts(*device_insts[b], *device_states[b], held_b);
   if (left.size() != right.size()) return "different device types";
   for (std::size_t p = 0; p < left.size(); ++p) {
     const auto& x = left[p].words;

@@ -370,7 +370,7 @@ TEST_F(run_check, MemoryBreakpointsHitOncePerAccessInsideTheBlock) {
   // The instruction's accesses are used up at its end.
   check(END);
   EXPECT_EQ(cur_state->cnt[2], 4u);
-  EXPECT_EQ(cur_state->region_logs[static_cast<std::size_t>(row)].reads.instr_count, 0u);
+  EXPECT_EQ(instr_accesses(*cur_state, cur_state->region_logs[static_cast<std::size_t>(row)].reads), 0u);
 }
 
 TEST_F(run_check, MemoryBreakpointDeletedByItsOwnCommandStopsTesting) {

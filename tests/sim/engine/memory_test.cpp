@@ -299,11 +299,61 @@ TEST_F(MemoryLog, RingWrapsAfterSixteen) {
   for (uint32_t i = 1; i <= 17; ++i) note_memory_access(SPACE_XI, i, 0, i);
   const access_log& log = cur_state->region_logs[xi].writes;
   EXPECT_EQ(log.run_count, 17u);
-  EXPECT_EQ(log.instr_count, 17u);
+  EXPECT_EQ(instr_accesses(*cur_state, log), 17u);
   EXPECT_EQ(log.ring_index, 1u);
   // The 17th overwrote the 1st.
   EXPECT_EQ((words{log.address[0], log.address[1], log.address[15]}), (words{16, 17, 15}));
   EXPECT_EQ(log.attribute[1], 17u);
+}
+
+// The per-instruction counts start over at each end without being cleared,
+// also where the device's instruction epoch wraps: a count from long ago
+// must not come back when the epoch reaches its stamp again.
+TEST_F(MemoryLog, InstructionCountsStartOverAtEveryEndAndAcrossTheEpochsWrap) {
+  make("73521");
+  const int xi = find_memory_region(SPACE_XI, 0);
+  const int x = find_memory_region(SPACE_X, 0);
+  device_state& st = *cur_state;
+  const access_log& reads = st.region_logs[xi].reads;
+  const access_log& writes = st.region_logs[xi].writes;
+  const access_log& generic = st.region_logs[x].reads;
+  struct step {
+    uint32_t epoch_before;  // 0: as the previous step left it
+    int reads, writes;      // accesses noted, then counted
+    uint32_t run_reads;     // reads since the log was emptied
+  };
+  const step steps[] = {
+      {1, 3, 1, 3},           // epoch 1: three reads, a write
+      {0, 0, 0, 3},           // the next instruction: nothing yet
+      {0, 2, 0, 5},
+      {0xFFFFFFFFu, 0, 0, 6},  // a read stamped 1 long ago; the epoch wraps to 1 at this end
+      {0, 1, 2, 7},
+  };
+  st.region_logs[xi] = region_access_log{};
+  st.region_logs[x] = region_access_log{};
+  for (const step& s : steps) {
+    SCOPED_TRACE(testing::Message() << "epoch " << st.instr_epoch << " -> " << s.epoch_before);
+    if (s.epoch_before != 0) st.instr_epoch = s.epoch_before;
+    if (s.epoch_before == 0xFFFFFFFFu) {
+      // Stamp the logs with 1, as if from an instruction 2^32 ends back.
+      st.instr_epoch = 1;
+      note_memory_access(SPACE_XI, 7, 1, 0);
+      st.instr_epoch = 0xFFFFFFFFu;
+    }
+    for (int k = 0; k < s.reads; ++k) note_memory_access(SPACE_XI, 0x10 + k, 1, 0);
+    for (int k = 0; k < s.writes; ++k) note_memory_access(SPACE_XI, 0x20 + k, 0, 0);
+    if (s.epoch_before != 0xFFFFFFFFu) {
+      EXPECT_EQ(instr_accesses(st, reads), static_cast<uint32_t>(s.reads));
+      EXPECT_EQ(instr_accesses(st, writes), static_cast<uint32_t>(s.writes));
+      EXPECT_EQ(instr_accesses(st, generic), static_cast<uint32_t>(s.reads));  // the generic row too
+    }
+    EXPECT_EQ(reads.run_count, s.run_reads);
+    advance_instr_epoch(st);
+    EXPECT_NE(st.instr_epoch, 0u);
+    EXPECT_EQ(instr_accesses(st, reads), 0u);
+    EXPECT_EQ(instr_accesses(st, writes), 0u);
+    EXPECT_EQ(instr_accesses(st, generic), 0u);
+  }
 }
 
 }  // namespace
