@@ -279,3 +279,8 @@ inline void core_sample_pins() {
 // since the last sample (device_inst::pins_changed), the reset pin held, or
 // the PLL's lock count running out within the n cycles.
 int core_clock_cycles_closed(int n);
+// After core_clock_cycles_closed of an even number of cycles, another such
+// call would leave every word as it is, as long as nothing drives a pin
+// and nothing stores omr, plcr or pcr0: the PLL neither locking nor
+// running (its phase flips an even number of times), or no PLL.
+bool core_clock_settles();

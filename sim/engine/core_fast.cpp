@@ -571,7 +571,14 @@ void fast_begin(fast_step& s) {
   const decoded_word& d = *s.d;
   // The instruction's clocking at once when the bus is at rest (nothing
   // then drives a pin); else cycle by cycle, this first one now.
-  s.closed_clock = s.bus_rest && core_clock_cycles_closed(2 * d.cycles) != 0;
+  if (s.bus_rest && *s.clock_steady && s.inst->pins_changed == 0) {
+    // The instruction's cycles are an even number: nothing to change.
+    core_check_skipped_samples();
+    s.closed_clock = true;
+  } else {
+    s.closed_clock = s.bus_rest && core_clock_cycles_closed(2 * d.cycles) != 0;
+    *s.clock_steady = s.closed_clock && core_clock_settles();
+  }
   if (!s.closed_clock) clock_front();
   // begin_instruction and the decode from the record.
   w[CS_FLOW_TAKEN] = 0;
@@ -673,7 +680,7 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
 // cycles, or 0 when it did not (nothing changed). `bus_rest` is
 // bus_at_rest's answer at this boundary.
 inline int run_straight(device_inst& inst, device_state& st, uint32_t* w, const plain_page* pages, bool bus_rest,
-                        int room) {
+                        bool* clock_steady, int room) {
   const bool repeat_pass = w[CS_REP_CONTINUE] != 0;
   const uint32_t word = (repeat_pass ? w[CS_DECODE] : w[CS_PREFETCH]) & WORD;
   const decoded_word& d = decoded_word_of(static_cast<uint16_t>(word));
@@ -693,6 +700,7 @@ inline int run_straight(device_inst& inst, device_state& st, uint32_t* w, const 
   s.transfers = 0;
   s.bus_rest = bus_rest;
   s.closed_clock = false;
+  s.clock_steady = clock_steady;
   if (!d.fast(s)) return 0;
   for (int c = 1; c < d.cycles; ++c) {
     complete_accesses(s, c);
@@ -717,7 +725,8 @@ int core_fast_instruction(int room) {
   device_state& st = *cur_state;
   uint32_t* w = inst.core;
   if (!entry_plain(inst, st, w)) return 0;
-  return run_straight(inst, st, w, device_pages(inst, w), bus_at_rest(w), room);
+  bool clock_steady = false;
+  return run_straight(inst, st, w, device_pages(inst, w), bus_at_rest(w), &clock_steady, room);
 }
 
 int core_fast_run(int room, int device, fast_end_done end_done, bool* end_pending) {
@@ -734,9 +743,12 @@ int core_fast_run(int room, int device, fast_end_done end_done, bool* end_pendin
   // stepped, its pins are not driven).
   const plain_page* pages = device_pages(inst, w);
   bool bus_rest = bus_at_rest(w);
+  // Once one instruction's clocking settles, the others' change nothing
+  // while the pins stay: omr, plcr and pcr0 are not the handlers' to write.
+  bool clock_steady = false;
   int n = 0;
   for (;;) {
-    const int ran = run_straight(inst, st, w, pages, bus_rest, room - n);
+    const int ran = run_straight(inst, st, w, pages, bus_rest, &clock_steady, room - n);
     n += ran;
     if (ran == 0) return n;
     if (!end_done(device)) {

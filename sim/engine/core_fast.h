@@ -62,6 +62,9 @@ struct fast_step {
   const plain_page* pages;  // the device's plain pages for its mode (program, then X)
   bool bus_rest;      // the bus unit at rest: its cycles change nothing
   bool closed_clock;  // the instruction's clocking done at once (fast_begin)
+  // The run's clocking is steady: the closed clocking of one of its
+  // instructions left what another's would leave (core_clock_settles).
+  bool* clock_steady;
   int accesses;
   int transfers;
   std::array<fast_access, 2> access;

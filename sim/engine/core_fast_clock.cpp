@@ -53,6 +53,12 @@ pll_steps run_fraction(uint32_t fraction, uint32_t mul, uint32_t div, uint32_t n
 
 }  // namespace
 
+bool core_clock_settles() {
+  const uint32_t* w = cur_inst->core;
+  if (cur_type->type_bit & TYPE_73521) return true;
+  return w[CS_PLL_LOCK_COUNT] == 0 && !((w[CORE_PLCR] & PLL_ENABLE) && (w[CORE_PLCR] & PLL_LOCK));
+}
+
 int core_clock_cycles_closed(int n) {
   device_inst& inst = *cur_inst;
   uint32_t* w = inst.core;

@@ -526,6 +526,45 @@ TEST_F(engine_diff, OperatingModeChangesRemapTheExecutorsPages) {
   }
 }
 
+// Runs of straight instructions clock their cycles at once and, once the
+// clocking has settled, leave it as it is: right only while the PLL is off
+// (or absent). A PLL locking or running inside the run moves its phase,
+// accumulator and lock count, and the clock-out pin follows the phase.
+TEST_F(engine_diff, StraightRunsClockThePllAsTheCyclesDo) {
+  struct pll_case {
+    const char* name;
+    uint32_t plcr, pcr0, lock;
+  };
+  const pll_case plls[] = {
+      {"off", 0, 0, 0},
+      {"locking inside the run", PLL_ENABLE | 0x31, 0x305, 301},
+      {"running 4:2", PLL_ENABLE | PLL_LOCK | 0x31, 0x103, 0},
+      {"running 3:10", PLL_ENABLE | PLL_LOCK | 0x29, 0x902, 0},
+  };
+  for (const char* type : {"73521", "73547", "73583"}) {
+    for (const pll_case& p : plls) {
+      SCOPED_TRACE(std::string(type) + ", PLL " + p.name);
+      ends_seen[0].clear();
+      ends_seen[1].clear();
+      for (int d : {FAST, CYCLE}) {
+        make(d, type);
+        place_fir(d);
+        set(d, "pc", 0x100);
+        arm(d);
+        uint32_t* w = core_words();
+        // The clock-out pin follows the phase.
+        w[CORE_PLCR] = p.plcr | 0x800;
+        if (core_is_583()) w[CORE_PCR0] = p.pcr0;
+        // (The 73521 has no PLL: nothing would count a lock down.)
+        w[CS_PLL_LOCK_COUNT] = (cur_type->type_bit & TYPE_73521) ? 0 : p.lock;
+      }
+      run_both(3000);
+      EXPECT_GT(device_states[FAST]->straight_instructions, ends_seen[FAST].size() * 3 / 4);
+      free_all_devices();
+    }
+  }
+}
+
 TEST_F(engine_diff, ProgramMemoryWritesReachTheNextFetch) {
   for (int d : {FAST, CYCLE}) {
     make(d, "73521");
