@@ -39,6 +39,11 @@ void exec_cycle_done(device_inst& inst, bool end);
 int exec_cycles_done(device_inst& inst, int n);
 // Its condition alone (the horizon worked out when stale).
 bool exec_cycles_quiet(device_inst& inst, int n);
+// A count the quiet cycles of a run may reach: every instruction whose
+// cycles end at or before it passes exec_cycles_quiet while no stop is
+// requested, the horizon is not stale and nothing clocks an event (0 when
+// stale).
+uint64_t exec_quiet_bound(const device_inst& inst);
 
 // ---------------------------------------------------------------------------
 // Condition codes and instruction timing.

@@ -628,6 +628,16 @@ bool exec_cycles_quiet(device_inst& inst, int n) {
   return cur_state->run_mode != RUN_GO || 1000 - first % 1000 >= count;
 }
 
+uint64_t exec_quiet_bound(const device_inst& inst) {
+  if (inst.horizon_stale) return 0;
+  uint64_t bound = UINT32_MAX;
+  // A horizon behind the count bounds nothing (exec_cycles_quiet's
+  // difference wraps).
+  if (inst.event_due && inst.horizon >= inst.cycles) bound = inst.horizon;
+  if (cur_state->run_mode == RUN_GO) bound = std::min<uint64_t>(bound, (uint64_t{inst.cycles} / 1000 + 1) * 1000);
+  return bound;
+}
+
 int exec_cycles_done(device_inst& inst, int n) {
   if (!exec_cycles_quiet(inst, n)) return 0;
   inst.cycles += static_cast<uint32_t>(n);

@@ -270,4 +270,45 @@ TEST_F(fast_clock, CyclesDoneAtOnceMatchCyclesDoneOneByOne) {
   }
 }
 
+// The bound a run of straight instructions keeps in place of the full test:
+// every instruction whose cycles end at or before it is one the full test
+// takes, and it reaches the next progress line or event where there is one.
+TEST_F(fast_clock, QuietBoundOfARunAdmitsOnlyQuietCycles) {
+  struct bound_case {
+    uint32_t cycles;
+    int event_in;  // cycles from the count to the event, -1: none, below: behind the count
+    int mode;
+    uint64_t least;  // the bound is at least this (0: stale, must be 0)
+  };
+  const bound_case cases[] = {
+      {100, -1, RUN_GO, 1000},     {995, -1, RUN_GO, 1000},        {999, -1, RUN_GO, 1000},
+      {1000, -1, RUN_GO, 2000},    {100, 6, RUN_GO, 106},          {100, 0, RUN_GO, 100},
+      {2000, -5, RUN_GO, 3000},    {995, -1, RUN_TRACE_INSTR, 5000}, {UINT32_MAX - 7, -1, RUN_TRACE_INSTR, UINT32_MAX},
+      {500, 6, RUN_STEP_INSTR, 506}, {500, -1, RUN_GO, 0},
+  };
+  for (const bound_case& c : cases) {
+    SCOPED_TRACE("from " + std::to_string(c.cycles) + " event in " + std::to_string(c.event_in) + " mode " +
+                 std::to_string(c.mode));
+    make(0, "73547");
+    device_inst& inst = *cur_inst;
+    device_states[0]->run_mode = c.mode;
+    inst.cycles = c.cycles;
+    compute_event_horizon();
+    inst.event_due = c.event_in != -1 ? 1 : 0;
+    inst.horizon = c.cycles + static_cast<uint32_t>(c.event_in);
+    if (c.least == 0) inst.horizon_stale = 1;
+    const uint64_t bound = exec_quiet_bound(inst);
+    if (c.least == 0) {
+      EXPECT_EQ(bound, 0u);
+      continue;
+    }
+    EXPECT_GE(bound, c.least);
+    for (int n = 1; n <= 1200; ++n) {
+      if (uint64_t{c.cycles} + static_cast<uint32_t>(n) <= bound) {
+        ASSERT_TRUE(exec_cycles_quiet(inst, n)) << n;
+      }
+    }
+  }
+}
+
 }  // namespace
