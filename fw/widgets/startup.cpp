@@ -18,6 +18,7 @@
 #include "fw/services/vcomm.h"
 #include "fw/services/vdasserv.h"
 #include "fw/text/text.h"
+#include "fw/widgets/choosers/confirm.h"
 #include "fw/widgets/controls/button.h"
 #include "fw/widgets/controls/control.h"
 #include "fw/widgets/controls/keyitem.h"
@@ -76,6 +77,7 @@ void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vcontrolGetDefaultClass", _vcontrolStartupClasses);
   vmoduleInstallStartup("vsliderGetDefaultClass", _vsliderStartupClasses);
   vmoduleInstallStartup("vbuttonGetDefaultClass", [] { vbuttonGetDefaultClass(); });
+  vmoduleInstallStartup("vconfirmGetDefaultClass", [] { vconfirmGetDefaultClass(); });
   vmoduleInstallStartup("vrulerGetDefaultClass", [] { _vrulerStartup(); });
   vmoduleInstallStartup("vkeyitemGetDefaultClass", [] { vkeyitemGetDefaultClass(); });
   vmoduleInstallStartup("vlistsizeGetDefaultClass", [] { vlistsizeGetDefaultClass(); });
