@@ -480,6 +480,9 @@ void veventRunLoop(int* counter) {
         }
       }
       if (restart) continue;
+      // A window procedure run by the drain may have stopped this loop:
+      // waiting now would sleep through the stop.
+      if (*counter && (depth > 1 || !vheapFirst(mainQueue))) continue;
       auto* timerHead = static_cast<vevent*>(vheapFirst(timerQueue));
       auto* mainHead = static_cast<vevent*>(vheapFirst(mainQueue));
       if (!timerHead && !mainHead) {

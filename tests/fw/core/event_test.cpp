@@ -200,6 +200,46 @@ TEST(EventLoop, SleepsWhenIdle) {
   EXPECT_LT(ms(cpu0, cpu1), 50.0);
 }
 
+// A stop made by a window procedure while the loop drains native messages
+// ends the loop; a loop that missed it would wait for the next message.
+TEST(EventLoop, AStopFromAWindowProcedureEndsTheLoop) {
+  ChildRun r = runInChild([] {
+    alarm(5);
+    static int* counter = nullptr;
+    win::WNDCLASSA wc{};
+    wc.lpfnWndProc = [](win::HWND h, win::UINT m, win::WPARAM wp, win::LPARAM lp) -> win::LRESULT {
+      if (m != win::WM_USER) return win::DefWindowProcA(h, m, wp, lp);
+      veventStopLoop(counter);
+      return 0;
+    };
+    wc.lpszClassName = "StopFromNative";
+    win::RegisterClassA(&wc);
+    static win::HWND w = win::CreateWindowExA(0, "StopFromNative", "", win::WS_POPUP, 0, 0, 10, 10, nullptr,
+                                              nullptr, nullptr, nullptr);
+    counter = veventCreateLoopCounter();
+    for (int depth : {1, 2}) {
+      if (depth == 1) {
+        win::PostMessageA(w, win::WM_USER, 0, 0);
+        veventRunLoop(counter);
+      } else {
+        veventPost(clientEvent([](vevent*) {
+          win::PostMessageA(w, win::WM_USER, 0, 0);
+          veventRunLoop(counter);
+          std::fprintf(stderr, "inner ");
+          veventStopProcessing();
+          return 1;
+        }));
+        veventProcess();
+      }
+      std::fprintf(stderr, "ended %d\n", depth);
+    }
+    veventDestroyLoopCounter(counter);
+    win::DestroyWindow(w);
+  });
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "ended 1\ninner ended 2\n");
+}
+
 TEST(Signals, ATerminateSignalEndsTheLoopCleanly) {
   ChildRun r = runInChild([] {
     veventStartup();
