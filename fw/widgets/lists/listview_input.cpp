@@ -340,10 +340,12 @@ int buttonDown(vdialogItem* item, vevent* e) {
     // (the saved selection is empty outside a press).
     std::int32_t row = 0, column = 0;
     vlistviewFindCellAtPoint(v, x, y, &row, &column);
-    for (auto [r, c] : {std::pair{row, column}, std::pair{v->focusRow, v->focusColumn}})
+    for (std::pair<std::int32_t, std::int32_t> cell : {std::pair{row, column}, std::pair{v->focusRow, v->focusColumn}}) {
+      std::int32_t r = cell.first, c = cell.second;
       if (vlistIsCellSelected(v->list, v->selection, r, c) && r >= v->firstRow && r <= v->lastRow &&
           c >= v->firstColumn && c <= v->lastColumn)
         drawNow(v, [&] { drawOneCell(v, r, c, v->oldSelection); });
+    }
   }
   runMode(v, kPress);
   return 1;
