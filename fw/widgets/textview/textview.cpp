@@ -17,6 +17,7 @@
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/textview/textview_internal.h"
+#include "fw/widgets/textview/viewinput.h"
 
 namespace {
 
@@ -93,6 +94,7 @@ void exitContext() {
   for (vclipboard* c : {m->globalClipboard, m->selectionClipboard})
     if (c) vclipboardDestroy(c);
   vmemFree(m->measure);
+  _vtextviewEndInput();
 }
 
 void exitProcess() {
@@ -446,12 +448,14 @@ void init(vinstance* self) {
   c->setFocusable(v, 1);
   c->setClickFocus(v, 1);
   c->setTextFocus(v, 1);
+  vtextviewCreateInput(v);
 }
 
 void destroy(vinstance* self) {
   vtextview* v = asView(self);
   removePointer(v);
   vtextviewClassOf(v)->setText(v, nullptr);
+  vtextviewDestroyInput(v);
   destroyBar(v->horzBar);
   destroyBar(v->vertBar);
   if (v->auxObject) vinstanceDestroy(v->auxObject);
@@ -481,6 +485,9 @@ void copy(vobject* source, vobject* destination) {
               std::size_t(reinterpret_cast<char*>(&s->selection) - reinterpret_cast<char*>(&s->content)));
   vtextviewClassOf(d)->setText(d, s->text);
   d->selection = s->selection;
+  // The copy's context is its own, made fresh.
+  vtextviewDestroyInput(d);
+  vtextviewCreateInput(d);
   d->auxObject = nullptr;
   d->auxBuffer = nullptr;
   d->viewFlags &= ~kPointerShown;
@@ -601,11 +608,13 @@ void open(vdialogItem* item) {
     }
   vtextviewClassOf(v)->placeCaret(v);
   addPointer(v);
+  vtextviewInputOpen(v);
 }
 
 void close(vdialogItem* item) {
   if (!(item->flags & vdialogItemOPEN)) return;
   removePointer(asView(item));
+  vtextviewInputClose(asView(item));
   super()->close(item);
   vtextviewModule* m = _vtextviewModule();
   if (m->caretTimer->data == item) vtimerStop(m->caretTimer);
@@ -622,6 +631,7 @@ void focus(vdialogItem* item) {
     vtextviewClassOf(v)->changeHighlight(v, 1);
     v->focused = 1;
     vtextviewClassOf(v)->changeHighlight(v, 2);
+    vtextviewInputFocusIn(v);
   }
   super()->focus(item);
 }
@@ -636,11 +646,14 @@ void unfocus(vdialogItem* item) {
     vtextviewClassOf(v)->changeHighlight(v, 1);
     v->focused = 0;
     vtextviewClassOf(v)->changeHighlight(v, 2);
+    vtextviewInputFocusOut(v);
   }
   super()->unfocus(item);
 }
 
 void setText(vtextview* v, vtext* text) {
+  // A composition shown in the old text ends with it.
+  vtextviewCancelComposition(v);
   if (v->text && v->observer) {
     vtextObserver* o = v->observer;
     v->observer = nullptr;
@@ -729,6 +742,7 @@ vtextviewClassRec* vtextviewGetDefaultClass() {
   setUpCaretTimer(m);
   vmoduleAddContextExitProc(exitContext);
   m->observerClass = _vtextviewMakeObserverClass();
+  _vtextviewStartInput();
   return c;
 }
 

@@ -14,6 +14,7 @@
 #include "fw/widgets/dialog/item_internal.h"
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/textview/textview_internal.h"
+#include "fw/widgets/textview/viewinput.h"
 
 namespace {
 
@@ -344,6 +345,8 @@ struct Arguments {
 int issueSelector(vobject* self, int selector, vdict* given) {
   vtextview* v = asView(self);
   if (!v->text || !v->selection) return 0;
+  // While a composition is shown, commands would edit under it.
+  if (vtextviewIsInputEnabled(v) && _vtextviewComposing(v)) return 1;
   Arguments holder(given);
   vdict* args = holder.args;
   if (v->focusPart && v->focusPart != v && selector != 4 &&

@@ -11,6 +11,7 @@
 #include "fw/widgets/controls/control.h"
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/textview/textview_internal.h"
+#include "fw/widgets/textview/viewinput.h"
 
 namespace {
 
@@ -282,6 +283,14 @@ void drawLine(vtextview* v, const Row& row) {
   flush(count);
   vrect h;
   if (rowHighlight(v, row, e, start, count, chars, &h)) drawHighlight(v, h, highlightKind(v));
+  // The insertion bar of a dragged selection.
+  std::int32_t drop = 0;
+  if (_vtextviewDropFeedback(v, &drop) && drop >= start && (drop < start + count || (drop == start + count && !closing))) {
+    vdrawGSave();
+    vdrawSetColor(caretColor(v));
+    vdrawRectFill(px(drop - start) + 1, row.bottom, 1, row.height);
+    vdrawGRestore();
+  }
 }
 
 void drawCaretShape([[maybe_unused]] vtextview* v, const vrect* r) {
@@ -660,6 +669,7 @@ ChangeRecord describe(vtext* t, std::int32_t line, std::int32_t span) {
 void changing(vinstance* target, std::int32_t position, std::int32_t change) {
   if (!change) return;
   vtextview* v = viewOf(target);
+  vtextviewInputBeforeChange(v, position, change);
   std::int32_t first = change < 0 ? position + change : position;
   std::int32_t line = vtextGetLineOfPosition(v->text, first);
   std::int32_t span = change < 0 ? vtextGetLineOfPosition(v->text, position) - line + 1 : 1;

@@ -41,6 +41,18 @@ void _vtextviewFillCommands(vtextviewClassRec* cls);
 int _vtextviewIssueEdit(vtextview* view, int selector, vdict* args);
 void _vtextviewFillMouse(vtextviewClassRec* cls);
 void _vtextviewForgetPress(vtextview* view);
+// Selection tracking of one press: phase 0 button down, 1 motion, 2 button
+// up; a null point is the last one tracked (item coordinates).
+void _vtextviewTrack(vtextview* view, const int* point, vevent* event, int phase);
+void _vtextviewForgetTracking(vtextview* view);
+// The drop position while a dragged selection's insertion bar is shown.
+bool _vtextviewDropFeedback(const vtextview* view, std::int32_t* position);
+// Extends the text with line ends and blanks up to a press past its end.
+void _vtextviewPadToPoint(vtextview* view, int x, int y);
+// Phase 0 remembers the point and the scroll; 1 makes the text follow it.
+void _vtextviewGrabScroll(vtextview* view, int x, int y, int phase);
+// Whether the view's input context shows a composition.
+bool _vtextviewComposing(const vtextview* view);
 // Registers the text pointer shape over the content rectangle unless it is.
 void _vtextviewEnsurePointer(vtextview* view);
 vclipboard* _vtextviewClipboard(bool global);

@@ -1,7 +1,6 @@
-// Presses in a text view: a press places the caret at the hit and a drag
-// selects from there; the "Drag" button's click pastes the selection
-// clipboard, any other finished selection is copied to it. Presses on a
-// scroll bar go to the bar.
+// Presses in a text view: selection tracking, grab scrolling, the "Drag"
+// button's click pasting the selection clipboard (any other finished
+// selection is copied to it); presses on a scroll bar go to the bar.
 #include <cstdlib>
 
 #include "fw/core/timer.h"
@@ -18,54 +17,11 @@ bool inside(const vrect& r, int x, int y) { return x >= r.x && x < r.x + r.width
 // The bar a press went to, until its release.
 vslider* pressedBar = nullptr;
 
-// While a drag is above or below the text area, every 10 ms a line more
-// comes into view and into the selection; the module's auto-scroll timer's
-// data is the tracking view.
-int lastX = 0, lastY = 0;
-
-void track(vtextview* v, vevent* e);
-
-void scrollTick(vtimer* timer) {
-  auto* v = static_cast<vtextview*>(timer->data);
-  if (!v || !v->text || _vtextviewModule()->tracking != 2) {
-    vtimerStop(timer);
-    return;
-  }
-  const vrect* a = vtextviewGetTextArea(v);
-  std::int32_t step = lastY >= a->y + a->height ? -1 : lastY < a->y ? 1 : 0;
-  if (step) vtextviewClassOf(v)->scrollTo(v, v->scrollY + step, v->scrollX);
-  vtextSetSelectionRange(v->text, v->selection, _vtextviewModule()->anchor, _vtextviewHit(v, lastX, lastY));
-}
-
-void followPointer(vtextview* v, int x, int y) {
-  lastX = x, lastY = y;
-  const vrect* a = vtextviewGetTextArea(v);
-  bool outside = y < a->y || y >= a->y + a->height;
-  vtimer*& autoScroll = _vtextviewModule()->autoScroll;
-  if (!autoScroll) {
-    autoScroll = vtimerCreate();
-    autoScroll->notify = scrollTick;
-    autoScroll->flags |= vtimerRECURRENT;
-    autoScroll->periodSeconds = 0;
-    autoScroll->periodNanoseconds = 10'000'000;
-  }
-  autoScroll->data = outside ? v : nullptr;
-  if (outside && !(autoScroll->flags & vtimerARMED)) vtimerStart(autoScroll);
-  if (!outside && (autoScroll->flags & vtimerARMED)) vtimerStop(autoScroll);
-}
-
-void stopFollowing() {
-  vtimer* autoScroll = _vtextviewModule()->autoScroll;
-  if (!autoScroll) return;
-  vtimerStop(autoScroll);
-  autoScroll->data = nullptr;
-}
-
 void stopCaret(vtextviewModule* m) { vtimerStop(m->caretTimer); }
 
-void track(vtextview* v, vevent* e) {
-  std::int32_t p = _vtextviewHit(v, veventGetX(e), veventGetY(e));
-  vtextSetSelectionRange(v->text, v->selection, _vtextviewModule()->anchor, p);
+int pointOf(vevent* e, int* p) {
+  p[0] = veventGetX(e), p[1] = veventGetY(e);
+  return 0;
 }
 
 int buttonDown(vdialogItem* item, vevent* e) {
@@ -84,25 +40,25 @@ int buttonDown(vdialogItem* item, vevent* e) {
   m->tracking = 0;
   m->dragFlag = 0;
   stopCaret(m);
-  vrect area = *vtextviewGetTextArea(v);
+  // The left margin belongs to the text: a press there selects lines.
+  vrect area = *vtextviewGetContentRect(v);
   int result = 1;
   if (inside(area, x, y) && v->selection) {
     vname role = veventGetBinding(e);
     m->currentEvent = e;
-    if (role == vname_Menu) {
+    int point[2];
+    pointOf(e, point);
+    if ((v->textViewFlags & vtextviewGRAB_ALWAYS) || role == vname_Grab) {
+      vtextviewClassOf(v)->notifyClient(v, e, vtextviewNOTIFY_PRESS);
+      m->tracking = 1;
+      _vtextviewGrabScroll(v, x, y, 0);
+    } else if (role == vname_Menu) {
       result = super()->buttonDown(item, e);
     } else {
       if (role == vname_Drag) m->dragFlag = 1;
       vtextviewClassOf(v)->notifyClient(v, e, vtextviewNOTIFY_PRESS);
       m->tracking = 2;
-      std::int32_t p = _vtextviewHit(v, x, y);
-      // "Extend" keeps the far end of the selection.
-      if (role == vnameInternLiteral("Extend")) {
-        m->anchor = p < v->selection->start ? v->selection->end : v->selection->start;
-      } else {
-        m->anchor = p;
-      }
-      track(v, e);
+      _vtextviewTrack(v, point, e, 0);
     }
     m->currentEvent = nullptr;
   } else {
@@ -120,9 +76,11 @@ int motion(vdialogItem* item, vevent* e) {
   vtextview* v = asView(item);
   vtextviewModule* m = _vtextviewModule();
   if (pressedBar) return vdialogItemClassOf(pressedBar)->motion(pressedBar, e);
+  int point[2];
+  pointOf(e, point);
+  if (m->tracking == 1) return _vtextviewGrabScroll(v, point[0], point[1], 1), 1;
   if (m->tracking != 2) return super()->motion(item, e);
-  track(v, e);
-  followPointer(v, veventGetX(e), veventGetY(e));
+  _vtextviewTrack(v, point, e, 1);
   if (m->dragFlag && (std::abs(veventGetX(e) - m->pressX) > 3 || std::abs(veventGetY(e) - m->pressY) > 3)) m->dragFlag = 0;
   return 1;
 }
@@ -135,13 +93,16 @@ int buttonUp(vdialogItem* item, vevent* e) {
     pressedBar = nullptr;
     return vdialogItemClassOf(bar)->buttonUp(bar, e);
   }
-  if (m->tracking != 2) return super()->buttonUp(item, e), 1;
-  track(v, e);
-  stopFollowing();
+  if (m->tracking == 0) return super()->buttonUp(item, e), 1;
+  int point[2];
+  pointOf(e, point);
+  if (m->tracking == 2) _vtextviewTrack(v, point, e, 2);
+  bool selecting = m->tracking == 2;
   m->tracking = 0;
   vtextviewClassOf(v)->notifyClient(v, e, vtextviewNOTIFY_RELEASE);
   _vtextviewRestartCaretTimer();
-  if (m->dragFlag) {
+  if (!selecting) return 1;
+  if (m->dragFlag && !_vtextviewComposing(v)) {
     m->dragFlag = 0;
     vclipboard* c = vtextviewGetSelectionClipboard();
     c->spare = v;
@@ -157,8 +118,7 @@ int buttonUp(vdialogItem* item, vevent* e) {
 // A view that goes leaves no press behind.
 void _vtextviewForgetPress(vtextview* v) {
   if (pressedBar && (pressedBar == v->horzBar || pressedBar == v->vertBar)) pressedBar = nullptr;
-  vtimer* autoScroll = _vtextviewModule()->autoScroll;
-  if (autoScroll && autoScroll->data == v) stopFollowing();
+  _vtextviewForgetTracking(v);
 }
 
 void _vtextviewFillMouse(vtextviewClassRec* c) {

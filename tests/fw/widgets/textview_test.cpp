@@ -245,7 +245,7 @@ TEST(TextviewMotion, CaretByCharactersAndLines) {
 // clicked in place pastes it at the hit, moved more than 3 pixels selects;
 // the client hears 7 at each press and 6 at each release; a press past a
 // line's end lands before its line end; dragged below the text area the
-// view scrolls a line every 10 ms of the virtual clock.
+// view scrolls a line at the motion and every 10 ms of the virtual clock.
 TEST(TextviewMouse, PressDragAndTheDragButton) {
   EXPECT_EQ(probe("-laf win95 mouse"),
             "press: \"first line|second line|third\" 14-14\n"
@@ -255,8 +255,99 @@ TEST(TextviewMouse, PressDragAndTheDragButton) {
             "drag button moved: \"firstond line|thiline|second line|third\" 0-3\n"
             "reasons: 767676\n"
             "past the end of line 1: \"firstond line|thiline|second line|third\" 13-13\n"
-            "after 100 ms below: first line 11, selection from 0 reaches line 20\n"
+            "after 100 ms below: first line 12, selection from 0 reaches line 21\n"
             "a view destroyed while dragging leaves the timer without one\n");
+}
+
+std::string editProbe(const std::string& args) {
+  std::string out;
+  FILE* p = popen((std::string(TEXTEDIT_PROBE) + " -laf win95 " + args + " 2>&1").c_str(), "r");
+  if (!p) return "cannot run the probe";
+  char buf[256];
+  while (std::fgets(buf, sizeof buf, p)) out += buf;
+  if (int status = pclose(p); status != 0) out += "status " + std::to_string(status) + "\n";
+  return out;
+}
+
+// Clicks injected at the platform: a click places the caret, a double click
+// selects a word and dragging on extends by words, a triple click or a
+// press in the left margin selects lines, Ctrl (the "Adjust" binding)
+// extends from the caret; dragged below the text the view scrolls once at
+// the motion and once per 10 ms; with drag-and-drop editing a drop outside
+// the selection copies it ("Paste") and with Ctrl moves it ("Cut", then
+// "Paste", the drop moved back by the cut), a drop inside does nothing;
+// "Auto Insert" pads a short line with blanks up to the press and adds
+// lines for a press below the text; grab scrolling follows the pointer.
+TEST(TextviewMouse, WordsLinesAdjustAutoScrollDragAndDropPaddingAndGrab) {
+  EXPECT_EQ(editProbe("track"),
+            "click in beta: \"alpha beta gamma|second line here|third|fourth line\" 8-8\n"
+            "double click selects beta: \"alpha beta gamma|second line here|third|fourth line\" 6-10\n"
+            "double click dragged into gamma extends by words: \"alpha beta gamma|second line here|third|fourth line\" 6-16\n"
+            "triple click selects line 2: \"alpha beta gamma|second line here|third|fourth line\" 17-34\n"
+            "left margin dragged to line 3 selects lines: \"alpha beta gamma|second line here|third|fourth line\" 17-40\n"
+            "ctrl+click extends from the caret: \"alpha beta gamma|second line here|third|fourth line\" 2-20\n"
+            "dragged below: scrolled 1 then 5 lines in 50 ms, selection reaches the last shown line 1\n"
+            "dragged \"two\" before \"five\": \"one two three|fourtwo five\" 21-21\n"
+            "undo names: Paste;\n"
+            "ctrl+dragged \"one\" to the end of line 1: \" two threeone|fourtwo five\" 13-13\n"
+            "undo names: Paste;Cut;Paste;\n"
+            "both undone: \"one two three|four five\" 13-13\n"
+            "dropped inside the selection: \"one two three|four five\" 4-7\n"
+            "pressed 40 pixels right of \"ab\": 8 blanks added, caret at the end of them 1, undo names Typing;\n"
+            "pressed below the text: 2 lines added, caret on the last line 1\n"
+            "grabbed up by three lines: first line 4, left 30: scroll x 30, selection kept 1\n");
+}
+
+// A scripted input method: composed characters replace the selection
+// ("Delete") and come in underlined, the converted part inverted; commands
+// are swallowed while composing; the commit leaves the characters without
+// styles, the caret after them and one "IM Insert" per update, undone and
+// redone exactly. Typing elsewhere or giving the view a new text cancels a
+// composition and leaves no styles; 200 bytes compose as a short string
+// does; an update past the text's end is dropped and the context stays
+// ready for the next.
+TEST(TextviewInput, ScriptedCompositions) {
+  EXPECT_EQ(editProbe("compose"),
+            "typed over a selection: \"hello ka\" 8-8 underline 6-8 invert none composing 1 busy 0\n"
+            "converted: \"hello KAN\" 9-9 underline 6-9 invert 6-9 composing 1 busy 0\n"
+            "a selector while composing: answer 1, text \"hello KAN\"\n"
+            "committed: \"hello KANji\" 11-11 underline none invert none composing 0 busy 0\n"
+            "undo names: Delete;IM Insert;IM Insert;IM Insert;\n"
+            "undone: \"hello world\" 6-6\n"
+            "redone: \"hello KANji\" 6-6\n"
+            "typed elsewhere: \"xyhello KANji!\" 14-14 underline none invert none composing 0 busy 0\n"
+            "old text after its view took a new one: \"zzxyhello KANji!\" 2-2 underline none invert none composing 0 busy 0\n"
+            "the new text: \"fresh\" 5-5 underline none invert none composing 0 busy 0\n"
+            "200 bytes composed: length 205, underline 5-205\n"
+            "all taken back and committed: \"fresh\" 5-5 underline none invert none composing 0 busy 0\n"
+            "an update past the end: \"fresh\" 2-2 underline none invert none composing 0 busy 0\n"
+            "the next update: \"frokesh\" 4-4 underline 2-4 invert none composing 1 busy 0\n");
+}
+
+// Editing by mouse and commands: a word double-clicked and dragged with
+// Ctrl to the text's start, the lines selected from the margin, shifted
+// right by 2 and sorted; undoing everything gives the original text back
+// and redoing it the final one; the window after the move and the sort
+// as stored.
+TEST(TextviewScenario, SelectDragShiftSortUndoAndRedo) {
+  std::string prefix = (std::filesystem::temp_directory_path() / ("textedit_scenario_" + std::to_string(getpid()))).string();
+  EXPECT_EQ(editProbe("scenario " + prefix),
+            "double clicked: \"pear apple|cherry|banana split|fig|\" 5-10\n"
+            "moved: \"applepear |cherry|banana split|fig|\" 5-5\n"
+            "lines selected: \"applepear |cherry|banana split|fig|\" 0-35\n"
+            "shifted: \"  applepear |  cherry|  banana split|  fig|\" 0-43\n"
+            "sorted: \"  applepear |  banana split|  cherry|  fig|\" 0-43\n"
+            "undo names: Cut;Paste;Shift;Sort Lines;\n"
+            "undone all: original back 1\n"
+            "redone all: final back 1\n");
+  for (const char* step : {"moved", "sorted"}) {
+    win::test::Image image;
+    std::string png = prefix + "_" + step + ".png";
+    ASSERT_TRUE(win::test::ReadPng(png, image)) << step;
+    std::filesystem::remove(png);
+    EXPECT_TRUE(test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/textview/edit_" + step + ".png"))
+        << step;
+  }
 }
 
 // Drawn through the offscreen image the text area has the pixels it has

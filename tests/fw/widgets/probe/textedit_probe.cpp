@@ -1,0 +1,424 @@
+// Text views edited by the mouse and by an input method, in a program of
+// their own (the classes and the look are built once per process); clicks
+// are injected at the platform so click counts and bindings are real:
+//   textedit_probe track          clicks, words, lines, extension, auto-scroll,
+//                                 drag and drop, padding and grab scrolling
+//   textedit_probe compose        a scripted input method's compositions
+//   textedit_probe scenario OUT   select, drag, shift, sort, undo and redo all:
+//                                 OUT_moved.png, OUT_sorted.png
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fw/core/attributed.h"
+#include "fw/core/event.h"
+#include "fw/core/sys.h"
+#include "fw/data/pref.h"
+#include "fw/data/undo.h"
+#include "fw/gui/window/window.h"
+#include "fw/text/styleruns.h"
+#include "fw/text/textstyle.h"
+#include "fw/text/txtruler.h"
+#include "fw/widgets/dialog/itemlist.h"
+#include "fw/widgets/startup.h"
+#include "fw/widgets/textview/textview.h"
+#include "fw/widgets/textview/textview_internal.h"
+#include "fw/widgets/textview/viewinput.h"
+#include "platform/win/constants.h"
+#include "platform/win/test.h"
+#include "tests/fw/widgets/probe/probe_host.h"
+
+namespace {
+
+constexpr int kWidth = 360, kHeight = 200;
+using probehost::listOf;
+using probehost::settle;
+
+vwindow* window = nullptr;
+vtext* text = nullptr;
+vtextSelection* selection = nullptr;
+vtextview* view = nullptr;
+
+std::vector<vinstance*> actions;
+std::string names;
+void keep(vtextview*, vinstance* action) {
+  names += std::string(vundoActionGetName(static_cast<vundoAction*>(action))) + ";";
+  actions.push_back(action);
+}
+void performAll(bool undo) {
+  if (undo)
+    for (auto a = actions.rbegin(); a != actions.rend(); ++a) vundoActionPerform(static_cast<vundoAction*>(*a));
+  else
+    for (vinstance* a : actions) vundoActionPerform(static_cast<vundoAction*>(a));
+}
+void dropActions() {
+  for (vinstance* a : actions) vinstanceDestroy(a);
+  actions.clear();
+  names.clear();
+}
+
+std::string textOf(vtext* t) {
+  std::string out(std::size_t(t->length), '\0');
+  vtextGetChars(t, 0, t->length, out.data(), t->length + 1);
+  for (char& c : out)
+    if (c == '\n') c = '|';
+  return out;
+}
+
+void report(const char* what) {
+  std::printf("%s: \"%s\" %d-%d\n", what, textOf(text).c_str(), selection->start, selection->end);
+}
+
+// One focused view over most of an open window, recording undo.
+void start(const char* chars, std::uint16_t flags) {
+  window = probehost::host(kWidth, kHeight);
+  text = vtextCreate();
+  vtextSetObserverClass(text, vtextUndoObserverClass());
+  selection = vtextCreateSelection(text);
+  vtextInsertText(text, selection, chars, std::int32_t(std::strlen(chars)));
+  if (text->pendingChanges) vinstanceDestroy(text->pendingChanges);
+  text->pendingChanges = nullptr;
+  vtextSetSelectionRange(text, selection, 0, 0);
+  view = vtextviewCreate();
+  vrect r{10, 10, 340, 180};
+  vdialogSetItemRect(view, &r);
+  vdialogItemListAppend(listOf(window), view);
+  vtextviewSetText(view, text);
+  vtextviewSetSelection(view, selection);
+  view->textViewFlags = std::uint16_t((view->textViewFlags & ~(vtextviewDRAG_EDIT | vtextviewAUTO_INSERT)) | flags);
+  view->undoSink = keep;
+  probehost::show(window);
+  vdialogItemListClassOf(listOf(window))->activateFocus(listOf(window));
+  vdialogItemListSetFocusItem(listOf(window), view);
+  settle();
+}
+
+void stop() {
+  dropActions();
+  vtextviewSetText(view, nullptr);
+  vtextDestroySelection(text, selection);
+  vtextDestroy(text);
+  probehost::finish(window);
+}
+
+// Window points (y up) of a text position's gap and of its line's middle.
+int xOf(std::int32_t p) {
+  return vtextviewGetTextArea(view)->x + vtextGetPositionColumnValue(text, p) + 1 - view->scrollX;
+}
+int yOf(std::int32_t p) {
+  const vrect* a = vtextviewGetTextArea(view);
+  std::int32_t line = vtextGetLineOfPosition(text, p);
+  vtextLineInfo info{};
+  vtextGetLineInfo(text, line, &info);
+  return a->y + a->height - vtextGetLinesHeight(text, view->scrollY, line) + info.height / 2;
+}
+win::POINT screen(int x, int y) {
+  win::POINT p{x, kHeight - 1 - y};
+  win::ClientToScreen(window->native->hwnd, &p);
+  return p;
+}
+
+// A gesture's clicks count together; the next gesture starts a count anew.
+void pause() {
+  win::test::AdvanceClock(2000);
+  settle();
+}
+void down(int x, int y) {
+  win::test::MouseDown(screen(x, y));
+  settle();
+}
+void move(int x, int y) {
+  win::test::MouseMove(screen(x, y));
+  settle();
+}
+void up(int x, int y) {
+  win::test::MouseUp(screen(x, y));
+  settle();
+}
+void click(int x, int y, int times = 1) {
+  for (int i = 0; i < times; ++i) down(x, y), up(x, y);
+}
+// Inside a character: a third of the way into the one after p.
+int inside(std::int32_t p) { return xOf(p) + (xOf(p + 1) - xOf(p)) / 3; }
+
+void withKey(win::UINT key, void (*f)()) {
+  win::test::KeyDown(key);
+  settle();
+  f();
+  win::test::KeyUp(key);
+  settle();
+}
+
+int track() {
+  win::UseVirtualClock(true);
+  start("alpha beta gamma\nsecond line here\nthird\nfourth line", 0);
+  click(inside(8), yOf(8));
+  report("click in beta");
+  pause();
+  click(inside(8), yOf(8), 2);
+  report("double click selects beta");
+  pause();
+  down(inside(8), yOf(8)), up(inside(8), yOf(8));
+  down(inside(8), yOf(8));
+  move(inside(13), yOf(13));
+  up(inside(13), yOf(13));
+  report("double click dragged into gamma extends by words");
+  pause();
+  click(inside(20), yOf(20), 3);
+  report("triple click selects line 2");
+  pause();
+  const vrect area = *vtextviewGetTextArea(view);
+  down(area.x - 6, yOf(20));
+  move(area.x - 6, yOf(36));
+  up(area.x - 6, yOf(36));
+  report("left margin dragged to line 3 selects lines");
+  pause();
+  click(inside(2), yOf(2));
+  withKey(win::VK_CONTROL, [] { click(inside(20), yOf(20)); });
+  report("ctrl+click extends from the caret");
+  pause();
+  // Below the text area: the view scrolls on every 10 ms of the clock.
+  std::string many;
+  for (int i = 1; i <= 40; ++i) many += "row " + std::to_string(i) + "\n";
+  vtextSetSelectionRange(text, selection, text->length, text->length);
+  vtextInsertText(text, selection, ("\n" + many).c_str(), std::int32_t(many.size() + 1));
+  vtextviewClassOf(view)->scrollTo(view, 1, 0);
+  settle();
+  down(inside(0), yOf(0));
+  move(inside(0), area.y - 8);
+  std::int32_t before = view->scrollY;
+  for (int i = 0; i < 5; ++i) win::test::AdvanceClock(10), settle();
+  std::int32_t after = view->scrollY;
+  up(inside(0), area.y - 8);
+  std::printf("dragged below: scrolled %d then %d lines in 50 ms, selection reaches the last shown line %d\n",
+              before - 1, after - before,
+              vtextGetLineOfPosition(text, selection->end) >= after + vtextCountLinesInHeight(text, area.height, after) - 2);
+  vtextviewClassOf(view)->scrollTo(view, 1, 0);
+  stop();
+
+  // Drag and drop: a drop outside copies, with Ctrl it moves; a drop inside
+  // the selection does nothing.
+  start("one two three\nfour five", vtextviewDRAG_EDIT);
+  vtextSetSelectionRange(text, selection, 4, 7);
+  down(inside(5), yOf(5));
+  move(inside(19), yOf(19));
+  up(xOf(18), yOf(18));
+  report("dragged \"two\" before \"five\"");
+  std::printf("undo names: %s\n", names.c_str());
+  pause();
+  vtextSetSelectionRange(text, selection, 0, 3);
+  withKey(win::VK_CONTROL, [] {
+    down(inside(1), yOf(1));
+    move(xOf(13), yOf(13));
+    up(xOf(13), yOf(13));
+  });
+  report("ctrl+dragged \"one\" to the end of line 1");
+  std::printf("undo names: %s\n", names.c_str());
+  performAll(true);
+  report("both undone");
+  pause();
+  vtextSetSelectionRange(text, selection, 4, 7);
+  down(inside(4), yOf(4));
+  move(inside(6), yOf(6));
+  up(inside(6), yOf(6));
+  report("dropped inside the selection");
+  stop();
+
+  // "Auto Insert": blanks up to a press right of a short line, line ends
+  // for a press below the text.
+  start("ab\ncd", vtextviewAUTO_INSERT);
+  click(xOf(2) + 40, yOf(0));
+  std::string padded = textOf(text);
+  std::printf("pressed 40 pixels right of \"ab\": %zu blanks added, caret at the end of them %d, undo names %s\n",
+              padded.find('|') - 2, selection->start == std::int32_t(padded.find('|')) && selection->length == 0,
+              names.c_str());
+  pause();
+  std::int32_t lines = text->lineCount;
+  click(inside(0), yOf(text->length) - 40);
+  std::printf("pressed below the text: %d lines added, caret on the last line %d\n", text->lineCount - lines,
+              vtextGetLineOfPosition(text, selection->start) == text->lineCount);
+  stop();
+
+  // Grab scrolling follows the pointer: up by three lines' height scrolls three.
+  start(many.c_str(), vtextviewGRAB_ALWAYS);
+  vtextLineInfo info{};
+  vtextGetLineInfo(text, 1, &info);
+  down(inside(0), area.y + 20);
+  move(inside(0) - 30, area.y + 20 + 3 * info.height + 1);
+  std::printf("grabbed up by three lines: first line %d, left 30: scroll x %d, selection kept %d\n", view->scrollY,
+              view->scrollX, selection->start == 0 && selection->length == 0);
+  up(inside(0), area.y + 20 + 3 * info.height);
+  stop();
+  return 0;
+}
+
+// ---- the input method, scripted as a platform would drive it
+
+bool styled(std::int32_t p, const char* attribute) {
+  vtextStyle* s = vtextGetStyleAt(text, p);
+  return s && vtextRulerGetBooleanAttr(s, vnameInternLiteral(attribute)) == 1;
+}
+
+// Positions of the text carrying an attribute, as "a-b" runs.
+std::string runs(const char* attribute) {
+  std::string out;
+  for (std::int32_t p = 0; p < text->length;) {
+    if (!styled(p, attribute)) {
+      ++p;
+      continue;
+    }
+    std::int32_t q = p;
+    while (q < text->length && styled(q, attribute)) ++q;
+    out += (out.empty() ? "" : ",") + std::to_string(p) + "-" + std::to_string(q);
+    p = q;
+  }
+  return out.empty() ? "none" : out;
+}
+
+void update(std::int32_t position, std::int32_t removed, const std::string& chars, std::int32_t conversion = -1,
+            std::int32_t conversionLength = 0, bool committed = false) {
+  vtextviewInputUpdate u{position, removed, std::int32_t(chars.size()), chars.data(), position + std::int32_t(chars.size()),
+                         conversion, conversionLength, committed ? 1u : 0u};
+  _vtextviewInput* i = vtextviewGetInput(view);
+  _vtextviewInputClassOf(i)->updateComposition(i, &u);
+}
+
+void composition(const char* what) {
+  _vtextviewInput* i = vtextviewGetInput(view);
+  std::printf("%s: \"%s\" %d-%d underline %s invert %s composing %d busy %d\n", what, textOf(text).c_str(),
+              selection->start, selection->end, runs("Underline").c_str(), runs("Invert").c_str(),
+              (i->state & vtextviewInputCOMPOSING) != 0, (i->state & vtextviewInputBUSY) != 0);
+}
+
+int compose() {
+  start("hello world", 0);
+  vtextSetSelectionRange(text, selection, 6, 11);
+  update(0, 0, "ka");
+  composition("typed over a selection");
+  update(0, 2, "KAN", 0, 3);
+  composition("converted");
+  std::printf("a selector while composing: answer %d, text \"%s\"\n",
+              vobjectAttributedOf(view)->issueSelector(view, 39, nullptr), textOf(text).c_str());
+  update(3, 0, "ji", 3, 0);
+  update(0, 0, "", -1, 0, true);
+  composition("committed");
+  std::printf("undo names: %s\n", names.c_str());
+  performAll(true);
+  report("undone");
+  performAll(false);
+  report("redone");
+  dropActions();
+
+  // A change of the text around the composition cancels it; so does
+  // giving the view a new text.
+  vtextSetSelectionRange(text, selection, 0, 0);
+  update(0, 0, "xy");
+  vtextSetSelectionRange(text, selection, text->length, text->length);
+  vtextviewTypeChar(view, '!');
+  composition("typed elsewhere");
+  vtextSetSelectionRange(text, selection, 0, 0);
+  update(0, 0, "zz", 0, 2);
+  vtext* old = text;
+  vtextSelection* oldSelection = selection;
+  text = vtextCreate();
+  selection = vtextCreateSelection(text);
+  vtextInsertText(text, selection, "fresh", 5);
+  vtextviewSetText(view, text);
+  vtextviewSetSelection(view, selection);
+  std::swap(text, old);
+  std::swap(selection, oldSelection);
+  composition("old text after its view took a new one");
+  vtextDestroySelection(text, selection);
+  vtextDestroy(text);
+  text = old;
+  selection = oldSelection;
+  composition("the new text");
+  _vtextviewInput* i = vtextviewGetInput(view);
+  _vtextviewInputClassOf(i)->reset(i);
+
+  // Long compositions go through a buffer of their own.
+  std::string longer(200, 'q');
+  vtextSetSelectionRange(text, selection, 5, 5);
+  update(0, 0, longer);
+  std::printf("200 bytes composed: length %d, underline %s\n", text->length, runs("Underline").c_str());
+  update(0, 200, "", -1, 0, true);
+  composition("all taken back and committed");
+
+  // An update past the text's end is dropped; the next one is heard.
+  vtextSetSelectionRange(text, selection, 2, 2);
+  update(50, 0, "late");
+  composition("an update past the end");
+  update(0, 0, "ok");
+  composition("the next update");
+  dropActions();
+  stop();
+  return 0;
+}
+
+// ---- the headless editing scenario
+
+bool shot(const std::string& path) {
+  settle();
+  return win::test::WindowPng(window->native->hwnd, path);
+}
+
+int scenario(const char* out) {
+  win::UseVirtualClock(true);
+  start("pear apple\ncherry\nbanana split\nfig\n", vtextviewDRAG_EDIT);
+  const std::string original = textOf(text);
+  // Double click "apple", drag it to the start of the text.
+  click(inside(6), yOf(6), 2);
+  report("double clicked");
+  withKey(win::VK_CONTROL, [] {
+    down(inside(7), yOf(7));
+    move(xOf(0), yOf(0));
+    up(xOf(0), yOf(0));
+  });
+  report("moved");
+  bool ok = shot(std::string(out) + "_moved.png");
+  pause();
+  // Select the lines from the margin, shift them right, sort them.
+  const vrect area = *vtextviewGetTextArea(view);
+  down(area.x - 6, yOf(0));
+  move(area.x - 6, yOf(text->length - 1));
+  up(area.x - 6, yOf(text->length - 1));
+  report("lines selected");
+  vdict args;
+  vdictInit(&args, vdictHashName);
+  vdictStore(&args, vnameInternLiteral("Direction"), vnameInternLiteral("Right"));
+  vdictStore(&args, vnameInternLiteral("Amount"), reinterpret_cast<void*>(std::intptr_t(2)));
+  vobjectAttributedOf(view)->issueSelector(view, 52, &args);
+  vdictFinish(&args);
+  report("shifted");
+  vobjectAttributedOf(view)->issueSelector(view, 60, nullptr);
+  report("sorted");
+  ok = shot(std::string(out) + "_sorted.png") && ok;
+  const std::string final = textOf(text);
+  std::printf("undo names: %s\n", names.c_str());
+  performAll(true);
+  std::printf("undone all: original back %d\n", textOf(text) == original);
+  performAll(false);
+  std::printf("redone all: final back %d\n", textOf(text) == final);
+  stop();
+  return ok ? 0 : 1;
+}
+
+int probeMain(int argc, char** argv) {
+  vwidgetsStartup(argc, argv);
+  int count = 0;
+  char** args = nullptr;
+  vprefGetArgs(&count, &args);
+  std::string mode = count > 1 ? args[1] : "";
+  int status = 2;
+  if (mode == "track") status = track();
+  else if (mode == "compose") status = compose();
+  else if (mode == "scenario" && count > 2) status = scenario(args[2]);
+  else std::fprintf(stderr, "usage: textedit_probe track|compose|scenario OUT\n");
+  std::fflush(stdout);
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { vsysMain(argc, argv, probeMain); }
