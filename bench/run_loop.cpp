@@ -16,8 +16,10 @@
 //     host interface enabled, the codec converting with its interrupt
 //     enabled;
 //   - 32 independent devices (per-device and aggregate figures), on one
-//     thread and on four worker threads (DSP_RUN_THREADS; wall-clock
-//     rates, since the threads' CPU time adds up);
+//     thread, on four worker threads (DSP_RUN_THREADS) and on the host's
+//     count (threads:0: DSP_RUN_THREADS unset, the cores the process may
+//     use, the governor choosing between them and one thread); wall-clock
+//     rates, since the threads' CPU time adds up;
 //   - each of the five device types.
 // Each case first runs a prefix on both engines and fails on any
 // difference of state (the threaded case also a prefix of slices on one
@@ -166,8 +168,16 @@ std::string compare_engines(const char* type, break_setup breaks) {
 
 // The digests of `count` devices after each of a prefix of slices on
 // `threads` threads.
+// Sets the threads of a slice (0: the host's count, chosen by the governor).
+void use_threads(int threads) {
+  if (threads > 0)
+    setenv("DSP_RUN_THREADS", std::to_string(threads).c_str(), 1);
+  else
+    unsetenv("DSP_RUN_THREADS");
+}
+
 std::vector<uint64_t> slice_digests(const char* type, int count, int threads) {
-  setenv("DSP_RUN_THREADS", std::to_string(threads).c_str(), 1);
+  use_threads(threads);
   std::vector<uint64_t> digests;
   for (int d = 0; d < count; ++d)
     if (!make_device(d, type, NO_BREAKS, false)) return {};
@@ -194,14 +204,14 @@ void run_case(benchmark::State& state, const char* type, int count, break_setup 
     state.SkipWithError(("the engines differ: " + difference).c_str());
     return;
   }
-  if (threads > 1) {
+  if (threads != 1) {
     const std::vector<uint64_t> one = slice_digests(type, count, 1);
     if (one.empty() || one != slice_digests(type, count, threads)) {
       state.SkipWithError("one thread and the worker threads differ");
       return;
     }
   }
-  setenv("DSP_RUN_THREADS", std::to_string(threads).c_str(), 1);
+  use_threads(threads);
   for (int d = 0; d < count; ++d) {
     if (!make_device(d, type, breaks, cycle_engine)) {
       state.SkipWithError("device creation failed");
@@ -267,7 +277,7 @@ void BM_FirAllPeripherals(benchmark::State& state) {
 void BM_FirProfiled(benchmark::State& state) {
   run_case(state, "73521", 1, PROFILED, state.range(0) != 0);
 }
-// Argument 1: the threads.
+// Argument 1: the threads (0: the host's count).
 void BM_Fir32Devices(benchmark::State& state) {
   run_case(state, "73521", DEVICE_MAX, NO_BREAKS, state.range(0) != 0, static_cast<int>(state.range(1)));
 }
@@ -306,6 +316,7 @@ BENCHMARK(BM_Fir32Devices)
     ->ArgNames({"cycle_engine", "threads"})
     ->Args({0, 1})
     ->Args({0, 4})
+    ->Args({0, 0})
     ->Args({1, 1})
     ->Apply(repeated)
     ->UseRealTime();

@@ -21,3 +21,25 @@ void finish_left_end(int device);
 // among them); every device ends where one thread leaves it. Returns the
 // rounds run.
 int run_slice_on_threads(int rounds, int threads);
+
+// Chooses, for slices whose thread count is the host's, between the worker
+// threads and the calling thread alone: whichever ran a device-round faster
+// lately, trying the other every PROBE_EVERY slices. On an overloaded host
+// the workers wait for each other's cores (a device follows the one before
+// it), so the slices fall back to one thread, and go back to the workers
+// when the cores are free again. The choice never changes where a device
+// ends, only how fast.
+class slice_governor {
+ public:
+  static constexpr int PROBE_EVERY = 32;
+  // Whether the next slice goes on the worker threads.
+  bool threads_next() const;
+  // The time a slice took per device-round, on the workers or alone.
+  void record(bool threaded, double per_device_round);
+
+ private:
+  bool faster_threaded() const;
+  double alone_ = 0;     // smoothed times; 0 until measured
+  double threaded_ = 0;
+  int since_probe_ = 0;  // slices since the other choice was last tried
+};

@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include <sched.h>
+
 #include "sim/engine/device.h"
 #include "sim/engine/hostio.h"
 #include "sim/engine/run_lanes.h"
@@ -35,6 +37,10 @@ constexpr int LANE_CHUNK = 250;
 // waiting for the next slice spins about as long as the console takes
 // between two, then sleeps.
 constexpr int IDLE_SPINS = 200;
+// A thread that has found nothing to run for this many spins sleeps until
+// a lane moves: on a host with more runnable threads than cores, spinning
+// would take the core from the thread whose lane everyone waits for.
+constexpr int IDLE_SLEEP_SPINS = 1000;
 constexpr int SLICE_SPINS = 20000;
 
 void spin_pause() {
@@ -69,6 +75,14 @@ std::array<lane, DEVICE_MAX> lanes;
 int lane_count = 0;
 int slice_rounds = 0;
 std::atomic<bool> threads_active{false};
+// Bumped whenever a lane runs rounds or ends; idle threads sleep on it.
+std::atomic<uint32_t> lane_moves{0};
+std::atomic<int> lane_sleepers{0};
+
+void note_lane_moved() {
+  lane_moves.fetch_add(1);
+  if (lane_sleepers.load() != 0) lane_moves.notify_all();
+}
 
 bool stopped(int device) {
   const device_state* st = device_states[device];
@@ -113,6 +127,7 @@ void step_lane(int i) {
       ran = run_device_cycles(l.device, step);
     } catch (...) {
       l.ended_at.store(cursor, std::memory_order_release);
+      note_lane_moved();
       throw;
     }
     cursor += ran;
@@ -120,12 +135,15 @@ void step_lane(int i) {
     l.done.store(cursor, std::memory_order_release);
   }
   if (ended) l.ended_at.store(cursor, std::memory_order_release);
+  note_lane_moved();
 }
 
 // Takes and steps lanes until every lane has ended.
 void run_thread_lanes(int thread) {
   int idle = 0;
   for (;;) {
+    // Read before the look, so a move after it wakes the sleep below.
+    const uint32_t moves = lane_moves.load();
     int pick = -1;
     bool all_ended = true;
     for (int pass = 0; pass < 2 && pick < 0; ++pass) {
@@ -140,7 +158,14 @@ void run_thread_lanes(int thread) {
       if (all_ended) return;
     }
     if (pick < 0) {
-      if (++idle % IDLE_SPINS == 0) std::this_thread::yield();
+      if (++idle >= IDLE_SLEEP_SPINS) {
+        lane_sleepers.fetch_add(1);
+        lane_moves.wait(moves);
+        lane_sleepers.fetch_sub(1);
+        idle = 0;
+      } else if (idle % IDLE_SPINS == 0) {
+        std::this_thread::yield();
+      }
       spin_pause();
       continue;
     }
@@ -256,14 +281,45 @@ bool main_thread_only(int device) {
 
 }  // namespace
 
-int run_thread_count() {
+int run_thread_count(bool* from_host) {
+  if (from_host != nullptr) *from_host = false;
   if (const char* text = std::getenv("DSP_RUN_THREADS"); text != nullptr && *text != '\0') {
     char* end = nullptr;
     const long n = std::strtol(text, &end, 10);
     if (*end == '\0' && n >= 1) return static_cast<int>(std::min<long>(n, DEVICE_MAX));
   }
-  const unsigned host = std::thread::hardware_concurrency();
+  if (from_host != nullptr) *from_host = true;
+  // A process held to fewer cores than the machine has (taskset, a
+  // container's share) gains nothing from more threads than those cores.
+  unsigned host = std::thread::hardware_concurrency();
+  cpu_set_t cores;
+  CPU_ZERO(&cores);
+  if (sched_getaffinity(0, sizeof cores, &cores) == 0 && CPU_COUNT(&cores) > 0)
+    host = static_cast<unsigned>(CPU_COUNT(&cores));
   return host == 0 ? 1 : static_cast<int>(std::min<unsigned>(host, DEVICE_MAX));
+}
+
+bool slice_governor::faster_threaded() const {
+  if (threaded_ == 0) return true;
+  if (alone_ == 0) return false;
+  return threaded_ <= alone_;
+}
+
+bool slice_governor::threads_next() const {
+  const bool faster = faster_threaded();
+  return alone_ != 0 && threaded_ != 0 && since_probe_ >= PROBE_EVERY ? !faster : faster;
+}
+
+void slice_governor::record(bool threaded, double per_device_round) {
+  if (!(per_device_round > 0)) return;
+  double& smoothed = threaded ? threaded_ : alone_;
+  // A first figure, or a probe's: it replaces the old one, which is out of
+  // date by now.
+  const bool probe = smoothed == 0 || threaded != faster_threaded();
+  smoothed = probe ? per_device_round : smoothed * 0.75 + per_device_round * 0.25;
+  // The other choice has just run when this was a probe or this choice
+  // has just lost its place.
+  since_probe_ = probe || threaded != faster_threaded() ? 0 : since_probe_ + 1;
 }
 
 bool run_threads_active() { return threads_active.load(std::memory_order_relaxed); }

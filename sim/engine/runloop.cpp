@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <chrono>
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
@@ -701,6 +702,24 @@ void finish_left_end(int device) {
   if (inst != nullptr) after_cycle(device, inst, cur_state);
 }
 
+namespace {
+
+// Each device runs its share of the rounds in one go; a device that stops
+// ends the slice of those after it at the same round.
+int run_slice_alone(int rounds) {
+  const int shown_before = shown_device;
+  int limit = rounds;
+  for (int d = 0; d < DEVICE_MAX && shown_device == shown_before; ++d) {
+    const device_inst* inst = device_insts[d];
+    if (inst == nullptr || (inst->flags & DEV_EXCLUDED) != 0) continue;
+    const int n = run_device_cycles(d, limit);
+    if (device_states[d] == nullptr || device_states[d]->running == 0) limit = n;
+  }
+  return limit;
+}
+
+}  // namespace
+
 int run_device_slice(int rounds) {
   // Breakpoints or streams on more than one device: their reports,
   // commands, prompts and lines (two streams may share a file) come in
@@ -723,31 +742,31 @@ int run_device_slice(int rounds) {
   }
   slices = slices && (count == 1 || (with_breaks == 0 && with_streams <= 1));
   if (slices && count > 1 && threads_fit && with_breaks == 0 && !dsp_alloc_capped() && gui_allocator_active() == 0) {
-    const int threads = std::min(run_thread_count(), count);
-    if (threads > 1) return run_slice_on_threads(rounds, threads);
-  }
-  const int shown_before = shown_device;
-  if (!slices) {
-    for (int k = 0; k < rounds; ++k) {
-      bool stopped = false;
-      for (int d = 0; d < DEVICE_MAX && shown_device == shown_before; ++d) {
-        const device_inst* inst = device_insts[d];
-        if (inst == nullptr || (inst->flags & DEV_EXCLUDED) != 0) continue;
-        run_device_cycle(d);
-        stopped = stopped || device_states[d] == nullptr || device_states[d]->running == 0;
-      }
-      if (stopped || shown_device != shown_before) return k + 1;
+    bool from_host = false;
+    const int threads = std::min(run_thread_count(&from_host), count);
+    if (threads > 1 && !from_host) return run_slice_on_threads(rounds, threads);
+    if (threads > 1) {
+      // Timed for the governor, which may keep the slice on this thread.
+      static slice_governor governor;
+      const bool threaded = governor.threads_next();
+      const auto start = std::chrono::steady_clock::now();
+      const int ran = threaded ? run_slice_on_threads(rounds, threads) : run_slice_alone(rounds);
+      const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+      if (ran > 0) governor.record(threaded, took.count() / (static_cast<double>(ran) * count));
+      return ran;
     }
-    return rounds;
   }
-  // Each device runs its share of the rounds in one go; a device that
-  // stops ends the slice of those after it at the same round.
-  int limit = rounds;
-  for (int d = 0; d < DEVICE_MAX && shown_device == shown_before; ++d) {
-    const device_inst* inst = device_insts[d];
-    if (inst == nullptr || (inst->flags & DEV_EXCLUDED) != 0) continue;
-    const int n = run_device_cycles(d, limit);
-    if (device_states[d] == nullptr || device_states[d]->running == 0) limit = n;
+  if (slices) return run_slice_alone(rounds);
+  const int shown_before = shown_device;
+  for (int k = 0; k < rounds; ++k) {
+    bool stopped = false;
+    for (int d = 0; d < DEVICE_MAX && shown_device == shown_before; ++d) {
+      const device_inst* inst = device_insts[d];
+      if (inst == nullptr || (inst->flags & DEV_EXCLUDED) != 0) continue;
+      run_device_cycle(d);
+      stopped = stopped || device_states[d] == nullptr || device_states[d]->running == 0;
+    }
+    if (stopped || shown_device != shown_before) return k + 1;
   }
-  return limit;
+  return rounds;
 }

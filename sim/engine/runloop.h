@@ -42,9 +42,10 @@ int run_device_slice(int rounds);
 
 // Devices on worker threads: the threads a slice of many devices may use,
 // from DSP_RUN_THREADS when it is set (1: everything on the calling thread)
-// or else the host's count; and whether a slice is running devices on
-// worker threads now.
-int run_thread_count();
+// or else the host's count (the cores this process may run on); whether
+// the count is the host's (*from_host); and whether a slice is running
+// devices on worker threads now.
+int run_thread_count(bool* from_host = nullptr);
 bool run_threads_active();
 
 // Works out a device's run plan (device_state::run_fast and

@@ -5,6 +5,8 @@
 // devices after them at the same round.
 #include <gtest/gtest.h>
 
+#include <sched.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <mutex>
@@ -18,6 +20,7 @@
 #include "cmd/engine_pair.h"
 #include "sim/engine/device.h"
 #include "sim/engine/periph.h"
+#include "sim/engine/run_lanes.h"
 #include "sim/engine/runloop.h"
 #include "sim/engine/state_digest.h"
 
@@ -58,8 +61,12 @@ class run_threads : public cmd_fixture {
   // different count on each (device 3, shown, among them). When a device
   // stops, each device that stopped starts its program again and every
   // device is armed again, as a new go does.
+  // threads 0: the host's count, the governor choosing.
   static std::vector<slice_seen> run_all(int threads, std::set<std::thread::id>* used) {
-    setenv("DSP_RUN_THREADS", std::to_string(threads).c_str(), 1);
+    if (threads > 0)
+      setenv("DSP_RUN_THREADS", std::to_string(threads).c_str(), 1);
+    else
+      unsetenv("DSP_RUN_THREADS");
     free_all_devices();
     std::mt19937 rng(39);
     std::vector<uint32_t> starts(DEVICES);
@@ -129,8 +136,10 @@ TEST_F(run_threads, SlicesLeaveEveryDeviceWhereOneThreadLeavesIt) {
   for (const slice_seen& s : one)
     stops += s.rounds < RUN_SLICE_ROUNDS ? 1 : 0;
   EXPECT_GE(stops, 5) << "the illegal words stop some slices";
-  for (int threads : {4, 3, 8}) {
+  for (int threads : {4, 3, 8, 0}) {
     SCOPED_TRACE(std::to_string(threads) + " threads");
+    unsetenv("DSP_RUN_THREADS");
+    if (threads == 0 && run_thread_count() == 1) continue;
     recorded().clear();
     std::set<std::thread::id> used;
     const std::vector<slice_seen> many = run_all(threads, &used);
@@ -143,22 +152,87 @@ TEST_F(run_threads, SlicesLeaveEveryDeviceWhereOneThreadLeavesIt) {
       if (HasFailure()) return;
     }
     EXPECT_EQ(output(), one_text);
-    EXPECT_GE(used.size(), 2u) << "the devices ran on worker threads";
+    // The governor may keep the host's count on this thread.
+    if (threads != 0) {
+      EXPECT_GE(used.size(), 2u) << "the devices ran on worker threads";
+    }
   }
 }
 
 TEST_F(run_threads, ThreadCountComesFromTheEnvironmentOrTheHost) {
-  const int host = static_cast<int>(std::max(1u, std::min<unsigned>(std::thread::hardware_concurrency(), DEVICE_MAX)));
+  unsetenv("DSP_RUN_THREADS");
+  bool from_host = false;
+  const int host = run_thread_count(&from_host);
+  EXPECT_TRUE(from_host);
+  EXPECT_GE(host, 1);
+  EXPECT_LE(host, static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
   const struct {
     const char* value;
     int expected;
   } cases[] = {{"1", 1}, {"4", 4}, {"1000", DEVICE_MAX}, {"0", host}, {"", host}, {"two", host}, {"3x", host}};
   for (const auto& c : cases) {
     setenv("DSP_RUN_THREADS", c.value, 1);
-    EXPECT_EQ(run_thread_count(), c.expected) << '"' << c.value << '"';
+    EXPECT_EQ(run_thread_count(&from_host), c.expected) << '"' << c.value << '"';
+    EXPECT_EQ(from_host, c.expected == host && c.value != std::string("1") && c.value != std::string("4"))
+        << '"' << c.value << '"';
   }
   unsetenv("DSP_RUN_THREADS");
+
+  // Held to fewer cores (taskset), the host's count is those cores; a
+  // number set in the environment still holds (the tests' threads).
+  cpu_set_t all;
+  CPU_ZERO(&all);
+  ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+  std::vector<int> cores;
+  for (int c = 0; c < CPU_SETSIZE; ++c)
+    if (CPU_ISSET(c, &all)) cores.push_back(c);
+  for (std::size_t keep : {std::size_t{1}, std::size_t{2}}) {
+    if (keep > cores.size()) break;
+    cpu_set_t few;
+    CPU_ZERO(&few);
+    for (std::size_t k = 0; k < keep; ++k) CPU_SET(cores[k], &few);
+    ASSERT_EQ(sched_setaffinity(0, sizeof few, &few), 0);
+    EXPECT_EQ(run_thread_count(), static_cast<int>(keep));
+    setenv("DSP_RUN_THREADS", "4", 1);
+    EXPECT_EQ(run_thread_count(), 4);
+    unsetenv("DSP_RUN_THREADS");
+  }
+  ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
   EXPECT_EQ(run_thread_count(), host);
+}
+
+// The governor's choices over a run whose host gets busy and then quiet
+// again: each step gives the choice expected for the next slice and the
+// time that slice then takes per device-round (threads or alone, as
+// chosen).
+TEST(slice_governor_choice, FollowsTheFasterAndTriesTheOtherNowAndThen) {
+  struct step {
+    bool threads;  // the expected choice
+    double took;
+  };
+  std::vector<step> steps = {{true, 1.0}, {false, 3.0}};  // each measured once, threads first
+  // Quiet: the threads, with the alone figure tried every PROBE_EVERY.
+  for (int k = 0; k < slice_governor::PROBE_EVERY; ++k) steps.push_back({true, 1.0});
+  steps.push_back({false, 3.0});
+  // One disturbed slice is smoothed over; the host stays busy, and within
+  // a few slices the smoothed time passes the alone figure.
+  steps.push_back({true, 5.0});  // 2.0
+  steps.push_back({true, 5.0});  // 2.75
+  steps.push_back({true, 5.0});  // 3.31: alone is faster now
+  for (int k = 0; k < slice_governor::PROBE_EVERY; ++k) steps.push_back({false, 3.0});
+  steps.push_back({true, 6.0});  // tried again: still slower
+  for (int k = 0; k < slice_governor::PROBE_EVERY; ++k) steps.push_back({false, 3.0});
+  steps.push_back({true, 1.0});  // quiet again: the threads win at once
+  steps.push_back({true, 1.0});
+  slice_governor g;
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    ASSERT_EQ(g.threads_next(), steps[i].threads) << "slice " << i;
+    g.record(steps[i].threads, steps[i].took);
+  }
+  // A slice that took no measurable time changes nothing.
+  const bool before = g.threads_next();
+  g.record(!before, 0);
+  EXPECT_EQ(g.threads_next(), before);
 }
 
 }  // namespace
