@@ -8,6 +8,9 @@
 #include <cstring>
 
 #include "fw/core/sys.h"
+#include "fw/data/vresource.h"
+#include "fw/gui/graphics/draw.h"
+#include "fw/gui/graphics/rect.h"
 #include "fw/gui/window/window_event.h"
 #include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/dialog/itemlist.h"
@@ -224,12 +227,23 @@ void selectIndex(vcomboboxStandard* c, int index) {
   });
 }
 
-void showIndex(vcomboboxStandard* c, int index) {
-  vlist* l = choiceList(c);
-  std::int32_t rows = vlistGetRowCount(l);
-  if (rows < 1 || index >= rows) return;
-  vlistviewScrollToCell(c->choice, std::max(index, 0), 0);
+// Scrolls the least that shows the row: a row above the view (or the
+// first one while it is cut) comes to the top, one at or below the last
+// visible row to the bottom.
+void choiceShowRow(vlistview* v, int index) {
+  std::int32_t rows = vlistGetRowCount(v->list);
+  // A closed list has no rows laid out yet; opening shows the selected one.
+  if (rows < 1 || index >= rows || !(v->flags & vdialogItemOPEN)) return;
+  std::int32_t row = std::max(index, 0);
+  if (row < v->firstRow || (row == v->firstRow && v->vOffset > 0)) return vlistviewScrollToCell(v, row, 0);
+  if (row < v->lastRow) return;
+  vrect cell, content;
+  vlistviewGetCellRect(v, row, 0, &cell);
+  _vlistviewGetContentRect(v, &content);
+  if (int below = content.y - cell.y; below > 0) vlistviewScrollByPixels(v, below, 0);
 }
+
+void showIndex(vcomboboxStandard* c, int index) { choiceShowRow(c->choice, index); }
 
 void showValue(vcomboboxStandard* c, vcomboboxValue* v) {
   if (vcomboboxCount(c) == 0) return;
@@ -549,6 +563,7 @@ void open(vdialogItem* self) {
   vrect r{0, 0, c->bounds.width, c->bounds.height};
   vcontainerClassOf(c)->arrange(c, &r);
   super()->open(self);
+  if (int selected = rec(c)->getSelectedIndex(c); selected >= 0) rec(c)->showIndex(c, selected);
 }
 
 void setStateOfChildren(vdialogItem* self, bool enable) {
@@ -565,6 +580,8 @@ vcomboboxEntrybox* createEntrybox(vcomboboxStandard* c) {
   auto* e = static_cast<vcomboboxEntrybox*>(vinstanceCreate(state()->entryClass));
   vtextitemSetTextChars(e, nullptr);
   vtextitemSetOneLine(e, 1);
+  // Unfocused highlight 4; highlight bits 0x0100 off, 0x0200 on.
+  e->viewFlags = (e->viewFlags & ~(0x7u << 10) & ~0x0100u) | (4u << 10) | 0x0200u;
   e->leftMargin = 1;
   e->rightMargin = 0;
   bool on = has(c, vcomboboxMODIFYABLE);
@@ -582,10 +599,13 @@ vcomboboxChoicebox* createChoicebox(vcomboboxStandard* c) {
   vlistitemSetAutoWidth(b, 0);  // its cells hold values, not strings
   vlistitemSetVisibleRows(b, c->visibleValues);
   vlistviewSetOptions(b, vlistviewWRAP, has(c, vcomboboxCYCLIC));
-  vlistviewSetVerticalBar(b, 1);
+  _vlistviewSetFlag21(b, 1);
   _vlistviewSetAutoVScroll(b, 1);
+  // The bar shares the box's frame line in the Windows look.
+  if (lookId() == vlafWINDOWS) vlistviewSetScrollBarMargin(b, -vlafGetCurrent()->metric);
   vdialogItemClassOf(b)->setFocusable(b, 0);
   vdialogItemClassOf(b)->setClickFocus(b, 0);
+  vdialogItemClassOf(b)->setOwner(b, nullptr);
   if (!(c->flags & vdialogItemENABLED)) vdialogDisableItem(b);
   return b;
 }
@@ -593,6 +613,12 @@ vcomboboxChoicebox* createChoicebox(vcomboboxStandard* c) {
 void detachChildren(vcomboboxStandard* c) {
   for (vdialogItem* child : {static_cast<vdialogItem*>(c->entry), static_cast<vdialogItem*>(c->choice)})
     if (child && child->owner) vcontainerRemoveItem(c, child);
+}
+
+void attachChildren(vcomboboxStandard* c) {
+  vcontainerAppendItem(c, c->entry);
+  vcontainerAppendItem(c, c->choice);
+  vcontainerClassOf(c)->setDefaultFocusItem(c, c->entry);
 }
 
 void init(vinstance* self) {
@@ -614,9 +640,11 @@ void init(vinstance* self) {
   vdialogItemClassOf(c)->setTextFocus(c, 1);
   vdialogSetItemBorder(c, 0);
   vcontainerSetFlat(c, 1);
-  vcontainerAppendItem(c, c->entry);
-  vcontainerAppendItem(c, c->choice);
-  vcontainerClassOf(c)->setDefaultFocusItem(c, c->entry);
+  attachChildren(c);
+}
+
+void destroyIfAny(vinstance* o) {
+  if (o) vinstanceDestroy(o);
 }
 
 void destroy(vinstance* self) {
@@ -624,12 +652,229 @@ void destroy(vinstance* self) {
   vdialogCloseItem(c);
   detachChildren(c);
   // The rows point at the values: the choice box goes first.
-  vinstanceDestroy(c->choice);
-  vinstanceDestroy(c->entry);
-  vinstanceDestroy(c->committed);
-  vinstanceDestroy(c->current);
-  vinstanceDestroy(c->values);
+  destroyIfAny(c->choice);
+  destroyIfAny(c->entry);
+  destroyIfAny(c->committed);
+  destroyIfAny(c->current);
+  destroyIfAny(c->values);
+  c->choice = nullptr;
+  c->entry = nullptr;
+  c->committed = c->current = nullptr;
+  c->values = nullptr;
   super()->destroy(self);
+}
+
+// ---- The resource form and copies.
+
+// Every value owned by the box and shown in its row; the owner measures again.
+void reown(vcomboboxStandard* c) {
+  for (int i = 0; i < vcomboboxCount(c); ++i) {
+    vcomboboxValueSetOwner(vcomboboxAt(c, i), c);
+    choiceSetRow(c, vcomboboxAt(c, i), i);
+  }
+  vobjectSendValueChange(c, key("ChangeValues"), nullptr, nullptr);
+}
+
+// Runs body with both boxes' children out of their item lists, so that
+// the container's own copying and storing leaves them alone.
+template <class Body>
+void detached(std::initializer_list<vcomboboxStandard*> boxes, Body body) {
+  for (vcomboboxStandard* c : boxes) detachChildren(c);
+  auto reattach = [&] {
+    for (vcomboboxStandard* c : boxes)
+      if (c->entry && c->choice && !c->entry->owner) attachChildren(c);
+  };
+  vexGuard([&] { body(); },
+           [&](vexHandler&) {
+             reattach();
+             _vexGenerate(nullptr, vexEnd);
+           });
+  reattach();
+}
+
+void copyFields(vcomboboxStandard* from, vcomboboxStandard* to) {
+  to->comboFlags = from->comboFlags & ~vcomboboxUPDATING;
+  to->notify = from->notify;
+  to->visibleValues = from->visibleValues;
+  to->valueWidth = from->valueWidth;
+  to->valueHeight = from->valueHeight;
+}
+
+void copy(vobject* source, vobject* destination) {
+  if (source == destination) return;
+  vcomboboxStandard* from = asCombo(source);
+  vcomboboxStandard* to = asCombo(destination);
+  detached({from, to}, [&] {
+    super()->copy(source, destination);
+    copyFields(from, to);
+    vclassRec<vobjectClassRec>(to->values)->copy(from->values, to->values);
+    copyInto(from->current, to->current);
+    copyInto(from->committed, to->committed);
+    destroyIfAny(to->choice);
+    destroyIfAny(to->entry);
+    to->choice = nullptr;
+    to->entry = nullptr;
+    to->choice = static_cast<vcomboboxChoicebox*>(vobjectClone(from->choice));
+    to->entry = static_cast<vcomboboxEntrybox*>(vobjectClone(from->entry));
+    reown(to);
+  });
+}
+
+void copyInit(vobject* source, vobject* destination) {
+  vcomboboxStandard* from = asCombo(source);
+  vcomboboxStandard* to = asCombo(destination);
+  detached({from}, [&] {
+    super()->copyInit(source, destination);
+    copyFields(from, to);
+    to->values = nullptr;
+    to->current = to->committed = nullptr;
+    to->entry = nullptr;
+    to->choice = nullptr;
+    to->values = static_cast<vobjectList*>(vobjectClone(from->values));
+    to->current = static_cast<vcomboboxValue*>(vobjectClone(from->current));
+    to->committed = static_cast<vcomboboxValue*>(vobjectClone(from->committed));
+    to->choice = static_cast<vcomboboxChoicebox*>(vobjectClone(from->choice));
+    to->entry = static_cast<vcomboboxEntrybox*>(vobjectClone(from->entry));
+    reown(to);
+  });
+  attachChildren(to);
+}
+
+bool isValue(vobject* o) { return o && vclassIsSubclass(o->cls, vcomboboxValueGetDefaultClass()); }
+
+// A stored object that must be a value, destroyed when it is not.
+vcomboboxValue* loadValue(vresource r) {
+  vobject* o = vobjectLoad(r);
+  if (!isValue(o)) {
+    if (o) vinstanceDestroy(o);
+    vexGenerateMessage(&vexArgClass, "vcombobox: \"Value\" is not a combo-box value");
+  }
+  return static_cast<vcomboboxValue*>(o);
+}
+
+vobjectList* loadValues(vresource r) {
+  vobject* o = vobjectLoad(r);
+  bool ok = o && vclassIsSubclass(o->cls, vobjectListGetDefaultClass());
+  if (ok) {
+    auto* list = static_cast<vobjectList*>(o);
+    for (int i = 0; i < vobjectListCount(list) && ok; ++i) ok = isValue(vobjectListAt(list, i));
+  }
+  if (!ok) {
+    if (o) vinstanceDestroy(o);
+    vexGenerateMessage(&vexArgClass, "vcombobox: \"Values\" holds an object that is not a combo-box value");
+  }
+  return static_cast<vobjectList*>(o);
+}
+
+void loadInit(vobject* self, vresource resource) {
+  super()->loadInit(self, resource);
+  vcomboboxStandard* c = asCombo(self);
+  // Everything the box owns exists before the first required read, so
+  // that a load failing on a missing key destroys cleanly.
+  c->comboFlags = vcomboboxNEW_FLAGS;
+  c->notify = nullptr;
+  c->visibleValues = 5;
+  c->values = nullptr;
+  c->current = c->committed = nullptr;
+  c->entry = nullptr;
+  c->choice = nullptr;
+  c->values = vobjectListCreate();
+  c->current = rec(c)->createValue(c);
+  c->committed = rec(c)->createValue(c);
+  c->choice = rec(c)->createChoicebox(c);
+  c->entry = rec(c)->createEntrybox(c);
+  c->valueWidth = 2;
+  c->valueHeight = 0;
+
+  c->comboFlags = std::uint32_t(vresourceGetInteger(resource, key("vcomboboxFlags"))) & ~vcomboboxUPDATING;
+  vobjectList* loaded = loadValues(vresourceGet(resource, key("Values")));
+  vinstanceDestroy(c->values);
+  c->values = loaded;
+  c->visibleValues = vresourceGetInteger(resource, key("VisibleValues"));
+  vcomboboxValue* value = loadValue(vresourceGet(resource, vname_Value));
+
+  entrySetModifiable(c, has(c, vcomboboxMODIFYABLE));
+  vlistitemSetVisibleRows(c->choice, c->visibleValues);
+  vlistviewSetOptions(c->choice, vlistviewWRAP, has(c, vcomboboxCYCLIC));
+  rec(c)->measureValues(c, &c->valueWidth, &c->valueHeight);
+  attachChildren(c);
+  vexGuard(
+      [&] {
+        reown(c);
+        rec(c)->setValue(c, value);
+      },
+      [&](vexHandler&) {
+        vinstanceDestroy(value);
+        _vexGenerate(nullptr, vexEnd);
+      });
+  vinstanceDestroy(value);
+}
+
+void store(vobject* self, vresource resource) {
+  vcomboboxStandard* c = asCombo(self);
+  detached({c}, [&] {
+    super()->store(self, resource);
+    vresourceSetIntegerAt(resource, key("vcomboboxFlags"), std::int32_t(c->comboFlags & ~vcomboboxUPDATING));
+    vclassRec<vobjectClassRec>(c->values)->store(c->values, vresourceCreate(resource, key("Values"), vresDICTIONARY));
+    vresourceSetIntegerAt(resource, key("VisibleValues"), c->visibleValues);
+    vclassRec<vobjectClassRec>(c->current)->store(c->current, vresourceCreate(resource, vname_Value, vresDICTIONARY));
+  });
+}
+
+// ---- Drawing.
+
+bool meetsClip(const vrect& r) {
+  vrect* clip = nullptr;
+  int n = 0;
+  vdrawGetClipRects(&clip, &n);
+  if (n == 0) return true;
+  for (int i = 0; i < n; ++i) {
+    vrect both;
+    vrectIntersect(&r, &clip[i], &both);
+    if (both.width > 0 && both.height > 0) return true;
+  }
+  return false;
+}
+
+// Without a colour of its own, over a window and under no later shown
+// item, the box lets its owner's background show.
+bool showsThrough(vcomboboxStandard* c) {
+  if (vdialogGetItemBackground(c)) return false;
+  vdialogItemList* l = c->owner;
+  if (!l || !l->effective.window(l->owner)) return false;
+  for (int i = vobjectListIndexOf(l, c) + 1, n = vdialogItemListCount(l); i < n; ++i) {
+    vdialogItem* later = vdialogItemListAt(l, i);
+    vrect both;
+    vrectIntersect(&later->rect, &c->rect, &both);
+    if ((later->flags & vdialogItemSHOWN) && both.width > 0 && both.height > 0) return false;
+  }
+  return true;
+}
+
+void draw(vdialogItem* self) {
+  vcomboboxStandard* c = asCombo(self);
+  if (!showsThrough(c)) {
+    vcolor* entry = vdrawGetState()->color;
+    vcolorScheme s{};
+    vdialogDetermineItemScheme(c, 4, &s);
+    if (s.mask & 4) vdrawSetColor(s.entries[2]);
+    vdrawRectFill(c->rect.x, c->rect.y, c->rect.width, c->rect.height);
+    vdrawSetColor(entry);
+  }
+  int look = lookId();
+  bool framedByLook = look != vlafWINDOWS && look != vlafOPEN_LOOK && look != vlafCUA && look != vlafWIN95;
+  if ((c->flags & vdialogItemBORDER) && framedByLook && meetsClip(c->rect)) {
+    if (vlafGetCurrent()->flags & vlaf3D)
+      vdrawRectsFrameShaded(&c->rect, 1, nullptr, vdialogGetItemColor(c, 6), vdialogGetItemColor(c, 4));
+    else
+      vdrawRectsFrame(&c->rect, 1);
+  }
+  if (!meetsClip(c->content)) return;
+  vdrawGSave();
+  vdrawClipRects(&c->content, 1);
+  vdrawTranslate(c->bounds.x, c->bounds.y);
+  vdialogItemListDraw(c->items);
+  vdrawGRestore();
 }
 
 void setFocusable(vdialogItem* self, int on) {
@@ -682,6 +927,57 @@ void entryDrawCaret(vtextview* view, int phase) {
   if (static_cast<vtextitem*>(view)->modifiable) entrySuper()->drawCaret(view, phase);
 }
 
+// The whole new text selected; a read-only entry keeps its line height
+// with a line feed in place of nothing.
+void entrySetTextChars(vtextitem* item, const char* chars) {
+  vtext* t = item->text;
+  if (!t) return;
+  if (!chars) chars = "";
+  if (!*chars && !item->modifiable) chars = "\n";
+  vtextviewClassOf(item)->changeHighlight(item, 1);
+  vtextSelection* work = vtextCreateSelection(t);
+  std::int32_t wasModifiable = item->modifiable;
+  item->modifiable = 1;  // the text's own guard would refuse a read-only entry
+  auto restore = [&] {
+    item->modifiable = wasModifiable;
+    vtextDestroySelection(t, work);
+  };
+  vexGuard(
+      [&] {
+        if (item->selection) vtextSetSelectionRange(t, item->selection, 0, 0);
+        vtextSetSelectionRange(t, work, 0, t->length);
+        vtextInsertText(t, work, chars, std::int32_t(std::strlen(chars)));
+      },
+      [&](vexHandler&) {
+        restore();
+        vtextviewClassOf(item)->changeHighlight(item, 2);
+        _vexGenerate(nullptr, vexEnd);
+      });
+  restore();
+  if (item->selection) vtextSetSelectionRange(t, item->selection, 0, t->length);
+  if (!item->modifiable && !(item->flags & vdialogItemBORDER)) vdialogInvalItem(item, 0);
+  vtextviewClassOf(item)->changeHighlight(item, 2);
+}
+
+void frameInColour(vdialogItem* item, const vrect* r, int index) {
+  vdrawGSave();
+  vdrawSetColor(vdialogGetItemColor(item, index));
+  vdrawRectsFrame(r, 1);
+  vdrawGRestore();
+}
+
+// Windows: a line in the border colour; CUA: a doubly sunken frame.
+void entryDrawBorder(vtextview* view, const vrect* r) {
+  int look = lookId();
+  if (look == vlafWINDOWS) return frameInColour(view, r, 16);
+  if (look != vlafCUA) return entrySuper()->drawBorder(view, r);
+  vcolor* dark = vdialogGetItemColor(view, 4);
+  vcolor* light = vdialogGetItemColor(view, 6);
+  vdrawRectsFrameShaded(r, 1, nullptr, light, dark);
+  vrect inner{std::int16_t(r->x + 1), std::int16_t(r->y + 1), std::int16_t(r->width - 2), std::int16_t(r->height - 2)};
+  vdrawRectsFrameShaded(&inner, 1, nullptr, dark, light);
+}
+
 // ---- The choice box.
 
 vlistitemClassRec* choiceSuper() { return vlistitemGetDefaultClass(); }
@@ -697,8 +993,15 @@ void choiceDrawCell(vlistview* v, std::int32_t row, std::int32_t column, int, vr
 void choiceNaturalSize(vdialogItem* self, int* w, int* h) {
   choiceSuper()->naturalSize(self, w, h);
   if (vcomboboxStandard* c = _vcomboboxFindStandard(self)) {
-    *w = 2 * (0 + 3) + c->valueWidth;
+    auto* cls = vlistviewClassOf(static_cast<vlistview*>(self));
+    *w = 2 * (cls->cellBorder + cls->step) + c->valueWidth;
+    if (lookId() != vlafWINDOWS && static_cast<vlistview*>(self)->vbar) *w -= vlafGetCurrent()->metric;
   }
+}
+
+void choiceDrawFrame(vlistview* v, const vrect* r) {
+  if (lookId() == vlafWINDOWS) return frameInColour(v, r, 16);
+  choiceSuper()->drawFrame(v, r);
 }
 
 void choiceNotify(vlistview* v, int code) {
@@ -728,6 +1031,8 @@ ModuleState* makeState() {
   e->notifyClient = entryNotify;
   e->drawCaret = entryDrawCaret;
   e->unfocus = [](vdialogItem* self) { vtextviewGetDefaultClass()->unfocus(self); };
+  e->setTextChars = entrySetTextChars;
+  e->drawBorder = entryDrawBorder;
   s->entryClass = e;
 
   auto* b = vclassSpawnOf<vlistitemClassRec>(vlistitemGetDefaultClass());
@@ -735,6 +1040,9 @@ ModuleState* makeState() {
   b->instanceSize = sizeof(vcomboboxChoicebox);
   b->drawCell = choiceDrawCell;
   b->naturalSize = choiceNaturalSize;
+  b->drawFrame = choiceDrawFrame;
+  b->cellBorder = 0;
+  b->step = 3;
   b->notifyView = choiceNotify;
   s->choiceClass = b;
 
@@ -744,6 +1052,11 @@ ModuleState* makeState() {
   c->defaultWidth = c->defaultHeight = 100;
   c->init = init;
   c->destroy = destroy;
+  c->copy = copy;
+  c->copyInit = copyInit;
+  c->loadInit = loadInit;
+  c->store = store;
+  c->draw = draw;
   c->send = send;
   c->issueSelector = issueSelector;
   c->open = open;

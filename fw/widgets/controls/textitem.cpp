@@ -387,6 +387,37 @@ void drawBackground(vtextview* view, const vrect* r) {
     super()->drawBackground(view, r);
 }
 
+// A read-only, borderless item in the Windows look draws on its owner's
+// background, in the scheme's foreground unless it has a colour of its own:
+// the class defaults are put aside while the view draws.
+void draw(vdialogItem* self) {
+  vtextitem* item = asItem(self);
+  if (lookId() != vlafWINDOWS || item->modifiable || (item->flags & vdialogItemBORDER)) return super()->draw(self);
+  auto* cls = vclassRec<vdialogItemClassRec>(item);
+  vcolor* background = cls->background;
+  vcolor* foreground = cls->foreground;
+  bool plainForeground = (item->flags & vdialogItemENABLED) && !(item->attributes && item->attributes->foreground);
+  cls->background = nullptr;
+  if (plainForeground) cls->foreground = nullptr;
+  auto restore = [&] {
+    cls->background = background;
+    cls->foreground = foreground;
+  };
+  vdrawGSave();
+  vexGuard(
+      [&] {
+        if (plainForeground) vdrawSetColor(vdialogGetItemColor(item, 0));
+        super()->draw(self);
+      },
+      [&](vexHandler&) {
+        vdrawGRestore();
+        restore();
+        _vexGenerate(nullptr, vexEnd);
+      });
+  vdrawGRestore();
+  restore();
+}
+
 // Steps of replacing the whole text: modifiable for the time, the caret
 // after the new text only in a modifiable item.
 void replaceText(vtextitem* item, const char* chars, std::int32_t n) {
@@ -459,6 +490,7 @@ Module* module() {
   c->setFont = setFont;
   c->setRect = setRect;
   c->open = open;
+  c->draw = draw;
   c->drawBackground = drawBackground;
   c->drawBorder = drawBorder;
   c->reserved8 = inheritedChanged;

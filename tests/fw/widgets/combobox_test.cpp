@@ -81,8 +81,33 @@ TEST(Combobox, ValuesOrderSizeAndCommitting) {
             "values 8\n");
 }
 
-// A focused box with its caret after the chosen value and a read-only
-// one: the entry on top in the Windows family, below the list in Motif.
+// The stored form brings the values back owned by the loaded box and shown
+// in its rows, with the settings and the current value; a missing key or
+// a value list holding something else raises, and the half-made box is
+// destroyed cleanly. Copies and clones re-own their values; a copy onto
+// itself changes nothing. The entry selects a value's whole text, and a
+// read-only entry keeps its line with a line feed. Showing a row scrolls
+// the least, and not at all for a row inside the view or out of range.
+TEST(Combobox, ResourceFormCopiesAndShowingRows) {
+  std::string box = "Cherry,apple,Banana,Date,elderberry owned 1 rows 1; value \"Date\" row 3; visible 3/3 cyclic 1/1 "
+                    "flags 0x77105; children 1\n";
+  std::string missing = "raised \"Tag not found in dictionary.\"\n";
+  EXPECT_EQ(probe("-laf win95 forms"),
+            "box: " + box + "loaded: " + box + "without vcomboboxFlags: " + missing + "without Values: " + missing +
+                "without VisibleValues: " + missing + "without Value: " + missing +
+                "a list of lists: raised \"vcombobox: \"Values\" holds an object that is not a combo-box value\"\n"
+                "copied onto itself: " + box + "copied: " + box + "cloned: " + box + "source after: " + box +
+                "entry \"apple\" selected 0-5\n"
+                "read-only empty entry \"\\n\" selected 0-1\n"
+                "show 20: shown 1, at the bottom 1\n"
+                "show 19 (inside): first row kept 1\n"
+                "show 3: at the top 1\n"
+                "show 99: nothing moves 1\n");
+}
+
+// A focused box with its entry's text selected, a read-only one and a
+// disabled one: the entry on top in the Windows family, below the list in
+// Motif and Open Look; the Windows and CUA frames of their own.
 class ComboboxLooks : public ::testing::TestWithParam<const char*> {};
 TEST_P(ComboboxLooks, DrawAsStored) {
   std::string laf = GetParam();
@@ -94,6 +119,6 @@ TEST_P(ComboboxLooks, DrawAsStored) {
   std::filesystem::remove(png);
   EXPECT_TRUE(test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/combobox/combobox_" + laf + ".png"));
 }
-INSTANTIATE_TEST_SUITE_P(TwoLooks, ComboboxLooks, ::testing::Values("win95", "motif"));
+INSTANTIATE_TEST_SUITE_P(FiveLooks, ComboboxLooks, ::testing::Values("win95", "motif", "windows", "cua", "openlook"));
 
 }  // namespace

@@ -4,13 +4,17 @@
 //                                        end keys and a press on a row
 //   combobox_probe [-laf LOOK] values    appending, replacing, deleting, moving,
 //                                        sorting and the measured size
-//   combobox_probe [-laf LOOK] shots OUT an open box, a read-only one, as a PNG
+//   combobox_probe [-laf LOOK] forms     the resource form, copies, clones and
+//                                        the entry's own text rule
+//   combobox_probe [-laf LOOK] shots OUT a focused box, a read-only one and a
+//                                        disabled one, as a PNG
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "fw/core/sys.h"
 #include "fw/data/pref.h"
+#include "fw/data/vresource.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/window.h"
 #include "fw/gui/window/window_event.h"
@@ -181,13 +185,138 @@ int values() {
   return 0;
 }
 
+vcomboboxValue* rowValue(vcomboboxStandard* c, int row) {
+  return reinterpret_cast<vcomboboxValue*>(vlistGetCell(c->choice->list, row, 0));
+}
+
+// The values, whether the box owns each one and its row shows it, the
+// current value and row, the settings and where the children are.
+void describe(const char* what, vcomboboxStandard* c) {
+  bool owned = true, rows = vlistGetRowCount(c->choice->list) == vcomboboxCount(c);
+  for (int i = 0; i < vcomboboxCount(c); ++i) {
+    owned = owned && vcomboboxAt(c, i)->owner == c;
+    rows = rows && rowValue(c, i) == vcomboboxAt(c, i);
+  }
+  std::printf("%s: %s owned %d rows %d; value \"%s\" row %d; visible %d/%d cyclic %d/%d flags 0x%X; children %d\n", what,
+              order(c).c_str(), owned, rows, vcomboboxValueGetText(vcomboboxGetValue(c)), vcomboboxGetSelectedIndex(c),
+              c->visibleValues, c->choice->visibleRows, (c->comboFlags & vcomboboxCYCLIC) != 0,
+              (c->choice->options & vlistviewWRAP) != 0, unsigned(c->comboFlags),
+              int(vdialogItemListCount(c->items)) == 2 && c->entry->owner == c->items && c->choice->owner == c->items);
+}
+
+void storeInto(vcomboboxStandard* c, vresource r) { vclassRec<vobjectClassRec>(c)->store(c, r); }
+
+// Loads, reporting the exception's message or what was loaded.
+void tryLoad(const char* what, vresource r) {
+  vobject* loaded = nullptr;
+  std::string message;
+  vexGuard([&] { loaded = vobjectLoad(r); },
+           [&](vexHandler& h) {
+             const vexException* e = vexGetCurrentException();
+             message = e && e->message ? e->message : "?";
+             vexSetCurrentException(h.savedChain);
+           });
+  if (loaded) {
+    describe(what, static_cast<vcomboboxStandard*>(loaded));
+    vinstanceDestroy(loaded);
+  } else {
+    std::printf("%s: raised \"%s\"\n", what, message.c_str());
+  }
+}
+
+std::string entryEscaped(vcomboboxStandard* c) {
+  std::string out;
+  for (char ch : entryText(c)) out += ch == '\n' ? std::string("\\n") : std::string(1, ch);
+  return out;
+}
+
+int forms() {
+  vwindow* w = probehost::host(220, 200);
+  vcomboboxStandard* c = addCombo(w, {10, 10, 160, 150}, 5);
+  vcomboboxSetCyclic(c, 1);
+  vcomboboxSetVisibleValues(c, 3);
+  vcomboboxSetCommitMode(c, 1);
+  vcomboboxSelectIndex(c, 3);
+  probehost::show(w);
+  describe("box", c);
+
+  vresource root = vresourceCreateMemory();
+  vresource r = vresourceCreate(root, vnameInternLiteral("C"), vresDICTIONARY);
+  storeInto(c, r);
+  tryLoad("loaded", r);
+  // Each required key missing in turn; then a list holding something else.
+  for (const char* tag : {"vcomboboxFlags", "Values", "VisibleValues", "Value"}) {
+    vresource partial = vresourceCreate(root, vnameInternLiteral("P"), vresDICTIONARY);
+    storeInto(c, partial);
+    vresourceRemove(partial, vnameInternLiteral(tag));
+    tryLoad((std::string("without ") + tag).c_str(), partial);
+  }
+  vresource bad = vresourceCreate(root, vnameInternLiteral("B"), vresDICTIONARY);
+  storeInto(c, bad);
+  vobjectList* strange = vobjectListCreate();
+  vobjectListAppend(strange, vobjectListCreate());
+  vclassRec<vobjectClassRec>(strange)->store(strange, vresourceCreate(bad, vnameInternLiteral("Values"), vresDICTIONARY));
+  vinstanceDestroy(strange);
+  tryLoad("a list of lists", bad);
+  vresourceCloseFile(root);
+
+  vclassRec<vobjectClassRec>(c)->copy(c, c);
+  describe("copied onto itself", c);
+  vcomboboxStandard* other = vcomboboxCreate();
+  vcomboboxAppendValue(other, valueOf("kiwi"));
+  vclassRec<vobjectClassRec>(c)->copy(c, other);
+  describe("copied", other);
+  vinstanceDestroy(other);
+  auto* clone = static_cast<vcomboboxStandard*>(vobjectClone(c));
+  describe("cloned", clone);
+  vinstanceDestroy(clone);
+  describe("source after", c);
+
+  // The entry's own text rule: the whole text selected; a read-only empty
+  // entry holds a line feed.
+  vcomboboxSelectIndex(c, 1);
+  std::printf("entry \"%s\" selected %d-%d\n", entryEscaped(c).c_str(), c->entry->selection->start,
+              c->entry->selection->end);
+  vcomboboxSetModifiable(c, 0);
+  vcomboboxSetValue(c, nullptr);
+  std::printf("read-only empty entry \"%s\" selected %d-%d\n", entryEscaped(c).c_str(), c->entry->selection->start,
+              c->entry->selection->end);
+
+  // Showing rows of a long list scrolls the least.
+  vcomboboxStandard* longBox = addCombo(w, {10, 10, 160, 100}, 0);
+  for (int i = 0; i < 30; ++i) vcomboboxAppendValue(longBox, valueOf(("v" + std::to_string(100 + i)).c_str()));
+  vdialogOpenItem(longBox);
+  settle();
+  auto shown = [&](int row) {
+    vrect cell, content;
+    vlistviewGetCellRect(longBox->choice, row, 0, &cell);
+    _vlistviewGetContentRect(longBox->choice, &content);
+    return cell.y >= content.y && cell.y + cell.height <= content.y + content.height;
+  };
+  int firstBefore = longBox->choice->firstRow;
+  vcomboboxShowIndex(longBox, 20);
+  int afterDown = longBox->choice->firstRow;
+  std::printf("show 20: shown %d, at the bottom %d\n", shown(20), !shown(21) && afterDown > firstBefore);
+  vcomboboxShowIndex(longBox, 19);
+  std::printf("show 19 (inside): first row kept %d\n", longBox->choice->firstRow == afterDown);
+  vcomboboxShowIndex(longBox, 3);
+  std::printf("show 3: at the top %d\n", shown(3) && !shown(2));
+  vcomboboxShowIndex(longBox, 99);
+  std::printf("show 99: nothing moves %d\n", shown(3) && !shown(2));
+  probehost::finish(w);
+  return 0;
+}
+
 int shots(const char* path) {
-  vwindow* w = probehost::host(360, 170);
+  vwindow* w = probehost::host(540, 170);
   vcomboboxStandard* a = addCombo(w, {10, 10, 160, 150}, 7);
   vcomboboxSelectIndex(a, 2);
   vcomboboxStandard* b = addCombo(w, {190, 10, 160, 150}, 4);
   vcomboboxSetModifiable(b, 0);
   vcomboboxSelectIndex(b, 1);
+  vcomboboxStandard* d = addCombo(w, {370, 10, 160, 150}, 4);
+  vcomboboxSelectIndex(d, 3);
+  vdialogDisableItem(d);
   probehost::show(w);
   vdialogItemListClassOf(listOf(w))->activateFocus(listOf(w));
   vdialogItemListSetFocusItem(listOf(w), a);
@@ -207,8 +336,9 @@ int probeMain(int argc, char** argv) {
   int status = 2;
   if (mode == "keys") status = keys();
   else if (mode == "values") status = values();
+  else if (mode == "forms") status = forms();
   else if (mode == "shots" && count > 2) status = shots(args[2]);
-  else std::fprintf(stderr, "usage: combobox_probe [-laf LOOK] keys|values|shots OUT\n");
+  else std::fprintf(stderr, "usage: combobox_probe [-laf LOOK] keys|values|forms|shots OUT\n");
   std::fflush(stdout);
   return status;
 }
