@@ -823,37 +823,10 @@ void store(vobject* self, vresource resource) {
 
 // ---- Drawing.
 
-bool meetsClip(const vrect& r) {
-  vrect* clip = nullptr;
-  int n = 0;
-  vdrawGetClipRects(&clip, &n);
-  if (n == 0) return true;
-  for (int i = 0; i < n; ++i) {
-    vrect both;
-    vrectIntersect(&r, &clip[i], &both);
-    if (both.width > 0 && both.height > 0) return true;
-  }
-  return false;
-}
-
-// Without a colour of its own, over a window and under no later shown
-// item, the box lets its owner's background show.
-bool showsThrough(vcomboboxStandard* c) {
-  if (vdialogGetItemBackground(c)) return false;
-  vdialogItemList* l = c->owner;
-  if (!l || !l->effective.window(l->owner)) return false;
-  for (int i = vobjectListIndexOf(l, c) + 1, n = vdialogItemListCount(l); i < n; ++i) {
-    vdialogItem* later = vdialogItemListAt(l, i);
-    vrect both;
-    vrectIntersect(&later->rect, &c->rect, &both);
-    if ((later->flags & vdialogItemSHOWN) && both.width > 0 && both.height > 0) return false;
-  }
-  return true;
-}
-
 void draw(vdialogItem* self) {
   vcomboboxStandard* c = asCombo(self);
-  if (!showsThrough(c)) {
+  // Without a colour of its own the box may let its owner's background show.
+  if (_vcontainerFillsBackground(c)) {
     vcolor* entry = vdrawGetState()->color;
     vcolorScheme s{};
     vdialogDetermineItemScheme(c, 4, &s);
@@ -863,13 +836,13 @@ void draw(vdialogItem* self) {
   }
   int look = lookId();
   bool framedByLook = look != vlafWINDOWS && look != vlafOPEN_LOOK && look != vlafCUA && look != vlafWIN95;
-  if ((c->flags & vdialogItemBORDER) && framedByLook && meetsClip(c->rect)) {
+  if ((c->flags & vdialogItemBORDER) && framedByLook && _vcontainerMeetsClip(c->rect)) {
     if (vlafGetCurrent()->flags & vlaf3D)
       vdrawRectsFrameShaded(&c->rect, 1, nullptr, vdialogGetItemColor(c, 6), vdialogGetItemColor(c, 4));
     else
       vdrawRectsFrame(&c->rect, 1);
   }
-  if (!meetsClip(c->content)) return;
+  if (!_vcontainerMeetsClip(c->content)) return;
   vdrawGSave();
   vdrawClipRects(&c->content, 1);
   vdrawTranslate(c->bounds.x, c->bounds.y);

@@ -80,5 +80,11 @@ void vcontainerComputeContent(vcontainer* c);
 // sizes on a grid filling rect; with spread, gaps between the cells too.
 void vcontainerGridLayout(vcontainer* c, const vrect* rect, bool spread);
 
+// Whether the rectangle meets the drawing clip (no clip: it does).
+bool _vcontainerMeetsClip(const vrect& r);
+// Whether an item draws its own background: it has a colour, no window
+// to draw over, or a later shown item of its list lies over it.
+bool _vcontainerFillsBackground(vdialogItem* item);
+
 // The record through which a container's children ask it.
 extern const vdialogItemOwnerRecord vcontainerOwnerRecord;

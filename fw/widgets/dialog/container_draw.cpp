@@ -12,7 +12,9 @@ namespace {
 
 std::int16_t s16(int v) { return std::int16_t(v); }
 
-bool meetsClip(const vrect& r) {
+}  // namespace
+
+bool _vcontainerMeetsClip(const vrect& r) {
   vrect* clip = nullptr;
   int n = 0;
   vdrawGetClipRects(&clip, &n);
@@ -25,15 +27,21 @@ bool meetsClip(const vrect& r) {
   return false;
 }
 
+namespace {
+
+bool meetsClip(const vrect& r) { return _vcontainerMeetsClip(r); }
+
 bool overlaps(const vrect& a, const vrect& b) {
   vrect both;
   vrectIntersect(&a, &b, &both);
   return both.width > 0 && both.height > 0;
 }
 
+}  // namespace
+
 // Its own colour, no window to draw over, or a later sibling lying over
 // it (the list draws last to first, so that sibling is already there).
-bool fillsBackground(vcontainer* c) {
+bool _vcontainerFillsBackground(vdialogItem* c) {
   if (vdialogGetItemBackground(c)) return true;
   vdialogItemList* l = c->owner;
   if (!l || !l->effective.window(l->owner)) return true;
@@ -44,6 +52,10 @@ bool fillsBackground(vcontainer* c) {
   }
   return false;
 }
+
+namespace {
+
+bool fillsBackground(vcontainer* c) { return _vcontainerFillsBackground(c); }
 
 vimage* imageOf(vcontainer* c) {
   vimage* image = vdialogGetItemImage(c);
