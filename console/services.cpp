@@ -3,6 +3,7 @@
 
 #include "console/console.h"
 #include "sim/cmd/hooks.h"
+#include "sim/cmd/window_hooks.h"
 
 namespace {
 
@@ -27,5 +28,7 @@ const frontend_services& console_frontend_services() { return console_services; 
 
 void install_console_frontend() {
   install_simulator_hooks();
+  // The terminal's line editor has the keys the asm and change forms list.
+  terminal_key_lists = 1;
   install_frontend(&console_services);
 }

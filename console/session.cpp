@@ -10,6 +10,7 @@
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/view_hooks.h"
 #include "sim/engine/device.h"
+#include "sim/session_grid.h"
 #include "console/services.h"
 #include "sim/frontend.h"
 
@@ -22,28 +23,6 @@ constexpr const char* MORE_TEXT = "{More:} any key continues, {Esc} cancels";
 session_ring& ring_of(device_state& st) {
   if (st.session.lines.size() != SESSION_RING_LINES) st.session.lines.resize(SESSION_RING_LINES);
   return st.session;
-}
-
-// "{" and "}" become the highlight bytes 15 and 7; "${" and "$}" the
-// braces themselves.
-void translate_marks(char* line) {
-  char* w = line;
-  const char* r = line;
-  while (*r != '\0' && r - line < SESSION_LINE_BYTES) {
-    if (r[0] == '$' && (r[1] == '{' || r[1] == '}')) {
-      *w++ = r[1];
-      r += 2;
-    } else if (*r == '{') {
-      *w++ = '\x0f';
-      ++r;
-    } else if (*r == '}') {
-      *w++ = '\x07';
-      ++r;
-    } else {
-      *w++ = *r++;
-    }
-  }
-  *w = '\0';
 }
 
 bool current_is_shown() {
@@ -94,7 +73,7 @@ int session_output(const char* text, int nolog, int echo) {
   const std::size_t len = strnlen(text, SESSION_LINE_BYTES - 1);
   std::memcpy(line, text, len);
   line[len] = '\0';
-  if (echo == 0) translate_marks(line);
+  if (echo == 0) translate_session_marks(line);
 
   // A terminal has no separate pane for the source or assembly view, so
   // the shown device's lines are printed whatever its view mode.

@@ -16,6 +16,7 @@
 #include "sim/cmd/view_hooks.h"
 #include "sim/engine/device.h"
 #include "sim/engine/regaccess.h"
+#include "sim/cmd/window_hooks.h"
 #include "sim/frontend.h"
 
 namespace {
@@ -161,7 +162,9 @@ void change_registers_interactively(const char*) {
   std::string rejected;  // the edited line that failed
   for (;;) {
     gui_status_text(nullptr);
-    if (status == REG_STATUS) gui_status_text(status);
+    if (status == REG_STATUS) {
+      if (terminal_key_lists != 0) gui_status_text(status);
+    }
     else show_answer_error(status, rejected);
     status = REG_STATUS;
     const std::string name =
@@ -213,7 +216,9 @@ void change_memory_interactively(const char*) {
   std::string rejected;  // the edited line that failed
   for (;;) {
     gui_status_text(nullptr);
-    if (status == MEM_STATUS) gui_status_text(status);
+    if (status == MEM_STATUS) {
+      if (terminal_key_lists != 0) gui_status_text(status);
+    }
     else show_answer_error(status, rejected);
     status = MEM_STATUS;
     const std::string where = std::string(row.name) + ":$" + format_hex_word(address);

@@ -1,32 +1,48 @@
-// The window commands. Their arguments are checked here as for the GUI;
-// on the console there are no simulator windows, which the action says.
+// The window commands. Their arguments are checked here; the actions are
+// the installed front-end's, and without one the action says that only the
+// GUI shows simulator windows.
 #include <string>
 
 #include "sim/cmd/commands.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
+#include "sim/cmd/window_hooks.h"
 #include "sim/engine/device.h"
 #include "sim/frontend.h"
 
 namespace {
 
-void no_windows(const char*) {
+const window_command_hooks* hooks = nullptr;
+
+void no_windows() {
   const command_lexer& lx = *cur_lexer;
   const int row = lx.kind[1] == 'c' ? static_cast<int>(lx.value[1].lo) : -1;
   const std::string name = row >= 0 && row < COMMAND_COUNT ? command_table[row].name : "window";
   session_print(("{" + name + ": windows are shown only by the GUI front-end}").c_str(), 1);
 }
 
-// Actions 0 open and 1 off of every window command.
-constexpr action_record open_record{no_windows, 0};
-constexpr action_record off_record{no_windows, 0};
+template <window_command W, bool OFF>
+void window_action_of(const char* line) {
+  const window_action action = hooks == nullptr ? nullptr : OFF ? hooks->off[W] : hooks->open[W];
+  if (action != nullptr) action(line);
+  else no_windows();
+}
+
+// Actions 0 open and 1 off of each window command.
+template <window_command W>
+struct records {
+  static constexpr action_record open{window_action_of<W, false>, 0};
+  static constexpr action_record off{window_action_of<W, true>, 0};
+};
 
 // No argument opens; "off" and nothing after it closes.
+template <window_command W>
 const action_record* open_or_off() {
-  if (check_no_more_args(2)) return &open_record;
-  if (match_keyword(2, "off") && check_no_more_args(3)) return &off_record;
+  if (check_no_more_args(2)) return &records<W>::open;
+  if (match_keyword(2, "off") && check_no_more_args(3)) return &records<W>::off;
   return nullptr;
 }
+
 
 // An optional "win<n>" first; the index of the token after it.
 int after_window_number() {
@@ -49,38 +65,38 @@ bool radix_then_item(int i) {
 
 }  // namespace
 
-const action_record* cmd_wasm() { return open_or_off(); }
-const action_record* cmd_wbreakpoint() { return open_or_off(); }
-const action_record* cmd_wcalls() { return open_or_off(); }
-const action_record* cmd_wcommand() { return open_or_off(); }
-const action_record* cmd_winput() { return open_or_off(); }
-const action_record* cmd_woutput() { return open_or_off(); }
-const action_record* cmd_wsession() { return open_or_off(); }
-const action_record* cmd_wsource() { return open_or_off(); }
-const action_record* cmd_wstack() { return open_or_off(); }
+const action_record* cmd_wasm() { return open_or_off<WCMD_ASM>(); }
+const action_record* cmd_wbreakpoint() { return open_or_off<WCMD_BREAKPOINT>(); }
+const action_record* cmd_wcalls() { return open_or_off<WCMD_CALLS>(); }
+const action_record* cmd_wcommand() { return open_or_off<WCMD_COMMAND>(); }
+const action_record* cmd_winput() { return open_or_off<WCMD_INPUT>(); }
+const action_record* cmd_woutput() { return open_or_off<WCMD_OUTPUT>(); }
+const action_record* cmd_wsession() { return open_or_off<WCMD_SESSION>(); }
+const action_record* cmd_wsource() { return open_or_off<WCMD_SOURCE>(); }
+const action_record* cmd_wstack() { return open_or_off<WCMD_STACK>(); }
 
 const action_record* cmd_wregister() {
   const int i = after_window_number();
-  if (check_no_more_args(i)) return &open_record;
-  if (match_keyword(i, "off")) return check_no_more_args(i + 1) ? &off_record : nullptr;
-  if (parse_periph_name(i) && check_no_more_args(i + 1)) return &open_record;
+  if (check_no_more_args(i)) return &records<WCMD_REGISTER>::open;
+  if (match_keyword(i, "off")) return check_no_more_args(i + 1) ? &records<WCMD_REGISTER>::off : nullptr;
+  if (parse_periph_name(i) && check_no_more_args(i + 1)) return &records<WCMD_REGISTER>::open;
   return nullptr;
 }
 
 const action_record* cmd_wmemory() {
   const int i = after_window_number();
-  if (match_keyword(i, "off")) return check_no_more_args(i + 1) ? &off_record : nullptr;
+  if (match_keyword(i, "off")) return check_no_more_args(i + 1) ? &records<WCMD_MEMORY>::off : nullptr;
   if (!parse_region_name(i)) return nullptr;
-  if (check_no_more_args(i + 1)) return &open_record;
+  if (check_no_more_args(i + 1)) return &records<WCMD_MEMORY>::open;
   if (!parse_address_arg(i + 1)) return nullptr;
-  return check_no_more_args(i + 2) ? &open_record : nullptr;
+  return check_no_more_args(i + 2) ? &records<WCMD_MEMORY>::open : nullptr;
 }
 
 const action_record* cmd_wlist() {
   const int i = after_window_number();
-  if (check_no_more_args(i)) return &open_record;
-  if (match_keyword(i, "off")) return check_no_more_args(i + 1) ? &off_record : nullptr;
-  if (parse_name_arg(i) && check_no_more_args(i + 1)) return &open_record;
+  if (check_no_more_args(i)) return &records<WCMD_LIST>::open;
+  if (match_keyword(i, "off")) return check_no_more_args(i + 1) ? &records<WCMD_LIST>::off : nullptr;
+  if (parse_name_arg(i) && check_no_more_args(i + 1)) return &records<WCMD_LIST>::open;
   return nullptr;
 }
 
@@ -90,13 +106,18 @@ const action_record* cmd_wwatch() {
     if (!parse_hash_number(i)) return nullptr;
     const int j = i + 1;
     if (cur_lexer->has(j) && cur_lexer->word(j) == std::string("off"))
-      return match_keyword(j, "off") && check_no_more_args(j + 1) ? &off_record : nullptr;
-    if (watch_item(j) && check_no_more_args(j + 1)) return &open_record;
-    return radix_then_item(j) ? &open_record : nullptr;
+      return match_keyword(j, "off") && check_no_more_args(j + 1) ? &records<WCMD_WATCH>::off : nullptr;
+    if (watch_item(j) && check_no_more_args(j + 1)) return &records<WCMD_WATCH>::open;
+    return radix_then_item(j) ? &records<WCMD_WATCH>::open : nullptr;
   }
-  if (check_no_more_args(i)) return &open_record;
+  if (check_no_more_args(i)) return &records<WCMD_WATCH>::open;
   if (cur_lexer->word(i) == std::string("off"))
-    return match_keyword(i, "off") && check_no_more_args(i + 1) ? &off_record : nullptr;
-  if (watch_item(i) && check_no_more_args(i + 1)) return &open_record;
-  return radix_then_item(i) ? &open_record : nullptr;
+    return match_keyword(i, "off") && check_no_more_args(i + 1) ? &records<WCMD_WATCH>::off : nullptr;
+  if (watch_item(i) && check_no_more_args(i + 1)) return &records<WCMD_WATCH>::open;
+  return radix_then_item(i) ? &records<WCMD_WATCH>::open : nullptr;
 }
+
+void install_window_command_hooks(const window_command_hooks* installed) { hooks = installed; }
+const window_command_hooks* installed_window_command_hooks() { return hooks; }
+
+int terminal_key_lists = 0;

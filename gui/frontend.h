@@ -1,0 +1,22 @@
+// The GUI front-end as the simulator reaches it: the same record of
+// front-end services the console installs, with the GUI's bodies.
+#pragma once
+
+#include "sim/frontend.h"
+
+namespace gui {
+
+const frontend_services& gui_frontend_services();
+// Installs the services, the simulator's own hooks and the window
+// command actions; the asm and change key lists stay off.
+void install_gui_frontend();
+
+// A window kind's open action, registered by the kind (a null action
+// leaves the command's console message).
+using window_open_action = void (*)(const char* line);
+void register_window_kind(int window_command, window_open_action open);
+
+// Ends the event loop (quit).
+void quit_program();
+
+}  // namespace gui

@@ -1,0 +1,115 @@
+// The GUI as the simulator's front-end, and the window commands' actions.
+#include "gui/frontend.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "fw/core/event.h"
+#include "gui/guiutil.h"
+#include "gui/road.h"
+#include "gui/session.h"
+#include "gui/windows.h"
+#include "sim/cmd/hooks.h"
+#include "sim/cmd/lexer.h"
+#include "sim/cmd/window_hooks.h"
+#include "sim/engine/device.h"
+
+namespace gui {
+
+namespace {
+
+int one() { return 1; }
+void wait_for(int seconds) { wait_dialog_run(seconds); }
+int file_question() { return overwrite_confirm(); }
+int line_prompt(char* buffer, int length, std::size_t capacity) { return interact_input(buffer, length, capacity); }
+
+constexpr frontend_services gui_services = {
+    session_output,     session_redraw,    session_scroll,    output_hold,       output_release,
+    screen_flush,       screen_set_cursor, screen_put_char,   screen_clear_eol,  screen_write_text,
+    screen_put_text,    screen_show_rows,  screen_advance,    session_screen,    error_report,
+    last_error_text,    gui_status_text,   gui_help_text,     gui_show_prompt,   line_prompt,
+    file_question,      wait_for,          abort_requested,   one,               one,
+    window_update_all,  window_close_all,  gui_allocator_active, gui_dsp_alloc, gui_dsp_realloc,
+    gui_dsp_free,       gui_work_dir,      quit_program,
+};
+
+// The kind code of each window command, and whether its windows belong to
+// a device and are numbered.
+struct command_kind {
+  int kind;
+  bool device_bound;
+  bool numbered;
+};
+constexpr command_kind command_kinds[WCMD_COUNT] = {
+    {SIMWIN_ASSEMBLY, true, false}, {SIMWIN_BREAKPOINTS, true, false}, {SIMWIN_CALLS, true, false},
+    {SIMWIN_COMMAND, false, false}, {SIMWIN_INPUT, true, false},        {SIMWIN_LIST, false, true},
+    {SIMWIN_MEMORY, true, true},    {SIMWIN_OUTPUT, true, false},       {SIMWIN_REGISTER, true, true},
+    {SIMWIN_SESSION, false, false}, {SIMWIN_SOURCE, true, false},       {SIMWIN_STACK, true, false},
+    {SIMWIN_WATCH, true, true},
+};
+
+window_command_hooks hooks{};
+window_open_action openers[WCMD_COUNT] = {};
+
+// The window number named by "win<n>" after the command word, or -2.
+int named_number() {
+  const char* w = cur_lexer != nullptr ? cur_lexer->word(2) : "";
+  if (std::string(w).rfind("win", 0) != 0) return -2;
+  char* end = nullptr;
+  const long n = std::strtol(w + 3, &end, 10);
+  return end != w + 3 && *end == '\0' ? static_cast<int>(n) : -2;
+}
+
+template <int W>
+void close_window(const char*) {
+  const command_kind& k = command_kinds[W];
+  sim_window* r = window_find(k.kind, k.device_bound ? cur_device : -2, k.numbered ? named_number() : -2);
+  if (r == nullptr) {
+    error_report("Window not found");
+    return;
+  }
+  if (r->close != nullptr) r->close(r);
+  else window_record_free(r);
+}
+
+template <int W>
+void open_window(const char* line) {
+  if (openers[W] != nullptr) openers[W](line);
+}
+
+template <int... W>
+void fill_hooks(std::integer_sequence<int, W...>) {
+  ((hooks.off[W] = close_window<W>), ...);
+}
+
+template <int... W>
+void fill_openers(std::integer_sequence<int, W...>) {
+  ((hooks.open[W] = openers[W] != nullptr ? open_window<W> : nullptr), ...);
+}
+
+}  // namespace
+
+const frontend_services& gui_frontend_services() { return gui_services; }
+
+void register_window_kind(int window_command, window_open_action open) {
+  if (window_command < 0 || window_command >= WCMD_COUNT) return;
+  openers[window_command] = open;
+  fill_openers(std::make_integer_sequence<int, WCMD_COUNT>());
+}
+
+void install_gui_frontend() {
+  install_simulator_hooks();
+  terminal_key_lists = 0;
+  fill_hooks(std::make_integer_sequence<int, WCMD_COUNT>());
+  fill_openers(std::make_integer_sequence<int, WCMD_COUNT>());
+  install_window_command_hooks(&hooks);
+  install_frontend(&gui_services);
+}
+
+// Completed with the main window: ends the event loop.
+void quit_program() {
+  quitting = 1;
+  veventStopProcessing();
+}
+
+}  // namespace gui
