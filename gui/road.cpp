@@ -166,9 +166,12 @@ void command_submit(const char* line) {
   if (s != nullptr && s->running != 0) post_run(nullptr);
   else if (macro_running != 0) post_macro(nullptr);
   else back_to_prompt();
+  // The screen is held over the window updates and shown once after
+  // them; a hold left standing would keep every later line off the screen.
   if (s != nullptr && s->running == 0 && wait_pending == 0) {
     screen_hold_set(1);
     window_update_all(shown_device);
+    output_release();
   }
   make_device_current(shown_device);
 }

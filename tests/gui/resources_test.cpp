@@ -1,0 +1,97 @@
+// The application's resource file as built: every resource and item the
+// front-end loads by name, found by that name with its kind.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fw/core/fs.h"
+#include "fw/core/sys.h"
+#include "fw/data/btree.h"
+#include "fw/data/vresource.h"
+#include "fw/data/vrstore.h"
+#include "fw/widgets/choosers/confirm.h"
+#include "fw/widgets/controls/textitem.h"
+#include "fw/widgets/dialog_support.h"
+
+namespace {
+
+vname N(const char* s) { return vnameInternLiteral(s); }
+
+// The application and stores the dialogs start are left to exit handlers.
+struct RunExitHandlersAtEnd : ::testing::Environment {
+  void TearDown() override { vsysRunExitHandlers(); }
+};
+[[maybe_unused]] ::testing::Environment* const exitAtEnd =
+    ::testing::AddGlobalTestEnvironment(new RunExitHandlersAtEnd);
+
+vresource application_file() {
+  static vresource root = [] {
+    vrstoreInstallInterface();
+    const std::string path = std::string(std::getenv("WEXLINHOME")) + "/lib/sim73500.vr";
+    vfsPath* p = vfsNewPathFromString(path.c_str());
+    vresource r = vrstoreOpenFile(p, vbtreeREAD);
+    vfsFreePath(p);
+    return r;
+  }();
+  return root;
+}
+
+// The file chooser's types: one per kind of file dialog, each with the
+// pattern the chooser filters by.
+TEST(ApplicationResources, FilterTypesHoldEveryKindsType) {
+  vresource root = application_file();
+  ASSERT_NE(root, vresource{});
+  vresource types;
+  ASSERT_TRUE(vresourceTestGet(root, N("Filter Types"), &types));
+  vresource group;
+  ASSERT_TRUE(vresourceTestGet(types, N("Windows/NT"), &group));
+  for (const char* name : {"SimState", "COFF", "IO", "Log", "Macro", "OMF", "TIO", "Dir", "Default"}) {
+    SCOPED_TRACE(name);
+    vresource type;
+    ASSERT_TRUE(vresourceTestGet(group, N(name), &type));
+    vresource value;
+    EXPECT_TRUE(vresourceTestGet(type, N("Value"), &value));
+  }
+}
+
+// Dialogs by name, each item by name with the class it must be of.
+TEST(ApplicationResources, DialogsLoadWithTheirNamedItems) {
+  vresource root = application_file();
+  vrstoreInstallInterface();
+  startDialogItemTests();
+  vdialogStartup();
+  vconfirmGetDefaultClass();
+  vtextitemGetDefaultClass();
+  struct Item {
+    const char* name;
+    const vclass* kind;
+  };
+  struct Dialog {
+    const char* name;
+    std::vector<Item> items;
+    std::vector<const char*> answers;
+  } dialogs[] = {
+      {"Interact_Input",
+       {{"Prompt", vtextitemGetDefaultClass()}, {"Input", vtextitemGetDefaultClass()}},
+       {"Ok", "Apply", "Cancel"}},
+  };
+  for (const Dialog& d : dialogs) {
+    SCOPED_TRACE(d.name);
+    vresource r;
+    ASSERT_TRUE(vresourceTestGet(root, N(d.name), &r));
+    auto* dialog = static_cast<vconfirm*>(vobjectLoad(r));
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(vclassIsSubclass(dialog->cls, vconfirmGetDefaultClass()));
+    for (const Item& i : d.items) {
+      SCOPED_TRACE(i.name);
+      vdialogItem* item = vdialogFindItem(dialog, N(i.name));
+      ASSERT_NE(item, nullptr);
+      EXPECT_TRUE(vclassIsSubclass(item->cls, i.kind));
+    }
+    for (const char* answer : d.answers) EXPECT_NE(vconfirmFindButton(dialog, N(answer)), nullptr) << answer;
+    vinstanceDestroy(dialog);
+  }
+}
+
+}  // namespace
