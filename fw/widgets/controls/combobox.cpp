@@ -12,6 +12,7 @@
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/graphics/rect.h"
 #include "fw/gui/window/window_event.h"
+#include "fw/widgets/controls/combobox_popdown.h"
 #include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/look/laf.h"
@@ -964,10 +965,16 @@ void choiceDrawCell(vlistview* v, std::int32_t row, std::int32_t column, int, vr
 }
 
 void choiceNaturalSize(vdialogItem* self, int* w, int* h) {
+  vcomboboxStandard* c = _vcomboboxFindStandard(self);
+  auto* cls = vlistviewClassOf(static_cast<vlistview*>(self));
+  int valueCell = c ? 2 * (cls->cellBorder + cls->step) + c->valueWidth : 0;
+  // Not yet laid out, the column takes the width of the values.
+  vlistsize* size = static_cast<vlistview*>(self)->size;
+  if (c && size && size->defaultWidth < 0 && size->constantWidth < 0)
+    vlistsizeClassOf(size)->setDefaultWidth(size, valueCell);
   choiceSuper()->naturalSize(self, w, h);
-  if (vcomboboxStandard* c = _vcomboboxFindStandard(self)) {
-    auto* cls = vlistviewClassOf(static_cast<vlistview*>(self));
-    *w = 2 * (cls->cellBorder + cls->step) + c->valueWidth;
+  if (c) {
+    *w = valueCell;
     if (lookId() != vlafWINDOWS && static_cast<vlistview*>(self)->vbar) *w -= vlafGetCurrent()->metric;
   }
 }
@@ -1085,7 +1092,10 @@ vcomboboxStandardClassRec* vcomboboxGetDefaultClass() { return state()->cls; }
 vtextitemClassRec* vcomboboxGetEntryboxClass() { return state()->entryClass; }
 vlistitemClassRec* vcomboboxGetChoiceboxClass() { return state()->choiceClass; }
 vcomboboxStandard* vcomboboxCreate() { return asCombo(vinstanceCreate(vcomboboxGetDefaultClass())); }
-void vcomboboxStartup() { vcomboboxGetDefaultClass(); }
+void vcomboboxStartup() {
+  vcomboboxGetDefaultClass();
+  vcomboboxPopdownGetDefaultClass();
+}
 
 vcomboboxStandard* _vcomboboxFindStandard(vdialogItem* item) {
   vdialogItemList* list = item ? item->owner : nullptr;

@@ -81,7 +81,7 @@ vcomboboxStandardClassRec* vcomboboxGetDefaultClass();
 vtextitemClassRec* vcomboboxGetEntryboxClass();
 vlistitemClassRec* vcomboboxGetChoiceboxClass();
 vcomboboxStandard* vcomboboxCreate();
-// The start-up row: the combo-box classes and the value class.
+// The start-up row: the combo-box classes, the value class and the pop-down classes.
 void vcomboboxStartup();
 // The combo box that owns an item: its parent, or the data word of a dialog parent; else null.
 vcomboboxStandard* _vcomboboxFindStandard(vdialogItem* item);

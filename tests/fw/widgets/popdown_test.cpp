@@ -1,0 +1,82 @@
+// Pop-down combo boxes run in a probe process per look, with the platform's
+// own pointer injection, so that the grab of the dropped list is real.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
+
+#include "platform/win/test.h"
+#include "tests/support/png_compare.h"
+
+namespace {
+
+std::string probe(const std::string& args) {
+  std::string out;
+  FILE* p = popen((std::string(POPDOWN_PROBE) + " " + args + " 2>&1").c_str(), "r");
+  if (!p) return "cannot run the probe";
+  char buf[256];
+  while (std::fgets(buf, sizeof buf, p)) out += buf;
+  if (int status = pclose(p); status != 0) out += "status " + std::to_string(status) + "\n";
+  return out;
+}
+
+// Codes: 4 the list dropped, 5 it went up, 3 the row changed, 1 shown, 2 a
+// commit about to be shown. Alt+Down on a dropped list and Alt+Up on a
+// closed one change nothing but still answer 1; the arrows move the choice
+// without dropping the list; Return takes it up after committing; hiding
+// and disabling take it up first.
+TEST(Popdown, KeysDropAndRaiseTheList) {
+  EXPECT_EQ(probe("-laf win95 keys"),
+            "start: open 0 entry \"\" row -1 codes \n"
+            "Alt+Up while closed: answer 1 open 0 entry \"\" row -1 codes \n"
+            "Alt+Down: answer 1 open 1 entry \"\" row -1 codes 4\n"
+            "Alt+Down while open: answer 1 open 1 entry \"\" row -1 codes \n"
+            "Alt+Up: answer 1 open 0 entry \"\" row -1 codes 5\n"
+            "Down: answer 1 open 0 entry \"apple\" row 1 codes 31\n"
+            "Down: answer 1 open 0 entry \"Banana\" row 2 codes 31\n"
+            "Return with the list down: answer 1 open 0 entry \"Banana\" row 2 codes 45\n"
+            "hidden: open 0 shown 0\n"
+            "disabled: open 0 enabled 0\n"
+            "modifiable Alt+Down: answer 1 open 1 entry \"\" row -1 codes 4\n"
+            "modifiable Alt+Up: answer 1 open 0 entry \"\" row -1 codes 5\n");
+}
+
+// A press on the arrow, dragged into the list and let go, chooses in one
+// gesture; a click on the arrow leaves the list down and the next takes it
+// up; a press outside takes it up and still reaches the window there.
+TEST(Popdown, PointerChoosesInOneGestureAndAPressOutsideGoesThrough) {
+  EXPECT_EQ(probe("-laf win95 pointer"),
+            "pressed the arrow: open 1 entry \"\" row -1 codes 4\n"
+            "dragged to row 2 and let go: open 0 entry \"Banana\" row 2 codes 35\n"
+            "clicked the arrow: open 1 entry \"Banana\" row 2 codes 4\n"
+            "clicked it again: open 0 entry \"Banana\" row 2 codes 5\n"
+            "pressed outside: open 0 entry \"Banana\" row 2 codes 5\n"
+            "the window outside got 1 press(es)\n");
+}
+
+// With its row count the list is right-aligned with the box: below it
+// high on the screen, above it near the bottom.
+TEST(Popdown, ListDropsBelowOrAboveNearTheBottom) {
+  EXPECT_EQ(probe("-laf win95 place"),
+            "high on the screen: below, right edges aligned, at least as wide 1, rows 5\n"
+            "near the bottom: above, right edges aligned, at least as wide 1, rows 5\n");
+}
+
+class PopdownLooks : public ::testing::TestWithParam<const char*> {};
+TEST_P(PopdownLooks, DroppedListAsStored) {
+  std::string laf = GetParam();
+  std::string png =
+      (std::filesystem::temp_directory_path() / ("popdown_" + laf + "_" + std::to_string(getpid()) + ".png")).string();
+  ASSERT_EQ(probe("-laf " + laf + " shots " + png), "");
+  win::test::Image image;
+  ASSERT_TRUE(win::test::ReadPng(png, image));
+  std::filesystem::remove(png);
+  EXPECT_TRUE(test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/combobox/popdown_" + laf + ".png"));
+}
+INSTANTIATE_TEST_SUITE_P(FourLooks, PopdownLooks, ::testing::Values("win95", "windows", "motif", "cua"));
+
+}  // namespace

@@ -1,0 +1,261 @@
+// Pop-down combo boxes in a program of their own per look:
+//   popdown_probe [-laf LOOK] keys       Alt+Down/Alt+Up, arrows, Return, hiding
+//                                        and disabling with the list down
+//   popdown_probe [-laf LOOK] pointer    the arrow pressed, dragged into the
+//                                        list and let go; a click; a press outside
+//   popdown_probe [-laf LOOK] place      where the list drops near the screen's edges
+//   popdown_probe [-laf LOOK] shots OUT  a box with its list down, as a PNG
+#include <cstdio>
+#include <string>
+
+#include "fw/core/sys.h"
+#include "fw/data/pref.h"
+#include "fw/gui/window/msw.h"
+#include "fw/gui/window/window.h"
+#include "fw/gui/window/window_event.h"
+#include "fw/widgets/controls/combobox_popdown.h"
+#include "fw/widgets/look/laf.h"
+#include "fw/widgets/startup.h"
+#include "platform/win/test.h"
+#include "tests/fw/widgets/probe/probe_host.h"
+
+namespace {
+
+using probehost::listOf;
+using probehost::settle;
+
+constexpr const char* kFruit[] = {"Cherry", "apple", "Banana", "Date", "elderberry", "Fig", "Grape"};
+constexpr int kWidth = 240, kHeight = 120;
+
+std::string codes;
+void record(vcomboboxStandard*, vevent*, int code) { codes += std::to_string(code); }
+
+vcomboboxValue* valueOf(const char* text) {
+  vcomboboxValue* v = vcomboboxValueCreate();
+  vcomboboxValueSetText(v, vscribeCString(text));
+  return v;
+}
+
+vcomboboxPopdown* addBox(vwindow* w, vrect r, bool modifiable) {
+  vcomboboxPopdown* b = vcomboboxPopdownCreate();
+  vcomboboxSetModifiable(b, modifiable);
+  vdialogSetItemRect(b, &r);
+  for (const char* f : kFruit) vcomboboxAppendValue(b, valueOf(f));
+  vcomboboxSetNotify(b, record);
+  vdialogItemListAppend(listOf(w), b);
+  return b;
+}
+
+std::string entryText(vcomboboxStandard* c) {
+  char* s = vtextitemGetString(c->entry);
+  std::string out = s;
+  vmemFree(s);
+  return out;
+}
+
+// Whether the list is down, the entry's text, the selected row and the
+// codes heard since the last report.
+void report(const char* what, vcomboboxPopdown* b, int answer = -1) {
+  std::printf("%s:", what);
+  if (answer >= 0) std::printf(" answer %d", answer);
+  std::printf(" open %d entry \"%s\" row %d codes %s\n", vcomboboxPopdownIsOpen(b), entryText(b).c_str(),
+              vcomboboxGetSelectedIndex(b), codes.c_str());
+  codes.clear();
+}
+
+vwindow* hostAt(int x, int y, int width, int height) {
+  vwindow* w = probehost::host(width, height);
+  w->rect.x = std::int16_t(x);
+  w->rect.y = std::int16_t(y);
+  return w;
+}
+
+void focusOn(vwindow* w, vdialogItem* item) {
+  vdialogItemListClassOf(listOf(w))->activateFocus(listOf(w));
+  vdialogItemListSetFocusItem(listOf(w), item);
+  settle();
+}
+
+int key(vwindow* w, std::uint32_t symbol, std::uint32_t modifiers = 0, const char* binding = nullptr) {
+  vevent* e = veventCreateKeyDown(w, 0, 0, 0, modifiers, symbol, 0);
+  if (binding) veventSetBinding(e, vnameInternLiteral(binding));
+  int r = probehost::hostClass()->handleKeyDown(w, e);
+  veventDestroy(e);
+  settle();
+  return r;
+}
+
+enum : std::uint32_t { kReturn = 0xFC0D, kUp = 0xFC52, kDown = 0xFC54, kAlt = 1 };
+
+int keys() {
+  vwindow* w = hostAt(100, 400, kWidth, kHeight);
+  vcomboboxPopdown* b = addBox(w, {10, 80, 150, 20}, false);
+  probehost::show(w);
+  focusOn(w, b);
+  report("start", b);
+  report("Alt+Up while closed", b, key(w, kUp, kAlt));
+  report("Alt+Down", b, key(w, kDown, kAlt));
+  report("Alt+Down while open", b, key(w, kDown, kAlt));
+  report("Alt+Up", b, key(w, kUp, kAlt));
+  report("Down", b, key(w, kDown, 0, "Down"));
+  report("Down", b, key(w, kDown, 0, "Down"));
+  key(w, kDown, kAlt);
+  report("Return with the list down", b, key(w, kReturn, 0, "Confirm"));
+  key(w, kDown, kAlt);
+  codes.clear();
+  vdialogHideItem(b);
+  std::printf("hidden: open %d shown %d\n", vcomboboxPopdownIsOpen(b), (b->flags & vdialogItemSHOWN) != 0);
+  vdialogShowItem(b);
+  key(w, kDown, kAlt);
+  codes.clear();
+  vdialogDisableItem(b);
+  std::printf("disabled: open %d enabled %d\n", vcomboboxPopdownIsOpen(b), (b->flags & vdialogItemENABLED) != 0);
+  vdialogEnableItem(b);
+  // A modifiable box takes the same keys through its entry.
+  vcomboboxPopdown* m = addBox(w, {10, 40, 150, 20}, true);
+  vdialogOpenItem(m);
+  focusOn(w, m);
+  codes.clear();
+  report("modifiable Alt+Down", m, key(w, kDown, kAlt));
+  report("modifiable Alt+Up", m, key(w, kUp, kAlt));
+  probehost::finish(w);
+  return 0;
+}
+
+// The centre of an item's rectangle on the screen (window y up, screen y down).
+win::POINT screen(vwindow* w, int x, int y) {
+  win::POINT p{x, w->rect.height - 1 - y};
+  win::ClientToScreen(w->native->hwnd, &p);
+  return p;
+}
+win::POINT centre(vwindow* w, const vrect& r) { return screen(w, r.x + r.width / 2, r.y + r.height / 2); }
+
+int presses = 0;
+vwindowClassRec* counterClass() {
+  static vwindowClassRec* c = [] {
+    auto* r = vclassSpawnOf<vwindowClassRec>(vwindowGetDefaultClass());
+    vclassSetName(r, vscribeLiteral("probeCounter"));
+    r->handleButtonDown = [](vwindow*, vevent*) { return ++presses, 1; };
+    return r;
+  }();
+  return c;
+}
+
+int pointer() {
+  vwindow* w = hostAt(100, 400, kWidth, kHeight);
+  vcomboboxPopdown* b = addBox(w, {10, 80, 150, 20}, false);
+  probehost::show(w);
+  auto* other = static_cast<vwindow*>(vinstanceCreate(counterClass()));
+  other->rect = {500, 100, 100, 100};
+  vwindowOpen(other);
+  settle();
+  // Press on the arrow, drag to the third row, let go: one gesture.
+  vrect arrow = b->button->rect;  // in the box's own coordinates
+  arrow.x = std::int16_t(arrow.x + b->bounds.x);
+  arrow.y = std::int16_t(arrow.y + b->bounds.y);
+  win::test::MouseDown(centre(w, arrow));
+  settle();
+  report("pressed the arrow", b);
+  vrect cell;
+  vlistviewGetCellRect(b->choice, 2, 0, &cell);
+  vwindow* d = b->dialog;
+  win::test::MouseMove(centre(d, cell));
+  settle();
+  win::test::MouseUp(centre(d, cell));
+  settle();
+  report("dragged to row 2 and let go", b);
+  // A click on the arrow leaves the list down; a second takes it up.
+  win::test::Click(centre(w, arrow));
+  settle();
+  report("clicked the arrow", b);
+  win::test::Click(centre(w, arrow));
+  settle();
+  report("clicked it again", b);
+  // A press outside takes the list up and reaches the window there.
+  win::test::Click(centre(w, arrow));
+  settle();
+  codes.clear();
+  win::test::Click(centre(other, vrect{0, 0, 100, 100}));
+  settle();
+  report("pressed outside", b);
+  std::printf("the window outside got %d press(es)\n", presses);
+  vwindowClose(other);
+  vwindowDestroy(other);
+  probehost::finish(w);
+  return 0;
+}
+
+// The list's rectangle against the box's, both in root coordinates.
+void placement(const char* what, vwindow* w, vcomboboxPopdown* b) {
+  vcomboboxPopdownOpen(b);
+  settle();
+  vrect box = b->rect;
+  vwindowTranslateRect(w, vwindowGetRoot(), &box, &box);
+  const vrect& l = b->dialog->rect;
+  const char* where = l.y >= box.y + box.height ? "above" : l.y + l.height <= box.y ? "below" : "over";
+  std::printf("%s: %s, right edges %s, at least as wide %d, rows %d\n", what, where,
+              l.x + l.width == box.x + box.width ? "aligned" : "apart", l.width >= box.width,
+              b->choice->visibleRows);
+  vcomboboxPopdownClose(b, nullptr);
+  settle();
+}
+
+int place() {
+  vwindow* high = hostAt(100, 500, kWidth, kHeight);
+  vcomboboxPopdown* a = addBox(high, {10, 80, 150, 20}, false);
+  probehost::show(high);
+  placement("high on the screen", high, a);
+  vwindow* low = hostAt(400, 0, kWidth, kHeight);
+  vcomboboxPopdown* b = addBox(low, {10, 10, 150, 20}, false);
+  probehost::show(low);
+  placement("near the bottom", low, b);
+  probehost::finish(low);
+  probehost::finish(high);
+  return 0;
+}
+
+int shots(const char* path) {
+  vwindow* w = hostAt(0, 768 - kHeight, kWidth, kHeight);
+  vcomboboxPopdown* b = addBox(w, {10, 80, 150, 0}, false);
+  vrect r = b->rect;
+  int nw = 0, nh = 0;
+  vdialogGetItemNaturalSize(b, &nw, &nh);
+  r.height = std::int16_t(nh);
+  r.y = std::int16_t(kHeight - 20 - nh);
+  vdialogSetItemRect(b, &r);
+  vcomboboxSelectIndex(b, 2);
+  probehost::show(w);
+  vcomboboxPopdownOpen(b);
+  settle();
+  win::test::Image screen = win::test::ScreenImage();
+  // The host window and the list under it: the screen's top-left corner.
+  win::test::Image out;
+  out.width = kWidth;
+  out.height = kHeight + 80;
+  for (int y = 0; y < out.height; ++y)
+    for (int x = 0; x < out.width; ++x) out.px.push_back(screen.px[std::size_t(y * screen.width + x)]);
+  int status = win::test::WritePng(path, out) ? 0 : 1;
+  vcomboboxPopdownClose(b, nullptr);
+  probehost::finish(w);
+  return status;
+}
+
+int probeMain(int argc, char** argv) {
+  vwidgetsStartup(argc, argv);
+  int count = 0;
+  char** args = nullptr;
+  vprefGetArgs(&count, &args);
+  std::string mode = count > 1 ? args[1] : "";
+  int status = 2;
+  if (mode == "keys") status = keys();
+  else if (mode == "pointer") status = pointer();
+  else if (mode == "place") status = place();
+  else if (mode == "shots" && count > 2) status = shots(args[2]);
+  else std::fprintf(stderr, "usage: popdown_probe [-laf LOOK] keys|pointer|place|shots OUT\n");
+  std::fflush(stdout);
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { vsysMain(argc, argv, probeMain); }
