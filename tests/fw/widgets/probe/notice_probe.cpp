@@ -1,0 +1,120 @@
+// Notices in a program of their own per look (the classes take the look
+// they are built in):
+//   notice_probe [-laf LOOK] sizes      per text (short, long, very long):
+//       "metrics U L" then "TEXT W lines N text X Y W H icon X Y W H natural W H"
+//   notice_probe [-laf LOOK] OUT        a question notice's picture as a PNG
+//   notice_probe [-laf LOOK] -live      a question notice with Cancel on the
+//                                       display, run modally; prints the answer
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "fw/core/event.h"
+#include "fw/core/sys.h"
+#include "fw/data/pref.h"
+#include "fw/gui/graphics/font.h"
+#include "fw/gui/window/msw.h"
+#include "fw/widgets/choosers/notice.h"
+#include "fw/widgets/look/laf.h"
+#include "fw/widgets/startup.h"
+#include "platform/win/test.h"
+
+namespace {
+
+void settle() {
+  veventMSWDrainMessages();
+  veventProcessPending(1, 0);
+  veventMSWDrainMessages();
+}
+
+const char* const kTexts[][2] = {
+    {"short", "Disk full."},
+    {"long", "The file \"fir.cld\" already exists in this folder. Do you want to replace it with the new one?"},
+    {"verylong",
+     "Breakpoint 12 could not be set at p:$0400 because the address lies outside every region of the memory map "
+     "of device 3 (type 73547rom), which is read-only in this operating mode. Change the operating mode with the "
+     "device command, load the program at another address, or remove the breakpoint. The simulator keeps every "
+     "other breakpoint as it was and does not run the device until the condition is cleared."},
+};
+
+int sizes() {
+  vnotice* n = vnoticeCreate();
+  vfont* font = vdialogDetermineItemFont(n->text);
+  int line = int((std::int64_t(vfontGetHeight(font)) + 0x8000) >> 16);
+  int descent = int((std::int64_t(vfontGetDriver()->descent(font)) + 0x8000) >> 16);
+  std::printf("metrics %d %d\n", descent + line, line);
+  vinstanceDestroy(n);
+  for (const auto& [kind, text] : kTexts) {
+    n = vnoticeCreate();
+    vnoticeSetTextScribed(n, vscribeLiteral(text));
+    int w = 0, h = 0;
+    vdialogClassOf(n)->getNaturalSize(n, &w, &h);
+    // The window as the next open fits it, then arranged.
+    vwindowOpen(n);
+    settle();
+    if (n->separator) std::printf("separator %d %d %d %d shown %d\n", n->separator->rect.x, n->separator->rect.y, n->separator->rect.width, n->separator->rect.height, n->separator->flags & 1);
+    const vrect& t = n->text->rect;
+    vrect icon = n->iconItem ? n->iconItem->rect : vrect{};
+    int whole = int((std::int64_t(vfontGetCharsWidth(font, text, int(std::strlen(text)))) + 0x8000) >> 16);
+    std::printf("%s %d lines %d text %d %d %d %d icon %d %d %d %d natural %d %d window %d %d\n", kind, whole,
+                int(n->text->text->lineCount), t.x, t.y, t.width, t.height, icon.x, icon.y, icon.width, icon.height, w,
+                h, n->rect.width, n->rect.height);
+    vwindowClose(n);
+    vinstanceDestroy(n);
+  }
+  return 0;
+}
+
+vnotice* question() {
+  vnotice* n = vnoticeCreate();
+  vwindowSetTitleScribe(n, vscribeLiteral("sim73500"));
+  vnoticeSetTextScribed(n, vscribeLiteral(kTexts[1][1]));
+  vnoticeSetQuestion(n, 1);
+  vdialogPlace(n, vwindowGetRoot(), 6, 6);
+  return n;
+}
+
+int picture(const char* out) {
+  vnotice* n = question();
+  vwindowOpen(n);
+  win::SetActiveWindow(n->native->hwnd);
+  win::SetFocus(n->native->hwnd);
+  settle();
+  vwindowInvalAll(n, 0);
+  settle();
+  int status = win::test::WindowPng(n->native->hwnd, out) ? 0 : 1;
+  vwindowClose(n);
+  vinstanceDestroy(n);
+  settle();
+  return status;
+}
+
+int live() {
+  vnotice* n = question();
+  vnoticeSetCancel(n, 1);
+  std::printf("ready\n");
+  std::fflush(stdout);
+  std::printf("answer %s\n", vconfirmProcess(n));
+  vinstanceDestroy(n);
+  return 0;
+}
+
+int probeMain(int argc, char** argv) {
+  vwidgetsStartup(argc, argv);
+  int count = 0;
+  char** args = nullptr;
+  vprefGetArgs(&count, &args);
+  std::string mode = count > 1 ? args[1] : "";
+  win::UseVirtualClock(mode != "-live");
+  int status = 2;
+  if (mode == "sizes") status = sizes();
+  else if (mode == "-live") status = live();
+  else if (!mode.empty()) status = picture(mode.c_str());
+  else std::fprintf(stderr, "usage: notice_probe [-laf LOOK] sizes|OUT|-live\n");
+  std::fflush(stdout);
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { vsysMain(argc, argv, probeMain); }
