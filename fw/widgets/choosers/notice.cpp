@@ -21,8 +21,6 @@ int rounded(vfixed v) { return int((std::int64_t(v) + 0x8000) >> 16); }
 struct NoticeState {
   vnoticeClassRec* cls;
   int lookId;
-  vimage* warning;  // the look's notice images 0 and 1, taken on first need
-  vimage* caution;
 };
 void** stateSlot = nullptr;
 NoticeState* state();
@@ -31,17 +29,10 @@ bool windowsLook() { return lookId() == vlafWINDOWS || lookId() == vlafWIN95; }
 
 vconfirmClassRec* super() { return vconfirmGetDefaultClass(); }
 vnotice* asN(vinstance* o) { return static_cast<vnotice*>(o); }
-// The look's images come with its resources, which may load after the class.
-vimage* warning() {
-  NoticeState* st = state();
-  if (!st->warning) st->warning = vlafGetNoticeImage(0);
-  return st->warning;
-}
-vimage* caution() {
-  NoticeState* st = state();
-  if (!st->caution) st->caution = vlafGetNoticeImage(1);
-  return st->caution;
-}
+// The look keeps its images, which come with its resources (they may load
+// after the class is built, and go when the look is built again).
+vimage* warning() { return vlafGetNoticeImage(0); }
+vimage* caution() { return vlafGetNoticeImage(1); }
 bool isDefaultIcon(const vimage* image) { return image && (image == warning() || image == caution()); }
 
 // ---- The text and icon items.
