@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fw/core/mem.h"
 #include "fw/text/selection.h"
 #include "fw/text/walker.h"
 #include "fw/widgets/textview/textview_internal.h"
@@ -146,6 +147,8 @@ unsigned toLower(unsigned c) {
 struct CaseWalk {
   int selector;
   bool inWord;
+  const char* replay;  // the characters to put back, from origin on
+  std::int32_t origin;
 };
 CaseWalk caseWalk;  // reset by every command
 
@@ -155,6 +158,10 @@ std::int16_t caseMapper(const char* piece, std::intptr_t length, void* output, s
   auto* out = static_cast<unsigned char*>(output);
   for (std::intptr_t i = 0; i < length; ++i) {
     auto c = static_cast<unsigned char>(piece[i]);
+    if (caseWalk.replay) {
+      out[i] = static_cast<unsigned char>(caseWalk.replay[walk->pieceStart + i - caseWalk.origin]);
+      continue;
+    }
     switch (caseWalk.selector) {
       case 53: c = static_cast<unsigned char>(toUpper(c)); break;
       case 54: c = static_cast<unsigned char>(toLower(c)); break;
@@ -174,17 +181,37 @@ std::int16_t caseMapper(const char* piece, std::intptr_t length, void* output, s
   return 0;
 }
 
-void changeCase(vtextview* v, int selector) {
+}  // namespace
+
+void _vtextviewChangeCase(vtextview* v, int selector, const char* replay) {
   vtext* t = v->text;
   vtextSelection* s = v->selection;
   if (s->length == 0) return;
-  caseWalk = {selector, false};
   std::int32_t start = s->start, end = s->end;
-  TempSelection temp(t);
-  vtextCopySelection(t, s, temp.s);
-  vtextProcessLines(t, temp.s, caseMapper, 0);
+  caseWalk = {selector, false, replay, start};
+  // A recording text keeps the characters before the change in one record;
+  // the walk's own edits go unrecorded.
+  auto* undoClass = reinterpret_cast<vclass*>(vtextUndoObserverClass());
+  bool recording = !replay && vtextGetObserverClass(t) == undoClass;
+  char* saved = nullptr;
+  if (recording) {
+    saved = static_cast<char*>(vmemAlloc(std::size_t(end - start) + 1));
+    vtextGetChars(t, start, end, saved, end - start);
+    vtextSetObserverClass(t, nullptr);
+  }
+  {
+    TempSelection temp(t);
+    vtextCopySelection(t, s, temp.s);
+    vtextProcessLines(t, temp.s, caseMapper, 0);
+  }
+  if (recording) {
+    vtextSetObserverClass(t, undoClass);
+    _vtextviewRecordCaseChange(v, selector, start, end, saved);
+  }
   vtextSetSelectionRange(t, s, start, end);
 }
+
+namespace {
 
 // ---- shift and align
 
@@ -327,7 +354,7 @@ int _vtextviewIssueEdit(vtextview* v, int selector, vdict* args) {
     case 42: case 43: deleteLine(v, selector == 43); return 0;
     case 52: shift(v, args); break;
     case 53: case 54: case 55: case 56:
-      changeCase(v, selector);
+      _vtextviewChangeCase(v, selector, nullptr);
       vtextviewRecordUndo(v, vscribeLiteral("Case Change"));
       break;
     case 60: sortLines(v); break;

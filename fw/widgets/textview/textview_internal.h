@@ -39,6 +39,13 @@ void _vtextviewFillCommands(vtextviewClassRec* cls);
 // The editing commands over words and lines: 1 done, 0 done and passed on
 // to the superclass, -1 not one of them.
 int _vtextviewIssueEdit(vtextview* view, int selector, vdict* args);
+// Changes the case of the view's selection; with replay, puts those
+// characters back in place instead. Outside replay, a text recording its
+// changes gets one case record rather than the walk's edits.
+void _vtextviewChangeCase(vtextview* view, int selector, const char* replay);
+// Appends the record of a case change to the text's pending changes (it
+// takes the saved characters).
+void _vtextviewRecordCaseChange(vtextview* view, int selector, std::int32_t start, std::int32_t end, char* saved);
 void _vtextviewFillMouse(vtextviewClassRec* cls);
 void _vtextviewForgetPress(vtextview* view);
 // Selection tracking of one press: phase 0 button down, 1 motion, 2 button

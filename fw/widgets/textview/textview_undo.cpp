@@ -43,10 +43,21 @@ struct TypingRecord : vundoAction {
   char* runCopy;
 };
 
+// A case command's range and what it held before; undone by putting the
+// characters back in place, redone by running the command again.
+struct CaseRecord : vundoAction {
+  vtextview* view;
+  vtext* text;
+  std::int32_t start, end;
+  int selector;
+  char* saved;
+};
+
 struct Classes {
   vundoActionClassRec* insert;
   vundoActionClassRec* remove;
   vundoActionClassRec* typing;
+  vundoActionClassRec* caseChange;
   vtextObserverClassRec* observer;
 };
 Classes classes{};
@@ -153,6 +164,38 @@ void performTyping(vundoAction* self) {
   vundoGetActionClass()->perform(self);
 }
 
+void performCase(vundoAction* self) {
+  auto* r = static_cast<CaseRecord*>(self);
+  std::uint8_t state = r->state;
+  if ((state == vundoDONE && r->saved) || state == vundoUNDONE) {
+    vtextview* v = r->view;
+    vtextSelection* shown = v->selection;
+    unrecorded(r->text, [&](vtextSelection* s) {
+      vtextSetSelectionRange(r->text, s, r->start, r->end);
+      // The case change works on the view's selection: the record's range.
+      v->selection = s;
+      if (state == vundoDONE) {
+        _vtextviewChangeCase(v, r->selector, r->saved);
+        vmemFree(r->saved);
+        r->saved = nullptr;
+      } else {
+        r->saved = copyRange(r->text, r->start, r->end);
+        _vtextviewChangeCase(v, r->selector, nullptr);
+      }
+      v->selection = shown;
+    });
+    if (shown) vtextSetSelectionRange(r->text, shown, r->start, r->end);
+  }
+  vundoGetActionClass()->perform(self);
+}
+
+void destroyCase(vinstance* self) {
+  auto* r = static_cast<CaseRecord*>(self);
+  if (r->saved) vmemFree(r->saved);
+  r->saved = nullptr;
+  vundoGetActionClass()->destroy(self);
+}
+
 vundoActionClassRec* makeRecordClass(const char* name, std::size_t size, void (*perform)(vundoAction*),
                                      void (*destroy)(vinstance*)) {
   auto* c = vclassSpawnOf<vundoActionClassRec>(vundoGetActionClass());
@@ -249,10 +292,24 @@ vtextObserverClassRec* vtextUndoObserverClass() {
   classes.remove = makeRecordClass("vtextDeleteRecord", sizeof(RangeRecord), [](vundoAction* a) { performRange(a, false); },
                                    destroyRange);
   classes.typing = makeRecordClass("vtextTypingRecord", sizeof(TypingRecord), performTyping, destroyTyping);
+  classes.caseChange = makeRecordClass("vtextCaseRecord", sizeof(CaseRecord), performCase, destroyCase);
   auto* o = vclassSpawnOf<vtextObserverClassRec>(vtextObserverGetDefaultClass());
   vclassSetName(o, vscribeLiteral("vtextUndoObserver"));
   o->inserted = inserted;
   o->deleting = deleting;
   classes.observer = o;
   return o;
+}
+
+void _vtextviewRecordCaseChange(vtextview* v, int selector, std::int32_t start, std::int32_t end, char* saved) {
+  vtextUndoObserverClass();
+  auto* r = static_cast<CaseRecord*>(vinstanceCreate(classes.caseChange));
+  r->view = v;
+  r->text = v->text;
+  r->start = start;
+  r->end = end;
+  r->selector = selector;
+  r->saved = saved;
+  resetTracker();
+  appendPending(v->text, r);
 }

@@ -187,8 +187,8 @@ TEST(TextviewEdits, LineAndWordCommands) {
 // The text's undo records through the view's actions: typing coalesces
 // into one record, backspaces inside the run only shorten it, older
 // characters deleted backward or forward come back in their order, a paste
-// and the typing after it are two actions, a case change comes back
-// exactly; a random session of typing, pastes, cuts and commands undoes to
+// and the typing after it are two actions, a case change is one record
+// and comes back exactly, across a line end too; a random session of typing, pastes, cuts and commands undoes to
 // the original text and redoes to the final one.
 TEST(TextviewUndo, RecordsUndoAndRedoExactly) {
   std::string out = probe("-laf win95 undo");
@@ -199,7 +199,9 @@ TEST(TextviewUndo, RecordsUndoAndRedoExactly) {
             "two forward deletes: \"ad\" 1 action(s), undone \"abcd\", redone \"ad\"\n"
             "backspace, delete, type, delete: \"ax\" 1 action(s), undone \"abcd\", redone \"ax\"\n"
             "pasted then typed: \"one two!!\" 2 action(s), undone \"one\", redone \"one two!!\"\n"
-            "capitalized: \"Hello World\" 1 action(s), undone \"hELLO wORLD\", redone \"Hello World\"\n");
+            "capitalized: \"Hello World\" 1 action(s), undone \"hELLO wORLD\", redone \"Hello World\"\n"
+            "toggled: 1 record(s), the first a vtextCaseRecord\n"
+            "toggle case: \"miXeD cAsE|LINE\" 1 action(s), undone \"mIxEd CaSe|line\", redone \"miXeD cAsE|LINE\"\n");
   EXPECT_NE(out.find(" actions, changed 1, original back 1, final back 1\n"), std::string::npos) << out;
 }
 

@@ -640,6 +640,16 @@ int undo() {
   vtextSetSelectionRange(s.text, s.selection, 0, 11);
   vobjectIssueTag(v, vnameInternLiteral("Capitalize"), nullptr);
   show("capitalized");
+  // One record holds a case change, whatever the walk edited, and puts the
+  // characters back across a line end.
+  start("mIxEd CaSe\nline", 0);
+  vtextSetSelectionRange(s.text, s.selection, 1, 15);
+  _vtextviewChangeCase(v, 56, nullptr);
+  auto* pending = static_cast<vundoActionList*>(static_cast<vinstance*>(s.text->pendingChanges));
+  std::printf("toggled: %d record(s), the first a %s\n", pending ? pending->count : 0,
+              pending && pending->count ? pending->actions[0]->cls->name : "none");
+  vtextviewRecordUndo(v, vscribeLiteral("Case Change"));
+  show("toggle case");
   // A random session: undoing everything gives the original text back,
   // redoing everything the final one.
   std::mt19937 random(7);
