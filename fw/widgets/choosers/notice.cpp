@@ -285,8 +285,13 @@ vdialogItem* buttonForKey(vnotice* n, vevent* e) {
   return nullptr;
 }
 
+// Shift, Control, Alt and their kin: they come and go around the letter
+// (Shift often goes up first) and neither start nor end a press.
+bool modifierKey(vevent* e) { return veventGetKey(e) >= 0xFCE1 && veventGetKey(e) <= 0xFCEE; }
+
 int keyDown(vwindow* w, vevent* e) {
   vnotice* n = asN(w);
+  if (modifierKey(e)) return super()->handleKeyDown(w, e);
   if (buttonForKey(n, e)) {
     n->pendingMnemonic = std::uint8_t(std::toupper(int(veventGetKey(e))));
     return 1;
@@ -297,6 +302,7 @@ int keyDown(vwindow* w, vevent* e) {
 
 int keyUp(vwindow* w, vevent* e) {
   vnotice* n = asN(w);
+  if (modifierKey(e)) return super()->handleKeyUp(w, e);
   vdialogItem* b = buttonForKey(n, e);
   int upper = b ? std::toupper(int(veventGetKey(e))) : -1;
   bool match = b && n->pendingMnemonic && upper == n->pendingMnemonic;

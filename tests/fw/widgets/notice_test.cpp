@@ -268,6 +268,20 @@ TEST_F(Notices, AMnemonicPressesItsButtonOnKeyUpOnly) {
   EXPECT_EQ(calls, std::vector<std::string>{"other"});
   EXPECT_FALSE(vwindowIsOpen(n)) << "the hook accepted: No closes";
   EXPECT_EQ(n->pendingMnemonic, 0);
+  // The other case, with Shift held, presses it too, though Shift goes up first.
+  calls.clear();
+  open();
+  win::test::KeyDown(win::VK_SHIFT);
+  win::test::KeyDown('N');
+  settle();
+  EXPECT_EQ(n->pendingMnemonic, 'N');
+  win::test::KeyUp(win::VK_SHIFT);
+  win::test::KeyUp('N');
+  settle();
+  win::test::AdvanceClock(50);
+  settle();
+  EXPECT_EQ(calls, std::vector<std::string>{"other"});
+  EXPECT_FALSE(vwindowIsOpen(n));
   // A key up without its key down (the down went elsewhere) presses nothing.
   calls.clear();
   open();
@@ -316,6 +330,31 @@ TEST_F(Notices, EveryButtonClosesANoticeUnderAModalRunOrNot) {
   win::test::KeyUp(win::VK_ESCAPE);
   EXPECT_EQ(vconfirmProcessGet(n), N("Cancel"));
   vconfirmProcessStop(n);
+}
+
+// Before a font driver is in place the line height is 0; a text far too
+// long for the height rounds then takes a line as one unit instead of
+// dividing by zero.
+TEST_F(Notices, ATextMeasuresWithoutLineHeight) {
+  vfontDriver saved = *vfontGetDriver();
+  vfontDriver flat = saved;
+  flat.ascent = [](vfont*) -> vfixed { return 0; };
+  flat.descent = [](vfont*) -> vfixed { return 0; };
+  flat.advance = [](vfont*, const char*, int length, vfixed* dx, vfixed* dy) {
+    *dx = vfixed(length) * (10 << 16);
+    *dy = 0;
+  };
+  vfontSetDriver(&flat);
+  std::string text;
+  for (int i = 0; i < 100; ++i) text += "word ";
+  vtextitemSetTextChars(n->text, text.c_str());
+  int w = 0, h = 0;
+  _vnoticeMeasureText(n, 50, &w, &h);
+  vfontSetDriver(&saved);
+  // W = 5000: t = 500 and q = 500 - 1 lines of W / q = 10 units.
+  EXPECT_EQ(n->text->rect.width, 10);
+  EXPECT_EQ(n->text->rect.height, 500);
+  EXPECT_TRUE(vtextitemGetWrap(n->text));
 }
 
 // The simulator's error report: create, set the text, place against the
