@@ -58,6 +58,19 @@ TEST_P(ScrollBarPage, PressedThenReleasedLeavesTheBarAsDrawnAfresh) {
 }
 INSTANTIATE_TEST_SUITE_P(PagesThatDraw, ScrollBarPage, ::testing::Values("windows", "win95", "cua"));
 
+TEST(ScrollBarThumb, WindowsThumbShowsADottedOutlineWhileHeldThroughMovesAndRedraws) {
+  // Pointer through the headless back-end: the outline follows the thumb,
+  // survives a whole-window update, and the release leaves a black frame.
+  const std::string black = "bbbbbbbbbbbbbbbb bbbbbbbbbbbbbbbb", dots = "wbwbwbwbwbwbwbwb wbwbwbwbwbwbwbwb";
+  EXPECT_EQ(sliderProbe("-laf windows thumbdrag"), "released at 59: " + black + "\npressed at 59: " + dots +
+                                                       "\ndragged at 89: " + dots + "\nredrawn at 89: " + dots +
+                                                       "\nlet go at 89: " + black + "\n");
+  // Win95 thumbs have no drag outline: a held thumb keeps its plain frame.
+  std::string win95 = sliderProbe("-laf win95 thumbdrag");
+  EXPECT_EQ(win95.find("wb"), std::string::npos) << win95;
+  EXPECT_NE(win95.find("dragged at 89"), std::string::npos) << win95;
+}
+
 class ScrollBarLooks : public ::testing::TestWithParam<const char*> {};
 TEST_P(ScrollBarLooks, DrawAsStored) { EXPECT_TRUE(sliderPictureMatches("bars", GetParam())); }
 INSTANTIATE_TEST_SUITE_P(EveryLook, ScrollBarLooks,

@@ -9,6 +9,8 @@
 //   slider_probe [-laf LOOK] parts        scroll-bar troughs, thumbs and parts
 //   slider_probe [-laf LOOK] page         a page part pressed, released, redrawn
 //   slider_probe [-laf LOOK] thumbcolours Win95 thumbs in the item's colours
+//   slider_probe [-laf LOOK] thumbdrag    the thumb's drag outline while held,
+//                                         moved, redrawn and released
 #include <algorithm>
 #include <cstdio>
 #include <initializer_list>
@@ -383,6 +385,45 @@ int input() {
   return 0;
 }
 
+// The thumb's outer frame read off the window: per pixel of its top and
+// left edges 'b' black, 'w' white, '.' anything else.
+std::string thumbEdges(vwindow* w, vslider* s) {
+  win::test::Image im = win::test::WindowImage(w->native->hwnd);
+  auto at = [&](int x, int y) {
+    std::uint32_t p = im.px[std::size_t(kHeight - 1 - y) * std::size_t(im.width) + std::size_t(x)] & 0xFFFFFF;
+    return p == 0 ? 'b' : p == 0xFFFFFF ? 'w' : '.';
+  };
+  const vrect& m = s->indicator;
+  std::string top, left;
+  for (int x = m.x; x < m.x + m.width; ++x) top += at(x, m.y + m.height - 1);
+  for (int y = m.y + m.height - 1; y >= m.y; --y) left += at(m.x, y);
+  return top + " " + left;
+}
+
+int thumbDrag() {
+  win::UseVirtualClock(true);
+  vwindow* w = host();
+  inputWindow = w;
+  vslider* b = slider(w, {10, 60, 200, 0}, false, false, 20, true);
+  vcontrolSetView(b, 10);
+  show(w);
+  auto look = [&](const char* what) { std::printf("%s at %d: %s\n", what, int(b->indicator.x), thumbEdges(w, b).c_str()); };
+  int x = b->indicator.x + b->indicator.width / 2, y = b->indicator.y + b->indicator.height / 2;
+  look("released");
+  down(x, y);
+  look("pressed");
+  move(x + 30, y);
+  look("dragged");
+  vwindowInvalAll(w, 0);
+  settle();
+  look("redrawn");
+  up(x + 30, y);
+  look("let go");
+  finish(w);
+  win::UseVirtualClock(false);
+  return 0;
+}
+
 }  // namespace
 
 // A window holding a default button, a menu button and two scroll bars,
@@ -457,6 +498,7 @@ int probeMain(int argc, char** argv) {
   else if (mode == "bars" && count > 2) status = bars(args[2]);
   else if (mode == "parts") status = parts();
   else if (mode == "page") status = pagePixels();
+  else if (mode == "thumbdrag") status = thumbDrag();
   else if (mode == "thumbcolours") status = thumbColours();
   else if (mode == "buttons" && count > 2) status = buttons(args[2]);
   else if (mode == "buttonsizes") status = buttonSizes();
