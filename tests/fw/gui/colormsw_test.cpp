@@ -6,6 +6,8 @@
 
 #include "fw/core/scribe.h"
 #include "fw/data/pref.h"
+#include "fw/gui/graphics/draw.h"
+#include "fw/gui/graphics/drawmsw.h"
 #include "fw/gui/graphics/image.h"
 #include "fw/gui/window/mswbits.h"
 #include "fw/gui/graphics/colormsw_internal.h"
@@ -401,6 +403,52 @@ TEST_F(ColorMSW, APaletteDeviceGetsAPaletteCubeAndExactColours) {
   EXPECT_EQ(vcolorMSWGetDeviceForm(table[4]).pixel, first + 5);
   EXPECT_EQ(vcolorCheckXorTable(table, 2, 3), 1);  // now by the pixels themselves
   EXPECT_EQ(OtherDisplay::writes, before + 1);
+}
+
+// Through the drawing driver on a palette display: a colour between the
+// cube's levels fills with its dither cell repeated, each dot the palette
+// entry the cell names; a colour of the cube fills plain with its entry.
+TEST_F(ColorMSW, ADitheredColourFillsThroughTheDriverWithItsCell) {
+  OtherDisplay palette(win::RC_BITBLT | win::RC_PALETTE, 8, 256, 20, 20, systemPaletteStatics());
+  ASSERT_EQ(vcolorMSWGetMode(), vcolorMSW_PALETTE);
+  win::HPALETTE logical = _vwindowMSWGetGdiSetup()->palette;
+  ASSERT_NE(logical, nullptr);
+  auto entryOf = [&](win::COLORREF pixel) {
+    win::PALETTEENTRY e{};
+    win::GetPaletteEntries(logical, pixel & 0xFFFF, 1, &e);
+    return win::RGB(e.peRed, e.peGreen, e.peBlue);
+  };
+  auto fill = [&](vcolor* c) {
+    win::PatBlt(memory, 0, 0, 8, 8, win::WHITENESS);
+    vdrawGSave();
+    _vdrawBindDevice(vdrawBIND_DC, memory, nullptr, &vdrawDefaultDeviceTable, &vdrawMSWDriver);
+    vdrawSetColor(c);
+    vdrawRectFill(0, 0, 2000, 2000);  // the page of a given context is the screen's, y up
+    vdrawGRestore();
+  };
+  Colour between(95 * 257, 95 * 257, 95 * 257, 64);
+  vcolorSetSpecRGBSingleDelta(&between.c->desc, 1000);
+  vcolorMSWCell cell{};
+  ASSERT_NE(_vcolorMSWDither(&between.c->desc, &cell), 0);
+  ASSERT_GE(cell.side, 2);
+  ASSERT_NE(vcolorMSWGetDeviceForm(between.c).pattern, nullptr);
+  fill(between.c);
+  int kinds = 0;
+  win::COLORREF seen[2] = {};
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) {
+      // The cell's rows count down the bitmap as the pattern was painted.
+      win::COLORREF want = entryOf(cell.dots[(y % cell.side) * cell.side + x % cell.side]);
+      win::COLORREF got = win::GetPixel(memory, x, y);
+      ASSERT_EQ(got, want) << x << "," << y;
+      if (kinds < 2 && (kinds == 0 || seen[0] != got)) seen[kinds++] = got;
+    }
+  EXPECT_EQ(kinds, 2);  // a real dither, not one flat colour
+
+  Colour cube(63 * 257, 127 * 257, 191 * 257);
+  fill(cube.c);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) ASSERT_EQ(win::GetPixel(memory, x, y), win::RGB(63, 127, 191)) << x << "," << y;
 }
 
 TEST_F(ColorMSW, APaletteWithoutACubeDithersByDiffusingOverItsCells) {

@@ -14,6 +14,7 @@
 #include "fw/gui/window/hooks.h"
 #include "fw/gui/window/msw_internal.h"
 #include "fw/gui/window/mswbits.h"
+#include "fw/gui/window/mswgdi.h"
 #include "platform/win/test.h"
 #include "tests/fw/gui/msw_fixture.h"
 #include "tests/fw/gui/raises.h"
@@ -752,6 +753,46 @@ TEST_F(Printer, AnImageNoRowOfWhichPrintsRaises) {
   for (int y = 95; y < 112; ++y)
     for (int x = 95; x < 110; ++x) ASSERT_EQ(sheet(x, y), 0xFFFFFFu) << x << "," << y;
   vimageDestroy(half);
+  vimageDestroy(img);
+}
+
+// The clip region of a masked printer image is made of one rectangle per
+// run of admitted pixels in each group of equal rows: rows that agree with
+// the next join one rectangle as tall as their group.
+std::vector<win::RECT> madeRegions;
+win::HRGN recordRectRgn(int left, int top, int right, int bottom) {
+  if (right > left && bottom > top) madeRegions.push_back({left, top, right, bottom});
+  return win::CreateRectRgn(left, top, right, bottom);
+}
+
+TEST_F(Printer, AMaskedImagesRegionHasOneRectanglePerRunOfEachGroupOfEqualRows) {
+  // Image rows from the bottom: 0-1 admit columns 0-1, row 2 columns 0 and
+  // 3, rows 3-5 columns 1-3. Device row 100 holds image row 5.
+  vimage* img = rgbImage(4, 6, [](int, int) { return 0x00FF00u; });
+  auto in = [](int x, int y) { return y < 2 ? x < 2 : y == 2 ? (x == 0 || x == 3) : x >= 1; };
+  vimage* mask = maskImage(4, 6, in);
+  madeRegions.clear();
+  vwindowMSWGdi.createRectRgn = recordRectRgn;
+  print([&] {
+    vdrawSyncState(vdrawSYNC_IMAGE);
+    vdrawMSWDriver.clipToMask(data(), mask, 100, 100);
+    vdrawDeviceTransform toImage = {vmatrixTX | vmatrixTY | vmatrixNEGATIVE_D, vfixedONE, 0, 0, -vfixedONE,
+                                    -100 * vfixedONE, 106 * vfixedONE};
+    vdrawMSWDriver.drawImage(data(), img, &toImage);
+  });
+  _vwindowMSWResetGdiCalls();
+  std::vector<std::string> rects;
+  for (const win::RECT& r : madeRegions)
+    rects.push_back(std::to_string(r.left) + "," + std::to_string(r.top) + "-" + std::to_string(r.right) + "," +
+                    std::to_string(r.bottom));
+  EXPECT_EQ(rects, (std::vector<std::string>{"101,100-104,103", "100,103-101,104", "103,103-104,104",
+                                             "100,104-102,106"}));
+  for (int y = 98; y < 108; ++y)
+    for (int x = 98; x < 106; ++x) {
+      bool inside = x >= 100 && x < 104 && y >= 100 && y < 106 && in(x - 100, 105 - y);
+      ASSERT_EQ(sheet(x, y), inside ? 0x00FF00u : 0xFFFFFFu) << x << "," << y;
+    }
+  vimageDestroy(mask);
   vimageDestroy(img);
 }
 
