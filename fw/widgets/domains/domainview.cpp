@@ -316,11 +316,17 @@ void drawBand(vdomainview* v, const vrect* band) {
 }
 
 void drawOutlinesLong(vdomainview* v, const vrectLong* rects, int count, vpointLong offset) {
+  // Rectangles through a user matrix, when the state strokes inside, move in
+  // and shrink by the view's pen adjustment.
+  bool adjust = v->userMatrix && (vdrawGetState()->flags & vdrawSTROKE_ADJUST);
+  int px = adjust ? int(std::floor(v->pen[0] + 0.5)) : 0, py = adjust ? int(std::floor(v->pen[1] + 0.5)) : 0;
   for (int i = 0; i < count; ++i) {
     vrectLong r = rects[i];
     r.x += offset.x;
     r.y += offset.y;
     vrect s = toView(v, r);
+    s.x = s16(s.x + px), s.y = s16(s.y + py);
+    s.width = s16(std::max(0, s.width - px)), s.height = s16(std::max(0, s.height - py));
     rec(v)->drawBand(v, &s);
   }
 }

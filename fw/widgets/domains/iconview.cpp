@@ -548,6 +548,14 @@ void setFont(vdialogItem* item, vfont* f) {
   if (v->viewType) applyView(v, v->viewType);
 }
 
+// A change the view takes from its owner (a font among them) lays every
+// icon out again.
+void inheritedChanged(vobject* self, vname name, vdict* arguments) {
+  super()->reserved8(self, name, arguments);
+  viconview* v = asView(static_cast<vinstance*>(self));
+  if (v->viewType) applyView(v, v->viewType);
+}
+
 void minSize(vdialogItem*, int* w, int* h) { *w = *h = 40; }
 
 void naturalSize(vdialogItem* item, int* w, int* h) {
@@ -718,6 +726,7 @@ viconviewClassRec* viconviewGetDefaultClass() {
   c->makeDomain = makeDomain;
   c->issueSelector = issueSelector;
   c->setFont = setFont;
+  c->reserved8 = inheritedChanged;
   c->minSize = minSize;
   c->naturalSize = naturalSize;
   c->setRect = setRect;

@@ -234,6 +234,50 @@ TEST_F(DomainViews, TheTransformFlipsYInOrientationOneAndRoundsHalfUp) {
   EXPECT_EQ(view->offset.y, 100);
 }
 
+std::vector<vrect> bands;
+std::int16_t s16(int v) { return std::int16_t(v); }
+
+TEST_F(DomainViews, OutlinesThroughAUserMatrixMoveInByThePenWhenTheStateStrokesInside) {
+  auto* cls = vclassSpawnOf<vdomainitemClassRec>(vdomainitemGetDefaultClass());
+  vclassSetName(cls, vscribeLiteral("testOutlinedDomainitem"));
+  cls->drawBand = [](vdomainview*, const vrect* r) { bands.push_back(*r); };
+  auto* v = static_cast<vdomainview*>(vinstanceCreate(cls));
+  vrect b{0, 0, 1000, 500}, r{10, 10, 200, 100};
+  vdomainSetBounds(v->domain, &b);
+  vdialogSetItemRect(v, &r);
+  vdialogSetItemBorder(v, 0);
+  float doubled[6] = {2, 0, 0, 2, 0, 0};
+  const vrectLong outline{5, 5, 10, 10};
+  auto drawn = [&](double penX, double penY, bool strokeAdjust) {
+    v->pen[0] = penX, v->pen[1] = penY;
+    bands.clear();
+    vdrawGSave();
+    vdrawSetStrokeAdjust(strokeAdjust ? 32 : 0);
+    cls->drawOutlinesLong(v, &outline, 1, vpointLong{1, 2});
+    vdrawGRestore();
+    return bands.size() == 1 ? bands[0] : vrect{};
+  };
+  auto same = [](vrect a, vrect c) { return a.x == c.x && a.y == c.y && a.width == c.width && a.height == c.height; };
+  // Without a user matrix the pen never counts.
+  vrect plain = drawn(1, 1, true);
+  vrectLong moved{6, 7, 10, 10};
+  vrect mapped{};
+  vdomainviewDomainRectToView(v, &moved, &mapped);
+  EXPECT_TRUE(same(plain, mapped));
+  EXPECT_EQ(plain.width, 10);
+  v->userMatrix = doubled;
+  v->dirty = 1;
+  vdomainviewDomainRectToView(v, &moved, &mapped);
+  ASSERT_EQ(mapped.width, 20) << "through the matrix";
+  EXPECT_TRUE(same(drawn(1, 1, false), mapped)) << "the state strokes centred";
+  vrect in = drawn(1, 1, true);
+  EXPECT_TRUE(same(in, vrect{s16(mapped.x + 1), s16(mapped.y + 1), 19, s16(mapped.height - 1)}));
+  vrect wide = drawn(2, 0, true);
+  EXPECT_TRUE(same(wide, vrect{s16(mapped.x + 2), mapped.y, 18, mapped.height}));
+  v->userMatrix = nullptr;
+  vinstanceDestroy(v);
+}
+
 TEST_F(DomainViews, TheVisibleSetFollowsTheDomain) {
   vdomainObject* a = add(10, 10);
   vdomainObject* far = add(600, 300);

@@ -13,6 +13,8 @@
 #include "fw/data/vrstore.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/window.h"
+#include "fw/widgets/dialog/container.h"
+#include "fw/widgets/dialog/itemlist.h"
 #include "platform/win/test.h"
 #include "tests/fw/gui/raises.h"
 #include "tests/fw/widgets/dialog_support.h"
@@ -106,6 +108,23 @@ TEST_F(IconViews, TheTwoGeometriesANamelessIconAndANewFont) {
   EXPECT_EQ(viconviewGetIconPosition(named).x, before.x);
   EXPECT_EQ(viconviewGetIconPosition(named).y, before.y);
   EXPECT_EQ(nameRect(nameless).width, 2);
+}
+
+TEST_F(IconViews, AFontTakenFromTheOwnerLaysTheIconsOutAgain) {
+  vcontainer* box = vcontainerCreate(vcontainerGetDefaultClass());
+  vcontainerAppendItem(box, view);
+  viconviewIcon* named = add("a longer name");
+  vpoint before = viconviewGetIconPosition(named);
+  vrect small = nameRect(named);
+  vdialogSetItemFont(box, vfontFindScribe(vscribeLiteral("Times-regular-24")));
+  vdialogItemListPassInherited(box->items, vnameInternLiteral("Font"), nullptr);
+  EXPECT_GT(nameRect(named).width, small.width);
+  EXPECT_GT(nameRect(named).height, small.height);
+  EXPECT_EQ(named->object->connection->rect.width, nameRect(named).width) << "the domain object follows";
+  EXPECT_EQ(viconviewGetIconPosition(named).x, before.x);
+  EXPECT_EQ(viconviewGetIconPosition(named).y, before.y);
+  vcontainerRemoveItem(box, view);
+  vinstanceDestroy(box);
 }
 
 TEST_F(IconViews, AViewTypeWithoutGeometryAndAnIconOutsideAView) {
