@@ -240,6 +240,44 @@ TEST_F(WmTest, ProceduresThatDestroyTheirWindowInTheMiddle) {
   }
 }
 
+// A window with a menu line remade while it takes the focus: the new one
+// is made and shown inside the old one's WM_SETFOCUS, which then destroys
+// the old one (as a framework re-creating an open window does).
+TEST_F(WmTest, AWindowWithAMenuLineRemadeDuringItsFocusIn) {
+  static win::HWND remade;
+  remade = nullptr;
+  auto withMenu = [](const char* name) {
+    win::HMENU bar = win::CreateMenu();
+    win::InsertMenuA(bar, ~0u, win::MF_BYPOSITION | win::MF_STRING, 1, "&File");
+    win::InsertMenuA(bar, ~0u, win::MF_BYPOSITION | win::MF_STRING, 2, "&Edit");
+    return win::CreateWindowExA(0, kClass, name, win::WS_OVERLAPPEDWINDOW, 10, 20, 300, 200, nullptr, bar, nullptr,
+                                nullptr);
+  };
+  static decltype(+withMenu) make = withMenu;
+  win::HWND old = make("old");
+  Recorder::action = [](win::HWND h, win::UINT m, win::WPARAM, win::LPARAM) {
+    if (m != win::WM_SETFOCUS || Recorder::name(h) != "old" || remade) return;
+    remade = make("new");
+    win::ShowWindow(remade, win::SW_SHOW);
+    win::DestroyWindow(h);
+  };
+  win::ShowWindow(old, win::SW_SHOW);
+  Recorder::action = nullptr;
+  EXPECT_FALSE(win::IsWindow(old));
+  ASSERT_TRUE(win::IsWindow(remade));
+  EXPECT_EQ(win::GetActiveWindow(), remade);
+  EXPECT_EQ(win::GetFocus(), remade);
+  win::RECT window{}, client{};
+  win::GetWindowRect(remade, &window);
+  win::GetClientRect(remade, &client);
+  win::POINT origin{0, 0};
+  win::ClientToScreen(remade, &origin);
+  EXPECT_GE(origin.y - window.top, win::GetSystemMetrics(win::SM_CYMENU)) << "the menu line above the client";
+  win::HMENU bar = win::GetMenu(remade);
+  win::DestroyWindow(remade);
+  win::DestroyMenu(bar);
+}
+
 TEST_F(WmTest, Capture) {
   win::HWND a = make("a", win::WS_POPUP | win::WS_VISIBLE);
   win::HWND b = make("b", win::WS_POPUP | win::WS_VISIBLE);

@@ -240,8 +240,12 @@ void open(vdialogItem* item) {
   vwindow* owner = ownerOf(v);
   if (!owner) return;
   // Setting the decoration re-creates an open window: only when it changes.
-  if (!(owner->decoration & 0x8000) && !(owner->decoration & vwindowDECO_TOP_LEVEL))
+  // The remade window's focus-in opens the view again, which makes the
+  // client there; this outer open then has nothing left to do.
+  if (!(owner->decoration & 0x8000) && !(owner->decoration & vwindowDECO_TOP_LEVEL)) {
     vwindowSetFlags(owner, vwindowDECO_TOP_LEVEL);
+    if (clientOf(v) || !(item->flags & vdialogItemOPEN)) return;
+  }
   if (!owner->native || !owner->native->hwnd) return;
   win::HINSTANCE instance = win::GetModuleHandleA(nullptr);
   win::CLIENTCREATESTRUCT ccs{nullptr, 0};

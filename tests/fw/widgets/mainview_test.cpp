@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fw/gui/window/msw.h"
+#include "fw/widgets/dialog/dialog.h"
 #include "platform/win/test.h"
 #include "tests/fw/gui/raises.h"
 #include "tests/fw/widgets/domain_window_support.h"
@@ -303,6 +304,43 @@ TEST_F(MainViews, MDIModePicture) {
   win::test::Image image = ownerPicture();
   if (const char* keep = std::getenv("DOMAINVIEW_PNG")) win::test::WritePng(std::string(keep) + "_mdi.png", image);
   EXPECT_TRUE(test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/domain/mdi.png"));
+}
+
+}  // namespace
+
+namespace {
+
+// A dialog frame without the frame flag: the view's open sets it, which
+// remakes the open frame, and the remade frame's focus-in opens the view
+// again. That must end with one client, the view's, and no endless remaking.
+TEST(MainViewsInADialog, AFrameRemadeByTheViewsOpenEndsWithOneClient) {
+  startDialogItemTests();
+  _vmainviewSetMDI(1);
+  vdialog* frame = vdialogCreate();
+  frame->rect = {40, 60, 400, 300};
+  frame->decoration |= 0x3F;
+  vmainview* view = vmainviewCreate();
+  vrect all{0, 0, 400, 300};
+  vdialogSetItemRect(view, &all);
+  vdialogAppendItem(frame, view);
+  vwindowOpen(frame);
+  win::SetActiveWindow(frame->native->hwnd);
+  win::SetFocus(frame->native->hwnd);
+  DomainWindowFixture::settle();
+  EXPECT_NE(frame->decoration & vwindowDECO_TOP_LEVEL, 0);
+  std::vector<win::HWND> clients;
+  for (win::HWND h = win::GetWindow(frame->native->hwnd, win::GW_CHILD); h; h = win::GetWindow(h, win::GW_HWNDNEXT)) {
+    // A client is known by its style.
+    if (static_cast<win::DWORD>(win::GetWindowLongPtrA(h, win::GWL_STYLE)) == 0x52300001u) clients.push_back(h);
+  }
+  ASSERT_EQ(clients.size(), 1u);
+  EXPECT_EQ(clients[0], view->mdi->client);
+  EXPECT_EQ(vwindowGetMSWMDIClient(frame), view->mdi->client);
+  vwindowClose(frame);
+  EXPECT_EQ(view->mdi->client, nullptr);
+  vinstanceDestroy(frame);
+  DomainWindowFixture::settle();
+  _vmainviewSetMDI(0);
 }
 
 }  // namespace
