@@ -164,6 +164,8 @@ bool layout(Popup& p) {
   return true;
 }
 
+bool isDisabledState(UINT state) { return state & (ODS_GRAYED | ODS_DISABLED); }
+
 void drawEntry(HDC dc, HWND hwnd, const Popup& p, int index, UINT action) {
   Menu* m = findMenu(p.menu);
   if (!m || index < 0 || static_cast<std::size_t>(index) >= m->items.size()) return;
@@ -173,9 +175,17 @@ void drawEntry(HDC dc, HWND hwnd, const Popup& p, int index, UINT action) {
   if (item.flags & MF_OWNERDRAW) {
     UINT state = (lit ? ODS_SELECTED : 0) | (item.flags & MF_GRAYED ? ODS_GRAYED : 0) |
                  (item.flags & MF_DISABLED ? ODS_DISABLED : 0) | (item.flags & MF_CHECKED ? ODS_CHECKED : 0);
-    UINT id = (item.flags & MF_POPUP) ? static_cast<UINT>(index) : item.id;
-    DRAWITEMSTRUCT di{ODT_MENU, 0, id, action, state, reinterpret_cast<HWND>(p.menu), dc, r, item.data};
+    bool popup = item.flags & MF_POPUP;
+    UINT id = popup ? static_cast<UINT>(index) : item.id;
+    RECT box = r;
+    DRAWITEMSTRUCT di{ODT_MENU, 0, id, action, state, reinterpret_cast<HWND>(p.menu), dc, box, item.data};
     SendMessageA(p.owner, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&di));
+    // The sub-menu arrow is the system's even on an owner-drawn entry.
+    if (popup && findMenu(p.menu)) {
+      COLORREF color = GetSysColor(isDisabledState(state) ? COLOR_GRAYTEXT : lit ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT);
+      drawMark(dc, kArrow, box.right - kArrowWidth + (kArrowWidth - kArrow.width) / 2,
+               box.top + (box.bottom - box.top - kArrow.height) / 2, color);
+    }
     return;
   }
   if (isSeparator(item)) {

@@ -515,6 +515,49 @@ TEST_F(MenuTrack, OwnerDrawnEntriesAreMeasuredOnceAndDrawnByTheirOwner) {
   EXPECT_EQ(calls.at(1), "draw 1102 action 1 state 2 data 55930");
 }
 
+// An owner-drawn entry that opens a sub-menu: the owner paints its box,
+// the system adds the arrow at the right end, in the highlight's text colour
+// when the entry is lit.
+TEST_F(MenuTrack, AnOwnerDrawnSubMenuEntryGetsTheSystemsArrow) {
+  makeFrame();
+  win::HMENU sub = win::CreatePopupMenu();
+  win::InsertMenuA(sub, ~0u, win::MF_BYPOSITION, 1600, "&Inner");
+  win::InsertMenuA(file, 1, win::MF_BYPOSITION | win::MF_OWNERDRAW | win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(sub),
+                   reinterpret_cast<const char*>(std::uintptr_t{0xDA7A}));
+  ownerDrawn(60, 18, [](const win::DRAWITEMSTRUCT& di) {
+    win::HBRUSH b = win::CreateSolidBrush(win::RGB(255, 255, 0));
+    win::FillRect(di.hDC, &di.rcItem, b);
+    win::DeleteObject(b);
+  });
+  win::RECT r{};
+  std::vector<std::string> rows[2];
+  auto take = [&](int which) {
+    ASSERT_TRUE(win::test::MenuEntryRect(frame, file, 1, &r));
+    win::test::Image s = win::test::ScreenImage();
+    // The entry's right 16 pixels, row by row: '#' the arrow's colour, '.' the owner's yellow.
+    win::COLORREF ink = win::GetSysColor(which ? win::COLOR_HIGHLIGHTTEXT : win::COLOR_MENUTEXT);
+    std::uint32_t inkPixel = (ink & 0xFF) << 16 | (ink & 0xFF00) | (ink >> 16 & 0xFF);
+    for (int y = r.top; y < r.bottom; ++y) {
+      std::string row;
+      for (int x = r.right - 16; x < r.right; ++x) {
+        std::uint32_t p = s.px[static_cast<std::size_t>(y * s.width + x)] & 0xFFFFFF;
+        row += p == 0xFFFF00u ? '.' : p == inkPixel ? '#' : '?';
+      }
+      rows[which].push_back(row);
+    }
+  };
+  run({[&] { pressTitle(0); }, [&] { take(0); }, [&] { moveTo(centre(frame, file, 1)); }, [&] { take(1); },
+       [&] { win::EndMenu(); }});
+  for (int which : {0, 1}) {
+    int ink = 0, other = 0, yellow = 0;
+    for (const std::string& row : rows[which])
+      for (char c : row) (c == '#' ? ink : c == '.' ? yellow : other)++;
+    EXPECT_EQ(ink, 16) << "a 4 x 7 arrow of 16 pixels, lit " << which;
+    EXPECT_EQ(other, 0) << "lit " << which;
+    EXPECT_GT(yellow, 0);
+  }
+}
+
 win::test::Image screenPart(int left, int top, int width, int height) {
   win::test::Image s = win::test::ScreenImage(), part{width, height, {}};
   for (int y = top; y < top + height; ++y)

@@ -174,6 +174,8 @@ void openBar(vdialogItem* item) {
   } else {
     _vmenubarBindKeys(b, true);
     _vmenubarWatchWindow(b, true);
+    // Win95 titles follow the pointer while tracking: the window reports motion.
+    if (vwindow* w = vmenubarGetWindow(b); w && look() == vlafWIN95) vwindowClassOf(w)->setWantsMotion(w, 1);
   }
 }
 

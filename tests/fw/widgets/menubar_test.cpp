@@ -391,6 +391,7 @@ TEST_F(Bars, AFrameworkDrawnBarMeasuresItsTitles) {
   start("win95", false);
   EXPECT_FALSE(vmenubarIsNative(bar));
   EXPECT_EQ(win::GetMenu(hwnd()), nullptr);
+  EXPECT_NE(window->flags & vwindowWANTS_MOTION, 0) << "a Win95 bar follows the pointer while tracking";
   vmenubar* empty = vmenubarCreate();
   EXPECT_EQ(empty->rect.width, 19);
   EXPECT_EQ(empty->rect.height, 19);
@@ -654,6 +655,7 @@ TEST_F(Roads, PointerAlongTheStripAndOutsideTheBar) {
 
 TEST_F(Roads, MotifPushesTheLastTitleRight) {
   start("motif", false, true);
+  EXPECT_EQ(window->flags & vwindowWANTS_MOTION, 0) << "only Win95 bars ask for motion";
   ASSERT_TRUE(bar->barFlags & vmenubarLAST_RIGHT);
   ASSERT_EQ(bar->edgesEnd - bar->edges, 3) << "an extra edge for the pushed title";
   EXPECT_EQ(bar->edges[2], bar->rect.x + bar->rect.width - bar->rightMargin - vdialogItemClassOf(bar)->focusInset);
