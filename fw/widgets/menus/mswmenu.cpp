@@ -11,6 +11,7 @@
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/window_event.h"
+#include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/menus/menubar.h"
 
@@ -745,6 +746,35 @@ bool isMenu(const void* data) {
 
 int rounded(vfixed v) { return int((std::int64_t(v) + 0x8000) >> 16); }
 
+// Presses and releases over the native menu line reach the bar as button
+// events (in window coordinates, above the client area); the platform's
+// own tracking of the line goes on after them.
+win::LRESULT menuLineButton(vwindow* w, win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
+  struct Row {
+    win::UINT message;
+    bool down;
+    int button;
+  };
+  static constexpr Row rows[] = {{win::WM_NCLBUTTONDOWN, true, 0}, {win::WM_NCLBUTTONUP, false, 0},
+                                 {win::WM_NCMBUTTONDOWN, true, 1}, {win::WM_NCMBUTTONUP, false, 1},
+                                 {win::WM_NCRBUTTONDOWN, true, 2}, {win::WM_NCRBUTTONUP, false, 2}};
+  vmenubar* bar = barOfWindow(w);
+  if (wParam != static_cast<win::WPARAM>(win::HTMENU) || !bar || !vmenubarIsNative(bar)) return 0;
+  for (const Row& row : rows) {
+    if (row.message != message) continue;
+    win::POINT p{static_cast<short>(win::LOWORD(lParam)), static_cast<short>(win::HIWORD(lParam))};
+    win::ScreenToClient(hwnd, &p);
+    int x = p.x, y = w->rect.height - 1 - p.y;
+    vevent* e = row.down ? veventCreateButtonDown(w, x, y, 0, 1 << row.button, 1, row.button)
+                         : veventCreateButtonUp(w, x, y, 0, 0, 1, row.button);
+    if (bar->owner) vdialogItemListTransformEvent(bar->owner, e);
+    if (row.down) vdialogItemClassOf(bar)->buttonDown(bar, e);
+    else vdialogItemClassOf(bar)->buttonUp(bar, e);
+    veventDestroy(e);
+  }
+  return 0;
+}
+
 win::LRESULT measure(vwindow* w, win::LPARAM lParam) {
   auto* mis = reinterpret_cast<win::MEASUREITEMSTRUCT*>(lParam);
   if (!mis || mis->CtlType != win::ODT_MENU || !mis->itemData) return 0;
@@ -796,6 +826,12 @@ win::LRESULT vmswmenuHandleMessage(vwindow* w, win::HWND hwnd, win::UINT message
     case win::WM_MENUSELECT: return menuSelect(w, wParam, lParam);
     case win::WM_MENUCHAR: return menuChar(w, wParam, lParam);
     case win::WM_MEASUREITEM: return measure(w, lParam);
+    case win::WM_NCLBUTTONDOWN:
+    case win::WM_NCLBUTTONUP:
+    case win::WM_NCMBUTTONDOWN:
+    case win::WM_NCMBUTTONUP:
+    case win::WM_NCRBUTTONDOWN:
+    case win::WM_NCRBUTTONUP: return menuLineButton(w, hwnd, message, wParam, lParam);
     case win::WM_DRAWITEM: return vmswmenuDrawEntry(barOfWindow(w), lParam);
     case win::WM_ACTIVATE: {
       // The window becoming active takes its bar's accelerators (and its

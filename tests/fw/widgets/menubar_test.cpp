@@ -278,6 +278,43 @@ TEST_F(Bars, TheNativeRoadChoosesByClicksKeysAndAccelerators) {
 
 namespace {
 
+std::vector<std::string> barPresses;
+
+// Presses over the native menu line reach the bar as button events in
+// window coordinates (above the client area); the line still tracks.
+TEST_F(Bars, PressesOverTheNativeMenuLineReachTheBar) {
+  start("win95", true);
+  ASSERT_TRUE(vmenubarIsNative(bar));
+  vdialogItemClassRec* c = vdialogItemClassOf(bar);
+  auto savedDown = c->buttonDown, savedUp = c->buttonUp;
+  auto note = [](const char* what, vdialogItem* item, vevent* e) {
+    barPresses.push_back(std::string(what) + " " + std::to_string(veventGetButton(e)) + " " +
+                         std::to_string(veventGetX(e) >= 0 && veventGetX(e) < item->rect.width + 400) + " " +
+                         std::to_string(veventGetY(e) >= 300));
+  };
+  static decltype(+note) record = note;
+  static decltype(savedDown) down = savedDown;
+  static decltype(savedUp) up = savedUp;
+  c->buttonDown = [](vdialogItem* item, vevent* e) { record("down", item, e); return down(item, e); };
+  c->buttonUp = [](vdialogItem* item, vevent* e) { record("up", item, e); return up(item, e); };
+  barPresses.clear();
+  auto title = [this](int i) { return [this, i] { return centre(hwnd(), bar->native->bar, i); }; };
+  win::HMENU file = popupOf(menuAt(0));
+  bool tracked = false;
+  run({[&] { win::test::MouseDown(title(1)(), win::backend::Button::right); },
+       [&] { win::test::MouseUp(title(1)(), win::backend::Button::right); }, button(title(0), true),
+       [&] {
+         win::RECT r{};
+         tracked = win::test::MenuEntryRect(hwnd(), file, 0, &r);
+       },
+       button(title(0), false)});
+  EXPECT_TRUE(tracked) << "the platform opened the menu after the bar heard the press";
+  c->buttonDown = savedDown;
+  c->buttonUp = savedUp;
+  EXPECT_EQ(barPresses, (std::vector<std::string>{"down 2 1 1", "up 2 1 1", "down 0 1 1"}));
+  EXPECT_TRUE(trace.empty()) << "nothing chosen";
+}
+
 TEST_F(Bars, EntryTextsMarkTheFirstMnemonicAndPassAnAmpersandOn) {
   start("win95", true);
   struct Row {
