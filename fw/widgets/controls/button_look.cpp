@@ -365,15 +365,8 @@ bool drawPreview(vbutton* b, vcolor* color) {
   if (!item) return false;
   vrect r = inset(b->rect, int(vdialogGetItemLineWidth(b)) + 2);
   vdrawGSave();
-  vdrawClipRects(&r, 1);
   use(color);
-  vdrawSetFont(vdialogDetermineItemFont(b));
-  vmenuItemClassOf(item)->setColors(item);
-  vmenuItemMeasure m{};
-  vmenuItemMeasureInto(item, &m);
-  vmenuTextPosition text{std::int16_t(r.x + (r.width - m.titleWidth) / 2), std::int16_t(r.y + (r.height - m.ascent) / 2),
-                         std::int16_t(m.titleWidth + 8), r.height};
-  vmenuItemClassOf(item)->draw(item, &r, &text);
+  vmenuItemDrawCentred(item, &r, vdialogDetermineItemFont(b));
   vdrawGRestore();
   return true;
 }

@@ -3,6 +3,7 @@
 // strip, the keyboard navigation selectors, the keys it binds in its
 // window and the highlight of keyboard mode in each look.
 #include <algorithm>
+#include <utility>
 #include <cstring>
 
 #include "fw/core/command.h"
@@ -48,6 +49,18 @@ const void* keyOf(std::uint32_t key) { return reinterpret_cast<const void*>(std:
 vmenubar* strip(vmenubar* b) { return _vmenubarStrip(b); }
 vmenubar* titles(vmenubar* b) { return vmenubarGlobalLook() ? vmenubarGetChildBar(b) : b; }
 vwindow* windowOf(vmenubar* b) { return vmenubarGetWindow(strip(b)); }
+
+// Open Look's "Select" previews a title's default item (the menu's
+// default, else its first) in the pressed title, and opens that item's
+// sub-menu over the title when it has one.
+bool previews() { return (vlafGetCurrent()->flags & vlafSELECT_POPS_MENU) != 0; }
+int openLookPreview = -1;
+vmenu* openLookSubMenu = nullptr;
+vmenuItem* previewItem(vmenu* m) {
+  if (!m) return nullptr;
+  vmenuItem* item = vmenuItemListGetDefault(&m->items);
+  return item ? item : vmenuItemListCount(&m->items) ? vmenuItemListAt(&m->items, 0) : nullptr;
+}
 
 // Where title i starts and ends in the bar's space.
 int titleLeft(vmenubar* b, int i) {
@@ -144,6 +157,19 @@ void drawOpenLookTitle(vmenubar* b, int i, bool pressed) {
   int y = button.y + (button.height - b->titleHeight) / 2 + b->baseline;
   drawTitleIn(b, vmenubarAt(b, i), button.x + 9, y, vcolorFOREGROUND, vcolorFOREGROUND + 1, vcolorBACKGROUND, button);
 }
+void drawOpenLookPreview(vmenubar* b, int i) {
+  vrect button = openLookButton(b, i);
+  vcolorScheme s = labelColors(b);
+  vlafDrawLabel(&button, 0, &s);
+  vmenuItem* item = previewItem(vmenubarAt(b, i));
+  if (!item) return;
+  vrect inside = {std::int16_t(button.x + 2), std::int16_t(button.y + 2), std::int16_t(button.width - 4),
+                  std::int16_t(button.height - 4)};
+  vdrawGSave();
+  use(color(b, vcolorFOREGROUND));
+  vmenuItemDrawCentred(item, &inside, vdialogDetermineItemFont(b));
+  vdrawGRestore();
+}
 void drawOpenLook(vmenubar* b) {
   const vrect& r = b->rect;
   vwindow* w = vmenubarGetWindow(b);
@@ -182,7 +208,8 @@ void paintCurrent(vmenubar* b, bool on) {
       vdrawRectFrame(r.x, r.y, r.width, r.height);
     }
   } else if (look() == vlafOPEN_LOOK && on) {
-    drawOpenLookTitle(b, b->current, true);
+    if (previews() && openLookPreview == b->current) drawOpenLookPreview(b, b->current);
+    else drawOpenLookTitle(b, b->current, true);
   }
 }
 
@@ -326,6 +353,41 @@ int stripEvent(vobject* parent, vevent* event);
 }  // namespace
 
 // ---- Selecting, popping up and down.
+namespace {
+
+void menuEnded(vmenuItem* parent, vevent* event);
+int stripEvent(vobject* parent, vevent* event);
+
+// The current title's rectangle on the root.
+vrect rootAnchor(vmenubar* bar, vwindow* w) {
+  vrect anchor = bar->currentRect, local = anchor;
+  vdialogItemListTransformRect(strip(bar)->owner, &local);
+  vwindowTranslateRect(w, nullptr, &local, &anchor);
+  return anchor;
+}
+
+// A menu opened from the bar learns the strip either side of the title
+// (in its own coordinates; none on the right for a right-pushed title),
+// the bar as its parent, the bar's end hook and the strip handler given.
+void tieToBar(vmenubar* bar, vmenu* m, vwindow* w, const vrect& anchor, bool noRight, vmenuStripHandler handler) {
+  vrect along = strip(bar)->rect, alongLocal = along;
+  vdialogItemListTransformRect(strip(bar)->owner, &alongLocal);
+  vwindowTranslateRect(w, nullptr, &alongLocal, &along);
+  vrect sides[2] = {{along.x, along.y, std::int16_t(anchor.x - along.x), along.height},
+                    {std::int16_t(anchor.x + anchor.width), along.y,
+                     std::int16_t(noRight ? 0 : along.x + along.width - anchor.x - anchor.width), along.height}};
+  for (vrect& side : sides) {
+    side.x = std::int16_t(side.x - m->rect.x);
+    side.y = std::int16_t(side.y - m->rect.y);
+  }
+  vmenuClassOf(m)->setPopupRects(m, sides, 2);
+  vmenuClassOf(m)->setPopupParent(m, reinterpret_cast<vmenuItem*>(bar));
+  vmenuClassOf(m)->setPopupHook(m, menuEnded);
+  m->popup->strip = handler;
+}
+
+}  // namespace
+
 void vmenubarSelectTitle(vmenubar* bar, int index, vevent* event) {
   _vmenubarPendingLayout(bar);
   if (index < 0 || index >= vmenubarCount(bar)) return;
@@ -356,9 +418,7 @@ void vmenubarPopupMenu(vmenubar* bar, vevent* event) {
   vmenu* m = currentMenu(bar);
   vwindow* w = windowOf(bar);
   if (!m || !active(bar) || popped(bar) || !w || !vmenuIsEnabled(m)) return;
-  vrect anchor = bar->currentRect, local = anchor;
-  vdialogItemListTransformRect(strip(bar)->owner, &local);
-  vwindowTranslateRect(w, nullptr, &local, &anchor);
+  vrect anchor = rootAnchor(bar, w);
   int placeX = 3;
   if (look() == vlafOPEN_LOOK) placeX = 6;
   if (motifOrCua() && (bar->barFlags & vmenubarLAST_RIGHT) && bar->current == vmenubarCount(bar) - 1) placeX = 11;
@@ -375,21 +435,7 @@ void vmenubarPopupMenu(vmenubar* bar, vevent* event) {
   bool flip = look() != vlafOPEN_LOOK && placed.y != wanted.y && placed.y + placed.height < root.y + root.height / 2;
   vmenuPopupInRect(m, &anchor, placeX, flip ? 9 : 1);
   if (event) vmenuHandleEvent(m, event);
-  // The strip either side of the title, in the menu's coordinates.
-  vrect along = strip(bar)->rect, alongLocal = along;
-  vdialogItemListTransformRect(strip(bar)->owner, &alongLocal);
-  vwindowTranslateRect(w, nullptr, &alongLocal, &along);
-  vrect sides[2] = {{along.x, along.y, std::int16_t(anchor.x - along.x), along.height},
-                    {std::int16_t(anchor.x + anchor.width), along.y,
-                     std::int16_t(placeX == 11 ? 0 : along.x + along.width - anchor.x - anchor.width), along.height}};
-  for (vrect& s : sides) {
-    s.x = std::int16_t(s.x - m->rect.x);
-    s.y = std::int16_t(s.y - m->rect.y);
-  }
-  vmenuClassOf(m)->setPopupRects(m, sides, 2);
-  vmenuClassOf(m)->setPopupParent(m, reinterpret_cast<vmenuItem*>(bar));
-  vmenuClassOf(m)->setPopupHook(m, menuEnded);
-  m->popup->strip = stripEvent;
+  tieToBar(bar, m, w, anchor, placeX == 11, stripEvent);
   bar->barFlags |= vmenubarPOPPED;
   watch.tracking = true;
 }
@@ -430,6 +476,50 @@ void menuEnded(vmenuItem* parent, vevent* event) {
     watch.tracking = false;
     if (look() == vlafOPEN_LOOK) bar->current = -1;
   }
+  if (look() == vlafOPEN_LOOK) {
+    openLookPreview = -1;
+    openLookSubMenu = nullptr;
+  }
+}
+
+void closeSubMenu() {
+  vmenu* sub = std::exchange(openLookSubMenu, nullptr);
+  if (sub && vwindowIsOpen(sub)) vwindowClose(sub);
+}
+
+// Beside a preview's sub-menu: the sub-menu closes, keyboard mode ends and
+// a press or motion goes back to the bar's window (a "Select" press is
+// posted anew while the look previews, so that it previews again).
+int openLookStripEvent(vobject* parent, vevent* event) {
+  auto* bar = reinterpret_cast<vmenubar*>(parent);
+  closeSubMenu();
+  vmenubarEnd(bar);
+  openLookPreview = -1;
+  bar->current = -1;
+  vwindow* w = windowOf(bar);
+  bool press = event->type == veventBUTTON_DOWN;
+  bool moved = event->type == veventPOINTER_DRAG || event->type == veventPOINTER_DRAG_LAST ||
+               event->type == veventPOINTER_MOTION;
+  if (!w || !(press || moved) || !veventGetWindow(event)) return 1;
+  vevent* copy = veventCopy(event);
+  vwindowTranslateEvent(veventGetWindow(event), w, copy);
+  if (!press) copy->type = veventPOINTER_MOTION;
+  if (press && previews() && veventGetBinding(event) == vname_Select) veventPost(copy);
+  else veventDispatch(copy);
+  return 1;
+}
+
+// The previewed item's sub-menu, over the title at its current item.
+void openPreviewSubMenu(vmenubar* b, vevent* event) {
+  vmenuItem* item = previewItem(currentMenu(b));
+  vmenu* sub = item ? vmenuGetItemSubMenu(item) : nullptr;
+  vwindow* w = windowOf(b);
+  if (!sub || !w) return;
+  vrect anchor = rootAnchor(b, w);
+  vmenuPopupAtItem(sub, anchor.x + anchor.width / 2, anchor.y + anchor.height / 2);
+  tieToBar(b, sub, w, anchor, false, openLookStripEvent);
+  openLookSubMenu = sub;
+  if (event) vmenuHandleEvent(sub, event);
 }
 
 // A pointer event on the strip beside the open menu's title goes back to
@@ -498,8 +588,6 @@ int pointerPress(vdialogItem* item, vevent* event) {
 
 // Open Look: "Menu" pops the title's menu; "Select" previews its default
 // item and chooses it on release when the look asks for that.
-bool previews() { return (vlafGetCurrent()->flags & vlafSELECT_POPS_MENU) != 0; }
-int openLookPreview = -1;
 
 int openLookPress(vdialogItem* item, vevent* event) {
   vmenubar* b = asBar(item);
@@ -523,6 +611,7 @@ int openLookPress(vdialogItem* item, vevent* event) {
     return 1;
   }
   if (previews() && select) {
+    closeSubMenu();
     if (active(b)) {
       vmenubarPopdownMenu(b);
       if (index != b->current) vmenubarEnd(b);
@@ -530,6 +619,7 @@ int openLookPress(vdialogItem* item, vevent* event) {
     if (index != openLookPreview) {
       openLookPreview = index;
       vmenubarSelectTitle(b, index, nullptr);
+      openPreviewSubMenu(b, event);
     }
     return 1;
   }
@@ -541,6 +631,7 @@ int openLookRelease(vdialogItem* item, vevent* event) {
   if (!previews() || veventGetBinding(event) != vname_Select) return base()->buttonUp(item, event);
   int previewed = openLookPreview;
   openLookPreview = -1;
+  if (openLookSubMenu && vwindowIsOpen(openLookSubMenu)) previewed = -1;  // it chooses for itself
   vmenubarEnd(b);
   if (previewed >= 0 && previewed < vmenubarCount(b) && vrectContainsPoint(&b->rect, veventGetX(event), veventGetY(event))) {
     vmenu* m = vmenubarAt(b, previewed);

@@ -808,3 +808,16 @@ int vmenuItemIsSelectable(vmenuItem* item) {
   auto op = state()->look->isSelectable;
   return op ? op(item) : vmenuItemIsEnabled(item);
 }
+
+void vmenuItemDrawCentred(vmenuItem* item, const vrect* r, vfont* font) {
+  vdrawGSave();
+  vdrawClipRects(r, 1);
+  if (font) vdrawSetFont(font);
+  vmenuItemClassOf(item)->setColors(item);
+  vmenuItemMeasure m{};
+  vmenuItemMeasureInto(item, &m);
+  vmenuTextPosition text{std::int16_t(r->x + (r->width - m.titleWidth) / 2), std::int16_t(r->y + (r->height - m.ascent) / 2),
+                         std::int16_t(m.titleWidth + 8), r->height};
+  vmenuItemClassOf(item)->draw(item, r, &text);
+  vdrawGRestore();
+}

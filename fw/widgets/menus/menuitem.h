@@ -121,6 +121,9 @@ inline void vmenuItemSetMnemonic(vmenuItem* item, int c) { vmenuItemClassOf(item
 inline void vmenuItemSetSubMenu(vmenuItem* item, vmenu* menu) { vmenuItemClassOf(item)->setSubMenu(item, menu); }
 inline void vmenuItemSelect(vmenuItem* item, vevent* event) { vmenuItemClassOf(item)->select(item, event); }
 inline void vmenuItemMeasureInto(vmenuItem* item, vmenuItemMeasure* out) { vmenuItemClassOf(item)->measure(item, out); }
+// Draws the item by its own drawing inside r (clipped), its text centred
+// as a title would be, in the font given; the caller sets the colour.
+void vmenuItemDrawCentred(vmenuItem* item, const vrect* r, vfont* font);
 
 // Opens the item's cascade 50 ms from now when it is still its menu's
 // current item then (Open Look, under a moving pointer).

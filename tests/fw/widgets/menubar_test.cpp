@@ -962,6 +962,63 @@ TEST_F(Roads, OpenLookMenuButtonPopsAndSelectChoosesTheDefault) {
   EXPECT_FALSE(isActive());
 }
 
+// "Select" shows the default item inside the pressed title; a default that
+// opens a sub-menu opens it over the title, the release in it chooses, and
+// a press beside it on another title closes it and previews that title.
+TEST_F(Roads, OpenLookPreviewsTheDefaultItemInTheTitleAndOpensItsSubMenu) {
+  start("openlook", false, true);
+  win::test::MouseDown(titlePoint(0));
+  settle();
+  win::test::Image preview = topOfWindow();
+  if (const char* out = std::getenv("MENU_PNG")) win::test::WritePng(std::string(out) + "menubar_openlook_preview.png", preview);
+  EXPECT_TRUE(test_support::MatchesPng(preview, std::string(WIDGETS_DATA) + "/menubar_openlook_preview.png", 8, 0));
+  win::test::MouseUp(titlePoint(0));
+  settle();
+  EXPECT_EQ(trace, (std::vector<std::string>{"Open kind 2 op"}));
+
+  vmenu* file = menuAt(0);
+  vmenuItem* more = vmenuItemListAt(&file->items, 4);
+  vmenu* sub = vmenuGetItemSubMenu(more);
+  ASSERT_NE(sub, nullptr);
+  vmenuItemListSetDefaultItem(&file->items, more);
+  trace.clear();
+  win::test::MouseDown(titlePoint(0));
+  settle();
+  ASSERT_TRUE(vwindowIsOpen(sub)) << "the default's sub-menu over the title";
+  EXPECT_FALSE(shown(0));
+  EXPECT_EQ(reinterpret_cast<vmenubar*>(sub->popup->parent), bar);
+  EXPECT_EQ(bar->current, 0);
+  win::test::MouseMove(entryPoint(sub, 0));
+  settle();
+  win::test::MouseUp(entryPoint(sub, 0));
+  settle();
+  EXPECT_EQ(trace, (std::vector<std::string>{"Deep kind 2 op"}));
+  EXPECT_FALSE(vwindowIsOpen(sub));
+  EXPECT_EQ(bar->current, -1);
+  EXPECT_FALSE(isActive());
+
+  // Open again and drag along the strip beside it: the sub-menu closes and
+  // the bar takes the motion back; the release there chooses nothing.
+  trace.clear();
+  win::test::MouseDown(titlePoint(0));
+  settle();
+  ASSERT_TRUE(vwindowIsOpen(sub));
+  win::POINT beside = titlePoint(1);
+  win::RECT subRect{};
+  win::GetWindowRect(sub->native->hwnd, &subRect);
+  ASSERT_TRUE(beside.x >= subRect.right || beside.y < subRect.top || beside.y >= subRect.bottom)
+      << "the next title lies beside the sub-menu";
+  win::test::MouseMove(beside);
+  settle();
+  EXPECT_FALSE(vwindowIsOpen(sub));
+  win::test::MouseUp(beside);
+  settle();
+  EXPECT_TRUE(trace.empty());
+  EXPECT_EQ(bar->current, -1);
+  EXPECT_FALSE(isActive());
+  vmenuItemListSetDefaultItem(&file->items, nullptr);
+}
+
 }  // namespace
 
 namespace {
