@@ -7,6 +7,8 @@
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/window_event.h"
+#include "fw/widgets/controls/optionmenu.h"
+#include "fw/widgets/controls/toggle.h"
 #include "fw/widgets/dialog/item_internal.h"
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/look/laf.h"
@@ -485,8 +487,11 @@ ControlState* state() {
 
 vcontrolClassRec* vcontrolGetDefaultClass() { return state()->cls; }
 vcontrol* vcontrolCreate(vcontrolClassRec* c) { return asControl(vinstanceCreate(c)); }
-// Option menus and toggles join here when they exist.
-void _vcontrolStartupClasses() { vcontrolGetDefaultClass(); }
+void _vcontrolStartupClasses() {
+  vcontrolGetDefaultClass();
+  vcontrolOptionMenuGetDefaultClass();
+  vcontrolToggleGetDefaultClass();
+}
 
 int vcontrolClampValue(vcontrol* c, std::int32_t value) {
   std::int64_t v = std::min<std::int64_t>(value, top(c));

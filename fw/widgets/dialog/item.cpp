@@ -250,12 +250,12 @@ void loadInit(vobject* self, vresource resource) {
   vdialogItemAttributes a{};
   // A stored object of a class that cannot serve is left out; whatever
   // was loaded goes again when a later entry raises.
+  // The entry's own class is loaded, never a stand-in for its resource.
   auto object = [&](vname key, vclass* expected) -> vobject* {
-    vinstance* o = nullptr;
-    if (!vresourceTestGetObject(resource, key, &o) || !o) return nullptr;
-    if (vclassIsSubclass(o->cls, expected)) return static_cast<vobject*>(o);
-    vinstanceDestroy(o);
-    return nullptr;
+    vresource stored;
+    if (!vresourceTestGet(resource, key, &stored)) return nullptr;
+    if (!vclassIsSubclass(vobjectFindResourceClass(stored), expected)) return nullptr;
+    return vobjectLoad(stored);
   };
   vexGuard(
       [&] {

@@ -126,6 +126,8 @@ void endMenu(vmenu* m, vmenuItem* item, vevent* event) {
   if (hook && first) hook(parent, event);
   if (alive()) vmenuClassOf(m)->setSelection(m, item);
   if (alive() && item) vmenuItemSelect(item, event);
+  // The menu's own notify function hears of every choice.
+  if (alive() && item) vwindowClassOf(m)->notify(m, event);
   if (alive() && hook && !first) hook(parent, event);
   if (alive() && !vwindowIsOpen(m)) {
     // The press that ended the menu goes on to the window under the pointer.
