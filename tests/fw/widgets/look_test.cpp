@@ -389,11 +389,17 @@ TEST(LookData, TheBuiltFileHoldsEveryImageGlyphCursorAndIcon) {
     for (int i = 0; i < a.count; ++i) {
       vimage* image = vimageLoad(vresourceGetAt(r, i));
       // Masks, but for the Win95 slider thumbs (132, 134): four colours
-      // that the slider recolours, with a transparency mask.
-      bool thumb = std::string(a.look) == "Win95" && (i == 132 - 117 || i == 134 - 117);
-      EXPECT_EQ(image->numColors, thumb ? 4u : 2u) << a.look << " " << i;
-      if (thumb) {
-        EXPECT_NE(image->mask, nullptr) << i;
+      // that the slider recolours, with a transparency mask; and the 3-D
+      // check boxes and radio buttons (Windows 59-62 and 64-67, Win95
+      // 120-125 and 126-130): five colours, the round ones masked.
+      bool win95 = std::string(a.look) == "Win95", windows = std::string(a.look) == "Windows";
+      int index = i + (win95 ? 117 : windows ? 17 : 0);
+      bool thumb = win95 && (index == 132 || index == 134);
+      bool box = (windows && index >= 59 && index <= 67 && index != 63) || (win95 && index >= 120 && index <= 130);
+      bool round = (windows && index >= 64) || (win95 && index >= 126);
+      EXPECT_EQ(image->numColors, thumb ? 4u : box ? 5u : 2u) << a.look << " " << index;
+      if (thumb || (box && round)) {
+        EXPECT_NE(image->mask, nullptr) << index;
       }
       vimageDestroy(image);
     }
