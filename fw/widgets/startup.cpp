@@ -38,6 +38,7 @@
 #include "fw/widgets/lists/listsize.h"
 #include "fw/widgets/controls/combobox.h"
 #include "fw/widgets/controls/textitem.h"
+#include "fw/widgets/textview/rulerview.h"
 #include "fw/widgets/textview/textview.h"
 #include "fw/widgets/lists/liststr.h"
 #include "fw/widgets/lists/listview.h"
@@ -89,6 +90,7 @@ void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vmenubarGetDefaultClass", vmenubarStartup);
   vmoduleInstallStartup("vnotebookGetDefaultClass", vnotebookStartup);
   vmoduleInstallStartup("vtextviewGetDefaultClass", _vtextviewStartupClasses);
+  vmoduleInstallStartup("vtextrulerGetDefaultClass", _vtextrulerStartupClasses);
   vmoduleInstallStartup("vtextitemGetDefaultClass", vtextitemStartup);
   vmoduleInstallStartup("vcomboboxGetDefaultClass", vcomboboxStartup);
   vmoduleInstallStartup("vdragGetDefaultClass", [] { vdragGetDefaultClass(); });

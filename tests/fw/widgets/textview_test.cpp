@@ -352,6 +352,48 @@ TEST(TextviewScenario, SelectDragShiftSortUndoAndRedo) {
   }
 }
 
+// The ruler view driven by injected clicks and drags: without a text a
+// justification button changes the own ruler only; the full-justify place
+// is dead; the spacing button follows "Descent" as d / 12 + 7 (1-11 give
+// the never-drawn 7, 48 no button); the right indent dragged off the item
+// goes to 0 and the handle at button 11 brings it back; a tab placed from
+// its button, moved along the scale and dragged off it; the first-line
+// indent dragged. With a text the changes go to the selection's paragraphs,
+// a second one replacing the ruler that covers them; a deletion refreshes
+// the view only when it leaves the caret alone on its line; a destroyed
+// text detaches the view. The picture as stored.
+TEST(TextRuler, ButtonsMarkersDragsAndAppliedRulers) {
+  std::string png = (std::filesystem::temp_directory_path() / ("textruler_" + std::to_string(getpid()) + ".png")).string();
+  EXPECT_EQ(editProbe("ruler " + png),
+            "natural size 20x36\n"
+            "new: right 400 first 50 left - justify -1 tabs 80/0; buttons tab 0 justify 4 spacing 8\n"
+            "no text, centre clicked: right 400 first 50 left - justify 2 tabs 80/0; buttons tab 0 justify 6 spacing 8\n"
+            "full justify's place clicked: right 400 first 50 left - justify 2 tabs 80/0; buttons tab 0 justify 6 spacing 8\n"
+            "descent 18: spacing button 8\n"
+            "descent 24: spacing button 9\n"
+            "descent 40: spacing button 10\n"
+            "descent 6: spacing button 7\n"
+            "descent 48: spacing button 11\n"
+            "right indent dragged off: right 0 first 50 left - justify 2 tabs 80/0; buttons tab 0 justify 6 spacing 8\n"
+            "the handle dragged onto the scale at 300: right 300 first 50 left - justify 2 tabs 80/0; buttons tab 0 justify 6 spacing 8\n"
+            "a decimal tab placed at 150: right 300 first 50 left - justify 2 tabs 80/0 150/3; buttons tab 3 justify 6 spacing 8\n"
+            "the tab at 80 moved to 120: right 300 first 50 left - justify 2 tabs 120/0 150/3; buttons tab 3 justify 6 spacing 8\n"
+            "the tab at 120 dragged off: right 300 first 50 left - justify 2 tabs 150/3; buttons tab 3 justify 6 spacing 8\n"
+            "the first-line indent dragged to 30: right 300 first 30 left - justify 2 tabs 150/3; buttons tab 3 justify 6 spacing 8\n"
+            "owner told 7 times\n"
+            "attached on line 2: right - first - left - justify -1 tabs; buttons tab 3 justify 4 spacing 8\n"
+            "centre then right on line 2: lines 1-3 justify -1 1 -1, ruler tags at line 2: 1\n"
+            "shown: right - first - left - justify 1 tabs; buttons tab 3 justify 5 spacing 8\n"
+            "caret on line 1: right - first - left - justify -1 tabs; buttons tab 3 justify 4 spacing 8\n"
+            "deleted \"ne\": \"o|two|three\", caret 0, justify button 4\n"
+            "deleted \"o\": \"|two|three\", caret 0, justify button 6\n"
+            "text destroyed: attached 0\n");
+  win::test::Image image;
+  ASSERT_TRUE(win::test::ReadPng(png, image));
+  std::filesystem::remove(png);
+  EXPECT_TRUE(test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/textview/ruler_win95.png"));
+}
+
 // Drawn through the offscreen image the text area has the pixels it has
 // drawn straight, whole and after edits redrawn by updates.
 TEST(TextviewOffscreen, SamePixelsAsDrawnStraight) {

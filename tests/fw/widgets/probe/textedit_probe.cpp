@@ -6,6 +6,8 @@
 //   textedit_probe compose        a scripted input method's compositions
 //   textedit_probe scenario OUT   select, drag, shift, sort, undo and redo all:
 //                                 OUT_moved.png, OUT_sorted.png
+//   textedit_probe ruler OUT      the ruler view's buttons, markers and drags,
+//                                 and its picture as OUT
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -23,6 +25,9 @@
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/startup.h"
 #include "fw/widgets/textview/textview.h"
+#include "fw/text/rulers.h"
+#include "fw/text/selection.h"
+#include "fw/widgets/textview/rulerview.h"
 #include "fw/widgets/textview/textview_internal.h"
 #include "fw/widgets/textview/viewinput.h"
 #include "platform/win/constants.h"
@@ -113,8 +118,9 @@ int yOf(std::int32_t p) {
   vtextGetLineInfo(text, line, &info);
   return a->y + a->height - vtextGetLinesHeight(text, view->scrollY, line) + info.height / 2;
 }
+int windowHeight = kHeight;
 win::POINT screen(int x, int y) {
-  win::POINT p{x, kHeight - 1 - y};
+  win::POINT p{x, windowHeight - 1 - y};
   win::ClientToScreen(window->native->hwnd, &p);
   return p;
 }
@@ -404,6 +410,144 @@ int scenario(const char* out) {
   return ok ? 0 : 1;
 }
 
+
+// ---- the ruler view
+
+vtextruler* ruler = nullptr;
+int notified = 0;
+
+std::string describe(vtextRuler* r) {
+  auto m = [&](const char* key) {
+    vfixed v = vtextRulerGetMeasureAttr(r, vnameInternLiteral(key));
+    return v == vfixed(vtextAttrABSENT) || v == -1 ? std::string("-") : std::to_string(v >> 16);
+  };
+  std::string out = "right " + m("RightIndent") + " first " + m("FirstLineIndent") + " left " + m("LeftIndent") +
+                    " justify " + std::to_string(vtextRulerGetJustification(r)) + " tabs";
+  for (int i = 0; i < r->tabCount; ++i)
+    out += " " + std::to_string(r->tabs[i].position >> 16) + "/" + std::to_string(r->tabs[i].type);
+  return out;
+}
+
+void shown(const char* what) {
+  std::printf("%s: %s; buttons tab %d justify %d spacing %d\n", what, describe(ruler->working).c_str(), ruler->tabType,
+              ruler->justifyButton, ruler->spacingButton);
+}
+
+// Points of the item: a button's middle, a measure on the scale.
+int buttonX(int index) { return vtextrulerButtonX(ruler, index) + 8; }
+int buttonY() { return ruler->rect.y + ruler->rect.height - 3 - 7; }
+int scaleX(int measure) { return vtextrulerScaleOrigin(ruler) + measure; }
+
+void dragFrom(int x0, int y0, int x1, int y1) {
+  down(x0, y0);
+  move((x0 + x1) / 2, (y0 + y1) / 2);
+  move(x1, y1);
+  up(x1, y1);
+}
+
+int rulerMode(const char* path) {
+  win::UseVirtualClock(true);
+  windowHeight = 120;
+  window = probehost::host(460, windowHeight);
+  ruler = vtextrulerCreate();
+  vrect r{10, 70, 440, 36};
+  vdialogSetItemRect(ruler, &r);
+  vdialogItemListAppend(listOf(window), ruler);
+  vdialogSetItemNotify(ruler, [](vdialogItem*, vevent*) { ++notified; });
+  probehost::show(window);
+  settle();
+  int w = 0, h = 0;
+  vdialogGetItemNaturalSize(ruler, &w, &h);
+  std::printf("natural size %dx%d\n", w, h);
+  shown("new");
+  click(buttonX(6), buttonY());
+  shown("no text, centre clicked");
+  click(buttonX(7), buttonY());
+  pause();
+  shown("full justify's place clicked");
+  for (std::int32_t d : {18, 24, 40, 6, 48}) {
+    vtextRulerSetIntegerAttr(vtextrulerGetRuler(ruler), vnameInternLiteral("Descent"), d);
+    vtextrulerRefresh(ruler);
+    std::printf("descent %d: spacing button %d\n", d, ruler->spacingButton);
+  }
+  vtextRulerSetIntegerAttr(vtextrulerGetRuler(ruler), vnameInternLiteral("Descent"), -1);
+  vtextrulerRefresh(ruler);
+  const int scaleY = ruler->rect.y + 6;
+  // The right indent dragged off the item: none, and button 11 offers it again.
+  dragFrom(scaleX(400) - 3, scaleY, scaleX(400) - 3, 20);
+  shown("right indent dragged off");
+  pause();
+  dragFrom(buttonX(11) - 3, buttonY(), scaleX(295), scaleY);
+  shown("the handle dragged onto the scale at 300");
+  pause();
+  // Tabs: one placed from the decimal button, the default one moved, then dragged off.
+  dragFrom(buttonX(3), buttonY(), scaleX(150), scaleY);
+  shown("a decimal tab placed at 150");
+  pause();
+  dragFrom(scaleX(80), scaleY + 6, scaleX(120), scaleY + 6);
+  shown("the tab at 80 moved to 120");
+  pause();
+  dragFrom(scaleX(120), scaleY + 6, scaleX(120), 20);
+  shown("the tab at 120 dragged off");
+  pause();
+  dragFrom(scaleX(50) + 2, ruler->rect.y + 2, scaleX(30) + 2, ruler->rect.y + 2);
+  shown("the first-line indent dragged to 30");
+  std::printf("owner told %d times\n", notified);
+  bool ok = win::test::WindowPng(window->native->hwnd, path);
+
+  // With a text: the selection's paragraphs get the changes; a second edit
+  // of the same paragraphs replaces their ruler instead of stacking one more.
+  text = vtextCreate();
+  selection = vtextCreateSelection(text);
+  vtextInsertText(text, selection, "one\ntwo\nthree", 13);
+  vtextSetSelectionRange(text, selection, 5, 5);
+  vtextrulerSetText(ruler, text);
+  vtextrulerSetSelection(ruler, selection);
+  shown("attached on line 2");
+  click(buttonX(6), buttonY());
+  pause();
+  click(buttonX(5), buttonY());
+  pause();
+  auto justifyOf = [](std::int32_t line) {
+    vtextRuler* merged = vtextGetLineRuler(text, line);
+    int j = merged ? vtextRulerGetJustification(merged) : -1;
+    if (merged) vinstanceDestroy(merged);
+    return j;
+  };
+  vtextTagScan scan;
+  vtextInitTagScan(&scan, text, vtextName("Ruler"), 4);
+  vtextScanTags(&scan);
+  std::printf("centre then right on line 2: lines 1-3 justify %d %d %d, ruler tags at line 2: %d\n", justifyOf(1),
+              justifyOf(2), justifyOf(3), scan.count);
+  vtextFreeTagScan(&scan);
+  shown("shown");
+  // The caret moves to line 1: shown anew. The text's default ruler
+  // changed behind the view's back: a deletion leaving the caret inside a
+  // line changes nothing shown, one leaving it on an empty line shows it.
+  vtextSetSelectionRange(text, selection, 0, 0);
+  shown("caret on line 1");
+  vtextSelection* other = vtextCreateSelection(text);
+  vtextRuler* centred = vtextRulerCreate();
+  vtextRulerSetJustification(centred, 2);
+  centred->flags |= vtextRulerOWNED;
+  vtextSetDefaultRuler(text, centred);
+  vtextSetSelectionRange(text, other, 1, 3);
+  vtextDeleteSelection(text, other);
+  std::printf("deleted \"ne\": \"%s\", caret %d, justify button %d\n", textOf(text).c_str(),
+              selection->start, ruler->justifyButton);
+  vtextSetSelectionRange(text, other, 0, 1);
+  vtextDeleteSelection(text, other);
+  std::printf("deleted \"o\": \"%s\", caret %d, justify button %d\n", textOf(text).c_str(),
+              selection->start, ruler->justifyButton);
+  vtextDestroySelection(text, other);
+  vtextrulerSetSelection(ruler, nullptr);
+  vtextDestroySelection(text, selection);
+  vtextDestroy(text);
+  std::printf("text destroyed: attached %d\n", ruler->text != nullptr);
+  probehost::finish(window);
+  return ok ? 0 : 1;
+}
+
 int probeMain(int argc, char** argv) {
   vwidgetsStartup(argc, argv);
   int count = 0;
@@ -414,6 +558,7 @@ int probeMain(int argc, char** argv) {
   if (mode == "track") status = track();
   else if (mode == "compose") status = compose();
   else if (mode == "scenario" && count > 2) status = scenario(args[2]);
+  else if (mode == "ruler" && count > 2) status = rulerMode(args[2]);
   else std::fprintf(stderr, "usage: textedit_probe track|compose|scenario OUT\n");
   std::fflush(stdout);
   return status;
