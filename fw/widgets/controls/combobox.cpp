@@ -678,12 +678,19 @@ void reown(vcomboboxStandard* c) {
 
 // Runs body with both boxes' children out of their item lists, so that
 // the container's own copying and storing leaves them alone.
+// Children a subclass keeps elsewhere (out of the box) stay where they are.
 template <class Body>
 void detached(std::initializer_list<vcomboboxStandard*> boxes, Body body) {
-  for (vcomboboxStandard* c : boxes) detachChildren(c);
+  bool wasAttached[2] = {};
+  int n = 0;
+  for (vcomboboxStandard* c : boxes) {
+    wasAttached[n++] = c->entry && c->entry->owner == c->items;
+    detachChildren(c);
+  }
   auto reattach = [&] {
+    int i = 0;
     for (vcomboboxStandard* c : boxes)
-      if (c->entry && c->choice && !c->entry->owner) attachChildren(c);
+      if (wasAttached[i++] && c->entry && c->choice && !c->entry->owner) attachChildren(c);
   };
   vexGuard([&] { body(); },
            [&](vexHandler&) {

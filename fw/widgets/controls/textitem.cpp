@@ -491,6 +491,11 @@ Module* module() {
   c->setRect = setRect;
   c->open = open;
   c->draw = draw;
+  // An item that cannot be selected offers an input method no room.
+  c->inputRect = [](vtextview* v, vrect* out) {
+    if (asItem(v)->selectable) return super()->inputRect(v, out);
+    *out = vrect{};
+  };
   c->drawBackground = drawBackground;
   c->drawBorder = drawBorder;
   c->reserved8 = inheritedChanged;

@@ -85,6 +85,8 @@ struct vtextviewClassRec : vdialogItemClassRec {
   void (*drawBackground)(vtextview* view, const vrect* rect);
   void (*drawBorder)(vtextview* view, const vrect* rect);
   std::int16_t borderWidth;
+  // Where an input method may show its composition: the text area.
+  void (*inputRect)(vtextview* view, vrect* out);
 };
 
 inline vtextviewClassRec* vtextviewClassOf(const vtextview* v) { return vclassRec<vtextviewClassRec>(v); }

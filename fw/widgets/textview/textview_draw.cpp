@@ -813,6 +813,7 @@ std::int32_t _vtextviewHit(vtextview* v, int x, int y) {
 void _vtextviewFillDrawing(vtextviewClassRec* c) {
   c->draw = draw;
   c->drawBorder = [](vtextview* v, const vrect* r) { drawBorder(v, *r); };
+  c->inputRect = [](vtextview* v, vrect* out) { *out = *vtextviewGetTextArea(v); };
   c->drawBackground = [](vtextview* v, const vrect* r) {
     vdrawGSave();
     vdrawSetColor(itemColor(v, 2));

@@ -290,7 +290,8 @@ void vtextviewRepositionComposition(vtextview* v) {
 void vtextviewSetInputArea(vtextview* v) {
   _vtextviewInput* i = inputOf(v);
   if (!i) return;
-  const vrect a = *vtextviewGetTextArea(v);
+  vrect a{};
+  vtextviewClassOf(v)->inputRect(v, &a);
   vinputSetSecondArea(i, a.x, a.y, a.width, a.height);
 }
 

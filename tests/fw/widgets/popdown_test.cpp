@@ -66,6 +66,18 @@ TEST(Popdown, ListDropsBelowOrAboveNearTheBottom) {
             "near the bottom: above, right edges aligned, at least as wide 1, rows 5\n");
 }
 
+// Stored and loaded, cloned and copied, a box keeps its values and its
+// current one, its entry and arrow inside it and its list in a dialog of
+// its own that knows it; the source keeps its parts; the copy drops its
+// own list.
+TEST(Popdown, StoredCopiedAndClonedBoxesKeepTheirParts) {
+  std::string parts = "Cherry,apple,Banana,Date,elderberry,Fig,Grape owned 1 value \"elderberry\" row 4; entry 1 button 1 "
+                      "list 1 dialog knows it 1 flags 0x77700\n";
+  EXPECT_EQ(probe("-laf win95 forms"), "box: " + parts + "after storing: " + parts + "loaded class pop-down\n" +
+                                           "loaded: " + parts + "cloned: " + parts + "copied: " + parts +
+                                           "source after: " + parts + "the copy's list down 1\n");
+}
+
 class PopdownLooks : public ::testing::TestWithParam<const char*> {};
 TEST_P(PopdownLooks, DroppedListAsStored) {
   std::string laf = GetParam();

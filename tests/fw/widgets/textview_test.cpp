@@ -407,8 +407,9 @@ TEST(TextviewOffscreen, SamePixelsAsDrawnStraight) {
 // modifiable; Return notifies 3 in a one-line field and types in a
 // multi-line one; Tab is never taken; a read-only text refuses changes but
 // the item's own setters; selectors refused by mode; an unselectable item
-// leaves presses alone; the derived right indent and font follow the item
-// and are not stored; a resource round trip and a copy with its own text.
+// leaves presses alone and offers an input method no room; the derived
+// right indent and font follow the item and are not stored; a resource
+// round trip and a copy with its own text.
 TEST(TextItem, NumbersModesKeysGatingResourcesAndCopy) {
   std::string expected =
       "\"12 \" 12, \"12x\" raised \"Extra text after integer.\", \"3.5\\t\" 3.5, \"3.5 z\" raised \"Extra text after float.\"\n"
@@ -419,7 +420,7 @@ TEST(TextItem, NumbersModesKeysGatingResourcesAndCopy) {
             "read-only typing and deleting: \"a|\"\n"
             "read-only set text: \"fixed\" selection 0-0\n"
             "selectable only: Copy 1 Paste 0 Begin 1; neither: Copy 0 Begin 0 Select All 0\n"
-            "unselectable press: 0\n"
+            "unselectable press: 0, input room 0x0, a field's is its text area 1\n"
             "right indent follows the width: 1; font the item's: 1\n"
             "stored: DefaultRuler 1 RightIndent 0; loaded: \"abc\" one-line 1 modifiable 1 wrap 1\n"
             "copy: own text 1 \"fixed\" selectable 0 modifiable 0\n";

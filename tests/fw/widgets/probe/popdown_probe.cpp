@@ -4,12 +4,14 @@
 //   popdown_probe [-laf LOOK] pointer    the arrow pressed, dragged into the
 //                                        list and let go; a click; a press outside
 //   popdown_probe [-laf LOOK] place      where the list drops near the screen's edges
+//   popdown_probe [-laf LOOK] forms      stored, loaded, copied and cloned boxes
 //   popdown_probe [-laf LOOK] shots OUT  a box with its list down, as a PNG
 #include <cstdio>
 #include <string>
 
 #include "fw/core/sys.h"
 #include "fw/data/pref.h"
+#include "fw/data/vresource.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/window.h"
 #include "fw/gui/window/window_event.h"
@@ -214,6 +216,54 @@ int place() {
   return 0;
 }
 
+// Where the parts are: entry and arrow in the box, the list in the box's
+// own dialog, which knows the box; the values and the current one.
+void parts(const char* what, vcomboboxPopdown* b) {
+  std::string values;
+  bool owned = true;
+  for (int i = 0; i < vcomboboxCount(b); ++i) {
+    values += std::string(i ? "," : "") + vcomboboxValueGetText(vcomboboxAt(b, i));
+    owned = owned && vcomboboxAt(b, i)->owner == b;
+  }
+  std::printf("%s: %s owned %d value \"%s\" row %d; entry %d button %d list %d dialog knows it %d flags 0x%X\n", what,
+              values.c_str(), owned, vcomboboxValueGetText(vcomboboxGetValue(b)), vcomboboxGetSelectedIndex(b),
+              b->entry->owner == b->items, b->button->owner == b->items,
+              b->choice->owner == b->dialog->items && vdialogItemListCount(b->dialog->items) == 1,
+              b->dialog->data == b, unsigned(b->comboFlags));
+}
+
+int forms() {
+  vwindow* w = hostAt(100, 400, kWidth, kHeight);
+  vcomboboxPopdown* b = addBox(w, {10, 80, 150, 20}, false);
+  vcomboboxSelectIndex(b, 4);
+  probehost::show(w);
+  parts("box", b);
+  vresource root = vresourceCreateMemory();
+  vresource r = vresourceCreate(root, vnameInternLiteral("C"), vresDICTIONARY);
+  vclassRec<vobjectClassRec>(b)->store(b, r);
+  parts("after storing", b);
+  auto* loaded = static_cast<vcomboboxPopdown*>(vobjectLoad(r));
+  std::printf("loaded class %s\n", vclassIsSubclass(loaded->cls, vcomboboxPopdownGetDefaultClass()) ? "pop-down" : "other");
+  parts("loaded", loaded);
+  auto* clone = static_cast<vcomboboxPopdown*>(vobjectClone(loaded));
+  parts("cloned", clone);
+  vcomboboxPopdown* other = vcomboboxPopdownCreate();
+  vclassRec<vobjectClassRec>(b)->copy(b, other);
+  parts("copied", other);
+  parts("source after", b);
+  // The copy drops its own list and takes it up again.
+  vdialogItemListAppend(listOf(w), other);
+  vdialogOpenItem(other);
+  vcomboboxPopdownOpen(other);
+  settle();
+  std::printf("the copy's list down %d\n", vcomboboxPopdownIsOpen(other));
+  vinstanceDestroy(loaded);
+  vinstanceDestroy(clone);
+  vresourceCloseFile(root);
+  probehost::finish(w);
+  return 0;
+}
+
 int shots(const char* path) {
   vwindow* w = hostAt(0, 768 - kHeight, kWidth, kHeight);
   vcomboboxPopdown* b = addBox(w, {10, 80, 150, 0}, false);
@@ -250,8 +300,9 @@ int probeMain(int argc, char** argv) {
   if (mode == "keys") status = keys();
   else if (mode == "pointer") status = pointer();
   else if (mode == "place") status = place();
+  else if (mode == "forms") status = forms();
   else if (mode == "shots" && count > 2) status = shots(args[2]);
-  else std::fprintf(stderr, "usage: popdown_probe [-laf LOOK] keys|pointer|place|shots OUT\n");
+  else std::fprintf(stderr, "usage: popdown_probe [-laf LOOK] keys|pointer|place|forms|shots OUT\n");
   std::fflush(stdout);
   return status;
 }

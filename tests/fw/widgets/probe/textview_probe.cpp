@@ -1047,8 +1047,16 @@ int textitem() {
   // Unselectable: a Select press in the text area is not taken.
   vevent* e = veventCreateButtonDown(w, 30, 100, 0, 1, 1, 0);
   veventSetBinding(e, vname_Select);
-  std::printf("unselectable press: %d\n", vdialogItemClassOf(note)->buttonDown(note, e));
+  std::printf("unselectable press: %d", vdialogItemClassOf(note)->buttonDown(note, e));
   veventDestroy(e);
+  // An input method finds no room in it; a selectable item offers its text area.
+  vrect room{1, 1, 1, 1};
+  vtextviewClassOf(note)->inputRect(note, &room);
+  std::printf(", input room %dx%d", room.width, room.height);
+  vtextviewClassOf(field)->inputRect(field, &room);
+  const vrect* area = vtextviewGetTextArea(field);
+  std::printf(", a field's is its text area %d\n", room.x == area->x && room.y == area->y && room.width == area->width &&
+                                                      room.height == area->height && room.width > 0);
   // The default ruler's right indent and the style's font follow the item.
   vtextitemSetWrap(field, 1);
   vtextRuler* fieldRuler = field->text->defaultRuler;
