@@ -172,7 +172,7 @@ int findPrefix(vcomboboxStandard* c, vcomboboxValue* v) {
 void appendValue(vcomboboxStandard* c, vcomboboxValue* v) {
   vobjectListAppend(c->values, v);
   vcomboboxValueSetOwner(v, c);
-  choiceSetRow(c, v, vlistGetRowCount(choiceList(c)));
+  rec(c)->choiceSetRow(c, v, vlistGetRowCount(choiceList(c)));
   vobjectSendValueChange(c, key("AppendValues"), nullptr, v);
 }
 
@@ -192,7 +192,7 @@ void replaceValue(vcomboboxStandard* c, vcomboboxValue* v, int index) {
   vcomboboxValueSetOwner(old, nullptr);
   vobjectListSetAt(c->values, index, v);
   vcomboboxValueSetOwner(v, c);
-  choiceSetRow(c, v, index);
+  rec(c)->choiceSetRow(c, v, index);
   vobjectSendValueChange(c, key("ChangeValues"), old, v);
 }
 
@@ -671,7 +671,7 @@ void destroy(vinstance* self) {
 void reown(vcomboboxStandard* c) {
   for (int i = 0; i < vcomboboxCount(c); ++i) {
     vcomboboxValueSetOwner(vcomboboxAt(c, i), c);
-    choiceSetRow(c, vcomboboxAt(c, i), i);
+    rec(c)->choiceSetRow(c, vcomboboxAt(c, i), i);
   }
   vobjectSendValueChange(c, key("ChangeValues"), nullptr, nullptr);
 }
@@ -1083,6 +1083,7 @@ ModuleState* makeState() {
   c->replaceValue = replaceValue;
   c->setVisibleValues = setVisibleValues;
   c->sort = sort;
+  c->choiceSetRow = choiceSetRow;
   s->cls = c;
   return s;
 }

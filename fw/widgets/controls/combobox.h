@@ -72,6 +72,8 @@ struct vcomboboxStandardClassRec : vcontainerClassRec {
   void (*replaceValue)(vcomboboxStandard* c, vcomboboxValue* value, int index);
   void (*setVisibleValues)(vcomboboxStandard* c, std::int32_t n);
   void (*sort)(vcomboboxStandard* c);
+  // The choice list's row shows the value (a new last row at the count).
+  void (*choiceSetRow)(vcomboboxStandard* c, vcomboboxValue* value, int row);
 };
 
 inline vcomboboxStandardClassRec* vcomboboxClassOf(const vcomboboxStandard* c) {
