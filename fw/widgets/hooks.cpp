@@ -2,6 +2,7 @@
 
 #include "fw/gui/window/application.h"
 #include "fw/widgets/choosers/confirm.h"
+#include "fw/widgets/controls/combo.h"
 #include "fw/widgets/lists/listview.h"
 #include "fw/widgets/look/laf.h"
 
@@ -16,6 +17,13 @@ vcolor* lookColor(int index) {
 vlistview* asView(vinstance* v) { return static_cast<vlistview*>(v); }
 vconfirm* asConfirm(vinstance* v) { return static_cast<vconfirm*>(v); }
 vdialogItem* asItem(vinstance* v) { return static_cast<vdialogItem*>(v); }
+vcomboStandard* asCombo(vinstance* v) { return static_cast<vcomboStandard*>(v); }
+
+// The entry order a combo's sort asks for, read by the list's comparison.
+vcomboEntryCompare sortOrder = nullptr;
+int compareTexts(const void* a, const void* b) {
+  return sortOrder(a ? static_cast<const char*>(a) : "", b ? static_cast<const char*>(b) : "");
+}
 
 }  // namespace
 
@@ -30,4 +38,17 @@ void vwidgetsFillWindowHooks(vwindowHooks* hooks) {
   hooks->listviewItemFlags = [](vinstance* v) -> std::uint32_t { return asView(v)->flags; };
   hooks->listviewOptions = [](vinstance* v) -> std::uint32_t { return asView(v)->state; };
   hooks->listviewNotifyFunction = [](vinstance* v) { return asView(v)->notify; };
+  hooks->comboHasEntries = [](vinstance* c) { return int(vcomboboxCount(asCombo(c)) > 0); };
+  hooks->comboGetValue = [](vinstance* c) -> vobject* { return vcomboboxGetValue(asCombo(c)); };
+  hooks->comboSelect = [](vinstance* c, int index) { vcomboboxSelectIndex(asCombo(c), index); };
+  hooks->comboSortEntries = [](vinstance* c, int axis, int key, vcomboEntryCompare compare) {
+    vlist* l = vcomboGetList(asCombo(c));
+    vcomboEntryCompare was = sortOrder;
+    sortOrder = compare;
+    vlistClassOf(l)->sortByTexts(l, axis, key, compareTexts);
+    sortOrder = was;
+  };
+  hooks->comboSetValue = [](vinstance* c, vobject* v) {
+    vcomboboxSetValue(asCombo(c), static_cast<vcomboboxValue*>(v));
+  };
 }

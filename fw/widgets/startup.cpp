@@ -36,6 +36,7 @@
 #include "fw/widgets/lists/list.h"
 #include "fw/widgets/lists/listitem.h"
 #include "fw/widgets/lists/listsize.h"
+#include "fw/widgets/controls/combo.h"
 #include "fw/widgets/controls/combobox.h"
 #include "fw/widgets/controls/textitem.h"
 #include "fw/widgets/textview/rulerview.h"
@@ -93,6 +94,7 @@ void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vtextrulerGetDefaultClass", _vtextrulerStartupClasses);
   vmoduleInstallStartup("vtextitemGetDefaultClass", vtextitemStartup);
   vmoduleInstallStartup("vcomboboxGetDefaultClass", vcomboboxStartup);
+  vmoduleInstallStartup("vcomboGetDefaultClass", vcomboStartup);
   vmoduleInstallStartup("vdragGetDefaultClass", [] { vdragGetDefaultClass(); });
   vmoduleInstallStartup("vspringGetDefaultClass", [] {
     vspringSolutionGetDefaultClass();

@@ -598,14 +598,7 @@ vcomboboxEntrybox* createEntrybox(vcomboboxStandard* c) {
 vcomboboxChoicebox* createChoicebox(vcomboboxStandard* c) {
   auto* b = static_cast<vcomboboxChoicebox*>(vinstanceCreate(state()->choiceClass));
   vlistitemSetAutoWidth(b, 0);  // its cells hold values, not strings
-  vlistitemSetVisibleRows(b, c->visibleValues);
-  vlistviewSetOptions(b, vlistviewWRAP, has(c, vcomboboxCYCLIC));
-  _vlistviewSetFlag21(b, 1);
-  _vlistviewSetAutoVScroll(b, 1);
-  // The bar shares the box's frame line in the Windows look.
-  if (lookId() == vlafWINDOWS) vlistviewSetScrollBarMargin(b, -vlafGetCurrent()->metric);
-  vdialogItemClassOf(b)->setFocusable(b, 0);
-  vdialogItemClassOf(b)->setClickFocus(b, 0);
+  _vcomboboxPrepareChoiceList(c, b, vlafGetCurrent()->metric);
   vdialogItemClassOf(b)->setOwner(b, nullptr);
   if (!(c->flags & vdialogItemENABLED)) vdialogDisableItem(b);
   return b;
@@ -1115,6 +1108,17 @@ vcomboboxStandard* _vcomboboxFindStandard(vdialogItem* item) {
     if (data && vclassIsSubclass(data->cls, vcomboboxGetDefaultClass())) return asCombo(data);
   }
   return nullptr;
+}
+
+void _vcomboboxPrepareChoiceList(vcomboboxStandard* c, vlistitem* list, int windowsMargin) {
+  vlistitemSetVisibleRows(list, c->visibleValues);
+  vlistviewSetOptions(list, vlistviewWRAP, has(c, vcomboboxCYCLIC));
+  _vlistviewSetFlag21(list, 1);
+  _vlistviewSetAutoVScroll(list, 1);
+  // The bar shares the box's frame line in the Windows look.
+  if (lookId() == vlafWINDOWS) vlistviewSetScrollBarMargin(list, -windowsMargin);
+  vdialogItemClassOf(list)->setFocusable(list, 0);
+  vdialogItemClassOf(list)->setClickFocus(list, 0);
 }
 
 int _vcomboboxGetLookOffset(vcomboboxStandard* c) {

@@ -87,6 +87,10 @@ vcomboboxStandard* vcomboboxCreate();
 void vcomboboxStartup();
 // The combo box that owns an item: its parent, or the data word of a dialog parent; else null.
 vcomboboxStandard* _vcomboboxFindStandard(vdialogItem* item);
+// A choice list's settings from the box: its visible rows, wrapping, the
+// scroll bar shown when needed (in the Windows look sharing the frame by
+// the margin given), neither focusable nor focused by a click.
+void _vcomboboxPrepareChoiceList(vcomboboxStandard* c, vlistitem* list, int windowsMargin);
 // 5 in the Windows look for a modifiable box, else 0.
 int _vcomboboxGetLookOffset(vcomboboxStandard* c);
 

@@ -340,13 +340,7 @@ int buttonUp(vdialogItem* self, vevent* e) {
 vcomboboxChoicebox* createChoicebox(vcomboboxStandard* c) {
   auto* choice = static_cast<vcomboboxChoicebox*>(vinstanceCreate(module()->choiceClass));
   vlistitemSetAutoWidth(choice, 0);  // its cells hold values, not strings
-  vlistitemSetVisibleRows(choice, c->visibleValues);
-  vlistviewSetOptions(choice, vlistviewWRAP, (c->comboFlags & vcomboboxCYCLIC) != 0);
-  _vlistviewSetFlag21(choice, 1);
-  _vlistviewSetAutoVScroll(choice, 1);
-  if (lookId() == vlafWINDOWS) vlistviewSetScrollBarMargin(choice, -vlafGetCurrent()->lineWidth);
-  vdialogItemClassOf(choice)->setFocusable(choice, 0);
-  vdialogItemClassOf(choice)->setClickFocus(choice, 0);
+  _vcomboboxPrepareChoiceList(c, choice, vlafGetCurrent()->lineWidth);
   return choice;
 }
 

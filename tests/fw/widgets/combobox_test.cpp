@@ -105,6 +105,38 @@ TEST(Combobox, ResourceFormCopiesAndShowingRows) {
                 "show 99: nothing moves 1\n");
 }
 
+// String combos: the first append selects; strings order by their bytes
+// ("B" before "a" before "b") and the sort keeps the value; a typed string
+// matching no choice stands unless the check refuses it, when the nearest
+// choice (the greater first) is taken; edits of the string list itself show
+// in the values at once, and a private copy of the value outlives its row;
+// the stored form leaves out the default row count and an empty choice
+// list; only a list of the list box's class is taken, and the old one goes
+// with its observer (clean under ASan); the pop-down variant keeps its
+// list in its dialog.
+TEST(Combo, StringsMirrorOrderCheckAndStoredForm) {
+  EXPECT_EQ(probe("-laf win95 strings"),
+            "empty: flags 1 rows 0 text 0; loaded  rows visible 5 value \"\" modifiable 1\n"
+            "first append: b rows b; value \"b\" row 0 codes \n"
+            "two more: b,B,a rows b,B,a; value \"b\" row 0 codes \n"
+            "sorted: B,a,b rows B,a,b; value \"b\" row 2 codes \n"
+            "find B 0, b 2, c -1\n"
+            "commit kiwi: B,a,b rows B,a,b; value \"kiwi\" row -1 codes \n"
+            "refused A: B,a,b rows B,a,b; value \"B\" row 0 codes \n"
+            "refused c: B,a,b rows B,a,b; value \"b\" row 2 codes \n"
+            "commit a: B,a,b rows B,a,b; value \"a\" row 1 codes \n"
+            "list edited: first,B,z rows first,B,z; value \"z\" row 2 codes 2\n"
+            "deleted z, set row 1: first,second rows first,second; value \"z\" row -1 codes \n"
+            "two choices: flags 1 rows 0 text 1; loaded first,second rows first,second visible 5 value \"first\" "
+            "modifiable 1\n"
+            "seven rows, read-only: flags 0 rows 1 text 1; loaded first,second rows first,second visible 7 value "
+            "\"first\" modifiable 0\n"
+            "a plain list: raised \"vcombo: the list is not of the list box's model class\"\n"
+            "a new list: x,y rows x,y; value \"z\" row -1 codes \n"
+            "pop-down: one,two rows one,two; value \"one\" row 0 codes \n"
+            "pop-down parts: dialog 1 list in it 1\n");
+}
+
 // A focused box with its entry's text selected, a read-only one and a
 // disabled one: the entry on top in the Windows family, below the list in
 // Motif and Open Look; the Windows and CUA frames of their own.

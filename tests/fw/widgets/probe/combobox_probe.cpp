@@ -6,6 +6,9 @@
 //                                        sorting and the measured size
 //   combobox_probe [-laf LOOK] forms     the resource form, copies, clones and
 //                                        the entry's own text rule
+//   combobox_probe [-laf LOOK] strings   string combos: appending, byte order,
+//                                        the typed-text check, list edits, the
+//                                        stored form, replacing the list
 //   combobox_probe [-laf LOOK] shots OUT a focused box, a read-only one and a
 //                                        disabled one, as a PNG
 #include <cstdio>
@@ -18,6 +21,7 @@
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/window.h"
 #include "fw/gui/window/window_event.h"
+#include "fw/widgets/controls/combo.h"
 #include "fw/widgets/controls/combobox.h"
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/startup.h"
@@ -307,6 +311,108 @@ int forms() {
   return 0;
 }
 
+std::string strings(vcomboStandard* c) {
+  std::string out = order(c) + " rows";
+  vlist* l = vcomboGetList(c);
+  for (int i = 0; i < vlistGetRowCount(l); ++i) out += std::string(i ? "," : " ") + vliststrGetCell(static_cast<vliststr*>(l), i, 0);
+  return out;
+}
+
+void stringReport(const char* what, vcomboStandard* c) {
+  std::printf("%s: %s; value \"%s\" row %d codes %s\n", what, strings(c).c_str(),
+              vcomboboxValueGetText(vcomboboxGetValue(c)), vcomboboxGetSelectedIndex(c), codes.c_str());
+  codes.clear();
+}
+
+int refuseAll(vcomboStandard*, const char*) { return 0; }
+
+std::string raised(void (*body)(vcomboStandard*), vcomboStandard* c) {
+  std::string message = "nothing";
+  vexGuard([&] { body(c); },
+           [&](vexHandler& h) {
+             const vexException* e = vexGetCurrentException();
+             message = std::string("raised \"") + (e && e->message ? e->message : "?") + "\"";
+             vexSetCurrentException(h.savedChain);
+           });
+  return message;
+}
+
+void storedKeys(const char* what, vcomboStandard* c) {
+  vresource root = vresourceCreateMemory();
+  vresource r = vresourceCreate(root, vnameInternLiteral("S"), vresDICTIONARY);
+  vclassRec<vobjectClassRec>(c)->store(c, r);
+  vresource found;
+  std::printf("%s: flags %d rows %d text %d", what, int(vresourceGetInteger(r, vnameInternLiteral("vcomboFlags"))),
+              vresourceTestGet(r, vnameInternLiteral("vcomboListBoxRows"), &found),
+              vresourceTestGet(r, vnameInternLiteral("vcomboText"), &found));
+  auto* loaded = static_cast<vcomboStandard*>(vobjectLoad(r));
+  std::printf("; loaded %s visible %d value \"%s\" modifiable %d\n", strings(loaded).c_str(), loaded->visibleValues,
+              vcomboboxValueGetText(vcomboboxGetValue(loaded)), (loaded->comboFlags & vcomboboxMODIFYABLE) != 0);
+  vinstanceDestroy(loaded);
+  vresourceCloseFile(root);
+}
+
+int stringCombos() {
+  vwindow* w = probehost::host(220, 200);
+  vcomboStandard* c = vcomboCreate();
+  vrect r{10, 10, 160, 150};
+  vdialogSetItemRect(c, &r);
+  vcomboboxSetNotify(c, record);
+  vdialogItemListAppend(listOf(w), c);
+  probehost::show(w);
+  storedKeys("empty", c);
+  vcomboAppendString(c, vscribeLiteral("b"));
+  stringReport("first append", c);
+  vcomboAppendString(c, vscribeLiteral("B"));
+  vcomboAppendString(c, vscribeLiteral("a"));
+  stringReport("two more", c);
+  vcomboboxSort(c);
+  stringReport("sorted", c);
+  std::printf("find B %d, b %d, c %d\n", vcomboFindString(c, vscribeLiteral("B")), vcomboFindString(c, vscribeLiteral("b")),
+              vcomboFindString(c, vscribeLiteral("c")));
+  vcomboCommitString(c, vscribeLiteral("kiwi"));
+  stringReport("commit kiwi", c);
+  vcomboSetValidate(c, refuseAll);
+  vcomboCommitString(c, vscribeLiteral("A"));
+  stringReport("refused A", c);
+  vcomboCommitString(c, vscribeLiteral("c"));
+  stringReport("refused c", c);
+  vcomboCommitString(c, vscribeLiteral("a"));
+  stringReport("commit a", c);
+  // Edits of the string list itself show in the values at once.
+  auto* l = static_cast<vliststr*>(vcomboGetList(c));
+  vliststrSetCellScribed(l, 1, 0, vscribeLiteral("z"));
+  vlistClassOf(l)->insertOne(l, 0, vlistROWS);
+  vliststrSetCellScribed(l, 0, 0, vscribeLiteral("first"));
+  vlistClassOf(l)->deleteOne(l, 3, vlistROWS);
+  stringReport("list edited", c);
+  vcomboDeleteString(c, vscribeLiteral("z"));
+  vcomboSetString(c, vscribeLiteral("second"), 1);
+  stringReport("deleted z, set row 1", c);
+  storedKeys("two choices", c);
+  vcomboSetVisibleValues(c, 7);
+  vcomboSetModifiable(c, 0);
+  storedKeys("seven rows, read-only", c);
+  // Only a list of the list box's class; the old list goes with its observer.
+  std::printf("a plain list: %s\n", raised([](vcomboStandard* x) { vcomboSetList(x, vlistCreate()); }, c).c_str());
+  vlistitemList* fresh = vlistitemListCreate();
+  vlistSetColumnCount(fresh, 1);
+  vliststrSetCellScribed(fresh, 0, 0, vscribeLiteral("x"));
+  vcomboSetList(c, fresh);
+  vliststrSetCellScribed(fresh, 1, 0, vscribeLiteral("y"));
+  stringReport("a new list", c);
+  // The pop-down variant keeps its list in a dialog of its own.
+  vcomboStandard* p = vcomboPopdownCreate();
+  vcomboAppendString(p, vscribeLiteral("one"));
+  vcomboAppendString(p, vscribeLiteral("two"));
+  stringReport("pop-down", p);
+  std::printf("pop-down parts: dialog %d list in it %d\n", p->dialog != nullptr,
+              p->dialog && p->choice->owner == p->dialog->items);
+  vinstanceDestroy(p);
+  probehost::finish(w);
+  return 0;
+}
+
 int shots(const char* path) {
   vwindow* w = probehost::host(540, 170);
   vcomboboxStandard* a = addCombo(w, {10, 10, 160, 150}, 7);
@@ -337,8 +443,9 @@ int probeMain(int argc, char** argv) {
   if (mode == "keys") status = keys();
   else if (mode == "values") status = values();
   else if (mode == "forms") status = forms();
+  else if (mode == "strings") status = stringCombos();
   else if (mode == "shots" && count > 2) status = shots(args[2]);
-  else std::fprintf(stderr, "usage: combobox_probe [-laf LOOK] keys|values|forms|shots OUT\n");
+  else std::fprintf(stderr, "usage: combobox_probe [-laf LOOK] keys|values|forms|strings|shots OUT\n");
   std::fflush(stdout);
   return status;
 }
