@@ -155,7 +155,10 @@ void down(vtextview* v, int x, int y, vevent* e) {
   std::int32_t p = _vtextviewHit(v, x, y);
   state.anchor = p;
   std::int32_t under = charUnder(v, p, x);
-  if ((v->textViewFlags & vtextviewDRAG_EDIT) && s->length > 0 && under >= s->start && under < s->end) {
+  // A second or third click on a selection selects words or lines; only
+  // a fresh press drags it (else a triple click could never reach lines
+  // once the double click had selected a word).
+  if ((v->textViewFlags & vtextviewDRAG_EDIT) && clicks < 2 && s->length > 0 && under >= s->start && under < s->end) {
     std::uint16_t left = std::min(s->startX, s->endX), right = std::max(s->startX, s->endX);
     int tx = textX(v, x);
     if (!state.rectangular || (tx >= left && tx <= right)) {

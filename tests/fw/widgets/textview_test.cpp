@@ -277,7 +277,9 @@ std::string editProbe(const std::string& args) {
 // extends from the caret; dragged below the text the view scrolls once at
 // the motion and once per 10 ms; with drag-and-drop editing a drop outside
 // the selection copies it ("Paste") and with Ctrl moves it ("Cut", then
-// "Paste", the drop moved back by the cut), a drop inside does nothing;
+// "Paste", the drop moved back by the cut), a drop inside does nothing and
+// a double and a triple click on the selection still select a word and a
+// line;
 // "Auto Insert" pads a short line with blanks up to the press and adds
 // lines for a press below the text; grab scrolling follows the pointer.
 TEST(TextviewMouse, WordsLinesAdjustAutoScrollDragAndDropPaddingAndGrab) {
@@ -295,6 +297,8 @@ TEST(TextviewMouse, WordsLinesAdjustAutoScrollDragAndDropPaddingAndGrab) {
             "undo names: Paste;Cut;Paste;\n"
             "both undone: \"one two three|four five\" 13-13\n"
             "dropped inside the selection: \"one two three|four five\" 4-7\n"
+            "double click with drag-and-drop on: \"one two three|four five\" 14-18\n"
+            "triple click with drag-and-drop on: \"one two three|four five\" 14-23\n"
             "pressed 40 pixels right of \"ab\": 8 blanks added, caret at the end of them 1, undo names Typing;\n"
             "pressed below the text: 2 lines added, caret on the last line 1\n"
             "grabbed up by three lines: first line 4, left 30: scroll x 30, selection kept 1\n");
@@ -358,7 +362,8 @@ TEST(TextviewScenario, SelectDragShiftSortUndoAndRedo) {
 // the never-drawn 7, 48 no button); the right indent dragged off the item
 // goes to 0 and the handle at button 11 brings it back; a tab placed from
 // its button, moved along the scale and dragged off it; the first-line
-// indent dragged. With a text the changes go to the selection's paragraphs,
+// indent dragged; the stored form and a copy keep the own ruler, a copy
+// into nothing is refused. With a text the changes go to the selection's paragraphs,
 // a second one replacing the ruler that covers them; a deletion refreshes
 // the view only when it leaves the caret alone on its line; a destroyed
 // text detaches the view. The picture as stored.
@@ -381,6 +386,9 @@ TEST(TextRuler, ButtonsMarkersDragsAndAppliedRulers) {
             "the tab at 120 dragged off: right 300 first 50 left - justify 2 tabs 150/3; buttons tab 3 justify 6 spacing 8\n"
             "the first-line indent dragged to 30: right 300 first 30 left - justify 2 tabs 150/3; buttons tab 3 justify 6 spacing 8\n"
             "owner told 7 times\n"
+            "loaded: right 300 first 30 left - justify 2 tabs 150/3; use own 1\n"
+            "copy: own ruler its own 1, right 300 first 30 left - justify 2 tabs 150/3\n"
+            "copy into nothing refused 1\n"
             "attached on line 2: right - first - left - justify -1 tabs; buttons tab 3 justify 4 spacing 8\n"
             "centre then right on line 2: lines 1-3 justify -1 1 -1, ruler tags at line 2: 1\n"
             "shown: right - first - left - justify 1 tabs; buttons tab 3 justify 5 spacing 8\n"

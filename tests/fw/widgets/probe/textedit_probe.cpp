@@ -8,16 +8,22 @@
 //                                 OUT_moved.png, OUT_sorted.png
 //   textedit_probe ruler OUT      the ruler view's buttons, markers and drags,
 //                                 and its picture as OUT
+//   textedit_probe live S         a view with drag-and-drop editing for S
+//                                 seconds of real input, then its text
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "fw/core/attributed.h"
 #include "fw/core/event.h"
+#include "fw/core/ex.h"
 #include "fw/core/sys.h"
+#include "fw/core/timer.h"
 #include "fw/data/pref.h"
 #include "fw/data/undo.h"
+#include "fw/data/vresource.h"
 #include "fw/gui/window/window.h"
 #include "fw/text/styleruns.h"
 #include "fw/text/textstyle.h"
@@ -229,6 +235,12 @@ int track() {
   move(inside(6), yOf(6));
   up(inside(6), yOf(6));
   report("dropped inside the selection");
+  pause();
+  click(inside(15), yOf(15), 2);
+  report("double click with drag-and-drop on");
+  pause();
+  click(inside(15), yOf(15), 3);
+  report("triple click with drag-and-drop on");
   stop();
 
   // "Auto Insert": blanks up to a press right of a short line, line ends
@@ -494,6 +506,22 @@ int rulerMode(const char* path) {
   shown("the first-line indent dragged to 30");
   std::printf("owner told %d times\n", notified);
   bool ok = win::test::WindowPng(window->native->hwnd, path);
+  // The stored form keeps the own ruler and "UseDefault"; a copy gets a
+  // ruler of its own; copying into nothing is refused.
+  ruler->useOwnRuler = 1;
+  vresource root = vresourceCreateMemory();
+  vresource stored = vresourceCreate(root, vnameInternLiteral("R"), vresDICTIONARY);
+  vclassRec<vobjectClassRec>(ruler)->store(ruler, stored);
+  auto* loaded = static_cast<vtextruler*>(vobjectLoad(stored));
+  std::printf("loaded: %s; use own %u\n", describe(loaded->working).c_str(), loaded->useOwnRuler);
+  vinstanceDestroy(loaded);
+  vresourceCloseFile(root);
+  ruler->useOwnRuler = 0;
+  auto* copied = static_cast<vtextruler*>(vobjectClone(ruler));
+  std::printf("copy: own ruler its own %d, %s\n", copied->ownRuler != ruler->ownRuler, describe(copied->ownRuler).c_str());
+  vinstanceDestroy(copied);
+  bool refused = !vexTry([] { vclassRec<vobjectClassRec>(ruler)->copy(ruler, nullptr); });
+  std::printf("copy into nothing refused %d\n", refused);
 
   // With a text: the selection's paragraphs get the changes; a second edit
   // of the same paragraphs replaces their ruler instead of stacking one more.
@@ -548,6 +576,25 @@ int rulerMode(const char* path) {
   return ok ? 0 : 1;
 }
 
+// ---- by hand: a view on the window system for a while
+
+int live(int seconds) {
+  start("The quick brown fox jumps over the lazy dog.\nPack my box with five dozen liquor jugs.\n"
+        "How vexingly quick daft zebras jump!\nSphinx of black quartz, judge my vow.\n",
+        vtextviewDRAG_EDIT);
+  vtimer* end = vtimerCreate();
+  end->notify = [](vtimer*) { veventStopProcessing(); };
+  end->periodSeconds = seconds;
+  end->periodNanoseconds = 0;
+  vtimerStart(end);
+  veventProcess();
+  vtimerDestroy(end);
+  report("after the session");
+  std::printf("undo names: %s\n", names.c_str());
+  stop();
+  return 0;
+}
+
 int probeMain(int argc, char** argv) {
   vwidgetsStartup(argc, argv);
   int count = 0;
@@ -559,6 +606,7 @@ int probeMain(int argc, char** argv) {
   else if (mode == "compose") status = compose();
   else if (mode == "scenario" && count > 2) status = scenario(args[2]);
   else if (mode == "ruler" && count > 2) status = rulerMode(args[2]);
+  else if (mode == "live" && count > 2) status = live(std::atoi(args[2]));
   else std::fprintf(stderr, "usage: textedit_probe track|compose|scenario OUT\n");
   std::fflush(stdout);
   return status;
