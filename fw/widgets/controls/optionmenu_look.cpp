@@ -59,6 +59,28 @@ void downArrow(const vrect& r, int half) {
   for (int i = 0; i <= half; ++i) vdrawRectFill(cx - half + i, top - i, 2 * (half - i) + 1, 1);
 }
 
+// The title vertically centred in the look's label rectangle.
+template <void (*Rect)(vcontrol*, vrect*)>
+void labelIn(vcontrol* c, const char* title, const vcolorScheme& k) {
+  vrect r;
+  Rect(c, &r);
+  label(c, title, k, r, 2);
+}
+
+// A push-button face with a down arrow, sunken while pressed; Windows
+// shifts the arrow with the press.
+void arrowButton(vcontrol* c, const vcolorScheme& k, const vrect& box, bool shifts) {
+  bool down = pressed(c);
+  use(face(c));
+  vdrawFillRects(&box, 1);
+  use(orBlack(at(k, FG)));
+  vdrawRectsFrame(&box, 1);
+  vrect bevel = inset(box, 1, 1);
+  vdrawRectsFrameShaded(&bevel, 1, nullptr, down ? at(k, DARK) : at(k, LIGHT), down ? at(k, LIGHT) : at(k, DARK));
+  use(orBlack(at(k, FG)));
+  downArrow(down && shifts ? vrect{std::int16_t(box.x + 1), std::int16_t(box.y - 1), box.width, box.height} : box, 3);
+}
+
 // ---- Sizes.
 void fromMargins(vcontrol* c, vmenu* m, const vmenuFrameMargins& f, int* w, int* h) {
   *w = m->rect.width;
@@ -110,24 +132,11 @@ void windowsLabelRect(vcontrol* c, vrect* out) {
   const vrect& r = c->rect;
   *out = vrect{std::int16_t(r.x + 5), r.y, std::int16_t(std::max(0, r.width - 5 - r.height)), r.height};
 }
-void windowsLabel(vcontrol* c, const char* title, const vcolorScheme& k) {
-  vrect r;
-  windowsLabelRect(c, &r);
-  label(c, title, k, r, 2);
-}
 void windowsIndicator(vcontrol* c, const vcolorScheme& k) {
   const vrect& r = c->rect;
   int s = r.height - 2;
-  vrect box{std::int16_t(r.x + r.width - 1 - s), std::int16_t(r.y + 1), std::int16_t(s), std::int16_t(s)};
-  bool down = pressed(c);
-  use(face(c));
-  vdrawFillRects(&box, 1);
-  vrect bevel = inset(box, 1, 1);
-  vdrawRectsFrameShaded(&bevel, 1, nullptr, down ? at(k, DARK) : at(k, LIGHT), down ? at(k, LIGHT) : at(k, DARK));
-  use(orBlack(at(k, FG)));
-  vdrawRectsFrame(&box, 1);
-  vrect mark = down ? vrect{std::int16_t(box.x + 1), std::int16_t(box.y - 1), box.width, box.height} : box;
-  downArrow(mark, 3);
+  arrowButton(c, k, vrect{std::int16_t(r.x + r.width - 1 - s), std::int16_t(r.y + 1), std::int16_t(s), std::int16_t(s)},
+              true);
 }
 void windowsFocus(vcontrol* c, const vcolorScheme& k) {
   const vrect& r = c->rect;
@@ -184,11 +193,6 @@ void motifLabelRect(vcontrol* c, vrect* out) {
   *out = inset(c->rect, f.left, dy);
   out->width = std::int16_t(std::max(0, out->width - 18));
 }
-void motifLabel(vcontrol* c, const char* title, const vcolorScheme& k) {
-  vrect r;
-  motifLabelRect(c, &r);
-  label(c, title, k, r, 2);
-}
 void motifIndicator(vcontrol* c, const vcolorScheme& k) {
   const vrect& r = c->rect;
   vrect bar{std::int16_t(r.x + r.width - 18), std::int16_t(r.y + (r.height - 6) / 2), 12, 6};
@@ -216,23 +220,9 @@ void cuaLabelRect(vcontrol* c, vrect* out) {
   *out = vrect{std::int16_t(r.x + 4), std::int16_t(r.y + 2), std::int16_t(std::max(0, r.width - 16 - 8)),
                std::int16_t(r.height - 2)};
 }
-void cuaLabel(vcontrol* c, const char* title, const vcolorScheme& k) {
-  vrect r;
-  cuaLabelRect(c, &r);
-  label(c, title, k, r, 2);
-}
 void cuaIndicator(vcontrol* c, const vcolorScheme& k) {
   const vrect& r = c->rect;
-  vrect box{std::int16_t(r.x + r.width - 16), r.y, 16, r.height};
-  bool down = pressed(c);
-  use(face(c));
-  vdrawFillRects(&box, 1);
-  use(orBlack(at(k, FG)));
-  vdrawRectsFrame(&box, 1);
-  vrect bevel = inset(box, 1, 1);
-  vdrawRectsFrameShaded(&bevel, 1, nullptr, down ? at(k, DARK) : at(k, LIGHT), down ? at(k, LIGHT) : at(k, DARK));
-  use(orBlack(at(k, FG)));
-  downArrow(box, 3);
+  arrowButton(c, k, vrect{std::int16_t(r.x + r.width - 16), r.y, 16, r.height}, false);
 }
 void cuaFocus(vcontrol* c, const vcolorScheme& k) {
   const vrect& r = c->rect;
@@ -245,15 +235,15 @@ void noLabel(vcontrol*, const char*, const vcolorScheme&) {}
 void wholeRect(vcontrol* c, vrect* out) { *out = c->rect; }
 
 const Look kDefault{0, 0, 0, 0, 0, false, fromMargins, noGround, noLabel, noGround, noGround, wholeRect, overCurrent};
-const Look kWindows{15, 15, 5, 0, 0x10000, true, fromDefault<15, 15, 5>, windowsGround, windowsLabel,
+const Look kWindows{15, 15, 5, 0, 0x10000, true, fromDefault<15, 15, 5>, windowsGround, labelIn<windowsLabelRect>,
                     windowsIndicator, windowsFocus, windowsLabelRect, below};
-const Look kWin95{15, 15, 5, 0, 0x510055, true, fromDefault<15, 15, 5>, win95Ground, windowsLabel,
+const Look kWin95{15, 15, 5, 0, 0x510055, true, fromDefault<15, 15, 5>, win95Ground, labelIn<windowsLabelRect>,
                   win95Indicator, windowsFocus, windowsLabelRect, below};
-const Look kMotif{28, 22, 0, 18, 0x50, false, fromMargins, motifGround, motifLabel, motifIndicator, motifFocus,
+const Look kMotif{28, 22, 0, 18, 0x50, false, fromMargins, motifGround, labelIn<motifLabelRect>, motifIndicator, motifFocus,
                   motifLabelRect, overCurrent};
 const Look kOpenLook{16, 16, 0, 0, 0, false, openLookSize, noGround, noLabel, noGround, noGround, wholeRect,
                      below};
-const Look kCua{22, 22, 4, 0, 0x50, true, fromDefault<22, 22, 4>, cuaGround, cuaLabel, cuaIndicator, cuaFocus,
+const Look kCua{22, 22, 4, 0, 0x50, true, fromDefault<22, 22, 4>, cuaGround, labelIn<cuaLabelRect>, cuaIndicator, cuaFocus,
                 cuaLabelRect, below};
 
 // ---- Open Look: the abbreviated menu button.
