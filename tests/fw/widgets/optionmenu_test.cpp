@@ -184,7 +184,7 @@ TEST_P(OptionMenuPictures, DrawAsStored) { EXPECT_TRUE(pictureMatches("picture",
 // The list open over (Motif) or under (the others) the first option menu.
 TEST_P(OptionMenuPictures, OpenListAsStored) { EXPECT_TRUE(pictureMatches("popup", GetParam())); }
 INSTANTIATE_TEST_SUITE_P(EveryLook, OptionMenuPictures,
-                         ::testing::Values("windows", "win95", "motif", "cua", "openlook"));
+                         ::testing::Values("windows", "windows2d", "win95", "motif", "cua", "openlook"));
 
 // A user's session: a click turns a check box on, a press released
 // elsewhere does nothing, a -1..1 toggle cycles; a press-drag-release on
