@@ -309,13 +309,14 @@ int plan_breakpoints() {
   s.head = cur_state->breakpoints;
   s.others.clear();
   s.bounds.clear();
-  bool bounded = true, every_end = false;
+  bool bounded = true, every_end = false, own_device = true;
   int cyc_row = -1, cyc_reg = -1;
   if (!lookup_register(cur_device, "cyc", &cyc_row, &cyc_reg)) bounded = false;
   int flags = 0;
   for (break_rec* bp = cur_state->breakpoints; bp != nullptr; bp = bp->next) {
     if ((bp->mentions & MENTIONS_PC) != 0 || register_mark_kind(bp->kind)) s.end_marks = true;
     if (bp->enabled == 0) continue;
+    own_device = own_device && (bp->action == BA_HALT || (bp->action >= BA_COUNT1 && bp->action <= BA_COUNT4));
     // Compiled here, each time the plan is worked out: the radix and the
     // names the text reads are those of this run.
     if (bp->kind == BK_EXPRESSION)
@@ -339,6 +340,7 @@ int plan_breakpoints() {
   // A record that keeps marks, even disabled, keeps every end on the walk.
   cur_state->pc_break_bits = s.pc_bits.data();
   if (every_end || s.end_marks) flags |= BREAKS_AT_EVERY_END;
+  if (own_device) flags |= BREAKS_OWN_DEVICE;
   if ((flags & BREAKS_WITHIN_INSTRUCTION) == 0 || !bounded) {
     s.bounds.clear();
     return flags;

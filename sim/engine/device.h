@@ -334,6 +334,7 @@ struct device_state {
   // below break_restart (after the count starts over).
   int breaks_cycle_bounded = 0;
   int breaks_every_end = 0;  // BREAKS_AT_EVERY_END
+  int breaks_own_device = 0;  // BREAKS_OWN_DEVICE
   uint64_t break_from = 0;
   uint64_t break_until = 0;
   uint64_t break_restart = 0;

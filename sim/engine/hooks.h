@@ -50,6 +50,9 @@ enum : int {
   // Some breakpoint needs a test at every instruction end: neither a plain
   // program-address one (device_state::pc_break_bits) nor such a condition.
   BREAKS_AT_EVERY_END = 0x10,
+  // Every enabled breakpoint halts or counts (no note, show or command):
+  // a hit prints only when it stops the device, and touches no other.
+  BREAKS_OWN_DEVICE = 0x20,
 };
 
 // The assembler and disassembler that every family record names.

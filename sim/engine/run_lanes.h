@@ -18,9 +18,11 @@ extern std::array<uint8_t, DEVICE_MAX> end_left;
 void finish_left_end(int device);
 
 // A slice of the participating devices on `threads` threads (the caller's
-// among them); every device ends where one thread leaves it. Returns the
-// rounds run.
-int run_slice_on_threads(int rounds, int threads);
+// among them); every device ends where one thread leaves it. With `caps`,
+// device d runs at most (*caps)[d] rounds (none when negative); caps may
+// not grow in slot order. Returns the rounds run: `rounds`, or the rounds
+// of the first device that stopped.
+int run_slice_on_threads(int rounds, int threads, const std::array<int, DEVICE_MAX>* caps = nullptr);
 
 // Chooses, for slices whose thread count is the host's, between the worker
 // threads and the calling thread alone: whichever ran a device-round faster

@@ -65,7 +65,9 @@ bool spin_until(int spins, Ready ready) {
 struct alignas(64) lane {
   int device = 0;
   int home = 0;                      // the thread that takes it first
+  int cap = 0;                       // the rounds it may run at most
   bool main_only = false;            // run by thread 0 alone
+  bool stopped = false;              // it ended by stopping (written by its holder)
   std::atomic<int> done{0};          // rounds run, while not ended
   std::atomic<int> ended_at{-1};     // the rounds it ended with, once ended
   std::atomic<bool> held{false};     // a thread is running it
@@ -95,12 +97,16 @@ struct lane_bound {
   int rounds;
   bool final;
 };
+// Caps do not grow along the lanes, so a lane that ended at its cap
+// bounds the next no more than its cap does.
 lane_bound bound_of(int i) {
-  if (i == 0) return {slice_rounds, true};
+  const int cap = lanes[static_cast<std::size_t>(i)].cap;
+  if (i == 0) return {cap, true};
   const lane& before = lanes[static_cast<std::size_t>(i - 1)];
   const int ended = before.ended_at.load(std::memory_order_acquire);
-  if (ended >= 0) return {ended, true};
-  return {before.done.load(std::memory_order_acquire), false};
+  if (ended >= 0) return {std::min(ended, cap), true};
+  const int done = before.done.load(std::memory_order_acquire);
+  return {std::min(done, cap), done >= cap};
 }
 
 // Whether lane i has work: rounds to run, or its end to make.
@@ -131,7 +137,8 @@ void step_lane(int i) {
       throw;
     }
     cursor += ran;
-    ended = ran < step || stopped(l.device);
+    l.stopped = ran < step || stopped(l.device);
+    ended = l.stopped;
     l.done.store(cursor, std::memory_order_release);
   }
   if (ended) l.ended_at.store(cursor, std::memory_order_release);
@@ -324,13 +331,17 @@ void slice_governor::record(bool threaded, double per_device_round) {
 
 bool run_threads_active() { return threads_active.load(std::memory_order_relaxed); }
 
-int run_slice_on_threads(int rounds, int threads) {
+int run_slice_on_threads(int rounds, int threads, const std::array<int, DEVICE_MAX>* caps) {
   lane_count = 0;
   for (int d = 0; d < DEVICE_MAX; ++d) {
     const device_inst* inst = device_insts[d];
     if (inst == nullptr || device_states[d] == nullptr || (inst->flags & DEV_EXCLUDED) != 0) continue;
+    const int cap = caps != nullptr ? std::min((*caps)[static_cast<std::size_t>(d)], rounds) : rounds;
+    if (cap < 0) continue;
     lane& l = lanes[static_cast<std::size_t>(lane_count)];
     l.device = d;
+    l.cap = cap;
+    l.stopped = false;
     l.main_only = main_thread_only(d);
     l.home = l.main_only ? 0 : lane_count % threads;
     l.done.store(0, std::memory_order_relaxed);
@@ -359,5 +370,12 @@ int run_slice_on_threads(int rounds, int threads) {
     if (end_left[static_cast<std::size_t>(d)] != 0) finish_left_end(d);
   }
   make_device_current(device);
-  return lanes[static_cast<std::size_t>(lane_count - 1)].ended_at.load(std::memory_order_relaxed);
+  // The slice ends at the round where the first device stopped, as the
+  // lanes after it do.
+  int ended = rounds;
+  for (int i = 0; i < lane_count; ++i) {
+    const lane& l = lanes[static_cast<std::size_t>(i)];
+    if (l.stopped) ended = std::min(ended, l.ended_at.load(std::memory_order_relaxed));
+  }
+  return ended;
 }

@@ -653,6 +653,7 @@ void update_run_plan(device_state& st) {
   st.mid_instr_breaks = mid;
   st.breaks_cycle_bounded = mid != 0 && (flags & BREAKS_CYCLE_BOUNDED) != 0 ? 1 : 0;
   st.breaks_every_end = (flags & BREAKS_AT_EVERY_END) != 0 ? 1 : 0;
+  st.breaks_own_device = (flags & BREAKS_OWN_DEVICE) != 0 ? 1 : 0;
   st.break_from = st.break_until = 0;
   st.break_restart = st.breaks_cycle_bounded != 0 ? run_hook.break_horizon(1) : 0;
   st.breaks_observe_marks = (flags & BREAKS_OBSERVE_MARKS) != 0 ? 1 : 0;
@@ -718,6 +719,58 @@ int run_slice_alone(int rounds) {
   return limit;
 }
 
+// Whether the slice may use worker threads at all.
+bool threads_allowed() { return !dsp_alloc_capped() && gui_allocator_active() == 0; }
+
+// The devices that can stop on a breakpoint run first, round by round
+// among themselves (one of them: in one go); the round at which one stops
+// bounds the others, which then run their share in one go, on worker
+// threads when they may: each ends where a one-thread run of every device
+// round by round leaves it. (Their breakpoints run no commands, so the
+// shown device stays. A device that stops without a breakpoint, found
+// only in the second part, ends those after it at its round; the first
+// ones have run on.)
+int run_slice_with_partners(int rounds, int count) {
+  std::array<int, DEVICE_MAX> caps;
+  caps.fill(-1);
+  std::array<int, DEVICE_MAX> firsts{};
+  int first_count = 0;
+  for (int d = 0; d < DEVICE_MAX; ++d) {
+    const device_inst* inst = device_insts[d];
+    if (inst == nullptr || device_states[d] == nullptr || (inst->flags & DEV_EXCLUDED) != 0) continue;
+    if (device_states[d]->breakpoints != nullptr)
+      firsts[static_cast<std::size_t>(first_count++)] = d;
+    else
+      caps[static_cast<std::size_t>(d)] = rounds;
+  }
+  int reached = rounds;
+  if (first_count == 1) {
+    reached = run_device_cycles(firsts[0], rounds);
+  } else {
+    for (int k = 0; k < rounds && reached == rounds; ++k) {
+      bool stopped = false;
+      for (int i = 0; i < first_count; ++i) {
+        const int d = firsts[static_cast<std::size_t>(i)];
+        run_device_cycle(d);
+        stopped = stopped || device_states[d] == nullptr || device_states[d]->running == 0;
+      }
+      if (stopped) reached = k + 1;
+    }
+  }
+  for (int& cap : caps)
+    if (cap >= 0) cap = reached;
+  const int others = count - first_count;
+  const int threads = others > 1 && threads_allowed() ? std::min(run_thread_count(), others) : 1;
+  if (threads > 1) return run_slice_on_threads(reached, threads, &caps);
+  int limit = reached;
+  for (int d = 0; d < DEVICE_MAX; ++d) {
+    if (caps[static_cast<std::size_t>(d)] < 0 || device_insts[d] == nullptr) continue;
+    const int n = run_device_cycles(d, limit);
+    if (device_states[d] == nullptr || device_states[d]->running == 0) limit = n;
+  }
+  return limit;
+}
+
 }  // namespace
 
 int run_device_slice(int rounds) {
@@ -725,7 +778,7 @@ int run_device_slice(int rounds) {
   // commands, prompts and lines (two streams may share a file) come in
   // round order, so the rounds go one cycle at a time.
   int count = 0, with_breaks = 0, with_streams = 0;
-  bool slices = true, threads_fit = true;
+  bool slices = true, threads_fit = true, partners = true;
   for (int d = 0; d < DEVICE_MAX; ++d) {
     device_inst* inst = device_insts[d];
     device_state* st = device_states[d];
@@ -739,9 +792,14 @@ int run_device_slice(int rounds) {
     with_streams += st->stream_plan != 0 ? 1 : 0;
     slices = slices && st->run_fast != 0 && (st->run_mode == RUN_GO || count == 1);
     threads_fit = threads_fit && st->stream_plan == 0;
+    // A device with breakpoints that reach no other device, or one that
+    // goes fast without them; every one in a free run, none with streams.
+    partners = partners && st->run_mode == RUN_GO && st->stream_plan == 0 &&
+               (st->breakpoints != nullptr ? st->breaks_own_device != 0 : st->run_fast != 0);
   }
+  if (partners && count > 1 && with_breaks > 0) return run_slice_with_partners(rounds, count);
   slices = slices && (count == 1 || (with_breaks == 0 && with_streams <= 1));
-  if (slices && count > 1 && threads_fit && with_breaks == 0 && !dsp_alloc_capped() && gui_allocator_active() == 0) {
+  if (slices && count > 1 && threads_fit && with_breaks == 0 && threads_allowed()) {
     bool from_host = false;
     const int threads = std::min(run_thread_count(&from_host), count);
     if (threads > 1 && !from_host) return run_slice_on_threads(rounds, threads);

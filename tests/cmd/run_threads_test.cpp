@@ -18,6 +18,7 @@
 
 #include "cmd/cmd_fixture.h"
 #include "cmd/engine_pair.h"
+#include "sim/cmd/dispatch.h"
 #include "sim/engine/device.h"
 #include "sim/engine/periph.h"
 #include "sim/engine/run_lanes.h"
@@ -156,6 +157,88 @@ TEST_F(run_threads, SlicesLeaveEveryDeviceWhereOneThreadLeavesIt) {
     if (threads != 0) {
       EXPECT_GE(used.size(), 2u) << "the devices ran on worker threads";
     }
+  }
+}
+
+// Breakpoints that halt or count on three of eight devices (addresses,
+// count conditions and register conditions mixed, one list on a device
+// of its own): the devices with them run first and the others after them
+// up to the round where one stopped, on one thread or on workers; every
+// slice leaves each device, the rounds and the session text where the
+// cycle engine's round-by-round run of every device leaves them.
+TEST_F(run_threads, DevicesWithBreakpointsRunFirstAndBoundTheOthers) {
+  constexpr int COUNT = 8;
+  const std::vector<std::vector<const char*>> lists = {
+      {},
+      {"break p:$10d i1", "break cyc==2500", "break x0==$800 i2", "break p:$201", "break cyc==7100"},
+      {},
+      {},
+      {"break r2==$85&&cyc>22000", "break p:$10e i3"},
+      {},
+      {"break p:$110 i4", "break cyc==15000"},
+      {}};
+  struct run_seen {
+    std::vector<slice_seen> slices;
+    std::string text;
+  };
+  const auto run = [&](bool cycle_engine, int threads) {
+    setenv("DSP_RUN_THREADS", std::to_string(threads).c_str(), 1);
+    free_all_devices();
+    recorded().clear();
+    for (int d = 0; d < COUNT; ++d) {
+      make(d, type_names[d % 5], cycle_engine);
+      if (d == 3) {
+        assemble(d, irq_program);
+        set(d, "ipr", 3);
+        set(d, "pc", 0x40);
+      } else {
+        place_fir(d);
+        set(d, "pc", 0x100);
+      }
+      for (const char* line : lists[static_cast<std::size_t>(d)]) execute_command_line(d, line);
+    }
+    for (int d = 0; d < COUNT; ++d) arm(d);
+    run_seen seen;
+    for (int s = 0; s < SLICES * 2; ++s) {
+      pull_irqa(3, s % 3 == 0);
+      slice_seen now;
+      now.rounds = run_device_slice(RUN_SLICE_ROUNDS);
+      bool stopped = false;
+      for (int d = 0; d < COUNT; ++d) {
+        make_device_current(d);
+        catch_up_peripherals();
+        now.digests.push_back(device_state_digest(d));
+        now.running.push_back(device_states[d]->running);
+        stopped = stopped || device_states[d]->running == 0;
+      }
+      seen.slices.push_back(now);
+      if (stopped)
+        for (int d = 0; d < COUNT; ++d) arm(d);
+    }
+    seen.text = output();
+    return seen;
+  };
+  const run_seen reference = run(true, 1);
+  int stops = 0, full = 0;
+  for (const slice_seen& s : reference.slices) {
+    stops += s.rounds < RUN_SLICE_ROUNDS ? 1 : 0;
+    full += s.rounds == RUN_SLICE_ROUNDS ? 1 : 0;
+  }
+  EXPECT_GE(stops, 20) << "the breakpoints stop many slices";
+  EXPECT_GE(full, 3) << "and some run whole";
+  EXPECT_NE(reference.text.find("Break #"), std::string::npos);
+  for (int threads : {1, 4}) {
+    SCOPED_TRACE(std::to_string(threads) + " threads");
+    const run_seen fast = run(false, threads);
+    ASSERT_EQ(fast.slices.size(), reference.slices.size());
+    for (std::size_t s = 0; s < reference.slices.size(); ++s) {
+      EXPECT_EQ(fast.slices[s].rounds, reference.slices[s].rounds) << "slice " << s;
+      EXPECT_TRUE(fast.slices[s].running == reference.slices[s].running) << "slice " << s;
+      for (int d = 0; d < COUNT; ++d)
+        if (fast.slices[s].digests[d] != reference.slices[s].digests[d]) ADD_FAILURE() << "slice " << s << ", device " << d;
+      if (HasFailure()) return;
+    }
+    EXPECT_EQ(fast.text, reference.text);
   }
 }
 
