@@ -20,6 +20,8 @@
 //     count (threads:0: DSP_RUN_THREADS unset, the cores the process may
 //     use, the governor choosing between them and one thread); wall-clock
 //     rates, since the threads' CPU time adds up;
+//   - the same 32 with eight address breakpoints and a "cyc>=" stop on
+//     the first device alone (on one thread and on four);
 //   - each of the five device types.
 // Each case first runs a prefix on both engines and fails on any
 // difference of state (the threaded case also a prefix of slices on one
@@ -176,11 +178,11 @@ void use_threads(int threads) {
     unsetenv("DSP_RUN_THREADS");
 }
 
-std::vector<uint64_t> slice_digests(const char* type, int count, int threads) {
+std::vector<uint64_t> slice_digests(const char* type, int count, int threads, break_setup first_breaks) {
   use_threads(threads);
   std::vector<uint64_t> digests;
   for (int d = 0; d < count; ++d)
-    if (!make_device(d, type, NO_BREAKS, false)) return {};
+    if (!make_device(d, type, d == 0 ? first_breaks : NO_BREAKS, false)) return {};
   for (int s = 0; s < 20; ++s) {
     run_device_slice(RUN_SLICE_ROUNDS);
     for (int d = 0; d < count; ++d) {
@@ -193,8 +195,9 @@ std::vector<uint64_t> slice_digests(const char* type, int count, int threads) {
   return digests;
 }
 
+// With first_only, only device 0 gets the breakpoints.
 void run_case(benchmark::State& state, const char* type, int count, break_setup breaks,
-              bool cycle_engine, int threads = 1) {
+              bool cycle_engine, int threads = 1, bool first_only = false) {
   // The breakpoint tests are the command language's; no front-end is
   // installed, so session output goes nowhere.
   install_simulator_hooks();
@@ -205,15 +208,16 @@ void run_case(benchmark::State& state, const char* type, int count, break_setup 
     return;
   }
   if (threads != 1) {
-    const std::vector<uint64_t> one = slice_digests(type, count, 1);
-    if (one.empty() || one != slice_digests(type, count, threads)) {
+    const break_setup first = first_only ? breaks : NO_BREAKS;
+    const std::vector<uint64_t> one = slice_digests(type, count, 1, first);
+    if (one.empty() || one != slice_digests(type, count, threads, first)) {
       state.SkipWithError("one thread and the worker threads differ");
       return;
     }
   }
   use_threads(threads);
   for (int d = 0; d < count; ++d) {
-    if (!make_device(d, type, breaks, cycle_engine)) {
+    if (!make_device(d, type, first_only && d > 0 ? NO_BREAKS : breaks, cycle_engine)) {
       state.SkipWithError("device creation failed");
       free_all_devices();
       return;
@@ -281,6 +285,11 @@ void BM_FirProfiled(benchmark::State& state) {
 void BM_Fir32Devices(benchmark::State& state) {
   run_case(state, "73521", DEVICE_MAX, NO_BREAKS, state.range(0) != 0, static_cast<int>(state.range(1)));
 }
+// Device 0 with eight address breakpoints and a "cyc>=" stop, the other
+// 31 without. Argument 1: the threads (0: the host's count).
+void BM_Fir32DevicesOneWithBreaks(benchmark::State& state) {
+  run_case(state, "73521", DEVICE_MAX, MIXED_BREAKS, state.range(0) != 0, static_cast<int>(state.range(1)), true);
+}
 // Argument: the device type.
 void BM_FirDeviceType(benchmark::State& state) {
   state.SetLabel(type_names[state.range(0)]);
@@ -318,6 +327,12 @@ BENCHMARK(BM_Fir32Devices)
     ->Args({0, 4})
     ->Args({0, 0})
     ->Args({1, 1})
+    ->Apply(repeated)
+    ->UseRealTime();
+BENCHMARK(BM_Fir32DevicesOneWithBreaks)
+    ->ArgNames({"cycle_engine", "threads"})
+    ->Args({0, 1})
+    ->Args({0, 4})
     ->Apply(repeated)
     ->UseRealTime();
 BENCHMARK(BM_FirDeviceType)->DenseRange(0, 4)->Apply(repeated);

@@ -722,6 +722,25 @@ int run_slice_alone(int rounds) {
 // Whether the slice may use worker threads at all.
 bool threads_allowed() { return !dsp_alloc_capped() && gui_allocator_active() == 0; }
 
+slice_governor host_governor;
+
+// A slice of `devices` devices on worker threads (the lanes' caps as
+// run_slice_on_threads takes them), or `alone` on this thread: with the
+// host's thread count the governor chooses, timing each slice.
+template <class Alone>
+int slice_on_threads_or(int rounds, int devices, const std::array<int, DEVICE_MAX>* caps, Alone alone) {
+  bool from_host = false;
+  const int threads = devices > 1 && threads_allowed() ? std::min(run_thread_count(&from_host), devices) : 1;
+  if (threads <= 1) return alone();
+  if (!from_host) return run_slice_on_threads(rounds, threads, caps);
+  const bool threaded = host_governor.threads_next();
+  const auto start = std::chrono::steady_clock::now();
+  const int ran = threaded ? run_slice_on_threads(rounds, threads, caps) : alone();
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  if (ran > 0) host_governor.record(threaded, took.count() / (static_cast<double>(ran) * devices));
+  return ran;
+}
+
 // The devices that can stop on a breakpoint run first, round by round
 // among themselves (one of them: in one go); the round at which one stops
 // bounds the others, which then run their share in one go, on worker
@@ -759,24 +778,24 @@ int run_slice_with_partners(int rounds, int count) {
   }
   for (int& cap : caps)
     if (cap >= 0) cap = reached;
-  const int others = count - first_count;
-  const int threads = others > 1 && threads_allowed() ? std::min(run_thread_count(), others) : 1;
-  if (threads > 1) return run_slice_on_threads(reached, threads, &caps);
-  int limit = reached;
-  for (int d = 0; d < DEVICE_MAX; ++d) {
-    if (caps[static_cast<std::size_t>(d)] < 0 || device_insts[d] == nullptr) continue;
-    const int n = run_device_cycles(d, limit);
-    if (device_states[d] == nullptr || device_states[d]->running == 0) limit = n;
-  }
-  return limit;
+  return slice_on_threads_or(reached, count - first_count, &caps, [&] {
+    int limit = reached;
+    for (int d = 0; d < DEVICE_MAX; ++d) {
+      if (caps[static_cast<std::size_t>(d)] < 0 || device_insts[d] == nullptr) continue;
+      const int n = run_device_cycles(d, limit);
+      if (device_states[d] == nullptr || device_states[d]->running == 0) limit = n;
+    }
+    return limit;
+  });
 }
 
 }  // namespace
 
 int run_device_slice(int rounds) {
-  // Breakpoints or streams on more than one device: their reports,
-  // commands, prompts and lines (two streams may share a file) come in
-  // round order, so the rounds go one cycle at a time.
+  // Breakpoints with commands or notes, or streams, on more than one
+  // device: their reports, commands, prompts and lines (two streams may
+  // share a file) come in round order, so the rounds go one cycle at a
+  // time. Breakpoints that only halt or count leave the others a bound.
   int count = 0, with_breaks = 0, with_streams = 0;
   bool slices = true, threads_fit = true, partners = true;
   for (int d = 0; d < DEVICE_MAX; ++d) {
@@ -799,21 +818,8 @@ int run_device_slice(int rounds) {
   }
   if (partners && count > 1 && with_breaks > 0) return run_slice_with_partners(rounds, count);
   slices = slices && (count == 1 || (with_breaks == 0 && with_streams <= 1));
-  if (slices && count > 1 && threads_fit && with_breaks == 0 && threads_allowed()) {
-    bool from_host = false;
-    const int threads = std::min(run_thread_count(&from_host), count);
-    if (threads > 1 && !from_host) return run_slice_on_threads(rounds, threads);
-    if (threads > 1) {
-      // Timed for the governor, which may keep the slice on this thread.
-      static slice_governor governor;
-      const bool threaded = governor.threads_next();
-      const auto start = std::chrono::steady_clock::now();
-      const int ran = threaded ? run_slice_on_threads(rounds, threads) : run_slice_alone(rounds);
-      const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-      if (ran > 0) governor.record(threaded, took.count() / (static_cast<double>(ran) * count));
-      return ran;
-    }
-  }
+  if (slices && count > 1 && threads_fit && with_breaks == 0)
+    return slice_on_threads_or(rounds, count, nullptr, [&] { return run_slice_alone(rounds); });
   if (slices) return run_slice_alone(rounds);
   const int shown_before = shown_device;
   for (int k = 0; k < rounds; ++k) {
