@@ -2,6 +2,7 @@
 
 #include "fw/gui/window/application.h"
 #include "fw/widgets/choosers/confirm.h"
+#include "fw/widgets/choosers/help.h"
 #include "fw/widgets/controls/combo.h"
 #include "fw/widgets/lists/listview.h"
 #include "fw/widgets/look/laf.h"
@@ -25,9 +26,18 @@ int compareTexts(const void* a, const void* b) {
   return sortOrder(a ? static_cast<const char*>(a) : "", b ? static_cast<const char*>(b) : "");
 }
 
+// An object's help: its tags, nearest first, as nested contexts.
+void showKeys(vinstance* window, const vname* keys, int count, const vrect* rect) {
+  if (window && count > 0) vhelpSwitchNestedContexts(static_cast<vhelpRoot*>(window), keys, count, rect);
+}
+
 }  // namespace
 
 void vwidgetsFillWindowHooks(vwindowHooks* hooks) {
+  hooks->helpSetApplicationName = [](vname name) { vhelpSetHelpName(name); };
+  hooks->helpSetResourceRoot = [](vresource root) { vhelpSetApplicationWord(std::intptr_t(root)); };
+  hooks->helpGetGlobalWindow = []() -> vinstance* { return vhelpGetGlobalWindow(); };
+  hooks->helpShowKeys = showKeys;
   hooks->lookColor = lookColor;
   hooks->lookInFocusMode = vlafInFocusMode;
   hooks->noticeFindButton = [](vinstance* n, vname tag) -> vobject* { return vconfirmFindButton(asConfirm(n), tag); };

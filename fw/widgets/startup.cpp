@@ -19,6 +19,7 @@
 #include "fw/services/vdasserv.h"
 #include "fw/text/text.h"
 #include "fw/widgets/choosers/confirm.h"
+#include "fw/widgets/choosers/help.h"
 #include "fw/widgets/choosers/notice.h"
 #include "fw/widgets/controls/button.h"
 #include "fw/widgets/controls/control.h"
@@ -81,6 +82,7 @@ void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vsliderGetDefaultClass", _vsliderStartupClasses);
   vmoduleInstallStartup("vbuttonGetDefaultClass", [] { vbuttonGetDefaultClass(); });
   vmoduleInstallStartup("vconfirmGetDefaultClass", [] { vconfirmGetDefaultClass(); });
+  vmoduleInstallStartup("vhelpGetDefaultClass", vhelpStartup);
   vmoduleInstallStartup("vnoticeGetDefaultClass", [] { vnoticeGetDefaultClass(); });
   vmoduleInstallStartup("vrulerGetDefaultClass", [] { _vrulerStartup(); });
   vmoduleInstallStartup("vkeyitemGetDefaultClass", [] { vkeyitemGetDefaultClass(); });
