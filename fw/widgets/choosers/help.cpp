@@ -431,13 +431,17 @@ vsession* vhelpGetSession(int start) {
       case vresFLOAT:
         vsessionSetAttribute(s, tag, vsessionDoubleDatatag(), vresourceGetFloat(parameters, tag));
         break;
+      case vresTAG: {
+        vname t = nullptr;
+        vresourceTestGetTag(parameters, tag, &t);
+        vsessionSetAttribute(s, tag, vsessionTagDatatag(), t);
+        break;
+      }
       default: {
         vstr* text = nullptr;
         if (vresourceTestGetStringCopy(parameters, tag, &text)) {
           vsessionSetAttribute(s, tag, vsessionStringDatatag(), static_cast<const char*>(text));
           vstrDestroy(text);
-        } else if (vname t = nullptr; vresourceTestGetTag(parameters, tag, &t)) {
-          vsessionSetAttribute(s, tag, vsessionTagDatatag(), t);
         }
       }
     }

@@ -245,6 +245,17 @@ TEST_F(Help, TheMarkerFileNamesTheServerOrIsDeleted) {
   ASSERT_TRUE(vresourceTestGetStringCopy(help, vnameInternLiteral("Port"), &port));
   EXPECT_STREQ(port, "40123");
   vstrDestroy(port);
+  // A marker naming a port where nothing listens: the session cannot open,
+  // and its event forgets both the session and the marker.
+  root = vrstoreCreateMemory();
+  ASSERT_TRUE(vrtextParse("Help = dictionary { Transport = tag tcp Location = string \"127.0.0.1\" "
+                          "Port = string \"1\" }",
+                          root, &error))
+      << error;
+  vrstoreCloseFile(vrstoreSaveFile(root, path, 0));
+  vrstoreCloseFile(root);
+  EXPECT_EQ(vhelpGetSession(0), nullptr);
+  EXPECT_FALSE(fs::exists(marker)) << "the next request starts a server";
   // A marker without a readable "Help" goes, so that the next request
   // starts a new server.
   std::ofstream(marker, std::ios::trunc) << "not a resource file\n";
