@@ -195,6 +195,9 @@ struct vfsFileInfo {
 void vfsGetFileInfo(const vfsPath* path, vfsFileInfo* info);
 // The target of the link that path names, as a new path.
 vfsPath* vfsReadLink(const vfsPath* path);
+// True when path itself (not followed) is a symbolic link; false too when
+// it cannot be examined.
+bool vfsIsSymbolicLink(const vfsPath* path);
 void _vfsStatFile(const vfsPath* path, vfsFileInfo* info);
 int _vfsStreamKeepsFile(vfsStream* stream);
 int _vfsCheckStreamRange(vfsStream* stream, std::int64_t offset, std::int64_t length);

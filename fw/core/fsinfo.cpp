@@ -40,6 +40,13 @@ void _vfsStatFile(const vfsPath* path, vfsFileInfo* info) {
 
 void vfsGetFileInfo(const vfsPath* path, vfsFileInfo* info) { _vfsStatFile(path, info); }
 
+bool vfsIsSymbolicLink(const vfsPath* path) {
+  char text[vfsPATH_BUFFER];
+  vfsPathToBuffer(path, text);
+  struct stat st;
+  return lstat(text, &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 int _vfsStreamKeepsFile(vfsStream* stream) {
   if (stream->mode & vfsOPEN_KEEP_FILE) return 1;
   return _vfsCheckStreamRange(stream, 0, 0);

@@ -21,6 +21,7 @@
 #include "fw/widgets/choosers/confirm.h"
 #include "fw/widgets/choosers/help.h"
 #include "fw/widgets/choosers/notice.h"
+#include "fw/widgets/choosers/filechsr.h"
 #include "fw/widgets/controls/button.h"
 #include "fw/widgets/controls/control.h"
 #include "fw/widgets/controls/keyitem.h"
@@ -84,6 +85,7 @@ void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vconfirmGetDefaultClass", [] { vconfirmGetDefaultClass(); });
   vmoduleInstallStartup("vhelpGetDefaultClass", vhelpStartup);
   vmoduleInstallStartup("vnoticeGetDefaultClass", [] { vnoticeGetDefaultClass(); });
+  vmoduleInstallStartup("vfilechsrGetDefaultClass", [] { vfilechsrGetDefaultClass(); });
   vmoduleInstallStartup("vrulerGetDefaultClass", [] { _vrulerStartup(); });
   vmoduleInstallStartup("vkeyitemGetDefaultClass", [] { vkeyitemGetDefaultClass(); });
   vmoduleInstallStartup("vlistsizeGetDefaultClass", [] { vlistsizeGetDefaultClass(); });

@@ -1,0 +1,154 @@
+// Accepting a choice in the file chooser: the typed path or the selected
+// files checked against the options and handed to the apply function,
+// directories entered instead; and the error notices of failed requests.
+#include <cstring>
+#include <string>
+
+#include "fw/core/ex.h"
+#include "fw/core/mem.h"
+#include "fw/gui/window/msw.h"
+#include "fw/widgets/choosers/filechsr.h"
+
+namespace {
+
+bool isDirectory(const vfsFileInfo& info) { return (info.flags & vfsINFO_KIND) == vfsINFO_DIRECTORY; }
+
+// The apply function's answer; a file-system exception counts as a
+// refusal, any other ends the selection with its own message.
+int offer(vfilechsr* c, vfsPath* path) {
+  if (!c->apply) return 1;
+  int r = 0;
+  vexGuard([&] { r = c->apply(c, path); },
+           [&](vexHandler& h) {
+             vexException* e = vexGetCurrentException();
+             if (e && vexClassDerives(e->cls, &vfsFileSystemClass)) {
+               vexSetCurrentException(h.savedChain);
+               r = 0;
+               return;
+             }
+             c->resultFlags = 0;
+             _vexGenerate(&vexModuleStateClass, vexSetMessage, "handle file chooser selection(s) failed", vexEnd);
+           });
+  return r;
+}
+
+int fromColumns(vfilechsr* c) {
+  int last = _vfilechsrLastSelectedColumn(c);
+  if (last < 0) return 0;
+  vlistview* v = c->columns[last];
+  auto* d = reinterpret_cast<vfilechsrDirectory*>(v->list->client);
+  c->resultFlags |= vfilechsrRESULT_EXISTS;
+  if (c->options & vfilechsrDIRECTORIES) c->resultFlags |= vfilechsrRESULT_DIRECTORY;
+  bool every = c->selectionMode == 2 && !(c->options & vfilechsrKEEP_GOING);
+  std::int32_t selected = vlistCountSelectedCells(d->list, v->selection);
+  int result = 1;
+  for (std::int32_t row = 0; row < d->count; ++row) {
+    if (!vlistIsCellSelected(d->list, v->selection, row, 0)) continue;
+    const vfilechsrEntry& e = d->entries[std::size_t(row)];
+    vfsPath* path = vfsCopyPath(d->path);
+    vfsAppendPathElements(path, e.name, nullptr);
+    if (isDirectory(e.info) && !(c->options & vfilechsrDIRECTORIES)) {
+      result = 0;
+      if (selected == 1) {
+        if (!vexTry([&] { vfilechsrSetDirectory(c, path); })) _vfilechsrShowError(c, 2);
+      } else {
+        vwindowBeep();
+      }
+      vfsFreePath(path);
+      if (!every) break;
+      continue;
+    }
+    int r = 0;
+    vexGuard([&] { r = offer(c, path); },
+             [&](vexHandler&) {
+               vfsFreePath(path);
+               _vexGenerate(nullptr, vexEnd);
+             });
+    vfsFreePath(path);
+    if (r == 0) {
+      result = 0;
+      if (!every) break;
+    }
+  }
+  return result;
+}
+
+int fromText(vfilechsr* c, const char* text) {
+  vfsPath* path = nullptr;
+  vfsFileInfo info{};
+  bool exists = false;
+  bool ok = vexTry([&] {
+    path = vfsNewPathFromString(text);
+    vfsPathExpand(path);
+    if (!(path->kind & vfsPATH_ROOTED) && c->current) {
+      vfsPath* resolved = vfsPathResolve(c->current->path, path);
+      vfsFreePath(path);
+      path = resolved;
+    }
+    exists = vexTry([&] { vfsGetFileInfo(path, &info); });
+  });
+  if (!ok) {
+    if (path) vfsFreePath(path);
+    _vfilechsrShowError(c, 2);
+    return 0;
+  }
+  int result = 0;
+  vexGuard(
+      [&] {
+        if (exists && isDirectory(info)) {
+          c->resultFlags |= vfilechsrRESULT_DIRECTORY;
+          if (!(c->options & vfilechsrDIRECTORIES)) {
+            if (!vexTry([&] { vfilechsrSetDirectory(c, path); })) _vfilechsrShowError(c, 2);
+            return;
+          }
+        } else if (!exists) {
+          if (c->options & vfilechsrMUST_EXIST) return _vfilechsrShowError(c, 3);
+          if ((c->options & vfilechsrPATH_MUST_EXIST) && vfsCountPathElements(path) > 1) {
+            vfsPath* parent = vfsCopyPath(path);
+            vfsPathRemoveLast(parent, 1);
+            vfsFileInfo p{};
+            bool there = vexTry([&] { vfsGetFileInfo(parent, &p); });
+            vfsFreePath(parent);
+            if (!there || !isDirectory(p)) return _vfilechsrShowError(c, 4);
+          }
+        }
+        if (exists) c->resultFlags |= vfilechsrRESULT_EXISTS;
+        result = offer(c, path);
+      },
+      [&](vexHandler&) {
+        vfsFreePath(path);
+        _vexGenerate(nullptr, vexEnd);
+      });
+  vfsFreePath(path);
+  return result;
+}
+
+}  // namespace
+
+int _vfilechsrHandleSelection(vconfirm* confirm, vevent*) {
+  auto* c = static_cast<vfilechsr*>(confirm);
+  c->resultFlags = 0;
+  if (c->readOnly && (c->readOnly->flags & vdialogItemSHOWN) && (c->options & vfilechsrREAD_ONLY_TICKED))
+    c->resultFlags |= vfilechsrRESULT_READ_ONLY;
+  // The whole text: a longer path is refused by the file-system layer
+  // rather than cut short into another name.
+  std::string text;
+  if (c->pathEntry && (c->pathEntry->flags & vdialogItemSHOWN) && vdialogItemIsEnabled(c->pathEntry)) {
+    char* chars = vtextitemGetString(c->pathEntry);
+    if (chars) text = chars, vmemFree(chars);
+  }
+  int result = 0;
+  vexGuard([&] { result = text.empty() ? fromColumns(c) : fromText(c, text.c_str()); },
+           [&](vexHandler&) {
+             c->resultFlags = 0;
+             _vexGenerate(nullptr, vexEnd);
+           });
+  c->resultFlags = 0;
+  return result;
+}
+
+void _vfilechsrShowError(vfilechsr* c, int request) {
+  (void)request;
+  vwindowBeep();
+  (void)c;
+}

@@ -1,0 +1,67 @@
+// The file chooser in one look, in a process of its own (the classes take
+// the look they are built in):
+//   filechsr_probe [-laf LOOK] DIR OUT   the chooser in DIR with the first
+//                                        directory of its first two columns
+//                                        selected: three columns
+#include <cstdio>
+#include <string>
+
+#include "fw/core/event.h"
+#include "fw/core/sys.h"
+#include "fw/data/pref.h"
+#include "fw/gui/window/msw.h"
+#include "fw/widgets/choosers/filechsr.h"
+#include "fw/widgets/startup.h"
+#include "platform/win/test.h"
+
+namespace {
+
+void settle() {
+  veventMSWDrainMessages();
+  veventProcessPending(1, 0);
+  veventMSWDrainMessages();
+}
+
+// The column's first directory.
+void selectFirst(vfilechsr* c, int column) {
+  vlistview* v = c->columns[column];
+  auto* d = v->list ? reinterpret_cast<vfilechsrDirectory*>(v->list->client) : nullptr;
+  for (std::int32_t i = 0; d && i < d->count; ++i)
+    if ((d->entries[std::size_t(i)].info.flags & vfsINFO_KIND) == vfsINFO_DIRECTORY) {
+      vlistSelectRange(v->list, v->selection, i, 0, 1, 1);
+      break;
+    }
+  settle();
+}
+
+int picture(const char* directory, const char* out) {
+  vfilechsr* c = vfilechsrCreate();
+  vfsPath* p = vfsNewPathFromString(directory);
+  vfilechsrSetDirectory(c, p);
+  vfsFreePath(p);
+  vwindowOpen(c);
+  settle();
+  selectFirst(c, 0);
+  selectFirst(c, 1);
+  int status = win::test::WritePng(out, win::test::WindowImage(c->native->hwnd)) ? 0 : 1;
+  std::printf("columns %d\n", c->visibleColumns);
+  vinstanceDestroy(c);
+  return status;
+}
+
+int probeMain(int argc, char** argv) {
+  vwidgetsStartup(argc, argv);
+  win::UseVirtualClock(true);
+  int count = 0;
+  char** args = nullptr;
+  vprefGetArgs(&count, &args);
+  int status = 2;
+  if (count > 2) status = picture(args[1], args[2]);
+  else std::fprintf(stderr, "usage: filechsr_probe [-laf LOOK] DIR OUT\n");
+  std::fflush(stdout);
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { vsysMain(argc, argv, probeMain); }
