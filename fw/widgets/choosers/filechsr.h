@@ -197,5 +197,7 @@ int _vfilechsrHandleSelection(vconfirm* chooser, vevent* event);
 void _vfilechsrBeginSelection(vfilechsr* chooser);
 void _vfilechsrEndSelection(vfilechsr* chooser);
 void _vfilechsrShowError(vfilechsr* chooser, int request);
+// 1 when the user agrees to replace the file.
+int _vfilechsrConfirmOverwrite(vfilechsr* chooser, const vfsPath* path);
 vimage* _vfilechsrIcon(int which);  // 0 File, 1 Directory, 2 FileLink, 3 DirectoryLink
 vresource _vfilechsrDictionary();

@@ -1,13 +1,17 @@
 // Accepting a choice in the file chooser: the typed path or the selected
 // files checked against the options and handed to the apply function,
-// directories entered instead; and the error notices of failed requests.
+// directories entered instead; the error notices of failed requests and
+// the question before a file is overwritten.
 #include <cstring>
 #include <string>
 
 #include "fw/core/ex.h"
 #include "fw/core/mem.h"
 #include "fw/gui/window/msw.h"
+#include "fw/data/vresource.h"
 #include "fw/widgets/choosers/filechsr.h"
+#include "fw/widgets/choosers/notice.h"
+#include "fw/widgets/look/laf.h"
 
 namespace {
 
@@ -101,6 +105,8 @@ int fromText(vfilechsr* c, const char* text) {
             if (!vexTry([&] { vfilechsrSetDirectory(c, path); })) _vfilechsrShowError(c, 2);
             return;
           }
+        } else if (exists && c->kind != vfilechsrOPEN && c->confirmOverwrite) {
+          if (!_vfilechsrConfirmOverwrite(c, path)) return;
         } else if (!exists) {
           if (c->options & vfilechsrMUST_EXIST) return _vfilechsrShowError(c, 3);
           if ((c->options & vfilechsrPATH_MUST_EXIST) && vfsCountPathElements(path) > 1) {
@@ -147,8 +153,78 @@ int _vfilechsrHandleSelection(vconfirm* confirm, vevent*) {
   return result;
 }
 
+// ---- Notices.
+namespace {
+
+std::string listText(const char* list, int index, bool* present = nullptr) {
+  vresource r = vfilechsrGetResource(vnameInternLiteral(list));
+  if (present) *present = r != 0;
+  if (!r || index < 0 || index >= vresourceCount(r)) return {};
+  std::string out;
+  vexTry([&] {
+    char* text = vscribeCreateString(vresourceGetAtString(r, index));
+    out = text;
+    vscribeFreeString(text);
+  });
+  return out;
+}
+std::int32_t listLength(const char* list) {
+  vresource r = vfilechsrGetResource(vnameInternLiteral(list));
+  return r ? vresourceCount(r) : 0;
+}
+std::string fillIn(std::string templ, const std::string& value) {
+  std::string mark = listText("Tags", 1);
+  std::size_t at = mark.empty() ? std::string::npos : templ.find(mark);
+  if (at != std::string::npos) templ.replace(at, mark.size(), value);
+  return templ;
+}
+
+// The notice's title from the chooser's: a long one falls back to the
+// template's plain text.
+std::string noticeTitle(vfilechsr* c, bool withNo) {
+  std::string title = fillIn(listText("Title Templates", withNo ? 3 : 2), c->title ? c->title : "");
+  return title.size() > 40 ? listText("Title Templates", withNo ? 1 : 0) : title;
+}
+
+vname runNotice(vfilechsr* c, const std::string& text, bool question) {
+  vnotice* n = vnoticeCreate();
+  vname answer = nullptr;
+  vexGuard(
+      [&] {
+        vnoticeSetQuestion(n, question ? 1 : 0);
+        vnoticeSetCancel(n, 0);
+        if (!question) vnoticeSetIcon(n, vlafGetNoticeImage(3));
+        vwindowSetTitleScribe(n, vscribeCString(noticeTitle(c, question).c_str()));
+        vnoticeSetTextScribed(n, vscribeCString(text.c_str()));
+        vdialogPlaceRelative(n, c, 6, 6);
+        vwindowClassOf(n)->setParent(n, c);
+        vwindowBeep();
+        answer = vconfirmProcess(n);
+      },
+      [&](vexHandler&) {
+        vinstanceDestroy(n);
+        _vexGenerate(nullptr, vexEnd);
+      });
+  vinstanceDestroy(n);
+  return answer;
+}
+
+}  // namespace
+
 void _vfilechsrShowError(vfilechsr* c, int request) {
-  (void)request;
-  vwindowBeep();
-  (void)c;
+  bool present = false;
+  std::int32_t n = listLength("Strings");
+  std::string text = listText("Strings", request < n ? request : 1, &present);
+  if (!present) text = "Unable to complete request. Unknown error has occured.";
+  runNotice(c, text, false);
+}
+
+int _vfilechsrConfirmOverwrite(vfilechsr* c, const vfsPath* path) {
+  bool present = false;
+  std::string question = listText("Strings", 0, &present);
+  if (!present) return 0;
+  int n = vfsCountPathElements(path);
+  std::string name = n > 0 ? vfsGetPathElement(path, n - 1) : "";
+  vname answer = runNotice(c, fillIn(question, name), true);
+  return answer == vnameInternLiteral("Ok") || answer == vnameInternLiteral("Apply") ? 1 : 0;
 }

@@ -352,14 +352,59 @@ TEST_F(Runs, ATypedPathIsResolvedAgainstTheDirectory) {
   steps = {[] { vtextitemSetTextChars(running->pathEntry, "a/b/Zeta.txt"); }, [] { clickButton(running, "Ok"); }};
   EXPECT_EQ(run(), vnameInternLiteral("Ok"));
   EXPECT_EQ(applied, std::vector<std::string>{tree->at("a/b/Zeta.txt")});
-  // A file that must exist and does not: the chooser stays; then Cancel.
+  // A new name in the open kind without must-exist is offered as typed,
+  // the whole text however long.
   applied.clear();
   next = 0;
+  steps = {[] { vtextitemSetTextChars(running->pathEntry, "a/new.txt"); }, [] { clickButton(running, "Ok"); }};
+  EXPECT_EQ(run(), vnameInternLiteral("Ok"));
+  EXPECT_EQ(applied, std::vector<std::string>{tree->at("a/new.txt")});
+}
+
+// Failed requests show a notice over the chooser; Return dismisses it.
+// Saving over a file asks first, and No keeps the chooser open.
+TEST_F(Runs, NoticesReportFailuresAndAskBeforeOverwriting) {
+  auto pressReturn = [] {
+    win::test::KeyDown(win::VK_RETURN);
+    win::test::KeyUp(win::VK_RETURN);
+  };
+  static std::vector<std::string> titles;
+  titles.clear();
+  static void (*press)() = nullptr;
+  press = pressReturn;
+  auto noteTitle = [] {
+    win::HWND active = win::GetActiveWindow();
+    char text[128] = {};
+    win::GetWindowTextA(active, text, sizeof text);
+    titles.push_back(text);
+  };
+  static void (*note)() = nullptr;
+  note = noteTitle;
   vfilechsrSetOptions(c, vfilechsrMUST_EXIST);
-  steps = {[] { vtextitemSetTextChars(running->pathEntry, "a/none.txt"); }, [] { clickButton(running, "Ok"); },
+  steps = {[] { vtextitemSetTextChars(running->pathEntry, "no/such/file"); }, [] { clickButton(running, "Ok"); },
+           [] {
+             note();
+             press();
+           },
            [] { clickButton(running, "Cancel"); }};
   EXPECT_EQ(run(), vnameInternLiteral("Cancel"));
+  EXPECT_EQ(titles, std::vector<std::string>{"Open File: Error"});
   EXPECT_TRUE(applied.empty());
+  // The save kind: Yes replaces, No keeps the chooser.
+  vfilechsrSetKind(c, vfilechsrSAVE);
+  vfilechsrSetOptions(c, vfilechsrCONFIRM_OVERWRITE);
+  titles.clear();
+  next = 0;
+  steps = {[] { vtextitemSetTextChars(running->pathEntry, "a/b/mid.txt"); }, [] { clickButton(running, "Ok"); },
+           [] {
+             note();
+             win::test::KeyDown('N');
+             win::test::KeyUp('N');
+           },
+           [] { clickButton(running, "Ok"); }, [] { press(); }};
+  EXPECT_EQ(run(), vnameInternLiteral("Ok"));
+  EXPECT_EQ(titles, std::vector<std::string>{"Save File: Question"});
+  EXPECT_EQ(applied, std::vector<std::string>{tree->at("a/b/mid.txt")}) << "offered after Yes only";
 }
 
 TEST_F(Runs, MisusedRunsRaise) {
