@@ -45,6 +45,9 @@ struct Choosers : ::testing::Test {
   }
   void TearDown() override {
     if (c) vinstanceDestroy(c);
+    // The user's store keeps nothing of these choosers.
+    vresource app = vapplicationGetResources(vapplicationGetCurrent()), d = 0;
+    if (vresourceTestGet(app, vnameInternLiteral("vfilechsr"), &d)) vresourceRemove(app, vnameInternLiteral("vfilechsr"));
     win::test::ResetInput();
     veventMSWDrainMessages();
     win::UseVirtualClock(false);
@@ -456,9 +459,6 @@ TEST_F(Choosers, PreferencesComeBack) {
   EXPECT_TRUE(vresourceTestGetInteger(d, vnameInternLiteral("Left"), &left));
   EXPECT_EQ(top, 123) << "Top holds x";
   EXPECT_EQ(left, 77) << "Left holds y";
-  vinstanceDestroy(c);
-  c = nullptr;
-  vresourceRemove(app, vnameInternLiteral("vfilechsr"));
 }
 
 TEST_F(Choosers, ViewsOrderTheListsAndCanBeAddedAndRemoved) {
