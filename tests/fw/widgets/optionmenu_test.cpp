@@ -162,6 +162,23 @@ TEST_F(OptionMenus, TheStoredFormBringsItsMenuBackAttached) {
   vrstoreCloseFile(root);
 }
 
+// A copy holds a copy of the menu that reports to the copy alone.
+TEST_F(OptionMenus, ACopyChoosesThroughItsOwnMenu) {
+  vdialogSetItemMenu(o, menuOf(3));
+  vcontrolSetValue(o, 1);
+  auto* copy = static_cast<vcontrol*>(vobjectClone(o));
+  vmenu* m = vdialogGetItemMenu(copy);
+  ASSERT_NE(m, nullptr);
+  ASSERT_NE(m, vdialogGetItemMenu(o));
+  EXPECT_EQ(copy->max, 2);
+  vmenuClassOf(m)->setPopupParent(m, reinterpret_cast<vmenuItem*>(copy));
+  vmenuItemListClassOf(&m->items)->setCurrentItem(&m->items, itemAt(m, 2));
+  vmenuEnd(m, 1, nullptr);
+  EXPECT_EQ(copy->value, 2);
+  EXPECT_EQ(o->value, 1);
+  vinstanceDestroy(copy);
+}
+
 std::string optionProbe(const std::string& args) { return probeOutput(OPTIONMENU_PROBE, args); }
 
 ::testing::AssertionResult pictureMatches(const std::string& mode, const std::string& laf) {
