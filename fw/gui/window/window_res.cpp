@@ -14,7 +14,6 @@ vwindowClassRec* rec(vwindow* w) { return vwindowClassOf(w); }
 vobjectAttributedClassRec* super() { return vobjectGetAttributedClass(); }
 vwindow* win(vinstance* o) { return static_cast<vwindow*>(o); }
 
-constexpr std::uint16_t kOwnedBits = vwindowTITLE_OWNED | vwindowCURSOR_OWNED | vwindowICON_OWNED | vwindowSPACE_OWNED;
 constexpr std::uint32_t kStoredFlags = 0x30F;
 
 void freeTitle(vwindow* w) {
