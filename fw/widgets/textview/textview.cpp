@@ -186,9 +186,9 @@ void barNotify(vdialogItem* item, vevent*) {
   if (!v) return;
   auto* bar = static_cast<vcontrol*>(item);
   if (item == v->vertBar)
-    vtextviewClassOf(v)->scrollTo(v, vcontrolGetReversedValue(bar), v->scrollX);
+    _vtextviewScrollPastLocks(v, vcontrolGetReversedValue(bar), v->scrollX);
   else
-    vtextviewClassOf(v)->scrollTo(v, v->scrollY, bar->value);
+    _vtextviewScrollPastLocks(v, v->scrollY, bar->value);
 }
 
 void attachBar(vtextview* v, vslider* bar) {

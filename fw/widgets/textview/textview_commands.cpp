@@ -144,10 +144,10 @@ std::int32_t linesInPage(vtextview* v, bool up) {
 void page(vtextview* v, int direction) {
   std::int32_t width = vtextviewGetTextArea(v)->width;
   switch (direction) {
-    case 0: cls(v)->scrollTo(v, v->scrollY, std::max(0, v->scrollX - width)); break;
-    case 2: cls(v)->scrollTo(v, v->scrollY, std::min(20479, v->scrollX + width)); break;
-    case 1: cls(v)->scrollTo(v, v->scrollY - linesInPage(v, true), v->scrollX); break;
-    default: cls(v)->scrollTo(v, v->scrollY + linesInPage(v, false), v->scrollX); break;
+    case 0: _vtextviewScrollPastLocks(v, v->scrollY, std::max(0, v->scrollX - width)); break;
+    case 2: _vtextviewScrollPastLocks(v, v->scrollY, std::min(20479, v->scrollX + width)); break;
+    case 1: _vtextviewScrollPastLocks(v, v->scrollY - linesInPage(v, true), v->scrollX); break;
+    default: _vtextviewScrollPastLocks(v, v->scrollY + linesInPage(v, false), v->scrollX); break;
   }
   cls(v)->placeCaret(v);
 }
@@ -416,13 +416,7 @@ int issueSelector(vobject* self, int selector, vdict* given) {
       setCaret(v, lineEndOf(v, lineOf(v, s->start)));
       vtextviewTypeChar(v, '\n');
       return super()->issueSelector(self, selector, args);
-    case 46: case 47: {
-      std::uint16_t locks = v->textViewFlags;
-      v->textViewFlags &= std::uint16_t(~(vtextviewNO_HORZ_SCROLL | vtextviewNO_VERT_SCROLL));
-      cls(v)->scrollTo(v, v->scrollY + (selector == 46 ? -1 : 1), v->scrollX);
-      v->textViewFlags = locks;
-      return 1;
-    }
+    case 46: case 47: _vtextviewScrollPastLocks(v, v->scrollY + (selector == 46 ? -1 : 1), v->scrollX); return 1;
     case 48: vtextviewTypeChar(v, 8); return 1;
     case 49: vtextSetSelectionMode(t, s, s->mode == 1 ? 0 : 1); return 1;
     case 50: toggleMode(v, vtextMODE_OVERWRITE); return 1;

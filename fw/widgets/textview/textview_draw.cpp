@@ -2,6 +2,7 @@
 // selection highlight, the caret; scrolling and the observer of the text.
 #include <algorithm>
 #include <string>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -527,19 +528,62 @@ void placeCaret(vtextview* v) {
   if (v->selection->length == 0 && v->hiddenCount == 0) cls(v)->drawCaret(v, 1);
 }
 
+// The height of lines [from, to).
+std::int32_t heightOfLines(vtextview* v, std::int32_t from, std::int32_t to) {
+  std::int32_t h = 0;
+  for (std::int32_t line = from; line < to; ++line) {
+    vtextLineInfo info{};
+    vtextGetLineInfo(v->text, line, &info);
+    h += info.height;
+  }
+  return h;
+}
+
 void scrollTo(vtextview* v, std::int32_t first, std::int32_t x) {
   std::int32_t lines = v->text ? std::max<std::int32_t>(v->text->lineCount, 1) : 1;
-  first = std::clamp(first, 1, lines);
+  const vrect area = *vtextviewGetTextArea(v);
+  std::int32_t visible =
+      v->text ? std::max<std::int32_t>(vtextCountLinesInHeight(v->text, area.height, v->scrollY), 1) : 1;
+  first = std::clamp(first, 1, std::max<std::int32_t>(1, lines - visible + 1));
   x = std::clamp(x, 0, 20479);
+  if (!_vtextviewModule()->scrollLockOverride) {
+    if (v->textViewFlags & vtextviewNO_HORZ_SCROLL) x = v->scrollX;
+    if (v->textViewFlags & vtextviewNO_VERT_SCROLL) first = v->scrollY;
+  }
   if (first == v->scrollY && x == v->scrollX) return;
   cls(v)->drawCaret(v, 0);
+  const std::int32_t oldFirst = v->scrollY, oldX = v->scrollX;
   v->scrollY = first;
   v->scrollX = x;
   _vtextviewUpdateBars(v);
-  if (v->flags & vdialogItemOPEN) invalTextArea(v);
+  if (v->flags & vdialogItemOPEN) {
+    // A short move keeps the rows still shown: their pixels move and only
+    // the uncovered strip is drawn.
+    if (v->text && std::abs(first - oldFirst) < visible - 2) {
+      std::int32_t dy = first > oldFirst ? heightOfLines(v, oldFirst, first) : -heightOfLines(v, first, oldFirst);
+      vrect moved = area;  // with the edge caret's column, which rows draw into
+      moved.x = std::int16_t(moved.x - 1);
+      moved.width = std::int16_t(moved.width + 1);
+      vdialogItemClassOf(v)->scrollRect(v, &moved, oldX - x, dy, 0);
+    } else {
+      invalTextArea(v);
+    }
+  }
   v->caret = {0, -100, 0, 0};
   cls(v)->placeCaret(v);
 }
+
+}  // namespace
+
+void _vtextviewScrollPastLocks(vtextview* v, std::int32_t first, std::int32_t x) {
+  vtextviewModule* m = _vtextviewModule();
+  bool was = m->scrollLockOverride;
+  m->scrollLockOverride = true;
+  cls(v)->scrollTo(v, first, x);
+  m->scrollLockOverride = was;
+}
+
+namespace {
 
 bool lineVisibleWhole(vtextview* v, std::int32_t line, bool* partly) {
   bool seen = false;

@@ -26,9 +26,12 @@ struct vtextviewModule {
   vevent* currentEvent;
   std::int32_t lookOptions[5];
   std::uint8_t hilite;
+  bool scrollLockOverride;  // page and line scrolling pass the scroll locks
 };
 
 vtextviewModule* _vtextviewModule();
+// Scrolls past the scroll locks (page, line and bar scrolling).
+void _vtextviewScrollPastLocks(vtextview* view, std::int32_t firstLine, std::int32_t scrollX);
 // The command dictionary of every context (made once) and a context's
 // command space and key map made from it.
 void _vtextviewMakeCommands();

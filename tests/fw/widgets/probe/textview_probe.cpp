@@ -296,6 +296,44 @@ int scroll() {
   vtextSetSelectionRange(s.text, s.selection, line(2), line(2));
   c->showSelection(s.view, 24);
   std::printf("back to line 2: first %d x %d\n", s.view->scrollY, s.view->scrollX);
+  // A short scroll moves pixels and leaves only the uncovered strip to draw,
+  // which must end as a whole redraw would; a long one draws the area.
+  settle();
+  auto pending = [&](std::int32_t first, std::int32_t x) {
+    c->scrollTo(s.view, first, x);
+    // The part of the text area left to draw (native rows run downward).
+    const vrect& a = *vtextviewGetTextArea(s.view);
+    win::HRGN update = win::CreateRectRgn(0, 0, 0, 0);
+    win::HRGN area = win::CreateRectRgn(a.x, kHeight - (a.y + a.height), a.x + a.width, kHeight - a.y);
+    win::GetUpdateRgn(w->native->hwnd, update, false);
+    win::CombineRgn(update, update, area, win::RGN_AND);
+    win::RECT u{};
+    win::GetRgnBox(update, &u);
+    win::DeleteObject(update);
+    win::DeleteObject(area);
+    settle();
+    win::test::Image after = win::test::WindowImage(w->native->hwnd);
+    return std::to_string(u.bottom - u.top) + "x" + std::to_string(u.right - u.left) +
+           (sameContent(after, redrawnWhole(w), s.view) ? " same" : " differs");
+  };
+  std::printf("text area %dx%d; drawn after:", vtextviewGetTextArea(s.view)->height, vtextviewGetTextArea(s.view)->width);
+  std::printf(" down 2 %s;", pending(3, 0).c_str());
+  std::printf(" up 1 %s;", pending(2, 0).c_str());
+  std::printf(" right 30 %s;", pending(2, 30).c_str());
+  std::printf(" down 40 %s\n", pending(42, 30).c_str());
+  // The locks hold the view still except for line, page and bar scrolling.
+  s.view->textViewFlags |= vtextviewNO_HORZ_SCROLL | vtextviewNO_VERT_SCROLL;
+  c->scrollTo(s.view, 10, 0);
+  std::printf("locked scroll to 10,0: %d,%d", s.view->scrollY, s.view->scrollX);
+  auto issue = [&](int selector) { vobjectAttributedOf(s.view)->issueSelector(s.view, selector, nullptr); };
+  issue(47);
+  std::printf("; line down %d", s.view->scrollY);
+  issue(17);
+  std::printf("; page down %d", s.view->scrollY);
+  vcontrolSetReversedValue(s.view->vertBar, 5);
+  vdialogItemClassOf(s.view->vertBar)->notifyItem(s.view->vertBar, nullptr);
+  std::printf("; bar to 5: %d,%d\n", s.view->scrollY, s.view->scrollX);
+  s.view->textViewFlags &= std::uint16_t(~(vtextviewNO_HORZ_SCROLL | vtextviewNO_VERT_SCROLL));
   // The resource form, with the transient tracking bit.
   s.view->textViewFlags |= vtextviewTRACKING;
   s.view->leftMargin = 7;
