@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "fw/core/class.h"
 #include "fw/core/ex.h"
@@ -45,17 +46,7 @@ vfilechsr* asF(vinstance* o) { return static_cast<vfilechsr*>(o); }
 int lookId() { return vlafGetCurrent()->id; }
 
 // ---- The dictionary's lists.
-std::string listText(Id list, int index) {
-  vresource r = vfilechsrGetResource(N(list));
-  if (!r || index < 0 || index >= vresourceCount(r)) return {};
-  std::string out;
-  vexTry([&] {
-    char* s = vscribeCreateString(vresourceGetAtString(r, index));
-    out = s;
-    vscribeFreeString(s);
-  });
-  return out;
-}
+std::string listText(Id list, int index) { return _vfilechsrListText(N(list), index); }
 int listChar(int index) {
   vresource r = vfilechsrGetResource(N(Id::Chars));
   if (!r || index < 0 || index >= vresourceCount(r)) return 0;
@@ -63,14 +54,7 @@ int listChar(int index) {
   vexTry([&] { c = static_cast<unsigned char>(vresourceGetAtCharacter(r, index)); });
   return c;
 }
-// A template with the placeholder ("Tags" element 1) replaced.
-std::string fillIn(std::string templ, const std::string& value) {
-  const vstr* mark = state()->tags[1];
-  if (!mark || !*mark) return templ;
-  std::size_t at = templ.find(mark);
-  if (at != std::string::npos) templ.replace(at, std::strlen(mark), value);
-  return templ;
-}
+std::string fillIn(std::string templ, const std::string& value) { return _vfilechsrFillIn(std::move(templ), value); }
 
 // ---- Native settings.
 vfilechsrNativeSettings* native(vfilechsr* c) {
@@ -731,6 +715,27 @@ vfilechsrClassRec* vfilechsrGetDefaultClass() { return state()->cls; }
 vfilechsr* vfilechsrCreate() { return asF(vinstanceCreate(vfilechsrGetDefaultClass())); }
 vresource _vfilechsrDictionary() { return state()->dict; }
 vimage* _vfilechsrIcon(int which) { return which >= 0 && which < 4 ? state()->icons[which] : nullptr; }
+
+std::string _vfilechsrListText(vname list, int index, bool* present) {
+  vresource r = vfilechsrGetResource(list);
+  if (present) *present = r != 0;
+  if (!r || index < 0 || index >= vresourceCount(r)) return {};
+  std::string out;
+  vexTry([&] {
+    char* s = vscribeCreateString(vresourceGetAtString(r, index));
+    out = s;
+    vscribeFreeString(s);
+  });
+  return out;
+}
+
+std::string _vfilechsrFillIn(std::string templ, const std::string& value) {
+  const vstr* mark = state()->tags[1];
+  if (!mark || !*mark) return templ;
+  std::size_t at = templ.find(mark);
+  if (at != std::string::npos) templ.replace(at, std::strlen(mark), value);
+  return templ;
+}
 
 vresource vfilechsrGetResource(vname tag) {
   vresource dict = _vfilechsrDictionary(), r = 0;

@@ -5,6 +5,7 @@
 // path while the chooser runs.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "fw/core/fs.h"
@@ -201,3 +202,8 @@ void _vfilechsrShowError(vfilechsr* chooser, int request);
 int _vfilechsrConfirmOverwrite(vfilechsr* chooser, const vfsPath* path);
 vimage* _vfilechsrIcon(int which);  // 0 File, 1 Directory, 2 FileLink, 3 DirectoryLink
 vresource _vfilechsrDictionary();
+// Element index of a list resource of the chooser's dictionary ("" when
+// absent; present says whether the list is there), and a template with
+// its placeholder ("Tags" element 1) replaced.
+std::string _vfilechsrListText(vname list, int index, bool* present = nullptr);
+std::string _vfilechsrFillIn(std::string templ, const std::string& value);

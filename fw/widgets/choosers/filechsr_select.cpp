@@ -4,6 +4,7 @@
 // the question before a file is overwritten.
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "fw/core/ex.h"
 #include "fw/core/mem.h"
@@ -157,27 +158,13 @@ int _vfilechsrHandleSelection(vconfirm* confirm, vevent*) {
 namespace {
 
 std::string listText(const char* list, int index, bool* present = nullptr) {
-  vresource r = vfilechsrGetResource(vnameInternLiteral(list));
-  if (present) *present = r != 0;
-  if (!r || index < 0 || index >= vresourceCount(r)) return {};
-  std::string out;
-  vexTry([&] {
-    char* text = vscribeCreateString(vresourceGetAtString(r, index));
-    out = text;
-    vscribeFreeString(text);
-  });
-  return out;
+  return _vfilechsrListText(vnameInternLiteral(list), index, present);
 }
 std::int32_t listLength(const char* list) {
   vresource r = vfilechsrGetResource(vnameInternLiteral(list));
   return r ? vresourceCount(r) : 0;
 }
-std::string fillIn(std::string templ, const std::string& value) {
-  std::string mark = listText("Tags", 1);
-  std::size_t at = mark.empty() ? std::string::npos : templ.find(mark);
-  if (at != std::string::npos) templ.replace(at, mark.size(), value);
-  return templ;
-}
+std::string fillIn(std::string templ, const std::string& value) { return _vfilechsrFillIn(std::move(templ), value); }
 
 // The notice's title from the chooser's: a long one falls back to the
 // template's plain text.

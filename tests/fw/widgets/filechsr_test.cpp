@@ -485,6 +485,53 @@ TEST_F(Choosers, ViewsOrderTheListsAndCanBeAddedAndRemoved) {
   EXPECT_EQ(names(c->current), (std::vector<std::string>{"alpha.txt", "c", "mid.txt", "Zeta.txt"}));
 }
 
+// What the system's dialog would be given, and when it would be used.
+TEST_F(Choosers, TheNativeDialogsSettingsAndItsTest) {
+  EXPECT_EQ(_vfilechsrWantsNative(c), 0) << "the shipped preference keeps the framework's dialog";
+  vprefSetString(vprefGetDefaultDict(), vscribeLiteral("nonativechoosers"), "");
+  vfilechsr* plain = vfilechsrCreate();
+  auto* sub = vclassSpawnOf<vfilechsrClassRec>(vfilechsrGetDefaultClass());
+  vclassSetName(sub, vscribeLiteral("testFilechsrSub"));
+  auto* derived = static_cast<vfilechsr*>(vinstanceCreate(sub));
+  vprefSetString(vprefGetDefaultDict(), vscribeLiteral("nonativechoosers"), "On");
+  EXPECT_EQ(_vfilechsrWantsNative(plain), 1) << "a plain chooser in the Windows look";
+  EXPECT_EQ(_vfilechsrWantsNative(derived), 0) << "never a subclass";
+  derived->state |= vfilechsrNATIVE_FORCED;
+  EXPECT_EQ(_vfilechsrWantsNative(derived), 1) << "unless forced";
+  vfilechsrSetOptions(plain, vfilechsrDIRECTORIES);
+  EXPECT_EQ(_vfilechsrWantsNative(plain), 0) << "nor to choose a directory";
+  vinstanceDestroy(derived);
+  vinstanceDestroy(plain);
+  // Title, owner, position and directory as they are set.
+  vwindowSetTitleScribe(c, vscribeLiteral("Pick one"));
+  ASSERT_NE(c->nativeSettings, nullptr);
+  EXPECT_STREQ(c->nativeSettings->title, "Pick one");
+  EXPECT_TRUE(c->nativeSettings->flags & vfilechsrNATIVE_TITLE);
+  vfilechsrPlace(c, nullptr, 6, 6);
+  EXPECT_EQ(c->nativeSettings->x, -1) << "centred: no position, the system centres it";
+  EXPECT_FALSE(c->nativeSettings->flags & vfilechsrNATIVE_POSITION);
+  vfilechsrPlace(c, nullptr, 0, 0);
+  EXPECT_EQ(c->nativeSettings->x, c->rect.x);
+  EXPECT_EQ(c->nativeSettings->y, c->rect.y);
+  vdialog* owner = vdialogCreate();
+  vwindowClassOf(c)->setParent(c, owner);
+  EXPECT_EQ(c->nativeSettings->owner, owner);
+  vwindowClassOf(c)->setParent(c, nullptr);
+  EXPECT_EQ(c->nativeSettings->owner, nullptr);
+  vinstanceDestroy(owner);
+  setDirectory(c, tree->at("a"));
+  EXPECT_EQ(pathText(c->nativeSettings->directory), tree->at("a"));
+  // A copy takes the settings, the options and the directory.
+  vfilechsrSetOptions(c, vfilechsrNO_HIDDEN | vfilechsrMUST_EXIST);
+  auto* copy = static_cast<vfilechsr*>(vobjectClone(c));
+  EXPECT_EQ(copy->options, c->options);
+  EXPECT_STREQ(copy->nativeSettings->title, "Pick one");
+  ASSERT_NE(copy->current, nullptr);
+  EXPECT_EQ(pathText(copy->current->path), tree->at("a"));
+  EXPECT_NE(copy->current, c->current) << "a chain of its own";
+  vinstanceDestroy(copy);
+}
+
 // A Win95 chooser showing three columns, in a process of its own.
 TEST_F(Choosers, AWin95ChooserShowsThreeColumns) {
   fs::path shot = fs::temp_directory_path() / ("filechsr_win95_" + std::to_string(getpid()) + ".png");
