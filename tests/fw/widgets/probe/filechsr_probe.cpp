@@ -3,6 +3,9 @@
 //   filechsr_probe [-laf LOOK] DIR OUT   the chooser in DIR with the first
 //                                        directory of its first two columns
 //                                        selected: three columns
+//   filechsr_probe [-laf LOOK] DIR run   a modal run (by hand, on X11): prints
+//                                        each path given to the apply function
+//                                        and the answer
 #include <cstdio>
 #include <string>
 
@@ -49,14 +52,34 @@ int picture(const char* directory, const char* out) {
   return status;
 }
 
+int runByHand(const char* directory) {
+  vfilechsr* c = vfilechsrCreate();
+  vfsPath* p = vfsNewPathFromString(directory);
+  vfilechsrSetDirectory(c, p);
+  vfsFreePath(p);
+  vfilechsrSetApply(c, [](vfilechsr*, vfsPath* chosen) {
+    vstr* text = vfsPathToString(chosen);
+    std::printf("chosen %s\n", text);
+    std::fflush(stdout);
+    vstrDestroy(text);
+    return 1;
+  });
+  vname answer = vfilechsrProcess(c);
+  std::printf("answer %s\n", answer ? answer : "none");
+  vinstanceDestroy(c);
+  return 0;
+}
+
 int probeMain(int argc, char** argv) {
   vwidgetsStartup(argc, argv);
-  win::UseVirtualClock(true);
   int count = 0;
   char** args = nullptr;
   vprefGetArgs(&count, &args);
   int status = 2;
-  if (count > 2) status = picture(args[1], args[2]);
+  bool byHand = count > 2 && std::string(args[2]) == "run";
+  if (!byHand) win::UseVirtualClock(true);
+  if (byHand) status = runByHand(args[1]);
+  else if (count > 2) status = picture(args[1], args[2]);
   else std::fprintf(stderr, "usage: filechsr_probe [-laf LOOK] DIR OUT\n");
   std::fflush(stdout);
   return status;
