@@ -460,12 +460,13 @@ void loadInit(vobject* self, vresource resource) {
 // A new chooser is loaded from the template; the loading itself starts
 // with the classes' plain init, which must not load again.
 int loadingTemplate = 0;
+struct PlainInit {
+  PlainInit() { ++loadingTemplate; }
+  ~PlainInit() { --loadingTemplate; }
+};
 void init(vinstance* self) {
   if (loadingTemplate) return super()->init(self);
-  struct Depth {
-    Depth() { ++loadingTemplate; }
-    ~Depth() { --loadingTemplate; }
-  } depth;
+  PlainInit depth;
   vresource dict = _vfilechsrDictionary();
   vresource templ = 0;
   if (!dict || !vresourceTestGet(dict, N(Id::Confirm), &templ))
@@ -486,7 +487,11 @@ void destroy(vinstance* self) {
 }
 
 void copyInit(vobject* source, vobject* destination) {
-  super()->copyInit(source, destination);
+  {
+    // The copy starts from the plain init, not from a template of its own.
+    PlainInit plain;
+    super()->copyInit(source, destination);
+  }
   vfilechsr* from = asF(source);
   vfilechsr* to = asF(destination);
   findItems(to);
