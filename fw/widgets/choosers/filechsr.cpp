@@ -267,6 +267,24 @@ void viewChosen(vmenuItem* item, vevent*) {
   if (c && item->tag != c->currentView) vfilechsrSetViewBy(c, item->tag);
 }
 
+// The history menu's Home item goes home through the chooser's selector.
+void homeChosen(vmenuItem* item, vevent*) {
+  if (auto* c = reinterpret_cast<vfilechsr*>(item->data)) vobjectAttributedOf(c)->issueSelector(c, 9, nullptr);
+}
+void setUpHistoryMenu(vfilechsr* c) {
+  auto* bar = reinterpret_cast<vmenubar*>(c->menuBar);
+  for (int i = 0; bar && i < vmenubarCount(bar); ++i) {
+    vmenu* m = vmenubarAt(bar, i);
+    if (m->tag != N(Id::HistoryMenu)) continue;
+    for (int k = 0; k < vmenuItemListCount(&m->items); ++k) {
+      vmenuItem* item = vmenuItemListAt(&m->items, k);
+      if (item->tag != L("Home")) continue;
+      item->notifyFunc = homeChosen;
+      item->data = reinterpret_cast<std::intptr_t>(c);
+    }
+  }
+}
+
 void setUpViews(vfilechsr* c) {
   c->views = vdictCreate(vdictHashName);
   c->currentView = nullptr;
@@ -437,6 +455,7 @@ void loadInit(vobject* self, vresource resource) {
     if (b) b->notifyFunc = shiftNotify, b->data = reinterpret_cast<std::intptr_t>(c);
   if (c->pathMenu) c->pathMenu->data = reinterpret_cast<std::intptr_t>(c);
   setUpViews(c);
+  setUpHistoryMenu(c);
   c->visibleColumns = 0;
   for (int i = 0; i < vfilechsrCOLUMNS; ++i)
     if (c->columns[i]) _vfilechsrPrepareColumn(c, c->columns[i]);

@@ -15,6 +15,8 @@
 #include "fw/data/vresource.h"
 #include "fw/gui/window/application.h"
 #include "fw/widgets/dialog_support.h"
+#include "fw/widgets/menus/menubar.h"
+#include "fw/widgets/menus/menuitem.h"
 #include "fw/widgets/filechsr_support.h"
 #include "tests/support/png_compare.h"
 
@@ -483,6 +485,22 @@ TEST_F(Choosers, ViewsOrderTheListsAndCanBeAddedAndRemoved) {
   EXPECT_EQ(raised, "RemoveViewBy: not valid view tag");
   vfilechsrSetViewBy(c, vnameInternLiteral("Name"));
   EXPECT_EQ(names(c->current), (std::vector<std::string>{"alpha.txt", "c", "mid.txt", "Zeta.txt"}));
+}
+
+TEST_F(Choosers, HomeGoesToTheHomeDirectory) {
+  setDirectory(c, tree->at("a/b"));
+  auto* bar = reinterpret_cast<vmenubar*>(c->menuBar);
+  vmenuItem* home = nullptr;
+  for (int i = 0; i < vmenubarCount(bar); ++i)
+    for (int k = 0; k < vmenuItemListCount(&vmenubarAt(bar, i)->items); ++k)
+      if (vmenuItem* item = vmenuItemListAt(&vmenubarAt(bar, i)->items, k); item->tag == vnameInternLiteral("Home"))
+        home = item;
+  ASSERT_NE(home, nullptr);
+  EXPECT_EQ(home->accelerator, 0x680008u) << "the command modifier with h";
+  vmenuItemSelect(home, nullptr);
+  vfsPath* expected = vfsMSWGetHomeDirectory();
+  EXPECT_EQ(pathText(c->current->path), pathText(expected));
+  vfsFreePath(expected);
 }
 
 // What the system's dialog would be given, and when it would be used.
