@@ -106,7 +106,8 @@ TEST(Combobox, ResourceFormCopiesAndShowingRows) {
 }
 
 // String combos: the first append selects; strings order by their bytes
-// ("B" before "a" before "b") and the sort keeps the value; a typed string
+// ("B" before "a" before "b"), the sort keeps the value and announces
+// "Content" (an empty combo's sort does nothing); a typed string
 // matching no choice stands unless the check refuses it, when the nearest
 // choice (the greater first) is taken; edits of the string list itself show
 // in the values at once, and a private copy of the value outlives its row;
@@ -116,9 +117,11 @@ TEST(Combobox, ResourceFormCopiesAndShowingRows) {
 // list in its dialog.
 TEST(Combo, StringsMirrorOrderCheckAndStoredForm) {
   EXPECT_EQ(probe("-laf win95 strings"),
+            "an empty sort announces \"Content\" 0 time(s)\n"
             "empty: flags 1 rows 0 text 0; loaded  rows visible 5 value \"\" modifiable 1\n"
             "first append: b rows b; value \"b\" row 0 codes \n"
             "two more: b,B,a rows b,B,a; value \"b\" row 0 codes \n"
+            "a sort announces \"Content\" 1 time(s)\n"
             "sorted: B,a,b rows B,a,b; value \"b\" row 2 codes \n"
             "find B 0, b 2, c -1\n"
             "commit kiwi: B,a,b rows B,a,b; value \"kiwi\" row -1 codes \n"
@@ -150,6 +153,17 @@ TEST_P(ComboboxLooks, DrawAsStored) {
   ASSERT_TRUE(win::test::ReadPng(png, image));
   std::filesystem::remove(png);
   EXPECT_TRUE(test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/combobox/combobox_" + laf + ".png"));
+}
+// A string combo and a focused pop-down string combo.
+TEST_P(ComboboxLooks, StringCombosDrawAsStored) {
+  std::string laf = GetParam();
+  std::string png =
+      (std::filesystem::temp_directory_path() / ("combo_" + laf + "_" + std::to_string(getpid()) + ".png")).string();
+  ASSERT_EQ(probe("-laf " + laf + " stringshots " + png), "");
+  win::test::Image image;
+  ASSERT_TRUE(win::test::ReadPng(png, image));
+  std::filesystem::remove(png);
+  EXPECT_TRUE(test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/combobox/combo_" + laf + ".png"));
 }
 INSTANTIATE_TEST_SUITE_P(FiveLooks, ComboboxLooks, ::testing::Values("win95", "motif", "windows", "cua", "openlook"));
 

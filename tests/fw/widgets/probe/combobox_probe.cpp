@@ -9,6 +9,7 @@
 //   combobox_probe [-laf LOOK] strings   string combos: appending, byte order,
 //                                        the typed-text check, list edits, the
 //                                        stored form, replacing the list
+//   combobox_probe [-laf LOOK] stringshots OUT  a string combo and a pop-down one
 //   combobox_probe [-laf LOOK] shots OUT a focused box, a read-only one and a
 //                                        disabled one, as a PNG
 #include <cstdio>
@@ -352,9 +353,27 @@ void storedKeys(const char* what, vcomboStandard* c) {
   vresourceCloseFile(root);
 }
 
+// A string combo that counts its "Content" announcements.
+int contents = 0;
+vcomboStandard* countingCombo() {
+  static vcomboStandardClassRec* cls = [] {
+    auto* r = vclassSpawnOf<vcomboStandardClassRec>(vcomboGetDefaultClass());
+    vclassSetName(r, vscribeLiteral("probeCountingCombo"));
+    r->send = [](vobject* o, vname name, vdict* args) {
+      if (name == vname_Content) ++contents;
+      vcomboGetDefaultClass()->send(o, name, args);
+    };
+    return r;
+  }();
+  return static_cast<vcomboStandard*>(vinstanceCreate(cls));
+}
+
 int stringCombos() {
   vwindow* w = probehost::host(220, 200);
-  vcomboStandard* c = vcomboCreate();
+  vcomboStandard* c = countingCombo();
+  contents = 0;
+  vcomboboxSort(c);
+  std::printf("an empty sort announces \"Content\" %d time(s)\n", contents);
   vrect r{10, 10, 160, 150};
   vdialogSetItemRect(c, &r);
   vcomboboxSetNotify(c, record);
@@ -366,7 +385,9 @@ int stringCombos() {
   vcomboAppendString(c, vscribeLiteral("B"));
   vcomboAppendString(c, vscribeLiteral("a"));
   stringReport("two more", c);
+  contents = 0;
   vcomboboxSort(c);
+  std::printf("a sort announces \"Content\" %d time(s)\n", contents);
   stringReport("sorted", c);
   std::printf("find B %d, b %d, c %d\n", vcomboFindString(c, vscribeLiteral("B")), vcomboFindString(c, vscribeLiteral("b")),
               vcomboFindString(c, vscribeLiteral("c")));
@@ -413,6 +434,33 @@ int stringCombos() {
   return 0;
 }
 
+// A string combo and a pop-down string combo, the second focused.
+int stringShots(const char* path) {
+  vwindow* w = probehost::host(360, 170);
+  vcomboStandard* a = vcomboCreate();
+  vcomboStandard* b = vcomboPopdownCreate();
+  vrect ra{10, 10, 160, 150};
+  vdialogSetItemRect(a, &ra);
+  for (vcomboStandard* c : {a, b})
+    for (const char* f : kFruit) vcomboAppendString(c, vscribeLiteral(f));
+  int nw = 0, nh = 0;
+  vdialogGetItemNaturalSize(b, &nw, &nh);
+  vrect rb{190, std::int16_t(160 - nh), 160, std::int16_t(nh)};
+  vdialogSetItemRect(b, &rb);
+  vcomboboxSelectIndex(a, 2);
+  vcomboboxSelectIndex(b, 3);
+  vdialogItemListAppend(listOf(w), a);
+  vdialogItemListAppend(listOf(w), b);
+  probehost::show(w);
+  vdialogItemListClassOf(listOf(w))->activateFocus(listOf(w));
+  vdialogItemListSetFocusItem(listOf(w), b);
+  settle();
+  win::test::Image image = win::test::WindowImage(w->native->hwnd);
+  int status = win::test::WritePng(path, image) ? 0 : 1;
+  probehost::finish(w);
+  return status;
+}
+
 int shots(const char* path) {
   vwindow* w = probehost::host(540, 170);
   vcomboboxStandard* a = addCombo(w, {10, 10, 160, 150}, 7);
@@ -445,7 +493,8 @@ int probeMain(int argc, char** argv) {
   else if (mode == "forms") status = forms();
   else if (mode == "strings") status = stringCombos();
   else if (mode == "shots" && count > 2) status = shots(args[2]);
-  else std::fprintf(stderr, "usage: combobox_probe [-laf LOOK] keys|values|forms|strings|shots OUT\n");
+  else if (mode == "stringshots" && count > 2) status = stringShots(args[2]);
+  else std::fprintf(stderr, "usage: combobox_probe [-laf LOOK] keys|values|forms|strings|shots OUT|stringshots OUT\n");
   std::fflush(stdout);
   return status;
 }
