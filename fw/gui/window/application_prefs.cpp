@@ -7,6 +7,10 @@
 #include <cstdlib>
 #include <string>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include "fw/core/debug.h"
 #include "fw/core/fs.h"
 #include "fw/data/inst.h"
@@ -44,6 +48,28 @@ std::string pathText(const vfsPath* path) {
   char buffer[vfsPATH_BUFFER];
   return vfsPathToBuffer(path, buffer);
 }
+
+// The store is updated in place, so programs of one user that start and end
+// together take turns on it through a lock on the home folder: shared to
+// read, exclusive to write. Without a lockable folder it goes on unlocked.
+class HomeLock {
+ public:
+  explicit HomeLock(int how) {
+    vfsPath* home = vfsMSWGetHomeDirectory();
+    fd_ = ::open(pathText(home).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    vfsFreePath(home);
+    while (fd_ >= 0 && ::flock(fd_, how) != 0 && errno == EINTR) {
+    }
+  }
+  ~HomeLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  HomeLock(const HomeLock&) = delete;
+  HomeLock& operator=(const HomeLock&) = delete;
+
+ private:
+  int fd_;
+};
 
 void copyOldStore(vresource into) {
   vfsPath* old = homeFile("vuser.vr");
@@ -83,6 +109,7 @@ void replaceDict(vresource parent, vname tag, vresource source) {
 void saveAtExit() {
   if (!store.open) return;
   if (store.user.count < 2) {
+    HomeLock lock(LOCK_EX);
     vresource file = 0;
     if (openForSave(&file)) {
       bool ok = vexTry([&] {
@@ -157,7 +184,10 @@ void _vapplicationOpenUserStore() {
   vresource root = 0;
   // A damaged store must not stop the program: it starts empty, and the
   // save at exit moves the old file aside.
-  if (!vexTry([&] { root = vresourceLoadFile(path); })) root = vresourceCreateMemory();
+  {
+    HomeLock lock(LOCK_SH);
+    if (!vexTry([&] { root = vresourceLoadFile(path); })) root = vresourceCreateMemory();
+  }
   vfsFreePath(path);
   if (vresourceCount(root) == 0) copyOldStore(root);
   store.user = vapplicationResourceFile{1, 2, root};

@@ -171,6 +171,19 @@ TEST(ApplicationProbe, DamagedStoreIsKeptAside) {
   EXPECT_EQ(text, "not a store");
 }
 
+// Programs ending together take turns on the store: none finds it damaged,
+// and the last one's value stands.
+TEST(ApplicationProbe, ProgramsEndingTogetherKeepTheStoreWhole) {
+  Home home;
+  EXPECT_EQ(run(home, "set color start"), "");
+  std::string many;
+  for (int i = 0; i < 24; ++i) many += "'" APP_PROBE "' set color c" + std::to_string(i % 3) + " & ";
+  EXPECT_EQ(run(home, "-c \"" + many + "wait\"", "/bin/sh"), "");
+  EXPECT_FALSE(fs::exists(home.dir / "vwexusr1.vr.bad"));
+  std::string color = run(home, "get color");
+  EXPECT_TRUE(color == "color=c0\n" || color == "color=c1\n" || color == "color=c2\n") << color;
+}
+
 }  // namespace
 
 namespace {
