@@ -205,20 +205,26 @@ void drawMark(vtextview* v, char c, vtextStyle* style, int x, int baseline, cons
 // The highlight of the selected part of a row: a selected line end reaches
 // the text area's edge, or only past the line end's own width with
 // HiliteTo 1. False when the row holds none of the selection.
-bool rowHighlight(vtextview* v, const Row& row, const vtextColumn* e, std::int32_t start, std::int32_t count,
-                  const char* chars, vrect* out) {
-  vtextSelection* s = v->selection;
-  if (!s || s->length <= 0) return false;
-  std::int32_t selA = std::clamp(s->start - start, 0, count), selB = std::clamp(s->end - start, 0, count);
+// The highlight of the range from..to on a row.
+bool rangeHighlight(vtextview* v, const Row& row, const vtextColumn* e, std::int32_t start, std::int32_t count,
+                    const char* chars, std::int32_t from, std::int32_t to, vrect* out) {
+  if (from >= to) return false;
+  std::int32_t selA = std::clamp(from - start, 0, count), selB = std::clamp(to - start, 0, count);
   if (selA >= selB) return false;
   int x0 = int(e[selA].x >> 16) + 1, x1 = int(e[selB].x >> 16) + 1;
   bool newline = count && chars[count - 1] == '\n';
-  if (newline && s->end > start + count - 1 && ((v->viewFlags >> 8) & 3) != 1) {
+  if (newline && to > start + count - 1 && ((v->viewFlags >> 8) & 3) != 1) {
     const vrect* a = vtextviewGetTextArea(v);
     x1 = a->x + a->width;
   }
   *out = {std::int16_t(x0), std::int16_t(row.bottom), std::int16_t(x1 - x0), std::int16_t(row.height)};
   return true;
+}
+
+bool rowHighlight(vtextview* v, const Row& row, const vtextColumn* e, std::int32_t start, std::int32_t count,
+                  const char* chars, vrect* out) {
+  vtextSelection* s = v->selection;
+  return s && s->length > 0 && rangeHighlight(v, row, e, start, count, chars, s->start, s->end, out);
 }
 
 // One line at its row: the runs between style changes and selection
@@ -478,11 +484,44 @@ bool toggleHighlight(vtextview* v) {
     std::int32_t count = 0, start = 0;
     vtextColumn* e = measureRow(v, row, &count, &start);
     vrect h;
-    if (e && rowHighlight(v, row, e, start, count, row.block->chars + row.block->lines[row.index].start, &h)) drawHighlight(v, h, kind);
+    if (e && rowHighlight(v, row, e, start, count, row.block->chars + row.block->lines[row.index].start, &h)) {
+      drawHighlight(v, h, kind);
+      ++_vtextviewModule()->toggledRows;
+    }
     return true;
   });
   vdrawGRestore();
   return true;
+}
+
+// Moves the highlight from the range from..to to the selection, touching
+// only the rows where the two differ: each highlight is its own inverse.
+void toggleChangedRows(vtextview* v, std::int32_t from, std::int32_t to) {
+  vtextSelection* s = v->selection;
+  std::int32_t a = s->length > 0 ? s->start : 0, b = s->length > 0 ? s->end : 0;
+  if ((a == from && b == to) || !beginDrawing(v)) return;
+  clipToTextArea(v);
+  std::int32_t low = from < to ? (a < b ? std::min(from, a) : from) : a;
+  std::int32_t high = from < to ? (a < b ? std::max(to, b) : to) : b;
+  std::int32_t first = vtextGetLineOfPosition(v->text, low), last = vtextGetLineOfPosition(v->text, high);
+  int kind = highlightKind(v);
+  forEachRow(v, [&](const Row& row) {
+    if (row.line < first) return true;
+    if (row.line > last) return false;
+    std::int32_t count = 0, start = 0;
+    vtextColumn* e = measureRow(v, row, &count, &start);
+    if (!e) return true;
+    const char* chars = row.block->chars + row.block->lines[row.index].start;
+    vrect was{}, now{};
+    bool had = rangeHighlight(v, row, e, start, count, chars, from, to, &was);
+    bool has = rangeHighlight(v, row, e, start, count, chars, a, b, &now);
+    if (had == has && (!had || std::memcmp(&was, &now, sizeof was) == 0)) return true;
+    if (had) drawHighlight(v, was, kind);
+    if (has) drawHighlight(v, now, kind);
+    ++_vtextviewModule()->toggledRows;
+    return true;
+  });
+  vdrawGRestore();
 }
 
 // Flags 1 before a change, 2 after it, 4 leaves highlight and caret alone.
@@ -898,9 +937,17 @@ vtextObserverClassRec* _vtextviewMakeObserverClass() {
       if (v->flags & vdialogItemOPEN) {
         if (phase == 0) {
           cls(v)->drawCaret(v, 0);
-          toggleHighlight(v);
+          if (v->textViewFlags & vtextviewTRACKING) {
+            m->trackedHighlight = true;
+            m->trackedFrom = s->length > 0 ? s->start : 0;
+            m->trackedTo = s->length > 0 ? s->end : 0;
+          } else {
+            toggleHighlight(v);
+          }
         } else {
-          toggleHighlight(v);
+          if (m->trackedHighlight) toggleChangedRows(v, m->trackedFrom, m->trackedTo);
+          else toggleHighlight(v);
+          m->trackedHighlight = false;
           cls(v)->placeCaret(v);
         }
       } else if (phase == 1) {

@@ -27,6 +27,11 @@ struct vtextviewModule {
   std::int32_t lookOptions[5];
   std::uint8_t hilite;
   bool scrollLockOverride;  // page and line scrolling pass the scroll locks
+  // While a press is tracked the highlight shown before a selection change
+  // stays up, and after it only the rows whose highlight changed are toggled.
+  bool trackedHighlight;
+  std::int32_t trackedFrom, trackedTo;
+  std::uint32_t toggledRows;  // rows whose highlight was toggled, counted for the probes
 };
 
 vtextviewModule* _vtextviewModule();

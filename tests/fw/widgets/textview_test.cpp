@@ -285,7 +285,8 @@ std::string editProbe(const std::string& args) {
 // "Paste", the drop moved back by the cut), a drop inside does nothing and
 // a double and a triple click on the selection still select a word and a
 // line;
-// "Auto Insert" pads a short line with blanks up to the press and adds
+// a drag over lines toggles only the rows whose highlight changed and ends
+// as a whole redraw; "Auto Insert" pads a short line with blanks up to the press and adds
 // lines for a press below the text; grab scrolling follows the pointer.
 TEST(TextviewMouse, WordsLinesAdjustAutoScrollDragAndDropPaddingAndGrab) {
   EXPECT_EQ(editProbe("track"),
@@ -295,6 +296,7 @@ TEST(TextviewMouse, WordsLinesAdjustAutoScrollDragAndDropPaddingAndGrab) {
             "triple click selects line 2: \"alpha beta gamma|second line here|third|fourth line\" 17-34\n"
             "left margin dragged to line 3 selects lines: \"alpha beta gamma|second line here|third|fourth line\" 17-40\n"
             "ctrl+click extends from the caret: \"alpha beta gamma|second line here|third|fourth line\" 2-20\n"
+            "dragged from 2 over lines 2, 3, 4, 2, 1, 1: rows toggled 2,2,2,3,2,1, as redrawn whole 1\n"
             "dragged below: scrolled 1 then 5 lines in 50 ms, selection reaches the last shown line 1\n"
             "dragged \"two\" before \"five\": \"one two three|fourtwo five\" 21-21\n"
             "undo names: Paste;\n"

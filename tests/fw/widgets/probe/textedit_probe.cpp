@@ -190,6 +190,25 @@ int track() {
   withKey(win::VK_CONTROL, [] { click(inside(20), yOf(20)); });
   report("ctrl+click extends from the caret");
   pause();
+  // A drag over lines toggles only the rows whose highlight changed, and
+  // the window ends as a whole redraw draws it.
+  {
+    vtextviewModule* m = _vtextviewModule();
+    std::string rows;
+    down(inside(2), yOf(2));
+    for (std::int32_t p : {20, 36, 44, 30, 3, 1}) {
+      m->toggledRows = 0;
+      move(inside(p), yOf(p));
+      rows += (rows.empty() ? "" : ",") + std::to_string(m->toggledRows);
+    }
+    up(inside(1), yOf(1));
+    win::test::Image shown = win::test::WindowImage(window->native->hwnd);
+    vdialogItemClassOf(view)->invalRect(view, &view->rect, 0);
+    settle();
+    std::printf("dragged from 2 over lines 2, 3, 4, 2, 1, 1: rows toggled %s, as redrawn whole %d\n", rows.c_str(),
+                shown.px == win::test::WindowImage(window->native->hwnd).px);
+    pause();
+  }
   // Below the text area: the view scrolls on every 10 ms of the clock.
   std::string many;
   for (int i = 1; i <= 40; ++i) many += "row " + std::to_string(i) + "\n";
