@@ -43,10 +43,29 @@ void put(vtextWalk* w, const char* chars, std::int32_t n) {
 }
 
 // One edit replacing [start, end), none when it would change nothing.
-void replace(vtext* t, std::int32_t start, std::int32_t end, const char* chars, std::int32_t n) {
+// Writes chars over [start, start + n) when no line end comes or goes; the
+// lines' looks are laid out again and announced as a change of style.
+bool overwrite(vtext* t, std::int32_t start, const char* chars, const char* old, std::int32_t n) {
+  const char lineEnd = char(vtextGetLineEnd(t));
+  for (std::int32_t i = 0; i < n; ++i)
+    if (old[i] != chars[i] && (old[i] == lineEnd || chars[i] == lineEnd)) return false;
+  vtextBlock* b = vtextFindBlock(t, start);
+  for (std::int32_t i = 0; i < n && b; ++i) {
+    while (b && start + i >= b->start + b->used) b = b->next;
+    if (b) b->chars[start + i - b->start] = chars[i];
+  }
+  _vtextRelayoutRange(t, start, start + n);
+  vtextClassOf(t)->notifyStyleChanged(t, nullptr, start, start + n);
+  return true;
+}
+
+void replace(vtext* t, std::int32_t start, std::int32_t end, const char* chars, std::int32_t n, bool inPlace) {
   if (end - start == n) {
     std::vector<char> old(std::size_t(n) + 1);
-    if (vtextGetChars(t, start, end, old.data(), n) == n && std::memcmp(old.data(), chars, std::size_t(n)) == 0) return;
+    if (vtextGetChars(t, start, end, old.data(), n) == n) {
+      if (std::memcmp(old.data(), chars, std::size_t(n)) == 0) return;
+      if (inPlace && overwrite(t, start, chars, old.data(), n)) return;
+    }
   }
   vtextSelection temp;
   vtextInitSelection(t, &temp);
@@ -329,7 +348,7 @@ void _vtextProcessLines(vtext* t, vtextSelection* s, void* function, int flags, 
         _vtextGrowWalkBuffer(&w, nullptr);
         continue;
       }
-      replace(t, w.regionStart, pos, w.buffer, n);
+      replace(t, w.regionStart, pos, w.buffer, n, flags & vtextWALK_IN_PLACE);
       w.added += n;
       w.removed += pos - w.regionStart;
       pos = w.regionStart = w.regionStart + n;
@@ -355,7 +374,9 @@ void _vtextProcessLines(vtext* t, vtextSelection* s, void* function, int flags, 
     char c = char(lineEnd);
     put(&w, &c, 1);
   }
-  if (w.buffer && !stopped) replace(t, w.regionStart, std::min(pos, t->length), w.buffer, std::int32_t(w.write - w.buffer));
+  if (w.buffer && !stopped)
+    replace(t, w.regionStart, std::min(pos, t->length), w.buffer, std::int32_t(w.write - w.buffer),
+            flags & vtextWALK_IN_PLACE);
 }
 
 std::int16_t _vtextColumnPasteSource(const char* piece, std::intptr_t length, void* output, std::int32_t* room,

@@ -16,6 +16,9 @@ enum : int {
   vtextWALK_CONVERT = 0x40,
   vtextWALK_WHOLE_LINES = 0x80,
   vtextWALK_FINAL_NEWLINE = 0x200,
+  // Output as long as the lines it replaces, with the same line ends, is
+  // written over the characters, so the style runs over them stay.
+  vtextWALK_IN_PLACE = 0x400,
 };
 
 struct vtextWalk {

@@ -202,7 +202,7 @@ void _vtextviewChangeCase(vtextview* v, int selector, const char* replay) {
   {
     TempSelection temp(t);
     vtextCopySelection(t, s, temp.s);
-    vtextProcessLines(t, temp.s, caseMapper, 0);
+    vtextProcessLines(t, temp.s, caseMapper, vtextWALK_IN_PLACE);
   }
   if (recording) {
     vtextSetObserverClass(t, undoClass);

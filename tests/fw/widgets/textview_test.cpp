@@ -193,7 +193,8 @@ TEST(TextviewEdits, LineAndWordCommands) {
 // into one record, backspaces inside the run only shorten it, older
 // characters deleted backward or forward come back in their order, a paste
 // and the typing after it are two actions, a case change is one record
-// and comes back exactly, across a line end too; a random session of typing, pastes, cuts and commands undoes to
+// and comes back exactly, across a line end too, keeping a bold run over
+// it; a random session of typing, pastes, cuts and commands undoes to
 // the original text and redoes to the final one.
 TEST(TextviewUndo, RecordsUndoAndRedoExactly) {
   std::string out = probe("-laf win95 undo");
@@ -206,7 +207,8 @@ TEST(TextviewUndo, RecordsUndoAndRedoExactly) {
             "pasted then typed: \"one two!!\" 2 action(s), undone \"one\", redone \"one two!!\"\n"
             "capitalized: \"Hello World\" 1 action(s), undone \"hELLO wORLD\", redone \"Hello World\"\n"
             "toggled: 1 record(s), the first a vtextCaseRecord\n"
-            "toggle case: \"miXeD cAsE|LINE\" 1 action(s), undone \"mIxEd CaSe|line\", redone \"miXeD cAsE|LINE\"\n");
+            "toggle case: \"miXeD cAsE|LINE\" 1 action(s), undone \"mIxEd CaSe|line\", redone \"miXeD cAsE|LINE\"\n"
+            "bold kept: mIXED CASE|LINE bold 3-13 ; undone mIxEd CaSe|line bold 3-13 ; redone mIXED CASE|LINE bold 3-13 \n");
   EXPECT_NE(out.find(" actions, changed 1, original back 1, final back 1\n"), std::string::npos) << out;
 }
 

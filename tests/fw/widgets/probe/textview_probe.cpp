@@ -688,6 +688,32 @@ int undo() {
               pending && pending->count ? pending->actions[0]->cls->name : "none");
   vtextviewRecordUndo(v, vscribeLiteral("Case Change"));
   show("toggle case");
+  // A case change rewrites the characters in place: a bold run over them
+  // stays, through undo and redo too.
+  start("mIxEd CaSe\nline", 0);
+  vtextStyle* bold = vtextStyleCreate();
+  vtextRulerSetBooleanAttr(bold, vnameInternLiteral("Bold"), 1);
+  vtextApplyStyle(s.text, 3, 13, bold);
+  if (s.text->pendingChanges) vinstanceDestroy(s.text->pendingChanges);
+  s.text->pendingChanges = nullptr;
+  auto boldRuns = [&] {
+    std::string out;
+    for (std::int32_t p = 0; p <= s.text->length; ++p) {
+      vtextStyle* at = p < s.text->length ? vtextGetStyleAt(s.text, p) : nullptr;
+      bool on = at && vtextRulerGetBooleanAttr(at, vnameInternLiteral("Bold")) == 1;
+      if (on != (!out.empty() && out.back() == '-')) out += std::to_string(p) + (on ? "-" : " ");
+    }
+    return textOf(s.text) + " bold " + out;
+  };
+  vtextSetSelectionRange(s.text, s.selection, 1, 15);
+  vobjectIssueTag(v, vnameInternLiteral("Upper Case"), nullptr);
+  std::string changed = boldRuns();
+  performAll(true);
+  std::string undone = boldRuns();
+  performAll(false);
+  std::printf("bold kept: %s; undone %s; redone %s\n", changed.c_str(), undone.c_str(), boldRuns().c_str());
+  start("", 0);
+  vtextStyleDestroy(bold);
   // A random session: undoing everything gives the original text back,
   // redoing everything the final one.
   std::mt19937 random(7);
