@@ -469,37 +469,11 @@ void drawCaret(vtextview* v, int phase) {
   vdrawGRestore();
 }
 
-// Inverts the selection's highlight on the visible rows where it is drawn
-// now; false for an empty selection, which shows a caret instead.
-bool toggleHighlight(vtextview* v) {
-  vtextSelection* s = v->selection;
-  if (!v->text || !s || s->length <= 0) return false;
-  if (!beginDrawing(v)) return true;
-  clipToTextArea(v);
-  std::int32_t first = vtextGetLineOfPosition(v->text, s->start), last = vtextGetLineOfPosition(v->text, s->end);
-  int kind = highlightKind(v);
-  forEachRow(v, [&](const Row& row) {
-    if (row.line < first) return true;
-    if (row.line > last) return false;
-    std::int32_t count = 0, start = 0;
-    vtextColumn* e = measureRow(v, row, &count, &start);
-    vrect h;
-    if (e && rowHighlight(v, row, e, start, count, row.block->chars + row.block->lines[row.index].start, &h)) {
-      drawHighlight(v, h, kind);
-      ++_vtextviewModule()->toggledRows;
-    }
-    return true;
-  });
-  vdrawGRestore();
-  return true;
-}
-
-// Moves the highlight from the range from..to to the selection, touching
-// only the rows where the two differ: each highlight is its own inverse.
-void toggleChangedRows(vtextview* v, std::int32_t from, std::int32_t to) {
-  vtextSelection* s = v->selection;
-  std::int32_t a = s->length > 0 ? s->start : 0, b = s->length > 0 ? s->end : 0;
-  if ((a == from && b == to) || !beginDrawing(v)) return;
+// Toggles the highlights of the ranges from..to and a..b on the visible
+// rows where the two differ: each highlight is its own inverse, so this
+// moves one to the other (an empty range has none).
+void toggleRows(vtextview* v, std::int32_t from, std::int32_t to, std::int32_t a, std::int32_t b) {
+  if (!beginDrawing(v)) return;
   clipToTextArea(v);
   std::int32_t low = from < to ? (a < b ? std::min(from, a) : from) : a;
   std::int32_t high = from < to ? (a < b ? std::max(to, b) : to) : b;
@@ -522,6 +496,22 @@ void toggleChangedRows(vtextview* v, std::int32_t from, std::int32_t to) {
     return true;
   });
   vdrawGRestore();
+}
+
+// Inverts the selection's highlight on the visible rows where it is drawn
+// now; false for an empty selection, which shows a caret instead.
+bool toggleHighlight(vtextview* v) {
+  vtextSelection* s = v->selection;
+  if (!v->text || !s || s->length <= 0) return false;
+  toggleRows(v, s->start, s->end, 0, 0);
+  return true;
+}
+
+// Moves the highlight from the range from..to to the selection.
+void toggleChangedRows(vtextview* v, std::int32_t from, std::int32_t to) {
+  vtextSelection* s = v->selection;
+  std::int32_t a = s->length > 0 ? s->start : 0, b = s->length > 0 ? s->end : 0;
+  if (a != from || b != to) toggleRows(v, from, to, a, b);
 }
 
 // Flags 1 before a change, 2 after it, 4 leaves highlight and caret alone.
