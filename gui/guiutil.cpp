@@ -3,18 +3,15 @@
 // breakpoint number and a device's working directory.
 #include "gui/guiutil.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "fw/core/ex.h"
 #include "fw/core/mem.h"
 #include "gui/road.h"
 #include "sim/cmd/breakpoints.h"
 #include "sim/engine/device.h"
+#include "sim/frontend.h"
 
 namespace gui {
 
@@ -62,23 +59,8 @@ int breakpoint_number_free() {
   return candidate;
 }
 
-// The process's current directory with a trailing "/"; one whose name does
-// not fit is named "./", never a cut name that points elsewhere.
 void gui_work_dir(device_inst* inst) {
-  if (inst == nullptr) return;
-  std::vector<char> buf(4096);
-  std::string dir;
-  for (;;) {
-    if (getcwd(buf.data(), buf.size()) != nullptr) {
-      dir = buf.data();
-      break;
-    }
-    if (errno != ERANGE || buf.size() > (1u << 20)) break;
-    buf.resize(buf.size() * 2);
-  }
-  if (!dir.empty() && dir.back() != '/') dir += '/';
-  if (dir.empty() || dir.size() > WORK_DIR_MAX - 1) dir = "./";
-  inst->work_dir = dir;
+  if (inst != nullptr) inst->work_dir = working_dir_text(WORK_DIR_MAX - 1);
 }
 
 }  // namespace gui

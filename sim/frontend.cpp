@@ -2,7 +2,11 @@
 // simulator and its front-end share.
 #include "sim/frontend.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <vector>
 
 int more_enabled = 0;
 int more_count = 0;
@@ -98,3 +102,19 @@ void* gui_dsp_realloc(void* block, std::size_t size) { return fe->gui_dsp_reallo
 void gui_dsp_free(void* block) { fe->gui_dsp_free(block); }
 void gui_work_dir(device_inst* inst) { fe->gui_work_dir(inst); }
 void quit_program() { fe->quit_program(); }
+
+std::string working_dir_text(std::size_t limit) {
+  std::vector<char> buf(4096);
+  std::string dir;
+  for (;;) {
+    if (getcwd(buf.data(), buf.size()) != nullptr) {
+      dir = buf.data();
+      break;
+    }
+    if (errno != ERANGE || buf.size() > (1u << 20)) break;
+    buf.resize(buf.size() * 2);
+  }
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  if (dir.empty() || dir.size() > limit) dir = "./";
+  return dir;
+}

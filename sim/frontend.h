@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 struct device_inst;
 
@@ -103,6 +104,10 @@ void* gui_dsp_alloc(std::size_t size, int clear);
 void* gui_dsp_realloc(void* block, std::size_t size);
 void gui_dsp_free(void* block);
 void gui_work_dir(device_inst* inst);
+// The process's current directory with a trailing "/", as a device's
+// working directory takes it: "./" when it does not fit in `limit`
+// characters (the same place, never a cut name that points elsewhere).
+std::string working_dir_text(std::size_t limit);
 void quit_program();
 extern int quitting;
 
