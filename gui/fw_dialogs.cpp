@@ -1,0 +1,106 @@
+// The dialogs of the command road on the framework: notices for errors,
+// questions, More and Wait, and the line dialog "Interact_Input" from the
+// application's resource file. Each is placed 6, 6 over the root window.
+#include "gui/fw_dialogs.h"
+
+#include <string>
+
+#include "fw/core/event.h"
+#include "fw/core/name.h"
+#include "fw/core/scribe.h"
+#include "fw/data/vresource.h"
+#include "fw/gui/window/application.h"
+#include "fw/widgets/choosers/notice.h"
+#include "fw/widgets/controls/textitem.h"
+
+namespace gui {
+
+namespace {
+
+constexpr int PLACE_CENTRE = 6;
+constexpr std::size_t FIELD_MAX = 99;
+
+vname N(const char* s) { return vnameInternLiteral(s); }
+
+dialog_answer answer_of(vname tag) {
+  if (tag == N("Ok")) return ANSWER_OK;
+  if (tag == N("Apply")) return ANSWER_APPLY;
+  if (tag == N("No")) return ANSWER_NO;
+  if (tag == N("Cancel")) return ANSWER_CANCEL;
+  return ANSWER_CLOSE;
+}
+
+vnotice* make_notice(const char* text, const char* confirm, const char* second, bool cancel) {
+  vnotice* n = vnoticeCreate();
+  vnoticeSetTextScribed(n, vscribeCString(text != nullptr ? text : ""));
+  if (second != nullptr) {
+    vnoticeSetQuestion(n, 1);
+    if (vdialogItem* no = vconfirmFindButton(n, N("No"))) vdialogSetItemTitle(no, vscribeCString(second));
+  }
+  if (confirm != nullptr) vconfirmSetOkTitle(n, vscribeCString(confirm));
+  if (cancel) vnoticeSetCancel(n, 1);
+  vdialogPlace(n, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
+  return n;
+}
+
+dialog_answer notice_run(const char* text, const char* confirm, const char* second, bool cancel) {
+  vnotice* n = make_notice(text, confirm, second, cancel);
+  const dialog_answer a = answer_of(vconfirmProcess(n));
+  vinstanceDestroyLater(n);
+  return a;
+}
+
+// The Wait notice's one button; its press is the user's Cancel.
+void (*wait_pressed)() = nullptr;
+
+void* notice_open(const char* text, const char* button, void (*pressed)()) {
+  vnotice* n = make_notice(text, button, nullptr, false);
+  wait_pressed = pressed;
+  vconfirmSetApply(n, [](vconfirm*, vevent*) {
+    if (wait_pressed != nullptr) wait_pressed();
+    return 0;
+  });
+  vwindowOpen(n);
+  return n;
+}
+
+void notice_close_later(void* notice) {
+  if (notice == nullptr) return;
+  auto* n = static_cast<vnotice*>(notice);
+  if (vwindowIsOpen(n)) vwindowClose(n);
+  vinstanceDestroyLater(n);
+}
+
+std::string item_text(vtextitem* item) {
+  if (item == nullptr) return {};
+  char buffer[FIELD_MAX + 1] = {};
+  vtextitemCopyText(item, buffer, sizeof buffer);
+  return buffer;
+}
+
+dialog_answer line_run(const std::string& prompt, std::string& input) {
+  vresource r;
+  if (!vresourceTestGet(vapplicationGetResources(vapplicationGetCurrent()), N("Interact_Input"), &r))
+    return ANSWER_CLOSE;
+  auto* d = static_cast<vconfirm*>(vobjectLoad(r));
+  auto* prompt_item = reinterpret_cast<vtextitem*>(vdialogFindItem(d, N("Prompt")));
+  auto* input_item = reinterpret_cast<vtextitem*>(vdialogFindItem(d, N("Input")));
+  if (prompt_item != nullptr) vtextitemSetTextChars(prompt_item, prompt.c_str());
+  if (input_item != nullptr) vtextitemSetTextChars(input_item, input.c_str());
+  vdialogPlace(d, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
+  const dialog_answer a = answer_of(vconfirmProcess(d));
+  if (a == ANSWER_OK || a == ANSWER_APPLY) input = item_text(input_item);
+  vinstanceDestroyLater(d);
+  return a;
+}
+
+dialog_answer chooser_unavailable(const chooser_request&, std::string&) { return ANSWER_CLOSE; }
+
+constexpr dialog_services framework = {notice_run, notice_open, notice_close_later, line_run,
+                                       chooser_unavailable};
+
+}  // namespace
+
+const dialog_services& framework_dialogs() { return framework; }
+
+}  // namespace gui
