@@ -240,8 +240,15 @@ void deleteOne(vlistsize* s, std::int32_t index, int axis) {
   --a.count();
 }
 
+// On a constant axis, moving or exchanging rows within the count changes no
+// geometry, and must not ask for a size a list not yet shown cannot know.
+bool constantWithin(const Axis& a, std::int32_t i, std::int32_t j) {
+  return a.isConstant() && i >= 0 && j >= 0 && i < a.count() && j < a.count();
+}
+
 void moveOne(vlistsize* s, std::int32_t from, std::int32_t to, int axis) {
   Axis a = axisOf(s, axis);
+  if (constantWithin(a, from, to)) return;
   std::int32_t size = a.size(from);
   rec(s)->deleteOne(s, from, axis);
   rec(s)->insertOne(s, to, axis);
@@ -250,6 +257,7 @@ void moveOne(vlistsize* s, std::int32_t from, std::int32_t to, int axis) {
 
 void exchangeOne(vlistsize* s, std::int32_t i, std::int32_t j, int axis) {
   Axis a = axisOf(s, axis);
+  if (constantWithin(a, i, j)) return;
   std::int32_t si = a.size(i), sj = a.size(j);
   a.setSize(i, sj);
   a.setSize(j, si);

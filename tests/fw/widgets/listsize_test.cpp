@@ -20,6 +20,25 @@ struct Size {
   ~Size() { vinstanceDestroy(s); }
 };
 
+// A list not yet shown has rows but no known height: moving and exchanging
+// them (a sorted insert, a sort) must neither raise nor change the count.
+TEST(ListSizes, RowsMoveOnAConstantAxisBeforeAnySizeIsKnown) {
+  Size z;
+  z.c->insert(z.s, 0, 3, 1);
+  ASSERT_EQ(z.s->rowCount, 3);
+  bool ok = vexTry([&] {
+    z.c->moveOne(z.s, 2, 0, 1);
+    z.c->exchangeOne(z.s, 0, 1, 1);
+    z.c->move(z.s, 0, 1, 2, 1);
+  });
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(z.s->rowCount, 3);
+  EXPECT_EQ(z.s->defaultHeight, -1);
+  // Once known, the constant height holds for every row.
+  z.c->setRowHeight(z.s, vlistsizeALL_ROWS, 12);
+  EXPECT_EQ(z.c->rowHeight(z.s, 2), 12);
+}
+
 TEST(ListSizes, DefaultsAndTheConstantAxisTurningTabulated) {
   Size z;
   // Nothing known: both questions raise Module with their message and change nothing.
