@@ -3,8 +3,8 @@
 // strip, the keyboard navigation selectors, the keys it binds in its
 // window and the highlight of keyboard mode in each look.
 #include <algorithm>
-#include <utility>
 #include <cstring>
+#include <utility>
 
 #include "fw/core/command.h"
 #include "fw/core/cp1252.h"
@@ -350,13 +350,7 @@ void deactivate(vmenubar* b) {
 void menuEnded(vmenuItem* parent, vevent* event);
 int stripEvent(vobject* parent, vevent* event);
 
-}  // namespace
-
 // ---- Selecting, popping up and down.
-namespace {
-
-void menuEnded(vmenuItem* parent, vevent* event);
-int stripEvent(vobject* parent, vevent* event);
 
 // The current title's rectangle on the root.
 vrect rootAnchor(vmenubar* bar, vwindow* w) {
