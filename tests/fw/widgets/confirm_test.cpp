@@ -178,16 +178,7 @@ struct Confirms : ::testing::Test {
     win::SetActiveWindow(c->native->hwnd);
     settle();
   }
-  static void clickOn(vconfirm* c, const char* tag) {
-    vdialogItem* b = vconfirmFindButton(c, N(tag));
-    ASSERT_NE(b, nullptr) << tag;
-    vrect r = b->rect;
-    vdialogItemListTransformRect(b->owner, &r);
-    win::SetActiveWindow(c->native->hwnd);
-    win::POINT p{r.x + r.width / 2, c->rect.height - 1 - (r.y + r.height / 2)};
-    win::ClientToScreen(c->native->hwnd, &p);
-    win::test::Click(p);
-  }
+  static void clickOn(vconfirm* c, const char* tag) { ASSERT_TRUE(clickConfirmButton(c, tag)) << tag; }
   void press(const char* tag) {
     clickOn(c, tag);
     settle();

@@ -156,16 +156,7 @@ struct Notices : ::testing::Test {
     win::SetActiveWindow(n->native->hwnd);
     settle();
   }
-  static void clickOn(vnotice* x, const char* tag) {
-    vdialogItem* b = vconfirmFindButton(x, N(tag));
-    ASSERT_NE(b, nullptr) << tag;
-    vrect r = b->rect;
-    vdialogItemListTransformRect(b->owner, &r);
-    win::SetActiveWindow(x->native->hwnd);
-    win::POINT p{r.x + r.width / 2, x->rect.height - 1 - (r.y + r.height / 2)};
-    win::ClientToScreen(x->native->hwnd, &p);
-    win::test::Click(p);
-  }
+  static void clickOn(vnotice* x, const char* tag) { ASSERT_TRUE(clickConfirmButton(x, tag)) << tag; }
   std::vector<std::string> shownTags() {
     std::vector<std::string> out;
     vdialogItemList* l = n->buttons->items;
