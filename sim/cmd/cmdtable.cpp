@@ -53,8 +53,8 @@ constexpr const char* more_syntax[] = {"{M}ORE [{OFF}]"};
 constexpr const char* next_syntax[] = {
     "{N}EXT [count][{LI}(lines)/{IN}(inst)] [{H}(halt at breakpoints)]"};
 constexpr const char* output_syntax[] = {
-    "{O}UTPUT [#n] [{T}] addr/port/pin[_group] {OFF}/{TERM}/file "
-    "[{-RD}/{-RF}/{-RH}/{-RU}/{-RS}] [{-A}/{-O}/{-C}]",
+    ("{O}UTPUT [#n] [{T}] addr/port/pin[_group] {OFF}/{TERM}/file "
+     "[{-RD}/{-RF}/{-RH}/{-RU}/{-RS}] [{-A}/{-O}/{-C}]"),
     "{O}UTPUT [#n] [{T}] history {OFF}/{TERM}/file [{-A}/{-O}/{-C}]",
     "{O}UTPUT [#n] [{T}] ehistory {OFF}/{TERM}/file [{-A}/{-O}/{-C}]"};
 constexpr const char* path_syntax[] = {"{P}ATH [pathname]", "{P}ATH + [pathname][,pathname,...]",

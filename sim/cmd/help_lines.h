@@ -134,8 +134,8 @@ inline constexpr const char* display_help[] = {
 inline constexpr const char* evaluate_help[] = {
     "  {----------- EVALUATE: Evaluate an Expression -----------}",
     "",
-    "  {E}VALUATE [{B}(bin)/{D}(dec)/{F}(frc or flt)/{H}(hex)/{U}(unsigned)] "
-    "expression/{${}c_expression{$}}",
+    ("  {E}VALUATE [{B}(bin)/{D}(dec)/{F}(frc or flt)/{H}(hex)/{U}(unsigned)] "
+     "expression/{${}c_expression{$}}"),
     "",
     "  {evaluate r0+p:$50}",
     "  Add the value in r0 register to the value in program memory address",
