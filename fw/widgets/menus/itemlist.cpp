@@ -451,9 +451,7 @@ void setOwner(vmenuItemList* l, vmenu* menu) {
 void emptyScheme(vmenu*, vcolorScheme* s) { s->mask = 0; }
 void noEnd(vmenu*, vcolorScheme*) {}
 void menuColors(vmenu* m, std::uint32_t mask, vcolorScheme* s) {
-  vcolorScheme none{};
-  // FIXME(wl4): vwindowDetermineScheme once the window class lands.
-  if (m && vwindowClassOf(m)->determineColors) vwindowClassOf(m)->determineColors(m, &none, mask, s);
+  if (m && vwindowClassOf(m)->determineColors) vwindowDetermineColors(m, mask, s);
   else vapplicationDetermineColorMask(vapplicationGetCurrent(), mask, s);
 }
 void motifScheme(vmenu* m, vcolorScheme* s) {

