@@ -53,27 +53,33 @@ std::string join(const std::vector<std::string>& elements, bool rooted) {
   return out;
 }
 
+bool regularFile(const std::string& candidate) {
+  struct stat st;
+  return !candidate.empty() && ::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 // A candidate is found when it exists and is a resource file of either kind.
 bool accepted(const std::string& candidate) {
-  struct stat st;
-  if (candidate.empty() || ::stat(candidate.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (!regularFile(candidate)) return false;
   vfsPath* p = vfsNewPathFromString(candidate.c_str());
   int kind = vfsTestFileKind(p);
   vfsFreePath(p);
   return kind != 0;
 }
 
-bool searchOne(const std::string& dir, const std::string& name, std::string* found) {
+using Accept = bool (*)(const std::string& candidate);
+
+bool searchOne(const std::string& dir, const std::string& name, std::string* found, Accept accept) {
   bool rooted = !dir.empty() && dir[0] == '/';
   std::vector<std::string> e = split(dir);
   for (const std::string& c : {join(e, rooted) + "/" + name, join(e, rooted) + "/lib/" + name})
-    if (accepted(c)) return *found = c, true;
+    if (accept(c)) return *found = c, true;
   // Upward: parent/lib/name while the candidate has at least 4 elements.
   std::vector<std::string> up = e;
   while (up.size() + 2 >= 4 && !up.empty()) {
     up.pop_back();
     std::string c = join(up, rooted) + "/lib/" + name;
-    if (accepted(c)) return *found = c, true;
+    if (accept(c)) return *found = c, true;
   }
   return false;
 }
@@ -91,9 +97,9 @@ bool linkTarget(const std::string& dir, std::string* target) {
 }
 
 // Searches dir, then the targets of a chain of links from it.
-bool searchDirectory(std::string dir, const std::string& name, std::string* found) {
+bool searchDirectory(std::string dir, const std::string& name, std::string* found, Accept accept = accepted) {
   for (int links = 0; links <= MAX_LINKS; ++links) {
-    if (searchOne(dir, name, found)) return true;
+    if (searchOne(dir, name, found, accept)) return true;
     struct stat st;
     if (::lstat(dir.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
     std::string target;
@@ -107,24 +113,26 @@ bool searchDirectory(std::string dir, const std::string& name, std::string* foun
   return false;
 }
 
-std::string findPath(const std::string& name) {
+std::string findPath(const std::string& name, Accept accept = accepted) {
   std::string found;
-  if (const vfsPath* p = vfsMSWGetProgramDirectory(); p && searchDirectory(text(p), name, &found)) return found;
-  if (const char* home = std::getenv("WEXLINHOME"); home && *home && accepted(std::string(home) + "/lib/" + name))
+  if (const vfsPath* p = vfsMSWGetProgramDirectory(); p && searchDirectory(text(p), name, &found, accept))
+    return found;
+  if (const char* home = std::getenv("WEXLINHOME"); home && *home && accept(std::string(home) + "/lib/" + name))
     return std::string(home) + "/lib/" + name;
   char value[256];
   if (vsysMSWFindRegistryValue(win::HKEY_LOCAL_MACHINE, "Software\\Quarn\\Wexlin C\\2.6", "WEXLINHOME", value,
                                sizeof value) &&
-      accepted(std::string(value) + "/lib/" + name))
+      accept(std::string(value) + "/lib/" + name))
     return std::string(value) + "/lib/" + name;
-  if (accepted("lib/" + name)) return "lib/" + name;
-  if (const vfsPath* p = vfsMSWGetStartupDirectory(); p && searchDirectory(text(p), name, &found)) return found;
+  if (accept("lib/" + name)) return "lib/" + name;
+  if (const vfsPath* p = vfsMSWGetStartupDirectory(); p && searchDirectory(text(p), name, &found, accept))
+    return found;
   if (vfsPath* p = vfsMSWGetHomeDirectory()) {
-    bool hit = searchDirectory(text(p), name, &found);
+    bool hit = searchDirectory(text(p), name, &found, accept);
     vfsFreePath(p);
     if (hit) return found;
   }
-  if (accepted(std::string(VINST_DATA_DIR) + "/" + name)) return std::string(VINST_DATA_DIR) + "/" + name;
+  if (accept(std::string(VINST_DATA_DIR) + "/" + name)) return std::string(VINST_DATA_DIR) + "/" + name;
   return {};
 }
 
@@ -144,6 +152,11 @@ vfsPath* vinstFindFile(const char* name) {
 
 vfsPath* vinstFindFileQuiet(const char* name) {
   std::string found = findPath(name);
+  return found.empty() ? nullptr : vfsNewPathFromString(found.c_str());
+}
+
+vfsPath* vinstFindPlainFileQuiet(const char* name) {
+  std::string found = findPath(name, regularFile);
   return found.empty() ? nullptr : vfsNewPathFromString(found.c_str());
 }
 

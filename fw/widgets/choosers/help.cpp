@@ -1,6 +1,7 @@
 #include "fw/widgets/choosers/help.h"
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "fw/core/dict.h"
@@ -389,9 +390,19 @@ void sendClientInfo(vsession* session) {
   vstr* dir = programDir ? vfsPathToString(programDir) : nullptr;
   std::string file = std::string(vhelpGetHelpName()) + ".vhs";
   vfsPath* found = nullptr;
-  vexTry([&] { found = vinstFindFileQuiet(file.c_str()); });
-  vstr* helpFile = found ? vfsPathToString(found) : nullptr;
+  // Help files are plain text: the installation search for any file.
+  vexTry([&] { found = vinstFindPlainFileQuiet(file.c_str()); });
+  vstr* foundText = found ? vfsPathToString(found) : nullptr;
   if (found) vfsFreePath(found);
+  // The server has a working folder of its own: the path goes whole.
+  std::string helpPath = foundText ? std::string(foundText) : std::string();
+  if (foundText) vstrDestroy(foundText);
+  if (!helpPath.empty() && helpPath[0] != '/') {
+    std::error_code error;
+    std::filesystem::path whole = std::filesystem::absolute(helpPath, error);
+    if (!error) helpPath = whole.string();
+  }
+  const char* helpFile = found ? helpPath.c_str() : nullptr;
   vsessionStatement* s = vsessionStatementCreate();
   vexGuard(
       [&] {
@@ -399,16 +410,14 @@ void sendClientInfo(vsession* session) {
         s->state |= vsessionStatementDESTROY_WHEN_DONE;
         vsessionStatementSetOperation(s, vhelpGetClientInfoSignature());
         vsessionStatementSetArgs(s, 256, vhelpGetHelpName(), dir ? static_cast<const char*>(dir) : "",
-                                 helpFile ? static_cast<const char*>(helpFile) : "");
+                                 helpFile ? helpFile : "");
         vsessionStatementSend(s);
       },
       [&](vexHandler&) {
         if (dir) vstrDestroy(dir);
-        if (helpFile) vstrDestroy(helpFile);
         _vexGenerate(nullptr, vexEnd);
       });
   if (dir) vstrDestroy(dir);
-  if (helpFile) vstrDestroy(helpFile);
 }
 
 }  // namespace

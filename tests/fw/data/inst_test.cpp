@@ -15,8 +15,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string found(const char* name) {
-  vfsPath* p = vinstFindFileQuiet(name);
+std::string found(const char* name, vfsPath* (*search)(const char*) = vinstFindFileQuiet) {
+  vfsPath* p = search(name);
   if (!p) return "";
   vstr* s = vfsPathToString(p);
   std::string out = s;
@@ -54,6 +54,10 @@ TEST(Inst, WexlinHomeLibHoldsTheFileAndOnlyResourceFilesCount) {
   fs::create_directories(home / "lib");
   std::ofstream(home / "lib" / "vwexlin5.vr") << "not a resource file";
   EXPECT_EQ(found("vwexlin5.vr"), "");
+  // The search for any file (help files are text) takes it, not a folder.
+  EXPECT_EQ(found("vwexlin5.vr", vinstFindPlainFileQuiet), (home / "lib" / "vwexlin5.vr").string());
+  fs::create_directories(home / "lib" / "folder.vhs");
+  EXPECT_EQ(found("folder.vhs", vinstFindPlainFileQuiet), "");
   fs::remove(home / "lib" / "vwexlin5.vr");
   makeResourceFile(home / "lib" / "vwexlin5.vr");
   EXPECT_EQ(found("vwexlin5.vr"), (home / "lib" / "vwexlin5.vr").string());
