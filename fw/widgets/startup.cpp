@@ -39,6 +39,7 @@
 #include "fw/widgets/lists/listitem.h"
 #include "fw/widgets/lists/listsize.h"
 #include "fw/widgets/controls/combo.h"
+#include "fw/widgets/controls/spinner.h"
 #include "fw/widgets/controls/combobox.h"
 #include "fw/widgets/controls/textitem.h"
 #include "fw/widgets/textview/rulerview.h"
@@ -99,6 +100,7 @@ void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vtextitemGetDefaultClass", vtextitemStartup);
   vmoduleInstallStartup("vcomboboxGetDefaultClass", vcomboboxStartup);
   vmoduleInstallStartup("vcomboGetDefaultClass", vcomboStartup);
+  vmoduleInstallStartup("vspinnerGetDefaultClass", vspinnerStartup);
   vmoduleInstallStartup("vdragGetDefaultClass", [] { vdragGetDefaultClass(); });
   vmoduleInstallStartup("vspringGetDefaultClass", [] {
     vspringSolutionGetDefaultClass();
