@@ -31,6 +31,7 @@ namespace {
 bool start_framework() {
   const char* home = std::getenv("WEXLINHOME");
   if (home == nullptr) return false;
+  vrstoreInstallInterface();
   vmoduleGetDefaultContext();
   vapplication* app = vapplicationGetCurrent();
   vwindowEnsureStartup();
@@ -39,7 +40,6 @@ bool start_framework() {
   vlafGetCurrent();
   vdialogItemListGetDefaultClass();
   vdialogStartup();
-  vrstoreInstallInterface();
   vfsPath* p = vfsNewPathFromString((std::string(home) + "/lib/sim73500.vr").c_str());
   vresource file = vrstoreOpenFile(p, vbtreeREAD);
   vfsFreePath(p);
