@@ -20,6 +20,9 @@
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/namedres.h"
 #include "fw/widgets/choosers/nativechsr.h"
+#include "fw/widgets/controls/control.h"
+#include "fw/widgets/controls/optionmenu.h"
+#include "fw/widgets/controls/toggle.h"
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/menus/menubar.h"
 #include "fw/widgets/menus/menuitem.h"
@@ -223,6 +226,7 @@ vresource prefDictionary(bool make) {
 bool restorePreferences(vfilechsr* c) {
   vresource d = prefDictionary(false);
   if (!d) return false;
+  _vfilechsrRestoreDirectories(c, d);
   std::int32_t w = 0, h = 0, x = 0, y = 0;
   if (vresourceTestGetInteger(d, L("Width"), &w) && vresourceTestGetInteger(d, L("Height"), &h)) {
     int nw = 0, nh = 0;
@@ -243,6 +247,7 @@ bool restorePreferences(vfilechsr* c) {
 void savePreferences(vfilechsr* c) {
   vresource d = 0;
   if (!vexTry([&] { d = prefDictionary(true); }) || !d) return;
+  vexTry([&] { _vfilechsrSaveDirectories(c, d); });
   vexTry([&] {
     if (c->currentView) vresourceSetString(d, N(Id::View), vscribeCString(c->currentView));
     // "Top" holds x and "Left" y, as the stored form always had them.
@@ -251,6 +256,16 @@ void savePreferences(vfilechsr* c) {
     vresourceSetInteger(d, L("Width"), c->rect.width);
     vresourceSetInteger(d, L("Height"), c->rect.height);
   });
+}
+
+// The read-only box keeps its tick in the options.
+void readOnlyToggled(vdialogItem* item, vevent*) {
+  auto* c = static_cast<vfilechsr*>(vconfirmOfItem(item));
+  if (!c) return;
+  if (static_cast<vcontrol*>(item)->value > 0)
+    c->options |= vfilechsrREAD_ONLY_TICKED;
+  else
+    c->options &= ~std::uint32_t(vfilechsrREAD_ONLY_TICKED);
 }
 
 // ---- Views from the template's view menu.
@@ -265,24 +280,6 @@ vmenu* viewMenu(vfilechsr* c) {
 void viewChosen(vmenuItem* item, vevent*) {
   auto* c = reinterpret_cast<vfilechsr*>(item->data);
   if (c && item->tag != c->currentView) vfilechsrSetViewBy(c, item->tag);
-}
-
-// The history menu's Home item goes home through the chooser's selector.
-void homeChosen(vmenuItem* item, vevent*) {
-  if (auto* c = reinterpret_cast<vfilechsr*>(item->data)) vobjectAttributedOf(c)->issueSelector(c, 9, nullptr);
-}
-void setUpHistoryMenu(vfilechsr* c) {
-  auto* bar = reinterpret_cast<vmenubar*>(c->menuBar);
-  for (int i = 0; bar && i < vmenubarCount(bar); ++i) {
-    vmenu* m = vmenubarAt(bar, i);
-    if (m->tag != N(Id::HistoryMenu)) continue;
-    for (int k = 0; k < vmenuItemListCount(&m->items); ++k) {
-      vmenuItem* item = vmenuItemListAt(&m->items, k);
-      if (item->tag != L("Home")) continue;
-      item->notifyFunc = homeChosen;
-      item->data = reinterpret_cast<std::intptr_t>(c);
-    }
-  }
 }
 
 void setUpViews(vfilechsr* c) {
@@ -376,6 +373,8 @@ void setDirectory(vfilechsr* c, const vfsPath* path) {
   });
   if (!d) return vfsFreePath(p);
   c->current = d;
+  _vfilechsrBuildPathMenu(c);
+  _vfilechsrUpdateHistory(c);
   _vfilechsrDetachColumns(c);
   _vfilechsrFillColumns(c);
   _vfilechsrSetShiftButtons(c);
@@ -453,13 +452,13 @@ void loadInit(vobject* self, vresource resource) {
   if (c->menuBar) vmenubarClassOf(reinterpret_cast<vmenubar*>(c->menuBar))->setFlag2(reinterpret_cast<vmenubar*>(c->menuBar), 1);
   for (vdialogItem* b : {c->shiftUp, c->shiftDown})
     if (b) b->notifyFunc = shiftNotify, b->data = reinterpret_cast<std::intptr_t>(c);
-  if (c->pathMenu) c->pathMenu->data = reinterpret_cast<std::intptr_t>(c);
   setUpViews(c);
-  setUpHistoryMenu(c);
+  if (c->readOnly) c->readOnly->notifyFunc = readOnlyToggled;
   c->visibleColumns = 0;
   for (int i = 0; i < vfilechsrCOLUMNS; ++i)
     if (c->columns[i]) _vfilechsrPrepareColumn(c, c->columns[i]);
   resetFields(c);
+  _vfilechsrSetUpPathMenus(c);
   if (c->readOnly) vdialogHideItem(c->readOnly);
   vconfirmSetApply(c, nullptr);
   // The template's size stands; the natural size (one column) is the least.
@@ -518,6 +517,8 @@ void copyInit(vobject* source, vobject* destination) {
     if (b) b->notifyFunc = shiftNotify, b->data = reinterpret_cast<std::intptr_t>(to);
   for (int i = 0; i < vfilechsrCOLUMNS; ++i)
     if (to->columns[i]) _vfilechsrPrepareColumn(to, to->columns[i]);
+  if (to->readOnly) to->readOnly->notifyFunc = readOnlyToggled;
+  _vfilechsrSetUpPathMenus(to);
   to->kind = from->kind;
   to->selectionMode = from->selectionMode;
   to->confirmOverwrite = from->confirmOverwrite;
@@ -554,17 +555,6 @@ void copyInit(vobject* source, vobject* destination) {
     to->current = _vfilechsrFindDirectory(to, from->current->path);
     _vfilechsrFillColumns(to);
   }
-}
-
-int issueSelector(vobject* self, int selector, vdict* context) {
-  vfilechsr* c = asF(static_cast<vinstance*>(self));
-  if (selector == 9) {
-    vfsPath* home = vfsMSWGetHomeDirectory();
-    vfilechsrSetDirectory(c, home);
-    vfsFreePath(home);
-    return 1;
-  }
-  return super()->issueSelector(self, selector, context);
 }
 
 void open(vwindow* w) {
@@ -653,7 +643,6 @@ void naturalSize(vdialog* d, int* width, int* height) {
 }
 
 int acceptEntry(vfilechsr*, vfilechsrEntry*) { return 1; }
-void completeName(vfilechsr*) { vwindowBeep(); }
 
 // ---- The class and the module.
 void okDuringRun(vdialogItem* item, vevent* event) {
@@ -664,6 +653,7 @@ void okDuringRun(vdialogItem* item, vevent* event) {
 
 void freeModule() {
   ModuleState* st = state();
+  _vfilechsrFreeCommands(st->cls, st->entryCls);
   for (vstr*& t : st->tags)
     if (t) vstrDestroy(t), t = nullptr;
   for (vimage*& i : st->icons)
@@ -694,6 +684,8 @@ ModuleState* state() {
   vmenuGetDefaultToggleItemClass();
   vmenuGetDefaultSeparatorItemClass();
   vbuttonGetDefaultClass();
+  vcontrolOptionMenuGetDefaultClass();
+  vcontrolToggleGetDefaultClass();
   auto* e = vclassSpawnOf<vtextitemClassRec>(vtextitemGetDefaultClass());
   vclassSetName(e, vscribeLiteral("vfilechsrPathEntry"));
   st->entryCls = e;
@@ -706,7 +698,6 @@ ModuleState* state() {
   c->destroy = destroy;
   c->copyInit = copyInit;
   c->loadInit = loadInit;
-  c->issueSelector = issueSelector;
   c->open = open;
   c->close = close;
   static_cast<vwindowClassRec*>(c)->setTitle = setWindowTitle;
@@ -716,9 +707,9 @@ ModuleState* state() {
   c->acceptEntry = acceptEntry;
   c->setDirectory = setDirectory;
   c->shift = shift;
-  c->completeName = completeName;
   c->addViewBy = addViewBy;
   c->removeViewBy = removeViewBy;
+  _vfilechsrInstallCommands(c, e);
   vclassSetName(c, vscribeLiteral("vfilechsr"));
   st->cls = c;
 
@@ -784,7 +775,10 @@ void vfilechsrSetOptions(vfilechsr* c, std::uint32_t options) {
   bool refill = false;
   if ((was ^ options) & vfilechsrREAD_ONLY_BOX) {
     if (options & vfilechsrREAD_ONLY_BOX) {
-      if (c->readOnly) vdialogShowItem(c->readOnly);
+      if (c->readOnly) {
+        vcontrolSetValue(static_cast<vcontrol*>(c->readOnly), (options & vfilechsrREAD_ONLY_TICKED) ? 1 : 0);
+        vdialogShowItem(c->readOnly);
+      }
     } else if (c->readOnly) {
       vdialogHideItem(c->readOnly);
     }

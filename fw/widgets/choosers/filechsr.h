@@ -189,6 +189,26 @@ void _vfilechsrForget(vfilechsr* chooser);
 int _vfilechsrWantsNative(vfilechsr* chooser);
 void _vfilechsrSetShiftButtons(vfilechsr* chooser);
 void _vfilechsrWriteEntry(vfilechsr* chooser);
+// The path menu, the directory menus and the path entry's observer, set
+// up for a loaded or copied chooser; the commands and keys of the chooser
+// and entry classes.
+void _vfilechsrSetUpPathMenus(vfilechsr* chooser);
+void _vfilechsrInstallCommands(vfilechsrClassRec* chooser, vtextitemClassRec* entry);
+void _vfilechsrFreeCommands(vfilechsrClassRec* chooser, vtextitemClassRec* entry);
+// The path menu rebuilt for the current directory.
+void _vfilechsrBuildPathMenu(vfilechsr* chooser);
+// The current directory enters the history unless marked; Mark or Unmark
+// enabled by whether it is.
+void _vfilechsrUpdateHistory(vfilechsr* chooser);
+// History (most recent first, at most the limit, never a marked
+// directory) and marked directories (in the order marked).
+void _vfilechsrAddHistory(vfilechsr* chooser, const vfsPath* directory);
+void _vfilechsrAddMarked(vfilechsr* chooser, const vfsPath* directory);
+vfsPath* _vfilechsrHistoryPath(vfilechsr* chooser, int index);  // null past the end
+vfsPath* _vfilechsrMarkedPath(vfilechsr* chooser, int index);
+// "History", "Marked" and "Current" in the preference dictionary.
+void _vfilechsrSaveDirectories(vfilechsr* chooser, vresource preferences);
+void _vfilechsrRestoreDirectories(vfilechsr* chooser, vresource preferences);
 void _vfilechsrPrepareColumn(vfilechsr* chooser, vlistview* column);
 void _vfilechsrApplySelectionMode(vfilechsr* chooser);
 // The index of the deepest column of the unbroken run of columns with a

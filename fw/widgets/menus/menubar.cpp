@@ -98,8 +98,7 @@ void copyInit(vobject* source, vobject* destination) {
   super()->copyInit(source, destination);
   vmenubar* to = asBar(destination);
   vmenubar* from = asBar(source);
-  // The base copy ran init: the copied list replaces the one it made.
-  vinstanceDestroy(&to->menus);
+  // The base copy runs no init: the list is made here, from the source's.
   vobjectListCopyInit(&from->menus, &to->menus);
   initFields(to);
   to->barFlags = std::uint16_t(to->barFlags | (from->barFlags & (vmenubarLAST_RIGHT | vmenubarFLAG2 | vmenubarGG | vmenubarGGD)));

@@ -2,9 +2,13 @@
 // columns, reading directories (options, links, hidden and unreadable
 // names, many files), the layout's column count, modal runs driven by
 // injected clicks, and the preferences a chooser leaves for the next one.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -340,7 +344,7 @@ TEST_F(Runs, RefusalsDirectoriesDoubleClicksAndCancel) {
            },
            [] { clickButton(running, "Ok"); },
            [] {
-             EXPECT_EQ(columnsText(running), "b:mid.txt | - | -") << "OK on a directory enters it, which keeps its selection";
+             EXPECT_EQ(columnsText(running), "b | - | -") << "OK on a directory enters it; the typing had unselected mid.txt";
              clickRow(running, 0, "alpha.txt", 2);
            }};
   EXPECT_EQ(run(), vnameInternLiteral("Ok"));
@@ -550,10 +554,30 @@ TEST_F(Choosers, TheNativeDialogsSettingsAndItsTest) {
   vinstanceDestroy(copy);
 }
 
-// A Win95 chooser showing three columns, in a process of its own.
+// A Win95 chooser showing three columns, in a process of its own. The
+// path pop-up shows the directory's whole path, so the tree lies at a
+// fixed place, held under a lock against other runs of the suite.
 TEST_F(Choosers, AWin95ChooserShowsThreeColumns) {
+  const fs::path fixed = "/tmp/filechsr_shot";
+  int lock = ::open("/tmp/filechsr_shot.lock", O_CREAT | O_RDWR, 0600);
+  ASSERT_GE(lock, 0);
+  ASSERT_EQ(flock(lock, LOCK_EX), 0);
+  struct Unlock {
+    int fd;
+    fs::path dir;
+    ~Unlock() {
+      std::error_code ignored;
+      fs::remove_all(dir, ignored);
+      flock(fd, LOCK_UN);
+      ::close(fd);
+    }
+  } unlock{lock, fixed};
+  fs::remove_all(fixed);
+  fs::create_directories(fixed / "a/b/c/d");
+  for (const char* name : {"a/b/alpha.txt", "a/b/mid.txt", "a/b/Zeta.txt", "a/b/c/deep.txt"})
+    std::ofstream(fixed / name) << name;
   fs::path shot = fs::temp_directory_path() / ("filechsr_win95_" + std::to_string(getpid()) + ".png");
-  std::string command = std::string(FILECHSR_PROBE) + " -laf win95 " + tree->at("a") + " " + shot.string();
+  std::string command = std::string(FILECHSR_PROBE) + " -laf win95 " + (fixed / "a").string() + " " + shot.string();
   FILE* p = popen(command.c_str(), "r");
   char line[128] = {};
   int columns = 0;
