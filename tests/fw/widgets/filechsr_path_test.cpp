@@ -28,17 +28,6 @@ using namespace fctest;
 
 vname L(const char* s) { return vnameInternLiteral(s); }
 
-void settle() {
-  veventMSWDrainMessages();
-  veventProcessPending(1, 0);
-  veventMSWDrainMessages();
-}
-
-void removePreferences() {
-  vresource app = vapplicationGetResources(vapplicationGetCurrent()), d = 0;
-  if (vresourceTestGet(app, L("vfilechsr"), &d)) vresourceRemove(app, L("vfilechsr"));
-}
-
 struct PathTree : Tree {
   PathTree() {
     fs::create_directories(root / "comp/xyzdir");
@@ -51,35 +40,7 @@ struct PathTree : Tree {
   }
 };
 
-struct PathEntry : ::testing::Test {
-  static inline PathTree* tree = nullptr;
-  vfilechsr* c = nullptr;
-  static void SetUpTestSuite() { tree = new PathTree; }
-  static void TearDownTestSuite() {
-    delete tree;
-    tree = nullptr;
-  }
-  void SetUp() override {
-    startDialogItemTests();
-    vdialogStartup();
-    win::UseVirtualClock(true);
-    win::test::ResetInput();
-    removePreferences();
-    c = vfilechsrCreate();
-  }
-  void TearDown() override {
-    if (c) vinstanceDestroy(c);
-    removePreferences();
-    win::test::ResetInput();
-    veventMSWDrainMessages();
-    veventProcessPending(1, 0);
-    win::UseVirtualClock(false);
-  }
-  void open() {
-    vwindowOpen(c);
-    win::SetActiveWindow(c->native->hwnd);
-    settle();
-  }
+struct PathEntry : ChooserFixture<PathTree> {
   std::string entryText() {
     char* s = vtextitemGetString(c->pathEntry);
     std::string out = s ? s : "";

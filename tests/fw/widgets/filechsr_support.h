@@ -1,7 +1,8 @@
 // What the file chooser tests share: a temporary folder tree (nested
 // directories five deep, a hidden file, a file no one may read, links to a
 // file, to a directory and to nowhere, and a directory of 1,000 files),
-// and clicks on a chooser's rows and buttons.
+// clicks on a chooser's rows and buttons, and the fixture that makes a
+// chooser over a tree shared by a suite.
 #pragma once
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -13,7 +14,12 @@
 #include <fstream>
 #include <string>
 
+#include <gtest/gtest.h>
+
+#include "fw/data/vresource.h"
+#include "fw/gui/window/application.h"
 #include "fw/widgets/choosers/filechsr.h"
+#include "fw/widgets/dialog_support.h"
 #include "platform/win/test.h"
 
 namespace fctest {
@@ -123,5 +129,49 @@ inline void clickButton(vfilechsr* c, const char* tag) {
   vdialogItem* b = vconfirmFindButton(c, vnameInternLiteral(tag));
   clickAt(c, b, b->rect);
 }
+
+inline void settle() {
+  veventMSWDrainMessages();
+  veventProcessPending(1, 0);
+  veventMSWDrainMessages();
+}
+
+// The user's store keeps nothing of these choosers.
+inline void removePreferences() {
+  vresource app = vapplicationGetResources(vapplicationGetCurrent()), d = 0;
+  if (vresourceTestGet(app, vnameInternLiteral("vfilechsr"), &d)) vresourceRemove(app, vnameInternLiteral("vfilechsr"));
+}
+
+// A new chooser for each test over one tree for the suite.
+template <typename TreeType>
+struct ChooserFixture : ::testing::Test {
+  static inline TreeType* tree = nullptr;
+  vfilechsr* c = nullptr;
+  static void SetUpTestSuite() { tree = new TreeType; }
+  static void TearDownTestSuite() {
+    delete tree;
+    tree = nullptr;
+  }
+  void SetUp() override {
+    startDialogItemTests();
+    vdialogStartup();
+    win::UseVirtualClock(true);
+    win::test::ResetInput();
+    removePreferences();
+    c = vfilechsrCreate();
+  }
+  void TearDown() override {
+    if (c) vinstanceDestroy(c);
+    removePreferences();
+    win::test::ResetInput();
+    veventMSWDrainMessages();
+    win::UseVirtualClock(false);
+  }
+  void open() {
+    vwindowOpen(c);
+    win::SetActiveWindow(c->native->hwnd);
+    settle();
+  }
+};
 
 }  // namespace fctest

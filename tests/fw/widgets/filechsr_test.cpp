@@ -28,41 +28,7 @@ namespace {
 
 using namespace fctest;
 
-void settle() {
-  veventMSWDrainMessages();
-  veventProcessPending(1, 0);
-  veventMSWDrainMessages();
-}
-
-struct Choosers : ::testing::Test {
-  static inline Tree* tree = nullptr;
-  vfilechsr* c = nullptr;
-  static void SetUpTestSuite() { tree = new Tree; }
-  static void TearDownTestSuite() {
-    delete tree;
-    tree = nullptr;
-  }
-  void SetUp() override {
-    startDialogItemTests();
-    vdialogStartup();
-    win::UseVirtualClock(true);
-    win::test::ResetInput();
-    c = vfilechsrCreate();
-  }
-  void TearDown() override {
-    if (c) vinstanceDestroy(c);
-    // The user's store keeps nothing of these choosers.
-    vresource app = vapplicationGetResources(vapplicationGetCurrent()), d = 0;
-    if (vresourceTestGet(app, vnameInternLiteral("vfilechsr"), &d)) vresourceRemove(app, vnameInternLiteral("vfilechsr"));
-    win::test::ResetInput();
-    veventMSWDrainMessages();
-    win::UseVirtualClock(false);
-  }
-  void open() {
-    vwindowOpen(c);
-    win::SetActiveWindow(c->native->hwnd);
-    settle();
-  }
+struct Choosers : ChooserFixture<Tree> {
   // Selects a name in a column as a click would, through the view's selection.
   void choose(int column, const std::string& name) {
     vlistview* v = c->columns[column];
