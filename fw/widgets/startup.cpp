@@ -21,6 +21,7 @@
 #include "fw/widgets/choosers/confirm.h"
 #include "fw/widgets/choosers/filechsr.h"
 #include "fw/widgets/choosers/help.h"
+#include "fw/widgets/choosers/servicechsr.h"
 #include "fw/widgets/choosers/notice.h"
 #include "fw/widgets/controls/button.h"
 #include "fw/widgets/controls/control.h"
@@ -85,6 +86,7 @@ void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vbuttonGetDefaultClass", [] { vbuttonGetDefaultClass(); });
   vmoduleInstallStartup("vconfirmGetDefaultClass", [] { vconfirmGetDefaultClass(); });
   vmoduleInstallStartup("vhelpGetDefaultClass", vhelpStartup);
+  vmoduleInstallStartup("vservicechsrGetDefaultClass", vservicechsrStartup);
   vmoduleInstallStartup("vnoticeGetDefaultClass", [] { vnoticeGetDefaultClass(); });
   vmoduleInstallStartup("vfilechsrGetDefaultClass", [] { vfilechsrGetDefaultClass(); });
   vmoduleInstallStartup("vrulerGetDefaultClass", [] { _vrulerStartup(); });
