@@ -34,7 +34,9 @@ const vcommandTableRow kCommands[] = {
 constexpr int kMinColumnWidth = 100;
 constexpr int kInfoInset = 8;
 
-// Process-wide: the object commands of the named selectors.
+// The object commands of the named selectors. Their class belongs to the
+// module context, so they go with the context that made them, not at the
+// process's exit (by then that class is freed).
 vdict* selectorDict = nullptr;
 void freeSelectors() {
   if (selectorDict) vcommandDestroyDict(selectorDict);
@@ -903,10 +905,9 @@ ModuleState* state() {
   vmenuGetDefaultSeparatorItemClass();
   vrulerGetDefaultClass();
   vlistviewGetDefaultClass();
-  if (!selectorDict) {
+  bool madeSelectors = !selectorDict;
+  if (madeSelectors)
     selectorDict = vcommandCreateDictFromTable(vobjectGetCommandClass(), kCommands, int(std::size(kCommands)));
-    vmoduleAddExitProc(freeSelectors);
-  }
   auto* t = vclassSpawnOf<vcommandValueClassRec>(vcommandGetDefaultSelectorClass());
   t->issue = toggleIssue;
   t->query = toggleQuery;
@@ -945,6 +946,7 @@ ModuleState* state() {
     vexTry([&] { st->unknown = vstrCloneScribed(vresourceGetString(dict, N("vservicechsrUNKNOWN")), nullptr); });
   }
   vmoduleAddContextExitProc(freeModule);
+  if (madeSelectors) vmoduleAddContextExitProc(freeSelectors);
   return st;
 }
 

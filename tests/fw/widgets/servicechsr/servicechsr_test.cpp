@@ -189,6 +189,9 @@ struct ServiceChooser : ::testing::Test {
     vrstoreInstallInterface();
     startDialogItemTests();
     startBroker();
+    // Each case starts without stored columns or size.
+    vresource app = vapplicationGetResources(vapplicationGetCurrent()), stored = 0;
+    if (vresourceTestGet(app, N("vservicechsr"), &stored)) vresourceRemove(app, N("vservicechsr"));
     applied.clear();
     answer = {{"beta", "Debugger", 4100, true, true}, {"alpha", "Editor", 4000, true, false}};
   }
@@ -274,6 +277,12 @@ TEST_F(ServiceChooser, ColumnsAndSizeSurviveInThePreferences) {
   ASSERT_TRUE(replied(c, 2));
   vobjectIssueTag(c, N("vservicechsrALL_ON"), nullptr);
   EXPECT_EQ(columns(c).size(), 5u);
+  // Five columns are wider than the list: the headers follow its scroll.
+  vlistviewScrollToCell(c->listView, 0, 4);
+  EXPECT_GT(c->listView->originX, 0);
+  EXPECT_EQ(c->ruler->scroll, c->listView->originX);
+  vlistviewScrollToCell(c->listView, 0, 0);
+  EXPECT_EQ(c->ruler->scroll, 0);
   chooseView(c, "Options");
   chooseView(c, "enabled");
   EXPECT_EQ(columns(c), (std::vector<std::string>{"Name", "Port", "Title"}));
