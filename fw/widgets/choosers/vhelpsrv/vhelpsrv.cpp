@@ -366,7 +366,8 @@ int serverMain(int argc, char** argv) {
   char location[256] = {}, port[64] = {};
   if (vscribe* s = vserviceGetAttributeScribe(service, key(vsessionLOCATION)))
     vscribeGetStringBounded(s, location, sizeof location);
-  if (vscribe* s = vserviceGetAttributeScribe(service, key(vsessionPORT))) vscribeGetStringBounded(s, port, sizeof port);
+  if (vscribe* s = vserviceGetAttributeScribe(service, key(vsessionPORT)))
+    vscribeGetStringBounded(s, port, sizeof port);
   writeMarker(vserviceGetAttributeTag(service, key(vsessionTRANSPORT)), location, port);
   veventPostDelayed(veventCreateClient(checkNeverServed, nullptr), 60, 0);
   veventProcess();  // SIGTERM ends it too

@@ -103,8 +103,9 @@ struct HelpServer : ::testing::Test {
   void SetUp() override {
     vrstoreInstallInterface();
     startDialogItemTests();
-    std::ofstream(home() / "lib" / "srvtest.vhs") << "The simulator's help.\n@topic Registers\nThe accumulators a and b.\n"
-                                                    "@topic Breakpoints\nStop at an address.\n";
+    std::ofstream(home() / "lib" / "srvtest.vhs")
+        << "The simulator's help.\n@topic Registers\nThe accumulators a and b.\n"
+           "@topic Breakpoints\nStop at an address.\n";
     std::ofstream(home() / "other.vhs") << "@topic Memory\nx, y and p spaces.\n";
     vhelpSetHelpName("srvtest");
   }
@@ -190,7 +191,8 @@ TEST_F(HelpServer, StartedOnDemandServesWindowsAndLeavesWhenDone) {
 
 TEST(HelpFiles, SectionsAndNames) {
   vhelpsrv::HelpFile f = vhelpsrv::ParseHelpFile(
-      "intro\r\n@topics are not openers\n@topic  Run  Control \nstep\n\n@topic\n@topicX\nempty name\n@topic run control\n");
+      "intro\r\n@topics are not openers\n@topic  Run  Control \nstep\n\n"
+      "@topic\n@topicX\nempty name\n@topic run control\n");
   EXPECT_EQ(f.preface, "intro\n@topics are not openers\n");
   ASSERT_EQ(f.topics.size(), 3u);
   EXPECT_EQ(f.topics[0].name, "Run  Control");
