@@ -152,6 +152,8 @@ int labelHeight(vdialogItem* item) {
   vdialogGetItemMinSize(item, &w, &h);
   return h;
 }
+// An empty one-line entry has no line to measure: its least height holds one.
+int entryHeight(vdialogItem* entry) { return std::max(naturalHeight(entry), labelHeight(entry)); }
 constexpr int kShiftSize = 22;
 void place(vdialogItem* item, int x, int y, int w, int h) {
   if (!item) return;
@@ -188,7 +190,7 @@ void arrangeItems(vfilechsr* c, const vrect& area) {
     bottom += h + kMargin;
   }
   if (c->pathEntry) {
-    int h = naturalHeight(c->pathEntry);
+    int h = entryHeight(c->pathEntry);
     place(c->pathEntry, x, bottom, right - x, h);
     bottom += h + 2;
   }
@@ -634,7 +636,7 @@ void naturalSize(vdialog* d, int* width, int* height) {
   vfilechsr* c = asF(d);
   int shiftWidth = std::max({kShiftSize, naturalWidth(c->shiftUp), naturalWidth(c->shiftDown)});
   int w = 3 * kMargin + shiftWidth + c->columnMinimum + kMargin;
-  int h = naturalHeight(c->menuBar) + 4 * kMargin + 120 + naturalHeight(c->pathEntry) +
+  int h = naturalHeight(c->menuBar) + 4 * kMargin + 120 + entryHeight(c->pathEntry) +
           labelHeight(vdialogFindItem(c, N(Id::Prompt))) + naturalHeight(c->pathMenu) + labelHeight(c->titles[0]);
   int bw = 0, bh = 0;
   _vconfirmButtonsSize(c, &bw, &bh);

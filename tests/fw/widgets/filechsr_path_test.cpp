@@ -291,13 +291,22 @@ TEST_F(PathEntry, TheObserverFollowsTyping) {
   EXPECT_NE(c->applyHook, nullptr) << "OK stays enabled for the files chosen";
 }
 
-// Ctrl+H goes home and Ctrl+M marks through the chooser's keys; the space
-// in the path entry completes.
+// A click focuses the path entry, where the space completes; Ctrl+H goes
+// home and Ctrl+M marks through the chooser's keys.
 TEST_F(PathEntry, KeysReachTheCommands) {
   open();
   setDirectory(c, tree->at("comp"));
-  vdialogSetFocusItem(c, c->pathEntry);
+  // Empty, the entry still has room for a line.
+  int minWidth = 0, minHeight = 0;
+  vdialogGetItemMinSize(c->pathEntry, &minWidth, &minHeight);
+  EXPECT_EQ(entryText(), "");
+  EXPECT_GE(c->pathEntry->rect.height, minHeight);
+  EXPECT_GT(minHeight, 12);
+  // A click puts the focus in the entry, from a column.
+  EXPECT_EQ(vdialogItemListGetFocusItem(c->items), c->columns[0]);
+  clickAt(c, c->pathEntry, c->pathEntry->rect);
   settle();
+  EXPECT_EQ(vdialogItemListGetFocusItem(c->items), c->pathEntry);
   win::test::Type("xy");
   settle();
   int beeps = beepsDuring([&] {

@@ -12,6 +12,8 @@
 #include "fw/core/event.h"
 #include "fw/core/sys.h"
 #include "fw/data/pref.h"
+#include "fw/data/vresource.h"
+#include "fw/gui/window/application.h"
 #include "fw/gui/window/msw.h"
 #include "fw/widgets/choosers/filechsr.h"
 #include "fw/widgets/startup.h"
@@ -37,7 +39,15 @@ void selectFirst(vfilechsr* c, int column) {
   settle();
 }
 
+// What the user's store remembers of earlier choosers (size, history)
+// stays out of the picture, and the picture's chooser leaves nothing.
+void forgetPreferences() {
+  vresource app = vapplicationGetResources(vapplicationGetCurrent()), d = 0;
+  if (vresourceTestGet(app, vnameInternLiteral("vfilechsr"), &d)) vresourceRemove(app, vnameInternLiteral("vfilechsr"));
+}
+
 int picture(const char* directory, const char* out) {
+  forgetPreferences();
   vfilechsr* c = vfilechsrCreate();
   vfsPath* p = vfsNewPathFromString(directory);
   vfilechsrSetDirectory(c, p);
@@ -49,6 +59,7 @@ int picture(const char* directory, const char* out) {
   int status = win::test::WritePng(out, win::test::WindowImage(c->native->hwnd)) ? 0 : 1;
   std::printf("columns %d\n", c->visibleColumns);
   vinstanceDestroy(c);
+  forgetPreferences();
   return status;
 }
 
