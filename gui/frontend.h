@@ -15,6 +15,10 @@ void install_gui_frontend();
 // leaves the command's console message).
 using window_open_action = void (*)(const char* line);
 void register_window_kind(int window_command, window_open_action open);
+// Whether a kind registered the open action of the window command.
+bool window_kind_registered(int window_command);
+// Runs every kind's registration (the table in window_kinds.cpp).
+void register_window_kinds();
 
 // Ends the event loop (quit).
 void quit_program();

@@ -4,12 +4,16 @@
 #include "gui/fw_dialogs.h"
 
 #include <string>
+#include <vector>
 
 #include "fw/core/event.h"
 #include "fw/core/name.h"
 #include "fw/core/scribe.h"
 #include "fw/data/vresource.h"
 #include "fw/gui/window/application.h"
+#include "fw/gui/window/namedres.h"
+#include "fw/core/fs.h"
+#include "fw/widgets/choosers/filechsr.h"
 #include "fw/widgets/choosers/notice.h"
 #include "fw/widgets/controls/textitem.h"
 
@@ -43,9 +47,14 @@ vnotice* make_notice(const char* text, const char* confirm, const char* second, 
   return n;
 }
 
+// The modal notices up now, innermost last.
+std::vector<vnotice*> modal_notices;
+
 dialog_answer notice_run(const char* text, const char* confirm, const char* second, bool cancel) {
   vnotice* n = make_notice(text, confirm, second, cancel);
+  modal_notices.push_back(n);
   const dialog_answer a = answer_of(vconfirmProcess(n));
+  modal_notices.pop_back();
   vinstanceDestroyLater(n);
   return a;
 }
@@ -80,8 +89,7 @@ std::string item_text(vtextitem* item) {
 
 dialog_answer line_run(const std::string& prompt, std::string& input) {
   vresource r;
-  if (!vresourceTestGet(vapplicationGetResources(vapplicationGetCurrent()), N("Interact_Input"), &r))
-    return ANSWER_CLOSE;
+  if (!vapplicationFindNamedResource(N("Interact_Input"), &r)) return ANSWER_CLOSE;
   auto* d = static_cast<vconfirm*>(vobjectLoad(r));
   auto* prompt_item = reinterpret_cast<vtextitem*>(vdialogFindItem(d, N("Prompt")));
   auto* input_item = reinterpret_cast<vtextitem*>(vdialogFindItem(d, N("Input")));
@@ -94,13 +102,47 @@ dialog_answer line_run(const std::string& prompt, std::string& input) {
   return a;
 }
 
-dialog_answer chooser_unavailable(const chooser_request&, std::string&) { return ANSWER_CLOSE; }
+// The path the chooser's selection hands over.
+std::string* chosen = nullptr;
 
-constexpr dialog_services framework = {notice_run, notice_open, notice_close_later, line_run,
-                                       chooser_unavailable};
+int take_path(vfilechsr*, vfsPath* path) {
+  vstr* text = vfsPathToString(path);
+  if (chosen != nullptr) *chosen = text;
+  vstrDestroy(text);
+  return 1;
+}
+
+dialog_answer chooser_run(const chooser_request& r, std::string& path) {
+  vfilechsr* c = vfilechsrCreate();
+  vfilechsrSetOptions(c, r.options);
+  vwindowSetTitleScribe(c, vscribeCString(r.title.c_str()));
+  if (!r.start_dir.empty()) {
+    vfsPath* start = vfsNewPathFromString(r.start_dir.c_str());
+    vfilechsrSetDirectory(c, start);
+    vfsFreePath(start);
+  }
+  std::string taken;
+  chosen = &taken;
+  vfilechsrSetApply(c, take_path);
+  vfilechsrPlace(c, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
+  const vname answer = vfilechsrProcess(c);
+  chosen = nullptr;
+  vinstanceDestroyLater(c);
+  if (answer != N("Ok") || taken.empty()) return ANSWER_CLOSE;
+  path = taken;
+  return ANSWER_OK;
+}
+
+constexpr dialog_services framework = {notice_run, notice_open, notice_close_later, line_run, chooser_run};
 
 }  // namespace
 
 const dialog_services& framework_dialogs() { return framework; }
+
+bool close_modal_notice() {
+  if (modal_notices.empty()) return false;
+  vconfirmProcessStop(modal_notices.back());
+  return true;
+}
 
 }  // namespace gui

@@ -6,5 +6,7 @@
 namespace gui {
 
 const dialog_services& framework_dialogs();
+// Ends the innermost modal notice as if closed; false when none is up.
+bool close_modal_notice();
 
 }  // namespace gui

@@ -13,6 +13,7 @@
 #include "gui/windows.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/engine/device.h"
+#include "sim/expr/expr.h"
 #include "sim/engine/runloop.h"
 #include "sim/frontend.h"
 
@@ -174,6 +175,15 @@ void command_submit(const char* line) {
     output_release();
   }
   make_device_current(shown_device);
+}
+
+void submit_checked(const char* line) {
+  if (line == nullptr || quitting != 0) return;
+  make_device_current(shown_device);
+  const bool accepted = parse_command_line(line) != nullptr;
+  const std::string message = parse_error_text != nullptr ? parse_error_text : "Invalid parameter";
+  command_submit(line);
+  if (!accepted && quitting == 0) error_report(message.c_str());
 }
 
 void error_report(const char* message) {

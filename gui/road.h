@@ -27,6 +27,9 @@ extern int wait_pending;
 extern int modal_active;
 
 void command_submit(const char* line);
+// Checks the line and submits it whatever the check gives; a refused line
+// runs nothing, and the parser's message is reported after it.
+void submit_checked(const char* line);
 void error_report(const char* message);
 const char* last_error_text();
 int abort_requested();

@@ -8,6 +8,7 @@
 #include "gui/guiutil.h"
 #include "gui/road.h"
 #include "gui/session.h"
+#include "gui/startup.h"
 #include "gui/windows.h"
 #include "sim/cmd/hooks.h"
 #include "sim/cmd/lexer.h"
@@ -97,6 +98,10 @@ void register_window_kind(int window_command, window_open_action open) {
   fill_openers(std::make_integer_sequence<int, WCMD_COUNT>());
 }
 
+bool window_kind_registered(int window_command) {
+  return window_command >= 0 && window_command < WCMD_COUNT && openers[window_command] != nullptr;
+}
+
 void install_gui_frontend() {
   install_simulator_hooks();
   terminal_key_lists = 0;
@@ -106,10 +111,6 @@ void install_gui_frontend() {
   install_frontend(&gui_services);
 }
 
-// Completed with the main window: ends the event loop.
-void quit_program() {
-  quitting = 1;
-  veventStopProcessing();
-}
+void quit_program() { front_end_quit(); }
 
 }  // namespace gui

@@ -61,6 +61,24 @@ void write_log(std::FILE* log, const char* text) {
 
 }  // namespace
 
+namespace {
+
+std::FILE* transcript = nullptr;
+
+// Highlight marks as a pipe shows them.
+void write_transcript(const char* line) {
+  for (const char* p = line; *p != '\0'; ++p) {
+    const char c = *p == '\x0f' ? '{' : *p == '\x07' ? '}' : *p;
+    std::fputc(c, transcript);
+  }
+  std::fputc('\n', transcript);
+  std::fflush(transcript);
+}
+
+}  // namespace
+
+void set_transcript(std::FILE* file) { transcript = file; }
+
 int session_output(const char* text, int nolog, int echo) {
   if (cur_state == nullptr) return 0;
   if (text == nullptr) text = "";
@@ -73,6 +91,7 @@ int session_output(const char* text, int nolog, int echo) {
   std::memcpy(line, text, len);
   line[len] = '\0';
   if (echo == 0) translate_session_marks(line);
+  if (transcript != nullptr) write_transcript(line);
   if (current_is_shown() && cur_state->view_mode == 0) {
     session_scroll(ring.pending);
     if (more_enabled != 0 && macro_running == 0) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "sim/frontend.h"
@@ -53,6 +54,10 @@ struct session_window_hooks {
 };
 void install_session_window(const session_window_hooks* hooks);
 void session_layout(int rows, int columns);
+
+// Appends every line printed to a session to the file, as the console
+// prints it to a pipe (null: none).
+void set_transcript(std::FILE* file);
 
 // Whether the More notice is up.
 bool more_notice_up();

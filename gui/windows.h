@@ -39,6 +39,10 @@ struct sim_window {
   void (*update)(sim_window* record) = nullptr;
   void (*close)(sim_window* record) = nullptr;
   void* kind_data = nullptr;  // what the kind keeps
+  // What a saved layout keeps of Memory and Register windows: the memory
+  // region and the peripheral row shown.
+  int32_t mem_index = -1;
+  int32_t periph_index = -1;
 };
 
 // The title format of a kind ("Dv%02d ..."), empty for those without one.
@@ -76,6 +80,10 @@ std::vector<window_cell> window_list_snapshot();
 // else near the window of the same kind with the greatest number (for
 // windows numbered 0 the greatest device); null when none.
 sim_window* window_place_reference(const sim_window* record);
+
+// Places a new window: on the pending restored rectangle, else beside
+// the reference window (codes 4, 12), else leaves it where it is.
+void window_place_near(sim_window* record);
 
 // Loads a text file in blocks of at most 7680 bytes, each cut after its
 // last line end (the rest carried to the next; a block with no line end

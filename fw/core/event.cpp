@@ -519,6 +519,22 @@ void veventRunLoop(int* counter) {
   _vexPopHandler(&handler, "vevent", __FILE__, __LINE__);
 }
 
+int veventCountWaiting(int (*ignore)(const vevent* event)) {
+  int n = 0;
+  auto countIn = [&](const vheap* heap) {
+    if (!heap) return;
+    const int size = varrayCount(heap->items);
+    for (int i = 1; i < size; ++i) {
+      const auto* e = static_cast<const vevent*>(heap->items[i]);
+      if (!ignore || !ignore(e)) ++n;
+    }
+  };
+  countIn(mainQueue);
+  countIn(timerQueue);
+  for (int level = 0; level < levelCapacity; ++level) countIn(levels[level]);
+  return n;
+}
+
 void veventProcess() {
   veventStartup();
   veventRunLoop(&mainCounter);

@@ -96,6 +96,9 @@ void veventDestroyTable(veventTable* table);
 
 using veventIdleHook = void (*)();
 veventIdleHook veventSetIdleHook(veventIdleHook hook);
+// The events queued or waiting for their time at any loop level, leaving
+// out those `ignore` answers nonzero for (null: none left out).
+int veventCountWaiting(int (*ignore)(const vevent* event));
 
 void veventProcess();
 void veventStopProcessing();

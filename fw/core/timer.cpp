@@ -51,6 +51,12 @@ int timerHandler(vevent* e) {
 
 }  // namespace
 
+int vtimerEventRecurs(const vevent* e) {
+  if (!e || e->handler != timerHandler) return 0;
+  const auto* t = static_cast<const vtimer*>(e->data);
+  return t && (t->flags & vtimerRECURRENT) ? 1 : 0;
+}
+
 vtimer* vtimerCreate() {
   ensurePool();
   auto* t = static_cast<vtimer*>(vpoolAlloc(timerPool));

@@ -35,3 +35,5 @@ void vtimerSetPreNotify(vtimer* timer, vtimerFunc function);
 void vtimerStart(vtimer* timer);
 void vtimerStop(vtimer* timer);
 void vtimerDestroy(vtimer* timer);
+// Whether the event is the next round of a recurring timer.
+int vtimerEventRecurs(const vevent* event);

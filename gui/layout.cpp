@@ -1,0 +1,198 @@
+// Layout save and restore: every restored object goes through the command
+// road as the lines a user would type.
+#include "gui/layout.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <vector>
+
+#include "fw/core/ex.h"
+#include "fw/core/name.h"
+#include "fw/data/vresource.h"
+#include "fw/gui/window/application.h"
+#include "fw/gui/window/window.h"
+#include "gui/road.h"
+#include "gui/windows.h"
+#include "sim/cmd/dispatch.h"
+#include "sim/engine/device.h"
+
+namespace gui {
+
+vrect restored_rect{};
+int restored_rect_pending = 0;
+
+namespace {
+
+vname N(const char* s) { return vnameInternLiteral(s); }
+
+bool read_int(vresource dict, const char* key, std::int32_t* out) {
+  return vresourceTestGetInteger(dict, N(key), out) != 0;
+}
+
+bool read_rect(vresource dict, vrect* out) {
+  vresource a;
+  if (!vresourceTestGet(dict, N("Rect"), &a) || vresourceCount(a) < 4) return false;
+  auto at = [&](int i) { return static_cast<std::int16_t>(vresourceGetAtInteger(a, i)); };
+  *out = {at(0), at(1), at(2), at(3)};
+  return true;
+}
+
+void write_rect(vresource dict, const vrect& r) {
+  vresource a = vresourceCreateArray(dict, N("Rect"), vresINTEGER, 4);
+  vresourceSetAtInteger(a, 0, r.x);
+  vresourceSetAtInteger(a, 1, r.y);
+  vresourceSetAtInteger(a, 2, r.width);
+  vresourceSetAtInteger(a, 3, r.height);
+}
+
+// A new array of n dictionaries under the key, in place of the old one.
+vresource fresh_array(vresource resources, const char* key, std::int32_t n) {
+  vresource a;
+  if (vresourceTestGet(resources, N(key), &a)) vresourceRemove(resources, N(key));
+  return vresourceCreateArray(resources, N(key), vresDICTIONARY, n);
+}
+
+bool saved_device(int d) { return device_insts[d] != nullptr && (device_insts[d]->flags & DEV_EXCLUDED) == 0; }
+bool saved_window(const sim_window* r) {
+  return r->window != nullptr && r->kind != SIMWIN_STARTUP && r->kind != SIMWIN_MAIN;
+}
+
+void submit_if_accepted(const char* line) {
+  if (parse_command_line(line) != nullptr) command_submit(line);
+}
+
+// "SavePos" as either kind; -1 when the dictionary lacks it.
+int save_pos_in(vresource dict) {
+  if (dict == 0) return -1;
+  std::int32_t n = 0;
+  if (vresourceTestGetInteger(dict, N("SavePos"), &n)) return n != 0 ? 1 : 0;
+  int b = 0;
+  if (vresourceTestGetBoolean(dict, N("SavePos"), &b)) return b != 0 ? 1 : 0;
+  return -1;
+}
+
+}  // namespace
+
+vresource layout_resources() { return vapplicationGetResources(vapplicationGetCurrent()); }
+
+int save_pos_value() {
+  int v = -1;
+  if (!vexTry([&] {
+        v = save_pos_in(layout_resources());
+        vapplication* app = vapplicationGetCurrent();
+        if (v < 0 && app->file != nullptr) v = save_pos_in(app->file->root);
+      }))
+    v = -1;
+  return v;
+}
+
+void layout_save_devices(vresource resources) {
+  std::int32_t n = 0;
+  for (int d = 0; d < DEVICE_MAX; ++d) n += saved_device(d) ? 1 : 0;
+  vresource devices = fresh_array(resources, "Devices", n);
+  std::int32_t i = 0;
+  for (int d = 0; d < DEVICE_MAX; ++d) {
+    if (!saved_device(d)) continue;
+    vresource e = vresourceGetAt(devices, i++);
+    vresourceSetInteger(e, N("DevNum"), d);
+    vresourceSetInteger(e, N("DevType"), device_insts[d]->type);
+  }
+}
+
+void layout_save_windows(vresource resources) {
+  const std::vector<sim_window*> records = window_records();
+  std::int32_t n = 0;
+  for (const sim_window* r : records) n += saved_window(r) ? 1 : 0;
+  vresource windows = fresh_array(resources, "WinPos", n);
+  std::int32_t i = 0;
+  for (sim_window* r : records) {
+    if (r->kind == SIMWIN_MAIN && r->window != nullptr) write_rect(vresourceGetDict(resources, N("MainWin")), r->window->rect);
+    if (!saved_window(r)) continue;
+    vresource e = vresourceGetAt(windows, i++);
+    write_rect(e, r->window->rect);
+    vresourceSetInteger(e, N("WinType"), r->kind);
+    vresourceSetInteger(e, N("WinNum"), r->number);
+    vresourceSetInteger(e, N("DevNum"), r->device);
+    if (r->kind == SIMWIN_MEMORY) vresourceSetInteger(e, N("MemNum"), r->mem_index);
+    if (r->kind == SIMWIN_REGISTER) vresourceSetInteger(e, N("PeriphNum"), r->periph_index);
+  }
+}
+
+void layout_restore_devices(vresource resources) {
+  vresource devices;
+  if (!vresourceTestGet(resources, N("Devices"), &devices)) return;
+  for (std::int32_t i = 0; i < vresourceCount(devices); ++i) {
+    vresource e = vresourceGetAt(devices, i);
+    std::int32_t type = 0, number = 0;
+    if (!read_int(e, "DevType", &type) || !read_int(e, "DevNum", &number)) continue;
+    // A saved type from another build of the table names nothing here.
+    if (type < 0 || type >= TYPE_COUNT || number < 0 || number >= DEVICE_MAX) continue;
+    char line[64];
+    std::snprintf(line, sizeof line, "device dv%d %s", number, device_types[type]->name);
+    submit_if_accepted(line);
+  }
+}
+
+void layout_restore_windows(vresource resources) {
+  modal_active = 1;
+  vresource main_rect;
+  vrect r{};
+  if (vresourceTestGet(resources, N("MainWin"), &main_rect) && read_rect(main_rect, &r))
+    if (sim_window* m = window_find(SIMWIN_MAIN, -2); m != nullptr && m->window != nullptr) vwindowSetRect(m->window, &r);
+  vresource windows;
+  if (vresourceTestGet(resources, N("WinPos"), &windows)) {
+    for (std::int32_t i = 0; i < vresourceCount(windows); ++i) {
+      vresource e = vresourceGetAt(windows, i);
+      std::int32_t kind = 0, device = 0, number = 0, mem = -1, periph = -1;
+      if (!read_int(e, "WinType", &kind) || !read_int(e, "DevNum", &device) || !read_int(e, "WinNum", &number) ||
+          !read_rect(e, &r))
+        continue;
+      read_int(e, "MemNum", &mem);
+      read_int(e, "PeriphNum", &periph);
+      restored_rect = r;
+      window_restore(kind, device, number, mem, periph);
+    }
+  }
+  modal_active = 0;
+  window_update_all(-2);
+}
+
+void window_restore(int kind, int device, int number, int mem_index, int periph_index) {
+  const int previous = cur_device;
+  if (device >= 0) select_device(device);
+  char line[300] = "";
+  switch (kind) {
+    case SIMWIN_ASSEMBLY: std::snprintf(line, sizeof line, "wasm"); break;
+    case SIMWIN_BREAKPOINTS: std::snprintf(line, sizeof line, "wbreak"); break;
+    case SIMWIN_CALLS: std::snprintf(line, sizeof line, "wcalls"); break;
+    case SIMWIN_COMMAND: std::snprintf(line, sizeof line, "wcommand"); break;
+    case SIMWIN_INPUT: std::snprintf(line, sizeof line, "winput"); break;
+    case SIMWIN_LIST: std::snprintf(line, sizeof line, "wlist win%d", number); break;
+    case SIMWIN_MEMORY:
+      // A region out of range for the device's type is skipped.
+      if (cur_type != nullptr && mem_index >= 0 && mem_index < cur_type->region_count) {
+        const mem_region& m = cur_type->regions[mem_index];
+        std::snprintf(line, sizeof line, "wmemory win%d %s $%" PRIx32, number, m.name, m.low);
+      }
+      break;
+    case SIMWIN_OUTPUT: std::snprintf(line, sizeof line, "woutput"); break;
+    case SIMWIN_REGISTER:
+      if (cur_type != nullptr && periph_index >= 0 && periph_index < cur_type->periph_count)
+        std::snprintf(line, sizeof line, "wregister win%d %s", number, cur_type->periphs[periph_index].name);
+      break;
+    case SIMWIN_SESSION: std::snprintf(line, sizeof line, "wsession"); break;
+    case SIMWIN_SOURCE: std::snprintf(line, sizeof line, "wsource"); break;
+    case SIMWIN_STACK: std::snprintf(line, sizeof line, "wstack"); break;
+    case SIMWIN_WATCH: std::snprintf(line, sizeof line, "wwatch win%d", number); break;
+    default: break;
+  }
+  if (line[0] != '\0' && parse_command_line(line) != nullptr) {
+    restored_rect_pending = 1;
+    command_submit(line);
+    restored_rect_pending = 0;
+  }
+  if (previous >= 0) select_device(previous);
+  show_command_prompt();
+}
+
+}  // namespace gui

@@ -1,0 +1,52 @@
+// Start-up and shutdown of the GUI front-end: the framework, device 0 and
+// the banner, the About window and the timed chain that turns it into the
+// main window with its windows and runs the first command; the quit.
+#pragma once
+
+#include <string>
+
+struct vevent;
+
+namespace gui {
+
+// How the program was started.
+struct start_options {
+  bool headless = false;          // the headless back-end on the virtual clock
+  const char* transcript = nullptr;  // a file every session line is appended to
+};
+
+// Runs the front-end and never returns: ends the process with the quit
+// rule's status.
+[[noreturn]] void sim_main(int argc, char** argv, const char* default_type_name, const start_options& options);
+
+// The steps of sim_main after the framework's start-up and before the
+// event loop: device 0, the banner, the About window with argument 1. 0
+// when device 0 cannot be made.
+int front_end_start(int argc, char** argv, const char* default_type_name);
+// The exit status by the quit rule.
+int front_end_status();
+
+// "Sim" and the family number of the current device type.
+std::string family_title();
+
+// Opens the About window; the argument is kept for the chain's last step.
+void* about_dialog_open(const char* argument);
+int about_shown(vevent* event);
+int about_timeout(vevent* event);
+int startup_main_window(vevent* event);
+int run_startup_macro(vevent* event);
+// The About dialog while it is up (tests).
+void* about_dialog();
+
+// The quit: the layout saved when "SavePos" is on, every window closed,
+// the loop stopped.
+void front_end_quit();
+
+// Ends a headless run once nothing is left to do, as the console ends at
+// the end of its input.
+void end_when_idle(bool on);
+// Whether anything is left to do: a chain, a queued or delayed event (a
+// repeating timer does not count).
+bool work_left();
+
+}  // namespace gui

@@ -1,0 +1,23 @@
+// The table of window kinds: each kind's file gives one registration,
+// which installs the kind's w-command actions (register_window_kind). A
+// kind joins the front-end by its row here; the start-up opens the
+// Session and Command windows only when their kinds are registered.
+#include "gui/frontend.h"
+
+namespace gui {
+
+namespace {
+
+using registration = void (*)();
+constexpr registration kinds[] = {
+    nullptr,  // the end
+};
+
+}  // namespace
+
+void register_window_kinds() {
+  for (registration r : kinds)
+    if (r != nullptr) r();
+}
+
+}  // namespace gui
