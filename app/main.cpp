@@ -12,7 +12,7 @@ namespace {
 constexpr const char* DEFAULT_TYPE = "73521";
 
 int usage(const char* message) {
-  std::fprintf(stderr, "sim73500: %s\nusage: sim73500 [--gui | --gui=headless [--transcript FILE]] [command]\n",
+  std::fprintf(stderr, "sim73500: %s\nusage: sim73500 [--gui | --gui=headless] [--transcript FILE] [command]\n",
                message);
   return 1;
 }
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     }
   }
   for (; i < argc; ++i) args.push_back(argv[i]);
-  if (options.transcript != nullptr && !options.headless) return usage("--transcript belongs to --gui=headless");
+  if (options.transcript != nullptr && !gui) return usage("--transcript belongs to the GUI front-end");
   args.push_back(nullptr);
   const int count = static_cast<int>(args.size()) - 1;
   if (!gui) return console_main(count, args.data());

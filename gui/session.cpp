@@ -64,6 +64,10 @@ void write_log(std::FILE* log, const char* text) {
 namespace {
 
 std::FILE* transcript = nullptr;
+// Per device, the lines of its ring not yet in the transcript: as on the
+// console, a device's lines go out while it is the shown device, or when
+// its session is redrawn.
+int transcript_pending[DEVICE_MAX] = {};
 
 // Highlight marks as a pipe shows them.
 void write_transcript(const char* line) {
@@ -75,9 +79,20 @@ void write_transcript(const char* line) {
   std::fflush(transcript);
 }
 
+void transcript_flush(int device) {
+  if (transcript == nullptr || device < 0 || device >= DEVICE_MAX || device_states[device] == nullptr) return;
+  session_ring& ring = ring_of(*device_states[device]);
+  const int n = std::min(transcript_pending[device], SESSION_RING_LINES);
+  for (int i = n - 1; i >= 0; --i) write_transcript(ring.lines[static_cast<std::size_t>(wrap(ring.newest - i))].data());
+  transcript_pending[device] = 0;
+}
+
 }  // namespace
 
-void set_transcript(std::FILE* file) { transcript = file; }
+void set_transcript(std::FILE* file) {
+  transcript = file;
+  for (int& n : transcript_pending) n = 0;
+}
 
 int session_output(const char* text, int nolog, int echo) {
   if (cur_state == nullptr) return 0;
@@ -91,7 +106,10 @@ int session_output(const char* text, int nolog, int echo) {
   std::memcpy(line, text, len);
   line[len] = '\0';
   if (echo == 0) translate_session_marks(line);
-  if (transcript != nullptr) write_transcript(line);
+  if (transcript != nullptr && cur_device >= 0 && cur_device < DEVICE_MAX) {
+    ++transcript_pending[cur_device];
+    if (current_is_shown()) transcript_flush(cur_device);
+  }
   if (current_is_shown() && cur_state->view_mode == 0) {
     session_scroll(ring.pending);
     if (more_enabled != 0 && macro_running == 0) {
@@ -140,6 +158,7 @@ void session_scroll(int lines) {
 
 void session_redraw(int device) {
   if (!make_device_current(device) || cur_state == nullptr) return;
+  transcript_flush(device);
   ring_of(*cur_state).pending = grid.rows;
   if (cur_state->view_mode == 1 || cur_state->view_mode == 2) {
     constexpr int AT_CURRENT_POSITION = 32767;

@@ -1,0 +1,192 @@
+// The main window: every selector of the menu table against what it must
+// do, the menus and palette while a run goes and after Stop, the trimmed
+// items, and the window as it looks after start-up.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "fw/gui/window/msw.h"
+#include "fw/widgets/dialog/dialog.h"
+#include "gui/dialogs.h"
+#include "gui/main_window.h"
+#include "gui/road.h"
+#include "gui/startup.h"
+#include "gui/windows.h"
+#include "platform/win/test.h"
+#include "sim/cmd/dispatch.h"
+#include "sim/engine/device.h"
+#include "sim/engine/profiler_iface.h"
+#include "sim/frontend.h"
+#include "tests/gui_app/front_end_support.h"
+#include "tests/support/png_compare.h"
+
+namespace {
+
+using namespace front_end_test;
+
+// The documented actions by selector: "=line" a fixed line, "D" a command
+// dialog, "C kind open format" a file chooser (format: "f" a file, "d" a
+// directory, "-" any path), "*" a special action, "0" nothing.
+const char* const expected[gui::MENU_SELECTORS] = {
+    "C9 1 d path %s", "C9 1 d path + %s", "=path -", "D", "C5 1 f load %s", "C0 1 f load s %s", "D", "D",
+    "C0 0 - save s %s", "D", "D", "D", "D", "D", "D", "=streams e", "=streams d", "D", "D",
+    "C4 0 - log c %s", "C3 0 - log s %s", "C3 0 - log p %s", "=log v", "D", "C4 1 f %s", "*", "D", "*",
+    "=display", "D", "D", "=help stack", "=display v", "=display off", "=disassemble", "D", "=history", "D", "D", "D",
+    "=radix", "=device", "=path", "=input", "=output", "=redirect", "=streams", "=log", "=break", "=watch", "D", "D",
+    "D", "=more", "=more off", "=view r", "=view a", "=view s", "D", "D", "D", "D", "D", "D", "D", "0", "D", "D",
+    "D", "D", "D", "D", "=finish", "D", "D", "D", "D", "D", "D", "*", "=reset s", "0", "D", "0",
+    "=wasm", "=wsource", "D", "D", "=wstack", "=wcalls", "C7 1 f wlist %s", "D", "=winput", "=woutput",
+    "=wbreakpoint", "=wcommand", "=wsession", "*", "*", "*", "=go", "*", "=step", "=next", "=finish", "D", "*",
+    "=reset d",
+};
+
+// Runs out whatever a selector started: a run is stopped.
+void quiet() {
+  for (int i = 0; i < 50 && gui::work_left(); ++i) {
+    stop_request = 1;
+    run_until(elapsed() + 200);
+  }
+  stop_request = 0;
+}
+
+struct MainWindow : ::testing::Test {
+  std::string dir, file;
+  void SetUp() override {
+    dir = ::testing::TempDir() + "menu_dir";
+    std::filesystem::create_directories(dir);
+    file = dir + "/macro.cmd";
+    std::FILE* f = std::fopen(file.c_str(), "w");
+    std::fputs("radix\n", f);
+    std::fclose(f);
+    start({});
+    run_until(6100);
+    ASSERT_NE(gui::main_window(), nullptr);
+  }
+};
+
+TEST_F(MainWindow, EverySelectorDoesWhatItsRowSays) {
+  for (int s = 0; s < gui::MENU_SELECTORS; ++s) {
+    const std::string want = expected[s];
+    SCOPED_TRACE(std::to_string(s) + " " + want);
+    gui::script_reset();
+    clear_command_history();
+    record_command_history("display v");
+    if (want[0] == 'C') {
+      int kind = 0, open = 0;
+      char need = 0;
+      char format[32] = "";
+      ASSERT_EQ(std::sscanf(want.c_str(), "C%d %d %c %31[^\n]", &kind, &open, &need, format), 4);
+      // The wrong kind of path first: nothing is submitted.
+      if (need != '-') {
+        gui::script_answer(gui::ANSWER_OK, need == 'f' ? dir : file);
+        EXPECT_EQ(gui::menu_dispatch_selector(s), 1);
+        EXPECT_EQ(newest_line(), "display v");
+        quiet();
+      }
+      const std::string path = need == 'd' ? dir : file;
+      gui::script_reset();
+      gui::script_answer(gui::ANSWER_OK, path);
+      EXPECT_EQ(gui::menu_dispatch_selector(s), 1);
+      ASSERT_FALSE(gui::scripted_shown().empty());
+      const gui::scripted_dialog& shown = gui::scripted_shown().front();
+      EXPECT_EQ(shown.kind, "chooser");
+      EXPECT_EQ(shown.chooser.kind, kind);
+      EXPECT_EQ(shown.chooser.open, open);
+      EXPECT_EQ(shown.text, gui::chooser_title(kind, open));
+      char line[300];
+      std::snprintf(line, sizeof line, format, path.c_str());
+      EXPECT_TRUE(command_history_count() > 0 && std::string(command_history_line(0)).find(line) == 0)
+          << "submitted: " << newest_line();
+    } else if (want[0] == '=') {
+      EXPECT_EQ(gui::menu_dispatch_selector(s), 1);
+      EXPECT_EQ(newest_line(), want.substr(1));
+    } else if (want == "D") {
+      EXPECT_EQ(gui::menu_dispatch_selector(s), 1);
+      EXPECT_EQ(newest_line(), "display v") << "a dialog submits nothing itself";
+    } else if (want == "0") {
+      EXPECT_EQ(gui::menu_dispatch_selector(s), 0);
+      EXPECT_EQ(newest_line(), "display v");
+    }
+    quiet();
+  }
+  EXPECT_EQ(gui::menu_dispatch_selector(108), 0);
+  EXPECT_EQ(gui::menu_dispatch_selector(-1), 0);
+}
+
+// The special rows: Help opens the Session window before the help, Repeat
+// runs the newest line again, Quit asks first, Stop sets the request.
+TEST_F(MainWindow, HelpRepeatQuitAndStop) {
+  opened().clear();
+  gui::window_close_all(gui::SIMWIN_SESSION);
+  if (gui::sim_window* s = gui::window_find(gui::SIMWIN_SESSION, -2)) s->close(s);
+  EXPECT_EQ(gui::menu_dispatch_selector(99), 1);
+  EXPECT_EQ(opened(), std::vector<std::string>{"wsession"});
+  EXPECT_EQ(newest_line(), "help");
+  gui::command_submit("radix");
+  clear_command_history();
+  record_command_history("display v");
+  EXPECT_EQ(gui::menu_dispatch_selector(106), 1);
+  EXPECT_EQ(command_history_count(), 1) << "the same line again";
+  gui::script_answer(gui::ANSWER_CANCEL);
+  EXPECT_EQ(gui::menu_dispatch_selector(27), 1);
+  EXPECT_EQ(quitting, 0) << "anything but Ok keeps the program";
+  ASSERT_FALSE(gui::scripted_shown().empty());
+  EXPECT_EQ(gui::scripted_shown().back().text, "Are you sure you want to quit?");
+  EXPECT_EQ(gui::menu_dispatch_selector(79), 1);
+  EXPECT_EQ(stop_request, 1);
+  stop_request = 0;
+  gui::script_answer(gui::ANSWER_OK);
+  EXPECT_EQ(gui::menu_dispatch_selector(27), 1);
+  EXPECT_EQ(quitting, 1);
+}
+
+// While a go runs only Stop and Quit react; Stop ends the run at the next
+// slice and everything comes back.
+TEST_F(MainWindow, BusyKeepsOnlyStopAndQuitAndStopEndsTheRun) {
+  gui::command_submit("go");
+  ASSERT_TRUE(gui::run_chain_live());
+  run_until(elapsed() + 50);
+  EXPECT_EQ(gui::menu_item_enabled("M_Exec_Stop"), 1);
+  EXPECT_EQ(gui::menu_item_enabled("M_File_Quit"), 1);
+  EXPECT_EQ(gui::menu_item_enabled("Palette_Stop"), 1);
+  for (const char* off : {"M_Exec_Step", "M_File_Macro", "M_Disp_Active", "M_Win_Session", "Palette_Go", "Palette_Step"})
+    EXPECT_EQ(gui::menu_item_enabled(off), 0) << off;
+  EXPECT_EQ(gui::menu_dispatch_selector(101), 1);
+  run_until(elapsed() + 50);
+  EXPECT_FALSE(gui::run_chain_live());
+  EXPECT_EQ(device_states[0]->running, 0);
+  for (const char* on : {"M_Exec_Step", "M_Disp_Active", "M_Win_Session", "Palette_Go", "Palette_Stop"})
+    EXPECT_EQ(gui::menu_item_enabled(on), 1) << on;
+}
+
+// Trimming: under this look the quit item reads "Exit" and tile and
+// cascade stay; the removed break and reset items are gone; without a
+// profiler its log item goes too.
+TEST_F(MainWindow, TrimmedItems) {
+  EXPECT_EQ(gui::menu_item_enabled("M_Win_Tile"), 1);
+  EXPECT_EQ(gui::menu_item_enabled("M_Win_Cascade"), 1);
+  EXPECT_EQ(gui::menu_item_enabled("M_File_Log_Profile"), 1);
+  for (const char* gone : {"M_Exec_Break_SW", "M_Exec_Break_HW", "M_Exec_Reset_System", "M_Exec_Reset_CC"})
+    EXPECT_EQ(gui::menu_item_enabled(gone), -1) << gone;
+  EXPECT_EQ(gui::menu_item_enabled("M_Exec_Break_Set"), 1);
+  gui::sim_window* main = gui::window_find(gui::SIMWIN_MAIN, -1);
+  ASSERT_NE(main, nullptr);
+  main->close(main);
+  profiler_iface* kept = profiler;
+  profiler = nullptr;
+  ASSERT_NE(gui::main_window_create(), nullptr);
+  profiler = kept;
+  EXPECT_EQ(gui::menu_item_enabled("M_File_Log_Profile"), -1);
+  EXPECT_EQ(gui::menu_item_enabled("M_File_Log_Session"), 1);
+}
+
+// The main window after start-up, headless at 1024 x 768.
+TEST_F(MainWindow, LooksAsStored) {
+  run_until(elapsed() + 100);
+  const win::test::Image image = win::test::WindowImage(gui::main_window()->native->hwnd, true);
+  EXPECT_TRUE(test_support::MatchesPng(image, std::string(GUI_APP_DATA) + "/main_window.png", 8, 200));
+}
+
+}  // namespace
