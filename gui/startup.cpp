@@ -236,7 +236,9 @@ void sim_main(int argc, char** argv, const char* default_type_name, const start_
   for (int d = 0; d < DEVICE_MAX; ++d) end_redirections(d);
   set_transcript(nullptr);
   if (transcript != nullptr) std::fclose(transcript);
-  vsysExit(front_end_status());
+  const int status = front_end_status();
+  free_all_devices();
+  vsysExit(status);
 }
 
 }  // namespace gui
