@@ -3,6 +3,7 @@
 // kind joins the front-end by its row here; the start-up opens the
 // Session and Command windows only when their kinds are registered.
 #include "gui/frontend.h"
+#include "gui/session_window.h"
 
 namespace gui {
 
@@ -10,6 +11,7 @@ namespace {
 
 using registration = void (*)();
 constexpr registration kinds[] = {
+    register_session_window,
     nullptr,  // the end
 };
 
