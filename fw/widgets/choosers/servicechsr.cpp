@@ -211,7 +211,8 @@ void showToggle(vservicechsr* c, vname tag, bool on) {
   }
 }
 
-int listWidthFor(int itemWidth) { return state()->margin + itemWidth - state()->margin; }
+// The list's margin and the ruler's are the same: a column is as wide as its header.
+int listWidthFor(int itemWidth) { return itemWidth; }
 
 void addColumn(vservicechsr* c, vname tag) {
   if (!c->ruler || vrulerFindItem(c->ruler, tag)) return;

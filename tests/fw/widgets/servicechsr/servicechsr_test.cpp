@@ -68,6 +68,7 @@ struct Service {
 };
 std::vector<Service> answer;
 int queries = 0;
+bool refuseNext = false;
 
 vinstance* serviceScrap(const Service& s) {
   vinstance* d = vscrapCreateNative(vscrapGetDictionaryClass());
@@ -86,6 +87,10 @@ vinstance* serviceScrap(const Service& s) {
 
 vinstance* match(vservicePrimitive*, vsession*, vinstance*) {
   ++queries;
+  if (refuseNext) {
+    refuseNext = false;
+    vexGenerateMessage(&vexArgClass, "the broker refuses");
+  }
   std::vector<vinstance*> made;
   for (const Service& s : answer) made.push_back(serviceScrap(s));
   vinstance* result = vscrapMakeTypeable(vdatatagCreateScrapWithValue(
@@ -325,6 +330,16 @@ TEST_F(ServiceChooser, InformationFiltersAndValueTexts) {
   // Another row selected: the open dialog follows.
   vlistSelectRange(c->list, c->listView->selection, 1, 0, 1, 1);
   EXPECT_EQ(vlistGetRowCount(info->list), 4) << "alpha says nothing of enabled";
+
+  // A refused query: the window waits, then the table stays as it was.
+  answer = {{"delta", "Other", 1, false, false}};
+  refuseNext = true;
+  vobjectIssueTag(c, N("vservicechsrQUERY"), nullptr);
+  EXPECT_TRUE(c->flags & vwindowBUSY) << "waiting for the broker";
+  ASSERT_TRUE(runEventsUntil([c] { return !(c->flags & vwindowBUSY); }, 10000));
+  EXPECT_EQ(c->serviceCount, 2);
+  EXPECT_EQ(cell(c, 0, 0), "beta");
+  EXPECT_EQ(columns(c), std::vector<std::string>{"Name"});
 
   // Filters: a dictionary is taken, anything else ignored.
   vinstance* before = c->filter;
