@@ -19,6 +19,7 @@
 #include "fw/services/vdasserv.h"
 #include "fw/text/text.h"
 #include "fw/widgets/choosers/confirm.h"
+#include "fw/widgets/choosers/colorchsr.h"
 #include "fw/widgets/choosers/filechsr.h"
 #include "fw/widgets/choosers/help.h"
 #include "fw/widgets/choosers/servicechsr.h"
@@ -89,6 +90,7 @@ void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vservicechsrGetDefaultClass", vservicechsrStartup);
   vmoduleInstallStartup("vnoticeGetDefaultClass", [] { vnoticeGetDefaultClass(); });
   vmoduleInstallStartup("vfilechsrGetDefaultClass", [] { vfilechsrGetDefaultClass(); });
+  vmoduleInstallStartup("vcolorchsrGetDefaultClass", [] { vcolorchsrGetDefaultClass(); });
   vmoduleInstallStartup("vrulerGetDefaultClass", [] { _vrulerStartup(); });
   vmoduleInstallStartup("vkeyitemGetDefaultClass", [] { vkeyitemGetDefaultClass(); });
   vmoduleInstallStartup("vlistsizeGetDefaultClass", [] { vlistsizeGetDefaultClass(); });

@@ -75,3 +75,33 @@ int EndPage(HDC hdc);
 int EndDoc(HDC hdc);
 
 }  // namespace win
+
+// ---- The colour dialog: a scripted stand-in (win::test::QueueColorAnswer).
+namespace win {
+
+using LPCCHOOKPROC = UINT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
+
+// In memory with this host's pointers; lStructSize is the documented 36
+// (the packed 32-bit layout) or this host's size.
+struct CHOOSECOLORA {
+  DWORD lStructSize;
+  HWND hwndOwner;
+  HWND hInstance;
+  COLORREF rgbResult;
+  COLORREF* lpCustColors;  // sixteen
+  DWORD Flags;
+  LPARAM lCustData;
+  LPCCHOOKPROC lpfnHook;
+  const char* lpTemplateName;
+};
+inline constexpr DWORD CHOOSECOLOR_PACKED_SIZE = 36;
+inline constexpr DWORD CC_RGBINIT = 0x1, CC_FULLOPEN = 0x2, CC_PREVENTFULLOPEN = 0x4, CC_SHOWHELP = 0x8,
+                       CC_ENABLEHOOK = 0x10;
+// The dialog's add-to-custom-colours and define-custom-colours buttons.
+inline constexpr int COLOR_ADD = 712, COLOR_MIX = 719;
+
+// Nonzero when the user chose OK (rgbResult then holds the colour); 0 on
+// cancel or a fault (CommDlgExtendedError).
+BOOL ChooseColorA(CHOOSECOLORA* cc);
+
+}  // namespace win

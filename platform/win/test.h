@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/backend/backend.h"
@@ -128,6 +129,24 @@ struct PrintAnswer {
   int from = 0, to = 0;
 };
 void QueuePrintAnswer(const PrintAnswer& answer);
+// The next colour dialog's answer: OK with a colour (0x00BBGGRR) or cancel;
+// each added custom colour is placed in its cell and the hook told of the
+// add button (712) as a press of it would. With none queued it cancels.
+struct ColorAnswer {
+  bool ok = false;
+  COLORREF color = 0;
+  std::vector<std::pair<int, COLORREF>> added;
+};
+void QueueColorAnswer(const ColorAnswer& answer);
+// What the last colour dialog was given: flags, starting colour, custom colours, owner.
+struct ColorRequest {
+  DWORD flags = 0;
+  COLORREF initial = 0;
+  COLORREF custom[16] = {};
+  HWND owner = nullptr;
+  int runs = 0;
+};
+const ColorRequest& LastColorRequest();
 // The pseudo printer accepts PASSTHROUGH while set; what each call sent.
 void SetPrinterPassthrough(bool on);
 std::vector<std::string> PrinterPassthrough(HDC printer);
