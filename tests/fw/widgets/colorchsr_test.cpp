@@ -5,6 +5,9 @@
 // the system dialog's stand-in, and pictures in the HLS and RGB models.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -602,4 +605,40 @@ TEST_F(ColorChooser, LooksAsStoredInHlsAndRgb) {
   win::test::Image rgbImage = win::test::WindowImage(c->native->hwnd);
   EXPECT_TRUE(test_support::MatchesPng(rgbImage, std::string(WIDGETS_DATA) + "/colorchsr/rgb.png", 8, 40));
 }
+
+std::string probeOutput(const std::string& args, int* status) {
+  std::string command = std::string(COLORCHSR_PROBE) + " " + args;
+  FILE* p = popen(command.c_str(), "r");
+  std::string out;
+  char line[256];
+  while (p && std::fgets(line, sizeof line, p)) out += line;
+  *status = p ? pclose(p) : -1;
+  return out;
+}
+
+// Named colours from the preferences, in a process of their own (the table
+// is read once per context): both sort orders and a double click.
+TEST(ColorChooserNames, SortedByNameOrByHueAndTakenByADoubleClick) {
+  int status = -1;
+  std::string out = probeOutput("names", &status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("name blue Gold Maroon navy red teal\n"), std::string::npos) << out;
+  // Larger hue first; equal hues (blue and navy, red and Maroon) the lighter first.
+  EXPECT_NE(out.find("hue blue navy teal Gold red Maroon\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("single 0 0 0\n"), std::string::npos) << "a single click only selects\n" << out;
+  EXPECT_NE(out.find("double 65535 55255 0\n"), std::string::npos) << out;
+}
+
+class ColorChooserLooks : public ::testing::TestWithParam<const char*> {};
+TEST_P(ColorChooserLooks, DrawAsStored) {
+  std::string shot = "/tmp/colorchsr_" + std::string(GetParam()) + "_" + std::to_string(getpid()) + ".png";
+  int status = -1;
+  std::string out = probeOutput(std::string("-laf ") + GetParam() + " " + shot, &status);
+  ASSERT_EQ(status, 0) << out;
+  win::test::Image image;
+  ASSERT_TRUE(win::test::ReadPng(shot, image));
+  std::remove(shot.c_str());
+  EXPECT_TRUE(test_support::MatchesPng(image, std::string(WIDGETS_DATA) + "/colorchsr/" + GetParam() + ".png", 8, 40));
+}
+INSTANTIATE_TEST_SUITE_P(EveryLook, ColorChooserLooks, ::testing::Values("motif", "openlook", "cua", "win95"));
 }  // namespace
