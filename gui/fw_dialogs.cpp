@@ -141,7 +141,10 @@ const dialog_services& framework_dialogs() { return framework; }
 
 bool close_modal_notice() {
   if (modal_notices.empty()) return false;
-  vconfirmProcessStop(modal_notices.back());
+  // As the window's close box would: the answer is Close.
+  vnotice* n = modal_notices.back();
+  if (n->closeHook == nullptr) return false;
+  n->closeHook(n, nullptr);
   return true;
 }
 

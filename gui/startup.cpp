@@ -65,21 +65,24 @@ struct family_name {
 constexpr family_name families[] = {{711, "73500"}, {709, "71200"}, {712, "74400"},
                                     {714, "75100"}, {713, "79100"}, {710, "86900"}};
 
+int is_recurring(const vevent* e) { return vtimerEventRecurs(e); }
+
 // At the first moment nothing is left to do, a headless run ends as the
 // console does at the end of its input; a notice still up is closed first.
 void idle_check() {
   if (!ending_when_idle || quitting != 0 || work_left()) return;
+  // The loop waits for the platform right after this hook: a stop made
+  // here must wake it.
   if (veventGetDepth() > 1) {
-    close_modal_notice();
+    if (close_modal_notice()) veventMSWWakeUp();
     return;
   }
   quitting = 1;
   window_close_all(-2);
   close_all_macros();
   veventStopProcessing();
+  veventMSWWakeUp();
 }
-
-int is_recurring(const vevent* e) { return vtimerEventRecurs(e); }
 
 int stop_loop(vevent*) {
   veventStopProcessing();
