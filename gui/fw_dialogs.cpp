@@ -16,6 +16,7 @@
 #include "fw/widgets/choosers/filechsr.h"
 #include "fw/widgets/choosers/notice.h"
 #include "fw/widgets/controls/textitem.h"
+#include "gui/startup.h"
 
 namespace gui {
 
@@ -43,6 +44,8 @@ vnotice* make_notice(const char* text, const char* confirm, const char* second, 
   }
   if (confirm != nullptr) vconfirmSetOkTitle(n, vscribeCString(confirm));
   if (cancel) vnoticeSetCancel(n, 1);
+  // The program's notices carry its family title (the quit question's own).
+  vwindowSetTitleScribe(n, vscribeCString(family_title().c_str()));
   vdialogPlace(n, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
   return n;
 }

@@ -2,6 +2,8 @@
 // clicks as a user gives them.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "fw/core/event.h"
 #include "fw/data/vrstore.h"
 #include "fw/gui/window/msw.h"
@@ -57,6 +59,7 @@ TEST_F(FrameworkDialogs, TheWaitNoticesButtonEndsTheWait) {
   settle();
   ASSERT_TRUE(vwindowIsOpen(n));
   EXPECT_EQ(veventGetDepth(), 0) << "not modal";
+  EXPECT_EQ(std::string(n->title).rfind("Sim", 0), 0U) << "the family title: " << n->title;
   click_on(n, "Ok");
   settle();
   EXPECT_EQ(pressed, 1);
