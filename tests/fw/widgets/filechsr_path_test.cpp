@@ -368,4 +368,68 @@ TEST_F(PathEntry, TheReadOnlyBoxAndCopies) {
   vinstanceDestroy(copy);
 }
 
+// A modal run as a user drives it: a click into the entry, a partial
+// name completed by the space, the rest typed, Return; then a jump up by
+// the path pop-up, which keeps the deeper columns, and a file there.
+TEST_F(PathEntry, AModalRunByTypingAndCompleting) {
+  static std::vector<std::string> applied;
+  static std::vector<std::function<void()>> steps;
+  static std::size_t next = 0;
+  static PathEntry* self = nullptr;
+  applied.clear();
+  next = 0;
+  self = this;
+  vfilechsrSetApply(c, [](vfilechsr*, vfsPath* p) {
+    applied.push_back(pathText(p));
+    return 1;
+  });
+  setDirectory(c, tree->at());
+  auto run = [&] {
+    // Each step gives the loop input, after which it is idle again.
+    veventIdleHook previous = veventSetIdleHook([] {
+      win::test::AdvanceClock(1000);
+      if (next < steps.size()) steps[next++]();
+    });
+    vname answer = vfilechsrProcess(c);
+    veventSetIdleHook(previous);
+    return answer;
+  };
+  steps = {[] { clickAt(self->c, self->c->pathEntry, self->c->pathEntry->rect); },
+           [] { win::test::Type("co"); },
+           [] { win::test::Type(" "); },
+           [] {
+             EXPECT_EQ(self->entryText(), "comp/");
+             win::test::Type("ab ");
+           },
+           [] {
+             EXPECT_EQ(self->entryText(), "comp/abc") << "two names go on with abc";
+             win::test::Type("e");
+           },
+           [] {
+             win::test::KeyDown(win::VK_RETURN);
+             win::test::KeyUp(win::VK_RETURN);
+           }};
+  EXPECT_EQ(run(), L("Ok"));
+  EXPECT_EQ(applied, std::vector<std::string>{tree->at("comp/abce")});
+
+  applied.clear();
+  next = 0;
+  setDirectory(c, tree->at("a/b/c"));
+  steps = {[] {
+             // Up two levels through the pop-up: "a" is the fourth item from the end.
+             auto* menu = static_cast<vcontrol*>(self->c->pathMenu);
+             vcontrolSetValue(menu, menu->max - 2);
+             vdialogNotifyItem(menu, nullptr);
+           },
+           [] {
+             EXPECT_EQ(self->current(), self->tree->at("a"));
+             EXPECT_EQ(columnsText(self->c), "a:b | b:c | c") << "the deeper levels stay";
+             clickRow(self->c, 2, "deep.txt");
+           },
+           [] { clickButton(self->c, "Ok"); }};
+  EXPECT_EQ(run(), L("Ok"));
+  EXPECT_EQ(applied, std::vector<std::string>{tree->at("a/b/c/deep.txt")});
+  EXPECT_EQ(history().front(), tree->at("a"));
+}
+
 }  // namespace
