@@ -450,6 +450,14 @@ int menu_item_enabled(const char* name) {
   return -1;
 }
 
+std::string menu_item_title(const char* name) {
+  if (menu_bar != nullptr)
+    for (int i = 0; i < vmenubarCount(menu_bar); ++i)
+      if (vmenuItem* item = find_item(vmenubarAt(menu_bar, i), N(name), nullptr))
+        return item->title != nullptr ? item->title : "";
+  return {};
+}
+
 vdialogItem* status_bar_get() {
   for (sim_window* r : window_records())
     if (r->kind == SIMWIN_MAIN && r->window != nullptr)

@@ -65,6 +65,8 @@ void main_refresh_menus(int busy);
 // Whether an item of the menu bar or the palette is enabled now (tests);
 // -1 when there is no such item.
 int menu_item_enabled(const char* name);
+// The label of a menu-bar item, or "" when there is none (tests).
+std::string menu_item_title(const char* name);
 
 // The status bar's item, or null without a main window.
 vdialogItem* status_bar_get();

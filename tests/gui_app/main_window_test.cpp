@@ -9,6 +9,7 @@
 
 #include "fw/gui/window/msw.h"
 #include "fw/widgets/dialog/dialog.h"
+#include "fw/widgets/look/laf.h"
 #include "gui/dialogs.h"
 #include "gui/main_window.h"
 #include "gui/road.h"
@@ -180,6 +181,25 @@ TEST_F(MainWindow, TrimmedItems) {
   profiler = kept;
   EXPECT_EQ(gui::menu_item_enabled("M_File_Log_Profile"), -1);
   EXPECT_EQ(gui::menu_item_enabled("M_File_Log_Session"), 1);
+  EXPECT_EQ(gui::menu_item_title("M_File_Quit"), "Exit");
+}
+
+// Under a look without flag bit 0 the quit item keeps its label and the
+// Window menu loses tile and cascade.
+TEST_F(MainWindow, TrimmedItemsUnderTheOtherLooks) {
+  auto* look = const_cast<vlaf*>(vlafGetCurrent());
+  const std::uint32_t kept = look->flags;
+  look->flags &= ~1U;
+  gui::sim_window* main = gui::window_find(gui::SIMWIN_MAIN, -1);
+  ASSERT_NE(main, nullptr);
+  main->close(main);
+  const bool made = gui::main_window_create() != nullptr;
+  look->flags = kept;
+  ASSERT_TRUE(made);
+  EXPECT_EQ(gui::menu_item_enabled("M_Win_Tile"), -1);
+  EXPECT_EQ(gui::menu_item_enabled("M_Win_Cascade"), -1);
+  EXPECT_EQ(gui::menu_item_title("M_File_Quit"), "Quit");
+  EXPECT_EQ(gui::menu_item_enabled("M_Win_Session"), 1);
 }
 
 // The main window after start-up, headless at 1024 x 768.
