@@ -593,6 +593,7 @@ void apply_device(parsed_device& pd) {
   cur_inst->device_words = pd.device_words;
   cur_inst->blocks = pd.blocks;
   cur_inst->pins_changed = 1;
+  cur_inst->blocks_changed = 1;
   cur_inst->pc = pd.pc;
   cur_inst->cycles = pd.cycles;
   cur_inst->instructions = pd.instructions;

@@ -410,7 +410,11 @@ void core_bus_idle() {
   w[CS_CONTENDED] = 0;
   w[CS_GRANTED] = GRANT_NONE;
   strobes_idle();
-  periph_pin_block(PINS_ADDRESS)[PIN_DRIVEN] = 0;
+  uint32_t* address_pins = periph_pin_block(PINS_ADDRESS);
+  if (address_pins[PIN_DRIVEN] != 0) {
+    address_pins[PIN_DRIVEN] = 0;
+    cur_inst->blocks_changed = 1;
+  }
   w[CS_WAIT_COUNT] = 0;
   w[CS_ACCESS_ACTIVE] = 0;
 }

@@ -243,8 +243,13 @@ void core_pll_step();
 inline void core_clock_out_pin() {
   const uint32_t* w = core_words();
   uint32_t* c = periph_pin_block(PINS_CONTROL);
+  // No pin sample reads it (no pins_changed), but the previous words must
+  // follow it.
   if (w[CORE_OMR] & OMR_CLOCK_OUT_OFF) {
-    c[PIN_DRIVEN] &= ~CTL_CLKOUT;
+    if (c[PIN_DRIVEN] & CTL_CLKOUT) {
+      c[PIN_DRIVEN] &= ~CTL_CLKOUT;
+      cur_inst->blocks_changed = 1;
+    }
     return;
   }
   const uint32_t select = w[CORE_PLCR] & 0xC00;
@@ -255,8 +260,12 @@ inline void core_clock_out_pin() {
     high = false;
   else
     high = w[CS_CLOCK_PHASE] != 0;
-  c[PIN_DRIVEN] |= CTL_CLKOUT;
-  c[PIN_DRIVEN_LEVEL] = high ? (c[PIN_DRIVEN_LEVEL] | CTL_CLKOUT) : (c[PIN_DRIVEN_LEVEL] & ~CTL_CLKOUT);
+  const uint32_t level = high ? (c[PIN_DRIVEN_LEVEL] | CTL_CLKOUT) : (c[PIN_DRIVEN_LEVEL] & ~CTL_CLKOUT);
+  if (!(c[PIN_DRIVEN] & CTL_CLKOUT) || level != c[PIN_DRIVEN_LEVEL]) {
+    c[PIN_DRIVEN] |= CTL_CLKOUT;
+    c[PIN_DRIVEN_LEVEL] = level;
+    cur_inst->blocks_changed = 1;
+  }
 }
 
 // Debug builds: with the mark clear, running the samples must change

@@ -163,6 +163,7 @@ void init_device_state() {
   }
 
   inst.pins_changed = 1;
+  inst.blocks_changed = 1;
   reset_peripherals(1, t.default_mode);
   inst.device_words[DW_RESET_HELD] = 0;
   reset_run_flags();

@@ -269,6 +269,10 @@ struct device_inst {
   // initialisation). The end-of-cycle samples run only while it is set and
   // clear it once a repeat of them would change nothing.
   uint8_t pins_changed = 1;
+  // Set with pins_changed, and by the clock-out pin when it moves: some
+  // block's pin words may differ from its previous words, so the end of
+  // the cycle copies them (save_previous_blocks, which clears it).
+  uint8_t blocks_changed = 1;
   // The straight-line executor's pages, program then X, resolved for the
   // omr mode bits in plain_pages_mode (made again when they change).
   std::vector<plain_page> plain_pages;

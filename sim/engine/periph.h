@@ -139,6 +139,7 @@ inline void set_pin_word(uint32_t* block, int word, uint32_t value) {
   if (block[word] != value) {
     block[word] = value;
     cur_inst->pins_changed = 1;
+    cur_inst->blocks_changed = 1;
   }
 }
 

@@ -35,6 +35,7 @@ class fast_clock : public cmd_fixture {
   }
   void TearDown() override {
     pin_samples_skip = true;
+    block_copy_skip = true;
     free_all_devices();
     cmd_fixture::TearDown();
   }
@@ -63,8 +64,9 @@ struct pin_case {
 };
 
 // Two devices run the same program and pin moves, one skipping the
-// samples while its mark is clear, the other sampling every cycle: the
-// whole state agrees after every cycle.
+// samples and the copy of the previous pin words while no writer marked
+// it, the other sampling and copying every cycle: the whole state agrees
+// after every cycle.
 TEST_F(fast_clock, SkippedPinSamplesLeaveWhatSamplingEveryCycleLeaves) {
   const std::vector<line> irq_program = {{0x0, "jmp >$40"},       {0xa, "jsr >$80"},
                                          {0x40, "move #>$3,x0"},  {0x42, "rep #3"},
@@ -94,6 +96,19 @@ TEST_F(fast_clock, SkippedPinSamplesLeaveWhatSamplingEveryCycleLeaves) {
         {60, CTL_BB, false},
         {75, CTL_BG, true},
         {80, CTL_BB, true}}},
+      // The clock-out pin, which marks only the previous words: switched
+      // off and on by omr, following the phase of a running PLL.
+      {"clock-out pin",
+       {{0x40, "ori #$80,omr"}, {0x41, "nop"}, {0x42, "andi #$7f,omr"}, {0x43, "rep #5"}, {0x44, "nop"},
+        {0x45, "jmp $40"}},
+       0x40,
+       {{"plcr", 0x0800}},
+       {}},
+      {"clock-out pin on the phase of a running PLL",
+       {{0x40, "andi #$7f,omr"}, {0x41, "rep #7"}, {0x42, "nop"}, {0x43, "ori #$80,omr"}, {0x44, "jmp $40"}},
+       0x40,
+       {{"plcr", 0x0800 | PLL_ENABLE | PLL_LOCK | 0x31}, {"pcr0", 0x103}},
+       {}},
   };
   constexpr int SKIP = 0, EVERY = 1, CYCLES = 200;
   for (const char* type : type_names) {
@@ -103,7 +118,11 @@ TEST_F(fast_clock, SkippedPinSamplesLeaveWhatSamplingEveryCycleLeaves) {
         make(d, type);
         for (const line& l : c.program) assemble(d, l.address, l.text);
         set(d, "pc", c.start);
-        for (const auto& [name, value] : c.regs) set(d, name, value);
+        // The PLL's registers where the type has them.
+        for (const auto& [name, value] : c.regs) {
+          int row = 0, reg = 0;
+          if (lookup_register(d, name, &row, &reg) != 0) set(d, name, value);
+        }
       }
       int skipped = 0;
       for (int k = 0; k < CYCLES; ++k) {
@@ -116,12 +135,14 @@ TEST_F(fast_clock, SkippedPinSamplesLeaveWhatSamplingEveryCycleLeaves) {
           }
           if (d == SKIP) skipped += cur_inst->pins_changed == 0 ? 1 : 0;
           pin_samples_skip = d == SKIP;
+          block_copy_skip = d == SKIP;
           clock_device_cycles(d, 1);
           cur_inst->flags &= ~(DEV_INSTR_END | DEV_INSTR_END2 | DEV_PC_WRITTEN);
         }
         ASSERT_EQ(device_state_difference(SKIP, EVERY), "") << "after cycle " << k;
       }
       pin_samples_skip = true;
+      block_copy_skip = true;
       // The skipping did happen, between the moves.
       EXPECT_GT(skipped, CYCLES / 4);
       free_all_devices();
