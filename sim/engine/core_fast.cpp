@@ -215,12 +215,27 @@ bool stream_word(uint32_t address, bool write) {
   profile_note_reference(core_resolve_space(space, address), address, write);
 }
 
-uint32_t fetch_program(const fast_step& s, uint32_t address) {
+[[gnu::noinline]] uint32_t fetch_program_slow(const fast_step& s, uint32_t address) {
   if (s.inst->profiled) [[unlikely]]
     note_profiled(SPACE_P, address, 0);
   fast_word at{};
   program_word(s.pages, address, at);
   return read_plain(at, address);
+}
+
+// A fetch the entry test found in plain program memory: from its page
+// when it has one (whose log rows are always known), as read_plain does.
+[[gnu::always_inline]] inline uint32_t fetch_program(const fast_step& s, uint32_t address) {
+  const plain_page& page = s.pages[address >> 8];
+  if (page.base == nullptr || s.inst->profiled) [[unlikely]]
+    return fetch_program_slow(s, address);
+  const uint32_t value = page.base[address & 0xFF] & WORD;
+  if (page.bits & PAGE_DATA_PINS) [[unlikely]]
+    set_pin_word(periph_pin_block(PINS_DATA), PIN_LEVEL, value);
+  device_state& st = *s.st;
+  for (uint32_t rows = page.logs; rows != 0; rows &= rows - 1)
+    log_access(st.region_logs[static_cast<std::size_t>(std::countr_zero(rows))].reads, address, 0, st.instr_epoch);
+  return value;
 }
 
 // core_set_next_pc with the store's marks in place.
