@@ -5,6 +5,8 @@
 // with parallel moves.
 #include "sim/engine/core_fast.h"
 
+#include "sim/engine/core_fast_step.h"
+
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -25,7 +27,6 @@
 namespace {
 
 constexpr uint32_t WORD = 0xFFFF;
-constexpr uint32_t PC_TRACE_ENTRIES = 32;
 
 // --- Plain internal memory ----------------------------------------------------
 
@@ -58,8 +59,6 @@ int resolved(int generic, uint32_t address) {
   if (generic == SPACE_P) return space == SPACE_PI || space == SPACE_PR ? space : -1;
   return space == SPACE_XI || space == SPACE_XR ? space : -1;
 }
-
-enum : uint16_t { PAGE_PLAIN = 0x100, PAGE_WRITABLE = 0x200, PAGE_DATA_PINS = 0x400 };
 
 // A page whose every word resolves to the same plain row with the same
 // region entry and log rows; 0 otherwise.
@@ -144,44 +143,12 @@ const plain_page* device_pages(device_inst& inst, const uint32_t* w) {
   return inst.plain_pages.data();
 }
 
-// The word of a plain page; false for a page looked up word by word.
-inline bool page_word(const plain_page& page, uint32_t address, bool write, fast_word& at) {
-  if (page.base == nullptr || (write && !(page.bits & PAGE_WRITABLE))) return false;
-  at.word = page.base + (address & 0xFF);
-  at.logs = page.logs;
-  at.entry = static_cast<uint8_t>(page.bits);
-  at.data_pins = (page.bits & PAGE_DATA_PINS) != 0;
-  return true;
-}
-
 // A program word the fetch reads from internal memory.
 inline bool program_word(const plain_page* pages, uint32_t address, fast_word& at) {
-  if (page_word(pages[address >> 8], address, false, at)) [[likely]]
+  if (fast_page_word(pages[address >> 8], address, false, at)) [[likely]]
     return true;
   const int space = resolved(SPACE_P, address);
   return space >= 0 && plain_word(space, address, false, at);
-}
-
-// An X word a data access reads or writes in internal memory.
-inline bool data_word(const plain_page* pages, uint32_t address, bool write, fast_word& at) {
-  if (page_word(pages[0x100 + (address >> 8)], address, write, at)) [[likely]]
-    return true;
-  const int space = resolved(SPACE_X, address);
-  return space >= 0 && (!write || space == SPACE_XI) && plain_word(space, address, write, at);
-}
-
-// A word a memory stream watches: an input feeds the core's reads of it,
-// an output takes a line at each store (the tags of its row, found as the
-// stream services find them). The cycle-by-cycle path does those.
-bool stream_word(uint32_t address, bool write) {
-  constexpr int IN_TAGS = 3, OUT_TAGS = 4;  // region_access_log::maps
-  const int row = find_memory_region(core_resolve_space(SPACE_X, address), address);
-  if (row < 0 || row >= static_cast<int>(cur_state->region_logs.size())) return false;
-  const uint32_t at = address & cur_type->regions[row].addr_mask;
-  const range_map& tags = cur_state->region_logs[static_cast<std::size_t>(row)].maps[write ? OUT_TAGS : IN_TAGS];
-  for (const range_entry& e : tags.ranges)
-    if (e.high >= at) return e.low <= at && e.value != 0;
-  return false;
 }
 
 // The access-log note core_mem_read and core_mem_write leave.
@@ -238,19 +205,7 @@ bool stream_word(uint32_t address, bool write) {
   return value;
 }
 
-// core_set_next_pc with the store's marks in place.
-void set_next_pc(uint32_t* w, uint32_t address) {
-  address &= WORD;
-  if (w[CORE_PC] != address) core_store_control(CORE_PC, address);
-  cur_inst->pc = address;
-}
-
 // --- Clocking -----------------------------------------------------------------
-
-void clock_front() {
-  core_pll_step();
-  core_clock_out_pin();
-}
 
 void end_of_clock() { core_sample_pins(); }
 
@@ -287,7 +242,7 @@ bool bus_at_rest(const uint32_t* w) {
         core_bus_complete_idle();
     }
     end_of_clock();
-    clock_front();
+    fast_clock_front();
   }
   w[CS_STALLED] = 0;
   inst.device_words[DW_CORE_STATE_CODE] = CORE_STATE_SECOND_HALF;
@@ -355,7 +310,7 @@ bool bus_at_rest(const uint32_t* w) {
     w[CS_NEXT_FETCH] = 0;
     w[CS_PAB] = w[CS_NEXT_TARGET] & WORD;
   }
-  set_next_pc(w, w[CS_PAB]);
+  fast_set_next_pc(w, w[CS_PAB]);
   return true;
 }
 
@@ -565,79 +520,23 @@ void core_fast_record(uint16_t word, decoded_word& d) {
   if (d.fast == nullptr) d.fast = core_fast_flow_handler(word, d);
 }
 
-fast_access* fast_plan_access(fast_step& s, uint32_t address, bool write, int reg, int cycle, bool second) {
-  if (s.accesses >= static_cast<int>(s.access.size())) return nullptr;
-  address &= WORD;
-  fast_access& a = s.access[static_cast<std::size_t>(s.accesses)];
-  if (!data_word(s.pages, address, write, a.at)) return nullptr;
-  if ((s.st->stream_plan & STREAMS_X_WORDS) && stream_word(address, write)) return nullptr;
-  a.address = address;
-  a.write = write;
-  a.reg = reg;
-  a.cycle = cycle;
-  a.latch = second ? CS_GDB : CS_XDB;
-  a.value = 0;
-  ++s.accesses;
-  return &a;
+bool fast_data_word_slow(uint32_t address, bool write, fast_word& at) {
+  const int space = resolved(SPACE_X, address);
+  return space >= 0 && (!write || space == SPACE_XI) && plain_word(space, address, write, at);
 }
 
-void fast_begin(fast_step& s) {
-  uint32_t* w = s.w;
-  device_state& st = *s.st;
-  const decoded_word& d = *s.d;
-  // The instruction's clocking at once when the bus is at rest (nothing
-  // then drives a pin); else cycle by cycle, this first one now.
-  if (s.bus_rest && *s.clock_steady && s.inst->pins_changed == 0) {
-    // The instruction's cycles are an even number: nothing to change.
-    core_check_skipped_samples();
-    s.closed_clock = true;
-  } else {
-    s.closed_clock = s.bus_rest && core_clock_cycles_closed(2 * d.cycles) != 0;
-    *s.clock_steady = s.closed_clock && core_clock_settles();
-  }
-  if (!s.closed_clock) clock_front();
-  // begin_instruction and the decode from the record.
-  w[CS_FLOW_TAKEN] = 0;
-  w[CS_HOLD] = 0;
-  w[CS_HOLD_STARTED] = 0;
-  w[CS_REP_CONTINUE] = 0;
-  st.jump_flag = 0;
-  w[CS_REPEAT_PASS] = s.repeat_pass ? 1 : 0;
-  w[CS_SEQ_CODE] = 0;
-  w[CS_PREV_CLASS] = w[CS_DEC_CLASS];
-  if (!s.repeat_pass) {
-    w[CS_DECODE] = s.opcode;
-    w[CS_DECODE_ADDR] = w[CS_PREFETCH_ADDR] & WORD;
-    w[CS_PREFETCH_CHECKED] = 0;
-  }
-  w[CS_DEC_CLASS] = d.cls;
-  const uint32_t address = w[CS_DECODE_ADDR] & WORD;
-  set_next_pc(w, address);
-  // A history stream holds the device to the cycle engine (the run plan),
-  // so the history writer has nothing to write here.
-  if (!s.repeat_pass) {
-    st.pc_trace_count += 1;
-    st.pc_trace_index = (st.pc_trace_index + 1) % PC_TRACE_ENTRIES;
-    st.pc_trace[st.pc_trace_index] = {address, s.opcode, 0, 0};
-    w[CS_DECODE_OPERAND] = d.words > 1 ? fast_second_word(s) : 0;
-  }
-  w[CS_PIPE_MODE] = d.next_mode;
-  w[CS_INSTR_BOUNDARY] = 0;
-  // What the execute work reads of the execute latches.
-  w[CS_EX_FLAGS] = d.flags;
-  w[CS_EX_TIMING + OPT_XDB_DST] = op_timing[d.timing_row][OPT_XDB_DST];
-  w[CS_SCALE_CHECK] = move_checks_scaling(static_cast<uint16_t>(s.opcode)) ? 1 : 0;
-  w[CS_EXECUTE] = s.opcode;
-  w[CS_EXECUTE_ADDR] = address;
-  w[CS_EXECUTE_OPERAND] = w[CS_DECODE_OPERAND];
-  w[CS_WORDS] = d.words;
-  w[CS_CYC_TOTAL] = d.cycles;
-  w[CS_CYC_INDEX] = 1;
-  if (s.repeat_pass)
-    st.record_repeat_passes += 1;
-  else if (w[CS_REP_ARMED])
-    repeat_begin();
-  w[CS_COND_TRUE] = 1;
+// A word a memory stream watches: an input feeds the core's reads of it,
+// an output takes a line at each store (the tags of its row, found as the
+// stream services find them). The cycle-by-cycle path does those.
+bool fast_stream_word(uint32_t address, bool write) {
+  constexpr int IN_TAGS = 3, OUT_TAGS = 4;  // region_access_log::maps
+  const int row = find_memory_region(core_resolve_space(SPACE_X, address), address);
+  if (row < 0 || row >= static_cast<int>(cur_state->region_logs.size())) return false;
+  const uint32_t at = address & cur_type->regions[row].addr_mask;
+  const range_map& tags = cur_state->region_logs[static_cast<std::size_t>(row)].maps[write ? OUT_TAGS : IN_TAGS];
+  for (const range_entry& e : tags.ranges)
+    if (e.high >= at) return e.low <= at && e.value != 0;
+  return false;
 }
 
 bool fast_program_plain(const fast_step& s, uint32_t address) {

@@ -90,14 +90,13 @@ int core_fast_instruction(int room);
 using fast_end_done = bool (*)(int device);
 int core_fast_run(int room, int device, fast_end_done end_done, bool* end_pending);
 
-// Plans a data access in X space at `address` in instruction cycle
-// `cycle`; null when it is not plain internal memory the core reads (or,
-// for a write, writes) without effects of its own. A second access goes
-// over gdb with the second address unit's latch.
-fast_access* fast_plan_access(fast_step& s, uint32_t address, bool write, int reg, int cycle, bool second);
-// The instruction starts: the first device cycle's clocking and the
-// decode's live words.
-void fast_begin(fast_step& s);
+// fast_plan_access(s, address, write, reg, cycle, second)
+// (core_fast_step.h): plans a data access in X space at `address` in
+// instruction cycle `cycle`; null when it is not plain internal memory the
+// core reads (or, for a write, writes) without effects of its own. A
+// second access goes over gdb with the second address unit's latch.
+// fast_begin(s) (core_fast_step.h): the instruction starts: the first
+// device cycle's clocking and the decode's live words.
 // A program address the fetch may read: plain internal memory (a jump's
 // target is checked by its handler).
 bool fast_program_plain(const fast_step& s, uint32_t address);

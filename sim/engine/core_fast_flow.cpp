@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "sim/engine/core_fast.h"
+#include "sim/engine/core_fast_step.h"
 #include "sim/engine/core_state.h"
 #include "sim/engine/core_tables.h"
 

@@ -9,6 +9,7 @@
 
 #include "sim/engine/core_decode.h"
 #include "sim/engine/core_fast.h"
+#include "sim/engine/core_fast_step.h"
 #include "sim/engine/core_tables.h"
 
 namespace {
