@@ -356,7 +356,8 @@ bool bus_at_rest(const uint32_t* w) {
   const uint32_t pab = w[CS_PAB] & WORD;
   const uint32_t fetches = repeat_pass ? 1 : d.words;
   // At most two words: both in plain pages, or word by word.
-  if (pages[pab >> 8].base == nullptr || pages[((pab + fetches - 1) & WORD) >> 8].base == nullptr) [[unlikely]] {
+  if (pages[pab >> 8].base == nullptr ||
+      ((pab & 0xFF) + fetches > 0x100 && pages[((pab + fetches - 1) & WORD) >> 8].base == nullptr)) [[unlikely]] {
     for (uint32_t k = 0; k < fetches; ++k)
       if (!program_word(pages, (pab + k) & WORD, at)) return false;
   }

@@ -439,13 +439,15 @@ void core_ack_irq(int periph, int vector);
 // marks are all set already).
 void core_store_reg_marks(int reg, uint32_t value, bool mark_composite);
 
-// A data or address register already marked, whose composite (when it is
-// to be marked) is too, and feeding no stream: a store of it only masks
-// the word (these registers have no effects, no bus address and the same
-// valid bits on every core). Most stores in a loop are such.
+// A data, address or loop register already marked, whose composite (when
+// it is to be marked) is too, and feeding no stream: a store of it only
+// masks the word (these registers have no effects, no bus address and the
+// same valid bits on every core). Most stores in a loop are such (lc at
+// every repeat pass).
 inline bool core_store_marked(int reg, uint32_t value, bool mark_composite) {
-  constexpr uint64_t plain = 0xFFull | 0xFFull << CORE_M0 | 0xFull << CORE_R0 | 1ull << CORE_X0 |
-                             1ull << CORE_X1 | 1ull << CORE_Y0 | 1ull << CORE_Y1;
+  constexpr uint64_t plain = 0xFFull | 1ull << CORE_LA | 1ull << CORE_LC | 0xFFull << CORE_M0 |
+                             0xFull << CORE_R0 | 1ull << CORE_X0 | 1ull << CORE_X1 | 1ull << CORE_Y0 |
+                             1ull << CORE_Y1;
   if (static_cast<unsigned>(reg) >= 64 || !((plain >> reg) & 1)) return false;
   constexpr uint32_t MARKED = ATTR_WRITTEN | ATTR_CHANGED;
   const uint32_t* attrs = cur_state->core_attrs;
