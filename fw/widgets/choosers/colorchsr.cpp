@@ -192,6 +192,38 @@ int reset(vconfirm* x, vevent*) {
   return 1;
 }
 
+// ---- Modal runs: the buttons only end the run, so the chooser commits
+// and applies (OK, Apply) or resets (Reset, Cancel) before they do; the
+// system dialog, when it stands in, answers for the window.
+vdialogItemNotifyFunc runNotify = nullptr;
+void buttonDuringRun(vdialogItem* item, vevent* e) {
+  if (auto* x = vconfirmOfItem(item)) {
+    if (item->tag == L("Ok") || item->tag == L("Apply")) accept(x, e);
+    else if (item->tag == L("Reset") || item->tag == L("Cancel")) reset(x, e);
+  }
+  if (runNotify) runNotify(item, e);
+}
+void processStart(vconfirm* x) {
+  vcolorchsr* c = asC(x);
+  if (_vcolorchsrWantsNative(c)) {
+    c->answer = nullptr;
+    _vcolorchsrRunNative(c);
+    c->answer = c->nativeAnswer;
+    return;
+  }
+  super()->processStart(x);
+  vdialogItemList* l = c->buttons->items;
+  for (int i = 0; i < vdialogItemListCount(l); ++i) {
+    vdialogItem* b = vdialogItemListAt(l, i);
+    if (b->notifyFunc != buttonDuringRun) runNotify = b->notifyFunc;
+    b->notifyFunc = buttonDuringRun;
+  }
+}
+vname processGet(vconfirm* x) { return x->process ? super()->processGet(x) : x->answer; }
+void processStop(vconfirm* x) {
+  if (x->process) super()->processStop(x);
+}
+
 // ---- Loading.
 void initSpec(vcolorSpec* s) {
   vcolorInitSpec(s);
@@ -504,6 +536,9 @@ ModuleState* state() {
   c->open = open;
   static_cast<vwindowClassRec*>(c)->setTitle = setTitle;
   c->setParent = setParent;
+  c->processStart = processStart;
+  c->processGet = processGet;
+  c->processStop = processStop;
   c->space = static_cast<vcommandSpace*>(vobjectClone(super()->space));
   vcommandSpaceAddDict(c->space, vname_Command,
                        vcommandCreateDictFromTable(vobjectGetCommandClass(), kCommands, int(std::size(kCommands))));
@@ -521,6 +556,12 @@ vcolorchsr* vcolorchsrCreate() { return asC(vinstanceCreate(vcolorchsrGetDefault
 vresource _vcolorchsrDictionary() { return state()->dict; }
 vimage* _vcolorchsrArrow(int bottom) { return state()->arrows[bottom ? 1 : 0]; }
 vcolorSpec* _vcolorchsrUserColors() { return state()->user; }
+void _vcolorchsrReadUserColors() {
+  ModuleState* st = state();
+  for (vcolorSpec& s : st->user)
+    if (s.record) vcolorDestroySpec(&s);
+  loadUserColors(st);
+}
 
 std::string _vcolorchsrModelLabel(int index) {
   ModuleState* st = state();

@@ -128,6 +128,8 @@ vimage* _vcolorchsrArrow(int bottom);
 std::string _vcolorchsrModelLabel(int index);  // 0-11
 std::string _vcolorchsrPlaneLabel(int index);  // 0-5
 vcolorSpec* _vcolorchsrUserColors();
+// Reads the sixteen user colours from the preferences again (as the class's build does).
+void _vcolorchsrReadUserColors();
 // Redraws an item now, when it is on screen.
 void _vcolorchsrRedraw(vdialogItem* item);
 
@@ -164,5 +166,7 @@ void _vcolorchsrRefreshTolerance(vcolorchsr* c);
 void _vcolorchsrPreset(vcolorchsr* c, int command);
 // A tolerance field committed (Enter, or the accept step).
 void _vcolorchsrToleranceCommitted(vcolorchsr* c, vtextview* field);
-// The native dialog; 1 when it ran in place of the window.
+// Whether the system dialog stands in for the window (the look, the
+// preferences, the class); the native dialog, 1 when it ran.
+bool _vcolorchsrWantsNative(vcolorchsr* c);
 int _vcolorchsrRunNative(vcolorchsr* c);

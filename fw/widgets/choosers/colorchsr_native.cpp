@@ -58,11 +58,15 @@ win::UINT_PTR hook(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::L
   return 0;
 }
 
-bool wantsNative(vcolorchsr* c) {
+}  // namespace
+
+bool _vcolorchsrWantsNative(vcolorchsr* c) {
   int look = vlafGetCurrent()->id;
   if (look != vlafWINDOWS && look != vlafWIN95) return false;
   return c->forceNative || (c->nativeAllowed && c->cls == vcolorchsrGetDefaultClass());
 }
+
+namespace {
 
 win::HWND ownerWindow(vcolorchsr* c) {
   vwindow* owner = c->parent ? c->parent : vwindowGetRoot();
@@ -72,7 +76,7 @@ win::HWND ownerWindow(vcolorchsr* c) {
 }  // namespace
 
 int _vcolorchsrRunNative(vcolorchsr* c) {
-  if (!wantsNative(c)) return 0;
+  if (!_vcolorchsrWantsNative(c)) return 0;
   vcolorSpec* user = _vcolorchsrUserColors();
   win::COLORREF custom[vcolorchsrUSER_COLORS];
   for (int i = 0; i < vcolorchsrUSER_COLORS; ++i) custom[i] = pack(&user[i]);

@@ -711,6 +711,8 @@ vname vconfirmProcess(vconfirm* c) {
   if (vwindowIsOpen(c) && !c->process) vwindowClose(c);
   if (!vwindowIsOpen(c)) {
     vconfirmProcessStart(c);
+    // A subclass may answer at once, with no window (a system dialog in its place).
+    if (!c->process && c->answer && !vwindowIsOpen(c)) return c->answer;
     if (!c->process) _vexGenerate(&vexReturnNullClass, vexSetMessage, "no confirm process", vexEnd);
   }
   veventRunLoop(c->process->counter);

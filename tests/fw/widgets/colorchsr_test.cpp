@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fw/core/ex.h"
@@ -337,6 +338,16 @@ TEST_F(ColorChooser, AcceptCommitsTypedNumbersAndResetReturnsToTheAccepted) {
   EXPECT_EQ(rgb(2), 0u) << "back to the colour last accepted";
   EXPECT_EQ(rgb(0), 65535u);
   EXPECT_EQ(applied.calls, 1);
+  // The swatch: a press in its upper half (the accepted colour) takes it back.
+  vcontrolSetValue(c->sliders[1], 5000);
+  _vcolorchsrSliderMoved(c, 1);
+  vdialogItem* sw = c->swatch;
+  win::test::Click(screenPoint(sw, sw->rect.x + sw->rect.width / 2, sw->rect.y + 5));
+  settle();
+  EXPECT_EQ(rgb(1), 32767u) << "the lower half does nothing";
+  win::test::Click(screenPoint(sw, sw->rect.x + sw->rect.width / 2, sw->rect.y + sw->rect.height - 5));
+  settle();
+  EXPECT_EQ(rgb(1), 0u);
 }
 
 TEST_F(ColorChooser, UserColorsLiveInThePreferences) {
@@ -368,6 +379,13 @@ TEST_F(ColorChooser, UserColorsLiveInThePreferences) {
   win::test::Click(cell(5));
   settle();
   EXPECT_EQ(rgb(0), 65535u) << "white taken from cell 5";
+  // A strip too narrow for cells draws none and takes no press.
+  vrect saved = strip->rect, narrow{strip->rect.x, strip->rect.y, 19, strip->rect.height};
+  vdialogSetItemRect(strip, &narrow);
+  win::test::Click(screenPoint(strip, strip->rect.x + 5, strip->rect.y + strip->rect.height / 2));
+  settle();
+  EXPECT_EQ(vcolorchsrGetSelectedUserColor(c), 5);
+  vdialogSetItemRect(strip, &saved);
   // Selectors 10 and 11 wrap around.
   vobjectAttributedOf(strip)->issueSelector(strip, 11, nullptr);
   EXPECT_EQ(vcolorchsrGetSelectedUserColor(c), 6);
@@ -383,6 +401,16 @@ TEST_F(ColorChooser, UserColorsLiveInThePreferences) {
   vcolorLoadInitSpec(&back, vresourceGetAt(a, 7));
   EXPECT_EQ(vcolorGetSpecGreen(&back), 2000u);
   vcolorDestroySpec(&back);
+  // Read back as a new context reads them; a shorter array gives what it
+  // holds and white for the rest.
+  vresourceSetCount(a, 8);
+  _vcolorchsrReadUserColors();
+  EXPECT_EQ(vcolorGetSpecGreen(vcolorchsrGetUserColor(c, 7)), 2000u);
+  EXPECT_EQ(vcolorGetSpecBlue(vcolorchsrGetUserColor(c, 0)), 3000u);
+  EXPECT_EQ(vcolorGetSpecGreen(vcolorchsrGetUserColor(c, 12)), 65535u);
+  vresourceRemove(d, vnameInternLiteral("userColors"));
+  _vcolorchsrReadUserColors();
+  EXPECT_EQ(vcolorGetSpecGreen(vcolorchsrGetUserColor(c, 7)), 65535u) << "none stored: white";
 }
 
 // Presses and drags through the platform's input.
@@ -567,7 +595,7 @@ TEST_F(ColorChooser, AUserPicksTypesStoresAndAccepts) {
   win::test::Click(screenPoint(f, f->rect.x + 5, f->rect.y + f->rect.height / 2));
   settle();
   vtextitemSetTextChars(c->fields[0], "");
-  win::test::Type("50\r");
+  win::test::Type("a,50\r");  // letters and commas are refused as they are typed
   settle();
   EXPECT_EQ(vcolorGetSpecLightness(&c->working), 32767u);
   win::test::Click(screenPoint(c->wheel, cx + rho / 2, cy));
@@ -604,6 +632,44 @@ TEST_F(ColorChooser, LooksAsStoredInHlsAndRgb) {
   settle();
   win::test::Image rgbImage = win::test::WindowImage(c->native->hwnd);
   EXPECT_TRUE(test_support::MatchesPng(rgbImage, std::string(WIDGETS_DATA) + "/colorchsr/rgb.png", 8, 40));
+}
+
+// A modal run: its buttons end the run, and the chooser still applies on
+// OK and resets on Cancel; under the system dialog the run answers at once.
+const char* runTarget = nullptr;
+vconfirm* runChooser = nullptr;
+void clickDuringRun() {
+  if (runTarget) clickConfirmButton(runChooser, std::exchange(runTarget, nullptr));
+}
+
+TEST_F(ColorChooser, AModalRunAppliesOnOkAndResetsOnCancel) {
+  vcolorchsrSetModel(c, vcolorchsrRGB);
+  runChooser = c;
+  veventIdleHook previous = veventSetIdleHook(clickDuringRun);
+  vcontrolSetValue(c->sliders[0], 5000);
+  _vcolorchsrSliderMoved(c, 0);
+  runTarget = "Ok";
+  EXPECT_EQ(std::string(vconfirmProcess(c)), "Ok");
+  EXPECT_EQ(applied.calls, 1);
+  EXPECT_EQ(applied.r, 32767u);
+  vcontrolSetValue(c->sliders[0], 0);
+  _vcolorchsrSliderMoved(c, 0);
+  runTarget = "Cancel";
+  EXPECT_EQ(std::string(vconfirmProcess(c)), "Cancel");
+  EXPECT_EQ(rgb(0), 32767u) << "Cancel returns to the accepted colour";
+  EXPECT_EQ(applied.calls, 1);
+  veventSetIdleHook(previous);
+}
+
+TEST_F(NativeColorChooser, AModalRunAnswersWhatTheSystemDialogAnswered) {
+  win::test::QueueColorAnswer({true, 0x00FF00, {}});
+  EXPECT_EQ(std::string(vconfirmProcess(c)), "Ok");
+  EXPECT_EQ(applied.calls, 1);
+  EXPECT_EQ(applied.g, 65535u);
+  EXPECT_FALSE(vwindowIsOpen(c));
+  win::test::QueueColorAnswer({false, 0, {}});
+  EXPECT_EQ(std::string(vconfirmProcess(c)), "Cancel");
+  EXPECT_EQ(applied.calls, 1);
 }
 
 std::string probeOutput(const std::string& args, int* status) {
