@@ -563,21 +563,22 @@ void _vcolorchsrReadUserColors() {
   loadUserColors(st);
 }
 
-std::string _vcolorchsrModelLabel(int index) {
-  ModuleState* st = state();
-  if (!st->labelsLoaded) {
-    for (int i = 0; i < 12; ++i) st->modelLabels[i] = listText("ModelLabels", i);
-    st->labelsLoaded = true;
+namespace {
+// A list's strings, read once per context.
+template <std::size_t N>
+std::string labelAt(bool& loaded, std::string (&labels)[N], const char* list, int index) {
+  if (!loaded) {
+    for (std::size_t i = 0; i < N; ++i) labels[i] = listText(list, int(i));
+    loaded = true;
   }
-  return index >= 0 && index < 12 ? st->modelLabels[index] : std::string();
+  return index >= 0 && std::size_t(index) < N ? labels[index] : std::string();
+}
+}  // namespace
+std::string _vcolorchsrModelLabel(int index) {
+  return labelAt(state()->labelsLoaded, state()->modelLabels, "ModelLabels", index);
 }
 std::string _vcolorchsrPlaneLabel(int index) {
-  ModuleState* st = state();
-  if (!st->planeLoaded) {
-    for (int i = 0; i < 6; ++i) st->planeLabels[i] = listText("PlaneLabels", i);
-    st->planeLoaded = true;
-  }
-  return index >= 0 && index < 6 ? st->planeLabels[index] : std::string();
+  return labelAt(state()->planeLoaded, state()->planeLabels, "PlaneLabels", index);
 }
 
 vcolorchsr* _vcolorchsrOf(const vdialogItem* item) {
