@@ -7,13 +7,13 @@
 #include <string>
 
 #include "platform/backend/backend.h"
+#include "platform/user/commdlg_internal.h"
 #include "platform/win/test.h"
 
 namespace win {
 namespace {
 
 constexpr char kDriver[] = "WINSPOOL", kDevice[] = "PNG Printer", kPort[] = "FILE:";
-DWORD lastError = 0;
 std::deque<test::PrintAnswer>& answers() {
   static std::deque<test::PrintAnswer> queue;
   return queue;
@@ -59,7 +59,8 @@ void fill(PRINTDLGA* pd) {
 
 LRESULT dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto hook = reinterpret_cast<LPPRINTHOOKPROC>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (hook && message != WM_INITDIALOG && message != WM_DESTROY) hook(hwnd, message, wParam, lParam);
+  bool wake = message == WM_TIMER && wParam == internal::kStandInWakeTimer;
+  if (hook && !wake && message != WM_INITDIALOG && message != WM_DESTROY) hook(hwnd, message, wParam, lParam);
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
@@ -69,26 +70,15 @@ bool headless() { return backend::IsHeadless(); }
 // headless back-end and OK with the current settings on X11 (there is no
 // one to ask, and a cancel would make printing unreachable).
 test::PrintAnswer runDialog(PRINTDLGA* pd) {
-  static bool registered = false;
-  if (!registered) {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = dialogProc;
-    wc.lpszClassName = "#PrintDlg";
-    registered = RegisterClassA(&wc) != 0;
-  }
   bool setup = pd->Flags & PD_PRINTSETUP;
   LPPRINTHOOKPROC hook = nullptr;
   if (setup && (pd->Flags & PD_ENABLESETUPHOOK)) hook = pd->lpfnSetupHook;
   if (!setup && (pd->Flags & PD_ENABLEPRINTHOOK)) hook = pd->lpfnPrintHook;
-  HWND hwnd = CreateWindowExA(0, "#PrintDlg", setup ? "Print Setup" : "Print", WS_POPUP, 0, 0, 300, 200,
-                              pd->hwndOwner, nullptr, nullptr, nullptr);
+  HWND hwnd = internal::createStandInWindow("#PrintDlg", dialogProc, setup ? "Print Setup" : "Print", WS_POPUP, 300, 200,
+                                            pd->hwndOwner);
   if (hwnd) SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(hook));
   if (hook) hook(hwnd, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(pd));
-  MSG msg;
-  for (int i = 0; i < 1000 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
+  if (hwnd) internal::pumpUntil(hwnd, GetTickCount64());
   test::PrintAnswer answer{!headless(), 0, 0};
   if (!answers().empty()) {
     answer = answers().front();
@@ -105,9 +95,9 @@ test::PrintAnswer runDialog(PRINTDLGA* pd) {
 }  // namespace
 
 BOOL PrintDlgA(PRINTDLGA* pd) {
-  lastError = 0;
+  internal::setCommonDialogError(0);
   if (!pd || (pd->lStructSize != PRINTDLG_PACKED_SIZE && pd->lStructSize != sizeof(PRINTDLGA))) {
-    lastError = CDERR_STRUCTSIZE;
+    internal::setCommonDialogError(CDERR_STRUCTSIZE);
     return 0;
   }
   if (pd->Flags & PD_RETURNDEFAULT) {
@@ -125,8 +115,6 @@ BOOL PrintDlgA(PRINTDLGA* pd) {
   fill(pd);
   return 1;
 }
-
-DWORD CommDlgExtendedError() { return lastError; }
 
 namespace test {
 void QueuePrintAnswer(const PrintAnswer& answer) { answers().push_back(answer); }

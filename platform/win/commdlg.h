@@ -105,3 +105,62 @@ inline constexpr int COLOR_ADD = 712, COLOR_MIX = 719;
 BOOL ChooseColorA(CHOOSECOLORA* cc);
 
 }  // namespace win
+
+// ---- The Open and Save file dialogs: scripted stand-ins
+// (win::test::QueueFileAnswer).
+namespace win {
+
+using LPOFNHOOKPROC = UINT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
+
+// lStructSize must be this host's sizeof (CDERR_STRUCTSIZE otherwise).
+struct OPENFILENAMEA {
+  DWORD lStructSize;
+  HWND hwndOwner;
+  HINSTANCE hInstance;
+  const char* lpstrFilter;  // pairs of NUL-ended texts, an empty one last
+  char* lpstrCustomFilter;
+  DWORD nMaxCustFilter;
+  DWORD nFilterIndex;  // 1-based
+  char* lpstrFile;
+  DWORD nMaxFile;
+  char* lpstrFileTitle;
+  DWORD nMaxFileTitle;
+  const char* lpstrInitialDir;
+  const char* lpstrTitle;
+  DWORD Flags;
+  WORD nFileOffset, nFileExtension;
+  const char* lpstrDefExt;
+  LPARAM lCustData;
+  LPOFNHOOKPROC lpfnHook;
+  const char* lpTemplateName;
+};
+
+inline constexpr DWORD OFN_READONLY = 0x1, OFN_OVERWRITEPROMPT = 0x2, OFN_HIDEREADONLY = 0x4, OFN_SHOWHELP = 0x10,
+                       OFN_ENABLEHOOK = 0x20, OFN_ALLOWMULTISELECT = 0x200, OFN_PATHMUSTEXIST = 0x800,
+                       OFN_FILEMUSTEXIST = 0x1000, OFN_EXPLORER = 0x80000;
+inline constexpr DWORD FNERR_BUFFERTOOSMALL = 0x3003;
+
+// The head of a WM_NOTIFY, and the file dialogs' notification.
+struct NMHDR {
+  HWND hwndFrom;
+  UINT_PTR idFrom;
+  UINT code;
+};
+struct OFNOTIFYA {
+  NMHDR hdr;
+  OPENFILENAMEA* lpOFN;
+  char* pszFile;
+};
+inline constexpr UINT WM_NOTIFY = 0x004E;
+inline constexpr UINT CDN_INITDONE = UINT(-601);
+// To an Explorer dialog's frame: the chosen path(s) into lParam when wParam
+// bytes hold them; answers the bytes needed.
+inline constexpr UINT CDM_GETFILEPATH = 0x0465;
+// The old style's file-name field.
+inline constexpr int edt1 = 0x0480;
+inline constexpr int IDOK = 1, IDCANCEL = 2;
+
+BOOL GetOpenFileNameA(OPENFILENAMEA* ofn);
+BOOL GetSaveFileNameA(OPENFILENAMEA* ofn);
+
+}  // namespace win

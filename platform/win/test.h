@@ -158,6 +158,38 @@ void FailNextStartDoc(DWORD error);
 // bands would.
 void SetStretchDIBitsRowCap(int rows);
 
+// The next Open or Save dialog's answer: paths (none: cancel) after a
+// delay on the platform clock while the queue runs. Several paths are one
+// directory's names (the first path's directory). The old style puts them
+// in one blank-separated field, so it cannot return names with blanks:
+// such a name comes back split. overwrite answers the question that
+// OFN_OVERWRITEPROMPT asks for a file that exists; readOnly, when set,
+// ticks or clears the read-only box (shown only without OFN_HIDEREADONLY).
+// An answer refused (by a check or the hook) keeps the dialog for the
+// next; with none left it cancels.
+struct FileAnswer {
+  std::vector<std::string> paths;
+  ULONGLONG delay = 0;
+  bool overwrite = true;
+  std::optional<bool> readOnly;
+};
+void QueueFileAnswer(const FileAnswer& answer);
+void ClearFileAnswers();
+// What the last file dialog was given and asked.
+struct FileDialogReport {
+  bool save = false;
+  std::string title;
+  std::vector<std::pair<std::string, std::string>> filters;  // description, pattern
+  DWORD filterIndex = 0;
+  std::string initialDir, defaultExtension;
+  DWORD flags = 0;  // as given
+  HWND owner = nullptr;
+  RECT rect{};  // the dialog on the screen after WM_INITDIALOG
+  std::vector<std::string> overwriteQuestions;  // paths asked about
+  std::vector<std::string> refusals;           // "<check>: <path>" or "hook: <first path>"
+};
+const FileDialogReport& LastFileDialog();
+
 // SetWindowsHookA fails while set, as a system out of hook slots would.
 void SetHooksRefused(bool refused);
 

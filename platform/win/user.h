@@ -26,6 +26,9 @@ BOOL ScreenToClient(HWND hwnd, POINT* point);
 BOOL SetWindowTextA(HWND hwnd, const char* text);
 int GetWindowTextA(HWND hwnd, char* buffer, int size);
 int GetWindowTextLengthA(HWND hwnd);
+// The child with a control id (GWLP_ID), and its text.
+HWND GetDlgItem(HWND dialog, int id);
+UINT GetDlgItemTextA(HWND dialog, int id, char* buffer, int size);
 LONG_PTR GetWindowLongPtrA(HWND hwnd, int index);
 LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value);
 // The parent of a child, the owner of a WS_POPUP window, else null.

@@ -100,28 +100,7 @@ void setLabels(vfilechsr* c) {
     vconfirmShowDefaults(c, 1);
     vconfirmSetDefaultsTitle(c, vscribeCString(listText(Id::Tags, 5).c_str()));
     vconfirmSetDefaultsMnemonic(c, listChar(3));
-    vconfirmSetDefaults(c, [](vconfirm* x, vevent*) {
-      auto* f = static_cast<vfilechsr*>(x);
-      if (vfilechsrDirectory* d = f->current) {
-        int last = _vfilechsrLastSelectedColumn(f);
-        if (last >= 0) {
-          vlistview* v = f->columns[last];
-          auto* r = reinterpret_cast<vfilechsrDirectory*>(v->list->client);
-          std::int32_t row = -1, column = 0;
-          vlistGetFirstSelectedCell(r->list, v->selection, &row, &column);
-          if (row >= 0 && row < r->count) {
-            vfsPath* p = vfsCopyPath(r->path);
-            vfsAppendPathElements(p, r->entries[std::size_t(row)].name, nullptr);
-            if (!vexTry([&] { vfilechsrSetDirectory(f, p); })) _vfilechsrShowError(f, 2);
-            vfsFreePath(p);
-            return 0;
-          }
-        }
-        (void)d;
-      }
-      vwindowBeep();
-      return 0;
-    });
+    vconfirmSetDefaults(c, _vfilechsrChooseDirectory);
   } else {
     vconfirmShowDefaults(c, 0);
     vconfirmSetDefaults(c, nullptr);
@@ -238,6 +217,7 @@ bool restorePreferences(vfilechsr* c) {
   }
   bool placed = vresourceTestGetInteger(d, L("Top"), &x) && vresourceTestGetInteger(d, L("Left"), &y);
   if (placed) vwindowMove(c, x, y);
+  _vfilechsrRestoreDirectories(c, d);
   vstr* view = nullptr;
   if (vresourceTestGetStringCopy(d, N(Id::View), &view)) {
     vfilechsrSetViewBy(c, vnameInternLiteral(view));
@@ -417,7 +397,8 @@ void resetFields(vfilechsr* c) {
   c->confirmOverwrite = 1;
   c->nativeSettings = nullptr;
   c->fileTypeIndex = -1;
-  c->fileType = c->fileTypes = nullptr;
+  c->fileType = nullptr;
+  c->fileTypes = nullptr;
   c->filtersMenu = nullptr;
   c->result = nullptr;
   c->defaultExtension = nullptr;
@@ -472,7 +453,7 @@ void loadInit(vobject* self, vresource resource) {
   bool placed = restorePreferences(c);
   _vfilechsrLayoutColumns(c, c->rect.width);
   setLabels(c);
-  vfilechsrSetDirectory(c, vfsMSWGetStartupDirectory());
+  if (!c->current) vfilechsrSetDirectory(c, vfsMSWGetStartupDirectory());
   // Centred unless the last chooser's place came back.
   if (!placed) vwindowPlace(c, vwindowGetRoot(), 6, 6);
 }
@@ -502,6 +483,7 @@ void destroy(vinstance* self) {
   _vfilechsrFreeChain(c);
   if (c->views) vdictDestroy(c->views), c->views = nullptr;
   if (c->defaultExtension) vstrDestroy(c->defaultExtension), c->defaultExtension = nullptr;
+  _vfilechsrFreeFileTypes(c, &c->fileTypes);
   freeNative(c);
   super()->destroy(self);
 }
@@ -541,9 +523,11 @@ void copyInit(vobject* source, vobject* destination) {
   to->resultFlags = 0;
   to->savedNotify = nullptr;
   to->filling = 0;
-  to->fileType = to->fileTypes = nullptr;
+  to->fileType = nullptr;
+  to->fileTypes = nullptr;
   to->fileTypeIndex = -1;
   to->filtersMenu = nullptr;
+  _vfilechsrCopyFileTypes(from, to);
   to->nativeSettings = nullptr;
   if (from->nativeSettings) {
     vfilechsrNativeSettings* n = native(to);
@@ -562,6 +546,10 @@ void copyInit(vobject* source, vobject* destination) {
 void open(vwindow* w) {
   vfilechsr* c = asF(w);
   if (vwindowIsOpen(w)) return;
+  if (_vfilechsrWantsNative(c)) {
+    c->result = _vfilechsrRunNative(c);
+    return;
+  }
   relayout(c);
   if (c->state & vfilechsrPROCESSING) _vfilechsrBeginSelection(c);
   super()->open(w);
@@ -729,6 +717,7 @@ ModuleState* state() {
 }  // namespace
 
 vfilechsrClassRec* vfilechsrGetDefaultClass() { return state()->cls; }
+vfilechsrNativeSettings* _vfilechsrNativeSettings(vfilechsr* c) { return native(c); }
 vfilechsr* vfilechsrCreate() { return asF(vinstanceCreate(vfilechsrGetDefaultClass())); }
 vresource _vfilechsrDictionary() { return state()->dict; }
 vimage* _vfilechsrIcon(int which) { return which >= 0 && which < 4 ? state()->icons[which] : nullptr; }
@@ -849,6 +838,17 @@ vname vfilechsrProcess(vfilechsr* c) {
     _vexGenerate(&vexModuleStateClass, vexSetMessage, "process: file chooser is already open!", vexEnd);
   if (c->state & vfilechsrPROCESSING)
     _vexGenerate(&vexModuleStateClass, vexSetMessage, "process: file chooser is already processing!", vexEnd);
+  if (_vfilechsrWantsNative(c)) {
+    c->state |= vfilechsrPROCESSING;
+    c->result = vnameInternLiteral("Cancel");
+    vexGuard([&] { c->result = _vfilechsrRunNative(c); },
+             [&](vexHandler&) {
+               c->state &= ~vfilechsrPROCESSING;
+               _vexGenerate(nullptr, vexEnd);
+             });
+    c->state &= ~vfilechsrPROCESSING;
+    return c->result;
+  }
   bool hadApply = lookId() != vlafOPEN_LOOK && vconfirmHasApply(c);
   if (hadApply) vconfirmShowApply(c, 0);
   c->state |= vfilechsrPROCESSING;

@@ -15,6 +15,8 @@
 
 struct vfilechsr;
 struct vfilechsrDirectory;
+struct vfilechsrFileType;
+struct vfilechsrFileTypes;
 struct vmenu;
 
 // One listed file or directory.
@@ -120,8 +122,8 @@ struct vfilechsr : vconfirm {
   std::uint32_t options;
   std::uint32_t resultFlags;
   vfilechsrNativeSettings* nativeSettings;  // made on first use
-  void* fileType;
-  void* fileTypes;
+  vfilechsrFileType* fileType;  // into fileTypes, or null
+  vfilechsrFileTypes* fileTypes;
   vmenu* filtersMenu;
   vname result;
   vstr* defaultExtension;
@@ -227,3 +229,54 @@ vresource _vfilechsrDictionary();
 // its placeholder ("Tags" element 1) replaced.
 std::string _vfilechsrListText(vname list, int index, bool* present = nullptr);
 std::string _vfilechsrFillIn(std::string templ, const std::string& value);
+
+// ---- File types: named filters from the resource file, one current.
+using vfilechsrFilterFunc = int (*)(const vfsPath* directory, vfilechsrEntry* entry, void* extra);
+enum : std::uint32_t {
+  vfilechsrTYPE_STRING = 0x1,    // filter: an owned pattern string
+  vfilechsrTYPE_REGEXP = 0x2,    // filter: a compiled expression (owned)
+  vfilechsrTYPE_FUNCTION = 0x4,  // filter: a vfilechsrFilterFunc
+  vfilechsrTYPE_FRAMEWORK = 0x8,
+  vfilechsrTYPE_PLATFORM = 0x10,
+  vfilechsrTYPE_MEMORY = 0x20,  // filter: a plain memory block
+  vfilechsrTYPE_NO_CASE = 0x80,
+  vfilechsrTYPE_REWRITTEN = 0x100,  // patternText holds the pattern as written
+  vfilechsrTYPE_EXTRA_OBJECT = 0x800,
+};
+struct vfilechsrFileType {
+  vname name;
+  vstr* title;
+  std::uint32_t flags;
+  vstr* patternText;
+  vstr* extension;
+  void* extra;   // a string, or an object with vfilechsrTYPE_EXTRA_OBJECT
+  void* filter;  // by flags
+};
+struct vfilechsrFileTypes {
+  std::uint16_t count;
+  std::uint16_t second;  // 2 when made, copied with the table
+  vfilechsrFileType* types;
+};
+
+// Adds the types of a group ("Windows/NT" when present, else "Wexlin") of
+// a "File Types" dictionary (0: the chooser's own); only: that type alone;
+// preselect: the type made current.
+void vfilechsrAddFileTypes(vfilechsr* chooser, vresource types, vname only, vname preselect);
+void _vfilechsrSelectFileType(vfilechsr* chooser, vfilechsrFileType* type);
+int _vfilechsrMatchFileType(vfilechsr* chooser, const vfsPath* directory, vfilechsrEntry* entry, void* extra);
+// 1 when the path's last element got the extension.
+int _vfilechsrAppendExtension(vfilechsr* chooser, vfsPath* path);
+void _vfilechsrCopyFileTypes(vfilechsr* from, vfilechsr* to);
+void _vfilechsrFreeFileTypes(vfilechsr* chooser, vfilechsrFileTypes** table);
+// A platform pattern list ("*.c;*.h") as an expression; 0 delimiter: none.
+std::string _vfilechsrRewritePattern(const char* pattern, int delimiter);
+// The Defaults hook of a directory chooser: goes to the named directory.
+int _vfilechsrChooseDirectory(vconfirm* chooser, vevent* event);
+void _vfilechsrRestoreDirectories(vfilechsr* chooser, vresource preferences);
+// Where restored history (marked 0) and marked directories (1) go, oldest
+// history last; the directory menus set it. The path stays the caller's.
+using vfilechsrRestoreFunc = void (*)(vfilechsr* chooser, const vfsPath* path, int marked);
+extern vfilechsrRestoreFunc _vfilechsrRestoreDirectoryFunc;
+// The system's file dialog in place of the chooser's own: "Ok" or "Cancel".
+vname _vfilechsrRunNative(vfilechsr* chooser);
+vfilechsrNativeSettings* _vfilechsrNativeSettings(vfilechsr* chooser);  // made on first use

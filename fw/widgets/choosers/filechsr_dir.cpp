@@ -188,7 +188,8 @@ struct Listing {
 bool dotName(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
 
 // Reads one name into e; false when it is dropped.
-bool readEntry(vfilechsr* c, const char* name, vfilechsrEntry* e) {
+bool readEntry(vfilechsrDirectory* d, const char* name, vfilechsrEntry* e) {
+  vfilechsr* c = d->chooser;
   *e = vfilechsrEntry{};
   e->namePath = vfsNewPathFromString(name);
   bool ok = vexTry([&] {
@@ -205,7 +206,7 @@ bool readEntry(vfilechsr* c, const char* name, vfilechsrEntry* e) {
   if (keep && (c->options & vfilechsrNO_HIDDEN) && (e->info.flags & vfsINFO_HIDDEN)) keep = false;
   if (keep) {
     e->name = vstrClone(name);
-    keep = vfilechsrAcceptEntry(c, e) != 0;
+    keep = _vfilechsrMatchFileType(c, d->path, e, nullptr) && vfilechsrAcceptEntry(c, e) != 0;
   }
   vfsFreePath(e->namePath);
   e->namePath = nullptr;
@@ -217,7 +218,7 @@ void listInto(vfilechsrDirectory* d, vfsMSWDirectory* it) {
   while (vstr* name = vfsMSWNextDirectoryEntry(it)) {
     vfilechsrEntry e;
     bool keep = false;
-    vexGuard([&] { keep = !dotName(name) && readEntry(d->chooser, name, &e); },
+    vexGuard([&] { keep = !dotName(name) && readEntry(d, name, &e); },
              [&](vexHandler& h) {
                vstrDestroy(name);
                _vexGenerate(nullptr, vexEnd);

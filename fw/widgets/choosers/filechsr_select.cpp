@@ -4,6 +4,7 @@
 // the question before a file is overwritten.
 #include <cstring>
 #include <string>
+
 #include <utility>
 
 #include "fw/core/ex.h"
@@ -78,19 +79,46 @@ int fromColumns(vfilechsr* c) {
   return result;
 }
 
+// The typed text as a path, resolved against the current directory.
+vfsPath* typedPath(vfilechsr* c, const char* text) {
+  vfsPath* path = vfsNewPathFromString(text);
+  vexGuard(
+      [&] {
+        vfsPathExpand(path);
+        if (!(path->kind & vfsPATH_ROOTED) && c->current) {
+          vfsPath* resolved = vfsPathResolve(c->current->path, path);
+          vfsFreePath(path);
+          path = resolved;
+        }
+      },
+      [&](vexHandler&) {
+        vfsFreePath(path);
+        _vexGenerate(nullptr, vexEnd);
+      });
+  return path;
+}
+
+// The whole text of the entry when it is shown and enabled: a longer path
+// is refused by the file-system layer rather than cut short into another
+// name.
+std::string entryText(vfilechsr* c) {
+  std::string text;
+  if (c->pathEntry && (c->pathEntry->flags & vdialogItemSHOWN) && vdialogItemIsEnabled(c->pathEntry)) {
+    char* chars = vtextitemGetString(c->pathEntry);
+    if (chars) text = chars, vmemFree(chars);
+  }
+  return text;
+}
+
 int fromText(vfilechsr* c, const char* text) {
   vfsPath* path = nullptr;
   vfsFileInfo info{};
   bool exists = false;
   bool ok = vexTry([&] {
-    path = vfsNewPathFromString(text);
-    vfsPathExpand(path);
-    if (!(path->kind & vfsPATH_ROOTED) && c->current) {
-      vfsPath* resolved = vfsPathResolve(c->current->path, path);
-      vfsFreePath(path);
-      path = resolved;
-    }
+    path = typedPath(c, text);
     exists = vexTry([&] { vfsGetFileInfo(path, &info); });
+    if ((!exists || !isDirectory(info)) && _vfilechsrAppendExtension(c, path))
+      exists = vexTry([&] { vfsGetFileInfo(path, &info); });
   });
   if (!ok) {
     if (path) vfsFreePath(path);
@@ -137,13 +165,7 @@ int _vfilechsrHandleSelection(vconfirm* confirm, vevent*) {
   c->resultFlags = 0;
   if (c->readOnly && (c->readOnly->flags & vdialogItemSHOWN) && (c->options & vfilechsrREAD_ONLY_TICKED))
     c->resultFlags |= vfilechsrRESULT_READ_ONLY;
-  // The whole text: a longer path is refused by the file-system layer
-  // rather than cut short into another name.
-  std::string text;
-  if (c->pathEntry && (c->pathEntry->flags & vdialogItemSHOWN) && vdialogItemIsEnabled(c->pathEntry)) {
-    char* chars = vtextitemGetString(c->pathEntry);
-    if (chars) text = chars, vmemFree(chars);
-  }
+  std::string text = entryText(c);
   int result = 0;
   vexGuard([&] { result = text.empty() ? fromColumns(c) : fromText(c, text.c_str()); },
            [&](vexHandler&) {
@@ -152,6 +174,104 @@ int _vfilechsrHandleSelection(vconfirm* confirm, vevent*) {
            });
   c->resultFlags = 0;
   return result;
+}
+
+int _vfilechsrChooseDirectory(vconfirm* confirm, vevent*) {
+  auto* c = static_cast<vfilechsr*>(confirm);
+  std::string text = entryText(c);
+  vfsPath* path = nullptr;
+  if (!text.empty()) {
+    if (!vexTry([&] { path = typedPath(c, text.c_str()); })) {
+      _vfilechsrShowError(c, 2);
+      return 0;
+    }
+  } else if (int last = _vfilechsrLastSelectedColumn(c); last >= 0) {
+    vlistview* v = c->columns[last];
+    auto* d = reinterpret_cast<vfilechsrDirectory*>(v->list->client);
+    std::int32_t row = -1, column = 0;
+    vlistGetFirstSelectedCell(d->list, v->selection, &row, &column);
+    if (row >= 0 && row < d->count) {
+      path = vfsCopyPath(d->path);
+      vfsAppendPathElements(path, d->entries[std::size_t(row)].name, nullptr);
+    }
+  }
+  if (!path) {
+    vwindowBeep();
+    return 0;
+  }
+  if (!vexTry([&] { vfilechsrSetDirectory(c, path); })) _vfilechsrShowError(c, 2);
+  vfsFreePath(path);
+  return 0;
+}
+
+// ---- Remembered directories.
+vfilechsrRestoreFunc _vfilechsrRestoreDirectoryFunc = nullptr;
+
+namespace {
+
+// A stored path: a path dictionary or a string, expanded; null when it
+// cannot be read.
+vfsPath* storedPath(vresource d, vname key, int kind) {
+  vfsPath* path = nullptr;
+  vexTry([&] {
+    if (kind == vresDICTIONARY) {
+      path = vfsLoadPath(vresourceGet(d, key));
+    } else if (kind == vresSTRING) {
+      char* text = vscribeCreateString(vresourceGetString(d, key));
+      path = vfsNewPathFromString(text);
+      vscribeFreeString(text);
+    }
+    if (path) vfsPathExpand(path);
+  });
+  return path;
+}
+
+vfsPath* storedPathAt(vresource array, std::int32_t i) {
+  vfsPath* path = nullptr;
+  vexTry([&] {
+    char* text = vscribeCreateString(vresourceGetAtString(array, i));
+    path = vfsNewPathFromString(text);
+    vscribeFreeString(text);
+    vfsPathExpand(path);
+  });
+  return path;
+}
+
+// A dictionary keyed "0", "1", ... read from the highest number down, or
+// an array of strings from the first.
+void restoreList(vfilechsr* c, vresource prefs, const char* key, int marked) {
+  vresource list = 0;
+  if (!vresourceTestGet(prefs, vnameInternLiteral(key), &list)) return;
+  auto add = [&](vfsPath* path) {
+    if (!path) return;
+    if (_vfilechsrRestoreDirectoryFunc) vexTry([&] { _vfilechsrRestoreDirectoryFunc(c, path, marked); });
+    vfsFreePath(path);
+  };
+  int kind = vresourceGetType(prefs, vnameInternLiteral(key));
+  std::int32_t n = vresourceCount(list);
+  if (kind == vresDICTIONARY) {
+    for (std::int32_t i = n - 1; i >= 0; --i) {
+      vname k = vnameInternLiteral(std::to_string(i).c_str());
+      vresource ignored = 0;
+      if (vresourceTestGet(list, k, &ignored)) add(storedPath(list, k, vresourceGetType(list, k)));
+    }
+  } else if (kind == vresARRAY) {
+    for (std::int32_t i = 0; i < n; ++i) add(storedPathAt(list, i));
+  }
+}
+
+}  // namespace
+
+void _vfilechsrRestoreDirectories(vfilechsr* c, vresource prefs) {
+  restoreList(c, prefs, "History", 0);
+  restoreList(c, prefs, "Marked", 1);
+  vresource ignored = 0;
+  vname current = vnameInternLiteral("Current");
+  if (!vresourceTestGet(prefs, current, &ignored)) return;
+  if (vfsPath* path = storedPath(prefs, current, vresourceGetType(prefs, current))) {
+    vexTry([&] { vfilechsrSetDirectory(c, path); });
+    vfsFreePath(path);
+  }
 }
 
 // ---- Notices.
