@@ -128,9 +128,19 @@ bool passesChecks(const test::FileAnswer& answer, bool save) {
   return true;
 }
 
+// A typed name without an extension gets the default one, as the user
+// would see it completed.
+test::FileAnswer withDefaultExtension(test::FileAnswer answer, const char* extension) {
+  if (!extension || !*extension) return answer;
+  for (std::string& p : answer.paths)
+    if (nameOf(p).find('.') == std::string::npos) p += std::string(".") + extension;
+  return answer;
+}
+
 // Presses OK with the answer; true when the dialog ends.
-bool pressOk(const test::FileAnswer& answer, bool save, UINT fileOk) {
+bool pressOk(const test::FileAnswer& typed, bool save, UINT fileOk) {
   OPENFILENAMEA* ofn = current->ofn;
+  test::FileAnswer answer = withDefaultExtension(typed, ofn->lpstrDefExt);
   current->selection = bufferForm(answer.paths, current->explorer);
   // The frame's current procedure: the framework may have replaced it.
   SendMessageA(current->frame, WM_COMMAND, IDOK, 0);

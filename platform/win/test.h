@@ -162,7 +162,8 @@ void SetStretchDIBitsRowCap(int rows);
 // delay on the platform clock while the queue runs. Several paths are one
 // directory's names (the first path's directory). The old style puts them
 // in one blank-separated field, so it cannot return names with blanks:
-// such a name comes back split. overwrite answers the question that
+// such a name comes back split. A name without an extension gets the
+// dialog's default extension (lpstrDefExt). overwrite answers the question that
 // OFN_OVERWRITEPROMPT asks for a file that exists; readOnly, when set,
 // ticks or clears the read-only box (shown only without OFN_HIDEREADONLY).
 // An answer refused (by a check or the hook) keeps the dialog for the

@@ -335,18 +335,39 @@ TEST_F(NativeDialog, FlagsFiltersIndexAndExtension) {
   EXPECT_EQ(expected.size(), 4u);
   EXPECT_EQ(test::LastFileDialog().filterIndex, index);
   EXPECT_EQ(test::LastFileDialog().defaultExtension, "txt");
+  // A name typed without one gets it, as the chooser's own dialog gives it.
+  queue({"x/memo"});
+  EXPECT_EQ(vfilechsrProcess(c), N("Ok"));
+  EXPECT_EQ(applied, std::vector<std::string>{tree->at("x/memo.txt")});
+  applied.clear();
   // The old style: a refused name keeps the dialog open, the others given.
   vfilechsrSetKind(c, vfilechsrOPEN);
   vfilechsrSetSelectionMode(c, 2);
   refuseNth = 2;
-  queue({"x/one.c", "x/four.h", "x/plain"});
-  queue({"x/plain"});
+  queue({"x/one.c", "x/four.h", "x/a.c.h"});
+  queue({"x/a.c.h"});
   EXPECT_EQ(vfilechsrProcess(c), N("Ok"));
-  EXPECT_EQ(applied, (std::vector<std::string>{tree->at("x/one.c"), tree->at("x/four.h"), tree->at("x/plain"),
-                                               tree->at("x/plain")}));
+  EXPECT_EQ(applied, (std::vector<std::string>{tree->at("x/one.c"), tree->at("x/four.h"), tree->at("x/a.c.h"),
+                                               tree->at("x/a.c.h")}));
   EXPECT_EQ(test::LastFileDialog().refusals, std::vector<std::string>{"hook: " + tree->at("x/one.c")});
   EXPECT_EQ(flagsSeen, vfilechsrRESULT_EXISTS);
   EXPECT_EQ(c->resultFlags, 0u);
+  // The dialog's own checks: a missing file is refused before the hook;
+  // a shown and ticked read-only box reaches the apply function as 0x1000.
+  applied.clear();
+  refuseNth = 0;
+  flagsSeen = 0;
+  vfilechsrSetSelectionMode(c, 1);
+  vfilechsrSetOptions(c, vfilechsrMUST_EXIST | vfilechsrREAD_ONLY_BOX);
+  queue({"x/missing.c"});
+  test::FileAnswer ticked;
+  ticked.paths = {tree->at("x/one.c")};
+  ticked.readOnly = true;
+  test::QueueFileAnswer(ticked);
+  EXPECT_EQ(vfilechsrProcess(c), N("Ok"));
+  EXPECT_EQ(applied, std::vector<std::string>{tree->at("x/one.c")});
+  EXPECT_EQ(test::LastFileDialog().refusals, std::vector<std::string>{"file must exist: " + tree->at("x/missing.c")});
+  EXPECT_EQ(flagsSeen, vfilechsrRESULT_EXISTS | vfilechsrRESULT_READ_ONLY);
 }
 
 // Explorer style (Win95): several names, one of three refused; a selection
