@@ -207,7 +207,6 @@ vresource prefDictionary(bool make) {
 bool restorePreferences(vfilechsr* c) {
   vresource d = prefDictionary(false);
   if (!d) return false;
-  _vfilechsrRestoreDirectories(c, d);
   std::int32_t w = 0, h = 0, x = 0, y = 0;
   if (vresourceTestGetInteger(d, L("Width"), &w) && vresourceTestGetInteger(d, L("Height"), &h)) {
     int nw = 0, nh = 0;

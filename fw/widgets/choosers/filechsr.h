@@ -272,11 +272,6 @@ void _vfilechsrFreeFileTypes(vfilechsr* chooser, vfilechsrFileTypes** table);
 std::string _vfilechsrRewritePattern(const char* pattern, int delimiter);
 // The Defaults hook of a directory chooser: goes to the named directory.
 int _vfilechsrChooseDirectory(vconfirm* chooser, vevent* event);
-void _vfilechsrRestoreDirectories(vfilechsr* chooser, vresource preferences);
-// Where restored history (marked 0) and marked directories (1) go, oldest
-// history last; the directory menus set it. The path stays the caller's.
-using vfilechsrRestoreFunc = void (*)(vfilechsr* chooser, const vfsPath* path, int marked);
-extern vfilechsrRestoreFunc _vfilechsrRestoreDirectoryFunc;
 // The system's file dialog in place of the chooser's own: "Ok" or "Cancel".
 vname _vfilechsrRunNative(vfilechsr* chooser);
 vfilechsrNativeSettings* _vfilechsrNativeSettings(vfilechsr* chooser);  // made on first use

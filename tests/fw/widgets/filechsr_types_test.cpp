@@ -36,43 +36,32 @@ int apply(vfilechsr* c, vfsPath* p) {
   return ++applyCalls == refuseNth ? 0 : 1;
 }
 
-struct FileTypes : ::testing::Test {
-  static inline Tree* tree = nullptr;
-  vfilechsr* c = nullptr;
-  static void SetUpTestSuite() {
-    tree = new Tree;
+// The shared tree with a folder of names for the types.
+struct TypesTree : Tree {
+  TypesTree() {
+    fs::create_directories(root / "x");
     for (const char* name : {"x/one.c", "x/two.cc", "x/three.C", "x/four.h", "x/a.c.h", "x/notes.TXT", "x/plain"})
-      fs::create_directories(tree->root / "x"), tree->touch(name);
+      touch(name);
   }
-  static void TearDownTestSuite() {
-    delete tree;
-    tree = nullptr;
-  }
+};
+
+struct FileTypes : ChooserFixture<TypesTree> {
   void SetUp() override {
-    startDialogItemTests();
-    vdialogStartup();
-    win::UseVirtualClock(true);
-    win::test::ResetInput();
+    ChooserFixture::SetUp();
     win::test::ClearFileAnswers();
     applied.clear();
     refuseNth = applyCalls = 0;
     flagsSeen = 0;
-    c = vfilechsrCreate();
     vfilechsrSetApply(c, apply);
   }
   void TearDown() override {
-    if (c) vinstanceDestroy(c);
-    vresource app = vapplicationGetResources(vapplicationGetCurrent()), d = 0;
-    if (vresourceTestGet(app, N("vfilechsr"), &d)) vresourceRemove(app, N("vfilechsr"));
     vprefSetString(vprefGetDefaultDict(), vscribeLiteral("nonativechoosers"), "On");
     if (vlafGetCurrent()->id != vlafWINDOWS) {
       vprefSetString(vprefGetDefaultDict(), vscribeLiteral("laf"), "windows");
       _vlafRebuildCurrent();
     }
     win::test::ClearFileAnswers();
-    win::test::ResetInput();
-    veventMSWDrainMessages();
-    win::UseVirtualClock(false);
+    ChooserFixture::TearDown();
   }
   std::vector<std::string> listed(const std::string& dir) {
     setDirectory(c, tree->at(dir));
@@ -237,10 +226,11 @@ TEST_F(FileTypes, SeveralFilesAndARefusalAmongThem) {
   setDirectory(c, tree->at("x"));
   vlistview* v = c->columns[0];
   vfilechsrDirectory* d = recordOf(v);
+  // The entry emptied first: typing unselects the column's cells.
   auto selectThree = [&] {
+    vtextitemSetTextChars(c->pathEntry, "");
     vlistUnselectRange(d->list, v->selection, 0, 0, d->count, 1);
     for (const char* name : {"four.h", "one.c", "plain"}) vlistSelectRange(d->list, v->selection, rowOf(d, name), 0, 1, 1);
-    vtextitemSetTextChars(c->pathEntry, "");
   };
   for (std::uint32_t options : {0u, std::uint32_t(vfilechsrKEEP_GOING)}) {
     vfilechsrSetOptions(c, options);
