@@ -452,7 +452,7 @@ void loadInit(vobject* self, vresource resource) {
   bool placed = restorePreferences(c);
   _vfilechsrLayoutColumns(c, c->rect.width);
   setLabels(c);
-  if (!c->current) vfilechsrSetDirectory(c, vfsMSWGetStartupDirectory());
+  vfilechsrSetDirectory(c, vfsMSWGetStartupDirectory());
   // Centred unless the last chooser's place came back.
   if (!placed) vwindowPlace(c, vwindowGetRoot(), 6, 6);
 }
