@@ -432,3 +432,51 @@ TEST(FileDialogStandIn, RefusesOtherSizes) {
 }
 
 }  // namespace
+
+namespace {
+
+// A user's session: a partial name completed, chosen in a save chooser
+// whose type gives it its extension; then the same through the system's
+// dialog.
+struct Scenario : NativeDialog {
+  static inline vfilechsr* running = nullptr;
+  static inline std::vector<void (*)()> steps;
+  static inline std::size_t next = 0;
+  vname run() {
+    running = c;
+    next = 0;
+    veventIdleHook previous = veventSetIdleHook([] {
+      win::test::AdvanceClock(1000);
+      if (next < steps.size()) steps[next++]();
+    });
+    vname answer = vfilechsrProcess(c);
+    veventSetIdleHook(previous);
+    return answer;
+  }
+};
+
+TEST_F(Scenario, CompleteAPartialNameAndChooseItWithTheExtension) {
+  vfilechsrAddFileTypes(c, 0, nullptr, N("Text"));
+  vfilechsrSetKind(c, vfilechsrSAVE);
+  vfilechsrSetOptions(c, 0);
+  c->state &= ~vfilechsrNATIVE_ALLOWED;
+  steps = {[] { vtextitemSetTextChars(running->pathEntry, "pl"); }, [] { vfilechsrCompleteName(running); },
+           [] {
+             char* text = vtextitemGetString(running->pathEntry);
+             EXPECT_STREQ(text, "plain");
+             vmemFree(text);
+             clickButton(running, "Ok");
+           }};
+  EXPECT_EQ(run(), N("Ok"));
+  EXPECT_EQ(next, steps.size());
+  EXPECT_EQ(applied, std::vector<std::string>{tree->at("x/plain.txt")});
+  // The system's dialog: the typed name gets the default extension there.
+  applied.clear();
+  c->state |= vfilechsrNATIVE_ALLOWED;
+  queue({"x/plain"});
+  EXPECT_EQ(vfilechsrProcess(c), N("Ok"));
+  EXPECT_EQ(applied, std::vector<std::string>{tree->at("x/plain.txt")});
+  EXPECT_EQ(win::test::LastFileDialog().defaultExtension, "txt");
+}
+
+}  // namespace
