@@ -4,6 +4,7 @@
 // and the queued answer (none: cancel) ends it with WM_DESTROY.
 #include <deque>
 
+#include "platform/user/commdlg_internal.h"
 #include "platform/win/commdlg.h"
 #include "platform/win/test.h"
 
@@ -18,38 +19,30 @@ test::ColorRequest lastRequest;
 
 LRESULT dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto hook = reinterpret_cast<LPCCHOOKPROC>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (hook && message != WM_INITDIALOG && message != WM_DESTROY) hook(hwnd, message, wParam, lParam);
+  bool wake = message == WM_TIMER && wParam == internal::kStandInWakeTimer;
+  if (hook && !wake && message != WM_INITDIALOG && message != WM_DESTROY) hook(hwnd, message, wParam, lParam);
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 }  // namespace
 
 BOOL ChooseColorA(CHOOSECOLORA* cc) {
-  if (!cc || (cc->lStructSize != CHOOSECOLOR_PACKED_SIZE && cc->lStructSize != sizeof(CHOOSECOLORA)) ||
-      !cc->lpCustColors)
+  internal::setCommonDialogError(0);
+  if (!cc || (cc->lStructSize != CHOOSECOLOR_PACKED_SIZE && cc->lStructSize != sizeof(CHOOSECOLORA))) {
+    internal::setCommonDialogError(CDERR_STRUCTSIZE);
     return 0;
+  }
+  if (!cc->lpCustColors) return 0;
   lastRequest.flags = cc->Flags;
   lastRequest.initial = (cc->Flags & CC_RGBINIT) ? cc->rgbResult : 0;
   for (int i = 0; i < 16; ++i) lastRequest.custom[i] = cc->lpCustColors[i];
   lastRequest.owner = cc->hwndOwner;
   ++lastRequest.runs;
-  static bool registered = false;
-  if (!registered) {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = dialogProc;
-    wc.lpszClassName = "#ChooseColor";
-    registered = RegisterClassA(&wc) != 0;
-  }
   LPCCHOOKPROC hook = (cc->Flags & CC_ENABLEHOOK) ? cc->lpfnHook : nullptr;
-  HWND hwnd = CreateWindowExA(0, "#ChooseColor", "Color", WS_POPUP, 0, 0, 450, 330, cc->hwndOwner, nullptr, nullptr,
-                              nullptr);
+  HWND hwnd = internal::createStandInWindow("#ChooseColor", dialogProc, "Color", WS_POPUP, 450, 330, cc->hwndOwner);
   if (hwnd) SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(hook));
   if (hook) hook(hwnd, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(cc));
-  MSG msg;
-  for (int i = 0; i < 1000 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
+  if (hwnd) internal::pumpUntil(hwnd, GetTickCount64());
   test::ColorAnswer answer;
   if (!answers().empty()) {
     answer = answers().front();
