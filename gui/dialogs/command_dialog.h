@@ -1,0 +1,122 @@
+// The command dialogs: forms that build lines of the command language and
+// run them as if typed. One set of mechanics serves every dialog (single
+// instance, fill, apply through the parser and the command road, close
+// refused while a line runs, item command handlers); each dialog brings
+// only its row in the table: resource name, menu commands, fill, line
+// builder and handlers.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace gui {
+
+// A dialog's form as the mechanics see it. Items are named, and an item
+// inside a container names the container too ("Space" in "Mem"); nested
+// containers are written "From/Go_From". An empty container is the
+// dialog itself.
+struct dialog_form {
+  virtual ~dialog_form() = default;
+  // A text item's or combo box's text.
+  virtual std::string text(const char* item, const char* container) = 0;
+  // A toggle's state (1 on), a spinner's number or a list's selected row.
+  virtual int value(const char* item, const char* container) = 0;
+  virtual void set_value(const char* item, const char* container, int value) = 0;
+  virtual void set_text(const char* item, const char* container, const std::string& text) = 0;
+  // The index of the chosen member of an exclusive group (-1: none), and
+  // choosing one.
+  virtual int chosen(const char* group, const char* container) = 0;
+  virtual void choose(const char* group, const char* container, int index) = 0;
+  // "State": "Enabled" or "Disabled".
+  virtual bool enabled(const char* item, const char* container) = 0;
+  virtual void set_enabled(const char* item, const char* container, bool on) = 0;
+  // A list's or combo box's rows (the dialog's string-list model); a combo
+  // is then prepared (sized, entry 0 chosen when there is one).
+  virtual void set_rows(const char* item, const char* container, const std::vector<std::string>& rows) = 0;
+  // The selected rows of a multi-selection list, in the order of the
+  // list's selection iterator.
+  virtual std::vector<int> selected(const char* item, const char* container) = 0;
+};
+
+struct dialog_state;
+
+// An item command handler: the toggle's new state.
+struct item_handler {
+  const char* item;
+  void (*act)(dialog_state& dialog, bool on);
+};
+
+struct dialog_entry {
+  const char* resource;
+  const char* menu_command;
+  const char* palette_command;  // or null
+  // A multi-selection dialog's list and its line per row ("%s" the row
+  // text); null for the others.
+  const char* list;
+  const char* row_format;
+  // Presets the items (may be null); run at open and, for the number
+  // lists, again after a walk.
+  void (*fill)(dialog_state& dialog);
+  // The line of a single-line dialog.
+  std::string (*build)(dialog_state& dialog);
+  const item_handler* handlers;
+  int handler_count;
+  bool refill_after_walk;
+  bool fill_after_place;  // "Wait"
+};
+
+struct dialog_state {
+  const dialog_entry* entry = nullptr;
+  int open = 0;  // dialog_open_flag
+  int busy = 0;  // dialog_busy_flag
+  dialog_form* form = nullptr;
+  void* window = nullptr;  // the framework's dialog while open
+  // The rows of the string-list model, as filled.
+  std::vector<std::string> rows;
+  int break_kind = 0;   // Set_Break: 0 memory, 1 register, 2 expression
+  int reset_mode = 0;   // Reset: the last chosen operating mode
+  bool handlers_on = false;  // the item command dictionary is installed
+};
+
+// The table of the dialogs built so far, and a dialog's state by resource
+// or menu command name (null when there is none).
+const dialog_entry* dialog_table();
+int dialog_count();
+dialog_state* dialog_by_resource(const char* resource);
+dialog_state* dialog_by_command(const char* menu_command);
+
+// The mechanics. Open runs the fill and marks the dialog open; a second
+// open does nothing. The form is the caller's (the framework's dialog, or
+// a test's).
+void dialog_open_with(dialog_state& dialog, dialog_form* form);
+// The apply hook: 1 when every line was accepted and submitted.
+int dialog_apply(dialog_state& dialog);
+// The close hook: 1 keeps the dialog (a line is running).
+int dialog_close(dialog_state& dialog);
+// An item's command: runs the handler for the item, when installed.
+void dialog_item_command(dialog_state& dialog, const char* item, bool on);
+// Checks one line and submits it; a refused line is reported with the
+// parser's message. The busy flag stands over both.
+int dialog_run_line(dialog_state& dialog, const std::string& line);
+// Every dialog closed and reset (tests, shutdown).
+void dialogs_reset();
+
+// Shared fills.
+std::vector<std::string> region_names();
+// mask: the access bits a register must have (0: any), e.g. the stream bit.
+std::vector<std::string> register_names(unsigned must_have);
+// "#%d" for each breakpoint of the current device: which 0 disabled,
+// 1 enabled, -1 all.
+std::vector<std::string> break_numbers(int which);
+// The current device type's family code; the tests can set another.
+int dialog_family_code();
+void dialog_family_code_set(int code);  // 0: the device type's own
+// "Floating_Point" and the DMA items follow the floating-point family,
+// "Fractional" the other way; items not given are left.
+void enable_by_family(dialog_form& form, const char* container, const char* const* float_items, int float_count,
+                      const char* fractional);
+
+// A field's text cut to its limit.
+std::string field_text(dialog_form& form, const char* item, const char* container, std::size_t limit);
+
+}  // namespace gui
