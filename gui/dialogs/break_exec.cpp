@@ -58,42 +58,36 @@ void set_break_fill(dialog_state& d) {
   enable_by_family(f, "Access", DMA_ITEMS, 3, nullptr);
 }
 
-void set_dma(dialog_form& f, bool on) {
-  for (const char* item : DMA_ITEMS) f.set_enabled(item, "Access", on);
+// How each breakpoint kind sets the form: 1 "Enabled", 0 "Disabled",
+// -1 left as it is; the DMA accesses 2: by family.
+struct kind_form {
+  int reg, expr, mem, access, execute, dma;
+};
+constexpr kind_form KIND_FORMS[] = {{0, 0, 1, 1, 1, 2}, {1, 0, 0, 1, 0, 0}, {0, 1, 0, 0, -1, -1}};
+
+void set_kind(dialog_state& d, int kind) {
+  const kind_form& k = KIND_FORMS[kind];
+  dialog_form& f = *d.form;
+  d.break_kind = kind;
+  f.set_enabled("Reg", "", k.reg != 0);
+  f.set_enabled("Expr", "", k.expr != 0);
+  f.set_enabled("Mem", "", k.mem != 0);
+  f.set_enabled("Access", "", k.access != 0);
+  if (k.execute >= 0) f.set_enabled("Execute", "", k.execute != 0);
+  if (k.dma == 2) enable_by_family(f, "Access", DMA_ITEMS, 3, nullptr);
+  else if (k.dma == 0)
+    for (const char* item : DMA_ITEMS) f.set_enabled(item, "Access", false);
 }
 
+// The kind handlers act only when their toggle comes on.
 void kind_memory(dialog_state& d, bool on) {
-  if (!on) return;
-  dialog_form& f = *d.form;
-  d.break_kind = 0;
-  f.set_enabled("Reg", "", false);
-  f.set_enabled("Expr", "", false);
-  f.set_enabled("Mem", "", true);
-  f.set_enabled("Access", "", true);
-  f.set_enabled("Execute", "", true);
-  enable_by_family(f, "Access", DMA_ITEMS, 3, nullptr);
+  if (on) set_kind(d, 0);
 }
-
 void kind_register(dialog_state& d, bool on) {
-  if (!on) return;
-  dialog_form& f = *d.form;
-  d.break_kind = 1;
-  f.set_enabled("Reg", "", true);
-  f.set_enabled("Expr", "", false);
-  f.set_enabled("Mem", "", false);
-  f.set_enabled("Access", "", true);
-  f.set_enabled("Execute", "", false);
-  set_dma(f, false);
+  if (on) set_kind(d, 1);
 }
-
 void kind_expression(dialog_state& d, bool on) {
-  if (!on) return;
-  dialog_form& f = *d.form;
-  d.break_kind = 2;
-  f.set_enabled("Reg", "", false);
-  f.set_enabled("Expr", "", true);
-  f.set_enabled("Mem", "", false);
-  f.set_enabled("Access", "", false);
+  if (on) set_kind(d, 2);
 }
 
 void action_command(dialog_state& d, bool on) { d.form->set_enabled("Cmd", "", on); }
