@@ -224,6 +224,21 @@ void forgetWindowGraphics(HWND hwnd) {
   }
 }
 
+namespace {
+// What lies under the band right of and below a window with a drop shadow
+// shows at half its brightness.
+constexpr int kShadowWidth = 2;
+void darken(Surface& out, RECT band) {
+  band = intersectRect(band, out.bounds());
+  for (int y = band.top; y < band.bottom; ++y)
+    for (std::uint32_t* p = out.row(y) + band.left; p != out.row(y) + band.right; ++p) *p = (*p >> 1) & 0x7F7F7F;
+}
+void castShadow(Surface& out, const RECT& r) {
+  darken(out, {r.right, r.top + kShadowWidth, r.right + kShadowWidth, r.bottom + kShadowWidth});
+  darken(out, {r.left + kShadowWidth, r.bottom, r.right, r.bottom + kShadowWidth});
+}
+}  // namespace
+
 void composeScreen(Surface& out) {
   SIZE s = backend::Current().ScreenSize();
   out.reset(s.cx, s.cy, false, toXrgb(GetSysColor(1)));
@@ -236,6 +251,7 @@ void composeScreen(Surface& out) {
     for (int y = r.top; y < r.bottom; ++y)
       std::copy(b->row(y - w->rect.top) + (r.left - w->rect.left), b->row(y - w->rect.top) + (r.right - w->rect.left),
                 out.row(y) + r.left);
+    if (w->windowClass && (w->windowClass->wc.style & CS_DROPSHADOW)) castShadow(out, w->rect);
   }
 }
 

@@ -113,6 +113,7 @@ inline constexpr UINT CS_HREDRAW = 0x0002;
 inline constexpr UINT CS_DBLCLKS = 0x0008;
 inline constexpr UINT CS_OWNDC = 0x0020;
 inline constexpr UINT CS_SAVEBITS = 0x0800;
+inline constexpr UINT CS_DROPSHADOW = 0x00020000;  // the screen darkens a band to the right and below
 
 inline constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
 

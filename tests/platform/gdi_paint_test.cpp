@@ -219,6 +219,39 @@ TEST_F(GdiWindows, ScrollDcUncoversWhatItsSourceCouldNotFill) {
   DeleteDC(mem);
 }
 
+// A window of a class with CS_DROPSHADOW darkens what lies in a 2-pixel
+// band to its right and below it (offset 2 from its top and left), on the
+// screen only: its own pixels, its neighbours' corners and windows above
+// it stay as they are.
+TEST_F(GdiWindows, DropShadowDarkensTheBandRightAndBelow) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = Log::proc;
+  wc.style = CS_DROPSHADOW;
+  wc.lpszClassName = "GdiShadow";
+  ASSERT_NE(RegisterClassA(&wc), 0);
+  HWND under = make("GdiPlain", "under", WS_POPUP | WS_VISIBLE, nullptr, 0, 0, 100, 100);
+  HWND pop = make("GdiShadow", "pop", WS_POPUP | WS_VISIBLE, nullptr, 20, 20, 30, 20);
+  fill(under, RGB(200, 100, 50));
+  fill(pop, RGB(0, 0, 255));
+  test::Image screen = test::ScreenImage();
+  auto at = [&](int x, int y) { return screen.px[std::size_t(y * screen.width + x)]; };
+  const std::uint32_t ground = 0xC86432, dark = 0x643219;
+  struct Point {
+    int x, y;
+    std::uint32_t expected;
+  };
+  for (const Point& p : {Point{49, 39, 0x0000FF}, {50, 22, dark}, {51, 41, dark}, {22, 40, dark}, {50, 21, ground},
+                         {21, 40, ground}, {52, 30, ground}, {30, 42, ground}, {10, 10, ground}})
+    EXPECT_EQ(at(p.x, p.y), p.expected) << p.x << "," << p.y;
+  EXPECT_EQ(test::Pixel(under, 50, 30), RGB(200, 100, 50));  // the window's own pixels keep their colour
+  // A window above the shadow hides it.
+  HWND above = make("GdiPlain", "above", WS_POPUP | WS_VISIBLE, nullptr, 45, 35, 20, 20);
+  fill(above, RGB(0, 255, 0));
+  EXPECT_EQ(test::ScreenImage().px[std::size_t(41 * screen.width + 50)], 0x00FF00u);
+  for (HWND h : {above, pop}) DestroyWindow(h);
+  EXPECT_TRUE(UnregisterClassA("GdiShadow", nullptr));
+}
+
 TEST_F(GdiWindows, ScreenSaveAndRestoreRoundTrips) {
   HWND a = make("GdiPlain", "a", WS_POPUP | WS_VISIBLE, nullptr, 10, 10, 50, 40);
   HWND b = make("GdiPlain", "b", WS_POPUP | WS_VISIBLE, nullptr, 30, 30, 50, 40);

@@ -19,7 +19,7 @@ struct vwindowMSWState {
   vwindowMSWDisplay display;
   int monochrome;
   win::HINSTANCE instance;
-  std::string classNames[4];  // registered on first need
+  std::string classNames[8];  // registered on first need
   std::string rootClassName;
   // The registry: open addressing keyed by native handle.
   vwindow** slots;

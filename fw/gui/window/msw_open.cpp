@@ -34,6 +34,7 @@ const char* classFor(int index) {
                 static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(s.instance)));
   win::WNDCLASSA wc{};
   wc.style = win::CS_OWNDC | (index & 2 ? win::CS_SAVEBITS : 0u);
+  if (index & 4) wc.style |= win::CS_DROPSHADOW;
   if (_vwindowMSWOldSystem()) wc.style |= win::CS_HREDRAW | win::CS_VREDRAW;
   wc.cbWndExtra = index % 2 == 0 ? 8 : 0;  // a frame's multiple-document client in the first word
   wc.lpfnWndProc = vwindowMSWWindowProc;
@@ -265,7 +266,8 @@ void openNative(vwindow* w) {
   w->native = n;
   vexGuard(
       [&] {
-        int index = ((w->flags & vwindowSAVE_BITS) ? 2 : 0) | (n->nativeKind == vwindowMSW_KIND_PLAIN ? 1 : 0);
+        int index = ((w->flags & vwindowSAVE_BITS) ? 2 : 0) | (n->nativeKind == vwindowMSW_KIND_PLAIN ? 1 : 0) |
+                    ((w->decoration & vwindowDECO_SHADOW) ? 4 : 0);
         const char* cls = classFor(index);
         std::string title = _vwindowMSWTitle(w);
         Placement p = placeOf(w, n, false);

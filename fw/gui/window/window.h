@@ -35,6 +35,7 @@ enum : std::uint16_t {
   vwindowDECO_MODAL_FRAME = 0x200,
   vwindowDECO_NOT_CLOSABLE = 0x400,
   vwindowDECO_TOOL = 0x800,
+  vwindowDECO_SHADOW = 0x1000,    // a pop-up casting a drop shadow
   vwindowDECO_CAPTION_MASK = 0x23E,  // any of these gives a caption and a system menu
   vwindowDECO_NEW = 0x3F,
   vwindowDECO_ROOT = 0x1,

@@ -23,7 +23,8 @@ struct Module {
   vbuttonClassRec* buttonClass;
   vdialogClassRec* dialogClass;
   vlistitemClassRec* choiceClass;
-  vdict* keyMap;  // key value + 1 -> command tag
+  vdict* keyMap;      // key value + 1 -> command tag
+  vdict* attributes;  // the standard box's, with room for 64 entries
 };
 void** moduleSlot = nullptr;
 Module* module();
@@ -413,6 +414,10 @@ void _vcomboboxPopdownOpen(vcomboboxPopdown* b) {
   rec(b)->placePopdown(b);
   rec(b)->layoutChoice(b);
   d->dialogFlags &= std::uint16_t(~(vdialogSIZE_PENDING | vdialogARRANGE_PENDING));
+  if (vlafGetCurrent()->id == vlafWIN95 && !(d->decoration & vwindowDECO_SHADOW))
+    vwindowClassOf(d)->setDecoration(d, std::uint16_t(d->decoration | vwindowDECO_SHADOW));
+  // Bound to the box's window, the list stays above it.
+  vwindowSetParent(d, boxWindow(b));
   vwindowOpen(d);
   rec(b)->layoutChoice(b);
   if (int selected = vcomboboxGetSelectedIndex(b); selected >= 0) vcomboboxShowIndex(b, selected);
@@ -426,6 +431,22 @@ void _vcomboboxPopdownClose(vcomboboxPopdown* b, vevent* e) {
   if (!vcomboboxPopdownIsOpen(b)) return;
   b->popdownFlags &= std::uint8_t(~vcomboboxPopdownCHOSEN);
   vwindowClose(b->dialog);
+  vwindowSetParent(b->dialog, nullptr);
+  // The box that had the focus shows it again once the list is gone.
+  if (!modifyable(b) && b->owner && vdialogItemListGetFocusItem(b->owner) == b && vdialogItemIsShown(b)) {
+    vdialogItemClassRec* c = vdialogItemClassOf(b);
+    vdrawGSave();
+    vexGuard(
+        [&] {
+          c->setDrawingState(b);
+          c->drawFocus(b);
+        },
+        [](vexHandler&) {
+          vdrawGRestore();
+          _vexGenerate(nullptr, vexEnd);
+        });
+    vdrawGRestore();
+  }
   if (b->button && (b->button->buttonFlags & vbuttonPRESSED)) vbuttonRelease(b->button);
   if (e && e->type == veventBUTTON_DOWN) b->popdownFlags |= vcomboboxPopdownRAISED_BY_PRESS;
 }
@@ -514,8 +535,9 @@ void exitContext() {
   auto* m = static_cast<Module*>(*moduleSlot);
   if (!m) return;
   if (m->keyMap) vdictDestroy(m->keyMap);
+  if (m->attributes) vdictDestroy(m->attributes);
   if (m->cls && m->cls->space) vinstanceDestroy(m->cls->space);
-  m->keyMap = nullptr;
+  m->keyMap = m->attributes = nullptr;
 }
 
 Module* module() {
@@ -536,6 +558,9 @@ Module* module() {
   c->space = buildSpace(vcomboboxGetDefaultClass()->space);
   m->keyMap = vdictCreate(vdictHashPointer);
   vcommandSpaceVisitKeys(c->space, m->keyMap);
+  m->attributes = vdictCopy(c->attributes);
+  vdictResize(m->attributes, 64);
+  c->attributes = m->attributes;
   c->init = init;
   c->destroy = destroy;
   c->copy = copy;

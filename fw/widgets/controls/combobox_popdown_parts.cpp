@@ -96,10 +96,28 @@ void buttonDraw(vdialogItem* self) {
       vdrawRectsFrameShaded(&r, 1, nullptr, light, dark);
       vlafDrawVertArrow(r.x + r.width / 2, r.y + (r.height - 12) / 2, 12, 6, face, light, dark);
       break;
-    case vlafOPEN_LOOK:
-      vdrawPathMoveTo(r.x + (r.width - 15) / 2, r.y + (r.height - 15) / 2);
-      vlafDrawGlyph(22, 15);
+    case vlafOPEN_LOOK: {
+      int x = r.x + (r.width - 15) / 2, y = r.y + (r.height - 15) / 2;
+      if (!(vlafGetCurrent()->flags & vlaf3D)) {
+        vdrawPathMoveTo(x, y);
+        vlafDrawGlyph(22, 15);
+        break;
+      }
+      // Layers of the glyph font: the button's face and edges, then the
+      // arrow's, each in its own colour.
+      struct Layer {
+        int code, size, offset;
+        vcolor* ink;
+      };
+      const Layer layers[] = {{53, 15, 0, face}, {51, 15, 0, light}, {52, 15, 0, dark},
+                              {46, 7, 4, light}, {45, 7, 4, dark},   {47, 7, 4, ink}};
+      for (const Layer& l : layers) {
+        if (l.ink) vdrawSetColor(l.ink);
+        vdrawPathMoveTo(x + l.offset, y + l.offset);
+        vlafDrawGlyph(l.code, l.size);
+      }
       break;
+    }
     case vlafCUA: {
       vrect in = inset(r, 1);
       vdrawRectsFrameShaded(&r, 1, nullptr, light, dark);

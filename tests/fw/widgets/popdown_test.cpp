@@ -45,6 +45,23 @@ TEST(Popdown, KeysDropAndRaiseTheList) {
             "modifiable Alt+Up: answer 1 open 0 entry \"\" row -1 codes 5\n");
 }
 
+// While down the list is bound to the box's window as its native owner,
+// with a drop shadow in the Win95 look only; taken up it is free again and
+// the box that has the focus draws it once more (not when another item
+// has it). The class keeps its own attribute dictionary, grown to 64.
+TEST(Popdown, BoundToTheBoxWindowWithAShadowAndTheFocusShownAgain) {
+  for (const char* laf : {"win95", "windows"}) {
+    bool win95 = std::string(laf) == "win95";
+    EXPECT_EQ(probe(std::string("-laf ") + laf + " bound"),
+              std::string("down: parent is the box's window 1, native owner 1, shadow ") + (win95 ? "1" : "0") +
+                  "\n"
+                  "up: parent 0, focus item 1, its focus drawn 1 time(s)\n"
+                  "up with the focus elsewhere: its focus drawn 0 time(s)\n"
+                  "attributes: own 1, entries as the standard box's 1, slots at least 64 1, Value found 1\n")
+        << laf;
+  }
+}
+
 // A press on the arrow, dragged into the list and let go, chooses in one
 // gesture; a click on the arrow leaves the list down and the next takes it
 // up; a press outside takes it up and still reaches the window there.

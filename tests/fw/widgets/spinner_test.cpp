@@ -93,7 +93,8 @@ TEST(Spinner, ArrowZonesPerLook) {
                 "(63,5) field (20,5) field\n"},
       {"win95", "image 144 width 16\n72x27: (61,25) field (61,24) up (61,13) up (61,12) down (61,2) down (61,1) field "
                 "(70,20) field (69,20) up (54,20) up (53,20) field\n"},
-      {"openlook", "80x15: (53,5) up (52,5) up (66,5) down (67,5) down (79,5) down (20,5) field\n"},
+      {"openlook3d", "80x15: (47,5) field (48,5) up (52,5) up (63,5) up (64,5) down (66,5) down (79,5) down (20,5) field\n"},
+      {"openlook2d", "80x15: (47,5) field (48,5) field (52,5) up (63,5) up (64,5) up (66,5) down (79,5) down (20,5) field\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(probe(std::string("-laf ") + c.laf + " zones"), c.zones) << c.laf;
 }
@@ -123,7 +124,7 @@ TEST(Spinner, DialogOperatedByPointerAndKeys) {
 // Numeric and text spinners: plain, an arrow held, focused (editable and
 // not), disabled.
 TEST(SpinnerLooks, PicturesAsStored) {
-  for (const char* laf : kLooks) {
+  for (const char* laf : {"windows", "win95", "motif", "cua", "openlook", "openlook2d"}) {
     std::string png =
         (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_spinners_" + laf + ".png")).string();
     std::string out = probe(std::string("-laf ") + laf + " shots " + png);

@@ -264,6 +264,54 @@ int forms() {
   return 0;
 }
 
+// While down, the list is bound to the box's window (its native owner) and
+// in the Win95 look casts a drop shadow; taken up, it is free again and the
+// box keeps the focus.
+int focusDrawings = 0;
+int bound() {
+  vwindow* w = hostAt(100, 400, kWidth, kHeight);
+  // A box that counts the drawings of its focus.
+  auto* spy = vclassSpawnOf<vcomboboxPopdownClassRec>(vcomboboxPopdownGetDefaultClass());
+  spy->drawFocus = [](vdialogItem* i) {
+    ++focusDrawings;
+    vcomboboxPopdownGetDefaultClass()->drawFocus(i);
+  };
+  auto* b = static_cast<vcomboboxPopdown*>(vinstanceCreate(spy));
+  vcomboboxSetModifiable(b, 0);
+  vrect r{10, 80, 150, 20};
+  vdialogSetItemRect(b, &r);
+  for (const char* f : kFruit) vcomboboxAppendValue(b, valueOf(f));
+  vcomboboxSetNotify(b, record);
+  vdialogItemListAppend(listOf(w), b);
+  vcomboboxPopdown* other = addBox(w, {10, 40, 150, 20}, false);
+  probehost::show(w);
+  focusOn(w, b);
+  key(w, kDown, kAlt);
+  vwindow* d = b->dialog;
+  bool shadow = d->native && (win::GetClassLongPtrA(d->native->hwnd, win::GCL_STYLE) & win::CS_DROPSHADOW) != 0;
+  std::printf("down: parent is the box's window %d, native owner %d, shadow %d\n", d->parent == w,
+              d->native && win::GetWindow(d->native->hwnd, win::GW_OWNER) == w->native->hwnd, shadow);
+  focusDrawings = 0;
+  key(w, kUp, kAlt);
+  std::printf("up: parent %d, focus item %d, its focus drawn %d time(s)\n", d->parent != nullptr,
+              vdialogItemListGetFocusItem(listOf(w)) == b, focusDrawings);
+  // Taken up while another item has the focus: nothing to show again.
+  vcomboboxPopdownOpen(b);
+  focusOn(w, other);
+  focusDrawings = 0;
+  vcomboboxPopdownClose(b, nullptr);
+  std::printf("up with the focus elsewhere: its focus drawn %d time(s)\n", focusDrawings);
+  // The class's attribute dictionary: the standard box's entries, its own
+  // record with room for 64.
+  vdict* own = vcomboboxPopdownGetDefaultClass()->attributes;
+  vdict* standard = vcomboboxGetDefaultClass()->attributes;
+  std::printf("attributes: own %d, entries as the standard box's %d, slots at least 64 %d, Value found %d\n",
+              own != standard, vdictCount(own) == vdictCount(standard), own->slotCount >= 64,
+              vdictHas(own, vnameInternLiteral("Value")) == vdictHas(standard, vnameInternLiteral("Value")));
+  probehost::finish(w);
+  return 0;
+}
+
 int shots(const char* path) {
   vwindow* w = hostAt(0, 768 - kHeight, kWidth, kHeight);
   vcomboboxPopdown* b = addBox(w, {10, 80, 150, 0}, false);
@@ -302,6 +350,7 @@ int probeMain(int argc, char** argv) {
   else if (mode == "place") status = place();
   else if (mode == "forms") status = forms();
   else if (mode == "shots" && count > 2) status = shots(args[2]);
+  else if (mode == "bound") status = bound();
   else std::fprintf(stderr, "usage: popdown_probe [-laf LOOK] keys|pointer|place|forms|shots OUT\n");
   std::fflush(stdout);
   return status;
