@@ -9,6 +9,7 @@
 #include <string>
 
 #include "fw/core/event.h"
+#include "gui/command_window.h"
 #include "gui/session.h"
 #include "gui/windows.h"
 #include "sim/cmd/dispatch.h"
@@ -476,11 +477,20 @@ int interact_input(char* text, int prompt_length, std::size_t capacity) {
   return key;
 }
 
-void gui_status_text(const char* text) { status_line = cut(text, STATUS_TEXT_MAX); }
-void gui_help_text(const char* text) { help_line = cut(text, HELP_TEXT_MAX); }
+void gui_status_text(const char* text) {
+  status_line = cut(text, STATUS_TEXT_MAX);
+  show_error_line(status_line.c_str());
+}
+void gui_help_text(const char* text) {
+  help_line = cut(text, HELP_TEXT_MAX);
+  show_help_line(help_line.c_str());
+}
 const std::string& status_text() { return status_line; }
 const std::string& help_text() { return help_line; }
-void gui_show_prompt() { prompt_line = command_prompt_text(); }
+void gui_show_prompt() {
+  prompt_line = command_prompt_text();
+  show_prompt();
+}
 const std::string& prompt_text() { return prompt_line; }
 
 void road_reset() {

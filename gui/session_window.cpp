@@ -317,7 +317,10 @@ void session_open_action(const char*) {
   vwindowOpen(d);
 }
 
-void register_session_window() { register_window_kind(WCMD_SESSION, session_open_action); }
+void register_session_window() {
+  canvas_class();
+  register_window_kind(WCMD_SESSION, session_open_action);
+}
 
 vdialog* session_dialog() { return win.dialog; }
 int session_char_width() { return win.char_width; }

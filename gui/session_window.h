@@ -16,7 +16,8 @@ extern int session_resizing;
 
 // The action of "wsession" ("wsession off" closes through the record).
 void session_open_action(const char* line);
-// Registers the actions with the window commands.
+// Registers the action with the window commands and builds the canvas
+// class the resource names.
 void register_session_window();
 
 // The window's dialog and its text grid's size in characters (tests).

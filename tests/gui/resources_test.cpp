@@ -12,7 +12,11 @@
 #include "fw/data/vrstore.h"
 #include "fw/widgets/choosers/confirm.h"
 #include "fw/widgets/controls/textitem.h"
+#include "fw/widgets/controls/scrollbar.h"
 #include "fw/widgets/dialog_support.h"
+#include "gui/command_window.h"
+#include "gui/incell.h"
+#include "gui/session_window.h"
 
 namespace {
 
@@ -90,6 +94,48 @@ TEST(ApplicationResources, DialogsLoadWithTheirNamedItems) {
       EXPECT_TRUE(vclassIsSubclass(item->cls, i.kind));
     }
     for (const char* answer : d.answers) EXPECT_NE(vconfirmFindButton(dialog, N(answer)), nullptr) << answer;
+    vinstanceDestroy(dialog);
+  }
+}
+
+// The simulator windows: each item by name, of its class or one derived
+// from it (the windows' own canvas, entry and editor classes).
+TEST(ApplicationResources, WindowsLoadWithTheirNamedItems) {
+  vresource root = application_file();
+  vrstoreInstallInterface();
+  startDialogItemTests();
+  vdialogStartup();
+  gui::register_session_window();
+  gui::register_command_window();
+  struct Item {
+    const char* name;
+    const vclass* kind;
+  };
+  const struct {
+    const char* name;
+    std::vector<Item> items;
+  } windows[] = {
+      {"Session", {{"Session_Text", vdialogItemGetDefaultClass()}, {"Session_Scroll", vsliderScrollBarGetDefaultClass()}}},
+      {"Command",
+       {{"Command_Line", vtextitemGetDefaultClass()},
+        {"Command_Prompt", vtextitemGetDefaultClass()},
+        {"Help_Line", vtextitemGetDefaultClass()},
+        {"Error_Line", vtextitemGetDefaultClass()},
+        {"Command_History", gui::xincellGetDefaultClass()}}},
+  };
+  for (const auto& w : windows) {
+    SCOPED_TRACE(w.name);
+    vresource r;
+    ASSERT_TRUE(vresourceTestGet(root, N(w.name), &r));
+    auto* dialog = static_cast<vdialog*>(vobjectLoad(r));
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(vclassIsSubclass(dialog->cls, vdialogGetDefaultClass()));
+    for (const Item& i : w.items) {
+      SCOPED_TRACE(i.name);
+      vdialogItem* item = vdialogFindItem(dialog, N(i.name));
+      ASSERT_NE(item, nullptr);
+      EXPECT_TRUE(vclassIsSubclass(item->cls, i.kind));
+    }
     vinstanceDestroy(dialog);
   }
 }

@@ -1,0 +1,318 @@
+// The in-cell editor class, spawned from the list view's. The entry shares
+// the list's item list without being listed in it (as the list's scroll
+// bars do): the list draws it, and passes it the pointer, the keys and the
+// focus while an edit is in progress.
+#include "gui/incell.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "fw/core/ex.h"
+#include "fw/core/scribe.h"
+#include "fw/gui/graphics/draw.h"
+#include "fw/gui/window/window_event.h"
+#include "fw/widgets/controls/textitem.h"
+#include "fw/widgets/lists/liststr.h"
+#include "fw/text/selection.h"
+
+namespace gui {
+
+namespace {
+
+vlistviewClassRec* super() { return vlistviewGetDefaultClass(); }
+xincell* as_incell(vinstance* i) { return static_cast<xincell*>(i); }
+xincellClassRec* cls(xincell* l) { return xincellClassOf(l); }
+
+void reset_state(xincell* l) {
+  l->entry = nullptr;
+  l->current_row = -1;
+  l->current_column = -1;
+  l->incell_flags = 0;
+  l->press_x = l->press_y = -1000000;
+  l->commit_notify = nullptr;
+}
+
+// ---- The entry: a one-line field whose Return is the editor's commit.
+void entry_notify(vtextview* view, vevent*, int reason) {
+  if (reason != INCELL_COMMIT) return;
+  auto* l = reinterpret_cast<xincell*>(view->data);
+  if (l != nullptr) cls(l)->commit(l);
+}
+
+void make_entry(xincell* l) {
+  if (l->entry != nullptr) return;
+  vtextitem* e = vtextitemCreate();
+  vtextitemSetOneLine(e, 1);
+  vtextitemSetModifiable(e, 1);
+  vtextitemSetSelectable(e, 1);
+  e->data = reinterpret_cast<std::intptr_t>(l);
+  e->notify = entry_notify;
+  l->entry = e;
+}
+
+std::string entry_text(vtextitem* e) {
+  char* s = vtextitemGetString(e);
+  std::string out = s != nullptr ? s : "";
+  vmemFree(s);
+  return out;
+}
+
+bool inside(const vrect& r, int x, int y) { return x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height; }
+
+// ---- Slots over the list view's.
+void incell_init(vinstance* self) {
+  super()->init(self);
+  reset_state(as_incell(self));
+}
+
+void incell_load(vobject* self, vresource resource) {
+  super()->loadInit(self, resource);
+  reset_state(as_incell(self));
+}
+
+void incell_destroy(vinstance* self) {
+  xincell* l = as_incell(self);
+  if (l->entry != nullptr) {
+    // Not listed in the owner's list: unhooked before it goes.
+    l->entry->owner = nullptr;
+    vinstanceDestroy(l->entry);
+    l->entry = nullptr;
+  }
+  super()->destroy(self);
+}
+
+void incell_open(vdialogItem* item) {
+  xincell* l = as_incell(item);
+  super()->open(item);
+  make_entry(l);
+  vdialogItemClassOf(l->entry)->setOwner(l->entry, l->owner);
+  vdialogHideItem(l->entry);
+  vdialogOpenItem(l->entry);
+}
+
+void incell_close(vdialogItem* item) {
+  xincell* l = as_incell(item);
+  if (l->entry != nullptr) {
+    incell_layout(l, 0);
+    if (l->entry->flags & vdialogItemOPEN) vdialogCloseItem(l->entry);
+  }
+  super()->close(item);
+}
+
+void incell_set_owner(vdialogItem* item, vdialogItemList* owner) {
+  xincell* l = as_incell(item);
+  super()->setOwner(item, owner);
+  if (l->entry != nullptr) vdialogItemClassOf(l->entry)->setOwner(l->entry, owner);
+}
+
+void incell_draw(vdialogItem* item) {
+  xincell* l = as_incell(item);
+  super()->draw(item);
+  if (incell_editing(l) && l->entry != nullptr) {
+    vdrawGSave();
+    vdialogItemClassOf(l->entry)->setDrawingState(l->entry);
+    vdialogDrawItem(l->entry);
+    vdrawGRestore();
+  }
+}
+
+// The edited cell's content stays under the entry.
+void incell_draw_cell(vlistview* view, int32_t row, int32_t column, int selected, vrect* content) {
+  xincell* l = as_incell(view);
+  if (incell_editing(l) && row == l->current_row && column == l->current_column) return;
+  super()->drawCell(view, row, column, selected, content);
+}
+
+int incell_mouse(vdialogItem* item, vevent* e) {
+  xincell* l = as_incell(item);
+  int handled = 0;
+  // A press that falls outside the entry ends the edit without commit;
+  // whatever fails in the handling is dropped with the edit.
+  vexGuard(
+      [&] {
+        const int x = veventGetX(e), y = veventGetY(e);
+        l->press_x = x;
+        l->press_y = y;
+        if (incell_editing(l)) {
+          if (inside(l->entry->rect, x, y)) {
+            handled = vdialogItemClassOf(l->entry)->buttonDown(l->entry, e);
+            return;
+          }
+          incell_layout(l, 0);
+        }
+        handled = super()->buttonDown(item, e);
+      },
+      [&](vexHandler& h) {
+        vexSetCurrentException(h.savedChain);
+        incell_layout(l, 0);
+      });
+  return handled;
+}
+
+int incell_release(vdialogItem* item, vevent* e) {
+  xincell* l = as_incell(item);
+  if (incell_editing(l)) return vdialogItemClassOf(l->entry)->buttonUp(l->entry, e);
+  const int handled = super()->buttonUp(item, e);
+  const int x = veventGetX(e), y = veventGetY(e);
+  if (std::abs(x - l->press_x) < INCELL_CLICK_SLOP && std::abs(y - l->press_y) < INCELL_CLICK_SLOP &&
+      inside(l->content, x, y)) {
+    int32_t row = -1, column = -1;
+    vlistviewFindCellAtPoint(l, x, y, &row, &column);
+    if (row >= 0 && column >= 0) cls(l)->editCell(l, row, column);
+  }
+  return handled;
+}
+
+int incell_drag(vdialogItem* item, vevent* e) {
+  xincell* l = as_incell(item);
+  if (incell_editing(l)) return vdialogItemClassOf(l->entry)->drag(l->entry, e);
+  return super()->drag(item, e);
+}
+
+int incell_key(vdialogItem* item, vevent* e) {
+  xincell* l = as_incell(item);
+  if (incell_editing(l)) return vdialogItemClassOf(l->entry)->keyDown(l->entry, e);
+  return super()->keyDown(item, e);
+}
+
+void incell_focus(vdialogItem* item) {
+  xincell* l = as_incell(item);
+  super()->focus(item);
+  if (incell_editing(l)) vdialogFocusItem(l->entry);
+}
+
+void incell_unfocus(vdialogItem* item) {
+  xincell* l = as_incell(item);
+  if (incell_editing(l)) vdialogUnfocusItem(l->entry);
+  super()->unfocus(item);
+}
+
+void incell_set_bounds(vdialogItem* item, const vrect* r) {
+  xincell* l = as_incell(item);
+  super()->setRect(item, r);
+  if (!incell_editing(l)) return;
+  vrect cell;
+  cls(l)->cellRect(l, &cell);
+  vdialogSetItemRect(l->entry, &cell);
+}
+
+// ---- The slots the editor adds.
+void incell_cell_rect(xincell* l, vrect* out) {
+  vlistviewGetCellRect(l, l->current_row, l->current_column, out);
+}
+
+void incell_end(xincell* l) { incell_layout(l, 0); }
+
+void incell_commit(xincell* l) {
+  if (!incell_editing(l)) return;
+  const std::string text = entry_text(l->entry);
+  incell_layout(l, 0);
+  cls(l)->setText(l, text.c_str());
+  if (l->commit_notify != nullptr) l->commit_notify(l, text.c_str(), INCELL_COMMIT);
+}
+
+void incell_nothing(xincell*) {}
+
+void incell_edit_cell_slot(xincell* l, int32_t row, int32_t column) {
+  incell_set_current(l, row, column);
+  incell_layout(l, 1);
+}
+
+const char* incell_get_text(xincell* l) {
+  if (l->current_row < 0 || l->current_column < 0 || l->list == nullptr) return nullptr;
+  return vliststrGetCell(static_cast<vliststr*>(l->list), l->current_row, l->current_column);
+}
+
+void incell_set_text(xincell* l, const char* text) {
+  if (l->current_row < 0 || l->current_column < 0 || l->list == nullptr) return;
+  vliststrSetCellScribed(static_cast<vliststr*>(l->list), l->current_row, l->current_column, vscribeCString(text));
+}
+
+xincellClassRec* build_class() {
+  auto* c = vclassSpawnOf<xincellClassRec>(vlistviewGetDefaultClass());
+  vclassSetName(c, vscribeLiteral("xincell"));
+  c->instanceSize = sizeof(xincell);
+  c->init = incell_init;
+  c->destroy = incell_destroy;
+  c->loadInit = incell_load;
+  c->open = incell_open;
+  c->close = incell_close;
+  c->setOwner = incell_set_owner;
+  c->draw = incell_draw;
+  c->drawCell = incell_draw_cell;
+  c->buttonDown = incell_mouse;
+  c->buttonUp = incell_release;
+  c->drag = incell_drag;
+  c->keyDown = incell_key;
+  c->focus = incell_focus;
+  c->unfocus = incell_unfocus;
+  c->setRect = incell_set_bounds;
+  c->cellRect = incell_cell_rect;
+  c->endEdit = incell_end;
+  c->commit = incell_commit;
+  c->spare1 = incell_nothing;
+  c->spare2 = incell_nothing;
+  c->editCell = incell_edit_cell_slot;
+  c->getText = incell_get_text;
+  c->setText = incell_set_text;
+  return c;
+}
+
+}  // namespace
+
+xincellClassRec* xincellGetDefaultClass() {
+  static xincellClassRec* c = build_class();
+  return c;
+}
+
+xincellClassRec* incell_derive(const char* name, void (*edit_cell)(xincell*, int32_t, int32_t)) {
+  if (vclass* known = vclassFindByName(vscribeCString(name))) return static_cast<xincellClassRec*>(known);
+  auto* c = vclassSpawnOf<xincellClassRec>(xincellGetDefaultClass());
+  vclassSetName(c, vscribeCString(name));
+  if (edit_cell != nullptr) c->editCell = edit_cell;
+  return c;
+}
+
+void incell_set_current(xincell* l, int32_t row, int32_t column) {
+  l->current_row = row;
+  l->current_column = column;
+}
+
+void incell_layout(xincell* l, int start) {
+  if (l->entry == nullptr) return;
+  if (start != 0) {
+    if (incell_editing(l) || (l->incell_flags & INCELL_ALLOWED) == 0) return;
+    if (l->current_row < 0 || l->current_column < 0) return;
+    const char* text = cls(l)->getText(l);
+    vtextitemSetTextChars(l->entry, text != nullptr ? text : "");
+    if (l->entry->text != nullptr && l->entry->selection != nullptr)
+      vtextSetSelectionRange(l->entry->text, l->entry->selection, 0, l->entry->text->length);
+    vrect cell;
+    cls(l)->cellRect(l, &cell);
+    vdialogSetItemRect(l->entry, &cell);
+    l->incell_flags |= INCELL_EDITING;
+    vdialogShowItem(l->entry);
+    vdialogFocusItem(l->entry);
+    vdialogInvalItem(l->entry, 0);
+    return;
+  }
+  if (!incell_editing(l)) return;
+  l->incell_flags &= ~INCELL_EDITING;
+  vdialogUnfocusItem(l->entry);
+  vdialogInvalItem(l->entry, 0);
+  vdialogHideItem(l->entry);
+  vlistviewInvalCell(l, l->current_row, l->current_column);
+}
+
+void incell_allow(xincell* l, int allowed) {
+  if (allowed != 0) {
+    l->incell_flags |= INCELL_ALLOWED;
+    return;
+  }
+  l->incell_flags &= ~INCELL_ALLOWED;
+  incell_layout(l, 0);
+}
+
+void incell_edit_cell(xincell* l, int32_t row, int32_t column) { cls(l)->editCell(l, row, column); }
+
+}  // namespace gui

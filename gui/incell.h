@@ -1,0 +1,63 @@
+// The in-cell editor: a list view that lays one text entry over a single
+// cell so that the value can be edited where it is shown. Derived editors
+// (the command history, the register, memory and assembly windows) decide
+// what a committed text means through their notification, and may replace
+// the edit-cell operation to choose which cells can be edited.
+#pragma once
+
+#include <cstdint>
+
+#include "fw/widgets/lists/listview.h"
+
+struct vtextitem;
+
+namespace gui {
+
+struct xincell;
+// The editor's notification: the committed text and the end code (3).
+using incell_notify = void (*)(xincell* list, const char* text, int code);
+constexpr int INCELL_COMMIT = 3;
+
+// Edit states of incell_flags.
+enum : uint32_t { INCELL_EDITING = 0x4, INCELL_ALLOWED = 0x8 };
+
+struct xincell : vlistview {
+  vtextitem* entry;
+  int32_t current_row;
+  int32_t current_column;
+  uint32_t incell_flags;
+  int32_t press_x, press_y;  // where the last press fell
+  incell_notify commit_notify;
+};
+
+struct xincellClassRec : vlistviewClassRec {
+  void (*cellRect)(xincell* list, vrect* out);
+  void (*endEdit)(xincell* list);
+  void (*commit)(xincell* list);
+  void (*spare1)(xincell* list);
+  void (*spare2)(xincell* list);
+  void (*editCell)(xincell* list, int32_t row, int32_t column);
+  const char* (*getText)(xincell* list);
+  void (*setText)(xincell* list, const char* text);
+};
+
+inline xincellClassRec* xincellClassOf(const xincell* l) { return vclassRec<xincellClassRec>(l); }
+// The class, built on first use.
+xincellClassRec* xincellGetDefaultClass();
+// A class derived from it by name, its edit-cell operation replaced when
+// one is given; made once per name.
+xincellClassRec* incell_derive(const char* name, void (*edit_cell)(xincell*, int32_t, int32_t));
+
+// start 1 begins an edit of the current cell when editing is allowed and
+// none is in progress; 0 ends one without commit.
+void incell_layout(xincell* list, int start);
+void incell_allow(xincell* list, int allowed);
+void incell_edit_cell(xincell* list, int32_t row, int32_t column);
+// Makes the cell current without beginning an edit.
+void incell_set_current(xincell* list, int32_t row, int32_t column);
+inline bool incell_editing(const xincell* list) { return (list->incell_flags & INCELL_EDITING) != 0; }
+
+// A press and release closer than this on both axes is a click.
+constexpr int INCELL_CLICK_SLOP = 5;
+
+}  // namespace gui

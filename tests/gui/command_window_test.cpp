@@ -1,0 +1,173 @@
+// The Command window driven by keys and clicks as a user gives them:
+// completion by a blank, "?" help, Enter repeating the newest line, a
+// refused line kept with the cursor at its fault, the entry disabled while
+// busy, and the history rows edited in place.
+#include <gtest/gtest.h>
+
+#include "fw/widgets/lists/liststr.h"
+#include "gui/command_window.h"
+#include "gui/incell.h"
+#include "sim/cmd/dispatch.h"
+#include "tests/gui/gui_window_support.h"
+#include "tests/support/png_compare.h"
+
+namespace {
+
+vname N(const char* s) { return vnameInternLiteral(s); }
+
+struct CommandWindow : GuiWindowFixture {
+  void SetUp() override {
+    GuiWindowFixture::SetUp();
+    gui::register_command_window();
+    gui::command_submit("wcommand");
+    settle();
+    clear_command_history();
+    ASSERT_NE(dialog(), nullptr);
+    win::SetActiveWindow(dialog()->native->hwnd);
+    settle();
+  }
+  vdialog* dialog() { return gui::command_dialog(); }
+  vtextitem* item(const char* tag) { return reinterpret_cast<vtextitem*>(vdialogFindItem(dialog(), N(tag))); }
+  std::string text(const char* tag) { return text_of(item(tag)); }
+  static std::string text_of(vtextitem* i) {
+    char* s = vtextitemGetString(i);
+    std::string out = s != nullptr ? s : "";
+    vmemFree(s);
+    return out;
+  }
+  int cursor() { return static_cast<int>(item("Command_Line")->selection->start); }
+  gui::xincell* history() { return gui::command_history(); }
+  std::string history_row(int r) {
+    const char* s = vliststrGetCell(static_cast<vliststr*>(history()->list), r, 0);
+    return s != nullptr ? s : "";
+  }
+  // The session lines that hold the text.
+  static int session_count(const std::string& text) {
+    int n = 0;
+    for (int i = 0; i < gui::screen().rows; ++i) n += row(i) == text;
+    return n;
+  }
+  void enter() { press(0x0D); }
+  win::POINT cell_point(int r, int dx = 0, int dy = 0) {
+    vrect cell;
+    vlistviewGetCellRect(history(), r, 0, &cell);
+    vrect list = history()->rect;
+    return screen_point(dialog(), history(), cell.x - list.x + 10 + dx, cell.y - list.y + cell.height / 2 + dy);
+  }
+};
+
+TEST_F(CommandWindow, ABlankCompletesTheFirstWordAndShowsItsSyntax) {
+  EXPECT_EQ(text("Command_Prompt"), "0>");
+  type_keys("d ");
+  EXPECT_EQ(text("Command_Line"), "display ");
+  EXPECT_EQ(cursor(), 8);
+  EXPECT_EQ(gui::help_text(), "{D}ISPLAY [{ON}/{OFF}/{R}/{W}/{RW}] [reg[_block/_group]/addr[_block]]...");
+  EXPECT_EQ(text("Help_Line"), "DISPLAY [ON/OFF/R/W/RW] [reg[_block/_group]/addr[_block]]...");
+  // The prompt, the completed entry and the syntax with its marked words red.
+  EXPECT_TRUE(test_support::MatchesPng(win::test::WindowImage(dialog()->native->hwnd),
+                                       std::string(std::getenv("SIM_TEST_DATA")) + "/gui/command.png", 8));
+  // A second blank after a blank is taken away and shows the next hint.
+  type_keys(" ");
+  EXPECT_EQ(text("Command_Line"), "display ");
+  // Erasing back into the completed word abandons the entry.
+  press(0x08);
+  settle();
+  EXPECT_EQ(text("Command_Line"), "");
+}
+
+TEST_F(CommandWindow, EnterSubmitsAndOnAnEmptyEntryRepeatsTheNewestLine) {
+  type_keys("evaluate 6*7");
+  enter();
+  EXPECT_EQ(text("Command_Line"), "");
+  EXPECT_EQ(command_history_line(0), std::string("evaluate 6*7"));
+  const int shown = session_count("evaluate 6*7");
+  ASSERT_GE(shown, 1);
+  enter();
+  EXPECT_EQ(session_count("evaluate 6*7"), shown + 1) << "submitted again";
+  EXPECT_EQ(command_history_count(), 1);
+  type_keys("evaluate 1");
+  enter();
+  // The newest command is the last row of the history list.
+  EXPECT_EQ(history_row(COMMAND_HISTORY_SIZE - 1), "evaluate 1");
+  EXPECT_EQ(history_row(COMMAND_HISTORY_SIZE - 2), "evaluate 6*7");
+}
+
+TEST_F(CommandWindow, AQuestionMarkGivesHelpOutsideBracesAndStaysInside) {
+  type_keys("?");
+  EXPECT_EQ(text("Command_Line"), "");
+  // Every command's syntax lines, the last one's last.
+  std::string last;
+  for (const char* c = command_table.back().syntax.back(); *c != '\0'; ++c)
+    if (*c != '{' && *c != '}') last += *c;
+  EXPECT_EQ(last_row(), last);
+  type_keys("echo {a?");
+  EXPECT_EQ(text("Command_Line"), "echo {a?");
+  type_keys("}?");
+  EXPECT_EQ(text("Command_Line"), "echo {a?}");
+}
+
+TEST_F(CommandWindow, ARefusedLineStaysWithTheCursorAtItsFault) {
+  type_keys("evaluate 1 +");
+  enter();
+  EXPECT_EQ(text("Command_Line"), "evaluate 1 +");
+  EXPECT_EQ(command_history_count(), 0) << "never submitted";
+  EXPECT_FALSE(text("Error_Line").empty());
+  EXPECT_EQ(text("Error_Line").substr(0, 5), gui::status_text().substr(0, 5));
+  EXPECT_GT(cursor(), 8);
+  EXPECT_LE(cursor(), 12);
+  // While the simulator is busy no line can be typed.
+  gui::window_refresh_all(1, -1);
+  EXPECT_FALSE(vdialogItemIsEnabled(item("Command_Line")));
+  EXPECT_FALSE(vdialogItemIsEnabled(history()));
+  gui::window_refresh_all(0, -1);
+  EXPECT_TRUE(vdialogItemIsEnabled(item("Command_Line")));
+}
+
+TEST_F(CommandWindow, HistoryRowsAreEditedInPlaceByAClickNotByADrag) {
+  for (const char* l : {"evaluate 1", "evaluate 2"}) gui::command_submit(l);
+  settle();
+  const int last = COMMAND_HISTORY_SIZE - 1;
+  ASSERT_EQ(history_row(last), "evaluate 2");
+  // A press and release 5 pixels apart is a drag: no edit.
+  win::test::MouseDown(cell_point(last));
+  win::test::MouseUp(cell_point(last, 5, 0));
+  settle();
+  EXPECT_FALSE(gui::incell_editing(history()));
+  // A click begins the edit with the row's text.
+  win::test::Click(cell_point(last));
+  settle();
+  ASSERT_TRUE(gui::incell_editing(history()));
+  EXPECT_EQ(history()->current_row, last);
+  vrect cell;
+  vlistviewGetCellRect(history(), last, 0, &cell);
+  EXPECT_TRUE(vrectEqual(&history()->entry->rect, &cell));
+  // A size change keeps the entry over the same cell.
+  vrect bigger = history()->rect;
+  bigger.height = static_cast<int16_t>(bigger.height - 20);
+  bigger.y = static_cast<int16_t>(bigger.y + 20);
+  vdialogSetItemRect(history(), &bigger);
+  vlistviewGetCellRect(history(), last, 0, &cell);
+  EXPECT_TRUE(vrectEqual(&history()->entry->rect, &cell));
+  // Typed text, then a click on another row: the edit ends without
+  // commit, and the click begins one on the row clicked.
+  vtextitemSetTextChars(history()->entry, "evaluate 99");
+  win::test::Click(cell_point(last - 1));
+  settle();
+  EXPECT_EQ(history_row(last), "evaluate 2");
+  EXPECT_EQ(command_history_line(0), std::string("evaluate 2"));
+  ASSERT_TRUE(gui::incell_editing(history()));
+  EXPECT_EQ(history()->current_row, last - 1);
+  EXPECT_EQ(text_of(history()->entry), "evaluate 1");
+  // Enter in the entry commits: the line is checked and submitted.
+  vtextitemSetTextChars(history()->entry, "evaluate 5");
+  enter();
+  EXPECT_FALSE(gui::incell_editing(history()));
+  EXPECT_EQ(command_history_line(0), std::string("evaluate 5"));
+  // With editing not allowed no click shows the entry.
+  gui::incell_allow(history(), 0);
+  win::test::Click(cell_point(last));
+  settle();
+  EXPECT_FALSE(gui::incell_editing(history()));
+}
+
+}  // namespace
