@@ -48,19 +48,9 @@ void clear_prompt_row() {
   }
 }
 
-// The command's help lines (its syntax lines when it has none yet), or
-// every command's syntax lines.
 void show_help(const command_descriptor* command) {
   clear_prompt_row();
-  output_hold();
-  if (command != nullptr) {
-    const auto lines = command->help_lines.empty() ? command->syntax : command->help_lines;
-    for (const char* l : lines) session_print(l, 1);
-  } else {
-    for (const command_descriptor& d : command_table)
-      for (const char* l : d.syntax) session_print(l, 1);
-  }
-  output_release();
+  print_command_help(command);
 }
 
 bool prompt_key(line_edit& e, int key) {

@@ -119,20 +119,6 @@ void abandon_entry() {
   win.completed = false;
 }
 
-// The completed command's help lines (its syntax when it has none), or
-// every command's syntax lines.
-void show_help(const command_descriptor* command) {
-  output_hold();
-  if (command != nullptr) {
-    const auto lines = command->help_lines.empty() ? command->syntax : command->help_lines;
-    for (const char* l : lines) session_print(l, 1);
-  } else {
-    for (const command_descriptor& d : command_table)
-      for (const char* l : d.syntax) session_print(l, 1);
-  }
-  output_release();
-}
-
 void commit_line() {
   std::string line = item_text(win.line).substr(0, ENTRY_MAX);
   if (!win.completed) {
@@ -172,7 +158,7 @@ void key_typed(int character) {
     int depth = 0;
     for (std::size_t k = 0; k < at; ++k) depth += text[k] == '{' ? 1 : text[k] == '}' ? -1 : 0;
     if (depth != 0) return;  // inside braces it is text
-    show_help(win.completed ? win.command : nullptr);
+    print_command_help(win.completed ? win.command : nullptr);
     set_entry(text.substr(0, at) + text.substr(cursor), at);
     return;
   }

@@ -99,6 +99,9 @@ int show_parse_error(std::string& line);
 // Set by a front-end that edits lines with the console keys: the key list
 // of the help line is then the console one.
 extern int help_keys_console;
+// The help a "?" gives: the command's help lines (its syntax lines when
+// it has none), or every command's syntax lines when there is none.
+void print_command_help(const command_descriptor* command);
 // The two help lists: -1 restarts, 0 shows the current line, 1 advances.
 void cycle_help_line(int step);
 // The status line of the command window.

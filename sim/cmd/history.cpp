@@ -142,6 +142,18 @@ void show_command_prompt() {
 
 void show_status_text(const char* text) { gui_status_text(text); }
 
+void print_command_help(const command_descriptor* command) {
+  output_hold();
+  if (command != nullptr) {
+    const auto lines = command->help_lines.empty() ? command->syntax : command->help_lines;
+    for (const char* l : lines) session_print(l, 1);
+  } else {
+    for (const command_descriptor& d : command_table)
+      for (const char* l : d.syntax) session_print(l, 1);
+  }
+  output_release();
+}
+
 int show_parse_error(std::string& line) {
   const int room = std::max(0, session_screen().columns - static_cast<int>(command_prompt_text().size()));
   const int column = std::clamp(cur_lexer->error_pos, 0, room);
