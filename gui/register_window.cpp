@@ -1,0 +1,345 @@
+// Register windows. Every check and update runs with the window's device
+// made current and the previous device made current again afterwards;
+// every edit becomes a "change" line that is submitted only when the
+// command parser accepts it.
+#include "gui/register_window.h"
+
+#include <algorithm>
+#include <cstring>
+#include <list>
+#include <string>
+
+#include "fw/core/scribe.h"
+#include "fw/data/vresource.h"
+#include "fw/gui/window/msw.h"
+#include "fw/gui/window/namedres.h"
+#include "fw/gui/window/window_event.h"
+#include "fw/widgets/dialog/dialog.h"
+#include "fw/widgets/lists/liststr.h"
+#include "gui/frontend.h"
+#include "gui/guiutil.h"
+#include "gui/incell.h"
+#include "gui/road.h"
+#include "gui/windows.h"
+#include "sim/cmd/dispatch.h"
+#include "sim/cmd/lexer.h"
+#include "sim/cmd/regfmt.h"
+#include "sim/cmd/window_hooks.h"
+#include "sim/engine/device.h"
+#include "sim/engine/regaccess.h"
+#include "sim/frontend.h"
+
+namespace gui {
+
+namespace {
+
+constexpr uint32_t REG_HIDDEN = 0x10;  // access flag: no row in the window
+constexpr int NAME_WIDTH = 80;
+constexpr int VALUE_WIDTH = 200;
+constexpr std::size_t REG_NAME_MAX = 19;
+constexpr std::size_t TEXT_MAX = 29;
+constexpr int PLACE_CENTRE = 6;
+
+struct register_win {
+  register_view view{};
+  sim_window* record = nullptr;
+  vdialog* dialog = nullptr;
+  xincell* list = nullptr;
+  vliststr* model = nullptr;
+};
+std::list<register_win> windows;
+
+vname N(const char* s) { return vnameInternLiteral(s); }
+
+register_win* win_of(const sim_window* record) {
+  for (register_win& w : windows)
+    if (w.record == record) return &w;
+  return nullptr;
+}
+
+register_win* win_of_list(const xincell* list) {
+  for (register_win& w : windows)
+    if (w.list == list) return &w;
+  return nullptr;
+}
+
+// The window's device made current for a scope; the previous one again
+// at its end.
+struct device_scope {
+  int previous = cur_device;
+  explicit device_scope(int device) { make_device_current(device); }
+  ~device_scope() {
+    if (previous >= 0) make_device_current(previous);
+  }
+  device_scope(const device_scope&) = delete;
+  device_scope& operator=(const device_scope&) = delete;
+};
+
+std::string cell(vliststr* model, int row, int column) {
+  const char* s = row >= 0 && row < vlistGetRowCount(model) ? vliststrGetCell(model, row, column) : nullptr;
+  return s != nullptr ? s : "";
+}
+
+void set_cell(vliststr* model, int row, int column, const std::string& text) {
+  vliststrSetCellScribed(model, row, column, vscribeCString(text.c_str()));
+}
+
+bool names_register(const std::string& name) {
+  int row = 0, reg = 0;
+  return !name.empty() && lookup_register(cur_device, name.substr(0, REG_NAME_MAX).c_str(), &row, &reg) != 0;
+}
+
+void set_title(register_win& w) {
+  const std::string title = window_title(SIMWIN_REGISTER, w.view.device, w.record->number, w.view.name);
+  vwindowSetTitleScribe(w.dialog, vscribeCString(title.c_str()));
+}
+
+void set_periph_name(register_view& v, const char* name) {
+  std::strncpy(v.name, name, sizeof v.name - 1);
+  v.name[sizeof v.name - 1] = '\0';
+}
+
+int reg_count(int periph) {
+  return cur_type != nullptr && periph >= 0 && periph < cur_type->periph_count ? cur_type->periphs[periph].cls->reg_count
+                                                                                 : 0;
+}
+
+void unselect_all(register_win& w) {
+  if (w.list->selection != nullptr && w.model != nullptr)
+    vlistUnselectRange(w.model, w.list->selection, 0, 0, vlistGetRowCount(w.model), vlistGetColumnCount(w.model));
+}
+
+// Only the value of a row that names a register stays selected.
+void selection_filter(vlistview* view, vlistSelection* selection) {
+  register_win* w = win_of_list(static_cast<xincell*>(view));
+  if (w == nullptr || w->model == nullptr || selection == nullptr) return;
+  const device_scope scope(w->view.device);
+  const int rows = vlistGetRowCount(w->model);
+  for (int r = 0; r < rows; ++r) {
+    const bool value_kept = names_register(cell(w->model, r, 0));
+    for (int c = 0; c < 2; ++c)
+      if ((c != 1 || !value_kept) && vlistIsCellSelected(w->model, selection, r, c))
+        vlistUnselectRange(w->model, selection, r, c, 1, 1);
+  }
+}
+
+void register_edit_begin(xincell* list, int32_t row, int32_t column) {
+  register_win* w = win_of_list(list);
+  if (w == nullptr) return;
+  const device_scope scope(w->view.device);
+  if (column == 1 && names_register(cell(w->model, row, 0))) {
+    incell_set_current(list, row, column);
+    incell_layout(list, 1);
+  } else {
+    incell_layout(list, 0);
+  }
+}
+
+void register_window_update(sim_window* record);
+
+void register_edit_commit(xincell* list, const char* text, int code) {
+  register_win* w = win_of_list(list);
+  if (w == nullptr || code != INCELL_COMMIT || list->current_column != 1) return;
+  const int row = list->current_row;
+  {
+    const device_scope scope(w->view.device);
+    const std::string name = cell(w->model, row, 0).substr(0, REG_NAME_MAX);
+    if (!names_register(name)) return;
+    const std::string line = "change " + name + " " + std::string(text != nullptr ? text : "").substr(0, TEXT_MAX);
+    if (parse_command_line(line.c_str()) == nullptr) return;
+    command_submit(line.c_str());
+    if (win_of_list(list) == nullptr) return;  // the line closed the window
+    // On to the next row (the last one keeps the editor), scrolled into view.
+    const int next = std::min(row + 1, std::max(vlistGetRowCount(w->model) - 1, 0));
+    unselect_all(*w);
+    vlistSelectRange(w->model, list->selection, next, 1, 1, 1);
+    vlistviewScrollToCell(list, next, 1);
+    incell_set_current(list, next, 1);
+    incell_layout(list, 1);
+  }
+  gui_show_prompt();
+}
+
+void register_view_setup(register_win& w, int periph, bool reuse) {
+  incell_allow(w.list, 1);
+  w.list->commit_notify = register_edit_commit;
+  if (!reuse) w.view = register_view{};
+  w.view.periph = periph;
+  w.view.device = cur_device;
+  set_periph_name(w.view, cur_type != nullptr && periph < cur_type->periph_count ? cur_type->periphs[periph].name : "");
+  vlistviewSetSelectionCallback(w.list, selection_filter);
+  if (w.model != nullptr) {
+    vlistviewSetList(w.list, nullptr);
+    vinstanceDestroy(w.model);
+  }
+  w.model = vliststrCreate();
+  vlistSetColumnCount(w.model, 2);
+  vlistSetRowCount(w.model, reg_count(periph));
+  vlistviewSetList(w.list, w.model);
+  vlistSetSelectionMode(w.model, w.list->selection, vlistONE_ONLY_SELECTION);
+  vlistviewSetColumnWidth(w.list, 0, NAME_WIDTH);
+  vlistviewSetColumnWidth(w.list, 1, VALUE_WIDTH);
+  vfont* font = vdialogDetermineItemFont(w.list);
+  const int height = font != nullptr ? std::max(1, (vfontGetHeight(font) + 0x8000) >> 16) : 16;
+  vlistviewSetRowHeight(w.list, vlistsizeALL_ROWS, height);
+  set_title(w);
+}
+
+void register_window_update(sim_window* record) {
+  register_win* w = win_of(record);
+  if (w == nullptr || w->model == nullptr) return;
+  const device_scope scope(w->view.device);
+  if (cur_type == nullptr) return;
+  incell_layout(w->list, 0);
+  unselect_all(*w);
+  // Found again by name: a type change may have taken the peripheral away.
+  int periph = -1;
+  for (int i = 0; i < cur_type->periph_count; ++i)
+    if (std::strcmp(cur_type->periphs[i].name, w->view.name) == 0) periph = i;
+  if (periph < 0) {
+    periph = 0;
+    set_periph_name(w->view, "core");
+    set_title(*w);
+  }
+  w->view.periph = periph;
+  const int count = reg_count(periph);
+  if (vlistGetRowCount(w->model) != count) vlistSetRowCount(w->model, count);
+  const periph_row& p = cur_type->periphs[periph];
+  int row = 0;
+  for (int reg = register_name_next(periph, -1); reg >= 0; reg = register_name_next(periph, reg)) {
+    if ((p.cls->regs[reg].access & REG_HIDDEN) != 0) continue;
+    set_cell(w->model, row, 0, std::string(p.cls->regs[reg].name) + p.suffix);
+    std::string value;
+    if (format_register_value(periph, reg, register_display_radix(periph_attrs(periph)[reg]), value) == 0) {
+      set_cell(w->model, row, 1, "");
+      return;
+    }
+    set_cell(w->model, row, 1, value);
+    ++row;
+  }
+  for (; row < count; ++row) {
+    set_cell(w->model, row, 0, "");
+    set_cell(w->model, row, 1, "");
+  }
+}
+
+void register_window_refresh(sim_window* record, int busy) {
+  register_win* w = win_of(record);
+  if (w == nullptr) return;
+  if (busy != 0) vwindowClassOf(w->dialog)->setBusy(w->dialog);
+  else vwindowClassOf(w->dialog)->clearBusy(w->dialog);
+  incell_allow(w->list, busy != 0 ? 0 : 1);
+}
+
+void register_window_close(sim_window* record) {
+  register_win* w = win_of(record);
+  if (w == nullptr) {
+    window_record_free(record);
+    return;
+  }
+  vdialog* d = w->dialog;
+  if (w->model != nullptr) {
+    incell_layout(w->list, 0);
+    vlistviewSetList(w->list, nullptr);
+    vinstanceDestroy(w->model);
+  }
+  window_record_free(record);
+  windows.remove_if([&](const register_win& x) { return &x == w; });
+  d->data = nullptr;
+  if (vwindowIsOpen(d)) vwindowClose(d);
+  vinstanceDestroyLater(d);
+}
+
+int close_hook(vdialog* d, vevent*) {
+  for (register_win& w : windows)
+    if (w.dialog == d) {
+      register_window_close(w.record);
+      break;
+    }
+  return 1;
+}
+
+void register_window_notify(vwindow* window, vevent* event) {
+  if (event->type != veventWINDOW_AREA || (veventGetAreaFlags(event) & 2) == 0) return;
+  for (register_win& w : windows)
+    if (w.dialog == window) incell_layout(w.list, 0);
+}
+
+// The tokens the parser accepted: the window number and the peripheral.
+void named_tokens(int* number, int* periph) {
+  *number = -2;
+  *periph = 0;
+  const command_lexer* lx = cur_lexer;
+  if (lx == nullptr) return;
+  for (int i = 2; i < LEXER_SLOTS && lx->has(i); ++i) {
+    if (lx->kind[i] == 'W') *number = static_cast<int>(lx->value[i].lo);
+    if (lx->kind[i] == 't') *periph = lx->value[i].region;
+  }
+}
+
+}  // namespace
+
+void register_window_open(const char*) {
+  if (cur_type == nullptr) return;
+  int number = -2, periph = 0;
+  named_tokens(&number, &periph);
+  if (number != -2) {
+    if (sim_window* existing = window_find(SIMWIN_REGISTER, cur_device, number)) {
+      if (register_win* w = win_of(existing)) {
+        register_view_setup(*w, periph, true);
+        register_window_update(existing);
+        vwindowClassOf(w->dialog)->raise(w->dialog);
+        return;
+      }
+    }
+  } else {
+    number = window_number_free(cur_device, SIMWIN_REGISTER);
+  }
+  vresource r;
+  if (vapplicationFindNamedResource(N("Register"), &r) == 0) return;
+  register_register_window();
+  auto* d = static_cast<vdialog*>(vobjectLoad(r));
+  sim_window* record = window_record_new(SIMWIN_REGISTER, cur_device, number, d);
+  if (record == nullptr) {
+    vinstanceDestroyLater(d);
+    return;
+  }
+  register_win& w = windows.emplace_back();
+  w.record = record;
+  w.dialog = d;
+  w.list = reinterpret_cast<xincell*>(vdialogFindItem(d, N("Register_List")));
+  record->refresh = register_window_refresh;
+  record->update = register_window_update;
+  record->close = register_window_close;
+  d->data = record;
+  vwindowClassOf(d)->setNotify(d, register_window_notify);
+  vdialogSetCloseHook(d, close_hook);
+  register_view_setup(w, periph, false);
+  vwindowPlace(d, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
+  vwindowOpen(d);
+  register_window_update(record);
+}
+
+void register_window_off(int number) {
+  std::vector<sim_window*> matching;
+  for (register_win& w : windows)
+    if (w.view.device == cur_device && (number == -2 || w.record->number == number)) matching.push_back(w.record);
+  for (sim_window* r : matching) register_window_close(r);
+}
+
+void register_register_window() {
+  incell_derive("regincell", register_edit_begin);
+  register_window_kind(WCMD_REGISTER, register_window_open);
+}
+
+const register_view* register_window_view(const sim_window* record) {
+  const register_win* w = win_of(record);
+  return w != nullptr ? &w->view : nullptr;
+}
+
+xincell* register_window_list(const sim_window* record) {
+  const register_win* w = win_of(record);
+  return w != nullptr ? w->list : nullptr;
+}
+
+}  // namespace gui
