@@ -14,6 +14,7 @@
 #include "fw/widgets/controls/textitem.h"
 #include "fw/widgets/lists/liststr.h"
 #include "fw/text/selection.h"
+#include "sim/engine/device.h"
 
 namespace gui {
 
@@ -314,5 +315,10 @@ void incell_allow(xincell* l, int allowed) {
 }
 
 void incell_edit_cell(xincell* l, int32_t row, int32_t column) { cls(l)->editCell(l, row, column); }
+
+device_scope::device_scope(int device) : previous(cur_device) { make_device_current(device); }
+device_scope::~device_scope() {
+  if (previous >= 0) make_device_current(previous);
+}
 
 }  // namespace gui

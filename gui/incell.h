@@ -60,4 +60,14 @@ inline bool incell_editing(const xincell* list) { return (list->incell_flags & I
 // A press and release closer than this on both axes is a click.
 constexpr int INCELL_CLICK_SLOP = 5;
 
+// The windows edited in place check and update with their own device
+// current and make the previous one current again at the end.
+struct device_scope {
+  int previous;
+  explicit device_scope(int device);
+  ~device_scope();
+  device_scope(const device_scope&) = delete;
+  device_scope& operator=(const device_scope&) = delete;
+};
+
 }  // namespace gui

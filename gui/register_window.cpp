@@ -63,18 +63,6 @@ register_win* win_of_list(const xincell* list) {
   return nullptr;
 }
 
-// The window's device made current for a scope; the previous one again
-// at its end.
-struct device_scope {
-  int previous = cur_device;
-  explicit device_scope(int device) { make_device_current(device); }
-  ~device_scope() {
-    if (previous >= 0) make_device_current(previous);
-  }
-  device_scope(const device_scope&) = delete;
-  device_scope& operator=(const device_scope&) = delete;
-};
-
 std::string cell(vliststr* model, int row, int column) {
   const char* s = row >= 0 && row < vlistGetRowCount(model) ? vliststrGetCell(model, row, column) : nullptr;
   return s != nullptr ? s : "";

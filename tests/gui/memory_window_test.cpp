@@ -1,0 +1,129 @@
+// Memory windows against the simulator's own memory and formatter: the
+// value columns that fit a width, the cells past the region's end, the
+// editor's walk through the grid and the "Scroll_To" field.
+#include <gtest/gtest.h>
+
+#include "fw/widgets/lists/liststr.h"
+#include "gui/incell.h"
+#include "gui/memory_window.h"
+#include "sim/expr/valfmt.h"
+#include "tests/gui/gui_window_support.h"
+#include "tests/support/png_compare.h"
+
+namespace {
+
+struct MemoryWindow : GuiWindowFixture {
+  void SetUp() override {
+    GuiWindowFixture::SetUp();
+    gui::register_memory_window();
+    for (int i = 0; i < cur_type->region_count; ++i)
+      if (region == nullptr && std::string(cur_type->regions[i].name) == "xi") region = &cur_type->regions[i];
+    ASSERT_NE(region, nullptr);
+  }
+  const mem_region* region = nullptr;
+  static gui::sim_window* window() { return gui::window_find(gui::SIMWIN_MEMORY, 0); }
+  static gui::xincell* list() { return gui::memory_window_list(window()); }
+  static std::string cell(int row, int column) {
+    const char* s = vliststrGetCell(static_cast<vliststr*>(list()->list), row, column);
+    return s != nullptr ? s : "";
+  }
+  static int rows() { return vlistGetRowCount(list()->list); }
+  static int columns() { return gui::memory_window_columns(window()); }
+  std::string word(uint32_t address) const {
+    std::string text;
+    format_memory_word(region->space, address, 3, text);
+    return text;
+  }
+  static void user_resize(int width, int height) {
+    win::SetWindowPos(window()->window->native->hwnd, nullptr, 0, 0, width, height,
+                      win::SWP_NOMOVE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+    settle();
+  }
+  // The grid as the simulator's memory says it must be.
+  void expect_grid() const {
+    const uint32_t top = gui::memory_window_top(window());
+    for (int r = 0; r < rows(); ++r)
+      for (int c = 1; c < columns(); ++c) {
+        const uint32_t a = top + static_cast<uint32_t>(r * (columns() - 1) + c - 1);
+        SCOPED_TRACE(a);
+        EXPECT_EQ(cell(r, c), a <= region->high ? word(a) : "");
+      }
+  }
+};
+
+TEST_F(MemoryWindow, TheValueColumnsAreThoseThatFitAndShowTheSimulatorsWords) {
+  gui::command_submit("change xi:$3 $1234");
+  gui::command_submit("wmemory xi");
+  settle();
+  ASSERT_NE(window(), nullptr);
+  EXPECT_STREQ(window()->window->title, "Dv00 Memory Win1 xi");
+  EXPECT_EQ(gui::memory_window_top(window()), region->low);
+  EXPECT_EQ(cell(0, 0), "xi:$0000");
+  EXPECT_EQ(cell(0, 4), "$1234");
+  expect_grid();
+  const gui::memory_view* v = gui::memory_window_view(window());
+  ASSERT_GT(v->address_width, 1);
+  ASSERT_GT(v->value_width, 1);
+  for (int width : {v->address_width + v->value_width + 40, 2 * v->address_width + 5 * v->value_width, 60}) {
+    SCOPED_TRACE(width);
+    user_resize(width, 300);
+    const int list_width = list()->rect.width;
+    const int want = v->address_width + v->value_width < list_width
+                         ? 1 + (list_width - v->address_width) / v->value_width
+                         : 2;
+    EXPECT_EQ(columns(), want);
+    expect_grid();
+  }
+  EXPECT_EQ(columns(), 2) << "the narrowest still shows one value";
+}
+
+TEST_F(MemoryWindow, CellsPastTheRegionsEndAreEmptyAndCannotBeEdited) {
+  gui::command_submit(("wmemory xi $" + format_hex_word(region->high - 2)).c_str());
+  settle();
+  ASSERT_NE(window(), nullptr);
+  ASSERT_GT(columns(), 4);
+  EXPECT_EQ(cell(0, 3), word(region->high));
+  EXPECT_EQ(cell(0, 4), "");
+  EXPECT_EQ(cell(1, 0), "");
+  gui::incell_edit_cell(list(), 0, 4);
+  EXPECT_FALSE(gui::incell_editing(list()));
+  gui::incell_edit_cell(list(), 0, 3);
+  EXPECT_TRUE(gui::incell_editing(list()));
+  EXPECT_TRUE(test_support::MatchesPng(win::test::WindowImage(window()->window->native->hwnd),
+                                       std::string(std::getenv("SIM_TEST_DATA")) + "/gui/memory_end.png", 8));
+}
+
+TEST_F(MemoryWindow, CommittingTheLastVisibleCellScrollsByOneRow) {
+  gui::command_submit("wmemory xi");
+  settle();
+  ASSERT_NE(window(), nullptr);
+  const int last_row = rows() - 1, last_column = columns() - 1;
+  ASSERT_GT(last_row, 0);
+  const uint32_t address = static_cast<uint32_t>(last_row * (columns() - 1) + last_column - 1);
+  gui::incell_edit_cell(list(), last_row, last_column);
+  ASSERT_TRUE(gui::incell_editing(list()));
+  vtextitemSetTextChars(list()->entry, "$77");
+  vtextviewClassOf(list()->entry)->notifyClient(list()->entry, nullptr, gui::INCELL_COMMIT);
+  settle();
+  EXPECT_EQ(word(address), "$0077");
+  EXPECT_EQ(gui::memory_window_top(window()), static_cast<uint32_t>(columns() - 1));
+  EXPECT_TRUE(gui::incell_editing(list()));
+  EXPECT_EQ(list()->current_row, last_row);
+  EXPECT_EQ(list()->current_column, 1);
+  expect_grid();
+}
+
+TEST_F(MemoryWindow, ScrollToMovesOnlyToAnAddress) {
+  gui::command_submit("wmemory xi");
+  settle();
+  ASSERT_NE(window(), nullptr);
+  gui::memory_window_scroll_to(window(), "nonsense(");
+  EXPECT_EQ(gui::memory_window_top(window()), region->low);
+  EXPECT_STREQ(gui::last_error_text(), "") << "nothing reported";
+  gui::memory_window_scroll_to(window(), "$40");
+  EXPECT_EQ(gui::memory_window_top(window()), 0x40u);
+  EXPECT_EQ(cell(0, 0), "xi:$0040");
+  expect_grid();
+}
+
+}  // namespace
