@@ -230,6 +230,8 @@ bool has_register(const char* name) {
   return lookup_register(cur_device, name, &row, &reg) != 0;
 }
 
+}  // namespace
+
 // The registers the disassembler works operand addresses out from.
 bool read_address_registers(dis_ea_info& ea) {
   uint32_t sr = 0, omr = 0;
@@ -243,6 +245,31 @@ bool read_address_registers(dis_ea_info& ea) {
   }
   return true;
 }
+
+asm_row disassemble_row(int space, uint32_t address, uint32_t mask, const dis_ea_info& registers) {
+  std::array<uint32_t, 3> words{};
+  for (uint32_t i = 0; i < words.size(); ++i) cur_type->mem->read_word(space, (address + i) & mask, &words[i]);
+  dis_ea_info ea = registers;
+  ea.pc = address;
+  std::array<char, DIS_TEXT_SIZE> text{};
+  const int length = cur_family != nullptr && cur_family->disassemble != nullptr
+                         ? cur_family->disassemble(words.data(), text.data(), 0, 0, &ea)
+                         : 1;
+  asm_row row;
+  row.length = static_cast<uint32_t>(std::max(length, 1));
+  row.instruction = text.data();
+  row.instruction.erase(row.instruction.find_last_not_of(' ') + 1);
+  const auto note = [&](uint32_t flag, int ref_space, uint32_t ref) {
+    if ((ea.access_flags & flag) != 0) row.symbols += std::string(symbol_text_at(ref_space, ref)).substr(0, 47);
+  };
+  note(DIS_ACCESS_P, SPACE_P, ea.p_address);
+  note(DIS_ACCESS_X, SPACE_X, ea.x_address);
+  note(DIS_ACCESS_X2, SPACE_X, ea.x2_address);
+  if (!row.symbols.empty()) row.symbols = " ;" + row.symbols;
+  return row;
+}
+
+namespace {
 
 std::string label_column(uint32_t address, int space) {
   const coff_debug_info* info = current_debug_info();
@@ -285,29 +312,12 @@ void render_assembly(view_screen& screen, int lines, uint32_t pc, int space) {
   st.view_first = address;
   st.view_extent = mask;
   for (int r = 1; r <= screen.view_rows(); ++r) {
-    std::array<uint32_t, 3> words{};
-    for (uint32_t i = 0; i < words.size(); ++i) cur_type->mem->read_word(view_space, (address + i) & mask, &words[i]);
-    dis_ea_info ea = registers;
-    ea.pc = address;
-    std::array<char, DIS_TEXT_SIZE> text{};
-    int length = cur_family != nullptr && cur_family->disassemble != nullptr
-                     ? cur_family->disassemble(words.data(), text.data(), 0, 0, &ea)
-                     : 1;
-    length = std::max(length, 1);
-    std::string instruction = text.data();
-    instruction.erase(instruction.find_last_not_of(' ') + 1);
-    std::string symbols;
-    const auto note = [&](uint32_t flag, int ref_space, uint32_t ref) {
-      if ((ea.access_flags & flag) != 0) symbols += std::string(symbol_text_at(ref_space, ref)).substr(0, 47);
-    };
-    note(DIS_ACCESS_P, SPACE_P, ea.p_address);
-    note(DIS_ACCESS_X, SPACE_X, ea.x_address);
-    note(DIS_ACCESS_X2, SPACE_X, ea.x2_address);
-    if (!symbols.empty()) symbols = " ;" + symbols;
+    const asm_row row = disassemble_row(view_space, address, mask, registers);
     screen.put(r, format(address_format, address == pc && resolved(view_space, address) == space ? "=>" : "  ",
-                         address, label_column(address, view_space).c_str(), instruction.c_str(), symbols.c_str()));
+                         address, label_column(address, view_space).c_str(), row.instruction.c_str(),
+                         row.symbols.c_str()));
     st.asm_view_last = address;
-    address = (address + static_cast<uint32_t>(length)) & mask;
+    address = (address + row.length) & mask;
   }
 }
 

@@ -12,6 +12,20 @@
 // any other number scrolls by that many lines (source) or words (assembly).
 // The screen is shown only while the view mode is assembly or source.
 void view_show_position(int lines);
+// One disassembled instruction of the assembly view and window: its text
+// (trailing blanks cut), " ;" and the symbols of the memory it refers to
+// (empty when none), and its word count (at least 1).
+struct dis_ea_info;
+struct asm_row {
+  std::string instruction;
+  std::string symbols;
+  uint32_t length = 1;
+};
+// The registers the disassembler works operand addresses out from ("sr"
+// and "omr" must read too); false when one cannot be read.
+bool read_address_registers(dis_ea_info& ea);
+asm_row disassemble_row(int space, uint32_t address, uint32_t mask, const dis_ea_info& registers);
+
 // The status line of the views (not cut to the screen width).
 std::string view_status_line();
 // Prints the current device's watch list as part of the run display.
