@@ -19,6 +19,7 @@ struct CommandWindow : GuiWindowFixture {
   void SetUp() override {
     GuiWindowFixture::SetUp();
     gui::register_command_window();
+    clear_command_history();
     gui::command_submit("wcommand");
     settle();
     clear_command_history();
