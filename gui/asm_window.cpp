@@ -24,6 +24,7 @@
 #include "fw/widgets/lists/liststr.h"
 #include "gui/frontend.h"
 #include "gui/incell.h"
+#include "gui/main_window.h"
 #include "gui/road.h"
 #include "gui/windows.h"
 #include "sim/asm/disasm.h"
@@ -348,6 +349,7 @@ void asm_window_close(sim_window* record) {
   if (w->model != nullptr) vinstanceDestroy(w->model);
   window_record_free(record);
   windows.remove_if([&](const asm_win& x) { return &x == w; });
+  main_view_remove(d);
   d->data = nullptr;
   if (vwindowIsOpen(d)) vwindowClose(d);
   vinstanceDestroyLater(d);
@@ -447,6 +449,8 @@ void asm_window_open(const char*) {
   const std::string title = window_title(SIMWIN_ASSEMBLY, cur_device, 0);
   vwindowSetTitleScribe(d, vscribeCString(title.c_str()));
   vwindowPlace(d, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
+  window_place_near(record);
+  main_view_add(d);
   asm_view_setup(w);
   vwindowOpen(d);
   asm_update(w);

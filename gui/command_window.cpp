@@ -22,6 +22,7 @@
 #include "fw/widgets/lists/liststr.h"
 #include "gui/frontend.h"
 #include "gui/incell.h"
+#include "gui/main_window.h"
 #include "gui/road.h"
 #include "gui/session.h"
 #include "gui/windows.h"
@@ -272,6 +273,7 @@ void command_close(sim_window* record) {
   win.generation = generation;
   command_open = 0;
   if (d != nullptr) {
+    main_view_remove(d);
     d->data = nullptr;
     if (vwindowIsOpen(d)) vwindowClose(d);
     vinstanceDestroyLater(d);
@@ -342,6 +344,7 @@ void command_open_action(const char*) {
   prompt_again();
   show_help_line(help_text().c_str());
   vwindowPlace(d, vwindowGetRoot(), PLACE_LEFT, PLACE_BOTTOM);
+  main_view_add(d);
   vwindowOpen(d);
   if (win.line != nullptr) vdialogSetFocusItem(d, win.line);
   command_update(record);

@@ -22,6 +22,7 @@
 #include "fw/widgets/lists/liststr.h"
 #include "gui/frontend.h"
 #include "gui/incell.h"
+#include "gui/main_window.h"
 #include "gui/road.h"
 #include "gui/windows.h"
 #include "sim/cmd/dispatch.h"
@@ -77,6 +78,7 @@ const mem_region& region_of(const memory_win& w) { return cur_type->regions[w.vi
 
 void set_region(memory_view& v, int region) {
   v.region = region;
+  if (v.window != nullptr) v.window->mem_index = region;
   std::strncpy(v.name, cur_type->regions[region].name, sizeof v.name - 1);
   v.name[sizeof v.name - 1] = '\0';
 }
@@ -333,6 +335,7 @@ void memory_window_close(sim_window* record) {
   if (w->model != nullptr) vinstanceDestroy(w->model);
   window_record_free(record);
   windows.remove_if([&](const memory_win& x) { return &x == w; });
+  main_view_remove(d);
   d->data = nullptr;
   if (vwindowIsOpen(d)) vwindowClose(d);
   vinstanceDestroyLater(d);
@@ -421,6 +424,8 @@ void memory_window_open(const char*) {
     set_region(w->view, region);
     set_title(*w);
     vwindowPlace(d, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
+  window_place_near(record);
+  main_view_add(d);
     vwindowOpen(d);
   }
   set_region(w->view, region);

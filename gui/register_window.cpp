@@ -19,6 +19,7 @@
 #include "gui/frontend.h"
 #include "gui/guiutil.h"
 #include "gui/incell.h"
+#include "gui/main_window.h"
 #include "gui/road.h"
 #include "gui/windows.h"
 #include "sim/cmd/dispatch.h"
@@ -154,6 +155,7 @@ void register_view_setup(register_win& w, int periph, bool reuse) {
   if (!reuse) w.view = register_view{};
   w.view.periph = periph;
   w.view.device = cur_device;
+  if (w.record != nullptr) w.record->periph_index = periph;
   set_periph_name(w.view, cur_type != nullptr && periph < cur_type->periph_count ? cur_type->periphs[periph].name : "");
   vlistviewSetSelectionCallback(w.list, selection_filter);
   if (w.model != nullptr) {
@@ -190,6 +192,7 @@ void register_window_update(sim_window* record) {
     set_title(*w);
   }
   w->view.periph = periph;
+  w->record->periph_index = periph;
   const int count = reg_count(periph);
   if (vlistGetRowCount(w->model) != count) vlistSetRowCount(w->model, count);
   const periph_row& p = cur_type->periphs[periph];
@@ -233,6 +236,7 @@ void register_window_close(sim_window* record) {
   }
   window_record_free(record);
   windows.remove_if([&](const register_win& x) { return &x == w; });
+  main_view_remove(d);
   d->data = nullptr;
   if (vwindowIsOpen(d)) vwindowClose(d);
   vinstanceDestroyLater(d);
@@ -304,6 +308,8 @@ void register_window_open(const char*) {
   vdialogSetCloseHook(d, close_hook);
   register_view_setup(w, periph, false);
   vwindowPlace(d, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
+  window_place_near(record);
+  main_view_add(d);
   vwindowOpen(d);
   register_window_update(record);
 }

@@ -21,6 +21,7 @@
 #include "fw/widgets/controls/scrollbar.h"
 #include "fw/widgets/dialog/dialog.h"
 #include "gui/frontend.h"
+#include "gui/main_window.h"
 #include "gui/road.h"
 #include "gui/session.h"
 #include "gui/windows.h"
@@ -240,6 +241,7 @@ void session_close(sim_window* record) {
   window_record_free(record);
   win = session_state{.generation = win.generation};
   if (d != nullptr) {
+    main_view_remove(d);
     d->data = nullptr;
     if (vwindowIsOpen(d)) vwindowClose(d);
     vinstanceDestroyLater(d);
@@ -313,6 +315,7 @@ void session_open_action(const char*) {
   layout_window();
   session_redraw(cur_device);
   vwindowPlace(d, vwindowGetRoot(), PLACE_LEFT, PLACE_BOTTOM);
+  main_view_add(d);
   post_relayout(1);
   vwindowOpen(d);
 }

@@ -2,7 +2,11 @@
 // which installs the kind's w-command actions (register_window_kind). A
 // kind joins the front-end by its row here; the start-up opens the
 // Session and Command windows only when their kinds are registered.
+#include "gui/asm_window.h"
+#include "gui/command_window.h"
 #include "gui/frontend.h"
+#include "gui/memory_window.h"
+#include "gui/register_window.h"
 #include "gui/session_window.h"
 
 namespace gui {
@@ -12,6 +16,10 @@ namespace {
 using registration = void (*)();
 constexpr registration kinds[] = {
     register_session_window,
+    register_command_window,
+    register_register_window,
+    register_memory_window,
+    register_asm_window,
     nullptr,  // the end
 };
 
