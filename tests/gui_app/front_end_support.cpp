@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <unistd.h>
 
 #include "fw/core/event.h"
 #include "fw/core/ex.h"
@@ -55,7 +56,8 @@ void open_stand_in(const char* line) {
 // The framework once for the program, as sim_main starts it.
 struct Program : ::testing::Environment {
   void SetUp() override {
-    const std::string home = ::testing::TempDir() + "gui_app_home";
+    // One home per process: the tests run side by side.
+    home = ::testing::TempDir() + "gui_app_home_" + std::to_string(getpid());
     std::filesystem::remove_all(home);
     std::filesystem::create_directories(home);
     setenv("HOME", home.c_str(), 1);
@@ -75,7 +77,10 @@ struct Program : ::testing::Environment {
     veventMSWDrainMessages();
     free_all_devices();
     vsysRunExitHandlers();
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
   }
+  std::string home;
 };
 [[maybe_unused]] ::testing::Environment* const program = ::testing::AddGlobalTestEnvironment(new Program);
 
