@@ -425,6 +425,7 @@ void asm_window_open(const char*) {
   if (vapplicationFindNamedResource(N("Assembly"), &r) == 0) return;
   register_asm_window();
   vsliderScrollBarGetDefaultClass();
+  vtextitemGetDefaultClass();
   vrulerGetDefaultClass();
   auto* d = static_cast<vdialog*>(vobjectLoad(r));
   sim_window* record = window_record_new(SIMWIN_ASSEMBLY, cur_device, 0, d);

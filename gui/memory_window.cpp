@@ -400,6 +400,7 @@ void memory_window_open(const char*) {
     if (vapplicationFindNamedResource(N("Memory"), &r) == 0) return;
     register_memory_window();
     vsliderScrollBarGetDefaultClass();
+  vtextitemGetDefaultClass();
     auto* d = static_cast<vdialog*>(vobjectLoad(r));
     if (number == -2) number = window_number_free(cur_device, SIMWIN_MEMORY);
     sim_window* record = window_record_new(SIMWIN_MEMORY, cur_device, number, d);

@@ -314,13 +314,6 @@ void register_window_open(const char*) {
   register_window_update(record);
 }
 
-void register_window_off(int number) {
-  std::vector<sim_window*> matching;
-  for (register_win& w : windows)
-    if (w.view.device == cur_device && (number == -2 || w.record->number == number)) matching.push_back(w.record);
-  for (sim_window* r : matching) register_window_close(r);
-}
-
 void register_register_window() {
   incell_derive("regincell", register_edit_begin);
   register_window_kind(WCMD_REGISTER, register_window_open);

@@ -22,9 +22,6 @@ struct register_view {
 
 // The action of "wregister [winN] [periph]".
 void register_window_open(const char* line);
-// Closes every Register window of the current device with the number
-// (all of them for -2).
-void register_window_off(int number);
 // Registers the action with the window commands and builds the editor
 // class the resource names.
 void register_register_window();

@@ -61,16 +61,28 @@ int named_number() {
   return end != w + 3 && *end == '\0' ? static_cast<int>(n) : -2;
 }
 
+void close_record(sim_window* r) {
+  if (r->close != nullptr) r->close(r);
+  else window_record_free(r);
+}
+
 template <int W>
 void close_window(const char*) {
   const command_kind& k = command_kinds[W];
-  sim_window* r = window_find(k.kind, k.device_bound ? cur_device : -2, k.numbered ? named_number() : -2);
+  const int device = k.device_bound ? cur_device : -2;
+  const int number = k.numbered ? named_number() : -2;
+  sim_window* r = window_find(k.kind, device, number);
   if (r == nullptr) {
     error_report("Window not found");
     return;
   }
-  if (r->close != nullptr) r->close(r);
-  else window_record_free(r);
+  // Register and Memory windows: every one of the device with the number,
+  // all of them without one.
+  if constexpr (W == WCMD_REGISTER || W == WCMD_MEMORY) {
+    for (; r != nullptr; r = window_find(k.kind, device, number)) close_record(r);
+  } else {
+    close_record(r);
+  }
 }
 
 template <int W>

@@ -124,7 +124,12 @@ TEST_F(RegisterWindow, ATypeWithoutThePeripheralFallsBackToTheCore) {
   EXPECT_STREQ(gui::register_window_view(w)->name, "core");
   EXPECT_STREQ(w->window->title, "Dv00 Register Win2 core");
   EXPECT_EQ(cell(w, 0, 0), expected_rows(0).front().first);
-  gui::register_window_off(-2);
+  // "off" closes every Register window of the device.
+  gui::command_submit("wregister win3");
+  settle();
+  ASSERT_NE(window(3), nullptr);
+  gui::command_submit("wregister off");
+  settle();
   EXPECT_EQ(window(), nullptr);
 }
 
