@@ -331,9 +331,7 @@ void scroll_to_notify(vtextview* view, vevent*, int reason) {
 void asm_window_refresh(sim_window* record, int busy) {
   asm_win* w = win_of(record);
   if (w == nullptr) return;
-  if (busy != 0) vwindowClassOf(w->dialog)->setBusy(w->dialog);
-  else vwindowClassOf(w->dialog)->clearBusy(w->dialog);
-  incell_allow(w->view.list, busy != 0 ? 0 : 1);
+  incell_window_busy(w->dialog, w->view.list, busy);
   w->view.ready = busy != 0 ? 0 : 1;
 }
 
@@ -343,16 +341,8 @@ void asm_window_close(sim_window* record) {
     window_record_free(record);
     return;
   }
-  vdialog* d = w->dialog;
-  incell_layout(w->view.list, 0);
-  vlistviewSetList(w->view.list, nullptr);
-  if (w->model != nullptr) vinstanceDestroy(w->model);
-  window_record_free(record);
-  windows.remove_if([&](const asm_win& x) { return &x == w; });
-  main_view_remove(d);
-  d->data = nullptr;
-  if (vwindowIsOpen(d)) vwindowClose(d);
-  vinstanceDestroyLater(d);
+  incell_window_end(record, w->dialog, w->view.list, w->model,
+                    [w] { windows.remove_if([w](const asm_win& x) { return &x == w; }); });
 }
 
 int close_hook(vdialog* d, vevent*) {

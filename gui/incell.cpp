@@ -14,6 +14,9 @@
 #include "fw/widgets/controls/textitem.h"
 #include "fw/widgets/lists/liststr.h"
 #include "fw/text/selection.h"
+#include "fw/widgets/dialog/dialog.h"
+#include "gui/main_window.h"
+#include "gui/windows.h"
 #include "sim/engine/device.h"
 
 namespace gui {
@@ -319,6 +322,27 @@ void incell_edit_cell(xincell* l, int32_t row, int32_t column) { cls(l)->editCel
 device_scope::device_scope(int device) : previous(cur_device) { make_device_current(device); }
 device_scope::~device_scope() {
   if (previous >= 0) make_device_current(previous);
+}
+
+void incell_window_busy(vdialog* d, xincell* list, int busy) {
+  if (busy != 0) vwindowClassOf(d)->setBusy(d);
+  else vwindowClassOf(d)->clearBusy(d);
+  incell_allow(list, busy != 0 ? 0 : 1);
+}
+
+void incell_window_end(sim_window* record, vdialog* d, xincell* list, vliststr* model,
+                       const std::function<void()>& forget) {
+  if (model != nullptr) {
+    incell_layout(list, 0);
+    vlistviewSetList(list, nullptr);
+    vinstanceDestroy(model);
+  }
+  window_record_free(record);
+  forget();
+  main_view_remove(d);
+  d->data = nullptr;
+  if (vwindowIsOpen(d)) vwindowClose(d);
+  vinstanceDestroyLater(d);
 }
 
 }  // namespace gui

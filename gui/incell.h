@@ -6,14 +6,18 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "fw/widgets/lists/listview.h"
 
 struct vtextitem;
+struct vdialog;
+struct vliststr;
 
 namespace gui {
 
 struct xincell;
+struct sim_window;
 // The editor's notification: the committed text and the end code (3).
 using incell_notify = void (*)(xincell* list, const char* text, int code);
 constexpr int INCELL_COMMIT = 3;
@@ -56,6 +60,16 @@ void incell_edit_cell(xincell* list, int32_t row, int32_t column);
 // Makes the cell current without beginning an edit.
 void incell_set_current(xincell* list, int32_t row, int32_t column);
 inline bool incell_editing(const xincell* list) { return (list->incell_flags & INCELL_EDITING) != 0; }
+
+// The simulator's list windows (Register, Memory, Assembly): busy disables
+// the dialog and editing together.
+void incell_window_busy(vdialog* d, xincell* list, int busy);
+// Ends such a window: the list lets go of its model, which is destroyed;
+// the record is freed; forget drops the window's own state; the dialog
+// leaves the main view and is destroyed later, as its close hook may be
+// running.
+void incell_window_end(sim_window* record, vdialog* d, xincell* list, vliststr* model,
+                       const std::function<void()>& forget);
 
 // A press and release closer than this on both axes is a click.
 constexpr int INCELL_CLICK_SLOP = 5;

@@ -318,9 +318,7 @@ void memory_window_update(sim_window* record) {
 void memory_window_refresh(sim_window* record, int busy) {
   memory_win* w = win_of(record);
   if (w == nullptr) return;
-  if (busy != 0) vwindowClassOf(w->dialog)->setBusy(w->dialog);
-  else vwindowClassOf(w->dialog)->clearBusy(w->dialog);
-  incell_allow(w->list, busy != 0 ? 0 : 1);
+  incell_window_busy(w->dialog, w->list, busy);
 }
 
 void memory_window_close(sim_window* record) {
@@ -329,16 +327,8 @@ void memory_window_close(sim_window* record) {
     window_record_free(record);
     return;
   }
-  vdialog* d = w->dialog;
-  incell_layout(w->list, 0);
-  vlistviewSetList(w->list, nullptr);
-  if (w->model != nullptr) vinstanceDestroy(w->model);
-  window_record_free(record);
-  windows.remove_if([&](const memory_win& x) { return &x == w; });
-  main_view_remove(d);
-  d->data = nullptr;
-  if (vwindowIsOpen(d)) vwindowClose(d);
-  vinstanceDestroyLater(d);
+  incell_window_end(record, w->dialog, w->list, w->model,
+                    [w] { windows.remove_if([w](const memory_win& x) { return &x == w; }); });
 }
 
 int close_hook(vdialog* d, vevent*) {

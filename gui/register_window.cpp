@@ -217,9 +217,7 @@ void register_window_update(sim_window* record) {
 void register_window_refresh(sim_window* record, int busy) {
   register_win* w = win_of(record);
   if (w == nullptr) return;
-  if (busy != 0) vwindowClassOf(w->dialog)->setBusy(w->dialog);
-  else vwindowClassOf(w->dialog)->clearBusy(w->dialog);
-  incell_allow(w->list, busy != 0 ? 0 : 1);
+  incell_window_busy(w->dialog, w->list, busy);
 }
 
 void register_window_close(sim_window* record) {
@@ -228,18 +226,8 @@ void register_window_close(sim_window* record) {
     window_record_free(record);
     return;
   }
-  vdialog* d = w->dialog;
-  if (w->model != nullptr) {
-    incell_layout(w->list, 0);
-    vlistviewSetList(w->list, nullptr);
-    vinstanceDestroy(w->model);
-  }
-  window_record_free(record);
-  windows.remove_if([&](const register_win& x) { return &x == w; });
-  main_view_remove(d);
-  d->data = nullptr;
-  if (vwindowIsOpen(d)) vwindowClose(d);
-  vinstanceDestroyLater(d);
+  incell_window_end(record, w->dialog, w->list, w->model,
+                    [w] { windows.remove_if([w](const register_win& x) { return &x == w; }); });
 }
 
 int close_hook(vdialog* d, vevent*) {
