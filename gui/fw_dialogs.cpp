@@ -115,9 +115,22 @@ int take_path(vfilechsr*, vfsPath* path) {
   return 1;
 }
 
+}  // namespace
+
+void chooser_add_filters(vfilechsr* chooser, const chooser_request& request, vresource types) {
+  for (std::size_t i = 0; i < request.filters.size(); ++i) {
+    const vname name = vnameIntern(vscribeCString(request.filters[i].c_str()));
+    vfilechsrAddFileTypes(chooser, types, name, static_cast<int>(i) == request.current_filter ? name : nullptr);
+  }
+}
+
+namespace {
+
 dialog_answer chooser_run(const chooser_request& r, std::string& path) {
   vfilechsr* c = vfilechsrCreate();
   vfilechsrSetOptions(c, r.options);
+  vresource types;
+  if (!r.filters.empty() && vapplicationFindNamedResource(N("Filter Types"), &types)) chooser_add_filters(c, r, types);
   vwindowSetTitleScribe(c, vscribeCString(r.title.c_str()));
   if (!r.start_dir.empty()) {
     vfsPath* start = vfsNewPathFromString(r.start_dir.c_str());

@@ -1,12 +1,18 @@
 // The dialog record over the framework's notices and dialogs.
 #pragma once
 
+#include "fw/data/vresource.h"
 #include "gui/dialogs.h"
+
+struct vfilechsr;
 
 namespace gui {
 
 const dialog_services& framework_dialogs();
 // Ends the innermost modal notice as if closed; false when none is up.
 bool close_modal_notice();
+// The request's filters from a "Filter Types" dictionary: each type added
+// alone in the request's order, the current one preselected.
+void chooser_add_filters(vfilechsr* chooser, const chooser_request& request, vresource types);
 
 }  // namespace gui

@@ -11,10 +11,12 @@
 #include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
 #include "fw/widgets/choosers/confirm.h"
+#include "fw/widgets/choosers/filechsr.h"
 #include "fw/widgets/controls/textitem.h"
 #include "fw/widgets/controls/scrollbar.h"
 #include "fw/widgets/dialog_support.h"
 #include "gui/command_window.h"
+#include "gui/fw_dialogs.h"
 #include "gui/incell.h"
 #include "gui/session_window.h"
 
@@ -39,6 +41,39 @@ vresource application_file() {
     return r;
   }();
   return root;
+}
+
+// A file dialog lists "Default" and its own kind's type, that one current
+// with its pattern and extension; the list dialog has "Default" alone.
+TEST(ApplicationResources, FileDialogsListDefaultAndTheirOwnTypeCurrent) {
+  vresource types = vresourceGet(application_file(), N("Filter Types"));
+  startDialogItemTests();
+  vdialogStartup();
+  struct Case {
+    std::vector<std::string> filters;
+    int current;
+    const char* type;
+    const char* extension;
+  } cases[] = {{{"Default", "COFF"}, 1, "COFF", "cld"},
+               {{"Default", "TIO"}, 1, "TIO", "tio"},
+               {{"Default"}, 0, "Default", nullptr}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.type);
+    vfilechsr* c = vfilechsrCreate();
+    gui::chooser_request r;
+    r.filters = k.filters;
+    r.current_filter = k.current;
+    gui::chooser_add_filters(c, r, types);
+    ASSERT_NE(c->fileTypes, nullptr);
+    EXPECT_EQ(c->fileTypes->count, k.filters.size());
+    ASSERT_NE(c->fileType, nullptr);
+    EXPECT_EQ(c->fileType->name, N(k.type));
+    if (k.extension != nullptr) {
+      ASSERT_NE(c->fileType->extension, nullptr);
+      EXPECT_EQ(std::string(c->fileType->extension), k.extension);
+    }
+    vinstanceDestroy(c);
+  }
 }
 
 // The file chooser's types: one per kind of file dialog, each with the
