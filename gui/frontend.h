@@ -15,6 +15,9 @@ void install_gui_frontend();
 // leaves the command's console message).
 using window_open_action = void (*)(const char* line);
 void register_window_kind(int window_command, window_open_action open);
+// A kind whose "off" is more than closing its windows replaces the common
+// action with its own.
+void register_window_off(int window_command, window_open_action off);
 // Whether a kind registered the open action of the window command.
 bool window_kind_registered(int window_command);
 // Runs every kind's registration (the table in window_kinds.cpp).

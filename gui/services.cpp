@@ -51,6 +51,7 @@ constexpr command_kind command_kinds[WCMD_COUNT] = {
 
 window_command_hooks hooks{};
 window_open_action openers[WCMD_COUNT] = {};
+window_open_action closers[WCMD_COUNT] = {};
 
 // The window number named by "win<n>" after the command word, or -2.
 int named_number() {
@@ -92,7 +93,7 @@ void open_window(const char* line) {
 
 template <int... W>
 void fill_hooks(std::integer_sequence<int, W...>) {
-  ((hooks.off[W] = close_window<W>), ...);
+  ((hooks.off[W] = closers[W] != nullptr ? closers[W] : close_window<W>), ...);
 }
 
 template <int... W>
@@ -108,6 +109,12 @@ void register_window_kind(int window_command, window_open_action open) {
   if (window_command < 0 || window_command >= WCMD_COUNT) return;
   openers[window_command] = open;
   fill_openers(std::make_integer_sequence<int, WCMD_COUNT>());
+}
+
+void register_window_off(int window_command, window_open_action off) {
+  if (window_command < 0 || window_command >= WCMD_COUNT) return;
+  closers[window_command] = off;
+  fill_hooks(std::make_integer_sequence<int, WCMD_COUNT>());
 }
 
 bool window_kind_registered(int window_command) {

@@ -8,6 +8,7 @@
 #include "gui/memory_window.h"
 #include "gui/register_window.h"
 #include "gui/session_window.h"
+#include "gui/source_window.h"
 
 namespace gui {
 
@@ -20,6 +21,7 @@ constexpr registration kinds[] = {
     register_register_window,
     register_memory_window,
     register_asm_window,
+    register_source_window,
     nullptr,  // the end
 };
 

@@ -104,21 +104,17 @@ pc_names names_at(uint32_t pc, int space) {
 
 std::string status_for(uint32_t pc, int space) {
   const device_state& st = *cur_state;
-  const coff_debug_info* info = current_debug_info();
-  const place p = place_of(pc, space);
-  const std::string pc_file = source_file_at(pc, space);
-  const pc_names n = names_at(pc, space);
-  const std::string tail = format("pc=%.20s@%" PRIu32 " %s:$%" PRIx32 " <%s%.12s%s>%s section:%.12s", pc_file.c_str(),
-                                  p.line, coff_space_letter(space), pc, n.underscore.c_str(), n.label.c_str(),
-                                  n.offset.c_str(), n.macro.c_str(), n.section.c_str());
   if (st.view_mode == 1) {
+    const place p = place_of(pc, space);
+    const std::string pc_file = source_file_at(pc, space);
+    const pc_names n = names_at(pc, space);
     return format("asm:%s:$%" PRIx32 " ", coff_space_letter(st.asm_view_space < 0 ? space : st.asm_view_space),
                   st.asm_view_address) +
-           tail;
+           format("pc=%.20s@%" PRIu32 " %s:$%" PRIx32 " <%s%.12s%s>%s section:%.12s", pc_file.c_str(), p.line,
+                  coff_space_letter(space), pc, n.underscore.c_str(), n.label.c_str(), n.offset.c_str(),
+                  n.macro.c_str(), n.section.c_str());
   }
-  const std::string shown = info != nullptr && st.view_file >= 0 ? coff_file_name(*info, st.view_file) : "";
-  if (shown.empty()) return "no_source_file " + tail;
-  return format("src:%.20s@%" PRIu32 " ", shown.c_str(), st.view_top_line) + tail;
+  return source_status_line(pc, space, st.view_file, st.view_top_line, coff_space_letter(space));
 }
 
 // The screen: rows of ROW_BYTES, each cut or padded to the width.
@@ -146,22 +142,6 @@ class view_screen {
   int width_ = 80;
   std::vector<char> cells_;
 };
-
-// Line k of an open source file, tabs expanded to multiples of 8.
-std::string source_line_text(std::FILE* file, uint32_t offset) {
-  if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0) return "";
-  std::string text;
-  for (int n = 0; n < LINE_TEXT_MAX; ++n) {
-    const int c = std::fgetc(file);
-    if (c == EOF || c == '\n' || c == '\r') break;
-    if (c == '\t') {
-      text.append(8 - text.size() % 8, ' ');
-    } else {
-      text += static_cast<char>(c);
-    }
-  }
-  return text;
-}
 
 void render_source(view_screen& screen, int lines, uint32_t pc, int space) {
   device_state& st = *cur_state;
@@ -212,7 +192,7 @@ void render_source(view_screen& screen, int lines, uint32_t pc, int space) {
     const uint32_t k = top + static_cast<uint32_t>(r - 1);
     if (k >= count) break;
     const char* marker = pc_here && k == at.line ? "=>" : "  ";
-    screen.put(r, format("%s% 6d %s", marker, static_cast<int>(k), source_line_text(file.get(), starts[k]).c_str()));
+    screen.put(r, format("%s% 6d %s", marker, static_cast<int>(k), source_file_line(file.get(), starts[k]).c_str()));
   }
 }
 
@@ -231,6 +211,36 @@ bool has_register(const char* name) {
 }
 
 }  // namespace
+
+std::string source_status_line(uint32_t pc, int space, int file, uint32_t first_line, const char* space_name) {
+  const coff_debug_info* info = current_debug_info();
+  const place p = place_of(pc, space);
+  const std::string pc_file = source_file_at(pc, space);
+  const pc_names n = names_at(pc, space);
+  const std::string tail = format("pc=%.20s@%" PRIu32 " %s:$%" PRIx32 " <%s%.12s%s>%s section:%.12s", pc_file.c_str(),
+                                  p.line, space_name, pc, n.underscore.c_str(), n.label.c_str(), n.offset.c_str(),
+                                  n.macro.c_str(), n.section.c_str());
+  const std::string shown = info != nullptr && file >= 0 ? coff_file_name(*info, file) : "";
+  if (shown.empty()) return "no_source_file " + tail;
+  return format("src:%.20s@%" PRIu32 " ", shown.c_str(), first_line) + tail;
+}
+
+std::string source_file_line(std::FILE* file, uint32_t offset) {
+  if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0) return "";
+  std::string text;
+  for (int n = 0; n < LINE_TEXT_MAX; ++n) {
+    const int c = std::fgetc(file);
+    if (c == EOF || c == '\n' || c == '\r') break;
+    if (c == '\t') {
+      text.append(8 - text.size() % 8, ' ');
+    } else {
+      text += static_cast<char>(c);
+    }
+  }
+  return text;
+}
+
+int program_space_at(uint32_t pc) { return resolved(SPACE_P, pc); }
 
 // The registers the disassembler works operand addresses out from.
 bool read_address_registers(dis_ea_info& ea) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "sim/cdb/frames.h"
@@ -26,6 +27,15 @@ struct asm_row {
 bool read_address_registers(dis_ea_info& ea);
 asm_row disassemble_row(int space, uint32_t address, uint32_t mask, const dis_ea_info& registers);
 
+// The status line of a source view showing a file (a ".file" symbol
+// index, -1 none) from a line: "src:..." or "no_source_file ...", the pc's
+// space named by the caller.
+std::string source_status_line(uint32_t pc, int space, int file, uint32_t first_line, const char* space_name);
+// The line of an open source file at an offset: at most 160 characters up
+// to a line end, tabs expanded to the next multiple of 8 columns.
+std::string source_file_line(std::FILE* file, uint32_t offset);
+// The program space that pc lies in, as the memory interface resolves it.
+int program_space_at(uint32_t pc);
 // The status line of the views (not cut to the screen width).
 std::string view_status_line();
 // Prints the current device's watch list as part of the run display.

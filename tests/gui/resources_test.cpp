@@ -14,11 +14,14 @@
 #include "fw/widgets/choosers/filechsr.h"
 #include "fw/widgets/controls/textitem.h"
 #include "fw/widgets/controls/scrollbar.h"
+#include "fw/widgets/controls/ruler.h"
+#include "fw/widgets/lists/listview.h"
 #include "fw/widgets/dialog_support.h"
 #include "gui/command_window.h"
 #include "gui/fw_dialogs.h"
 #include "gui/incell.h"
 #include "gui/session_window.h"
+#include "gui/source_window.h"
 
 namespace {
 
@@ -142,6 +145,7 @@ TEST(ApplicationResources, WindowsLoadWithTheirNamedItems) {
   vdialogStartup();
   gui::register_session_window();
   gui::register_command_window();
+  gui::register_source_window();
   struct Item {
     const char* name;
     const vclass* kind;
@@ -157,6 +161,8 @@ TEST(ApplicationResources, WindowsLoadWithTheirNamedItems) {
         {"Help_Line", vtextitemGetDefaultClass()},
         {"Error_Line", vtextitemGetDefaultClass()},
         {"Command_History", gui::xincellGetDefaultClass()}}},
+      {"Source", {{"Source_Text", vdialogItemGetDefaultClass()}, {"Source_Scroll", vsliderScrollBarGetDefaultClass()}}},
+      {"Watch", {{"Watch_List", vlistviewGetDefaultClass()}, {"Ruler", vrulerGetDefaultClass()}}},
   };
   for (const auto& w : windows) {
     SCOPED_TRACE(w.name);
