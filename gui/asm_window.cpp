@@ -50,7 +50,6 @@ constexpr std::size_t ADDRESS_TEXT_MAX = 29;
 constexpr std::size_t BREAK_ADDRESS_MAX = 19;
 constexpr std::size_t EDIT_TEXT_MAX = 99;
 constexpr std::size_t SCROLL_TEXT_MAX = 199;
-constexpr int PLACE_CENTRE = 6;
 constexpr int RELAYOUT_PRIORITY = 63;
 
 struct asm_win {
@@ -439,11 +438,8 @@ void asm_window_open(const char*) {
   vdialogSetCloseHook(d, close_hook);
   const std::string title = window_title(SIMWIN_ASSEMBLY, cur_device, 0);
   vwindowSetTitleScribe(d, vscribeCString(title.c_str()));
-  vwindowPlace(d, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
-  window_place_near(record);
-  main_view_add(d);
   asm_view_setup(w);
-  vwindowOpen(d);
+  main_view_open(record, ALIGN_CENTRE, ALIGN_CENTRE);
   asm_update(w);
 }
 

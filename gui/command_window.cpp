@@ -38,8 +38,6 @@ int command_open = 0;
 
 namespace {
 
-constexpr int PLACE_LEFT = 11;
-constexpr int PLACE_BOTTOM = 3;
 constexpr int CLEAR_PRIORITY = 63;
 constexpr std::size_t ENTRY_MAX = 254;
 constexpr uint32_t KEY_RETURN = 0xFC0D;
@@ -343,9 +341,7 @@ void command_open_action(const char*) {
   if (win.history != nullptr) set_up_history();
   prompt_again();
   show_help_line(help_text().c_str());
-  vwindowPlace(d, vwindowGetRoot(), PLACE_LEFT, PLACE_BOTTOM);
-  main_view_add(d);
-  vwindowOpen(d);
+  main_view_open(record, ALIGN_FAR_EDGE, ALIGN_NEAR_EDGE);
   if (win.line != nullptr) vdialogSetFocusItem(d, win.line);
   command_update(record);
 }

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>
@@ -12,6 +13,7 @@
 #include "fw/core/dict.h"
 #include "fw/core/name.h"
 #include "fw/core/scribe.h"
+#include "fw/gui/graphics/rect.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/namedres.h"
@@ -26,6 +28,7 @@
 #include "gui/road.h"
 #include "gui/startup.h"
 #include "gui/windows.h"
+#include "platform/win/user.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/engine/device.h"
 #include "sim/engine/profiler_iface.h"
@@ -494,14 +497,79 @@ void main_view_remove(vwindow* window) {
 
 namespace gui {
 
-void window_place_near(sim_window* record) {
-  if (record == nullptr || record->window == nullptr) return;
+namespace {
+
+struct frame_insets {
+  int left, top, right, bottom;
+};
+frame_insets insets_of(const vwindow* w) {
+  const vwindowMSWNative* n = w->native;
+  if (n == nullptr) return {};
+  return {n->insetLeft, n->insetTop, n->insetRight, n->insetBottom};
+}
+
+vrect frame_of(const vwindow* w) {
+  const frame_insets i = insets_of(w);
+  return {static_cast<std::int16_t>(w->rect.x - i.left), static_cast<std::int16_t>(w->rect.y - i.bottom),
+          static_cast<std::int16_t>(w->rect.width + i.left + i.right),
+          static_cast<std::int16_t>(w->rect.height + i.top + i.bottom)};
+}
+
+void move_frame_to(vwindow* w, int x, int y) {
+  const frame_insets i = insets_of(w);
+  const vrect r{static_cast<std::int16_t>(x + i.left), static_cast<std::int16_t>(y + i.bottom), w->rect.width,
+                w->rect.height};
+  vwindowSetRect(w, &r);
+}
+
+// A frame larger than the bounds keeps its top left inside: the caption
+// stays in reach.
+void keep_inside(vwindow* w, const vrect& bounds) {
+  const vrect f = frame_of(w);
+  const int x = std::max<int>(std::min<int>(f.x, bounds.x + bounds.width - f.width), bounds.x);
+  const int y = std::min<int>(std::max<int>(f.y, bounds.y), bounds.y + bounds.height - f.height);
+  if (x != f.x || y != f.y) move_frame_to(w, x, y);
+}
+
+}  // namespace
+
+vrect document_bounds() {
+  win::HWND client = main_dialog != nullptr && document_area() != nullptr ? vwindowGetMSWMDIClient(main_dialog) : nullptr;
+  win::RECT c{};
+  if (client == nullptr || !win::GetClientRect(client, &c)) return vwindowGetRoot()->rect;
+  return {0, 0, static_cast<std::int16_t>(c.right - c.left), static_cast<std::int16_t>(c.bottom - c.top)};
+}
+
+bool window_place_near(sim_window* record) {
+  if (record == nullptr || record->window == nullptr) return false;
   if (restored_rect_pending != 0) {
     vwindowSetRect(record->window, &restored_rect);
+    return true;
+  }
+  sim_window* reference = window_place_reference(record);
+  if (reference == nullptr || reference->window == nullptr) return false;
+  vwindowPlace(record->window, reference->window, 4, 12);
+  return true;
+}
+
+// Placed once open: only then are the frame's insets known, and a
+// document counts from the document area, not from the root window.
+void main_view_open(sim_window* record, int horizontal, int vertical) {
+  vwindow* w = record->window;
+  main_view_add(w);
+  vwindowOpen(w);
+  if (restored_rect_pending != 0) {
+    window_place_near(record);
     return;
   }
-  if (sim_window* reference = window_place_reference(record); reference != nullptr && reference->window != nullptr)
-    vwindowPlace(record->window, reference->window, 4, 12);
+  const vrect area = document_bounds();
+  if (!window_place_near(record)) {
+    vrect placed;
+    const vrect frame = frame_of(w);
+    vrectAlign(&frame, &area, horizontal, vertical, &placed);
+    move_frame_to(w, placed.x, placed.y);
+  }
+  keep_inside(w, area);
 }
 
 }  // namespace gui

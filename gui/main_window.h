@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "fw/core/rect.h"
+
 struct vcommand;
 struct vdialog;
 struct vdict;
@@ -15,6 +17,8 @@ struct vmenubar;
 struct vwindow;
 
 namespace gui {
+
+struct sim_window;
 
 constexpr int MENU_SELECTORS = 108;
 
@@ -82,5 +86,18 @@ void main_view_cascade();
 // Makes the window a document of the main view, or takes it out.
 void main_view_add(vwindow* window);
 void main_view_remove(vwindow* window);
+
+// Alignment codes of a placement, one per axis; the vertical axis counts
+// upward, so its far edge is the top.
+enum place_code : int { ALIGN_NEAR_EDGE = 3, ALIGN_CENTRE = 6, ALIGN_FAR_EDGE = 11 };
+
+// Where document windows go, in their own coordinates (from the bottom
+// left of the document area); the root window's rectangle without a
+// document area.
+vrect document_bounds();
+// Makes a new simulator window a document of the main view, opens it and
+// places it: `window_place_near`, else by the codes over the document
+// area; a window placed here is kept inside the area.
+void main_view_open(sim_window* record, int horizontal, int vertical);
 
 }  // namespace gui

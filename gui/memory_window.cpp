@@ -39,7 +39,6 @@ namespace {
 
 constexpr std::size_t TEXT_MAX = 29;
 constexpr std::size_t SCROLL_TEXT_MAX = 199;
-constexpr int PLACE_CENTRE = 6;
 constexpr int RELAYOUT_PRIORITY = 63;
 constexpr int RADIX_HEX = 3;
 constexpr int WIDE_BITS = 17;
@@ -414,10 +413,7 @@ void memory_window_open(const char*) {
     vdialogSetCloseHook(d, close_hook);
     set_region(w->view, region);
     set_title(*w);
-    vwindowPlace(d, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
-  window_place_near(record);
-  main_view_add(d);
-    vwindowOpen(d);
+    main_view_open(record, ALIGN_CENTRE, ALIGN_CENTRE);
   }
   set_region(w->view, region);
   set_title(*w);

@@ -39,7 +39,6 @@ constexpr int NAME_WIDTH = 80;
 constexpr int VALUE_WIDTH = 200;
 constexpr std::size_t REG_NAME_MAX = 19;
 constexpr std::size_t TEXT_MAX = 29;
-constexpr int PLACE_CENTRE = 6;
 
 struct register_win {
   register_view view{};
@@ -295,10 +294,7 @@ void register_window_open(const char*) {
   vwindowClassOf(d)->setNotify(d, register_window_notify);
   vdialogSetCloseHook(d, close_hook);
   register_view_setup(w, periph, false);
-  vwindowPlace(d, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
-  window_place_near(record);
-  main_view_add(d);
-  vwindowOpen(d);
+  main_view_open(record, ALIGN_CENTRE, ALIGN_CENTRE);
   register_window_update(record);
 }
 

@@ -40,8 +40,6 @@ constexpr const char* SESSION_FONT = "family:fixedsys-size:6";
 constexpr int SCROLL_MAXIMUM = SESSION_RING_LINES;
 constexpr int OPEN_ROWS = 22;
 constexpr int OPEN_COLUMNS = 81;
-constexpr int PLACE_LEFT = 3;
-constexpr int PLACE_BOTTOM = 11;
 constexpr int RELAYOUT_PRIORITY = 63;
 
 struct session_state {
@@ -314,10 +312,8 @@ void session_open_action(const char*) {
   install_session_window(&hooks);
   layout_window();
   session_redraw(cur_device);
-  vwindowPlace(d, vwindowGetRoot(), PLACE_LEFT, PLACE_BOTTOM);
-  main_view_add(d);
   post_relayout(1);
-  vwindowOpen(d);
+  main_view_open(record, ALIGN_NEAR_EDGE, ALIGN_FAR_EDGE);
 }
 
 void register_session_window() {

@@ -82,8 +82,8 @@ std::vector<window_cell> window_list_snapshot();
 sim_window* window_place_reference(const sim_window* record);
 
 // Places a new window: on the pending restored rectangle, else beside
-// the reference window (codes 4, 12), else leaves it where it is.
-void window_place_near(sim_window* record);
+// the reference window (codes 4, 12); false when it left it where it is.
+bool window_place_near(sim_window* record);
 
 // Loads a text file in blocks of at most 7680 bytes, each cut after its
 // last line end (the rest carried to the next; a block with no line end

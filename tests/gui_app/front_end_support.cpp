@@ -67,9 +67,7 @@ struct Program : ::testing::Environment {
     static char* argv[] = {program, nullptr};
     vwidgetsStartup(1, argv);
     gui::install_gui_frontend();
-    gui::register_window_kind(WCMD_SESSION, open_stand_in<gui::SIMWIN_SESSION>);
-    gui::register_window_kind(WCMD_COMMAND, open_stand_in<gui::SIMWIN_COMMAND>);
-    gui::register_window_kind(WCMD_MEMORY, open_stand_in<gui::SIMWIN_MEMORY>);
+    use_stand_ins();
   }
   void TearDown() override {
     quitting = 1;
@@ -142,6 +140,15 @@ void clear_layout() {
   vresource r = gui::layout_resources();
   for (const char* key : {"SavePos", "Devices", "MainWin", "WinPos"})
     vexTry([&] { vresourceRemove(r, vnameInternLiteral(key)); });
+}
+
+void use_real_windows() { gui::register_window_kinds(); }
+
+void use_stand_ins() {
+  for (int kind = 0; kind < WCMD_COUNT; ++kind) gui::register_window_kind(kind, nullptr);
+  gui::register_window_kind(WCMD_SESSION, open_stand_in<gui::SIMWIN_SESSION>);
+  gui::register_window_kind(WCMD_COMMAND, open_stand_in<gui::SIMWIN_COMMAND>);
+  gui::register_window_kind(WCMD_MEMORY, open_stand_in<gui::SIMWIN_MEMORY>);
 }
 
 }  // namespace front_end_test

@@ -32,5 +32,9 @@ void start(const std::vector<std::string>& args);
 std::string newest_line();
 // The resource dictionary the layout goes to, emptied.
 void clear_layout();
+// The front-end's own window kinds instead of the stand-ins, until
+// `use_stand_ins`.
+void use_real_windows();
+void use_stand_ins();
 
 }  // namespace front_end_test

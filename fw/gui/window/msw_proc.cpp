@@ -38,13 +38,22 @@ win::HWND clientFor(vwindow* w, win::HWND hwnd) {
 // ---- Geometry ---------------------------------------------------------------------------
 
 // The client area in the framework's terms: from the bottom of the screen,
-// in the parent's coordinates.
+// in the parent's coordinates; a document's from the bottom left of the
+// multiple-document client it lives in, as its placement counts.
 vrect frameworkRect(vwindow* w, win::HWND hwnd) {
   win::RECT c{};
   win::GetClientRect(hwnd, &c);
   win::POINT origin{0, 0};
   win::ClientToScreen(hwnd, &origin);
   int height = c.bottom - c.top;
+  if (w->native->nativeKind == vwindowMSW_KIND_DOCUMENT) {
+    win::HWND area = win::GetParent(hwnd);
+    win::RECT a{};
+    win::GetClientRect(area, &a);
+    win::ScreenToClient(area, &origin);
+    return {static_cast<std::int16_t>(origin.x), static_cast<std::int16_t>(a.bottom - origin.y - height),
+            static_cast<std::int16_t>(c.right - c.left), static_cast<std::int16_t>(height)};
+  }
   int screenHeight = vwindowMSWGetDisplay()->screenHeight;
   vrect screen{static_cast<std::int16_t>(origin.x), static_cast<std::int16_t>(screenHeight - origin.y - height),
                static_cast<std::int16_t>(c.right - c.left), static_cast<std::int16_t>(height)};

@@ -1,0 +1,179 @@
+// The simulator's own windows inside the main window: where they open in
+// the document area, and the layout saved at quit bringing the Register,
+// Memory, Session and Command windows back.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "fw/core/name.h"
+#include "fw/data/vresource.h"
+#include "fw/gui/window/msw.h"
+#include "fw/widgets/dialog/dialog.h"
+#include "gui/layout.h"
+#include "gui/main_window.h"
+#include "gui/memory_window.h"
+#include "gui/register_window.h"
+#include "gui/road.h"
+#include "gui/startup.h"
+#include "gui/windows.h"
+#include "platform/win/test.h"
+#include "sim/cmd/dispatch.h"
+#include "sim/engine/device.h"
+#include "sim/frontend.h"
+#include "tests/gui_app/front_end_support.h"
+
+namespace {
+
+using namespace front_end_test;
+
+vname N(const char* s) { return vnameInternLiteral(s); }
+
+struct DocumentWindows : ::testing::Test {
+  void SetUp() override {
+    use_real_windows();
+    clear_layout();
+  }
+  void TearDown() override {
+    start({});  // closes what the test left open
+    clear_layout();
+    use_stand_ins();
+  }
+  static void start_and_settle() {
+    start({});
+    run_until(7200);  // the default windows at 6 s, the Session window's re-layout 1 s later
+  }
+  // Rectangles on the screen, top-down as the platform counts.
+  static win::RECT document_area_on_screen() {
+    win::HWND client = vwindowGetMSWMDIClient(gui::main_window());
+    win::RECT c{};
+    EXPECT_NE(client, nullptr);
+    win::GetClientRect(client, &c);
+    win::POINT origin{0, 0};
+    win::ClientToScreen(client, &origin);
+    return {origin.x, origin.y, origin.x + c.right, origin.y + c.bottom};
+  }
+  static win::RECT frame_on_screen(const gui::sim_window* record) {
+    win::RECT r{};
+    win::GetWindowRect(record->window->native->hwnd, &r);
+    return r;
+  }
+  static gui::sim_window* open(const char* line, int kind) {
+    gui::command_submit(line);
+    run_until(elapsed() + 200);
+    gui::sim_window* found = nullptr;
+    for (gui::sim_window* r : gui::window_records())
+      if (r->kind == kind) found = r;  // the newest
+    return found;
+  }
+};
+
+void expect_inside(const win::RECT& outer, const win::RECT& inner, const char* what) {
+  EXPECT_GE(inner.left, outer.left) << what;
+  EXPECT_GE(inner.top, outer.top) << what << ": the caption under the menu line or palette";
+  EXPECT_LE(inner.right, outer.right) << what << ": past the right edge";
+  EXPECT_LE(inner.bottom, outer.bottom) << what;
+}
+
+// The Session window's codes put it in the area's top left corner, the
+// Command window's in its bottom right one; the centred windows and the
+// one placed beside its elder stay inside as well.
+TEST_F(DocumentWindows, OpenInsideTheDocumentAreaByTheirCodes) {
+  start_and_settle();
+  ASSERT_NE(gui::main_window(), nullptr);
+  const win::RECT area = document_area_on_screen();
+  gui::sim_window* session = gui::window_find(gui::SIMWIN_SESSION, -1);
+  gui::sim_window* command = gui::window_find(gui::SIMWIN_COMMAND, -1);
+  ASSERT_NE(session, nullptr);
+  ASSERT_NE(command, nullptr);
+  const win::RECT s = frame_on_screen(session), c = frame_on_screen(command);
+  expect_inside(area, s, "Session");
+  expect_inside(area, c, "Command");
+  EXPECT_EQ(s.left, area.left);
+  EXPECT_EQ(s.top, area.top);
+  EXPECT_EQ(c.right, area.right);
+  EXPECT_EQ(c.bottom, area.bottom);
+
+  const std::vector<std::pair<const char*, int>> more{{"wregister ssi0", gui::SIMWIN_REGISTER},
+                                                      {"wregister ssi1", gui::SIMWIN_REGISTER},
+                                                      {"wmemory x", gui::SIMWIN_MEMORY},
+                                                      {"wasm", gui::SIMWIN_ASSEMBLY}};
+  for (const auto& [line, kind] : more) {
+    gui::sim_window* w = open(line, kind);
+    ASSERT_NE(w, nullptr) << line;
+    expect_inside(area, frame_on_screen(w), line);
+  }
+}
+
+// A window placed beside its elder, which the user moved near the area's
+// top right corner, is pulled back inside rather than off the edge.
+TEST_F(DocumentWindows, APlacementPastTheEdgeIsPulledBackInside) {
+  start_and_settle();
+  const win::RECT area = document_area_on_screen();
+  gui::sim_window* first = open("wregister ssi0", gui::SIMWIN_REGISTER);
+  ASSERT_NE(first, nullptr);
+  const vrect bounds = gui::document_bounds();
+  vrect corner = first->window->rect;
+  corner.x = static_cast<std::int16_t>(bounds.width - corner.width - 10);
+  corner.y = static_cast<std::int16_t>(bounds.height - corner.height - 30);
+  vwindowSetRect(first->window, &corner);
+  run_until(elapsed() + 200);
+  gui::sim_window* second = open("wregister ssi1", gui::SIMWIN_REGISTER);
+  ASSERT_NE(second, nullptr);
+  const win::RECT f = frame_on_screen(first), s = frame_on_screen(second);
+  EXPECT_EQ(s.right, area.right) << "beside the elder would pass the right edge";
+  EXPECT_EQ(s.top, f.top + 25) << "still one step below its elder";
+  expect_inside(area, s, "the second Register window");
+}
+
+// Quit with "SavePos" on and start again: the devices, the Register
+// window on its peripheral, the Memory window on its region (back at the
+// region's start), and every window on its saved rectangle.
+TEST_F(DocumentWindows, TheSavedLayoutBringsTheRealWindowsBack) {
+  vresourceSetInteger(gui::layout_resources(), N("SavePos"), 1);
+  start_and_settle();  // "SavePos" on: a layout, though an empty one, instead of the default windows
+  gui::command_submit("wsession");
+  gui::command_submit("wcommand");
+  gui::command_submit("device dv1 73521");
+  gui::command_submit("device dv1");
+  gui::sim_window* reg = open("wregister win2 ssi1", gui::SIMWIN_REGISTER);
+  ASSERT_NE(reg, nullptr);
+  const mem_region& region = device_types[device_insts[1]->type]->regions[1];
+  char line[96];
+  std::snprintf(line, sizeof line, "wmemory win3 %s $%x", region.name, region.low + 0x10);
+  gui::sim_window* mem = open(line, gui::SIMWIN_MEMORY);
+  ASSERT_NE(mem, nullptr);
+  ASSERT_EQ(gui::memory_window_top(mem), region.low + 0x10);
+  const vrect moved{30, 40, reg->window->rect.width, reg->window->rect.height};
+  vwindowSetRect(reg->window, &moved);
+  struct saved {
+    int kind, device, number;
+    vrect rect;
+  };
+  std::vector<saved> before;
+  for (gui::sim_window* r : gui::window_records())
+    if (r->kind != gui::SIMWIN_MAIN && r->kind != gui::SIMWIN_STARTUP)
+      before.push_back({r->kind, r->device, r->number, r->window->rect});
+  ASSERT_EQ(before.size(), 4U);
+  gui::front_end_quit();
+
+  start_and_settle();
+  ASSERT_NE(device_insts[1], nullptr);
+  for (const saved& s : before) {
+    gui::sim_window* r = gui::window_find(s.kind, s.device, s.number);
+    ASSERT_NE(r, nullptr) << "kind " << s.kind;
+    EXPECT_EQ(r->window->rect.x, s.rect.x) << "kind " << s.kind;
+    EXPECT_EQ(r->window->rect.y, s.rect.y) << "kind " << s.kind;
+    EXPECT_EQ(r->window->rect.width, s.rect.width) << "kind " << s.kind;
+  }
+  gui::sim_window* reg_back = gui::window_find(gui::SIMWIN_REGISTER, 1, 2);
+  gui::sim_window* mem_back = gui::window_find(gui::SIMWIN_MEMORY, 1, 3);
+  ASSERT_NE(reg_back, nullptr);
+  ASSERT_NE(mem_back, nullptr);
+  EXPECT_STREQ(gui::register_window_view(reg_back)->name, "ssi1");
+  EXPECT_EQ(gui::memory_window_view(mem_back)->region, 1);
+  EXPECT_EQ(gui::memory_window_top(mem_back), region.low) << "back at the region's start";
+}
+
+}  // namespace
