@@ -4,6 +4,7 @@
 #include <string>
 
 #include "gui/dialogs/command_dialog.h"
+#include "gui/dialogs/dialog_text.h"
 #include "gui/guiutil.h"
 #include "sim/cdb/frames.h"
 #include "sim/engine/device.h"
@@ -11,22 +12,6 @@
 namespace gui {
 
 namespace {
-
-// printf into a string that grows with the fields (a line is never cut
-// here; the parser refuses one over its limit).
-template <class... A>
-std::string format(const char* f, A... args) {
-  const int n = std::snprintf(nullptr, 0, f, args...);
-  std::string s(static_cast<std::size_t>(n < 0 ? 0 : n), '\0');
-  std::snprintf(s.data(), s.size() + 1, f, args...);
-  return s;
-}
-
-// The text an exclusive group's index selects; outside the list, empty.
-template <std::size_t N>
-const char* pick(const char* const (&texts)[N], int index) {
-  return index >= 0 && index < static_cast<int>(N) ? texts[index] : "";
-}
 
 const char* halt_text(dialog_form& f) { return f.value("Halt", "") != 0 ? "h" : ""; }
 
@@ -252,7 +237,6 @@ constexpr dialog_entry TABLE[] = {
 
 }  // namespace
 
-const dialog_entry* dialog_table() { return TABLE; }
-int dialog_count() { return static_cast<int>(sizeof TABLE / sizeof TABLE[0]); }
+std::span<const dialog_entry> break_exec_dialogs() { return TABLE; }
 
 }  // namespace gui

@@ -6,6 +6,7 @@
 // builder and handlers.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,12 @@ struct dialog_entry {
   int handler_count;
   bool refill_after_walk;
   bool fill_after_place;  // "Wait"
+  // A dialog whose apply is more than one line of one format (several
+  // lines, refusals of its own); it checks and submits through
+  // dialog_run_line. Null: the mechanics' single line or walk.
+  int (*apply)(dialog_state& dialog) = nullptr;
+  // A further menu command that opens the dialog (Save_Mem's OMF kind).
+  const char* second_command = nullptr;
 };
 
 struct dialog_state {
@@ -76,14 +83,22 @@ struct dialog_state {
   int break_kind = 0;   // Set_Break: 0 memory, 1 register, 2 expression
   int reset_mode = 0;   // Reset: the last chosen operating mode
   bool handlers_on = false;  // the item command dictionary is installed
+  // The menu command that asked for the dialog while it was closed.
+  const char* command = nullptr;
+  int chooser_kind = 0;  // Save_Mem: 1 COFF, 5 OMF
 };
 
 // The table of the dialogs built so far, and a dialog's state by resource
-// or menu command name (null when there is none).
+// or menu command name (null when there is none). A closed dialog found
+// by its command keeps that command for its next open.
 const dialog_entry* dialog_table();
 int dialog_count();
 dialog_state* dialog_by_resource(const char* resource);
 dialog_state* dialog_by_command(const char* menu_command);
+// The table's parts, one per file of dialogs.
+std::span<const dialog_entry> break_exec_dialogs();
+std::span<const dialog_entry> device_mem_dialogs();
+std::span<const dialog_entry> stream_log_dialogs();
 
 // The mechanics. Open runs the fill and marks the dialog open; a second
 // open does nothing. The form is the caller's (the framework's dialog, or

@@ -55,9 +55,12 @@ dialog_state* dialog_by_resource(const char* resource) {
 }
 
 dialog_state* dialog_by_command(const char* command) {
+  const auto is = [command](const char* name) { return name != nullptr && std::strcmp(name, command) == 0; };
   for (dialog_state& d : states()) {
-    if (std::strcmp(d.entry->menu_command, command) == 0) return &d;
-    if (d.entry->palette_command != nullptr && std::strcmp(d.entry->palette_command, command) == 0) return &d;
+    const dialog_entry& e = *d.entry;
+    if (!is(e.menu_command) && !is(e.palette_command) && !is(e.second_command)) continue;
+    if (d.open == 0) d.command = is(e.second_command) ? e.second_command : e.menu_command;
+    return &d;
   }
   return nullptr;
 }
@@ -89,6 +92,7 @@ int dialog_run_line(dialog_state& d, const std::string& line) {
 
 int dialog_apply(dialog_state& d) {
   if (d.open == 0 || d.form == nullptr) return 0;
+  if (d.entry->apply != nullptr) return d.entry->apply(d);
   if (d.entry->list != nullptr) return walk_rows(d);
   return dialog_run_line(d, d.entry->build(d));
 }

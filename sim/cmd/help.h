@@ -18,6 +18,10 @@ struct listed_symbol {
 // table order. Null while no debugger is linked in: no symbols.
 extern void (*list_program_symbols)(std::vector<listed_symbol>& out);
 
+// What the memory-map list says of a memory space (the generic spaces
+// take the current family's own lines).
+const char* space_help_line(int space);
+
 // Prints one listing line to the session; false once the user has
 // cancelled the paging, when the listing stops.
 bool help_line(const std::string& text);

@@ -68,26 +68,6 @@ class column_printer {
   int count_ = 0;
 };
 
-// What the memory-map list says of each space; the generic spaces take the
-// family's own lines.
-struct space_help {
-  int space;
-  const char* text;
-};
-constexpr space_help space_helps[] = {
-    {SPACE_PE, "external program memory"},  {SPACE_PI, "internal program memory"},
-    {SPACE_PR, "bootstrap program rom"},    {SPACE_XE, "external x data memory"},
-    {SPACE_XI, "internal x data memory and on-chip i/o"},
-    {SPACE_XR, "internal x data rom"},
-};
-const char* space_help_line(int space) {
-  if (space == SPACE_P) return cur_family->help_generic_p;
-  if (space == SPACE_X) return cur_family->help_generic_x;
-  for (const space_help& h : space_helps)
-    if (h.space == space) return h.text;
-  return "";
-}
-
 // The concrete spaces the memory-map modes cover, each with the generic
 // space that resolves to it.
 constexpr std::array<std::pair<int, int>, 7> map_spaces = {
@@ -103,7 +83,28 @@ char pin_state(const uint32_t* block, int known_word, int level_word, uint32_t m
   return (block[level_word] & mask) != 0 ? '1' : '0';
 }
 
+// What the memory-map list says of each space; the generic spaces take the
+// family's own lines.
+struct space_help {
+  int space;
+  const char* text;
+};
+constexpr space_help space_helps[] = {
+    {SPACE_PE, "external program memory"},  {SPACE_PI, "internal program memory"},
+    {SPACE_PR, "bootstrap program rom"},    {SPACE_XE, "external x data memory"},
+    {SPACE_XI, "internal x data memory and on-chip i/o"},
+    {SPACE_XR, "internal x data rom"},
+};
+
 }  // namespace
+
+const char* space_help_line(int space) {
+  if (space == SPACE_P) return cur_family->help_generic_p;
+  if (space == SPACE_X) return cur_family->help_generic_x;
+  for (const space_help& h : space_helps)
+    if (h.space == space) return h.text;
+  return "";
+}
 
 void help_list_registers() {
   for (int p = 0; p < cur_type->periph_count; ++p) {
