@@ -150,6 +150,13 @@ bool stream_end(dialog_form& f, const char* group, std::string& out) {
   return file_name_field(f, "File_Name", "File_Name", 139, out) && !out.empty();
 }
 
+// Runs a stream's line; after it the next free number is proposed.
+int run_and_propose(dialog_state& d, const std::string& line, bool output) {
+  if (dialog_run_line(d, line) == 0) return 0;
+  d.form->set_value("Number", "", output ? next_output_number() : next_input_number());
+  return 1;
+}
+
 int stream_open_apply(dialog_state& d, bool output) {
   static constexpr const char* OUT_RADIX[] = {"-rd", "-rf", "-rf", "-rh", "-ru", "-rs"};
   static constexpr const char* IN_RADIX[] = {"-rd", "-rf", "-rf", "-rh", "-ru"};
@@ -164,9 +171,7 @@ int stream_open_apply(dialog_state& d, bool output) {
   if (!stream_end(f, output ? "To" : "From", end)) return 0;
   const std::string line = format(output ? "output #%d %s %s %s %s" : "input #%d %s %s %s %s", number, timed,
                                   item.c_str(), end.c_str(), radix.c_str());
-  if (dialog_run_line(d, line) == 0) return 0;
-  f.set_value("Number", "", output ? next_output_number() : next_input_number());
-  return 1;
+  return run_and_propose(d, line, output);
 }
 int output_open_apply(dialog_state& d) { return stream_open_apply(d, true); }
 int input_open_apply(dialog_state& d) { return stream_open_apply(d, false); }
@@ -209,11 +214,10 @@ int input_addr_apply(dialog_state& d) {
     return 0;
   }
   const std::string to = to_space + ":" + to_addr;
-  if (dialog_run_line(d, format("input #%d %s %s:%s:%s", f.value("Number", ""), to.c_str(), device.c_str(),
-                                space.c_str(), addr.c_str())) == 0)
-    return 0;
-  f.set_value("Number", "", next_input_number());
-  return 1;
+  return run_and_propose(d,
+                         format("input #%d %s %s:%s:%s", f.value("Number", ""), to.c_str(), device.c_str(),
+                                space.c_str(), addr.c_str()),
+                         false);
 }
 
 void input_pin_fill(dialog_state& d) {
@@ -230,11 +234,8 @@ int input_pin_apply(dialog_state& d) {
   dialog_form& f = *d.form;
   const std::string pin = field_text(f, "To_Pin", "To", 19), device = field_text(f, "From_Dev", "From", 19);
   const std::string from_pin = field_text(f, "From_Pin", "From", 19);
-  if (dialog_run_line(d, format("input #%d %s %s:%s", f.value("Number", ""), pin.c_str(), device.c_str(),
-                                from_pin.c_str())) == 0)
-    return 0;
-  f.set_value("Number", "", next_input_number());
-  return 1;
+  return run_and_propose(
+      d, format("input #%d %s %s:%s", f.value("Number", ""), pin.c_str(), device.c_str(), from_pin.c_str()), false);
 }
 
 // Closing streams -------------------------------------------------------------------
