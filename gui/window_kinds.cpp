@@ -3,12 +3,16 @@
 // kind joins the front-end by its row here; the start-up opens the
 // Session and Command windows only when their kinds are registered.
 #include "gui/asm_window.h"
+#include "gui/breakpoint_window.h"
 #include "gui/command_window.h"
 #include "gui/frontend.h"
+#include "gui/list_window.h"
 #include "gui/memory_window.h"
 #include "gui/register_window.h"
 #include "gui/session_window.h"
 #include "gui/source_window.h"
+#include "gui/stack_window.h"
+#include "gui/stream_window.h"
 
 namespace gui {
 
@@ -22,6 +26,11 @@ constexpr registration kinds[] = {
     register_memory_window,
     register_asm_window,
     register_source_window,
+    register_breakpoint_window,
+    register_stack_window,
+    register_calls_window,
+    register_stream_windows,
+    register_list_window,
     nullptr,  // the end
 };
 

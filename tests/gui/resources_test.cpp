@@ -12,11 +12,11 @@
 #include "fw/data/vrstore.h"
 #include "fw/widgets/choosers/confirm.h"
 #include "fw/widgets/choosers/filechsr.h"
-#include "fw/widgets/controls/textitem.h"
-#include "fw/widgets/controls/scrollbar.h"
 #include "fw/widgets/controls/ruler.h"
-#include "fw/widgets/lists/listview.h"
+#include "fw/widgets/controls/scrollbar.h"
+#include "fw/widgets/controls/textitem.h"
 #include "fw/widgets/dialog_support.h"
+#include "fw/widgets/lists/listview.h"
 #include "gui/command_window.h"
 #include "gui/fw_dialogs.h"
 #include "gui/incell.h"
@@ -163,6 +163,12 @@ TEST(ApplicationResources, WindowsLoadWithTheirNamedItems) {
         {"Command_History", gui::xincellGetDefaultClass()}}},
       {"Source", {{"Source_Text", vdialogItemGetDefaultClass()}, {"Source_Scroll", vsliderScrollBarGetDefaultClass()}}},
       {"Watch", {{"Watch_List", vlistviewGetDefaultClass()}, {"Ruler", vrulerGetDefaultClass()}}},
+      {"Breakpoints", {{"Breakpoint_List", vlistviewGetDefaultClass()}}},
+      {"Stack", {{"Stack_List", vlistviewGetDefaultClass()}, {"Ruler", vrulerGetDefaultClass()}}},
+      {"Calls", {{"Calls_List", vlistviewGetDefaultClass()}}},
+      {"Input", {{"Input_List", vlistviewGetDefaultClass()}}},
+      {"Output", {{"Output_List", vlistviewGetDefaultClass()}}},
+      {"List", {{"List_Text", vtextitemGetDefaultClass()}}},
   };
   for (const auto& w : windows) {
     SCOPED_TRACE(w.name);

@@ -1,0 +1,55 @@
+// The read-only list windows of a device (Breakpoints, Stack, Calls,
+// Input, Output): one per device and kind, rows of text that each update
+// writes again from the first row on, a double click that some kinds turn
+// into a command line. Each kind's file gives its row_window_kind.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct vlistview;
+
+namespace gui {
+
+struct sim_window;
+
+struct row_window_kind {
+  int kind;            // SIMWIN_*
+  const char* resource;
+  const char* list_name;
+  int columns;
+  // The width of the one column when the window opens; 0: the columns
+  // take the widths of the marks of the window's "Ruler".
+  int width;
+  // Selections are cleared always (true) or only while a command runs.
+  bool never_selected;
+  // The update, with the window's device current.
+  void (*update)(sim_window* record);
+  // A double click on a row (counted from 0); null: nothing.
+  void (*double_click)(sim_window* record, int row);
+};
+
+// Raises the device's window of the kind, else opens one; the record.
+sim_window* row_window_open(const row_window_kind& kind);
+// Closes every window of the kind of the current device; false when there
+// was none.
+bool row_window_off(int kind);
+
+// How column 0 follows its texts: not at all; as wide as the widest text
+// plus twice the cell inset, at least the list's inner width; or that
+// width only when it is wider than the list.
+enum row_fit : int { FIT_NONE, FIT_AT_LEAST_LIST, FIT_WIDEN };
+// The window's rows become `rows` (one text per column each); rows beyond
+// them go.
+void row_window_set_rows(sim_window* record, const std::vector<std::vector<std::string>>& rows, row_fit fit);
+// The list view (tests and the kinds).
+vlistview* row_window_list(const sim_window* record);
+std::string row_window_cell(const sim_window* record, int row, int column);
+int row_window_rows(const sim_window* record);
+// A double click on a row, as the list reports it.
+void row_window_double_click(sim_window* record, int row);
+// Tries a line with the window's device current and submits it when the
+// parser accepts it; the prompt is shown after.
+void row_window_submit(const sim_window* record, const std::string& line);
+
+}  // namespace gui
