@@ -16,6 +16,7 @@
 #include "fw/widgets/dialog/dialog.h"
 #include "gui/frontend.h"
 #include "gui/main_window.h"
+#include "gui/row_window.h"
 #include "gui/windows.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/window_hooks.h"
@@ -101,6 +102,7 @@ void list_window_close(sim_window* record) {
     return;
   }
   vdialog* d = w->dialog;
+  fill_dialog_end(d);
   window_record_free(record);
   windows.remove_if([w](const list_win& x) { return &x == w; });
   main_view_remove(d);
@@ -161,6 +163,7 @@ void list_window_open(const char*) {
   record->close = list_window_close;
   d->data = record;
   vdialogSetCloseHook(d, close_hook);
+  fill_dialog_on_resize(d, text, nullptr);
   load(w, path);
   set_title(w, path);
   vwindowPlace(d, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);

@@ -11,6 +11,7 @@
 #include "fw/gui/graphics/font.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/namedres.h"
+#include "fw/gui/window/window_event.h"
 #include "fw/widgets/controls/ruler.h"
 #include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/lists/liststr.h"
@@ -39,6 +40,14 @@ struct row_win {
 };
 std::list<row_win> windows;
 bool ruler_busy = false;  // a column change re-lays out the ruler
+
+// The dialogs that lay their items over their area.
+struct filled {
+  vdialog* dialog;
+  vdialogItem* main;
+  vdialogItem* top;
+};
+std::list<filled> fills;
 
 vname N(const char* s) { return vnameInternLiteral(s); }
 
@@ -118,6 +127,7 @@ void row_window_close(sim_window* record) {
     return;
   }
   vdialog* d = w->dialog;
+  fill_dialog_end(d);
   if (w->model != nullptr) {
     vlistviewSetList(w->list, nullptr);
     vinstanceDestroy(w->model);
@@ -137,6 +147,25 @@ int close_hook(vdialog* d, vevent*) {
       break;
     }
   return 1;
+}
+
+void place_items(const filled& f) {
+  const int width = std::max<int>(f.dialog->rect.width, 1);
+  const int top = f.top != nullptr ? std::min<int>(f.top->rect.height, f.dialog->rect.height - 1) : 0;
+  const int height = std::max<int>(f.dialog->rect.height - top, 1);
+  if (f.top != nullptr) {
+    vrect t{0, static_cast<int16_t>(height), static_cast<int16_t>(width), static_cast<int16_t>(top)};
+    vdialogSetItemRect(f.top, &t);
+  }
+  vrect m{0, 0, static_cast<int16_t>(width), static_cast<int16_t>(height)};
+  vdialogSetItemRect(f.main, &m);
+}
+
+void fill_notify(vwindow* window, vevent* event) {
+  if (event->type == veventWINDOW_AREA && (veventGetAreaFlags(event) & 2) != 0) {
+    for (const filled& f : fills)
+      if (f.dialog == window) place_items(f);
+  }
 }
 
 void list_setup(row_win& w) {
@@ -188,6 +217,7 @@ sim_window* row_window_open(const row_window_kind& kind) {
   const std::string title = window_title(kind.kind, cur_device, 0);
   vwindowSetTitleScribe(d, vscribeCString(title.c_str()));
   list_setup(w);
+  fill_dialog_on_resize(d, list, w.ruler);
   vwindowPlace(d, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
   window_place_near(record);
   main_view_add(d);
@@ -204,6 +234,16 @@ bool row_window_off(int kind) {
     else window_record_free(r);
   }
   return found;
+}
+
+void fill_dialog_on_resize(vdialog* dialog, vdialogItem* main, vdialogItem* top) {
+  fills.remove_if([dialog](const filled& f) { return f.dialog == dialog; });
+  fills.push_back({dialog, main, top});
+  vwindowClassOf(dialog)->setNotify(dialog, fill_notify);
+}
+
+void fill_dialog_end(vdialog* dialog) {
+  fills.remove_if([dialog](const filled& f) { return f.dialog == dialog; });
 }
 
 void row_window_set_rows(sim_window* record, const std::vector<std::vector<std::string>>& rows, row_fit fit) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+struct vdialog;
+struct vdialogItem;
 struct vlistview;
 
 namespace gui {
@@ -48,6 +50,12 @@ std::string row_window_cell(const sim_window* record, int row, int column);
 int row_window_rows(const sim_window* record);
 // A double click on a row, as the list reports it.
 void row_window_double_click(sim_window* record, int row);
+// Lays the dialog's items over its whole area when it is resized: `top`
+// (null: none) along the top at its own height, `main` the rest.
+void fill_dialog_on_resize(vdialog* dialog, vdialogItem* main, vdialogItem* top);
+// The dialog closes: its items are no longer laid out.
+void fill_dialog_end(vdialog* dialog);
+
 // Tries a line with the window's device current and submits it when the
 // parser accepts it; the prompt is shown after.
 void row_window_submit(const sim_window* record, const std::string& line);

@@ -143,6 +143,21 @@ TEST_F(ListWindows, TheStackIsReadWhereItLiesWithoutWritingSp) {
     EXPECT_EQ(gui::row_window_cell(w, 2 - level, 2), l);
   }
   EXPECT_NE(gui::row_window_cell(w, 0, 2), "$00000000") << "the return address of the second call";
+  vwindowInvalAll(w->window, 0);
+  settle();
+  EXPECT_TRUE(test_support::MatchesPng(win::test::WindowImage(w->window->native->hwnd),
+                                       std::string(std::getenv("SIM_TEST_DATA")) + "/gui/stack.png", 8));
+  // A smaller window keeps the ruler along its top and the rows under it.
+  win::SetWindowPos(w->window->native->hwnd, nullptr, 0, 0, 260, 150,
+                    win::SWP_NOMOVE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+  settle();
+  const vlistview* list = gui::row_window_list(w);
+  EXPECT_EQ(list->rect.y, 0);
+  EXPECT_EQ(list->rect.width, w->window->rect.width);
+  vdialogItem* ruler = vdialogFindItem(static_cast<vdialog*>(w->window), vnameInternLiteral("Ruler"));
+  ASSERT_NE(ruler, nullptr);
+  EXPECT_EQ(list->rect.height + ruler->rect.height, w->window->rect.height);
+  EXPECT_EQ(ruler->rect.y, list->rect.height);
 
   gui::error_report("");
   submit("wst off");
@@ -218,6 +233,10 @@ TEST_F(ListWindows, ListWindowsLoadReplaceAndReportAFileThatCannotBeRead) {
   ASSERT_NE(one, nullptr);
   EXPECT_EQ(std::string(one->window->title), "List Win1 " + first);
   EXPECT_EQ(text_of(one), "line one\nline two\n");
+  vwindowInvalAll(one->window, 0);
+  settle();
+  EXPECT_TRUE(test_support::MatchesPng(win::test::WindowImage(one->window->native->hwnd),
+                                       std::string(std::getenv("SIM_TEST_DATA")) + "/gui/list.png", 8));
   submit("wlist win2 " + first);
   gui::sim_window* two = gui::window_find(gui::SIMWIN_LIST, -1, 2);
   ASSERT_NE(two, nullptr);

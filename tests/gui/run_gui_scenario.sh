@@ -8,7 +8,8 @@
 #   - the console's progress line "{SIMULATION IN PROGRESS.} ..." (the
 #     GUI shows a run's progress in its status bar, not in the session);
 #   - the GUI's "wsession" and "wcommand" echoes and the messages of the
-#     windows they open (the console opens no windows at start).
+#     windows they open (the console opens no windows at start);
+#   - the console's word that a window command needs the GUI.
 set -u
 bin=$1
 root=$2
@@ -19,7 +20,7 @@ home=$scratch/home
 mkdir -p "$home"
 drop() {
   grep -v -e '^{SIMULATION IN PROGRESS\.}' -e '^wsession$' -e '^wcommand$' \
-    -e '^{wsession: ' -e '^{wcommand: ' "$1"
+    -e '^{wsession: ' -e '^{wcommand: ' -e '^{w[a-z]*: windows are shown only by the GUI front-end}$' "$1"
 }
 rc=0
 count=0
