@@ -102,22 +102,8 @@ void list_window_close(sim_window* record) {
     return;
   }
   vdialog* d = w->dialog;
-  fill_dialog_end(d);
-  window_record_free(record);
   windows.remove_if([w](const list_win& x) { return &x == w; });
-  main_view_remove(d);
-  d->data = nullptr;
-  if (vwindowIsOpen(d)) vwindowClose(d);
-  vinstanceDestroyLater(d);
-}
-
-int close_hook(vdialog* d, vevent*) {
-  for (list_win& w : windows)
-    if (w.dialog == d) {
-      list_window_close(w.record);
-      break;
-    }
-  return 1;
+  filled_window_end(record, d);
 }
 
 // The window number and the file as the parser left them; the file
@@ -162,7 +148,7 @@ void list_window_open(const char*) {
   record->refresh = list_window_refresh;
   record->close = list_window_close;
   d->data = record;
-  vdialogSetCloseHook(d, close_hook);
+  vdialogSetCloseHook(d, record_close_hook);
   fill_dialog_on_resize(d, text, nullptr);
   load(w, path);
   set_title(w, path);

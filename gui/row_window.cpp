@@ -127,26 +127,12 @@ void row_window_close(sim_window* record) {
     return;
   }
   vdialog* d = w->dialog;
-  fill_dialog_end(d);
   if (w->model != nullptr) {
     vlistviewSetList(w->list, nullptr);
     vinstanceDestroy(w->model);
   }
-  window_record_free(record);
   windows.remove_if([w](const row_win& x) { return &x == w; });
-  main_view_remove(d);
-  d->data = nullptr;
-  if (vwindowIsOpen(d)) vwindowClose(d);
-  vinstanceDestroyLater(d);
-}
-
-int close_hook(vdialog* d, vevent*) {
-  for (row_win& w : windows)
-    if (w.dialog == d) {
-      row_window_close(w.record);
-      break;
-    }
-  return 1;
+  filled_window_end(record, d);
 }
 
 void place_items(const filled& f) {
@@ -213,7 +199,7 @@ sim_window* row_window_open(const row_window_kind& kind) {
   record->update = row_window_update;
   record->close = row_window_close;
   d->data = record;
-  vdialogSetCloseHook(d, close_hook);
+  vdialogSetCloseHook(d, record_close_hook);
   const std::string title = window_title(kind.kind, cur_device, 0);
   vwindowSetTitleScribe(d, vscribeCString(title.c_str()));
   list_setup(w);
@@ -242,8 +228,19 @@ void fill_dialog_on_resize(vdialog* dialog, vdialogItem* main, vdialogItem* top)
   vwindowClassOf(dialog)->setNotify(dialog, fill_notify);
 }
 
-void fill_dialog_end(vdialog* dialog) {
+void filled_window_end(sim_window* record, vdialog* dialog) {
   fills.remove_if([dialog](const filled& f) { return f.dialog == dialog; });
+  window_record_free(record);
+  main_view_remove(dialog);
+  dialog->data = nullptr;
+  if (vwindowIsOpen(dialog)) vwindowClose(dialog);
+  vinstanceDestroyLater(dialog);
+}
+
+int record_close_hook(vdialog* dialog, vevent*) {
+  auto* record = static_cast<sim_window*>(dialog->data);
+  if (record != nullptr && window_record_live(record) && record->close != nullptr) record->close(record);
+  return 1;
 }
 
 void row_window_set_rows(sim_window* record, const std::vector<std::vector<std::string>>& rows, row_fit fit) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 struct vdialog;
+struct vevent;
 struct vdialogItem;
 struct vlistview;
 
@@ -53,8 +54,12 @@ void row_window_double_click(sim_window* record, int row);
 // Lays the dialog's items over its whole area when it is resized: `top`
 // (null: none) along the top at its own height, `main` the rest.
 void fill_dialog_on_resize(vdialog* dialog, vdialogItem* main, vdialogItem* top);
-// The dialog closes: its items are no longer laid out.
-void fill_dialog_end(vdialog* dialog);
+// The end of a window whose dialog fill_dialog_on_resize laid out, once
+// its kind has let go of its own state: the record freed, the dialog out
+// of the main view and destroyed later (its close hook may be running).
+void filled_window_end(sim_window* record, vdialog* dialog);
+// A close hook that closes the window through its record (the dialog's data).
+int record_close_hook(vdialog* dialog, vevent* event);
 
 // Tries a line with the window's device current and submits it when the
 // parser accepts it; the prompt is shown after.

@@ -264,6 +264,10 @@ TEST_F(ListWindows, ListWindowsLoadReplaceAndReportAFileThatCannotBeRead) {
   submit("wlist win3 list_two.lst");
   EXPECT_EQ(text_of(three), "second file\n");
 
+  // The close box closes the window as "off" does.
+  win::PostMessageA(three->window->native->hwnd, win::WM_CLOSE, 0, 0);
+  settle();
+  EXPECT_EQ(gui::window_find(gui::SIMWIN_LIST, -1, 3), nullptr);
   submit("wlist win2 off");
   EXPECT_EQ(gui::window_find(gui::SIMWIN_LIST, -1, 2), nullptr);
   EXPECT_NE(gui::window_find(gui::SIMWIN_LIST, -1, 1), nullptr);
@@ -292,8 +296,9 @@ TEST_F(ListWindows, TheWindowMenuAndASavedLayoutOpenEachKind) {
     pump();
     gui::sim_window* w = window(k.kind);
     ASSERT_NE(w, nullptr);
-    w->close(w);
-    ASSERT_EQ(window(k.kind), nullptr);
+    win::PostMessageA(w->window->native->hwnd, win::WM_CLOSE, 0, 0);
+    settle();
+    ASSERT_EQ(window(k.kind), nullptr) << "closed by its close box";
     gui::window_restore(k.kind, 0, 0, -1, -1);
     pump();
     EXPECT_NE(window(k.kind), nullptr);
