@@ -27,8 +27,6 @@ namespace gui {
 
 namespace {
 
-constexpr int PLACE_CENTRE = 6;
-
 struct list_win {
   sim_window* record = nullptr;
   vdialog* dialog = nullptr;
@@ -152,10 +150,7 @@ void list_window_open(const char*) {
   fill_dialog_on_resize(d, text, nullptr);
   load(w, path);
   set_title(w, path);
-  vwindowPlace(d, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
-  window_place_near(record);
-  main_view_add(d);
-  vwindowOpen(d);
+  main_view_open(record, ALIGN_CENTRE, ALIGN_CENTRE);
 }
 
 }  // namespace

@@ -28,8 +28,6 @@ namespace gui {
 
 namespace {
 
-constexpr int PLACE_CENTRE = 6;
-
 struct row_win {
   const row_window_kind* kind = nullptr;
   sim_window* record = nullptr;
@@ -204,10 +202,7 @@ sim_window* row_window_open(const row_window_kind& kind) {
   vwindowSetTitleScribe(d, vscribeCString(title.c_str()));
   list_setup(w);
   fill_dialog_on_resize(d, list, w.ruler);
-  vwindowPlace(d, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
-  window_place_near(record);
-  main_view_add(d);
-  vwindowOpen(d);
+  main_view_open(record, ALIGN_CENTRE, ALIGN_CENTRE);
   row_window_update(record);
   return record;
 }
