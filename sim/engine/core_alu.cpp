@@ -83,11 +83,16 @@ uint32_t& alu_sr(uint32_t* w) {
   return w[CS_ALU_SR];
 }
 
-void set_flag(uint32_t* w, uint32_t flag, bool on) {
+// The helpers below work on an sr value (the operation's copy, kept in
+// a local by the direct forms) and have forms on the ALU's latch words.
+inline void set_flag(uint32_t& sr, uint32_t flag, bool on) {
   if (on)
-    alu_sr(w) |= flag;
+    sr |= flag;
   else
-    alu_sr(w) &= ~flag;
+    sr &= ~flag;
+}
+void set_flag(uint32_t* w, uint32_t flag, bool on) {
+  set_flag(alu_sr(w), flag, on);
 }
 
 uint64_t acc_latch(const uint32_t* w) {
@@ -116,8 +121,8 @@ uint64_t read_acc(const uint32_t* w, int base) {
 // Scaling mode: where U and E look and where rounding adds.
 enum scaling { SCALE_NONE, SCALE_DOWN, SCALE_UP };
 
-scaling scale_mode(const uint32_t* w) {
-  switch (w[CS_ALU_SR] & (SR_SCALE_DOWN | SR_SCALE_UP)) {
+inline scaling scale_of(uint32_t sr) {
+  switch (sr & (SR_SCALE_DOWN | SR_SCALE_UP)) {
     case SR_SCALE_DOWN: return SCALE_DOWN;
     case SR_SCALE_UP: return SCALE_UP;
     default: return SCALE_NONE;
@@ -125,55 +130,64 @@ scaling scale_mode(const uint32_t* w) {
 }
 
 // Z, N, U and E from the result, L from V.
-void common_flags(uint32_t* w, uint64_t r) {
-  alu_sr(w) &= ~(SR_Z | SR_N | SR_U | SR_E);
-  set_flag(w, SR_Z, (r & MASK40) == 0);
-  set_flag(w, SR_N, bit(r, 39));
-  if (alu_sr(w) & SR_V) alu_sr(w) |= SR_L;
+[[gnu::always_inline]] inline void flags_of(uint32_t& sr, uint64_t r) {
+  sr &= ~(SR_Z | SR_N | SR_U | SR_E);
+  set_flag(sr, SR_Z, (r & MASK40) == 0);
+  set_flag(sr, SR_N, bit(r, 39));
+  if (sr & SR_V) sr |= SR_L;
   // U looks at bits top and top-1; E wants bits 39..top all equal.
   int top = 31;
-  const scaling mode = scale_mode(w);
+  const scaling mode = scale_of(sr);
   if (mode == SCALE_DOWN) top = 32;
   if (mode == SCALE_UP) top = 30;
-  set_flag(w, SR_U, bit(r, top) == bit(r, top - 1));
+  set_flag(sr, SR_U, bit(r, top) == bit(r, top - 1));
   const uint64_t upper = (r & MASK40) >> top;
   const uint64_t ones = (1ull << (40 - top)) - 1;
-  set_flag(w, SR_E, upper != 0 && upper != ones);
+  set_flag(sr, SR_E, upper != 0 && upper != ones);
+}
+void common_flags(uint32_t* w, uint64_t r) {
+  flags_of(alu_sr(w), r);
 }
 
 // Saturation arithmetic (omr bit 4): a result whose bits 39, 32 and 31
 // disagree becomes the largest value of its sign.
-uint64_t saturate(uint32_t* w, uint64_t r, bool rounding) {
-  if (!(w[CORE_OMR] & OMR_SATURATE)) return r;
+inline uint64_t saturate_of(uint32_t& sr, uint32_t omr, uint64_t r, bool rounding) {
+  if (!(omr & OMR_SATURATE)) return r;
   const bool b39 = bit(r, 39), b32 = bit(r, 32), b31 = bit(r, 31);
   if (b39 == b32 && b32 == b31) return r;
   r = b39 ? join40(0xFF, 0x8000, 0) : join40(0, 0x7FFF, rounding ? 0 : 0xFFFF);
-  alu_sr(w) |= SR_V | SR_L;
-  set_flag(w, SR_U, scale_mode(w) != SCALE_NONE);
+  sr |= SR_V | SR_L;
+  set_flag(sr, SR_U, scale_of(sr) != SCALE_NONE);
   return r;
+}
+uint64_t saturate(uint32_t* w, uint64_t r, bool rounding) {
+  return saturate_of(alu_sr(w), w[CORE_OMR], r, rounding);
 }
 
 // Rounding at bit 15 (16 scaled down, 14 scaled up); convergent unless
 // omr selects two's-complement rounding.
-arith round40(const uint32_t* w, uint64_t r) {
+inline arith round_of(uint32_t sr, uint32_t omr, uint64_t r) {
   int point = 15;
-  const scaling mode = scale_mode(w);
+  const scaling mode = scale_of(sr);
   if (mode == SCALE_DOWN) point = 16;
   if (mode == SCALE_UP) point = 14;
   arith a = add40(r, 1ull << point, 0);
   const uint64_t below = (1ull << (point + 1)) - 1;
-  if (!(w[CORE_OMR] & OMR_TWOS_ROUND) && (a.r & below) == 0) a.r &= ~(1ull << (point + 1));
+  if (!(omr & OMR_TWOS_ROUND) && (a.r & below) == 0) a.r &= ~(1ull << (point + 1));
   a.r &= ~below;
   return a;
+}
+arith round40(const uint32_t* w, uint64_t r) {
+  return round_of(w[CS_ALU_SR], w[CORE_OMR], r);
 }
 
 enum multiply_mode { MUL_SS, MUL_SU, MUL_UU };
 
 // 16 x 16 fractional multiply: twice the product of the magnitudes, its
 // sign by the mode and inverted by alu_negate.
-uint64_t product(const uint32_t* w, multiply_mode mode) {
-  const uint32_t a = w[CS_ZB] & 0xFFFF;
-  const uint32_t b = w[CS_MB] & 0xFFFF;
+inline uint64_t multiply(uint32_t a, uint32_t b, multiply_mode mode, bool negate) {
+  a &= 0xFFFF;
+  b &= 0xFFFF;
   if (a == 0 || b == 0) return 0;
   const bool a_neg = mode != MUL_UU && (a & 0x8000);
   const bool b_neg = mode == MUL_SS && (b & 0x8000);
@@ -181,8 +195,11 @@ uint64_t product(const uint32_t* w, multiply_mode mode) {
   const uint64_t mb = b_neg ? 0x10000 - b : b;
   const uint64_t p2 = (ma * mb) << 1;
   bool negative = mode == MUL_SS ? (a_neg != b_neg) : a_neg;
-  if (w[CS_ALU_NEGATE]) negative = !negative;
+  if (negate) negative = !negative;
   return negative ? negate40(p2) : p2;
+}
+uint64_t product(const uint32_t* w, multiply_mode mode) {
+  return multiply(w[CS_ZB], w[CS_MB], mode, w[CS_ALU_NEGATE] != 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -765,7 +782,19 @@ void alu_dispatch() {
 namespace {
 
 // The accumulator stores of a whole write-back, without its latches.
-void store_acc(int base, uint64_t r) {
+// When the three parts and the accumulator are marked already and feed
+// no stream (every store in a loop but the first), only the words change.
+[[gnu::always_inline]] inline void store_acc(int base, uint64_t r) {
+  constexpr uint32_t MARKED = ATTR_WRITTEN | ATTR_CHANGED, TESTED = MARKED | ATTR_OUT_STREAMS;
+  const uint32_t* attrs = cur_state->core_attrs;
+  if (((attrs[base] & TESTED) == MARKED) & ((attrs[base + 1] & TESTED) == MARKED) &
+      ((attrs[base + 2] & TESTED) == MARKED) & ((attrs[base + 3] & TESTED) == MARKED)) [[likely]] {
+    uint32_t* w = cur_inst->core;
+    w[base + 1] = part0(r);
+    w[base + 2] = part1(r);
+    w[base + 3] = part2(r);
+    return;
+  }
   core_store_reg_quiet(base + 1, part0(r));
   core_store_reg_quiet(base + 2, part1(r));
   core_store_reg(base + 3, part2(r));
@@ -850,50 +879,58 @@ void run_logic(uint32_t* w, int op, int base) {
   return true;
 }
 
-// The common operations into an accumulator with the handlers' own
-// arithmetic, their operands straight from the registers: what both
-// phases leave in the registers (sr is the caller's to store). False for
-// any other operation.
-bool run_direct(uint32_t* w, int op, int base) {
+// clr, mac, macr, mpy and mpyr into an accumulator with the handlers' own
+// arithmetic, operands straight from the registers and sr in a local:
+// what both phases leave in the registers, sr and their marks. False
+// for any other operation (nothing done).
+[[gnu::always_inline]] inline bool run_multiply(uint32_t* w, int op, int src1, int src2, bool negate, int base) {
+  uint32_t sr = w[CORE_SR];
   uint64_t r = 0;
   switch (op) {
     case ALU_OP_CLR:
-      begin_arith(w, true);
-      common_flags(w, 0);
+      sr &= ~FLAGS_ARITH;
+      flags_of(sr, 0);
       break;
     case ALU_OP_MAC:
     case ALU_OP_MPY:
     case ALU_OP_MACR:
     case ALU_OP_MPYR: {
-      w[CS_ZB] = reg16(w, op_field(w, CS_ALU_SRC1));
-      w[CS_MB] = reg16(w, op_field(w, CS_ALU_SRC2));
+      const uint32_t omr = w[CORE_OMR];
       const bool accumulate = op == ALU_OP_MAC || op == ALU_OP_MACR;
       const bool rounding = op == ALU_OP_MACR || op == ALU_OP_MPYR;
-      const arith a = add40(accumulate ? read_acc(w, base) : 0, product(w, MUL_SS), 0);
-      const arith rounded = rounding ? round40(w, a.r) : a;
-      begin_arith(w, true);
-      set_flag(w, SR_V, (accumulate && a.v) || (rounding && rounded.v));
-      common_flags(w, rounded.r);
-      r = saturate(w, rounded.r, rounding);
+      const arith a =
+          add40(accumulate ? read_acc(w, base) : 0, multiply(reg16(w, src1), reg16(w, src2), MUL_SS, negate), 0);
+      const arith rounded = rounding ? round_of(sr, omr, a.r) : a;
+      sr &= ~FLAGS_ARITH;
+      set_flag(sr, SR_V, (accumulate && a.v) || (rounding && rounded.v));
+      flags_of(sr, rounded.r);
+      r = saturate_of(sr, omr, rounded.r, rounding);
       break;
     }
-    default: return run_common(w, op, base);
+    default: return false;
   }
   store_acc(base, r);
+  core_store_control(CORE_SR, sr);
   return true;
 }
 
 }  // namespace
 
-void alu_run_both() {
+void alu_run_record(int op, int src1, int src2, int dest, int negate) {
   uint32_t* w = core_words();
-  const int op = op_field(w, CS_ALU_OP);
   const alu_op_desc& d = op_desc(op);
   // A pure move: no latch it loads is read, sr is kept.
   if (d.keeps_sr && d.run == op_none) return;
+  const int base = acc_base(dest);
+  if (base >= 0 && run_multiply(w, op, src1, src2, negate != 0, base)) return;
+  // The rest through the record's words.
+  w[CS_ALU_OP] = static_cast<uint32_t>(op);
+  w[CS_ALU_SRC1] = static_cast<uint32_t>(src1);
+  w[CS_ALU_SRC2] = static_cast<uint32_t>(src2);
+  w[CS_ALU_DEST] = static_cast<uint32_t>(dest);
+  w[CS_ALU_NEGATE] = static_cast<uint32_t>(negate);
   w[CS_ALU_SR] = w[CORE_SR];
-  const int base = acc_base(op_field(w, CS_ALU_DEST));
-  if (base >= 0 && run_direct(w, op, base)) {
+  if (base >= 0 && run_common(w, op, base)) {
     // tfr keeps sr.
     if (!d.keeps_sr) core_store_control(CORE_SR, w[CS_ALU_SR]);
     return;
@@ -902,6 +939,12 @@ void alu_run_both() {
   d.load(w);
   d.run(w);
   if (w[CS_ALU_RESTORE] == 1) core_store_control(CORE_SR, w[CS_ALU_SR]);
+}
+
+void alu_run_both() {
+  const uint32_t* w = core_words();
+  alu_run_record(op_field(w, CS_ALU_OP), op_field(w, CS_ALU_SRC1), op_field(w, CS_ALU_SRC2),
+                 op_field(w, CS_ALU_DEST), op_field(w, CS_ALU_NEGATE));
 }
 
 void alu_norm(uint32_t opcode) {

@@ -51,6 +51,10 @@ void alu_dispatch();
 // marks (the latches are the operation's own; a pure move changes
 // nothing). For a caller with history output off: no latch is noted.
 void alu_run_both();
+// The same for the operation given as a record's fields (op, src1, src2,
+// dest, negate), leaving the record's words alone where it can: clr and
+// the multiplies into an accumulator run from locals.
+void alu_run_record(int op, int src1, int src2, int dest, int negate);
 
 // The normalize instruction run directly: accumulator from opcode bit 3,
 // address register from bits 0-1.

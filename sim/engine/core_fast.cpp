@@ -561,14 +561,8 @@ void fast_transfer(fast_step& s, int reg, uint32_t value) {
 }
 
 void fast_run_alu(const fast_step& s) {
-  uint32_t* w = s.w;
   const std::array<int16_t, 5>& r = s.d->fast_alu;
-  w[CS_ALU_OP] = static_cast<uint32_t>(int32_t{r[0]});
-  w[CS_ALU_SRC1] = static_cast<uint32_t>(int32_t{r[1]});
-  w[CS_ALU_SRC2] = static_cast<uint32_t>(int32_t{r[2]});
-  w[CS_ALU_DEST] = static_cast<uint32_t>(int32_t{r[3]});
-  w[CS_ALU_NEGATE] = static_cast<uint32_t>(int32_t{r[4]});
-  alu_run_both();
+  alu_run_record(r[0], r[1], r[2], r[3], r[4]);
 }
 
 namespace {
