@@ -271,8 +271,14 @@ bool bus_at_rest(const uint32_t* w) {
     if (s.inst->profiled) [[unlikely]]
       note_profiled(SPACE_X, a.address, a.write ? 1 : 0);
     if (!a.write) {
-      w[a.latch] = read_plain(a.at, a.address);
-      if (a.reg >= 0 && w[CS_COND_TRUE]) core_bus_to_reg(a.reg, a.latch);
+      const uint32_t value = read_plain(a.at, a.address);
+      w[a.latch] = value;
+      if (a.reg < 0 || !w[CS_COND_TRUE]) continue;
+      // A data or address register takes the word as it is.
+      if (a.reg != CORE_A && a.reg != CORE_B && fast_plain_destination(a.reg))
+        core_store_reg(a.reg, value);
+      else
+        core_bus_to_reg(a.reg, a.latch);
       continue;
     }
     const uint32_t value = a.value & WORD;
@@ -403,16 +409,17 @@ bool alu_two_reads(fast_step& s) {
   const uint32_t op = s.opcode;
   uint32_t* w = s.w;
   if (!agu_plain(w)) return false;
-  const int other = other_acc(op);
-  const std::array<int, 8> r1 = {other, CORE_Y0, CORE_X1, CORE_Y1, CORE_X0, CORE_Y0, other, CORE_Y1};
-  const std::array<int, 8> r2 = {CORE_X0, CORE_X0, CORE_X0, CORE_X0, CORE_X1, CORE_X1, CORE_Y0, CORE_X1};
+  constexpr int O = -3;  // the other accumulator
+  static constexpr std::array<int, 8> r1 = {O, CORE_Y0, CORE_X1, CORE_Y1, CORE_X0, CORE_Y0, O, CORE_Y1};
+  static constexpr std::array<int, 8> r2 = {CORE_X0, CORE_X0, CORE_X0, CORE_X0, CORE_X1, CORE_X1, CORE_Y0, CORE_X1};
   const uint32_t sel = (op >> 8) & 7;
+  const int first = r1[sel] == O ? other_acc(op) : r1[sel];
   const int n = static_cast<int>((op >> 5) & 3);
   const bool add_n = (op & 0x1000) != 0;
   // The second unit reads r3 after the first has updated it.
   uint32_t r3 = w[CORE_R3] & WORD;
   if (n == 3) r3 = agu_modify(r3, add_n ? w[CORE_N3] : 1, false, w[CORE_M3], nullptr);
-  if (fast_plan_access(s, w[CORE_R0 + n], false, r1[sel], last_cycle(s), false) == nullptr ||
+  if (fast_plan_access(s, w[CORE_R0 + n], false, first, last_cycle(s), false) == nullptr ||
       fast_plan_access(s, r3, false, r2[sel], last_cycle(s), true) == nullptr)
     return false;
   fast_begin(s);
@@ -496,12 +503,6 @@ uint32_t fast_source(int reg, int bus) {
 // cycle-by-cycle path.
 bool fast_agu_plain(const uint32_t* w) {
   return !core_is_583() || !(w[CORE_OMR] & OMR_PAGU);
-}
-
-bool fast_plain_destination(int reg) {
-  constexpr uint64_t plain = 0xFFull | 0xFFull << CORE_M0 | 0xFull << CORE_R0 | 1ull << CORE_X0 |
-                             1ull << CORE_X1 | 1ull << CORE_Y0 | 1ull << CORE_Y1;
-  return reg >= 0 && reg < 64 && ((plain >> reg) & 1) != 0;
 }
 
 void core_fast_record(uint16_t word, decoded_word& d) {

@@ -135,4 +135,8 @@ inline void fast_agu2_update(uint32_t* w, bool add_n3) {
 
 // A register a move may load: a data or address register, whose store
 // has no effect on the loop state, the pins or the clock.
-bool fast_plain_destination(int reg);
+inline bool fast_plain_destination(int reg) {
+  constexpr uint64_t plain = 0xFFull | 0xFFull << CORE_M0 | 0xFull << CORE_R0 | 1ull << CORE_X0 |
+                             1ull << CORE_X1 | 1ull << CORE_Y0 | 1ull << CORE_Y1;
+  return reg >= 0 && reg < 64 && ((plain >> reg) & 1) != 0;
+}
