@@ -665,12 +665,13 @@ int core_fast_run(int room, int device, fast_end_done end_done, bool* end_pendin
   // while the pins stay: omr, plcr and pcr0 are not the handlers' to write.
   bool clock_steady = false;
   uint64_t quiet_bound = 0;
+  bool run_terms = false;
   int n = 0;
   for (;;) {
     const int ran = run_straight(inst, st, w, pages, bus_rest, &clock_steady, &quiet_bound, room - n);
     n += ran;
     if (ran == 0) return n;
-    if (!end_done(device)) {
+    if (!end_done(device, run_terms)) {
       *end_pending = true;
       return n;
     }

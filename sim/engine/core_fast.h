@@ -87,7 +87,9 @@ int core_fast_instruction(int room);
 // each, `end_done` does the run loop's part of the end and answers true
 // when the end was quiet (the run goes on); false leaves that end to the
 // caller (*end_pending). Returns the cycles run (0: nothing changed).
-using fast_end_done = bool (*)(int device);
+// `run_terms` starts false for each run and is the callback's to keep:
+// what it found of the terms no instruction of the run changes.
+using fast_end_done = bool (*)(int device, bool& run_terms);
 int core_fast_run(int room, int device, fast_end_done end_done, bool* end_pending);
 
 // fast_plan_access(s, address, write, reg, cycle, second)

@@ -339,6 +339,63 @@ TEST_F(engine_diff, BreakpointsOfEveryKindStopAtTheSameCycleAndPc) {
   }
 }
 
+// Runs of straight instructions test the quiet ends' run-long terms once.
+// With no observer at the ends, each case must stop (or not) where the
+// cycle engine does: an illegal word the run reaches, a breakpoint, and a
+// breakpoint that the observer sets in the middle of a run (it may change
+// anything, so the run looks again).
+uint32_t illegal_word() {
+  for (uint32_t word = 0;; ++word)
+    if (instr_flags_lookup(static_cast<uint16_t>(word), false) & IFLAG_ILLEGAL) return word;
+}
+
+int observer_ends = 0;
+void break_at_fiftieth_end(int device) {
+  if (++observer_ends == 50) execute_command_line(device, "break p:$10e");
+}
+
+TEST_F(engine_diff, QuietEndsOfRunsStopWhereTheCycleEngineStops) {
+  enum setup { PLAIN, ILLEGAL_WORD, BREAKPOINT, BREAK_SET_BY_OBSERVER };
+  struct quiet_case {
+    setup how;
+    int stops;
+  };
+  constexpr quiet_case cases[] = {{PLAIN, 0}, {ILLEGAL_WORD, 1}, {BREAKPOINT, 1}, {BREAK_SET_BY_OBSERVER, 1}};
+  for (const auto& [how, stops] : cases) {
+    SCOPED_TRACE(how);
+    instruction_end_observer = how == BREAK_SET_BY_OBSERVER ? break_at_fiftieth_end : nullptr;
+    for (int d : {FAST, CYCLE}) {
+      make(d, "73521");
+      place_fir(d);
+      // The eighth pass of the loop meets an illegal word.
+      if (how == ILLEGAL_WORD) put(d, SPACE_P, 0x10f, illegal_word());
+      set(d, "pc", 0x100);
+      if (how == BREAKPOINT) execute_command_line(d, "break p:$10e");
+      arm(d);
+    }
+    int ran[2] = {};
+    for (int d : {FAST, CYCLE}) {
+      observer_ends = 0;
+      ran[d] = run_device_cycles(d, 5000);
+    }
+    EXPECT_EQ(ran[FAST], ran[CYCLE]);
+    EXPECT_EQ(device_states[CYCLE]->running, 1 - stops);
+    EXPECT_EQ(device_states[FAST]->running, device_states[CYCLE]->running);
+    EXPECT_EQ(device_insts[FAST]->pc, device_insts[CYCLE]->pc);
+    EXPECT_GT(device_states[FAST]->straight_instructions, 0u);
+    for (int d : {FAST, CYCLE}) {
+      make_device_current(d);
+      catch_up_peripherals();
+    }
+    EXPECT_EQ(device_state_difference(FAST, CYCLE), "");
+    for (int d : {FAST, CYCLE}) {
+      make_device_current(d);
+      free_breakpoints();
+    }
+    free_all_devices();
+  }
+}
+
 // Conditions on the count alone: the fast device runs on the executor up
 // to the count where a test may hit, then hits where the cycle engine
 // hits (same cycle, pc, report lines and state), over three runs that go
@@ -615,11 +672,6 @@ TEST_F(engine_diff, InterruptsRaisedInsideInstructionsAndLoops) {
     EXPECT_GT(device_states[FAST]->fast_instructions, 0u);
     free_all_devices();
   }
-}
-
-uint32_t illegal_word() {
-  for (uint32_t word = 0;; ++word)
-    if (instr_flags_lookup(static_cast<uint16_t>(word), false) & IFLAG_ILLEGAL) return word;
 }
 
 // Devices run in slices: when one stops (an illegal word), the devices
