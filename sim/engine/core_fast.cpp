@@ -590,7 +590,7 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
 // The instruction at a plain boundary straight through: its device
 // cycles, or 0 when it did not (nothing changed). `bus_rest` is
 // bus_at_rest's answer at this boundary.
-inline int run_straight(device_inst& inst, device_state& st, uint32_t* w, const plain_page* pages, bool bus_rest,
+[[gnu::always_inline]] inline int run_straight(device_inst& inst, device_state& st, uint32_t* w, const plain_page* pages, bool bus_rest,
                         bool* clock_steady, uint64_t* quiet_bound, int room) {
   const bool repeat_pass = w[CS_REP_CONTINUE] != 0;
   const uint32_t word = (repeat_pass ? w[CS_DECODE] : w[CS_PREFETCH]) & WORD;
@@ -635,30 +635,17 @@ inline int run_straight(device_inst& inst, device_state& st, uint32_t* w, const 
   return cycles;
 }
 
-}  // namespace
-
-int core_fast_instruction(int room) {
-  device_inst& inst = *cur_inst;
-  device_state& st = *cur_state;
-  uint32_t* w = inst.core;
-  if (!entry_plain(inst, st, w)) return 0;
-  bool clock_steady = false;
-  uint64_t quiet_bound = 0;
-  return run_straight(inst, st, w, device_pages(inst, w), bus_at_rest(w), &clock_steady, &quiet_bound, room);
-}
-
-int core_fast_run(int room, int device, fast_end_done end_done, bool* end_pending) {
-  device_inst& inst = *cur_inst;
-  device_state& st = *cur_state;
-  uint32_t* w = inst.core;
-  *end_pending = false;
-  if (!entry_plain(inst, st, w)) return 0;
-  // Within the run nothing but its own instructions touches the device:
-  // no peripheral event, input service or stop falls inside (the entry
-  // test of each), and a handler writes neither omr nor bcr. So the pages
-  // stay, the words outside the core's boundary words stay as the first
-  // test found them, and a bus at rest stays at rest (its unit is not
-  // stepped, its pins are not driven).
+// Straight instructions from a plain boundary (entry_plain), back to
+// back: core_fast_run's loop, or one instruction when `end_done` is null.
+// One call runs the whole run, so its entry and exit are paid once.
+// Within the run nothing but its own instructions touches the device:
+// no peripheral event, input service or stop falls inside (the entry
+// test of each), and a handler writes neither omr nor bcr. So the pages
+// stay, the words outside the core's boundary words stay as the first
+// test found them, and a bus at rest stays at rest (its unit is not
+// stepped, its pins are not driven).
+[[gnu::noinline]] int run_straights(device_inst& inst, device_state& st, uint32_t* w, int room, int device,
+                                    fast_end_done end_done, bool* end_pending) {
   const plain_page* pages = device_pages(inst, w);
   bool bus_rest = bus_at_rest(w);
   // Once one instruction's clocking settles, the others' change nothing
@@ -670,7 +657,7 @@ int core_fast_run(int room, int device, fast_end_done end_done, bool* end_pendin
   for (;;) {
     const int ran = run_straight(inst, st, w, pages, bus_rest, &clock_steady, &quiet_bound, room - n);
     n += ran;
-    if (ran == 0) return n;
+    if (ran == 0 || end_done == nullptr) return n;
     if (!end_done(device, run_terms)) {
       *end_pending = true;
       return n;
@@ -678,4 +665,24 @@ int core_fast_run(int room, int device, fast_end_done end_done, bool* end_pendin
     if (!boundary_plain(w)) return n;
     if (!bus_rest) bus_rest = bus_at_rest(w);
   }
+}
+
+}  // namespace
+
+int core_fast_instruction(int room) {
+  device_inst& inst = *cur_inst;
+  device_state& st = *cur_state;
+  uint32_t* w = inst.core;
+  if (!entry_plain(inst, st, w)) return 0;
+  bool end_pending = false;
+  return run_straights(inst, st, w, room, -1, nullptr, &end_pending);
+}
+
+int core_fast_run(int room, int device, fast_end_done end_done, bool* end_pending) {
+  device_inst& inst = *cur_inst;
+  device_state& st = *cur_state;
+  uint32_t* w = inst.core;
+  *end_pending = false;
+  if (!entry_plain(inst, st, w)) return 0;
+  return run_straights(inst, st, w, room, device, end_done, end_pending);
 }
