@@ -5,6 +5,7 @@
 // the off commands.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -276,6 +277,39 @@ TEST_F(ListWindows, ListWindowsLoadReplaceAndReportAFileThatCannotBeRead) {
   EXPECT_EQ(gui::window_find(gui::SIMWIN_LIST, -1), nullptr);
   submit("wlist off");
   EXPECT_STREQ(gui::last_error_text(), "Window not found");
+}
+
+// The window commands' help: the heading and the lines of the off example.
+TEST_F(ListWindows, HelpOfTheWindowCommands) {
+  const struct {
+    const char* command;
+    const char* heading;
+    const char* off_text;
+  } helps[] = {
+      {"wbreakpoint", "  ----------- WBREAKPOINT: Breakpoint Window -----------",
+       "  Close the breakpoint window for the current device."},
+      {"wstack", "  ----------- WSTACK: Stack Window -----------", "  Close the stack window for the current device."},
+      {"wcalls", "  ----------- WCALLS: Calls Window -----------",
+       "  Close the C call stack  window for the current device."},
+      {"winput", "  ----------- WINPUT: Input Window -----------", "  Close the input window for the current device."},
+      {"woutput", "  ----------- WOUTPUT: Output Window -----------",
+       "  Close the output window for the current device."},
+      {"wlist", "  ----------- WLIST: List Window -----------", "  Close all list windows."},
+  };
+  for (const auto& h : helps) {
+    SCOPED_TRACE(h.command);
+    gui::session_reset();
+    submit(std::string("help ") + h.command);
+    std::vector<std::string> printed;
+    for (int i = 0; i < gui::screen().rows; ++i)
+      if (!row(i).empty()) printed.push_back(row(i));
+    const auto heading = std::find(printed.begin(), printed.end(), h.heading);
+    ASSERT_NE(heading, printed.end());
+    const auto off = std::find(printed.begin(), printed.end(), "  " + std::string(h.command) + " off");
+    ASSERT_NE(off, printed.end());
+    ASSERT_NE(off + 1, printed.end());
+    EXPECT_EQ(off[1], h.off_text);
+  }
 }
 
 // Each window from its Window-menu item and again from a saved layout.
