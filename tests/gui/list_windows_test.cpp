@@ -10,6 +10,7 @@
 #include <string>
 
 #include "fw/gui/graphics/font.h"
+#include "fw/widgets/controls/ruler.h"
 #include "gui/breakpoint_window.h"
 #include "gui/layout.h"
 #include "gui/list_window.h"
@@ -159,6 +160,15 @@ TEST_F(ListWindows, TheStackIsReadWhereItLiesWithoutWritingSp) {
   ASSERT_NE(ruler, nullptr);
   EXPECT_EQ(list->rect.height + ruler->rect.height, w->window->rect.height);
   EXPECT_EQ(ruler->rect.y, list->rect.height);
+  // A mark made wider widens its column.
+  vrulerItem* ssh = vrulerGetItemAt(reinterpret_cast<vruler*>(ruler), 1);
+  ASSERT_NE(ssh, nullptr);
+  vrect before, after;
+  vlistviewGetCellRect(const_cast<vlistview*>(list), 0, 1, &before);
+  vrulerItemSetWidth(ssh, ssh->rect.width + 40);
+  vrulerNotify(reinterpret_cast<vruler*>(ruler), nullptr, ssh, vrulerRESIZED);
+  vlistviewGetCellRect(const_cast<vlistview*>(list), 0, 1, &after);
+  EXPECT_EQ(after.width, before.width + 40);
 
   gui::error_report("");
   submit("wst off");
