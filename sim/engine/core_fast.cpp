@@ -276,7 +276,7 @@ bool bus_at_rest(const uint32_t* w) {
       if (a.reg < 0 || !w[CS_COND_TRUE]) continue;
       // A data or address register takes the word as it is.
       if (a.reg != CORE_A && a.reg != CORE_B && fast_plain_destination(a.reg))
-        core_store_reg(a.reg, value);
+        fast_store_reg(a.reg, value);
       else
         core_bus_to_reg(a.reg, a.latch);
       continue;

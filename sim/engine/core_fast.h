@@ -118,7 +118,12 @@ bool fast_agu_plain(const uint32_t* w);
 // add of nN) in a straight handler, which has checked fast_agu_plain: under
 // a linear modifier its flags and the register's store in place (the
 // address unit's other latches are scratch); the rest as the unit does it.
-inline void fast_agu_update(uint32_t* w, int n, agu_mode mode) {
+// core_store_reg inline in the straight handlers, where the register is
+// mostly known, so that the marked store's tests fold.
+[[gnu::always_inline]] inline void fast_store_reg(int reg, uint32_t value) {
+  if (!core_store_marked(reg, value, true)) core_store_reg_marks(reg, value, true);
+}
+[[gnu::always_inline]] inline void fast_agu_update(uint32_t* w, int n, agu_mode mode) {
   const uint32_t m = w[CORE_M0 + n] & 0xFFFF;
   if (m != 0xFFFF || (mode != AGU_INC && mode != AGU_DEC && mode != AGU_ADD_N)) [[unlikely]] {
     agu_address(n, mode);
@@ -128,11 +133,11 @@ inline void fast_agu_update(uint32_t* w, int n, agu_mode mode) {
   const uint32_t updated =
       (mode == AGU_DEC ? r - 1 : r + (mode == AGU_INC ? 1 : w[CORE_N0 + n] & 0xFFFF)) & 0xFFFF;
   w[CS_AGU_FLAGS] = ((updated & 0x8000) ? AGU_FLAG_NEGATIVE : 0u) | (updated == 0 ? AGU_FLAG_ZERO : 0u);
-  core_store_reg(CORE_R0 + n, updated);
+  fast_store_reg(CORE_R0 + n, updated);
 }
 // agu2_address's update of r3 (its latches are scratch).
-inline void fast_agu2_update(uint32_t* w, bool add_n3) {
-  core_store_reg(CORE_R3, (w[CORE_R3] + (add_n3 ? w[CORE_N3] & 0xFFFF : 1)) & 0xFFFF);
+[[gnu::always_inline]] inline void fast_agu2_update(uint32_t* w, bool add_n3) {
+  fast_store_reg(CORE_R3, (w[CORE_R3] + (add_n3 ? w[CORE_N3] & 0xFFFF : 1)) & 0xFFFF);
 }
 
 // A register a move may load: a data or address register, whose store

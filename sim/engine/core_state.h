@@ -444,7 +444,7 @@ void core_store_reg_marks(int reg, uint32_t value, bool mark_composite);
 // masks the word (these registers have no effects, no bus address and the
 // same valid bits on every core). Most stores in a loop are such (lc at
 // every repeat pass).
-inline bool core_store_marked(int reg, uint32_t value, bool mark_composite) {
+[[gnu::always_inline]] inline bool core_store_marked(int reg, uint32_t value, bool mark_composite) {
   constexpr uint64_t plain = 0xFFull | 1ull << CORE_LA | 1ull << CORE_LC | 0xFFull << CORE_M0 |
                              0xFull << CORE_R0 | 1ull << CORE_X0 | 1ull << CORE_X1 | 1ull << CORE_Y0 |
                              1ull << CORE_Y1;
