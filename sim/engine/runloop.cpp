@@ -490,11 +490,13 @@ uint32_t break_room(const device_inst& inst, device_state& st) {
 
 // The terms of quiet_end that no straight instruction changes (only
 // commands, stream and breakpoint lists, state loads and the host
-// interface write them), for a go with no breakpoint and no host file
-// watch: tested once per run of straight instructions.
+// interface write them), for a go with no host file watch whose
+// breakpoints, if any, are found by the pc's bitmap: tested once per run
+// of straight instructions.
 bool quiet_plain_go(const device_inst& inst, const device_state& st) {
   return inst.abort == 0 && st.run_plan_stale == 0 && st.run_mode == RUN_GO && st.run_count != 0 &&
-         st.breakpoints == nullptr && st.hio.watch[0] == HIO_NO_WATCH && st.hio.watch[1] == HIO_NO_WATCH;
+         (st.breakpoints == nullptr || (st.pc_break_bits != nullptr && st.breaks_every_end == 0)) &&
+         st.hio.watch[0] == HIO_NO_WATCH && st.hio.watch[1] == HIO_NO_WATCH;
 }
 
 // A straight instruction's end in a run of them (core_fast_run): the
@@ -512,6 +514,10 @@ bool straight_end_done(int device, bool& plain_go) {
   if (plain_go) {
     if ((inst.flags & STOPPING) != 0 || (stop_request != 0 && run_lane != LANE_WORKER) || inst.cycles % 1000 == 0)
       return false;
+    if (st.breakpoints != nullptr) {
+      if (!no_break_here(inst, st)) return false;
+      run_hook.end_breakpoint_marks();
+    }
     advance_instr_epoch(st);
   } else {
     if (!quiet_end(inst, st)) return false;
