@@ -220,6 +220,8 @@ std::mutex records_lock;
     const int row = timing_lookup(w, PIPE_MODE_FIRST, false);
     d.timing_row = static_cast<uint32_t>(row);
     d.next_mode = static_cast<uint8_t>(op_timing[row][OPT_NEXT_MODE]);
+    d.xdb_timing = op_timing[row][OPT_XDB_DST];
+    d.scale_check = move_checks_scaling(w);
     std::array<uint32_t, OP_TIMING_FIELDS> timing{};
     for (std::size_t f = 0; f < OP_TIMING_FIELDS; ++f) timing[f] = op_timing[row][f];
     d.move_codes = select_codes(w, timing.data());

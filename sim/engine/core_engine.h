@@ -93,6 +93,8 @@ struct decoded_word {
   uint32_t attr = 0;
   uint32_t move_form = 0;
   uint32_t timing_row = 0;
+  uint16_t xdb_timing = 0;    // the timing row's XDB destination field
+  bool scale_check = false;   // move_checks_scaling of the word
   core_handler run = nullptr;
   // The straight-line handler (null: the cycle-by-cycle path) and what it
   // keeps of the word's decoding.

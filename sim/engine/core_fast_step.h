@@ -111,8 +111,8 @@ bool fast_stream_word(uint32_t address, bool write);
   w[CS_INSTR_BOUNDARY] = 0;
   // What the execute work reads of the execute latches.
   w[CS_EX_FLAGS] = d.flags;
-  w[CS_EX_TIMING + OPT_XDB_DST] = op_timing[d.timing_row][OPT_XDB_DST];
-  w[CS_SCALE_CHECK] = move_checks_scaling(static_cast<uint16_t>(s.opcode)) ? 1 : 0;
+  w[CS_EX_TIMING + OPT_XDB_DST] = d.xdb_timing;
+  w[CS_SCALE_CHECK] = d.scale_check ? 1 : 0;
   w[CS_EXECUTE] = s.opcode;
   w[CS_EXECUTE_ADDR] = address;
   w[CS_EXECUTE_OPERAND] = w[CS_DECODE_OPERAND];

@@ -79,6 +79,20 @@ class engine_diff : public cmd_fixture {
     EXPECT_EQ(fast, slow);
     compare_runs();
   }
+  // Both devices caught up must hold the same state; then their
+  // breakpoints and the devices go.
+  static void expect_same_state_then_free() {
+    for (int d : {FAST, CYCLE}) {
+      make_device_current(d);
+      catch_up_peripherals();
+    }
+    EXPECT_EQ(device_state_difference(FAST, CYCLE), "");
+    for (int d : {FAST, CYCLE}) {
+      make_device_current(d);
+      free_breakpoints();
+    }
+    free_all_devices();
+  }
   static void compare_runs() {
     const std::vector<uint64_t>& a = ends_seen[FAST];
     const std::vector<uint64_t>& b = ends_seen[CYCLE];
@@ -326,16 +340,7 @@ TEST_F(engine_diff, BreakpointsOfEveryKindStopAtTheSameCycleAndPc) {
     EXPECT_EQ(device_states[FAST]->cnt[0], device_states[CYCLE]->cnt[0]);
     const std::vector<uint64_t>& a = ends_seen[FAST];
     EXPECT_TRUE(a == ends_seen[CYCLE]);
-    make_device_current(FAST);
-    catch_up_peripherals();
-    make_device_current(CYCLE);
-    catch_up_peripherals();
-    EXPECT_EQ(device_state_difference(FAST, CYCLE), "");
-    for (int d : {FAST, CYCLE}) {
-      make_device_current(d);
-      free_breakpoints();
-    }
-    free_all_devices();
+    expect_same_state_then_free();
   }
 }
 
@@ -383,16 +388,7 @@ TEST_F(engine_diff, QuietEndsOfRunsStopWhereTheCycleEngineStops) {
     EXPECT_EQ(device_states[FAST]->running, device_states[CYCLE]->running);
     EXPECT_EQ(device_insts[FAST]->pc, device_insts[CYCLE]->pc);
     EXPECT_GT(device_states[FAST]->straight_instructions, 0u);
-    for (int d : {FAST, CYCLE}) {
-      make_device_current(d);
-      catch_up_peripherals();
-    }
-    EXPECT_EQ(device_state_difference(FAST, CYCLE), "");
-    for (int d : {FAST, CYCLE}) {
-      make_device_current(d);
-      free_breakpoints();
-    }
-    free_all_devices();
+    expect_same_state_then_free();
   }
 }
 
