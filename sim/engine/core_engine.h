@@ -93,14 +93,16 @@ struct decoded_word {
   uint32_t attr = 0;
   uint32_t move_form = 0;
   uint32_t timing_row = 0;
-  uint16_t xdb_timing = 0;    // the timing row's XDB destination field
-  bool scale_check = false;   // move_checks_scaling of the word
   core_handler run = nullptr;
   // The straight-line handler (null: the cycle-by-cycle path) and what it
   // keeps of the word's decoding.
   fast_handler fast = nullptr;
   std::array<int16_t, 5> fast_alu{};  // the data-ALU record: op, sources, destination, negate
+  uint16_t xdb_timing = 0;            // the timing row's XDB destination field
+  bool scale_check = false;           // move_checks_scaling of the word
 };
+// A record is one cache line (64 bytes, its tail fields in what was padding).
+static_assert(sizeof(decoded_word) <= 64);
 const decoded_word& decoded_word_of(uint16_t word);
 // core_decode outside a fast interrupt from the record of the word: a new
 // instruction's (the prefetched word), or a repeat pass of the word in
