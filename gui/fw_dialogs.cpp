@@ -3,6 +3,7 @@
 // application's resource file. Each is placed 6, 6 over the root window.
 #include "gui/fw_dialogs.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@
 #include "fw/core/fs.h"
 #include "fw/widgets/choosers/filechsr.h"
 #include "fw/widgets/choosers/notice.h"
+#include "fw/widgets/controls/combobox_popdown.h"
+#include "fw/widgets/look/laf.h"
 #include "fw/widgets/controls/textitem.h"
 #include "gui/startup.h"
 
@@ -162,6 +165,35 @@ bool close_modal_notice() {
   if (n->closeHook == nullptr) return false;
   n->closeHook(n, nullptr);
   return true;
+}
+
+namespace {
+
+using natural_size_op = void (*)(vdialogItem*, int*, int*);
+natural_size_op combo_natural_size = nullptr;
+
+void combo_size_hook(vdialogItem* item, int* width, int* height) {
+  combo_natural_size(item, width, height);
+  auto* box = static_cast<vcomboboxStandard*>(item);
+  int text_width = 0, list_width = 0, button_width = 0, ignored = 0;
+  if (box->entry != nullptr) vdialogGetItemNaturalSize(box->entry, &text_width, &ignored);
+  if (box->choice != nullptr) vdialogGetItemNaturalSize(box->choice, &list_width, &ignored);
+  if (vclassIsSubclass(item->cls, vcomboboxPopdownGetDefaultClass())) {
+    auto* popdown = static_cast<vcomboboxPopdown*>(box);
+    if (popdown->button != nullptr) vcomboboxPopdownClassOf(popdown)->buttonSize(popdown, &button_width, &ignored);
+  }
+  const int border = (item->flags & vdialogItemBORDER) != 0 ? int(vdialogGetItemLineWidth(item)) : 0;
+  *width = std::max(text_width + button_width + 40, list_width + 2 * border);
+  if (vlafGetCurrent()->id == vlafMOTIF) *height = *height * 3 / 2;
+}
+
+}  // namespace
+
+void install_combo_size_hook() {
+  vcomboboxStandardClassRec* cls = vcomboboxGetDefaultClass();
+  if (cls->naturalSize == combo_size_hook) return;
+  combo_natural_size = cls->naturalSize;
+  cls->naturalSize = combo_size_hook;
 }
 
 }  // namespace gui

@@ -15,4 +15,10 @@ bool close_modal_notice();
 // alone in the request's order, the current one preselected.
 void chooser_add_filters(vfilechsr* chooser, const chooser_request& request, vresource types);
 
+// Replaces the natural size of the framework's combo-box class (once): the
+// wider of its text part with the box's button and a 40-pixel margin and
+// its list within the two borders; under the Motif look one and a half
+// times the class's own height. A box without a button counts none.
+void install_combo_size_hook();
+
 }  // namespace gui

@@ -209,6 +209,7 @@ int front_end_start(int argc, char** argv, const char* default_type_name) {
   if (create_device(0, default_type_name) == 0) return 0;
   select_device(0);
   session_print(SIM_BANNER, 1);
+  install_combo_size_hook();
   install_dialog_services(&framework_dialogs());
   about_dialog_open(argc > 1 ? argv[1] : nullptr);
   if (about != nullptr) {
