@@ -319,6 +319,29 @@ void incell_allow(xincell* l, int allowed) {
 
 void incell_edit_cell(xincell* l, int32_t row, int32_t column) { cls(l)->editCell(l, row, column); }
 
+grid_fill::grid_fill(vliststr* model, vlistview* view) : model_(model), view_(view) { ++model_->hold; }
+
+grid_fill::~grid_fill() {
+  --model_->hold;
+  if (changed_ == 0 || view_ == nullptr || (view_->flags & vdialogItemOPEN) == 0) return;
+  if (changed_ > CELLS_ONE_BY_ONE) {
+    vdialogInvalItem(view_, 0);
+    return;
+  }
+  for (int i = 0; i < changed_; ++i) vlistviewInvalCell(view_, cells_[i][0], cells_[i][1]);
+}
+
+void grid_fill::set(int32_t row, int32_t column, const std::string& text) {
+  const char* shown = vliststrGetCell(model_, row, column);
+  if (shown != nullptr ? text == shown : text.empty()) return;
+  vliststrSetCellScribed(model_, row, column, vscribeCString(text.c_str()));
+  if (changed_ < CELLS_ONE_BY_ONE) {
+    cells_[changed_][0] = row;
+    cells_[changed_][1] = column;
+  }
+  ++changed_;
+}
+
 device_scope::device_scope(int device) : previous(cur_device) { make_device_current(device); }
 device_scope::~device_scope() {
   if (previous >= 0) make_device_current(previous);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "fw/widgets/lists/listview.h"
 
@@ -70,6 +71,27 @@ void incell_window_busy(vdialog* d, xincell* list, int busy);
 // running.
 void incell_window_end(sim_window* record, vdialog* d, xincell* list, vliststr* model,
                        const std::function<void()>& forget);
+
+// Fills the grid of a list window: a cell is set only when its text
+// differs, with the model's announcements held meanwhile; at the end the
+// view repaints the few cells that changed, or its whole content once
+// when many did, instead of hearing of every cell.
+class grid_fill {
+ public:
+  grid_fill(vliststr* model, vlistview* view);
+  ~grid_fill();
+  grid_fill(const grid_fill&) = delete;
+  grid_fill& operator=(const grid_fill&) = delete;
+  void set(int32_t row, int32_t column, const std::string& text);
+  int changed() const { return changed_; }
+
+ private:
+  static constexpr int CELLS_ONE_BY_ONE = 16;
+  vliststr* model_;
+  vlistview* view_;
+  int changed_ = 0;
+  int32_t cells_[CELLS_ONE_BY_ONE][2] = {};
+};
 
 // A press and release closer than this on both axes is a click.
 constexpr int INCELL_CLICK_SLOP = 5;

@@ -55,6 +55,7 @@ struct memory_win {
   int columns = 2;
   int rows = 0;
   int generation = 0;
+  int widths_set_for = 0;  // the column count the widths were last given for
 };
 std::list<memory_win> windows;
 int generations = 0;
@@ -115,10 +116,6 @@ int row_height(memory_win& w) {
   return font != nullptr ? std::max(1, (vfontGetHeight(font) + 0x8000) >> 16) : 16;
 }
 
-void set_cell(memory_win& w, int row, int column, const std::string& text) {
-  vliststrSetCellScribed(w.model, row, column, vscribeCString(text.c_str()));
-}
-
 std::string cell(memory_win& w, int row, int column) {
   if (row < 0 || row >= vlistGetRowCount(w.model) || column < 0 || column >= vlistGetColumnCount(w.model)) return {};
   const char* s = vliststrGetCell(w.model, row, column);
@@ -166,23 +163,30 @@ void memory_update(memory_win& w) {
   w.rows = std::max(0, w.list->rect.height / row_height(w));
   vlistSetColumnCount(w.model, w.columns);
   vlistSetRowCount(w.model, w.rows);
-  vlistviewSetColumnWidth(w.list, vlistsizeALL_COLUMNS, vw);
-  vlistviewSetColumnWidth(w.list, 0, aw);
+  // Widths given again move the shown cells twice (all, then the first):
+  // only when the columns changed.
+  if (w.widths_set_for != w.columns) {
+    vlistviewSetColumnWidth(w.list, vlistsizeALL_COLUMNS, vw);
+    vlistviewSetColumnWidth(w.list, 0, aw);
+    w.widths_set_for = w.columns;
+  }
   uint64_t address = w.top;
+  grid_fill fill(w.model, w.list);
+  std::string text;
   for (int row = 0; row < w.rows; ++row) {
     const uint32_t first = static_cast<uint32_t>(std::min<uint64_t>(address, UINT32_MAX));
-    set_cell(w, row, 0, address <= r.high ? std::string(w.view.name) + ":$" + format_hex_word(first) : "");
+    fill.set(row, 0, address <= r.high ? std::string(w.view.name) + ":$" + format_hex_word(first) : "");
     for (int c = 1; c < w.columns; ++c) {
       if (address > r.high) {
-        set_cell(w, row, c, "");
+        fill.set(row, c, "");
         continue;
       }
       const auto a = static_cast<uint32_t>(address);
       int radix = memory_radix_at(w.view.region, a);
       if (radix == 0) radix = RADIX_HEX;
-      std::string text;
+      text.clear();
       format_memory_word(r.space, a, radix, text);
-      set_cell(w, row, c, text);
+      fill.set(row, c, text);
       ++address;
     }
   }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <list>
 #include <string>
+#include <vector>
 
 #include "fw/core/scribe.h"
 #include "fw/data/vresource.h"
@@ -46,6 +47,11 @@ struct register_win {
   vdialog* dialog = nullptr;
   xincell* list = nullptr;
   vliststr* model = nullptr;
+  // The shown registers in name order, and the type and peripheral they
+  // were sorted for.
+  std::vector<int> order;
+  const device_type* order_type = nullptr;
+  int order_periph = -1;
 };
 std::list<register_win> windows;
 
@@ -66,10 +72,6 @@ register_win* win_of_list(const xincell* list) {
 std::string cell(vliststr* model, int row, int column) {
   const char* s = row >= 0 && row < vlistGetRowCount(model) ? vliststrGetCell(model, row, column) : nullptr;
   return s != nullptr ? s : "";
-}
-
-void set_cell(vliststr* model, int row, int column, const std::string& text) {
-  vliststrSetCellScribed(model, row, column, vscribeCString(text.c_str()));
 }
 
 bool names_register(const std::string& name) {
@@ -174,6 +176,17 @@ void register_view_setup(register_win& w, int periph, bool reuse) {
   set_title(w);
 }
 
+const std::vector<int>& name_order(register_win& w, int periph) {
+  if (w.order_type == cur_type && w.order_periph == periph) return w.order;
+  w.order.clear();
+  const periph_class* cls = cur_type->periphs[periph].cls;
+  for (int reg = register_name_next(periph, -1); reg >= 0; reg = register_name_next(periph, reg))
+    if ((cls->regs[reg].access & REG_HIDDEN) == 0) w.order.push_back(reg);
+  w.order_type = cur_type;
+  w.order_periph = periph;
+  return w.order;
+}
+
 void register_window_update(sim_window* record) {
   register_win* w = win_of(record);
   if (w == nullptr || w->model == nullptr) return;
@@ -195,21 +208,23 @@ void register_window_update(sim_window* record) {
   const int count = reg_count(periph);
   if (vlistGetRowCount(w->model) != count) vlistSetRowCount(w->model, count);
   const periph_row& p = cur_type->periphs[periph];
+  grid_fill fill(w->model, w->list);
   int row = 0;
-  for (int reg = register_name_next(periph, -1); reg >= 0; reg = register_name_next(periph, reg)) {
-    if ((p.cls->regs[reg].access & REG_HIDDEN) != 0) continue;
-    set_cell(w->model, row, 0, std::string(p.cls->regs[reg].name) + p.suffix);
-    std::string value;
+  std::string name, value;
+  for (int reg : name_order(*w, periph)) {
+    name.assign(p.cls->regs[reg].name).append(p.suffix);
+    fill.set(row, 0, name);
+    value.clear();
     if (format_register_value(periph, reg, register_display_radix(periph_attrs(periph)[reg]), value) == 0) {
-      set_cell(w->model, row, 1, "");
+      fill.set(row, 1, "");
       return;
     }
-    set_cell(w->model, row, 1, value);
+    fill.set(row, 1, value);
     ++row;
   }
   for (; row < count; ++row) {
-    set_cell(w->model, row, 0, "");
-    set_cell(w->model, row, 1, "");
+    fill.set(row, 0, "");
+    fill.set(row, 1, "");
   }
 }
 

@@ -16,6 +16,7 @@
 #include <map>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "platform/gdi/internal.h"
 #include "platform/gdi/world.h"
@@ -223,7 +224,7 @@ int emForCell(FT_Face face, int cell) {
   return em;
 }
 
-Realised realise(const LOGFONTA& lf) {
+Realised realiseAfresh(const LOGFONTA& lf) {
   Fonts& all = fonts();
   Realised r;
   char name[33] = {};
@@ -252,6 +253,22 @@ Realised realise(const LOGFONTA& lf) {
   r.underlineThick = std::max(1, scaled(face->underline_thickness, r.em, upem));
   for (int c = 32; c < 256; ++c) r.maxWidth = std::max(r.maxWidth, glyphOf(*r.strike, static_cast<unsigned char>(c)).advance);
   if (FT_IS_FIXED_WIDTH(face)) r.avgWidth = r.maxWidth;
+  return r;
+}
+
+// Every text call realises its font, and a realisation measures the whole
+// character set: the last few are kept, by the description's bytes.
+Realised realise(const LOGFONTA& lf) {
+  struct Kept {
+    LOGFONTA lf;
+    Realised r;
+  };
+  static std::vector<Kept> kept;
+  for (const Kept& k : kept)
+    if (std::memcmp(&k.lf, &lf, sizeof lf) == 0) return k.r;
+  Realised r = realiseAfresh(lf);
+  if (kept.size() >= 32) kept.erase(kept.begin());
+  kept.push_back({lf, r});
   return r;
 }
 
@@ -344,6 +361,30 @@ struct TextPainter {
   void fill(const RECT& r, std::uint32_t v) {
     for (int y = r.top; y < r.bottom; ++y)
       for (int x = r.left; x < r.right; ++x) put(x, y, v);
+  }
+  // A glyph's set bits at (x, y); one wholly inside the clip (and the
+  // limit) is stored without asking about every pixel.
+  void glyph(const Glyph& g, int x, int y, std::uint32_t v) {
+    const RECT box{x, y, x + g.width, y + g.rows};
+    const bool inside = !world && t.clip->holds(box) &&
+                        (!limit || (box.left >= limit->left && box.right <= limit->right && box.top >= limit->top &&
+                                    box.bottom <= limit->bottom));
+    if (!inside) {
+      for (int gy = 0; gy < g.rows; ++gy)
+        for (int gx = 0; gx < g.width; ++gx)
+          if (g.bits[static_cast<std::size_t>(gy * g.width + gx)]) put(x + gx, y + gy, v);
+      return;
+    }
+    if (emptyRect(box)) return;
+    for (int gy = 0; gy < g.rows; ++gy) {
+      std::uint32_t* row = t.surface->row(y + gy + t.origin.y) + x + t.origin.x;
+      const std::uint8_t* bits = g.bits.data() + static_cast<std::size_t>(gy * g.width);
+      for (int gx = 0; gx < g.width; ++gx)
+        if (bits[gx]) row[gx] = v;
+    }
+    touched = emptyRect(touched) ? box
+                                 : RECT{std::min(touched.left, box.left), std::min(touched.top, box.top),
+                                        std::max(touched.right, box.right), std::max(touched.bottom, box.bottom)};
   }
 };
 
@@ -471,9 +512,7 @@ BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, const ch
   int pen = px;
   for (int i = 0; i < n; ++i) {
     const internal::Glyph& g = internal::glyphOf(s, static_cast<unsigned char>(text[i]));
-    for (int gy = 0; gy < g.rows; ++gy)
-      for (int gx = 0; gx < g.width; ++gx)
-        if (g.bits[static_cast<std::size_t>(gy * g.width + gx)]) p.put(pen + g.left + gx, baseline - g.top + gy, fg);
+    p.glyph(g, pen + g.left, baseline - g.top, fg);
     pen += dx ? dx[i] : g.advance;
   }
   if (r.underline)

@@ -171,6 +171,15 @@ bool Region::contains(LONG x, LONG y) const {
   return false;
 }
 
+bool Region::holds(const RECT& q) const {
+  if (emptyRect(q) || q.left < box_.left || q.right > box_.right || q.top < box_.top || q.bottom > box_.bottom)
+    return false;
+  auto it = std::partition_point(rects_.begin(), rects_.end(), [&](const RECT& r) { return r.bottom <= q.top; });
+  for (; it != rects_.end() && it->top <= q.top; ++it)
+    if (q.left >= it->left && q.right <= it->right && q.bottom <= it->bottom) return true;
+  return false;
+}
+
 bool Region::meets(const RECT& q) const {
   if (emptyRect(q) || emptyRect(intersectRect(q, box_))) return false;
   auto it = std::partition_point(rects_.begin(), rects_.end(), [&](const RECT& r) { return r.bottom <= q.top; });

@@ -36,6 +36,9 @@ class Region {
   void offset(LONG dx, LONG dy);
   bool contains(LONG x, LONG y) const;
   bool meets(const RECT& r) const;
+  // Whether one of the region's rectangles holds all of r (false may
+  // still mean covered by several).
+  bool holds(const RECT& r) const;
   bool operator==(const Region& o) const;
 
   // Builds from any rectangles, overlapping or not.

@@ -292,6 +292,43 @@ TEST(GdiText, ColoursModesAndClipping) {
   EXPECT_GT(line.top, 2 + c.metrics().tmAscent - 1);
 }
 
+// Text under a clip region of several pieces, some glyphs wholly inside a
+// piece, some across a gap, some at the ETO_CLIPPED box's edge, some
+// outside: exactly the unclipped ink that falls inside both.
+TEST(GdiText, InkUnderAComplexClipIsTheUnclippedInkInsideIt) {
+  Canvas c(120, 40);
+  c.use(-17);
+  SetBkMode(c.dc, TRANSPARENT);
+  SetTextColor(c.dc, RGB(0, 0, 0));
+  const char* text = "WMW@WMW@WMW";
+  const RECT box{0, 0, 100, 40};
+  ExtTextOutA(c.dc, 3, 4, ETO_CLIPPED, &box, text, int(std::strlen(text)), nullptr);
+  std::vector<bool> whole(c.w * c.h);
+  for (int y = 0; y < c.h; ++y)
+    for (int x = 0; x < c.w; ++x) whole[y * c.w + x] = GetPixel(c.dc, x, y) == RGB(0, 0, 0);
+  PatBlt(c.dc, 0, 0, c.w, c.h, WHITENESS);
+  HRGN clip = CreateRectRgn(0, 0, 31, 40);
+  HRGN second = CreateRectRgn(37, 8, 120, 40), third = CreateRectRgn(60, 0, 64, 8);
+  CombineRgn(clip, clip, second, RGN_OR);
+  CombineRgn(clip, clip, third, RGN_OR);
+  SelectClipRgn(c.dc, clip);
+  ExtTextOutA(c.dc, 3, 4, ETO_CLIPPED, &box, text, int(std::strlen(text)), nullptr);
+  SelectClipRgn(c.dc, nullptr);
+  int inside = 0, outside = 0;
+  for (int y = 0; y < c.h; ++y)
+    for (int x = 0; x < c.w; ++x) {
+      const bool in = PtInRegion(clip, x, y) != 0;
+      SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+      EXPECT_EQ(GetPixel(c.dc, x, y) == RGB(0, 0, 0), whole[y * c.w + x] && in);
+      (in ? inside : outside) += whole[y * c.w + x];
+    }
+  EXPECT_GT(inside, 0);
+  EXPECT_GT(outside, 0) << "some ink must fall outside the clip";
+  DeleteObject(clip);
+  DeleteObject(second);
+  DeleteObject(third);
+}
+
 TEST(GdiText, OneBitSurfacesTakeTheNearestBit) {
   struct Row {
     COLORREF text, bk;

@@ -295,7 +295,8 @@ void drawOneCell(vlistview* v, std::int32_t row, std::int32_t column, const vlis
   auto* c = vlistviewClassOf(v);
   vrect r;
   vlistviewGetCellRect(v, row, column, &r);
-  if (r.width == 0) return;
+  // A repaint of a few changed cells leaves the others alone.
+  if (r.width == 0 || !vdrawRectIsVisible(&r)) return;
   int selected = vlistIsCellSelected(v->list, shown, row, column);
   c->fillCell(v, row, column, selected, &r);
   vrect inner = inset(r, c->cellBorder);
