@@ -9,6 +9,7 @@
 
 #include <array>
 #include <bit>
+#include <cassert>
 #include <cstdint>
 #include <vector>
 
@@ -662,7 +663,13 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
       *end_pending = true;
       return n;
     }
-    if (!boundary_plain(w)) return n;
+    // Of the words boundary_plain tests, an instruction's end leaves
+    // nonzero only those of an interrupt it accepted (the observer at the
+    // end may write any, so its runs test them all).
+    if (instruction_end_observer != nullptr ? !boundary_plain(w)
+                                            : (w[CS_IRQ_SEQ_STEP] | w[CS_PENDING_ACK] | w[CS_NEXT_FETCH]) != 0)
+      return n;
+    assert(boundary_plain(w));
     if (!bus_rest) bus_rest = bus_at_rest(w);
   }
 }
