@@ -13,6 +13,7 @@
 #include "gui/source_window.h"
 #include "gui/stack_window.h"
 #include "gui/stream_window.h"
+#include "gui/watch_window.h"
 
 namespace gui {
 
@@ -31,6 +32,7 @@ constexpr registration kinds[] = {
     register_calls_window,
     register_stream_windows,
     register_list_window,
+    register_watch_window,
     nullptr,  // the end
 };
 

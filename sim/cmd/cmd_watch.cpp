@@ -158,21 +158,6 @@ bool same_symbols(const coff_debug_info& a, const coff_debug_info& b) {
          a.string_table == b.string_table;
 }
 
-watch_entry* find_watch(uint32_t number) {
-  for (watch_entry& e : current_list().entries)
-    if (e.number == number) return &e;
-  return nullptr;
-}
-
-uint32_t first_free_watch_number() {
-  uint32_t n = 1;
-  for (const watch_entry& e : current_list().entries) {  // in number order
-    if (e.number != n) break;
-    ++n;
-  }
-  return n;
-}
-
 // The token after "#n", or 2.
 int first_item_token() { return cur_lexer->kind[2] == 'w' ? 3 : 2; }
 bool numbered() { return cur_lexer->kind[2] == 'w'; }
@@ -193,7 +178,7 @@ void off_action(const char*) {
     entries.clear();
     return;
   }
-  std::erase_if(entries, [](const watch_entry& e) { return e.number == given_number(); });
+  watch_remove(*cur_state->watches, given_number());
 }
 
 void set_action(const char*) {
@@ -201,40 +186,75 @@ void set_action(const char*) {
   int j = first_item_token();
   int radix = -1;
   if (l.has(j + 1)) radix = static_cast<int>(l.value[j++].lo);
-  watch_entry* e = numbered() ? find_watch(given_number()) : nullptr;
+  watch_list& list = current_list();
+  watch_entry* e = numbered() ? watch_find(list, given_number()) : nullptr;
   if (e == nullptr) {
     watch_entry fresh;
-    fresh.number = numbered() ? given_number() : first_free_watch_number();
-    auto& entries = current_list().entries;
-    const auto at = std::find_if(entries.begin(), entries.end(),
-                                 [&](const watch_entry& x) { return x.number > fresh.number; });
-    e = &*entries.insert(at, std::move(fresh));
+    fresh.number = numbered() ? given_number() : watch_next_free(list);
+    e = &watch_insert(list, std::move(fresh));
   }
-  e->radix = radix;
-  e->text = std::string(l.typed(j)).substr(0, WATCH_TEXT_MAX);
-  e->tree.reset();
-  const arg_value& v = l.value[j];
-  switch (l.kind[j]) {
-    case 'C':
-      e->kind = WATCH_C;
-      e->tree = take_c_tree(j, &e->scope_function, &e->scope_block);
-      break;
-    case 'F': e->kind = WATCH_FLOAT; break;
-    case 'g':
-      e->kind = WATCH_REGISTER;
-      e->row = v.region;
-      e->reg = v.item;
-      break;
-    case 'p':
-      e->kind = WATCH_MEMORY;
-      e->row = v.region;
-      e->address = v.addr & cur_type->regions[v.region].addr_mask;
-      break;
-    default: e->kind = WATCH_INTEGER; break;
-  }
+  watch_entry_from_token(*e, j, radix);
 }
 
 }  // namespace
+
+watch_entry* watch_find(watch_list& list, uint32_t number) {
+  for (watch_entry& e : list.entries)
+    if (e.number == number) return &e;
+  return nullptr;
+}
+
+uint32_t watch_next_free(const watch_list& list) {
+  uint32_t n = 1;
+  for (const watch_entry& e : list.entries) {  // in number order
+    if (e.number != n) break;
+    ++n;
+  }
+  return n;
+}
+
+watch_entry& watch_insert(watch_list& list, watch_entry&& entry) {
+  const auto at = std::find_if(list.entries.begin(), list.entries.end(),
+                               [&](const watch_entry& x) { return x.number > entry.number; });
+  return *list.entries.insert(at, std::move(entry));
+}
+
+void watch_remove(watch_list& list, uint32_t number) {
+  std::erase_if(list.entries, [number](const watch_entry& e) { return e.number == number; });
+}
+
+void watch_entry_from_token(watch_entry& e, int j, int radix) {
+  const command_lexer& l = *cur_lexer;
+  e.radix = radix;
+  e.text = std::string(l.typed(j)).substr(0, WATCH_TEXT_MAX);
+  e.tree.reset();
+  const arg_value& v = l.value[j];
+  switch (l.kind[j]) {
+    case 'C':
+      e.kind = WATCH_C;
+      e.tree = take_c_tree(j, &e.scope_function, &e.scope_block);
+      if (e.tree == nullptr) {  // braced only: parsed here, kept when it does not parse
+        c_error_quiet(true);
+        e.tree = c_parse(e.text.c_str());
+        c_error_quiet(false);
+        e.scope_function = e.tree != nullptr ? e.tree->scope_function : -1;
+        e.scope_block = e.tree != nullptr ? e.tree->scope_block : -1;
+      }
+      break;
+    case 'F': e.kind = WATCH_FLOAT; break;
+    case 'g':
+      e.kind = WATCH_REGISTER;
+      e.row = v.region;
+      e.reg = v.item;
+      break;
+    case 'p':
+      e.kind = WATCH_MEMORY;
+      e.row = v.region;
+      e.address = v.addr & cur_type->regions[v.region].addr_mask;
+      break;
+    default: e.kind = WATCH_INTEGER; break;
+  }
+}
 
 void c_watches_follow_program(const coff_debug_info* before) {
   const coff_debug_info* now = current_debug_info();

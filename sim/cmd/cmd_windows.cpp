@@ -1,7 +1,11 @@
 // The window commands. Their arguments are checked here; the actions are
 // the installed front-end's, and without one the action says that only the
 // GUI shows simulator windows.
+#include <memory>
 #include <string>
+
+#include "sim/cdb/c_parse.h"
+#include "sim/cdb/c_value.h"
 
 #include "sim/cmd/commands.h"
 #include "sim/cmd/lexer.h"
@@ -49,16 +53,32 @@ int after_window_number() {
   return cur_lexer->has(2) && cur_lexer->word(2)[0] == 'w' && parse_win_number(2) ? 3 : 2;
 }
 
+constexpr const char* CALL_REFUSED = "watch expressions cannot contain function calls";
+
+// Braced C text is kept even when it does not parse (its row then says
+// so), but one that calls a target function is refused.
+bool watch_c_item(int i) {
+  if (parse_braced_arg(i) == 0) return false;
+  c_error_quiet(true);
+  const std::unique_ptr<c_tree> tree = c_parse(cur_lexer->typed(i));
+  c_error_quiet(false);
+  if (tree == nullptr || c_tree_has_call(tree->root) == 0) return true;
+  return reader_fail(i, CALL_REFUSED) != 0;
+}
+
 // What a watch window may show: braced C text, a register, a memory
 // location or a number.
 bool watch_item(int i) {
   if (!cur_lexer->has(i)) return need_arg(i) != 0;
-  if (cur_lexer->typed(i)[0] == '{') return parse_braced_arg(i) != 0;
+  if (cur_lexer->typed(i)[0] == '{') return watch_c_item(i);
   return parse_register_arg(i) || parse_memory_location(i, cur_device) ||
          parse_float_or_int_arg(i);
 }
 
+// A refused braced item keeps its own message: no radix keyword starts
+// with a brace.
 bool radix_then_item(int i) {
+  if (cur_lexer->has(i) && cur_lexer->typed(i)[0] == '{') return false;
   return match_keyword_list(i, radix_letter_words, 'r', 5) >= 0 && watch_item(i + 1) &&
          check_no_more_args(i + 2);
 }

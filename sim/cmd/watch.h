@@ -38,6 +38,18 @@ struct watch_list {
   std::vector<watch_entry> entries;
 };
 
+// The list operations the watch command and the Watch windows share.
+watch_entry* watch_find(watch_list& list, uint32_t number);
+// The smallest number from 1 up that no entry uses.
+uint32_t watch_next_free(const watch_list& list);
+// Links a new entry in number order; the entry as stored.
+watch_entry& watch_insert(watch_list& list, watch_entry&& entry);
+// Unlinks and frees (with its C tree) the entry of that number.
+void watch_remove(watch_list& list, uint32_t number);
+// Sets an entry's item from the checked token j of the command line: its
+// text, radix and kind, a braced C text parsed now with its scope.
+void watch_entry_from_token(watch_entry& entry, int j, int radix);
+
 struct coff_debug_info;
 // After a load: when the current device's symbols are no longer those of
 // before (null: none), each C watch is compiled again from its text at

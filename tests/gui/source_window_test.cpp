@@ -4,15 +4,13 @@
 // a breakpoint, and the status line copied to the session under "log v".
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <string>
 
 #include "gui/source_window.h"
 #include "sim/cdb/frames.h"
 #include "sim/cdb/source.h"
 #include "sim/cmd/breakpoints.h"
+#include "tests/gui/cld_program.h"
 #include "tests/gui/gui_window_support.h"
 #include "tests/support/png_compare.h"
 
@@ -38,24 +36,14 @@ std::string program_text() {
 }
 
 struct SourceWindow : GuiWindowFixture {
-  std::string folder;
-  char previous[4096] = {};
+  cld_program program;
   void SetUp() override {
     GuiWindowFixture::SetUp();
     gui::register_source_window();
-    folder = ::testing::TempDir() + "srcwin_" + std::to_string(::getpid());
-    ASSERT_EQ(std::system(("mkdir -p " + folder).c_str()), 0);
-    ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
-    ASSERT_EQ(::chdir(folder.c_str()), 0);
-    temp_file("srcwin_" + std::to_string(::getpid()) + "/prog.asm", program_text());
-    ASSERT_EQ(std::system((std::string(MAKE_TEST_CLD) + " prog.asm prog.cld").c_str()), 0);
-  }
-  void TearDown() override {
-    GuiWindowFixture::TearDown();
-    ASSERT_EQ(::chdir(previous), 0);
+    ASSERT_TRUE(program.build("srcwin", program_text()));
   }
   void open_on_program() {
-    gui::command_submit(("path " + folder).c_str());
+    gui::command_submit(("path " + program.folder).c_str());
     gui::command_submit("load prog.cld");
     gui::command_submit("wsource");
     settle();
@@ -95,7 +83,7 @@ TEST_F(SourceWindow, StatusLineNamesTheShownPlaceAndThePcWithOrWithoutAFile) {
   gui::command_submit("wsource");
   EXPECT_EQ(gui::window_records().size(), 1u);
 
-  gui::command_submit(("path " + folder).c_str());
+  gui::command_submit(("path " + program.folder).c_str());
   gui::command_submit("load prog.cld");
   submit("step");
   EXPECT_EQ(text(0), "src:prog.asm@1 pc=prog.asm@4 pi:$41 <main+1> section:global");
@@ -186,7 +174,7 @@ TEST_F(SourceWindow, DoubleClickSetsThenRemovesTheLinesBreakpoint) {
 
 TEST_F(SourceWindow, StatusLineGoesToTheSessionWhileLoggingIt) {
   open_on_program();
-  const std::string log = folder + "/s1";
+  const std::string log = program.folder + "/s1";
   gui::command_submit(("log s " + log).c_str());
   submit("step");
   EXPECT_NE(last_row().rfind("src:", 0), 0u);
