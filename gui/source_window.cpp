@@ -331,8 +331,8 @@ void source_window_update(sim_window* record) {
 
 void source_window_refresh(sim_window* record, int busy) {
   if (record->window == nullptr) return;
-  if (busy != 0) vwindowClassOf(record->window)->setMark(record->window);
-  else vwindowClassOf(record->window)->clearMark(record->window);
+  if (busy != 0) vwindowClassOf(record->window)->setBusy(record->window);
+  else vwindowClassOf(record->window)->clearBusy(record->window);
 }
 
 int close_hook(vdialog* d, vevent*) {

@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "fw/widgets/controls/ruler.h"
+#include "fw/data/vresource.h"
+#include "gui/layout.h"
+#include "gui/source_window.h"
 #include "gui/watch_window.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/watch.h"
@@ -235,6 +238,40 @@ TEST_F(WatchWindow, ColumnsFollowTheRulersMarks) {
   vrulerNotify(ruler, nullptr, value, vrulerMOVED);
   EXPECT_EQ(cell_x(3), before3 + 40);
   EXPECT_EQ(cell_x(2), before2);
+}
+
+// A saved layout brings the Source window and each numbered Watch window
+// back where they were.
+TEST_F(WatchWindow, SavedLayoutReopensSourceAndWatchWindows) {
+  gui::register_source_window();
+  gui::command_submit("wsource");
+  gui::command_submit("wwatch r0");
+  gui::command_submit("wwatch win3 r1");
+  settle();
+  std::vector<std::pair<int, int>> kinds;
+  std::vector<vrect> rects;
+  for (const gui::sim_window* r : gui::window_records()) {
+    kinds.emplace_back(r->kind, r->number);
+    rects.push_back(r->window->rect);
+  }
+  ASSERT_EQ(kinds.size(), 3u);
+  vresource saved = vresourceCreateMemory();
+  gui::layout_save_windows(saved);
+  gui::window_close_all(-2);
+  settle();
+  ASSERT_TRUE(gui::window_records().empty());
+  gui::layout_restore_windows(saved);
+  settle();
+  std::vector<std::pair<int, int>> back;
+  for (const gui::sim_window* r : gui::window_records()) back.emplace_back(r->kind, r->number);
+  EXPECT_EQ(back, kinds);
+  for (std::size_t i = 0; i < back.size() && i < rects.size(); ++i) {
+    const vrect& now = gui::window_records()[i]->window->rect;
+    EXPECT_EQ(now.x, rects[i].x);
+    EXPECT_EQ(now.y, rects[i].y);
+    EXPECT_EQ(now.width, rects[i].width);
+  }
+  vresourceCloseFile(saved);
 }
 
 TEST_F(WatchWindow, Screenshot) {
