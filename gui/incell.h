@@ -65,7 +65,8 @@ inline bool incell_editing(const xincell* list) { return (list->incell_flags & I
 // The simulator's list windows (Register, Memory, Assembly): busy disables
 // the dialog and editing together.
 void incell_window_busy(vdialog* d, xincell* list, int busy);
-// Ends such a window: the list lets go of its model, which is destroyed;
+// Ends such a window (and the Source and Watch windows, whose model, if
+// any, is their own: null here): the list lets go of its model, which is destroyed;
 // the record is freed; forget drops the window's own state; the dialog
 // leaves the main view and is destroyed later, as its close hook may be
 // running.

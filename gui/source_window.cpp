@@ -301,21 +301,16 @@ bool source_window_left(const sim_window* except) {
 
 void source_window_close(sim_window* record) {
   source_win* w = win_of(record);
-  vdialog* d = w != nullptr ? w->dialog : nullptr;
   const int device = record->device;
-  window_record_free(record);
-  if (w != nullptr) {
-    if (w->view.red != nullptr) vcolorRelease(w->view.red);
-    windows.remove_if([w](const source_win& x) { return &x == w; });
+  if (w == nullptr) {
+    window_record_free(record);
+    return;
   }
+  if (w->view.red != nullptr) vcolorRelease(w->view.red);
+  incell_window_end(record, w->dialog, nullptr, nullptr,
+                    [w] { windows.remove_if([w](const source_win& x) { return &x == w; }); });
   if (device >= 0 && device < DEVICE_MAX && device_states[device] != nullptr)
     device_states[device]->source_window_open = source_window_left(nullptr) ? 1 : 0;
-  if (d != nullptr) {
-    main_view_remove(d);
-    d->data = nullptr;
-    if (vwindowIsOpen(d)) vwindowClose(d);
-    vinstanceDestroyLater(d);
-  }
 }
 
 void source_window_update(sim_window* record) {

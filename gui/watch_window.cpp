@@ -316,17 +316,12 @@ void watch_window_close(sim_window* record) {
     window_record_free(record);
     return;
   }
-  vdialog* d = w->dialog;
   if (w->model != nullptr) {
     vlistviewSetList(w->list, nullptr);
     vinstanceDestroy(w->model);
   }
-  window_record_free(record);
-  windows.remove_if([w](const watch_win& x) { return &x == w; });
-  main_view_remove(d);
-  d->data = nullptr;
-  if (vwindowIsOpen(d)) vwindowClose(d);
-  vinstanceDestroyLater(d);
+  incell_window_end(record, w->dialog, nullptr, nullptr,
+                    [w] { windows.remove_if([w](const watch_win& x) { return &x == w; }); });
 }
 
 int close_hook(vdialog* d, vevent*) {
