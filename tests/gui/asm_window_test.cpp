@@ -145,4 +145,33 @@ TEST_F(AssemblyWindow, ADoubleClickOnAnAddressSetsThenClearsABreakpoint) {
   EXPECT_STREQ(gui::last_error_text(), "Window not found");
 }
 
+// The same through the platform's input: two clicks on a row's address
+// are a double click; on the instruction's text they set nothing.
+TEST_F(AssemblyWindow, TwoClicksOnAnAddressThroughThePointerToggleABreakpoint) {
+  const int row = row_of("0104");
+  ASSERT_GE(row, 0);
+  vdialog* d = static_cast<vdialog*>(static_cast<void*>(window()->window));
+  win::SetActiveWindow(d->native->hwnd);
+  settle();
+  auto point = [&](int column) {
+    vrect cell;
+    vlistviewGetCellRect(list(), row, column, &cell);
+    const vrect l = list()->rect;
+    return screen_point(d, list(), cell.x - l.x + 4, cell.y - l.y + cell.height / 2);
+  };
+  auto double_click = [&](int column) {
+    clock.advance(1000);  // apart from any click before
+    win::test::Click(point(column));
+    win::test::Click(point(column));
+    settle();
+  };
+  double_click(2);
+  EXPECT_EQ(cur_state->breakpoints, nullptr) << "the instruction's text is no address";
+  double_click(0);
+  ASSERT_NE(cur_state->breakpoints, nullptr);
+  EXPECT_EQ(cur_state->breakpoints->operands.lo, 0x104u);
+  double_click(0);
+  EXPECT_EQ(cur_state->breakpoints, nullptr);
+}
+
 }  // namespace

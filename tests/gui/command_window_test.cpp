@@ -4,6 +4,12 @@
 // busy, and the history rows edited in place.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "fw/widgets/lists/liststr.h"
 #include "gui/command_window.h"
 #include "gui/incell.h"
@@ -169,6 +175,59 @@ TEST_F(CommandWindow, HistoryRowsAreEditedInPlaceByAClickNotByADrag) {
   win::test::Click(cell_point(last));
   settle();
   EXPECT_FALSE(gui::incell_editing(history()));
+}
+
+// One edit in place as its messages and the editor's states, against a
+// stored trace (UPDATE_TRACE=1 writes it first): press and release on a
+// history row, the typed keys, Enter, and the entry gone after the commit.
+TEST_F(CommandWindow, AnEditInPlaceFollowsItsStoredTrace) {
+  for (const char* l : {"evaluate 1", "evaluate 2"}) gui::command_submit(l);
+  settle();
+  const int last = COMMAND_HISTORY_SIZE - 1;
+  std::string got;
+  auto state = [&] {
+    got += gui::incell_editing(history())
+               ? "  editing row " + std::to_string(history()->current_row) + " \"" + text_of(history()->entry) + "\"\n"
+               : "  not editing\n";
+  };
+  auto step = [&](const char* what, const std::function<void()>& input) {
+    win::test::StartTrace();
+    input();
+    settle();
+    std::vector<win::test::TraceEntry> inputs;
+    for (const win::test::TraceEntry& e : win::test::StopTrace())
+      if (e.message == win::WM_KEYDOWN || e.message == win::WM_KEYUP || e.message == win::WM_CHAR ||
+          e.message == win::WM_LBUTTONDOWN || e.message == win::WM_LBUTTONUP)
+        inputs.push_back(e);
+    got += std::string(what) + "\n" + win::test::FormatTrace(inputs, [&](win::HWND h) {
+      return h == dialog()->native->hwnd ? std::string("Command") : std::string();
+    });
+    state();
+  };
+  state();
+  step("press", [&] { win::test::MouseDown(cell_point(last)); });
+  step("release", [&] { win::test::MouseUp(cell_point(last)); });
+  step("keys", [&] {
+    win::test::KeyDown(win::VK_END);
+    win::test::KeyUp(win::VK_END);
+    win::test::Type("0");
+  });
+  step("enter", [&] { enter(); });
+  EXPECT_EQ(command_history_line(0), std::string("evaluate 20"));
+  EXPECT_FALSE(vdialogItemIsShown(history()->entry)) << "the entry hidden";
+  const std::string path = std::string(std::getenv("SIM_TEST_DATA")) + "/gui/incell_edit.trace";
+  if (const char* u = std::getenv("UPDATE_TRACE"); u != nullptr && std::string(u) == "1") {
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr) << path;
+    std::fputs(got.c_str(), f);
+    std::fclose(f);
+  }
+  std::FILE* f = std::fopen(path.c_str(), "r");
+  ASSERT_NE(f, nullptr) << path;
+  std::string want;
+  for (int c; (c = std::fgetc(f)) != EOF;) want += static_cast<char>(c);
+  std::fclose(f);
+  EXPECT_EQ(got, want);
 }
 
 }  // namespace
