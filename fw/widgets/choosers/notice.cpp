@@ -512,4 +512,8 @@ void _vnoticeMeasureText(vnotice* n, int available, int* width, int* height) {
     sizeText(t, 200, L);
   }
   naturalOf(t, width, height);
+  // The item is placed at its own size: one line high it would cut the
+  // line's bottom off by its margins, so an unwrapped one keeps at least
+  // the height measured.
+  if (!vtextitemGetWrap(t) && *height > t->rect.height) sizeText(t, t->rect.width, *height);
 }

@@ -21,7 +21,9 @@
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/namedres.h"
 #include "fw/core/mem.h"
+#include "fw/text/selection.h"
 #include "fw/widgets/choosers/notice.h"
+#include "fw/widgets/textview/textview.h"
 #include "fw/widgets/dialog_support.h"
 #include "platform/win/test.h"
 #include "tests/support/png_compare.h"
@@ -346,6 +348,19 @@ TEST_F(Notices, ATextMeasuresWithoutLineHeight) {
   EXPECT_EQ(n->text->rect.width, 10);
   EXPECT_EQ(n->text->rect.height, 500);
   EXPECT_TRUE(vtextitemGetWrap(n->text));
+}
+
+// A short text on one line: the item is placed at its own size, which
+// must hold the whole line with the item's margins (the glyphs' bottom
+// row was cut off).
+TEST_F(Notices, AOneLineTextKeepsItsWholeLine) {
+  vnoticeSetTextScribed(n, vscribeLiteral("Window not found"));
+  vdialogPlace(n, vwindowGetRoot(), 6, 6);
+  ASSERT_EQ(n->text->text->lineCount, 1);
+  vtextLineInfo info{};
+  vtextGetLineInfo(n->text->text, 1, &info);
+  ASSERT_GT(info.height, 0);
+  EXPECT_GE(vtextviewGetTextArea(n->text)->height, info.height);
 }
 
 // The simulator's error report: create, set the text, place against the
