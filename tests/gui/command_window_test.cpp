@@ -16,6 +16,7 @@
 #include "sim/cmd/dispatch.h"
 #include "tests/gui/gui_window_support.h"
 #include "tests/support/png_compare.h"
+#include "tests/support/stored_text.h"
 
 namespace {
 
@@ -215,19 +216,7 @@ TEST_F(CommandWindow, AnEditInPlaceFollowsItsStoredTrace) {
   step("enter", [&] { enter(); });
   EXPECT_EQ(command_history_line(0), std::string("evaluate 20"));
   EXPECT_FALSE(vdialogItemIsShown(history()->entry)) << "the entry hidden";
-  const std::string path = std::string(std::getenv("SIM_TEST_DATA")) + "/gui/incell_edit.trace";
-  if (const char* u = std::getenv("UPDATE_TRACE"); u != nullptr && std::string(u) == "1") {
-    std::FILE* f = std::fopen(path.c_str(), "w");
-    ASSERT_NE(f, nullptr) << path;
-    std::fputs(got.c_str(), f);
-    std::fclose(f);
-  }
-  std::FILE* f = std::fopen(path.c_str(), "r");
-  ASSERT_NE(f, nullptr) << path;
-  std::string want;
-  for (int c; (c = std::fgetc(f)) != EOF;) want += static_cast<char>(c);
-  std::fclose(f);
-  EXPECT_EQ(got, want);
+  test_support::ExpectStoredText(got, std::string(std::getenv("SIM_TEST_DATA")) + "/gui/incell_edit.trace");
 }
 
 }  // namespace

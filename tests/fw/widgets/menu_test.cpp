@@ -22,6 +22,7 @@
 #include "fw/widgets/look/laf.h"
 #include "tests/fw/widgets/look_support.h"
 #include "tests/fw/widgets/menu_support.h"
+#include "tests/support/stored_text.h"
 
 namespace {
 
@@ -494,19 +495,7 @@ std::string drawnMenu(vmenu* m) {
 }
 
 void matchesStoredTrace(const std::string& got, const std::string& name) {
-  std::string path = std::string(WIDGETS_DATA) + "/" + name;
-  if (const char* u = std::getenv("UPDATE_TRACE"); u && std::string(u) == "1") {
-    std::FILE* f = std::fopen(path.c_str(), "w");
-    ASSERT_NE(f, nullptr) << path;
-    std::fputs(got.c_str(), f);
-    std::fclose(f);
-  }
-  std::FILE* f = std::fopen(path.c_str(), "r");
-  ASSERT_NE(f, nullptr) << path;
-  std::string want;
-  for (int c; (c = std::fgetc(f)) != EOF;) want += char(c);
-  std::fclose(f);
-  EXPECT_EQ(got, want);
+  test_support::ExpectStoredText(got, std::string(WIDGETS_DATA) + "/" + name);
 }
 
 TEST_F(Choosing, EachLookDrawsAsStoredAndChoosesByKeysOnce) {
