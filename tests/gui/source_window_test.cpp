@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "fw/widgets/controls/control.h"
 #include "gui/source_window.h"
 #include "sim/cdb/frames.h"
 #include "sim/cdb/source.h"
@@ -135,6 +136,15 @@ TEST_F(SourceWindow, ScrollingPastEitherEndShowsBlankRowsAndNeverGoesAboveLineOn
   gui::source_window_scroll(window(), -1000);
   EXPECT_EQ(view().first_line, 1);
   EXPECT_EQ(text(1), "     1 ; squares a number in a function");
+  // The bar, moved by the user, counts its value from the far end.
+  auto* bar = reinterpret_cast<vcontrol*>(
+      vdialogFindItem(static_cast<vdialog*>(window()->window), vnameInternLiteral("Source_Scroll")));
+  ASSERT_NE(bar, nullptr);
+  vcontrolSetReversedValue(bar, 10);
+  vdialogNotifyItem(bar, nullptr);
+  EXPECT_EQ(view().first_line, 10);
+  EXPECT_EQ(text(1), "    10         nop");
+  EXPECT_EQ(vcontrolGetReversedValue(bar), 10);
 }
 
 TEST_F(SourceWindow, DoubleClickSetsThenRemovesTheLinesBreakpoint) {
