@@ -259,7 +259,8 @@ void break_toggle(source_win& w, int row) {
   const break_rec* found = nullptr;
   for (const break_rec* b = cur_state->breakpoints; b != nullptr && found == nullptr; b = b->next)
     if (b->enabled != 0 && b->kind == BK_PC && b->operands.lo == address) found = b;
-  const std::string command = found != nullptr ? "break #" + std::to_string(found->number) + " off" : "break @" + text;
+  // "#`" reads the number in decimal, whatever the default radix.
+  const std::string command = found != nullptr ? "break #`" + std::to_string(found->number) + " off" : "break @" + text;
   if (parse_command_line(command.c_str()) != nullptr) command_submit(command.c_str());
   gui_show_prompt();
 }

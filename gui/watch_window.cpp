@@ -338,7 +338,8 @@ void remove_row_item(watch_win& w, int row) {
   const char* cell = vliststrGetCell(w.model, row, 0);
   int number = 0;
   if (cell == nullptr || std::sscanf(cell, "#%d", &number) != 1) return;
-  const std::string line = format("wwatch win%d #%d off", w.record->number, number);
+  // "#`" reads the number in decimal, whatever the default radix.
+  const std::string line = format("wwatch win%d #`%d off", w.record->number, number);
   submitting = 1;
   {
     const device_scope scope(w.record->device);

@@ -176,8 +176,13 @@ TEST_F(SourceWindow, DoubleClickSetsThenRemovesTheLinesBreakpoint) {
   gui::source_window_double_click(window(), row);
   ASSERT_NE(cur_state->breakpoints, nullptr);
   ASSERT_NE(cur_state->breakpoints->next, nullptr);
-  // A line without code sets nothing.
+  // The number is read in decimal under any default radix.
   gui::command_submit("break off");
+  gui::command_submit("radix h");
+  gui::command_submit("break #`12 @8");
+  gui::source_window_double_click(window(), row);
+  EXPECT_EQ(cur_state->breakpoints, nullptr);
+  // A line without code sets nothing.
   gui::source_window_double_click(window(), row_of(6));
   EXPECT_EQ(cur_state->breakpoints, nullptr);
 }

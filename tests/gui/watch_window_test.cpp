@@ -74,6 +74,13 @@ TEST_F(WatchWindow, NumbersAreGivenReusedAndRemovedPerWindow) {
   // A double click on a row turns into "off" for its number.
   gui::watch_window_double_click(window(2), 0);
   EXPECT_TRUE(numbers(2).empty());
+  // Its number is read in decimal under any default radix.
+  gui::command_submit("radix h");
+  gui::command_submit("wwatch win2 #`12 r0");
+  EXPECT_EQ(numbers(2), (std::vector<uint32_t>{12}));
+  gui::watch_window_double_click(window(2), 0);
+  EXPECT_TRUE(numbers(2).empty());
+  gui::command_submit("radix d");
   EXPECT_EQ(gui::watch_window_rows(window(2)), 0);
   gui::command_submit("wwatch win2 off");
   EXPECT_EQ(window(2), nullptr);
