@@ -17,6 +17,7 @@
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/namedres.h"
+#include "fw/gui/window/window_event.h"
 #include "fw/widgets/controls/textitem.h"
 #include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/domains/mainview.h"
@@ -390,6 +391,50 @@ int menu_dispatch(vcommand* command, vdict*) {
   return menu_dispatch_selector(static_cast<vcommandSelector*>(command)->selector);
 }
 
+namespace {
+
+// The items as the resource lays them out for its own size: on a resize
+// the palette keeps its distance from the top, the status bar spans the
+// bottom and the document area takes what the width and height gained.
+struct main_layout {
+  int width = 0, height = 0;
+  vrect palette{}, view{}, status{};
+} design;
+
+vdialogItem* main_item(const char* tag) { return main_dialog != nullptr ? vdialogFindItem(main_dialog, N(tag)) : nullptr; }
+
+void keep_design() {
+  design.width = main_dialog->rect.width;
+  design.height = main_dialog->rect.height;
+  if (vdialogItem* p = main_item("Win_Palette")) design.palette = p->rect;
+  if (vdialogItem* v = main_item("Main_View")) design.view = v->rect;
+  if (vdialogItem* b = main_item("StatusBar")) design.status = b->rect;
+}
+
+void follow_size() {
+  const int dw = main_dialog->rect.width - design.width, dh = main_dialog->rect.height - design.height;
+  const auto s16 = [](int v) { return static_cast<std::int16_t>(std::max(v, 1)); };
+  if (vdialogItem* p = main_item("Win_Palette")) {
+    const vrect r{design.palette.x, static_cast<std::int16_t>(design.palette.y + dh), design.palette.width,
+                  design.palette.height};
+    vdialogSetItemRect(p, &r);
+  }
+  if (vdialogItem* v = main_item("Main_View")) {
+    const vrect r{design.view.x, design.view.y, s16(design.view.width + dw), s16(design.view.height + dh)};
+    vdialogSetItemRect(v, &r);
+  }
+  if (vdialogItem* b = main_item("StatusBar")) {
+    const vrect r{design.status.x, design.status.y, s16(design.status.width + dw), design.status.height};
+    vdialogSetItemRect(b, &r);
+  }
+}
+
+void main_notify(vwindow* window, vevent* event) {
+  if (window == main_dialog && event->type == veventWINDOW_AREA && (veventGetAreaFlags(event) & 2) != 0) follow_size();
+}
+
+}  // namespace
+
 vdialog* main_window_create() {
   vresource r;
   if (!vapplicationFindNamedResource(N("Main"), &r)) return nullptr;
@@ -408,6 +453,8 @@ vdialog* main_window_create() {
   menu_register();
   vdialogSetCloseHook(d, main_close_request);
   vwindowSetTitleScribe(d, vscribeCString(family_title().c_str()));
+  keep_design();
+  vwindowClassOf(d)->setNotify(d, main_notify);
   vwindowPlace(d, vwindowGetRoot(), 11, 11);
   d->decoration |= vwindowDECO_TOP_LEVEL;
   main_window_open = 1;

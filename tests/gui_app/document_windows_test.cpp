@@ -127,6 +127,39 @@ TEST_F(DocumentWindows, APlacementPastTheEdgeIsPulledBackInside) {
   expect_inside(area, s, "the second Register window");
 }
 
+// The user sizes the main window: the document area takes what it gained
+// or lost, the status bar spans the new width along the bottom and the
+// palette stays under the menu line; a window placed afterwards fits.
+TEST_F(DocumentWindows, TheDocumentAreaFollowsTheMainWindowsSize) {
+  start_and_settle();
+  vwindow* main = gui::main_window();
+  ASSERT_NE(main, nullptr);
+  auto* d = static_cast<vdialog*>(static_cast<void*>(main));
+  vdialogItem* palette = vdialogFindItem(d, N("Win_Palette"));
+  vdialogItem* status = vdialogFindItem(d, N("StatusBar"));
+  ASSERT_NE(palette, nullptr);
+  ASSERT_NE(status, nullptr);
+  const int palette_gap = main->rect.height - (palette->rect.y + palette->rect.height);
+  vdialogItem* view = vdialogFindItem(d, N("Main_View"));
+  ASSERT_NE(view, nullptr);
+  const vrect area = view->rect;
+  win::RECT frame{};
+  win::GetWindowRect(main->native->hwnd, &frame);
+  win::SetWindowPos(main->native->hwnd, nullptr, 0, 0, frame.right - frame.left - 300, frame.bottom - frame.top - 200,
+                    win::SWP_NOMOVE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);  // as the user sizes it
+  run_until(elapsed() + 200);
+  EXPECT_EQ(view->rect.width, area.width - 300);
+  EXPECT_EQ(view->rect.height, area.height - 200);
+  win::RECT client{};
+  win::GetWindowRect(vwindowGetMSWMDIClient(main), &client);
+  EXPECT_EQ(client.right - client.left, area.width - 300) << "the client follows its item";
+  EXPECT_EQ(status->rect.width, main->rect.width);
+  EXPECT_EQ(main->rect.height - (palette->rect.y + palette->rect.height), palette_gap);
+  gui::sim_window* w = open("wregister ssi0", gui::SIMWIN_REGISTER);
+  ASSERT_NE(w, nullptr);
+  expect_inside(document_area_on_screen(), frame_on_screen(w), "a Register window after the resize");
+}
+
 // Quit with "SavePos" on and start again: the devices, the Register
 // window on its peripheral, the Memory window on its region (back at the
 // region's start), and every window on its saved rectangle.
