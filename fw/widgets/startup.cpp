@@ -21,6 +21,7 @@
 #include "fw/widgets/choosers/confirm.h"
 #include "fw/widgets/choosers/colorchsr.h"
 #include "fw/widgets/choosers/filechsr.h"
+#include "fw/widgets/choosers/fontchsr.h"
 #include "fw/widgets/choosers/help.h"
 #include "fw/widgets/choosers/servicechsr.h"
 #include "fw/widgets/choosers/notice.h"
@@ -91,6 +92,7 @@ void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vnoticeGetDefaultClass", [] { vnoticeGetDefaultClass(); });
   vmoduleInstallStartup("vfilechsrGetDefaultClass", [] { vfilechsrGetDefaultClass(); });
   vmoduleInstallStartup("vcolorchsrGetDefaultClass", [] { vcolorchsrGetDefaultClass(); });
+  vmoduleInstallStartup("vfontchsrGetDefaultClass", [] { vfontchsrGetDefaultClass(); });
   vmoduleInstallStartup("vrulerGetDefaultClass", [] { _vrulerStartup(); });
   vmoduleInstallStartup("vkeyitemGetDefaultClass", [] { vkeyitemGetDefaultClass(); });
   vmoduleInstallStartup("vlistsizeGetDefaultClass", [] { vlistsizeGetDefaultClass(); });
