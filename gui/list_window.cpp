@@ -10,6 +10,7 @@
 #include "fw/core/ex.h"
 #include "fw/core/scribe.h"
 #include "fw/data/vresource.h"
+#include "fw/gui/graphics/font.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/namedres.h"
 #include "fw/widgets/controls/textitem.h"
@@ -26,6 +27,8 @@
 namespace gui {
 
 namespace {
+
+constexpr const char* LISTING_FONT = "family:fixedsys-size:6";
 
 struct list_win {
   sim_window* record = nullptr;
@@ -143,6 +146,8 @@ void list_window_open(const char*) {
   w.dialog = d;
   w.text = text;
   vtextitemSetModifiable(text, 0);
+  // Listings line up in columns.
+  if (vfont* font = vfontFindScribe(vscribeLiteral(LISTING_FONT))) vdialogSetItemFont(text, font);
   record->refresh = list_window_refresh;
   record->close = list_window_close;
   d->data = record;

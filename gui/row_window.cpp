@@ -152,6 +152,14 @@ void fill_notify(vwindow* window, vevent* event) {
   }
 }
 
+void scrolled_with_ruler(vlistview* list, int32_t dx, int32_t dy) {
+  static_cast<vlistviewClassRec*>(vlistviewClassOf(list)->superclass)->scrolledBy(list, dx, dy);
+  auto* d = static_cast<vdialog*>(vdialogGetItemWindow(list));
+  if (auto* ruler = d != nullptr ? reinterpret_cast<vruler*>(vdialogFindItem(d, N("Ruler"))) : nullptr;
+      ruler != nullptr && ruler->scroll != list->appliedX)
+    vrulerSetScroll(ruler, list->appliedX);
+}
+
 void list_setup(row_win& w) {
   vlistview* list = w.list;
   w.model = vliststrCreate();
@@ -164,7 +172,10 @@ void list_setup(row_win& w) {
   vfont* font = vdialogDetermineItemFont(list);
   vlistviewSetRowHeight(list, vlistsizeALL_ROWS, font != nullptr ? std::max(1, (vfontGetHeight(font) + 0x8000) >> 16) : 16);
   if (w.kind->width > 0) vlistviewSetColumnWidth(list, 0, w.kind->width);
-  if (w.ruler != nullptr) w.ruler->notify = ruler_notify;
+  if (w.ruler != nullptr) {
+    w.ruler->notify = ruler_notify;
+    ruler_follows_list(list);
+  }
   ruler_columns(w);
 }
 
@@ -230,6 +241,16 @@ void filled_window_end(sim_window* record, vdialog* dialog) {
   dialog->data = nullptr;
   if (vwindowIsOpen(dialog)) vwindowClose(dialog);
   vinstanceDestroyLater(dialog);
+}
+
+void ruler_follows_list(vlistview* list) {
+  static vlistviewClassRec* ruled = [] {
+    auto* c = vclassSpawnOf<vlistviewClassRec>(vlistviewGetDefaultClass());
+    vclassSetName(c, vscribeLiteral("rulerlistview"));
+    c->scrolledBy = scrolled_with_ruler;
+    return c;
+  }();
+  if (list->cls == vlistviewGetDefaultClass()) list->cls = ruled;
 }
 
 int record_close_hook(vdialog* dialog, vevent*) {

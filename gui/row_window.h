@@ -58,6 +58,9 @@ void fill_dialog_on_resize(vdialog* dialog, vdialogItem* main, vdialogItem* top)
 // its kind has let go of its own state: the record freed, the dialog out
 // of the main view and destroyed later (its close hook may be running).
 void filled_window_end(sim_window* record, vdialog* dialog);
+// Keeps the marks of the "Ruler" of the list's window over the list's
+// columns while the list scrolls sideways.
+void ruler_follows_list(vlistview* list);
 // A close hook that closes the window through its record (the dialog's data).
 int record_close_hook(vdialog* dialog, vevent* event);
 

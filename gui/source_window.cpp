@@ -47,7 +47,6 @@ namespace {
 constexpr const char* SOURCE_FONT = "family:fixedsys-size:6";
 constexpr int CONTEXT_LINES = 3;  // the target line is shown in the fourth text row
 constexpr int RELAYOUT_PRIORITY = 63;
-constexpr int PLACE_CENTRE = 6;
 const std::string TRAILING_BLANKS(90, ' ');
 
 // The names of the memory spaces by code, as the status line prints them.
@@ -406,10 +405,7 @@ void source_window_open(const char*) {
   vdialogSetCloseHook(d, close_hook);
   const std::string title = window_title(SIMWIN_SOURCE, cur_device, 0);
   vwindowSetTitleScribe(d, vscribeCString(title.c_str()));
-  vwindowPlace(d, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
-  window_place_near(record);
-  main_view_add(d);
-  vwindowOpen(d);
+  main_view_open(record, ALIGN_CENTRE, ALIGN_CENTRE);
   w.view.font = vfontFindScribe(vscribeLiteral(SOURCE_FONT));
   w.view.red = red();
   if (w.scroll != nullptr) vdialogSetItemNotify(w.scroll, scrolled);

@@ -22,6 +22,7 @@
 #include "gui/incell.h"
 #include "gui/main_window.h"
 #include "gui/road.h"
+#include "gui/row_window.h"
 #include "gui/session.h"
 #include "gui/windows.h"
 #include "sim/cdb/c_print.h"
@@ -44,7 +45,6 @@ namespace {
 
 constexpr int COLUMNS = 4;
 constexpr int HEX_RADIX = 3;
-constexpr int PLACE_CENTRE = 6;
 constexpr const char* radix_letters[] = {"b", "d", "f", "h", "u"};
 constexpr const char* nibbles[] = {"0000", "0001", "0010", "0011", "0100", "0101", "0110", "0111",
                                    "1000", "1001", "1010", "1011", "1100", "1101", "1110", "1111"};
@@ -320,8 +320,9 @@ void watch_window_close(sim_window* record) {
     vlistviewSetList(w->list, nullptr);
     vinstanceDestroy(w->model);
   }
-  incell_window_end(record, w->dialog, nullptr, nullptr,
-                    [w] { windows.remove_if([w](const watch_win& x) { return &x == w; }); });
+  vdialog* d = w->dialog;
+  windows.remove_if([w](const watch_win& x) { return &x == w; });
+  filled_window_end(record, d);
 }
 
 int close_hook(vdialog* d, vevent*) {
@@ -412,12 +413,13 @@ watch_win* create_window(int number) {
   vlistviewSetList(list, w.model);
   vlistSetSelectionMode(w.model, list->selection, vlistONE_ONLY_SELECTION);
   vlistviewSetNotify(list, list_notify);
-  if (w.ruler != nullptr) w.ruler->notify = ruler_notify;
+  if (w.ruler != nullptr) {
+    w.ruler->notify = ruler_notify;
+    ruler_follows_list(list);
+  }
   column_widths(w);
-  vwindowPlace(d, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
-  window_place_near(record);
-  main_view_add(d);
-  vwindowOpen(d);
+  fill_dialog_on_resize(d, list, w.ruler);
+  main_view_open(record, ALIGN_CENTRE, ALIGN_CENTRE);
   return &w;
 }
 

@@ -16,6 +16,7 @@
 #include "gui/list_window.h"
 #include "gui/main_window.h"
 #include "gui/row_window.h"
+#include "gui/source_window.h"
 #include "gui/stack_window.h"
 #include "gui/stream_window.h"
 #include "sim/cdb/frames.h"
@@ -36,6 +37,7 @@ struct ListWindows : GuiWindowFixture {
     gui::register_calls_window();
     gui::register_stream_windows();
     gui::register_list_window();
+    gui::register_source_window();
   }
   static void submit(const std::string& line) {
     gui::command_submit(line.c_str());
@@ -169,6 +171,15 @@ TEST_F(ListWindows, TheStackIsReadWhereItLiesWithoutWritingSp) {
   vrulerNotify(reinterpret_cast<vruler*>(ruler), nullptr, ssh, vrulerRESIZED);
   vlistviewGetCellRect(const_cast<vlistview*>(list), 0, 1, &after);
   EXPECT_EQ(after.width, before.width + 40);
+  // Scrolled sideways, the marks go along with their columns.
+  auto* view = const_cast<vlistview*>(list);
+  vlistviewScrollByPixels(view, 0, 60);
+  ASSERT_GT(view->appliedX, 0);
+  EXPECT_EQ(reinterpret_cast<vruler*>(ruler)->scroll, view->appliedX);
+  vlistviewGetCellRect(view, 0, 1, &after);
+  EXPECT_EQ(after.x, before.x - view->appliedX);
+  vlistviewScrollByPixels(view, 0, -60);
+  EXPECT_EQ(reinterpret_cast<vruler*>(ruler)->scroll, 0);
 
   gui::error_report("");
   submit("wst off");
@@ -244,6 +255,10 @@ TEST_F(ListWindows, ListWindowsLoadReplaceAndReportAFileThatCannotBeRead) {
   ASSERT_NE(one, nullptr);
   EXPECT_EQ(std::string(one->window->title), "List Win1 " + first);
   EXPECT_EQ(text_of(one), "line one\nline two\n");
+  // A listing's columns line up: narrow and wide letters take one width.
+  vfont* font = vdialogDetermineItemFont(gui::list_window_text(one));
+  ASSERT_NE(font, nullptr);
+  EXPECT_EQ(vfontGetCharsWidth(font, "iiii", 4), vfontGetCharsWidth(font, "WWWW", 4));
   vwindowInvalAll(one->window, 0);
   settle();
   EXPECT_TRUE(test_support::MatchesPng(win::test::WindowImage(one->window->native->hwnd),
@@ -329,7 +344,7 @@ TEST_F(ListWindows, TheWindowMenuAndASavedLayoutOpenEachKind) {
     const char* item;
     int kind;
   } kinds[] = {
-      {88, "M_Win_Stack", gui::SIMWIN_STACK},   {89, "M_Win_Calls", gui::SIMWIN_CALLS},
+      {85, "M_Win_Source", gui::SIMWIN_SOURCE}, {88, "M_Win_Stack", gui::SIMWIN_STACK},   {89, "M_Win_Calls", gui::SIMWIN_CALLS},
       {92, "M_Win_Input", gui::SIMWIN_INPUT},   {93, "M_Win_Output", gui::SIMWIN_OUTPUT},
       {94, "M_Win_Breakpoints", gui::SIMWIN_BREAKPOINTS},
   };

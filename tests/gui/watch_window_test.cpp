@@ -247,6 +247,53 @@ TEST_F(WatchWindow, ColumnsFollowTheRulersMarks) {
   EXPECT_EQ(cell_x(2), before2);
 }
 
+// A resized window keeps the ruler along its top and the list under it.
+// Scrolled sideways, the list takes its marks along: each mark stays over
+// its column, and back at the left edge the ruler is unscrolled again.
+TEST_F(WatchWindow, RulerStaysOnTopAndFollowsTheListScrolledSideways) {
+  gui::command_submit("wwatch r0");
+  settle();
+  auto* d = static_cast<vdialog*>(window()->window);
+  auto* ruler = reinterpret_cast<vruler*>(vdialogFindItem(d, vnameInternLiteral("Ruler")));
+  auto* list = reinterpret_cast<vlistview*>(vdialogFindItem(d, vnameInternLiteral("Watch_List")));
+  ASSERT_NE(ruler, nullptr);
+  ASSERT_NE(list, nullptr);
+  for (const auto& size : {std::pair{300, 120}, std::pair{700, 400}}) {
+    win::SetWindowPos(d->native->hwnd, nullptr, 0, 0, size.first, size.second,
+                      win::SWP_NOMOVE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+    settle();
+    EXPECT_EQ(list->rect.y, 0);
+    EXPECT_EQ(list->rect.width, d->rect.width);
+    EXPECT_EQ(ruler->rect.y, list->rect.height);
+    EXPECT_EQ(list->rect.height + ruler->rect.height, d->rect.height);
+  }
+  vrulerItem* value = vrulerGetItemAt(ruler, 3);
+  ASSERT_NE(value, nullptr);
+  vrulerItemSetWidth(value, list->rect.width * 2);  // far wider than the list
+  vrulerNotify(ruler, nullptr, value, vrulerRESIZED);
+  const auto shown_x = [&](int column) {
+    vrect r;
+    vlistviewGetCellRect(list, 0, column, &r);
+    return r.x - list->rect.x;
+  };
+  const int at_rest = shown_x(2);
+  for (const int step : {120, 50, -300}) {
+    vlistviewScrollByPixels(list, 0, step);
+    EXPECT_EQ(ruler->scroll, list->appliedX) << step;
+    for (int c = 1; c < 4; ++c)
+      EXPECT_NEAR(shown_x(c), vrulerGetItemAt(ruler, c)->rect.x - ruler->scroll, 8) << step << " column " << c;
+  }
+  EXPECT_EQ(ruler->scroll, 0);
+  EXPECT_EQ(shown_x(2), at_rest);
+  vlistviewScrollByPixels(list, 0, 90);
+  ASSERT_GT(ruler->scroll, 0);
+  // A column made wider by its mark stays under it while scrolled.
+  const int before = shown_x(3);
+  value->rect.x = static_cast<int16_t>(value->rect.x + 30);
+  vrulerNotify(ruler, nullptr, value, vrulerMOVED);
+  EXPECT_EQ(shown_x(3), before + 30);
+}
+
 // A saved layout brings the Source window and each numbered Watch window
 // back where they were.
 TEST_F(WatchWindow, SavedLayoutReopensSourceAndWatchWindows) {
