@@ -60,6 +60,12 @@ struct command_state {
   std::size_t completed_length = 0;
   const command_descriptor* command = nullptr;
   int generation = 0;
+  // Each item's distance from the window's top and right edges as loaded.
+  struct anchor {
+    vdialogItem* item;
+    int top, right;
+  };
+  std::vector<anchor> anchors;
 };
 command_state win;
 
@@ -286,9 +292,35 @@ int close_hook(vdialog*, vevent*) {
   return 1;
 }
 
-void command_event(vwindow*, vevent* event) {
-  if (event->type == veventWINDOW_AREA && (veventGetAreaFlags(event) & 2) != 0 && win.history != nullptr)
-    incell_layout(win.history, 0);
+void anchor_items(vdialog* d) {
+  win.anchors.clear();
+  for (vdialogItem* item : {static_cast<vdialogItem*>(win.prompt), static_cast<vdialogItem*>(win.line),
+                            static_cast<vdialogItem*>(win.help), static_cast<vdialogItem*>(win.error),
+                            static_cast<vdialogItem*>(win.history)})
+    if (item != nullptr)
+      win.anchors.push_back({item, d->rect.height - (item->rect.y + item->rect.height),
+                             d->rect.width - (item->rect.x + item->rect.width)});
+}
+
+// The lines keep their place under the top edge and the history takes
+// what the window gains or loses in height; all but the prompt follow the
+// right edge. A smaller window keeps the line where it can be typed into.
+void lay_out_items(vdialog* d) {
+  for (const command_state::anchor& a : win.anchors) {
+    vrect r = a.item->rect;
+    const bool history = a.item == win.history;
+    const int top = d->rect.height - a.top;
+    if (history) r.height = static_cast<int16_t>(std::max(1, top - r.y));
+    else r.y = static_cast<int16_t>(top - r.height);
+    if (a.item != win.prompt) r.width = static_cast<int16_t>(std::max(1, d->rect.width - a.right - r.x));
+    vdialogSetItemRect(a.item, &r);
+  }
+}
+
+void command_event(vwindow* window, vevent* event) {
+  if (event->type != veventWINDOW_AREA || (veventGetAreaFlags(event) & 2) == 0) return;
+  if (window == win.dialog) lay_out_items(win.dialog);
+  if (win.history != nullptr) incell_layout(win.history, 0);
 }
 
 void set_up_history() {
@@ -329,6 +361,7 @@ void command_open_action(const char*) {
   win.help = text_item(d, "Help_Line");
   win.error = text_item(d, "Error_Line");
   win.history = reinterpret_cast<xincell*>(vdialogFindItem(d, N("Command_History")));
+  anchor_items(d);
   record->refresh = command_refresh;
   record->update = command_update;
   record->close = command_close;

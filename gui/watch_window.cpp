@@ -413,6 +413,9 @@ watch_win* create_window(int number) {
   vlistviewSetList(list, w.model);
   vlistSetSelectionMode(w.model, list->selection, vlistONE_ONLY_SELECTION);
   vlistviewSetNotify(list, list_notify);
+  // Long lists and wide values stay in reach of a small window.
+  vlistviewSetHorizontalBar(list, 1);
+  vlistviewSetVerticalBar(list, 1);
   if (w.ruler != nullptr) {
     w.ruler->notify = ruler_notify;
     ruler_follows_list(list);

@@ -83,6 +83,32 @@ TEST_F(CommandWindow, ABlankCompletesTheFirstWordAndShowsItsSyntax) {
   EXPECT_EQ(text("Command_Line"), "");
 }
 
+// Made smaller or larger (as tiling does), the window keeps the entry
+// under its top edge, the history taking what it gains or loses; typing
+// still reaches the entry.
+TEST_F(CommandWindow, AResizedWindowKeepsTheEntryInReach) {
+  vdialogItem* line = vdialogFindItem(dialog(), N("Command_Line"));
+  vdialogItem* help = vdialogFindItem(dialog(), N("Help_Line"));
+  const int line_gap = dialog()->rect.height - (line->rect.y + line->rect.height);
+  const int help_gap = dialog()->rect.height - (help->rect.y + help->rect.height);
+  const int right_gap = dialog()->rect.width - (line->rect.x + line->rect.width);
+  const int history_bottom = history()->rect.y;
+  for (const auto& size : {std::pair{250, 190}, std::pair{400, 160}, std::pair{800, 400}}) {
+    win::SetWindowPos(dialog()->native->hwnd, nullptr, 0, 0, size.first, size.second,
+                      win::SWP_NOMOVE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+    settle();
+    const int height = dialog()->rect.height;
+    EXPECT_EQ(height - (line->rect.y + line->rect.height), line_gap) << size.second;
+    EXPECT_EQ(height - (help->rect.y + help->rect.height), help_gap) << size.second;
+    EXPECT_EQ(dialog()->rect.width - (line->rect.x + line->rect.width), right_gap) << size.first;
+    EXPECT_EQ(history()->rect.y, history_bottom);
+    EXPECT_LT(history()->rect.y + history()->rect.height, help->rect.y) << "the history stays under the lines";
+  }
+  type_keys("evaluate 2");
+  enter();
+  EXPECT_EQ(command_history_line(0), std::string("evaluate 2"));
+}
+
 TEST_F(CommandWindow, EnterSubmitsAndOnAnEmptyEntryRepeatsTheNewestLine) {
   type_keys("evaluate 6*7");
   enter();
