@@ -252,13 +252,17 @@ bool bus_at_rest(const uint32_t* w) {
 }
 
 // The rest of the last device cycle, after the instruction's end. Its pin
-// samples run when a data read moved the data pins.
+// samples run when a data read moved the data pins. The run loop's part
+// is the count alone: the quiet test before the instruction found no
+// event due in any of its cycles and the horizon fresh (exec_cycle_done
+// would find nothing to clock).
 [[gnu::always_inline]] inline void fast_clock_end(device_inst& inst, uint32_t* w, bool bus_rest) {
   if (!bus_rest) core_bus_complete_idle();
   w[CS_STALLED] = 0;
   inst.device_words[DW_CORE_STATE_CODE] = CORE_STATE_EXECUTE;
   end_of_clock();
-  exec_cycle_done(inst, true);
+  assert(!inst.horizon_stale && !(inst.event_due && inst.horizon == inst.cycles));
+  inst.cycles += 1;
 }
 
 // --- The end of an instruction --------------------------------------------------
@@ -637,7 +641,7 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
 }
 
 // Straight instructions from a plain boundary (entry_plain), back to
-// back: core_fast_run's loop, or one instruction when `end_done` is null.
+// back: core_fast_run's loop, or one instruction when `one` is set.
 // One call runs the whole run, so its entry and exit are paid once.
 // Within the run nothing but its own instructions touches the device:
 // no peripheral event, input service or stop falls inside (the entry
@@ -646,7 +650,7 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
 // test found them, and a bus at rest stays at rest (its unit is not
 // stepped, its pins are not driven).
 [[gnu::noinline]] int run_straights(device_inst& inst, device_state& st, uint32_t* w, int room, int device,
-                                    fast_end_done end_done, bool* end_pending) {
+                                    bool one, bool* end_pending) {
   const plain_page* pages = device_pages(inst, w);
   bool bus_rest = bus_at_rest(w);
   // Once one instruction's clocking settles, the others' change nothing
@@ -658,8 +662,8 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
   for (;;) {
     const int ran = run_straight(inst, st, w, pages, bus_rest, &clock_steady, &quiet_bound, room - n);
     n += ran;
-    if (ran == 0 || end_done == nullptr) return n;
-    if (!end_done(device, run_terms)) {
+    if (ran == 0 || one) return n;
+    if (!straight_end_done(device, run_terms)) {
       *end_pending = true;
       return n;
     }
@@ -682,14 +686,14 @@ int core_fast_instruction(int room) {
   uint32_t* w = inst.core;
   if (!entry_plain(inst, st, w)) return 0;
   bool end_pending = false;
-  return run_straights(inst, st, w, room, -1, nullptr, &end_pending);
+  return run_straights(inst, st, w, room, -1, true, &end_pending);
 }
 
-int core_fast_run(int room, int device, fast_end_done end_done, bool* end_pending) {
+int core_fast_run(int room, int device, bool* end_pending) {
   device_inst& inst = *cur_inst;
   device_state& st = *cur_state;
   uint32_t* w = inst.core;
   *end_pending = false;
   if (!entry_plain(inst, st, w)) return 0;
-  return run_straights(inst, st, w, room, device, end_done, end_pending);
+  return run_straights(inst, st, w, room, device, false, end_pending);
 }

@@ -84,13 +84,14 @@ fast_handler core_fast_flow_handler(uint16_t word, const decoded_word& d);
 int core_fast_instruction(int room);
 // Straight instructions back to back from the current device's boundary,
 // at most `room` device cycles in all, while each runs straight: after
-// each, `end_done` does the run loop's part of the end and answers true
-// when the end was quiet (the run goes on); false leaves that end to the
-// caller (*end_pending). Returns the cycles run (0: nothing changed).
-// `run_terms` starts false for each run and is the callback's to keep:
-// what it found of the terms no instruction of the run changes.
-using fast_end_done = bool (*)(int device, bool& run_terms);
-int core_fast_run(int room, int device, fast_end_done end_done, bool* end_pending);
+// each, straight_end_done (runloop.cpp) does the run loop's part of the
+// end and answers true when the end was quiet (the run goes on); false
+// leaves that end to the caller (*end_pending). Returns the cycles run
+// (0: nothing changed). `run_terms` starts false for each run and is the
+// callee's to keep: what it found of the terms no instruction of the run
+// changes. A direct call, so that the whole-program build inlines it.
+bool straight_end_done(int device, bool& run_terms);
+int core_fast_run(int room, int device, bool* end_pending);
 
 // fast_plan_access(s, address, write, reg, cycle, second)
 // (core_fast_step.h): plans a data access in X space at `address` in

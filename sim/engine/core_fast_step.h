@@ -34,10 +34,21 @@ bool fast_data_word_slow(uint32_t address, bool write, fast_word& at);
 // an output takes a line at each store. The cycle-by-cycle path does those.
 bool fast_stream_word(uint32_t address, bool write);
 
-// core_set_next_pc with the store's marks in place.
+// core_set_next_pc with the store's marks in place. Every pc store of a
+// straight instruction comes before its clocking (fast_clock), which
+// clears the pc-written flag again: so the store leaves the flag alone.
+// (pc keeps all 16 bits on every core.)
 [[gnu::always_inline]] inline void fast_set_next_pc(uint32_t* w, uint32_t address) {
   address &= 0xFFFF;
-  if (w[CORE_PC] != address) core_store_control(CORE_PC, address);
+  if (w[CORE_PC] != address) {
+    uint32_t& attr = cur_state->core_attrs[CORE_PC];
+    if (attr & ATTR_OUT_STREAMS) [[unlikely]] {
+      core_store_reg_marks(CORE_PC, address, true);
+    } else {
+      w[CORE_PC] = address;
+      attr |= ATTR_WRITTEN | ATTR_CHANGED;
+    }
+  }
   cur_inst->pc = address;
 }
 

@@ -499,6 +499,8 @@ bool quiet_plain_go(const device_inst& inst, const device_state& st) {
          st.hio.watch[0] == HIO_NO_WATCH && st.hio.watch[1] == HIO_NO_WATCH;
 }
 
+}  // namespace
+
 // A straight instruction's end in a run of them (core_fast_run): the
 // register blocks' previous words and the counts, then, when the end is
 // quiet, what check_run_stop and after_cycle do at it. `plain_go` holds
@@ -530,6 +532,8 @@ bool straight_end_done(int device, bool& plain_go) {
   }
   return true;
 }
+
+namespace {
 
 // The whole-instruction engine: the cycles of each instruction back to
 // back, with the stop check, the register-block history and the
@@ -564,7 +568,7 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
     if (!inputs.on && inst->profiled == 0) {
       // No input service and no profiler sample between instructions:
       // straight ones back to back, their quiet ends done as they come.
-      const int ran = core_fast_run(room, device, straight_end_done, &end_pending);
+      const int ran = core_fast_run(room, device, &end_pending);
       n += ran;
       if (ran > 0 && !end_pending) continue;
     }
