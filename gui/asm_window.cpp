@@ -273,7 +273,7 @@ void break_toggle(asm_win& w, int row) {
   if (w.view.ready == 0 || row < 0 || row >= static_cast<int>(w.addresses.size()) || cell(w, row, 0).empty()) return;
   const device_scope scope(w.record->device);
   const break_rec* b = enabled_break_at(w.addresses[static_cast<std::size_t>(row)]);
-  const std::string line = b != nullptr ? "break #" + std::to_string(b->number) + " off"
+  const std::string line = b != nullptr ? "break #`" + std::to_string(b->number) + " off"
                                         : "break p:$" + cell(w, row, 0).substr(0, BREAK_ADDRESS_MAX);
   if (parse_command_line(line.c_str()) != nullptr) command_submit(line.c_str());
 }

@@ -139,6 +139,14 @@ TEST_F(AssemblyWindow, ADoubleClickOnAnAddressSetsThenClearsABreakpoint) {
   gui::asm_window_double_click(window(), row);
   settle();
   EXPECT_EQ(cur_state->breakpoints, nullptr);
+  // The number is read in decimal under any default radix: 12 is not $12.
+  gui::command_submit("radix h");
+  gui::command_submit("break #`12 p:$0104");
+  gui::asm_window_double_click(window(), row);
+  settle();
+  EXPECT_EQ(command_history_line(0), std::string("break #`12 off"));
+  EXPECT_EQ(cur_state->breakpoints, nullptr);
+  gui::command_submit("radix d");
   gui::command_submit("wasm off");
   EXPECT_EQ(window(), nullptr);
   gui::command_submit("wasm off");
