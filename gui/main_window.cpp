@@ -25,6 +25,8 @@
 #include "fw/widgets/lists/palette.h"
 #include "fw/widgets/menus/menu.h"
 #include "fw/widgets/menus/menubar.h"
+#include "gui/dialogs/fw_form.h"
+#include "gui/dpref.h"
 #include "gui/layout.h"
 #include "gui/road.h"
 #include "gui/startup.h"
@@ -350,9 +352,8 @@ int menu_dispatch_selector(int selector) {
       submit_checked(e.text);
       return 1;
     case MENU_DIALOG:
-      // The command dialogs come with their own windows; the About box is
-      // here already.
-      if (std::string(e.text) == "About") about_dialog_open(nullptr);
+      if (std::string(e.text) == "About") about_box_open();
+      else command_dialog_open(e.name);
       return 1;
     case MENU_CHOOSER: {
       const int previous = chooser_selector;

@@ -106,6 +106,14 @@ std::string set_break_line(dialog_state& d) {
   return format("break #%d %s %s %s %s", number, access, location.c_str(), pick(ACTION, action), command.c_str());
 }
 
+// After a breakpoint is set the form proposes the next free number, so
+// that Apply can set another at once.
+int set_break_apply(dialog_state& d) {
+  if (dialog_run_line(d, set_break_line(d)) == 0) return 0;
+  if (d.open != 0 && d.form != nullptr) d.form->set_value("Number", "", breakpoint_number_free());
+  return 1;
+}
+
 // Go ---------------------------------------------------------------------
 
 void go_fill(dialog_state& d) {
@@ -222,7 +230,7 @@ constexpr dialog_entry TABLE[] = {
     {"Clear_Break", "M_Exec_Break_Clear", nullptr, "Number", "break %s off", fill_all_numbers, nullptr, nullptr, 0,
      true, false},
     {"Set_Break", "M_Exec_Break_Set", nullptr, nullptr, nullptr, set_break_fill, set_break_line, SET_BREAK_HANDLERS,
-     count_of(SET_BREAK_HANDLERS), false, false},
+     count_of(SET_BREAK_HANDLERS), false, false, set_break_apply},
     {"Until", "M_Exec_Until", nullptr, nullptr, nullptr, nullptr, until_line, nullptr, 0, false, false},
     {"Next", "M_Exec_Next", nullptr, nullptr, nullptr, increment_fill, next_line, nullptr, 0, false, false},
     {"Trace", "M_Exec_Trace", nullptr, nullptr, nullptr, increment_fill, trace_line, nullptr, 0, false, false},

@@ -102,8 +102,9 @@ std::span<const dialog_entry> stream_log_dialogs();
 
 // The mechanics. Open runs the fill and marks the dialog open; a second
 // open does nothing. The form is the caller's (the framework's dialog, or
-// a test's).
-void dialog_open_with(dialog_state& dialog, dialog_form* form);
+// a test's). Without `fill` the caller runs the fill itself (after
+// placing the dialog).
+void dialog_open_with(dialog_state& dialog, dialog_form* form, bool fill = true);
 // The apply hook: 1 when every line was accepted and submitted.
 int dialog_apply(dialog_state& dialog);
 // The close hook: 1 keeps the dialog (a line is running).

@@ -65,13 +65,13 @@ dialog_state* dialog_by_command(const char* command) {
   return nullptr;
 }
 
-void dialog_open_with(dialog_state& d, dialog_form* form) {
+void dialog_open_with(dialog_state& d, dialog_form* form, bool fill) {
   if (d.open != 0) return;
   d.open = 1;
   d.busy = 0;
   d.form = form;
   d.handlers_on = d.entry->handler_count > 0;
-  if (d.entry->fill != nullptr) d.entry->fill(d);
+  if (fill && d.entry->fill != nullptr) d.entry->fill(d);
 }
 
 int dialog_run_line(dialog_state& d, const std::string& line) {

@@ -4,7 +4,7 @@
 // of the texts their index selects.
 #include <set>
 
-#include "dialog_test_support.h"
+#include "dialog_form_support.h"
 #include "fw/gui/window/namedres.h"
 #include "fw/widgets/choosers/confirm.h"
 #include "fw/widgets/controls/button.h"
@@ -17,7 +17,7 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
+using dialog_items::N;
 
 // A form that says yes to everything and notes each item it was asked
 // about: toggles on, groups at one index, the first row selected.
@@ -64,56 +64,14 @@ struct recording_form : map_form {
   }
 };
 
-vdialogItem* find_tag(vdialogItemList* list, vname tag, bool deep) {
-  if (list == nullptr) return nullptr;
-  if (auto* here = static_cast<vdialogItem*>(vobjectListFindByTag(list, tag))) return here;
-  if (!deep) return nullptr;
-  for (int i = 0; i < vobjectListCount(list); ++i) {
-    auto* item = static_cast<vdialogItem*>(vobjectListAt(list, i));
-    if (!vcontainerIsContainer(item)) continue;
-    if (vdialogItem* inner = find_tag(vcontainerGetItemList(static_cast<vcontainer*>(item)), tag, true)) return inner;
-  }
-  return nullptr;
-}
-
-// "Item" in "A/B": the containers by path, the first one anywhere.
-vdialogItem* resolve(vdialog* d, const std::string& container, const std::string& item) {
-  vdialogItemList* list = vdialogGetItemList(d);
-  bool first = true;
-  for (std::size_t at = 0; at < container.size();) {
-    const std::size_t end = std::min(container.find('/', at), container.size());
-    vdialogItem* c = find_tag(list, N(container.substr(at, end - at).c_str()), first);
-    if (c == nullptr || !vcontainerIsContainer(c)) return nullptr;
-    list = vcontainerGetItemList(static_cast<vcontainer*>(c));
-    first = false;
-    at = end + 1;
-  }
-  return find_tag(list, N(item.c_str()), container.empty());
-}
-
-std::vector<std::string> members(vdialog* d, const char* group, const char* container = "") {
-  std::vector<std::string> out;
-  vdialogItem* g = resolve(d, container, group);
-  if (g == nullptr || !vcontainerIsContainer(g)) return out;
-  vdialogItemList* list = vcontainerGetItemList(static_cast<vcontainer*>(g));
-  for (int i = 0; i < vobjectListCount(list); ++i) {
-    auto* item = static_cast<vdialogItem*>(vobjectListAt(list, i));
-    out.emplace_back(item->tag != nullptr ? item->tag : "");
-  }
-  return out;
-}
+using dialog_items::members;
+using dialog_items::resolve;
 
 struct DialogResources : GuiWindowFixture {
   void SetUp() override {
     GuiWindowFixture::SetUp();
     gui::dialogs_reset();
-    vconfirmGetDefaultClass();
-    vcontrolToggleGetDefaultClass();
-    vcontainerExclusiveGroupGetDefaultClass();
-    vcomboPopdownGetDefaultClass();
-    vspinnerNumericGetDefaultClass();
-    vlistitemGetDefaultClass();
-    vbuttonGetDefaultClass();
+    dialog_items::start_classes();
   }
   void TearDown() override {
     quitting = 0;
@@ -129,8 +87,9 @@ struct DialogResources : GuiWindowFixture {
 
 TEST_F(DialogResources, EveryItemTheDialogsNameIsInTheirResource) {
   std::vector<gui::dialog_entry> entries;
-  for (auto part : {gui::device_mem_dialogs(), gui::stream_log_dialogs()}) entries.insert(entries.end(), part.begin(), part.end());
-  ASSERT_EQ(entries.size(), 29U);
+  for (auto part : {gui::break_exec_dialogs(), gui::device_mem_dialogs(), gui::stream_log_dialogs()})
+    entries.insert(entries.end(), part.begin(), part.end());
+  ASSERT_EQ(entries.size(), 44U);
   for (const gui::dialog_entry& e : entries) {
     SCOPED_TRACE(e.resource);
     vdialog* d = load(e.resource);
@@ -180,6 +139,14 @@ TEST_F(DialogResources, GroupsListTheirMembersInTheOrderOfTheirTexts) {
       {"Input_Open", "From", {"File", "Term"}},
       {"Input_Open", "Radix", watch},
       {"Redir_Stream", "Stream", {"Stdin", "Stdout", "Stderr"}},
+      {"Set_Break", "Access", {"Read", "Write", "Read_Write", "DMA_Read", "DMA_Write", "DMA_Read_Write", "Execute"}},
+      {"Set_Break", "Action", {"Halt", "Note", "Show", "Command", "Inc1", "Inc2", "Inc3", "Inc4"}},
+      {"Set_Break", "Kind", {"Memory", "Register", "Expression"}},
+      {"Next", "Increment", {"Instructions", "Lines"}},
+      {"Trace", "Increment", {"Instructions", "Lines", "Cycles"}},
+      {"Step", "Increment", {"Instructions", "Lines", "Cycles"}},
+      {"Where", "Frames", {"Innermost", "Outermost"}},
+      {"List_File", "List", {"Current", "Next", "Previous", "Addr"}},
   };
   for (const group_case& c : cases) {
     SCOPED_TRACE(std::string(c.dialog) + " " + c.group);
@@ -191,6 +158,59 @@ TEST_F(DialogResources, GroupsListTheirMembersInTheOrderOfTheirTexts) {
     EXPECT_EQ(members(d, c.group), c.order);
     vinstanceDestroy(d);
   }
+}
+
+// The breakpoint and execution dialogs' items by kind, as their fills,
+// handlers and lines read them.
+TEST_F(DialogResources, BreakAndRunDialogItemsHaveTheirKinds) {
+  enum kind { TEXT, COMBO, SPINNER, TOGGLE, LIST, BOX, LABEL };
+  struct item_case {
+    const char* dialog;
+    const char* container;
+    const char* item;
+    kind k;
+  } cases[] = {
+      {"Disable_Break", "", "Number", LIST},    {"Enable_Break", "", "Number", LIST},
+      {"Clear_Break", "", "Number", LIST},      {"Set_Break", "", "Number", SPINNER},
+      {"Set_Break", "Mem", "Space", COMBO},     {"Set_Break", "Mem", "Start_Addr", TEXT},
+      {"Set_Break", "Mem", "End_Addr", TEXT},   {"Set_Break", "Reg", "Reg_Combo", COMBO},
+      {"Set_Break", "Expr", "Expression", TEXT}, {"Set_Break", "Cmd", "Command_Text", TEXT},
+      {"Set_Break", "", "Mem", BOX},            {"Set_Break", "", "Reg", BOX},
+      {"Set_Break", "", "Expr", BOX},           {"Set_Break", "", "Cmd", BOX},
+      {"Set_Break", "", "Execute", TOGGLE},     {"Set_Break", "Kind", "Expression", TOGGLE},
+      {"Go", "From/Go_From", "Reset", TOGGLE},  {"Go", "From/Go_From", "Location", TOGGLE},
+      {"Go", "From", "Address", TEXT},          {"Go", "From", "Address_Lab", LABEL},
+      {"Go", "", "Go_Break", TOGGLE},           {"Go", "To", "Break_Num", COMBO},
+      {"Go", "To", "Count", SPINNER},           {"Until", "", "Address", TEXT},
+      {"Until", "", "Halt", TOGGLE},            {"Next", "", "Count", SPINNER},
+      {"Next", "", "Halt", TOGGLE},             {"Trace", "Increment", "Cycles", TOGGLE},
+      {"Step", "", "Count", SPINNER},           {"Wait", "", "Forever", TOGGLE},
+      {"Wait", "", "Count", SPINNER},           {"Reset", "", "Mode", LIST},
+      {"Down", "", "Count", SPINNER},           {"Up", "", "Count", SPINNER},
+      {"Where", "", "Count", SPINNER},          {"List_File", "Address", "Address", TEXT},
+  };
+  for (const item_case& c : cases) {
+    SCOPED_TRACE(std::string(c.dialog) + " " + c.container + " " + c.item);
+    vdialog* d = load(c.dialog);
+    ASSERT_NE(d, nullptr);
+    vdialogItem* i = resolve(d, c.container, c.item);
+    ASSERT_NE(i, nullptr);
+    const vclass* want[] = {vtextitemGetDefaultClass(), vcomboboxGetDefaultClass(), vspinnerNumericGetDefaultClass(),
+                            vcontrolToggleGetDefaultClass(), vlistitemGetDefaultClass(), vcontainerGetDefaultClass(),
+                            vdialogLabelItemGetDefaultClass()};
+    EXPECT_TRUE(vclassIsSubclass(i->cls, want[c.k]));
+    vinstanceDestroy(d);
+  }
+  // The operating modes are the resource's own rows, in the order of their texts.
+  vdialog* reset = load("Reset");
+  ASSERT_NE(reset, nullptr);
+  auto* modes = reinterpret_cast<vlistitem*>(resolve(reset, "", "Mode"));
+  ASSERT_NE(modes, nullptr);
+  std::vector<std::string> rows;
+  for (std::int32_t r = 0; r < vlistGetRowCount(modes->list); ++r)
+    rows.emplace_back(vliststrGetCell(static_cast<vliststr*>(modes->list), r, 0));
+  EXPECT_EQ(rows, (std::vector<std::string>{"m0", "m1", "m2", "m3", "m4", "m5", "m6", "m7", "m8"}));
+  vinstanceDestroy(reset);
 }
 
 }  // namespace

@@ -39,7 +39,21 @@ struct map_form : gui::dialog_form {
   std::vector<int> selected(const char* i, const char* c) override { return selections[key(i, c)]; }
 };
 
-struct DialogsTest : GuiFixture {
+// The lines the road ran, oldest first, and the notices shown.
+struct dialog_lines {
+  static std::vector<std::string> history() {
+    std::vector<std::string> lines;
+    for (int i = command_history_count() - 1; i >= 0; --i) lines.emplace_back(command_history_line(i));
+    return lines;
+  }
+  static int notices() {
+    int n = 0;
+    for (const auto& s : gui::scripted_shown()) n += s.kind == "notice";
+    return n;
+  }
+};
+
+struct DialogsTest : GuiFixture, dialog_lines {
   map_form form;
   void SetUp() override {
     GuiFixture::SetUp();
@@ -55,16 +69,6 @@ struct DialogsTest : GuiFixture {
     EXPECT_NE(d, nullptr) << command;
     gui::dialog_open_with(*d, &form);
     return *d;
-  }
-  static std::vector<std::string> history() {
-    std::vector<std::string> lines;
-    for (int i = command_history_count() - 1; i >= 0; --i) lines.emplace_back(command_history_line(i));
-    return lines;
-  }
-  static int notices() {
-    int n = 0;
-    for (const auto& s : gui::scripted_shown()) n += s.kind == "notice";
-    return n;
   }
   static void run(const char* line) {
     gui::command_submit(line);

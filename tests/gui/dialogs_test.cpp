@@ -190,7 +190,7 @@ TEST_F(DialogsTest, OpenFillsOnceAndARefusedLineKeepsTheDialog) {
   // Accepted: the next free number is proposed at once.
   form.values["|Number"] = 1;
   EXPECT_EQ(gui::dialog_apply(d), 1);
-  EXPECT_EQ(form.values["|Number"], 1);  // the apply itself proposes nothing
+  EXPECT_EQ(form.values["|Number"], 2);
   // A line over the parser's limit is refused whole, never cut.
   form.texts["Mem|Start_Addr"] = "$10";
   form.texts["Mem|Space"] = std::string(300, 'x');

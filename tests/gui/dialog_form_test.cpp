@@ -1,0 +1,171 @@
+// The command dialogs on the framework: opened from the menu dispatcher by
+// their resource, fields read from the real items, Ok and Apply pressed
+// with the pointer, item commands from clicked toggles, the close refused
+// while a line runs.
+#include <string>
+#include <vector>
+
+#include "dialog_form_support.h"
+
+namespace {
+
+TEST_F(DialogFormTest, AMenuCommandOpensOneDialogCentredAndASecondDoesNothing) {
+  ASSERT_EQ(dispatch("M_Mod_Memory"), 1);
+  vconfirm* d = window("Change_Mem");
+  ASSERT_NE(d, nullptr);
+  EXPECT_TRUE(vwindowIsOpen(d));
+  EXPECT_NE(d->decoration & vwindowDECO_MODAL_FRAME, 0);
+  // Centred on the screen (6, 6), within a pixel of rounding.
+  const vrect& root = vwindowGetRoot()->rect;
+  EXPECT_NEAR(d->rect.x + d->rect.width / 2, root.width / 2, 12);
+  set_text(d, "Value", "", "7");
+  win::test::StartTrace();
+  ASSERT_EQ(dispatch("M_Mod_Memory"), 1);
+  settle();
+  const auto trace = win::test::StopTrace();
+  int creations = 0;
+  for (const auto& t : trace) creations += t.message == win::WM_CREATE;
+  EXPECT_EQ(creations, 0);
+  EXPECT_EQ(window("Change_Mem"), d);
+  EXPECT_EQ(text(d, "Value", ""), "7");  // not filled again
+}
+
+TEST_F(DialogFormTest, OkBuildsTheLineFromTheItemsAndClosesApplyKeepsTheDialog) {
+  ASSERT_EQ(dispatch("M_Mod_Memory"), 1);
+  vconfirm* d = window("Change_Mem");
+  ASSERT_NE(d, nullptr);
+  // combo_prepare chose the first region.
+  EXPECT_EQ(text(d, "Memory_Space", ""), "p");
+  choose_combo_text(d, "Memory_Space", "", "x");
+  EXPECT_EQ(text(d, "Memory_Space", ""), "x");
+  set_text(d, "Start_Address", "", "$10");
+  set_text(d, "End_Address", "", "$11");
+  set_text(d, "Value", "", "5");
+  click_button(d, "Apply");
+  EXPECT_EQ(history(), std::vector<std::string>{"change x:$10..$11 5"});
+  EXPECT_EQ(window("Change_Mem"), d);
+  set_text(d, "End_Address", "", "");
+  set_text(d, "Value", "", "6");
+  click_button(d, "Ok");
+  EXPECT_EQ(history(), (std::vector<std::string>{"change x:$10..$11 5", "change x:$10 6"}));
+  EXPECT_EQ(window("Change_Mem"), nullptr);
+  settle();
+  // Closed, it opens again, filled anew.
+  ASSERT_EQ(dispatch("M_Mod_Memory"), 1);
+  EXPECT_EQ(text(window("Change_Mem"), "Value", ""), "");
+}
+
+TEST_F(DialogFormTest, ARefusedLineKeepsTheDialogAndItsFieldsUnderOkAndApply) {
+  ASSERT_EQ(dispatch("M_Mod_Memory"), 1);
+  vconfirm* d = window("Change_Mem");
+  set_text(d, "Start_Address", "", "nowhere");
+  set_text(d, "Value", "", "1");
+  for (const char* button : {"Apply", "Ok"}) {
+    SCOPED_TRACE(button);
+    const int before = notices();
+    click_button(d, button);
+    EXPECT_EQ(notices(), before + 1);
+    EXPECT_EQ(window("Change_Mem"), d);
+    EXPECT_EQ(text(d, "Start_Address", ""), "nowhere");
+    EXPECT_EQ(text(d, "Value", ""), "1");
+  }
+  EXPECT_TRUE(history().empty());
+}
+
+vconfirm* closing = nullptr;
+int close_answer = -1;
+void ask_to_close() { close_answer = closing->closeHook(closing, nullptr); }
+
+TEST_F(DialogFormTest, ACloseAskedWhileTheLineRunsIsRefusedAndTheDialogStays) {
+  ASSERT_EQ(dispatch("M_Mod_Memory"), 1);
+  vconfirm* d = window("Change_Mem");
+  set_text(d, "Start_Address", "", "nowhere");
+  set_text(d, "Value", "", "1");
+  // The refusal's notice is up while the line is being checked.
+  closing = d;
+  close_answer = -1;
+  gui::script_answer(gui::ANSWER_OK, {}, ask_to_close);
+  click_button(d, "Ok");
+  EXPECT_EQ(close_answer, 1);
+  settle();
+  EXPECT_EQ(window("Change_Mem"), d);
+  EXPECT_TRUE(vwindowIsOpen(d));
+  // Afterwards the close box closes it.
+  EXPECT_EQ(d->closeHook(d, nullptr), 0);
+  EXPECT_EQ(window("Change_Mem"), nullptr);
+}
+
+TEST_F(DialogFormTest, ASelectionWalkRunsEachSelectedRowAndApplyShowsTheNewList) {
+  run("watch x:$0");
+  run("watch x:$1");
+  run("watch x:$2");
+  ASSERT_EQ(dispatch("M_Disp_Watch_Off"), 1);
+  vconfirm* d = window("Watch_Off");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(rows(d, "Number", ""), (std::vector<std::string>{"#1", "#2", "#3"}));
+  select_rows(d, "Number", "", {0, 2});
+  click_button(d, "Apply");
+  EXPECT_EQ(history(), (std::vector<std::string>{"watch #1 off", "watch #3 off"}));
+  EXPECT_EQ(rows(d, "Number", ""), std::vector<std::string>{"#2"});
+  // Nothing selected: nothing runs, nothing is said, the dialog stays.
+  clear_command_history();
+  const int before = notices();
+  click_button(d, "Ok");
+  EXPECT_TRUE(history().empty());
+  EXPECT_EQ(notices(), before);
+  EXPECT_EQ(window("Watch_Off"), d);
+}
+
+TEST_F(DialogFormTest, AClickedToggleReachesItsHandlerThroughTheDialogsCommands) {
+  ASSERT_EQ(dispatch("M_Mod_Dev_Conf"), 1);
+  vconfirm* d = window("Device");
+  ASSERT_NE(d, nullptr);
+  vdialogItem* types = item(d, "Dev_Type", "");
+  ASSERT_NE(types, nullptr);
+  EXPECT_TRUE(types->flags & vdialogItemENABLED);
+  click_item(d, item(d, "Off", "Option"));
+  EXPECT_EQ(chosen(d, "Option", ""), 2);
+  EXPECT_FALSE(types->flags & vdialogItemENABLED);
+  click_item(d, item(d, "Type", "Option"));
+  EXPECT_EQ(chosen(d, "Option", ""), 0);
+  EXPECT_TRUE(types->flags & vdialogItemENABLED);
+}
+
+TEST_F(DialogFormTest, WindowDialogsStayAboveTheWindowTheirLineOpened) {
+  gui::register_register_window();
+  ASSERT_EQ(dispatch("M_Win_Reg"), 1);
+  vconfirm* d = window("Register_Win");
+  ASSERT_NE(d, nullptr);
+  const std::string first = text(d, "Peripheral", "");
+  EXPECT_FALSE(first.empty());
+  click_button(d, "Apply");
+  pump();
+  ASSERT_EQ(history(), std::vector<std::string>{"wregister " + first});
+  gui::sim_window* opened = gui::window_find(gui::SIMWIN_REGISTER, 0);
+  ASSERT_NE(opened, nullptr);
+  EXPECT_TRUE(above(d, opened->window));
+}
+
+TEST_F(DialogFormTest, ThePaletteAndEveryMenuRowOfADialogOpenIt) {
+  int opened = 0;
+  for (int s = 0; s < gui::MENU_SELECTORS; ++s) {
+    const gui::menu_entry& e = gui::menu_table(s);
+    if (e.kind != gui::MENU_DIALOG || std::string(e.text) == "About") continue;
+    SCOPED_TRACE(e.name);
+    ASSERT_EQ(gui::menu_dispatch_selector(s), 1);
+    EXPECT_NE(window(e.text), nullptr);
+    ++opened;
+    gui::command_dialogs_close_all();
+    settle();
+  }
+  EXPECT_GE(opened, 30);
+}
+
+TEST_F(DialogFormTest, TheAboutRowOpensABoxEachTime) {
+  const int before = app_windows();
+  ASSERT_EQ(dispatch("M_File_About"), 1);
+  ASSERT_EQ(dispatch("M_File_About"), 1);
+  EXPECT_EQ(app_windows(), before + 2);
+}
+
+}  // namespace
