@@ -97,6 +97,9 @@ dialog_answer line_run(const std::string& prompt, std::string& input) {
   vresource r;
   if (!vapplicationFindNamedResource(N("Interact_Input"), &r)) return ANSWER_CLOSE;
   auto* d = static_cast<vconfirm*>(vobjectLoad(r));
+  // The resource's size stands: its items carry no spring solution, and
+  // sizing to them would leave only the buttons.
+  d->dialogFlags &= static_cast<std::uint16_t>(~vdialogSIZE_PENDING);
   auto* prompt_item = reinterpret_cast<vtextitem*>(vdialogFindItem(d, N("Prompt")));
   auto* input_item = reinterpret_cast<vtextitem*>(vdialogFindItem(d, N("Input")));
   if (prompt_item != nullptr) vtextitemSetTextChars(prompt_item, prompt.c_str());

@@ -1,6 +1,7 @@
 // The command dialogs over the framework's confirmation dialogs.
 #include "gui/dialogs/fw_form.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -158,10 +159,7 @@ struct fw_form final : dialog_form {
   void set_rows(const char* item, const char* container, const std::vector<std::string>& rows) override {
     vdialogItem* i = find(item, container);
     if (is_combo(i)) {
-      auto* box = static_cast<vcomboStandard*>(i);
-      while (vcomboboxCount(box) > 0) vcomboDeleteIndex(box, vcomboboxCount(box) - 1);
-      for (const std::string& r : rows) vcomboAppendString(box, vscribeCString(r.c_str()));
-      combo_prepare(box);
+      combo_prepare(static_cast<vcomboboxStandard*>(i), rows);
     } else if (is_list(i)) {
       auto* l = static_cast<vlistitem*>(i);
       vlist* list = l->list;
@@ -267,18 +265,23 @@ void install_item_commands(vconfirm* window, const dialog_entry& e) {
 
 }  // namespace
 
-void combo_prepare(vcomboboxStandard* combo) {
+void combo_prepare(vcomboboxStandard* combo, const std::vector<std::string>& rows) {
   if (combo == nullptr) return;
+  auto* strings = static_cast<vcomboStandard*>(combo);
+  while (vcomboboxCount(combo) > 0) vcomboDeleteIndex(strings, vcomboboxCount(combo) - 1);
   if (vlistitem* list = combo->choice) {
+    // Sized while empty: a size set on a list with rows measures its cells,
+    // which a list not yet laid out cannot.
     if (vfont* font = vdialogDetermineItemFont(list)) {
-      const vfixed height = vfontGetHeight(font);
-      vlistviewSetRowHeight(list, vlistsizeALL_ROWS, (height + vfixedONE / 2) / vfixedONE);
+      vlistviewSetColumnWidth(list, vlistsizeALL_COLUMNS, std::max<int>(combo->rect.width, 1));
+      vlistviewSetRowHeight(list, vlistsizeALL_ROWS, (vfontGetHeight(font) + vfixedONE / 2) / vfixedONE);
     }
     vlistitemSetAutoWidth(list, 1);
     // Looks that draw the focus in the list itself would mark the chosen
     // entry twice.
     if ((vlafGetCurrent()->flags & 1U) != 0) vlistviewSetFocusShown(list, 0);
   }
+  for (const std::string& r : rows) vcomboAppendString(strings, vscribeCString(r.c_str()));
   if (vcomboboxCount(combo) > 0) vcomboboxSelectIndex(combo, 0);
 }
 

@@ -4,6 +4,9 @@
 // dictionary of its own.
 #pragma once
 
+#include <string>
+#include <vector>
+
 struct vcomboboxStandard;
 struct vdialog;
 
@@ -18,8 +21,8 @@ vdialog* command_dialog_window(const char* resource);
 // Every open command dialog closed and destroyed (tests, shutdown).
 void command_dialogs_close_all();
 
-// A combo box after its entries are set: rows as tall as the list's font,
-// the list as wide as its widest entry, entry 0 chosen when there is one.
-void combo_prepare(vcomboboxStandard* combo);
+// A combo box given its entries: rows as tall as the list's font, the
+// list as wide as its widest entry, entry 0 chosen when there is one.
+void combo_prepare(vcomboboxStandard* combo, const std::vector<std::string>& rows);
 
 }  // namespace gui

@@ -9,7 +9,6 @@
 
 #include "dialog_form_support.h"
 #include "gui/guiutil.h"
-#include "tests/support/png_compare.h"
 
 namespace {
 
@@ -175,16 +174,8 @@ TEST_F(DialogFormTest, WaitResetAndListFileAnswerTheirClicks) {
 // The dialogs as a user sees them, against stored pictures.
 TEST_F(DialogFormTest, SetBreakAndGoLookAsStored) {
   run("break #2 p:$50 h");
-  const std::string data = std::string(std::getenv("SIM_TEST_DATA")) + "/gui/";
-  for (const auto& [command, resource, file] : {std::tuple{"M_Exec_Break_Set", "Set_Break", "set_break.png"},
-                                                std::tuple{"M_Exec_Go", "Go", "go.png"}}) {
-    SCOPED_TRACE(resource);
-    ASSERT_EQ(dispatch(command), 1);
-    vconfirm* d = window(resource);
-    ASSERT_NE(d, nullptr);
-    settle();
-    EXPECT_TRUE(test_support::MatchesPng(win::test::WindowImage(d->native->hwnd), data + file, 8, 40));
-  }
+  looks_as_stored("M_Exec_Break_Set", "Set_Break", "set_break.png");
+  looks_as_stored("M_Exec_Go", "Go", "go.png");
 }
 
 }  // namespace

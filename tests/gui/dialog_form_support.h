@@ -24,6 +24,7 @@
 #include "gui_window_support.h"
 #include "platform/win/constants.h"
 #include "platform/win/user.h"
+#include "tests/support/png_compare.h"
 
 namespace dialog_items {
 
@@ -180,6 +181,18 @@ struct DialogFormTest : GuiWindowFixture, dialog_lines {
          h = win::GetWindow(h, win::GW_HWNDNEXT))
       if (h == b->native->hwnd) return true;
     return false;
+  }
+  // The dialog of the command, opened alone, against its stored picture.
+  static void looks_as_stored(const char* command, const char* resource, const char* file) {
+    SCOPED_TRACE(resource);
+    gui::command_dialogs_close_all();
+    settle();
+    ASSERT_EQ(dispatch(command), 1);
+    vconfirm* d = window(resource);
+    ASSERT_NE(d, nullptr);
+    settle();
+    const std::string path = std::string(std::getenv("SIM_TEST_DATA")) + "/gui/" + file;
+    EXPECT_TRUE(test_support::MatchesPng(win::test::WindowImage(d->native->hwnd), path, 8, 40));
   }
   static int app_windows() {
     int n = 0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dialog_form_support.h"
+#include "gui/fw_dialogs.h"
 
 namespace {
 
@@ -166,6 +167,49 @@ TEST_F(DialogFormTest, TheAboutRowOpensABoxEachTime) {
   ASSERT_EQ(dispatch("M_File_About"), 1);
   ASSERT_EQ(dispatch("M_File_About"), 1);
   EXPECT_EQ(app_windows(), before + 2);
+}
+
+}  // namespace
+
+namespace {
+
+// Dialogs of the device, memory and preferences as a user sees them.
+TEST_F(DialogFormTest, DeviceMemoryAndPreferenceDialogsLookAsStored) {
+  looks_as_stored("M_Mod_Dev_Conf", "Device", "device.png");
+  looks_as_stored("M_Mod_Memory", "Change_Mem", "change_mem.png");
+  looks_as_stored("M_Disp_Mem", "Disp_Mem", "disp_mem.png");
+  looks_as_stored("M_File_Pref", "AppPrefs", "app_prefs.png");
+}
+
+}  // namespace
+
+namespace {
+
+int line_width = 0, line_height = 0;
+
+// The line dialog of an interactive input keeps its form's size, so that
+// its prompt and entry show above the buttons.
+TEST_F(DialogFormTest, TheLineDialogShowsItsWholeForm) {
+  veventPost(veventCreateClient(
+      [](vevent*) {
+        vapplicationWindowIterator it;
+        vapplicationInitWindowIterator(&it, vapplicationGetCurrent());
+        while (vapplicationNextWindow(&it) != 0) {
+          vwindow* w = it.window;
+          if (w->title == nullptr || std::string(w->title) != "Input") continue;
+          line_width = w->rect.width;
+          line_height = w->rect.height;
+          auto* d = static_cast<vdialog*>(w);
+          d->closeHook(d, nullptr);
+        }
+        return 1;
+      },
+      nullptr));
+  std::string input = "x";
+  EXPECT_EQ(gui::framework_dialogs().line_run("Value?", input), gui::ANSWER_CLOSE);
+  EXPECT_EQ(line_width, 460);
+  EXPECT_EQ(line_height, 96);
+  settle();
 }
 
 }  // namespace
