@@ -331,6 +331,36 @@ TEST_F(ColorPopup, AReleaseOverACellSetsTheColourOutsideLeavesIt) {
   EXPECT_EQ(standIn.bg, 0u);
 }
 
+// What the items draw, read back from the window: the foreground lower
+// right, the background upper left (black past the palette), and the
+// recent cells two to a row from the top.
+TEST_F(ColorPopup, SwatchesAndRecentCellsShowTheirValuesColours) {
+  vimage* image = testimg::make(4, 4, 2);
+  testimg::setPalette(image, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF});
+  edit(image);
+  standIn.fg = 1;
+  standIn.bg = 9;
+  auto* m = item<vimgedutilsMRUItem>(vimgedutilsGetMRUItemClass(), {80, 10, 22, 82});
+  vdialogAppendItem(d, m);
+  vimgedutilsSetMRUItemView(m, view);
+  vimgedutilsResetMRUItem(m);
+  vdialogInvalItem(fb, 0);
+  settle();
+  auto rgb = [&](int x, int y) {
+    vrect r{std::int16_t(x), std::int16_t(y), 0, 0};
+    vdialogItemListTransformRect(fb->owner, &r);
+    win::COLORREF c = win::test::Pixel(d->native->hwnd, r.x, d->rect.height - 1 - r.y);
+    return std::uint32_t((c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF));
+  };
+  EXPECT_EQ(rgb(60, 24), 0x00FF00u) << "the foreground, lower right";
+  EXPECT_EQ(rgb(24, 64), 0x000000u) << "the background past the palette";
+  struct Cell {
+    int x, y;
+    std::uint32_t rgb;
+  } cells[] = {{85, 86, 0xFF0000}, {95, 86, 0x00FF00}, {85, 76, 0x0000FF}, {95, 76, 0xFFFFFF}};
+  for (const Cell& c : cells) EXPECT_EQ(rgb(c.x, c.y), c.rgb) << c.x << "," << c.y;
+}
+
 TEST_F(ColorPopup, DeepImagesPickFromTheCubeAsPackedValues) {
   edit(testimg::make(8, 8, 24));
   standIn.fg = 0xFFFFFF;

@@ -27,6 +27,7 @@
 #include "fw/widgets/controls/textitem.h"
 #include "fw/data/vrstore.h"
 #include "fw/widgets/dialog_support.h"
+#include "fw/widgets/menus/menubar.h"
 #include "fw/widgets/menus/menuitem.h"
 #include "tests/support/png_compare.h"
 
@@ -390,6 +391,25 @@ TEST_F(Editor, TheGridSelectsByPressAndDragAndFramesWholeRows) {
   EXPECT_EQ(_vpaledGridIndexAt(p->grid, 40, last.x, last.y), 39);
 }
 
+TEST_F(Editor, ADoubleClickOnOneSwatchPicksItsColour) {
+  give({0x000000, 0x00FF00, 0x0000FF});
+  vcolorchsr* chooser = vcolorchsrCreate();
+  vpaledSetColorChooser(p, chooser);
+  open();
+  win::test::Click(swatch(2));
+  settle();
+  EXPECT_FALSE(vwindowIsOpen(chooser)) << "one click only selects";
+  EXPECT_EQ(p->first, 2);
+  win::test::Click(swatch(2));
+  settle();
+  EXPECT_TRUE(vwindowIsOpen(chooser));
+  EXPECT_NEAR(double(vcolorGetSpecBlue(&chooser->working)), 65535, 1);
+  vwindowClose(chooser);
+  vinstanceDestroy(p);
+  p = nullptr;
+  vinstanceDestroy(chooser);
+}
+
 TEST_F(Editor, LooksAsStored) {
   Rgb rgb;
   for (int i = 0; i < 40; ++i) rgb.push_back(std::uint32_t(i * 6) << 16 | std::uint32_t(i * 3) << 8 | std::uint32_t(255 - i * 6));
@@ -420,6 +440,34 @@ TEST_F(Editor, ThePalettesMenuListsBuiltInAndSavedPalettes) {
   vpaledRebuildMenus(p);
   EXPECT_EQ(menuTitles(deleteMenu()), std::vector<std::string>{});
   EXPECT_EQ(menuTitles(p->palettesMenu).size(), 5u);
+}
+
+TEST_F(Editor, APressOnTheMenuBarBringsTheMenusUpToDate) {
+  give(ramp(4));
+  open();
+  vresource saved = vresourceMake(user, vnameInternLiteral("palettes"));
+  vcolorListStore(p->working, vresourceMake(saved, vnameInternLiteral("Mine")));
+  EXPECT_EQ(menuTitles(p->palettesMenu).back(), "-");
+  // Past the last title: the bar takes the press, no menu drops.
+  vrect bar = p->menubar->rect;
+  vdialogItemListTransformRect(p->menubar->owner, &bar);
+  win::POINT at{bar.x + bar.width - 4, p->rect.height - 1 - (bar.y + bar.height / 2)};
+  win::ClientToScreen(p->native->hwnd, &at);
+  win::test::Click(at);
+  settle();
+  EXPECT_EQ(menuTitles(p->palettesMenu).back(), "Mine");
+  EXPECT_EQ(menuTitles(deleteMenu()), (std::vector<std::string>{"Mine"}));
+  vmenu* edit = nullptr;
+  for (int i = 0; i < vmenubarCount(reinterpret_cast<vmenubar*>(p->menubar)); ++i)
+    if (vmenubarAt(reinterpret_cast<vmenubar*>(p->menubar), i)->tag == vnameInternLiteral("EditMenu"))
+      edit = vmenubarAt(reinterpret_cast<vmenubar*>(p->menubar), i);
+  ASSERT_NE(edit, nullptr);
+  vmenuItem* paste = vmenuItemListAt(&edit->items, vmenuItemListCount(&edit->items) - 1);
+  EXPECT_EQ(vmenuItemIsEnabled(paste), vpaledGetClipboard() != nullptr);
+  vpaledDo(p, "Copy");
+  win::test::Click(at);
+  settle();
+  EXPECT_TRUE(vmenuItemIsEnabled(paste)) << "the clipboard holds colours now";
 }
 
 std::string nameField(vconfirm* c) {
