@@ -334,6 +334,49 @@ void minSize(vdialogItem* item, int* width, int* height) {
   *height = b->titleHeight + 2 * inset(b);
 }
 
+// Beside its neighbours a bar keeps no spacing, but outside multiple
+// documents and native bars it keeps the item's usual one below and above.
+int spacing(vdialogItem* item, vdialogItem* neighbour, int side) {
+  if ((vlafGetCurrent()->flags & (vlafMDI | vlafNATIVE_MENU_BAR)) == 0 && (side == 4 || side == 5))
+    return super()->spacing(item, neighbour, side);
+  return 0;
+}
+
+void setOwner(vdialogItem* item, vdialogItemList* owner) {
+  super()->setOwner(item, owner);
+  vmenubar* b = asBar(item);
+  for (int i = 0; i < vmenubarCount(b); ++i) giveWindow(b, vmenubarAt(b, i));
+}
+
+// Over a maximized document the frame's bar draws into the frame's native
+// menu line, right of the document's system box: the whole-window context
+// for the binding, the origin moved from the client area to the line.
+void setDrawingState(vdialogItem* item) {
+  vmenubar* b = asBar(item);
+  vwindow* w = vmenubarGetWindow(b);
+  if (!_vmenubarOverMaximized(b)) {
+    super()->setDrawingState(item);
+    return;
+  }
+  std::uint32_t had = w->native->flags & vwindowMSW_WINDOW_DC;
+  w->native->flags |= vwindowMSW_WINDOW_DC;
+  vexGuard([&] { super()->setDrawingState(item); },
+           [&](vexHandler&) {
+             w->native->flags = (w->native->flags & ~vwindowMSW_WINDOW_DC) | had;
+             _vexGenerate(nullptr, vexEnd);
+           });
+  w->native->flags = (w->native->flags & ~vwindowMSW_WINDOW_DC) | had;
+  win::RECT outer{};
+  win::GetWindowRect(w->native->hwnd, &outer);
+  win::POINT client{0, 0};
+  win::ClientToScreen(w->native->hwnd, &client);
+  const BarState* s = state();
+  vdrawTranslate(s->buttonWidth + 1 + client.x - outer.left, s->menuLineHeight + 1 + outer.top - client.y);
+  if (vcolor* c = vdialogGetItemColor(b, vcolorFOREGROUND)) vdrawSetColor(c);
+  if (vfont* f = vdialogDetermineItemFont(b)) vdrawSetFont(f);
+  vdrawSetLineWidth(double(inset(b)));
+}
+
 void setRect(vdialogItem* item, const vrect* r) {
   vmenubar* b = asBar(item);
   if (vrectEqual(&b->rect, r)) return;
@@ -427,6 +470,9 @@ BarState* state() {
   c->naturalSize = naturalSize;
   c->minSize = minSize;
   c->setRect = setRect;
+  c->spacing = spacing;
+  c->setOwner = setOwner;
+  c->setDrawingState = setDrawingState;
   c->setFont = setFont;
   c->invalLayout = invalLayout;
   c->appendMenu = appendMenu;
@@ -449,6 +495,23 @@ BarState* state() {
 }
 
 }  // namespace
+
+bool _vmenubarOverMaximized(vmenubar* bar) {
+  vwindow* w = vmenubarGetWindow(bar);
+  return vmenubarGlobalLook() && w && w->native && !vmenubarIsChildOfGlobal(bar) && activeMaximized(bar);
+}
+
+vrect _vmenubarStripRect(vmenubar* strip) {
+  vrect r = strip->rect;
+  if (!vmenubarGlobalLook()) return r;
+  int width = 0, height = 0;
+  titlesSize(vmenubarGetChildBar(strip), &width, &height);
+  if (_vmenubarOverMaximized(strip))
+    r.width = std::int16_t(std::max(0, vmenubarGetWindow(strip)->rect.width - 2 * (state()->buttonWidth + 1)));
+  r.y = std::int16_t(r.y + r.height - height);
+  r.height = std::int16_t(height);
+  return r;
+}
 
 int _vmenubarLook() { return look(); }
 bool _vmenubarWindowsLook() { return windowsLook(); }

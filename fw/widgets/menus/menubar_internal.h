@@ -10,6 +10,13 @@ vfont* _vmenubarFont(vmenubar* bar);
 // System metrics read with the class: title-bar button width, menu line height.
 int _vmenubarButtonWidth();
 int _vmenubarMenuLineHeight();
+// Under the global bar: the frame's bar while its active document is
+// maximized (its titles then go into the frame's native menu line).
+bool _vmenubarOverMaximized(vmenubar* bar);
+// The strip a bar shows titles along: its rectangle, under the global bar
+// the top part of the titles' natural height (as wide as the menu line
+// between the document's boxes over a maximized document).
+vrect _vmenubarStripRect(vmenubar* strip);
 // The framework-drawn road's slots.
 void _vmenubarFillTracking(vmenubarClassRec* cls);
 // The keys of an open framework-drawn bar, and of one menu on it.

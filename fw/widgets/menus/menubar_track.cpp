@@ -106,14 +106,14 @@ void drawTitleIn(vmenubar* b, vmenu* m, int x, int y, int text, int greyed, int 
 }
 
 vrect titleRect(vmenubar* b, int i) {
-  const vrect& r = strip(b)->rect;
+  vrect r = _vmenubarStripRect(strip(b));
   return {std::int16_t(titleLeft(b, i)), r.y, std::int16_t(titleRight(b, i) - titleLeft(b, i)), r.height};
 }
 
 // The strip of bar s with the titles of bar t (the same bar but under the
 // global bar).
 void drawWindows(vmenubar* s, vmenubar* t) {
-  const vrect& r = s->rect;
+  vrect r = _vmenubarStripRect(s);
   int line = std::max(1, int(vdialogGetItemLineWidth(s)));
   use(color(s, vcolorBACKGROUND));
   vdrawRectFill(r.x, r.y, r.width, r.height);
@@ -185,7 +185,7 @@ void paintCurrent(vmenubar* b, bool on) {
   vmenu* m = currentMenu(b);
   if (!m) return;
   vrect r = b->currentRect;
-  const vrect& sr = strip(b)->rect;
+  vrect sr = _vmenubarStripRect(strip(b));
   if (windowsLook()) {
     int line = std::max(1, int(vdialogGetItemLineWidth(b)));
     vrect area = {r.x, std::int16_t(sr.y + line), r.width, std::int16_t(sr.height - line)};
@@ -232,6 +232,7 @@ void draw(vdialogItem* item) {
   }
   _vmenubarPendingLayout(b);
   vdrawGSave();
+  if (_vmenubarOverMaximized(asBar(item))) vdialogItemClassOf(item)->setDrawingState(item);
   if (windowsLook()) drawWindows(asBar(item), b);
   else if (motifOrCua()) drawMotif(b);
   else if (look() == vlafOPEN_LOOK) drawOpenLook(b);
@@ -289,6 +290,18 @@ void bindNavigation(vmenubar* b, bool on) {
   bindBareMnemonics(b, on);
 }
 
+// A rectangle along bar's strip in its window: over a maximized document
+// the strip is the frame's menu line, above the client area, right of the
+// document's system box.
+vrect onWindow(vmenubar* bar, vrect r) {
+  vmenubar* s = strip(bar);
+  if (_vmenubarOverMaximized(s))
+    return {std::int16_t(r.x - s->rect.x + _vmenubarButtonWidth() + 1), std::int16_t(vmenubarGetWindow(s)->rect.height + 1),
+            r.width, std::int16_t(_vmenubarMenuLineHeight())};
+  vdialogItemListTransformRect(s->owner, &r);
+  return r;
+}
+
 // ---- The click-outside watch: stands in front of the application's
 // press handler for one press.
 void cancelWatch() {
@@ -303,8 +316,7 @@ int watchPress(vevent* e) {
   cancelWatch();
   vwindow* w = b ? windowOf(b) : nullptr;
   if (w && veventGetWindow(e) == w) {
-    vrect r = strip(b)->rect;
-    vdialogItemListTransformRect(strip(b)->owner, &r);
+    vrect r = onWindow(b, _vmenubarStripRect(strip(b)));
     if (!vrectContainsPoint(&r, veventGetX(e), veventGetY(e))) rec(b)->deactivate(b);
   }
   return next ? next(e) : 0;
@@ -354,8 +366,7 @@ int stripEvent(vobject* parent, vevent* event);
 
 // The current title's rectangle on the root.
 vrect rootAnchor(vmenubar* bar, vwindow* w) {
-  vrect anchor = bar->currentRect, local = anchor;
-  vdialogItemListTransformRect(strip(bar)->owner, &local);
+  vrect local = onWindow(bar, bar->currentRect), anchor = local;
   vwindowTranslateRect(w, nullptr, &local, &anchor);
   return anchor;
 }
@@ -364,8 +375,7 @@ vrect rootAnchor(vmenubar* bar, vwindow* w) {
 // (in its own coordinates; none on the right for a right-pushed title),
 // the bar as its parent, the bar's end hook and the strip handler given.
 void tieToBar(vmenubar* bar, vmenu* m, vwindow* w, const vrect& anchor, bool noRight, vmenuStripHandler handler) {
-  vrect along = strip(bar)->rect, alongLocal = along;
-  vdialogItemListTransformRect(strip(bar)->owner, &alongLocal);
+  vrect alongLocal = onWindow(bar, _vmenubarStripRect(strip(bar))), along = alongLocal;
   vwindowTranslateRect(w, nullptr, &alongLocal, &along);
   vrect sides[2] = {{along.x, along.y, std::int16_t(anchor.x - along.x), along.height},
                     {std::int16_t(anchor.x + anchor.width), along.y,
@@ -387,7 +397,7 @@ void vmenubarSelectTitle(vmenubar* bar, int index, vevent* event) {
   if (index < 0 || index >= vmenubarCount(bar)) return;
   int in = windowsLook() ? 0 : motifOrCua() ? inset(bar) : 0;
   int left = titleLeft(bar, index) - (look() == vlafOPEN_LOOK && index > 0 ? 1 : 0);
-  const vrect& sr = strip(bar)->rect;
+  vrect sr = _vmenubarStripRect(strip(bar));
   bar->currentRect = {std::int16_t(left), std::int16_t(sr.y + in), std::int16_t(titleRight(bar, index) - left),
                       std::int16_t(sr.height - 2 * in)};
   bar->current = std::int16_t(index);
@@ -416,7 +426,7 @@ void vmenubarPopupMenu(vmenubar* bar, vevent* event) {
   int placeX = 3;
   if (look() == vlafOPEN_LOOK) placeX = 6;
   if (motifOrCua() && (bar->barFlags & vmenubarLAST_RIGHT) && bar->current == vmenubarCount(bar) - 1) placeX = 11;
-  if (windowsLook()) {
+  if (windowsLook() && !_vmenubarOverMaximized(strip(bar))) {
     int in = inset(bar);
     anchor.y = std::int16_t(anchor.y + in);
     anchor.height = std::int16_t(std::max(0, anchor.height - in));
@@ -821,9 +831,43 @@ vmenubar* _vmenubarStrip(vmenubar* bar) {
   return vmenubarGlobalLook() && vmenubarIsChildOfGlobal(bar) ? vmenubarGetFrameBar(bar) : bar;
 }
 
+namespace {
+
+// The frame's bar over a maximized document, open and drawn by the framework.
+vmenubar* lineBar(vwindow* w) {
+  vmenubar* b = _vmenubarFirstBar(w);
+  return b && isOpen(b) && !vmenubarIsNative(b) && vdialogItemIsVisible(b) && _vmenubarOverMaximized(b) ? b : nullptr;
+}
+
+// The platform paints the frame's menu line before the client area: the
+// titles go over it as the client's update comes.
+void paintLine(vwindow* w) {
+  if (vmenubar* b = lineBar(w)) draw(b);
+}
+
+// A press on a title in the frame's menu line selects it and opens its
+// menu; elsewhere on the line (the document's boxes) the platform tracks.
+win::LRESULT pressLine(vwindow* w, win::HWND hwnd, win::WPARAM wParam, win::LPARAM lParam) {
+  vmenubar* b = wParam == static_cast<win::WPARAM>(win::HTMENU) ? lineBar(w) : nullptr;
+  if (!b) return 0;
+  win::POINT p{static_cast<short>(win::LOWORD(lParam)), static_cast<short>(win::HIWORD(lParam))};
+  win::ScreenToClient(hwnd, &p);
+  vmenubar* t = titles(b);
+  int index = titleAt(t, p.x + b->rect.x - _vmenubarButtonWidth() - 1);
+  if (index < 0) return 0;
+  vevent* e = veventCreateButtonDown(w, p.x, w->rect.height - 1 - p.y, 0, 1, 1, 0);
+  pressTitle(t, index, e);
+  veventDestroy(e);
+  return 1;
+}
+
+}  // namespace
+
 // The window of a framework-drawn bar going inactive ends keyboard mode in
 // the Windows looks, unless the bar's menu is what is shown.
-win::LRESULT windowMessage(vwindow* w, win::HWND, win::UINT message, win::WPARAM wParam, win::LPARAM) {
+win::LRESULT windowMessage(vwindow* w, win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
+  if (message == win::WM_PAINT) paintLine(w);
+  if (message == win::WM_NCLBUTTONDOWN) return pressLine(w, hwnd, wParam, lParam);
   if (message != win::WM_ACTIVATE || (wParam & 0xFFFF) != 0 || !windowsLook()) return 0;
   vmenubar* b = _vmenubarFirstBar(w);
   vmenu* m = b ? currentMenu(b) : nullptr;

@@ -3,6 +3,7 @@
 // clicks and keys injected into the headless platform.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -452,6 +453,42 @@ TEST_F(Bars, AFrameworkDrawnBarMeasuresItsTitles) {
     EXPECT_EQ(bar->edges[i], bar->rect.x + sum + (i + 1) * 2 * bar->leftSpacing);
   }
   EXPECT_EQ(nw, 12 + sum + vmenubarCount(bar) * 2 * bar->leftSpacing);
+}
+
+// Beside other items a bar keeps no spacing, except below and above it
+// outside multiple documents and native bars.
+TEST_F(Bars, SpacingBesideABarAndItsMenusWindow) {
+  start("win95", false);
+  auto* look = const_cast<vlaf*>(vlafGetCurrent());
+  std::uint32_t saved = look->flags;
+  vdialogItem* other = vdialogItemCreate(vdialogItemGetDefaultClass());
+  auto base = [&](int side) { return vdialogItemGetDefaultClass()->spacing(bar, other, side); };
+  struct Row {
+    std::uint32_t flags;
+    int side;
+    bool asBase;
+  } rows[] = {{0, 4, true},  {0, 5, true},  {0, 1, false}, {0, 2, false}, {0, 3, false}, {0, 6, false},
+              {vlafMDI, 4, false}, {vlafNATIVE_MENU_BAR, 5, false}, {vlafMDI | vlafNATIVE_MENU_BAR, 4, false}};
+  for (const Row& r : rows) {
+    look->flags = (saved & ~(vlafMDI | vlafNATIVE_MENU_BAR)) | r.flags;
+    EXPECT_EQ(vdialogGetItemSpacing(bar, other, r.side), r.asBase ? base(r.side) : 0) << r.flags << " " << r.side;
+  }
+  look->flags = saved;
+  EXPECT_NE(base(4), 0) << "the rows above tell the two apart";
+  vinstanceDestroy(other);
+  // Moved into another window's list, the menus go with the bar.
+  vwindow* second = vwindowCreate();
+  vdialogItemList* list = vdialogItemListCreate();
+  vdialogItemListSetOwner(list, second, &vdialogItemListWindowOwner);
+  vdialogCloseItem(bar);
+  vobjectListRemove(items, bar);
+  vdialogItemListAppend(list, bar);
+  for (int i = 0; i < vmenubarCount(bar); ++i) EXPECT_EQ(static_cast<vwindow*>(menuAt(i))->parent, second);
+  vobjectListRemove(list, bar);
+  vdialogItemListAppend(items, bar);
+  EXPECT_EQ(static_cast<vwindow*>(menuAt(0))->parent, window);
+  vinstanceDestroy(list);
+  vwindowDestroy(second);
 }
 
 }  // namespace
@@ -925,6 +962,75 @@ TEST_F(GlobalBar, TheFramesBarShowsAndOpensTheActiveDocumentsTitles) {
   EXPECT_FALSE(vwindowIsOpen(second));
   EXPECT_FALSE(docBar->barFlags & vmenubarACTIVE);
   EXPECT_EQ(trace, (std::vector<std::string>{"Cut kind 2 op"}));
+}
+
+// Over a maximized document the frame's titles go into the frame's menu
+// line, right of the document's system box: drawn there, opened by a press
+// there or from the keyboard, with the menu under the title; the line comes
+// and goes with the maximized document.
+TEST_F(GlobalBar, OverAMaximizedDocumentTheTitlesGoIntoTheFramesMenuLine) {
+  win::HMENU line = win::GetMenu(hwnd());
+  ASSERT_NE(line, nullptr) << "a frame's empty native menu, for a maximized document's boxes";
+  EXPECT_EQ(win::GetMenuItemCount(line), 0);
+  const int height = window->rect.height;
+  const int menuLine = win::GetSystemMetrics(win::SM_CYMENU);
+  const int box = win::GetSystemMetrics(30);
+  win::SendMessageA(client, win::WM_MDIMAXIMIZE, reinterpret_cast<win::WPARAM>(doc->native->hwnd), 0);
+  settle();
+  ASSERT_EQ(win::GetMenuItemCount(line), 1) << "the document's system box";
+  EXPECT_EQ(window->rect.height, height - menuLine) << "the line takes its room from the client area";
+  int w = -1, h = -1;
+  vdialogGetItemNaturalSize(bar, &w, &h);
+  EXPECT_EQ(h, 0) << "the frame's bar gives up its strip";
+  vrect none = {0, window->rect.height, window->rect.width, 0};
+  vdialogSetItemRect(bar, &none);
+  win::InvalidateRect(hwnd(), nullptr, 1);
+  settle();
+  // A press on the second title in the line opens its menu under it.
+  int middle = (docBar->edges[0] + docBar->edges[1]) / 2 - bar->rect.x + box + 1;
+  win::POINT onLine{middle, -menuLine / 2};
+  win::ClientToScreen(hwnd(), &onLine);
+  win::test::MouseDown(onLine);
+  settle();
+  vmenu* second = vmenubarAt(docBar, 1);
+  ASSERT_TRUE(vwindowIsOpen(second));
+  EXPECT_EQ(docBar->current, 1);
+  win::POINT clientTop{0, 0};
+  win::ClientToScreen(hwnd(), &clientTop);
+  win::RECT menuRect{};
+  win::GetWindowRect(second->native->hwnd, &menuRect);
+  EXPECT_LE(std::abs(int(menuRect.top) - int(clientTop.y)), 2) << "just under the line";
+  EXPECT_GT(menuRect.left, clientTop.x + box) << "right of the system box";
+  EXPECT_LT(menuRect.left, onLine.x);
+  win::test::Image shot = topOfWindow();
+  if (const char* out = std::getenv("MENU_PNG"))
+    win::test::WritePng(std::string(out) + "menubar_global_maximized.png", shot);
+  EXPECT_TRUE(test_support::MatchesPng(shot, std::string(WIDGETS_DATA) + "/menubar_global_maximized.png", 8, 0));
+  win::test::MouseUp(onLine);
+  win::test::Click(entryPoint(second, 0));
+  settle();
+  EXPECT_FALSE(vwindowIsOpen(second));
+  EXPECT_EQ(trace, (std::vector<std::string>{"Cut kind 2 op"}));
+  // From the keyboard: the first title, then its menu.
+  vmenubarSelectTitle(docBar, 0, nullptr);
+  vmenubarPopupMenu(docBar, nullptr);
+  settle();
+  vmenu* first = vmenubarAt(docBar, 0);
+  ASSERT_TRUE(vwindowIsOpen(first));
+  win::GetWindowRect(first->native->hwnd, &menuRect);
+  EXPECT_LE(std::abs(int(menuRect.left) - (clientTop.x + box + 1 + docBar->currentRect.x - bar->rect.x)), 4)
+      << "under the first title in the line";
+  tap(win::VK_ESCAPE);
+  tap(win::VK_ESCAPE);
+  EXPECT_FALSE(vwindowIsOpen(first));
+  EXPECT_FALSE(docBar->barFlags & vmenubarACTIVE);
+  // Restored, the line goes.
+  win::SendMessageA(client, win::WM_MDIRESTORE, reinterpret_cast<win::WPARAM>(doc->native->hwnd), 0);
+  settle();
+  EXPECT_EQ(win::GetMenuItemCount(line), 0);
+  EXPECT_EQ(window->rect.height, height);
+  vdialogGetItemNaturalSize(bar, &w, &h);
+  EXPECT_GT(h, 0) << "the strip is the bar's again";
 }
 
 }  // namespace
