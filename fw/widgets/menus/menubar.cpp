@@ -391,12 +391,12 @@ void setFont(vdialogItem* item, vfont* font) {
 // ---- Own slots.
 void invalLayout(vmenubar* b) {
   b->barFlags |= vmenubarLAYOUT_STALE;
-  if (isOpen(b)) vdialogItemClassOf(b)->invalRect(b, &b->rect, 0);
+  _vmenubarRedrawStrip(b);
   if (!vmenubarGlobalLook()) return;
   vmenubar* partner = vmenubarIsChildOfGlobal(b) ? vmenubarGetFrameBar(b) : vmenubarGetChildBar(b);
   if (partner == b) return;
   partner->barFlags |= vmenubarLAYOUT_STALE;
-  if (isOpen(partner)) vdialogItemClassOf(partner)->invalRect(partner, &partner->rect, 0);
+  _vmenubarRedrawStrip(partner);
 }
 
 void appendMenu(vmenubar* b, vmenu* m) {
@@ -511,6 +511,18 @@ vrect _vmenubarStripRect(vmenubar* strip) {
   r.y = std::int16_t(r.y + r.height - height);
   r.height = std::int16_t(height);
   return r;
+}
+
+void _vmenubarRedrawStrip(vmenubar* bar) {
+  if (!isOpen(bar)) return;
+  vdialogItemClassOf(bar)->invalRect(bar, &bar->rect, 0);
+  // The titles in a frame's menu line are drawn again as its client area
+  // updates (the platform may have painted the line anew meanwhile).
+  vwindow* w = vmenubarGetWindow(bar);
+  if (vmenubarGlobalLook() && isFrame(w) && w->native) {
+    win::RECT top{0, 0, w->rect.width, 1};
+    win::InvalidateRect(w->native->hwnd, &top, 0);
+  }
 }
 
 int _vmenubarLook() { return look(); }

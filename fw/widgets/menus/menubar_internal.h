@@ -17,6 +17,8 @@ bool _vmenubarOverMaximized(vmenubar* bar);
 // the top part of the titles' natural height (as wide as the menu line
 // between the document's boxes over a maximized document).
 vrect _vmenubarStripRect(vmenubar* strip);
+// The bar's strip drawn again at the next update (the frame's menu line too).
+void _vmenubarRedrawStrip(vmenubar* bar);
 // The framework-drawn road's slots.
 void _vmenubarFillTracking(vmenubarClassRec* cls);
 // The keys of an open framework-drawn bar, and of one menu on it.

@@ -23,6 +23,7 @@
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/menus/accel.h"
 #include "fw/widgets/menus/menubar.h"
+#include "fw/widgets/menus/menubar_internal.h"
 #include "fw/widgets/menus/mswmenu.h"
 #include "fw/data/btree.h"
 #include "platform/backend/input.h"
@@ -1031,6 +1032,62 @@ TEST_F(GlobalBar, OverAMaximizedDocumentTheTitlesGoIntoTheFramesMenuLine) {
   EXPECT_EQ(window->rect.height, height);
   vdialogGetItemNaturalSize(bar, &w, &h);
   EXPECT_GT(h, 0) << "the strip is the bar's again";
+}
+
+// The platform paints the frame's line anew when the maximized document
+// changes: the titles come back, the new document's; a title added to the
+// shown document's bar joins them.
+TEST_F(GlobalBar, AnotherMaximizedDocumentsTitlesTakeTheLine) {
+  vdialog* other = vdialogCreate();
+  other->decoration = vwindowDECO_DOCUMENT | 0x3F;
+  other->rect = {30, 30, 200, 150};
+  other->parent = window;
+  auto* otherBar = static_cast<vmenubar*>(vobjectLoad(vrstoreGet(root, N("MenuBar"))));
+  vwindowSetTitleScribe(vmenubarAt(otherBar, 0), vscribeLiteral("A much wider first title"));
+  vdialogAppendItem(other, otherBar);
+  vwindowOpen(other);
+  settle();
+  const int menuLine = win::GetSystemMetrics(win::SM_CYMENU);
+  const int box = win::GetSystemMetrics(30);
+  // Dark text pixels along the line right of the system box.
+  auto ink = [&](int from, int to) {
+    win::test::Image screen = win::test::ScreenImage();
+    win::POINT top{0, -menuLine};
+    win::ClientToScreen(hwnd(), &top);
+    int n = 0;
+    for (int y = top.y; y < top.y + menuLine; ++y)
+      for (int x = top.x + from; x < top.x + to; ++x) n += (screen.px[std::size_t(y * screen.width + x)] & 0xFFFFFF) == 0;
+    return n;
+  };
+  win::SendMessageA(client, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(doc->native->hwnd), 0);
+  win::SendMessageA(client, win::WM_MDIMAXIMIZE, reinterpret_cast<win::WPARAM>(doc->native->hwnd), 0);
+  settle();
+  ASSERT_EQ(vmenubarGetChildBar(bar), docBar);
+  vrect none = {0, window->rect.height, window->rect.width, 0};
+  vdialogSetItemRect(bar, &none);
+  settle();
+  // "File" then "Document"; the other's first title is much wider.
+  int fileEnd = docBar->edges[0] - bar->rect.x + box + 1;
+  EXPECT_GT(ink(box + 2, fileEnd), 0) << "File";
+  EXPECT_GT(ink(fileEnd, docBar->edges[1] - bar->rect.x + box + 1), 0) << "Document";
+  win::SendMessageA(client, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(other->native->hwnd), 0);
+  settle();
+  ASSERT_EQ(vmenubarGetChildBar(bar), otherBar);
+  ASSERT_TRUE(win::IsZoomed(other->native->hwnd)) << "maximized in its turn";
+  _vmenubarPendingLayout(otherBar);
+  EXPECT_GT(otherBar->edges[0], docBar->edges[1]);
+  EXPECT_GT(ink(fileEnd + 4, docBar->edges[1] - bar->rect.x + box + 1), 0) << "the wider title";
+  EXPECT_GT(ink(docBar->edges[1] - bar->rect.x + box + 4, otherBar->edges[0] - bar->rect.x + box + 1), 0)
+      << "drawn on past where the first document's titles ended";
+  // A menu appended to the shown document's bar joins the line at once.
+  int end = otherBar->edges[1] - bar->rect.x + box + 1;
+  EXPECT_EQ(ink(end + 2, end + 40), 0);
+  vmenu* more = vmenuCreate();
+  vwindowSetTitleScribe(more, vscribeLiteral("More"));
+  vmenubarAppendMenu(otherBar, more);
+  settle();
+  EXPECT_GT(ink(end + 2, end + 40), 0) << "More";
+  vwindowDestroy(other);
 }
 
 }  // namespace
