@@ -377,6 +377,16 @@ void setDrawingState(vdialogItem* item) {
   vdrawSetLineWidth(double(inset(b)));
 }
 
+// A font or colour changed above the bar: titles are measured again, and
+// owner-drawn native entries mirrored again in place.
+void inheritedChanged(vobject* self, vname name, vdict* arguments) {
+  super()->reserved8(self, name, arguments);
+  vmenubar* b = asBar(self);
+  rec(b)->invalLayout(b);
+  if (vmenubarIsNative(b) && !(b->barFlags & vmenubarNATIVE_TEXT))
+    for (int i = 0; i < vmenubarCount(b); ++i) vmswmenuInsertBarMenu(b, vmenubarAt(b, i), -2);
+}
+
 void setRect(vdialogItem* item, const vrect* r) {
   vmenubar* b = asBar(item);
   if (vrectEqual(&b->rect, r)) return;
@@ -465,6 +475,7 @@ BarState* state() {
   c->loadInit = loadInit;
   c->store = store;
   c->send = send;
+  c->reserved8 = inheritedChanged;
   c->open = openBar;
   c->close = closeBar;
   c->naturalSize = naturalSize;

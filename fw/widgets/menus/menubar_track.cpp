@@ -728,6 +728,7 @@ int selectKey(vmenubar* b, vevent* e) {
 int issueSelector(vobject* self, int selector, vdict* context) {
   auto* b = static_cast<vmenubar*>(self);
   if (vmenubarIsNative(b)) return 0;
+  if (windowsLook()) b = titles(b);  // the frame's keys work its document's titles
   auto* e = context ? static_cast<vevent*>(const_cast<void*>(vdictGet(context, vname_Event))) : nullptr;
   int n = vmenubarCount(b);
   switch (selector) {
@@ -790,6 +791,7 @@ vdialog* dialogOf(vmenubar* b) {
 int keyDown(vdialogItem* item, vevent* event) {
   vmenubar* b = asBar(item);
   if (!isOpen(b) || vmenubarIsNative(b)) return 0;
+  if (windowsLook()) b = titles(b);
   pressFlags = b->barFlags;
   if (windowsLook() && veventGetBinding(event) == vname_MenuBar) {
     _vdialogSetMenuBarKeyState(dialogOf(b), active(b) ? 3 : 1);

@@ -456,6 +456,23 @@ TEST_F(Bars, AFrameworkDrawnBarMeasuresItsTitles) {
   EXPECT_EQ(nw, 12 + sum + vmenubarCount(bar) * 2 * bar->leftSpacing);
 }
 
+// A larger font for the whole application: the titles are measured again.
+TEST_F(Bars, TheApplicationsFontMeasuresTheTitlesAgain) {
+  start("windows", false, true);  // no class font of its own in this look
+  int before = bar->edges[vmenubarCount(bar) - 1];
+  int w0, h0;
+  vdialogGetItemNaturalSize(bar, &w0, &h0);
+  vapplication* app = vapplicationGetCurrent();
+  vfont* saved = vapplicationGetFont(app);
+  vapplicationClassOf(app)->setFont(app, vfontFindScribe(vscribeLiteral("family:helvetica-size:24")));
+  int w1, h1;
+  vdialogGetItemNaturalSize(bar, &w1, &h1);
+  EXPECT_GT(w1, w0);
+  EXPECT_GT(h1, h0);
+  EXPECT_GT(bar->edges[vmenubarCount(bar) - 1], before);
+  vapplicationClassOf(app)->setFont(app, saved);
+}
+
 // Beside other items a bar keeps no spacing, except below and above it
 // outside multiple documents and native bars.
 TEST_F(Bars, SpacingBesideABarAndItsMenusWindow) {
@@ -1032,6 +1049,36 @@ TEST_F(GlobalBar, OverAMaximizedDocumentTheTitlesGoIntoTheFramesMenuLine) {
   EXPECT_EQ(window->rect.height, height);
   vdialogGetItemNaturalSize(bar, &w, &h);
   EXPECT_GT(h, 0) << "the strip is the bar's again";
+}
+
+// Keys that reach the frame's bar work the document's titles, as its
+// pointer does: the menu-bar key, the arrows, a mnemonic.
+TEST_F(GlobalBar, TheFramesKeysWorkTheDocumentsTitles) {
+  win::SetActiveWindow(hwnd());
+  win::SetFocus(hwnd());
+  settle();
+  ASSERT_EQ(vmenubarGetChildBar(bar), docBar);
+  EXPECT_EQ(issue(6, vname_MenuBar), 1);
+  EXPECT_TRUE(docBar->barFlags & vmenubarACTIVE);
+  EXPECT_FALSE(isActive()) << "the frame's own titles are not shown";
+  EXPECT_EQ(docBar->current, 0);
+  EXPECT_EQ(issue(11, vname_Right), 1);
+  EXPECT_EQ(docBar->current, 1);
+  EXPECT_EQ(issue(13, vname_Down), 1);
+  EXPECT_TRUE(vwindowIsOpen(vmenubarAt(docBar, 1))) << "the document's second menu";
+  EXPECT_FALSE(shown(1));
+  EXPECT_EQ(issue(3, vname_Abandon), 1);
+  EXPECT_EQ(issue(3, vname_Abandon), 1);
+  EXPECT_FALSE(docBar->barFlags & vmenubarACTIVE);
+  // F10 pressed and released in the frame.
+  win::test::KeyDown(win::VK_F10);
+  settle();
+  win::test::KeyUp(win::VK_F10);
+  settle();
+  EXPECT_TRUE(docBar->barFlags & vmenubarACTIVE);
+  EXPECT_EQ(docBar->current, 0);
+  tap(win::VK_ESCAPE);
+  EXPECT_FALSE(docBar->barFlags & vmenubarACTIVE);
 }
 
 // The platform paints the frame's line anew when the maximized document
