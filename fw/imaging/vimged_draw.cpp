@@ -31,6 +31,35 @@ void drawThrough(vimged* m, std::uint32_t value, void (*body)(void*), void* cont
   vdrawGRestore();
 }
 
+// Bresenham along the major axis from the end with the smaller major
+// coordinate, both ends included.
+std::vector<vpoint> linePoints(vpoint p0, vpoint p1) {
+  auto s16 = [](int v) { return std::int16_t(std::clamp(v, -32768, 32767)); };
+  int dx = p1.x - p0.x, dy = p1.y - p0.y;
+  bool steep = std::abs(dy) > std::abs(dx);
+  int major0 = steep ? p0.y : p0.x, major1 = steep ? p1.y : p1.x;
+  int minor0 = steep ? p0.x : p0.y, minor1 = steep ? p1.x : p1.y;
+  if (major1 < major0) {
+    std::swap(major0, major1);
+    std::swap(minor0, minor1);
+  }
+  int major = major1 - major0, minor = std::abs(minor1 - minor0);
+  int step = minor1 < minor0 ? -1 : 1;
+  std::vector<vpoint> out;
+  out.reserve(std::size_t(major) + 1);
+  int error = 2 * minor - major;
+  for (int a = major0, b = minor0; a <= major1; ++a) {
+    out.push_back(steep ? vpoint{s16(b), s16(a)} : vpoint{s16(a), s16(b)});
+    if (error >= 0) {
+      b += step;
+      error += 2 * (minor - major);
+    } else {
+      error += 2 * minor;
+    }
+  }
+  return out;
+}
+
 }  // namespace imged
 
 namespace {
@@ -114,34 +143,6 @@ void plotPoints(vimged* m, std::uint32_t value, int pen, const vpoint* points, i
   std::vector<vrect> squares(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) squares[std::size_t(i)] = penSquare(points[i], pen);
   vimgedFillRects(m, value, squares.data(), count);
-}
-
-// Bresenham along the major axis from the end with the smaller major
-// coordinate, both ends included.
-std::vector<vpoint> linePoints(vpoint p0, vpoint p1) {
-  int dx = p1.x - p0.x, dy = p1.y - p0.y;
-  bool steep = std::abs(dy) > std::abs(dx);
-  int major0 = steep ? p0.y : p0.x, major1 = steep ? p1.y : p1.x;
-  int minor0 = steep ? p0.x : p0.y, minor1 = steep ? p1.x : p1.y;
-  if (major1 < major0) {
-    std::swap(major0, major1);
-    std::swap(minor0, minor1);
-  }
-  int major = major1 - major0, minor = std::abs(minor1 - minor0);
-  int step = minor1 < minor0 ? -1 : 1;
-  std::vector<vpoint> out;
-  out.reserve(std::size_t(major) + 1);
-  int error = 2 * minor - major;
-  for (int a = major0, b = minor0; a <= major1; ++a) {
-    out.push_back(steep ? vpoint{s16(b), s16(a)} : vpoint{s16(a), s16(b)});
-    if (error >= 0) {
-      b += step;
-      error += 2 * (minor - major);
-    } else {
-      error += 2 * minor;
-    }
-  }
-  return out;
 }
 
 void drawLine(vimged* m, std::uint32_t value, int pen, vpoint p0, vpoint p1) {

@@ -2,6 +2,7 @@
 // drawing through the drawing layer.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "fw/gui/graphics/draw.h"
 #include "fw/imaging/vimged.h"
@@ -54,6 +55,11 @@ template <class F>
 void drawThrough(vimged* m, std::uint32_t value, F&& body) {
   drawThrough(m, value, [](void* c) { (*static_cast<F*>(c))(); }, &body);
 }
+
+// The points of the line from p0 to p1, both ends included: the longer
+// axis steps by one, the other by the error term, from the end with the
+// smaller coordinate on the longer axis.
+std::vector<vpoint> linePoints(vpoint p0, vpoint p1);
 
 // The drawing colours of the working image's palette.
 void buildColors(vimged* m);

@@ -291,6 +291,12 @@ vimgedviewToolFunc getToolHandler(vimgedview* v) {
     case vimgedviewERASER: return eraser;
     case vimgedviewDROPPER: return dropper;
     case vimgedviewSPRAY: return spray;
+    case vimgedviewSELECT: return rectSelectTool();
+    case vimgedviewLASSO: return lassoTool();
+    case vimgedviewTEXT:
+      // The text tool starts no stroke: its dialog places the text.
+      openTextDialog(v);
+      return nullptr;
     default: return nullptr;
   }
 }

@@ -27,6 +27,8 @@ void eachBar(vimgedview* v, void (*op)(vdialogItem*)) {
   if (v->vbar) op(v->vbar);
 }
 
+void setBar(vimgedview* v, int on, bool vertical);
+
 // ---- What the editor tells the view.
 
 void redrawWhole(vimgedview* v) {
@@ -79,9 +81,7 @@ const vimgedViewHooks kHooks = {
 
 // ---- Life.
 
-void init(vinstance* self) {
-  super()->init(self);
-  vimgedview* v = asView(self);
+void commonInit(vimgedview* v) {
   std::memset(reinterpret_cast<char*>(v) + sizeof(vdialogItem), 0, sizeof(vimgedview) - sizeof(vdialogItem));
   v->link.hooks = &kHooks;
   v->link.model = nullptr;
@@ -94,8 +94,19 @@ void init(vinstance* self) {
   v->viewFlags = vimgedviewAUTO_SCROLL;
   v->font = vdialogDetermineItemFont(v);
   v->laidOut = v->rect;
+}
+
+void init(vinstance* self) {
+  super()->init(self);
+  vimgedview* v = asView(self);
+  commonInit(v);
   vdialogItemClassOf(v)->setFocusable(v, 1);
   vdialogItemClassOf(v)->setClickFocus(v, 1);
+}
+
+void loadInit(vobject* self, vresource resource) {
+  super()->loadInit(self, resource);
+  commonInit(asView(static_cast<vinstance*>(self)));
 }
 
 void dropBuffers(vimgedview* v) {
@@ -104,10 +115,9 @@ void dropBuffers(vimgedview* v) {
   dropImage(v->composeBuffer);
 }
 
-void setBar(vimgedview* v, int on, bool vertical);
-
 void destroy(vinstance* self) {
   vimgedview* v = asView(self);
+  forgetTextDialogView(v);
   cls(v)->setCursor(v, nullptr);
   if (v->editor) vimgedRemoveView(v->editor, &v->link);
   v->editor = nullptr;
@@ -116,6 +126,36 @@ void destroy(vinstance* self) {
   setBar(v, 0, false);
   setBar(v, 0, true);
   super()->destroy(self);
+}
+
+// The settings travel; the copy shows the same editor with bars of its own.
+void copy(vobject* source, vobject* destination) {
+  super()->copy(source, destination);
+  vimgedview* s = asView(static_cast<vinstance*>(source));
+  vimgedview* d = asView(static_cast<vinstance*>(destination));
+  if (s == d) return;
+  cls(d)->setEditor(d, nullptr);
+  setBar(d, 0, false);
+  setBar(d, 0, true);
+  d->border = s->border;
+  d->gap = s->gap;
+  d->zoom = s->zoom;
+  d->viewFlags = s->viewFlags & ~std::uint32_t(vimgedviewHELD | vimgedviewTEMPORARY | vimgedviewBAR_SCROLL | vimgedviewPIN);
+  d->tool = s->tool;
+  d->previousTool = s->previousTool;
+  d->foreground = s->foreground;
+  d->background = s->background;
+  d->pen = s->pen;
+  d->report = s->report;
+  d->font = s->font;
+  if (s->hbar) setBar(d, 1, false);
+  if (s->vbar) setBar(d, 1, true);
+  cls(d)->setEditor(d, s->editor);
+}
+
+void copyInit(vobject* source, vobject* destination) {
+  vclassRec<vobjectClassRec>(source)->init(destination);
+  vclassRec<vobjectClassRec>(source)->copy(source, destination);
 }
 
 void open(vdialogItem* item) {
@@ -364,6 +404,21 @@ void setEditor(vimgedview* v, vimged* m) {
   vdialogInvalItem(v, 0);
 }
 
+// Moves a buffer's pixels by (−sx, −sy) onto itself.
+void shiftBuffer(vimage* buffer, int sx, int sy) {
+  if (!buffer) return;
+  Pixels p(buffer);
+  int w = p.width(), h = p.height();
+  int cw = w - std::abs(sx), ch = h - std::abs(sy);
+  if (cw <= 0 || ch <= 0) return;
+  int fromX = std::max(sx, 0), toX = std::max(-sx, 0);
+  if (sy > 0) {
+    for (int y = 0; y < ch; ++y) std::memmove(p.at(toX, y), p.at(fromX, y + sy), std::size_t(cw) * 4);
+  } else {
+    for (int y = ch - 1; y >= 0; --y) std::memmove(p.at(toX, y - sy), p.at(fromX, y), std::size_t(cw) * 4);
+  }
+}
+
 void setForeground(vimgedview* v, std::uint32_t value) { v->foreground = value; }
 void setBackground(vimgedview* v, std::uint32_t value) { v->background = value; }
 void noChange(vimgedview*) {}
@@ -406,36 +461,26 @@ void vimgedviewScroll(vimgedview* v, int dx, int dy, int) {
   if (dx == 0 && dy == 0) return;
   int z = v->zoom;
   v->origin.x = s16(nx), v->origin.y = s16(ny);
-  {
-    // The buffer shifted onto itself by (−dx·z, −dy·z).
-    Pixels p(v->imageBuffer);
-    int w = p.width(), h = p.height();
-    int sx = dx * z, sy = dy * z;
-    int cw = w - std::abs(sx), ch = h - std::abs(sy);
-    if (cw > 0 && ch > 0) {
-      int fromX = std::max(sx, 0), toX = std::max(-sx, 0);
-      if (sy > 0) {
-        for (int y = 0; y < ch; ++y) std::memmove(p.at(toX, y), p.at(fromX, y + sy), std::size_t(cw) * 4);
-      } else {
-        for (int y = ch - 1; y >= 0; --y) std::memmove(p.at(toX, y - sy), p.at(fromX, y), std::size_t(cw) * 4);
-      }
-    }
-  }
-  // The uncovered columns and rows.
+  // The display buffer shifted onto itself by (−dx·z, −dy·z): the grid
+  // moves onto itself, so only the uncovered strips are rendered, with
+  // their grid lines. The image buffer is rendered again when next needed.
+  shiftBuffer(v->displayBuffer, dx * z, dy * z);
+  v->viewFlags |= kIMAGE_STALE;
   vimage* working = v->editor->working;
   const vrect& o = v->origin;
   if (dx != 0) {
     int n = std::min<int>(std::abs(dx), o.width);
     vrect strip{s16(dx > 0 ? o.x + o.width - n : o.x), o.y, s16(n), o.height};
-    cls(v)->renderRegion(v, working, v->imageBuffer, &strip, (strip.x - o.x) * z, 0);
+    cls(v)->renderRegion(v, working, v->displayBuffer, &strip, (strip.x - o.x) * z, 0);
+    gridOver(v, v->displayBuffer, {s16((strip.x - o.x) * z), 0, s16(n * z), s16(o.height * z)});
   }
   if (dy != 0) {
     int n = std::min<int>(std::abs(dy), o.height);
     vrect strip{o.x, s16(dy > 0 ? o.y + o.height - n : o.y), o.width, s16(n)};
-    cls(v)->renderRegion(v, working, v->imageBuffer, &strip, 0, (strip.y - o.y) * z);
+    cls(v)->renderRegion(v, working, v->displayBuffer, &strip, 0, (strip.y - o.y) * z);
+    gridOver(v, v->displayBuffer, {0, s16((strip.y - o.y) * z), s16(o.width * z), s16(n * z)});
   }
   if (!(v->viewFlags & vimgedviewBAR_SCROLL)) setBarValues(v);
-  cls(v)->composeDisplay(v);
   invalImageArea(v);
   if (v->editor->selection & vimgedSEL_MODE) cls(v)->rerenderSelection(v, 1);
 }
@@ -448,6 +493,9 @@ vimgedviewClassRec* vimgedviewGetDefaultClass() {
   vclassSetName(c, vscribeLiteral("vimgedview"));
   vclassSetInstanceSize(c, sizeof(vimgedview));
   c->init = init;
+  c->loadInit = loadInit;
+  c->copy = copy;
+  c->copyInit = copyInit;
   c->destroy = destroy;
   c->open = open;
   c->close = close;

@@ -137,6 +137,10 @@ void vimgedviewScroll(vimgedview* view, int dx, int dy, int flags);
 std::uint32_t vimgedviewPixelRGB(vimgedview* view, std::uint32_t value);
 // The hand tool's handler (every press with the "Grab" binding).
 vimgedviewToolFunc vimgedviewGetHandTool();
+// The text tool's dialog once a press has opened it ("vimgedTextConfirm"):
+// its OK places the text of "vimgedTEXT_EDIT" over the view that opened it.
+struct vconfirm;
+vconfirm* vimgedviewGetTextDialog();
 // The cursor of a tool number (cursor 4 outside 0-15); null when the
 // resources have none.
 vobject* vimgedviewToolCursor(int tool);

@@ -2,12 +2,17 @@
 // and the pieces each file installs in the class.
 #pragma once
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
 #include "fw/imaging/vimgedview.h"
 
 namespace imgview {
+
+// The image buffer lags the origin after a scroll (the display buffer
+// is current): rendered again before its next use.
+inline constexpr std::uint32_t kIMAGE_STALE = 0x10000;
 
 inline std::int16_t s16(int v) { return std::int16_t(std::clamp(v, -32768, 32767)); }
 inline vimgedviewClassRec* cls(vimgedview* v) { return vimgedviewClassOf(v); }
@@ -39,6 +44,11 @@ class Pixels {
     return c_.bytes + c_.at;
   }
   int bytesPerPixel() const { return image_->depth / 8; }
+  // 32-bit pixels in the machine's order: rows as words.
+  bool words() const {
+    return image_->depth == 32 && !(image_->layout & vpixmapBYTE_ORDER) && std::endian::native == std::endian::little;
+  }
+  std::uint32_t* row(int y) { return reinterpret_cast<std::uint32_t*>(at(0, y)); }
   // The part inside the image.
   void fill(int x, int y, int w, int h, std::uint32_t v);
   // A row of values written at (x, y).
@@ -66,6 +76,11 @@ bool drawInArea(vimgedview* v, F&& body);
 bool beginAreaDrawing(vimgedview* v);
 void endAreaDrawing();
 
+// The grid's colour; the grid lines crossing a buffer rectangle drawn
+// again.
+std::uint32_t gridColor(vimgedview* v);
+void gridOver(vimgedview* v, vimage* buffer, const vrect& r);
+
 void installRendering(vimgedviewClassRec* c);
 void installInput(vimgedviewClassRec* c);
 void installTools(vimgedviewClassRec* c);
@@ -73,6 +88,13 @@ void installTools(vimgedviewClassRec* c);
 void buildInputState();
 vcommandSpace* buildSpace(vcommandSpace* inherited);
 const void* classKeyTag(std::uint32_t key);
+
+// The selection tools and the text tool.
+vimgedviewToolFunc rectSelectTool();
+vimgedviewToolFunc lassoTool();
+void openTextDialog(vimgedview* v);
+// A view that goes is no longer the text dialog's.
+void forgetTextDialogView(vimgedview* v);
 
 
 template <class F>

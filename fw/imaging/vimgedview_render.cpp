@@ -14,12 +14,20 @@ void Pixels::fill(int x, int y, int w, int h, std::uint32_t v) {
   int x0 = std::max(x, 0), y0 = std::max(y, 0);
   int x1 = std::min(x + w, width()), y1 = std::min(y + h, height());
   if (x0 >= x1 || y0 >= y1) return;
+  if (words()) {
+    for (int y = y0; y < y1; ++y) std::fill(row(y) + x0, row(y) + x1, v);
+    return;
+  }
   vpixmapCursorMoveTo(&c_, x0, y0);
   for (int col = x0; col < x1; ++col) vpixmapCursorSetNext(&c_, v);
   for (int row = y0 + 1; row < y1; ++row) copyRow(x0, y0, x1 - x0, row);
 }
 
 void Pixels::putRow(int x, int y, const std::uint32_t* values, int count) {
+  if (words()) {
+    std::memcpy(row(y) + x, values, std::size_t(count) * 4);
+    return;
+  }
   vpixmapCursorMoveTo(&c_, x, y);
   for (int i = 0; i < count; ++i) vpixmapCursorSetNext(&c_, values[i]);
 }
@@ -159,7 +167,11 @@ void renderMaskRegion(vimgedview* v, vimage* mask, vimage* target, const vrect* 
   renderRuns(mask, target, src, tx, ty, v->zoom, [](std::uint32_t m) { return m ? 1u : 0u; });
 }
 
-std::uint32_t gridColor(vimgedview* v) { return rgbOf(vdialogGetItemColor(v, vcolorBACKGROUND)); }
+}  // namespace
+
+std::uint32_t imgview::gridColor(vimgedview* v) { return rgbOf(vdialogGetItemColor(v, vcolorBACKGROUND)); }
+
+namespace {
 
 // Vertical line i at x0 + i·z, horizontal line i at y0 + i·z.
 void drawGridLines(vimgedview* v, vimage* buffer, int columns, int rows, int x0, int y0) {
@@ -167,14 +179,32 @@ void drawGridLines(vimgedview* v, vimage* buffer, int columns, int rows, int x0,
   Pixels p(buffer);
   std::uint32_t c = gridColor(v);
   int z = v->zoom;
+  if (p.words()) {
+    // Row by row: the horizontal lines whole, elsewhere one word a column.
+    int width = p.width();
+    int vx1 = std::min(width, x0 + columns * z);
+    for (int y = 0; y < p.height(); ++y) {
+      std::uint32_t* r = p.row(y);
+      int k = y - y0;
+      if (k >= 0 && k % z == 0 && k / z < rows) {
+        std::fill(r, r + width, c);
+        continue;
+      }
+      for (int x = x0; x < vx1; x += z)
+        if (x >= 0) r[x] = c;
+    }
+    return;
+  }
   for (int i = 0; i < std::max(columns, rows); ++i) {
     if (i < columns) p.fill(x0 + i * z, 0, 1, p.height(), c);
     if (i < rows) p.fill(0, y0 + i * z, p.width(), 1, c);
   }
 }
 
+}  // namespace
+
 // The grid lines that cross a buffer rectangle, drawn again over it.
-void gridOver(vimgedview* v, vimage* buffer, const vrect& r) {
+void imgview::gridOver(vimgedview* v, vimage* buffer, const vrect& r) {
   if (!buffer || !(v->viewFlags & vimgedviewGRID_SHOWN)) return;
   Pixels p(buffer);
   std::uint32_t c = gridColor(v);
@@ -185,14 +215,42 @@ void gridOver(vimgedview* v, vimage* buffer, const vrect& r) {
     if (y >= r.y) p.fill(r.x, y, r.width, 1, c);
 }
 
+namespace {
+
+bool gridShown(vimgedview* v) { return (v->viewFlags & vimgedviewGRID_WANTED) && v->zoom > 3; }
+
 void composeDisplay(vimgedview* v) {
   if (!v->imageBuffer || !v->displayBuffer) return;
+  if ((v->viewFlags & kIMAGE_STALE) && hasImage(v)) {
+    v->viewFlags &= ~kIMAGE_STALE;
+    cls(v)->renderRegion(v, v->editor->working, v->imageBuffer, &v->origin, 0, 0);
+  }
+  Pixels from(v->imageBuffer), to(v->displayBuffer);
+  if (from.words() && to.words() && cls(v)->drawGridLines == vimgedviewGetDefaultClass()->drawGridLines) {
+    // One pass: each row copied, then its grid pixels set.
+    int z = v->zoom, width = to.width(), rows = v->origin.height;
+    bool grid = gridShown(v);
+    std::uint32_t c = grid ? gridColor(v) : 0;
+    for (int y = 0; y < to.height(); ++y) {
+      std::uint32_t* r = to.row(y);
+      int k = y - (z - 1);
+      if (grid && k >= 0 && k % z == 0 && k / z < rows) {
+        std::fill(r, r + width, c);
+        continue;
+      }
+      std::memcpy(r, from.row(y), std::size_t(width) * 4);
+      if (grid)
+        for (int x = 0; x < width; x += z) r[x] = c;
+    }
+    return;
+  }
   vpixmapCopyPixels(v->imageBuffer, v->displayBuffer);
   cls(v)->drawGridLines(v, v->displayBuffer, v->origin.width, v->origin.height, 0, v->zoom - 1);
 }
 
 void renderVisible(vimgedview* v) {
   if (!hasImage(v) || !v->imageBuffer) return;
+  v->viewFlags &= ~kIMAGE_STALE;
   cls(v)->renderRegion(v, v->editor->working, v->imageBuffer, &v->origin, 0, 0);
   cls(v)->composeDisplay(v);
 }
@@ -231,7 +289,7 @@ void paintCells(vimgedview* v, std::uint32_t value, const vrect* cells, int coun
   if (x0 >= x1) return;
   vrect touched{s16(x0), s16(y0), s16(x1 - x0), s16(y1 - y0)};
   if (grid && !cellsArePixels) gridOver(v, v->displayBuffer, touched);
-  if (writesImageBuffer(v) && v->imageBuffer) {
+  if (writesImageBuffer(v) && v->imageBuffer && !(v->viewFlags & kIMAGE_STALE)) {
     Pixels image(v->imageBuffer);
     for (int i = 0; i < count; ++i) {
       vrect b;

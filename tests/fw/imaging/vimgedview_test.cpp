@@ -41,7 +41,28 @@ TEST_F(ViewTest, ANarrowViewHoldsWholeZoomedPixelsKeepsItsTopAndScrolls) {
   // at the left edge of the view lands in the buffer's first cell.
   vimgedviewScroll(view, 7, 3, 0);
   vimgedSetPixel(model, 200, 1, 7, 3);
-  EXPECT_EQ(testimg::pixelsOf(view->imageBuffer)[0], vimgedviewPixelRGB(view, 200));
+  EXPECT_EQ(testimg::pixelsOf(view->displayBuffer)[0], vimgedviewPixelRGB(view, 200));
+}
+
+// The scrolled buffer (shifted, with only the uncovered strips rendered)
+// shows what a full render shows, grid lines included.
+TEST_F(ViewTest, ScrollingShowsWhatAFullRenderShows) {
+  open(60, 50, 5, {10, 10, 124, 104});
+  for (int y = 0; y < 50; ++y)
+    for (int x = 0; x < 60; ++x) vimgedSetPixel(model, std::uint32_t((x * 7 + y * 3) % 5 + (x / 9) * 10), 1, x, y);
+  vimgedviewSetGrid(view, 1);
+  const std::pair<int, int> steps[] = {{1, 0}, {0, -1}, {3, 2}, {-2, 5}, {-30, 0}, {0, -40}, {25, 25}};
+  for (auto [dx, dy] : steps) {
+    vimgedviewScroll(view, dx, dy, 0);
+    testimg::Pixels scrolled = testimg::pixelsOf(view->displayBuffer);
+    vimgedviewClassOf(view)->renderVisible(view);
+    EXPECT_EQ(scrolled, testimg::pixelsOf(view->displayBuffer)) << dx << "," << dy;
+  }
+  // A paint after a scroll reaches the image buffer too once it is used.
+  vimgedviewScroll(view, -1, 0, 0);
+  vimgedSetPixel(model, 44, 1, view->origin.x, view->origin.y);
+  vimgedviewClassOf(view)->composeDisplay(view);
+  EXPECT_EQ(testimg::pixelsOf(view->imageBuffer)[0], vimgedviewPixelRGB(view, 44));
 }
 
 TEST_F(ViewTest, ASmallImageHasAOneByOneScrollRange) {
@@ -290,6 +311,70 @@ TEST_F(ViewTest, StampAndRollerDoNothing) {
   }
   EXPECT_EQ(count(0), 20 * 16);
   EXPECT_EQ(undoDepth(), 0);
+}
+
+}  // namespace
+}  // namespace testview
+
+namespace testview {
+namespace {
+
+TEST_F(ViewTest, KeysChooseToolsTemporaryToolsAndTheLastTool) {
+  open(20, 16, 4);
+  vimgedviewSetTool(view, vimgedviewPENCIL);
+  vdialogSetFocusItem(dialog, view);
+  win::SetActiveWindow(dialog->native->hwnd);
+  settle();
+  win::test::Type("e");
+  settle();
+  EXPECT_EQ(view->tool, vimgedviewERASER);
+  win::test::Type("S");  // Shift+S
+  settle();
+  EXPECT_EQ(view->tool, vimgedviewLASSO);
+  win::test::KeyDown(win::VK_RETURN);
+  win::test::KeyUp(win::VK_RETURN);
+  settle();
+  EXPECT_EQ(view->tool, vimgedviewERASER) << "Return: back to the previous tool";
+  win::test::Type("-");
+  settle();
+  EXPECT_EQ(view->zoom, 3);
+}
+
+TEST_F(ViewTest, ACopyShowsTheSameEditorWithBarsOfItsOwn) {
+  open(40, 30, 3);
+  vimgedviewSetHorizontalBar(view, 1);
+  vimgedviewSetTool(view, vimgedviewSPRAY);
+  vimgedviewSetForeground(view, 9);
+  auto* copy = static_cast<vimgedview*>(vobjectClone(view));
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->editor, model);
+  EXPECT_EQ(model->viewsEnd - model->viewsBegin, 2);
+  EXPECT_NE(copy->hbar, nullptr);
+  EXPECT_NE(copy->hbar, view->hbar);
+  EXPECT_EQ(copy->vbar, nullptr);
+  EXPECT_EQ(copy->zoom, 3);
+  EXPECT_EQ(copy->tool, vimgedviewSPRAY);
+  EXPECT_EQ(copy->foreground, 9u);
+  // Both show a change of the editor.
+  vimgedSetPixel(model, 5, 1, 0, 0);
+  vinstanceDestroy(copy);
+  EXPECT_EQ(model->viewsEnd - model->viewsBegin, 1);
+}
+
+TEST_F(ViewTest, ValuesPastAShortenedPaletteShowBlack) {
+  open(8, 6, 4);
+  vimgedSetPixel(model, 200, 1, 0, 0);
+  vcolorList* few = vcolorListCreate();
+  vcolorListSetCount(few, 4);
+  for (std::uint32_t i = 0; i < 4; ++i) vcolorSetSpecRGB(&few->entries[i], 0xFFFF, 0x8000, 0);
+  vimgedSetPalette(model, few, 0);
+  vcolorListDestroy(few);
+  EXPECT_EQ(vimgedviewPixelRGB(view, 200), 0u);
+  EXPECT_EQ(vimgedviewPixelRGB(view, 3), 0xFF8000u);
+  vimgedviewClassOf(view)->renderVisible(view);
+  testimg::Pixels shown = testimg::pixelsOf(view->imageBuffer);
+  EXPECT_EQ(shown[0], 0u) << "pixel (0, 0): past the palette";
+  EXPECT_EQ(shown[4], 0xFF8000u) << "pixel (1, 0): value 0";
 }
 
 }  // namespace

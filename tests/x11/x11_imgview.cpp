@@ -1,0 +1,170 @@
+// The image view on the X11 back-end (x11_smoke.sh starts Xvfb): a second
+// X connection plays the user with XTest in a dialog holding a view over a
+// 48 x 32 image at zoom 6 with the grid and scroll bars: a pencil stroke,
+// a rectangle selected and dragged, and a scroll bar's arrow pressed. With
+// "-hold N" the dialog stays open N seconds more (for a screenshot).
+// Exits 0 when all holds.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "fw/core/event.h"
+#include "fw/core/sys.h"
+#include "fw/gui/window/msw.h"
+#include "fw/imaging/vimgedview.h"
+#include "fw/widgets/dialog/dialog.h"
+#include "fw/widgets/startup.h"
+#include "platform/win.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+namespace {
+
+int failures = 0;
+
+void check(bool ok, const std::string& what) {
+  if (!ok) {
+    std::fprintf(stderr, "FAILED: %s\n", what.c_str());
+    ++failures;
+  }
+}
+
+void pumpFor(win::DWORD ms) {
+  win::DWORD end = win::GetTickCount() + ms;
+  win::SetTimer(nullptr, 1, 10, nullptr);
+  do {
+    veventMSWDrainMessages();
+    veventProcessPending(1, 0);
+    win::WaitMessage();
+  } while (win::GetTickCount() < end);
+  veventMSWDrainMessages();
+  veventProcessPending(1, 0);
+}
+
+win::POINT onScreen(vdialog* d, int x, int y) {
+  win::RECT client{};
+  win::GetClientRect(d->native->hwnd, &client);
+  win::POINT p{x, client.bottom - 1 - y};
+  win::ClientToScreen(d->native->hwnd, &p);
+  return p;
+}
+
+struct User {
+  Display* display;
+  vdialog* dialog;
+  vimgedview* view;
+  void moveTo(int ix, int iy) {
+    vrect c = vimgedviewCellRect(view, ix, iy);
+    win::POINT p = onScreen(dialog, c.x + c.width / 2, c.y + c.height / 2);
+    XTestFakeMotionEvent(display, DefaultScreen(display), p.x, p.y, 0);
+    XSync(display, False);
+    pumpFor(60);
+  }
+  void button(bool down) {
+    XTestFakeButtonEvent(display, 1, down ? True : False, 0);
+    XSync(display, False);
+    pumpFor(down ? 250 : 80);
+  }
+  void stroke(std::initializer_list<std::pair<int, int>> points) {
+    auto it = points.begin();
+    moveTo(it->first, it->second);
+    button(true);
+    for (++it; it != points.end(); ++it) moveTo(it->first, it->second);
+    button(false);
+  }
+  std::uint32_t pixel(int x, int y) { return vpixmapCursorGetAt(vimgedGetPixelCursor(view->editor), x, y); }
+};
+
+int run(int argc, char** argv) {
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) {
+    std::fprintf(stderr, "no X display\n");
+    return 1;
+  }
+  int hold = 0;
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::string(argv[i]) == "-hold") hold = std::atoi(argv[i + 1]);
+  vimage* image = vimageCreateSized(48, 32, 256);
+  vcolorList* palette = vimageGetPalette(image);
+  for (std::uint32_t i = 0; i < palette->count; ++i)
+    vcolorSetSpecRGB(&palette->entries[i], (i * 37 % 256) * 257, (i * 91 % 256) * 257, (i * 53 % 256) * 257);
+  vcolorSetSpecRGB(&palette->entries[0], 0xFFFF, 0xFFFF, 0xFFFF);
+  vcolorListChanged(palette);
+  vimged* model = vimgedCreate();
+  vimgedSetImage(model, image);
+  vdialog* d = vdialogCreate();
+  d->rect = {40, 40, 300, 240};
+  vwindowSetTitleScribe(d, vscribeLiteral("Image view"));
+  vimgedview* view = vimgedviewCreate();
+  vrect r{10, 10, 280, 220};
+  vdialogSetItemRect(view, &r);
+  vdialogAppendItem(d, view);
+  vimgedviewSetHorizontalBar(view, 1);
+  vimgedviewSetVerticalBar(view, 1);
+  vimgedviewSetEditor(view, model);
+  vimgedviewSetZoom(view, 6);
+  vimgedviewSetGrid(view, 1);
+  vwindowOpen(d);
+  pumpFor(400);
+  User user{display, d, view};
+  check(view->origin.width < 48, "the zoomed image is wider than the view: it scrolls");
+
+  vimgedviewSetTool(view, vimgedviewPENCIL);
+  vimgedviewSetForeground(view, 7);
+  int top = view->origin.y + view->origin.height - 1;
+  user.stroke({{2, top - 2}, {6, top - 2}, {10, top - 2}});
+  for (int x = 2; x <= 10; ++x) check(user.pixel(x, top - 2) == 7, "pencil at " + std::to_string(x));
+
+  vimgedviewSetTool(view, vimgedviewFILL_RECT);
+  vimgedviewSetForeground(view, 12);
+  user.stroke({{3, top - 10}, {12, top - 5}, {8, top - 7}});
+  check(user.pixel(8, top - 7) == 12 && user.pixel(3, top - 10) == 12, "filled rectangle");
+  check(user.pixel(12, top - 5) == 0, "the rubber band left nothing");
+
+  vimgedviewSetTool(view, vimgedviewSELECT);
+  user.stroke({{3, top - 10}, {6, top - 8}, {8, top - 7}});
+  check(vimgedHasSelection(model) && model->selRect.width == 6 && model->selRect.height == 4, "rectangle selected");
+  user.stroke({{5, top - 9}, {10, top - 9}, {15, top - 9}});
+  check(model->selRect.x == 13, "selection dragged to column 13, at " + std::to_string(model->selRect.x));
+  const char* label = nullptr;
+  vimgedCanUndo(model, &label);
+  check(label && std::string(label) == "Undo Drag", "the drag is one undo step");
+
+  // The horizontal bar's right arrow scrolls one column.
+  int before = view->origin.x;
+  vrect bar = view->hbar->rect;
+  win::POINT arrow = onScreen(d, bar.x + bar.width - 4, bar.y + bar.height / 2);
+  XTestFakeMotionEvent(display, DefaultScreen(display), arrow.x, arrow.y, 0);
+  XSync(display, False);
+  pumpFor(60);
+  XTestFakeButtonEvent(display, 1, True, 0);
+  XSync(display, False);
+  pumpFor(30);
+  XTestFakeButtonEvent(display, 1, False, 0);
+  XSync(display, False);
+  pumpFor(100);
+  check(view->origin.x == before + 1, "the bar's arrow scrolled one column to " + std::to_string(view->origin.x));
+
+  if (hold > 0) pumpFor(win::DWORD(hold) * 1000);
+  vwindowClose(d);
+  vinstanceDestroy(d);
+  vimgedDestroy(model);
+  vimageDestroy(image);
+  pumpFor(50);
+  XCloseDisplay(display);
+  if (failures) return 1;
+  std::printf("x11 image view: all checks hold\n");
+  return 0;
+}
+
+int probeMain(int argc, char** argv) {
+  vwidgetsStartup(argc, argv);
+  int status = run(argc, argv);
+  std::fflush(stdout);
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { vsysMain(argc, argv, probeMain); }
