@@ -339,6 +339,7 @@ void installInput(vimgedviewClassRec* c) {
 }  // namespace imgview
 
 vobject* vimgedviewToolCursor(int tool) {
+  vimgedviewGetDefaultClass();  // loads the cursors
   State* st = state();
   if (tool < 0 || tool >= vimgedviewTOOL_COUNT) tool = 4;
   return st->cursors[tool];
