@@ -131,7 +131,8 @@ int run(int argc, char** argv) {
   vimgedCanUndo(model, &label);
   check(label && std::string(label) == "Undo Drag", "the drag is one undo step");
 
-  // The horizontal bar's right arrow scrolls one column.
+  // The horizontal bar's right arrow scrolls by columns (more than one
+  // when a slow run holds it past the repeat delay).
   int before = view->origin.x;
   vrect bar = view->hbar->rect;
   win::POINT arrow = onScreen(d, bar.x + bar.width - 4, bar.y + bar.height / 2);
@@ -144,7 +145,8 @@ int run(int argc, char** argv) {
   XTestFakeButtonEvent(display, 1, False, 0);
   XSync(display, False);
   pumpFor(100);
-  check(view->origin.x == before + 1, "the bar's arrow scrolled one column to " + std::to_string(view->origin.x));
+  check(view->origin.x > before, "the bar's arrow scrolled right, to " + std::to_string(view->origin.x));
+  check(view->hbar->value == view->origin.x, "the bar shows the origin");
 
   if (hold > 0) pumpFor(win::DWORD(hold) * 1000);
   vwindowClose(d);
