@@ -1,5 +1,6 @@
 #include "fw/core/event.h"
 #include "fw/data/vrstore.h"
+#include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/window.h"
 #include "platform/win/test.h"
@@ -11,6 +12,9 @@ namespace testview {
 void ViewTest::SetUp() {
   vrstoreInstallInterface();
   startDialogItemTests();
+  // The model's tests shut the drawing layer down, image driver and all,
+  // when they share the process.
+  if (!vdrawGetImageDriver()) vdrawRegisterImageDriver(vwindowMSWGetDriver(), 0);
   win::test::ResetInput();
 }
 
