@@ -44,6 +44,14 @@ WPARAM reportedButtons() {
 
 LPARAM packPoint(LONG x, LONG y) { return MAKELPARAM(static_cast<int>(x), static_cast<int>(y)); }
 
+// Whether the window lies in a document of a multiple-document client
+// that is not the client's active document.
+bool inInactiveDocument(HWND hwnd) {
+  for (Window* w = findWindow(hwnd); w != nullptr; w = w->parent ? findWindow(w->parent) : nullptr)
+    if (HWND client = mdiClientOf(w->handle)) return mdiActiveChild(client) != w->handle;
+  return false;
+}
+
 }  // namespace
 
 HardwareInput pointerInput(POINT screen, int button, bool isDown) {
@@ -77,13 +85,17 @@ void routePointer(HardwareInput& in) {
   UINT message = messageOf(in, client);
   LPARAM hitAndMessage = MAKELPARAM(static_cast<int>(hit), static_cast<int>(message));
   bool eaten = false;
-  // A press in an inactive window asks it whether it activates and whether
-  // the press is eaten; its release is delivered either way.
+  // A press in an inactive window, or in the client area of a document
+  // that is not its client's active one (the document's frame and icon
+  // answer their presses themselves), asks it whether it activates and
+  // whether the press is eaten; its release is delivered either way.
   if (!captured && in.kind == HardwareInput::Kind::button && in.down) {
     HWND root = rootOf(target);
-    if (root != activeWindow()) {
+    const bool rootInactive = root != activeWindow();
+    if (rootInactive || (client && inInactiveDocument(target))) {
       LRESULT answer = SendMessageA(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(root), hitAndMessage);
-      if (answer != MA_NOACTIVATE && answer != MA_NOACTIVATEANDEAT && findWindow(root)) activate(root, true);
+      if (answer != MA_NOACTIVATE && answer != MA_NOACTIVATEANDEAT && findWindow(root) && rootInactive)
+        activate(root, true);
       eaten = answer == MA_ACTIVATEANDEAT || answer == MA_NOACTIVATEANDEAT;
     }
   }

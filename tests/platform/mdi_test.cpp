@@ -18,6 +18,7 @@ struct Mdi {
   static inline const win::RECT* pinned = nullptr;  // where the test's subclass keeps the client
   static inline std::vector<std::string> created;    // what WM_CREATE carried
   static inline bool closeToDefault = false;         // WM_CLOSE closes, as a plain document would
+  static inline std::vector<std::string> presses;    // documents that received a press in their client area
 
   static win::LRESULT frame(win::HWND h, win::UINT m, win::WPARAM w, win::LPARAM l) {
     if (m == win::WM_NCCREATE) Recorder::names[h] = reinterpret_cast<const win::CREATESTRUCTA*>(l)->lpszName;
@@ -30,6 +31,7 @@ struct Mdi {
       created.push_back(std::string(mcs->szTitle) + " " + std::to_string(mcs->lParam));
     }
     if (m == win::WM_CLOSE && !closeToDefault) return 0;  // as the framework: closing is its own decision
+    if (m == win::WM_LBUTTONDOWN) presses.push_back(Recorder::name(h));
     if (m == win::WM_PAINT && !win::IsIconic(h)) {
       win::PAINTSTRUCT ps;
       win::BeginPaint(h, &ps);
@@ -55,6 +57,7 @@ class MdiTest : public WindowTest {
   void SetUp() override {
     WindowTest::SetUp();
     Mdi::created.clear();
+    Mdi::presses.clear();
     Mdi::pinned = nullptr;
     Mdi::closeToDefault = false;
     for (auto [name, proc] : {std::pair{kFrameClass, &Mdi::frame}, std::pair{kDocClass, &Mdi::doc}}) {
@@ -132,6 +135,35 @@ TEST_F(MdiTest, CreatingTwoDocumentsActivatesEachInTurn) {
   EXPECT_EQ(win::GetFocus(), two);
   EXPECT_EQ(rectOf(one), "0,0 450x300") << "the first cascade place, three quarters of the client";
   EXPECT_EQ(rectOf(two), "23,23 450x300");
+}
+
+// A press in the client area of a document that is not the active one
+// makes it active and still reaches it, inside an active frame; a press
+// in the active document activates nothing.
+TEST_F(MdiTest, APressInAnInactiveDocumentActivatesItAndReachesIt) {
+  win::HWND one = create("one");
+  win::HWND two = create("two");
+  ASSERT_EQ(active(), "two");
+  ASSERT_EQ(win::GetActiveWindow(), frame);
+  // The strip of one's client area left of two.
+  win::POINT inOne{4, 100};
+  win::ClientToScreen(one, &inOne);
+  win::RECT twoRect{};
+  win::GetWindowRect(two, &twoRect);
+  ASSERT_LT(inOne.x, twoRect.left);
+  win::test::Click(inOne);
+  pump();
+  EXPECT_EQ(active(), "one");
+  EXPECT_EQ(win::GetFocus(), one);
+  EXPECT_EQ(Mdi::presses, (std::vector<std::string>{"one"}));
+  win::test::StartTrace();
+  win::test::AdvanceClock(win::GetDoubleClickTime() + 1);
+  win::test::Click(inOne);
+  pump();
+  const std::string trace = stopTrace();
+  EXPECT_EQ(trace.find("WM_MOUSEACTIVATE"), std::string::npos) << trace;
+  EXPECT_EQ(active(), "one");
+  EXPECT_EQ(Mdi::presses, (std::vector<std::string>{"one", "one"}));
 }
 
 TEST_F(MdiTest, MaximizedStatePassesToNewAndActivatedDocuments) {
