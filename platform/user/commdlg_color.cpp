@@ -1,7 +1,8 @@
 // The colour dialog: a scripted stand-in. A hidden window gives the hook
 // WM_INITDIALOG, the queue runs (the hook's timers among it), each added
 // custom colour is written into its cell with the add button's WM_COMMAND,
-// and the queued answer (none: cancel) ends it with WM_DESTROY.
+// and the queued answer (none: cancel) ends it with WM_DESTROY, after its
+// delay on the platform clock.
 #include <deque>
 
 #include "platform/user/commdlg_internal.h"
@@ -42,12 +43,12 @@ BOOL ChooseColorA(CHOOSECOLORA* cc) {
   HWND hwnd = internal::createStandInWindow("#ChooseColor", dialogProc, "Color", WS_POPUP, 450, 330, cc->hwndOwner);
   if (hwnd) SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(hook));
   if (hook) hook(hwnd, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(cc));
-  if (hwnd) internal::pumpUntil(hwnd, GetTickCount64());
   test::ColorAnswer answer;
   if (!answers().empty()) {
     answer = answers().front();
     answers().pop_front();
   }
+  if (hwnd) internal::pumpUntil(hwnd, GetTickCount64() + answer.delay);
   for (const auto& [cell, color] : answer.added) {
     if (cell < 0 || cell >= 16) continue;
     cc->lpCustColors[cell] = color;

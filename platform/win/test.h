@@ -136,6 +136,7 @@ struct ColorAnswer {
   bool ok = false;
   COLORREF color = 0;
   std::vector<std::pair<int, COLORREF>> added;
+  ULONGLONG delay = 0;  // ms on the platform clock before the answer
 };
 void QueueColorAnswer(const ColorAnswer& answer);
 // What the last colour dialog was given: flags, starting colour, custom colours, owner.

@@ -17,6 +17,7 @@
 #include "fw/core/sys.h"
 #include "fw/data/vresource.h"
 #include "fw/gui/window/application.h"
+#include "fw/gui/window/mswbits.h"
 #include "fw/gui/window/namedres.h"
 #include "fw/widgets/choosers/colorchsr_scale.h"
 #include "fw/widgets/choosers/nativechsr.h"
@@ -294,7 +295,7 @@ void loadChooser(vcolorchsr* c, vresource dict, vresource dialog) {
 
   int side = 0;
   if (c->wheel) side = std::max(0, std::min<int>(c->wheel->rect.width, c->wheel->rect.height));
-  c->wheelImage = vimageCreateSized(std::max(side, 1), std::max(side, 1), 0x1000000u);
+  c->wheelImage = vwindowCreateDisplayImage(std::max(side, 1), std::max(side, 1));
   c->planeImage = vimageCreateSized(std::max(side, 1), std::max(side, 1), 256);
   _vcolorchsrBuildPlanePixels(c);
   for (int i = 0; i < 3; ++i)

@@ -11,6 +11,7 @@
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/graphics/rect.h"
 #include "fw/gui/window/msw.h"
+#include "fw/gui/window/mswbits.h"
 #include "fw/gui/window/window_event.h"
 #include "fw/widgets/choosers/colorchsr.h"
 #include "fw/widgets/choosers/colorchsr_scale.h"
@@ -161,11 +162,32 @@ void wheelSetRect(vdialogItem* item, const vrect* rect) {
   int side = std::min<int>(rect->width, rect->height);
   if (side > 0 && side != c->wheelImage->width) {
     vimageDestroy(c->wheelImage);
-    c->wheelImage = vimageCreateSized(side, side, 0x1000000u);
+    c->wheelImage = vwindowCreateDisplayImage(side, side);
     vpixmapSetSize(c->planeImage, side, side, 0, 0);
     _vcolorchsrBuildPlanePixels(c);
   }
   _vcolorchsrDrawWheelImage(c);
+}
+// The wheel image holds the item's colours: a change of one draws it anew.
+bool colorAttribute(vobject* item, vname name) {
+  vdict* table = vobjectAttributedOf(item)->attributes;
+  if (!table || !vdictHas(table, name)) return false;
+  int index = int(vdictGetInteger(table, name));
+  return index >= vdialogItemA_FOREGROUND && index <= vdialogItemA_SCHEME;
+}
+void wheelColorsChanged(vobject* item) {
+  vcolorchsr* c = _vcolorchsrOf(static_cast<vdialogItem*>(item));
+  if (!c || c->model == vcolorchsrRGB || c->model == vcolorchsrCMY) return;
+  _vcolorchsrDrawWheelImage(c);
+  _vcolorchsrRedraw(c->wheel);
+}
+void wheelSend(vobject* item, vname name, vdict* arguments) {
+  vdialogItemGetDefaultClass()->send(item, name, arguments);
+  if (colorAttribute(item, name)) wheelColorsChanged(item);
+}
+void wheelInherited(vobject* item, vname name, vdict* arguments) {
+  vdialogItemGetDefaultClass()->reserved8(item, name, arguments);
+  if (colorAttribute(item, name)) wheelColorsChanged(item);
 }
 
 // ---- Ramp sliders: a strip of 30 colours between arrow thumbs.
@@ -409,6 +431,8 @@ void _vcolorchsrBuildItemClasses() {
   k.wheel->drag = k.wheel->motion = wheelDrag;
   k.wheel->buttonUp = wheelRelease;
   k.wheel->setRect = wheelSetRect;
+  k.wheel->send = wheelSend;
+  k.wheel->reserved8 = wheelInherited;
 
   k.ramp = spawn<vcontrolClassRec>(vcontrolGetDefaultClass(), "vcolorchsrRamp");
   k.ramp->draw = rampDraw;

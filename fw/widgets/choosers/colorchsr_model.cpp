@@ -275,7 +275,10 @@ void _vcolorchsrDrawWheelImage(vcolorchsr* c) {
   int s = image->width;
   vdrawGSave();
   vdrawBindImage(image, 0);
-  vdrawSetColor(_vcolorchsrBackground(c));
+  // Without a background of its own the wheel lies on the dialog's: a
+  // plain item's default would frame it in a square of another colour.
+  bool own = c->wheel->attributes && c->wheel->attributes->background;
+  vdrawSetColor(own ? vdialogGetItemColor(c->wheel, 2) : _vcolorchsrBackground(c));
   vdrawRectFill(0, 0, s, s);
   vdrawSetLineWidth(1.0);
   vrect outer{0, 0, s16(s), s16(s)}, r;

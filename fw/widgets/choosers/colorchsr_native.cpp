@@ -2,6 +2,7 @@
 // in place of the chooser's own window, with the sixteen user colours as
 // its custom colours, and what it answers handed to the same apply
 // function and user colours.
+#include "fw/core/event.h"
 #include "fw/core/ex.h"
 #include "fw/core/mem.h"
 #include "fw/gui/window/msw.h"
@@ -36,7 +37,10 @@ vcolorchsrNative* nativeRecord(vcolorchsr* c) {
   return c->nativeRecord;
 }
 
-win::UINT_PTR hook(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM) {
+// The framework's timer keeps its events running while the system dialog
+// holds the loop.
+win::UINT_PTR hook(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
+  veventMSWModalTimerProc(hwnd, message, wParam, lParam);
   vcolorchsr* c = running;
   if (!c) return 0;
   vcolorchsrNative* n = nativeRecord(c);

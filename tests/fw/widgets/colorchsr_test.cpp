@@ -9,12 +9,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "fw/core/ex.h"
 #include "fw/core/mem.h"
+#include "fw/core/timer.h"
 #include "fw/data/vresource.h"
 #include "fw/data/pref.h"
 #include "fw/data/vrstore.h"
@@ -78,11 +80,14 @@ struct ColorChooser : ::testing::Test {
     win::SetActiveWindow(c->native->hwnd);
     settle();
   }
-  // A point of an item, in the window's client coordinates (y down).
-  win::POINT screenPoint(vdialogItem* item, int x, int y) {
+  // A point of an item in the window's client coordinates (y down), and on the screen.
+  win::POINT clientPoint(vdialogItem* item, int x, int y) {
     vrect r{std::int16_t(x), std::int16_t(y), 0, 0};
     vdialogItemListTransformRect(item->owner, &r);
-    win::POINT p{r.x, c->rect.height - 1 - r.y};
+    return win::POINT{r.x, c->rect.height - 1 - r.y};
+  }
+  win::POINT screenPoint(vdialogItem* item, int x, int y) {
+    win::POINT p = clientPoint(item, x, y);
     win::ClientToScreen(c->native->hwnd, &p);
     return p;
   }
@@ -467,6 +472,40 @@ TEST_F(ColorChooser, WheelAndPlaneFollowThePointer) {
   EXPECT_EQ(c->sliders[1]->value, 0);
 }
 
+// The wheel's picture lies on the dialog's background, or on the wheel
+// item's own, and is drawn anew when one of the item's colours changes,
+// in the HLS and the Gray model.
+TEST_F(ColorChooser, TheWheelRedrawsInItsOwnColours) {
+  open();
+  vrect sq = _vcolorchsrWheelSquare(c->wheel);
+  auto corner = [&] {
+    win::POINT p = clientPoint(c->wheel, sq.x + 1, sq.y + 1);
+    return win::test::Pixel(c->native->hwnd, p.x, p.y);
+  };
+  auto background = [&](unsigned r, unsigned g, unsigned b) {
+    vcolorSpec s;
+    vcolorInitSpec(&s);
+    vcolorSetSpecRGB(&s, r, g, b);
+    vdialogSetItemBackground(c->wheel, vcolorInternSpec(&s));  // the item keeps the reference
+    vcolorDestroySpec(&s);
+    settle();
+  };
+  vcolor* before = vwindowDetermineColor(c, 2);  // none of its own: the dialog's
+  unsigned r = 0, g = 0, b = 0;
+  vcolorGetSpecRGB(&before->desc, &r, &g, &b);
+  EXPECT_EQ(corner(), win::COLORREF((r >> 8) | (g >> 8) << 8 | (b >> 8) << 16));
+  background(65535, 0, 0);
+  EXPECT_EQ(corner(), 0x0000FFu);
+  vcolorchsrSetModel(c, vcolorchsrGRAY);
+  settle();
+  background(0, 65535, 0);
+  EXPECT_EQ(corner(), 0x00FF00u);
+  // The plane is a picture of its own, whatever the item's colours.
+  vcolorchsrSetModel(c, vcolorchsrRGB);
+  settle();
+  EXPECT_NE(corner(), 0x00FF00u);
+}
+
 TEST_F(ColorChooser, StoringWritesThePlainLabel) {
   vrstoreInstallInterface();
   vresource root = vrstoreCreateMemory();
@@ -582,6 +621,26 @@ TEST_F(NativeColorChooser, SubclassesAndOtherLooksKeepTheirOwnWindow) {
   vwindowClose(c);
 }
 
+// The framework's timers keep running while the system dialog waits.
+TEST_F(NativeColorChooser, FrameworkTimersRunWhileTheSystemDialogWaits) {
+  static int ticks = 0;
+  ticks = 0;
+  vtimer* timer = vtimerCreate();
+  timer->periodSeconds = 0;
+  timer->periodNanoseconds = 300'000'000;
+  timer->flags |= vtimerRECURRENT;
+  timer->notify = [](vtimer*) { ++ticks; };
+  vtimerStart(timer);
+  win::test::ColorAnswer late{true, 0x00FF00, {}};
+  late.delay = 2000;
+  win::test::QueueColorAnswer(late);
+  vwindowOpen(c);
+  vtimerStop(timer);
+  vtimerDestroy(timer);
+  EXPECT_GE(ticks, 3);
+  EXPECT_EQ(applied.g, 65535u);
+}
+
 // What a user does: a colour from the wheel, a value typed in a field, a
 // user colour stored, OK; the apply function gets exactly these components.
 TEST_F(ColorChooser, AUserPicksTypesStoresAndAccepts) {
@@ -672,8 +731,20 @@ TEST_F(NativeColorChooser, AModalRunAnswersWhatTheSystemDialogAnswered) {
   EXPECT_EQ(applied.calls, 1);
 }
 
-std::string probeOutput(const std::string& args, int* status) {
-  std::string command = std::string(COLORCHSR_PROBE) + " " + args;
+// A home of its own for a probe, so that the user's store neither shapes
+// what it shows nor keeps what it changes.
+struct ProbeHome {
+  char dir[32] = "/tmp/colorchsr_home_XXXXXX";
+  ProbeHome() {
+    if (!mkdtemp(dir)) dir[0] = 0;
+  }
+  ~ProbeHome() {
+    if (dir[0]) std::filesystem::remove_all(dir);
+  }
+};
+
+std::string probeOutput(const ProbeHome& home, const std::string& args, int* status) {
+  std::string command = std::string("HOME=") + home.dir + " " + COLORCHSR_PROBE + " " + args;
   FILE* p = popen(command.c_str(), "r");
   std::string out;
   char line[256];
@@ -685,8 +756,9 @@ std::string probeOutput(const std::string& args, int* status) {
 // Named colours from the preferences, in a process of their own (the table
 // is read once per context): both sort orders and a double click.
 TEST(ColorChooserNames, SortedByNameOrByHueAndTakenByADoubleClick) {
+  ProbeHome home;
   int status = -1;
-  std::string out = probeOutput("names", &status);
+  std::string out = probeOutput(home, "names", &status);
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("name blue Gold Maroon navy red teal\n"), std::string::npos) << out;
   // Larger hue first; equal hues (blue and navy, red and Maroon) the lighter first.
@@ -695,11 +767,35 @@ TEST(ColorChooserNames, SortedByNameOrByHueAndTakenByADoubleClick) {
   EXPECT_NE(out.find("double 65535 55255 0\n"), std::string::npos) << out;
 }
 
+// A first run (a home of its own, no store) shows sixteen white user
+// colours and no named colours; a colour added in one process is there in
+// the next, through the user's store.
+TEST(ColorChooserUserColors, SurviveIntoTheNextProcess) {
+  ProbeHome home;
+  ASSERT_TRUE(home.dir[0]);
+  auto expected = [](int cell, const char* color) {
+    std::string line = "users";
+    for (int i = 0; i < vcolorchsrUSER_COLORS; ++i) line += std::string(" ") + (i == cell ? color : "65535,65535,65535");
+    return line + "\n";
+  };
+  int status = -1;
+  std::string out = probeOutput(home, "users", &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(out, "names 0\n" + expected(-1, ""));
+  out = probeOutput(home, "users 5 1000 2000 3000", &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_NE(out.find(expected(5, "1000,2000,3000")), std::string::npos) << out;
+  out = probeOutput(home, "users", &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(out, "names 0\n" + expected(5, "1000,2000,3000"));
+}
+
 class ColorChooserLooks : public ::testing::TestWithParam<const char*> {};
 TEST_P(ColorChooserLooks, DrawAsStored) {
   std::string shot = "/tmp/colorchsr_" + std::string(GetParam()) + "_" + std::to_string(getpid()) + ".png";
+  ProbeHome home;
   int status = -1;
-  std::string out = probeOutput(std::string("-laf ") + GetParam() + " " + shot, &status);
+  std::string out = probeOutput(home, std::string("-laf ") + GetParam() + " " + shot, &status);
   ASSERT_EQ(status, 0) << out;
   win::test::Image image;
   ASSERT_TRUE(win::test::ReadPng(shot, image));

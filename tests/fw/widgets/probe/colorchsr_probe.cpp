@@ -7,7 +7,12 @@
 //                                     colour a double click on row 1 takes
 //   colorchsr_probe run               a modal run (by hand, on X11): prints
 //                                     each colour applied and the answer
+//   colorchsr_probe users [I R G B]   the user colours (and how many named
+//                                     colours) a new chooser shows; given a
+//                                     colour, first selects cell I with the
+//                                     strip's keys and adds the colour there
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "fw/core/event.h"
@@ -101,6 +106,26 @@ int names() {
   return 0;
 }
 
+int users(int count, char** args) {
+  vcolorchsr* c = vcolorchsrCreate();
+  std::printf("names %zu\n", _vcolorchsrNameRows(c).size());
+  if (count >= 6) {
+    for (int i = std::atoi(args[2]); i > 0; --i) vobjectAttributedOf(c->savedColors)->issueSelector(c->savedColors, 11, nullptr);
+    vcolorchsrSetModel(c, vcolorchsrRGB);  // the colour as given, not through HLS
+    setColor(c, unsigned(std::atoi(args[3])), unsigned(std::atoi(args[4])), unsigned(std::atoi(args[5])));
+    vobjectAttributedOf(c)->issueSelector(c, 24, nullptr);
+  }
+  std::printf("users");
+  for (int i = 0; i < vcolorchsrUSER_COLORS; ++i) {
+    unsigned v[3];
+    vcolorGetSpecRGB(vcolorchsrGetUserColor(c, i), &v[0], &v[1], &v[2]);
+    std::printf(" %u,%u,%u", v[0], v[1], v[2]);
+  }
+  std::printf("\n");
+  vinstanceDestroy(c);
+  return 0;
+}
+
 int runByHand() {
   vcolorchsr* c = vcolorchsrCreate();
   vcolorchsrSetApply(c, [](vcolorchsr*, vcolor* color) {
@@ -125,8 +150,9 @@ int probeMain(int argc, char** argv) {
   if (what != "run") win::UseVirtualClock(true);
   if (what == "run") status = runByHand();
   else if (what == "names") status = names();
+  else if (what == "users") status = users(count, args);
   else if (!what.empty()) status = picture(what.c_str());
-  else std::fprintf(stderr, "usage: colorchsr_probe [-laf LOOK] OUT | names | run\n");
+  else std::fprintf(stderr, "usage: colorchsr_probe [-laf LOOK] OUT | names | run | users [I R G B]\n");
   std::fflush(stdout);
   return status;
 }
