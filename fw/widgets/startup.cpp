@@ -22,6 +22,7 @@
 #include "fw/widgets/choosers/colorchsr.h"
 #include "fw/widgets/choosers/filechsr.h"
 #include "fw/widgets/choosers/fontchsr.h"
+#include "fw/widgets/choosers/stylechsr.h"
 #include "fw/widgets/choosers/help.h"
 #include "fw/widgets/choosers/servicechsr.h"
 #include "fw/widgets/choosers/notice.h"
@@ -93,6 +94,7 @@ void vwidgetsInstallStartup() {
   vmoduleInstallStartup("vfilechsrGetDefaultClass", [] { vfilechsrGetDefaultClass(); });
   vmoduleInstallStartup("vcolorchsrGetDefaultClass", [] { vcolorchsrGetDefaultClass(); });
   vmoduleInstallStartup("vfontchsrGetDefaultClass", [] { vfontchsrGetDefaultClass(); });
+  vmoduleInstallStartup("vstylechsrGetDefaultClass", [] { vstylechsrGetDefaultClass(); });
   vmoduleInstallStartup("vrulerGetDefaultClass", [] { _vrulerStartup(); });
   vmoduleInstallStartup("vkeyitemGetDefaultClass", [] { vkeyitemGetDefaultClass(); });
   vmoduleInstallStartup("vlistsizeGetDefaultClass", [] { vlistsizeGetDefaultClass(); });

@@ -15,6 +15,7 @@
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/namedres.h"
+#include "fw/widgets/choosers/chsrtemplate.h"
 #include "fw/widgets/controls/button.h"
 #include "fw/widgets/controls/control.h"
 
@@ -112,29 +113,9 @@ void loadInit(vobject* self, vresource resource) {
   setUp(asC(self));
 }
 
-// Instances come from a pool: every field of the chooser starts cleared.
-void clearOwnFields(vfontchsr* c) {
-  auto* begin = reinterpret_cast<char*>(&c->familyList);
-  std::memset(begin, 0, std::size_t(reinterpret_cast<char*>(c + 1) - begin));
-}
-
-int loadingTemplate = 0;
 void init(vinstance* self) {
-  clearOwnFields(asC(self));
-  if (loadingTemplate) return super()->init(self);
-  ++loadingTemplate;
-  vresource templ = state()->confirm;
-  vexGuard(
-      [&] {
-        if (!templ)
-          _vexGenerate(&vexModuleStartupClass, vexSetMessage, "vfontchsr: no \"Confirm\" template", vexEnd);
-        vclassRec<vobjectClassRec>(static_cast<vobject*>(self))->loadInit(static_cast<vobject*>(self), templ);
-      },
-      [&](vexHandler&) {
-        --loadingTemplate;
-        _vexGenerate(nullptr, vexEnd);
-      });
-  --loadingTemplate;
+  _vchsrClearOwnFields(asC(self), &asC(self)->familyList);
+  _vchsrInitFromTemplate(self, state()->confirm, "vfontchsr: no \"Confirm\" template");
 }
 
 void open(vwindow* w) {
@@ -246,6 +227,7 @@ ModuleState* state() {
   vcontrolGetDefaultClass();
   vlistitemGetDefaultClass();
   vtextitemGetDefaultClass();
+  vdialogLabelItemGetDefaultClass();
   vresource dict = 0;
   if (vapplicationFindNamedResource(L("vfontchsr"), &dict)) {
     st->dict = dict;

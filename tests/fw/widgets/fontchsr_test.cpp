@@ -17,7 +17,7 @@
 #include "fw/gui/window/window_event.h"
 #include "fw/widgets/choosers/fontchsr.h"
 #include "fw/widgets/dialog_support.h"
-#include "tests/support/png_compare.h"
+#include "fw/widgets/fontchsr_support.h"
 
 namespace {
 
@@ -383,25 +383,8 @@ TEST_F(FontChooser, OkHandsTheApplyFunctionTheTypedSize) {
   EXPECT_FALSE(vwindowIsOpen(c));
 }
 
-std::string probeOutput(const std::string& args, int* status) {
-  std::string command = std::string(FONTCHSR_PROBE) + " " + args;
-  FILE* p = popen(command.c_str(), "r");
-  std::string out;
-  char line[256];
-  while (p && std::fgets(line, sizeof line, p)) out += line;
-  *status = p ? pclose(p) : -1;
-  return out;
-}
-
 TEST(FontChooserLook, DrawsAsStoredInWin95WithTheSample) {
-  std::string shot = "/tmp/fontchsr_win95_" + std::to_string(getpid()) + ".png";
-  int status = -1;
-  std::string out = probeOutput("-laf win95 " + shot, &status);
-  ASSERT_EQ(status, 0) << out;
-  win::test::Image image;
-  ASSERT_TRUE(win::test::ReadPng(shot, image));
-  std::remove(shot.c_str());
-  EXPECT_TRUE(test_support::MatchesPng(image, std::string(WIDGETS_DATA) + "/fontchsr/win95.png", 8, 40));
+  EXPECT_TRUE(fontchsrProbePictureMatches("-laf win95", "fontchsr/win95"));
 }
 
 }  // namespace

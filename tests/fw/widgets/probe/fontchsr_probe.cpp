@@ -1,9 +1,11 @@
-// The font chooser in a process of its own (the classes take the look they
-// are built in, the sample lines are read once per process):
-//   fontchsr_probe [-laf LOOK] OUT   the chooser on 14-point bold Times: a picture
-//   fontchsr_probe families          the registry's families, faces and sizes
-//   fontchsr_probe run               a modal run (by hand, on X11): prints
-//                                    each font applied and the answer
+// The font and style choosers in a process of their own (the classes take
+// the look they are built in, the sample lines are read once per process):
+//   fontchsr_probe [-laf LOOK] OUT        the font chooser on 14-point bold Times: a picture
+//   fontchsr_probe [-laf LOOK] style OUT  the style chooser on a bold, blue,
+//                                         16-point Times style: a picture
+//   fontchsr_probe families               the registry's families, faces and sizes
+//   fontchsr_probe run | style-run        a modal run (by hand, on X11): prints
+//                                         what is applied and the answer
 #include <cstdio>
 #include <string>
 
@@ -11,7 +13,7 @@
 #include "fw/core/sys.h"
 #include "fw/data/pref.h"
 #include "fw/gui/window/msw.h"
-#include "fw/widgets/choosers/fontchsr.h"
+#include "fw/widgets/choosers/stylechsr.h"
 #include "fw/widgets/startup.h"
 #include "platform/win/test.h"
 
@@ -33,6 +35,50 @@ int picture(const char* out) {
   int status = win::test::WritePng(out, win::test::WindowImage(c->native->hwnd)) ? 0 : 1;
   vinstanceDestroy(c);
   return status;
+}
+
+vtextStyle* sampleStyle() {
+  vtextStyle* s = vtextStyleCreate();
+  vtextRulerSetBooleanAttr(s, vnameInternLiteral("Bold"), 1);
+  vtextRulerSetIntegerAttr(s, vnameInternLiteral("Size"), 16);
+  vtextRulerSetObjectAttr(s, vname_Font,
+                          reinterpret_cast<vobject*>(vfontFindScribe(vscribeLiteral("family:times-size:16"))));
+  vcolorSpec spec;
+  vcolorInitSpec(&spec);
+  vcolorSetSpecRGB(&spec, 0, 0, 52428);
+  vtextRulerSetObjectAttr(s, vnameInternLiteral("Color"), reinterpret_cast<vobject*>(vcolorInternSpec(&spec)));
+  vcolorDestroySpec(&spec);
+  return s;
+}
+
+int stylePicture(const char* out) {
+  vstylechsr* c = vstylechsrCreate();
+  vtextStyle* s = sampleStyle();
+  vstylechsrSetStyle(c, s);
+  vwindowOpen(c);
+  settle();
+  int status = win::test::WritePng(out, win::test::WindowImage(c->native->hwnd)) ? 0 : 1;
+  vinstanceDestroy(c);
+  vtextStyleDestroy(s);
+  return status;
+}
+
+int runStyleByHand() {
+  vstylechsr* c = vstylechsrCreate();
+  vtextStyle* s = sampleStyle();
+  vstylechsrSetStyle(c, s);
+  vstylechsrSetApply(c, [](vstylechsr*, vtextStyle* style) {
+    std::printf("applied %d attributes:", style->attributes.count);
+    for (int i = 0; i < style->attributes.count; ++i) std::printf(" %s", style->attributes.keys[i]->key);
+    std::printf("\n");
+    std::fflush(stdout);
+    return 1;
+  });
+  vname answer = vconfirmProcess(c);
+  std::printf("answer %s: %d attributes\n", answer ? answer : "none", c->style->attributes.count);
+  vinstanceDestroy(c);
+  vtextStyleDestroy(s);
+  return 0;
 }
 
 int families() {
@@ -62,7 +108,7 @@ int runByHand() {
     return 1;
   });
   vname answer = vconfirmProcess(c);
-  std::printf("answer %s\n", answer ? answer : "none");
+  std::printf("answer %s: %s %s %g\n", answer ? answer : "none", c->family->name, c->face->name, c->size);
   vinstanceDestroy(c);
   return 0;
 }
@@ -74,11 +120,13 @@ int probeMain(int argc, char** argv) {
   vprefGetArgs(&count, &args);
   int status = 2;
   std::string what = count > 1 ? args[1] : "";
-  if (what != "run") win::UseVirtualClock(true);
+  if (what != "run" && what != "style-run") win::UseVirtualClock(true);
   if (what == "run") status = runByHand();
+  else if (what == "style-run") status = runStyleByHand();
+  else if (what == "style" && count > 2) status = stylePicture(args[2]);
   else if (what == "families") status = families();
   else if (!what.empty()) status = picture(what.c_str());
-  else std::fprintf(stderr, "usage: fontchsr_probe [-laf LOOK] OUT | families | run\n");
+  else std::fprintf(stderr, "usage: fontchsr_probe [-laf LOOK] OUT | style OUT | families | run | style-run\n");
   std::fflush(stdout);
   return status;
 }

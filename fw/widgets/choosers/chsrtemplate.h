@@ -1,0 +1,36 @@
+// What the font and style choosers share: an instance made by
+// vinstanceCreate loads itself from its class's dialog template.
+#pragma once
+#include <cstddef>
+#include <cstring>
+
+#include "fw/core/class.h"
+#include "fw/core/ex.h"
+#include "fw/widgets/choosers/confirm.h"
+
+// Instances come from a pool: a chooser's own fields, from `first` to the
+// record's end, start cleared.
+template <typename Chooser, typename Field>
+void _vchsrClearOwnFields(Chooser* c, Field* first) {
+  auto* begin = reinterpret_cast<char*>(first);
+  std::memset(begin, 0, std::size_t(reinterpret_cast<char*>(c + 1) - begin));
+}
+
+// The chooser's init: the plain confirm init while a template loads (the
+// load runs the class's init again), else the load from the template,
+// which names its dictionary in `missing` when there is none.
+inline void _vchsrInitFromTemplate(vinstance* self, vresource templ, const char* missing) {
+  static int loading = 0;
+  if (loading) return vconfirmGetDefaultClass()->init(self);
+  ++loading;
+  vexGuard(
+      [&] {
+        if (!templ) _vexGenerate(&vexModuleStartupClass, vexSetMessage, missing, vexEnd);
+        vclassRec<vobjectClassRec>(static_cast<vobject*>(self))->loadInit(static_cast<vobject*>(self), templ);
+      },
+      [&](vexHandler&) {
+        --loading;
+        _vexGenerate(nullptr, vexEnd);
+      });
+  --loading;
+}
