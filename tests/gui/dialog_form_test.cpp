@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "dialog_form_support.h"
+#include "fw/gui/graphics/font.h"
+#include "fw/widgets/lists/listsize.h"
 #include "gui/fw_dialogs.h"
 
 namespace {
@@ -210,6 +212,32 @@ TEST_F(DialogFormTest, TheLineDialogShowsItsWholeForm) {
   EXPECT_EQ(line_width, 460);
   EXPECT_EQ(line_height, 96);
   settle();
+}
+
+}  // namespace
+
+namespace {
+
+// A combo given its entries shows the first, lists them all in rows of the
+// list's font, and given none again shows nothing.
+TEST_F(DialogFormTest, ComboPrepareFillsTheListAndChoosesTheFirstEntry) {
+  ASSERT_EQ(dispatch("M_Mod_Memory"), 1);
+  vconfirm* d = window("Change_Mem");
+  auto* box = reinterpret_cast<vcomboboxStandard*>(item(d, "Memory_Space", ""));
+  ASSERT_NE(box, nullptr);
+  gui::combo_prepare(box, {"one", "two", "three"});
+  EXPECT_EQ(vcomboboxCount(box), 3);
+  EXPECT_EQ(text(d, "Memory_Space", ""), "one");
+  ASSERT_NE(box->choice, nullptr);
+  const int font = (vfontGetHeight(vdialogDetermineItemFont(box->choice)) + vfixedONE / 2) / vfixedONE;
+  EXPECT_GE(box->choice->size->defaultHeight, font);
+  EXPECT_LE(box->choice->size->defaultHeight, font + 8) << "the font's height and the cell borders";
+  choose_combo(d, "Memory_Space", "", 2);
+  gui::combo_prepare(box, {"x", "y"});
+  EXPECT_EQ(vcomboboxCount(box), 2);
+  EXPECT_EQ(text(d, "Memory_Space", ""), "x") << "entry 0 again, not the old index";
+  gui::combo_prepare(box, {});
+  EXPECT_EQ(vcomboboxCount(box), 0);
 }
 
 }  // namespace
