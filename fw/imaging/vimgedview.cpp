@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "fw/core/ex.h"
+#include "fw/imaging/vimged_color.h"
 #include "fw/imaging/vimgedview_internal.h"
 #include "fw/widgets/controls/scrollbar.h"
 #include "fw/widgets/dialog/item_internal.h"
@@ -28,6 +29,8 @@ void eachBar(vimgedview* v, void (*op)(vdialogItem*)) {
 }
 
 void setBar(vimgedview* v, int on, bool vertical);
+// The colour controls serve image views: each new view makes sure of it.
+void installColorOps();
 
 // ---- What the editor tells the view.
 
@@ -94,6 +97,7 @@ void commonInit(vimgedview* v) {
   v->viewFlags = vimgedviewAUTO_SCROLL;
   v->font = vdialogDetermineItemFont(v);
   v->laidOut = v->rect;
+  installColorOps();
 }
 
 void init(vinstance* self) {
@@ -419,8 +423,41 @@ void shiftBuffer(vimage* buffer, int sx, int sy) {
   }
 }
 
-void setForeground(vimgedview* v, std::uint32_t value) { v->foreground = value; }
-void setBackground(vimgedview* v, std::uint32_t value) { v->background = value; }
+// The colour controls showing this view's colours are drawn again.
+void invalColorControls(vimgedview* v) {
+  vdialogItemList* list = v->owner;
+  if (!list) return;
+  vdialogItemClassRec* kinds[] = {vimgedutilsGetFgBgItemClass(), vimgedutilsGetMRUItemClass()};
+  for (int i = 0; i < vdialogItemListCount(list); ++i) {
+    vdialogItem* item = vdialogItemListAt(list, i);
+    vdialogItemClassRec* c = vdialogItemClassOf(item);
+    bool ours = (c == kinds[0] && static_cast<vimgedutilsFgBgItem*>(item)->view == v) ||
+                (c == kinds[1] && static_cast<vimgedutilsMRUItem*>(item)->view == v);
+    if (ours && (item->flags & vdialogItemOPEN)) vdialogInvalItem(item, 0);
+  }
+}
+
+void setForeground(vimgedview* v, std::uint32_t value) {
+  if (v->foreground == value) return;
+  v->foreground = value;
+  invalColorControls(v);
+}
+void setBackground(vimgedview* v, std::uint32_t value) {
+  if (v->background == value) return;
+  v->background = value;
+  invalColorControls(v);
+}
+
+// What the colour controls ask of the view they serve.
+vimgedview* viewOf(vdialogItem* item) { return static_cast<vimgedview*>(item); }
+const vimgedutilsViewOps kColorOps = {
+    [](vdialogItem* i) { return viewOf(i)->editor; },
+    [](vdialogItem* i) { return viewOf(i)->foreground; },
+    [](vdialogItem* i) { return viewOf(i)->background; },
+    [](vdialogItem* i, std::uint32_t value) { cls(viewOf(i))->setForeground(viewOf(i), value); },
+    [](vdialogItem* i, std::uint32_t value) { cls(viewOf(i))->setBackground(viewOf(i), value); },
+};
+void installColorOps() { vimgedutilsSetViewOps(&kColorOps); }
 void noChange(vimgedview*) {}
 
 }  // namespace

@@ -338,6 +338,9 @@ TEST_F(ViewTest, KeysChooseToolsTemporaryToolsAndTheLastTool) {
   win::test::Type("-");
   settle();
   EXPECT_EQ(view->zoom, 3);
+  win::test::Type("+");  // Shift and the "=" key
+  settle();
+  EXPECT_EQ(view->zoom, 4);
 }
 
 TEST_F(ViewTest, ACopyShowsTheSameEditorWithBarsOfItsOwn) {
@@ -375,6 +378,35 @@ TEST_F(ViewTest, ValuesPastAShortenedPaletteShowBlack) {
   testimg::Pixels shown = testimg::pixelsOf(view->imageBuffer);
   EXPECT_EQ(shown[0], 0u) << "pixel (0, 0): past the palette";
   EXPECT_EQ(shown[4], 0xFF8000u) << "pixel (1, 0): value 0";
+}
+
+}  // namespace
+}  // namespace testview
+
+#include "fw/imaging/vimged_color.h"
+
+namespace testview {
+namespace {
+
+// The colour controls read the view's colours; the dropper's pick shows in
+// the foreground swatch at once.
+TEST_F(ViewTest, TheDroppersPickShowsInTheColourControls) {
+  open(20, 16, 4, {10, 40, 200, 150});
+  auto* item = static_cast<vimgedutilsFgBgItem*>(vinstanceCreate(vimgedutilsGetFgBgItemClass()));
+  vrect r{10, 4, 40, 32};
+  vdialogSetItemRect(item, &r);
+  vimgedutilsSetFgBgItemView(item, view);
+  vdialogAppendItem(dialog, item);
+  settle();
+  vimgedSetPixel(model, 12, 1, 4, 4);
+  vimgedviewSetTool(view, vimgedviewDROPPER);
+  press(cellPoint(4, 4));
+  release(cellPoint(4, 4));
+  ASSERT_EQ(view->foreground, 12u);
+  win::test::Image shot = win::test::WindowImage(dialog->native->hwnd);
+  int x = item->foreground.x + item->foreground.width / 2, y = item->foreground.y + item->foreground.height / 2;
+  EXPECT_EQ(shot.px[std::size_t((dialog->rect.height - 1 - y) * shot.width + x)] & 0xFFFFFF,
+            vimgedviewPixelRGB(view, 12));
 }
 
 }  // namespace
