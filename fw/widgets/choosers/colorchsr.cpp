@@ -26,6 +26,8 @@
 #include "fw/widgets/controls/toggle.h"
 #include "fw/widgets/dialog/container.h"
 #include "fw/widgets/lists/listview.h"
+#include "fw/widgets/menus/menubar.h"
+#include "fw/widgets/menus/menuitem.h"
 
 namespace {
 
@@ -226,6 +228,39 @@ void processStop(vconfirm* x) {
 }
 
 // ---- Loading.
+// The menu bar goes above the template's items at its natural height, the
+// window growing by it; a stored chooser has it in place already.
+void placeMenuBar(vcolorchsr* c, vdialogItem* bar) {
+  if (!bar) return;
+  int w = 0, h = 0;
+  vdialogGetItemNaturalSize(bar, &w, &h);
+  int top = bar->rect.y < c->rect.height ? bar->rect.y : c->rect.height;
+  vrect r{0, std::int16_t(top), c->rect.width, std::int16_t(h)};
+  vdialogSetItemRect(bar, &r);
+  if (top + h != c->rect.height) vwindowResize(c, c->rect.width, top + h);
+}
+
+// The menu entries show what the chooser's queries answer (titles, states,
+// ticks); brought up to date after every change that moves an answer.
+void refreshMenus(vcolorchsr* c) {
+  auto* bar = static_cast<vmenubar*>(vdialogFindItem(c, L("vcolorchsrMENU_BAR")));
+  if (!bar) return;
+  for (int i = 0; i < vmenubarCount(bar); ++i) {
+    vmenu* menu = vmenubarAt(bar, i);
+    for (int k = 0; k < vmenuItemListCount(&menu->items); ++k) {
+      vmenuItem* item = vmenuItemListAt(&menu->items, k);
+      if (!item->tag) continue;
+      vdict answers;
+      vdictInit(&answers, vdictHashName);
+      vobjectAttributedOf(item)->addContext(item, &answers);
+      if (vexTry([&] { vobjectQueryCommand(item, item->tag, &answers); }))
+        for (vname key : {vname_Title, vname_State, vname_Toggle})
+          if (const void* v = vdictGet(&answers, key)) vobjectAttributedOf(item)->setAttribute(item, key, v);
+      vdictFinish(&answers);
+    }
+  }
+}
+
 void initSpec(vcolorSpec* s) {
   vcolorInitSpec(s);
   vcolorSetSpecRGBDelta(s, 511, 511, 511);
@@ -288,6 +323,7 @@ void loadChooser(vcolorchsr* c, vresource dict, vresource dialog) {
   for (const char* tag : {"ShowWheel", "ShowTolerance", "ShowNames"})
     if (vdialogItem* b = replace(c, items, L(tag), nullptr)) vdialogSetItemNotify(b, panelButton);
   if (c->panelPlace) vdialogSetItemRect(c->panelPlace, &c->panelPlace->rect);
+  placeMenuBar(c, find(items, "vcolorchsrMENU_BAR"));
   vcolorchsrSelectPanel(c, c->wheelPanel);
   // The template's size is the dialog's: its items keep their places.
   c->dialogFlags &= std::uint16_t(~vdialogSIZE_PENDING);
@@ -524,6 +560,7 @@ ModuleState* state() {
   vsliderGetDefaultClass();
   vtextitemGetDefaultClass();
   vlistviewGetDefaultClass();
+  vmenubarGetDefaultClass();
   _vcolorchsrBuildItemClasses();
 
   auto* c = vclassSpawnOf<vcolorchsrClassRec>(super());
@@ -553,6 +590,7 @@ ModuleState* state() {
 }  // namespace
 
 vcolorchsrClassRec* vcolorchsrGetDefaultClass() { return state()->cls; }
+void _vcolorchsrRefreshMenus(vcolorchsr* c) { refreshMenus(c); }
 vcolorchsr* vcolorchsrCreate() { return asC(vinstanceCreate(vcolorchsrGetDefaultClass())); }
 vresource _vcolorchsrDictionary() { return state()->dict; }
 vimage* _vcolorchsrArrow(int bottom) { return state()->arrows[bottom ? 1 : 0]; }
@@ -614,6 +652,7 @@ void vcolorchsrSetPlane(vcolorchsr* c, int plane) {
   if (plane < vcolorchsrRG_PLANE || plane > vcolorchsrBG_PLANE) vexGenerateMessage(&vexArgRangeClass, "plane 19-21");
   c->plane = plane;
   _vcolorchsrBuildPlanePalette(c);
+  refreshMenus(c);
 }
 
 void vcolorchsrSetUserColor(vcolorchsr* c, int index, const vcolorSpec* spec) {
@@ -639,4 +678,5 @@ void vcolorchsrSelectPanel(vcolorchsr* c, vdialogItem* panel) {
     vdialogShowItem(panel);
   }
   vobjectAttributedOf(c)->refresh(c);
+  refreshMenus(c);
 }

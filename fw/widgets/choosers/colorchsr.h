@@ -130,6 +130,8 @@ std::string _vcolorchsrPlaneLabel(int index);  // 0-5
 vcolorSpec* _vcolorchsrUserColors();
 // Reads the sixteen user colours from the preferences again (as the class's build does).
 void _vcolorchsrReadUserColors();
+// The menu bar's entries brought in line with the chooser's answers.
+void _vcolorchsrRefreshMenus(vcolorchsr* c);
 // Redraws an item now, when it is on screen.
 void _vcolorchsrRedraw(vdialogItem* item);
 

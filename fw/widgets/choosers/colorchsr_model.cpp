@@ -210,6 +210,7 @@ void _vcolorchsrRefresh(vcolorchsr* c) {
   _vcolorchsrRedraw(c->swatch);
   _vcolorchsrRedraw(c->wheel);
   _vcolorchsrWriteFields(c);
+  _vcolorchsrRefreshMenus(c);
 }
 
 void _vcolorchsrWriteFields(vcolorchsr* c) {

@@ -178,6 +178,7 @@ void vcolorchsrSetSortOrder(vcolorchsr* c, int order) {
   if (order == c->sortOrder) return;
   c->sortOrder = order;
   sortRows(c);
+  _vcolorchsrRefreshMenus(c);
 }
 
 std::vector<std::string> _vcolorchsrNameRows(vcolorchsr* c) {

@@ -25,6 +25,8 @@
 #include "fw/widgets/choosers/colorchsr.h"
 #include "fw/widgets/choosers/colorchsr_scale.h"
 #include "fw/widgets/dialog/container.h"
+#include "fw/widgets/menus/menubar.h"
+#include "fw/widgets/menus/menuitem.h"
 #include "fw/widgets/dialog_support.h"
 #include "tests/support/png_compare.h"
 
@@ -288,6 +290,71 @@ TEST_F(ColorChooser, CommandsAndTheirQueries) {
   issue(c, 16);
   EXPECT_EQ(c->working.record->maxDotDither, 256);
   EXPECT_EQ(static_cast<vcontrol*>(c->tolerance[vcolorchsrT_DITHER_MENU])->value, 4);
+}
+
+// The menu bar reaches every command: its entries issue them and take
+// their titles, states and ticks from the chooser's answers.
+TEST_F(ColorChooser, MenuEntriesIssueTheCommandsAndShowTheirState) {
+  auto* bar = static_cast<vmenubar*>(vdialogFindItem(c, vnameInternLiteral("vcolorchsrMENU_BAR")));
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar->rect.y + bar->rect.height, c->rect.height) << "on top";
+  EXPECT_GT(bar->rect.y, c->panelPlace->rect.y + c->panelPlace->rect.height);
+  auto entry = [&](const char* tag) {
+    for (int i = 0; i < vmenubarCount(bar); ++i)
+      for (int k = 0; k < vmenuItemListCount(&vmenubarAt(bar, i)->items); ++k)
+        if (vmenuItem* item = vmenuItemListAt(&vmenubarAt(bar, i)->items, k); item->tag == vnameInternLiteral(tag))
+          return item;
+    ADD_FAILURE() << "no entry " << tag;
+    return static_cast<vmenuItem*>(nullptr);
+  };
+  struct Shown {
+    std::string title;
+    bool enabled, on;
+  };
+  auto shown = [&](const char* tag) {
+    vmenuItem* item = entry(tag);
+    return Shown{item->title, (item->flags & vmenuItemENABLED) != 0, vmenuItemIsToggleOn(item)};
+  };
+  // Every command of the chooser has its entry.
+  for (const char* tag : {"WheelPanel", "TolerancePanel", "NamePanel", "ReformImages", "LargeDither", "SmallDither",
+                          "Solid", "PreciseLarge", "PreciseSmall", "PreciseSolid", "RGPlane", "RBPlane", "BGPlane",
+                          "SortName", "SortHue", "AddColor"})
+    EXPECT_NE(entry(tag), nullptr) << tag;
+  // Planes: only in RGB and CMY, titled by the model, the chosen one ticked.
+  EXPECT_FALSE(shown("RGPlane").enabled) << "not in HLS";
+  vcolorchsrSetModel(c, vcolorchsrRGB);
+  EXPECT_TRUE(shown("RGPlane").enabled);
+  EXPECT_EQ(shown("RBPlane").title, "Red-Blue Plane");
+  EXPECT_TRUE(shown("BGPlane").on);
+  vmenuItemSelect(entry("RGPlane"), nullptr);
+  EXPECT_EQ(c->plane, vcolorchsrRG_PLANE);
+  EXPECT_TRUE(shown("RGPlane").on);
+  EXPECT_FALSE(shown("BGPlane").on);
+  vcolorchsrSetModel(c, vcolorchsrCMY);
+  EXPECT_EQ(shown("RGPlane").title, "Cyan-Magenta Plane");
+  EXPECT_EQ(shown("BGPlane").title, "Yellow-Magenta Plane");
+  // Panels and sort orders.
+  EXPECT_TRUE(shown("WheelPanel").on);
+  EXPECT_FALSE(shown("SortHue").enabled) << "only with the names shown";
+  vmenuItemSelect(entry("NamePanel"), nullptr);
+  EXPECT_EQ(c->shownPanel, c->namePanel);
+  EXPECT_FALSE(shown("WheelPanel").on);
+  EXPECT_TRUE(shown("SortName").on);
+  vmenuItemSelect(entry("SortHue"), nullptr);
+  EXPECT_EQ(c->sortOrder, vcolorchsrSORT_HUE);
+  EXPECT_TRUE(shown("SortHue").on);
+  EXPECT_FALSE(shown("SortName").on);
+  vmenuItemSelect(entry("ReformImages"), nullptr);
+  EXPECT_EQ(c->reformImages, 0);
+  EXPECT_FALSE(shown("ReformImages").on);
+  // A preset and the working colour into the selected user colour.
+  vmenuItemSelect(entry("PreciseSmall"), nullptr);
+  EXPECT_EQ(c->working.record->maxDotDither, 16);
+  EXPECT_EQ(c->working.record->delta[0], 1023);
+  setColor(c, 0, 0, 65535);
+  vmenuItemSelect(entry("AddColor"), nullptr);
+  EXPECT_EQ(vcolorGetSpecBlue(vcolorchsrGetUserColor(c, 0)), 65535u);
+  EXPECT_EQ(vcolorGetSpecRed(vcolorchsrGetUserColor(c, 0)), 0u);
 }
 
 TEST_F(ColorChooser, ToleranceTogglesSwitchBetweenDeltasAndDistance) {
