@@ -34,3 +34,12 @@ inline void _vchsrInitFromTemplate(vinstance* self, vresource templ, const char*
       });
   --loading;
 }
+
+// A modal run's buttons only end the run: when it ends with OK or Apply
+// the chooser accepts, as those buttons do in an open chooser.
+inline void _vchsrProcessStop(vconfirm* c) {
+  vname answer = c->answer;
+  if (c->process && (answer == vnameInternLiteral("Ok") || answer == vnameInternLiteral("Apply")) && c->applyHook)
+    c->applyHook(c, nullptr);
+  vconfirmGetDefaultClass()->processStop(c);
+}

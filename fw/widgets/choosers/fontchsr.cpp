@@ -238,6 +238,7 @@ ModuleState* state() {
   c->instanceSize = sizeof(vfontchsr);
   c->init = init;
   c->loadInit = loadInit;
+  c->processStop = _vchsrProcessStop;
   c->open = open;
   c->setFont = setFont;
   c->setPlainSizesOnly = setPlainSizesOnly;

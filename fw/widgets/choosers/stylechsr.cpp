@@ -281,6 +281,7 @@ ModuleState* state() {
   c->init = init;
   c->destroy = destroy;
   c->loadInit = loadInit;
+  c->processStop = _vchsrProcessStop;
   c->setStyle = setStyle;
   vclassSetName(c, vscribeLiteral("vstylechsr"));
   st->cls = c;

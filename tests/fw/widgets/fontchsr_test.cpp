@@ -383,6 +383,24 @@ TEST_F(FontChooser, OkHandsTheApplyFunctionTheTypedSize) {
   EXPECT_FALSE(vwindowIsOpen(c));
 }
 
+// A modal run: OK ends it, and the typed size still reaches the apply function.
+vconfirm* runChooser = nullptr;
+void clickOkDuringRun() {
+  if (runChooser) clickConfirmButton(std::exchange(runChooser, nullptr), "Ok");
+}
+TEST_F(FontChooser, AModalRunEndedByOkAppliesTheTypedSize) {
+  vfontchsrSetFont(c, fonts().a10);
+  vfontchsrSetApply(c, recordApply);
+  vtextitemSetTextChars(c->sizeEntry, "11");
+  runChooser = c;
+  veventIdleHook previous = veventSetIdleHook(clickOkDuringRun);
+  EXPECT_EQ(std::string(vconfirmProcess(c)), "Ok");
+  veventSetIdleHook(previous);
+  ASSERT_EQ(applied.calls, 1);
+  EXPECT_EQ(applied.font->matrix->d, 11.0f);
+  EXPECT_EQ(applied.font->face, fonts().aBold);
+}
+
 TEST(FontChooserLook, DrawsAsStoredInWin95WithTheSample) {
   EXPECT_TRUE(fontchsrProbePictureMatches("-laf win95", "fontchsr/win95"));
 }

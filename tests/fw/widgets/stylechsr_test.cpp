@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "fw/core/ex.h"
 #include "fw/core/mem.h"
@@ -222,6 +223,22 @@ TEST_F(StyleChooser, OkCommitsAnEditTheUserHasNotEnteredBeforeTheApplyFunctionRu
   EXPECT_EQ(vtextRulerGetAttr(applied.copy, N("Descent")), 5);
   EXPECT_EQ(vtextRulerGetAttr(applied.copy, N("Size")), -1) << "an entry still reading Auto stays absent";
   EXPECT_FALSE(vwindowIsOpen(c));
+}
+
+// A modal run: OK ends it, and the typed number still reaches the apply function.
+vconfirm* runChooser = nullptr;
+void clickOkDuringRun() {
+  if (runChooser) clickConfirmButton(std::exchange(runChooser, nullptr), "Ok");
+}
+TEST_F(StyleChooser, AModalRunEndedByOkAppliesTheTypedNumber) {
+  vstylechsrSetApply(c, recordApply);
+  vtextitemSetTextChars(vstylechsrGetEntry(c, "Ascent"), "6");
+  runChooser = c;
+  veventIdleHook previous = veventSetIdleHook(clickOkDuringRun);
+  EXPECT_EQ(std::string(vconfirmProcess(c)), "Ok");
+  veventSetIdleHook(previous);
+  ASSERT_EQ(applied.calls, 1);
+  EXPECT_EQ(vtextRulerGetAttr(applied.copy, N("Ascent")), 6);
 }
 
 // What a user does: bold on, a font through "Set Font", a colour through
