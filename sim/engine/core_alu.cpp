@@ -136,10 +136,9 @@ inline scaling scale_of(uint32_t sr) {
   set_flag(sr, SR_N, bit(r, 39));
   if (sr & SR_V) sr |= SR_L;
   // U looks at bits top and top-1; E wants bits 39..top all equal.
-  int top = 31;
-  const scaling mode = scale_of(sr);
-  if (mode == SCALE_DOWN) top = 32;
-  if (mode == SCALE_UP) top = 30;
+  // 31 unscaled (and with both scaling bits), 32 scaled down, 30 up.
+  static_assert(SR_SCALE_DOWN == 0x400 && SR_SCALE_UP == 0x800);
+  const int top = static_cast<int>((0x1F1E201Fu >> (8 * ((sr >> 10) & 3))) & 0xFF);
   set_flag(sr, SR_U, bit(r, top) == bit(r, top - 1));
   const uint64_t upper = (r & MASK40) >> top;
   const uint64_t ones = (1ull << (40 - top)) - 1;
@@ -918,11 +917,12 @@ void run_logic(uint32_t* w, int op, int base) {
 
 void alu_run_record(int op, int src1, int src2, int dest, int negate) {
   uint32_t* w = core_words();
+  const int base = acc_base(dest);
+  // clr and the multiplies first (none of them a pure move).
+  if (base >= 0 && run_multiply(w, op, src1, src2, negate != 0, base)) return;
   const alu_op_desc& d = op_desc(op);
   // A pure move: no latch it loads is read, sr is kept.
   if (d.keeps_sr && d.run == op_none) return;
-  const int base = acc_base(dest);
-  if (base >= 0 && run_multiply(w, op, src1, src2, negate != 0, base)) return;
   // The rest through the record's words.
   w[CS_ALU_OP] = static_cast<uint32_t>(op);
   w[CS_ALU_SRC1] = static_cast<uint32_t>(src1);

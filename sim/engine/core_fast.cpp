@@ -49,7 +49,7 @@ bool plain_word(int space, uint32_t address, bool write, fast_word& at) {
   const uint32_t index = address - r.low;
   if (index >= words.size()) return false;
   at.word = &words[index];
-  at.logs = 0;
+  at.page = nullptr;
   at.entry = e;
   at.data_pins = (r.attr & REGION_ATTR_DATA_PINS) != 0;
   return true;
@@ -132,7 +132,14 @@ const fast_pages& pages_now() {
     std::vector<uint32_t>& words = inst.regions[static_cast<std::size_t>(row)].words;
     const uint32_t first = (page << 8) - cur_type->regions[row].low;
     if (first + 0x100 > words.size()) continue;
-    inst.plain_pages[k] = {&words[first], k < 0x100 ? map.program_logs[page] : map.data_logs[page], bits};
+    plain_page& p = inst.plain_pages[k];
+    p = {&words[first], k < 0x100 ? map.program_logs[page] : map.data_logs[page], bits, {}};
+    if (std::popcount(p.logs) <= 2) {
+      // The logs never move: the device's rows are sized when it is made.
+      int n = 0;
+      for (uint32_t rows = p.logs; rows != 0; rows &= rows - 1)
+        p.rows[static_cast<std::size_t>(n++)] = &cur_state->region_logs[static_cast<std::size_t>(std::countr_zero(rows))];
+    }
   }
   inst.plain_pages_mode = mode;
 }
@@ -152,19 +159,37 @@ inline bool program_word(const plain_page* pages, uint32_t address, fast_word& a
   return space >= 0 && plain_word(space, address, false, at);
 }
 
-// The access-log note core_mem_read and core_mem_write leave.
-// A word whose log rows are known (every plain page's) takes its notes in
-// place.
-[[gnu::always_inline]] inline void note_plain(const fast_word& at, uint32_t address, int is_read, uint32_t attribute) {
-  if (at.logs == 0) [[unlikely]] {
+// The access-log notes of a word of a plain page in its one or two rows.
+[[gnu::always_inline]] inline void note_page(const plain_page& page, uint32_t address, int is_read,
+                                             uint32_t attribute, uint32_t epoch) {
+  region_access_log* first = page.rows[0];
+  log_access(is_read != 0 ? first->reads : first->writes, address, attribute, epoch);
+  if (region_access_log* second = page.rows[1]; second != nullptr)
+    log_access(is_read != 0 ? second->reads : second->writes, address, attribute, epoch);
+}
+
+// The notes of a word outside the plain pages (by its region entry) or of
+// a page of more than two rows.
+[[gnu::noinline]] void note_plain_slow(const fast_word& at, uint32_t address, int is_read, uint32_t attribute) {
+  if (at.page == nullptr) {
     note_memory_access_entry(at.entry, address, is_read, attribute);
     return;
   }
   device_state& st = *cur_state;
-  for (uint32_t rows = at.logs; rows != 0; rows &= rows - 1) {
+  for (uint32_t rows = at.page->logs; rows != 0; rows &= rows - 1) {
     region_access_log& log = st.region_logs[static_cast<std::size_t>(std::countr_zero(rows))];
     log_access(is_read != 0 ? log.reads : log.writes, address, attribute, st.instr_epoch);
   }
+}
+
+// The access-log note core_mem_read and core_mem_write leave.
+// A word of a plain page takes its notes in place.
+[[gnu::always_inline]] inline void note_plain(const fast_word& at, uint32_t address, int is_read, uint32_t attribute) {
+  if (at.page == nullptr || at.page->rows[0] == nullptr) [[unlikely]] {
+    note_plain_slow(at, address, is_read, attribute);
+    return;
+  }
+  note_page(*at.page, address, is_read, attribute, cur_state->instr_epoch);
 }
 
 // What core_mem_read leaves of a plain read: the data pins of a row that
@@ -195,14 +220,12 @@ inline bool program_word(const plain_page* pages, uint32_t address, fast_word& a
 // when it has one (whose log rows are always known), as read_plain does.
 [[gnu::always_inline]] inline uint32_t fetch_program(const fast_step& s, uint32_t address) {
   const plain_page& page = s.pages[address >> 8];
-  if (page.base == nullptr || s.inst->profiled) [[unlikely]]
+  if (page.rows[0] == nullptr || s.inst->profiled) [[unlikely]]
     return fetch_program_slow(s, address);
   const uint32_t value = page.base[address & 0xFF] & WORD;
   if (page.bits & PAGE_DATA_PINS) [[unlikely]]
     set_pin_word(periph_pin_block(PINS_DATA), PIN_LEVEL, value);
-  device_state& st = *s.st;
-  for (uint32_t rows = page.logs; rows != 0; rows &= rows - 1)
-    log_access(st.region_logs[static_cast<std::size_t>(std::countr_zero(rows))].reads, address, 0, st.instr_epoch);
+  note_page(page, address, 1, 0, s.st->instr_epoch);
   return value;
 }
 
@@ -313,7 +336,9 @@ bool bus_at_rest(const uint32_t* w) {
   }
   uint32_t target = 0;
   const uint32_t last_word = (w[CS_EXECUTE_ADDR] + w[CS_WORDS] - 1) & WORD;
-  if (!w[CS_FLOW_TAKEN] && loop_end_check(last_word, &target)) {
+  // loop_end_check's own first tests inline: most words are not a loop's last.
+  if (!w[CS_FLOW_TAKEN] && (w[CORE_SR] & SR_LOOP) && last_word == (w[CORE_LA] & WORD) &&
+      loop_end_check(last_word, &target)) {
     w[CS_NEXT_FETCH] = 1;
     w[CS_NEXT_TARGET] = target;
   }
@@ -663,7 +688,8 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
     const int ran = run_straight(inst, st, w, pages, bus_rest, &clock_steady, &quiet_bound, room - n);
     n += ran;
     if (ran == 0 || one) return n;
-    if (!straight_end_done(device, run_terms)) {
+    // (The observer at the ends may move the count: every end tested.)
+    if (!straight_end_done(device, run_terms, instruction_end_observer != nullptr || inst.cycles >= quiet_bound)) {
       *end_pending = true;
       return n;
     }

@@ -27,12 +27,14 @@
 
 #include "sim/engine/core_engine.h"
 
-// A word of plain internal memory: where it is, the rows whose access
-// logs note an access (0: found by its region entry), its region entry,
-// and whether its row shows reads on the data pins.
+struct plain_page;
+
+// A word of plain internal memory: where it is, the page whose access-log
+// rows note an access (null: found by its region entry), its region
+// entry, and whether its row shows reads on the data pins.
 struct fast_word {
   uint32_t* word;
-  uint32_t logs;
+  const plain_page* page;
   uint8_t entry;
   bool data_pins;
 };
@@ -49,8 +51,6 @@ struct fast_access {
   int cycle;       // its instruction cycle
   bool write;
 };
-
-struct plain_page;
 
 struct fast_step {
   device_inst* inst;
@@ -89,8 +89,10 @@ int core_fast_instruction(int room);
 // leaves that end to the caller (*end_pending). Returns the cycles run
 // (0: nothing changed). `run_terms` starts false for each run and is the
 // callee's to keep: what it found of the terms no instruction of the run
-// changes. A direct call, so that the whole-program build inlines it.
-bool straight_end_done(int device, bool& run_terms);
+// changes; `at_bound` says the count reached the run's quiet bound
+// (exec_quiet_bound), the first count that can be a multiple of a
+// thousand. A direct call, so that the whole-program build inlines it.
+bool straight_end_done(int device, bool& run_terms, bool at_bound);
 int core_fast_run(int room, int device, bool* end_pending);
 
 // fast_plan_access(s, address, write, reg, cycle, second)

@@ -22,7 +22,7 @@ enum : uint16_t { PAGE_PLAIN = 0x100, PAGE_WRITABLE = 0x200, PAGE_DATA_PINS = 0x
                                                   fast_word& at) {
   if (page.base == nullptr || (write && !(page.bits & PAGE_WRITABLE))) return false;
   at.word = page.base + (address & 0xFF);
-  at.logs = page.logs;
+  at.page = &page;
   at.entry = static_cast<uint8_t>(page.bits);
   at.data_pins = (page.bits & PAGE_DATA_PINS) != 0;
   return true;

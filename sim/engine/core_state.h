@@ -471,7 +471,7 @@ inline void core_store_reg_quiet(int reg, uint32_t value) {
 // A store of sr or pc with its marks made in place when no stream takes
 // the register (the usual case): the word, marks and pc flag
 // core_store_reg leaves, without its generic path.
-inline void core_store_control(int reg, uint32_t value) {
+[[gnu::always_inline]] inline void core_store_control(int reg, uint32_t value) {
   uint32_t& attr = cur_state->core_attrs[reg];
   if (attr & ATTR_OUT_STREAMS) [[unlikely]] {
     core_store_reg_marks(reg, value, true);

@@ -225,11 +225,15 @@ struct region_mem {
 // A 256-word page of program or X memory as the straight-line executor
 // reaches it (core_fast.cpp): its first word when every word of it is
 // plain internal memory of one row with the same log rows (null: looked up
-// word by word), those rows, and its region entry and page flags.
+// word by word), those rows, and its region entry and page flags. `rows`
+// are the device's logs of the first two of those rows (the second null
+// for one), so that a note goes straight to them; both null for a page
+// of more, whose `logs` bits are walked.
 struct plain_page {
   uint32_t* base = nullptr;
   uint32_t logs = 0;
   uint32_t bits = 0;
+  std::array<region_access_log*, 2> rows{};
 };
 
 struct device_inst {

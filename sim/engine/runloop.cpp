@@ -504,8 +504,9 @@ bool quiet_plain_go(const device_inst& inst, const device_state& st) {
 // A straight instruction's end in a run of them (core_fast_run): the
 // register blocks' previous words and the counts, then, when the end is
 // quiet, what check_run_stop and after_cycle do at it. `plain_go` holds
-// quiet_plain_go's answer once the run found it true.
-bool straight_end_done(int device, bool& plain_go) {
+// quiet_plain_go's answer once the run found it true. `at_bound`: the
+// count reached the run's quiet bound (only there can it be a thousand).
+bool straight_end_done(int device, bool& plain_go, bool at_bound) {
   constexpr uint32_t STOPPING = DEV_ILLEGAL | DEV_STOP | DEV_ERROR_PENDING;
   device_inst& inst = *cur_inst;
   device_state& st = *cur_state;
@@ -514,7 +515,8 @@ bool straight_end_done(int device, bool& plain_go) {
   st.exec_instructions += 1;
   if (!plain_go) plain_go = quiet_plain_go(inst, st);
   if (plain_go) {
-    if ((inst.flags & STOPPING) != 0 || (stop_request != 0 && run_lane != LANE_WORKER) || inst.cycles % 1000 == 0)
+    if ((inst.flags & STOPPING) != 0 || (stop_request != 0 && run_lane != LANE_WORKER) ||
+        (at_bound && inst.cycles % 1000 == 0))
       return false;
     if (st.breakpoints != nullptr) {
       if (!no_break_here(inst, st)) return false;
