@@ -230,5 +230,8 @@ void _vpaledSave(vpaled* p) {
   std::string name = vpaledOps::freeName(savedTaken, &saved);
   if (vdialogItem* text = nameText(c)) vtextitemSetTextChars(static_cast<vtextitem*>(text), name.c_str());
   vdialogPlaceRelative(c, p, 6, 6);
-  vwindowOpen(c);
+  if (!(c->flags & vwindowMODAL)) return vwindowOpen(c);
+  // A modal run answers the button; a refused name runs it again.
+  while (vconfirmProcess(c) == vnameInternLiteral("Ok") && !nameConfirmed(c, nullptr)) {
+  }
 }

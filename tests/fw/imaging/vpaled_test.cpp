@@ -510,6 +510,34 @@ TEST_F(Editor, SavingProposesAFreeNameAndRefusesTakenOrEmptyOnes) {
   vcolorListDestroy(back);
 }
 
+// Marked modal, the name dialog runs until it is answered.
+vconfirm* modalConfirm = nullptr;
+void answerModalName() {
+  if (modalConfirm && vwindowIsOpen(modalConfirm)) {
+    typeName(modalConfirm, "Modal");
+    clickConfirmButton(std::exchange(modalConfirm, nullptr), "Ok");
+  }
+}
+
+TEST_F(Editor, AModalNameDialogRunsUntilAnswered) {
+  give({0x102030, 0x405060});
+  open();
+  vpaledDo(p, "SavePalette");
+  vconfirm* c = vpaledGetNameConfirm();
+  ASSERT_NE(c, nullptr);
+  vwindowClose(c);
+  vwindowClassOf(c)->setModal(c, 1);
+  modalConfirm = c;
+  veventIdleHook previous = veventSetIdleHook(answerModalName);
+  vpaledDo(p, "SavePalette");
+  veventSetIdleHook(previous);
+  EXPECT_EQ(modalConfirm, nullptr) << "answered inside the run";
+  EXPECT_FALSE(vwindowIsOpen(c));
+  vresource saved = 0, stored = 0;
+  ASSERT_TRUE(vresourceTestGet(user, vnameInternLiteral("palettes"), &saved));
+  EXPECT_TRUE(vresourceTestGet(saved, vnameInternLiteral("Modal"), &stored));
+}
+
 // A store that cannot be written: the failure is shown in a notice and the
 // name dialog stays open.
 std::string noticeText;
