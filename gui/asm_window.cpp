@@ -26,6 +26,7 @@
 #include "gui/incell.h"
 #include "gui/main_window.h"
 #include "gui/road.h"
+#include "gui/row_window.h"
 #include "gui/windows.h"
 #include "sim/asm/disasm.h"
 #include "sim/cdb/coff.h"
@@ -363,6 +364,8 @@ void asm_window_notify(vwindow* window, vevent* event) {
   if (event->type != veventWINDOW_AREA || (veventGetAreaFlags(event) & 2) == 0) return;
   for (asm_win& w : windows) {
     if (w.dialog != window) continue;
+    incell_layout(w.view.list, 0);
+    lay_out_dialog(w.dialog, {.main = w.view.list, .top = w.ruler, .bar = w.scroll, .field = w.scroll_to});
     vevent* e = veventCreateClient(relayout_event, nullptr);
     e->word3 = w.generation;
     e->priority = RELAYOUT_PRIORITY;

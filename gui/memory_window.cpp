@@ -24,6 +24,7 @@
 #include "gui/incell.h"
 #include "gui/main_window.h"
 #include "gui/road.h"
+#include "gui/row_window.h"
 #include "gui/windows.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/lexer.h"
@@ -199,30 +200,12 @@ int relayout_event(vevent* event) {
   return 1;
 }
 
-// The field along the top, the bar along the right, the grid the rest.
-void place_items(memory_win& w) {
-  const int width = w.dialog->rect.width, height = w.dialog->rect.height;
-  const int field = w.scroll_to != nullptr ? w.scroll_to->rect.height + 4 : 0;
-  const int bar = w.scroll != nullptr ? w.scroll->rect.width : 0;
-  const auto s16 = [](int v) { return static_cast<int16_t>(std::max(v, 1)); };
-  if (w.scroll_to != nullptr) {
-    vrect f{4, s16(height - field + 2), w.scroll_to->rect.width, w.scroll_to->rect.height};
-    vdialogSetItemRect(w.scroll_to, &f);
-  }
-  if (w.scroll != nullptr) {
-    vrect b{s16(width - bar), 0, static_cast<int16_t>(bar), s16(height - field)};
-    vdialogSetItemRect(w.scroll, &b);
-  }
-  vrect l{0, 0, s16(width - bar), s16(height - field)};
-  vdialogSetItemRect(w.list, &l);
-}
-
 void memory_window_notify(vwindow* window, vevent* event) {
   if (event->type != veventWINDOW_AREA || (veventGetAreaFlags(event) & 2) == 0) return;
   for (memory_win& w : windows) {
     if (w.dialog != window) continue;
     incell_layout(w.list, 0);
-    place_items(w);
+    lay_out_dialog(w.dialog, {.main = w.list, .bar = w.scroll, .field = w.scroll_to});
     vevent* e = veventCreateClient(relayout_event, nullptr);
     e->word3 = w.generation;
     e->priority = RELAYOUT_PRIORITY;

@@ -133,22 +133,10 @@ void row_window_close(sim_window* record) {
   filled_window_end(record, d);
 }
 
-void place_items(const filled& f) {
-  const int width = std::max<int>(f.dialog->rect.width, 1);
-  const int top = f.top != nullptr ? std::min<int>(f.top->rect.height, f.dialog->rect.height - 1) : 0;
-  const int height = std::max<int>(f.dialog->rect.height - top, 1);
-  if (f.top != nullptr) {
-    vrect t{0, static_cast<int16_t>(height), static_cast<int16_t>(width), static_cast<int16_t>(top)};
-    vdialogSetItemRect(f.top, &t);
-  }
-  vrect m{0, 0, static_cast<int16_t>(width), static_cast<int16_t>(height)};
-  vdialogSetItemRect(f.main, &m);
-}
-
 void fill_notify(vwindow* window, vevent* event) {
   if (event->type == veventWINDOW_AREA && (veventGetAreaFlags(event) & 2) != 0) {
     for (const filled& f : fills)
-      if (f.dialog == window) place_items(f);
+      if (f.dialog == window) lay_out_dialog(f.dialog, {.main = f.main, .top = f.top});
   }
 }
 
@@ -226,6 +214,29 @@ bool row_window_off(int kind) {
     else window_record_free(r);
   }
   return found;
+}
+
+void lay_out_dialog(vdialog* dialog, const dialog_items& items) {
+  const auto s16 = [](int v) { return static_cast<int16_t>(std::max(v, 1)); };
+  const int width = dialog->rect.width, height = dialog->rect.height;
+  const int band = items.field != nullptr ? items.field->rect.height + 4 : 0;
+  const int bar = items.bar != nullptr ? items.bar->rect.width : 0;
+  const int below = height - band;
+  const int top = items.top != nullptr ? std::min<int>(items.top->rect.height, below - 1) : 0;
+  if (items.field != nullptr) {
+    vrect f{4, s16(below + 2), items.field->rect.width, items.field->rect.height};
+    vdialogSetItemRect(items.field, &f);
+  }
+  if (items.bar != nullptr) {
+    vrect b{s16(width - bar), 0, static_cast<int16_t>(bar), s16(below)};
+    vdialogSetItemRect(items.bar, &b);
+  }
+  if (items.top != nullptr) {
+    vrect t{0, s16(below - top), s16(width - bar), static_cast<int16_t>(top)};
+    vdialogSetItemRect(items.top, &t);
+  }
+  vrect m{0, 0, s16(width - bar), s16(below - top)};
+  vdialogSetItemRect(items.main, &m);
 }
 
 void fill_dialog_on_resize(vdialog* dialog, vdialogItem* main, vdialogItem* top) {

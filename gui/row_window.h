@@ -51,6 +51,17 @@ std::string row_window_cell(const sim_window* record, int row, int column);
 int row_window_rows(const sim_window* record);
 // A double click on a row, as the list reports it.
 void row_window_double_click(sim_window* record, int row);
+// The items a window lays over its area; each but `main` may be null.
+struct dialog_items {
+  vdialogItem* main;
+  vdialogItem* top = nullptr;    // along the top at its own height
+  vdialogItem* bar = nullptr;    // down the right side at its own width
+  vdialogItem* field = nullptr;  // at its own size above everything else
+};
+// Lays the items over the dialog's whole area: the field in the top left
+// corner, the bar under it, the top item under it left of the bar, `main`
+// the rest.
+void lay_out_dialog(vdialog* dialog, const dialog_items& items);
 // Lays the dialog's items over its whole area when it is resized: `top`
 // (null: none) along the top at its own height, `main` the rest.
 void fill_dialog_on_resize(vdialog* dialog, vdialogItem* main, vdialogItem* top);

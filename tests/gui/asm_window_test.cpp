@@ -4,6 +4,11 @@
 // the last row moving the view, and the double click on an address.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <utility>
+
 #include "fw/widgets/lists/liststr.h"
 #include "gui/asm_window.h"
 #include "gui/incell.h"
@@ -103,6 +108,54 @@ TEST_F(AssemblyWindow, ThePcsAddressIsRedEvenOnABreakpointAndABreakpointsBlue) {
   EXPECT_EQ(address_pixels(plain_row, 0x0000FF) + address_pixels(plain_row, 0xFF0000), 0);
   EXPECT_TRUE(test_support::MatchesPng(win::test::WindowImage(window()->window->native->hwnd),
                                        std::string(std::getenv("SIM_TEST_DATA")) + "/gui/assembly.png", 8));
+}
+
+// Resized, the window keeps the field, the ruler and the bar inside it,
+// none over another, and the list takes the rest: as many rows as fit.
+TEST_F(AssemblyWindow, AResizedWindowLaysItsItemsOverItsArea) {
+  auto* d = static_cast<vdialog*>(window()->window);
+  const auto item = [d](const char* name) { return vdialogFindItem(d, vnameInternLiteral(name)); };
+  vdialogItem* field = item("Scroll_To");
+  vdialogItem* ruler = item("Ruler");
+  vdialogItem* bar = item("Asm_Scroll");
+  vdialogItem* rows_item = item("Asm_List");
+  ASSERT_TRUE(field != nullptr && ruler != nullptr && bar != nullptr && rows_item != nullptr);
+  const vdialogItem* items[] = {field, ruler, bar, rows_item};
+  const auto overlap = [](const vrect& a, const vrect& b) {
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+  };
+  int shorter_rows = 0;
+  for (const auto& size : {std::pair{360, 180}, std::pair{900, 560}, std::pair{500, 300}}) {
+    SCOPED_TRACE(std::to_string(size.first) + "x" + std::to_string(size.second));
+    win::SetWindowPos(d->native->hwnd, nullptr, 0, 0, size.first, size.second,
+                      win::SWP_NOMOVE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+    settle();
+    const vrect area = d->rect;
+    for (std::size_t i = 0; i < std::size(items); ++i) {
+      const vrect& r = items[i]->rect;
+      EXPECT_TRUE(r.x >= 0 && r.y >= 0 && r.x + r.width <= area.width && r.y + r.height <= area.height)
+          << "item " << i << " at " << r.x << "," << r.y << " " << r.width << "x" << r.height;
+      for (std::size_t j = i + 1; j < std::size(items); ++j)
+        EXPECT_FALSE(overlap(r, items[j]->rect)) << "items " << i << " and " << j;
+    }
+    const vrect& l = rows_item->rect;
+    EXPECT_EQ(l.x, 0);
+    EXPECT_EQ(l.y, 0);
+    EXPECT_EQ(l.width + bar->rect.width, area.width);
+    EXPECT_EQ(bar->rect.x + bar->rect.width, area.width);
+    EXPECT_EQ(ruler->rect.y, l.height);
+    EXPECT_EQ(ruler->rect.width, l.width);
+    EXPECT_GE(field->rect.y, ruler->rect.y + ruler->rect.height);
+    EXPECT_GT(field->rect.y + field->rect.height + 8, area.height) << "the field stays at the top";
+    const int row_height = l.height / std::max(rows(), 1);
+    EXPECT_GT(rows(), 0);
+    EXPECT_LT(l.height - rows() * row_height, row_height) << "the rows fill the list";
+    if (shorter_rows != 0) {
+      EXPECT_NE(rows(), shorter_rows);
+    }
+    shorter_rows = rows();
+  }
+  EXPECT_EQ(cell(0, 0), "0100") << "the rows still start at the pc";
 }
 
 TEST_F(AssemblyWindow, EditingTheLastRowMovesTheViewByOneAddress) {
