@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dialog_form_support.h"
+#include "fw/widgets/controls/combobox_popdown.h"
 #include "gui/guiutil.h"
 
 namespace {
@@ -169,6 +170,41 @@ TEST_F(DialogFormTest, WaitResetAndListFileAnswerTheirClicks) {
   EXPECT_TRUE(enabled(list, "Address", ""));
   click_item(list, item(list, "Next", "List"));
   EXPECT_FALSE(enabled(list, "Address", ""));
+}
+
+// The bordered pop-down boxes keep their text and arrow inside the frame:
+// both parts within the content, the content clear of the two-line frame,
+// the entry from the content's left end and as tall as it, the arrow at
+// its right end.
+TEST_F(DialogFormTest, PopDownBoxesKeepTheirTextAndArrowInsideTheFrame) {
+  ASSERT_EQ(dispatch("M_Exec_Break_Set"), 1);
+  vconfirm* d = window("Set_Break");
+  ASSERT_NE(d, nullptr);
+  const struct {
+    const char *name, *container;
+  } boxes[] = {{"Space", "Mem"}, {"Reg_Combo", "Reg"}};
+  for (const auto& b : boxes) {
+    SCOPED_TRACE(b.name);
+    auto* box = reinterpret_cast<vcomboboxPopdown*>(item(d, b.name, b.container));
+    ASSERT_NE(box, nullptr);
+    ASSERT_NE(box->flags & vdialogItemBORDER, 0);
+    const vrect r = box->rect, c = box->content;
+    EXPECT_GE(c.x, r.x + 2);
+    EXPECT_GE(c.y, r.y + 2);
+    EXPECT_LE(c.x + c.width, r.x + r.width - 2);
+    EXPECT_LE(c.y + c.height, r.y + r.height - 2);
+    const vrect entry = box->entry->rect, arrow = box->button->rect;
+    for (const vrect& part : {entry, arrow}) {
+      EXPECT_GE(part.x, 0);
+      EXPECT_GE(part.y, 0);
+      EXPECT_LE(part.x + part.width, c.width);
+      EXPECT_LE(part.y + part.height, c.height);
+    }
+    EXPECT_EQ(entry.height, c.height);
+    EXPECT_EQ(entry.x, 0);
+    EXPECT_GT(arrow.x, entry.x + entry.width / 2);
+    EXPECT_EQ(arrow.x + arrow.width, c.width);
+  }
 }
 
 // The dialogs as a user sees them, against stored pictures.

@@ -256,7 +256,7 @@ bool motifFramed(vcomboboxPopdown* b) { return lookId() == vlafMOTIF && (b->flag
 void buttonRect(vcomboboxPopdown* b, vrect* out) {
   int bw = 0, bh = 0;
   rec(b)->buttonSize(b, &bw, &bh);
-  int w = b->rect.width, h = b->rect.height;
+  int w = b->content.width, h = b->content.height;
   if (lookId() == vlafOPEN_LOOK) *out = {0, 0, s16(bw), s16(h)};
   else if (motifFramed(b)) *out = {s16(w - bw - 2), 2, s16(bw), s16(h - 4)};
   else *out = {s16(w - bw), 0, s16(bw), s16(h)};
@@ -265,13 +265,14 @@ void buttonRect(vcomboboxPopdown* b, vrect* out) {
 void entryRect(vcomboboxPopdown* b, vrect* out) {
   int bw = 0, bh = 0;
   rec(b)->buttonSize(b, &bw, &bh);
-  int t = rec(b)->textInset(b), w = b->rect.width, h = b->rect.height;
+  int t = rec(b)->textInset(b), w = b->content.width, h = b->content.height;
   if (lookId() == vlafOPEN_LOOK) *out = {s16(bw + t), 0, s16(w - bw - t), s16(h)};
   else if (motifFramed(b)) *out = {2, 2, s16(w - bw - t - 4), s16(h - 4)};
   else *out = {0, 0, s16(w - bw - t), s16(h)};
 }
 
-// The parts in the box's coordinates (its bounds start at its rectangle).
+// The parts in the box's coordinates, inside its content: a bordered box
+// keeps its frame clear of them.
 void arrange(vcontainer* self, const vrect*) {
   vcomboboxPopdown* b = asBox(self);
   vrect entry, button;
