@@ -397,6 +397,9 @@ namespace {
 // The items as the resource lays them out for its own size: on a resize
 // the palette keeps its distance from the top, the status bar spans the
 // bottom and the document area takes what the width and height gained.
+// A bar the framework draws itself takes its natural height across the
+// top and pushes the palette and document area down by it; the native
+// bar's natural size is 0 x 0, so then nothing moves.
 struct main_layout {
   int width = 0, height = 0;
   vrect palette{}, view{}, status{};
@@ -415,13 +418,19 @@ void keep_design() {
 void follow_size() {
   const int dw = main_dialog->rect.width - design.width, dh = main_dialog->rect.height - design.height;
   const auto s16 = [](int v) { return static_cast<std::int16_t>(std::max(v, 1)); };
+  int bar_width = 0, bar_height = 0;
+  if (menu_bar != nullptr) vdialogGetItemNaturalSize(menu_bar, &bar_width, &bar_height);
+  if (bar_height > 0) {
+    const vrect r{0, s16(main_dialog->rect.height - bar_height), main_dialog->rect.width, s16(bar_height)};
+    vdialogSetItemRect(menu_bar, &r);
+  }
   if (vdialogItem* p = main_item("Win_Palette")) {
-    const vrect r{design.palette.x, static_cast<std::int16_t>(design.palette.y + dh), design.palette.width,
+    const vrect r{design.palette.x, static_cast<std::int16_t>(design.palette.y + dh - bar_height), design.palette.width,
                   design.palette.height};
     vdialogSetItemRect(p, &r);
   }
   if (vdialogItem* v = main_item("Main_View")) {
-    const vrect r{design.view.x, design.view.y, s16(design.view.width + dw), s16(design.view.height + dh)};
+    const vrect r{design.view.x, design.view.y, s16(design.view.width + dw), s16(design.view.height + dh - bar_height)};
     vdialogSetItemRect(v, &r);
   }
   if (vdialogItem* b = main_item("StatusBar")) {
@@ -460,6 +469,7 @@ vdialog* main_window_create() {
   d->decoration |= vwindowDECO_TOP_LEVEL;
   main_window_open = 1;
   vwindowOpen(d);
+  follow_size();  // the bar is native, and 0 x 0, only once open
   return d;
 }
 

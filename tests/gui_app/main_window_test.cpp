@@ -7,9 +7,12 @@
 #include <filesystem>
 #include <string>
 
+#include "fw/data/pref.h"
 #include "fw/gui/window/msw.h"
 #include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/look/laf.h"
+#include "fw/widgets/menus/menu.h"
+#include "fw/widgets/menus/menubar.h"
 #include "gui/dialogs.h"
 #include "gui/main_window.h"
 #include "gui/road.h"
@@ -200,6 +203,72 @@ TEST_F(MainWindow, TrimmedItemsUnderTheOtherLooks) {
   EXPECT_EQ(gui::menu_item_enabled("M_Win_Cascade"), -1);
   EXPECT_EQ(gui::menu_item_title("M_File_Quit"), "Quit");
   EXPECT_EQ(gui::menu_item_enabled("M_Win_Session"), 1);
+}
+
+// The main window made again on the chosen menu-bar road.
+vdialog* remake_main(bool native) {
+  vprefSetString(vprefGetDefaultDict(), vscribeLiteral("nonativemenubar"), native ? "" : "1");
+  _vlafRebuildCurrent();
+  _vmenuChooseLook();
+  gui::sim_window* main = gui::window_find(gui::SIMWIN_MAIN, -1);
+  if (main != nullptr) main->close(main);
+  return gui::main_window_create();
+}
+
+// The framework-drawn bar spans the top at its natural height with the
+// palette and document area under it, and a press on a title drops its
+// menu; the native bar takes no room and leaves the designed layout.
+TEST_F(MainWindow, DrawnMenuBarAcrossTheTopAboveThePalette) {
+  const auto rect_of = [](vdialog* d, const char* tag) { return vdialogFindItem(d, vnameInternLiteral(tag))->rect; };
+  vdialog* d = remake_main(true);
+  ASSERT_NE(d, nullptr);
+  const vrect native_palette = rect_of(d, "Win_Palette"), native_view = rect_of(d, "Main_View");
+  int native_w = -1, native_h = -1;
+  vdialogGetItemNaturalSize(vdialogFindItem(d, vnameInternLiteral("Main_Menu_Bar")), &native_w, &native_h);
+  EXPECT_EQ(native_w + native_h, 0) << "the native bar takes no room";
+
+  d = remake_main(false);
+  ASSERT_NE(d, nullptr);
+  auto* bar = reinterpret_cast<vmenubar*>(vdialogFindItem(d, vnameInternLiteral("Main_Menu_Bar")));
+  ASSERT_NE(bar, nullptr);
+  ASSERT_FALSE(vmenubarIsNative(bar));
+  int natural_w = 0, natural_h = 0;
+  vdialogGetItemNaturalSize(bar, &natural_w, &natural_h);
+  ASSERT_GT(natural_h, 10);
+  EXPECT_EQ(bar->rect.x, 0);
+  EXPECT_EQ(bar->rect.width, d->rect.width);
+  EXPECT_EQ(bar->rect.height, natural_h);
+  EXPECT_EQ(bar->rect.y + bar->rect.height, d->rect.height) << "at the very top";
+  const vrect palette = rect_of(d, "Win_Palette"), view = rect_of(d, "Main_View");
+  EXPECT_EQ(palette.y, native_palette.y - natural_h);
+  EXPECT_LE(palette.y + palette.height, bar->rect.y) << "the palette under the bar";
+  EXPECT_EQ(view.y, native_view.y);
+  EXPECT_EQ(view.height, native_view.height - natural_h);
+  EXPECT_LE(view.y + view.height, palette.y);
+
+  // A press in the middle of the first title drops the File menu.
+  win::POINT p{(bar->rect.x + bar->leftMargin + bar->edges[0]) / 2, d->rect.height - 1 - (bar->rect.y + bar->rect.height / 2)};
+  win::ClientToScreen(d->native->hwnd, &p);
+  win::test::MouseDown(p);
+  run_until(elapsed() + 200);
+  vmenu* file = vmenubarAt(bar, 0);
+  EXPECT_EQ(file->tag, vnameInternLiteral("FileMenu"));
+  EXPECT_TRUE(vwindowIsOpen(file)) << "the File menu is down";
+  win::test::MouseUp(p);
+  run_until(elapsed() + 200);
+
+  // Sized by the user, the bar stays on top, full width.
+  const int wide = d->rect.width;
+  win::RECT frame{};
+  win::GetWindowRect(d->native->hwnd, &frame);
+  win::SetWindowPos(d->native->hwnd, nullptr, 0, 0, frame.right - frame.left - 300, frame.bottom - frame.top - 200,
+                    win::SWP_NOMOVE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+  run_until(elapsed() + 200);
+  ASSERT_EQ(d->rect.width, wide - 300);
+  EXPECT_EQ(bar->rect.width, d->rect.width);
+  EXPECT_EQ(bar->rect.y + bar->rect.height, d->rect.height);
+  EXPECT_LE(rect_of(d, "Win_Palette").y + palette.height, bar->rect.y);
+  remake_main(true);
 }
 
 // The main window after start-up, headless at 1024 x 768.
