@@ -18,33 +18,17 @@
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/startup.h"
 #include "platform/win.h"
+#include "tests/x11/x11_user.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
 namespace {
 
-int failures = 0;
-
-void check(bool ok, const std::string& what) {
-  if (!ok) {
-    std::fprintf(stderr, "FAILED: %s\n", what.c_str());
-    ++failures;
-  }
-}
-
-// The native queue and the framework's events for `ms` of the real clock.
-void pumpFor(win::DWORD ms) {
-  win::DWORD end = win::GetTickCount() + ms;
-  win::SetTimer(nullptr, 1, 10, nullptr);
-  do {
-    veventMSWDrainMessages();
-    veventProcessPending(1, 0);
-    win::WaitMessage();
-  } while (win::GetTickCount() < end);
-  veventMSWDrainMessages();
-  veventProcessPending(1, 0);
-}
+using x11run::check;
+using x11run::failures;
+using x11run::onScreen;
+using x11run::pumpFor;
 
 int notified = 0;
 void onValue(vdialogItem*, vevent*) { ++notified; }
@@ -61,15 +45,6 @@ vslider* placed(vdialog* d, vslider* s, vrect r, bool vertical) {
 
 bool vertical(vslider* s) { return (s->controlFlags & vcontrolVERTICAL) != 0; }
 int thumbStart(vslider* s) { return vertical(s) ? s->indicator.y : s->indicator.x; }
-
-// An item point (y counted from the bottom) on the screen.
-win::POINT onScreen(vdialog* d, int x, int y) {
-  win::RECT client{};
-  win::GetClientRect(d->native->hwnd, &client);
-  win::POINT p{x, client.bottom - 1 - y};
-  win::ClientToScreen(d->native->hwnd, &p);
-  return p;
-}
 
 void moveTo(Display* user, win::POINT p) {
   XTestFakeMotionEvent(user, DefaultScreen(user), p.x, p.y, 0);

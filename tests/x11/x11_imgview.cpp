@@ -15,40 +15,17 @@
 #include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/startup.h"
 #include "platform/win.h"
+#include "tests/x11/x11_user.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
 namespace {
 
-int failures = 0;
-
-void check(bool ok, const std::string& what) {
-  if (!ok) {
-    std::fprintf(stderr, "FAILED: %s\n", what.c_str());
-    ++failures;
-  }
-}
-
-void pumpFor(win::DWORD ms) {
-  win::DWORD end = win::GetTickCount() + ms;
-  win::SetTimer(nullptr, 1, 10, nullptr);
-  do {
-    veventMSWDrainMessages();
-    veventProcessPending(1, 0);
-    win::WaitMessage();
-  } while (win::GetTickCount() < end);
-  veventMSWDrainMessages();
-  veventProcessPending(1, 0);
-}
-
-win::POINT onScreen(vdialog* d, int x, int y) {
-  win::RECT client{};
-  win::GetClientRect(d->native->hwnd, &client);
-  win::POINT p{x, client.bottom - 1 - y};
-  win::ClientToScreen(d->native->hwnd, &p);
-  return p;
-}
+using x11run::check;
+using x11run::failures;
+using x11run::onScreen;
+using x11run::pumpFor;
 
 struct User {
   Display* display;
