@@ -107,7 +107,7 @@ TEST(FileTypePatterns, RewriteTable) {
 TEST_F(FileTypes, MatchingCoversWholeNamesUnderEachType) {
   vfilechsrAddFileTypes(c, 0, nullptr, nullptr);
   ASSERT_NE(c->fileTypes, nullptr);
-  ASSERT_EQ(c->fileTypes->count, 4);
+  ASSERT_EQ(c->fileTypes->count, 12) << "four of its own and the image editor's eight";
   EXPECT_EQ(c->fileType->name, N("Default")) << "preselected when the caller names none";
   EXPECT_TRUE(c->fileType->flags & vfilechsrTYPE_PLATFORM);
   EXPECT_STREQ(c->fileType->patternText, "*") << "the pattern as written stays";
@@ -322,7 +322,7 @@ TEST_F(NativeDialog, FlagsFiltersIndexAndExtension) {
     if (&t == c->fileType) index = win::DWORD(i + 1);
   }
   EXPECT_EQ(test::LastFileDialog().filters, expected) << "in table order";
-  EXPECT_EQ(expected.size(), 4u);
+  EXPECT_EQ(expected.size(), 12u) << "four of its own and the image editor's eight";
   EXPECT_EQ(test::LastFileDialog().filterIndex, index);
   EXPECT_EQ(test::LastFileDialog().defaultExtension, "txt");
   // A name typed without one gets it, as the chooser's own dialog gives it.

@@ -1,0 +1,390 @@
+// The image editor's file dispatch: the reader a name leads to, reading
+// real files through it (masks handed over, raises dropped), the icon
+// picked from several and what happens to the others, the writer and
+// extension of each export type, and failed or refused writes that leave
+// the old file alone and say so in a notice.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "fw/core/class.h"
+#include "fw/core/ex.h"
+#include "fw/core/mem.h"
+#include "fw/data/vrstore.h"
+#include "fw/gui/graphics/draw.h"
+#include "fw/gui/window/msw.h"
+#include "fw/imaging/codecs/vimportgif.h"
+#include "fw/imaging/codecs/vimportpbm.h"
+#include "fw/imaging/codecs/vimportwin.h"
+#include "fw/imaging/codecs/vimportxbm.h"
+#include "fw/imaging/vimageedtr_io.h"
+#include "fw/widgets/choosers/notice.h"
+#include "fw/widgets/dialog/dialog.h"
+#include "fw/widgets/dialog_support.h"
+#include "tests/fw/imaging/images.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testimg::Pixels;
+
+vname N(const char* s) { return vnameInternLiteral(s); }
+
+// ---- Images whose births and deaths are counted, clones included.
+int born = 0, died = 0;
+vimageClassRec* countedClass() {
+  static vimageClassRec* cls = [] {
+    auto* c = vclassSpawnOf<vimageClassRec>(vimageGetDefaultClass());
+    static auto superInit = c->init;
+    static auto superCopyInit = c->copyInit;
+    static auto superDestroy = c->destroy;
+    c->init = [](vinstance* self) { ++born, superInit(self); };
+    c->copyInit = [](vobject* from, vobject* to) { ++born, superCopyInit(from, to); };
+    c->destroy = [](vinstance* self) { ++died, superDestroy(self); };
+    return c;
+  }();
+  return cls;
+}
+vimage* counted(int width, int height, std::uint32_t colors) {
+  auto* i = static_cast<vimage*>(vinstanceCreate(countedClass()));
+  vimageInitSized(i, width, height, colors);
+  return i;
+}
+// An icon image as the reader makes one: its mask attached, not owned.
+vimage* icon(int width, int height, std::uint32_t colors) {
+  vimage* i = counted(width, height, colors);
+  vimageSetMask(i, counted(width, height, 2));
+  return i;
+}
+vimage** arrayOf(std::vector<vimage*> images) {
+  auto** a = static_cast<vimage**>(vmemAlloc(sizeof(vimage*) * (images.size() + 1)));
+  for (std::size_t i = 0; i < images.size(); ++i) a[i] = images[i];
+  a[images.size()] = nullptr;
+  return a;
+}
+
+TEST(ImageFiles, TheReaderFollowsTheTextAfterTheLastFullStop) {
+  struct Row {
+    const char* name;
+    int reader;
+  } rows[] = {
+      {"picture.gif", vimageedtrREAD_GIF}, {"picture.GIF", vimageedtrREAD_GIF}, {"picture.Gif", vimageedtrREAD_GIF},
+      {"picture.jpeg", vimageedtrREAD_XBM}, {"picture", vimageedtrREAD_XBM},    {"picture.", vimageedtrREAD_XBM},
+      {"a.b.ppm", vimageedtrREAD_PNM},     {"a.ppm.b", vimageedtrREAD_XBM},     {"x.PBM", vimageedtrREAD_PNM},
+      {"x.pgm", vimageedtrREAD_PNM},       {"x.Bmp", vimageedtrREAD_BMP},       {"x.DIB", vimageedtrREAD_BMP},
+      {"x.ico", vimageedtrREAD_ICO},       {"x.icon", vimageedtrREAD_XBM},      {".gif", vimageedtrREAD_GIF},
+      {"", vimageedtrREAD_XBM},
+  };
+  for (const Row& r : rows) EXPECT_EQ(vimageedtrReaderFor(r.name), r.reader) << r.name;
+  EXPECT_EQ(vimageedtrReaderFor(nullptr), vimageedtrREAD_XBM);
+}
+
+TEST(ImageFiles, ExportTypesGiveTheirFormatAndExtensionAndAnythingElseGif) {
+  struct Row {
+    const char* type;
+    int format;
+    const char* extension;
+  } rows[] = {
+      {"GIF", vimageedtrGIF, "gif"}, {"XBM", vimageedtrXBM, nullptr}, {"PBM", vimageedtrPBM, "pbm"},
+      {"PGM", vimageedtrPGM, "pgm"}, {"PPM", vimageedtrPPM, "ppm"},   {"BMP", vimageedtrBMP, "bmp"},
+      {"ICO", vimageedtrICO, "ico"}, {"DIB", vimageedtrGIF, "gif"},   {"Default", vimageedtrGIF, "gif"},
+      {"Text", vimageedtrGIF, "gif"},
+  };
+  for (const Row& r : rows) {
+    int format = vimageedtrFormatOfType(N(r.type));
+    EXPECT_EQ(format, r.format) << r.type;
+    const char* extension = vimageedtrFormatExtension(format);
+    EXPECT_EQ(extension ? std::string(extension) : "-", r.extension ? r.extension : "-") << r.type;
+  }
+  EXPECT_EQ(vimageedtrFormatOfType(nullptr), vimageedtrGIF);
+  EXPECT_EQ(vimageedtrGetExportFormat(nullptr), vimageedtrGIF);
+}
+
+// ---- Picking an icon: what is kept, and nothing left behind.
+TEST(ImageFiles, PickIconKeepsTheMostColoursThenTheLargerAndDestroysTheRestWithTheirMasks) {
+  struct Row {
+    const char* what;
+    std::vector<std::array<int, 3>> icons;  // width, height, colours
+    int chosen;
+  } rows[] = {
+      {"16 colours over 2", {{32, 32, 16}, {64, 64, 2}}, 0},
+      {"2 colours under 16", {{64, 64, 2}, {32, 32, 16}}, 1},
+      {"equal colours, larger", {{16, 16, 16}, {32, 32, 16}}, 1},
+      {"equal colours, larger first", {{32, 32, 16}, {16, 16, 16}}, 0},
+      {"taller only", {{32, 16, 16}, {32, 32, 16}}, 1},
+      {"one", {{16, 16, 2}}, 0},
+  };
+  for (const Row& r : rows) {
+    born = died = 0;
+    std::vector<vimage*> made;
+    for (auto& d : r.icons) made.push_back(icon(d[0], d[1], std::uint32_t(d[2])));
+    vimage* kept = made[std::size_t(r.chosen)];
+    vimage* keptMask = kept->mask;
+    EXPECT_EQ(vimportPickIcon(arrayOf(made)), kept) << r.what;
+    EXPECT_EQ(kept->mask, keptMask) << r.what;
+    EXPECT_EQ(born - died, 2) << r.what << ": only the kept image and its mask live";
+    vimageSetMask(kept, nullptr);
+    vimageDestroy(keptMask);
+    vimageDestroy(kept);
+  }
+  EXPECT_EQ(vimportPickIcon(arrayOf({})), nullptr);
+  EXPECT_EQ(vimportPickIcon(nullptr), nullptr);
+}
+
+// ---- Reading and writing files, with a notice answered as a user would.
+std::vector<std::string> notices;
+void answerNotice() {
+  vwindow* top = vwindowMSWGetCurrentModal();
+  if (!top || !vclassIsSubclass(top->cls, vnoticeGetDefaultClass())) return;
+  auto* n = static_cast<vnotice*>(top);
+  char* s = vtextitemGetString(n->text);
+  notices.push_back(s ? s : "");
+  vmemFree(s);
+  clickConfirmButton(n, "Ok");
+}
+
+class Files : public testimg::FileTest {
+ protected:
+  void SetUp() override {
+    FileTest::SetUp();
+    vrstoreInstallInterface();
+    startDialogItemTests();
+    vdialogStartup();
+    if (!vdrawGetImageDriver()) vdrawRegisterImageDriver(vwindowMSWGetDriver(), 0);
+    win::UseVirtualClock(true);
+    notices.clear();
+    previousIdle = veventSetIdleHook(answerNotice);
+  }
+  void TearDown() override {
+    veventSetIdleHook(previousIdle);
+    win::UseVirtualClock(false);
+    FileTest::TearDown();
+  }
+  vfsPath* at(const std::string& name) {
+    paths.push_back(vfsNewPathFromString((dir / name).c_str()));
+    return paths.back();
+  }
+  std::string bytes(const std::string& name) {
+    std::ifstream in(dir / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::vector<std::string> names() {
+    std::vector<std::string> out;
+    for (auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+  ~Files() override {
+    for (vfsPath* p : paths) vfsFreePath(p);
+  }
+  std::vector<vfsPath*> paths;
+  veventIdleHook previousIdle = nullptr;
+};
+
+// A 4 x 2 two-colour picture written in each format under its own name,
+// then read back by name only.
+TEST_F(Files, EachNameReachesItsReader) {
+  vimage* picture = keep(testimg::make(4, 2, 1, {1, 0, 0, 1, 0, 1, 1, 0}));
+  vimportWriteGIF(at("picture.GIF"), picture);
+  vimportWriteGIF(at("picture.gif"), picture);
+  vimportWriteXBM(at("picture.jpeg"), picture);
+  vimportWriteXBM(at("picture"), picture);
+  vimportWritePNM(at("a.b.ppm"), picture, 5);
+  vimportwinWriteBMP(at("p.Dib"), picture);
+  fs::copy_file(dir / "picture.gif", dir / "gif.jpeg");  // a GIF under a name that is not one
+  struct Row {
+    const char* name;
+    bool read;
+    int depth;
+  } rows[] = {
+      {"picture.GIF", true, 1}, {"picture.gif", true, 1}, {"picture.jpeg", true, 1}, {"picture", true, 1},
+      {"a.b.ppm", true, 24},    {"p.Dib", true, 1},       {"gif.jpeg", false, 0},    {"missing.gif", false, 0},
+  };
+  for (const Row& r : rows) {
+    vimage* mask = reinterpret_cast<vimage*>(1);
+    vimage* image = vimageedtrReadImage(at(r.name), &mask);
+    EXPECT_EQ(mask, nullptr) << r.name;
+    ASSERT_EQ(image != nullptr, r.read) << r.name;
+    if (!image) continue;
+    keep(image);
+    EXPECT_EQ(image->depth, r.depth) << r.name;
+    EXPECT_EQ(image->width, 4) << r.name;
+    EXPECT_EQ(image->height, 2) << r.name;
+  }
+  EXPECT_EQ(vexGetCurrentException(), nullptr);
+}
+
+// An icon's mask comes back detached and the caller's; a file that is no
+// icon raises inside the reader, which the dispatch drops.
+TEST_F(Files, AnIconComesBackWithItsMaskDetachedAndARaiseIsDropped) {
+  vimage* image = keep(testimg::make(16, 16, 4));
+  vimage* mask = keep(testimg::make(16, 16, 1));
+  vpixmapFill(mask, 1);
+  ASSERT_EQ(vimageedtrWriteImage(at("i.ico"), image, mask, vimageedtrICO, nullptr), 1);
+  vimage* readMask = nullptr;
+  vimage* read = keep(vimageedtrReadImage(at("i.ico"), &readMask));
+  ASSERT_NE(read, nullptr);
+  ASSERT_NE(readMask, nullptr);
+  keep(readMask);
+  EXPECT_EQ(read->mask, nullptr);
+  EXPECT_EQ(readMask->width, 16);
+  EXPECT_EQ(testimg::pixelsOf(readMask), testimg::pixelsOf(mask));
+
+  std::ofstream(dir / "not.ico", std::ios::binary) << std::string("\x00\x00\x09\x00", 4);
+  vexException* before = vexGetCurrentException();
+  vimage* none = reinterpret_cast<vimage*>(1);
+  EXPECT_EQ(vimageedtrReadImage(at("not.ico"), &none), nullptr);
+  EXPECT_EQ(none, nullptr);
+  EXPECT_EQ(vexGetCurrentException(), before);
+  EXPECT_TRUE(notices.empty());
+}
+
+TEST_F(Files, EachFormatForcesItsExtensionExceptXbm) {
+  vimage* picture = keep(testimg::make(8, 8, 4, {1, 2, 3, 4, 5, 6, 7, 8}));
+  struct Row {
+    int format;
+    const char* written;
+    const char* magic;
+  } rows[] = {
+      {vimageedtrPPM, "out.ppm", "P6"}, {vimageedtrPGM, "out.pgm", "P5"},     {vimageedtrPBM, "out.pbm", "P4"},
+      {vimageedtrBMP, "out.bmp", "BM"}, {vimageedtrGIF, "out.gif", "GIF87a"}, {vimageedtrXBM, "out.txt", "#define"},
+  };
+  for (const Row& r : rows) {
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    ASSERT_EQ(vimageedtrWriteImage(at("out.txt"), picture, nullptr, r.format, nullptr), 1) << r.written;
+    EXPECT_EQ(names(), std::vector<std::string>{r.written});
+    EXPECT_EQ(bytes(r.written).rfind(r.magic, 0), 0u) << r.written;
+  }
+  // Without an extension one is added.
+  ASSERT_EQ(vimageedtrWriteImage(at("plain"), picture, nullptr, vimageedtrPPM, nullptr), 1);
+  EXPECT_TRUE(fs::exists(dir / "plain.ppm"));
+  EXPECT_TRUE(notices.empty());
+}
+
+// A direct-colour image cannot be a GIF: the file already there keeps its
+// bytes, nothing else is left in the folder, and the notice names the file.
+TEST_F(Files, AFailedWriteLeavesTheOldFileAndNamesItInANotice) {
+  vimage* direct = keep(testimg::make(3, 3, 24, {0xFF0000, 0x00FF00}));
+  std::ofstream(dir / "old.gif", std::ios::binary) << "the old picture";
+  EXPECT_EQ(vimageedtrWriteImage(at("old.gif"), direct, nullptr, vimageedtrGIF, nullptr), 0);
+  EXPECT_EQ(bytes("old.gif"), "the old picture");
+  EXPECT_EQ(vimageedtrWriteImage(at("new.txt"), direct, nullptr, vimageedtrGIF, nullptr), 0);
+  EXPECT_EQ(names(), std::vector<std::string>{"old.gif"});
+  ASSERT_EQ(notices.size(), 2u);
+  EXPECT_NE(notices[0].find("\"" + (dir / "old.gif").string() + "\""), std::string::npos) << notices[0];
+  EXPECT_NE(notices[1].find("\"" + (dir / "new.gif").string() + "\""), std::string::npos) << notices[1];
+  EXPECT_EQ(vexGetCurrentException(), nullptr);
+}
+
+// An icon is written only for a mask, sides of 16, 32 or 64, depth 1 or 4
+// and 2, 8 or 16 colours; otherwise nothing is written and a notice says why.
+TEST_F(Files, AnIconThatDoesNotQualifyWritesNothingAndSaysSo) {
+  vimage* mask16 = keep(testimg::make(16, 16, 1));
+  vimage* mask20 = keep(testimg::make(20, 20, 1));
+  auto image = [&](int w, int h, std::uint32_t colors) { return keep(vimageCreateSized(w, h, colors)); };
+  struct Row {
+    const char* what;
+    vimage* image;
+    vimage* mask;
+    bool written;
+  } rows[] = {
+      {"16 colours, 16 x 16", image(16, 16, 16), mask16, true},
+      {"8 colours", image(16, 16, 8), mask16, true},
+      {"2 colours", image(16, 16, 2), mask16, true},
+      {"64 x 32", image(64, 32, 16), mask16, true},
+      {"no mask", image(16, 16, 16), nullptr, false},
+      {"20 x 20", image(20, 20, 16), mask20, false},
+      {"16 x 20", image(16, 20, 16), mask20, false},
+      {"4 colours", image(16, 16, 4), mask16, false},
+      {"256 colours", image(16, 16, 256), mask16, false},
+  };
+  for (const Row& r : rows) {
+    fs::remove(dir / "i.ico");
+    notices.clear();
+    EXPECT_EQ(vimageedtrWriteImage(at("i"), r.image, r.mask, vimageedtrICO, nullptr), r.written ? 1 : 0) << r.what;
+    EXPECT_EQ(fs::exists(dir / "i.ico"), r.written) << r.what;
+    EXPECT_EQ(notices.size(), r.written ? 0u : 1u) << r.what;
+    if (!r.written && !notices.empty()) {
+      EXPECT_NE(notices[0].find("icon"), std::string::npos) << notices[0];
+      EXPECT_NE(notices[0].find((dir / "i.ico").string()), std::string::npos) << notices[0];
+    }
+    EXPECT_EQ(r.image->mask, nullptr) << r.what << ": the mask is detached after the write";
+  }
+}
+
+// ---- The shared choosers.
+std::vector<vname> typeNames(vfilechsr* c) {
+  std::vector<vname> out;
+  for (int i = 0; c->fileTypes && i < c->fileTypes->count; ++i) out.push_back(c->fileTypes->types[i].name);
+  return out;
+}
+int noApply(vfilechsr*, vfsPath*) { return 1; }
+
+TEST_F(Files, TheSharedChoosersListTheirTypesInOrderAndAreMadeOnce) {
+  vfilechsr* in = _vimageedtrSharedChooser(vfilechsrOPEN, noApply);
+  vfilechsr* out = _vimageedtrSharedChooser(vfilechsrSAVE, noApply);
+  ASSERT_NE(in, nullptr);
+  ASSERT_NE(out, nullptr);
+  EXPECT_NE(in, out);
+  EXPECT_EQ(_vimageedtrSharedChooser(vfilechsrOPEN, noApply), in);
+  EXPECT_EQ(_vimageedtrSharedChooser(vfilechsrSAVE, noApply), out);
+  std::vector<vname> wantIn, wantOut;
+  for (const char* n : {"Default", "BMP", "DIB", "GIF", "ICO", "PBM", "PGM", "PPM", "XBM"}) wantIn.push_back(N(n));
+  for (const char* n : {"XBM", "BMP", "GIF", "ICO", "PBM", "PGM", "PPM"}) wantOut.push_back(N(n));
+  EXPECT_EQ(typeNames(in), wantIn);
+  EXPECT_EQ(typeNames(out), wantOut);
+  for (int i = 0; i < vimageedtrImportTypeCount(); ++i) EXPECT_EQ(vimageedtrImportType(i), wantIn[std::size_t(i)]);
+  for (int i = 0; i < vimageedtrExportTypeCount(); ++i) EXPECT_EQ(vimageedtrExportType(i), wantOut[std::size_t(i)]);
+  EXPECT_EQ(in->kind, vfilechsrOPEN);
+  EXPECT_EQ(out->kind, vfilechsrSAVE);
+  EXPECT_EQ(in->selectionMode, 1);
+  EXPECT_EQ(out->selectionMode, 1);
+  EXPECT_EQ(in->apply, noApply);
+  ASSERT_NE(in->fileType, nullptr);
+  EXPECT_EQ(in->fileType->name, N("Default"));
+  EXPECT_EQ(vimageedtrGetExportFormat(out), vimageedtrGIF) << "GIF is chosen at first";
+  for (int i = 0; i < out->fileTypes->count; ++i) {
+    _vfilechsrSelectFileType(out, &out->fileTypes->types[i]);
+    EXPECT_EQ(vimageedtrGetExportFormat(out), vimageedtrFormatOfType(out->fileTypes->types[i].name));
+  }
+  _vfilechsrSelectFileType(out, nullptr);
+  EXPECT_EQ(vimageedtrGetExportFormat(out), vimageedtrGIF) << "no type chosen";
+  _vfilechsrSelectFileType(out, &out->fileTypes->types[2]);
+}
+
+// The groups' patterns pick the image files, whatever their case.
+TEST_F(Files, TheImportTypesFilterTheirFiles) {
+  vfilechsr* in = _vimageedtrSharedChooser(vfilechsrOPEN, noApply);
+  struct Row {
+    const char* type;
+    const char* name;
+    int shown;
+  } rows[] = {
+      {"GIF", "a.gif", 1}, {"GIF", "A.GIF", 1},   {"GIF", "a.gif.txt", 0}, {"PPM", "b.ppm", 1},
+      {"PPM", "b.pgm", 0}, {"XBM", "c.xbm", 1},   {"ICO", "d.ICO", 1},     {"DIB", "e.dib", 1},
+      {"BMP", "e.dib", 0}, {"Default", "z", 1},
+  };
+  vfilechsrFileType* before = in->fileType;
+  for (const Row& r : rows) {
+    vfilechsrFileType* type = nullptr;
+    for (int i = 0; i < in->fileTypes->count; ++i)
+      if (in->fileTypes->types[i].name == N(r.type)) type = &in->fileTypes->types[i];
+    ASSERT_NE(type, nullptr) << r.type;
+    _vfilechsrSelectFileType(in, type);
+    vfilechsrEntry entry{};
+    entry.name = vstrClone(r.name);
+    entry.info.flags = vfsINFO_FILE;
+    EXPECT_EQ(_vfilechsrMatchFileType(in, nullptr, &entry, nullptr), r.shown) << r.type << " " << r.name;
+    vstrDestroy(entry.name);
+  }
+  _vfilechsrSelectFileType(in, before);
+}
+
+}  // namespace
