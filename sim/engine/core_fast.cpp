@@ -434,29 +434,97 @@ bool alu_x_move(fast_step& s) {
   return true;
 }
 
+// The registers the two-read class loads, by its field: the first read's
+// (OTHER_ACC: the accumulator the operation does not write) and r3's.
+constexpr int OTHER_ACC = -3;
+constexpr std::array<int, 8> two_read_first = {OTHER_ACC, CORE_Y0, CORE_X1, CORE_Y1,
+                                               CORE_X0,   CORE_Y0, OTHER_ACC, CORE_Y1};
+constexpr std::array<int, 8> two_read_second = {CORE_X0, CORE_X0, CORE_X0, CORE_X0,
+                                                CORE_X1, CORE_X1, CORE_Y0, CORE_X1};
+
 // Two X reads: the first address unit's (rN)+ or (rN)+nN and r3's.
 bool alu_two_reads(fast_step& s) {
   const uint32_t op = s.opcode;
   uint32_t* w = s.w;
   if (!agu_plain(w)) return false;
-  constexpr int O = -3;  // the other accumulator
-  static constexpr std::array<int, 8> r1 = {O, CORE_Y0, CORE_X1, CORE_Y1, CORE_X0, CORE_Y0, O, CORE_Y1};
-  static constexpr std::array<int, 8> r2 = {CORE_X0, CORE_X0, CORE_X0, CORE_X0, CORE_X1, CORE_X1, CORE_Y0, CORE_X1};
   const uint32_t sel = (op >> 8) & 7;
-  const int first = r1[sel] == O ? other_acc(op) : r1[sel];
+  const int first = two_read_first[sel] == OTHER_ACC ? other_acc(op) : two_read_first[sel];
   const int n = static_cast<int>((op >> 5) & 3);
   const bool add_n = (op & 0x1000) != 0;
   // The second unit reads r3 after the first has updated it.
   uint32_t r3 = w[CORE_R3] & WORD;
   if (n == 3) r3 = agu_modify(r3, add_n ? w[CORE_N3] : 1, false, w[CORE_M3], nullptr);
   if (fast_plan_access(s, w[CORE_R0 + n], false, first, last_cycle(s), false) == nullptr ||
-      fast_plan_access(s, r3, false, r2[sel], last_cycle(s), true) == nullptr)
+      fast_plan_access(s, r3, false, two_read_second[sel], last_cycle(s), true) == nullptr)
     return false;
   fast_begin(s);
   fast_run_alu(s);
   fast_agu_update(w, n, add_n ? AGU_ADD_N : AGU_INC);
   fast_agu2_update(w, (op & 0x800) != 0);
   return true;
+}
+
+// A read of a repeat pass from a plain page whose log rows are known, as
+// complete_accesses does it (no data pins, not profiled, the condition
+// true).
+[[gnu::always_inline]] inline void pass_read(uint32_t* w, const plain_page& page, uint32_t address, int reg,
+                                             int latch, uint32_t epoch) {
+  w[latch == CS_GDB ? CS_XAB2 : CS_XAB] = address;
+  const uint32_t value = page.base[address & 0xFF] & WORD;
+  note_page(page, address, 1, 0, epoch);
+  w[latch] = value;
+  if (reg != CORE_A && reg != CORE_B)
+    fast_store_reg(reg, value);
+  else
+    core_bus_to_reg(reg, latch);
+}
+
+// A repeat pass of a one-cycle two-read instruction (the filter's mac
+// under rep) in one piece: alu_two_reads and run_straight's framework
+// with the reads straight from their pages. The pass before checked the
+// fetch address, which a pass does not move. -1: the general path's
+// (a loop's last word, r3's own update, pins, profiling, streams).
+[[gnu::always_inline]] inline int two_reads_pass(device_inst& inst, device_state& st, uint32_t* w,
+                                                 const plain_page* pages, const decoded_word& d, uint32_t op,
+                                                 bool bus_rest, bool* clock_steady) {
+  const int n = static_cast<int>((op >> 5) & 3);
+  if (d.cycles != 1 || !bus_rest || !*clock_steady || inst.pins_changed != 0 || inst.profiled || n == 3 ||
+      (st.stream_plan & STREAMS_X_WORDS) || !agu_plain(w) ||
+      ((w[CORE_SR] & SR_LOOP) && ((w[CS_DECODE_ADDR] ^ w[CORE_LA]) & WORD) == 0))
+    return -1;
+  const uint32_t a1 = w[CORE_R0 + n] & WORD, a2 = w[CORE_R3] & WORD;
+  const plain_page& p1 = pages[0x100 + (a1 >> 8)];
+  const plain_page& p2 = pages[0x100 + (a2 >> 8)];
+  if (p1.rows[0] == nullptr || p2.rows[0] == nullptr || ((p1.bits | p2.bits) & PAGE_DATA_PINS) ||
+      pages[(w[CS_PAB] & WORD) >> 8].base == nullptr)
+    return -1;
+  const uint32_t sel = (op >> 8) & 7;
+  const int first = two_read_first[sel] == OTHER_ACC ? other_acc(op) : two_read_first[sel];
+  fast_step s;
+  s.inst = &inst;
+  s.st = &st;
+  s.w = w;
+  s.d = &d;
+  s.opcode = op;
+  s.repeat_pass = true;
+  s.pages = pages;
+  s.accesses = 0;
+  s.transfers = 0;
+  s.bus_rest = true;
+  s.clock_steady = clock_steady;
+  fast_begin(s);
+  fast_run_alu(s);
+  fast_agu_update(w, n, (op & 0x1000) ? AGU_ADD_N : AGU_INC);
+  fast_agu2_update(w, (op & 0x800) != 0);
+  const bool fetch = plan_last_cycle(w);
+  fast_clock(inst, w, 1, true, true);
+  pass_read(w, p1, a1, first, CS_XDB, st.instr_epoch);
+  pass_read(w, p2, a2, two_read_second[sel], CS_GDB, st.instr_epoch);
+  if (fetch) fetch_opcode(s);
+  end_instruction(s);
+  fast_clock_end(inst, w, true);
+  st.straight_instructions += 1;
+  return 2;
 }
 
 // One X access at the other accumulator's middle part.
@@ -633,6 +701,10 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
       inst.horizon_stale) {
     if (!exec_cycles_quiet(inst, cycles)) return 0;
     *quiet_bound = exec_quiet_bound(inst);
+  }
+  if (repeat_pass && d.fast == alu_two_reads) {
+    const int ran = two_reads_pass(inst, st, w, pages, d, word, bus_rest, clock_steady);
+    if (ran >= 0) return ran;
   }
   if (!fetches_plain(w, pages, d, repeat_pass)) return 0;
   fast_step s;

@@ -302,6 +302,78 @@ TEST_F(engine_diff, CoveredProgramsRunOnTheExecutor) {
   }
 }
 
+// Repeats of the two-read class (the filter's mac under rep) with every
+// register field, both address units stepping by one or by their offset
+// (r3 as the first unit too), linear and modulo modifiers, addresses at
+// page and memory edges and the other accumulator loaded, one repeat
+// inside a DO loop and one as its last word; at every end with the
+// observer, and at the end of a run without it.
+TEST_F(engine_diff, RepeatedTwoReadsLeaveTheSameStateAsTheCycleEngine) {
+  constexpr uint32_t addresses[] = {0x0000, 0x00FE, 0x00FF, 0x01FF, 0x07FD, 0x07FF, 0x0800, 0xFFC0, 0x0123};
+  constexpr uint32_t modifiers[] = {0xFFFF, 0xFFFF, 0xFFFF, 0x0003, 0x0000};
+  std::mt19937 rng(39);
+  auto pick = [&rng](const auto& table) { return table[rng() % std::size(table)]; };
+  for (const char* type : {"73521", "73583"}) {
+    uint32_t passes = 0, straight = 0, ends = 0;
+    for (int p = 0; p < 24; ++p) {
+      SCOPED_TRACE(std::string(type) + " program " + std::to_string(p));
+      uint32_t words[2] = {};
+      for (uint32_t& word : words) {
+        do word = 0x6000 | (rng() & 0x1FFF);
+        while (decoded_word_of(static_cast<uint16_t>(word)).fast == nullptr ||
+               decoded_word_of(static_cast<uint16_t>(word)).words != 1);
+      }
+      // The first unit's register by turns, so that r3 takes both units.
+      words[0] = (words[0] & ~0x60u) | (static_cast<uint32_t>(p % 4) << 5);
+      std::vector<uint32_t> data(0x800);
+      for (uint32_t& word : data) word = rng() & 0xFFFF;
+      const bool observed = p % 3 != 2;
+      instruction_end_observer = observed ? record_end : nullptr;
+      ends_seen[0].clear();
+      ends_seen[1].clear();
+      std::vector<std::pair<const char*, uint32_t>> regs;
+      for (const char* r : {"r0", "r1", "r2", "r3"}) regs.push_back({r, pick(addresses)});
+      for (const char* m : {"m0", "m1", "m2", "m3"}) regs.push_back({m, pick(modifiers)});
+      for (const char* n : {"n0", "n1", "n2", "n3"}) regs.push_back({n, rng() % 5});
+      for (const char* a : {"a1", "b1", "a0", "b0"}) regs.push_back({a, rng() & 0xFFFF});
+      const uint32_t count = 2 + rng() % 4;
+      for (int d : {FAST, CYCLE}) {
+        make(d, type);
+        assemble(d, 0, "do #3,$5");
+        put(d, SPACE_P, 2, 0x0F00 | count);  // rep #2..5
+        put(d, SPACE_P, 3, words[0]);
+        put(d, SPACE_P, 4, 0x0F03);  // rep #3, its word the loop's last
+        put(d, SPACE_P, 5, words[1]);
+        assemble(d, 6, "jmp >$0");
+        for (uint32_t a = 0; a < data.size(); ++a) put(d, SPACE_X, a, data[a]);
+        set(d, "pc", 0);
+        for (const auto& [name, value] : regs) set(d, name, value);
+        arm(d);
+      }
+      if (observed) {
+        run_both(1500);
+      } else {
+        EXPECT_EQ(run_device_cycles(FAST, 1500), run_device_cycles(CYCLE, 1500));
+        for (int d : {FAST, CYCLE}) {
+          make_device_current(d);
+          catch_up_peripherals();
+        }
+        EXPECT_EQ(device_state_difference(FAST, CYCLE), "");
+      }
+      passes += device_states[FAST]->record_repeat_passes;
+      straight += device_states[FAST]->straight_instructions;
+      ends += device_states[FAST]->fast_instructions;
+      free_all_devices();
+      if (HasFailure()) return;
+    }
+    instruction_end_observer = record_end;
+    // Most passes and ends run straight (the peripheral and external
+    // addresses do not).
+    EXPECT_GT(passes, 2000u) << type;
+    EXPECT_GT(straight * 2, ends) << type;
+  }
+}
+
 TEST_F(engine_diff, BreakpointsOfEveryKindStopAtTheSameCycleAndPc) {
   // Each kind, and whether it stops this program's run (counting and
   // noting go on; nothing reads y0 as a move source, no read changes x:$3).
