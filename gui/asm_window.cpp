@@ -166,7 +166,11 @@ void draw_rows(asm_win& w) {
   incell_layout(list, 0);
   if (list->selection != nullptr)
     vlistUnselectRange(w.model, list->selection, 0, 0, vlistGetRowCount(w.model), COLUMNS);
-  w.rows = std::max(0, list->rect.height / row_height(w));
+  // Rows fill the content rectangle only, each its text height plus the
+  // cell border above and below: counting less left a last row cut short.
+  const int inner = list->content.height > 0 ? list->content.height : list->rect.height;
+  const int pitch = row_height(w) + 2 * vlistviewClassOf(list)->cellBorder;
+  w.rows = std::max(0, inner / pitch);
   vlistSetRowCount(w.model, w.rows);
   const uint32_t pc = frame_pc();
   const int region = find_memory_region(w.space, pc);

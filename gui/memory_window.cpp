@@ -161,7 +161,10 @@ void memory_update(memory_win& w) {
   const int list_width = w.list->rect.width;
   const int aw = w.view.address_width, vw = std::max(1, w.view.value_width);
   w.columns = aw + vw < list_width ? 1 + (list_width - aw) / vw : 2;
-  w.rows = std::max(0, w.list->rect.height / row_height(w));
+  // Whole rows only: the content rectangle, each row its text height plus
+  // the cell border above and below.
+  const int inner = w.list->content.height > 0 ? w.list->content.height : w.list->rect.height;
+  w.rows = std::max(0, inner / (row_height(w) + 2 * vlistviewClassOf(w.list)->cellBorder));
   vlistSetColumnCount(w.model, w.columns);
   vlistSetRowCount(w.model, w.rows);
   // Widths given again move the shown cells twice (all, then the first):

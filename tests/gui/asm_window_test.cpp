@@ -150,6 +150,11 @@ TEST_F(AssemblyWindow, AResizedWindowLaysItsItemsOverItsArea) {
     const int row_height = l.height / std::max(rows(), 1);
     EXPECT_GT(rows(), 0);
     EXPECT_LT(l.height - rows() * row_height, row_height) << "the rows fill the list";
+    vrect last;
+    vlistviewGetCellRect(list(), rows() - 1, 0, &last);
+    const vrect& inner = list()->content;
+    EXPECT_TRUE(last.y >= inner.y && last.y + last.height <= inner.y + inner.height)
+        << "the last row shows whole: " << last.y << "+" << last.height << " in " << inner.y << "+" << inner.height;
     if (shorter_rows != 0) {
       EXPECT_NE(rows(), shorter_rows);
     }
