@@ -378,6 +378,15 @@ void installCommands(vimageedtrClassRec* c) {
 
 void forgetEditor(vimageedtr* e) {
   ModuleState* st = state();
+  // The shared dialogs go with the last editor: using them starts modules
+  // whose exit procedures would run before ours.
+  if (st->editors <= 1) {
+    dropSizeDialog();
+    dropPaletteEditor();
+    dropChoosers();
+    st->chooserOwner = nullptr;
+    return;
+  }
   if (st->sizeEditor == e) {
     st->sizeEditor = nullptr;
     if (st->sizeDialog && vwindowIsOpen(st->sizeDialog)) vwindowClose(st->sizeDialog);

@@ -62,7 +62,6 @@ struct ImageEditor : ::testing::Test {
       if (vwindowIsOpen(e)) vwindowClose(e);
       vinstanceDestroy(e);
     }
-    if (vconfirm* d = vimageedtrGetSizeDialog(); d && vwindowIsOpen(d)) vwindowClose(d);
     vapplicationGetCurrent()->resources = savedUser;
     vresourceCloseFile(user);
     vimageedtrReadPrefs();
