@@ -366,8 +366,14 @@ bool bus_at_rest(const uint32_t* w) {
   uint32_t* w = s.w;
   device_inst& inst = *s.inst;
   for (int i = 0; i < s.transfers; ++i) {
-    w[CS_GDB] = s.transfer_value[static_cast<std::size_t>(i)] & WORD;
-    core_bus_to_reg(s.transfer_reg[static_cast<std::size_t>(i)], CS_GDB);
+    const uint32_t value = s.transfer_value[static_cast<std::size_t>(i)] & WORD;
+    const int reg = s.transfer_reg[static_cast<std::size_t>(i)];
+    w[CS_GDB] = value;
+    // A data or address register takes the word as it is.
+    if (reg != CORE_A && reg != CORE_B && fast_plain_destination(reg))
+      fast_store_reg(reg, value);
+    else
+      core_bus_to_reg(reg, CS_GDB);
   }
   w[CS_BUBBLE] = 0;
   w[CS_CYC_INDEX] = 0;
@@ -591,7 +597,7 @@ std::array<int16_t, 5> keep_alu(const alu_record& r) {
 
 // --- The framework ----------------------------------------------------------------
 
-uint32_t fast_source(int reg, int bus) {
+uint32_t fast_source_slow(int reg, int bus) {
   core_mark_read(reg);
   core_reg_to_bus(reg, bus);
   return core_word(bus) & WORD;

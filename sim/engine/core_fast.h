@@ -26,6 +26,7 @@
 #include <cstdint>
 
 #include "sim/engine/core_engine.h"
+#include "sim/engine/device.h"
 
 struct plain_page;
 
@@ -113,7 +114,24 @@ void fast_transfer(fast_step& s, int reg, uint32_t value);
 void fast_run_alu(const fast_step& s);
 // A register put on a data bus latch as a move source (CS_XDB, CS_GDB),
 // read-marked, as the executor does it; its value. Not ssh, which pops.
-uint32_t fast_source(int reg, int bus);
+uint32_t fast_source_slow(int reg, int bus);
+// A data or address register (not an accumulator or its extension, which
+// the move limits or extends) fed by no stream goes on the latch as it is.
+// (No history note: a history stream keeps the device off this path.)
+[[gnu::always_inline]] inline uint32_t fast_source(int reg, int bus) {
+  constexpr uint64_t direct = 1ull << CORE_A0 | 1ull << CORE_A1 | 1ull << CORE_B0 | 1ull << CORE_B1 |
+                              0xFFull << CORE_M0 | 0xFull << CORE_R0 | 1ull << CORE_X0 | 1ull << CORE_X1 |
+                              1ull << CORE_Y0 | 1ull << CORE_Y1;
+  if (static_cast<unsigned>(reg) >= 64 || !((direct >> reg) & 1)) return fast_source_slow(reg, bus);
+  uint32_t& attr = cur_state->core_attrs[reg];
+  if (attr & ATTR_IN_STREAM) [[unlikely]]
+    return fast_source_slow(reg, bus);
+  attr |= ATTR_READ | ATTR_READ_SINCE;
+  uint32_t* w = cur_inst->core;
+  const uint32_t value = w[reg] & 0xFFFF;
+  w[bus] = value;
+  return value;
+}
 // The address unit's update is its own (not the 583's peripheral address
 // generation), so (rN) addresses the access.
 bool fast_agu_plain(const uint32_t* w);
