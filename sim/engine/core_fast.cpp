@@ -377,7 +377,6 @@ bool bus_at_rest(const uint32_t* w) {
   }
   w[CS_BUBBLE] = 0;
   w[CS_CYC_INDEX] = 0;
-  w[CS_CYCLE_FETCH] = FETCH_NONE;
   const bool repeating = w[CS_REP_CONTINUE] != 0;
   inst.flags |= repeating && w[CS_REP_STATE] == 1 ? DEV_INSTR_END2 : DEV_INSTR_END;
   inst.instructions += 1;

@@ -93,15 +93,11 @@ bool fast_stream_word(uint32_t address, bool write);
     *s.clock_steady = s.closed_clock && core_clock_settles();
   }
   if (!s.closed_clock) fast_clock_front();
-  // begin_instruction and the decode from the record.
+  // begin_instruction and the decode from the record. (Of the scratch
+  // words, core_scratch_ranges, only those the execute work reads.)
   w[CS_FLOW_TAKEN] = 0;
-  w[CS_HOLD] = 0;
-  w[CS_HOLD_STARTED] = 0;
   w[CS_REP_CONTINUE] = 0;
   st.jump_flag = 0;
-  w[CS_REPEAT_PASS] = s.repeat_pass ? 1 : 0;
-  w[CS_SEQ_CODE] = 0;
-  w[CS_PREV_CLASS] = w[CS_DEC_CLASS];
   if (!s.repeat_pass) {
     w[CS_DECODE] = s.opcode;
     w[CS_DECODE_ADDR] = w[CS_PREFETCH_ADDR] & 0xFFFF;
@@ -118,8 +114,6 @@ bool fast_stream_word(uint32_t address, bool write);
     st.pc_trace[st.pc_trace_index] = {address, s.opcode, 0, 0};
     w[CS_DECODE_OPERAND] = d.words > 1 ? fast_second_word(s) : 0;
   }
-  w[CS_PIPE_MODE] = d.next_mode;
-  w[CS_INSTR_BOUNDARY] = 0;
   // What the execute work reads of the execute latches.
   w[CS_EX_FLAGS] = d.flags;
   w[CS_EX_TIMING + OPT_XDB_DST] = d.xdb_timing;
