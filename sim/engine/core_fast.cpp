@@ -381,7 +381,8 @@ bool bus_at_rest(const uint32_t* w) {
   inst.flags |= repeating && w[CS_REP_STATE] == 1 ? DEV_INSTR_END2 : DEV_INSTR_END;
   inst.instructions += 1;
   const bool boundary = !repeating && !w[CS_REP_ARMED] && !w[CS_REP_STATE];
-  if (boundary && core_take_interrupt_at_boundary(w)) return;
+  // (core_check_interrupts' own first test inline: mostly no request.)
+  if (boundary && inst.irq_request && core_take_interrupt_at_boundary(w)) return;
   // core_check_prefetch, by the next word's record.
   if (!repeating) {
     if (decoded_word_of(static_cast<uint16_t>(w[CS_PREFETCH])).flags & IFLAG_ILLEGAL) inst.flags |= DEV_ILLEGAL;
@@ -528,7 +529,6 @@ bool alu_two_reads(fast_step& s) {
   if (fetch) fetch_opcode(s);
   end_instruction(s);
   fast_clock_end(inst, w, true);
-  st.straight_instructions += 1;
   return 2;
 }
 
@@ -738,7 +738,6 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
   if (fetch) fetch_opcode(s);
   end_instruction(s);
   fast_clock_end(inst, w, bus_rest);
-  st.straight_instructions += 1;
   return cycles;
 }
 
@@ -761,21 +760,35 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
   uint64_t quiet_bound = 0;
   bool run_terms = false;
   int n = 0;
+  // The run's statistics, counted once for the run: straight ends, and
+  // without `one` the ends of the fast engine and of the executor too
+  // (straight_end_done takes each). Only reports read them.
+  uint32_t straight = 0;
+  auto done = [&] {
+    st.straight_instructions += straight;
+    if (!one) {
+      st.fast_instructions += straight;
+      st.exec_instructions += straight;
+    }
+    return n;
+  };
   for (;;) {
     const int ran = run_straight(inst, st, w, pages, bus_rest, &clock_steady, &quiet_bound, room - n);
+    if (ran == 0) return done();
     n += ran;
-    if (ran == 0 || one) return n;
+    ++straight;
+    if (one) return done();
     // (The observer at the ends may move the count: every end tested.)
     if (!straight_end_done(device, run_terms, instruction_end_observer != nullptr || inst.cycles >= quiet_bound)) {
       *end_pending = true;
-      return n;
+      return done();
     }
     // Of the words boundary_plain tests, an instruction's end leaves
     // nonzero only those of an interrupt it accepted (the observer at the
     // end may write any, so its runs test them all).
     if (instruction_end_observer != nullptr ? !boundary_plain(w)
                                             : (w[CS_IRQ_SEQ_STEP] | w[CS_PENDING_ACK] | w[CS_NEXT_FETCH]) != 0)
-      return n;
+      return done();
     assert(boundary_plain(w));
     if (!bus_rest) bus_rest = bus_at_rest(w);
   }

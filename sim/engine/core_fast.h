@@ -93,6 +93,7 @@ int core_fast_instruction(int room);
 // changes; `at_bound` says the count reached the run's quiet bound
 // (exec_quiet_bound), the first count that can be a multiple of a
 // thousand. A direct call, so that the whole-program build inlines it.
+// The run adds its ends to the device's statistics once, as it returns.
 bool straight_end_done(int device, bool& run_terms, bool at_bound);
 int core_fast_run(int room, int device, bool* end_pending);
 

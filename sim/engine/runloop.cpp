@@ -511,8 +511,6 @@ bool straight_end_done(int device, bool& plain_go, bool at_bound) {
   device_inst& inst = *cur_inst;
   device_state& st = *cur_state;
   save_previous_blocks(inst, cur_type->block_count);
-  st.fast_instructions += 1;
-  st.exec_instructions += 1;
   if (!plain_go) plain_go = quiet_plain_go(inst, st);
   if (plain_go) {
     if ((inst.flags & STOPPING) != 0 || (stop_request != 0 && run_lane != LANE_WORKER) ||
