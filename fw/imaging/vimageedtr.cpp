@@ -302,8 +302,22 @@ void open(vwindow* w) {
   vimageedtrRefreshSelectors(e);
 }
 
+// What the next editor starts with: this one's zoom, font, flags and preview.
+void keepPrefs(vimageedtr* e) {
+  vimgedview* v = e->imageView;
+  if (!v) return;
+  vimageedtrPrefs& p = *vimageedtrGetPrefs();
+  p.bitSize = v->zoom;
+  if (v->font) p.font = v->font;
+  p.grid = (v->viewFlags & vimgedviewGRID_WANTED) != 0;
+  p.drawCenter = (v->viewFlags & vimgedviewCENTRE) != 0;
+  p.showLocation = (v->viewFlags & vimgedviewREPORT) != 0;
+  p.preview = e->preview && vwindowIsOpen(e->preview);
+}
+
 void close(vwindow* w) {
   vimageedtr* e = asE(w);
+  keepPrefs(e);
   vimageedtrWritePrefs();
   if (!(e->editorFlags & vimageedtrNO_APPLY_ON_CLOSE)) {
     vimageedtrApply(e);
@@ -366,11 +380,7 @@ void vimageedtrWritePrefs() {
     vresourceSetInteger(d, L("DrawCenter"), p.drawCenter);
     vresourceSetInteger(d, L("ShowLocation"), p.showLocation);
     vresourceSetInteger(d, L("Preview"), p.preview);
-    if (p.font) {
-      vresource old = 0;
-      if (vresourceTestGet(d, vname_Font, &old)) vresourceRemove(d, vname_Font);
-      vfontStore(p.font, vresourceMake(d, vname_Font));
-    }
+    if (p.font) vresourceSetString(d, vname_Font, vnameScribe(vfontGetSpec(p.font)));
   });
 }
 
@@ -447,12 +457,7 @@ void vimageedtrRevert(vimageedtr* e) {
   // The mask is edited in its own model; the image goes without it.
   vimage* mask = e->image->mask;
   vimage* maskCopy = mask ? static_cast<vimage*>(vobjectClone(mask)) : nullptr;
-  if (mask) {
-    bool owned = (e->image->flags & vimageOWNS_MASK) != 0;
-    vimageSetMask(e->image, nullptr);
-    e->image->flags &= std::uint16_t(~vimageOWNS_MASK);
-    if (owned) vimageDestroy(mask);
-  }
+  if (mask) vimageSetMask(e->image, nullptr);  // an owned one goes with it
   vimgedSetImage(e->imageModel, e->image);
   vundoListClear(e->imageModel->undo->list);
   vimageedtrSetMask(e, maskCopy);

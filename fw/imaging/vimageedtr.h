@@ -161,6 +161,10 @@ struct vimageedtrLocation {
 };
 vimageedtrLocation vimageedtrComputeLocation(vpoint p, vpoint q);
 
+// The palette editor the editors share, null until "EditPalette" opens it.
+struct vpaled;
+vpaled* vimageedtrGetPaletteEditor();
+
 // ---- Preferences (module-wide).
 struct vimageedtrPrefs {
   std::int32_t bitSize;

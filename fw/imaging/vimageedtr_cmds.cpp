@@ -313,9 +313,9 @@ void cropSelection(vimageedtr* e) {
   vimged* m = e->imageModel;
   vimage* sel = vimgedGetSelection(m, nullptr, nullptr, nullptr);
   if (!sel) return;
-  vimageedtrRecordSetImage(e);
+  // Recording puts the selection down: its pixels are taken first.
   vimage* cropped = copyOf(sel);
-  vimgedClearSelection(m);
+  vimageedtrRecordSetImage(e);
   vclassRec<vobjectClassRec>(cropped)->copy(cropped, m->source);
   vimageDestroy(cropped);
   vimgedSetImage(m, m->source);
@@ -412,6 +412,8 @@ vconfirm* vimageedtrGetSizeDialog() {
   vmoduleAddContextExitProc(dropSizeDialog);
   return st->sizeDialog;
 }
+
+vpaled* vimageedtrGetPaletteEditor() { return state()->paletteEditor; }
 
 bool vimageedtrSetSize(vimageedtr* e, int width, int height) {
   vimage* w = e->imageModel->working;

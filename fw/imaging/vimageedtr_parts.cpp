@@ -371,7 +371,7 @@ vdialogItemClassRec* previewClass() {
 void showLocation(vimageedtr* e, bool on) {
   for (int i = 0; i < vimageedtrLOC_COUNT; ++i)
     for (vdialogItem* item : {e->locLabels[i], e->locValues[i]}) {
-      if (!item || vdialogItemIsShown(item) == on) continue;
+      if (!item || ((item->flags & vdialogItemSHOWN) != 0) == on) continue;
       if (on) vdialogShowItem(item);
       else vdialogHideItem(item);
     }

@@ -87,7 +87,13 @@ struct ImageEditor : ::testing::Test {
     return m;
   }
   vimged* model() { return vimageedtrGetImageModel(e); }
-  void paint(vimged* m, std::uint32_t value, int x, int y) { vimgedSetPixel(m, value, 1, x, y); }
+  // One pixel as a tool paints it: an undo step of its own.
+  void paint(vimged* m, std::uint32_t value, int x, int y) {
+    vimgedTakeSnapshot(m);
+    vimgedSetPixel(m, value, 1, x, y);
+    vimgedRecordDraw(m);
+  }
+  static bool shown(vdialogItem* item) { return item && (item->flags & vdialogItemSHOWN); }
   void select(vimged* m, int x, int y, int w, int h) {
     vrect r{std::int16_t(x), std::int16_t(y), std::int16_t(w), std::int16_t(h)};
     vimgedLiftSelection(m, m->working, 0, 0, &r);
@@ -158,6 +164,463 @@ TEST_F(ImageEditor, ToolAndWidthEntriesReachBothViews) {
   // A tool set on the view shows in the palette.
   vimgedviewSetTool(e->imageView, vimgedviewSPRAY);
   EXPECT_EQ(vpaletteGetSelectedItem(e->toolPalette), vpaletteFindItem(e->toolPalette, N("Spray")));
+}
+
+
+// ---- The size dialog: fields filled, the OK button pressed.
+struct SizeCase {
+  int width, height;
+  bool accepted;
+};
+
+TEST_F(ImageEditor, TheSizeDialogTakesFourToFifteenHundredAndBeepsOtherwise) {
+  const SizeCase cases[] = {{3, 6, false}, {8, 1501, false}, {0, 6, false}, {4, 6, true}, {1500, 1500, true}};
+  for (const SizeCase& c : cases) {
+    vimage* image = give(8, 6);
+    vwindowOpen(e);
+    settle();
+    ASSERT_EQ(vimageedtrIssueSelector(e, vimageedtrSET_SIZE, nullptr), 1);
+    vconfirm* d = vimageedtrGetSizeDialog();
+    ASSERT_NE(d, nullptr);
+    ASSERT_TRUE(vwindowIsOpen(d));
+    auto* w = reinterpret_cast<vtextitem*>(vdialogFindItem(d, vname_Width));
+    auto* h = reinterpret_cast<vtextitem*>(vdialogFindItem(d, vname_Height));
+    EXPECT_EQ(vtextitemGetInteger(w), 8) << "filled with the current size";
+    EXPECT_EQ(vtextitemGetInteger(h), 6);
+    vtextitemSetTextChars(w, c.width ? std::to_string(c.width).c_str() : "many");
+    vtextitemSetTextChars(h, std::to_string(c.height).c_str());
+    int beeps = win::test::BeepCount();
+    ASSERT_TRUE(clickConfirmButton(d, "Ok"));
+    settle();
+    if (c.accepted) {
+      EXPECT_EQ(win::test::BeepCount(), beeps) << c.width << "x" << c.height;
+      EXPECT_FALSE(vwindowIsOpen(d));
+      EXPECT_EQ(model()->working->width, c.width);
+      EXPECT_EQ(model()->working->height, c.height);
+      EXPECT_EQ(image->width, c.width) << "the application's image takes the size";
+      // The pixels that still fit stay where they were.
+      EXPECT_EQ(vpixmapCursorGetAt(vimgedGetPixelCursor(model()), 3, 2), std::uint32_t((2 * 8 + 3) % 16));
+      EXPECT_EQ(std::string(vundoGetUndoLabel(model()->undo)), "Undo Set Image");
+    } else {
+      EXPECT_EQ(win::test::BeepCount(), beeps + 1) << c.width << "x" << c.height;
+      EXPECT_TRUE(vwindowIsOpen(d)) << "stays open";
+      EXPECT_EQ(model()->working->width, 8);
+      EXPECT_EQ(vtextitemGetInteger(w), c.width >= 4 && c.width <= 1500 ? c.width : 8) << "restored";
+      EXPECT_EQ(vtextitemGetInteger(h), c.height >= 4 && c.height <= 1500 ? c.height : 6);
+      vwindowClose(d);
+    }
+    vwindowClose(e);
+  }
+}
+
+// ---- Apply, revert and the mask.
+TEST_F(ImageEditor, ApplyHandsBackTheWorkAndACopyOfTheMask) {
+  vimage* image = give(8, 6);
+  paint(model(), 15, 1, 1);
+  EXPECT_EQ(testimg::pixelsOf(image)[8 + 1], 9u) << "the application's image waits for apply";
+  ASSERT_EQ(vimageedtrIssueSelector(e, vimageedtrAPPLY, nullptr), 1);
+  EXPECT_EQ(testimg::pixelsOf(image)[8 + 1], 15u);
+  EXPECT_EQ(image->mask, nullptr) << "without a mask the image has none";
+  EXPECT_EQ(closeCall.calls, 1);
+  EXPECT_EQ(closeCall.saved, vimageedtrGetSavedImage(e));
+  EXPECT_EQ(testimg::pixelsOf(closeCall.saved), testimg::pixelsOf(image)) << "the saved copy follows the apply";
+  // With a mask the image gets a copy of it, owned.
+  ASSERT_EQ(vimageedtrIssueSelector(e, vimageedtrCREATE_TRANSPARENCY, nullptr), 1);
+  ASSERT_TRUE(vimageedtrHasMask(e));
+  vimged* mask = vimageedtrGetMaskModel(e);
+  paint(mask, 1, 2, 3);
+  vimageedtrApply(e);
+  ASSERT_NE(image->mask, nullptr);
+  EXPECT_NE(image->mask, mask->working);
+  EXPECT_NE(image->mask, mask->source);
+  EXPECT_TRUE(image->flags & vimageOWNS_MASK);
+  EXPECT_EQ(testimg::pixelsOf(image->mask), testimg::pixelsOf(mask->working));
+  EXPECT_EQ(testimg::pixelsOf(image->mask)[3 * 8 + 2], 1u);
+  ASSERT_NE(vimageedtrGetSavedImage(e)->mask, nullptr) << "the saved copy carries it too";
+  // Revert brings the mask back to the mask view, off the image.
+  paint(mask, 1, 0, 0);
+  vimageedtrRevert(e);
+  EXPECT_TRUE(vimageedtrHasMask(e));
+  EXPECT_EQ(image->mask, nullptr);
+  EXPECT_EQ(testimg::pixelsOf(mask->working)[0], 0u);
+  EXPECT_EQ(testimg::pixelsOf(mask->working)[3 * 8 + 2], 1u);
+  EXPECT_TRUE(shown(e->maskView));
+}
+
+TEST_F(ImageEditor, AnImageWithAMaskOpensWithTheMaskViewBesideIt) {
+  vimage* image = testimg::make(8, 6, 4);
+  vimage* m = testimg::make(8, 6, 1, {1, 1, 0, 1});
+  vimageSetMaskOwned(image, m);
+  keep(image);
+  vimageedtrSetImage(e, image);
+  EXPECT_TRUE(vimageedtrHasMask(e));
+  EXPECT_EQ(image->mask, nullptr) << "edited apart from the image";
+  EXPECT_EQ(testimg::pixelsOf(vimageedtrGetMaskModel(e)->working)[3], 1u);
+  // Side by side: half the layout's width less five each, at its two edges.
+  vrect area = e->layoutItem->rect;
+  EXPECT_EQ(e->imageView->rect.x, area.x);
+  EXPECT_EQ(e->imageView->rect.width, area.width / 2 - 5);
+  EXPECT_EQ(e->maskView->rect.width, area.width / 2 - 5);
+  EXPECT_EQ(e->maskView->rect.x + e->maskView->rect.width, area.x + area.width);
+  // Dropping it gives the image view the whole area again.
+  vimageedtrIssueSelector(e, vimageedtrDELETE_TRANSPARENCY, nullptr);
+  EXPECT_FALSE(vimageedtrHasMask(e));
+  EXPECT_FALSE(shown(e->maskView));
+  EXPECT_EQ(e->imageView->rect.width, area.width);
+  vimageedtrApply(e);
+  EXPECT_EQ(image->mask, nullptr);
+}
+
+TEST_F(ImageEditor, RevertEmptiesTheUndoHistory) {
+  vimage* image = give(8, 6);
+  std::uint32_t before = testimg::pixelsOf(image)[0];
+  paint(model(), 15, 0, 0);
+  paint(model(), 14, 1, 0);
+  EXPECT_EQ(depth(model()), 2);
+  EXPECT_TRUE(vimageedtrSelectorEnabled(e, vimageedtrUNDO));
+  vimageedtrIssueSelector(e, vimageedtrREVERT, nullptr);
+  EXPECT_EQ(depth(model()), 0);
+  EXPECT_FALSE(vimageedtrSelectorEnabled(e, vimageedtrUNDO));
+  EXPECT_EQ(vpixmapCursorGetAt(vimgedGetPixelCursor(model()), 0, 0), before);
+  EXPECT_FALSE(vimageedtrSelectorEnabled(e, vimageedtrSAVE));
+}
+
+TEST_F(ImageEditor, SetImageUndoneRestoresImageAndMask) {
+  give(8, 6);
+  vimageedtrIssueSelector(e, vimageedtrCREATE_TRANSPARENCY, nullptr);
+  vimged* mask = vimageedtrGetMaskModel(e);
+  paint(mask, 1, 7, 5);
+  paint(model(), 3, 7, 5);
+  testimg::Pixels image0 = testimg::pixelsOf(model()->working), mask0 = testimg::pixelsOf(mask->working);
+  ASSERT_TRUE(vimageedtrSetSize(e, 5, 4));
+  EXPECT_EQ(mask->working->width, 5) << "the mask follows the image's size";
+  EXPECT_EQ(mask->working->height, 4);
+  EXPECT_FALSE(vimageedtrSetSize(e, 3, 4));
+  vimageedtrIssueSelector(e, vimageedtrUNDO, nullptr);
+  EXPECT_EQ(model()->working->width, 8);
+  EXPECT_EQ(testimg::pixelsOf(model()->working), image0);
+  EXPECT_EQ(testimg::pixelsOf(mask->working), mask0);
+  // And redone.
+  ASSERT_TRUE(vimageedtrSelectorEnabled(e, vimageedtrREDO));
+  vimageedtrIssueSelector(e, vimageedtrREDO, nullptr);
+  EXPECT_EQ(model()->working->width, 5);
+  EXPECT_EQ(mask->working->width, 5);
+  vimageedtrIssueSelector(e, vimageedtrUNDO, nullptr);
+  EXPECT_EQ(testimg::pixelsOf(mask->working), mask0) << "twice over";
+}
+
+TEST_F(ImageEditor, CropKeepsTheSelectionAsTheImage) {
+  give(8, 6);
+  select(model(), 2, 1, 3, 2);
+  ASSERT_TRUE(vimageedtrSelectorEnabled(e, vimageedtrCROP_SELECTION));
+  vimageedtrIssueSelector(e, vimageedtrCROP_SELECTION, nullptr);
+  ASSERT_EQ(model()->working->width, 3);
+  EXPECT_EQ(model()->working->height, 2);
+  EXPECT_EQ(testimg::pixelsOf(model()->working), (testimg::Pixels{10, 11, 12, 2, 3, 4}));
+  vimageedtrIssueSelector(e, vimageedtrUNDO, nullptr);
+  EXPECT_EQ(model()->working->width, 8);
+}
+
+// ---- Colours.
+TEST_F(ImageEditor, ColoursOutsideAShorterPaletteGoBackToOneAndZero) {
+  give(8, 6, 4);
+  vimgedviewSetForeground(e->imageView, 7);
+  vimgedviewSetBackground(e->imageView, 9);
+  vcolorList* four = vcolorListCreate();
+  vcolorListSetCount(four, 4);
+  vimgedSetPalette(model(), four, 0);
+  EXPECT_EQ(e->imageView->foreground, 1u);
+  EXPECT_EQ(e->imageView->background, 0u);
+  // Those that still fit stay.
+  vimgedviewSetForeground(e->imageView, 2);
+  vimgedviewSetBackground(e->imageView, 3);
+  vimgedSetPalette(model(), four, 0);
+  EXPECT_EQ(e->imageView->foreground, 2u);
+  EXPECT_EQ(e->imageView->background, 3u);
+  vcolorListDestroy(four);
+  // A picked colour is recent.
+  give(8, 6, 8);
+  auto* mru = static_cast<vimgedutilsMRUItem*>(e->mruItem);
+  vimgedutilsResetMRUItem(e->mruItem);
+  std::uint32_t fresh = 0;
+  while (std::find(std::begin(mru->values), std::end(mru->values), fresh) != std::end(mru->values)) ++fresh;
+  ASSERT_LT(fresh, 256u);
+  vimgedviewSetBackground(e->imageView, fresh);
+  EXPECT_EQ(mru->values[vimgedutilsMRU_COUNT - 1], fresh);
+}
+
+TEST_F(ImageEditor, ThePaletteEditorsOkRecordsSetImageAndSetsThePalette) {
+  vimage* image = give(8, 6, 4);
+  vimageedtrIssueSelector(e, vimageedtrEDIT_PALETTE, nullptr);
+  settle();
+  vpaled* p = vimageedtrGetPaletteEditor();
+  ASSERT_NE(p, nullptr);
+  EXPECT_TRUE(vwindowIsOpen(p));
+  EXPECT_EQ(p->working->count, 16u) << "on the image's palette";
+  vpaledSelect(p, 0, 0);
+  vpaledDo(p, "DeleteBtn");
+  vpaledDo(p, "OKBtn");
+  EXPECT_EQ(std::string(vundoGetUndoLabel(model()->undo)), "Undo Set Image");
+  EXPECT_EQ(vimageGetPalette(model()->working)->count, 15u);
+  EXPECT_EQ(vimageGetPalette(image)->count, 16u) << "the application's image waits for apply";
+  vimageedtrIssueSelector(e, vimageedtrUNDO, nullptr);
+  EXPECT_EQ(vimageGetPalette(model()->working)->count, 16u);
+}
+
+// ---- The location read-out.
+TEST_F(ImageEditor, TheReadOutCountsFromOneAtTheBottomLeftAndUpIsNinety) {
+  struct Row {
+    vpoint p, q;
+    double x, y, dx, dy, length, angle;
+  } rows[] = {
+      {{0, 0}, {0, 0}, 1, 1, 0, 0, 0, 0},      {{0, 0}, {0, 3}, 1, 1, 0, 3, 3, 90},
+      {{2, 2}, {5, 2}, 3, 3, 3, 0, 3, 0},      {{2, 2}, {-1, 2}, 3, 3, -3, 0, 3, 180},
+      {{0, 4}, {0, 0}, 1, 5, 0, -4, 4, 270},   {{1, 1}, {4, 5}, 2, 2, 3, 4, 5, 53.13010235415598},
+  };
+  for (const Row& r : rows) {
+    vimageedtrLocation l = vimageedtrComputeLocation(r.p, r.q);
+    EXPECT_EQ(l.x, r.x);
+    EXPECT_EQ(l.y, r.y);
+    EXPECT_EQ(l.dx, r.dx);
+    EXPECT_EQ(l.dy, r.dy);
+    EXPECT_DOUBLE_EQ(l.length, r.length);
+    EXPECT_NEAR(l.angle, r.angle, 1e-9) << r.q.x << "," << r.q.y;
+  }
+}
+
+vpoint cellCentre(vimgedview* v, int ix, int iy) {
+  vrect c = vimgedviewCellRect(v, ix, iy);
+  return {std::int16_t(c.x + c.width / 2), std::int16_t(c.y + c.height / 2)};
+}
+
+TEST_F(ImageEditor, TheReadOutFollowsAStrokeInTheView) {
+  give(8, 6);
+  for (int i = 0; i < vimageedtrLOC_COUNT; ++i) EXPECT_FALSE(shown(e->locValues[i])) << "off at first";
+  vimageedtrIssueSelector(e, vimageedtrSHOW_POSITION, nullptr);
+  EXPECT_TRUE(vimageedtrSelectorMarked(e, vimageedtrSHOW_POSITION));
+  for (int i = 0; i < vimageedtrLOC_COUNT; ++i) EXPECT_TRUE(shown(e->locValues[i]));
+  vwindowOpen(e);
+  win::SetActiveWindow(e->native->hwnd);
+  settle();
+  auto screen = [&](vpoint p) {
+    win::POINT s{p.x, e->rect.height - 1 - p.y};
+    win::ClientToScreen(e->native->hwnd, &s);
+    return s;
+  };
+  win::test::MouseDown(screen(cellCentre(e->imageView, 0, 0)));
+  settle();
+  EXPECT_EQ(title(e->locValues[vimageedtrLOC_X]), "1");
+  EXPECT_EQ(title(e->locValues[vimageedtrLOC_Y]), "1");
+  win::test::MouseMove(screen(cellCentre(e->imageView, 0, 3)));
+  settle();
+  win::test::MouseUp(screen(cellCentre(e->imageView, 0, 3)));
+  settle();
+  EXPECT_EQ(title(e->locValues[vimageedtrLOC_DY]), "3");
+  EXPECT_EQ(title(e->locValues[vimageedtrLOC_LEN]), "3");
+  EXPECT_EQ(title(e->locValues[vimageedtrLOC_ANG]), "90");
+}
+
+// ---- The selectors' states.
+struct StateCase {
+  const char* name;
+  bool selection, mask, step;
+  std::vector<int> disabled;
+};
+
+TEST_F(ImageEditor, EachSelectorIsEnabledAsTheStateAllows) {
+  const std::vector<int> bySelection = {vimageedtrCUT,      vimageedtrCOPY,    vimageedtrCLEAR,
+                                        vimageedtrROTATE,   vimageedtrFLIP_HOR, vimageedtrFLIP_VER,
+                                        vimageedtrCROP_SELECTION};
+  auto plus = [](std::vector<int> a, std::initializer_list<int> b) {
+    a.insert(a.end(), b);
+    return a;
+  };
+  const StateCase cases[] = {
+      {"plain", false, false, false,
+       plus(bySelection, {vimageedtrSAVE, vimageedtrUNDO, vimageedtrREDO, vimageedtrMASK_SELECTION,
+                          vimageedtrDELETE_TRANSPARENCY})},
+      {"selection", true, false, false,
+       {vimageedtrSAVE, vimageedtrUNDO, vimageedtrREDO, vimageedtrMASK_SELECTION, vimageedtrDELETE_TRANSPARENCY}},
+      {"mask", false, true, false,
+       plus(bySelection, {vimageedtrSAVE, vimageedtrUNDO, vimageedtrREDO, vimageedtrMASK_SELECTION,
+                          vimageedtrCREATE_TRANSPARENCY})},
+      {"mask and selection", true, true, false,
+       {vimageedtrSAVE, vimageedtrUNDO, vimageedtrREDO, vimageedtrCREATE_TRANSPARENCY}},
+      {"a step", false, false, true,
+       plus(bySelection, {vimageedtrREDO, vimageedtrMASK_SELECTION, vimageedtrDELETE_TRANSPARENCY})},
+  };
+  for (const StateCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    vimageedtrSetFlags(e, vimageedtrNO_APPLY_ON_CLOSE);
+    vinstanceDestroy(e);
+    e = vimageedtrCreate();
+    give(8, 6);
+    vimgedClearSelection(model());
+    if (c.mask) vimageedtrIssueSelector(e, vimageedtrCREATE_TRANSPARENCY, nullptr);
+    if (c.step) paint(model(), 15, 0, 0);
+    if (c.selection) {
+      select(model(), 1, 1, 2, 2);
+      vundoListClear(model()->undo->list);
+    }
+    for (int s = vimageedtrCLOSE; s <= vimageedtrDELETE_TRANSPARENCY; ++s) {
+      if (s == vimageedtrIMPORT || s == vimageedtrEXPORT || s == vimageedtrPASTE) continue;
+      bool want = std::find(c.disabled.begin(), c.disabled.end(), s) == c.disabled.end();
+      EXPECT_EQ(vimageedtrSelectorEnabled(e, s), want) << "selector " << s;
+      vdict answers;
+      vdictInit(&answers, vdictHashName);
+      EXPECT_EQ(vimageedtrQuerySelector(e, s, &answers), 1);
+      EXPECT_EQ(vdictGet(&answers, vname_State), want ? vname_Enabled : vname_Disabled) << "selector " << s;
+      vdictFinish(&answers);
+    }
+  }
+  // Undo names its step; redo follows an undo; paste follows a copy.
+  paint(model(), 15, 0, 1);
+  vdict answers;
+  vdictInit(&answers, vdictHashName);
+  vimageedtrQuerySelector(e, vimageedtrUNDO, &answers);
+  const char* label = nullptr;
+  vimgedCanUndo(model(), &label);
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(vdictGet(&answers, vname_Title), vnameIntern(vscribeCString(label)));
+  vdictFinish(&answers);
+  vimageedtrIssueSelector(e, vimageedtrUNDO, nullptr);
+  EXPECT_TRUE(vimageedtrSelectorEnabled(e, vimageedtrREDO));
+  select(model(), 0, 0, 2, 2);
+  vimageedtrIssueSelector(e, vimageedtrCOPY, nullptr);
+  EXPECT_TRUE(vimageedtrSelectorEnabled(e, vimageedtrPASTE));
+  // Zoom out stops at one.
+  vimgedviewSetZoom(e->imageView, 1);
+  EXPECT_FALSE(vimageedtrSelectorEnabled(e, vimageedtrZOOM_OUT));
+  vimageedtrIssueSelector(e, vimageedtrZOOM_IN, nullptr);
+  EXPECT_EQ(e->imageView->zoom, 2);
+  EXPECT_TRUE(vimageedtrSelectorEnabled(e, vimageedtrZOOM_OUT));
+}
+
+TEST_F(ImageEditor, TogglesAreMarkedAndReachTheViews) {
+  give(8, 6);
+  vimageedtrIssueSelector(e, vimageedtrCREATE_TRANSPARENCY, nullptr);
+  for (int s : {vimageedtrSHOW_GRID, vimageedtrDRAW_CENTER}) {
+    EXPECT_FALSE(vimageedtrSelectorMarked(e, s)) << s;
+    vimageedtrIssueSelector(e, s, nullptr);
+    EXPECT_TRUE(vimageedtrSelectorMarked(e, s)) << s;
+    vdict answers;
+    vdictInit(&answers, vdictHashName);
+    vimageedtrQuerySelector(e, s, &answers);
+    EXPECT_EQ(vdictGet(&answers, vname_Toggle), vname_On) << s;
+    vdictFinish(&answers);
+  }
+  EXPECT_TRUE(e->maskView->viewFlags & vimgedviewGRID_WANTED);
+  EXPECT_TRUE(e->maskView->viewFlags & vimgedviewCENTRE);
+  // The mask view takes the image view's zoom while it shows.
+  vimgedviewSetZoom(e->imageView, 3);
+  EXPECT_EQ(e->maskView->zoom, 3);
+  vimageedtrIssueSelector(e, vimageedtrFAT_BITS, nullptr);
+  EXPECT_EQ(e->imageView->zoom, 1);
+  EXPECT_EQ(e->maskView->zoom, 1);
+  vimageedtrIssueSelector(e, vimageedtrFAT_BITS, nullptr);
+  EXPECT_EQ(e->imageView->zoom, 5) << "the preferred bit size";
+}
+
+TEST_F(ImageEditor, MaskSelectionMovesTheShapeToTheMask) {
+  give(8, 6);
+  vimageedtrIssueSelector(e, vimageedtrCREATE_TRANSPARENCY, nullptr);
+  vimgedviewSetBackground(e->imageView, 0);
+  select(model(), 0, 0, 4, 1);  // values 0 1 2 3
+  EXPECT_TRUE(vimageedtrSelectorEnabled(e, vimageedtrMASK_SELECTION));
+  vimageedtrIssueSelector(e, vimageedtrMASK_SELECTION, nullptr);
+  EXPECT_EQ(vimageedtrGetCurrentView(e), e->maskView);
+  EXPECT_FALSE(vimgedHasSelection(model())) << "put down";
+  vimged* mask = vimageedtrGetMaskModel(e);
+  ASSERT_TRUE(vimgedHasSelection(mask));
+  vimgedCommitSelection(mask);
+  testimg::Pixels px = testimg::pixelsOf(mask->working);
+  EXPECT_EQ((testimg::Pixels{px[0], px[1], px[2], px[3], px[4]}), (testimg::Pixels{0, 1, 1, 1, 0}));
+}
+
+// ---- Preferences.
+TEST_F(ImageEditor, ClosingWritesThePreferencesTheNextEditorReads) {
+  give(8, 6);
+  vwindowOpen(e);
+  settle();
+  vimageedtrIssueSelector(e, vimageedtrSHOW_GRID, nullptr);
+  vimageedtrIssueSelector(e, vimageedtrSHOW_POSITION, nullptr);
+  vimgedviewSetZoom(e->imageView, 7);
+  vimageedtrIssueSelector(e, vimageedtrCLOSE, nullptr);
+  EXPECT_FALSE(vwindowIsOpen(e));
+  EXPECT_EQ(closeCall.calls, 1) << "closing applies";
+  vresource d = 0;
+  ASSERT_TRUE(vresourceTestGet(user, N("vimageedPrefs"), &d));
+  std::int32_t v = 0;
+  EXPECT_TRUE(vresourceTestGetInteger(d, N("BitSize"), &v) && v == 7);
+  EXPECT_TRUE(vresourceTestGetInteger(d, N("Grid"), &v) && v == 1);
+  EXPECT_TRUE(vresourceTestGetInteger(d, N("ShowLocation"), &v) && v == 1);
+  EXPECT_TRUE(vresourceTestGetInteger(d, N("DrawCenter"), &v) && v == 0);
+  EXPECT_TRUE(vresourceTestGetInteger(d, N("Preview"), &v) && v == 0);
+  vimageedtrReadPrefs();
+  vimageedtr* next = vimageedtrCreate();
+  EXPECT_TRUE(next->imageView->viewFlags & vimgedviewGRID_WANTED);
+  EXPECT_TRUE(next->imageView->viewFlags & vimgedviewREPORT);
+  EXPECT_TRUE(shown(next->locValues[vimageedtrLOC_X]));
+  EXPECT_EQ(vimageedtrGetPrefs()->bitSize, 7);
+  vimageedtrSetFlags(next, vimageedtrNO_APPLY_ON_CLOSE);
+  vinstanceDestroy(next);
+  // Closing with bit 0 set neither applies nor calls back.
+  closeCall = {};
+  vimageedtrSetFlags(e, vimageedtrNO_APPLY_ON_CLOSE);
+  vwindowOpen(e);
+  vimageedtrIssueSelector(e, vimageedtrCLOSE, nullptr);
+  EXPECT_EQ(closeCall.calls, 0);
+}
+
+TEST_F(ImageEditor, TheOlderPreferenceNameIsReadWhenTheNewOneIsMissing) {
+  struct Row {
+    int olderBits, newerBits;  // 0: the dictionary is missing
+    int want;
+  } rows[] = {{3, 0, 3}, {-2, 0, 5}, {0, 0, 5}, {3, 9, 9}, {0, 2, 2}};
+  for (const Row& r : rows) {
+    for (const char* n : {"vimageedtrPrefs", "vimageedPrefs"}) {
+      vresource d = 0;
+      if (vresourceTestGet(user, N(n), &d)) vresourceRemove(user, N(n));
+    }
+    if (r.olderBits) vresourceSetInteger(vresourceMake(user, N("vimageedtrPrefs")), N("BitSize"), r.olderBits);
+    if (r.newerBits) vresourceSetInteger(vresourceMake(user, N("vimageedPrefs")), N("BitSize"), r.newerBits);
+    vimageedtrReadPrefs();
+    EXPECT_EQ(vimageedtrGetPrefs()->bitSize, r.want) << r.olderBits << " " << r.newerBits;
+  }
+}
+
+// ---- The framework's start-up.
+TEST_F(ImageEditor, TheStartUpRowBuildsTheEditorClasses) {
+  vimageedtrInstallStartup();
+  int n = 0;
+  const vmoduleStartupRow* rows = vmoduleGetStartupTable(&n);
+  const vmoduleStartupRow* row = nullptr;
+  for (int i = 0; i < n; ++i)
+    if (std::string(rows[i].name) == "vimageedtrGetDefaultClass") row = &rows[i];
+  ASSERT_NE(row, nullptr);
+  ASSERT_NE(row->fn, nullptr);
+  row->fn();
+  EXPECT_STREQ(vimageedtrGetDefaultClass()->name, "vimageedtr");
+  EXPECT_EQ(vclassFindByName(vscribeLiteral("vimageedtr")), static_cast<vclass*>(vimageedtrGetDefaultClass()));
+}
+
+// ---- The picture.
+TEST_F(ImageEditor, LooksAsStored) {
+  testimg::Pixels px;
+  for (int y = 0; y < 12; ++y)
+    for (int x = 0; x < 16; ++x) px.push_back(std::uint32_t((x / 4 + y / 3 * 4) % 16));
+  vimage* image = keep(testimg::make(16, 12, 4, px));
+  std::vector<std::uint32_t> rgb;
+  for (int i = 0; i < 16; ++i) rgb.push_back(std::uint32_t(i * 16) << 16 | std::uint32_t(255 - i * 12) << 8 | 0x40);
+  testimg::setPalette(image, rgb);
+  vimageedtrSetImage(e, image);
+  vimgedviewSetZoom(e->imageView, 12);
+  vimageedtrIssueSelector(e, vimageedtrSHOW_GRID, nullptr);
+  vimageedtrIssueSelector(e, vimageedtrSHOW_POSITION, nullptr);
+  vwindowOpen(e);
+  settle();
+  win::test::Image shot = win::test::WindowImage(e->native->hwnd);
+  EXPECT_TRUE(test_support::MatchesPng(shot, std::string(std::getenv("SIM_TEST_DATA")) + "/imaging/imageedtr.png", 8, 80));
 }
 
 }  // namespace
