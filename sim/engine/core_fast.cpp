@@ -470,10 +470,18 @@ bool alu_two_reads(fast_step& s) {
   return true;
 }
 
-// A read of a repeat pass from a plain page whose log rows are known, as
-// complete_accesses does it (no data pins, not profiled, the condition
-// true).
-[[gnu::always_inline]] inline void pass_read(uint32_t* w, const plain_page& page, uint32_t address, int reg,
+// A word of a data page a one-piece instruction reads or writes: a plain
+// page whose log rows are known and whose reads leave the data pins alone;
+// null for the general path.
+[[gnu::always_inline]] inline const plain_page* lean_page(const plain_page* pages, uint32_t address, bool write) {
+  const plain_page& p = pages[0x100 + (address >> 8)];
+  if (p.rows[0] == nullptr || (p.bits & PAGE_DATA_PINS) || (write && !(p.bits & PAGE_WRITABLE))) return nullptr;
+  return &p;
+}
+
+// A read of a one-piece instruction, as complete_accesses does it (not
+// profiled, the condition true).
+[[gnu::always_inline]] inline void lean_read(uint32_t* w, const plain_page& page, uint32_t address, int reg,
                                              int latch, uint32_t epoch) {
   w[latch == CS_GDB ? CS_XAB2 : CS_XAB] = address;
   const uint32_t value = page.base[address & 0xFF] & WORD;
@@ -485,51 +493,117 @@ bool alu_two_reads(fast_step& s) {
     core_bus_to_reg(reg, latch);
 }
 
-// A repeat pass of a one-cycle two-read instruction (the filter's mac
-// under rep) in one piece: alu_two_reads and run_straight's framework
-// with the reads straight from their pages. The pass before checked the
-// fetch address, which a pass does not move. -1: the general path's
-// (a loop's last word, r3's own update, pins, profiling, streams).
-[[gnu::always_inline]] inline int two_reads_pass(device_inst& inst, device_state& st, uint32_t* w,
-                                                 const plain_page* pages, const decoded_word& d, uint32_t op,
-                                                 bool bus_rest, bool* clock_steady) {
-  const int n = static_cast<int>((op >> 5) & 3);
-  if (d.cycles != 1 || !bus_rest || !*clock_steady || inst.pins_changed != 0 || inst.profiled || n == 3 ||
-      (st.stream_plan & STREAMS_X_WORDS) || !agu_plain(w) ||
-      ((w[CORE_SR] & SR_LOOP) && ((w[CS_DECODE_ADDR] ^ w[CORE_LA]) & WORD) == 0))
-    return -1;
-  const uint32_t a1 = w[CORE_R0 + n] & WORD, a2 = w[CORE_R3] & WORD;
-  const plain_page& p1 = pages[0x100 + (a1 >> 8)];
-  const plain_page& p2 = pages[0x100 + (a2 >> 8)];
-  if (p1.rows[0] == nullptr || p2.rows[0] == nullptr || ((p1.bits | p2.bits) & PAGE_DATA_PINS) ||
-      pages[(w[CS_PAB] & WORD) >> 8].base == nullptr)
-    return -1;
-  const uint32_t sel = (op >> 8) & 7;
-  const int first = two_read_first[sel] == OTHER_ACC ? other_acc(op) : two_read_first[sel];
+// A write over xdb of a one-piece instruction, as complete_accesses does it.
+[[gnu::always_inline]] inline void lean_write(uint32_t* w, const plain_page& page, uint32_t address, uint32_t value,
+                                              uint32_t epoch) {
+  w[CS_XAB] = address;
+  value &= WORD;
+  w[CS_XDB] = value;
+  uint32_t& word = page.base[address & 0xFF];
+  const uint32_t old = word & WORD;
+  word = value;
+  note_page(page, address, 0, old != value ? ATTR_CHANGED : 0u, epoch);
+}
+
+void run_alu_of(const decoded_word& d) {
+  const std::array<int16_t, 5>& r = d.fast_alu;
+  alu_run_record(r[0], r[1], r[2], r[3], r[4]);
+}
+
+// What a one-piece instruction needs of its frame: one word of one
+// instruction cycle, the bus at rest and the clocking steady (nothing to
+// clock), no pin written since, not profiled, no memory stream, and its
+// fetches plain.
+[[gnu::always_inline]] inline bool lean_frame(const device_inst& inst, const device_state& st, const uint32_t* w,
+                                              const plain_page* pages, const decoded_word& d, bool repeat_pass,
+                                              bool bus_rest, bool clock_steady) {
+  return d.cycles == 1 && d.words == 1 && bus_rest && clock_steady && inst.pins_changed == 0 && !inst.profiled &&
+         !(st.stream_plan & STREAMS_X_WORDS) && fetches_plain(w, pages, d, repeat_pass);
+}
+
+// An instruction of the data-ALU classes with X accesses in one piece:
+// its handler and run_straight's framework together, the accesses straight
+// from their pages (no plan). `execute` is the handler's work after
+// fast_begin, `complete` its accesses after the cycle's clocking.
+template <typename Execute, typename Complete>
+[[gnu::always_inline]] inline int lean_instruction(device_inst& inst, device_state& st, uint32_t* w,
+                                                   const plain_page* pages, const decoded_word& d, uint32_t op,
+                                                   bool repeat_pass, bool* clock_steady, Execute execute,
+                                                   Complete complete) {
   fast_step s;
   s.inst = &inst;
   s.st = &st;
   s.w = w;
   s.d = &d;
   s.opcode = op;
-  s.repeat_pass = true;
+  s.repeat_pass = repeat_pass;
   s.pages = pages;
   s.accesses = 0;
   s.transfers = 0;
   s.bus_rest = true;
   s.clock_steady = clock_steady;
   fast_begin(s);
-  fast_run_alu(s);
-  fast_agu_update(w, n, (op & 0x1000) ? AGU_ADD_N : AGU_INC);
-  fast_agu2_update(w, (op & 0x800) != 0);
+  execute();
   const bool fetch = plan_last_cycle(w);
   fast_clock(inst, w, 1, true, true);
-  pass_read(w, p1, a1, first, CS_XDB, st.instr_epoch);
-  pass_read(w, p2, a2, two_read_second[sel], CS_GDB, st.instr_epoch);
+  complete();
   if (fetch) fetch_opcode(s);
   end_instruction(s);
   fast_clock_end(inst, w, true);
   return 2;
+}
+
+// alu_two_reads in one piece (the filter's mac, under rep too); -1: the
+// general path's (r3 as the first unit, an address outside lean_page).
+[[gnu::always_inline]] inline int two_reads_lean(device_inst& inst, device_state& st, uint32_t* w,
+                                                 const plain_page* pages, const decoded_word& d, uint32_t op,
+                                                 bool repeat_pass, bool bus_rest, bool* clock_steady) {
+  const int n = static_cast<int>((op >> 5) & 3);
+  if (n == 3 || !agu_plain(w) || !lean_frame(inst, st, w, pages, d, repeat_pass, bus_rest, *clock_steady)) return -1;
+  const uint32_t a1 = w[CORE_R0 + n] & WORD, a2 = w[CORE_R3] & WORD;
+  const plain_page* p1 = lean_page(pages, a1, false);
+  const plain_page* p2 = lean_page(pages, a2, false);
+  if (p1 == nullptr || p2 == nullptr) return -1;
+  const uint32_t sel = (op >> 8) & 7;
+  const int first = two_read_first[sel] == OTHER_ACC ? other_acc(op) : two_read_first[sel];
+  return lean_instruction(
+      inst, st, w, pages, d, op, repeat_pass, clock_steady,
+      [&] {
+        run_alu_of(d);
+        fast_agu_update(w, n, (op & 0x1000) ? AGU_ADD_N : AGU_INC);
+        fast_agu2_update(w, (op & 0x800) != 0);
+      },
+      [&] {
+        lean_read(w, *p1, a1, first, CS_XDB, st.instr_epoch);
+        lean_read(w, *p2, a2, two_read_second[sel], CS_GDB, st.instr_epoch);
+      });
+}
+
+// alu_x_move in one piece; -1: the general path's.
+[[gnu::always_inline]] inline int x_move_lean(device_inst& inst, device_state& st, uint32_t* w,
+                                              const plain_page* pages, const decoded_word& d, uint32_t op,
+                                              bool repeat_pass, bool bus_rest, bool* clock_steady) {
+  if (!agu_plain(w) || !lean_frame(inst, st, w, pages, d, repeat_pass, bus_rest, *clock_steady)) return -1;
+  const bool read = (op & 0x100) != 0;
+  const int reg = hhh_regs[(op >> 9) & 7];
+  const int n = static_cast<int>((op >> 12) & 3);
+  const uint32_t address = w[CORE_R0 + n] & WORD;
+  const plain_page* p = lean_page(pages, address, !read);
+  if (p == nullptr) return -1;
+  uint32_t value = 0;
+  return lean_instruction(
+      inst, st, w, pages, d, op, repeat_pass, clock_steady,
+      [&] {
+        if (!read) value = source_x(reg);
+        run_alu_of(d);
+        fast_agu_update(w, n, (op & 0x4000) ? AGU_ADD_N : AGU_INC);
+      },
+      [&] {
+        if (read)
+          lean_read(w, *p, address, reg, CS_XDB, st.instr_epoch);
+        else
+          lean_write(w, *p, address, value, st.instr_epoch);
+      });
 }
 
 // One X access at the other accumulator's middle part.
@@ -664,10 +738,7 @@ void fast_transfer(fast_step& s, int reg, uint32_t value) {
   s.transfer_value[k] = value & WORD;
 }
 
-void fast_run_alu(const fast_step& s) {
-  const std::array<int16_t, 5>& r = s.d->fast_alu;
-  alu_run_record(r[0], r[1], r[2], r[3], r[4]);
-}
+void fast_run_alu(const fast_step& s) { run_alu_of(*s.d); }
 
 namespace {
 
@@ -707,8 +778,11 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
     if (!exec_cycles_quiet(inst, cycles)) return 0;
     *quiet_bound = exec_quiet_bound(inst);
   }
-  if (repeat_pass && d.fast == alu_two_reads) {
-    const int ran = two_reads_pass(inst, st, w, pages, d, word, bus_rest, clock_steady);
+  // The commonest classes in one piece.
+  if (d.fast == alu_two_reads || d.fast == alu_x_move) {
+    const int ran = d.fast == alu_two_reads
+                        ? two_reads_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady)
+                        : x_move_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady);
     if (ran >= 0) return ran;
   }
   if (!fetches_plain(w, pages, d, repeat_pass)) return 0;
