@@ -606,6 +606,36 @@ template <typename Execute, typename Complete>
       });
 }
 
+// fast_move_address in one piece: x:(rN), (rN)+, (rN)- or (rN)+nN read
+// into a register or written from one; -1: the general path's.
+[[gnu::always_inline]] inline int move_address_lean(device_inst& inst, device_state& st, uint32_t* w,
+                                                    const plain_page* pages, const decoded_word& d, uint32_t op,
+                                                    bool repeat_pass, bool bus_rest, bool* clock_steady) {
+  constexpr std::array<agu_mode, 4> modes = {AGU_NONE, AGU_INC, AGU_DEC, AGU_ADD_N};
+  const bool read = (op & 0x400) != 0;
+  const int reg = fast_reg5(op >> 5);
+  if (reg < 0 || (read ? !fast_plain_destination(reg) : reg == CORE_SSH) || !agu_plain(w) ||
+      !lean_frame(inst, st, w, pages, d, repeat_pass, bus_rest, *clock_steady))
+    return -1;
+  const int n = static_cast<int>(op & 3);
+  const uint32_t address = w[CORE_R0 + n] & WORD;
+  const plain_page* p = lean_page(pages, address, !read);
+  if (p == nullptr) return -1;
+  uint32_t value = 0;
+  return lean_instruction(
+      inst, st, w, pages, d, op, repeat_pass, clock_steady,
+      [&] {
+        if (!read) value = fast_source(reg, CS_XDB);
+        fast_agu_update(w, n, modes[(op >> 2) & 3]);
+      },
+      [&] {
+        if (read)
+          lean_read(w, *p, address, reg, CS_XDB, st.instr_epoch);
+        else
+          lean_write(w, *p, address, value, st.instr_epoch);
+      });
+}
+
 // One X access at the other accumulator's middle part.
 bool alu_acc_address(fast_step& s) {
   const uint32_t op = s.opcode;
@@ -779,10 +809,10 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
     *quiet_bound = exec_quiet_bound(inst);
   }
   // The commonest classes in one piece.
-  if (d.fast == alu_two_reads || d.fast == alu_x_move) {
-    const int ran = d.fast == alu_two_reads
-                        ? two_reads_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady)
-                        : x_move_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady);
+  if (d.fast == alu_two_reads || d.fast == alu_x_move || d.fast == fast_move_address) {
+    const int ran = d.fast == alu_two_reads ? two_reads_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady)
+                    : d.fast == alu_x_move  ? x_move_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady)
+                                            : move_address_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady);
     if (ran >= 0) return ran;
   }
   if (!fetches_plain(w, pages, d, repeat_pass)) return 0;

@@ -26,6 +26,7 @@
 #include <cstdint>
 
 #include "sim/engine/core_engine.h"
+#include "sim/engine/core_tables.h"
 #include "sim/engine/device.h"
 
 struct plain_page;
@@ -161,6 +162,15 @@ bool fast_agu_plain(const uint32_t* w);
 [[gnu::always_inline]] inline void fast_agu2_update(uint32_t* w, bool add_n3) {
   fast_store_reg(CORE_R3, (w[CORE_R3] + (add_n3 ? w[CORE_N3] & 0xFFFF : 1)) & 0xFFFF);
 }
+
+// The register of a move's 5-bit register field; -1 for none.
+inline int fast_reg5(uint32_t field) {
+  const int r = move_reg_of_code(0x20 | (field & 0x1F));
+  return r >= 0 ? r : -1;
+}
+// move x:(rN)... and its write (core_fast_moves.cpp), which the run also
+// takes in one piece (core_fast.cpp).
+bool fast_move_address(fast_step& s);
 
 // A register a move may load: a data or address register, whose store
 // has no effect on the loop state, the pins or the clock.

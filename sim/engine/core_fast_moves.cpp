@@ -16,11 +16,7 @@ namespace {
 
 constexpr uint32_t WORD = 0xFFFF;
 
-// The 5-bit register field: the upper half of the register code table.
-int reg5(uint32_t field) {
-  const int r = move_reg_of_code(0x20 | (field & 0x1F));
-  return r >= 0 ? r : -1;
-}
+int reg5(uint32_t field) { return fast_reg5(field); }
 
 // A register a move reads: any but ssh, which pops the stack.
 bool plain_source(int reg) { return reg != CORE_SSH; }
@@ -250,7 +246,7 @@ constexpr std::array<move_row, 18> move_rows = {{
     {0xF816, 0x3816, 1, nullptr},  // move by an accumulator's address
     {0xF816, 0x3814, 2, move_long},
     {0xF814, 0x3810, 1, move_indexed},
-    {0xF810, 0x3800, 1, move_address},
+    {0xF810, 0x3800, 1, fast_move_address},
     {0xFC00, 0x2800, 1, move_reg},
     {0xFC00, 0x2400, 1, tfr3},
     {0xFC00, 0x2000, 1, move_short_imm},
@@ -267,6 +263,8 @@ constexpr std::array<move_row, 18> move_rows = {{
 }};
 
 }  // namespace
+
+bool fast_move_address(fast_step& s) { return move_address(s); }
 
 fast_handler core_fast_move_handler(uint16_t word, const decoded_word& d) {
   for (const move_row& row : move_rows) {
