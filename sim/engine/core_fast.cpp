@@ -321,8 +321,8 @@ bool bus_at_rest(const uint32_t* w) {
 [[gnu::always_inline]] inline void fetch_operand(const fast_step& s) {
   uint32_t* w = s.w;
   const uint32_t address = w[CS_PAB] & WORD;
+  // (pdb, like the other data and address latches but pab, is scratch.)
   const uint32_t word = fetch_program(s, address);
-  w[CS_PDB] = word;
   core_trace_second_word(word);
   w[CS_PAB] = (address + 1) & WORD;
 }
@@ -354,7 +354,6 @@ bool bus_at_rest(const uint32_t* w) {
   uint32_t* w = s.w;
   const uint32_t address = w[CS_PAB] & WORD;
   const uint32_t word = fetch_program(s, address);
-  w[CS_PDB] = word;
   w[CS_PREFETCH] = word;
   w[CS_PREFETCH_ADDR] = address;
   w[CS_PAB] = (address + 1) & WORD;
@@ -480,25 +479,26 @@ bool alu_two_reads(fast_step& s) {
 }
 
 // A read of a one-piece instruction, as complete_accesses does it (not
-// profiled, the condition true).
+// profiled, the condition true), but for the address and data latches,
+// which are scratch (core_scratch_ranges): only an accumulator's load
+// reads its latch.
 [[gnu::always_inline]] inline void lean_read(uint32_t* w, const plain_page& page, uint32_t address, int reg,
                                              int latch, uint32_t epoch) {
-  w[latch == CS_GDB ? CS_XAB2 : CS_XAB] = address;
   const uint32_t value = page.base[address & 0xFF] & WORD;
   note_page(page, address, 1, 0, epoch);
-  w[latch] = value;
-  if (reg != CORE_A && reg != CORE_B)
+  if (reg != CORE_A && reg != CORE_B) {
     fast_store_reg(reg, value);
-  else
+  } else {
+    w[latch] = value;
     core_bus_to_reg(reg, latch);
+  }
 }
 
-// A write over xdb of a one-piece instruction, as complete_accesses does it.
-[[gnu::always_inline]] inline void lean_write(uint32_t* w, const plain_page& page, uint32_t address, uint32_t value,
+// A write over xdb of a one-piece instruction, as complete_accesses does
+// it (the latches left, as lean_read leaves them).
+[[gnu::always_inline]] inline void lean_write(const plain_page& page, uint32_t address, uint32_t value,
                                               uint32_t epoch) {
-  w[CS_XAB] = address;
   value &= WORD;
-  w[CS_XDB] = value;
   uint32_t& word = page.base[address & 0xFF];
   const uint32_t old = word & WORD;
   word = value;
@@ -602,7 +602,7 @@ template <typename Execute, typename Complete>
         if (read)
           lean_read(w, *p, address, reg, CS_XDB, st.instr_epoch);
         else
-          lean_write(w, *p, address, value, st.instr_epoch);
+          lean_write(*p, address, value, st.instr_epoch);
       });
 }
 
@@ -632,7 +632,7 @@ template <typename Execute, typename Complete>
         if (read)
           lean_read(w, *p, address, reg, CS_XDB, st.instr_epoch);
         else
-          lean_write(w, *p, address, value, st.instr_epoch);
+          lean_write(*p, address, value, st.instr_epoch);
       });
 }
 
