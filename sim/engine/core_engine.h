@@ -100,6 +100,9 @@ struct decoded_word {
   std::array<int16_t, 5> fast_alu{};  // the data-ALU record: op, sources, destination, negate
   uint16_t xdb_timing = 0;            // the timing row's XDB destination field
   bool scale_check = false;           // move_checks_scaling of the word
+  // The straight run's one-piece form of a one-word, one-cycle word (0:
+  // none; core_fast.cpp).
+  uint8_t lean = 0;
 };
 // A record is one cache line (64 bytes, its tail fields in what was padding).
 static_assert(sizeof(decoded_word) <= 64);

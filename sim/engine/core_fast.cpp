@@ -29,6 +29,9 @@ namespace {
 
 constexpr uint32_t WORD = 0xFFFF;
 
+// The one-piece forms (decoded_word::lean).
+enum : uint8_t { LEAN_NONE = 0, LEAN_TWO_READS, LEAN_X_MOVE, LEAN_MOVE_ADDRESS };
+
 // --- Plain internal memory ----------------------------------------------------
 
 // The word of a row that holds `address` in resolved space `space` and
@@ -510,14 +513,14 @@ void run_alu_of(const decoded_word& d) {
   alu_run_record(r[0], r[1], r[2], r[3], r[4]);
 }
 
-// What a one-piece instruction needs of its frame: one word of one
-// instruction cycle, the bus at rest and the clocking steady (nothing to
-// clock), no pin written since, not profiled, no memory stream, and its
-// fetches plain.
+// What a one-piece instruction (one word of one instruction cycle: its
+// record's `lean`) needs of its frame: the bus at rest and the clocking
+// steady (nothing to clock), no pin written since, not profiled, no memory
+// stream, and its fetches plain.
 [[gnu::always_inline]] inline bool lean_frame(const device_inst& inst, const device_state& st, const uint32_t* w,
                                               const plain_page* pages, const decoded_word& d, bool repeat_pass,
                                               bool bus_rest, bool clock_steady) {
-  return d.cycles == 1 && d.words == 1 && bus_rest && clock_steady && inst.pins_changed == 0 && !inst.profiled &&
+  return bus_rest && clock_steady && inst.pins_changed == 0 && !inst.profiled &&
          !(st.stream_plan & STREAMS_X_WORDS) && fetches_plain(w, pages, d, repeat_pass);
 }
 
@@ -712,9 +715,21 @@ bool fast_agu_plain(const uint32_t* w) {
   return !core_is_583() || !(w[CORE_OMR] & OMR_PAGU);
 }
 
+namespace {
+
+uint8_t lean_form(const decoded_word& d) {
+  if (d.words != 1 || d.cycles != 1) return LEAN_NONE;
+  if (d.fast == alu_two_reads) return LEAN_TWO_READS;
+  if (d.fast == alu_x_move) return LEAN_X_MOVE;
+  return d.fast == fast_move_address ? LEAN_MOVE_ADDRESS : LEAN_NONE;
+}
+
+}  // namespace
+
 void core_fast_record(uint16_t word, decoded_word& d) {
   d.fast = nullptr;
   d.fast_alu = {};
+  d.lean = LEAN_NONE;
   constexpr uint32_t SPECIAL = IFLAG_ILLEGAL | IFLAG_TRAP | IFLAG_RESET | IFLAG_WAIT | IFLAG_STOP;
   if ((d.flags & SPECIAL) || (d.cls & CLASS_CONTINUES)) return;
   for (const fast_row& row : alu_rows) {
@@ -723,10 +738,12 @@ void core_fast_record(uint16_t word, decoded_word& d) {
     if (d.words != 1 || r.op == ALU_OP_NORM) return;
     d.fast = row.run;
     d.fast_alu = keep_alu(r);
+    d.lean = lean_form(d);
     return;
   }
   d.fast = core_fast_move_handler(word, d);
   if (d.fast == nullptr) d.fast = core_fast_flow_handler(word, d);
+  d.lean = lean_form(d);
 }
 
 bool fast_data_word_slow(uint32_t address, bool write, fast_word& at) {
@@ -809,10 +826,10 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
     *quiet_bound = exec_quiet_bound(inst);
   }
   // The commonest classes in one piece.
-  if (d.fast == alu_two_reads || d.fast == alu_x_move || d.fast == fast_move_address) {
-    const int ran = d.fast == alu_two_reads ? two_reads_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady)
-                    : d.fast == alu_x_move  ? x_move_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady)
-                                            : move_address_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady);
+  if (d.lean != LEAN_NONE) {
+    const int ran = d.lean == LEAN_TWO_READS ? two_reads_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady)
+                    : d.lean == LEAN_X_MOVE  ? x_move_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady)
+                                             : move_address_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady);
     if (ran >= 0) return ran;
   }
   if (!fetches_plain(w, pages, d, repeat_pass)) return 0;
