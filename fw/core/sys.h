@@ -35,7 +35,10 @@ int vsysIsNT();
 
 int vsysMSWFindRegistryValue(win::HKEY root, const char* subkey, const char* name, char* data, std::size_t size);
 
-inline constexpr int vmoduleSLOTS = 96;
+// The framework's modules are finer-grained than those the original 96
+// cells were counted for: with the image editor's classes at start-up a
+// full program needs more than 96.
+inline constexpr int vmoduleSLOTS = 128;
 struct vmoduleContext {
   vmoduleExitProc* exitBegin;
   vmoduleExitProc* exitEnd;

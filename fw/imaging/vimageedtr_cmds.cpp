@@ -3,6 +3,7 @@
 // dialog, the palette editor, the font and colour choosers.
 #include <cstring>
 #include <iterator>
+#include <vector>
 
 #include "fw/core/ex.h"
 #include "fw/data/undo.h"
@@ -25,7 +26,7 @@ using namespace imgedtr;
 
 namespace {
 
-constexpr std::uint32_t kCommand = 8, kCommandShift = 12;
+constexpr std::uint32_t kCommand = 8, kCommandShift = 12, kControl = 2, kControlShift = 6;
 constexpr std::uint32_t keyValue(std::uint32_t character, std::uint32_t modifiers) {
   return character << 16 | modifiers;
 }
@@ -364,10 +365,18 @@ void installCommands(vimageedtrClassRec* c) {
   vdict* keys = vdictCreate(vdictHashName);
   for (const Row& r : kRows) {
     if (!r.key) continue;
+    // The command modifier, and Control where no command key is mapped to
+    // it; with Shift the character may come either way.
     bool shifted = r.key >= 'A' && r.key <= 'Z';
-    std::uint32_t key = keyValue(std::uint32_t(r.key), shifted ? kCommandShift : kCommand);
+    auto ch = std::uint32_t(r.key), lower = shifted ? ch - 'A' + 'a' : ch;
+    std::vector<std::uint32_t> bound;
+    if (shifted)
+      bound = {keyValue(ch, kCommandShift), keyValue(lower, kCommandShift), keyValue(ch, kControlShift),
+               keyValue(lower, kControlShift)};
+    else
+      bound = {keyValue(ch, kCommand), keyValue(ch, kControl)};
     vcommandKeyList* list = vcommandCreateKeyList();
-    vcommandAppendKeys(list, &key, 1);
+    vcommandAppendKeys(list, bound.data(), int(bound.size()));
     vdictStore(keys, L(r.name), list);
   }
   vcommandSpaceAddDict(c->space, vname_Key, keys);

@@ -134,13 +134,13 @@ TEST(Modules, SlotsBindAndContextsSwitch) {
     vmoduleAddContextExitProc([] { std::fputs("context exit\n", stderr); });
     vmoduleDestroyContext(other);
     std::fprintf(stderr, "%s|%d|%d|%d|%d\n", message, emptyInOther, back, again, *static_cast<int*>(*slot));
-    // The table holds 96 cells in a row; some were taken before.
+    // The table holds its cells in a row; some were taken before.
     void** last = slot;
     vexGuard([&] {
       for (;;) last = vmoduleAllocSlot();
     },
              [&](vexHandler&) {
-               std::fprintf(stderr, "%s %d\n", vexGetCurrentException()->message, last - slot < 96);
+               std::fprintf(stderr, "%s %d\n", vexGetCurrentException()->message, last - slot < vmoduleSLOTS);
                std::exit(0);
              });
   });
