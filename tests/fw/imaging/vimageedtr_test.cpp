@@ -167,6 +167,11 @@ TEST_F(ImageEditor, ToolAndWidthEntriesReachBothViews) {
 }
 
 
+vpoint cellCentre(vimgedview* v, int ix, int iy) {
+  vrect c = vimgedviewCellRect(v, ix, iy);
+  return {std::int16_t(c.x + c.width / 2), std::int16_t(c.y + c.height / 2)};
+}
+
 // ---- The size dialog: fields filled, the OK button pressed.
 struct SizeCase {
   int width, height;
@@ -388,10 +393,6 @@ TEST_F(ImageEditor, TheReadOutCountsFromOneAtTheBottomLeftAndUpIsNinety) {
   }
 }
 
-vpoint cellCentre(vimgedview* v, int ix, int iy) {
-  vrect c = vimgedviewCellRect(v, ix, iy);
-  return {std::int16_t(c.x + c.width / 2), std::int16_t(c.y + c.height / 2)};
-}
 
 TEST_F(ImageEditor, TheReadOutFollowsAStrokeInTheView) {
   give(8, 6);
@@ -418,6 +419,70 @@ TEST_F(ImageEditor, TheReadOutFollowsAStrokeInTheView) {
   EXPECT_EQ(title(e->locValues[vimageedtrLOC_DY]), "3");
   EXPECT_EQ(title(e->locValues[vimageedtrLOC_LEN]), "3");
   EXPECT_EQ(title(e->locValues[vimageedtrLOC_ANG]), "90");
+}
+
+// ---- Views and the preview window.
+TEST_F(ImageEditor, WorkInTheOtherViewPutsTheSelectionDownFirst) {
+  give(8, 6);
+  vimageedtrIssueSelector(e, vimageedtrCREATE_TRANSPARENCY, nullptr);
+  vwindowOpen(e);
+  win::SetActiveWindow(e->native->hwnd);
+  settle();
+  select(model(), 1, 1, 2, 2);
+  ASSERT_TRUE(vimgedHasSelection(model()));
+  EXPECT_EQ(vimageedtrGetCurrentView(e), e->imageView);
+  EXPECT_TRUE(vimageedtrSelectorEnabled(e, vimageedtrCOPY));
+  vpoint p = cellCentre(e->maskView, 4, 4);
+  win::POINT s{p.x, e->rect.height - 1 - p.y};
+  win::ClientToScreen(e->native->hwnd, &s);
+  win::test::Click(s);
+  settle();
+  EXPECT_EQ(vimageedtrGetCurrentView(e), e->maskView);
+  EXPECT_FALSE(vimgedHasSelection(model())) << "committed";
+  EXPECT_FALSE(vimageedtrSelectorEnabled(e, vimageedtrCOPY)) << "the mask model has none";
+  EXPECT_EQ(testimg::pixelsOf(vimageedtrGetMaskModel(e)->working)[4 * 8 + 4], 1u) << "the pencil painted the mask";
+}
+
+TEST_F(ImageEditor, ThePreviewShowsTheImageAndItsFrameScrollsTheView) {
+  vimage* image = keep(testimg::make(200, 150, 4));
+  vimageedtrSetImage(e, image);
+  vwindowOpen(e);
+  settle();
+  ASSERT_LT(e->imageView->origin.width, 200) << "the view shows a part";
+  vimageedtrIssueSelector(e, vimageedtrPREVIEW, nullptr);
+  settle();
+  ASSERT_NE(e->preview, nullptr);
+  EXPECT_TRUE(vwindowIsOpen(e->preview));
+  EXPECT_TRUE(vimageedtrSelectorMarked(e, vimageedtrPREVIEW));
+  EXPECT_TRUE(model()->flags & vimgedREPORT) << "the model reports its changes";
+  EXPECT_EQ(e->previewItem->rect.width, 200);
+  EXPECT_EQ(e->previewItem->rect.height, 150);
+  EXPECT_EQ(e->preview->rect.x, e->rect.x + e->rect.width + 25) << "beside the editor";
+  // A press, a drag and the release over the preview: the view follows.
+  auto at = [&](int x, int y) {
+    vrect r{std::int16_t(x), std::int16_t(y), 0, 0};
+    vdialogItemListTransformRect(e->previewItem->owner, &r);
+    win::POINT s{r.x, e->preview->rect.height - 1 - r.y};
+    win::ClientToScreen(e->preview->native->hwnd, &s);
+    return s;
+  };
+  win::SetActiveWindow(e->preview->native->hwnd);
+  win::test::MouseDown(at(20, 20));
+  settle();
+  EXPECT_TRUE(e->pointerShown);
+  win::test::MouseMove(at(150, 100));
+  settle();
+  win::test::MouseUp(at(150, 100));
+  settle();
+  EXPECT_FALSE(e->pointerShown);
+  const vrect& o = e->imageView->origin;
+  EXPECT_EQ(o.x, std::min(150 - o.width / 2, 200 - o.width));
+  EXPECT_EQ(o.y, std::min(100 - o.height / 2, 150 - o.height));
+  // Closing it stops the reports.
+  vimageedtrIssueSelector(e, vimageedtrPREVIEW, nullptr);
+  EXPECT_FALSE(vwindowIsOpen(e->preview));
+  EXPECT_FALSE(model()->flags & vimgedREPORT);
+  EXPECT_FALSE(vimageedtrSelectorMarked(e, vimageedtrPREVIEW));
 }
 
 // ---- The selectors' states.
