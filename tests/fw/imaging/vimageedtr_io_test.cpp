@@ -137,6 +137,9 @@ TEST(ImageFiles, PickIconKeepsTheMostColoursThenTheLargerAndDestroysTheRestWithT
   EXPECT_EQ(vimportPickIcon(nullptr), nullptr);
 }
 
+// Images of the default class alive in the process.
+std::size_t liveImages() { return vpoolGetUsed(vimageGetDefaultClass()->pool); }
+
 // ---- Reading and writing files, with a notice answered as a user would.
 std::vector<std::string> notices;
 void answerNotice() {
@@ -228,10 +231,12 @@ TEST_F(Files, AnIconComesBackWithItsMaskDetachedAndARaiseIsDropped) {
   vpixmapFill(mask, 1);
   ASSERT_EQ(vimageedtrWriteImage(at("i.ico"), image, mask, vimageedtrICO, nullptr), 1);
   vimage* readMask = nullptr;
+  std::size_t liveBefore = liveImages();
   vimage* read = keep(vimageedtrReadImage(at("i.ico"), &readMask));
   ASSERT_NE(read, nullptr);
   ASSERT_NE(readMask, nullptr);
   keep(readMask);
+  EXPECT_EQ(liveImages(), liveBefore + 2) << "the image and the mask handed back, no other";
   EXPECT_EQ(read->mask, nullptr);
   EXPECT_EQ(readMask->width, 16);
   EXPECT_EQ(testimg::pixelsOf(readMask), testimg::pixelsOf(mask));
