@@ -13,6 +13,7 @@
 #include "fw/imaging/codecs/pixops.h"
 #include "fw/imaging/vimged_color.h"
 #include "fw/imaging/vimageedtr_internal.h"
+#include "fw/imaging/vimageedtr_io.h"
 #include "fw/imaging/vpaled.h"
 #include "fw/widgets/choosers/colorchsr.h"
 #include "fw/widgets/choosers/confirm.h"
@@ -393,9 +394,11 @@ void forgetEditor(vimageedtr* e) {
     dropSizeDialog();
     dropPaletteEditor();
     dropChoosers();
+    _vimageedtrDropChoosers();
     st->chooserOwner = nullptr;
     return;
   }
+  _vimageedtrForgetChoosers(e);
   if (st->sizeEditor == e) {
     st->sizeEditor = nullptr;
     if (st->sizeDialog && vwindowIsOpen(st->sizeDialog)) vwindowClose(st->sizeDialog);
@@ -483,8 +486,7 @@ bool vimageedtrSelectorMarked(vimageedtr* e, int selector) {
 }
 
 int vimageedtrQuerySelector(vimageedtr* e, int selector, vdict* context) {
-  if (!mine(selector) || selector == vimageedtrIMPORT || selector == vimageedtrEXPORT)
-    return super()->querySelector(e, selector, context);
+  if (!mine(selector)) return super()->querySelector(e, selector, context);
   if (!context) return 1;
   vdictStore(context, vname_Dispatch, vname_Enabled);
   vdictStore(context, vname_State, vimageedtrSelectorEnabled(e, selector) ? vname_Enabled : vname_Disabled);
@@ -515,6 +517,8 @@ int vimageedtrIssueSelector(vimageedtr* e, int selector, vdict* context) {
     case vimageedtrCLOSE: vwindowClose(e); return 1;
     case vimageedtrAPPLY:
     case vimageedtrSAVE: applyAndCall(e); break;
+    case vimageedtrIMPORT: vimageedtrOpenImportChooser(e); break;
+    case vimageedtrEXPORT: vimageedtrOpenExportChooser(e); break;
     case vimageedtrSET_SIZE: openSizeDialog(e); break;
     case vimageedtrREVERT: vimageedtrRevert(e); break;
     case vimageedtrUNDO:

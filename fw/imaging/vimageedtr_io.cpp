@@ -14,6 +14,7 @@
 #include "fw/imaging/codecs/vimportpbm.h"
 #include "fw/imaging/codecs/vimportwin.h"
 #include "fw/imaging/codecs/vimportxbm.h"
+#include "fw/imaging/vimageedtr.h"
 #include "fw/widgets/choosers/notice.h"
 #include "fw/widgets/dialog/dialog.h"
 
@@ -142,7 +143,7 @@ void showNotice(const std::string& text, vwindow* near) {
   vexGuard(
       [&] {
         vnoticeSetTextScribed(n, vscribeCString(text.c_str()));
-        vdialogPlace(n, near ? near : vwindowGetRoot(), 6, 6);
+        vdialogPlace(n, near && vwindowIsOpen(near) ? near : vwindowGetRoot(), 6, 6);
         vconfirmProcess(n);
       },
       [&](vexHandler& h) { vexSetCurrentException(h.savedChain); });
@@ -287,4 +288,87 @@ vfilechsr* _vimageedtrSharedChooser(int kind, vfilechsrApplyFunc apply) {
   if (!st->choosersExit) vmoduleAddContextExitProc(forgetChoosers);
   st->choosersExit = true;
   return c;
+}
+
+// ---- The editor's side.
+namespace {
+
+vimageedtr* editorOf(vfilechsr* chooser) { return chooser ? static_cast<vimageedtr*>(chooser->data) : nullptr; }
+
+vfilechsr* chooserFor(vimageedtr* e, vfilechsr* own, int kind, vfilechsrApplyFunc apply) {
+  vfilechsr* c = own ? own : _vimageedtrSharedChooser(kind, apply);
+  // An application's own chooser may bring its own handler.
+  if (!own || !c->apply) vfilechsrSetApply(c, apply);
+  c->data = e;
+  return c;
+}
+
+void openChooser(vimageedtr* e, vfilechsr* c) {
+  if (vwindowIsOpen(c)) {
+    vclassRec<vwindowClassRec>(c)->raise(c);
+    return;
+  }
+  vdialogPlace(c, e, 6, 6);
+  vwindowOpen(c);
+}
+
+}  // namespace
+
+vfilechsr* vimageedtrGetImportChooser(vimageedtr* e) {
+  return chooserFor(e, e ? e->importChooser : nullptr, vfilechsrOPEN, vimageedtrImportApply);
+}
+
+vfilechsr* vimageedtrGetExportChooser(vimageedtr* e) {
+  return chooserFor(e, e ? e->exportChooser : nullptr, vfilechsrSAVE, vimageedtrExportApply);
+}
+
+void vimageedtrOpenImportChooser(vimageedtr* e) { openChooser(e, vimageedtrGetImportChooser(e)); }
+void vimageedtrOpenExportChooser(vimageedtr* e) { openChooser(e, vimageedtrGetExportChooser(e)); }
+
+void _vimageedtrForgetChoosers(vimageedtr* e) {
+  if (!stateSlot || !*stateSlot) return;
+  ModuleState* st = state();
+  for (vfilechsr* c : {st->importChooser, st->exportChooser})
+    if (c && c->data == e) c->data = nullptr;
+}
+
+void _vimageedtrDropChoosers() {
+  if (!stateSlot || !*stateSlot) return;
+  ModuleState* st = state();
+  for (vfilechsr** c : {&st->importChooser, &st->exportChooser}) {
+    if (!*c) continue;
+    if (vwindowIsOpen(*c)) vwindowClose(*c);
+    vinstanceDestroy(*c);
+    *c = nullptr;
+  }
+}
+
+int vimageedtrImportApply(vfilechsr* chooser, vfsPath* path) {
+  vimageedtr* e = editorOf(chooser);
+  if (!e || !e->imageModel || !e->imageModel->source) return 1;
+  vimage* mask = nullptr;
+  vimage* image = vimageedtrReadImage(path, &mask);
+  if (!image) return 1;
+  vimageedtrRecordSetImage(e);
+  vimage* source = e->imageModel->source;
+  vclassRec<vobjectClassRec>(image)->copy(image, source);
+  vimgedSetImage(e->imageModel, source);
+  vimageDestroy(image);
+  if (mask) vimageedtrSetMask(e, mask);
+  vimageedtrInvalidateViews(e);
+  vimageedtrRefreshSelectors(e);
+  return 1;
+}
+
+int vimageedtrExportApply(vfilechsr* chooser, vfsPath* path) {
+  vimageedtr* e = editorOf(chooser);
+  if (!e || !e->imageModel || !e->imageModel->source) return 1;
+  vimgedApply(e->imageModel);
+  vimage* mask = nullptr;
+  if (e->hasMask && e->maskModel && e->maskModel->source) {
+    vimgedApply(e->maskModel);
+    mask = e->maskModel->source;
+  }
+  vimageedtrWriteImage(path, e->imageModel->source, mask, vimageedtrGetExportFormat(chooser), e);
+  return 1;
 }

@@ -72,6 +72,23 @@ int vimageedtrIconQualifies(const vimage* image, const vimage* mask);
 // raised.
 int vimageedtrWriteImage(const vfsPath* path, vimage* image, vimage* mask, int format, vwindow* near);
 
+// ---- The editor's side. The choosers reach their editor through their
+// data word, set each time the editor hands one out.
+struct vimageedtr;
+// Reads the chosen file into the editor ("Set Image" recorded, a mask
+// shown in the mask view); a file that gives no image changes nothing.
+// Always 1.
+int vimageedtrImportApply(vfilechsr* chooser, vfsPath* path);
+// Writes the committed image in the format of the chooser's type. Always 1.
+int vimageedtrExportApply(vfilechsr* chooser, vfsPath* path);
+// Places and opens the editor's import or export chooser.
+void vimageedtrOpenImportChooser(vimageedtr* editor);
+void vimageedtrOpenExportChooser(vimageedtr* editor);
+// The shared choosers let go of an editor that goes; with the last editor
+// they go too (making them started modules whose exits would run first).
+void _vimageedtrForgetChoosers(vimageedtr* editor);
+void _vimageedtrDropChoosers();
+
 // The shared import (kind vfilechsrOPEN) or export (vfilechsrSAVE)
 // chooser, made on first use with its file types, in the program's
 // directory, calling apply; gone at the context's end.

@@ -16,6 +16,8 @@
 #include "fw/core/class.h"
 #include "fw/core/ex.h"
 #include "fw/core/mem.h"
+#include "fw/data/pref.h"
+#include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/msw.h"
@@ -23,10 +25,12 @@
 #include "fw/imaging/codecs/vimportpbm.h"
 #include "fw/imaging/codecs/vimportwin.h"
 #include "fw/imaging/codecs/vimportxbm.h"
+#include "fw/imaging/vimageedtr.h"
 #include "fw/imaging/vimageedtr_io.h"
 #include "fw/widgets/choosers/notice.h"
 #include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/dialog_support.h"
+#include "platform/win/test.h"
 #include "tests/fw/imaging/images.h"
 
 namespace {
@@ -142,13 +146,21 @@ std::size_t liveImages() { return vpoolGetUsed(vimageGetDefaultClass()->pool); }
 
 // ---- Reading and writing files, with a notice answered as a user would.
 std::vector<std::string> notices;
+// Read and clicked away; one the click cannot reach (the platform's file
+// dialog holds the input while its hook runs) is answered through its button.
 void answerNotice() {
   vwindow* top = vwindowMSWGetCurrentModal();
   if (!top || !vclassIsSubclass(top->cls, vnoticeGetDefaultClass())) return;
   auto* n = static_cast<vnotice*>(top);
+  vdialogItem* ok = vconfirmFindButton(n, N("Ok"));
+  if (n->data == &notices) {
+    if (ok && ok->notifyFunc) ok->notifyFunc(ok, nullptr);
+    return;
+  }
   char* s = vtextitemGetString(n->text);
   notices.push_back(s ? s : "");
   vmemFree(s);
+  n->data = &notices;
   clickConfirmButton(n, "Ok");
 }
 
@@ -390,6 +402,177 @@ TEST_F(Files, TheImportTypesFilterTheirFiles) {
     vstrDestroy(entry.name);
   }
   _vfilechsrSelectFileType(in, before);
+}
+
+}  // namespace
+
+// ---- The editor's import and export, its choosers answered by the
+// platform's dialog script.
+namespace {
+
+class EditorFiles : public Files {
+ protected:
+  void SetUp() override {
+    Files::SetUp();
+    win::test::ResetInput();
+    win::test::ClearFileAnswers();
+    vprefSetString(vprefGetDefaultDict(), vscribeLiteral("nonativechoosers"), "");
+    vapplication* app = vapplicationGetCurrent();
+    savedUser = vapplicationGetResources(app);
+    user = vresourceCreateMemory();
+    app->resources = user;
+    e = vimageedtrCreate();
+  }
+  void TearDown() override {
+    vimageedtrSetFlags(e, vimageedtrNO_APPLY_ON_CLOSE);
+    if (vwindowIsOpen(e)) vwindowClose(e);
+    vinstanceDestroy(e);
+    vapplicationGetCurrent()->resources = savedUser;
+    vresourceCloseFile(user);
+    vprefSetString(vprefGetDefaultDict(), vscribeLiteral("nonativechoosers"), "On");
+    win::test::ClearFileAnswers();
+    settle();
+    Files::TearDown();
+  }
+  void settle() {
+    veventMSWDrainMessages();
+    veventProcessPending(1, 0);
+    veventMSWDrainMessages();
+  }
+  vimage* give(vimage* image) {
+    keep(image);
+    vimageedtrSetImage(e, image);
+    return image;
+  }
+  // Runs the chooser of the selector on the queued answer.
+  void choose(int selector, const std::string& name, const char* type = nullptr) {
+    vfilechsr* c = selector == vimageedtrIMPORT ? vimageedtrGetImportChooser(e) : vimageedtrGetExportChooser(e);
+    c->state |= vfilechsrNATIVE_ALLOWED;
+    if (type)
+      for (int i = 0; i < c->fileTypes->count; ++i)
+        if (c->fileTypes->types[i].name == N(type)) _vfilechsrSelectFileType(c, &c->fileTypes->types[i]);
+    win::test::FileAnswer a;
+    a.paths.push_back((dir / name).string());
+    win::test::QueueFileAnswer(a);
+    vimageedtrIssueSelector(e, selector, nullptr);
+    settle();
+  }
+  vimged* model() { return vimageedtrGetImageModel(e); }
+  std::string undoLabel() {
+    const char* label = nullptr;
+    vimgedCanUndo(model(), &label);
+    return label ? label : "(none)";
+  }
+  vimageedtr* e = nullptr;
+  vresource savedUser = 0, user = 0;
+};
+
+TEST_F(EditorFiles, ImportReplacesTheImageAsOneUndoStep) {
+  Pixels before{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  give(testimg::make(4, 3, 4, before));
+  vimportWriteGIF(at("new.GIF"), keep(testimg::make(5, 2, 1, {1, 0, 1, 0, 1, 0, 1, 0, 1, 0})));
+  choose(vimageedtrIMPORT, "new.GIF");
+  vimage* working = model()->working;
+  ASSERT_EQ(working->width, 5);
+  ASSERT_EQ(working->height, 2);
+  EXPECT_EQ(vimageedtrHasMask(e), 0);
+  EXPECT_EQ(undoLabel(), "Undo Set Image");
+  vimgedUndo(model());
+  settle();
+  EXPECT_EQ(model()->working->width, 4);
+  EXPECT_EQ(testimg::pixelsOf(model()->working), before);
+  // The chooser went to the editor, the first type current.
+  vfilechsr* c = vimageedtrGetImportChooser(e);
+  EXPECT_EQ(c->data, e);
+  EXPECT_EQ(c->kind, vfilechsrOPEN);
+  EXPECT_FALSE(win::test::LastFileDialog().save);
+  EXPECT_EQ(win::test::LastFileDialog().filters.size(), 9u) << "every import type";
+}
+
+TEST_F(EditorFiles, AnImportedIconBringsItsMaskIntoTheMaskView) {
+  give(testimg::make(4, 3, 4));
+  Pixels maskPixels(16 * 16, 1);
+  for (int i = 0; i < 16; ++i) maskPixels[std::size_t(i * 17)] = 0;
+  vimage* icon = keep(testimg::make(16, 16, 4, Pixels(256, 5)));
+  vimage* mask = keep(testimg::make(16, 16, 1, maskPixels));
+  ASSERT_EQ(vimageedtrWriteImage(at("i.ico"), icon, mask, vimageedtrICO, nullptr), 1);
+  choose(vimageedtrIMPORT, "i.ico");
+  ASSERT_EQ(vimageedtrHasMask(e), 1);
+  EXPECT_EQ(testimg::pixelsOf(vimageedtrGetMaskModel(e)->working), maskPixels);
+  EXPECT_EQ(testimg::pixelsOf(model()->working), Pixels(256, 5));
+  EXPECT_TRUE(vimageedtrGetMaskView(e)->flags & vdialogItemSHOWN);
+  EXPECT_EQ(model()->source->mask, nullptr) << "the mask lives in the mask model only";
+}
+
+TEST_F(EditorFiles, AFileThatGivesNoImageChangesNothing) {
+  Pixels before{1, 2, 3, 4};
+  give(testimg::make(2, 2, 4, before));
+  std::ofstream(dir / "broken.gif", std::ios::binary) << "GIF89a but nothing more";
+  choose(vimageedtrIMPORT, "broken.gif");
+  EXPECT_EQ(testimg::pixelsOf(model()->working), before);
+  EXPECT_EQ(undoLabel(), "(none)");
+  EXPECT_TRUE(notices.empty());
+}
+
+// The export commits the model; an icon takes the mask model's image and
+// the edited image keeps no mask afterwards.
+TEST_F(EditorFiles, ExportWritesTheCommittedImageAndTheMaskForAnIcon) {
+  vimage* image = give(testimg::make(16, 16, 4, Pixels(256, 2)));
+  Pixels maskPixels(256, 1);
+  maskPixels[0] = 0;
+  vimageedtrSetMask(e, testimg::make(16, 16, 1, maskPixels));
+  vimgedSetPixel(model(), 9, 1, 3, 3);
+  choose(vimageedtrEXPORT, "out", "ICO");
+  EXPECT_EQ(image->mask, nullptr);
+  vimage* readMask = nullptr;
+  vimage* read = keep(vimageedtrReadImage(at("out.ico"), &readMask));
+  ASSERT_NE(read, nullptr);
+  ASSERT_NE(readMask, nullptr);
+  keep(readMask);
+  EXPECT_EQ(vpixmapCursorGetAt(vimgedGetPixelCursor(model()), 3, 3), 9u);
+  EXPECT_EQ(testimg::pixelsOf(read), testimg::pixelsOf(model()->working));
+  EXPECT_EQ(testimg::pixelsOf(readMask), maskPixels);
+  // Without a mask the icon is refused with a notice.
+  vimageedtrSetMask(e, nullptr);
+  choose(vimageedtrEXPORT, "bare", "ICO");
+  EXPECT_FALSE(fs::exists(dir / "bare.ico"));
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_NE(notices[0].find("bare.ico"), std::string::npos) << notices[0];
+}
+
+// A pixmap imported from P6 is direct colour: as GIF it cannot be written,
+// the file already there stays and the notice names it.
+TEST_F(EditorFiles, ADirectColourImageExportedAsGifLeavesTheOldFile) {
+  give(testimg::make(2, 2, 4));
+  vimportWritePNM(at("deep.ppm"), keep(testimg::make(3, 2, 24, {0xFF0000, 0x00FF00, 0x0000FF})), 5);
+  choose(vimageedtrIMPORT, "deep.ppm");
+  ASSERT_EQ(model()->working->depth, 24);
+  std::ofstream(dir / "old.gif", std::ios::binary) << "the old picture";
+  choose(vimageedtrEXPORT, "old.gif", "GIF");
+  EXPECT_EQ(bytes("old.gif"), "the old picture");
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_NE(notices[0].find("\"" + (dir / "old.gif").string() + "\""), std::string::npos) << notices[0];
+  EXPECT_EQ(names(), (std::vector<std::string>{"deep.ppm", "old.gif"}));
+}
+
+// An editor's own chooser is used (and given the handler when it has
+// none); the shared one forgets an editor that goes.
+TEST_F(EditorFiles, AnEditorsOwnChooserOrTheSharedOneThatForgetsIt) {
+  vfilechsr* own = vfilechsrCreate();
+  vimageedtrSetExportChooser(e, own);
+  EXPECT_EQ(vimageedtrGetExportChooser(e), own);
+  EXPECT_EQ(own->apply, vimageedtrExportApply);
+  EXPECT_EQ(own->data, e);
+  vimageedtrSetExportChooser(e, nullptr);
+  vinstanceDestroy(own);
+  vimageedtr* other = vimageedtrCreate();
+  vfilechsr* shared = vimageedtrGetExportChooser(other);
+  EXPECT_EQ(shared->data, other);
+  vimageedtrSetFlags(other, vimageedtrNO_APPLY_ON_CLOSE);
+  vinstanceDestroy(other);
+  EXPECT_EQ(shared->data, nullptr);
+  EXPECT_EQ(vimageedtrGetExportChooser(e), shared);
+  EXPECT_EQ(shared->data, e);
 }
 
 }  // namespace

@@ -1,0 +1,46 @@
+// vimgedit: the framework's image editor as a program. "vimgedit FILE"
+// edits the image in FILE (GIF, portable maps, X bitmaps, Windows bitmaps
+// and icons, chosen by the name's extension); without FILE a new 32 x 32
+// image of 16 colours. Nothing is written unless the user exports.
+#include <cstdio>
+
+#include "fw/core/event.h"
+#include "fw/core/sys.h"
+#include "fw/data/pref.h"
+#include "fw/imaging/tool/vimgedit_app.h"
+#include "fw/imaging/vimageedtr.h"
+#include "fw/widgets/startup.h"
+
+namespace {
+
+int run(int, char**) {
+  int argc = 0;
+  char** argv = nullptr;
+  // The framework takes its own options; the rest are ours.
+  vprefGetArgs(&argc, &argv);
+  if (argc > 2) {
+    std::fprintf(stderr, "usage: vimgedit [FILE]\n");
+    return 2;
+  }
+  const char* file = argc > 1 ? argv[1] : nullptr;
+  const char* error = nullptr;
+  vimgedit* session = vimgeditOpen(file, true, &error);
+  if (!session) {
+    std::fprintf(stderr, "vimgedit: %s: %s\n", file, error ? error : "cannot open");
+    return 1;
+  }
+  veventProcess();
+  vimgeditDestroy(session);
+  return 0;
+}
+
+int startAndRun(int argc, char** argv) {
+  vsysSetProgramName("vimgedit");
+  vimageedtrInstallStartup();
+  vwidgetsStartup(argc, argv);
+  return run(argc, argv);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { vsysMain(argc, argv, startAndRun); }
