@@ -1,6 +1,7 @@
 // The image editor's commands: the command and key tables, the selector
 // handler and the selector states, the "Set Image" undo step, the size
 // dialog, the palette editor, the font and colour choosers.
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <vector>
@@ -310,17 +311,39 @@ void maskSelection(vimageedtr* e) {
   e->currentView = e->maskView;
 }
 
+// The mask's part under the selection's rectangle; what lies outside the
+// mask stays clear.
+vimage* maskPart(vimage* mask, const vrect& r) {
+  vimage* part = vimageCreateSized(r.width, r.height, 2);
+  vcolorListCopy(vimageGetPalette(mask), vimageGetPalette(part));
+  vpixmapFill(part, 0);
+  int x0 = std::max<int>(r.x, 0), y0 = std::max<int>(r.y, 0);
+  int x1 = std::min(r.x + r.width, int(mask->width)), y1 = std::min(r.y + r.height, int(mask->height));
+  if (x1 > x0 && y1 > y0) vpixmapCopyRect(mask, part, x0, y0, x1 - x0, y1 - y0, x0 - r.x, y0 - r.y);
+  return part;
+}
+
 void cropSelection(vimageedtr* e) {
   if (e->currentView != e->imageView || !e->image) return;
   vimged* m = e->imageModel;
-  vimage* sel = vimgedGetSelection(m, nullptr, nullptr, nullptr);
+  int x = 0, y = 0;
+  vimage* sel = vimgedGetSelection(m, nullptr, &x, &y);
   if (!sel) return;
-  // Recording puts the selection down: its pixels are taken first.
+  // Recording puts the selection down: its pixels are taken first, and
+  // the mask's under it so that the mask keeps matching the image.
   vimage* cropped = copyOf(sel);
+  vrect r{std::int16_t(x), std::int16_t(y), sel->width, sel->height};
+  vimage* mask = e->hasMask && e->maskModel->working ? maskPart(e->maskModel->working, r) : nullptr;
   vimageedtrRecordSetImage(e);
   vclassRec<vobjectClassRec>(cropped)->copy(cropped, m->source);
   vimageDestroy(cropped);
   vimgedSetImage(m, m->source);
+  if (mask) {
+    vimgedCommitSelection(e->maskModel);
+    vclassRec<vobjectClassRec>(mask)->copy(mask, e->maskModel->source);
+    vimageDestroy(mask);
+    vimgedSetImage(e->maskModel, e->maskModel->source);
+  }
   vimageedtrInvalidateViews(e);
 }
 

@@ -324,6 +324,17 @@ TEST_F(ImageEditor, CropKeepsTheSelectionAsTheImage) {
   EXPECT_EQ(testimg::pixelsOf(model()->working), (testimg::Pixels{10, 11, 12, 2, 3, 4}));
   vimageedtrIssueSelector(e, vimageedtrUNDO, nullptr);
   EXPECT_EQ(model()->working->width, 8);
+  // With a mask, the mask's part under the selection goes along.
+  vimageedtrIssueSelector(e, vimageedtrCREATE_TRANSPARENCY, nullptr);
+  vimged* mask = vimageedtrGetMaskModel(e);
+  paint(mask, 1, 3, 2);
+  select(model(), 2, 1, 3, 2);
+  vimageedtrIssueSelector(e, vimageedtrCROP_SELECTION, nullptr);
+  ASSERT_EQ(mask->working->width, 3);
+  EXPECT_EQ(testimg::pixelsOf(mask->working), (testimg::Pixels{0, 0, 0, 0, 1, 0}));
+  vimageedtrIssueSelector(e, vimageedtrUNDO, nullptr);
+  EXPECT_EQ(mask->working->width, 8);
+  EXPECT_EQ(testimg::pixelsOf(mask->working)[2 * 8 + 3], 1u);
 }
 
 // ---- Colours.
