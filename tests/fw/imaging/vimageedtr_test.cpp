@@ -16,7 +16,9 @@
 #include "fw/imaging/vimageedtr.h"
 #include "fw/imaging/vimged_color.h"
 #include "fw/imaging/vpaled.h"
+#include "fw/widgets/choosers/colorchsr.h"
 #include "fw/widgets/choosers/confirm.h"
+#include "fw/widgets/choosers/fontchsr.h"
 #include "fw/widgets/controls/textitem.h"
 #include "fw/widgets/dialog_support.h"
 #include "fw/widgets/lists/palette.h"
@@ -381,6 +383,42 @@ TEST_F(ImageEditor, ThePaletteEditorsOkRecordsSetImageAndSetsThePalette) {
   EXPECT_EQ(vimageGetPalette(image)->count, 16u) << "the application's image waits for apply";
   vimageedtrIssueSelector(e, vimageedtrUNDO, nullptr);
   EXPECT_EQ(vimageGetPalette(model()->working)->count, 16u);
+}
+
+TEST_F(ImageEditor, ADirectColourImagePicksItsColourAndTheFontChooserSetsTheViewsFont) {
+  vimage* image = keep(testimg::make(6, 4, 24));
+  vimageedtrSetImage(e, image);
+  vcolorchsr* colors = vcolorchsrCreate();
+  vfontchsr* fonts = vfontchsrCreate();
+  vimageedtrSetColorChooser(e, colors);
+  vimageedtrSetFontChooser(e, fonts);
+  vimageedtrIssueSelector(e, vimageedtrEDIT_PALETTE, nullptr);
+  EXPECT_TRUE(vwindowIsOpen(colors)) << "no palette to edit: the colour chooser";
+  EXPECT_EQ(vimageedtrGetPaletteEditor(), nullptr);
+  ASSERT_NE(colors->apply, nullptr);
+  vcolorSpec spec;
+  vcolorInitSpec(&spec);
+  vcolorSetSpecRGB(&spec, 0x1212, 0x3434, 0x5656);
+  vcolor* c = vcolorInternSpec(&spec);
+  vcolorDestroySpec(&spec);
+  colors->apply(colors, c);
+  vcolorRelease(c);
+  EXPECT_EQ(e->imageView->foreground, 0x123456u);
+  vwindowClose(colors);
+  ASSERT_EQ(vimageedtrGetPrefs()->font, nullptr);
+  vimageedtrIssueSelector(e, vimageedtrSET_FONT, nullptr);
+  EXPECT_TRUE(vwindowIsOpen(fonts));
+  ASSERT_NE(fonts->apply, nullptr);
+  vfont* font = e->imageView->font;
+  fonts->apply(fonts, font);
+  EXPECT_EQ(e->maskView->font, font);
+  EXPECT_EQ(vimageedtrGetPrefs()->font, font) << "kept for the next editor";
+  vwindowClose(fonts);
+  vimageedtrSetFlags(e, vimageedtrNO_APPLY_ON_CLOSE);
+  vinstanceDestroy(e);
+  e = nullptr;
+  vinstanceDestroy(colors);
+  vinstanceDestroy(fonts);
 }
 
 // ---- The location read-out.
