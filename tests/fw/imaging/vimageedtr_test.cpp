@@ -651,6 +651,42 @@ TEST_F(ImageEditor, MaskSelectionMovesTheShapeToTheMask) {
   EXPECT_EQ((testimg::Pixels{px[0], px[1], px[2], px[3], px[4]}), (testimg::Pixels{0, 1, 1, 1, 0}));
 }
 
+// The menus reach the editor through their items' commands and show the
+// selectors' states.
+TEST_F(ImageEditor, MenuItemsIssueTheCommandsAndFollowTheStates) {
+  give(8, 6);
+  vwindowOpen(e);
+  settle();
+  auto* bar = static_cast<vmenubar*>(vdialogFindItem(e, N("Menu Bar")));
+  ASSERT_NE(bar, nullptr);
+  auto item = [&](const char* tag) -> vmenuItem* {
+    for (int i = 0; i < vmenubarCount(bar); ++i)
+      for (int k = 0; k < vmenuItemListCount(&vmenubarAt(bar, i)->items); ++k)
+        if (vmenuItem* m = vmenuItemListAt(&vmenubarAt(bar, i)->items, k); m->tag == N(tag)) return m;
+    return nullptr;
+  };
+  vmenuItem* grid = item("ShowGrid");
+  vmenuItem* create = item("CreateTransparency");
+  vmenuItem* drop = item("DeleteTransparency");
+  vmenuItem* undo = item("Undo");
+  ASSERT_TRUE(grid && create && drop && undo);
+  EXPECT_TRUE(vmenuItemIsEnabled(create));
+  EXPECT_FALSE(vmenuItemIsEnabled(drop));
+  EXPECT_FALSE(vmenuItemIsEnabled(undo));
+  EXPECT_EQ(vobjectIssueTag(grid, grid->tag, nullptr), 1);
+  EXPECT_TRUE(vimageedtrSelectorMarked(e, vimageedtrSHOW_GRID));
+  vobjectIssueTag(create, create->tag, nullptr);
+  EXPECT_TRUE(vimageedtrHasMask(e));
+  EXPECT_FALSE(vmenuItemIsEnabled(create));
+  EXPECT_TRUE(vmenuItemIsEnabled(drop));
+  paint(model(), 15, 0, 0);
+  vimageedtrRefreshSelectors(e);
+  EXPECT_TRUE(vmenuItemIsEnabled(undo));
+  vobjectIssueTag(undo, undo->tag, nullptr);
+  EXPECT_EQ(vpixmapCursorGetAt(vimgedGetPixelCursor(model()), 0, 0), 0u);
+  EXPECT_FALSE(vmenuItemIsEnabled(undo));
+}
+
 // ---- Preferences.
 TEST_F(ImageEditor, ClosingWritesThePreferencesTheNextEditorReads) {
   give(8, 6);
