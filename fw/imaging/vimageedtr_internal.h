@@ -20,6 +20,7 @@ struct ModuleState {
   vimgedClassRec* model;
   vdialogItemClassRec* layout;
   vdialogItemClassRec* preview;
+  vdialogClassRec* previewDialog;
   vimageedtrPrefs prefs;
   bool prefsRead;
   vconfirm* sizeDialog;

@@ -281,10 +281,27 @@ int previewClosing(vdialog* d, vevent*) {
   return 0;
 }
 
+// Keys typed in the preview are the editor's: its command keys work there.
+int previewKeyDown(vwindow* w, vevent* ev) {
+  auto* e = reinterpret_cast<vimageedtr*>(w->data);
+  if (e && vwindowIsOpen(e)) return vwindowClassOf(e)->handleKeyDown(e, ev);
+  return vdialogGetDefaultClass()->handleKeyDown(w, ev);
+}
+
+vdialogClassRec* previewDialogClass() {
+  ModuleState* st = state();
+  if (st->previewDialog) return st->previewDialog;
+  auto* c = vclassSpawnOf<vdialogClassRec>(vdialogGetDefaultClass());
+  vclassSetName(c, vscribeLiteral("vimageedtrPreviewDialog"));
+  c->handleKeyDown = previewKeyDown;
+  return st->previewDialog = c;
+}
+
 vdialog* loadPreview(vimageedtr* e) {
   vresource dict = dictionary(), r = 0;
   if (!dict || !vresourceTestGet(dict, L("vimgedVirtualDialog"), &r)) return nullptr;
-  auto* d = static_cast<vdialog*>(static_cast<vinstance*>(vobjectLoad(r)));
+  auto* d = static_cast<vdialog*>(vinstanceCreate(previewDialogClass()));
+  vdialogGetDefaultClass()->loadInit(d, r);
   vdialogItemList* list = d->items;
   int index = vobjectListIndexOfTag(list, L("UserItem"));
   vdialogItem* item = vdialogItemCreate(previewClass());

@@ -110,11 +110,11 @@ int run(int argc, char** argv) {
   user.command(XK_p);
   check(e->preview && vwindowIsOpen(e->preview), "control p opens the preview");
   if (hold > 0) pumpFor(win::DWORD(hold) * 1000);
-  // The preview took the keyboard; the user comes back to the editor.
-  win::SetActiveWindow(e->native->hwnd);
-  pumpFor(100);
+  // The preview took the keyboard: the editor's keys work there too.
   user.command(XK_p);
   check(!(e->preview && vwindowIsOpen(e->preview)), "and closes it");
+  win::SetActiveWindow(e->native->hwnd);
+  pumpFor(100);
 
   user.command(XK_a);
   check(vpixmapCursorGetAt(vimgedGetPixelCursor(vimageedtrGetImageModel(e)), 4, top - 2) == 1, "still painted");
