@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "fw/core/event.h"
 #include "fw/core/ex.h"
 #include "fw/core/mem.h"
 #include "fw/core/scribe.h"
@@ -138,15 +139,28 @@ int writeWith(int format, const vfsPath* path, vimage* image, const vimage* mask
   }
 }
 
+// The notice up now. A chooser whose own question just closed is raised
+// again as its activation comes back, over a notice opened meanwhile: the
+// notice is raised once more after that.
+vnotice* shownNotice = nullptr;
+int raiseNotice(vevent*) {
+  if (shownNotice && vwindowIsOpen(shownNotice)) vclassRec<vwindowClassRec>(shownNotice)->raise(shownNotice);
+  return 1;
+}
+
 void showNotice(const std::string& text, vwindow* near) {
   vnotice* n = vnoticeCreate();
+  vnotice* outer = shownNotice;
+  shownNotice = n;
   vexGuard(
       [&] {
         vnoticeSetTextScribed(n, vscribeCString(text.c_str()));
         vdialogPlace(n, near && vwindowIsOpen(near) ? near : vwindowGetRoot(), 6, 6);
+        veventPostDelayed(veventCreateClient(raiseNotice, nullptr), 0, 100000000);
         vconfirmProcess(n);
       },
       [&](vexHandler& h) { vexSetCurrentException(h.savedChain); });
+  shownNotice = outer;
   vinstanceDestroy(n);
 }
 
@@ -369,6 +383,7 @@ int vimageedtrExportApply(vfilechsr* chooser, vfsPath* path) {
     vimgedApply(e->maskModel);
     mask = e->maskModel->source;
   }
-  vimageedtrWriteImage(path, e->imageModel->source, mask, vimageedtrGetExportFormat(chooser), e);
+  vwindow* near = vwindowIsOpen(chooser) ? static_cast<vwindow*>(chooser) : e;
+  vimageedtrWriteImage(path, e->imageModel->source, mask, vimageedtrGetExportFormat(chooser), near);
   return 1;
 }
