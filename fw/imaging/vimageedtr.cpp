@@ -180,20 +180,19 @@ void widthChosen(vpalette* palette, vpaletteItem* item) {
 }
 
 // ---- Building the items.
-void applyPrefs(vimageedtr* e, vimgedview* v, bool imageView) {
+void applyPrefs(vimgedview* v, bool imageView) {
   const vimageedtrPrefs& p = *vimageedtrGetPrefs();
   vimgedviewSetGrid(v, p.grid);
   vimgedviewSetZoom(v, p.bitSize);
   if (p.font) v->font = p.font;
   if (p.drawCenter) v->viewFlags |= vimgedviewCENTRE;
   if (imageView && p.showLocation) v->viewFlags |= vimgedviewREPORT;
-  (void)e;
 }
 
-vimgedview* makeView(vimageedtr* e, vimgedviewClassRec* cls, vimged* model, bool imageView) {
+vimgedview* makeView(vimgedviewClassRec* cls, vimged* model, bool imageView) {
   auto* v = static_cast<vimgedview*>(vinstanceCreate(cls));
   vimgedviewSetEditor(v, model);
-  applyPrefs(e, v, imageView);
+  applyPrefs(v, imageView);
   vimgedviewSetHorizontalBar(v, 1);
   vimgedviewSetVerticalBar(v, 1);
   v->report = reportLocation;
@@ -221,13 +220,13 @@ void build(vimageedtr* e) {
   // The models and their views; the layout item takes the image area.
   e->imageModel = makeModel(e);
   e->maskModel = vimgedCreate();
-  e->imageView = makeView(e, imageViewClass(), e->imageModel, true);
+  e->imageView = makeView(imageViewClass(), e->imageModel, true);
   e->currentView = e->imageView;
   if (vimageedtrGetPrefs()->preview) vimgedSetNotify(e->imageModel, 1);
   vrect area{0, 0, 0, 0};
   if (vdialogItem* place = find(e, "imageUserItem")) area = place->rect;
   if (!replaceItem(e, "imageUserItem", e->imageView)) vdialogAppendItem(e, e->imageView);
-  e->maskView = makeView(e, maskViewClass(), e->maskModel, false);
+  e->maskView = makeView(maskViewClass(), e->maskModel, false);
   vdialogAppendItem(e, e->maskView);
   vdialogHideItem(e->maskView);
   vdialogDisableItem(e->maskView);

@@ -52,6 +52,20 @@ void setOrigin(vimgedview* v, const vrect* origin) {
   }
 }
 
+// The same part of the other view is drawn again: both show one place.
+void invalRect(vdialogItem* item, const vrect* rect, int flags) {
+  viewSuper()->invalRect(item, rect, flags);
+  if (following || !rect) return;
+  vimgedview* v = asView(item);
+  vimgedview* other = otherView(editorOf(v), v);
+  if (!other || !(other->flags & vdialogItemOPEN)) return;
+  Following guard;
+  vrect moved = *rect;
+  moved.x = s16(moved.x + other->rect.x - v->rect.x);
+  moved.y = s16(moved.y + other->rect.y - v->rect.y);
+  vdialogItemClassOf(other)->invalRect(other, &moved, flags);
+}
+
 // The press that starts work in the other view puts the current view's
 // selection down first.
 int buttonDown(vdialogItem* item, vevent* e) {
@@ -110,6 +124,7 @@ vimgedviewClassRec* baseViewClass() {
   vclassSetName(c, vscribeLiteral("vimageedtrView"));
   c->setZoom = setZoom;
   c->setOrigin = setOrigin;
+  c->invalRect = invalRect;
   c->buttonDown = buttonDown;
   c->buttonUp = buttonUp;
   return st->baseView = c;
