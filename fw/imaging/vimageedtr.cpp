@@ -63,11 +63,6 @@ vimgedview* otherView(vimageedtr* e, vimgedview* v) {
   return nullptr;
 }
 
-void eachView(vimageedtr* e, void (*op)(vimgedview* v, int value), int value) {
-  for (vimgedview* v : {e->imageView, e->maskView})
-    if (v) op(v, value);
-}
-
 void setMaskSource(vimageedtr* e, vimage* mask) {
   vimage* old = e->maskModel ? e->maskModel->source : nullptr;
   if (e->maskModel) vimgedSetImage(e->maskModel, mask);

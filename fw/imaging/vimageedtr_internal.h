@@ -30,7 +30,6 @@ struct ModuleState {
   vcolorchsr* colorChooser;
   vfontchsr* fontChooser;
   vimageedtr* chooserOwner;  // the editor the shared colour or font chooser serves
-  vdict* keys;               // key -> command tag
   int editors;
 };
 ModuleState* state();
@@ -55,8 +54,6 @@ vimageedtr* editorOfItem(vdialogItem* item);
 
 // The other view while the mask shows, else null.
 vimgedview* otherView(vimageedtr* e, vimgedview* v);
-// The views' common settings.
-void eachView(vimageedtr* e, void (*op)(vimgedview* v, int value), int value);
 
 // The location read-out: shown or hidden after the image view's report flag.
 void showLocation(vimageedtr* e, bool on);
