@@ -74,9 +74,12 @@ vmswaccelTable CreateMSWAccelTable(vdict* accelerators) {
   int count = 0;
   vdictIterator it;
   vdictInitIterator(&it, accelerators);
+  // A command key that no host modifier stands for (the preference unset)
+  // cannot be typed; its entry would take the bare key from every text.
+  bool commandTypable = (vprefGetCommandKey() & 7) != 0;
   while (vdictNextIterator(&it)) {
     auto key = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(vdictIteratorValue(&it)));
-    if (!key) continue;
+    if (!key || ((key & 8) && !commandTypable)) continue;
     auto id = static_cast<std::uint16_t>(reinterpret_cast<std::uintptr_t>(vdictIteratorKey(&it)));
     vmswaccelFillEntry(key, id, &entries[count++]);
   }

@@ -3,6 +3,7 @@
 // clicks and keys injected into the headless platform.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -112,6 +113,29 @@ TEST(AcceleratorTables, TablesFromIdentifierDictionaries) {
   vmswaccelDestroy(&old);
   EXPECT_EQ(old.handle, nullptr);
   vdictDestroy(keys);
+}
+
+// With no host modifier for the command key, its entries would take the
+// bare letter from every text item: left out, until the preference names one.
+TEST(AcceleratorTables, CommandKeysNoModifierTypesAreLeftOut) {
+  for (const char* commandKey : {"", "control"}) {
+    SCOPED_TRACE(commandKey);
+    FreshContext context({{"commandkey", commandKey}});
+    vdict* keys = vdictCreate(vdictHashPointer);
+    auto id = [](std::uintptr_t v) { return reinterpret_cast<const void*>(v); };
+    vdictStore(keys, id(1030), id(0x006D0008));  // Cmd+m
+    vdictStore(keys, id(1031), id(0x006F0002));  // Ctrl+o
+    _vmswaccelForceOldMode(1);
+    vmswaccelTable t = CreateMSWAccelTable(keys);
+    _vmswaccelForceOldMode(-1);
+    ASSERT_TRUE(t.entries);
+    std::vector<int> ids;
+    for (auto* e = static_cast<win::ACCEL*>(t.handle); e->cmd; ++e) ids.push_back(e->cmd);
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(ids, *commandKey ? std::vector<int>({1030, 1031}) : std::vector<int>({1031}));
+    vmswaccelDestroy(&t);
+    vdictDestroy(keys);
+  }
 }
 
 }  // namespace
