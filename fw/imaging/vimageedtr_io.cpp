@@ -277,7 +277,9 @@ int vimageedtrWriteImage(const vfsPath* path, vimage* image, vimage* mask, int f
            "\": an icon needs a transparency mask, 16, 32 or 64 pixels each way and 2, 8 or 16 colours.";
   } else {
     text = "The image could not be written to \"" + name + "\".";
-    if (!reason.empty()) text += " (" + reason + ")";
+    // The GIF writer refuses deep images without saying why.
+    if (format == vimageedtrGIF && image->depth > 8) text += " A GIF file holds at most 256 colours.";
+    else if (!reason.empty()) text += " (" + reason + ")";
   }
   showNotice(text, near);
   return 0;

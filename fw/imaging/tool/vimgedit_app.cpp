@@ -8,6 +8,7 @@
 #include "fw/gui/graphics/image.h"
 #include "fw/imaging/vimageedtr.h"
 #include "fw/imaging/vimageedtr_io.h"
+#include "fw/widgets/dialog/dialog.h"
 
 namespace {
 
@@ -71,6 +72,7 @@ vimgedit* vimgeditOpen(const char* file, bool stopOnClose, const char** error) {
   vimageedtrSetImage(s->editor, image);
   vimageedtrSetCloseCallback(s->editor, closed);
   current = s;
+  vdialogPlace(s->editor, vwindowGetRoot(), 6, 6);
   vwindowOpen(s->editor);
   return s;
 }

@@ -297,6 +297,7 @@ TEST_F(Files, AFailedWriteLeavesTheOldFileAndNamesItInANotice) {
   ASSERT_EQ(notices.size(), 2u);
   EXPECT_NE(notices[0].find("\"" + (dir / "old.gif").string() + "\""), std::string::npos) << notices[0];
   EXPECT_NE(notices[1].find("\"" + (dir / "new.gif").string() + "\""), std::string::npos) << notices[1];
+  EXPECT_NE(notices[1].find("256 colours"), std::string::npos) << notices[1];
   EXPECT_EQ(vexGetCurrentException(), nullptr);
 }
 
