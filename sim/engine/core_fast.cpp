@@ -545,7 +545,7 @@ template <typename Execute, typename Complete>
   s.transfers = 0;
   s.bus_rest = true;
   s.clock_steady = clock_steady;
-  fast_begin(s);
+  fast_begin(s, true);
   execute();
   const bool fetch = plan_last_cycle(w);
   fast_clock(inst, w, 1, true, true);

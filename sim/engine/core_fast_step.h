@@ -78,13 +78,16 @@ bool fast_stream_word(uint32_t address, bool write);
   return &a;
 }
 
-[[gnu::always_inline]] inline void fast_begin(fast_step& s) {
+// `lean`: an instruction in one piece (core_fast.cpp), which has found its
+// clocking steady and whose work reads no execute latch but xdb's timing
+// field and the scaling check.
+[[gnu::always_inline]] inline void fast_begin(fast_step& s, bool lean = false) {
   uint32_t* w = s.w;
   device_state& st = *s.st;
   const decoded_word& d = *s.d;
   // The instruction's clocking at once when the bus is at rest (nothing
   // then drives a pin); else cycle by cycle, this first one now.
-  if (s.bus_rest && *s.clock_steady && s.inst->pins_changed == 0) [[likely]] {
+  if (lean || (s.bus_rest && *s.clock_steady && s.inst->pins_changed == 0)) [[likely]] {
     // The instruction's cycles are an even number: nothing to change.
     core_check_skipped_samples();
     s.closed_clock = true;
@@ -115,18 +118,20 @@ bool fast_stream_word(uint32_t address, bool write);
     w[CS_DECODE_OPERAND] = d.words > 1 ? fast_second_word(s) : 0;
   }
   // What the execute work reads of the execute latches.
-  w[CS_EX_FLAGS] = d.flags;
+  if (!lean) {
+    w[CS_EX_FLAGS] = d.flags;
+    w[CS_EXECUTE] = s.opcode;
+    w[CS_EXECUTE_OPERAND] = w[CS_DECODE_OPERAND];
+    w[CS_CYC_TOTAL] = d.cycles;
+    w[CS_CYC_INDEX] = 1;
+    w[CS_COND_TRUE] = 1;
+  }
   w[CS_EX_TIMING + OPT_XDB_DST] = d.xdb_timing;
   w[CS_SCALE_CHECK] = d.scale_check ? 1 : 0;
-  w[CS_EXECUTE] = s.opcode;
   w[CS_EXECUTE_ADDR] = address;
-  w[CS_EXECUTE_OPERAND] = w[CS_DECODE_OPERAND];
   w[CS_WORDS] = d.words;
-  w[CS_CYC_TOTAL] = d.cycles;
-  w[CS_CYC_INDEX] = 1;
   if (s.repeat_pass)
     st.record_repeat_passes += 1;
   else if (w[CS_REP_ARMED])
     repeat_begin();
-  w[CS_COND_TRUE] = 1;
 }
