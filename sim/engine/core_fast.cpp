@@ -362,21 +362,10 @@ bool bus_at_rest(const uint32_t* w) {
   w[CS_PAB] = (address + 1) & WORD;
 }
 
-// finish_cycle at the instruction's end: the transfers, the end signal,
-// the interrupt boundary and the next opcode's legality.
-[[gnu::always_inline]] inline void end_instruction(fast_step& s) {
-  uint32_t* w = s.w;
-  device_inst& inst = *s.inst;
-  for (int i = 0; i < s.transfers; ++i) {
-    const uint32_t value = s.transfer_value[static_cast<std::size_t>(i)] & WORD;
-    const int reg = s.transfer_reg[static_cast<std::size_t>(i)];
-    w[CS_GDB] = value;
-    // A data or address register takes the word as it is.
-    if (reg != CORE_A && reg != CORE_B && fast_plain_destination(reg))
-      fast_store_reg(reg, value);
-    else
-      core_bus_to_reg(reg, CS_GDB);
-  }
+// finish_cycle at the instruction's end after the transfers (none in an
+// instruction in one piece): the end signal, the interrupt boundary and
+// the next opcode's legality.
+[[gnu::always_inline]] inline void end_signal(device_inst& inst, uint32_t* w) {
   w[CS_BUBBLE] = 0;
   w[CS_CYC_INDEX] = 0;
   const bool repeating = w[CS_REP_CONTINUE] != 0;
@@ -390,6 +379,22 @@ bool bus_at_rest(const uint32_t* w) {
     if (decoded_word_of(static_cast<uint16_t>(w[CS_PREFETCH])).flags & IFLAG_ILLEGAL) inst.flags |= DEV_ILLEGAL;
     w[CS_PREFETCH_CHECKED] = 1;
   }
+}
+
+// finish_cycle at the instruction's end: the transfers, then end_signal.
+[[gnu::always_inline]] inline void end_instruction(fast_step& s) {
+  uint32_t* w = s.w;
+  for (int i = 0; i < s.transfers; ++i) {
+    const uint32_t value = s.transfer_value[static_cast<std::size_t>(i)] & WORD;
+    const int reg = s.transfer_reg[static_cast<std::size_t>(i)];
+    w[CS_GDB] = value;
+    // A data or address register takes the word as it is.
+    if (reg != CORE_A && reg != CORE_B && fast_plain_destination(reg))
+      fast_store_reg(reg, value);
+    else
+      core_bus_to_reg(reg, CS_GDB);
+  }
+  end_signal(*s.inst, w);
 }
 
 // The words each fetch of the instruction reads are plain program memory:
@@ -551,7 +556,7 @@ template <typename Execute, typename Complete>
   fast_clock(inst, w, 1, true, true);
   complete();
   if (fetch) fetch_opcode(s);
-  end_instruction(s);
+  end_signal(inst, w);
   fast_clock_end(inst, w, true);
   return 2;
 }
