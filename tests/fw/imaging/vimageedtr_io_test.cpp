@@ -556,6 +556,22 @@ TEST_F(EditorFiles, ADirectColourImageExportedAsGifLeavesTheOldFile) {
   EXPECT_EQ(names(), (std::vector<std::string>{"deep.ppm", "old.gif"}));
 }
 
+// With no type selected the export is a GIF, whatever the name's extension.
+TEST_F(EditorFiles, NoTypeSelectedExportsAGif) {
+  vimage* image = testimg::make(3, 2, 4, {1, 2, 3, 4, 5, 6});
+  std::vector<std::uint32_t> ramp;
+  for (std::uint32_t i = 0; i < 16; ++i) ramp.push_back(i * 0x101010);  // distinct, so none merge
+  testimg::setPalette(image, ramp);
+  give(image);
+  vfilechsr* c = vimageedtrGetExportChooser(e);
+  _vfilechsrSelectFileType(c, nullptr);
+  choose(vimageedtrEXPORT, "shot.bmp");
+  EXPECT_EQ(names(), std::vector<std::string>{"shot.gif"});
+  vimage* read = keep(vimageedtrReadImage(at("shot.gif"), nullptr));
+  ASSERT_NE(read, nullptr);
+  EXPECT_EQ(testimg::pixelsOf(read), testimg::pixelsOf(model()->working));
+}
+
 // An editor's own chooser is used (and given the handler when it has
 // none); the shared one forgets an editor that goes.
 TEST_F(EditorFiles, AnEditorsOwnChooserOrTheSharedOneThatForgetsIt) {
