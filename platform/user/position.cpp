@@ -17,6 +17,25 @@ bool sameRect(const RECT& a, const RECT& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
+// A child that changes places with an overlapping sibling: the one that
+// comes out on top shows their common part again.
+void exposeRestacked(const Window& w, const std::vector<HWND>& before) {
+  const auto& after = siblingsOf(w);
+  auto rank = [](const std::vector<HWND>& list, HWND h) { return std::find(list.begin(), list.end(), h) - list.begin(); };
+  for (HWND s : after) {
+    Window* sw = findWindow(s);
+    if (s == w.handle || !sw || !(sw->style & WS_VISIBLE)) continue;
+    bool wasAbove = rank(before, w.handle) < rank(before, s);
+    bool isAbove = rank(after, w.handle) < rank(after, s);
+    if (wasAbove == isAbove) continue;
+    RECT over{std::max(w.rect.left, sw->rect.left), std::max(w.rect.top, sw->rect.top),
+              std::min(w.rect.right, sw->rect.right), std::min(w.rect.bottom, sw->rect.bottom)};
+    if (over.right <= over.left || over.bottom <= over.top) continue;
+    const Window& top = isAbove ? w : *sw;
+    exposeArea(top.handle, offset(over, -top.rect.left, -top.rect.top));
+  }
+}
+
 void placeInOrder(Window& w, HWND after) {
   auto& list = siblingsOf(w);
   list.erase(std::remove(list.begin(), list.end(), w.handle), list.end());
@@ -165,7 +184,11 @@ BOOL setWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flag
   }
   if (pos.flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;
   if (pos.flags & SWP_HIDEWINDOW) w->style &= ~WS_VISIBLE;
-  if (!(pos.flags & SWP_NOZORDER)) placeInOrder(*w, pos.hwndInsertAfter);
+  if (!(pos.flags & SWP_NOZORDER)) {
+    std::vector<HWND> before = siblingsOf(*w);
+    placeInOrder(*w, pos.hwndInsertAfter);
+    if (w->parent && (w->style & WS_VISIBLE)) exposeRestacked(*w, before);
+  }
   windowsChanged();
   bool shownNow = (w->style & WS_VISIBLE) != 0;
   if (shownNow && w->client.top > 0 &&

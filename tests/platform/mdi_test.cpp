@@ -704,3 +704,64 @@ TEST_F(MdiTest, ThreeDocumentsByKeysAndClicks) {
 }
 
 }  // namespace
+
+// Documents that change places in the stacking order: the one that comes
+// out on top is damaged where the other lay over it, down to its own
+// children, and the one beneath is left alone.
+TEST_F(MdiTest, RestackingShowsTheCoveredPartOfTheDocumentOnTop) {
+  constexpr const char* kPaneClass = "MdiTestPane";
+  win::WNDCLASSA wc{};
+  wc.lpfnWndProc = win::DefWindowProcA;
+  wc.lpszClassName = kPaneClass;
+  ASSERT_NE(win::RegisterClassA(&wc), 0);
+  win::HWND one = create("one", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {0, 0, 300, 200});
+  win::HWND two = create("two", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {100, 80, 300, 200});
+  win::HWND pane = win::CreateWindowExA(0, kPaneClass, nullptr, win::WS_CHILD | win::WS_VISIBLE, 0, 0, 400, 400, one,
+                                        nullptr, nullptr, nullptr);
+  ASSERT_NE(pane, nullptr);
+  // The common part of the two documents in h's client coordinates.
+  auto overlapIn = [&](win::HWND h) {
+    win::RECT a{}, b{};
+    win::GetWindowRect(one, &a);
+    win::GetWindowRect(two, &b);
+    win::POINT lt{std::max(a.left, b.left), std::max(a.top, b.top)};
+    win::POINT rb{std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+    win::ScreenToClient(h, &lt);
+    win::ScreenToClient(h, &rb);
+    win::RECT c{};
+    win::GetClientRect(h, &c);
+    return win::RECT{std::max(lt.x, c.left), std::max(lt.y, c.top), std::min(rb.x, c.right), std::min(rb.y, c.bottom)};
+  };
+  auto damage = [](win::HWND h) {
+    win::RECT r{};
+    if (!win::GetUpdateRect(h, &r, 0)) return std::string("none");
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "-" + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
+  };
+  auto text = [](win::RECT r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "-" + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
+  };
+  const win::UINT inPlace = win::SWP_NOMOVE | win::SWP_NOSIZE | win::SWP_NOACTIVATE;
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    bool oneDamaged, twoDamaged;
+  };
+  const Step steps[] = {
+      {"activating the covered document", [&] { win::SendMessageA(Mdi::client, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(one), 0); }, true, false},
+      {"raising the one already on top", [&] { win::SetWindowPos(one, win::HWND_TOP, 0, 0, 0, 0, inPlace); }, false, false},
+      {"lowering it to the bottom", [&] { win::SetWindowPos(one, win::HWND_BOTTOM, 0, 0, 0, 0, inPlace); }, false, true},
+      {"raising the other without activating", [&] { win::SetWindowPos(one, win::HWND_TOP, 0, 0, 0, 0, inPlace); }, true, false},
+  };
+  for (const Step& s : steps) {
+    pump();
+    ASSERT_EQ(damage(one) + damage(two), "nonenone") << s.what;
+    s.act();
+    EXPECT_EQ(damage(one), s.oneDamaged ? text(overlapIn(one)) : "none") << s.what;
+    EXPECT_EQ(damage(pane), s.oneDamaged ? text(overlapIn(pane)) : "none") << s.what;
+    EXPECT_EQ(damage(two), s.twoDamaged ? text(overlapIn(two)) : "none") << s.what;
+  }
+  win::DestroyWindow(pane);
+  win::UnregisterClassA(kPaneClass, nullptr);
+}
