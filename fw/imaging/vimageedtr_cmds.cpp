@@ -278,7 +278,7 @@ void editPalette(vimageedtr* e) {
   vpaledSetOkCallback(st->paletteEditor, paletteChosen);
   vpaledSetPalette(st->paletteEditor, vimageGetPalette(w));
   if (e->colorChooser) vpaledSetColorChooser(st->paletteEditor, e->colorChooser);
-  vdialogPlaceRelative(st->paletteEditor, e, 8, 11);
+  placeBeside(st->paletteEditor, e);
   if (!vwindowIsOpen(st->paletteEditor)) vwindowOpen(st->paletteEditor);
 }
 
@@ -613,3 +613,16 @@ void vimageedtrRefreshSelectors(vimageedtr* e) {
     }
   }
 }
+
+namespace imgedtr {
+
+void placeBeside(vdialog* d, vimageedtr* e) {
+  vdialogPlaceRelative(d, e, 8, 11);
+  const vrect& screen = vwindowGetRoot()->rect;
+  vrect r = d->rect;
+  r.x = std::int16_t(std::max(0, std::min<int>(r.x, screen.width - r.width)));
+  r.y = std::int16_t(std::max(0, std::min<int>(r.y, screen.height - r.height)));
+  if (r.x != d->rect.x || r.y != d->rect.y) vwindowSetRect(d, &r);
+}
+
+}  // namespace imgedtr

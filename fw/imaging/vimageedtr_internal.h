@@ -77,4 +77,8 @@ void forgetEditor(vimageedtr* e);
 // The class's command and key tables.
 void installCommands(vimageedtrClassRec* c);
 
+// A window placed beside the editor, moved back onto the screen where
+// that side has no room for it.
+void placeBeside(vdialog* d, vimageedtr* e);
+
 }  // namespace imgedtr

@@ -435,7 +435,7 @@ void togglePreview(vimageedtr* e) {
   if (!e->preview && !loadPreview(e)) return;
   vimgedSetNotify(e->imageModel, 1);
   sizePreview(e);
-  vdialogPlaceRelative(e->preview, e, 8, 11);
+  placeBeside(e->preview, e);
   vwindowOpen(e->preview);
 }
 

@@ -385,6 +385,30 @@ TEST_F(ImageEditor, ThePaletteEditorsOkRecordsSetImageAndSetsThePalette) {
   EXPECT_EQ(vimageGetPalette(model()->working)->count, 16u);
 }
 
+// Beside an editor at the screen's right edge there is no room: the
+// palette editor and the preview come back onto the screen.
+TEST_F(ImageEditor, WindowsBesideTheEditorStayOnTheScreen) {
+  give(8, 6, 4);
+  const vrect& screen = vwindowGetRoot()->rect;
+  vrect r = e->rect;
+  r.x = std::int16_t(screen.width - r.width);
+  vwindowSetRect(e, &r);
+  vwindowOpen(e);
+  settle();
+  vimageedtrIssueSelector(e, vimageedtrEDIT_PALETTE, nullptr);
+  vimageedtrIssueSelector(e, vimageedtrPREVIEW, nullptr);
+  settle();
+  ASSERT_NE(vimageedtrGetPaletteEditor(), nullptr);
+  ASSERT_NE(e->preview, nullptr);
+  for (vwindow* w : {static_cast<vwindow*>(vimageedtrGetPaletteEditor()), static_cast<vwindow*>(e->preview)}) {
+    EXPECT_TRUE(vwindowIsOpen(w));
+    EXPECT_TRUE(w->rect.x >= 0 && w->rect.x + w->rect.width <= screen.width && w->rect.y >= 0 &&
+                w->rect.y + w->rect.height <= screen.height)
+        << w->rect.x << "," << w->rect.y << " " << w->rect.width << "x" << w->rect.height;
+  }
+  vimageedtrIssueSelector(e, vimageedtrPREVIEW, nullptr);
+}
+
 TEST_F(ImageEditor, ADirectColourImagePicksItsColourAndTheFontChooserSetsTheViewsFont) {
   vimage* image = keep(testimg::make(6, 4, 24));
   vimageedtrSetImage(e, image);
