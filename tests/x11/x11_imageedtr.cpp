@@ -15,7 +15,7 @@
 #include "fw/imaging/vimageedtr.h"
 #include "fw/widgets/startup.h"
 #include "platform/win.h"
-#include "tests/x11/x11_user.h"
+#include "tests/x11/x11_view_user.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -28,29 +28,8 @@ using x11run::failures;
 using x11run::onScreen;
 using x11run::pumpFor;
 
-struct User {
-  Display* display;
+struct User : x11run::ViewUser {
   vimageedtr* editor;
-  vimgedview* view() { return vimageedtrGetImageView(editor); }
-  void moveTo(int ix, int iy) {
-    vrect c = vimgedviewCellRect(view(), ix, iy);
-    win::POINT p = onScreen(editor, c.x + c.width / 2, c.y + c.height / 2);
-    XTestFakeMotionEvent(display, DefaultScreen(display), p.x, p.y, 0);
-    XSync(display, False);
-    pumpFor(60);
-  }
-  void button(bool down) {
-    XTestFakeButtonEvent(display, 1, down ? True : False, 0);
-    XSync(display, False);
-    pumpFor(down ? 250 : 80);
-  }
-  void stroke(std::initializer_list<std::pair<int, int>> points) {
-    auto it = points.begin();
-    moveTo(it->first, it->second);
-    button(true);
-    for (++it; it != points.end(); ++it) moveTo(it->first, it->second);
-    button(false);
-  }
   // Control and a letter, as the editor's command keys take them.
   void command(KeySym letter) {
     KeyCode control = XKeysymToKeycode(display, XK_Control_L), key = XKeysymToKeycode(display, letter);
@@ -91,8 +70,8 @@ int run(int argc, char** argv) {
   vimageedtrSetFlags(e, vimageedtrNO_APPLY_ON_CLOSE);
   vwindowOpen(e);
   pumpFor(400);
-  User user{display, e};
-  vimgedview* v = user.view();
+  User user{{display, e, vimageedtrGetImageView(e)}, e};
+  vimgedview* v = user.view;
   check(v->zoom >= 2, "the view zooms the image");
 
   int top = v->origin.y + v->origin.height - 1;

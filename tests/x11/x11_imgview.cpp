@@ -15,7 +15,7 @@
 #include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/startup.h"
 #include "platform/win.h"
-#include "tests/x11/x11_user.h"
+#include "tests/x11/x11_view_user.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -27,29 +27,7 @@ using x11run::failures;
 using x11run::onScreen;
 using x11run::pumpFor;
 
-struct User {
-  Display* display;
-  vdialog* dialog;
-  vimgedview* view;
-  void moveTo(int ix, int iy) {
-    vrect c = vimgedviewCellRect(view, ix, iy);
-    win::POINT p = onScreen(dialog, c.x + c.width / 2, c.y + c.height / 2);
-    XTestFakeMotionEvent(display, DefaultScreen(display), p.x, p.y, 0);
-    XSync(display, False);
-    pumpFor(60);
-  }
-  void button(bool down) {
-    XTestFakeButtonEvent(display, 1, down ? True : False, 0);
-    XSync(display, False);
-    pumpFor(down ? 250 : 80);
-  }
-  void stroke(std::initializer_list<std::pair<int, int>> points) {
-    auto it = points.begin();
-    moveTo(it->first, it->second);
-    button(true);
-    for (++it; it != points.end(); ++it) moveTo(it->first, it->second);
-    button(false);
-  }
+struct User : x11run::ViewUser {
   std::uint32_t pixel(int x, int y) { return vpixmapCursorGetAt(vimgedGetPixelCursor(view->editor), x, y); }
 };
 
@@ -84,7 +62,7 @@ int run(int argc, char** argv) {
   vimgedviewSetGrid(view, 1);
   vwindowOpen(d);
   pumpFor(400);
-  User user{display, d, view};
+  User user{{display, d, view}};
   check(view->origin.width < 48, "the zoomed image is wider than the view: it scrolls");
 
   vimgedviewSetTool(view, vimgedviewPENCIL);

@@ -1,0 +1,42 @@
+// The user of an image view on the X11 runs: the pointer on an image
+// cell's centre, the left button, and a stroke through cells, each step
+// pumped before the next.
+#pragma once
+
+#include <initializer_list>
+#include <utility>
+
+#include "fw/imaging/vimgedview.h"
+#include "tests/x11/x11_user.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+namespace x11run {
+
+struct ViewUser {
+  Display* display;
+  vdialog* dialog;
+  vimgedview* view;
+  void moveTo(int ix, int iy) {
+    vrect c = vimgedviewCellRect(view, ix, iy);
+    win::POINT p = onScreen(dialog, c.x + c.width / 2, c.y + c.height / 2);
+    XTestFakeMotionEvent(display, DefaultScreen(display), p.x, p.y, 0);
+    XSync(display, False);
+    pumpFor(60);
+  }
+  void button(bool down) {
+    XTestFakeButtonEvent(display, 1, down ? True : False, 0);
+    XSync(display, False);
+    pumpFor(down ? 250 : 80);
+  }
+  void stroke(std::initializer_list<std::pair<int, int>> points) {
+    auto it = points.begin();
+    moveTo(it->first, it->second);
+    button(true);
+    for (++it; it != points.end(); ++it) moveTo(it->first, it->second);
+    button(false);
+  }
+};
+
+}  // namespace x11run
