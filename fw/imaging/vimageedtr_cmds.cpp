@@ -596,22 +596,7 @@ int vimageedtrIssueSelector(vimageedtr* e, int selector, vdict* context) {
 }
 
 void vimageedtrRefreshSelectors(vimageedtr* e) {
-  auto* bar = static_cast<vmenubar*>(vdialogFindItem(e, L("Menu Bar")));
-  if (!bar) return;
-  for (int i = 0; i < vmenubarCount(bar); ++i) {
-    vmenu* menu = vmenubarAt(bar, i);
-    for (int k = 0; k < vmenuItemListCount(&menu->items); ++k) {
-      vmenuItem* item = vmenuItemListAt(&menu->items, k);
-      if (!item->tag) continue;
-      vdict answers;
-      vdictInit(&answers, vdictHashName);
-      vobjectAttributedOf(item)->addContext(item, &answers);
-      if (vexTry([&] { vobjectQueryCommand(item, item->tag, &answers); }))
-        for (vname key : {vname_Title, vname_State, vname_Toggle})
-          if (const void* value = vdictGet(&answers, key)) vobjectAttributedOf(item)->setAttribute(item, key, value);
-      vdictFinish(&answers);
-    }
-  }
+  vmenubarRefreshFromQueries(static_cast<vmenubar*>(vdialogFindItem(e, L("Menu Bar"))));
 }
 
 namespace imgedtr {

@@ -243,22 +243,7 @@ void placeMenuBar(vcolorchsr* c, vdialogItem* bar) {
 // The menu entries show what the chooser's queries answer (titles, states,
 // ticks); brought up to date after every change that moves an answer.
 void refreshMenus(vcolorchsr* c) {
-  auto* bar = static_cast<vmenubar*>(vdialogFindItem(c, L("vcolorchsrMENU_BAR")));
-  if (!bar) return;
-  for (int i = 0; i < vmenubarCount(bar); ++i) {
-    vmenu* menu = vmenubarAt(bar, i);
-    for (int k = 0; k < vmenuItemListCount(&menu->items); ++k) {
-      vmenuItem* item = vmenuItemListAt(&menu->items, k);
-      if (!item->tag) continue;
-      vdict answers;
-      vdictInit(&answers, vdictHashName);
-      vobjectAttributedOf(item)->addContext(item, &answers);
-      if (vexTry([&] { vobjectQueryCommand(item, item->tag, &answers); }))
-        for (vname key : {vname_Title, vname_State, vname_Toggle})
-          if (const void* v = vdictGet(&answers, key)) vobjectAttributedOf(item)->setAttribute(item, key, v);
-      vdictFinish(&answers);
-    }
-  }
+  vmenubarRefreshFromQueries(static_cast<vmenubar*>(vdialogFindItem(c, L("vcolorchsrMENU_BAR"))));
 }
 
 void initSpec(vcolorSpec* s) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "fw/core/ex.h"
 #include "fw/core/sys.h"
 #include "fw/data/vresource.h"
 #include "fw/gui/graphics/draw.h"
@@ -590,4 +591,22 @@ vmenubar* vmenubarGetFrameBar(vmenubar* bar) {
   if (!vmenubarIsChildOfGlobal(bar)) return bar;
   vmenubar* frame = firstBar(vmenubarGetWindow(bar)->parent);
   return frame ? frame : bar;
+}
+
+void vmenubarRefreshFromQueries(vmenubar* bar) {
+  if (!bar) return;
+  for (int i = 0; i < vmenubarCount(bar); ++i) {
+    vmenu* menu = vmenubarAt(bar, i);
+    for (int k = 0; k < vmenuItemListCount(&menu->items); ++k) {
+      vmenuItem* item = vmenuItemListAt(&menu->items, k);
+      if (!item->tag) continue;
+      vdict answers;
+      vdictInit(&answers, vdictHashName);
+      vobjectAttributedOf(item)->addContext(item, &answers);
+      if (vexTry([&] { vobjectQueryCommand(item, item->tag, &answers); }))
+        for (vname key : {vname_Title, vname_State, vname_Toggle})
+          if (const void* value = vdictGet(&answers, key)) vobjectAttributedOf(item)->setAttribute(item, key, value);
+      vdictFinish(&answers);
+    }
+  }
 }

@@ -65,6 +65,9 @@ inline void vmenubarMoveMenu(vmenubar* bar, vmenu* menu, int i) { vmenubarClassO
 inline void vmenubarActivate(vmenubar* bar) { vmenubarClassOf(bar)->activate(bar); }
 inline void vmenubarDeactivate(vmenubar* bar) { vmenubarClassOf(bar)->deactivate(bar); }
 void vmenubarSetNativeText(vmenubar* bar, int on);
+// Every tagged entry takes what its command's query answers (title, state,
+// tick): for an owner whose answers move without the menus being opened.
+void vmenubarRefreshFromQueries(vmenubar* bar);
 // The window the bar's item list belongs to, or null.
 vwindow* vmenubarGetWindow(vmenubar* bar);
 
