@@ -175,7 +175,15 @@ int incell_drag(vdialogItem* item, vevent* e) {
 
 int incell_key(vdialogItem* item, vevent* e) {
   xincell* l = as_incell(item);
-  if (incell_editing(l)) return vdialogItemClassOf(l->entry)->keyDown(l->entry, e);
+  if (incell_editing(l)) {
+    // The entry is not in the item list it would take the focus of on an
+    // abandon: the edit ends here instead, as a press outside it does.
+    if (veventGetBinding(e) == vname_Abandon) {
+      incell_layout(l, 0);
+      return 1;
+    }
+    return vdialogItemClassOf(l->entry)->keyDown(l->entry, e);
+  }
   return super()->keyDown(item, e);
 }
 

@@ -113,6 +113,39 @@ TEST_F(MemoryWindow, CommittingTheLastVisibleCellScrollsByOneRow) {
   expect_grid();
 }
 
+// Escape in a cell's editor drops the edit: the memory keeps its word and
+// the window goes on taking keys.
+TEST_F(MemoryWindow, EscapeEndsACellEditWithoutCommitting) {
+  gui::command_submit("wmemory xi");
+  settle();
+  ASSERT_NE(window(), nullptr);
+  const std::string before = word(1);
+  win::SetActiveWindow(window()->window->native->hwnd);
+  settle();
+  vrect cell_rect;
+  vlistviewGetCellRect(list(), 0, 2, &cell_rect);
+  const win::POINT at = screen_point(window()->window, list(), cell_rect.x - list()->rect.x + 10,
+                                     cell_rect.y - list()->rect.y + cell_rect.height / 2);
+  win::test::MouseDown(at);
+  win::test::MouseUp(at);
+  settle();
+  ASSERT_TRUE(gui::incell_editing(list()));
+  ASSERT_EQ(list()->current_column, 2);
+  type_keys("55");
+  char* typed = vtextitemGetString(list()->entry);
+  ASSERT_STREQ(typed, "55");
+  vmemFree(typed);
+  press(win::VK_ESCAPE);
+  EXPECT_FALSE(gui::incell_editing(list()));
+  EXPECT_EQ(word(1), before);
+  EXPECT_EQ(cell(0, 2), before);
+  gui::incell_edit_cell(list(), 0, 2);
+  ASSERT_TRUE(gui::incell_editing(list()));
+  vtextitemSetTextChars(list()->entry, "$66");
+  press(win::VK_RETURN);
+  EXPECT_EQ(word(1), "$0066");
+}
+
 TEST_F(MemoryWindow, ScrollToMovesOnlyToAnAddress) {
   gui::command_submit("wmemory xi");
   settle();
