@@ -22,6 +22,7 @@
 #include "gui/incell.h"
 #include "gui/main_window.h"
 #include "gui/road.h"
+#include "gui/row_window.h"
 #include "gui/windows.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/lexer.h"
@@ -255,8 +256,11 @@ int close_hook(vdialog* d, vevent*) {
 
 void register_window_notify(vwindow* window, vevent* event) {
   if (event->type != veventWINDOW_AREA || (veventGetAreaFlags(event) & 2) == 0) return;
-  for (register_win& w : windows)
-    if (w.dialog == window) incell_layout(w.list, 0);
+  for (register_win& w : windows) {
+    if (w.dialog != window) continue;
+    incell_layout(w.list, 0);
+    lay_out_dialog(w.dialog, {.main = w.list});
+  }
 }
 
 // The tokens the parser accepted: the window number and the peripheral.

@@ -113,6 +113,27 @@ TEST_F(RegisterWindow, ACommittedValueChangesTheRegisterAndTheEditorMovesDown) {
   EXPECT_EQ(command_history_line(0), "change " + rows.back().first + " $1");
 }
 
+// The list fills the window after the user sizes it, larger and smaller.
+TEST_F(RegisterWindow, TheListFillsTheWindowWhenItIsResized) {
+  gui::command_submit("wregister");
+  settle();
+  gui::sim_window* w = window();
+  ASSERT_NE(w, nullptr);
+  win::RECT r{};
+  win::GetWindowRect(w->window->native->hwnd, &r);
+  for (const auto& [dw, dh] : {std::pair{140, 110}, std::pair{-60, -90}}) {
+    win::SetWindowPos(w->window->native->hwnd, nullptr, 0, 0, r.right - r.left + dw, r.bottom - r.top + dh,
+                      win::SWP_NOMOVE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+    settle();
+    const vrect l = list(w)->rect;
+    SCOPED_TRACE(std::to_string(dw) + "x" + std::to_string(dh));
+    EXPECT_EQ(l.x, 0);
+    EXPECT_EQ(l.y, 0);
+    EXPECT_EQ(l.width, w->window->rect.width);
+    EXPECT_EQ(l.height, w->window->rect.height);
+  }
+}
+
 TEST_F(RegisterWindow, ATypeWithoutThePeripheralFallsBackToTheCore) {
   gui::command_submit("wregister win2 ssi1");
   settle();
