@@ -364,7 +364,11 @@ int vimageedtrImportApply(vfilechsr* chooser, vfsPath* path) {
   if (!e || !e->imageModel || !e->imageModel->source) return 1;
   vimage* mask = nullptr;
   vimage* image = vimageedtrReadImage(path, &mask);
-  if (!image) return 1;
+  if (!image) {
+    // Nothing changes, but the user who chose the file is told why.
+    showNotice("No image could be read from \"" + pathText(path) + "\".", vwindowIsOpen(chooser) ? static_cast<vwindow*>(chooser) : e);
+    return 1;
+  }
   vimageedtrRecordSetImage(e);
   vimage* source = e->imageModel->source;
   vclassRec<vobjectClassRec>(image)->copy(image, source);

@@ -505,6 +505,7 @@ TEST_F(EditorFiles, AnImportedIconBringsItsMaskIntoTheMaskView) {
   EXPECT_EQ(model()->source->mask, nullptr) << "the mask lives in the mask model only";
 }
 
+// A file no reader can read changes nothing and says so, naming the file.
 TEST_F(EditorFiles, AFileThatGivesNoImageChangesNothing) {
   Pixels before{1, 2, 3, 4};
   give(testimg::make(2, 2, 4, before));
@@ -512,7 +513,8 @@ TEST_F(EditorFiles, AFileThatGivesNoImageChangesNothing) {
   choose(vimageedtrIMPORT, "broken.gif");
   EXPECT_EQ(testimg::pixelsOf(model()->working), before);
   EXPECT_EQ(undoLabel(), "(none)");
-  EXPECT_TRUE(notices.empty());
+  ASSERT_EQ(notices.size(), 1u) << "the user hears that nothing was read";
+  EXPECT_NE(notices[0].find("\"" + (dir / "broken.gif").string() + "\""), std::string::npos) << notices[0];
 }
 
 // The export commits the model; an icon takes the mask model's image and
