@@ -137,8 +137,17 @@ int incell_mouse(vdialogItem* item, vevent* e) {
         const int x = veventGetX(e), y = veventGetY(e);
         l->press_x = x;
         l->press_y = y;
+        const bool fresh = (l->incell_flags & INCELL_FRESH) != 0;
+        l->incell_flags &= ~(INCELL_FRESH | INCELL_HELD);
         if (incell_editing(l)) {
           if (inside(l->entry->rect, x, y)) {
+            // The second press of the double click that opened the edit
+            // keeps the whole text selected, so that typing replaces it.
+            if (fresh && veventGetClickCount(e) >= 2) {
+              l->incell_flags |= INCELL_HELD;
+              handled = 1;
+              return;
+            }
             handled = vdialogItemClassOf(l->entry)->buttonDown(l->entry, e);
             return;
           }
@@ -155,6 +164,10 @@ int incell_mouse(vdialogItem* item, vevent* e) {
 
 int incell_release(vdialogItem* item, vevent* e) {
   xincell* l = as_incell(item);
+  if (l->incell_flags & INCELL_HELD) {
+    l->incell_flags &= ~INCELL_HELD;
+    return 1;
+  }
   if (incell_editing(l)) return vdialogItemClassOf(l->entry)->buttonUp(l->entry, e);
   const int handled = super()->buttonUp(item, e);
   const int x = veventGetX(e), y = veventGetY(e);
@@ -162,13 +175,17 @@ int incell_release(vdialogItem* item, vevent* e) {
       inside(l->content, x, y)) {
     int32_t row = -1, column = -1;
     vlistviewFindCellAtPoint(l, x, y, &row, &column);
-    if (row >= 0 && column >= 0) cls(l)->editCell(l, row, column);
+    if (row >= 0 && column >= 0) {
+      cls(l)->editCell(l, row, column);
+      if (incell_editing(l)) l->incell_flags |= INCELL_FRESH;
+    }
   }
   return handled;
 }
 
 int incell_drag(vdialogItem* item, vevent* e) {
   xincell* l = as_incell(item);
+  if (l->incell_flags & INCELL_HELD) return 1;
   if (incell_editing(l)) return vdialogItemClassOf(l->entry)->drag(l->entry, e);
   return super()->drag(item, e);
 }

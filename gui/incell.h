@@ -24,7 +24,9 @@ using incell_notify = void (*)(xincell* list, const char* text, int code);
 constexpr int INCELL_COMMIT = 3;
 
 // Edit states of incell_flags.
-enum : uint32_t { INCELL_EDITING = 0x4, INCELL_ALLOWED = 0x8 };
+// INCELL_FRESH: the edit was begun by the last release; INCELL_HELD: the
+// press that completed a double click on the cell is kept from the entry.
+enum : uint32_t { INCELL_EDITING = 0x4, INCELL_ALLOWED = 0x8, INCELL_FRESH = 0x10, INCELL_HELD = 0x20 };
 
 struct xincell : vlistview {
   vtextitem* entry;

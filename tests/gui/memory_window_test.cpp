@@ -146,6 +146,47 @@ TEST_F(MemoryWindow, EscapeEndsACellEditWithoutCommitting) {
   EXPECT_EQ(word(1), "$0066");
 }
 
+// A double click on a value opens its editor with the whole word selected,
+// wherever in the text the pointer fell: typing replaces the word.
+TEST_F(MemoryWindow, ADoubleClickedCellIsReplacedByWhatIsTyped) {
+  gui::command_submit("wmemory xi");
+  settle();
+  ASSERT_NE(window(), nullptr);
+  win::SetActiveWindow(window()->window->native->hwnd);
+  settle();
+  vrect cell_rect;
+  vlistviewGetCellRect(list(), 0, 2, &cell_rect);
+  for (int x : {4, cell_rect.width / 3, cell_rect.width / 2}) {
+    SCOPED_TRACE(x);
+    const win::POINT at = screen_point(window()->window, list(), cell_rect.x - list()->rect.x + x,
+                                       cell_rect.y - list()->rect.y + cell_rect.height / 2);
+    clock.advance(1000);  // apart from any click before
+    win::test::Click(at);
+    win::test::Click(at);
+    settle();
+    ASSERT_TRUE(gui::incell_editing(list()));
+    ASSERT_EQ(list()->current_column, 2);
+    type_keys("1234");
+    char* typed = vtextitemGetString(list()->entry);
+    EXPECT_STREQ(typed, "1234");
+    vmemFree(typed);
+    press(win::VK_ESCAPE);
+  }
+  // A later press in the open editor still places the caret: past the text.
+  clock.advance(1000);
+  const win::POINT start = screen_point(window()->window, list(), cell_rect.x - list()->rect.x + cell_rect.width - 3,
+                                        cell_rect.y - list()->rect.y + cell_rect.height / 2);
+  win::test::Click(start);
+  settle();
+  ASSERT_TRUE(gui::incell_editing(list()));
+  clock.advance(1000);
+  win::test::Click(start);
+  settle();
+  type_keys("7");
+  press(win::VK_RETURN);
+  EXPECT_EQ(word(1), "$0007");
+}
+
 TEST_F(MemoryWindow, ScrollToMovesOnlyToAnAddress) {
   gui::command_submit("wmemory xi");
   settle();
