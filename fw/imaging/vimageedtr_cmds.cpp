@@ -213,6 +213,9 @@ void paletteChosen(vpaled* p, vcolorList* colors) {
   vimageedtrRecordSetImage(e);
   vimgedSetPalette(e->imageModel, colors, (p->paledFlags & vpaledREMAP) != 0);
   vimageedtrInvalidateViews(e);
+  // The palette editor's OK is no selector of ours: the menus (Undo's step,
+  // Save) are brought up to date here.
+  vimageedtrRefreshSelectors(e);
 }
 
 void dropPaletteEditor() {

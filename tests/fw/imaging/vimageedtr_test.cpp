@@ -379,6 +379,15 @@ TEST_F(ImageEditor, ThePaletteEditorsOkRecordsSetImageAndSetsThePalette) {
   vpaledDo(p, "DeleteBtn");
   vpaledDo(p, "OKBtn");
   EXPECT_EQ(std::string(vundoGetUndoLabel(model()->undo)), "Undo Set Image");
+  // The menus follow at once, without a selector of the editor's.
+  auto* bar = static_cast<vmenubar*>(vdialogFindItem(e, N("Menu Bar")));
+  ASSERT_NE(bar, nullptr);
+  for (const char* tag : {"Undo", "SaveEditor"})
+    for (int i = 0; i < vmenubarCount(bar); ++i)
+      for (int k = 0; k < vmenuItemListCount(&vmenubarAt(bar, i)->items); ++k)
+        if (vmenuItem* m = vmenuItemListAt(&vmenubarAt(bar, i)->items, k); m->tag == N(tag)) {
+          EXPECT_TRUE(vmenuItemIsEnabled(m)) << tag;
+        }
   EXPECT_EQ(vimageGetPalette(model()->working)->count, 15u);
   EXPECT_EQ(vimageGetPalette(image)->count, 16u) << "the application's image waits for apply";
   vimageedtrIssueSelector(e, vimageedtrUNDO, nullptr);
