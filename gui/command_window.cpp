@@ -317,10 +317,26 @@ void lay_out_items(vdialog* d) {
   }
 }
 
+// Whether any of the newest history row shows in the list.
+bool newest_row_shown() {
+  if (win.history == nullptr || win.history_model == nullptr) return false;
+  const int rows = vlistGetRowCount(win.history_model);
+  if (rows <= 0) return false;
+  vrect content, cell;
+  _vlistviewGetContentRect(win.history, &content);
+  vlistviewGetCellRect(win.history, rows - 1, 0, &cell);
+  return cell.y < content.y + content.height && cell.y + cell.height > content.y;
+}
+
 void command_event(vwindow* window, vevent* event) {
   if (event->type != veventWINDOW_AREA || (veventGetAreaFlags(event) & 2) == 0) return;
+  // The list keeps its top row when resized: a history that showed its
+  // newest line is brought back to it.
+  const bool newest = newest_row_shown();
   if (window == win.dialog) lay_out_items(win.dialog);
-  if (win.history != nullptr) incell_layout(win.history, 0);
+  if (win.history == nullptr) return;
+  incell_layout(win.history, 0);
+  if (newest) vlistviewScrollToCell(win.history, vlistGetRowCount(win.history_model) - 1, 0);
 }
 
 void set_up_history() {

@@ -109,6 +109,43 @@ TEST_F(CommandWindow, AResizedWindowKeepsTheEntryInReach) {
   EXPECT_EQ(command_history_line(0), std::string("evaluate 2"));
 }
 
+// The newest line stays in view through a resize that shows it less or
+// more (maximize and restore among them); a history scrolled back stays put.
+TEST_F(CommandWindow, TheNewestHistoryLineStaysInViewThroughAResize) {
+  const int newest = COMMAND_HISTORY_SIZE - 1;
+  auto newest_shown = [&] {
+    vrect content, cell;
+    _vlistviewGetContentRect(history(), &content);
+    vlistviewGetCellRect(history(), newest, 0, &cell);
+    return cell.y >= content.y && cell.y + cell.height <= content.y + content.height;
+  };
+  type_keys("evaluate 3");
+  enter();
+  ASSERT_EQ(history_row(newest), "evaluate 3");
+  ASSERT_TRUE(newest_shown());
+  const int width = dialog()->rect.width, height = dialog()->rect.height;
+  auto resize = [&](int width, int height) {
+    win::SetWindowPos(dialog()->native->hwnd, nullptr, 0, 0, width, height,
+                      win::SWP_NOMOVE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+    settle();
+  };
+  for (const auto& size : {std::pair{width, height + 200}, std::pair{width, height}, std::pair{width + 50, height - 40}}) {
+    resize(size.first, size.second);
+    EXPECT_TRUE(newest_shown()) << size.first << "x" << size.second;
+  }
+  win::ShowWindow(dialog()->native->hwnd, win::SW_MAXIMIZE);
+  settle();
+  EXPECT_TRUE(newest_shown()) << "maximized";
+  win::ShowWindow(dialog()->native->hwnd, win::SW_RESTORE);
+  settle();
+  EXPECT_TRUE(newest_shown()) << "restored";
+  vlistviewScrollToCell(history(), 0, 0);
+  const int first = history()->firstRow;
+  resize(width, height - 20);
+  EXPECT_EQ(history()->firstRow, first) << "scrolled back";
+  EXPECT_FALSE(newest_shown());
+}
+
 TEST_F(CommandWindow, EnterSubmitsAndOnAnEmptyEntryRepeatsTheNewestLine) {
   type_keys("evaluate 6*7");
   enter();
