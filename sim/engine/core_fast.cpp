@@ -477,6 +477,25 @@ bool alu_two_reads(fast_step& s) {
   return true;
 }
 
+// A step filled in place (a record returned by value is stored in parts
+// and read back whole).
+[[gnu::always_inline]] inline void start_step(fast_step& s, device_inst& inst, device_state& st, uint32_t* w,
+                                              const decoded_word& d, uint32_t op, bool repeat_pass,
+                                              const plain_page* pages, bool bus_rest, bool* clock_steady) {
+  s.inst = &inst;
+  s.st = &st;
+  s.w = w;
+  s.d = &d;
+  s.opcode = op;
+  s.repeat_pass = repeat_pass;
+  s.pages = pages;
+  s.accesses = 0;
+  s.transfers = 0;
+  s.bus_rest = bus_rest;
+  s.closed_clock = false;
+  s.clock_steady = clock_steady;
+}
+
 // A word of a data page a one-piece instruction reads or writes: a plain
 // page whose log rows are known and whose reads leave the data pins alone;
 // null for the general path.
@@ -539,17 +558,7 @@ template <typename Execute, typename Complete>
                                                    bool repeat_pass, bool* clock_steady, Execute execute,
                                                    Complete complete) {
   fast_step s;
-  s.inst = &inst;
-  s.st = &st;
-  s.w = w;
-  s.d = &d;
-  s.opcode = op;
-  s.repeat_pass = repeat_pass;
-  s.pages = pages;
-  s.accesses = 0;
-  s.transfers = 0;
-  s.bus_rest = true;
-  s.clock_steady = clock_steady;
+  start_step(s, inst, st, w, d, op, repeat_pass, pages, true, clock_steady);
   fast_begin(s, true);
   execute();
   const bool fetch = plan_last_cycle(w);
@@ -839,18 +848,7 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
   }
   if (!fetches_plain(w, pages, d, repeat_pass)) return 0;
   fast_step s;
-  s.inst = &inst;
-  s.st = &st;
-  s.w = w;
-  s.d = &d;
-  s.opcode = word;
-  s.repeat_pass = repeat_pass;
-  s.pages = pages;
-  s.accesses = 0;
-  s.transfers = 0;
-  s.bus_rest = bus_rest;
-  s.closed_clock = false;
-  s.clock_steady = clock_steady;
+  start_step(s, inst, st, w, d, word, repeat_pass, pages, bus_rest, clock_steady);
   if (!d.fast(s)) return 0;
   for (int c = 1; c < d.cycles; ++c) {
     complete_accesses(s, c);
