@@ -2,6 +2,7 @@
 // their resource, fields read from the real items, Ok and Apply pressed
 // with the pointer, item commands from clicked toggles, the close refused
 // while a line runs.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -176,6 +177,48 @@ TEST_F(DialogFormTest, TheAboutRowOpensABoxEachTime) {
 namespace {
 
 // Dialogs of the device, memory and preferences as a user sees them.
+// Tab walks every field of a dialog, into a titled group and out of it
+// again: none of them is left to the pointer alone.
+TEST_F(DialogFormTest, TabReachesEveryFieldThroughTheGroups) {
+  struct Case {
+    const char* command;
+    const char* resource;
+    std::vector<std::pair<const char*, const char*>> fields;  // name, container
+  };
+  const Case cases[] = {
+      {"M_File_Input_Addr", "Input_Addr", {{"Number", ""}, {"Addr", "To"}, {"Addr", "From"}}},
+      {"M_Exec_Go", "Go", {{"Address", "From"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.resource);
+    gui::command_dialogs_close_all();
+    settle();
+    ASSERT_EQ(dispatch(c.command), 1);
+    vconfirm* d = window(c.resource);
+    ASSERT_NE(d, nullptr);
+    win::SetActiveWindow(d->native->hwnd);
+    settle();
+    std::vector<vdialogItem*> reached;
+    for (int step = 0; step < 24; ++step) {
+      press(win::VK_TAB);
+      vdialogItem* f = vdialogGetFocusItem(d);
+      while (f != nullptr && vcontainerIsContainer(f)) {
+        vdialogItem* inner = vdialogItemListGetFocusItem(vcontainerGetItemList(static_cast<vcontainer*>(f)));
+        if (inner == nullptr) break;
+        f = inner;
+      }
+      reached.push_back(f);
+    }
+    for (const auto& [name, container] : c.fields) {
+      vdialogItem* field = item(d, name, container);
+      ASSERT_NE(field, nullptr) << name;
+      EXPECT_NE(std::find(reached.begin(), reached.end(), field), reached.end()) << container << "/" << name;
+    }
+  }
+  gui::command_dialogs_close_all();
+  settle();
+}
+
 TEST_F(DialogFormTest, DeviceMemoryAndPreferenceDialogsLookAsStored) {
   looks_as_stored("M_Mod_Dev_Conf", "Device", "device.png");
   looks_as_stored("M_Mod_Memory", "Change_Mem", "change_mem.png");
