@@ -199,6 +199,13 @@ int incell_key(vdialogItem* item, vevent* e) {
       incell_layout(l, 0);
       return 1;
     }
+    // For the same reason a character bound to "Select" (the space) is
+    // typed here rather than taken as a request for the focus.
+    if (veventGetBinding(e) == vname_Select && veventGetCharacter(e) >= ' ' &&
+        (veventGetModifiers(e) & (veventMOD_CONTROL | veventMOD_COMMAND)) == 0) {
+      vtextviewTypeChar(l->entry, veventGetCharacter(e));
+      return 1;
+    }
     return vdialogItemClassOf(l->entry)->keyDown(l->entry, e);
   }
   return super()->keyDown(item, e);

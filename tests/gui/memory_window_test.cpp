@@ -187,6 +187,38 @@ TEST_F(MemoryWindow, ADoubleClickedCellIsReplacedByWhatIsTyped) {
   EXPECT_EQ(word(1), "$0007");
 }
 
+// Blanks are typed into a cell's editor like any character: what they
+// belong to is refused or taken as the console would, and the window stays.
+TEST_F(MemoryWindow, BlanksAreTypedIntoACellsEditor) {
+  gui::command_submit("wmemory xi");
+  settle();
+  ASSERT_NE(window(), nullptr);
+  const std::string before = word(1);
+  win::SetActiveWindow(window()->window->native->hwnd);
+  settle();
+  vrect cell_rect;
+  vlistviewGetCellRect(list(), 0, 2, &cell_rect);
+  const win::POINT at = screen_point(window()->window, list(), cell_rect.x - list()->rect.x + 10,
+                                     cell_rect.y - list()->rect.y + cell_rect.height / 2);
+  win::test::Click(at);
+  settle();
+  ASSERT_TRUE(gui::incell_editing(list()));
+  type_keys("break p:$10");
+  char* typed = vtextitemGetString(list()->entry);
+  EXPECT_STREQ(typed, "break p:$10") << "the blank typed like any character";
+  vmemFree(typed);
+  press(win::VK_RETURN);
+  EXPECT_EQ(word(1), before);
+  EXPECT_EQ(list()->current_column, 2);
+  // A blank before the value is typed and the value taken.
+  gui::incell_edit_cell(list(), 0, 2);
+  ASSERT_TRUE(gui::incell_editing(list()));
+  vtextitemSetTextChars(list()->entry, "");
+  type_keys(" 5");
+  press(win::VK_RETURN);
+  EXPECT_EQ(word(1), "$0005");
+}
+
 TEST_F(MemoryWindow, ScrollToMovesOnlyToAnAddress) {
   gui::command_submit("wmemory xi");
   settle();
