@@ -219,6 +219,20 @@ TEST_F(DialogFormTest, TabReachesEveryFieldThroughTheGroups) {
   settle();
 }
 
+// Blanks typed into a dialog's field stay in its text.
+TEST_F(DialogFormTest, BlanksTypedIntoAFieldAreKept) {
+  ASSERT_EQ(dispatch("M_File_Input_Addr"), 1);
+  vconfirm* d = window("Input_Addr");
+  ASSERT_NE(d, nullptr);
+  win::SetActiveWindow(d->native->hwnd);
+  settle();
+  click_item(d, item(d, "Addr", "To"));
+  type_keys("$1 + 2");
+  EXPECT_EQ(text(d, "Addr", "To"), "$1 + 2");
+  gui::command_dialogs_close_all();
+  settle();
+}
+
 TEST_F(DialogFormTest, DeviceMemoryAndPreferenceDialogsLookAsStored) {
   looks_as_stored("M_Mod_Dev_Conf", "Device", "device.png");
   looks_as_stored("M_Mod_Memory", "Change_Mem", "change_mem.png");

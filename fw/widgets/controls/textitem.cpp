@@ -276,6 +276,13 @@ int keyDown(vdialogItem* self, vevent* e) {
     vtextviewClassOf(item)->notifyClient(item, e, 3);  // instead of a line break
     return 1;
   }
+  // The blank is bound to "Select" for buttons and toggles; in a field that
+  // takes typing it is text.
+  if (item->modifiable && veventGetCharacter(e) == ' ' && veventGetBinding(e) == vname_Select &&
+      (veventGetModifiers(e) & (veventMOD_CONTROL | veventMOD_COMMAND)) == 0 && item->text && item->selection) {
+    vtextviewTypeChar(item, ' ');
+    return 1;
+  }
   return super()->keyDown(self, e);
 }
 
