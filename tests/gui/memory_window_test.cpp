@@ -34,6 +34,21 @@ struct MemoryWindow : GuiWindowFixture {
     format_memory_word(region->space, address, 3, text);
     return text;
   }
+  // The Memory window on xi, opened and made active.
+  static void open_active_xi() {
+    gui::command_submit("wmemory xi");
+    settle();
+    ASSERT_NE(window(), nullptr);
+    win::SetActiveWindow(window()->window->native->hwnd);
+    settle();
+  }
+  // A screen point x pixels into the cell of row 0, column 2, halfway up.
+  static win::POINT first_value_point(int x) {
+    vrect cell_rect;
+    vlistviewGetCellRect(list(), 0, 2, &cell_rect);
+    return screen_point(window()->window, list(), cell_rect.x - list()->rect.x + x,
+                        cell_rect.y - list()->rect.y + cell_rect.height / 2);
+  }
   static void user_resize(int width, int height) {
     win::SetWindowPos(window()->window->native->hwnd, nullptr, 0, 0, width, height,
                       win::SWP_NOMOVE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
@@ -116,16 +131,10 @@ TEST_F(MemoryWindow, CommittingTheLastVisibleCellScrollsByOneRow) {
 // Escape in a cell's editor drops the edit: the memory keeps its word and
 // the window goes on taking keys.
 TEST_F(MemoryWindow, EscapeEndsACellEditWithoutCommitting) {
-  gui::command_submit("wmemory xi");
-  settle();
-  ASSERT_NE(window(), nullptr);
+  open_active_xi();
+  if (HasFatalFailure()) return;
   const std::string before = word(1);
-  win::SetActiveWindow(window()->window->native->hwnd);
-  settle();
-  vrect cell_rect;
-  vlistviewGetCellRect(list(), 0, 2, &cell_rect);
-  const win::POINT at = screen_point(window()->window, list(), cell_rect.x - list()->rect.x + 10,
-                                     cell_rect.y - list()->rect.y + cell_rect.height / 2);
+  const win::POINT at = first_value_point(10);
   win::test::MouseDown(at);
   win::test::MouseUp(at);
   settle();
@@ -149,17 +158,13 @@ TEST_F(MemoryWindow, EscapeEndsACellEditWithoutCommitting) {
 // A double click on a value opens its editor with the whole word selected,
 // wherever in the text the pointer fell: typing replaces the word.
 TEST_F(MemoryWindow, ADoubleClickedCellIsReplacedByWhatIsTyped) {
-  gui::command_submit("wmemory xi");
-  settle();
-  ASSERT_NE(window(), nullptr);
-  win::SetActiveWindow(window()->window->native->hwnd);
-  settle();
+  open_active_xi();
+  if (HasFatalFailure()) return;
   vrect cell_rect;
   vlistviewGetCellRect(list(), 0, 2, &cell_rect);
   for (int x : {4, cell_rect.width / 3, cell_rect.width / 2}) {
     SCOPED_TRACE(x);
-    const win::POINT at = screen_point(window()->window, list(), cell_rect.x - list()->rect.x + x,
-                                       cell_rect.y - list()->rect.y + cell_rect.height / 2);
+    const win::POINT at = first_value_point(x);
     clock.advance(1000);  // apart from any click before
     win::test::Click(at);
     win::test::Click(at);
@@ -174,8 +179,7 @@ TEST_F(MemoryWindow, ADoubleClickedCellIsReplacedByWhatIsTyped) {
   }
   // A later press in the open editor still places the caret: past the text.
   clock.advance(1000);
-  const win::POINT start = screen_point(window()->window, list(), cell_rect.x - list()->rect.x + cell_rect.width - 3,
-                                        cell_rect.y - list()->rect.y + cell_rect.height / 2);
+  const win::POINT start = first_value_point(cell_rect.width - 3);
   win::test::Click(start);
   settle();
   ASSERT_TRUE(gui::incell_editing(list()));
@@ -190,16 +194,10 @@ TEST_F(MemoryWindow, ADoubleClickedCellIsReplacedByWhatIsTyped) {
 // Blanks are typed into a cell's editor like any character: what they
 // belong to is refused or taken as the console would, and the window stays.
 TEST_F(MemoryWindow, BlanksAreTypedIntoACellsEditor) {
-  gui::command_submit("wmemory xi");
-  settle();
-  ASSERT_NE(window(), nullptr);
+  open_active_xi();
+  if (HasFatalFailure()) return;
   const std::string before = word(1);
-  win::SetActiveWindow(window()->window->native->hwnd);
-  settle();
-  vrect cell_rect;
-  vlistviewGetCellRect(list(), 0, 2, &cell_rect);
-  const win::POINT at = screen_point(window()->window, list(), cell_rect.x - list()->rect.x + 10,
-                                     cell_rect.y - list()->rect.y + cell_rect.height / 2);
+  const win::POINT at = first_value_point(10);
   win::test::Click(at);
   settle();
   ASSERT_TRUE(gui::incell_editing(list()));

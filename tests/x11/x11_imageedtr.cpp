@@ -51,9 +51,7 @@ int run(int argc, char** argv) {
     std::fprintf(stderr, "no X display\n");
     return 1;
   }
-  int hold = 0;
-  for (int i = 1; i + 1 < argc; ++i)
-    if (std::string(argv[i]) == "-hold") hold = std::atoi(argv[i + 1]);
+  const int hold = x11run::holdSeconds(argc, argv);
   vimage* image = vimageCreateSized(32, 24, 16);
   vcolorList* palette = vimageGetPalette(image);
   for (std::uint32_t i = 0; i < palette->count; ++i)

@@ -3,7 +3,9 @@
 // pumped before the next.
 #pragma once
 
+#include <cstdlib>
 #include <initializer_list>
+#include <string>
 #include <utility>
 
 #include "fw/imaging/vimgedview.h"
@@ -13,6 +15,15 @@
 #include <X11/extensions/XTest.h>
 
 namespace x11run {
+
+// The seconds after "-hold" on the command line (0 without): how long the
+// run's window stays up at its end, for a screenshot.
+inline int holdSeconds(int argc, char** argv) {
+  int hold = 0;
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::string(argv[i]) == "-hold") hold = std::atoi(argv[i + 1]);
+  return hold;
+}
 
 struct ViewUser {
   Display* display;
