@@ -195,6 +195,11 @@ BOOL setWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flag
       (!wasVisible || resized || (pos.flags & SWP_FRAMECHANGED) || hasDocumentFrame(*w)))
     markMenuLine(*w);
   if (w->parent && wasVisible && (!shownNow || !sameRect(oldRect, w->rect))) exposeParent(hwnd, oldRect, shownNow);
+  // Nothing carries a child's pixels along: where it lands it is drawn
+  // again, frame and children too.
+  if (w->parent && wasVisible && shownNow && !(pos.flags & SWP_NOREDRAW) &&
+      (oldRect.left != w->rect.left || oldRect.top != w->rect.top))
+    exposeArea(hwnd, {0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top});
   syncSurface(*w);
   if (!wasVisible && (w->style & WS_VISIBLE)) {
     RECT whole{0, 0, w->client.right - w->client.left, w->client.bottom - w->client.top};

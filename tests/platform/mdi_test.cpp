@@ -765,3 +765,52 @@ TEST_F(MdiTest, RestackingShowsTheCoveredPartOfTheDocumentOnTop) {
   win::DestroyWindow(pane);
   win::UnregisterClassA(kPaneClass, nullptr);
 }
+
+// A document that lands somewhere else is painted again there, whole and
+// with its children: nothing carries its old pixels along.
+TEST_F(MdiTest, AMovedDocumentIsPaintedWhereItLands) {
+  constexpr const char* kPaneClass = "MdiTestMovedPane";
+  win::WNDCLASSA wc{};
+  wc.lpfnWndProc = win::DefWindowProcA;
+  wc.lpszClassName = kPaneClass;
+  ASSERT_NE(win::RegisterClassA(&wc), 0);
+  win::HWND doc = create("doc", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {10, 20, 300, 200});
+  win::HWND pane = win::CreateWindowExA(0, kPaneClass, nullptr, win::WS_CHILD | win::WS_VISIBLE, 10, 10, 50, 40, doc,
+                                        nullptr, nullptr, nullptr);
+  ASSERT_NE(pane, nullptr);
+  auto damage = [](win::HWND h) {
+    win::RECT r{};
+    if (!win::GetUpdateRect(h, &r, 0)) return std::string("none");
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "-" + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
+  };
+  auto whole = [&](win::HWND h) {
+    win::RECT c{};
+    win::GetClientRect(h, &c);
+    return std::to_string(c.left) + "," + std::to_string(c.top) + "-" + std::to_string(c.right) + "," +
+           std::to_string(c.bottom);
+  };
+  const win::UINT moveOnly = win::SWP_NOSIZE | win::SWP_NOZORDER | win::SWP_NOACTIVATE;
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    win::HWND moved;
+    bool repainted;
+  };
+  const Step steps[] = {
+      {"moving the document", [&] { win::SetWindowPos(doc, nullptr, 60, 50, 0, 0, moveOnly); }, doc, true},
+      {"moving and sizing it by its left edge", [&] { win::MoveWindow(doc, 40, 50, 320, 200, 1); }, doc, true},
+      {"moving it without redrawing", [&] { win::MoveWindow(doc, 30, 40, 320, 200, 0); }, doc, false},
+      {"putting it where it is", [&] { win::SetWindowPos(doc, nullptr, 30, 40, 0, 0, moveOnly); }, doc, false},
+      {"moving a child inside it", [&] { win::SetWindowPos(pane, nullptr, 20, 15, 0, 0, moveOnly); }, pane, true},
+  };
+  for (const Step& s : steps) {
+    pump();
+    ASSERT_EQ(damage(doc) + damage(pane), "nonenone") << s.what;
+    s.act();
+    EXPECT_EQ(damage(s.moved), s.repainted ? whole(s.moved) : "none") << s.what;
+    EXPECT_EQ(damage(pane), s.repainted ? whole(pane) : "none") << s.what;
+  }
+  win::DestroyWindow(pane);
+  win::UnregisterClassA(kPaneClass, nullptr);
+}
