@@ -144,6 +144,10 @@ void pathFromClip(bool deviceRegion);
 vimage* paintMask(vdrawPath* path, vdrawPath* clip, int rule, const vrect& b);
 // Paints a mask placed at the rectangle's origin in the current colour.
 void paintMaskAt(vimage* mask, const vrect& at);
+// Device to image for a mask path's image whose device box starts at (x, y):
+// its rows lie as the bound device's clip to a mask reads them (upright where
+// the device counts rows down), so a copy of the mask is no mirror image.
+vdrawDeviceTransform maskPathPlacement(const vimage* mask, int x, int y);
 // Draws into image as the one-bit mask of area: the state saved, the image
 // bound with area's origin at 0, 0 and cleared, then body; the state and the
 // mask-restore mark are put back however body ends (a raise goes on).

@@ -92,9 +92,8 @@ void intersectThroughMask(vdrawPath* maskPath, vdrawPath* other, const vrect& r)
     vdrawSetDrawMode(15);
     vdrawSyncState(vdrawSYNC_IMAGE);
     sendShifted(other, r);
-    vdrawDeviceTransform toImage = {vmatrixTX | vmatrixTY, vfixedONE, 0, 0, vfixedONE,
-                                    vfixed(r.x - maskPath->bounds.x) * vfixedONE,
-                                    vfixed(r.y - maskPath->bounds.y) * vfixedONE};
+    vdrawDeviceTransform toImage =
+        maskPathPlacement(maskPath->mask, maskPath->bounds.x - r.x, maskPath->bounds.y - r.y);
     m.driver->drawMask(m.data, maskPath->mask, &toImage);
   });
   realDriver->clipToMask(realData, mask, r.x, r.y);

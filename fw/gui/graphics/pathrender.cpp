@@ -395,10 +395,16 @@ void vdrawPathRects(vdrawPath* path, vrect** rects, int* n) {
 
 namespace vdrawint {
 
+vdrawDeviceTransform maskPathPlacement(const vimage* mask, int x, int y) {
+  auto fixed = [](int v) { return vfixed(std::uint32_t(v) << 16); };
+  if (m.current->binding->transform.classBits & vmatrixNEGATIVE_D)
+    return {vmatrixTX | vmatrixTY | vmatrixNEGATIVE_D, vfixedONE, 0, 0, -vfixedONE, fixed(-x), fixed(y + mask->height)};
+  return {vmatrixTX | vmatrixTY, vfixedONE, 0, 0, vfixedONE, fixed(-x), fixed(-y)};
+}
+
 void paintMaskAt(vimage* mask, const vrect& at) {
   vdrawSyncState(vdrawSYNC_FILL);
-  vdrawDeviceTransform toImage = {vmatrixTX | vmatrixTY, vfixedONE, 0, 0, vfixedONE,
-                                  vfixed(std::uint32_t(-at.x) << 16), vfixed(std::uint32_t(-at.y) << 16)};
+  vdrawDeviceTransform toImage = maskPathPlacement(mask, at.x, at.y);
   m.driver->drawMask(m.data, mask, &toImage);
 }
 

@@ -920,3 +920,52 @@ TEST_F(DrawMSW, AWindowDrawnThroughTheWholeRoadMatchesItsPicture) {
 }
 
 }  // namespace
+
+// A masked image drawn through a clip that takes only part of it shows that
+// part as it shows when drawn whole: the mask is no more mirrored than the
+// image. Clips cutting it from each side and from two at once, as the clip
+// and as the device's clip region (a window's update).
+TEST_F(DrawMSW, AMaskedImageThroughAPartialClipMatchesItsWholeDrawing) {
+  // Top-heavy shapes: a mirrored row order shows at once.
+  vimage* img = rgbImage(12, 10, [](int x, int y) { return std::uint32_t(0x100000 * (y + 1) | (x * 20)); });
+  vimageSetMaskOwned(img, maskImage(12, 10, [](int x, int y) { return y >= 6 || x == y; }));
+  auto draw = [&](const vrect* clip, bool region) {
+    paint([&] {
+      if (clip && region) {
+        // Bound as inside the window's update: the region limits the clip.
+        _vdrawBindDevice(vdrawBIND_WINDOW | vdrawBIND_CLIP_TO_DEVICE, w, nullptr, &vdrawDefaultDeviceTable,
+                         vwindowMSWGetDriver());
+        vdrawSetDeviceClipRects(clip, 1);
+      } else if (clip) {
+        vdrawClipRects(clip, 1);
+      }
+      vdrawPathMoveTo(20, 15);
+      vdrawImage(img);
+    });
+    std::vector<win::COLORREF> out;
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) out.push_back(px(x, y));
+    return out;
+  };
+  const std::vector<win::COLORREF> whole = draw(nullptr, false);
+  int drawn = 0;
+  for (win::COLORREF p : whole) drawn += p != kWhite;
+  ASSERT_EQ(drawn, 6 + 4 * 12);
+  EXPECT_NE(whole[std::size_t((H - 1 - 24) * W + 21)], kWhite) << "the full rows at the image's top";
+  const vrect clips[] = {{24, 0, W, H}, {0, 0, 26, H}, {0, 18, W, H}, {0, 0, W, 20}, {23, 17, 6, 6}};
+  for (bool region : {false, true})
+    for (const vrect& c : clips) {
+      const std::vector<win::COLORREF> part = draw(&c, region);
+      int kept = 0;
+      for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+          bool inside = x >= c.x && x < c.x + c.width && H - 1 - y >= c.y && H - 1 - y < c.y + c.height;
+          win::COLORREF want = inside ? whole[std::size_t(y * W + x)] : kWhite;
+          ASSERT_EQ(part[std::size_t(y * W + x)], want) << c.x << "," << c.y << (region ? " region" : "") << " at " << x
+                                                        << "," << y;
+          kept += want != kWhite;
+        }
+      EXPECT_GT(kept, 0) << c.x << "," << c.y;
+    }
+  vimageDestroy(img);
+}
