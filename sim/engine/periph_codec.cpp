@@ -289,6 +289,51 @@ void codec_tick(int periph, uint32_t* w) {
   codec_engine(periph);
 }
 
+// The output filter's input part and one of its outputs, in
+// codec_engine's order and precision (the sum taken left to right).
+double filter_input(const uint32_t* w) {
+  return 0.004514 * static_cast<double>(real(w[CW_V])) - 0.008817 * static_cast<double>(real(w[CW_V + 1])) +
+         0.004514 * static_cast<double>(real(w[CW_V + 2]));
+}
+float filter_output(double input, float z0, float z1, float z2) {
+  return static_cast<float>(input + 2.9005 * static_cast<double>(z0) - 2.807675 * static_cast<double>(z1) +
+                            0.906965 * static_cast<double>(z2));
+}
+
+// m steps of the decimator from step k while the steps repeat (step k
+// adds add[k % 4]): the steps before a round of four and after the last
+// one by one, the rounds between at once. A round from (a1, a2, a3), with
+// e1..e4 the sums of its first one to four adds, leaves a1 + e4,
+// a2 + 4 a1 + (e1 + e2 + e3 + e4), a3 + 4 a2 + 10 a1 + (4 e1 + 3 e2 + 2 e3 + e4);
+// b rounds add those b times over, which sums to the terms below (modulo
+// 2^32, as the integrators wrap).
+void repeated_decimator(uint32_t& a1, uint32_t& a2, uint32_t& a3, const uint32_t* add, uint32_t k, uint32_t m) {
+  const auto step = [&](uint32_t n) {
+    a1 += add[n & 3];
+    a2 += a1;
+    a3 += a2;
+  };
+  for (; m > 0 && (k & 3) != 0; --m, ++k) step(k);
+  const uint32_t b = m / 4;
+  if (b > 0) {
+    const uint32_t e1 = add[0], e2 = e1 + add[1], e3 = e2 + add[2], e4 = e3 + add[3];
+    const uint32_t p = e1 + e2 + e3 + e4, q = 4 * e1 + 3 * e2 + 2 * e3 + e4;
+    // b (b - 1) / 2 and b (b - 1) (b - 2) / 3, the divisions made on the
+    // factor they divide so the products may wrap.
+    const uint32_t pairs = (b % 2 == 0 ? b / 2 * (b - 1) : (b - 1) / 2 * b);
+    const uint32_t triples = b % 3 == 0   ? b / 3 * (b - 1) * (b - 2)
+                             : b % 3 == 1 ? (b - 1) / 3 * b * (b - 2)
+                                          : (b - 2) / 3 * b * (b - 1);
+    const uint32_t n3 = a3 + 4 * (b * a2 + 4 * a1 * pairs + 2 * e4 * triples + p * pairs) +
+                        10 * (b * a1 + e4 * pairs) + b * q;
+    const uint32_t n2 = a2 + 4 * (b * a1 + e4 * pairs) + b * p;
+    a1 += b * e4;
+    a2 = n2;
+    a3 = n3;
+  }
+  for (uint32_t n = 0; n < m % 4; ++n) step(n);
+}
+
 // Steps run in a batch: the words the steps write kept in locals and
 // stored once, the bit history as a ring, the speaker pins written from the
 // batch's last output-filter step. The arithmetic is codec_engine's, in
@@ -299,7 +344,8 @@ void codec_tick(int periph, uint32_t* w) {
 // with a constant input and no change of ctx: both modulators in a cycle
 // of four, the filters settled) repeats those four steps until a sample
 // end changes the interpolator's input: then only the decimator runs,
-// with the four steps' signs, and the state is the four steps' again.
+// with the four steps' signs (rounds of four at once), and the output
+// filter from its one input; the rest of the state is the four steps'.
 void codec_steps(int periph, uint32_t* w, uint32_t steps) {
   const uint32_t control = w[CODEC_CONTROL];
   const double x =
@@ -342,19 +388,37 @@ void codec_steps(int periph, uint32_t* w, uint32_t steps) {
     d2 = w[CW_D2];
   };
   // Every fourth step: the output filter and the speaker level.
-  const auto output_filter = [&](uint32_t comb) {
-    const auto h = [&](int word, int n) -> double { return real(w[word + n]); };
-    w[CW_V + 2] = w[CW_V + 1];
-    w[CW_V + 1] = w[CW_V];
-    w[CW_V] = comb;
-    const double z = 0.004514 * h(CW_V, 0) - 0.008817 * h(CW_V, 1) + 0.004514 * h(CW_V, 2) +
-                     2.9005 * h(CW_Z, 0) - 2.807675 * h(CW_Z, 1) + 0.906965 * h(CW_Z, 2);
-    w[CW_Z + 2] = w[CW_Z + 1];
-    w[CW_Z + 1] = w[CW_Z];
-    w[CW_Z] = bits(z);
+  const auto speaker_level = [&] {
     const double scale = is583 ? static_cast<double>(period) * 0.0078125 : rate_scales_547[(control >> 8) & 3];
     r = muted_off ? 0.0 : clamp(volume * real(w[CW_Z]) * scale * 0.015550947844266963, 1.0);
     speaker = true;
+  };
+  const auto output_filter = [&](uint32_t comb) {
+    w[CW_V + 2] = w[CW_V + 1];
+    w[CW_V + 1] = w[CW_V];
+    w[CW_V] = comb;
+    const float z = filter_output(filter_input(w), real(w[CW_Z]), real(w[CW_Z + 1]), real(w[CW_Z + 2]));
+    w[CW_Z + 2] = w[CW_Z + 1];
+    w[CW_Z + 1] = w[CW_Z];
+    w[CW_Z] = bits(z);
+    speaker_level();
+  };
+  // The filter's calls while the steps repeat: its inputs are the same
+  // comb output each time, so only its outputs move.
+  const auto repeated_filter = [&](uint32_t calls) {
+    if (calls == 0) return;
+    const double in = filter_input(w);
+    float z0 = real(w[CW_Z]), z1 = real(w[CW_Z + 1]), z2 = real(w[CW_Z + 2]);
+    for (uint32_t c = 0; c < calls; ++c) {
+      const float z = filter_output(in, z0, z1, z2);
+      z2 = z1;
+      z1 = z0;
+      z0 = z;
+    }
+    w[CW_Z] = bits(z0);
+    w[CW_Z + 1] = bits(z1);
+    w[CW_Z + 2] = bits(z2);
+    speaker_level();
   };
   // The interpolator, the output modulator and the filters.
   const auto output_part = [&] {
@@ -441,14 +505,11 @@ void codec_steps(int periph, uint32_t* w, uint32_t steps) {
       const uint32_t left = counter < period ? period - counter : 1;
       const bool to_sample = left <= steps - k;
       const uint32_t m = to_sample ? left - 1 : steps - k;
-      for (uint32_t i = 0; i < m; ++i, ++k) {
-        const uint32_t n = k & 3;
-        a1 += add[n];
-        a2 += a1;
-        a3 += a2;
-        // The comb filter's output of that step, the same in every round.
-        if (n == filter_step) output_filter(seen[4 + n].words[COMB]);
-      }
+      repeated_decimator(a1, a2, a3, add, k, m);
+      // The comb filter's output of that step, the same in every round.
+      const uint32_t first_call = (filter_step - k) & 3;
+      repeated_filter(first_call < m ? (m - first_call + 3) / 4 : 0);
+      k += m;
       counter += m;
       repeated += m;
       if (!to_sample) continue;

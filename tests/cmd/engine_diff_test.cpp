@@ -1075,9 +1075,11 @@ TEST_F(engine_diff, ProfiledProgramsGiveTheSameProfileOnBothEngines) {
 // with the "73583" prescaler passing every step or fewer, a mic input in
 // range, a program echoing crx into ctx (the interpolator's input moves),
 // the whole state (speaker pins, flags, crx, every converter word) agrees
-// at 100 points over 100,000 cycles. Silence with nothing written to ctx
-// settles into steps that repeat (taken from the repeat on the fast
-// engine) until ctx changes between slices.
+// at 100 points over 100,000 cycles. Silence or a clipped input with
+// nothing written to ctx settles into steps that repeat (taken from the
+// repeat on the fast engine) until ctx changes between slices. Every
+// rate setting again with the speaker voltages written to a file (one
+// step a cycle on both engines): the files are the same.
 TEST_F(engine_diff, CodecStepsInBatchesAsOneStepEachCycle) {
   struct rate_case {
     const char* type;
@@ -1096,10 +1098,22 @@ TEST_F(engine_diff, CodecStepsInBatchesAsOneStepEachCycle) {
       {"73547", "change cocr $4e0b", 0.0f, false, true},
       {"73583", "change ccr1 $c000 ccr0 $0000", 0.0f, false, true},
       {"73583", "change ccr1 $dc07 ccr0 $2a03", 0.0f, false, true},
+      // A clipped input: the steps repeat while the decimator's
+      // integrators grow (and wrap) from round to round.
+      {"73547", "change cocr $4c07", 1.0f, false, true},
+      {"73547", "change cocr $4d0c", -3.0f, false, true},
+      {"73583", "change ccr1 $d40a ccr0 $0000", 0.75f, false, true},
+      {"73583", "change ccr1 $cc03 ccr0 $3f02", -1.5f, false, true},
   };
   instruction_end_observer = nullptr;
-  for (const rate_case& c : cases) {
-    SCOPED_TRACE(std::string(c.type) + ": " + c.control);
+  std::string pattern = (std::filesystem::temp_directory_path() / "simcodecXXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::filesystem::path scratch = pattern;
+  constexpr std::size_t RATE_SETTINGS = 9;  // the first nine cases
+  for (std::size_t n = 0; n < std::size(cases) + RATE_SETTINGS; ++n) {
+    const bool to_file = n >= std::size(cases);
+    const rate_case& c = cases[to_file ? n - std::size(cases) : n];
+    SCOPED_TRACE(std::string(c.type) + ": " + c.control + (to_file ? " to a file" : ""));
     for (int d : {FAST, CYCLE}) {
       make(d, c.type);
       assemble(d, {{0x40, c.echo ? "move x:>$ffe9,a" : "nop"},
@@ -1119,6 +1133,10 @@ TEST_F(engine_diff, CodecStepsInBatchesAsOneStepEachCycle) {
       set_pin_word(periph_pin_block(0), 5 + first, std::bit_cast<uint32_t>(c.mic));        // mic
       set_pin_word(periph_pin_block(0), 5 + first + 1, std::bit_cast<uint32_t>(-0.213f));  // aux
       set(d, "pc", 0x40);
+      if (to_file) {
+        device_insts[d]->work_dir = scratch.string() + "/";
+        execute_command_line(d, ("output codec volts" + std::to_string(d) + " -o").c_str());
+      }
       arm(d);
     }
     for (int k = 0; k < 100; ++k) {
@@ -1136,11 +1154,20 @@ TEST_F(engine_diff, CodecStepsInBatchesAsOneStepEachCycle) {
         break;
       }
     }
+    EXPECT_EQ(device_states[CYCLE]->batched_steps, 0u);
+    if (to_file) {
+      EXPECT_EQ(device_states[FAST]->batched_steps, 0u);
+      free_all_devices();  // closes the files
+      const std::string fast = slurp(scratch / "volts0.io"), cycle = slurp(scratch / "volts1.io");
+      EXPECT_GT(std::count(fast.begin(), fast.end(), '\n'), 4000);  // a voltage every fourth step
+      EXPECT_EQ(fast, cycle);
+      continue;
+    }
     EXPECT_GT(device_states[FAST]->batched_steps, 10000u);
     EXPECT_EQ(device_states[FAST]->repeated_steps > device_states[FAST]->batched_steps / 4, c.repeats);
-    EXPECT_EQ(device_states[CYCLE]->batched_steps, 0u);
     free_all_devices();
   }
+  std::filesystem::remove_all(scratch);
 }
 
 }  // namespace
