@@ -706,17 +706,30 @@ uint32_t cycles_to_step(int periph, const uint32_t* w, uint32_t n) {
   return w[CW_PRESCALE] + (n - 1) * ((w[CODEC_CCR0] & 0x3F) + 1);
 }
 
+constexpr uint32_t LOOK_AGAIN = 999;
+
 // Every tick while the device has streams (voltages in and out, pins
 // watched) or the PLL divides the clock; otherwise the step that raises
 // the request, looking again within a thousand cycles for the PLL.
 uint32_t codec_next_event(int periph) {
-  codec_catch_up(periph, 0);
   const uint32_t* w = periph_words(periph);
+  {
+    // Without a request to schedule the answer does not depend on the
+    // steps: they wait for a catch-up at most LOOK_AGAIN cycles late, so
+    // the batches are long, as with nothing else scheduling events.
+    const device_state& st = *cur_state;
+    const uint32_t now = cur_inst->cycles, from = w[CW_UPDATED];
+    if (now >= from && now - from < LOOK_AGAIN && converter_runs(w) && pll_passes_clock() &&
+        !((w[CODEC_CONTROL] & CONTROL_COIE) && w[CW_PRIORITY]) && !st.streams[0] && !st.streams[1] &&
+        !st.streams[2] && !st.streams[3])
+      return LOOK_AGAIN;
+  }
+  codec_catch_up(periph, 0);
   if (cur_inst->device_words[DW_STOP_LATCH]) return (w[CODEC_CONTROL] & CONTROL_COE) ? 0 : NO_EVENT;
   if (!converter_runs(w)) return NO_EVENT;
   const device_state& st = *cur_state;
   if (!pll_passes_clock() || st.streams[0] || st.streams[1] || st.streams[2] || st.streams[3]) return 0;
-  uint32_t next = 999;
+  uint32_t next = LOOK_AGAIN;
   if ((w[CODEC_CONTROL] & CONTROL_COIE) && w[CW_PRIORITY]) {
     const bool flags = (w[CODEC_COSR] & (COSR_CRDF | COSR_CTDE)) != 0;
     const uint32_t counter = w[CW_STEP_COUNTER], period = w[CW_SAMPLE_PERIOD];

@@ -1077,9 +1077,10 @@ TEST_F(engine_diff, ProfiledProgramsGiveTheSameProfileOnBothEngines) {
 // the whole state (speaker pins, flags, crx, every converter word) agrees
 // at 100 points over 100,000 cycles. Silence or a clipped input with
 // nothing written to ctx settles into steps that repeat (taken from the
-// repeat on the fast engine) until ctx changes between slices. Every
-// rate setting again with the speaker voltages written to a file (one
-// step a cycle on both engines): the files are the same.
+// repeat on the fast engine) until ctx changes between slices; with the
+// timer's events in between, the converter's steps wait for a later
+// catch-up. Every rate setting again with the speaker voltages written
+// to a file (one step a cycle on both engines): the files are the same.
 TEST_F(engine_diff, CodecStepsInBatchesAsOneStepEachCycle) {
   struct rate_case {
     const char* type;
@@ -1087,6 +1088,7 @@ TEST_F(engine_diff, CodecStepsInBatchesAsOneStepEachCycle) {
     float mic = 0.0371f;
     bool echo = true;      // the program writes crx plus x0 into ctx
     bool repeats = false;  // steps come from a repeat
+    bool timer = false;    // the timer's events every 200 cycles, the codec's steps left for later
   };
   const rate_case cases[] = {
       {"73547", "change cocr $5c07"},           {"73547", "change cocr $4d0c"},
@@ -1101,9 +1103,11 @@ TEST_F(engine_diff, CodecStepsInBatchesAsOneStepEachCycle) {
       // A clipped input: the steps repeat while the decimator's
       // integrators grow (and wrap) from round to round.
       {"73547", "change cocr $4c07", 1.0f, false, true},
-      {"73547", "change cocr $4d0c", -3.0f, false, true},
-      {"73583", "change ccr1 $d40a ccr0 $0000", 0.75f, false, true},
+      {"73547", "change cocr $4d0c", -3.0f, false, true, true},
+      {"73583", "change ccr1 $d40a ccr0 $0000", 0.75f, false, true, true},
       {"73583", "change ccr1 $cc03 ccr0 $3f02", -1.5f, false, true},
+      {"73547", "change cocr $5e03", 0.0371f, true, false, true},
+      {"73583", "change ccr1 $cc0c ccr0 $1e01", 0.0371f, true, false, true},
   };
   instruction_end_observer = nullptr;
   std::string pattern = (std::filesystem::temp_directory_path() / "simcodecXXXXXX").string();
@@ -1124,6 +1128,7 @@ TEST_F(engine_diff, CodecStepsInBatchesAsOneStepEachCycle) {
                    {0x48, "nop"},
                    {0x49, "jmp >$40"}});
       execute_command_line(d, c.control);
+      if (c.timer) execute_command_line(d, "change tpr 99 tcr $8200");
       make_device_current(d);
       int codec = -1;
       for (int p = 0; p < cur_type->periph_count; ++p)
