@@ -134,9 +134,12 @@ vimgedviewClassRec* baseViewClass() {
 vimgedClassRec* modelSuper() { return vimgedGetDefaultClass(); }
 vimageedtr* ownerOf(vimged* m) { return static_cast<Model*>(m)->owner; }
 
+// The swatches show values through the palette: a new palette or image
+// recolours them even where the values stay.
 void resetColors(vimageedtr* e) {
   if (e->mruItem) vimgedutilsResetMRUItem(e->mruItem);
   checkColorIndices(e);
+  if (e->fgBgItem && (e->fgBgItem->flags & vdialogItemOPEN)) vdialogInvalItem(e->fgBgItem, 0);
 }
 
 void modelSetPalette(vimged* m, const vcolorList* palette, int remap) {

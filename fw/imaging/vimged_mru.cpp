@@ -143,9 +143,10 @@ void vimgedutilsResetMRUItem(vdialogItem* self) {
     item->values[0] = 0;
     if (image->depth == 1) item->values[1] = 1;
     else std::copy(std::begin(kDeepDefaults), std::end(kDeepDefaults), item->values + 1);
-    return;
+  } else {
+    for (int i = 0; i < vimgedutilsMRU_COUNT; ++i) item->values[i] = std::uint32_t(i);
   }
-  for (int i = 0; i < vimgedutilsMRU_COUNT; ++i) item->values[i] = std::uint32_t(i);
+  if (item->flags & vdialogItemOPEN) vdialogInvalItem(item, 0);
 }
 
 void vimgedutilsAddMRUColor(vdialogItem* self, std::uint32_t value) {

@@ -394,6 +394,51 @@ TEST_F(ImageEditor, ThePaletteEditorsOkRecordsSetImageAndSetsThePalette) {
   EXPECT_EQ(vimageGetPalette(model()->working)->count, 16u);
 }
 
+// The swatches and the recent colours show pixel values through the
+// palette: after the palette editor's OK, and after its undo, they show the
+// colours as they now are, not as they were when last drawn.
+TEST_F(ImageEditor, TheSwatchesFollowThePaletteEditorsOkAndItsUndo) {
+  vimage* image = keep(testimg::make(8, 6, 4));
+  std::vector<std::uint32_t> rgb(16, 0x808080);
+  rgb[0] = 0xFFFFFF, rgb[1] = 0xFF0000;
+  testimg::setPalette(image, rgb);
+  vimageedtrSetImage(e, image);
+  vwindowOpen(e);
+  settle();
+  auto* fgBg = static_cast<vimgedutilsFgBgItem*>(e->fgBgItem);
+  auto* mru = static_cast<vimgedutilsMRUItem*>(e->mruItem);
+  ASSERT_EQ(e->imageView->foreground, 1u);
+  ASSERT_EQ(mru->values[1], 1u);
+  // 0xRRGGBB at a dialog point (y from the bottom).
+  auto at = [&](int x, int y) {
+    win::COLORREF c = win::test::Pixel(e->native->hwnd, x, e->rect.height - 1 - y);
+    return std::uint32_t(win::GetRValue(c)) << 16 | std::uint32_t(win::GetGValue(c)) << 8 | win::GetBValue(c);
+  };
+  const vrect& f = fgBg->foreground;
+  vrect in;
+  vrectInset(&mru->grid, 1, 1, &in);
+  // Cell 1: the top row's right half.
+  auto swatch = [&] { return at(f.x + f.width / 2, f.y + f.height / 2); };
+  auto recent = [&] { return at(in.x + in.width * 3 / 4, in.y + in.height - mru->cellHeight / 2); };
+  ASSERT_EQ(swatch(), 0xFF0000u);
+  ASSERT_EQ(recent(), 0xFF0000u);
+  vimageedtrIssueSelector(e, vimageedtrEDIT_PALETTE, nullptr);
+  settle();
+  vpaled* p = vimageedtrGetPaletteEditor();
+  ASSERT_NE(p, nullptr);
+  vpaledSelect(p, 1, 1);
+  vpaledDo(p, "ContrastBtn");
+  vpaledDo(p, "OKBtn");
+  settle();
+  EXPECT_EQ(e->imageView->foreground, 1u) << "the same value, another colour";
+  EXPECT_EQ(swatch(), 0x00FFFFu);
+  EXPECT_EQ(recent(), 0x00FFFFu);
+  vimageedtrIssueSelector(e, vimageedtrUNDO, nullptr);
+  settle();
+  EXPECT_EQ(swatch(), 0xFF0000u);
+  EXPECT_EQ(recent(), 0xFF0000u);
+}
+
 // Beside an editor at the screen's right edge there is no room: the
 // palette editor and the preview come back onto the screen.
 TEST_F(ImageEditor, WindowsBesideTheEditorStayOnTheScreen) {
