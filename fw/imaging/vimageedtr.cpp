@@ -262,6 +262,8 @@ void init(vinstance* self) {
   }
   ++state()->editors;
   build(e);
+  // The location read-out follows the pointer with no button held too.
+  vwindowClassOf(e)->setWantsMotion(e, 1);
   // The template's size is the dialog's.
   e->dialogFlags &= std::uint16_t(~vdialogSIZE_PENDING);
 }

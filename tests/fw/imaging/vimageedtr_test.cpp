@@ -546,6 +546,12 @@ TEST_F(ImageEditor, TheReadOutFollowsAStrokeInTheView) {
   EXPECT_EQ(title(e->locValues[vimageedtrLOC_DY]), "3");
   EXPECT_EQ(title(e->locValues[vimageedtrLOC_LEN]), "3");
   EXPECT_EQ(title(e->locValues[vimageedtrLOC_ANG]), "90");
+  // Without a button the read-out follows the pointer over the image.
+  win::test::MouseMove(screen(cellCentre(e->imageView, 5, 2)));
+  settle();
+  EXPECT_EQ(title(e->locValues[vimageedtrLOC_X]), "6");
+  EXPECT_EQ(title(e->locValues[vimageedtrLOC_Y]), "3");
+  EXPECT_EQ(title(e->locValues[vimageedtrLOC_DY]), "0");
 }
 
 // ---- Views and the preview window.
