@@ -4,6 +4,7 @@
 // so nothing on the read and write paths allocates or formats text.
 #include "sim/engine/memory.h"
 
+#include <array>
 #include <bit>
 
 #include "sim/engine/device.h"
@@ -267,6 +268,56 @@ void note_memory_access_entry(uint8_t entry, uint32_t address, int is_read, uint
   note_access(entry & REGION_ENTRY_ROW, (entry & REGION_ENTRY_HOLDS) != 0, address, is_read, attribute);
 }
 
-void note_periph_write(uint32_t address) { note_memory_access(SPACE_XI, address, 0, 0); }
+namespace {
+
+// The rows whose logs note a write to an I/O address (the peripherals'
+// registers), one bit per row, found once per type and address: a codec
+// sample end or a timer step made the look-ups of note_access each time.
+constexpr uint32_t IO_FIRST = 0xFF00;
+struct io_note_rows {
+  const device_type* type = nullptr;
+  int first_row = -1;  // the type's first_region for the I/O space when found
+  std::array<uint32_t, 0x100> rows{};
+  std::array<bool, 0x100> known{};
+};
+thread_local std::array<io_note_rows, TYPE_COUNT> io_rows;
+
+uint32_t io_write_rows(uint32_t address) {
+  io_note_rows& cache = io_rows[static_cast<std::size_t>(cur_inst->type)];
+  if (cache.type != cur_type || cache.first_row != cur_type->first_region[SPACE_XI]) {
+    cache.type = cur_type;
+    cache.first_row = cur_type->first_region[SPACE_XI];
+    cache.known.fill(false);
+  }
+  const std::size_t at = address - IO_FIRST;
+  if (cache.known[at]) return cache.rows[at];
+  uint32_t rows = 0;
+  const int holder = region_row(SPACE_XI, address);
+  if (valid_row(holder))
+    for (uint32_t all = region_log_rows_fast(holder).all; all != 0; all &= all - 1) {
+      const int r = std::countr_zero(all);
+      if (in_row(cur_type->regions[r], address)) rows |= 1u << r;
+    }
+  cache.rows[at] = rows;
+  cache.known[at] = true;
+  return rows;
+}
+
+}  // namespace
+
+void note_periph_write(uint32_t address) {
+  if (!cur_type || !cur_state || !cur_inst) return;
+  address &= ADDRESS_MASK;
+  const int count = cur_type->region_count;
+  if (address < IO_FIRST || count > REGION_INDEX_MAX_ROWS) {
+    note_memory_access(SPACE_XI, address, 0, 0);
+    return;
+  }
+  if (cur_state->region_logs.size() < static_cast<std::size_t>(count)) return;
+  for (uint32_t rows = io_write_rows(address); rows != 0; rows &= rows - 1) {
+    region_access_log& log = cur_state->region_logs[static_cast<std::size_t>(std::countr_zero(rows))];
+    log_access(log.writes, address, 0, cur_state->instr_epoch);
+  }
+}
 
 void mem_core_hook(int, uint32_t, uint32_t) {}

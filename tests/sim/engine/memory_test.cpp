@@ -1,6 +1,8 @@
 // The memory interface: rows, resolution by operating mode, wide access,
 // fills, device switching and the access logs.
+#include <algorithm>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -353,6 +355,42 @@ TEST_F(MemoryLog, InstructionCountsStartOverAtEveryEndAndAcrossTheEpochsWrap) {
     EXPECT_EQ(instr_accesses(st, reads), 0u);
     EXPECT_EQ(instr_accesses(st, writes), 0u);
     EXPECT_EQ(instr_accesses(st, generic), 0u);
+  }
+}
+
+// A peripheral register's write reaches the rows a search of the map
+// finds for the address (the I/O page's rows are kept per type): on every
+// type, the types taken in turn, every I/O address and some below.
+TEST_F(MemoryLog, PeripheralWritesReachTheRowsTheMapSearchFinds) {
+  const char* const types[] = {"73521", "73583", "73547", "73583ram", "73547rom", "73521"};
+  const auto same = [](const access_log& a, const access_log& b) {
+    return a.run_count == b.run_count && a.ring_index == b.ring_index && a.instr_count == b.instr_count &&
+           a.instr_epoch == b.instr_epoch && std::equal(std::begin(a.address), std::end(a.address), b.address) &&
+           std::equal(std::begin(a.attribute), std::end(a.attribute), b.attribute);
+  };
+  for (const char* type : types) {
+    SCOPED_TRACE(type);
+    make(type, 1);
+    make(type, 0);
+    std::vector<uint32_t> addresses = {0x0, 0x10, 0xFEFF};
+    for (uint32_t a = 0xFF00; a <= 0xFFFF; ++a) addresses.push_back(a);
+    uint32_t noted = 0;
+    for (uint32_t a : addresses) {
+      make_device_current(0);
+      note_periph_write(a);
+      const std::vector<region_access_log> cached = cur_state->region_logs;
+      make_device_current(1);
+      note_memory_access(SPACE_XI, a, 0, 0);
+      const std::vector<region_access_log>& searched = cur_state->region_logs;
+      ASSERT_EQ(cached.size(), searched.size());
+      for (std::size_t r = 0; r < cached.size(); ++r) {
+        EXPECT_TRUE(same(cached[r].writes, searched[r].writes)) << "row " << r << " address " << a;
+        EXPECT_TRUE(same(cached[r].reads, searched[r].reads)) << "row " << r << " address " << a;
+        noted += cached[r].writes.run_count;
+      }
+    }
+    EXPECT_GT(noted, 256u);
+    free_all_devices();
   }
 }
 
