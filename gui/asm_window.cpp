@@ -253,10 +253,12 @@ void asm_edit_commit(xincell* list, const char* text, int code) {
     const std::string line = "asm p:$" + cell(*w, row, 0).substr(0, ADDRESS_TEXT_MAX) + " " +
                              std::string(text != nullptr ? text : "").substr(0, EDIT_TEXT_MAX);
     if (parse_command_line(line.c_str()) == nullptr) {
+      const std::string typed = text != nullptr ? text : "";
       error_report(parse_error_text != nullptr ? parse_error_text : "Invalid parameter");
-      incell_set_current(list, row, 2);
-      incell_layout(list, 1);
-      vtextitemSetTextChars(list->entry, text != nullptr ? text : "");
+      if (win_of_list(list) == nullptr) return;
+      draw_rows(*w);  // the cell shows the instruction again, not what was refused
+      if (list->selection != nullptr) vlistSelectRange(w->model, list->selection, row, 2, 1, 1);
+      incell_edit_again(list, row, 2, typed);
     } else {
       command_submit(line.c_str());
       if (win_of_list(list) == nullptr) return;

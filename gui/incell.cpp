@@ -351,6 +351,15 @@ void incell_allow(xincell* l, int allowed) {
 
 void incell_edit_cell(xincell* l, int32_t row, int32_t column) { cls(l)->editCell(l, row, column); }
 
+void incell_edit_again(xincell* l, int32_t row, int32_t column, const std::string& typed) {
+  incell_edit_cell(l, row, column);
+  if (!incell_editing(l) || l->current_row != row || l->current_column != column) return;
+  vtextitemSetTextChars(l->entry, typed.c_str());
+  if (l->entry->text != nullptr && l->entry->selection != nullptr)
+    vtextSetSelectionRange(l->entry->text, l->entry->selection, 0, l->entry->text->length);
+  vdialogInvalItem(l->entry, 0);
+}
+
 grid_fill::grid_fill(vliststr* model, vlistview* view) : model_(model), view_(view) { ++model_->hold; }
 
 grid_fill::~grid_fill() {

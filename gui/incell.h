@@ -62,6 +62,10 @@ void incell_allow(xincell* list, int allowed);
 void incell_edit_cell(xincell* list, int32_t row, int32_t column);
 // Makes the cell current without beginning an edit.
 void incell_set_current(xincell* list, int32_t row, int32_t column);
+// A committed text whose line was refused: the edit begins again on the
+// same cell (through the edit-cell operation) holding the text as typed,
+// all of it selected, so the user can mend it instead of typing it anew.
+void incell_edit_again(xincell* list, int32_t row, int32_t column, const std::string& typed);
 inline bool incell_editing(const xincell* list) { return (list->incell_flags & INCELL_EDITING) != 0; }
 
 // The simulator's list windows (Register, Memory, Assembly): busy disables

@@ -31,6 +31,7 @@
 #include "sim/cmd/readers.h"
 #include "sim/cmd/window_hooks.h"
 #include "sim/engine/device.h"
+#include "sim/expr/expr.h"
 #include "sim/expr/valfmt.h"
 #include "sim/frontend.h"
 
@@ -251,7 +252,15 @@ void memory_edit_commit(xincell* list, const char* text, int code) {
     int row = list->current_row, column = list->current_column;
     const std::string place = std::string(w->view.name) + ":$" + format_hex_word(cell_address(*w, row, column));
     const std::string line = "change " + place + " " + std::string(text != nullptr ? text : "").substr(0, TEXT_MAX);
-    if (parse_command_line(line.c_str()) == nullptr) return;
+    if (parse_command_line(line.c_str()) == nullptr) {
+      const std::string typed = text != nullptr ? text : "";
+      error_report(parse_error_text != nullptr ? parse_error_text : "Invalid parameter");
+      if (win_of_list(list) == nullptr) return;
+      memory_update(*w);  // the cell shows the word again, not what was refused
+      vlistSelectRange(w->model, list->selection, row, column, 1, 1);
+      incell_edit_again(list, row, column, typed);
+      return;
+    }
     command_submit(line.c_str());
     if (win_of_list(list) == nullptr) return;
     // The next cell: column 1 of the next row after the last column; below

@@ -30,6 +30,7 @@
 #include "sim/cmd/window_hooks.h"
 #include "sim/engine/device.h"
 #include "sim/engine/regaccess.h"
+#include "sim/expr/expr.h"
 #include "sim/frontend.h"
 
 namespace gui {
@@ -137,7 +138,15 @@ void register_edit_commit(xincell* list, const char* text, int code) {
     const std::string name = cell(w->model, row, 0).substr(0, REG_NAME_MAX);
     if (!names_register(name)) return;
     const std::string line = "change " + name + " " + std::string(text != nullptr ? text : "").substr(0, TEXT_MAX);
-    if (parse_command_line(line.c_str()) == nullptr) return;
+    if (parse_command_line(line.c_str()) == nullptr) {
+      const std::string typed = text != nullptr ? text : "";
+      error_report(parse_error_text != nullptr ? parse_error_text : "Invalid parameter");
+      if (win_of_list(list) == nullptr) return;
+      register_window_update(w->record);  // the cell shows the value again, not what was refused
+      vlistSelectRange(w->model, list->selection, row, 1, 1, 1);
+      incell_edit_again(list, row, 1, typed);
+      return;
+    }
     command_submit(line.c_str());
     if (win_of_list(list) == nullptr) return;  // the line closed the window
     // On to the next row (the last one keeps the editor), scrolled into view.

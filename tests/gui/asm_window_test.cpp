@@ -176,7 +176,9 @@ TEST_F(AssemblyWindow, EditingTheLastRowMovesTheViewByOneAddress) {
   EXPECT_EQ(gui::asm_window_first(window()), 0x101u);
   EXPECT_TRUE(gui::incell_editing(list()));
   EXPECT_EQ(list()->current_row, last);
-  // A refused line is reported and the edit stays.
+  // A refused line is reported and the edit stays, with the text as typed
+  // and the instruction still beneath it.
+  const std::string instruction = cell(1, 2);
   gui::incell_edit_cell(list(), 1, 2);
   vtextitemSetTextChars(list()->entry, "nosuchop r9");
   vtextviewClassOf(list()->entry)->notifyClient(list()->entry, nullptr, gui::INCELL_COMMIT);
@@ -184,6 +186,10 @@ TEST_F(AssemblyWindow, EditingTheLastRowMovesTheViewByOneAddress) {
   EXPECT_TRUE(gui::incell_editing(list()));
   EXPECT_EQ(list()->current_row, 1);
   EXPECT_STRNE(gui::last_error_text(), "");
+  char* kept = vtextitemGetString(list()->entry);
+  EXPECT_STREQ(kept, "nosuchop r9");
+  vmemFree(kept);
+  EXPECT_EQ(cell(1, 2), instruction);
 }
 
 TEST_F(AssemblyWindow, ADoubleClickOnAnAddressSetsThenClearsABreakpoint) {

@@ -6,6 +6,7 @@
 #include "fw/widgets/lists/liststr.h"
 #include "gui/incell.h"
 #include "gui/memory_window.h"
+#include "gui/road.h"
 #include "sim/expr/valfmt.h"
 #include "tests/gui/gui_window_support.h"
 #include "tests/support/png_compare.h"
@@ -215,6 +216,37 @@ TEST_F(MemoryWindow, BlanksAreTypedIntoACellsEditor) {
   type_keys(" 5");
   press(win::VK_RETURN);
   EXPECT_EQ(word(1), "$0005");
+}
+
+// A value the command line refuses is reported and stays in the editor on
+// its cell to be mended; the cell beneath still shows the word in memory.
+TEST_F(MemoryWindow, ARefusedValueStaysInTheEditorToBeMended) {
+  open_active_xi();
+  if (HasFatalFailure()) return;
+  const std::string before = word(1);
+  win::test::Click(first_value_point(10));
+  settle();
+  ASSERT_TRUE(gui::incell_editing(list()));
+  for (const char* typed : {"zz", "break p:$10", "$12+"}) {
+    SCOPED_TRACE(typed);
+    vtextitemSetTextChars(list()->entry, "");
+    type_keys(typed);
+    press(win::VK_RETURN);
+    EXPECT_STRNE(gui::last_error_text(), "");
+    EXPECT_EQ(word(1), before);
+    ASSERT_TRUE(gui::incell_editing(list()));
+    EXPECT_EQ(list()->current_row, 0);
+    EXPECT_EQ(list()->current_column, 2);
+    char* kept = vtextitemGetString(list()->entry);
+    EXPECT_STREQ(kept, typed);
+    vmemFree(kept);
+    EXPECT_EQ(cell(0, 2), before);
+  }
+  // Mended where it stands: the whole text is selected, so typing replaces it.
+  type_keys("$12");
+  press(win::VK_RETURN);
+  EXPECT_EQ(word(1), "$0012");
+  EXPECT_EQ(list()->current_column, 3);
 }
 
 TEST_F(MemoryWindow, ScrollToMovesOnlyToAnAddress) {

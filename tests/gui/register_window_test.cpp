@@ -10,6 +10,7 @@
 #include "fw/widgets/lists/liststr.h"
 #include "gui/incell.h"
 #include "gui/register_window.h"
+#include "gui/road.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/engine/regaccess.h"
 #include "tests/gui/gui_window_support.h"
@@ -106,6 +107,13 @@ TEST_F(RegisterWindow, ACommittedValueChangesTheRegisterAndTheEditorMovesDown) {
   commit(list(w), row, "nonsense(");
   EXPECT_EQ(command_history_line(0), std::string("change r0 $12"));
   EXPECT_EQ(list(w)->current_row, row);
+  // ... still editing, the refused text there to be mended, the value beneath.
+  EXPECT_TRUE(gui::incell_editing(list(w)));
+  char* kept = vtextitemGetString(list(w)->entry);
+  EXPECT_STREQ(kept, "nonsense(");
+  vmemFree(kept);
+  EXPECT_EQ(cell(w, row, 1), expected_rows(0)[static_cast<std::size_t>(row)].second);
+  EXPECT_STRNE(gui::last_error_text(), "");
   // The last row keeps the editor.
   const int last = static_cast<int>(rows.size()) - 1;
   commit(list(w), last, "$1");
