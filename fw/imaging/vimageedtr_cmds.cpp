@@ -202,7 +202,9 @@ void openSizeDialog(vimageedtr* e) {
   state()->sizeEditor = e;
   setField(sizeField(d, vname_Width), e->imageModel->working->width);
   setField(sizeField(d, vname_Height), e->imageModel->working->height);
-  if (!vwindowIsOpen(d)) vwindowOpen(d);
+  if (vwindowIsOpen(d)) return;
+  vdialogPlace(d, e, 6, 6);
+  vwindowOpen(d);
 }
 
 // ---- The palette editor and the choosers.
@@ -446,6 +448,9 @@ vconfirm* vimageedtrGetSizeDialog() {
   vconfirmGetDefaultClass();
   vtextitemGetDefaultClass();
   st->sizeDialog = static_cast<vconfirm*>(static_cast<vinstance*>(vobjectLoad(r)));
+  // The template's size: its fields have no layout to size the dialog by,
+  // which would shrink it to the buttons.
+  st->sizeDialog->dialogFlags &= std::uint16_t(~vdialogSIZE_PENDING);
   vconfirmSetApply(st->sizeDialog, sizeApplied);
   vmoduleAddContextExitProc(dropSizeDialog);
   return st->sizeDialog;

@@ -100,12 +100,19 @@ void openTextDialog(vimgedview* v) {
     vresource dict, r;
     if (!vapplicationFindNamedResource(N("vimged"), &dict) || !vresourceTestGet(dict, N("vimgedTextConfirm"), &r)) return;
     dialog = static_cast<vconfirm*>(static_cast<vinstance*>(vobjectLoad(r)));
+    // The template's size: its field has no layout to size the dialog by,
+    // which would shrink it to the buttons.
+    dialog->dialogFlags &= std::uint16_t(~vdialogSIZE_PENDING);
     vconfirmSetApply(dialog, confirmText);
     vmoduleAddContextExitProc(forgetDialog);
   }
   dialog->data = v;
-  if (vwindowIsOpen(dialog)) vwindowMSWRaise(dialog);
-  else vwindowOpen(dialog);
+  if (vwindowIsOpen(dialog)) {
+    vwindowMSWRaise(dialog);
+    return;
+  }
+  if (vwindow* w = vdialogGetItemWindow(v)) vdialogPlace(dialog, w, 6, 6);
+  vwindowOpen(dialog);
 }
 
 void forgetTextDialogView(vimgedview* v) {

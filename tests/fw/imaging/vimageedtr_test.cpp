@@ -24,6 +24,7 @@
 #include "fw/widgets/lists/palette.h"
 #include "fw/widgets/menus/menubar.h"
 #include "fw/widgets/menus/menuitem.h"
+#include "tests/fw/imaging/dialogs.h"
 #include "tests/fw/imaging/images.h"
 #include "tests/support/png_compare.h"
 
@@ -190,6 +191,7 @@ TEST_F(ImageEditor, TheSizeDialogTakesFourToFifteenHundredAndBeepsOtherwise) {
     vconfirm* d = vimageedtrGetSizeDialog();
     ASSERT_NE(d, nullptr);
     ASSERT_TRUE(vwindowIsOpen(d));
+    EXPECT_TRUE(testimg::showsItsItemsOver(d, e));
     auto* w = reinterpret_cast<vtextitem*>(vdialogFindItem(d, vname_Width));
     auto* h = reinterpret_cast<vtextitem*>(vdialogFindItem(d, vname_Height));
     EXPECT_EQ(vtextitemGetInteger(w), 8) << "filled with the current size";

@@ -8,6 +8,7 @@
 #include "fw/widgets/controls/textitem.h"
 #include "platform/win.h"
 #include "platform/win/test.h"
+#include "tests/fw/imaging/dialogs.h"
 #include "tests/fw/imaging/vimgedview_test.h"
 #include "tests/support/png_compare.h"
 
@@ -136,6 +137,7 @@ TEST_F(Selections, TextIsPlacedAsAFloatingSelectionAtThePress) {
   vconfirm* d = vimgedviewGetTextDialog();
   ASSERT_NE(d, nullptr);
   EXPECT_TRUE(vwindowIsOpen(d));
+  EXPECT_TRUE(testimg::showsItsItemsOver(d, vdialogGetItemWindow(view)));
   auto* text = reinterpret_cast<vtextitem*>(vdialogFindItem(d, vnameInternLiteral("vimgedTEXT_EDIT")));
   ASSERT_NE(text, nullptr);
   // An empty text does nothing.
