@@ -497,6 +497,12 @@ void codec_steps(int periph, uint32_t* w, uint32_t steps) {
   uint32_t filter_step = 0;  // the step of the four that runs the output filter
   constexpr std::size_t PHASE = 10, COMB = 24;  // words of a snapshot
   bool steady = false;
+  // The steps looked at start at look_from (a multiple of four, so step n
+  // of a round is step k with k % 4 == n); a look that finds no repeat
+  // tries again after twice as many steps as the last time (a converter
+  // may settle a few samples into a batch). One that leaves the repeat
+  // does not look again: the comb filter's integrators drift from then on.
+  uint32_t look_from = 0, look_gap = 8 * LOOK;
   uint32_t k = 0, repeated = 0;
   while (k < steps) {
     if (steady) {
@@ -542,13 +548,18 @@ void codec_steps(int periph, uint32_t* w, uint32_t steps) {
     if (++counter >= period) sample_end();
     output_part();
     finish(cosr);
-    if (look && k < LOOK) take(seen[k]);
+    if (look && k >= look_from && k - look_from < LOOK) take(seen[k - look_from]);
     ++k;
-    if (look && k == LOOK && d2 == 0 && seen[LOOK - 1] == seen[3]) {
-      steady = true;
-      for (uint32_t n = 0; n < 4; ++n) {
-        add[n] = (real(seen[4 + n].words[2]) < 0.0f ? ~0u : 1u) << shift;
-        if (seen[4 + ((n + 3) & 3)].words[PHASE] == 0) filter_step = n;
+    if (look && k == look_from + LOOK) {
+      if (d2 == 0 && seen[LOOK - 1] == seen[3]) {
+        steady = true;
+        for (uint32_t n = 0; n < 4; ++n) {
+          add[n] = (real(seen[4 + n].words[2]) < 0.0f ? ~0u : 1u) << shift;
+          if (seen[4 + ((n + 3) & 3)].words[PHASE] == 0) filter_step = n;
+        }
+      } else if (look_gap < (1u << 30)) {
+        look_from += look_gap;
+        look_gap *= 2;
       }
     }
   }
@@ -707,6 +718,10 @@ uint32_t cycles_to_step(int periph, const uint32_t* w, uint32_t n) {
 }
 
 constexpr uint32_t LOOK_AGAIN = 999;
+// Steps left for a later catch-up (which counts every cycle a tick: the
+// PLL is looked at before any is left, within LOOK_AGAIN cycles of a
+// change).
+constexpr uint32_t STEPS_LEFT_AT_MOST = 8 * LOOK_AGAIN;
 
 // Every tick while the device has streams (voltages in and out, pins
 // watched) or the PLL divides the clock; otherwise the step that raises
@@ -715,11 +730,11 @@ uint32_t codec_next_event(int periph) {
   const uint32_t* w = periph_words(periph);
   {
     // Without a request to schedule the answer does not depend on the
-    // steps: they wait for a catch-up at most LOOK_AGAIN cycles late, so
-    // the batches are long, as with nothing else scheduling events.
+    // steps: they wait for a later catch-up, so the batches are long
+    // whatever else schedules events.
     const device_state& st = *cur_state;
     const uint32_t now = cur_inst->cycles, from = w[CW_UPDATED];
-    if (now >= from && now - from < LOOK_AGAIN && converter_runs(w) && pll_passes_clock() &&
+    if (now >= from && now - from < STEPS_LEFT_AT_MOST && converter_runs(w) && pll_passes_clock() &&
         !((w[CODEC_CONTROL] & CONTROL_COIE) && w[CW_PRIORITY]) && !st.streams[0] && !st.streams[1] &&
         !st.streams[2] && !st.streams[3])
       return LOOK_AGAIN;
