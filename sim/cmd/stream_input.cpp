@@ -179,7 +179,7 @@ bool per_cycle(int list, const io_stream& s) {
 int core_access(int list, const io_stream& s) {
   if (list == SL_IN_TIMED) return 0;
   const bool x = s.key1 == SPACE_X || s.key1 == SPACE_XE || s.key1 == SPACE_XI || s.key1 == SPACE_XR;
-  if (s.kind == SK_MEMORY) return x ? STREAMS_X_WORDS : STREAMS_CORE;
+  if (s.kind == SK_MEMORY) return !x ? STREAMS_CORE : list == SL_IN_UNTIMED ? STREAMS_X_READS : STREAMS_X_WRITES;
   if (list == SL_IN_UNTIMED) return s.kind == SK_REGISTER || s.kind == SK_MEMORY_LINK ? STREAMS_CORE : 0;
   return s.kind == SK_REGISTER || s.kind == SK_PORT ? STREAMS_CORE : 0;
 }

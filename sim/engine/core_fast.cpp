@@ -317,6 +317,8 @@ bool bus_at_rest(const uint32_t* w) {
     const uint32_t old = *a.at.word & WORD;
     *a.at.word = value;
     note_plain(a.at, a.address, 0, old != value ? ATTR_CHANGED : 0u);
+    if (a.watched) [[unlikely]]
+      fast_stream_store(a.address);
   }
 }
 
@@ -524,12 +526,19 @@ bool alu_two_reads(fast_step& s) {
 // A write over xdb of a one-piece instruction, as complete_accesses does
 // it (the latches left, as lean_read leaves them).
 [[gnu::always_inline]] inline void lean_write(const plain_page& page, uint32_t address, uint32_t value,
-                                              uint32_t epoch) {
+                                              uint32_t epoch, bool watched) {
   value &= WORD;
   uint32_t& word = page.base[address & 0xFF];
   const uint32_t old = word & WORD;
   word = value;
   note_page(page, address, 0, old != value ? ATTR_CHANGED : 0u, epoch);
+  if (watched) [[unlikely]]
+    fast_stream_store(address);
+}
+
+// A store of a one-piece instruction that a memory output stream watches.
+[[gnu::always_inline]] inline bool lean_watched(const device_state& st, uint32_t address, bool write) {
+  return write && (st.stream_plan & STREAMS_X_WRITES) && fast_stream_word(address, true);
 }
 
 void run_alu_of(const decoded_word& d) {
@@ -540,12 +549,12 @@ void run_alu_of(const decoded_word& d) {
 // What a one-piece instruction (one word of one instruction cycle: its
 // record's `lean`) needs of its frame: the bus at rest and the clocking
 // steady (nothing to clock), no pin written since, not profiled, no memory
-// stream, and its fetches plain.
+// input stream, and its fetches plain.
 [[gnu::always_inline]] inline bool lean_frame(const device_inst& inst, const device_state& st, const uint32_t* w,
                                               const plain_page* pages, const decoded_word& d, bool repeat_pass,
                                               bool bus_rest, bool clock_steady) {
   return bus_rest && clock_steady && inst.pins_changed == 0 && !inst.profiled &&
-         !(st.stream_plan & STREAMS_X_WORDS) && fetches_plain(w, pages, d, repeat_pass);
+         !(st.stream_plan & STREAMS_X_READS) && fetches_plain(w, pages, d, repeat_pass);
 }
 
 // An instruction of the data-ALU classes with X accesses in one piece:
@@ -607,6 +616,7 @@ template <typename Execute, typename Complete>
   const uint32_t address = w[CORE_R0 + n] & WORD;
   const plain_page* p = lean_page(pages, address, !read);
   if (p == nullptr) return -1;
+  const bool watched = lean_watched(st, address, !read);
   uint32_t value = 0;
   return lean_instruction(
       inst, st, w, pages, d, op, repeat_pass, clock_steady,
@@ -619,7 +629,7 @@ template <typename Execute, typename Complete>
         if (read)
           lean_read(w, *p, address, reg, CS_XDB, st.instr_epoch);
         else
-          lean_write(*p, address, value, st.instr_epoch);
+          lean_write(*p, address, value, st.instr_epoch, watched);
       });
 }
 
@@ -638,6 +648,7 @@ template <typename Execute, typename Complete>
   const uint32_t address = w[CORE_R0 + n] & WORD;
   const plain_page* p = lean_page(pages, address, !read);
   if (p == nullptr) return -1;
+  const bool watched = lean_watched(st, address, !read);
   uint32_t value = 0;
   return lean_instruction(
       inst, st, w, pages, d, op, repeat_pass, clock_steady,
@@ -649,7 +660,7 @@ template <typename Execute, typename Complete>
         if (read)
           lean_read(w, *p, address, reg, CS_XDB, st.instr_epoch);
         else
-          lean_write(*p, address, value, st.instr_epoch);
+          lean_write(*p, address, value, st.instr_epoch, watched);
       });
 }
 
@@ -767,7 +778,7 @@ bool fast_data_word_slow(uint32_t address, bool write, fast_word& at) {
 
 // A word a memory stream watches: an input feeds the core's reads of it,
 // an output takes a line at each store (the tags of its row, found as the
-// stream services find them). The cycle-by-cycle path does those.
+// stream services find them).
 bool fast_stream_word(uint32_t address, bool write) {
   constexpr int IN_TAGS = 3, OUT_TAGS = 4;  // region_access_log::maps
   const int row = find_memory_region(core_resolve_space(SPACE_X, address), address);
@@ -778,6 +789,10 @@ bool fast_stream_word(uint32_t address, bool write) {
     if (e.high >= at) return e.low <= at && e.value != 0;
   return false;
 }
+
+// core_mem_write names the space resolved under omr, which no straight
+// instruction changes.
+void fast_stream_store(uint32_t address) { write_memory_output(core_resolve_space(SPACE_X, address), address, 0); }
 
 bool fast_program_plain(const fast_step& s, uint32_t address) {
   fast_word at{};
@@ -870,12 +885,14 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
 // One call runs the whole run, so its entry and exit are paid once.
 // Within the run nothing but its own instructions touches the device:
 // no peripheral event, input service or stop falls inside (the entry
-// test of each), and a handler writes neither omr nor bcr. So the pages
+// test of each; input deliveries that only set pins nothing samples
+// there are made after the instruction, `inputs`), and a handler writes
+// neither omr nor bcr. So the pages
 // stay, the words outside the core's boundary words stay as the first
 // test found them, and a bus at rest stays at rest (its unit is not
 // stepped, its pins are not driven).
 [[gnu::noinline]] int run_straights(device_inst& inst, device_state& st, uint32_t* w, int room, int device,
-                                    bool one, bool* end_pending) {
+                                    bool one, bool* end_pending, straight_inputs* inputs) {
   const plain_page* pages = device_pages(inst, w);
   bool bus_rest = bus_at_rest(w);
   // Once one instruction's clocking settles, the others' change nothing
@@ -901,6 +918,8 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
     if (ran == 0) return done();
     n += ran;
     ++straight;
+    if (inputs != nullptr && inst.cycles > inputs->due) [[unlikely]]
+      straight_deliveries(*inputs, ran);
     if (one) return done();
     // (The observer at the ends may move the count: every end tested.)
     if (!straight_end_done(device, run_terms, instruction_end_observer != nullptr || inst.cycles >= quiet_bound)) {
@@ -926,14 +945,14 @@ int core_fast_instruction(int room) {
   uint32_t* w = inst.core;
   if (!entry_plain(inst, st, w)) return 0;
   bool end_pending = false;
-  return run_straights(inst, st, w, room, -1, true, &end_pending);
+  return run_straights(inst, st, w, room, -1, true, &end_pending, nullptr);
 }
 
-int core_fast_run(int room, int device, bool* end_pending) {
+int core_fast_run(int room, int device, bool* end_pending, straight_inputs* inputs) {
   device_inst& inst = *cur_inst;
   device_state& st = *cur_state;
   uint32_t* w = inst.core;
   *end_pending = false;
   if (!entry_plain(inst, st, w)) return 0;
-  return run_straights(inst, st, w, room, device, false, end_pending);
+  return run_straights(inst, st, w, room, device, false, end_pending, inputs);
 }

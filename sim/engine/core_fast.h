@@ -52,6 +52,7 @@ struct fast_access {
   int latch;       // the data bus latch it goes over (CS_XDB, CS_GDB)
   int cycle;       // its instruction cycle
   bool write;
+  bool watched;    // a store a memory output stream writes a line for
 };
 
 struct fast_step {
@@ -96,7 +97,17 @@ int core_fast_instruction(int room);
 // thousand. A direct call, so that the whole-program build inlines it.
 // The run adds its ends to the device's statistics once, as it returns.
 bool straight_end_done(int device, bool& run_terms, bool at_bound);
-int core_fast_run(int room, int device, bool* end_pending);
+// Input deliveries a run crosses (STREAMS_QUIET_PINS: they only set pins
+// nothing samples inside a straight instruction): the run loop's record,
+// whose `due` is the count of the next delivery's cycle (UINT64_MAX:
+// none). After an instruction whose cycles hold it, the run calls
+// straight_deliveries (runloop.cpp), which makes every delivery of those
+// cycles, each at its own count, and moves `due` on.
+struct straight_inputs {
+  uint64_t due;
+};
+void straight_deliveries(straight_inputs& inputs, int ran);
+int core_fast_run(int room, int device, bool* end_pending, straight_inputs* inputs = nullptr);
 
 // fast_plan_access(s, address, write, reg, cycle, second)
 // (core_fast_step.h): plans a data access in X space at `address` in

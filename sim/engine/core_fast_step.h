@@ -30,9 +30,11 @@ enum : uint16_t { PAGE_PLAIN = 0x100, PAGE_WRITABLE = 0x200, PAGE_DATA_PINS = 0x
 
 // The word by word look-up of an X word outside the plain pages.
 bool fast_data_word_slow(uint32_t address, bool write, fast_word& at);
-// A word a memory stream watches: an input feeds the core's reads of it,
-// an output takes a line at each store. The cycle-by-cycle path does those.
+// A word a memory stream watches: an input feeds the core's reads of it
+// (left to the cycle-by-cycle path), an output takes a line at each store.
 bool fast_stream_word(uint32_t address, bool write);
+// The output streams' line for a store to a watched X word, after it.
+void fast_stream_store(uint32_t address);
 
 // core_set_next_pc with the store's marks in place. Every pc store of a
 // straight instruction comes before its clocking (fast_clock), which
@@ -66,8 +68,10 @@ bool fast_stream_word(uint32_t address, bool write);
   if (!fast_page_word(s.pages[0x100 + (address >> 8)], address, write, a.at) &&
       !fast_data_word_slow(address, write, a.at)) [[unlikely]]
     return nullptr;
-  if ((s.st->stream_plan & STREAMS_X_WORDS) && fast_stream_word(address, write)) [[unlikely]]
+  const int streams = s.st->stream_plan;
+  if (!write && (streams & STREAMS_X_READS) && fast_stream_word(address, false)) [[unlikely]]
     return nullptr;
+  a.watched = write && (streams & STREAMS_X_WRITES) && fast_stream_word(address, true);
   a.address = address;
   a.write = write;
   a.reg = reg;

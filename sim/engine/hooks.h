@@ -94,11 +94,12 @@ enum : int {
   STREAMS_OPEN = 0x1,       // the device has a stream
   STREAMS_PER_CYCLE = 0x2,  // one needs every cycle's services: the cycle engine
   STREAMS_CORE = 0x4,       // the core's own reads or writes feed one (registers, ports, p memory)
-  STREAMS_X_WORDS = 0x8,    // x memory words the core reads or writes feed one (their rows' tags)
+  STREAMS_X_READS = 0x8,    // x memory words the core reads feed an input (their rows' tags)
   // Every input service that takes a value only sets pins of ports B and
   // C, which nothing samples inside an instruction the straight-line
   // executor runs (no event falls there, it reads no peripheral): such
   // deliveries are made after the instruction, each at its own count.
   STREAMS_QUIET_PINS = 0x10,
+  STREAMS_X_WRITES = 0x20,  // the core's stores to x memory words write an output (their rows' tags)
 };
 void install_stream_hooks(const stream_hooks& hooks);

@@ -475,6 +475,21 @@ void deliver_inside(input_services& inputs, int n, int ran, device_inst& inst, i
   inst.pins_changed = changed;
 }
 
+// The deliveries a run of straight instructions crosses: `first` is the
+// run's cycle at which core_fast_run started, at the device count
+// `first_count` (no reset falls inside a straight run).
+struct run_inputs : straight_inputs {
+  input_services* services;
+  int first;
+  uint32_t first_count;
+  int blocks;
+  // `due` from the services' next delivery, seen from the run's cycle n.
+  void next_due(int n) {
+    const int64_t a = services->ahead(n);
+    due = a == NO_EVENT ? UINT64_MAX : uint64_t{first_count} + static_cast<uint64_t>(n - first + a);
+  }
+};
+
 // Cycles the executor may run before a test of a condition on the count
 // could hit (they would all find it false), counting from the next cycle;
 // a count that starts over inside them starts from 1.
@@ -500,6 +515,13 @@ bool quiet_plain_go(const device_inst& inst, const device_state& st) {
 }
 
 }  // namespace
+
+void straight_deliveries(straight_inputs& inputs, int ran) {
+  run_inputs& r = static_cast<run_inputs&>(inputs);
+  const int end = r.first + static_cast<int>(cur_inst->cycles - r.first_count);
+  deliver_inside(*r.services, end - ran, ran, *cur_inst, r.blocks);
+  r.next_due(end);
+}
 
 // A straight instruction's end in a run of them (core_fast_run): the
 // register blocks' previous words and the counts, then, when the end is
@@ -565,10 +587,27 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
     int room = max - n;
     if (breaks_left < room) room = breaks_left;
     bool end_pending = false;
-    if (!inputs.on && inst->profiled == 0) {
-      // No input service and no profiler sample between instructions:
-      // straight ones back to back, their quiet ends done as they come.
-      const int ran = core_fast_run(room, device, &end_pending);
+    if (inst->profiled == 0) {
+      // No profiler sample between instructions: straight ones back to
+      // back, their quiet ends done as they come, up to the next input
+      // service that takes a value, or across it when its deliveries can
+      // be made after the instruction they fall inside.
+      int run_room = room;
+      run_inputs across{};
+      straight_inputs* deliveries = nullptr;
+      if (inputs.on) {
+        if ((st->stream_plan & STREAMS_QUIET_PINS) != 0) {
+          across.services = &inputs;
+          across.first = n;
+          across.first_count = inst->cycles;
+          across.blocks = blocks;
+          across.next_due(n);
+          deliveries = &across;
+        } else if (const int64_t ahead = inputs.ahead(n); ahead < run_room) {
+          run_room = static_cast<int>(ahead);
+        }
+      }
+      const int ran = run_room > 0 ? core_fast_run(run_room, device, &end_pending, deliveries) : 0;
       n += ran;
       if (ran > 0 && !end_pending) continue;
     }

@@ -852,7 +852,7 @@ TEST_F(engine_diff, PolledUnseenSerialPortMatchesClockingEveryCycle) {
 // asks, timed values and pin repeat counts delivered at their cycle,
 // outputs written by the writes) leave the device on the fast engine,
 // and on the straight-line executor unless the core's register accesses
-// feed them (it leaves the words of memory streams to the stepping);
+// feed them (it leaves the words memory inputs feed to the stepping);
 // values taken or pins sampled every cycle, and history, keep the cycle
 // engine.
 enum stream_engine { CYCLES, FAST_STEPS, STRAIGHT };
@@ -955,6 +955,97 @@ TEST_F(engine_diff, EveryStreamKindRunsAlikeOnBothEngines) {
     }
     free_all_devices();
   }
+  std::filesystem::remove_all(scratch);
+}
+
+namespace {
+
+// The cycle engine's instruction ends: the count after each and the
+// address of the instruction (a repeat pass keeps its word's).
+std::vector<std::pair<uint32_t, uint32_t>> cycle_ends;
+void record_end_and_count(int device) {
+  record_end(device);
+  if (device == CYCLE) cycle_ends.emplace_back(device_insts[CYCLE]->cycles, core_word(CS_DECODE_ADDR) & 0xFFFF);
+}
+
+}  // namespace
+
+// Pins delivered on a timed and an untimed stream at once, at cycles that
+// fall inside two-word instructions and repeat passes, while stores under
+// a repeat and by a two-word move write three memory outputs: the same
+// state at every end and the same output files on both engines, with and
+// without the observer at the ends (a run without it crosses deliveries
+// and stores without stopping), the fast device straight throughout.
+TEST_F(engine_diff, PinInputsAndMemoryOutputsInsideStraightRuns) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "simpinsXXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::filesystem::path scratch = pattern;
+  // Every third cycle from 7 on, so every phase of every instruction.
+  std::vector<uint32_t> times;
+  std::string timed;
+  for (uint32_t t = 7; t < 2900; t += 3) {
+    times.push_back(t);
+    timed += std::to_string(t) + (times.size() % 2 ? " 1010\n" : " 0101\n");
+  }
+  std::ofstream(scratch / "tpins.tio") << timed;
+  std::ofstream(scratch / "pins.io") << "( 1100 # 2 0011 # 3 1001 # 7 ( 0110 ) # 2 )\n";
+  const std::vector<fir_line> program = {
+      {0x100, "move #$80,r2"}, {0x102, "rep #5"},          {0x103, "move a,x:(r2)+"},
+      {0x104, "inc a"},        {0x105, "move a,x0"},       {0x106, "move x0,x:>$84"},
+      {0x108, "jmp >$100"},
+  };
+  for (const bool observed : {true, false}) {
+    SCOPED_TRACE(observed ? "observed" : "not observed");
+    ends_seen[0].clear();
+    ends_seen[1].clear();
+    cycle_ends.clear();
+    instruction_end_observer = observed ? record_end_and_count : nullptr;
+    for (int d : {FAST, CYCLE}) {
+      make(d, "73521");
+      assemble(d, program);
+      device_insts[d]->work_dir = scratch.string() + "/";
+      const std::string dev = "dev" + std::to_string(d);
+      for (const std::string& line : {std::string("input t pb0..pb3 tpins"), std::string("input pb4..pb7 pins"), "output x:$82 rep" + dev + " -o",
+                                     "output t x:$84 long" + dev + " -o", "output t x:$83 trep" + dev + " -o"})
+        execute_command_line(d, line.c_str());
+      set(d, "pc", 0x100);
+      arm(d);
+    }
+    // In slices of odd lengths, which end inside instructions too.
+    for (int left = 3000; left > 0; left -= 397) {
+      const int fast = run_device_cycles(FAST, std::min(left, 397));
+      EXPECT_EQ(fast, run_device_cycles(CYCLE, std::min(left, 397)));
+    }
+    compare_runs();
+    const device_state& st = *device_states[FAST];
+    EXPECT_GE(st.straight_instructions, 0.97 * static_cast<double>(st.fast_instructions));
+    if (observed) {
+      // The deliveries strictly inside a two-word instruction and inside
+      // a repeat pass of the store.
+      int in_long = 0, in_pass = 0;
+      for (std::size_t k = 1; k < cycle_ends.size(); ++k) {
+        const auto [from, to] = std::pair{cycle_ends[k - 1].first, cycle_ends[k].first};
+        const auto inside = std::count_if(times.begin(), times.end(), [&](uint32_t t) { return from < t && t < to; });
+        if (to - from >= 4) in_long += static_cast<int>(inside);
+        if (cycle_ends[k].second == 0x103 && cycle_ends[k - 1].second == 0x103) in_pass += static_cast<int>(inside);
+      }
+      EXPECT_GT(in_long, 20);
+      EXPECT_GT(in_pass, 20);
+    }
+    for (const char* name : {"repdev@.io", "longdev@.tio", "trepdev@.tio"}) {
+      std::string file = name;
+      const std::size_t at = file.find('@');
+      const std::string a = slurp(scratch / file.replace(at, 1, "0"));
+      EXPECT_GT(std::count(a.begin(), a.end(), '\n'), 10) << name;
+      EXPECT_EQ(a, slurp(scratch / file.replace(at, 1, "1"))) << name;
+    }
+    for (int d : {FAST, CYCLE}) {
+      make_device_current(d);
+      for (io_stream*& list : cur_state->streams) free_streams(&list, "", 1);
+    }
+    free_all_devices();
+  }
+  instruction_end_observer = record_end;
   std::filesystem::remove_all(scratch);
 }
 
