@@ -196,6 +196,12 @@ TEST_F(ImageEditor, TheSizeDialogTakesFourToFifteenHundredAndBeepsOtherwise) {
     auto* h = reinterpret_cast<vtextitem*>(vdialogFindItem(d, vname_Height));
     EXPECT_EQ(vtextitemGetInteger(w), 8) << "filled with the current size";
     EXPECT_EQ(vtextitemGetInteger(h), 6);
+    // Typing goes to the width at once.
+    win::test::Type("7");
+    settle();
+    char typed[16] = {};
+    vtextitemCopyText(w, typed, sizeof typed);
+    EXPECT_NE(std::string(typed).find('7'), std::string::npos) << typed;
     vtextitemSetTextChars(w, c.width ? std::to_string(c.width).c_str() : "many");
     vtextitemSetTextChars(h, std::to_string(c.height).c_str());
     int beeps = win::test::BeepCount();

@@ -140,6 +140,12 @@ TEST_F(Selections, TextIsPlacedAsAFloatingSelectionAtThePress) {
   EXPECT_TRUE(testimg::showsItsItemsOver(d, vdialogGetItemWindow(view)));
   auto* text = reinterpret_cast<vtextitem*>(vdialogFindItem(d, vnameInternLiteral("vimgedTEXT_EDIT")));
   ASSERT_NE(text, nullptr);
+  // Typing goes to the text at once.
+  win::test::Type("Ab");
+  settle();
+  char typed[16] = {};
+  vtextitemCopyText(text, typed, sizeof typed);
+  EXPECT_STREQ(typed, "Ab");
   // An empty text does nothing.
   vtextitemSetTextChars(text, "");
   ASSERT_NE(d->applyHook, nullptr);
