@@ -130,10 +130,11 @@ void chooser_add_filters(vfilechsr* chooser, const chooser_request& request, vre
   }
 }
 
-namespace {
-
-dialog_answer chooser_run(const chooser_request& r, std::string& path) {
+vfilechsr* chooser_make(const chooser_request& r) {
   vfilechsr* c = vfilechsrCreate();
+  // A file to write is named in the entry, which then has the focus; a
+  // file to read is picked from the columns.
+  vfilechsrSetKind(c, r.open != 0 ? vfilechsrOPEN : vfilechsrSAVE);
   vfilechsrSetOptions(c, r.options);
   vresource types;
   if (!r.filters.empty() && vapplicationFindNamedResource(N("Filter Types"), &types)) chooser_add_filters(c, r, types);
@@ -143,6 +144,13 @@ dialog_answer chooser_run(const chooser_request& r, std::string& path) {
     vfilechsrSetDirectory(c, start);
     vfsFreePath(start);
   }
+  return c;
+}
+
+namespace {
+
+dialog_answer chooser_run(const chooser_request& r, std::string& path) {
+  vfilechsr* c = chooser_make(r);
   std::string taken;
   chosen = &taken;
   vfilechsrSetApply(c, take_path);

@@ -14,6 +14,10 @@ bool close_modal_notice();
 // The request's filters from a "Filter Types" dictionary: each type added
 // alone in the request's order, the current one preselected.
 void chooser_add_filters(vfilechsr* chooser, const chooser_request& request, vresource types);
+// A framework file chooser set up for the request, not yet placed or run:
+// the open or save kind by its open flag, options, filters, title and
+// starting folder.
+vfilechsr* chooser_make(const chooser_request& request);
 
 // Replaces the natural size of the framework's combo-box class (once): the
 // wider of its text part with the box's button and a 40-pixel margin and

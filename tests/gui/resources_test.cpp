@@ -15,6 +15,7 @@
 #include "fw/widgets/controls/ruler.h"
 #include "fw/widgets/controls/scrollbar.h"
 #include "fw/widgets/controls/textitem.h"
+#include "fw/widgets/dialog/container.h"
 #include "fw/widgets/dialog_support.h"
 #include "fw/widgets/lists/listview.h"
 #include "gui/command_window.h"
@@ -75,6 +76,38 @@ TEST(ApplicationResources, FileDialogsListDefaultAndTheirOwnTypeCurrent) {
       ASSERT_NE(c->fileType->extension, nullptr);
       EXPECT_EQ(std::string(c->fileType->extension), k.extension);
     }
+    vinstanceDestroy(c);
+  }
+}
+
+// A file dialog for writing is the save kind, its name entry focused when
+// it opens so that typing names the file; one for reading starts in its
+// first column.
+TEST(ApplicationResources, FileDialogsForWritingOpenOnTheirNameEntry) {
+  ASSERT_NE(application_file(), vresource{});
+  startDialogItemTests();
+  vdialogStartup();
+  for (const int open : {0, 1}) {
+    SCOPED_TRACE(open);
+    gui::chooser_request r;
+    r.kind = 3;
+    r.open = open;
+    r.options = open != 0 ? 0x14 : 0x18;
+    r.title = "Open Log File";
+    vfilechsr* c = gui::chooser_make(r);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->kind, open != 0 ? vfilechsrOPEN : vfilechsrSAVE);
+    vwindowOpen(c);
+    vdialogItem* focus = vdialogGetFocusItem(c);
+    while (focus != nullptr && vcontainerIsContainer(focus)) {
+      vdialogItem* inner = vdialogItemListGetFocusItem(vcontainerGetItemList(static_cast<vcontainer*>(focus)));
+      if (inner == nullptr) break;
+      focus = inner;
+    }
+    const vdialogItem* want = open != 0 ? static_cast<vdialogItem*>(c->columns[0]) : c->pathEntry;
+    EXPECT_EQ(focus, want);
+    EXPECT_STREQ(c->title, "Open Log File");
+    vwindowClose(c);
     vinstanceDestroy(c);
   }
 }
