@@ -34,9 +34,16 @@ void unget(io_stream& s, int c) {
   if (c == '\n') --s.line;
 }
 
+// std::isspace, asked only of characters that are not a blank, a line
+// end or printable ASCII (which no locale takes for space).
+bool is_space(int c) {
+  if (c == ' ' || c == '\n') return true;
+  return (c < 0x21 || c > 0x7E) && std::isspace(c);
+}
+
 int skip_space(io_stream& s) {
   int c = get(s);
-  while (c != EOF && std::isspace(c)) c = get(s);
+  while (c != EOF && is_space(c)) c = get(s);
   return c;
 }
 
@@ -287,6 +294,48 @@ void set_pins(const std::vector<pin_op>& ops) {
   }
 }
 
+// The ops by pin group, when no two name the same pin: every bit of a
+// word then changes at most once, so a word written once with all its
+// group's bits changes (and marks the device) exactly when set_pins
+// would change it; the words end the same.
+void group_pin_ops(const std::vector<pin_op>& ops, std::vector<pin_group_op>& groups) {
+  groups.clear();
+  for (const pin_op& op : ops) {
+    pin_group_op* g = nullptr;
+    for (pin_group_op& h : groups)
+      if (h.group == op.group) g = &h;
+    if (g == nullptr) g = &groups.emplace_back(pin_group_op{op.group, 0, 0, 0, 0, 0, 0, 0});
+    if ((g->bits & op.mask) != 0) {
+      groups.clear();
+      return;
+    }
+    g->bits |= op.mask;
+    const char c = op.code;
+    if (c == 'x') {
+      g->defined_clear |= op.mask;
+      continue;
+    }
+    g->defined_set |= op.mask;
+    if (c == '0' || c == 'l' || c == 'p') g->level_clear |= op.mask;
+    if (c == '1' || c == 'h' || c == 'n') g->level_set |= op.mask;
+    if (c == 'p') g->before_set |= op.mask;
+    if (c == 'n') g->before_clear |= op.mask;
+  }
+}
+
+void set_pin_groups(const std::vector<pin_group_op>& groups) {
+  for (const pin_group_op& g : groups) {
+    uint32_t* block = cur_inst->blocks.data() + g.group * 2 * REG_BLOCK_WORDS;
+    set_pin_word(block, PIN_LEVEL, (block[PIN_LEVEL] & ~g.level_clear) | g.level_set);
+    set_pin_word(block, PIN_DEFINED, (block[PIN_DEFINED] & ~g.defined_clear) | g.defined_set);
+    if (const uint32_t pulses = g.before_clear | g.before_set; pulses != 0) {
+      uint32_t* before = block + REG_BLOCK_WORDS;
+      set_pin_word(before, PIN_LEVEL, (before[PIN_LEVEL] & ~g.before_clear) | g.before_set);
+      set_pin_word(before, PIN_DEFINED, before[PIN_DEFINED] | pulses);
+    }
+  }
+}
+
 }  // namespace
 
 void apply_pin_data(const io_stream& s, const char* text) {
@@ -318,9 +367,15 @@ bool take_value(io_stream& s, stream_word& w) {
     if (terminal) {
       apply_pin_data(s, text.c_str());
     } else {
-      if (w.parsed != 1) compile_pin_data(s, text.c_str(), w.pin_ops);
+      if (w.parsed != 1) {
+        compile_pin_data(s, text.c_str(), w.pin_ops);
+        group_pin_ops(w.pin_ops, w.pin_groups);
+      }
       w.parsed = 1;
-      set_pins(w.pin_ops);
+      if (!w.pin_groups.empty())
+        set_pin_groups(w.pin_groups);
+      else
+        set_pins(w.pin_ops);
     }
   } else if (const periph_class* cls = s.kind == SK_PERIPH ? cur_type->periphs[s.key1].cls : nullptr;
              cls != nullptr && cls->input_word != nullptr && cls->input_word(text.c_str(), &s.value)) {

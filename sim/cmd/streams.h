@@ -48,6 +48,15 @@ struct pin_op {
   char code;
 };
 
+// The pin ops of one pin group together: each word of the group's block
+// (and of its previous copy, for pulses) written once.
+struct pin_group_op {
+  int group;
+  uint32_t bits;  // the pins the ops name
+  uint32_t level_clear, level_set, defined_clear, defined_set;
+  uint32_t before_clear, before_set;  // a pulse's previous level
+};
+
 // A value word of an input file, read once the first time the reader meets
 // it (keyed by where it starts): its text, where reading goes on after it,
 // and what it sets, worked out at its first use (pins to set, or the
@@ -58,6 +67,7 @@ struct stream_word {
   bool too_long = false;
   int parsed = 0;  // 0: not yet; 1: pin_ops; 2: value
   std::vector<pin_op> pin_ops;
+  std::vector<pin_group_op> pin_groups;  // empty: set pin by pin (two ops name one pin)
   stream_value value;
 };
 // A "#" count (or its absence) read from a position: the number (-1 when
