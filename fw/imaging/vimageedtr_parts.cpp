@@ -230,6 +230,9 @@ void previewDraw(vdialogItem* item) {
     }
     vexGuard(
         [&] {
+          // A one-bit image paints its zeros in the current colour: black,
+          // as the editor shows them, not the ground just filled.
+          vdrawSetColor(vcolorGetBlack());
           vdrawPathMoveTo(item->rect.x, item->rect.y + item->rect.height - shown->height);
           vdrawImage(shown);
         },

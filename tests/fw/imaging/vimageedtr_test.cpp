@@ -626,6 +626,48 @@ TEST_F(ImageEditor, ThePreviewShowsTheImageAndItsFrameScrollsTheView) {
   EXPECT_FALSE(vimageedtrSelectorMarked(e, vimageedtrPREVIEW));
 }
 
+// The preview shows each kind of image in its pixels' colours: a one-bit
+// image without palette white for 1 and black for 0, whatever colour the
+// preview's ground was filled with.
+TEST_F(ImageEditor, ThePreviewShowsEachKindOfImageInItsColours) {
+  struct Kind {
+    const char* what;
+    int depth;
+    std::uint32_t values[2], colours[2];  // pixel values and how they show
+  };
+  const Kind kinds[] = {
+      {"one bit, no palette", 1, {0, 1}, {0x000000, 0xFFFFFF}},
+      {"palette", 4, {2, 5}, {0x20C040, 0x8020A0}},
+      {"direct colour", 24, {0x123456, 0xF0E0D0}, {0x123456, 0xF0E0D0}},
+  };
+  for (const Kind& k : kinds) {
+    testimg::Pixels px;
+    for (int i = 0; i < 6 * 4; ++i) px.push_back(k.values[(i % 6 + i / 6) % 2]);
+    vimage* image = keep(testimg::make(6, 4, k.depth, px));
+    if (k.depth == 1) vimageSetNoPalette(image, 1);
+    if (k.depth == 4) {
+      std::vector<std::uint32_t> rgb(16, 0x808080);
+      rgb[2] = k.colours[0], rgb[5] = k.colours[1];
+      testimg::setPalette(image, rgb);
+    }
+    vimageedtrSetImage(e, image);
+    vwindowOpen(e);
+    if (!e->preview || !vwindowIsOpen(e->preview)) vimageedtrIssueSelector(e, vimageedtrPREVIEW, nullptr);
+    settle();
+    ASSERT_TRUE(e->preview && vwindowIsOpen(e->preview)) << k.what;
+    vrect r = e->previewItem->rect;
+    vdialogItemListTransformRect(e->previewItem->owner, &r);
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 6; ++x) {
+        // Image rows count from the bottom; the image sits at the item's top left.
+        int wy = r.y + r.height - 4 + y;
+        win::COLORREF c = win::test::Pixel(e->preview->native->hwnd, r.x + x, e->preview->rect.height - 1 - wy);
+        std::uint32_t got = std::uint32_t(win::GetRValue(c)) << 16 | std::uint32_t(win::GetGValue(c)) << 8 | win::GetBValue(c);
+        ASSERT_EQ(got, k.colours[(x + y) % 2]) << k.what << " at " << x << "," << y;
+      }
+  }
+}
+
 // ---- The selectors' states.
 struct StateCase {
   const char* name;
