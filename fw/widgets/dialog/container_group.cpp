@@ -32,6 +32,12 @@ void childNotify(vdialogItem* child, vevent* event) {
   if (!list || !vcontainerIsContainer(list->owner)) return;
   vcontainer* g = asC(list->owner);
   vcontainerSetSelection(g, child);
+  // A click gives a group the focus before its child acts: the focus then
+  // sits on the child that had it, not on the one the user chose.
+  constexpr std::uint16_t takes = vdialogItemENABLED | vdialogItemFOCUSABLE;
+  if ((list->flags & vdialogItemListFOCUS_ACTIVE) && (child->flags & takes) == takes &&
+      vdialogItemListGetFocusItem(list) != child)
+    vdialogItemListSetFocusItem(list, child);
   vdialogNotifyItem(g, event);
 }
 

@@ -14,6 +14,7 @@
 #include "fw/data/vrtext.h"
 #include "fw/gui/window/msw.h"
 #include "fw/widgets/controls/control.h"
+#include "fw/widgets/controls/toggle.h"
 #include "fw/widgets/dialog/container.h"
 #include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/dialog_support.h"
@@ -334,6 +335,69 @@ TEST_F(Containers, ArrowKeysInAGroupMoveAndSelect) {
   vdialogItem* a = vdialogItemListAt(g->items, 0);
   EXPECT_GE(a->rect.x, 0);
   EXPECT_LE(a->rect.x + a->rect.width, g->content.width);
+  vwindowClose(d);
+  win::test::ResetInput();
+  win::UseVirtualClock(false);
+}
+
+// A click on a radio button of a group that does not have the focus: the
+// press gives the group the focus, and the button clicked, not the one
+// that was on before, keeps it, so a key pressed next acts from there.
+TEST_F(Containers, AClickedButtonOfAGroupHoldsItsFocus) {
+  win::UseVirtualClock(true);
+  useLook("win95");
+  vdialog* d = vdialogCreate();
+  made.push_back(d);
+  d->rect = {100, 100, 300, 200};
+  vdialogItem* field = vdialogItemCreate(sizedItemClass());
+  field->tag = N("field");
+  field->flags |= vdialogItemFOCUSABLE;
+  vrect fieldRect{10, 160, 80, 20};
+  vdialogSetItemRect(field, &fieldRect);
+  vdialogAppendItem(d, field);
+  static vcontrolClassRec* sizedToggle = [] {
+    auto* k = vclassSpawnOf<vcontrolClassRec>(vcontrolToggleGetDefaultClass());
+    k->minSize = k->naturalSize = rectSize;
+    vclassSetName(k, vscribeLiteral("testSizedToggle"));
+    return k;
+  }();
+  vcontainer* g = vcontainerCreate(vcontainerExclusiveGroupGetDefaultClass());
+  vrect r{10, 10, 200, 120};
+  vdialogSetItemRect(g, &r);
+  g->flags |= vdialogItemFOCUSABLE | vdialogItemCLICK_FOCUS;
+  for (const char* t : {"a", "b", "c"}) {
+    vcontrol* item = vcontrolCreate(sizedToggle);
+    item->tag = N(t);
+    item->flags |= vdialogItemFOCUSABLE;
+    vrect size{0, 0, 60, 20};
+    vdialogSetItemRect(item, &size);
+    vcontainerAppendItem(g, item);
+  }
+  vdialogAppendItem(d, g);
+  vcontainerSetSelection(g, vdialogItemListAt(g->items, 0));
+  vdialogSetDefaultFocusItem(d, field);
+  vwindowOpen(d);
+  win::SetActiveWindow(d->native->hwnd);
+  win::SetFocus(d->native->hwnd);
+  auto settle = [] {
+    veventMSWDrainMessages();
+    veventProcessPending(1, 0);
+    veventMSWDrainMessages();
+  };
+  settle();
+  ASSERT_EQ(vdialogGetFocusItem(d), field);
+  vdialogItem* c = vdialogItemListAt(g->items, 2);
+  vrect at = c->rect;
+  vdialogItemListTransformRect(c->owner, &at);
+  win::POINT p{at.x + at.width / 2, d->rect.height - 1 - (at.y + at.height / 2)};
+  win::ClientToScreen(d->native->hwnd, &p);
+  win::test::Click(p);
+  settle();
+  ASSERT_NE(g->selection, nullptr);
+  EXPECT_STREQ(g->selection->tag, "c");
+  EXPECT_EQ(vdialogGetFocusItem(d), static_cast<vdialogItem*>(g));
+  ASSERT_NE(vdialogItemListGetFocusItem(g->items), nullptr);
+  EXPECT_STREQ(vdialogItemListGetFocusItem(g->items)->tag, "c");
   vwindowClose(d);
   win::test::ResetInput();
   win::UseVirtualClock(false);
