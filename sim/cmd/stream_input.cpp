@@ -210,6 +210,14 @@ uint32_t timed_due(const io_stream& s) {
 }
 uint32_t untimed_due(const io_stream& s) { return s.count < 0 ? NO_EVENT : capped(s.count); }
 
+// What streams_skip_input does to one stream.
+void skip_timed(io_stream& s, uint32_t n) {
+  if (counted_timed(s.kind) && (s.flag_word & 1) == 0 && s.count > 1) s.count -= n;
+}
+void skip_untimed(io_stream& s, uint32_t n) {
+  if (counted_pins(s.kind) && s.count > 0) s.count -= n;
+}
+
 }  // namespace
 
 int streams_plan() {
@@ -235,10 +243,31 @@ uint32_t streams_input_due() {
 // What n services before the due one do: relative times and repeat
 // counts run down.
 void streams_skip_input(uint32_t n) {
-  for (io_stream* s = cur_state->streams[SL_IN_TIMED]; s != nullptr; s = s->next)
-    if (counted_timed(s->kind) && (s->flag_word & 1) == 0 && s->count > 1) s->count -= n;
-  for (io_stream* s = cur_state->streams[SL_IN_UNTIMED]; s != nullptr; s = s->next)
-    if (counted_pins(s->kind) && s->count > 0) s->count -= n;
+  for (io_stream* s = cur_state->streams[SL_IN_TIMED]; s != nullptr; s = s->next) skip_timed(*s, n);
+  for (io_stream* s = cur_state->streams[SL_IN_UNTIMED]; s != nullptr; s = s->next) skip_untimed(*s, n);
+}
+
+// Each stream's own skip, service and due in turn: no service reads or
+// changes another stream, so this is the three walks' work. The due is
+// seen from the next cycle's count.
+uint32_t streams_deliver_input(uint32_t skip) {
+  uint32_t due = NO_EVENT;
+  device_inst& inst = *cur_inst;
+  for (io_stream* s = cur_state->streams[SL_IN_TIMED]; s != nullptr; s = s->next) {
+    if (skip != 0) skip_timed(*s, skip);
+    service_timed(*s);
+    if (counted_timed(s->kind)) {
+      inst.cycles += 1;
+      due = std::min(due, timed_due(*s));
+      inst.cycles -= 1;
+    }
+  }
+  for (io_stream* s = cur_state->streams[SL_IN_UNTIMED]; s != nullptr; s = s->next) {
+    if (skip != 0) skip_untimed(*s, skip);
+    service_untimed(*s);
+    if (counted_pins(s->kind)) due = std::min(due, untimed_due(*s));
+  }
+  return due;
 }
 
 void streams_service_input() {

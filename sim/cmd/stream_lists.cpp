@@ -139,5 +139,6 @@ void install_streams() {
   install_stream_hooks({streams_service_input, streams_service_output, streams_read_untimed, streams_read_timed,
                         streams_read_port, streams_read_register, streams_read_memory, streams_write_memory,
                         streams_write_register, streams_write_peripheral, streams_write_port,
-                        streams_write_output_note, streams_plan, streams_input_due, streams_skip_input});
+                        streams_write_output_note, streams_plan, streams_input_due, streams_skip_input,
+                        streams_deliver_input});
 }

@@ -41,7 +41,7 @@ bool is_space(int c) {
   return (c < 0x21 || c > 0x7E) && std::isspace(c);
 }
 
-int skip_space(io_stream& s) {
+[[gnu::always_inline]] inline int skip_space(io_stream& s) {
   int c = get(s);
   while (c != EOF && is_space(c)) c = get(s);
   return c;
@@ -52,17 +52,21 @@ void skip_line(io_stream& s) {
   while (c != EOF && c != '\n') c = get(s);
 }
 
+// Reading goes on after a count record.
+int64_t take_count(io_stream& s, const stream_count& r) {
+  s.at = r.end;
+  s.line += r.lines;
+  return r.n;
+}
+
 // "#" and a decimal number after a value or a ")": the number, or -1 when
 // no "#" follows (nothing but spaces is consumed then). Read once per
-// position; later reads from there take the record.
-int64_t read_count(io_stream& s) {
+// position; later reads from there take the record (`record` points to it).
+int64_t read_count(io_stream& s, const stream_count** record = nullptr) {
   const auto [it, fresh] = s.counts.try_emplace(s.at);
   stream_count& r = it->second;
-  if (!fresh) {
-    s.at = r.end;
-    s.line += r.lines;
-    return r.n;
-  }
+  if (record != nullptr) *record = &r;
+  if (!fresh) return take_count(s, r);
   const int line = s.line;
   const int c = skip_space(s);
   int64_t n = -1;
@@ -443,7 +447,9 @@ void advance_untimed(io_stream& s) {
     end_input(s);
     return;
   }
-  const int64_t repeat = read_count(s);
+  // The count after the word, found once (the records of a stream go
+  // together: neither is dropped without the other).
+  const int64_t repeat = w->count_after != nullptr ? take_count(s, *w->count_after) : read_count(s, &w->count_after);
   s.count = repeat >= 2 ? repeat - 1 : 0;
 }
 

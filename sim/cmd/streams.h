@@ -57,6 +57,8 @@ struct pin_group_op {
   uint32_t before_clear, before_set;  // a pulse's previous level
 };
 
+struct stream_count;
+
 // A value word of an input file, read once the first time the reader meets
 // it (keyed by where it starts): its text, where reading goes on after it,
 // and what it sets, worked out at its first use (pins to set, or the
@@ -68,6 +70,7 @@ struct stream_word {
   int parsed = 0;  // 0: not yet; 1: pin_ops; 2: value
   std::vector<pin_op> pin_ops;
   std::vector<pin_group_op> pin_groups;  // empty: set pin by pin (two ops name one pin)
+  const stream_count* count_after = nullptr;  // the count read at `end` (untimed), once read
   stream_value value;
 };
 // A "#" count (or its absence) read from a position: the number (-1 when
@@ -148,6 +151,7 @@ int streams_read_memory(int space, uint32_t address, uint32_t* out);
 int streams_plan();
 uint32_t streams_input_due();
 void streams_skip_input(uint32_t n);
+uint32_t streams_deliver_input(uint32_t skip);
 
 // End of an input file: the stream keeps its last value (untimed) or
 // stops (timed), and the device's end-of-input flag becomes 1.

@@ -88,6 +88,10 @@ struct stream_hooks {
   // program or a peripheral reads them.
   uint32_t (*input_due)();
   void (*skip_input)(uint32_t n);
+  // skip_input(skip), the services of the current cycle, then input_due
+  // as seen from the next cycle (the count one more): a delivery in one
+  // walk of the lists.
+  uint32_t (*deliver_input)(uint32_t skip);
 };
 
 enum : int {

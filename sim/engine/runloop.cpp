@@ -462,14 +462,17 @@ void deliver_inside(input_services& inputs, int n, int ran, device_inst& inst, i
   int64_t a = inputs.ahead(n);
   while (a < ran) {
     const int at = n + static_cast<int>(a);
-    inputs.changed(at);
     inst.cycles = end_count - static_cast<uint32_t>(ran - a);
     save_previous_blocks(inst, blocks);
-    service_input_streams();
+    // The services skipped since the last, this cycle's, and the next due
+    // (absolute times compare with the next cycle's count).
+    const uint32_t next = deliver_input_services(static_cast<uint32_t>(at - inputs.served));
     inputs.served = at + 1;
-    inst.cycles += 1;  // the next cycle's count: absolute times compare with it
-    const int64_t next = inputs.ahead(at + 1);
-    a = next == NO_EVENT ? ran : a + 1 + next;
+    inst.cycles += 1;
+    inputs.known = true;
+    inputs.none = next == NO_EVENT;
+    inputs.due = at + 1 + static_cast<int64_t>(next);
+    a = inputs.none ? ran : a + 1 + next;
   }
   inst.cycles = end_count;
   inst.pins_changed = changed;

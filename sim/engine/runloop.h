@@ -79,6 +79,9 @@ void service_output_streams();
 int plan_streams();
 uint32_t input_service_due();
 void skip_input_services(uint32_t n);
+// skip_input_services(skip), service_input_streams, then
+// input_service_due as seen from the next cycle (stream_hooks::deliver_input).
+uint32_t deliver_input_services(uint32_t skip);
 
 // Frees the call-frame lists of every device that takes part in runs; the
 // current device stays current. Every run-arming command calls it.

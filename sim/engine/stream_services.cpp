@@ -36,6 +36,7 @@ int plan_streams() {
   return any_input() || any_output() ? hooks.plan() : 0;
 }
 uint32_t input_service_due() { return any_input() ? hooks.input_due() : NO_EVENT; }
+uint32_t deliver_input_services(uint32_t skip) { return any_input() ? hooks.deliver_input(skip) : NO_EVENT; }
 void skip_input_services(uint32_t n) {
   if (n != 0 && any_input()) hooks.skip_input(n);
 }
