@@ -79,14 +79,20 @@ vdrawDeviceTransform toImage(const vmatrix* mx) {
 }
 
 // A one-bit image of b drawn by body as a mask target, becoming the current path.
+// Body draws under the current matrix moved by -b's origin in device space, so
+// the mask's pixels are the device's pixels of b: the target's own default
+// matrix (a window's or an image's counts y upwards) would move and mirror them.
 template <class F>
 void maskPath(const vrect& b, F body) {
   vimage* image = vimageCreateSized(b.width, b.height, 2);
+  vmatrix shifted = matrixRecord()->matrix;
+  shifted.tx -= float(b.x);
+  shifted.ty -= float(b.y);
   vexGuard(
       [&] {
         withSavedState([&] {
           vdrawBindImage(image, vdrawBIND_MASK_IMAGE);
-          vdrawTranslate(-b.x, -b.y);
+          vdrawSetMatrix(&shifted);
           body();
         });
       },

@@ -969,3 +969,31 @@ TEST_F(DrawMSW, AMaskedImageThroughAPartialClipMatchesItsWholeDrawing) {
     }
   vimageDestroy(img);
 }
+
+
+// A masked image under a placement matrix shows exactly the pixels its mask
+// admits, where the image lies: the mask drawn for the matrix is neither
+// moved nor mirrored.
+TEST_F(DrawMSW, AMaskedImageUnderAMatrixShowsWhatItsMaskAdmits) {
+  vimage* img = rgbImage(12, 10, [](int x, int y) { return std::uint32_t(0x100000 * (y + 1) | (x * 20)); });
+  auto admits = [](int x, int y) { return y >= 6 || x == y; };
+  vimageSetMaskOwned(img, maskImage(12, 10, admits));
+  for (int scale : {1, 2, 3}) {
+    paint([&] {
+      // User to image: the image's corner at (20, 6), each pixel scale wide.
+      vmatrix m = {1.0f / float(scale), 0, 0, 1.0f / float(scale), -20.0f / float(scale), -6.0f / float(scale)};
+      vdrawImageTransformed(img, &m);
+    });
+    int drawn = 0;
+    for (int row = 0; row < H; ++row)
+      for (int x = 0; x < W; ++x) {
+        int uy = H - 1 - row, ix = (x - 20) / scale, iy = (uy - 6) / scale;
+        bool inside = x >= 20 && uy >= 6 && ix < 12 && iy < 10;
+        bool want = inside && admits(ix, iy);
+        ASSERT_EQ(px(x, row) != kWhite, want) << "scale " << scale << " at " << x << "," << row;
+        drawn += want;
+      }
+    EXPECT_EQ(drawn, (6 + 4 * 12) * scale * scale) << scale;
+  }
+  vimageDestroy(img);
+}
