@@ -114,7 +114,9 @@ void set_scroll(source_win& w) {
   const vdialogItemNotifyFunc keep = w.scroll->notifyFunc;
   w.scroll->notifyFunc = nullptr;  // a range set here is no user's scroll
   vcontrolSetMax(w.scroll, std::max(w.view.line_count, 1));
-  vcontrolSetView(w.scroll, std::max(w.view.rows, 1));
+  // The page is the text rows: with the status row counted too, the bar
+  // stopped a line short and the file's last line never came into view.
+  vcontrolSetView(w.scroll, std::max(w.view.rows - 1, 1));
   vcontrolSetReversedValue(w.scroll, w.view.scroll_value);
   vcontrolSetMin(w.scroll, 0);
   w.scroll->notifyFunc = keep;

@@ -145,6 +145,14 @@ TEST_F(SourceWindow, ScrollingPastEitherEndShowsBlankRowsAndNeverGoesAboveLineOn
   EXPECT_EQ(view().first_line, 10);
   EXPECT_EQ(text(1), "    10         nop");
   EXPECT_EQ(vcontrolGetReversedValue(bar), 10);
+  // At the bar's far end the file's last line is in view, at the bottom,
+  // and a page is the rows under the status line.
+  ASSERT_LT(shown_lines(), 36) << "the window must be shorter than the file";
+  vcontrolSetReversedValue(bar, bar->max);
+  vdialogNotifyItem(bar, nullptr);
+  EXPECT_EQ(row_of(36), shown_lines());
+  EXPECT_EQ(text(shown_lines()), "    36         rts             ; }");
+  EXPECT_EQ(bar->view, shown_lines());
 }
 
 TEST_F(SourceWindow, DoubleClickSetsThenRemovesTheLinesBreakpoint) {
