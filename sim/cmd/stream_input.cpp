@@ -2,6 +2,7 @@
 // before the peripherals are clocked, and the reads through which the
 // core and the peripherals take values when the program reads an item.
 #include <algorithm>
+#include <iterator>
 #include <bit>
 
 #include "sim/expr/rangemap.h"
@@ -190,7 +191,9 @@ bool quiet_input(int list, const io_stream& s) {
   if (s.kind == SK_PIN || s.kind == SK_PIN_GROUP) {
     const int first = static_cast<int>(std::min(s.key2, s.key3)), last = static_cast<int>(std::max(s.key2, s.key3));
     for (int at = first; at <= last && at < cur_type->pin_count; ++at)
-      if (cur_type->pins[at].group != 2 && cur_type->pins[at].group != 3) return false;
+      if (std::find(std::begin(QUIET_PIN_GROUPS), std::end(QUIET_PIN_GROUPS), cur_type->pins[at].group) ==
+          std::end(QUIET_PIN_GROUPS))
+        return false;
     return true;
   }
   if (list == SL_IN_TIMED) return false;

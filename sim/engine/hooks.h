@@ -106,4 +106,6 @@ enum : int {
   STREAMS_QUIET_PINS = 0x10,
   STREAMS_X_WRITES = 0x20,  // the core's stores to x memory words write an output (their rows' tags)
 };
+// The pin groups (and register blocks) of ports B and C.
+inline constexpr int QUIET_PIN_GROUPS[] = {2, 3};
 void install_stream_hooks(const stream_hooks& hooks);

@@ -455,11 +455,16 @@ struct input_services {
 // pins they set in between): each at its own count, in order, with the
 // blocks' previous words as the cycle engine leaves them. The core's
 // samples read only the control pins, so its mark of changed pins stays
-// as the instruction left it.
+// as the instruction left it. The deliveries write only the blocks of
+// ports B and C: those are copied for the instruction's end here, and the
+// mark of changed blocks goes back to what the instruction left, so the
+// end copies the others only when the instruction changed one.
 void deliver_inside(input_services& inputs, int n, int ran, device_inst& inst, int blocks) {
   const uint32_t end_count = inst.cycles;
   const uint8_t changed = inst.pins_changed;
+  const uint8_t blocks_changed = inst.blocks_changed;
   int64_t a = inputs.ahead(n);
+  if (a >= ran) return;
   while (a < ran) {
     const int at = n + static_cast<int>(a);
     inst.cycles = end_count - static_cast<uint32_t>(ran - a);
@@ -476,6 +481,11 @@ void deliver_inside(input_services& inputs, int n, int ran, device_inst& inst, i
   }
   inst.cycles = end_count;
   inst.pins_changed = changed;
+  for (const int group : QUIET_PIN_GROUPS) {
+    uint32_t* block = inst.blocks.data() + group * 2 * REG_BLOCK_WORDS;
+    if (group < blocks) std::memcpy(block + REG_BLOCK_WORDS, block, PIN_BLOCK_LIVE_WORDS * sizeof(uint32_t));
+  }
+  inst.blocks_changed = blocks_changed;
 }
 
 // The deliveries a run of straight instructions crosses: `first` is the

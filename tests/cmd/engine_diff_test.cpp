@@ -970,12 +970,13 @@ void record_end_and_count(int device) {
 
 }  // namespace
 
-// Pins delivered on a timed and an untimed stream at once, at cycles that
-// fall inside two-word instructions and repeat passes, while stores under
-// a repeat and by a two-word move write three memory outputs: the same
-// state at every end and the same output files on both engines, with and
-// without the observer at the ends (a run without it crosses deliveries
-// and stores without stopping), the fast device straight throughout.
+// Pins of ports B and C delivered on a timed and an untimed stream at
+// once, at cycles that fall inside two-word instructions and repeat
+// passes, while stores under a repeat and by a two-word move write three
+// memory outputs: the same state at every end and the same output files
+// on both engines, with and without the observer at the ends (a run
+// without it crosses deliveries and stores without stopping), the fast
+// device straight throughout.
 TEST_F(engine_diff, PinInputsAndMemoryOutputsInsideStraightRuns) {
   std::string pattern = (std::filesystem::temp_directory_path() / "simpinsXXXXXX").string();
   ASSERT_NE(mkdtemp(pattern.data()), nullptr);
@@ -1005,8 +1006,9 @@ TEST_F(engine_diff, PinInputsAndMemoryOutputsInsideStraightRuns) {
       assemble(d, program);
       device_insts[d]->work_dir = scratch.string() + "/";
       const std::string dev = "dev" + std::to_string(d);
-      for (const std::string& line : {std::string("input t pb0..pb3 tpins"), std::string("input pb4..pb7 pins"), "output x:$82 rep" + dev + " -o",
-                                     "output t x:$84 long" + dev + " -o", "output t x:$83 trep" + dev + " -o"})
+      for (const std::string& line :
+           {std::string("input t pb0..pb3 tpins"), std::string("input pc0..pc3 pins"),
+            "output x:$82 rep" + dev + " -o", "output t x:$84 long" + dev + " -o", "output t x:$83 trep" + dev + " -o"})
         execute_command_line(d, line.c_str());
       set(d, "pc", 0x100);
       arm(d);
