@@ -447,6 +447,31 @@ TEST_F(ImageEditor, TheSwatchesFollowThePaletteEditorsOkAndItsUndo) {
   EXPECT_EQ(recent(), 0xFF0000u);
 }
 
+// A repaint of part of the window after a palette change draws what a
+// whole repaint draws: the tool icons cut by the damage are not mirrored.
+TEST_F(ImageEditor, APartialRepaintAfterAPaletteChangeMatchesAWholeOne) {
+  give(8, 6, 4);
+  vwindowOpen(e);
+  settle();
+  vimageedtrIssueSelector(e, vimageedtrEDIT_PALETTE, nullptr);
+  settle();
+  vpaled* p = vimageedtrGetPaletteEditor();
+  ASSERT_NE(p, nullptr);
+  vpaledSelect(p, 1, 1);
+  vpaledDo(p, "ContrastBtn");
+  vpaledDo(p, "OKBtn");
+  settle();
+  vwindowInvalAll(e, 0);
+  settle();
+  const win::test::Image whole = win::test::WindowImage(e->native->hwnd);
+  // Through the middle of both tool columns and the swatches below them.
+  const vrect& tools = e->toolPalette->rect;
+  vrect part{std::int16_t(tools.x + tools.width / 4), 0, std::int16_t(tools.width / 2), e->rect.height};
+  vwindowClassOf(e)->inval(e, &part, 0);
+  settle();
+  EXPECT_TRUE(win::test::WindowImage(e->native->hwnd).px == whole.px);
+}
+
 // Beside an editor at the screen's right edge there is no room: the
 // palette editor and the preview come back onto the screen.
 TEST_F(ImageEditor, WindowsBesideTheEditorStayOnTheScreen) {
