@@ -57,6 +57,24 @@ int file_answer(int c) {
   return c == 'a' || c == 'o' || c == 'c' ? c : 0;
 }
 
+// A script's answer is its line's first word when that is a, o or c or
+// begins the word it stands for ("app", "overwrite"). Taken from its first
+// letter alone, a command that follows by mistake ("output ...",
+// "asm ...") would overwrite or append to the file.
+int script_file_answer(const std::string& line) {
+  const std::size_t first = line.find_first_not_of(" \t");
+  if (first == std::string::npos) return 'c';
+  std::size_t end = line.find_first_of(" \t\r", first);
+  if (end == std::string::npos) end = line.size();
+  std::string word = line.substr(first, end - first);
+  for (char& ch : word) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  for (const char* full : {"append", "overwrite", "cancel"}) {
+    if (word.size() <= std::strlen(full) && std::strncmp(full, word.c_str(), word.size()) == 0)
+      return full[0];
+  }
+  return 'c';
+}
+
 // Sleeps, ending early on Ctrl-C.
 void sleep_seconds(int seconds) {
   timespec left{seconds, 0};
@@ -121,10 +139,7 @@ int gui_file_question() {
   std::string line;
   if (input_read_line(line) != input_result::line) return 'c';
   session_print(line.c_str(), 1);
-  const std::size_t first = line.find_first_not_of(" \t");
-  if (first == std::string::npos) return 'c';
-  const int answer = file_answer(static_cast<unsigned char>(line[first]));
-  return answer != 0 ? answer : 'c';
+  return script_file_answer(line);
 }
 
 void wait_dialog(int seconds) {

@@ -31,6 +31,25 @@ TEST_F(prompts, file_question_takes_its_answer_from_the_next_line_and_cancels_on
   EXPECT_EQ(gui_file_question(), 'c');
 }
 
+TEST_F(prompts, file_question_takes_no_answer_from_the_first_letter_of_a_command) {
+  // A script that did not expect the question: its next command must not
+  // overwrite or append to the file because of the letter it starts with.
+  const struct {
+    const char* line;
+    int answer;
+  } cases[] = {
+      {"output #2 x:$20 out -a", 'c'}, {"asm p:0 nop", 'c'},  {"ab", 'c'},
+      {"Overwrite", 'o'},              {"ap now", 'a'},       {"o -x", 'o'},
+      {"canc", 'c'},                   {"overwrites", 'c'},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    feed(std::string(c.line) + "\nnext\n");
+    EXPECT_EQ(gui_file_question(), c.answer);
+    EXPECT_EQ(next_input_line(), "next");
+  }
+}
+
 TEST_F(prompts, file_question_puts_the_status_and_help_lines_back) {
   gui_status_text("before");
   gui_help_text("help before");

@@ -1,0 +1,15 @@
+#file notes.log: kept from an earlier run
+#file out.io: 0001
+#show: notes.log
+#show: out.io
+; a command after an unexpected question is no answer, whatever letter it
+; begins with: the file stays as it was and the command is not run
+log s notes
+output #1 x:$20 out -a
+save p:0 out.io
+asm p:0 nop
+; answers written out as words are still taken
+log s notes
+app
+evaluate 1
+log off
