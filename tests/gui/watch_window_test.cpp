@@ -247,6 +247,39 @@ TEST_F(WatchWindow, ColumnsFollowTheRulersMarks) {
   EXPECT_EQ(cell_x(2), before2);
 }
 
+// The user widens a column by dragging the right edge of its mark: the
+// column and those after it follow, the columns before stay.
+TEST_F(WatchWindow, DraggingAMarksEdgeWidensItsColumn) {
+  gui::command_submit("wwatch r0");
+  settle();
+  auto* d = static_cast<vdialog*>(window()->window);
+  auto* ruler = reinterpret_cast<vruler*>(vdialogFindItem(d, vnameInternLiteral("Ruler")));
+  auto* list = reinterpret_cast<vlistview*>(vdialogFindItem(d, vnameInternLiteral("Watch_List")));
+  ASSERT_NE(ruler, nullptr);
+  ASSERT_NE(list, nullptr);
+  win::SetActiveWindow(d->native->hwnd);
+  settle();
+  const auto cell_x = [&](int column) {
+    vrect r;
+    vlistviewGetCellRect(list, 0, column, &r);
+    return static_cast<int>(r.x);
+  };
+  const vrulerItem* expression = vrulerGetItemAt(ruler, 2);
+  ASSERT_NE(expression, nullptr);
+  const int before2 = cell_x(2), before3 = cell_x(3), width = expression->rect.width;
+  const int edge_x = expression->rect.x + expression->rect.width - 2 - ruler->scroll;
+  const int mid_y = expression->rect.y + expression->rect.height / 2;
+  win::test::MouseDown(screen_point(d, ruler, edge_x, mid_y));
+  settle();
+  win::test::MouseMove(screen_point(d, ruler, edge_x + 30, mid_y));
+  settle();
+  win::test::MouseUp(screen_point(d, ruler, edge_x + 60, mid_y));
+  settle();
+  EXPECT_EQ(vrulerGetItemAt(ruler, 2)->rect.width, width + 60);
+  EXPECT_EQ(cell_x(2), before2);
+  EXPECT_EQ(cell_x(3), before3 + 60);
+}
+
 // A resized window keeps the ruler along its top and the list under it.
 // Scrolled sideways, the list takes its marks along: each mark stays over
 // its column, and back at the left edge the ruler is unscrolled again.
