@@ -102,6 +102,18 @@ struct ImageEditor : ::testing::Test {
     vimgedLiftSelection(m, m->working, 0, 0, &r);
   }
   std::string title(vdialogItem* item) { return item && item->title ? item->title : "(none)"; }
+  // The palette editor's OK after complementing entry 1.
+  bool complementEntryOne() {
+    vimageedtrIssueSelector(e, vimageedtrEDIT_PALETTE, nullptr);
+    settle();
+    vpaled* p = vimageedtrGetPaletteEditor();
+    if (!p) return false;
+    vpaledSelect(p, 1, 1);
+    vpaledDo(p, "ContrastBtn");
+    vpaledDo(p, "OKBtn");
+    settle();
+    return true;
+  }
   int depth(vimged* m) {
     const vundoList* l = m->undo->list;
     return l->size ? (l->current - l->oldest + l->size) % l->size : 0;
@@ -430,14 +442,7 @@ TEST_F(ImageEditor, TheSwatchesFollowThePaletteEditorsOkAndItsUndo) {
   auto recent = [&] { return at(in.x + in.width * 3 / 4, in.y + in.height - mru->cellHeight / 2); };
   ASSERT_EQ(swatch(), 0xFF0000u);
   ASSERT_EQ(recent(), 0xFF0000u);
-  vimageedtrIssueSelector(e, vimageedtrEDIT_PALETTE, nullptr);
-  settle();
-  vpaled* p = vimageedtrGetPaletteEditor();
-  ASSERT_NE(p, nullptr);
-  vpaledSelect(p, 1, 1);
-  vpaledDo(p, "ContrastBtn");
-  vpaledDo(p, "OKBtn");
-  settle();
+  ASSERT_TRUE(complementEntryOne());
   EXPECT_EQ(e->imageView->foreground, 1u) << "the same value, another colour";
   EXPECT_EQ(swatch(), 0x00FFFFu);
   EXPECT_EQ(recent(), 0x00FFFFu);
@@ -453,14 +458,7 @@ TEST_F(ImageEditor, APartialRepaintAfterAPaletteChangeMatchesAWholeOne) {
   give(8, 6, 4);
   vwindowOpen(e);
   settle();
-  vimageedtrIssueSelector(e, vimageedtrEDIT_PALETTE, nullptr);
-  settle();
-  vpaled* p = vimageedtrGetPaletteEditor();
-  ASSERT_NE(p, nullptr);
-  vpaledSelect(p, 1, 1);
-  vpaledDo(p, "ContrastBtn");
-  vpaledDo(p, "OKBtn");
-  settle();
+  ASSERT_TRUE(complementEntryOne());
   vwindowInvalAll(e, 0);
   settle();
   const win::test::Image whole = win::test::WindowImage(e->native->hwnd);
