@@ -34,6 +34,15 @@ struct WatchWindow : GuiWindowFixture {
     return out;
   }
   static std::string cell(int row, int column, int number = 1) { return gui::watch_window_cell(window(number), row, column); }
+  static vruler* ruler_of(vdialog* d) { return reinterpret_cast<vruler*>(vdialogFindItem(d, vnameInternLiteral("Ruler"))); }
+  static int first_row_cell_x(vlistview* list, int column) {
+    vrect r;
+    vlistviewGetCellRect(list, 0, column, &r);
+    return static_cast<int>(r.x);
+  }
+  static vlistview* list_of(vdialog* d) {
+    return reinterpret_cast<vlistview*>(vdialogFindItem(d, vnameInternLiteral("Watch_List")));
+  }
   static std::string register_text(const char* name, int radix) {
     int row = 0, reg = 0;
     std::string out;
@@ -227,15 +236,11 @@ TEST_F(WatchWindowOnC, CExpressionsShowOutOfScopeErrorsAndRefuseCalls) {
 TEST_F(WatchWindow, ColumnsFollowTheRulersMarks) {
   gui::command_submit("wwatch r0");
   auto* d = static_cast<vdialog*>(window()->window);
-  auto* ruler = reinterpret_cast<vruler*>(vdialogFindItem(d, vnameInternLiteral("Ruler")));
-  auto* list = reinterpret_cast<vlistview*>(vdialogFindItem(d, vnameInternLiteral("Watch_List")));
+  vruler* ruler = ruler_of(d);
+  vlistview* list = list_of(d);
   ASSERT_NE(ruler, nullptr);
   ASSERT_NE(list, nullptr);
-  const auto cell_x = [&](int column) {
-    vrect r;
-    vlistviewGetCellRect(list, 0, column, &r);
-    return static_cast<int>(r.x);
-  };
+  const auto cell_x = [&](int column) { return first_row_cell_x(list, column); };
   vrulerItem* value = vrulerGetItemAt(ruler, 3);
   ASSERT_NE(value, nullptr);
   // Within the list's own cell separations of the marks.
@@ -253,17 +258,13 @@ TEST_F(WatchWindow, DraggingAMarksEdgeWidensItsColumn) {
   gui::command_submit("wwatch r0");
   settle();
   auto* d = static_cast<vdialog*>(window()->window);
-  auto* ruler = reinterpret_cast<vruler*>(vdialogFindItem(d, vnameInternLiteral("Ruler")));
-  auto* list = reinterpret_cast<vlistview*>(vdialogFindItem(d, vnameInternLiteral("Watch_List")));
+  vruler* ruler = ruler_of(d);
+  vlistview* list = list_of(d);
   ASSERT_NE(ruler, nullptr);
   ASSERT_NE(list, nullptr);
   win::SetActiveWindow(d->native->hwnd);
   settle();
-  const auto cell_x = [&](int column) {
-    vrect r;
-    vlistviewGetCellRect(list, 0, column, &r);
-    return static_cast<int>(r.x);
-  };
+  const auto cell_x = [&](int column) { return first_row_cell_x(list, column); };
   const vrulerItem* expression = vrulerGetItemAt(ruler, 2);
   ASSERT_NE(expression, nullptr);
   const int before2 = cell_x(2), before3 = cell_x(3), width = expression->rect.width;
@@ -287,8 +288,8 @@ TEST_F(WatchWindow, RulerStaysOnTopAndFollowsTheListScrolledSideways) {
   gui::command_submit("wwatch r0");
   settle();
   auto* d = static_cast<vdialog*>(window()->window);
-  auto* ruler = reinterpret_cast<vruler*>(vdialogFindItem(d, vnameInternLiteral("Ruler")));
-  auto* list = reinterpret_cast<vlistview*>(vdialogFindItem(d, vnameInternLiteral("Watch_List")));
+  vruler* ruler = ruler_of(d);
+  vlistview* list = list_of(d);
   ASSERT_NE(ruler, nullptr);
   ASSERT_NE(list, nullptr);
   for (const auto& size : {std::pair{300, 120}, std::pair{700, 400}}) {

@@ -703,6 +703,14 @@ TEST_F(MdiTest, ThreeDocumentsByKeysAndClicks) {
   win::UseVirtualClock(false);
 }
 
+// A plain child class for panes inside documents.
+bool register_pane_class(const char* name) {
+  win::WNDCLASSA wc{};
+  wc.lpfnWndProc = win::DefWindowProcA;
+  wc.lpszClassName = name;
+  return win::RegisterClassA(&wc) != 0;
+}
+
 }  // namespace
 
 // Documents that change places in the stacking order: the one that comes
@@ -710,10 +718,7 @@ TEST_F(MdiTest, ThreeDocumentsByKeysAndClicks) {
 // children, and the one beneath is left alone.
 TEST_F(MdiTest, RestackingShowsTheCoveredPartOfTheDocumentOnTop) {
   constexpr const char* kPaneClass = "MdiTestPane";
-  win::WNDCLASSA wc{};
-  wc.lpfnWndProc = win::DefWindowProcA;
-  wc.lpszClassName = kPaneClass;
-  ASSERT_NE(win::RegisterClassA(&wc), 0);
+  ASSERT_TRUE(register_pane_class(kPaneClass));
   win::HWND one = create("one", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {0, 0, 300, 200});
   win::HWND two = create("two", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {100, 80, 300, 200});
   win::HWND pane = win::CreateWindowExA(0, kPaneClass, nullptr, win::WS_CHILD | win::WS_VISIBLE, 0, 0, 400, 400, one,
@@ -770,10 +775,7 @@ TEST_F(MdiTest, RestackingShowsTheCoveredPartOfTheDocumentOnTop) {
 // with its children: nothing carries its old pixels along.
 TEST_F(MdiTest, AMovedDocumentIsPaintedWhereItLands) {
   constexpr const char* kPaneClass = "MdiTestMovedPane";
-  win::WNDCLASSA wc{};
-  wc.lpfnWndProc = win::DefWindowProcA;
-  wc.lpszClassName = kPaneClass;
-  ASSERT_NE(win::RegisterClassA(&wc), 0);
+  ASSERT_TRUE(register_pane_class(kPaneClass));
   win::HWND doc = create("doc", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {10, 20, 300, 200});
   win::HWND pane = win::CreateWindowExA(0, kPaneClass, nullptr, win::WS_CHILD | win::WS_VISIBLE, 10, 10, 50, 40, doc,
                                         nullptr, nullptr, nullptr);
