@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fw/core/fs.h"
@@ -47,8 +48,16 @@ vresource application_file() {
   return root;
 }
 
+std::string path_text(const vfsPath* p) {
+  vstr* s = vfsPathToString(p);
+  std::string out = s;
+  vstrDestroy(s);
+  return out;
+}
+
 // A file dialog lists "Default" and its own kind's type, that one current
-// with its pattern and extension; the list dialog has "Default" alone.
+// with its pattern and extension; the list dialog has "Default" alone. A
+// name typed without the extension is completed as a file of that kind.
 TEST(ApplicationResources, FileDialogsListDefaultAndTheirOwnTypeCurrent) {
   vresource types = vresourceGet(application_file(), N("Filter Types"));
   startDialogItemTests();
@@ -58,9 +67,14 @@ TEST(ApplicationResources, FileDialogsListDefaultAndTheirOwnTypeCurrent) {
     int current;
     const char* type;
     const char* extension;
-  } cases[] = {{{"Default", "COFF"}, 1, "COFF", "cld"},
-               {{"Default", "TIO"}, 1, "TIO", "tio"},
-               {{"Default"}, 0, "Default", nullptr}};
+    // typed name, the name chosen
+    std::vector<std::pair<const char*, const char*>> names;
+  } cases[] = {{{"Default", "COFF"}, 1, "COFF", ".cld", {{"prog", "prog.cld"}, {"prog.cld", "prog.cld"}}},
+               {{"Default", "OMF"}, 1, "OMF", ".lod", {{"mysave", "mysave.lod"}, {"mylod", "mylod.lod"}}},
+               {{"Default", "SimState"}, 1, "SimState", ".sim", {{"state", "state.sim"}}},
+               {{"Default", "Log"}, 1, "Log", ".log", {{"catalog", "catalog.log"}, {"s.log", "s.log"}}},
+               {{"Default", "TIO"}, 1, "TIO", ".tio", {{"in", "in.tio"}}},
+               {{"Default"}, 0, "Default", nullptr, {{"any", "any"}}}};
   for (const Case& k : cases) {
     SCOPED_TRACE(k.type);
     vfilechsr* c = vfilechsrCreate();
@@ -75,6 +89,12 @@ TEST(ApplicationResources, FileDialogsListDefaultAndTheirOwnTypeCurrent) {
     if (k.extension != nullptr) {
       ASSERT_NE(c->fileType->extension, nullptr);
       EXPECT_EQ(std::string(c->fileType->extension), k.extension);
+    }
+    for (const auto& [typed, chosen] : k.names) {
+      vfsPath* p = vfsNewPathFromString((std::string("/tmp/") + typed).c_str());
+      _vfilechsrAppendExtension(c, p);
+      EXPECT_EQ(path_text(p), std::string("/tmp/") + chosen);
+      vfsFreePath(p);
     }
     vinstanceDestroy(c);
   }
