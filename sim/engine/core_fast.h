@@ -128,6 +128,23 @@ void fast_run_alu(const fast_step& s);
 // A register put on a data bus latch as a move source (CS_XDB, CS_GDB),
 // read-marked, as the executor does it; its value. Not ssh, which pops.
 uint32_t fast_source_slow(int reg, int bus);
+// An accumulator whose value fits its middle part, unscaled and with the
+// scaling check quiet, goes on the latch as that part (no limiting, sr
+// untouched); the rest (limiting, scaling, S, a long move, a stream) as
+// the executor does it.
+[[gnu::always_inline]] inline uint32_t fast_source_acc(int reg, int bus) {
+  uint32_t* w = cur_inst->core;
+  uint32_t& attr = cur_state->core_attrs[reg];
+  const uint32_t d1 = w[reg + 2] & 0xFFFF, d2 = w[reg + 3] & 0xFF;
+  const bool fits = d2 == ((d1 & 0x8000) ? 0xFFu : 0u);
+  const bool scaled = bus == CS_XDB && ((w[CORE_SR] & (SR_SCALE_DOWN | SR_SCALE_UP)) ||
+                                        (w[CS_SCALE_CHECK] && (((d1 >> 14) ^ (d1 >> 13)) & 1)));
+  if (!fits || scaled || (attr & ATTR_IN_STREAM) || (w[CS_EX_TIMING + OPT_XDB_DST] & 0x400)) [[unlikely]]
+    return fast_source_slow(reg, bus);
+  attr |= ATTR_READ | ATTR_READ_SINCE;
+  w[bus] = d1;
+  return d1;
+}
 // A data or address register (not an accumulator or its extension, which
 // the move limits or extends) fed by no stream goes on the latch as it is.
 // (No history note: a history stream keeps the device off this path.)
@@ -135,6 +152,7 @@ uint32_t fast_source_slow(int reg, int bus);
   constexpr uint64_t direct = 1ull << CORE_A0 | 1ull << CORE_A1 | 1ull << CORE_B0 | 1ull << CORE_B1 |
                               0xFFull << CORE_M0 | 0xFull << CORE_R0 | 1ull << CORE_X0 | 1ull << CORE_X1 |
                               1ull << CORE_Y0 | 1ull << CORE_Y1;
+  if (reg == CORE_A || reg == CORE_B) return fast_source_acc(reg, bus);
   if (static_cast<unsigned>(reg) >= 64 || !((direct >> reg) & 1)) return fast_source_slow(reg, bus);
   uint32_t& attr = cur_state->core_attrs[reg];
   if (attr & ATTR_IN_STREAM) [[unlikely]]

@@ -374,6 +374,61 @@ TEST_F(engine_diff, RepeatedTwoReadsLeaveTheSameStateAsTheCycleEngine) {
   }
 }
 
+// Accumulators as move sources in the straight forms (address moves, X
+// moves beside a mac): values that fit 16 bits and ones the move limits,
+// both signs, bits 14 and 13 apart (the scaling check), every scaling
+// mode, saturation on and off; the accumulators grow through the loop so
+// that limited and unlimited moves alternate.
+TEST_F(engine_diff, AccumulatorMoveSourcesLimitAndScaleAsTheCycleEngine) {
+  constexpr uint32_t tops[] = {0x00, 0xFF, 0x01, 0xFE, 0x7F, 0x80};
+  constexpr uint32_t middles[] = {0x0000, 0x1234, 0x2000, 0x4000, 0x6000, 0x7FFF, 0x8000, 0x9FFF, 0xC000, 0xFFFF};
+  std::mt19937 rng(3917);
+  auto pick = [&rng](const auto& table) { return table[rng() % std::size(table)]; };
+  for (const char* type : {"73521", "73583"}) {
+    uint32_t straight = 0;
+    for (int p = 0; p < 18; ++p) {
+      SCOPED_TRACE(std::string(type) + " program " + std::to_string(p));
+      std::vector<uint32_t> data(0x100);
+      for (uint32_t& word : data) word = rng() & 0xFFFF;
+      // Mostly fitting values (sign extensions), the rest limited.
+      auto top_for = [&](uint32_t middle) { return rng() % 3 ? ((middle & 0x8000) ? 0xFFu : 0u) : pick(tops); };
+      const uint32_t a1 = pick(middles), b1 = pick(middles);
+      const std::vector<std::pair<const char*, uint32_t>> regs = {
+          {"sr", 0x300u | static_cast<uint32_t>(p % 3) * 0x400u},
+          {"a2", top_for(a1)}, {"a1", a1}, {"a0", rng() & 0xFFFF},
+          {"b2", top_for(b1)}, {"b1", b1}, {"b0", rng() & 0xFFFF},
+          {"x0", rng() & 0xFFFF}, {"x1", rng() & 0xFFFF},
+          {"r0", 0x100}, {"r1", 0x300}, {"r2", 0x000}};
+      ends_seen[0].clear();
+      ends_seen[1].clear();
+      for (int d : {FAST, CYCLE}) {
+        make(d, type);
+        assemble(d, {{0x0, "move x:(r2)+,y0"},
+                     {0x1, "mac y0,x0,b a,x:(r0)+"},
+                     {0x2, "macr y0,x1,a b,x:(r1)+"},
+                     {0x3, "move a,x:(r0)+"},
+                     {0x4, "move b,x:(r1)-"},
+                     {0x5, "add a,b"},
+                     {0x6, "jmp >$0"}});
+        for (uint32_t a = 0; a < data.size(); ++a) put(d, SPACE_X, a, data[a]);
+        set(d, "pc", 0);
+        for (const auto& [name, value] : regs) set(d, name, value);
+        uint32_t omr[3] = {0, 0, 0};
+        int row = 0, reg = 0;
+        ASSERT_NE(lookup_register(d, "omr", &row, &reg), 0);
+        read_register(d, row, reg, omr);
+        set(d, "omr", (omr[0] & ~0x10u) | (p % 2 != 0 ? 0x10u : 0u));
+        arm(d);
+      }
+      run_both(1200);
+      straight += device_states[FAST]->straight_instructions;
+      free_all_devices();
+      if (HasFailure()) return;
+    }
+    EXPECT_GT(straight, 18u * 300u) << type;
+  }
+}
+
 TEST_F(engine_diff, BreakpointsOfEveryKindStopAtTheSameCycleAndPc) {
   // Each kind, and whether it stops this program's run (counting and
   // noting go on; nothing reads y0 as a move source, no read changes x:$3).
