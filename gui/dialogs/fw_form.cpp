@@ -309,6 +309,9 @@ int command_dialog_open(const char* menu_command) {
   if (!fill_later) vwindowPlace(window, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
   else if (d->entry->fill != nullptr) d->entry->fill(*d);
   vwindowOpen(window);
+  // The forms name no item to start on; without one, what is typed before
+  // a click or Tab reaches nothing.
+  if (vdialogGetFocusItem(window) == nullptr) vdialogItemListMoveFocus(vdialogGetItemList(window), 1, 1);
   return 1;
 }
 

@@ -233,6 +233,33 @@ TEST_F(DialogFormTest, BlanksTypedIntoAFieldAreKept) {
   settle();
 }
 
+// What is typed as soon as a dialog opens goes into its first field that
+// takes text, before any click or Tab.
+TEST_F(DialogFormTest, TypingReachesTheFirstTextFieldAsADialogOpens) {
+  struct Case {
+    const char* command;
+    const char* resource;
+    const char* field;
+    const char* container;
+  } cases[] = {{"M_Disp_Type", "Type", "Expression", ""},
+               {"M_Disp_Eval", "Evaluate", "Expression", ""},
+               {"M_Mod_Register", "Change_Reg", "Value_Text", ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.resource);
+    gui::command_dialogs_close_all();
+    settle();
+    ASSERT_EQ(dispatch(c.command), 1);
+    vconfirm* d = window(c.resource);
+    ASSERT_NE(d, nullptr);
+    win::SetActiveWindow(d->native->hwnd);
+    settle();
+    type_keys("$1a");
+    EXPECT_EQ(text(d, c.field, c.container), "$1a");
+  }
+  gui::command_dialogs_close_all();
+  settle();
+}
+
 TEST_F(DialogFormTest, DeviceMemoryAndPreferenceDialogsLookAsStored) {
   looks_as_stored("M_Mod_Dev_Conf", "Device", "device.png");
   looks_as_stored("M_Mod_Memory", "Change_Mem", "change_mem.png");
