@@ -21,6 +21,7 @@
 #include "fw/gui/window/namedres.h"
 #include "fw/widgets/choosers/confirm.h"
 #include "fw/widgets/controls/combo.h"
+#include "fw/widgets/controls/combobox.h"
 #include "fw/widgets/controls/control.h"
 #include "fw/widgets/controls/textitem.h"
 #include "fw/widgets/dialog/container.h"
@@ -285,6 +286,33 @@ void combo_prepare(vcomboboxStandard* combo, const std::vector<std::string>& row
   if (vcomboboxCount(combo) > 0) vcomboboxSelectIndex(combo, 0);
 }
 
+namespace {
+
+// The first field taking text in Tab order, inside groups too; a combo
+// box's own entry is no field to type a value into. Each list on the way
+// is left focused on the item leading there.
+bool focus_first_field(vdialogItemList* list) {
+  constexpr std::uint16_t usable = vdialogItemENABLED | vdialogItemFOCUSABLE;
+  for (int i = 0; i < vdialogItemListCount(list); ++i) {
+    vdialogItem* item = vdialogItemListAt(list, i);
+    if ((item->flags & usable) != usable) continue;
+    bool found = false;
+    if (vcontainerIsContainer(item)) {
+      if (!vclassIsSubclass(item->cls, vcomboboxGetDefaultClass()))
+        found = focus_first_field(vcontainerGetItemList(static_cast<vcontainer*>(item)));
+    } else {
+      found = (item->flags & vdialogItemTEXT_FOCUS) != 0 && vclassIsSubclass(item->cls, vtextitemGetDefaultClass());
+    }
+    if (found) {
+      vdialogItemListSetFocusItem(list, item);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 int command_dialog_open(const char* menu_command) {
   dialog_state* d = dialog_by_command(menu_command);
   if (d == nullptr) return 0;
@@ -311,7 +339,7 @@ int command_dialog_open(const char* menu_command) {
   vwindowOpen(window);
   // The forms name no item to start on; without one, what is typed before
   // a click or Tab reaches nothing.
-  if (vdialogGetFocusItem(window) == nullptr) vdialogItemListMoveFocus(vdialogGetItemList(window), 1, 1);
+  if (vdialogGetFocusItem(window) == nullptr) focus_first_field(vdialogGetItemList(window));
   return 1;
 }
 

@@ -243,7 +243,10 @@ TEST_F(DialogFormTest, TypingReachesTheFirstTextFieldAsADialogOpens) {
     const char* container;
   } cases[] = {{"M_Disp_Type", "Type", "Expression", ""},
                {"M_Disp_Eval", "Evaluate", "Expression", ""},
-               {"M_Mod_Register", "Change_Reg", "Value_Text", ""}};
+               {"M_Mod_Register", "Change_Reg", "Value_Text", ""},
+               {"M_Disp_Mem", "Disp_Mem", "Start_Address", "Range"},
+               {"M_File_Save_OMF", "Save_Mem", "Start_Address", "Range"},
+               {"M_Exec_Break_Set", "Set_Break", "Start_Addr", "Mem"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.resource);
     gui::command_dialogs_close_all();
