@@ -217,12 +217,7 @@ TEST_F(engine_diff, StraightClassesAtTheirEdgesLeaveTheSameState) {
         for (uint32_t a = 0; a < data.size(); ++a) put(d, SPACE_X, a, data[a]);
         set(d, "pc", 0);
         for (const auto& [name, value] : regs) set(d, name, value);
-        // Saturation on or off; the operating mode stays.
-        uint32_t omr[3] = {0, 0, 0};
-        int row = 0, reg = 0;
-        ASSERT_NE(lookup_register(d, "omr", &row, &reg), 0);
-        read_register(d, row, reg, omr);
-        set(d, "omr", (omr[0] & ~0x10u) | (p % 2 != 0 ? 0x10u : 0u));
+        set_saturation(d, p % 2 != 0);
         arm(d);
       }
       run_both(3000);
@@ -413,11 +408,7 @@ TEST_F(engine_diff, AccumulatorMoveSourcesLimitAndScaleAsTheCycleEngine) {
         for (uint32_t a = 0; a < data.size(); ++a) put(d, SPACE_X, a, data[a]);
         set(d, "pc", 0);
         for (const auto& [name, value] : regs) set(d, name, value);
-        uint32_t omr[3] = {0, 0, 0};
-        int row = 0, reg = 0;
-        ASSERT_NE(lookup_register(d, "omr", &row, &reg), 0);
-        read_register(d, row, reg, omr);
-        set(d, "omr", (omr[0] & ~0x10u) | (p % 2 != 0 ? 0x10u : 0u));
+        set_saturation(d, p % 2 != 0);
         arm(d);
       }
       run_both(1200);

@@ -37,6 +37,14 @@ inline void set(int d, const char* name, uint32_t value) {
   ASSERT_NE(lookup_register(d, name, &row, &reg), 0) << name;
   write_register(d, row, reg, words);
 }
+// Saturation (omr bit 4) on or off; the operating mode stays.
+inline void set_saturation(int d, bool on) {
+  int row = 0, reg = 0;
+  uint32_t omr[3] = {0, 0, 0};
+  ASSERT_NE(lookup_register(d, "omr", &row, &reg), 0);
+  read_register(d, row, reg, omr);
+  set(d, "omr", (omr[0] & ~0x10u) | (on ? 0x10u : 0u));
+}
 inline void assemble(int d, uint32_t address, const char* text) {
   make_device_current(d);
   const int count = assemble_line(text, address);

@@ -107,6 +107,18 @@ struct DialogFormTest : GuiWindowFixture, dialog_lines {
   static vconfirm* window(const char* resource) {
     return static_cast<vconfirm*>(gui::command_dialog_window(resource));
   }
+  // A dialog opened afresh from its menu command and made the active
+  // window, as a user's choice leaves it; null when it did not open.
+  static vconfirm* open_afresh(const char* command, const char* resource) {
+    gui::command_dialogs_close_all();
+    settle();
+    if (dispatch(command) != 1) return nullptr;
+    vconfirm* d = window(resource);
+    if (d == nullptr) return nullptr;
+    win::SetActiveWindow(d->native->hwnd);
+    settle();
+    return d;
+  }
   static vdialogItem* item(vdialog* d, const char* name, const char* container) {
     return dialog_items::resolve(d, container, name);
   }

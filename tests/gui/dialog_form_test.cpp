@@ -191,13 +191,8 @@ TEST_F(DialogFormTest, TabReachesEveryFieldThroughTheGroups) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.resource);
-    gui::command_dialogs_close_all();
-    settle();
-    ASSERT_EQ(dispatch(c.command), 1);
-    vconfirm* d = window(c.resource);
+    vconfirm* d = open_afresh(c.command, c.resource);
     ASSERT_NE(d, nullptr);
-    win::SetActiveWindow(d->native->hwnd);
-    settle();
     std::vector<vdialogItem*> reached;
     for (int step = 0; step < 24; ++step) {
       press(win::VK_TAB);
@@ -249,13 +244,8 @@ TEST_F(DialogFormTest, TypingReachesTheFirstTextFieldAsADialogOpens) {
                {"M_Exec_Break_Set", "Set_Break", "Start_Addr", "Mem"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.resource);
-    gui::command_dialogs_close_all();
-    settle();
-    ASSERT_EQ(dispatch(c.command), 1);
-    vconfirm* d = window(c.resource);
+    vconfirm* d = open_afresh(c.command, c.resource);
     ASSERT_NE(d, nullptr);
-    win::SetActiveWindow(d->native->hwnd);
-    settle();
     type_keys("$1a");
     EXPECT_EQ(text(d, c.field, c.container), "$1a");
   }
