@@ -194,6 +194,26 @@ void BM_GdiThousandFrames(benchmark::State& state) {
 }
 BENCHMARK(BM_GdiThousandFrames)->Unit(benchmark::kMillisecond);
 
+// 1,000 lines three pixels wide, 100 pixels long, in every direction.
+void BM_GdiThousandWideLines(benchmark::State& state) {
+  onWindow([&] {
+    vdrawSetColor(rgb(0, 65535, 0));
+    vdrawSetLineWidth(3);
+    for (auto _ : state)
+      for (int i = 0; i < 1000; ++i) {
+        double a = i * 0.37, x = 100 + i % 40 * 20, y = 100 + i / 40 * 20;
+        vdrawPathMoveToF(x, y);
+        vdrawLineToF(x + 100 * std::cos(a), y + 100 * std::sin(a));
+        vdrawStroke();
+      }
+  });
+  if (!pixelIs(150, 768 - 100, 0x00FF00)) state.SkipWithError("lines drawn");
+  state.counters["us_per_line"] =
+      benchmark::Counter(double(state.iterations()) * 1000, benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
+                         benchmark::Counter::kIs1000);
+}
+BENCHMARK(BM_GdiThousandWideLines)->Unit(benchmark::kMillisecond);
+
 vimage* picture(int w, int h) {
   vimage* image = vimageCreateSized(w, h, 0x1000000u);
   vpixmapSetDepth(image, 24);

@@ -23,6 +23,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/Xcursor/Xcursor.h>
 #include <X11/cursorfont.h>
 #include <X11/extensions/XShm.h>
 #include <poll.h>
@@ -536,6 +537,7 @@ class X11 final : public Backend {
   }
 
   Cursor pixmapCursor(const internal::IconPixels& p) {
+    if (Cursor c = colourCursor(p)) return c;
     auto lum = [](std::uint32_t c) { return ((c >> 16) & 0xFF) * 3 + ((c >> 8) & 0xFF) * 6 + (c & 0xFF); };
     std::uint32_t dark = 0xFFFFFF, light = 0;
     for (std::size_t i = 0; i < p.mask.size(); ++i)
@@ -569,6 +571,24 @@ class X11 final : public Backend {
     Cursor c = XCreatePixmapCursor(d_, src, msk, &fg, &bg, static_cast<unsigned>(p.hot.x), static_cast<unsigned>(p.hot.y));
     XFreePixmap(d_, src);
     XFreePixmap(d_, msk);
+    return c;
+  }
+
+  // A cursor with colours other than black and white, as an ARGB image
+  // when the server takes one: opaque where the mask is 0, clear elsewhere.
+  Cursor colourCursor(const internal::IconPixels& p) {
+    bool colour = false;
+    for (std::size_t i = 0; i < p.mask.size() && !colour; ++i)
+      colour = !p.mask[i] && (p.color[i] & 0xFFFFFF) != 0 && (p.color[i] & 0xFFFFFF) != 0xFFFFFF;
+    if (!colour || !XcursorSupportsARGB(d_)) return 0;
+    XcursorImage* image = XcursorImageCreate(p.width, p.height);
+    if (!image) return 0;
+    image->xhot = static_cast<XcursorDim>(p.hot.x);
+    image->yhot = static_cast<XcursorDim>(p.hot.y);
+    for (std::size_t i = 0; i < p.mask.size(); ++i)
+      image->pixels[i] = p.mask[i] ? 0 : 0xFF000000u | (p.color[i] & 0xFFFFFF);
+    Cursor c = XcursorImageLoadCursor(d_, image);
+    XcursorImageDestroy(image);
     return c;
   }
 

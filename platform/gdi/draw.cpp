@@ -151,8 +151,12 @@ void scanRings(const std::vector<std::vector<DPt>>& rings, int mode, F out) {
       for (std::size_t i = 0; i < ring.size(); ++i) {
         const DPt& a = ring[i];
         const DPt& b = ring[(i + 1) % ring.size()];
-        if ((a.y <= yc && yc < b.y) || (b.y <= yc && yc < a.y))
-          xs.push_back({a.x + (yc - a.y) * (b.x - a.x) / (b.y - a.y), b.y > a.y ? 1 : -1});
+        // Worked from the lower end, an edge and its reverse cross at the
+        // same x, so a seam drawn there and back encloses nothing.
+        const DPt& lo = a.y < b.y ? a : b;
+        const DPt& hi = a.y < b.y ? b : a;
+        if (lo.y <= yc && yc < hi.y)
+          xs.push_back({lo.x + (yc - lo.y) * (hi.x - lo.x) / (hi.y - lo.y), b.y > a.y ? 1 : -1});
       }
     std::sort(xs.begin(), xs.end(), [](const Cross& a, const Cross& b) { return a.x < b.x; });
     int winding = 0;
@@ -374,9 +378,23 @@ void outline(Painter& p, const PenUse& u, std::vector<POINT> pts, bool closed) {
     cosmeticPath(p, u, pts, nullptr);
     return;
   }
-  Mask m(boundsOf(pts, u.width + 2));
   std::vector<DPt> d;
   for (const POINT& q : pts) d.push_back({q.x + 0.5, q.y + 0.5});
+  // One straight piece without round ends is one convex band: painted as
+  // it is scanned, with no mask to gather pieces in.
+  if (!closed && d.size() == 2 && u.pen->dashes.empty() && (u.pen->penStyle & PS_ENDCAP_MASK) != PS_ENDCAP_ROUND &&
+      (d[0].x != d[1].x || d[0].y != d[1].y)) {
+    DPt a = d[0], b = d[1];
+    double h = u.width / 2.0, len = std::hypot(b.x - a.x, b.y - a.y);
+    DPt dir{(b.x - a.x) / len, (b.y - a.y) / len};
+    if ((u.pen->penStyle & PS_ENDCAP_MASK) == PS_ENDCAP_SQUARE)
+      a = {a.x - dir.x * h, a.y - dir.y * h}, b = {b.x + dir.x * h, b.y + dir.y * h};
+    DPt nrm{-dir.y * h, dir.x * h};
+    scanRings({{{a.x + nrm.x, a.y + nrm.y}, {b.x + nrm.x, b.y + nrm.y}, {b.x - nrm.x, b.y - nrm.y}, {a.x - nrm.x, a.y - nrm.y}}},
+              WINDING, [&](int y, int x0, int x1) { p.span(u.pattern, y, x0, x1); });
+    return;
+  }
+  Mask m(boundsOf(pts, u.width + 2));
   if (u.pen->dashes.empty()) {
     strokePath(m, d, closed, u.width, u.pen->penStyle);
   } else {

@@ -103,8 +103,11 @@ struct vwindowMSWBits;
 // diffusion; a 24-bit pixmap laid out as the buffer is borrowed in true
 // colour (the buffer's data is the pixmap's own bytes).
 vwindowMSWBits* vcolorMSWPixmapToBits(vpixmap* pixmap);
-// The device bitmap of a pixmap, kept in its ring until its pixels change.
+// The device bitmap of a pixmap, kept in its ring until its pixels change:
+// one bit deep for a one-bit pixmap without a colour list.
 win::HBITMAP vcolorMSWGetPixmapBitmap(vpixmap* pixmap);
+// Whether the pixmap's pixels index a colour list of its own.
+bool vcolorMSWHasColorList(vpixmap* pixmap);
 extern const vsyncRingKind vcolorMSWBitmapKind;
 // Error diffusion of 16-bit RGB triples (rows top first) to device pixels
 // through the level tables; the largest error carried, when asked.

@@ -225,12 +225,15 @@ vwindowMSWBits* vcolorMSWPixmapToBits(vpixmap* p) {
   return out;
 }
 
+bool vcolorMSWHasColorList(vpixmap* p) { return listOf(p) != nullptr; }
+
 win::HBITMAP vcolorMSWGetPixmapBitmap(vpixmap* p) {
   vpixmapLockPixels(p);  // the pixels are the source
   vsyncRingEntry* e = vsyncRingFind(p->store, &vcolorMSWBitmapKind);
   if (e && vsyncRingIsCurrent(e) && e->value) return reinterpret_cast<win::HBITMAP>(e->value);
-  // A one-bit pixmap is a one-bit bitmap; others are in device pixels.
-  bool mono = p->depth == 1;
+  // A one-bit pixmap is a one-bit bitmap, drawn in the current colours;
+  // with a colour list it is in its own colours, as deeper ones are.
+  bool mono = p->depth == 1 && !listOf(p);
   vwindowMSWBits* bits = mono ? vpixmapMSWToBits(p) : vcolorMSWPixmapToBits(p);
   win::HBITMAP made = nullptr;
   vexGuard(

@@ -6,6 +6,7 @@
 
 #include "fw/core/ex.h"
 #include "fw/gui/graphics/colormsw.h"
+#include "fw/gui/graphics/drawmsw.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/mswbits.h"
 #include "fw/gui/window/mswgdi.h"
@@ -108,7 +109,10 @@ win::HICON _vimageMSWMakeCursorOrIcon(vimage* image, int w, int h, int hotX, int
         // The colour bitmap is a copy: the image's own stays as it is.
         win::HBITMAP color = copyOf(vcolorMSWGetPixmapBitmap(source), w, h, false);
         bitmaps.push_back(color);
-        win::HBITMAP maskBitmap = copyOf(mask ? vcolorMSWGetPixmapBitmap(mask) : nullptr, w, h, true);
+        // The mask by its pixel values (1 opaque), whatever colours it lists.
+        win::HBITMAP maskBits = mask ? _vdrawMSWMaskBitmap(mask) : nullptr;
+        if (maskBits) bitmaps.push_back(maskBits);
+        win::HBITMAP maskBitmap = copyOf(maskBits, w, h, true);
         bitmaps.push_back(maskBitmap);
         if (mask) blit(color, w, h, maskBitmap, win::SRCAND);  // transparent pixels become 0
         // The hot spot inside the cursor, y from the bottom of the resized
@@ -163,4 +167,17 @@ win::HCURSOR vimageMSWGetCursor(vimage* image, int hotX, int hotY) {
 win::HICON vimageMSWGetIcon(vimage* image) {
   return kept(image, &vimageMSWIconKind, &vimageMSWCursorKind, win::GetSystemMetrics(win::SM_CXICON),
               win::GetSystemMetrics(win::SM_CYICON), 0, win::GetSystemMetrics(win::SM_CYICON) - 1, false);
+}
+
+void vimageMSWDropCursor(vimage* image) {
+  if (!image->store) return;
+  vsyncRingEntry* e = vsyncRingFind(image->store, &vimageMSWCursorKind);
+  if (!e) return;
+  vsyncRingEntry* icon = vsyncRingFind(image->store, &vimageMSWIconKind);
+  if (icon && e->value && icon->value == e->value && (icon->flags & BORROWED)) {
+    icon->value = 0;
+    icon->flags &= static_cast<std::uint16_t>(~(unsigned(BORROWED) | unsigned(vsyncRingUP_TO_DATE)));
+  }
+  freeCursor(e);
+  e->flags &= static_cast<std::uint16_t>(~(unsigned(BORROWED) | unsigned(vsyncRingUP_TO_DATE)));
 }

@@ -15,3 +15,6 @@ win::HICON _vimageMSWMakeCursorOrIcon(vimage* image, int width, int height, int 
 // kept in its ring; one made before serves the other.
 win::HCURSOR vimageMSWGetCursor(vimage* image, int hotX, int hotY);
 win::HICON vimageMSWGetIcon(vimage* image);
+// Forgets the image's kept cursor (and an icon that shares its handle), so
+// that the next use makes one with the hot spot then given.
+void vimageMSWDropCursor(vimage* image);

@@ -245,6 +245,8 @@ void sync(void* data, unsigned bits) {
     bits |= vdrawDIRTY_COLOR;
   }
   d->offscreen = d->clipMask != nullptr;
+  if (bits & vdrawDIRTY_FILL_RULE)
+    win::SetPolyFillMode(d->hdc, (s->flags & vdrawEVEN_ODD) ? win::ALTERNATE : win::WINDING);
   if ((bits & (vdrawDIRTY_COLOR | vdrawDIRTY_SECOND_COLOR)) && !colorless(d)) syncColor(d, s);
   if (bits & (vdrawDIRTY_LINE_WIDTH | vdrawDIRTY_DASH | vdrawDIRTY_CAP | vdrawDIRTY_JOIN)) {
     describePen(d, s);
@@ -460,6 +462,7 @@ void close(void* data) {
   freeClipMask(d);
   d->selected = 0;
   win::SetROP2(d->hdc, win::R2_COPYPEN);
+  win::SetPolyFillMode(d->hdc, win::ALTERNATE);
   if (d->savedPen) win::SelectObject(d->hdc, d->savedPen);
   if (d->savedBrush) win::SelectObject(d->hdc, d->savedBrush);
   if (d->savedFont) win::SelectObject(d->hdc, d->savedFont);
@@ -513,9 +516,11 @@ void draw(vdrawMSWDevice* d, vrect box, Body body) {
         win::SetROP2(mem, win::R2_COPYPEN);
         win::SetTextColor(mem, 0xFFFFFF);
         win::SetTextAlign(mem, win::TA_BASELINE);
+        win::SetPolyFillMode(mem, win::GetPolyFillMode(d->hdc));
         win::SetViewportOrgEx(mem, -clipped.x, -clipped.y, nullptr);
         body(mem, true);
         win::SetViewportOrgEx(mem, 0, 0, nullptr);
+        win::SetPolyFillMode(mem, win::ALTERNATE);
         win::SelectObject(mem, oldPen);
         win::SelectObject(mem, oldBrush);
         win::SetTextColor(mem, 0);

@@ -239,7 +239,7 @@ void markDrawn(vdrawMSWDevice* d) {
 
 // An image's pixels for the printer, in a buffer with its own description.
 vwindowMSWBits* printerBits(vimage* image, bool mask) {
-  if (mask || image->depth == 1) {
+  if (mask || (image->depth == 1 && !vcolorMSWHasColorList(image))) {
     vwindowMSWBits* b = vwindowMSWCreateBits(1, image->width, image->height, nullptr);
     vpixmapCursor c;
     vpixmapInitCursor(&c, image);

@@ -84,7 +84,15 @@ vimage* paintMask(vdrawPath* path, vdrawPath* clip, int rule, const vrect& b) {
                                  : shiftedClip(path, 0, 0);
           vdrawPathOffset(moved, -b.x, -b.y);
           install(&vdrawState::path, moved);
-          pathFill(rule);
+          // Inverting each sub-path on its own counts them even-odd; the
+          // winding rule needs them counted together.
+          if (!rule && (moved->flags & vdrawPathKIND) == vdrawPathELEMENTS && (moved->flags & vdrawPathSUBPATHS)) {
+            setFillRule(privateState(), rule);
+            fillElementsAsOne(moved);
+            pathNew();
+          } else {
+            pathFill(rule);
+          }
         });
       },
       [&](vexHandler&) {

@@ -275,6 +275,35 @@ void fillElements(vdrawPath* p) {
   }
 }
 
+// Each sub-path closed and joined to the first one's start by a bridge
+// drawn there and back, which adds nothing to any winding.
+void fillElementsAsOne(vdrawPath* p) {
+  vdrawSyncState(vdrawSYNC_FILL);
+  vfixed t = tolerance();
+  Gather g;
+  std::vector<FixedPoint> ring;
+  FixedPoint at = {p->x, p->y};
+  for (const SubPath& s : subPaths(p)) {
+    g.fixed.clear();
+    for (const vdrawElement* e = s.begin; e < s.end; e += elementRecords(e->kind)) {
+      if (e->kind == vdrawMOVETO) {
+        at = endOf(e, at);
+        g.fixed.assign(1, at);
+        continue;
+      }
+      if (g.fixed.empty()) g.fixed.push_back(at);
+      at = gatherElement(e, at, t, &g);
+    }
+    if (g.fixed.size() < 3) continue;
+    FixedPoint anchor = ring.empty() ? g.fixed[0] : ring[0];
+    ring.insert(ring.end(), g.fixed.begin(), g.fixed.end());
+    if (!(ring.back().x == g.fixed[0].x && ring.back().y == g.fixed[0].y)) ring.push_back(g.fixed[0]);
+    if (!(anchor.x == g.fixed[0].x && anchor.y == g.fixed[0].y)) ring.push_back(anchor);
+  }
+  g.fixed = ring;
+  g.send(m.driver->fillPolygon, 3);
+}
+
 void strokeElements(vdrawPath* p) {
   vdrawSyncState(vdrawSYNC_STROKE);
   double wx, wy;

@@ -1,6 +1,7 @@
 // The PostScript device and primitive tables: each operation does what the
 // framework does on any device, then writes its operator, so that the
 // interpreter's graphics state follows the framework's step by step.
+#include <cmath>
 #include <type_traits>
 
 #include "fw/gui/print/ps_internal.h"
@@ -172,6 +173,14 @@ vdrawDeviceTable makeDeviceTable() {
 }
 
 // ---- Primitives.
+
+// Angles a whole number of turns apart give the whole circle on every
+// device; the interpreter's arc draws nothing for equal angles, so the
+// second angle is written one turn on.
+double wholeTurn(double a1, double a2, int direction) {
+  if (std::fmod(a2 - a1, 360.0) != 0) return a2;
+  return direction >= 1 ? a1 + 360 : a1 - 360;
+}
 void pointOp(std::initializer_list<double> values, const char* op, vprint* j) {
   if (j) putPoints(j, values, op);
 }
@@ -217,7 +226,7 @@ vdrawPrimitiveTable makeTable(bool color) {
     pointOp({x1, y1, x2, y2, x3, y3}, "CC ", after([&] { builtin().RRCurveTo(x1, y1, x2, y2, x3, y3); }));
   };
   t.Arc = [](double cx, double cy, double r, double a1, double a2, int direction) {
-    pointOp({cx, cy, r, a1, a2}, direction >= 1 ? "arc " : "arcn ",
+    pointOp({cx, cy, r, a1, wholeTurn(a1, a2, direction)}, direction >= 1 ? "arc " : "arcn ",
             after([&] { builtin().Arc(cx, cy, r, a1, a2, direction); }));
   };
   t.ArcTo = [](double x1, double y1, double x2, double y2, double r, double* a, double* b, double* c, double* d) {

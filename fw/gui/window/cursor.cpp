@@ -90,8 +90,10 @@ void cursorStore(vobject* self, vresource resource) {
 void cursorPrint(vobject*, std::FILE*) {}
 
 void cursorSetHotSpot(vcursor* self, int x, int y) {
+  if (self->hotX == std::int16_t(x) && self->hotY == std::int16_t(y)) return;
   self->hotX = std::int16_t(x);
   self->hotY = std::int16_t(y);
+  vimageMSWDropCursor(self);
 }
 
 CursorState* state() {

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
+#include "fw/gui/graphics/cursormsw.h"
 #include "fw/gui/graphics/pixmap_internal.h"
 #include "tests/fw/gui/msw_fixture.h"
 #include "tests/fw/gui/raises.h"
@@ -153,6 +155,33 @@ TEST_F(CursorArea, TakesTheNativeCursorWithItsHotSpot) {
   EXPECT_EQ(vwindowMSWCursorAt(w, 5, 5), win::LoadCursorA(nullptr, win::IDC_ARROW));
   vwindowRemoveCursorRect(w, c, &area);
   close(w);
+  vcursorDestroy(c);
+}
+
+TEST_F(CursorArea, AChangedHotSpotMakesANewNativeCursor) {
+  vcursor* c = vcursorCreate();
+  vimageInitSized(c, 32, 32, 2);
+  auto hotSpot = [&] {
+    win::ICONINFO info{};
+    EXPECT_TRUE(win::GetIconInfo(vcursorGetMSWCursor(c), &info));
+    if (info.hbmMask) win::DeleteObject(info.hbmMask);
+    if (info.hbmColor) win::DeleteObject(info.hbmColor);
+    return std::pair<unsigned, unsigned>(info.xHotspot, info.yHotspot);
+  };
+  // Rows count from the bottom in the image, from the top in the cursor.
+  vcursorSetHotSpot(c, 3, 3);
+  EXPECT_EQ(hotSpot(), std::make_pair(3u, 28u));
+  win::HCURSOR first = vcursorGetMSWCursor(c);
+  vcursorSetHotSpot(c, 3, 3);
+  EXPECT_EQ(vcursorGetMSWCursor(c), first);  // the same spot keeps it
+  vcursorSetHotSpot(c, 10, 10);
+  EXPECT_EQ(hotSpot(), std::make_pair(10u, 21u));
+  // An icon that took the cursor's handle is dropped with it, not left dangling.
+  win::HICON icon = vimageMSWGetIcon(c);
+  EXPECT_EQ(icon, vcursorGetMSWCursor(c));
+  vcursorSetHotSpot(c, 0, 0);
+  EXPECT_EQ(hotSpot(), std::make_pair(0u, 31u));
+  EXPECT_NE(vimageMSWGetIcon(c), nullptr);
   vcursorDestroy(c);
 }
 

@@ -59,6 +59,49 @@ vimage* maskImage(int w, int h, const std::function<bool(int, int)>& f) {
   return image;
 }
 
+// An image of two listed colours, left half index 0, right half index 1,
+// made from an image of depth bits: the list of two makes it one bit deep.
+vimage* twoColourImage(int bits, int w, int h, win::COLORREF left, win::COLORREF right) {
+  vimage* image = vimageCreateSized(w, h, 1u << bits);
+  vcolorList* list = vcolorListCreate();
+  vcolorListSetCount(list, 2);
+  win::COLORREF c[2] = {left, right};
+  for (int i = 0; i < 2; ++i)
+    vcolorSetSpecRGB(&list->entries[i], win::GetRValue(c[i]) * 257u, win::GetGValue(c[i]) * 257u,
+                     win::GetBValue(c[i]) * 257u);
+  vimageSetPaletteOwned(image, list);
+  vpixmapCursor cur;
+  vpixmapInitCursor(&cur, image);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) vpixmapCursorSetAt(&cur, x, y, x >= w / 2 ? 1 : 0);
+  vpixmapFinishCursor(&cur);
+  vpixmapMarkChanged(image);
+  return image;
+}
+
+// A five-pointed star about (cx, cy) drawn in one stroke, and two squares
+// one inside the other, both counterclockwise.
+void star(double cx, double cy, double r) {
+  for (int k = 0; k < 5; ++k) {
+    double a = (90 + 144 * k) * M_PI / 180;
+    if (k == 0)
+      vdrawPathMoveToF(cx + r * std::cos(a), cy + r * std::sin(a));
+    else
+      vdrawLineToF(cx + r * std::cos(a), cy + r * std::sin(a));
+  }
+  vdrawClosePath();
+}
+void nestedSquares(int x, int y, int outer, int inner) {
+  for (int side : {outer, inner}) {
+    int at = (outer - side) / 2;
+    vdrawPathMoveTo(x + at, y + at);
+    vdrawRLineTo(side, 0);
+    vdrawRLineTo(0, side);
+    vdrawRLineTo(-side, 0);
+    vdrawClosePath();
+  }
+}
+
 // 0xRRGGBB to a COLORREF.
 win::COLORREF ref(std::uint32_t v) { return win::RGB(std::uint8_t(v >> 16), std::uint8_t(v >> 8), std::uint8_t(v)); }
 
@@ -637,6 +680,68 @@ TEST_F(DrawMSW, PensDrawTheirDashesCapsAndJoins) {
   EXPECT_EQ(px(3, y + 3), kWhite);
 }
 
+TEST_F(DrawMSW, FillsCountWindingsByTheRuleGiven) {
+  // Winding (0) fills the star's middle and the inner square; even-odd
+  // (4096) leaves them; the points and the outer ring are filled either way.
+  struct Case {
+    int rule;
+    win::COLORREF middle;
+  };
+  for (Case c : {Case{0, kBlack}, {0x1000, kWhite}}) {
+    for (win::COLORREF colour : {kBlack, kRed}) {  // the second through the mask of overlapping sub-paths
+      paint([&] {
+        vdrawSetColor(rgb(colour));
+        star(32, 24, 20);
+        vdrawFill(c.rule);
+      });
+      EXPECT_EQ(px(32, H - 24), c.middle == kBlack ? colour : kWhite) << c.rule;
+      EXPECT_EQ(px(32, H - 40), colour) << c.rule;
+      paint([&] {
+        vdrawSetColor(rgb(colour));
+        nestedSquares(8, 0, 44, 20);
+        vdrawFill(c.rule);
+      });
+      EXPECT_EQ(px(30, H - 22), c.middle == kBlack ? colour : kWhite) << c.rule;
+      EXPECT_EQ(px(12, H - 22), colour) << c.rule;
+      EXPECT_EQ(px(60, H - 22), kWhite) << c.rule;
+    }
+  }
+  // A clip made of the squares follows the rule too.
+  for (Case c : {Case{0, kBlack}, {0x1000, kWhite}}) {
+    paint([&] {
+      nestedSquares(8, 0, 44, 20);
+      vdrawClip(c.rule);
+      vdrawRectFill(0, 0, W, H);
+    });
+    EXPECT_EQ(px(30, H - 22), c.middle) << c.rule;
+    EXPECT_EQ(px(12, H - 22), kBlack) << c.rule;
+  }
+}
+
+TEST_F(DrawMSW, ImagesOfTwoListedColoursShowThoseColours) {
+  for (int bits : {1, 4, 8}) {
+    vimage* image = twoColourImage(bits, 8, 8, kRed, kBlue);
+    paint([&] {
+      vdrawSetColor(rgb(kGreen));
+      vdrawPathMoveTo(10, 10);
+      vdrawImage(image);
+    });
+    EXPECT_EQ(px(11, H - 12), kRed) << bits;
+    EXPECT_EQ(px(16, H - 12), kBlue) << bits;
+    vimageDestroy(image);
+  }
+  // Without a list a one-bit image is drawn in the current colours.
+  vimage* plain = maskImage(8, 8, [](int x, int) { return x >= 4; });
+  paint([&] {
+    vdrawSetColor(rgb(kGreen));
+    vdrawPathMoveTo(10, 10);
+    vdrawImage(plain);
+  });
+  EXPECT_NE(px(16, H - 12), kRed);
+  EXPECT_NE(px(16, H - 12), kBlue);
+  vimageDestroy(plain);
+}
+
 // ---- The pseudo printer.
 
 struct Printer : DrawMSW {
@@ -817,6 +922,21 @@ TEST_F(Printer, RectanglesAndRotatedImagesPrintWhereTheCoverageSays) {
   // A rotated 40-point square covers about (40 * 150 / 72)^2 pixels; the box corners stay white.
   EXPECT_NEAR(green, 83 * 83, 83 * 20);
   vimageDestroy(img);
+}
+
+TEST_F(Printer, ImagesOfTwoListedColoursPrintInThoseColours) {
+  for (int bits : {1, 4, 8}) {
+    vimage* image = twoColourImage(bits, 8, 8, kRed, kBlue);
+    print([&] {
+      vdrawSetColor(rgb(kGreen));
+      vdrawPathMoveTo(72, 72);
+      vdrawImage(image);
+    });
+    // 8 points are 16 or 17 pixels from device (150, 1500) up and right.
+    EXPECT_EQ(sheet(152, 1495), 0xFF0000u) << bits;
+    EXPECT_EQ(sheet(164, 1495), 0x0000FFu) << bits;
+    vimageDestroy(image);
+  }
 }
 
 TEST_F(Printer, LinesAndTextTakeThePrintersPixelsPerPoint) {

@@ -436,11 +436,20 @@ TEST_F(PathClips, MaskClipsAndEmptyIntersections) {
 }
 
 TEST_F(PathClips, OverlappingSubPathsAreFilledOnceThroughAMask) {
+  // Under the winding rule the two go to the mask as one polygon (each
+  // closed, the second joined to the first's start and back), so that
+  // their windings add up; even-odd inverts each on its own.
   triangle(0, 0);
   triangle(5, 0);
   vdrawFill(0);
   EXPECT_EQ(take(), (Log{"end#1", "open#2 flags=8192", "begin#2", "setClipRects#2 (0,0,100,100)",
-                         "fillRects#2 (0,0,15,10)", "fillPolygon#2 3", "fillPolygon#2 3", "end#2", "close#2",
+                         "fillRects#2 (0,0,15,10)", "fillPolygon#2 9", "end#2", "close#2",
+                         "begin#1", "setClipRects#1 (0,0,100,100)", "drawMask#1 0,0"}));
+  triangle(0, 0);
+  triangle(5, 0);
+  vdrawFill(0x1000);
+  EXPECT_EQ(take(), (Log{"end#1", "open#3 flags=8192", "begin#3", "setClipRects#3 (0,0,100,100)",
+                         "fillRects#3 (0,0,15,10)", "fillPolygon#3 3", "fillPolygon#3 3", "end#3", "close#3",
                          "begin#1", "setClipRects#1 (0,0,100,100)", "drawMask#1 0,0"}));
   triangle(40, 20);
   triangle(45, 20);

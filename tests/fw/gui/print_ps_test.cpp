@@ -203,6 +203,18 @@ TEST_F(PostScript, StateAndPathOperators) {
          vdrawStroke();
        }, "1 2 m 3.50000 4.00000 l 10.0000 10.0000 5.00000 0.00000 90.0000 arcn z pF\n"
           "a 10.0000 10.0000 5.00000 0.00000 90.0000 arc ps\n"},
+      // Equal angles, or angles whole turns apart, are a whole circle: the
+      // interpreter needs the second written a turn on (back for arcn).
+      {"whole turns", [] {
+         vdrawArc(10, 10, 5, 90, 90, 1);
+         vdrawArc(10, 10, 5, 0, 360, 1);
+         vdrawArc(10, 10, 5, 360, 0, 1);
+         vdrawArc(10, 10, 5, 30, 30, 0);
+         vdrawArc(10, 10, 5, 45, 90, 1);
+         vdrawNewPath();
+       }, "10.0000 10.0000 5.00000 90.0000 450.000 arc 10.0000 10.0000 5.00000 0.00000 360.000 arc "
+          "10.0000 10.0000 5.00000 360.000 720.000 arc 10.0000 10.0000 5.00000 30.0000 -330.000 arcn "
+          "10.0000 10.0000 5.00000 45.0000 90.0000 arc a "},
       {"colour", [] { vdrawSetColor(rgb(65535, 0, 32768)); }, "1.00000 0.00000 0.500008 sc\n"},
       {"dash", [] {
          float d[] = {3, 1.5f};
