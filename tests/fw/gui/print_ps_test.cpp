@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "fw/data/inst.h"
 #include "fw/data/pref.h"
+#include "fw/data/vresource.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/graphics/image.h"
 #include "fw/gui/print/ps.h"
+#include "fw/gui/window/msw.h"
 #include "tests/fw/gui/raises.h"
 
 namespace {
@@ -234,6 +237,36 @@ TEST_F(PostScript, StateAndPathOperators) {
     vdrawGRestore();
   });
   EXPECT_EQ(text, "");
+}
+
+TEST_F(PostScript, TheRegistrysFontsPrintUnderTheStandardNames) {
+  // The framework's own preferences map each family and face the font
+  // device registers to a font every PostScript printer has.
+  vresource prefs = 0;
+  ASSERT_TRUE(vresourceTestGet(vinstGetSystemResource(), N("Preferences"), &prefs));
+  vprefDictPushResource(vprefGetDefaultDict(), prefs);
+  vwindowEnsureStartup();
+  struct Case {
+    const char* spec;
+    const char* name;
+  } cases[] = {
+      {"family:Times-size:12", "Times-Roman"},
+      {"family:Times-face:bold-size:12", "Times-Bold"},
+      {"family:Times-face:italic-size:12", "Times-Italic"},
+      {"family:Times-face:bold italic-size:12", "Times-BoldItalic"},
+      {"family:Arial-size:10", "Helvetica"},
+      {"family:Helvetica-face:bold italic-size:10", "Helvetica-BoldOblique"},
+      {"family:Courier-face:bold-size:10", "Courier-Bold"},
+      {"family:Courier-face:italic-size:10", "Courier-Oblique"},
+      {"family:DejaVu Sans-face:bold-size:10", "Helvetica-Bold"},
+      {"family:DejaVu Serif-size:10", "Times-Roman"},
+      {"family:DejaVu Sans Mono-size:10", "Courier"},
+  };
+  std::string text = inPage([&] {
+    for (const Case& c : cases) vdrawSetFont(vfontFindScribe(vscribeCString(c.spec)));
+  });
+  for (const Case& c : cases) EXPECT_TRUE(contains(text, std::string("/") + c.name + " ")) << c.spec << "\n" << text;
+  EXPECT_FALSE(contains(text, "Medium")) << text;
 }
 
 TEST_F(PostScript, StringsAndFonts) {
