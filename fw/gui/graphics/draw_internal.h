@@ -88,6 +88,9 @@ void degreesCosSin(double degrees, double* c, double* s);
 // The cubic approximating an arc piece from p0 to p1 whose tangents meet at corner.
 void arcPieceControls(double p0x, double p0y, double kx, double ky, double p1x, double p1y, double* out);
 void fillElements(vdrawPath* p);
+// The current point in device units when the path holds it pulled in to
+// the limit of device values (true), else false.
+bool trueCurrentPoint(double* x, double* y);
 // All sub-paths as one polygon, so that the fill rule counts them together.
 void fillElementsAsOne(vdrawPath* p);
 void pathFill(int rule);

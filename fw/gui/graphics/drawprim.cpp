@@ -1,6 +1,7 @@
 // The ten built-in primitive tables: one per matrix kind for a path with a
 // current point, then one per kind for a path without one. They differ in
 // how user coordinates become 16.16 device values.
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -23,61 +24,160 @@ const vmatrix& inverse() {
 }
 
 // Wrapping arithmetic on 16.16 values, as the device space does.
-vfixed add(vfixed a, vfixed b) { return vfixed(std::uint32_t(a) + std::uint32_t(b)); }
 vfixed sub(vfixed a, vfixed b) { return vfixed(std::uint32_t(a) - std::uint32_t(b)); }
-vfixed whole(int v) { return vfixed(std::uint32_t(v) << 16); }
+
+// Device values are worked out in 64 bits, so that nothing wraps, and
+// kept within +-16000 pixels: beyond every device, with the drivers'
+// 16-bit boxes around them still in range.
+using Wide = std::int64_t;
+constexpr Wide kLimit = Wide(16000) << 16;
+Wide clampWide(Wide v) { return std::clamp(v, -kLimit, kLimit); }
+Wide wideOf(double v) { return Wide(std::clamp(v, -4.0e18, 4.0e18)); }  // truncated towards zero
+Wide saturated(Wide v) { return std::clamp<Wide>(v, -0x7FFFFFFF, 0x7FFFFFFF); }
+
+// A translation too large for the fixed form is taken from the matrix itself.
+Wide translation(vfixed fixed, float exact) {
+  return fixed == 0x7FFFFFFF || fixed == vfixed(0x80000000u) ? wideOf(double(exact) * 65536) : fixed;
+}
 
 // A user point in device units, by kind.
 template <int K>
-void point(double x, double y, bool integral, vfixed* fx, vfixed* fy) {
+void widePoint(double x, double y, bool integral, Wide* fx, Wide* fy) {
   if constexpr (K <= 2) {
-    vfixed ux = integral ? whole(int(x)) : vfixedFromDouble(x);
-    vfixed uy = integral ? whole(int(y)) : vfixedFromDouble(y);
+    Wide ux = integral ? Wide(int(x)) * 65536 : wideOf(x * 65536);
+    Wide uy = integral ? Wide(int(y)) * 65536 : wideOf(y * 65536);
     if constexpr (K == 0) {
       *fx = ux, *fy = uy;
-    } else if constexpr (K == 1) {
-      *fx = add(ux, device().tx), *fy = add(uy, device().ty);
     } else {
-      *fx = add(ux, device().tx), *fy = sub(device().ty, uy);
+      Wide tx = translation(device().tx, userMatrix().tx), ty = translation(device().ty, userMatrix().ty);
+      *fx = ux + tx;
+      *fy = K == 1 ? uy + ty : ty - uy;
     }
   } else {
     double dx, dy;
     vmatrixTransformPoint(&userMatrix(), x, y, &dx, &dy);
-    *fx = vfixedFromDouble(dx), *fy = vfixedFromDouble(dy);
+    *fx = wideOf(dx * 65536), *fy = wideOf(dy * 65536);
   }
+}
+
+template <int K>
+void wideDistance(double x, double y, bool integral, Wide* fx, Wide* fy) {
+  if constexpr (K <= 2) {
+    *fx = integral ? Wide(int(x)) * 65536 : wideOf(x * 65536);
+    Wide uy = integral ? Wide(int(y)) * 65536 : wideOf(y * 65536);
+    *fy = K == 2 ? -uy : uy;
+  } else {
+    double dx, dy;
+    vmatrixTransformVector(&userMatrix(), x, y, &dx, &dy);
+    *fx = wideOf(dx * 65536), *fy = wideOf(dy * 65536);
+  }
+}
+
+template <int K>
+void point(double x, double y, bool integral, vfixed* fx, vfixed* fy) {
+  Wide wx, wy;
+  widePoint<K>(x, y, integral, &wx, &wy);
+  *fx = vfixed(clampWide(wx)), *fy = vfixed(clampWide(wy));
 }
 
 template <int K>
 void distance(double x, double y, bool integral, vfixed* fx, vfixed* fy) {
-  if constexpr (K <= 2) {
-    *fx = integral ? whole(int(x)) : vfixedFromDouble(x);
-    vfixed uy = integral ? whole(int(y)) : vfixedFromDouble(y);
-    *fy = K == 2 ? sub(0, uy) : uy;
-  } else {
-    double dx, dy;
-    vmatrixTransformVector(&userMatrix(), x, y, &dx, &dy);
-    *fx = vfixedFromDouble(dx), *fy = vfixedFromDouble(dy);
-  }
+  Wide wx, wy;
+  wideDistance<K>(x, y, integral, &wx, &wy);
+  *fx = vfixed(saturated(wx)), *fy = vfixed(saturated(wy));
 }
 
-// A user point (or distance) converted by kind, then handed to a path operation.
-template <int K, bool Absolute, void (*Op)(vfixed, vfixed)>
-void convertThen(double x, double y, bool integral) {
-  vfixed fx, fy;
-  if constexpr (Absolute)
-    point<K>(x, y, integral, &fx, &fy);
-  else
-    distance<K>(x, y, integral, &fx, &fy);
-  Op(fx, fy);
+// Where the current point truly is when the path holds it pulled in to the
+// limit: kept for the path and its element count it was made with.
+struct Beyond {
+  const vdrawPath* path = nullptr;
+  std::int32_t used = 0;
+  Wide x = 0, y = 0;
+};
+Beyond beyond;
+
+bool inside(Wide x, Wide y) { return x == clampWide(x) && y == clampWide(y); }
+
+void trueCurrent(Wide* x, Wide* y) {
+  const vdrawPath* p = m.current->path;
+  if (beyond.path == p && beyond.used == p->used && p->x == clampWide(beyond.x) && p->y == clampWide(beyond.y)) {
+    *x = beyond.x, *y = beyond.y;
+    return;
+  }
+  *x = p->x, *y = p->y;
+}
+
+void remember(Wide x, Wide y) {
+  if (inside(x, y)) {
+    beyond.path = nullptr;
+    return;
+  }
+  beyond = {m.current->path, m.current->path->used, x, y};
+}
+
+void wideMoveTo(Wide x, Wide y) {
+  pathMoveTo(vfixed(clampWide(x)), vfixed(clampWide(y)));
+  remember(x, y);
+}
+
+// A line that leaves the limits is cut where it crosses each of the four
+// limit lines and every piece pulled in: the pieces outside then run along
+// the border, so the windings, and every pixel of a device, stay as drawn.
+void wideLineTo(Wide x, Wide y) {
+  Wide sx, sy;
+  trueCurrent(&sx, &sy);
+  if (inside(sx, sy) && inside(x, y)) {
+    pathLineTo(vfixed(x), vfixed(y));
+    beyond.path = nullptr;
+    return;
+  }
+  double cuts[4];
+  int n = 0;
+  auto cut = [&](Wide a, Wide b) {
+    for (Wide c : {-kLimit, kLimit})
+      if ((a < c && b > c) || (a > c && b < c)) cuts[n++] = double(c - a) / double(b - a);
+  };
+  cut(sx, x);
+  cut(sy, y);
+  for (int i = 1; i < n; ++i)  // at most four: in order by hand
+    for (int j = i; j > 0 && cuts[j] < cuts[j - 1]; --j) std::swap(cuts[j], cuts[j - 1]);
+  auto to = [](Wide px, Wide py) {
+    const vdrawPath* p = m.current->path;
+    vfixed fx = vfixed(clampWide(px)), fy = vfixed(clampWide(py));
+    if (fx != p->x || fy != p->y) pathLineTo(fx, fy);
+  };
+  for (int i = 0; i < n; ++i)
+    to(sx + Wide(std::llround(cuts[i] * double(x - sx))), sy + Wide(std::llround(cuts[i] * double(y - sy))));
+  to(x, y);
+  remember(x, y);
+}
+
+template <int K>
+void moveTo(double x, double y, bool integral) {
+  Wide wx, wy;
+  widePoint<K>(x, y, integral, &wx, &wy);
+  wideMoveTo(wx, wy);
 }
 template <int K>
-constexpr auto moveTo = convertThen<K, true, pathMoveTo>;
+void lineTo(double x, double y, bool integral) {
+  Wide wx, wy;
+  widePoint<K>(x, y, integral, &wx, &wy);
+  wideLineTo(wx, wy);
+}
 template <int K>
-constexpr auto lineTo = convertThen<K, true, pathLineTo>;
+void rLineTo(double x, double y, bool integral) {
+  Wide sx, sy, dx, dy;
+  trueCurrent(&sx, &sy);
+  wideDistance<K>(x, y, integral, &dx, &dy);
+  wideLineTo(sx + dx, sy + dy);
+}
 template <int K>
-constexpr auto rLineTo = convertThen<K, false, pathRLineTo>;
-template <int K>
-constexpr auto rMoveTo = convertThen<K, false, pathRMoveTo>;
+void rMoveTo(double x, double y, bool integral) {
+  Wide sx, sy, dx, dy;
+  trueCurrent(&sx, &sy);
+  wideDistance<K>(x, y, integral, &dx, &dy);
+  wideMoveTo(sx + dx, sy + dy);
+}
 
 // Three user points after the current one, as chained device offsets.
 template <int K>
@@ -317,6 +417,15 @@ constexpr std::array<vdrawPrimitiveTable, 10> builtin = {
 };
 
 }  // namespace
+
+namespace vdrawint {
+bool trueCurrentPoint(double* x, double* y) {
+  Wide wx, wy;
+  trueCurrent(&wx, &wy);
+  *x = double(wx) / 65536, *y = double(wy) / 65536;
+  return !inside(wx, wy);
+}
+}  // namespace vdrawint
 
 const vdrawPrimitiveTable* vdrawGetBuiltinPrimitives(int kind, int currentPoint) {
   return &builtin[std::size_t(kind + (currentPoint ? 0 : 5))];

@@ -13,7 +13,6 @@ namespace {
 
 const vdrawDeviceTransform& device() { return m.current->matrix->device; }
 int roundFixed(vfixed t) { return int((std::int64_t(t) + 32768) >> 16); }
-std::int16_t nearest(double v) { return std::int16_t(std::floor(v + 0.5)); }
 
 std::vector<vrect> scratch;
 
@@ -22,28 +21,45 @@ vrect* room(int n) {
   return scratch.data();
 }
 
+// Device rectangles are cut to +-16000 pixels, where device points are
+// kept: what lies beyond is beyond every device.
+constexpr double kLimit = 16000;
+vrect limited(double x0, double y0, double x1, double y1) {
+  auto c = [](double v) { return std::clamp(v, -kLimit, kLimit); };
+  x0 = c(x0), y0 = c(y0), x1 = c(x1), y1 = c(y1);
+  return {std::int16_t(x0), std::int16_t(y0), std::int16_t(x1 - x0), std::int16_t(y1 - y0)};
+}
+
 // A float rectangle through the matrix: origin as a point, size as a distance.
 vrect throughMatrix(const vrectFloat& r) {
   double x, y, w, h;
   m.selected->TransformPoint(r.x, r.y, &x, &y);
   m.selected->TransformDistance(r.width, r.height, &w, &h);
-  auto ox = nearest(x), oy = nearest(y), ow = nearest(w), oh = nearest(h);
-  if (ow < 0) ox = std::int16_t(ox + ow), ow = std::int16_t(-ow);
-  if (oh < 0) oy = std::int16_t(oy + oh), oh = std::int16_t(-oh);
-  return {ox, oy, ow, oh};
+  auto round = [](double v) { return std::floor(std::clamp(v, -1e9, 1e9) + 0.5); };
+  double ox = round(x), oy = round(y), ow = round(w), oh = round(h);
+  if (ow < 0) ox += ow, ow = -ow;
+  if (oh < 0) oy += oh, oh = -oh;
+  return limited(ox, oy, ox + ow, oy + oh);
+}
+
+// A translation too large for the fixed form comes from the matrix itself.
+double wholeTranslation(vfixed fixed, float exact) {
+  if (fixed == 0x7FFFFFFF || fixed == vfixed(0x80000000u)) return std::floor(std::clamp(double(exact), -1e9, 1e9) + 0.5);
+  return roundFixed(fixed);
 }
 
 template <int K>
 const vrect* toDevice(const vrect* rects, int n) {
   if constexpr (K == 0) return rects;
   vrect* out = room(n);
-  int tx = roundFixed(device().tx), ty = roundFixed(device().ty);
+  const vmatrix& mx = m.current->matrix->matrix;
+  double tx = wholeTranslation(device().tx, mx.tx), ty = wholeTranslation(device().ty, mx.ty);
   for (int i = 0; i < n; ++i) {
     const vrect& r = rects[i];
     if constexpr (K == 1) {
-      out[i] = {std::int16_t(r.x + tx), std::int16_t(r.y + ty), r.width, r.height};
+      out[i] = limited(r.x + tx, r.y + ty, r.x + tx + r.width, r.y + ty + r.height);
     } else if constexpr (K == 2) {
-      out[i] = {std::int16_t(r.x + tx), std::int16_t(ty - r.y - r.height), r.width, r.height};
+      out[i] = limited(r.x + tx, ty - r.y - r.height, r.x + tx + r.width, ty - r.y);
     } else {
       vrectFloat f;
       vrectShortToFloat(&r, &f);

@@ -272,7 +272,9 @@ void vdrawGetCurrentPoint(double* x, double* y) {
   ensure();
   const vdrawPath* p = m.current->path;
   if (!(p->flags & vdrawPathCURRENT_POINT)) _vexGenerate(&vdrawNoCurrentPointClass, vexEnd);
-  m.selected->InverseTransformPoint(p->x / 65536.0, p->y / 65536.0, x, y);
+  double dx = p->x / 65536.0, dy = p->y / 65536.0;
+  trueCurrentPoint(&dx, &dy);
+  m.selected->InverseTransformPoint(dx, dy, x, y);
 }
 
 void vdrawGetCurrentPointRounded(int* x, int* y) {

@@ -464,6 +464,9 @@ void pathFill(int rule) {
       }
       vrect b;
       vrectListGetBounds(bounds.data(), int(bounds.size()), &b);
+      // The mask need not reach beyond the device: nothing shows there.
+      vrectIntersect(&b, m.driver->deviceBounds(m.data), &b);
+      if (vrectIsEmpty(&b)) break;
       vimage* mask = paintMask(p, nullptr, rule, b);
       vexGuard([&] { paintMaskAt(mask, b); },
                [&](vexHandler&) {

@@ -718,6 +718,53 @@ TEST_F(DrawMSW, FillsCountWindingsByTheRuleGiven) {
   }
 }
 
+TEST_F(DrawMSW, LinesAndShapesReachingFarBeyondTheWindowStayOnCourse) {
+  for (double far : {40000.0, 70000.0, 1e9}) {
+    paint([&] {
+      vdrawPathMoveTo(10, 10);
+      vdrawLineToF(far, 10);
+      vdrawStroke();
+      // A polygon reaching far right fills its rows to the window's edge.
+      vdrawPathMoveTo(0, 20);
+      vdrawLineToF(far, 20);
+      vdrawLineToF(far, 30);
+      vdrawLineTo(0, 30);
+      vdrawClosePath();
+      vdrawFill(0);
+    });
+    for (int x : {10, 40, W - 1}) EXPECT_EQ(px(x, H - 10), kBlack) << far << " " << x;
+    EXPECT_EQ(px(5, H - 10), kWhite) << far;
+    int filled = 0;
+    for (int x = 0; x < W; ++x) filled += px(x, H - 25) == kBlack;
+    EXPECT_EQ(filled, W) << far;
+  }
+  // A slanting line keeps its slope up to the edge: one in ten.
+  paint([&] {
+    vdrawPathMoveTo(0, 5);
+    vdrawLineTo(64000, 6405);
+    vdrawStroke();
+  });
+  for (int x : {10, 30, 50, 60}) {
+    int row = -1;
+    for (int y = 0; y < H; ++y)
+      if (px(x, y) == kBlack) row = y;
+    EXPECT_NEAR(H - row, 5 + x / 10.0, 1.0) << x;
+  }
+  // Drawn after a far translation and back, the shape lands where it would.
+  paint([&] {
+    vdrawTranslate(40000, 0);
+    vdrawPathMoveTo(-39990, 5);
+    vdrawRLineTo(20, 0);
+    vdrawRLineTo(0, 20);
+    vdrawRLineTo(-20, 0);
+    vdrawClosePath();
+    vdrawFill(0);
+  });
+  EXPECT_EQ(px(20, H - 10), kBlack);
+  EXPECT_EQ(px(5, H - 10), kWhite);
+  EXPECT_EQ(px(35, H - 10), kWhite);
+}
+
 TEST_F(DrawMSW, ImagesOfTwoListedColoursShowThoseColours) {
   for (int bits : {1, 4, 8}) {
     vimage* image = twoColourImage(bits, 8, 8, kRed, kBlue);

@@ -166,6 +166,51 @@ TEST_F(Paths, ArcsAreEncodedWithMirroredAnglesAndExactPoints) {
   EXPECT_NEAR(y, 10 * std::sin(200 * M_PI / 180), 1e-3);
 }
 
+TEST_F(Paths, PointsBeyondTheDeviceRangeKeepTheirCourse) {
+  constexpr vfixed kEdge = 16000 * vfixedONE;  // where device values are pulled in to
+  // Far points are pulled in, never wrapped round to the other side.
+  for (double far : {40000.0, 70000.0, 1e9}) {
+    vdrawNewPath();
+    vdrawPathMoveTo(10, 10);
+    vdrawLineToF(far, 10);
+    EXPECT_EQ(path()->x, kEdge) << far;
+    EXPECT_EQ(path()->y, 10 * vfixedONE) << far;
+    for (const vdrawElement& e : elements()) EXPECT_GE(e.x, 0) << far;
+  }
+  // A slanting line is cut where it leaves the range: the part inside is exact.
+  vdrawNewPath();
+  vdrawPathMoveTo(0, 0);
+  vdrawLineTo(64000, 6400);
+  std::vector<vdrawElement> e = elements();
+  ASSERT_GE(e.size(), 2u);
+  EXPECT_EQ(e[1].kind, vdrawLINETO);
+  EXPECT_EQ(e[1].x, kEdge);
+  EXPECT_EQ(e[1].y, 1600 * vfixedONE);
+  // Where the point truly is stays known: a relative line back comes home,
+  // and the current point reads where it was put.
+  vdrawRLineTo(-64000, -6400);
+  EXPECT_EQ(path()->x, 0);
+  EXPECT_EQ(path()->y, 0);
+  vdrawNewPath();
+  vdrawTranslate(40000, 0);
+  vdrawPathMoveTo(5, 5);
+  double x, y;
+  vdrawGetCurrentPoint(&x, &y);
+  EXPECT_DOUBLE_EQ(x, 5);
+  EXPECT_DOUBLE_EQ(y, 5);
+  vdrawRLineTo(-40000, 0);
+  EXPECT_EQ(path()->x, 5 * vfixedONE);
+  // Rectangles are cut at the range too.
+  vdrawTranslate(-40000, 0);
+  take();
+  vrect far{10, 10, 30000, 5};
+  vdrawTranslate(10000, 0);
+  vdrawFillRects(&far, 1);
+  Log log = take();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "fillRects#1 (10010,10,5990,5)");
+}
+
 TEST_F(Paths, ArcToMeetsBothLegs) {
   double t[4];
   vdrawPathMoveTo(0, 0);
