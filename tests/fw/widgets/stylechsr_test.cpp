@@ -307,4 +307,42 @@ TEST(StyleChooserLook, DrawsAsStoredInWin95WithTheSampleInTheStyle) {
   EXPECT_TRUE(fontchsrProbePictureMatches("-laf win95 style", "stylechsr/win95"));
 }
 
+TEST(StyleChooserLook, LargeSamplesShowWholeLinesInTheirBox) {
+  // The sample wraps to two lines at 18 and 20 points, each shown whole: the
+  // box's last rows stay clear, the second line's ink is above them.
+  for (int size : {18, 20}) {
+    std::string shot = "/tmp/stylechsr_probe_" + std::to_string(getpid()) + ".png";
+    int status = -1;
+    std::string out = fontchsrProbeOutput("-laf win95 style " + shot + " " + std::to_string(size), &status);
+    ASSERT_EQ(status, 0) << out;
+    win::test::Image image;
+    ASSERT_TRUE(win::test::ReadPng(shot, image));
+    std::remove(shot.c_str());
+    auto at = [&](int x, int y) { return image.px[std::size_t(y * image.width + x)] & 0xFFFFFF; };
+    auto ink = [&](int y) {
+      for (int x = 14; x < image.width - 14; ++x) {
+        std::uint32_t p = at(x, y);
+        if ((p & 0xFF) > 0x80 && (p >> 16 & 0xFF) < 0x60) return true;  // the style's blue
+      }
+      return false;
+    };
+    // The box's white inside: the longest white run down a column just
+    // inside its left edge, left of the text.
+    int top = -1, bottom = -1;
+    for (int y = 0, start = -1; y <= image.height; ++y) {
+      bool white = y < image.height && at(13, y) == 0xFFFFFF;
+      if (white && start < 0) start = y;
+      if (!white && start >= 0) {
+        if (y - 1 - start > bottom - top) top = start, bottom = y - 1;
+        start = -1;
+      }
+    }
+    ASSERT_GT(bottom - top, 40) << size;
+    EXPECT_FALSE(ink(bottom) || ink(bottom - 1)) << size << ": the last line is cut at row " << bottom;
+    int inked = 0;
+    for (int y = top + (bottom - top) / 2; y < bottom; ++y) inked += ink(y);
+    EXPECT_GT(inked, 8) << size << ": a second line";
+  }
+}
+
 }  // namespace

@@ -1,12 +1,14 @@
 // The font and style choosers in a process of their own (the classes take
 // the look they are built in, the sample lines are read once per process):
 //   fontchsr_probe [-laf LOOK] OUT        the font chooser on 14-point bold Times: a picture
-//   fontchsr_probe [-laf LOOK] style OUT  the style chooser on a bold, blue,
-//                                         16-point Times style: a picture
+//   fontchsr_probe [-laf LOOK] style OUT [SIZE]
+//                                         the style chooser on a bold, blue,
+//                                         16-point (or SIZE) Times style: a picture
 //   fontchsr_probe families               the registry's families, faces and sizes
 //   fontchsr_probe run | style-run        a modal run (by hand, on X11): prints
 //                                         what is applied and the answer
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "fw/core/event.h"
@@ -37,10 +39,10 @@ int picture(const char* out) {
   return status;
 }
 
-vtextStyle* sampleStyle() {
+vtextStyle* sampleStyle(int size = 16) {
   vtextStyle* s = vtextStyleCreate();
   vtextRulerSetBooleanAttr(s, vnameInternLiteral("Bold"), 1);
-  vtextRulerSetIntegerAttr(s, vnameInternLiteral("Size"), 16);
+  vtextRulerSetIntegerAttr(s, vnameInternLiteral("Size"), size);
   vtextRulerSetObjectAttr(s, vname_Font,
                           reinterpret_cast<vobject*>(vfontFindScribe(vscribeLiteral("family:times-size:16"))));
   vcolorSpec spec;
@@ -51,9 +53,9 @@ vtextStyle* sampleStyle() {
   return s;
 }
 
-int stylePicture(const char* out) {
+int stylePicture(const char* out, int size) {
   vstylechsr* c = vstylechsrCreate();
-  vtextStyle* s = sampleStyle();
+  vtextStyle* s = sampleStyle(size);
   vstylechsrSetStyle(c, s);
   vwindowOpen(c);
   settle();
@@ -123,10 +125,10 @@ int probeMain(int argc, char** argv) {
   if (what != "run" && what != "style-run") win::UseVirtualClock(true);
   if (what == "run") status = runByHand();
   else if (what == "style-run") status = runStyleByHand();
-  else if (what == "style" && count > 2) status = stylePicture(args[2]);
+  else if (what == "style" && count > 2) status = stylePicture(args[2], count > 3 ? std::atoi(args[3]) : 16);
   else if (what == "families") status = families();
   else if (!what.empty()) status = picture(what.c_str());
-  else std::fprintf(stderr, "usage: fontchsr_probe [-laf LOOK] OUT | style OUT | families | run | style-run\n");
+  else std::fprintf(stderr, "usage: fontchsr_probe [-laf LOOK] OUT | style OUT [SIZE] | families | run | style-run\n");
   std::fflush(stdout);
   return status;
 }
