@@ -4,6 +4,7 @@
 // command 2 s later.
 #include "gui/startup.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -14,6 +15,7 @@
 #include "fw/core/scribe.h"
 #include "fw/core/sys.h"
 #include "fw/core/timer.h"
+#include "fw/data/inst.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/namedres.h"
 #include "fw/widgets/dialog/dialog.h"
@@ -224,6 +226,13 @@ int front_end_status() { return quit_on_error != 0 ? exit_status : 0; }
 void sim_main(int argc, char** argv, const char* default_type_name, const start_options& options) {
   if (options.headless) win::UseVirtualClock(true);
   vsysSetProgramName("sim73500");
+  vsysStartup();
+  // Without its windows, dialogs and menus the GUI would run on, showing
+  // nothing: it stops here instead, naming the places it looked.
+  if (const std::string missing = vinstMissingFiles("sim73500", {"sim73500.vr"}); !missing.empty()) {
+    std::fputs(missing.c_str(), stderr);
+    vsysExit(1);
+  }
   vwidgetsStartup(argc, argv);
   install_gui_frontend();
   register_window_kinds();

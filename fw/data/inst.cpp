@@ -2,18 +2,22 @@
 // program's directory (with "lib" and upward), $WEXLINHOME/lib, the
 // registry's WEXLINHOME with lib, lib in the current directory, the
 // start-up and home directories (searched like the program's), then the
-// data directory fixed at build time (Windows' system directory).
+// installed data folder: share/wexlin beside the program's bin, and the
+// one fixed at build time (Windows' system directory).
 #include "fw/data/inst.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "fw/core/sys.h"
 #include "fw/data/vresource.h"
+#include "fw/data/vrstore.h"
+#include "fw/data/vrtext.h"
 
 #ifndef VINST_DATA_DIR
 #define VINST_DATA_DIR "/usr/local/share/wexlin"
@@ -27,6 +31,8 @@ vresource systemRoot = 0;
 bool systemOpen = false;  // either store's handles may be negative
 bool inMemory = false;
 bool exitHandler = false;
+vresource defaultsRoot = 0;
+bool defaultsOpen = false;
 
 std::string text(const vfsPath* p) {
   vstr* s = vfsPathToString(p);
@@ -113,6 +119,23 @@ bool searchDirectory(std::string dir, const std::string& name, std::string* foun
   return false;
 }
 
+std::string programDirectory() {
+  const vfsPath* p = vfsMSWGetProgramDirectory();
+  return p ? text(p) : std::string();
+}
+
+// The installed data folders: share/wexlin beside the folder that holds
+// the program (an installation moves as a whole), then the one fixed at
+// build time.
+std::vector<std::string> dataDirectories() {
+  std::vector<std::string> out;
+  std::string program = programDirectory();
+  std::size_t slash = program.rfind('/');
+  if (slash != std::string::npos) out.push_back(program.substr(0, slash) + "/share/wexlin");
+  if (out.empty() || out.front() != VINST_DATA_DIR) out.push_back(VINST_DATA_DIR);
+  return out;
+}
+
 std::string findPath(const std::string& name, Accept accept = accepted) {
   std::string found;
   if (const vfsPath* p = vfsMSWGetProgramDirectory(); p && searchDirectory(text(p), name, &found, accept))
@@ -132,7 +155,8 @@ std::string findPath(const std::string& name, Accept accept = accepted) {
     vfsFreePath(p);
     if (hit) return found;
   }
-  if (accept(std::string(VINST_DATA_DIR) + "/" + name)) return std::string(VINST_DATA_DIR) + "/" + name;
+  for (const std::string& dir : dataDirectories())
+    if (accept(dir + "/" + name)) return dir + "/" + name;
   return {};
 }
 
@@ -140,7 +164,15 @@ void closeSystemResource() {
   if (systemOpen) vexTry([] { vresourceCloseFile(systemRoot); });
   systemOpen = false;
   inMemory = false;
+  if (defaultsOpen) vexTry([] { vrstoreCloseFile(defaultsRoot); });
+  defaultsOpen = false;
 }
+
+void addExitHandler() {
+  if (!exitHandler) exitHandler = vsysAddExitHandler(closeSystemResource) >= 0;
+}
+
+std::string described(const std::string& dir) { return dir + ", its lib and the lib folders above it"; }
 
 }  // namespace
 
@@ -187,7 +219,7 @@ vresource vinstGetSystemResource() {
     systemOpen = true;
     inMemory = true;
   }
-  if (!exitHandler) exitHandler = vsysAddExitHandler(closeSystemResource) >= 0;
+  addExitHandler();
   return systemRoot;
 }
 
@@ -198,4 +230,53 @@ void _vinstReset() { closeSystemResource(); }
 std::string _vinstSearchDirectory(const char* dir, const char* name) {
   std::string found;
   return searchDirectory(dir, name, &found) ? found : std::string();
+}
+
+std::vector<std::string> vinstSearchPlaces() {
+  std::vector<std::string> out;
+  out.push_back(described(programDirectory()));
+  const char* home = std::getenv("WEXLINHOME");
+  out.push_back(home && *home ? std::string(home) + "/lib (WEXLINHOME)" : "$WEXLINHOME/lib (WEXLINHOME is not set)");
+  char value[256];
+  if (vsysMSWFindRegistryValue(win::HKEY_LOCAL_MACHINE, "Software\\Quarn\\Wexlin C\\2.6", "WEXLINHOME", value,
+                               sizeof value))
+    out.push_back(std::string(value) + "/lib (the registry's WEXLINHOME)");
+  out.push_back("lib in the current directory");
+  if (const vfsPath* p = vfsMSWGetStartupDirectory()) out.push_back(described(text(p)));
+  if (vfsPath* p = vfsMSWGetHomeDirectory()) {
+    out.push_back(described(text(p)));
+    vfsFreePath(p);
+  }
+  for (const std::string& dir : dataDirectories()) out.push_back(dir);
+  return out;
+}
+
+std::string vinstMissingFiles(const char* program, std::initializer_list<const char*> own) {
+  std::vector<std::string> missing;
+  bool framework = false;
+  for (const char* name : vinstNAMES) framework = framework || !findPath(name).empty();
+  if (!framework) missing.push_back(vinstNAMES[0]);
+  for (const char* name : own)
+    if (findPath(name).empty()) missing.push_back(name);
+  if (missing.empty()) return {};
+  std::string message = std::string(program) + ": cannot find the resource file";
+  if (missing.size() > 1) message += "s";
+  for (std::size_t i = 0; i < missing.size(); ++i) message += (i ? " and " : " ") + missing[i];
+  message += "; looked in:\n";
+  for (const std::string& place : vinstSearchPlaces()) message += "  " + place + "\n";
+  message += "Install the program with its resource files, or set WEXLINHOME to the folder whose lib holds them.\n";
+  return message;
+}
+
+vresource vinstGetDefaultPreferences() {
+  if (!defaultsOpen) {
+    defaultsRoot = vrstoreCreateMemory();
+    defaultsOpen = true;
+    std::string error;
+    // Built from the framework's own file: a failure is a fault of the build.
+    if (!vrtextParse(_vinstDefaultPreferencesText(), defaultsRoot, &error))
+      vexGenerateMessage(&vexArgClass, error.c_str());
+    addExitHandler();
+  }
+  return vresourceGet(defaultsRoot, vnameInternLiteral("Preferences"));
 }

@@ -1,7 +1,9 @@
 // The installation search: where the framework's own resource file is,
 // and its root, opened once on first use.
 #pragma once
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "fw/core/fs.h"
 #include "fw/core/resource.h"
@@ -17,6 +19,18 @@ vfsPath* vinstFindPlainFileQuiet(const char* name);
 // is found. Closed by an exit handler.
 vresource vinstGetSystemResource();
 int vinstSystemResourceInMemory();
+// The framework's default preferences (its key bindings among them), built
+// into the library from its resource file's text: the stand-in for that
+// file's "Preferences" when no file is found. Closed by an exit handler.
+vresource vinstGetDefaultPreferences();
+const char* _vinstDefaultPreferencesText();
+
+// The places the search looks, in order, one line each, for a message.
+std::vector<std::string> vinstSearchPlaces();
+// For a program that cannot run without them: "" when the framework's
+// resource file and each of own are found; else the message that names
+// what is missing and the places looked.
+std::string vinstMissingFiles(const char* program, std::initializer_list<const char*> own = {});
 // Forgets the root (tests): closes it.
 void _vinstReset();
 // One folder searched as the program's is (tests): the path found or "".

@@ -4,7 +4,7 @@
 // accesses and register transfers; the bus unit (core_bus.cpp) arbitrates
 // the external bus, inserts wait states and carries the accesses out; the
 // address unit (core_agu.cpp), the loop unit (core_loops.cpp) and the
-// interrupt unit (core_irq.cpp) serve both. docs/ARCHITECTURE.md has the
+// interrupt unit (core_irq.cpp) serve both. sim/engine/README.md has the
 // design.
 #pragma once
 

@@ -314,7 +314,7 @@ inline bool core_at_boundary(const device_inst& inst) {
 // reset writes them, or nothing reads them at all. They are not state: an
 // engine that runs whole instructions need not reproduce them, and the
 // engine comparison (state_digest.h) leaves them out. Every other engine
-// word is live at a boundary (docs/ARCHITECTURE.md, "Speed", says why).
+// word is live at a boundary (sim/engine/SPEED.md, "Scratch words", says why).
 struct core_word_range {
   int first, last;  // inclusive
 };

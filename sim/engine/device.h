@@ -78,7 +78,7 @@ struct periph_class {
   int state_word_count;
   int reg_count;
   const reg_desc* regs;
-  // Event-driven peripherals (docs/ARCHITECTURE.md, "Peripheral events").
+  // Event-driven peripherals (sim/engine/README.md, "Peripheral events").
   // catch_up brings the peripheral's state up to the current cycle from
   // the cycles elapsed since its last update; with `resync` set it takes
   // the current cycle count as its last update instead (the count moved

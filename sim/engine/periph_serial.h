@@ -89,7 +89,7 @@ enum serial_word : int {
   SW_TFS_PENDING,
   SW_RFS_PENDING,
   SW_TX_BIT_SYNC,
-  // The event bookkeeping of both kinds (docs/ARCHITECTURE.md,
+  // The event bookkeeping of both kinds (sim/engine/README.md,
   // "Peripheral events"): up to date for the cycles below SW_UPDATED; a
   // step is due in the cycle about to run when SW_STEP_DUE is set.
   SW_UPDATED,

@@ -1,5 +1,5 @@
 // What the run loop and the worker threads of a slice share
-// (run_threads.cpp; docs/ARCHITECTURE.md, "Many devices on many cores").
+// (run_threads.cpp; sim/engine/SPEED.md, "Many devices on many cores").
 #pragma once
 
 #include <array>

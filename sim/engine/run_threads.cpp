@@ -1,6 +1,6 @@
 // Many devices on many cores: a slice of devices that are not linked to
 // each other runs on worker threads, every device ending where one thread
-// leaves it (docs/ARCHITECTURE.md, "Many devices on many cores").
+// leaves it (sim/engine/SPEED.md, "Many devices on many cores").
 //
 // On one thread, a device runs its share of the slice and a device that
 // stops sets the round limit of the devices after it in slot order. Here

@@ -37,7 +37,7 @@ namespace {
 // --- Worked out once per device type ---------------------------------------
 
 // The core is clocked every cycle; the other peripherals only at the
-// events they schedule (docs/ARCHITECTURE.md, "Peripheral events").
+// events they schedule (sim/engine/README.md, "Peripheral events").
 struct clock_plan {
   bool built = false;
   void (*core)(int) = nullptr;

@@ -37,7 +37,7 @@ int run_device_cycles(int device, int max);
 // off); returns the rounds run. A round is one cycle of each device in
 // slot order; the run ends after the round in which a device stopped.
 // Devices without breakpoints in a free run go a slice of rounds each at
-// a time (docs/ARCHITECTURE.md, "Many devices").
+// a time (sim/engine/SPEED.md, "Many devices").
 int run_device_slice(int rounds);
 
 // Devices on worker threads: the threads a slice of many devices may use,

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The ./run script against stand-in tools: JOBS reaches every build, test
-# and fuzz run of every mode, a bad JOBS is refused, the README names every
-# package the script may install, and the fuzz runner starts no more
-# targets at once than it is told.
+# and fuzz run of every mode, a bad JOBS is refused, demo, gui and install
+# build only the programs they run, install goes where it is told, the
+# README names every package the script may install, and the fuzz runner
+# starts no more targets at once than it is told.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
@@ -43,6 +44,8 @@ stub cmd_tests "$tree/build/tsan/tests/cmd_tests"
 # ("-" when the mode runs none)
 cases='
 demo   3  -        3 -
+gui    2  -        2 -
+install 3 -        3 -
 test   3  --werror 3 -
 test   -  -        5 -
 asan   2  --werror 2 -
@@ -58,9 +61,9 @@ while read -r mode jobs extra want_j want_fuzz; do
   args=("$mode")
   [ "$extra" != - ] && read -ra more <<< "${extra//_/ }" && args+=("${more[@]}")
   if [ "$jobs" = - ]; then
-    env -u JOBS PATH="$stubs:$PATH" "$tree/run" "${args[@]}" > "$work/out" 2>&1
+    env -u JOBS DISPLAY=:99 PATH="$stubs:$PATH" "$tree/run" "${args[@]}" > "$work/out" 2>&1
   else
-    JOBS=$jobs PATH="$stubs:$PATH" "$tree/run" "${args[@]}" > "$work/out" 2>&1
+    JOBS=$jobs DISPLAY=:99 PATH="$stubs:$PATH" "$tree/run" "${args[@]}" > "$work/out" 2>&1
   fi
   status=$?
   what="$mode JOBS=$jobs $extra"
@@ -76,11 +79,52 @@ while read -r mode jobs extra want_j want_fuzz; do
   case $mode in
     test | asan) grep -q '^ctest' "$log" || fail "$what: no test run" ;;
   esac
+  # The programs they run and nothing else: no test or benchmark.
+  want_targets=
+  case $mode in
+    demo) want_targets="sim73500" ;;
+    gui) want_targets="sim73500 vhelpsrv" ;;
+    install) want_targets="sim73500 vhelpsrv vimgedit vrtool" ;;
+  esac
+  if [ -n "$want_targets" ]; then
+    grep -q "^cmake --build --preset release -j $want_j --target $want_targets\$" "$log" ||
+      fail "$what: built '$(grep '^cmake --build' "$log")', want the targets $want_targets"
+  fi
   if [ "$want_fuzz" != - ]; then
     grep -qx "run_fuzz ${want_fuzz//_/ }" "$log" ||
       fail "$what: fuzz runner got '$(grep '^run_fuzz' "$log")', want '${want_fuzz//_/ }'"
   fi
 done <<< "$cases"
+
+# The demo and the GUI run the built program on their macros.
+: > "$log"
+JOBS=1 DISPLAY=:99 PATH="$stubs:$PATH" "$tree/run" gui > "$work/out" 2>&1
+grep -qx "sim73500 --gui demo/fir_gui.cmd" "$log" || fail "gui ran '$(grep '^sim73500' "$log")'"
+: > "$log"
+JOBS=1 PATH="$stubs:$PATH" "$tree/run" demo > "$work/out" 2>&1
+grep -qx "sim73500 demo/fir.cmd" "$log" || fail "demo ran '$(grep '^sim73500' "$log")'"
+# Without a display the GUI says so, builds nothing and exits 1.
+: > "$log"
+env -u DISPLAY JOBS=1 PATH="$stubs:$PATH" "$tree/run" gui > "$work/out" 2>&1
+status=$?
+[ $status -eq 1 ] || fail "gui without DISPLAY: exit $status"
+grep -q "no X display" "$work/out" || fail "gui without DISPLAY: '$(cat "$work/out")'"
+grep -q '^cmake' "$log" && fail "gui without DISPLAY still built"
+# install: ~/.local by default; a relative prefix is taken from where the
+# user stands, not from the tree.
+for given in - rel/pre /abs/pre; do
+  : > "$log"
+  mkdir -p "$work/here"
+  if [ "$given" = - ]; then
+    (cd "$work/here" && HOME="$work/home" JOBS=1 PATH="$stubs:$PATH" "$tree/run" install > "$work/out" 2>&1)
+    want="$work/home/.local"
+  else
+    (cd "$work/here" && JOBS=1 PATH="$stubs:$PATH" "$tree/run" install "$given" > "$work/out" 2>&1)
+    case $given in /*) want=$given ;; *) want="$work/here/$given" ;; esac
+  fi
+  grep -qx "cmake --install build/release --prefix $want" "$log" ||
+    fail "install $given: '$(grep '^cmake --install' "$log")', want the prefix $want"
+done
 
 for bad in 0 x 2x -1; do
   : > "$log"

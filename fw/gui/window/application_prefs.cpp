@@ -233,6 +233,9 @@ void vapplicationLoadPreferences(vapplication* app, int level) {
   for (int step = level; step <= 7; ++step) switch (step) {
       case 0:
         if (vresourceTestGet(vinstGetSystemResource(), vname_Preferences, &r)) vprefDictPushResource(root, r);
+        // Without the framework's file its built-in defaults stand in, so
+        // that Tab, Return and the editing keys keep their bindings.
+        else if (vinstSystemResourceInMemory()) vprefDictPushResource(root, vinstGetDefaultPreferences());
         break;
       case 1: _vwindowSysPreferenceDefaults(); break;
       case 2:

@@ -3,9 +3,11 @@
 // and icons, chosen by the name's extension); without FILE a new 32 x 32
 // image of 16 colours. Nothing is written unless the user exports.
 #include <cstdio>
+#include <string>
 
 #include "fw/core/event.h"
 #include "fw/core/sys.h"
+#include "fw/data/inst.h"
 #include "fw/data/pref.h"
 #include "fw/imaging/tool/vimgedit_app.h"
 #include "fw/imaging/vimageedtr.h"
@@ -36,6 +38,11 @@ int run(int, char**) {
 
 int startAndRun(int argc, char** argv) {
   vsysSetProgramName("vimgedit");
+  // The editor's dialog, tools and images are in the framework's file.
+  if (const std::string missing = vinstMissingFiles("vimgedit"); !missing.empty()) {
+    std::fputs(missing.c_str(), stderr);
+    return 1;
+  }
   vimageedtrInstallStartup();
   vwidgetsStartup(argc, argv);
   return run(argc, argv);

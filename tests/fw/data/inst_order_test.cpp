@@ -97,6 +97,8 @@ TEST(InstOrder, EachPlaceIsSearchedInTurn) {
       {work / "lib" / name, "lib/" + name},     // the current directory's lib
       {work / name, (work / name).string()},    // the start-up directory
       {home / name, (home / name).string()},
+      // The installed data folder beside the program's bin.
+      {bin.parent_path() / "share" / "wexlin" / name, (bin.parent_path() / "share" / "wexlin" / name).string()},
   };
   Outcome none = probe(bin / "inst_probe", work, env, "find");
   ASSERT_EQ(none.status, 0);
@@ -113,6 +115,42 @@ TEST(InstOrder, EachPlaceIsSearchedInTurn) {
   makeResourceFile(bin / "lib" / "vwexlin5.vr");
   EXPECT_NE(probe(bin / "inst_probe", work, env, "find").out.find("vwexlin5.vr " + (bin / "lib" / "vwexlin5.vr").string()),
             std::string::npos);
+}
+
+// A program that cannot run without its resource files learns which are
+// missing and every place the search looked, in order; nothing once all
+// are found.
+TEST(InstOrder, TheMissingFilesAreNamedWithThePlacesLooked) {
+  Scratch s;
+  std::vector<std::string> env = s.placeProbe();
+  Outcome none = probe(s.bin() / "inst_probe", s.root, env, "missing");
+  ASSERT_EQ(none.status, 0);
+  if (none.out.find("vwexlin7.vr") == std::string::npos) GTEST_SKIP() << "a framework file is installed";
+  const std::string root = s.root.string();
+  EXPECT_EQ(none.out.substr(0, none.out.find('\n')),
+            "inst_probe: cannot find the resource files vwexlin7.vr and inst_probe.vr; looked in:");
+  const std::vector<std::string> places = {root + "/bin, its lib and the lib folders above it",
+                                           "$WEXLINHOME/lib (WEXLINHOME is not set)",
+                                           "lib in the current directory",
+                                           root + ", its lib and the lib folders above it",
+                                           root + "/home, its lib and the lib folders above it",
+                                           root + "/share/wexlin"};
+  std::size_t at = 0;
+  for (const std::string& place : places) {
+    std::size_t next = none.out.find("  " + place + "\n", at);
+    EXPECT_NE(next, std::string::npos) << place << " in order in:\n" << none.out;
+    if (next != std::string::npos) at = next;
+  }
+  // WEXLINHOME is named by its value; the framework file found, only the
+  // program's own is missing.
+  env.push_back("WEXLINHOME=" + root + "/wh");
+  makeResourceFile(s.root / "share" / "wexlin" / "vwexlin7.vr");
+  Outcome own = probe(s.bin() / "inst_probe", s.root, env, "missing");
+  EXPECT_EQ(own.out.substr(0, own.out.find('\n')),
+            "inst_probe: cannot find the resource file inst_probe.vr; looked in:");
+  EXPECT_NE(own.out.find("  " + root + "/wh/lib (WEXLINHOME)\n"), std::string::npos) << own.out;
+  makeResourceFile(s.root / "wh" / "lib" / "inst_probe.vr");
+  EXPECT_EQ(probe(s.bin() / "inst_probe", s.root, env, "missing").out, "");
 }
 
 // Without any framework resource file the system root is an empty file in

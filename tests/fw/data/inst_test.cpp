@@ -185,3 +185,28 @@ TEST(Inst, TheFoundFileHoldsTheAuthoredText) {
 }
 
 }  // namespace
+
+namespace {
+
+// The defaults built into the library are the file's "Preferences" as
+// authored, key bindings included, and stand apart from the system root.
+TEST(Inst, TheBuiltInDefaultsAreTheAuthoredPreferences) {
+  std::ifstream in(VWEXLIN_TEXT);
+  std::stringstream text;
+  text << in.rdbuf();
+  vresource authored = vrstoreCreateMemory();
+  std::string error;
+  ASSERT_TRUE(vrtextParse(text.str(), authored, &error)) << error;
+  auto child = [](vresource h, const char* name) { return vresourceGet(h, vnameInternLiteral(name)); };
+  vresource defaults = vinstGetDefaultPreferences();
+  EXPECT_EQ(vrtextDump(defaults), vrtextDump(child(authored, "Preferences")));
+  vrstoreCloseFile(authored);
+  EXPECT_EQ(vinstGetDefaultPreferences(), defaults) << "built once";
+  vresource keys = child(defaults, "Keys");
+  for (const char* cls : {"vmenu", "vdialog", "vtextview"})
+    for (const char* look : {"Windows", "Motif", "Open Look", "CUA", "Win95"})
+      EXPECT_EQ(vresourceGetType(child(keys, cls), vnameInternLiteral(look)), vresDICTIONARY) << cls << " " << look;
+  _vinstReset();
+}
+
+}  // namespace

@@ -16,6 +16,7 @@
 #include "fw/core/ex.h"
 #include "fw/core/sys.h"
 #include "fw/data/datatag.h"
+#include "fw/data/inst.h"
 #include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
 #include "fw/services/service.h"
@@ -344,6 +345,11 @@ void stop() {
 }
 
 int serverMain(int argc, char** argv) {
+  // Its windows are the framework's: without the file they would be blank.
+  if (const std::string missing = vinstMissingFiles("vhelpsrv"); !missing.empty()) {
+    std::fputs(missing.c_str(), stderr);
+    return 1;
+  }
   vwidgetsStartup(argc, argv);
   if (const char* after = std::getenv("VHELPSRV_CLOSE_AFTER_MS")) server.closeAfterMs = std::atoll(after);
   server.marker = vfsMSWGetHomeDirectory();

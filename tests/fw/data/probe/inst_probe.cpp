@@ -8,6 +8,8 @@
 //   inst_probe printers [numbers]    printers and dumps (after registering)
 //   inst_probe dates                 the localized names ("-" for none)
 //   inst_probe startup [WORDS]       the whole start-up with the data rows
+//   inst_probe missing               what a program needing the framework's
+//                                    file and "inst_probe.vr" would say
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -155,8 +157,10 @@ int main(int argc, char** argv) {
     dates();
   } else if (mode == "startup") {
     startup(argc, argv);
+  } else if (mode == "missing") {
+    std::printf("%s", vinstMissingFiles("inst_probe", {"inst_probe.vr"}).c_str());
   } else {
-    std::fprintf(stderr, "usage: inst_probe find|numbers|printers [numbers]|dates|startup [WORDS]\n");
+    std::fprintf(stderr, "usage: inst_probe find|numbers|printers [numbers]|dates|startup [WORDS]|missing\n");
     return 2;
   }
   std::fflush(stdout);
