@@ -172,4 +172,22 @@ TEST(SliderInput, CuaStepButtonsPastTheTrack) {
             "13 past the track: value 50 thumb 45 notified 2\n");
 }
 
+// A dialog destroyed from the notification of its own held control, at the
+// press or at a later repeat: nothing runs on the freed control afterwards
+// and no repeat stays pending. The Open Look bars and sliders step once:
+// the elevator moves from under the pointer.
+TEST(RepeatingControls, ADialogDestroyedFromTheNotificationOfItsHeldControl) {
+  for (const char* laf : {"windows", "win95", "motif", "cua", "openlook"}) {
+    std::string want;
+    bool openLook = std::string(laf) == "openlook";
+    for (const char* kind : {"scroll bar", "slider", "spinner"})
+      for (int at : {1, 2, 4}) {
+        int calls = openLook && std::string(kind) != "spinner" ? 1 : at;
+        want += std::string(kind) + " destroyed at call " + std::to_string(at) + ": calls " + std::to_string(calls) +
+                ", dialog gone " + (calls == at ? "1" : "0") + ", repeat pending 0\n";
+      }
+    EXPECT_EQ(sliderProbe(std::string("-laf ") + laf + " doomed"), want) << laf;
+  }
+}
+
 }  // namespace
