@@ -166,6 +166,19 @@ TEST(SliderThumbs, Win95ThumbsTakeTheItemsFace) {
             "upright thumb 21x11: middle 208040, top left ffffff, far corner 000000\n");
 }
 
+// One quick jump of 140 pixels along the track keeps the drag; the drag
+// ends only when the pointer strays more than 50 pixels across it.
+TEST(SliderInput, WindowsAndWin95DragsSurviveAJumpAlongTheTrack) {
+  EXPECT_EQ(sliderProbe("-laf windows input"),
+            "jumped 140 along: value 74 thumb 150 notified 1\n"
+            "back 40, 45 across: value 52 thumb 110 notified 2\n"
+            "back 40, 80 across: value 52 thumb 110 notified 2\n");
+  EXPECT_EQ(sliderProbe("-laf win95 input"),
+            "jumped 140 along: value 65 thumb 154 notified 1\n"
+            "back 40, 45 across: value 46 thumb 114 notified 2\n"
+            "back 40, 80 across: value 46 thumb 114 notified 2\n");
+}
+
 TEST(SliderInput, CuaStepButtonsPastTheTrack) {
   EXPECT_EQ(sliderProbe("-laf cua input"),
             "5 past the track: value 49 thumb 44 notified 1\n"

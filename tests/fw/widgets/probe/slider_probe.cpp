@@ -365,6 +365,18 @@ int input() {
     down(103, 45);
     up(103, 45);
     report("13 past the track", s);
+  } else if (id == vlafWINDOWS || id == vlafWIN95) {
+    vslider* s = slider(w, {10, 40, 232, 0}, false, false, 0);
+    show(w);
+    int x = s->indicator.x + s->indicator.width / 2, y = s->indicator.y + s->indicator.height / 2;
+    down(x, y);
+    move(x + 140, y);
+    report("jumped 140 along", s);
+    move(x + 100, y + 45);
+    report("back 40, 45 across", s);
+    move(x + 60, y + 80);
+    report("back 40, 80 across", s);
+    up(x + 60, y + 80);
   } else {
     // A track of 200 and a thumb of 20: the item inset by the line width (2).
     vslider* s = slider(w, {10, 40, 204, 14}, false, false, 50);
