@@ -9,6 +9,8 @@
 //   popdown_probe [-laf LOOK] typed [OUT] a box in a dialog driven by the platform's
 //                                        keys while its list is down; an empty box's picture
 //   popdown_probe [-laf LOOK] quit       the program ends with a box's list down
+//   popdown_probe [-laf LOOK] live       an empty, a filled and a modifiable box in a
+//                                        dialog on the display, to try by hand
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -352,8 +354,9 @@ void press(win::UINT key, bool alt = false) {
   settle();
 }
 
-// Whether the entry of an empty read-only box shows anything but its
-// background; the dialog's picture to the path, when one is given.
+// What the entry of an empty read-only box holds and has selected, and
+// whether it shows anything but its background inside its frame (its
+// caret aside); the dialog's picture to the path, when one is given.
 void emptyEntry(vdialog* d, vcomboboxPopdown* b, const char* path) {
   win::test::Image im = win::test::WindowImage(d->native->hwnd);
   if (path) win::test::WritePng(path, im);
@@ -370,8 +373,9 @@ void emptyEntry(vdialog* d, vcomboboxPopdown* b, const char* path) {
       inked += p != ground;
     }
   char* text = vtextitemGetString(b->entry);
-  std::printf("empty entry holds %d character(s), line-feed %d, inked pixels %d\n", int(std::string(text).size()),
-              std::string(text) == "\n", inked);
+  vtextSelection* sel = b->entry->selection;
+  std::printf("empty entry holds %d character(s), selected %d, inked pixels %d\n", int(b->entry->text->length),
+              sel ? int(sel->end - sel->start) : -1, inked);
   vmemFree(text);
 }
 
@@ -423,8 +427,12 @@ int typed(const char* path) {
   report("typed Kiwi", m);
   press(win::VK_ESCAPE);
   report("Escape", m);
-  // Emptied after holding a value: still nothing drawn in it.
+  // Emptied, then dropped, moved and abandoned: empty again, nothing drawn.
+  vdialogItemListSetFocusItem(d->items, b);
   vcomboboxSelectIndex(b, -1);
+  press(win::VK_DOWN, true);
+  press(win::VK_DOWN);
+  press(win::VK_ESCAPE);
   vwindowInvalAll(d, 0);
   settle();
   emptyEntry(d, b, path ? (std::string(path) + ".emptied.png").c_str() : nullptr);
@@ -459,6 +467,26 @@ int quitOpen(bool raisedOnce) {
   return 0;
 }
 
+int live() {
+  vdialog* d = vdialogCreate();
+  d->rect = {100, 100, kWidth, 160};
+  vwindowSetTitleScribe(d, vscribeLiteral("Pop-down boxes"));
+  const int ys[] = {120, 80, 40};
+  for (int i = 0; i < 3; ++i) {
+    vcomboboxPopdown* b = vcomboboxPopdownCreate();
+    vcomboboxSetModifiable(b, i == 2);
+    vrect r{10, std::int16_t(ys[i]), 150, 20};
+    vdialogSetItemRect(b, &r);
+    for (const char* f : kFruit) vcomboboxAppendValue(b, valueOf(f));
+    if (i == 1) vcomboboxSelectIndex(b, 2);
+    vdialogAppendItem(d, b);
+    if (i == 0) vdialogSetDefaultFocusItem(d, b);
+  }
+  vwindowOpen(d);
+  veventProcess();
+  return 0;
+}
+
 int probeMain(int argc, char** argv) {
   vwidgetsStartup(argc, argv);
   int count = 0;
@@ -472,6 +500,7 @@ int probeMain(int argc, char** argv) {
   else if (mode == "forms") status = forms();
   else if (mode == "shots" && count > 2) status = shots(args[2]);
   else if (mode == "bound") status = bound();
+  else if (mode == "live") status = live();
   else if (mode == "quit") status = quitOpen(count > 2);
   else if (mode == "typed") status = typed(count > 2 ? args[2] : nullptr);
   else std::fprintf(stderr, "usage: popdown_probe [-laf LOOK] keys|pointer|place|forms|shots OUT\n");
