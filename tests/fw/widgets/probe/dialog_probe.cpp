@@ -6,6 +6,8 @@
 //   dialog_probe [-laf LOOK] -live  the dialog on the display until the
 //                                   program is ended, the sliders' values
 //                                   printed as they change (to try it by hand)
+//   dialog_probe [-laf LOOK] -colors a button's background and shadow colours in
+//                                   an open dialog
 //   dialog_probe [-laf LOOK] -drag  two windows on the display: a press in the
 //                                   left one drags a picture; drops are printed
 #include <cstdio>
@@ -117,6 +119,24 @@ int picture(const char* out) {
   return status;
 }
 
+int colors() {
+  vdialog* d = vdialogCreate();
+  d->rect = {40, 40, 200, 100};
+  vbutton* b = placed(vbuttonCreate(), 10, 10, 60, 24);
+  vdialogAppendItem(d, b);
+  vwindowOpen(d);
+  settle();
+  for (int index : {2, 4, 6}) {
+    unsigned r = 0, g = 0, bl = 0;
+    vcolorGetSpecRGB(&vdialogGetItemColor(b, index)->desc, &r, &g, &bl);
+    std::printf("%s%02x%02x%02x", index == 2 ? "background " : index == 4 ? " top " : " bottom ", r >> 8, g >> 8, bl >> 8);
+  }
+  std::printf("\n");
+  vwindowClose(d);
+  vinstanceDestroy(d);
+  return 0;
+}
+
 vdrag* dragging = nullptr;
 vwindowClassRec* dragSourceClass() {
   static vwindowClassRec* c = [] {
@@ -167,6 +187,7 @@ int probeMain(int argc, char** argv) {
   win::UseVirtualClock(!live);
   int status = 2;
   if (count > 1 && std::string(args[1]) == "-drag") status = liveDrag();
+  else if (count > 1 && std::string(args[1]) == "-colors") status = colors();
   else if (count > 1) status = picture(args[1]);
   else std::fprintf(stderr, "usage: dialog_probe [-laf LOOK] OUT|-live|-drag\n");
   std::fflush(stdout);
