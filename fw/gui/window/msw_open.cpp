@@ -222,9 +222,9 @@ win::HWND createNative(vwindow* w, vwindowMSWNative* n, const char* cls, const s
         win::SendMessageA(mdiClientOf(ownerOf(w)), win::WM_MDICREATE, 0, reinterpret_cast<win::LPARAM>(&mc)));
   }
   n->procKind = vwindowMSW_PROC_PLAIN;
-  // A bare pop-up owned by a window (its saved parent is the root).
   // A kept window that went with its owner is no longer there to reuse.
   if (s.kept.hwnd && !win::IsWindow(s.kept.hwnd)) s.kept = {};
+  // A bare pop-up owned by a window (its saved parent is the root).
   if (s.kept.hwnd && isBarePopup(n->style) && n->savedParent) {
     win::HWND h = s.kept.hwnd;
     n->dcs[0] = s.kept.dc;
