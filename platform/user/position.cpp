@@ -126,6 +126,8 @@ HWND windowFromPoint(POINT screen) {
   for (HWND h : topLevelOrder()) {
     Window* w = findWindow(h);
     if (!w || !(w->style & WS_VISIBLE) || w->minimized || !contains(w->rect, screen)) continue;
+    // A window that lets the pointer through (a dragged picture) is never the one under it.
+    if (w->exStyle & WS_EX_TRANSPARENT) continue;
     for (;;) {
       POINT origin = clientOriginOnScreen(*w);
       POINT local{screen.x - origin.x, screen.y - origin.y};

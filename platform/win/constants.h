@@ -104,6 +104,7 @@ inline constexpr DWORD WS_MAXIMIZEBOX = 0x00010000u;
 inline constexpr DWORD WS_OVERLAPPEDWINDOW = 0x00CF0000u;
 inline constexpr DWORD WS_EX_DLGMODALFRAME = 0x00000001u;
 inline constexpr DWORD WS_EX_TOPMOST = 0x00000008u;
+inline constexpr DWORD WS_EX_TRANSPARENT = 0x00000020u;
 inline constexpr DWORD WS_EX_TOOLWINDOW = 0x00000080u;
 inline constexpr DWORD WS_EX_MDICHILD = 0x00000040u;
 

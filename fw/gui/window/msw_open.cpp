@@ -222,6 +222,8 @@ win::HWND createNative(vwindow* w, vwindowMSWNative* n, const char* cls, const s
         win::SendMessageA(mdiClientOf(ownerOf(w)), win::WM_MDICREATE, 0, reinterpret_cast<win::LPARAM>(&mc)));
   }
   n->procKind = vwindowMSW_PROC_PLAIN;
+  // A kept window that went with its owner is no longer there to reuse.
+  if (s.kept.hwnd && !win::IsWindow(s.kept.hwnd)) s.kept = {};
   // A bare pop-up owned by a window (its saved parent is the root).
   if (s.kept.hwnd && isBarePopup(n->style) && n->savedParent) {
     win::HWND h = s.kept.hwnd;
@@ -324,7 +326,9 @@ void _vwindowMSWCloseNative(vwindow* w) {
   win::HWND hwnd = n->hwnd;
   // The procedure may not see the native window go.
   vwindowMSWForgetWindow(hwnd);
-  bool keep = n->nativeKind == vwindowMSW_KIND_PLAIN && isBarePopup(n->style) && n->savedParent &&
+  // A pop-up whose owner went first went with it: nothing is left to keep.
+  bool gone = !win::IsWindow(hwnd);
+  bool keep = !gone && n->nativeKind == vwindowMSW_KIND_PLAIN && isBarePopup(n->style) && n->savedParent &&
               (w->flags & vwindowSAVE_BITS) && (!s.kept.hwnd || s.kept.hwnd == hwnd);
   w->native = nullptr;
   if (keep) {
@@ -333,6 +337,8 @@ void _vwindowMSWCloseNative(vwindow* w) {
     // are released with the rest of the window's contexts.
     s.kept = {hwnd, n->dcs[0]};
     win::SendMessageA(hwnd, win::WM_USER + 2, 0, 0);
+  } else if (gone) {
+    if (s.kept.hwnd == hwnd) s.kept = {};
   } else if (n->nativeKind == vwindowMSW_KIND_DOCUMENT) {
     win::SendMessageA(win::GetParent(hwnd), win::WM_MDIDESTROY, reinterpret_cast<win::WPARAM>(hwnd), 0);
   } else {
@@ -357,6 +363,8 @@ void _vwindowMSWDestroyKeptPopup() {
   if (!s.kept.hwnd) return;
   win::HWND h = s.kept.hwnd;
   s.kept = {};
+  // Gone already with the window it was last bound to.
+  if (!win::IsWindow(h)) return;
   if (!win::DestroyWindow(h)) raise(&vexReturnNullClass, "can't destroy the kept pop-up window");
 }
 

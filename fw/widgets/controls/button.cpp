@@ -164,11 +164,12 @@ int chooseByKey(vbutton* b, vmenu* menu, vevent* event) {
 }
 
 int clickDone(vevent* e) {
+  // The click stays listed while the button notifies: a notification that
+  // destroys the button (its dialog closed) clears the event's button.
+  if (auto* b = static_cast<vbutton*>(e->data)) vdialogNotifyItem(b, e);
   auto* b = static_cast<vbutton*>(e->data);
   clicks.erase(std::remove_if(clicks.begin(), clicks.end(), [&](const Click& c) { return c.event == e; }), clicks.end());
-  if (!b) return 1;
-  vdialogNotifyItem(b, e);
-  vbuttonRelease(b);
+  if (b) vbuttonRelease(b);
   return 1;
 }
 

@@ -5,8 +5,10 @@
 #include "fw/widgets/controls/combobox_popdown.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "fw/core/command.h"
+#include "fw/core/mem.h"
 #include "fw/core/sys.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/graphics/rect.h"
@@ -56,6 +58,31 @@ vwindow* boxWindow(vcomboboxPopdown* b) {
   return l ? l->effective.window(l->owner) : nullptr;
 }
 
+void forgetBeforeDrop(vcomboboxPopdown* b) {
+  if (b->textBeforeDrop) vmemFree(b->textBeforeDrop);
+  b->textBeforeDrop = nullptr;
+  b->indexBeforeDrop = -1;
+}
+
+// Escape while the list is down takes it up and leaves the box as it was
+// before it dropped: neither a commit nor the dialog's Abandon.
+void abandonDrop(vcomboboxPopdown* b, vevent* e) {
+  int index = b->indexBeforeDrop;
+  char* text = std::exchange(b->textBeforeDrop, nullptr);
+  rec(b)->closePopdown(b, nullptr);
+  vexGuard(
+      [&] {
+        if (vcomboboxGetSelectedIndex(b) != index) vcomboboxSelectIndex(b, index);
+        if (text) vtextitemSetTextChars(b->entry, text);
+      },
+      [&](vexHandler&) {
+        if (text) vmemFree(text);
+        _vexGenerate(nullptr, vexEnd);
+      });
+  if (text) vmemFree(text);
+  report(b, e, vcomboboxPOPPED_UP);
+}
+
 // ---- The items: entry and button in the box, the list in the dialog.
 
 void detachItems(vcomboboxPopdown* b) {
@@ -100,6 +127,8 @@ void init(vinstance* self) {
   b->dialog = nullptr;
   b->button = nullptr;
   b->popdownFlags = 0;
+  b->indexBeforeDrop = -1;
+  b->textBeforeDrop = nullptr;
   b->dialog = makeDialog(b);
   super()->init(self);
   b->button = rec(b)->makeButton(b);
@@ -114,6 +143,7 @@ void destroy(vinstance* self) {
   if (b->dialog) vwindowDestroy(b->dialog);
   b->button = nullptr;
   b->dialog = nullptr;
+  forgetBeforeDrop(b);
   super()->destroy(self);
 }
 
@@ -125,7 +155,12 @@ void copy(vobject* source, vobject* destination) {
   vcomboboxPopdown* to = asBox(destination);
   detachItems(from);
   detachItems(to);
+  // The text kept from before a drop stays the box's own.
+  char* keptText = to->textBeforeDrop;
+  int keptIndex = to->indexBeforeDrop;
   super()->copy(source, destination);
+  to->textBeforeDrop = keptText;
+  to->indexBeforeDrop = keptIndex;
   to->popdownFlags = 0;
   if (to->button) vinstanceDestroy(to->button);
   to->button = nullptr;
@@ -142,6 +177,8 @@ void copyInit(vobject* source, vobject* destination) {
   detachItems(from);
   to->dialog = nullptr;
   to->button = nullptr;
+  to->indexBeforeDrop = -1;
+  to->textBeforeDrop = nullptr;
   super()->copyInit(source, destination);
   to->popdownFlags = 0;
   to->dialog = makeDialog(to);
@@ -154,6 +191,8 @@ void copyInit(vobject* source, vobject* destination) {
 void loadInit(vobject* self, vresource resource) {
   vcomboboxPopdown* b = asBox(self);
   b->popdownFlags = 0;
+  b->indexBeforeDrop = -1;
+  b->textBeforeDrop = nullptr;
   b->dialog = nullptr;
   b->button = nullptr;
   b->dialog = makeDialog(b);
@@ -227,6 +266,11 @@ int keyDown(vdialogItem* self, vevent* e) {
   auto k = reinterpret_cast<const void*>(std::uintptr_t(veventGetKeyValue(e)) + 1);
   if (auto tag = static_cast<vname>(vdictGet(module()->keyMap, k)))
     if (_vdialogItemIssueKeyTag(self, tag, e)) return 1;
+  vcomboboxPopdown* b = asBox(self);
+  if (vcomboboxPopdownIsOpen(b) && veventGetBinding(e) == vnameInternLiteral("Abandon")) {
+    abandonDrop(b, e);
+    return 1;
+  }
   return super()->keyDown(self, e);
 }
 
@@ -419,6 +463,9 @@ void _vcomboboxPopdownOpen(vcomboboxPopdown* b) {
     vwindowClassOf(d)->setDecoration(d, std::uint16_t(d->decoration | vwindowDECO_SHADOW));
   // Bound to the box's window, the list stays above it.
   vwindowSetParent(d, boxWindow(b));
+  forgetBeforeDrop(b);
+  b->indexBeforeDrop = vcomboboxGetSelectedIndex(b);
+  b->textBeforeDrop = vtextitemGetString(b->entry);
   vwindowOpen(d);
   rec(b)->layoutChoice(b);
   if (int selected = vcomboboxGetSelectedIndex(b); selected >= 0) vcomboboxShowIndex(b, selected);
@@ -431,6 +478,7 @@ void _vcomboboxPopdownOpen(vcomboboxPopdown* b) {
 void _vcomboboxPopdownClose(vcomboboxPopdown* b, vevent* e) {
   if (!vcomboboxPopdownIsOpen(b)) return;
   b->popdownFlags &= std::uint8_t(~vcomboboxPopdownCHOSEN);
+  forgetBeforeDrop(b);
   vwindowClose(b->dialog);
   vwindowSetParent(b->dialog, nullptr);
   // The box that had the focus shows it again once the list is gone.

@@ -32,6 +32,10 @@ struct vcomboboxPopdown : vcomboboxStandard {
   std::uint8_t popdownFlags;
   vcomboboxPopdownButton* button;
   vcomboboxPopdownDialog* dialog;
+  // While the list is down: the choice and the entry's text from before it
+  // dropped, which abandoning the list (Escape) puts back.
+  int indexBeforeDrop;
+  char* textBeforeDrop;
 };
 
 struct vcomboboxPopdownClassRec : vcomboboxStandardClassRec {

@@ -230,7 +230,9 @@ int dialogPointer(vwindow* w, vevent* e, Pointer kind) {
   return 1;
 }
 
-// Typing goes on into the box, so the entry keeps working while the list is down.
+// Typing goes on into the box, so the entry keeps working while the list is
+// down. The key is bound as the box's window binds it (Down, Confirm,
+// Cancel...): the grab handed it here instead.
 int dialogKeyDown(vwindow* w, vevent* e) {
   vcomboboxPopdown* box = boxOf(w);
   if (!box) return 0;
@@ -238,6 +240,7 @@ int dialogKeyDown(vwindow* w, vevent* e) {
   if (target) {
     vwindowTranslateEvent(w, target, e);
     veventSetWindow(e, target);
+    if (void* own = vwindowLookupKeyBinding(target, veventGetKeyValue(e))) veventSetBinding(e, static_cast<vname>(own));
   }
   return vdialogItemClassOf(box)->keyDown(box, e);
 }

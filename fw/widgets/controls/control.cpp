@@ -32,6 +32,23 @@ struct Repeat {
 };
 Repeat repeat{};
 
+// Controls whose tracking is under way on the stack: a notification may
+// destroy the control (its dialog closed from the notify), and the tracking
+// must then stop touching it.
+struct Tracking {
+  vcontrol* control;
+  Tracking* outer;
+  static inline Tracking* innermost = nullptr;
+  explicit Tracking(vcontrol* c) : control(c), outer(innermost) { innermost = this; }
+  ~Tracking() { innermost = outer; }
+  Tracking(const Tracking&) = delete;
+  Tracking& operator=(const Tracking&) = delete;
+  static void forget(vcontrol* c) {
+    for (Tracking* t = innermost; t; t = t->outer)
+      if (t->control == c) t->control = nullptr;
+  }
+};
+
 constexpr std::int64_t kFirstDelay = 200'000'000;    // after a press
 constexpr std::int64_t kMotionGrace = 150'000'000;   // motion ignored after a press
 constexpr std::int64_t kLaterDelay = 50'000'000;     // between later repeats
@@ -77,6 +94,7 @@ void destroy(vinstance* self) {
     repeat.control = nullptr;
   }
   if (repeat.graced == c) repeat.graced = nullptr;
+  Tracking::forget(c);
   super()->destroy(self);
 }
 
@@ -266,7 +284,10 @@ int firstStage(vevent* e) {
 void track(vcontrol* c, vevent* event) {
   const vcontrolPart* part = c->activePart;
   if (!part) return;
+  Tracking alive(c);
   if (part->action && part->action(c, event)) vdialogNotifyItem(c, event);
+  // Destroyed or released by its own notification: no repeat to queue.
+  if (!alive.control || !has(c, vcontrolPRESSED)) return;
   if (!(part->flags & vcontrolPartREPEAT) || repeat.control) return;
   vevent* e = veventCopy(event);
   e->type = veventPOINTER_DRAG;

@@ -184,6 +184,13 @@ Elevator elevatorGlyphs(vslider* s) {
   return longOne ? Elevator{10, 11, 13, 57, 58, size, 15} : Elevator{14, 15, 16, 136, 137, size, 15};
 }
 
+// A small solid arrow centred in box, its tip toward the start of the axis
+// or toward its end: rows of 1, 3, 5 and 7 pixels from the tip.
+void elevatorArrow(bool v, const vrect& box, bool towardStart, vcolor* ink) {
+  int a = along(box, v) + alongLength(box, v) / 2, c = across(box, v) + acrossLength(box, v) / 2;
+  for (int i = 0; i < 4; ++i) fill(ink, axisRect(v, towardStart ? a - 2 + i : a + 1 - i, c - i, 1, 2 * i + 1));
+}
+
 void elevator(vslider* s, int third) {
   bool v = vertical(s), d3 = (vlafGetCurrent()->flags & vlaf3D) != 0;
   Scheme k(s, 0x4055);
@@ -198,7 +205,14 @@ void elevator(vslider* s, int third) {
   if (!glyphMask || glyphMask->width <= 1) {
     if (!d3) fill(appBackground(), m);
     frame(m, nullptr, d3 ? light : k[0], d3 ? dark : k[0]);
-    if (third) fill(d3 ? dark : k[0], inset(axisRect(v, along(m, v) + (third == 2 ? alongLength(m, v) - 15 : 0), across(m, v), 15, acrossLength(m, v)), 3));
+    // The two arrow thirds, each pointing to its own end; a pressed one is
+    // filled and its arrow drawn over the fill.
+    vcolor* ink = d3 ? dark : k[0];
+    for (int end : {1, 2}) {
+      vrect box = axisRect(v, along(m, v) + (end == 2 ? alongLength(m, v) - 15 : 0), across(m, v), 15, acrossLength(m, v));
+      if (third == end) fill(ink, inset(box, 3));
+      elevatorArrow(v, box, end == 1, third == end ? appBackground() : ink);
+    }
     return;
   }
   if (!d3) {

@@ -70,12 +70,9 @@ int windowsHit(vcontrol* c, vevent* e) {
   int grab = 0;
   return windowsPartAt(static_cast<vslider*>(c), veventGetX(e), veventGetY(e), &grab) == Part;
 }
-// A thumb drag goes on within 50 pixels either side of it along the axis.
-int windowsThumbHit(vcontrol* c, vevent* e) {
-  bool v = vertical(c);
-  int p = v ? veventGetY(e) : veventGetX(e), start = along(c->indicator, v);
-  return p >= start - 50 && p < start + alongLength(c->indicator, v) + 50;
-}
+// A thumb drag goes on within 50 pixels of it across the track, however far
+// the pointer jumps along it, as the other looks' sliders do.
+int windowsThumbHit(vcontrol* c, vevent* e) { return vsliderint::hitThumb(c, e); }
 int pageBack(vcontrol* c, vevent*) { return moveTo(static_cast<vslider*>(c), std::int64_t(c->value) - c->page); }
 int pageForward(vcontrol* c, vevent*) { return moveTo(static_cast<vslider*>(c), std::int64_t(c->value) + c->page); }
 

@@ -12,6 +12,7 @@
 namespace {
 
 void** classSlot = nullptr;
+void** pictureSlot = nullptr;
 vdrag* current = nullptr;
 void (*preDropHook)(vevent* event) = nullptr;
 
@@ -25,7 +26,7 @@ void init(vinstance* self) {
   d->drop = nullptr;
   d->motion = nullptr;
   d->source = nullptr;
-  d->screen = d->background = d->work = nullptr;
+  d->picture = nullptr;
   d->hotX = d->hotY = 0;
   d->width = d->height = 0;
   d->current = {};
@@ -37,30 +38,50 @@ void destroy(vinstance* self) {
   super()->destroy(self);
 }
 
-// Copies the screen's area at r into image at (x, y).
-void screenToImage(vdrag* d, const vrect& r, vimage* image, int x, int y) {
-  vdrawGSave();
-  vdrawBindImage(image, 0);
-  vdrawRectClip(x, y, r.width, r.height);
-  vdrawPathMoveTo(x - r.x, y - r.y);
-  vdrawImage(d->screen);
-  vdrawGRestore();
+// The picture's window draws the picture over its whole area.
+vwindowClassRec* pictureClass() {
+  if (!pictureSlot) pictureSlot = vmoduleAllocSlot();
+  if (!*pictureSlot) {
+    auto* c = vclassSpawnOf<vwindowClassRec>(vwindowGetDefaultClass());
+    vclassSetName(c, vscribeLiteral("vdragPicture"));
+    c->draw = [](vwindow* w) {
+      auto* d = static_cast<vdrag*>(w->data);
+      if (!d || !d->draw) return;
+      vrect r{0, 0, w->rect.width, w->rect.height};
+      vdrawGSave();
+      d->draw(d, &r);
+      vdrawGRestore();
+    };
+    *static_cast<vwindowClassRec**>(vmoduleBindSlot(pictureSlot, sizeof(vwindowClassRec*))) = c;
+  }
+  return *static_cast<vwindowClassRec**>(*pictureSlot);
 }
-// Copies image's area at (x, y) of the rectangle's size to r in the target bound now.
-void imageAt(vimage* image, int x, int y, const vrect& r) {
-  vdrawGSave();
-  vdrawRectClip(r.x, r.y, r.width, r.height);
-  vdrawPathMoveTo(r.x - x, r.y - y);
-  vdrawImage(image);
-  vdrawGRestore();
-}
-void bindScreen() { vwindowBindDrawTarget(vwindowGetRoot()); }
 
-void drawPicture(vdrag* d, const vrect& r) {
-  if (!d->draw) return;
-  vdrawGSave();
-  d->draw(d, &r);
-  vdrawGRestore();
+// Made at the first move: nothing shows before the pointer moves. It takes
+// neither the focus nor the pointer: the window under it gets the drop.
+void showPicture(vdrag* d, const vrect& r) {
+  if (d->picture) {
+    vwindowSetRect(d->picture, &r);
+    return;
+  }
+  auto* w = static_cast<vwindow*>(vinstanceCreate(pictureClass()));
+  vwindowClassRec* c = vwindowClassOf(w);
+  c->setDecoration(w, 0);
+  c->setAcceptsFocus(w, 0);
+  c->setData(w, d);
+  w->rect = r;
+  d->picture = w;
+  vwindowOpen(w);
+  if (w->native)
+    win::SetWindowLongPtrA(w->native->hwnd, win::GWL_EXSTYLE,
+                           win::GetWindowLongPtrA(w->native->hwnd, win::GWL_EXSTYLE) | win::WS_EX_TRANSPARENT);
+}
+
+void dropPicture(vdrag* d) {
+  vwindow* w = std::exchange(d->picture, nullptr);
+  if (!w) return;
+  if (vwindowIsOpen(w)) vwindowClose(w);
+  vwindowDestroy(w);
 }
 
 vrect rectAt(vdrag* d, int x, int y) {
@@ -76,40 +97,7 @@ int motionHandler(vevent* event) {
   int x = veventGetX(event), y = veventGetY(event);
   if (from && from != vwindowGetRoot()) vwindowTranslatePoint(from, nullptr, x, y, &x, &y);
   vrect next = rectAt(d, x, y);
-  const vrect old = d->current;
-  if (vrectIntersects(&old, &next)) {
-    // In the work buffer: the union's screen, the old place restored, the
-    // new place saved and drawn; then one copy to the screen.
-    vrect u;
-    vrectUnion(&old, &next, &u);
-    screenToImage(d, u, d->work, 0, 0);
-    vdrawGSave();
-    vdrawBindImage(d->work, 0);
-    imageAt(d->background, 0, 0, {std::int16_t(old.x - u.x), std::int16_t(old.y - u.y), old.width, old.height});
-    vdrawGRestore();
-    vdrawGSave();
-    vdrawBindImage(d->background, 0);
-    imageAt(d->work, next.x - u.x, next.y - u.y, {0, 0, next.width, next.height});
-    vdrawGRestore();
-    vdrawGSave();
-    vdrawBindImage(d->work, 0);
-    drawPicture(d, {std::int16_t(next.x - u.x), std::int16_t(next.y - u.y), next.width, next.height});
-    vdrawGRestore();
-    vdrawGSave();
-    bindScreen();
-    imageAt(d->work, 0, 0, u);
-    vdrawGRestore();
-  } else {
-    vdrawGSave();
-    bindScreen();
-    imageAt(d->background, 0, 0, old);
-    vdrawGRestore();
-    screenToImage(d, next, d->background, 0, 0);
-    vdrawGSave();
-    bindScreen();
-    drawPicture(d, next);
-    vdrawGRestore();
-  }
+  showPicture(d, next);
   d->current = next;
   if (d->motion) {
     vwindow* under = vwindowGetPointerWindow();
@@ -181,13 +169,9 @@ void vdragStart(vdrag* d, vevent* event) {
   vwindowBlockGrabs();
   vwindow* root = vwindowGetRoot();
   vwindowOpen(root);
-  d->screen = vwindowMSWCreateWindowImage(root);
-  d->background = vwindowCreateDisplayImage(std::max(1, int(d->width)), std::max(1, int(d->height)));
-  d->work = vwindowCreateDisplayImage(std::max(1, 2 * int(d->width)), std::max(1, 2 * int(d->height)));
   int x = veventGetX(event), y = veventGetY(event);
   if (d->source && d->source != root) vwindowTranslatePoint(d->source, nullptr, x, y, &x, &y);
   d->current = rectAt(d, x, y);
-  screenToImage(d, d->current, d->background, 0, 0);
 }
 
 void vdragEnd(vdrag* d) {
@@ -197,12 +181,8 @@ void vdragEnd(vdrag* d) {
   table.handlers[veventPOINTER_DRAG_LAST] = d->savedMotion;
   table.handlers[veventBUTTON_UP] = d->savedUp;
   table.handlers[veventBUTTON_DOWN] = d->savedDown;
-  vdrawGSave();
-  bindScreen();
-  imageAt(d->background, 0, 0, d->current);
-  vdrawGRestore();
-  vwindowUnblockGrabs();
-  for (vimage** i : {&d->screen, &d->background, &d->work})
-    if (*i) vimageDestroy(std::exchange(*i, nullptr));
   current = nullptr;
+  // The screen under the picture comes back as its window goes.
+  dropPicture(d);
+  vwindowUnblockGrabs();
 }

@@ -1,7 +1,8 @@
-// Dragging a picture across the whole screen: the screen under the picture
-// is saved and put back as it moves (through a work buffer when the old and
-// new places overlap), so nothing else redraws; the window under the
-// pointer at the release receives the drop. One drag runs at a time.
+// Dragging a picture across the whole screen: the picture is a small
+// borderless window of its own that follows the pointer over every window
+// and between them, so the screen under it comes back by itself as it
+// moves and when the drag ends; the window under the pointer at the
+// release receives the drop. One drag runs at a time.
 #pragma once
 #include <cstdint>
 
@@ -21,9 +22,7 @@ struct vdrag : vinstance {
   vdragDropProc drop;
   vdragMotionProc motion;
   vwindow* source;
-  vimage* screen;      // the root window's contents
-  vimage* background;  // the screen under the picture
-  vimage* work;        // twice the picture's size
+  vwindow* picture;  // the window showing the picture, while dragging
   std::int16_t hotX, hotY;
   std::int32_t width, height;
   vrect current;  // on the screen

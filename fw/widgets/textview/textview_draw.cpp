@@ -211,8 +211,11 @@ bool rangeHighlight(vtextview* v, const Row& row, const vtextColumn* e, std::int
   if (from >= to) return false;
   std::int32_t selA = std::clamp(from - start, 0, count), selB = std::clamp(to - start, 0, count);
   if (selA >= selB) return false;
-  int x0 = int(e[selA].x >> 16) + 1, x1 = int(e[selB].x >> 16) + 1;
   bool newline = count && chars[count - 1] == '\n';
+  // A text that is nothing but its line end (an empty entry keeps one for
+  // its height) has nothing to show selected: no block where no text is.
+  if (newline && count == 1 && v->text && v->text->length == 1) return false;
+  int x0 = int(e[selA].x >> 16) + 1, x1 = int(e[selB].x >> 16) + 1;
   if (newline && to > start + count - 1 && ((v->viewFlags >> 8) & 3) != 1) {
     const vrect* a = vtextviewGetTextArea(v);
     x1 = a->x + a->width;

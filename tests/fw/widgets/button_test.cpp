@@ -102,6 +102,29 @@ TEST_F(Buttons, SelectClicksFor20MillisecondsAndAGoneButtonClicksNothing) {
   veventProcess();
   EXPECT_EQ(activations, 1);
   (void)watched;
+
+  // A button whose click destroys it (its dialog closed from the notify):
+  // the click ends there, and a second button clicked meanwhile still
+  // clicks and is released.
+  b = vbuttonCreate();
+  vbutton* other = vbuttonCreate();
+  vdialogSetItemNotify(b, [](vdialogItem* i, vevent*) {
+    ++activations;
+    vinstanceDestroy(i);
+  });
+  vdialogSetItemNotify(other, [](vdialogItem*, vevent*) { ++activations; });
+  vobjectAttributedOf(b)->issueSelector(b, 3, nullptr);
+  vobjectAttributedOf(other)->issueSelector(other, 3, nullptr);
+  b = nullptr;
+  stop = veventCreateClient([](vevent*) {
+    veventStopProcessing();
+    return 1;
+  }, nullptr);
+  veventPostDelayed(stop, 0, 100'000'000);
+  veventProcess();
+  EXPECT_EQ(activations, 3);
+  EXPECT_FALSE(other->buttonFlags & vbuttonPRESSED);
+  vinstanceDestroy(other);
 }
 
 TEST_F(Buttons, APressedDefaultButtonCopiesPressedAndStoresOnlyTheDefault) {

@@ -241,4 +241,59 @@ TEST_F(Controls, AHeldPartRepeatsAfterTwoTenthsThenEveryTwentieth) {
   (void)rec;
 }
 
+// A part whose every action asks for a notification.
+const vcontrolPart kNotifying = {vcontrolPartREPEAT, nullptr, nullptr, nullptr,
+                                 [](vcontrol* c, vevent*) {
+                                   actions.emplace_back(int(c->data), SimulatedClock::now);
+                                   return 1;
+                                 },
+                                 nullptr};
+int notificationsLeft = 0;
+
+// A notification that destroys its control, at the press or at a later
+// repeat, leaves no repeat behind to run on the freed control; one that
+// releases the control's press stops the repeats as well.
+TEST_F(Controls, ANotificationThatDestroysOrReleasesItsControlStopsTheRepeat) {
+  for (int destroyAt : {1, 2, 4}) {
+    SimulatedClock clock;
+    actions.clear();
+    first = vcontrolCreate(recordingClass());
+    first->data = 1;
+    vrect r{0, 0, 50, 20};
+    vdialogSetItemRect(first, &r);
+    notificationsLeft = destroyAt;
+    vdialogSetItemNotify(first, [](vdialogItem* item, vevent*) {
+      if (--notificationsLeft == 0) vinstanceDestroy(item);
+    });
+    first->activePart = &kNotifying;
+    start = SimulatedClock::now;
+    at(0, [] {
+      vevent* e = stamped(veventCreateButtonDown(nullptr, 5, 5, 0, 1, 1, 1));
+      vcontrolClassOf(first)->pressPart(first);
+      vcontrolClassOf(first)->motion(first, e);
+      veventDestroy(e);
+    });
+    at(600, [] { veventStopProcessing(); });
+    veventProcess();
+    EXPECT_EQ(int(actions.size()), destroyAt) << destroyAt;
+    EXPECT_EQ(_vcontrolGetPendingRepeat(), nullptr) << destroyAt;
+  }
+
+  // Released from its notification: no repeat is queued.
+  actions.clear();
+  first = c;
+  first->data = 1;
+  vdialogSetItemNotify(first, [](vdialogItem* item, vevent*) {
+    vcontrolClassOf(static_cast<vcontrol*>(item))->releasePart(static_cast<vcontrol*>(item));
+  });
+  first->activePart = &kNotifying;
+  SimulatedClock clock;
+  vcontrolClassOf(first)->pressPart(first);
+  at(0, [] { pointer(first, vcontrolClassOf(first)->motion, veventCreateMotion(nullptr, 5, 5, 0, 1, 0)); });
+  at(500, [] { veventStopProcessing(); });
+  veventProcess();
+  EXPECT_EQ(int(actions.size()), 1);
+  EXPECT_EQ(_vcontrolGetPendingRepeat(), nullptr);
+}
+
 }  // namespace

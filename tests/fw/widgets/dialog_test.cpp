@@ -3,6 +3,8 @@
 // the confirm and abandon keys, mnemonics, the menu-bar key, the close
 // hook, default emphasis, marks and the deferred arrangement.
 #include <gtest/gtest.h>
+
+#include <cstdio>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -437,6 +439,24 @@ TEST(DialogPictures, EveryLookDrawsTheContainersAsStored) {
     ASSERT_TRUE(win::test::ReadPng(png, image));
     std::filesystem::remove(png);
     EXPECT_TRUE(test_support::MatchesPng(image, std::string(WIDGETS_DATA) + "/dialog/containers_" + laf + ".png"));
+  }
+}
+
+// Every three-dimensional look draws its bevels in colours apart from its
+// background: the light top and left edge and the dark bottom and right
+// edge both show (Motif and Open Look on a grey of their own).
+TEST(DialogColours, BevelsDifferFromTheBackgroundInEveryThreeDimensionalLook) {
+  for (const char* laf : {"windows", "win95", "motif", "cua", "openlook"}) {
+    std::string command = std::string(DIALOG_PROBE) + " -laf " + laf + " -colors";
+    FILE* p = popen(command.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char background[16] = {}, top[16] = {}, bottom[16] = {};
+    int read = std::fscanf(p, "background %15s top %15s bottom %15s", background, top, bottom);
+    pclose(p);
+    ASSERT_EQ(read, 3) << laf;
+    EXPECT_STRNE(top, background) << laf;
+    EXPECT_STRNE(bottom, background) << laf;
+    EXPECT_STRNE(top, bottom) << laf;
   }
 }
 

@@ -1,6 +1,7 @@
 // Dragging: one drag at a time, the application's handlers replaced and
-// given back, the work buffer for overlapping moves, the drop into the
-// window under the pointer, and the screen as it was after the end.
+// given back, the picture in a window of its own that follows the pointer,
+// the drop into the window under the pointer, and the screen as it was
+// after the end.
 #include "fw/widgets/menus/drag.h"
 
 #include <gtest/gtest.h>
@@ -46,18 +47,32 @@ struct Drags : ::testing::Test {
   }
 };
 
-TEST_F(Drags, SmallMovesGoThroughTheWorkBufferAndJumpsDoNot) {
+void settle() {
+  veventMSWDrainMessages();
+  veventProcessPending(1, 0);
+  veventMSWDrainMessages();
+}
+
+TEST_F(Drags, ThePictureFollowsInAWindowOfItsOwnDrawnOnce) {
   vevent* press = veventCreateButtonDown(vwindowGetRoot(), 100, 100, 0, 1, 1, 0);
   vdragStart(drag, press);
   veventDestroy(press);
   EXPECT_EQ(vdragGetCurrent(), drag);
+  settle();
   EXPECT_TRUE(drawn.empty()) << "nothing is drawn at the start";
+  EXPECT_EQ(drag->picture, nullptr);
   EXPECT_EQ(drag->current.x, 95);
   veventDispatch(at(veventPOINTER_DRAG_LAST, 101, 100));
-  // Drawn in the work buffer, at its place in the union of old and new.
-  EXPECT_EQ(drawn, (std::vector<std::string>{"1,0"}));
+  settle();
+  // Drawn in its own window, at that window's origin.
+  EXPECT_EQ(drawn, (std::vector<std::string>{"0,0"}));
+  ASSERT_NE(drag->picture, nullptr);
+  EXPECT_EQ(drag->picture->rect.x, 96);
+  EXPECT_EQ(drag->picture->rect.y, 95);
   veventDispatch(at(veventPOINTER_DRAG_LAST, 400, 300));
-  EXPECT_EQ(drawn.back(), "395,295") << "a jump draws on the screen";
+  settle();
+  EXPECT_EQ(drag->picture->rect.x, 395) << "a jump moves the window";
+  EXPECT_EQ(drag->picture->rect.y, 295);
   EXPECT_EQ(drag->current.x, 395);
   bool raised = false;
   vdrag* other = vdragCreate();
@@ -67,6 +82,7 @@ TEST_F(Drags, SmallMovesGoThroughTheWorkBufferAndJumpsDoNot) {
   vinstanceDestroy(other);
   vdragEnd(drag);
   EXPECT_EQ(vdragGetCurrent(), nullptr);
+  EXPECT_EQ(drag->picture, nullptr) << "the picture goes with the end";
 }
 
 TEST_F(Drags, TheApplicationStillSeesTheReleaseAndTheDropReachesTheWindow) {
@@ -92,18 +108,48 @@ TEST_F(Drags, TheApplicationStillSeesTheReleaseAndTheDropReachesTheWindow) {
   vwindowDestroy(target);
 }
 
-TEST_F(Drags, DestroyingADragInProgressLeavesTheScreenAsItWas) {
-  win::test::Image before = win::test::ScreenImage();
-  vevent* press = veventCreateButtonDown(vwindowGetRoot(), 200, 200, 0, 1, 1, 0);
-  vdragStart(drag, press);
-  veventDestroy(press);
-  veventDispatch(at(veventPOINTER_DRAG_LAST, 203, 201));
-  veventDispatch(at(veventPOINTER_DRAG_LAST, 600, 500));
-  vinstanceDestroy(drag);
-  drag = nullptr;
-  EXPECT_EQ(vdragGetCurrent(), nullptr);
-  win::test::Image after = win::test::ScreenImage();
-  EXPECT_EQ(after.px, before.px);
+// Over a window and between windows: the picture shows where it is and
+// nowhere else, and the screen comes back whole after a drop and after the
+// drag is destroyed mid-way.
+TEST_F(Drags, TheScreenComesBackAfterADropAndAfterADestroy) {
+  vwindow* left = vwindowCreate();
+  left->rect = {100, 100, 200, 200};
+  vwindow* right = vwindowCreate();
+  right->rect = {500, 100, 200, 200};
+  for (vwindow* w : {left, right}) vwindowOpen(w);
+  settle();
+  const win::test::Image before = win::test::ScreenImage();
+  auto pixel = [](const win::test::Image& im, int x, int y) {  // root coordinates, y up
+    return im.px[std::size_t(im.height - 1 - y) * std::size_t(im.width) + std::size_t(x)] & 0xFFFFFF;
+  };
+  for (bool destroyIt : {false, true}) {
+    if (!drag) {
+      drag = vdragCreate();
+      vdragSetDrawProc(drag, drawPicture);
+      drag->width = drag->height = 20;
+      drag->hotX = drag->hotY = 5;
+    }
+    vevent* press = veventCreateButtonDown(left, 50, 50, 0, 1, 1, 0);
+    vdragStart(drag, press);
+    veventDestroy(press);
+    for (int x : {152, 160, 250, 400, 550, 560, 420}) {
+      veventDispatch(at(veventPOINTER_DRAG_LAST, x, 150));
+      settle();
+      win::test::Image now = win::test::ScreenImage();
+      EXPECT_EQ(pixel(now, x, 150), 0u) << "the picture under the pointer at " << x;
+      EXPECT_EQ(pixel(now, x - 30, 150), pixel(before, x - 30, 150)) << "no trail behind it at " << x;
+    }
+    if (destroyIt) {
+      vinstanceDestroy(drag);
+      drag = nullptr;
+    } else {
+      veventDispatch(veventCreateButtonUp(vwindowGetRoot(), 420, 150, 0, 0, 1, 0));
+    }
+    settle();
+    EXPECT_EQ(vdragGetCurrent(), nullptr);
+    EXPECT_TRUE(win::test::ScreenImage().px == before.px) << (destroyIt ? "destroyed" : "dropped");
+  }
+  for (vwindow* w : {left, right}) vwindowDestroy(w);
   bool raised = false;
   vexGuard([&] { vdragEnd(nullptr); }, [&](vexHandler&) { raised = true; });
   EXPECT_TRUE(raised) << "ending a null drag";

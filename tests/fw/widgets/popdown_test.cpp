@@ -95,6 +95,39 @@ TEST(Popdown, StoredCopiedAndClonedBoxesKeepTheirParts) {
                                            "source after: " + parts + "the copy's list down 1\n");
 }
 
+// With the list down in a dialog, the platform's keys as the dialog binds
+// them: Down and Up move the choice, Return takes it and takes the list
+// up, Escape takes it up and leaves the box as it was before it dropped
+// (no commit, nor the dialog's Abandon); typing goes into a modifiable
+// box's entry. An empty read-only box draws nothing in its entry.
+TEST(Popdown, KeysWhileTheListIsDownInADialog) {
+  for (const char* laf : {"windows", "win95", "motif", "cua", "openlook"}) {
+    bool nearest = std::string(laf) == "motif" || std::string(laf) == "openlook";
+    // The focused box's own mark at the start of its entry, in these looks.
+    bool caretShown = std::string(laf) == "windows" || std::string(laf) == "motif" || std::string(laf) == "cua";
+    std::string out = probe(std::string("-laf ") + laf + " typed");
+    EXPECT_EQ(out.substr(out.find('\n') + 1),
+              "Alt+Down: open 1 entry \"Banana\" row 2 codes 4\n"
+              "Down, Down: open 1 entry \"elderberry\" row 4 codes 3131\n"
+              "Up: open 1 entry \"Date\" row 3 codes 31\n"
+              "Return: open 0 entry \"Date\" row 3 codes 215\n"
+              "Alt+Down, Down, Escape: open 0 entry \"Date\" row 3 codes 4315\n"
+              "dialog open 1\n" +
+                  std::string(nearest ? "typed Kiwi: open 1 entry \"Kiwi\" row 6 codes 31111\n"
+                                      : "typed Kiwi: open 1 entry \"Kiwi\" row -1 codes 1111\n") +
+                  "Escape: open 0 entry \"\" row -1 codes 5\n" +
+                  "empty entry holds 0 character(s), selected 0, inked pixels " + (caretShown ? "26" : "0") + "\n")
+        << laf;
+  }
+}
+
+// The program ends with a list down (dropped for the first time, or again
+// after it was taken up once): it ends cleanly, with no error.
+TEST(Popdown, EndingTheProgramWithTheListDown) {
+  EXPECT_EQ(probe("-laf win95 quit"), "open 1\n");
+  EXPECT_EQ(probe("-laf windows quit again"), "open 1\n");
+}
+
 class PopdownLooks : public ::testing::TestWithParam<const char*> {};
 TEST_P(PopdownLooks, DroppedListAsStored) {
   std::string laf = GetParam();

@@ -166,10 +166,41 @@ TEST(SliderThumbs, Win95ThumbsTakeTheItemsFace) {
             "upright thumb 21x11: middle 208040, top left ffffff, far corner 000000\n");
 }
 
+// One quick jump of 140 pixels along the track keeps the drag; the drag
+// ends only when the pointer strays more than 50 pixels across it.
+TEST(SliderInput, WindowsAndWin95DragsSurviveAJumpAlongTheTrack) {
+  EXPECT_EQ(sliderProbe("-laf windows input"),
+            "jumped 140 along: value 74 thumb 150 notified 1\n"
+            "back 40, 45 across: value 52 thumb 110 notified 2\n"
+            "back 40, 80 across: value 52 thumb 110 notified 2\n");
+  EXPECT_EQ(sliderProbe("-laf win95 input"),
+            "jumped 140 along: value 65 thumb 154 notified 1\n"
+            "back 40, 45 across: value 46 thumb 114 notified 2\n"
+            "back 40, 80 across: value 46 thumb 114 notified 2\n");
+}
+
 TEST(SliderInput, CuaStepButtonsPastTheTrack) {
   EXPECT_EQ(sliderProbe("-laf cua input"),
             "5 past the track: value 49 thumb 44 notified 1\n"
             "13 past the track: value 50 thumb 45 notified 2\n");
+}
+
+// A dialog destroyed from the notification of its own held control, at the
+// press or at a later repeat: nothing runs on the freed control afterwards
+// and no repeat stays pending. The Open Look bars and sliders step once:
+// the elevator moves from under the pointer.
+TEST(RepeatingControls, ADialogDestroyedFromTheNotificationOfItsHeldControl) {
+  for (const char* laf : {"windows", "win95", "motif", "cua", "openlook"}) {
+    std::string want;
+    bool openLook = std::string(laf) == "openlook";
+    for (const char* kind : {"scroll bar", "slider", "spinner"})
+      for (int at : {1, 2, 4}) {
+        int calls = openLook && std::string(kind) != "spinner" ? 1 : at;
+        want += std::string(kind) + " destroyed at call " + std::to_string(at) + ": calls " + std::to_string(calls) +
+                ", dialog gone " + (calls == at ? "1" : "0") + ", repeat pending 0\n";
+      }
+    EXPECT_EQ(sliderProbe(std::string("-laf ") + laf + " doomed"), want) << laf;
+  }
 }
 
 }  // namespace

@@ -465,3 +465,16 @@ TEST(ComboboxValue, TextDataSizesAnnouncementsAndResources) {
 }
 
 }  // namespace
+
+namespace {
+
+// A selected text of nothing but its line end (an empty read-only entry
+// keeps one for its height) draws no block; a word's line end still shows.
+TEST(TextviewHighlight, ALineEndAloneIsNeverDrawn) {
+  for (const char* laf : {"windows", "win95", "motif", "cua", "openlook"})
+    EXPECT_EQ(probe(std::string("-laf ") + laf + " lineend"),
+              "a line end alone: nothing drawn\na word and its line end: drawn\n")
+        << laf;
+}
+
+}  // namespace

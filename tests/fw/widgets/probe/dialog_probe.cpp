@@ -6,6 +6,10 @@
 //   dialog_probe [-laf LOOK] -live  the dialog on the display until the
 //                                   program is ended, the sliders' values
 //                                   printed as they change (to try it by hand)
+//   dialog_probe [-laf LOOK] -colors a button's background and shadow colours in
+//                                   an open dialog
+//   dialog_probe [-laf LOOK] -drag  two windows on the display: a press in the
+//                                   left one drags a picture; drops are printed
 #include <cstdio>
 #include <string>
 
@@ -18,6 +22,8 @@
 #include "fw/widgets/controls/slider.h"
 #include "fw/widgets/dialog/container.h"
 #include "fw/widgets/dialog/dialog.h"
+#include "fw/gui/window/window_event.h"
+#include "fw/widgets/menus/drag.h"
 #include "fw/widgets/startup.h"
 #include "platform/win/test.h"
 
@@ -113,15 +119,77 @@ int picture(const char* out) {
   return status;
 }
 
+int colors() {
+  vdialog* d = vdialogCreate();
+  d->rect = {40, 40, 200, 100};
+  vbutton* b = placed(vbuttonCreate(), 10, 10, 60, 24);
+  vdialogAppendItem(d, b);
+  vwindowOpen(d);
+  settle();
+  for (int index : {2, 4, 6}) {
+    unsigned r = 0, g = 0, bl = 0;
+    vcolorGetSpecRGB(&vdialogGetItemColor(b, index)->desc, &r, &g, &bl);
+    std::printf("%s%02x%02x%02x", index == 2 ? "background " : index == 4 ? " top " : " bottom ", r >> 8, g >> 8, bl >> 8);
+  }
+  std::printf("\n");
+  vwindowClose(d);
+  vinstanceDestroy(d);
+  return 0;
+}
+
+vdrag* dragging = nullptr;
+vwindowClassRec* dragSourceClass() {
+  static vwindowClassRec* c = [] {
+    auto* r = vclassSpawnOf<vwindowClassRec>(vwindowGetDefaultClass());
+    vclassSetName(r, vscribeLiteral("probeDragSource"));
+    r->handleButtonDown = [](vwindow*, vevent* e) {
+      if (!vdragGetCurrent()) vdragStart(dragging, e);
+      return 1;
+    };
+    return r;
+  }();
+  return c;
+}
+
+int liveDrag() {
+  dragging = vdragCreate();
+  dragging->width = 40;
+  dragging->height = 30;
+  dragging->hotX = 20;
+  dragging->hotY = 15;
+  vdragSetDrawProc(dragging, [](vdrag*, const vrect* r) {
+    vdrawSetColor(vcolorGetBlack());
+    vdrawRectFill(r->x, r->y, r->width, r->height);
+  });
+  dragging->drop = [](vdrag*, vwindow*, vwindow* target, vevent* e) {
+    std::printf("dropped on %s at %d,%d\n", target->title ? target->title : "?", veventGetX(e),
+                veventGetY(e));
+    std::fflush(stdout);
+  };
+  auto* from = static_cast<vwindow*>(vinstanceCreate(dragSourceClass()));
+  from->rect = {100, 500, 300, 250};
+  vwindowSetTitleScribe(from, vscribeLiteral("From"));
+  vwindow* to = vwindowCreate();
+  to->rect = {600, 500, 300, 250};
+  vwindowSetTitleScribe(to, vscribeLiteral("To"));
+  vwindowOpen(from);
+  vwindowOpen(to);
+  veventProcess();
+  return 0;
+}
+
 int probeMain(int argc, char** argv) {
   vwidgetsStartup(argc, argv);
   int count = 0;
   char** args = nullptr;
   vprefGetArgs(&count, &args);
-  win::UseVirtualClock(count <= 1 || std::string(args[1]) != "-live");
+  bool live = count > 1 && (std::string(args[1]) == "-live" || std::string(args[1]) == "-drag");
+  win::UseVirtualClock(!live);
   int status = 2;
-  if (count > 1) status = picture(args[1]);
-  else std::fprintf(stderr, "usage: dialog_probe [-laf LOOK] OUT|-live\n");
+  if (count > 1 && std::string(args[1]) == "-drag") status = liveDrag();
+  else if (count > 1 && std::string(args[1]) == "-colors") status = colors();
+  else if (count > 1) status = picture(args[1]);
+  else std::fprintf(stderr, "usage: dialog_probe [-laf LOOK] OUT|-live|-drag\n");
   std::fflush(stdout);
   return status;
 }

@@ -4,6 +4,7 @@
 //   notebook_probe [-laf LOOK] sections OUT   two sections, major and minor tabs, footer
 //   notebook_probe [-laf LOOK] turned OUT     side tabs with turned labels
 //   notebook_probe [-laf LOOK] overflow OUT   more tabs than fit, with scroll buttons
+//   OUT -live keeps the notebook on the display until the program is ended
 #include <cstdio>
 #include <initializer_list>
 #include <string>
@@ -91,6 +92,10 @@ int picture(const std::string& variant, const char* out) {
     return 2;
   }
   vwindowOpen(d);
+  if (std::string(out) == "-live") {
+    veventProcess();
+    return 0;
+  }
   win::SetActiveWindow(d->native->hwnd);
   win::SetFocus(d->native->hwnd);
   settle();
@@ -105,10 +110,10 @@ int picture(const std::string& variant, const char* out) {
 
 int probeMain(int argc, char** argv) {
   vwidgetsStartup(argc, argv);
-  win::UseVirtualClock(true);
   int count = 0;
   char** args = nullptr;
   vprefGetArgs(&count, &args);
+  win::UseVirtualClock(count <= 2 || std::string(args[2]) != "-live");
   int status = 2;
   if (count > 2) status = picture(args[1], args[2]);
   else std::fprintf(stderr, "usage: notebook_probe [-laf LOOK] sections|turned|overflow OUT\n");

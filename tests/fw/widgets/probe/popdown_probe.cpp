@@ -6,9 +6,16 @@
 //   popdown_probe [-laf LOOK] place      where the list drops near the screen's edges
 //   popdown_probe [-laf LOOK] forms      stored, loaded, copied and cloned boxes
 //   popdown_probe [-laf LOOK] shots OUT  a box with its list down, as a PNG
+//   popdown_probe [-laf LOOK] typed [OUT] a box in a dialog driven by the platform's
+//                                        keys while its list is down; an empty box's picture
+//   popdown_probe [-laf LOOK] quit       the program ends with a box's list down
+//   popdown_probe [-laf LOOK] live       an empty, a filled and a modifiable box in a
+//                                        dialog on the display, to try by hand
 #include <cstdio>
 #include <string>
+#include <utility>
 
+#include "fw/core/mem.h"
 #include "fw/core/sys.h"
 #include "fw/data/pref.h"
 #include "fw/data/vresource.h"
@@ -16,6 +23,7 @@
 #include "fw/gui/window/window.h"
 #include "fw/gui/window/window_event.h"
 #include "fw/widgets/controls/combobox_popdown.h"
+#include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/startup.h"
 #include "platform/win/test.h"
@@ -338,6 +346,147 @@ int shots(const char* path) {
   return status;
 }
 
+void press(win::UINT key, bool alt = false) {
+  if (alt) win::test::KeyDown(win::VK_MENU);
+  win::test::KeyDown(key, key == win::VK_UP || key == win::VK_DOWN);
+  win::test::KeyUp(key, key == win::VK_UP || key == win::VK_DOWN);
+  if (alt) win::test::KeyUp(win::VK_MENU);
+  settle();
+}
+
+// What the entry of an empty read-only box holds and has selected, and
+// whether it shows anything but its background inside its frame (its
+// caret aside); the dialog's picture to the path, when one is given.
+void emptyEntry(vdialog* d, vcomboboxPopdown* b, const char* path) {
+  win::test::Image im = win::test::WindowImage(d->native->hwnd);
+  if (path) win::test::WritePng(path, im);
+  vrect r = b->entry->rect;
+  vdialogItemListTransformRect(b->items, &r);
+  int inked = 0;
+  std::uint32_t ground = 0;
+  bool first = true;
+  // Inside the entry's frame: three pixels in from every edge.
+  for (int y = r.y + 3; y < r.y + r.height - 3; ++y)
+    for (int x = r.x + 3; x < r.x + r.width - 3; ++x) {
+      std::uint32_t p = im.px[std::size_t(im.height - 1 - y) * std::size_t(im.width) + std::size_t(x)] & 0xFFFFFF;
+      if (first) ground = p, first = false;
+      inked += p != ground;
+    }
+  char* text = vtextitemGetString(b->entry);
+  vtextSelection* sel = b->entry->selection;
+  std::printf("empty entry holds %d character(s), selected %d, inked pixels %d\n", int(b->entry->text->length),
+              sel ? int(sel->end - sel->start) : -1, inked);
+  vmemFree(text);
+}
+
+int typed(const char* path) {
+  vdialog* d = vdialogCreate();
+  d->rect = {100, 400, kWidth, kHeight};
+  vcomboboxPopdown* b = vcomboboxPopdownCreate();
+  vrect r{10, 80, 150, 20};
+  vdialogSetItemRect(b, &r);
+  for (const char* f : kFruit) vcomboboxAppendValue(b, valueOf(f));
+  vcomboboxSetNotify(b, record);
+  vdialogAppendItem(d, b);
+  vcomboboxPopdown* m = vcomboboxPopdownCreate();
+  vcomboboxSetModifiable(m, 1);
+  r.y = 40;
+  vdialogSetItemRect(m, &r);
+  for (const char* f : kFruit) vcomboboxAppendValue(m, valueOf(f));
+  vcomboboxSetNotify(m, record);
+  vdialogAppendItem(d, m);
+  vdialogSetDefaultFocusItem(d, b);
+  vwindowOpen(d);
+  win::SetActiveWindow(d->native->hwnd);
+  win::SetFocus(d->native->hwnd);
+  settle();
+  emptyEntry(d, b, path);
+  vcomboboxSelectIndex(b, 2);
+  codes.clear();
+  press(win::VK_DOWN, true);
+  report("Alt+Down", b);
+  press(win::VK_DOWN);
+  press(win::VK_DOWN);
+  report("Down, Down", b);
+  press(win::VK_UP);
+  report("Up", b);
+  press(win::VK_RETURN);
+  report("Return", b);
+  press(win::VK_DOWN, true);
+  press(win::VK_DOWN);
+  press(win::VK_ESCAPE);
+  report("Alt+Down, Down, Escape", b);
+  std::printf("dialog open %d\n", vwindowIsOpen(d));
+  // Typing goes on into a modifiable box's entry while its list is down.
+  vdialogItemListSetFocusItem(d->items, m);
+  settle();
+  press(win::VK_DOWN, true);
+  codes.clear();
+  win::test::Type("Kiwi");
+  settle();
+  report("typed Kiwi", m);
+  press(win::VK_ESCAPE);
+  report("Escape", m);
+  // Emptied, then dropped, moved and abandoned: empty again, nothing drawn.
+  vdialogItemListSetFocusItem(d->items, b);
+  vcomboboxSelectIndex(b, -1);
+  press(win::VK_DOWN, true);
+  press(win::VK_DOWN);
+  press(win::VK_ESCAPE);
+  vwindowInvalAll(d, 0);
+  settle();
+  emptyEntry(d, b, path ? (std::string(path) + ".emptied.png").c_str() : nullptr);
+  vwindowClose(d);
+  vinstanceDestroy(d);
+  settle();
+  return 0;
+}
+
+// Ends with the list down (once before, dropped and taken up again): the
+// program's end closes every window and must end cleanly.
+int quitOpen(bool raisedOnce) {
+  vdialog* d = vdialogCreate();
+  d->rect = {100, 400, kWidth, kHeight};
+  vcomboboxPopdown* b = vcomboboxPopdownCreate();
+  vrect r{10, 80, 150, 20};
+  vdialogSetItemRect(b, &r);
+  for (const char* f : kFruit) vcomboboxAppendValue(b, valueOf(f));
+  vdialogAppendItem(d, b);
+  vwindowOpen(d);
+  settle();
+  if (raisedOnce) {
+    vcomboboxPopdownOpen(b);
+    settle();
+    vcomboboxPopdownClose(b, nullptr);
+    settle();
+  }
+  vcomboboxPopdownOpen(b);
+  settle();
+  std::printf("open %d\n", vcomboboxPopdownIsOpen(b));
+  std::fflush(stdout);
+  return 0;
+}
+
+int live() {
+  vdialog* d = vdialogCreate();
+  d->rect = {100, 100, kWidth, 160};
+  vwindowSetTitleScribe(d, vscribeLiteral("Pop-down boxes"));
+  const int ys[] = {120, 80, 40};
+  for (int i = 0; i < 3; ++i) {
+    vcomboboxPopdown* b = vcomboboxPopdownCreate();
+    vcomboboxSetModifiable(b, i == 2);
+    vrect r{10, std::int16_t(ys[i]), 150, 20};
+    vdialogSetItemRect(b, &r);
+    for (const char* f : kFruit) vcomboboxAppendValue(b, valueOf(f));
+    if (i == 1) vcomboboxSelectIndex(b, 2);
+    vdialogAppendItem(d, b);
+    if (i == 0) vdialogSetDefaultFocusItem(d, b);
+  }
+  vwindowOpen(d);
+  veventProcess();
+  return 0;
+}
+
 int probeMain(int argc, char** argv) {
   vwidgetsStartup(argc, argv);
   int count = 0;
@@ -351,6 +500,9 @@ int probeMain(int argc, char** argv) {
   else if (mode == "forms") status = forms();
   else if (mode == "shots" && count > 2) status = shots(args[2]);
   else if (mode == "bound") status = bound();
+  else if (mode == "live") status = live();
+  else if (mode == "quit") status = quitOpen(count > 2);
+  else if (mode == "typed") status = typed(count > 2 ? args[2] : nullptr);
   else std::fprintf(stderr, "usage: popdown_probe [-laf LOOK] keys|pointer|place|forms|shots OUT\n");
   std::fflush(stdout);
   return status;

@@ -11,11 +11,15 @@
 //   slider_probe [-laf LOOK] thumbcolours Win95 thumbs in the item's colours
 //   slider_probe [-laf LOOK] thumbdrag    the thumb's drag outline while held,
 //                                         moved, redrawn and released
+//   slider_probe [-laf LOOK] doomed       a dialog destroyed from the notification
+//                                         of its held, repeating control
 #include <algorithm>
 #include <cstdio>
 #include <initializer_list>
 #include <vector>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "fw/core/event.h"
 #include "fw/core/sys.h"
@@ -27,6 +31,8 @@
 #include "fw/widgets/controls/button.h"
 #include "fw/widgets/controls/scrollbar.h"
 #include "fw/widgets/controls/slider.h"
+#include "fw/widgets/controls/spinner.h"
+#include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/menus/menu.h"
@@ -359,6 +365,18 @@ int input() {
     down(103, 45);
     up(103, 45);
     report("13 past the track", s);
+  } else if (id == vlafWINDOWS || id == vlafWIN95) {
+    vslider* s = slider(w, {10, 40, 232, 0}, false, false, 0);
+    show(w);
+    int x = s->indicator.x + s->indicator.width / 2, y = s->indicator.y + s->indicator.height / 2;
+    down(x, y);
+    move(x + 140, y);
+    report("jumped 140 along", s);
+    move(x + 100, y + 45);
+    report("back 40, 45 across", s);
+    move(x + 60, y + 80);
+    report("back 40, 80 across", s);
+    up(x + 60, y + 80);
   } else {
     // A track of 200 and a thumb of 20: the item inset by the line width (2).
     vslider* s = slider(w, {10, 40, 204, 14}, false, false, 50);
@@ -487,6 +505,109 @@ int dialog(const char* path) {
   return shot ? 0 : 1;
 }
 
+// A dialog holding one control whose notification destroys the dialog at
+// its n-th call, the control held on a repeating part for half a second.
+vdialog* doomedDialog = nullptr;
+int callsLeft = 0, calls = 0;
+void destroyDialog(vdialogItem*, vevent*) {
+  ++calls;
+  if (--callsLeft == 0 && doomedDialog) vinstanceDestroy(std::exchange(doomedDialog, nullptr));
+}
+
+// A point of the given part, or of the first part of the control that
+// repeats, the one nearest that part's middle, in the dialog.
+bool repeatingPoint(vcontrol* c, const vcontrolPart* first, int* x, int* y) {
+  std::vector<std::pair<int, int>> points;
+  for (int py = c->rect.y; py < c->rect.y + c->rect.height; ++py)
+    for (int px = c->rect.x + c->rect.width - 1; px >= c->rect.x; --px) {
+      vevent* e = veventCreateButtonDown(nullptr, px, py, 0, 1, 1, 0);
+      vcontrolClassOf(c)->choosePart(c, e);
+      veventDestroy(e);
+      const vcontrolPart* part = std::exchange(c->activePart, nullptr);
+      if (!part || !(part->flags & vcontrolPartREPEAT) || (first && part != first)) continue;
+      first = part;
+      points.emplace_back(px, py);
+    }
+  if (points.empty()) return false;
+  long sx = 0, sy = 0;
+  for (auto [px, py] : points) sx += px, sy += py;
+  long mx = sx / long(points.size()), my = sy / long(points.size());
+  auto distance = [&](std::pair<int, int> p) { return (p.first - mx) * (p.first - mx) + (p.second - my) * (p.second - my); };
+  std::tie(*x, *y) = *std::min_element(points.begin(), points.end(),
+                                       [&](auto a, auto b) { return distance(a) < distance(b); });
+  return true;
+}
+
+int doomed() {
+  win::UseVirtualClock(true);
+  struct Kind {
+    const char* name;
+    vcontrol* (*make)();
+    const vcontrolPart* part;
+  };
+  const Kind kinds[] = {
+      {"scroll bar", [] {
+         vslider* b = vsliderScrollBarCreate();
+         vcontrolSetMax(b, 1000);
+         vcontrolSetView(b, 10);
+         vcontrolSetValue(b, 500);
+         vrect r{10, 40, 200, 17};
+         vdialogSetItemRect(b, &r);
+         return static_cast<vcontrol*>(b);
+       }, nullptr},
+      {"slider", [] {
+         vslider* s = vsliderCreate();
+         vcontrolSetMax(s, 1000);
+         vcontrolSetPage(s, 10);
+         vcontrolSetValue(s, 0);
+         vrect r{10, 40, 200, 24};
+         vdialogSetItemRect(s, &r);
+         return static_cast<vcontrol*>(s);
+       }, nullptr},
+      {"spinner", [] {
+         vspinner* s = vspinnerNumericCreate();
+         vcontrolSetMax(s, 1000);
+         vcontrolSetValue(s, 500);
+         vrect r{10, 40, 100, 27};
+         vdialogSetItemRect(s, &r);
+         return static_cast<vcontrol*>(s);
+       }, &vspinnerGetParts()[0]},
+  };
+  for (const Kind& k : kinds)
+    for (int at : {1, 2, 4}) {
+      vdialog* d = vdialogCreate();
+      d->rect = {40, 40, 240, 120};
+      vcontrol* c = k.make();
+      vdialogAppendItem(d, c);
+      vdialogSetItemNotify(c, destroyDialog);
+      vwindowOpen(d);
+      win::SetActiveWindow(d->native->hwnd);
+      settle();
+      int x = 0, y = 0;
+      if (!repeatingPoint(c, k.part, &x, &y)) {
+        std::printf("%s: no repeating part\n", k.name);
+        vinstanceDestroy(d);
+        continue;
+      }
+      doomedDialog = d;
+      callsLeft = at;
+      calls = 0;
+      win::POINT p{x, d->rect.height - 1 - y};
+      win::ClientToScreen(d->native->hwnd, &p);
+      win::test::MouseDown(p);
+      settle();
+      hold(600);
+      win::test::MouseUp(p);
+      settle();
+      hold(300);
+      std::printf("%s destroyed at call %d: calls %d, dialog gone %d, repeat pending %d\n", k.name, at, calls,
+                  doomedDialog == nullptr, _vcontrolGetPendingRepeat() != nullptr);
+      if (doomedDialog) vinstanceDestroy(std::exchange(doomedDialog, nullptr));
+    }
+  win::UseVirtualClock(false);
+  return 0;
+}
+
 int probeMain(int argc, char** argv) {
   vwidgetsStartup(argc, argv);
   int count = 0;
@@ -504,6 +625,7 @@ int probeMain(int argc, char** argv) {
   else if (mode == "buttonsizes") status = buttonSizes();
   else if (mode == "dialog" && count > 2) status = dialog(args[2]);
   else if (mode == "input") status = input();
+  else if (mode == "doomed") status = doomed();
   else std::fprintf(stderr, "usage: slider_probe [-laf LOOK] sliders OUT|bars OUT|input|parts|page\n");
   std::fflush(stdout);
   return status;

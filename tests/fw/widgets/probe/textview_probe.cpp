@@ -2,6 +2,7 @@
 // timer and the look's colours are built once per process):
 //   textview_probe [-laf LOOK] shots OUT   views with scroll bars, styles, a
 //                                          selection and a caret, as a PNG
+//   textview_probe [-laf LOOK] lineend     a selected text of a line end alone drawn
 //   textview_probe [-laf LOOK] displays OUT invisibles, key codes, highlight
 //                                          kinds and an inverted run, as a PNG
 //   textview_probe [-laf LOOK] offscreen   the offscreen image against drawing straight
@@ -139,6 +140,33 @@ int shots(const char* path) {
   vtextStyleDestroy(bold);
   finish(w);
   return ok ? 0 : 1;
+}
+
+// Focused views whose whole text is selected: one of nothing but its line
+// end, one of a word and its line end; the pixels of each view that are
+// not its background.
+int lineEnd() {
+  vwindow* w = probehost::host(kWidth, kHeight);
+  Shown bare = addView(w, {10, 120, 165, 40}, "\n", false);
+  Shown word = addView(w, {185, 120, 165, 40}, "word\n", false);
+  vtextSetSelectionRange(bare.text, bare.selection, 0, 1);
+  vtextSetSelectionRange(word.text, word.selection, 0, 5);
+  open(w);
+  for (Shown* s : {&bare, &word}) {
+    vdialogItemListSetFocusItem(listOf(w), s->view);
+    settle();
+    win::test::Image im = redrawnWhole(w);
+    const vrect& r = s->view->rect;
+    std::uint32_t ground = im.px[std::size_t(kHeight - r.y - r.height + 4) * std::size_t(im.width) + std::size_t(r.x + r.width - 6)];
+    int inked = 0;
+    for (int y = r.y + 4; y < r.y + r.height - 4; ++y)
+      for (int x = r.x + 4; x < r.x + r.width - 6; ++x)
+        inked += im.px[std::size_t(kHeight - 1 - y) * std::size_t(im.width) + std::size_t(x)] != ground;
+    std::printf("%s: %s\n", s == &bare ? "a line end alone" : "a word and its line end", inked ? "drawn" : "nothing drawn");
+  }
+  release(bare), release(word);
+  finish(w);
+  return 0;
 }
 
 // The displays: invisibles, key codes, the highlight kinds 2, 3 and 5 and
@@ -1274,6 +1302,7 @@ int probeMain(int argc, char** argv) {
   std::string mode = count > 1 ? args[1] : "";
   int status = 2;
   if (mode == "shots" && count > 2) status = shots(args[2]);
+  else if (mode == "lineend") status = lineEnd();
   else if (mode == "redraw") status = redraw();
   else if (mode == "blink") status = blink();
   else if (mode == "scroll") status = scroll();
