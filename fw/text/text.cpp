@@ -295,7 +295,7 @@ vtextModule* startContext() {
   startProcess();
   auto* m = static_cast<vtextModule*>(vmoduleBindSlot(moduleSlot, sizeof(vtextModule)));
   *m = vtextModule{};
-  m->typing = 1;
+  m->typing = 0;  // a column selection deleted before any typing goes by column
   m->cache.capacity = 1024;
   m->cache.entries = static_cast<vtextColumn*>(vmemAlloc((1024 + vtextCACHE_SPARE) * sizeof(vtextColumn)));
   vmoduleAddContextExitProc(exitContext);
