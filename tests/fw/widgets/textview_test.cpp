@@ -320,7 +320,7 @@ TEST(TextviewMouse, WordsLinesAdjustAutoScrollDragAndDropPaddingAndGrab) {
 // redone exactly. Typing elsewhere or giving the view a new text cancels a
 // composition and leaves no styles; 200 bytes compose as a short string
 // does; an update past the text's end is dropped and the context stays
-// ready for the next.
+// ready for the next; a removal never reaches past the composition.
 TEST(TextviewInput, ScriptedCompositions) {
   EXPECT_EQ(editProbe("compose"),
             "typed over a selection: \"hello ka\" 8-8 underline 6-8 invert none composing 1 busy 0\n"
@@ -336,7 +336,9 @@ TEST(TextviewInput, ScriptedCompositions) {
             "200 bytes composed: length 205, underline 5-205\n"
             "all taken back and committed: \"fresh\" 5-5 underline none invert none composing 0 busy 0\n"
             "an update past the end: \"fresh\" 2-2 underline none invert none composing 0 busy 0\n"
-            "the next update: \"frokesh\" 4-4 underline 2-4 invert none composing 1 busy 0\n");
+            "the next update: \"frokesh\" 4-4 underline 2-4 invert none composing 1 busy 0\n"
+            "a removal past the composition: \"frOKesh\" 4-4 underline 2-4 invert none composing 1 busy 0\n"
+            "its commit: \"frOKesh\" 4-4 underline none invert none composing 0 busy 0\n");
 }
 
 // Editing by mouse and commands: a word double-clicked and dragged with

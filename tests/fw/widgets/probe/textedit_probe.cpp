@@ -388,6 +388,11 @@ int compose() {
   composition("an update past the end");
   update(0, 0, "ok");
   composition("the next update");
+  // A removal larger than the composition takes the composition only.
+  update(0, 100000, "OK");
+  composition("a removal past the composition");
+  update(0, 0, "", -1, 0, true);
+  composition("its commit");
   dropActions();
   stop();
   return 0;
