@@ -171,7 +171,7 @@ _vtextviewInputClassRec* _vtextviewInputClass() {
   vclassSetInstanceSize(c, sizeof(_vtextviewInput));
   c->init = inputInit;
   c->reset = reset;
-  c->updateComposition = updateComposition;
+  c->updateComposition = [](vinput* i, const vinputUpdate* u) { updateComposition(static_cast<_vtextviewInput*>(i), u); };
   ctx.cls = c;
   return c;
 }

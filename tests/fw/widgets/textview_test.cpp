@@ -341,6 +341,23 @@ TEST(TextviewInput, ScriptedCompositions) {
             "its commit: \"frOKesh\" 4-4 underline none invert none composing 0 busy 0\n");
 }
 
+// The platform's input method reaches the focused view: a dead key's
+// accent shows underlined where the caret was, the letter that follows
+// replaces it in one undoable change and the underline goes; a composition
+// the method drops leaves the text as it was.
+TEST(TextviewInput, ThePlatformsCompositionsReachTheFocusedView) {
+  EXPECT_EQ(editProbe("platform"),
+            "accent composed: \"a\xB4" "b\" 2-2 underline 1-2 invert none composing 1 busy 0\n"
+            "letter committed: \"a\xE9" "b\" 2-2 underline none invert none composing 0 busy 0\n"
+            "undo names: IM Insert;\n"
+            "undone: \"ab\" 1-1\n"
+            "redone: \"a\xE9" "b\" 1-1\n"
+            "two composed: \"a~n\xE9" "b\" 3-3 underline 1-3 invert none composing 1 busy 0\n"
+            "dropped: \"a\xE9" "b\" 1-1 underline none invert none composing 0 busy 0\n"
+            "the next one: \"a\xEA\xE9" "b\" 2-2 underline none invert none composing 0 busy 0\n"
+            "undo names: IM Insert;IM Insert;IM Insert;IM Insert;\n");
+}
+
 // Editing by mouse and commands: a word double-clicked and dragged with
 // Ctrl to the text's start, the lines selected from the margin, shifted
 // right by 2 and sorted; undoing everything gives the original text back
