@@ -130,7 +130,10 @@ class X11 final : public Backend {
     HWND owner = it->second.owner;
     bool hadFocus = focusNow == it->second.window;
     if (it->second.ic) {
-      if (it->second.ic == focusIc_) endComposition();
+      if (it->second.ic == focusIc_) {
+        endComposition();
+        focusIc_ = nullptr;
+      }
       XDestroyIC(it->second.ic);
     }
     byWindow_.erase(it->second.window);
