@@ -1,5 +1,6 @@
 // The input-method object and its driver hooks, and the Windows module's
-// share: no input method, so no contexts and hooks that do nothing.
+// share: the platform keeps the contexts; the input that has the keyboard
+// shows the compositions its window is sent.
 #include "fw/gui/window/inputmethod.h"
 
 #include <algorithm>
@@ -147,8 +148,6 @@ void vinputMSWRegisterDriver() {
   vinputRegisterDriver(doNothing, giveUpKeyboard, doNothing, giveUpKeyboard, takeKeyboard, giveUpKeyboard,
                        compositionDone, doNothing, doNothing);
 }
-
-vinput* vinputMSWGetFocusInput() { return driver.focus; }
 
 bool vinputMSWComposition(win::HWND hwnd, win::UINT message, win::LPARAM lParam) {
   vinput* i = driver.focus;

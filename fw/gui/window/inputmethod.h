@@ -72,4 +72,3 @@ void vinputMSWRegisterDriver();
 // False when no input takes it (the window's default turns committed text
 // into characters).
 bool vinputMSWComposition(win::HWND hwnd, win::UINT message, win::LPARAM lParam);
-vinput* vinputMSWGetFocusInput();
