@@ -77,6 +77,9 @@ TEST(LineWalker, CopyingAndDeletingColumns) {
 // A column selection deleted before anything was ever typed goes by
 // column: the text module starts with its typing flag clear.
 TEST(LineWalker, AColumnDeletedBeforeAnyTypingGoesByColumn) {
+  // What the text module keeps for the whole process is made here, in the
+  // default context, so that it outlives the fresh one.
+  { Walked first("x"); }
   vmoduleContext* context = vmoduleCreateContext();
   {
     EXPECT_EQ(_vtextModule()->typing, 0);
