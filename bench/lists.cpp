@@ -34,6 +34,30 @@ void insertDeleteRow0(benchmark::State& state) {
 }
 BENCHMARK(insertDeleteRow0)->ArgNames({"rows", "client"})->ArgsProduct({{1000, 100000}, {0, 1}});
 
+// 1,000 separate single-row selections, one after another, in one free
+// selection of a 1,000,000-row list with the client's cells: the whole
+// run, each call adding one rectangle to those already selected.
+void disjointRowSelections(benchmark::State& state) {
+  const bool wholeRows = state.range(0) != 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    vlist* l = vlistCreate();
+    vlistSetCellGetter(l, [](vlist*, std::int32_t r, std::int32_t c) { return vlistCell(r * 4 + c); });
+    vlistSetColumnCount(l, 4);
+    vlistSetRowCount(l, 1000000);
+    vlistSelection* s = vlistCreateSelection(l);
+    vlistSetSelectionWholeRows(l, s, wholeRows ? 1 : 0);
+    state.ResumeTiming();
+    for (std::int32_t i = 0; i < 1000; ++i) vlistSelectRange(l, s, i * 997, 0, 1, 1);
+    state.PauseTiming();
+    if (s->rectCount != 1000) state.SkipWithError("the selections merged");
+    vinstanceDestroy(l);
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(1000 * state.iterations());  // selections
+}
+BENCHMARK(disjointRowSelections)->ArgName("wholeRows")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 // 200 items in a row of 400 chains (x and y per item), springs between.
 struct Items {
   vrect rects[200];

@@ -154,10 +154,14 @@ void spaceCopyInit(vobject* source, vobject* destination) {
 }
 
 void spaceLoadInit(vobject* self, vresource r) {
-  vobjectGetDefaultClass()->loadInit(self, r);
+  const vresourceInterface* io = vresourceGetInterface();
+  // A bare array of entries carries no tag.
+  if (io->type(r) == vresDICTIONARY)
+    vobjectGetDefaultClass()->loadInit(self, r);
+  else
+    self->tag = nullptr;
   vcommandSpace* s = space(self);
   resetVectors(s);
-  const vresourceInterface* io = vresourceGetInterface();
   vresource list = r;
   if (io->type(r) == vresDICTIONARY && !io->find(r, vname_Dictionary, &list)) return;
   if (io->type(list) != vresARRAY) vexGenerateMessage(&vexArgClass, "command space entries are not an array");
@@ -275,18 +279,24 @@ void vcommandSpaceCopyInit(vcommandSpace* source, vcommandSpace* destination) {
   spaceClass()->copyInit(source, destination);
 }
 
+namespace {
+// Only a dictionary can name a class; a bare array of entries never does.
+bool namesClass(vresource r) {
+  vname cls;
+  return vresourceGetInterface()->type(r) == vresDICTIONARY && vresourceTestGetTag(r, vname_Class, &cls);
+}
+}  // namespace
+
 void vcommandSpaceLoadInit(vcommandSpace* storage, vresource r) {
   vcommandStartup();
-  vname cls;
-  if (vresourceTestGetTag(r, vname_Class, &cls)) return vobjectLoadInit(storage, r);
+  if (namesClass(r)) return vobjectLoadInit(storage, r);
   storage->cls = spaceClass();
   spaceClass()->loadInit(storage, r);
 }
 
 vcommandSpace* vcommandSpaceLoad(vresource r) {
   vcommandStartup();
-  vname cls;
-  if (vresourceTestGetTag(r, vname_Class, &cls)) return space(vobjectLoad(r));
+  if (namesClass(r)) return space(vobjectLoad(r));
   auto* s = static_cast<vcommandSpace*>(vclassAllocInstance(spaceClass()));
   vcommandSpaceLoadInit(s, r);
   return s;

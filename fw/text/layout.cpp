@@ -16,7 +16,8 @@ namespace {
 
 constexpr vfixed kTabWidth = 0x300000;
 constexpr vfixed kLineEndWidth = 0x30000;
-constexpr vfixed kWidestX = 0x3FFF0000;
+// x stays well inside 64 bits whatever widths a line adds up.
+constexpr vtextX kWidestX = vtextX{1} << 46;
 constexpr std::int32_t kCacheGrowth = 512;
 
 // What a layout needs of one scratch style.
@@ -117,7 +118,7 @@ Para readRuler(vtext* text, vtextModule* m, std::int32_t position) {
   return p;
 }
 
-vfixed nextTab(const Para& p, vfixed x, bool paragraphFirstLine) {
+vtextX nextTab(const Para& p, vtextX x, bool paragraphFirstLine) {
   if (paragraphFirstLine && p.hasLeft && p.left > x) {
     for (std::int32_t i = 0; i < p.tabCount; ++i)
       if (p.tabs[i].position > x && p.tabs[i].position <= p.left) return p.tabs[i].position;
@@ -126,7 +127,7 @@ vfixed nextTab(const Para& p, vfixed x, bool paragraphFirstLine) {
   if (p.tabCount > 0 && x < p.lastTab)
     for (std::int32_t i = 0; i < p.tabCount; ++i)
       if (p.tabs[i].position > x) return p.tabs[i].position;
-  return vfixed(std::min<std::int64_t>((std::int64_t(x) / p.tabWidth + 1) * p.tabWidth, kWidestX));
+  return std::min<vtextX>((x / p.tabWidth + 1) * p.tabWidth, kWidestX);
 }
 
 vfixed roundPixels(vfixed v) { return (v + 0x8000) >> 16; }
@@ -228,7 +229,7 @@ void vtextForgetCache(const vtext* text) {
   if (m->cache.text == text) m->cache.text = nullptr;
 }
 
-void vtextGetLayoutMetrics(std::uint16_t* ascent, std::uint16_t* descent, vfixed* endX) {
+void vtextGetLayoutMetrics(std::uint16_t* ascent, std::uint16_t* descent, vtextX* endX) {
   vtextModule* m = _vtextModule();
   *ascent = m->cache.ascent;
   *descent = m->cache.descent;
@@ -261,8 +262,8 @@ vtextColumn* _vtextLayoutLine(vtext* text, void*, const char* chars, std::int32_
       position == 0 || !continuing || static_cast<unsigned char>(chars[-1]) == static_cast<unsigned>(L);
   const vtextClassRec* c = vtextClassOf(text);
 
-  vfixed x = paragraphStart ? p.first : p.left;
-  vfixed visible = x;
+  vtextX x = paragraphStart ? p.first : p.left;
+  vtextX visible = x;
   Run* run = &lay.newRun(position);
   std::int32_t changeAt = nextStyleChange(text, position);
   e[0] = {x, run->style};
@@ -287,7 +288,7 @@ vtextColumn* _vtextLayoutLine(vtext* text, void*, const char* chars, std::int32_
     } else if (view2) {
       vtextHexCharWidth(run->font, lineEnd ? 10 : ch, &w, nullptr);
     } else if (special && ch == 9 && x >= 0) {
-      w = nextTab(p, x, paragraphStart) - x;
+      w = vfixed(nextTab(p, x, paragraphStart) - x);
     } else if (lineEnd) {
       glyph = view1 ? vtextInvisibleGlyph(10) : nullptr;
       w = glyph ? vfixed(glyph->width) << 16 : kLineEndWidth;
@@ -298,8 +299,7 @@ vtextColumn* _vtextLayoutLine(vtext* text, void*, const char* chars, std::int32_
       lay.driver->advance(run->font, chars + i, 1, &w, &dy);
       lay.recordInk(*run, chars + i, i);
     }
-    // A line wider than 16.16 can hold stops at the widest x below the sentinel.
-    x = vfixed(std::clamp<std::int64_t>(std::int64_t(x) + w, -kWidestX, kWidestX));
+    x = std::clamp<vtextX>(x + w, -kWidestX, kWidestX);
     e[i + 1].x = x;
     // Blanks and the line end leave the visible width where it was.
     if (!(special && ch == 32) && !lineEnd) visible = x;
@@ -328,8 +328,8 @@ vtextColumn* _vtextLayoutLine(vtext* text, void*, const char* chars, std::int32_
   e[n + 1] = {vtextCOLUMN_SENTINEL, nullptr};
 
   if (p.justify > 0 && visible < p.right) {
-    vfixed shift = p.justify == 2 ? (p.right - visible) / 2 : p.right - visible;
-    for (std::int32_t i = 0; i <= n; ++i) e[i].x = vfixed(std::min<std::int64_t>(std::int64_t(e[i].x) + shift, kWidestX));
+    vtextX shift = p.justify == 2 ? (p.right - visible) / 2 : p.right - visible;
+    for (std::int32_t i = 0; i <= n; ++i) e[i].x = std::min<vtextX>(e[i].x + shift, kWidestX);
   }
   vfixed ascent = p.ascent, descent = p.descent;
   for (std::int32_t r = 0; r < std::min<std::int32_t>(lay.runCount, 64); ++r) {

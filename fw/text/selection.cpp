@@ -277,7 +277,7 @@ std::int32_t vtextGetPositionColumnValue(vtext* text, std::int32_t position) {
   std::int32_t count = 0, start = 0;
   vtextColumn* e = _vtextLayLine(text, line, &count, &start);
   if (!e) return 0;
-  return e[std::clamp(position - start, 0, count)].x >> 16;
+  return std::int32_t(e[std::clamp(position - start, 0, count)].x >> 16);
 }
 
 std::int32_t vtextGetPositionColumn(const vtext* text, std::int32_t position) {
@@ -291,13 +291,13 @@ std::int32_t vtextCountSelectionLines(const vtext* text, const vtextSelection* s
 
 std::int32_t vtextGetSelectionStartX(vtext* text, vtextSelection* s) {
   if (!text) return 0;
-  if (s->startX == vtextX_UNKNOWN) s->startX = std::uint16_t(vtextGetPositionColumnValue(text, s->start));
+  if (s->startX == vtextX_UNKNOWN) s->startX = std::max(vtextGetPositionColumnValue(text, s->start), INT32_MIN + 1);
   return s->startX;
 }
 
 std::int32_t vtextGetSelectionEndX(vtext* text, vtextSelection* s) {
   if (!text) return 0;
-  if (s->endX == vtextX_UNKNOWN) s->endX = std::uint16_t(vtextGetPositionColumnValue(text, s->end));
+  if (s->endX == vtextX_UNKNOWN) s->endX = std::max(vtextGetPositionColumnValue(text, s->end), INT32_MIN + 1);
   return s->endX;
 }
 

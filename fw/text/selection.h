@@ -28,7 +28,7 @@ struct vtextLineInfo {
   const char* chars;
   std::int32_t length;
   std::uint16_t height, descent;
-  vfixed startX, endX;
+  vtextX startX, endX;
   int paragraphStart;
 };
 

@@ -295,10 +295,9 @@ vtextModule* startContext() {
   startProcess();
   auto* m = static_cast<vtextModule*>(vmoduleBindSlot(moduleSlot, sizeof(vtextModule)));
   *m = vtextModule{};
-  m->typing = 1;
+  m->typing = 0;  // a column selection deleted before any typing goes by column
   m->cache.capacity = 1024;
   m->cache.entries = static_cast<vtextColumn*>(vmemAlloc((1024 + vtextCACHE_SPARE) * sizeof(vtextColumn)));
-  vmoduleAddContextExitProc(exitContext);
   m->styleClass = _vtextBuildStyleClass();
   m->rulerClass = _vtextBuildRulerClass();
   m->observerClass = _vtextBuildObserverClass();
@@ -317,6 +316,9 @@ vtextModule* startContext() {
     vfont* font = vfontFindScribe(vscribeLiteral(""));
     vtextRulerPutAttr(m->styleClass->definitions, &m->defaultStyle->attributes, vname_Font, font, 0);
   });
+  // Exits run newest first: the module's instances go before the classes
+  // this context made for them.
+  vmoduleAddContextExitProc(exitContext);
   return m;
 }
 

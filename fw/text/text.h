@@ -2,6 +2,7 @@
 // table of display lines, measured by the line breaker; styles and rulers
 // through attribute sets; observers told of every change.
 #pragma once
+#include <climits>
 #include <cstdint>
 
 #include "fw/core/class.h"
@@ -24,10 +25,14 @@ enum : std::uint8_t { vtextVIEW_NORMAL = 0, vtextVIEW_INVISIBLES = 1, vtextVIEW_
 
 inline constexpr std::uint32_t vtextLINE_END_MARKER = 0xFFFFFFFFu;
 
+// An x of a laid-out line in 16.16 fixed point, 64 bits wide: a line as
+// long as a block holds stays exact however wide its characters are.
+using vtextX = std::int64_t;
+
 struct vtextLine {
   std::uint32_t start;  // offset from the block's first character
   std::uint16_t ascent, descent;
-  vfixed startX, endX;
+  vtextX startX, endX;
 };
 
 struct vtext;
@@ -88,17 +93,18 @@ struct vtextSelection {
   vtext* text;
   std::int16_t slot;   // -1: not registered
   std::uint8_t mode;   // 0 plain, 1 column, 3 extend
-  std::uint16_t startX, endX;  // 0xFFFF: not known yet
+  std::int32_t startX, endX;  // pixels; vtextX_UNKNOWN: not known yet
 };
-inline constexpr std::uint16_t vtextX_UNKNOWN = 0xFFFF;
+inline constexpr std::int32_t vtextX_UNKNOWN = INT32_MIN;
 
 // One column-cache entry: the x of the gap before a character and the
 // scratch style that applies from it on (null: unchanged).
 struct vtextColumn {
-  vfixed x;
+  vtextX x;
   vtextStyle* style;
 };
-inline constexpr vfixed vtextCOLUMN_SENTINEL = 0x3FFFFFFF;
+// Beyond any x a line reaches.
+inline constexpr vtextX vtextCOLUMN_SENTINEL = vtextX{0x3FFFFFFF} << 32;
 
 struct vtextClassRec : vobjectClassRec {
   void (*insertText)(vtext* self, vtextSelection* selection, const char* chars, std::int32_t count);
@@ -217,7 +223,7 @@ void vtextRescanExtents(vtext* text, const char* chars, std::int32_t count, vtex
 vimage* vtextInvisibleGlyph(int c);
 vimage* vtextInvisibleGlyphForFont(int c, vfont* font);
 // The laid-out line of the column cache: its ascent, descent and end x.
-void vtextGetLayoutMetrics(std::uint16_t* ascent, std::uint16_t* descent, vfixed* endX);
+void vtextGetLayoutMetrics(std::uint16_t* ascent, std::uint16_t* descent, vtextX* endX);
 // Forgets the column cache when it describes the text.
 void vtextForgetCache(const vtext* text);
 

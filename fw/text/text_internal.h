@@ -15,7 +15,7 @@ struct vtextCache {
   std::int32_t position;
   std::int32_t length;
   std::uint16_t ascent, descent;
-  vfixed endX;
+  vtextX endX;
 };
 
 struct vtextModule {

@@ -265,9 +265,8 @@ void loadKind(vtext* t, vresource r, const Kind& k) {
 }
 
 // A copied style shares its source's graphic, which goes with the source
-// text: a copy of a style that owns its graphic owns a copy of it.
+// text or with the caller who made it: the copy owns a copy of its own.
 void ownGraphic(vtextStyle* from, vtextStyle* to, vtext* text) {
-  if (!(from->flags & vtextStyleOWNS_GRAPHIC)) return;
   auto* graphic = reinterpret_cast<vobject*>(vtextRulerFindAttr(&from->attributes, key("Graphic")));
   if (!graphic) return;
   auto* copy = static_cast<vobject*>(vobjectClone(graphic));
@@ -278,6 +277,7 @@ void ownGraphic(vtextStyle* from, vtextStyle* to, vtext* text) {
   to->flags |= vtextStyleOWNS_GRAPHIC;
   if (vclassIsSubclass(copy->cls, vtextGetGraphicClass())) {
     auto* g = static_cast<vtextGraphic*>(copy);
+    g->flags |= vtextGraphicSTYLE_OWNS;
     g->style = to;
     g->text = text;
   }

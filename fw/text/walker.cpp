@@ -102,7 +102,8 @@ vfixed spaceWidth(vtextStyle* style) {
 // The laid-out x of each character of a line and the width of a space in
 // the style in effect there; the column cache is gone by the next layout.
 struct LineMeasure {
-  std::vector<vfixed> x, space;
+  std::vector<vtextX> x;
+  std::vector<vfixed> space;
   vtextStyle* firstStyle = nullptr;
   void measure(vtext* t, std::int32_t line) {
     std::int32_t count = 0, start = 0;
@@ -159,11 +160,11 @@ struct TabStops {
   }
   TabStops(const TabStops&) = delete;
   TabStops& operator=(const TabStops&) = delete;
-  vfixed next(vfixed x) const {
+  vtextX next(vtextX x) const {
     if (ruler->tabCount > 0 && x < ruler->lastTab)
       for (std::int16_t i = 0; i < ruler->tabCount; ++i)
         if (ruler->tabs[i].position > x) return ruler->tabs[i].position;
-    return vfixed(std::min<std::int64_t>((std::int64_t(x) / width + 1) * width, 0x3FFF0000));
+    return (x / width + 1) * width;
   }
 };
 
@@ -182,13 +183,14 @@ std::int32_t _vtextExpandTabs(vtextWalk* walk, const char* piece, std::int32_t l
       out->push_back(c);
       continue;
     }
-    vfixed width = 0, space = 0;
+    vtextX width = 0;
+    vfixed space = 0;
     if (auto at = std::size_t(column + i); at + 1 < m.x.size()) {
       width = m.x[at + 1] - m.x[at];
       space = m.space[at];
     }
     // A tab narrower than a space still keeps its words apart.
-    std::int32_t n = space > 0 ? std::max<std::int32_t>(1, width / space) : 1;
+    std::int32_t n = space > 0 ? std::int32_t(std::max<vtextX>(1, width / space)) : 1;
     out->append(std::size_t(n), ' ');
     added += n - 1;
   }
@@ -203,7 +205,7 @@ std::int32_t _vtextCompressTabs(vtextWalk* walk, char* output, std::int32_t leng
   vtextStyle* style = m.firstStyle ? m.firstStyle : vtextStyleGetDefault();
   vfont* font = vtextStyleGetFont(style);
   const vfixed space = spaceWidth(style);
-  vfixed x = m.x.empty() ? 0 : m.x[std::size_t(std::clamp<std::int32_t>(column, 0, std::int32_t(m.x.size()) - 1))];
+  vtextX x = m.x.empty() ? 0 : m.x[std::size_t(std::clamp<std::int32_t>(column, 0, std::int32_t(m.x.size()) - 1))];
   TabScan scan{walk, options};
   std::int32_t write = 0, removed = 0;
   for (std::int32_t i = 0; i < length;) {
@@ -211,7 +213,7 @@ std::int32_t _vtextCompressTabs(vtextWalk* walk, char* output, std::int32_t leng
     const bool open = scan.open(c);
     if (c == ' ' && open && space > 0) {
       // A run of spaces that reaches a stop becomes one tab.
-      vfixed stop = stops.next(x), at = x;
+      vtextX stop = stops.next(x), at = x;
       std::int32_t j = i;
       while (j < length && output[j] == ' ' && at < stop) at += space, ++j;
       if (at == stop && j - i >= 2) {

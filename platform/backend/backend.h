@@ -63,6 +63,8 @@ class Backend {
   // A null grab releases the keyboard.
   virtual void GrabKeyboard(HWND surface) = 0;
   virtual void FocusSurface(HWND surface) = 0;
+  // The program drops the composition under way: the input method forgets it.
+  virtual void CancelComposition() {}
   virtual void Beep() = 0;
 
   // Clipboard: the program owns it (or gives it up); the text another

@@ -2,6 +2,8 @@
 // call queues input messages or changes window state as Windows would;
 // positions are screen pixels, surfaces are named by their window.
 #pragma once
+#include <string>
+
 #include "platform/backend/backend.h"
 
 namespace win::backend {
@@ -20,6 +22,10 @@ void InputButton(POINT screen, Button button, bool down);
 // `character` is the Windows-1252 character the key makes, or -1 when the
 // back-end does not know it.
 void InputKey(UINT virtualKey, UINT scanCode, bool extended, bool down, int character);
+// The system's input method (Windows-1252 text): what is being composed,
+// with the cursor in it (empty: nothing any more), and text it commits.
+void InputComposition(const std::string& text, int cursor);
+void InputCommit(const std::string& text);
 // The display's Caps Lock and NumLock toggles, which it keeps itself.
 void InputLockState(bool capsLock, bool numLock);
 void InputActivated(HWND surface);  // null: another program is active

@@ -26,6 +26,9 @@
 #include <X11/Xcursor/Xcursor.h>
 #include <X11/cursorfont.h>
 #include <X11/extensions/XShm.h>
+#include <X11/keysym.h>
+#include <clocale>
+#include <langinfo.h>
 #include <poll.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -56,7 +59,11 @@ struct Surface {
   bool movePending = false;  // outer not asked of the server yet
   RECT outer{};
   HWND owner = nullptr;
+  XIC ic = nullptr;  // made when the window first takes the keyboard
 };
+
+constexpr long kEventMask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                            PointerMotionMask | StructureNotifyMask | FocusChangeMask | PropertyChangeMask;
 
 class X11 final : public Backend {
  public:
@@ -73,6 +80,7 @@ class X11 final : public Backend {
     Bool detectable = False;
     XkbSetDetectableAutoRepeat(d_, True, &detectable);
     shm_ = useShm();
+    openInputMethod();
   }
   ~X11() override { Shutdown(); }
 
@@ -89,8 +97,7 @@ class X11 final : public Backend {
     a.colormap = colormap_;
     a.override_redirect = kind.overrideRedirect ? True : False;
     a.bit_gravity = NorthWestGravity;
-    a.event_mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
-                   PointerMotionMask | StructureNotifyMask | FocusChangeMask | PropertyChangeMask;
+    a.event_mask = kEventMask;
     int w = std::max(1, static_cast<int>(desc.outer.right - desc.outer.left));
     int h = std::max(1, static_cast<int>(desc.outer.bottom - desc.outer.top));
     XWindow xw = XCreateWindow(d_, root_, desc.outer.left, desc.outer.top, static_cast<unsigned>(w),
@@ -99,7 +106,7 @@ class X11 final : public Backend {
                                    CWEventMask,
                                &a);
     Surface& s = surfaces_[surface];
-    s = {xw, SurfaceState::hidden, false, false, kind.overrideRedirect, false, desc.outer, nullptr};
+    s = {xw, SurfaceState::hidden, false, false, kind.overrideRedirect, false, desc.outer, nullptr, nullptr};
     byWindow_[xw] = surface;
     XSetWMProtocols(d_, xw, &wmDeleteWindow_, 1);
     XClassHint hint{program_invocation_short_name, program_invocation_short_name};
@@ -123,6 +130,13 @@ class X11 final : public Backend {
     XGetInputFocus(d_, &focusNow, &revert);
     HWND owner = it->second.owner;
     bool hadFocus = focusNow == it->second.window;
+    if (it->second.ic) {
+      if (it->second.ic == focusIc_) {
+        endComposition();
+        focusIc_ = nullptr;
+      }
+      XDestroyIC(it->second.ic);
+    }
     byWindow_.erase(it->second.window);
     XDestroyWindow(d_, it->second.window);
     surfaces_.erase(it);
@@ -325,6 +339,12 @@ class X11 final : public Backend {
       while (XPending(d_)) {
         XEvent e;
         XNextEvent(d_, &e);
+        if (e.type == MappingNotify) XRefreshKeyboardMapping(&e.xmapping);
+        // The input method takes what it composes.
+        if (XFilterEvent(&e, 0)) {
+          if (e.type == KeyPress) filteredKey(e.xkey);
+          continue;
+        }
         handle(e);
       }
       // Focus that left for another program takes the activation with it.
@@ -345,9 +365,22 @@ class X11 final : public Backend {
     XFlush(d_);
   }
 
+  void CancelComposition() override {
+    if (!focusIc_) return;
+    if (char* left = XmbResetIC(focusIc_)) XFree(left);
+    preedit_.clear();
+    deadPending_ = false;
+  }
+
   void Shutdown() override {
     if (!d_) return;
-    for (auto& [h, s] : surfaces_) XDestroyWindow(d_, s.window);
+    for (auto& [h, s] : surfaces_) {
+      if (s.ic) XDestroyIC(s.ic);
+      XDestroyWindow(d_, s.window);
+    }
+    focusIc_ = nullptr;
+    if (im_) XCloseIM(im_);
+    im_ = nullptr;
     surfaces_.clear();
     byWindow_.clear();
     selectionWindow_ = 0;
@@ -637,25 +670,206 @@ class X11 final : public Backend {
     InputStateChanged(h, state);
   }
 
+  // ---- The input method.
+
+  // Opened in the locale's character type (UTF-8 when the locale names
+  // another or none), which is then put back: the method keeps what it
+  // was opened with. Without one, keys are looked up as before.
+  void openInputMethod() {
+    const char* now = std::setlocale(LC_CTYPE, nullptr);
+    std::string saved = now ? now : "C";
+    if (!std::setlocale(LC_CTYPE, "") || std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0)
+      std::setlocale(LC_CTYPE, "C.UTF-8");
+    if (XSupportsLocale()) {
+      if (!XSetLocaleModifiers("")) XSetLocaleModifiers("@im=none");
+      im_ = XOpenIM(d_, nullptr, nullptr, nullptr);
+      if (!im_ && XSetLocaleModifiers("@im=none")) im_ = XOpenIM(d_, nullptr, nullptr, nullptr);
+    }
+    std::setlocale(LC_CTYPE, saved.c_str());
+    if (!im_) return;
+    XIMStyles* styles = nullptr;
+    if (XGetIMValues(im_, XNQueryInputStyle, &styles, nullptr) || !styles) {
+      XCloseIM(im_);
+      im_ = nullptr;
+      return;
+    }
+    // Composition shown in the text itself first, else none shown by us.
+    const XIMStyle wanted[] = {XIMPreeditCallbacks | XIMStatusNothing, XIMPreeditCallbacks | XIMStatusNone,
+                               XIMPreeditNothing | XIMStatusNothing, XIMPreeditNothing | XIMStatusNone,
+                               XIMPreeditNone | XIMStatusNothing, XIMPreeditNone | XIMStatusNone};
+    for (XIMStyle w : wanted)
+      for (unsigned short i = 0; !style_ && i < styles->count_styles; ++i)
+        if (styles->supported_styles[i] == w) style_ = w;
+    XFree(styles);
+    if (!style_) {
+      XCloseIM(im_);
+      im_ = nullptr;
+    }
+  }
+
+  // The window's input context, made on first use; null without a method.
+  XIC contextOf(Surface& s) {
+    if (s.ic || !im_) return s.ic;
+    if (style_ & XIMPreeditCallbacks) {
+      preeditStart_ = {reinterpret_cast<XPointer>(this), &X11::onPreeditStart};
+      preeditDone_ = {reinterpret_cast<XPointer>(this), &X11::onPreeditDone};
+      preeditDraw_ = {reinterpret_cast<XPointer>(this), &X11::onPreeditDraw};
+      preeditCaret_ = {reinterpret_cast<XPointer>(this), &X11::onPreeditCaret};
+      XVaNestedList preedit = XVaCreateNestedList(0, XNPreeditStartCallback, &preeditStart_, XNPreeditDoneCallback,
+                                                  &preeditDone_, XNPreeditDrawCallback, &preeditDraw_,
+                                                  XNPreeditCaretCallback, &preeditCaret_, nullptr);
+      s.ic = XCreateIC(im_, XNInputStyle, style_, XNClientWindow, s.window, XNFocusWindow, s.window,
+                       XNPreeditAttributes, preedit, nullptr);
+      XFree(preedit);
+    } else {
+      s.ic = XCreateIC(im_, XNInputStyle, style_, XNClientWindow, s.window, XNFocusWindow, s.window, nullptr);
+    }
+    if (!s.ic) return nullptr;
+    long filter = 0;
+    if (!XGetICValues(s.ic, XNFilterEvents, &filter, nullptr)) XSelectInput(d_, s.window, kEventMask | filter);
+    return s.ic;
+  }
+
+  void focusInputContext(Surface& s) {
+    XIC ic = contextOf(s);
+    if (ic == focusIc_) return;
+    if (focusIc_) {
+      endComposition();
+      XUnsetICFocus(focusIc_);
+    }
+    focusIc_ = ic;
+    if (ic) XSetICFocus(ic);
+  }
+
+  void unfocusInputContext(Surface& s) {
+    if (!s.ic || s.ic != focusIc_) return;
+    endComposition();
+    XUnsetICFocus(focusIc_);
+    focusIc_ = nullptr;
+  }
+
+  // A composition left behind (the keyboard went elsewhere) is dropped.
+  void endComposition() {
+    if (!preedit_.empty() || deadPending_) InputComposition("", 0);
+    preedit_.clear();
+    deadPending_ = false;
+  }
+
+  void showPreedit() { InputComposition(x11::cp1252FromCodePoints(preedit_), caret_); }
+
+  static int onPreeditStart(XIC, XPointer self, XPointer) {
+    reinterpret_cast<X11*>(self)->preedit_.clear();
+    return -1;  // no limit on its length
+  }
+  static void onPreeditDone(XIM, XPointer self, XPointer) {
+    auto* x = reinterpret_cast<X11*>(self);
+    x->preedit_.clear();
+    x->caret_ = 0;
+  }
+  static void onPreeditDraw(XIM, XPointer self, XPointer data) {
+    auto* x = reinterpret_cast<X11*>(self);
+    const auto* d = reinterpret_cast<const XIMPreeditDrawCallbackStruct*>(data);
+    std::u32string& p = x->preedit_;
+    std::size_t first = std::min<std::size_t>(static_cast<std::size_t>(std::max(d->chg_first, 0)), p.size());
+    std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(std::max(d->chg_length, 0)), p.size() - first);
+    std::u32string put;
+    if (d->text && d->text->length > 0) {
+      if (d->text->encoding_is_wchar && d->text->string.wide_char)
+        for (unsigned short i = 0; i < d->text->length; ++i) put += static_cast<char32_t>(d->text->string.wide_char[i]);
+      else if (!d->text->encoding_is_wchar && d->text->string.multi_byte)
+        put = x11::codePointsFromUtf8(d->text->string.multi_byte);
+    }
+    p.replace(first, n, put);
+    x->caret_ = std::clamp(d->caret, 0, static_cast<int>(p.size()));
+    x->showPreedit();
+  }
+  static void onPreeditCaret(XIM, XPointer self, XPointer data) {
+    auto* x = reinterpret_cast<X11*>(self);
+    auto* c = reinterpret_cast<XIMPreeditCaretCallbackStruct*>(data);
+    if (c->direction == XIMAbsolutePosition) x->caret_ = std::clamp(c->position, 0, static_cast<int>(x->preedit_.size()));
+    c->position = x->caret_;
+    x->showPreedit();
+  }
+
+  // A key the method kept: a dead key starts a composition that shows its
+  // accent (underlined) until the next key finishes it, unless the
+  // method shows its compositions itself.
+  void filteredKey(const XKeyEvent& ev) {
+    if (style_ & XIMPreeditCallbacks) return;
+    XKeyEvent copy = ev;
+    int accent = x11::deadKeyCharacter(static_cast<std::uint32_t>(XLookupKeysym(&copy, 0)));
+    if (accent < 0) {
+      KeySym shifted = 0;
+      char ignored[8];
+      XLookupString(&copy, ignored, sizeof ignored, &shifted, nullptr);
+      accent = x11::deadKeyCharacter(static_cast<std::uint32_t>(shifted));
+    }
+    if (accent < 0) {
+      // Any other key the method keeps either completes the accent's
+      // sequence (the result comes back at once as a key of code 0) or
+      // breaks it, and the accent goes.
+      XEvent next{};
+      if (XEventsQueued(d_, QueuedAlready) > 0) XPeekEvent(d_, &next);
+      bool result = next.type == KeyPress && next.xkey.keycode == 0;
+      if (deadPending_ && !result) endComposition();
+      return;
+    }
+    deadPending_ = true;
+    InputComposition(std::string(1, static_cast<char>(accent)), 1);
+  }
+
+  static bool isModifier(KeySym k) { return IsModifierKey(k) || k == XK_ISO_Level3_Shift || k == XK_Mode_switch; }
+
   void key(const XKeyEvent& ev, bool down) {
     XKeyEvent copy = ev;
-    char text[8];
     KeySym typed = 0;
-    int n = XLookupString(&copy, text, sizeof text, &typed, nullptr);
+    std::string text;  // Windows-1252
+    Surface* s = find(surfaceOf(ev.window));
+    XIC ic = s ? s->ic : nullptr;
+    if (down && ic) {
+      char buffer[256];
+      Status status = 0;
+      int n = Xutf8LookupString(ic, &copy, buffer, sizeof buffer, &typed, &status);
+      if (status == XBufferOverflow) {
+        std::vector<char> big(static_cast<std::size_t>(n) + 1);
+        n = Xutf8LookupString(ic, &copy, big.data(), n, &typed, &status);
+        text = x11::cp1252FromUtf8(std::string(big.data(), static_cast<std::size_t>(std::max(n, 0))));
+      } else if (status == XLookupChars || status == XLookupBoth) {
+        text = x11::cp1252FromUtf8(std::string(buffer, static_cast<std::size_t>(std::max(n, 0))));
+      }
+      if (status != XLookupKeySym && status != XLookupBoth) typed = 0;
+    } else {
+      char latin1[8];
+      int n = XLookupString(&copy, latin1, sizeof latin1, &typed, nullptr);
+      auto first = static_cast<unsigned char>(latin1[0]);
+      if (n == 1 && (first < 0x80 || first >= 0xA0)) text.assign(1, latin1[0]);
+    }
     KeySym plain = XLookupKeysym(&copy, 0);
+    if (down) {
+      // What ends a composition is committed as one piece of text.
+      bool composing = deadPending_ || !preedit_.empty();
+      if (!text.empty() && (composing || ev.keycode == 0)) {
+        deadPending_ = false;
+        preedit_.clear();
+        InputCommit(text);
+        return;
+      }
+      if (deadPending_ && !isModifier(plain)) endComposition();
+    }
     // The keypad's keysym tells NumLock's state; elsewhere the key counts.
     bool keypad = plain >= 0xFF80 && plain <= 0xFFBD;
     x11::KeyMapping k = x11::keyOfKeysym(static_cast<std::uint32_t>(keypad ? typed : plain));
-    if (!k.virtualKey) return;
+    if (!k.virtualKey) {
+      if (down && !text.empty()) InputCommit(text);  // text of a key the layout here lacks
+      return;
+    }
     InputLockState((ev.state & LockMask) != 0, (ev.state & Mod2Mask) != 0);
     // Key codes below 97 are set-1 scan codes plus 8; the others take the
     // set-1 code of their key.
     UINT scan = ev.keycode >= 9 && ev.keycode <= 96 ? ev.keycode - 8 : MapVirtualKeyA(k.virtualKey, MAPVK_VK_TO_VSC);
     int character = -1;
-    if (down) {
-      auto first = static_cast<unsigned char>(text[0]);
-      character = n == 1 && (first < 0x80 || first >= 0xA0) ? first : x11::characterOfKeysym(static_cast<std::uint32_t>(typed));
-    }
+    if (down)
+      character = text.size() == 1 ? static_cast<unsigned char>(text[0]) : x11::characterOfKeysym(static_cast<std::uint32_t>(typed));
     InputKey(k.virtualKey, scan, k.extended, down, character);
   }
 
@@ -836,14 +1050,18 @@ class X11 final : public Backend {
           InputCloseRequested(h);
         break;
       case FocusIn:
+        if (e.xfocus.mode != NotifyGrab && e.xfocus.mode != NotifyUngrab && e.xfocus.detail != NotifyPointer)
+          focusInputContext(*s);
         if (e.xfocus.serial < focusAsked_) break;
         if (e.xfocus.mode != NotifyGrab && e.xfocus.mode != NotifyUngrab && e.xfocus.detail != NotifyPointer)
           InputActivated(h);
         break;
       case FocusOut:
         if (e.xfocus.mode != NotifyGrab && e.xfocus.mode != NotifyUngrab && e.xfocus.detail != NotifyPointer &&
-            e.xfocus.detail != NotifyInferior)
+            e.xfocus.detail != NotifyInferior) {
           focusLeft_ = true;
+          unfocusInputContext(*s);
+        }
         break;
       case KeyPress:
       case KeyRelease:
@@ -879,6 +1097,14 @@ class X11 final : public Backend {
   XImage* shmImage_ = nullptr;
   XShmSegmentInfo shmInfo_{};
   Cursor cursor_ = 0;
+  XIM im_ = nullptr;
+  XIMStyle style_ = 0;
+  XIC focusIc_ = nullptr;
+  XICCallback preeditStart_{};
+  XIMCallback preeditDone_{}, preeditDraw_{}, preeditCaret_{};
+  std::u32string preedit_;    // what the method composes, shown in the text
+  int caret_ = 0;
+  bool deadPending_ = false;  // a dead key's accent shown, awaiting its letter
   std::map<HCURSOR, Cursor> cursors_;
   std::map<HWND, Surface> surfaces_;
   std::map<XWindow, HWND> byWindow_;

@@ -148,6 +148,41 @@ std::string utf8From1252(const std::string& text) {
   return out;
 }
 
+int deadKeyCharacter(std::uint32_t keysym) {
+  // dead_grave (0xFE50) to dead_ogonek (0xFE5C); 0x3F: the accent 1252 lacks.
+  static constexpr unsigned char kAccents[] = {0x60, 0xB4, 0x5E, 0x7E, 0xAF, 0x3F, 0x3F,
+                                               0xA8, 0xB0, 0x3F, 0x3F, 0xB8, 0x3F};
+  if (keysym < 0xFE50 || keysym > 0xFE5C) return -1;
+  return kAccents[keysym - 0xFE50];
+}
+
+std::string cp1252FromCodePoints(const std::u32string& text) {
+  std::string out;
+  for (char32_t cp : text) {
+    int b = cp1252Of(static_cast<std::uint32_t>(cp));
+    out += b < 0 ? '?' : static_cast<char>(b);
+  }
+  return out;
+}
+
+std::u32string codePointsFromUtf8(const std::string& text) {
+  std::u32string out;
+  for (std::size_t i = 0; i < text.size();) {
+    auto c = static_cast<unsigned char>(text[i]);
+    int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+    std::uint32_t cp = extra == 0 ? c : extra == 1 ? c & 0x1F : extra == 2 ? c & 0x0F : c & 0x07;
+    bool valid = extra >= 0 && i + static_cast<std::size_t>(extra) < text.size();
+    for (int k = 1; valid && k <= extra; ++k) {
+      auto n = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+      if ((n & 0xC0) != 0x80) valid = false;
+      cp = cp << 6 | (n & 0x3F);
+    }
+    out += valid ? static_cast<char32_t>(cp) : U'?';
+    i += valid ? static_cast<std::size_t>(extra) + 1 : 1;
+  }
+  return out;
+}
+
 std::string cp1252FromUtf8(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size();) {

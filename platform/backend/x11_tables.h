@@ -20,9 +20,16 @@ KeyMapping keyOfKeysym(std::uint32_t keysym);
 // The Windows-1252 character a keysym types, or -1.
 int characterOfKeysym(std::uint32_t keysym);
 
+// The Windows-1252 character a dead key shows alone (its accent), or -1
+// for a keysym that is no dead key.
+int deadKeyCharacter(std::uint32_t keysym);
+
 // Windows-1252 and UTF-8; code points that 1252 lacks become "?".
 std::string utf8From1252(const std::string& text);
 std::string cp1252FromUtf8(const std::string& text);
+// Code points (an input method's text) the same way.
+std::string cp1252FromCodePoints(const std::u32string& text);
+std::u32string codePointsFromUtf8(const std::string& text);
 // Latin-1 (WM_NAME, STRING selections) and 1252, either way: 0x80-0x9F
 // (1252's own characters, Latin-1's controls) become "?".
 std::string latin1From1252(const std::string& text);

@@ -29,7 +29,8 @@ bool overlaps(UINT first, UINT last, UINT lo, UINT hi) { return (lo == 0 && hi =
 bool mightMatch(const HardwareInput& r, UINT lo, UINT hi) {
   switch (r.kind) {
     case HardwareInput::Kind::key: return overlaps(WM_KEYDOWN, WM_SYSKEYUP, lo, hi);
-    case HardwareInput::Kind::message: return overlaps(r.msg.message, r.msg.message, lo, hi);
+    case HardwareInput::Kind::message:
+    case HardwareInput::Kind::composition: return overlaps(r.msg.message, r.msg.message, lo, hi);
     default: return overlaps(WM_NCMOUSEMOVE, WM_NCMBUTTONUP, lo, hi) || overlaps(WM_MOUSEMOVE, WM_MBUTTONUP, lo, hi);
   }
 }
@@ -38,6 +39,8 @@ void route(HardwareInput& r) {
   r.routing = true;
   if (r.kind == HardwareInput::Kind::key)
     routeKey(r);
+  else if (r.kind == HardwareInput::Kind::composition)
+    routeComposition(r);
   else
     routePointer(r);
   r.routing = false;
@@ -188,6 +191,7 @@ void SetMouseCoalescing(bool on) { internal::hq().coalesce = on; }
 void ResetInput() {
   internal::hq() = {};
   internal::resetKeys();
+  internal::resetIme();
 }
 
 }  // namespace test

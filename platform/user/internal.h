@@ -116,7 +116,7 @@ bool messageMatches(HWND hwnd, UINT message, HWND filter, UINT lo, UINT hi);
 // so the capture, focus and activation of that moment decide where it
 // goes; the key state changes it carries take effect when it is taken.
 struct HardwareInput {
-  enum class Kind : std::uint8_t { move, button, key, message };
+  enum class Kind : std::uint8_t { move, button, key, message, composition };
   Kind kind = Kind::move;
   POINT pt{};
   DWORD time = 0;
@@ -127,6 +127,8 @@ struct HardwareInput {
   WPARAM buttons = 0;   // pointer: the MK_ state after the event
   LPARAM keyBits = 0;   // key: the lParam of its message
   int character = -1;   // key press: what the back-end says it types
+  std::string text;     // composition: the string its message reads
+  int cursor = 0;
   bool routing = false, routed = false, dropped = false;
   MSG msg{};
 };
@@ -137,6 +139,13 @@ bool takeInput(MSG* out, HWND filter, UINT lo, UINT hi, bool remove);
 // Routing (mouse.cpp, keyboard.cpp): fills `msg`, or sets `dropped`.
 void routePointer(HardwareInput& in);
 void routeKey(HardwareInput& in);
+// The input method (ime.cpp): a composition message goes where keys go;
+// when taken, its strings become what ImmGetCompositionStringA reads.
+void routeComposition(HardwareInput& in);
+void compositionTaken(const HardwareInput& in);
+// The committed text as WM_CHAR messages to the window.
+void postCommitted(HWND hwnd);
+void resetIme();
 // Default processing of WM_NCHITTEST and WM_SETCURSOR (mouse.cpp).
 LRESULT defaultHitTest(const Window& w, POINT screen);
 LRESULT defaultSetCursor(HWND hwnd, WPARAM wParam, LPARAM lParam);

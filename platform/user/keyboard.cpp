@@ -205,6 +205,7 @@ void applyKey(KeyStates& keys, UINT vk, UINT scan, bool extended, bool isDown) {
 }
 
 void inputTaken(const HardwareInput& in) {
+  if (in.kind == HardwareInput::Kind::composition) return compositionTaken(in);
   KeyboardState& k = kb();
   if (in.kind == HardwareInput::Kind::key || in.kind == HardwareInput::Kind::button)
     applyKey(k.taken, in.vk, in.scan, in.extended, in.down);

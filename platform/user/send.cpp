@@ -85,6 +85,12 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_GETTEXTLENGTH:
       return static_cast<LRESULT>(w->title.size());
+    case WM_IME_COMPOSITION:
+      if (lParam & GCS_RESULTSTR) internal::postCommitted(hwnd);
+      return 0;
+    case WM_IME_STARTCOMPOSITION:
+    case WM_IME_ENDCOMPOSITION:
+      return 0;
     case WM_WINDOWPOSCHANGED: {
       auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
       POINT origin{w->rect.left + w->client.left, w->rect.top + w->client.top};

@@ -66,6 +66,10 @@ void Click(POINT screen, backend::Button button = backend::Button::left);
 void KeyDown(UINT virtualKey, bool extended = false);
 void KeyUp(UINT virtualKey, bool extended = false);
 void Type(const std::string& text);
+// The system's input method, as a user drives it: the text being composed
+// (empty: the composition is dropped) with its cursor, and committed text.
+void Compose(const std::string& text, int cursor);
+void Commit(const std::string& text);
 void SetMouseCoalescing(bool on);
 // Forgets queued input and every key and button state; coalescing on.
 void ResetInput();

@@ -41,6 +41,7 @@ struct HPEN__;
 struct HFONT__;
 struct HPALETTE__;
 struct HACCEL__;
+struct HIMC__;
 using HWND = HWND__*;
 using HMENU = HMENU__*;
 using HINSTANCE = HINSTANCE__*;
@@ -57,6 +58,7 @@ using HPEN = HPEN__*;
 using HFONT = HFONT__*;
 using HPALETTE = HPALETTE__*;
 using HACCEL = HACCEL__*;
+using HIMC = HIMC__*;
 // Any drawing object: every kind above converts to it.
 using HGDIOBJ = void*;
 using HANDLE = void*;

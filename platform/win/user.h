@@ -309,6 +309,24 @@ BOOL IsClipboardFormatAvailable(UINT format);
 UINT EnumClipboardFormats(UINT format);  // 0 starts; 0 after the last
 HWND GetClipboardOwner();                // null when another program owns it
 
+// The input method: while the user composes text, the focus window gets
+// WM_IME_STARTCOMPOSITION, a WM_IME_COMPOSITION for each change (lParam
+// GCS_COMPSTR | GCS_CURSORPOS) and for the committed text (GCS_RESULTSTR),
+// then WM_IME_ENDCOMPOSITION. ImmGetCompositionStringA reads the strings
+// (Windows-1252) as of the WM_IME_COMPOSITION last taken from the queue:
+// the bytes copied (the size needed without a buffer), or the cursor for
+// GCS_CURSORPOS. DefWindowProc turns committed text into WM_CHAR messages.
+// ImmNotifyIME with NI_COMPOSITIONSTR and CPS_CANCEL drops a composition.
+inline constexpr LPARAM GCS_COMPSTR = 0x0008;
+inline constexpr LPARAM GCS_CURSORPOS = 0x0080;
+inline constexpr LPARAM GCS_RESULTSTR = 0x0800;
+inline constexpr DWORD NI_COMPOSITIONSTR = 0x0015;
+inline constexpr DWORD CPS_CANCEL = 0x0004;
+HIMC ImmGetContext(HWND hwnd);
+BOOL ImmReleaseContext(HWND hwnd, HIMC context);
+LONG ImmGetCompositionStringA(HIMC context, DWORD index, void* buffer, DWORD bytes);
+BOOL ImmNotifyIME(HIMC context, DWORD action, DWORD index, DWORD value);
+
 // The wake-up of WaitMessage. PrepareWake makes the pipe; WakeFromSignal
 // is async-signal-safe. Wait descriptors are polled beside it.
 void PrepareWake();

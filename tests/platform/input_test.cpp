@@ -1,7 +1,10 @@
 // Input: routing of pointer and key records as the queue is read, click
 // activation, key states as of the message, the US layout's tables and
 // TranslateMessage.
+#include <algorithm>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "platform_fixture.h"
 
@@ -270,6 +273,56 @@ TEST_F(InputTest, InputComesAfterPostedMessagesAndGoesWhereTheFocusIsWhenRead) {
   win::test::KeyDown('X');
   win::test::KeyUp('X');
   EXPECT_EQ(taken(), "");
+}
+
+// The input method's compositions queue in order with the keys and go
+// where keys go; each WM_IME_COMPOSITION reads the strings it was queued
+// with, however many followed it; committed text left to the default
+// procedure comes back as characters, posted ahead of the input queue.
+TEST_F(InputTest, CompositionsQueueWithKeysAndReadTheirOwnStrings) {
+  win::SetActiveWindow(a);
+  win::SetFocus(a);
+  auto read = [](win::HWND w, win::DWORD index) {
+    win::HIMC c = win::ImmGetContext(w);
+    char buf[16] = {};
+    win::LONG n = win::ImmGetCompositionStringA(c, index, buf, sizeof buf);
+    EXPECT_EQ(n, win::ImmGetCompositionStringA(c, index, nullptr, 0));
+    win::ImmReleaseContext(w, c);
+    return std::string(buf, std::size_t(std::max<win::LONG>(n, 0)));
+  };
+  win::test::KeyDown('X');
+  win::test::Compose("\xB4", 1);
+  win::test::Compose("\xB4n", 2);
+  win::test::Commit("\xF1");
+  win::test::KeyUp('X');
+  std::vector<std::string> got;
+  win::MSG m;
+  while (nextMessage(m)) {
+    std::string line = Recorder::name(m.hwnd) + " " + win::test::MessageName(m.message);
+    if (m.message == win::WM_IME_COMPOSITION) {
+      if (m.lParam & win::GCS_RESULTSTR) line += " result " + read(m.hwnd, win::DWORD(win::GCS_RESULTSTR));
+      else line += " composed " + read(m.hwnd, win::DWORD(win::GCS_COMPSTR)) + " cursor " +
+                   std::to_string(win::ImmGetCompositionStringA(win::ImmGetContext(m.hwnd), win::DWORD(win::GCS_CURSORPOS), nullptr, 0));
+      win::DefWindowProcA(m.hwnd, m.message, m.wParam, m.lParam);
+    }
+    if (m.message == win::WM_CHAR) line += " " + std::to_string(m.wParam);
+    got.push_back(line);
+  }
+  const std::string start = "a " + win::test::MessageName(win::WM_IME_STARTCOMPOSITION);
+  const std::string compose = "a " + win::test::MessageName(win::WM_IME_COMPOSITION);
+  const std::string end = "a " + win::test::MessageName(win::WM_IME_ENDCOMPOSITION);
+  EXPECT_EQ(got, (std::vector<std::string>{"a WM_KEYDOWN", start, compose + " composed \xB4 cursor 1",
+                                           compose + " composed \xB4n cursor 2", compose + " result \xF1",
+                                           "a WM_CHAR 241", end, "a WM_KEYUP"}));
+  // A composition dropped by the method ends without a result; nothing
+  // composed, nothing queued.
+  win::test::Compose("~", 1);
+  win::test::Compose("", 0);
+  win::test::Compose("", 0);
+  got.clear();
+  while (nextMessage(m)) got.push_back(win::test::MessageName(m.message));
+  EXPECT_EQ(got.size(), 4u);
+  EXPECT_EQ(got.back(), win::test::MessageName(win::WM_IME_ENDCOMPOSITION));
 }
 
 TEST_F(InputTest, KeyMessageParametersCarryTheScanCodeAndStateBits) {

@@ -79,6 +79,18 @@ TEST(X11Tables, TextCrossesBetween1252AndUtf8AndLineEnds) {
   EXPECT_EQ(x11::cp1252FromUtf8("\xe2\x80\x9cq\xe2\x80\x9d"), "\x93q\x94");
   EXPECT_EQ(x11::lfFromCrlf("line1\r\nline2\r\n\r"), "line1\nline2\n\r");
   EXPECT_EQ(x11::crlfFromLf("line1\nline2\r\n\n"), "line1\r\nline2\r\n\r\n");
+  // An input method's code points, and its UTF-8 text taken apart.
+  EXPECT_EQ(x11::cp1252FromCodePoints(U"\u00e9\u20ac\u0416x"), "\xe9\x80?x");
+  EXPECT_EQ(x11::codePointsFromUtf8("a\xc3\xa9\xe2\x82\xac\xc3"), U"a\u00e9\u20ac?");
+}
+
+TEST(X11Tables, DeadKeysShowTheirAccents) {
+  struct Case {
+    std::uint32_t keysym;
+    int accent;
+  } const cases[] = {{0xFE50, 0x60}, {0xFE51, 0xB4}, {0xFE52, 0x5E}, {0xFE53, 0x7E}, {0xFE57, 0xA8},
+                     {0xFE5A, 0x3F}, {0xFE5B, 0xB8}, {0xFE4F, -1},   {0xFE5D, -1},   {0x65, -1}};
+  for (const Case& c : cases) EXPECT_EQ(x11::deadKeyCharacter(c.keysym), c.accent) << std::hex << c.keysym;
 }
 
 TEST(X11Tables, StylesChooseTheKindOfXWindow) {

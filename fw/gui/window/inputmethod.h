@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "fw/core/class.h"
+#include "platform/win.h"
 
 struct vwindow;
 
@@ -18,7 +19,23 @@ struct vinput : vobject {
   std::uint16_t flags;
 };
 
-using vinputClassRec = vobjectClassRec;
+// One change of a composition, as the system's input method reports it.
+struct vinputUpdate {
+  std::int32_t position;  // of the change inside the composition
+  std::int32_t removed;   // composed characters taken out there
+  std::int32_t inserted;  // bytes of chars put in their place
+  const char* chars;
+  std::int32_t cursor;  // the composition cursor
+  // The converted part inside the composition; a negative start keeps the
+  // present one, moved with the change.
+  std::int32_t conversionStart, conversionLength;
+  std::uint32_t committed;  // the composition ends, its characters kept
+};
+
+struct vinputClassRec : vobjectClassRec {
+  // Shows the change in the owner (the base class ignores it).
+  void (*updateComposition)(vinput* input, const vinputUpdate* update);
+};
 using vinputHook = int (*)(vinput* input);
 
 vinputClassRec* vinputGetClass();
@@ -39,13 +56,19 @@ void vinputRegisterDriver(vinputHook create, vinputHook destroy, vinputHook open
 
 // The per-window input-method context of the Windows module: asked for
 // when a window's native side opens and released when it closes, told of
-// focus changes, and told of the object that owns a menu bar. This system
-// has no input method: no context is made and the others do nothing.
+// focus changes, and told of the object that owns a menu bar. The
+// platform keeps one context for all windows: none is made here.
 void* vinputMSWCreateContext(vwindow* window);
 void vinputMSWReleaseContext(void* context);
 void vinputMSWFocusIn(void* context);
 void vinputMSWFocusOut(void* context);
 void vinputMSWMenuBarOwner(vobject* owner);
-// The Windows module's driver: nine hooks that do nothing, registered when
-// the window class is built.
+// The Windows module's driver, registered when the window class is built:
+// the input that has the keyboard (given it by its focus-in notice) gets
+// the platform's compositions; its completion notice drops a composition
+// the platform still holds.
 void vinputMSWRegisterDriver();
+// A window's WM_IME_ message: shown in the input that has the keyboard.
+// False when no input takes it (the window's default turns committed text
+// into characters).
+bool vinputMSWComposition(win::HWND hwnd, win::UINT message, win::LPARAM lParam);

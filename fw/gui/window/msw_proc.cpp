@@ -490,6 +490,10 @@ win::LRESULT handle(vwindow* w, win::HWND hwnd, win::UINT message, win::WPARAM w
     case win::WM_DEADCHAR:
     case win::WM_SYSCHAR:
     case win::WM_SYSDEADCHAR: return _vwindowMSWChar(w, hwnd, message, wParam, lParam);
+    case win::WM_IME_STARTCOMPOSITION:
+    case win::WM_IME_COMPOSITION:
+    case win::WM_IME_ENDCOMPOSITION:
+      return vinputMSWComposition(hwnd, message, lParam) ? 0 : _vwindowMSWDefault(hwnd, message, wParam, lParam);
     case win::WM_SYSCOMMAND: return sysCommand(w, hwnd, wParam, lParam);
     case win::WM_INITMENU: return 0;
     case win::WM_INITMENUPOPUP:

@@ -30,7 +30,11 @@ vobjectClassRec* objectSuper() { return vobjectGetDefaultClass(); }
 vruler* asRuler(vinstance* o) { return static_cast<vruler*>(o); }
 vrulerItem* asItem(vinstance* o) { return static_cast<vrulerItem*>(o); }
 vname key(const char* s) { return vnameInternLiteral(s); }
-std::int16_t s16(std::int64_t v) { return std::int16_t(v); }
+// Positions and widths live in 16-bit fields: larger values saturate
+// rather than wrap to the other end of the ruler.
+std::int16_t s16(std::int64_t v) {
+  return std::int16_t(std::clamp<std::int64_t>(v, INT16_MIN, INT16_MAX));
+}
 int right(const vrulerItem* i) { return i->rect.x + i->rect.width; }
 
 [[noreturn]] void notOwned() {
@@ -180,6 +184,7 @@ void itemStore(vobject* self, vresource resource) {
 
 void itemSetWidth(vrulerItem* item, std::int32_t w) {
   if (w < item->minWidth || w > item->maxWidth) return;
+  w = s16(w);
   vruler* r = item->ruler;
   if (!r || (item->flags & vrulerItemHIDDEN)) {
     item->rect.width = s16(w);
@@ -195,6 +200,7 @@ void itemSetWidth(vrulerItem* item, std::int32_t w) {
 }
 
 int itemSetPosition(vrulerItem* item, std::int32_t x) {
+  x = s16(x);
   vruler* r = item->ruler;
   if (!r || (item->flags & vrulerItemHIDDEN)) {
     item->rect.x = s16(x);

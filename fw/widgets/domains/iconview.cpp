@@ -517,18 +517,11 @@ void arrange(viconview* v) {
   // Oldest first: a new object goes in at the head of the order.
   vdomainObject* o = vdomainLastObject(v->domain);
   vpoint last = it.first;
-  bool firstIcon = true;
+  // The grid's first column already makes room for the first icon's name.
   for (; o; o = o->prev) {
     if (o->type != viconviewIMAGE_OBJECT || !viconviewIconOf(o)) continue;
-    viconviewIcon* icon = viconviewIconOf(o);
     last = viconviewNextGridPosition(&it);
-    if (firstIcon) {
-      vrect image, name;
-      v->viewType->geometry(v, v->viewType, icon, last, &image, &name);
-      if (name.x < image.x) last.x = s16(last.x + image.x - name.x), it.position = last;
-      firstIcon = false;
-    }
-    viconviewSetIconPosition(icon, last);
+    viconviewSetIconPosition(viconviewIconOf(o), last);
   }
   v->next = last;
   v->layoutFlags |= viconviewNEXT_VALID;

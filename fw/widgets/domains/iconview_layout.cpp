@@ -29,6 +29,13 @@ vrect imageRect(viconview* v, viconviewView* type, viconviewIcon* icon, vpoint p
   return {p.x, p.y, s16(w + 6), s16(h + 6)};
 }
 
+// The oldest icon: new objects go in at the head of the domain's order.
+viconviewIcon* firstIcon(viconview* v) {
+  for (vdomainObject* o = v->domain ? vdomainLastObject(v->domain) : nullptr; o; o = o->prev)
+    if (o->type == viconviewIMAGE_OBJECT && viconviewIconOf(o)) return viconviewIconOf(o);
+  return nullptr;
+}
+
 // Steps below one would never leave the first position.
 std::int16_t step(std::int32_t v) { return s16(std::clamp<std::int32_t>(v, 1, 32767)); }
 
@@ -60,15 +67,14 @@ void viconviewInitGridIterator(viconviewGridIterator* it, viconview* v) {
   it->stepY = step(t->grid[1]);
   const vrectLong& area = v->domain ? v->domain->view : v->visible;
   int x0 = static_cast<int>(v->visible.x) + t->inset[0];
-  // Names may begin left of their image: the widest keeps inside the view.
-  int overhang = 0;
-  for (vdomainObject* o = v->domain ? v->domain->first : nullptr; o; o = o->next)
-    if (viconviewIcon* icon = o->type == viconviewIMAGE_OBJECT ? viconviewIconOf(o) : nullptr) {
-      vrect image, name;
-      t->geometry(v, t, icon, vpoint{0, 0}, &image, &name);
-      overhang = std::max(overhang, -static_cast<int>(name.x));
-    }
-  x0 += overhang;
+  // The first icon's name may begin left of its image; it was placed right
+  // by that much, and every column follows it so that later long names
+  // never move the columns under the icons already there.
+  if (viconviewIcon* icon = firstIcon(v)) {
+    vrect image, name;
+    t->geometry(v, t, icon, vpoint{0, 0}, &image, &name);
+    x0 += std::max(0, -static_cast<int>(name.x));
+  }
   int imageHeight = t->image ? t->image->height : 0;
   int y0 = static_cast<int>(area.y + area.height) - imageHeight - t->inset[1] - 6;
   it->first = {s16(x0), s16(y0)};

@@ -3,6 +3,7 @@
 // and the iterator.
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include "fw/core/mem.h"
@@ -26,10 +27,30 @@ vrectLong rectOf(std::int32_t row, std::int32_t column, std::int32_t nRows, std:
 }
 vrectLong whole(const vlist* l) { return vrectLong{0, 0, columns(l), rows(l)}; }
 
-void replace(vlistSelection* s, vrectLong* rects, int n) {
+// Selections whose rectangles are as a combination leaves them, in band
+// order (by top, then left): combining such rectangles again, alone or
+// with a rectangle covering them all, gives them back unchanged, and one
+// more rectangle that touches none of them joins them as it is. Each edit
+// then costs a walk over the rectangles rather than a combination of them.
+std::unordered_map<const vlistSelection*, const vrectLong*>& settledRects() {
+  static std::unordered_map<const vlistSelection*, const vrectLong*> settled;
+  return settled;
+}
+bool settled(const vlistSelection* s) {
+  auto it = settledRects().find(s);
+  return it != settledRects().end() && it->second == s->rects;
+}
+
+bool bandOrder(const vrectLong& a, const vrectLong& b) { return a.y != b.y ? a.y < b.y : a.x < b.x; }
+
+void replace(vlistSelection* s, vrectLong* rects, int n, bool combined = false) {
   vrectLongDestroyList(s->rects);
   s->rects = rects;
   s->rectCount = n;
+  if (combined)
+    settledRects()[s] = rects;
+  else
+    settledRects().erase(s);
 }
 
 vrectLong* listOf(const std::vector<vrectLong>& rects) {
@@ -41,12 +62,37 @@ vrectLong* listOf(const std::vector<vrectLong>& rects) {
 void combineWith(vlistSelection* s, const vrectLong* b, int nb, int tagB, int result) {
   int n = 0;
   vrectLong* r = vrectLongCombineLists(s->rects, b, s->rectCount, nb, 1, tagB, result, &n);
-  replace(s, r, n);
+  std::sort(r, r + n, bandOrder);
+  replace(s, r, n, true);
 }
-void unite(vlistSelection* s, const vrectLong& r) { combineWith(s, &r, 1, 1, 1); }
-void intersect(vlistSelection* s, const vrectLong& r) { combineWith(s, &r, 1, 2, 3); }
+
+// Whether two rectangles overlap or share any point of their borders.
+bool touches(const vrectLong& a, const vrectLong& b) {
+  return a.x <= std::int64_t{b.x} + b.width && b.x <= std::int64_t{a.x} + a.width && a.y <= std::int64_t{b.y} + b.height &&
+         b.y <= std::int64_t{a.y} + a.height;
+}
+
+void unite(vlistSelection* s, const vrectLong& r) {
+  bool alone = settled(s) && r.width > 0 && r.height > 0;
+  for (std::int32_t i = 0; i < s->rectCount && alone; ++i) alone = !touches(s->rects[i], r);
+  if (!alone) return combineWith(s, &r, 1, 1, 1);
+  vrectLong* out = vrectLongCreateList(s->rectCount + 1);
+  const vrectLong* at = std::upper_bound(s->rects, s->rects + s->rectCount, r, bandOrder);
+  auto before = at - s->rects;
+  std::copy(s->rects, s->rects + before, out);
+  out[before] = r;
+  std::copy(s->rects + before, s->rects + s->rectCount, out + before + 1);
+  replace(s, out, s->rectCount + 1, true);
+}
+void intersect(vlistSelection* s, const vrectLong& r) {
+  bool inside = settled(s);
+  for (std::int32_t i = 0; i < s->rectCount && inside; ++i) inside = vrectLongContainsRect(&r, &s->rects[i]);
+  if (!inside) combineWith(s, &r, 1, 2, 3);
+}
 void subtract(vlistSelection* s, const vrectLong& r) { combineWith(s, &r, 1, 2, 1); }
-void normalize(vlistSelection* s) { combineWith(s, nullptr, 0, 1, 1); }
+void normalize(vlistSelection* s) {
+  if (!settled(s)) combineWith(s, nullptr, 0, 1, 1);
+}
 
 vrectLong bounds(const vlistSelection* s) {
   vrectLong b{0, 0, 0, 0};
@@ -84,7 +130,13 @@ void addRange(vlistSelection* s, std::int32_t row, std::int32_t column, std::int
     vrectLong b = bounds(s);
     removeRange(s, b.y, b.x, b.height, b.width);
   }
-  unite(s, rectOf(row, column, nRows, nColumns));
+  // Whole rows or columns take the range as the selection rule will.
+  vrectLong range = rectOf(row, column, nRows, nColumns);
+  if ((s->flags & vlistWHOLE_ROWS) && nRows > 0 && nColumns > 0)
+    range.x = 0, range.width = columns(s->list);
+  else if ((s->flags & vlistWHOLE_COLUMNS) && nRows > 0 && nColumns > 0)
+    range.y = 0, range.height = rows(s->list);
+  unite(s, range);
 }
 
 // Removes everything from cell (0, 0) to the bounding rectangle's far corner.
@@ -114,13 +166,17 @@ void reevaluate(vlistSelection* s) {
     addRange(s, 0, 0, 1, 1);
   if (s->flags & (vlistWHOLE_ROWS | vlistWHOLE_COLUMNS)) {
     bool byRows = (s->flags & vlistWHOLE_ROWS) != 0;
+    bool changed = false;
     for (std::int32_t i = 0; i < s->rectCount; ++i) {
       vrectLong& r = s->rects[i];
+      vrectLong before = r;
       if (byRows)
         r.x = 0, r.width = columns(l);
       else
         r.y = 0, r.height = rows(l);
+      changed = changed || !vrectLongEqual(&before, &r);
     }
+    if (changed) settledRects().erase(s);
     normalize(s);
   }
   l->hold = static_cast<std::int16_t>(std::max(0, l->hold - 1));
@@ -344,6 +400,7 @@ void vlistCopySelection(vlist*, const vlistSelection* from, vlistSelection* to) 
 
 void vlistDestroySelection(vlist* list, vlistSelection* selection) {
   if (!present(list, selection)) return;
+  settledRects().erase(selection);
   vrectLongDestroyList(selection->rects);
   list->selections[selection->slot] = nullptr;
   --list->selectionCount;

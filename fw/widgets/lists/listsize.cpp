@@ -1,6 +1,7 @@
 #include "fw/widgets/lists/listsize.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -360,26 +361,47 @@ void extent(vlistsize* s, vrectLong* out) {
 
 struct AxisKeys {
   const char *fixed, *isFixed, *table;
+  const char *negative, *tooLong;  // why a table is refused
 };
-constexpr AxisKeys widthKeys{"FixedWidth", "IsFixedWidth", "WidthTable"};
-constexpr AxisKeys heightKeys{"FixedHeight", "IsFixedHeight", "HeightTable"};
+constexpr AxisKeys widthKeys{"FixedWidth", "IsFixedWidth", "WidthTable", "WidthTable holds a negative size",
+                             "WidthTable adds up past the largest extent"};
+constexpr AxisKeys heightKeys{"FixedHeight", "IsFixedHeight", "HeightTable", "HeightTable holds a negative size",
+                              "HeightTable adds up past the largest extent"};
 vname N(const char* text) { return vnameInternLiteral(text); }
 
-void loadAxis(const Axis& a, vresource resource, const AxisKeys& keys) {
-  vrstoreTestGetInteger(resource, N(keys.fixed), &a.constant());
+// The sizes that a tabulated axis takes from the resource, when it does.
+// Every size and every running sum must be a position: a table that is
+// not leaves the list as it was.
+bool readTable(vresource resource, const AxisKeys& keys, std::vector<std::int32_t>* sizes) {
   vresource flag, table;
   if (!vrstoreTestGet(resource, N(keys.isFixed), &flag) || vrstoreGetType(flag, nullptr) != vresBOOLEAN ||
       vrstoreGetBoolean(resource, N(keys.isFixed)))
-    return;
-  if (!vrstoreTestGet(resource, N(keys.table), &table) || vrstoreGetType(table, nullptr) != vresARRAY) return;
-  std::vector<std::int32_t> sizes;
-  for (std::int32_t i = 0, n = vrstoreCount(table); i < n; ++i) sizes.push_back(vrstoreGetAtInteger(table, i));
+    return false;
+  if (!vrstoreTestGet(resource, N(keys.table), &table) || vrstoreGetType(table, nullptr) != vresARRAY) return false;
+  std::int64_t sum = 0;
+  for (std::int32_t i = 0, n = vrstoreCount(table); i < n; ++i) {
+    std::int32_t size = vrstoreGetAtInteger(table, i);
+    sum += size;
+    if (size < 0 || sum > INT32_MAX)
+      _vexGenerate(&vexArgClass, vexSetMessage, size < 0 ? keys.negative : keys.tooLong, vexEnd);
+    sizes->push_back(size);
+  }
+  return true;
+}
+
+void loadAxis(const Axis& a, vresource resource, const AxisKeys& keys, bool tabulated,
+              const std::vector<std::int32_t>& sizes) {
+  vrstoreTestGetInteger(resource, N(keys.fixed), &a.constant());
+  if (!tabulated) return;
   // The table is the axis: a count that disagrees with it follows it.
   storeSizes(a, sizes);
   a.s->flags &= static_cast<std::uint8_t>(~a.flag());
 }
 
 void sizeLoadInit(vobject* self, vresource resource) {
+  std::vector<std::int32_t> widths, heights;
+  bool tabulatedWidths = readTable(resource, widthKeys, &widths);
+  bool tabulatedHeights = readTable(resource, heightKeys, &heights);
   super()->loadInit(self, resource);
   vname tag = self->tag;
   sizeInit(self);
@@ -390,8 +412,8 @@ void sizeLoadInit(vobject* self, vresource resource) {
   for (int i = 0; i < 4; ++i) vrstoreTestGetInteger(resource, N(names[i]), fields[i]);
   s->rowCount = std::max(s->rowCount, 0);
   s->columnCount = std::max(s->columnCount, 0);
-  loadAxis(columnAxis(s), resource, widthKeys);
-  loadAxis(rowAxis(s), resource, heightKeys);
+  loadAxis(columnAxis(s), resource, widthKeys, tabulatedWidths, widths);
+  loadAxis(rowAxis(s), resource, heightKeys, tabulatedHeights, heights);
 }
 
 void storeAxis(const Axis& a, vresource resource, const AxisKeys& keys) {

@@ -145,7 +145,7 @@ void page(vtextview* v, int direction) {
   std::int32_t width = vtextviewGetTextArea(v)->width;
   switch (direction) {
     case 0: _vtextviewScrollPastLocks(v, v->scrollY, std::max(0, v->scrollX - width)); break;
-    case 2: _vtextviewScrollPastLocks(v, v->scrollY, std::min(20479, v->scrollX + width)); break;
+    case 2: _vtextviewScrollPastLocks(v, v->scrollY, std::min(_vtextviewMaxScrollX(v), v->scrollX + width)); break;
     case 1: _vtextviewScrollPastLocks(v, v->scrollY - linesInPage(v, true), v->scrollX); break;
     default: _vtextviewScrollPastLocks(v, v->scrollY + linesInPage(v, false), v->scrollX); break;
   }

@@ -252,7 +252,14 @@ void drawLine(vtextview* v, const Row& row) {
   vtextStyle* style = nullptr;
   std::int32_t runStart = 0;
   auto px = [&](std::int32_t i) { return int(e[i].x >> 16); };
+  // A piece is drawn from the first character near the text area to the
+  // last: a long line's far-off characters would start the run at an x
+  // beyond what the drawing takes exactly.
+  const vrect& area = *vtextviewGetTextArea(v);
+  const int left = area.x - 64, right = area.x + area.width + 64;
   auto piece = [&](std::int32_t from, std::int32_t to) {
+    while (from < to && px(from + 1) < left) ++from;
+    while (to > from && px(to - 1) > right) --to;
     if (to <= from) return;
     if (closing && to == count) {
       std::string copy(chars + from, std::size_t(to - from));
@@ -571,13 +578,27 @@ std::int32_t heightOfLines(vtextview* v, std::int32_t from, std::int32_t to) {
   return h;
 }
 
+}  // namespace
+
+std::int32_t _vtextviewMaxScrollX(vtextview* v) {
+  // The classic bound, raised as far as the widest line's end needs.
+  std::int64_t widest = 0;
+  if (v->text)
+    for (const vtextBlock* b = v->text->first; b; b = b->next)
+      for (std::int32_t k = 0; k < b->lineCount; ++k) widest = std::max<std::int64_t>(widest, b->lines[k].endX);
+  std::int64_t needed = ((widest + 0xFFFF) >> 16) - vtextviewGetTextArea(v)->width + 2;
+  return std::int32_t(std::clamp<std::int64_t>(needed, 20479, INT32_MAX / 2));
+}
+
+namespace {
+
 void scrollTo(vtextview* v, std::int32_t first, std::int32_t x) {
   std::int32_t lines = v->text ? std::max<std::int32_t>(v->text->lineCount, 1) : 1;
   const vrect area = *vtextviewGetTextArea(v);
   std::int32_t visible =
       v->text ? std::max<std::int32_t>(vtextCountLinesInHeight(v->text, area.height, v->scrollY), 1) : 1;
   first = std::clamp(first, 1, std::max<std::int32_t>(1, lines - visible + 1));
-  x = std::clamp(x, 0, 20479);
+  x = std::clamp(x, 0, _vtextviewMaxScrollX(v));
   if (!_vtextviewModule()->scrollLockOverride) {
     if (v->textViewFlags & vtextviewNO_HORZ_SCROLL) x = v->scrollX;
     if (v->textViewFlags & vtextviewNO_VERT_SCROLL) first = v->scrollY;
@@ -684,7 +705,7 @@ void showSelection(vtextview* v, int flags) {
       nx = (X - A) + C - 2;
       if (W - e + s - 4 > 0) nx -= W - e + s - 4;
     }
-    nx = std::clamp(nx, 0, 20479);
+    nx = std::clamp(nx, 0, _vtextviewMaxScrollX(v));
     if (nx == X) return;
     if (flags & 1) {
       v->scrollX = nx;
@@ -859,7 +880,7 @@ vtextColumn* _vtextviewCopyMeasure(vtextview* v, const vtextColumn* e, std::int3
     m->measureCapacity = count + 2;
     m->measure = static_cast<vtextColumn*>(vmemRealloc(m->measure, sizeof(vtextColumn) * std::size_t(m->measureCapacity)));
   }
-  vfixed shift = vfixed(std::int32_t(vtextviewGetTextArea(v)->x) - v->scrollX - 1) << 16;
+  vtextX shift = vtextX(std::int32_t(vtextviewGetTextArea(v)->x) - v->scrollX - 1) << 16;
   for (std::int32_t i = 0; i <= count; ++i) m->measure[i] = {e[i].x + shift, e[i].style};
   return m->measure;
 }

@@ -86,7 +86,9 @@ bool replace(_vtextviewInput* i, vtextview* v, const vtextviewInputUpdate* u) {
     _vtextviewInputClassOf(i)->reset(i);
     return false;
   }
-  std::int32_t removed = std::clamp(u->removed, 0, t->length - at);
+  // Only composed characters go: never the committed text after them.
+  std::int32_t compositionEnd = std::min(i->compositionStart + i->compositionLength, t->length);
+  std::int32_t removed = std::clamp(u->removed, 0, std::max(compositionEnd - at, 0));
   std::int32_t inserted = std::max(u->inserted, 0);
   char fixed[kFixedBuffer];
   std::vector<char> large;
@@ -169,7 +171,7 @@ _vtextviewInputClassRec* _vtextviewInputClass() {
   vclassSetInstanceSize(c, sizeof(_vtextviewInput));
   c->init = inputInit;
   c->reset = reset;
-  c->updateComposition = updateComposition;
+  c->updateComposition = [](vinput* i, const vinputUpdate* u) { updateComposition(static_cast<_vtextviewInput*>(i), u); };
   ctx.cls = c;
   return c;
 }

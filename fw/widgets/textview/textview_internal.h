@@ -90,4 +90,6 @@ std::int32_t _vtextviewHit(vtextview* view, int x, int y);
 // gap in text-area coordinates (16.16), entry count the end.
 vtextColumn* _vtextviewMeasureLine(vtextview* view, std::int32_t line, std::int32_t* count, std::int32_t* start);
 // Copies count + 1 laid-out columns into the buffer, shifted to the text area.
+// The largest ScrollX: 20479, or more where a line reaches further.
+std::int32_t _vtextviewMaxScrollX(vtextview* view);
 vtextColumn* _vtextviewCopyMeasure(vtextview* view, const vtextColumn* columns, std::int32_t count);

@@ -159,7 +159,7 @@ void down(vtextview* v, int x, int y, vevent* e) {
   // a fresh press drags it (else a triple click could never reach lines
   // once the double click had selected a word).
   if ((v->textViewFlags & vtextviewDRAG_EDIT) && clicks < 2 && s->length > 0 && under >= s->start && under < s->end) {
-    std::uint16_t left = std::min(s->startX, s->endX), right = std::max(s->startX, s->endX);
+    std::int32_t left = std::min(s->startX, s->endX), right = std::max(s->startX, s->endX);
     int tx = textX(v, x);
     if (!state.rectangular || (tx >= left && tx <= right)) {
       state.dragMode = state.adjust ? 2 : 1;
@@ -194,7 +194,7 @@ void down(vtextview* v, int x, int y, vevent* e) {
   }
   state.anchorFrom = state.anchorTo = p;
   setSelection(v, p, p);
-  if (state.rectangular) s->startX = s->endX = std::uint16_t(std::clamp(textX(v, x), 0, 0xFFFE));
+  if (state.rectangular) s->startX = s->endX = std::max(textX(v, x), 0);
 }
 
 void motion(vtextview* v, int x, int y) {
@@ -232,7 +232,7 @@ void motion(vtextview* v, int x, int y) {
   setSelection(v, from, to);
   if (state.rectangular) {
     vtextSelection* s = v->selection;
-    std::uint16_t now = std::uint16_t(std::clamp(textX(v, cx), 0, 0xFFFE));
+    std::int32_t now = std::max(textX(v, cx), 0);
     s->endX = now;
     if (s->startX > s->endX) std::swap(s->startX, s->endX);
   }

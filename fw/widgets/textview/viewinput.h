@@ -18,17 +18,7 @@ enum : std::uint32_t {
 };
 
 // One change of the composition, as the platform reports it.
-struct vtextviewInputUpdate {
-  std::int32_t position;  // of the change inside the composition
-  std::int32_t removed;   // composed characters taken out there
-  std::int32_t inserted;  // bytes of chars put in their place
-  const char* chars;
-  std::int32_t cursor;  // the composition cursor
-  // The converted part inside the composition; a negative start keeps the
-  // present one, moved with the change.
-  std::int32_t conversionStart, conversionLength;
-  std::uint32_t committed;  // the composition ends, its characters kept
-};
+using vtextviewInputUpdate = vinputUpdate;
 
 struct _vtextviewInput : vinput {
   vtextview* view;
@@ -38,9 +28,9 @@ struct _vtextviewInput : vinput {
   std::int32_t conversionStart, conversionLength;  // text positions; length 0: none
 };
 
+// Its update slot is the input class's (vinputClassRec::updateComposition).
 struct _vtextviewInputClassRec : vinputClassRec {
   void (*reset)(_vtextviewInput* input);
-  void (*updateComposition)(_vtextviewInput* input, const vtextviewInputUpdate* update);
 };
 
 _vtextviewInputClassRec* _vtextviewInputClass();

@@ -541,6 +541,32 @@ TEST_F(VrStore, CoreInterfaceStoresPathsAndKeyListsInAFile) {
   vrstoreCloseFile(root);
 }
 
+// A command space loads, in either store, both from a dictionary naming
+// its class and from the bare array of its entries.
+TEST_F(VrStore, CommandSpacesLoadFromADictionaryAndFromABareArray) {
+  vrstoreInstallInterface();
+  for (int table : {0, 1}) {
+    vresource root = vresourceCreateMemoryIn(table);
+    vcommandSpace* s = vcommandSpaceCreate();
+    vdict* states = vdictCreate(vdictHashName);
+    vdictStore(states, vname_Open, vname_Disabled);
+    vcommandSpaceAddDict(s, vname_State, states);
+    vresource stored = vresourceMake(root, tag("Space"));
+    vclassRec<vcommandSpaceClassRec>(s)->store(s, stored);
+    vinstanceDestroy(s);
+    const vresource forms[] = {stored, vresourceGet(stored, vname_Dictionary)};
+    for (vresource form : forms) {
+      vcommandSpace* back = nullptr;
+      EXPECT_EQ(raised([&] { back = vcommandSpaceLoad(form); }), "(nothing raised)") << table;
+      if (!back) continue;
+      EXPECT_EQ(back->cls, vcommandSpaceGetDefaultClass());
+      EXPECT_EQ(vcommandSpaceGetAttribute(back, vname_State, vname_Open), vname_Disabled);
+      vinstanceDestroy(back);
+    }
+    vresourceCloseFile(root);
+  }
+}
+
 }  // namespace
 
 namespace {

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "fw/data/vresource.h"
 #include "fw/gui/graphics/draw.h"
@@ -128,6 +129,46 @@ TEST(TextGraphics, InsertedOverAWordWithItsMetricsInTheStyle) {
   EXPECT_EQ(own->text, copy);
   EXPECT_EQ(vtextRulerFindAttr(&copied->attributes, N("Data")), texttest::word(copy));
   vtextDestroy(copy);
+}
+
+// A graphic the caller made and keeps: a copy of the text gets a copy of
+// its own, so the caller may free the graphic with the original text.
+vtext* drawnFor = nullptr;
+std::int32_t recordDraw(vtext* text, std::uintptr_t, std::intptr_t, int code) {
+  if (code == vtextGRAPHIC_DRAW) drawnFor = text;
+  return code == vtextGRAPHIC_WIDTH ? 24 : 10;
+}
+
+TEST(TextGraphics, ACopiedTextOwnsACopyOfTheCallersGraphic) {
+  texttest::useFixedDriver();
+  vtext* t = texttest::textFromChars("ab\n");
+  vtextSelection* sel = vtextCreateSelection(t);
+  vtextSetSelectionRange(t, sel, 1, 1);
+  vtextGraphic* g = vtextGraphicCreate();
+  g->callback = recordDraw;
+  vtextGraphicSetMetrics(g, 24, 10, 2);
+  vtextInsertGraphic(t, sel, g);
+  ASSERT_EQ(g->flags & vtextGraphicSTYLE_OWNS, 0) << "the caller keeps it";
+
+  auto* copy = static_cast<vtext*>(vobjectClone(t));
+  std::vector<double> before = texttest::firstLineX(t);
+  vtextDestroy(t);
+  vinstanceDestroy(g);  // the caller frees its graphic with its text (ASan watches)
+  vtextStyle* copied = carrier(copy, 1);
+  ASSERT_NE(copied, nullptr);
+  auto* own = reinterpret_cast<vtextGraphic*>(vtextRulerFindAttr(&copied->attributes, N("Graphic")));
+  ASSERT_NE(own, nullptr);
+  EXPECT_NE(own, g);
+  EXPECT_EQ(own->style, copied);
+  EXPECT_EQ(own->text, copy);
+  EXPECT_EQ(own->width, 24);
+  EXPECT_TRUE(own->flags & vtextGraphicSTYLE_OWNS);
+  EXPECT_TRUE(copied->flags & vtextStyleOWNS_GRAPHIC);
+  EXPECT_EQ(texttest::firstLineX(copy), before);
+  drawnFor = nullptr;
+  vtextGraphicDraw(own);
+  EXPECT_EQ(drawnFor, copy) << "it draws for the copy";
+  vtextDestroy(copy);  // and frees its own graphic
 }
 
 // Which pixels of an 80 x 70 white image the plain graphic's drawing at

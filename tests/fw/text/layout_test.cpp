@@ -225,7 +225,7 @@ TEST(LineBreaker, TheCacheAnswersTheSameLineWithoutWork) {
   Xs xs = wide.first(&count);
   EXPECT_EQ(count, 3000);
   EXPECT_EQ(xs[1500], 12000);
-  EXPECT_EQ(xs.back(), 16383) << "x stops at the widest 16.16 holds below the sentinel";
+  EXPECT_EQ(xs.back(), 24000) << "x stays exact past the 16,383 pixels a 32-bit 16.16 value held";
 
   vtextRing ring{{}, {}, -1, 0};
   for (int i = 0; i < 6; ++i) vtextRingPush(&ring, px(i), i);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fw/core/sys.h"
 #include "fw/text/rulers.h"
 #include "fw/text/selection.h"
 #include "fw/text/styleruns.h"
@@ -71,6 +72,23 @@ TEST(LineWalker, CopyingAndDeletingColumns) {
   vtextSetSelectionModeQuiet(w.text, w.sel, vtextSEL_PLAIN);
   vtextSetSelectionRange(w.text, w.sel, 4, 10);
   EXPECT_EQ(std::string(small, std::size_t(vtextCopySelectionText(w.text, w.sel, small, 6))), "ef\nghi");
+}
+
+// A column selection deleted before anything was ever typed goes by
+// column: the text module starts with its typing flag clear.
+TEST(LineWalker, AColumnDeletedBeforeAnyTypingGoesByColumn) {
+  // What the text module keeps for the whole process is made here, in the
+  // default context, so that it outlives the fresh one.
+  { Walked first("x"); }
+  vmoduleContext* context = vmoduleCreateContext();
+  {
+    EXPECT_EQ(_vtextModule()->typing, 0);
+    Walked w("01234567\n12345678\n23456789\n34\n");
+    w.column(0, 2, 2, 5);
+    vtextDeleteSelection(w.text, w.sel);
+    EXPECT_EQ(textChars(w.text), "01567\n12678\n23789\n34\n");
+  }
+  vmoduleDestroyContext(context);
 }
 
 TEST(LineWalker, PastingAColumnPadsShortLines) {

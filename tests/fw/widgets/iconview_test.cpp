@@ -79,6 +79,31 @@ TEST_F(IconViews, NewIconsFillARowLeftToRightThenTheNextRowBelow) {
   EXPECT_EQ(again.y, freed.y);
 }
 
+// The columns follow the first icon alone: a long name added later moves
+// no column, so every icon stands on the grid and the names beside the
+// long one keep clear of it.
+TEST_F(IconViews, ColumnsStayPutWhenALongNameArrives) {
+  vrect r{0, 0, 340, 300};
+  vdialogSetItemRect(view, &r);
+  viconviewView* type = view->viewType;
+  std::vector<viconviewIcon*> icons;
+  for (const char* n : {"Session", "Registers", "Memory", "Disassembly", "Watch", "Stack", "Trace", "Files"}) icons.push_back(add(n));
+  const int x0 = viconviewGetIconPosition(icons[0]).x, step = type->grid[0];
+  std::vector<int> xs;
+  for (viconviewIcon* icon : icons) xs.push_back(viconviewGetIconPosition(icon).x);
+  EXPECT_EQ(xs, (std::vector<int>{x0, x0 + step, x0 + 2 * step, x0 + 3 * step, x0, x0 + step, x0 + 2 * step,
+                                  x0 + 3 * step}));
+  for (std::size_t i = 0; i < icons.size(); ++i)
+    for (std::size_t j = i + 1; j < icons.size(); ++j) {
+      vrect a = nameRect(icons[i]), b = nameRect(icons[j]);
+      EXPECT_FALSE(a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height)
+          << "names " << i << " and " << j << " overlap";
+    }
+  // Laid out again, the icons keep the same places.
+  viconviewArrange(view);
+  for (std::size_t i = 0; i < icons.size(); ++i) EXPECT_EQ(viconviewGetIconPosition(icons[i]).x, xs[i]) << i;
+}
+
 TEST_F(IconViews, TheTwoGeometriesANamelessIconAndANewFont) {
   viconviewIcon* named = add("a longer name");
   viconviewIcon* nameless = add(nullptr);
@@ -256,6 +281,29 @@ TEST_F(IconViewWindow, BothViewTypesDrawn) {
   viconviewArrange(v);
   redraw();
   EXPECT_TRUE(matches("names"));
+}
+
+// Eight icons, the fourth with a long name: two rows on the same columns,
+// no name drawn over another.
+struct LongNameWindow : DomainWindowFixture {
+  void SetUp() override {
+    DomainWindowFixture::SetUp();
+    w->rect = {30, 30, 360, 200};
+    auto* v = viconviewCreate();
+    vrect r{10, 10, 340, 180};
+    vdialogSetItemRect(v, &r);
+    for (const char* n : {"Session", "Registers", "Memory", "Disassembly", "Watch", "Stack", "Trace", "Files"}) {
+      viconviewIcon* icon = viconviewCreateIcon(v);
+      viconviewSetIconNameC(icon, n);
+      viconviewAddIcon(v, icon);
+    }
+    show(v);
+  }
+};
+
+TEST_F(LongNameWindow, TheColumnsHoldUnderALongName) {
+  redraw();
+  EXPECT_TRUE(matches("long_name"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -234,6 +235,78 @@ TEST(ListModel, SelectionModesAndFlags) {
   vinstanceDestroy(empty);
   vinstanceDestroy(l);
 }
+
+// Random selections and unselections, in free mode, by whole rows and by
+// whole columns, with structural edits between them: the selected cells
+// always equal a plain cell model, and the rectangles are exactly what one
+// more combination would give back (in band order), however they were made.
+TEST(ListModel, SelectionRectanglesStaySettledThroughRandomEdits) {
+  std::uint32_t seed = 12345;
+  auto next = [&](std::uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return std::int32_t((seed >> 8) % n);
+  };
+  for (int flag : {0, int{vlistWHOLE_ROWS}, int{vlistWHOLE_COLUMNS}}) {
+    vlist* l = vlistCreate();
+    vlistSetColumnCount(l, 6);
+    vlistSetRowCount(l, 40);
+    vlistSelection* s = vlistCreateSelection(l);
+    if (flag == vlistWHOLE_ROWS) vlistSetSelectionWholeRows(l, s, 1);
+    if (flag == vlistWHOLE_COLUMNS) vlistSetSelectionWholeColumns(l, s, 1);
+    std::vector<std::vector<bool>> model(40, std::vector<bool>(6, false));
+    for (int step = 0; step < 400; ++step) {
+      std::int32_t row = next(40), column = next(6), nRows = 1 + next(step % 3 ? 2 : 6), nColumns = 1 + next(3);
+      bool on = next(4) != 0;
+      if (step % 50 == 49) {
+        // An edit that keeps the count: the model follows the rows.
+        vlistClassOf(l)->exchange(l, 3, 20, 2, vlistROWS);
+        for (int k = 0; k < 2; ++k) std::swap(model[std::size_t(3 + k)], model[std::size_t(20 + k)]);
+      } else if (on) {
+        vlistSelectRange(l, s, row, column, nRows, nColumns);
+      } else {
+        vlistUnselectRange(l, s, row, column, nRows, nColumns);
+      }
+      if (step % 50 != 49) {
+        std::int32_t r0 = flag == vlistWHOLE_COLUMNS ? 0 : row, r1 = flag == vlistWHOLE_COLUMNS ? 40 : row + nRows;
+        std::int32_t c0 = flag == vlistWHOLE_ROWS ? 0 : column, c1 = flag == vlistWHOLE_ROWS ? 6 : column + nColumns;
+        for (std::int32_t r = r0; r < std::min(r1, 40); ++r)
+          for (std::int32_t c = c0; c < std::min(c1, 6); ++c) model[std::size_t(r)][std::size_t(c)] = on;
+      }
+      for (std::int32_t r = 0; r < 40; ++r)
+        for (std::int32_t c = 0; c < 6; ++c)
+          ASSERT_EQ(vlistIsCellSelected(l, s, r, c) != 0, model[std::size_t(r)][std::size_t(c)])
+              << "flag " << flag << " step " << step << " cell " << r << "," << c;
+      int n = 0;
+      vrectLong* again = vrectLongCombineLists(s->rects, nullptr, s->rectCount, 0, 1, 1, 1, &n);
+      std::vector<vrectLong> want(again, again + n);
+      vrectLongDestroyList(again);
+      std::sort(want.begin(), want.end(),
+                [](const vrectLong& a, const vrectLong& b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
+      ASSERT_EQ(n, s->rectCount) << "flag " << flag << " step " << step;
+      for (int i = 0; i < n; ++i)
+        ASSERT_TRUE(vrectLongEqual(&want[std::size_t(i)], &s->rects[i])) << "flag " << flag << " step " << step << " rect " << i;
+    }
+    vinstanceDestroy(l);
+  }
+}
+
+#if defined(NDEBUG) && !defined(__SANITIZE_ADDRESS__)
+// Many separate one-row selections cost a walk each, not a combination of
+// everything selected so far: a thousand on a million rows stay quick.
+TEST(ListModel, AThousandSeparateRowSelectionsStayQuick) {
+  vlist* l = vlistCreate();
+  vlistSetCellGetter(l, [](vlist*, std::int32_t r, std::int32_t c) { return vlistCell(r * 4 + c); });
+  vlistSetColumnCount(l, 4);
+  vlistSetRowCount(l, 1000000);
+  vlistSelection* s = vlistCreateSelection(l);
+  std::clock_t start = std::clock();
+  for (std::int32_t i = 0; i < 1000; ++i) vlistSelectRange(l, s, i * 997, 0, 1, 1);
+  double ms = 1000.0 * double(std::clock() - start) / CLOCKS_PER_SEC;
+  EXPECT_EQ(s->rectCount, 1000);
+  EXPECT_LT(ms, 150.0) << "processor time of the thousand selections";
+  vinstanceDestroy(l);
+}
+#endif
 
 TEST(ListModel, SelectionsFollowStructuralEditsWithBracketedAnnouncements) {
   vlist* l = numbered(6, 3, false);

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "fw/data/vrstore.h"
+#include "tests/fw/gui/raises.h"
 #include "widgets_support.h"
 
 namespace {
@@ -192,6 +195,62 @@ TEST(ListSizes, StoreLoadAndCopy) {
   EXPECT_NE(copy->rowPositions, loaded->rowPositions);
   vinstanceDestroy(copy);
   vinstanceDestroy(loaded);
+  vrstoreCloseFile(root);
+}
+
+// A size table whose sizes are negative or whose running sums pass the
+// largest position is refused with a message, and a size loaded again from
+// it keeps every value it had.
+TEST(ListSizes, BadTablesAreRefusedAndLeaveTheSizesAsTheyWere) {
+  vrstoreInstallInterface();
+  vresource root = vrstoreCreateMemory();
+  struct Case {
+    const char* table;
+    std::vector<std::int32_t> sizes;
+    const char* message;
+  } const cases[] = {
+      {"HeightTable", {2000000000, 2000000000, 2000000000, 2000000000}, "HeightTable adds up past the largest extent"},
+      {"HeightTable", {INT32_MAX, 1}, "HeightTable adds up past the largest extent"},
+      {"HeightTable", {10, -400, 10}, "HeightTable holds a negative size"},
+      {"WidthTable", {-1}, "WidthTable holds a negative size"},
+      {"WidthTable", {1 << 30, 1 << 30}, "WidthTable adds up past the largest extent"},
+  };
+  for (const Case& c : cases) {
+    Size z;
+    z.c->setColumnWidth(z.s, 0, 40);
+    z.c->setRowHeight(z.s, 0, 16);
+    z.c->setRowHeight(z.s, 1, 20);
+    vresource r = vrstoreCreate(root, vnameInternLiteral("Sizes"), vresDICTIONARY);
+    z.c->store(z.s, r);
+    bool widths = std::strcmp(c.table, "WidthTable") == 0;
+    vrstoreSetBoolean(r, vnameInternLiteral(widths ? "IsFixedWidth" : "IsFixedHeight"), 0);
+    vresource t = vrstoreCreateArray(r, vnameInternLiteral(c.table), vresINTEGER, std::int32_t(c.sizes.size()));
+    for (std::size_t i = 0; i < c.sizes.size(); ++i) vrstoreSetAtInteger(t, std::int32_t(i), c.sizes[i]);
+    vrstoreSetInteger(r, vnameInternLiteral("RowCount"), 9);
+
+    const std::vector<std::int32_t> before = rowPositions(z.s);
+    std::string message;
+    EXPECT_EQ(raised([&] { z.c->loadInit(z.s, r); }, &message), &vexArgClass) << c.message;
+    EXPECT_EQ(message, c.message);
+    EXPECT_EQ(rowPositions(z.s), before);
+    EXPECT_EQ(z.s->rowCount, 2);
+    EXPECT_EQ(z.s->constantWidth, 40);
+    EXPECT_EQ(z.s->flags, vlistsizeCONSTANT_WIDTHS);
+    vrectLong extent;
+    z.c->extent(z.s, &extent);
+    EXPECT_EQ(extent.height, 36);
+    vrstoreRemove(root, vnameInternLiteral("Sizes"));
+  }
+  // The largest table that fits still loads.
+  Size z;
+  vresource r = vrstoreCreate(root, vnameInternLiteral("Sizes"), vresDICTIONARY);
+  z.c->store(z.s, r);
+  vrstoreSetBoolean(r, vnameInternLiteral("IsFixedHeight"), 0);
+  vresource t = vrstoreCreateArray(r, vnameInternLiteral("HeightTable"), vresINTEGER, 2);
+  vrstoreSetAtInteger(t, 0, INT32_MAX - 1);
+  vrstoreSetAtInteger(t, 1, 1);
+  z.c->loadInit(z.s, r);
+  EXPECT_EQ(rowPositions(z.s), (std::vector<std::int32_t>{0, INT32_MAX - 1, INT32_MAX}));
   vrstoreCloseFile(root);
 }
 

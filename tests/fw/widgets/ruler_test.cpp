@@ -157,6 +157,55 @@ TEST_F(Rulers, WidthsPushFollowersAndPositionsFindTheirPlace) {
   EXPECT_EQ(r->packState, 2);
 }
 
+// Widths and positions beyond the 16-bit fields saturate at their ends
+// instead of wrapping: on a ruler, off one, and when loaded.
+TEST_F(Rulers, OutOfRangeWidthsAndPositionsSaturate) {
+  struct Case {
+    std::int32_t value;
+    std::int16_t width, x;
+  } const cases[] = {
+      {INT32_MAX, INT16_MAX, INT16_MAX},
+      {40000, INT16_MAX, INT16_MAX},
+      {INT16_MAX + 1, INT16_MAX, INT16_MAX},
+      {INT16_MAX, INT16_MAX, INT16_MAX},
+      {300, 300, 300},
+  };
+  for (const Case& c : cases) {
+    vrulerItem* loose = vrulerItemCreate();
+    vrulerItemSetWidth(loose, c.value);
+    EXPECT_EQ(loose->rect.width, c.width) << c.value;
+    EXPECT_EQ(vrulerItemSetPosition(loose, c.value), 1);
+    EXPECT_EQ(loose->rect.x, c.x) << c.value;
+    EXPECT_EQ(vrulerItemSetPosition(loose, -c.value - 1), 1);
+    EXPECT_LT(loose->rect.x, 0) << "a far-left position stays left: " << c.value;
+    vinstanceDestroy(loose);
+  }
+  std::vector<vrulerItem*> items = row({60, 60});  // 5, 70
+  vrulerItemSetWidth(items[0], INT32_MAX);
+  EXPECT_EQ(items[0]->rect.width, INT16_MAX);
+  EXPECT_EQ(xs(), (std::vector<int>{5, INT16_MAX})) << "the pushed follower saturates too";
+  trace.clear();
+  vrulerItemSetWidth(items[0], 1 << 20);
+  EXPECT_TRUE(trace.empty()) << "the same saturated width is no change";
+  EXPECT_EQ(vrulerItemSetPosition(items[1], INT32_MAX), 1);
+  EXPECT_EQ(items[1]->rect.x, INT16_MAX);
+
+  vresource root = vresourceCreateMemoryIn(0);
+  vresource d = vresourceCreate(root, vnameInternLiteral("I"), vresDICTIONARY);
+  vrulerItem* source = vrulerItemCreate();
+  vclassRec<vobjectClassRec>(source)->store(source, d);
+  vresource metrics = vresourceGet(d, vnameInternLiteral("Metrics"));
+  vresourceSetAtInteger(metrics, 0, -100000);
+  vresourceSetAtInteger(metrics, 1, 70000);
+  auto* loaded = static_cast<vrulerItem*>(vobjectLoad(d));
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(loaded->rect.x, INT16_MIN);
+  EXPECT_EQ(loaded->rect.width, INT16_MAX);
+  vinstanceDestroy(loaded);
+  vinstanceDestroy(source);
+  vresourceCloseFile(root);
+}
+
 TEST_F(Rulers, RemovingHidingHilitingAndFinding) {
   std::vector<vrulerItem*> items = row({40, 40, 40, 40});
   items[0]->tag = vnameInternLiteral("first");

@@ -98,7 +98,8 @@ TEST(TextviewCaret, BlinkPeriodFromThePreference) {
   EXPECT_EQ(probe("blink x"), "period 0 s 750000000 ns\nempty selection, every 250 ms: 11000111\nselection 1-3: 00000000\n");
 }
 
-// ScrollY within 1..line count - visible + 1 and ScrollX within 0..20479;
+// ScrollY within 1..line count - visible + 1 and ScrollX within 0..20479,
+// or as far as the widest line (3,000 "w", some 38,800 pixels) reaches;
 // short scrolls moving pixels and drawing only the uncovered strip, as a
 // whole redraw would; the scroll locks passed only by line, page and bar
 // scrolling; the reversed
@@ -109,17 +110,33 @@ TEST(TextviewScroll, ClampsModesLongLinesResourcesAndCopy) {
   EXPECT_EQ(probe("-laf win95 scroll"),
             "lines 101 visible 8\n"
             "scroll to 500,-40: 94,0 bar 1\n"
-            "scroll to 1,99999: 1,20479 bar 93\n"
+            "scroll to 1,99999: 1,38689 bar 93\n"
             "ScrollTo 0, line 60: first 57\n"
             "ScrollTo 1, line 60: first 60\n"
             "ScrollTo 2, line 60: first 53\n"
             "ScrollTo 3, line 60: first 60\n"
-            "column 2990: first 94 x 16072 caret x 333 height 19\n"
+            "column 2990: first 94 x 38559 caret x 333 height 19\n"
             "back to line 2: first 1 x 0\n"
             "text area 159x313; drawn after: down 2 38x313 same; up 1 19x313 same; right 30 159x30 same; down 40 159x313 same\n"
             "locked scroll to 10,0: 42,30; line down 43; page down 51; bar to 5: 5,30\n"
             "stored flags 0x181; loaded flags 0x181 margins 7,3 bars 11\n"
             "copy: same text 1 same selection 1 own bars 11\n");
+}
+
+// A line of 8,000 digits (its block holds the first 7,680 on one display
+// line): every x is exact far past 16,383 pixels, the view scrolls past
+// 20,479 to show the caret near the line's end, a click there lands on its
+// gap, and the end of the row is drawn as its start is.
+TEST(TextviewScroll, AnEightThousandCharacterLineKeepsExactPositions) {
+  std::string png = (std::filesystem::temp_directory_path() / ("textview_long_" + std::to_string(getpid()) + ".png")).string();
+  EXPECT_EQ(probe("-laf win95 longline " + png),
+            "lines 2, first 7680 characters, every position exact: 1\n"
+            "x of gap 7,679 as 7,679 steps: 1, past 16,383: 1\n"
+            "scrolled past 20,479: 1; caret inside the area: 1\n"
+            "click lands on: 7675\n"
+            "drawn up to the caret: 1; the last digit after it: 1\n"
+            "the row at x 76466 drawn as at x 66: 1\n");
+  std::filesystem::remove(png);
 }
 
 // The shipped keys: typing, control characters (one >= 32 with Ctrl held
@@ -320,7 +337,7 @@ TEST(TextviewMouse, WordsLinesAdjustAutoScrollDragAndDropPaddingAndGrab) {
 // redone exactly. Typing elsewhere or giving the view a new text cancels a
 // composition and leaves no styles; 200 bytes compose as a short string
 // does; an update past the text's end is dropped and the context stays
-// ready for the next.
+// ready for the next; a removal never reaches past the composition.
 TEST(TextviewInput, ScriptedCompositions) {
   EXPECT_EQ(editProbe("compose"),
             "typed over a selection: \"hello ka\" 8-8 underline 6-8 invert none composing 1 busy 0\n"
@@ -336,7 +353,26 @@ TEST(TextviewInput, ScriptedCompositions) {
             "200 bytes composed: length 205, underline 5-205\n"
             "all taken back and committed: \"fresh\" 5-5 underline none invert none composing 0 busy 0\n"
             "an update past the end: \"fresh\" 2-2 underline none invert none composing 0 busy 0\n"
-            "the next update: \"frokesh\" 4-4 underline 2-4 invert none composing 1 busy 0\n");
+            "the next update: \"frokesh\" 4-4 underline 2-4 invert none composing 1 busy 0\n"
+            "a removal past the composition: \"frOKesh\" 4-4 underline 2-4 invert none composing 1 busy 0\n"
+            "its commit: \"frOKesh\" 4-4 underline none invert none composing 0 busy 0\n");
+}
+
+// The platform's input method reaches the focused view: a dead key's
+// accent shows underlined where the caret was, the letter that follows
+// replaces it in one undoable change and the underline goes; a composition
+// the method drops leaves the text as it was.
+TEST(TextviewInput, ThePlatformsCompositionsReachTheFocusedView) {
+  EXPECT_EQ(editProbe("platform"),
+            "accent composed: \"a\xB4" "b\" 2-2 underline 1-2 invert none composing 1 busy 0\n"
+            "letter committed: \"a\xE9" "b\" 2-2 underline none invert none composing 0 busy 0\n"
+            "undo names: IM Insert;\n"
+            "undone: \"ab\" 1-1\n"
+            "redone: \"a\xE9" "b\" 1-1\n"
+            "two composed: \"a~n\xE9" "b\" 3-3 underline 1-3 invert none composing 1 busy 0\n"
+            "dropped: \"a\xE9" "b\" 1-1 underline none invert none composing 0 busy 0\n"
+            "the next one: \"a\xEA\xE9" "b\" 2-2 underline none invert none composing 0 busy 0\n"
+            "undo names: IM Insert;IM Insert;IM Insert;IM Insert;\n");
 }
 
 // Editing by mouse and commands: a word double-clicked and dragged with

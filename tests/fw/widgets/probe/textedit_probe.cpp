@@ -4,6 +4,7 @@
 //   textedit_probe track          clicks, words, lines, extension, auto-scroll,
 //                                 drag and drop, padding and grab scrolling
 //   textedit_probe compose        a scripted input method's compositions
+//   textedit_probe platform       the platform's compositions in a focused view
 //   textedit_probe scenario OUT   select, drag, shift, sort, undo and redo all:
 //                                 OUT_moved.png, OUT_sorted.png
 //   textedit_probe ruler OUT      the ruler view's buttons, markers and drags,
@@ -388,6 +389,11 @@ int compose() {
   composition("an update past the end");
   update(0, 0, "ok");
   composition("the next update");
+  // A removal larger than the composition takes the composition only.
+  update(0, 100000, "OK");
+  composition("a removal past the composition");
+  update(0, 0, "", -1, 0, true);
+  composition("its commit");
   dropActions();
   stop();
   return 0;
@@ -595,6 +601,43 @@ int rulerMode(const char* path) {
   return ok ? 0 : 1;
 }
 
+// ---- the platform's input method
+
+// A dead key's accent composed in the text (underlined), then committed
+// with its letter as one change; a composition the method drops leaves
+// nothing behind; the next one is heard.
+int platformCompose() {
+  start("ab", 0);
+  vtextSetSelectionRange(text, selection, 1, 1);
+  win::test::Compose("\xB4", 1);
+  settle();
+  composition("accent composed");
+  win::test::Commit("\xE9");
+  settle();
+  composition("letter committed");
+  std::printf("undo names: %s\n", names.c_str());
+  performAll(true);
+  report("undone");
+  performAll(false);
+  report("redone");
+  dropActions();
+  win::test::Compose("~", 1);
+  settle();
+  win::test::Compose("~n", 2);
+  settle();
+  composition("two composed");
+  win::test::Compose("", 0);
+  settle();
+  composition("dropped");
+  win::test::Compose("^", 1);
+  win::test::Commit("\xEA");
+  settle();
+  composition("the next one");
+  std::printf("undo names: %s\n", names.c_str());
+  stop();
+  return 0;
+}
+
 // ---- by hand: a view on the window system for a while
 
 int live(int seconds) {
@@ -623,6 +666,7 @@ int probeMain(int argc, char** argv) {
   int status = 2;
   if (mode == "track") status = track();
   else if (mode == "compose") status = compose();
+  else if (mode == "platform") status = platformCompose();
   else if (mode == "scenario" && count > 2) status = scenario(args[2]);
   else if (mode == "ruler" && count > 2) status = rulerMode(args[2]);
   else if (mode == "live" && count > 2) status = live(std::atoi(args[2]));

@@ -21,6 +21,8 @@
 //   textview_probe [-laf LOOK] edits       the line and word commands, one table row each
 //   textview_probe [-laf LOOK] undo        the text's undo records: typing, pastes, commands
 //   textview_probe [-laf LOOK] mouse       presses, drags and the "Drag" button
+//   textview_probe [-laf LOOK] longline OUT an 8,000-character line: positions,
+//                                          caret, click and drawing near its end
 //   textview_probe [-laf LOOK] scenario OUT  a 1 MB file loaded, typed into,
 //                                          pasted into and paged through by
 //                                          injected keys: OUT_typed.png,
@@ -1291,6 +1293,82 @@ int blink() {
 
 }  // namespace
 
+// ---- an 8,000-character line
+
+// A line of 8,000 digits: a block holds 7,680 of them on its first display
+// line, every position of which is exact (no x held at a ceiling); the
+// view scrolls to the caret near that line's end, a click there lands on
+// its gap, and the line is drawn up to the caret; as a PNG.
+int longLine(const char* path) {
+  vwindow* w = probehost::host(kWidth, kHeight);
+  std::string line;
+  for (int i = 0; i < 800; ++i) line += "0123456789";
+  Shown s = focusedView(w, line.c_str());
+  vtextview* v = s.view;
+  std::int32_t count = 0, start = 0;
+  vtextColumn* e = _vtextLayLine(s.text, 1, &count, &start);
+  const vtextX x0 = e[0].x, step = e[1].x - e[0].x;
+  bool exact = true;
+  for (std::int32_t i = 0; i <= count && exact; ++i) exact = e[i].x == x0 + i * step;
+  std::printf("lines %d, first %d characters, every position exact: %d\n", s.text->lineCount, count, exact);
+  std::int32_t end = vtextGetPositionColumnValue(s.text, 7679);
+  std::printf("x of gap 7,679 as 7,679 steps: %d, past 16,383: %d\n", end == std::int32_t((x0 + 7679 * step) >> 16),
+              end > 16383);
+
+  vtextSetSelectionRange(s.text, s.selection, 7679, 7679);
+  vtextviewClassOf(v)->showSelection(v, 24);
+  settle();
+  const vrect a = *vtextviewGetTextArea(v);
+  std::printf("scrolled past 20,479: %d; caret inside the area: %d\n", v->scrollX > 20479,
+              v->caret.x >= a.x && v->caret.x < a.x + a.width);
+  vtextLineInfo info{};
+  vtextGetLineInfo(s.text, 1, &info);
+  const int rowMiddle = a.y + a.height - info.height / 2;
+  // A click in the right half of the character before gap 7,675.
+  int clickX = a.x + vtextGetPositionColumnValue(s.text, 7675) - v->scrollX - 1;
+  win::POINT p{clickX, kHeight - 1 - rowMiddle};
+  win::ClientToScreen(w->native->hwnd, &p);
+  win::test::Click(p);
+  settle();
+  win::test::AdvanceClock(2000);
+  settle();
+  std::printf("click lands on: %d\n", s.selection->start);
+
+  vtextSetSelectionRange(s.text, s.selection, 7679, 7679);
+  vtextviewClassOf(v)->showSelection(v, 24);
+  settle();
+  win::test::Image image = redrawnWhole(w);
+  const int caretX = v->caret.x;
+  auto ink = [&](int from, int to) {
+    int n = 0;
+    for (int y = kHeight - (a.y + a.height); y < kHeight - (a.y + a.height) + info.height; ++y)
+      for (int x = std::max(from, 0); x < std::min(to, image.width); ++x)
+        if ((image.px[std::size_t(y * image.width + x)] & 0xFFFFFF) != 0xFFFFFF) ++n;
+    return n;
+  };
+  std::printf("drawn up to the caret: %d; the last digit after it: %d\n", ink(caretX - 60, caretX - 1) > 0,
+              ink(caretX + 2, caretX + 2 + int(step >> 16)) > 0);
+  bool ok = win::test::WritePng(path, image);
+  // Ten digits take a whole number of pixels here: the row near the end
+  // looks as the row near the start does, scrolled by the same remainder.
+  const vtextX period = 10 * step;
+  if ((period & 0xFFFF) == 0) {
+    const int scrolled = v->scrollX, remainder = int(scrolled % (period >> 16));
+    vtextviewClassOf(v)->scrollTo(v, 1, remainder);
+    settle();
+    win::test::Image startImage = redrawnWhole(w);
+    bool same = true;
+    for (int y = kHeight - (a.y + a.height); y < kHeight - (a.y + a.height) + info.height; ++y)
+      for (int x = a.x; x < a.x + a.width; ++x)
+        if (std::abs(x - caretX) > 1 && image.px[std::size_t(y * image.width + x)] != startImage.px[std::size_t(y * image.width + x)])
+          same = false;
+    std::printf("the row at x %d drawn as at x %d: %d\n", scrolled, remainder, same);
+  }
+  release(s);
+  finish(w);
+  return ok ? 0 : 1;
+}
+
 int probeMain(int argc, char** argv) {
   // "blink S": the preference is in place before the start-up builds the view class.
   if (argc > 2 && std::string(argv[argc - 2]) == "blink")
@@ -1306,6 +1384,7 @@ int probeMain(int argc, char** argv) {
   else if (mode == "redraw") status = redraw();
   else if (mode == "blink") status = blink();
   else if (mode == "scroll") status = scroll();
+  else if (mode == "longline" && count > 2) status = longLine(args[2]);
   else if (mode == "keys") status = keys();
   else if (mode == "clipboard") status = clipboard();
   else if (mode == "motion") status = motion();
