@@ -922,7 +922,7 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
       straight_deliveries(*inputs, ran);
     if (one) return done();
     // (The observer at the ends may move the count: every end tested.)
-    if (!straight_end_done(device, run_terms, instruction_end_observer != nullptr || inst.cycles >= quiet_bound)) {
+    if (!straight_end_done(device, run_terms, instruction_end_observer != nullptr || inst.cycles >= quiet_bound, ran)) {
       *end_pending = true;
       return done();
     }

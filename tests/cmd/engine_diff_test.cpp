@@ -600,6 +600,78 @@ TEST_F(engine_diff, CountConditionsHitWhereTheCycleEngineHits) {
   }
 }
 
+// Counted steps, by instructions and by cycles, run in slices that end
+// inside instructions and at ends: with no breakpoint, noted and halting
+// (h) address breakpoints, addresses beside a count condition, and a
+// condition tested at every end; three steps in a row. The slices, the
+// count left after each, the stop, the report lines and the state at
+// every end (or, without an observer, after every slice) as on the cycle
+// engine; long steps without breakpoints run straight.
+TEST_F(engine_diff, CountedStepsStopWhereTheCycleEngineStops) {
+  struct break_setup {
+    std::vector<const char*> lines;
+    const char* option;
+  };
+  const break_setup setups[] = {
+      {{}, ""},
+      {{"break p:$10e n"}, ""},
+      {{"break p:$10d", "break p:$200"}, " h"},
+      {{"break p:$200", "break p:$10e i1", "break cyc>=1500 n"}, ""},
+      {{"break cyc==1601"}, " h"},
+      {{"break x0==$1234 i2"}, ""},
+  };
+  constexpr int slices[] = {7, 1000, 3, 250, 1};
+  for (void (*observer)(int) : {record_end, static_cast<void (*)(int)>(nullptr)})
+    for (const break_setup& setup : setups)
+      for (const char* unit : {"", " cy"})
+        for (const uint32_t count : {1u, 2u, 3u, 5u, 13u, 1001u, 3333u}) {
+          const std::string command = "step " + std::to_string(count) + unit + setup.option;
+          SCOPED_TRACE(command + (setup.lines.empty() ? "" : std::string(" after ") + setup.lines.back()) +
+                       (observer != nullptr ? ", observed" : ""));
+          instruction_end_observer = observer;
+          ends_seen[0].clear();
+          ends_seen[1].clear();
+          for (int d : {FAST, CYCLE}) {
+            make(d, "73521");
+            place_fir(d);
+            set(d, "pc", 0x100);
+            for (const char* line : setup.lines) execute_command_line(d, line);
+          }
+          for (int step = 0; step < 3; ++step) {
+            std::vector<uint32_t> trail[2];
+            std::string report[2];
+            for (int d : {FAST, CYCLE}) {
+              recorded().clear();
+              execute_command_line(d, command.c_str());
+              ASSERT_EQ(device_states[d]->running, 1);
+              for (int k = 0; device_states[d]->running != 0 && k < 200; ++k) {
+                trail[d].push_back(static_cast<uint32_t>(run_device_cycles(d, slices[k % std::size(slices)])));
+                trail[d].push_back(device_states[d]->run_count);
+                if (observer == nullptr) {
+                  make_device_current(d);
+                  catch_up_peripherals();
+                  trail[d].push_back(static_cast<uint32_t>(device_state_digest(d)));
+                }
+              }
+              report[d] = output();
+              for (std::size_t at = report[d].find("dev:"); at != std::string::npos;
+                   at = report[d].find("dev:", at + 1))
+                report[d].replace(at, 5, "dev:*");
+            }
+            EXPECT_EQ(device_states[FAST]->running, 0) << "step " << step;
+            EXPECT_EQ(trail[FAST], trail[CYCLE]) << "step " << step;
+            EXPECT_EQ(report[FAST], report[CYCLE]) << "step " << step;
+            for (int k = 0; k < 4; ++k) EXPECT_EQ(device_states[FAST]->cnt[k], device_states[CYCLE]->cnt[k]);
+            compare_runs();
+          }
+          if (setup.lines.empty() && observer == nullptr && count == 3333u) {
+            EXPECT_GT(device_states[FAST]->straight_instructions, 1500u);
+          }
+          free_all_devices();
+        }
+  instruction_end_observer = record_end;
+}
+
 // The program rewrites the instruction it runs next (movem to p:), and a
 // change between slices rewrites another: both engines see the new words.
 // A program rewriting the instruction it runs next from inside a repeat
