@@ -576,10 +576,9 @@ bool straight_end_done(int device, bool& plain_go, bool at_bound, int cycles) {
     if ((inst.flags & STOPPING) != 0 || (stop_request != 0 && run_lane != LANE_WORKER) ||
         (at_bound && inst.cycles % 1000 == 0) || (st.run_mode != RUN_GO && st.run_count <= 1))
       return false;
-    if (st.breakpoints != nullptr) {
-      if (!no_break_here(inst, st)) return false;
-      run_hook.end_breakpoint_marks();
-    }
+    // With the pc's bitmap and no test at every end, no breakpoint keeps
+    // marks: the end has none to clear.
+    if (st.breakpoints != nullptr && !no_break_here(inst, st)) return false;
     advance_instr_epoch(st);
   } else {
     if (!quiet_end(inst, st)) return false;
