@@ -103,9 +103,17 @@ thread_local std::array<sample_regs, TYPE_COUNT> sample_lookup;
                  lookup_register(device, "omr", &regs.omr_row, &regs.omr_reg) != 0;
   }
   if (!regs.found) return;
-  uint32_t word[3] = {0, 0, 0};
-  if (read_register(device, regs.sr_row, regs.sr_reg, word)) block.sample_sr = word[0];
-  if (read_register(device, regs.omr_row, regs.omr_reg, word)) block.sample_omr = word[0];
+  // read_register's read on the current device, whose rows the look-up
+  // has checked.
+  auto read = [](int row, int reg, uint32_t& into) {
+    const periph_class* cls = cur_type->periphs[row].cls;
+    if (cls->get == nullptr) return;
+    if (cls->catch_up) cls->catch_up(row, 0);
+    uint32_t word[3] = {0, 0, 0};
+    if (cls->get(row, reg, word)) into = word[0];
+  };
+  read(regs.sr_row, regs.sr_reg, block.sample_sr);
+  read(regs.omr_row, regs.omr_reg, block.sample_omr);
 }
 
 bool device_alive(int device, const device_inst* inst, const device_state* state) {

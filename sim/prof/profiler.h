@@ -129,6 +129,13 @@ struct profile_tables {
   std::map<std::string, source_text> sources;
   std::unique_ptr<subroutine_tracking> subroutines;
   ReportWriter writer;
+  // Look-ups the run repeats at every instruction, kept per address once
+  // made: a program address's code node while it is the only one there
+  // (null: not yet found, or several), and each data space's nodes
+  // (PROF_SPACE_X to PROF_SPACE_L). Nodes live in the pool until the
+  // tables are cleared.
+  std::vector<code_node*> only_code;
+  std::array<std::vector<data_node*>, 4> data_at;
 
   profile_tables();
   ~profile_tables();
