@@ -939,6 +939,14 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
 
 }  // namespace
 
+int read_program_word(uint32_t address, uint32_t* out) {
+  address &= WORD;
+  const plain_page& page = device_pages(*cur_inst, cur_inst->core)[address >> 8];
+  if (page.base == nullptr) return mem_read_word(SPACE_P, address, out);
+  *out = page.base[address & 0xFF];
+  return 1;
+}
+
 int core_fast_instruction(int room) {
   device_inst& inst = *cur_inst;
   device_state& st = *cur_state;
