@@ -260,6 +260,10 @@ code_node* new_code_node(uint32_t address, uint32_t kind, uint32_t decode_addres
 }
 
 int accumulate_profile(profile_record& r) {
+  return accumulate_profile(r, r.references.data(), r.references.size());
+}
+
+int accumulate_profile(profile_record& r, profile_reference* references, std::size_t count) {
   try {
     profile_tables* tables = select_tables(cur_device);
     if (tables == nullptr || tables->state == TABLES_OFF) return 0;
@@ -299,8 +303,8 @@ int accumulate_profile(profile_record& r) {
     ops.accumulate_modes(r, t.family);
     ops.accumulate_moves(r, t.family);
 
-    for (profile_reference& ref : r.references)
-      if (ref.space != PROF_SPACE_FREE) count_reference(ref);
+    for (std::size_t k = 0; k < count; ++k)
+      if (references[k].space != PROF_SPACE_FREE) count_reference(references[k]);
 
     track_subroutines(t, *node, conditional, taken, r.cycle_now - r.cycles);
     if (r.loop != nullptr) {
@@ -341,13 +345,16 @@ void profile_instruction(int device) {
     }
   }
   // Each reference counts once, with the instruction during which it was
-  // made.
-  if (!addresses_program(r.decoded))
-    for (profile_reference& ref : block.references)
-      if (ref.space == PROF_SPACE_P) ref.space = PROF_SPACE_FREE;
-  r.references = block.references;
-  block.references = {};
-  accumulate_profile(r);
+  // made. The notes fill the first free slots, so the instruction's are
+  // those before the first free one; they are counted in place and then
+  // cleared.
+  std::size_t used = 0;
+  while (used < block.references.size() && block.references[used].space != PROF_SPACE_FREE) ++used;
+  if (used > 0 && !addresses_program(r.decoded))
+    for (std::size_t k = 0; k < used; ++k)
+      if (block.references[k].space == PROF_SPACE_P) block.references[k].space = PROF_SPACE_FREE;
+  accumulate_profile(r, block.references.data(), used);
+  for (std::size_t k = 0; k < used; ++k) block.references[k] = {};
 
   if (loop.phase == LOOP_FINISHED) loop.phase = LOOP_IDLE;
   block.previous_pc = inst.pc;

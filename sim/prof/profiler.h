@@ -149,6 +149,9 @@ profile_tables* profiler_tables(int device);
 int profiler_start(const char* coff_name, const char* output_name, const char* mode);
 void profile_instruction(int device);
 int accumulate_profile(profile_record& record);
+// The same with the instruction's references elsewhere (`count` slots, the
+// free ones skipped), each freed once counted.
+int accumulate_profile(profile_record& record, profile_reference* references, std::size_t count);
 int profiler_report(uint32_t final_cycles);
 void profiler_clear();
 int profiler_save_state(const char* name, int device, int continued);
