@@ -211,9 +211,10 @@ inline bool program_word(const plain_page* pages, uint32_t address, fast_word& a
   profile_note_reference(core_resolve_space(space, address), address, write);
 }
 
+// A profiled device's fetches are not noted: the profiler keeps program
+// references only of an instruction that addresses program memory, which
+// no straight instruction does (its data accesses are all in X).
 [[gnu::noinline]] uint32_t fetch_program_slow(const fast_step& s, uint32_t address) {
-  if (s.inst->profiled) [[unlikely]]
-    note_profiled(SPACE_P, address, 0);
   fast_word at{};
   program_word(s.pages, address, at);
   return read_plain(at, address);
@@ -223,7 +224,7 @@ inline bool program_word(const plain_page* pages, uint32_t address, fast_word& a
 // when it has one (whose log rows are always known), as read_plain does.
 [[gnu::always_inline]] inline uint32_t fetch_program(const fast_step& s, uint32_t address) {
   const plain_page& page = s.pages[address >> 8];
-  if (page.rows[0] == nullptr || s.inst->profiled) [[unlikely]]
+  if (page.rows[0] == nullptr) [[unlikely]]
     return fetch_program_slow(s, address);
   const uint32_t value = page.base[address & 0xFF] & WORD;
   if (page.bits & PAGE_DATA_PINS) [[unlikely]]

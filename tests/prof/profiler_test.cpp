@@ -14,6 +14,7 @@
 #include "cmd/cmd_fixture.h"
 #include "sim/asm/asm.h"
 #include "sim/asm/prof_decode.h"
+#include "sim/engine/core_engine.h"
 #include "sim/engine/device.h"
 #include "sim/engine/memory.h"
 #include "sim/engine/runloop.h"
@@ -240,6 +241,29 @@ TEST_F(profiling, StateFilesKeepOneCompanionBesideThem) {
   ASSERT_EQ(device_states[0]->profile.on, 0);
   run(("load s " + path("sub/st")).c_str());
   EXPECT_EQ(device_states[0]->profile.on, 1);
+}
+
+// The straight-line executor does not note a profiled device's fetches:
+// the profiler keeps program references only of instructions that
+// address program memory, and no word the executor runs straight does
+// (with any second word).
+TEST_F(profiling, NoStraightInstructionAddressesProgramMemory) {
+  int straight = 0;
+  for (uint32_t word = 0; word <= 0xFFFF; ++word) {
+    if (decoded_word_of(static_cast<uint16_t>(word)).fast == nullptr) continue;
+    ++straight;
+    for (const uint32_t second : {0x0000u, 0x8123u}) {
+      write_device_memory(0, SPACE_P, 0x300, &word);
+      write_device_memory(0, SPACE_P, 0x301, &second);
+      profile_record r;
+      dsp73500_profile_ops.decode(0, DECODE_P, 0x300, 0x300, r);
+      bool program = false;
+      for (const auto& op : r.decoded.operands) program = program || op.space == PROF_SPACE_P;
+      for (const auto& op : r.decoded.move_operands) program = program || op.space == PROF_SPACE_P;
+      ASSERT_FALSE(program) << std::hex << word << " " << second;
+    }
+  }
+  EXPECT_GT(straight, 20000);
 }
 
 // One instruction through the family's decode.
