@@ -842,7 +842,7 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
 // cycles, or 0 when it did not (nothing changed). `bus_rest` is
 // bus_at_rest's answer at this boundary.
 [[gnu::always_inline]] inline int run_straight(device_inst& inst, device_state& st, uint32_t* w, const plain_page* pages, bool bus_rest,
-                        bool* clock_steady, uint64_t* quiet_bound, int room) {
+                        bool* clock_steady, uint64_t* quiet_bound, int room, int sample_device) {
   const bool repeat_pass = w[CS_REP_CONTINUE] != 0;
   const uint32_t word = (repeat_pass ? w[CS_DECODE] : w[CS_PREFETCH]) & WORD;
   const decoded_word& d = decoded_word_of(static_cast<uint16_t>(word));
@@ -855,6 +855,10 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
     if (!exec_cycles_quiet(inst, cycles)) return 0;
     *quiet_bound = exec_quiet_bound(inst);
   }
+  // A profiled device's sample as the instruction starts (taken once: an
+  // instruction declined below starts next, with nothing in between).
+  if (inst.profiled && sample_device >= 0) [[unlikely]]
+    profile_sample(sample_device);
   // The commonest classes in one piece.
   if (d.lean != LEAN_NONE) {
     const int ran = d.lean == LEAN_TWO_READS ? two_reads_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady)
@@ -915,7 +919,7 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
     return n;
   };
   for (;;) {
-    const int ran = run_straight(inst, st, w, pages, bus_rest, &clock_steady, &quiet_bound, room - n);
+    const int ran = run_straight(inst, st, w, pages, bus_rest, &clock_steady, &quiet_bound, room - n, device);
     if (ran == 0) return done();
     n += ran;
     ++straight;

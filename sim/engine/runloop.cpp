@@ -593,6 +593,7 @@ bool straight_end_done(int device, bool& plain_go, bool at_bound, int cycles) {
     end_of_instruction_marks();
   }
   counted_end_taken(st);
+  profile_end(device, inst);
   inst.flags &= DEV_EXCLUDED;
   if (instruction_end_observer != nullptr) {
     instruction_end_observer(device);
@@ -600,6 +601,8 @@ bool straight_end_done(int device, bool& plain_go, bool at_bound, int cycles) {
   }
   return true;
 }
+
+void profile_sample(int device) { sample_profiler(device, cur_state->profile); }
 
 namespace {
 
@@ -642,11 +645,12 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
     int room = max - n;
     if (breaks_left < room) room = breaks_left;
     bool end_pending = false;
-    if (inst->profiled == 0) {
-      // No profiler sample between instructions: straight ones back to
-      // back, their quiet ends done as they come, up to the next input
-      // service that takes a value, or across it when its deliveries can
-      // be made after the instruction they fall inside.
+    if (inst->profiled == 0 || !inputs.on) {
+      // Straight ones back to back, their quiet ends done as they come
+      // (a profiled device's sample and hook with each: without inputs
+      // nothing comes between an end and the next start), up to the next
+      // input service that takes a value, or across it when its
+      // deliveries can be made after the instruction they fall inside.
       int run_room = room;
       run_inputs across{};
       straight_inputs* deliveries = nullptr;
