@@ -1169,6 +1169,69 @@ TEST_F(engine_diff, PinInputsAndMemoryOutputsInsideStraightRuns) {
   std::filesystem::remove_all(scratch);
 }
 
+// Counted steps with streams open: a timed pin input every third cycle
+// (deliveries inside instructions and repeat passes), an untimed one, a
+// timed word into memory the program reads, and a memory output; in
+// slices that end inside instructions, three steps in a row. The slices,
+// the count left after each, the state at every end and the output file
+// as on the cycle engine.
+TEST_F(engine_diff, CountedStepsWithStreamsStopWhereTheCycleEngineStops) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "simstepsXXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::filesystem::path scratch = pattern;
+  std::string timed;
+  for (uint32_t t = 7; t < 9000; t += 3) timed += std::to_string(t) + (t % 2 ? " 1010\n" : " 0101\n");
+  std::ofstream(scratch / "tpins.tio") << timed;
+  std::ofstream(scratch / "pins.io") << "( 1100 # 2 0011 # 3 1001 # 7 )\n";
+  std::ofstream(scratch / "words.tio") << "( +50 $1234 )\n";
+  const std::vector<fir_line> program = {
+      {0x100, "move #$80,r2"}, {0x102, "rep #5"},    {0x103, "move a,x:(r2)+"},
+      {0x104, "inc a"},        {0x105, "move x:$50,x0"}, {0x107, "move x0,x:>$84"},
+      {0x109, "jmp >$100"},
+  };
+  constexpr int slices[] = {7, 1000, 3, 250, 1};
+  for (void (*observer)(int) : {record_end, static_cast<void (*)(int)>(nullptr)})
+    for (const char* command : {"step 1", "step 700", "step 5 cy", "step 1999 cy"}) {
+      SCOPED_TRACE(std::string(command) + (observer != nullptr ? ", observed" : ""));
+      instruction_end_observer = observer;
+      ends_seen[0].clear();
+      ends_seen[1].clear();
+      for (int d : {FAST, CYCLE}) {
+        make(d, "73521");
+        assemble(d, program);
+        device_insts[d]->work_dir = scratch.string() + "/";
+        for (const std::string& line : {std::string("input t pb0..pb3 tpins"), std::string("input pc0..pc3 pins"),
+                                        std::string("input t x:$50 words"),
+                                        "output x:$84 out" + std::to_string(d) + " -o"})
+          execute_command_line(d, line.c_str());
+        set(d, "pc", 0x100);
+      }
+      for (int step = 0; step < 3; ++step) {
+        std::vector<uint32_t> trail[2];
+        for (int d : {FAST, CYCLE}) {
+          execute_command_line(d, command);
+          ASSERT_EQ(device_states[d]->running, 1);
+          for (int k = 0; device_states[d]->running != 0 && k < 2000; ++k) {
+            trail[d].push_back(static_cast<uint32_t>(run_device_cycles(d, slices[k % std::size(slices)])));
+            trail[d].push_back(device_states[d]->run_count);
+          }
+        }
+        EXPECT_EQ(device_states[FAST]->running, 0) << "step " << step;
+        EXPECT_EQ(trail[FAST], trail[CYCLE]) << "step " << step;
+        compare_runs();
+      }
+      EXPECT_GT(device_states[FAST]->fast_instructions, 0u);
+      for (int d : {FAST, CYCLE}) {
+        make_device_current(d);
+        for (io_stream*& list : cur_state->streams) free_streams(&list, "", 1);
+      }
+      EXPECT_EQ(slurp(scratch / "out0.io"), slurp(scratch / "out1.io"));
+      free_all_devices();
+    }
+  instruction_end_observer = record_end;
+  std::filesystem::remove_all(scratch);
+}
+
 namespace {
 
 // What a device's profile holds per code and data node, as text.
