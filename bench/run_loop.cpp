@@ -1,7 +1,8 @@
 // The run loop's speed on the demo's FIR filter (demo/fir.cmd), looping
 // forever, through the slices the console runs (run_device_slice), on the
 // fast engine where the run may use it and on the cycle engine:
-//   - one device, core only;
+//   - one device, core only, in a go and in steps counted by instructions
+//     and by cycles (counts that outlast the bench);
 //   - one device with eight address breakpoints, with a "cyc" one, and
 //     with both (eight addresses and a "cyc>=" stop that never comes);
 //   - one device with the timer counting, its overflow interrupt enabled;
@@ -20,6 +21,8 @@
 //     count (threads:0: DSP_RUN_THREADS unset, the cores the process may
 //     use, the governor choosing between them and one thread); wall-clock
 //     rates, since the threads' CPU time adds up;
+//   - the same 32 with every device's timer raising its request, on one,
+//     two and four threads;
 //   - the same 32 with eight address breakpoints and a "cyc>=" stop on
 //     the first device alone (on one thread and on four);
 //   - each of the five device types.
@@ -32,6 +35,8 @@
 // count; fast_share is the share of instructions the whole-instruction
 // executor ran from start to end (core_exec_instruction), straight_share
 // the share it ran straight through from their records (core_fast.h).
+// At the end a table gives every case's device cycles per second (the
+// median of the repetitions) and its share of the core-only case's.
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
@@ -40,7 +45,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
+#include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/fir_program.h"
@@ -59,7 +67,8 @@ namespace {
 constexpr const char* type_names[] = {"73521", "73547", "73583", "73547rom", "73583ram"};
 
 enum break_setup : int { NO_BREAKS = 0, EIGHT_ADDRESS_BREAKS, CYC_BREAK, TWO_STREAMS, TIMER_RUNNING, PROFILED,
-                         ALL_PERIPHERALS, TIMER_AND_SSIS, SSI_STREAMS, MIXED_BREAKS };
+                         ALL_PERIPHERALS, TIMER_AND_SSIS, SSI_STREAMS, MIXED_BREAKS, STEP_INSTRUCTIONS,
+                         STEP_CYCLES };
 
 // The folder of the stream files, made once.
 const std::string& stream_dir() {
@@ -144,8 +153,9 @@ bool make_device(int d, const char* type, break_setup breaks, bool cycle_engine)
   make_device_current(d);
   device_state& st = *device_states[d];
   st.cycle_engine_only = cycle_engine ? 1 : 0;
-  st.run_mode = RUN_GO;
-  st.run_count = 1;
+  // A step counts down from the largest count: it outlasts the bench.
+  st.run_mode = breaks == STEP_INSTRUCTIONS ? RUN_STEP_INSTR : breaks == STEP_CYCLES ? RUN_STEP_CYCLE : RUN_GO;
+  st.run_count = st.run_mode == RUN_GO ? 1 : UINT32_MAX;
   st.break_number = 0;
   reset_run_flags();
   st.running = 1;
@@ -281,9 +291,20 @@ void BM_FirAllPeripherals(benchmark::State& state) {
 void BM_FirProfiled(benchmark::State& state) {
   run_case(state, "73521", 1, PROFILED, state.range(0) != 0);
 }
+void BM_FirStepInstructions(benchmark::State& state) {
+  run_case(state, "73521", 1, STEP_INSTRUCTIONS, state.range(0) != 0);
+}
+void BM_FirStepCycles(benchmark::State& state) {
+  run_case(state, "73521", 1, STEP_CYCLES, state.range(0) != 0);
+}
 // Argument 1: the threads (0: the host's count).
 void BM_Fir32Devices(benchmark::State& state) {
   run_case(state, "73521", DEVICE_MAX, NO_BREAKS, state.range(0) != 0, static_cast<int>(state.range(1)));
+}
+// Every device's timer counting with its overflow request raised every
+// 200 cycles. Argument 1: the threads.
+void BM_Fir32DevicesTimer(benchmark::State& state) {
+  run_case(state, "73521", DEVICE_MAX, TIMER_RUNNING, state.range(0) != 0, static_cast<int>(state.range(1)));
 }
 // Device 0 with eight address breakpoints and a "cyc>=" stop, the other
 // 31 without. Argument 1: the threads (0: the host's count).
@@ -312,6 +333,8 @@ void engines(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_FirOneDevice)->Apply(engines);
+BENCHMARK(BM_FirStepInstructions)->Apply(engines);
+BENCHMARK(BM_FirStepCycles)->Apply(engines);
 BENCHMARK(BM_FirEightAddressBreaks)->Apply(engines);
 BENCHMARK(BM_FirMixedBreaks)->Apply(engines);
 BENCHMARK(BM_FirCycBreak)->Apply(engines);
@@ -329,6 +352,13 @@ BENCHMARK(BM_Fir32Devices)
     ->Args({1, 1})
     ->Apply(repeated)
     ->UseRealTime();
+BENCHMARK(BM_Fir32DevicesTimer)
+    ->ArgNames({"cycle_engine", "threads"})
+    ->Args({0, 1})
+    ->Args({0, 2})
+    ->Args({0, 4})
+    ->Apply(repeated)
+    ->UseRealTime();
 BENCHMARK(BM_Fir32DevicesOneWithBreaks)
     ->ArgNames({"cycle_engine", "threads"})
     ->Args({0, 1})
@@ -337,6 +367,69 @@ BENCHMARK(BM_Fir32DevicesOneWithBreaks)
     ->UseRealTime();
 BENCHMARK(BM_FirDeviceType)->DenseRange(0, 4)->Apply(repeated);
 
+// The console's report, then one line per case: its device cycles per
+// second (the median when repeated) and that as a share of the core-only
+// case (one device, fast engine) of the same run.
+// "BM_Fir32Devices/cycle_engine:0/threads:4/repeats:5/real_time" as
+// "32Devices/fast/threads:4".
+std::string short_name(std::string name) {
+  auto drop = [&name](const std::string& part, const std::string& by) {
+    for (std::size_t at = name.find(part); at != std::string::npos; at = name.find(part, at + by.size()))
+      name.replace(at, part.size(), by);
+  };
+  drop("BM_Fir", "");
+  drop("cycle_engine:0", "fast");
+  drop("cycle_engine:1", "cycle");
+  drop("/real_time", "");
+  if (const std::size_t at = name.find("/repeats:"); at != std::string::npos) {
+    const std::size_t end = name.find('/', at + 1);
+    name.erase(at, end == std::string::npos ? std::string::npos : end - at);
+  }
+  return name;
+}
+
+class summary_reporter : public benchmark::ConsoleReporter {
+ public:
+  summary_reporter() : ConsoleReporter(OO_None) {}
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.error_occurred || (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median")) continue;
+      const auto rate = run.counters.find("device_cycles_per_s");
+      if (rate == run.counters.end()) continue;
+      const std::string name = short_name(run.run_name.str());
+      auto row = std::find_if(rows_.begin(), rows_.end(), [&](const auto& r) { return r.first == name; });
+      if (row == rows_.end()) row = rows_.insert(rows_.end(), {name, 0.0});
+      row->second = rate->second.value;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    double core_only = 0;
+    for (const auto& [name, rate] : rows_)
+      if (name == "OneDevice/fast") core_only = rate;
+    std::ostream& out = GetOutputStream();
+    out << "\n" << std::left << std::setw(40) << "case" << std::right << std::setw(18) << "device cycles/s"
+        << std::setw(14) << "/ core-only" << "\n";
+    for (const auto& [name, rate] : rows_) {
+      out << std::left << std::setw(40) << name << std::right << std::setw(16) << std::fixed << std::setprecision(2)
+          << rate / 1e6 << " M";
+      if (core_only > 0) out << std::setw(13) << std::setprecision(1) << 100 * rate / core_only << "%";
+      out << "\n";
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::string, double>> rows_;
+};
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  summary_reporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

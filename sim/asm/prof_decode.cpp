@@ -181,8 +181,14 @@ void decode(int device, int mode, uint32_t address, uint32_t address_after, prof
   d = {};
   const int space = mode == DECODE_P ? SPACE_P : SPACE_X;
   uint32_t words[2] = {0, 0};
-  if (read_device_memory(device, space, address & 0xFFFF, &words[0]) == 0) return;
-  read_device_memory(device, space, (address + 1) & 0xFFFF, &words[1]);
+  if (space == SPACE_P && device == cur_device && cur_inst != nullptr) {
+    // The run's hook: the device is current.
+    if (read_program_word(address & 0xFFFF, &words[0]) == 0) return;
+    read_program_word((address + 1) & 0xFFFF, &words[1]);
+  } else {
+    if (read_device_memory(device, space, address & 0xFFFF, &words[0]) == 0) return;
+    read_device_memory(device, space, (address + 1) & 0xFFFF, &words[1]);
+  }
   d = decode_words(words);
   d.address = address & 0xFFFF;
   if (device < 0 || device >= DEVICE_MAX || device_states[device] == nullptr) return;

@@ -211,9 +211,10 @@ inline bool program_word(const plain_page* pages, uint32_t address, fast_word& a
   profile_note_reference(core_resolve_space(space, address), address, write);
 }
 
+// A profiled device's fetches are not noted: the profiler keeps program
+// references only of an instruction that addresses program memory, which
+// no straight instruction does (its data accesses are all in X).
 [[gnu::noinline]] uint32_t fetch_program_slow(const fast_step& s, uint32_t address) {
-  if (s.inst->profiled) [[unlikely]]
-    note_profiled(SPACE_P, address, 0);
   fast_word at{};
   program_word(s.pages, address, at);
   return read_plain(at, address);
@@ -223,7 +224,7 @@ inline bool program_word(const plain_page* pages, uint32_t address, fast_word& a
 // when it has one (whose log rows are always known), as read_plain does.
 [[gnu::always_inline]] inline uint32_t fetch_program(const fast_step& s, uint32_t address) {
   const plain_page& page = s.pages[address >> 8];
-  if (page.rows[0] == nullptr || s.inst->profiled) [[unlikely]]
+  if (page.rows[0] == nullptr) [[unlikely]]
     return fetch_program_slow(s, address);
   const uint32_t value = page.base[address & 0xFF] & WORD;
   if (page.bits & PAGE_DATA_PINS) [[unlikely]]
@@ -841,7 +842,7 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
 // cycles, or 0 when it did not (nothing changed). `bus_rest` is
 // bus_at_rest's answer at this boundary.
 [[gnu::always_inline]] inline int run_straight(device_inst& inst, device_state& st, uint32_t* w, const plain_page* pages, bool bus_rest,
-                        bool* clock_steady, uint64_t* quiet_bound, int room) {
+                        bool* clock_steady, uint64_t* quiet_bound, int room, int sample_device) {
   const bool repeat_pass = w[CS_REP_CONTINUE] != 0;
   const uint32_t word = (repeat_pass ? w[CS_DECODE] : w[CS_PREFETCH]) & WORD;
   const decoded_word& d = decoded_word_of(static_cast<uint16_t>(word));
@@ -854,6 +855,10 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
     if (!exec_cycles_quiet(inst, cycles)) return 0;
     *quiet_bound = exec_quiet_bound(inst);
   }
+  // A profiled device's sample as the instruction starts (taken once: an
+  // instruction declined below starts next, with nothing in between).
+  if (inst.profiled && sample_device >= 0) [[unlikely]]
+    profile_sample(sample_device);
   // The commonest classes in one piece.
   if (d.lean != LEAN_NONE) {
     const int ran = d.lean == LEAN_TWO_READS ? two_reads_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady)
@@ -914,7 +919,7 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
     return n;
   };
   for (;;) {
-    const int ran = run_straight(inst, st, w, pages, bus_rest, &clock_steady, &quiet_bound, room - n);
+    const int ran = run_straight(inst, st, w, pages, bus_rest, &clock_steady, &quiet_bound, room - n, device);
     if (ran == 0) return done();
     n += ran;
     ++straight;
@@ -922,7 +927,7 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
       straight_deliveries(*inputs, ran);
     if (one) return done();
     // (The observer at the ends may move the count: every end tested.)
-    if (!straight_end_done(device, run_terms, instruction_end_observer != nullptr || inst.cycles >= quiet_bound)) {
+    if (!straight_end_done(device, run_terms, instruction_end_observer != nullptr || inst.cycles >= quiet_bound, ran)) {
       *end_pending = true;
       return done();
     }
@@ -938,6 +943,14 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
 }
 
 }  // namespace
+
+int read_program_word(uint32_t address, uint32_t* out) {
+  address &= WORD;
+  const plain_page& page = device_pages(*cur_inst, cur_inst->core)[address >> 8];
+  if (page.base == nullptr) return mem_read_word(SPACE_P, address, out);
+  *out = page.base[address & 0xFF];
+  return 1;
+}
 
 int core_fast_instruction(int room) {
   device_inst& inst = *cur_inst;

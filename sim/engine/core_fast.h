@@ -94,9 +94,13 @@ int core_fast_instruction(int room);
 // callee's to keep: what it found of the terms no instruction of the run
 // changes; `at_bound` says the count reached the run's quiet bound
 // (exec_quiet_bound), the first count that can be a multiple of a
-// thousand. A direct call, so that the whole-program build inlines it.
+// thousand; `cycles` are the instruction's (a step by cycles counts
+// them). A direct call, so that the whole-program build inlines it.
 // The run adds its ends to the device's statistics once, as it returns.
-bool straight_end_done(int device, bool& run_terms, bool at_bound);
+bool straight_end_done(int device, bool& run_terms, bool at_bound, int cycles);
+// A profiled device's sr and omr as an instruction of a run starts (once
+// per instruction; runloop.cpp).
+void profile_sample(int device);
 // Input deliveries a run crosses (STREAMS_QUIET_PINS: they only set pins
 // nothing samples inside a straight instruction): the run loop's record,
 // whose `due` is the count of the next delivery's cycle (UINT64_MAX:

@@ -48,6 +48,10 @@ int read_device_memory(int device, int space, uint32_t address, uint32_t* out);
 int write_device_memory(int device, int space, uint32_t address, const uint32_t* value);
 int fill_device_memory(int device, int space, uint32_t address, uint32_t count,
                        const uint32_t* value);
+// A program word of the current device as read_device_memory reads it in
+// SPACE_P (under the operating mode); plain internal pages are read in
+// place, as the straight-line executor fetches.
+int read_program_word(uint32_t address, uint32_t* out);
 
 // ---------------------------------------------------------------------------
 // Access logs: per memory-map row, the reads and writes of the current

@@ -103,9 +103,17 @@ thread_local std::array<sample_regs, TYPE_COUNT> sample_lookup;
                  lookup_register(device, "omr", &regs.omr_row, &regs.omr_reg) != 0;
   }
   if (!regs.found) return;
-  uint32_t word[3] = {0, 0, 0};
-  if (read_register(device, regs.sr_row, regs.sr_reg, word)) block.sample_sr = word[0];
-  if (read_register(device, regs.omr_row, regs.omr_reg, word)) block.sample_omr = word[0];
+  // read_register's read on the current device, whose rows the look-up
+  // has checked.
+  auto read = [](int row, int reg, uint32_t& into) {
+    const periph_class* cls = cur_type->periphs[row].cls;
+    if (cls->get == nullptr) return;
+    if (cls->catch_up) cls->catch_up(row, 0);
+    uint32_t word[3] = {0, 0, 0};
+    if (cls->get(row, reg, word)) into = word[0];
+  };
+  read(regs.sr_row, regs.sr_reg, block.sample_sr);
+  read(regs.omr_row, regs.omr_reg, block.sample_omr);
 }
 
 bool device_alive(int device, const device_inst* inst, const device_state* state) {
@@ -406,13 +414,32 @@ bool no_break_here(const device_inst& inst, const device_state& st) {
   return ((bits[inst.pc >> 6] >> (inst.pc & 63)) & 1) == 0;
 }
 
-// An instruction end of a go that can neither stop nor show anything: no
-// stop flag, no breakpoint that can fire, no progress line, a plan still
-// good, no host file request.
+// The count rules at an end that is otherwise quiet: a go with its count
+// left, or a step by instructions or by cycles that does not reach 0 at
+// this end (a step by cycles has counted the end's other cycles). A step
+// takes its count of the end with counted_end_taken.
+bool counted_end_quiet(const device_state& st) {
+  return st.run_mode == RUN_GO ? st.run_count != 0
+                               : (st.run_mode == RUN_STEP_INSTR || st.run_mode == RUN_STEP_CYCLE) && st.run_count > 1;
+}
+void counted_end_taken(device_state& st) {
+  if (st.run_mode != RUN_GO) st.run_count -= 1;
+}
+
+// A step by cycles counts every cycle while its count is above 0; the
+// fast engine takes the cycles of a whole instruction at once.
+void count_step_cycles(device_state& st, uint32_t cycles) {
+  st.run_count -= std::min(st.run_count, cycles);
+}
+
+// An instruction end of a counted run that can neither stop nor show
+// anything: no stop flag, no breakpoint that can fire, no progress line,
+// a plan still good, no host file request, the count not run out.
+// (counted_end_taken then takes the count.)
 bool quiet_end(const device_inst& inst, const device_state& st) {
   constexpr uint32_t STOPPING = DEV_ILLEGAL | DEV_STOP | DEV_ERROR_PENDING;
   return (inst.flags & STOPPING) == 0 && inst.abort == 0 && (stop_request == 0 || run_lane == LANE_WORKER) &&
-         st.run_plan_stale == 0 && st.run_mode == RUN_GO && st.run_count != 0 && inst.cycles % 1000 != 0 &&
+         st.run_plan_stale == 0 && counted_end_quiet(st) && (st.run_mode != RUN_GO || inst.cycles % 1000 != 0) &&
          inst.pc != st.hio.watch[0] && inst.pc != st.hio.watch[1] && no_break_here(inst, st);
 }
 
@@ -518,11 +545,14 @@ uint32_t break_room(const device_inst& inst, device_state& st) {
 
 // The terms of quiet_end that no straight instruction changes (only
 // commands, stream and breakpoint lists, state loads and the host
-// interface write them), for a go with no host file watch whose
-// breakpoints, if any, are found by the pc's bitmap: tested once per run
-// of straight instructions.
+// interface write them), for a go or a counted step with no host file
+// watch whose breakpoints, if any, are found by the pc's bitmap: tested
+// once per run of straight instructions. (A step's count is tested at
+// each end.)
 bool quiet_plain_go(const device_inst& inst, const device_state& st) {
-  return inst.abort == 0 && st.run_plan_stale == 0 && st.run_mode == RUN_GO && st.run_count != 0 &&
+  const bool counted = st.run_mode == RUN_GO ? st.run_count != 0
+                                             : st.run_mode == RUN_STEP_INSTR || st.run_mode == RUN_STEP_CYCLE;
+  return inst.abort == 0 && st.run_plan_stale == 0 && counted &&
          (st.breakpoints == nullptr || (st.pc_break_bits != nullptr && st.breaks_every_end == 0)) &&
          st.hio.watch[0] == HIO_NO_WATCH && st.hio.watch[1] == HIO_NO_WATCH;
 }
@@ -541,25 +571,29 @@ void straight_deliveries(straight_inputs& inputs, int ran) {
 // quiet, what check_run_stop and after_cycle do at it. `plain_go` holds
 // quiet_plain_go's answer once the run found it true. `at_bound`: the
 // count reached the run's quiet bound (only there can it be a thousand).
-bool straight_end_done(int device, bool& plain_go, bool at_bound) {
+// A step by cycles counts the instruction's `cycles` but the last, which
+// the end takes when it is quiet and leaves to check_run_stop when not.
+bool straight_end_done(int device, bool& plain_go, bool at_bound, int cycles) {
   constexpr uint32_t STOPPING = DEV_ILLEGAL | DEV_STOP | DEV_ERROR_PENDING;
   device_inst& inst = *cur_inst;
   device_state& st = *cur_state;
   save_previous_blocks(inst, cur_type->block_count);
+  if (st.run_mode == RUN_STEP_CYCLE) count_step_cycles(st, static_cast<uint32_t>(cycles - 1));
   if (!plain_go) plain_go = quiet_plain_go(inst, st);
   if (plain_go) {
     if ((inst.flags & STOPPING) != 0 || (stop_request != 0 && run_lane != LANE_WORKER) ||
-        (at_bound && inst.cycles % 1000 == 0))
+        (at_bound && inst.cycles % 1000 == 0) || (st.run_mode != RUN_GO && st.run_count <= 1))
       return false;
-    if (st.breakpoints != nullptr) {
-      if (!no_break_here(inst, st)) return false;
-      run_hook.end_breakpoint_marks();
-    }
+    // With the pc's bitmap and no test at every end, no breakpoint keeps
+    // marks: the end has none to clear.
+    if (st.breakpoints != nullptr && !no_break_here(inst, st)) return false;
     advance_instr_epoch(st);
   } else {
     if (!quiet_end(inst, st)) return false;
     end_of_instruction_marks();
   }
+  counted_end_taken(st);
+  profile_end(device, inst);
   inst.flags &= DEV_EXCLUDED;
   if (instruction_end_observer != nullptr) {
     instruction_end_observer(device);
@@ -567,6 +601,8 @@ bool straight_end_done(int device, bool& plain_go, bool at_bound) {
   }
   return true;
 }
+
+void profile_sample(int device) { sample_profiler(device, cur_state->profile); }
 
 namespace {
 
@@ -581,7 +617,16 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
   const int blocks = cur_type->block_count;
   input_services inputs(*st);
   int n = 0;
+  // A step by cycles: the run's cycles before `counted` are in its count
+  // (check_run_stop counts the cycles the cycle engine runs, and the
+  // stop-checked ends; straight runs count their own).
+  int counted = 0;
+  auto count_to = [&](int upto) {
+    if (st->run_mode == RUN_STEP_CYCLE && upto > counted) count_step_cycles(*st, static_cast<uint32_t>(upto - counted));
+    counted = upto;
+  };
   while (n < max) {
+    count_to(n);
     int breaks_left = INT32_MAX;
     if (st->breaks_cycle_bounded != 0) {
       breaks_left = static_cast<int>(break_room(*inst, *st));
@@ -589,7 +634,7 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
         // A test may hit in the next cycle: the cycle engine's cycle.
         inputs.changed(n);
         run_device_cycle(device);
-        inputs.served = ++n;
+        inputs.served = counted = ++n;
         if (!device_alive(device, inst, st) || st->running == 0) return n;
         if (st->run_plan_stale) update_run_plan(*st);
         if (st->run_fast == 0) return n + run_device_cycles(device, max - n);
@@ -600,11 +645,12 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
     int room = max - n;
     if (breaks_left < room) room = breaks_left;
     bool end_pending = false;
-    if (inst->profiled == 0) {
-      // No profiler sample between instructions: straight ones back to
-      // back, their quiet ends done as they come, up to the next input
-      // service that takes a value, or across it when its deliveries can
-      // be made after the instruction they fall inside.
+    if (inst->profiled == 0 || !inputs.on) {
+      // Straight ones back to back, their quiet ends done as they come
+      // (a profiled device's sample and hook with each: without inputs
+      // nothing comes between an end and the next start), up to the next
+      // input service that takes a value, or across it when its
+      // deliveries can be made after the instruction they fall inside.
       int run_room = room;
       run_inputs across{};
       straight_inputs* deliveries = nullptr;
@@ -622,6 +668,7 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
       }
       const int ran = run_room > 0 ? core_fast_run(run_room, device, &end_pending, deliveries) : 0;
       n += ran;
+      counted = end_pending ? n - 1 : n;
       if (ran > 0 && !end_pending) continue;
     }
     const int64_t ahead = end_pending ? NO_EVENT : inputs.ahead(n);
@@ -662,9 +709,13 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
         st->fast_instructions += 1;
         st->exec_instructions += static_cast<uint32_t>(whole);
       }
+      // The end's own cycle is counted by the end.
+      count_to(n - 1);
       if (!end_pending && quiet_end(*inst, *st)) {
         // What check_run_stop and after_cycle do at such an end.
         end_of_instruction_marks();
+        counted_end_taken(*st);
+        counted = n;
         profile_end(device, *inst);
         inst->flags &= DEV_EXCLUDED;
         if (instruction_end_observer != nullptr) instruction_end_observer(device);
@@ -672,6 +723,7 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
       }
       // A breakpoint's command may look at the streams or open some.
       inputs.changed(n);
+      counted = n;
       if (!after_cycle(device, inst, st) || st->running == 0 || end_left[static_cast<std::size_t>(device)] != 0)
         return n;
       if (st->run_plan_stale) update_run_plan(*st);
@@ -680,6 +732,7 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
       continue;
     }
   }
+  count_to(n);
   inputs.settle(n);
   save_previous_blocks(*inst, blocks);
   return n;
@@ -745,7 +798,8 @@ void update_run_plan(device_state& st) {
   const int mode = st.run_mode;
   st.run_fast = st.cycle_engine_only == 0 && (mid == 0 || st.breaks_cycle_bounded != 0) &&
                         (st.stream_plan & STREAMS_PER_CYCLE) == 0 &&
-                        (mode == RUN_GO || mode == RUN_TRACE_INSTR || mode == RUN_STEP_INSTR)
+                        (mode == RUN_GO || mode == RUN_TRACE_INSTR || mode == RUN_STEP_INSTR ||
+                         mode == RUN_STEP_CYCLE)
                     ? 1
                     : 0;
 }

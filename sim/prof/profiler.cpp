@@ -131,20 +131,40 @@ code_node* same_code_node(uint32_t address, const decoded_instruction& d) {
   return best;
 }
 
+// Keeps a node found for its address when it is the only one there.
+void keep_if_only(profile_tables& t, code_node& node) {
+  const uint32_t address = node.decoded.address;
+  if (address > 0xFFFF) return;
+  int count = 0;
+  for_each_node_at(address, [&count](code_node*) { return ++count < 2; });
+  if (count != 1) return;
+  if (t.only_code.empty()) t.only_code.assign(0x10000, nullptr);
+  t.only_code[address] = &node;
+}
+
 uint32_t space_slot(uint32_t space) { return space == PROF_SPACE_X ? 0 : space == PROF_SPACE_Y ? 1 : 2; }
 
 }  // namespace
 
 data_node* profile_data_node(uint32_t space, uint32_t address) {
+  data_node** kept = nullptr;
+  if (space >= PROF_SPACE_X && space <= PROF_SPACE_L && address <= 0xFFFF) {
+    std::vector<data_node*>& at = cur_tables->data_at[space - PROF_SPACE_X];
+    if (at.empty()) at.assign(0x10000, nullptr);
+    kept = &at[address];
+    if (*kept != nullptr) return *kept;
+  }
   data_node key;
   key.space = space;
   key.address = address;
   auto* node = static_cast<data_node*>(cur_tables->data->find(&key, FIND_EQUAL));
-  if (node != nullptr) return node;
-  node = cur_tables->pool->make<data_node>();
-  *node = key;
-  if (cur_tables->state != TABLES_STARTED) node->flags = DATA_UNDEFINED;
-  cur_tables->data->insert(node, false);
+  if (node == nullptr) {
+    node = cur_tables->pool->make<data_node>();
+    *node = key;
+    if (cur_tables->state != TABLES_STARTED) node->flags = DATA_UNDEFINED;
+    cur_tables->data->insert(node, false);
+  }
+  if (kept != nullptr) *kept = node;
   return node;
 }
 
@@ -235,10 +255,15 @@ code_node* new_code_node(uint32_t address, uint32_t kind, uint32_t decode_addres
   t.static_code_words += (node->decoded.flags & INSTR_TWO_WORD) != 0 ? 2 : 1;
   t.code->insert(node, true);
   node->sequence = static_cast<uint32_t>(t.code->count());
+  if (!t.only_code.empty()) t.only_code[address & 0xFFFF] = nullptr;
   return node;
 }
 
 int accumulate_profile(profile_record& r) {
+  return accumulate_profile(r, r.references.data(), r.references.size());
+}
+
+int accumulate_profile(profile_record& r, profile_reference* references, std::size_t count) {
   try {
     profile_tables* tables = select_tables(cur_device);
     if (tables == nullptr || tables->state == TABLES_OFF) return 0;
@@ -247,12 +272,18 @@ int accumulate_profile(profile_record& r) {
     const profile_family_ops& ops = *family_ops();
     if (t.state == TABLES_STARTED) t.state = TABLES_FIRST;
     const decoded_instruction& d = r.decoded;
-    code_node* node = latest_node(d.address);
-    if (node == nullptr || !same_words(*node, d)) node = same_code_node(d.address, d);
-    if (node == nullptr) node = new_code_node(d.address, PROF_SPACE_P, d.address);
-    if (node == nullptr) {
-      t.flags |= PROF_FLAG_UNDECODED;
-      return 0;
+    // The only node at an address is the one the look-ups below find
+    // whenever its words are the instruction's.
+    code_node* node = d.address <= 0xFFFF && !t.only_code.empty() ? t.only_code[d.address] : nullptr;
+    if (node == nullptr || !same_words(*node, d)) {
+      node = latest_node(d.address);
+      if (node == nullptr || !same_words(*node, d)) node = same_code_node(d.address, d);
+      if (node == nullptr) node = new_code_node(d.address, PROF_SPACE_P, d.address);
+      if (node == nullptr) {
+        t.flags |= PROF_FLAG_UNDECODED;
+        return 0;
+      }
+      keep_if_only(t, *node);
     }
     if (node->executions == 0) node->decoded.first_values = d.first_values;
     const bool conditional = ops.conditional(r) != 0;
@@ -272,8 +303,8 @@ int accumulate_profile(profile_record& r) {
     ops.accumulate_modes(r, t.family);
     ops.accumulate_moves(r, t.family);
 
-    for (profile_reference& ref : r.references)
-      if (ref.space != PROF_SPACE_FREE) count_reference(ref);
+    for (std::size_t k = 0; k < count; ++k)
+      if (references[k].space != PROF_SPACE_FREE) count_reference(references[k]);
 
     track_subroutines(t, *node, conditional, taken, r.cycle_now - r.cycles);
     if (r.loop != nullptr) {
@@ -314,13 +345,16 @@ void profile_instruction(int device) {
     }
   }
   // Each reference counts once, with the instruction during which it was
-  // made.
-  if (!addresses_program(r.decoded))
-    for (profile_reference& ref : block.references)
-      if (ref.space == PROF_SPACE_P) ref.space = PROF_SPACE_FREE;
-  r.references = block.references;
-  block.references = {};
-  accumulate_profile(r);
+  // made. The notes fill the first free slots, so the instruction's are
+  // those before the first free one; they are counted in place and then
+  // cleared.
+  std::size_t used = 0;
+  while (used < block.references.size() && block.references[used].space != PROF_SPACE_FREE) ++used;
+  if (used > 0 && !addresses_program(r.decoded))
+    for (std::size_t k = 0; k < used; ++k)
+      if (block.references[k].space == PROF_SPACE_P) block.references[k].space = PROF_SPACE_FREE;
+  accumulate_profile(r, block.references.data(), used);
+  for (std::size_t k = 0; k < used; ++k) block.references[k] = {};
 
   if (loop.phase == LOOP_FINISHED) loop.phase = LOOP_IDLE;
   block.previous_pc = inst.pc;

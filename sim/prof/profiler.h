@@ -129,6 +129,13 @@ struct profile_tables {
   std::map<std::string, source_text> sources;
   std::unique_ptr<subroutine_tracking> subroutines;
   ReportWriter writer;
+  // Look-ups the run repeats at every instruction, kept per address once
+  // made: a program address's code node while it is the only one there
+  // (null: not yet found, or several), and each data space's nodes
+  // (PROF_SPACE_X to PROF_SPACE_L). Nodes live in the pool until the
+  // tables are cleared.
+  std::vector<code_node*> only_code;
+  std::array<std::vector<data_node*>, 4> data_at;
 
   profile_tables();
   ~profile_tables();
@@ -142,6 +149,9 @@ profile_tables* profiler_tables(int device);
 int profiler_start(const char* coff_name, const char* output_name, const char* mode);
 void profile_instruction(int device);
 int accumulate_profile(profile_record& record);
+// The same with the instruction's references elsewhere (`count` slots, the
+// free ones skipped), each freed once counted.
+int accumulate_profile(profile_record& record, profile_reference* references, std::size_t count);
 int profiler_report(uint32_t final_cycles);
 void profiler_clear();
 int profiler_save_state(const char* name, int device, int continued);

@@ -600,6 +600,78 @@ TEST_F(engine_diff, CountConditionsHitWhereTheCycleEngineHits) {
   }
 }
 
+// Counted steps, by instructions and by cycles, run in slices that end
+// inside instructions and at ends: with no breakpoint, noted and halting
+// (h) address breakpoints, addresses beside a count condition, and a
+// condition tested at every end; three steps in a row. The slices, the
+// count left after each, the stop, the report lines and the state at
+// every end (or, without an observer, after every slice) as on the cycle
+// engine; long steps without breakpoints run straight.
+TEST_F(engine_diff, CountedStepsStopWhereTheCycleEngineStops) {
+  struct break_setup {
+    std::vector<const char*> lines;
+    const char* option;
+  };
+  const break_setup setups[] = {
+      {{}, ""},
+      {{"break p:$10e n"}, ""},
+      {{"break p:$10d", "break p:$200"}, " h"},
+      {{"break p:$200", "break p:$10e i1", "break cyc>=1500 n"}, ""},
+      {{"break cyc==1601"}, " h"},
+      {{"break x0==$1234 i2"}, ""},
+  };
+  constexpr int slices[] = {7, 1000, 3, 250, 1};
+  for (void (*observer)(int) : {record_end, static_cast<void (*)(int)>(nullptr)})
+    for (const break_setup& setup : setups)
+      for (const char* unit : {"", " cy"})
+        for (const uint32_t count : {1u, 2u, 3u, 5u, 13u, 1001u, 3333u}) {
+          const std::string command = "step " + std::to_string(count) + unit + setup.option;
+          SCOPED_TRACE(command + (setup.lines.empty() ? "" : std::string(" after ") + setup.lines.back()) +
+                       (observer != nullptr ? ", observed" : ""));
+          instruction_end_observer = observer;
+          ends_seen[0].clear();
+          ends_seen[1].clear();
+          for (int d : {FAST, CYCLE}) {
+            make(d, "73521");
+            place_fir(d);
+            set(d, "pc", 0x100);
+            for (const char* line : setup.lines) execute_command_line(d, line);
+          }
+          for (int step = 0; step < 3; ++step) {
+            std::vector<uint32_t> trail[2];
+            std::string report[2];
+            for (int d : {FAST, CYCLE}) {
+              recorded().clear();
+              execute_command_line(d, command.c_str());
+              ASSERT_EQ(device_states[d]->running, 1);
+              for (int k = 0; device_states[d]->running != 0 && k < 200; ++k) {
+                trail[d].push_back(static_cast<uint32_t>(run_device_cycles(d, slices[k % std::size(slices)])));
+                trail[d].push_back(device_states[d]->run_count);
+                if (observer == nullptr) {
+                  make_device_current(d);
+                  catch_up_peripherals();
+                  trail[d].push_back(static_cast<uint32_t>(device_state_digest(d)));
+                }
+              }
+              report[d] = output();
+              for (std::size_t at = report[d].find("dev:"); at != std::string::npos;
+                   at = report[d].find("dev:", at + 1))
+                report[d].replace(at, 5, "dev:*");
+            }
+            EXPECT_EQ(device_states[FAST]->running, 0) << "step " << step;
+            EXPECT_EQ(trail[FAST], trail[CYCLE]) << "step " << step;
+            EXPECT_EQ(report[FAST], report[CYCLE]) << "step " << step;
+            for (int k = 0; k < 4; ++k) EXPECT_EQ(device_states[FAST]->cnt[k], device_states[CYCLE]->cnt[k]);
+            compare_runs();
+          }
+          if (setup.lines.empty() && observer == nullptr && count == 3333u) {
+            EXPECT_GT(device_states[FAST]->straight_instructions, 1500u);
+          }
+          free_all_devices();
+        }
+  instruction_end_observer = record_end;
+}
+
 // The program rewrites the instruction it runs next (movem to p:), and a
 // change between slices rewrites another: both engines see the new words.
 // A program rewriting the instruction it runs next from inside a repeat
@@ -1093,6 +1165,69 @@ TEST_F(engine_diff, PinInputsAndMemoryOutputsInsideStraightRuns) {
     }
     free_all_devices();
   }
+  instruction_end_observer = record_end;
+  std::filesystem::remove_all(scratch);
+}
+
+// Counted steps with streams open: a timed pin input every third cycle
+// (deliveries inside instructions and repeat passes), an untimed one, a
+// timed word into memory the program reads, and a memory output; in
+// slices that end inside instructions, three steps in a row. The slices,
+// the count left after each, the state at every end and the output file
+// as on the cycle engine.
+TEST_F(engine_diff, CountedStepsWithStreamsStopWhereTheCycleEngineStops) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "simstepsXXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::filesystem::path scratch = pattern;
+  std::string timed;
+  for (uint32_t t = 7; t < 9000; t += 3) timed += std::to_string(t) + (t % 2 ? " 1010\n" : " 0101\n");
+  std::ofstream(scratch / "tpins.tio") << timed;
+  std::ofstream(scratch / "pins.io") << "( 1100 # 2 0011 # 3 1001 # 7 )\n";
+  std::ofstream(scratch / "words.tio") << "( +50 $1234 )\n";
+  const std::vector<fir_line> program = {
+      {0x100, "move #$80,r2"}, {0x102, "rep #5"},    {0x103, "move a,x:(r2)+"},
+      {0x104, "inc a"},        {0x105, "move x:$50,x0"}, {0x107, "move x0,x:>$84"},
+      {0x109, "jmp >$100"},
+  };
+  constexpr int slices[] = {7, 1000, 3, 250, 1};
+  for (void (*observer)(int) : {record_end, static_cast<void (*)(int)>(nullptr)})
+    for (const char* command : {"step 1", "step 700", "step 5 cy", "step 1999 cy"}) {
+      SCOPED_TRACE(std::string(command) + (observer != nullptr ? ", observed" : ""));
+      instruction_end_observer = observer;
+      ends_seen[0].clear();
+      ends_seen[1].clear();
+      for (int d : {FAST, CYCLE}) {
+        make(d, "73521");
+        assemble(d, program);
+        device_insts[d]->work_dir = scratch.string() + "/";
+        for (const std::string& line : {std::string("input t pb0..pb3 tpins"), std::string("input pc0..pc3 pins"),
+                                        std::string("input t x:$50 words"),
+                                        "output x:$84 out" + std::to_string(d) + " -o"})
+          execute_command_line(d, line.c_str());
+        set(d, "pc", 0x100);
+      }
+      for (int step = 0; step < 3; ++step) {
+        std::vector<uint32_t> trail[2];
+        for (int d : {FAST, CYCLE}) {
+          execute_command_line(d, command);
+          ASSERT_EQ(device_states[d]->running, 1);
+          for (int k = 0; device_states[d]->running != 0 && k < 2000; ++k) {
+            trail[d].push_back(static_cast<uint32_t>(run_device_cycles(d, slices[k % std::size(slices)])));
+            trail[d].push_back(device_states[d]->run_count);
+          }
+        }
+        EXPECT_EQ(device_states[FAST]->running, 0) << "step " << step;
+        EXPECT_EQ(trail[FAST], trail[CYCLE]) << "step " << step;
+        compare_runs();
+      }
+      EXPECT_GT(device_states[FAST]->fast_instructions, 0u);
+      for (int d : {FAST, CYCLE}) {
+        make_device_current(d);
+        for (io_stream*& list : cur_state->streams) free_streams(&list, "", 1);
+      }
+      EXPECT_EQ(slurp(scratch / "out0.io"), slurp(scratch / "out1.io"));
+      free_all_devices();
+    }
   instruction_end_observer = record_end;
   std::filesystem::remove_all(scratch);
 }

@@ -4,14 +4,17 @@
 // family's decode of single instructions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cmd/cmd_fixture.h"
 #include "sim/asm/asm.h"
 #include "sim/asm/prof_decode.h"
+#include "sim/engine/core_engine.h"
 #include "sim/engine/device.h"
 #include "sim/engine/memory.h"
 #include "sim/engine/runloop.h"
@@ -153,6 +156,49 @@ TEST_F(profiling, NewCodeAtAnAddressIsANewNodeAndUndefinedWritesCountOnce) {
   EXPECT_EQ(tables().static_instructions, 4u);
 }
 
+// The code at an address changing between runs, and back: each variant's
+// executions and data references go to its own node, however often the
+// address ran before; a program word and a data word of one address are
+// two nodes.
+TEST_F(profiling, CodeChangingBackAndForthCountsOnEachVariantsNode) {
+  program({"p:$100 do #5,$104", "p:$102 move a,x:(r1)", "p:$103 nop", "p:$104 debug"});
+  run("break pc==$104");
+  run("log p flip");
+  // A store to x:$20, a load from x:$21, and at last a load from program
+  // word $20, beside data word $20.
+  const char* variants[] = {"p:$102 move a,x:(r1)", "p:$102 move x:(r2),b", "p:$102 move a,x:(r1)",
+                            "p:$102 move x:(r2),b", "p:$102 move a,x:(r1)", "p:$102 move p:(r0),b"};
+  for (const char* variant : variants) {
+    run((std::string("asm ") + variant).c_str());
+    for (const char* line : {"change r0 $20", "change r1 $20", "change r2 $21", "change pc $100"}) run(line);
+    go();
+  }
+  ASSERT_EQ(nodes_at(0x102), 3);
+  // The store's node was made first, then the load's.
+  std::vector<std::pair<uint32_t, uint32_t>> nodes;
+  for (auto it = tables().code->begin(); auto* n = static_cast<code_node*>(it.next());)
+    if (n->decoded.address == 0x102) nodes.emplace_back(n->sequence, n->executions);
+  std::sort(nodes.begin(), nodes.end());
+  ASSERT_EQ(nodes.size(), 3u);
+  const uint32_t executions[3] = {nodes[0].second, nodes[1].second, nodes[2].second};
+  uint32_t reads = 0, writes = 0, x_reads = 0, program_reads = 0;
+  for (auto it = tables().data->begin(); auto* n = static_cast<data_node*>(it.next());) {
+    if (n->space == PROF_SPACE_X && n->address == 0x20) {
+      writes = n->writes;
+      x_reads = n->reads;
+    }
+    if (n->space == PROF_SPACE_X && n->address == 0x21) reads = n->reads;
+    if (n->space == PROF_SPACE_P && n->address == 0x20) program_reads = n->reads;
+  }
+  EXPECT_EQ(executions[0], 15u);
+  EXPECT_EQ(executions[1], 10u);
+  EXPECT_EQ(executions[2], 5u);
+  EXPECT_EQ(writes, 15u);
+  EXPECT_EQ(reads, 10u);
+  EXPECT_EQ(x_reads, 0u);
+  EXPECT_EQ(program_reads, 5u);
+}
+
 TEST_F(profiling, ADeletedDeviceWritesItsProfile) {
   run("device dv1 73521");
   device_insts[1]->work_dir = dir();
@@ -195,6 +241,29 @@ TEST_F(profiling, StateFilesKeepOneCompanionBesideThem) {
   ASSERT_EQ(device_states[0]->profile.on, 0);
   run(("load s " + path("sub/st")).c_str());
   EXPECT_EQ(device_states[0]->profile.on, 1);
+}
+
+// The straight-line executor does not note a profiled device's fetches:
+// the profiler keeps program references only of instructions that
+// address program memory, and no word the executor runs straight does
+// (with any second word).
+TEST_F(profiling, NoStraightInstructionAddressesProgramMemory) {
+  int straight = 0;
+  for (uint32_t word = 0; word <= 0xFFFF; ++word) {
+    if (decoded_word_of(static_cast<uint16_t>(word)).fast == nullptr) continue;
+    ++straight;
+    for (const uint32_t second : {0x0000u, 0x8123u}) {
+      write_device_memory(0, SPACE_P, 0x300, &word);
+      write_device_memory(0, SPACE_P, 0x301, &second);
+      profile_record r;
+      dsp73500_profile_ops.decode(0, DECODE_P, 0x300, 0x300, r);
+      bool program = false;
+      for (const auto& op : r.decoded.operands) program = program || op.space == PROF_SPACE_P;
+      for (const auto& op : r.decoded.move_operands) program = program || op.space == PROF_SPACE_P;
+      ASSERT_FALSE(program) << std::hex << word << " " << second;
+    }
+  }
+  EXPECT_GT(straight, 20000);
 }
 
 // One instruction through the family's decode.
