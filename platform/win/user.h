@@ -318,5 +318,8 @@ void RemoveWaitDescriptor(int fd);
 // Watchers run before the queue is looked at (Peek and the wait): they post
 // the messages that ready wait descriptors stand for. Each is added once.
 void AddDescriptorWatcher(void (*watcher)());
+// Watchers told after each dispatch (the procedure has returned, or the
+// message found no window), for notifications that must not stay unanswered.
+void AddDispatchWatcher(void (*watcher)(const MSG* msg));
 
 }  // namespace win
