@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cerrno>
 #include <deque>
 #include <vector>
@@ -244,7 +245,12 @@ void PrepareWake() {
   if (pipe2(s.wakePipe, O_NONBLOCK | O_CLOEXEC) != 0) s.wakePipe[0] = s.wakePipe[1] = -1;
 }
 
+volatile std::sig_atomic_t signalWakes = 0;
+
+unsigned SignalWakeCount() { return static_cast<unsigned>(signalWakes); }
+
 void WakeFromSignal() {
+  signalWakes = signalWakes + 1;
   int fd = q().wakePipe[1];
   if (fd < 0) return;
   int saved = errno;

@@ -313,6 +313,9 @@ HWND GetClipboardOwner();                // null when another program owns it
 // is async-signal-safe. Wait descriptors are polled beside it.
 void PrepareWake();
 void WakeFromSignal();
+// How many times WakeFromSignal ran: loops of our own that a signal must
+// end (menu tracking) compare it with the count they started with.
+unsigned SignalWakeCount();
 void AddWaitDescriptor(int fd);
 void RemoveWaitDescriptor(int fd);
 // Watchers run before the queue is looked at (Peek and the wait): they post
