@@ -10,6 +10,7 @@
 
 #include <chrono>
 
+#include "fw/services/builtin.h"
 #include "fw/services/session.h"
 #include "fw/services/vdasserv.h"
 #include "peer_process.h"
@@ -149,6 +150,13 @@ void TwoProcesses::scenario(const char* transport) {
   ASSERT_NE(match->result, nullptr);
   EXPECT_EQ(vscrapGetArrayCount(vscrapWalk(match->result)), 2);
   vsessionStatementDestroy(match);
+
+  // The built-in ping, which the peer's service does not offer itself:
+  // a plain reply all the same.
+  vsessionStatement* builtinPing = start(s, vdasGetPingSignature());
+  finish(builtinPing);
+  EXPECT_EQ(vsessionStatementGetState(builtinPing), vsessionStatementDONE);
+  vsessionStatementDestroy(builtinPing);
 
   // A name the peer's service lacks: an error reply.
   vsessionStatement* missing = start(s, signature("noSuchPrimitive", -1, vdatatagINTEGER));
