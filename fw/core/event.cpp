@@ -123,6 +123,10 @@ int levelCapacity = 0;
 int depth = 0;
 int mainCounter = 0;
 int stopCount = 0;
+// Each quit starts a new generation: a loop that was running when it came
+// leaves, whatever its own counter says (a modal dialog's loop counts only
+// its own stops), and loops entered afterwards run as usual.
+unsigned quitGeneration = 0;
 vpool* eventPool = nullptr;
 vpool* counterPool = nullptr;
 vevent* live = nullptr;
@@ -203,6 +207,7 @@ int quitHandler(vevent*) {
   // No quit procedures are registered in this system: quitting is allowed.
   stopCount += depth;
   mainCounter += depth;
+  ++quitGeneration;
   return 1;
 }
 
@@ -418,6 +423,8 @@ void veventRunLoop(int* counter) {
   vexHandler handler;
   vexPushHandlerBare(&handler);
   int stopsAtEntry = stopCount;
+  const unsigned generationAtEntry = quitGeneration;
+  auto stopped = [&] { return *counter != 0 || quitGeneration != generationAtEntry; };
   ++depth;
   ensureLevel(depth);
   if (*counter) drainHook();
@@ -434,7 +441,7 @@ void veventRunLoop(int* counter) {
   try {
     for (;;) {
       vheap* level = levels[depth - 1];
-      if (*counter && (depth > 1 || !vheapFirst(mainQueue)) && (!level || !vheapFirst(level))) break;
+      if (stopped() && (depth > 1 || !vheapFirst(mainQueue)) && (!level || !vheapFirst(level))) break;
       if (signalled) {
         signalled = 0;
         veventRequestQuit();
@@ -474,7 +481,7 @@ void veventRunLoop(int* counter) {
         current = head;
         veventDispatch(head);
         current = nullptr;
-        if (*counter && !vheapFirst(mainQueue)) {
+        if (stopped() && !vheapFirst(mainQueue)) {
           restart = true;
           break;
         }
@@ -482,7 +489,7 @@ void veventRunLoop(int* counter) {
       if (restart) continue;
       // A window procedure run by the drain may have stopped this loop:
       // waiting now would sleep through the stop.
-      if (*counter && (depth > 1 || !vheapFirst(mainQueue))) continue;
+      if (stopped() && (depth > 1 || !vheapFirst(mainQueue))) continue;
       auto* timerHead = static_cast<vevent*>(vheapFirst(timerQueue));
       auto* mainHead = static_cast<vevent*>(vheapFirst(mainQueue));
       if (!timerHead && !mainHead) {
@@ -512,7 +519,10 @@ void veventRunLoop(int* counter) {
     _vexPopHandler(&handler, "vevent", __FILE__, __LINE__);
     throw;
   }
-  --*counter;
+  // A loop that a quit ended without a stop of its own takes one of the
+  // stops the quit gave the main counter, so every request is consumed.
+  if (*counter) --*counter;
+  else if (mainCounter > 0) --mainCounter;
   --stopCount;
   --depth;
   stale = true;  // time passes outside the loop: the next post reads the clock

@@ -12,6 +12,16 @@ namespace {
 vname key(int index) { return vsessionGetAttributeKey(index); }
 
 
+// Stands in for the application's callback on a peer's session, so that
+// its open runs in the background: a synchronous open waits for that
+// peer's first words, and a peer that says nothing would keep every other
+// peer from being opened meanwhile. A failed open ends the session.
+void peerSessionNotify(vsession* session, std::int32_t* code) {
+  if (*code != vsessionOPEN_FAILED) return;
+  session->flags &= ~vsessionHELD;
+  vsessionDestroy(session);  // the open holds it busy: this comes afterwards
+}
+
 // Opens the peer's session from the loop; a failed open ends it.
 int openLater(vevent* e) {
   auto* session = static_cast<vsession*>(e->data);
@@ -43,6 +53,7 @@ void peerArrived(vserviceBegetterChannel* b, vcommChannel* channel) {
   vsessionSetAttribute(clone, key(vsessionPORT), vsessionStringDatatag(), peer.port ? peer.port : "");
   vsessionSetAttribute(clone, key(vsessionTRANSPORT), vsessionTagDatatag(), peer.transport);
   if (!handed) vcommChannelDestroy(channel);  // no transport to hand it to, once its address is read
+  if (!clone->notify) clone->notify = peerSessionNotify;
   vsessionBeginBusy(clone);
   veventPost(veventCreateClient(openLater, clone));
 }

@@ -32,6 +32,7 @@ struct DdeBlock {
   DdeBlock* next;
   char* data;
   std::size_t length;
+  std::size_t start;  // bytes already read from the front (incoming only)
 };
 struct DdeQueue {
   DdeBlock* head;
@@ -87,6 +88,7 @@ void append(DdeQueue* q, const char* data, std::size_t length) {
   b->data = static_cast<char*>(vmemAlloc(std::max<std::size_t>(length, 1)));
   std::memcpy(b->data, data, length);
   b->length = length;
+  b->start = 0;
   if (q->tail) q->tail->next = b;
   else q->head = b;
   q->tail = b;
@@ -97,7 +99,7 @@ void dropFirst(DdeQueue* q) {
   DdeBlock* b = q->head;
   q->head = b->next;
   if (!q->head) q->tail = nullptr;
-  q->total -= b->length;
+  q->total -= b->length - b->start;
   vmemFree(b->data);
   vmemFree(b);
 }
@@ -498,15 +500,16 @@ long opRead(vcommChannel* c, void* buffer, std::size_t length) {
   auto* to = static_cast<char*>(buffer);
   std::size_t copied = 0;
   while (copied < length && r->incoming.head) {
+    // A large block is read in slices: moving its start, never its bytes,
+    // keeps a burst of many calls linear.
     DdeBlock* b = r->incoming.head;
-    std::size_t n = std::min(length - copied, b->length);
-    std::memcpy(to + copied, b->data, n);
+    std::size_t n = std::min(length - copied, b->length - b->start);
+    std::memcpy(to + copied, b->data + b->start, n);
     copied += n;
-    if (n == b->length) {
+    if (n == b->length - b->start) {
       dropFirst(&r->incoming);
     } else {
-      std::memmove(b->data, b->data + n, b->length - n);
-      b->length -= n;
+      b->start += n;
       r->incoming.total -= n;
     }
   }

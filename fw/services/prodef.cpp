@@ -119,6 +119,16 @@ void sendError(Protocol* p, const std::uint8_t id[4], const char* message, const
   sendBlock(p, &b);
 }
 
+// The built-in ping, which every service answers: a reply with nothing in it.
+void sendPlainReply(Protocol* p, const std::uint8_t id[4]) {
+  vsessionBlock b;
+  vsessionBlockInitProportional(&b, 2.0f);
+  vsessionBlockSetCapacity(&b, kReplyHeader);
+  vsessionBlockSetHead(&b, kReplyHeader);
+  prependReplyHeader(&b, id, typeREPLY, vsessionREPLY_RESULT);
+  sendBlock(p, &b);
+}
+
 // The calls that waited for the peer's settings fail.
 void failQueued(Protocol* p) {
   vsession* s = sessionOf(p);
@@ -237,10 +247,14 @@ void call(Protocol* p, const std::uint8_t* at, std::uint32_t n, const std::uint8
   std::uint32_t length = at[2];
   if (n - 3 < length) return sendError(p, id, "Too few bytes for specified operator name", "", 0);
   const char* name = reinterpret_cast<const char*>(at + 3);
+  // A ping is answered whether or not the application offers it.
+  static constexpr char kPing[] = "vdasPingService";
+  bool ping = length == sizeof kPing - 1 && std::memcmp(name, kPing, length) == 0;
   vname interned = vnameFind(vscribeCStringSized(name, length));
+  vservicePrimitive* primitive = interned && s && s->service ? vserviceFindPrimitive(s->service, interned) : nullptr;
+  if (!primitive && ping) return sendPlainReply(p, id);
   if (!interned) return sendError(p, id, "Unknown primitive name", name, length);
   if (!s || !s->service) return sendError(p, id, "Unknown primitive - no service for session", name, length);
-  vservicePrimitive* primitive = vserviceFindPrimitive(s->service, interned);
   if (!primitive) return sendError(p, id, "Unknown primitive in service", name, length);
 
   bool alive = true;

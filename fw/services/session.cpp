@@ -70,7 +70,11 @@ void sessionInit(vinstance* self) {
   s->record = newRecord();
 }
 
-std::uint32_t numberHash(const void* key) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(key)); }
+// Statement numbers run in sequence: spread them, or they fill one run of
+// the table's slots and every removal walks the whole run.
+std::uint32_t numberHash(const void* key) {
+  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(key)) * 2654435761u;
+}
 
 const void* numberKey(std::uint32_t number) { return reinterpret_cast<const void*>(std::uintptr_t{number}); }
 

@@ -76,8 +76,14 @@ struct Conv {
   bool established;  // client: accepted; server: connect answered TRUE
   bool gone = false;  // the peer closed or the stream broke
   HSZ service, topic;
+  // Bytes are taken from the front by moving a start, not by erasing, so
+  // a burst of many frames costs each frame once.
   std::string in, out;
+  std::size_t inStart = 0, outStart = 0;
   std::deque<std::string> held;  // frames a synchronous wait set aside
+  // How many of the first held frames a wait has looked at and found to be
+  // of no kind any wait asks for: the next wait starts after them.
+  std::size_t heldPlain = 0;
   std::vector<std::pair<HSZ, UINT>> advises;  // server: loops the client started
   std::vector<HSZ> posted;                    // server: items with an advise due
 };
@@ -202,18 +208,31 @@ void closeFd(int fd) {
 }
 
 // Sends what the socket takes now; the rest waits for the socket to drain.
+// Drops the bytes before start once they are the larger part.
+void compact(std::string& s, std::size_t& start) {
+  if (start == s.size()) {
+    s.clear();
+    start = 0;
+  } else if (start > 65536 && start > s.size() / 2) {
+    s.erase(0, start);
+    start = 0;
+  }
+}
+bool outEmpty(const Conv& c) { return c.outStart == c.out.size(); }
+
 void flush(Conv& c) {
-  while (!c.out.empty() && !c.gone) {
-    long n = px::sendBytes(c.fd, c.out.data(), c.out.size(), nullptr);
+  while (!outEmpty(c) && !c.gone) {
+    long n = px::sendBytes(c.fd, c.out.data() + c.outStart, c.out.size() - c.outStart, nullptr);
     if (n > 0) {
-      c.out.erase(0, static_cast<std::size_t>(n));
+      c.outStart += static_cast<std::size_t>(n);
     } else if (n < 0 && px::lastError() == 10035) {
       break;
     } else {
       c.gone = true;
     }
   }
-  if (watcher >= 0 && !c.gone) px::watcherSet(watcher, c.fd, true, !c.out.empty());
+  compact(c.out, c.outStart);
+  if (watcher >= 0 && !c.gone) px::watcherSet(watcher, c.fd, true, !outEmpty(c));
 }
 bool send(Conv& c, const std::string& f) {
   if (c.gone) return false;
@@ -236,44 +255,74 @@ void fill(Conv& c) {
   }
 }
 
+// The next whole frame that came in, set-aside ones aside.
+bool nextInFrame(Conv& c, std::string* f) {
+  std::size_t left = c.in.size() - c.inStart;
+  if (left < 4) return false;
+  std::uint32_t n;
+  std::memcpy(&n, c.in.data() + c.inStart, 4);
+  if (n > kMaxFrame) {
+    c.gone = true;  // no peer of ours sends that: the stream is garbage
+    c.in.clear();
+    c.inStart = 0;
+    return false;
+  }
+  if (left < 4 + std::size_t{n}) return false;
+  f->assign(c.in, c.inStart + 4, n);
+  c.inStart += 4 + std::size_t{n};
+  compact(c.in, c.inStart);
+  return true;
+}
+
 // The next whole frame, set-aside ones first.
 bool nextFrame(Conv& c, std::string* f) {
   if (!c.held.empty()) {
     *f = std::move(c.held.front());
     c.held.pop_front();
+    if (c.heldPlain) --c.heldPlain;
     return true;
   }
-  if (c.in.size() < 4) return false;
-  std::uint32_t n;
-  std::memcpy(&n, c.in.data(), 4);
-  if (n > kMaxFrame) {
-    c.gone = true;  // no peer of ours sends that: the stream is garbage
-    c.in.clear();
-    return false;
-  }
-  if (c.in.size() < 4 + std::size_t{n}) return false;
-  *f = c.in.substr(4, n);
-  c.in.erase(0, 4 + std::size_t{n});
-  return true;
+  return nextInFrame(c, f);
+}
+
+// The kinds a synchronous wait asks for: the answers to a connect, a poke
+// and an advise start or stop.
+bool awaitedKind(const std::string& f) {
+  if (f.empty()) return false;
+  auto k = static_cast<Kind>(f[0]);
+  return k == kAck || k == kAccept || k == kRefuse;
 }
 
 // Waits up to the time-out for a frame of one of the kinds on this
-// conversation only; other frames are set aside for the loop.
+// conversation only; other frames are set aside, in order, for the loop.
 bool await(DWORD id, std::initializer_list<Kind> kinds, DWORD timeout, Parsed* answer) {
   ULONGLONG deadline = GetTickCount64() + timeout;
-  std::deque<std::string> aside;
   bool found = false;
+  auto wanted = [&](const std::string& f, Parsed* p) {
+    return !f.empty() && std::find(kinds.begin(), kinds.end(), static_cast<Kind>(f[0])) != kinds.end() &&
+           parse(f, p);
+  };
   for (;;) {
     Conv* c = convOf(handleOf(id));
     if (!c) break;
+    // What an earlier wait set aside, past what is known to hold no answer.
+    for (std::size_t i = c->heldPlain; !found && i < c->held.size(); ++i) {
+      if (Parsed p; wanted(c->held[i], &p)) {
+        *answer = std::move(p);
+        c->held.erase(c->held.begin() + static_cast<std::ptrdiff_t>(i));
+        found = true;
+      } else if (i == c->heldPlain && !awaitedKind(c->held[i])) {
+        ++c->heldPlain;
+      }
+    }
     std::string f;
-    while (!found && nextFrame(*c, &f)) {
-      Parsed p;
-      if (parse(f, &p) && std::find(kinds.begin(), kinds.end(), p.kind) != kinds.end()) {
+    while (!found && nextInFrame(*c, &f)) {
+      if (Parsed p; wanted(f, &p)) {
         *answer = std::move(p);
         found = true;
       } else {
-        aside.push_back(std::move(f));
+        if (c->heldPlain == c->held.size() && !awaitedKind(f)) ++c->heldPlain;
+        c->held.push_back(std::move(f));
       }
     }
     if (found || c->gone) break;
@@ -281,15 +330,13 @@ bool await(DWORD id, std::initializer_list<Kind> kinds, DWORD timeout, Parsed* a
     if (now >= deadline) break;
     bool virtualClock = internal::clockMovesOnWaits();
     int wait = static_cast<int>(std::min<ULONGLONG>(deadline - now, virtualClock ? kVirtualGraceMs : 1u << 30));
-    std::vector<int> fds{c->fd}, events{c->out.empty() ? 1 : 3};
+    std::vector<int> fds{c->fd}, events{outEmpty(*c) ? 1 : 3};
     int n = px::pollSockets(fds, events, wait);
     if (n < 0 && px::lastError() != 10004) break;
     if (n == 0 && virtualClock) internal::advanceVirtualClock(deadline);
     if (events[0] & 2) flush(*c);
     if (events[0] & 1) fill(*c);
   }
-  if (Conv* c = convOf(handleOf(id)))
-    for (auto it = aside.rbegin(); it != aside.rend(); ++it) c->held.push_front(std::move(*it));
   return found;
 }
 
@@ -320,7 +367,7 @@ void accept(Listener l) {
     px::setNonBlocking(fd, true);
     DWORD id = nextConv++;
     keep(l.service);
-    convs.emplace(id, Conv{l.instance, fd, true, false, false, l.service, nullptr, {}, {}, {}, {}, {}});
+    convs.emplace(id, Conv{l.instance, fd, true, false, false, l.service, nullptr, {}, {}, 0, 0, {}, 0, {}, {}});
     px::watcherSet(watcher, fd, true, false);
   }
 }
@@ -523,7 +570,7 @@ HCONV DdeConnect(DWORD instance, HSZ service, HSZ topic, void*) {
   DWORD id = nextConv++;
   keep(service);
   keep(topic);
-  convs.emplace(id, Conv{instance, fd, false, false, false, service, topic, {}, {}, {}, {}, {}});
+  convs.emplace(id, Conv{instance, fd, false, false, false, service, topic, {}, {}, 0, 0, {}, 0, {}, {}});
   Parsed answer;
   if (!send(convs.at(id), frame(kConnect, 0, textOf(topic), {})) ||
       !await(id, {kAccept, kRefuse}, TIMEOUT_DEFAULT, &answer) || answer.kind != kAccept) {

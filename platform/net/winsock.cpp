@@ -36,6 +36,8 @@ struct Selected {
   bool datagram;
   bool endSeen;  // end of stream read: nothing more to watch for input
   bool unread;   // data waits for a recv: input is not watched until then
+  bool acceptPosted;  // an accept notification went out and no accept followed
+  bool acceptRetold;   // told again once after a skip: no more until an accept
 };
 std::unordered_map<int, Selected> selected;
 int watcher = -1;
@@ -80,6 +82,7 @@ void notify(const px::Ready& ready) {
     if (r.armed & FD_ACCEPT) {
       post(fd, r, FD_ACCEPT, 0);
       r.armed &= ~FD_ACCEPT;
+      r.acceptPosted = true;
       posted = true;
     } else {
       unsigned long count = 0;
@@ -227,6 +230,8 @@ int listen(SOCKET s, int backlog) { return px::listenOn(fdOf(s), backlog) == 0 ?
 SOCKET accept(SOCKET s, sockaddr* address, int* length) {
   px::Inet peer{};
   int fd = px::acceptInet(fdOf(s), &peer);
+  auto it = selected.find(fdOf(s));
+  if (it != selected.end()) it->second.acceptPosted = it->second.acceptRetold = false;
   rearm(s, FD_ACCEPT);
   if (fd < 0) return INVALID_SOCKET;
   storeInet(peer, address, length);
@@ -544,6 +549,8 @@ HANDLE WSAAsyncGetHostByName(HWND, UINT, const char*, char*, int) { return async
 HANDLE WSAAsyncGetHostByAddr(HWND, UINT, const char*, int, int, char*, int) { return asyncStub(), nullptr; }
 int WSACancelAsyncRequest(HANDLE) { return failWith(WSAEINVAL); }
 
+void acceptAnswered(const MSG* msg);
+
 int WSAAsyncSelect(SOCKET s, HWND hwnd, UINT message, long events) {
   int fd = fdOf(s);
   if (fd < 0 || !px::isSocket(fd)) return failWith(WSAENOTSOCK);
@@ -552,6 +559,7 @@ int WSAAsyncSelect(SOCKET s, HWND hwnd, UINT message, long events) {
     if (watcher < 0) return SOCKET_ERROR;
     AddWaitDescriptor(watcher);
     AddDescriptorWatcher(WinsockPollNotifications);
+    AddDispatchWatcher(acceptAnswered);
   }
   if (!events) {
     if (selected.erase(fd)) px::watcherSet(watcher, fd, false, false);
@@ -567,6 +575,7 @@ int WSAAsyncSelect(SOCKET s, HWND hwnd, UINT message, long events) {
     r.endSeen = false;
     r.unread = false;
   }
+  r.acceptPosted = r.acceptRetold = false;
   r.hwnd = hwnd;
   r.message = message;
   r.mask = events;
@@ -576,8 +585,26 @@ int WSAAsyncSelect(SOCKET s, HWND hwnd, UINT message, long events) {
   return 0;
 }
 
+// An accept notification answered without an accept (its procedure
+// skipped it, or its window was gone) would leave the listener deaf for
+// good: listen again, so a connection still pending is told once more.
+// Only once until the next accept, so a procedure that never accepts
+// does not spin the loop.
+void acceptAnswered(const MSG* msg) {
+  if ((msg->lParam & 0xFFFF) != FD_ACCEPT || msg->wParam > 0x7FFFFFFF) return;
+  auto it = selected.find(static_cast<int>(msg->wParam));
+  if (it == selected.end()) return;
+  Selected& r = it->second;
+  if (!r.acceptPosted || r.acceptRetold || r.hwnd != msg->hwnd || r.message != msg->message) return;
+  r.acceptPosted = false;
+  r.acceptRetold = true;
+  r.armed |= r.mask & FD_ACCEPT;
+  watch(it->first, r);
+}
+
 void WinsockPollNotifications() {
   if (watcher < 0 || selected.empty()) return;
+
   px::Ready ready[32];
   int n = px::watcherReady(watcher, ready, 32);
   for (int i = 0; i < n; ++i) notify(ready[i]);

@@ -398,8 +398,12 @@ void handle(Tracking& t, MSG& msg) {
 }
 
 void loop(Tracking& t) {
+  // A signal (a request to quit) ends the tracking, so the program's own
+  // loop can act on it at once.
+  const unsigned signalsAtStart = SignalWakeCount();
   while (!t.ended) {
     if (!IsWindow(t.owner) || GetActiveWindow() != t.active) break;
+    if (SignalWakeCount() != signalsAtStart) break;
     MSG msg;
     if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       WaitMessage();

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cerrno>
 #include <deque>
 #include <vector>
@@ -20,6 +21,12 @@ std::vector<void (*)()> descriptorWatchers;
 
 void runDescriptorWatchers() {
   for (std::size_t i = 0; i < descriptorWatchers.size(); ++i) descriptorWatchers[i]();
+}
+
+std::vector<void (*)(const MSG*)> dispatchWatchers;
+
+void runDispatchWatchers(const MSG* msg) {
+  for (std::size_t i = 0; i < dispatchWatchers.size(); ++i) dispatchWatchers[i](msg);
 }
 
 using internal::findWindow;
@@ -211,13 +218,18 @@ LRESULT DispatchMessageA(const MSG* msg) {
     return 0;
   }
   internal::Window* w = msg->hwnd ? internal::checkWindow(msg->hwnd) : nullptr;
-  if (!w) return 0;
+  if (!w) {
+    runDispatchWatchers(msg);
+    return 0;
+  }
   WNDPROC proc = w->proc;
   int& depth = internal::sendDepth();
   ++depth;
   internal::traceMessage(msg->hwnd, msg->message, msg->wParam, msg->lParam, true);
+  MSG copy = *msg;  // the procedure may reuse the caller's record
   LRESULT r = proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
   --depth;
+  runDispatchWatchers(&copy);
   return r;
 }
 
@@ -233,7 +245,12 @@ void PrepareWake() {
   if (pipe2(s.wakePipe, O_NONBLOCK | O_CLOEXEC) != 0) s.wakePipe[0] = s.wakePipe[1] = -1;
 }
 
+volatile std::sig_atomic_t signalWakes = 0;
+
+unsigned SignalWakeCount() { return static_cast<unsigned>(signalWakes); }
+
 void WakeFromSignal() {
+  signalWakes = signalWakes + 1;
   int fd = q().wakePipe[1];
   if (fd < 0) return;
   int saved = errno;
@@ -245,6 +262,11 @@ void WakeFromSignal() {
 void AddDescriptorWatcher(void (*watcher)()) {
   if (std::find(descriptorWatchers.begin(), descriptorWatchers.end(), watcher) == descriptorWatchers.end())
     descriptorWatchers.push_back(watcher);
+}
+
+void AddDispatchWatcher(void (*watcher)(const MSG*)) {
+  if (std::find(dispatchWatchers.begin(), dispatchWatchers.end(), watcher) == dispatchWatchers.end())
+    dispatchWatchers.push_back(watcher);
 }
 
 void AddWaitDescriptor(int fd) { q().descriptors.push_back(fd); }

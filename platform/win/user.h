@@ -331,10 +331,16 @@ BOOL ImmNotifyIME(HIMC context, DWORD action, DWORD index, DWORD value);
 // is async-signal-safe. Wait descriptors are polled beside it.
 void PrepareWake();
 void WakeFromSignal();
+// How many times WakeFromSignal ran: loops of our own that a signal must
+// end (menu tracking) compare it with the count they started with.
+unsigned SignalWakeCount();
 void AddWaitDescriptor(int fd);
 void RemoveWaitDescriptor(int fd);
 // Watchers run before the queue is looked at (Peek and the wait): they post
 // the messages that ready wait descriptors stand for. Each is added once.
 void AddDescriptorWatcher(void (*watcher)());
+// Watchers told after each dispatch (the procedure has returned, or the
+// message found no window), for notifications that must not stay unanswered.
+void AddDispatchWatcher(void (*watcher)(const MSG* msg));
 
 }  // namespace win

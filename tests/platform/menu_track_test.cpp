@@ -214,6 +214,29 @@ TEST_F(MenuTrack, EscapeTwiceClickOutsideAndEndMenu) {
   EXPECT_EQ(win::IsWindow(other), 1);
 }
 
+// A signal (a request to quit) ends the tracking at once, as an ended menu
+// does, so the program's own loop can act on it.
+TEST_F(MenuTrack, ASignalEndsTheTracking) {
+  makeFrame();
+  win::SetActiveWindow(frame);
+  pump();
+  bool stillTracking = true;
+  std::string trace = run({[&] { pressTitle(0); },
+                           [&] { button(centre(frame, bar, 0), false); },
+                           [&] { win::WakeFromSignal(); },
+                           [&] {
+                             // Escape would close an open pop-up: none is left to close.
+                             win::RECT r{};
+                             stillTracking = win::test::MenuEntryRect(frame, file, 0, &r) != 0;
+                           },
+                           [&] {
+                             if (stillTracking) win::EndMenu();  // fail, never hang
+                           },
+                           [&] {}});
+  EXPECT_FALSE(stillTracking);
+  EXPECT_NE(trace.find("WM_EXITMENULOOP"), std::string::npos) << trace;
+}
+
 TEST_F(MenuTrack, AltLetterOnAnOwnerDrawnBar) {
   makeFrame();
   // The framework's owner-drawn titles have no text: WM_MENUCHAR finds them.

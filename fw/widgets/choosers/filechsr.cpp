@@ -441,6 +441,7 @@ void loadInit(vobject* self, vresource resource) {
     if (c->columns[i]) _vfilechsrPrepareColumn(c, c->columns[i]);
   resetFields(c);
   _vfilechsrSetUpPathMenus(c);
+  _vfilechsrBuildVolumesMenu(c);
   if (c->readOnly) vdialogHideItem(c->readOnly);
   vconfirmSetApply(c, nullptr);
   // The template's size stands; the natural size (one column) is the least.
@@ -502,6 +503,7 @@ void copyInit(vobject* source, vobject* destination) {
     if (to->columns[i]) _vfilechsrPrepareColumn(to, to->columns[i]);
   if (to->readOnly) to->readOnly->notifyFunc = readOnlyToggled;
   _vfilechsrSetUpPathMenus(to);
+  _vfilechsrBuildVolumesMenu(to);
   to->kind = from->kind;
   to->selectionMode = from->selectionMode;
   to->confirmOverwrite = from->confirmOverwrite;

@@ -199,6 +199,8 @@ void _vfilechsrInstallCommands(vfilechsrClassRec* chooser, vtextitemClassRec* en
 void _vfilechsrFreeCommands(vfilechsrClassRec* chooser, vtextitemClassRec* entry);
 // The path menu rebuilt for the current directory.
 void _vfilechsrBuildPathMenu(vfilechsr* chooser);
+// The local menu bar's "Volumes": one item per volume, each going to its root.
+void _vfilechsrBuildVolumesMenu(vfilechsr* chooser);
 // The current directory enters the history unless marked; Mark or Unmark
 // enabled by whether it is.
 void _vfilechsrUpdateHistory(vfilechsr* chooser);

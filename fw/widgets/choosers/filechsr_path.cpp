@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "fw/core/class.h"
 #include "fw/core/command.h"
@@ -539,6 +540,37 @@ void _vfilechsrSetUpPathMenus(vfilechsr* c) {
       vtextInstallObserver(t, o);
     }
   }
+}
+
+void _vfilechsrBuildVolumesMenu(vfilechsr* c) {
+  auto* bar = reinterpret_cast<vmenubar*>(c->menuBar);
+  if (!bar) return;
+  if (vmenu* copied = menuTagged(c, N(Id::VolumesMenu))) {  // a copy's, from its source
+    copied->data = c;
+    for (int i = 0; i < itemCount(copied); ++i) itemAt(copied, i)->data = reinterpret_cast<std::intptr_t>(c);
+    return;
+  }
+  // Each drive the system reports; a file system without drives has the
+  // one volume its root stands for.
+  std::vector<vfsPath*> roots;
+  int count = 0;
+  const vfsVolume* drives = vfsMSWGetDrives(&count);
+  for (int i = 0; drives && i < count; ++i)
+    if (drives[i].text) roots.push_back(vfsNewPathFromString((std::string(drives[i].text) + ":\\").c_str()));
+  if (roots.empty()) roots.push_back(vfsNewPathFromString(vfsMSWGetRootString()));
+  vmenu* m = vmenuCreate();
+  m->tag = N(Id::VolumesMenu);
+  vwindowSetTitleScribe(m, vscribeCString(_vfilechsrListText(L("Tags"), 3).c_str()));
+  int mnemonic = 0;
+  if (vresource chars = vfilechsrGetResource(L("Chars")); chars && vresourceCount(chars) > 1)
+    vexTry([&] { mnemonic = static_cast<unsigned char>(vresourceGetAtCharacter(chars, 1)); });
+  vmenuClassOf(m)->setMnemonic(m, mnemonic);
+  m->data = c;
+  for (vfsPath* root : roots) {
+    vmenuAppendItem(m, newPathItem(c, root));
+    vfsFreePath(root);
+  }
+  vmenubarAppendMenu(bar, m);
 }
 
 void _vfilechsrBuildPathMenu(vfilechsr* c) {

@@ -273,10 +273,13 @@ void switchNested(vhelpRoot* self, const char* const* contexts, std::int32_t cou
 void exitWindows() {
   WindowState* st = windows();
   st->shuttingDown = true;
+  // The session is held by the client service, so it is closed, never
+  // destroyed, here: the server hears of it, and the service's end below
+  // releases the session. Its event function stays, so the close does not
+  // wait for the server's answer.
   if (vsession* s = st->session) {
     st->session = nullptr;
-    s->notify = nullptr;
-    vsessionDestroy(s);
+    vexTry([s] { vsessionClose(s); });
   }
   if (st->client) vserviceDestroy(st->client), st->client = nullptr;
   while (vdictCount(st->windows) > 0) {

@@ -259,6 +259,40 @@ TEST(Signals, ATerminateSignalEndsTheLoopCleanly) {
   EXPECT_EQ(r.err, "loop ended, handler reset 1\n");
 }
 
+// A modal loop counts only its own stops; a signal still ends it and every
+// loop around it, the program goes on to its normal end, and a loop
+// entered after the quit runs as usual.
+TEST(Signals, ATerminateSignalEndsAModalLoopAndTheLoopsAroundIt) {
+  ChildRun r = runInChild([] {
+    alarm(10);  // a loop that ignores the signal fails the test, never hangs it
+    veventStartup();
+    pid_t self = getpid();
+    veventPost(clientEvent([](vevent*) {
+      int* modal = veventCreateLoopCounter();
+      std::fprintf(stderr, "modal at depth %d\n", veventGetDepth() + 1);
+      veventRunLoop(modal);  // no one stops it but the signal
+      std::fprintf(stderr, "modal ended %d\n", *modal);
+      veventDestroyLoopCounter(modal);
+      return 1;
+    }));
+    if (fork() == 0) {
+      usleep(100000);
+      kill(self, SIGTERM);
+      _exit(0);
+    }
+    veventProcess();
+    wait(nullptr);
+    // Afterwards: a fresh loop stops when it is told, not before.
+    trail.clear();
+    veventPost(clientEvent(record, const_cast<char*>("one")));
+    veventPost(clientEvent(recordAndStop, const_cast<char*>("two")));
+    veventProcess();
+    std::fprintf(stderr, "main ended after %zu\n", trail.size());
+  });
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "modal at depth 2\nmodal ended 0\nmain ended after 2\n");
+}
+
 TEST(Signals, AnInstalledHandlerIsPutBack) {
   ChildRun r = runInChild([] {
     static auto mine = [](int) {};

@@ -6,9 +6,15 @@
 #include <vector>
 #include <string>
 
+#include <unistd.h>
+
+#include <chrono>
+
+#include "fw/services/builtin.h"
 #include "fw/services/session.h"
 #include "fw/services/vdasserv.h"
 #include "peer_process.h"
+#include "raw_socket.h"
 #include "services_support.h"
 
 namespace {
@@ -145,6 +151,13 @@ void TwoProcesses::scenario(const char* transport) {
   EXPECT_EQ(vscrapGetArrayCount(vscrapWalk(match->result)), 2);
   vsessionStatementDestroy(match);
 
+  // The built-in ping, which the peer's service does not offer itself:
+  // a plain reply all the same.
+  vsessionStatement* builtinPing = start(s, vdasGetPingSignature());
+  finish(builtinPing);
+  EXPECT_EQ(vsessionStatementGetState(builtinPing), vsessionStatementDONE);
+  vsessionStatementDestroy(builtinPing);
+
   // A name the peer's service lacks: an error reply.
   vsessionStatement* missing = start(s, signature("noSuchPrimitive", -1, vdatatagINTEGER));
   finish(missing);
@@ -164,6 +177,76 @@ void TwoProcesses::scenario(const char* transport) {
   vsessionStatementDestroy(stop);
   EXPECT_EQ(peer.join(), 0);
   vsessionDestroy(again);
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Calls "ping" and then "shutdown" on a fresh session, so the peer ends.
+void pingAndShutDown(TwoProcesses& t, const char* transport, const std::string& port, PeerProcess& peer) {
+  vsession* s = TwoProcesses::connect(transport, port);
+  ASSERT_TRUE(s->flags & vsessionOPEN);
+  for (const char* name : {"ping", "shutdown"}) {
+    vsessionStatement* st = TwoProcesses::start(s, t.signature(name, -1, vdatatagINTEGER));
+    vsessionStatementSetArgs(st);
+    TwoProcesses::finish(st);
+    EXPECT_EQ(vsessionStatementGetState(st), vsessionStatementDONE) << name;
+    vsessionStatementDestroy(st);
+  }
+  EXPECT_EQ(peer.join(), 0);
+  vsessionDestroy(s);
+}
+
+// A peer that connects and says nothing must not keep the service from
+// opening the next one.
+TEST_F(TwoProcesses, ASilentClientDoesNotHoldTheService) {
+  for (const char* transport : {"tcp", "dde"}) {
+    SCOPED_TRACE(transport);
+    bool tcp = std::strcmp(transport, "tcp") == 0;
+    std::vector<std::string> args = {transport};
+    if (!tcp) args.push_back(uniqueName("vdassilent"));
+    PeerProcess peer(args, VDAS_PEER);
+    ASSERT_TRUE(peer.ready()) << peer.firstLine;
+    std::string port = peer.firstLine.substr(6);
+    int silent = -1;
+    vcommChannel* quiet = nullptr;
+    if (tcp) {
+      silent = rawConnect(port);
+      ASSERT_GE(silent, 0);
+    } else {
+      quiet = vcommChannelCreate();
+      vcommAddressSetTransport(&quiet->peer, vnameInternLiteral("dde"));
+      vcommAddressSetPort(&quiet->peer, vscribeCString(port.c_str()));
+      vcommConnect(quiet);
+    }
+    // Let the service take the silent one in first.
+    pumpUntil([] { return false; }, 300);
+    auto start = std::chrono::steady_clock::now();
+    pingAndShutDown(*this, transport, port, peer);
+    EXPECT_LT(secondsSince(start), 5.0);
+    if (silent >= 0) rawClose(silent);
+    if (quiet) vcommChannelDestroy(quiet);
+  }
+}
+
+// Thousands of peers that connect and go at once, some saying garbage,
+// some reset: the listener keeps listening.
+TEST_F(TwoProcesses, TheListenerOutlivesConnectAndDropClients) {
+  PeerProcess peer({"tcp"}, VDAS_PEER);
+  ASSERT_TRUE(peer.ready()) << peer.firstLine;
+  std::string port = peer.firstLine.substr(6);
+  for (int i = 0; i < 3000; ++i) {
+    int fd = rawConnect(port);
+    ASSERT_GE(fd, 0) << "connection " << i;
+    if (i % 3 == 1) rawSend(fd, "\x7fgarbage\n", 9);
+    rawClose(fd, i % 3 == 2);
+    // Within the listener's backlog, so no connect waits out a retry.
+    if (i % 8 == 7) usleep(4000);
+  }
+  auto start = std::chrono::steady_clock::now();
+  pingAndShutDown(*this, "tcp", port, peer);
+  EXPECT_LT(secondsSince(start), 5.0);
 }
 
 }  // namespace

@@ -215,7 +215,40 @@ TEST_F(Winsock, NotificationsReArm) {
   SOCKET s2 = accept(p.listener, nullptr, nullptr);
   WinsockPollNotifications();
   EXPECT_TRUE(notices().empty());
-  for (SOCKET s : {c1, c2, s1, s2, p.server, p.listener}) closesocket(s);
+
+  // A notice dispatched to a procedure that skips the accept listens
+  // again: the pending connection is told once more, and no more until an
+  // accept, so such a procedure does not spin the loop.
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+    return m == kMessage ? 0 : DefWindowProcA(h, m, w, l);
+  };
+  wc.lpszClassName = "skipsAccepts";
+  RegisterClassA(&wc);
+  HWND skipper = CreateWindowExA(0, "skipsAccepts", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_EQ(WSAAsyncSelect(p.listener, skipper, kMessage, FD_ACCEPT), 0);
+  auto pumpSkipper = [&] {
+    int told = 0;
+    for (int round = 0; round < 4; ++round) {
+      WinsockPollNotifications();
+      MSG m;
+      while (told < 10 && PeekMessageA(&m, skipper, kMessage, kMessage, PM_REMOVE)) {
+        ++told;
+        DispatchMessageA(&m);
+      }
+    }
+    return told;
+  };
+  SOCKET c3 = socket(AF_INET, SOCK_STREAM, 0);
+  connect(c3, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  EXPECT_EQ(pumpSkipper(), 2);
+  SOCKET s3 = accept(p.listener, nullptr, nullptr);
+  EXPECT_NE(s3, INVALID_SOCKET);
+  SOCKET c4 = socket(AF_INET, SOCK_STREAM, 0);
+  connect(c4, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  EXPECT_EQ(pumpSkipper(), 2);  // an accept lets a skip be told again
+  DestroyWindow(skipper);
+  for (SOCKET s : {c1, c2, s1, s2, c3, s3, c4, p.server, p.listener}) closesocket(s);
 }
 
 TEST_F(Winsock, AddressTextsAndByteOrder) {

@@ -368,6 +368,39 @@ TEST_F(PathEntry, TheReadOnlyBoxAndCopies) {
   vinstanceDestroy(copy);
 }
 
+// The local menu bar ends with "Volumes": the file system's root, which
+// the chooser goes to when it is chosen; a copy's item works on the copy.
+TEST_F(PathEntry, TheVolumesMenuGoesToEachVolumesRoot) {
+  auto* bar = reinterpret_cast<vmenubar*>(c->menuBar);
+  auto volumes = [](vfilechsr* chooser) -> vmenu* {
+    auto* b = reinterpret_cast<vmenubar*>(chooser->menuBar);
+    for (int i = 0; i < vmenubarCount(b); ++i)
+      if (vmenubarAt(b, i)->tag == L("VolumesMenu")) return vmenubarAt(b, i);
+    return nullptr;
+  };
+  vmenu* m = volumes(c);
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(vmenubarAt(bar, vmenubarCount(bar) - 1), m);
+  EXPECT_STREQ(m->title, "Volumes");
+  ASSERT_EQ(vmenuItemListCount(&m->items), 1);
+  vmenuItem* root = vmenuItemListAt(&m->items, 0);
+  EXPECT_STREQ(root->title, "/");
+  setDirectory(c, tree->at("a/b"));
+  root->notifyFunc(root, nullptr);
+  EXPECT_EQ(current(), "/");
+
+  setDirectory(c, tree->at("a"));
+  auto* copy = static_cast<vfilechsr*>(vobjectClone(c));
+  vmenu* copied = volumes(copy);
+  ASSERT_NE(copied, nullptr);
+  EXPECT_EQ(vmenuItemListCount(&copied->items), 1) << "not built twice";
+  vmenuItem* copiedRoot = vmenuItemListAt(&copied->items, 0);
+  copiedRoot->notifyFunc(copiedRoot, nullptr);
+  EXPECT_EQ(pathText(copy->current->path), "/");
+  EXPECT_EQ(current(), tree->at("a")) << "the original stays";
+  vinstanceDestroy(copy);
+}
+
 // A modal run as a user drives it: a click into the entry, a partial
 // name completed by the space, the rest typed, Return; then a jump up by
 // the path pop-up, which keeps the deeper columns, and a file there.

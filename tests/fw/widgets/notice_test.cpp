@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -131,6 +133,46 @@ TEST(NoticePictures, AQuestionNoticeInThreeLooks) {
     std::filesystem::remove(png);
     EXPECT_TRUE(test_support::MatchesPng(image, std::string(WIDGETS_DATA) + "/notice/question_" + laf + ".png", 8, 20));
   }
+}
+
+// A program held in a notice's modal loop ends on SIGTERM within a second,
+// by its normal way out: the notice's caller gets no answer and goes on,
+// and the program returns from its main.
+TEST(NoticeQuit, ATerminateSignalEndsAProgramHeldByANotice) {
+  int out[2];
+  ASSERT_EQ(pipe(out), 0);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], 1);
+    close(out[0]);
+    close(out[1]);
+    setenv("WEXLIN_BACKEND", "headless", 1);
+    execl(NOTICE_PROBE, NOTICE_PROBE, "-live", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out[1]);
+  auto readLine = [&] {
+    std::string line;
+    char c;
+    while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
+    return line;
+  };
+  ASSERT_EQ(readLine(), "ready");
+  kill(pid, SIGTERM);
+  int status = 0;
+  bool ended = false;
+  for (int waited = 0; waited < 1000 && !ended; waited += 10) {
+    ended = waitpid(pid, &status, WNOHANG) == pid;
+    if (!ended) usleep(10000);
+  }
+  if (!ended) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  EXPECT_TRUE(ended) << "still in the notice a second after SIGTERM";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(readLine(), "answer (null)");
+  close(out[0]);
 }
 
 // ---- A notice on the headless display (the Windows look).

@@ -158,6 +158,12 @@ TEST_F(HelpServer, StartedOnDemandServesWindowsAndLeavesWhenDone) {
   EXPECT_EQ(codes, (std::vector<std::int32_t>{vhelpFAILED, vhelpCONTEXTS_SHOWN, vhelpTOC_SHOWN}));
   EXPECT_EQ(serverProcess(), first) << "one server for all";
 
+  // The server answers the built-in ping plainly: no failure code comes.
+  codes.clear();
+  vhelpPing(keywords);
+  runEventsUntil([] { return !codes.empty(); }, 1000);
+  EXPECT_TRUE(codes.empty()) << codes.front();
+
   // SIGTERM: the server goes with its marker, the session event forgets
   // the session, and the next request starts a new server.
   ASSERT_EQ(kill(first, SIGTERM), 0);

@@ -265,4 +265,30 @@ TEST_F(Help, TheMarkerFileNamesTheServerOrIsDeleted) {
   vfsFreePath(path);
 }
 
+// A program that ends while its help session is open closes that
+// session, which its client service owns, and never destroys it as its
+// user: the end of the context raises nothing and the server hears a close.
+TEST_F(Help, TheEndOfTheProgramClosesTheHeldSession) {
+  vmoduleContext* context = vmoduleCreateContext();
+  vmoduleSetContext(context);
+  vrstoreInstallInterface();
+  startDialogItemTests();
+  static int closes = 0;
+  closes = 0;
+  auto* cls = vclassSpawnOf<vsessionClassRec>(vsessionGetDefaultClass());
+  vclassSetName(cls, vscribeLiteral("helpClosingSession"));
+  cls->close = [](vsession* s) {
+    ++closes;
+    s->flags = (s->flags & ~vsessionOPEN) | vsessionCLOSING;
+  };
+  auto* session = static_cast<vsession*>(vinstanceCreate(cls));
+  session->flags = vsessionOPEN | vsessionHELD;  // as the server left it
+  _vhelpAdoptSession(session);
+  auto* w = static_cast<vhelpWexlinWindow*>(vinstanceCreate(vhelpWexlinWindowGetDefaultClass()));
+  w->flags |= vhelpWINDOW_OPEN;
+  bool quiet = vexTry([context] { vmoduleDestroyContext(context); });
+  EXPECT_TRUE(quiet) << "the end of the context raised";
+  EXPECT_EQ(closes, 1);
+}
+
 }  // namespace
