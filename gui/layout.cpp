@@ -177,22 +177,24 @@ void layout_restore_windows(vresource resources) {
   vexTry([&] {
     if (vresourceTestGet(resources, N("WinPos"), &windows)) n = vresourceCount(windows);
   });
-  {
-    for (std::int32_t i = 0; i < n; ++i) {
-      const bool restored = vexTry([&] {
-        vresource e = vresourceGetAt(windows, i);
-        std::int32_t kind = 0, device = 0, number = 0, mem = -1, periph = -1;
-        vrect r{};
-        if (!read_int(e, "WinType", &kind) || !read_int(e, "DevNum", &device) || !read_int(e, "WinNum", &number) ||
-            !read_rect(e, &r))
-          return;
-        if (!restorable(kind, device, number)) return;
-        read_int(e, "MemNum", &mem);
-        read_int(e, "PeriphNum", &periph);
-        restored_rect = r;
-        window_restore(kind, device, number, mem, periph);
-      });
-      if (!restored) restored_rect_pending = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const int previous = cur_device;
+    const bool restored = vexTry([&] {
+      vresource e = vresourceGetAt(windows, i);
+      std::int32_t kind = 0, device = 0, number = 0, mem = -1, periph = -1;
+      vrect r{};
+      if (!read_int(e, "WinType", &kind) || !read_int(e, "DevNum", &device) || !read_int(e, "WinNum", &number) ||
+          !read_rect(e, &r))
+        return;
+      if (!restorable(kind, device, number)) return;
+      read_int(e, "MemNum", &mem);
+      read_int(e, "PeriphNum", &periph);
+      restored_rect = r;
+      window_restore(kind, device, number, mem, periph);
+    });
+    if (!restored) {
+      restored_rect_pending = 0;
+      if (previous >= 0) select_device(previous);
     }
   }
   modal_active = 0;
