@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "dialog_form_support.h"
@@ -157,6 +158,25 @@ TEST_F(DialogFormTest, ACountTypedIntoTheFieldIsTheOneSubmitted) {
     if (c.button != nullptr) click_button(d, c.button);
     ASSERT_FALSE(history().empty());
     EXPECT_EQ(history().back(), "step 3 in h");
+    stop_request = 1;
+    pump();
+  }
+  // The other run dialogs read their count the same way.
+  for (const auto& [command, resource, line] : {std::tuple{"M_Exec_Trace", "Trace", "trace 3 "},
+                                                std::tuple{"M_Exec_Next", "Next", "next 3 "}}) {
+    SCOPED_TRACE(resource);
+    clear_command_history();
+    vconfirm* d = open_afresh(command, resource);
+    ASSERT_NE(d, nullptr);
+    auto* count = reinterpret_cast<vspinner*>(item(d, "Count", ""));
+    ASSERT_NE(count, nullptr);
+    click_item(d, count->field);
+    press(win::VK_END);
+    press(win::VK_BACK);
+    type_keys("3");
+    click_button(d, "Ok");
+    ASSERT_FALSE(history().empty());
+    EXPECT_EQ(history().back().rfind(line, 0), 0u) << history().back();
     stop_request = 1;
     pump();
   }
