@@ -254,9 +254,14 @@ void command_update(sim_window*) {
   if (win.history == nullptr || win.history_model == nullptr) return;
   incell_layout(win.history, 0);
   const int rows = vlistGetRowCount(win.history_model);
-  for (int r = 0; r < rows; ++r) {
-    const char* line = command_history_line(rows - 1 - r);
-    vliststrSetCellScribed(win.history_model, r, 0, vscribeCString(line != nullptr ? line : ""));
+  {
+    // Updated after every traced instruction: only the lines that changed
+    // are set and repainted.
+    grid_fill fill(win.history_model, win.history);
+    for (int r = 0; r < rows; ++r) {
+      const char* line = command_history_line(rows - 1 - r);
+      fill.set(r, 0, line != nullptr ? line : "");
+    }
   }
   if (rows > 0) vlistviewScrollToCell(win.history, rows - 1, 0);
 }

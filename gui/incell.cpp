@@ -37,15 +37,45 @@ void reset_state(xincell* l) {
 }
 
 // ---- The entry: a one-line field whose Return is the editor's commit.
+// The field tells its focus leaving with the same code as Return: that
+// (another window made active, a press elsewhere) abandons the edit, so
+// the entry marks the editor while it lets go of the focus.
 void entry_notify(vtextview* view, vevent*, int reason) {
   if (reason != INCELL_COMMIT) return;
   auto* l = reinterpret_cast<xincell*>(view->data);
-  if (l != nullptr) cls(l)->commit(l);
+  if (l == nullptr) return;
+  if ((l->incell_flags & INCELL_LEAVING) == 0) {
+    cls(l)->commit(l);
+  } else if (incell_editing(l)) {
+    // The entry is losing the focus already: only hidden here.
+    l->incell_flags &= ~INCELL_EDITING;
+    vdialogInvalItem(l->entry, 0);
+    vdialogHideItem(l->entry);
+    vlistviewInvalCell(l, l->current_row, l->current_column);
+  }
+}
+
+void entry_unfocus(vdialogItem* item) {
+  auto* l = reinterpret_cast<xincell*>(item->data);
+  const std::uint32_t was = l != nullptr ? l->incell_flags & INCELL_LEAVING : 0;
+  if (l != nullptr) l->incell_flags |= INCELL_LEAVING;
+  vtextitemGetDefaultClass()->unfocus(item);
+  if (l != nullptr) l->incell_flags = (l->incell_flags & ~INCELL_LEAVING) | was;
+}
+
+vtextitemClassRec* entry_class() {
+  static vtextitemClassRec* c = [] {
+    auto* k = vclassSpawnOf<vtextitemClassRec>(vtextitemGetDefaultClass());
+    vclassSetName(k, vscribeLiteral("xincellEntry"));
+    k->unfocus = entry_unfocus;
+    return k;
+  }();
+  return c;
 }
 
 void make_entry(xincell* l) {
   if (l->entry != nullptr) return;
-  vtextitem* e = vtextitemCreate();
+  auto* e = static_cast<vtextitem*>(vinstanceCreate(entry_class()));
   vtextitemSetOneLine(e, 1);
   vtextitemSetModifiable(e, 1);
   vtextitemSetSelectable(e, 1);

@@ -25,8 +25,15 @@ constexpr int INCELL_COMMIT = 3;
 
 // Edit states of incell_flags.
 // INCELL_FRESH: the edit was begun by the last release; INCELL_HELD: the
-// press that completed a double click on the cell is kept from the entry.
-enum : uint32_t { INCELL_EDITING = 0x4, INCELL_ALLOWED = 0x8, INCELL_FRESH = 0x10, INCELL_HELD = 0x20 };
+// press that completed a double click on the cell is kept from the entry;
+// INCELL_LEAVING: the entry is letting go of the focus.
+enum : uint32_t {
+  INCELL_EDITING = 0x4,
+  INCELL_ALLOWED = 0x8,
+  INCELL_FRESH = 0x10,
+  INCELL_HELD = 0x20,
+  INCELL_LEAVING = 0x40
+};
 
 struct xincell : vlistview {
   vtextitem* entry;

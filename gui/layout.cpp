@@ -2,7 +2,9 @@
 // road as the lines a user would type.
 #include "gui/layout.h"
 
+#include <algorithm>
 #include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -32,9 +34,24 @@ bool read_int(vresource dict, const char* key, std::int32_t* out) {
 bool read_rect(vresource dict, vrect* out) {
   vresource a;
   if (!vresourceTestGet(dict, N("Rect"), &a) || vresourceCount(a) < 4) return false;
-  auto at = [&](int i) { return static_cast<std::int16_t>(vresourceGetAtInteger(a, i)); };
+  auto at = [&](int i) {
+    return static_cast<std::int16_t>(std::clamp<std::int32_t>(vresourceGetAtInteger(a, i), INT16_MIN, INT16_MAX));
+  };
   *out = {at(0), at(1), at(2), at(3)};
   return true;
+}
+
+// Window numbers the w-commands take ("win1" to nine digits).
+constexpr std::int32_t WINDOW_NUMBER_MAX = 999999999;
+bool numbered(int kind) {
+  return kind == SIMWIN_LIST || kind == SIMWIN_MEMORY || kind == SIMWIN_REGISTER || kind == SIMWIN_WATCH;
+}
+
+// A saved element that names a device not made again, or a number no
+// command takes, is dropped.
+bool restorable(int kind, int device, int number) {
+  if (device < -1 || device >= DEVICE_MAX || (device >= 0 && device_insts[device] == nullptr)) return false;
+  return !numbered(kind) || (number >= 1 && number <= WINDOW_NUMBER_MAX);
 }
 
 void write_rect(vresource dict, const vrect& r) {
@@ -86,6 +103,15 @@ int save_pos_value() {
   return v;
 }
 
+vrect rect_on_screen(const vrect& r, const vrect& bounds) {
+  const int width = std::min<int>(std::max<int>(r.width, RESTORED_WIDTH_MIN), std::max<int>(bounds.width, 1));
+  const int height = std::min<int>(std::max<int>(r.height, RESTORED_HEIGHT_MIN), std::max<int>(bounds.height, 1));
+  const int x = std::clamp<int>(r.x, bounds.x, bounds.x + bounds.width - width);
+  const int y = std::clamp<int>(r.y, bounds.y, bounds.y + bounds.height - height);
+  return {static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), static_cast<std::int16_t>(width),
+          static_cast<std::int16_t>(height)};
+}
+
 void layout_save_devices(vresource resources) {
   std::int32_t n = 0;
   for (int d = 0; d < DEVICE_MAX; ++d) n += saved_device(d) ? 1 : 0;
@@ -121,36 +147,54 @@ void layout_save_windows(vresource resources) {
 void layout_restore_devices(vresource resources) {
   vresource devices;
   if (!vresourceTestGet(resources, N("Devices"), &devices)) return;
-  for (std::int32_t i = 0; i < vresourceCount(devices); ++i) {
-    vresource e = vresourceGetAt(devices, i);
-    std::int32_t type = 0, number = 0;
-    if (!read_int(e, "DevType", &type) || !read_int(e, "DevNum", &number)) continue;
-    // A saved type from another build of the table names nothing here.
-    if (type < 0 || type >= TYPE_COUNT || number < 0 || number >= DEVICE_MAX) continue;
-    char line[64];
-    std::snprintf(line, sizeof line, "device dv%d %s", number, device_types[type]->name);
-    submit_if_accepted(line);
-  }
+  // An element that cannot be read is dropped with the others restored.
+  for (std::int32_t i = 0; i < vresourceCount(devices); ++i)
+    vexTry([&] {
+      vresource e = vresourceGetAt(devices, i);
+      std::int32_t type = 0, number = 0;
+      if (!read_int(e, "DevType", &type) || !read_int(e, "DevNum", &number)) return;
+      // A saved type from another build of the table names nothing here.
+      if (type < 0 || type >= TYPE_COUNT || number < 0 || number >= DEVICE_MAX) return;
+      char line[64];
+      std::snprintf(line, sizeof line, "device dv%d %s", number, device_types[type]->name);
+      submit_if_accepted(line);
+    });
 }
 
 void layout_restore_windows(vresource resources) {
   modal_active = 1;
-  vresource main_rect;
-  vrect r{};
-  if (vresourceTestGet(resources, N("MainWin"), &main_rect) && read_rect(main_rect, &r))
-    if (sim_window* m = window_find(SIMWIN_MAIN, -2); m != nullptr && m->window != nullptr) vwindowSetRect(m->window, &r);
-  vresource windows;
-  if (vresourceTestGet(resources, N("WinPos"), &windows)) {
-    for (std::int32_t i = 0; i < vresourceCount(windows); ++i) {
+  vexTry([&] {
+    vresource main_rect;
+    vrect r{};
+    if (vresourceTestGet(resources, N("MainWin"), &main_rect) && read_rect(main_rect, &r))
+      if (sim_window* m = window_find(SIMWIN_MAIN, -2); m != nullptr && m->window != nullptr) {
+        r = rect_on_screen(r, vwindowGetRoot()->rect);
+        vwindowSetRect(m->window, &r);
+      }
+  });
+  vresource windows = 0;
+  std::int32_t n = 0;
+  vexTry([&] {
+    if (vresourceTestGet(resources, N("WinPos"), &windows)) n = vresourceCount(windows);
+  });
+  for (std::int32_t i = 0; i < n; ++i) {
+    const int previous = cur_device;
+    const bool restored = vexTry([&] {
       vresource e = vresourceGetAt(windows, i);
       std::int32_t kind = 0, device = 0, number = 0, mem = -1, periph = -1;
+      vrect r{};
       if (!read_int(e, "WinType", &kind) || !read_int(e, "DevNum", &device) || !read_int(e, "WinNum", &number) ||
           !read_rect(e, &r))
-        continue;
+        return;
+      if (!restorable(kind, device, number)) return;
       read_int(e, "MemNum", &mem);
       read_int(e, "PeriphNum", &periph);
       restored_rect = r;
       window_restore(kind, device, number, mem, periph);
+    });
+    if (!restored) {
+      restored_rect_pending = 0;
+      if (previous >= 0) select_device(previous);
     }
   }
   modal_active = 0;

@@ -19,6 +19,11 @@ extern int restored_rect_pending;
 vresource layout_resources();
 int save_pos_value();
 
+// A saved rectangle brought onto the bounds: its size at least the
+// smallest a window is given and at most the bounds', its place inside.
+constexpr int RESTORED_WIDTH_MIN = 32, RESTORED_HEIGHT_MIN = 24;
+vrect rect_on_screen(const vrect& r, const vrect& bounds);
+
 void layout_save_devices(vresource resources);
 void layout_save_windows(vresource resources);
 void layout_restore_devices(vresource resources);

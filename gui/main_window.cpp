@@ -307,6 +307,7 @@ void main_close(sim_window* record) {
   window_record_free(record);
   main_window_open = 0;
   main_dialog = nullptr;
+  main_status_bar = nullptr;
   menu_bar = nullptr;
   if (d == nullptr) return;
   d->data = nullptr;
@@ -468,6 +469,12 @@ vdialog* main_window_create() {
   vwindowPlace(d, vwindowGetRoot(), 11, 11);
   d->decoration |= vwindowDECO_TOP_LEVEL;
   main_window_open = 1;
+  // Runs show their progress here; the record outlives the window, as a
+  // run's queued step may still carry it.
+  static status_bar bar;
+  bar = status_bar{};
+  bar.show = status_bar_show;
+  main_status_bar = &bar;
   vwindowOpen(d);
   follow_size();  // the bar is native, and 0 x 0, only once open
   return d;
@@ -527,8 +534,10 @@ vdialogItem* status_bar_get() {
 }
 
 void status_bar_show(const char* text) {
-  if (vdialogItem* bar = status_bar_get())
+  if (vdialogItem* bar = status_bar_get()) {
     vtextitemSetTextChars(reinterpret_cast<vtextitem*>(bar), text != nullptr ? text : "");
+    vdialogInvalItem(bar, 2);
+  }
 }
 
 bool quit_question() {
@@ -601,7 +610,17 @@ vrect document_bounds() {
 bool window_place_near(sim_window* record) {
   if (record == nullptr || record->window == nullptr) return false;
   if (restored_rect_pending != 0) {
-    vwindowSetRect(record->window, &restored_rect);
+    // A saved rectangle may come from another screen, or be damaged.
+    const frame_insets i = insets_of(record->window);
+    // The frame lies inside the area: the window's own rectangle inside
+    // the area less the frame's insets.
+    vrect area = document_bounds();
+    area.x = static_cast<std::int16_t>(area.x + i.left);
+    area.y = static_cast<std::int16_t>(area.y + i.bottom);
+    area.width = static_cast<std::int16_t>(std::max(area.width - i.left - i.right, 1));
+    area.height = static_cast<std::int16_t>(std::max(area.height - i.top - i.bottom, 1));
+    const vrect r = rect_on_screen(restored_rect, area);
+    vwindowSetRect(record->window, &r);
     return true;
   }
   sim_window* reference = window_place_reference(record);
@@ -618,6 +637,7 @@ void main_view_open(sim_window* record, int horizontal, int vertical) {
   vwindowOpen(w);
   if (restored_rect_pending != 0) {
     window_place_near(record);
+    keep_inside(w, document_bounds());
     return;
   }
   const vrect area = document_bounds();

@@ -12,6 +12,7 @@
 #include "gui/command_window.h"
 #include "gui/session.h"
 #include "gui/windows.h"
+#include "platform/win/kernel.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/engine/device.h"
 #include "sim/expr/expr.h"
@@ -97,6 +98,20 @@ void show_progress(status_bar* bar, const device_inst& inst) {
   std::snprintf(text, sizeof text, "dev:%d pc:$%04" PRIx32 " cyc:%" PRIu32, shown_device, inst.pc, inst.cycles);
   bar->text = text;
   ++bar->invalidations;
+  if (bar->show == nullptr) return;
+  const std::uint64_t now = win::GetTickCount64();
+  if (bar->shown && now - bar->shown_at < status_bar::SHOW_INTERVAL_MS) return;
+  bar->show(text);
+  bar->shown_at = now;
+  bar->shown = true;
+}
+
+void clear_progress(status_bar* bar) {
+  if (bar == nullptr) return;
+  bar->text.clear();
+  ++bar->invalidations;
+  bar->shown = false;
+  if (bar->show != nullptr) bar->show("");
 }
 
 bool participates(int d) {
@@ -240,10 +255,7 @@ int background_run_step(vevent* event) {
   run_live = false;
   window_update_all(-2);
   show_command_prompt();
-  if (bar != nullptr) {
-    bar->text.clear();
-    ++bar->invalidations;
-  }
+  clear_progress(bar);
   if (macro_running != 0) post_macro(event);
   else window_refresh_all(0, -2);
   make_device_current(shown_device);

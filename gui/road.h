@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -15,10 +16,16 @@ struct vevent;
 namespace gui {
 
 // The main window's status bar as a run shows its progress in it; null
-// while there is no main window.
+// while there is no main window. The text follows every thousand cycles;
+// `show` puts it on the screen at most once per SHOW_INTERVAL_MS, as a run
+// passes a thousand cycles far more often than a screen can show.
 struct status_bar {
   std::string text;
   int invalidations = 0;
+  void (*show)(const char* text) = nullptr;
+  std::uint64_t shown_at = 0;
+  bool shown = false;
+  static constexpr std::uint64_t SHOW_INTERVAL_MS = 100;
 };
 extern status_bar* main_status_bar;
 

@@ -5,6 +5,7 @@
 #include "gui/session_window.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -25,6 +26,7 @@
 #include "gui/road.h"
 #include "gui/session.h"
 #include "gui/windows.h"
+#include "platform/win/kernel.h"
 #include "sim/cmd/view_hooks.h"
 #include "sim/cmd/window_hooks.h"
 #include "sim/engine/device.h"
@@ -55,6 +57,12 @@ struct session_state {
   // posted before the window closed finds another generation and does
   // nothing.
   int generation = 0;
+  // While a run goes its lines may come one per event: the window is then
+  // painted at most once per REPAINT_INTERVAL_MS, a paint owed meanwhile
+  // follows by a timed event, and every paint outside runs is at once.
+  std::uint64_t painted_at = 0;
+  bool repaint_owed = false;
+  bool repaint_posted = false;
 };
 session_state win;
 
@@ -115,9 +123,32 @@ vdialogItemClassRec* canvas_class() {
   return cls;
 }
 
+constexpr std::uint64_t REPAINT_INTERVAL_MS = 50;
+
+void paint_now() {
+  win.repaint_owed = false;
+  win.painted_at = win::GetTickCount64();
+  vdialogInvalItem(win.text, 0);
+}
+
+int owed_repaint_event(vevent* event) {
+  if (event->word3 != win.generation) return 1;
+  win.repaint_posted = false;
+  if (win.repaint_owed && session_open != 0 && session_resizing == 0 && win.text != nullptr) paint_now();
+  return 1;
+}
+
 void repaint() {
   if (session_open == 0 || session_resizing != 0 || win.text == nullptr) return;
-  vdialogInvalItem(win.text, 0);
+  const std::uint64_t since = win::GetTickCount64() - win.painted_at;
+  if (!run_chain_live() || since >= REPAINT_INTERVAL_MS) return paint_now();
+  win.repaint_owed = true;
+  if (win.repaint_posted) return;
+  win.repaint_posted = true;
+  vevent* e = veventCreateClient(owed_repaint_event, nullptr);
+  e->word3 = win.generation;
+  e->priority = RELAYOUT_PRIORITY;
+  veventPostDelayed(e, 0, static_cast<std::int64_t>(REPAINT_INTERVAL_MS - since) * 1000000);
 }
 
 // The bar's value counts from its bottom (the newest lines); the position

@@ -16,6 +16,7 @@
 #include "fw/core/sys.h"
 #include "fw/core/timer.h"
 #include "fw/data/inst.h"
+#include "fw/gui/window/application.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/namedres.h"
 #include "fw/widgets/dialog/dialog.h"
@@ -224,7 +225,12 @@ int front_end_start(int argc, char** argv, const char* default_type_name) {
 int front_end_status() { return quit_on_error != 0 ? exit_status : 0; }
 
 void sim_main(int argc, char** argv, const char* default_type_name, const start_options& options) {
-  if (options.headless) win::UseVirtualClock(true);
+  // A headless run is a script's: it starts from the default layout and
+  // leaves the user's saved one alone.
+  if (options.headless) {
+    win::UseVirtualClock(true);
+    vapplicationSetUserStoreKept(0);
+  }
   vsysSetProgramName("sim73500");
   vsysStartup();
   // Without its windows, dialogs and menus the GUI would run on, showing

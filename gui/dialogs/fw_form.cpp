@@ -103,7 +103,7 @@ struct fw_form final : dialog_form {
   int value(const char* item, const char* container) override {
     vdialogItem* i = find(item, container);
     if (is_list(i)) return vlistitemGetSelectedRow(static_cast<vlistitem*>(i));
-    if (is_control(i)) return static_cast<vcontrol*>(i)->value;
+    if (is_control(i)) return vcontrolGetValue(static_cast<vcontrol*>(i));
     return 0;
   }
   void set_value(const char* item, const char* container, int value) override {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "dialog_form_support.h"
@@ -125,6 +126,60 @@ TEST_F(DialogFormTest, BreakNumberDialogsMoveABreakpointBetweenTheirLists) {
   settle();
   ASSERT_EQ(dispatch("M_Exec_Break_Enable"), 1);
   EXPECT_EQ(rows(window("Enable_Break"), "Number", ""), std::vector<std::string>{"#2"});
+}
+
+// A count typed into the field and not yet taken with Return counts
+// however the dialog is left: Ok or Apply at once, or after Return or Tab.
+TEST_F(DialogFormTest, ACountTypedIntoTheFieldIsTheOneSubmitted) {
+  struct Case {
+    const char* how;
+    std::vector<win::UINT> keys;  // pressed after the typing
+    const char* button;           // then clicked, unless null
+  };
+  const Case cases[] = {
+      {"Ok at once", {}, "Ok"},
+      {"Apply at once", {}, "Apply"},
+      {"Return then Ok", {win::VK_RETURN}, "Ok"},
+      {"Tab then Ok", {win::VK_TAB}, "Ok"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    clear_command_history();
+    vconfirm* d = open_afresh("M_Exec_Step", "Step");
+    ASSERT_NE(d, nullptr);
+    click_item(d, item(d, "Halt", ""));
+    auto* count = reinterpret_cast<vspinner*>(item(d, "Count", ""));
+    ASSERT_NE(count, nullptr);
+    click_item(d, count->field);
+    press(win::VK_END);
+    press(win::VK_BACK);
+    type_keys("3");
+    for (win::UINT k : c.keys) press(k);
+    if (c.button != nullptr) click_button(d, c.button);
+    ASSERT_FALSE(history().empty());
+    EXPECT_EQ(history().back(), "step 3 in h");
+    stop_request = 1;
+    pump();
+  }
+  // The other run dialogs read their count the same way.
+  for (const auto& [command, resource, line] : {std::tuple{"M_Exec_Trace", "Trace", "trace 3 "},
+                                                std::tuple{"M_Exec_Next", "Next", "next 3 "}}) {
+    SCOPED_TRACE(resource);
+    clear_command_history();
+    vconfirm* d = open_afresh(command, resource);
+    ASSERT_NE(d, nullptr);
+    auto* count = reinterpret_cast<vspinner*>(item(d, "Count", ""));
+    ASSERT_NE(count, nullptr);
+    click_item(d, count->field);
+    press(win::VK_END);
+    press(win::VK_BACK);
+    type_keys("3");
+    click_button(d, "Ok");
+    ASSERT_FALSE(history().empty());
+    EXPECT_EQ(history().back().rfind(line, 0), 0u) << history().back();
+    stop_request = 1;
+    pump();
+  }
 }
 
 TEST_F(DialogFormTest, TheStepDialogsStartWithTheIncrementOfTheView) {

@@ -156,6 +156,50 @@ TEST_F(MemoryWindow, EscapeEndsACellEditWithoutCommitting) {
   EXPECT_EQ(word(1), "$0066");
 }
 
+// A value typed without Return is never written by leaving the editor:
+// not when another window is made active, not by a press on another
+// cell of the list. Only Return writes it.
+TEST_F(MemoryWindow, LeavingACellEditWritesNothing) {
+  open_active_xi();
+  if (HasFatalFailure()) return;
+  const std::string before = word(1);
+  vdialog* other = vdialogCreate();
+  other->rect = {500, 300, 200, 100};
+  vwindowOpen(other);
+  settle();
+  const auto leave_by = [&](const char* how) {
+    SCOPED_TRACE(how);
+    clear_command_history();
+    win::SetActiveWindow(window()->window->native->hwnd);
+    settle();
+    const win::POINT at = first_value_point(10);
+    win::test::MouseDown(at);
+    win::test::MouseUp(at);
+    settle();
+    ASSERT_TRUE(gui::incell_editing(list()));
+    type_keys("2222");
+    if (std::string(how) == "another window") {
+      win::SetActiveWindow(other->native->hwnd);
+    } else {
+      vrect below;
+      vlistviewGetCellRect(list(), 1, 3, &below);
+      const win::POINT p = screen_point(window()->window, list(), below.x - list()->rect.x + 5,
+                                        below.y - list()->rect.y + below.height / 2);
+      win::test::MouseDown(p);
+      win::test::MouseUp(p);
+    }
+    settle();
+    EXPECT_EQ(word(1), before);
+    EXPECT_EQ(command_history_count(), 0);
+    gui::incell_layout(list(), 0);
+  };
+  leave_by("another window");
+  leave_by("a press on another cell");
+  EXPECT_EQ(cell(0, 2), before);
+  vwindowClose(other);
+  vinstanceDestroy(other);
+}
+
 // A double click on a value opens its editor with the whole word selected,
 // wherever in the text the pointer fell: typing replaces the word.
 TEST_F(MemoryWindow, ADoubleClickedCellIsReplacedByWhatIsTyped) {

@@ -3,6 +3,7 @@
 // modal dialogs that pause and resume exactly one chain.
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "gui_support.h"
 
@@ -50,6 +51,30 @@ TEST_F(Road, EachStateQueuesItsOwnStep) {
   EXPECT_GE(passes, 2) << "a line per event";
   EXPECT_EQ(macro_running, 0);
   EXPECT_TRUE(session_shows("evaluate 22"));
+}
+
+// The bar's text follows every thousand cycles, but reaches the screen
+// at most once a tenth of a second, and once more, cleared, at the end.
+std::vector<std::string> bar_shown;
+TEST_F(Road, ProgressReachesTheScreenAtMostEveryTenthOfASecond) {
+  gui::status_bar bar;
+  bar.show = [](const char* text) { bar_shown.emplace_back(text); };
+  gui::main_status_bar = &bar;
+  bar_shown.clear();
+  gui::command_submit("break cyc>=30000");
+  gui::command_submit("go");
+  int slices = 0;
+  for (; gui::run_chain_live() && slices < 1000; ++slices) {
+    veventProcessPending(1, 0);
+    if (slices % 10 == 9) SimulatedClock::advance(gui::status_bar::SHOW_INTERVAL_MS / 2);
+  }
+  ASSERT_FALSE(gui::run_chain_live());
+  EXPECT_GE(bar.invalidations, 30);
+  ASSERT_GE(bar_shown.size(), 3u);
+  EXPECT_LE(bar_shown.size(), 3u + static_cast<std::size_t>(slices / 20));
+  EXPECT_EQ(bar_shown.front().rfind("dev:0 pc:$", 0), 0u) << bar_shown.front();
+  EXPECT_EQ(bar_shown.back(), "") << "cleared at the end";
+  EXPECT_TRUE(bar.text.empty());
 }
 
 TEST_F(Road, ADeviceThatStopsEndsTheRunForAllAndBecomesCurrent) {

@@ -3,8 +3,11 @@
 // scrolling back through the ring and keeping the cursor's line through a
 // resize.
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 #include "fw/widgets/controls/control.h"
+#include "gui/command_window.h"
 #include "gui/session_window.h"
 #include "tests/gui/gui_window_support.h"
 #include "tests/support/png_compare.h"
@@ -123,6 +126,46 @@ TEST_F(SessionWindow, AResizeKeepsTheCursorLineFromTheBottomOnTheScreen) {
   user_resize(300 * cw, 130 * lh);
   EXPECT_EQ(gui::screen().rows, 100);
   EXPECT_EQ(gui::screen().columns, 256);
+}
+
+}  // namespace
+
+namespace {
+
+// A trace prints a line per event: the Session window is painted at most
+// once per 50 ms of it and the Command window's unchanged history not at
+// all, and the last line shows when the run ends.
+TEST_F(SessionWindow, ATraceRepaintsNeitherWindowPerLine) {
+  gui::register_command_window();
+  gui::command_submit("wcommand");
+  settle();
+  ASSERT_NE(gui::command_dialog(), nullptr);
+  const win::HWND session = dialog()->native->hwnd, command = gui::command_dialog()->native->hwnd;
+  constexpr int steps = 400, step_ms = 1;
+  gui::command_submit("trace 400");
+  const win::ULONGLONG started = clock.now;
+  win::test::StartTrace();
+  for (int i = 0; i < steps * 20 && gui::run_chain_live(); ++i) {
+    settle();
+    clock.advance(step_ms);
+  }
+  settle();
+  const std::vector<win::test::TraceEntry> trace = win::test::StopTrace();
+  ASSERT_FALSE(gui::run_chain_live()) << device_insts[0]->cycles;
+  int session_paints = 0, command_paints = 0;
+  for (const win::test::TraceEntry& e : trace) {
+    if (e.message != win::WM_PAINT) continue;
+    session_paints += e.hwnd == session ? 1 : 0;
+    command_paints += e.hwnd == command ? 1 : 0;
+  }
+  EXPECT_GE(session_paints, 1);
+  const int elapsed_ms = static_cast<int>(clock.now - started);
+  EXPECT_LE(session_paints, elapsed_ms / 50 + 3) << elapsed_ms << " ms";
+  EXPECT_LT(session_paints, steps / 4) << "far fewer paints than lines";
+  EXPECT_LE(command_paints, 3);
+  std::string rows;
+  for (int r = 0; r < gui::screen().rows; ++r) rows += gui::display_row(r) + "\n";
+  EXPECT_NE(rows.find("p:$"), std::string::npos) << rows;
 }
 
 }  // namespace

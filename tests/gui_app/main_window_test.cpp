@@ -3,13 +3,17 @@
 // items, and the window as it looks after start-up.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 #include <filesystem>
 #include <string>
 
 #include "fw/data/pref.h"
 #include "fw/gui/window/msw.h"
 #include "fw/widgets/dialog/dialog.h"
+#include "fw/widgets/controls/textitem.h"
+#include "fw/widgets/lists/palette.h"
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/menus/menu.h"
 #include "fw/widgets/menus/menubar.h"
@@ -163,6 +167,81 @@ TEST_F(MainWindow, BusyKeepsOnlyStopAndQuitAndStopEndsTheRun) {
   EXPECT_EQ(device_states[0]->running, 0);
   for (const char* on : {"M_Exec_Step", "M_Disp_Active", "M_Win_Session", "Palette_Go", "Palette_Stop"})
     EXPECT_EQ(gui::menu_item_enabled(on), 1) << on;
+}
+
+std::string status_bar_text() {
+  auto* bar = reinterpret_cast<vtextitem*>(gui::status_bar_get());
+  if (bar == nullptr) return "<none>";
+  char* s = vtextitemGetString(bar);
+  std::string out = s != nullptr ? s : "";
+  vmemFree(s);
+  return out;
+}
+
+// A go of an endless loop shows where it is in the status bar, changing
+// as it goes but redrawn at most every tenth of a second; the end of the
+// run clears it.
+TEST_F(MainWindow, AGoShowsItsProgressInTheStatusBarAndItsEndClearsIt) {
+  ASSERT_EQ(status_bar_text(), "");
+  gui::command_submit("go");
+  ASSERT_TRUE(gui::run_chain_live());
+  std::vector<std::string> seen;
+  for (int k = 0; k < 4; ++k) {
+    run_until(elapsed() + 500);
+    seen.push_back(status_bar_text());
+  }
+  for (const std::string& s : seen) {
+    unsigned dev = 9, pc = 0, cycles = 0;
+    EXPECT_EQ(std::sscanf(s.c_str(), "dev:%u pc:$%4x cyc:%u", &dev, &pc, &cycles), 3) << s;
+    EXPECT_EQ(dev, 0u);
+    EXPECT_EQ(cycles % 1000, 0u) << s;
+  }
+  for (std::size_t k = 1; k < seen.size(); ++k) EXPECT_NE(seen[k], seen[k - 1]) << "half a second later";
+  stop_request = 1;
+  run_until(elapsed() + 200);
+  ASSERT_FALSE(gui::run_chain_live());
+  EXPECT_EQ(status_bar_text(), "");
+}
+
+// The rectangle of a palette item's icon, centred in its cell, in the
+// window's picture (the cell's frame aside).
+struct cell_box {
+  int left, top, width, height;
+};
+cell_box palette_cell(const char* tag) {
+  auto* p = reinterpret_cast<vpalette*>(vdialogFindItem(gui::main_window(), vnameInternLiteral("Win_Palette")));
+  vpaletteItem* item = vpaletteFindItem(p, vnameInternLiteral(tag));
+  const std::int32_t index = vpaletteIndexOfItem(p, item);
+  vrect r{};
+  vlistviewGetCellRect(p, index / p->columns, index % p->columns, &r);
+  const int w = std::min<int>(item->image->width, r.width), h = std::min<int>(item->image->height, r.height);
+  const int x = r.x + (r.width - w) / 2, y = r.y + (r.height - h) / 2;
+  return {x, gui::main_window()->rect.height - y - h, w, h};
+}
+int differing(const win::test::Image& a, const win::test::Image& b, const cell_box& c) {
+  int n = 0;
+  for (int y = c.top; y < c.top + c.height; ++y)
+    for (int x = c.left; x < c.left + c.width; ++x) n += a.px[y * a.width + x] != b.px[y * b.width + x] ? 1 : 0;
+  return n;
+}
+
+// While a go runs the palette's buttons but Stop look disabled, and come
+// back as they were when it ends.
+TEST_F(MainWindow, PaletteButtonsDisabledByARunLookDisabled) {
+  run_until(elapsed() + 100);
+  const win::HWND window = gui::main_window()->native->hwnd;
+  const win::test::Image idle = win::test::WindowImage(window);
+  gui::command_submit("go");
+  run_until(elapsed() + 300);
+  const win::test::Image busy = win::test::WindowImage(window);
+  ASSERT_EQ(busy.width, idle.width);
+  for (const char* tag : {"Palette_Go", "Palette_Step"}) EXPECT_GT(differing(idle, busy, palette_cell(tag)), 20) << tag;
+  EXPECT_EQ(differing(idle, busy, palette_cell("Palette_Stop")), 0);
+  stop_request = 1;
+  run_until(elapsed() + 300);
+  ASSERT_FALSE(gui::run_chain_live());
+  const win::test::Image after = win::test::WindowImage(window);
+  for (const char* tag : {"Palette_Go", "Palette_Step"}) EXPECT_EQ(differing(idle, after, palette_cell(tag)), 0) << tag;
 }
 
 // Trimming: under this look the quit item reads "Exit" and tile and

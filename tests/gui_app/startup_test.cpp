@@ -160,6 +160,100 @@ TEST(StartUp, ASavedLayoutGivesOnlyItsWindows) {
   clear_layout();
 }
 
+// A damaged layout (rectangles of any size or sign, kinds, devices,
+// regions, peripherals and numbers out of range, values of the wrong kind,
+// short arrays) never stops the start: each value is used, brought onto
+// the screen or dropped, the good windows come back and the argument
+// still runs 2 s later.
+TEST(StartUp, ADamagedLayoutNeverStopsTheStart) {
+  clear_layout();
+  use_real_windows();
+  vresource r = gui::layout_resources();
+  vresourceSetInteger(r, N("SavePos"), 0);
+  vresource devices = vresourceCreateArray(r, N("Devices"), vresDICTIONARY, 4);
+  const int device_rows[][2] = {{1000, 0}, {-1, 0}, {2, -7}, {4, 0}};
+  for (int i = 0; i < 4; ++i) {
+    vresource e = vresourceGetAt(devices, i);
+    vresourceSetInteger(e, N("DevNum"), device_rows[i][0]);
+    vresourceSetInteger(e, N("DevType"), device_rows[i][1]);
+  }
+  vresource main_rect = vresourceCreateArray(vresourceGetDict(r, N("MainWin")), N("Rect"), vresINTEGER, 4);
+  for (int k = 0; k < 4; ++k) vresourceSetAtInteger(main_rect, k, k < 2 ? -32768 : 32767);
+  struct saved {
+    int kind, device, number;
+    std::vector<int> rect;  // its length as saved
+    int extra;              // MemNum or PeriphNum, -1 none
+  };
+  const std::vector<saved> rows = {
+      {gui::SIMWIN_SESSION, -1, 0, {0, 0, 400, 32767}, -1},
+      {gui::SIMWIN_SOURCE, -1, 0, {-32768, -5, -100, -3}, -1},
+      {gui::SIMWIN_LIST, -1, 2147483647, {10, 10, 200, 100}, -1},
+      {gui::SIMWIN_LIST, -1, -3, {10, 10, 200, 100}, -1},
+      {99, -1, 0, {10, 10, 200, 100}, -1},
+      {-1, -1, 0, {10, 10, 200, 100}, -1},
+      {gui::SIMWIN_MEMORY, 31, 1, {10, 10, 200, 100}, 0},
+      {gui::SIMWIN_MEMORY, 0, 1, {10, 10, 200, 100}, -9},
+      {gui::SIMWIN_REGISTER, 0, 1, {10, 10, 200, 100}, 123456},
+      {gui::SIMWIN_WATCH, 0, 0, {10, 10, 200, 100}, -1},
+      {gui::SIMWIN_ASSEMBLY, 0, 0, {10, 10}, -1},
+      {gui::SIMWIN_COMMAND, -1, 0, {32000, 32000, 32767, 32767}, -1},
+      {gui::SIMWIN_CALLS, 2147483647, 0, {10, 10, 200, 100}, -1},
+      {gui::SIMWIN_STACK, 0, 0, {20, 30, 300, 200}, -1},
+  };
+  vresource windows = vresourceCreateArray(r, N("WinPos"), vresDICTIONARY, static_cast<std::int32_t>(rows.size()) + 2);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    vresource e = vresourceGetAt(windows, static_cast<std::int32_t>(i));
+    const saved& w = rows[i];
+    vresource rect = vresourceCreateArray(e, N("Rect"), vresINTEGER, static_cast<std::int32_t>(w.rect.size()));
+    for (std::size_t k = 0; k < w.rect.size(); ++k) vresourceSetAtInteger(rect, static_cast<std::int32_t>(k), w.rect[k]);
+    vresourceSetInteger(e, N("WinType"), w.kind);
+    vresourceSetInteger(e, N("DevNum"), w.device);
+    vresourceSetInteger(e, N("WinNum"), w.number);
+    if (w.extra != -1) vresourceSetInteger(e, N(w.kind == gui::SIMWIN_MEMORY ? "MemNum" : "PeriphNum"), w.extra);
+  }
+  // Values of the wrong kind: a rectangle of strings, a kind as a string.
+  vresource words = vresourceGetAt(windows, static_cast<std::int32_t>(rows.size()));
+  vresource text_rect = vresourceCreateArray(words, N("Rect"), vresSTRING, 4);
+  for (int k = 0; k < 4; ++k) vresourceSetAtString(text_rect, k, vscribeLiteral("x"));
+  vresourceSetInteger(words, N("WinType"), gui::SIMWIN_BREAKPOINTS);
+  vresourceSetInteger(words, N("DevNum"), -1);
+  vresourceSetInteger(words, N("WinNum"), 0);
+  vresource kind_text = vresourceGetAt(windows, static_cast<std::int32_t>(rows.size()) + 1);
+  vresourceSetString(kind_text, N("WinType"), vscribeLiteral("wcalls"));
+  vresourceSetInteger(kind_text, N("DevNum"), -1);
+  vresourceSetInteger(kind_text, N("WinNum"), 0);
+
+  start({"evaluate 77"});
+  run_until(8200);
+  ASSERT_NE(gui::main_window(), nullptr);
+  EXPECT_NE(device_insts[4], nullptr) << "the good device comes back";
+  EXPECT_TRUE(in_history("evaluate 77")) << "the argument still runs";
+  const vrect screen = vwindowGetRoot()->rect;
+  const vrect main = gui::main_window()->rect;
+  EXPECT_GT(main.width, 0);
+  EXPECT_LE(main.width, screen.width);
+  EXPECT_LE(main.height, screen.height);
+  for (int kind : {gui::SIMWIN_SESSION, gui::SIMWIN_SOURCE, gui::SIMWIN_COMMAND, gui::SIMWIN_STACK}) {
+    SCOPED_TRACE(kind);
+    gui::sim_window* w = gui::window_find(kind, -2);
+    ASSERT_NE(w, nullptr) << "restored";
+    const vrect area = gui::document_bounds();
+    const vrect got = w->window->rect;
+    EXPECT_GT(got.width, 0);
+    EXPECT_GT(got.height, 0);
+    EXPECT_LE(got.width, area.width);
+    EXPECT_LE(got.height, area.height);
+    EXPECT_GE(got.x, area.x - got.width / 2) << "within reach";
+    EXPECT_LE(got.x, area.x + area.width);
+  }
+  EXPECT_EQ(gui::window_find(gui::SIMWIN_STACK, -2)->window->rect.width, 300) << "a sound rectangle is used as saved";
+  EXPECT_EQ(gui::window_find(gui::SIMWIN_LIST, -2), nullptr) << "no list window of a number out of range";
+  EXPECT_EQ(gui::window_find(gui::SIMWIN_CALLS, -2), nullptr) << "no window of a device out of range";
+  for (const char* bad : {"win2147483647", "win-3"}) EXPECT_FALSE(printed(bad)) << bad;
+  use_stand_ins();
+  clear_layout();
+}
+
 // Quit with "SavePos" on writes the devices and windows; the next start
 // in the same home brings them back.
 TEST(StartUp, TheLayoutSavedAtQuitComesBackAtTheNextStart) {

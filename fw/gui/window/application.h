@@ -115,6 +115,12 @@ void vapplicationDetermineColors(vapplication* app, const int* indexes, vcolor* 
                                  std::uint32_t wanted, vcolorScheme* result);
 void vapplicationSetSpaceOwned(vapplication* app, vcommandSpace* space);
 
+// Whether the user's preference store is read at start-up and written at
+// exit (on by default). Off, set before start-up, the program starts from
+// its own defaults and leaves the user's file as it was: the store lives
+// in memory only.
+void vapplicationSetUserStoreKept(int on);
+
 // The application's own preference dictionary in the user store, made when
 // missing; its name is saved at exit.
 vresource vapplicationGetResources(vapplication* app);

@@ -29,6 +29,7 @@ struct Store {
   bool open = false;
 };
 Store store;
+bool userStoreKept = true;
 
 vname key(const char* text) { return vnameInternLiteral(text); }
 
@@ -108,7 +109,7 @@ void replaceDict(vresource parent, vname tag, vresource source) {
 
 void saveAtExit() {
   if (!store.open) return;
-  if (store.user.count < 2) {
+  if (store.user.count < 2 && userStoreKept) {
     HomeLock lock(LOCK_EX);
     vresource file = 0;
     if (openForSave(&file)) {
@@ -184,12 +185,14 @@ void _vapplicationOpenUserStore() {
   vresource root = 0;
   // A damaged store must not stop the program: it starts empty, and the
   // save at exit moves the old file aside.
-  {
+  if (userStoreKept) {
     HomeLock lock(LOCK_SH);
     if (!vexTry([&] { root = vresourceLoadFile(path); })) root = vresourceCreateMemory();
+  } else {
+    root = vresourceCreateMemory();
   }
   vfsFreePath(path);
-  if (vresourceCount(root) == 0) copyOldStore(root);
+  if (vresourceCount(root) == 0 && userStoreKept) copyOldStore(root);
   store.user = vapplicationResourceFile{1, 2, root};
   store.preferences = findOrCreate(root, vname_Preferences);
   store.appPreferences = findOrCreate(root, key("ApplicationPreferences"));
@@ -201,6 +204,8 @@ void _vapplicationOpenUserStore() {
 }
 
 vapplicationResourceFile* _vapplicationUserStore() { return &store.user; }
+
+void vapplicationSetUserStoreKept(int on) { userStoreKept = on != 0; }
 
 void _vapplicationOpenFile(vapplication* app) {
   auto* f = static_cast<vapplicationResourceFile*>(vmemAlloc(sizeof(vapplicationResourceFile)));

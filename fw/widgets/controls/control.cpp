@@ -478,6 +478,7 @@ void writeSlots(vcontrolClassRec* c) {
   c->setPage = setStep<&vcontrol::page>;
   c->setIndicatorRect = setIndicatorRect;
   c->setActivePart = setActivePart;
+  c->getValue = [](vcontrol* control) { return control->value; };
 }
 
 void freeState() {

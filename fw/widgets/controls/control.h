@@ -56,6 +56,9 @@ struct vcontrolClassRec : vdialogItemClassRec {
   void (*setPage)(vcontrol* control, int page);
   void (*setIndicatorRect)(vcontrol* control, const vrect* rect);
   void (*setActivePart)(vcontrol* control, const vcontrolPart* part);
+  // The value as the user left it: a control with pending input takes it
+  // first. The base answers the stored value.
+  std::int32_t (*getValue)(vcontrol* control);
 };
 
 inline vcontrolClassRec* vcontrolClassOf(const vcontrol* c) { return vclassRec<vcontrolClassRec>(c); }
@@ -71,6 +74,7 @@ enum : int {
 };
 
 inline void vcontrolSetValue(vcontrol* c, std::int32_t v) { vcontrolClassOf(c)->setValue(c, v); }
+inline std::int32_t vcontrolGetValue(vcontrol* c) { return vcontrolClassOf(c)->getValue(c); }
 inline void vcontrolSetMin(vcontrol* c, std::int32_t v) { vcontrolClassOf(c)->setMin(c, v); }
 inline void vcontrolSetMax(vcontrol* c, std::int32_t v) { vcontrolClassOf(c)->setMax(c, v); }
 inline void vcontrolSetView(vcontrol* c, int v) { vcontrolClassOf(c)->setView(c, v); }

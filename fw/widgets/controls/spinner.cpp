@@ -364,10 +364,21 @@ void focus(vdialogItem* item) {
   if (s->field && !(s->field->flags & vdialogItemFOCUSED) && has(s, vspinnerEDITABLE)) vdialogFocusItem(s->field);
   super()->focus(item);
 }
+// Leaving the spinner takes what was typed, as a step would: a dialog
+// must never act on a number other than the one it shows.
 void unfocus(vdialogItem* item) {
   vspinner* s = as(item);
   if (s->field && (s->field->flags & vdialogItemFOCUSED)) vdialogUnfocusItem(s->field);
   super()->unfocus(item);
+  if (!has(s, vspinnerEDITABLE)) return;
+  std::int32_t typed = 0;
+  if (commitTyped(s)) notifyWith(s, nullptr);
+  else if (!s->list && s->field && !parse(s, &typed)) showNumber(s);  // text that is no number
+}
+std::int32_t getValue(vcontrol* c) {
+  vspinner* s = as(c);
+  if (has(s, vspinnerEDITABLE)) commitTyped(s);
+  return s->value;
 }
 void setFont(vdialogItem* item, vfont* font) {
   super()->setFont(item, font);
@@ -645,6 +656,7 @@ void writeSlots(vspinnerClassRec* c) {
   c->keyDown = keyDown;
   c->choosePart = choosePart;
   c->computeIndicator = computeIndicator;
+  c->getValue = getValue;
   c->setValue = numericSetValue;
   c->setMin = numericSetBound<&vcontrolClassRec::setMin>;
   c->setMax = numericSetBound<&vcontrolClassRec::setMax>;

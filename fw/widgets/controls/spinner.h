@@ -1,9 +1,11 @@
 // Spinners: a one-line text field with an up and a down arrow beside it.
 // The numeric spinner steps an integer through the control's range and
 // shows it in decimal; the text spinner steps through a list of strings
-// (the value is the row). Typed text is taken over on Return or before the
-// next step; a held arrow repeats at most once a tenth of a second, one
-// rate shared by every spinner of the process.
+// (the value is the row). Typed text is taken over on Return, before the
+// next step, when the focus leaves and when the value is read
+// (vcontrolGetValue), so a dialog reads the number it shows; a held arrow
+// repeats at most once a tenth of a second, one rate shared by every
+// spinner of the process.
 #pragma once
 #include <cstdint>
 

@@ -162,6 +162,9 @@ void cellDrawer(vlistview* v, std::int32_t row, std::int32_t column, int, vrect*
   int x = cell->x + (cell->width - w) / 2, y = cell->y + (cell->height - h) / 2;
   vrect clip{std::int16_t(x), std::int16_t(y), std::int16_t(w), std::int16_t(h)};
   vdrawClipRects(&clip, 1);
+  // A disabled item shows through the look's inactive pattern, as a
+  // disabled label does.
+  if (!vdialogItemIsEnabled(v) || vpaletteItemIsDisabled(i)) vlafClipPatternRect(&clip);
   vdrawPathMoveTo(x, y);
   vdrawImage(i->image);
   vdrawGRestore();

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -146,6 +147,30 @@ TEST(ApplicationProbe, StoreIsWrittenAtExitAndReadBack) {
   EXPECT_EQ(run(home, "set other x"), "");
   EXPECT_EQ(run(home, "get color"), "color=blue\n");
   EXPECT_EQ(run(home, "get other"), "other=x\n");
+}
+
+// A program that keeps no store (a scripted run) neither sees the user's
+// preferences nor changes the file, old or new, byte for byte.
+TEST(ApplicationProbe, AProgramWithoutAStoreLeavesTheUsersFileAsItWas) {
+  Home home;
+  EXPECT_EQ(run(home, "-transient set color red"), "");
+  EXPECT_FALSE(fs::exists(home.dir / "vwexusr1.vr"));
+  writeStore(home.dir / "vuser.vr", {{"color", "old"}});
+  EXPECT_EQ(run(home, "-transient get color"), "color=-\n");
+  EXPECT_FALSE(fs::exists(home.dir / "vwexusr1.vr"));
+  fs::remove(home.dir / "vuser.vr");
+  EXPECT_EQ(run(home, "set color blue"), "");
+  const auto bytes = [&] {
+    std::ifstream in(home.dir / "vwexusr1.vr", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string saved = bytes();
+  const auto stamp = fs::last_write_time(home.dir / "vwexusr1.vr");
+  EXPECT_EQ(run(home, "-transient get color"), "color=-\n");
+  EXPECT_EQ(run(home, "-transient set color green"), "");
+  EXPECT_EQ(bytes(), saved);
+  EXPECT_EQ(fs::last_write_time(home.dir / "vwexusr1.vr"), stamp);
+  EXPECT_EQ(run(home, "get color"), "color=blue\n");
 }
 
 TEST(ApplicationProbe, OldStoreIsCarriedOver) {

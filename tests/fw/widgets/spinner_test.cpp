@@ -101,8 +101,9 @@ TEST(Spinner, ArrowZonesPerLook) {
 
 // A dialog holding a numeric and a text spinner and a string combo, driven
 // by the pointer and keys: arrows step by the increment, typed text is
-// taken on Return and before a step, the Up and Down keys step, a typed
-// prefix picks its row, and the combo takes a typed choice.
+// taken on Return, before a step, when the value is read and when the
+// focus leaves, the Up and Down keys step, a typed prefix picks its row,
+// and the combo takes a typed choice.
 TEST(Spinner, DialogOperatedByPointerAndKeys) {
   for (const char* laf : kLooks) {
     std::string out = probe(std::string("-laf ") + laf + " dialog");
@@ -118,6 +119,15 @@ TEST(Spinner, DialogOperatedByPointerAndKeys) {
               "days: value 2 field \"Wednesday\" told spinner 2\n")
         << laf;
     EXPECT_NE(out.find("combo: \"green\" selected 1 told combo"), std::string::npos) << laf << out;
+    const std::size_t typed = out.find("typed 23");
+    ASSERT_NE(typed, std::string::npos) << laf << out;
+    EXPECT_EQ(out.substr(typed),
+              "typed 23, read: 23\n"
+              "after the read: value 23 field \"23\" told combo\n"  // the combo left
+
+              "typed 31, days clicked: value 31 field \"31\" told spinner 31\n"
+              "typed abc, days clicked: value 31 field \"31\" told\n")
+        << laf;
   }
 }
 

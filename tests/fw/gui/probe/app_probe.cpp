@@ -3,6 +3,8 @@
 //   app_probe name [ARGS]       the application's name
 //   app_probe set KEY VALUE     sets a preference of the application
 //   app_probe get KEY           prints a preference ("-" for none)
+//   app_probe -transient ...    the same with the user's store neither read
+//                               nor written
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -26,6 +28,12 @@ int main(int argc, char** argv) {
                             vdateInstallStartup, vundoInstallStartup, vgraphicsInstallStartup,
                             vapplicationInstallStartup})
     install();
+  if (argc > 1 && std::strcmp(argv[1], "-transient") == 0) {
+    vapplicationSetUserStoreKept(0);
+    argv[1] = argv[0];
+    ++argv;
+    --argc;
+  }
   vmoduleStartupAll(argc, argv);
   std::string mode = argc > 1 ? argv[1] : "";
   vapplication* app = vapplicationGetCurrent();

@@ -436,6 +436,26 @@ int dialog(bool live) {
   win::test::Type("green");
   press(0x0D);
   std::printf("combo: \"%s\" selected %d told%s\n", comboText(c).c_str(), vcomboboxGetSelectedIndex(c), said.c_str());
+  said.clear();
+  // Typed text without Return: taken when the value is read and when the
+  // focus leaves; text that is no number gives way to the value.
+  dialogClick(r.x + 8, r.y + r.height / 2);
+  vtextitemSetTextChars(s->field, "");
+  win::test::Type("23");
+  settle();
+  std::printf("typed 23, read: %d\n", int(vcontrolGetValue(s)));
+  report("after the read");
+  vtextitemSetTextChars(s->field, "");
+  win::test::Type("31");
+  settle();
+  dialogClick(dr.x + 8, dr.y + dr.height / 2);
+  report("typed 31, days clicked");
+  dialogClick(r.x + 8, r.y + r.height / 2);
+  vtextitemSetTextChars(s->field, "");
+  win::test::Type("abc");
+  settle();
+  dialogClick(dr.x + 8, dr.y + dr.height / 2);
+  report("typed abc, days clicked");
   vwindowClose(d);
   vinstanceDestroy(d);
   settle();
