@@ -46,7 +46,7 @@ win::LRESULT proc(win::HWND h, win::UINT m, win::WPARAM w, win::LPARAM l) {
   return win::DefWindowProcA(h, m, w, l);
 }
 
-bool pumpUntil(const std::function<bool()>& done, win::DWORD ms = 3000) {
+bool pumpUntil(const std::function<bool()>& done, win::DWORD ms = 10000) {
   win::DWORD end = win::GetTickCount() + ms;
   win::SetTimer(nullptr, 1, 20, nullptr);
   while (!done() && win::GetTickCount() < end) {
@@ -154,7 +154,7 @@ void windowCase(Display* user, const char* title, win::DWORD style, int x, int y
     frame = client ? frameOf(user, client) : 0;
     return frame && frame != client && rootBox(user, frame).x == x && rootBox(user, frame).y == y &&
            windowBox(h).x == rootBox(user, client).x && windowBox(h).y == rootBox(user, client).y;
-  }, 8000);
+  }, 20000);
   check(client && frame && frame != client, std::string(title) + ": the window manager frames the window");
   if (!client || !frame || frame == client) return;
   Box f = rootBox(user, frame), c = rootBox(user, client);
@@ -217,7 +217,7 @@ int main() {
   // The manager is ready when it has named itself on the root window.
   Atom check = XInternAtom(user, "_NET_SUPPORTING_WM_CHECK", False);
   bool managed = false;
-  for (int i = 0; i < 100 && !managed; ++i) {
+  for (int i = 0; i < 400 && !managed; ++i) {
     Atom type = 0;
     int format = 0;
     unsigned long n = 0, after = 0;

@@ -19,4 +19,4 @@ HOME=$dir XDG_CONFIG_HOME=$dir openbox --sm-disable >"$dir/wm.log" 2>&1 &
 manager=$!
 program=$1
 shift
-WEXLIN_BACKEND=x11 timeout 40 "$program" "$@"
+WEXLIN_BACKEND=x11 timeout 100 "$program" "$@"
