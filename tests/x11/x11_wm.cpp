@@ -155,8 +155,13 @@ void windowCase(Display* user, const char* title, win::DWORD style, int x, int y
     return frame && frame != client && rootBox(user, frame).x == x && rootBox(user, frame).y == y &&
            windowBox(h).x == rootBox(user, client).x && windowBox(h).y == rootBox(user, client).y;
   }, 20000);
-  check(client && frame && frame != client, std::string(title) + ": the window manager frames the window");
-  if (!client || !frame || frame == client) return;
+  check(client && frame && frame != client, std::string(title) + ": the window manager frames the window (client " +
+                                                std::to_string(client) + ", frame " + std::to_string(frame) + " at " +
+                                                (frame ? text(rootBox(user, frame)) : "-") + ")");
+  if (!client || !frame || frame == client) {
+    win::DestroyWindow(h);
+    return;
+  }
   Box f = rootBox(user, frame), c = rootBox(user, client);
   check(f.x == x && f.y == y, std::string(title) + ": the frame's corner is where the window was asked: " + text(f));
   check(f.x >= 0 && f.y >= 0 && f.x + f.w <= screen.w && f.y + f.h <= screen.h,
@@ -214,20 +219,21 @@ int main() {
     std::fprintf(stderr, "FAILED: a second connection to the display\n");
     return 1;
   }
-  // The manager is ready when it has named itself on the root window.
-  Atom check = XInternAtom(user, "_NET_SUPPORTING_WM_CHECK", False);
+  // The manager is ready once it frames a window of its own test: one
+  // shown again every second until it does.
+  Window probe = XCreateSimpleWindow(user, DefaultRootWindow(user), 600, 500, 40, 40, 0, 0, 0);
   bool managed = false;
   for (int i = 0; i < 400 && !managed; ++i) {
-    Atom type = 0;
-    int format = 0;
-    unsigned long n = 0, after = 0;
-    unsigned char* data = nullptr;
-    managed = XGetWindowProperty(user, DefaultRootWindow(user), check, 0, 1, False, XA_WINDOW, &type, &format, &n,
-                                 &after, &data) == Success &&
-              n == 1;
-    if (data) XFree(data);
+    if (i % 20 == 0) {
+      XUnmapWindow(user, probe);
+      XMapWindow(user, probe);
+      XSync(user, False);
+    }
+    managed = frameOf(user, probe) != probe;
     if (!managed) pumpUntil([] { return false; }, 50);
   }
+  XDestroyWindow(user, probe);
+  XSync(user, False);
   if (!managed) {
     std::fprintf(stderr, "FAILED: no window manager came up\n");
     return 1;

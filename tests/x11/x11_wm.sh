@@ -20,3 +20,6 @@ manager=$!
 program=$1
 shift
 WEXLIN_BACKEND=x11 timeout 100 "$program" "$@"
+rc=$?
+[ $rc = 0 ] || { echo "window manager's log:"; cat "$dir/wm.log"; }
+exit $rc
