@@ -105,6 +105,10 @@ int input_read_key(int timeout_ms) {
   return static_cast<unsigned char>(buffered[read_pos++]);
 }
 
+void input_unread_line(const std::string& line) {
+  buffered.insert(read_pos, line + "\n");
+}
+
 void input_reset() {
   buffered.clear();
   read_pos = 0;

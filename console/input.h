@@ -16,6 +16,9 @@ enum class input_result {
 input_result input_read_line(std::string& out);
 constexpr std::size_t INPUT_LINE_MAX = 65536;
 
+// Puts a line read with input_read_line back, to be read again next.
+void input_unread_line(const std::string& line);
+
 // Results of input_read_key besides a byte 0-255.
 constexpr int KEY_END = -1;
 constexpr int KEY_TIMEOUT = -2;

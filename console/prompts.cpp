@@ -58,11 +58,12 @@ int file_answer(int c) {
 }
 
 // A script's answer is its line's first word when that is a, o or c or
-// begins the word it stands for ("app", "overwrite"). Taken from its first
-// letter alone, a command that follows by mistake ("output ...",
-// "asm ...") would overwrite or append to the file.
+// begins the word it stands for ("app", "overwrite"); a blank line cancels.
+// Anything else is no answer (0). Taken from its first letter alone, a
+// command that follows by mistake ("output ...", "asm ...") would
+// overwrite or append to the file.
 int script_file_answer(const std::string& line) {
-  const std::size_t first = line.find_first_not_of(" \t");
+  const std::size_t first = line.find_first_not_of(" \t\r");
   if (first == std::string::npos) return 'c';
   std::size_t end = line.find_first_of(" \t\r", first);
   if (end == std::string::npos) end = line.size();
@@ -72,7 +73,7 @@ int script_file_answer(const std::string& line) {
     if (word.size() <= std::strlen(full) && std::strncmp(full, word.c_str(), word.size()) == 0)
       return full[0];
   }
-  return 'c';
+  return 0;
 }
 
 // Sleeps, ending early on Ctrl-C.
@@ -132,14 +133,20 @@ int gui_file_question() {
       if (const int answer = file_answer(key)) return answer;
     }
   }
-  // From a script: the next line answers. Anything else than a, o or c
-  // cancels, and only that one line is taken. The question and the line
-  // taken go into the session, where a reader of the run sees them.
+  // From a script: the next line answers. A line that is no answer
+  // cancels and stays the command it is: a script that did not expect the
+  // question goes on as written. The question and an answer taken go into
+  // the session, where a reader of the run sees them.
   session_print((std::string(FILE_QUESTION_STATUS) + " " + FILE_QUESTION_HELP).c_str(), 1);
   std::string line;
   if (input_read_line(line) != input_result::line) return 'c';
+  const int answer = script_file_answer(line);
+  if (answer == 0) {
+    input_unread_line(line);
+    return 'c';
+  }
   session_print(line.c_str(), 1);
-  return script_file_answer(line);
+  return answer;
 }
 
 void wait_dialog(int seconds) {

@@ -189,7 +189,8 @@ void layout_window() {
   vdialogSetItemFont(win.text, win.font);
   measure_font();
   const int columns = std::min((win.text->rect.width * vfixedONE / win.char_width + vfixedONE / 2) >> 16, GRID_COLUMNS);
-  const int rows = std::min((win.text->rect.height + win.line_height / 2) / win.line_height, GRID_ROWS);
+  // Whole rows only: a rounded-up count would cut the newest line at the bottom.
+  const int rows = std::min(win.text->rect.height / win.line_height, GRID_ROWS);
   gui::session_layout(std::max(rows, 1), std::max(columns, 1));
   if (win.scroll != nullptr) vcontrolSetView(win.scroll, screen().rows);
   // A blank screen from the top row; flushed as the hold ends.

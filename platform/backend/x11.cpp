@@ -57,7 +57,9 @@ struct Surface {
   SurfaceState state = SurfaceState::hidden;  // as shown here (or told by the window manager)
   bool mapped = false, wantFocus = false, overrideRedirect = false;
   bool movePending = false;  // outer not asked of the server yet
-  RECT outer{};
+  RECT outer{};               // the window's own area on the screen
+  POINT frameAt{};            // where its frame's corner is asked to go
+  RECT frame{};               // the window manager's frame extents (left, top, right, bottom)
   HWND owner = nullptr;
   XIC ic = nullptr;  // made when the window first takes the keyboard
 };
@@ -106,7 +108,8 @@ class X11 final : public Backend {
                                    CWEventMask,
                                &a);
     Surface& s = surfaces_[surface];
-    s = {xw, SurfaceState::hidden, false, false, kind.overrideRedirect, false, desc.outer, nullptr, nullptr};
+    s = {xw, SurfaceState::hidden, false, false, kind.overrideRedirect, false, desc.outer,
+         {desc.outer.left, desc.outer.top}, {}, nullptr, nullptr};
     byWindow_[xw] = surface;
     XSetWMProtocols(d_, xw, &wmDeleteWindow_, 1);
     XClassHint hint{program_invocation_short_name, program_invocation_short_name};
@@ -199,6 +202,12 @@ class X11 final : public Backend {
   void MoveSurface(HWND surface, const RECT& outer) override {
     Surface* s = find(surface);
     if (!s) return;
+    // A new place is where the frame's corner goes; the place the window
+    // already has keeps its frame where it is (a change of size alone).
+    if (outer.left != s->outer.left || outer.top != s->outer.top)
+      s->frameAt = {outer.left, outer.top};
+    else
+      s->frameAt = {outer.left - s->frame.left, outer.top - s->frame.top};
     s->outer = outer;
     setHints(surface, *s);
     // Asked at the next show, presentation or pump: a maximization that
@@ -417,6 +426,7 @@ class X11 final : public Backend {
             {"_NET_WM_WINDOW_TYPE_UTILITY", &typeUtility_},
             {"_NET_WM_WINDOW_TYPE_DIALOG", &typeDialog_},
             {"_NET_WM_STATE", &wmState_},
+            {"_NET_FRAME_EXTENTS", &frameExtents_},
             {"_NET_WM_STATE_MAXIMIZED_VERT", &maxVert_},
             {"_NET_WM_STATE_MAXIMIZED_HORZ", &maxHorz_}};
   }
@@ -436,7 +446,7 @@ class X11 final : public Backend {
     // A maximized window's rectangle is the window manager's; asked for,
     // it would be what the window manager restores later.
     if (!s.overrideRedirect && s.state == SurfaceState::maximized) return;
-    XMoveResizeWindow(d_, s.window, s.outer.left, s.outer.top,
+    XMoveResizeWindow(d_, s.window, s.frameAt.x, s.frameAt.y,
                       static_cast<unsigned>(std::max<LONG>(1, s.outer.right - s.outer.left)),
                       static_cast<unsigned>(std::max<LONG>(1, s.outer.bottom - s.outer.top)));
   }
@@ -468,12 +478,12 @@ class X11 final : public Backend {
   // Position as asked (USPosition) and the tracking sizes of the window.
   void setHints(HWND surface, Surface& s) {
     XSizeHints* hints = XAllocSizeHints();
-    // Static gravity: the window manager puts its frame around the window
-    // where it is, not the frame where the window was asked to be.
+    // North-west gravity: the position asked is the frame's corner, so a
+    // window asked at the screen's corner shows its whole frame there.
     hints->flags = USPosition | USSize | PMinSize | PMaxSize | PWinGravity;
-    hints->win_gravity = StaticGravity;
-    hints->x = s.outer.left;
-    hints->y = s.outer.top;
+    hints->win_gravity = NorthWestGravity;
+    hints->x = s.frameAt.x;
+    hints->y = s.frameAt.y;
     hints->width = static_cast<int>(s.outer.right - s.outer.left);
     hints->height = static_cast<int>(s.outer.bottom - s.outer.top);
     MINMAXINFO mmi{};
@@ -639,6 +649,24 @@ class X11 final : public Backend {
     XWindow child = 0;
     XTranslateCoordinates(d_, w, root_, 0, 0, &x, &y, &child);
     return {x, y, x + width, y + height};
+  }
+
+  // The frame the window manager put around the window (none without one).
+  RECT frameExtents(XWindow w) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    RECT r{};
+    if (XGetWindowProperty(d_, w, frameExtents_, 0, 4, False, XA_CARDINAL, &type, &format, &n, &after, &data) ==
+            Success &&
+        data && n == 4 && format == 32) {
+      const long* v = reinterpret_cast<long*>(data);
+      auto extent = [](long x) { return static_cast<LONG>(std::clamp(x, 0L, 4096L)); };
+      r = {extent(v[0]), extent(v[2]), extent(v[1]), extent(v[3])};
+    }
+    if (data) XFree(data);
+    return r;
   }
 
   bool iconic(XWindow w) {
@@ -1051,6 +1079,10 @@ class X11 final : public Backend {
           stateFromWindowManager(h, *s, SurfaceState::minimized);
         break;
       case PropertyNotify:
+        if (e.xproperty.atom == frameExtents_) {
+          s->frame = frameExtents(s->window);
+          break;
+        }
         if (e.xproperty.atom == wmState_ && s->state != SurfaceState::hidden && s->state != SurfaceState::minimized)
           stateFromWindowManager(h, *s, maximized(s->window) ? SurfaceState::maximized : SurfaceState::normal);
         break;
@@ -1121,7 +1153,7 @@ class X11 final : public Backend {
   std::map<XWindow, HWND> byWindow_;
   Atom wmDeleteWindow_ = 0, wmProtocols_ = 0, icccmState_ = 0, netWmName_ = 0, utf8String_ = 0, windowType_ = 0,
        typeNormal_ = 0, typeUtility_ = 0, typeDialog_ = 0, wmState_ = 0, maxVert_ = 0, maxHorz_ = 0, clipboard_ = 0,
-       targets_ = 0, text_ = 0, incr_ = 0, transfer_ = 0;
+       targets_ = 0, text_ = 0, incr_ = 0, transfer_ = 0, frameExtents_ = 0;
 };
 
 }  // namespace

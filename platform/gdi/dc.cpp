@@ -109,9 +109,15 @@ Region computeVisible(const Dc& dc) {
     vis &= Region(clientInRoot(*up));
     if (up->parent && (up->style & WS_CLIPSIBLINGS)) cutSiblingsAbove(*up, vis);
   }
+  // Children show only inside the client area: beyond it (over scroll
+  // bars) the window's own frame stays.
   if ((w->style & WS_CLIPCHILDREN) || (dc.flags & DCX_CLIPCHILDREN))
     for (HWND c : w->children)
-      if (Window* cw = findWindow(c); cw && shown(*cw)) vis -= Region(windowInRoot(*cw));
+      if (Window* cw = findWindow(c); cw && shown(*cw)) {
+        Region child(windowInRoot(*cw));
+        child &= Region(clientInRoot(*w));
+        vis -= child;
+      }
   POINT o = originInRoot(*w, dc.whole);
   vis.offset(-o.x, -o.y);
   return vis;

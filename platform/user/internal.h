@@ -200,6 +200,20 @@ void mdiSyncFrame(HWND client, bool leave = false);
 // The title a frame shows for a text set on it: with its maximized
 // document's name after it, the text kept for when that one goes.
 std::string mdiFrameText(HWND frame, const char* text);
+// A multiple-document client's scroll bars (mdi_scroll.cpp): whether one
+// shows, the insets they take, a note that the documents or the area
+// changed (the bars are measured again before the next painting), their
+// painting, the hit code of a screen point, a scroll request (the SB_ code
+// of WM_HSCROLL or WM_VSCROLL in the low word) and a press on a bar.
+bool isMdiClient(HWND hwnd);
+bool mdiScrollShown(HWND client);
+RECT mdiScrollInsets(HWND client);
+void mdiScrollChanged(HWND client);
+void mdiScrollForget(HWND client);
+void paintMdiScrollBars(HWND client);
+LRESULT mdiScrollHitTest(HWND client, POINT screen);
+void mdiScroll(HWND client, bool vertical, WPARAM wParam);
+void mdiScrollTrack(HWND client, LRESULT hit, POINT screen);
 // Document frames (mdi_paint.cpp): whether the window has one, its insets,
 // the hit code of a point in window coordinates, and its painting (the
 // caption active when the window is its client's active document).

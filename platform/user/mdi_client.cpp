@@ -259,7 +259,35 @@ LRESULT clientProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_NCDESTROY:
       clients().erase(hwnd);
+      internal::mdiScrollForget(hwnd);
       return DefWindowProcA(hwnd, message, wParam, lParam);
+    case WM_NCCALCSIZE: {
+      DefWindowProcA(hwnd, message, wParam, lParam);
+      RECT* r = wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0] : reinterpret_cast<RECT*>(lParam);
+      if (RECT in = internal::mdiScrollInsets(hwnd); r) {
+        r->right = std::max(r->left, r->right - in.right);
+        r->bottom = std::max(r->top, r->bottom - in.bottom);
+      }
+      return 0;
+    }
+    case WM_NCHITTEST: {
+      POINT screen{static_cast<short>(LOWORD(static_cast<std::uintptr_t>(lParam))),
+                   static_cast<short>(HIWORD(static_cast<std::uintptr_t>(lParam)))};
+      if (LRESULT hit = internal::mdiScrollHitTest(hwnd, screen); hit != HTNOWHERE) return hit;
+      return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    case WM_NCLBUTTONDOWN:
+      if (wParam == HTVSCROLL || wParam == HTHSCROLL) {
+        POINT screen{static_cast<short>(LOWORD(static_cast<std::uintptr_t>(lParam))),
+                     static_cast<short>(HIWORD(static_cast<std::uintptr_t>(lParam)))};
+        internal::mdiScrollTrack(hwnd, static_cast<LRESULT>(wParam), screen);
+        return 0;
+      }
+      return DefWindowProcA(hwnd, message, wParam, lParam);
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+      internal::mdiScroll(hwnd, message == WM_VSCROLL, wParam);
+      return 0;
     case WM_MDICREATE:
       return reinterpret_cast<LRESULT>(createDocument(hwnd, reinterpret_cast<const MDICREATESTRUCTA*>(lParam)));
     case WM_MDIDESTROY:
@@ -321,6 +349,7 @@ LRESULT clientProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
       }
       if (anyIconic(hwnd)) arrangeIcons(hwnd);
+      internal::mdiScrollChanged(hwnd);
       return DefWindowProcA(hwnd, message, wParam, lParam);
     }
     case WM_SETFOCUS:
@@ -343,6 +372,8 @@ void registerMdiClientClass() {
   wc.lpszClassName = kClientClass;
   RegisterClassA(&wc);
 }
+
+bool isMdiClient(HWND hwnd) { return clientRecord(hwnd) != nullptr; }
 
 HWND mdiClientOf(HWND child) {
   Window* w = findWindow(child);

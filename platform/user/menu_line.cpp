@@ -172,6 +172,8 @@ void paintMenuLines() {
       marked().push_back(h);  // painted once it shows
     else if (hasDocumentFrame(*w))
       paintDocumentFrame(h);
+    else if (isMdiClient(h))
+      paintMdiScrollBars(h);
     else
       paintMenuLine(h);
   }

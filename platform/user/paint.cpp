@@ -80,7 +80,8 @@ void exposeArea(HWND root, const RECT& area) {
   // gets its part.
   RECT r = offsetRect(area, -w->client.left, -w->client.top);
   invalidate(*w, &r, true);
-  if ((!w->parent && area.top < w->client.top) || hasDocumentFrame(*w)) markMenuLine(*w);  // the non-client part shows again
+  if ((!w->parent && area.top < w->client.top) || hasDocumentFrame(*w) || mdiScrollShown(root))
+    markMenuLine(*w);  // the non-client part shows again
   for (HWND c : w->children)
     if (Window* cw = findWindow(c); cw && (cw->style & WS_VISIBLE))
       exposeArea(c, offsetRect(r, -cw->rect.left, -cw->rect.top));

@@ -132,7 +132,10 @@ HWND windowFromPoint(POINT screen) {
       POINT origin = clientOriginOnScreen(*w);
       POINT local{screen.x - origin.x, screen.y - origin.y};
       Window* inner = nullptr;
-      for (HWND c : w->children) {
+      // Children show only inside the client area.
+      bool inClient = local.x >= 0 && local.y >= 0 && local.x < w->client.right - w->client.left &&
+                      local.y < w->client.bottom - w->client.top;
+      for (HWND c : inClient ? w->children : std::vector<HWND>{}) {
         Window* cw = findWindow(c);
         if (cw && (cw->style & WS_VISIBLE) && contains(cw->rect, local)) {
           inner = cw;
@@ -197,6 +200,10 @@ BOOL setWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flag
       (!wasVisible || resized || (pos.flags & SWP_FRAMECHANGED) || hasDocumentFrame(*w)))
     markMenuLine(*w);
   if (w->parent && wasVisible && (!shownNow || !sameRect(oldRect, w->rect))) exposeParent(hwnd, oldRect, shownNow);
+  // A document that moves, comes or goes may need the client's scroll bars.
+  if (w->parent && isMdiClient(w->parent) && (wasVisible != shownNow || !sameRect(oldRect, w->rect)))
+    mdiScrollChanged(w->parent);
+  if ((pos.flags & SWP_FRAMECHANGED) && shownNow && mdiScrollShown(hwnd)) markMenuLine(*w);
   // Nothing carries a child's pixels along: where it lands it is drawn
   // again, frame and children too.
   if (w->parent && wasVisible && shownNow && !(pos.flags & SWP_NOREDRAW) &&

@@ -21,7 +21,7 @@ constexpr Metric kMetrics[] = {
     {SM_CXSCREEN, -1}, {SM_CYSCREEN, -2}, {SM_CXICON, 32},    {SM_CYICON, 32},      {SM_CXCURSOR, 32},
     {SM_CYCURSOR, 32}, {SM_CYMENU, 19},   {SM_CXSIZE, 18},    {SM_CYSIZE, 18},      {SM_CXDOUBLECLK, 4},
     {SM_CYDOUBLECLK, 4}, {SM_CYMENUSIZE, 18}, {SM_CXMENUCHECK, 13}, {SM_CYCAPTION, 19}, {SM_CXFRAME, 4},
-    {SM_CYFRAME, 4},     {SM_CXSMICON, 16},   {SM_CYSMICON, 16},
+    {SM_CYFRAME, 4},     {SM_CXSMICON, 16},   {SM_CYSMICON, 16},    {SM_CXVSCROLL, 16}, {SM_CYHSCROLL, 16},
 };
 
 // The classic colours, RRGGBB, indices 0-24.

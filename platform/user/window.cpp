@@ -235,6 +235,7 @@ BOOL DestroyWindow(HWND hwnd) {
   internal::windowsChanged();
   if (wasShown) internal::exposeParent(hwnd, w->rect, false);
   if (!(w = findWindow(hwnd))) return 1;
+  if (wasShown && w->parent && internal::isMdiClient(w->parent)) internal::mdiScrollChanged(w->parent);
   internal::syncSurface(*w);
   markDestroying(*w);
   sendDestroy(hwnd);

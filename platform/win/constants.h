@@ -204,6 +204,8 @@ inline constexpr LRESULT HTCLOSE = 20;
 // System information.
 inline constexpr int SM_CXSCREEN = 0;
 inline constexpr int SM_CYSCREEN = 1;
+inline constexpr int SM_CXVSCROLL = 2;
+inline constexpr int SM_CYHSCROLL = 3;
 inline constexpr int SM_CYCAPTION = 4;
 inline constexpr int SM_CXICON = 11;
 inline constexpr int SM_CYICON = 12;

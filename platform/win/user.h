@@ -262,8 +262,23 @@ int TranslateAcceleratorA(HWND hwnd, HACCEL table, MSG* msg);
 
 // The multiple-document interface: the class "MDICLIENT" (made with a
 // CLIENTCREATESTRUCT), its requests, and the default processing of frames
-// and document windows. The client shows no scroll bars: children outside
-// it are clipped, and it sends no WM_HSCROLL or WM_VSCROLL.
+// and document windows. A client made with WS_HSCROLL or WS_VSCROLL shows
+// that scroll bar while documents lie beyond its area (none while one is
+// maximized); the bar sends the client WM_HSCROLL or WM_VSCROLL (an SB_
+// code in the low word, the thumb's position in the high word), on which
+// the client moves its documents, and SB_ENDSCROLL when the pointer lets
+// go.
+inline constexpr UINT WM_HSCROLL = 0x0114;
+inline constexpr UINT WM_VSCROLL = 0x0115;
+inline constexpr WPARAM SB_LINEUP = 0;
+inline constexpr WPARAM SB_LINEDOWN = 1;
+inline constexpr WPARAM SB_PAGEUP = 2;
+inline constexpr WPARAM SB_PAGEDOWN = 3;
+inline constexpr WPARAM SB_THUMBPOSITION = 4;
+inline constexpr WPARAM SB_THUMBTRACK = 5;
+inline constexpr WPARAM SB_TOP = 6;
+inline constexpr WPARAM SB_BOTTOM = 7;
+inline constexpr WPARAM SB_ENDSCROLL = 8;
 inline constexpr UINT WM_CHILDACTIVATE = 0x0022;
 inline constexpr UINT WM_MDIRESTORE = 0x0223;
 inline constexpr UINT WM_MDINEXT = 0x0224;

@@ -130,11 +130,11 @@ const action_record* cmd_frame() {
 
 const action_record* cmd_down() { return optional_count(parse_count_arg) ? &down_record : nullptr; }
 
-const action_record* cmd_up() { return optional_count(parse_value_arg) ? &up_record : nullptr; }
+const action_record* cmd_up() { return optional_count(parse_count_arg) ? &up_record : nullptr; }
 
 const action_record* cmd_where() {
   if (!cur_lexer->has(2)) return &where_record;
-  if (!parse_value_arg(2) || !check_no_more_args(3)) return nullptr;
+  if (!parse_count_arg(2) || !check_no_more_args(3)) return nullptr;
   const int64_t wanted = std::llabs(signed_arg(2));
   if (selected_frame() >= 0 && wanted <= frames_count()) return &where_record;
   static std::string message;

@@ -51,6 +51,12 @@ int accept(int i, char kind, const arg_value& value) {
 
 bool negative(const arg_value& v) { return (v.ext & 0x80) != 0; }
 
+// A count is a 32-bit number: a value beyond it would wrap to a small one.
+bool fits_32_bits(const arg_value& v) {
+  if ((v.type & AV_WRAPPED) != 0) return false;
+  return v.ext == 0 || (v.ext == 0xFF && (v.hi & 0x8000) != 0);
+}
+
 // A number that a mark introduces ("#n", ":n"), as a signed 32-bit value.
 int64_t signed_number(const arg_value& v) {
   const uint32_t combined = value_combined(v);
@@ -337,6 +343,7 @@ int parse_float_or_int_arg(int i) {
 
 int parse_count_arg(int i) {
   if (!parse_value_arg(i)) return 0;
+  if (!fits_32_bits(lx().value[static_cast<std::size_t>(i)])) return reader_fail(i, invalid());
   lx().kind[i] = 'i';
   return 1;
 }
@@ -561,7 +568,7 @@ int parse_hash_number(int i) {
   const expr_result v = marked_number(i, '#', 255);
   if (!v) return 0;
   const int64_t n = signed_number(*v);
-  if (n < 1) return reader_fail(i, parse_error_messages[ERR_BREAK_RANGE]);
+  if (n < 1 || !fits_32_bits(*v)) return reader_fail(i, parse_error_messages[ERR_BREAK_RANGE]);
   arg_value out = *v;
   out.lo = static_cast<uint32_t>(n);
   out.hi = 0;
@@ -572,7 +579,7 @@ int parse_break_number(int i) {
   const expr_result v = marked_number(i, '#', NO_LIMIT);
   if (!v) return 0;
   const int64_t n = signed_number(*v);
-  if (n < 1 || n > 99) return reader_fail(i, parse_error_messages[ERR_BREAK_RANGE]);
+  if (n < 1 || n > 99 || !fits_32_bits(*v)) return reader_fail(i, parse_error_messages[ERR_BREAK_RANGE]);
   arg_value out = *v;
   out.lo = out.hi = static_cast<uint32_t>(n);
   return accept(i, '#', out);
@@ -642,7 +649,7 @@ int parse_frame_number(int i) {
 int parse_colon_number(int i) {
   const expr_result v = marked_number(i, ':', NO_LIMIT);
   if (!v) return 0;
-  if (value_combined(*v) == 0 || negative(*v)) return reader_fail(i, invalid());
+  if (value_combined(*v) == 0 || negative(*v) || !fits_32_bits(*v)) return reader_fail(i, invalid());
   arg_value out = *v;
   out.lo = value_combined(*v);
   out.hi = 0;

@@ -118,7 +118,9 @@ expr_result read_binary(bool prefixed) {
   const char* digits = sv_optr;
   uint64_t bits = 0;
   int count = 0;
+  bool wrapped = false;
   for (; is_binary_digit(*sv_optr); ++sv_optr, ++count) {
+    wrapped = wrapped || (bits >> 39) != 0;
     bits = (bits << 1 | static_cast<uint64_t>(*sv_optr - '0')) & VALUE_MASK40;
   }
   if (!prefixed && *sv_optr == '.') return read_float(digits);
@@ -129,7 +131,7 @@ expr_result read_binary(bool prefixed) {
   }
   arg_value v;
   set_value_u40(v, bits);
-  v.type = AV_INT | words_for_bits(count);
+  v.type = AV_INT | words_for_bits(count) | (wrapped ? AV_WRAPPED : 0u);
   return v;
 }
 
@@ -137,27 +139,34 @@ expr_result read_hex(bool prefixed) {
   const char* digits = sv_optr;
   uint64_t bits = 0;
   int count = 0;
+  bool wrapped = false;
   for (int d = hex_digit(*sv_optr); d >= 0; d = hex_digit(*++sv_optr), ++count) {
+    wrapped = wrapped || (bits >> 36) != 0;
     bits = (bits << 4 | static_cast<uint64_t>(d)) & VALUE_MASK40;
   }
   if (count == 0) return fail("Hex constant expected");
   if (!prefixed && *sv_optr == '.') return read_float(digits);
   arg_value v;
   set_value_u40(v, bits);
-  v.type = AV_INT | words_for_bits(count * 4);
+  v.type = AV_INT | words_for_bits(count * 4) | (wrapped ? AV_WRAPPED : 0u);
   return v;
 }
 
 expr_result read_decimal() {
   const char* digits = sv_optr;
   if (!is_digit(*sv_optr)) return fail("Invalid expression");
-  // Wrapping 64-bit arithmetic keeps the low 40 bits exact.
+  // The low 40 bits are kept; a number beyond them is marked.
   uint64_t n = 0;
-  for (; is_digit(*sv_optr); ++sv_optr) n = n * 10 + static_cast<uint64_t>(*sv_optr - '0');
+  bool wrapped = false;
+  for (; is_digit(*sv_optr); ++sv_optr) {
+    n = n * 10 + static_cast<uint64_t>(*sv_optr - '0');
+    wrapped = wrapped || n > VALUE_MASK40;
+    n &= VALUE_MASK40;
+  }
   if (*sv_optr == '.' || *sv_optr == 'e') return read_float(digits);
   arg_value v;
-  set_value_u40(v, n & VALUE_MASK40);
-  v.type = AV_INT | (v.ext != 0 ? AV_THREE : v.hi != 0 ? AV_TWO : AV_ONE);
+  set_value_u40(v, n);
+  v.type = AV_INT | (v.ext != 0 ? AV_THREE : v.hi != 0 ? AV_TWO : AV_ONE) | (wrapped ? AV_WRAPPED : 0u);
   return v;
 }
 

@@ -14,6 +14,7 @@ enum : uint32_t {
   AV_TWO = 0x2,      // two words: hi:lo
   AV_THREE = 0x4,    // three words: ext:hi:lo, 40 bits
   AV_WORDS = 0x7,
+  AV_WRAPPED = 0x8,  // a constant had more digits than 40 bits hold
   AV_LONG = 0x10,    // ">" forcing prefix
   AV_SHORT = 0x20,   // "<"
   AV_XSHORT = 0x40,  // "<<"

@@ -253,6 +253,21 @@ TEST_F(break_cmd, StepRefusals) {
     EXPECT_EQ(refusal(line), "Invalid parameter") << line;
 }
 
+TEST_F(break_cmd, CountsThatDoNotFitThirtyTwoBitsAreRefusedLikeZero) {
+  const char* const refused[] = {
+      "step 4294967296",        "step 4294967297",     "step 4294967297 cy", "step 18446744073709551617",
+      "step 1099511627777",     "step $10000000001",   "step 1099511627776+1", "trace 4294967297",
+      "trace 18446744073709551617 h", "next 4294967297", "next 18446744073709551617 li",
+      "wait 4294967297",        "wait 18446744073709551617", "up 4294967297", "down 4294967297",
+      "where 4294967297",       "where -4294967297",   "up 18446744073709551617", "go :4294967297",
+      "go :18446744073709551617"};
+  for (const char* line : refused) EXPECT_EQ(refusal(line), "Invalid parameter") << line;
+  EXPECT_EQ(refusal("break #4294967297 x:0"), "Range of Break Number is 1-99");
+  // The largest count is still taken whole.
+  run("step 4294967295 cy");
+  EXPECT_EQ(cur_state->run_count, 4294967295u);
+}
+
 TEST_F(break_cmd, StreamsShowsAndSwitches) {
   cur_state->view_mode = 1;
   run("streams");

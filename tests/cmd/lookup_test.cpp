@@ -1,4 +1,5 @@
 // The tokeniser and the three-pass lookup of the command word.
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -130,6 +131,28 @@ TEST_F(lookup, the_table_holds_fifty_commands_each_found_by_name_and_abbreviatio
   }
   EXPECT_STREQ(command_table[0].help_name, "assemble");
   EXPECT_STREQ(command_table[49].name, "wwatch");
+}
+
+TEST_F(lookup, every_window_command_helps_with_heading_syntax_and_examples) {
+  const char* const windows[] = {"wasm",     "wbreakpoint", "wcalls",  "wcommand", "winput",
+                                 "wlist",    "wmemory",     "woutput", "wregister", "wsession",
+                                 "wsource",  "wstack",      "wwatch"};
+  for (const char* name : windows) {
+    const command_descriptor* d = nullptr;
+    for (const command_descriptor& row : command_table)
+      if (std::strcmp(row.name, name) == 0) d = &row;
+    ASSERT_NE(d, nullptr) << name;
+    ASSERT_GT(d->help_lines.size(), d->syntax.size() + 2) << name;
+    std::string upper = name;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(std::string(d->help_lines[0]).rfind("  {----------- " + upper + ": ", 0), 0u) << name;
+    for (std::size_t k = 0; k < d->syntax.size(); ++k)
+      EXPECT_EQ(std::string("  ") + d->syntax[k], d->help_lines[2 + k]) << name;
+    std::size_t examples = 0;
+    for (const char* line : d->help_lines)
+      if (std::string(line).rfind(std::string("  {") + name, 0) == 0) ++examples;
+    EXPECT_GE(examples, 2u) << name;
+  }
 }
 
 TEST_F(lookup, prefixes_by_table_order_and_length_and_any_case) {

@@ -20,10 +20,11 @@ TEST_F(prompts, file_question_takes_its_answer_from_the_next_line_and_cancels_on
       "A file with the same name currently exists - Enter a character: "
       "{a = append, o = overwrite, c = cancel command :}\n";
   EXPECT_EQ(output(), question + "o\n" + question + "  A\n" + question + "append\n");
-  // Anything else cancels, taking only that line; so do a blank line and
-  // the end of input.
+  // Anything else cancels and stays the next command; a blank line and the
+  // end of input cancel too.
   feed("display\nc\n");
   EXPECT_EQ(gui_file_question(), 'c');
+  EXPECT_EQ(next_input_line(), "display");
   EXPECT_EQ(next_input_line(), "c");
   feed("\n");
   EXPECT_EQ(gui_file_question(), 'c');
@@ -37,15 +38,19 @@ TEST_F(prompts, file_question_takes_no_answer_from_the_first_letter_of_a_command
   const struct {
     const char* line;
     int answer;
+    bool kept;  // no answer: the line stays the next command
   } cases[] = {
-      {"output #2 x:$20 out -a", 'c'}, {"asm p:0 nop", 'c'},  {"ab", 'c'},
-      {"Overwrite", 'o'},              {"ap now", 'a'},       {"o -x", 'o'},
-      {"canc", 'c'},                   {"overwrites", 'c'},
+      {"output #2 x:$20 out -a", 'c', true}, {"asm p:0 nop", 'c', true}, {"ab", 'c', true},
+      {"Overwrite", 'o', false},             {"ap now", 'a', false},     {"o -x", 'o', false},
+      {"canc", 'c', false},                  {"overwrites", 'c', true},  {"break cyc>=100", 'c', true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
     feed(std::string(c.line) + "\nnext\n");
     EXPECT_EQ(gui_file_question(), c.answer);
+    if (c.kept) {
+      EXPECT_EQ(next_input_line(), c.line);
+    }
     EXPECT_EQ(next_input_line(), "next");
   }
 }

@@ -117,6 +117,12 @@ TEST_F(SessionWindow, AResizeKeepsTheCursorLineFromTheBottomOnTheScreen) {
   EXPECT_EQ(gui::screen().rows, 10);
   EXPECT_EQ(gui::screen().cursor_row, 9);
   EXPECT_EQ(row(9), "row 29");
+  // A height between whole rows (as Tile gives) shows only whole rows: the
+  // newest line is never cut at the bottom.
+  user_resize(dialog()->rect.width, 10 * lh + lh * 3 / 4);
+  EXPECT_EQ(gui::screen().rows, 10);
+  EXPECT_EQ(row(9), "row 29");
+  EXPECT_LE(gui::screen().rows * lh, picture().height);
   // Narrower than 80 characters: fewer columns, long lines cut.
   user_resize(40 * cw + bar()->rect.width, lh / 2);
   EXPECT_EQ(gui::screen().columns, 40);

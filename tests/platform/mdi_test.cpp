@@ -816,3 +816,52 @@ TEST_F(MdiTest, AMovedDocumentIsPaintedWhereItLands) {
   win::DestroyWindow(pane);
   win::UnregisterClassA(kPaneClass, nullptr);
 }
+
+TEST_F(MdiTest, ScrollBarsShowWhileDocumentsLieOutsideAndScrollingReachesThem) {
+  win::HWND doc = create("doc", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {400, 300, 300, 200});
+  pump();
+  auto clientSize = [] {
+    win::RECT r{};
+    win::GetClientRect(Mdi::client, &r);
+    return std::to_string(r.right) + "x" + std::to_string(r.bottom);
+  };
+  EXPECT_EQ(clientSize(), "584x384") << "both bars take their strip";
+  const struct {
+    win::POINT at;
+    win::LRESULT code;
+  } hits[] = {{{592, 8}, win::HTVSCROLL},  {{592, 383}, win::HTVSCROLL}, {{8, 392}, win::HTHSCROLL},
+              {{583, 392}, win::HTHSCROLL}, {{592, 392}, win::HTBORDER},  {{583, 383}, win::HTCLIENT}};
+  for (const auto& h : hits)
+    EXPECT_EQ(win::SendMessageA(Mdi::client, win::WM_NCHITTEST, 0, win::MAKELPARAM(h.at.x, h.at.y)), h.code)
+        << h.at.x << "," << h.at.y;
+  // Painted: the arrow's face and the trough's lighter ground.
+  win::test::Image shot = win::test::WindowImage(frame, true);
+  auto pixel = [&](int x, int y) { return shot.px[static_cast<std::size_t>(y * shot.width + x)] & 0xFFFFFF; };
+  EXPECT_EQ(pixel(590, 4), 0xC0C0C0u);
+  EXPECT_EQ(pixel(584 + 8, 330), 0xDFDFDFu);
+
+  // The down arrow moves the documents up one step.
+  win::test::Click({592, 376});
+  pump();
+  EXPECT_EQ(rectOf(doc), "400,281 300x200");
+  // Down to the end: the document's height shows whole and that bar goes.
+  win::SendMessageA(Mdi::client, win::WM_VSCROLL, win::SB_BOTTOM, 0);
+  pump();
+  EXPECT_EQ(rectOf(doc), "400,184 300x200");
+  EXPECT_EQ(clientSize(), "600x384");
+  // The horizontal thumb dragged to the end.
+  win::test::MouseDown({500, 392});
+  win::test::MouseMove({560, 392});
+  win::test::MouseUp({599, 392});
+  pump();
+  EXPECT_EQ(rectOf(doc), "300,184 300x200");
+  EXPECT_EQ(clientSize(), "600x400") << "no document lies outside: no bar";
+
+  // A document maximized shows no bar, whatever lies outside.
+  win::HWND far = create("far", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {700, 500, 100, 100});
+  pump();
+  EXPECT_EQ(clientSize(), "584x384");
+  win::ShowWindow(far, win::SW_MAXIMIZE);
+  pump();
+  EXPECT_EQ(clientSize(), "600x400");
+}

@@ -317,7 +317,8 @@ TEST(SystemInformation, FixedTablesFontsCursorsAndBeeps) {
   };
   for (Metric m : {Metric{win::SM_CXSCREEN, 1024}, {win::SM_CYSCREEN, 768}, {win::SM_CXICON, 32},
                    {win::SM_CYCURSOR, 32}, {win::SM_CYMENU, 19}, {win::SM_CXSIZE, 18}, {win::SM_CYDOUBLECLK, 4},
-                   {win::SM_CYMENUSIZE, 18}, {win::SM_CXMENUCHECK, 13}, {2, 0}, {999, 0}})
+                   {win::SM_CYMENUSIZE, 18}, {win::SM_CXMENUCHECK, 13}, {win::SM_CXVSCROLL, 16},
+                   {win::SM_CYHSCROLL, 16}, {9, 0}, {999, 0}})
     EXPECT_EQ(win::GetSystemMetrics(m.index), m.value) << m.index;
   EXPECT_EQ(win::GetDoubleClickTime(), 500u);
   // The table lists RRGGBB; the answer is 0x00BBGGRR.

@@ -5,7 +5,7 @@
 save s st
 save s st
 o
-; a line that is no answer cancels the command and is not run
+; a line that is no answer cancels the command and then runs
 save s st
 evaluate 1
 evaluate 2

@@ -74,7 +74,11 @@ struct Grid {
   std::vector<vrect> sizes;
 };
 
-Grid measure(vdialogItemList* l, int width) {
+// Spread cells keep at least this much room between columns, so that a
+// title never runs into the next column's indicator.
+constexpr int kColumnGap = 4;
+
+Grid measure(vdialogItemList* l, int width, int gap) {
   Grid g;
   int n = vdialogItemListCount(l);
   for (int i = 0; i < n; ++i) {
@@ -84,7 +88,10 @@ Grid measure(vdialogItemList* l, int width) {
   }
   if (n == 0) return g;
   int c = 0, sum = 0;
-  while (c < n && sum + g.sizes[std::size_t(c)].width <= width) sum += g.sizes[std::size_t(c++)].width;
+  while (c < n && sum + (c > 0 ? gap : 0) + g.sizes[std::size_t(c)].width <= width) {
+    sum += (c > 0 ? gap : 0) + g.sizes[std::size_t(c)].width;
+    ++c;
+  }
   c = std::max(c, 1);
   for (;; --c) {
     g.columnWidths.assign(std::size_t(c), 0);
@@ -92,7 +99,7 @@ Grid measure(vdialogItemList* l, int width) {
       g.columnWidths[std::size_t(i % c)] = std::max(g.columnWidths[std::size_t(i % c)], int(g.sizes[std::size_t(i)].width));
     g.width = 0;
     for (int w : g.columnWidths) g.width += w;
-    if (c == 1 || g.width <= width) break;
+    if (c == 1 || g.width + (c - 1) * gap <= width) break;
   }
   g.columns = c;
   g.rows = (n + c - 1) / c;
@@ -142,7 +149,8 @@ void groupMinSize(vdialogItem* item, int* w, int* h) {
   base()->minSize(item, w, h);
   vcontainer* c = asC(item);
   if (c->items->solution) return;
-  Grid g = measure(c->items, c->content.width);
+  Grid g = measure(c->items, c->content.width, kColumnGap);
+  g.width += (g.columns - 1) * kColumnGap;
   int extraW = c->rect.width - c->content.width, extraH = c->rect.height - c->content.height;
   *w = std::max(*w, g.width + extraW);
   *h = std::max(*h, g.height + extraH);
@@ -245,10 +253,15 @@ void vcontainerStartup() { state(); }
 vdialogItem* _vcontainerCreateScrollBar() { return vsliderScrollBarCreate(); }
 
 void vcontainerGridLayout(vcontainer* c, const vrect* rect, bool spread) {
-  Grid g = measure(c->items, rect->width);
+  Grid g = measure(c->items, rect->width, spread ? kColumnGap : 0);
   int n = vdialogItemListCount(c->items);
   if (n == 0) return;
   int hgap = (rect->width - g.width) / (spread ? g.columns + 1 : 2);
+  int between = spread ? hgap : 0;
+  if (spread && g.columns > 1 && hgap < kColumnGap) {
+    between = kColumnGap;
+    hgap = (rect->width - g.width - (g.columns - 1) * kColumnGap) / 2;
+  }
   int vgap = (rect->height - g.height) / (spread ? g.rows + 1 : 2);
   int bottom = rect->y + rect->height;
   for (int row = 0; row < g.rows; ++row) {
@@ -261,7 +274,7 @@ void vcontainerGridLayout(vcontainer* c, const vrect* rect, bool spread) {
       int w = g.columnWidths[std::size_t(col)];
       vrect cell{s16(x), s16(y), s16(w), s16(rowHeight)};
       vdialogSetItemRect(vdialogItemListAt(c->items, i), &cell);
-      x += w + (spread ? hgap : 0);
+      x += w + between;
     }
     bottom = y;
   }

@@ -421,6 +421,12 @@ void naturalSize(vdialogItem* item, int* width, int* height) {
   vlistviewClassOf(v)->contentSize(v, width, height);
   *width += l + r;
   *height += t + b;
+  // In Win95 the frame lies inside the view and takes its room from the
+  // content: a view of its natural size shows its last row whole.
+  if (lookId() == vlafWIN95 && (v->flags & vdialogItemBORDER)) {
+    *width += 2 * vlistviewClassOf(v)->frameWidth;
+    *height += 2 * vlistviewClassOf(v)->frameWidth;
+  }
 }
 
 void minSize(vdialogItem* item, int* width, int* height) {

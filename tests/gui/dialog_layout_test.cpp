@@ -1,0 +1,79 @@
+// Every command dialog as it opens at the look's default font: each item
+// lies inside its dialog or group, no two items of one list overlap or run
+// into each other side by side, and every titled toggle and label is as
+// wide as its text needs.
+#include <string>
+#include <vector>
+
+#include "dialog_form_support.h"
+#include "fw/widgets/dialog/item.h"
+
+namespace {
+
+// Side by side, items keep this many pixels between them.
+constexpr int kSpacing = 2;
+
+std::string text(const vrect& r) {
+  return std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" + std::to_string(r.height);
+}
+
+bool overlaps(const vrect& a, const vrect& b) {
+  return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+bool sharesRows(const vrect& a, const vrect& b) { return a.y < b.y + b.height && b.y < a.y + a.height; }
+
+void checkList(vdialogItemList* list, const vrect& within, const std::string& where, std::vector<std::string>& faults) {
+  const int n = vdialogItemListCount(list);
+  for (int i = 0; i < n; ++i) {
+    vdialogItem* a = vdialogItemListAt(list, i);
+    if (!vdialogItemIsShown(a)) continue;
+    const std::string name = where + "/" + (a->tag != nullptr ? a->tag : "?");
+    const vrect& r = a->rect;
+    if (r.x < within.x || r.y < within.y || r.x + r.width > within.x + within.width ||
+        r.y + r.height > within.y + within.height)
+      faults.push_back(name + " lies outside its place: " + text(r) + " in " + text(within));
+    const bool titled = vclassIsSubclass(a->cls, vcontrolToggleGetDefaultClass()) ||
+                        vclassIsSubclass(a->cls, vdialogLabelItemGetDefaultClass());
+    if (titled) {
+      int w = 0, h = 0;
+      vdialogGetItemNaturalSize(a, &w, &h);
+      if (r.width < w) faults.push_back(name + " is narrower than its text");
+    }
+    for (int k = i + 1; k < n; ++k) {
+      vdialogItem* b = vdialogItemListAt(list, k);
+      if (!vdialogItemIsShown(b)) continue;
+      const std::string other = where + "/" + (b->tag != nullptr ? b->tag : "?");
+      if (overlaps(a->rect, b->rect)) faults.push_back(name + " overlaps " + other);
+      else if (sharesRows(a->rect, b->rect) &&
+               (a->rect.x + a->rect.width > b->rect.x - kSpacing && b->rect.x + b->rect.width > a->rect.x - kSpacing))
+        faults.push_back(name + " runs into " + other);
+    }
+    if (vcontainerIsContainer(a) && !vclassIsSubclass(a->cls, vcomboboxGetDefaultClass())) {
+      auto* c = static_cast<vcontainer*>(a);
+      vrect inside{0, 0, c->bounds.width, c->bounds.height};
+      checkList(vcontainerGetItemList(c), inside, name, faults);
+    }
+  }
+}
+
+TEST_F(DialogFormTest, EveryDialogShowsItsItemsWholeAndApart) {
+  std::vector<gui::dialog_entry> entries;
+  for (auto part : {gui::break_exec_dialogs(), gui::device_mem_dialogs(), gui::stream_log_dialogs()})
+    entries.insert(entries.end(), part.begin(), part.end());
+  int opened = 0;
+  for (const gui::dialog_entry& e : entries) {
+    vconfirm* d = open_afresh(e.menu_command, e.resource);
+    if (d == nullptr) continue;
+    ++opened;
+    std::vector<std::string> faults;
+    const vrect whole{0, 0, d->rect.width, d->rect.height};
+    checkList(vdialogGetItemList(d), whole, e.resource, faults);
+    for (const std::string& f : faults) ADD_FAILURE() << f;
+  }
+  EXPECT_GE(opened, 40);
+  gui::command_dialogs_close_all();
+  settle();
+}
+
+}  // namespace
+

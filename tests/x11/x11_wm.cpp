@@ -1,0 +1,250 @@
+// Top-level windows under a window manager (x11_wm.sh starts Xvfb and
+// openbox): a window asked at a place shows its whole frame there, the
+// window knows where its own area really is, a move and a resize of the
+// frame reach the window, a change of size asked by the program keeps the
+// frame in place, and the frame's close request becomes WM_CLOSE. A second
+// X connection plays the user. Exits 0 when all holds.
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "fw/core/sys.h"
+#include "platform/win.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+namespace {
+
+int failures = 0;
+
+void check(bool ok, const std::string& what) {
+  if (!ok) {
+    std::fprintf(stderr, "FAILED: %s\n", what.c_str());
+    ++failures;
+  }
+}
+
+std::vector<std::string> received;
+
+win::LRESULT proc(win::HWND h, win::UINT m, win::WPARAM w, win::LPARAM l) {
+  switch (m) {
+    case win::WM_SIZE:
+      received.push_back("size " + std::to_string(win::LOWORD(static_cast<std::uintptr_t>(l))) + "x" +
+                         std::to_string(win::HIWORD(static_cast<std::uintptr_t>(l))));
+      break;
+    case win::WM_CLOSE:
+      received.push_back("close");
+      return 0;
+    default:
+      break;
+  }
+  return win::DefWindowProcA(h, m, w, l);
+}
+
+bool pumpUntil(const std::function<bool()>& done, win::DWORD ms = 10000) {
+  win::DWORD end = win::GetTickCount() + ms;
+  win::SetTimer(nullptr, 1, 20, nullptr);
+  while (!done() && win::GetTickCount() < end) {
+    win::MSG m;
+    while (win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE)) {
+      win::TranslateMessage(&m);
+      win::DispatchMessageA(&m);
+    }
+    if (!done()) win::WaitMessage();
+  }
+  return done();
+}
+
+bool got(const std::string& what) {
+  for (const std::string& r : received)
+    if (r == what) return true;
+  return false;
+}
+
+struct Box {
+  int x = 0, y = 0, w = 0, h = 0;
+};
+
+std::string text(const Box& b) {
+  return std::to_string(b.x) + "," + std::to_string(b.y) + " " + std::to_string(b.w) + "x" + std::to_string(b.h);
+}
+
+// The client window of the given WM_NAME anywhere below the root.
+Window findClient(Display* d, Window w, const char* title) {
+  char* name = nullptr;
+  bool match = XFetchName(d, w, &name) && name && std::strcmp(name, title) == 0;
+  if (name) XFree(name);
+  if (match) return w;
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned n = 0;
+  Window found = 0;
+  if (XQueryTree(d, w, &root, &parent, &children, &n))
+    for (unsigned i = 0; i < n && !found; ++i) found = findClient(d, children[i], title);
+  if (children) XFree(children);
+  return found;
+}
+
+// The root's child that holds w: the window manager's frame.
+Window frameOf(Display* d, Window w) {
+  for (;;) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(d, w, &root, &parent, &children, &n)) return 0;
+    if (children) XFree(children);
+    if (parent == root) return w;
+    w = parent;
+  }
+}
+
+Box rootBox(Display* d, Window w) {
+  XWindowAttributes a{};
+  XGetWindowAttributes(d, w, &a);
+  int x = 0, y = 0;
+  Window child = 0;
+  XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+  return {x - a.border_width, y - a.border_width, a.width + 2 * a.border_width, a.height + 2 * a.border_width};
+}
+
+Box windowBox(win::HWND h) {
+  win::RECT r{};
+  win::GetWindowRect(h, &r);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+void sendToRoot(Display* d, Window w, const char* type, std::initializer_list<long> data) {
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = w;
+  e.xclient.message_type = XInternAtom(d, type, False);
+  e.xclient.format = 32;
+  int i = 0;
+  for (long v : data) e.xclient.data.l[i++] = v;
+  XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+  XSync(d, False);
+}
+
+void drag(Display* d, int x, int y, int dx, int dy) {
+  const int screen = DefaultScreen(d);
+  XTestFakeMotionEvent(d, screen, x, y, 0);
+  XTestFakeButtonEvent(d, 1, True, 0);
+  XSync(d, False);
+  for (int k = 1; k <= 5; ++k) {
+    XTestFakeMotionEvent(d, screen, x + dx * k / 5, y + dy * k / 5, 20);
+    XSync(d, False);
+    pumpUntil([] { return false; }, 30);
+  }
+  XTestFakeButtonEvent(d, 1, False, 0);
+  XSync(d, False);
+}
+
+// One kind of top-level window through the whole round.
+void windowCase(Display* user, const char* title, win::DWORD style, int x, int y) {
+  win::HWND h = win::CreateWindowExA(0, "Framed", title, style, x, y, 320, 200, nullptr, nullptr, nullptr, nullptr);
+  win::ShowWindow(h, win::SW_SHOWNORMAL);
+  Window client = 0, frame = 0;
+  const Box screen{0, 0, DisplayWidth(user, DefaultScreen(user)), DisplayHeight(user, DefaultScreen(user))};
+  // Framed and placed: the frame is a window of its own at the place asked.
+  pumpUntil([&] {
+    client = findClient(user, DefaultRootWindow(user), title);
+    frame = client ? frameOf(user, client) : 0;
+    return frame && frame != client && rootBox(user, frame).x == x && rootBox(user, frame).y == y &&
+           windowBox(h).x == rootBox(user, client).x && windowBox(h).y == rootBox(user, client).y;
+  }, 20000);
+  check(client && frame && frame != client, std::string(title) + ": the window manager frames the window (client " +
+                                                std::to_string(client) + ", frame " + std::to_string(frame) + " at " +
+                                                (frame ? text(rootBox(user, frame)) : "-") + ")");
+  if (!client || !frame || frame == client) {
+    win::DestroyWindow(h);
+    return;
+  }
+  Box f = rootBox(user, frame), c = rootBox(user, client);
+  check(f.x == x && f.y == y, std::string(title) + ": the frame's corner is where the window was asked: " + text(f));
+  check(f.x >= 0 && f.y >= 0 && f.x + f.w <= screen.w && f.y + f.h <= screen.h,
+        std::string(title) + ": the whole frame is on the screen: " + text(f));
+  check(c.y > f.y, std::string(title) + ": the title bar is above the window: " + text(c));
+  Box own = windowBox(h);
+  check(own.x == c.x && own.y == c.y && own.w == 320 && own.h == 200,
+        std::string(title) + ": the window knows its place " + text(own) + " (shown at " + text(c) + ")");
+
+  // The user drags the title bar, once the manager has settled.
+  pumpUntil([] { return false; }, 300);
+  drag(user, f.x + f.w / 3, f.y + (c.y - f.y) / 2, 60, 40);
+  pumpUntil([&] { return windowBox(h).x == c.x + 60 && windowBox(h).y == c.y + 40; });
+  own = windowBox(h);
+  check(own.x == c.x + 60 && own.y == c.y + 40 && own.w == 320,
+        std::string(title) + ": a drag of the title bar moves the window: " + text(own));
+
+  // The window manager resizes the frame: the window hears its new size.
+  received.clear();
+  const long gravityAndSize = 1 | (1L << 10) | (1L << 11);  // north-west, width and height given
+  sendToRoot(user, client, "_NET_MOVERESIZE_WINDOW", {gravityAndSize, 0, 0, 400, 260, 2});
+  pumpUntil([] { return got("size 400x260"); });
+  check(got("size 400x260"), std::string(title) + ": a resize by the frame reaches the window as WM_SIZE");
+  own = windowBox(h);
+  check(own.w == 400 && own.h == 260, std::string(title) + ": the window takes the new size: " + text(own));
+
+  // A new size asked by the program keeps the frame where it is.
+  f = rootBox(user, frame);
+  win::SetWindowPos(h, nullptr, 0, 0, 300, 180, win::SWP_NOMOVE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+  pumpUntil([&] { return rootBox(user, client).w == 300; });
+  pumpUntil([] { return false; }, 200);
+  Box after = rootBox(user, frame);
+  check(after.x == f.x && after.y == f.y, std::string(title) + ": a new size leaves the frame in place: " +
+                                              text(f) + " then " + text(after));
+  check(windowBox(h).x == own.x && windowBox(h).y == own.y, std::string(title) + ": and the window where it was");
+
+  // The frame's close button: the window manager sends WM_DELETE_WINDOW.
+  received.clear();
+  sendToRoot(user, client, "_NET_CLOSE_WINDOW", {0, 2});
+  check(pumpUntil([] { return got("close"); }), std::string(title) + ": the frame's close gives WM_CLOSE");
+  win::DestroyWindow(h);
+  pumpUntil([] { return false; }, 100);
+}
+
+}  // namespace
+
+int main() {
+  win::WNDCLASSA wc{};
+  wc.lpfnWndProc = proc;
+  wc.lpszClassName = "Framed";
+  wc.hbrBackground = win::CreateSolidBrush(win::RGB(200, 220, 255));
+  win::RegisterClassA(&wc);
+  Display* user = XOpenDisplay(nullptr);
+  if (!user) {
+    std::fprintf(stderr, "FAILED: a second connection to the display\n");
+    return 1;
+  }
+  // The manager is ready once it frames a window of its own test: one
+  // shown again every second until it does.
+  Window probe = XCreateSimpleWindow(user, DefaultRootWindow(user), 600, 500, 40, 40, 0, 0, 0);
+  bool managed = false;
+  for (int i = 0; i < 400 && !managed; ++i) {
+    if (i % 20 == 0) {
+      XUnmapWindow(user, probe);
+      XMapWindow(user, probe);
+      XSync(user, False);
+    }
+    managed = frameOf(user, probe) != probe;
+    if (!managed) pumpUntil([] { return false; }, 50);
+  }
+  XDestroyWindow(user, probe);
+  XSync(user, False);
+  if (!managed) {
+    std::fprintf(stderr, "FAILED: no window manager came up\n");
+    return 1;
+  }
+  // The main window at the screen's corner, a dialog and a tool window.
+  windowCase(user, "Main at the corner", win::WS_OVERLAPPEDWINDOW, 0, 0);
+  windowCase(user, "Dialog", win::WS_POPUP | win::WS_CAPTION | win::WS_SYSMENU, 200, 150);
+  windowCase(user, "Tool", win::WS_OVERLAPPED | win::WS_CAPTION | win::WS_SYSMENU | win::WS_THICKFRAME, 90, 300);
+  XCloseDisplay(user);
+  vsysRunExitHandlers();
+  if (failures) return 1;
+  std::printf("x11 window manager: all checks hold\n");
+  return 0;
+}
