@@ -115,7 +115,8 @@ vimage* readImage(Bytes& in, int bits, bool haveTable, vcolorList* list, std::ar
     codes.insert(codes.end(), in.data.begin() + std::ptrdiff_t(in.at), in.data.begin() + std::ptrdiff_t(in.at) + n);
     in.at += std::size_t(n);
   }
-  if (!winfile::claimFits(std::int64_t(width) * height, mostPixels(codes.size() - 1, minimum + 1))) return nullptr;
+  // The bound is already far above any cut file's need.
+  if (!winfile::claimFits(std::int64_t(width) * height, mostPixels(codes.size() - 1, minimum + 1), 1)) return nullptr;
   Owned image(vimageCreateSized(width, height, 1u << bits));
   vcolorList* palette = vimageGetPalette(image.image);
   for (std::uint32_t i = 0; i < palette->count; ++i)
