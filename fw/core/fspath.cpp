@@ -1,5 +1,6 @@
 // Portable paths: an optional volume, a kind and element strings; parsed
 // and rendered under the current path rules.
+#include <cerrno>
 #include <cstdarg>
 #include <cstring>
 #include <string>
@@ -140,7 +141,9 @@ std::string render(const vfsPath* p) {
     if (e != p->elemBegin) out += rules->separator;
     out += *e;
   }
-  if (out.size() > vfsMAX_PATH) rangeError("path too long");
+  // Too long for the system to take: what it would answer, ENAMETOOLONG.
+  if (out.size() > vfsMAX_PATH)
+    _vexGenerate(&vfsMaxPathLengthClass, vexSetErrno, ENAMETOOLONG, vexSetMessage, "path too long", vexEnd);
   return out;
 }
 

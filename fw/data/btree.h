@@ -50,6 +50,8 @@ bool vbtreeDelete(vbtree* tree, const void* key, std::size_t keyLength);
 bool vbtreeCursor(vbtree* tree, const void** key, std::size_t* keyLength, const void** value,
                   std::size_t* valueLength, int mode);
 int vbtreeIsWritable(vbtree* tree);
+// Whether anything was written or changed since the open or last sync.
+int vbtreeIsModified(vbtree* t);
 vfsStream* vbtreeGetFile(vbtree* tree);
 std::uint32_t vbtreeGetPageSize(vbtree* tree);
 std::uint32_t vbtreeGetLastPage(vbtree* tree);

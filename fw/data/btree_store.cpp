@@ -440,6 +440,8 @@ void vbtreeSync(vbtree* t) {
   if (t->memory || !bt::writable(t)) return;
   if (!vexTry([&] {
         flushPages(t);
+        // Nothing written since the last sync: the file stays as it is.
+        if (!(t->flags & vbtreeHEADER_WRITTEN)) return;
         t->flags &= ~vbtreeNOT_CLOSED;
         writeHeader(t);
         vfsFlushFile(t->file);
@@ -449,6 +451,12 @@ void vbtreeSync(vbtree* t) {
 }
 
 int vbtreeIsWritable(vbtree* t) { return bt::writable(t) ? 1 : 0; }
+int vbtreeIsModified(vbtree* t) {
+  if (t->flags & vbtreeHEADER_WRITTEN) return 1;
+  for (auto& [n, e] : t->pages)
+    if (e.dirty) return 1;
+  return 0;
+}
 vfsStream* vbtreeGetFile(vbtree* t) { return t->file; }
 std::uint32_t vbtreeGetPageSize(vbtree* t) { return t->pageSize; }
 std::uint32_t vbtreeGetLastPage(vbtree* t) { return t->last; }

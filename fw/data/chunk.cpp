@@ -199,6 +199,7 @@ struct vchunkFile {
   std::vector<std::uint32_t> tree;     // max-tree of free values, leaves from capacity
   std::uint32_t capacity = 32;
   std::map<std::uint32_t, int> pins;
+  int passing = 0;  // depth of vchunkBeginPassing
 };
 
 namespace {
@@ -294,6 +295,8 @@ void relayout(vchunkFile* f, std::uint32_t addr, std::uint32_t from, std::uint32
 // for writing and written at once.
 void markOpen(vchunkFile* f) {
   if (f->state & kMarkedOpen) return;
+  // Passing changes stay in memory until the file changes for itself.
+  if (f->passing) return;
   if (!f->source->cls->isWritable(f->source)) vexGenerateMessage(&vexArgClass, "chunk file is read-only");
   f->image[0] |= kOpenForWriting;
   f->source->cls->write(f->source, 0, f->image.data(), vchunkBLOCK);
@@ -586,6 +589,12 @@ void vchunkFlush(vchunkFile* f) {
   f->source->cls->flush(f->source);
   f->state &= ~kMarkedOpen;
 }
+
+void vchunkBeginPassing(vchunkFile* f) { ++f->passing; }
+void vchunkEndPassing(vchunkFile* f) {
+  if (f->passing > 0) --f->passing;
+}
+bool vchunkIsMarkedOpen(const vchunkFile* f) { return (f->state & kMarkedOpen) != 0; }
 
 void vchunkClose(vchunkFile* f) {
   vexTry([&] { vchunkFlush(f); });

@@ -50,6 +50,12 @@ inline constexpr std::uint32_t vchunkMAGIC = 0x00ED0BD0;
 vchunkFile* vchunkOpen(vchunkData* source);
 vchunkFile* vchunkCreate(vchunkData* source);
 void vchunkClose(vchunkFile* f);
+// Changes made between begin and end passing (a read that needs records of
+// its own) stay in memory: they neither mark the file open nor reach it,
+// unless a later change of the file's own marks it and writes them along.
+void vchunkBeginPassing(vchunkFile* f);
+void vchunkEndPassing(vchunkFile* f);
+bool vchunkIsMarkedOpen(const vchunkFile* f);
 void vchunkFlush(vchunkFile* f);
 vchunkFile* vchunkSaveTo(vchunkFile* f, vchunkData* destination);
 // The whole file's bytes as a clean close would leave them.

@@ -89,7 +89,7 @@ vresource openImage(const void* image, std::size_t size) {
 
 // The file at path replaced whole by f's bytes, through a temporary file.
 void writeWhole(vresFile* f, const vfsPath* path, int permission) {
-  if (!f->store.readOnly) vresFileWrite(f);
+  vresFileWriteImage(f);
   _vresourceFileMode mode = _vresourceModeBefore(path, permission);
   vchunkSaveToPath(f->chunks, path);
   _vresourceModeAfter(path, mode);
@@ -145,7 +145,7 @@ vfsStream* getFile(vresource root) { return vchunkGetStream(fileOf(root)->chunks
 // image takes: ten values on the first line, eleven on each after.
 void writeSource(vresource root, vfsStream* out, const char* name) {
   vresFile* f = fileOf(root);
-  if (!f->store.readOnly) vresFileWrite(f);
+  vresFileWriteImage(f);
   std::vector<std::uint8_t> image = vchunkGetImage(f->chunks);
   std::string text = "/* THIS IS A GENERATED FILE. */\n/* DO NOT EDIT. */\n\nunsigned char ";
   text += name;

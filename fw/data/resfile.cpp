@@ -163,7 +163,30 @@ std::uint32_t newMember(vresFile* f, std::uint32_t container, int& kind) {
 }
 
 void checkWritable(vresFile* f) {
-  if (f->store.readOnly) vexGenerateMessage(&vexArgClass, "Resource file is read only");
+  if (f->store.readOnly && !f->passing) vexGenerateMessage(&vexArgClass, "Resource file is read only");
+}
+
+// A read that needs rows of its own makes them in passing: the tables keep
+// their change marks and the chunks stay unmarked, so a file that is only
+// read is closed as it was.
+template <class Body>
+void inPassing(vresFile* f, Body body) {
+  bool tags = f->tags->modified, shapes = f->shapes->modified, rows = f->rows->modified;
+  ++f->passing;
+  vchunkBeginPassing(f->chunks);
+  auto end = [&] {
+    vchunkEndPassing(f->chunks);
+    --f->passing;
+    f->tags->modified = tags, f->shapes->modified = shapes, f->rows->modified = rows;
+    f->passed = true;
+  };
+  try {
+    body();
+  } catch (...) {
+    end();
+    throw;
+  }
+  end();
 }
 
 vresFile* fileOf(vres* o) { return reinterpret_cast<vresFile*>(o->store); }
@@ -305,7 +328,47 @@ vresFile* vresFileOpen(vchunkFile* chunks) {
   return f;
 }
 
+namespace {
+void markTablesModified(vresFile* f) { f->tags->modified = f->shapes->modified = f->rows->modified = true; }
+void writeTables(vresFile* f);
+}  // namespace
+
 void vresFileWrite(vresFile* f) {
+  bool own = vchunkIsMarkedOpen(f->chunks) || f->tags->modified || f->shapes->modified || f->rows->modified;
+  if (f->passed && own) {
+    markTablesModified(f);
+    f->passed = false;
+  }
+  writeTables(f);
+}
+
+void vresFileWriteImage(vresFile* f) {
+  if (!f->passed) {
+    if (!f->store.readOnly) vresFileWrite(f);
+    return;
+  }
+  if (!f->store.readOnly && (vchunkIsMarkedOpen(f->chunks) || f->tags->modified || f->shapes->modified ||
+                             f->rows->modified)) {
+    vresFileWrite(f);
+    return;
+  }
+  // Only reads made rows: the image gets them, the file does not.
+  markTablesModified(f);
+  ++f->passing;
+  vchunkBeginPassing(f->chunks);
+  try {
+    writeTables(f);
+  } catch (...) {
+    vchunkEndPassing(f->chunks);
+    --f->passing;
+    throw;
+  }
+  vchunkEndPassing(f->chunks);
+  --f->passing;
+}
+
+namespace {
+void writeTables(vresFile* f) {
   bool wrote = false;
   wrote |= writeTable(f, f->shapes->modified, f->shapeChunk,
                       [&] { return vndxShapeTableSerialSize(f->shapes, f->tags); },
@@ -338,6 +401,7 @@ void vresFileWrite(vresFile* f) {
   }
   vchunkReleaseDirty(f->chunks, root);
 }
+}  // namespace
 
 void vresFileDestroy(vresFile* f) {
   if (!f->store.readOnly) vresFileWrite(f);
@@ -571,15 +635,17 @@ std::uint32_t entryId(vres* o) {
   vresFile* f = fileOf(o);
   int kind = entryKind(o);
   if (kind == vresREFERENCE) return entryValue(o);
-  checkWritable(f);
-  std::uint32_t value = entryValue(o);
-  std::uint32_t n = vresFileMakeRow(f, e->dictionary, kind, value);
-  setCell(f, n, colValue, value);
-  vndxShape* s = shapeOf(f, e->dictionary);
-  s = vndxGetParent(f->shapes, s, e->tag, static_cast<std::uint8_t>(kind));
-  s = vndxGetChild(f->shapes, s, e->tag, vresREFERENCE);
-  setShape(f, e->dictionary, s);
-  entrySetValue(o, n);
+  std::uint32_t n = 0;
+  inPassing(f, [&] {
+    std::uint32_t value = entryValue(o);
+    n = vresFileMakeRow(f, e->dictionary, kind, value);
+    setCell(f, n, colValue, value);
+    vndxShape* s = shapeOf(f, e->dictionary);
+    s = vndxGetParent(f->shapes, s, e->tag, static_cast<std::uint8_t>(kind));
+    s = vndxGetChild(f->shapes, s, e->tag, vresREFERENCE);
+    setShape(f, e->dictionary, s);
+    entrySetValue(o, n);
+  });
   return n;
 }
 
@@ -716,7 +782,8 @@ Classes* classes() {
   element->setValue = elementSetValue;
   element->getParent = [](vres* o) { return self<vresArrayElement>(o)->array; };
   element->getId = [](vres* o) {
-    makeReferenceArray(fileOf(o), self<vresArrayElement>(o)->array);
+    vresFile* f = fileOf(o);
+    inPassing(f, [&] { makeReferenceArray(f, self<vresArrayElement>(o)->array); });
     return elementValue(o);
   };
   element->remove = [](vres* o) {

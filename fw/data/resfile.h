@@ -19,11 +19,20 @@ struct vresFile {
   vndx* rows;
   std::uint32_t tagChunk, shapeChunk, rowChunk;
   std::uint8_t openIndex;
+  // Rows made in passing by reads (a handle on an entry held in place):
+  // they reach the file only along with a change of its own.
+  std::uint8_t passing;  // depth of the reads making them
+  bool passed;           // some were made
 };
 
 vresFile* vresFileCreate(vchunkFile* chunks);
 vresFile* vresFileOpen(vchunkFile* chunks);  // refuses a damaged file, closing nothing
+// Writes the tables back when the file changed for itself (with what was
+// made in passing then); a file only read is left as it was.
 void vresFileWrite(vresFile* file);
+// The chunks brought up to date for a copy of the whole file (a save, an
+// image), read-only files too; what only reads made stays off the file.
+void vresFileWriteImage(vresFile* file);
 void vresFileDestroy(vresFile* file);  // writes back unless read-only, closes the chunk file
 
 // Rows.

@@ -1,6 +1,7 @@
 // The ".vr" store's files: the open-file table, the client header, the
 // parameter and tag records, resource numbers, record checks, and the
 // whole-file check that refuses a damaged file at open.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <set>
@@ -25,8 +26,22 @@ void recordKey(std::uint8_t* key, std::uint32_t n) {
   key[0] = 0, key[1] = std::uint8_t(n >> 16), key[2] = std::uint8_t(n >> 8), key[3] = std::uint8_t(n);
 }
 
+void writeTagRecord(Entry& e, std::uint32_t n) {
+  vname tag = e.tagByNumber[n];
+  std::uint8_t key[5] = {1};
+  putWord(key + 1, n);
+  vbtreePut(e.tree, key, 5, tag, std::strlen(tag) + 1);
+}
+
+void writePendingTags(Entry& e) {
+  std::vector<std::uint32_t> pending = std::move(e.pendingTags);
+  e.pendingTags.clear();
+  for (std::uint32_t n : pending) writeTagRecord(e, n);
+}
+
 void writeParams(Entry& e) {
   settleCache(e);
+  writePendingTags(e);
   std::uint8_t v[8];
   putWord(v, e.nextTag), putWord(v + 4, e.nextNumber);
   vbtreePut(e.tree, PARAM_KEY, 1, v, 8);
@@ -288,17 +303,26 @@ void deleteRecord(Entry& e, std::uint32_t n, const vexClass* cls) {
   if (n < e.hint) e.hint = n;
 }
 
-std::uint32_t tagNumber(Entry& e, vname tag) {
+std::uint32_t tagNumber(Entry& e, vname tag, bool lookup) {
   if (!tag) return 0;
-  if (auto it = e.numberByTag.find(tag); it != e.numberByTag.end()) return it->second;
+  if (auto it = e.numberByTag.find(tag); it != e.numberByTag.end()) {
+    // A tag a lookup numbered is written before a record can use it.
+    if (!lookup && !e.pendingTags.empty())
+      if (auto p = std::find(e.pendingTags.begin(), e.pendingTags.end(), it->second); p != e.pendingTags.end()) {
+        e.pendingTags.erase(p);
+        writeTagRecord(e, it->second);
+      }
+    return it->second;
+  }
   if (!writable(e)) return 0;
   if (e.nextTag == 0xFFFFFFFFu) fail(&vexModuleLimitClass, "Maximum tags in resource file");
   std::uint32_t n = e.nextTag++;
   e.numberByTag[tag] = n;
   e.tagByNumber[n] = tag;
-  std::uint8_t key[5] = {1};
-  putWord(key + 1, n);
-  vbtreePut(e.tree, key, 5, tag, std::strlen(tag) + 1);
+  if (lookup)
+    e.pendingTags.push_back(n);
+  else
+    writeTagRecord(e, n);
   return n;
 }
 
@@ -450,7 +474,11 @@ void vrstoreCopyFile(vresource source, vresource destination) {
 void vrstoreCloseFile(vresource root) {
   Entry& e = rootEntry(root);
   if (observer) observer(root, 1);
-  if (writable(e)) writeParams(e);
+  // A file only read is closed as it was.
+  if (writable(e)) {
+    settleCache(e);
+    if (vbtreeIsModified(e.tree)) writeParams(e);
+  }
   vbtree* tree = e.tree;
   clearEntry(e);
   if (vbtreeClose(tree) != 0) fail(&vexArgClass, "Resource file cannot be closed");

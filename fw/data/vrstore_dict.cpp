@@ -56,7 +56,7 @@ void requireContainer(Entry& e, std::uint32_t n) {
 }
 
 bool findChild(Entry& e, std::uint32_t parent, vname tag, std::uint32_t* child) {
-  std::uint32_t t = tagNumber(e, tag);
+  std::uint32_t t = tagNumber(e, tag, true);
   if (!t) return false;
   std::uint8_t key[8];
   entryKey(key, parent, t);

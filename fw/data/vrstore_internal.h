@@ -35,6 +35,9 @@ struct Entry {
   Bytes cache;
   bool cacheDirty = false;
   std::uint32_t nextTag = 1, nextNumber = 1, hint = 1;
+  // Tags a lookup numbered: their records reach the file only along with
+  // a change of its own, so a file only read is closed as it was.
+  std::vector<std::uint32_t> pendingTags;
 };
 
 [[noreturn]] inline void fail(const vexClass* cls, const char* message) { vexGenerateMessage(cls, message); }
@@ -81,7 +84,9 @@ void writeRecord(Entry& e, std::uint32_t n, const Bytes& r);
 void deleteRecord(Entry& e, std::uint32_t n, const vexClass* cls);  // frees the number
 bool hasRecord(Entry& e, std::uint32_t n);
 
-std::uint32_t tagNumber(Entry& e, vname tag);  // 0: unknown to a read-only file
+// 0: unknown to a read-only file. A lookup numbers a new tag without
+// writing its record yet (see pendingTags).
+std::uint32_t tagNumber(Entry& e, vname tag, bool lookup = false);
 vname tagName(Entry& e, std::uint32_t n);
 std::uint32_t newNumber(Entry& e);
 

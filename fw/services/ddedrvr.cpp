@@ -311,8 +311,7 @@ void dropUnopened() {
   }
 }
 
-win::HDDEDATA CALLBACK_ddeCallback(win::UINT type, win::UINT, win::HCONV conv, win::HSZ hsz1, win::HSZ hsz2,
-                                   win::HDDEDATA data, win::ULONG_PTR, win::ULONG_PTR) {
+win::HDDEDATA answer(win::UINT type, win::HCONV conv, win::HSZ hsz1, win::HSZ hsz2, win::HDDEDATA data) {
   DriverState* s = ds();
   if (!s || !s->started) return nullptr;
   if (type == win::XTYP_DISCONNECT) {
@@ -377,7 +376,12 @@ win::HDDEDATA CALLBACK_ddeCallback(win::UINT type, win::UINT, win::HCONV conv, w
         return ack;
       }
       if (!length) return ack;
-      r->undelivered = static_cast<char*>(vmemRealloc(r->undelivered, r->undeliveredLength + length));
+      char* grown = nullptr;
+      if (!vexTry([&] { grown = static_cast<char*>(vmemRealloc(r->undelivered, r->undeliveredLength + length)); })) {
+        vmemFree(bytes);
+        return nullptr;  // not taken: memory ran out
+      }
+      r->undelivered = grown;
       std::memcpy(r->undelivered + r->undeliveredLength, bytes, length);
       r->undeliveredLength += length;
       vmemFree(bytes);
@@ -391,6 +395,15 @@ win::HDDEDATA CALLBACK_ddeCallback(win::UINT type, win::UINT, win::HCONV conv, w
     default:
       return nullptr;
   }
+}
+
+// Another program's transaction: what cannot be answered (memory running
+// out on its data) is not processed, and the program goes on.
+win::HDDEDATA CALLBACK_ddeCallback(win::UINT type, win::UINT, win::HCONV conv, win::HSZ hsz1, win::HSZ hsz2,
+                                   win::HDDEDATA data, win::ULONG_PTR, win::ULONG_PTR) {
+  win::HDDEDATA result = nullptr;
+  if (!vexTry([&] { result = answer(type, conv, hsz1, hsz2, data); })) return nullptr;
+  return result;
 }
 
 bool isComputer(const char* location) {

@@ -2,6 +2,7 @@
 // pixels in and out, and the bit layouts of Get/SetBitmapBits.
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "platform/gdi/blit.h"
 
@@ -31,9 +32,14 @@ bool checkSize(int& w, int& h, bool& mono) {
 
 HBITMAP newBitmap(int w, int h, bool mono) {
   if (!checkSize(w, h, mono)) return nullptr;
-  auto o = std::make_unique<GdiObject>(OBJ_BITMAP);
-  o->bitmap.reset(w, h, mono, 0);
-  return addGdiObject<HBITMAP>(std::move(o));
+  try {
+    auto o = std::make_unique<GdiObject>(OBJ_BITMAP);
+    o->bitmap.reset(w, h, mono, 0);
+    return addGdiObject<HBITMAP>(std::move(o));
+  } catch (const std::bad_alloc&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
 }
 
 Surface* bitmapOf(HBITMAP h) {

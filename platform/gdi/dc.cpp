@@ -98,6 +98,17 @@ void cutSiblingsAbove(const Window& w, Region& vis) {
   }
 }
 
+// A top-level window's buffer holds at most as many pixels as the screen:
+// a window that needs no more is held whole; a larger one from its top
+// left, as much of it as the screen can show.
+SIZE bufferSize(const Window& root) {
+  SIZE screen = backend::Current().ScreenSize();
+  std::int64_t sx = std::max<LONG>(1, screen.cx), sy = std::max<LONG>(1, screen.cy);
+  std::int64_t width = std::max(0, root.rect.right - root.rect.left), height = std::max(0, root.rect.bottom - root.rect.top);
+  if (width * height <= sx * sy) return {LONG(width), LONG(height)};
+  return {LONG(std::min(width, sx)), LONG(std::min(height, sy))};
+}
+
 Region computeVisible(const Dc& dc) {
   Window* w = findWindow(dc.hwnd);
   if (!w) return {};
@@ -118,6 +129,10 @@ Region computeVisible(const Dc& dc) {
         child &= Region(clientInRoot(*w));
         vis -= child;
       }
+  if (Window* root = findWindow(rootOf(dc.hwnd))) {
+    SIZE b = bufferSize(*root);
+    vis &= Region(RECT{0, 0, b.cx, b.cy});
+  }
   POINT o = originInRoot(*w, dc.whole);
   vis.offset(-o.x, -o.y);
   return vis;
@@ -183,7 +198,8 @@ const Region& effectiveClip(Dc& dc) {
 Surface* windowBuffer(HWND root) {
   Window* w = findWindow(root);
   if (!w) return nullptr;
-  int width = std::max(0, w->rect.right - w->rect.left), height = std::max(0, w->rect.bottom - w->rect.top);
+  SIZE size = bufferSize(*w);
+  int width = size.cx, height = size.cy;
   Buffer& b = buffers()[root];
   if (b.surface.width != width || b.surface.height != height) {
     // A resized buffer keeps its pixels at the top left.
@@ -245,6 +261,13 @@ void castShadow(Surface& out, const RECT& r) {
 }
 }  // namespace
 
+namespace {
+// The part of a top-level window its buffer holds, on the screen.
+RECT seenPart(const Window& w, const Surface& b) {
+  return intersectRect(w.rect, RECT{w.rect.left, w.rect.top, w.rect.left + b.width, w.rect.top + b.height});
+}
+}  // namespace
+
 void composeScreen(Surface& out) {
   SIZE s = backend::Current().ScreenSize();
   out.reset(s.cx, s.cy, false, toXrgb(GetSysColor(1)));
@@ -253,7 +276,7 @@ void composeScreen(Surface& out) {
     Window* w = findWindow(*it);
     if (!w || !shown(*w)) continue;
     Surface* b = windowBuffer(*it);
-    RECT r = intersectRect(w->rect, out.bounds());
+    RECT r = intersectRect(seenPart(*w, *b), out.bounds());
     for (int y = r.top; y < r.bottom; ++y)
       std::copy(b->row(y - w->rect.top) + (r.left - w->rect.left), b->row(y - w->rect.top) + (r.right - w->rect.left),
                 out.row(y) + r.left);
@@ -301,9 +324,9 @@ void finishTarget(const Target& t, const RECT& area) {
   for (HWND h : topLevelOrder()) {
     Window* w = findWindow(h);
     if (!w || !shown(*w)) continue;
-    RECT r = intersectRect(a, w->rect);
-    if (emptyRect(r)) continue;
     Surface* b = windowBuffer(h);
+    RECT r = intersectRect(a, seenPart(*w, *b));
+    if (emptyRect(r)) continue;
     for (int y = r.top; y < r.bottom; ++y)
       std::copy(t.surface->row(y) + r.left, t.surface->row(y) + r.right, b->row(y - w->rect.top) + (r.left - w->rect.left));
     markDirty(h, offsetRect(r, -w->rect.left, -w->rect.top));

@@ -1,6 +1,8 @@
 // Global memory blocks (handles with a lock count) and the process heap.
 #include <cstdlib>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <unordered_set>
 #include <vector>
 
@@ -42,14 +44,21 @@ HGLOBAL GlobalAlloc(UINT, SIZE_T size) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  auto b = std::make_unique<GlobalBlock>();
-  // Every block starts zero-filled, GMEM_ZEROINIT or not; a zero-size
-  // block still locks to a unique address.
-  b->bytes.assign(size ? size : 1, 0);
-  b->bytes.resize(size);
-  auto h = internal::asHandle<HGLOBAL>(blocks().add(std::move(b)));
-  if (!h) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-  return h;
+  // A request the process cannot hold fails as the system's call does.
+  try {
+    auto b = std::make_unique<GlobalBlock>();
+    // Every block starts zero-filled, GMEM_ZEROINIT or not; a zero-size
+    // block still locks to a unique address.
+    b->bytes.assign(size ? size : 1, 0);
+    b->bytes.resize(size);
+    auto h = internal::asHandle<HGLOBAL>(blocks().add(std::move(b)));
+    if (!h) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return h;
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return nullptr;
 }
 
 void* GlobalLock(HGLOBAL block) {
@@ -94,7 +103,13 @@ void* HeapAlloc(HANDLE heap, DWORD flags, SIZE_T size) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  heapBlocks().insert(p);
+  try {
+    heapBlocks().insert(p);
+  } catch (const std::bad_alloc&) {
+    std::free(p);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   return p;
 }
 

@@ -43,6 +43,11 @@ struct Window {
   RECT normalRect{};                // where a maximized window restores to
   Region damage;  // the update region, client coordinates
   bool eraseDamage = false;
+  // Windows below this one with an update region, and the first child
+  // whose own windows may hold one (those before it hold none): the look
+  // for WM_PAINT skips what has nothing to paint.
+  std::size_t damagedBelow = 0;
+  std::size_t paintFrom = 0;
   HMENU systemMenu = nullptr;
   bool hasSurface = false;
   backend::SurfaceState surfaceState = backend::SurfaceState::hidden;
@@ -93,7 +98,14 @@ void forgetDamage(Window& w);
 // A child left `oldRect` (parent client coordinates): the parent gets
 // what it uncovered, with erase. An exposed area of a top-level window
 // (outer coordinates) is invalidated with erase in every window under it.
-void exposeParent(HWND child, const RECT& oldRect, bool stillShown);
+// With onlyBelow, only siblings below the child in the stacking order are
+// looked at (the child keeps its place in it).
+void exposeParent(HWND child, const RECT& oldRect, bool stillShown, bool onlyBelow = false);
+// Where a handle stands in a list of siblings, looked for from both ends
+// (the newest and the oldest go fastest); the list's end when absent.
+std::vector<HWND>::iterator findSibling(std::vector<HWND>& list, HWND h);
+// The children of a window were added, removed or restacked.
+inline void childrenChanged(Window& parent) { parent.paintFrom = 0; }
 void exposeArea(HWND root, const RECT& area);
 // The drawing layer's side of the window tree: its generation moves on
 // every change of the tree or of any geometry, so visible regions are

@@ -20,7 +20,17 @@ void setDamage(Window& w, Region r) {
   bool was = !w.damage.empty();
   w.damage = std::move(r);
   bool now = !w.damage.empty();
-  if (was != now) now ? ++damagedWindows : --damagedWindows;
+  if (was != now) {
+    now ? ++damagedWindows : --damagedWindows;
+    for (Window* up = findWindow(w.parent); up; up = findWindow(up->parent)) {
+      if (now) {
+        ++up->damagedBelow;
+        up->paintFrom = 0;
+      } else if (up->damagedBelow) {
+        --up->damagedBelow;
+      }
+    }
+  }
   if (!now) w.eraseDamage = false;
 }
 
@@ -32,8 +42,17 @@ HWND firstToPaint(HWND h, HWND filter, bool inFilter) {
   inFilter = inFilter || h == filter;
   // A minimized document is an icon that paints; others wait to be shown.
   if (!w->damage.empty() && inFilter && (!w->minimized || hasDocumentFrame(*w))) return h;
-  for (HWND c : w->children)
-    if (HWND found = firstToPaint(c, filter, inFilter)) return found;
+  if (w->damagedBelow == 0) return nullptr;
+  // The children before paintFrom have nothing to paint; the look moves it
+  // on past every one found clean.
+  std::vector<HWND>& children = w->children;
+  bool clean = true;
+  for (std::size_t i = std::min(w->paintFrom, children.size()); i < children.size(); ++i) {
+    if (HWND found = firstToPaint(children[i], filter, inFilter)) return found;
+    Window* c = findWindow(children[i]);
+    clean = clean && (!c || (c->damage.empty() && c->damagedBelow == 0));
+    if (clean) w->paintFrom = i + 1;
+  }
   return nullptr;
 }
 
@@ -55,7 +74,7 @@ void invalidate(Window& w, const RECT* area, bool erase) {
   invalidateRegion(w, Region(area ? *area : clientArea(w)), erase);
 }
 
-void exposeParent(HWND child, const RECT& oldRect, bool stillShown) {
+void exposeParent(HWND child, const RECT& oldRect, bool stillShown, bool onlyBelow) {
   Window* w = findWindow(child);
   Window* p = w ? findWindow(w->parent) : nullptr;
   if (!p) return;
@@ -63,7 +82,11 @@ void exposeParent(HWND child, const RECT& oldRect, bool stillShown) {
   if (stillShown) left -= Region(w->rect);
   invalidateRegion(*p, left, true);
   // Siblings it lay over show again too (overlapping documents).
-  for (HWND s : p->children) {
+  auto from = p->children.begin();
+  if (onlyBelow)
+    if (auto at = findSibling(p->children, child); at != p->children.end()) from = at + 1;
+  for (auto it = from; it != p->children.end(); ++it) {
+    HWND s = *it;
     Window* sw = findWindow(s);
     if (s == child || !sw || !(sw->style & WS_VISIBLE)) continue;
     RECT over{std::max(oldRect.left, sw->rect.left), std::max(oldRect.top, sw->rect.top),

@@ -45,6 +45,7 @@ void placeInOrder(Window& w, HWND after) {
   else if (auto found = std::find(list.begin(), list.end(), after); after && found != list.end())
     at = found + 1;
   list.insert(at, w.handle);
+  if (Window* p = findWindow(w.parent)) childrenChanged(*p);
   if (!w.parent) {
     keepOwnedAbove();
     syncStacking();

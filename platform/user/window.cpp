@@ -37,6 +37,15 @@ HWND rootOf(HWND hwnd) {
   return w ? w->handle : nullptr;
 }
 
+std::vector<HWND>::iterator findSibling(std::vector<HWND>& list, HWND h) {
+  for (std::size_t front = 0, back = list.size(); front < back;) {
+    if (list[front] == h) return list.begin() + static_cast<std::ptrdiff_t>(front);
+    if (list[--back] == h) return list.begin() + static_cast<std::ptrdiff_t>(back);
+    ++front;
+  }
+  return list.end();
+}
+
 std::vector<HWND>& siblingsOf(const Window& w) {
   if (Window* p = findWindow(w.parent)) return p->children;
   return topLevelOrder();
@@ -62,7 +71,8 @@ using internal::Window;
 
 void unlink(Window& w) {
   auto& list = siblingsOf(w);
-  list.erase(std::remove(list.begin(), list.end(), w.handle), list.end());
+  if (auto at = internal::findSibling(list, w.handle); at != list.end()) list.erase(at);
+  if (Window* p = findWindow(w.parent)) internal::childrenChanged(*p);
 }
 
 // Last step of a destruction: the record goes and the handle dies.
@@ -79,9 +89,11 @@ void release(HWND hwnd) {
   if (internal::findMenu(w->systemMenu)) DestroyMenu(w->systemMenu);
   if (!w->parent && internal::findMenu(w->menu)) DestroyMenu(w->menu);
   --w->windowClass->liveWindows;
-  internal::windows().each([&](std::uintptr_t, Window& other) {
-    if (other.owner == hwnd) other.owner = nullptr;
-  });
+  // Only top-level windows own others.
+  if (!w->parent)
+    internal::windows().each([&](std::uintptr_t, Window& other) {
+      if (other.owner == hwnd) other.owner = nullptr;
+    });
   internal::windows().remove(internal::handleValue(hwnd));
   internal::windowsChanged();
 }
@@ -109,7 +121,10 @@ void sendDestroy(HWND hwnd) {
 void sendNcDestroy(HWND hwnd) {
   Window* w = findWindow(hwnd);
   if (!w) return;
-  std::vector<HWND> children = w->children;
+  // The children all go: taken off the list at once, not one by one.
+  std::vector<HWND> children = std::move(w->children);
+  w->children.clear();
+  internal::childrenChanged(*w);
   for (HWND c : children) sendNcDestroy(c);
   if (!findWindow(hwnd)) return;
   SendMessageA(hwnd, WM_NCDESTROY, 0, 0);
@@ -186,6 +201,7 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DW
   ++cls->liveWindows;
   auto& siblings = siblingsOf(w);
   siblings.insert(siblings.begin(), hwnd);
+  if (Window* p = findWindow(parent)) internal::childrenChanged(*p);
   internal::windowsChanged();
 
   CREATESTRUCTA cs{param, instance, menu, parentOrOwner, height, width, y, x, static_cast<LONG>(style), title,
@@ -220,9 +236,10 @@ BOOL DestroyWindow(HWND hwnd) {
   w->destroying = true;
   // Owned windows go first, each completely.
   std::vector<HWND> owned;
-  internal::windows().each([&](std::uintptr_t, Window& other) {
-    if (other.owner == hwnd && !other.destroying) owned.push_back(other.handle);
-  });
+  if (!w->parent)  // only top-level windows own others
+    internal::windows().each([&](std::uintptr_t, Window& other) {
+      if (other.owner == hwnd && !other.destroying) owned.push_back(other.handle);
+    });
   for (HWND o : owned)
     if (findWindow(o)) DestroyWindow(o);
   if (!findWindow(hwnd)) return 1;
@@ -233,7 +250,7 @@ BOOL DestroyWindow(HWND hwnd) {
   bool wasShown = (w->style & WS_VISIBLE) != 0;
   w->style &= ~WS_VISIBLE;
   internal::windowsChanged();
-  if (wasShown) internal::exposeParent(hwnd, w->rect, false);
+  if (wasShown) internal::exposeParent(hwnd, w->rect, false, true);
   if (!(w = findWindow(hwnd))) return 1;
   if (wasShown && w->parent && internal::isMdiClient(w->parent)) internal::mdiScrollChanged(w->parent);
   internal::syncSurface(*w);

@@ -7,7 +7,6 @@
 #include "tests/fuzz/fuzz_winfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  _vimportwinSetPixelLimit(1 << 16);
   fuzzwin::checkWriteBack(data, size, vimportBMP, [](vfsPath* p, vimage* i) {
     if (vimportwinWriteBMP(p, i) != 1) std::abort();
   });

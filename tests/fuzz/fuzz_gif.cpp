@@ -8,7 +8,6 @@
 #include "tests/fuzz/fuzz_winfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  _vimportwinSetPixelLimit(1 << 16);
   fuzzwin::checkWriteBack(data, size, vimportGIF, vimportWriteGIF);
   return 0;
 }

@@ -7,7 +7,6 @@
 #include "tests/fuzz/fuzz_winfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  _vimportwinSetPixelLimit(1 << 16);
   static constexpr int kKind[] = {0, 0, 2, 4, 1, 3, 5};  // by the magic's digit
   int kind = size >= 2 && data[1] >= '1' && data[1] <= '6' ? kKind[data[1] - '0'] : 0;
   fuzzwin::checkWriteBack(data, size, vimportPBM, [&](vfsPath* p, vimage* i) { vimportWritePNM(p, i, kind); });

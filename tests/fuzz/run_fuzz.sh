@@ -8,7 +8,7 @@ bin=$1
 secs=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod coff core break frames statefile cexpr btree chunk vr newres restree marshal vdas fontname rlediff bmp ico xbm pnm gif textedit textload)
+[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod coff core break frames statefile cexpr btree chunk vr newres restree marshal vdas fontname rlediff bmp ico xbm pnm gif imgread textedit textload)
 src=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$src/../.." && pwd)
 work=$(cd "$bin" && pwd)
@@ -58,6 +58,15 @@ seed() {
     vdas) cp "$src"/seeds/vdas/* "$dir"/ ;;
     fontname) cp "$src"/seeds/fontname/* "$dir"/ ;;
     rlediff|bmp|ico|xbm|pnm|gif|textedit|textload) cp "$src"/seeds/$t/* "$dir"/ ;;
+    imgread)
+      # Each image seed under the name its format's reader is chosen by.
+      local f k=0
+      for f in "$src"/seeds/gif/* "$src"/seeds/pnm/* "$src"/seeds/xbm/* "$src"/seeds/bmp/* "$src"/seeds/ico/*; do
+        local pick
+        case $f in */gif/*) pick='\x00' ;; */pnm/*) pick='\x03' ;; */xbm/*) pick='\x04' ;; */bmp/*) pick='\x05' ;; *) pick='\x06' ;; esac
+        k=$((k + 1))
+        { printf "$pick"; cat "$f"; } > "$dir/seed-$k"
+      done ;;
   esac
 }
 

@@ -3,6 +3,7 @@
 // order of WM_PAINT, and a window picture against its stored PNG.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "platform/win.h"
 #include "platform/win/test.h"
 #include "support/png_compare.h"
+#include "tests/support/address_limit.h"
 
 namespace {
 
@@ -343,6 +345,78 @@ TEST_F(GdiWindows, PaintComesWhenIdleParentsFirst) {
   win::backend::InputExposed(first, RECT{0, 0, 5, 5});
   pump();
   EXPECT_EQ(Log::messages, (std::vector<std::string>{"paint first", "erase first", "paint kid", "erase kid"}));
+}
+
+// Children already painted are passed over quickly, yet one damaged again
+// behind them, after a restacking or after a sibling went, still paints,
+// in stacking order from the top.
+TEST_F(GdiWindows, RepaintedChildrenAreFoundWhereverTheyStand) {
+  HWND top = make("GdiPlain", "top", WS_POPUP | WS_VISIBLE, nullptr, 0, 0, 100, 40);
+  const char* names[] = {"a", "b", "c", "d"};
+  HWND kids[4];
+  for (int i = 0; i < 4; ++i) kids[i] = make("GdiPlain", names[i], WS_CHILD | WS_VISIBLE, top, i * 20, 0, 10, 10);
+  pump();
+  Log::eraseAnswer = 1;
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+    std::vector<std::string> painted;
+  } steps[] = {
+      {"every child", [&] { for (HWND k : kids) InvalidateRect(k, nullptr, 0); },
+       {"paint d", "paint c", "paint b", "paint a"}},
+      {"the bottom one", [&] { InvalidateRect(kids[0], nullptr, 0); }, {"paint a"}},
+      {"two, top last", [&] { InvalidateRect(kids[1], nullptr, 0), InvalidateRect(kids[3], nullptr, 0); },
+       {"paint d", "paint b"}},
+      {"after a restack", [&] {
+         SetWindowPos(kids[0], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+         pump();
+         Log::messages.clear();
+         InvalidateRect(kids[2], nullptr, 0);
+         InvalidateRect(kids[1], nullptr, 0);
+       },
+       {"paint c", "paint b"}},
+      {"after one went", [&] {
+         DestroyWindow(kids[3]);
+         pump();
+         Log::messages.clear();
+         InvalidateRect(kids[1], nullptr, 0);
+       },
+       {"paint b"}},
+  };
+  for (const Step& step : steps) {
+    Log::messages.clear();
+    step.change();
+    pump();
+    EXPECT_EQ(Log::messages, step.painted) << step.what;
+  }
+}
+
+// A window of the largest size drawn into takes memory for what can be
+// seen of it, not for its whole area: drawing outside is clipped.
+TEST_F(GdiWindows, AHugeWindowDrawsWithinALimitedAddressSpace) {
+  int answer = addrlimit::inChild(std::size_t(512) << 20, [&] {
+    HWND huge = CreateWindowExA(0, "GdiPlain", "huge", WS_POPUP | WS_VISIBLE, 0, 0, 32767, 32767, nullptr, nullptr,
+                                nullptr, nullptr);
+    if (!huge) return 1;
+    pump();
+    HDC dc = GetDC(huge);
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    RECT all{0, 0, 32767, 32767};
+    FillRect(dc, &all, red);
+    MoveToEx(dc, 0, 0, nullptr);
+    LineTo(dc, 32766, 32766);
+    TextOutA(dc, 30000, 30000, "far", 3);
+    bool seen = GetPixel(dc, 5, 400) == RGB(255, 0, 0);
+    bool clipped = GetPixel(dc, 30000, 30000) == COLORREF(0xFFFFFFFFu);
+    ReleaseDC(huge, dc);
+    DeleteObject(red);
+    InvalidateRect(huge, nullptr, 1);
+    pump();
+    DestroyWindow(huge);
+    pump();
+    return seen && clipped ? 0 : 2;
+  });
+  EXPECT_EQ(answer, 0) << "-1: the child ended by a signal; 2: wrong pixels";
 }
 
 TEST_F(GdiWindows, WindowPictureMatchesItsStoredPng) {

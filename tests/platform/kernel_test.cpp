@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform_fixture.h"
+#include "tests/support/address_limit.h"
 
 using namespace platform_test;
 namespace fs = std::filesystem;
@@ -136,6 +137,32 @@ TEST(Memory, GlobalBlocksAndTheHeap) {
   EXPECT_FALSE(win::HeapFree(heap, 0, q));
   int local;
   EXPECT_FALSE(win::HeapFree(heap, 0, &local));
+}
+
+// Requests past what the process can hold fail as the system's calls do:
+// NULL and "not enough memory", never an abort.
+TEST(Memory, HugeRequestsFailWithNull) {
+  constexpr win::SIZE_T kHuge[] = {SIZE_MAX, SIZE_MAX / 2, win::SIZE_T(1) << 46, win::SIZE_T(1) << 31};
+  int answer = addrlimit::inChild(std::size_t(256) << 20, [&] {
+    int failures = 0;
+    for (win::SIZE_T size : kHuge) {
+      win::SetLastError(0);
+      win::HGLOBAL g = win::GlobalAlloc(win::GMEM_MOVEABLE | win::GMEM_ZEROINIT, size);
+      failures += g == nullptr && win::GetLastError() == code(win::ERROR_NOT_ENOUGH_MEMORY);
+      win::SetLastError(0);
+      void* h = win::HeapAlloc(win::GetProcessHeap(), win::HEAP_ZERO_MEMORY, size);
+      failures += h == nullptr && win::GetLastError() == code(win::ERROR_NOT_ENOUGH_MEMORY);
+    }
+    // A bitmap within the size rule that memory cannot hold.
+    win::SetLastError(0);
+    win::HBITMAP b = win::CreateBitmap(16384, 16384, 1, 32, nullptr);
+    failures += b == nullptr && win::GetLastError() == code(win::ERROR_NOT_ENOUGH_MEMORY);
+    // Small requests still work afterwards.
+    win::HGLOBAL small = win::GlobalAlloc(win::GMEM_MOVEABLE, 64);
+    failures += small != nullptr && win::GlobalFree(small) == nullptr;
+    return failures;
+  });
+  EXPECT_EQ(answer, int(std::size(kHuge)) * 2 + 2) << "-1: the child ended by a signal";
 }
 
 TEST(Errors, LastErrorIsPerThread) {

@@ -183,6 +183,7 @@ std::pair<int, int> place(int oldSize, int newSize, int placement) {
 
 void pixmapSetSize(vpixmap* self, int width, int height, int anchor, std::uint32_t fill) {
   checkSize(width, height);
+  checkStore(width, height, self->depth, self->layout);
   if (width == self->width && height == self->height) return;
   if (self->store && anchor == 0) releaseStore(self);
   if (self->store) {
@@ -204,6 +205,7 @@ void pixmapSetDepth(vpixmap* self, int depth) {
   if (depth < 1 || depth > 32) raiseRange();
   depth = roundDepth(depth);
   if (depth == self->depth) return;
+  checkStore(self->width, self->height, depth, self->layout);
   if (self->store) {
     TempPixmap deeper(self->width, self->height, depth, self->layout);
     cursorCopy(self, &deeper.p);
@@ -278,6 +280,11 @@ void checkSize(int width, int height) {
   if (width < 1 || width > 32767 || height < 1 || height > 32767) raiseRange();
 }
 
+void checkStore(int width, int height, int depth, unsigned layout) {
+  std::size_t bytes = vpixmapRowBytes(width, std::max(depth, 1), int(layout)) * std::size_t(std::max(height, 0));
+  if (bytes > vpixmapMAX_STORE_BYTES) vmemRaiseAlloc(bytes);
+}
+
 }  // namespace vpixmapint
 
 vpixmapClassRec* vpixmapGetDefaultClass() {
@@ -312,6 +319,7 @@ void vpixmapSetDefaultLayout(int code) { defaultLayout = code & 0x0F; }
 void vpixmapInitSized(vpixmap* self, int width, int height, int depth) {
   checkSize(width, height);
   if (depth < 1 || depth > 32) raiseRange();
+  checkStore(width, height, roundDepth(depth), self->layout);
   vpixmapSetSize(self, width, height, 0, 0);
   vpixmapSetDepth(self, depth);
 }
@@ -349,7 +357,10 @@ int vpixmapGetRowAlignment(const vpixmap* self) {
 
 std::uint8_t* vpixmapLockPixels(vpixmap* self) {
   vsyncRingEntry* e = vpixmapGetRepresentation(self, &vpixmapPixelKind);
-  if (!e->value) e->value = reinterpret_cast<std::intptr_t>(vmemAllocClear(std::max<std::size_t>(1, byteCount(self))));
+  if (!e->value) {
+    checkStore(self->width, self->height, self->depth, self->layout);
+    e->value = reinterpret_cast<std::intptr_t>(vmemAllocClear(std::max<std::size_t>(1, byteCount(self))));
+  }
   vsyncRingValidate(e);
   return reinterpret_cast<std::uint8_t*>(e->value);
 }

@@ -55,6 +55,9 @@ int vpixmapGetDefaultLayout();
 void vpixmapSetDefaultLayout(int code);
 
 std::size_t vpixmapRowBytes(int width, int depth, int alignCode);
+// The largest pixel store a pixmap may have (256 MiB): a size or depth that
+// would need more raises the memory exception before anything is allocated.
+inline constexpr std::size_t vpixmapMAX_STORE_BYTES = std::size_t(1) << 28;
 std::size_t vpixmapGetRowBytes(const vpixmap* self);
 int vpixmapGetRowAlignment(const vpixmap* self);  // in bits
 // The pixel bytes, brought up to date and made on first use.

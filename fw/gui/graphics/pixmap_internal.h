@@ -34,6 +34,8 @@ void changeLayout(vpixmap* p, unsigned mask, unsigned value);
 // 1, 2, 4, 8, 16, 24 or 32 at or above d (1-32).
 int roundDepth(int d);
 void checkSize(int width, int height);
+// Raises the memory exception for a store past vpixmapMAX_STORE_BYTES.
+void checkStore(int width, int height, int depth, unsigned layout);
 
 // The vpixmap class's own store and load-init (its resource format).
 void store(vobject* self, vresource resource);

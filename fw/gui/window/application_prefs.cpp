@@ -72,10 +72,21 @@ class HomeLock {
   int fd_;
 };
 
+// A preference store is an ordinary file of a size it can hold; anything
+// else (a pipe that would block the open, a device without end, a file of
+// gigabytes) counts as a file that cannot be opened. Looked at before any
+// open, so nothing blocks.
+constexpr std::int64_t kMaxStoreBytes = std::int64_t(64) << 20;
+bool storeFileUsable(const vfsPath* path) {
+  vfsFileInfo info;
+  if (!vexTry([&] { vfsGetFileInfo(path, &info); })) return false;
+  return (info.flags & vfsINFO_KIND) == vfsINFO_FILE && info.size >= 0 && info.size <= kMaxStoreBytes;
+}
+
 void copyOldStore(vresource into) {
   vfsPath* old = homeFile("vuser.vr");
   vresource oldRoot = 0;
-  if (vexTry([&] { oldRoot = vresourceOpenFile(old, vfsOPEN_READ); })) {
+  if (storeFileUsable(old) && vexTry([&] { oldRoot = vresourceOpenFile(old, vfsOPEN_READ); })) {
     vexTry([&] { vresourceCopyContents(oldRoot, into); });
     vresourceCloseFile(oldRoot);
   }
@@ -87,7 +98,11 @@ void copyOldStore(vresource into) {
 bool openForSave(vresource* root) {
   vfsPath* path = homeFile("vwexusr1.vr");
   bool ok = true;
-  vexGuard([&] { *root = vresourceOpenFile(path, vfsOPEN_READ_WRITE); },
+  vexGuard(
+      [&] {
+        if (!storeFileUsable(path)) vexGenerateMessage(&vfsFileSystemClass, "not a preference store");
+        *root = vresourceOpenFile(path, vfsOPEN_READ_WRITE);
+      },
            [&](vexHandler& h) {
              vexSetCurrentException(h.savedChain);
              std::string name = pathText(path);
@@ -187,7 +202,7 @@ void _vapplicationOpenUserStore() {
   // save at exit moves the old file aside.
   if (userStoreKept) {
     HomeLock lock(LOCK_SH);
-    if (!vexTry([&] { root = vresourceLoadFile(path); })) root = vresourceCreateMemory();
+    if (!storeFileUsable(path) || !vexTry([&] { root = vresourceLoadFile(path); })) root = vresourceCreateMemory();
   } else {
     root = vresourceCreateMemory();
   }

@@ -74,9 +74,13 @@ void vwindowMSWSetClipboardCalls(const vwindowMSWClipboardCalls* calls) { clipbo
 
 void _vwindowMSWClipboardMessage(win::UINT message, win::WPARAM wParam) {
   if (!clipboard) return;
-  if (message == win::WM_RENDERFORMAT && clipboard->render) clipboard->render(static_cast<win::UINT>(wParam));
-  if (message == win::WM_RENDERALLFORMATS && clipboard->renderAll) clipboard->renderAll();
-  if (message == win::WM_DESTROYCLIPBOARD && clipboard->lost) clipboard->lost();
+  // Another program's request: a render that fails hands over nothing and
+  // the program goes on.
+  vexTry([&] {
+    if (message == win::WM_RENDERFORMAT && clipboard->render) clipboard->render(static_cast<win::UINT>(wParam));
+    if (message == win::WM_RENDERALLFORMATS && clipboard->renderAll) clipboard->renderAll();
+    if (message == win::WM_DESTROYCLIPBOARD && clipboard->lost) clipboard->lost();
+  });
 }
 
 // ---- Quitting -------------------------------------------------------------------------------

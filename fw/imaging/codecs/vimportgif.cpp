@@ -85,6 +85,16 @@ struct Rows {
   }
 };
 
+// The most pixels that bytes of codes can decode to: codes take at least
+// codeBits bits each, and the n-th code after a clear gives at most n
+// pixels (4096 once the table is full).
+std::int64_t mostPixels(std::size_t bytes, int codeBits) {
+  std::int64_t codes = std::int64_t(bytes) * 8 / codeBits;
+  constexpr std::int64_t kLongest = 4096;
+  if (codes <= kLongest) return codes * (codes + 1) / 2;
+  return kLongest * (kLongest + 1) / 2 + (codes - kLongest) * kLongest;
+}
+
 vimage* readImage(Bytes& in, int bits, bool haveTable, vcolorList* list, std::array<std::uint8_t, 256>& map) {
   in.word();
   in.word();
@@ -105,6 +115,8 @@ vimage* readImage(Bytes& in, int bits, bool haveTable, vcolorList* list, std::ar
     codes.insert(codes.end(), in.data.begin() + std::ptrdiff_t(in.at), in.data.begin() + std::ptrdiff_t(in.at) + n);
     in.at += std::size_t(n);
   }
+  // The bound is already far above any cut file's need.
+  if (!winfile::claimFits(std::int64_t(width) * height, mostPixels(codes.size() - 1, minimum + 1), 1)) return nullptr;
   Owned image(vimageCreateSized(width, height, 1u << bits));
   vcolorList* palette = vimageGetPalette(image.image);
   for (std::uint32_t i = 0; i < palette->count; ++i)

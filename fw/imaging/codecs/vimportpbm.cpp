@@ -161,6 +161,13 @@ vimage* vimportPBM(const vfsPath* path) {
   bool bitmap = variant == 1 || variant == 4;
   std::uint32_t maximum = bitmap ? 1 : t.number();
   if (t.overflow || !winfile::sizeFits(width, height) || maximum == 0 || maximum > 255) return nullptr;
+  // The fewest bytes the pixels take: a bit each in P4, a character or
+  // byte per sample otherwise.
+  std::int64_t pixels = std::int64_t(width) * height;
+  std::int64_t least = variant == 4                   ? std::int64_t((width + 7) / 8) * height
+                       : variant == 3 || variant == 6 ? 3 * pixels
+                                                      : pixels;
+  if (!winfile::claimFits(least, std::int64_t(t.bytes.size() - t.at))) return nullptr;
   if (bitmap) {
     Owned image(createWhiteBlack(int(width), int(height)));
     Cursor c(image.image);

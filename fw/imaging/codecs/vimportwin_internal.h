@@ -47,6 +47,10 @@ class Made {
 };
 
 bool sizeFits(std::int64_t width, std::int64_t height);
+// Whether a claim of pixel data (bytes or pixels) stays within reach of
+// what the rest of the file could give (factor times it, and a little
+// more): a cut file still reads, a claim far beyond its bytes does not.
+bool claimFits(std::int64_t claimed, std::int64_t possible, std::int64_t factor = 16);
 // Entries of blue, green, red (and a reserved byte when entryBytes is 4).
 void readPalette(vimage* image, const std::uint8_t* table, std::uint32_t entries, int entryBytes);
 // The file's rows into the store: rows padded to 32 bits, bottom first.

@@ -1,4 +1,6 @@
 // Reading Windows bitmaps: the field readers and the bitmap reader.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "fw/core/ex.h"
@@ -41,6 +43,13 @@ bool Input::read(void* into, std::int64_t n) {
 
 bool sizeFits(std::int64_t width, std::int64_t height) {
   return width >= 1 && width <= 32767 && height >= 1 && height <= 32767 && width * height <= pixelLimit;
+}
+
+bool claimFits(std::int64_t claimed, std::int64_t possible, std::int64_t factor) {
+  constexpr std::int64_t kSlack = 65536;
+  factor = std::max<std::int64_t>(factor, 1);
+  possible = std::clamp<std::int64_t>(possible, 0, (INT64_MAX - kSlack) / factor);
+  return claimed <= factor * possible + kSlack;
 }
 
 void readPalette(vimage* image, const std::uint8_t* table, std::uint32_t entries, int entryBytes) {

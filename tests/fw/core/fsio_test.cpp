@@ -93,6 +93,9 @@ TEST_F(Streams, ExceptionsWithTheirClassPaths) {
   fs::create_symlink(dir / "loop2", dir / "loop1");
   PathHolder missing(at("missing")), d(at("d")), file(at("file")), below(at("file/x")), loop(at("loop1"));
   auto openRead = [](const vfsPath* p) { return [p] { vfsCloseFile(vfsOpenFile(p, vfsOPEN_READ)); }; };
+  // 2,100 elements render past what the system takes.
+  PathHolder deep(at("d"));
+  for (int i = 0; i < 2100; ++i) vfsAppendPathElements(deep.p, "a", nullptr);
   vfsStream* keep = vfsOpenFile(file, vfsOPEN_READ | vfsOPEN_NO_SEEK);
   vfsStream* dirStream = vfsOpenFile(d, vfsOPEN_READ);
   vfsFileInfo info;
@@ -113,6 +116,9 @@ TEST_F(Streams, ExceptionsWithTheirClassPaths) {
       {"stat missing", [&] { vfsGetFileInfo(missing, &info); }, "/File System/Name/"},
       {"stat below a file", [&] { vfsGetFileInfo(below, &info); }, "/File System/Name/"},
       {"stat a link loop", [&] { vfsGetFileInfo(loop, &info); }, "/File System/System/System Maximum/Maximum Links/"},
+      {"stat a path too long", [&] { vfsGetFileInfo(deep, &info); },
+       "/File System/System/System Maximum/Maximimum Path Length/"},
+      {"open a path too long", openRead(deep), "/File System/System/System Maximum/Maximimum Path Length/"},
       {"access a link loop", [&] { vfsAccess(loop, R_OK); }, "/File System/System/System Maximum/Maximum Links/"},
       {"seek whence 3", [&] { vfsSeekFile(keep, 0, 3); }, "/Arg/"},
       {"seek a stream that cannot", [&] { vfsSeekFile(keep, 0, 0); }, "/File System/I/O Error/File Seek/"},

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,6 +19,7 @@
 #include "fw/text/text_internal.h"
 #include "tests/fw/text/edit_support.h"
 #include "tests/fw/text/text_support.h"
+#include "tests/fw/gui/raises.h"
 
 namespace {
 
@@ -171,6 +177,58 @@ TEST_F(Store, OlderFormsAndDamagedInput) {
   EXPECT_EQ(joined->first->used, 8);
   EXPECT_EQ(checkText(joined, "ab\ncdef\ngh"), "");
   vtextDestroy(joined);
+}
+
+// A styled text stored in a file of either store reads back from it opened
+// read-only, and opened read-write for reads alone it keeps every byte.
+TEST(StoredFile, ReadsNeedNoWriteAccessAndChangeNoByte) {
+  vtextGetDefaultClass();
+  std::string chars = "plain bold\nitalic tail\n";
+  vtext* text = texttest::textFromChars(chars, 4096);
+  vtextStyle* bold = listed(text, "Bold");
+  vtextStyle* italic = listed(text, "Italic");
+  _vtextAddStyleRun(text, 6, 10, bold);
+  _vtextAddStyleRun(text, 11, 17, italic);
+  std::string dir = ::testing::TempDir() + "stored-" + std::to_string(getpid());
+  std::filesystem::create_directories(dir);
+  auto bytes = [](const std::string& f) {
+    std::ifstream in(f, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  for (int table : {0, 1}) {
+    SCOPED_TRACE(table ? "chunk store" : ".vr store");
+    std::string file = dir + (table ? "/t.res" : "/t.vr");
+    vfsPath* path = vfsNewPathFromString(file.c_str());
+    vresource root = vresourceCreateFileIn(table, path, 0644);
+    _vtextStore(text, vresourceCreate(root, N("Text"), vresDICTIONARY));
+    vresourceCloseFile(root);
+    const std::string stored = bytes(file);
+    ASSERT_FALSE(stored.empty());
+    for (int mode : {vfsOPEN_READ, vfsOPEN_READ_WRITE}) {
+      SCOPED_TRACE(mode == vfsOPEN_READ ? "read-only" : "read-write");
+      vresource opened = 0;
+      vtext* back = nullptr;
+      std::string message;
+      const vexClass* cls = raised([&] {
+        opened = vresourceOpenFile(path, mode);
+        back = static_cast<vtext*>(vobjectLoad(vresourceGet(opened, N("Text"))));
+      }, &message);
+      EXPECT_EQ(cls, nullptr) << message;
+      if (back) {
+        EXPECT_EQ(textChars(back), chars);
+        EXPECT_EQ(runs(back), runs(text));
+        vtextDestroy(back);
+      }
+      if (opened) vresourceCloseFile(opened);
+      std::string now = bytes(file);
+      std::size_t at = 0;
+      while (at < now.size() && at < stored.size() && now[at] == stored[at]) ++at;
+      EXPECT_TRUE(now == stored) << "the file's bytes changed from offset " << at;
+    }
+    vfsFreePath(path);
+  }
+  vtextDestroy(text);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
