@@ -269,10 +269,10 @@ TEST_F(Help, TheMarkerFileNamesTheServerOrIsDeleted) {
 // session, which its client service owns, and never destroys it as its
 // user: the end of the context raises nothing and the server hears a close.
 TEST_F(Help, TheEndOfTheProgramClosesTheHeldSession) {
+  // A context of its own, holding only what help needs, so that ending it
+  // runs help's end and nothing the other tests share.
   vmoduleContext* context = vmoduleCreateContext();
   vmoduleSetContext(context);
-  vrstoreInstallInterface();
-  startDialogItemTests();
   static int closes = 0;
   closes = 0;
   auto* cls = vclassSpawnOf<vsessionClassRec>(vsessionGetDefaultClass());
