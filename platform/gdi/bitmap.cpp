@@ -1,5 +1,6 @@
 // Bitmaps: device-dependent ones (1-bit or colour), device-independent
 // pixels in and out, and the bit layouts of Get/SetBitmapBits.
+#include <cstdlib>
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -32,6 +33,14 @@ bool checkSize(int& w, int& h, bool& mono) {
 
 HBITMAP newBitmap(int w, int h, bool mono) {
   if (!checkSize(w, h, mono)) return nullptr;
+  // Asked of the allocator first, whose refusal is an answer: a checked
+  // build ends the program on a container's refused request instead.
+  if (void* room = std::malloc(std::size_t(w) * std::size_t(h) * sizeof(std::uint32_t))) {
+    std::free(room);
+  } else {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   try {
     auto o = std::make_unique<GdiObject>(OBJ_BITMAP);
     o->bitmap.reset(w, h, mono, 0);

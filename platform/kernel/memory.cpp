@@ -13,8 +13,14 @@
 namespace win {
 namespace {
 
+// The bytes come from calloc, whose failure is an answer (null), where a
+// container's would be an exception that a checked build cannot throw.
+struct FreeBytes {
+  void operator()(BYTE* p) const { std::free(p); }
+};
 struct GlobalBlock {
-  std::vector<BYTE> bytes;
+  std::unique_ptr<BYTE, FreeBytes> bytes;
+  SIZE_T size = 0;
   int locks = 0;
 };
 
@@ -46,11 +52,16 @@ HGLOBAL GlobalAlloc(UINT, SIZE_T size) {
   }
   // A request the process cannot hold fails as the system's call does.
   try {
-    auto b = std::make_unique<GlobalBlock>();
     // Every block starts zero-filled, GMEM_ZEROINIT or not; a zero-size
     // block still locks to a unique address.
-    b->bytes.assign(size ? size : 1, 0);
-    b->bytes.resize(size);
+    auto* bytes = static_cast<BYTE*>(std::calloc(size ? size : 1, 1));
+    if (!bytes) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return nullptr;
+    }
+    auto b = std::make_unique<GlobalBlock>();
+    b->bytes.reset(bytes);
+    b->size = size;
     auto h = internal::asHandle<HGLOBAL>(blocks().add(std::move(b)));
     if (!h) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return h;
@@ -65,7 +76,7 @@ void* GlobalLock(HGLOBAL block) {
   GlobalBlock* b = checkBlock(block);
   if (!b) return nullptr;
   ++b->locks;
-  return b->bytes.data();
+  return b->bytes.get();
 }
 
 BOOL GlobalUnlock(HGLOBAL block) {
@@ -86,7 +97,7 @@ HGLOBAL GlobalFree(HGLOBAL block) {
 
 SIZE_T GlobalSize(HGLOBAL block) {
   GlobalBlock* b = checkBlock(block);
-  return b ? b->bytes.size() : 0;
+  return b ? b->size : 0;
 }
 
 void test::SetGlobalAllocCap(SIZE_T bytes) { globalCap = bytes; }

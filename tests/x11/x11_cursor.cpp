@@ -149,6 +149,7 @@ int main() {
   vcursorDestroy(c);
   win::DestroyWindow(hwnd);
   XCloseDisplay(user);
+  vsysRunExitHandlers();  // the framework's end, as a program's: nothing left behind
   if (failures == 0) std::printf("x11 cursor: all held\n");
   return failures ? 1 : 0;
 }

@@ -123,7 +123,8 @@ void sendToRoot(Display* d, Window w, const char* type, std::initializer_list<lo
   e.xclient.message_type = XInternAtom(d, type, False);
   e.xclient.format = 32;
   int i = 0;
-  for (long v : data) e.xclient.data.l[i++] = v;
+  for (long v : data)
+    if (i < 5) e.xclient.data.l[i++] = v;
   XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
   XSync(d, False);
 }
@@ -182,7 +183,7 @@ void windowCase(Display* user, const char* title, win::DWORD style, int x, int y
   // The window manager resizes the frame: the window hears its new size.
   received.clear();
   const long gravityAndSize = 1 | (1L << 10) | (1L << 11);  // north-west, width and height given
-  sendToRoot(user, client, "_NET_MOVERESIZE_WINDOW", {gravityAndSize, 0, 0, 400, 260, 2});
+  sendToRoot(user, client, "_NET_MOVERESIZE_WINDOW", {gravityAndSize, 0, 0, 400, 260});
   pumpUntil([] { return got("size 400x260"); });
   check(got("size 400x260"), std::string(title) + ": a resize by the frame reaches the window as WM_SIZE");
   own = windowBox(h);
