@@ -19,10 +19,12 @@
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/namedres.h"
+#include "fw/text/selection.h"
 #include "fw/widgets/choosers/confirm.h"
 #include "fw/widgets/controls/combo.h"
 #include "fw/widgets/controls/combobox.h"
 #include "fw/widgets/controls/control.h"
+#include "fw/widgets/controls/spinner.h"
 #include "fw/widgets/controls/textitem.h"
 #include "fw/widgets/dialog/container.h"
 #include "fw/widgets/dialog/dialog.h"
@@ -288,23 +290,41 @@ void combo_prepare(vcomboboxStandard* combo, const std::vector<std::string>& row
 
 namespace {
 
+// As Tab leaves a field it reaches: the value selected, so typing replaces
+// it rather than adding to the default.
+void select_whole(vtextitem* field) {
+  if (field != nullptr && field->text != nullptr && field->selection != nullptr)
+    vtextSetSelectionRange(field->text, field->selection, 0, field->text->length);
+}
+
+bool is_spinner(const vdialogItem* item) {
+  return vclassIsSubclass(item->cls, vspinnerNumericGetDefaultClass()) ||
+         vclassIsSubclass(item->cls, vspinnerTextGetDefaultClass());
+}
+
 // The first field taking text in Tab order, inside groups too; a combo
-// box's own entry is no field to type a value into. Each list on the way
-// is left focused on the item leading there.
-bool focus_first_field(vdialogItemList* list) {
+// box's own entry is no field to type a value into, and a spinner only
+// where the form has no other field (Step's count): elsewhere it offers a
+// number the user mostly keeps, as Set_Break's. Each list on the way is
+// left focused on the item leading there.
+bool focus_first_field(vdialogItemList* list, bool spinners) {
   constexpr std::uint16_t usable = vdialogItemENABLED | vdialogItemFOCUSABLE;
   for (int i = 0; i < vdialogItemListCount(list); ++i) {
     vdialogItem* item = vdialogItemListAt(list, i);
     if ((item->flags & usable) != usable) continue;
     bool found = false;
+    vtextitem* field = nullptr;
     if (vcontainerIsContainer(item)) {
       if (!vclassIsSubclass(item->cls, vcomboboxGetDefaultClass()))
-        found = focus_first_field(vcontainerGetItemList(static_cast<vcontainer*>(item)));
-    } else {
-      found = (item->flags & vdialogItemTEXT_FOCUS) != 0 && vclassIsSubclass(item->cls, vtextitemGetDefaultClass());
+        found = focus_first_field(vcontainerGetItemList(static_cast<vcontainer*>(item)), spinners);
+    } else if ((item->flags & vdialogItemTEXT_FOCUS) != 0) {
+      if (vclassIsSubclass(item->cls, vtextitemGetDefaultClass())) field = static_cast<vtextitem*>(item);
+      else if (spinners && is_spinner(item)) field = static_cast<vspinner*>(item)->field;
+      found = field != nullptr;
     }
     if (found) {
       vdialogItemListSetFocusItem(list, item);
+      select_whole(field);
       return true;
     }
   }
@@ -339,7 +359,8 @@ int command_dialog_open(const char* menu_command) {
   vwindowOpen(window);
   // The forms name no item to start on; without one, what is typed before
   // a click or Tab reaches nothing.
-  if (vdialogGetFocusItem(window) == nullptr) focus_first_field(vdialogGetItemList(window));
+  if (vdialogGetFocusItem(window) == nullptr && !focus_first_field(vdialogGetItemList(window), false))
+    focus_first_field(vdialogGetItemList(window), true);
   return 1;
 }
 

@@ -253,6 +253,29 @@ TEST_F(DialogFormTest, TypingReachesTheFirstTextFieldAsADialogOpens) {
   settle();
 }
 
+// A field that opens with a value, a spinner's count among them, takes
+// the focus with the value selected: what is typed replaces it.
+TEST_F(DialogFormTest, TypingReplacesTheValueTheFirstFieldOpensWith) {
+  vconfirm* d = open_afresh("M_Exec_Step", "Step");
+  ASSERT_NE(d, nullptr);
+  vdialogItem* count = item(d, "Count", "");
+  ASSERT_NE(count, nullptr);
+  ASSERT_TRUE(vclassIsSubclass(count->cls, vspinnerNumericGetDefaultClass()));
+  vtextitem* field = static_cast<vspinner*>(count)->field;
+  const auto shown = [&] {
+    char* s = vtextitemGetString(field);
+    std::string out = s != nullptr ? s : "";
+    vmemFree(s);
+    return out;
+  };
+  EXPECT_EQ(shown(), "1");
+  type_keys("7");
+  EXPECT_EQ(shown(), "7");
+  EXPECT_EQ(vcontrolGetValue(static_cast<vcontrol*>(count)), 7);
+  gui::command_dialogs_close_all();
+  settle();
+}
+
 TEST_F(DialogFormTest, DeviceMemoryAndPreferenceDialogsLookAsStored) {
   looks_as_stored("M_Mod_Dev_Conf", "Device", "device.png");
   looks_as_stored("M_Mod_Memory", "Change_Mem", "change_mem.png");
