@@ -20,6 +20,7 @@
 #include "fw/gui/window/window_event.h"
 #include "fw/widgets/controls/textitem.h"
 #include "fw/widgets/dialog/dialog.h"
+#include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/domains/mainview.h"
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/lists/palette.h"
@@ -635,6 +636,17 @@ void main_view_open(sim_window* record, int horizontal, int vertical) {
   vwindow* w = record->window;
   main_view_add(w);
   vwindowOpen(w);
+  // Keys typed into a window just opened reach its first item in Tab
+  // order (the Assembly window's Scroll_To field) rather than nothing.
+  // Set, not moved there as Tab does: a text shown whole is not selected.
+  if (vclassIsSubclass(w->cls, vdialogGetDefaultClass())) {
+    auto* d = static_cast<vdialog*>(w);
+    vdialogItemList* items = vdialogGetItemList(d);
+    constexpr std::uint16_t usable = vdialogItemENABLED | vdialogItemFOCUSABLE;
+    for (int i = 0; vdialogGetFocusItem(d) == nullptr && i < vdialogItemListCount(items); ++i)
+      if (vdialogItem* item = vdialogItemListAt(items, i); (item->flags & usable) == usable)
+        vdialogItemListSetFocusItem(items, item);
+  }
   if (restored_rect_pending != 0) {
     window_place_near(record);
     keep_inside(w, document_bounds());

@@ -359,8 +359,11 @@ int command_dialog_open(const char* menu_command) {
   vwindowOpen(window);
   // The forms name no item to start on; without one, what is typed before
   // a click or Tab reaches nothing.
-  if (vdialogGetFocusItem(window) == nullptr && !focus_first_field(vdialogGetItemList(window), false))
-    focus_first_field(vdialogGetItemList(window), true);
+  // A form of choices alone starts where Tab would take it, so arrows
+  // choose at once.
+  vdialogItemList* items = vdialogGetItemList(window);
+  if (vdialogGetFocusItem(window) == nullptr && !focus_first_field(items, false) && !focus_first_field(items, true))
+    vdialogItemListMoveFocus(items, 1, 0);
   return 1;
 }
 

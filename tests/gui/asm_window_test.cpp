@@ -247,3 +247,12 @@ TEST_F(AssemblyWindow, TwoClicksOnAnAddressThroughThePointerToggleABreakpoint) {
 }
 
 }  // namespace
+
+// Typed as soon as the window opens, before any click or Tab, an address
+// and Return reach the Scroll_To field and move the rows there.
+TEST_F(AssemblyWindow, AnAddressTypedAsTheWindowOpensScrollsTheRows) {
+  ASSERT_NE(cell(0, 0), "010a");
+  type_keys("$10a");
+  press(win::VK_RETURN);
+  EXPECT_EQ(cell(0, 0), "010a");
+}

@@ -255,7 +255,7 @@ TEST_F(DialogFormTest, TypingReachesTheFirstTextFieldAsADialogOpens) {
 
 // A field that opens with a value, a spinner's count among them, takes
 // the focus with the value selected: what is typed replaces it.
-TEST_F(DialogFormTest, TypingReplacesTheValueTheFirstFieldOpensWith) {
+TEST_F(DialogFormTest, KeysReachADialogWithoutATextFieldAsItOpens) {
   vconfirm* d = open_afresh("M_Exec_Step", "Step");
   ASSERT_NE(d, nullptr);
   vdialogItem* count = item(d, "Count", "");
@@ -272,6 +272,16 @@ TEST_F(DialogFormTest, TypingReplacesTheValueTheFirstFieldOpensWith) {
   type_keys("7");
   EXPECT_EQ(shown(), "7");
   EXPECT_EQ(vcontrolGetValue(static_cast<vcontrol*>(count)), 7);
+  gui::command_dialogs_close_all();
+  settle();
+
+  // A form of choices alone: an arrow moves the choice before any Tab.
+  d = open_afresh("M_Mod_Radix_Def", "Set_Def_Radix");
+  ASSERT_NE(d, nullptr);
+  ASSERT_EQ(value(d, "Decimal", "Radix"), 1);
+  press(win::VK_RIGHT);
+  EXPECT_EQ(value(d, "Hexadecimal", "Radix"), 1);
+  EXPECT_EQ(value(d, "Decimal", "Radix"), 0);
   gui::command_dialogs_close_all();
   settle();
 }
