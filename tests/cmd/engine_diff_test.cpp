@@ -1270,6 +1270,29 @@ void as_if_written_in_one_second(std::string& a, std::string& b) {
   b = plain(b);
 }
 
+// Ends whose instruction the engine counted without the profiler's hook
+// (the hook clears the block's note of the last one counted).
+uint32_t counted_ends[2];
+void record_profiled_end(int device) {
+  record_end(device);
+  if ((device == FAST || device == CYCLE) && device_states[device]->profile.last_counted != nullptr)
+    ++counted_ends[device];
+}
+
+// The two devices' reports, the same but for their names and the second
+// they were written in.
+void expect_same_reports(const std::filesystem::path& scratch, const std::string& fast, const std::string& cycle) {
+  for (const char* ext : {".log", ".ps"}) {
+    std::string a = slurp(scratch / (fast + ext));
+    std::string b = slurp(scratch / (cycle + ext));
+    EXPECT_GT(a.size(), 1000u) << ext;
+    for (std::size_t at = a.find(fast); at != std::string::npos; at = a.find(fast, at + fast.size()))
+      a.replace(at, fast.size(), cycle);
+    as_if_written_in_one_second(a, b);
+    EXPECT_EQ(a, b) << fast << ext;
+  }
+}
+
 // A profiled program on either engine: the same state at every
 // instruction end and the same written profile, the fast device running
 // whole instructions.
@@ -1278,7 +1301,7 @@ struct profiled_case {
   std::vector<fir_line> program;
   uint32_t bcr;
   bool stalls;
-  bool straight;  // some of it runs on the straight-line executor
+  bool straight;  // some of it runs on the straight-line executor (and is counted without the hook)
 };
 
 TEST_F(engine_diff, ProfiledProgramsGiveTheSameProfileOnBothEngines) {
@@ -1300,11 +1323,18 @@ TEST_F(engine_diff, ProfiledProgramsGiveTheSameProfileOnBothEngines) {
        {{0x100, "jmp >$1000"}, {0x1000, "move x:$2000,a"}, {0x1002, "move x:(r0)+,x0"},
         {0x1003, "move a,x:$2001"}, {0x1005, "jmp >$1000"}},
        0x0060, true, false},
+      {"conditions, a call taken or not and a two-word store",
+       {{0x100, "move #$20,r2"}, {0x102, "tst a"}, {0x103, "jsle >$200"}, {0x105, "move a,x:>$30"},
+        {0x107, "inc a x:(r2)+,x0"}, {0x108, "tgt x0,a"}, {0x109, "jlt >$102"}, {0x10b, "dec a"},
+        {0x10c, "jmp >$102"}, {0x200, "rep #3"}, {0x201, "inc a"}, {0x202, "rts"}},
+       0, false, true},
   };
+  instruction_end_observer = record_profiled_end;
   for (const profiled_case& c : cases) {
     SCOPED_TRACE(c.name);
     ends_seen[0].clear();
     ends_seen[1].clear();
+    counted_ends[0] = counted_ends[1] = 0;
     uint32_t stalls[2] = {0, 0};
     std::string nodes[2];
     for (int d : {FAST, CYCLE}) {
@@ -1330,18 +1360,77 @@ TEST_F(engine_diff, ProfiledProgramsGiveTheSameProfileOnBothEngines) {
     EXPECT_EQ(stalls[CYCLE] > 0, c.stalls);
     EXPECT_EQ(device_states[FAST]->fast_instructions, ends_seen[FAST].size());
     EXPECT_EQ(device_states[FAST]->straight_instructions > 0, c.straight);
-    for (const char* ext : {".log", ".ps"}) {
-      std::string a = slurp(scratch / ("prof0" + std::string(ext)));
-      std::string b = slurp(scratch / ("prof1" + std::string(ext)));
-      EXPECT_GT(a.size(), 1000u) << ext;
-      for (std::size_t at = a.find("prof0"); at != std::string::npos; at = a.find("prof0", at)) a[at + 4] = '1';
-      as_if_written_in_one_second(a, b);
-      EXPECT_EQ(a, b) << ext;
-    }
+    EXPECT_EQ(counted_ends[FAST] > 0, c.straight);
+    EXPECT_EQ(counted_ends[CYCLE], 0u);
+    expect_same_reports(scratch, "prof0", "prof1");
     free_all_devices();
   }
+  instruction_end_observer = record_end;
   std::filesystem::remove_all(scratch);
+}
 
+// The counts the fast engine makes without the hook, folded whenever the
+// tables are read: read between slices (inside the straight runs of a
+// loop, after a call, after a return), across code changed at addresses
+// of the loop between runs (another plain instruction, a conditional
+// one, a call, the first again), with a report written mid-run and
+// profiling started again, and the final report; every read and report
+// as the hook's on the cycle engine. The filter counts nearly every end.
+TEST_F(engine_diff, CountedProfilesFoldAsTheHookCountsAtEveryRead) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "simfoldXXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::filesystem::path scratch = pattern;
+  instruction_end_observer = record_profiled_end;
+  counted_ends[0] = counted_ends[1] = 0;
+  const std::vector<fir_line> program = {
+      {0x100, "move #$0,r1"}, {0x102, "move #$40,r3"}, {0x104, "do #5,$10c"}, {0x106, "move x:(r3)+,x0"},
+      {0x107, "add x0,a x:(r1)+,y0"}, {0x108, "move a,x:>$90"}, {0x10a, "jsr >$200"}, {0x10c, "nop"},
+      {0x10d, "jmp >$100"}, {0x200, "mac x0,y0,b"}, {0x201, "move b,x:(r1)"}, {0x202, "rts"},
+  };
+  for (int d : {FAST, CYCLE}) {
+    make(d, "73521");
+    place_fir(d);
+    assemble(d, program);
+    device_insts[d]->work_dir = scratch.string() + "/";
+    execute_command_line(d, ("log p first" + std::to_string(d) + " -o").c_str());
+    set(d, "pc", 0x100);
+    arm(d);
+  }
+  auto both = [](const char* command) {
+    for (int d : {FAST, CYCLE}) execute_command_line(d, command);
+  };
+  // Slices of odd lengths end anywhere in the loop; the tables are read
+  // after each.
+  auto run_reading = [](int slices) {
+    constexpr int lengths[] = {37, 5, 101, 2, 13};
+    for (int k = 0; k < slices; ++k) {
+      const int cycles = lengths[k % std::size(lengths)];
+      EXPECT_EQ(run_device_cycles(FAST, cycles), run_device_cycles(CYCLE, cycles));
+      EXPECT_EQ(profile_nodes(FAST), profile_nodes(CYCLE)) << "slice " << k;
+      EXPECT_EQ(profiler_tables(FAST)->instructions, profiler_tables(CYCLE)->instructions);
+    }
+    compare_runs();
+  };
+  run_reading(40);
+  const char* changes[] = {"asm p:$107 sub x0,a x:(r1)+,y0", "asm p:$108 tst a", "asm p:$108 jsgt >$200",
+                           "asm p:$107 add x0,a x:(r1)+,y0", "asm p:$108 move a,x:>$90"};
+  for (const char* change : changes) {
+    SCOPED_TRACE(change);
+    both(change);
+    run_reading(15);
+  }
+  // A report mid-run, then profiling again into another.
+  both("log off p");
+  expect_same_reports(scratch, "first0", "first1");
+  for (int d : {FAST, CYCLE}) execute_command_line(d, ("log p again" + std::to_string(d) + " -o").c_str());
+  run_reading(30);
+  both("log off p");
+  expect_same_reports(scratch, "again0", "again1");
+  EXPECT_GT(counted_ends[FAST], ends_seen[FAST].size() / 2);
+  EXPECT_EQ(counted_ends[CYCLE], 0u);
+  free_all_devices();
+  instruction_end_observer = record_end;
+  std::filesystem::remove_all(scratch);
 }
 
 // The codec's converter steps in batches at its catch-ups on the fast
