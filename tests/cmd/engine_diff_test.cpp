@@ -146,80 +146,91 @@ TEST_F(engine_diff, RandomProgramsOnEveryTypeLeaveTheSameStateAtEveryEnd) {
 // address registers near the ends of internal memory and on peripheral
 // registers (which must fall back), modulo and reverse-carry modifiers,
 // saturation, scaling and accumulators with their extension in use.
+struct straight_classes {
+  std::mt19937 rng{14};
+  template <class Table>
+  auto pick(const Table& table) {
+    return table[rng() % std::size(table)];
+  }
+  // Program `p` of a type on both devices, armed.
+  void place(const char* type, int p) {
+    constexpr uint32_t addresses[] = {0x0000, 0x0001, 0x00FF, 0x07FE, 0x07FF, 0x0800,
+                                      0x0FFF, 0xFF7F, 0xFFC4, 0xFFDF, 0xFFFF, 0x0123};
+    constexpr uint32_t modifiers[] = {0x0000, 0xFFFF, 0xFFFF, 0x0007, 0x003F, 0x0800};
+    struct rare_class {
+      uint32_t mask, value;
+    };
+    constexpr rare_class rare_classes[] = {
+        {0xFC02, 0x1000}, {0xFFF0, 0x0110}, {0xFFFF, 0x0009}, {0xFFFE, 0x0006}, {0xFFF0, 0x0150},
+        {0xFFE0, 0x0420}, {0xFFE0, 0x0400}, {0xFC00, 0x2C00}, {0xFF00, 0x0B00}, {0xFF00, 0x0A00},
+        {0xFFF0, 0x0120}, {0xFE10, 0x0600}, {0xFF10, 0x0710}, {0xFF10, 0x0610}, {0xFC00, 0x2000},
+        {0xFE00, 0x1800}, {0xF814, 0x3810}, {0xFC00, 0x2400}, {0xFFE0, 0x00E0}, {0xFFE0, 0x00C0}};
+    // Short branches go a few words either way, short calls into the body.
+    auto in_program = [](uint32_t word, uint32_t r) {
+      struct near_row {
+        uint32_t mask, value, field;
+      };
+      constexpr near_row rows[] = {{0xFF00, 0x0B00, 0xFF}, {0xFC00, 0x2C00, 0x3F}, {0xFF00, 0x0A00, 0xFF}};
+      for (const near_row& row : rows) {
+        if ((word & row.mask) != row.value) continue;
+        const uint32_t near = row.value == 0x0A00 ? 2 + r % 38 : (r % 16 - 8) & row.field;
+        return (word & ~row.field) | near;
+      }
+      return word;
+    };
+    // do #4,last; the body; jmp >0.
+    // Second words stay small: jumps land in the program, loops end in it.
+    std::vector<uint32_t> body;
+    bool two_words = false;  // a fifth of them two-word ones
+    while (body.size() < 40) {
+      // Half of them from the rarer classes: flow, loops, tcc, short moves.
+      const uint32_t r = rng() & 0xFFFF;
+      const rare_class rare = pick(rare_classes);
+      const uint32_t word = in_program(rng() % 2 ? (rare.value | (r & ~rare.mask)) & 0xFFFF : r, rng());
+      const decoded_word& d = decoded_word_of(static_cast<uint16_t>(word));
+      if (d.fast == nullptr || (d.words == 2) != two_words) continue;
+      two_words = rng() % 5 == 0;
+      if (rng() % 6 == 0) body.push_back(0x0F00 | (rng() % 4));  // rep #0..3
+      body.push_back(word);
+      if (d.words == 2) body.push_back(rng() % 40);
+    }
+    std::vector<uint32_t> data(0x800);
+    for (uint32_t& word : data) word = rng() & 0xFFFF;
+    const uint32_t last = 1 + static_cast<uint32_t>(body.size());
+    std::vector<std::pair<const char*, uint32_t>> regs = {
+        {"sr", 0x300u | (pick(std::array{0u, 0x400u, 0x800u}))},
+        {"a2", rng() & 0xFF}, {"a1", rng() & 0xFFFF}, {"b2", rng() & 0xFF}, {"b1", rng() & 0xFFFF}};
+    for (const char* r : {"r0", "r1", "r2", "r3"}) regs.push_back({r, pick(addresses)});
+    for (const char* m : {"m0", "m1", "m2", "m3"}) regs.push_back({m, pick(modifiers)});
+    for (const char* n : {"n0", "n1", "n2", "n3"}) regs.push_back({n, rng() % 5});
+    // The stack empty, nearly full or in error.
+    regs.push_back({"sp", pick(std::array{0u, 0u, 1u, 13u, 14u, 0x1Eu, 0x30u})});
+    ends_seen[0].clear();
+    ends_seen[1].clear();
+    for (int d : {FAST, CYCLE}) {
+      engine_pair::make(d, type, d == CYCLE);
+      char loop[32];
+      std::snprintf(loop, sizeof loop, "do #4,$%x", last);
+      assemble(d, 0, loop);
+      for (uint32_t a = 0; a < body.size(); ++a) put(d, SPACE_P, 2 + a, body[a]);
+      assemble(d, last + 1, "jmp >$0");
+      for (uint32_t a = 0; a < data.size(); ++a) put(d, SPACE_X, a, data[a]);
+      set(d, "pc", 0);
+      for (const auto& [name, value] : regs) set(d, name, value);
+      set_saturation(d, p % 2 != 0);
+      arm(d);
+    }
+  }
+};
+
 TEST_F(engine_diff, StraightClassesAtTheirEdgesLeaveTheSameState) {
   constexpr int PROGRAMS_PER_TYPE = 8;
-  constexpr uint32_t addresses[] = {0x0000, 0x0001, 0x00FF, 0x07FE, 0x07FF, 0x0800,
-                                    0x0FFF, 0xFF7F, 0xFFC4, 0xFFDF, 0xFFFF, 0x0123};
-  constexpr uint32_t modifiers[] = {0x0000, 0xFFFF, 0xFFFF, 0x0007, 0x003F, 0x0800};
-  std::mt19937 rng(14);
-  auto pick = [&rng](const auto& table) { return table[rng() % std::size(table)]; };
-  struct rare_class {
-    uint32_t mask, value;
-  };
-  constexpr rare_class rare_classes[] = {
-      {0xFC02, 0x1000}, {0xFFF0, 0x0110}, {0xFFFF, 0x0009}, {0xFFFE, 0x0006}, {0xFFF0, 0x0150},
-      {0xFFE0, 0x0420}, {0xFFE0, 0x0400}, {0xFC00, 0x2C00}, {0xFF00, 0x0B00}, {0xFF00, 0x0A00},
-      {0xFFF0, 0x0120}, {0xFE10, 0x0600}, {0xFF10, 0x0710}, {0xFF10, 0x0610}, {0xFC00, 0x2000},
-      {0xFE00, 0x1800}, {0xF814, 0x3810}, {0xFC00, 0x2400}, {0xFFE0, 0x00E0}, {0xFFE0, 0x00C0}};
-  // Short branches go a few words either way, short calls into the body.
-  auto in_program = [](uint32_t word, uint32_t r) {
-    struct near_row {
-      uint32_t mask, value, field;
-    };
-    constexpr near_row rows[] = {{0xFF00, 0x0B00, 0xFF}, {0xFC00, 0x2C00, 0x3F}, {0xFF00, 0x0A00, 0xFF}};
-    for (const near_row& row : rows) {
-      if ((word & row.mask) != row.value) continue;
-      const uint32_t near = row.value == 0x0A00 ? 2 + r % 38 : (r % 16 - 8) & row.field;
-      return (word & ~row.field) | near;
-    }
-    return word;
-  };
+  straight_classes programs;
   for (const char* type : type_names) {
     uint32_t straight = 0, ends = 0;
     for (int p = 0; p < PROGRAMS_PER_TYPE; ++p) {
       SCOPED_TRACE(std::string(type) + " program " + std::to_string(p));
-      // do #4,last; the body; jmp >0.
-      // Second words stay small: jumps land in the program, loops end in it.
-      std::vector<uint32_t> body;
-      bool two_words = false;  // a fifth of them two-word ones
-      while (body.size() < 40) {
-        // Half of them from the rarer classes: flow, loops, tcc, short moves.
-        const uint32_t r = rng() & 0xFFFF;
-        const rare_class rare = pick(rare_classes);
-        const uint32_t word = in_program(rng() % 2 ? (rare.value | (r & ~rare.mask)) & 0xFFFF : r, rng());
-        const decoded_word& d = decoded_word_of(static_cast<uint16_t>(word));
-        if (d.fast == nullptr || (d.words == 2) != two_words) continue;
-        two_words = rng() % 5 == 0;
-        if (rng() % 6 == 0) body.push_back(0x0F00 | (rng() % 4));  // rep #0..3
-        body.push_back(word);
-        if (d.words == 2) body.push_back(rng() % 40);
-      }
-      std::vector<uint32_t> data(0x800);
-      for (uint32_t& word : data) word = rng() & 0xFFFF;
-      const uint32_t last = 1 + static_cast<uint32_t>(body.size());
-      std::vector<std::pair<const char*, uint32_t>> regs = {
-          {"sr", 0x300u | (pick(std::array{0u, 0x400u, 0x800u}))},
-          {"a2", rng() & 0xFF}, {"a1", rng() & 0xFFFF}, {"b2", rng() & 0xFF}, {"b1", rng() & 0xFFFF}};
-      for (const char* r : {"r0", "r1", "r2", "r3"}) regs.push_back({r, pick(addresses)});
-      for (const char* m : {"m0", "m1", "m2", "m3"}) regs.push_back({m, pick(modifiers)});
-      for (const char* n : {"n0", "n1", "n2", "n3"}) regs.push_back({n, rng() % 5});
-      // The stack empty, nearly full or in error.
-      regs.push_back({"sp", pick(std::array{0u, 0u, 1u, 13u, 14u, 0x1Eu, 0x30u})});
-      ends_seen[0].clear();
-      ends_seen[1].clear();
-      for (int d : {FAST, CYCLE}) {
-        make(d, type);
-        char loop[32];
-        std::snprintf(loop, sizeof loop, "do #4,$%x", last);
-        assemble(d, 0, loop);
-        for (uint32_t a = 0; a < body.size(); ++a) put(d, SPACE_P, 2 + a, body[a]);
-        assemble(d, last + 1, "jmp >$0");
-        for (uint32_t a = 0; a < data.size(); ++a) put(d, SPACE_X, a, data[a]);
-        set(d, "pc", 0);
-        for (const auto& [name, value] : regs) set(d, name, value);
-        set_saturation(d, p % 2 != 0);
-        arm(d);
-      }
+      programs.place(type, p);
       run_both(3000);
       straight += device_states[FAST]->straight_instructions;
       ends += device_states[FAST]->fast_instructions;
@@ -1364,6 +1375,39 @@ TEST_F(engine_diff, ProfiledProgramsGiveTheSameProfileOnBothEngines) {
     EXPECT_EQ(counted_ends[CYCLE], 0u);
     expect_same_reports(scratch, "prof0", "prof1");
     free_all_devices();
+  }
+  instruction_end_observer = record_end;
+  std::filesystem::remove_all(scratch);
+}
+
+// The straight classes at their edges profiled: flow, loops, repeats,
+// tcc, short calls, data words at the ends of internal memory and on
+// peripheral registers; the counts folded at the end are the hook's.
+TEST_F(engine_diff, ProfiledStraightClassesCountAsTheHookCounts) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "simstraightXXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::filesystem::path scratch = pattern;
+  instruction_end_observer = record_profiled_end;
+  straight_classes programs;
+  for (const char* type : {"73521", "73583"}) {
+    counted_ends[0] = counted_ends[1] = 0;
+    for (int p = 0; p < 8; ++p) {
+      SCOPED_TRACE(std::string(type) + " program " + std::to_string(p));
+      programs.place(type, p);
+      for (int d : {FAST, CYCLE}) {
+        device_insts[d]->work_dir = scratch.string() + "/";
+        execute_command_line(d, ("log p edge" + std::to_string(d) + " -o").c_str());
+        arm(d);
+      }
+      run_both(3000);
+      EXPECT_EQ(profile_nodes(FAST), profile_nodes(CYCLE));
+      for (int d : {FAST, CYCLE}) execute_command_line(d, "log off p");
+      expect_same_reports(scratch, "edge0", "edge1");
+      free_all_devices();
+      if (HasFailure()) break;
+    }
+    EXPECT_GT(counted_ends[FAST], 400u) << type;
+    EXPECT_EQ(counted_ends[CYCLE], 0u);
   }
   instruction_end_observer = record_end;
   std::filesystem::remove_all(scratch);
