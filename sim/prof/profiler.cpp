@@ -159,7 +159,7 @@ uint32_t space_slot(uint32_t space) { return space == PROF_SPACE_X ? 0 : space =
 // One slot's executions into its node and the totals, as the hook adds
 // them one by one.
 void fold_slot(profile_tables& t, profile_code_slot& slot) {
-  if (slot.executions == 0 && slot.cycles == 0) return;
+  if (slot.node == nullptr || (slot.executions == 0 && slot.cycles == 0)) return;
   auto* node = static_cast<code_node*>(const_cast<void*>(slot.node));
   const uint32_t times = slot.executions;
   node->executions += times;
@@ -237,7 +237,11 @@ void arm_address(profile_tables& t, const code_node* node, uint32_t address) {
                    (node->directives & TRACKED) == 0 && node->source_word == nullptr &&
                    !addresses_program(node->decoded);
   if (!own) {
-    if (page) page->slots[address % PROFILE_PAGE_WORDS].node = nullptr;
+    if (page) {
+      profile_code_slot& slot = page->slots[address % PROFILE_PAGE_WORDS];
+      fold_slot(t, slot);
+      slot.node = nullptr;
+    }
     return;
   }
   if (!page) {

@@ -151,8 +151,8 @@ struct profile_tables {
 extern profile_tables* cur_tables;
 // A device's tables, with the counts the engine made folded in.
 profile_tables* profiler_tables(int device);
-// Folds a device's counts into its tables: every count, or those of the
-// instruction at one program address (before the hook looks at it).
+// Folds the counts the engine made for a device into its tables, as the
+// hook would have counted each instruction.
 void fold_profile_counts(int device);
 
 // Interface entry points.
