@@ -141,8 +141,8 @@ bool make_device(int d, const char* type, break_setup breaks, bool cycle_engine)
     execute_command_line(d, "change tpr 99 tcr $8200");
     execute_command_line(d, "change cra0 $6007 crb0 $3030 cra1 $0307 crb1 $3830 pcc $3ff");
   } else if (breaks == PROFILED) {
-    // Profiled: the hook at every instruction end, the references and the
-    // sample; the device leaves the fast engine.
+    // Profiled: plain instructions counted per program address and data
+    // word, the others through the hook at their ends.
     device_insts[d]->work_dir = stream_dir();
     execute_command_line(d, ("log p prof" + std::to_string(d) + " -o").c_str());
   } else if (breaks == TWO_STREAMS) {

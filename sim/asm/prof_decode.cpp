@@ -210,19 +210,19 @@ void mode_names(mode_name_table& table) {
     for (std::size_t m = 0; m < mode_texts.size(); ++m) table[g][m] = mode_texts[m];
 }
 
-void accumulate_moves(const profile_record& r, family_profile_counts& counts) {
+void accumulate_moves(const profile_record& r, family_profile_counts& counts, uint32_t times) {
   const decoded_instruction& d = r.decoded;
   if (d.parallel == 0) return;
   const auto c = static_cast<std::size_t>(d.class_index);
-  if (d.moves == 0) counts.class_no_move[c] += 1;
-  if (d.moves == 1) counts.class_single[c] += 1;
-  if (d.moves == 2) counts.class_double[c] += 1;
-  if (d.moves > 0) counts.moves[d.paired][d.moves - 1] += 1;
+  if (d.moves == 0) counts.class_no_move[c] += times;
+  if (d.moves == 1) counts.class_single[c] += times;
+  if (d.moves == 2) counts.class_double[c] += times;
+  if (d.moves > 0) counts.moves[d.paired][d.moves - 1] += times;
 }
 
-void accumulate_modes(const profile_record& r, family_profile_counts& counts) {
-  auto count = [&counts](const decoded_instruction::operand& op) {
-    if (op.space != PROF_SPACE_FREE) counts.modes[op.group][op.mode] += 1;
+void accumulate_modes(const profile_record& r, family_profile_counts& counts, uint32_t times) {
+  auto count = [&counts, times](const decoded_instruction::operand& op) {
+    if (op.space != PROF_SPACE_FREE) counts.modes[op.group][op.mode] += times;
   };
   for (const auto& op : r.decoded.operands) count(op);
   for (const auto& op : r.decoded.move_operands) count(op);

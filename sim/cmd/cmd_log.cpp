@@ -220,7 +220,7 @@ void start_profiling(const char*) {
   std::snprintf(block.file_name, sizeof block.file_name, "%s", path.c_str());
   block.previous_pc = cur_inst->pc;
   block.instruction_start = 1;
-  // A profiled device runs cycle by cycle, with the hook.
+  // A profiled device takes the profiler's sample and hook, or its counts.
   set_device_profiled(cur_device, 1);
   session_print("Initializing profiler. Please wait...", 1);
   screen_flush();

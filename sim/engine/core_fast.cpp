@@ -508,14 +508,15 @@ bool alu_two_reads(fast_step& s) {
   return &p;
 }
 
-// A read of a one-piece instruction, as complete_accesses does it (not
-// profiled, the condition true), but for the address and data latches,
+// A read of a one-piece instruction, as complete_accesses does it (the
+// condition true), but for the address and data latches,
 // which are scratch (core_scratch_ranges): only an accumulator's load
 // reads its latch.
 [[gnu::always_inline]] inline void lean_read(uint32_t* w, const plain_page& page, uint32_t address, int reg,
                                              int latch, uint32_t epoch) {
   const uint32_t value = page.base[address & 0xFF] & WORD;
   note_page(page, address, 1, 0, epoch);
+  if (cur_inst->profiled) [[unlikely]] note_profiled(SPACE_X, address, 0);
   if (reg != CORE_A && reg != CORE_B) {
     fast_store_reg(reg, value);
   } else {
@@ -533,6 +534,7 @@ bool alu_two_reads(fast_step& s) {
   const uint32_t old = word & WORD;
   word = value;
   note_page(page, address, 0, old != value ? ATTR_CHANGED : 0u, epoch);
+  if (cur_inst->profiled) [[unlikely]] note_profiled(SPACE_X, address, 1);
   if (watched) [[unlikely]]
     fast_stream_store(address);
 }
@@ -549,12 +551,13 @@ void run_alu_of(const decoded_word& d) {
 
 // What a one-piece instruction (one word of one instruction cycle: its
 // record's `lean`) needs of its frame: the bus at rest and the clocking
-// steady (nothing to clock), no pin written since, not profiled, no memory
-// input stream, and its fetches plain.
+// steady (nothing to clock), no pin written since, not profiled unless it
+// is counted without the profiler's hook (its references only counted),
+// no memory input stream, and its fetches plain.
 [[gnu::always_inline]] inline bool lean_frame(const device_inst& inst, const device_state& st, const uint32_t* w,
                                               const plain_page* pages, const decoded_word& d, bool repeat_pass,
                                               bool bus_rest, bool clock_steady) {
-  return bus_rest && clock_steady && inst.pins_changed == 0 && !inst.profiled &&
+  return bus_rest && clock_steady && inst.pins_changed == 0 && (!inst.profiled || st.profile.counting != nullptr) &&
          !(st.stream_plan & STREAMS_X_READS) && fetches_plain(w, pages, d, repeat_pass);
 }
 

@@ -76,8 +76,9 @@ struct profile_family_ops {
   int (*classify)(const decoded_instruction& d);
   const char* (*class_name)(int index);
   void (*mode_names)(mode_name_table& table);
-  void (*accumulate_moves)(const profile_record& r, family_profile_counts& counts);
-  void (*accumulate_modes)(const profile_record& r, family_profile_counts& counts);
+  // Each adds what `times` executions of the record's instruction add.
+  void (*accumulate_moves)(const profile_record& r, family_profile_counts& counts, uint32_t times);
+  void (*accumulate_modes)(const profile_record& r, family_profile_counts& counts, uint32_t times);
   int (*conditional)(const profile_record& r);
   int (*call_test)(const decoded_instruction& d);
   int (*branch_test)(const decoded_instruction& d);

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 struct profiler_iface {
   // Called at every instruction end of a profiled device.
@@ -53,6 +54,45 @@ struct loop_measure {
   uint32_t count = 0;
 };
 
+// What a profiled device's plain instructions add up without the hook:
+// an instruction the profiler has seen once, whose contribution is its
+// code node's (no condition, call, return, directive or program-memory
+// operand) and that runs straight (no stall), is counted per program
+// address, and its data references per word. The profiler folds the
+// counts into its tables before it reads them or sees the address again.
+// Pages are made as addresses are used.
+struct profile_code_slot {
+  const void* node = nullptr;  // the profiler's code node; null: the hook
+  std::array<uint32_t, 2> words{};
+  uint32_t two_word = 0;
+  uint32_t executions = 0;
+  uint32_t cycles = 0;
+  uint32_t last_cycle = 0;  // the count at its last end
+};
+constexpr uint32_t PROFILE_PAGE_WORDS = 256;
+constexpr uint32_t PROFILE_PAGES = 0x10000 / PROFILE_PAGE_WORDS;
+struct profile_code_page {
+  std::array<profile_code_slot, PROFILE_PAGE_WORDS> slots{};
+};
+struct profile_data_page {
+  std::array<uint32_t, PROFILE_PAGE_WORDS> reads{}, writes{};
+};
+// Data words by memory class: x internal, external, internal ROM,
+// external ROM (the profiler's PROF_* classes).
+constexpr int PROFILE_DATA_CLASSES = 4;
+struct profile_counts {
+  std::array<std::unique_ptr<profile_code_page>, PROFILE_PAGES> code;
+  std::array<std::array<std::unique_ptr<profile_data_page>, PROFILE_PAGES>, PROFILE_DATA_CLASSES> x_data;
+  // The slot armed at a program address, or null.
+  profile_code_slot* slot_at(uint32_t address) const {
+    if (address > 0xFFFF) return nullptr;
+    profile_code_page* page = code[address / PROFILE_PAGE_WORDS].get();
+    if (page == nullptr) return nullptr;
+    profile_code_slot* slot = &page->slots[address % PROFILE_PAGE_WORDS];
+    return slot->node != nullptr ? slot : nullptr;
+  }
+};
+
 // Per-device profiler block, part of device_state; cleared when a profile
 // log is opened.
 struct profiler_block {
@@ -67,6 +107,15 @@ struct profiler_block {
   uint32_t sample_omr = 0;
   uint32_t instruction_start = 0;
   uint32_t first_cycle = 0;
+  // The profiler's counts (null: every end through the hook); whether the
+  // instruction after the last hooked one may be counted (nothing the
+  // subroutine tracking or the loop measure does depends on it); the slot
+  // of the instruction in progress while it is counted; the last one
+  // counted since the hook last ran.
+  profile_counts* counts = nullptr;
+  int may_count = 0;
+  profile_code_slot* counting = nullptr;
+  profile_code_slot* last_counted = nullptr;
 };
 
 inline bool profiler_attached() { return profiler != nullptr; }

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
@@ -95,6 +96,9 @@ thread_local std::array<sample_regs, TYPE_COUNT> sample_lookup;
 [[gnu::noinline]] void sample_profiler(int device, profiler_block& block) {
   if (block.instruction_start == 0) return;
   block.instruction_start = 0;
+  // Not counted: an instruction the straight-line executor declined runs
+  // here, with its stalls, through the hook.
+  block.counting = nullptr;
   if (block.first_cycle == 0) block.first_cycle = 1;
   sample_regs& regs = sample_lookup[static_cast<std::size_t>(cur_inst->type)];
   if (!regs.looked_up) {
@@ -223,6 +227,28 @@ void set_device_profiled(int device, int on) {
   device_states[device]->run_plan_stale = 1;
 }
 
+namespace {
+
+[[gnu::noinline]] profile_data_page* make_data_page(profile_counts& counts, uint32_t mem_class, uint32_t page) {
+  auto& slot = counts.x_data[mem_class][page];
+  slot.reset(new (std::nothrow) profile_data_page());
+  return slot.get();
+}
+
+void count_x_reference(profile_counts& counts, uint32_t mem_class, uint32_t address, int write) {
+  const uint32_t page = address / PROFILE_PAGE_WORDS;
+  profile_data_page* p = counts.x_data[mem_class][page].get();
+  if (p == nullptr) [[unlikely]] {
+    p = make_data_page(counts, mem_class, page);
+    // No memory for the page: the reference is dropped, as a full list drops one.
+    if (p == nullptr) return;
+  }
+  auto& counter = write != 0 ? p->writes : p->reads;
+  counter[address % PROFILE_PAGE_WORDS] += 1;
+}
+
+}  // namespace
+
 void profile_note_reference(int space, uint32_t address, int write) {
   // Engine space code to the profiler's space and memory class.
   struct space_class {
@@ -241,7 +267,14 @@ void profile_note_reference(int space, uint32_t address, int write) {
   };
   const space_class c = classify(space);
   if (c.space == PROF_SPACE_FREE) return;
-  for (profile_reference& r : cur_state->profile.references) {
+  profiler_block& block = cur_state->profile;
+  if (block.counting != nullptr) {
+    // A counted instruction addresses no program memory: its fetches are
+    // no references.
+    if (c.space == PROF_SPACE_X) count_x_reference(*block.counts, c.mem_class, address & 0xFFFF, write);
+    return;
+  }
+  for (profile_reference& r : block.references) {
     if (r.space != PROF_SPACE_FREE) continue;
     r = {c.space, c.mem_class, address & 0xFFFF, 0, write != 0 ? 1u : 0u};
     return;
@@ -352,6 +385,20 @@ namespace {
 // an end reached whole counts as one reached cycle by cycle.
 inline void profile_end(int device, const device_inst& inst) {
   if (inst.profiled != 0) [[unlikely]] {
+    profiler_block& block = device_states[device]->profile;
+    if (block.counting != nullptr) {
+      // What the hook adds for it, kept in its slot.
+      profile_code_slot& slot = *block.counting;
+      const uint32_t now = inst.cycles;
+      slot.executions += 1;
+      slot.cycles += block.previous_cycles > now ? 0 : now - block.previous_cycles;
+      slot.last_cycle = now;
+      block.previous_pc = inst.pc;
+      block.previous_cycles = now;
+      block.last_counted = &slot;
+      block.counting = nullptr;
+      return;
+    }
     if (profiler != nullptr && profiler->profile_instruction != nullptr)
       profiler->profile_instruction(device);
   }
@@ -602,7 +649,25 @@ bool straight_end_done(int device, bool& plain_go, bool at_bound, int cycles) {
   return true;
 }
 
-void profile_sample(int device) { sample_profiler(device, cur_state->profile); }
+void profile_sample(int device) {
+  profiler_block& block = cur_state->profile;
+  if (block.instruction_start == 0) return;
+  // An instruction the profiler armed its address for, with the words it
+  // saw there, is counted at its end (the sample stays to be taken should
+  // the executor decline it).
+  if (block.may_count != 0 && block.counts != nullptr) {
+    if (profile_code_slot* slot = block.counts->slot_at(block.previous_pc)) {
+      uint32_t word = 0;
+      if (read_program_word(block.previous_pc, &word) != 0 && (word & 0xFFFF) == slot->words[0] &&
+          (slot->two_word == 0 ||
+           (read_program_word(block.previous_pc + 1, &word) != 0 && (word & 0xFFFF) == slot->words[1]))) {
+        block.counting = slot;
+        return;
+      }
+    }
+  }
+  sample_profiler(device, block);
+}
 
 namespace {
 

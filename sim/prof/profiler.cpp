@@ -1,11 +1,13 @@
 #include "sim/prof/profiler.h"
 
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "sim/cdb/coff.h"
 #include "sim/engine/device.h"
 #include "sim/frontend.h"
+#include "sim/prof/subroutines.h"
 
 profile_tables* cur_tables = nullptr;
 
@@ -83,10 +85,18 @@ const profile_family_ops* family_ops() {
   return cur_family != nullptr ? cur_family->profile_ops : nullptr;
 }
 
+// A device's tables as they stand (made when missing).
+profile_tables* tables_of(int device) {
+  if (device < 0 || device >= DEVICE_MAX) return nullptr;
+  auto& slot = device_tables[static_cast<std::size_t>(device)];
+  if (!slot) slot = std::make_unique<profile_tables>();
+  return slot.get();
+}
+
 // Points the current-tables pointer (and the error flag the checked
 // allocation sets) at a device's tables.
 profile_tables* select_tables(int device) {
-  cur_tables = profiler_tables(device);
+  cur_tables = tables_of(device);
   prof_error_flags = cur_tables != nullptr ? &cur_tables->flags : nullptr;
   return cur_tables;
 }
@@ -144,7 +154,151 @@ void keep_if_only(profile_tables& t, code_node& node) {
 
 uint32_t space_slot(uint32_t space) { return space == PROF_SPACE_X ? 0 : space == PROF_SPACE_Y ? 1 : 2; }
 
+// --- Counts made without the hook ------------------------------------------------
+
+// One slot's executions into its node and the totals, as the hook adds
+// them one by one.
+void fold_slot(profile_tables& t, profile_code_slot& slot) {
+  if (slot.node == nullptr || (slot.executions == 0 && slot.cycles == 0)) return;
+  auto* node = static_cast<code_node*>(const_cast<void*>(slot.node));
+  const uint32_t times = slot.executions;
+  node->executions += times;
+  node->cycles += slot.cycles;
+  node->last_cycle = slot.last_cycle;
+  t.instructions += times;
+  t.code_words += times * (slot.two_word != 0 ? 2 : 1);
+  if (const profile_family_ops* ops = family_ops()) {
+    t.dynamic_occurrences[static_cast<std::size_t>(ops->classify(node->decoded)) % PROFILE_CLASSES] += times;
+    profile_record r;
+    r.decoded = node->decoded;
+    ops->accumulate_modes(r, t.family, times);
+    ops->accumulate_moves(r, t.family, times);
+  }
+  slot.executions = 0;
+  slot.cycles = 0;
+}
+
+// The counts of the instruction at a program address, before the node
+// look-ups there compare when its nodes last ran.
+void fold_at(profile_tables& t, uint32_t address) {
+  if (!t.counts) return;
+  if (profile_code_slot* slot = t.counts->slot_at(address)) fold_slot(t, *slot);
+}
+
+// The last instruction counted, as the hook would have left the tables
+// after it: the subroutine tracking's previous node (no call: no call
+// taken) and the count of the last end.
+void settle_last_counted(profile_tables& t, profiler_block& block) {
+  profile_code_slot* slot = block.last_counted;
+  block.last_counted = nullptr;
+  if (slot == nullptr || slot->node == nullptr) return;
+  t.last_cycle = slot->last_cycle;
+  if (subroutine_tracking* s = t.subroutines.get(); s != nullptr && s->errors == 0) {
+    s->previous = static_cast<code_node*>(const_cast<void*>(slot->node));
+    s->taken_call = false;
+  }
+}
+
+// Whether the hook may leave the next instruction to the counts: nothing
+// the subroutine tracking does at it depends on it (no call taken just
+// before, no return to pop, no source-line routine open, tracking begun)
+// and no loop is measured.
+bool next_may_count(const profile_tables& t, const profiler_block& block) {
+  if (!t.counts || t.copies || (t.flags & PROF_FLAG_NO_OUTPUT) != 0 || t.state != TABLES_RUNNING ||
+      block.loop.phase != LOOP_IDLE)
+    return false;
+  const subroutine_tracking* s = t.subroutines.get();
+  if (s == nullptr) return false;
+  if (s->errors != 0) return true;
+  return s->started && s->root != nullptr && !s->taken_call &&
+         (s->previous == nullptr || (s->previous->directives & NODE_RETURN) == 0) &&
+         s->frames[static_cast<std::size_t>(s->depth)].line_entry == nullptr;
+}
+
+// Instruction fetches are no data references, unless the instruction
+// itself addresses program memory.
+bool addresses_program(const decoded_instruction& d) {
+  for (const auto& op : d.operands)
+    if (op.space == PROF_SPACE_P) return true;
+  for (const auto& op : d.move_operands)
+    if (op.space == PROF_SPACE_P) return true;
+  return false;
+}
+
+// After the hook counted `node` at its address: the address is left to
+// the counts when the node's contribution is all its own (no condition,
+// no call, return or directive the tracking follows, no program-memory
+// operand), else to the hook.
+void arm_address(profile_tables& t, const code_node* node, uint32_t address) {
+  if (!t.counts || address > 0xFFFF) return;
+  auto& page = t.counts->code[address / PROFILE_PAGE_WORDS];
+  constexpr uint32_t TRACKED = NODE_IGNORE | NODE_RETURN | NODE_CALL | NODE_ANY;
+  const bool own = node != nullptr && !t.copies && node->decoded.condition == 0 &&
+                   (node->directives & TRACKED) == 0 && node->source_word == nullptr &&
+                   !addresses_program(node->decoded);
+  if (!own) {
+    if (page) {
+      profile_code_slot& slot = page->slots[address % PROFILE_PAGE_WORDS];
+      fold_slot(t, slot);
+      slot.node = nullptr;
+    }
+    return;
+  }
+  if (!page) {
+    page.reset(new (std::nothrow) profile_code_page());
+    if (!page) return;  // no memory for it: the hook goes on counting there
+  }
+  profile_code_slot& slot = page->slots[address % PROFILE_PAGE_WORDS];
+  if (slot.node != node) {
+    fold_slot(t, slot);
+    slot = {};
+    slot.node = node;
+    slot.words = node->decoded.words;
+    slot.two_word = (node->decoded.flags & INSTR_TWO_WORD) != 0 ? 1 : 0;
+  }
+}
+
 }  // namespace
+
+void fold_profile_counts(int device) {
+  profile_tables* tables = tables_of(device);
+  if (tables == nullptr || !tables->counts) return;
+  profile_tables* const previous = cur_tables;
+  uint32_t* const previous_flags = prof_error_flags;
+  select_tables(device);
+  profile_tables& t = *tables;
+  try {
+    for (auto& page : t.counts->code)
+      if (page)
+        for (profile_code_slot& slot : page->slots)
+          if (slot.node != nullptr) fold_slot(t, slot);
+    for (uint32_t mem_class = 0; mem_class < PROFILE_DATA_CLASSES; ++mem_class)
+      for (uint32_t p = 0; p < PROFILE_PAGES; ++p) {
+        profile_data_page* page = t.counts->x_data[mem_class][p].get();
+        if (page == nullptr) continue;
+        for (uint32_t k = 0; k < PROFILE_PAGE_WORDS; ++k) {
+          const uint32_t reads = page->reads[k], writes = page->writes[k];
+          if ((reads | writes) == 0) continue;
+          page->reads[k] = page->writes[k] = 0;
+          data_node* node = profile_data_node(PROF_SPACE_X, p * PROFILE_PAGE_WORDS + k);
+          node->reads += reads;
+          t.reads[mem_class] += reads;
+          if (writes == 0) continue;
+          node->writes += writes;
+          t.writes[mem_class] += writes;
+          if ((node->flags & DATA_UNDEFINED) != 0) {
+            t.undefined_writes[space_slot(PROF_SPACE_X)] += 1;
+            node->flags &= ~DATA_UNDEFINED;
+          }
+        }
+      }
+    if (device_states[device] != nullptr && device_states[device]->profile.counts == t.counts.get())
+      settle_last_counted(t, device_states[device]->profile);
+  } catch (const prof_abandon&) {
+  }
+  cur_tables = previous;
+  prof_error_flags = previous_flags;
+}
 
 data_node* profile_data_node(uint32_t space, uint32_t address) {
   data_node** kept = nullptr;
@@ -172,6 +326,7 @@ namespace {
 
 void count_reference(profile_reference& ref) {
   profile_tables& t = *cur_tables;
+  if (ref.write != 0 && ref.space == PROF_SPACE_P) fold_at(t, ref.address);
   data_node* node = profile_data_node(ref.space, ref.address);
   const std::size_t mem_class = ref.mem_class & 3;
   if (ref.write != 0) {
@@ -204,16 +359,6 @@ void count_reference(profile_reference& ref) {
   ref.space = PROF_SPACE_FREE;
 }
 
-// Instruction fetches are no data references, unless the instruction
-// itself addresses program memory.
-bool addresses_program(const decoded_instruction& d) {
-  for (const auto& op : d.operands)
-    if (op.space == PROF_SPACE_P) return true;
-  for (const auto& op : d.move_operands)
-    if (op.space == PROF_SPACE_P) return true;
-  return false;
-}
-
 profiler_iface interface_record = {
     profile_instruction, profiler_save_state, profiler_restore_state, profiler_start, profiler_report,
 };
@@ -221,10 +366,8 @@ profiler_iface interface_record = {
 }  // namespace
 
 profile_tables* profiler_tables(int device) {
-  if (device < 0 || device >= DEVICE_MAX) return nullptr;
-  auto& slot = device_tables[static_cast<std::size_t>(device)];
-  if (!slot) slot = std::make_unique<profile_tables>();
-  return slot.get();
+  fold_profile_counts(device);
+  return tables_of(device);
 }
 
 code_node* new_code_node(uint32_t address, uint32_t kind, uint32_t decode_address) {
@@ -268,10 +411,12 @@ int accumulate_profile(profile_record& r, profile_reference* references, std::si
     profile_tables* tables = select_tables(cur_device);
     if (tables == nullptr || tables->state == TABLES_OFF) return 0;
     profile_tables& t = *tables;
+    t.counted_node = nullptr;
     if ((t.flags & PROF_FLAG_NO_OUTPUT) != 0) return 1;
     const profile_family_ops& ops = *family_ops();
     if (t.state == TABLES_STARTED) t.state = TABLES_FIRST;
     const decoded_instruction& d = r.decoded;
+    fold_at(t, d.address);
     // The only node at an address is the one the look-ups below find
     // whenever its words are the instruction's.
     code_node* node = d.address <= 0xFFFF && !t.only_code.empty() ? t.only_code[d.address] : nullptr;
@@ -300,14 +445,16 @@ int accumulate_profile(profile_record& r, profile_reference* references, std::si
     t.dynamic_occurrences[static_cast<std::size_t>(ops.classify(d)) % PROFILE_CLASSES] += 1;
     t.stall_cycles += r.stall_cycles;
     t.code_words += (d.flags & INSTR_TWO_WORD) != 0 ? 2 : 1;
-    ops.accumulate_modes(r, t.family);
-    ops.accumulate_moves(r, t.family);
+    ops.accumulate_modes(r, t.family, 1);
+    ops.accumulate_moves(r, t.family, 1);
 
     for (std::size_t k = 0; k < count; ++k)
       if (references[k].space != PROF_SPACE_FREE) count_reference(references[k]);
 
     track_subroutines(t, *node, conditional, taken, r.cycle_now - r.cycles);
+    t.counted_node = node;
     if (r.loop != nullptr) {
+      fold_at(t, r.loop->pc);
       code_node* loop_node = latest_node(r.loop->pc);
       if (loop_node == nullptr) return 0;
       loop_node->loop_cycles += r.loop->cycles;
@@ -353,8 +500,14 @@ void profile_instruction(int device) {
   if (used > 0 && !addresses_program(r.decoded))
     for (std::size_t k = 0; k < used; ++k)
       if (block.references[k].space == PROF_SPACE_P) block.references[k].space = PROF_SPACE_FREE;
+  profile_tables* t = tables_of(device);
+  if (block.last_counted != nullptr && t != nullptr) settle_last_counted(*t, block);
   accumulate_profile(r, block.references.data(), used);
   for (std::size_t k = 0; k < used; ++k) block.references[k] = {};
+  if (t != nullptr && t->counts && block.counts == t->counts.get()) {
+    arm_address(*t, t->counted_node, r.decoded.address);
+    block.may_count = next_may_count(*t, block) ? 1 : 0;
+  }
 
   if (loop.phase == LOOP_FINISHED) loop.phase = LOOP_IDLE;
   block.previous_pc = inst.pc;
@@ -375,6 +528,13 @@ int profiler_start(const char* coff_name, const char* output_name, const char* m
     t.symbols = std::make_unique<ordered_list>(CMP_SYMBOL, t.pool.get());
     t.state = TABLES_STARTED;
     t.source_line_mode = -1;
+    t.counts = std::make_unique<profile_counts>();
+    if (device_states[cur_device] != nullptr) {
+      profiler_block& block = device_states[cur_device]->profile;
+      block.counts = t.counts.get();
+      block.may_count = 0;
+      block.counting = block.last_counted = nullptr;
+    }
     t.coff_name = t.pool->copy_string(coff_name != nullptr && *coff_name != '\0' ? coff_name : nullptr);
     t.output_name =
         t.pool->copy_string(output_name != nullptr && *output_name != '\0' ? output_name : DEFAULT_OUTPUT);
@@ -402,12 +562,20 @@ void profiler_clear() {
   t->symbols.reset();
   t->routines.reset();
   t->pool.reset();
-  for (auto& slot : device_tables)
-    if (slot.get() == t) {
-      slot = std::make_unique<profile_tables>();
-      cur_tables = slot.get();
-      prof_error_flags = &cur_tables->flags;
+  for (std::size_t d = 0; d < device_tables.size(); ++d) {
+    auto& slot = device_tables[d];
+    if (slot.get() != t) continue;
+    // The counts go with the tables.
+    if (device_states[d] != nullptr && device_states[d]->profile.counts == t->counts.get()) {
+      profiler_block& block = device_states[d]->profile;
+      block.counts = nullptr;
+      block.may_count = 0;
+      block.counting = block.last_counted = nullptr;
     }
+    slot = std::make_unique<profile_tables>();
+    cur_tables = slot.get();
+    prof_error_flags = &cur_tables->flags;
+  }
 }
 
 int profiler_save_state(const char* name, int device, int continued) {
@@ -465,6 +633,7 @@ int profiler_report(uint32_t final_cycles) {
   if (t == nullptr || t->state == TABLES_OFF) return 0;
   int ok = 0;
   try {
+    fold_profile_counts(cur_device);
     t->total_cycles = final_cycles;
     t->writer.open(t->coff_name, t->output_name, t->mode);
     prof_note_sink = [](const char* text) { cur_tables->writer.print_text(text); };

@@ -136,6 +136,12 @@ struct profile_tables {
   // tables are cleared.
   std::vector<code_node*> only_code;
   std::array<std::vector<data_node*>, 4> data_at;
+  // The counts the engine makes without the hook (the device's block
+  // points at them); none are made while some node is code copied at
+  // run time (the reads its copy test follows come one by one).
+  std::unique_ptr<profile_counts> counts;
+  bool copies = false;
+  code_node* counted_node = nullptr;  // the node accumulate_profile counted last
 
   profile_tables();
   ~profile_tables();
@@ -143,7 +149,11 @@ struct profile_tables {
 
 // The current device's tables while a profiler operation runs.
 extern profile_tables* cur_tables;
+// A device's tables, with the counts the engine made folded in.
 profile_tables* profiler_tables(int device);
+// Folds the counts the engine made for a device into its tables, as the
+// hook would have counted each instruction.
+void fold_profile_counts(int device);
 
 // Interface entry points.
 int profiler_start(const char* coff_name, const char* output_name, const char* mode);

@@ -161,6 +161,7 @@ struct analysis {
       if (node != nullptr && copied) {
         node->copy_space = PROF_SPACE_P;
         node->copy_address = load;
+        t.copies = true;
       }
       if (node == nullptr) {
         t.initialized[2] += 1;

@@ -146,80 +146,91 @@ TEST_F(engine_diff, RandomProgramsOnEveryTypeLeaveTheSameStateAtEveryEnd) {
 // address registers near the ends of internal memory and on peripheral
 // registers (which must fall back), modulo and reverse-carry modifiers,
 // saturation, scaling and accumulators with their extension in use.
+struct straight_classes {
+  std::mt19937 rng{14};
+  template <class Table>
+  auto pick(const Table& table) {
+    return table[rng() % std::size(table)];
+  }
+  // Program `p` of a type on both devices, armed.
+  void place(const char* type, int p) {
+    constexpr uint32_t addresses[] = {0x0000, 0x0001, 0x00FF, 0x07FE, 0x07FF, 0x0800,
+                                      0x0FFF, 0xFF7F, 0xFFC4, 0xFFDF, 0xFFFF, 0x0123};
+    constexpr uint32_t modifiers[] = {0x0000, 0xFFFF, 0xFFFF, 0x0007, 0x003F, 0x0800};
+    struct rare_class {
+      uint32_t mask, value;
+    };
+    constexpr rare_class rare_classes[] = {
+        {0xFC02, 0x1000}, {0xFFF0, 0x0110}, {0xFFFF, 0x0009}, {0xFFFE, 0x0006}, {0xFFF0, 0x0150},
+        {0xFFE0, 0x0420}, {0xFFE0, 0x0400}, {0xFC00, 0x2C00}, {0xFF00, 0x0B00}, {0xFF00, 0x0A00},
+        {0xFFF0, 0x0120}, {0xFE10, 0x0600}, {0xFF10, 0x0710}, {0xFF10, 0x0610}, {0xFC00, 0x2000},
+        {0xFE00, 0x1800}, {0xF814, 0x3810}, {0xFC00, 0x2400}, {0xFFE0, 0x00E0}, {0xFFE0, 0x00C0}};
+    // Short branches go a few words either way, short calls into the body.
+    auto in_program = [](uint32_t word, uint32_t r) {
+      struct near_row {
+        uint32_t mask, value, field;
+      };
+      constexpr near_row rows[] = {{0xFF00, 0x0B00, 0xFF}, {0xFC00, 0x2C00, 0x3F}, {0xFF00, 0x0A00, 0xFF}};
+      for (const near_row& row : rows) {
+        if ((word & row.mask) != row.value) continue;
+        const uint32_t near = row.value == 0x0A00 ? 2 + r % 38 : (r % 16 - 8) & row.field;
+        return (word & ~row.field) | near;
+      }
+      return word;
+    };
+    // do #4,last; the body; jmp >0.
+    // Second words stay small: jumps land in the program, loops end in it.
+    std::vector<uint32_t> body;
+    bool two_words = false;  // a fifth of them two-word ones
+    while (body.size() < 40) {
+      // Half of them from the rarer classes: flow, loops, tcc, short moves.
+      const uint32_t r = rng() & 0xFFFF;
+      const rare_class rare = pick(rare_classes);
+      const uint32_t word = in_program(rng() % 2 ? (rare.value | (r & ~rare.mask)) & 0xFFFF : r, rng());
+      const decoded_word& d = decoded_word_of(static_cast<uint16_t>(word));
+      if (d.fast == nullptr || (d.words == 2) != two_words) continue;
+      two_words = rng() % 5 == 0;
+      if (rng() % 6 == 0) body.push_back(0x0F00 | (rng() % 4));  // rep #0..3
+      body.push_back(word);
+      if (d.words == 2) body.push_back(rng() % 40);
+    }
+    std::vector<uint32_t> data(0x800);
+    for (uint32_t& word : data) word = rng() & 0xFFFF;
+    const uint32_t last = 1 + static_cast<uint32_t>(body.size());
+    std::vector<std::pair<const char*, uint32_t>> regs = {
+        {"sr", 0x300u | (pick(std::array{0u, 0x400u, 0x800u}))},
+        {"a2", rng() & 0xFF}, {"a1", rng() & 0xFFFF}, {"b2", rng() & 0xFF}, {"b1", rng() & 0xFFFF}};
+    for (const char* r : {"r0", "r1", "r2", "r3"}) regs.push_back({r, pick(addresses)});
+    for (const char* m : {"m0", "m1", "m2", "m3"}) regs.push_back({m, pick(modifiers)});
+    for (const char* n : {"n0", "n1", "n2", "n3"}) regs.push_back({n, rng() % 5});
+    // The stack empty, nearly full or in error.
+    regs.push_back({"sp", pick(std::array{0u, 0u, 1u, 13u, 14u, 0x1Eu, 0x30u})});
+    ends_seen[0].clear();
+    ends_seen[1].clear();
+    for (int d : {FAST, CYCLE}) {
+      engine_pair::make(d, type, d == CYCLE);
+      char loop[32];
+      std::snprintf(loop, sizeof loop, "do #4,$%x", last);
+      assemble(d, 0, loop);
+      for (uint32_t a = 0; a < body.size(); ++a) put(d, SPACE_P, 2 + a, body[a]);
+      assemble(d, last + 1, "jmp >$0");
+      for (uint32_t a = 0; a < data.size(); ++a) put(d, SPACE_X, a, data[a]);
+      set(d, "pc", 0);
+      for (const auto& [name, value] : regs) set(d, name, value);
+      set_saturation(d, p % 2 != 0);
+      arm(d);
+    }
+  }
+};
+
 TEST_F(engine_diff, StraightClassesAtTheirEdgesLeaveTheSameState) {
   constexpr int PROGRAMS_PER_TYPE = 8;
-  constexpr uint32_t addresses[] = {0x0000, 0x0001, 0x00FF, 0x07FE, 0x07FF, 0x0800,
-                                    0x0FFF, 0xFF7F, 0xFFC4, 0xFFDF, 0xFFFF, 0x0123};
-  constexpr uint32_t modifiers[] = {0x0000, 0xFFFF, 0xFFFF, 0x0007, 0x003F, 0x0800};
-  std::mt19937 rng(14);
-  auto pick = [&rng](const auto& table) { return table[rng() % std::size(table)]; };
-  struct rare_class {
-    uint32_t mask, value;
-  };
-  constexpr rare_class rare_classes[] = {
-      {0xFC02, 0x1000}, {0xFFF0, 0x0110}, {0xFFFF, 0x0009}, {0xFFFE, 0x0006}, {0xFFF0, 0x0150},
-      {0xFFE0, 0x0420}, {0xFFE0, 0x0400}, {0xFC00, 0x2C00}, {0xFF00, 0x0B00}, {0xFF00, 0x0A00},
-      {0xFFF0, 0x0120}, {0xFE10, 0x0600}, {0xFF10, 0x0710}, {0xFF10, 0x0610}, {0xFC00, 0x2000},
-      {0xFE00, 0x1800}, {0xF814, 0x3810}, {0xFC00, 0x2400}, {0xFFE0, 0x00E0}, {0xFFE0, 0x00C0}};
-  // Short branches go a few words either way, short calls into the body.
-  auto in_program = [](uint32_t word, uint32_t r) {
-    struct near_row {
-      uint32_t mask, value, field;
-    };
-    constexpr near_row rows[] = {{0xFF00, 0x0B00, 0xFF}, {0xFC00, 0x2C00, 0x3F}, {0xFF00, 0x0A00, 0xFF}};
-    for (const near_row& row : rows) {
-      if ((word & row.mask) != row.value) continue;
-      const uint32_t near = row.value == 0x0A00 ? 2 + r % 38 : (r % 16 - 8) & row.field;
-      return (word & ~row.field) | near;
-    }
-    return word;
-  };
+  straight_classes programs;
   for (const char* type : type_names) {
     uint32_t straight = 0, ends = 0;
     for (int p = 0; p < PROGRAMS_PER_TYPE; ++p) {
       SCOPED_TRACE(std::string(type) + " program " + std::to_string(p));
-      // do #4,last; the body; jmp >0.
-      // Second words stay small: jumps land in the program, loops end in it.
-      std::vector<uint32_t> body;
-      bool two_words = false;  // a fifth of them two-word ones
-      while (body.size() < 40) {
-        // Half of them from the rarer classes: flow, loops, tcc, short moves.
-        const uint32_t r = rng() & 0xFFFF;
-        const rare_class rare = pick(rare_classes);
-        const uint32_t word = in_program(rng() % 2 ? (rare.value | (r & ~rare.mask)) & 0xFFFF : r, rng());
-        const decoded_word& d = decoded_word_of(static_cast<uint16_t>(word));
-        if (d.fast == nullptr || (d.words == 2) != two_words) continue;
-        two_words = rng() % 5 == 0;
-        if (rng() % 6 == 0) body.push_back(0x0F00 | (rng() % 4));  // rep #0..3
-        body.push_back(word);
-        if (d.words == 2) body.push_back(rng() % 40);
-      }
-      std::vector<uint32_t> data(0x800);
-      for (uint32_t& word : data) word = rng() & 0xFFFF;
-      const uint32_t last = 1 + static_cast<uint32_t>(body.size());
-      std::vector<std::pair<const char*, uint32_t>> regs = {
-          {"sr", 0x300u | (pick(std::array{0u, 0x400u, 0x800u}))},
-          {"a2", rng() & 0xFF}, {"a1", rng() & 0xFFFF}, {"b2", rng() & 0xFF}, {"b1", rng() & 0xFFFF}};
-      for (const char* r : {"r0", "r1", "r2", "r3"}) regs.push_back({r, pick(addresses)});
-      for (const char* m : {"m0", "m1", "m2", "m3"}) regs.push_back({m, pick(modifiers)});
-      for (const char* n : {"n0", "n1", "n2", "n3"}) regs.push_back({n, rng() % 5});
-      // The stack empty, nearly full or in error.
-      regs.push_back({"sp", pick(std::array{0u, 0u, 1u, 13u, 14u, 0x1Eu, 0x30u})});
-      ends_seen[0].clear();
-      ends_seen[1].clear();
-      for (int d : {FAST, CYCLE}) {
-        make(d, type);
-        char loop[32];
-        std::snprintf(loop, sizeof loop, "do #4,$%x", last);
-        assemble(d, 0, loop);
-        for (uint32_t a = 0; a < body.size(); ++a) put(d, SPACE_P, 2 + a, body[a]);
-        assemble(d, last + 1, "jmp >$0");
-        for (uint32_t a = 0; a < data.size(); ++a) put(d, SPACE_X, a, data[a]);
-        set(d, "pc", 0);
-        for (const auto& [name, value] : regs) set(d, name, value);
-        set_saturation(d, p % 2 != 0);
-        arm(d);
-      }
+      programs.place(type, p);
       run_both(3000);
       straight += device_states[FAST]->straight_instructions;
       ends += device_states[FAST]->fast_instructions;
@@ -1270,6 +1281,29 @@ void as_if_written_in_one_second(std::string& a, std::string& b) {
   b = plain(b);
 }
 
+// Ends whose instruction the engine counted without the profiler's hook
+// (the hook clears the block's note of the last one counted).
+uint32_t counted_ends[2];
+void record_profiled_end(int device) {
+  record_end(device);
+  if ((device == FAST || device == CYCLE) && device_states[device]->profile.last_counted != nullptr)
+    ++counted_ends[device];
+}
+
+// The two devices' reports, the same but for their names and the second
+// they were written in.
+void expect_same_reports(const std::filesystem::path& scratch, const std::string& fast, const std::string& cycle) {
+  for (const char* ext : {".log", ".ps"}) {
+    std::string a = slurp(scratch / (fast + ext));
+    std::string b = slurp(scratch / (cycle + ext));
+    EXPECT_GT(a.size(), 1000u) << ext;
+    for (std::size_t at = a.find(fast); at != std::string::npos; at = a.find(fast, at + fast.size()))
+      a.replace(at, fast.size(), cycle);
+    as_if_written_in_one_second(a, b);
+    EXPECT_EQ(a, b) << fast << ext;
+  }
+}
+
 // A profiled program on either engine: the same state at every
 // instruction end and the same written profile, the fast device running
 // whole instructions.
@@ -1278,7 +1312,7 @@ struct profiled_case {
   std::vector<fir_line> program;
   uint32_t bcr;
   bool stalls;
-  bool straight;  // some of it runs on the straight-line executor
+  bool straight;  // some of it runs on the straight-line executor (and is counted without the hook)
 };
 
 TEST_F(engine_diff, ProfiledProgramsGiveTheSameProfileOnBothEngines) {
@@ -1300,11 +1334,18 @@ TEST_F(engine_diff, ProfiledProgramsGiveTheSameProfileOnBothEngines) {
        {{0x100, "jmp >$1000"}, {0x1000, "move x:$2000,a"}, {0x1002, "move x:(r0)+,x0"},
         {0x1003, "move a,x:$2001"}, {0x1005, "jmp >$1000"}},
        0x0060, true, false},
+      {"conditions, a call taken or not and a two-word store",
+       {{0x100, "move #$20,r2"}, {0x102, "tst a"}, {0x103, "jsle >$200"}, {0x105, "move a,x:>$30"},
+        {0x107, "inc a x:(r2)+,x0"}, {0x108, "tgt x0,a"}, {0x109, "jlt >$102"}, {0x10b, "dec a"},
+        {0x10c, "jmp >$102"}, {0x200, "rep #3"}, {0x201, "inc a"}, {0x202, "rts"}},
+       0, false, true},
   };
+  instruction_end_observer = record_profiled_end;
   for (const profiled_case& c : cases) {
     SCOPED_TRACE(c.name);
     ends_seen[0].clear();
     ends_seen[1].clear();
+    counted_ends[0] = counted_ends[1] = 0;
     uint32_t stalls[2] = {0, 0};
     std::string nodes[2];
     for (int d : {FAST, CYCLE}) {
@@ -1330,18 +1371,110 @@ TEST_F(engine_diff, ProfiledProgramsGiveTheSameProfileOnBothEngines) {
     EXPECT_EQ(stalls[CYCLE] > 0, c.stalls);
     EXPECT_EQ(device_states[FAST]->fast_instructions, ends_seen[FAST].size());
     EXPECT_EQ(device_states[FAST]->straight_instructions > 0, c.straight);
-    for (const char* ext : {".log", ".ps"}) {
-      std::string a = slurp(scratch / ("prof0" + std::string(ext)));
-      std::string b = slurp(scratch / ("prof1" + std::string(ext)));
-      EXPECT_GT(a.size(), 1000u) << ext;
-      for (std::size_t at = a.find("prof0"); at != std::string::npos; at = a.find("prof0", at)) a[at + 4] = '1';
-      as_if_written_in_one_second(a, b);
-      EXPECT_EQ(a, b) << ext;
-    }
+    EXPECT_EQ(counted_ends[FAST] > 0, c.straight);
+    EXPECT_EQ(counted_ends[CYCLE], 0u);
+    expect_same_reports(scratch, "prof0", "prof1");
     free_all_devices();
   }
+  instruction_end_observer = record_end;
   std::filesystem::remove_all(scratch);
+}
 
+// The straight classes at their edges profiled: flow, loops, repeats,
+// tcc, short calls, data words at the ends of internal memory and on
+// peripheral registers; the counts folded at the end are the hook's.
+TEST_F(engine_diff, ProfiledStraightClassesCountAsTheHookCounts) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "simstraightXXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::filesystem::path scratch = pattern;
+  instruction_end_observer = record_profiled_end;
+  straight_classes programs;
+  for (const char* type : {"73521", "73583"}) {
+    counted_ends[0] = counted_ends[1] = 0;
+    for (int p = 0; p < 8; ++p) {
+      SCOPED_TRACE(std::string(type) + " program " + std::to_string(p));
+      programs.place(type, p);
+      for (int d : {FAST, CYCLE}) {
+        device_insts[d]->work_dir = scratch.string() + "/";
+        execute_command_line(d, ("log p edge" + std::to_string(d) + " -o").c_str());
+        arm(d);
+      }
+      run_both(3000);
+      EXPECT_EQ(profile_nodes(FAST), profile_nodes(CYCLE));
+      for (int d : {FAST, CYCLE}) execute_command_line(d, "log off p");
+      expect_same_reports(scratch, "edge0", "edge1");
+      free_all_devices();
+      if (HasFailure()) break;
+    }
+    EXPECT_GT(counted_ends[FAST], 400u) << type;
+    EXPECT_EQ(counted_ends[CYCLE], 0u);
+  }
+  instruction_end_observer = record_end;
+  std::filesystem::remove_all(scratch);
+}
+
+// The counts the fast engine makes without the hook, folded whenever the
+// tables are read: read between slices (inside the straight runs of a
+// loop, after a call, after a return), across code changed at addresses
+// of the loop between runs (another plain instruction, a conditional
+// one, a call, the first again), with a report written mid-run and
+// profiling started again, and the final report; every read and report
+// as the hook's on the cycle engine. The filter counts nearly every end.
+TEST_F(engine_diff, CountedProfilesFoldAsTheHookCountsAtEveryRead) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "simfoldXXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::filesystem::path scratch = pattern;
+  instruction_end_observer = record_profiled_end;
+  counted_ends[0] = counted_ends[1] = 0;
+  const std::vector<fir_line> program = {
+      {0x100, "move #$0,r1"}, {0x102, "move #$40,r3"}, {0x104, "do #5,$10c"}, {0x106, "move x:(r3)+,x0"},
+      {0x107, "add x0,a x:(r1)+,y0"}, {0x108, "move a,x:>$90"}, {0x10a, "jsr >$200"}, {0x10c, "nop"},
+      {0x10d, "jmp >$100"}, {0x200, "mac x0,y0,b"}, {0x201, "move b,x:(r1)"}, {0x202, "rts"},
+  };
+  for (int d : {FAST, CYCLE}) {
+    make(d, "73521");
+    place_fir(d);
+    assemble(d, program);
+    device_insts[d]->work_dir = scratch.string() + "/";
+    execute_command_line(d, ("log p first" + std::to_string(d) + " -o").c_str());
+    set(d, "pc", 0x100);
+    arm(d);
+  }
+  auto both = [](const char* command) {
+    for (int d : {FAST, CYCLE}) execute_command_line(d, command);
+  };
+  // Slices of odd lengths end anywhere in the loop; the tables are read
+  // after each.
+  auto run_reading = [](int slices) {
+    constexpr int lengths[] = {37, 5, 101, 2, 13};
+    for (int k = 0; k < slices; ++k) {
+      const int cycles = lengths[k % std::size(lengths)];
+      EXPECT_EQ(run_device_cycles(FAST, cycles), run_device_cycles(CYCLE, cycles));
+      EXPECT_EQ(profile_nodes(FAST), profile_nodes(CYCLE)) << "slice " << k;
+      EXPECT_EQ(profiler_tables(FAST)->instructions, profiler_tables(CYCLE)->instructions);
+    }
+    compare_runs();
+  };
+  run_reading(40);
+  const char* changes[] = {"asm p:$107 sub x0,a x:(r1)+,y0", "asm p:$108 tst a", "asm p:$108 jsgt >$200",
+                           "asm p:$107 add x0,a x:(r1)+,y0", "asm p:$108 move a,x:>$90"};
+  for (const char* change : changes) {
+    SCOPED_TRACE(change);
+    both(change);
+    run_reading(15);
+  }
+  // A report mid-run, then profiling again into another.
+  both("log off p");
+  expect_same_reports(scratch, "first0", "first1");
+  for (int d : {FAST, CYCLE}) execute_command_line(d, ("log p again" + std::to_string(d) + " -o").c_str());
+  run_reading(30);
+  both("log off p");
+  expect_same_reports(scratch, "again0", "again1");
+  EXPECT_GT(counted_ends[FAST], ends_seen[FAST].size() / 2);
+  EXPECT_EQ(counted_ends[CYCLE], 0u);
+  free_all_devices();
+  instruction_end_observer = record_end;
+  std::filesystem::remove_all(scratch);
 }
 
 // The codec's converter steps in batches at its catch-ups on the fast

@@ -156,6 +156,34 @@ TEST_F(profiling, NewCodeAtAnAddressIsANewNodeAndUndefinedWritesCountOnce) {
   EXPECT_EQ(tables().static_instructions, 4u);
 }
 
+// The counts the engine makes without the hook take pages only where the
+// program runs and its data lie, whatever the addresses span; the filter's
+// plain instructions are counted there, and folded when the tables are read.
+TEST_F(profiling, CountsTakePagesOnlyWhereTheProgramRunsAndItsDataLie) {
+  program(fir);
+  run("break p:$110");
+  run("change pc $100");
+  run("log p pages");
+  go();
+  const profile_counts* counts = device_states[0]->profile.counts;
+  ASSERT_NE(counts, nullptr);
+  std::vector<std::size_t> code_pages, data_pages;
+  for (std::size_t p = 0; p < counts->code.size(); ++p)
+    if (counts->code[p]) code_pages.push_back(p);
+  for (const auto& by_class : counts->x_data)
+    for (std::size_t p = 0; p < by_class.size(); ++p)
+      if (by_class[p]) data_pages.push_back(p);
+  EXPECT_EQ(code_pages, std::vector<std::size_t>{1});
+  EXPECT_EQ(data_pages, std::vector<std::size_t>{0});
+  const profile_code_slot* mac = counts->slot_at(0x10c);
+  ASSERT_NE(mac, nullptr);
+  EXPECT_GT(mac->executions, 0u);
+  EXPECT_EQ(counts->slot_at(0x110), nullptr);  // debug: never repeated
+  // The device's own count of instructions (the break's end is the 91st).
+  EXPECT_EQ(tables().instructions, 91u);
+  EXPECT_EQ(mac->executions, 0u);
+}
+
 // The code at an address changing between runs, and back: each variant's
 // executions and data references go to its own node, however often the
 // address ran before; a program word and a data word of one address are

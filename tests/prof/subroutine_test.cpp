@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -167,6 +168,46 @@ TEST_F(subroutine_profile, StackLimits) {
   EXPECT_NE(read_file("up.log").find("Note : Subroutine stack underflow occured during simulation (File up.asm, line 3)"),
             std::string::npos)
       << read_file("up.log");
+}
+
+// A routine entered without a call ("any") from plain instructions the
+// fast engine counts without the profiler's hook: each entry's caller is
+// the jump before it, as on the cycle engine, until the stack overflows
+// (named by that jump's line); the reports are the same on both engines.
+TEST_F(subroutine_profile, EntriesAfterCountedInstructionsAsOnTheCycleEngine) {
+  test_coff c = object_file();
+  const std::vector<std::vector<line_spec>> parts = {
+      {{"main    nop          ;## enter main", "nop"}, {"loop    inc a", "inc a"}, {"        jmp $70", "jmp $70"}},
+      {{"other   nop          ;## enter other, any", "nop"}, {"        jmp $41", "jmp $41"}}};
+  const uint32_t starts[] = {0x40, 0x70};
+  std::string text;
+  uint32_t number = 1;
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    add_text(c, parts[k], starts[k], number);
+    number += static_cast<uint32_t>(parts[k].size());
+    text += source_of(parts[k]);
+  }
+  file_symbols(c, {{"any.asm", 2}, {"any.asm", 3}});
+  write_file("any.asm", text);
+  c.write(path("prog.cld"));
+  std::string reports[2];
+  for (int cycle_engine = 0; cycle_engine < 2; ++cycle_engine) {
+    run("load prog.cld");
+    device_states[0]->cycle_engine_only = static_cast<uint8_t>(cycle_engine);
+    run("break cyc>=500");
+    run("change pc $40");
+    run("log p any -o");
+    go();
+    run("log off p");
+    run("break off");
+    static const std::regex date(R"([A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4})");
+    reports[cycle_engine] = std::regex_replace(read_file("any.log"), date, "<date>");
+  }
+  device_states[0]->cycle_engine_only = 0;
+  EXPECT_NE(reports[0].find("Note : Subroutine stack overflow occured during simulation (File any.asm, line 3, "),
+            std::string::npos)
+      << reports[0];
+  EXPECT_EQ(reports[0], reports[1]);
 }
 
 // A jump named as a call with "joint_ret": the callee's return ends its
