@@ -7,11 +7,13 @@
 // each device follows the one before it in slot order: it may run the
 // rounds that one has run without stopping, and when that one has ended,
 // up to where it ended. So each device ends at the round one thread ends it
-// at, whatever the threads' speeds. A device runs LANE_CHUNK rounds at a
-// time, on whichever thread takes it: each thread takes the last device in
+// at, whatever the threads' speeds. A device runs a chunk of rounds at a
+// time, on whichever thread takes it: each thread takes the first device in
 // slot order that has rounds to run and that no thread holds, its own
-// devices first, so the devices ahead keep the ones behind them supplied
-// and a thread that the host puts aside holds up one device at most.
+// devices first. The devices in flight are then neighbours a chunk apart,
+// each supplying the next, and every thread has work from the first chunk
+// to the last; taking the last device instead left the first ones behind,
+// and the last chunk of every device ran one after the other.
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -32,7 +34,16 @@
 
 namespace {
 
-constexpr int LANE_CHUNK = 250;
+// The rounds a lane runs at a time. The devices in flight are a chunk
+// apart, so the first threads wait a chunk each at a slice's start and the
+// last at its end: with 1.5 chunks per thread per slice or more, that wait
+// stays small beside the slice; smaller chunks cost more, as a chunk's
+// entry and the instruction cut at its end cost some 5-8 rounds.
+constexpr int LANE_CHUNK_MOST = 250;
+constexpr int LANE_CHUNK_LEAST = 50;
+int lane_chunk_for(int rounds, int threads) {
+  return std::clamp(rounds * 2 / (3 * std::max(threads, 1)), LANE_CHUNK_LEAST, LANE_CHUNK_MOST);
+}
 // A thread with nothing to run spins this many times before it yields; one
 // waiting for the next slice spins about as long as the console takes
 // between two, then sleeps.
@@ -76,6 +87,7 @@ struct alignas(64) lane {
 std::array<lane, DEVICE_MAX> lanes;
 int lane_count = 0;
 int slice_rounds = 0;
+int lane_chunk = LANE_CHUNK_MOST;
 std::atomic<bool> threads_active{false};
 // Bumped whenever a lane runs rounds or ends; idle threads sleep on it.
 std::atomic<uint32_t> lane_moves{0};
@@ -117,7 +129,7 @@ bool has_work(int i) {
   return b.final || l.done.load(std::memory_order_relaxed) < b.rounds;
 }
 
-// One step of a lane this thread holds: up to LANE_CHUNK rounds, or its end.
+// One step of a lane this thread holds: up to lane_chunk rounds, or its end.
 void step_lane(int i) {
   lane& l = lanes[static_cast<std::size_t>(i)];
   int cursor = l.done.load(std::memory_order_relaxed);
@@ -127,7 +139,7 @@ void step_lane(int i) {
     // A thread's current device may be one freed since it last ran, with
     // a new one at the same address: always made current afresh.
     make_device_current(l.device);
-    const int step = std::min(b.rounds - cursor, LANE_CHUNK);
+    const int step = std::min(b.rounds - cursor, lane_chunk);
     int ran = 0;
     try {
       ran = run_device_cycles(l.device, step);
@@ -154,7 +166,7 @@ void run_thread_lanes(int thread) {
     int pick = -1;
     bool all_ended = true;
     for (int pass = 0; pass < 2 && pick < 0; ++pass) {
-      for (int i = lane_count - 1; i >= 0; --i) {
+      for (int i = 0; i < lane_count; ++i) {
         const lane& l = lanes[static_cast<std::size_t>(i)];
         if (l.ended_at.load(std::memory_order_acquire) >= 0) continue;
         all_ended = false;
@@ -350,6 +362,7 @@ int run_slice_on_threads(int rounds, int threads, const std::array<int, DEVICE_M
     ++lane_count;
   }
   slice_rounds = rounds;
+  lane_chunk = lane_chunk_for(rounds, threads);
   const int device = cur_device;
   run_lane = LANE_MAIN;
   threads_active.store(true, std::memory_order_relaxed);
