@@ -38,11 +38,13 @@ namespace {
 // apart, so the first threads wait a chunk each at a slice's start and the
 // last at its end: with 1.5 chunks per thread per slice or more, that wait
 // stays small beside the slice; smaller chunks cost more, as a chunk's
-// entry and the instruction cut at its end cost some 5-8 rounds.
+// entry and the instruction cut at its end cost some 5-8 rounds. The
+// slice is cut into equal chunks (no short one at its end).
 constexpr int LANE_CHUNK_MOST = 250;
 constexpr int LANE_CHUNK_LEAST = 50;
 int lane_chunk_for(int rounds, int threads) {
-  return std::clamp(rounds * 2 / (3 * std::max(threads, 1)), LANE_CHUNK_LEAST, LANE_CHUNK_MOST);
+  const int chunks = std::max(1, (3 * threads + 1) / 2);
+  return std::clamp((rounds + chunks - 1) / chunks, LANE_CHUNK_LEAST, LANE_CHUNK_MOST);
 }
 // A thread with nothing to run spins this many times before it yields; one
 // waiting for the next slice spins about as long as the console takes
@@ -198,7 +200,11 @@ void run_thread_lanes(int thread) {
 }
 
 // Worker threads kept from slice to slice; the caller of run is thread 0.
-// A slice starts with a new generation and ends when no worker is pending.
+// A slice starts with a new generation. A worker joins it only while it
+// is open, and the caller closes it once its own job has returned (every
+// lane has ended), then waits only for the workers inside: a worker the
+// host has not run since the slice started is not waited for (on a busy
+// host that wait was most of a slice), and skips the slice when it comes.
 class worker_pool {
  public:
   ~worker_pool() {
@@ -216,13 +222,16 @@ class worker_pool {
       const int index = static_cast<int>(workers_.size()) + 1;
       workers_.emplace_back([this, index] { work(index); });
     }
+    uint64_t generation = 0;
     {
       const std::lock_guard<std::mutex> hold(lock_);
       job_ = job;
       active_ = threads;
       failure_ = nullptr;
-      pending_.store(threads - 1, std::memory_order_relaxed);
-      generation_.fetch_add(1, std::memory_order_release);
+      generation = generation_.fetch_add(1, std::memory_order_relaxed) + 1;
+      // Open, nobody inside; after the lanes, which a worker that enters
+      // then reads.
+      entries_.store(generation << ENTRY_GENERATION_SHIFT, std::memory_order_release);
     }
     start_.notify_all();
     std::exception_ptr mine;
@@ -231,16 +240,37 @@ class worker_pool {
     } catch (...) {
       mine = std::current_exception();
     }
-    for (int left = pending_.load(std::memory_order_acquire); left != 0;
-         left = pending_.load(std::memory_order_acquire))
-      if (!spin_until(SLICE_SPINS, [&] { return pending_.load(std::memory_order_acquire) == 0; }))
-        pending_.wait(left, std::memory_order_acquire);
+    const auto inside = [](uint64_t e) { return (e & ENTRY_COUNT) != 0; };
+    for (uint64_t e = entries_.fetch_or(ENTRY_CLOSED, std::memory_order_acq_rel) | ENTRY_CLOSED; inside(e);
+         e = entries_.load(std::memory_order_acquire))
+      if (!spin_until(SLICE_SPINS, [&] { return !inside(entries_.load(std::memory_order_acquire)); }))
+        entries_.wait(e, std::memory_order_acquire);
     const std::lock_guard<std::mutex> hold(lock_);
     if (mine == nullptr) mine = failure_;
     if (mine != nullptr) std::rethrow_exception(mine);
   }
 
  private:
+  // entries_: the slice's generation, whether it is closed, and the
+  // workers inside its job.
+  static constexpr int ENTRY_GENERATION_SHIFT = 32;
+  static constexpr uint64_t ENTRY_CLOSED = uint64_t{1} << 31;
+  static constexpr uint64_t ENTRY_COUNT = ENTRY_CLOSED - 1;
+
+  // Whether this worker entered the slice of `generation` (still open).
+  bool enter(uint64_t generation) {
+    uint64_t e = entries_.load(std::memory_order_acquire);
+    do {
+      if ((e >> ENTRY_GENERATION_SHIFT) != (generation & 0xFFFFFFFF) || (e & ENTRY_CLOSED) != 0) return false;
+    } while (!entries_.compare_exchange_weak(e, e + 1, std::memory_order_acq_rel, std::memory_order_acquire));
+    return true;
+  }
+
+  void leave() {
+    const uint64_t after = entries_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if ((after & ENTRY_CLOSED) != 0 && (after & ENTRY_COUNT) == 0) entries_.notify_all();
+  }
+
   void work(int index) {
     run_lane = LANE_WORKER;
     uint64_t seen = 0;
@@ -257,6 +287,7 @@ class worker_pool {
         if (index >= active_) continue;
         job = job_;
       }
+      if (!enter(seen)) continue;
       std::exception_ptr failed;
       try {
         job(index);
@@ -267,7 +298,7 @@ class worker_pool {
         const std::lock_guard<std::mutex> hold(lock_);
         if (failure_ == nullptr) failure_ = failed;
       }
-      if (pending_.fetch_sub(1, std::memory_order_acq_rel) == 1) pending_.notify_all();
+      leave();
     }
   }
 
@@ -276,7 +307,7 @@ class worker_pool {
   std::condition_variable start_;
   void (*job_)(int) = nullptr;
   std::atomic<uint64_t> generation_{0};
-  std::atomic<int> pending_{0};
+  std::atomic<uint64_t> entries_{ENTRY_CLOSED};
   int active_ = 0;
   bool quit_ = false;
   std::exception_ptr failure_;
