@@ -23,6 +23,7 @@
 #include <exception>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <sched.h>
@@ -86,10 +87,19 @@ struct alignas(64) lane {
   std::atomic<bool> held{false};     // a thread is running it
 };
 
-std::array<lane, DEVICE_MAX> lanes;
-int lane_count = 0;
-int slice_rounds = 0;
-int lane_chunk = LANE_CHUNK_MOST;
+// The lanes of a slice. Slices use two sets in turn: a worker that the
+// host put aside while it looked at a slice's lanes (all ended) may still
+// look at them while the next slice runs on the other set.
+struct lane_set {
+  std::array<lane, DEVICE_MAX> lanes;
+  int count = 0;
+  int chunk = LANE_CHUNK_MOST;
+  // A step's exception, kept before its lane is marked ended.
+  std::mutex failure_lock;
+  std::exception_ptr failure;
+};
+std::array<lane_set, 2> lane_sets;
+
 std::atomic<bool> threads_active{false};
 // Bumped whenever a lane runs rounds or ends; idle threads sleep on it.
 std::atomic<uint32_t> lane_moves{0};
@@ -113,10 +123,10 @@ struct lane_bound {
 };
 // Caps do not grow along the lanes, so a lane that ended at its cap
 // bounds the next no more than its cap does.
-lane_bound bound_of(int i) {
-  const int cap = lanes[static_cast<std::size_t>(i)].cap;
+lane_bound bound_of(const lane_set& set, int i) {
+  const int cap = set.lanes[static_cast<std::size_t>(i)].cap;
   if (i == 0) return {cap, true};
-  const lane& before = lanes[static_cast<std::size_t>(i - 1)];
+  const lane& before = set.lanes[static_cast<std::size_t>(i - 1)];
   const int ended = before.ended_at.load(std::memory_order_acquire);
   if (ended >= 0) return {std::min(ended, cap), true};
   const int done = before.done.load(std::memory_order_acquire);
@@ -124,31 +134,37 @@ lane_bound bound_of(int i) {
 }
 
 // Whether lane i has work: rounds to run, or its end to make.
-bool has_work(int i) {
-  const lane& l = lanes[static_cast<std::size_t>(i)];
+bool has_work(const lane_set& set, int i) {
+  const lane& l = set.lanes[static_cast<std::size_t>(i)];
   if (l.ended_at.load(std::memory_order_acquire) >= 0 || l.held.load(std::memory_order_relaxed)) return false;
-  const lane_bound b = bound_of(i);
+  const lane_bound b = bound_of(set, i);
   return b.final || l.done.load(std::memory_order_relaxed) < b.rounds;
 }
 
-// One step of a lane this thread holds: up to lane_chunk rounds, or its end.
-void step_lane(int i) {
-  lane& l = lanes[static_cast<std::size_t>(i)];
+// One step of a lane this thread holds: up to a chunk of rounds, or its
+// end. A step that throws ends its lane where it started (the lanes after
+// it end there too) and leaves the exception to the slice's caller.
+void step_lane(lane_set& set, int i) {
+  lane& l = set.lanes[static_cast<std::size_t>(i)];
   int cursor = l.done.load(std::memory_order_relaxed);
-  const lane_bound b = bound_of(i);
+  const lane_bound b = bound_of(set, i);
   bool ended = b.final && cursor >= b.rounds;
   if (!ended && cursor < b.rounds) {
     // A thread's current device may be one freed since it last ran, with
     // a new one at the same address: always made current afresh.
     make_device_current(l.device);
-    const int step = std::min(b.rounds - cursor, lane_chunk);
+    const int step = std::min(b.rounds - cursor, set.chunk);
     int ran = 0;
     try {
       ran = run_device_cycles(l.device, step);
     } catch (...) {
+      {
+        const std::lock_guard<std::mutex> hold(set.failure_lock);
+        if (set.failure == nullptr) set.failure = std::current_exception();
+      }
       l.ended_at.store(cursor, std::memory_order_release);
       note_lane_moved();
-      throw;
+      return;
     }
     cursor += ran;
     l.stopped = ran < step || stopped(l.device);
@@ -159,8 +175,8 @@ void step_lane(int i) {
   note_lane_moved();
 }
 
-// Takes and steps lanes until every lane has ended.
-void run_thread_lanes(int thread) {
+// Takes and steps lanes of the set until every lane has ended.
+void run_thread_lanes(int thread, lane_set& set) {
   int idle = 0;
   for (;;) {
     // Read before the look, so a move after it wakes the sleep below.
@@ -168,11 +184,11 @@ void run_thread_lanes(int thread) {
     int pick = -1;
     bool all_ended = true;
     for (int pass = 0; pass < 2 && pick < 0; ++pass) {
-      for (int i = 0; i < lane_count; ++i) {
-        const lane& l = lanes[static_cast<std::size_t>(i)];
+      for (int i = 0; i < set.count; ++i) {
+        const lane& l = set.lanes[static_cast<std::size_t>(i)];
         if (l.ended_at.load(std::memory_order_acquire) >= 0) continue;
         all_ended = false;
-        if ((pass == 0 && l.home != thread) || (l.main_only && thread != 0) || !has_work(i)) continue;
+        if ((pass == 0 && l.home != thread) || (l.main_only && thread != 0) || !has_work(set, i)) continue;
         pick = i;
         break;
       }
@@ -190,21 +206,23 @@ void run_thread_lanes(int thread) {
       spin_pause();
       continue;
     }
-    lane& l = lanes[static_cast<std::size_t>(pick)];
+    lane& l = set.lanes[static_cast<std::size_t>(pick)];
     if (l.held.exchange(true, std::memory_order_acquire)) continue;
     idle = 0;
     // Another thread may have stepped it between the look and the take.
-    if (l.ended_at.load(std::memory_order_acquire) < 0) step_lane(pick);
+    if (l.ended_at.load(std::memory_order_acquire) < 0) step_lane(set, pick);
     l.held.store(false, std::memory_order_release);
   }
 }
 
 // Worker threads kept from slice to slice; the caller of run is thread 0.
-// A slice starts with a new generation. A worker joins it only while it
-// is open, and the caller closes it once its own job has returned (every
-// lane has ended), then waits only for the workers inside: a worker the
-// host has not run since the slice started is not waited for (on a busy
-// host that wait was most of a slice), and skips the slice when it comes.
+// A slice starts with a new generation and uses lane set generation % 2.
+// A worker joins it only while it is open; the caller closes it once its
+// own part has returned (every lane has ended) and returns at once. A
+// worker the host has not run since the slice started skips it when it
+// comes; one still looking at the ended lanes is waited for only when the
+// set is wanted again, two slices later. (Waiting for every worker at
+// each slice's end was, on a busy host, most of a slice.)
 class worker_pool {
  public:
   ~worker_pool() {
@@ -217,58 +235,58 @@ class worker_pool {
     for (std::thread& t : workers_) t.join();
   }
 
-  void run(int threads, void (*job)(int)) {
+  // The set of the next slice, once no worker looks at it any more.
+  int next_set() {
+    const int set = static_cast<int>((generation_.load(std::memory_order_relaxed) + 1) & 1);
+    std::atomic<uint64_t>& entries = entries_[static_cast<std::size_t>(set)].word;
+    for (uint64_t e = entries.load(std::memory_order_acquire); inside(e); e = entries.load(std::memory_order_acquire))
+      if (!spin_until(SLICE_SPINS, [&] { return !inside(entries.load(std::memory_order_acquire)); }))
+        entries.wait(e, std::memory_order_acquire);
+    return set;
+  }
+
+  // A slice on `threads` threads over the set next_set gave, its lanes
+  // made.
+  void run(int threads, int set, void (*job)(int, lane_set&)) {
     while (static_cast<int>(workers_.size()) < threads - 1) {
       const int index = static_cast<int>(workers_.size()) + 1;
       workers_.emplace_back([this, index] { work(index); });
     }
-    uint64_t generation = 0;
+    std::atomic<uint64_t>& entries = entries_[static_cast<std::size_t>(set)].word;
     {
       const std::lock_guard<std::mutex> hold(lock_);
       job_ = job;
       active_ = threads;
-      failure_ = nullptr;
-      generation = generation_.fetch_add(1, std::memory_order_relaxed) + 1;
+      const uint64_t generation = generation_.fetch_add(1, std::memory_order_relaxed) + 1;
       // Open, nobody inside; after the lanes, which a worker that enters
       // then reads.
-      entries_.store(generation << ENTRY_GENERATION_SHIFT, std::memory_order_release);
+      entries.store((generation & GENERATION_MASK) << ENTRY_GENERATION_SHIFT, std::memory_order_release);
     }
     start_.notify_all();
-    std::exception_ptr mine;
-    try {
-      job(0);
-    } catch (...) {
-      mine = std::current_exception();
-    }
-    const auto inside = [](uint64_t e) { return (e & ENTRY_COUNT) != 0; };
-    for (uint64_t e = entries_.fetch_or(ENTRY_CLOSED, std::memory_order_acq_rel) | ENTRY_CLOSED; inside(e);
-         e = entries_.load(std::memory_order_acquire))
-      if (!spin_until(SLICE_SPINS, [&] { return !inside(entries_.load(std::memory_order_acquire)); }))
-        entries_.wait(e, std::memory_order_acquire);
-    const std::lock_guard<std::mutex> hold(lock_);
-    if (mine == nullptr) mine = failure_;
-    if (mine != nullptr) std::rethrow_exception(mine);
+    job(0, lane_sets[static_cast<std::size_t>(set)]);
+    entries.fetch_or(ENTRY_CLOSED, std::memory_order_acq_rel);
   }
 
  private:
-  // entries_: the slice's generation, whether it is closed, and the
-  // workers inside its job.
+  // Per set: the generation of its slice, whether the slice is closed,
+  // and the workers inside it.
   static constexpr int ENTRY_GENERATION_SHIFT = 32;
+  static constexpr uint64_t GENERATION_MASK = 0xFFFFFFFF;
   static constexpr uint64_t ENTRY_CLOSED = uint64_t{1} << 31;
   static constexpr uint64_t ENTRY_COUNT = ENTRY_CLOSED - 1;
+  static bool inside(uint64_t e) { return (e & ENTRY_COUNT) != 0; }
 
   // Whether this worker entered the slice of `generation` (still open).
-  bool enter(uint64_t generation) {
-    uint64_t e = entries_.load(std::memory_order_acquire);
+  bool enter(std::atomic<uint64_t>& entries, uint64_t generation) {
+    uint64_t e = entries.load(std::memory_order_acquire);
     do {
-      if ((e >> ENTRY_GENERATION_SHIFT) != (generation & 0xFFFFFFFF) || (e & ENTRY_CLOSED) != 0) return false;
-    } while (!entries_.compare_exchange_weak(e, e + 1, std::memory_order_acq_rel, std::memory_order_acquire));
+      if ((e >> ENTRY_GENERATION_SHIFT) != (generation & GENERATION_MASK) || (e & ENTRY_CLOSED) != 0) return false;
+    } while (!entries.compare_exchange_weak(e, e + 1, std::memory_order_acq_rel, std::memory_order_acquire));
     return true;
   }
 
-  void leave() {
-    const uint64_t after = entries_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if ((after & ENTRY_CLOSED) != 0 && (after & ENTRY_COUNT) == 0) entries_.notify_all();
+  static void leave(std::atomic<uint64_t>& entries) {
+    if (!inside(entries.fetch_sub(1, std::memory_order_acq_rel) - 1)) entries.notify_all();
   }
 
   void work(int index) {
@@ -279,7 +297,7 @@ class worker_pool {
         std::unique_lock<std::mutex> hold(lock_);
         start_.wait(hold, [&] { return generation_.load(std::memory_order_acquire) != seen; });
       }
-      void (*job)(int) = nullptr;
+      void (*job)(int, lane_set&) = nullptr;
       {
         const std::lock_guard<std::mutex> hold(lock_);
         if (quit_) return;
@@ -287,30 +305,24 @@ class worker_pool {
         if (index >= active_) continue;
         job = job_;
       }
-      if (!enter(seen)) continue;
-      std::exception_ptr failed;
-      try {
-        job(index);
-      } catch (...) {
-        failed = std::current_exception();
-      }
-      if (failed != nullptr) {
-        const std::lock_guard<std::mutex> hold(lock_);
-        if (failure_ == nullptr) failure_ = failed;
-      }
-      leave();
+      const std::size_t set = static_cast<std::size_t>(seen & 1);
+      if (!enter(entries_[set].word, seen)) continue;
+      job(index, lane_sets[set]);
+      leave(entries_[set].word);
     }
   }
 
+  struct alignas(64) entry_word {
+    std::atomic<uint64_t> word{ENTRY_CLOSED};
+  };
   std::vector<std::thread> workers_;
   std::mutex lock_;
   std::condition_variable start_;
-  void (*job_)(int) = nullptr;
+  void (*job_)(int, lane_set&) = nullptr;
   std::atomic<uint64_t> generation_{0};
-  std::atomic<uint64_t> entries_{ENTRY_CLOSED};
+  std::array<entry_word, 2> entries_;
   int active_ = 0;
   bool quit_ = false;
-  std::exception_ptr failure_;
 };
 
 worker_pool& pool() {
@@ -375,25 +387,26 @@ void slice_governor::record(bool threaded, double per_device_round) {
 bool run_threads_active() { return threads_active.load(std::memory_order_relaxed); }
 
 int run_slice_on_threads(int rounds, int threads, const std::array<int, DEVICE_MAX>* caps) {
-  lane_count = 0;
+  lane_set& set = lane_sets[static_cast<std::size_t>(pool().next_set())];
+  set.count = 0;
   for (int d = 0; d < DEVICE_MAX; ++d) {
     const device_inst* inst = device_insts[d];
     if (inst == nullptr || device_states[d] == nullptr || (inst->flags & DEV_EXCLUDED) != 0) continue;
     const int cap = caps != nullptr ? std::min((*caps)[static_cast<std::size_t>(d)], rounds) : rounds;
     if (cap < 0) continue;
-    lane& l = lanes[static_cast<std::size_t>(lane_count)];
+    lane& l = set.lanes[static_cast<std::size_t>(set.count)];
     l.device = d;
     l.cap = cap;
     l.stopped = false;
     l.main_only = main_thread_only(d);
-    l.home = l.main_only ? 0 : lane_count % threads;
+    l.home = l.main_only ? 0 : set.count % threads;
     l.done.store(0, std::memory_order_relaxed);
     l.ended_at.store(-1, std::memory_order_relaxed);
     l.held.store(false, std::memory_order_relaxed);
-    ++lane_count;
+    ++set.count;
   }
-  slice_rounds = rounds;
-  lane_chunk = lane_chunk_for(rounds, threads);
+  set.chunk = lane_chunk_for(rounds, threads);
+  set.failure = nullptr;
   const int device = cur_device;
   run_lane = LANE_MAIN;
   threads_active.store(true, std::memory_order_relaxed);
@@ -405,20 +418,24 @@ int run_slice_on_threads(int rounds, int threads, const std::array<int, DEVICE_M
   };
   {
     const back_alone restore;
-    pool().run(threads, run_thread_lanes);
+    pool().run(threads, static_cast<int>(&set - lane_sets.data()), run_thread_lanes);
+  }
+  {
+    const std::lock_guard<std::mutex> hold(set.failure_lock);
+    if (set.failure != nullptr) std::rethrow_exception(std::exchange(set.failure, nullptr));
   }
   // The stop checks left to this thread, in slot order, as one thread
   // makes them.
-  for (int i = 0; i < lane_count; ++i) {
-    const int d = lanes[static_cast<std::size_t>(i)].device;
+  for (int i = 0; i < set.count; ++i) {
+    const int d = set.lanes[static_cast<std::size_t>(i)].device;
     if (end_left[static_cast<std::size_t>(d)] != 0) finish_left_end(d);
   }
   make_device_current(device);
   // The slice ends at the round where the first device stopped, as the
   // lanes after it do.
   int ended = rounds;
-  for (int i = 0; i < lane_count; ++i) {
-    const lane& l = lanes[static_cast<std::size_t>(i)];
+  for (int i = 0; i < set.count; ++i) {
+    const lane& l = set.lanes[static_cast<std::size_t>(i)];
     if (l.stopped) ended = std::min(ended, l.ended_at.load(std::memory_order_relaxed));
   }
   return ended;

@@ -347,6 +347,50 @@ TEST_F(run_threads, DevicesWithBreakpointsRunFirstAndBoundTheOthers) {
   }
 }
 
+// Slices of a few rounds, one after another, on more threads than the
+// host has cores: workers come late to slices or not at all, and some
+// still look at a slice's lanes while the next ones run (on the other set
+// of lanes, then on theirs again). Every device ends each slice where one
+// thread ends it.
+TEST_F(run_threads, ShortSlicesWithWorkersComingLateLeaveDevicesWhereOneThreadLeavesThem) {
+  constexpr int COUNT = 12;
+  constexpr int SHORT_SLICES = 1500;
+  const auto run = [](int threads) {
+    use_threads(threads);
+    free_all_devices();
+    for (int d = 0; d < COUNT; ++d) {
+      make(d, type_names[d % 5], false);
+      place_fir(d);
+      if (d % 3 == 1) {
+        // The timer interrupting every 60 cycles.
+        assemble(d, {{0x20, "jsr >$90"}, {0x90, "inc b"}, {0x91, "rti"}});
+        execute_command_line(d, "change tpr 29 tcr $8200");
+        set(d, "ipr", 0x4000);
+        set(d, "sr", 0);
+      }
+      set(d, "pc", 0x100);
+      arm(d);
+    }
+    std::vector<uint64_t> digests;
+    for (int s = 0; s < SHORT_SLICES; ++s) {
+      EXPECT_EQ(run_device_slice(1 + s % 7), 1 + s % 7);
+      if (s % 100 != 99) continue;
+      for (int d = 0; d < COUNT; ++d) {
+        make_device_current(d);
+        catch_up_peripherals();
+        digests.push_back(device_state_digest(d));
+      }
+    }
+    return digests;
+  };
+  const std::vector<uint64_t> one = run(1);
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  for (int threads : {COUNT, static_cast<int>(std::min<unsigned>(cores + 2, COUNT))}) {
+    SCOPED_TRACE(std::to_string(threads) + " threads");
+    EXPECT_TRUE(run(threads) == one);
+  }
+}
+
 TEST_F(run_threads, ThreadCountComesFromTheEnvironmentOrTheHost) {
   unsetenv("DSP_RUN_THREADS");
   bool from_host = false;
