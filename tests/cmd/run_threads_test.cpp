@@ -12,6 +12,7 @@
 #include <mutex>
 #include <random>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -388,6 +389,38 @@ TEST_F(run_threads, ShortSlicesWithWorkersComingLateLeaveDevicesWhereOneThreadLe
   for (int threads : {COUNT, static_cast<int>(std::min<unsigned>(cores + 2, COUNT))}) {
     SCOPED_TRACE(std::to_string(threads) + " threads");
     EXPECT_TRUE(run(threads) == one);
+  }
+}
+
+// A failure inside a device's run on a worker (here the per-end observer
+// throwing for one device) reaches the slice's caller as on one thread,
+// and the slices after it run as usual.
+TEST_F(run_threads, AFailureOnAWorkerReachesTheSlicesCaller) {
+  constexpr int COUNT = 8;
+  constexpr int FAILING = 5;
+  for (int threads : {1, 4}) {
+    SCOPED_TRACE(std::to_string(threads) + " threads");
+    use_threads(threads);
+    free_all_devices();
+    for (int d = 0; d < COUNT; ++d) {
+      make(d, type_names[d % 5], false);
+      place_fir(d);
+      set(d, "pc", 0x100);
+      arm(d);
+    }
+    instruction_end_observer = [](int device) {
+      if (device == FAILING && device_insts[device]->cycles > 2500) throw std::runtime_error("observer");
+    };
+    int slices = 0;
+    try {
+      for (; slices < 10; ++slices) run_device_slice(RUN_SLICE_ROUNDS);
+    } catch (const std::runtime_error& e) {
+      EXPECT_STREQ(e.what(), "observer");
+    }
+    EXPECT_EQ(slices, 2) << "the failure comes in the third slice";
+    instruction_end_observer = nullptr;
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(run_device_slice(RUN_SLICE_ROUNDS), RUN_SLICE_ROUNDS);
+    for (int d = 0; d < COUNT; ++d) EXPECT_EQ(device_states[d]->running, 1) << "device " << d;
   }
 }
 
