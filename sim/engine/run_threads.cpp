@@ -87,9 +87,10 @@ struct alignas(64) lane {
   std::atomic<bool> held{false};     // a thread is running it
 };
 
-// The lanes of a slice. Slices use two sets in turn: a worker that the
-// host put aside while it looked at a slice's lanes (all ended) may still
-// look at them while the next slice runs on the other set.
+// The lanes of a slice. Slices use LANE_SETS sets in turn: a worker that
+// the host put aside while it looked at a slice's lanes (all ended) may
+// still look at them while the next slices run on the other sets.
+constexpr int LANE_SETS = 4;
 struct lane_set {
   std::array<lane, DEVICE_MAX> lanes;
   int count = 0;
@@ -98,7 +99,7 @@ struct lane_set {
   std::mutex failure_lock;
   std::exception_ptr failure;
 };
-std::array<lane_set, 2> lane_sets;
+std::array<lane_set, LANE_SETS> lane_sets;
 
 std::atomic<bool> threads_active{false};
 // Bumped whenever a lane runs rounds or ends; idle threads sleep on it.
@@ -175,12 +176,29 @@ void step_lane(lane_set& set, int i) {
   note_lane_moved();
 }
 
-// Takes and steps lanes of the set until every lane has ended.
-void run_thread_lanes(int thread, lane_set& set) {
-  int idle = 0;
+// What a thread that found nothing to run does for a while: yield its
+// core, or sleep until a lane moves.
+enum lane_rest : int { LANES_ENDED = 0, LANES_YIELD = 1, LANES_SLEEP = 2 };
+
+void rest(lane_rest how, uint32_t moves) {
+  if (how == LANES_SLEEP) {
+    lane_sleepers.fetch_add(1);
+    lane_moves.wait(moves);
+    lane_sleepers.fetch_sub(1);
+  } else {
+    std::this_thread::yield();
+  }
+}
+
+// Takes and steps lanes of the set until every lane has ended
+// (LANES_ENDED). With `leave_to_rest` (a worker), it returns instead of
+// resting, so that it rests outside the slice, with the move count read
+// before its last look in `moves`; `idle` counts its looks that found
+// nothing, from call to call.
+lane_rest run_thread_lanes(int thread, lane_set& set, bool leave_to_rest, int& idle, uint32_t& moves) {
   for (;;) {
     // Read before the look, so a move after it wakes the sleep below.
-    const uint32_t moves = lane_moves.load();
+    moves = lane_moves.load();
     int pick = -1;
     bool all_ended = true;
     for (int pass = 0; pass < 2 && pick < 0; ++pass) {
@@ -192,16 +210,14 @@ void run_thread_lanes(int thread, lane_set& set) {
         pick = i;
         break;
       }
-      if (all_ended) return;
+      if (all_ended) return LANES_ENDED;
     }
     if (pick < 0) {
-      if (++idle >= IDLE_SLEEP_SPINS) {
-        lane_sleepers.fetch_add(1);
-        lane_moves.wait(moves);
-        lane_sleepers.fetch_sub(1);
-        idle = 0;
-      } else if (idle % IDLE_SPINS == 0) {
-        std::this_thread::yield();
+      const lane_rest how = ++idle >= IDLE_SLEEP_SPINS ? LANES_SLEEP : idle % IDLE_SPINS == 0 ? LANES_YIELD : LANES_ENDED;
+      if (how == LANES_SLEEP) idle = 0;
+      if (how != LANES_ENDED) {
+        if (leave_to_rest) return how;
+        rest(how, moves);
       }
       spin_pause();
       continue;
@@ -216,13 +232,15 @@ void run_thread_lanes(int thread, lane_set& set) {
 }
 
 // Worker threads kept from slice to slice; the caller of run is thread 0.
-// A slice starts with a new generation and uses lane set generation % 2.
-// A worker joins it only while it is open; the caller closes it once its
-// own part has returned (every lane has ended) and returns at once. A
-// worker the host has not run since the slice started skips it when it
-// comes; one still looking at the ended lanes is waited for only when the
-// set is wanted again, two slices later. (Waiting for every worker at
-// each slice's end was, on a busy host, most of a slice.)
+// A slice starts with a new generation and uses lane set generation %
+// LANE_SETS. A worker joins it only while it is open, and leaves it to
+// yield or sleep (joining again after, if it is still open); the caller
+// closes it once its own part has returned (every lane has ended) and
+// returns at once. A worker the host has not run since the slice started
+// skips it when it comes; one the host put aside while it looked at the
+// ended lanes is waited for only when the set is wanted again, LANE_SETS
+// slices later. (Waiting for every worker at each slice's end was, on a
+// busy host, most of a slice.)
 class worker_pool {
  public:
   ~worker_pool() {
@@ -237,7 +255,7 @@ class worker_pool {
 
   // The set of the next slice, once no worker looks at it any more.
   int next_set() {
-    const int set = static_cast<int>((generation_.load(std::memory_order_relaxed) + 1) & 1);
+    const int set = static_cast<int>((generation_.load(std::memory_order_relaxed) + 1) % LANE_SETS);
     std::atomic<uint64_t>& entries = entries_[static_cast<std::size_t>(set)].word;
     for (uint64_t e = entries.load(std::memory_order_acquire); inside(e); e = entries.load(std::memory_order_acquire))
       if (!spin_until(SLICE_SPINS, [&] { return !inside(entries.load(std::memory_order_acquire)); }))
@@ -247,7 +265,7 @@ class worker_pool {
 
   // A slice on `threads` threads over the set next_set gave, its lanes
   // made.
-  void run(int threads, int set, void (*job)(int, lane_set&)) {
+  void run(int threads, int set) {
     while (static_cast<int>(workers_.size()) < threads - 1) {
       const int index = static_cast<int>(workers_.size()) + 1;
       workers_.emplace_back([this, index] { work(index); });
@@ -255,7 +273,6 @@ class worker_pool {
     std::atomic<uint64_t>& entries = entries_[static_cast<std::size_t>(set)].word;
     {
       const std::lock_guard<std::mutex> hold(lock_);
-      job_ = job;
       active_ = threads;
       const uint64_t generation = generation_.fetch_add(1, std::memory_order_relaxed) + 1;
       // Open, nobody inside; after the lanes, which a worker that enters
@@ -263,7 +280,9 @@ class worker_pool {
       entries.store((generation & GENERATION_MASK) << ENTRY_GENERATION_SHIFT, std::memory_order_release);
     }
     start_.notify_all();
-    job(0, lane_sets[static_cast<std::size_t>(set)]);
+    int idle = 0;
+    uint32_t moves = 0;
+    run_thread_lanes(0, lane_sets[static_cast<std::size_t>(set)], false, idle, moves);
     entries.fetch_or(ENTRY_CLOSED, std::memory_order_acq_rel);
   }
 
@@ -297,18 +316,22 @@ class worker_pool {
         std::unique_lock<std::mutex> hold(lock_);
         start_.wait(hold, [&] { return generation_.load(std::memory_order_acquire) != seen; });
       }
-      void (*job)(int, lane_set&) = nullptr;
       {
         const std::lock_guard<std::mutex> hold(lock_);
         if (quit_) return;
         seen = generation_.load(std::memory_order_relaxed);
         if (index >= active_) continue;
-        job = job_;
       }
-      const std::size_t set = static_cast<std::size_t>(seen & 1);
-      if (!enter(entries_[set].word, seen)) continue;
-      job(index, lane_sets[set]);
-      leave(entries_[set].word);
+      const std::size_t set = static_cast<std::size_t>(seen % LANE_SETS);
+      std::atomic<uint64_t>& entries = entries_[set].word;
+      int idle = 0;
+      while (enter(entries, seen)) {
+        uint32_t moves = 0;
+        const lane_rest how = run_thread_lanes(index, lane_sets[set], true, idle, moves);
+        leave(entries);
+        if (how == LANES_ENDED) break;
+        rest(how, moves);
+      }
     }
   }
 
@@ -318,9 +341,8 @@ class worker_pool {
   std::vector<std::thread> workers_;
   std::mutex lock_;
   std::condition_variable start_;
-  void (*job_)(int, lane_set&) = nullptr;
   std::atomic<uint64_t> generation_{0};
-  std::array<entry_word, 2> entries_;
+  std::array<entry_word, LANE_SETS> entries_;
   int active_ = 0;
   bool quit_ = false;
 };
@@ -418,7 +440,7 @@ int run_slice_on_threads(int rounds, int threads, const std::array<int, DEVICE_M
   };
   {
     const back_alone restore;
-    pool().run(threads, static_cast<int>(&set - lane_sets.data()), run_thread_lanes);
+    pool().run(threads, static_cast<int>(&set - lane_sets.data()));
   }
   {
     const std::lock_guard<std::mutex> hold(set.failure_lock);
