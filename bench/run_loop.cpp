@@ -17,7 +17,7 @@
 //     host interface enabled, the codec converting with its interrupt
 //     enabled;
 //   - 32 independent devices (per-device and aggregate figures), on one
-//     thread, on four worker threads (DSP_RUN_THREADS) and on the host's
+//     thread, on two and four worker threads (DSP_RUN_THREADS) and on the host's
 //     count (threads:0: DSP_RUN_THREADS unset, the cores the process may
 //     use, the governor choosing between them and one thread); wall-clock
 //     rates, since the threads' CPU time adds up;
@@ -347,6 +347,7 @@ BENCHMARK(BM_FirProfiled)->Apply(engines);
 BENCHMARK(BM_Fir32Devices)
     ->ArgNames({"cycle_engine", "threads"})
     ->Args({0, 1})
+    ->Args({0, 2})
     ->Args({0, 4})
     ->Args({0, 0})
     ->Args({1, 1})

@@ -7,11 +7,13 @@
 // each device follows the one before it in slot order: it may run the
 // rounds that one has run without stopping, and when that one has ended,
 // up to where it ended. So each device ends at the round one thread ends it
-// at, whatever the threads' speeds. A device runs LANE_CHUNK rounds at a
-// time, on whichever thread takes it: each thread takes the last device in
+// at, whatever the threads' speeds. A device runs a chunk of rounds at a
+// time, on whichever thread takes it: each thread takes the first device in
 // slot order that has rounds to run and that no thread holds, its own
-// devices first, so the devices ahead keep the ones behind them supplied
-// and a thread that the host puts aside holds up one device at most.
+// devices first. The devices in flight are then neighbours a chunk apart,
+// each supplying the next, and every thread has work from the first chunk
+// to the last; taking the last device instead left the first ones behind,
+// and the last chunk of every device ran one after the other.
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -21,6 +23,7 @@
 #include <exception>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <sched.h>
@@ -32,7 +35,18 @@
 
 namespace {
 
-constexpr int LANE_CHUNK = 250;
+// The rounds a lane runs at a time. The devices in flight are a chunk
+// apart, so the first threads wait a chunk each at a slice's start and the
+// last at its end: with 1.5 chunks per thread per slice or more, that wait
+// stays small beside the slice; smaller chunks cost more, as a chunk's
+// entry and the instruction cut at its end cost some 5-8 rounds. The
+// slice is cut into equal chunks (no short one at its end).
+constexpr int LANE_CHUNK_MOST = 250;
+constexpr int LANE_CHUNK_LEAST = 50;
+int lane_chunk_for(int rounds, int threads) {
+  const int chunks = std::max(1, (3 * threads + 1) / 2);
+  return std::clamp((rounds + chunks - 1) / chunks, LANE_CHUNK_LEAST, LANE_CHUNK_MOST);
+}
 // A thread with nothing to run spins this many times before it yields; one
 // waiting for the next slice spins about as long as the console takes
 // between two, then sleeps.
@@ -73,9 +87,20 @@ struct alignas(64) lane {
   std::atomic<bool> held{false};     // a thread is running it
 };
 
-std::array<lane, DEVICE_MAX> lanes;
-int lane_count = 0;
-int slice_rounds = 0;
+// The lanes of a slice. Slices use LANE_SETS sets in turn: a worker that
+// the host put aside while it looked at a slice's lanes (all ended) may
+// still look at them while the next slices run on the other sets.
+constexpr int LANE_SETS = 4;
+struct lane_set {
+  std::array<lane, DEVICE_MAX> lanes;
+  int count = 0;
+  int chunk = LANE_CHUNK_MOST;
+  // A step's exception, kept before its lane is marked ended.
+  std::mutex failure_lock;
+  std::exception_ptr failure;
+};
+std::array<lane_set, LANE_SETS> lane_sets;
+
 std::atomic<bool> threads_active{false};
 // Bumped whenever a lane runs rounds or ends; idle threads sleep on it.
 std::atomic<uint32_t> lane_moves{0};
@@ -99,10 +124,10 @@ struct lane_bound {
 };
 // Caps do not grow along the lanes, so a lane that ended at its cap
 // bounds the next no more than its cap does.
-lane_bound bound_of(int i) {
-  const int cap = lanes[static_cast<std::size_t>(i)].cap;
+lane_bound bound_of(const lane_set& set, int i) {
+  const int cap = set.lanes[static_cast<std::size_t>(i)].cap;
   if (i == 0) return {cap, true};
-  const lane& before = lanes[static_cast<std::size_t>(i - 1)];
+  const lane& before = set.lanes[static_cast<std::size_t>(i - 1)];
   const int ended = before.ended_at.load(std::memory_order_acquire);
   if (ended >= 0) return {std::min(ended, cap), true};
   const int done = before.done.load(std::memory_order_acquire);
@@ -110,31 +135,37 @@ lane_bound bound_of(int i) {
 }
 
 // Whether lane i has work: rounds to run, or its end to make.
-bool has_work(int i) {
-  const lane& l = lanes[static_cast<std::size_t>(i)];
+bool has_work(const lane_set& set, int i) {
+  const lane& l = set.lanes[static_cast<std::size_t>(i)];
   if (l.ended_at.load(std::memory_order_acquire) >= 0 || l.held.load(std::memory_order_relaxed)) return false;
-  const lane_bound b = bound_of(i);
+  const lane_bound b = bound_of(set, i);
   return b.final || l.done.load(std::memory_order_relaxed) < b.rounds;
 }
 
-// One step of a lane this thread holds: up to LANE_CHUNK rounds, or its end.
-void step_lane(int i) {
-  lane& l = lanes[static_cast<std::size_t>(i)];
+// One step of a lane this thread holds: up to a chunk of rounds, or its
+// end. A step that throws ends its lane where it started (the lanes after
+// it end there too) and leaves the exception to the slice's caller.
+void step_lane(lane_set& set, int i) {
+  lane& l = set.lanes[static_cast<std::size_t>(i)];
   int cursor = l.done.load(std::memory_order_relaxed);
-  const lane_bound b = bound_of(i);
+  const lane_bound b = bound_of(set, i);
   bool ended = b.final && cursor >= b.rounds;
   if (!ended && cursor < b.rounds) {
     // A thread's current device may be one freed since it last ran, with
     // a new one at the same address: always made current afresh.
     make_device_current(l.device);
-    const int step = std::min(b.rounds - cursor, LANE_CHUNK);
+    const int step = std::min(b.rounds - cursor, set.chunk);
     int ran = 0;
     try {
       ran = run_device_cycles(l.device, step);
     } catch (...) {
+      {
+        const std::lock_guard<std::mutex> hold(set.failure_lock);
+        if (set.failure == nullptr) set.failure = std::current_exception();
+      }
       l.ended_at.store(cursor, std::memory_order_release);
       note_lane_moved();
-      throw;
+      return;
     }
     cursor += ran;
     l.stopped = ran < step || stopped(l.device);
@@ -145,48 +176,71 @@ void step_lane(int i) {
   note_lane_moved();
 }
 
-// Takes and steps lanes until every lane has ended.
-void run_thread_lanes(int thread) {
-  int idle = 0;
+// What a thread that found nothing to run does for a while: yield its
+// core, or sleep until a lane moves.
+enum lane_rest : int { LANES_ENDED = 0, LANES_YIELD = 1, LANES_SLEEP = 2 };
+
+void rest(lane_rest how, uint32_t moves) {
+  if (how == LANES_SLEEP) {
+    lane_sleepers.fetch_add(1);
+    lane_moves.wait(moves);
+    lane_sleepers.fetch_sub(1);
+  } else {
+    std::this_thread::yield();
+  }
+}
+
+// Takes and steps lanes of the set until every lane has ended
+// (LANES_ENDED). With `leave_to_rest` (a worker), it returns instead of
+// resting, so that it rests outside the slice, with the move count read
+// before its last look in `moves`; `idle` counts its looks that found
+// nothing, from call to call.
+lane_rest run_thread_lanes(int thread, lane_set& set, bool leave_to_rest, int& idle, uint32_t& moves) {
   for (;;) {
     // Read before the look, so a move after it wakes the sleep below.
-    const uint32_t moves = lane_moves.load();
+    moves = lane_moves.load();
     int pick = -1;
     bool all_ended = true;
     for (int pass = 0; pass < 2 && pick < 0; ++pass) {
-      for (int i = lane_count - 1; i >= 0; --i) {
-        const lane& l = lanes[static_cast<std::size_t>(i)];
+      for (int i = 0; i < set.count; ++i) {
+        const lane& l = set.lanes[static_cast<std::size_t>(i)];
         if (l.ended_at.load(std::memory_order_acquire) >= 0) continue;
         all_ended = false;
-        if ((pass == 0 && l.home != thread) || (l.main_only && thread != 0) || !has_work(i)) continue;
+        if ((pass == 0 && l.home != thread) || (l.main_only && thread != 0) || !has_work(set, i)) continue;
         pick = i;
         break;
       }
-      if (all_ended) return;
+      if (all_ended) return LANES_ENDED;
     }
     if (pick < 0) {
-      if (++idle >= IDLE_SLEEP_SPINS) {
-        lane_sleepers.fetch_add(1);
-        lane_moves.wait(moves);
-        lane_sleepers.fetch_sub(1);
-        idle = 0;
-      } else if (idle % IDLE_SPINS == 0) {
-        std::this_thread::yield();
+      const lane_rest how = ++idle >= IDLE_SLEEP_SPINS ? LANES_SLEEP : idle % IDLE_SPINS == 0 ? LANES_YIELD : LANES_ENDED;
+      if (how == LANES_SLEEP) idle = 0;
+      if (how != LANES_ENDED) {
+        if (leave_to_rest) return how;
+        rest(how, moves);
       }
       spin_pause();
       continue;
     }
-    lane& l = lanes[static_cast<std::size_t>(pick)];
+    lane& l = set.lanes[static_cast<std::size_t>(pick)];
     if (l.held.exchange(true, std::memory_order_acquire)) continue;
     idle = 0;
     // Another thread may have stepped it between the look and the take.
-    if (l.ended_at.load(std::memory_order_acquire) < 0) step_lane(pick);
+    if (l.ended_at.load(std::memory_order_acquire) < 0) step_lane(set, pick);
     l.held.store(false, std::memory_order_release);
   }
 }
 
 // Worker threads kept from slice to slice; the caller of run is thread 0.
-// A slice starts with a new generation and ends when no worker is pending.
+// A slice starts with a new generation and uses lane set generation %
+// LANE_SETS. A worker joins it only while it is open, and leaves it to
+// yield or sleep (joining again after, if it is still open); the caller
+// closes it once its own part has returned (every lane has ended) and
+// returns at once. A worker the host has not run since the slice started
+// skips it when it comes; one the host put aside while it looked at the
+// ended lanes is waited for only when the set is wanted again, LANE_SETS
+// slices later. (Waiting for every worker at each slice's end was, on a
+// busy host, most of a slice.)
 class worker_pool {
  public:
   ~worker_pool() {
@@ -199,36 +253,61 @@ class worker_pool {
     for (std::thread& t : workers_) t.join();
   }
 
-  void run(int threads, void (*job)(int)) {
+  // The set of the next slice, once no worker looks at it any more.
+  int next_set() {
+    const int set = static_cast<int>((generation_.load(std::memory_order_relaxed) + 1) % LANE_SETS);
+    std::atomic<uint64_t>& entries = entries_[static_cast<std::size_t>(set)].word;
+    for (uint64_t e = entries.load(std::memory_order_acquire); inside(e); e = entries.load(std::memory_order_acquire))
+      if (!spin_until(SLICE_SPINS, [&] { return !inside(entries.load(std::memory_order_acquire)); }))
+        entries.wait(e, std::memory_order_acquire);
+    return set;
+  }
+
+  // A slice on `threads` threads over the set next_set gave, its lanes
+  // made.
+  void run(int threads, int set) {
     while (static_cast<int>(workers_.size()) < threads - 1) {
       const int index = static_cast<int>(workers_.size()) + 1;
       workers_.emplace_back([this, index] { work(index); });
     }
+    std::atomic<uint64_t>& entries = entries_[static_cast<std::size_t>(set)].word;
     {
       const std::lock_guard<std::mutex> hold(lock_);
-      job_ = job;
       active_ = threads;
-      failure_ = nullptr;
-      pending_.store(threads - 1, std::memory_order_relaxed);
-      generation_.fetch_add(1, std::memory_order_release);
+      const uint64_t generation = generation_.fetch_add(1, std::memory_order_relaxed) + 1;
+      // Open, nobody inside; after the lanes, which a worker that enters
+      // then reads.
+      entries.store((generation & GENERATION_MASK) << ENTRY_GENERATION_SHIFT, std::memory_order_release);
     }
     start_.notify_all();
-    std::exception_ptr mine;
-    try {
-      job(0);
-    } catch (...) {
-      mine = std::current_exception();
-    }
-    for (int left = pending_.load(std::memory_order_acquire); left != 0;
-         left = pending_.load(std::memory_order_acquire))
-      if (!spin_until(SLICE_SPINS, [&] { return pending_.load(std::memory_order_acquire) == 0; }))
-        pending_.wait(left, std::memory_order_acquire);
-    const std::lock_guard<std::mutex> hold(lock_);
-    if (mine == nullptr) mine = failure_;
-    if (mine != nullptr) std::rethrow_exception(mine);
+    int idle = 0;
+    uint32_t moves = 0;
+    run_thread_lanes(0, lane_sets[static_cast<std::size_t>(set)], false, idle, moves);
+    entries.fetch_or(ENTRY_CLOSED, std::memory_order_acq_rel);
   }
 
  private:
+  // Per set: the generation of its slice, whether the slice is closed,
+  // and the workers inside it.
+  static constexpr int ENTRY_GENERATION_SHIFT = 32;
+  static constexpr uint64_t GENERATION_MASK = 0xFFFFFFFF;
+  static constexpr uint64_t ENTRY_CLOSED = uint64_t{1} << 31;
+  static constexpr uint64_t ENTRY_COUNT = ENTRY_CLOSED - 1;
+  static bool inside(uint64_t e) { return (e & ENTRY_COUNT) != 0; }
+
+  // Whether this worker entered the slice of `generation` (still open).
+  bool enter(std::atomic<uint64_t>& entries, uint64_t generation) {
+    uint64_t e = entries.load(std::memory_order_acquire);
+    do {
+      if ((e >> ENTRY_GENERATION_SHIFT) != (generation & GENERATION_MASK) || (e & ENTRY_CLOSED) != 0) return false;
+    } while (!entries.compare_exchange_weak(e, e + 1, std::memory_order_acq_rel, std::memory_order_acquire));
+    return true;
+  }
+
+  static void leave(std::atomic<uint64_t>& entries) {
+    if (!inside(entries.fetch_sub(1, std::memory_order_acq_rel) - 1)) entries.notify_all();
+  }
+
   void work(int index) {
     run_lane = LANE_WORKER;
     uint64_t seen = 0;
@@ -237,37 +316,35 @@ class worker_pool {
         std::unique_lock<std::mutex> hold(lock_);
         start_.wait(hold, [&] { return generation_.load(std::memory_order_acquire) != seen; });
       }
-      void (*job)(int) = nullptr;
       {
         const std::lock_guard<std::mutex> hold(lock_);
         if (quit_) return;
         seen = generation_.load(std::memory_order_relaxed);
         if (index >= active_) continue;
-        job = job_;
       }
-      std::exception_ptr failed;
-      try {
-        job(index);
-      } catch (...) {
-        failed = std::current_exception();
+      const std::size_t set = static_cast<std::size_t>(seen % LANE_SETS);
+      std::atomic<uint64_t>& entries = entries_[set].word;
+      int idle = 0;
+      while (enter(entries, seen)) {
+        uint32_t moves = 0;
+        const lane_rest how = run_thread_lanes(index, lane_sets[set], true, idle, moves);
+        leave(entries);
+        if (how == LANES_ENDED) break;
+        rest(how, moves);
       }
-      if (failed != nullptr) {
-        const std::lock_guard<std::mutex> hold(lock_);
-        if (failure_ == nullptr) failure_ = failed;
-      }
-      if (pending_.fetch_sub(1, std::memory_order_acq_rel) == 1) pending_.notify_all();
     }
   }
 
+  struct alignas(64) entry_word {
+    std::atomic<uint64_t> word{ENTRY_CLOSED};
+  };
   std::vector<std::thread> workers_;
   std::mutex lock_;
   std::condition_variable start_;
-  void (*job_)(int) = nullptr;
   std::atomic<uint64_t> generation_{0};
-  std::atomic<int> pending_{0};
+  std::array<entry_word, LANE_SETS> entries_;
   int active_ = 0;
   bool quit_ = false;
-  std::exception_ptr failure_;
 };
 
 worker_pool& pool() {
@@ -332,24 +409,26 @@ void slice_governor::record(bool threaded, double per_device_round) {
 bool run_threads_active() { return threads_active.load(std::memory_order_relaxed); }
 
 int run_slice_on_threads(int rounds, int threads, const std::array<int, DEVICE_MAX>* caps) {
-  lane_count = 0;
+  lane_set& set = lane_sets[static_cast<std::size_t>(pool().next_set())];
+  set.count = 0;
   for (int d = 0; d < DEVICE_MAX; ++d) {
     const device_inst* inst = device_insts[d];
     if (inst == nullptr || device_states[d] == nullptr || (inst->flags & DEV_EXCLUDED) != 0) continue;
     const int cap = caps != nullptr ? std::min((*caps)[static_cast<std::size_t>(d)], rounds) : rounds;
     if (cap < 0) continue;
-    lane& l = lanes[static_cast<std::size_t>(lane_count)];
+    lane& l = set.lanes[static_cast<std::size_t>(set.count)];
     l.device = d;
     l.cap = cap;
     l.stopped = false;
     l.main_only = main_thread_only(d);
-    l.home = l.main_only ? 0 : lane_count % threads;
+    l.home = l.main_only ? 0 : set.count % threads;
     l.done.store(0, std::memory_order_relaxed);
     l.ended_at.store(-1, std::memory_order_relaxed);
     l.held.store(false, std::memory_order_relaxed);
-    ++lane_count;
+    ++set.count;
   }
-  slice_rounds = rounds;
+  set.chunk = lane_chunk_for(rounds, threads);
+  set.failure = nullptr;
   const int device = cur_device;
   run_lane = LANE_MAIN;
   threads_active.store(true, std::memory_order_relaxed);
@@ -361,20 +440,24 @@ int run_slice_on_threads(int rounds, int threads, const std::array<int, DEVICE_M
   };
   {
     const back_alone restore;
-    pool().run(threads, run_thread_lanes);
+    pool().run(threads, static_cast<int>(&set - lane_sets.data()));
+  }
+  {
+    const std::lock_guard<std::mutex> hold(set.failure_lock);
+    if (set.failure != nullptr) std::rethrow_exception(std::exchange(set.failure, nullptr));
   }
   // The stop checks left to this thread, in slot order, as one thread
   // makes them.
-  for (int i = 0; i < lane_count; ++i) {
-    const int d = lanes[static_cast<std::size_t>(i)].device;
+  for (int i = 0; i < set.count; ++i) {
+    const int d = set.lanes[static_cast<std::size_t>(i)].device;
     if (end_left[static_cast<std::size_t>(d)] != 0) finish_left_end(d);
   }
   make_device_current(device);
   // The slice ends at the round where the first device stopped, as the
   // lanes after it do.
   int ended = rounds;
-  for (int i = 0; i < lane_count; ++i) {
-    const lane& l = lanes[static_cast<std::size_t>(i)];
+  for (int i = 0; i < set.count; ++i) {
+    const lane& l = set.lanes[static_cast<std::size_t>(i)];
     if (l.stopped) ended = std::min(ended, l.ended_at.load(std::memory_order_relaxed));
   }
   return ended;

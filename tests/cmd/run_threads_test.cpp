@@ -12,6 +12,7 @@
 #include <mutex>
 #include <random>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -57,17 +58,64 @@ class run_threads : public cmd_fixture {
     bool operator==(const slice_seen&) const = default;
   };
 
-  // Twelve devices of every type: the filter, random programs, interrupts
-  // pulled inside loops, and nops running into an illegal word at a
-  // different count on each (device 3, shown, among them). When a device
-  // stops, each device that stopped starts its program again and every
-  // device is armed again, as a new go does.
-  // threads 0: the host's count, the governor choosing.
-  static std::vector<slice_seen> run_all(int threads, std::set<std::thread::id>* used) {
+  static void use_threads(int threads) {
     if (threads > 0)
       setenv("DSP_RUN_THREADS", std::to_string(threads).c_str(), 1);
     else
       unsetenv("DSP_RUN_THREADS");
+  }
+
+  // Runs SLICES slices of the devices made, each starting at starts[d]:
+  // when a device stops, each device that stopped starts its program
+  // again and every device is armed again, as a new go does. Before each
+  // slice, `before(slice)`.
+  template <class Before>
+  static std::vector<slice_seen> run_slices(const std::vector<uint32_t>& starts, std::set<std::thread::id>* used,
+                                            Before before) {
+    const int count = static_cast<int>(starts.size());
+    for (int d = 0; d < count; ++d) arm(d);
+    end_threads.fill({});
+    instruction_end_observer = note_thread;
+    std::vector<slice_seen> seen;
+    for (int s = 0; s < SLICES; ++s) {
+      before(s);
+      slice_seen now;
+      now.rounds = run_device_slice(RUN_SLICE_ROUNDS);
+      bool stopped = false;
+      for (int d = 0; d < count; ++d) {
+        make_device_current(d);
+        catch_up_peripherals();
+        now.digests.push_back(device_state_digest(d));
+        now.running.push_back(device_states[d]->running);
+        stopped = stopped || device_states[d]->running == 0;
+        if (used != nullptr) used->insert(end_threads[static_cast<std::size_t>(d)]);
+      }
+      seen.push_back(now);
+      if (!stopped) continue;
+      for (int d = 0; d < count; ++d) {
+        if (device_states[d]->running == 0) set(d, "pc", starts[static_cast<std::size_t>(d)]);
+        arm(d);
+      }
+    }
+    instruction_end_observer = nullptr;
+    return seen;
+  }
+
+  // Nops under a DO loop and a repeat, running into an illegal word after
+  // a different count of passes on each device (from `least` on).
+  static void place_illegal_end(int d, int least = 20) {
+    const int passes = least + (d * 53) % (5 * least);
+    assemble(d, 0x10, ("do #" + std::to_string(passes) + ",$14").c_str());
+    assemble(d, {{0x12, "rep #20"}, {0x13, "nop"}, {0x14, "nop"}});
+    put(d, SPACE_P, 0x15, illegal_word());
+  }
+
+  // Twelve devices of every type: the filter, random programs, interrupts
+  // pulled inside loops, and nops running into an illegal word at a
+  // different count on each (device 3, shown, among them).
+  // threads 0: the host's count, the governor choosing.
+  static std::vector<slice_seen> run_all(int threads, std::set<std::thread::id>* used) {
+    use_threads(threads);
     free_all_devices();
     std::mt19937 rng(39);
     std::vector<uint32_t> starts(DEVICES);
@@ -90,43 +138,76 @@ class run_threads : public cmd_fixture {
           set(d, "ipr", 3);
           starts[d] = 0x40;
           break;
-        default: {
-          const int passes = 20 + (d * 53) % 100;
-          assemble(d, 0x10, ("do #" + std::to_string(passes) + ",$14").c_str());
-          assemble(d, {{0x12, "rep #20"}, {0x13, "nop"}, {0x14, "nop"}});
-          put(d, SPACE_P, 0x15, illegal_word());
+        default:
+          place_illegal_end(d);
           starts[d] = 0x10;
-        }
       }
       set(d, "pc", starts[d]);
     }
     select_device(3);
-    for (int d = 0; d < DEVICES; ++d) arm(d);
-    end_threads.fill({});
-    instruction_end_observer = note_thread;
-    std::vector<slice_seen> seen;
-    for (int s = 0; s < SLICES; ++s) {
+    return run_slices(starts, used, [](int s) {
       for (int d = 2; d < DEVICES; d += 4) pull_irqa(d, s % 3 == 0);
-      slice_seen now;
-      now.rounds = run_device_slice(RUN_SLICE_ROUNDS);
-      bool stopped = false;
-      for (int d = 0; d < DEVICES; ++d) {
-        make_device_current(d);
-        catch_up_peripherals();
-        now.digests.push_back(device_state_digest(d));
-        now.running.push_back(device_states[d]->running);
-        stopped = stopped || device_states[d]->running == 0;
-        if (used != nullptr) used->insert(end_threads[static_cast<std::size_t>(d)]);
+    });
+  }
+
+  // Sixteen devices of every type, each with its timer's overflow taken as
+  // an interrupt (a handler at $90 counting in b, which no program uses; a period of its own on
+  // each device, 80 to 300 cycles) and its serial ports sending and
+  // receiving on their own clocks; on the "73583" types also the host
+  // interface and the codec converting. Under them the filter, the IRQA
+  // program with its own interrupts, and nops running into an illegal word
+  // (device 3, shown, among them).
+  static constexpr int PERIPHERAL_DEVICES = 16;
+  static std::vector<slice_seen> run_with_peripherals(int threads, std::set<std::thread::id>* used) {
+    use_threads(threads);
+    free_all_devices();
+    std::vector<uint32_t> starts(PERIPHERAL_DEVICES);
+    for (int d = 0; d < PERIPHERAL_DEVICES; ++d) {
+      const char* type = type_names[d % 5];
+      make(d, type, false);
+      uint32_t ipr = 0x4000;  // the timer at level 1
+      switch (d % 3) {
+        case 0:
+          place_fir(d);
+          starts[d] = 0x100;
+          break;
+        case 1:
+          assemble(d, irq_program);
+          ipr |= 3;
+          starts[d] = 0x40;
+          break;
+        default:
+          place_illegal_end(d, 40);
+          starts[d] = 0x10;
       }
-      seen.push_back(now);
-      if (!stopped) continue;
-      for (int d = 0; d < DEVICES; ++d) {
-        if (device_states[d]->running == 0) set(d, "pc", starts[d]);
-        arm(d);
+      assemble(d, {{0x20, "jsr >$90"}, {0x90, "inc b"}, {0x91, "rti"}});
+      execute_command_line(d, ("change tpr " + std::to_string(39 + d * 7) + " tcr $8200").c_str());
+      if (type[3] == '8') {
+        execute_command_line(d, "change pbc 1 ccr1 $c000 cra0 $0207 crb0 $3c30 cra1 $6107 crb1 $3438 pcc $3ff");
+      } else {
+        execute_command_line(d, "change cra0 $6007 crb0 $3030 cra1 $0307 crb1 $3830 pcc $3ff");
       }
+      set(d, "ipr", ipr);
+      set(d, "sr", 0);  // no interrupt masked
+      set(d, "pc", starts[d]);
     }
-    instruction_end_observer = nullptr;
-    return seen;
+    select_device(3);
+    return run_slices(starts, used, [](int s) {
+      for (int d = 1; d < PERIPHERAL_DEVICES; d += 3) pull_irqa(d, s % 3 == 0);
+    });
+  }
+
+  // Every slice of `many` as in `one`: rounds, running flags and every
+  // device's whole state.
+  static void expect_same_slices(const std::vector<slice_seen>& many, const std::vector<slice_seen>& one) {
+    ASSERT_EQ(many.size(), one.size());
+    for (std::size_t s = 0; s < one.size(); ++s) {
+      EXPECT_EQ(many[s].rounds, one[s].rounds) << "slice " << s;
+      EXPECT_TRUE(many[s].running == one[s].running) << "slice " << s;
+      for (std::size_t d = 0; d < one[s].digests.size(); ++d)
+        if (many[s].digests[d] != one[s].digests[d]) ADD_FAILURE() << "slice " << s << ", device " << d;
+      if (::testing::Test::HasFailure()) return;
+    }
   }
 };
 
@@ -144,19 +225,44 @@ TEST_F(run_threads, SlicesLeaveEveryDeviceWhereOneThreadLeavesIt) {
     recorded().clear();
     std::set<std::thread::id> used;
     const std::vector<slice_seen> many = run_all(threads, &used);
-    ASSERT_EQ(many.size(), one.size());
-    for (std::size_t s = 0; s < one.size(); ++s) {
-      EXPECT_EQ(many[s].rounds, one[s].rounds) << "slice " << s;
-      EXPECT_TRUE(many[s].running == one[s].running) << "slice " << s;
-      for (int d = 0; d < DEVICES; ++d)
-        if (many[s].digests[d] != one[s].digests[d]) ADD_FAILURE() << "slice " << s << ", device " << d;
-      if (HasFailure()) return;
-    }
+    expect_same_slices(many, one);
+    if (HasFailure()) return;
     EXPECT_EQ(output(), one_text);
     // The governor may keep the host's count on this thread.
     if (threads != 0) {
       EXPECT_GE(used.size(), 2u) << "the devices ran on worker threads";
     }
+  }
+}
+
+// Every device's timer interrupting, its serial ports (and on the "73583"
+// types the host interface and codec) running: the events that end the
+// straight runs and the interrupts taken fall at chunk ends too, and each
+// device still ends every slice where one thread ends it.
+TEST_F(run_threads, TimersInterruptingEveryDeviceLeaveItWhereOneThreadLeavesIt) {
+  const std::vector<slice_seen> one = run_with_peripherals(1, nullptr);
+  const std::string one_text = output();
+  int stops = 0;
+  for (const slice_seen& s : one) stops += s.rounds < RUN_SLICE_ROUNDS ? 1 : 0;
+  EXPECT_GE(stops, 5) << "the illegal words stop some slices";
+  EXPECT_GE(SLICES - stops, 5) << "and some run whole";
+  // Each handler ran about once per period: at least a third of that.
+  for (int d = 0; d < PERIPHERAL_DEVICES; ++d) {
+    int row = 0, reg = 0;
+    uint32_t b0[3] = {0, 0, 0};
+    ASSERT_NE(lookup_register(d, "b0", &row, &reg), 0);
+    read_register(d, row, reg, b0);
+    EXPECT_GE(b0[0], static_cast<uint32_t>(SLICES * RUN_SLICE_ROUNDS / (2 * (40 + d * 7)) / 3)) << "device " << d;
+  }
+  for (int threads : {2, 4, 3}) {
+    SCOPED_TRACE(std::to_string(threads) + " threads");
+    recorded().clear();
+    std::set<std::thread::id> used;
+    const std::vector<slice_seen> many = run_with_peripherals(threads, &used);
+    expect_same_slices(many, one);
+    if (HasFailure()) return;
+    EXPECT_EQ(output(), one_text);
+    EXPECT_GE(used.size(), 2u) << "the devices ran on worker threads";
   }
 }
 
@@ -239,6 +345,82 @@ TEST_F(run_threads, DevicesWithBreakpointsRunFirstAndBoundTheOthers) {
       if (HasFailure()) return;
     }
     EXPECT_EQ(fast.text, reference.text);
+  }
+}
+
+// Slices of a few rounds, one after another, on more threads than the
+// host has cores: workers come late to slices or not at all, and some
+// still look at a slice's lanes while the next ones run (on the other set
+// of lanes, then on theirs again). Every device ends each slice where one
+// thread ends it.
+TEST_F(run_threads, ShortSlicesWithWorkersComingLateLeaveDevicesWhereOneThreadLeavesThem) {
+  constexpr int COUNT = 12;
+  constexpr int SHORT_SLICES = 1500;
+  const auto run = [](int threads) {
+    use_threads(threads);
+    free_all_devices();
+    for (int d = 0; d < COUNT; ++d) {
+      make(d, type_names[d % 5], false);
+      place_fir(d);
+      if (d % 3 == 1) {
+        // The timer interrupting every 60 cycles.
+        assemble(d, {{0x20, "jsr >$90"}, {0x90, "inc b"}, {0x91, "rti"}});
+        execute_command_line(d, "change tpr 29 tcr $8200");
+        set(d, "ipr", 0x4000);
+        set(d, "sr", 0);
+      }
+      set(d, "pc", 0x100);
+      arm(d);
+    }
+    std::vector<uint64_t> digests;
+    for (int s = 0; s < SHORT_SLICES; ++s) {
+      EXPECT_EQ(run_device_slice(1 + s % 7), 1 + s % 7);
+      if (s % 100 != 99) continue;
+      for (int d = 0; d < COUNT; ++d) {
+        make_device_current(d);
+        catch_up_peripherals();
+        digests.push_back(device_state_digest(d));
+      }
+    }
+    return digests;
+  };
+  const std::vector<uint64_t> one = run(1);
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  for (int threads : {COUNT, static_cast<int>(std::min<unsigned>(cores + 2, COUNT))}) {
+    SCOPED_TRACE(std::to_string(threads) + " threads");
+    EXPECT_TRUE(run(threads) == one);
+  }
+}
+
+// A failure inside a device's run on a worker (here the per-end observer
+// throwing for one device) reaches the slice's caller as on one thread,
+// and the slices after it run as usual.
+TEST_F(run_threads, AFailureOnAWorkerReachesTheSlicesCaller) {
+  constexpr int COUNT = 8;
+  constexpr int FAILING = 5;
+  for (int threads : {1, 4}) {
+    SCOPED_TRACE(std::to_string(threads) + " threads");
+    use_threads(threads);
+    free_all_devices();
+    for (int d = 0; d < COUNT; ++d) {
+      make(d, type_names[d % 5], false);
+      place_fir(d);
+      set(d, "pc", 0x100);
+      arm(d);
+    }
+    instruction_end_observer = [](int device) {
+      if (device == FAILING && device_insts[device]->cycles > 2500) throw std::runtime_error("observer");
+    };
+    int slices = 0;
+    try {
+      for (; slices < 10; ++slices) run_device_slice(RUN_SLICE_ROUNDS);
+    } catch (const std::runtime_error& e) {
+      EXPECT_STREQ(e.what(), "observer");
+    }
+    EXPECT_EQ(slices, 2) << "the failure comes in the third slice";
+    instruction_end_observer = nullptr;
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(run_device_slice(RUN_SLICE_ROUNDS), RUN_SLICE_ROUNDS);
+    for (int d = 0; d < COUNT; ++d) EXPECT_EQ(device_states[d]->running, 1) << "device " << d;
   }
 }
 
