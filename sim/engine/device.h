@@ -407,6 +407,7 @@ struct device_state {
   uint32_t batched_steps = 0;   // peripheral steps run in batches at catch-up
   uint32_t repeated_steps = 0;  // of which a repeating state gave (the codec's steady state)
   uint32_t serial_repeated_steps = 0;  // serial port steps a repeat stood for
+  uint32_t serial_unseen_steps = 0;    // serial port steps taken at catch-ups
 
   // A serial port whose steps nothing sees (serial_engine.cpp): whether
   // its steps since its last update were unseen, and a repeat found among
@@ -424,6 +425,7 @@ struct device_state {
   };
   std::array<serial_repeat, 2> serial_repeats;
   uint8_t serial_repeats_off = 0;  // the tests' reference: every toggle stepped
+  uint8_t serial_unseen_off = 0;   // the tests' reference: every toggle an event
 };
 
 // ---------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 
 #include "sim/engine/device.h"
 #include "sim/engine/g711.h"
+#include "sim/engine/hooks.h"
 #include "sim/engine/periph.h"
 #include "sim/engine/periph_serial.h"
 
@@ -796,10 +797,11 @@ void engine_step(int periph, const serial_variant& v, uint32_t phase) {
 }
 
 // Whether pin levels the port reads from outside may change from cycle to
-// cycle: an external clock or frame sync while input streams are open.
-bool outside_inputs(uint32_t* w, const serial_variant& v) {
+// cycle: an external clock or frame sync while input streams that may set
+// pins are open.
+bool outside_inputs(uint32_t* w, const serial_variant& v, int view) {
   const device_state& st = *cur_state;
-  if (st.streams[0] == nullptr && st.streams[1] == nullptr) return false;
+  if ((view & PERIPH_STREAMS_WATCH) == 0 || (st.streams[0] == nullptr && st.streams[1] == nullptr)) return false;
   step_ctx c{};
   c.v = &v;
   c.cra = w[v.cra];
@@ -811,19 +813,125 @@ bool outside_inputs(uint32_t* w, const serial_variant& v) {
 }
 
 // Whether nothing sees the port's steps until something observes it (and
-// catches it up first): no stream or breakpoint on the device, no request
-// it can raise (its requests are off or have no priority, and none is
-// set), its clock running on its own (no resynchronisation), the reset pin
-// not held. Its pins are its own; port C's register accesses catch it up.
-// Nothing that decides this changes between a catch-up and a step but
-// the port's own stores and snoops, which catch it up first.
-bool steps_unseen(const uint32_t* w, const serial_variant& v) {
-  const device_state& st = *cur_state;
-  if (st.breakpoints != nullptr || st.streams[0] || st.streams[1] || st.streams[2] || st.streams[3]) return false;
+// catches it up first): no breakpoint on the device and no stream that
+// may see or set its pins or registers (its own data streams are taken in
+// its steps: see word_steps_ahead), no request it can raise (its requests
+// are off or have no priority, and none is set), its clock running on its
+// own (no resynchronisation), the reset pin not held. Its pins are its
+// own; port C's register accesses catch it up. Nothing that decides this
+// changes between a catch-up and a step but the port's own stores and
+// snoops, which catch it up first, and the streams, whose changes do.
+bool steps_unseen(const uint32_t* w, const serial_variant& v, int view) {
+  if (cur_state->breakpoints != nullptr || (view & PERIPH_STREAMS_WATCH) != 0 || cur_state->serial_unseen_off != 0)
+    return false;
   if (cur_inst->device_words[DW_RESET_HELD] == 1 || w[SW_TX_RESYNC] != 0 || w[SW_RX_RESYNC] != 0) return false;
   if (w[SW_PRIORITY] != 0 && (w[v.crb] & (CRB_RIE | CRB_TIE))) return false;
   return (w[SW_REQ_RX_EXCEPTION] | w[SW_REQ_RX] | w[SW_REQ_TX_EXCEPTION] | w[SW_REQ_TX]) == 0 &&
          (w[v.crb] & CRB_SCKD) && port_enabled(w, v);
+}
+
+// --- Words of a port that takes or gives stream words ---------------------------
+//
+// An unseen port with its own data streams reads an input word only at a
+// sequence fall in its start state with RDF clear (R11), and writes an
+// output word only when the transmit bit mask is 0x8000 at a rise (T12):
+// T10 sets it at a step rise in the start state, T11 with an early start,
+// which T5 clears outside state 0 and only the external frame-sync modes
+// set. Those steps are events at their own cycles (what the streams take
+// and give, and when: timed lines, the end of an input, the session's
+// lines); the steps between them are taken at catch-ups like any unseen
+// port's. RDF set stays set until the program reads rx, which catches the
+// port up and looks for its next event again, so no input is taken until
+// then. A direction's edges follow each other as its previous clock level
+// and phase say (rise, fall, rise, ...; a rise in phase 0 is a step rise,
+// one in phase 1 a sequence rise), at most one at each step, and a step
+// of an unseen port is a toggle of the internal clock: so the count of
+// edges until a step that may take or give a word bounds the toggles
+// before it from below, whatever holds or a gated clock delay. With an
+// internal frame sync in normal or network mode a direction's sequencer
+// goes 0, 2 (until a sequence rise finds the step count 0; step falls in
+// 2 count it down), 1, 0, ...; 3 goes to 0; a step rise in 0 loads the
+// step count of the length latched at the sequence fall before it. In
+// other modes states 2 and 1 still advance so, but state 0 may wait for a
+// frame sync or start a word early: there each step is an event until the
+// direction is back in 2 or 1.
+
+enum word_edge : uint8_t { STEP_RISE_AT_START, SEQUENCE_FALL_AT_START, LEAVING_STATE_1 };
+
+// Edges of one direction up to the first `target` edge (counting it; for
+// LEAVING_STATE_1 the sequence rise that leaves state 1 from state 2 or
+// 1, else 0), at most `cap`.
+uint32_t edges_to(const uint32_t* w, const direction& d, word_edge target, uint32_t cra, uint32_t cap) {
+  uint32_t state = w[d.sequencer];
+  if (target == LEAVING_STATE_1 ? state != 1 && state != 2 : state > 3) return 0;
+  uint32_t count = w[d.step_count];
+  uint32_t length = w[d.next_length] & 3;
+  bool phase = w[d.phase] != 0, high = w[d.prev_clock] != 0;
+  bool step_rise = (w[d.edge] & ~EDGE_OLD) == EDGE_STEP_RISE;
+  for (uint32_t n = 1; n <= cap; ++n) {
+    if (!high) {
+      step_rise = !phase;
+      if (step_rise && state == 0) {
+        if (target == STEP_RISE_AT_START) return n;
+        count = lengths[length].steps;
+      } else if (!step_rise) {
+        if (state == 1 && target == LEAVING_STATE_1) return n;
+        state = state == 0 ? 2 : state == 2 ? (count == 0 ? 1 : 2) : 0;
+      }
+    } else {
+      if (step_rise && state == 2 && count > 0) --count;
+      if (!step_rise && state == 0) {
+        if (target == SEQUENCE_FALL_AT_START) return n;
+        length = (cra >> 13) & 3;
+      }
+      phase = !phase;
+    }
+    high = !high;
+  }
+  return cap;
+}
+
+// Toggles up to the first whose step may take or give a word in one
+// direction (1: the next), at most `cap`.
+uint32_t direction_toggles(const uint32_t* w, const direction& d, uint32_t mode, word_edge target,
+                           uint32_t cra, uint32_t cap) {
+  if (mode == MODE_NORMAL || mode == MODE_NETWORK) return std::max(edges_to(w, d, target, cra, cap), 1u);
+  return edges_to(w, d, LEAVING_STATE_1, cra, cap) + 1;
+}
+
+// Whether the port's steps may take or give a stream word before
+// something observes it.
+bool words_may_pass(const uint32_t* w, const serial_variant& v, int view) {
+  return (view & PERIPH_STREAMS_OUT) || ((view & PERIPH_STREAMS_IN) && !(w[v.ssr] & SSR_RDF));
+}
+
+// Cycles from now to the first toggle whose step may take or give a
+// stream word (0: this cycle), or to a toggle before it; NO_EVENT when
+// none may until something observes the port.
+uint32_t word_steps_ahead(uint32_t* w, const serial_variant& v, int view) {
+  if (!words_may_pass(w, v, view)) return NO_EVENT;
+  constexpr uint32_t CAP = 1024;
+  step_ctx c{};
+  c.v = &v;
+  c.cra = w[v.cra];
+  c.crb = w[v.crb];
+  set_modes(c);
+  const bool rssi = v.kind == SERIAL_RSSI;
+  uint32_t toggles = CAP;
+  if (view & PERIPH_STREAMS_OUT) {
+    // The first bit's mask stays until the fall after its rise shifts it.
+    const direction& d = rssi ? rssi_tx_dir : tx_dir;
+    const bool first_bit = w[SW_TX_BIT_MASK] == 0x8000 &&
+                           !(w[d.prev_clock] != 0 && (w[d.edge] & ~EDGE_OLD) == EDGE_STEP_RISE);
+    toggles = first_bit ? 1 : direction_toggles(w, d, c.tx_mode, STEP_RISE_AT_START, c.cra, CAP);
+  }
+  if ((view & PERIPH_STREAMS_IN) && !(w[v.ssr] & SSR_RDF))
+    toggles = std::min(toggles, direction_toggles(w, rssi ? rssi_rx_dir : rx_dir, c.rx_mode,
+                                                  SEQUENCE_FALL_AT_START, c.cra, toggles));
+  const uint32_t now = cur_inst->cycles;
+  const uint32_t period = 2 * prescale_ticks(w, v.cra) * modulus_ticks(w, v.cra);
+  return first_phase_one(now, now, cycle_phase()) + 2 * (ticks_to_toggle(w, v.cra) - 1) + (toggles - 1) * period -
+         now;
 }
 
 }  // namespace
@@ -910,6 +1018,7 @@ uint32_t before_unseen_step(int periph, serial_repeat& r, const uint32_t* w, uin
 
 // The step at `toggle`, recorded while a repeat is looked for.
 void unseen_step(int periph, const serial_variant& v, serial_repeat* r, uint32_t toggle) {
+  ++cur_state->serial_unseen_steps;
   if (r == nullptr || r->found || !r->armed) {
     engine_step(periph, v, 1);
     return;
@@ -924,17 +1033,19 @@ void unseen_step(int periph, const serial_variant& v, serial_repeat* r, uint32_t
 
 // The end of an update: whether the steps from here on are unseen, and the
 // state a recording goes on from.
-void end_update(int periph, serial_repeat* r, const uint32_t* w, const serial_variant& v) {
+void end_update(int periph, serial_repeat* r, const uint32_t* w, const serial_variant& v, int view) {
   if (r == nullptr) return;
-  r->unseen = steps_unseen(w, v);
+  r->unseen = steps_unseen(w, v, view);
   if (r->armed) r->end = repeat_state(periph, w);
 }
 
 }  // namespace
 
 // The toggles of an unseen port's internal clock in the elapsed cycles are
-// its steps, taken here in order (whole repeats at once); the dividers run
-// in one go between them. Unseen: as of the last update, or now.
+// its steps, taken here in order (whole repeats at once, unless the port
+// takes or gives stream words: a step that may is an event, so none falls
+// in a repeat); the dividers run in one go between them. Unseen: as of the
+// last update, or now.
 void serial_catch_up(int periph, int resync, const serial_variant& v) {
   uint32_t* w = periph_words(periph);
   serial_repeat* r = repeat_of(periph);
@@ -954,23 +1065,26 @@ void serial_catch_up(int periph, int resync, const serial_variant& v) {
     return;
   }
   if (cur_inst->device_words[DW_STOP_LATCH]) return;
+  const int view = periph_stream_view(periph);
   // Changed since the last update by something other than its steps.
-  if (r != nullptr && r->armed && repeat_state(periph, w) != r->end) r->armed = false;
+  const bool words = words_may_pass(w, v, view);
+  if (r != nullptr && r->armed && (words || repeat_state(periph, w) != r->end)) r->armed = false;
   const uint32_t phase = cycle_phase();
-  if ((r != nullptr && r->unseen) || steps_unseen(w, v)) {
+  if ((r != nullptr && r->unseen) || steps_unseen(w, v, view)) {
+    serial_repeat* repeat = cur_state->serial_repeats_off != 0 || words ? nullptr : r;
     const uint32_t last_update = from;
     for (;;) {
       const uint32_t first = first_phase_one(from, now, phase);
       if (first >= now) {
-        end_update(periph, r, w, v);
+        end_update(periph, r, w, v, view);
         return;
       }
       const uint32_t toggle = first + 2 * (ticks_to_toggle(w, v.cra) - 1);
       if (toggle >= now) break;
       run_dividers(w, v.cra, (toggle - first) / 2);
-      if (cur_state->serial_repeats_off != 0) r = nullptr;
-      const uint32_t at = r != nullptr ? before_unseen_step(periph, *r, w, toggle, now, from == last_update) : toggle;
-      unseen_step(periph, v, r, at);
+      const uint32_t at =
+          repeat != nullptr ? before_unseen_step(periph, *repeat, w, toggle, now, from == last_update) : toggle;
+      unseen_step(periph, v, repeat, at);
       from = at + 1;
     }
   }
@@ -979,7 +1093,7 @@ void serial_catch_up(int periph, int resync, const serial_variant& v) {
     run_dividers(w, v.cra, (now - first + 1) / 2);
     w[SW_CLOCK] |= 2;
   }
-  end_update(periph, r, w, v);
+  end_update(periph, r, w, v, view);
 }
 
 void serial_clock(int periph, const serial_variant& v) {
@@ -991,27 +1105,29 @@ void serial_clock(int periph, const serial_variant& v) {
   engine_step(periph, v, cycle_phase());
   serial_repeat* r = repeat_of(periph);
   if (r != nullptr) r->armed = false;
-  end_update(periph, r, w, v);
+  end_update(periph, r, w, v, periph_stream_view(periph));
 }
 
 // Steps are due at a register or pin change, at every toggle of the
-// internal clock while the port uses it, and every cycle while outside
-// pins may change.
+// internal clock while the port uses it (an unseen port: at the toggles
+// whose steps may take or give its stream words), and every cycle while
+// outside pins may change.
 uint32_t serial_next_event(int periph, const serial_variant& v) {
   uint32_t* w = periph_words(periph);
   const std::vector<uint32_t>& dw = cur_inst->device_words;
+  const int view = periph_stream_view(periph);
   // Still unseen: the steps wait for whatever looks at the port (the
   // count must not wrap meanwhile).
   const serial_repeat* r = repeat_of(periph);
-  if (r != nullptr && r->unseen && !w[SW_STEP_DUE] && !dw[DW_STOP_LATCH] &&
-      cur_inst->cycles - w[SW_UPDATED] < (1u << 30) && steps_unseen(w, v))
+  if (r != nullptr && r->unseen && !w[SW_STEP_DUE] && !dw[DW_STOP_LATCH] && !words_may_pass(w, v, view) &&
+      cur_inst->cycles - w[SW_UPDATED] < (1u << 30) && steps_unseen(w, v, view))
     return NO_EVENT;
   serial_catch_up(periph, 0, v);
   if (dw[DW_STOP_LATCH]) return NO_EVENT;
   if (w[SW_STEP_DUE]) return 0;
   if (!port_enabled(w, v)) return NO_EVENT;
-  if (outside_inputs(w, v)) return 0;
-  if (steps_unseen(w, v)) return NO_EVENT;
+  if (outside_inputs(w, v, view)) return 0;
+  if (steps_unseen(w, v, view)) return word_steps_ahead(w, v, view);
   const bool uses_internal = (w[v.crb] & CRB_SCKD) || w[SW_TX_RESYNC] != 0 || w[SW_RX_RESYNC] != 0;
   if (!uses_internal) return NO_EVENT;
   const uint32_t ticks = ticks_to_toggle(w, v.cra);
