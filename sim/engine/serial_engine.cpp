@@ -9,6 +9,7 @@
 #include <bit>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "sim/engine/device.h"
@@ -89,6 +90,7 @@ struct step_ctx {
   bool in_a, in_b, ext_clock, rx_bit;
   bool tx_clock;
   bool fsi;
+  bool bit_steps;           // step_frame: bit_step may take the port's steps (ssi, SCKD, no SYN, modes 1, 2)
 };
 
 uint32_t pin(const step_ctx& c, uint32_t weight) { return weight << c.base; }
@@ -725,31 +727,134 @@ void release_clock_pins(int periph, uint32_t handed) {
   set_pin_word(block, PIN_DRIVEN, block[PIN_DRIVEN] & ~(handed & ((PIN_SCK | PIN_SFS) << base)));
 }
 
-void engine_step(int periph, const serial_variant& v, uint32_t phase) {
-  uint32_t* w = periph_words(periph);
-  w[SW_STEP_DUE] = 0;
-  clock_generation(w, v.cra, phase);
-  uint32_t& class_word = cur_state->periph_entries[static_cast<std::size_t>(periph)].class_word;
-  if (!port_enabled(w, v)) {
-    if (w[SW_PINS] != 0) release_clock_pins(periph, w[SW_PINS]);
-    class_word &= ~1u;
-    set_requests(w, w[v.crb], w[v.ssr], false);
-    return;
+// --- Bit steps ------------------------------------------------------------------
+//
+// A step of an ssi on its internal clock, without SYN, both directions in
+// normal or network mode with an internal frame sync, neither held nor
+// resynchronising, each in sequencer state 2 or 1 and staying there (no
+// sequence rise in state 1), and no first bit on its way out: what the
+// full step does then, without the tests that cannot pass. T3, T7, T9-T11,
+// T14, T15, R7, R8, R10 and R11 act only in states 0, 3 and 4 or in the
+// external modes; T5 and E1 clear the early start; ssr does not change;
+// the requests are those of an unseen port (none), which set_requests
+// leaves as they are.
+
+// The edge a direction's clock gives in this step, as find_edges would.
+enum class edge_kind : uint8_t { none, step_rise, sequence_rise, fall };
+edge_kind edge_of(const uint32_t* w, const direction& d, bool clock) {
+  const bool prev = w[d.prev_clock] != 0;
+  if (clock == prev) return edge_kind::none;
+  if (!clock) return edge_kind::fall;
+  return w[d.phase] == 0 ? edge_kind::step_rise : edge_kind::sequence_rise;
+}
+
+// One direction's T1, T2, T4, T6 and T8 (or R1-R5).
+uint32_t bit_sequence(uint32_t* w, const direction& d, bool clock, bool fsl, uint32_t mode) {
+  const edges e = find_edges(w, d, clock, fsl);
+  if (e.falling) {
+    fall_phase(w, d, mode);
+    if (edge_now(w[d.edge]) == EDGE_STEP_FALL) fall_counts(w, d, mode);
   }
-  class_word |= 1;
+  const uint32_t edge = edge_now(w[d.edge]);
+  if (edge == EDGE_SEQUENCE_RISE && w[d.step_count] == 0) w[d.sequencer] = 1;
+  frame_sync(w, d, w[d.internal_fs] != 0, e, edge, fsl, false, true);
+  return edge;
+}
+
+// The step after clock_generation, or false (nothing changed) when it is
+// not such a step.
+bool bit_step(const step_ctx& frame) {
+  uint32_t* w = frame.w;
+  if (!frame.bit_steps || (w[SW_TX_RESYNC] | w[SW_RX_RESYNC] | w[SW_TX_HOLD] | w[SW_RX_HOLD]) != 0) return false;
+  const uint32_t tx_state = w[SW_TX_SEQUENCER], rx_state = w[SW_RX_SEQUENCER];
+  if ((tx_state != 1 && tx_state != 2) || (rx_state != 1 && rx_state != 2)) return false;
+  const bool clock = internal_clock(w);
+  const edge_kind tx = edge_of(w, tx_dir, clock), rx = edge_of(w, rx_dir, clock);
+  if ((tx == edge_kind::sequence_rise && tx_state == 1) || (rx == edge_kind::sequence_rise && rx_state == 1))
+    return false;
+  if (w[SW_TX_BIT_MASK] == 0x8000 && w[SW_TX_TRANSMITTING] && (tx == edge_kind::step_rise || tx == edge_kind::sequence_rise))
+    return false;
+
+  step_ctx c = frame;
+  uint32_t* block = port_c_block();
+  c.level = block[PIN_DRIVEN_LEVEL];
+  c.driven = block[PIN_DRIVEN];
+  for (int edge : {SW_TX_EDGE, SW_RX_EDGE})
+    if (w[edge] != EDGE_NONE) w[edge] |= EDGE_OLD;
+  const bool fsl = c.crb & CRB_FSL;
+  // The transmitter: T12, T13 and T16 after its sequencing.
+  const uint32_t tx_edge = bit_sequence(w, tx_dir, clock, fsl, c.tx_mode);
+  if (!w[SW_TX_TRANSMITTING]) {
+    drive(c, PIN_STD, false, false);
+  } else if (tx_edge == EDGE_STEP_RISE || tx_edge == EDGE_SEQUENCE_RISE) {
+    const uint32_t mask = (c.crb & CRB_SHFD) ? w[SW_TX_LSB_MASK] : w[SW_TX_BIT_MASK];
+    drive(c, PIN_STD, true, (w[SW_TX_DATA] & mask) != 0);
+  }
+  if (tx_edge == EDGE_SEQUENCE_FALL || tx_edge == EDGE_STEP_FALL) {
+    w[SW_TX_LSB_MASK] = (w[SW_TX_LSB_MASK] << 1) & 0xFFFF;
+    w[SW_TX_BIT_MASK] >>= 1;
+  }
+  drive(c, PIN_SCK, true, clock != ((c.crb & CRB_SCKP) != 0));
+  // The receiver: R6 and R9 after its sequencing.
+  const uint32_t rx_edge = bit_sequence(w, rx_dir, clock, fsl, c.rx_mode);
+  if (w[SW_RX_WORD_ENABLE] && rx_edge == EDGE_STEP_FALL && w[SW_RX_SEQUENCER] == 1 &&
+      ((normal(c.rx_mode) && w[SW_RX_WORD_FRAMED]) || (network(c.rx_mode) && (w[SW_RX_SLOT_SHIFT] & 1))))
+    w[SW_RX_WORD_COMPLETE] = 1;
+  if (rx == edge_kind::fall) w[SW_RX_SHIFT] = (w[SW_RX_SHIFT] << 1) | ((block[PIN_LEVEL] & pin(c, PIN_SRD)) ? 1 : 0);
+  frame_sync_pins(c);
+  set_pin_word(block, PIN_DRIVEN_LEVEL, c.level);
+  set_pin_word(block, PIN_DRIVEN, c.driven);
+  w[SW_STEP_MARKER] = 0;
+  w[SW_TX_EARLY_START] = 0;
+  return true;
+}
+
+// What every step of an enabled port works with that only its registers,
+// stores and snoops change: taken once for the steps of a catch-up.
+step_ctx step_frame(int periph, const serial_variant& v) {
+  uint32_t* w = periph_words(periph);
   step_ctx c{};
   c.w = w;
   c.v = &v;
   c.periph = periph;
   c.cra = w[v.cra];
   c.crb = w[v.crb];
-  c.ssr = w[v.ssr];
   c.fsi = (c.crb & CRB_FSI) != 0;
   set_modes(c);
   c.txd = c.rssi ? &rssi_tx_dir : &tx_dir;
   c.rxd = c.rssi ? &rssi_rx_dir : &rx_dir;
   c.base = static_cast<uint32_t>(std::countr_zero(cur_type->periphs[periph].pin_mask));
   c.handed = w[SW_PINS];
+  c.bit_steps = !c.rssi && (c.crb & CRB_SCKD) && !(c.crb & CRB_SYN) && (c.tx_mode == MODE_NORMAL || c.tx_mode == MODE_NETWORK) &&
+                (c.rx_mode == MODE_NORMAL || c.rx_mode == MODE_NETWORK);
+  return c;
+}
+
+void enabled_step(step_ctx c);
+
+// One step; `frame` (step_frame's, for an enabled port) saves working
+// out the same words again.
+void engine_step(int periph, const serial_variant& v, uint32_t phase, const step_ctx* frame = nullptr) {
+  uint32_t* w = periph_words(periph);
+  w[SW_STEP_DUE] = 0;
+  clock_generation(w, v.cra, phase);
+  uint32_t& class_word = cur_state->periph_entries[static_cast<std::size_t>(periph)].class_word;
+  if (frame == nullptr && !port_enabled(w, v)) {
+    if (w[SW_PINS] != 0) release_clock_pins(periph, w[SW_PINS]);
+    class_word &= ~1u;
+    set_requests(w, w[v.crb], w[v.ssr], false);
+    return;
+  }
+  class_word |= 1;
+  if (frame != nullptr && bit_step(*frame)) return;
+  enabled_step(frame != nullptr ? *frame : step_frame(periph, v));
+}
+
+void enabled_step(step_ctx c) {
+  uint32_t* w = c.w;
+  const serial_variant& v = *c.v;
+  const int periph = c.periph;
+  c.ssr = w[v.ssr];
   uint32_t* block = port_c_block();
   c.level = block[PIN_DRIVEN_LEVEL];
   c.driven = block[PIN_DRIVEN];
@@ -970,6 +1075,18 @@ serial_repeat* repeat_of(int periph) {
   return nullptr;
 }
 
+// The streams' view of the port, kept from one plan to the next (every
+// change of the streams makes the plan stale).
+int stream_view(int periph, serial_repeat* r) {
+  const device_state& st = *cur_state;
+  if (r == nullptr || st.run_plan_stale != 0) return periph_stream_view(periph);
+  if (r->view_epoch != st.plan_epoch) {
+    r->view = periph_stream_view(periph);
+    r->view_epoch = st.plan_epoch;
+  }
+  return r->view;
+}
+
 repeat_words repeat_state(int periph, const uint32_t* w) {
   repeat_words out{};
   std::copy(w, w + SW_UPDATED, out.begin());
@@ -1017,17 +1134,17 @@ uint32_t before_unseen_step(int periph, serial_repeat& r, const uint32_t* w, uin
 }
 
 // The step at `toggle`, recorded while a repeat is looked for.
-void unseen_step(int periph, const serial_variant& v, serial_repeat* r, uint32_t toggle) {
+void unseen_step(int periph, const serial_variant& v, serial_repeat* r, uint32_t toggle, const step_ctx* frame) {
   ++cur_state->serial_unseen_steps;
   if (r == nullptr || r->found || !r->armed) {
-    engine_step(periph, v, 1);
+    engine_step(periph, v, 1, frame);
     return;
   }
   r->steps += 1;
   r->cycles += toggle - r->last_toggle;
   r->last_toggle = toggle;
   noted_registers = &r->notes;
-  engine_step(periph, v, 1);
+  engine_step(periph, v, 1, frame);
   noted_registers = nullptr;
 }
 
@@ -1053,7 +1170,7 @@ void serial_catch_up(int periph, int resync, const serial_variant& v) {
   uint32_t from = w[SW_UPDATED];
   if (resync != 0) {
     w[SW_UPDATED] = now;
-    if (r != nullptr) r->armed = false;
+    if (r != nullptr) r->armed = r->word_known = false;
     return;
   }
   // An observer inside its own step finds it one cycle past now; a count
@@ -1065,7 +1182,7 @@ void serial_catch_up(int periph, int resync, const serial_variant& v) {
     return;
   }
   if (cur_inst->device_words[DW_STOP_LATCH]) return;
-  const int view = periph_stream_view(periph);
+  const int view = stream_view(periph, r);
   // Changed since the last update by something other than its steps.
   const bool words = words_may_pass(w, v, view);
   if (r != nullptr && r->armed && (words || repeat_state(periph, w) != r->end)) r->armed = false;
@@ -1073,6 +1190,8 @@ void serial_catch_up(int periph, int resync, const serial_variant& v) {
   if ((r != nullptr && r->unseen) || steps_unseen(w, v, view)) {
     serial_repeat* repeat = cur_state->serial_repeats_off != 0 || words ? nullptr : r;
     const uint32_t last_update = from;
+    std::optional<step_ctx> frame;
+    if (port_enabled(w, v)) frame = step_frame(periph, v);
     for (;;) {
       const uint32_t first = first_phase_one(from, now, phase);
       if (first >= now) {
@@ -1084,7 +1203,7 @@ void serial_catch_up(int periph, int resync, const serial_variant& v) {
       run_dividers(w, v.cra, (toggle - first) / 2);
       const uint32_t at =
           repeat != nullptr ? before_unseen_step(periph, *repeat, w, toggle, now, from == last_update) : toggle;
-      unseen_step(periph, v, repeat, at);
+      unseen_step(periph, v, repeat, at, frame ? &*frame : nullptr);
       from = at + 1;
     }
   }
@@ -1104,8 +1223,8 @@ void serial_clock(int periph, const serial_variant& v) {
   if (dw[DW_STOP_LATCH] || dw[DW_RESET_HELD] == 1) return;
   engine_step(periph, v, cycle_phase());
   serial_repeat* r = repeat_of(periph);
-  if (r != nullptr) r->armed = false;
-  end_update(periph, r, w, v, periph_stream_view(periph));
+  if (r != nullptr) r->armed = r->word_known = false;
+  end_update(periph, r, w, v, stream_view(periph, r));
 }
 
 // Steps are due at a register or pin change, at every toggle of the
@@ -1115,23 +1234,35 @@ void serial_clock(int periph, const serial_variant& v) {
 uint32_t serial_next_event(int periph, const serial_variant& v) {
   uint32_t* w = periph_words(periph);
   const std::vector<uint32_t>& dw = cur_inst->device_words;
-  const int view = periph_stream_view(periph);
+  serial_repeat* r = repeat_of(periph);
+  const int view = stream_view(periph, r);
   // Still unseen: the steps wait for whatever looks at the port (the
   // count must not wrap meanwhile).
-  const serial_repeat* r = repeat_of(periph);
-  if (r != nullptr && r->unseen && !w[SW_STEP_DUE] && !dw[DW_STOP_LATCH] && !words_may_pass(w, v, view) &&
-      cur_inst->cycles - w[SW_UPDATED] < (1u << 30) && steps_unseen(w, v, view))
-    return NO_EVENT;
+  // Its next word step stays where it was worked out until an event or a
+  // change of the port (which asks for a step first) or of the streams.
+  const uint32_t now = cur_inst->cycles;
+  if (r != nullptr && r->unseen && !w[SW_STEP_DUE] && !dw[DW_STOP_LATCH] && now - w[SW_UPDATED] < (1u << 30) &&
+      steps_unseen(w, v, view)) {
+    if (!words_may_pass(w, v, view)) return NO_EVENT;
+    if (r->word_known && r->word_view == view && r->word_at - now < (1u << 30)) return r->word_at - now;
+  }
   serial_catch_up(periph, 0, v);
   if (dw[DW_STOP_LATCH]) return NO_EVENT;
   if (w[SW_STEP_DUE]) return 0;
   if (!port_enabled(w, v)) return NO_EVENT;
   if (outside_inputs(w, v, view)) return 0;
-  if (steps_unseen(w, v, view)) return word_steps_ahead(w, v, view);
+  if (steps_unseen(w, v, view)) {
+    const uint32_t ahead = word_steps_ahead(w, v, view);
+    if (r != nullptr) {
+      r->word_known = ahead != NO_EVENT;
+      r->word_view = view;
+      r->word_at = now + ahead;
+    }
+    return ahead;
+  }
   const bool uses_internal = (w[v.crb] & CRB_SCKD) || w[SW_TX_RESYNC] != 0 || w[SW_RX_RESYNC] != 0;
   if (!uses_internal) return NO_EVENT;
   const uint32_t ticks = ticks_to_toggle(w, v.cra);
-  const uint32_t now = cur_inst->cycles;
   return first_phase_one(now, now, cycle_phase()) + 2 * (ticks - 1) - now;
 }
 
