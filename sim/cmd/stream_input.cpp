@@ -223,6 +223,53 @@ void skip_untimed(io_stream& s, uint32_t n) {
 
 }  // namespace
 
+namespace {
+
+bool serial_port(int periph) {
+  const periph_class* cls = cur_type->periphs[periph].cls;
+  return cls == &ssi_class_521 || cls == &ssi_class_547 || cls == &rssi_class;
+}
+
+// Pins of port B alone: no serial port has a pin there.
+bool port_b_pins(const io_stream& s) {
+  const uint32_t first = s.kind == SK_PIN_LINK ? s.key2 : std::min(s.key2, s.key3);
+  const uint32_t last = s.kind == SK_PIN_LINK ? s.key2 : std::max(s.key2, s.key3);
+  for (uint32_t at = first; at <= last; ++at)
+    if (at >= static_cast<uint32_t>(cur_type->pin_count) || cur_type->pins[at].group != QUIET_PIN_GROUPS[0])
+      return false;
+  return true;
+}
+
+int periph_view_of(int list, const io_stream& s, int periph) {
+  switch (s.kind) {
+    case SK_MEMORY:
+    case SK_MEMORY_LINK:
+      return 0;
+    case SK_PERIPH:
+      if (static_cast<int>(s.key1) == periph) return list <= SL_IN_TIMED ? PERIPH_STREAMS_IN : PERIPH_STREAMS_OUT;
+      return serial_port(static_cast<int>(s.key1)) ? 0 : PERIPH_STREAMS_WATCH;
+    case SK_REGISTER:
+      // An input sets its register without catching the peripherals up.
+      return static_cast<int>(s.key1) == periph || list <= SL_IN_TIMED ? PERIPH_STREAMS_WATCH : 0;
+    case SK_PIN:
+    case SK_PIN_GROUP:
+    case SK_PIN_LINK:
+    case SK_ANALOG_PIN:
+      return port_b_pins(s) ? 0 : PERIPH_STREAMS_WATCH;
+    default:
+      return PERIPH_STREAMS_WATCH;
+  }
+}
+
+}  // namespace
+
+int streams_periph_view(int periph) {
+  int view = 0;
+  for (int l = SL_IN_UNTIMED; l <= SL_OUT_TIMED; ++l)
+    for (const io_stream* s = cur_state->streams[l]; s != nullptr; s = s->next) view |= periph_view_of(l, *s, periph);
+  return view;
+}
+
 int streams_plan() {
   int flags = 0;
   bool quiet = true;

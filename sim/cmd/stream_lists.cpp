@@ -72,6 +72,8 @@ io_stream* restore_stream(uint32_t serial) {
 }
 
 void link_stream(int which, io_stream* s) {
+  // Steps a peripheral left for later are taken with the streams they saw.
+  catch_up_peripherals();
   s->next = cur_state->streams[which];
   cur_state->streams[which] = s;
   cur_state->run_plan_stale = 1;  // the stream's kind decides which engine may run
@@ -115,6 +117,7 @@ void free_streams(io_stream** list, const char* name, int mode) {
       at = &s->next;
       continue;
     }
+    catch_up_peripherals();
     *at = s->next;
     cur_state->run_plan_stale = 1;
     peripherals_changed();
@@ -140,5 +143,5 @@ void install_streams() {
                         streams_read_port, streams_read_register, streams_read_memory, streams_write_memory,
                         streams_write_register, streams_write_peripheral, streams_write_port,
                         streams_write_output_note, streams_plan, streams_input_due, streams_skip_input,
-                        streams_deliver_input});
+                        streams_deliver_input, streams_periph_view});
 }

@@ -149,6 +149,7 @@ int streams_read_port(int port, uint32_t* out);
 int streams_read_register(int periph, int reg, uint32_t* out);
 int streams_read_memory(int space, uint32_t address, uint32_t* out);
 int streams_plan();
+int streams_periph_view(int periph);
 uint32_t streams_input_due();
 void streams_skip_input(uint32_t n);
 uint32_t streams_deliver_input(uint32_t skip);

@@ -347,6 +347,7 @@ struct device_state {
   uint64_t break_until = 0;
   uint64_t break_restart = 0;
   int stream_plan = 0;  // STREAMS_* of the streams open when the plan was made
+  uint32_t plan_epoch = 0;  // plans made: what a plan decides holds until run_plan_stale is set
   // Set by whatever needs this device run one cycle at a time whatever
   // its plan (the engine comparison in the tests and the benchmark).
   int cycle_engine_only = 0;
@@ -407,6 +408,7 @@ struct device_state {
   uint32_t batched_steps = 0;   // peripheral steps run in batches at catch-up
   uint32_t repeated_steps = 0;  // of which a repeating state gave (the codec's steady state)
   uint32_t serial_repeated_steps = 0;  // serial port steps a repeat stood for
+  uint32_t serial_unseen_steps = 0;    // serial port steps taken at catch-ups
 
   // A serial port whose steps nothing sees (serial_engine.cpp): whether
   // its steps since its last update were unseen, and a repeat found among
@@ -421,9 +423,18 @@ struct device_state {
     uint32_t steps = 0, cycles = 0, last_toggle = 0;
     std::array<uint32_t, SERIAL_REPEAT_WORDS> start{}, end{};
     std::vector<uint8_t> notes;
+    // The streams' view of the port (PERIPH_STREAMS_*) as of a plan.
+    int view = 0;
+    uint32_t view_epoch = UINT32_MAX;
+    // The count of the next step that may take or give a stream word, as
+    // worked out under `word_view` since the port's last event or change.
+    bool word_known = false;
+    int word_view = 0;
+    uint32_t word_at = 0;
   };
   std::array<serial_repeat, 2> serial_repeats;
   uint8_t serial_repeats_off = 0;  // the tests' reference: every toggle stepped
+  uint8_t serial_unseen_off = 0;   // the tests' reference: every toggle an event
 };
 
 // ---------------------------------------------------------------------------

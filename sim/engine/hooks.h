@@ -92,6 +92,9 @@ struct stream_hooks {
   // as seen from the next cycle (the count one more): a delivery in one
   // walk of the lists.
   uint32_t (*deliver_input)(uint32_t skip);
+  // PERIPH_STREAMS_* of the current device's streams as a peripheral's
+  // steps meet them.
+  int (*periph_view)(int periph);
 };
 
 enum : int {
@@ -105,6 +108,18 @@ enum : int {
   // deliveries are made after the instruction, each at its own count.
   STREAMS_QUIET_PINS = 0x10,
   STREAMS_X_WRITES = 0x20,  // the core's stores to x memory words write an output (their rows' tags)
+};
+// What a peripheral's steps have to do with the device's streams: its own
+// data streams, input and output (which it reads and writes in its own
+// steps), and streams that may see or set its pins or registers from cycle
+// to cycle (pins and ports, its registers, another peripheral's pins,
+// history, register inputs). Memory streams and the other serial ports'
+// data streams are none of these.
+enum : int {
+  PERIPH_STREAMS_IN = 0x1,
+  PERIPH_STREAMS_OUT = 0x2,
+  PERIPH_STREAMS_OWN = PERIPH_STREAMS_IN | PERIPH_STREAMS_OUT,
+  PERIPH_STREAMS_WATCH = 0x4,
 };
 // The pin groups (and register blocks) of ports B and C.
 inline constexpr int QUIET_PIN_GROUPS[] = {2, 3};

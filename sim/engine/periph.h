@@ -157,6 +157,9 @@ struct stream_value {
 // 1 with the value, 0 when there is none.
 int read_untimed_input(int periph, stream_value* out);
 int read_timed_input(int periph, stream_value* out);
+// PERIPH_STREAMS_* (hooks.h) of the current device's streams for the
+// peripheral; 0 without streams.
+int periph_stream_view(int periph);
 
 // Output stream hooks, called by the peripherals; the output streams give
 // them their bodies. A register watched by an output stream (attribute

@@ -860,6 +860,7 @@ void update_run_plan(device_state& st) {
   st.breaks_observe_marks = (flags & BREAKS_OBSERVE_MARKS) != 0 ? 1 : 0;
   st.read_watch = (flags & BREAKS_WATCH_READS) != 0 ? 1 : 0;
   st.stream_plan = plan_streams();
+  ++st.plan_epoch;
   const int mode = st.run_mode;
   st.run_fast = st.cycle_engine_only == 0 && (mid == 0 || st.breaks_cycle_bounded != 0) &&
                         (st.stream_plan & STREAMS_PER_CYCLE) == 0 &&

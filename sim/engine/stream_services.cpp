@@ -40,6 +40,9 @@ uint32_t deliver_input_services(uint32_t skip) { return any_input() ? hooks.deli
 void skip_input_services(uint32_t n) {
   if (n != 0 && any_input()) hooks.skip_input(n);
 }
+int periph_stream_view(int periph) {
+  return any_input() || any_output() ? hooks.periph_view(periph) : 0;
+}
 int read_untimed_input(int periph, stream_value* out) {
   return any_input() ? hooks.read_untimed(periph, out) : 0;
 }
