@@ -30,7 +30,16 @@ namespace {
 constexpr uint32_t WORD = 0xFFFF;
 
 // The one-piece forms (decoded_word::lean).
-enum : uint8_t { LEAN_NONE = 0, LEAN_TWO_READS, LEAN_X_MOVE, LEAN_MOVE_ADDRESS };
+enum : uint8_t {
+  LEAN_NONE = 0,
+  LEAN_TWO_READS,
+  LEAN_X_MOVE,
+  LEAN_MOVE_ADDRESS,
+  LEAN_ALU_TRANSFER,
+  LEAN_MOVE_REG,
+  LEAN_LEA,
+  LEAN_REP_IMM
+};
 
 // --- Plain internal memory ----------------------------------------------------
 
@@ -384,19 +393,22 @@ bool bus_at_rest(const uint32_t* w) {
   }
 }
 
+// A register transfer at the instruction's end, over gdb.
+[[gnu::always_inline]] inline void transfer_now(uint32_t* w, int reg, uint32_t value) {
+  value &= WORD;
+  w[CS_GDB] = value;
+  // A data or address register takes the word as it is.
+  if (reg != CORE_A && reg != CORE_B && fast_plain_destination(reg))
+    fast_store_reg(reg, value);
+  else
+    core_bus_to_reg(reg, CS_GDB);
+}
+
 // finish_cycle at the instruction's end: the transfers, then end_signal.
 [[gnu::always_inline]] inline void end_instruction(fast_step& s) {
   uint32_t* w = s.w;
-  for (int i = 0; i < s.transfers; ++i) {
-    const uint32_t value = s.transfer_value[static_cast<std::size_t>(i)] & WORD;
-    const int reg = s.transfer_reg[static_cast<std::size_t>(i)];
-    w[CS_GDB] = value;
-    // A data or address register takes the word as it is.
-    if (reg != CORE_A && reg != CORE_B && fast_plain_destination(reg))
-      fast_store_reg(reg, value);
-    else
-      core_bus_to_reg(reg, CS_GDB);
-  }
+  for (int i = 0; i < s.transfers; ++i)
+    transfer_now(w, s.transfer_reg[static_cast<std::size_t>(i)], s.transfer_value[static_cast<std::size_t>(i)]);
   end_signal(*s.inst, w);
 }
 
@@ -457,6 +469,19 @@ constexpr std::array<int, 8> two_read_first = {OTHER_ACC, CORE_Y0, CORE_X1, CORE
                                                CORE_X0,   CORE_Y0, OTHER_ACC, CORE_Y1};
 constexpr std::array<int, 8> two_read_second = {CORE_X0, CORE_X0, CORE_X0, CORE_X0,
                                                 CORE_X1, CORE_X1, CORE_Y0, CORE_X1};
+
+// The register transfer beside an operation, by its field: its source and
+// destination (-1: none; OTHER_ACC: the accumulator the operation does
+// not write).
+constexpr std::array<int, 16> transfer_src = {CORE_X0, CORE_Y0, CORE_X1, CORE_Y1, CORE_A, CORE_B, CORE_A0, CORE_B0,
+                                              CORE_B,  CORE_A,  -1,      -1,      CORE_A, CORE_B, CORE_A0, CORE_B0};
+constexpr std::array<int, 16> transfer_dst = {OTHER_ACC, OTHER_ACC, OTHER_ACC, OTHER_ACC, CORE_X0, CORE_Y0,
+                                              CORE_X0,   CORE_Y0,   OTHER_ACC, OTHER_ACC, -1,      -1,
+                                              CORE_X1,   CORE_Y1,   CORE_X1,   CORE_Y1};
+int transfer_to(uint32_t op) {
+  const int d = transfer_dst[(op >> 8) & 15];
+  return d == OTHER_ACC ? other_acc(op) : d;
+}
 
 // Two X reads: the first address unit's (rN)+ or (rN)+nN and r3's.
 bool alu_two_reads(fast_step& s) {
@@ -572,12 +597,13 @@ template <typename Execute, typename Complete>
   fast_begin(s, true);
   execute();
   const bool fetch = plan_last_cycle(w);
-  fast_clock(inst, w, 1, true, true);
+  const int cycles = 2 * d.cycles;
+  fast_clock(inst, w, cycles - 1, true, true);
   complete();
   if (fetch) fetch_opcode(s);
   end_signal(inst, w);
   fast_clock_end(inst, w, true);
-  return 2;
+  return cycles;
 }
 
 // alu_two_reads in one piece (the filter's mac, under rep too); -1: the
@@ -665,6 +691,80 @@ template <typename Execute, typename Complete>
       });
 }
 
+// alu_transfer in one piece: the operation and its register transfer
+// (macr y0,x0,a alone in the filter); -1: the general path's.
+[[gnu::always_inline]] inline int alu_transfer_lean(device_inst& inst, device_state& st, uint32_t* w,
+                                                    const plain_page* pages, const decoded_word& d, uint32_t op,
+                                                    bool repeat_pass, bool bus_rest, bool* clock_steady) {
+  if (!lean_frame(inst, st, w, pages, d, repeat_pass, bus_rest, *clock_steady)) return -1;
+  const int from = transfer_src[(op >> 8) & 15];
+  const int to = transfer_to(op);
+  uint32_t value = 0;
+  return lean_instruction(
+      inst, st, w, pages, d, op, repeat_pass, clock_steady,
+      [&] {
+        if (from >= 0) value = source_x(from);
+        run_alu_of(d);
+      },
+      [&] {
+        if (from >= 0 && to >= 0) transfer_now(w, to, value);
+      });
+}
+
+// fast_move_reg in one piece; -1: the general path's.
+[[gnu::always_inline]] inline int move_reg_lean(device_inst& inst, device_state& st, uint32_t* w,
+                                                const plain_page* pages, const decoded_word& d, uint32_t op,
+                                                bool repeat_pass, bool bus_rest, bool* clock_steady) {
+  const int from = fast_reg5(op >> 5);
+  const int to = fast_reg5(op);
+  if (from == CORE_SSH || (to >= 0 && !fast_plain_destination(to)) ||
+      !lean_frame(inst, st, w, pages, d, repeat_pass, bus_rest, *clock_steady))
+    return -1;
+  uint32_t value = 0;
+  return lean_instruction(
+      inst, st, w, pages, d, op, repeat_pass, clock_steady,
+      [&] {
+        if (from >= 0) value = fast_source(from, CS_GDB);
+      },
+      [&] {
+        if (to >= 0) transfer_now(w, to, value);
+      });
+}
+
+// fast_lea in one piece: the address unit's arithmetic without its flags
+// (a linear modifier inline), the result a transfer; -1: the general
+// path's.
+[[gnu::always_inline]] inline int lea_lean(device_inst& inst, device_state& st, uint32_t* w, const plain_page* pages,
+                                           const decoded_word& d, uint32_t op, bool repeat_pass, bool bus_rest,
+                                           bool* clock_steady) {
+  if (!lean_frame(inst, st, w, pages, d, repeat_pass, bus_rest, *clock_steady)) return -1;
+  const int n = static_cast<int>(op & 3);
+  const uint32_t mode = (op >> 2) & 3;
+  const int to = ((op & 0x40) ? CORE_R0 : CORE_N0) + static_cast<int>((op >> 4) & 3);
+  uint32_t value = 0;
+  return lean_instruction(
+      inst, st, w, pages, d, op, repeat_pass, clock_steady,
+      [&] {
+        if (mode == 0) return;
+        const uint32_t r = w[CORE_R0 + n] & WORD, m = w[CORE_M0 + n] & WORD;
+        const uint32_t offset = mode == 3 ? w[CORE_N0 + n] & WORD : 1;
+        const bool down = mode == 2;
+        value = m == WORD ? (down ? r - offset : r + offset) & WORD : agu_modify(r, offset, down, m, nullptr);
+      },
+      [&] {
+        if (mode != 0) transfer_now(w, to, value);
+      });
+}
+
+// fast_rep_imm in one piece; -1: the general path's.
+[[gnu::always_inline]] inline int rep_imm_lean(device_inst& inst, device_state& st, uint32_t* w,
+                                               const plain_page* pages, const decoded_word& d, uint32_t op,
+                                               bool repeat_pass, bool bus_rest, bool* clock_steady) {
+  if (!lean_frame(inst, st, w, pages, d, repeat_pass, bus_rest, *clock_steady)) return -1;
+  return lean_instruction(
+      inst, st, w, pages, d, op, repeat_pass, clock_steady, [&] { repeat_arm_count(op & 0xFF); }, [] {});
+}
+
 // One X access at the other accumulator's middle part.
 bool alu_acc_address(fast_step& s) {
   const uint32_t op = s.opcode;
@@ -681,18 +781,13 @@ bool alu_acc_address(fast_step& s) {
 
 // A register transfer beside the operation.
 bool alu_transfer(fast_step& s) {
-  constexpr int O = -3;  // the other accumulator
-  constexpr std::array<int, 16> src = {CORE_X0, CORE_Y0, CORE_X1, CORE_Y1, CORE_A, CORE_B, CORE_A0, CORE_B0,
-                                       CORE_B,  CORE_A,  -1,      -1,      CORE_A, CORE_B, CORE_A0, CORE_B0};
-  constexpr std::array<int, 16> dst = {O, O, O, O, CORE_X0, CORE_Y0, CORE_X0, CORE_Y0,
-                                       O, O, -1, -1, CORE_X1, CORE_Y1, CORE_X1, CORE_Y1};
   const uint32_t op = s.opcode;
-  const uint32_t sel = (op >> 8) & 15;
-  const int d = dst[sel] == O ? other_acc(op) : dst[sel];
+  const int from = transfer_src[(op >> 8) & 15];
+  const int d = transfer_to(op);
   fast_begin(s);
-  const uint32_t value = src[sel] >= 0 ? source_x(src[sel]) : 0;
+  const uint32_t value = from >= 0 ? source_x(from) : 0;
   fast_run_alu(s);
-  if (src[sel] >= 0 && d >= 0) fast_transfer(s, d, value);
+  if (from >= 0 && d >= 0) fast_transfer(s, d, value);
   return true;
 }
 
@@ -743,8 +838,15 @@ bool fast_agu_plain(const uint32_t* w) {
 
 namespace {
 
+// The forms with X accesses take one instruction cycle (their accesses
+// complete in it); the others any number.
 uint8_t lean_form(const decoded_word& d) {
-  if (d.words != 1 || d.cycles != 1) return LEAN_NONE;
+  if (d.words != 1) return LEAN_NONE;
+  if (d.fast == alu_transfer) return LEAN_ALU_TRANSFER;
+  if (d.fast == fast_move_reg) return LEAN_MOVE_REG;
+  if (d.fast == fast_lea) return LEAN_LEA;
+  if (d.fast == fast_rep_imm) return LEAN_REP_IMM;
+  if (d.cycles != 1) return LEAN_NONE;
   if (d.fast == alu_two_reads) return LEAN_TWO_READS;
   if (d.fast == alu_x_move) return LEAN_X_MOVE;
   return d.fast == fast_move_address ? LEAN_MOVE_ADDRESS : LEAN_NONE;
@@ -861,9 +963,20 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
     profile_sample(sample_device);
   // The commonest classes in one piece.
   if (d.lean != LEAN_NONE) {
-    const int ran = d.lean == LEAN_TWO_READS ? two_reads_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady)
-                    : d.lean == LEAN_X_MOVE  ? x_move_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady)
-                                             : move_address_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady);
+    int ran = -1;
+    switch (d.lean) {
+      case LEAN_TWO_READS: ran = two_reads_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady); break;
+      case LEAN_X_MOVE: ran = x_move_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady); break;
+      case LEAN_MOVE_ADDRESS:
+        ran = move_address_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady);
+        break;
+      case LEAN_ALU_TRANSFER:
+        ran = alu_transfer_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady);
+        break;
+      case LEAN_MOVE_REG: ran = move_reg_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady); break;
+      case LEAN_LEA: ran = lea_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady); break;
+      default: ran = rep_imm_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady); break;
+    }
     if (ran >= 0) return ran;
   }
   if (!fetches_plain(w, pages, d, repeat_pass)) return 0;

@@ -201,9 +201,13 @@ inline int fast_reg5(uint32_t field) {
   const int r = move_reg_of_code(0x20 | (field & 0x1F));
   return r >= 0 ? r : -1;
 }
-// move x:(rN)... and its write (core_fast_moves.cpp), which the run also
-// takes in one piece (core_fast.cpp).
+// move x:(rN)... and its write, a register move, lea and rep #n
+// (core_fast_moves.cpp), which the run also takes in one piece
+// (core_fast.cpp).
 bool fast_move_address(fast_step& s);
+bool fast_move_reg(fast_step& s);
+bool fast_lea(fast_step& s);
+bool fast_rep_imm(fast_step& s);
 
 // A register a move may load: a data or address register, whose store
 // has no effect on the loop state, the pins or the clock.
