@@ -201,10 +201,11 @@ inline int fast_reg5(uint32_t field) {
   const int r = move_reg_of_code(0x20 | (field & 0x1F));
   return r >= 0 ? r : -1;
 }
-// move x:(rN)... and its write, a register move, lea and rep #n
-// (core_fast_moves.cpp), which the run also takes in one piece
-// (core_fast.cpp).
+// move x:(rN)... and its write, a register move, lea, rep #n and the
+// moves with a second word (core_fast_moves.cpp), which the run also takes
+// in one piece (core_fast.cpp: the long immediate's).
 bool fast_move_address(fast_step& s);
+bool fast_move_long(fast_step& s);
 bool fast_move_reg(fast_step& s);
 bool fast_lea(fast_step& s);
 bool fast_rep_imm(fast_step& s);

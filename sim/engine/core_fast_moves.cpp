@@ -46,8 +46,10 @@ bool move_address(fast_step& s) {
                 [w = s.w, n, mode = modes[(op >> 2) & 3]] { fast_agu_update(w, n, mode); });
 }
 
+}  // namespace
+
 // The second word: an immediate into a register, or an absolute address.
-bool move_long(fast_step& s) {
+bool fast_move_long(fast_step& s) {
   const uint32_t op = s.opcode;
   const int reg = reg5(op >> 5);
   const uint32_t second = fast_second_word(s);
@@ -59,6 +61,8 @@ bool move_long(fast_step& s) {
   }
   return x_move(s, reg, second, (op & 0x400) != 0, [] {});
 }
+
+namespace {
 
 // move x:(rN+nN)... and move x:-(rN)...: the address is worked out as the
 // address unit will, which updates rN only for the pre-decrement.
@@ -248,7 +252,7 @@ struct move_row {
 // that would match first.
 constexpr std::array<move_row, 18> move_rows = {{
     {0xF816, 0x3816, 1, nullptr},  // move by an accumulator's address
-    {0xF816, 0x3814, 2, move_long},
+    {0xF816, 0x3814, 2, fast_move_long},
     {0xF814, 0x3810, 1, move_indexed},
     {0xF810, 0x3800, 1, fast_move_address},
     {0xFC00, 0x2800, 1, fast_move_reg},

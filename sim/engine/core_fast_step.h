@@ -119,7 +119,7 @@ void fast_stream_store(uint32_t address);
     st.pc_trace_count += 1;
     st.pc_trace_index = (st.pc_trace_index + 1) % static_cast<uint32_t>(st.pc_trace.size());
     st.pc_trace[st.pc_trace_index] = {address, s.opcode, 0, 0};
-    w[CS_DECODE_OPERAND] = !lean && d.words > 1 ? fast_second_word(s) : 0;  // (one word when lean)
+    w[CS_DECODE_OPERAND] = d.words > 1 ? fast_second_word(s) : 0;
   }
   // What the execute work reads of the execute latches.
   if (!lean) {

@@ -369,8 +369,9 @@ TEST_F(engine_diff, RepeatedTwoReadsLeaveTheSameStateAsTheCycleEngine) {
   }
 }
 
-// The one-piece forms without X accesses (register moves, lea, rep #n and
-// a data-ALU operation with its register transfer or none), repeated and
+// The one-piece forms without X accesses (register moves, lea, rep #n, a
+// long immediate into a register and a data-ALU operation with its
+// register transfer or none), repeated and
 // not, inside a loop: every register field (the stack's ssh, which pops,
 // and the loop registers among them), lea's every mode onto r and n under
 // linear, modulo and reverse-carry modifiers, operations whose results
@@ -383,8 +384,9 @@ TEST_F(engine_diff, OnePieceMovesLeaRepeatsAndTransfersLeaveTheSameState) {
   struct word_class {
     uint32_t fixed, field;
   };
-  // move_reg, lea, a data-ALU operation with a transfer (or none).
-  constexpr word_class classes[] = {{0x2800, 0x3FF}, {0x0180, 0x7F}, {0x4000, 0xFFF}};
+  // move_reg, lea, a data-ALU operation with a transfer (or none), a long
+  // immediate into a register.
+  constexpr word_class classes[] = {{0x2800, 0x3FF}, {0x0180, 0x7F}, {0x4000, 0xFFF}, {0x3C1C, 0x3E1}};
   std::mt19937 rng(127);
   auto pick = [&rng](const auto& table) { return table[rng() % std::size(table)]; };
   for (const char* type : {"73521", "73583"}) {
@@ -396,9 +398,10 @@ TEST_F(engine_diff, OnePieceMovesLeaRepeatsAndTransfersLeaveTheSameState) {
         const word_class c = pick(classes);
         const uint32_t word = c.fixed | (rng() & c.field);
         const decoded_word& d = decoded_word_of(static_cast<uint16_t>(word));
-        if (d.fast == nullptr || d.words != 1) continue;
+        if (d.fast == nullptr) continue;
         if (rng() % 4 == 0) body.push_back(0x0F00 | (rng() % 4));  // rep #0..3
         body.push_back(word);
+        if (d.words == 2) body.push_back(pick(middles));
       }
       const uint32_t last = 1 + static_cast<uint32_t>(body.size());
       auto top_for = [&](uint32_t middle) { return rng() % 2 ? ((middle & 0x8000) ? 0xFFu : 0u) : pick(tops); };
