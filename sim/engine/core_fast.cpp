@@ -416,22 +416,28 @@ bool bus_at_rest(const uint32_t* w) {
 // The words each fetch of the instruction reads are plain program memory:
 // its operands (not in a repeat pass), the next opcode in sequence and, at
 // the last word of a loop, the loop's start.
-[[gnu::always_inline]] inline bool fetches_plain(const uint32_t* w, const plain_page* pages, const decoded_word& d, bool repeat_pass) {
+// The words outside the plain pages, one by one.
+[[gnu::noinline]] bool fetches_plain_slow(const plain_page* pages, uint32_t pab, uint32_t fetches) {
   fast_word at{};
+  for (uint32_t k = 0; k < fetches; ++k)
+    if (!program_word(pages, (pab + k) & WORD, at)) return false;
+  return true;
+}
+
+[[gnu::always_inline]] inline bool fetches_plain(const uint32_t* w, const plain_page* pages, const decoded_word& d, bool repeat_pass) {
   const uint32_t pab = w[CS_PAB] & WORD;
   const uint32_t fetches = repeat_pass ? 1 : d.words;
   // At most two words: both in plain pages, or word by word.
   if (pages[pab >> 8].base == nullptr ||
       ((pab & 0xFF) + fetches > 0x100 && pages[((pab + fetches - 1) & WORD) >> 8].base == nullptr)) [[unlikely]] {
-    for (uint32_t k = 0; k < fetches; ++k)
-      if (!program_word(pages, (pab + k) & WORD, at)) return false;
+    if (!fetches_plain_slow(pages, pab, fetches)) return false;
   }
   if (!(w[CORE_SR] & SR_LOOP)) return true;
   const uint32_t address = repeat_pass ? w[CS_DECODE_ADDR] : w[CS_PREFETCH_ADDR];
   if (((address + d.words - 1) & WORD) != (w[CORE_LA] & WORD)) return true;
   const uint32_t p = w[CORE_SP] & SP_POINTER;
   const uint32_t start = p ? w[CS_SS_HIGH + p] & WORD : 0;
-  return program_word(pages, start, at);
+  return pages[start >> 8].base != nullptr || fetches_plain_slow(pages, start, 1);
 }
 
 // --- The data-ALU handlers ------------------------------------------------------
@@ -871,14 +877,19 @@ bool fast_stream_word(uint32_t address, bool write) {
 void fast_stream_store(uint32_t address) { write_memory_output(core_resolve_space(SPACE_X, address), address, 0); }
 
 bool fast_program_plain(const fast_step& s, uint32_t address) {
+  address &= WORD;
+  if (s.pages[address >> 8].base != nullptr) return true;
   fast_word at{};
-  return program_word(s.pages, address & WORD, at);
+  return program_word(s.pages, address, at);
 }
 
 uint32_t fast_second_word(const fast_step& s) {
   if (s.repeat_pass) return s.w[CS_DECODE_OPERAND];
   // The entry test found it in plain program memory.
   const uint32_t address = (s.w[CS_PREFETCH_ADDR] + 1) & WORD;
+  const plain_page& page = s.pages[address >> 8];
+  if (page.base != nullptr) [[likely]]
+    return page.base[address & 0xFF] & WORD;
   fast_word at{};
   program_word(s.pages, address, at);
   return *at.word & WORD;
