@@ -667,6 +667,11 @@ struct lean_plan {
   return lean_frame(inst, st, w, pages, d, repeat_pass, bus_rest, clock_steady);
 }
 
+// (GCC without whole-program optimisation cannot tie the switches on the
+// form together and takes a plan's fields as maybe unset where they are
+// read; each is set by the form that reads it.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 // An instruction in one piece (its record's `lean`): its handler and
 // run_straight's framework together, its X accesses straight from their
 // pages (no plan), its transfer stored at the end; the framework once for
@@ -742,6 +747,7 @@ struct lean_plan {
   fast_clock_end(inst, w, true);
   return cycles;
 }
+#pragma GCC diagnostic pop
 
 // One X access at the other accumulator's middle part.
 bool alu_acc_address(fast_step& s) {
