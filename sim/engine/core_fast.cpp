@@ -224,9 +224,11 @@ inline bool program_word(const plain_page* pages, uint32_t address, fast_word& a
 // A profiled device's fetches are not noted: the profiler keeps program
 // references only of an instruction that addresses program memory, which
 // no straight instruction does (its data accesses are all in X).
-[[gnu::noinline]] uint32_t fetch_program_slow(const fast_step& s, uint32_t address) {
+// (It takes the pages, not the step: a step passed out of line would be
+// kept in memory, every field stored, in every instruction.)
+[[gnu::noinline]] uint32_t fetch_program_slow(const plain_page* pages, uint32_t address) {
   fast_word at{};
-  program_word(s.pages, address, at);
+  program_word(pages, address, at);
   return read_plain(at, address);
 }
 
@@ -235,7 +237,7 @@ inline bool program_word(const plain_page* pages, uint32_t address, fast_word& a
 [[gnu::always_inline]] inline uint32_t fetch_program(const fast_step& s, uint32_t address) {
   const plain_page& page = s.pages[address >> 8];
   if (page.rows[0] == nullptr) [[unlikely]]
-    return fetch_program_slow(s, address);
+    return fetch_program_slow(s.pages, address);
   const uint32_t value = page.base[address & 0xFF] & WORD;
   if (page.bits & PAGE_DATA_PINS) [[unlikely]]
     set_pin_word(periph_pin_block(PINS_DATA), PIN_LEVEL, value);
@@ -889,15 +891,11 @@ bool fast_program_plain(const fast_step& s, uint32_t address) {
   return program_word(s.pages, address, at);
 }
 
-uint32_t fast_second_word(const fast_step& s) {
-  if (s.repeat_pass) return s.w[CS_DECODE_OPERAND];
-  // The entry test found it in plain program memory.
-  const uint32_t address = (s.w[CS_PREFETCH_ADDR] + 1) & WORD;
-  const plain_page& page = s.pages[address >> 8];
-  if (page.base != nullptr) [[likely]]
-    return page.base[address & 0xFF] & WORD;
+uint32_t fast_second_word(const fast_step& s) { return fast_step_second_word(s); }
+
+uint32_t fast_second_word_slow(const plain_page* pages, uint32_t address) {
   fast_word at{};
-  program_word(s.pages, address, at);
+  program_word(pages, address, at);
   return *at.word & WORD;
 }
 

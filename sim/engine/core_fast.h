@@ -123,8 +123,12 @@ int core_fast_run(int room, int device, bool* end_pending, straight_inputs* inpu
 // A program address the fetch may read: plain internal memory (a jump's
 // target is checked by its handler).
 bool fast_program_plain(const fast_step& s, uint32_t address);
-// The second word of a two-word instruction (what the decode reads).
+// The second word of a two-word instruction (what the decode reads);
+// inline in the framework (fast_step_second_word, core_fast_step.h).
 uint32_t fast_second_word(const fast_step& s);
+// The second word outside the plain pages (the entry test found it in
+// plain program memory).
+uint32_t fast_second_word_slow(const plain_page* pages, uint32_t address);
 // A register transfer written at the end of the instruction.
 void fast_transfer(fast_step& s, int reg, uint32_t value);
 // The data-ALU operation the record keeps, run as the executor runs it.
