@@ -129,20 +129,21 @@ inline scaling scale_of(uint32_t sr) {
   }
 }
 
-// Z, N, U and E from the result, L from V.
+// Z, N, U and E from the result, L from V (each flag's bit computed and
+// merged at once: this runs in every arithmetic operation).
 [[gnu::always_inline]] inline void flags_of(uint32_t& sr, uint64_t r) {
-  sr &= ~(SR_Z | SR_N | SR_U | SR_E);
-  set_flag(sr, SR_Z, (r & MASK40) == 0);
-  set_flag(sr, SR_N, bit(r, 39));
-  if (sr & SR_V) sr |= SR_L;
+  static_assert(SR_Z == 4 && SR_N == 8 && SR_U == 0x10 && SR_E == 0x20 && SR_V == 2 && SR_L == 0x40);
+  const uint64_t m = r & MASK40;
   // U looks at bits top and top-1; E wants bits 39..top all equal.
   // 31 unscaled (and with both scaling bits), 32 scaled down, 30 up.
   static_assert(SR_SCALE_DOWN == 0x400 && SR_SCALE_UP == 0x800);
-  const int top = static_cast<int>((0x1F1E201Fu >> (8 * ((sr >> 10) & 3))) & 0xFF);
-  set_flag(sr, SR_U, bit(r, top) == bit(r, top - 1));
-  const uint64_t upper = (r & MASK40) >> top;
-  const uint64_t ones = (1ull << (40 - top)) - 1;
-  set_flag(sr, SR_E, upper != 0 && upper != ones);
+  const unsigned top = (0x1F1E201Fu >> (8 * ((sr >> 10) & 3))) & 0xFF;
+  // Bits 39..top as a signed number: 0 or -1 when they are all equal.
+  const int64_t upper = static_cast<int64_t>(m << 24) >> (24 + top);
+  const uint32_t flags = (m == 0 ? SR_Z : 0u) | static_cast<uint32_t>((m >> 39) << 3) |
+                         static_cast<uint32_t>((~((m >> top) ^ (m >> (top - 1))) & 1) << 4) |
+                         (static_cast<uint64_t>(upper + 1) > 1 ? SR_E : 0u) | ((sr & SR_V) << 5);
+  sr = (sr & ~(SR_Z | SR_N | SR_U | SR_E)) | flags;
 }
 void common_flags(uint32_t* w, uint64_t r) {
   flags_of(alu_sr(w), r);
@@ -897,11 +898,16 @@ void run_logic(uint32_t* w, int op, int base) {
       const uint32_t omr = w[CORE_OMR];
       const bool accumulate = op == ALU_OP_MAC || op == ALU_OP_MACR;
       const bool rounding = op == ALU_OP_MACR || op == ALU_OP_MPYR;
-      const arith a =
-          add40(accumulate ? read_acc(w, base) : 0, multiply(reg16(w, src1), reg16(w, src2), MUL_SS, negate), 0);
+      // multiply's product in signed arithmetic (exact in 33 bits), and
+      // the sum's overflow of 40 bits as add40's V.
+      int64_t p = 2 * static_cast<int64_t>(static_cast<int16_t>(reg16(w, src1))) *
+                  static_cast<int16_t>(reg16(w, src2));
+      if (negate) p = -p;
+      const int64_t sum = (accumulate ? static_cast<int64_t>(read_acc(w, base) << 24) >> 24 : 0) + p;
+      const arith a = {wrap40(sum), false, (static_cast<int64_t>(static_cast<uint64_t>(sum) << 24) >> 24) != sum};
       const arith rounded = rounding ? round_of(sr, omr, a.r) : a;
       sr &= ~FLAGS_ARITH;
-      set_flag(sr, SR_V, (accumulate && a.v) || (rounding && rounded.v));
+      if ((accumulate && a.v) || (rounding && rounded.v)) sr |= SR_V;
       flags_of(sr, rounded.r);
       r = saturate_of(sr, omr, rounded.r, rounding);
       break;

@@ -30,7 +30,17 @@ namespace {
 constexpr uint32_t WORD = 0xFFFF;
 
 // The one-piece forms (decoded_word::lean).
-enum : uint8_t { LEAN_NONE = 0, LEAN_TWO_READS, LEAN_X_MOVE, LEAN_MOVE_ADDRESS };
+enum : uint8_t {
+  LEAN_NONE = 0,
+  LEAN_TWO_READS,
+  LEAN_X_MOVE,
+  LEAN_MOVE_ADDRESS,
+  LEAN_ALU_TRANSFER,
+  LEAN_MOVE_REG,
+  LEAN_LEA,
+  LEAN_REP_IMM,
+  LEAN_MOVE_IMM
+};
 
 // --- Plain internal memory ----------------------------------------------------
 
@@ -214,9 +224,11 @@ inline bool program_word(const plain_page* pages, uint32_t address, fast_word& a
 // A profiled device's fetches are not noted: the profiler keeps program
 // references only of an instruction that addresses program memory, which
 // no straight instruction does (its data accesses are all in X).
-[[gnu::noinline]] uint32_t fetch_program_slow(const fast_step& s, uint32_t address) {
+// (It takes the pages, not the step: a step passed out of line would be
+// kept in memory, every field stored, in every instruction.)
+[[gnu::noinline]] uint32_t fetch_program_slow(const plain_page* pages, uint32_t address) {
   fast_word at{};
-  program_word(s.pages, address, at);
+  program_word(pages, address, at);
   return read_plain(at, address);
 }
 
@@ -225,7 +237,7 @@ inline bool program_word(const plain_page* pages, uint32_t address, fast_word& a
 [[gnu::always_inline]] inline uint32_t fetch_program(const fast_step& s, uint32_t address) {
   const plain_page& page = s.pages[address >> 8];
   if (page.rows[0] == nullptr) [[unlikely]]
-    return fetch_program_slow(s, address);
+    return fetch_program_slow(s.pages, address);
   const uint32_t value = page.base[address & 0xFF] & WORD;
   if (page.bits & PAGE_DATA_PINS) [[unlikely]]
     set_pin_word(periph_pin_block(PINS_DATA), PIN_LEVEL, value);
@@ -384,41 +396,50 @@ bool bus_at_rest(const uint32_t* w) {
   }
 }
 
+// A register transfer at the instruction's end, over gdb.
+[[gnu::always_inline]] inline void transfer_now(uint32_t* w, int reg, uint32_t value) {
+  value &= WORD;
+  w[CS_GDB] = value;
+  // A data or address register takes the word as it is.
+  if (reg != CORE_A && reg != CORE_B && fast_plain_destination(reg))
+    fast_store_reg(reg, value);
+  else
+    core_bus_to_reg(reg, CS_GDB);
+}
+
 // finish_cycle at the instruction's end: the transfers, then end_signal.
 [[gnu::always_inline]] inline void end_instruction(fast_step& s) {
   uint32_t* w = s.w;
-  for (int i = 0; i < s.transfers; ++i) {
-    const uint32_t value = s.transfer_value[static_cast<std::size_t>(i)] & WORD;
-    const int reg = s.transfer_reg[static_cast<std::size_t>(i)];
-    w[CS_GDB] = value;
-    // A data or address register takes the word as it is.
-    if (reg != CORE_A && reg != CORE_B && fast_plain_destination(reg))
-      fast_store_reg(reg, value);
-    else
-      core_bus_to_reg(reg, CS_GDB);
-  }
+  for (int i = 0; i < s.transfers; ++i)
+    transfer_now(w, s.transfer_reg[static_cast<std::size_t>(i)], s.transfer_value[static_cast<std::size_t>(i)]);
   end_signal(*s.inst, w);
 }
 
 // The words each fetch of the instruction reads are plain program memory:
 // its operands (not in a repeat pass), the next opcode in sequence and, at
 // the last word of a loop, the loop's start.
-[[gnu::always_inline]] inline bool fetches_plain(const uint32_t* w, const plain_page* pages, const decoded_word& d, bool repeat_pass) {
+// The words outside the plain pages, one by one.
+[[gnu::noinline]] bool fetches_plain_slow(const plain_page* pages, uint32_t pab, uint32_t fetches) {
   fast_word at{};
+  for (uint32_t k = 0; k < fetches; ++k)
+    if (!program_word(pages, (pab + k) & WORD, at)) return false;
+  return true;
+}
+
+[[gnu::always_inline]] inline bool fetches_plain(const uint32_t* w, const plain_page* pages, const decoded_word& d, bool repeat_pass) {
   const uint32_t pab = w[CS_PAB] & WORD;
   const uint32_t fetches = repeat_pass ? 1 : d.words;
   // At most two words: both in plain pages, or word by word.
   if (pages[pab >> 8].base == nullptr ||
       ((pab & 0xFF) + fetches > 0x100 && pages[((pab + fetches - 1) & WORD) >> 8].base == nullptr)) [[unlikely]] {
-    for (uint32_t k = 0; k < fetches; ++k)
-      if (!program_word(pages, (pab + k) & WORD, at)) return false;
+    if (!fetches_plain_slow(pages, pab, fetches)) return false;
   }
   if (!(w[CORE_SR] & SR_LOOP)) return true;
   const uint32_t address = repeat_pass ? w[CS_DECODE_ADDR] : w[CS_PREFETCH_ADDR];
   if (((address + d.words - 1) & WORD) != (w[CORE_LA] & WORD)) return true;
   const uint32_t p = w[CORE_SP] & SP_POINTER;
   const uint32_t start = p ? w[CS_SS_HIGH + p] & WORD : 0;
-  return program_word(pages, start, at);
+  return pages[start >> 8].base != nullptr || fetches_plain_slow(pages, start, 1);
 }
 
 // --- The data-ALU handlers ------------------------------------------------------
@@ -457,6 +478,19 @@ constexpr std::array<int, 8> two_read_first = {OTHER_ACC, CORE_Y0, CORE_X1, CORE
                                                CORE_X0,   CORE_Y0, OTHER_ACC, CORE_Y1};
 constexpr std::array<int, 8> two_read_second = {CORE_X0, CORE_X0, CORE_X0, CORE_X0,
                                                 CORE_X1, CORE_X1, CORE_Y0, CORE_X1};
+
+// The register transfer beside an operation, by its field: its source and
+// destination (-1: none; OTHER_ACC: the accumulator the operation does
+// not write).
+constexpr std::array<int, 16> transfer_src = {CORE_X0, CORE_Y0, CORE_X1, CORE_Y1, CORE_A, CORE_B, CORE_A0, CORE_B0,
+                                              CORE_B,  CORE_A,  -1,      -1,      CORE_A, CORE_B, CORE_A0, CORE_B0};
+constexpr std::array<int, 16> transfer_dst = {OTHER_ACC, OTHER_ACC, OTHER_ACC, OTHER_ACC, CORE_X0, CORE_Y0,
+                                              CORE_X0,   CORE_Y0,   OTHER_ACC, OTHER_ACC, -1,      -1,
+                                              CORE_X1,   CORE_Y1,   CORE_X1,   CORE_Y1};
+int transfer_to(uint32_t op) {
+  const int d = transfer_dst[(op >> 8) & 15];
+  return d == OTHER_ACC ? other_acc(op) : d;
+}
 
 // Two X reads: the first address unit's (rN)+ or (rN)+nN and r3's.
 bool alu_two_reads(fast_step& s) {
@@ -561,112 +595,164 @@ void run_alu_of(const decoded_word& d) {
          !(st.stream_plan & STREAMS_X_READS) && fetches_plain(w, pages, d, repeat_pass);
 }
 
-// An instruction of the data-ALU classes with X accesses in one piece:
-// its handler and run_straight's framework together, the accesses straight
-// from their pages (no plan). `execute` is the handler's work after
-// fast_begin, `complete` its accesses after the cycle's clocking.
-template <typename Execute, typename Complete>
+// What a one-piece form found before it starts: the pages and addresses
+// of its X accesses, the registers they load or store, a transfer's
+// destination and the value it carries.
+struct lean_plan {
+  const plain_page* p1;
+  const plain_page* p2;
+  uint32_t a1;
+  uint32_t a2;
+  int reg1;
+  int reg2;
+  int to;  // a transfer's destination (-1: none)
+  int n;
+  agu_mode mode;
+  bool read;
+  bool watched;
+};
+
+// The one-piece form's checks (nothing changed yet); false for the
+// general path's: r3 as the two reads' first unit, an address outside
+// lean_page, a register a move may not load, ssh as a source.
+[[gnu::always_inline]] inline bool lean_check(const device_inst& inst, const device_state& st, const uint32_t* w,
+                                              const plain_page* pages, const decoded_word& d, uint32_t op,
+                                              bool repeat_pass, bool bus_rest, bool clock_steady, lean_plan& l) {
+  constexpr std::array<agu_mode, 4> modes = {AGU_NONE, AGU_INC, AGU_DEC, AGU_ADD_N};
+  l.to = -1;
+  switch (d.lean) {
+    case LEAN_TWO_READS: {
+      l.n = static_cast<int>((op >> 5) & 3);
+      if (l.n == 3 || !agu_plain(w)) return false;
+      l.a1 = w[CORE_R0 + l.n] & WORD;
+      l.a2 = w[CORE_R3] & WORD;
+      l.p1 = lean_page(pages, l.a1, false);
+      l.p2 = lean_page(pages, l.a2, false);
+      if (l.p1 == nullptr || l.p2 == nullptr) return false;
+      const uint32_t sel = (op >> 8) & 7;
+      l.reg1 = two_read_first[sel] == OTHER_ACC ? other_acc(op) : two_read_first[sel];
+      l.reg2 = two_read_second[sel];
+      break;
+    }
+    case LEAN_X_MOVE:
+    case LEAN_MOVE_ADDRESS: {
+      const bool x_move = d.lean == LEAN_X_MOVE;
+      l.read = (op & (x_move ? 0x100 : 0x400)) != 0;
+      l.reg1 = x_move ? hhh_regs[(op >> 9) & 7] : fast_reg5(op >> 5);
+      if (!x_move && (l.reg1 < 0 || (l.read ? !fast_plain_destination(l.reg1) : l.reg1 == CORE_SSH)))
+        return false;
+      if (!agu_plain(w)) return false;
+      l.n = static_cast<int>(x_move ? (op >> 12) & 3 : op & 3);
+      l.mode = x_move ? ((op & 0x4000) ? AGU_ADD_N : AGU_INC) : modes[(op >> 2) & 3];
+      l.a1 = w[CORE_R0 + l.n] & WORD;
+      l.p1 = lean_page(pages, l.a1, !l.read);
+      if (l.p1 == nullptr) return false;
+      l.watched = lean_watched(st, l.a1, !l.read);
+      break;
+    }
+    case LEAN_ALU_TRANSFER:
+      l.reg1 = transfer_src[(op >> 8) & 15];
+      if (l.reg1 >= 0) l.to = transfer_to(op);
+      break;
+    case LEAN_MOVE_REG:
+      l.reg1 = fast_reg5(op >> 5);
+      l.to = fast_reg5(op);
+      if (l.reg1 == CORE_SSH || (l.to >= 0 && !fast_plain_destination(l.to))) return false;
+      break;
+    case LEAN_LEA:
+      l.n = static_cast<int>(op & 3);
+      if (((op >> 2) & 3) != 0) l.to = ((op & 0x40) ? CORE_R0 : CORE_N0) + static_cast<int>((op >> 4) & 3);
+      break;
+    case LEAN_MOVE_IMM:
+      l.to = fast_reg5(op >> 5);
+      if (!fast_plain_destination(l.to)) return false;
+      break;
+    default: break;
+  }
+  return lean_frame(inst, st, w, pages, d, repeat_pass, bus_rest, clock_steady);
+}
+
+// (GCC without whole-program optimisation cannot tie the switches on the
+// form together and takes a plan's fields as maybe unset where they are
+// read; each is set by the form that reads it.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+// An instruction in one piece (its record's `lean`): its handler and
+// run_straight's framework together, its X accesses straight from their
+// pages (no plan), its transfer stored at the end; the framework once for
+// every form. -1: the general path's (nothing changed).
 [[gnu::always_inline]] inline int lean_instruction(device_inst& inst, device_state& st, uint32_t* w,
                                                    const plain_page* pages, const decoded_word& d, uint32_t op,
-                                                   bool repeat_pass, bool* clock_steady, Execute execute,
-                                                   Complete complete) {
+                                                   bool repeat_pass, bool bus_rest, bool* clock_steady) {
+  lean_plan l;
+  if (!lean_check(inst, st, w, pages, d, op, repeat_pass, bus_rest, *clock_steady, l)) return -1;
   fast_step s;
   start_step(s, inst, st, w, d, op, repeat_pass, pages, true, clock_steady);
   fast_begin(s, true);
-  execute();
+  // The handler's work after fast_begin (the operation, the sources, the
+  // address units).
+  uint32_t value = 0;
+  switch (d.lean) {
+    case LEAN_TWO_READS:
+      run_alu_of(d);
+      fast_agu_update(w, l.n, (op & 0x1000) ? AGU_ADD_N : AGU_INC);
+      fast_agu2_update(w, (op & 0x800) != 0);
+      break;
+    case LEAN_X_MOVE:
+      if (!l.read) value = source_x(l.reg1);
+      run_alu_of(d);
+      fast_agu_update(w, l.n, l.mode);
+      break;
+    case LEAN_MOVE_ADDRESS:
+      if (!l.read) value = fast_source(l.reg1, CS_XDB);
+      fast_agu_update(w, l.n, l.mode);
+      break;
+    case LEAN_ALU_TRANSFER:
+      if (l.reg1 >= 0) value = source_x(l.reg1);
+      run_alu_of(d);
+      break;
+    case LEAN_MOVE_REG:
+      if (l.reg1 >= 0) value = fast_source(l.reg1, CS_GDB);
+      break;
+    case LEAN_LEA:
+      // The address unit's arithmetic without its flags.
+      if (l.to >= 0) {
+        const uint32_t mode = (op >> 2) & 3;
+        const uint32_t r = w[CORE_R0 + l.n] & WORD, m = w[CORE_M0 + l.n] & WORD;
+        const uint32_t offset = mode == 3 ? w[CORE_N0 + l.n] & WORD : 1;
+        const bool down = mode == 2;
+        value = m == WORD ? (down ? r - offset : r + offset) & WORD : agu_modify(r, offset, down, m, nullptr);
+      }
+      break;
+    case LEAN_REP_IMM: repeat_arm_count(op & 0xFF); break;
+    default:
+      // The long immediate: the operand's fetch in the first cycle (a
+      // repeat pass keeps its first pass's).
+      value = w[CS_DECODE_OPERAND];
+      if (!repeat_pass) fetch_operand(s);
+      break;
+  }
   const bool fetch = plan_last_cycle(w);
-  fast_clock(inst, w, 1, true, true);
-  complete();
+  const int cycles = 2 * d.cycles;
+  fast_clock(inst, w, cycles - 1, true, true);
+  // The accesses of the last cycle, or the transfer.
+  if (d.lean == LEAN_TWO_READS) {
+    lean_read(w, *l.p1, l.a1, l.reg1, CS_XDB, st.instr_epoch);
+    lean_read(w, *l.p2, l.a2, l.reg2, CS_GDB, st.instr_epoch);
+  } else if (d.lean == LEAN_X_MOVE || d.lean == LEAN_MOVE_ADDRESS) {
+    if (l.read)
+      lean_read(w, *l.p1, l.a1, l.reg1, CS_XDB, st.instr_epoch);
+    else
+      lean_write(*l.p1, l.a1, value, st.instr_epoch, l.watched);
+  } else if (l.to >= 0) {
+    transfer_now(w, l.to, value);
+  }
   if (fetch) fetch_opcode(s);
   end_signal(inst, w);
   fast_clock_end(inst, w, true);
-  return 2;
+  return cycles;
 }
-
-// alu_two_reads in one piece (the filter's mac, under rep too); -1: the
-// general path's (r3 as the first unit, an address outside lean_page).
-[[gnu::always_inline]] inline int two_reads_lean(device_inst& inst, device_state& st, uint32_t* w,
-                                                 const plain_page* pages, const decoded_word& d, uint32_t op,
-                                                 bool repeat_pass, bool bus_rest, bool* clock_steady) {
-  const int n = static_cast<int>((op >> 5) & 3);
-  if (n == 3 || !agu_plain(w) || !lean_frame(inst, st, w, pages, d, repeat_pass, bus_rest, *clock_steady)) return -1;
-  const uint32_t a1 = w[CORE_R0 + n] & WORD, a2 = w[CORE_R3] & WORD;
-  const plain_page* p1 = lean_page(pages, a1, false);
-  const plain_page* p2 = lean_page(pages, a2, false);
-  if (p1 == nullptr || p2 == nullptr) return -1;
-  const uint32_t sel = (op >> 8) & 7;
-  const int first = two_read_first[sel] == OTHER_ACC ? other_acc(op) : two_read_first[sel];
-  return lean_instruction(
-      inst, st, w, pages, d, op, repeat_pass, clock_steady,
-      [&] {
-        run_alu_of(d);
-        fast_agu_update(w, n, (op & 0x1000) ? AGU_ADD_N : AGU_INC);
-        fast_agu2_update(w, (op & 0x800) != 0);
-      },
-      [&] {
-        lean_read(w, *p1, a1, first, CS_XDB, st.instr_epoch);
-        lean_read(w, *p2, a2, two_read_second[sel], CS_GDB, st.instr_epoch);
-      });
-}
-
-// alu_x_move in one piece; -1: the general path's.
-[[gnu::always_inline]] inline int x_move_lean(device_inst& inst, device_state& st, uint32_t* w,
-                                              const plain_page* pages, const decoded_word& d, uint32_t op,
-                                              bool repeat_pass, bool bus_rest, bool* clock_steady) {
-  if (!agu_plain(w) || !lean_frame(inst, st, w, pages, d, repeat_pass, bus_rest, *clock_steady)) return -1;
-  const bool read = (op & 0x100) != 0;
-  const int reg = hhh_regs[(op >> 9) & 7];
-  const int n = static_cast<int>((op >> 12) & 3);
-  const uint32_t address = w[CORE_R0 + n] & WORD;
-  const plain_page* p = lean_page(pages, address, !read);
-  if (p == nullptr) return -1;
-  const bool watched = lean_watched(st, address, !read);
-  uint32_t value = 0;
-  return lean_instruction(
-      inst, st, w, pages, d, op, repeat_pass, clock_steady,
-      [&] {
-        if (!read) value = source_x(reg);
-        run_alu_of(d);
-        fast_agu_update(w, n, (op & 0x4000) ? AGU_ADD_N : AGU_INC);
-      },
-      [&] {
-        if (read)
-          lean_read(w, *p, address, reg, CS_XDB, st.instr_epoch);
-        else
-          lean_write(*p, address, value, st.instr_epoch, watched);
-      });
-}
-
-// fast_move_address in one piece: x:(rN), (rN)+, (rN)- or (rN)+nN read
-// into a register or written from one; -1: the general path's.
-[[gnu::always_inline]] inline int move_address_lean(device_inst& inst, device_state& st, uint32_t* w,
-                                                    const plain_page* pages, const decoded_word& d, uint32_t op,
-                                                    bool repeat_pass, bool bus_rest, bool* clock_steady) {
-  constexpr std::array<agu_mode, 4> modes = {AGU_NONE, AGU_INC, AGU_DEC, AGU_ADD_N};
-  const bool read = (op & 0x400) != 0;
-  const int reg = fast_reg5(op >> 5);
-  if (reg < 0 || (read ? !fast_plain_destination(reg) : reg == CORE_SSH) || !agu_plain(w) ||
-      !lean_frame(inst, st, w, pages, d, repeat_pass, bus_rest, *clock_steady))
-    return -1;
-  const int n = static_cast<int>(op & 3);
-  const uint32_t address = w[CORE_R0 + n] & WORD;
-  const plain_page* p = lean_page(pages, address, !read);
-  if (p == nullptr) return -1;
-  const bool watched = lean_watched(st, address, !read);
-  uint32_t value = 0;
-  return lean_instruction(
-      inst, st, w, pages, d, op, repeat_pass, clock_steady,
-      [&] {
-        if (!read) value = fast_source(reg, CS_XDB);
-        fast_agu_update(w, n, modes[(op >> 2) & 3]);
-      },
-      [&] {
-        if (read)
-          lean_read(w, *p, address, reg, CS_XDB, st.instr_epoch);
-        else
-          lean_write(*p, address, value, st.instr_epoch, watched);
-      });
-}
+#pragma GCC diagnostic pop
 
 // One X access at the other accumulator's middle part.
 bool alu_acc_address(fast_step& s) {
@@ -684,18 +770,13 @@ bool alu_acc_address(fast_step& s) {
 
 // A register transfer beside the operation.
 bool alu_transfer(fast_step& s) {
-  constexpr int O = -3;  // the other accumulator
-  constexpr std::array<int, 16> src = {CORE_X0, CORE_Y0, CORE_X1, CORE_Y1, CORE_A, CORE_B, CORE_A0, CORE_B0,
-                                       CORE_B,  CORE_A,  -1,      -1,      CORE_A, CORE_B, CORE_A0, CORE_B0};
-  constexpr std::array<int, 16> dst = {O, O, O, O, CORE_X0, CORE_Y0, CORE_X0, CORE_Y0,
-                                       O, O, -1, -1, CORE_X1, CORE_Y1, CORE_X1, CORE_Y1};
   const uint32_t op = s.opcode;
-  const uint32_t sel = (op >> 8) & 15;
-  const int d = dst[sel] == O ? other_acc(op) : dst[sel];
+  const int from = transfer_src[(op >> 8) & 15];
+  const int d = transfer_to(op);
   fast_begin(s);
-  const uint32_t value = src[sel] >= 0 ? source_x(src[sel]) : 0;
+  const uint32_t value = from >= 0 ? source_x(from) : 0;
   fast_run_alu(s);
-  if (src[sel] >= 0 && d >= 0) fast_transfer(s, d, value);
+  if (from >= 0 && d >= 0) fast_transfer(s, d, value);
   return true;
 }
 
@@ -746,8 +827,16 @@ bool fast_agu_plain(const uint32_t* w) {
 
 namespace {
 
-uint8_t lean_form(const decoded_word& d) {
-  if (d.words != 1 || d.cycles != 1) return LEAN_NONE;
+// The forms with X accesses take one instruction cycle (their accesses
+// complete in it); the others any number.
+uint8_t lean_form(uint16_t word, const decoded_word& d) {
+  if (d.fast == fast_move_long && (word & 0x400) && (word & 8)) return LEAN_MOVE_IMM;
+  if (d.words != 1) return LEAN_NONE;
+  if (d.fast == alu_transfer) return LEAN_ALU_TRANSFER;
+  if (d.fast == fast_move_reg) return LEAN_MOVE_REG;
+  if (d.fast == fast_lea) return LEAN_LEA;
+  if (d.fast == fast_rep_imm) return LEAN_REP_IMM;
+  if (d.cycles != 1) return LEAN_NONE;
   if (d.fast == alu_two_reads) return LEAN_TWO_READS;
   if (d.fast == alu_x_move) return LEAN_X_MOVE;
   return d.fast == fast_move_address ? LEAN_MOVE_ADDRESS : LEAN_NONE;
@@ -767,12 +856,12 @@ void core_fast_record(uint16_t word, decoded_word& d) {
     if (d.words != 1 || r.op == ALU_OP_NORM) return;
     d.fast = row.run;
     d.fast_alu = keep_alu(r);
-    d.lean = lean_form(d);
+    d.lean = lean_form(word, d);
     return;
   }
   d.fast = core_fast_move_handler(word, d);
   if (d.fast == nullptr) d.fast = core_fast_flow_handler(word, d);
-  d.lean = lean_form(d);
+  d.lean = lean_form(word, d);
 }
 
 bool fast_data_word_slow(uint32_t address, bool write, fast_word& at) {
@@ -799,16 +888,17 @@ bool fast_stream_word(uint32_t address, bool write) {
 void fast_stream_store(uint32_t address) { write_memory_output(core_resolve_space(SPACE_X, address), address, 0); }
 
 bool fast_program_plain(const fast_step& s, uint32_t address) {
+  address &= WORD;
+  if (s.pages[address >> 8].base != nullptr) return true;
   fast_word at{};
-  return program_word(s.pages, address & WORD, at);
+  return program_word(s.pages, address, at);
 }
 
-uint32_t fast_second_word(const fast_step& s) {
-  if (s.repeat_pass) return s.w[CS_DECODE_OPERAND];
-  // The entry test found it in plain program memory.
-  const uint32_t address = (s.w[CS_PREFETCH_ADDR] + 1) & WORD;
+uint32_t fast_second_word(const fast_step& s) { return fast_step_second_word(s); }
+
+uint32_t fast_second_word_slow(const plain_page* pages, uint32_t address) {
   fast_word at{};
-  program_word(s.pages, address, at);
+  program_word(pages, address, at);
   return *at.word & WORD;
 }
 
@@ -864,9 +954,7 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
     profile_sample(sample_device);
   // The commonest classes in one piece.
   if (d.lean != LEAN_NONE) {
-    const int ran = d.lean == LEAN_TWO_READS ? two_reads_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady)
-                    : d.lean == LEAN_X_MOVE  ? x_move_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady)
-                                             : move_address_lean(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady);
+    const int ran = lean_instruction(inst, st, w, pages, d, word, repeat_pass, bus_rest, clock_steady);
     if (ran >= 0) return ran;
   }
   if (!fetches_plain(w, pages, d, repeat_pass)) return 0;

@@ -123,8 +123,12 @@ int core_fast_run(int room, int device, bool* end_pending, straight_inputs* inpu
 // A program address the fetch may read: plain internal memory (a jump's
 // target is checked by its handler).
 bool fast_program_plain(const fast_step& s, uint32_t address);
-// The second word of a two-word instruction (what the decode reads).
+// The second word of a two-word instruction (what the decode reads);
+// inline in the framework (fast_step_second_word, core_fast_step.h).
 uint32_t fast_second_word(const fast_step& s);
+// The second word outside the plain pages (the entry test found it in
+// plain program memory).
+uint32_t fast_second_word_slow(const plain_page* pages, uint32_t address);
 // A register transfer written at the end of the instruction.
 void fast_transfer(fast_step& s, int reg, uint32_t value);
 // The data-ALU operation the record keeps, run as the executor runs it.
@@ -201,9 +205,14 @@ inline int fast_reg5(uint32_t field) {
   const int r = move_reg_of_code(0x20 | (field & 0x1F));
   return r >= 0 ? r : -1;
 }
-// move x:(rN)... and its write (core_fast_moves.cpp), which the run also
-// takes in one piece (core_fast.cpp).
+// move x:(rN)... and its write, a register move, lea, rep #n and the
+// moves with a second word (core_fast_moves.cpp), which the run also takes
+// in one piece (core_fast.cpp: the long immediate's).
 bool fast_move_address(fast_step& s);
+bool fast_move_long(fast_step& s);
+bool fast_move_reg(fast_step& s);
+bool fast_lea(fast_step& s);
+bool fast_rep_imm(fast_step& s);
 
 // A register a move may load: a data or address register, whose store
 // has no effect on the loop state, the pins or the clock.

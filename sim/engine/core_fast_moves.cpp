@@ -46,8 +46,10 @@ bool move_address(fast_step& s) {
                 [w = s.w, n, mode = modes[(op >> 2) & 3]] { fast_agu_update(w, n, mode); });
 }
 
+}  // namespace
+
 // The second word: an immediate into a register, or an absolute address.
-bool move_long(fast_step& s) {
+bool fast_move_long(fast_step& s) {
   const uint32_t op = s.opcode;
   const int reg = reg5(op >> 5);
   const uint32_t second = fast_second_word(s);
@@ -59,6 +61,8 @@ bool move_long(fast_step& s) {
   }
   return x_move(s, reg, second, (op & 0x400) != 0, [] {});
 }
+
+namespace {
 
 // move x:(rN+nN)... and move x:-(rN)...: the address is worked out as the
 // address unit will, which updates rN only for the pre-decrement.
@@ -111,7 +115,9 @@ bool tfr3(fast_step& s) {
   return true;
 }
 
-bool move_reg(fast_step& s) {
+}  // namespace
+
+bool fast_move_reg(fast_step& s) {
   const int src = reg5(s.opcode >> 5);
   const int dst = reg5(s.opcode);
   if (!plain_source(src) || (dst >= 0 && !fast_plain_destination(dst))) return false;
@@ -121,7 +127,7 @@ bool move_reg(fast_step& s) {
   return true;
 }
 
-bool lea(fast_step& s) {
+bool fast_lea(fast_step& s) {
   const uint32_t op = s.opcode;
   const int n = static_cast<int>(op & 3);
   fast_begin(s);
@@ -142,11 +148,13 @@ bool lea(fast_step& s) {
 // --- Loops, repeat and jumps ------------------------------------------------------
 
 // rep #n: lc is saved and counts the passes of the next instruction.
-bool rep_imm(fast_step& s) {
+bool fast_rep_imm(fast_step& s) {
   fast_begin(s);
   repeat_arm_count(s.opcode & 0xFF);
   return true;
 }
+
+namespace {
 
 // rep with a register's count.
 bool rep_reg(fast_step& s) {
@@ -244,18 +252,18 @@ struct move_row {
 // that would match first.
 constexpr std::array<move_row, 18> move_rows = {{
     {0xF816, 0x3816, 1, nullptr},  // move by an accumulator's address
-    {0xF816, 0x3814, 2, move_long},
+    {0xF816, 0x3814, 2, fast_move_long},
     {0xF814, 0x3810, 1, move_indexed},
     {0xF810, 0x3800, 1, fast_move_address},
-    {0xFC00, 0x2800, 1, move_reg},
+    {0xFC00, 0x2800, 1, fast_move_reg},
     {0xFC00, 0x2400, 1, tfr3},
     {0xFC00, 0x2000, 1, move_short_imm},
     {0xFE00, 0x1800, 1, move_short_address},
-    {0xFF00, 0x0F00, 1, rep_imm},
+    {0xFF00, 0x0F00, 1, fast_rep_imm},
     {0xFF00, 0x0E00, 2, do_imm},
     {0xFFE0, 0x0420, 1, rep_reg},
     {0xFFE0, 0x0400, 2, do_reg},
-    {0xFF80, 0x0180, 1, lea},
+    {0xFF80, 0x0180, 1, fast_lea},
     {0xFFF0, 0x0130, 2, flow_long},  // jmp, jsr, bra, bsr
     {0xFFF0, 0x0150, 1, rep_cc},
     {0xFFE0, 0x00E0, 1, rep_mem},

@@ -36,6 +36,18 @@ bool fast_stream_word(uint32_t address, bool write);
 // The output streams' line for a store to a watched X word, after it.
 void fast_stream_store(uint32_t address);
 
+// fast_second_word inline: a repeat pass keeps its first pass's; else
+// the word after the opcode, from its page. (The step stays out of any
+// call, so that its fields need not be stored.)
+[[gnu::always_inline]] inline uint32_t fast_step_second_word(const fast_step& s) {
+  if (s.repeat_pass) return s.w[CS_DECODE_OPERAND];
+  const uint32_t address = (s.w[CS_PREFETCH_ADDR] + 1) & 0xFFFF;
+  const plain_page& page = s.pages[address >> 8];
+  if (page.base != nullptr) [[likely]]
+    return page.base[address & 0xFF] & 0xFFFF;
+  return fast_second_word_slow(s.pages, address);
+}
+
 // core_set_next_pc with the store's marks in place. Every pc store of a
 // straight instruction comes before its clocking (fast_clock), which
 // clears the pc-written flag again: so the store leaves the flag alone.
@@ -119,7 +131,7 @@ void fast_stream_store(uint32_t address);
     st.pc_trace_count += 1;
     st.pc_trace_index = (st.pc_trace_index + 1) % static_cast<uint32_t>(st.pc_trace.size());
     st.pc_trace[st.pc_trace_index] = {address, s.opcode, 0, 0};
-    w[CS_DECODE_OPERAND] = !lean && d.words > 1 ? fast_second_word(s) : 0;  // (one word when lean)
+    w[CS_DECODE_OPERAND] = d.words > 1 ? fast_step_second_word(s) : 0;
   }
   // What the execute work reads of the execute latches.
   if (!lean) {

@@ -380,6 +380,90 @@ TEST_F(engine_diff, RepeatedTwoReadsLeaveTheSameStateAsTheCycleEngine) {
   }
 }
 
+// The one-piece forms without X accesses (register moves, lea, rep #n, a
+// long immediate into a register and a data-ALU operation with its
+// register transfer or none), repeated and
+// not, inside a loop: every register field (the stack's ssh, which pops,
+// and the loop registers among them), lea's every mode onto r and n under
+// linear, modulo and reverse-carry modifiers, operations whose results
+// saturate, limit, round and scale in every mode with both signs; every
+// end with the observer and, for a third of them, only a run's end.
+TEST_F(engine_diff, OnePieceMovesLeaRepeatsAndTransfersLeaveTheSameState) {
+  constexpr uint32_t tops[] = {0x00, 0xFF, 0x01, 0x7F, 0x80, 0xFE};
+  constexpr uint32_t middles[] = {0x0000, 0x0001, 0x4000, 0x7FFF, 0x8000, 0xC000, 0xFFFF, 0x1234};
+  constexpr uint32_t modifiers[] = {0xFFFF, 0xFFFF, 0x0000, 0x0007, 0x003F, 0x8000};
+  struct word_class {
+    uint32_t fixed, field;
+  };
+  // move_reg, lea, a data-ALU operation with a transfer (or none), a long
+  // immediate into a register.
+  constexpr word_class classes[] = {{0x2800, 0x3FF}, {0x0180, 0x7F}, {0x4000, 0xFFF}, {0x3C1C, 0x3E1}};
+  std::mt19937 rng(127);
+  auto pick = [&rng](const auto& table) { return table[rng() % std::size(table)]; };
+  for (const char* type : {"73521", "73583"}) {
+    uint32_t straight = 0, ends = 0;
+    for (int p = 0; p < 30; ++p) {
+      SCOPED_TRACE(std::string(type) + " program " + std::to_string(p));
+      std::vector<uint32_t> body;
+      while (body.size() < 24) {
+        const word_class c = pick(classes);
+        const uint32_t word = c.fixed | (rng() & c.field);
+        const decoded_word& d = decoded_word_of(static_cast<uint16_t>(word));
+        if (d.fast == nullptr) continue;
+        if (rng() % 4 == 0) body.push_back(0x0F00 | (rng() % 4));  // rep #0..3
+        body.push_back(word);
+        if (d.words == 2) body.push_back(pick(middles));
+      }
+      const uint32_t last = 1 + static_cast<uint32_t>(body.size());
+      auto top_for = [&](uint32_t middle) { return rng() % 2 ? ((middle & 0x8000) ? 0xFFu : 0u) : pick(tops); };
+      const uint32_t a1 = pick(middles), b1 = pick(middles);
+      std::vector<std::pair<const char*, uint32_t>> regs = {
+          {"sr", 0x300u | static_cast<uint32_t>(p % 3) * 0x400u},
+          {"a2", top_for(a1)}, {"a1", a1}, {"a0", rng() & 0xFFFF},
+          {"b2", top_for(b1)}, {"b1", b1}, {"b0", rng() & 0xFFFF}};
+      for (const char* r : {"x0", "x1", "y0", "y1"}) regs.push_back({r, pick(middles)});
+      for (const char* r : {"r0", "r1", "r2", "r3"}) regs.push_back({r, rng() & 0xFFFF});
+      for (const char* m : {"m0", "m1", "m2", "m3"}) regs.push_back({m, pick(modifiers)});
+      for (const char* n : {"n0", "n1", "n2", "n3"}) regs.push_back({n, rng() % 2 ? rng() % 9 : rng() & 0xFFFF});
+      const bool observed = p % 3 != 2;
+      instruction_end_observer = observed ? record_end : nullptr;
+      ends_seen[0].clear();
+      ends_seen[1].clear();
+      for (int d : {FAST, CYCLE}) {
+        make(d, type);
+        char loop[32];
+        std::snprintf(loop, sizeof loop, "do #5,$%x", last);
+        assemble(d, 0, loop);
+        for (uint32_t a = 0; a < body.size(); ++a) put(d, SPACE_P, 2 + a, body[a]);
+        assemble(d, last + 1, "jmp >$0");
+        set(d, "pc", 0);
+        for (const auto& [name, value] : regs) set(d, name, value);
+        set_saturation(d, p % 2 != 0);
+        arm(d);
+      }
+      if (observed) {
+        run_both(2500);
+      } else {
+        EXPECT_EQ(run_device_cycles(FAST, 2500), run_device_cycles(CYCLE, 2500));
+        for (int d : {FAST, CYCLE}) {
+          make_device_current(d);
+          catch_up_peripherals();
+        }
+        EXPECT_EQ(device_state_difference(FAST, CYCLE), "");
+      }
+      straight += device_states[FAST]->straight_instructions;
+      ends += device_states[FAST]->fast_instructions;
+      free_all_devices();
+      if (HasFailure()) return;
+    }
+    instruction_end_observer = record_end;
+    // Most of them straight (a move into omr may take the program out of
+    // internal memory, a pop of ssh or a stack error runs on the cycle
+    // path).
+    EXPECT_GT(straight * 3, ends * 2) << type;
+  }
+}
+
 // Accumulators as move sources in the straight forms (address moves, X
 // moves beside a mac): values that fit 16 bits and ones the move limits,
 // both signs, bits 14 and 13 apart (the scaling check), every scaling
