@@ -358,9 +358,8 @@ int command_dialog_open(const char* menu_command) {
   else if (d->entry->fill != nullptr) d->entry->fill(*d);
   vwindowOpen(window);
   // The forms name no item to start on; without one, what is typed before
-  // a click or Tab reaches nothing.
-  // A form of choices alone starts where Tab would take it, so arrows
-  // choose at once.
+  // a click or Tab reaches nothing. A form of choices alone starts where
+  // Tab would take it, so arrows choose at once.
   vdialogItemList* items = vdialogGetItemList(window);
   if (vdialogGetFocusItem(window) == nullptr && !focus_first_field(items, false) && !focus_first_field(items, true))
     vdialogItemListMoveFocus(items, 1, 0);

@@ -79,14 +79,27 @@ class engine_diff : public cmd_fixture {
     EXPECT_EQ(fast, slow);
     compare_runs();
   }
-  // Both devices caught up must hold the same state; then their
-  // breakpoints and the devices go.
-  static void expect_same_state_then_free() {
+  // Both devices caught up must hold the same state.
+  static void expect_same_state() {
     for (int d : {FAST, CYCLE}) {
       make_device_current(d);
       catch_up_peripherals();
     }
     EXPECT_EQ(device_state_difference(FAST, CYCLE), "");
+  }
+  // Both engines for `cycles` cycles: every end compared when observed,
+  // else the state at the end.
+  static void run_then_compare(int cycles, bool observed) {
+    if (observed) {
+      run_both(cycles);
+      return;
+    }
+    EXPECT_EQ(run_device_cycles(FAST, cycles), run_device_cycles(CYCLE, cycles));
+    expect_same_state();
+  }
+  // The same state; then their breakpoints and the devices go.
+  static void expect_same_state_then_free() {
+    expect_same_state();
     for (int d : {FAST, CYCLE}) {
       make_device_current(d);
       free_breakpoints();
@@ -102,11 +115,7 @@ class engine_diff : public cmd_fixture {
         ADD_FAILURE() << "the engines part at instruction end " << k;
         break;
       }
-    for (int d : {FAST, CYCLE}) {
-      make_device_current(d);
-      catch_up_peripherals();
-    }
-    EXPECT_EQ(device_state_difference(FAST, CYCLE), "");
+    expect_same_state();
     EXPECT_EQ(device_states[CYCLE]->fast_instructions, 0u);
     EXPECT_EQ(device_states[CYCLE]->exec_instructions, 0u);
     EXPECT_EQ(device_states[CYCLE]->record_repeat_passes, 0u);
@@ -356,16 +365,7 @@ TEST_F(engine_diff, RepeatedTwoReadsLeaveTheSameStateAsTheCycleEngine) {
         for (const auto& [name, value] : regs) set(d, name, value);
         arm(d);
       }
-      if (observed) {
-        run_both(1500);
-      } else {
-        EXPECT_EQ(run_device_cycles(FAST, 1500), run_device_cycles(CYCLE, 1500));
-        for (int d : {FAST, CYCLE}) {
-          make_device_current(d);
-          catch_up_peripherals();
-        }
-        EXPECT_EQ(device_state_difference(FAST, CYCLE), "");
-      }
+      run_then_compare(1500, observed);
       passes += device_states[FAST]->record_repeat_passes;
       straight += device_states[FAST]->straight_instructions;
       ends += device_states[FAST]->fast_instructions;
@@ -441,16 +441,7 @@ TEST_F(engine_diff, OnePieceMovesLeaRepeatsAndTransfersLeaveTheSameState) {
         set_saturation(d, p % 2 != 0);
         arm(d);
       }
-      if (observed) {
-        run_both(2500);
-      } else {
-        EXPECT_EQ(run_device_cycles(FAST, 2500), run_device_cycles(CYCLE, 2500));
-        for (int d : {FAST, CYCLE}) {
-          make_device_current(d);
-          catch_up_peripherals();
-        }
-        EXPECT_EQ(device_state_difference(FAST, CYCLE), "");
-      }
+      run_then_compare(2500, observed);
       straight += device_states[FAST]->straight_instructions;
       ends += device_states[FAST]->fast_instructions;
       free_all_devices();
