@@ -62,6 +62,20 @@ inline std::string source_of(const std::vector<line_spec>& lines) {
   return text;
 }
 
+// Parts of one source file placed at their starts, their lines numbered
+// on from one part to the next; the file's text.
+inline std::string add_parts(test_coff& c, const std::vector<std::vector<line_spec>>& parts,
+                             const std::vector<uint32_t>& starts) {
+  std::string text;
+  uint32_t number = 1;
+  for (std::size_t k = 0; k < parts.size() && k < starts.size(); ++k) {
+    add_text(c, parts[k], starts[k], number);
+    number += static_cast<uint32_t>(parts[k].size());
+    text += source_of(parts[k]);
+  }
+  return text;
+}
+
 class object_profile : public cmd_files {
  protected:
   void TearDown() override {

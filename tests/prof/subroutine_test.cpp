@@ -179,14 +179,7 @@ TEST_F(subroutine_profile, EntriesAfterCountedInstructionsAsOnTheCycleEngine) {
   const std::vector<std::vector<line_spec>> parts = {
       {{"main    nop          ;## enter main", "nop"}, {"loop    inc a", "inc a"}, {"        jmp $70", "jmp $70"}},
       {{"other   nop          ;## enter other, any", "nop"}, {"        jmp $41", "jmp $41"}}};
-  const uint32_t starts[] = {0x40, 0x70};
-  std::string text;
-  uint32_t number = 1;
-  for (std::size_t k = 0; k < parts.size(); ++k) {
-    add_text(c, parts[k], starts[k], number);
-    number += static_cast<uint32_t>(parts[k].size());
-    text += source_of(parts[k]);
-  }
+  const std::string text = add_parts(c, parts, {0x40, 0x70});
   file_symbols(c, {{"any.asm", 2}, {"any.asm", 3}});
   write_file("any.asm", text);
   c.write(path("prog.cld"));
@@ -218,14 +211,7 @@ TEST_F(subroutine_profile, JointReturnPopsBothFrames) {
       {{"main    jsr $50      ;## enter main", "jsr $50"}, {"        nop", "nop"}, {"        debug", "debug"}},
       {{"a       jmp $58      ;## enter a ;## call b, joint_ret", "jmp $58"}},
       {{"b       nop          ;## enter b", "nop"}, {"        rts", "rts"}}};
-  const uint32_t starts[] = {0x40, 0x50, 0x58};
-  std::string text;
-  uint32_t number = 1;
-  for (std::size_t k = 0; k < parts.size(); ++k) {
-    add_text(c, parts[k], starts[k], number);
-    number += static_cast<uint32_t>(parts[k].size());
-    text += source_of(parts[k]);
-  }
+  const std::string text = add_parts(c, parts, {0x40, 0x50, 0x58});
   file_symbols(c, {{"joint.asm", 2}, {"joint.asm", 3}, {"joint.asm", 4}});
   write_file("joint.asm", text);
   c.write(path("prog.cld"));
