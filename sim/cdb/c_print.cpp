@@ -299,7 +299,8 @@ std::string c_value_text(c_value value, int radix) {
 void print_wrapped(const std::string& text, const char* prefix, const char* continuation, int indent, bool plain) {
   constexpr std::size_t WIDTH = 80;
   if (text.empty()) return;
-  const auto emit = [&](const std::string& piece) { plain ? session_print(piece.c_str(), 0) : session_echo(piece.c_str(), 0); };
+  // Output, not a command line: kept out of the command log, which must replay.
+  const auto emit = [&](const std::string& piece) { plain ? session_print(piece.c_str(), 1) : session_echo(piece.c_str(), 1); };
   const std::string lead =
       std::string(std::min<std::size_t>(static_cast<std::size_t>(std::max(indent, 0)), WIDTH), ' ') +
       (continuation != nullptr ? continuation : "");

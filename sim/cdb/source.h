@@ -20,6 +20,9 @@ int finish_classify(uint32_t pc);
 void next_rearm();
 // The stop decision of run modes 5 and above at an instruction end.
 void source_step_check(int* show, int* stop);
+// A source-level step armed where an interrupt is being entered: its
+// handler runs inside the step. Called after the run is armed.
+void hold_entering_interrupt();
 
 // A source line as a location: "line" in the current source file, or
 // "file@line". 1 with the address and space of its first line record (or

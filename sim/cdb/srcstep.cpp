@@ -16,6 +16,7 @@
 #include "sim/cdb/source.h"
 #include "sim/engine/device.h"
 #include "sim/engine/memory.h"
+#include "sim/engine/periph.h"
 #include "sim/engine/runloop.h"
 
 namespace {
@@ -147,7 +148,47 @@ void line_reached(bool trace, int* show, int* stop) {
   cur_state->run_mode = source_step_mode(trace ? RUN_TRACE_INSTR : RUN_STEP_INSTR);
 }
 
+// Modes whose units are counted from where the program goes on: an
+// interrupt taken on the way is not part of the stepped code (its vector's
+// jsr is no call of that code, and its rti never reaches a stop address).
+// until stops wherever its address is reached, and 17 decides at once.
+bool runs_over_interrupts(int mode) { return mode >= 5 && mode != 9 && mode != 17; }
+
+bool hold_if_entering(device_state& st) {
+  uint32_t resume = 0;
+  uint32_t depth = 0;
+  if (!interrupt_entering(&resume, &depth)) return false;
+  st.irq_hold = 1;
+  st.irq_resume = resume;
+  st.irq_depth = depth;
+  return true;
+}
+
+// 1 while an interrupt handler runs inside the step: the stop rules wait
+// for the program to go on where it was interrupted, at its stack depth.
+bool inside_interrupt(device_state& st) {
+  if (!runs_over_interrupts(st.run_mode)) return false;
+  if (st.irq_hold != 0) {
+    if (cur_inst->pc != st.irq_resume || cur_inst->periph_state[0][CORE_SP] != st.irq_depth) return true;
+    st.irq_hold = 0;
+  }
+  return hold_if_entering(st);
+}
+
 }  // namespace
+
+void hold_entering_interrupt() {
+  if (cur_state == nullptr || !runs_over_interrupts(cur_state->run_mode)) return;
+  device_state& st = *cur_state;
+  if (!hold_if_entering(st)) return;
+  // Standing at the vector, its jsr is the handler's entry: the step ends
+  // where the interrupted program goes on, as after a call.
+  const int mode = st.run_mode;
+  if (mode == 6 || mode == 8 || mode == 11 || mode == 16) {
+    st.stop_address = st.irq_resume;
+    st.stop_space = SPACE_P;
+  }
+}
 
 int pc_at_subroutine_call(uint32_t address, uint32_t* length) {
   const instr_class c = classify(address);
@@ -198,6 +239,7 @@ void next_rearm() {
 
 void source_step_check(int* show, int* stop) {
   device_state& st = *cur_state;
+  if (inside_interrupt(st)) return;
   const uint32_t pc = cur_inst->pc;
   const int mode = st.run_mode;
   switch (mode) {

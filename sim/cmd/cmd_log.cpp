@@ -216,6 +216,9 @@ void start_profiling(const char*) {
   }
   std::fclose(probe);
   profiler_block& block = device_profiler_block(cur_device);
+  // The profile running until now is dropped without its report: say so.
+  if (profiling(cur_device))
+    session_print(("Profiling to:{" + literal_braces(block.file_name) + "} ended without a profile").c_str(), 1);
   block = {};
   std::snprintf(block.file_name, sizeof block.file_name, "%s", path.c_str());
   block.previous_pc = cur_inst->pc;

@@ -38,6 +38,7 @@ void arm_next(int unit, int halt) {
   st.break_number = 0;
   next_rearm();
   start_run();
+  hold_entering_interrupt();
 }
 
 template <int Unit, int Halt>
@@ -75,6 +76,7 @@ void finish_action(const char*) {
   st.run_mode = 10;
   st.run_mode = finish_classify(cur_inst->pc);
   start_run();
+  hold_entering_interrupt();
 }
 
 constexpr action_record finish_record{finish_action, 0};

@@ -49,7 +49,7 @@ void arm_run(bool trace, int unit, int halt) {
   }
   free_run_frames();
   reset_run_flags();
-  cur_state->running = 1;
+  cur_state->running = 1;  hold_entering_interrupt();
 }
 
 template <bool Trace, int Unit, int Halt>

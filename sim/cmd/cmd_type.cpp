@@ -80,7 +80,7 @@ void type_action(const char*) {
   if (tree == nullptr) return;
   const c_value* v = c_tree_result(*tree);
   if (v == nullptr) return;
-  session_echo((c_type_text(*v) + location_text(*v)).c_str(), 0);
+  session_echo((c_type_text(*v) + location_text(*v)).c_str(), 1);
 }
 
 constexpr action_record type_record{type_action, 0};

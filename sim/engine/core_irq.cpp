@@ -7,6 +7,7 @@
 
 #include "sim/engine/core_engine.h"
 #include "sim/engine/core_state.h"
+#include "sim/engine/runloop.h"
 
 namespace {
 
@@ -214,6 +215,15 @@ void ack_taken_interrupt() {
   if (row < 0 || row >= cur_type->periph_count) return;
   const periph_class* cls = cur_type->periphs[row].cls;
   if (cls->acknowledge) cls->acknowledge(row, vector);
+}
+
+int interrupt_entering(uint32_t* resume, uint32_t* depth) {
+  if (cur_inst == nullptr || cur_inst->core == nullptr) return 0;
+  const uint32_t* w = core_words();
+  if (w[CS_IRQ_SEQ_STEP] != 1) return 0;
+  if (resume != nullptr) *resume = w[CS_IRQ_RETURN];
+  if (depth != nullptr) *depth = core_reg_value(CORE_SP);
+  return 1;
 }
 
 void irq_sequence_start(uint32_t return_address) {

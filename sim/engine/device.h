@@ -321,6 +321,12 @@ struct device_state {
   uint32_t stop_address = 0;
   uint32_t stop_space = 0;  // the stop address's second word
   int next_kind = 0;        // unit of next: 0 by display mode, 1 instructions, 2 source lines
+  // A step over calls that met an interrupt: the handler runs inside the
+  // step until the program goes on at irq_resume with the stack pointer
+  // irq_depth.
+  int irq_hold = 0;
+  uint32_t irq_resume = 0;
+  uint32_t irq_depth = 0;
   uint32_t cnt[4] = {0, 0, 0, 0};  // cnt1-cnt4
   uint32_t eof_flag = 0;
   uint32_t jump_flag = 0;

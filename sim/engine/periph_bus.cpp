@@ -77,6 +77,7 @@ void reset_run_flags() {
   cur_state->run_plan_stale = 1;
   cur_state->run_word = 0;
   cur_state->dis_continue = 0;
+  cur_state->irq_hold = 0;
   for (region_access_log& log : cur_state->region_logs) {
     log.reads.run_count = 0;
     log.writes.run_count = 0;

@@ -83,6 +83,12 @@ void skip_input_services(uint32_t n);
 // input_service_due as seen from the next cycle (stream_hooks::deliver_input).
 uint32_t deliver_input_services(uint32_t skip);
 
+// At an instruction end of the current device: 1 when the instruction
+// that comes next is the first of an interrupt sequence, with *resume the
+// address where the interrupted program goes on and *depth the stack
+// pointer it had. Both engines leave the same words at an end.
+int interrupt_entering(uint32_t* resume, uint32_t* depth);
+
 // Frees the call-frame lists of every device that takes part in runs; the
 // current device stays current. Every run-arming command calls it.
 void free_run_frames();
