@@ -80,7 +80,7 @@ void load(list_win& w, const std::string& path) {
   vtextSetSelectionRange(w.text->text, w.text->selection, 0, 0);
   if (ran && loaded) return;
   const std::string message = "Error reading file:" + path;
-  session_echo(message.c_str(), 0);
+  session_echo(message.c_str(), 1);
   error_report(message.c_str());
 }
 
