@@ -21,6 +21,13 @@
 // address, and both carry the overlay flag.
 // The program starts at "main" or "start" when there is one, else at the
 // origin.
+//
+// For a program described in another language: "@N" in a line's comment
+// gives the line of the source its line record names (a function label's
+// "@N" the line of its ".bf"); a comment line "file NAME" names that source
+// for the ".file" symbol; a comment line "data $ADDRESS W ..." (hex) adds
+// an initialised data section in x memory.
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -48,6 +55,7 @@ struct source_line {
   int words = 0;
   std::vector<uint32_t> words_of;
   int section = 3;
+  int source_line = 0;  // "@N": the line its records name; 0: its own
 };
 
 struct function {
@@ -148,13 +156,38 @@ int main(int argc, char** argv) {
       code = code.substr(colon + 1);
     }
     l.code = trim(code);
+    const auto at = l.comment.find('@');
+    if (at != std::string::npos && at + 1 < l.comment.size() && std::isdigit(static_cast<unsigned char>(l.comment[at + 1])))
+      l.source_line = std::atoi(l.comment.c_str() + at + 1);
     lines.push_back(l);
   }
-  // Two passes: the first places the labels (operands naming them as 0).
+  const auto line_number = [](const source_line& l) { return l.source_line > 0 ? l.source_line : l.number; };
+  std::string file_name = source;
+  std::vector<test_section> data;
+  for (const source_line& l : lines) {
+    std::istringstream words(l.comment);
+    std::string word;
+    if (!(words >> word)) continue;
+    if (word == "file") {
+      words >> file_name;
+    } else if (word == "data") {
+      unsigned address = 0;
+      if (!(words >> word) || std::sscanf(word.c_str(), "$%x", &address) != 1) return fail("data needs $ADDRESS");
+      test_section d{".dat", address, 1, 0x40, {}};
+      while (words >> word) d.raw.push_back(static_cast<uint32_t>(std::strtoul(word.c_str(), nullptr, 16)));
+      data.push_back(d);
+    }
+  }
+  // The first pass places the labels (operands naming them as 0).
   std::map<std::string, uint32_t> labels;
   for (const source_line& l : lines)
     if (!l.label.empty()) labels[l.label] = 0;
-  for (int pass = 0; pass < 2; ++pass) {
+  // An operand's size may depend on where its label lands: further passes
+  // until no label moves.
+  constexpr int PASSES = 6;
+  for (int pass = 0, moved = 1; moved != 0; ++pass) {
+    if (pass == PASSES) return fail("labels still move after " + std::to_string(PASSES) + " passes");
+    moved = pass == 0 ? 1 : 0;
     uint32_t address = origin, section_start = origin;
     for (source_line& l : lines) {
       if (l.comment.find("overlay") != std::string::npos)
@@ -162,7 +195,7 @@ int main(int argc, char** argv) {
       else if (l.comment.find("section") != std::string::npos)
         section_start = address;
       if (!l.label.empty()) labels[l.label] = address;
-      if (pass == 1 && l.address != address) return fail("label moved in the second pass");
+      if (pass > 0 && l.address != address) moved = 1;
       l.address = address;
       if (l.code.empty()) continue;
       const std::string code = with_labels(l.code, labels, pass == 0);
@@ -222,16 +255,17 @@ int main(int argc, char** argv) {
       c.sections[static_cast<std::size_t>(lines[i].section - 1)].line_count += 1;
     }
     if (lines[i].words == 0 || lines[i].comment.find("no line") != std::string::npos) continue;
-    const auto line = static_cast<uint32_t>(lines[i].number);
-    const uint32_t relative = f != nullptr ? line - static_cast<uint32_t>(lines[f->first].number) + 1 : line;
+    const auto line = static_cast<uint32_t>(line_number(lines[i]));
+    const uint32_t relative = f != nullptr ? line - static_cast<uint32_t>(line_number(lines[f->first])) + 1 : line;
     c.lines.push_back({lines[i].address, 0, relative});
     c.sections[static_cast<std::size_t>(lines[i].section - 1)].line_count += 1;
   }
+  c.sections.insert(c.sections.end(), data.begin(), data.end());
   c.bytes();  // places the line run
 
   uint32_t entry = origin;
   c.symbol(".file", 0, 0, -2, 0, 103, 1);
-  c.file_aux(source, 1);
+  c.file_aux(file_name, 1);
   std::map<std::string, uint32_t> raw_index;
   std::vector<std::pair<std::size_t, std::string>> raw_refs;  // aux word position, name
   const auto add_raw = [&](const source_line& l) {
@@ -256,7 +290,8 @@ int main(int argc, char** argv) {
       const uint32_t end_address = end.address + static_cast<uint32_t>(end.words) - 1;
       uint32_t last_relative = 1;
       for (std::size_t k = f->first; k <= f->last; ++k)
-        if (lines[k].words > 0) last_relative = static_cast<uint32_t>(lines[k].number - l.number + 1);
+        if (lines[k].words > 0 || lines[k].source_line > 0)
+          last_relative = std::max(last_relative, static_cast<uint32_t>(line_number(lines[k]) - line_number(l) + 1));
       const uint32_t index = c.symbol("F" + l.label, l.address, 0, l.section, 0x24, 2, 1);
       c.lines[function_record[n]][0] = index;
       c.aux({0, end_address - l.address + 1, 0, c.lines_at + 12 * static_cast<uint32_t>(function_record[n]), 0, 0, 0,
@@ -265,7 +300,7 @@ int main(int argc, char** argv) {
       const auto code_at = l.comment.find("code ");
       if (code_at != std::string::npos) code = std::atoi(l.comment.c_str() + code_at + 5);
       c.symbol(".bf", f->body, 0, l.section, 0, 101, 1);
-      c.aux({0, static_cast<uint32_t>(l.number), 0, 0, 0, static_cast<uint32_t>(code), 0, 0});
+      c.aux({0, static_cast<uint32_t>(line_number(l)), 0, 0, 0, static_cast<uint32_t>(code), 0, 0});
       char local[32];
       unsigned address = 0;
       const auto at = l.comment.find("static ");
