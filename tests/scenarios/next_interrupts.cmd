@@ -46,6 +46,9 @@ change sr 0 a 0 b 0 r3 0 ipr $4000 tpr 40 tcr $8200
 next 100 in
 evaluate d a
 evaluate d r3
+next 30 li
+evaluate d a
+evaluate d r3
 break pc==$20
 go
 break off
