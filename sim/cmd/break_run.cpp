@@ -366,6 +366,8 @@ void end_breakpoint_marks() {
 
 }  // namespace
 
+bool break_action_running() { return actions_running != 0; }
+
 bool continue_run_from_action() {
   if (actions_running == 0 || cur_state == nullptr || cur_state->running == 0) return false;
   action_continues = true;

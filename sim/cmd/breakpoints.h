@@ -90,6 +90,9 @@ int report_break(break_rec& bp, int* stop, int* show);
 // it, and the run keeps its own mode, counts, flags and pending stop, so
 // Ctrl-C and the run's own limits still end it.
 bool continue_run_from_action();
+// True while a breakpoint's command runs: its echo stays out of the
+// command log, since replaying the log runs it through the breakpoint.
+bool break_action_running();
 
 // Names used by the listing and the hit report.
 const char* break_kind_name(int kind);

@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "sim/cmd/breakpoints.h"
 #include "sim/cmd/commands.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
@@ -208,7 +209,7 @@ void execute_command_line(int device, const char* line) {
   try {
     const action_record* record = parse_command_line(line);
     more_count = 0;
-    session_echo(line != nullptr ? line : "", macro_running);
+    session_echo(line != nullptr ? line : "", macro_running != 0 || break_action_running() ? 1 : 0);
     if (record != nullptr && record->function != nullptr) record->function(line);
   } catch (const std::bad_alloc&) {
     report_out_of_memory();
