@@ -344,5 +344,11 @@ vresource defaults() {
       vexGenerateMessage(&vexArgClass, error.c_str());
     addExitHandler();
   }
-  return vresourceGet(defaultsRoot, vnameInternLiteral("Preferences"));
+  return defaultsRoot;
 }
+
+}  // namespace
+
+vresource vinstGetDefaultPreferences() { return vresourceGet(defaults(), vnameInternLiteral("Preferences")); }
+
+vresource vinstGetDefaultLook() { return vresourceGet(defaults(), vnameInternLiteral("vlaf")); }

@@ -23,6 +23,9 @@ int vinstSystemResourceInMemory();
 // into the library from its resource file's text: the stand-in for that
 // file's "Preferences" when no file is found. Closed by an exit handler.
 vresource vinstGetDefaultPreferences();
+// The look's dictionary ("vlaf") of that file, built in the same way: the
+// images that give controls their parts (a scroll bar's arrows).
+vresource vinstGetDefaultLook();
 const char* _vinstDefaultPreferencesText();
 
 // The places the search looks, in order, one line each, for a message.

@@ -188,8 +188,9 @@ TEST(Inst, TheFoundFileHoldsTheAuthoredText) {
 
 namespace {
 
-// The defaults built into the library are the file's "Preferences" as
-// authored, key bindings included, and stand apart from the system root.
+// The defaults built into the library are the file's "Preferences" and
+// look as authored, key bindings included, and stand apart from the system
+// root.
 TEST(Inst, TheBuiltInDefaultsAreTheAuthoredPreferences) {
   std::ifstream in(VWEXLIN_TEXT);
   std::stringstream text;
@@ -200,6 +201,8 @@ TEST(Inst, TheBuiltInDefaultsAreTheAuthoredPreferences) {
   auto child = [](vresource h, const char* name) { return vresourceGet(h, vnameInternLiteral(name)); };
   vresource defaults = vinstGetDefaultPreferences();
   EXPECT_EQ(vrtextDump(defaults), vrtextDump(child(authored, "Preferences")));
+  // The look's images too: without them a scroll bar has no arrows.
+  EXPECT_EQ(vrtextDump(vinstGetDefaultLook()), vrtextDump(child(authored, "vlaf")));
   vrstoreCloseFile(authored);
   EXPECT_EQ(vinstGetDefaultPreferences(), defaults) << "built once";
   vresource keys = child(defaults, "Keys");
