@@ -92,6 +92,32 @@ int stop_loop(vevent*) {
   return 1;
 }
 
+// A start-up window that the program's own resource file does not give
+// (damaged, or not this program's) ends the program naming the file: a GUI
+// without it would run nothing and look like success.
+[[noreturn]] void resources_failed(const char* window) {
+  std::string file = "sim73500.vr";
+  if (vfsPath* p = vinstFindFileQuiet(file.c_str())) {
+    vstr* text = vfsPathToString(p);
+    file = text;
+    vstrDestroy(text);
+    vfsFreePath(p);
+  }
+  std::string what;
+  if (vexException* e = vexGetCurrentException()) what = std::string(": ") + (e->message ? e->message : e->cls->name);
+  std::fprintf(stderr, "sim73500: resource file %s: cannot read the %s window%s\n", file.c_str(), window,
+               what.c_str());
+  vsysExit(1);
+}
+
+// Runs make, which answers the window; a raise or no window ends the program.
+template <class Make>
+void required_window(const char* window, Make make) {
+  bool made = false;
+  vexGuard([&] { made = make() != nullptr; }, [&](vexHandler&) { resources_failed(window); });
+  if (!made) resources_failed(window);
+}
+
 }  // namespace
 
 std::string family_title() {
@@ -145,7 +171,7 @@ int startup_main_window(vevent* event) {
   if (record == nullptr) return 0;
   // The root window outlives the front-end: closing the record only frees it.
   record->close = window_record_free;
-  main_window_create();
+  required_window("Main", [] { return main_window_create(); });
   // A broken layout must not stop the start.
   vexTry([] {
     if (save_pos_value() >= 0) {
@@ -214,7 +240,7 @@ int front_end_start(int argc, char** argv, const char* default_type_name) {
   session_print(SIM_BANNER, 1);
   install_combo_size_hook();
   install_dialog_services(&framework_dialogs());
-  about_dialog_open(argc > 1 ? argv[1] : nullptr);
+  required_window("About", [&] { return about_dialog_open(argc > 1 ? argv[1] : nullptr); });
   if (about != nullptr) {
     vevent* shown = veventCreateClient(about_shown, nullptr);
     veventPost(shown);

@@ -127,6 +127,9 @@ int stopCount = 0;
 // leaves, whatever its own counter says (a modal dialog's loop counts only
 // its own stops), and loops entered afterwards run as usual.
 unsigned quitGeneration = 0;
+// A quit holds until the outermost loop has ended: a loop a handler enters
+// on the way out (the next modal dialog) leaves at once as well.
+bool quitHolding = false;
 vpool* eventPool = nullptr;
 vpool* counterPool = nullptr;
 vevent* live = nullptr;
@@ -208,6 +211,7 @@ int quitHandler(vevent*) {
   stopCount += depth;
   mainCounter += depth;
   ++quitGeneration;
+  quitHolding = true;
   return 1;
 }
 
@@ -424,7 +428,7 @@ void veventRunLoop(int* counter) {
   vexPushHandlerBare(&handler);
   int stopsAtEntry = stopCount;
   const unsigned generationAtEntry = quitGeneration;
-  auto stopped = [&] { return *counter != 0 || quitGeneration != generationAtEntry; };
+  auto stopped = [&] { return *counter != 0 || quitGeneration != generationAtEntry || quitHolding; };
   ++depth;
   ensureLevel(depth);
   if (*counter) drainHook();
@@ -435,7 +439,7 @@ void veventRunLoop(int* counter) {
       releaseAfterDispatch(current);
     }
     if (stopsAtEntry > 0 && *counter > 0) --*counter, --stopCount;
-    --depth;
+    if (--depth == 0) quitHolding = false;
     stale = true;
   };
   try {
@@ -520,11 +524,16 @@ void veventRunLoop(int* counter) {
     throw;
   }
   // A loop that a quit ended without a stop of its own takes one of the
-  // stops the quit gave the main counter, so every request is consumed.
-  if (*counter) --*counter;
-  else if (mainCounter > 0) --mainCounter;
-  --stopCount;
-  --depth;
+  // stops the quit gave the main counter, so every request is consumed; one
+  // entered after the quit was given none.
+  if (*counter) {
+    --*counter;
+    --stopCount;
+  } else if (quitGeneration != generationAtEntry) {
+    if (mainCounter > 0) --mainCounter;
+    --stopCount;
+  }
+  if (--depth == 0) quitHolding = false;
   stale = true;  // time passes outside the loop: the next post reads the clock
   _vexPopHandler(&handler, "vevent", __FILE__, __LINE__);
 }

@@ -20,6 +20,12 @@ using Pieces = std::vector<std::string>;
 
 [[noreturn]] void rangeError(const char* message) { vexGenerateMessage(&vexArgRangeClass, message); }
 
+// What the system answers for a path text too long to take, so that the
+// callers' file-system handlers see it as they see any other refusal.
+[[noreturn]] void pathTooLong() {
+  _vexGenerate(&vfsMaxPathLengthClass, vexSetErrno, ENAMETOOLONG, vexSetMessage, "path too long", vexEnd);
+}
+
 vstr* makeString(std::string_view text) {
   vstr* s = vstrAllocSized(text.size());
   std::memcpy(s, text.data(), text.size());
@@ -95,7 +101,12 @@ void refreshKind(vfsPath* p) {
 
 void parseInto(vfsPath* p, std::string_view text) {
   if (text.empty()) rangeError("empty path");
-  if (text.size() > vfsMAX_PATH) rangeError("path too long");
+  if (text.size() > vfsMAX_PATH) {
+    // A name too long is the caller's error; a path too long the system's.
+    Pieces pieces;
+    split(text, pieces);
+    pathTooLong();
+  }
   unsigned kind = vfsClassifyPath(std::string(text).c_str());
   vfsVolume* volume = nullptr;
   Pieces pieces;
@@ -142,8 +153,7 @@ std::string render(const vfsPath* p) {
     out += *e;
   }
   // Too long for the system to take: what it would answer, ENAMETOOLONG.
-  if (out.size() > vfsMAX_PATH)
-    _vexGenerate(&vfsMaxPathLengthClass, vexSetErrno, ENAMETOOLONG, vexSetMessage, "path too long", vexEnd);
+  if (out.size() > vfsMAX_PATH) pathTooLong();
   return out;
 }
 
@@ -229,8 +239,9 @@ vfsPath* vfsNewPathFromScribe(vscribe* s) {
     vexGenerateMessage(&vexArgClass, "path scribe is not text");
   }
   if (vscribeGetLengthBounded(s, vfsMAX_PATH + 1) > vfsMAX_PATH) {
-    vscribeRelease(s);
-    rangeError("path too long");
+    std::string text(vscribeGetLength(s) + 1, '\0');
+    vscribeGetCString(s, text.data());
+    return vfsNewPathFromString(text.c_str());  // raises: an element or the whole is too long
   }
   char buffer[vfsPATH_BUFFER];
   vscribeGetCString(s, buffer);

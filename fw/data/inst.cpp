@@ -251,13 +251,77 @@ std::vector<std::string> vinstSearchPlaces() {
   return out;
 }
 
+std::string vinstUnreadableFile(const std::string& file) {
+  std::string why;
+  vfsPath* path = vfsNewPathFromString(file.c_str());
+  struct stat st;
+  bool found = ::stat(file.c_str(), &st) == 0;
+  int kind = found && S_ISREG(st.st_mode) ? vfsTestFileKind(path) : 0;
+  auto failure = [&why](const char* what) {
+    vexException* e = vexGetCurrentException();
+    why = std::string(what) + (e && e->message ? e->message : e ? e->cls->name : "failed");
+  };
+  if (!found) {
+    why = "cannot be found";
+  } else if (!S_ISREG(st.st_mode)) {
+    why = "is not a file";
+  } else if (kind == 1) {
+    // Every entry and value read once, so that damage shows now and not as
+    // a window or command that silently is not there.
+    vexGuard(
+        [&] {
+          vresource root = vrstoreOpenFile(path, vfsOPEN_READ);
+          vexGuard([&] { vrtextDump(root); },
+                   [&](vexHandler&) {
+                     vexTry([&] { vrstoreCloseFile(root); });
+                     _vexGenerate(nullptr, vexEnd);
+                   });
+          vrstoreCloseFile(root);
+        },
+        [&](vexHandler& h) {
+          failure("is damaged: ");
+          vexSetCurrentException(h.savedChain);
+        });
+  } else if (kind == 2) {
+    vexGuard([&] { vresourceCloseFile(vresourceOpenFile(path, vfsOPEN_READ)); },
+             [&](vexHandler& h) {
+               failure("is damaged: ");
+               vexSetCurrentException(h.savedChain);
+             });
+  } else if (st.st_size == 0) {
+    why = "is empty";
+  } else {
+    // Not a resource file, or one that cannot be read at all.
+    vexGuard([&] { vfsCloseFile(vfsOpenFile(path, vfsOPEN_READ)); },
+             [&](vexHandler& h) {
+               failure("cannot be read: ");
+               vexSetCurrentException(h.savedChain);
+             });
+    if (why.empty()) why = "is not a resource file";
+  }
+  vfsFreePath(path);
+  return why;
+}
+
 std::string vinstMissingFiles(const char* program, std::initializer_list<const char*> own) {
   std::vector<std::string> missing;
-  bool framework = false;
-  for (const char* name : vinstNAMES) framework = framework || !findPath(name).empty();
-  if (!framework) missing.push_back(vinstNAMES[0]);
+  // A file that is there but cannot be used ends the search: the program
+  // stops naming it rather than run without what it holds.
+  auto check = [&](std::initializer_list<const char*> names) -> std::string {
+    for (const char* name : names)
+      if (std::string found = findPath(name); !found.empty()) {
+        std::string why = vinstUnreadableFile(found);
+        return why.empty() ? std::string() : std::string(program) + ": resource file " + found + " " + why + "\n";
+      }
+    for (const char* name : names)
+      if (std::string found = findPath(name, regularFile); !found.empty())
+        return std::string(program) + ": resource file " + found + " " + vinstUnreadableFile(found) + "\n";
+    missing.push_back(*names.begin());
+    return {};
+  };
+  if (std::string fault = check({vinstNAMES[0], vinstNAMES[1], vinstNAMES[2]}); !fault.empty()) return fault;
   for (const char* name : own)
-    if (findPath(name).empty()) missing.push_back(name);
+    if (std::string fault = check({name}); !fault.empty()) return fault;
   if (missing.empty()) return {};
   std::string message = std::string(program) + ": cannot find the resource file";
   if (missing.size() > 1) message += "s";
@@ -268,7 +332,9 @@ std::string vinstMissingFiles(const char* program, std::initializer_list<const c
   return message;
 }
 
-vresource vinstGetDefaultPreferences() {
+namespace {
+
+vresource defaults() {
   if (!defaultsOpen) {
     defaultsRoot = vrstoreCreateMemory();
     defaultsOpen = true;
@@ -278,5 +344,11 @@ vresource vinstGetDefaultPreferences() {
       vexGenerateMessage(&vexArgClass, error.c_str());
     addExitHandler();
   }
-  return vresourceGet(defaultsRoot, vnameInternLiteral("Preferences"));
+  return defaultsRoot;
 }
+
+}  // namespace
+
+vresource vinstGetDefaultPreferences() { return vresourceGet(defaults(), vnameInternLiteral("Preferences")); }
+
+vresource vinstGetDefaultLook() { return vresourceGet(defaults(), vnameInternLiteral("vlaf")); }

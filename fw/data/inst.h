@@ -23,14 +23,21 @@ int vinstSystemResourceInMemory();
 // into the library from its resource file's text: the stand-in for that
 // file's "Preferences" when no file is found. Closed by an exit handler.
 vresource vinstGetDefaultPreferences();
+// The look's dictionary ("vlaf") of that file, built in the same way: the
+// images that give controls their parts (a scroll bar's arrows).
+vresource vinstGetDefaultLook();
 const char* _vinstDefaultPreferencesText();
 
 // The places the search looks, in order, one line each, for a message.
 std::vector<std::string> vinstSearchPlaces();
 // For a program that cannot run without them: "" when the framework's
-// resource file and each of own are found; else the message that names
-// what is missing and the places looked.
+// resource file and each of own are found and read whole; else the message
+// that names the file found and what failed in it, or what is missing and
+// the places looked.
 std::string vinstMissingFiles(const char* program, std::initializer_list<const char*> own = {});
+// What keeps a resource file from being read whole ("is empty", "is
+// damaged: ..."); "" when every entry of it reads.
+std::string vinstUnreadableFile(const std::string& file);
 // Forgets the root (tests): closes it.
 void _vinstReset();
 // One folder searched as the program's is (tests): the path found or "".

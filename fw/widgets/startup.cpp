@@ -1,5 +1,8 @@
 #include "fw/widgets/startup.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "fw/core/sys.h"
 #include "fw/data/datatag.h"
 #include "fw/data/date.h"
@@ -121,6 +124,18 @@ vwindowHooks vwidgetsMakeWindowHooks() {
   vtextFillWindowHooks(&hooks);
   vwidgetsFillWindowHooks(&hooks);
   return hooks;
+}
+
+bool vwidgetsDisplayChosen(const char* program) {
+  const char* chosen = std::getenv("WEXLIN_BACKEND");
+  if (chosen && *chosen) return true;
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display) {
+    std::fprintf(stderr, "%s: no X display: DISPLAY is not set\n", program);
+    return false;
+  }
+  setenv("WEXLIN_BACKEND", "x11", 1);
+  return true;
 }
 
 void vwidgetsStartup(int argc, char** argv) {

@@ -14,3 +14,10 @@ vwindowHooks vwidgetsMakeWindowHooks();
 // program's arguments (the preferences take theirs; vprefGetArgs has the rest).
 // Once per process.
 void vwidgetsStartup(int argc, char** argv);
+
+// For a program whose windows are its whole use, before vwidgetsStartup:
+// false, after saying so on standard error, when no back-end was chosen
+// (WEXLIN_BACKEND) and DISPLAY names no display; with a DISPLAY the X11
+// back-end is then required, so a display that does not open is an error
+// rather than windows nobody sees.
+bool vwidgetsDisplayChosen(const char* program);

@@ -1,5 +1,6 @@
 // The headless back-end: surfaces are records that tests inspect.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -98,7 +99,7 @@ backend::Backend& backend::Current() {
     std::string error;
     if (name && std::strcmp(name, "x11") == 0) {
       if (auto x = OpenX11(error)) return x;
-      std::fprintf(stderr, "WEXLIN_BACKEND=x11: %s\n", error.c_str());
+      std::fprintf(stderr, "%s: no X display: %s\n", program_invocation_short_name, error.c_str());
       std::exit(1);
     }
     if (name && *name && std::strcmp(name, "headless") != 0)

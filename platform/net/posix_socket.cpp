@@ -13,6 +13,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -136,7 +137,12 @@ int nameOf(int fd, Inet* a, bool peer) {
   return 0;
 }
 
-int listenOn(int fd, int backlog) { return ::listen(fd, backlog) == 0 ? 0 : fail(); }
+// The backlog is a hint on both systems, but they differ past it: Windows
+// refuses a connection the queue has no room for, and the peer hears so;
+// Linux drops the end of the handshake and leaves the peer believing it is
+// connected, served only if a retry gets through in time. So the queue is
+// as long as the system allows, and a burst of peers waits in it.
+int listenOn(int fd, int backlog) { return ::listen(fd, std::max(backlog, SOMAXCONN)) == 0 ? 0 : fail(); }
 
 long receive(int fd, void* buffer, std::size_t length, bool peek, Inet* from) {
   int flags = peek ? MSG_PEEK : 0;

@@ -40,6 +40,13 @@ struct Selected {
   bool acceptRetold;   // told again once after a skip: no more until an accept
 };
 std::unordered_map<int, Selected> selected;
+// Where each socket's notices were last sent, kept past a cancel until the
+// socket closes.
+struct Target {
+  HWND hwnd;
+  UINT message;
+};
+std::unordered_map<int, Target> notifiedTo;
 int watcher = -1;
 
 void watch(int fd, const Selected& r) {
@@ -212,6 +219,12 @@ SOCKET socket(int family, int type, int) {
 int closesocket(SOCKET s) {
   int fd = fdOf(s);
   if (selected.erase(fd)) px::watcherSet(watcher, fd, false, false);
+  // The number goes back to the system, which gives it to the next socket
+  // at once: a notice still queued for this one would reach that one.
+  if (auto it = notifiedTo.find(fd); it != notifiedTo.end()) {
+    ForgetPostedMessages(it->second.hwnd, it->second.message, static_cast<WPARAM>(fd));
+    notifiedTo.erase(it);
+  }
   return px::closeSocket(fd) == 0 ? 0 : SOCKET_ERROR;
 }
 
@@ -579,6 +592,7 @@ int WSAAsyncSelect(SOCKET s, HWND hwnd, UINT message, long events) {
   r.hwnd = hwnd;
   r.message = message;
   r.mask = events;
+  notifiedTo[fd] = Target{hwnd, message};
   // Asking again arms every event asked for; the end of a stream is told once.
   r.armed = events & ~(r.endSeen ? FD_CLOSE : 0);
   watch(fd, r);

@@ -163,6 +163,15 @@ BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return 1;
 }
 
+void ForgetPostedMessages(HWND hwnd, UINT message, WPARAM wParam) {
+  auto& posted = q().posted;
+  posted.erase(std::remove_if(posted.begin(), posted.end(),
+                              [&](const Queued& m) {
+                                return m.msg.hwnd == hwnd && m.msg.message == message && m.msg.wParam == wParam;
+                              }),
+               posted.end());
+}
+
 void PostQuitMessage(int exitCode) {
   q().quitPending = true;
   q().quitCode = exitCode;

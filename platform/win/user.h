@@ -357,5 +357,8 @@ void AddDescriptorWatcher(void (*watcher)());
 // Watchers told after each dispatch (the procedure has returned, or the
 // message found no window), for notifications that must not stay unanswered.
 void AddDispatchWatcher(void (*watcher)(const MSG* msg));
+// Drops the posted messages of one window, number and word: the socket
+// notices of a handle that closed, which the system may hand out again.
+void ForgetPostedMessages(HWND hwnd, UINT message, WPARAM wParam);
 
 }  // namespace win

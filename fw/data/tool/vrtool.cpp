@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "fw/core/fs.h"
 #include "fw/data/vrstore.h"
 #include "fw/data/vrtext.h"
 
@@ -28,6 +29,40 @@ bool run(const char* what, F body) {
     ok = false;
   });
   return ok;
+}
+
+// Why a file that is there is not one dump reads: its kind, said plainly;
+// "" when it is a resource store (the store itself then says what fails).
+std::string notAStore(const char* file) {
+  std::string why;
+  run(file, [&] {
+    vfsPath* path = vfsNewPathFromString(file);
+    vfsFileInfo info{};
+    vexGuard([&] { vfsGetFileInfo(path, &info); },
+             [&](vexHandler&) {
+               vfsFreePath(path);
+               _vexGenerate(nullptr, vexEnd);
+             });
+    bool directory = (info.flags & vfsINFO_KIND) == vfsINFO_DIRECTORY;
+    int kind = directory ? -1 : vfsTestFileKind(path);
+    // A kind unknown because the file cannot be read: the system's answer.
+    if (kind == 0 && info.size > 0)
+      vexGuard([&] { vfsCloseFile(vfsOpenFile(path, vfsOPEN_READ)); },
+               [&](vexHandler&) {
+                 vfsFreePath(path);
+                 _vexGenerate(nullptr, vexEnd);
+               });
+    vfsFreePath(path);
+    if (kind == -1) why = "a directory, not a resource file";
+    else if (kind == 2)
+      why = "a chunk resource file (the kind the framework writes its preference store in), "
+            "not a resource store; only resource stores can be dumped";
+    else if (kind == 0 && info.size == 0)
+      why = "an empty file, not a resource file";
+    else if (kind == 0)
+      why = "not a resource file: it does not begin with a resource store's or a chunk file's header";
+  });
+  return why;
 }
 
 }  // namespace
@@ -61,6 +96,10 @@ int main(int argc, char** argv) {
   }
   if (mode == "dump" && (argc == 3 || argc == 4)) {
     std::string text;
+    if (std::string why = notAStore(argv[2]); !why.empty()) {
+      std::cerr << "vrtool: " << argv[2] << ": " << why << "\n";
+      return 1;
+    }
     bool ok = run(argv[2], [&] {
       vfsPath* in = vfsNewPathFromString(argv[2]);
       vresource root = vrstoreOpenFile(in, 1);

@@ -50,4 +50,8 @@ int startAndRun(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) { vsysMain(argc, argv, startAndRun); }
+int main(int argc, char** argv) {
+  // Before the framework starts: its first look at the display picks the back-end.
+  if (!vwidgetsDisplayChosen("vimgedit")) return 1;
+  vsysMain(argc, argv, startAndRun);
+}

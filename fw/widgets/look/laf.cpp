@@ -191,7 +191,12 @@ bool vlafint::dictionary(vresource* out) {
   static const vname key = vnameInternLiteral("vlaf");
   vapplication* app = vapplicationGetCurrent();
   if (app->file && vresourceTestGet(app->file->root, key, out)) return true;
-  return vresourceTestGet(vinstGetSystemResource(), key, out) != 0;
+  if (vresourceTestGet(vinstGetSystemResource(), key, out)) return true;
+  // Without the framework's file its built-in look stands in, so that the
+  // controls keep the parts the file gives them.
+  if (!vinstSystemResourceInMemory()) return false;
+  *out = vinstGetDefaultLook();
+  return true;
 }
 
 vresource vlafGetDictionary() {

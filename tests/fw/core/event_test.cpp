@@ -5,8 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "event_support.h"
@@ -291,6 +293,49 @@ TEST(Signals, ATerminateSignalEndsAModalLoopAndTheLoopsAroundIt) {
   });
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "modal at depth 2\nmodal ended 0\nmain ended after 2\n");
+}
+
+// The handler whose modal loop the quit ended goes on to its next modal
+// loop (the next notice): that one leaves at once too, since the quit holds
+// until the main loop has ended; a loop after that runs as usual.
+TEST(Signals, AQuitHoldsForLoopsEnteredOnTheWayOut) {
+  ChildRun r = runInChild([] {
+    alarm(10);
+    veventStartup();
+    pid_t self = getpid();
+    static int* running[2] = {};
+    veventPost(clientEvent([](vevent*) {
+      for (std::intptr_t which : {0, 1}) {
+        running[which] = veventCreateLoopCounter();
+        // Only a stop two seconds on would end a loop the quit let run.
+        veventPostDelayed(veventCreateClient([](vevent* e) {
+          if (int* loop = running[reinterpret_cast<std::intptr_t>(e->data)]) {
+            std::fprintf(stderr, "stopped late ");
+            veventStopLoop(loop);
+          }
+          return 1;
+        }, reinterpret_cast<void*>(which)), 2, 0);
+        veventRunLoop(running[which]);
+        std::fprintf(stderr, "%s modal ended\n", which ? "next" : "first");
+        veventDestroyLoopCounter(std::exchange(running[which], nullptr));
+      }
+      return 1;
+    }));
+    if (fork() == 0) {
+      usleep(100000);
+      kill(self, SIGTERM);
+      _exit(0);
+    }
+    veventProcess();
+    wait(nullptr);
+    trail.clear();
+    veventPost(clientEvent(record, const_cast<char*>("one")));
+    veventPost(clientEvent(recordAndStop, const_cast<char*>("two")));
+    veventProcess();
+    std::fprintf(stderr, "main ended after %zu\n", trail.size());
+  });
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "first modal ended\nnext modal ended\nmain ended after 2\n");
 }
 
 TEST(Signals, AnInstalledHandlerIsPutBack) {

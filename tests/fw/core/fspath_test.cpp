@@ -122,6 +122,17 @@ TEST(Paths, LimitsRaiseInsteadOfCutting) {
   EXPECT_EQ(raisedPath([] { vfsNewPathFromScribe(nullptr); }), "/Arg/Null/");
   EXPECT_EQ(raisedPath([] { vfsNewPathFromScribe(vscribeRepeatChar('a', vfsMAX_PATH + 1)); }), "/Arg/Range/");
   EXPECT_EQ(raisedPath([] { vfsNewPathFromScribe(vcharsetCreateWideScribe("a", 1)); }), "/Arg/");
+  // Every name fits, the whole does not: the system's refusal, which a
+  // file-system handler catches; a name too long stays the caller's error.
+  std::string deep;
+  while (deep.size() < 4200) deep += "/" + std::string(200, 'd');
+  EXPECT_EQ(raisedPath([&] { vfsNewPathFromString(deep.c_str()); }),
+            "/File System/System/System Maximum/Maximimum Path Length/");
+  EXPECT_EQ(raisedPath([&] { vfsNewPathFromScribe(vscribeCString(deep.c_str())); }),
+            "/File System/System/System Maximum/Maximimum Path Length/");
+  EXPECT_EQ(raisedPath([&] { vfsNewPathFromString((deep + "/" + element + "x").c_str()); }), "/Arg/Range/");
+  EXPECT_EQ(raisedPath([&] { vfsNewPathFromScribe(vscribeCString((deep + "/" + element + "x").c_str())); }),
+            "/Arg/Range/");
   p = vfsNewPathFromScribe(vscribeCString("a/b"));
   EXPECT_EQ(render(p), "a/b");
   EXPECT_EQ(raisedPath([&] { vfsAppendPathElements(p, element.c_str(), (element + "y").c_str(), nullptr); }),

@@ -153,6 +153,42 @@ TEST(InstOrder, TheMissingFilesAreNamedWithThePlacesLooked) {
   EXPECT_EQ(probe(s.bin() / "inst_probe", s.root, env, "missing").out, "");
 }
 
+// A file that is there but cannot be used is named with what is wrong with
+// it, never reported as not found; the search does not pass over it.
+TEST(InstOrder, AFileFoundButUnusableIsNamedWithItsFault) {
+  Scratch s;
+  std::vector<std::string> env = s.placeProbe();
+  if (probe(s.bin() / "inst_probe", s.root, env, "missing").out.find("vwexlin7.vr") == std::string::npos)
+    GTEST_SKIP() << "a framework file is installed";
+  const fs::path file = s.bin() / "vwexlin7.vr";
+  auto said = [&] {
+    std::string out = probe(s.bin() / "inst_probe", s.root, env, "missing").out;
+    return out.substr(0, out.find('\n'));
+  };
+  const std::string named = "inst_probe: resource file " + file.string() + " ";
+  std::ofstream(file).flush();
+  EXPECT_EQ(said(), named + "is empty");
+  std::ofstream(file) << "Preferences = dictionary { }\n";
+  EXPECT_EQ(said(), named + "is not a resource file");
+  fs::remove(file);
+  fs::create_directories(file);
+  EXPECT_EQ(said(), "inst_probe: cannot find the resource files vwexlin7.vr and inst_probe.vr; looked in:");
+  fs::remove(file);
+  // A store cut short: the reading of its entries fails, and says how.
+  makeResourceFile(s.root / "whole.vr");
+  vfsPath* p = vfsNewPathFromString((s.root / "whole.vr").c_str());
+  vresource root = vrstoreOpenFile(p, vfsOPEN_READ_WRITE);
+  for (int i = 0; i < 400; ++i)
+    vrstoreSetInteger(root, vnameIntern(vscribeCString(("entry" + std::to_string(i)).c_str())), i);
+  vrstoreCloseFile(root);
+  vfsFreePath(p);
+  fs::copy_file(s.root / "whole.vr", file);
+  fs::resize_file(file, fs::file_size(file) / 2);
+  EXPECT_EQ(said().rfind(named + "is damaged: ", 0), 0u) << said();
+  fs::copy_file(s.root / "whole.vr", file, fs::copy_options::overwrite_existing);
+  EXPECT_EQ(said(), "inst_probe: cannot find the resource file inst_probe.vr; looked in:");
+}
+
 // Without any framework resource file the system root is an empty file in
 // memory, and numbers still format and parse as they do with the built file
 // (the built-in descriptions stand in for the missing ones).

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
@@ -188,8 +190,9 @@ TEST(Inst, TheFoundFileHoldsTheAuthoredText) {
 
 namespace {
 
-// The defaults built into the library are the file's "Preferences" as
-// authored, key bindings included, and stand apart from the system root.
+// The defaults built into the library are the file's "Preferences" and
+// look as authored, key bindings included, and stand apart from the system
+// root.
 TEST(Inst, TheBuiltInDefaultsAreTheAuthoredPreferences) {
   std::ifstream in(VWEXLIN_TEXT);
   std::stringstream text;
@@ -200,6 +203,16 @@ TEST(Inst, TheBuiltInDefaultsAreTheAuthoredPreferences) {
   auto child = [](vresource h, const char* name) { return vresourceGet(h, vnameInternLiteral(name)); };
   vresource defaults = vinstGetDefaultPreferences();
   EXPECT_EQ(vrtextDump(defaults), vrtextDump(child(authored, "Preferences")));
+  // The look's images too: without them a scroll bar has no arrows. An
+  // image's entries come in the order its file first met their names.
+  auto lines = [](const std::string& dump) {
+    std::vector<std::string> out;
+    std::stringstream in(dump);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  EXPECT_EQ(lines(vrtextDump(vinstGetDefaultLook())), lines(vrtextDump(child(authored, "vlaf"))));
   vrstoreCloseFile(authored);
   EXPECT_EQ(vinstGetDefaultPreferences(), defaults) << "built once";
   vresource keys = child(defaults, "Keys");

@@ -150,6 +150,26 @@ TEST(ApplicationProbe, StoreIsWrittenAtExitAndReadBack) {
   EXPECT_EQ(run(home, "get other"), "other=x\n");
 }
 
+// The store is a chunk file: the dump tool says so, and why it cannot dump
+// it, instead of calling it a file that does not open.
+TEST(ApplicationProbe, TheDumpToolNamesTheStoresKind) {
+  Home home;
+  EXPECT_EQ(run(home, "set color blue"), "");
+  const std::string store = (home.dir / "vwexusr1.vr").string();
+  std::string said = run(home, "dump '" + store + "'", VRTOOL);
+  EXPECT_NE(said.find(store + ": a chunk resource file"), std::string::npos) << said;
+  EXPECT_NE(said.find("only resource stores can be dumped"), std::string::npos) << said;
+  EXPECT_NE(said.find("[failed]"), std::string::npos);
+  std::ofstream(home.dir / "empty.vr").flush();
+  said = run(home, "dump empty.vr", VRTOOL);
+  EXPECT_EQ(said, "vrtool: empty.vr: an empty file, not a resource file\n[failed]");
+  std::ofstream(home.dir / "text.vr") << "Name = integer 1\n";
+  said = run(home, "dump text.vr", VRTOOL);
+  EXPECT_NE(said.find("text.vr: not a resource file"), std::string::npos) << said;
+  said = run(home, "dump .", VRTOOL);
+  EXPECT_EQ(said, "vrtool: .: a directory, not a resource file\n[failed]");
+}
+
 // A program that keeps no store (a scripted run) neither sees the user's
 // preferences nor changes the file, old or new, byte for byte.
 TEST(ApplicationProbe, AProgramWithoutAStoreLeavesTheUsersFileAsItWas) {

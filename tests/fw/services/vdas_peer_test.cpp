@@ -249,4 +249,44 @@ TEST_F(TwoProcesses, TheListenerOutlivesConnectAndDropClients) {
   EXPECT_LT(secondsSince(start), 5.0);
 }
 
+// Hundreds of short connections saying garbage or dropping, then a burst of
+// clients at once, some of them dying halfway through a message: every
+// client of the burst is opened, and the service still answers calls.
+TEST_F(TwoProcesses, ABurstAfterGarbageServesEveryClient) {
+  PeerProcess peer({"tcp"}, VDAS_PEER);
+  ASSERT_TRUE(peer.ready()) << peer.firstLine;
+  std::string port = peer.firstLine.substr(6);
+  for (int i = 0; i < 300; ++i) {
+    int fd = rawConnect(port);
+    ASSERT_GE(fd, 0) << "connection " << i;
+    if (i % 2) rawSend(fd, "\x7fgarbage\n", 9);
+    rawClose(fd, i % 3 == 2);
+    if (i % 8 == 7) usleep(4000);
+  }
+  std::vector<int> burst;
+  for (int i = 0; i < 100; ++i) {
+    int fd = rawConnectStart(port);
+    ASSERT_GE(fd, 0) << "client " << i;
+    burst.push_back(fd);
+  }
+  // The opening message is 37 bytes; a fifth of the clients then die in
+  // the middle of a message of their own.
+  std::vector<long> heard = rawReadAtLeast(burst, 37, 5000);
+  int unheard = 0;
+  for (std::size_t i = 0; i < burst.size(); ++i) {
+    if (heard[i] < 37) ++unheard;
+    if (i % 5 == 0) {
+      rawSend(burst[i], "\0\0\0\x40half", 8);
+      rawClose(burst[i], i % 10 == 0);
+      burst[i] = -1;
+    }
+  }
+  EXPECT_EQ(unheard, 0) << "clients of the burst never opened";
+  auto start = std::chrono::steady_clock::now();
+  pingAndShutDown(*this, "tcp", port, peer);
+  EXPECT_LT(secondsSince(start), 5.0);
+  for (int fd : burst)
+    if (fd >= 0) rawClose(fd);
+}
+
 }  // namespace

@@ -251,6 +251,36 @@ TEST_F(Winsock, NotificationsReArm) {
   for (SOCKET s : {c1, c2, s1, s2, c3, s3, c4, p.server, p.listener}) closesocket(s);
 }
 
+// A socket closed with its end still to be told gives its number to the
+// next one accepted: the old notice is not left to close the new one.
+TEST_F(Winsock, ANoticeOfAClosedSocketNeverReachesTheNextWithItsNumber) {
+  Pair p = connectedPair();
+  ASSERT_EQ(WSAAsyncSelect(p.server, nullptr, kMessage, FD_READ | FD_CLOSE), 0);
+  closesocket(p.client);
+  WinsockPollNotifications();
+  MSG m;
+  ASSERT_TRUE(PeekMessageA(&m, nullptr, kMessage, kMessage, PM_NOREMOVE));
+  EXPECT_EQ(m.wParam, p.server);
+  EXPECT_EQ(m.lParam & 0xFFFF, FD_CLOSE);
+  // Closed on another ground (a protocol error) before its notice came.
+  ASSERT_EQ(WSAAsyncSelect(p.server, nullptr, 0, 0), 0);
+  closesocket(p.server);
+  sockaddr_in a{};
+  int length = sizeof a;
+  getsockname(p.listener, reinterpret_cast<sockaddr*>(&a), &length);
+  SOCKET next = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_EQ(connect(next, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  SOCKET reused = accept(p.listener, nullptr, nullptr);
+  ASSERT_EQ(reused, p.server) << "the system gave another number: the case does not arise";
+  ASSERT_EQ(WSAAsyncSelect(reused, nullptr, kMessage, FD_READ | FD_CLOSE), 0);
+  WinsockPollNotifications();
+  EXPECT_TRUE(notices().empty());
+  send(next, "x", 1, 0);
+  WinsockPollNotifications();
+  EXPECT_EQ(notices(), (std::vector<Notice>{{reused, FD_READ, 0}}));
+  for (SOCKET s : {next, reused, p.listener}) closesocket(s);
+}
+
 TEST_F(Winsock, AddressTextsAndByteOrder) {
   struct Case {
     const char* text;

@@ -76,6 +76,28 @@ TEST_P(ScrollBarLooks, DrawAsStored) { EXPECT_TRUE(sliderPictureMatches("bars", 
 INSTANTIATE_TEST_SUITE_P(EveryLook, ScrollBarLooks,
                          ::testing::Values("windows", "win95", "motif", "cua", "openlook2d", "openlook3d"));
 
+// A program that runs without the framework's resource file (a copy of the
+// probe alone in a folder) gets the same scroll bars from the built-in
+// defaults: an arrow steps by one, not a page.
+TEST(ScrollBars, ArrowsStepByOneWithoutTheResourceFile) {
+  namespace fs = std::filesystem;
+  fs::path alone = fs::temp_directory_path() / ("arrows." + std::to_string(getpid()));
+  fs::create_directories(alone / "home");
+  fs::copy_file(SLIDER_PROBE, alone / "slider_probe", fs::copy_options::overwrite_existing);
+  const std::string bare = "cd '" + alone.string() + "' && env -u WEXLINHOME HOME='" + (alone / "home").string() +
+                           "' WEXLIN_REGISTRY='" + (alone / "none").string() + "' '" + (alone / "slider_probe").string() +
+                           "'";
+  for (const char* look : {"windows", "win95", "motif", "cua"}) {
+    SCOPED_TRACE(look);
+    const std::string args = std::string("-laf ") + look + " arrows";
+    const std::string withFile = sliderProbe(args);
+    EXPECT_NE(withFile.find("right arrow: value 1 "), std::string::npos) << withFile;
+    EXPECT_NE(withFile.find("top arrow: value 3 "), std::string::npos) << withFile;
+    EXPECT_EQ(probeOutput(bare, args), withFile);
+  }
+  fs::remove_all(alone);
+}
+
 TEST(ScrollBars, TheClassSpawnsFromTheSliderWithTheLooksSizes) {
   startDialogItemTests();  // the Windows look
   vsliderClassRec* c = vsliderScrollBarGetDefaultClass();

@@ -385,4 +385,8 @@ int serverMain(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) { vsysMain(argc, argv, serverMain); }
+int main(int argc, char** argv) {
+  // Before the framework starts: its first look at the display picks the back-end.
+  if (!vwidgetsDisplayChosen("vhelpsrv")) return 1;
+  vsysMain(argc, argv, serverMain);
+}

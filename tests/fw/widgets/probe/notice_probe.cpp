@@ -5,9 +5,12 @@
 //   notice_probe [-laf LOOK] OUT        a question notice's picture as a PNG
 //   notice_probe [-laf LOOK] -live      a question notice with Cancel on the
 //                                       display, run modally; prints the answer
+//   notice_probe -live-twice            two such notices in turn from a handler
+//                                       of the main loop
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "fw/core/event.h"
 #include "fw/core/sys.h"
@@ -99,16 +102,40 @@ int live() {
   return 0;
 }
 
+// Two notices, one after the other, from one handler of the main loop, as
+// a command that reports two errors does; "ready" once the first is up.
+int liveTwice() {
+  veventPost(veventCreateClient([](vevent*) {
+    for (int i = 0; i < 2; ++i) {
+      vnotice* n = question();
+      vnoticeSetCancel(n, 1);
+      veventPost(veventCreateClient([](vevent*) {
+        static bool told = false;
+        if (!std::exchange(told, true)) std::printf("ready\n");
+        std::fflush(stdout);
+        return 1;
+      }, nullptr));
+      std::printf("answer %s\n", vconfirmProcess(n));
+      vinstanceDestroy(n);
+    }
+    veventStopProcessing();
+    return 1;
+  }, nullptr));
+  veventProcess();
+  return 0;
+}
+
 int probeMain(int argc, char** argv) {
   vwidgetsStartup(argc, argv);
   int count = 0;
   char** args = nullptr;
   vprefGetArgs(&count, &args);
   std::string mode = count > 1 ? args[1] : "";
-  win::UseVirtualClock(mode != "-live");
+  win::UseVirtualClock(mode != "-live" && mode != "-live-twice");
   int status = 2;
   if (mode == "sizes") status = sizes();
   else if (mode == "-live") status = live();
+  else if (mode == "-live-twice") status = liveTwice();
   else if (!mode.empty()) status = picture(mode.c_str());
   else std::fprintf(stderr, "usage: notice_probe [-laf LOOK] sizes|OUT|-live\n");
   std::fflush(stdout);

@@ -13,6 +13,7 @@
 //                                         moved, redrawn and released
 //   slider_probe [-laf LOOK] doomed       a dialog destroyed from the notification
 //                                         of its held, repeating control
+//   slider_probe [-laf LOOK] arrows       the step of a click on a scroll arrow
 #include <algorithm>
 #include <cstdio>
 #include <initializer_list>
@@ -608,6 +609,26 @@ int doomed() {
   return 0;
 }
 
+// A click on the forward arrow of a horizontal bar and on the back arrow of
+// a vertical one, each a step of one; pages are 20.
+int arrows() {
+  win::UseVirtualClock(true);
+  vwindow* w = host();
+  inputWindow = w;
+  vslider* across = slider(w, {10, 10, 160, 0}, false, false, 0, true);
+  vslider* upright = slider(w, {200, 10, 0, 140}, true, false, 2, true);
+  for (vslider* s : {across, upright}) vcontrolSetPage(s, 20);
+  show(w);
+  down(10 + 160 - 4, 10 + across->rect.height / 2);
+  up(10 + 160 - 4, 10 + across->rect.height / 2);
+  report("right arrow", across);
+  down(200 + upright->rect.width / 2, 10 + 140 - 4);
+  up(200 + upright->rect.width / 2, 10 + 140 - 4);
+  report("top arrow", upright);
+  finish(w);
+  return 0;
+}
+
 int probeMain(int argc, char** argv) {
   vwidgetsStartup(argc, argv);
   int count = 0;
@@ -626,6 +647,7 @@ int probeMain(int argc, char** argv) {
   else if (mode == "dialog" && count > 2) status = dialog(args[2]);
   else if (mode == "input") status = input();
   else if (mode == "doomed") status = doomed();
+  else if (mode == "arrows") status = arrows();
   else std::fprintf(stderr, "usage: slider_probe [-laf LOOK] sliders OUT|bars OUT|input|parts|page\n");
   std::fflush(stdout);
   return status;
