@@ -6,6 +6,7 @@
 // it runs, and a Ctrl-C must end the run.
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <vector>
 
