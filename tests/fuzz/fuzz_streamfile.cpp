@@ -88,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   // The stream read by a running program.
   fuzz_fresh_session();
   fuzz_write_file(item.timed ? "f.tio" : "f.io", text);
-  for (const char* line : {"asm p:0 move x:$10,x0", "asm p:1 move x0,x:$11", "asm p:2 jmp $0", "change pc 0"})
+  // The store may take two words: the jump stands clear of it.
+  for (const char* line : {"asm p:0 move x:$10,x0", "asm p:1 move x0,x:$11", "asm p:4 jmp $0", "change pc 0"})
     console_submit_typed(line);
   console_submit_typed(std::string("input ") + item.item + " f" + radix);
   console_submit_typed("step 30");
