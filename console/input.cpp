@@ -5,10 +5,12 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string_view>
 
 #include "console/terminal.h"
+#include "sim/cmd/dispatch.h"
 
 namespace {
 
@@ -68,11 +70,13 @@ input_result input_read_line(std::string& out) {
       read_pos += nl == std::string_view::npos ? rest.size() : nl + 1;
       if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
       out.assign(line.substr(0, INPUT_LINE_MAX));
+      std::replace(out.begin(), out.end(), '\0', NUL_STAND_IN);
       return input_result::line;
     }
     // A line without an end in sight is cut, not held in memory whole.
     if (rest.size() > INPUT_LINE_MAX) {
       out.assign(rest.substr(0, INPUT_LINE_MAX));
+      std::replace(out.begin(), out.end(), '\0', NUL_STAND_IN);
       read_pos += INPUT_LINE_MAX;
       for (;;) {  // drop the rest of that line
         const std::string_view more = std::string_view(buffered).substr(read_pos);

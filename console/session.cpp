@@ -52,11 +52,7 @@ void ask_more() {
   gui_status_text("");
 }
 
-void write_log(std::FILE* log, const char* text) {
-  std::fputs(text, log);
-  std::fputc('\n', log);
-  std::fflush(log);
-}
+void write_log(std::FILE*& log, const char* text) { write_log_line(log, text); }
 
 }  // namespace
 

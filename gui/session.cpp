@@ -53,11 +53,7 @@ void more_page() {
   if (a == ANSWER_CANCEL) stop_request = 1;
 }
 
-void write_log(std::FILE* log, const char* text) {
-  std::fputs(text, log);
-  std::fputc('\n', log);
-  std::fflush(log);
-}
+void write_log(std::FILE*& log, const char* text) { write_log_line(log, text); }
 
 }  // namespace
 

@@ -15,6 +15,18 @@ std::FILE* session_logs[SESSION_LOG_SLOTS] = {};
 int error_reported = 0;
 volatile std::sig_atomic_t stop_request = 0;
 int quitting = 0;
+void (*log_write_failed)(std::FILE*& log) = nullptr;
+
+void write_log_line(std::FILE*& log, const char* text) {
+  if (log == nullptr) return;
+  if (std::fputs(text, log) >= 0 && std::fputc('\n', log) != EOF && std::fflush(log) == 0) return;
+  if (log_write_failed != nullptr) {
+    log_write_failed(log);
+  } else {
+    std::fclose(log);
+    log = nullptr;
+  }
+}
 
 namespace {
 

@@ -59,6 +59,12 @@ extern int more_count;
 constexpr int SESSION_LOG_SLOTS = 32;  // one per device slot
 extern std::FILE* command_log;
 extern std::FILE* session_logs[SESSION_LOG_SLOTS];
+// Writes a line to a log (command_log or a session_logs slot), flushed.
+// A line that cannot be written goes to log_write_failed, which reports it
+// and closes the log (the log module installs it); without it the log is
+// closed in silence.
+void write_log_line(std::FILE*& log, const char* text);
+extern void (*log_write_failed)(std::FILE*& log);
 
 // --- Errors and questions -------------------------------------------------
 // Reports one error: highlighted in the session, kept as the last error,

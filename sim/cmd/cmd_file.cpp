@@ -129,16 +129,23 @@ bool kept_lod_text(const std::string& path, std::string& kept) {
   return true;
 }
 
-bool write_whole_file(const std::string& path, const std::string& text) {
+enum class whole_write { done, not_opened, not_written };
+
+// Replaces the file with the text; on failure the older file stays as it was.
+whole_write write_whole_file(const std::string& path, const std::string& text) {
   const std::string temp = path + ".tmp" + std::to_string(getpid());
   std::FILE* file = std::fopen(temp.c_str(), "w");
-  if (file == nullptr) return false;
+  if (file == nullptr) return whole_write::not_opened;
   const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  if (std::fclose(file) != 0 || !written || std::rename(temp.c_str(), path.c_str()) != 0) {
+  if (std::fclose(file) != 0 || !written) {
     std::remove(temp.c_str());
-    return false;
+    return whole_write::not_written;
   }
-  return true;
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return whole_write::not_opened;
+  }
+  return whole_write::done;
 }
 
 void save_state(const char*) {
@@ -184,7 +191,11 @@ void save_memory(const char*) {
     return;
   }
   text += lod_blocks_text(file_token);
-  if (!write_whole_file(path, text)) error_report("Error opening file.");
+  switch (write_whole_file(path, text)) {
+    case whole_write::done: break;
+    case whole_write::not_opened: error_report("Error opening file."); break;
+    case whole_write::not_written: error_report(("Error writing file:" + path).c_str()); break;
+  }
 }
 
 void load_state(const char*) {

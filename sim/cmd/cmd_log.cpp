@@ -1,21 +1,13 @@
 // log: the command log, the session logs, status-line logging and
 // profiling; more: paging of session output.
 //
-// A log grows for as long as the session runs, so it cannot be written
-// whole and renamed at once. Each log is written to a temporary file in
-// the folder of its name (".NAME.XXXXXX"), flushed line by line, and
-// renamed over NAME when the log is closed ("log off", quitting, the end
-// of input, the device released). Until then NAME keeps its older
-// contents; appending copies them into the temporary file first. A log
-// that could not be written completely never replaces the older file, and
-// a program that is killed leaves the older file plus the temporary one
-// with every line logged so far.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+// A log is written to its file itself, line by line, each line flushed:
+// appending writes at the end of what the file holds (through a link, to
+// the file it names; a device such as /dev/null takes the lines as it
+// takes any). A FIFO that no one reads is refused at once rather than
+// waited for. The first line that cannot be written is reported, and the
+// log is closed with every line written before it.
 #include <array>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -35,8 +27,7 @@
 namespace {
 
 struct log_file {
-  std::string path;  // where the log will stand
-  std::string temp;  // where it is written until then
+  std::string path;  // the file the log is written to
 };
 log_file command_record;
 std::array<log_file, DEVICE_MAX> session_records;
@@ -52,70 +43,43 @@ void close_logs_at_exit() {
   std::atexit(close_all_logs);
 }
 
-mode_t new_file_mode() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
-}
+void log_line_lost(std::FILE*& log);
 
-// Appending starts the temporary file with the older log.
-bool copy_into(const std::string& from, std::FILE* to) {
-  std::FILE* in = std::fopen(from.c_str(), "rb");
-  if (in == nullptr) return errno == ENOENT;
-  std::array<char, 8192> buffer{};
-  bool ok = true;
-  for (std::size_t n; ok && (n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0;)
-    ok = std::fwrite(buffer.data(), 1, n, to) == n;
-  ok = ok && std::ferror(in) == 0;
-  std::fclose(in);
-  return ok;
-}
-
-std::string temp_pattern(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
-  return path.substr(0, base) + "." + path.substr(base) + ".XXXXXX";
-}
-
-// Opens the temporary file of a log; null after a failure, with nothing
-// left behind.
+// "a" rather than "r+": the same end of a regular file, and a FIFO opened
+// for writing alone fails at once when no one reads it.
 std::FILE* open_log_file(log_file& rec, const std::string& path, bool append) {
-  std::string temp = temp_pattern(path);
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) return nullptr;
-  struct stat old {};
-  fchmod(fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : new_file_mode());
-  std::FILE* file = fdopen(fd, "w");
-  if (file == nullptr) {
-    close(fd);
-    unlink(temp.c_str());
-    return nullptr;
-  }
-  if (append && (!copy_into(path, file) || std::fflush(file) != 0)) {
-    std::fclose(file);
-    unlink(temp.c_str());
-    return nullptr;
-  }
+  std::FILE* file = open_file_nonblocking(path.c_str(), append ? "a" : "w", true);
+  if (file == nullptr) return nullptr;
   rec.path = path;
-  rec.temp = temp;
+  log_write_failed = log_line_lost;
   return file;
 }
 
 void close_log_file(std::FILE*& file, log_file& rec) {
   if (file == nullptr) return;
   bool written = std::fflush(file) == 0 && std::ferror(file) == 0;
-  written = fsync(fileno(file)) == 0 && written;
   written = std::fclose(file) == 0 && written;
   file = nullptr;
-  if (!written) {
-    unlink(rec.temp.c_str());
-    error_report(("Error writing log file:" + literal_braces(rec.path)).c_str());
-  } else if (std::rename(rec.temp.c_str(), rec.path.c_str()) != 0) {
-    error_report(("Error writing log file:" + literal_braces(rec.path) + " (the log is in " +
-                  literal_braces(rec.temp) + ")")
-                     .c_str());
-  }
+  if (!written) report_write_failure(rec.path);
   rec = {};
+}
+
+log_file* record_of(std::FILE* const& log) {
+  if (&log == &command_log) return &command_record;
+  for (int d = 0; d < DEVICE_MAX; ++d)
+    if (&log == &session_logs[d]) return &session_records[static_cast<std::size_t>(d)];
+  return nullptr;
+}
+
+void log_line_lost(std::FILE*& log) {
+  log_file* rec = record_of(log);
+  // Closed before the report, which is a session line too.
+  std::FILE* failed = log;
+  log = nullptr;
+  std::fclose(failed);
+  if (rec == nullptr) return;
+  report_write_failure(rec->path);
+  *rec = {};
 }
 
 // --- Profiling ---------------------------------------------------------------------
@@ -271,6 +235,17 @@ constexpr action_record more_on_record{more_on, 0};
 constexpr action_record more_off_record{more_off, 0};
 
 }  // namespace
+
+void report_write_failure(const std::string& path) {
+  const std::string text = "Error writing file:" + literal_braces(path);
+  // Inside a run it stops the run at the instruction end, as the paging
+  // file's errors do.
+  if (cur_state != nullptr && cur_state->running != 0) {
+    set_pending_run_error(text.c_str());
+  } else {
+    error_report(text.c_str());
+  }
+}
 
 void close_session_log(int device) {
   if (!valid_device(device)) return;

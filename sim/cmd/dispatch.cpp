@@ -170,6 +170,12 @@ const action_record* parse_command_line(const char* line) {
     parse_error_text = "Too many words on the line (at most 126)";
     return nullptr;
   }
+  for (int t = 1; t <= lx.count; ++t) {
+    if (lx.kind[t] != KIND_COMMENT && std::strchr(lx.typed(t), NUL_STAND_IN) != nullptr) {
+      reader_fail(t, parse_error_messages[ERR_INVALID]);
+      return nullptr;
+    }
+  }
   if (lookup_command(1) != 0) return command_table[lx.value[1].lo].parser();
   // Blanks before the ';' still make a comment, never a macro without a name.
   if (lx.count >= 1 && lx.kind[1] == KIND_COMMENT) return &comment_action;

@@ -52,6 +52,9 @@ constexpr std::size_t COMMAND_LINE_MAX = 255;
 
 // Tokenises the line into the lexer.
 void split_command_line(const char* line);
+// A NUL byte read inside a line stands as this character, which the
+// checks refuse in any word (the line is not cut there).
+constexpr char NUL_STAND_IN = '\x7f';
 // 1 when token i names a command (three passes: name, abbreviation, prefix
 // at least as long as the abbreviation); the token's kind becomes 'c' and
 // its value's lo the row index.

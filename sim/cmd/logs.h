@@ -1,10 +1,11 @@
-// The command log and the devices' session logs that "log" opens. A log is
-// written to a temporary file beside its name and renamed into place when
-// it is closed, so the file of that name is always either the older file
-// or a complete new log.
+// The command log and the devices' session logs that "log" opens, written
+// to their files line by line.
 #pragma once
 
 #include <string>
+
+// "Error writing file:PATH": at once, or at the instruction end inside a run.
+void report_write_failure(const std::string& path);
 
 // Closes (and puts in place) the session log of a device, e.g. before the
 // device is released.

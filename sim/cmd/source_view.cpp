@@ -352,9 +352,6 @@ void view_show_position(int lines) {
   screen_show_rows(screen.block());
   // "log v": the shown rows bypass the session, so the status line is
   // copied into the session log here.
-  std::FILE* log = cur_device >= 0 && cur_device < SESSION_LOG_SLOTS ? session_logs[cur_device] : nullptr;
-  if (log != nullptr && status_line_logging(cur_device) != 0) {
-    std::fprintf(log, "%s\n", status.c_str());
-    std::fflush(log);
-  }
+  if (cur_device >= 0 && cur_device < SESSION_LOG_SLOTS && status_line_logging(cur_device) != 0)
+    write_log_line(session_logs[cur_device], status.c_str());
 }

@@ -25,6 +25,7 @@
 #include "sim/cmd/logs.h"
 #include "sim/cmd/watch.h"
 #include "sim/engine/banner.h"
+#include "sim/engine/core_state.h"
 #include "sim/engine/device.h"
 #include "sim/engine/regaccess.h"
 #include "sim/frontend.h"
@@ -231,22 +232,29 @@ bool any_profiled(int first, int last) {
   return false;
 }
 
-bool write_file_in_place(const std::string& path, const std::string& text) {
+// 0 when written, else the writer's message: the file could not be made,
+// or it was made and its text could not be written (it is removed; an
+// older file of the name stays as it was).
+const char* write_file_in_place(const std::string& path, const std::string& text) {
   std::string temp = path + ".XXXXXX";
   const int fd = mkstemp(temp.data());
-  if (fd < 0) return false;
+  if (fd < 0) return "Error opening file.";
   std::FILE* file = fdopen(fd, "w");
   if (file == nullptr) {
     close(fd);
     std::remove(temp.c_str());
-    return false;
+    return "Error opening file.";
   }
   const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  if (std::fclose(file) != 0 || !written || std::rename(temp.c_str(), path.c_str()) != 0) {
+  if (std::fclose(file) != 0 || !written) {
     std::remove(temp.c_str());
-    return false;
+    return "Error writing file";
   }
-  return true;
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return "Error opening file.";
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -283,9 +291,9 @@ int save_state_file(const char* path, int first, int last) {
   out.put(" %d\n", was);
   make_device_current(was);
   const std::string replaced = companion_named_in(path);
-  if (!write_file_in_place(path, out.text)) {
+  if (const char* failure = write_file_in_place(path, out.text)) {
     if (!companion.empty()) std::remove(companion.c_str());
-    error_report("Error opening file.");
+    error_report(failure);
     return 1;
   }
   // The companion of the state file this one replaced belongs to nothing now.
@@ -444,6 +452,8 @@ void parse_device(text_in& in, parsed_device& pd) {
   for (int r = 0; r < t.region_count; ++r) parse_region(in, pd, t.regions[r]);
   in.header();
   in.hex_words(pd.device_words, t.device_word_count);
+  if (pd.device_words.size() > DW_CORE_STATE_CODE && !core_state_code_known(pd.device_words[DW_CORE_STATE_CODE]))
+    in.fail();
   in.header();
   in.hex_words(pd.blocks, static_cast<std::size_t>(t.block_count) * 2 * REG_BLOCK_WORDS);
   in.header();

@@ -11,6 +11,7 @@
 #include "sim/expr/expr.h"
 #include "sim/expr/rangemap.h"
 #include "sim/cmd/regfmt.h"
+#include "sim/cmd/logs.h"
 #include "sim/cmd/streams.h"
 #include "sim/expr/valfmt.h"
 #include "sim/engine/core_decode.h"
@@ -159,10 +160,15 @@ void history_writer(uint32_t index) { write_history_line(static_cast<int>(index)
 
 void write_stream_line(io_stream& s, const char* text) {
   if (s.file != nullptr) {
-    std::fputs(text, s.file);
-    std::fflush(s.file);
+    if (std::fputs(text, s.file) >= 0 && std::fflush(s.file) == 0) return;
+    // The stream stops at its first lost line, keeping what its file holds.
+    std::fclose(s.file);
+    s.file = nullptr;
+    s.write_failed = true;
+    report_write_failure(s.file_name);
     return;
   }
+  if (s.write_failed) return;
   if (text[0] == '#') return;
   std::string line = s.item + " cyc=" + std::to_string(cycle_count()) + ":" + text;
   for (char& c : line)

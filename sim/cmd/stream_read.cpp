@@ -20,6 +20,8 @@ namespace {
 
 // Longest value text; a longer word is refused.
 constexpr std::size_t VALUE_MAX = 89;
+// Deepest nesting of groups; a file that opens more is read no further.
+constexpr std::size_t GROUP_DEPTH_MAX = 64;
 
 int get(io_stream& s) {
   if (s.at >= s.text.size()) return EOF;
@@ -121,6 +123,64 @@ bool ends_value(int c, bool timed) {
          c == ';' || (!timed && c == '#');
 }
 
+int digit_value(int c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return 99;
+}
+
+// A value's text read as an integer by the stream's radix or its own
+// prefix: `real` when it is read as a float instead, `fits` false when its
+// digits run past 64 bits.
+struct integer_text {
+  uint64_t n = 0;
+  bool negative = false;
+  bool real = false;
+  bool fits = true;
+};
+
+integer_text scan_integer(const io_stream& s, const char* text) {
+  integer_text out;
+  const char* p = text;
+  int base = s.radix == RADIX_BIN ? 2 : (s.radix == RADIX_DEC || s.radix == RADIX_UNS) ? 10 : 16;
+  bool prefixed = true;
+  if (*p == '$') {
+    base = 16;
+  } else if (*p == '%') {
+    base = 2;
+  } else if (*p == '`') {
+    base = 10;
+  } else {
+    prefixed = false;
+    if (s.radix == RADIX_FRAC) {
+      out.real = true;
+      return out;
+    }
+  }
+  if (prefixed) ++p;
+  out.negative = *p == '-';
+  if (out.negative) ++p;
+  const auto b = static_cast<uint64_t>(base);
+  for (int d; (d = digit_value(static_cast<unsigned char>(*p))) < base; ++p) {
+    if (out.n > (UINT64_MAX - static_cast<uint64_t>(d)) / b) out.fits = false;
+    out.n = out.n * b + static_cast<uint64_t>(d);
+  }
+  out.real = *p == '.' && !prefixed;
+  return out;
+}
+
+// False for a number whose digits run past 64 bits: refused as too long.
+// Pin data and the words a peripheral reads itself are no numbers.
+bool number_fits(const io_stream& s, const char* text) {
+  if (s.kind == SK_PIN || s.kind == SK_PIN_GROUP || s.kind == SK_ANALOG_PIN) return true;
+  if (s.kind == SK_PERIPH && cur_type != nullptr && static_cast<int>(s.key1) < cur_type->periph_count &&
+      cur_type->periphs[s.key1].cls->input_word != nullptr)
+    return true;
+  const integer_text t = scan_integer(s, text);
+  return t.real || t.fits;
+}
+
 }  // namespace
 
 // The next value or time of the file, past comments and group brackets;
@@ -137,6 +197,11 @@ stream_word* read_stream_word(io_stream& s, bool timed) {
     } else if (c == ')') {
       close_group(s);
     } else if (c == '(') {
+      if (s.groups.size() >= GROUP_DEPTH_MAX) {
+        session_print(("{Groups nested too deeply in " + s.file_name + " line " + std::to_string(s.line) + "}").c_str(), 1);
+        s.readable = false;
+        return nullptr;
+      }
       stream_group g;
       g.position = s.at;
       g.line = s.line;
@@ -156,7 +221,7 @@ stream_word* read_stream_word(io_stream& s, bool timed) {
         }
         unget(s, d);
         w.end = s.at;
-        w.too_long = w.text.size() > VALUE_MAX;
+        w.too_long = w.text.size() > VALUE_MAX || !number_fits(s, w.text.c_str());
       }
       // A value holds no line end: the line is the one it starts on.
       s.at = w.end;
@@ -199,13 +264,6 @@ uint32_t item_width(const io_stream& s) {
   return AV_ONE | AV_W16;
 }
 
-int digit_value(int c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return 99;
-}
-
 void set_float(io_stream& s, double real) {
   arg_value v;
   v.type = AV_FLOAT | (item_width(s) & (AV_WORDS | AV_WIDTHS));
@@ -218,32 +276,12 @@ void set_float(io_stream& s, double real) {
 }  // namespace
 
 void parse_stream_value(io_stream& s, const char* text) {
-  const char* p = text;
-  int base = s.radix == RADIX_BIN ? 2 : (s.radix == RADIX_DEC || s.radix == RADIX_UNS) ? 10 : 16;
-  bool prefixed = true;
-  if (*p == '$') {
-    base = 16;
-  } else if (*p == '%') {
-    base = 2;
-  } else if (*p == '`') {
-    base = 10;
-  } else {
-    prefixed = false;
-    if (s.radix == RADIX_FRAC) {
-      set_float(s, std::strtod(text, nullptr));
-      return;
-    }
-  }
-  if (prefixed) ++p;
-  const bool negative = *p == '-';
-  if (negative) ++p;
-  uint64_t n = 0;
-  while (digit_value(static_cast<unsigned char>(*p)) < base) n = n * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit_value(static_cast<unsigned char>(*p++)));
-  if (*p == '.' && !prefixed) {
+  const integer_text t = scan_integer(s, text);
+  if (t.real) {
     set_float(s, std::strtod(text, nullptr));
     return;
   }
-  s.value.integer = static_cast<int64_t>(negative ? ~n + 1 : n);
+  s.value.integer = static_cast<int64_t>(t.negative ? ~t.n + 1 : t.n);
   s.value.real = 0.0;
   s.value.flags = SV_INT | item_width(s);
 }

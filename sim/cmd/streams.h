@@ -85,6 +85,7 @@ struct io_stream {
   std::string file_name;
   std::string item;  // the item token, lower case
   std::FILE* file = nullptr;
+  bool write_failed = false;  // output: its file lost a line; it writes no more
   int kind = 0;
   uint32_t key1 = 0, key2 = 0, key3 = 0;
   uint32_t serial = 0;

@@ -56,8 +56,21 @@ std::vector<uint32_t>& dwords() { return cur_inst->device_words; }
 
 void set_state(uint32_t code) { dwords()[DW_CORE_STATE_CODE] = code; }
 
+// A stop request is taken at an instruction end. A core that ends none
+// for this long (a state it never leaves) ends one here, so that a stop
+// always stops.
+constexpr uint32_t ABORT_WAIT_CYCLES = 1000;
+
 void end_of_clock() {
   core_sample_pins();
+  device_inst& inst = *cur_inst;
+  if (inst.abort == 0) [[likely]] return;
+  if ((inst.flags & (DEV_INSTR_END | DEV_INSTR_END2)) != 0) {
+    inst.abort_wait = 0;
+  } else if (++inst.abort_wait >= ABORT_WAIT_CYCLES) {
+    inst.abort_wait = 0;
+    inst.flags |= DEV_INSTR_END;
+  }
 }
 
 // Copies the first decode stage's latches into the execute latches.

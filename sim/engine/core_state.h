@@ -299,6 +299,13 @@ enum : uint32_t {
   CORE_STATE_COMPLETE = 280,
 };
 
+// A code the clock machine writes: any other leaves the core in no state,
+// ending no instruction again.
+inline bool core_state_code_known(uint32_t code) {
+  return code == CORE_STATE_EXECUTE || code == CORE_STATE_ARBITRATE || code == CORE_STATE_SECOND_HALF ||
+         code == CORE_STATE_COMPLETE;
+}
+
 // The core is at an instruction boundary: its next device cycle starts an
 // instruction, a repeat pass or a fetch-only cycle. Every instruction end
 // is one except the held ends of WAIT and STOP and a stop that came while

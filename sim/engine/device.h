@@ -254,6 +254,7 @@ struct device_inst {
   std::vector<uint32_t> device_words;
   uint32_t flags = 0;
   int abort = 0;
+  uint32_t abort_wait = 0;  // cycles the abort has waited for an instruction end
   // 1 when an interrupt request may be pending: set by every call that
   // raises one (raise_interrupt_request), cleared by an arbitration that
   // finds none.

@@ -194,12 +194,16 @@ class lod_parser {
     op.kind = pending_op::WRITE;
     const mem_region* region = nullptr;
     if (!space_field(line, region) || !hex_field(line, op.address)) return false;
+    // The words go to consecutive addresses: none may lie past the space.
+    if (op.address > region->addr_mask) return refuse(line, "address past the end of its memory space");
     op.space = region->space;
     const bool double_width = (region->format & FORMAT_DOUBLE) != 0;
     for (;;) {
       const token& t = words_.peek();
       if (t.kind == token::TOO_LONG) return refuse(t.line, "word longer than 90 characters");
       if (!t.is_field()) break;
+      if (op.words.size() > region->addr_mask - op.address)
+        return refuse(t.line, "record runs past the end of its memory space");
       uint32_t value = 0;
       if (!hex_field(line, value)) return false;
       if (double_width) {
@@ -222,6 +226,8 @@ class lod_parser {
       return false;
     }
     if (op.count > FILL_MAX) return refuse(line, "count larger than the address space");
+    if (op.address > region->addr_mask || (op.count > 0 && op.count - 1 > region->addr_mask - op.address))
+      return refuse(line, "record runs past the end of its memory space");
     op.space = region->space;
     ops.push_back(std::move(op));
     return record_ends();

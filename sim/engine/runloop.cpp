@@ -322,6 +322,7 @@ int check_run_stop() {
   if (end) {
     if (inst.abort != 0) {
       inst.abort = 0;
+      inst.abort_wait = 0;
       output_hold();
       print_line("{SIMULATION ABORTED}");
       stop = show = 1;

@@ -15,6 +15,7 @@
 #include "sim/cmd/watch.h"
 #include "sim/engine/runloop.h"
 #include "sim/engine/device.h"
+#include "sim/engine/periph.h"
 #include "sim/engine/regaccess.h"
 
 namespace {
@@ -223,6 +224,8 @@ TEST_F(state_file, RefusedFilesChangeNothing) {
       {"a default radix with no letter", field_replaced(good, "[sv_var.stat]", 7, "5")},
       {"a breakpoint kind that does not exist", field_replaced(good, "[breakpoint info]", 1, "99")},
       {"a breakpoint action that does not exist", field_replaced(good, "[breakpoint info]", 3, "77")},
+      {"a core state the core never enters", field_replaced(good, "[global signals]", 4, "100")},
+      {"no core state at all", field_replaced(good, "[global signals]", 4, "ffffffff")},
   };
   for (const auto& r : refused) {
     write_file("bad.sim", r.text);
@@ -243,3 +246,34 @@ TEST_F(state_file, EmptySlotsAndAnEmptyActionSurvive) {
 }
 
 }  // namespace
+
+// A core in a state that ends no instruction (loaded from an older file, or
+// set by hand) still stops at a stop request, on either engine, and runs on
+// from there once its state is whole again.
+TEST_F(state_file, AStopEndsARunThatEndsNoInstruction) {
+  for (const bool cycle_engine : {true, false}) {
+    SCOPED_TRACE(cycle_engine ? "cycle engine" : "fast engine");
+    recorded().clear();
+    run("reset");
+    cur_state->cycle_engine_only = cycle_engine ? 1 : 0;
+    cur_inst->device_words[DW_CORE_STATE_CODE] = 0x100;
+    run("step 3");
+    for (int slice = 0; slice < 20; ++slice) run_device_slice(RUN_SLICE_ROUNDS);
+    make_device_current(0);
+    ASSERT_EQ(cur_state->running, 1);
+    const uint32_t instructions = cur_inst->instructions;
+    stop_request = 1;
+    for (int slice = 0; slice < 5 && device_states[0]->running != 0; ++slice) run_device_slice(RUN_SLICE_ROUNDS);
+    make_device_current(0);
+    EXPECT_EQ(cur_state->running, 0);
+    EXPECT_EQ(stop_request, 0);
+    EXPECT_NE(output().find("{SIMULATION ABORTED}"), std::string::npos) << output();
+    EXPECT_EQ(cur_inst->instructions, instructions);
+    // A later stop request is honoured as promptly.
+    run("go");
+    stop_request = 1;
+    for (int slice = 0; slice < 5 && device_states[0]->running != 0; ++slice) run_device_slice(RUN_SLICE_ROUNDS);
+    make_device_current(0);
+    EXPECT_EQ(cur_state->running, 0);
+  }
+}

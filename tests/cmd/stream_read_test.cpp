@@ -147,3 +147,51 @@ TEST_F(stream_records, PinWordsSetWhatSettingEachPinInTurnSets) {
 }
 
 }  // namespace
+
+// A number whose digits run past 64 bits is refused as an over-long word,
+// with its file and line, and reading goes on after it; groups nest only
+// so deep, and a file that opens more is read no further.
+TEST_F(stream_records, OverLongNumbersAndDeepGroupsAreRefusedWithTheirLine) {
+  const struct {
+    const char* what;
+    std::string text;
+    const char* options;
+    std::vector<int64_t> values;  // a 0 is not compared (a float's word)
+    const char* message;  // "" for none
+  } cases[] = {
+      {"decimal past 64 bits", "1\n99999999999999999999999\n2\n", " -rd", {1, 2}, "Value too long in "},
+      {"hexadecimal past 64 bits", "$7\n$1FFFFFFFFFFFFFFFF 9\n", "", {7, 9}, "Value too long in "},
+      {"the widest numbers fit", "18446744073709551615\n`5\n", " -rd", {-1, 5}, ""},
+      {"a long fraction is no integer", "123456789012345678901234.5 `3\n", " -rd", {0, 3}, ""},
+      {"groups nested too deeply", "4\n" + std::string(65, '(') + "1\n", "", {4, 4}, "Groups nested too deeply in "},
+      {"groups nested as deep as allowed", std::string(64, '(') + "6" + std::string(64, ')') + " 7\n", "", {6, 6}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    write_file("f.io", c.text);
+    device_states[0]->eof_flag = 0;
+    recorded().clear();
+    run((std::string("input x:$10 f") + c.options).c_str());
+    io_stream* s = device_states[0]->streams[SL_IN_UNTIMED];
+    ASSERT_NE(s, nullptr);
+    std::vector<int64_t> values;
+    for (std::size_t k = 0; k < c.values.size(); ++k) {
+      advance_untimed(*s);
+      values.push_back(s->value.integer);
+    }
+    for (std::size_t k = 0; k < values.size(); ++k)
+      if (c.values[k] == 0) values[k] = 0;
+    EXPECT_EQ(values, c.values);
+    EXPECT_LE(s->groups.size(), 64u);
+    const std::string text = output();
+    if (c.message[0] == '\0') {
+      EXPECT_EQ(text.find('{'), std::string::npos) << text;
+    } else {
+      const std::size_t at = text.find(std::string("{") + c.message);
+      ASSERT_NE(at, std::string::npos) << text;
+      EXPECT_NE(text.find("f.io line 2}", at), std::string::npos) << text;
+      EXPECT_EQ(text.find('{', at + 1), std::string::npos) << text;
+    }
+    run("input off");
+  }
+}

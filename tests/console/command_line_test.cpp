@@ -97,3 +97,23 @@ TEST_F(command_line, lines_from_a_script_are_read_whole) {
   EXPECT_EQ(read(), "last");
   EXPECT_EQ(read(), "<end>");
 }
+
+// A NUL byte inside a line read from a script does not cut the line: the
+// word holding it is refused with the parser's message, and nothing runs.
+TEST_F(command_line, a_nul_byte_in_a_line_is_refused_not_cut_off) {
+  feed(std::string("evaluate 2\0 3\nevaluate 4\0\n; ok\0 in a comment\n", 45));
+  for (int i = 0; i < 2; ++i) {
+    const std::string line = read();
+    EXPECT_FALSE(console_submit_typed(line)) << line;
+  }
+  EXPECT_TRUE(console_submit_typed(read()));
+  const std::string text = output();
+  EXPECT_EQ(text.find("$0002"), std::string::npos) << text;
+  EXPECT_EQ(text.find("$0004"), std::string::npos) << text;
+  std::size_t refused = 0;
+  for (std::size_t at = text.find("{Invalid parameter}"); at != std::string::npos;
+       at = text.find("{Invalid parameter}", at + 1))
+    ++refused;
+  EXPECT_EQ(refused, 2u) << text;
+  EXPECT_EQ(command_history_count(), 1);
+}

@@ -69,7 +69,7 @@ class console_fixture : public ::testing::Test {
     if (in != nullptr) std::fclose(in);
     in = std::tmpfile();
     ASSERT_NE(in, nullptr);
-    std::fputs(text.c_str(), in);
+    std::fwrite(text.data(), 1, text.size(), in);
     std::fflush(in);
     std::rewind(in);
     console_io().in_fd = fileno(in);

@@ -78,6 +78,8 @@ void fuzz_start() {
   index_memory_regions();
 }
 
+frontend_services& fuzz_frontend() { return fuzz_services; }
+
 void fuzz_fresh_session(const char* type) {
   close_all_macros();
   for (int d = 0; d < DEVICE_MAX; ++d) end_redirections(d);

@@ -12,6 +12,11 @@
 // wait, output to /dev/null, a scratch folder as the working directory.
 void fuzz_start();
 
+// The front-end record installed by fuzz_start: a target may wrap its
+// entries to watch what the simulator hands the front-end.
+struct frontend_services;
+frontend_services& fuzz_frontend();
+
 // Before each input: every device freed, device 0 of `type` created and
 // shown, no macro, no run, no stop request, no history.
 void fuzz_fresh_session(const char* type = "73521");

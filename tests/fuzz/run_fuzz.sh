@@ -8,7 +8,7 @@ bin=$1
 secs=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod coff core break frames statefile cexpr btree chunk vr newres restree marshal vdas fontname rlediff bmp ico xbm pnm gif imgread textedit textload)
+[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod coff core break frames statefile streamfile writers cexpr btree chunk vr newres restree marshal vdas fontname rlediff bmp ico xbm pnm gif imgread textedit textload)
 src=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$src/../.." && pwd)
 work=$(cd "$bin" && pwd)
@@ -32,7 +32,7 @@ seed() {
   [ -d "$dir" ] && return
   mkdir -p "$dir"
   case $t in
-    commands|keys)
+    commands|keys|writers)
       for f in "$root"/tests/scenarios/*.cmd "$root"/demo/*.cmd; do
         grep -v '^#' "$f" > "$dir/$(basename "$f")"
       done
@@ -46,6 +46,7 @@ seed() {
         { printf '\x10\x00'; printf '%s' "$line"; } > "$dir/seed-$n"
       done < <(grep -h '^asm p:' "$root"/tests/scenarios/*.cmd | sed 's/^asm p:[^ ]* //' | sort -u) ;;
     lod) cp "$src"/seeds/lod/* "$dir"/ ;;
+    streamfile) cp "$src"/seeds/streamfile/* "$dir"/ ;;
     coff) cp "$src"/seeds/coff/* "$dir"/ ;;
     btree) cp "$src"/seeds/btree/* "$dir"/ ;;
     chunk) cp "$src"/seeds/chunk/* "$dir"/ ;;

@@ -1,7 +1,7 @@
 #scratch
 #show: keep.log
 #files
-; a log written again replaces the older file only when it is closed;
+; a log written again starts its file afresh;
 ; appending keeps the older lines; a cancelled open leaves the log closed
 log s keep
 ; first log

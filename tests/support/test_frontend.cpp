@@ -16,10 +16,8 @@ std::string cut(const char* text, std::size_t max) {
   return s;
 }
 
-void write_log(std::FILE* log, const char* text) {
-  std::fputs(text, log);
-  std::fputc('\n', log);
-  std::fflush(log);
+void write_log(std::FILE*& log, const char* text) {
+  write_log_line(log, text);
 }
 
 int line_prompt(char* buffer, int length, std::size_t capacity) {

@@ -136,6 +136,9 @@ TEST_F(LodFile, RefusedFileChangesNeitherMemoryNorPc) {
       {"over-long number", head + "_DATA X 300\n\n" + std::string(91, '0') + "\n", 5},
       {"fill beyond the address space", head + "_BLOCKDATA X 0 10001 5\n", 3},
       {"word after a complete record", head + "_BLOCKDATA X 0 1 5 6\n", 3},
+      {"data running past the last address", head + "_DATA X FFFE 1 2\n 3 4\n", 4},
+      {"data starting past the last address", head + "_DATA X 10000 1\n", 3},
+      {"fill running past the last address", head + "_BLOCKDATA X FFF0 11 5\n", 3},
   };
   for (const refused& c : cases) {
     set_pc(0, 0x77);
