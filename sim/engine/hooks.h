@@ -53,6 +53,10 @@ enum : int {
   // Every enabled breakpoint halts or counts (no note, show or command):
   // a hit prints only when it stops the device, and touches no other.
   BREAKS_OWN_DEVICE = 0x20,
+  // A breakpoint may see a peripheral's steps as they are taken (register
+  // marks, logged accesses of its registers, a command): no peripheral
+  // may leave its steps to the next catch-up.
+  BREAKS_SEE_PERIPHERALS = 0x40,
 };
 
 // The assembler and disassembler that every family record names.

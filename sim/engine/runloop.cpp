@@ -450,14 +450,32 @@ device_inst* enter_device(int device) {
   return inst;
 }
 
+// Whether the instruction noted an access inside a watched block (the
+// newest ACCESS_RING of each log, as the breakpoints' own tests read).
+bool watched_access(const device_state& st) {
+  for (int k = 0; k < st.access_watch_count; ++k) {
+    const access_watch& w = st.access_watches[k];
+    const region_access_log& logs = st.region_logs[w.row];
+    const access_log& log = w.writes != 0 ? logs.writes : logs.reads;
+    const uint32_t n = std::min<uint32_t>(instr_accesses(st, log), ACCESS_RING);
+    for (uint32_t j = 0; j < n; ++j) {
+      const uint32_t address = log.address[(log.ring_index + ACCESS_RING - j) % ACCESS_RING];
+      if (w.lo <= w.hi ? address >= w.lo && address <= w.hi : address >= w.lo || address <= w.hi) return true;
+    }
+  }
+  return false;
+}
+
 // No breakpoint can fire at this end: none is set, or none needs a test
-// at every end, no condition on the count can hold at this one and no
-// program-address breakpoint names this pc.
+// at every end, no condition on the count can hold at this one, no
+// watched block was accessed and no program-address breakpoint names this
+// pc.
 bool no_break_here(const device_inst& inst, const device_state& st) {
   if (st.breakpoints == nullptr) return true;
   const uint64_t* bits = st.pc_break_bits;
   if (bits == nullptr || st.breaks_every_end != 0 || inst.pc > 0xFFFF) return false;
   if (st.breaks_cycle_bounded != 0 && (inst.cycles < st.break_from || inst.cycles >= st.break_until)) return false;
+  if (st.access_watch_count != 0 && watched_access(st)) return false;
   return ((bits[inst.pc >> 6] >> (inst.pc & 63)) & 1) == 0;
 }
 
@@ -849,12 +867,22 @@ int exec_cycles_done(device_inst& inst, int n) {
 void update_run_plan(device_state& st) {
   st.run_plan_stale = 0;
   st.pc_break_bits = nullptr;
+  st.access_watches = nullptr;
+  st.access_watch_count = 0;
   const int flags = st.breakpoints != nullptr ? run_hook.plan_breakpoints() : 0;
   const int mid = (flags & BREAKS_WITHIN_INSTRUCTION) != 0 ? 1 : 0;
   st.mid_instr_breaks = mid;
   st.breaks_cycle_bounded = mid != 0 && (flags & BREAKS_CYCLE_BOUNDED) != 0 ? 1 : 0;
   st.breaks_every_end = (flags & BREAKS_AT_EVERY_END) != 0 ? 1 : 0;
   st.breaks_own_device = (flags & BREAKS_OWN_DEVICE) != 0 ? 1 : 0;
+  const int see = (flags & BREAKS_SEE_PERIPHERALS) != 0 ? 1 : 0;
+  if (see != st.breaks_see_peripherals) {
+    // Steps left to a catch-up so far are taken now, before anything sees
+    // them; the events change.
+    if (see != 0) catch_up_peripherals();
+    st.breaks_see_peripherals = see;
+    cur_inst->horizon_stale = 1;
+  }
   st.break_from = st.break_until = 0;
   st.break_restart = st.breaks_cycle_bounded != 0 ? run_hook.break_horizon(1) : 0;
   st.breaks_observe_marks = (flags & BREAKS_OBSERVE_MARKS) != 0 ? 1 : 0;
