@@ -313,8 +313,9 @@ void add_watches(std::vector<access_watch>& watches, const break_rec& bp) {
   const bool reads = bp.kind == BK_READ || bp.kind == BK_READ_WRITE || bp.kind == BK_DATA_READ ||
                      bp.kind == BK_DATA_READ_WRITE;
   const bool writes = bp.kind != BK_READ && bp.kind != BK_DATA_READ;
-  for (uint32_t w : {0u, 1u})
-    if (w != 0 ? writes : reads) watches.push_back({bp.operands.region, w, bp.operands.lo, bp.operands.hi});
+  const region_access_log& logs = cur_state->region_logs[bp.operands.region];
+  if (reads) watches.push_back({&logs.reads, bp.operands.lo, bp.operands.hi});
+  if (writes) watches.push_back({&logs.writes, bp.operands.lo, bp.operands.hi});
 }
 
 // Whether the breakpoint may see a peripheral's own steps in the cycles
@@ -336,6 +337,19 @@ bool sees_peripheral_steps(const break_rec& bp) {
     }
   }
   return false;
+}
+
+// A step or trace without the halt option: a hit of a breakpoint that
+// only halts prints and changes nothing. Conditions in C may call the
+// target's functions, and marks must still be cleared at ends.
+bool inert_in_this_run(const break_summary& s) {
+  const device_state& st = *cur_state;
+  const bool counted = st.run_mode == RUN_STEP_INSTR || st.run_mode == RUN_STEP_CYCLE ||
+                       st.run_mode == RUN_TRACE_INSTR || st.run_mode == RUN_TRACE_CYCLE;
+  if (!counted || st.halt_on_break != 0 || s.end_marks) return false;
+  for (const break_rec* bp = st.breakpoints; bp != nullptr; bp = bp->next)
+    if (bp->enabled != 0 && (bp->action != BA_HALT || bp->kind == BK_C_EXPRESSION)) return false;
+  return true;
 }
 
 int plan_breakpoints() {
@@ -380,6 +394,10 @@ int plan_breakpoints() {
   }
   // A record that keeps marks, even disabled, keeps every end on the walk.
   cur_state->pc_break_bits = s.pc_bits.data();
+  if (inert_in_this_run(s)) {
+    s.bounds.clear();
+    return BREAKS_INERT | BREAKS_OWN_DEVICE | (flags & BREAKS_WATCH_READS);
+  }
   cur_state->access_watches = s.watches.data();
   cur_state->access_watch_count = static_cast<int>(s.watches.size());
   if (every_end || s.end_marks) flags |= BREAKS_AT_EVERY_END;

@@ -304,10 +304,9 @@ struct frame_list;
 struct watch_list;
 
 // A memory-access breakpoint's block, [lo, hi] (wrapping when lo > hi), in
-// the reads or the writes of memory-map row `row`'s log.
+// one of its device's access logs (which live as long as the device).
 struct access_watch {
-  uint32_t row;
-  uint32_t writes;
+  const access_log* log;
   uint32_t lo, hi;
 };
 
@@ -357,6 +356,7 @@ struct device_state {
   int breaks_every_end = 0;  // BREAKS_AT_EVERY_END
   int breaks_own_device = 0;  // BREAKS_OWN_DEVICE
   int breaks_see_peripherals = 0;  // BREAKS_SEE_PERIPHERALS
+  int breaks_inert = 0;            // BREAKS_INERT
   uint64_t break_from = 0;
   uint64_t break_until = 0;
   uint64_t break_restart = 0;

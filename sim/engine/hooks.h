@@ -57,6 +57,10 @@ enum : int {
   // marks, logged accesses of its registers, a command): no peripheral
   // may leave its steps to the next catch-up.
   BREAKS_SEE_PERIPHERALS = 0x40,
+  // No breakpoint can do anything in this run: a step or trace without the
+  // halt option, every enabled breakpoint one that only halts and keeps no
+  // marks. The run tests none of them.
+  BREAKS_INERT = 0x80,
 };
 
 // The assembler and disassembler that every family record names.

@@ -1,8 +1,9 @@
 // Memory-access breakpoints are tested only at the ends of instructions
 // that accessed a watched block: every other end stays quiet, in straight
-// runs too. The hits, counts, report lines and state are the cycle
-// engine's, over three runs that go on after each stop, in free runs and
-// in counted steps by instructions and by cycles.
+// runs too; in a step or trace without the halt option, breakpoints that
+// only halt are not tested at all. The hits, counts, report lines (trace
+// lines too) and state are the cycle engine's, over three runs that go on
+// after each stop.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -37,7 +38,8 @@ class access_watch_test : public cmd_fixture {
 
 struct watch_case {
   std::vector<const char*> lines;
-  int stops;  // runs of three that end at a hit, in a go
+  int stops;                // runs of three that end at a hit, in a go
+  bool halts_only = false;  // a step without h tests none of them
 };
 
 std::string masked_devices(std::string text) {
@@ -50,20 +52,21 @@ TEST_F(access_watch_test, WatchesHitWhereTheCycleEngineHits) {
   // The filter reads x:$0..$43 and writes x:$80..$87; nothing touches y
   // memory or x:$44..$7f.
   const watch_case cases[] = {
-      {{"break w x:$40"}, 0},
-      {{"break w x:$50..$7f", "break rw y:$0..$ffff"}, 0},
-      {{"break w x:$83"}, 3},
+      {{"break w x:$40"}, 0, true},
+      {{"break w x:$50..$7f", "break rw y:$0..$ffff"}, 0, true},
+      {{"break w x:$83"}, 3, true},
       {{"break r x:$42 i1", "break w x:$86 n"}, 0},
-      {{"break rw x:$87..$1"}, 3},  // wraps: x:$87..$ffff and x:$0..$1
-      {{"break dw x:$81"}, 1},  // the same word again is no change
+      {{"break rw x:$87..$1"}, 3, true},  // wraps: x:$87..$ffff and x:$0..$1
+      {{"break dw x:$81"}, 1, true},      // the same word again is no change
       {{"break drw x:$3 i2", "break p:$10f i3"}, 0},
       {{"break w x:$40", "break p:$10d i1", "break cyc>=2500"}, 3},
+      {{"break w x:$83", "break p:$10d", "break cyc>=2500", "break a1==$0"}, 3, true},
       {{"break w x:$40", "break x0==$4000 i4"}, 0},
   };
-  for (const char* command : {"go", "step 1500", "step 2100 cy h"})
+  for (const std::string command : {"go", "step 1500", "step 2100 cy h", "step 2100 cy", "trace 40"})
     for (const bool observed : {false, true})
       for (const watch_case& c : cases) {
-        SCOPED_TRACE(std::string(command) + (observed ? ", observed, " : ", ") + c.lines.front() + " ... " +
+        SCOPED_TRACE(command + (observed ? ", observed, " : ", ") + c.lines.front() + " ... " +
                      c.lines.back());
         instruction_end_observer = observed ? record : nullptr;
         ends[FAST].clear();
@@ -79,7 +82,7 @@ TEST_F(access_watch_test, WatchesHitWhereTheCycleEngineHits) {
           std::string report[2];
           int ran[2] = {0, 0};
           for (int d : {FAST, CYCLE}) {
-            execute_command_line(d, command);
+            execute_command_line(d, command.c_str());
             recorded().clear();
             ran[d] = run_device_cycles(d, 3000);
             report[d] = masked_devices(output());
@@ -98,7 +101,10 @@ TEST_F(access_watch_test, WatchesHitWhereTheCycleEngineHits) {
           EXPECT_EQ(device_state_difference(FAST, CYCLE), "") << "run " << run;
         }
         EXPECT_TRUE(ends[FAST] == ends[CYCLE]);
-        if (std::string(command) == "go") {
+        // Without h nothing that only halts can show in a step or trace.
+        const bool inert = c.halts_only && command != "go" && command.back() != 'h';
+        EXPECT_EQ(device_states[FAST]->breaks_inert, inert ? 1 : 0);
+        if (command == "go") {
           EXPECT_EQ(stops, c.stops);
         }
         // Watches alone leave the ends to the pc's bitmap.
