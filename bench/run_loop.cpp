@@ -25,6 +25,12 @@
 //     two and four threads;
 //   - the same 32 with eight address breakpoints and a "cyc>=" stop on
 //     the first device alone (on one thread and on four);
+//   - one device with a write breakpoint on a word the program never
+//     writes (break w x:$40), in a go and in a step counted by cycles;
+//   - the "73583" with every peripheral and two breakpoints that cannot
+//     see them (a "cyc>=" stop that never comes, an address never reached);
+//   - one device traced by instructions, its lines written to a file
+//     through the console front-end;
 //   - each of the five device types.
 // Each case first runs a prefix on both engines and fails on any
 // difference of state (the threaded case also a prefix of slices on one
@@ -43,6 +49,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
@@ -52,6 +59,8 @@
 #include <vector>
 
 #include "bench/fir_program.h"
+#include "console/console.h"
+#include "console/terminal.h"
 #include "sim/asm/asm.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/hooks.h"
@@ -68,7 +77,7 @@ constexpr const char* type_names[] = {"73521", "73547", "73583", "73547rom", "73
 
 enum break_setup : int { NO_BREAKS = 0, EIGHT_ADDRESS_BREAKS, CYC_BREAK, TWO_STREAMS, TIMER_RUNNING, PROFILED,
                          ALL_PERIPHERALS, TIMER_AND_SSIS, SSI_STREAMS, MIXED_BREAKS, STEP_INSTRUCTIONS,
-                         STEP_CYCLES };
+                         STEP_CYCLES, WATCH, WATCH_STEP_CYCLES, ALL_PERIPHERALS_BREAKS, TRACE_TO_FILE };
 
 // The folder of the stream files, made once.
 const std::string& stream_dir() {
@@ -118,7 +127,10 @@ bool make_device(int d, const char* type, break_setup breaks, bool cycle_engine)
     // Counting with its overflow interrupt enabled (and no priority, so
     // each request is dropped): an event every 200 cycles.
     execute_command_line(d, "change tpr 99 tcr $8200");
-  } else if (breaks == ALL_PERIPHERALS) {
+  } else if (breaks == WATCH || breaks == WATCH_STEP_CYCLES) {
+    // A word the program reads but never writes.
+    execute_command_line(d, "break w x:$40");
+  } else if (breaks == ALL_PERIPHERALS || breaks == ALL_PERIPHERALS_BREAKS) {
     // The timer as above; the host interface holds port B; the codec
     // converts every cycle (a sample every 65 steps, its request dropped
     // for want of priority); both rssi ports send and receive on their
@@ -126,6 +138,12 @@ bool make_device(int d, const char* type, break_setup breaks, bool cycle_engine)
     // gated clock in normal mode.
     execute_command_line(d, "change tpr 99 tcr $8200 pbc 1 ccr1 $c000");
     execute_command_line(d, "change cra0 $0207 crb0 $3c30 cra1 $6107 crb1 $3438 pcc $3ff");
+    // A stop that never comes and an address the program never reaches:
+    // neither can see the ports.
+    if (breaks == ALL_PERIPHERALS_BREAKS) {
+      execute_command_line(d, "break cyc>=2000000000");
+      execute_command_line(d, "break p:$200");
+    }
   } else if (breaks == SSI_STREAMS) {
     device_insts[d]->work_dir = stream_dir();
     execute_command_line(d, "change tpr 99 tcr $8200");
@@ -154,7 +172,10 @@ bool make_device(int d, const char* type, break_setup breaks, bool cycle_engine)
   device_state& st = *device_states[d];
   st.cycle_engine_only = cycle_engine ? 1 : 0;
   // A step counts down from the largest count: it outlasts the bench.
-  st.run_mode = breaks == STEP_INSTRUCTIONS ? RUN_STEP_INSTR : breaks == STEP_CYCLES ? RUN_STEP_CYCLE : RUN_GO;
+  st.run_mode = breaks == STEP_INSTRUCTIONS                              ? RUN_STEP_INSTR
+                : breaks == STEP_CYCLES || breaks == WATCH_STEP_CYCLES ? RUN_STEP_CYCLE
+                : breaks == TRACE_TO_FILE                              ? RUN_TRACE_INSTR
+                                                                       : RUN_GO;
   st.run_count = st.run_mode == RUN_GO ? 1 : UINT32_MAX;
   st.break_number = 0;
   reset_run_flags();
@@ -297,6 +318,39 @@ void BM_FirStepInstructions(benchmark::State& state) {
 void BM_FirStepCycles(benchmark::State& state) {
   run_case(state, "73521", 1, STEP_CYCLES, state.range(0) != 0);
 }
+void BM_FirWatch(benchmark::State& state) {
+  run_case(state, "73521", 1, WATCH, state.range(0) != 0);
+}
+void BM_FirWatchStepCycles(benchmark::State& state) {
+  run_case(state, "73521", 1, WATCH_STEP_CYCLES, state.range(0) != 0);
+}
+void BM_FirAllPeripheralsBreaks(benchmark::State& state) {
+  run_case(state, "73583", 1, ALL_PERIPHERALS_BREAKS, state.range(0) != 0);
+}
+// A trace by instructions whose lines go to a file through the console
+// front-end (output not a terminal), as `sim73500 demo/fir.cmd >file`.
+void BM_FirTraceToFile(benchmark::State& state) {
+  static std::FILE* file = [] {
+    std::FILE* f = std::fopen((stream_dir() + "trace.txt").c_str(), "w");
+    static char buffer[1 << 16];
+    if (f != nullptr) std::setvbuf(f, buffer, _IOFBF, sizeof buffer);
+    return f;
+  }();
+  if (file == nullptr) {
+    state.SkipWithError("no trace file");
+    return;
+  }
+  install_console_frontend();
+  console_streams& io = console_io();
+  io.out = file;
+  io.out_tty = false;
+  io.batched = true;
+  shown_device = 0;
+  run_case(state, "73521", 1, TRACE_TO_FILE, state.range(0) != 0);
+  std::fflush(file);
+  state.counters["trace_bytes"] = static_cast<double>(std::ftell(file));
+  std::rewind(file);
+}
 // Argument 1: the threads (0: the host's count).
 void BM_Fir32Devices(benchmark::State& state) {
   run_case(state, "73521", DEVICE_MAX, NO_BREAKS, state.range(0) != 0, static_cast<int>(state.range(1)));
@@ -344,6 +398,9 @@ BENCHMARK(BM_FirTimerAndSsis)->Apply(engines);
 BENCHMARK(BM_FirSsiStreams)->Apply(engines);
 BENCHMARK(BM_FirAllPeripherals)->Apply(engines);
 BENCHMARK(BM_FirProfiled)->Apply(engines);
+BENCHMARK(BM_FirWatch)->Apply(engines);
+BENCHMARK(BM_FirWatchStepCycles)->Apply(engines);
+BENCHMARK(BM_FirAllPeripheralsBreaks)->Apply(engines);
 BENCHMARK(BM_Fir32Devices)
     ->ArgNames({"cycle_engine", "threads"})
     ->Args({0, 1})
@@ -367,6 +424,8 @@ BENCHMARK(BM_Fir32DevicesOneWithBreaks)
     ->Apply(repeated)
     ->UseRealTime();
 BENCHMARK(BM_FirDeviceType)->DenseRange(0, 4)->Apply(repeated);
+// Last: the console front-end it installs stays.
+BENCHMARK(BM_FirTraceToFile)->Apply(engines);
 
 // The console's report, then one line per case: its device cycles per
 // second (the median when repeated) and that as a share of the core-only

@@ -23,6 +23,8 @@ enum class fill_result { data, timeout, interrupted, end };
 fill_result fill(int timeout_ms) {
   if (at_end) return fill_result::end;
   const console_streams& io = console_io();
+  // Whoever waits for this input may want to see the output before it.
+  if (timeout_ms != 0) terminal_flush_output();
   for (;;) {
     pollfd p{io.in_fd, POLLIN, 0};
     const int ready = poll(&p, 1, timeout_ms);

@@ -48,6 +48,7 @@ class status_scope {
 void say_on_prompt_terminal(const char* status, const char* help) {
   const console_streams& io = console_io();
   if (io.out_tty || io.prompt == nullptr) return;
+  terminal_flush_output();
   std::fprintf(io.prompt, "%s %s\n", status, help != nullptr ? help : "");
   std::fflush(io.prompt);
 }

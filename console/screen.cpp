@@ -35,7 +35,7 @@ void output_release() {
 void screen_flush() {
   grid.hold = 0;
   std::FILE* out = console_io().out;
-  if (out != nullptr) std::fflush(out);
+  if (out != nullptr && !console_io().batched) std::fflush(out);
 }
 
 void screen_goto(int row, int column) {

@@ -163,6 +163,14 @@ void terminal_attach() {
   else if (streams.in_tty && isatty(2) != 0) streams.prompt = stderr;
   else streams.prompt = nullptr;
   if (streams.out_tty) reserve_rows();
+  // A file or pipe gets its bytes in large writes, not a system call per
+  // line (set before anything is written).
+  static char out_buffer[1 << 16];
+  if (!streams.out_tty && std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer) == 0) streams.batched = true;
+}
+
+void terminal_flush_output() {
+  if (streams.out != nullptr) std::fflush(streams.out);
 }
 
 void terminal_detach() {
@@ -175,7 +183,7 @@ void terminal_write_line(const char* line) {
   render(line, streams.out_tty, bytes);
   bytes += '\n';
   put(bytes);
-  std::fflush(streams.out);
+  if (!streams.batched) std::fflush(streams.out);
 }
 
 void terminal_show_status(const std::string& status, const std::string& help) {

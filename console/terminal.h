@@ -17,6 +17,9 @@ struct console_streams {
   // when it is a terminal, else the terminal on standard error when input
   // comes from a terminal; null when nobody could see them.
   std::FILE* prompt = nullptr;
+  // The process's output is not a terminal: written in blocks, and
+  // whenever the console waits for input, instead of line by line.
+  bool batched = false;
 };
 console_streams& console_io();
 
@@ -27,8 +30,12 @@ void terminal_attach();
 void terminal_detach();
 
 // Writes one session line: byte 15 starts a highlighted run and byte 7
-// ends it; bold on a terminal, plain braces otherwise. Flushed at once.
+// ends it; bold on a terminal, plain braces otherwise. Flushed at once
+// unless the output is batched.
 void terminal_write_line(const char* line);
+// Writes out what batched output holds (before the console waits for
+// input or asks a question).
+void terminal_flush_output();
 
 // The status row (upper) and help row (lower) of a terminal. Braces in the
 // text mark highlighted runs as in session output. Nothing is shown when

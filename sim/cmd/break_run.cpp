@@ -195,6 +195,8 @@ struct break_summary {
   // The conditions on the count alone, when every condition that can fire
   // inside an instruction is one.
   std::vector<cycle_bound> bounds;
+  // The blocks of the memory-access breakpoints (device_state::access_watches).
+  std::vector<access_watch> watches;
 };
 std::array<break_summary, DEVICE_MAX> summaries;
 
@@ -302,6 +304,54 @@ uint32_t read_change_mark(int row, uint32_t address, uint32_t value) {
   return mark;
 }
 
+bool access_log_kind(int kind) {
+  return kind <= BK_WRITE || (kind >= BK_DATA_READ && kind <= BK_DATA_WRITE);
+}
+
+void add_watches(std::vector<access_watch>& watches, const break_rec& bp) {
+  if (bp.operands.region >= cur_state->region_logs.size()) return;
+  const bool reads = bp.kind == BK_READ || bp.kind == BK_READ_WRITE || bp.kind == BK_DATA_READ ||
+                     bp.kind == BK_DATA_READ_WRITE;
+  const bool writes = bp.kind != BK_READ && bp.kind != BK_DATA_READ;
+  const region_access_log& logs = cur_state->region_logs[bp.operands.region];
+  if (reads) watches.push_back({&logs.reads, bp.operands.lo, bp.operands.hi});
+  if (writes) watches.push_back({&logs.writes, bp.operands.lo, bp.operands.hi});
+}
+
+// Whether the breakpoint may see a peripheral's own steps in the cycles
+// they are taken: its register marks, the accesses noted for its bus
+// registers, or a command that may look at anything. Conditions read
+// registers and memory through paths that catch the peripherals up.
+bool sees_peripheral_steps(const break_rec& bp) {
+  if (bp.action == BA_EXECUTE || register_mark_kind(bp.kind)) return true;
+  if (!access_log_kind(bp.kind)) return false;
+  const device_type& type = *cur_type;
+  for (int p = 0; p < type.periph_count; ++p) {
+    const periph_row& row = type.periphs[p];
+    for (int reg = 0; reg < row.cls->reg_count; ++reg) {
+      const reg_desc& desc = row.cls->regs[reg];
+      if ((desc.access & REG_BUS_MAPPED) == 0) continue;
+      const uint32_t address = row.base + desc.offset;
+      if (in_block(bp.operands, address) && row_logs(bp.operands.region, find_memory_region(SPACE_XI, address)))
+        return true;
+    }
+  }
+  return false;
+}
+
+// A step or trace without the halt option: a hit of a breakpoint that
+// only halts prints and changes nothing. Conditions in C may call the
+// target's functions, and marks must still be cleared at ends.
+bool inert_in_this_run(const break_summary& s) {
+  const device_state& st = *cur_state;
+  const bool counted = st.run_mode == RUN_STEP_INSTR || st.run_mode == RUN_STEP_CYCLE ||
+                       st.run_mode == RUN_TRACE_INSTR || st.run_mode == RUN_TRACE_CYCLE;
+  if (!counted || st.halt_on_break != 0 || s.end_marks) return false;
+  for (const break_rec* bp = st.breakpoints; bp != nullptr; bp = bp->next)
+    if (bp->enabled != 0 && (bp->action != BA_HALT || bp->kind == BK_C_EXPRESSION)) return false;
+  return true;
+}
+
 int plan_breakpoints() {
   break_summary& s = summaries[static_cast<std::size_t>(cur_device)];
   s.end_marks = false;
@@ -309,6 +359,7 @@ int plan_breakpoints() {
   s.head = cur_state->breakpoints;
   s.others.clear();
   s.bounds.clear();
+  s.watches.clear();
   bool bounded = true, every_end = false, own_device = true;
   int cyc_row = -1, cyc_reg = -1;
   if (!lookup_register(cur_device, "cyc", &cyc_row, &cyc_reg)) bounded = false;
@@ -324,10 +375,14 @@ int plan_breakpoints() {
     if ((bp->mentions & (MENTIONS_CYC | MENTIONS_PC)) != 0) {
       flags |= BREAKS_WITHIN_INSTRUCTION;
       bounded = bounded && bound_condition(*bp, cyc_row, cyc_reg, s.bounds.emplace_back());
+    } else if (access_log_kind(bp->kind)) {
+      // Tested only at ends whose instruction accessed the block.
+      add_watches(s.watches, *bp);
     } else if (!plain_address(*bp)) {
       every_end = true;
     }
     if (register_mark_kind(bp->kind)) flags |= BREAKS_OBSERVE_MARKS;
+    if (sees_peripheral_steps(*bp)) flags |= BREAKS_SEE_PERIPHERALS;
     if (watches_reads_of(*bp)) {
       if (bp->seen.empty()) fill_seen(*bp);
       flags |= BREAKS_WATCH_READS;
@@ -339,6 +394,12 @@ int plan_breakpoints() {
   }
   // A record that keeps marks, even disabled, keeps every end on the walk.
   cur_state->pc_break_bits = s.pc_bits.data();
+  if (inert_in_this_run(s)) {
+    s.bounds.clear();
+    return BREAKS_INERT | BREAKS_OWN_DEVICE | (flags & BREAKS_WATCH_READS);
+  }
+  cur_state->access_watches = s.watches.data();
+  cur_state->access_watch_count = static_cast<int>(s.watches.size());
   if (every_end || s.end_marks) flags |= BREAKS_AT_EVERY_END;
   if (own_device) flags |= BREAKS_OWN_DEVICE;
   if ((flags & BREAKS_WITHIN_INSTRUCTION) == 0 || !bounded) {

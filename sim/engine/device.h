@@ -304,6 +304,13 @@ struct coff_debug_info;
 struct frame_list;
 struct watch_list;
 
+// A memory-access breakpoint's block, [lo, hi] (wrapping when lo > hi), in
+// one of its device's access logs (which live as long as the device).
+struct access_watch {
+  const access_log* log;
+  uint32_t lo, hi;
+};
+
 struct device_state {
   std::vector<region_access_log> region_logs;  // per memory-map row
   std::vector<periph_entry> periph_entries;    // per peripheral row
@@ -343,6 +350,11 @@ struct device_state {
   // each (set by the plan whenever the list is not empty): an instruction
   // end whose pc has no bit needs no test of them.
   const uint64_t* pc_break_bits = nullptr;
+  // The blocks the memory-access breakpoints watch, one per log they test
+  // (set by the plan with pc_break_bits): an end whose instruction noted
+  // no access inside any of them needs no test of them.
+  const access_watch* access_watches = nullptr;
+  int access_watch_count = 0;
   int run_fast = 0;
   // With conditions on the count alone (BREAKS_CYCLE_BOUNDED): tests at
   // counts in [break_from, break_until) cannot hit, nor tests at counts
@@ -350,6 +362,8 @@ struct device_state {
   int breaks_cycle_bounded = 0;
   int breaks_every_end = 0;  // BREAKS_AT_EVERY_END
   int breaks_own_device = 0;  // BREAKS_OWN_DEVICE
+  int breaks_see_peripherals = 0;  // BREAKS_SEE_PERIPHERALS
+  int breaks_inert = 0;            // BREAKS_INERT
   uint64_t break_from = 0;
   uint64_t break_until = 0;
   uint64_t break_restart = 0;

@@ -53,6 +53,14 @@ enum : int {
   // Every enabled breakpoint halts or counts (no note, show or command):
   // a hit prints only when it stops the device, and touches no other.
   BREAKS_OWN_DEVICE = 0x20,
+  // A breakpoint may see a peripheral's steps as they are taken (register
+  // marks, logged accesses of its registers, a command): no peripheral
+  // may leave its steps to the next catch-up.
+  BREAKS_SEE_PERIPHERALS = 0x40,
+  // No breakpoint can do anything in this run: a step or trace without the
+  // halt option, every enabled breakpoint one that only halts and keeps no
+  // marks. The run tests none of them.
+  BREAKS_INERT = 0x80,
 };
 
 // The assembler and disassembler that every family record names.

@@ -344,7 +344,7 @@ int check_run_stop() {
   if (inst.cycles % 1000 == 0 && (mode == RUN_GO || mode >= RUN_SOURCE_FIRST) && run_lane != LANE_WORKER)
     run_hook.show_progress_line();
 
-  if (st.breakpoints != nullptr) {
+  if (st.breakpoints != nullptr && st.breaks_inert == 0) {
     // Register marks are observed: the peripherals catch up.
     if (st.breaks_observe_marks != 0) catch_up_peripherals();
     if (!run_hook.test_breakpoints(end ? 1 : 0, &stop, &show)) return 0;
@@ -451,14 +451,36 @@ device_inst* enter_device(int device) {
   return inst;
 }
 
+// Whether the instruction noted an access inside a watched block (the
+// newest ACCESS_RING of each log, as the breakpoints' own tests read).
+[[gnu::noinline]] bool watched_access_inside(const device_state& st) {
+  for (int k = 0; k < st.access_watch_count; ++k) {
+    const access_watch& w = st.access_watches[k];
+    const access_log& log = *w.log;
+    const uint32_t n = std::min<uint32_t>(instr_accesses(st, log), ACCESS_RING);
+    for (uint32_t j = 0; j < n; ++j) {
+      const uint32_t address = log.address[(log.ring_index + ACCESS_RING - j) % ACCESS_RING];
+      if (w.lo <= w.hi ? address >= w.lo && address <= w.hi : address >= w.lo || address <= w.hi) return true;
+    }
+  }
+  return false;
+}
+inline bool watched_access(const device_state& st) {
+  for (int k = 0; k < st.access_watch_count; ++k)
+    if (st.access_watches[k].log->instr_epoch == st.instr_epoch) return watched_access_inside(st);
+  return false;
+}
+
 // No breakpoint can fire at this end: none is set, or none needs a test
-// at every end, no condition on the count can hold at this one and no
-// program-address breakpoint names this pc.
-bool no_break_here(const device_inst& inst, const device_state& st) {
-  if (st.breakpoints == nullptr) return true;
+// at every end, no condition on the count can hold at this one, no
+// watched block was accessed and no program-address breakpoint names this
+// pc.
+[[gnu::always_inline]] inline bool no_break_here(const device_inst& inst, const device_state& st) {
+  if (st.breakpoints == nullptr || st.breaks_inert != 0) return true;
   const uint64_t* bits = st.pc_break_bits;
   if (bits == nullptr || st.breaks_every_end != 0 || inst.pc > 0xFFFF) return false;
   if (st.breaks_cycle_bounded != 0 && (inst.cycles < st.break_from || inst.cycles >= st.break_until)) return false;
+  if (st.access_watch_count != 0 && watched_access(st)) return false;
   return ((bits[inst.pc >> 6] >> (inst.pc & 63)) & 1) == 0;
 }
 
@@ -601,7 +623,8 @@ bool quiet_plain_go(const device_inst& inst, const device_state& st) {
   const bool counted = st.run_mode == RUN_GO ? st.run_count != 0
                                              : st.run_mode == RUN_STEP_INSTR || st.run_mode == RUN_STEP_CYCLE;
   return inst.abort == 0 && st.run_plan_stale == 0 && counted &&
-         (st.breakpoints == nullptr || (st.pc_break_bits != nullptr && st.breaks_every_end == 0)) &&
+         (st.breakpoints == nullptr || st.breaks_inert != 0 ||
+          (st.pc_break_bits != nullptr && st.breaks_every_end == 0)) &&
          st.hio.watch[0] == HIO_NO_WATCH && st.hio.watch[1] == HIO_NO_WATCH;
 }
 
@@ -850,12 +873,23 @@ int exec_cycles_done(device_inst& inst, int n) {
 void update_run_plan(device_state& st) {
   st.run_plan_stale = 0;
   st.pc_break_bits = nullptr;
+  st.access_watches = nullptr;
+  st.access_watch_count = 0;
   const int flags = st.breakpoints != nullptr ? run_hook.plan_breakpoints() : 0;
   const int mid = (flags & BREAKS_WITHIN_INSTRUCTION) != 0 ? 1 : 0;
   st.mid_instr_breaks = mid;
   st.breaks_cycle_bounded = mid != 0 && (flags & BREAKS_CYCLE_BOUNDED) != 0 ? 1 : 0;
   st.breaks_every_end = (flags & BREAKS_AT_EVERY_END) != 0 ? 1 : 0;
   st.breaks_own_device = (flags & BREAKS_OWN_DEVICE) != 0 ? 1 : 0;
+  st.breaks_inert = (flags & BREAKS_INERT) != 0 ? 1 : 0;
+  const int see = (flags & BREAKS_SEE_PERIPHERALS) != 0 ? 1 : 0;
+  if (see != st.breaks_see_peripherals) {
+    // Steps left to a catch-up so far are taken now, before anything sees
+    // them; the events change.
+    if (see != 0) catch_up_peripherals();
+    st.breaks_see_peripherals = see;
+    cur_inst->horizon_stale = 1;
+  }
   st.break_from = st.break_until = 0;
   st.break_restart = st.breaks_cycle_bounded != 0 ? run_hook.break_horizon(1) : 0;
   st.breaks_observe_marks = (flags & BREAKS_OBSERVE_MARKS) != 0 ? 1 : 0;

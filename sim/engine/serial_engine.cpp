@@ -918,7 +918,8 @@ bool outside_inputs(uint32_t* w, const serial_variant& v, int view) {
 }
 
 // Whether nothing sees the port's steps until something observes it (and
-// catches it up first): no breakpoint on the device and no stream that
+// catches it up first): no breakpoint that may see them as they are taken
+// (BREAKS_SEE_PERIPHERALS; a list not yet planned may) and no stream that
 // may see or set its pins or registers (its own data streams are taken in
 // its steps: see word_steps_ahead), no request it can raise (its requests
 // are off or have no priority, and none is set), its clock running on its
@@ -927,8 +928,9 @@ bool outside_inputs(uint32_t* w, const serial_variant& v, int view) {
 // changes between a catch-up and a step but the port's own stores and
 // snoops, which catch it up first, and the streams, whose changes do.
 bool steps_unseen(const uint32_t* w, const serial_variant& v, int view) {
-  if (cur_state->breakpoints != nullptr || (view & PERIPH_STREAMS_WATCH) != 0 || cur_state->serial_unseen_off != 0)
-    return false;
+  const device_state& st = *cur_state;
+  const bool breaks_see = st.breakpoints != nullptr && (st.run_plan_stale != 0 || st.breaks_see_peripherals != 0);
+  if (breaks_see || (view & PERIPH_STREAMS_WATCH) != 0 || st.serial_unseen_off != 0) return false;
   if (cur_inst->device_words[DW_RESET_HELD] == 1 || w[SW_TX_RESYNC] != 0 || w[SW_RX_RESYNC] != 0) return false;
   if (w[SW_PRIORITY] != 0 && (w[v.crb] & (CRB_RIE | CRB_TIE))) return false;
   return (w[SW_REQ_RX_EXCEPTION] | w[SW_REQ_RX] | w[SW_REQ_TX_EXCEPTION] | w[SW_REQ_TX]) == 0 &&

@@ -21,6 +21,7 @@ inline void restore_standard_streams() {
   io.in_fd = 0;
   io.in_tty = io.out_tty = false;
   io.prompt = nullptr;
+  io.batched = false;
   input_reset();
 }
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -99,4 +100,36 @@ TEST_F(console_run, from_start_up_to_the_end_of_input) {
     EXPECT_EQ(status, 0);
     quitting = 0;
   }
+}
+
+namespace {
+
+// The process's write system calls so far; -1 when the kernel does not say.
+long long write_calls() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  long long value = 0;
+  while (io >> key >> value)
+    if (key == "syscw:") return value;
+  return -1;
+}
+
+}  // namespace
+
+// Output that goes to a file is written in blocks, not a call per line;
+// the text is the same, every line in order.
+TEST_F(console_run, output_to_a_file_is_written_in_blocks) {
+  const long long before = write_calls();
+  if (before < 0) GTEST_SKIP() << "no write counts in /proc/self/io";
+  int status = -1;
+  const std::string out = run({}, "trace 600\n; done\n", &status);
+  const long long calls = write_calls() - before;
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(out.rfind(BANNER_LINE, 0), 0u);
+  EXPECT_NE(out.find("trace 600\n"), std::string::npos);
+  EXPECT_EQ(out.substr(out.size() - 7), "; done\n");
+  const long long lines = std::count(out.begin(), out.end(), '\n');
+  EXPECT_GT(lines, 600);
+  // A 64 KiB block, the run's stop and the end: a few calls at most.
+  EXPECT_LE(calls, static_cast<long long>(out.size() / 65536 + 4)) << lines << " lines";
 }

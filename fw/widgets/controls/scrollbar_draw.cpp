@@ -281,7 +281,7 @@ void drawWin95(vslider* s) {
     int count = 0;
     vdrawGetDeviceClipRects(&damage, &count);
     if (count > 0) vdrawClipRects(damage, count);
-    vlafDrawPatternRect(&s->rect);
+    vlafClipPatternInside(&s->rect);
     use(k[2]);
     vdrawFillRects(&s->rect, 1);
     vdrawGRestore();

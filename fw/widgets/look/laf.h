@@ -141,6 +141,10 @@ void vlafDrawDiamond(const vrect* rect, vcolor* fill, vcolor* light, vcolor* dar
 void vlafDrawCheckFrame(const vrect* rect, vcolor* fill, vcolor* light, vcolor* dark);
 void vlafClipPatternRect(const vrect* rect);
 inline void vlafDrawPatternRect(const vrect* rect) { vlafClipPatternRect(rect); }
+// The same clip, for a caller that draws inside the rect only: the clip's
+// mask is the rect's size (a clip costs by its mask's size, and the shared
+// pattern grows to the largest rect ever clipped).
+void vlafClipPatternInside(const vrect* rect);
 void vlafDrawFocusRect(const vrect* rects);
 int vlafDialogUnitsToWidth(vfont* font, int units);
 int vlafDialogUnitsToHeight(vfont* font, int units);

@@ -305,6 +305,16 @@ void vlafClipPatternRect(const vrect* rect) {
   vdrawNewPath();
 }
 
+void vlafClipPatternInside(const vrect* rect) {
+  if (!windowsLook()) return;
+  vimage* piece = vlafint::patternPiece((rect->width + 1) & ~1, (rect->height + 1) & ~1);
+  if (!piece) return;
+  vdrawPathMoveTo(rect->x, rect->y);
+  vdrawGetPrimitives()->ImageMaskPath(piece);
+  vdrawClip(0);
+  vdrawNewPath();
+}
+
 void vlafDrawFocusRect(const vrect* rects) {
   bool focus = windowsLook();
   if (focus) ++focusMode;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <utility>
+#include <vector>
 
 #include "fw/core/ex.h"
 #include "fw/core/sys.h"
@@ -73,8 +74,15 @@ struct Process {
   void (*glyphHook)(int character, int height) = drawFirst;
   vfont* glyphFont = nullptr;
   int droppedAt = -1;  // the window-layer start-up whose bitmaps were last dropped
+  // Pieces of the pattern (image 58) by size, newest last.
+  std::vector<vimage*> patternPieces;
 };
 Process process;
+
+void dropPatternPieces() {
+  for (vimage* piece : process.patternPieces) vimageDestroy(piece);
+  process.patternPieces.clear();
+}
 
 void drawFirst(int character, int height) {
   vlafGetCurrent();
@@ -237,6 +245,7 @@ vimage* vlafGetImage(int index) {
     process.droppedAt = services->startupCount();
     for (int i = 0; i < vlafIMAGES; ++i)
       if (fromBitmap(i) && process.images[std::size_t(i)]) vimageDestroy(std::exchange(process.images[std::size_t(i)], nullptr));
+    dropPatternPieces();
   }
   vimage*& cached = process.images[std::size_t(index)];
   if (cached) return cached;
@@ -304,7 +313,28 @@ void vlafint::enlargePattern(int width, int height) {
   vimageDestroy(tile);
 }
 
+vimage* vlafint::patternPiece(int width, int height) {
+  for (vimage* piece : process.patternPieces)
+    if (piece->width == width && piece->height == height) return piece;
+  vimage* pattern = vlafGetImage(58);
+  if (!pattern || pattern->width <= 0 || pattern->height <= 0 || width <= 0 || height <= 0) return nullptr;
+  // A few sizes are in use at once (the two scroll bars of a view).
+  if (process.patternPieces.size() >= 8) {
+    vimageDestroy(process.patternPieces.front());
+    process.patternPieces.erase(process.patternPieces.begin());
+  }
+  // Tiled from the pattern as enlargePattern tiles it, which stays as it is.
+  vimage* piece = vimageCreateSized(width, height, pattern->numColors);
+  for (int y = 0; y < height; y += pattern->height)
+    for (int x = 0; x < width; x += pattern->width)
+      vpixmapCopyRect(pattern, piece, 0, 0, std::min(int(pattern->width), width - x),
+                      std::min(int(pattern->height), height - y), x, y);
+  process.patternPieces.push_back(piece);
+  return piece;
+}
+
 void _vlafShutdown() {
+  dropPatternPieces();
   for (vimage*& i : process.images)
     if (i) vimageDestroy(std::exchange(i, nullptr));
   for (vimage*& g : process.glyphs)

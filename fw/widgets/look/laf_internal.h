@@ -13,6 +13,9 @@ bool dictionary(vresource* out);
 void bindSysColors(const vlaf* look);
 // Image 58 made at least width x height, tiled from its first copy.
 void enlargePattern(int width, int height);
+// The pattern's first width x height pixels as an image of that size
+// (kept until the look's images are dropped).
+vimage* patternPiece(int width, int height);
 void shutdownDrawing();
 void shutdownColors();
 

@@ -27,6 +27,13 @@ TEST(ScrollBarParts, Win95ShortBarsHaveNoThumbAndEveryTroughPressDrags) {
             "trough 16 0 68 16 thumb 16+68:\n");        // no range: the whole trough
 }
 
+// A Win95 trough draws its pattern through a clip of its own size: long
+// bars leave the look's shared pattern (which every clip of it pays for
+// by its size) as the look made it.
+TEST(ScrollBarParts, Win95TroughsLeaveTheSharedPatternItsSize) {
+  EXPECT_EQ(sliderProbe("-laf win95 pattern"), "pattern 100x40\n");
+}
+
 TEST(ScrollBarParts, CuaArrowZonesReach18PixelsAndThumbsFollowTheView) {
   EXPECT_EQ(sliderProbe("-laf cua parts"),
             "trough 19 1 62 14 thumb 19+28: 1 -1 5 -1 -1\n"  // no view: twice the thickness

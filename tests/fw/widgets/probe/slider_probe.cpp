@@ -139,6 +139,19 @@ int bars(const char* path) {
   return ok ? 0 : 1;
 }
 
+// Long bars drawn: the size of the look's shared pattern after them.
+int patternAfterLongBars() {
+  vwindow* w = host();
+  slider(w, {10, 10, 900, 0}, false, false, 50, true);
+  slider(w, {10, 40, 0, 700}, true, false, 50, true);
+  show(w);
+  settle();
+  const vimage* pattern = vlafGetImage(58);
+  std::printf("pattern %dx%d\n", pattern ? pattern->width : 0, pattern ? pattern->height : 0);
+  finish(w);
+  return 0;
+}
+
 // Geometry of lone bars: trough, thumb and the part under points.
 void describe(vslider* b, std::initializer_list<std::pair<int, int>> points) {
   vcontrolClassOf(b)->computeIndicator(b);
@@ -639,6 +652,7 @@ int probeMain(int argc, char** argv) {
   if (mode == "sliders" && count > 2) status = shots(args[2]);
   else if (mode == "bars" && count > 2) status = bars(args[2]);
   else if (mode == "parts") status = parts();
+  else if (mode == "pattern") status = patternAfterLongBars();
   else if (mode == "page") status = pagePixels();
   else if (mode == "thumbdrag") status = thumbDrag();
   else if (mode == "thumbcolours") status = thumbColours();
