@@ -241,12 +241,13 @@ void calcLayout(vmenubar* b) {
     b->leftMargin = b->rightMargin = 0;
     if (n && look() == vlafCUA) {
       // The frame margins alone run the titles together and put the
-      // descenders on the bar's edge: half the text height beside each
-      // title, the descent under the baseline.
+      // descenders and mnemonic lines on the bar's edge: half the text
+      // height beside each title, the descent and two pixels under the
+      // baseline, three over the letters.
       b->leftSpacing = std::int16_t(std::max<int>(b->leftSpacing, height / 2));
       b->rightSpacing = std::int16_t(std::max<int>(b->rightSpacing, height / 2));
-      b->baseline = std::int16_t(std::max<int>(b->baseline, fm.baseline));
-      b->topSpacing = std::int16_t(std::max<int>(b->topSpacing, 2));
+      b->baseline = std::int16_t(std::max<int>(b->baseline, fm.baseline + 2));
+      b->topSpacing = std::int16_t(std::max<int>(b->topSpacing, 3));
     } else if (n && look() == vlafOPEN_LOOK) {
       // Each oblong is as wide as its slot: a gap after it and a margin
       // before the first keep the rounded ends apart and off the edge.
