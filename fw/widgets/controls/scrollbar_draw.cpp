@@ -115,15 +115,22 @@ void mswArrow(vslider* s, bool forward, bool pressed) {
   if (w95) {
     // The glyph sits on a button of the thumb's colours: raised, or flat
     // and dark-edged while held.
-    Scheme k(s, 0x51005D, &windowsColors());
+    // The button keeps the thumb's plain colours on an inert bar too; the
+    // glyph alone turns grey.
+    vcolorScheme plain{};
+    vdialogDetermineItemScheme(s, 0x51005D, &plain);
+    for (int i : {0, 4, 6, 20, 22})
+      if (!(plain.mask & vcolorSchemeBit(i)) && setColor(windowsColors(), i))
+        plain.entries[i] = setColor(windowsColors(), i), plain.mask |= vcolorSchemeBit(i);
+    auto k = [&](int i) { return (plain.mask & vcolorSchemeBit(i)) ? plain.entries[i] : nullptr; };
     int thick = acrossLength(r, v);
     vrect box = v ? vrect{r.x, std::int16_t(a), std::int16_t(thick), std::int16_t(drawn)}
                   : vrect{std::int16_t(a), r.y, std::int16_t(drawn), std::int16_t(thick)};
     if (pressed) {
-      frame(box, k[0], k[6], k[6]);
+      frame(box, k(0), k(6), k(6));
     } else {
-      frame(box, nullptr, k[20], k[22]);
-      frame(inset(box, 1), k[0], k[4], k[6]);
+      frame(box, nullptr, k(20), k(22));
+      frame(inset(box, 1), k(0), k(4), k(6));
     }
   }
   // Black glyphs on an active bar, dark grey on an inert one.
