@@ -78,7 +78,16 @@ vrect indicatorBox(const vcontrol* c) {
     return vrect{r.x, std::int16_t(r.y + (r.height - 16) / 2), 16, 16};
   }
   int h = state()->indicatorHeight;
-  return vrect{r.x, std::int16_t(r.y + (r.height - h) / 2), std::int16_t(state()->indicatorWidth), std::int16_t(h)};
+  // Beside a title, level with its letters rather than with its line box,
+  // whose descent would leave the box and circle low.
+  int lift = 0;
+  if (titled(c)) {
+    vrect bounds{};
+    vfontGetBounds(vdialogDetermineItemFont(const_cast<vcontrol*>(c)), &bounds);
+    lift = (-bounds.y + 1) / 2;
+  }
+  return vrect{r.x, std::int16_t(r.y + (r.height - h) / 2 + lift), std::int16_t(state()->indicatorWidth),
+               std::int16_t(h)};
 }
 
 void redrawIndicator(vcontrol* c) {

@@ -154,6 +154,20 @@ TEST(LookPictures, Win95DisabledToggleLabelsReadOnTheFace) {
   }
 }
 
+// ---- Check boxes and radio buttons stand level with their titles' letters.
+TEST(LookPictures, TogglesIndicatorsLevelWithTheirTitles) {
+  Picture p = shoot(OPTIONMENU_PROBE, "-laf win95 picture");
+  auto middle = [](const Box& b) { return b.y0 + b.y1; };  // twice the centre row
+  // "Off": the box's dark edge and the black letters beside it.
+  Box box = inkBox(p, 8, 8, 22, 34, grey(128)), letters = inkBox(p, 26, 8, 50, 34, grey(0));
+  ASSERT_FALSE(box.empty() || letters.empty());
+  EXPECT_LE(std::abs(middle(box) - middle(letters)), 2) << "box rows " << box.y0 << "-" << box.y1;
+  // "Radio off": the circle's dark edge and its title.
+  Box circle = inkBox(p, 108, 8, 122, 34, grey(128)), title = inkBox(p, 126, 8, 200, 34, grey(0));
+  ASSERT_FALSE(circle.empty() || title.empty());
+  EXPECT_LE(std::abs(middle(circle) - middle(title)), 2) << "circle rows " << circle.y0 << "-" << circle.y1;
+}
+
 // ---- Column headers: the title inside its box, the highlight's underline
 // below the letters.
 TEST(LookPictures, RulerTitlesSitInsideTheirBoxes) {
@@ -221,6 +235,15 @@ TEST(LookPictures, Win95ScrollArrowsSitOnRaisedButtons) {
   EXPECT_EQ(p.at(300, 128), grey(255)) << "inner highlight on the top";
   EXPECT_EQ(p.at(307, 134), grey(0)) << "dark edge on the right";
   EXPECT_EQ(p.at(300, 142), grey(0)) << "dark edge under it";
+}
+
+// ---- Win95 simple combo boxes: the strip kept for a scroll bar that the
+// rows do not need is part of the white list, not a grey gutter.
+TEST(LookPictures, Win95ListWithoutItsBarIsWhiteToTheFrame) {
+  Picture p = shoot(COMBOBOX_PROBE, "-laf win95 shots");
+  // The first box's list, its right-hand strip (columns 154-166).
+  EXPECT_EQ(count(p, 154, 40, 166, 150, [](std::uint32_t c) { return c == grey(192); }), 0);
+  EXPECT_GT(count(p, 154, 40, 166, 150, [](std::uint32_t c) { return c == grey(255); }), 1000);
 }
 
 // ---- Spinners held down: Win95 sinks the arrow's button; Open Look
