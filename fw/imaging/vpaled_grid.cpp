@@ -65,6 +65,9 @@ void draw(vdialogItem* grid) {
   // Exclusive-or: the frame shows on every swatch colour.
   vrect frames[17];
   int n = _vpaledSelectionFrames(grid, p->first, p->last, frames, 17);
+  // Inside the list's own frame: an exclusive-or over it would wipe it out.
+  vrect inside{s16(g.x + 1), s16(g.y + 1), s16(g.width - 2), s16(g.height - 2)};
+  vdrawClipRects(&inside, 1);
   vdrawSetDrawMode(6);
   vdrawSetLineWidth(1);
   vdrawSetColor(vdialogGetItemColor(grid, 2));

@@ -346,15 +346,36 @@ void sizes(vcomboboxPopdown* b, int* w, int* h, bool natural) {
   }
 }
 
+// The ring between the frame and the content: in the field's colour, so
+// that the frame holds one field and not a field on a grey mat.
+void fillFieldRing(vcomboboxPopdown* b, const vrect& inside) {
+  if (!b->entry) return;
+  vrect content;
+  vrectIntersect(&b->content, &inside, &content);
+  if (content.width <= 0 || content.height <= 0) return;
+  int top = inside.y + inside.height - (content.y + content.height), right = inside.x + inside.width - (content.x + content.width);
+  const vrect bands[4] = {{inside.x, inside.y, inside.width, s16(content.y - inside.y)},
+                          {inside.x, s16(content.y + content.height), inside.width, s16(top)},
+                          {inside.x, content.y, s16(content.x - inside.x), content.height},
+                          {s16(content.x + content.width), content.y, s16(right), content.height}};
+  vdrawGSave();
+  vdrawSetColor(vdialogGetItemColor(b->entry, vcolorBACKGROUND));
+  for (const vrect& band : bands)
+    if (band.width > 0 && band.height > 0) vdrawFillRects(&band, 1);
+  vdrawGRestore();
+}
+
 void draw(vdialogItem* self) {
   vcomboboxPopdown* b = asBox(self);
   super()->draw(self);
   if (lookId() != vlafWIN95 || !(b->flags & vdialogItemBORDER) || !_vcontainerMeetsClip(b->rect)) return;
-  vcolor* light = vdialogGetItemColor(b, 6);
-  vcolor* dark = vdialogGetItemColor(b, 4);
+  // Sunken as every other entry: the shadows' dark halves over the top and left.
   vrect inner{s16(b->rect.x + 1), s16(b->rect.y + 1), s16(b->rect.width - 2), s16(b->rect.height - 2)};
-  vdrawRectsFrameShaded(&b->rect, 1, nullptr, dark, light);
-  vdrawRectsFrameShaded(&inner, 1, nullptr, dark, light);
+  fillFieldRing(b, {s16(inner.x + 1), s16(inner.y + 1), s16(inner.width - 2), s16(inner.height - 2)});
+  vdrawRectsFrameShaded(&b->rect, 1, nullptr, vdialogGetItemColor(b, vcolorSHADOW_BOTTOM),
+                        vdialogGetItemColor(b, vcolorSHADOW_TOP));
+  vdrawRectsFrameShaded(&inner, 1, nullptr, vdialogGetItemColor(b, vcolorSHADOW_BOTTOM_DARK),
+                        vdialogGetItemColor(b, vcolorSHADOW_TOP_DARK));
 }
 
 // A press on a read-only box drops the list down, or takes it up again.

@@ -126,9 +126,14 @@ void buttonDraw(vdialogItem* self) {
       break;
     }
     default: {
+      // Raised at rest as a push button is, sunken while held.
+      vcolor *top = vdialogGetItemColor(b, vcolorSHADOW_TOP), *bottom = vdialogGetItemColor(b, vcolorSHADOW_BOTTOM);
+      vcolor *innerTop = vdialogGetItemColor(b, vcolorSHADOW_TOP_DARK);
+      vcolor *innerBottom = vdialogGetItemColor(b, vcolorSHADOW_BOTTOM_DARK);
+      if (down) std::swap(top, bottom), std::swap(innerTop, innerBottom);
       vrect in = inset(r, 1);
-      vdrawRectsFrameShaded(&r, 1, nullptr, light, dark);
-      vdrawRectsFrameShaded(&in, 1, nullptr, light, dark);
+      vdrawRectsFrameShaded(&r, 1, nullptr, top, bottom);
+      vdrawRectsFrameShaded(&in, 1, nullptr, innerTop, innerBottom);
       vdrawSetColor(ink);
       drawWin95Arrow(r, down ? 1 : 0);
       break;

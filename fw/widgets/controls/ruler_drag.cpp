@@ -258,12 +258,18 @@ void drawTitle(vruler* r, vrulerItem* item, const vrect* rect) {
   vdialogDetermineItemScheme(r, 1, &s);
   vdrawSetColor(s.entries[0]);
   vdrawSetFont(font);
-  vdrawPathMoveTo(rect->x + 6, rect->y + 2);
+  // Centred in the box, so that neither the frame's bottom edge cuts the
+  // letters nor the highlight's underline crosses them.
+  vrect bounds{};
+  vfontGetBounds(font, &bounds);
+  const int descent = -bounds.y, baseline = rect->y + (rect->height - bounds.height) / 2 + descent;
+  vdrawPathMoveTo(rect->x + 6, baseline);
   vdrawGetPrimitives()->Show(item->title, n);
   if (item->flags & vrulerItemHILITED) {
+    const int under = baseline - std::max(1, descent / 2 + 1);
     vdrawSetLineWidth(0);
-    vdrawPathMoveTo(rect->x + 6, rect->y + 4);
-    vdrawLineTo(rect->x + 6 + width, rect->y + 4);
+    vdrawPathMoveTo(rect->x + 6, under);
+    vdrawLineTo(rect->x + 6 + width, under);
     vdrawStroke();
   }
   vdrawGRestore();

@@ -2,6 +2,7 @@
 // released, and the focus indicator. Each drawing runs inside a saved
 // drawing state, so the colour and line width it sets go with it.
 #include <algorithm>
+#include <utility>
 
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/application.h"
@@ -111,6 +112,27 @@ void mswArrow(vslider* s, bool forward, bool pressed) {
   if (w95 && 2 * imageAlong >= length) alongScale = length * 0.5 / imageAlong;
   int drawn = int(imageAlong * alongScale);
   int a = forward ? along(r, v) + length - drawn : along(r, v);
+  if (w95) {
+    // The glyph sits on a button of the thumb's colours: raised, or flat
+    // and dark-edged while held.
+    // The button keeps the thumb's plain colours on an inert bar too; the
+    // glyph alone turns grey.
+    vcolorScheme plain{};
+    vdialogDetermineItemScheme(s, 0x51005D, &plain);
+    for (int i : {0, 4, 6, 20, 22})
+      if (!(plain.mask & vcolorSchemeBit(i)) && setColor(windowsColors(), i))
+        plain.entries[i] = setColor(windowsColors(), i), plain.mask |= vcolorSchemeBit(i);
+    auto k = [&](int i) { return (plain.mask & vcolorSchemeBit(i)) ? plain.entries[i] : nullptr; };
+    int thick = acrossLength(r, v);
+    vrect box = v ? vrect{r.x, std::int16_t(a), std::int16_t(thick), std::int16_t(drawn)}
+                  : vrect{std::int16_t(a), r.y, std::int16_t(drawn), std::int16_t(thick)};
+    if (pressed) {
+      frame(box, k(0), k(6), k(6));
+    } else {
+      frame(box, nullptr, k(20), k(22));
+      frame(inset(box, 1), k(0), k(4), k(6));
+    }
+  }
   // Black glyphs on an active bar, dark grey on an inert one.
   use(windowsColors().entries[active(s) ? 0 : 6]);
   if (v) image(index, r.x, a, across, alongScale);
@@ -412,15 +434,17 @@ void drawArrow(vslider* s, bool forward, bool pressed) {
       vrect t = troughOf(s);
       int thick = acrossLength(t, v), c = across(t, v);
       vcolor *light = pressed ? k[6] : k[4], *dark = pressed ? k[4] : k[6];
+      // Arrows pointing down or right take their edges the other way round.
+      if (v != forward) std::swap(light, dark);
       int a = forward ? along(t, v) + alongLength(t, v) : along(t, v) - thick;
-      // The apex at the bar's end, the base a square's length in.
-      if (v) {
-        int apexY = forward ? a + thick - 1 : a;
-        vlafDrawVertArrow(c + thick / 2, apexY, forward ? -(thick - 2) : thick - 2, thick / 2 - 1, k[2], light, dark);
-      } else {
-        int apexX = forward ? a + thick - 1 : a;
-        vlafDrawHorizArrow(apexX, c + thick / 2, forward ? -(thick - 2) : thick - 2, thick / 2 - 1, k[2], light, dark);
-      }
+      // The apex at the bar's end, the base a square's length in; the half
+      // base runs the same way as the length, as the triangle's points expect.
+      int length = forward ? -(thick - 2) : thick - 2, half = forward ? -(thick / 2 - 1) : thick / 2 - 1;
+      // Edges as wide as the look's lines, as the spinner's arrows have:
+      // one-pixel diagonals break up into dots.
+      vdrawSetLineWidth(std::max(2, int(vlafGetCurrent()->lineWidth)));
+      if (v) vlafDrawVertArrow(c + thick / 2, forward ? a + thick - 1 : a, length, half, k[2], light, dark);
+      else vlafDrawHorizArrow(forward ? a + thick - 1 : a, c + thick / 2, length, half, k[2], light, dark);
       break;
     }
     case vlafCUA: cuaArrow(s, forward, pressed); break;

@@ -220,7 +220,16 @@ void openLookArrow(vspinner* s, bool up, bool pressed) {
       openLookStandIn(s, k, up, pressed);
     } else {
       glyph(k[FG], 0xe8, 15, pair.x, pair.y);
-      if (pressed) glyph(k[FG], up ? 0xe9 : 0xea, 15, pair.x, pair.y);
+      if (pressed) {
+        glyph(k[FG], up ? 0xe9 : 0xea, 15, pair.x, pair.y);
+        // The filled half keeps its arrow, in the ground colour.
+        int w = pair.width / 2;
+        vrect inside = inset(box(pair.x + (up ? 0 : w), pair.y, w, pair.height), 2);
+        vdrawGSave();
+        vdrawRectClip(inside.x, inside.y, inside.width, inside.height);
+        glyph(k[BG], 0xe8, 15, pair.x, pair.y);
+        vdrawGRestore();
+      }
     }
   } else if (!hasGlyph(0x35)) {
     openLookStandIn(s, k, up, pressed);
@@ -296,8 +305,14 @@ void win95Arrow(vspinner* s, bool up, bool pressed) {
   vdrawGSave();
   vdrawSetLineWidth(1);
   fill(k[BG], b);
-  shaded(b, nullptr, k[TOP_DARK], k[BOTTOM_DARK]);
-  shaded(inset(b, 1), nullptr, k[TOP], k[BOTTOM]);
+  if (pressed) {
+    // Held: sunken, the dark halves over the top and left.
+    shaded(b, nullptr, k[BOTTOM_DARK], k[TOP]);
+    shaded(inset(b, 1), nullptr, k[BOTTOM], k[TOP_DARK]);
+  } else {
+    shaded(b, nullptr, k[TOP_DARK], k[BOTTOM_DARK]);
+    shaded(inset(b, 1), nullptr, k[TOP], k[BOTTOM]);
+  }
   int index = (up ? 144 : 135) + (!vdialogItemIsEnabled(s) ? 2 : pressed ? 1 : 0);
   if (vimage* m = vlafGetImage(index)) {
     // Only the inner part of the image: its own frame would double ours.

@@ -78,7 +78,16 @@ vrect indicatorBox(const vcontrol* c) {
     return vrect{r.x, std::int16_t(r.y + (r.height - 16) / 2), 16, 16};
   }
   int h = state()->indicatorHeight;
-  return vrect{r.x, std::int16_t(r.y + (r.height - h) / 2), std::int16_t(state()->indicatorWidth), std::int16_t(h)};
+  // Beside a title, level with its letters rather than with its line box,
+  // whose descent would leave the box and circle low.
+  int lift = 0;
+  if (titled(c)) {
+    vrect bounds{};
+    vfontGetBounds(vdialogDetermineItemFont(const_cast<vcontrol*>(c)), &bounds);
+    lift = (-bounds.y + 1) / 2;
+  }
+  return vrect{r.x, std::int16_t(r.y + (r.height - h) / 2 + lift), std::int16_t(state()->indicatorWidth),
+               std::int16_t(h)};
 }
 
 void redrawIndicator(vcontrol* c) {
@@ -124,9 +133,15 @@ void naturalSize(vdialogItem* item, int* w, int* h) {
   vcontrol* c = asControl(item);
   if (openLook()) {
     *w = *h = 16;
-    if (titled(c) || marked(c)) {
+    if (titled(c) && !marked(c)) {
+      // The button form: the caret's 10 pixels, a pixel either side, and
+      // an oblong that holds the title between its 9-pixel ends and is at
+      // least as tall as those ends are drawn (20, one more for the edge).
+      *w = 10 + 2 + titleWidth(c) + 19;
+      *h = 2 + std::max(fontHeight(c) + 4, 20) + 1;
+    } else if (titled(c) || marked(c)) {
       *w += (titled(c) ? titleWidth(c) : 0) + 3;
-      *h = std::max(16, titled(c) ? fontHeight(c) : 0) + (marked(c) ? 0 : 4);
+      *h = std::max(16, titled(c) ? fontHeight(c) : 0);
     }
     return;
   }
@@ -346,8 +361,11 @@ void drawLabel(vcontrol* c, const vrect& r) {
     use(k.or_(vcolorFOREGROUND, vcolorGetBlack()));
     vlafDrawLabelText(c->title, c->mnemonic & 0xFF, &r, 2);
   } else {
+    // Win95 embosses in the plain shadow pair, as a disabled label does:
+    // the pair's own disabled variants are too faint on the face to read.
     vcolorScheme k{};
-    vdialogDetermineItemColors(c, 0x57, &k);
+    if (vlafGetCurrent()->id == vlafWIN95) vdialogDetermineItemScheme(c, 0x57, &k);
+    else vdialogDetermineItemColors(c, 0x57, &k);
     vlafDrawInactiveLabel(c->title, c->mnemonic & 0xFF, &r, 2, &k);
   }
 }

@@ -102,8 +102,15 @@ void drawTitle(vcontainer* c) {
   int lw = int(vdialogGetItemLineWidth(c)), fh = _vcontainerFontHeight(c);
   int x = r.x + lw + 8, w = std::min(_vcontainerTitleWidth(c) + 8, r.x + r.width - x);
   if (w <= 0) return;
+  // The strip shows the face under the box: the container's own colour
+  // when it fills its background, else its owner's.
   vcolorScheme s{};
-  vdialogDetermineItemScheme(c, 4, &s);
+  if (fillsBackground(c) || !c->owner) {
+    vdialogDetermineItemScheme(c, 4, &s);
+  } else {
+    vcolorScheme none{};
+    vdialogItemListDetermineScheme(c->owner, &none, 4, &s);
+  }
   vcolor* entry = vdrawGetState()->color;
   if (s.mask & 4) {
     vdrawSetColor(s.entries[2]);

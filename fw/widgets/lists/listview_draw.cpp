@@ -329,6 +329,18 @@ void draw(vdialogItem* item) {
       vdialogItemClassOf(bar)->draw(bar);
       vdrawGRestore();
     }
+  // Inside the Win95 frame the strip kept for an automatic bar that is not
+  // needed belongs to the list: in its colour, not an empty grey gutter.
+  if (lookId() == vlafWIN95 && (v->flags & vdialogItemBORDER) && !v->vbar && (v->state & vlistviewAUTO_VSCROLL)) {
+    int f = c->frameWidth, inLeft = v->rect.x + f, inRight = v->rect.x + v->rect.width - f;
+    const vrect& k = v->content;
+    vdrawGSave();
+    if (vlafGetCurrent()->flags & vlafLEFT_SCROLL_BAR)
+      fillBackground(v, {std::int16_t(inLeft), k.y, std::int16_t(k.x - inLeft), k.height});
+    else
+      fillBackground(v, {std::int16_t(k.x + k.width), k.y, std::int16_t(inRight - (k.x + k.width)), k.height});
+    vdrawGRestore();
+  }
   vdrawClipRects(&v->content, 1);
   if (!hasCells(v)) {
     fillBackground(v, v->content);

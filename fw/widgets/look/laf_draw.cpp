@@ -338,8 +338,11 @@ int vlafDialogUnitsToHeight(vfont* font, int units) {
 void vlafDrawLabel(const vrect* bounds, int state, const vcolorScheme* colors) {
   auto at = [&](int i) { return (colors->mask & vcolorSchemeBit(i)) ? colors->entries[i] : nullptr; };
   vcolor* sunk = at(vcolorBACKGROUND_DEBOSS) ? at(vcolorBACKGROUND_DEBOSS) : at(vcolorSHADOW_BOTTOM);
-  vlafDrawOblongButton(bounds, (state & 2) ? 0 : 2, at(vcolorSHADOW_TOP), at(vcolorSHADOW_BOTTOM),
-                       at(vcolorBACKGROUND), sunk);
+  vcolor *light = at(vcolorSHADOW_TOP), *dark = at(vcolorSHADOW_BOTTOM);
+  // Without 3-D the outline is the only edge: in the shadows' colours it
+  // can vanish into the ground, so it takes the foreground.
+  if (!(vlafGetCurrent()->flags & vlaf3D) && at(vcolorFOREGROUND)) light = dark = at(vcolorFOREGROUND);
+  vlafDrawOblongButton(bounds, (state & 2) ? 0 : 2, light, dark, at(vcolorBACKGROUND), sunk);
 }
 
 void vlafDrawOblongButton(const vrect* rect, int flags, vcolor* a, vcolor* b, vcolor* c, vcolor* d) {

@@ -239,6 +239,22 @@ void calcLayout(vmenubar* b) {
     b->baseline = std::int16_t(n ? fm.bottom : 0);
     b->topSpacing = std::int16_t(n ? fm.top : 0);
     b->leftMargin = b->rightMargin = 0;
+    if (n && look() == vlafCUA) {
+      // The frame margins alone run the titles together and put the
+      // descenders and mnemonic lines on the bar's edge: half the text
+      // height beside each title, the descent and two pixels under the
+      // baseline, three over the letters.
+      b->leftSpacing = std::int16_t(std::max<int>(b->leftSpacing, height / 2));
+      b->rightSpacing = std::int16_t(std::max<int>(b->rightSpacing, height / 2));
+      b->baseline = std::int16_t(std::max<int>(b->baseline, fm.baseline + 2));
+      b->topSpacing = std::int16_t(std::max<int>(b->topSpacing, 3));
+    } else if (n && look() == vlafOPEN_LOOK) {
+      // Each oblong is as wide as its slot: a gap after it and a margin
+      // before the first keep the rounded ends apart and off the edge.
+      b->leftSpacing = std::int16_t(std::max<int>(b->leftSpacing, 2));
+      b->rightSpacing = std::int16_t(std::max<int>(b->rightSpacing, 2));
+      b->leftMargin = b->rightMargin = 4;
+    }
     b->titleHeight = std::int16_t(ascent + b->baseline + b->topSpacing);
     int extra = look() == vlafOPEN_LOOK ? 32 : 0;
     int x = b->rect.x + inset(b) + b->leftMargin;

@@ -206,7 +206,9 @@ void drawContent(vbutton* button) {
 
 void buttonDraw(vdialogItem* item) {
   vnotebookButton* b = asButton(item);
-  if (lookId() == vlafMOTIF) {
+  // Open Look too: its oblong button does not fit a 14-pixel square and
+  // would hide which way the arrow points.
+  if (motifLike()) {
     drawContent(b);
     return;
   }
@@ -221,7 +223,7 @@ void buttonDraw(vdialogItem* item) {
 void pressOn(vbutton* button) {
   vnotebookButton* b = asButton(button);
   if (cuaSmall(b)) return;
-  if (lookId() == vlafMOTIF) {
+  if (motifLike()) {
     if (b->buttonFlags & vbuttonPRESSED) return;
     b->buttonFlags |= vbuttonPRESSED;
     vdialogInvalItem(b, 0);
@@ -232,7 +234,7 @@ void pressOn(vbutton* button) {
 void pressOff(vbutton* button) {
   vnotebookButton* b = asButton(button);
   if (cuaSmall(b)) return;
-  if (lookId() == vlafMOTIF) {
+  if (motifLike()) {
     if (!(b->buttonFlags & vbuttonPRESSED)) return;
     b->buttonFlags &= std::uint16_t(~vbuttonPRESSED);
     vdialogInvalItem(b, 0);
@@ -338,9 +340,12 @@ void vnotebookDrawArrow(const vrect* rect, std::uint32_t flags, bool pressed, bo
       int index = kWin95Images[direction][!enabled ? 2 : pressed ? 1 : 0];
       vimage* image = vlafGetImage(index);
       if (!image || image->width <= 0 || image->height <= 0) return;
+      // Scaled into the button less its edges, so that the glyph is centred
+      // and as large as the button allows.
+      if (rect->width <= 4 || rect->height <= 4) return;
       vdrawGSave();
-      vdrawTranslate(x + 2, y + 2);
-      vdrawScale(double(aw - 4) / image->width, double(ah - 4) / image->height);
+      vdrawTranslate(rect->x + 2, rect->y + 2);
+      vdrawScale(double(rect->width - 4) / image->width, double(rect->height - 4) / image->height);
       vdrawPathMoveTo(0, 0);
       vlafDrawImage(index);
       vdrawGRestore();

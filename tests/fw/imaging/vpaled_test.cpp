@@ -420,6 +420,23 @@ TEST_F(Editor, LooksAsStored) {
   EXPECT_TRUE(test_support::MatchesPng(shot, std::string(std::getenv("SIM_TEST_DATA")) + "/imaging/paled.png", 8, 60));
 }
 
+// A selection from the first swatch keeps the list's black frame whole
+// along the top and the left, where its outline meets the frame.
+TEST_F(Editor, TheSelectionLeavesTheListFrameWhole) {
+  Rgb rgb;
+  for (int i = 0; i < 40; ++i) rgb.push_back(std::uint32_t(i * 6) << 16 | std::uint32_t(255 - i * 6));
+  give(rgb);
+  vpaledSelect(p, 0, 20);
+  open();
+  win::test::Image shot = win::test::WindowImage(p->native->hwnd);
+  auto at = [&](int x, int y) { return shot.px[std::size_t(shot.height - 1 - y) * std::size_t(shot.width) + std::size_t(x)] & 0xFFFFFF; };
+  vrect g = _vpaledGridRect(p->grid);
+  int top = g.y + g.height - 1, broken = 0;
+  for (int x = g.x; x < g.x + g.width; ++x) broken += at(x, top) != 0;
+  for (int y = g.y; y <= top; ++y) broken += at(g.x, y) != 0;
+  EXPECT_EQ(broken, 0) << "frame pixels that are not black";
+}
+
 TEST_F(Editor, ThePalettesMenuListsBuiltInAndSavedPalettes) {
   EXPECT_EQ(menuTitles(p->palettesMenu), (std::vector<std::string>{"Delete", "-", "Grays", "Basic", "-"}));
   ASSERT_NE(deleteMenu(), nullptr);

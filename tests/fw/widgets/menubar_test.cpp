@@ -791,6 +791,58 @@ TEST_F(Roads, MotifPushesTheLastTitleRight) {
   EXPECT_FALSE(isActive());
 }
 
+// The CUA bar keeps its titles apart and inside its edges; Open Look's
+// oblongs stand side by side with a gap, the first off the window's edge.
+// (Each look in a test of its own: the look's images are the process's.)
+struct Titles : Roads {
+  void standApart(const char* laf) {
+    start(laf, false, true);
+    win::test::Image shot = win::test::WindowImage(hwnd());
+    if (const char* out = std::getenv("MENU_PNG")) win::test::WritePng(std::string(out) + "titles_" + laf + ".png", shot);
+    auto at = [&](int x, int y) { return shot.px[std::size_t(y) * std::size_t(shot.width) + std::size_t(x)] & 0xFFFFFF; };
+    int top = shot.height - (bar->rect.y + bar->rect.height), bottom = shot.height - 1 - bar->rect.y;
+    int left = bar->rect.x, right = bar->rect.x + bar->rect.width - 1;
+    bool cua = std::string(laf) == "cua";
+    // CUA: the letters (dark) within the frame; Open Look: anything off the ground.
+    std::uint32_t ground = at(right - 1, (top + bottom) / 2);
+    if (cua) ground = at(left + 1, top + 1);
+    auto ink = [&](std::uint32_t c) {
+      if (!cua) return c != ground;
+      int l = int((c >> 16 & 0xFF) + (c >> 8 & 0xFF) + (c & 0xFF)) / 3;
+      return l < 80;
+    };
+    if (cua)
+      for (int x = left + 1; x < right; ++x) {
+        EXPECT_FALSE(ink(at(x, top + 1))) << "a letter on the top edge at x " << x;
+        EXPECT_FALSE(ink(at(x, bottom - 1))) << "a letter on the bottom edge at x " << x;
+      }
+    // Groups of inked columns, split by a gap of clear columns.
+    const int gap = cua ? 4 : 1;
+    int groups = 0, clear = gap, first = -1, lastInk = -1;
+    for (int x = left + 1; x < right; ++x) {
+      bool any = false;
+      for (int y = top + 1; y < bottom; ++y) any = any || ink(at(x, y));
+      if (!any) {
+        ++clear;
+        continue;
+      }
+      if (clear >= gap) ++groups;
+      if (first < 0) first = x;
+      clear = 0;
+      lastInk = x;
+    }
+    EXPECT_EQ(groups, vmenubarCount(bar)) << "titles run together";
+    if (!cua) {
+      EXPECT_GE(first, left + 3) << "the first oblong on the window's edge";
+    } else {
+      EXPECT_LT(lastInk, right - 2) << "the last title cut at the right end";
+    }
+    finish();
+  }
+};
+TEST_F(Titles, CuaTitlesStandApartInsideTheBar) { standApart("cua"); }
+TEST_F(Titles, OpenLookOblongsStandApartOffTheEdge) { standApart("openlook"); }
+
 // With "wexlindrawmenubar" the native menu line and its pop-ups hold
 // owner-drawn entries, painted by the framework.
 TEST_F(Roads, OwnerDrawnEntriesArePaintedByTheFramework) {

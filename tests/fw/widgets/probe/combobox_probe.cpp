@@ -9,7 +9,8 @@
 //   combobox_probe [-laf LOOK] strings   string combos: appending, byte order,
 //                                        the typed-text check, list edits, the
 //                                        stored form, replacing the list
-//   combobox_probe [-laf LOOK] stringshots OUT  a string combo and a pop-down one
+//   combobox_probe [-laf LOOK] stringshots OUT  a string combo, a pop-down one and a
+//                                        bordered pop-down one
 //   combobox_probe [-laf LOOK] shots OUT a focused box, a read-only one and a
 //                                        disabled one, as a PNG
 #include <cstdio>
@@ -451,6 +452,15 @@ int stringShots(const char* path) {
   vcomboboxSelectIndex(b, 3);
   vdialogItemListAppend(listOf(w), a);
   vdialogItemListAppend(listOf(w), b);
+  // A bordered pop-down, as the dialogs place theirs, at rest.
+  vcomboStandard* framed = vcomboPopdownCreate();
+  vdialogSetItemBorder(framed, 1);
+  for (const char* f : kFruit) vcomboAppendString(framed, vscribeLiteral(f));
+  vdialogGetItemNaturalSize(framed, &nw, &nh);
+  vrect rc{190, std::int16_t(120 - nh), 160, std::int16_t(nh)};
+  vdialogSetItemRect(framed, &rc);
+  vcomboboxSelectIndex(framed, 1);
+  vdialogItemListAppend(listOf(w), framed);
   probehost::show(w);
   vdialogItemListClassOf(listOf(w))->activateFocus(listOf(w));
   vdialogItemListSetFocusItem(listOf(w), b);
