@@ -268,3 +268,32 @@ TEST_F(DocumentWindows, ALayoutOfOtherSizesComesBackLaidOutForThem) {
 }
 
 }  // namespace
+
+namespace {
+
+// A window command typed in the Command window opens its window without
+// taking the keyboard: the next line typed runs as well.
+TEST_F(DocumentWindows, AWindowOpenedByATypedCommandLeavesTheKeyboardToTheCommandWindow) {
+  start_and_settle();
+  gui::sim_window* command = gui::window_find(gui::SIMWIN_COMMAND, -1);
+  ASSERT_NE(command, nullptr);
+  win::HWND client = vwindowGetMSWMDIClient(gui::main_window());
+  win::HWND command_hwnd = command->window->native->hwnd;
+  win::SendMessageA(client, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(command_hwnd), 0);
+  win::SetFocus(command_hwnd);
+  run_until(elapsed() + 200);
+  auto type_line = [](const std::string& line) {
+    win::test::Type(line);
+    win::test::KeyDown(win::VK_RETURN);
+    win::test::KeyUp(win::VK_RETURN);
+    run_until(elapsed() + 300);
+  };
+  type_line("wasm");
+  ASSERT_NE(gui::window_find(gui::SIMWIN_ASSEMBLY, 0), nullptr) << "the line ran";
+  EXPECT_EQ(reinterpret_cast<win::HWND>(win::SendMessageA(client, win::WM_MDIGETACTIVE, 0, 0)), command_hwnd)
+      << "the Command window stays the active document";
+  type_line("evaluate 5");
+  EXPECT_EQ(newest_line(), "evaluate 5") << "the next line typed reached the Command window";
+}
+
+}  // namespace
