@@ -103,6 +103,16 @@ vtextStyle* style_of(unsigned red) {
   return s;
 }
 
+// A window the line opens shows without taking the keyboard: the next
+// line typed still lands here.
+void submit_keeping_keyboard(const char* line) {
+  struct inactive {
+    inactive() { vwindowMSWShowInactive(1); }
+    ~inactive() { vwindowMSWShowInactive(0); }
+  } scope;
+  command_submit(line);
+}
+
 void prompt_again() {
   show_command_prompt();
   show_prompt();
@@ -141,7 +151,7 @@ void commit_line() {
     set_entry(line, at >= 0 && static_cast<std::size_t>(at) <= line.size() ? static_cast<std::size_t>(at) : line.size());
     return;
   }
-  command_submit(line.c_str());
+  submit_keeping_keyboard(line.c_str());
   if (command_open == 0) return;
   if (cur_device >= 0) make_device_current(cur_device);
   prompt_again();
@@ -230,7 +240,7 @@ void history_commit(xincell*, const char* text, int code) {
   if (code != INCELL_COMMIT) return;
   const std::string line = std::string(text != nullptr ? text : "").substr(0, ENTRY_MAX);
   if (parse_command_line(line.c_str()) == nullptr) return;
-  command_submit(line.c_str());
+  submit_keeping_keyboard(line.c_str());
 }
 
 void history_edit_cell(xincell* list, int32_t row, int32_t column) {

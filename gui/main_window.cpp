@@ -599,10 +599,55 @@ void keep_inside(vwindow* w, const vrect& bounds) {
   if (x != f.x || y != f.y) move_frame_to(w, x, y);
 }
 
+win::HWND mdi_client() {
+  return main_dialog != nullptr && document_area() != nullptr ? vwindowGetMSWMDIClient(main_dialog) : nullptr;
+}
+
+// A window of its own on the screen (no document area) that the main
+// window would cover moves to the side of the main window with the most
+// room for it, made smaller when it does not fit there whole.
+void keep_clear_of_main(vwindow* w) {
+  if (main_dialog == nullptr || !vwindowIsOpen(main_dialog)) return;
+  const vrect screen = vwindowGetRoot()->rect;
+  const vrect m = frame_of(main_dialog);
+  // The caption above a window's own area belongs to its frame, which a
+  // window manager draws: room for a usual title bar and border.
+  const int caption = std::max(24, win::GetSystemMetrics(win::SM_CYCAPTION)) + 8;
+  const int top = m.y + m.height + caption;  // y counts from the bottom
+  struct side {
+    int x, y, width, height;  // the room, bottom-up
+  };
+  const side sides[] = {
+      {screen.x, screen.y, screen.width, m.y - caption - screen.y},                  // below
+      {screen.x, screen.y, m.x - screen.x, screen.height},                           // left
+      {m.x + m.width, screen.y, screen.x + screen.width - m.x - m.width, screen.height},  // right
+      {screen.x, top, screen.width, screen.y + screen.height - top},                 // above
+  };
+  const vrect now = frame_of(w);
+  const bool covered = now.x < m.x + m.width && m.x < now.x + now.width && now.y < m.y + m.height + caption &&
+                       m.y < now.y + now.height + caption;
+  if (!covered) return;
+  const side* best = nullptr;
+  long best_area = 0;
+  for (const side& s : sides) {
+    const long area = long(std::min<int>(now.width, s.width)) * std::min<int>(now.height, s.height);
+    if (s.width > 0 && s.height > 0 && area > best_area) {
+      best = &s;
+      best_area = area;
+    }
+  }
+  if (best == nullptr) return;
+  const int width = std::min<int>(w->rect.width, best->width), height = std::min<int>(w->rect.height, best->height);
+  // The top of the room, at its left: under the main window's bottom edge.
+  const vrect r{static_cast<std::int16_t>(best->x), static_cast<std::int16_t>(best->y + best->height - height),
+                static_cast<std::int16_t>(std::max(width, 1)), static_cast<std::int16_t>(std::max(height, 1))};
+  vwindowSetRect(w, &r);
+}
+
 }  // namespace
 
 vrect document_bounds() {
-  win::HWND client = main_dialog != nullptr && document_area() != nullptr ? vwindowGetMSWMDIClient(main_dialog) : nullptr;
+  win::HWND client = mdi_client();
   win::RECT c{};
   if (client == nullptr || !win::GetClientRect(client, &c)) return vwindowGetRoot()->rect;
   return {0, 0, static_cast<std::int16_t>(c.right - c.left), static_cast<std::int16_t>(c.bottom - c.top)};
@@ -660,6 +705,7 @@ void main_view_open(sim_window* record, int horizontal, int vertical) {
     move_frame_to(w, placed.x, placed.y);
   }
   keep_inside(w, area);
+  if (record->kind == SIMWIN_SESSION && w != main_dialog && mdi_client() == nullptr) keep_clear_of_main(w);
 }
 
 }  // namespace gui

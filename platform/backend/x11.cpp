@@ -62,6 +62,12 @@ struct Surface {
   RECT frame{};               // the window manager's frame extents (left, top, right, bottom)
   HWND owner = nullptr;
   XIC ic = nullptr;  // made when the window first takes the keyboard
+  // Shown once (the window manager may not have framed it yet), and
+  // framed: shown on the screen, its frame's extents known by then.
+  bool mapAsked = false, framed = false;
+  // The place asked is for the frame's corner (a window not shown yet),
+  // else for the window's own area.
+  bool askAsFrame = true;
 };
 
 constexpr long kEventMask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
@@ -181,6 +187,15 @@ class X11 final : public Backend {
       case SurfaceState::maximized: {
         bool maximize = state == SurfaceState::maximized;
         if (was == SurfaceState::hidden) {
+          // A window shown without activation tells the window manager,
+          // which would otherwise give a new window the keyboard.
+          if (!s->overrideRedirect && !activate) {
+            long never = 0;
+            XChangeProperty(d_, s->window, userTime_, XA_CARDINAL, 32, PropModeReplace,
+                            reinterpret_cast<unsigned char*>(&never), 1);
+          } else {
+            XDeleteProperty(d_, s->window, userTime_);
+          }
           // Asked before mapping: the window manager reads it then.
           XWMHints hints{};
           hints.flags = StateHint;
@@ -193,6 +208,7 @@ class X11 final : public Backend {
           sendState(*s, maximize);
         }
         XMapRaised(d_, s->window);
+        s->mapAsked = true;
         break;
       }
     }
@@ -202,13 +218,15 @@ class X11 final : public Backend {
   void MoveSurface(HWND surface, const RECT& outer) override {
     Surface* s = find(surface);
     if (!s) return;
-    // A new place is where the frame's corner goes; the place the window
-    // already has keeps its frame where it is (a change of size alone).
+    // A new place for a window not shown yet is where its frame's corner
+    // goes; once shown, the window's own area goes where it is asked, so a
+    // rectangle read back and asked again leaves the window where it was.
     if (outer.left != s->outer.left || outer.top != s->outer.top)
-      s->frameAt = {outer.left, outer.top};
+      s->askAsFrame = !s->mapAsked;
     else
-      s->frameAt = {outer.left - s->frame.left, outer.top - s->frame.top};
+      s->askAsFrame = false;
     s->outer = outer;
+    placeFrame(*s);
     setHints(surface, *s);
     // Asked at the next show, presentation or pump: a maximization that
     // follows drops it (see applyMove).
@@ -428,7 +446,8 @@ class X11 final : public Backend {
             {"_NET_WM_STATE", &wmState_},
             {"_NET_FRAME_EXTENTS", &frameExtents_},
             {"_NET_WM_STATE_MAXIMIZED_VERT", &maxVert_},
-            {"_NET_WM_STATE_MAXIMIZED_HORZ", &maxHorz_}};
+            {"_NET_WM_STATE_MAXIMIZED_HORZ", &maxHorz_},
+            {"_NET_WM_USER_TIME", &userTime_}};
   }
 
   Surface* find(HWND surface) {
@@ -440,15 +459,38 @@ class X11 final : public Backend {
     return it == byWindow_.end() ? nullptr : it->second;
   }
 
+  // Where the frame's corner goes for the rectangle asked, and the size
+  // of the window's own area: a managed window keeps its whole frame on
+  // the screen (a frame larger than the screen is made smaller), so that
+  // a saved or computed place never puts a window out of the user's reach.
+  // The extents of a frame not made yet are taken as the last seen.
+  SIZE placeFrame(Surface& s) {
+    LONG width = std::max<LONG>(1, s.outer.right - s.outer.left);
+    LONG height = std::max<LONG>(1, s.outer.bottom - s.outer.top);
+    const RECT f = s.framed ? s.frame : lastFrame_;
+    s.frameAt = s.askAsFrame ? POINT{s.outer.left, s.outer.top} : POINT{s.outer.left - f.left, s.outer.top - f.top};
+    if (s.overrideRedirect) return {width, height};
+    const SIZE screen = ScreenSize();
+    width = std::max<LONG>(1, std::min<LONG>(width, screen.cx - f.left - f.right));
+    height = std::max<LONG>(1, std::min<LONG>(height, screen.cy - f.top - f.bottom));
+    const LONG frameWidth = width + f.left + f.right, frameHeight = height + f.top + f.bottom;
+    s.frameAt.x = std::clamp<LONG>(s.frameAt.x, 0, std::max<LONG>(0, screen.cx - frameWidth));
+    s.frameAt.y = std::clamp<LONG>(s.frameAt.y, 0, std::max<LONG>(0, screen.cy - frameHeight));
+    return {width, height};
+  }
+
   void applyMove(Surface& s) {
     if (!s.movePending) return;
+    // Asked while the window manager frames the window: done once the
+    // frame, and so the place of the window inside it, is known.
+    if (!s.overrideRedirect && s.mapAsked && !s.framed) return;
     s.movePending = false;
     // A maximized window's rectangle is the window manager's; asked for,
     // it would be what the window manager restores later.
     if (!s.overrideRedirect && s.state == SurfaceState::maximized) return;
-    XMoveResizeWindow(d_, s.window, s.frameAt.x, s.frameAt.y,
-                      static_cast<unsigned>(std::max<LONG>(1, s.outer.right - s.outer.left)),
-                      static_cast<unsigned>(std::max<LONG>(1, s.outer.bottom - s.outer.top)));
+    const SIZE size = placeFrame(s);
+    XMoveResizeWindow(d_, s.window, s.frameAt.x, s.frameAt.y, static_cast<unsigned>(size.cx),
+                      static_cast<unsigned>(size.cy));
   }
   void applyMoves() {
     for (auto& [h, s] : surfaces_) applyMove(s);
@@ -1060,6 +1102,9 @@ class X11 final : public Backend {
         // maximization's notices reaching us after its undoing).
         while (XCheckTypedWindowEvent(d_, s->window, ConfigureNotify, &e)) {
         }
+        // A place asked and not yet made stays the window's: the window
+        // manager's notice of the place it had is out of date.
+        if (s->movePending) break;
         RECT outer = rootRect(s->window, e.xconfigure.width, e.xconfigure.height);
         if (outer.left == s->outer.left && outer.top == s->outer.top && outer.right == s->outer.right &&
             outer.bottom == s->outer.bottom)
@@ -1070,6 +1115,11 @@ class X11 final : public Backend {
       }
       case MapNotify:
         s->mapped = true;
+        if (!s->framed) {
+          s->framed = true;
+          s->frame = frameExtents(s->window);
+          applyMove(*s);
+        }
         if (s->state == SurfaceState::minimized) stateFromWindowManager(h, *s, SurfaceState::normal);
         focusIfWanted(*s);
         break;
@@ -1081,6 +1131,7 @@ class X11 final : public Backend {
       case PropertyNotify:
         if (e.xproperty.atom == frameExtents_) {
           s->frame = frameExtents(s->window);
+          lastFrame_ = s->frame;
           break;
         }
         if (e.xproperty.atom == wmState_ && s->state != SurfaceState::hidden && s->state != SurfaceState::minimized)
@@ -1136,6 +1187,7 @@ class X11 final : public Backend {
   static constexpr std::chrono::microseconds kReadInterval{1000};
   std::chrono::steady_clock::time_point lastRead_{};
   unsigned long focusAsked_ = 0;  // the request that asked for the focus last
+  RECT lastFrame_{};  // the frame extents the window manager gave last
   XWindow selectionWindow_ = 0;
   XImage* shmImage_ = nullptr;
   XShmSegmentInfo shmInfo_{};
@@ -1152,7 +1204,7 @@ class X11 final : public Backend {
   std::map<HWND, Surface> surfaces_;
   std::map<XWindow, HWND> byWindow_;
   Atom wmDeleteWindow_ = 0, wmProtocols_ = 0, icccmState_ = 0, netWmName_ = 0, utf8String_ = 0, windowType_ = 0,
-       typeNormal_ = 0, typeUtility_ = 0, typeDialog_ = 0, wmState_ = 0, maxVert_ = 0, maxHorz_ = 0, clipboard_ = 0,
+       typeNormal_ = 0, typeUtility_ = 0, typeDialog_ = 0, wmState_ = 0, maxVert_ = 0, maxHorz_ = 0, userTime_ = 0, clipboard_ = 0,
        targets_ = 0, text_ = 0, incr_ = 0, transfer_ = 0, frameExtents_ = 0;
 };
 

@@ -210,3 +210,90 @@ TEST_F(DocumentWindows, TheSavedLayoutBringsTheRealWindowsBack) {
 }
 
 }  // namespace
+
+namespace {
+
+// The distance from an item's top to its window's top, as the framework
+// counts (y from the bottom).
+int gap_to_top(vwindow* w, const char* tag) {
+  vdialogItem* item = vdialogFindItem(static_cast<vdialog*>(static_cast<void*>(w)), N(tag));
+  EXPECT_NE(item, nullptr) << tag;
+  return item != nullptr ? w->rect.height - (item->rect.y + item->rect.height) : -1;
+}
+
+void size_as_the_user(vwindow* w, int dw, int dh) {
+  win::RECT frame{};
+  win::GetWindowRect(w->native->hwnd, &frame);
+  win::SetWindowPos(w->native->hwnd, nullptr, 0, 0, frame.right - frame.left + dw, frame.bottom - frame.top + dh,
+                    win::SWP_NOMOVE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+}
+
+// A layout saved from a main window and a Command window of other sizes
+// than they open at comes back laid out for those sizes: the palette under
+// the menu line, the prompt under the Command window's caption, at every
+// later start.
+TEST_F(DocumentWindows, ALayoutOfOtherSizesComesBackLaidOutForThem) {
+  vresourceSetInteger(gui::layout_resources(), N("SavePos"), 1);
+  start_and_settle();
+  gui::command_submit("wsession");
+  gui::command_submit("wcommand");
+  run_until(elapsed() + 200);
+  vwindow* main = gui::main_window();
+  gui::sim_window* command = gui::window_find(gui::SIMWIN_COMMAND, -1);
+  ASSERT_NE(main, nullptr);
+  ASSERT_NE(command, nullptr);
+  const int palette_gap = gap_to_top(main, "Win_Palette");
+  const int prompt_gap = gap_to_top(command->window, "Command_Prompt");
+  size_as_the_user(main, -200, -150);
+  size_as_the_user(command->window, 0, 120);
+  run_until(elapsed() + 200);
+  const vrect main_rect = main->rect, command_rect = command->window->rect;
+  ASSERT_EQ(gap_to_top(main, "Win_Palette"), palette_gap);
+  ASSERT_EQ(gap_to_top(command->window, "Command_Prompt"), prompt_gap);
+  gui::front_end_quit();
+
+  for (int session = 1; session <= 2; ++session) {
+    start_and_settle();
+    main = gui::main_window();
+    command = gui::window_find(gui::SIMWIN_COMMAND, -1);
+    ASSERT_NE(main, nullptr);
+    ASSERT_NE(command, nullptr);
+    EXPECT_EQ(main->rect.width, main_rect.width) << "start " << session;
+    EXPECT_EQ(main->rect.height, main_rect.height) << "start " << session;
+    EXPECT_EQ(gap_to_top(main, "Win_Palette"), palette_gap) << "start " << session;
+    EXPECT_EQ(command->window->rect.height, command_rect.height) << "start " << session;
+    EXPECT_EQ(gap_to_top(command->window, "Command_Prompt"), prompt_gap) << "start " << session;
+    gui::front_end_quit();
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A window command typed in the Command window opens its window without
+// taking the keyboard: the next line typed runs as well.
+TEST_F(DocumentWindows, AWindowOpenedByATypedCommandLeavesTheKeyboardToTheCommandWindow) {
+  start_and_settle();
+  gui::sim_window* command = gui::window_find(gui::SIMWIN_COMMAND, -1);
+  ASSERT_NE(command, nullptr);
+  win::HWND client = vwindowGetMSWMDIClient(gui::main_window());
+  win::HWND command_hwnd = command->window->native->hwnd;
+  win::SendMessageA(client, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(command_hwnd), 0);
+  win::SetFocus(command_hwnd);
+  run_until(elapsed() + 200);
+  auto type_line = [](const std::string& line) {
+    win::test::Type(line);
+    win::test::KeyDown(win::VK_RETURN);
+    win::test::KeyUp(win::VK_RETURN);
+    run_until(elapsed() + 300);
+  };
+  type_line("wasm");
+  ASSERT_NE(gui::window_find(gui::SIMWIN_ASSEMBLY, 0), nullptr) << "the line ran";
+  EXPECT_EQ(reinterpret_cast<win::HWND>(win::SendMessageA(client, win::WM_MDIGETACTIVE, 0, 0)), command_hwnd)
+      << "the Command window stays the active document";
+  type_line("evaluate 5");
+  EXPECT_EQ(newest_line(), "evaluate 5") << "the next line typed reached the Command window";
+}
+
+}  // namespace

@@ -7,11 +7,13 @@
 #include "fw/core/name.h"
 #include "fw/data/vresource.h"
 #include "fw/gui/window/application.h"
+#include "fw/gui/window/msw.h"
 #include "fw/widgets/dialog/dialog.h"
 #include "gui/dialogs/command_dialog.h"
 #include "gui/dpref.h"
 #include "gui/layout.h"
 #include "tests/gui/dialog_test_support.h"
+#include "platform/win/test.h"
 #include "tests/gui_app/front_end_support.h"
 
 namespace {
@@ -95,6 +97,22 @@ TEST_F(Preferences, EachAboutChoiceOpensAnotherBoxThatItsCloseButtonEnds) {
   vwindowClose(second);
   vinstanceDestroyLater(second);
   run_until(200);
+}
+
+// Return and Escape end an About box as its Close button does, on the
+// active box only.
+TEST_F(Preferences, ReturnAndEscapeCloseTheAboutBox) {
+  for (win::UINT key : {win::VK_ESCAPE, win::VK_RETURN}) {
+    auto* box = static_cast<vdialog*>(gui::about_box_open());
+    ASSERT_NE(box, nullptr);
+    win::SetActiveWindow(box->native->hwnd);
+    run_until(elapsed() + 100);
+    ASSERT_TRUE(vwindowIsOpen(box));
+    win::test::KeyDown(key);
+    win::test::KeyUp(key);
+    run_until(elapsed() + 100);
+    EXPECT_FALSE(vwindowIsOpen(box)) << "key " << key;
+  }
 }
 
 }  // namespace

@@ -294,6 +294,49 @@ vdialog* remake_main(bool native) {
   return gui::main_window_create();
 }
 
+// On the framework-drawn bar of the Windows looks, Alt with a title's
+// letter drops that title's menu, and a plain click on a title drops it at
+// every try.
+TEST_F(MainWindow, TheDrawnBarOpensByAltLetterAndByEveryClick) {
+  vdialog* d = remake_main(false);
+  ASSERT_NE(d, nullptr);
+  auto* bar = reinterpret_cast<vmenubar*>(vdialogFindItem(d, vnameInternLiteral("Main_Menu_Bar")));
+  ASSERT_NE(bar, nullptr);
+  ASSERT_FALSE(vmenubarIsNative(bar));
+  win::SetActiveWindow(d->native->hwnd);
+  run_until(elapsed() + 200);
+  vmenu* modify = vmenubarAt(bar, 2);
+  ASSERT_EQ(modify->tag, vnameInternLiteral("ModifyMenu"));
+  win::test::KeyDown(win::VK_MENU);
+  win::test::KeyDown('M');
+  win::test::KeyUp('M');
+  win::test::KeyUp(win::VK_MENU);
+  run_until(elapsed() + 200);
+  EXPECT_TRUE(vwindowIsOpen(modify)) << "Alt+M drops the Modify menu";
+  win::test::KeyDown(win::VK_ESCAPE);
+  win::test::KeyUp(win::VK_ESCAPE);
+  win::test::KeyDown(win::VK_ESCAPE);
+  win::test::KeyUp(win::VK_ESCAPE);
+  run_until(elapsed() + 200);
+
+  vmenu* file = vmenubarAt(bar, 0);
+  win::POINT p{(bar->rect.x + bar->leftMargin + bar->edges[0]) / 2, d->rect.height - 1 - (bar->rect.y + bar->rect.height / 2)};
+  win::ClientToScreen(d->native->hwnd, &p);
+  win::POINT away{p.x + 200, p.y + 300};
+  for (int click = 1; click <= 3; ++click) {
+    win::test::MouseDown(p);
+    win::test::MouseUp(p);
+    run_until(elapsed() + 200);
+    EXPECT_TRUE(vwindowIsOpen(file)) << "click " << click;
+    // A press away from the menus ends it.
+    win::test::MouseDown(away);
+    win::test::MouseUp(away);
+    run_until(elapsed() + 600);
+    EXPECT_FALSE(vwindowIsOpen(file)) << "after click " << click;
+  }
+  remake_main(true);
+}
+
 // The framework-drawn bar spans the top at its natural height with the
 // palette and document area under it, and a press on a title drops its
 // menu; the native bar takes no room and leaves the designed layout.

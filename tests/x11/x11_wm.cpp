@@ -199,6 +199,37 @@ void windowCase(Display* user, const char* title, win::DWORD style, int x, int y
                                               text(f) + " then " + text(after));
   check(windowBox(h).x == own.x && windowBox(h).y == own.y, std::string(title) + ": and the window where it was");
 
+  // The rectangle the window reports, asked again (a layout saved and
+  // restored), leaves it where it is: no step by the frame's size.
+  pumpUntil([] { return false; }, 200);
+  const Box before = windowBox(h), frameBefore = rootBox(user, frame);
+  win::SetWindowPos(h, nullptr, before.x, before.y, before.w, before.h, win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+  win::SetWindowPos(h, nullptr, before.x + 1, before.y, before.w, before.h, win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+  pumpUntil([&] { return rootBox(user, client).x == before.x + 1; });
+  win::SetWindowPos(h, nullptr, before.x, before.y, before.w, before.h, win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+  pumpUntil([&] { return rootBox(user, client).x == before.x && rootBox(user, client).y == before.y; });
+  check(rootBox(user, client).x == before.x && rootBox(user, client).y == before.y,
+        std::string(title) + ": its own rectangle asked again keeps it at " + text(before) + ", shown at " +
+            text(rootBox(user, client)));
+  check(rootBox(user, frame).y == frameBefore.y, std::string(title) + ": and its frame where it was");
+
+  // Asked past the screen's bottom right, or larger than the screen, the
+  // whole frame stays on the screen.
+  const Box asks[] = {{screen.w - 100, screen.h - 50, 320, 200}, {0, 30, screen.w + 200, screen.h + 100}};
+  for (const Box& a : asks) {
+    win::SetWindowPos(h, nullptr, a.x, a.y, a.w, a.h, win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+    pumpUntil([&] {
+      const Box now = rootBox(user, frame);
+      return now.x >= 0 && now.y >= 0 && now.x + now.w <= screen.w && now.y + now.h <= screen.h;
+    }, 3000);
+    pumpUntil([] { return false; }, 200);
+    const Box now = rootBox(user, frame);
+    check(now.x >= 0 && now.y >= 0 && now.x + now.w <= screen.w && now.y + now.h <= screen.h,
+          std::string(title) + ": asked at " + text(a) + ", the whole frame stays on the screen: " + text(now));
+    check(windowBox(h).w == rootBox(user, client).w && windowBox(h).h == rootBox(user, client).h,
+          std::string(title) + ": and the window knows the size it got: " + text(windowBox(h)));
+  }
+
   // The frame's close button: the window manager sends WM_DELETE_WINDOW.
   received.clear();
   sendToRoot(user, client, "_NET_CLOSE_WINDOW", {0, 2});

@@ -198,6 +198,10 @@ void vwindowMSWMoveBy(vwindow* w, int dx, int dy);
 
 // ---- Native operations of the window class's slots.
 void vwindowMSWShow(vwindow* w);
+// While on (a count: calls nest), windows shown leave the active one
+// active, with the keyboard; returns the count after the call (-1 only
+// asks).
+int vwindowMSWShowInactive(int on);
 void vwindowMSWHide(vwindow* w);
 void vwindowMSWIconify(vwindow* w);
 void vwindowMSWDeiconify(vwindow* w);

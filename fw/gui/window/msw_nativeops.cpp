@@ -1,5 +1,7 @@
 // The native window operations the window class's slots call, each on the
 // window's native handle.
+#include <algorithm>
+
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw_internal.h"
 
@@ -11,7 +13,14 @@ bool isBarePopup(vwindow* w) { return w->native->style == win::WS_POPUP; }
 
 constexpr win::UINT kInPlace = win::SWP_NOSIZE | win::SWP_NOMOVE;
 
+int showInactive = 0;
+
 }  // namespace
+
+int vwindowMSWShowInactive(int on) {
+  if (on >= 0) showInactive = std::max(0, showInactive + (on ? 1 : -1));
+  return showInactive;
+}
 
 void vwindowMSWShow(vwindow* w) {
   win::HWND h = hwndOf(w);
@@ -23,6 +32,10 @@ void vwindowMSWShow(vwindow* w) {
     win::ShowWindow(h, win::SW_SHOWMINNOACTIVE);
   } else if (w->flags & vwindowMAXIMIZED) {
     win::ShowWindow(h, win::SW_SHOWMAXIMIZED);
+  } else if (showInactive > 0 && win::GetActiveWindow() != nullptr) {
+    // On top, so it is seen, but the active window keeps the keyboard.
+    win::SetWindowPos(h, win::HWND_TOP, 0, 0, 0, 0, kInPlace | win::SWP_NOACTIVATE);
+    win::ShowWindow(h, win::SW_SHOWNOACTIVATE);
   } else {
     win::SetWindowPos(h, win::HWND_TOP, 0, 0, 0, 0, kInPlace);
     win::ShowWindow(h, win::SW_SHOW);

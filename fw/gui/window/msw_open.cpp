@@ -218,8 +218,15 @@ win::HWND createNative(vwindow* w, vwindowMSWNative* n, const char* cls, const s
     mc.cy = p.height - ((w->flags & vwindowMAXIMIZED) ? 1 : 0);
     // A style with the sign bit set is widened to all bits.
     mc.style = (n->style & 0x80000000u) ? 0xFFFFFFFFu : n->style;
-    return reinterpret_cast<win::HWND>(
-        win::SendMessageA(mdiClientOf(ownerOf(w)), win::WM_MDICREATE, 0, reinterpret_cast<win::LPARAM>(&mc)));
+    win::HWND client = mdiClientOf(ownerOf(w));
+    auto active = reinterpret_cast<win::HWND>(win::SendMessageA(client, win::WM_MDIGETACTIVE, 0, 0));
+    auto h = reinterpret_cast<win::HWND>(
+        win::SendMessageA(client, win::WM_MDICREATE, 0, reinterpret_cast<win::LPARAM>(&mc)));
+    // A document made while windows show without activation leaves the
+    // active one active (the client activates what it makes).
+    if (h && active && active != h && vwindowMSWShowInactive(-1) > 0)
+      win::SendMessageA(client, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(active), 0);
+    return h;
   }
   n->procKind = vwindowMSW_PROC_PLAIN;
   // A kept window that went with its owner is no longer there to reuse.

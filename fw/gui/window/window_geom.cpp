@@ -6,6 +6,7 @@
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/graphics/rect.h"
 #include "fw/gui/window/application.h"
+#include "fw/gui/window/window_event.h"
 #include "fw/gui/window/window_internal.h"
 
 namespace {
@@ -49,6 +50,10 @@ void setRect(vwindow* w, const vrect* requested) {
   w->rect = r;
   _vwindowSendChange(w, vname_Rect, &old, &w->rect);
   if (w->native) vwindowMSWMoveResize(w);
+  // An open window hears a new place or size asked by the program as it
+  // hears one made by the user, so it lays its contents out for it: the
+  // window system's later notice finds the rectangle already taken.
+  if (vwindowIsOpen(w) && vrectEqual(&w->rect, &r)) veventDispatch(veventCreateArea(w, &r, bits));
 }
 
 void setMinSize(vwindow* w, int width, int height) {

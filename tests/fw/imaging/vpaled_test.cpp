@@ -340,6 +340,29 @@ TEST_F(Editor, CutCopyAndPasteGoThroughThePaletteClipboard) {
   EXPECT_EQ(sizeText(), "256") << "no room";
 }
 
+// Escape answers as Cancel, Return as OK.
+TEST_F(Editor, EscapeCancelsAndReturnConfirms) {
+  give(ramp(4));
+  // A key's button shows pressed a moment before it acts.
+  auto press = [](win::UINT key) {
+    win::test::KeyDown(key);
+    win::test::KeyUp(key);
+    for (int i = 0; i < 5; ++i) {
+      settle();
+      win::test::AdvanceClock(100);
+    }
+    settle();
+  };
+  open();
+  press(win::VK_ESCAPE);
+  EXPECT_FALSE(vwindowIsOpen(p)) << "Escape";
+  EXPECT_EQ(okCall.calls, 0);
+  open();
+  press(win::VK_RETURN);
+  EXPECT_FALSE(vwindowIsOpen(p)) << "Return";
+  EXPECT_EQ(okCall.calls, 1);
+}
+
 TEST_F(Editor, RampFromTheButtonAndOkHandsTheColoursBack) {
   give({0x0000FF, 0x123456, 0x654321, 0x00FF00});
   vpaledSelect(p, 0, 2);
