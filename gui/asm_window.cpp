@@ -74,8 +74,6 @@ struct asm_win {
 std::list<asm_win> windows;
 int generations = 0;
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 asm_win* win_of(const sim_window* record) {
   for (asm_win& w : windows)
     if (w.record == record) return &w;

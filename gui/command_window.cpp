@@ -69,8 +69,6 @@ struct command_state {
 };
 command_state win;
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 vtextitem* text_item(vdialog* d, const char* tag) {
   return reinterpret_cast<vtextitem*>(vdialogFindItem(d, N(tag)));
 }

@@ -25,8 +25,6 @@ int restored_rect_pending = 0;
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 bool read_int(vresource dict, const char* key, std::int32_t* out) {
   return vresourceTestGetInteger(dict, N(key), out) != 0;
 }

@@ -37,8 +37,6 @@ struct list_win {
 };
 std::list<list_win> windows;
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 list_win* win_of(const sim_window* record) {
   for (list_win& w : windows)
     if (w.record == record) return &w;

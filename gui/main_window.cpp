@@ -177,8 +177,6 @@ constexpr bool table_named_in_order() {
 }
 static_assert(table_named_in_order());
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 vdialog* main_dialog = nullptr;
 vmenubar* menu_bar = nullptr;
 vcommandSpace* command_space = nullptr;

@@ -62,8 +62,6 @@ struct memory_win {
 std::list<memory_win> windows;
 int generations = 0;
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 memory_win* win_of(const sim_window* record) {
   for (memory_win& w : windows)
     if (w.record == record) return &w;

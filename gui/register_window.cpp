@@ -57,8 +57,6 @@ struct register_win {
 };
 std::list<register_win> windows;
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 register_win* win_of(const sim_window* record) {
   for (register_win& w : windows)
     if (w.record == record) return &w;

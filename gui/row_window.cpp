@@ -47,8 +47,6 @@ struct filled {
 };
 std::list<filled> fills;
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 row_win* win_of(const sim_window* record) {
   for (row_win& w : windows)
     if (w.record == record) return &w;

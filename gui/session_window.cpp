@@ -66,8 +66,6 @@ struct session_state {
 };
 session_state win;
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 int rounded(vfixed v) { return (v + vfixedONE / 2) >> 16; }
 
 // The pixels of one character and one line; a font that did not load

@@ -72,8 +72,6 @@ struct source_win {
 std::list<source_win> windows;
 int generations = 0;
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 source_win* win_of(const sim_window* record) {
   for (source_win& w : windows)
     if (w.record == record) return &w;

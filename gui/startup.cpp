@@ -49,8 +49,6 @@ constexpr int MACRO_SECONDS = 2;
 constexpr int CHAIN_PRIORITY = 63;
 constexpr int PLACE_CENTRE = 6;
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 std::string startup_argument;
 bool have_argument = false;
 vdialog* about = nullptr;

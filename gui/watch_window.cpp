@@ -63,8 +63,6 @@ struct watch_win {
 std::list<watch_win> windows;
 int submitting = 0;  // a double click's line is being run
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 std::string format(const char* fmt, auto... args) {
   char buffer[96];
   std::snprintf(buffer, sizeof buffer, fmt, args...);

@@ -22,7 +22,6 @@ using namespace imgview;
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
 vdialogItemClassRec* super() { return vdialogItemGetDefaultClass(); }
 vimgedview* asView(vdialogItem* i) { return static_cast<vimgedview*>(i); }
 

@@ -14,7 +14,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
 std::int16_t s16(int v) { return std::int16_t(v); }
 int rounded(vfixed v) { return int((std::int64_t(v) + 0x8000) >> 16); }
 

@@ -23,8 +23,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 // The named commands and their selectors.
 const vcommandTableRow kCommands[] = {
     {"vservicechsrSET_FILTER", vservicechsrSET_FILTER}, {"vservicechsrQUERY", vservicechsrQUERY},

@@ -32,7 +32,6 @@ Module* module();
 
 vtextviewClassRec* super() { return vtextviewGetDefaultClass(); }
 vtextitem* asItem(vinstance* o) { return static_cast<vtextitem*>(o); }
-vname N(const char* s) { return vnameInternLiteral(s); }
 int lookId() { return vlafGetCurrent()->id; }
 
 // The item a text belongs to: its owner word.

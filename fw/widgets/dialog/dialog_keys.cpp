@@ -27,7 +27,6 @@ DialogState* state();
 vwindowClassRec* super() { return vwindowGetDefaultClass(); }
 void postLiveHelp(std::int64_t delay);
 vdialog* asD(void* o) { return static_cast<vdialog*>(o); }
-vname N(const char* s) { return vnameInternLiteral(s); }
 
 // ---- Live help: every half second while on, help for what is under the
 // pointer: in a dialog the innermost item (through containers), in a menu

@@ -580,8 +580,6 @@ int querySelector(vobject*, int, vdict* context) {
   return 1;
 }
 
-
-
 // ---- Item slots.
 void open(vdialogItem* item) {
   if (has(item, vdialogItemOPEN)) return;

@@ -53,7 +53,6 @@ Module* module() {
   return static_cast<Module*>(*moduleSlot);
 }
 
-vname N(const char* text) { return vnameInternLiteral(text); }
 std::int16_t s16(int v) { return static_cast<std::int16_t>(v); }
 viconview* asView(vinstance* o) { return static_cast<viconview*>(o); }
 vdomainitemClassRec* super() { return vdomainitemGetDefaultClass(); }

@@ -241,7 +241,6 @@ struct UndoClasses {
 void** undoSlot = nullptr;
 UndoClasses& undoClasses();
 
-
 // Each perform after the first puts back the kept value and keeps the
 // current one, so undo and redo alternate.
 void actionPerform(vundoAction* self) {

@@ -115,8 +115,6 @@ void addStep(Parsed& p, std::int32_t index, std::int32_t flags, std::int32_t len
   p.itemCount = std::max(p.itemCount, index + 1);
 }
 
-vname N(const char* text) { return vnameInternLiteral(text); }
-
 Parsed parse(vresource resource) {
   Parsed p;
   std::int32_t items = 0;

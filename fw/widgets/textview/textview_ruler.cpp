@@ -52,7 +52,6 @@ void** moduleSlot = nullptr;
 Module* module();
 vdialogItemClassRec* super() { return vdialogItemGetDefaultClass(); }
 vtextruler* asView(vinstance* o) { return static_cast<vtextruler*>(o); }
-vname N(const char* s) { return vnameInternLiteral(s); }
 vtextRuler* clone(vtextRuler* r) { return static_cast<vtextRuler*>(vobjectClone(r)); }
 void copyInto(vtextRuler* from, vtextRuler* to) { vclassRec<vobjectClassRec>(from)->copy(from, to); }
 bool absent(vfixed m) { return m == vfixed(vtextAttrABSENT) || m == -1; }

@@ -13,7 +13,6 @@ namespace texttest {
 void useFixedDriver();
 // The program's fonts: Arial and Times, four faces each, 10 and 12 points.
 void registerFonts();
-inline vname N(const char* s) { return vnameInternLiteral(s); }
 inline std::uintptr_t word(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
 inline constexpr vfixed px(double v) { return vfixed(v * 65536.0); }
 
