@@ -47,6 +47,17 @@ struct vmoduleContext {
 };
 
 void** vmoduleAllocSlot();
+// A module getter's slot, allocated on its first use.
+inline void** vmoduleSlot(void**& slot) {
+  if (!slot) slot = vmoduleAllocSlot();
+  return slot;
+}
+// The state a getter bound in its slot for the current context, or null
+// before the getter first runs there.
+template <class T>
+T* vmoduleState(void**& slot) {
+  return static_cast<T*>(*vmoduleSlot(slot));
+}
 void* vmoduleBindSlot(void** slot, std::size_t size);
 void vmoduleAddContextExitProc(vmoduleExitProc proc);
 // A context's word for a slot (the cell itself holds the current one's).

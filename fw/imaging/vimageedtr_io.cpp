@@ -57,8 +57,7 @@ struct ModuleState {
 void** stateSlot = nullptr;
 
 ModuleState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ModuleState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ModuleState>(stateSlot)) return bound;
   auto* st = new (vmoduleBindSlot(stateSlot, sizeof(ModuleState))) ModuleState;
   vmoduleAddContextExitProc([] { state()->~ModuleState(); });
   return st;

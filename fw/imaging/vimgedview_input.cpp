@@ -50,8 +50,7 @@ void freeState() {
 }
 
 State* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<State*>(*stateSlot);
+  if (auto* bound = vmoduleState<State>(stateSlot)) return bound;
   auto* st = static_cast<State*>(vmoduleBindSlot(stateSlot, sizeof(State)));
   *st = State{};
   vmoduleAddContextExitProc(freeState);

@@ -611,8 +611,7 @@ void driverExit() {
 }  // namespace
 
 vname vcommDdeDriverStartup() {
-  if (!driverSlot) driverSlot = vmoduleAllocSlot();
-  if (*driverSlot) return static_cast<DriverState*>(*driverSlot)->dde;
+  if (auto* bound = vmoduleState<DriverState>(driverSlot)) return bound->dde;
   auto* s = static_cast<DriverState*>(vmoduleBindSlot(driverSlot, sizeof(DriverState)));
   *s = DriverState{};
   s->dde = vnameInternLiteral("dde");

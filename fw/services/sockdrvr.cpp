@@ -781,8 +781,7 @@ bool loadApi(Api* a) {
 }  // namespace
 
 void vcommSocketDriverStartup() {
-  if (!driverSlot) driverSlot = vmoduleAllocSlot();
-  if (*driverSlot) return;
+  if (*vmoduleSlot(driverSlot)) return;
   auto* s = static_cast<DriverState*>(vmoduleBindSlot(driverSlot, sizeof(DriverState)));
   *s = DriverState{};
   s->tcp = vnameInternLiteral("tcp");

@@ -333,8 +333,7 @@ vtextBlock* hookPrevious(vtextBlock* block) { return block->previous; }
 }  // namespace
 
 vtextModule* _vtextModule() {
-  if (!moduleSlot) moduleSlot = vmoduleAllocSlot();
-  if (*moduleSlot) return static_cast<vtextModule*>(*moduleSlot);
+  if (auto* bound = vmoduleState<vtextModule>(moduleSlot)) return bound;
   return startContext();
 }
 

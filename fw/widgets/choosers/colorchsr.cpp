@@ -530,8 +530,7 @@ void freeModule() {
 }
 
 ModuleState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ModuleState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ModuleState>(stateSlot)) return bound;
   auto* st = new (vmoduleBindSlot(stateSlot, sizeof(ModuleState))) ModuleState;
   vresource dict = 0;
   if (vapplicationFindNamedResource(L("vcolorchsr"), &dict)) st->dict = dict;

@@ -600,8 +600,7 @@ void freeTitles() {
 }
 
 ConfirmState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ConfirmState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ConfirmState>(stateSlot)) return bound;
   auto* st = static_cast<ConfirmState*>(vmoduleBindSlot(stateSlot, sizeof(ConfirmState)));
   *st = ConfirmState{};
   st->lookId = vlafGetCurrent()->id;

@@ -202,8 +202,7 @@ void viewMinimum(vdialogItem* item, int* width, int* height) {
 
 vlistviewClassRec* viewClass() {
   static void** slot = nullptr;
-  if (!slot) slot = vmoduleAllocSlot();
-  if (*slot) return *static_cast<vlistviewClassRec**>(*slot);
+  if (auto* bound = vmoduleState<vlistviewClassRec*>(slot)) return *bound;
   auto** held = static_cast<vlistviewClassRec**>(vmoduleBindSlot(slot, sizeof(vlistviewClassRec*)));
   auto* c = vclassSpawnOf<vlistviewClassRec>(superView());
   c->naturalSize = viewNatural;

@@ -71,8 +71,7 @@ void setEntry(vlist* l, std::int32_t row, std::int32_t column, vlistCell value) 
 
 vlistClassRec* modelClass() {
   static void** slot = nullptr;
-  if (!slot) slot = vmoduleAllocSlot();
-  if (*slot) return *static_cast<vlistClassRec**>(*slot);
+  if (auto* bound = vmoduleState<vlistClassRec*>(slot)) return *bound;
   auto** held = static_cast<vlistClassRec**>(vmoduleBindSlot(slot, sizeof(vlistClassRec*)));
   auto* c = vclassSpawnOf<vlistClassRec>(super());
   c->exchange = exchange;

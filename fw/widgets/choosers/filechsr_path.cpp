@@ -57,8 +57,7 @@ void goToItemPath(vmenuItem* item, vevent*) {
 }
 
 PathState* pathState() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<PathState*>(*stateSlot);
+  if (auto* bound = vmoduleState<PathState>(stateSlot)) return bound;
   auto* st = static_cast<PathState*>(vmoduleBindSlot(stateSlot, sizeof(PathState)));
   *st = PathState{};
   auto* c = vclassSpawnOf<vmenuItemClassRec>(itemSuper());

@@ -218,8 +218,7 @@ void refresh(vfontchsr* c) {
 
 // ---- The module.
 ModuleState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ModuleState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ModuleState>(stateSlot)) return bound;
   auto* st = static_cast<ModuleState*>(vmoduleBindSlot(stateSlot, sizeof(ModuleState)));
   *st = ModuleState{};
   vconfirmGetDefaultClass();

@@ -51,8 +51,7 @@ vsignature* operation(const char* name, vdatatag* result, std::initializer_list<
 }
 
 ServerState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ServerState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ServerState>(stateSlot)) return bound;
   auto* st = static_cast<ServerState*>(vmoduleBindSlot(stateSlot, sizeof(ServerState)));
   *st = ServerState{};
   vdatatag* shortTag = predefined(vdatatagSHORT);

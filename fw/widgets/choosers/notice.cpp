@@ -425,8 +425,7 @@ void open(vwindow* w) {
 }
 
 NoticeState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<NoticeState*>(*stateSlot);
+  if (auto* bound = vmoduleState<NoticeState>(stateSlot)) return bound;
   auto* st = static_cast<NoticeState*>(vmoduleBindSlot(stateSlot, sizeof(NoticeState)));
   *st = NoticeState{};
   st->lookId = vlafGetCurrent()->id;

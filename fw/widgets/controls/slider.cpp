@@ -364,8 +364,7 @@ void freeState() {
 }
 
 SliderState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<SliderState*>(*stateSlot);
+  if (auto* bound = vmoduleState<SliderState>(stateSlot)) return bound;
   auto* st = static_cast<SliderState*>(vmoduleBindSlot(stateSlot, sizeof(SliderState)));
   *st = SliderState{};
   vmoduleAddContextExitProc(freeState);

@@ -472,8 +472,7 @@ void exitContext() {
 }
 
 Module* module() {
-  if (!moduleSlot) moduleSlot = vmoduleAllocSlot();
-  if (*moduleSlot) return static_cast<Module*>(*moduleSlot);
+  if (auto* bound = vmoduleState<Module>(moduleSlot)) return bound;
   for (const char* tag : {"OneLine", "Selectable", "Modifyable", "Modifiable"}) vnameInternLiteral(tag);
   auto* m = static_cast<Module*>(vmoduleBindSlot(moduleSlot, sizeof(Module)));
   *m = Module{};

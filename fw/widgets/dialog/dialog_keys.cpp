@@ -247,8 +247,7 @@ void freeState() {
 }
 
 DialogState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<DialogState*>(*stateSlot);
+  if (auto* bound = vmoduleState<DialogState>(stateSlot)) return bound;
   vwindowClassRec* w = super();
   vcontainerStartup();
   auto* s = static_cast<DialogState*>(vmoduleBindSlot(stateSlot, sizeof(DialogState)));

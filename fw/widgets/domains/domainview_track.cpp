@@ -79,8 +79,7 @@ void forget() {
 }
 void** contextSlot = nullptr;  // bound once per context that tracks
 void watchContext() {
-  if (!contextSlot) contextSlot = vmoduleAllocSlot();
-  if (*contextSlot) return;
+  if (*vmoduleSlot(contextSlot)) return;
   vmoduleBindSlot(contextSlot, 1);
   vmoduleAddContextExitProc(forget);
 }

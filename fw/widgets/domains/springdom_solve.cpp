@@ -313,8 +313,7 @@ void record(void* receiver, int kind, vdomainObject* o, int side, std::int32_t v
 }
 
 UndoClasses& undoClasses() {
-  if (!undoSlot) undoSlot = vmoduleAllocSlot();
-  if (!*undoSlot) {
+  if (!*vmoduleSlot(undoSlot)) {
     auto* o = vclassSpawnOf<vspringdomObserverClassRec>(vspringdomGetObserverClass());
     vclassSetName(o, vscribeLiteral("vspringdomUndoObserver"));
     o->containerChanged = [](void* to, const vrect* old) { record(to, kContainer, nullptr, 0, 0, old); };

@@ -461,8 +461,7 @@ void observerCopyInit(vobject* source, vobject* destination) {
 void exitModule() { _vlistFreeSelectionPool(); }
 
 ListClasses& classes() {
-  if (!classSlot) classSlot = vmoduleAllocSlot();
-  if (!*classSlot) {
+  if (!*vmoduleSlot(classSlot)) {
     auto* c = vclassSpawnOf<vlistClassRec>(vobjectGetDefaultClass());
     vclassSetName(c, vscribeLiteral("vlist"));
     c->instanceSize = sizeof(vlist);

@@ -443,8 +443,7 @@ void sizeStore(vobject* self, vresource resource) {
 }  // namespace
 
 vlistsizeClassRec* vlistsizeGetDefaultClass() {
-  if (!classSlot) classSlot = vmoduleAllocSlot();
-  if (!*classSlot) {
+  if (!*vmoduleSlot(classSlot)) {
     auto* c = vclassSpawnOf<vlistsizeClassRec>(vobjectGetDefaultClass());
     vclassSetName(c, vscribeLiteral("vlistsize"));
     c->instanceSize = sizeof(vlistsize);

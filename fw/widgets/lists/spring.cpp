@@ -206,8 +206,7 @@ void keepSize(void*, void*, std::int32_t*, std::int32_t*) {}
 std::int32_t noSpacing(void*, void*, void*, int) { return 0; }
 
 SpringClasses& classes() {
-  if (!classSlot) classSlot = vmoduleAllocSlot();
-  if (!*classSlot) {
+  if (!*vmoduleSlot(classSlot)) {
     auto* c = vclassSpawnOf<vspringSolutionClassRec>(vobjectGetDefaultClass());
     vclassSetName(c, vscribeLiteral("vspringSolution"));
     c->instanceSize = sizeof(vspringSolution);

@@ -167,7 +167,7 @@ void build(vlaf* look) {
 const vlaf* vlafGetCurrent() {
   if (!slot || !*slot) {
     vlafint::startProcess();
-    if (!slot) slot = vmoduleAllocSlot();
+    vmoduleSlot(slot);
     auto* look = static_cast<vlaf*>(vmoduleBindSlot(slot, sizeof(vlaf)));
     *look = vlaf{};
     vmoduleAddContextExitProc(contextExit);

@@ -452,8 +452,7 @@ constexpr DefaultSize kDefaultSizes[] = {
     {vlafWINDOWS, 19, 19}, {vlafMOTIF, 26, 26}, {vlafOPEN_LOOK, 23, 23}, {vlafCUA, 22, 22}, {vlafWIN95, 19, 19}};
 
 BarState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<BarState*>(*stateSlot);
+  if (auto* bound = vmoduleState<BarState>(stateSlot)) return bound;
   auto* s = static_cast<BarState*>(vmoduleBindSlot(stateSlot, sizeof(BarState)));
   *s = BarState{};
   s->flagsKey = vnameInternLiteral("vmenubarFlags");
