@@ -194,7 +194,7 @@ void output_release() {
 
 void screen_hold_set(int hold) { grid.hold = hold; }
 
-void screen_set_cursor(int row, int column) {
+void screen_goto(int row, int column) {
   grid_set_cursor(grid, row, column);
   if (grid.hold <= 0) screen_flush();
 }

@@ -300,7 +300,7 @@ void session_resized() {
   const int row = std::clamp(old_row - old_rows + now.rows, 0, now.rows - 1);
   const int column = old_column < now.columns ? old_column : now.columns - 1;
   session_resizing = 0;
-  screen_set_cursor(row, column);
+  screen_goto(row, column);
   repaint();
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "gui/frontend.h"
+
 struct vwindow;
 
 namespace gui {
@@ -65,7 +67,6 @@ sim_window* window_find(int kind, int device, int number = -2);
 
 int window_number_free(int device, int kind);
 void window_refresh_all(int busy, int device);
-void window_update_all(int device);
 void window_close_all(int device);
 
 // A snapshot of the records, in the reverse of the window order; taken by
