@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <list>
 #include <string>
 #include <vector>
 
@@ -23,6 +22,7 @@
 #include "gui/main_window.h"
 #include "gui/road.h"
 #include "gui/row_window.h"
+#include "gui/window_list.h"
 #include "gui/windows.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/lexer.h"
@@ -55,19 +55,7 @@ struct register_win {
   const device_type* order_type = nullptr;
   int order_periph = -1;
 };
-std::list<register_win> windows;
-
-register_win* win_of(const sim_window* record) {
-  for (register_win& w : windows)
-    if (w.record == record) return &w;
-  return nullptr;
-}
-
-register_win* win_of_list(const xincell* list) {
-  for (register_win& w : windows)
-    if (w.list == list) return &w;
-  return nullptr;
-}
+window_list<register_win> windows;
 
 std::string cell(vliststr* model, int row, int column) {
   const char* s = row >= 0 && row < vlistGetRowCount(model) ? vliststrGetCell(model, row, column) : nullptr;
@@ -101,7 +89,7 @@ void unselect_all(register_win& w) {
 
 // Only the value of a row that names a register stays selected.
 void selection_filter(vlistview* view, vlistSelection* selection) {
-  register_win* w = win_of_list(static_cast<xincell*>(view));
+  register_win* w = windows.of_list(static_cast<xincell*>(view));
   if (w == nullptr || w->model == nullptr || selection == nullptr) return;
   const device_scope scope(w->view.device);
   const int rows = vlistGetRowCount(w->model);
@@ -114,7 +102,7 @@ void selection_filter(vlistview* view, vlistSelection* selection) {
 }
 
 void register_edit_begin(xincell* list, int32_t row, int32_t column) {
-  register_win* w = win_of_list(list);
+  register_win* w = windows.of_list(list);
   if (w == nullptr) return;
   const device_scope scope(w->view.device);
   if (column == 1 && names_register(cell(w->model, row, 0))) {
@@ -128,7 +116,7 @@ void register_edit_begin(xincell* list, int32_t row, int32_t column) {
 void register_window_update(sim_window* record);
 
 void register_edit_commit(xincell* list, const char* text, int code) {
-  register_win* w = win_of_list(list);
+  register_win* w = windows.of_list(list);
   if (w == nullptr || code != INCELL_COMMIT || list->current_column != 1) return;
   const int row = list->current_row;
   {
@@ -139,14 +127,14 @@ void register_edit_commit(xincell* list, const char* text, int code) {
     if (parse_command_line(line.c_str()) == nullptr) {
       const std::string typed = text != nullptr ? text : "";
       error_report(parse_error_text != nullptr ? parse_error_text : "Invalid parameter");
-      if (win_of_list(list) == nullptr) return;
+      if (windows.of_list(list) == nullptr) return;
       register_window_update(w->record);  // the cell shows the value again, not what was refused
       vlistSelectRange(w->model, list->selection, row, 1, 1, 1);
       incell_edit_again(list, row, 1, typed);
       return;
     }
     command_submit(line.c_str());
-    if (win_of_list(list) == nullptr) return;  // the line closed the window
+    if (windows.of_list(list) == nullptr) return;  // the line closed the window
     // On to the next row (the last one keeps the editor), scrolled into view.
     const int next = std::min(row + 1, std::max(vlistGetRowCount(w->model) - 1, 0));
     unselect_all(*w);
@@ -196,7 +184,7 @@ const std::vector<int>& name_order(register_win& w, int periph) {
 }
 
 void register_window_update(sim_window* record) {
-  register_win* w = win_of(record);
+  register_win* w = windows.of(record);
   if (w == nullptr || w->model == nullptr) return;
   const device_scope scope(w->view.device);
   if (cur_type == nullptr) return;
@@ -237,13 +225,13 @@ void register_window_update(sim_window* record) {
 }
 
 void register_window_refresh(sim_window* record, int busy) {
-  register_win* w = win_of(record);
+  register_win* w = windows.of(record);
   if (w == nullptr) return;
   incell_window_busy(w->dialog, w->list, busy);
 }
 
 void register_window_close(sim_window* record) {
-  register_win* w = win_of(record);
+  register_win* w = windows.of(record);
   if (w == nullptr) {
     window_record_free(record);
     return;
@@ -290,7 +278,7 @@ void register_window_open(const char*) {
   named_tokens(&number, &periph);
   if (number != -2) {
     if (sim_window* existing = window_find(SIMWIN_REGISTER, cur_device, number)) {
-      if (register_win* w = win_of(existing)) {
+      if (register_win* w = windows.of(existing)) {
         register_view_setup(*w, periph, true);
         register_window_update(existing);
         vwindowClassOf(w->dialog)->raise(w->dialog);
@@ -330,12 +318,12 @@ void register_register_window() {
 }
 
 const register_view* register_window_view(const sim_window* record) {
-  const register_win* w = win_of(record);
+  const register_win* w = windows.of(record);
   return w != nullptr ? &w->view : nullptr;
 }
 
 xincell* register_window_list(const sim_window* record) {
-  const register_win* w = win_of(record);
+  const register_win* w = windows.of(record);
   return w != nullptr ? w->list : nullptr;
 }
 
