@@ -1,6 +1,13 @@
 // The Command window. The entry is a text item of its own class whose key
 // handling runs the completion, help and blank rules after the framework
 // has edited the text; Return in it is the commit.
+//
+// - The Command window (`gui/command_window.cpp`): the entry is a text-item class of its own
+//   ("commandline") whose key handling runs after the framework's (the blank is typed by the class
+//   itself, since the framework binds it to a command): completion on the first blank, "?" outside
+//   braces, a second blank, and Escape (the "Abandon" key). The road's status, help and prompt
+//   services also show their text in the window's error, help and prompt lines; with the window
+//   closed an error-line message goes to `error_report`.
 #include "gui/command_window.h"
 
 #include <algorithm>

@@ -2,6 +2,19 @@
 // made current and the previous device made current again afterwards;
 // every edit becomes a "change" line that is submitted only when the
 // command parser accepts it.
+//
+// - Register and Memory windows (`gui/register_window.cpp`, `gui/memory_window.cpp`) keep their
+//   state in a list of their own, found by record or by editor; every check, edit and update runs
+//   with the window's device current (`device_scope`, `gui/incell.h`). Register rows walk the
+//   peripheral's registers in byte-wise name order (`register_name_next`), the hidden ones (access
+//   flag 0x10) left out. The Memory grid's column widths are measured once on the type's number
+//   templates (at least one pixel each) and given to the list only when its column count changes
+//   (giving them again moves every shown cell); a size change re-places the field, the grid and the
+//   bar and updates the grid on a priority-63 event. Both fill their grids through `grid_fill`
+//   (`gui/incell.h`): a cell is set only when its text differs, with the model's announcements held;
+//   the view then repaints the few changed cells, or its whole content once, and the list view draws
+//   only the cells inside the damage. A Register window costs about 50 us per step (update about 5
+//   us) and a one-row Memory scroll about 1.7 ms headless (`bench/gui_windows`).
 #include "gui/register_window.h"
 
 #include <algorithm>

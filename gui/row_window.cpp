@@ -1,6 +1,26 @@
 // The read-only list windows of a device. Every update and every line a
 // double click makes runs with the window's device current and the
 // previous device current again afterwards.
+//
+// - The read-only list windows of a device (Breakpoints, Stack, Calls, Input, Output) share
+//   `gui/row_window.cpp`: each kind gives a `row_window_kind` (resource, list, columns, opening
+//   width, whether selections are always cleared, its update and double click), and the shared code
+//   opens one window per device, runs the update with the window's device current, writes the rows
+//   from the first on and widens the column to its widest text. Every resize lays the list (and the
+//   Stack window's ruler) over the whole window (`fill_dialog_on_resize`, also used by List
+//   windows). The Stack window reads levels with `core_stack_entry` and never writes sp; the Calls
+//   window builds the back-trace only when no frame is selected and frees only a list it built, so a
+//   frame chosen with `frame` survives. The double clicks' lines ("break #`n e/d", "frame #`n") mark
+//   the number decimal, whatever the default radix. List windows (`gui/list_window.cpp`) belong to
+//   no device; each load reads the file into a new text of the read-only text item through
+//   `text_file_load`, under a handler, keeping what was read before a failure. "wstack off" without
+//   a window says nothing (the common off action in `gui/services.cpp`).
+//
+// - Rulers over lists (Watch and Stack windows): a mark sets its column's width, and
+//   `ruler_follows_list` (`gui/row_window.cpp`) gives the list a class of its own ("rulerlistview")
+//   whose `scrolledBy` sets the window's "Ruler" scroll to the list's applied x origin, so the marks
+//   stay over their columns while the list scrolls sideways. List windows show their file in the
+//   fixed font of the Session and Source windows.
 #include "gui/row_window.h"
 
 #include <algorithm>

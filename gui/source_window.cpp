@@ -1,6 +1,13 @@
 // The Source window, one per device. The rows are built as text on every
 // fill and painted by the canvas item's own draw; the first line shown
 // stays while the pc moves inside the shown lines.
+//
+// - The Source window (`gui/source_window.cpp`) builds its rows as text on every fill and paints
+//   them from its own canvas class ("sourcecanvas", draw and button-down replaced); the status line
+//   and the line reader are the console view's (`source_status_line`, `source_file_line` in
+//   `sim/cmd/view_hooks.h`), the space names its own. The file shown is the device's `view_file`;
+//   the first line, rows and line count are the window's. A double click becomes "break @line" or
+//   "break #n off".
 #include "gui/source_window.h"
 
 #include <algorithm>

@@ -2,6 +2,13 @@
 // entry layout and list operations); the update walks it with the
 // window's device current, one row per item, a C value laid over as many
 // rows as its text needs.
+//
+// - The Watch windows (`gui/watch_window.cpp`) each own a `watch_list` and use the watch command's
+//   list operations (`watch_find`, `watch_next_free`, `watch_insert`, `watch_remove`,
+//   `watch_entry_from_token`, `sim/cmd/watch.h`). Their "off" is their own (`register_window_off`,
+//   `gui/frontend.h`): "#n" takes the item from the first matching window only. Numbers are
+//   formatted by the window's own table (`watch_number_text`); C values are laid over rows by
+//   `watch_value_rows` at the session's width.
 #include "gui/watch_window.h"
 
 #include <algorithm>

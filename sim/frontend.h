@@ -6,6 +6,37 @@
 // The console front-end (console/) implements them for a terminal, the GUI
 // front-end the same set, the unit tests a recording one. Until a record is
 // installed, output goes nowhere and questions are answered "cancel".
+//
+// The console front-end keeps each device's session ring, prints the shown device's new lines to
+// standard output as they arrive (bold on a terminal, plain braces otherwise), and answers prompts
+// and the file question from the terminal or, in batch use, from standard input.
+//
+// - Every line is printed exactly once: lines that arrive for a device that is not shown wait in its
+//   ring and are printed when it becomes the shown device (`session_redraw`); nothing is printed
+//   twice. In the assembly or source view the redraw then shows the view at the device's pc.
+//
+// - Status and help lines live on the terminal's two bottom rows, reserved while a terminal is
+//   attached; without a terminal they are kept but never printed, so captured output is pure session
+//   text.
+//
+// - A line read from a pipe answers the file question (its first word when that is a, o or c or
+//   begins "append", "overwrite" or "cancel"; any other line cancels, so a command that follows by
+//   mistake never overwrites) and the line prompt; at the end of input the file question answers
+//   'c'.
+//
+// - Ctrl-C sets `stop_request`; `abort_requested` moves it into the shown device's abort word, or,
+//   when the shown device is off, into the device that runs.
+//
+// - The line loop: read a line, `command_submit`, then pump the run slices and macro lines
+//   (`console_pump`) until neither has work.
+//
+// - Logs: `command_log` and `session_logs[]` (`sim/frontend.h`) are the files the session output
+//   writes; `cmd_log.cpp` owns their names. A log is written to ".NAME.XXXXXX" beside NAME, flushed
+//   per line, and renamed over NAME when it is closed (`log off`, the device released,
+//   `close_all_logs` at the end of the program, also run at exit); appending first copies the older
+//   file in. NAME is thus always the older file or a complete log; a killed program leaves the older
+//   file and the temporary one. `log p` goes to the profiler interface; without one it answers
+//   "Profiler not available in this simulator".
 #pragma once
 
 #include <csignal>

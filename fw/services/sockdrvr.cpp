@@ -1,3 +1,12 @@
+// The socket driver (`sockdrvr.cpp`) fetches all 44 Windows Sockets functions from
+// `LoadLibraryA("wsock32.dll")` through `GetProcAddress` (registering nothing when one is missing),
+// starts Windows Sockets (1.1, then 1.0) on the first listen or connect with its hidden window
+// "_socket" of class "_socket%d", and turns message 1024 into channel events. Where it differs from
+// the plain rules, for soundness: the read handler reads at most what the posted buffers still
+// want, so no byte is dropped; a datagram longer than the buffer keeps its rest in the channel's
+// record and is delivered first; a "udp" listen binds and reads datagrams (a datagram socket cannot
+// listen), its peer becoming each sender.
+
 #include "fw/services/sockdrvr.h"
 
 #include <algorithm>

@@ -21,6 +21,11 @@
 // address, and both carry the overlay flag.
 // The program starts at "main" or "start" when there is one, else at the
 // origin.
+//
+// - Scenario programs with line numbers: `tests/support/make_test_cld.cpp` assembles a small source
+//   with the simulator's assembler into a COFF file (labels, C functions with ".bf"/".ef", line
+//   records); a scenario asks for it with "#cld SOURCE OUT" after its "#file" lines ("#cut FILE N"
+//   then cuts a file short).
 #include <array>
 #include <cctype>
 #include <cstdio>

@@ -1,5 +1,8 @@
 // What the font and style choosers share: an instance made by
 // vinstanceCreate loads itself from its class's dialog template.
+//
+// - Both choosers: under `vconfirmProcess` the buttons only end the run, so a run ending with OK or
+//   Apply runs the accept hook as it stops (`chsrtemplate.h`).
 #pragma once
 #include <cstddef>
 #include <cstring>

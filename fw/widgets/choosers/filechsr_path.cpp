@@ -2,6 +2,19 @@
 // of the current directory's ancestors, the history of visited directories
 // and the marked ones (with what the preferences keep of them), the
 // entry's observer and name completion, and the commands with their keys.
+//
+// - `filechsr_path.cpp`: the path pop-up (a `vcontrolOptionMenu` whose one menu keeps living while
+//   its items are replaced at each directory change, since the change may run inside that menu's own
+//   choice; titles are the path down to each element, in a growing string), the history and marked
+//   directories as `vfilechsrPathMenuItem`s of "HistoryMenu" (history, the template's separator,
+//   marked) with Home/Mark/Unmark in "MarkedMenu", the "History"/"Marked"/"Current" preferences
+//   (marked directories read back in their own order), the path entry's observer (installed owned on
+//   the entry's text, so the text's end ends it) and completion. Completion respells a typed prefix
+//   by the matches' own case when they all agree, since on this file system a name differing in case
+//   is another name. Commands: the chooser class carries Home 9, Mark 10, Unmark 11, View By 12 with
+//   the command modifier's 'h' and 'm'; the entry class carries CompleteName on the space key under
+//   selector 113 (13 is the dialog item's "Down" here) and looks its own keys up before the text
+//   view's. No volumes menu on Linux: there are no drives.
 #include <algorithm>
 #include <cstring>
 #include <string>

@@ -2,6 +2,16 @@
 // file's "File Types", shown as toggles in a "Filters" menu of the
 // chooser's menu bar, one of them current. The current type filters the
 // listed files and gives typed names their extension.
+//
+// - `filechsr_types.cpp`: file types come from "File Types" of the "vfilechsr" dictionary: the
+//   "Windows/NT" group when present (name patterns such as "*.c;*.h", rewritten into an expression,
+//   every character the expressions treat specially escaped), else "Wexlin" (expressions as
+//   written). The table (`vfilechsrFileTypes`) keeps its order; the "Filters" menu (exclusive
+//   toggles, appended to the local menu bar on the first type) reads in title order, unsigned bytes.
+//   A type's expression is compiled on first use with every top-level alternative anchored at both
+//   ends, so a name passes when one alternative covers it whole ("a.c.h" under "*.c;*.h"); a pattern
+//   the expressions refuse filters nothing. Non-files always pass. A copy's table and menu are its
+//   own (the copied menu bar's "Filters" menu is emptied and refilled).
 #include <algorithm>
 #include <cstring>
 #include <numeric>
