@@ -9,7 +9,18 @@
 
 #include "fw/core/class.h"
 #include "fw/core/ex.h"
+#include "fw/data/vresource.h"
+#include "fw/gui/window/namedres.h"
 #include "fw/widgets/choosers/confirm.h"
+
+// A chooser's dictionary, the application's named resource `name` (0 when
+// there is none), and in `templ`, when given, its "Confirm" template.
+inline vresource _vchsrDictionary(vname name, vresource* templ = nullptr) {
+  vresource dict = 0;
+  if (!vapplicationFindNamedResource(name, &dict)) return 0;
+  if (templ) vresourceTestGet(dict, N("Confirm"), templ);
+  return dict;
+}
 
 // Instances come from a pool: a chooser's own fields, from `first` to the
 // record's end, start cleared.
