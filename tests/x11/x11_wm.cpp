@@ -1,4 +1,4 @@
-// Top-level windows under a window manager (x11_wm.sh starts Xvfb and
+// Top-level windows under a window manager (x11_smoke.sh --wm starts Xvfb and
 // openbox): a window asked at a place shows its whole frame there, the
 // window knows where its own area really is, a move and a resize of the
 // frame reach the window, a change of size asked by the program keeps the
