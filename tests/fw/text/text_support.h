@@ -8,6 +8,9 @@
 
 namespace texttest {
 
+// The framework's literal name constructor, as these tests name it.
+using ::N;
+
 // 8.0 a character, 4.0 a blank; ascent 10.0, descent 3.0; ink inside them
 // unless a character is listed as tall ('^': 14.0 above) or deep ('_': 5.0 below).
 void useFixedDriver();
