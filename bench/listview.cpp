@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/bench_host.h"
 #include "fw/core/sys.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/msw.h"
@@ -19,11 +20,7 @@
 
 namespace {
 
-vdialogItemList* listOf(vwindow* w) { return static_cast<vdialogItemList*>(w->data); }
-void settle() {
-  veventMSWDrainMessages();
-  veventProcessPending(1, 0);
-}
+using benchhost::settle;
 
 struct Table {
   vwindow* window;
@@ -32,31 +29,11 @@ struct Table {
 };
 Table table{};
 
-void drawAll() {
-  vdrawGSave();
-  vdialogItemListSetDrawingState(listOf(table.window));
-  vdrawInitDeviceClip();
-  vdialogItemListDraw(listOf(table.window));
-  vdrawGRestore();
-}
+void drawAll() { benchhost::drawAll(table.window); }
 
 void open() {
-  static vwindowClassRec* host = [] {
-    auto* r = vclassSpawnOf<vwindowClassRec>(vwindowGetDefaultClass());
-    vclassSetName(r, vscribeLiteral("listviewBenchHost"));
-    r->draw = [](vwindow* w) {
-      vwindowGetDefaultClass()->draw(w);
-      vdrawGSave();
-      vdialogItemListDraw(listOf(w));
-      vdrawGRestore();
-    };
-    return r;
-  }();
-  auto* w = static_cast<vwindow*>(vinstanceCreate(host));
-  w->rect = {0, 0, 620, 420};
-  vdialogItemList* items = vdialogItemListCreate();
-  vdialogItemListSetOwner(items, w, &vdialogItemListWindowOwner);
-  w->data = items;
+  vwindow* w = benchhost::create("listviewBenchHost", {0, 0, 620, 420});
+  vdialogItemList* items = benchhost::listOf(w);
   vliststr* l = vliststrCreate();
   vlistSetRowCount(l, 100000);
   vlistSetColumnCount(l, 4);
@@ -73,9 +50,7 @@ void open() {
   vdialogSetItemRect(v, &r);
   v->options |= vlistviewFOCUS_SHOWN | vlistviewTYPE_AHEAD | vlistviewHLINES | vlistviewVLINES;
   vdialogItemListAppend(items, v);
-  vdialogItemListClassOf(items)->open(items);
-  vwindowOpen(w);
-  settle();
+  benchhost::open(w);
   table = Table{w, l, v};
 }
 

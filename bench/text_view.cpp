@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "bench/bench_host.h"
 #include "bench/text_bench.h"
 #include "fw/core/sys.h"
 #include "fw/gui/graphics/draw.h"
@@ -18,11 +19,7 @@
 
 namespace {
 
-vdialogItemList* listOf(vwindow* w) { return static_cast<vdialogItemList*>(w->data); }
-void settle() {
-  veventMSWDrainMessages();
-  veventProcessPending(1, 0);
-}
+using benchhost::settle;
 
 struct Shown {
   vwindow* window;
@@ -32,34 +29,14 @@ struct Shown {
 };
 Shown shown{};
 
-void drawAll() {
-  vdrawGSave();
-  vdialogItemListSetDrawingState(listOf(shown.window));
-  vdrawInitDeviceClip();
-  vdialogItemListDraw(listOf(shown.window));
-  vdrawGRestore();
-}
+void drawAll() { benchhost::drawAll(shown.window); }
 
 void open() {
-  static vwindowClassRec* host = [] {
-    auto* r = vclassSpawnOf<vwindowClassRec>(vwindowGetDefaultClass());
-    vclassSetName(r, vscribeLiteral("textviewBenchHost"));
-    r->draw = [](vwindow* w) {
-      vwindowGetDefaultClass()->draw(w);
-      vdrawGSave();
-      vdialogItemListDraw(listOf(w));
-      vdrawGRestore();
-    };
-    return r;
-  }();
   vfont* font = vfontFindScribe(vscribeCString("family:DejaVu Sans Mono-size:10"));
   vtextStyle* style = vtextStyleGetDefault();
   vtextRulerPutAttr(vtextStyleGetDefaultClass()->definitions, &style->attributes, vname_Font, font, 0);
-  auto* w = static_cast<vwindow*>(vinstanceCreate(host));
-  w->rect = {0, 0, 1024, 768};
-  vdialogItemList* items = vdialogItemListCreate();
-  vdialogItemListSetOwner(items, w, &vdialogItemListWindowOwner);
-  w->data = items;
+  vwindow* w = benchhost::create("textviewBenchHost", {0, 0, 1024, 768});
+  vdialogItemList* items = benchhost::listOf(w);
   std::string chars;
   for (int i = 1; i <= 100000; ++i) chars += "line " + std::to_string(i) + ": the quick brown fox jumps over the lazy dog\n";
   vtext* text = textbench::load(chars);
@@ -70,9 +47,7 @@ void open() {
   vdialogItemListAppend(items, v);
   vtextviewSetText(v, text);
   vtextviewSetSelection(v, selection);
-  vdialogItemListClassOf(items)->open(items);
-  vwindowOpen(w);
-  settle();
+  benchhost::open(w);
   vdialogItemListSetFocusItem(items, v);
   settle();
   shown = Shown{w, text, selection, v};

@@ -8,18 +8,9 @@
 namespace {
 
 constexpr frontend_services console_services = {
-    con::session_output,    con::session_redraw,     con::session_scroll,
-    con::output_hold,       con::output_release,     con::screen_flush,
-    con::screen_goto, con::screen_put_char,    con::screen_clear_eol,
-    con::screen_write_text, con::screen_put_text,    con::screen_show_rows,
-    con::screen_advance,    con::session_screen,     con::error_report,
-    con::last_error_text,   con::gui_status_text,    con::gui_help_text,
-    con::gui_show_prompt,   con::gui_line_prompt,    con::gui_file_question,
-    con::wait_dialog,       con::abort_requested,    con::gui_present,
-    con::gui_prompt_live,
-    con::window_update_all, con::close_device_windows, con::gui_allocator_active,
-    con::gui_dsp_alloc,     con::gui_dsp_realloc,    con::gui_dsp_free,
-    con::gui_work_dir,      con::quit_program,
+#define CONSOLE_SERVICE(result, name, parameters, arguments) con::name,
+    FRONTEND_SERVICES(CONSOLE_SERVICE)
+#undef CONSOLE_SERVICE
 };
 
 }  // namespace

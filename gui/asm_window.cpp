@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
-#include <list>
 #include <string>
 
 #include "fw/core/event.h"
@@ -27,6 +26,7 @@
 #include "gui/main_window.h"
 #include "gui/road.h"
 #include "gui/row_window.h"
+#include "gui/window_list.h"
 #include "gui/windows.h"
 #include "sim/asm/disasm.h"
 #include "sim/cdb/coff.h"
@@ -71,22 +71,8 @@ struct asm_win {
   std::vector<uint32_t> addresses;  // of each row drawn
   int generation = 0;
 };
-std::list<asm_win> windows;
+window_list<asm_win> windows;
 int generations = 0;
-
-vname N(const char* s) { return vnameInternLiteral(s); }
-
-asm_win* win_of(const sim_window* record) {
-  for (asm_win& w : windows)
-    if (w.record == record) return &w;
-  return nullptr;
-}
-
-asm_win* win_of_list(const vlistview* list) {
-  for (asm_win& w : windows)
-    if (w.view.list == list) return &w;
-  return nullptr;
-}
 
 std::string format(const char* fmt, auto... args) {
   char buffer[128];
@@ -218,12 +204,12 @@ void asm_update(asm_win& w) {
 }
 
 void asm_window_update(sim_window* record) {
-  if (asm_win* w = win_of(record)) asm_update(*w);
+  if (asm_win* w = windows.of(record)) asm_update(*w);
 }
 
 // Column 0 of the pc's row in red, of an enabled breakpoint's row in blue.
 void asm_cell_draw(vlistview* view, int32_t row, int32_t column, int selected, vrect* content) {
-  asm_win* w = win_of_list(view);
+  asm_win* w = windows.of_list(view);
   if (w != nullptr && column == 0 && row >= 0 && row < static_cast<int32_t>(w->addresses.size()) &&
       !cell(*w, row, 0).empty()) {
     const device_scope scope(w->record->device);
@@ -234,7 +220,7 @@ void asm_cell_draw(vlistview* view, int32_t row, int32_t column, int selected, v
 }
 
 void asm_edit_begin(xincell* list, int32_t row, int32_t column) {
-  asm_win* w = win_of_list(list);
+  asm_win* w = windows.of_list(list);
   if (w != nullptr && column == 2 && !cell(*w, row, 0).empty()) {
     incell_set_current(list, row, column);
     incell_layout(list, 1);
@@ -245,7 +231,7 @@ void asm_edit_begin(xincell* list, int32_t row, int32_t column) {
 }
 
 void asm_edit_commit(xincell* list, const char* text, int code) {
-  asm_win* w = win_of_list(list);
+  asm_win* w = windows.of_list(list);
   if (w == nullptr || code != INCELL_COMMIT || list->current_column != 2) return;
   {
     const device_scope scope(w->record->device);
@@ -255,13 +241,13 @@ void asm_edit_commit(xincell* list, const char* text, int code) {
     if (parse_command_line(line.c_str()) == nullptr) {
       const std::string typed = text != nullptr ? text : "";
       error_report(parse_error_text != nullptr ? parse_error_text : "Invalid parameter");
-      if (win_of_list(list) == nullptr) return;
+      if (windows.of_list(list) == nullptr) return;
       draw_rows(*w);  // the cell shows the instruction again, not what was refused
       if (list->selection != nullptr) vlistSelectRange(w->model, list->selection, row, 2, 1, 1);
       incell_edit_again(list, row, 2, typed);
     } else {
       command_submit(line.c_str());
-      if (win_of_list(list) == nullptr) return;
+      if (windows.of_list(list) == nullptr) return;
       if (row + 1 >= w->rows) {
         ++w->first;  // the last visible row moves the view by one address
         set_scroll(*w, w->first);
@@ -287,7 +273,7 @@ void break_toggle(asm_win& w, int row) {
 
 void list_notify(vinstance* view, int code) {
   auto* list = static_cast<vlistview*>(view);
-  asm_win* w = win_of_list(list);
+  asm_win* w = windows.of_list(list);
   if (w == nullptr || (code != 1 && code != 2) || vlistviewGetClickCount(list) != 2) return;
   int32_t row = -1, column = -1;
   vlistGetFirstSelectedCell(w->model, list->selection, &row, &column);
@@ -298,7 +284,7 @@ void list_notify(vinstance* view, int code) {
 // Cells are never left selected: the editor and the double click read
 // the cell they are given.
 void selection_filter(vlistview* view, vlistSelection* selection) {
-  asm_win* w = win_of_list(view);
+  asm_win* w = windows.of_list(view);
   if (w != nullptr && selection != nullptr && vlistviewGetClickCount(view) != 2)
     vlistUnselectRange(w->model, selection, 0, 0, vlistGetRowCount(w->model), COLUMNS);
 }
@@ -335,14 +321,14 @@ void scroll_to_notify(vtextview* view, vevent*, int reason) {
 }
 
 void asm_window_refresh(sim_window* record, int busy) {
-  asm_win* w = win_of(record);
+  asm_win* w = windows.of(record);
   if (w == nullptr) return;
   incell_window_busy(w->dialog, w->view.list, busy);
   w->view.ready = busy != 0 ? 0 : 1;
 }
 
 void asm_window_close(sim_window* record) {
-  asm_win* w = win_of(record);
+  asm_win* w = windows.of(record);
   if (w == nullptr) {
     window_record_free(record);
     return;
@@ -458,18 +444,18 @@ void register_asm_window() {
 }
 
 const asm_view* asm_window_view(const sim_window* record) {
-  const asm_win* w = win_of(record);
+  const asm_win* w = windows.of(record);
   return w != nullptr ? &w->view : nullptr;
 }
 uint32_t asm_window_first(const sim_window* record) {
-  const asm_win* w = win_of(record);
+  const asm_win* w = windows.of(record);
   return w != nullptr ? w->first : 0;
 }
 void asm_window_scroll_to(const sim_window* record, const char* text) {
-  if (asm_win* w = win_of(record)) scroll_to_commit(*w, text != nullptr ? text : "");
+  if (asm_win* w = windows.of(record)) scroll_to_commit(*w, text != nullptr ? text : "");
 }
 void asm_window_double_click(const sim_window* record, int row) {
-  if (asm_win* w = win_of(record)) break_toggle(*w, row);
+  if (asm_win* w = windows.of(record)) break_toggle(*w, row);
 }
 
 }  // namespace gui

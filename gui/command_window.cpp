@@ -1,6 +1,15 @@
 // The Command window. The entry is a text item of its own class whose key
 // handling runs the completion, help and blank rules after the framework
 // has edited the text; Return in it is the commit.
+//
+// - The Command window (`gui/command_window.cpp`): the entry is a text-item class of its own
+//   ("commandline") whose key handling runs after the framework's (the blank is typed by the class
+//   itself, since the framework binds it to a command): completion on the first blank, "?" outside
+//   braces, a second blank, and Escape (the "Abandon" key). The road's status, help and prompt
+//   services also show their text in the window's error, help and prompt lines; with the window
+//   closed an error-line message goes to `error_report`. A line typed there runs with windows shown
+//   inactive (`vwindowMSWShowInactive`), so a window it opens leaves the keyboard in the Command
+//   window.
 #include "gui/command_window.h"
 
 #include <algorithm>
@@ -68,8 +77,6 @@ struct command_state {
   std::vector<anchor> anchors;
 };
 command_state win;
-
-vname N(const char* s) { return vnameInternLiteral(s); }
 
 vtextitem* text_item(vdialog* d, const char* tag) {
   return reinterpret_cast<vtextitem*>(vdialogFindItem(d, N(tag)));

@@ -3,6 +3,11 @@
 // road decides when they run and what their answers mean; the record
 // below shows them. The framework's notice and chooser stand behind the
 // installed record; the unit tests install a scripted one.
+//
+// - Dialogs go through `gui::dialog_services` (`gui/dialogs.h`): modal notices, the non-modal Wait
+//   notice, the line dialog "Interact_Input" and the file chooser. The road decides when they run
+//   and what the answers mean; the record shows them. Unit tests install the scripted record
+//   (answers queued in advance, each shown dialog recorded).
 #pragma once
 
 #include <string>

@@ -18,8 +18,6 @@ namespace {
 
 constexpr int PLACE_CENTRE = 6;
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 void about_close_pressed(vdialogItem* item, vevent*) {
   vwindow* box = vdialogGetItemWindow(item);
   if (box == nullptr) return;

@@ -6,6 +6,10 @@
 
 namespace gui {
 
+// The GUI's bodies of every service, spread over the modules that own
+// them (session, road, windows, guiutil; the rest in services.cpp).
+FRONTEND_SERVICES(FRONTEND_DECLARE)
+
 const frontend_services& gui_frontend_services();
 // Installs the services, the simulator's own hooks and the window
 // command actions; the asm and change key lists stay off.
@@ -22,8 +26,5 @@ void register_window_off(int window_command, window_open_action off);
 bool window_kind_registered(int window_command);
 // Runs every kind's registration (the table in window_kinds.cpp).
 void register_window_kinds();
-
-// Ends the event loop (quit).
-void quit_program();
 
 }  // namespace gui

@@ -28,8 +28,6 @@ namespace {
 constexpr int PLACE_CENTRE = 6;
 constexpr std::size_t FIELD_MAX = 99;
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 dialog_answer answer_of(vname tag) {
   if (tag == N("Ok")) return ANSWER_OK;
   if (tag == N("Apply")) return ANSWER_APPLY;

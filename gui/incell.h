@@ -3,6 +3,19 @@
 // (the command history, the register, memory and assembly windows) decide
 // what a committed text means through their notification, and may replace
 // the edit-cell operation to choose which cells can be edited.
+//
+// - The in-cell editor (`gui/incell.h`) is a list-view class with one text entry that shares the
+//   list's item list without being listed in it, as the list's scroll bars do: the list draws it,
+//   and passes it presses inside it, releases, drags, keys and focus while an edit is in progress. A
+//   release within 5 pixels of its press on both axes calls the edit-cell slot for the cell under
+//   it; a press outside the entry ends the edit without commit. Return in the entry ends the edit,
+//   stores the text through the set-text slot and calls the editor's notification with code 3.
+//   Derived editors are classes made by name (`incell_derive`), so the resource can name them.
+//
+// - The in-cell editor (`gui/incell.h`) commits only on Return: its entry (a class of its own,
+//   "xincellEntry") marks the editor while it lets go of the focus, because the field tells focus
+//   leaving with Return's code; leaving that way (another window made active, a press elsewhere)
+//   abandons the edit, as Escape does.
 #pragma once
 
 #include <cstdint>

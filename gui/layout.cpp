@@ -1,5 +1,15 @@
 // Layout save and restore: every restored object goes through the command
 // road as the lines a user would type.
+//
+// - Layout (`gui/layout.cpp`): "Devices", "MainWin" and "WinPos" in the dictionary
+//   `vapplicationGetResources` gives (the user's store, written at exit); "SavePos" is read there
+//   first, then in `sim73500.vr`, as an integer or a boolean. Restoring submits the lines a user
+//   would type ("device dv%d %s", the w-commands) with the saved rectangle pending for
+//   `window_place_near`; types, regions and peripheral rows out of range are skipped. Each saved
+//   element is read inside its own exception frame, so a damaged one is dropped with the others
+//   restored; a device not made again or a window number no w-command takes drops its element, and a
+//   rectangle of any size or sign is brought inside the document area (`rect_on_screen`; the main
+//   window's inside the screen).
 #include "gui/layout.h"
 
 #include <algorithm>
@@ -24,8 +34,6 @@ vrect restored_rect{};
 int restored_rect_pending = 0;
 
 namespace {
-
-vname N(const char* s) { return vnameInternLiteral(s); }
 
 bool read_int(vresource dict, const char* key, std::int32_t* out) {
   return vresourceTestGetInteger(dict, N(key), out) != 0;

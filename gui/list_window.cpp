@@ -4,7 +4,6 @@
 
 #include <unistd.h>
 
-#include <list>
 #include <string>
 
 #include "fw/core/ex.h"
@@ -18,6 +17,7 @@
 #include "gui/frontend.h"
 #include "gui/main_window.h"
 #include "gui/row_window.h"
+#include "gui/window_list.h"
 #include "gui/windows.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/window_hooks.h"
@@ -35,15 +35,7 @@ struct list_win {
   vdialog* dialog = nullptr;
   vtextitem* text = nullptr;
 };
-std::list<list_win> windows;
-
-vname N(const char* s) { return vnameInternLiteral(s); }
-
-list_win* win_of(const sim_window* record) {
-  for (list_win& w : windows)
-    if (w.record == record) return &w;
-  return nullptr;
-}
+window_list<list_win> windows;
 
 // The item's text replaced by a new empty one.
 void new_text(vtextitem* item) {
@@ -90,14 +82,14 @@ void set_title(list_win& w, const std::string& path) {
 }
 
 void list_window_refresh(sim_window* record, int busy) {
-  list_win* w = win_of(record);
+  list_win* w = windows.of(record);
   if (w == nullptr) return;
   if (busy != 0) vwindowClassOf(w->dialog)->setBusy(w->dialog);
   else vwindowClassOf(w->dialog)->clearBusy(w->dialog);
 }
 
 void list_window_close(sim_window* record) {
-  list_win* w = win_of(record);
+  list_win* w = windows.of(record);
   if (w == nullptr) {
     window_record_free(record);
     return;
@@ -123,7 +115,7 @@ void list_window_open(const char*) {
   std::string path;
   named_tokens(&number, &path);
   if (number != -2) {
-    if (list_win* w = win_of(window_find(SIMWIN_LIST, -2, number))) {
+    if (list_win* w = windows.of(window_find(SIMWIN_LIST, -2, number))) {
       load(*w, path);
       set_title(*w, path);
       return;
@@ -163,7 +155,7 @@ void list_window_open(const char*) {
 void register_list_window() { register_window_kind(WCMD_LIST, list_window_open); }
 
 vtextitem* list_window_text(const sim_window* record) {
-  const list_win* w = win_of(record);
+  const list_win* w = windows.of(record);
   return w != nullptr ? w->text : nullptr;
 }
 

@@ -1,4 +1,31 @@
 // The main window, its menus and palette, and the menu dispatcher.
+//
+// - The main window (`gui/main_window.cpp`): "Main" with "Main_Menu_Bar", "Win_Palette", "Main_View"
+//   and "StatusBar". The 108 selectors are one constexpr table (name, action kind, line or format,
+//   chooser kind, mode and the kind of path required); `menu_register` makes one selector command
+//   per name under "Command" in the application's command space, whose issue is `menu_dispatch`.
+//   Busy keeps only the Execute and File menus with Stop and Quit, and the palette's Stop. The items
+//   keep their designed rectangles on a resize (palette from the top, document area growing, status
+//   bar across the bottom); a framework-drawn bar ("nonativemenubar") takes its natural height
+//   across the top, placed once the window is open (only then is a native bar 0 x 0), and the
+//   palette and document area move down by it. The main window hands the road its status bar
+//   (`main_status_bar`): a run's progress text follows every thousand cycles, but reaches the item
+//   at most every 100 ms (a go passes a thousand cycles far more often than a screen can show), and
+//   the run's end clears it. A disabled palette item draws its icon through the look's inactive
+//   pattern, as a disabled label is drawn.
+//
+// - Placement of the simulator's windows (`main_view_open`, `gui/main_window.cpp`): a document
+//   window counts its rectangle from the bottom left of the document area (the multiple-document
+//   client), not of the root window, so each window is added to the main view, opened (only then are
+//   its frame's insets known) and placed: on the pending restored rectangle (every kind, the Session
+//   and Command windows too), else beside the newest window of its kind (codes 4, 12), else by its
+//   codes over `document_bounds()`; a computed place is kept inside the area, the top left winning
+//   for a window larger than it. Without a document area (windows of their own on the screen) the
+//   Session window moves to the side of the main window with the most room, made smaller to fit it
+//   there; the X11 back-end keeps every frame on the screen. The platform reports a moved document's rectangle in the same terms
+//   (`frameworkRect`, `fw/gui/window/msw_proc.cpp`), so a saved layout comes back where it was.
+//   `install_combo_size_hook` (`gui/fw_dialogs.cpp`, at start-up) gives the framework's combo box
+//   class the front-end's natural size.
 #include "gui/main_window.h"
 
 #include <sys/stat.h>
@@ -176,8 +203,6 @@ constexpr bool table_named_in_order() {
   return table[100].name[0] == 'P' && table[107].name[0] == 'P' && table[99].name[0] == 'M';
 }
 static_assert(table_named_in_order());
-
-vname N(const char* s) { return vnameInternLiteral(s); }
 
 vdialog* main_dialog = nullptr;
 vmenubar* menu_bar = nullptr;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <list>
 #include <string>
 #include <vector>
 
@@ -25,6 +24,7 @@
 #include "gui/main_window.h"
 #include "gui/road.h"
 #include "gui/row_window.h"
+#include "gui/window_list.h"
 #include "gui/windows.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/lexer.h"
@@ -59,22 +59,8 @@ struct memory_win {
   int generation = 0;
   int widths_set_for = 0;  // the column count the widths were last given for
 };
-std::list<memory_win> windows;
+window_list<memory_win> windows;
 int generations = 0;
-
-vname N(const char* s) { return vnameInternLiteral(s); }
-
-memory_win* win_of(const sim_window* record) {
-  for (memory_win& w : windows)
-    if (w.record == record) return &w;
-  return nullptr;
-}
-
-memory_win* win_of_list(const xincell* list) {
-  for (memory_win& w : windows)
-    if (w.list == list) return &w;
-  return nullptr;
-}
 
 const mem_region& region_of(const memory_win& w) { return cur_type->regions[w.view.region]; }
 
@@ -232,7 +218,7 @@ uint32_t cell_address(const memory_win& w, int row, int column) {
 }
 
 void memory_edit_begin(xincell* list, int32_t row, int32_t column) {
-  memory_win* w = win_of_list(list);
+  memory_win* w = windows.of_list(list);
   if (w == nullptr) return;
   const device_scope scope(w->record->device);
   if (column >= 1 && cell_address(*w, row, column) <= region_of(*w).high && !cell(*w, row, column).empty()) {
@@ -245,7 +231,7 @@ void memory_edit_begin(xincell* list, int32_t row, int32_t column) {
 }
 
 void memory_edit_commit(xincell* list, const char* text, int code) {
-  memory_win* w = win_of_list(list);
+  memory_win* w = windows.of_list(list);
   if (w == nullptr || code != INCELL_COMMIT || list->current_column < 1) return;
   {
     const device_scope scope(w->record->device);
@@ -255,14 +241,14 @@ void memory_edit_commit(xincell* list, const char* text, int code) {
     if (parse_command_line(line.c_str()) == nullptr) {
       const std::string typed = text != nullptr ? text : "";
       error_report(parse_error_text != nullptr ? parse_error_text : "Invalid parameter");
-      if (win_of_list(list) == nullptr) return;
+      if (windows.of_list(list) == nullptr) return;
       memory_update(*w);  // the cell shows the word again, not what was refused
       vlistSelectRange(w->model, list->selection, row, column, 1, 1);
       incell_edit_again(list, row, column, typed);
       return;
     }
     command_submit(line.c_str());
-    if (win_of_list(list) == nullptr) return;
+    if (windows.of_list(list) == nullptr) return;
     // The next cell: column 1 of the next row after the last column; below
     // the last visible row the grid scrolls by one row instead.
     if (++column >= w->columns) {
@@ -283,7 +269,7 @@ void memory_edit_commit(xincell* list, const char* text, int code) {
 
 // Only value cells can be selected.
 void selection_filter(vlistview* view, vlistSelection* selection) {
-  memory_win* w = win_of_list(static_cast<xincell*>(view));
+  memory_win* w = windows.of_list(static_cast<xincell*>(view));
   if (w == nullptr || selection == nullptr) return;
   vlistUnselectRange(w->model, selection, 0, 0, vlistGetRowCount(w->model), 1);
 }
@@ -310,17 +296,17 @@ void scroll_to_notify(vtextview* view, vevent*, int reason) {
 }
 
 void memory_window_update(sim_window* record) {
-  if (memory_win* w = win_of(record)) memory_update(*w);
+  if (memory_win* w = windows.of(record)) memory_update(*w);
 }
 
 void memory_window_refresh(sim_window* record, int busy) {
-  memory_win* w = win_of(record);
+  memory_win* w = windows.of(record);
   if (w == nullptr) return;
   incell_window_busy(w->dialog, w->list, busy);
 }
 
 void memory_window_close(sim_window* record) {
-  memory_win* w = win_of(record);
+  memory_win* w = windows.of(record);
   if (w == nullptr) {
     window_record_free(record);
     return;
@@ -382,7 +368,7 @@ void memory_window_open(const char*) {
   }
   memory_win* w = nullptr;
   if (number != -2)
-    if (sim_window* existing = window_find(SIMWIN_MEMORY, cur_device, number)) w = win_of(existing);
+    if (sim_window* existing = window_find(SIMWIN_MEMORY, cur_device, number)) w = windows.of(existing);
   if (w == nullptr) {
     vresource r;
     if (vapplicationFindNamedResource(N("Memory"), &r) == 0) return;
@@ -427,23 +413,23 @@ void register_memory_window() {
 }
 
 const memory_view* memory_window_view(const sim_window* record) {
-  const memory_win* w = win_of(record);
+  const memory_win* w = windows.of(record);
   return w != nullptr ? &w->view : nullptr;
 }
 xincell* memory_window_list(const sim_window* record) {
-  const memory_win* w = win_of(record);
+  const memory_win* w = windows.of(record);
   return w != nullptr ? w->list : nullptr;
 }
 uint32_t memory_window_top(const sim_window* record) {
-  const memory_win* w = win_of(record);
+  const memory_win* w = windows.of(record);
   return w != nullptr ? w->top : 0;
 }
 int memory_window_columns(const sim_window* record) {
-  const memory_win* w = win_of(record);
+  const memory_win* w = windows.of(record);
   return w != nullptr ? w->columns : 0;
 }
 void memory_window_scroll_to(const sim_window* record, const char* text) {
-  if (memory_win* w = win_of(record)) scroll_to_commit(*w, text != nullptr ? text : "");
+  if (memory_win* w = windows.of(record)) scroll_to_commit(*w, text != nullptr ? text : "");
 }
 
 }  // namespace gui

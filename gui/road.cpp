@@ -1,6 +1,18 @@
 // Command submission, the error report, the background run and the macro
 // steps. One thread: runs and macros advance only through client events
 // posted 1 ns ahead, so that window and input events interleave.
+//
+// - The command road (`gui/road.cpp`): `command_submit` runs a line and then queues exactly one
+//   client event (priority 0, 1 ns ahead): a run slice while the shown device runs, else the macro's
+//   next step (its wait poll while the Wait notice is up), else it refreshes the windows idle and
+//   shows the prompt. A slice runs up to 1000 rounds through `run_device_slice` (one in trace by
+//   instruction, one at a time in run modes 14, 19 and 21, which end a slice when the mode changes);
+//   a participating device that stopped ends the run and becomes the shown device.
+//
+// - One run chain and one macro chain: a flag is set while a chain's event is queued (and, for runs,
+//   while its slice runs). A modal dialog pauses every running device and a running macro and, when
+//   it closes, posts a step only for a chain that is not live, so a dialog opened inside a slice or
+//   a macro line never leaves two chains.
 #include "gui/road.h"
 
 #include <cinttypes>

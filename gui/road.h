@@ -10,6 +10,7 @@
 #include <string>
 
 #include "gui/dialogs.h"
+#include "gui/frontend.h"
 
 struct vevent;
 
@@ -37,9 +38,6 @@ void command_submit(const char* line);
 // Checks the line and submits it whatever the check gives; a refused line
 // runs nothing, and the parser's message is reported after it.
 void submit_checked(const char* line);
-void error_report(const char* message);
-const char* last_error_text();
-int abort_requested();
 
 // Event handlers of the run and macro chains; each returns 1.
 int background_run_step(vevent* event);
@@ -72,13 +70,12 @@ int overwrite_confirm();
 // 13 with the buffer rewritten "prompt input", or 27.
 int interact_input(char* text, int prompt_length, std::size_t capacity);
 
-// The status and help lines of the Command window.
-void gui_status_text(const char* text);
-void gui_help_text(const char* text);
+// The status and help lines of the Command window (the services
+// gui_status_text and gui_help_text set them).
 const std::string& status_text();
 const std::string& help_text();
-// The prompt the Command window shows, set each time it is shown.
-void gui_show_prompt();
+// The prompt the Command window shows, set each time gui_show_prompt
+// shows it.
 const std::string& prompt_text();
 
 // Puts the road back to its start (tests).

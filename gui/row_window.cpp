@@ -1,6 +1,26 @@
 // The read-only list windows of a device. Every update and every line a
 // double click makes runs with the window's device current and the
 // previous device current again afterwards.
+//
+// - The read-only list windows of a device (Breakpoints, Stack, Calls, Input, Output) share
+//   `gui/row_window.cpp`: each kind gives a `row_window_kind` (resource, list, columns, opening
+//   width, whether selections are always cleared, its update and double click), and the shared code
+//   opens one window per device, runs the update with the window's device current, writes the rows
+//   from the first on and widens the column to its widest text. Every resize lays the list (and the
+//   Stack window's ruler) over the whole window (`fill_dialog_on_resize`, also used by List
+//   windows). The Stack window reads levels with `core_stack_entry` and never writes sp; the Calls
+//   window builds the back-trace only when no frame is selected and frees only a list it built, so a
+//   frame chosen with `frame` survives. The double clicks' lines ("break #`n e/d", "frame #`n") mark
+//   the number decimal, whatever the default radix. List windows (`gui/list_window.cpp`) belong to
+//   no device; each load reads the file into a new text of the read-only text item through
+//   `text_file_load`, under a handler, keeping what was read before a failure. "wstack off" without
+//   a window says nothing (the common off action in `gui/services.cpp`).
+//
+// - Rulers over lists (Watch and Stack windows): a mark sets its column's width, and
+//   `ruler_follows_list` (`gui/row_window.cpp`) gives the list a class of its own ("rulerlistview")
+//   whose `scrolledBy` sets the window's "Ruler" scroll to the list's applied x origin, so the marks
+//   stay over their columns while the list scrolls sideways. List windows show their file in the
+//   fixed font of the Session and Source windows.
 #include "gui/row_window.h"
 
 #include <algorithm>
@@ -19,6 +39,7 @@
 #include "gui/incell.h"
 #include "gui/main_window.h"
 #include "gui/road.h"
+#include "gui/window_list.h"
 #include "gui/windows.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/engine/device.h"
@@ -36,7 +57,7 @@ struct row_win {
   vruler* ruler = nullptr;
   vliststr* model = nullptr;
 };
-std::list<row_win> windows;
+window_list<row_win> windows;
 bool ruler_busy = false;  // a column change re-lays out the ruler
 
 // The dialogs that lay their items over their area.
@@ -47,22 +68,8 @@ struct filled {
 };
 std::list<filled> fills;
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
-row_win* win_of(const sim_window* record) {
-  for (row_win& w : windows)
-    if (w.record == record) return &w;
-  return nullptr;
-}
-
-row_win* win_of_list(const vlistview* list) {
-  for (row_win& w : windows)
-    if (w.list == list) return &w;
-  return nullptr;
-}
-
 void clear_selection(vlistview* view, vlistSelection* selection) {
-  if (row_win* w = win_of_list(view); w != nullptr && selection != nullptr && w->model != nullptr)
+  if (row_win* w = windows.of_list(view); w != nullptr && selection != nullptr && w->model != nullptr)
     vlistUnselectRange(w->model, selection, 0, 0, vlistGetRowCount(w->model), w->kind->columns);
 }
 
@@ -94,7 +101,7 @@ void ruler_notify(vruler* ruler, vevent*, vrulerItem*, int code) {
 
 void list_notify(vinstance* view, int code) {
   auto* list = static_cast<vlistview*>(view);
-  row_win* w = win_of_list(list);
+  row_win* w = windows.of_list(list);
   if (w == nullptr || (code != 1 && code != 2) || vlistviewGetClickCount(list) != 2) return;
   int32_t row = -1, column = -1;
   if (list->selection != nullptr) vlistGetFirstSelectedCell(w->model, list->selection, &row, &column);
@@ -103,7 +110,7 @@ void list_notify(vinstance* view, int code) {
 }
 
 void row_window_refresh(sim_window* record, int busy) {
-  row_win* w = win_of(record);
+  row_win* w = windows.of(record);
   if (w == nullptr) return;
   if (busy != 0) vwindowClassOf(w->dialog)->setBusy(w->dialog);
   else vwindowClassOf(w->dialog)->clearBusy(w->dialog);
@@ -111,7 +118,7 @@ void row_window_refresh(sim_window* record, int busy) {
 }
 
 void row_window_update(sim_window* record) {
-  row_win* w = win_of(record);
+  row_win* w = windows.of(record);
   if (w == nullptr || w->model == nullptr) return;
   const device_scope scope(record->device);
   if (cur_type == nullptr) return;
@@ -119,7 +126,7 @@ void row_window_update(sim_window* record) {
 }
 
 void row_window_close(sim_window* record) {
-  row_win* w = win_of(record);
+  row_win* w = windows.of(record);
   if (w == nullptr) {
     window_record_free(record);
     return;
@@ -271,7 +278,7 @@ int record_close_hook(vdialog* dialog, vevent*) {
 }
 
 void row_window_set_rows(sim_window* record, const std::vector<std::vector<std::string>>& rows, row_fit fit) {
-  row_win* w = win_of(record);
+  row_win* w = windows.of(record);
   if (w == nullptr || w->model == nullptr) return;
   const int count = static_cast<int>(rows.size());
   if (vlistGetRowCount(w->model) < count) vlistSetRowCount(w->model, count);
@@ -293,24 +300,24 @@ void row_window_set_rows(sim_window* record, const std::vector<std::vector<std::
 }
 
 vlistview* row_window_list(const sim_window* record) {
-  const row_win* w = win_of(record);
+  const row_win* w = windows.of(record);
   return w != nullptr ? w->list : nullptr;
 }
 
 std::string row_window_cell(const sim_window* record, int row, int column) {
-  const row_win* w = win_of(record);
+  const row_win* w = windows.of(record);
   if (w == nullptr || w->model == nullptr || row < 0 || row >= vlistGetRowCount(w->model)) return {};
   const char* s = vliststrGetCell(w->model, row, column);
   return s != nullptr ? s : "";
 }
 
 int row_window_rows(const sim_window* record) {
-  const row_win* w = win_of(record);
+  const row_win* w = windows.of(record);
   return w != nullptr && w->model != nullptr ? vlistGetRowCount(w->model) : 0;
 }
 
 void row_window_double_click(sim_window* record, int row) {
-  row_win* w = win_of(record);
+  row_win* w = windows.of(record);
   if (w == nullptr || w->kind->double_click == nullptr || row < 0 || row >= row_window_rows(record)) return;
   w->kind->double_click(record, row);
 }

@@ -19,19 +19,10 @@ namespace gui {
 
 namespace {
 
-int one() { return 1; }
-void wait_for(int seconds) { wait_dialog_run(seconds); }
-int file_question() { return overwrite_confirm(); }
-int line_prompt(char* buffer, int length, std::size_t capacity) { return interact_input(buffer, length, capacity); }
-
 constexpr frontend_services gui_services = {
-    session_output,     session_redraw,    session_scroll,    output_hold,       output_release,
-    screen_flush,       screen_set_cursor, screen_put_char,   screen_clear_eol,  screen_write_text,
-    screen_put_text,    screen_show_rows,  screen_advance,    session_screen,    error_report,
-    last_error_text,    gui_status_text,   gui_help_text,     gui_show_prompt,   line_prompt,
-    file_question,      wait_for,          abort_requested,   one,               one,
-    window_update_all,  window_close_all,  gui_allocator_active, gui_dsp_alloc, gui_dsp_realloc,
-    gui_dsp_free,       gui_work_dir,      quit_program,
+#define GUI_SERVICE(result, name, parameters, arguments) name,
+    FRONTEND_SERVICES(GUI_SERVICE)
+#undef GUI_SERVICE
 };
 
 // The kind code of each window command, and whether its windows belong to
@@ -103,6 +94,15 @@ void fill_openers(std::integer_sequence<int, W...>) {
 }
 
 }  // namespace
+
+int gui_line_prompt(char* buffer, int length, std::size_t capacity) {
+  return interact_input(buffer, length, capacity);
+}
+int gui_file_question() { return overwrite_confirm(); }
+void wait_dialog(int seconds) { wait_dialog_run(seconds); }
+int gui_present() { return 1; }
+int gui_prompt_live() { return 1; }
+void close_device_windows(int device) { window_close_all(device); }
 
 const frontend_services& gui_frontend_services() { return gui_services; }
 

@@ -7,25 +7,12 @@
 #include <cstdio>
 #include <string>
 
-#include "sim/frontend.h"
+#include "gui/frontend.h"
 #include "sim/session_grid.h"
 
 namespace gui {
 
-int session_output(const char* text, int nolog, int echo);
-void session_scroll(int lines);
-void session_redraw(int device);
-void screen_flush();
-void output_hold();
-void output_release();
-void screen_set_cursor(int row, int column);
-void screen_put_char(int character);
-void screen_clear_eol();
-int screen_write_text(const char* text, int mode);
-void screen_put_text(int row, int column, const char* text, int mode);
-void screen_show_rows(const char* rows_block);
-void screen_advance(int direction);
-session_screen_size session_screen();
+// The session services of gui/frontend.h have their bodies here.
 // Sets the hold counter (the road holds the screen over a window update
 // and lets go of it at each run slice).
 void screen_hold_set(int hold);

@@ -1,12 +1,18 @@
 // The Source window, one per device. The rows are built as text on every
 // fill and painted by the canvas item's own draw; the first line shown
 // stays while the pc moves inside the shown lines.
+//
+// - The Source window (`gui/source_window.cpp`) builds its rows as text on every fill and paints
+//   them from its own canvas class ("sourcecanvas", draw and button-down replaced); the status line
+//   and the line reader are the console view's (`source_status_line`, `source_file_line` in
+//   `sim/cmd/view_hooks.h`), the space names its own. The file shown is the device's `view_file`;
+//   the first line, rows and line count are the window's. A double click becomes "break @line" or
+//   "break #n off".
 #include "gui/source_window.h"
 
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
-#include <list>
 #include <memory>
 #include <string>
 
@@ -27,6 +33,7 @@
 #include "gui/incell.h"
 #include "gui/main_window.h"
 #include "gui/road.h"
+#include "gui/window_list.h"
 #include "gui/windows.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/frames.h"
@@ -69,16 +76,8 @@ struct source_win {
   int line_height = 1;
   int generation = 0;
 };
-std::list<source_win> windows;
+window_list<source_win> windows;
 int generations = 0;
-
-vname N(const char* s) { return vnameInternLiteral(s); }
-
-source_win* win_of(const sim_window* record) {
-  for (source_win& w : windows)
-    if (w.record == record) return &w;
-  return nullptr;
-}
 
 source_win* win_of_item(const vdialogItem* item) {
   for (source_win& w : windows)
@@ -302,7 +301,7 @@ bool source_window_left(const sim_window* except) {
 }
 
 void source_window_close(sim_window* record) {
-  source_win* w = win_of(record);
+  source_win* w = windows.of(record);
   const int device = record->device;
   if (w == nullptr) {
     window_record_free(record);
@@ -316,7 +315,7 @@ void source_window_close(sim_window* record) {
 }
 
 void source_window_update(sim_window* record) {
-  source_win* w = win_of(record);
+  source_win* w = windows.of(record);
   if (w == nullptr) return;
   const device_scope scope(record->device);
   if (cur_state == nullptr || cur_inst == nullptr) return;
@@ -421,19 +420,19 @@ void register_source_window() {
 }
 
 const source_view* source_window_view(const sim_window* record) {
-  const source_win* w = win_of(record);
+  const source_win* w = windows.of(record);
   return w != nullptr ? &w->view : nullptr;
 }
 
 void source_window_scroll(const sim_window* record, int lines) {
-  source_win* w = win_of(record);
+  source_win* w = windows.of(record);
   if (w == nullptr) return;
   const device_scope scope(record->device);
   if (cur_state != nullptr && cur_inst != nullptr) fill_at_pc(*w, lines);
 }
 
 void source_window_double_click(const sim_window* record, int row) {
-  if (source_win* w = win_of(record)) break_toggle(*w, row);
+  if (source_win* w = windows.of(record)) break_toggle(*w, row);
 }
 
 }  // namespace gui

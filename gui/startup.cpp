@@ -2,6 +2,27 @@
 // framework event handlers: the About window's first event posts the 5 s
 // time-out, which posts the main window 1 s later, which posts the first
 // command 2 s later.
+//
+// - The application's resources are authored in `gui/resources/sim73500.txt` and built by `vrtool`
+//   into the build's `lib/sim73500.vr`.
+//
+// - Start-up (`gui/startup.cpp`): `app/main.cpp` takes its own options off the vector (`--gui` picks
+//   the X11 back-end explicitly, `--gui=headless` the headless one on the virtual clock) and calls
+//   `gui::sim_main`: framework start-up, device 0, the banner, the About box, the loop. The chain
+//   runs in client events: the About box's first event posts the 5 s time-out (which closes the box
+//   only if the user has not), 1 s later the main window and the saved layout or "wsession" and
+//   "wcommand" (only for window kinds this build has: `gui/window_kinds.cpp` is the table of kind
+//   registrations), 2 s later the argument (checked, submitted whatever the check says, the parser's
+//   message reported after it) or the "startup" macro. `front_end_quit` saves the layout when
+//   "SavePos" is on, closes every window (main last) and stops the loop with a 1 ns event. A
+//   headless run keeps the user's store in memory only (`vapplicationSetUserStoreKept` off): it
+//   starts from the default layout and never reads or rewrites "vwexusr1.vr", so a script's
+//   transcript is the same for every user; the X11 GUI restores and saves the layout. Headless, an
+//   idle hook ends the run once nothing is left: no chain, no Wait, no queued or delayed event apart
+//   from repeating timers (`veventCountWaiting` with `vtimerEventRecurs`); a modal notice still up
+//   is stopped first. The transcript writes a device's lines while it is the shown device or when
+//   its session is redrawn, as the console prints them, so `tests/gui/run_gui_scenario.sh` can
+//   compare both front-ends.
 #include "gui/startup.h"
 
 #include <cstdio>
@@ -48,8 +69,6 @@ constexpr int MAIN_WINDOW_SECONDS = 1;
 constexpr int MACRO_SECONDS = 2;
 constexpr int CHAIN_PRIORITY = 63;
 constexpr int PLACE_CENTRE = 6;
-
-vname N(const char* s) { return vnameInternLiteral(s); }
 
 std::string startup_argument;
 bool have_argument = false;

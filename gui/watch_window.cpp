@@ -2,13 +2,19 @@
 // entry layout and list operations); the update walks it with the
 // window's device current, one row per item, a C value laid over as many
 // rows as its text needs.
+//
+// - The Watch windows (`gui/watch_window.cpp`) each own a `watch_list` and use the watch command's
+//   list operations (`watch_find`, `watch_next_free`, `watch_insert`, `watch_remove`,
+//   `watch_entry_from_token`, `sim/cmd/watch.h`). Their "off" is their own (`register_window_off`,
+//   `gui/frontend.h`): "#n" takes the item from the first matching window only. Numbers are
+//   formatted by the window's own table (`watch_number_text`); C values are laid over rows by
+//   `watch_value_rows` at the session's width.
 #include "gui/watch_window.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cinttypes>
 #include <cstdio>
-#include <list>
 #include <string>
 
 #include "fw/core/scribe.h"
@@ -24,6 +30,7 @@
 #include "gui/road.h"
 #include "gui/row_window.h"
 #include "gui/session.h"
+#include "gui/window_list.h"
 #include "gui/windows.h"
 #include "sim/cdb/c_print.h"
 #include "sim/cdb/c_scope.h"
@@ -60,27 +67,13 @@ struct watch_win {
   watch_list items;
   int resizing = 0;  // the ruler's re-entry guard
 };
-std::list<watch_win> windows;
+window_list<watch_win> windows;
 int submitting = 0;  // a double click's line is being run
-
-vname N(const char* s) { return vnameInternLiteral(s); }
 
 std::string format(const char* fmt, auto... args) {
   char buffer[96];
   std::snprintf(buffer, sizeof buffer, fmt, args...);
   return buffer;
-}
-
-watch_win* win_of(const sim_window* record) {
-  for (watch_win& w : windows)
-    if (w.record == record) return &w;
-  return nullptr;
-}
-
-watch_win* win_of_list(const vlistview* list) {
-  for (watch_win& w : windows)
-    if (w.list == list) return &w;
-  return nullptr;
 }
 
 // --- Values -----------------------------------------------------------------------
@@ -288,18 +281,18 @@ void watch_update(watch_win& w) {
 }
 
 void watch_window_update(sim_window* record) {
-  if (watch_win* w = win_of(record)) watch_update(*w);
+  if (watch_win* w = windows.of(record)) watch_update(*w);
 }
 
 // While the simulator is busy, nothing stays selected.
 void clear_selection(vlistview* view, vlistSelection* selection) {
-  watch_win* w = win_of_list(view);
+  watch_win* w = windows.of_list(view);
   if (w != nullptr && selection != nullptr)
     vlistUnselectRange(w->model, selection, 0, 0, vlistGetRowCount(w->model), COLUMNS);
 }
 
 void watch_window_refresh(sim_window* record, int busy) {
-  watch_win* w = win_of(record);
+  watch_win* w = windows.of(record);
   if (w == nullptr) return;
   if (busy != 0) {
     vwindowClassOf(w->dialog)->setBusy(w->dialog);
@@ -311,7 +304,7 @@ void watch_window_refresh(sim_window* record, int busy) {
 }
 
 void watch_window_close(sim_window* record) {
-  watch_win* w = win_of(record);
+  watch_win* w = windows.of(record);
   if (w == nullptr) {
     window_record_free(record);
     return;
@@ -352,7 +345,7 @@ void remove_row_item(watch_win& w, int row) {
 
 void list_notify(vinstance* view, int code) {
   auto* list = static_cast<vlistview*>(view);
-  watch_win* w = win_of_list(list);
+  watch_win* w = windows.of_list(list);
   if (w == nullptr || (code != 1 && code != 2) || vlistviewGetClickCount(list) != 2) return;
   int32_t row = -1, column = -1;
   vlistGetFirstSelectedCell(w->model, list->selection, &row, &column);
@@ -477,7 +470,7 @@ void watch_window_open(const char*) {
   if (cur_type == nullptr || cur_state == nullptr) return;
   const watch_tokens t = read_tokens();
   sim_window* record = window_find(SIMWIN_WATCH, cur_device, t.window);
-  watch_win* w = record != nullptr ? win_of(record) : nullptr;
+  watch_win* w = record != nullptr ? windows.of(record) : nullptr;
   if (w == nullptr) w = create_window(t.window > 0 ? t.window : window_number_free(cur_device, SIMWIN_WATCH));
   if (w == nullptr || t.item < 0) return;
   watch_entry* e = t.number > 0 ? watch_find(w->items, static_cast<uint32_t>(t.number)) : nullptr;
@@ -497,7 +490,7 @@ void watch_window_off(const char*) {
     if (t.window != -2 && r->number != t.window) continue;
     found = true;
     if (t.number > 0) {
-      if (watch_win* w = win_of(r)) watch_remove(w->items, static_cast<uint32_t>(t.number));
+      if (watch_win* w = windows.of(r)) watch_remove(w->items, static_cast<uint32_t>(t.number));
       return;
     }
     if (r->close != nullptr) r->close(r);
@@ -513,24 +506,24 @@ void register_watch_window() {
 }
 
 const watch_list* watch_window_list(const sim_window* record) {
-  const watch_win* w = win_of(record);
+  const watch_win* w = windows.of(record);
   return w != nullptr ? &w->items : nullptr;
 }
 
 std::string watch_window_cell(const sim_window* record, int row, int column) {
-  const watch_win* w = win_of(record);
+  const watch_win* w = windows.of(record);
   if (w == nullptr || row < 0 || row >= vlistGetRowCount(w->model)) return {};
   const char* s = vliststrGetCell(w->model, row, column);
   return s != nullptr ? s : "";
 }
 
 int watch_window_rows(const sim_window* record) {
-  const watch_win* w = win_of(record);
+  const watch_win* w = windows.of(record);
   return w != nullptr ? vlistGetRowCount(w->model) : 0;
 }
 
 void watch_window_double_click(const sim_window* record, int row) {
-  if (watch_win* w = win_of(record)) remove_row_item(*w, row);
+  if (watch_win* w = windows.of(record)) remove_row_item(*w, row);
 }
 
 }  // namespace gui

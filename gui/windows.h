@@ -2,11 +2,20 @@
 // carries one sim_window, through which the front-end finds windows by
 // kind, device and number, tells them when the simulator becomes busy or
 // idle, updates and closes them.
+//
+// - Window records (`gui/windows.h`): a `sim_window` per simulator window, kept in window order; the
+//   update and close passes walk a snapshot (newest first) and skip a cell whose record an earlier
+//   operation freed. The window commands' parsers stay in `sim/cmd/cmd_windows.cpp`; their open and
+//   off actions go through `sim/cmd/window_hooks.h`, which the GUI installs (off: close the window
+//   or "Window not found"; open: the kind's registered action). Without hooks, or for a kind with no
+//   open action, the console's message stays.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "gui/frontend.h"
 
 struct vwindow;
 
@@ -65,7 +74,6 @@ sim_window* window_find(int kind, int device, int number = -2);
 
 int window_number_free(int device, int kind);
 void window_refresh_all(int busy, int device);
-void window_update_all(int device);
 void window_close_all(int device);
 
 // A snapshot of the records, in the reverse of the window order; taken by

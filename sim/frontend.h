@@ -6,6 +6,39 @@
 // The console front-end (console/) implements them for a terminal, the GUI
 // front-end the same set, the unit tests a recording one. Until a record is
 // installed, output goes nowhere and questions are answered "cancel".
+//
+// The console front-end keeps each device's session ring, prints the shown device's new lines to
+// standard output as they arrive (bold on a terminal, plain braces otherwise), and answers prompts
+// and the file question from the terminal or, in batch use, from standard input.
+//
+// - Every line is printed exactly once: lines that arrive for a device that is not shown wait in its
+//   ring and are printed when it becomes the shown device (`session_redraw`); nothing is printed
+//   twice. In the assembly or source view the redraw then shows the view at the device's pc.
+//
+// - Status and help lines live on the terminal's two bottom rows, reserved while a terminal is
+//   attached; without a terminal they are kept but never printed, so captured output is pure session
+//   text.
+//
+// - A line read from a pipe answers the file question (its first word when that is a, o or c or
+//   begins "append", "overwrite" or "cancel"; any other line cancels, so a command that follows by
+//   mistake never overwrites) and the line prompt; at the end of input the file question answers
+//   'c'.
+//
+// - Ctrl-C sets `stop_request`; `abort_requested` moves it into the shown device's abort word, or,
+//   when the shown device is off, into the device that runs.
+//
+// - The line loop: read a line, `command_submit`, then pump the run slices and macro lines
+//   (`console_pump`) until neither has work.
+//
+// - Logs: `command_log` and `session_logs[]` (`sim/frontend.h`) are the files the session output
+//   writes through `write_log_line`; `cmd_log.cpp` owns their names. A log writes its file itself,
+//   flushed per line: overwriting truncates it, appending writes at its end (a link leads to the
+//   file it names; /dev/null and other devices take the lines). A FIFO that no one reads is refused
+//   at once ("Error opening file."), never waited for. The first line that cannot be written closes
+//   the log with what it holds and says "Error writing file:NAME" (inside a run, at the instruction
+//   end, which stops the run); output streams do the same (`write_stream_line`) and then write
+//   nothing more. `log p` goes to the profiler interface; without one it answers
+//   "Profiler not available in this simulator".
 #pragma once
 
 #include <csignal>
@@ -16,30 +49,76 @@
 
 struct device_inst;
 
-// --- Session output -------------------------------------------------------
-// One line of output into the current device's session ring. "{" and "}"
-// switch highlighting on and off; "${" and "$}" stand for literal braces.
-// With nolog 0 the line also goes to the command log when one is open.
-int session_print(const char* text, int nolog);
-// The same, with the text kept exactly as given (echoed command lines).
-int session_echo(const char* text, int nolog);
-// The common body of the two above; 0 when no device is current.
-int session_output(const char* text, int nolog, int echo);
-// Redraws a device's session after it became the one shown.
-void session_redraw(int device);
-// Scrolls the session screen through the ring (positive: newer lines).
-void session_scroll(int lines);
+// --- The services ------------------------------------------------------
+// The one list of services, as X(result, name, (parameters), (arguments)).
+// It makes the record below, the calls through it and each front-end's
+// declarations, so that adding a service is one row here.
+#define FRONTEND_SERVICES(X)                                                      \
+  /* One line of output into the current device's session ring (nolog 0: */      \
+  /* also to the command log); echo keeps the text exactly as given. 0 when */   \
+  /* no device is current. */                                                    \
+  X(int, session_output, (const char* text, int nolog, int echo), (text, nolog, echo)) \
+  /* Redraws a device's session after it became the one shown. */               \
+  X(void, session_redraw, (int device), (device))                                \
+  /* Scrolls the session screen through the ring (positive: newer lines). */    \
+  X(void, session_scroll, (int lines), (lines))                                  \
+  X(void, output_hold, (), ())                                                   \
+  X(void, output_release, (), ())                                                \
+  X(void, screen_flush, (), ())                                                  \
+  X(void, screen_goto, (int row, int column), (row, column))                     \
+  X(void, screen_put_char, (int character), (character))                         \
+  X(void, screen_clear_eol, (), ())                                              \
+  X(int, screen_write_text, (const char* text, int mode), (text, mode))          \
+  X(void, screen_put_text, (int row, int column, const char* text, int mode),    \
+    (row, column, text, mode))                                                   \
+  X(void, screen_show_rows, (const char* rows_block), (rows_block))              \
+  X(void, screen_advance, (int direction), (direction))                          \
+  /* The geometry listings size their pages by. */                              \
+  X(session_screen_size, session_screen, (), ())                                 \
+  /* Reports one error: highlighted in the session, kept as the last error, */  \
+  /* and under quit-on-error inside a macro it ends the program. */             \
+  X(void, error_report, (const char* message), (message))                        \
+  /* The newest reported message (at most 255 characters). */                   \
+  X(const char*, last_error_text, (), ())                                        \
+  /* The status line (at most 89 characters; null clears) and the help line */  \
+  /* (at most 99) of the command window. */                                     \
+  X(void, gui_status_text, (const char* text), (text))                           \
+  X(void, gui_help_text, (const char* text), (text))                             \
+  X(void, gui_show_prompt, (), ())                                               \
+  /* Shows the buffer's first `length` characters as a prompt, the rest as */   \
+  /* the answer offered for editing, and reads the answer; the buffer (of */    \
+  /* `capacity` bytes) receives "prompt answer". Returns the key that ended */  \
+  /* it: 13 accepted, 14 (Ctrl-N) or 21 (Ctrl-U) accepted with a move to the */ \
+  /* next or previous item, 27 cancelled or at the end of input (the buffer */  \
+  /* is then unchanged). */                                                      \
+  X(int, gui_line_prompt, (char* buffer, int length, std::size_t capacity),      \
+    (buffer, length, capacity))                                                  \
+  /* "A file with that name currently exists": 'a', 'o' or 'c'. */              \
+  X(int, gui_file_question, (), ())                                              \
+  /* Holds until the user continues; with seconds > 0 it ends by itself. */     \
+  X(void, wait_dialog, (int seconds), (seconds))                                 \
+  /* Moves a pending stop request into the running device's abort word and */  \
+  /* returns the current device's abort word. */                                \
+  X(int, abort_requested, (), ())                                                \
+  X(int, gui_present, (), ())                                                    \
+  /* 1 when a person answers prompts as they are shown (a terminal, the */      \
+  /* GUI); 0 when the answers come from a pipe or file and nobody sees the */   \
+  /* status row. */                                                              \
+  X(int, gui_prompt_live, (), ())                                                \
+  /* -2: every device. */                                                        \
+  X(void, window_update_all, (int device), (device))                             \
+  X(void, close_device_windows, (int device), (device))                          \
+  /* True while the front-end's own allocator stands behind dsp_alloc. */       \
+  X(int, gui_allocator_active, (), ())                                           \
+  X(void*, gui_dsp_alloc, (std::size_t size, int clear), (size, clear))          \
+  X(void*, gui_dsp_realloc, (void* block, std::size_t size), (block, size))      \
+  X(void, gui_dsp_free, (void* block), (block))                                  \
+  X(void, gui_work_dir, (device_inst * inst), (inst))                            \
+  X(void, quit_program, (), ())
 
-void output_hold();
-void output_release();
-void screen_flush();
-void screen_goto(int row, int column);
-void screen_put_char(int character);
-void screen_clear_eol();
-int screen_write_text(const char* text, int mode);
-void screen_put_text(int row, int column, const char* text, int mode);
-void screen_show_rows(const char* rows_block);
-void screen_advance(int direction);
+// Declares one service as a function (the calls below; a front-end's bodies
+// inside its namespace).
+#define FRONTEND_DECLARE(result, name, parameters, arguments) result name parameters;
 
 // The geometry listings size their pages by.
 struct session_screen_size {
@@ -47,7 +126,23 @@ struct session_screen_size {
   int rows;        // total rows
   int columns;
 };
-session_screen_size session_screen();
+
+// The calls into whichever front-end is installed.
+FRONTEND_SERVICES(FRONTEND_DECLARE)
+
+// The record a front-end installs: one pointer per service.
+struct frontend_services {
+#define FRONTEND_MEMBER(result, name, parameters, arguments) result(*name) parameters;
+  FRONTEND_SERVICES(FRONTEND_MEMBER)
+#undef FRONTEND_MEMBER
+};
+
+// --- Session output -------------------------------------------------------
+// session_output without echo: "{" and "}" switch highlighting on and off;
+// "${" and "$}" stand for literal braces.
+int session_print(const char* text, int nolog);
+// The same, with the text kept exactly as given (echoed command lines).
+int session_echo(const char* text, int nolog);
 
 // Paging of output ("more"): the switch and the per-command line counter.
 extern int more_enabled;
@@ -66,93 +161,16 @@ extern std::FILE* session_logs[SESSION_LOG_SLOTS];
 void write_log_line(std::FILE*& log, const char* text);
 extern void (*log_write_failed)(std::FILE*& log);
 
-// --- Errors and questions -------------------------------------------------
-// Reports one error: highlighted in the session, kept as the last error,
-// and under quit-on-error inside a macro it ends the program.
-void error_report(const char* message);
-// The newest reported message (at most 255 characters) and its flag.
-const char* last_error_text();
+// --- Errors, questions and lifetime ----------------------------------------
+// The flag set by each error report.
 extern int error_reported;
-
-// The status line (at most 89 characters; null clears) and the help line
-// (at most 99) of the command window.
-void gui_status_text(const char* text);
-void gui_help_text(const char* text);
-void gui_show_prompt();
-// Shows the buffer's first `length` characters as a prompt, the rest as
-// the answer offered for editing, and reads the answer; the buffer (of
-// `capacity` bytes) receives "prompt answer". Returns the key that ended
-// it: 13 accepted, 14 (Ctrl-N) or 21 (Ctrl-U) accepted with a move to the
-// next or previous item, 27 cancelled or at the end of input (the buffer
-// is then unchanged).
-int gui_line_prompt(char* buffer, int length, std::size_t capacity);
-// "A file with that name currently exists": 'a', 'o' or 'c'.
-int gui_file_question();
-// Holds until the user continues; with seconds > 0 it ends by itself.
-void wait_dialog(int seconds);
-// Moves a pending stop request into the running device's abort word and
-// returns the current device's abort word.
-int abort_requested();
 // Set asynchronously (Ctrl-C, Stop); consumed by abort_requested.
 extern volatile std::sig_atomic_t stop_request;
-int gui_present();
-// 1 when a person answers prompts as they are shown (a terminal, the GUI);
-// 0 when the answers come from a pipe or file and nobody sees the status
-// row.
-int gui_prompt_live();
-
-// --- Windows, memory and lifetime -----------------------------------------
-void window_update_all(int device);  // -2: every device
-void close_device_windows(int device);
-// True while the front-end's own allocator stands behind dsp_alloc.
-int gui_allocator_active();
-void* gui_dsp_alloc(std::size_t size, int clear);
-void* gui_dsp_realloc(void* block, std::size_t size);
-void gui_dsp_free(void* block);
-void gui_work_dir(device_inst* inst);
 // The process's current directory with a trailing "/", as a device's
 // working directory takes it: "./" when it does not fit in `limit`
 // characters (the same place, never a cut name that points elsewhere).
 std::string working_dir_text(std::size_t limit);
-void quit_program();
 extern int quitting;
-
-// --- The installed record --------------------------------------------------
-struct frontend_services {
-  int (*session_output)(const char* text, int nolog, int echo);
-  void (*session_redraw)(int device);
-  void (*session_scroll)(int lines);
-  void (*output_hold)();
-  void (*output_release)();
-  void (*screen_flush)();
-  void (*screen_goto)(int row, int column);
-  void (*screen_put_char)(int character);
-  void (*screen_clear_eol)();
-  int (*screen_write_text)(const char* text, int mode);
-  void (*screen_put_text)(int row, int column, const char* text, int mode);
-  void (*screen_show_rows)(const char* rows_block);
-  void (*screen_advance)(int direction);
-  session_screen_size (*session_screen)();
-  void (*error_report)(const char* message);
-  const char* (*last_error_text)();
-  void (*gui_status_text)(const char* text);
-  void (*gui_help_text)(const char* text);
-  void (*gui_show_prompt)();
-  int (*gui_line_prompt)(char* buffer, int length, std::size_t capacity);
-  int (*gui_file_question)();
-  void (*wait_dialog)(int seconds);
-  int (*abort_requested)();
-  int (*gui_present)();
-  int (*gui_prompt_live)();
-  void (*window_update_all)(int device);
-  void (*close_device_windows)(int device);
-  int (*gui_allocator_active)();
-  void* (*gui_dsp_alloc)(std::size_t size, int clear);
-  void* (*gui_dsp_realloc)(void* block, std::size_t size);
-  void (*gui_dsp_free)(void* block);
-  void (*gui_work_dir)(device_inst* inst);
-  void (*quit_program)();
-};
 
 // Makes `services` the front-end (kept by pointer); null puts back the
 // silent one.

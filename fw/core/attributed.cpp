@@ -136,8 +136,7 @@ int commandQuery(vcommand* self, vdict* context) {
 }
 
 AttributedState* attributedState() {
-  if (!attributedSlot) attributedSlot = vmoduleAllocSlot();
-  if (*attributedSlot) return static_cast<AttributedState*>(*attributedSlot);
+  if (auto* bound = vmoduleState<AttributedState>(attributedSlot)) return bound;
   vcommandStartup();
   auto* s = static_cast<AttributedState*>(vmoduleBindSlot(attributedSlot, sizeof(AttributedState)));
   *s = AttributedState{};

@@ -2,6 +2,26 @@
 // set, number 3) and converts to and from eight other numbered native sets
 // through converting scribes; Windows-1252 upper case; substitute
 // converters; byte order; the Arg/Tag exception.
+//
+// Text inside the framework is Windows-1252 (set 3); sets 0-8 are the native sets it converts to
+// and from. Each conversion is a scribe whose class record carries a codec (`charconv.h`): one step
+// reads one source character, never past the end of the text, and writes up to three output
+// characters, so reads and lengths agree and a bounded read never splits a character. Byte sets are
+// 256-entry constexpr tables (`cp1252.h` holds the case and accent tables shared with
+// `vcstrCompareNoCase`); Unicode narrows through a 512-entry page index built at compile time from
+// the 24 Windows-1252 characters that are not Latin-1, so codes above 0xFFFF and cut or overlong
+// UTF-8 give 0xA0. Set 8 is ISO 8859-2. Start-up sets only the character-type locale from the
+// environment (numbers keep the "C" locale); the locale table gives set 3 for every locale.
+//
+// Character-mapping scribes (`scribe_map.h`) map a source text as it is read: upper case (0xDF as
+// "SS"; a read with one place left before it writes one "S", so a bounded read writes exactly its
+// bounded length), lower case, accents stripped, both, and, with a `vscribeMapState` record from
+// one pool, a character or a set of characters replaced, translation between two sets, and
+// substring replacement (`vscribeReplace`, whose copies of its texts the state owns). Every kind
+// comes NUL-terminated and counted (a counted source and set treat NUL as a character); one table
+// row per kind. `vscribePrint` takes byte scribes only ("Arg" before any read), reads a computed
+// scribe into its own 256-byte buffer or a heap string, and writes through the current set's
+// conversion to native text.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -267,8 +267,7 @@ void objectSetTag(vobject* self, vname tag) { self->tag = tag; }
 vinstance* noDelegate(vinstance*, vinstance*, int) { return nullptr; }
 
 ObjectState* objectState() {
-  if (!objectSlot) objectSlot = vmoduleAllocSlot();
-  if (*objectSlot) return static_cast<ObjectState*>(*objectSlot);
+  if (auto* bound = vmoduleState<ObjectState>(objectSlot)) return bound;
   vclass* rootClass = vclassGetRoot();
   auto* s = static_cast<ObjectState*>(vmoduleBindSlot(objectSlot, sizeof(ObjectState)));
   auto* inst = vclassSpawnOf<vinstanceClassRec>(rootClass);

@@ -292,8 +292,7 @@ Rec* spawnNamed(vclass* super, const char* name, std::size_t instanceSize) {
 void _vcommandBuildSpaceClass(vcommandSpaceClassRec** out);
 
 void vcommandStartup() {
-  if (!commandSlot) commandSlot = vmoduleAllocSlot();
-  if (*commandSlot) return;
+  if (*vmoduleSlot(commandSlot)) return;
   vnameStartup();
   auto* s = static_cast<CommandState*>(vmoduleBindSlot(commandSlot, sizeof(CommandState)));
   *s = CommandState{};

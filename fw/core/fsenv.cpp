@@ -2,6 +2,12 @@
 // current, program and home directories, the directory stack and
 // temporary names. Linux has no drives: the current drive is none and the
 // drive list is empty.
+//
+// - The environment (`fsenv.cpp`): the start-up and current directories (the framework keeps its own
+//   copy: change directory through `vfsMSWChangeDirectory`), the program directory from
+//   `/proc/self/exe`, the home directory (`HOME`, `HOMEDRIVE`+`HOMEPATH`, the registry stand-in,
+//   then the password database in place of the Windows directory), a directory stack, no drives, and
+//   temporary names made by exclusive creation.
 #include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>

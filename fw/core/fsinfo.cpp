@@ -1,5 +1,13 @@
 // File information: kind, mode, ids, times and size of what a path names;
 // the test by which streams decide whether one may give up its C file.
+//
+// - File information (`fsinfo.cpp`): kind, mode, ids, times and size (64-bit), hidden for a last
+//   element starting with "."; system and archive are never set.
+//
+// - Links (`vfsReadLink`, `fsinfo.cpp`): the target as written (up to `PATH_MAX`, not resolved),
+//   failures by their meaning ("Name", "I/O Error", "Access", "Arg", "User Request" for a file that
+//   is not a link, "Maximimum Path Length", else "File System"). The installation search follows
+//   link chains through it.
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -1,6 +1,13 @@
 // File streams: pooled records over C streams, in one list from the
 // newest to the oldest; when the process runs out of file descriptors an
 // older stream gives up its C file and reopens it on its next use.
+//
+// - Streams (`fsio.cpp`): pooled records over C streams in one list, newest first. When an open
+//   meets `EMFILE` the oldest stream that may give up its file is suspended (position saved, C file
+//   closed) and reopened on its next use, relative to the directory it was first opened in. A seek
+//   is put between a read and a write, as the C library needs. Every failure raises a class of the
+//   file-system family (`fsex.cpp`); a symbolic-link loop raises "Maximum Links", and a close that
+//   loses written data raises "I/O Write".
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

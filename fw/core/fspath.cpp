@@ -1,5 +1,14 @@
 // Portable paths: an optional volume, a kind and element strings; parsed
 // and rendered under the current path rules.
+//
+// - Paths (`fspath.cpp`): a volume, a kind (single, rooted, relative) and element strings. Every
+//   separator and volume question goes through one `vfsPathRules` record: `vfsLinuxPathRules` (the
+//   program's: "/" separator and root, no volumes, ":" and "\" ordinary) and `vfsWindowsPathRules`
+//   (drive letters, shares), which the tests use for the Windows cases. Texts longer than
+//   `PATH_MAX`, or elements longer than `NAME_MAX`, raise `Arg/Range` rather than being cut;
+//   environment values are checked the same way before they build a path. Paths are stored in and
+//   loaded from resource dictionaries (`fspathres.cpp`, tag "vfsPath") through the resource
+//   interface of `resource.h`.
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>

@@ -37,6 +37,8 @@ struct vnameTableIterator {
 void vnameStartup();
 vname vnameIntern(vscribe* s);
 vname vnameInternLiteral(const char* text);
+// A name the code spells as a literal; the one short form every file uses.
+inline vname N(const char* text) { return vnameInternLiteral(text); }
 vname vnameFind(vscribe* s);
 vscribe* vnameScribe(vname name);
 std::uint32_t vnameGetHash(vname name);

@@ -1,6 +1,12 @@
 // Attribute lists: named attributes, each a C value with the datatag that
 // says what it is. Values go in as C arguments described by the datatag
 // and come out as text or tags.
+//
+// A list is a dictionary of value words beside a Dictionary datatag that gives each attribute's
+// datatag. Floats keep the whole double in the pointer-sized entry, strings and scraps are owned by
+// the list, every other kind is converted into a pointer-sized local (kinds larger than that are
+// refused). A set converts first and only then frees the old value, so a value that fails
+// conversion leaves the attribute unchanged.
 #pragma once
 #include <cstdint>
 

@@ -2,6 +2,40 @@
 // in a B+ tree of fixed-size pages, kept in a file or in memory, with
 // overflow chains for long keys and values, a free-page list, a page
 // cache, either byte order and a "not properly closed" mark.
+//
+// 2. `fw/data`: the B-tree paged file (`btree.h`), chunk files (`chunk.h`), index sets, shape and
+//    tag tables (`ndx.h`), and scraps, native scraps and the typed resource value base class
+//    (`scrap.h`, `res.h`), below, regular expressions (`regexp.h`), number parsing and number text
+//    (`num.h`; see "Numbers" below), preferences (`pref.h`) and undo actions (`undo.h`), both below,
+//    the ".vr" resource-file store (`vrstore.h`), its text form and authoring tool (`vrtext.h`,
+//    `tool/vrtool.cpp`) and the installation search (`inst.h`). The resource interface's two 101-slot
+//    tables routed by the handle's sign, and resources as scraps (`vresource.h`), sit over both
+//    stores.
+//
+// `btree_store.cpp` keeps the pages: a memory tree holds every page in a map; a file tree holds a
+// cache (8 to 64 pages by the file's size) that grows while one operation runs and is trimmed back
+// after it, writing the least recently used dirty pages, so no page a running operation points into
+// is ever evicted. Pages are kept in this machine's byte order and converted on their way to and
+// from a file written in the other order (the header's mark tells). The first page write marks the
+// file "not properly closed"; sync and close clear the mark; an open of a marked file raises.
+// `btree.cpp` holds the records, the search, puts with page splits (a separator whose key is in an
+// overflow chain shares the chain, which is then kept for good), deletions, cursors and compaction.
+//
+// - Every page number, slot offset, record length, overflow length and neighbour read from a file is
+//   checked; walks stop after as many steps as the file has pages; a cursor step that does not move
+//   past its key is damage too. Damage raises "B-Tree Manager" and the tree is never written again.
+//
+// - Long-form records whose key length has bit 0x80 in its low byte would read as short-form records
+//   on a little-endian writer: such keys go to an overflow chain, so every record keeps the
+//   documented layout.
+//
+// - The cursor keeps its record's key and seeks again from it at each step, so puts and deletes
+//   between steps never leave it on a stale slot. Compaction copies every record of the source.
+//
+// - `vbtreeSaveAs` writes a temporary file beside the path and renames it into place.
+//
+// - An overflow chain is read exactly as far as its length says: a page met twice, a chain that ends
+//   early or runs on past its length is damage.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -2,6 +2,28 @@
 // blocks of a file or a memory block, addressed by byte offset; the
 // variable-length integers of the format; packed integer arrays in one
 // chunk.
+//
+// `chunk.cpp` holds the var-int codec, the two byte sources (a file stream; a memory block, whose
+// writes past its end are dropped), the header and index chunks, the per-block first-chunk offsets
+// with the max-tree of free values, and allocation, free, resize and reallocation as the format
+// lays them out. The blocks in use are held in memory as one image (on the framework heap, so a
+// growth it refuses raises `Memory`) and written back by dirty range (the format's block runs and
+// release ring are not kept: a chunk file is small next to memory); the image cannot grow while
+// chunk data is held (`Module/State`). `chunk_array.cpp` packs integer arrays into one chunk and
+// reads and writes each element where it lies (a chunk is rebuilt only to widen the code or change
+// the count); a count whose chunk would pass 0x7FFF0000 bytes raises `Module/Limit` "Maximum array
+// size" before anything is allocated. The header's last block and index chunk are checked against
+// the source before anything is sized; every var-int, chunk header and index entry is checked as it
+// is read; width code 7 and negative counts are refused. `vchunkSaveToPath` writes through a
+// temporary file renamed into place. `tests/fuzz/fuzz_chunk.cpp` feeds whole images to the reader.
+//
+// `ndx.cpp` holds the three tables the typed-resource files keep in chunks: index sets (rows of
+// 32-bit cells, a free row marked 0x80000000 in its first cell), shape tables (one node per sorted
+// set of tags, found by a key summed from the tags' name pointers and flags) and tag tables
+// (numbered interned names, written in string order with up to 15 shared leading characters). Each
+// has a serialised size and a writer over var-ints; each reader checks every count against the
+// bytes left (rows x columns, tag and node counts, a shared prefix never longer than the previous
+// tag) and answers null for bytes that are not its table.
 #pragma once
 #include <cstddef>
 #include <cstdint>

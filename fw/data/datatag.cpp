@@ -222,8 +222,7 @@ void buildPredefined(DatatagState* s) {
 }
 
 DatatagState* state() {
-  if (!datatagSlot) datatagSlot = vmoduleAllocSlot();
-  if (*datatagSlot) return static_cast<DatatagState*>(*datatagSlot);
+  if (auto* bound = vmoduleState<DatatagState>(datatagSlot)) return bound;
   vdatatagGetScrapClass();  // the scrap classes come first: the predefined datatags name them
   auto* s = static_cast<DatatagState*>(vmoduleBindSlot(datatagSlot, sizeof(DatatagState)));
   *s = DatatagState{};

@@ -3,6 +3,18 @@
 // datatags. Datatag scraps read and write plain memory laid out as a
 // datatag describes it. Memory is the host's: pointer kinds are pointer
 // sized and every kind takes the host's alignment.
+//
+// A datatag (`datatag.cpp`) describes a C value by kind (0-25); the seven constructed kinds carry a
+// payload (element, count, key dictionary, member list, union selectors). Datatags live by name in
+// named groups; the group "vdatatag" holds the 19 predefined scalar ones. `datatag_res.cpp` stores
+// a datatag as a resource dictionary whose references name a grouped datatag by group and name, and
+// holds signatures (`vsignature`). A datatag scrap (`datatag_scrap.cpp`, `datatag_container.cpp`)
+// is one object per value whose single shared delegate reads and writes the scrap's memory by kind.
+// Memory is the host's: pointer kinds are pointer-sized and every kind takes `alignof` of its C
+// type, so a compound's layout equals the C struct's. Walks that follow pointers or nest
+// descriptors stop at `vdatatagMAX_DEPTH` with Arg/Range; sizes are checked for overflow. A
+// dictionary scrap keeps integers with the absent marker 0x80000000 and floats as the full double
+// in the pointer-sized entry (absent marker: the smallest normal float); storing a marker raises.
 #pragma once
 #include <cstdarg>
 #include <cstddef>

@@ -238,8 +238,7 @@ void vdatatagStore(vdatatag* d, vresource r) { vclassRec<vdatatagClassRec>(d)->s
 
 // Signatures.
 vobjectClassRec* vsignatureGetDefaultClass() {
-  if (!signatureSlot) signatureSlot = vmoduleAllocSlot();
-  if (*signatureSlot) return *static_cast<vobjectClassRec**>(*signatureSlot);
+  if (auto* bound = vmoduleState<vobjectClassRec*>(signatureSlot)) return *bound;
   vdatatagGetDefaultClass();
   auto* c = vclassSpawnOf<vobjectClassRec>(vobjectGetDefaultClass());
   vclassSetName(c, vscribeLiteral("vsignature"));

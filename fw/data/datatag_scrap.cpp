@@ -290,8 +290,7 @@ void buildScalarKinds(vdatatagScrapClassRec** byKind) {
 }
 
 ScrapState* state() {
-  if (!scrapStateSlot) scrapStateSlot = vmoduleAllocSlot();
-  if (*scrapStateSlot) return static_cast<ScrapState*>(*scrapStateSlot);
+  if (auto* bound = vmoduleState<ScrapState>(scrapStateSlot)) return bound;
   vscrapConvertibleClassRec* convertible = vscrapGetConvertibleClass();
   vscrapGetNativeTypeableClass();
   auto* s = static_cast<ScrapState*>(vmoduleBindSlot(scrapStateSlot, sizeof(ScrapState)));

@@ -161,8 +161,7 @@ std::int16_t vdateGetLocalOffset() { return localZone().offset; }
 const char* vdateGetLocalZoneName() { return localZone().name.c_str(); }
 
 vobjectClassRec* vdateGetDefaultClass() {
-  if (!dateSlot) dateSlot = vmoduleAllocSlot();
-  if (*dateSlot) return *static_cast<vobjectClassRec**>(*dateSlot);
+  if (auto* bound = vmoduleState<vobjectClassRec*>(dateSlot)) return *bound;
   localZone();
   auto* c = vclassSpawnOf<vobjectClassRec>(vobjectGetDefaultClass());
   vclassSetName(c, vscribeLiteral("vdate"));

@@ -1,6 +1,14 @@
 // Dates: one calendar date and time with a time-zone offset, and date
 // formats that turn dates into text with the localized names from the
 // framework's resource file.
+//
+// `vdate` keeps the fields in their stored widths; setters raise Arg/Range for a value out of range
+// and store it all the same, so every computation that indexes the month table (day of year,
+// weekday, month names) checks the month first. Weekdays count days from 1 January 1970 with the
+// leap days before a year by floor division, so years below 1 work. The local zone's offset and
+// name come from `localtime_r` (`tm_gmtoff`, `tm_zone`) under `TZ`. `vdateFormat` is a list of
+// items (number, name, text, white space) written by a date scribe; the names are the arrays of
+// strings under "vdate" in `vwexlin7.txt` (missing entries give no name).
 #pragma once
 #include <cstdint>
 

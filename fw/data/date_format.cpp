@@ -234,8 +234,7 @@ void** formatSlot = nullptr;
 }  // namespace
 
 vobjectClassRec* vdateFormatGetDefaultClass() {
-  if (!formatSlot) formatSlot = vmoduleAllocSlot();
-  if (*formatSlot) return *static_cast<vobjectClassRec**>(*formatSlot);
+  if (auto* bound = vmoduleState<vobjectClassRec*>(formatSlot)) return *bound;
   vnumFormatGetDefaultClass();
   vregexpGetDefaultClass();
   auto* c = vclassSpawnOf<vobjectClassRec>(vobjectGetDefaultClass());

@@ -382,8 +382,7 @@ void numExit() {
 }
 
 NumState* numState() {
-  if (!numSlot) numSlot = vmoduleAllocSlot();
-  if (*numSlot) return static_cast<NumState*>(*numSlot);
+  if (auto* bound = vmoduleState<NumState>(numSlot)) return bound;
   auto* cls = vclassSpawnOf<vobjectClassRec>(vobjectGetDefaultClass());
   vclassSetName(cls, vscribeLiteral("vnumFormat"));
   vclassSetInstanceSize(cls, sizeof(vnumFormat));

@@ -3,6 +3,32 @@
 // (texts, sign texts, padding, white space, digit groups, the decimal
 // character, the exponent). Parsing reads text against both; plain
 // decimal text under the normal format takes a fast path.
+//
+// Digit sets and number formats (ordered elements) describe number text. Until the framework
+// resource file supplies them, the four digit sets and the normal and exponent formats are built in
+// ("-", digits, ".", digits, exponent; "e" matched by "[eE]", "-", "+", digits). The general parse
+// walks the format's elements into a buffer of significant digits and a decimal exponent; integers
+// accumulate in 64 bits and are checked before each step is kept, so no step can wrap. Doubles in
+// base 10 are exact when at most 15 digits meet a power of ten up to 22 (one division or
+// multiplication), else correctly rounded through `std::from_chars` (a sticky digit stands for
+// digits that did not fit). NUL-terminated text under the normal format and a contiguous digit set
+// takes the fast path.
+//
+// Digit sets and the "NormalFormat" / "ExponentFormat" descriptions come once per module context
+// (with the format class, in the context's slot; its exit destroys them before the context's
+// classes go) from the "vnum" child of `vwexlin7.vr` (authored in
+// `fw/data/resources/vwexlin7.txt`); when no framework file is found, or the resource store is not
+// installed yet, built-in copies of the same contents stand in, so "%d" inside an exception printer
+// never raises. `num.cpp` holds the descriptions, their load, store and copy; `numparse.cpp` the
+// parsing; `numfmt.cpp` the number text: digits are computed (integers by division, base-10 doubles
+// through `std::to_chars` with 15 significant digits, other bases by repeated multiplication),
+// rounded at the end position, and written under the format's elements (left part right to left,
+// right part left to right). The number-text scribe keeps the digits in a pooled state and writes
+// the text when it is read, so `vnumScribeSetMinimumIntegerDigits` and `vnumScribeSetDropZeros`
+// still change it, and the format's errors are raised by the read. `vnumStartup` (start-up row
+// "vnumGetDefaultClass") registers the conversions "i d u b o x X p e E f g G" with the
+// formatted-text service; the "l" flag reads a `long` and keeps its low 32 bits, "p" prints all 16
+// hex digits of a pointer.
 #pragma once
 #include <cstdint>
 

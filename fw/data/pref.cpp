@@ -400,8 +400,7 @@ Classes& classesNow() {
 }  // namespace
 
 void vprefBuildClasses() {
-  if (!classSlot) classSlot = vmoduleAllocSlot();
-  if (*classSlot) return;
+  if (*vmoduleSlot(classSlot)) return;
   auto* p = spawn<vprefClassRec>(vinstanceGetDefaultClass(), "vpref", sizeof(vpref));
   p->init = prefInit;
   p->release = prefRelease;

@@ -4,6 +4,23 @@
 // set values win until a resource pushed later names the same key.
 // Environment variables and command-line options ("-name", "+name") set
 // values in the root. Preference objects are reference counted.
+//
+// A `vprefDict` lays set values (counted references) over a cache of entries made from its resource
+// stack (not counted: an entry leaves the cache when its last holder releases it). A get searches
+// the stack from the top; a dictionary child becomes a sub-dictionary that pushes that child from
+// every level, anything else a value that holds the resource. Setting a value registers every
+// dictionary on the way up in its parent's set entries; pushing a resource drops the set values it
+// names, so a resource pushed later wins. `pref.cpp` holds the objects and these rules,
+// `pref_args.cpp` the module state (the root per module context, the arguments), the readers by
+// name, the options ("-name" sets "On" or takes the next word, "+name" the empty string, an array
+// preference its count of words) and the environment (each root key, through the "Environment Map
+// Dict" of `vwexlin7.vr`'s "Preferences", then its upper-case form; values with control characters
+// or over 4 KiB are ignored). `vprefInstallStartup` installs the arguments hand-off that
+// `vmoduleStartupAll` runs first and the "vprefBuildClasses" row. A value read from a resource
+// keeps the resource's handle; its scrap is the store's object for that resource
+// (`vresourceGetObject`), made when asked. `pref_scrap.cpp` is the dictionary scrap over a
+// preference dictionary: changes made through it stay in the scrap, the rest reads through.
+// `vprefGetPrintClass` answers a placeholder "vprint" class until the printing classes exist.
 #pragma once
 #include <cstdint>
 

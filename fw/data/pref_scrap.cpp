@@ -140,8 +140,7 @@ void iteratorFinish(vscrapIterator* it) {
 }
 
 Classes& classes() {
-  if (!slot) slot = vmoduleAllocSlot();
-  if (!*slot) {
+  if (!*vmoduleSlot(slot)) {
     auto* iter = vclassSpawnOf<vscrapDictionaryIteratorClassRec>(vscrapGetDictionaryIteratorClass());
     vclassSetName(iter, vscribeLiteral("vprefDictScrapIterator"));
     iter->instanceSize = sizeof(DictScrapIterator);

@@ -436,8 +436,7 @@ void** regexpSlot = nullptr;
 }  // namespace
 
 vobjectClassRec* vregexpGetDefaultClass() {
-  if (!regexpSlot) regexpSlot = vmoduleAllocSlot();
-  if (*regexpSlot) return *static_cast<vobjectClassRec**>(*regexpSlot);
+  if (auto* bound = vmoduleState<vobjectClassRec*>(regexpSlot)) return *bound;
   auto* cls = vclassSpawnOf<vobjectClassRec>(vobjectGetDefaultClass());
   vclassSetName(cls, vscribeLiteral("vregexp"));
   vclassSetInstanceSize(cls, sizeof(vregexp));

@@ -2,6 +2,19 @@
 // forwards or backwards through a counted text, with case folding, one
 // end-of-line character, top-level alternatives and ten capture registers.
 // Beside it, a literal substring search with the same case folding.
+//
+// A pattern compiles into a byte program (alternative headers carrying the anchors, literals, ".",
+// classes of range and single entries, "*" and "?" as codes after their element, "+" as a copy of
+// the element followed by "*", capture marks for "(...)@n"). The compiler grows the program before
+// every write by what the write needs and limits group nesting. The matcher runs one alternative
+// from each start position with an explicit backtrack stack: a "*" consumes greedily and leaves one
+// entry that gives characters back one at a time, capture changes are undone on backtrack. Start
+// positions are skipped only when the alternative begins with an element that must match one
+// character. A search stops after `vregexpSTEP_LIMIT` matcher steps and answers no match. With
+// several alternatives, forwards, the leftmost match wins (the longer one at an equal start);
+// backwards the rightmost. `vregexpFindLiteral` is a Boyer-Moore-Horspool search in both
+// directions. A regular expression stores its pattern and settings in a ".vr" store dictionary
+// (with the object's class tag) and loads back the same through either loader.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -50,8 +50,7 @@ int resEntype(vscrap* w, vclass* scrapClass) {
 }
 
 ResState* state() {
-  if (!resSlot) resSlot = vmoduleAllocSlot();
-  if (*resSlot) return static_cast<ResState*>(*resSlot);
+  if (auto* bound = vmoduleState<ResState>(resSlot)) return bound;
   vclass* typeable = vscrapGetTypeableClass();
   auto* s = static_cast<ResState*>(vmoduleBindSlot(resSlot, sizeof(ResState)));
   *s = ResState{};

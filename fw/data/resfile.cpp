@@ -721,8 +721,7 @@ void wireDelegates() {
 }
 
 Classes* classes() {
-  if (!classSlot) classSlot = vmoduleAllocSlot();
-  if (*classSlot) return static_cast<Classes*>(*classSlot);
+  if (auto* bound = vmoduleState<Classes>(classSlot)) return bound;
   vresClassRec* base = vresGetDefaultClass();
   wireDelegates();
   auto* s = static_cast<Classes*>(vmoduleBindSlot(classSlot, sizeof(Classes)));

@@ -567,8 +567,7 @@ void buildCompoundClasses(ScrapState* s) {
 }
 
 ScrapState* state() {
-  if (!scrapSlot) scrapSlot = vmoduleAllocSlot();
-  if (*scrapSlot) return static_cast<ScrapState*>(*scrapSlot);
+  if (auto* bound = vmoduleState<ScrapState>(scrapSlot)) return bound;
   vdelegatorGetDefaultClass();
   auto* s = static_cast<ScrapState*>(vmoduleBindSlot(scrapSlot, sizeof(ScrapState)));
   *s = ScrapState{};

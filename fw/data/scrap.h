@@ -3,6 +3,68 @@
 // positioned walk as the receiver. The abstract kinds fix the operations and
 // the import/export rules; native scraps keep a value in the object itself,
 // and a typeable scrap becomes the kind first asked of it.
+//
+// A scrap is a delegation walk (`vscrap` = `vdelegatorIterator`, passed by value). Every accessor
+// positions a copy of the walk on the delegate of the wanted value class and calls that class's
+// slot with the positioned walk as receiver. `scrap.cpp` builds the abstract kinds
+// (`vscrapConvertible` and its subclasses, the iterators, and the inter-application value classes
+// `vabstractPointer`, `...Datatag`, `...Longlong`, `...Scrap`, `...Union`, `...Arglist`, whose
+// value slots raise Scrap/Unimplemented); each kind class names itself in its kind-class slot, so
+// import matches by abstract kind and never converts between kinds. `vscrapImport` tries each
+// kindful delegate of the source in turn; a typeable target entypes itself to the source's kind and
+// retries. `scrap_native.cpp` holds the native classes (registered per kind; the typeable scrap
+// makes one on entype) and `res.cpp` the base class `vres` with its ten adaptors (one per resource
+// kind) and entype by class identity. A resource value reaches its store through a small hook
+// record (`vresStore`: a row's kind and value word by number, the read-only flag), which the
+// typed-resource file will fill; `res_access.cpp` holds the typed accessors of the scalar kinds
+// (integer, fixed, float, character, boolean) and wires the adaptors of those kinds to them, so
+// such resources already import and export as scraps; `res_chunk.cpp` reads and writes the string
+// chunks (encodings 0-3 read into the internal set, written as encoding 3) and sizes opaque chunks.
+// A string is decoded when its scribe is made, not lazily, so the scribe stays good after the chunk
+// changes.
+//
+// Typed-resource files (`fw/data/resfile.h`): a `vresFile` holds the chunk file, the tag table, the
+// shape table and an index set of three columns (type word, parent, value); its first member is the
+// `vresStore` hook record. `vresIndex`, `vresDictElement` and `vresArrayElement` are the `vres`
+// subclasses for a row, a dictionary entry and an array element; the dictionary and array
+// operations, entype, rename and remove follow the kind rules, and every setter refuses a read-only
+// file. A handle on an entry or element held in place needs a row of its own: a read makes it "in
+// passing" (the chunk file is not marked open for it, the tables keep their change marks), so it
+// works on a read-only file and a file opened for update but only read closes byte for byte as it
+// was; the rows reach the file only along with a change of its own, or in a save or image. The
+// ".vr" store likewise numbers a tag that a lookup meets without writing its record until the file
+// changes for itself, and neither store writes its parameters or header at a close after reads
+// alone. Entries and elements of kind dictionary or array are always resources of their own (kind
+// 11), since a container has nowhere to keep their shape or element kind. Every number read from
+// the file is checked when used: a row's kind above 10, an unknown shape or tag number, a value
+// array whose length differs from its shape, a reference to a free row, to the root or to a row
+// filed under another parent, a container whose parents do not lead back to the root (a cycle), a
+// reference array without element 0. A release (removal, re-kinding, clearing, shrinking) first
+// gathers every row, chunk and shape under what it releases with its own stack, checking each, and
+// only then frees them: a release refused as damage ("Resource file is damaged", `Arg`) changes
+// nothing, and any depth the file holds is released. The dictionary and array delegates
+// (`res_compound.cpp`) hand out entry and element objects and import into them, so whole structures
+// import into a resource and export from it as scraps; an entry set through the scrap protocol is
+// made untyped first and takes the kind of what it receives. Write-back writes only the changed
+// tables and then the root chunk; the chunk file's own not-properly-closed mark covers a write that
+// fails half way. The start-up row "vscrapGetDefaultClass" is filled by `vscrapInstallStartup` (the
+// core's `vmoduleInstallStartup`), since the core may not call up into `fw/data`.
+//
+// Faults of the original built soundly: block export tests offset + 32768 < n (no unsigned wrap);
+// native block ranges are checked without overflow and negative array counts or indices raise
+// `Arg/Range`; dictionary add raises `Module/Limit` after 9999 taken anonymous keys instead of
+// overwriting one; a finite float beyond single precision set into a resource raises `Arg/Range`
+// instead of storing infinity; a native dictionary's removed key (kept with no element) is skipped
+// by iteration, dumps and copies; each failed import attempt is taken off the exception chain
+// before the next is tried, so long delegate chains cannot overflow it.
+//
+// Resources and scraps nest at most 1024 levels below a file's root (every record of the ".vr"
+// store, every row of the chunk store). Opening either store computes each record's or row's depth
+// from its parent word once and refuses a deeper file (or a parent loop) with `Module/Limit`
+// "Values nested more than 1024 levels deep" before anything walks it; making a record or row past
+// the bound raises the same, as do a content copy, every compound level of a scrap import or export
+// (`compoundExport` counts them) and the text form's parser (a syntax error). So every recursive
+// walk over a value stays within 1024 frames.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -271,8 +271,7 @@ void buildNativeClasses(NativeState* s) {
 }
 
 NativeState* state() {
-  if (!nativeSlot) nativeSlot = vmoduleAllocSlot();
-  if (*nativeSlot) return static_cast<NativeState*>(*nativeSlot);
+  if (auto* bound = vmoduleState<NativeState>(nativeSlot)) return bound;
   vclass* typeableBase = vscrapGetTypeableClass();
   auto* s = static_cast<NativeState*>(vmoduleBindSlot(nativeSlot, sizeof(NativeState)));
   vdictInit(&s->registry, vdictHashPointer);

@@ -93,8 +93,7 @@ vundoActionClassRec* spawn(vclass* super, const char* name, std::size_t size) {
 }
 
 Classes& classes() {
-  if (!classSlot) classSlot = vmoduleAllocSlot();
-  if (!*classSlot) {
+  if (!*vmoduleSlot(classSlot)) {
     auto* a = spawn(vinstanceGetDefaultClass(), "vundoAction", sizeof(vundoAction));
     a->init = actionInit;
     a->name = nullptr;

@@ -3,6 +3,14 @@
 // bounded undo stack that undoes and redoes whole groups and, after every
 // change, tells its observers the titles and enable states of the "Undo",
 // "Redo" and "Save" commands.
+//
+// Actions (new, done, undone) are classes per module context: groups (`vundoActionList`) undo their
+// actions last to first and redo them first to last; the open top action collects done actions
+// until it is closed under a name and pushed. The stack is a ring of limit + 1 entries with 16-bit
+// indices, so a limit is 1 to 65534 and a group holds at most 65535 actions (the next append
+// raises). After every change the observers (attributed objects, newest first) are asked, through
+// `vobjectQueryTag`, for the "Title" and "State" of "Undo" and "Redo" and the "State" of "Save",
+// and told each answer. Labels are cut to their 128-byte buffers.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,53 @@
 // The public resource calls. Each is routed in line by the sign of its
 // handle: non-negative handles to the ".vr" store, negative ones to the
 // chunk-file store ("newresource"). Both tables keep one slot order.
+//
+// Every public `vresourceXxx` call is an in-line indexed call into one of two tables of 101 slots
+// (`vresourceTables`, filled once at start): bit 31 of the handle picks table 1, the chunk-file
+// store ("newresource", `newres.cpp`, over the typed-resource layer), else table 0, the ".vr"
+// store. Both tables fill every slot; `vresource.cpp` adapts the store's own calls to the slots'
+// shapes and holds the routines both share (the test-gets, strings by scribe, the deprecated
+// get-array; a test-get looks for the child without taking its handle, since a chunk file gives a
+// scalar entry a row of its own only in passing). Calls that make a file take the table as an
+// argument (`vresourceCreateMemoryIn`); an existing file opens in the store its format names
+// (`vresourceOpenFile`, `vresourceLoadFile`). The chunk-file store keeps a growable table of open
+// files (capacity 5, doubling, at most 127; lowest free entry reused); its handles are ((index |
+// 0x80) << 24) | number, root 1. It opens files by path (reading shares, writing denies), over a
+// memory image, or loaded whole in 4096-byte reads; memory files grow. New and saved files of both
+// stores are written whole to an exclusively created temporary file that is renamed into place.
+// Write-source gives C text whose {data, size} (chunk store) or page list (".vr" store) reopens as
+// an image. One observer hears opens and closes of both stores. Content copy and the core's
+// interface use only the routed calls, so both serve both stores. A new file's store is bit 0x1 of
+// the resource option word (`_vresourceSetGlobalOptions`, in `fw/core/fsio.cpp` beside the
+// file-kind test that answers it for a file of unknown kind): it starts at 1, so new files and the
+// in-memory system file are chunk files, while files on disk (`vwexlin7.vr` among them) open in the
+// store their format names. `resrect.h` keeps rectangles in resources as four-element arrays
+// (integer or floating), made in place when the resource has no element 0, and
+// `vresourceRemoveIfPresent`, which tests before removing so that an absent key costs nothing even
+// in a read-only file. The point and rectangle values (`fw/core/rect.h`) and 16.16 fixed point
+// (`fw/core/fixed.h`: saturating conversion, a product on magnitudes in unsigned arithmetic) are
+// shared by the core, the resources and the graphics. `tests/fuzz/fuzz_newres.cpp` opens chunk-file
+// images, walks them, copies them into a new file and exports them as scraps.
+// `tests/fuzz/fuzz_restree.cpp` builds random trees through the public calls in either store,
+// removes random subtrees, saves and reopens, and checks everything against a model.
+// `bench/resource_arrays` creates and fills integer arrays element by element in both stores
+// (100,000 elements: a few ms each).
+//
+// `vresource_scrap.cpp` shows a resource as a scrap: a resource scrap (handle) delegates to a value
+// object of its kind; an element scrap (array, index) serves scalar elements; an untyped resource
+// or element takes the kind that scrap code asks of it, and an element so typed as a dictionary,
+// string or opaque value (or one of a typed array that holds no record yet) then stands as its own
+// resource. Get-object, set-scrap, from-scrap and from-object fill the same slots of both tables.
+//
+// The text form (`vrtext.h`) writes one entry a line (`Name = integer 3`, `dictionary { }`, `array
+// KIND [ ]`, quoted strings with escapes, opaque bytes as hex). `vrtool build TEXT OUT.vr` and
+// `vrtool dump IN.vr` use the store's own code; the build makes `lib/vwexlin7.vr` from
+// `fw/data/resources/vwexlin7.txt`. The installation search (`inst.h`) finds it from the program's
+// folder upward (`build/*/lib`). Numbers, regular expressions and date names read it through the
+// routed calls, so a chunk-format framework file serves them too.
+// `tests/fw/data/inst_order_test.cpp` runs a small program (`tests/fw/data/probe/inst_probe.cpp`)
+// from folders of its own to check the search order, the empty in-memory root, the unchanged
+// printers and the whole start-up.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -340,8 +340,7 @@ vinstance* elementDelegate(vinstance* self, vinstance* previous, int) {
 }
 
 State* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<State*>(*stateSlot);
+  if (auto* bound = vmoduleState<State>(stateSlot)) return bound;
   auto* s = static_cast<State*>(vmoduleBindSlot(stateSlot, sizeof(State)));
   *s = State{};
   vclass* typeable = vscrapGetTypeableClass();

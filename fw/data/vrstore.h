@@ -4,6 +4,27 @@
 // Handles are non-negative: the open-file index in bits 24-30, the
 // resource number in bits 0-23 (0 is the root). A tag of null names the
 // resource itself.
+//
+// A tree of typed resources kept as records of one B-tree file (key 0x00: the two counters; 0x01 n:
+// tag n's name; 0x00 r: resource r's record; 0x00 p n: dictionary p's entry under tag number n).
+// Handles are the file's index (1-126) in bits 24-30 and the resource number in bits 0-23.
+// `vrstore.cpp` holds the open-file table, the client header, tag and resource numbers and the
+// record checks; `vrstore_dict.cpp` dictionaries, scalar, string and opaque records and removal of
+// whole subtrees; `vrstore_array.cpp` arrays packed at 1-32 bits per element and widened as values
+// grow (dictionary, array, string and opaque elements are records whose parent is the array).
+// Opening a file reads every record once and refuses a damaged file (a record shorter than its
+// header or its elements, a kind above 14, an unknown tag, a child filed twice or under a container
+// its parent word does not name) before it is ever opened for writing, so a refusal never writes to
+// it. Removal takes everything under a resource, arrays of arrays included, and no number reaches
+// 0x1000000. The one-record cache holds the array last read by element: element sets at the present
+// width change it in place and mark it dirty, and it is written to the B-tree when it settles
+// (another array read, any other write or removal of that record, flush, save, copy, close); growth
+// and creation write zero places without unpacking elements. `vrstore_iface.cpp` carries out the
+// core's small resource interface (`fw/core/resource.h`) over the store: elements of scalar arrays
+// get transient handles of file index 127. `vrstore_copy.cpp` copies a resource with everything
+// under it (`vresourceCopyContents`), refusing a destination under the source.
+// `tests/fuzz/fuzz_vr.cpp` feeds whole files to open, walk, change and close, and loads each
+// top-level dictionary as an object and as a datatag, and reads the file as preferences.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -38,8 +38,7 @@ void freeModule() { state()->~ModuleState(); }
 }  // namespace
 
 ModuleState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ModuleState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ModuleState>(stateSlot)) return bound;
   auto* st = new (vmoduleBindSlot(stateSlot, sizeof(ModuleState))) ModuleState{};
   vmoduleAddContextExitProc(freeModule);
   return st;

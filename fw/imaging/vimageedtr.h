@@ -13,6 +13,23 @@
 //
 // Its menus issue the commands of its class ("CloseEditor", "Undo",
 // "EditPalette", ...), which arrive as the selectors below.
+//
+// - `vimageedtr.h`: the editor dialog (`vimageedtr.cpp` the class, its items, the application's
+//   image and the saved copy, apply, revert, the mask, open and close, the preferences;
+//   `vimageedtr_parts.cpp` the view and model subclasses, the layout item, the location read-out and
+//   the preview window; `vimageedtr_cmds.cpp` the command and key tables, the selectors 9-37 and
+//   their states, the "Set Image" step, the size dialog, the palette editor and the choosers; import
+//   and export above). The dialog is the "vimageedtr"/"vimageedtr" entry; the user items become the
+//   colour controls and the image view, a hidden layout item keeps the image area and gives it to
+//   the image view, or half less five to each view while the mask shows. The image model is a
+//   subclass that knows its editor (colour indices, the mask's size and the preview follow a new
+//   image); the mask model's source is the editor's own image. Menu items issue the commands by tag;
+//   after each command the items are told their states (as the colour chooser does). Command keys
+//   are bound with the command modifier and with Control. The size dialog, palette editor and shared
+//   choosers go with the last editor. A full program calls `vimageedtrInstallStartup` before
+//   `vwidgetsStartup`; with the editor's classes at start-up the module table needs more than 96
+//   slots (`vmoduleSLOTS` is 128). `tests/x11/x11_imageedtr.cpp` (CTest `x11.imageedtr`) paints,
+//   undoes, toggles and applies through XTest.
 #pragma once
 #include <cstdint>
 

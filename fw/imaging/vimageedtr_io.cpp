@@ -21,7 +21,6 @@
 
 namespace {
 
-vname L(const char* s) { return vnameInternLiteral(s); }
 
 const char* const kImportTypes[] = {"Default", "BMP", "DIB", "GIF", "ICO", "PBM", "PGM", "PPM", "XBM"};
 const char* const kExportTypes[] = {"XBM", "BMP", "GIF", "ICO", "PBM", "PGM", "PPM"};
@@ -57,8 +56,7 @@ struct ModuleState {
 void** stateSlot = nullptr;
 
 ModuleState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ModuleState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ModuleState>(stateSlot)) return bound;
   auto* st = new (vmoduleBindSlot(stateSlot, sizeof(ModuleState))) ModuleState;
   vmoduleAddContextExitProc([] { state()->~ModuleState(); });
   return st;
@@ -168,17 +166,17 @@ void showNotice(const std::string& text, vwindow* near) {
 
 int vimageedtrImportTypeCount() { return kImportCount; }
 vname vimageedtrImportType(int index) {
-  return index >= 0 && index < kImportCount ? L(kImportTypes[index]) : nullptr;
+  return index >= 0 && index < kImportCount ? N(kImportTypes[index]) : nullptr;
 }
 int vimageedtrExportTypeCount() { return kExportCount; }
 vname vimageedtrExportType(int index) {
-  return index >= 0 && index < kExportCount ? L(kExportTypes[index]) : nullptr;
+  return index >= 0 && index < kExportCount ? N(kExportTypes[index]) : nullptr;
 }
 
 int vimageedtrFormatOfType(vname type) {
   if (!type) return vimageedtrGIF;
   for (const Exported& f : kFormats)
-    if (L(f.type) == type) return f.format;
+    if (N(f.type) == type) return f.format;
   return vimageedtrGIF;
 }
 
@@ -297,7 +295,7 @@ vfilechsr* _vimageedtrSharedChooser(int kind, vfilechsrApplyFunc apply) {
   vfilechsrSetApply(c, apply);
   int count = import ? kImportCount : kExportCount;
   // With no type chosen the export writes GIF; the chooser shows that.
-  vname preselect = import ? nullptr : L("GIF");
+  vname preselect = import ? nullptr : N("GIF");
   for (int i = 0; i < count; ++i)
     vfilechsrAddFileTypes(c, 0, import ? vimageedtrImportType(i) : vimageedtrExportType(i), preselect);
   slot = c;

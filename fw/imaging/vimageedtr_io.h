@@ -4,6 +4,25 @@
 // A write goes to a temporary file beside the target and replaces it only
 // when complete; a failure, or an icon the image cannot make, is told to
 // the user in a notice naming the file.
+//
+// - `vimageedtr_io.h`: the editor's files. The reader follows the text after the last "." of the
+//   path's last element (`vcstrCompareNoCase`; no "." or an unknown extension: the X bitmap reader);
+//   a raise inside a reader is dropped and gives no image, and an import that gets none changes
+//   nothing and says so in a notice naming the file (a silent chooser left the user guessing). An
+//   icon file's images go through `vimportPickIcon`, which destroys the dropped images with their
+//   masks (the reader attaches them unowned); the chosen image's mask comes back detached, the
+//   original destroyed once copied, so the mask model owns the one mask there is. The writer forces
+//   the format's extension on a copy of the path (`vfsSetPathExtension`; none for XBM). Every codec
+//   writes through `_vimportwinWriteReplacing`, so a refusal or raise leaves the old file as it was
+//   and no partial one; the dispatch catches it and shows a notice naming the file, as it does for
+//   an icon the image cannot make (mask, 16/32/64 a side, depth 1 or 4, 2/8/16 colours). The notice
+//   is raised again after 0.1 s: the chooser whose overwrite question just closed gets its
+//   activation back, and with it the top of the stack, while the notice is already up. The two
+//   shared choosers (types from "File Types" of "vfilechsr", eight image groups beside the chooser's
+//   own four, without "Extension" since the editor forces it; the export chooser starts on "GIF",
+//   the format of no selection) reach their editor through their data word, set each time an editor
+//   hands one out; they go with the last editor and are only forgotten at context exit, when the
+//   window layer may already have destroyed them.
 #pragma once
 #include <cstdint>
 

@@ -405,8 +405,7 @@ void installSelection(vimgedClassRec* c);
 }  // namespace imged
 
 vimgedClassRec* vimgedGetDefaultClass() {
-  if (!classSlot) classSlot = vmoduleAllocSlot();
-  if (*classSlot) return *static_cast<vimgedClassRec**>(*classSlot);
+  if (auto* bound = vmoduleState<vimgedClassRec*>(classSlot)) return *bound;
   vimageGetDefaultClass();
   auto* c = vclassSpawnOf<vimgedClassRec>(vobjectGetDefaultClass());
   vclassSetName(c, vscribeLiteral("vimged"));

@@ -7,6 +7,24 @@
 // Pixel values: a palette index; a packed 0x00RRGGBB word without palette;
 // 0 black and 1 white for one-bit images without palette. y grows upwards
 // (row 0 is the bottom).
+//
+// - `vimged.h`: the editor's model (`vimged.cpp` the class, images, palette, display image, undo and
+//   redo; `vimged_draw.cpp` the primitives; `vimged_select.cpp` the selection, the clipboard and the
+//   undo records). It uses no window or widget: a view embeds a `vimgedViewLink` whose
+//   `vimgedViewHooks` record receives what the model tells it, and the model keeps the links,
+//   clearing a link's model when it lets it go. The model holds a pixel cursor on the working image
+//   but places it afresh before each write batch, since stamps, difference records and remaps reach
+//   the pixel store through cursors of their own. The records are copied whole into custom undo
+//   actions in their natural 64-bit layout; a Draw record keeps the depth of the image it was taken
+//   on in a reserved word, and is not applied to an image of another size or depth (set-image keeps
+//   the history). Operations that call others hold the compound flag (`imged::Compound`): inner
+//   steps add their records to the open step and only the outermost closes it. Copies
+//   (`vobjectClone`, the copy slot) get their own working, display and selection images, timer
+//   (targeting the copy), lasso points and a fresh history, and no views. Flag 64 mirrors each
+//   primitive through `vdrawBindImage` on the working image (the mask plane in two-colour mode); the
+//   display image is composed the same way. Those calls are tested on the recording driver; the GDI
+//   driver draws them into the images' pixels. The clipboard is one per process; its images are
+//   freed by a context exit procedure, before the context's classes go.
 #pragma once
 #include <cstdint>
 

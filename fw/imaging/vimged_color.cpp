@@ -27,8 +27,7 @@ struct ModuleState {
 void** stateSlot = nullptr;
 void freeModule() { static_cast<ModuleState*>(*stateSlot)->~ModuleState(); }
 ModuleState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ModuleState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ModuleState>(stateSlot)) return bound;
   auto* st = new (vmoduleBindSlot(stateSlot, sizeof(ModuleState))) ModuleState;
   vmoduleAddContextExitProc(freeModule);
   return st;

@@ -5,6 +5,18 @@
 //
 // Colours here are pixel values of the edited image (see vimged.h); one
 // rule turns a value into a display colour for every swatch and cell.
+//
+// - `vimged_color.h`: the editor's colour controls (`vimged_color.cpp` the colour rule, the
+//   foreground/background item and its pop-up window; `vimged_mru.cpp` the recent colours). Every
+//   swatch and cell takes its colour from one rule (`vimgedutilsPixelSpec`: the palette entry, black
+//   past its end; black and white for one bit; packed RGB otherwise), shared for the fill with
+//   deltas 511 and dither 64. The items know their view only as a dialog item and reach it through
+//   `vimgedutilsViewOps` (editor, the two values, their setters), so they are tested over a
+//   stand-in. The pop-up grabs the pointer while it is open, so the release that opened it may end
+//   over any cell; its hover frame is an inverted frame drawn in its draw, and the window is
+//   destroyed after the event that closed it. Direct colour images get the 7 x 7 x 7 cube, a cell
+//   giving its packed value. Presses count rows from the top's last pixel row, so a cell's bottom
+//   row is its own.
 #pragma once
 #include <cstdint>
 

@@ -20,8 +20,6 @@ using namespace imgview;
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 // Loaded on first use and kept; its client data names the view that
 // opened it last.
 vconfirm* dialog = nullptr;

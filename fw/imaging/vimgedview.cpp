@@ -523,8 +523,7 @@ void vimgedviewScroll(vimgedview* v, int dx, int dy, int) {
 }
 
 vimgedviewClassRec* vimgedviewGetDefaultClass() {
-  if (!classSlot) classSlot = vmoduleAllocSlot();
-  if (*classSlot) return *static_cast<vimgedviewClassRec**>(*classSlot);
+  if (auto* bound = vmoduleState<vimgedviewClassRec*>(classSlot)) return *bound;
   vimgedGetDefaultClass();
   auto* c = vclassSpawnOf<vimgedviewClassRec>(super());
   vclassSetName(c, vscribeLiteral("vimgedview"));

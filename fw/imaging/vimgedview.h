@@ -5,6 +5,24 @@
 // buffers (image, display = image + grid, composition = display +
 // selection) of the display's depth and copies them to the window.
 // Coordinates are the window's: y grows upwards, image row 0 is the bottom.
+//
+// - `vimgedview.h`: the image view, a dialog item over a model (its link's hooks are the view's
+//   paint, redraw, selection and tool operations). `vimgedview.cpp` the instance, scroll bars (not
+//   listed in the item list: presses on them are handed over with the list's pressed item set), the
+//   layout in whole zoomed pixels and scrolling; `vimgedview_render.cpp` the buffers, 32-bit
+//   true-colour images written directly (a row of runs, copied z − 1 times; the grid set in the same
+//   pass as the copy into the display buffer), the paint updates, the selection's buffers and
+//   outline; `vimgedview_input.cpp` the pointer, the cursors of "vimged"/"Cursors", the tool
+//   commands and keys (a key map of the class, as the list view's). A scroll shifts only the display
+//   buffer (the grid moves onto itself) and renders the uncovered strips into it; the image buffer
+//   is marked stale and rendered again when next composed. Window to image rounds rows down, so a
+//   cell's bottom row belongs to it; the zoom stays between 1 and the area's smaller side (at most
+//   255). The tools: `vimged_tools.cpp` (painting; a stroke's data is module data),
+//   `vimged_seltools.cpp` (rectangle, lasso with its own even-odd fill of the trail through pixel
+//   centres, drag), `vimged_texttool.cpp` (the "vimgedTextConfirm" dialog, kept for the program and
+//   only forgotten at context exit, since the context's close destroys its windows).
+//   `tests/x11/x11_imgview.cpp` (CTest `x11.imgview`) paints, selects, drags and scrolls through
+//   XTest.
 #pragma once
 #include <cstdint>
 

@@ -22,7 +22,6 @@ using namespace imgview;
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
 vdialogItemClassRec* super() { return vdialogItemGetDefaultClass(); }
 vimgedview* asView(vdialogItem* i) { return static_cast<vimgedview*>(i); }
 
@@ -51,8 +50,7 @@ void freeState() {
 }
 
 State* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<State*>(*stateSlot);
+  if (auto* bound = vmoduleState<State>(stateSlot)) return bound;
   auto* st = static_cast<State*>(vmoduleBindSlot(stateSlot, sizeof(State)));
   *st = State{};
   vmoduleAddContextExitProc(freeState);

@@ -64,8 +64,7 @@ void dropSharedDialogs() {
 }
 
 ModuleState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ModuleState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ModuleState>(stateSlot)) return bound;
   auto* st = new (vmoduleBindSlot(stateSlot, sizeof(ModuleState))) ModuleState;
   vmoduleAddContextExitProc(freeModule);
   return st;

@@ -9,6 +9,16 @@
 //   vpaledSetPalette(p, palette);     // not taken
 //   vpaledSetOkCallback(p, done);     // void done(vpaled*, vcolorList*)
 //   vwindowOpen(p);
+//
+// - `vpaled.h`: the palette editor (`vpaled.cpp` the class, the table of buttons and menu items by
+//   tag, undo, the clipboard, picking through the colour chooser; `vpaled_ops.cpp` the operations on
+//   colour lists: HLS, ramp, blend, ranges, free names; `vpaled_grid.cpp` the swatch grid;
+//   `vpaled_store.cpp` named palettes and saving). Its dialog, the name confirmation and the
+//   built-in palettes are the "vimageedtr" entries of `vwexlin7.txt`; saved palettes go to
+//   "palettes" of the user's resources. A save's store and flush run under a handler: a failure
+//   removes the new entry, is shown in a notice, and the name dialog stays. The name dialog and the
+//   shared chooser go with the last editor: destroyed from a context exit procedure they would
+//   follow the dialog modules' own exits.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -1,5 +1,15 @@
 // Session blocks: a growable byte buffer that keeps room in front of its
 // data, so that message headers are prepended without copying the body.
+//
+// Session blocks (`block.h`) are six words: buffer, head, tail, capacity, flags (0x10000000 owns
+// the buffer, 0x20000000 proportional growth) and a float growth. Growth for an append of n:
+// shortfall = tail + n - capacity, then shortfall + int(growth x capacity) (proportional) or
+// capacity + shortfall + int(growth); prepending n below a head under n first moves the contents up
+// by all the room after the tail when that room is at least n, else copies them into a buffer grown
+// by the same rule for the missing n - head bytes, starting at offset n. Header reserves (`set
+// head`) rely on these numbers. Two guards the rule lacks: a result never below what the bytes need
+// (a proportional factor under 1 would give less), and an empty block whose head was set past its
+// memory gets that memory before a prepend.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -15,8 +15,7 @@ void nameSignature(vsignature* s, const char* name) {
 }
 
 Signatures* signatures() {
-  if (!signatureSlot) signatureSlot = vmoduleAllocSlot();
-  if (*signatureSlot) return static_cast<Signatures*>(*signatureSlot);
+  if (auto* bound = vmoduleState<Signatures>(signatureSlot)) return bound;
   vclass* cls = vsignatureGetDefaultClass();
   auto* s = static_cast<Signatures*>(vmoduleBindSlot(signatureSlot, sizeof(Signatures)));
   vinstanceInit(&s->ping, cls);

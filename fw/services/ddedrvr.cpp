@@ -1,3 +1,15 @@
+// The DDE driver (`ddedrvr.cpp`, transport "dde", started with the socket driver by the channel
+// layer) keeps one DDE instance per module context, the topic "vcomm", the listener (service handle
+// -> channel) and conversation (conversation handle -> channel) dictionaries and one processing
+// event of priority 191. DDE callbacks only record and schedule a channel's record; the event's
+// handler takes the list, makes a fresh event and processes each record (opened, received bytes,
+// write completions, disconnect), holding every record of the list so that a close from a callback
+// only marks a record to free afterwards. Items are the payload and trailing bytes whose last one
+// is their count, rewritten when the system grows the handle; an item whose count is 0 or larger
+// than the item is a protocol error that ends the conversation. A client write whose poke fails
+// reports event 6 and 0 bytes. Each callback of the shim counts as an arrival for `WaitMessage`, so
+// a loop waiting natively sees the events the callback posted.
+
 #include "fw/services/ddedrvr.h"
 
 #include <algorithm>
@@ -611,8 +623,7 @@ void driverExit() {
 }  // namespace
 
 vname vcommDdeDriverStartup() {
-  if (!driverSlot) driverSlot = vmoduleAllocSlot();
-  if (*driverSlot) return static_cast<DriverState*>(*driverSlot)->dde;
+  if (auto* bound = vmoduleState<DriverState>(driverSlot)) return bound->dde;
   auto* s = static_cast<DriverState*>(vmoduleBindSlot(driverSlot, sizeof(DriverState)));
   *s = DriverState{};
   s->dde = vnameInternLiteral("dde");

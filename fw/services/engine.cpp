@@ -201,8 +201,7 @@ void syntheticClose(Engine* e) {
 }
 
 EngineState* state() {
-  if (!engineSlot) engineSlot = vmoduleAllocSlot();
-  if (*engineSlot) return static_cast<EngineState*>(*engineSlot);
+  if (auto* bound = vmoduleState<EngineState>(engineSlot)) return bound;
   auto* s = static_cast<EngineState*>(vmoduleBindSlot(engineSlot, sizeof(EngineState)));
   *s = EngineState{};
   auto* r = vclassSpawnOf<EngineRec>(vinstanceGetDefaultClass());

@@ -141,8 +141,7 @@ void messageFeed(Filter* self, vsessionBlock* input) {
 }
 
 LayerClasses* classes() {
-  if (!layerSlot) layerSlot = vmoduleAllocSlot();
-  if (*layerSlot) return static_cast<LayerClasses*>(*layerSlot);
+  if (auto* bound = vmoduleState<LayerClasses>(layerSlot)) return bound;
   auto* s = static_cast<LayerClasses*>(vmoduleBindSlot(layerSlot, sizeof(LayerClasses)));
 
   auto* c = vclassSpawnOf<ComponentRec>(vinstanceGetDefaultClass());

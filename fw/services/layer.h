@@ -3,6 +3,17 @@
 // inside the protocol cuts the byte stream into messages. Opening travels
 // up from the transport to the engine, closing down from the protocol to
 // the transport and back up again.
+//
+// The layers (`layer.h`): `vsessionSyntheticComponent` (open bit 1 << 24, owning engine) with the
+// root transport and root protocol, the channel transport's class (its operations come with the
+// wire protocol), and the filters. Opening goes up (transport opened -> protocol open -> protocol
+// opened -> engine open flag and the session's notice), closing down (protocol close -> transport
+// close) and closed up again. The engine record here holds only what the layers use; the engines
+// extend it. The message filter wants 4 bytes, then the big-endian length L; bytes are gathered in
+// its pending block only when a read ends inside a length or a body, else the body is handed on in
+// place (a block over the input, no copy). A zero length sets no length: it is no message.
+// `vsessionProtocolFeedFilter` feeds until the input is empty (or a filter takes nothing) and
+// resets the input.
 #pragma once
 #include <cstdint>
 

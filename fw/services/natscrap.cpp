@@ -257,8 +257,7 @@ vscrapCompoundClassRec* vectorClass(vclass* abstractKind, const char* name, vscr
 }
 
 NatState* state() {
-  if (!natSlot) natSlot = vmoduleAllocSlot();
-  if (*natSlot) return static_cast<NatState*>(*natSlot);
+  if (auto* bound = vmoduleState<NatState>(natSlot)) return bound;
   vscrapGetNativeTypeableClass();
   auto* s = static_cast<NatState*>(vmoduleBindSlot(natSlot, sizeof(NatState)));
   *s = NatState{};

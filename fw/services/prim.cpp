@@ -27,8 +27,7 @@ void standardInvoker(_vservicePrimitiveContext* context) {
 }
 
 vservicePrimitiveClassRec* classes() {
-  if (!primitiveSlot) primitiveSlot = vmoduleAllocSlot();
-  if (*primitiveSlot) return *static_cast<vservicePrimitiveClassRec**>(*primitiveSlot);
+  if (auto* bound = vmoduleState<vservicePrimitiveClassRec*>(primitiveSlot)) return *bound;
   auto* slot = static_cast<vservicePrimitiveClassRec**>(vmoduleBindSlot(primitiveSlot, sizeof(void*)));
   auto* c = vclassSpawnOf<vservicePrimitiveClassRec>(vinstanceGetDefaultClass());
   vclassSetName(c, vscribeLiteral("vservicePrimitive"));

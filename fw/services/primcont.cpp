@@ -46,8 +46,7 @@ void dropLive() {
 }
 
 ContextState* state() {
-  if (!contextSlot) contextSlot = vmoduleAllocSlot();
-  if (*contextSlot) return static_cast<ContextState*>(*contextSlot);
+  if (auto* bound = vmoduleState<ContextState>(contextSlot)) return bound;
   auto* s = static_cast<ContextState*>(vmoduleBindSlot(contextSlot, sizeof(ContextState)));
   s->live = vdictCreate(vdictHashPointer);
   vmoduleAddContextExitProc(dropLive);

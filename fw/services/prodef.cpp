@@ -512,8 +512,7 @@ void scrapDestroy(vinstance* self) {
 }
 
 ProdefState* state() {
-  if (!prodefSlot) prodefSlot = vmoduleAllocSlot();
-  if (*prodefSlot) return static_cast<ProdefState*>(*prodefSlot);
+  if (auto* bound = vmoduleState<ProdefState>(prodefSlot)) return bound;
   auto* s = static_cast<ProdefState*>(vmoduleBindSlot(prodefSlot, sizeof(ProdefState)));
   *s = ProdefState{};
 

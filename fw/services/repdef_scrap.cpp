@@ -163,8 +163,7 @@ void moduleExit() {
 }
 
 RepdefState* state() {
-  if (!repdefSlot) repdefSlot = vmoduleAllocSlot();
-  if (*repdefSlot) return static_cast<RepdefState*>(*repdefSlot);
+  if (auto* bound = vmoduleState<RepdefState>(repdefSlot)) return bound;
   vnatscrapGetDefaultClass();
   vdatatagGetDefaultClass();
   auto* s = static_cast<RepdefState*>(vmoduleBindSlot(repdefSlot, sizeof(RepdefState)));

@@ -111,8 +111,7 @@ void _vserviceBegetterChannelStop(vserviceBegetterRoot* self);
 namespace {
 
 ServiceState* state() {
-  if (!serviceSlot) serviceSlot = vmoduleAllocSlot();
-  if (*serviceSlot) return static_cast<ServiceState*>(*serviceSlot);
+  if (auto* bound = vmoduleState<ServiceState>(serviceSlot)) return bound;
   auto* s = static_cast<ServiceState*>(vmoduleBindSlot(serviceSlot, sizeof(ServiceState)));
   *s = ServiceState{};
   s->records = vpoolCreate(sizeof(vserviceRecord));

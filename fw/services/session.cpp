@@ -30,8 +30,7 @@ void sessionSend(vsession* self, vsessionStatement* statement);
 int sessionPoll(vsession* self, const vsysTime* timeout);
 
 SessionState* state() {
-  if (!sessionSlot) sessionSlot = vmoduleAllocSlot();
-  if (*sessionSlot) return static_cast<SessionState*>(*sessionSlot);
+  if (auto* bound = vmoduleState<SessionState>(sessionSlot)) return bound;
   auto* s = static_cast<SessionState*>(vmoduleBindSlot(sessionSlot, sizeof(SessionState)));
   *s = SessionState{};
   for (int i = 0; i < vsessionATTRIBUTE_KEYS; ++i) s->keys[i] = vnameInternLiteral(kKeyNames[i]);

@@ -3,6 +3,21 @@
 // engine that does the talking, the statements waiting for an answer and
 // the primitive contexts being served. Engines compose a protocol and a
 // transport (layer.h); statements are calls of remote operations.
+//
+// Sessions and services (`session.h`, `service.h`): `vsession` (session.cpp) keeps its variable
+// state in a pooled record (engine, contexts being served, pending statements keyed by their 24-bit
+// number, the attribute list); the eight attribute keys are interned once per module context in
+// their fixed order. Busy and destroy-requested defer a destroy asked for while an operation runs
+// (`vsessionBeginBusy` / `vsessionEndBusy`). Engines (engine.cpp): the root engine tells the
+// session opened and closed; the synthetic engine holds the layers' engine record (`link`), through
+// which the components reach it; the default engine is a synthetic engine whose components are the
+// classes set with `vsessionSetDefaultComponentClasses` (by default `vsessionDefaultProtocol` and
+// `vsessionChannelTransport`); the root engine's scraps are engine scraps typed by the result
+// datatag or the argument list, and the synthetic engine closes through its protocol so that the
+// peer hears of it. Statements (stament.cpp) make their arguments through the session's engine,
+// send (a raise fails the statement), wait against a deadline and complete by reply kind; a destroy
+// asked for while the statement's completion (bit 31) or a wait (bit 29) runs only marks it, and
+// the statement goes when they return.
 #pragma once
 #include <cstdarg>
 #include <cstdint>

@@ -1,3 +1,15 @@
+// The socket driver (`sockdrvr.cpp`) fetches all 44 Windows Sockets functions from
+// `LoadLibraryA("wsock32.dll")` through `GetProcAddress` (registering nothing when one is missing),
+// starts Windows Sockets (1.1, then 1.0) on the first listen or connect with its hidden window
+// "_socket" of class "_socket%d", and turns message 1024 into channel events. Where it differs from
+// the plain rules, for soundness: the read handler reads at most what the posted buffers still
+// want, so no byte is dropped; a datagram longer than the buffer keeps its rest in the channel's
+// record and is delivered first; a "udp" listen binds and reads datagrams (a datagram socket cannot
+// listen), its peer becoming each sender. A socket's notices still queued when it closes are
+// dropped, since the system hands its number to the next socket at once; and a listen queue is as
+// long as the system allows (a full queue on Linux strands a peer that believes it is connected,
+// where Windows would refuse it).
+
 #include "fw/services/sockdrvr.h"
 
 #include <algorithm>
@@ -781,8 +793,7 @@ bool loadApi(Api* a) {
 }  // namespace
 
 void vcommSocketDriverStartup() {
-  if (!driverSlot) driverSlot = vmoduleAllocSlot();
-  if (*driverSlot) return;
+  if (*vmoduleSlot(driverSlot)) return;
   auto* s = static_cast<DriverState*>(vmoduleBindSlot(driverSlot, sizeof(DriverState)));
   *s = DriverState{};
   s->tcp = vnameInternLiteral("tcp");

@@ -33,8 +33,7 @@ void statementDestroy(vinstance* self) {
 }
 
 vinstanceClassRec* classes() {
-  if (!statementSlot) statementSlot = vmoduleAllocSlot();
-  if (*statementSlot) return *static_cast<vinstanceClassRec**>(*statementSlot);
+  if (auto* bound = vmoduleState<vinstanceClassRec*>(statementSlot)) return *bound;
   auto* slot = static_cast<vinstanceClassRec**>(vmoduleBindSlot(statementSlot, sizeof(vinstanceClassRec*)));
   auto* c = vclassSpawnOf<vinstanceClassRec>(vinstanceGetDefaultClass());
   vclassSetName(c, vscribeLiteral("vsessionStatement"));

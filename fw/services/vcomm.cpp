@@ -65,8 +65,7 @@ void** commSlot = nullptr;
 void closeAllAtExit();
 
 CommState* state() {
-  if (!commSlot) commSlot = vmoduleAllocSlot();
-  if (*commSlot) return static_cast<CommState*>(*commSlot);
+  if (auto* bound = vmoduleState<CommState>(commSlot)) return bound;
   auto* s = static_cast<CommState*>(vmoduleBindSlot(commSlot, sizeof(CommState)));
   *s = CommState{};
   s->drivers = vdictCreate(vdictHashName);

@@ -2,6 +2,16 @@
 // that drivers register by name ("tcp", "udp", "dde"). Reading is
 // asynchronous: the client posts receive buffers, the driver fills them and
 // tells the client through the channel's callback.
+//
+// Channels (`vcomm.h`): per module context, the open-channel vector (grown to 2n + 2 when full,
+// halved after a close when more than 8 remain in under half of it), the driver dictionary, address
+// and channel pools, and an exit that closes every open channel newest first, each under its own
+// frame. The channel's open flag is cleared before the driver's close runs, so a driver that raises
+// leaves no half-open channel. Exceptions: `Communication` and its `Address` (with
+// `UnknownTransport`) and `Channel` (with `NotOpen`, `Read`, `Write`) classes, each with its
+// address or channel; errnum carries the Windows Sockets code. The default transport ("tcp" then
+// "dde", or "dde" then "tcp" when the preference "vcommlocal" is set) gets one retry outside the
+// frame. The start-up row "vcommGetDefaultClass" is filled by `vcommInstallStartup`.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -73,8 +73,7 @@ void moduleExit() {
 }
 
 BrokerState* state() {
-  if (!brokerSlot) brokerSlot = vmoduleAllocSlot();
-  if (*brokerSlot) return static_cast<BrokerState*>(*brokerSlot);
+  if (auto* bound = vmoduleState<BrokerState>(brokerSlot)) return bound;
   vsessionStatementGetClass();
   auto* s = static_cast<BrokerState*>(vmoduleBindSlot(brokerSlot, sizeof(BrokerState)));
   *s = BrokerState{};

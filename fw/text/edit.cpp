@@ -1,5 +1,11 @@
 // Editing a text: insertion, deletion and typing, the splitting of blocks,
 // re-breaking only the lines an edit touched, and tags across the edit.
+//
+// - Edits (`edit.cpp`): an insertion that fits moves the block's tail; one that does not is cut into
+//   blocks of up to 7680 characters from the end, each cut moved to a line end near it (never an
+//   empty piece); a deletion across blocks joins and cuts the same way. Only the lines from the one
+//   before the change are laid out again, until a line starts where an old one did (moved by the
+//   change) after the change. Texts are refused beyond 28-bit positions ("Range").
 #include <algorithm>
 #include <cstring>
 #include <vector>

@@ -2,6 +2,12 @@
 // carried by one placeholder character whose style names it. A graphic
 // draws itself through its owner's callback or, without one, as the
 // outline of its box.
+//
+// - Graphics (`graphic.h`): a `vtextGraphic` (50 x 50, stored "Width", "Height", "Descent") is
+//   inserted as one "_" whose listed style carries it ("Graphic", "Data", "Ascent", "Descent"); the
+//   layout gives that character the graphic's width; drawing without a callback outlines its box at
+//   the current point. A callback-made graphic belongs to its style; a copied text owns copies of
+//   the graphics its source's styles owned.
 #pragma once
 #include <cstdint>
 

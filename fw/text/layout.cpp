@@ -1,6 +1,13 @@
 // The line breaker: where a display line ends, the x of every character in
 // 16.16, justification, and the line's ascent and descent; its result is
 // the module's one-line column cache.
+//
+// - The line breaker (`layout.cpp`): one line of one text cached by (text, position), entries of
+//   16.16 x and the scratch style that starts there, a sentinel x of 0x3FFFFFFF; the working ruler
+//   and scratch styles are module state, so a layout allocates only when the cache or the scratch
+//   array grows. Ink above the ascent or below the descent is kept in two rings of four and trimmed
+//   at a wrap. The line end and blanks leave the visible width (a line end that counted would wrap a
+//   line that fits). Characters are classed by fixed Windows-1252 tables, not the locale.
 #include <algorithm>
 #include <climits>
 #include <cstring>

@@ -6,6 +6,13 @@
 //
 // The list model keeps its cell fields in a vlistCells record and passes
 // that record to the routines here and to its cell setter and getter.
+//
+// 4. `fw/text` (library `fw_text`): the list model's cell array (`listcells.h`): a first-level
+//    record of growable word arrays, one per column (flag 4, column-major, the default) or per row,
+//    each holding the other dimension's cell words; capacities run 2, 4, 8 and on, new words are 0,
+//    and records come zero-filled from one pool. The list model keeps its cell fields (storage word,
+//    counts, setter, getter, order flags) in a `vlistCells` record it hands to these routines; a read
+//    outside what the array holds gives 0. The text model (`text.h`), rank 4 over `fw_gui`:
 #pragma once
 #include <cstdint>
 

@@ -1,5 +1,9 @@
 // Text observers: objects registered with a text, told of every change
 // through ten hooks in a fixed order.
+//
+// - Observers (`observer.h`): entry 0 the primary observer, installs into the highest free entry
+//   above 0, the array grows by one and never shrinks; dispatch skips muted observers and sends
+//   nothing while the module's suppression counter is set.
 #pragma once
 #include <cstdint>
 

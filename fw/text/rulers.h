@@ -1,6 +1,13 @@
 // Rulers of a text: "Ruler" runs over whole lines, the text's list of
 // rulers and its default ruler, the merge of the rulers of a line, tab
 // stop editing, the flat stored form, and the tag arrays in serial order.
+//
+// - Rulers (`rulers.h`): "Ruler" runs over whole lines (to the last line's line end, or the text's
+//   end), merged at a line oldest first (`vtextGetLineRuler`, and the layout over the default
+//   ruler's stops; stops inserted in position order), tab stops edited within 5.0 of a position, the
+//   ruler list and the default ruler (its runs follow a new one), the flat stored form ("Flags"
+//   0x1FF7 when absent: `Wrap` on; "Name" skipped), and the tag arrays in serial order that storing
+//   and copying read.
 #pragma once
 #include <cstdint>
 

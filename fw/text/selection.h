@@ -1,5 +1,10 @@
 // Selections of a text and the queries that map positions to lines,
 // columns and pixel x and back.
+//
+// - Selections (`selection.h`) come from a process-wide pool; the text's table reuses null entries
+//   from index 0 and grows by one. An edit sends "before" to every registered selection, moves them
+//   after the change (text inserted at a selection's start joins it) and "after" only to those that
+//   moved. Line queries binary-search a block's table.
 #pragma once
 #include <cstdint>
 

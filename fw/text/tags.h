@@ -1,5 +1,14 @@
 // Tags: ranges of a text with a kind that stay on their characters through
 // edits, anchored in the blocks they start, pass through and end in.
+//
+// - Tags (`tags.h`): per-block entry arrays sorted by offset (continuation records, one per block a
+//   tag passes through, sort last as their offsets lie past the block). An edit takes out every tag
+//   with an entry in the blocks it touches (and those at offset 0 of the next block when it works at
+//   a block's end), moves them by the edit rules on absolute positions, drops what a deletion
+//   empties unless marked kept and anchors the rest again; tags elsewhere move with their blocks.
+//   Random edits and the `textedit` fuzz target check the characters against a string, the line
+//   tables against a full recalculation and every tag's anchoring after each step
+//   (`tests/fw/text/edit_support.h`).
 #pragma once
 #include <cstdint>
 

@@ -1,5 +1,12 @@
 // The text module: its state per context, the vtext class, the chain of
 // blocks with their line tables, and recalculation.
+//
+// - The text (`text.cpp`): a chain of blocks, each with its characters and a table of line entries
+//   (start offset, ascent, descent, start and end x), two entries after the last line, the second
+//   the 0xFFFFFFFF marker; tables start at 4 entries and grow by 100. `_vtextAppendRun` takes a
+//   caller's buffer as the next block and breaks nothing; one recalculation lays every block out. A
+//   frozen text (mode 0x10) lays out nothing until `vtextThawUpdates`. The slots of edit records
+//   refuse (Module/Unimplemented) until those arrive.
 #include "fw/text/text.h"
 
 #include <algorithm>
@@ -333,8 +340,7 @@ vtextBlock* hookPrevious(vtextBlock* block) { return block->previous; }
 }  // namespace
 
 vtextModule* _vtextModule() {
-  if (!moduleSlot) moduleSlot = vmoduleAllocSlot();
-  if (*moduleSlot) return static_cast<vtextModule*>(*moduleSlot);
+  if (auto* bound = vmoduleState<vtextModule>(moduleSlot)) return bound;
   return startContext();
 }
 

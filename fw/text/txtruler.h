@@ -2,6 +2,15 @@
 // style's character attributes and a ruler's paragraph attributes, the
 // per-class definitions that say which keys a class takes, the object-level
 // setters and getters, the stored form, and the text ruler class.
+//
+// - Attribute sets (`txtruler.h`): null-terminated key and value arrays (capacity + 1, grown by 4,
+//   insertion order) whose keys point at rows of the owning class's definitions table (capacity 2,
+//   grown by 2), kept in the slot after the vobject slots. Values are pointer-sized words: fonts and
+//   colours by identity, `On`/`Off` names, 16.16 measures, justification names. Object-level setters
+//   go through the class's set-attribute slot (which tells the owner text); a removal value (-1 or
+//   null) removes quietly. The "Text" exception family lives here. `vtextRuler` adds flags, its list
+//   index, owner and the tab array; `vtextStyle` (`textstyle.h`) flags, index, owner and the font it
+//   derives, and reads the older flat stored form (its `Name` is left out: no style key takes it).
 #pragma once
 #include <cstdint>
 

@@ -1,6 +1,16 @@
 // The line walker: visits the lines of a selection (or of the whole text),
 // hands each line's piece to a callback, gathers what the callback writes
 // and replaces the visited lines with it in one edit.
+//
+// - The line walker (`walker.h`): one walk at a time ("State" on re-entry), an 8192-byte output
+//   grown by 1024, callbacks answering 0 go on, 1 flush and revisit, 2/-1 stop; one edit replaces
+//   the visited region at the end, none when nothing changed. Column selections are cut by the x of
+//   their two ends; column insertion, deletion and styling go through it. Tab expansion (0x20) turns
+//   each tab outside quotes into the blanks its laid-out width holds (at least one) and hands the
+//   expanded piece on; compression (0x40) turns blanks reaching a stop of the line's merged ruler
+//   (then `TabWidth` multiples) back into tabs. In-place walks (0x400) write output of the same
+//   length and line ends over the characters, keeping their style runs, and announce it as a change
+//   of style (case changes). The text model has no display conversion and no special runs.
 #pragma once
 #include <cstdint>
 #include <string>

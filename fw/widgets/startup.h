@@ -1,5 +1,15 @@
 // The widget library's rows of the framework's start-up order, and the
 // framework's start-up as a program runs it.
+//
+// - `startup.h`: `vwidgetsInstallStartup` fills the library's rows of the framework's start-up
+//   order. `vwidgetsStartup` (argc, argv) is a program's one start of the framework, called from the
+//   `appMain` that `vsysMain` runs: it installs the window layer's hook record with the text model's
+//   and the widgets' entries (`vwidgetsMakeWindowHooks`), fills the rows of every linked library
+//   (data, graphics, the window layer with cursors and clipboards, text, services, widgets),
+//   installs the resource interface ahead of the order (the menus' row builds the look, which loads
+//   its images, before "vresourceStartup") and runs `vmoduleStartupAll`.
+//   `tests/fw/widgets/probe/look_probe.cpp` is such a program; the look screenshot tests run it once
+//   per look ("-laf" on its command line).
 #pragma once
 #include "fw/gui/window/hooks.h"
 

@@ -4,6 +4,25 @@
 // refused while a line runs, item command handlers); each dialog brings
 // only its row in the table: resource name, menu commands, fill, line
 // builder and handlers.
+//
+// - Command dialogs (`gui/dialogs/`): one table of rows (`dialog_entry`, `command_dialog.h`), each
+//   file of dialogs bringing its part (`break_exec.cpp`, `device_mem.cpp`, `stream_log.cpp`; joined
+//   in `dialog_table.cpp`). A row names its resource, menu command(s), fill, line builder or own
+//   apply (several lines, silent refusals, own messages), and item handlers; the mechanics
+//   (`mechanics.cpp`) read and write the form only through `dialog_form`, so the tests drive every
+//   dialog over a form of maps. Lines are never cut: the parser refuses one over 255 characters; a
+//   file name longer than its field is refused with "File name too long" (a cut name names another
+//   file). Save_Mem's kind comes from the command that opened it (`dialog_by_command` keeps it for a
+//   closed dialog). `gui/dpref.cpp` holds "AppPrefs" (the "SavePos" boolean in the user's layout
+//   store) and the Help menu's About boxes. On the framework (`gui/dialogs/fw_form.cpp`) the menu
+//   dispatcher's dialog rows call `command_dialog_open`: the `vconfirm` loaded by name keeps the
+//   resource's size (the forms carry no spring solution, so sizing to the items would leave only the
+//   buttons), its `dialog_form` finds "Item" in "A/B" through the containers' own item lists, the
+//   confirm's apply hook runs the mechanics' apply, the close hook refuses while a line runs and
+//   destroys the window later, and a dictionary under "Command" in the dialog's own command space
+//   hands each toggle, button or combo to its row's handler (the toggle's state from the item).
+//   `combo_prepare` gives a combo its entries and sizes the list while it is empty: a list not yet
+//   laid out cannot measure cells.
 #pragma once
 
 #include <span>

@@ -39,7 +39,8 @@ namespace {
 
 constexpr int PLACE_CENTRE = 6;
 
-vname N(const char* s) { return vnameIntern(vscribeCString(s)); }
+// A name built from text that does not outlive the call.
+vname copied_name(const char* s) { return vnameIntern(vscribeCString(s)); }
 
 template <class C>
 bool is(const vdialogItem* item, const C* cls) {
@@ -75,13 +76,13 @@ struct fw_form final : dialog_form {
     bool top = true;
     for (std::size_t at = 0; at < path.size();) {
       const std::size_t end = std::min(path.find('/', at), path.size());
-      vdialogItem* c = find_in(list, N(path.substr(at, end - at).c_str()), top);
+      vdialogItem* c = find_in(list, copied_name(path.substr(at, end - at).c_str()), top);
       if (c == nullptr || !vcontainerIsContainer(c)) return nullptr;
       list = vcontainerGetItemList(static_cast<vcontainer*>(c));
       top = false;
       at = end + 1;
     }
-    return find_in(list, N(item), top);
+    return find_in(list, copied_name(item), top);
   }
 
   std::string text(const char* item, const char* container) override {

@@ -1,6 +1,18 @@
 // Fonts and text: the six DejaVu files that fontconfig finds, realised by
 // FreeType at the size a LOGFONTA asks for, measured with hinted advances
 // and drawn as monochrome glyphs. Bytes are Windows-1252.
+//
+// Text (`platform/gdi/font.cpp`, the only file that includes FreeType and fontconfig): fontconfig
+// locates the regular and bold files of "DejaVu Sans", "DejaVu Serif" and "DejaVu Sans Mono" and
+// nothing else, so every machine draws the same glyphs; "Arial"/"Helvetica", "Times" and "Courier"
+// are aliases of them, unknown names are "DejaVu Sans", and "Fixedsys" is a raster face of one size
+// (DejaVu Sans Mono at 13 pixels, cell 15, advance 8) for any height. Italic is a shear of the
+// outline. Bytes are Windows-1252; a byte below 32 or without a character is the face's .notdef
+// glyph. Metrics come from the OS/2 table (`usWinAscent`, `usWinDescent`), advances are hinted and
+// glyphs monochrome, drawn in the text colour whatever the ROP2 mode. The reference point is
+// `TA_TOP` by default and `TA_BASELINE` (24) on request; the framework draws its text on the
+// baseline, so its drawing driver sets `TA_BASELINE` on every DC it draws text into. A cache of
+// glyphs is kept per face, pixel size and slant.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H

@@ -1,5 +1,15 @@
 // The spooler on the pseudo printer: a document's pages become PNG files,
 // each written to a temporary file and renamed into place.
+//
+// - **Spooling** (`platform/gdi/print.cpp`): `StartDocA` (cbSize 20 or the host's) names the output
+//   (`lpszOutput`, else the document name with "/" and control characters made "_"); `EndPage`
+//   writes the sheet as "<output>-<n>.png" through a temporary file renamed into place, then starts
+//   a white sheet with the viewport origin and clip region reset. `PrintDlgA`
+//   (`platform/user/printdlg.cpp`) answers PD_RETURNDEFAULT with the pseudo printer (a 148-byte
+//   `DEVMODEA`, a `DEVNAMES` block, the DC for PD_RETURNDC); the Print and Print Setup dialogs are a
+//   hidden window that gives the hook WM_INITDIALOG, runs the queue, takes the answer
+//   `win::test::QueuePrintAnswer` gave (none: cancel on headless, OK on X11) and gives the hook
+//   WM_DESTROY. PASSTHROUGH is refused unless a test switch turns it on.
 #include <cstdio>
 #include <string>
 

@@ -3,6 +3,14 @@
 // honour it by sampling: each device pixel whose centre the inverse maps
 // into the logical shape takes the value there. Lines and other figures
 // ignore it (nothing draws them while one is set).
+//
+// - **World transforms** (platform, `platform/gdi/world.h`): taken only in `GM_ADVANCED`, never
+//   singular; `GM_COMPATIBLE` is refused while one is in force, as on Windows. Blits (`BitBlt`,
+//   `StretchBlt`, `StretchDIBits`, `MaskBlt`, `PatBlt`), region fills and text honour it by
+//   sampling: every device pixel whose centre the inverse maps into the logical rectangle takes the
+//   nearest source pixel there through the raster operation; device clip regions stay in device
+//   coordinates. Lines and figures ignore it (the driver draws none while one is set). Images and
+//   masks go through it on printers (the default policy), else resample.
 #pragma once
 #include <algorithm>
 #include <cmath>

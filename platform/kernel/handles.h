@@ -2,6 +2,15 @@
 // A handle carries its kind, a slot and the slot's generation, so a lookup
 // is O(1), a handle of another kind or of a freed object is refused
 // without being dereferenced, and no value is ever handed out twice.
+//
+// Handles of every kind (windows, menus, hooks, global blocks, searches, modules) are opaque values
+// from one table per kind (`platform/kernel/handles.h`): the value carries the kind, a slot and the
+// slot's generation, so every call checks a handle in O(1), a handle of another kind or of a
+// destroyed object fails the call (`GetLastError` 1400 for windows, 6 otherwise) without being
+// dereferenced, and no value is handed out twice in a run. Window words, class words, `WPARAM`,
+// `LPARAM` and `LRESULT` are pointer-sized; `Set`/`GetWindowLongPtrA` serve for `SetWindowLongA`,
+// and the 8 extra window bytes of the framework's window classes hold one pointer-sized word at
+// offset 0.
 #pragma once
 #include <cstdint>
 #include <memory>

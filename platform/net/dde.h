@@ -6,6 +6,18 @@
 // wait descriptors of WaitMessage), never inside another DDE call; a
 // synchronous transaction waits for its answer and meanwhile handles only
 // its own conversation's traffic.
+//
+// The DDE shim (`platform/net/dde.h`) is the DDE Management Library's shape over local stream
+// sockets: a registered service listens under the abstract name "wexlin-dde/<user>/<service>"
+// (lower case, as DDE names have no case), a conversation is one connection carrying frames of a
+// 32-bit length, a kind byte (connect, accept, refuse, advise start and stop, advise data, poke,
+// acknowledge), the format and the item. The sockets share one epoll set, a wait descriptor of
+// `WaitMessage` with its own descriptor watcher (the queue runs every watcher added), and every
+// callback runs from that watcher, never nested in another callback or in a DDE call: `DdeConnect`
+// and `DdeClientTransaction` wait (5000 ms; under the virtual clock 100 ms of real time, then the
+// clock moves to the deadline) reading only their own conversation and set other frames aside for
+// the loop. So a conversation with a server in the same process times out: peers are other
+// processes. `DdeSetSizeRounding` (a test switch) rounds handle sizes up to multiples of 16.
 #pragma once
 #include "platform/win/constants.h"  // CF_TEXT
 #include "platform/win/types.h"

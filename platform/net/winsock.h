@@ -2,6 +2,18 @@
 // "wsock32.dll" pseudo module. Socket handles are file descriptors.
 // Notifications asked for with WSAAsyncSelect are posted to the window
 // from the message wait, re-armed as Windows Sockets does.
+//
+// The Windows Sockets shim (`platform/net/winsock.h`) is our Linux stand-in: `winsock.cpp` keeps
+// the Windows Sockets rules (errors, records, the notifications), `posix_socket.cpp` holds every
+// system call and constant, so the two sets of names never meet in one file. `WSAAsyncSelect` makes
+// the socket non-blocking and puts it in one epoll set, which is a wait descriptor of
+// `WaitMessage`; the queue's descriptor watcher (`SetDescriptorWatcher`, run by `PeekMessageA` and
+// the wait) posts the notices. An event is armed, posted once, and re-armed as Windows Sockets
+// does: FD_READ after a `recv`, FD_ACCEPT after `accept`, FD_WRITE after a send that would block or
+// (Linux sends in part) a short send, FD_CLOSE once. A socket whose data waits unread leaves the
+// input set until a `recv`, and a peek that finds data re-arms nothing, so the wait never spins on
+// data that was announced. Reverse look-ups read the hosts file only: no name server is asked about
+// an address. Sends never raise SIGPIPE.
 #pragma once
 #include <cstdint>
 

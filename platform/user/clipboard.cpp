@@ -2,6 +2,19 @@
 // render them, the window that has it open and the window that owns it.
 // While another program owns it, the back-end's foreign text stands for
 // its CF_TEXT.
+//
+// The clipboard (`platform/user/clipboard.cpp`): one opener at a time (`OpenClipboard` by another
+// window fails with `ERROR_ACCESS_DENIED`); `EmptyClipboard` sends `WM_DESTROYCLIPBOARD` to the
+// previous owner and makes the opener the owner, and tells the back-end that the program owns the
+// clipboard (`OwnClipboard`). A format set with no data is a promise: `GetClipboardData` sends the
+// owner `WM_RENDERFORMAT` first, the owner's `DestroyWindow` sends `WM_RENDERALLFORMATS` before
+// `WM_DESTROY` (promises still unkept when the handle dies are dropped), and while the owner
+// renders `SetClipboardData` needs no open. While another program owns the clipboard its text
+// (`ForeignClipboardText`, Windows-1252 with CR LF; X11 converts at its edge) is the only format. A
+// back-end reports a lost clipboard with `InputClipboardLost` and serves ours with
+// `ServeClipboardText` (`platform/backend/input.h`); the test API reads and sets the clipboard as
+// another program would (`ClipboardText`, `SetClipboardText`) and can make `GlobalAlloc` fail above
+// a size.
 #include <algorithm>
 #include <cstring>
 #include <optional>

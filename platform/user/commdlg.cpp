@@ -1,5 +1,11 @@
 // The scripted common dialogs' shared parts: the extended error, the
 // hidden stand-in windows and the pumped wait.
+//
+// - The scripted common dialogs share `platform/user/commdlg.cpp` (`commdlg_internal.h`):
+//   `CommDlgExtendedError`, the hidden stand-in windows (a class per dialog, registered on first
+//   use) and `pumpUntil`, which dispatches the queue until the platform clock reaches the answer's
+//   time (a private wake timer on the stand-in; under the virtual clock the wait moves the clock),
+//   so the framework's modal timer 101 reaches the hook meanwhile.
 #include <cstdint>
 #include <map>
 #include <string>

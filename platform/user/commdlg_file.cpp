@@ -6,6 +6,17 @@
 // filled in the style's form, the existence checks and the overwrite
 // question run against the real file system, and the hook sees
 // "commdlg_FileNameOK", whose 1 keeps the dialog for the next answer.
+//
+// - `GetOpenFileNameA`/`GetSaveFileNameA` (`platform/user/commdlg_file.cpp`) refuse a structure not
+//   of the host's size (CDERR_STRUCTSIZE). Explorer style is a frame (answers `CDM_GETFILEPATH` with
+//   the bytes the selection needs) holding the hook's dialog; the old style is one dialog with the
+//   name field `edt1`. A run sends WM_INITDIALOG (and CDN_INITDONE), then per queued
+//   `win::test::FileAnswer`: waits its delay, sends IDOK to the frame's current procedure, checks
+//   must-exist, path-must-exist and the overwrite question against the file system, fills the buffer
+//   in the style's form (too small: FNERR_BUFFERTOOSMALL), and sends "commdlg_FileNameOK"; a check
+//   or a hook answer of 1 keeps it for the next answer. No answer left cancels.
+//   `win::test::LastFileDialog` reports what it was given and asked. `GetDlgItem`/`GetDlgItemTextA`
+//   find a child by its control id.
 #include <sys/stat.h>
 
 #include <cstring>

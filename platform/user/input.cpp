@@ -1,5 +1,25 @@
 // The hardware input queue: records of what the user did, routed to a
 // window only when the queue is read, and the test API that feeds it.
+//
+// Input (`platform/user/input.cpp`, `mouse.cpp`, `keyboard.cpp`): the back-end and the test API
+// (`MouseMove`, `MouseDown`, `MouseUp`, `Click`, `KeyDown`, `KeyUp`, `Type`) queue hardware
+// records, which become messages only when the queue reads them, so the capture, focus and
+// activation of that moment decide where they go (a drag queued whole follows the capture its press
+// took). A pointer record goes to the capture window in client coordinates, else to
+// `WindowFromPoint` after `WM_NCHITTEST` (a client hit gives the client message with the `MK_`
+// state after the event, any other hit the `WM_NC*` form with the screen point and the hit code);
+// without capture `WM_SETCURSOR` comes before it, and a press in an inactive window, or in the
+// client area of a multiple-document client's inactive document (its frame and icon answer their
+// own presses), first sends `WM_MOUSEACTIVATE`, whose eat answers drop the press (not its release).
+// A queued move that nothing follows takes a new move with the same buttons (`SetMouseCoalescing`
+// turns this off). Key records go to the focus window, else to the active one as `WM_SYS*`; their
+// lParam carries the US set-1 scan code (`MapVirtualKeyA`), the extended, Alt, previous-state and
+// transition bits, and with NumLock the keypad's navigation keys become `VK_NUMPAD0`-`9` and
+// `VK_DECIMAL`. Key and button states change twice: as reported (for the next record's bits) and as
+// the record is taken (`GetKeyState` answers that state, as of the message last taken).
+// `TranslateMessage` posts `WM_CHAR`/`WM_SYSCHAR` with the key's lParam before it returns: the
+// back-end's character, else the US layout's with Shift, Caps Lock and Ctrl; `VkKeyScanA` inverts
+// that table.
 #include <list>
 
 #include "platform/backend/input.h"

@@ -2,6 +2,65 @@
 // destroyed on request, the active one with its activation messages, the
 // next and previous ones, cascading, tiling and icon arrangement, and the
 // frame's menu.
+//
+// The multiple-document interface (`platform/user/mdi_client.cpp`, `mdi_frame.cpp`): "MDICLIENT" is
+// registered with the platform's classes before the first class lookup, so `GetClassInfoA` hands
+// out its procedure for a subclass to call. The client keeps its window menu, first identifier and
+// active document. `WM_MDICREATE` makes a `WS_CHILD` document whatever style it asks
+// (`CW_USEDEFAULT`: the next cascade place, steps of `SM_CYCAPTION` + `SM_CYFRAME`, three quarters
+// of the client), with the request as its create parameters, maximized when the active one is;
+// activation tells the one losing it first (`WM_NCACTIVATE` 0, then `WM_MDIACTIVATE`), then the one
+// gaining it, which goes to the top and takes the focus when the frame is active; a maximized state
+// passes to the newly active document. `WM_MDINEXT` moves to the document below and puts the one
+// left at the bottom (so Ctrl+F6 visits all); the previous is the bottom one. Cascade ends every
+// window at the client's bottom right; tile is a grid of ceil(sqrt(n)) lines, the last one shared
+// among fewer. The client made with `WS_HSCROLL`/`WS_VSCROLL` shows that bar while shown documents
+// (not icons) lie beyond its area, none while one is maximized (`mdi_scroll.cpp`): the bars are
+// measured again before the next painting whenever a document moves, comes or goes or the client
+// changes size, take their strip in `WM_NCCALCSIZE` and are drawn in the non-client part; a press
+// on an arrow or the trough sends `WM_VSCROLL`/`WM_HSCROLL` with its `SB_` code (again while held),
+// the thumb sends `SB_THUMBTRACK` and `SB_THUMBPOSITION`, the release `SB_ENDSCROLL`; the client's
+// own procedure moves every document by the amount. Children show and are hit only inside their
+// parent's client area. A window menu gets no window list. `DefFrameProcA` moves the client over
+// the frame's client area on `WM_SIZE` (through `WM_WINDOWPOSCHANGING`, where the main view's
+// subclass puts it back on its own rectangle) and passes the focus to the active document or the
+// client. `TranslateMDISysAccel` turns Ctrl+F4, Ctrl+F6 and Ctrl+Tab (Shift: previous; not with
+// Alt) into the active document's `WM_SYSCOMMAND`. Document frames (`mdi_paint.cpp`): a window with
+// `WS_EX_MDICHILD` (every one `WM_MDICREATE` makes), and what `AdjustWindowRectEx` answers for a
+// captioned `WS_CHILD` style, has a 4-pixel sizing border (`SM_CXFRAME`) and a caption of
+// `SM_CYCAPTION` with the small icon as system box, the title and 18 x 18 minimize, maximize
+// (restore) and close places; top-level and pop-up styles keep no insets. Its `WM_NCHITTEST`
+// answers the part (corners reach `SM_CYCAPTION` + `SM_CYFRAME` along each edge; `HTBORDER` without
+// `WS_THICKFRAME`). The frame is painted with the menu lines (the same marking before `WM_PAINT`
+// goes), in the active or inactive caption colours as its client's active document or not; a
+// maximized document's `WM_GETMINMAXINFO` puts the frame outside the client so its client area is
+// the client's. The pointer on the frame (`mdi_track.cpp`): a press activates the document; on the
+// caption it sends `SC_MOVE`, on a border `SC_SIZE` with the edge in the low bits, and the
+// document's default processing runs the full-window loop from the press's point
+// (`WM_ENTERSIZEMOVE`, `WM_GETMINMAXINFO`, a move per pointer message, `WM_EXITSIZEMOVE`; the
+// capture held, `MSGF_MOVE`/`MSGF_SIZE` filters, Escape restores, Enter keeps). A procedure that
+// answers `SC_MOVE` itself starts no loop. The caption buttons are drawn sunken while held over and
+// act on a release over the button they were pressed on; a second caption press within the
+// double-click time and half the double-click size maximizes or restores. A request with every
+// style bit set (the framework's document without a caption of its own) makes a plain
+// `WS_OVERLAPPEDWINDOW` document with no state bits. Icons: a minimized document is a frameless 36
+// x 36 window (all of it `HTCAPTION`) in the first free cell of a row along the client's bottom
+// (cells 76 wide; `WM_MDIICONARRANGE` packs them), its title drawn by the client's paint under it
+// (the active one's in the active caption's colours); it erases through `WM_ICONERASEBKGND`
+// (`COLOR_APPWORKSPACE`), and its default paint draws the class icon at (2, 2); it is visible to
+// the drawing layer and gets `WM_PAINT` (other minimized windows do not). A press on an icon
+// activates it, a press on the active one opens its system menu under it, and a double click
+// restores it (also when the second press ends that menu). The document system menu says
+// "Close\tCtrl+F4" and has "Next\tCtrl+F6" in place of Switch To; the system box, Alt+minus (the
+// frame's `SC_KEYMENU` "-" passed to the active document) and a click on an active icon open it.
+// Maximized: the active maximized document's system menu is entry 0 of the frame's menu (drawn as
+// its small icon, so `GetMenuItemCount` grows by one), its minimize, restore and close buttons sit
+// at the end of the first menu row (not entries; `DefFrameProcA` tracks them), and the frame's
+// title is "Frame - [Document]" (a text set on the frame meanwhile becomes its own part, the name
+// kept after it); the entry and title follow activation, restore, close and `WM_MDISETMENU` (which
+// moves the entry to the new menu and hands the old one back without it). A document that moves or
+// goes exposes the siblings it lay over, not only the client. A resized client refits its maximized
+// document and moves the icon row to its new bottom.
 #include <algorithm>
 #include <cmath>
 #include <map>

@@ -1,6 +1,26 @@
 // The menu records shared by the menu files of platform/user: the model
 // (menu.cpp), the menu line (menu_line.cpp), pop-up windows
 // (menu_popup.cpp), tracking (menu_track.cpp) and accelerators (accel.cpp).
+//
+// Menus (`platform/user/menu*.cpp`, records in `menu.h`): `menu.cpp` is the model (entries by
+// position or by command, pop-ups searched depth first; `RemoveMenu` keeps a pop-up, `DeleteMenu`,
+// `ModifyMenuA` to another pop-up and `DestroyMenu` destroy it; a window's menu and system menu go
+// with the window; the system menu is made on first `GetSystemMenu`). `menu_line.cpp` lays the menu
+// line out in rows of `SM_CYMENU` above the client area (an empty or absent menu takes none;
+// `SetMenu` and `DrawMenuBar` re-wrap it and move the client area when its height changed) and
+// paints it through a window DC when the queue is next looked at, before any `WM_PAINT`.
+// `menu_popup.cpp` shows a tracked menu in a top-level pop-up window of its own class and fixes the
+// pixel layout (documented at its top). `menu_track.cpp` is the default processing that starts
+// tracking (`WM_NCLBUTTONDOWN` on `HTMENU`, `SC_MOUSEMENU`, Alt alone, F10, Alt with a letter,
+// `SC_KEYMENU`) and the modal loop: it holds the capture on the owner and the back-end's keyboard
+// grab on the owner's surface, pumps the queue (timers and paints go on), passes every message to
+// `WH_MSGFILTER` with `MSGF_MENU`, reads pointer messages by their screen position, ends on a
+// choice, `EndMenu`, `WM_CANCELMODE`, a press outside, deactivation or `WM_QUIT` (posted again),
+// and posts the chosen command after `WM_EXITMENULOOP`. `accel.cpp` keeps accelerator tables
+// (6-byte entries; an empty table is a table) and `TranslateAcceleratorA`, which takes a key press
+// whose virtual key and Shift, Ctrl and Alt state as of the message match an entry exactly: an
+// identifier of the window's menu first gets `WM_INITMENU` and `WM_INITMENUPOPUP` (the pop-up
+// holding it), and no `WM_COMMAND` when it is grayed then; the press is consumed either way.
 #pragma once
 #include <string>
 #include <vector>

@@ -1,4 +1,34 @@
 // Show states: hidden, shown, minimized and maximized, and restoring.
+//
+// The window-manager core (`platform/user/`): `show.cpp` keeps the show states (`ShowWindow` sends
+// `WM_SHOWWINDOW` when the visibility changes, then the position messages; minimize, maximize and
+// restore always carry a size so that `WM_SIZE` tells the new state, and `IsIconic`/`IsZoomed`
+// already answer it inside; a minimized window keeps its geometry and its surface shows minimized).
+// `position.cpp` moves and sizes through `WM_WINDOWPOSCHANGING` (whose changes are used),
+// `WM_NCCALCSIZE` on a size or frame change (the answer decides what the resize damages:
+// `WVR_REDRAW` the whole client area, `WVR_VALIDRECTS` all but the valid rectangle, 0 what the old
+// client area did not cover) and `WM_WINDOWPOSCHANGED`, whose default sends `WM_MOVE` and
+// `WM_SIZE`; the non-client layout is one function (`nonClientInsets`: no frame, one menu row when
+// asked) that the default `WM_NCCALCSIZE` and `AdjustWindowRectEx` share; the default
+// `WM_NCCALCSIZE` adds the menu line as laid out for the new width. Children are kept in z-order
+// under their parent, top-level windows in one order with owned windows above their owners.
+// `activation.cpp` holds the active window, the focus and the capture: activating sends
+// `WM_NCACTIVATE` and `WM_ACTIVATE` to the old window and then the new one (`WM_ACTIVATEAPP` to
+// every top-level window when the program gains or loses activation), and the default `WM_ACTIVATE`
+// gives the window the focus; `WM_KILLFOCUS` goes before `WM_SETFOCUS`. Hiding, minimizing or
+// destroying the active window activates its owner, else the topmost window that can be active.
+// `paint.cpp` keeps each window's update region (client coordinates) and erase flag and makes
+// `WM_PAINT` lazily, after posted and input messages and before timers, one window at a time, the
+// topmost top-level window first and parents before their children; `BeginPaint` validates the
+// region, sends `WM_ERASEBKGND` (with the paint DC clipped to it) when the erase flag was set, and
+// clips the DC to it until `EndPaint`, which presents the dirty part of the buffer. A child that
+// moves or hides invalidates, with erase, the part of its parent it leaves; an exposure reported by
+// the back-end invalidates with erase every window under it. `sysinfo.cpp` answers the fixed system
+// metrics, colours and fonts; `icons.cpp` keeps icons and cursors (an AND mask and a colour image,
+// or a double-height monochrome mask; `DrawIcon` ANDs, then XORs) with the built-in arrow,
+// hourglass and application icon drawn from small pictures, and the cursor in use. Every step of
+// these sequences looks its window up again after each send, so a procedure that destroys its
+// window at any point ends the sequence cleanly.
 #include "platform/user/internal.h"
 
 namespace win {

@@ -1,5 +1,13 @@
 // Kernel calls: version, errors, the clock, profile strings, libraries,
 // memory, file search, programs, and the read-only registry.
+//
+// Kernel: profile strings from `WEXLIN_PROFILE` or `$HOME/.wexlin/win.ini`; pseudo modules "USER32"
+// and "wsock32.dll" for `LoadLibraryA`/`GetProcAddress` (a table of name and look-up function; the
+// Winsock shim answers for its module through `WinsockProcAddress`); global blocks (always
+// zero-filled) and the process heap; file search; `WinExec` along `PATH`, then the program's
+// folder. The registry is read-only: the key `HKEY_CURRENT_USER\Environment` is the process
+// environment, and any key can be given in the registry file (`WEXLIN_REGISTRY`, else
+// `$HOME/.wexlin/registry`: `[ROOT\sub\key]` section lines with `name=value` lines).
 #pragma once
 #include "platform/win/constants.h"
 #include "platform/win/types.h"

@@ -1,4 +1,17 @@
 // Window classes, windows, messages, timers, hooks and menus.
+//
+// Windows: `CreateWindowExA` sends `WM_GETMINMAXINFO` (not to children), `WM_NCCREATE`,
+// `WM_NCCALCSIZE`, `WM_CREATE`, `WM_SIZE` and `WM_MOVE` before it returns the handle, and a failed
+// creation ends with `WM_NCDESTROY` (after `WM_DESTROY` when `WM_CREATE` failed). `DestroyWindow`
+// destroys owned windows first, then sends `WM_DESTROY` parent first and `WM_NCDESTROY` children
+// first; timers and queued messages of the window go with it. Every send looks the handle up again,
+// so a procedure may destroy windows at any point of a sequence.
+//
+// The queue: posted messages first, then input, then paint, then `WM_TIMER`, which is made only
+// when nothing else matches (one at a time per timer, however many periods passed). `WaitMessage`
+// returns for what arrived since the last `Get`/`PeekMessageA` (a message a filter left behind does
+// not count), for a timer that fell due since, and for the wake pipe or a wait descriptor; on the
+// virtual clock it moves the clock to the next deadline instead of sleeping.
 #pragma once
 #include "platform/win/constants.h"
 #include "platform/win/types.h"

@@ -1,6 +1,21 @@
 // The assembler's front: the entry point, the splitting of a line into its
 // fields, the mnemonic table and the dispatch to the class encoders and the
 // parallel-move encoder.
+//
+// `assemble_line` (text, address) leaves a word count (1 or 2, 0 for an empty or comment line, -1
+// with the message in `parse_error_text`) and the words in `asm_words`; it also sets the device's
+// `asm_address`, so "*" in operands is the instruction's address. `asm_driver.cpp` splits the line
+// into fields, holds the 239-row mnemonic table (conditional families built and sorted at compile
+// time) and dispatches on the row's class; `asm_operands.cpp` reads one operand under a register
+// class and a mask of addressing modes and chooses short or long forms; `asm_fields.cpp` holds the
+// field encoders and the multiply source pairs; `asm_encode.cpp` one encoder per class;
+// `asm_moves.cpp` the X and Y move fields, as data moves of the move instructions or as moves
+// beside an ALU operation. The per-line state (`asm_line`, `asm_internal.h`) records the
+// destination parts written, the ALU destination and which dual-move form (dual X read, LMS) the
+// class encoder built. Lines whose layout would read back as another instruction are refused with a
+// message; `tests/sim/asm/roundtrip_test.cpp` checks that every instruction the disassembler prints
+// assembles back to its words. The `asm` command (`sim/cmd/cmd_asm.cpp`) reaches the assembler
+// through `parse_asm_line` and the family record.
 #include <algorithm>
 #include <array>
 #include <cstdint>

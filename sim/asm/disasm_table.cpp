@@ -1,5 +1,12 @@
 // The disassembler's data: the first-match decode table, the token texts
 // and the address descriptors with the address units' modulo arithmetic.
+//
+// `disasm_table.cpp` holds the first-match decode table (mask, value, handler), the token texts and
+// the access descriptors with the address units' modulo arithmetic; `disasm_handlers.cpp` one
+// handler per instruction class, appending token codes and recording the accesses;
+// `disasm_format.cpp` turns tokens into text, formats a second word in a nested mode (the
+// instruction after an r2-offset prefix, a bit-field mask) and prints any line that contains the
+// invalid marker "U" as "dc $word" with length 0.
 #include <array>
 #include <cstdint>
 #include <string>

@@ -1,6 +1,22 @@
 // The C expression evaluator: the operators' type checks that the parser
 // runs as it builds each node, and the walk that computes a tree's value
 // against the current device.
+//
+// - The evaluator (`c_eval.h`): `c_check.cpp` runs each operator's type check as the parser builds
+//   the node (`c_check_node`): operand classes, the usual arithmetic conversions inserted as cast
+//   nodes (`c_promote`, `c_arith_convert`, `c_make_conversion`), array and function decay nodes
+//   (`c_decay`), result types (`c_set_result_type`), compound assignments rewritten into `a = (T)(a
+//   op b)` over a copy of `a`. `c_eval.cpp` walks the tree on the 1024-entry node stack without
+//   recursion (`c_eval_loop`), short-circuits `&&`, `||`, `?:` and `sizeof`, and computes each node
+//   from its ready operands; located results (`*p`, `a[i]`, members, `p # n`) get an address and are
+//   fetched only when used. `c_arith.cpp` holds the number rules: integers of one or two words as
+//   host 64-bit numbers masked to the family's width (so the most negative value divided by -1 wraps
+//   without undefined behaviour), IEEE floats, the 24-bit families' target floats (multiplication,
+//   addition, division through host doubles, negation, comparison) and casts. Calls into the target
+//   go through `set_c_call_starter`; `c_call_result.cpp` keeps "ictr"/"cyc" and the evaluate
+//   command's format around a call (`c_save_counters`/`c_restore_counters`, which also gives the
+//   call node the result register's value) and resumes a waiting `evaluate` when the call's run ends
+//   (`c_call_pending`, `c_call_resume`).
 #pragma once
 
 #include <cstdint>

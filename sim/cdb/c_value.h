@@ -1,5 +1,26 @@
 // C values, the parse-tree node and the per-family number formats of the
 // C debugger.
+//
+// - C expressions (`c_value.h`, `c_lex.h`, `c_parse.h`): `c_value` and `c_node` with the per-family
+//   word widths and float formats; `c_lex.cpp` tokenises a braced expression by longest match
+//   (constants become leaves, program names enumeration constants, typedef names or identifiers);
+//   `c_parse.cpp` is a hand-written recursive-descent parser over the C precedence levels (casts
+//   need a second token of look-ahead) that reports the first token fitting no rule as "syntax error
+//   near ..." or "premature end of C expression". A parse's nodes live in its `c_tree`.
+//   `c_scope.cpp` finds C names in the scope of the device's pc (blocks outward, the function's
+//   parameters, the unit) and records the expression's scope; it also answers type compatibility,
+//   structure sizes, enumeration members, line addresses and scope matches. It alone walks a
+//   function's ".bf" and end symbol (`c_function_begin`, `c_function_end`), drops the "F" of a C
+//   name (`c_symbol_name`) and makes a located value of a symbol (`c_symbol_value`); the parser,
+//   printer, back-trace and line stepping take them from there. `c_print.cpp`: sizes in target
+//   words, integers in the five radixes, values by type (strings behind char pointers, arrays,
+//   structures and enumeration names included) and `print_wrapped`, which cuts text to the session
+//   width at blanks outside string literals and after "},". `c_fetch.cpp`: fetch and store by
+//   storage class (memory, register variables through the family's register-name tables, simulator
+//   registers named with "$"); the number rules (16-, 24- or 32-bit) follow `c_family_kind`. Frame
+//   values (automatic variables, arguments) are read at the selected frame's frame pointer
+//   (`c_frame_address`); an outer frame's register variable from the slot an inner frame's prologue
+//   saved it in (`frame_saved_register_slot`); bit fields by their member symbol's offset and width.
 #pragma once
 
 #include <cstdint>

@@ -4,6 +4,9 @@
 // Every field of the file is a 32-bit word, most significant byte first.
 // The symbol table is kept as it is on disk, with its words in host order;
 // a name is the big-endian bytes of its name words.
+//
+// - A device's debug information (`coff_debug_info`) hangs off its `device_state` as a `shared_ptr`:
+//   the engine frees it with the device without knowing its layout.
 #pragma once
 
 #include <array>

@@ -1,6 +1,11 @@
 // Program words between COFF files and simulated memory: loading the
 // ".txt" and ".dat" sections, and saving memory ranges as sections of a new
 // file or added to an existing one.
+//
+// - `coff_image.cpp`: `coff_load_memory` checks and reads every ".txt" and ".dat" section before it
+//   writes any; `coff_save_memory` builds the whole file in memory (a new file, or the old one with
+//   sections added, its line run, symbols and string table moved after them and the functions' line
+//   offsets moved with them) and renames a temporary file over the target.
 #include <algorithm>
 #include <cstdio>
 #include <ctime>

@@ -3,6 +3,12 @@
 // Sections of one program may overlay each other at the same addresses;
 // the one in memory now is the one whose raw data in the file differs
 // least from simulated memory.
+//
+// - `coff_lookup.cpp`: section, label, file and line of an address; sections that overlay each other
+//   are told apart by comparing their raw data in the file with simulated memory. The raw words are
+//   read from the file once per loaded program (`coff_debug_info::section_words`, gone with the
+//   record at the next load); memory is compared at every lookup, so a write that swaps overlays is
+//   seen at once. `symbol_text_at` gives the disassembly's " ;p:label" notes.
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>

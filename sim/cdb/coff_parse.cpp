@@ -1,6 +1,15 @@
 // The debug information of a COFF file from its bytes: sections, symbols,
 // line numbers, the string table, and the tables derived from them. Every
 // count, index and offset is checked against the bytes.
+//
+// - `coff_parse.cpp` turns a whole file's bytes into a `coff_debug_info`, checking every count,
+//   index and offset against the bytes (section headers, raw data, the line run and each function's
+//   place in it, auxiliary entries, the ".file" chain, which must move forward, the string table);
+//   it knows nothing of devices. The fuzz target `coff` (`tests/fuzz/fuzz_coff.cpp`) runs it and the
+//   loader over arbitrary bytes. `coff_read.cpp` reads a file into a record of its own and gives it
+//   to the device only when it was accepted: a refused file leaves the old program information in
+//   place. Symbol entries keep their on-disk words (in host order); `symbols` has each type word
+//   replaced by the enclosing block, `c_symbols` is the table as read.
 #include <algorithm>
 #include <cstring>
 #include <tuple>

@@ -1,5 +1,11 @@
 // Assembly labels by name: blocks, sections, macro expansions and the
 // label classes; C functions by name and file for the same look-up.
+//
+// - `coff_symbols.cpp`: labels by name (`find_symbol`: blocks of sections, "block@label",
+//   "global@label", underscore labels after their block label, macro-expansion labels, the name
+//   index) in the context of the device's pc, and C functions by name and file. Expressions reach it
+//   through the `symbol_source` that `install_symbol_lookups` (`sim/cmd/symbol_lookups.cpp`)
+//   installs; C type words are read from `c_symbols`, since `symbols` holds blocks in them.
 #include <cstdint>
 #include <cstdlib>
 #include <string>

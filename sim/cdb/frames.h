@@ -1,6 +1,17 @@
 // Call frames of the C program on the current device: the back-trace that
 // reads function prologues and the stacks, the selected frame, and what C
 // expressions need of it (frame-relative addresses, saved registers).
+//
+// - Call frames (`frames.h`): `frame_walk.cpp` builds the device's frame list (kept in
+//   `device_state::frames`, dropped by `frames_free` whenever a run is armed, pc or memory is
+//   changed or a program loaded) from the live registers, innermost first, until `main`, a pc
+//   outside every C function, a level that repeats an earlier level's pc, frame and stack pointer,
+//   or `FRAME_LEVEL_MAX` levels. `frame_families.cpp` holds each family's rules (push tables,
+//   prologue and epilogue word forms, return address by frame code, the hardware stack under loops).
+//   The walk reads the machine through `frame_target`, the device by default; the tests of the 24-
+//   and 32-bit families and the fuzz target `frames` put a made-up machine there. C names are looked
+//   up at the selected frame's pc (`frame_pc`). Commands `where`, `frame`, `up`, `down`:
+//   `sim/cmd/cmd_frames.cpp`.
 #pragma once
 
 #include <cstdint>

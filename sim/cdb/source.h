@@ -1,6 +1,21 @@
 // Stepping by source line, and source lines written as locations ("12",
 // "prog.c@12"). The views that show the position are the command
 // language's (sim/cmd/view_hooks.h).
+//
+// - Source lines and stepping (`sim/cdb/source.h`): `source_lines.cpp` turns "12" and "file@12" into
+//   the address of the line's first record (or of the next greater line); the memory-location reader
+//   (`read_location`, `sim/cmd/readers.cpp`) tries that form when the expression gives no address
+//   ("Invalid line number" when no line fits), and the expressions' `symbol_source` answers
+//   "file@line" names with it. `srcstep.cpp` holds the run modes 5-21 of `next`, `until`, `finish`
+//   and the line steps of `step`/`trace`, decided at each instruction end through
+//   `run_hook.source_step_check` (these modes run on the cycle engine: the run plan never lets them
+//   go fast). Whether an instruction is a call or "rts" comes from the family's disassembler, cached
+//   by address and opcode words. Stepping into a C function runs to its ".bf" address (the body
+//   after the prologue). An interrupt taken during a step over calls (every mode but `until` and the
+//   end of a target call) runs inside the step: at the instruction end where the core enters it
+//   (`interrupt_entering`, `sim/engine/runloop.h`) the rules wait until pc is back at the return
+//   address with the stack pointer it had (`device_state::irq_hold`), so a vector's `jsr` is no call
+//   of the stepped code; armed at a vector, `next` and `finish` end where the program goes on.
 #pragma once
 
 #include <cstdint>

@@ -4,6 +4,13 @@
 // program's "dummy_call" routine is patched with the function's address
 // and the stack sizes, pc moves there and a run is armed; the evaluation
 // goes on when the run has come back (run mode 17).
+//
+// - Calls into the target (`target_call.cpp`, installed as the evaluator's call starter): the
+//   family's convention lays the return address, a structure result's area and the arguments on the
+//   target stack (or the first two in register variables), patches the program's `dummy_call` and
+//   arms run mode 16; at the end of its "rts" (mode 17) the stepping check resumes the waiting
+//   expression (`c_call_resume`). The counters kept before the first call of an expression are the
+//   ones put back after the last (a pc write clears them at each set-up).
 #include "sim/cdb/target_call.h"
 
 #include <cstdint>

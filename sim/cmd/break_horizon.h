@@ -3,6 +3,13 @@
 // that name neither "cyc" nor "pc". Within such a stretch no test of the
 // condition can hit, whatever those other terms hold, so the run need not
 // test it cycle by cycle there.
+//
+// - Conditions on the count alone (`sim/cmd/break_horizon.h`, "Breakpoints on the count" below):
+//   "cyc" compared with constants, joined by `&&`, `||` and `!` with terms that name neither "cyc"
+//   nor "pc". The plan sets `breaks_cycle_bounded` when every condition that can fire inside an
+//   instruction is one; the fast engine then runs up to the first count at which a test may hit
+//   (`run_hook.break_horizon`) and gives that cycle to the cycle engine (`run_device_cycle`, which
+//   tests as always).
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,10 @@
 // display: registers and memory now, or by display modes after every stop;
 // disassemble: instructions from memory.
+//
+// - Commands: `cmd_display.cpp` (display, disassemble; `device_state`
+//   `dis_continue`/`dis_space`/`dis_next`, cleared by `reset_run_flags`), `cmd_change.cpp` (value
+//   pairs; the interactive forms echo each change as a value-pair line into the command log and
+//   carry `ACTION_INTERACTIVE`), `cmd_copy.cpp`, `cmd_device.cpp`.
 #include <algorithm>
 #include <array>
 #include <string>

@@ -1,5 +1,10 @@
 // save, load and reset: memory blocks to ".lod" text or COFF files,
 // programs and their debug information from files, and device resets.
+//
+// - Commands (`sim/cmd/cmd_file.cpp`): `save` (".lod" text, ".cld" COFF), `load` (the program's
+//   words first: a refused program changes nothing and reports "Error reading input file"; then a
+//   ".cld" program's debug information, whose failure reports "Error reading symbols" and leaves the
+//   device without symbols, since the old ones describe another program), `reset d`/`reset s`.
 #include <cinttypes>
 #include <cstdio>
 #include <string>

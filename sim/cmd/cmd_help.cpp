@@ -1,5 +1,10 @@
 // help: the command summary, a command's help lines, a register's bit
 // diagram, the family and peripheral topics, and the listings.
+//
+// - `history` disassembles the core's pc trace ring (32 entries).
+//
+// - Scenarios that write files put `#scratch` in their `.cmd`: the run happens in an empty folder,
+//   `#show: FILE` and `#files` append what it left there to the session compared.
 #include <algorithm>
 #include <array>
 #include <cstdio>

@@ -7,6 +7,18 @@
 // parser takes that place when the command arrives. Rows without help
 // lines (break, go, input, output and most window commands) are shown by
 // help through their syntax lines.
+//
+// - Help texts are data: each command row's syntax and help lines (`cmdtable.cpp`, the later ones in
+//   `help_lines.h`), the family topics (`family_desc::help_topics`) and the peripherals' I/O file
+//   format topics (`periph_row::help`, shared by ssi0/ssi1 and by the two codecs) in
+//   `sim/engine/help_topics.cpp` and `help_io_topics.cpp`, and the four fixed topics in
+//   `cmd_help.cpp`. `help WORD` tries, in order: the listings sym, reg, periph, mem; a register (bit
+//   diagram); a command word (its help lines by help name, its syntax lines when it has none); the
+//   listings stack, pin, io, map; then a topic by name. Listings (`help_listings.cpp`) print through
+//   `help_line`, which stops them when the user cancels the paging. "help stack" reads the stack
+//   entries where they lie (`core_stack_entry`): moving sp level by level would raise the
+//   stack-error trap. "help sym" lists what `list_program_symbols` hands back (installed with the
+//   expressions' symbol look-ups, `sim/cmd/symbol_lookups.cpp`: every symbol of the loaded program).
 #include <array>
 
 #include "sim/cmd/commands.h"

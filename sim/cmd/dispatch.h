@@ -1,6 +1,10 @@
 // Entry points of the command language: the command table, the check and
 // execution of one line, the command history, completion and the prompt,
 // and the command macro files.
+//
+// Each row of the command table names its parser, `cmd_<command>` (`cmd_display`, `cmd_break`,
+// ...): it checks the tokens through the argument readers (`readers.h`) and hands back one of the
+// command's `action_record`s, whose function runs only after the whole line passed.
 #pragma once
 
 #include <cstddef>

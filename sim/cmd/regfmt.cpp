@@ -1,4 +1,11 @@
 // Register formatting, display marks and the run display.
+//
+// - `regfmt.cpp` formats one register by radix and width, keeps the marks (`refresh_register_marks`:
+//   attribute bit 0x800 from the display modes and run marks; `refresh_memory_marks`: the highlight
+//   map of each row from its display switches and the logged accesses) and prints the run display:
+//   marked registers by layout, highlighted memory four words a line, the watch list, the
+//   instruction at pc (`format_disassembly_line`). Column widths count visible characters: the
+//   highlight braces of a changed value do not move the next cell.
 #include "sim/cmd/regfmt.h"
 
 #include <algorithm>

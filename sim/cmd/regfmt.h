@@ -1,6 +1,14 @@
 // Register values by radix and width, the display marks of registers and
 // memory, the run display shown after a stop or on request, the one-line
 // disassembly and the progress line of long runs.
+//
+// - Register display layouts are data of the engine: per type a `display_layout_set` (one layout per
+//   peripheral row, slots of register, empty cell or line end, with cell width and name width),
+//   reached through `family_desc::display_layouts`.
+//
+// - A memory-map row's access log carries five interval maps (`MAP_*` in `regfmt.h`): display
+//   switches, highlight marks, the display command's immediate selection, input and output stream
+//   tags.
 #pragma once
 
 #include <cstdint>

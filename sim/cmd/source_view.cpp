@@ -1,5 +1,11 @@
 // The source and assembly views: a screen of rows under a status line that
 // names the shown place and the pc's file, line, label and section.
+//
+// - The views (`sim/cmd/source_view.cpp`, `view_show_position` in `sim/cmd/view_hooks.h`): the
+//   status line and the source or assembly rows, handed to the front-end as one block of 257-byte
+//   rows (`screen_show_rows`); the console prints them, and under `log v` the status line is copied
+//   into the session log. They follow the selected frame's pc (`frame_pc`). Commands: `next`,
+//   `until`, `finish` (`cmd_next.cpp`), `view`, `list` (`cmd_view.cpp`).
 #include <algorithm>
 #include <array>
 #include <cinttypes>

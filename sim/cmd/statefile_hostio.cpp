@@ -1,6 +1,13 @@
 // The host file service's sections of the state file: the request and
 // reply, the routines, the target's open files with their offsets, the
 // redirections with their positions and the request state.
+//
+// - Host I/O (`statefile_hostio.cpp`): the request and reply words, the routines (their flag words
+//   carry the data space and the bytes per binary word), the target's files with their offsets
+//   (reopened without truncation), the redirections with their positions, the text flags under
+//   "[FOPEN_MAX]", and under "[state]" the request state followed by the two kept words and a
+//   rename's old name. A file that cannot be opened again is reported ("{Error opening:NAME}") and
+//   left closed.
 #include <fcntl.h>
 #include <unistd.h>
 

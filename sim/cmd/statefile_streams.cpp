@@ -1,6 +1,14 @@
 // The stream lists of the state file: every record with its serial (the
 // memory tags name it), its reading position and open repeat groups; the
 // files are opened again where they were.
+//
+// - Streams (`statefile_streams.cpp`): each record with its serial (the memory tags in "[memory
+//   display tags]" name it; `restore_stream` gives a record that serial and keeps the device's
+//   serial counter past it), keys, value, counters, reading position and line, then its open repeat
+//   groups as the record's entry list. Keys that index the device type's tables are checked before
+//   anything uses them. Input files are read whole again and the position put back; output files are
+//   opened "r+b" at the saved position; one that cannot be opened is reported ("{Error
+//   opening:NAME}") and the stream stays without its file.
 #include <cinttypes>
 #include <cstring>
 #include <string>

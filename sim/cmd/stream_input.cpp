@@ -1,6 +1,28 @@
 // The input streams' services: the per-cycle service the run loop calls
 // before the peripherals are clocked, and the reads through which the
 // core and the peripherals take values when the program reads an item.
+//
+// - Streams and the engines (`stream_hooks::plan`, `streams_plan` in `sim/cmd/stream_input.cpp`).
+//   Event-driven, so the fast engine may run: untimed memory and register inputs (read when the core
+//   reads them) and untimed inputs of a peripheral that asks for its words (ssi, rssi, codec: read
+//   in its own steps, at its events); timed memory, register and pin inputs, and untimed pin inputs
+//   (their service only runs a relative time or a repeat count down until a value falls due);
+//   memory, register, peripheral and port outputs (written by the writes, at the cycle count the
+//   cycle engine has then). Per-cycle, so the cycle engine runs: untimed port and port-B/host values
+//   (taken every cycle, or pins the host compares with their previous copy), timed peripheral and
+//   port inputs (driven again every cycle, or tied to a class word that changes), links to other
+//   devices, pin outputs and history. In a fast run (`input_services` in `runloop.cpp`) the next
+//   cycle whose input service takes a value (`input_service_due`) bounds the executor's room; at
+//   that cycle the blocks' previous words are saved, the services run and the executor runs that one
+//   cycle, and the previous words are saved again. The services of the cycles skipped are done at
+//   once (`skip_input_services`: the counts run down) before anything else can look at the streams:
+//   at that cycle, at a stop-checked instruction end (a breakpoint's command may list or open
+//   streams) and when the run returns. The cycles are counted in the run's own cycles, since a reset
+//   starts the device count over. When every input service that takes a value only sets pins of
+//   ports B and C (`STREAMS_QUIET_PINS`: nothing samples them inside a straight instruction, which
+//   has no event and reads no peripheral; the core's samples read only the control pins), the
+//   executor runs the instruction straight across the due cycles and `deliver_inside` makes their
+//   deliveries after it, each with the count of its own cycle, in order.
 #include <algorithm>
 #include <iterator>
 #include <bit>

@@ -1,6 +1,25 @@
 // Input and output streams of a device: the stream record, the four lists
 // of device_state::streams, the file reader of input streams and the
 // services the run loop, the core and the peripherals call.
+//
+//   | file | idea |
+//   |---|---|
+//   | `stream_lists.cpp` | the `io_stream` records of each device slot (a pool; records no list reaches go at the next list operation), the four lists of `device_state::streams`, numbering, removal with the item's watches |
+//   | `stream_read.cpp` | input files, read whole when the stream opens (a group starts over by moving back in the text, no file seeks): values, repeat counts, nested groups (file positions just after "("), comments, timed files' absolute and "+" relative times, "t" values typed at the terminal, the value parser by radix, pin data |
+//   | `stream_input.cpp` | `service_input_streams` (timed list, then untimed) and the reads the core and peripherals call: `read_untimed_input`, `read_timed_input`, `read_port_input`, `read_register_input`, `read_memory_input` |
+//   | `stream_output.cpp` | the writes: peripheral words and port values with gap marks, registers, memory locations (strings for "-rs"), history lines and notes, and `service_output_streams` for pin streams |
+//   | `cmd_streams.cpp` | the `input` and `output` commands, terminal input into "termNNNN" files |
+//
+// Memory locations are watched through the stream tags of the memory-map rows (`MAP_IN_STREAM`,
+// `MAP_OUT_STREAM`: the stream's serial number), set on the concrete row holding the address; the
+// core's reads and writes look a tag up only when a list holds a memory stream. Registers are
+// watched through their attribute bits. Pin streams compare each pin block with its previous copy,
+// which the run loop keeps. An untimed file that ends keeps delivering its last value; a timed one
+// stops; either sets `eof`. A word longer than 89 characters is refused with its file and line and
+// skipped. A stream before its first value drives no pins.
+//
+// Scenario tests write their stream files with "#file NAME: TEXT" lines and show output files with
+// "#show NAME" (`tests/scenarios/run_scenario.sh`).
 #pragma once
 
 #include <cstdint>

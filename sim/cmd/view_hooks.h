@@ -1,6 +1,9 @@
 // Services of the source-level debugger and the watch list that the
 // display and change commands call. Their owners fill these in; until
 // then they do nothing and find nothing.
+//
+// - `view_hooks.h`: the source view, frame list, label lookup and watch list that the display and
+//   change commands call; empty until their owners arrive.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,21 @@
 // The watch list of a device: numbered items shown on request and after
 // each stop. The state file walks it through device_watches.
+//
+// - Watches (`sim/cmd/watch.h`, `cmd_watch.cpp`): a `watch_list` per device in
+//   `device_state::watches`, entries in number order, each with its text as typed, kind, radix and,
+//   for a C expression, its compiled tree and the scope it was compiled in; `device_watches` gives
+//   the list to the state file. A load that brings other symbols compiles each C watch again from
+//   its text at the current pc (`c_watches_follow_program`): its tree named entries of the old
+//   table. The run display shows it (`show_watch_list`). `type` (`cmd_type.cpp`) and `wait`
+//   (`cmd_wait.cpp`).
+//
+// - Commands: braced arguments are compiled while the line is checked (`parse_c_expr_arg`,
+//   `sim/cmd/watch.h`) and handed to the action in the token's slot; `c_tree_result` evaluates a
+//   tree for `watch` and `type`. `evaluate {...}` prints "type: value"; a breakpoint `break {...}`
+//   keeps its compiled tree (`break_rec::c_expr`) with its scope, and the run loop evaluates it
+//   quietly at each test (`c_condition_holds`): no parse per cycle. A condition with local names
+//   tests that the pc is in its function and block; the answer for each pc is kept in the program's
+//   debug record (`scope_cache`, 4096 entries direct-mapped), so a new load starts it afresh.
 #pragma once
 
 #include <cstdint>

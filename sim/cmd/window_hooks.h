@@ -3,6 +3,9 @@
 // of the interactive asm and change forms belong on the status line.
 // A front-end with windows installs its actions; without them the window
 // commands say that only the GUI shows windows.
+//
+// - `terminal_key_lists` (`sim/cmd/window_hooks.h`): the console sets it, the GUI leaves it 0, so
+//   the key lists of the interactive asm and change forms never reach the GUI's status line.
 #pragma once
 
 // The window commands, in the order of their entries below.

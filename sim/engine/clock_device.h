@@ -2,6 +2,9 @@
 // order (the core first), the register blocks copied to their previous
 // words, the cycle count advanced. No streams, no stop checks: the run
 // loop adds those.
+//
+// - `clock_device.h`: `clock_device_cycles` clocks one device without streams or stop checks (what
+//   the unit tests use; the run loop adds the rest).
 #pragma once
 
 #include <cstring>

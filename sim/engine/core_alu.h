@@ -4,6 +4,10 @@
 //
 // Everything works on the current device's core words (core_state.h): the
 // operation record CS_ALU_OP..CS_ALU_NEGATE and the ALU latches.
+//
+// - `core_alu*.cpp`: every data ALU operation as a small function named after its mnemonic over
+//   40-bit accumulators in `uint64_t` with explicit masking; operand decoding; bus moves with
+//   limiting and stack effects.
 #pragma once
 
 #include <cstdint>

@@ -6,6 +6,123 @@
 // address unit (core_agu.cpp), the loop unit (core_loops.cpp) and the
 // interrupt unit (core_irq.cpp) serve both. sim/engine/README.md has the
 // design.
+//
+// - The cycle engine (`core_cycle`, below) runs from `core_clock`, slot 4.
+//
+//   | file | idea |
+//   |---|---|
+//   | `core_clock_machine.cpp` | `core_cycle`: the four clock states, instruction cycles, instruction ends, the interrupt boundary, WAIT/STOP, the reset pin, PLL, clock-out |
+//   | `core_execute.cpp` | the executor table: one row per instruction class (mask, value, length in words, function) |
+//   | `core_bus.cpp` | planned accesses, requests and grants, contention, wait states, transfer acknowledge, the seven-state arbitration, `core_mem_read`/`core_mem_write` |
+//   | `core_agu.cpp` | linear, modulo and reverse-carry address arithmetic; the second X unit |
+//   | `core_loops.cpp` | DO loops on the stack, the loop-end test, counted and conditional repeat |
+//   | `core_irq.cpp` | interrupt pins, arbitration over the core and the peripheral rows, acknowledge, long-interrupt entry |
+//
+// An instruction occupies `C` instruction cycles of two device cycles each (257+258, then 264+280),
+// plus wait states and stalls. `C` is the largest of
+//
+// - its length in words (1, or 2 with a second word);
+//
+// - the `op_timing` rows it steps through: a mode-0 row whose next mode is 1 adds a second cycle;
+//   field 8 (set only in row 8, the `-(rN)`, `(rN+nN)` and long-absolute moves) adds one cycle for
+//   the address arithmetic;
+//
+// - its special-sequence chain: the attribute row's value names a special-sequence row, whose value
+//   names the next, until a value of 0; each row is one instruction cycle (branches and jumps 2,
+//   `do` 3, `rti` and `rts` 2, the traps 4-5).
+//
+// WAIT and STOP take one cycle and then hold in state 264. A fast-interrupt word whose rows are
+// flow rows gets attribute row 0 and timing row 34, so it takes only its length.
+//
+//   | state | work |
+//   |---|---|
+//   | 257 | first cycle of an instruction only: `core_decode` at the boundary (trace ring and history line; pc is already set), `core_decode_operands`, decode latches copied to the execute latches, then the executor: traps (flag 0x2 with/without 0x4000), reset (0x80), the condition, move sources onto `gdb`/`xdb`, the data-ALU operation (both phases), address updates, stack and loop effects, and the plan of memory accesses and register transfers. Every cycle: the cycle's fetch is chosen (below) |
+//   | 258 | the last instruction cycle names the next instruction: after the repeat and loop bookkeeping has chosen the fetch, `core_set_next_pc` sets pc to the opcode address on `pab` (marking pc written when it changes); then the requests: every planned access of this cycle and the fetch that resolves to "pe" or "xe" asks for the bus; arbitration; two or more external requests, or a wanted bus not owned, is contention ("cont"); a bus not owned stalls here; else one access is granted (first X, second X, program) and its wait states loaded (bcr bits 0-4 program, 5-9 data; bcr2 for the 583's X $FF00-$FF7F) |
+//   | 264 | a granted external write drives the data pins and writes memory; WAIT and STOP hold here |
+//   | 280 | wait states ("ws"), then transfer-acknowledge extension while ta is high; then the granted access and (first pass only) every internal access complete; an external access still pending repeats the instruction cycle without 257's work; at the last cycle the register transfers are written, the instruction end is signalled and interrupts are checked |
+//
+// The fetch of instruction cycle `k`: the second word when `k` < words (not in a repeat pass: the
+// operand latch keeps the first pass's word); no fetch in the middle cycles (the bus is free for
+// program-data moves and the pipeline refill after a change of flow); the next opcode in the last
+// cycle, from the flow target, the loop start at a loop end, or the return address after the second
+// word of a fast interrupt; none while a repeat runs another pass. A restart (`pc` write, reset) or
+// a taken interrupt runs a fetch-only cycle first, whose instruction end `restart_skip` swallows.
+//
+// pc names the next instruction at every instruction end. The last instruction cycle of an
+// instruction sets it in its first device cycle (state 258), before the instruction ends, so a
+// breakpoint on pc stops before the instruction at that address runs: one that names "pc" is tested
+// in that cycle (pc written) and the stop takes effect at the end of the instruction before; a
+// program-address breakpoint is tested at that end. Consequences:
+//
+// - a repeat pass that runs again fetches nothing and leaves pc on the repeated instruction; the
+//   last pass names the word after it;
+//
+// - the last instruction of a DO loop names the loop start while the loop goes on, the word after
+//   `la` when it ends; a taken jump names its target;
+//
+// - an interrupt taken at an end drops the fetched opcode and names the vector in the same cycle;
+//   the last vector word of a fast interrupt names the return address;
+//
+// - a restart (`pc` write, reset) sets pc itself; its fetch-only cycle leaves pc alone and its end
+//   is swallowed;
+//
+// - WAIT and STOP name the next instruction while they hold.
+//
+// The illegal-opcode flag follows pc: when the opcode fetched in the last cycle is illegal and the
+// instruction end is reported, `core_check_prefetch` marks the device then, so the run stops with
+// pc on the illegal word before it executes (and before its trap is raised); `CS_PREFETCH_CHECKED`
+// keeps `core_decode` from marking it a second time when it does execute. Behind a swallowed end
+// (the first word after a restart or an interrupt) the decode marks it as it executes, and the stop
+// comes at its own end, after the trap has been taken. The trace ring and the history line stay
+// with `core_decode` at 257, when the opcode is known.
+//
+//   | decode result | action |
+//   |---|---|
+//   | instruction flag 0x2 / 0x4000 | software-interrupt or illegal-instruction pending word (vector 8 or 2) at 257 |
+//   | instruction flag 0x80 | `reset_peripherals(2, -1)` at 257 |
+//   | instruction flags 0x400, 0x800 | WAIT, STOP: one cycle, then held in 264 |
+//   | class word bits 9-11 | the short-immediate latch (short moves, short addresses, movep I/O) |
+//   | `op_timing` field 2 bit 0x400 | `tfr2`: the accumulator limited to 32 bits over `gdb` and `xdb` |
+//   | `op_timing` field 6 | the andi/ori byte placed by the flag word |
+//   | `op_timing` field 7, field 8; attribute value | instruction cycles (above) |
+//   | attribute words, operand-fetch control words, move-form words | carried as data; the executor row of the instruction class says which registers and buses a move uses, from the instruction's own fields |
+//
+// Memory moves read their source onto `xdb` (accumulators scaled and limited), register transfers
+// onto `gdb`; reads load their destination when the access completes at 280, transfers at the end
+// of the instruction, so a move's source is always the value before the instruction's ALU
+// operation. DO loops: `la` is the address of the loop's last word (the loop end text minus one);
+// the loop start and sr sit on top of the stack above la and lc.
+//
+// Interrupts: at the end of an instruction (not inside a repeat, between a repeat and its
+// instruction, or inside a sequence) `core_check_interrupts` may take one; the opcode just fetched
+// is dropped and its address kept as the return address, pc names the vector, a fetch-only cycle
+// reads it, and the vector words run with `in_fast_irq` set. A subroutine jump there enters a long
+// interrupt (return address and sr pushed, mask set, the source acknowledged); otherwise the source
+// is acknowledged when vector + 1 is fetched and the program resumes after the second vector word
+// (or after a first one that fills both words). A pending source at level 0 is disabled and does
+// not hide the sources after it.
+//
+// The program's reads of the I/O window go to `read_peripheral_bus` with the flag set (a real bus
+// read: a port data register read may take the next value of the port's untimed input stream);
+// reads by commands pass 0. `core_mem_read` and `core_mem_write` call the stream services of
+// `periph.h` (`read_port_input`, `read_memory_input`, `write_memory_output`, and
+// `write_stream_value` for the data port on external writes).
+//
+// The scaling bit S (sr $80) is set when an accumulator goes onto `xdb` through a move form that
+// asks for the check (`scale_check_forms`, `core_tables.h`: the parallel moves beside a data-ALU
+// operation, the r2-offset prefix and the move instructions; not movep, movem, program memory moves
+// or the long two-bus move) and bits 14 and 13 of the scaled value differ. The flag
+// (`CS_SCALE_CHECK`) is set when the instruction enters execute, from a 64K-bit table built at
+// compile time.
+//
+// An interrupt sequence whose second vector word is fetched twelve or more device cycles (six
+// instruction cycles) after the sequence started (wait states on the vector fetches or a slow first
+// vector instruction) is abandoned: no acknowledge, the program goes on at the return address after
+// the current vector instruction, and the still-pending request is taken again at the next boundary
+// (`CS_IRQ_ABANDONED`). A sequence that entered a long interrupt completes.
+//
+// Not modelled: the extended-history notes ("stall", "dalu"): the core writes only the bus
+// notes of detailed history.
 #pragma once
 
 #include <array>

@@ -2,6 +2,11 @@
 // by number with the side effects of each store, the memory-mapped control
 // registers, reset and interrupt acknowledge, and the register store
 // helpers the cycle engine shares.
+//
+// - `core_regs.cpp`: the three core variants (36, 37, 47 registers) with the side effects of
+//   register stores (pc flushes the pipeline and clears the counts, sp raises the stack-error
+//   interrupt once, omr restarts the bus arbitration, r0-r3 replace a pending address-unit update),
+//   the bus-mapped PLL and priority registers, reset kinds 0/1/2.
 #include <array>
 #include <cstdint>
 #include <cstdio>

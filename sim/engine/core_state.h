@@ -6,6 +6,13 @@
 // periph.h). The composites a, b, x, y and the stack windows ssh, ssl have
 // no live word of their own; their numbers are kept free. Every other word
 // is a latch of the cycle engine, the decoder or the data ALU.
+//
+// - `core_state.h` lays out the core peripheral's 280 state words once: words 0-46 are the registers
+//   by number (`core_reg` in `periph.h`; the composites a, b, x, y and the stack windows ssh, ssl
+//   have no word of their own), then the system stack (entries 1-15), the pipeline words, the decode
+//   and execute latches, bus latches, interrupt, loop and PLL words, the address unit, move latches
+//   and the ALU record. Words 237-276 belong to the cycle engine (instruction cycle counters, the
+//   planned accesses and transfers, loop, hold and interrupt-sequence words).
 #pragma once
 
 #include <array>

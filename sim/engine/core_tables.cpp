@@ -1,5 +1,13 @@
 // The decode tables as data, the lookups over them and the register
 // selector rules.
+//
+// - `core_tables.cpp`: the six mask/value decode tables, attribute rows, special sequences,
+//   fetch-control words and `op_timing` as constexpr data, checked at compile time;
+//   `core_decode.cpp` runs the two decode stages (the comment at the top of `core_decode.h` lists
+//   what each reads and writes). No table is searched per cycle: each opcode word keeps the row
+//   every table gives it (`opcode_rows_of`), its executor row, its table cycle count and its move
+//   register codes, each found the first time the word needs it; the tables are constant, so nothing
+//   invalidates them.
 #include "sim/engine/core_tables.h"
 
 #include <bit>

@@ -1,4 +1,10 @@
 // Device creation, initialisation, reset, release and selection.
+//
+// - `device_inst` and `device_state`: one pair per existing device in the global tables
+//   `device_insts[32]` and `device_states[32]`, owned by `device.cpp`. `device_inst` holds what
+//   simulates (peripheral state words, region word arrays and sparse pages, register/pin blocks, pc,
+//   counts, flags); `device_state` what debugs (access logs, register attribute words, the run
+//   block, breakpoints, streams, the session ring).
 #include "sim/engine/device.h"
 
 #include <cstring>

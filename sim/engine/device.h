@@ -4,6 +4,15 @@
 // its peripherals and their registers, its memory map, pins and ports.
 // Engine code works on the current device through five globals, set by
 // every entry that takes a device number.
+//
+// - `family_desc`: per type the support record through which the assembler, disassembler and family
+//   help are reached.
+//
+// - Current device: `cur_device`, `cur_type`, `cur_family`, `cur_inst`, `cur_state` name the device
+//   engine code works on; every entry that takes a device number sets them (`make_device_current`).
+//   `shown_device` is the device the front-end shows and `select_device` records; the run loop moves
+//   the current records from device to device without changing it, so output of a device that is not
+//   shown stays in its own session ring.
 #pragma once
 
 #include <array>

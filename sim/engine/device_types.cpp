@@ -1,5 +1,10 @@
 // The five device types of the family: peripheral rows, memory maps, pins
 // and ports, exactly as the chips have them.
+//
+// - `device_type` (one static record per type, `device_types.cpp`): the peripheral rows
+//   (`periph_row`, each naming its `periph_class`), the memory map (`mem_region` rows), pins, ports,
+//   register-block initial words and `first_region`, the per-space index of the first memory-map row
+//   (filled by `index_memory_regions` and `select_device_type`).
 #include "sim/engine/device.h"
 #include "sim/engine/display_layouts.h"
 #include "sim/engine/help_topics.h"

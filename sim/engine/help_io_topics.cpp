@@ -3,10 +3,28 @@
 // stream of it writes.
 #include "sim/engine/help_topics.h"
 
+#include <algorithm>
+#include <array>
+#include <cstddef>
+
 namespace {
 
-constexpr const char* ssi_lines[] = {
-    "When assigned to an SSI peripheral, the input file",
+// Help lines as an array, and arrays of lines joined into one.
+template <class... T>
+constexpr std::array<const char*, sizeof...(T)> lines(T... text) {
+  return {text...};
+}
+template <std::size_t... N>
+constexpr std::array<const char*, (N + ...)> join(const std::array<const char*, N>&... parts) {
+  std::array<const char*, (N + ...)> out{};
+  std::size_t at = 0;
+  ((std::copy(parts.begin(), parts.end(), out.begin() + at), at += N), ...);
+  return out;
+}
+
+// The ssi and rssi topics differ in a few lines: each is built from the
+// shared parts and its own.
+constexpr std::array serial_part1 = {
     "supplies the words that the port receives on its srd pin.",
     "One value is taken each time the port completes a received",
     "word and finds RDF clear; the value becomes the rx register.",
@@ -24,8 +42,8 @@ constexpr const char* ssi_lines[] = {
     "fractional format of the word.",
     "",
     "The word idle stands for an idle time slot: nothing is",
-    "received in that slot and rx reads 0 for it.  Idle slots",
-    "matter in network mode, where each frame holds DC+1 slots.",
+};
+constexpr std::array serial_part2 = {
     "",
     "Values may be repeated: 5 # 3 gives the value 5 three times.",
     "A group in brackets is repeated as a whole: ( 1 2 ) # 4 gives",
@@ -36,7 +54,8 @@ constexpr const char* ssi_lines[] = {
     "When the file ends, the last value is received again at every",
     "later word and the eof register reads 1.",
     "",
-    "An output stream assigned to an SSI peripheral records every",
+};
+constexpr std::array serial_part3 = {
     "word that the port transmits on its std pin, one per line,",
     "in the radix of the output command (hexadecimal by default).",
     "",
@@ -47,7 +66,8 @@ constexpr const char* ssi_lines[] = {
     "",
     "EXAMPLES",
     "",
-    "An untimed input file for ssi0, one word per received slot:",
+};
+constexpr std::array serial_part4 = {
     "",
     "    ; two samples, then an idle slot",
     "    $1234 $5678",
@@ -67,77 +87,23 @@ constexpr const char* ssi_lines[] = {
     "",
     "The commands that assign them:",
     "",
-    "    input ssi0 words.io",
-    "    input t ssi0 words.tio",
-    "    output ssi0 sent.io -rh -o",
 };
 
-constexpr const char* rssi_lines[] = {
-    "When assigned to an RSSI peripheral, the input file",
-    "supplies the words that the port receives on its srd pin.",
-    "One value is taken each time the port completes a received",
-    "word and finds RDF clear; the value becomes the rx register.",
-    "",
-    "The port asks for its words itself, so an untimed file is",
-    "read one value per received word, however many cycles lie",
-    "between the words.  A timed file gives each word the cycle",
-    "count from which it may be received; relative times (+n)",
-    "count received words, not cycles.",
-    "",
-    "Values are hexadecimal unless the input command names another",
-    "radix (-rb, -rd, -rf, -rh, -ru).  A single value may override",
-    "the radix with a prefix: $ hexadecimal, % binary, ` decimal.",
-    "A float value (one with a decimal point) is converted to the",
-    "fractional format of the word.",
-    "",
-    "The word idle stands for an idle time slot: nothing is",
-    "received in that slot and rx reads 0 for it.  The RSSI has",
-    "no companding and no IF bits; SHFD reverses the bit order.",
-    "",
-    "Values may be repeated: 5 # 3 gives the value 5 three times.",
-    "A group in brackets is repeated as a whole: ( 1 2 ) # 4 gives",
-    "the sequence 1 2 four times; a group closed by ) without a",
-    "count repeats for ever.  Groups may be nested.  A semicolon",
-    "starts a comment that runs to the end of the line.",
-    "",
-    "When the file ends, the last value is received again at every",
-    "later word and the eof register reads 1.",
-    "",
-    "An output stream assigned to an RSSI peripheral records every",
-    "word that the port transmits on its std pin, one per line,",
-    "in the radix of the output command (hexadecimal by default).",
-    "",
-    "A slot in which nothing was transmitted is written as IDLE.",
-    "Untimed output lines may carry a gap mark #n: the number of",
-    "cycles from this word to the next.  Timed output lines start",
-    "with the cycle count at which the word was sent.",
-    "",
-    "EXAMPLES",
-    "",
-    "An untimed input file for rssi0, one word per received slot:",
-    "",
-    "    ; two samples, then an idle slot",
-    "    $1234 $5678",
-    "    idle",
-    "    ( 0 $7fff ) # 8   ; eight pairs",
-    "",
-    "A timed input file; the first word may be received from",
-    "cycle 100 on, the next two 40 words later each:",
-    "",
-    "    100 $0400",
-    "    +40 -0.5",
-    "    +40 $fc00",
-    "",
-    "A file of fractional values for a port read with -rf:",
-    "",
-    "    0.25 0.5 -0.25 -0.5",
-    "",
-    "The commands that assign them:",
-    "",
-    "    input rssi0 words.io",
-    "    input t rssi1 words.tio",
-    "    output rssi0 sent.io -rh -o",
-};
+constexpr auto ssi_lines =
+    join(lines("When assigned to an SSI peripheral, the input file"), serial_part1,
+         lines("received in that slot and rx reads 0 for it.  Idle slots",
+               "matter in network mode, where each frame holds DC+1 slots."),
+         serial_part2, lines("An output stream assigned to an SSI peripheral records every"), serial_part3,
+         lines("An untimed input file for ssi0, one word per received slot:"), serial_part4,
+         lines("    input ssi0 words.io", "    input t ssi0 words.tio", "    output ssi0 sent.io -rh -o"));
+
+constexpr auto rssi_lines =
+    join(lines("When assigned to an RSSI peripheral, the input file"), serial_part1,
+         lines("received in that slot and rx reads 0 for it.  The RSSI has",
+               "no companding and no IF bits; SHFD reverses the bit order."),
+         serial_part2, lines("An output stream assigned to an RSSI peripheral records every"), serial_part3,
+         lines("An untimed input file for rssi0, one word per received slot:"), serial_part4,
+         lines("    input rssi0 words.io", "    input t rssi1 words.tio", "    output rssi0 sent.io -rh -o"));
 
 constexpr const char* codec_lines[] = {
     "The codec accepts and produces only floating point i/o",

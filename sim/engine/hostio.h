@@ -3,6 +3,27 @@
 // __receive(buffer, count) for the reply. When the pc reaches either
 // routine the run loop hands the device to hio_service, which copies the
 // words out of or into target memory and does the file operation here.
+//
+// - A program linked with the C library's host I/O calls `__send` and `__receive`. Loading its
+//   symbols (`install_debug_info`, sim/cdb) hands the two addresses and the C data space to
+//   `hio_set_routines`; a program without both turns `streams_enabled` off. `hio_arm` keeps
+//   `host_io_state::watch` (the two pcs, or `HIO_NO_WATCH`) in step with `streams_enabled`, so the
+//   run loop's test is two compares at an instruction end: `check_run_stop` calls `hio_service`
+//   there, and the fast engine's `quiet_end` is false at those pcs.
+//
+// - `host_io_state` (in `device_state`, reset by `init_device_state`, closed with the device) holds
+//   the request and reply words, the request state (`hio_state`, `hio_saved`), the file table (host
+//   descriptors; entries 0-2 the standard streams), the per-number text flags (`hio_text_mode`), the
+//   packing (`hio_word_bytes`) and the `redirect` command's open files (`sim/cmd/cmd_redirect.cpp`
+//   reads and sets them there).
+//
+// - Bounds: a `__send` whose words would run past the end of the 64K data space, or a read of more
+//   than 64K words, is answered with -1 (error 3) and nothing is read or allocated. Relative names
+//   are taken in the device's working directory.
+//
+// - Standard output and error without a redirection go to the device's session, line by line (a
+//   trailing part line as a line of its own); standard input without one is at its end (a read gives
+//   0).
 #pragma once
 
 #include <array>

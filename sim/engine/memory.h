@@ -1,6 +1,23 @@
 // Simulated memory: the memory interface shared by every device type,
 // space resolution by operating mode, sparse 256-word pages with paging to
 // a per-device ".MEM" file, the access logs, and the simulator allocator.
+//
+// One `mem_iface` for every type: generic spaces p (0) and x (1) are resolved by the operating mode
+// to pe/pi/pr and xe/xi/xr; the I/O window of xi goes to the peripheral bus; pe and xe are sparse
+// (256-word pages: uniform, data, or written out to the device's ".MEM" paging file when the
+// allocator runs dry). Word arrays are 32-bit cells holding 16-bit words.
+//
+// `find_memory_region` and the resolution of p and x are table look-ups (`region_index.h`): per
+// type and space one entry per 256-word page (the row, and whether it holds the address), or 256
+// entries for a page that a row boundary cuts. A space's entries are built the first time it is
+// looked up and again when `first_region` names another first row for it. The core resolves each
+// access with its own omr word (`core_resolve_space`), so an omr change, however it is made,
+// applies to the next access. The core's reads and writes find the row once and go through
+// `mem_read_at`, `mem_write_at` and `note_memory_access_entry`. An access is noted in the log of
+// every row of its row's attribute family that holds the address; per row the index keeps that
+// family split into the rows covering the row's whole range and those overlapping it in part, so
+// when the entry says the row holds the address only the partial rows are tested (a row that does
+// not hold it tests the whole family).
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,75 @@
 // The peripheral classes of the five device types and the broadcast of
 // memory-mapped accesses to every peripheral of the current device.
+//
+// Every peripheral, the core included, implements the eight-slot `periph_class` (get, set, bus
+// read, bus write, clock, reset, pending, acknowledge) over its own state words
+// (`cur_inst->periph_state[row]`) and attribute words (`cur_state->periph_entries[row].attrs`).
+// Memory-mapped accesses are broadcast to every row in row order (`write_peripheral_bus`,
+// `read_peripheral_bus`); only the owner of the address answers.
+//
+// Only the core (row 0) is clocked every cycle. Every other peripheral is event-driven, through two
+// more slots of `periph_class`:
+//
+// - **Catch up when observed.** A peripheral keeps its state as of its last update and
+//   `catch_up(row, 0)` brings it to the current cycle from the cycles elapsed since then
+//   (`device_inst::cycles`; it has applied every cycle numbered below its last update). Everything
+//   that observes a peripheral calls it first: the bus broadcast (a core access), `read_register`
+//   and `write_register`, `reset_peripherals`, `reset_run_flags`, the run display's marks
+//   (`refresh_register_marks`), the breakpoint tests (`check_run_stop`), the end of a run, a STOP
+//   before it latches (the cycles before the latch are the peripherals' to run; a catch-up while
+//   latched runs nothing), and a state save when it comes (`catch_up_peripherals` catches up every
+//   row). `catch_up(row, 1)` (`resync_peripheral_clocks`) takes the current count as the last update
+//   when the count itself is set (a pipeline restart clears it).
+//
+// - **Schedule only real events.** `next_event(row)` gives the cycles from the cycle about to be
+//   clocked to the next one whose `clock` must run (0: this one), `NO_EVENT` when none; a null slot
+//   means the row is never clocked. Real events are an interrupt request, a pin change something
+//   watches, a stream word. The device's **event horizon** (`device_inst::horizon`,
+//   `compute_event_horizon`) is the nearest; at that cycle the run loop calls the `clock` of every
+//   row whose `next_event` is 0, in row order after the core, and works the horizon out again at the
+//   next cycle. Whatever changes what a peripheral schedules calls `peripherals_changed()` (the bus
+//   broadcast, `write_register` and `reset_peripherals` do; opening or closing a stream on a
+//   peripheral must, and so must a bus read with a side effect, such as a status flag cleared by
+//   reading a data register, since the read broadcast does not).
+//
+// - **Pins** are written through `set_pin_word` (`periph.h`), which marks the device when a word
+//   really changes, so the core's pin samples see it (below, "Pin samples and clocking several
+//   cycles at once").
+//
+// - **Interrupt requests** are raised through `raise_interrupt_request()`, which sets
+//   `device_inst::irq_request`; the core's arbitration at an instruction end runs only while it is
+//   set and clears it when it finds no source pending. The bus broadcast and `write_register` raise
+//   it too, so a store that makes a request pending is never missed.
+//
+// How the peripherals keep to it:
+//
+// - The count peripheral's `catch_up` applies the elapsed cycles at once to `cyc`, `ictr` and
+//   `cnt1`-`cnt4` (the marks of many writes are the marks of one; the cycle phase flips by the
+//   parity of the count), and its `next_event` is `NO_EVENT` unless an output stream watches a
+//   counter, when it is 0 (every cycle).
+//
+// - A `catch_up` called from inside the peripheral's own clock (a register watched by an output
+//   stream reads it back) finds nothing to do: the last update never moves backwards.
+//
+// - A serial port whose steps nothing sees until something looks at it (`steps_unseen`: no stream
+//   and no breakpoint that may see its steps (`BREAKS_SEE_PERIPHERALS`: register breakpoints,
+//   memory-access ones on peripheral registers, command actions; a list not yet planned), no request it can raise — its requests off or without priority,
+//   none set — its own clock (SCKD) with no direction resynchronising, enabled, the reset pin not
+//   held) schedules no event for its toggles: `catch_up` takes them as steps, in order, running the
+//   dividers in one go between them (each toggle falls in a cycle whose phase is 1, which the step
+//   is given). Its pins are its own, and whatever reads them (a port C access, the debugger, a
+//   stream) catches it up first; what decides the case changes only through its stores and snoops,
+//   which catch it up before they change anything. Its writes of ssr and rx are noted in the access
+//   logs when they are taken, not in the cycle of their step: only breakpoints read those logs, and
+//   a breakpoint that reads them keeps the toggles as events. `tests/sim/engine/serial_events_test.cpp` compares
+//   this with a port stepped in every cycle (requests reaching the core or without priority, looked
+//   at every cycle or every 97 cycles).
+//
+// - Such a port is not caught up by the scheduler either: while its steps since its last update were
+//   unseen (`device_state::serial_repeat::unseen`, worked out at each update) and it still is,
+//   `next_event` answers `NO_EVENT` without catching up (so other rows' events do not take its
+//   toggles one catch-up at a time). A catch-up takes the elapsed toggles as steps when they were
+//   unseen as of the last update or are unseen at the catch-up.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,18 @@
 // converter from the mic or aux input into crx and a D/A converter from
 // ctx to the speaker pins. Two variants: the "73583" one moves the base
 // down by one for its second control register ccr0.
+//
+// - The codec (`periph_codec.cpp`): its converter steps at the cycles whose peripheral tick
+//   (`CS_PERIPH_TICK` of the core) is set; `catch_up` runs the elapsed steps in one loop
+//   (`CW_UPDATED`), taking every cycle as a tick while the PLL passes the clock through (plcr enable
+//   and lock bits clear). `next_event`: every cycle while the PLL divides the clock or the device
+//   has any stream (voltages in, the output word every fourth step, watched pins), else the step
+//   that sets an enabled request, and never more than 999 cycles ahead, so a PLL switched on (which
+//   locks after 1000 cycles) is seen before its first divided tick. On the "73583" variant the ED
+//   prescaler lets every (ED + 1)-th tick through; CLS changes nothing, since the fractional
+//   accumulator reaches 1.0 exactly at the ticks. Voltages go in and out through the class's stream
+//   word hooks (`input_word`: the text as a float; `output_word`: "%13f"), which
+//   `write_peripheral_output` of a `stream_value` reaches.
 #include <array>
 #include <bit>
 #include <cstdio>

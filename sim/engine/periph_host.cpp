@@ -2,6 +2,14 @@
 // processor exchanges words, commands and flags with the DSP. Its DSP side
 // is three registers in X I/O space; its host side eight byte registers
 // the host reaches through the pins.
+//
+// - The host interface (`periph_host.cpp`): between events nothing of it changes, so it has no
+//   `catch_up`. While enabled (`pbc` bit 0) it steps every cycle when the device has input streams
+//   (its host words, or pins it watches for HEN and HACK edges), and for two steps after anything
+//   changed (`HW_SETTLE`: a store from either side, a word moved, a pin driven); enabling and
+//   disabling are events of their own. The requests follow the flags at every store as well as at
+//   every step. Host input words set the port B levels; the edges compare them with the block's
+//   previous copy; the driven pin word goes to the output streams with the gap since the last write.
 #include <algorithm>
 #include <bit>
 #include <iterator>

@@ -1,6 +1,15 @@
 // The timer: a 16-bit down counter with prescaler, preload and compare
 // registers, the event input TIN and the output TOUT on port C, and two
 // interrupts (overflow at the vector base, compare two above).
+//
+// - The timer (`periph_timer.cpp`): it keeps `tctr`, the prescaler and TOUT as of its last update
+//   (`TW_UPDATED`). Ticks fall in the cycles whose phase (device word 1, brought up to date by the
+//   count peripheral) is 1, after the cycle in which TE was set. `catch_up` runs the elapsed ticks:
+//   with ES clear and TOUT in mode 0 it divides them by the prescaler into steps and takes runs of
+//   counting down whole (the compares and overflows on the way set their requests); otherwise tick
+//   by tick. `next_event`: every cycle while TIN is counted (ES), every tick while TOUT is handed to
+//   it and its mode is not 0, else the step that raises an enabled interrupt, `NO_EVENT` when none.
+//   Its `clock` at that cycle catches up and runs the cycle's own tick.
 #include <iterator>
 
 #include "sim/engine/device.h"

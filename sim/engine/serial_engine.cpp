@@ -4,6 +4,36 @@
 // something can change (a toggle of the internal clock, a register or pin
 // change, a pin stream); every other cycle only moves the clock dividers,
 // which catch_up does in one go.
+//
+// - The serial ports (`serial_engine.cpp`, shared by every serial port class through a
+//   `serial_variant`: register numbers and the family's rules; `periph_ssi.cpp` holds the ssi's
+//   registers and write side effects, `periph_rssi.cpp` the rssi's). The rssi runs in the same
+//   engine: its `step_ctx` sets `rssi`, its own directions (no slot masks or pending flags), `elfs`
+//   where the ssi samples with FSL, and `start`, the sequencer state words start from (3 in the
+//   gated mode without frame sync, `MODE_GATED`; gated modes with frame sync run as normal or
+//   network). A port with SSIEN clear takes no step (`port_enabled`). A step changes nothing unless
+//   the internal clock toggles, a register, pin or mode changed (`SW_STEP_DUE`, set by every store
+//   and snooped write and for the last resynchronisation step) or an outside pin moved. So
+//   `catch_up` only runs the clock dividers (in one go), and `next_event` is: 0 when a step is due,
+//   or every cycle while input streams are open and the port uses an external clock or frame sync;
+//   the next toggle while the port is enabled and its internal clock matters (SCKD, or a direction
+//   still resynchronising); else `NO_EVENT`. Input and output words go through the class's
+//   `input_word`/`output_word` hooks ("idle" in, "IDLE" out for the value -2).
+//
+// - Repeats of an unseen port (`serial_engine.cpp`): a step depends only on the port's words (but
+//   its bookkeeping) and its own pins, and every unseen step is a toggle, so once the state before a
+//   step comes back the steps repeat with the same cycles between them, the same register notes (ssr
+//   and rx written, in order) and the same end state. The catch-up keeps the state before one step
+//   (not the first of a catch-up, whose clock word still shows the update), records the steps after
+//   it (their cycles and notes) up to 4,096 steps, and when that state comes back skips the whole
+//   repeats that end before the current cycle: words and dividers stay as they are, the notes are
+//   made again in order (`serial_repeated_steps` counts the steps so stood for). A step at an event,
+//   a store, a snoop or a count set back ends a recording; a repeat once found stays true (it is a
+//   property of the state). A port left running with nothing writing tx settles within a few frames.
+//   `RepeatsOfAnUnseenPortMatchSteppingEveryToggle` runs seven settings (ssi and rssi, normal,
+//   network, companded, gated) for 60,000 cycles looked at every 7,919: the port's words and pins
+//   against a port clocked every cycle, the whole device state against catch-ups that step every
+//   toggle (`serial_repeats_off`).
 #include <algorithm>
 #include <array>
 #include <bit>

@@ -1,3 +1,12 @@
+// - The hook (`profiler.cpp`) builds a `profile_record` on the stack: the family's decode of the
+//   instruction at the previous pc (`profile_ops`, from the disassembler's tokens in
+//   `sim/asm/prof_decode.cpp`: classes by mnemonic, memory operands with their addressing modes,
+//   parallel moves, conditions tested against the sampled sr), cycles since the previous end, stalls
+//   and the references. Program-memory references (the fetches) are dropped unless the instruction
+//   addresses program memory. `accumulate_profile` finds the code node (latest or same-code rule) or
+//   makes a run-time one, counts per node, per class and per memory class, and keeps a data node per
+//   referenced word.
+
 #include "sim/prof/profiler.h"
 
 #include <cstring>

@@ -1,6 +1,44 @@
 // The profiler: per-device profile tables built from one record per
 // completed instruction, the interface record it installs, and the
 // entry points the command language reaches through it.
+//
+// - Engine side: `device_state::profile` (`profiler_block`) is the device's block; `profile.on`
+//   marks a profiled device. Only then does the run loop sample sr and omr at an instruction's first
+//   cycle and call `profiler->profile_instruction` at its end, do the core's memory accessors append
+//   to the block's 20-entry reference list (`profile_note_reference`) and the bus add refused
+//   arbitrations, wait states and contended repeats to `stall_cycles`. A profiled device keeps the
+//   fast engine and the straight-line executor.
+//
+// - Counts without the hook (`profile_counts`, `profiler_iface.h`): after the hook has counted an
+//   instruction whose contribution is all its code node's (no condition, call, return,
+//   "ignore"/"enter ..., any" directive, source-line routine or program-memory operand) it arms the
+//   program address's slot with the node and its words (`arm_address`). While the tracking needs
+//   nothing of the next instruction (`next_may_count`), a straight instruction at an armed address
+//   with those words in memory skips the sample, adds its execution, cycles and last count to the
+//   slot and its x-memory references to per-word counters by memory class (`profile_sample`,
+//   `profile_end`, `profile_note_reference` in `runloop.cpp`); nothing else. Pages of 256 slots or
+//   words are made as addresses are used. `fold_profile_counts` adds them to the tables as the hook
+//   would have, one by one: before every read of the tables (`profiler_tables`), before a report,
+//   and per address before the hook looks at that address or at a program word written there; the
+//   last counted instruction becomes the tracking's previous node (`settle_last_counted`). Code
+//   copied at run time (a copy node) keeps every instruction on the hook: its copy test follows the
+//   reads in order.
+//
+// - Tables (`profile_tables`, one per device, `profiler_tables`): nodes and names live in a
+//   20000-byte-block pool (`prof_pool`) released at once; lists are AVL trees (`ordered_list`) over
+//   a comparator table by index. Failures throw `prof_abandon` (a level-1 `prof_message`, a failed
+//   `prof_alloc`), caught by each entry point, which returns 0.
+//
+// - Reports: `profiler_report` opens the `ReportWriter` (text and PostScript from the same lines:
+//   control bytes 0x80-0x83, directives for column stops, fills, rules and number fields, a font
+//   stack, 59-line text and 63-line PostScript pages), writes the reports (`profile_reports.cpp`:
+//   Basic Profile, data and symbol references, occurrences by class twice, moves, addressing modes;
+//   `subroutine_reports.cpp`; `coverage_report.cpp`: the source files line by line, a stack of files
+//   for includes in the nested form) and clears the tables.
+//
+// - State files: `profiler_save_state` / `profiler_restore_state` keep, per device, whether it
+//   profiles, its report name and its previous pc and cycle count; a restored profiling device
+//   starts again from empty tables.
 #pragma once
 
 #include <array>

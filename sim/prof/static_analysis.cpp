@@ -1,6 +1,13 @@
 // The static shape of the loaded program, from its object file read by the
 // checked COFF reader: data sizes per space, data nodes and symbols, one
 // code node per instruction with its source position.
+//
+// - Static analysis (`static_analysis.cpp`), at `profiler_start`: the object file is read again by
+//   the checked COFF reader (`read_coff_debug_info`, sim/cdb; never a second reader) into a record
+//   of its own: ".dat"/".bss" sizes and defined data nodes, class-210 data symbols, one code node
+//   per instruction of ".txt" sections with the file and line of its line entry (words after a line
+//   continue it; "dc"/"ds" lines are P data), the ";##" directives of its line. Source files are
+//   read once per run (`profile_source`); one newer than the object file is not used.
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>

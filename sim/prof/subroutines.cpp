@@ -1,6 +1,14 @@
 // Subroutine tracking during a profiled run: the ";##" directives of the
 // source, the stack of active routines, cycles charged to routines and
 // call edges.
+//
+// - Subroutine tracking (`subroutines.cpp`/`.h`): routines and call edges owned by
+//   `subroutine_tracking` in the tables; a 21-frame stack above the root "__MOTHER__"; overflow,
+//   underflow and directive errors stop tracking and replace the subroutine reports by a note. The
+//   call-graph layout packs callee rectangles (`subroutine_reports.cpp`); a graph over 100 cells
+//   gives "Sorry - Graph too Big". The PostScript file is NAME with ".ps" for its extension, or
+//   NAME.ps when that would be NAME itself; a report that could not be written completely says so
+//   and `log off p` prints no "Done.".
 #include "sim/prof/subroutines.h"
 
 #include <algorithm>

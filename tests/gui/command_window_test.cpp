@@ -20,8 +20,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 struct CommandWindow : GuiWindowFixture {
   void SetUp() override {
     GuiWindowFixture::SetUp();

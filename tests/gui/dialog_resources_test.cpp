@@ -17,8 +17,6 @@
 
 namespace {
 
-using dialog_items::N;
-
 // A form that says yes to everything and notes each item it was asked
 // about: toggles on, groups at one index, the first row selected.
 struct recording_form : map_form {
@@ -80,7 +78,7 @@ struct DialogResources : GuiWindowFixture {
   }
   static vdialog* load(const char* name) {
     vresource r;
-    if (vapplicationFindNamedResource(N(name), &r) == 0) return nullptr;
+    if (vapplicationFindNamedResource(dialog_items::N(name), &r) == 0) return nullptr;
     return static_cast<vdialog*>(vobjectLoad(r));
   }
 };

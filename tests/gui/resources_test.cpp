@@ -27,8 +27,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 // The application and stores the dialogs start are left to exit handlers.
 struct RunExitHandlersAtEnd : ::testing::Environment {
   void TearDown() override { vsysRunExitHandlers(); }

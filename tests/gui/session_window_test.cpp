@@ -14,8 +14,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 struct SessionWindow : GuiWindowFixture {
   void SetUp() override {
     GuiWindowFixture::SetUp();

@@ -28,8 +28,6 @@ namespace {
 
 using namespace front_end_test;
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 struct DocumentWindows : ::testing::Test {
   void SetUp() override {
     use_real_windows();

@@ -20,8 +20,6 @@ namespace {
 
 using namespace front_end_test;
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 struct Preferences : ::testing::Test {
   map_form form;
   gui::dialog_state* prefs = nullptr;

@@ -28,8 +28,6 @@ namespace {
 
 using namespace front_end_test;
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 // Whether the trace shows the window being shown.
 bool shown_in(const std::vector<win::test::TraceEntry>& trace, vwindow* w) {
   if (w == nullptr || w->native == nullptr) return false;

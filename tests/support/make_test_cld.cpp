@@ -22,6 +22,9 @@
 // The program starts at "main" or "start" when there is one, else at the
 // origin.
 //
+// A scenario asks for such a program with "#cld SOURCE OUT" after its
+// "#file" lines ("#cut FILE N" then cuts a file short).
+//
 // For a program described in another language: "@N" in a line's comment
 // gives the line of the source its line record names (a function label's
 // "@N" the line of its ".bf"); a comment line "file NAME" names that source

@@ -13,20 +13,15 @@
 #include "fw/gui/window/cursor.h"
 #include "fw/gui/window/msw.h"
 #include "platform/win.h"
+#include "tests/x11/x11_queue.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
 
 namespace {
 
-int failures = 0;
-
-void check(bool ok, const std::string& what) {
-  if (!ok) {
-    std::fprintf(stderr, "FAILED: %s\n", what.c_str());
-    ++failures;
-  }
-}
+using x11queue::check;
+using x11queue::failures;
 
 void pumpFor(win::DWORD ms) {
   win::DWORD end = win::GetTickCount() + ms;

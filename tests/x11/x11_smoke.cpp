@@ -24,6 +24,7 @@
 #include "fw/gui/window/window.h"
 #include "fw/gui/window/window_event.h"
 #include "platform/win.h"
+#include "tests/x11/x11_queue.h"
 #include "platform/win/test.h"
 
 #include <X11/Xatom.h>
@@ -34,16 +35,10 @@
 
 namespace {
 
-int failures = 0;
-
-void check(bool ok, const std::string& what) {
-  if (!ok) {
-    std::fprintf(stderr, "FAILED: %s\n", what.c_str());
-    ++failures;
-  }
-}
-
-std::vector<std::string> received;
+using x11queue::check;
+using x11queue::failures;
+using x11queue::got;
+using x11queue::received;
 
 win::LRESULT proc(win::HWND h, win::UINT m, win::WPARAM w, win::LPARAM l) {
   char line[96];
@@ -111,26 +106,8 @@ win::LRESULT menuProc(win::HWND h, win::UINT m, win::WPARAM w, win::LPARAM l) {
   return win::DefWindowProcA(h, m, w, l);
 }
 
-// Runs the queue until `done` holds or `ms` pass.
-bool pumpUntil(const std::function<bool()>& done, win::DWORD ms = 2000) {
-  win::DWORD end = win::GetTickCount() + ms;
-  win::SetTimer(nullptr, 1, 20, nullptr);
-  while (!done() && win::GetTickCount() < end) {
-    win::MSG m;
-    while (win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE)) {
-      win::TranslateMessage(&m);
-      win::DispatchMessageA(&m);
-    }
-    if (!done()) win::WaitMessage();
-  }
-  return done();
-}
-
-bool got(const std::string& what) {
-  for (const std::string& r : received)
-    if (r == what) return true;
-  return false;
-}
+// The queue pumped until `done` holds, for at most `ms`.
+bool pumpUntil(const std::function<bool()>& done, win::DWORD ms = 2000) { return x11queue::pumpUntil(done, ms); }
 
 // The X window whose WM_NAME is `title`, among the root's children.
 Window findWindow(Display* d, const char* title) {

@@ -1,9 +1,23 @@
 #!/bin/sh
 # Runs an X11 test program ($1, with the arguments after it) on a virtual
-# X server of its own: skipped (77) without Xvfb.
+# X server of its own: skipped (77) without Xvfb. With --wm first, under
+# the openbox window manager (skipped without it) and with a longer time
+# limit, since the manager's framing and moves take their time.
+manager_wanted=
+limit=20
+if [ "${1:-}" = --wm ]; then
+  manager_wanted=1
+  limit=100
+  shift
+fi
 command -v Xvfb >/dev/null 2>&1 || { echo "skipped: Xvfb is not installed"; exit 77; }
+if [ -n "$manager_wanted" ]; then
+  command -v openbox >/dev/null 2>&1 || { echo "skipped: openbox is not installed"; exit 77; }
+fi
 dir=$(mktemp -d)
-trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; rm -rf "$dir"' EXIT
+server=
+manager=
+trap 'kill $manager $server 2>/dev/null; wait $manager $server 2>/dev/null; rm -rf "$dir"' EXIT
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
 server=$!
 # The server writes its display number when it is ready.
@@ -12,8 +26,18 @@ for i in $(seq 1 50); do
   sleep 0.1
 done
 [ -s "$dir/display" ] || { echo "Xvfb did not start:"; cat "$dir/log"; exit 1; }
+export DISPLAY=":$(cat "$dir/display")"
+if [ -n "$manager_wanted" ]; then
+  # openbox with its own empty settings, so a user's configuration plays no part.
+  HOME=$dir XDG_CONFIG_HOME=$dir openbox --sm-disable >"$dir/wm.log" 2>&1 &
+  manager=$!
+fi
 program=$1
 shift
-DISPLAY=":$(cat "$dir/display")" WEXLIN_BACKEND=x11 timeout 20 "$program" "$@"
+WEXLIN_BACKEND=x11 timeout "$limit" "$program" "$@"
 rc=$?
+if [ $rc != 0 ] && [ -n "$manager_wanted" ]; then
+  echo "window manager's log:"
+  cat "$dir/wm.log"
+fi
 exit $rc

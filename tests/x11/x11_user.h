@@ -10,17 +10,12 @@
 #include "fw/gui/window/msw.h"
 #include "fw/widgets/dialog/dialog.h"
 #include "platform/win.h"
+#include "tests/x11/x11_queue.h"
 
 namespace x11run {
 
-inline int failures = 0;
-
-inline void check(bool ok, const std::string& what) {
-  if (!ok) {
-    std::fprintf(stderr, "FAILED: %s\n", what.c_str());
-    ++failures;
-  }
-}
+using x11queue::check;
+using x11queue::failures;
 
 // The native queue and the framework's events for `ms` of the real clock.
 inline void pumpFor(win::DWORD ms) {

@@ -1,4 +1,4 @@
-// Top-level windows under a window manager (x11_wm.sh starts Xvfb and
+// Top-level windows under a window manager (x11_smoke.sh --wm starts Xvfb and
 // openbox): a window asked at a place shows its whole frame there, the
 // window knows where its own area really is, a move and a resize of the
 // frame reach the window, a change of size asked by the program keeps the
@@ -12,6 +12,7 @@
 
 #include "fw/core/sys.h"
 #include "platform/win.h"
+#include "tests/x11/x11_queue.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -20,16 +21,10 @@
 
 namespace {
 
-int failures = 0;
-
-void check(bool ok, const std::string& what) {
-  if (!ok) {
-    std::fprintf(stderr, "FAILED: %s\n", what.c_str());
-    ++failures;
-  }
-}
-
-std::vector<std::string> received;
+using x11queue::check;
+using x11queue::failures;
+using x11queue::got;
+using x11queue::received;
 
 win::LRESULT proc(win::HWND h, win::UINT m, win::WPARAM w, win::LPARAM l) {
   switch (m) {
@@ -46,25 +41,8 @@ win::LRESULT proc(win::HWND h, win::UINT m, win::WPARAM w, win::LPARAM l) {
   return win::DefWindowProcA(h, m, w, l);
 }
 
-bool pumpUntil(const std::function<bool()>& done, win::DWORD ms = 10000) {
-  win::DWORD end = win::GetTickCount() + ms;
-  win::SetTimer(nullptr, 1, 20, nullptr);
-  while (!done() && win::GetTickCount() < end) {
-    win::MSG m;
-    while (win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE)) {
-      win::TranslateMessage(&m);
-      win::DispatchMessageA(&m);
-    }
-    if (!done()) win::WaitMessage();
-  }
-  return done();
-}
-
-bool got(const std::string& what) {
-  for (const std::string& r : received)
-    if (r == what) return true;
-  return false;
-}
+// The queue pumped until `done` holds, for at most `ms`.
+bool pumpUntil(const std::function<bool()>& done, win::DWORD ms = 10000) { return x11queue::pumpUntil(done, ms); }
 
 struct Box {
   int x = 0, y = 0, w = 0, h = 0;

@@ -2,6 +2,22 @@
 // records of tolerances, and the shared, counted colour objects that
 // devices hang their representations on. Components are 0-65535, full
 // scale 65535.
+//
+// Colours (`color.h`): a `vcolorSpec` is an interned record pointer and three 16-bit components;
+// records (model, kind, maximum dot dither, deltas) live in a small table searched linearly, built
+// from a scratch record that is always the one spare, and are never changed in place. The three
+// models are constant descriptors whose to- and from-lists hold the six conversions
+// (`color_model.cpp`), written with the fractions c x k (k the double nearest 1/65535) and
+// truncation back, exactly as the round trips need; HLS conversions fold the tolerances into one
+// delta. Setters and getters in another model go through one scratch description per model. Shared
+// colours (`color.cpp`) are in one array sorted by (red, green, blue, record) and found by
+// bisection, so looking up an existing colour neither allocates nor searches linearly; black and
+// white are permanent (count 64000), counts saturate there, and the last release frees the colour's
+// representation ring, takes it out of the table and returns it to the pool. The module starts on
+// the first call of any operation and registers its shutdown as an exit procedure, after which the
+// next call starts it again. Descriptions are kept in resources under the "vcolor..." keys (older
+// forms read too); a store removes the tolerance and dither keys it does not write, so a re-store
+// leaves nothing stale.
 #pragma once
 #include <cstdint>
 

@@ -3,6 +3,45 @@
 // and ordered dithering otherwise), pens and brushes of colours, and the
 // exclusive-or forms of colour pairs. Device pixels are 0x00BBGGRR, or
 // 0x01000000 | index on palette devices.
+//
+// - **Pens**: the state's width, dash, cap and join become one pen (`_vcolorMSWCreatePen`: a
+//   geometric pen when wide or dashed) in device pixels (widths and dash lengths through the
+//   matrix's scale). GDI has no dash offset: the lengths are rotated to start where the offset
+//   falls, a dash cut in two getting a gap of 0 between its halves (a dash of length 0 draws nothing
+//   on the platform). Plain one-pixel pens stay the stock or the colour's own; mask mode always
+//   takes the stock white pen.
+//
+// - **The Windows colour layer** (`fw/gui/graphics/colormsw.h`, `colormsw.cpp`, `colormsw_pen.cpp`),
+//   started by the window system's palette step: the mode (monochrome with the preference, else true
+//   colour on this display), its colour-to-pixel and pixel-to-colour operations, the level tables
+//   (luminance 12 x 64 levels with 0-31 black; true colour 1536 rows of 8-bit levels), ordered
+//   dithering on the 8 x 8 matrix, and the device form, pen and brush of a colour kept in its ring.
+//   Pixmaps and images become device bitmaps (`colormsw_image.cpp`, kept in their ring, also what
+//   `vwindowMSWGetImageBitmap` answers) through the index-to-pixel table of a list of up to 256
+//   colours shown within 255 units, the level tables pixel by pixel, or Floyd-Steinberg diffusion
+//   (two error rows of three sums, 7/3/5/1 sixteenths) when the pixmap is deeper than the device (1
+//   bit in monochrome) or its list is not shown closely; a 24-bit pixmap laid out as a
+//   device-independent buffer is borrowed in true colour; a one-bit pixmap's bitmap is one-bit.
+//   `bitmapmsw.h`: a pixmap as a pixel buffer of its Windows depth (1, 4, 8, 24) with its own colour
+//   table (the image's list, else a grey ramp, so that indexes come back exactly), borrowed when
+//   depth, row order (row 0 first in memory, as the buffer's bottom row), byte order and 4-byte rows
+//   agree; the way back copies whole rows or goes through cursors. The native bitmap kind reads a
+//   bitmap back into the pixels when it is the current form (`vpixmapMSWBitmapChanged` after drawing
+//   into it). Native cursors and icons (`cursormsw.h`) are two ring kinds that borrow each other's
+//   handle (flag 2); one is made from a copy of the image's device bitmap ANDed with its mask's
+//   one-bit bitmap (a `WHITENESS` mask without one), the mask inverted for `CreateIconIndirect` (0
+//   opaque) and back, with the `GetBitmapBits` and `CreateCursor`/`CreateIcon` form as the fallback.
+//   A picture of another size is a copy resized from the bottom left; the hot spot's y counts from
+//   the bottom of that copy, so that it stays on the same image pixel. Palette and grey displays,
+//   which this platform never reports, are built too (`colormsw_palmode.cpp`,
+//   `colormsw_palette.cpp`): the logical palette (static halves, the all-black realize, explicit
+//   entries unless "greedymswpalette", the cube with the low-bit flip, free ranges), the lookup
+//   table pruned by bisecting planes, the cube's level tables and per-channel ordered dithering (or,
+//   without a cube, cells diffused over the cube index tables), exact entries with the realize event
+//   (priority 63), exclusive-or groups in blocks of rows of w entries aligned to w (the palette's
+//   allocator behind `vcolorCheckXorTable`), and the grey levels over the display's sorted greys.
+//   The system palette calls go through `vcolormsw::paletteCalls`, where tests put a palette
+//   device's answers; colour forms carry the mode's generation so that a new start-up remakes them.
 #pragma once
 #include <array>
 #include <cstdint>

@@ -2,6 +2,34 @@
 // to a target through a driver record, reached through three tables: the
 // device table (state operations), the primitive table (geometry, chosen by
 // the matrix kind and the current point) and the driver record.
+//
+// The drawing state (`draw.h`): states, matrix records and bindings come from pools, shared by
+// 32-bit reference counts (a save adds one to the same state, so 65,536 saves must not wrap),
+// copied on the first change. Setters are the default device table's entries (`drawstate.cpp`); the
+// public `vdrawSet...` calls go through the current table. Bindings (`drawbind.cpp`) keep their
+// states in a list with four places inside the record and device data of up to 128 bytes after it;
+// a sync ORs the sent bits into every other state of the binding, so a state made current again
+// re-sends what another changed. A fresh or re-targeted binding marks every attribute dirty: the
+// new device holds none of the state's values. The ten primitive tables (`drawprim.cpp`) are built
+// at compile time from one template over the matrix kind and the current point; path records
+// (`path.cpp`) carry their payload after the record, from one pool up to 8 elements or 11
+// rectangles. A mask clip meets the device clip region in the cached one-bit image: bound under a
+// save, cleared, clipped by the other path and painted with `drawMask`, then sent with
+// `clipToMask`. Path rendering (`pathrender.cpp`) flattens curves in fixed point (midpoints in 64
+// bits, so coordinates beyond 16,384 pixels do not overflow; a depth limit bounds the pieces
+// whatever the flatness) and cuts arcs into cubic pieces of at most 90 degrees; fills and strokes
+// hand single arcs, pies and thin arcs to the driver natively. Clips (`pathclip.cpp`) keep
+// rectangle paths that fit as they are and paint the rest into a one-bit mask of the covered
+// bounds; the same mask route fills overlapping sub-paths once. Iteration, saved paths and the
+// user-rectangle getters are in `pathiter.cpp`; the rectangle, arc and rounded-rectangle primitives
+// by kind in `drawrects.cpp` (explicitly instantiated per kind, the general kind through shape
+// paths, `shapepath.cpp`); text and images in `drawtext.cpp`; the public frames, placed text, image
+// and tiling operations in `drawops.cpp`. A pie is recognised as a lineto whose arc is centred
+// where the lineto began (the shape path's pie starts at the centre, so its lineto is a radius
+// long). Tests are call traces on the recording driver (`tests/support/recording_driver.*`), which
+// also keeps the points of the last polygon. A save, colour change, fill sync and restore round
+// takes about 50 ns; filling a closed path of 1,000 curves about 0.2 ms and 1,000 shaded 20 x 20
+// frames about 0.08 ms (`bench/draw.cpp`, counting drivers).
 #pragma once
 #include <cstdint>
 

@@ -3,6 +3,12 @@
 // context or a context given by the caller; pens, brushes, fonts and clip
 // regions selected into one context, and an off-screen one-bit bitmap for
 // what GDI cannot combine itself.
+//
+// The GDI drawing driver (`drawmsw.h`, `drawmsw.cpp`, `drawmsw_image.cpp`) is the driver record of
+// windows (binding flag 8), images (no target flag; the image's native bitmap in a memory DC
+// through a drawable binding, a one-bit bitmap for one-bit images, stock white pen and brush with
+// flag 0x2000), printers (flag 2, `vdrawBIND_PRINTER`) and DCs the caller gives (flag 0x10,
+// `vdrawBIND_DC`). Decisions:
 #pragma once
 #include <cstdint>
 

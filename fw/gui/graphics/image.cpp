@@ -125,8 +125,7 @@ void releaseParts(vimage* self) {
 }  // namespace vimageint
 
 vimageClassRec* vimageGetDefaultClass() {
-  if (!imageSlot) imageSlot = vmoduleAllocSlot();
-  if (*imageSlot) return *static_cast<vimageClassRec**>(*imageSlot);
+  if (auto* bound = vmoduleState<vimageClassRec*>(imageSlot)) return *bound;
   auto* c = vclassSpawnOf<vimageClassRec>(vpixmapGetDefaultClass());
   vclassSetName(c, vscribeLiteral("vimage"));
   vclassSetInstanceSize(c, sizeof(vimage));

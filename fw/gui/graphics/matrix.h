@@ -1,6 +1,11 @@
 // The 2-D affine matrix (a point (x, y) maps to (a x + c y + tx,
 // b x + d y + ty)) and the 16.16 form the drawing state keeps beside it,
 // with the class bits and the five matrix kinds.
+//
+// Matrices (`matrix.h`): six floats; the 16.16 form carries class bits computed from the fixed
+// values, and a 128-entry table built at compile time maps them to the five kinds the drawing state
+// picks its primitives by. `vmatrixCompare` walks a table of {field, result, tolerance kind}; print
+// and parse use the host's "%g" in a 47-character field.
 #pragma once
 #include <cstdint>
 

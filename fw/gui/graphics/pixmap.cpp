@@ -288,8 +288,7 @@ void checkStore(int width, int height, int depth, unsigned layout) {
 }  // namespace vpixmapint
 
 vpixmapClassRec* vpixmapGetDefaultClass() {
-  if (!pixmapSlot) pixmapSlot = vmoduleAllocSlot();
-  if (*pixmapSlot) return *static_cast<vpixmapClassRec**>(*pixmapSlot);
+  if (auto* bound = vmoduleState<vpixmapClassRec*>(pixmapSlot)) return *bound;
   auto* c = vclassSpawnOf<vpixmapClassRec>(vobjectGetDefaultClass());
   vclassSetName(c, vscribeLiteral("vpixmap"));
   vclassSetInstanceSize(c, sizeof(vpixmap));

@@ -1,6 +1,14 @@
 // Colour schemes: up to 24 colours by fixed index, entry 2k the normal
 // colour of name k and 2k + 1 its disabled variant, with a presence mask.
 // A scheme owns no references: whoever stores a colour keeps its reference.
+//
+// Colour schemes (`scheme.h`): a presence mask and 24 colour pointers, the normal colour of name k
+// at 2k and its disabled variant at 2k + 1; the scheme holds no references. Masked copies walk the
+// mask five bits at a time. Schemes load from preferences (the "Disable" sub-dictionary for the odd
+// entries; a value that is not a dictionary gives a present, null entry) and from and to resources;
+// a store visits all 24 indexes, so the child of any absent entry is removed. The key-modifier
+// parser (`vkeyParseModifiers`, exact words) stays in `fw/data/pref.h` because the command-key
+// preference reads it there.
 #pragma once
 #include <cstdint>
 

@@ -1,6 +1,13 @@
 // Representation rings: the forms of one object (a colour's description and its
 // pens, an image's pixels and its native bitmap) tied together, each form
 // an entry of a kind, with a mark for the forms that are up to date.
+//
+// Representation rings (`syncring.h`) tie the forms of one object (a colour's description and its
+// pens, an image's pixels and its bitmap): circular singly linked entries from one pool, each with
+// a kind's four operations and an up-to-date bit. Validating a stale entry goes round from its next
+// and, for each current entry, tries its own update-from, then the other's update-to; it is marked
+// current only when one succeeded or when no other entry is current, so a failed update is tried
+// again at the next use.
 #pragma once
 #include <cstdint>
 

@@ -2,6 +2,18 @@
 // system record (device mode, device names and the printer's DC in it),
 // the paper read from the DC, the dialogs, the spooler calls around the
 // document and its pages, and raw bytes through PASSTHROUGH.
+//
+// `vprintsysNative` (`native.cpp`) keeps a `PRINTDLGA` as the job's system record, owning its
+// device mode, device names and printer DC, and draws each page with a copy of the GDI driver
+// record (flags 0) into that DC (`_vprintBeginPageWith` binds the DC instead of the job). Paper and
+// page come from the DC's escapes and caps (whole points on the pseudo printer: 612 x 792, page
+// (12, 12, 588, 768)); the viewport origin is moved so device coordinates start at the sheet's
+// corner, and set again after each `EndPage`. Skipped pages get no `StartPage`/`EndPage`. A dialog
+// keeps the old DC until it succeeds; its flags are those returned less the ones added for it
+// alone. Stored: the record as the packed 66-byte 32-bit layout (`vprintMSWPackPrintDlg`, handles
+// as 0), the 148-byte device mode and the whole device-names block; a loaded record whose printer
+// cannot be named takes the default printer's DC. `vprintWrite` sends raw bytes in PASSTHROUGH
+// pieces of at most 32767 bytes.
 #include "fw/gui/print/native.h"
 
 #include <algorithm>

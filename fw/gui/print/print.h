@@ -3,6 +3,17 @@
 // tables; the base class binds to the path recorder, so it draws nowhere,
 // and subclasses supply the output (a byte stream, PostScript, the native
 // printer).
+//
+// A print job (`vprint`, `print.h`) is one connection and one document. Its class words (default
+// mode, binding flags, primitive table, device table, driver record) are data copied by subclasses;
+// `vprintBeginPage` binds the current drawing state with them when the page lies in the job's range
+// (first <= current <= last, last all ones for no limit) and to the path recorder otherwise,
+// marking the page skipped. `vprint` itself keeps only the bookkeeping; `vprintStream` writes to
+// the spool file "printfile" (flag 0x1, from "spool") or to the port named third in the profile's
+// `windows/device` entry. A failed connect undoes the connected flag, so the job stays usable.
+// Paper comes from the "printpaperdict" entry "printpaper" names (six numbers: sheet width and
+// height, printable left, bottom, right, top). The start-up row "vprintGetDefaultClass" builds all
+// the classes.
 #pragma once
 #include <cstdint>
 #include <cstdio>

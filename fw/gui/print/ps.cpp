@@ -1,3 +1,15 @@
+// The PostScript classes (`ps.cpp`, `psdraw.cpp`, `pstext.cpp`, `psimage.cpp`) write every byte
+// themselves: their driver record is the path recorder's with a 300-dpi transform and the page
+// bounds, so the framework's geometry runs as on any device while the device table and the two
+// primitive tables (grey, colour) run the framework's own operation with writing switched off
+// (`vprintps::after`: whatever it calls back through the tables is part of it) and then write their
+// operator. One document is open per process; any failure of the open gives it back. Reals go
+// through `vnumScribeFloat` with six significant digits and zero dropping off (612.5 is "612.500").
+// Colours of every model go out as RGB with `sc`; 1-bit images without palette go as raw bits to
+// `image` in both classes; values past a palette are black. Tests compare documents with golden
+// text (the prologue against `tests/data/print/prologue.ps`) and render them through Ghostscript at
+// 72 dpi, probing pixels of the raw pages.
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>

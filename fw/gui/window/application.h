@@ -2,6 +2,23 @@
 // windows fall back to (cursor, block cursor, icon, font, line width, the
 // colour scheme), its command space, its bindings and the event dispatch
 // table through which window events reach their windows.
+//
+// - **Application object** (`application.h`, `application_color.cpp`): the class "vapplication" (an
+//   attributed object; named in the building context because its superclass belongs to that context)
+//   with its 64-slot attribute dictionary, "StopProcess" (selector 3) in its command space, the
+//   class scheme black on white and line width 1. The default application is a static instance made
+//   when the class is built, destroyed by a context exit procedure; `vapplicationSetCurrent`
+//   installs the app's event table (its handlers route window events, `dispatch.cpp`) and selects
+//   its module context. Setters notify only on a real change; owned cursors, icon and space
+//   (ownership bits 1/2/4/8) go when replaced. Colours: `DetermineColors` answers from the override
+//   scheme, then the application's entries not invalidated by the overrides (the closure), then the
+//   class scheme, then derives the rest; the default derive function is a table of rules per entry,
+//   and keeps one reference to each distinct colour it hands out (schemes hold none), released at
+//   exit. Copies clone owned objects and share the resource-file record (counted); load-init reads
+//   everything into locals first, so a resource that fails part way leaves the object as init made
+//   it, owning nothing half-loaded; store removes each key it does not write. A new application's
+//   module context is current only once `vapplicationSetCurrent` selects it. The start-up row
+//   "vapplicationGetDefaultClass" is filled by `vapplicationInstallStartup`.
 #pragma once
 #include <cstdint>
 

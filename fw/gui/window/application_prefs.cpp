@@ -1,6 +1,22 @@
 // The application's files and preferences: its resource file, the user's
 // preference store with its saving at exit, and preference loading level by
 // level, with the class preferences and the scheme read after the levels.
+//
+// - **Files and preferences** (`application_prefs.cpp`): the user store "vwexusr1.vr" in HOME is
+//   loaded whole into memory at class building (a damaged or missing one gives an empty store; an
+//   empty one takes the old "vuser.vr"; either name counts only as a regular file of at most 64 MiB,
+//   looked at before any open, so a pipe, a device or a huge file never blocks or fills memory);
+//   every later change goes to memory, and a context exit procedure writes the recorded
+//   applications' dictionaries and "Preferences" back (a process exit procedure would run after the
+//   resource stores' module states are gone). A file that cannot be opened for update is renamed
+//   ".bad", never deleted, and a new 0600 file made; a failed save writes one debug-log line. Each
+//   application opens Name + ".vr" (else a memory store) and loads preferences level by level (0
+//   framework file, 1 and 6 the window system's steps in `winsys.h` (built in `msw_prefs.cpp`), 2
+//   application file, 3 user store, 4 its own dictionary, 5 environment, 7 options); as "name" and
+//   "RESOURCE_NAME" are known only after the levels, init derives the name again and reloads from
+//   level 2 when it changed. After the levels: "vresourceCREATE_ORIGINAL", "doubleclickinterval"
+//   (into the event module, refused unless a finite, non-negative count of seconds that fits 63 bits
+//   of nanoseconds), the class preferences hook and the scheme.
 #include <cerrno>
 #include <cmath>
 #include <cstdio>

@@ -55,8 +55,7 @@ void baseRequest(vclipboard* self) {
 int baseHasContents(vclipboard* self) { return self->contents != nullptr; }
 
 BaseState* state() {
-  if (!baseSlot) baseSlot = vmoduleAllocSlot();
-  if (*baseSlot) return static_cast<BaseState*>(*baseSlot);
+  if (auto* bound = vmoduleState<BaseState>(baseSlot)) return bound;
   auto* c = vclassSpawnOf<vclipboardClassRec>(vinstanceGetDefaultClass());
   vclassSetName(c, vscribeLiteral("vclipboardClass"));
   vclassSetInstanceSize(c, sizeof(vclipboard));

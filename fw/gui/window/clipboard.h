@@ -2,6 +2,23 @@
 // notify function. The base class works in memory; the Windows module's
 // selection and global classes bridge to the Windows clipboard as text,
 // with delayed rendering through a hidden window.
+//
+// - **Clipboards** (`clipboard.h`, `clipboard.cpp`, `clipboard_msw.cpp`): `vclipboardClass` holds
+//   one owned scrap and hands a reference scrap to its notify function, which owns what it is
+//   handed. The window-system start-up starts the Windows module: the system object (CF_TEXT, system
+//   owned) behind the default global class, a memory-only object behind the default selection class
+//   (it never touches the Windows clipboard), and the hidden window "_vclpbdsysWin" of the
+//   framework's window procedure, which passes `WM_RENDERFORMAT`, `WM_RENDERALLFORMATS` and
+//   `WM_DESTROYCLIPBOARD` to `vclipboardMSWRenderFormat`, `...RenderAllFormats` and
+//   `...DestroyContents` (installed with `vwindowMSWSetClipboardCalls`). Setting the global contents
+//   offers CF_TEXT for delayed rendering; requests are served from memory while the offer stands,
+//   else from the Windows text with CR LF made LF. Rendering makes every bare LF CR LF into
+//   `GlobalAlloc` memory (a failed allocation raises; for another program's request the window
+//   procedure drops it and hands over nothing, as it drops any exception of a clipboard or DDE
+//   request). Requests made while one is delivered queue behind it and are delivered in order, each
+//   once; a busy clipboard drops every waiting request. The module's per-context exit destroys the
+//   hidden window (which renders what is still promised), unregisters its class and destroys both
+//   objects.
 #pragma once
 #include <cstdint>
 

@@ -297,8 +297,7 @@ void shutdown() {
 }
 
 MSWState* state() {
-  if (!mswSlot) mswSlot = vmoduleAllocSlot();
-  if (*mswSlot) return static_cast<MSWState*>(*mswSlot);
+  if (auto* bound = vmoduleState<MSWState>(mswSlot)) return bound;
   auto* s = static_cast<MSWState*>(vmoduleBindSlot(mswSlot, sizeof(MSWState)));
   *s = MSWState{};
   auto* sys = vclassSpawnOf<vclipboardClassRec>(base());

@@ -97,8 +97,7 @@ void cursorSetHotSpot(vcursor* self, int x, int y) {
 }
 
 CursorState* state() {
-  if (!cursorSlot) cursorSlot = vmoduleAllocSlot();
-  if (*cursorSlot) return static_cast<CursorState*>(*cursorSlot);
+  if (auto* bound = vmoduleState<CursorState>(cursorSlot)) return bound;
   auto* c = vclassSpawnOf<vcursorClassRec>(vimageGetDefaultClass());
   vclassSetName(c, vscribeLiteral("vcursor"));
   vclassSetInstanceSize(c, sizeof(vcursor));

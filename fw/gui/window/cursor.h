@@ -1,5 +1,11 @@
 // Cursors: images with a hot spot, stored in resources as images with two
 // more integers, "HotX" and "HotY".
+//
+// - **Cursors** (`cursor.h`): `vcursor` is the image class with a 16-bit hot spot. Copies into a
+//   cursor (the copy slot, clones) take the hot spot; a plain image target takes only the image.
+//   Stored as an image plus "HotX" and "HotY"; `vcursorLoad` reads a resource with a "Class" entry
+//   through the generic loader (refused unless the class is a cursor's), any other image resource,
+//   the look's raw form included, as a `vcursor` (absent hot-spot entries read as 0).
 #pragma once
 #include <cstdint>
 

@@ -2,6 +2,15 @@
 // height CreateFontA takes, and the box a run of single-byte text covers,
 // measured from tables taken once per realised font, without a device
 // context. The font device realises fonts and fills these records.
+//
+// - **Windows font sizes** (`fontsize.h`): `vfontMSWPointsToHeight` turns a point size into the
+//   negative character height `CreateFontA` takes (the font's first matching override in its
+//   `vfontMSWSizeOverride` list, else from the screen's `LOGPIXELSY`: -13 for 10 points at 96 dpi),
+//   and `vfontMSWTextBox` gives the box of a single-byte run from the widths a realised font's
+//   `vfontMSWMetrics` record holds, with no device context (sums in 64 bits, each field cut to 16).
+//   The Windows font device fills both records. Other notes call these two
+//   `vwindowMSWFontCellHeight` and `vwindowMSWTextBounds`; they are the same operations, with no
+//   alias.
 #pragma once
 #include <cstdint>
 

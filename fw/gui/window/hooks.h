@@ -2,6 +2,31 @@
 // of entries, installed once and whole before the first class is built.
 // A program starts from vwindowDefaultHooks() (the stand-ins) and lets each
 // higher library it links fill its own entries.
+//
+// - **Hook record** (`hooks.h`): the only calls from `fw_gui` up into higher libraries go through
+//   one record, `vwindowHooks` (the help module's application name, resource root, global
+//   help window, and showing an object's help keys in it, beside a window's rectangle or, for the
+//   application, alone). A program installs it whole with `vwindowInstallHooks`, starting from
+//   `vwindowDefaultHooks()` (stand-ins: the settings and the showing do nothing, the help window
+//   raises), before `vmoduleStartupAll`; each higher library fills its entries through one
+//   `...FillWindowHooks` function. The first read of the record fixes it, and a later install raises
+//   "Module"/"State", so class building never mixes stand-ins with real objects. Beside the help
+//   entries it holds one group per higher class whose operations the window layer keeps
+//   (`classops.h`): the notice (find a button of its button group by tag, make a standard button
+//   present, disable and hide a dialog item, set a confirm button's title from a scribe), the list
+//   view (dialog-item flag word, option word, notify function) and the standard combo (has entries,
+//   get value, select by index, sort its entry list with (1, 0, comparison), set value, the
+//   operation its variants implement apart) and the text model (length, first block; per block the
+//   character count, first position, characters, next and previous links; apply style). The
+//   stand-ins do nothing: no notice has buttons (a title is released), no list view is open, no
+//   combo has entries, no text has blocks (a search answers -1). The library that builds each class
+//   fills its group through its fill function; it must not write these operations again
+//   (`vnoticeSetNoTitleScribe`, `vlistviewNotify`, `vcomboCompareEntries`, `vcomboSortEntries`,
+//   `vcomboForwardOperation` live here, in `notice.cpp` and `combo.cpp`; `vtextSearch`,
+//   `_vtextApplyStyleStep` and `vtextInitTagRecord` in `textsearch.cpp`: a search's matches lie
+//   inside one block, and a bad start, mode or buffer size answers -1 or copies nothing). Their
+//   tests are a program of their own (`fw_gui_ops_tests`) that installs a record of stand-in objects
+//   before any test reads it.
 #pragma once
 #include <cstdint>
 

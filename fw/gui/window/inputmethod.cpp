@@ -87,8 +87,7 @@ std::string compositionString(win::HIMC context, win::DWORD index) {
 }  // namespace
 
 vinputClassRec* vinputGetClass() {
-  if (!inputSlot) inputSlot = vmoduleAllocSlot();
-  if (*inputSlot) return *static_cast<vinputClassRec**>(*inputSlot);
+  if (auto* bound = vmoduleState<vinputClassRec*>(inputSlot)) return *bound;
   auto* c = vclassSpawnOf<vinputClassRec>(vobjectGetDefaultClass());
   vclassSetName(c, vscribeLiteral("vinputClass"));
   vclassSetInstanceSize(c, sizeof(vinput));

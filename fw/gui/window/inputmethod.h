@@ -1,6 +1,12 @@
 // The input-method interface: an object that a text view opens while it
 // takes keys and tells where input goes. Every operation calls one of nine
 // process-wide driver hooks; until a driver registers, each answers 0.
+//
+// - **Input methods** (`inputmethod.h`): `vinputClass` objects call nine process-wide driver hooks
+//   (answering 0 until `vinputRegisterDriver`); open and close call theirs only on a change, destroy
+//   closes first. The Windows module has no input method: the window class registers hooks that do
+//   nothing, and the per-window context calls (`vinputMSW...`, made when a native side opens and
+//   closes) make no context.
 #pragma once
 #include <cstdint>
 

@@ -2,6 +2,89 @@
 // display facts, start-up on first use, the registry of windows by native
 // handle, the modal stack and grabs, the pointer, damage and update, and
 // the look-and-feel's registrations of system colours and fonts.
+//
+// - **Units**: windows and images count one unit a pixel (a = 1, d = -1, y translated by the height:
+//   matrix kind 2); printers and given DCs one unit a point (LOGPIXELSX/Y / 72, 150 / 72 on the
+//   pseudo printer). Fonts keep the screen's 96 dpi; a font's pixels count as units, so a printer
+//   (or a given DC) gets the native font made LOGPIXELSY / 72 times larger and printed text keeps
+//   the width the framework measured.
+//
+// - **Text on the baseline**: `TA_BASELINE` is set on every DC the driver draws text into (the
+//   window, memory and printer DCs at open, the off-screen bitmaps' cached DCs); the current point
+//   is the baseline.
+//
+// - **Off-screen compositing**: what GDI cannot combine itself (text in a draw mode other than copy,
+//   since `TextOutA` ignores the ROP2, and every operation while a clip mask is active, since GDI
+//   has no mask clip) is drawn white on a black one-bit bitmap of the box and painted through it
+//   with the ternary operation (S & f(P, D)) | (~S & D) of the ROP2 f. Mode 5 draws no text. Rotated
+//   or sheared text in the copy mode goes through the device's world transform (`TextOutA` of the
+//   native font, the text transform less the font's size); in other modes, or when the device
+//   refuses it, the same mask route through `drawMask`.
+//
+// - **Raster operations** are computed from the ROP2's truth table (the platform evaluates a ternary
+//   operation from its index byte; the documented low words are kept for the pattern operations and
+//   the usual mask operations).
+//
+// - **One-bit sources** are blitted with text colour black and background white around the call, so
+//   the masked-blit emulation keeps its masks whatever the current colour (the documented rule reset
+//   the text colour only when it was out of date, which inked the masked-out pixels).
+//
+// - **Arcs**: the primitives hand device angles (y down); the driver negates them, exchanges the two
+//   radial points (radius 200) for a negative extent and draws last to first.
+//
+// - **Images drawn into** become current on their ring after every operation: the bitmap kind's
+//   update writes the bitmap's pixels back (one-bit bits as they are, colours to the nearest palette
+//   entry or 0x00RRGGBB) on the next lock.
+//
+// - **Focus frames**: the look's `vlafInFocusMode` reaches the driver through the window hooks'
+//   `lookInFocusMode`; frames are then `DrawFocusRect`s (not on printers).
+//
+// - **Window contents on printers** are read back from the window's context at the printer's depth
+//   (1, 4, 8 or 24 bits) and drawn from that buffer.
+//
+// - **Printers**: the pseudo printer `CreateDCA ("WINSPOOL", "PNG Printer")` is a white 1275 x 1650
+//   sheet with device (0, 0) at (25, 25) and the printable 1225 x 1600 clipped; `Escape` answers
+//   GETPHYSPAGESIZE, GETPRINTINGOFFSET and QUERYESCSUPPORT (8, 12, 13). Images go through
+//   `StretchDIBits` in bands (halved on a refusal), limited by a region of the rows the masks admit
+//   (rows that agree form one rectangle); a rotation's coverage buffer keeps unreached pixels
+//   unprinted.
+//
+// The window layer sits beside the graphics in `fw_gui` and may call the preferences and resources
+// of `fw_data`, which `fw_core` may not.
+//
+// - **Window-system layer** (`msw.h`, `msw_*.cpp`, one process-wide state record in
+//   `msw_internal.h`). Start-up (`msw_startup.cpp`) runs once on first use, setting its flag first
+//   since its steps call back into the layer; a start-up that raises undoes what it made and leaves
+//   the flag clear. It reads the display facts (24 bits, 2^24 colours, image depth class 24 here),
+//   finds `EndMenu` through "USER32" (or the "vwex_aux" exports before version 4 on systems that are
+//   not NT; a test can set the version the layer assumes), builds the registry (17 slots) and modal
+//   stack (4), and the root: a hidden window of the class "_vwindowClassRoot.%x" covering the
+//   screen. Shutdown (an exit handler) closes every open window, the kept pop-up and the root,
+//   unregisters the classes and frees the libraries; a later use starts the system again. Opening
+//   (`msw_open.cpp`, `vwindowMSWRegisterClass`) chooses the native kind, style, parent (top-level
+//   windows hide the task window while any is open), class "_vwindowClass%x.%x" by index (save-bits,
+//   plain kind), the outer frame by `AdjustWindowRectEx` (with `WS_CHILD` and `WS_EX_MDICHILD` for a
+//   document window, which always has the document frame) with native top = area height - y -
+//   height, and makes the window: `CreateWindowExA`, `WM_MDICREATE` to the frame's client for a
+//   document window, or the kept save-bits pop-up again. "The window being created" is set for
+//   exactly the time of the creation call (a scope object: a raise or a failure clears it too).
+//   Every class of the layer has the window procedure (below). The registry (`msw_registry.cpp`) is
+//   open addressing over a prime size from the interned-name table's prime function, start slot
+//   (handle / 4) mod size, look-ups probing past holes back to the start, rebuilt at the next prime
+//   at least twice the size when full. Grabs, the pointer, cursor areas, key dictionaries, placement
+//   (`vrectAlign` codes) and the small entries are in `msw_modal.cpp`; the native operations of the
+//   window class's slots (show, hide, iconify, raise, move and size, attribute changes, focus,
+//   minimum and maximum sizes) in `msw_nativeops.cpp`. Damage (`msw_damage.cpp`): two 16-bit
+//   rectangle lists per native side (four inside, then doubled); the update binds the window with
+//   flag 0x8000 and makes the damage the device clip, fills the erase list with the second colour,
+//   draws, and binds back to the path recorder; a scroll moves both lists with the contents,
+//   invalidates the strips and, with flag 1, destinations whose sources the window could not show.
+//
+// | called there | built here | |---|---| | `vwindowMSWSetSysColorTable` |
+// `vwindowMSWSetColorTable` (also built under the other name) | | `vwindowMSWAddNativeColorClass` |
+// `vwindowMSWRegisterRefreshClass` | | `vwindowMSWSetSchemeSysColor` | `vwindowMSWRegisterSysColor`
+// | | `vwindowMSWSetClassSchemeSysColor` | `vwindowMSWRegisterClassSysColor` | |
+// `vwindowMSWSetClassFont` | `vwindowMSWRegisterClassSysFont` |
 #pragma once
 #include <cstddef>
 #include <cstdint>

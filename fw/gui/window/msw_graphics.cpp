@@ -2,6 +2,17 @@
 // windows and images, the colour layer's start-up with the monochrome flag,
 // the palette test and the background brush, and the font set-up of the
 // start-up.
+//
+// - **Graphics** (`msw_graphics.cpp`): windows bind with the GDI drawing driver (`vdrawMSWDriver`,
+//   below), which the palette step also registers as the image driver when no other was registered
+//   first (tests register the recording driver); the palette step starts the colour layer (below)
+//   and takes its monochrome flag, the palette test and the background brush are the colour layer's,
+//   and `_vwindowMSWStartFonts` (start-up step 6) is where the font device's start-up goes. The
+//   start-up takes its display context from the DC cache and tells the GDI half (`mswgdi.h`) the
+//   root window, image depth, system age, bitmap workaround and auxiliary library; shutdown deletes
+//   the cached contexts and frees the object caches. A scroll's region comes from
+//   `vwindowMSWCreateRectRgn`, its data from `vwindowMSWGetRegionData` and its context from
+//   `vwindowGetMSWDC`.
 #include <cstdio>
 #include <string>
 #include <vector>

@@ -1,5 +1,11 @@
 // The window system's two steps of preference loading: its defaults
 // (level 1) and the system's settings (level 6).
+//
+// - **Preference steps** (`msw_prefs.cpp`, declared in `winsys.h`): level 1 writes "laf",
+//   "printclass", "font" ("family:system_font-size:" and the system font's point size, 8 here) and
+//   the start-up show state; level 6 the keys of the application's profile section (buffers from
+//   1024 bytes, doubled up to 1 MiB), the registered colours and fonts, and "doubleclickinterval".
+//   Neither starts the window system: they run while the default application is being made.
 #include <cstdio>
 #include <string>
 

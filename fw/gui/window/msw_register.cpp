@@ -1,6 +1,13 @@
 // The look-and-feel's registrations of system colours and fonts: their row
 // tables, the 25 kept system colours, the font store with the kept system
 // fonts, writing them into the preferences at level 6, and applying them.
+//
+// - **Registrations** (`msw_register.cpp`): three row tables (room for 10, doubled, a row with an
+//   existing key replaced), the refresh classes, the 25 kept system colours as colour-store elements
+//   (one per changed value), and the font store ("Array" of four descriptions built from the
+//   system's LOGFONTs, "Tag" 0). Each row registration reloads the current application's preferences
+//   from level 6 and calls the class-name hook of each refresh class and its subclasses. Other notes
+//   call these calls by other names; the window layer keeps its own, and builds one alias:
 #include <cstring>
 #include <string>
 

@@ -1,6 +1,32 @@
 // The GDI half of the window layer: the shared cache of display and memory
 // device contexts, least-recently-used caches of GDI objects with locking,
 // recovery when the system runs out of GDI resources, and regions.
+//
+// - **The GDI half** (`mswgdi.h`: `mswcache.cpp`, `mswdccache.cpp`; `mswdc.h`/`mswdc.cpp`;
+//   `mswbits.h`/`mswbits.cpp`). Every native creation that can fail for lack of resources goes
+//   through the table `vwindowMSWGdi` (tests swap an entry to make it fail) and
+//   `vwindowMSWCreateWithRecovery` (name, attempts, make): after each failure
+//   `vwindowMSWRecoverResources` runs attempt 0 (flush this process's object caches), 1 (broadcast
+//   "_vwindowMSWDestroyCachedObjects" with the root's native window as lParam) and, after the last,
+//   2 (Return/Null "No Windows resources (" name ")"). Object caches are rings of entries by index
+//   (head = most recently used, head's next = least), evicting from the least recently used toward
+//   newer past locked objects. The DC cache has 13 slots probed from (handle / 4) mod 13, at most 12
+//   cached, 5 kept idle; the reference display context is the first made, and memory contexts are
+//   compatible with it. Window contexts: slot 0 (`GetDC`, kept while the native window lives, a kept
+//   pop-up's with it), slots 1-3 (`GetDCEx`; the root's from the DC cache); every hand-out for a
+//   real window is reset (palette, transparent, `COLORONCOLOR`, no clip); closing a native side
+//   releases them all. An owner's first 32 bits are its mark word, and releasing the primary context
+//   forgets its owner so that nothing marks a record that has gone. Drawable bindings record their
+//   state (0 fresh memory context, 1 taken from the cached context that held the bitmap, 2 the
+//   preferred context, 3 a window). Pixel buffers (`vwindowMSWBits`, pooled records) have rows of
+//   ((width x depth + 7) / 8) rounded up to 4 bytes, sizes in `size_t`, a negative size raising
+//   Arg/Range and an empty one holding no data; a buffer either carries its own `BITMAPINFO` (tables
+//   of 2, 16 or 256 entries) or is described by the shared one-pixel template. Under the bitmap
+//   workaround, 64 KB or more of pixels go into a compatible bitmap by `SetDIBits` bands of whole
+//   rows of at most 64 KB. Images keep their native bitmap on their representation ring
+//   (`vwindowMSWGetImageBitmap`, `vwindowMSWImageFromBitmap`); the description's image-to-bitmap
+//   call has that name because `vwindowGetMSWBitmap` is the drivers' (context, bitmap, depth,
+//   rectangle) -> buffer read.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -2,6 +2,17 @@
 // the decoration and flag words every part of the window layer reads, the
 // extension record, the root window (the screen) and the class's colour
 // store. The native side of an open window is in msw.h.
+//
+// - **Window records** (`window.h`, `window_class.cpp`): the class "vwindow" (attributed object,
+//   30-slot attribute dictionary, "Close" 3 and "Print" 4 in its command space, a key-binding
+//   dictionary filled from the space's "Key" entries, seven empty class defaults, then slots 1-52 in
+//   their order) and the instance in its field order (decoration flags new 0x3F, flag word new 8,
+//   rectangle and restore rectangle (100, 100, 100, 100), sizes 0..32767, parent, application,
+//   native side). The window layer fills the slots it owns (invalidate 13, scroll 14, draw 16, draw
+//   binding 17, update 20); the class's own files fill the rest. The root window is a static
+//   instance (decoration 1, flag word 0); the extension record comes from a pool on first need. The
+//   colour store is an in-memory resource file ("Array" of colour descriptions, "Tag" 0) whose root
+//   is the placeholder for "no colour"; `vwindowAddColorSpec` appends to it.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -2,6 +2,31 @@
 // iconic, maximized, busy and marked states, the event handlers, the
 // setters, children, attributes by index and the passing on of attribute
 // changes, and the class-name hook.
+//
+// - **Window class behaviour** (`window_slots.cpp` states, handlers and setters; `window_geom.cpp`
+//   rectangle, size limits, maximizing, colours, lookups and coordinates; `window_cmd.cpp`
+//   attributes by index, change passing, commands and printing; `window_res.cpp` destroy, copy and
+//   the resource form; `window_owner.cpp` the dialog's owner record). Class building registers the
+//   window-system start-up as the font registration hook and the window driver as the image driver;
+//   the class-name hook opens the root (starting the window system) and reads "Classes"/name. A
+//   change of the window's own attribute (send slot) tells the native side, invalidates the window
+//   for a font or colour, and goes to each child's inherited-change slot (`reserved8`), which passes
+//   it on only when the child does not override it; a change is never sent up to the parent, so one
+//   window's font cannot reach its siblings. The application's changes and broadcasts go to its open
+//   windows without a parent, which pass them down. Closing a window closes its children's owned
+//   native sides with it (the platform destroys owned windows with their owner); they stay open and
+//   are reopened when it opens. `SetParent` refuses the window itself or a descendant; copy onto
+//   itself does nothing; destroy leaves a parent that does not list the window alone. Command
+//   look-up: own space, class space, parent, application; binding the other way round, nearest last.
+//   "Print" drives `vprintJob` (its state bits 2 open and 4 in a page; the printer classes spawn
+//   from it; a "printclass" that does not is replaced by it): 72/dpi scales, the area at (left + 18,
+//   top - 18 - height); the frame strips wait for a screen image from the drawing driver. Window
+//   events (`window_event.h`) pack their fields in the event's words: 0 the window, 1 the binding, 2
+//   x and y (32 bits each), 3 modifiers (16), held count, click count and button, or modifiers and
+//   key code (the key value bindings are keyed by) and character, or the area flags / state code; 4
+//   the virtual key or the area rectangle. The dispatch (`dispatch.cpp`) fills the application's
+//   table: grabs, the pointer and key targets, the command-key bits to 8, release bits, key
+//   redirection, the application's key binding issued when the window declines.
 #include <cstring>
 
 #include "fw/core/scribe.h"

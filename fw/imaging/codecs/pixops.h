@@ -6,6 +6,17 @@
 // Pixel values are palette indices; without a palette a packed 0x00RRGGBB
 // word, and for one-bit images 0 black, 1 white. A value past the end of
 // the palette counts as black. Rows count from the bottom.
+//
+// - `codecs/pixops.h`: the image editor's pixel operations. Flips read and write whole rows; the
+//   quarter turn and the masks make new images (`createLike` keeps depth, colour count and a cloned
+//   palette, or the no-palette flag). Copies and fills through a mask clip the area to the source,
+//   the mask and the destination, so a stamp hanging over an edge writes only inside. A pixel value
+//   past its palette is black everywhere a colour is looked up (`imgops::ValueColors`): remapping
+//   counts it as one more colour, black, and dithering and the nearest-colour search never read past
+//   a table. Remapping with growth takes the image's colours by decreasing use; a colour already
+//   appended in the same pass is reused, not appended twice. The flood fill is a span fill on an
+//   explicit stack of seeds, one per run of old pixels next to a filled span, so region size never
+//   touches the call stack. The outline lists rows of edge pixels with their four edge bits.
 #pragma once
 #include <cstdint>
 #include <vector>

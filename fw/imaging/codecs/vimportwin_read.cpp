@@ -1,4 +1,16 @@
 // Reading Windows bitmaps: the field readers and the bitmap reader.
+//
+// - `codecs/vimportwin_read.cpp`, `codecs/vimportico.cpp`: the bitmap and icon readers and the icon
+//   writer, in the same module (one error flag, `_vimportwinWriteReplacing` for every file written).
+//   A reader learns the file's size first (`winfile::Input`) and checks the header size, bit count,
+//   colour count, the image size (1-32767 a side, and at most `_vimportwinSetPixelLimit` pixels,
+//   32767 x 32767 unless a test lowers it) and every table and row block against it before reading;
+//   rows go whole into a store laid out as the file's (32-bit rows, bottom first). A failed icon
+//   destroys the images and masks already made (`winfile::Made`). Icon entries must carry the
+//   information header and bit count they imply. The icon writer pads each table with black to the
+//   2^depth entries the entry declares, and its directory holds only the images it writes (those
+//   before the first that does not qualify), so a written icon reads back and writes again to the
+//   same bytes. `fuzz_bmp` and `fuzz_ico` check that.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>

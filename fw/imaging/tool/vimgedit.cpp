@@ -2,6 +2,14 @@
 // edits the image in FILE (GIF, portable maps, X bitmaps, Windows bitmaps
 // and icons, chosen by the name's extension); without FILE a new 32 x 32
 // image of 16 colours. Nothing is written unless the user exports.
+//
+// - `tool/vimgedit.cpp` (`vimgedit [FILE]`): the editor as a program over `tool/vimgedit_app.cpp`,
+//   which the tests link. The file is read through the import dispatch (a mask it carries goes to
+//   the mask view); without one a white 32 x 32 image with the 16 standard colours, white first. The
+//   close callback writes nothing; the event loop ends once the editor is closed (the callback also
+//   runs on apply and save, so it checks from a posted event). `tests/fw/imaging/vimgedit_test.cpp`
+//   opens a GIF made by Pillow, draws through the platform's input, exports through the scripted
+//   system dialog and has Pillow read the pixmap back.
 #include <cstdio>
 #include <string>
 

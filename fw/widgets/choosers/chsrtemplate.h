@@ -1,12 +1,26 @@
 // What the font and style choosers share: an instance made by
 // vinstanceCreate loads itself from its class's dialog template.
+//
+// - Both choosers: under `vconfirmProcess` the buttons only end the run, so a run ending with OK or
+//   Apply runs the accept hook as it stops (`chsrtemplate.h`).
 #pragma once
 #include <cstddef>
 #include <cstring>
 
 #include "fw/core/class.h"
 #include "fw/core/ex.h"
+#include "fw/data/vresource.h"
+#include "fw/gui/window/namedres.h"
 #include "fw/widgets/choosers/confirm.h"
+
+// A chooser's dictionary, the application's named resource `name` (0 when
+// there is none), and in `templ`, when given, its "Confirm" template.
+inline vresource _vchsrDictionary(vname name, vresource* templ = nullptr) {
+  vresource dict = 0;
+  if (!vapplicationFindNamedResource(name, &dict)) return 0;
+  if (templ) vresourceTestGet(dict, N("Confirm"), templ);
+  return dict;
+}
 
 // Instances come from a pool: a chooser's own fields, from `first` to the
 // record's end, start cleared.

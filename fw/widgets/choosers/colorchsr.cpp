@@ -17,6 +17,7 @@
 #include "fw/core/sys.h"
 #include "fw/data/vresource.h"
 #include "fw/gui/window/application.h"
+#include "fw/widgets/choosers/chsrtemplate.h"
 #include "fw/gui/window/mswbits.h"
 #include "fw/gui/window/namedres.h"
 #include "fw/widgets/choosers/colorchsr_scale.h"
@@ -31,7 +32,6 @@
 
 namespace {
 
-vname L(const char* s) { return vnameInternLiteral(s); }
 
 struct ModuleState {
   vcolorchsrClassRec* cls = nullptr;
@@ -50,7 +50,7 @@ vcolorchsr* asC(vinstance* o) { return static_cast<vcolorchsr*>(o); }
 
 std::string listText(const char* list, int index) {
   vresource d = state()->dict, r = 0;
-  if (!d || !vresourceTestGet(d, L(list), &r) || index < 0 || index >= vresourceCount(r)) return {};
+  if (!d || !vresourceTestGet(d, N(list), &r) || index < 0 || index >= vresourceCount(r)) return {};
   std::string out;
   vexTry([&] {
     char* s = vscribeCreateString(vresourceGetAtString(r, index));
@@ -72,13 +72,13 @@ vresource userColorsArray(bool make) {
   vresource app = vapplicationGetResources(vapplicationGetCurrent());
   if (!app) return 0;
   vresource d = 0;
-  if (!vresourceTestGet(app, L("vcolorchsr"), &d)) {
+  if (!vresourceTestGet(app, N("vcolorchsr"), &d)) {
     if (!make) return 0;
-    d = vresourceMake(app, L("vcolorchsr"));
+    d = vresourceMake(app, N("vcolorchsr"));
   }
   if (make) return d;
   vresource a = 0;
-  return vresourceTestGet(d, L("userColors"), &a) ? a : 0;
+  return vresourceTestGet(d, N("userColors"), &a) ? a : 0;
 }
 
 // A shorter array gives what it holds; the rest stay white.
@@ -104,7 +104,7 @@ void saveUserColors() {
   vexTry([&] {
     vresource d = userColorsArray(true);
     if (!d) return;
-    vresource a = vresourceCreateArray(d, L("userColors"), vresDICTIONARY, vcolorchsrUSER_COLORS);
+    vresource a = vresourceCreateArray(d, N("userColors"), vresDICTIONARY, vcolorchsrUSER_COLORS);
     for (int i = 0; i < vcolorchsrUSER_COLORS; ++i) vcolorStoreSpec(&state()->user[i], vresourceGetAt(a, i));
   });
 }
@@ -131,14 +131,14 @@ vdialogItem* replace(vcolorchsr* c, vdialogItemList* list, vname tag, vdialogIte
   return item;
 }
 vdialogItem* find(vdialogItemList* list, const char* tag) {
-  return static_cast<vdialogItem*>(vobjectListFindByTag(list, L(tag)));
+  return static_cast<vdialogItem*>(vobjectListFindByTag(list, N(tag)));
 }
 
 // The panel buttons issue the panel commands.
 void panelButton(vdialogItem* item, vevent*) {
   vcolorchsr* c = _vcolorchsrOf(item);
   if (!c) return;
-  int selector = item->tag == L("ShowWheel") ? 9 : item->tag == L("ShowTolerance") ? 10 : 11;
+  int selector = item->tag == N("ShowWheel") ? 9 : item->tag == N("ShowTolerance") ? 10 : 11;
   vobjectAttributedOf(c)->issueSelector(c, selector, nullptr);
 }
 
@@ -153,7 +153,7 @@ void modelChosen(vdialogItem* item, vevent*) {
 // the panel place among the dialog's own items.
 vdialogItem* loadPanel(vresource dict, const char* name) {
   vresource r = 0;
-  if (!vresourceTestGet(dict, L(name), &r)) return nullptr;
+  if (!vresourceTestGet(dict, N(name), &r)) return nullptr;
   auto* loaded = static_cast<vdialogItem*>(vobjectLoad(r));
   vdialogItem* panel = copyAs(loaded, _vcolorchsrPanelClass());
   vinstanceDestroy(loaded);
@@ -201,8 +201,8 @@ int reset(vconfirm* x, vevent*) {
 vdialogItemNotifyFunc runNotify = nullptr;
 void buttonDuringRun(vdialogItem* item, vevent* e) {
   if (auto* x = vconfirmOfItem(item)) {
-    if (item->tag == L("Ok") || item->tag == L("Apply")) accept(x, e);
-    else if (item->tag == L("Reset") || item->tag == L("Cancel")) reset(x, e);
+    if (item->tag == N("Ok") || item->tag == N("Apply")) accept(x, e);
+    else if (item->tag == N("Reset") || item->tag == N("Cancel")) reset(x, e);
   }
   if (runNotify) runNotify(item, e);
 }
@@ -243,7 +243,7 @@ void placeMenuBar(vcolorchsr* c, vdialogItem* bar) {
 // The menu entries show what the chooser's queries answer (titles, states,
 // ticks); brought up to date after every change that moves an answer.
 void refreshMenus(vcolorchsr* c) {
-  vmenubarRefreshFromQueries(static_cast<vmenubar*>(vdialogFindItem(c, L("vcolorchsrMENU_BAR"))));
+  vmenubarRefreshFromQueries(static_cast<vmenubar*>(vdialogFindItem(c, N("vcolorchsrMENU_BAR"))));
 }
 
 void initSpec(vcolorSpec* s) {
@@ -276,7 +276,7 @@ void loadChooser(vcolorchsr* c, vresource dict, vresource dialog) {
     if (c->tolerancePanel) _vcolorchsrWireTolerance(c);
     c->wheelPanel = loadPanel(dict, "WheelPanel");
     if (c->wheelPanel)
-      c->wheel = replace(c, static_cast<vcontainer*>(c->wheelPanel)->items, L("WheelUser"), _vcolorchsrWheelClass());
+      c->wheel = replace(c, static_cast<vcontainer*>(c->wheelPanel)->items, N("WheelUser"), _vcolorchsrWheelClass());
     c->namePanel = loadPanel(dict, "NamePanel");
     _vcolorchsrWireNames(c);
   }
@@ -287,26 +287,26 @@ void loadChooser(vcolorchsr* c, vresource dict, vresource dialog) {
   vconfirmSetReset(c, reset);
 
   vdialogItemList* items = c->items;
-  c->swatch = replace(c, items, L("vcolorchsrCHOICE"), _vcolorchsrSwatchClass());
-  c->panelPlace = replace(c, items, L("Container"), _vcolorchsrPlaceClass());
+  c->swatch = replace(c, items, N("vcolorchsrCHOICE"), _vcolorchsrSwatchClass());
+  c->panelPlace = replace(c, items, N("Container"), _vcolorchsrPlaceClass());
   if (c->panelPlace) vdialogHideItem(c->panelPlace);
-  c->modelMenu = static_cast<vcontrol*>(replace(c, items, L("OptionMenu"), nullptr));
+  c->modelMenu = static_cast<vcontrol*>(replace(c, items, N("OptionMenu"), nullptr));
   if (c->modelMenu) vdialogSetItemNotify(c->modelMenu, modelChosen);
   const char* const sliders[] = {"vcolorchsrUSER1", "vcolorchsrUSER2", "vcolorchsrUSER3"};
   const char* const labels[] = {"vcolorchsrLABEL1", "vcolorchsrLABEL2", "vcolorchsrLABEL3"};
   const char* const fields[] = {"vcolorchsrTEXT1", "vcolorchsrTEXT2", "vcolorchsrTEXT3"};
   const char* const names[] = {"vcolorchsrNAME1_STAT", "vcolorchsrNAME2_STAT", "vcolorchsrNAME3_STAT"};
   for (int i = 0; i < 3; ++i) {
-    c->sliders[i] = static_cast<vcontrol*>(replace(c, items, L(sliders[i]), _vcolorchsrRampClass()));
+    c->sliders[i] = static_cast<vcontrol*>(replace(c, items, N(sliders[i]), _vcolorchsrRampClass()));
     c->labels[i] = find(items, labels[i]);
   }
-  c->savedColors = replace(c, items, L("SavedColors"), _vcolorchsrUserColorsClass());
+  c->savedColors = replace(c, items, N("SavedColors"), _vcolorchsrUserColorsClass());
   for (int i = 0; i < 3; ++i) {
-    c->fields[i] = static_cast<vtextitem*>(replace(c, items, L(fields[i]), _vcolorchsrFieldClass()));
-    c->modelLabels[i] = replace(c, items, L(names[i]), i == 0 ? _vcolorchsrLabelClass() : nullptr);
+    c->fields[i] = static_cast<vtextitem*>(replace(c, items, N(fields[i]), _vcolorchsrFieldClass()));
+    c->modelLabels[i] = replace(c, items, N(names[i]), i == 0 ? _vcolorchsrLabelClass() : nullptr);
   }
   for (const char* tag : {"ShowWheel", "ShowTolerance", "ShowNames"})
-    if (vdialogItem* b = replace(c, items, L(tag), nullptr)) vdialogSetItemNotify(b, panelButton);
+    if (vdialogItem* b = replace(c, items, N(tag), nullptr)) vdialogSetItemNotify(b, panelButton);
   if (c->panelPlace) vdialogSetItemRect(c->panelPlace, &c->panelPlace->rect);
   placeMenuBar(c, find(items, "vcolorchsrMENU_BAR"));
   vcolorchsrSelectPanel(c, c->wheelPanel);
@@ -337,7 +337,7 @@ void loadInit(vobject* self, vresource resource) {
   vresource dialog = 0;
   // Given the class's dictionary, or (a stored chooser) the dialog itself.
   vresource dict = resource;
-  if (!vresourceTestGet(resource, L("vcolorchsrDialog"), &dialog)) dialog = resource, dict = state()->dict;
+  if (!vresourceTestGet(resource, N("vcolorchsrDialog"), &dialog)) dialog = resource, dict = state()->dict;
   PlainInit plain;
   loadChooser(c, dict, dialog);
 }
@@ -356,7 +356,7 @@ void init(vinstance* self) {
   if (!st->arrows[0]) {
     for (int i = 0; i < 2; ++i) {
       vresource r = 0;
-      if (vresourceTestGet(st->dict, L(i ? "BottomArrow" : "TopArrow"), &r)) st->arrows[i] = vimageLoad(r);
+      if (vresourceTestGet(st->dict, N(i ? "BottomArrow" : "TopArrow"), &r)) st->arrows[i] = vimageLoad(r);
     }
   }
   PlainInit plain;
@@ -530,11 +530,9 @@ void freeModule() {
 }
 
 ModuleState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ModuleState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ModuleState>(stateSlot)) return bound;
   auto* st = new (vmoduleBindSlot(stateSlot, sizeof(ModuleState))) ModuleState;
-  vresource dict = 0;
-  if (vapplicationFindNamedResource(L("vcolorchsr"), &dict)) st->dict = dict;
+  st->dict = _vchsrDictionary(N("vcolorchsr"));
   loadUserColors(st);
 
   // The classes the template and the panels name.

@@ -10,6 +10,42 @@
 //   vcolorchsrSetColor(c, color);
 //   vcolorchsrSetApply(c, applied);   // void applied(vcolorchsr*, vcolor*)
 //   vwindowOpen(c);                   // or vconfirmProcess(c)
+//
+// - `vcolorchsr` is a confirm loaded from "vcolorchsrDialog" of the "vcolorchsr" dictionary in
+//   `vwexlin7.txt` (panel buttons, the model menu, three named rows of label, numeric field and ramp
+//   slider, the user colours and the swatch; OK, Apply, Reset, Cancel), with the panels
+//   "WheelPanel", "TolerancePanel" and "NamePanel", the arrow thumbs and the model and plane labels.
+//   Items are placed by their stored rectangles; the template's size is the window's minimum. `init`
+//   clears the chooser's own fields (instances come from a pool) and loads from the class's
+//   dictionary; a depth counter keeps the plain init inside that load from loading again.
+//
+// - Private items replace the loaded ones at the same list index (the loaded item copied into the
+//   private class, the chooser as client data): `colorchsr_items.cpp` holds the model label (as wide
+//   as the widest of the twelve model labels), swatch, panel containers, the hidden panel place (its
+//   rectangle passes to the three panels), wheel item, ramp sliders (`vcontrol`s 0-10000 tracked by
+//   the pointer), numeric fields (`vtextitem`s refusing other than digits, ".", "+", "-", "E", "e";
+//   the commit is the text view's notification 3) and the user-colours strip.
+//
+// - The wheel image is a display-depth image laid on the dialog's background, or on the wheel item's
+//   own when it has one; a change of the item's colour attributes (its own or inherited) draws it
+//   anew in the HLS and Gray models.
+//
+// - A menu bar ("View": panels, planes, reform, sort orders; "Color": add to the user colours, the
+//   six tolerance presets) is tagged with the command names; it goes above the template's items at
+//   its natural height, the window growing by it, and its entries take their titles, states and
+//   ticks from the chooser's queries after each change that moves an answer.
+//
+// - The probe runs with a home of its own in the tests, so that the user's store neither shapes the
+//   pictures nor keeps what a probe changes; user colours reach the next process through the store
+//   saved at exit.
+//
+// - User colours: sixteen specs per context, "vcolorchsr" / "userColors" in the user's store,
+//   written whole at every change; a shorter array gives what it holds, white for the rest.
+//
+// - Accept commits the focused numeric field, or the one the focus left last (pressing OK takes the
+//   focus first). Under `vconfirmProcess` the buttons only end the run, so the chooser wraps them to
+//   accept (OK, Apply) or reset (Reset, Cancel) first; with the system dialog in the window's place
+//   the run answers at once with the dialog's answer.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -3,6 +3,14 @@
 // the sliders' and fields' handlers per model, the ramps' palettes, the
 // wheel's 72 colours and image, the plane's palette and pixels, and the
 // pointer in the wheel item.
+//
+// - `colorchsr_model.cpp`: the full refresh, slider and field handlers by model (one handler
+//   dispatching on the model rather than one per model), ramps (30-entry palettes over fixed
+//   pixels), the 72 wheel colours and the wheel image (pies counted from +x toward +y, y upward, as
+//   the pointer mapping), the plane (256-entry palette over fixed pixels; image rows count up). The
+//   numbers are `colorchsr_scale.h`'s. The graphics layer's RGB-HLS conversion folds three deltas
+//   into one distance, so the chooser puts the colour's deltas back after each conversion of its
+//   own.
 #include <algorithm>
 #include <cmath>
 #include <cstring>

@@ -34,8 +34,7 @@ void** slot = nullptr;
 
 void freeTable();
 Table* table() {
-  if (!slot) slot = vmoduleAllocSlot();
-  if (!*slot) {
+  if (!*vmoduleSlot(slot)) {
     new (vmoduleBindSlot(slot, sizeof(Table))) Table;
     vmoduleAddContextExitProc(freeTable);
   }

@@ -1,6 +1,13 @@
 // The colour chooser's tolerance panel: per-component deltas or one
 // distance for the working colour, the dither menu, the paired toggles
 // that switch between deltas and distance, and the six presets.
+//
+// - `colorchsr_tolerance.cpp` (deltas, distance, dither menu, presets 13-18), `colorchsr_names.cpp`
+//   (the "namedcolordict" table read once per context from the user's store or the preferences, the
+//   list's cell drawer, sorts), `colorchsr_native.cpp` (the system dialog under the Windows looks:
+//   the platform's scripted `ChooseColorA` stand-in, `win::test::QueueColorAnswer`, whose answer may
+//   wait on the platform clock; the hook passes every message to the framework's modal timer first,
+//   so timers keep running).
 #include <algorithm>
 #include <cstdio>
 #include <string>

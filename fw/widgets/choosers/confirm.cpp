@@ -11,7 +11,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
 std::int16_t s16(int v) { return std::int16_t(v); }
 
 struct ConfirmState {
@@ -601,8 +600,7 @@ void freeTitles() {
 }
 
 ConfirmState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ConfirmState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ConfirmState>(stateSlot)) return bound;
   auto* st = static_cast<ConfirmState*>(vmoduleBindSlot(stateSlot, sizeof(ConfirmState)));
   *st = ConfirmState{};
   st->lookId = vlafGetCurrent()->id;

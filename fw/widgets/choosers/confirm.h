@@ -2,6 +2,23 @@
 // (OK, Apply, Reset, Cancel, Defaults, Help) that call application hooks
 // and close the dialog when a hook accepts, or that run the dialog modally
 // and answer the tag of the button that ended it ("Close" for the window).
+//
+// - `vconfirm` is a dialog with a flat, borderless container tagged "Detached" holding
+//   `vconfirmButton`s (and a "Detached" line item in Motif). Buttons are known by tag; each gets the
+//   notify function of its tag, which finds the confirm through the owners' item lists and runs the
+//   hook of its handle method. The look is read once, when the class is built (titles, mnemonics,
+//   metrics), so per-look tests run `confirm_probe` in a process per look.
+//
+// - Modal runs swap every button's notify function and the dialog's close hook for ones that record
+//   the answer and stop the run's loop counter; a stop made while the event loop drains native
+//   messages is followed by an empty posted event, since the loop only looks at its counter between
+//   its own events.
+//
+// - Of the window flag words a confirm is given, only focus taking is set: the other bits of those
+//   words mean modal, maximized and mark here.
+//
+// - The notice entries of `vwindowHooks` go to the confirm's button lookup, show-button method and
+//   the buttons' title setter.
 #pragma once
 #include <cstdint>
 

@@ -17,6 +17,7 @@
 #include "fw/data/pref.h"
 #include "fw/data/vresource.h"
 #include "fw/gui/window/application.h"
+#include "fw/widgets/choosers/chsrtemplate.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/namedres.h"
 #include "fw/widgets/choosers/nativechsr.h"
@@ -31,7 +32,7 @@ namespace {
 
 using Id = vfilechsrNameId;
 vname N(Id id) { return vfilechsrName(id); }
-vname L(const char* s) { return vnameInternLiteral(s); }
+using ::N;  // beside N(Id)
 std::int16_t s16(int v) { return std::int16_t(v); }
 
 struct ModuleState {
@@ -208,13 +209,13 @@ bool restorePreferences(vfilechsr* c) {
   vresource d = prefDictionary(false);
   if (!d) return false;
   std::int32_t w = 0, h = 0, x = 0, y = 0;
-  if (vresourceTestGetInteger(d, L("Width"), &w) && vresourceTestGetInteger(d, L("Height"), &h)) {
+  if (vresourceTestGetInteger(d, N("Width"), &w) && vresourceTestGetInteger(d, N("Height"), &h)) {
     int nw = 0, nh = 0;
     vdialogClassOf(c)->getNaturalSize(c, &nw, &nh);
     vwindowClassOf(c)->setMinSize(c, nw, nh);
     vwindowResize(c, std::max<int>(w, nw), std::max<int>(h, nh));
   }
-  bool placed = vresourceTestGetInteger(d, L("Top"), &x) && vresourceTestGetInteger(d, L("Left"), &y);
+  bool placed = vresourceTestGetInteger(d, N("Top"), &x) && vresourceTestGetInteger(d, N("Left"), &y);
   if (placed) vwindowMove(c, x, y);
   _vfilechsrRestoreDirectories(c, d);
   vstr* view = nullptr;
@@ -232,10 +233,10 @@ void savePreferences(vfilechsr* c) {
   vexTry([&] {
     if (c->currentView) vresourceSetString(d, N(Id::View), vscribeCString(c->currentView));
     // "Top" holds x and "Left" y, as the stored form always had them.
-    vresourceSetInteger(d, L("Top"), c->rect.x);
-    vresourceSetInteger(d, L("Left"), c->rect.y);
-    vresourceSetInteger(d, L("Width"), c->rect.width);
-    vresourceSetInteger(d, L("Height"), c->rect.height);
+    vresourceSetInteger(d, N("Top"), c->rect.x);
+    vresourceSetInteger(d, N("Left"), c->rect.y);
+    vresourceSetInteger(d, N("Width"), c->rect.width);
+    vresourceSetInteger(d, N("Height"), c->rect.height);
   });
 }
 
@@ -268,8 +269,8 @@ void setUpViews(vfilechsr* c) {
   c->currentView = nullptr;
   vmenu* menu = viewMenu(c);
   if (!menu) {
-    vdictStore(c->views, L("Name"), reinterpret_cast<const void*>(vfilechsrCompareByName));
-    c->currentView = L("Name");
+    vdictStore(c->views, N("Name"), reinterpret_cast<const void*>(vfilechsrCompareByName));
+    c->currentView = N("Name");
     return;
   }
   static constexpr vfilechsrCompareFunc kBound[] = {vfilechsrCompareByName, vfilechsrCompareByModified,
@@ -660,13 +661,11 @@ vimage* loadIcon(vresource dict, Id name) {
 }
 
 ModuleState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ModuleState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ModuleState>(stateSlot)) return bound;
   auto* st = static_cast<ModuleState*>(vmoduleBindSlot(stateSlot, sizeof(ModuleState)));
   *st = ModuleState{};
   _vfilechsrInternNames();
-  vresource dict = 0;
-  if (vapplicationFindNamedResource(N(Id::Filechsr), &dict)) st->dict = dict;
+  st->dict = _vchsrDictionary(N(Id::Filechsr));
 
   // The classes the template names.
   vmenubarGetDefaultClass();
@@ -707,7 +706,7 @@ ModuleState* state() {
   if (st->dict) {
     for (int i = 0; i < 2; ++i) st->tags[i] = vstrClone(listText(Id::Tags, i).c_str());
     vresource icons = st->dict, color = 0;
-    if (!vwindowIsMonochrome() && vresourceTestGet(st->dict, L("Color"), &color)) icons = color;
+    if (!vwindowIsMonochrome() && vresourceTestGet(st->dict, N("Color"), &color)) icons = color;
     const Id names[4] = {Id::File, Id::Directory, Id::FileLink, Id::DirectoryLink};
     for (int i = 0; i < 4; ++i) st->icons[i] = loadIcon(icons, names[i]);
   }

@@ -3,6 +3,19 @@
 // entry, shift buttons, a local menu bar of views, and the standard OK and
 // Cancel. Each chosen file reaches the application's apply function as a
 // path while the chooser runs.
+//
+// - `vfilechsr` is a confirm loaded from the "Confirm" template of the "vfilechsr" dictionary in
+//   `vwexlin7.txt` (menu bar with History, Directory and View, the path pop-up, shift buttons, five
+//   `vfilechsrListView` columns with titles over columns 2-5, prompt and `vfilechsrPathEntry`; OK
+//   and Cancel). `init` loads the template; the class's plain init runs inside that load, so a depth
+//   counter tells the two apart. The template's size stands (its natural size, one column, is the
+//   window's minimum).
+//
+// - Preferences under "vfilechsr" in the application's store: "Top" is x and "Left" y; a restored
+//   position replaces the centring at load.
+//
+// - The read-only box is a `vcontrolToggle` whose notify keeps option 0x80 in step with its tick, so
+//   the selection handler reads the options.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -2,6 +2,12 @@
 // from the directory chain, a selection extending or cutting the chain,
 // the shift buttons, the rows' drawing, the views, and the path entry
 // written from the selections.
+//
+// - `filechsr_browse.cpp`: layout (at least one column however narrow), filling, attaching a record
+//   to a column (the record keeps a copy of the column's selection while detached), the row drawer,
+//   views. A column's notification that would replace the reporting column's own list (a double
+//   click, or a directory chosen in the last column, which shifts the columns along) is posted and
+//   runs after the press is over: the list view is still tracking its press when it notifies.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -202,8 +208,7 @@ void viewMinimum(vdialogItem* item, int* width, int* height) {
 
 vlistviewClassRec* viewClass() {
   static void** slot = nullptr;
-  if (!slot) slot = vmoduleAllocSlot();
-  if (*slot) return *static_cast<vlistviewClassRec**>(*slot);
+  if (auto* bound = vmoduleState<vlistviewClassRec*>(slot)) return *bound;
   auto** held = static_cast<vlistviewClassRec**>(vmoduleBindSlot(slot, sizeof(vlistviewClassRec*)));
   auto* c = vclassSpawnOf<vlistviewClassRec>(superView());
   c->naturalSize = viewNatural;

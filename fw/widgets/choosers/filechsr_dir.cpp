@@ -2,6 +2,16 @@
 // reading a directory into entries through the file-system layer, the
 // orderings of the views, and the list model that keeps the entries in
 // step with its rows.
+//
+// - `filechsr_dir.cpp`: the directory chain is one line of nested records (`vfilechsrDirectory`,
+//   allocated from the heap with their entry vectors). Finding a path's record prepends ancestors,
+//   walks and prunes siblings, and appends deeper levels. A read happens only when the modification
+//   time moved; it lists through the native find-file listing with the process's directory pushed
+//   (an RAII guard pops it on every way out, exceptions included) and the window's busy state set
+//   likewise. The link bit 0x100 comes from `vfsIsSymbolicLink` (an `lstat`); the core's
+//   `vfsGetFileInfo` still follows links, and a dangling link fails and is dropped. The list model's
+//   cells are entry pointers (for the views' compare functions) and its text getter answers names;
+//   its row exchange and move carry the entries.
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -71,8 +81,7 @@ void setEntry(vlist* l, std::int32_t row, std::int32_t column, vlistCell value) 
 
 vlistClassRec* modelClass() {
   static void** slot = nullptr;
-  if (!slot) slot = vmoduleAllocSlot();
-  if (*slot) return *static_cast<vlistClassRec**>(*slot);
+  if (auto* bound = vmoduleState<vlistClassRec*>(slot)) return *bound;
   auto** held = static_cast<vlistClassRec**>(vmoduleBindSlot(slot, sizeof(vlistClassRec*)));
   auto* c = vclassSpawnOf<vlistClassRec>(super());
   c->exchange = exchange;

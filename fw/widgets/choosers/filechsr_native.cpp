@@ -3,6 +3,16 @@
 // owner become the dialog's parameters, and a hook places the dialog,
 // keeps the framework's timers running and hands every confirmed name to
 // the apply function as a path, as the chooser's own dialog does.
+//
+// - `filechsr_native.cpp`: under the Windows and Win95 looks, with native dialogs allowed (the
+//   preferences) or forced, `process` and `open` run `GetOpenFileNameA`/`GetSaveFileNameA` instead.
+//   The structure is the host's size; the initial directory is a string of the path's length.
+//   Explorer style (Win95 on a major version of 4 or later) with several names subclasses the
+//   dialog's frame to grow the 2,048-byte buffer from the process heap through `CDM_GETFILEPATH`
+//   (freed after the run). The hook passes every message to the modal timer hook first, places the
+//   dialog on `WM_INITDIALOG`, and offers every confirmed name to the apply function with result
+//   flag 0x2000, and 0x1000 when the read-only box was shown and ticked; one refusal keeps the
+//   dialog open.
 #include <algorithm>
 #include <cstring>
 #include <string>

@@ -2,6 +2,19 @@
 // of the current directory's ancestors, the history of visited directories
 // and the marked ones (with what the preferences keep of them), the
 // entry's observer and name completion, and the commands with their keys.
+//
+// - `filechsr_path.cpp`: the path pop-up (a `vcontrolOptionMenu` whose one menu keeps living while
+//   its items are replaced at each directory change, since the change may run inside that menu's own
+//   choice; titles are the path down to each element, in a growing string), the history and marked
+//   directories as `vfilechsrPathMenuItem`s of "HistoryMenu" (history, the template's separator,
+//   marked) with Home/Mark/Unmark in "MarkedMenu", the "History"/"Marked"/"Current" preferences
+//   (marked directories read back in their own order), the path entry's observer (installed owned on
+//   the entry's text, so the text's end ends it) and completion. Completion respells a typed prefix
+//   by the matches' own case when they all agree, since on this file system a name differing in case
+//   is another name. Commands: the chooser class carries Home 9, Mark 10, Unmark 11, View By 12 with
+//   the command modifier's 'h' and 'm'; the entry class carries CompleteName on the space key under
+//   selector 113 (13 is the dialog item's "Down" here) and looks its own keys up before the text
+//   view's. No volumes menu on Linux: there are no drives.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -30,7 +43,7 @@ namespace {
 
 using Id = vfilechsrNameId;
 vname N(Id id) { return vfilechsrName(id); }
-vname L(const char* s) { return vnameInternLiteral(s); }
+using ::N;  // beside N(Id)
 
 // ---- Menu items that carry a path (history and marked directories).
 struct PathItem : vmenuItem {
@@ -57,8 +70,7 @@ void goToItemPath(vmenuItem* item, vevent*) {
 }
 
 PathState* pathState() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<PathState*>(*stateSlot);
+  if (auto* bound = vmoduleState<PathState>(stateSlot)) return bound;
   auto* st = static_cast<PathState*>(vmoduleBindSlot(stateSlot, sizeof(PathState)));
   *st = PathState{};
   auto* c = vclassSpawnOf<vmenuItemClassRec>(itemSuper());
@@ -152,8 +164,8 @@ bool isMarked(vfilechsr* c, const vfsPath* path) {
 }
 
 void enableMarking(vfilechsr* c, bool marked) {
-  vmenuItem* mark = commandItem(c, L("Mark"));
-  vmenuItem* unmark = commandItem(c, L("Unmark"));
+  vmenuItem* mark = commandItem(c, N("Mark"));
+  vmenuItem* unmark = commandItem(c, N("Unmark"));
   if (mark) marked ? vmenuItemDisable(mark) : vmenuItemEnable(mark);
   if (unmark) marked ? vmenuItemEnable(unmark) : vmenuItemDisable(unmark);
 }
@@ -383,7 +395,7 @@ vdict* keyDict(const char* const* names, const std::uint32_t* keys, int n) {
   for (int i = 0; i < n; ++i) {
     vcommandKeyList* list = vcommandCreateKeyList();
     vcommandAppendKeys(list, &keys[i], 1);
-    vdictStore(d, L(names[i]), list);
+    vdictStore(d, N(names[i]), list);
   }
   return d;
 }
@@ -441,7 +453,7 @@ int querySelector(vobject* self, int selector, vdict* context) {
 void menuCommand(vmenuItem* item, vevent*) {
   auto* c = reinterpret_cast<vfilechsr*>(item->data);
   if (!c) return;
-  int selector = item->tag == L("Home") ? 9 : item->tag == L("Mark") ? 10 : 11;
+  int selector = item->tag == N("Home") ? 9 : item->tag == N("Mark") ? 10 : 11;
   vobjectAttributedOf(c)->issueSelector(c, selector, nullptr);
 }
 
@@ -524,7 +536,7 @@ void _vfilechsrSetUpPathMenus(vfilechsr* c) {
     if (!vdialogGetItemMenu(c->pathMenu)) vdialogSetItemMenu(c->pathMenu, vmenuCreate());
   }
   for (const char* tag : {"Home", "Mark", "Unmark"})
-    if (vmenuItem* item = commandItem(c, L(tag))) {
+    if (vmenuItem* item = commandItem(c, N(tag))) {
       item->notifyFunc = menuCommand;
       item->data = reinterpret_cast<std::intptr_t>(c);
     }
@@ -560,9 +572,9 @@ void _vfilechsrBuildVolumesMenu(vfilechsr* c) {
   if (roots.empty()) roots.push_back(vfsNewPathFromString(vfsMSWGetRootString()));
   vmenu* m = vmenuCreate();
   m->tag = N(Id::VolumesMenu);
-  vwindowSetTitleScribe(m, vscribeCString(_vfilechsrListText(L("Tags"), 3).c_str()));
+  vwindowSetTitleScribe(m, vscribeCString(_vfilechsrListText(N("Tags"), 3).c_str()));
   int mnemonic = 0;
-  if (vresource chars = vfilechsrGetResource(L("Chars")); chars && vresourceCount(chars) > 1)
+  if (vresource chars = vfilechsrGetResource(N("Chars")); chars && vresourceCount(chars) > 1)
     vexTry([&] { mnemonic = static_cast<unsigned char>(vresourceGetAtCharacter(chars, 1)); });
   vmenuClassOf(m)->setMnemonic(m, mnemonic);
   m->data = c;

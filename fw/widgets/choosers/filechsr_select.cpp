@@ -2,6 +2,14 @@
 // files checked against the options and handed to the apply function,
 // directories entered instead; the error notices of failed requests and
 // the question before a file is overwritten.
+//
+// - `filechsr_select.cpp`: OK during `process` runs the selection handler first (the OK button's
+//   notify is wrapped at open, restored at close): the whole entry text, resolved against the
+//   current directory, or the selected files; directories are entered; error notices and the
+//   overwrite question are `vnotice`s over the chooser. A typed name that is not a directory gets
+//   the current type's extension (else the chooser's default one) unless its last element already
+//   ends with it (upper-cased first for a case-insensitive type). The directory chooser's Defaults
+//   button goes to the typed or selected directory and never closes the chooser.
 #include <cstring>
 #include <string>
 

@@ -2,6 +2,16 @@
 // file's "File Types", shown as toggles in a "Filters" menu of the
 // chooser's menu bar, one of them current. The current type filters the
 // listed files and gives typed names their extension.
+//
+// - `filechsr_types.cpp`: file types come from "File Types" of the "vfilechsr" dictionary: the
+//   "Windows/NT" group when present (name patterns such as "*.c;*.h", rewritten into an expression,
+//   every character the expressions treat specially escaped), else "Wexlin" (expressions as
+//   written). The table (`vfilechsrFileTypes`) keeps its order; the "Filters" menu (exclusive
+//   toggles, appended to the local menu bar on the first type) reads in title order, unsigned bytes.
+//   A type's expression is compiled on first use with every top-level alternative anchored at both
+//   ends, so a name passes when one alternative covers it whole ("a.c.h" under "*.c;*.h"); a pattern
+//   the expressions refuse filters nothing. Non-files always pass. A copy's table and menu are its
+//   own (the copied menu bar's "Filters" menu is emptied and refilled).
 #include <algorithm>
 #include <cstring>
 #include <numeric>
@@ -19,7 +29,6 @@
 
 namespace {
 
-vname L(const char* s) { return vnameInternLiteral(s); }
 
 // ---- The table.
 vfilechsrFileType* grow(vfilechsr* c) {
@@ -59,13 +68,13 @@ vmenubar* bar(vfilechsr* c) { return reinterpret_cast<vmenubar*>(c->menuBar); }
 
 vmenu* findFiltersMenu(vfilechsr* c) {
   for (int i = 0; bar(c) && i < vmenubarCount(bar(c)); ++i)
-    if (vmenubarAt(bar(c), i)->tag == L("Filters")) return vmenubarAt(bar(c), i);
+    if (vmenubarAt(bar(c), i)->tag == N("Filters")) return vmenubarAt(bar(c), i);
   return nullptr;
 }
 
-std::string tagText(int index) { return _vfilechsrListText(L("Tags"), index); }
+std::string tagText(int index) { return _vfilechsrListText(N("Tags"), index); }
 int charsElement(int index) {
-  vresource r = vfilechsrGetResource(L("Chars"));
+  vresource r = vfilechsrGetResource(N("Chars"));
   if (!r || index >= vresourceCount(r)) return 0;
   int ch = 0;
   vexTry([&] { ch = static_cast<unsigned char>(vresourceGetAtCharacter(r, index)); });
@@ -100,7 +109,7 @@ vmenu* filtersMenu(vfilechsr* c) {
     }
   } else {
     m = vmenuCreate();
-    m->tag = L("Filters");
+    m->tag = N("Filters");
     vwindowSetTitleScribe(m, vscribeCString(tagText(4).c_str()));
     vmenuClassOf(m)->setMnemonic(m, charsElement(0));
     if (bar(c)) vmenubarAppendMenu(bar(c), m);
@@ -164,21 +173,21 @@ vstr* textOf(vresource d, vname key) {
 }
 
 bool makeType(vfilechsr* c, vname name, vresource d, bool platform) {
-  vstr* value = textOf(d, L("Value"));
+  vstr* value = textOf(d, N("Value"));
   if (!value) return false;
   vfilechsrFileType* r = grow(c);
   r->name = name;
   r->flags = vfilechsrTYPE_FRAMEWORK | vfilechsrTYPE_STRING;
   r->filter = value;
-  r->title = textOf(d, L("Title"));
+  r->title = textOf(d, N("Title"));
   if (!r->title) r->title = vstrClone(tagText(0).c_str());
   int noCase = 0;
-  if (vresourceTestGetBoolean(d, L("Case Insensitive"), &noCase) && noCase) r->flags |= vfilechsrTYPE_NO_CASE;
-  r->extension = textOf(d, L("Extension"));
+  if (vresourceTestGetBoolean(d, N("Case Insensitive"), &noCase) && noCase) r->flags |= vfilechsrTYPE_NO_CASE;
+  r->extension = textOf(d, N("Extension"));
   addMenuItem(c, c->fileTypes->count - 1);
   if (platform) {
     char delimiter = 0;
-    if (!vresourceTestGetCharacter(d, L("Delimiter"), &delimiter)) delimiter = char(charsElement(5));
+    if (!vresourceTestGetCharacter(d, N("Delimiter"), &delimiter)) delimiter = char(charsElement(5));
     std::string rewritten = _vfilechsrRewritePattern(value, static_cast<unsigned char>(delimiter));
     r = &c->fileTypes->types[c->fileTypes->count - 1];
     r->flags = (r->flags & ~vfilechsrTYPE_FRAMEWORK) | vfilechsrTYPE_PLATFORM | vfilechsrTYPE_REWRITTEN;
@@ -279,14 +288,14 @@ std::string _vfilechsrRewritePattern(const char* pattern, int delimiter) {
 void vfilechsrAddFileTypes(vfilechsr* c, vresource types, vname only, vname preselect) {
   if (!types) {
     vresource dict = _vfilechsrDictionary();
-    if (!dict || !vresourceTestGet(dict, L("File Types"), &types)) return;
-    if (vresourceGetType(dict, L("File Types")) != vresDICTIONARY) return;
+    if (!dict || !vresourceTestGet(dict, N("File Types"), &types)) return;
+    if (vresourceGetType(dict, N("File Types")) != vresDICTIONARY) return;
   }
-  vname platformGroup = L("Windows/NT");
+  vname platformGroup = N("Windows/NT");
   vresource ignored = 0;
   bool platform = vresourceTestGet(types, platformGroup, &ignored) != 0;
-  vname group = platform ? platformGroup : L("Wexlin");
-  if (!preselect && !c->fileType) preselect = only ? only : L("Default");
+  vname group = platform ? platformGroup : N("Wexlin");
+  if (!preselect && !c->fileType) preselect = only ? only : N("Default");
   int preselected = -1, made = 0;
   vresource g = 0;
   if (vresourceTestGet(types, group, &g) && vresourceGetType(types, group) == vresDICTIONARY) {

@@ -21,7 +21,6 @@
 
 namespace {
 
-vname L(const char* s) { return vnameInternLiteral(s); }
 
 struct ModuleState {
   vfontchsrClassRec* cls;
@@ -51,14 +50,14 @@ void readSamples(vresource dict) {
   const char* const tags[] = {"Line1", "Line2", "Line3"};
   for (int i = 0; i < 3; ++i)
     vexTry([&] {
-      char* text = vscribeCreateString(vresourceGetString(dict, L(tags[i])));
+      char* text = vscribeCreateString(vresourceGetString(dict, N(tags[i])));
       s.lines[i] = text;
       vscribeFreeString(text);
     });
 }
 
 // ---- Loading.
-vdialogItem* findItem(vfontchsr* c, const char* tag) { return vdialogFindItem(c, L(tag)); }
+vdialogItem* findItem(vfontchsr* c, const char* tag) { return vdialogFindItem(c, N(tag)); }
 
 // The loaded sample item becomes one of the private class, in its place.
 vdialogItem* ownDisplay(vfontchsr* c, vdialogItem* loaded) {
@@ -218,8 +217,7 @@ void refresh(vfontchsr* c) {
 
 // ---- The module.
 ModuleState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ModuleState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ModuleState>(stateSlot)) return bound;
   auto* st = static_cast<ModuleState*>(vmoduleBindSlot(stateSlot, sizeof(ModuleState)));
   *st = ModuleState{};
   vconfirmGetDefaultClass();
@@ -228,11 +226,7 @@ ModuleState* state() {
   vlistitemGetDefaultClass();
   vtextitemGetDefaultClass();
   vdialogLabelItemGetDefaultClass();
-  vresource dict = 0;
-  if (vapplicationFindNamedResource(L("vfontchsr"), &dict)) {
-    st->dict = dict;
-    vresourceTestGet(dict, L("Confirm"), &st->confirm);
-  }
+  st->dict = _vchsrDictionary(N("vfontchsr"), &st->confirm);
   readSamples(st->dict);
   auto* c = vclassSpawnOf<vfontchsrClassRec>(super());
   c->instanceSize = sizeof(vfontchsr);

@@ -6,6 +6,19 @@
 //   vfontchsrSetFont(c, font);
 //   vfontchsrSetApply(c, applied);   // int applied(vfontchsr*, vfont*)
 //   vwindowOpen(c);                  // or vconfirmProcess(c)
+//
+// - `vfontchsr` is a confirm loaded from "Confirm" of the "vfontchsr" dictionary (lists "Family",
+//   "Face", "Size", the entry "SizeEntry" and the sample "Display", copied into
+//   `vfontchsrDisplayItem` in its place; OK, Apply, Cancel). The three sample lines are read once
+//   per process. Its class adds the slots set-font, plain-sizes-only, the three filters (a subclass
+//   overrides them), set-options and refresh.
+//
+// - The list items hold registry records (family, face, size) in their cells, not strings: automatic
+//   width is off, and each list has its own cell drawer and cell text (used by type-ahead). One-only
+//   selection with the at-least-one flag.
+//
+// - The entry's commit is the text view's notification 3 (Return or focus out) and the accept hook's
+//   first step; a typed size is registered for the face with `vfontRegisterFaceSize`.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -2,6 +2,14 @@
 // process-wide guard, the update step that enables or disables them, the
 // size entry, the lists' and the entry's reactions to the user, the cells
 // and the sample area.
+//
+// - `fontchsr_lists.cpp`: the fills run under a process-wide guard so that the lists' notifications
+//   (code 3, only while open) ignore the fills' own selection changes. A fill that has to take row 0
+//   (the current family or face is not listed) also takes the face's nearest size, so the record and
+//   the lists always agree; the size fill lists an excluded current font and then replaces it with
+//   the nearest acceptable row (below first) and drops its row. The update step enables or disables
+//   the lists, the entry and the accept hook (cleared: OK and Apply disabled,
+//   `vconfirmDISABLE_ON_CLEAR`).
 #include <algorithm>
 #include <cstdio>
 #include <cstring>

@@ -71,8 +71,7 @@ void freeRoot() {
 }
 
 RootState* root() {
-  if (!rootSlot) rootSlot = vmoduleAllocSlot();
-  if (*rootSlot) return static_cast<RootState*>(*rootSlot);
+  if (auto* bound = vmoduleState<RootState>(rootSlot)) return bound;
   auto* st = static_cast<RootState*>(vmoduleBindSlot(rootSlot, sizeof(RootState)));
   *st = RootState{};
   auto* c = vclassSpawnOf<vhelpRootClassRec>(vinstanceGetDefaultClass());
@@ -295,8 +294,7 @@ void exitWindows() {
 }
 
 WindowState* windows() {
-  if (!windowSlot) windowSlot = vmoduleAllocSlot();
-  if (*windowSlot) return static_cast<WindowState*>(*windowSlot);
+  if (auto* bound = vmoduleState<WindowState>(windowSlot)) return bound;
   auto* st = static_cast<WindowState*>(vmoduleBindSlot(windowSlot, sizeof(WindowState)));
   *st = WindowState{};
   vhelpGetOpenFileSignature();  // the operations and the marker's module

@@ -3,6 +3,47 @@
 // default class, global window); vhelpWexlinWindow sends each request as a
 // statement over one session to the server, starting the server when needed,
 // and reports how it went through the window's notify function.
+//
+// - `vhelpRoot` keeps the module's settings (help name, default class, global window, the
+//   application's word); `vhelpWexlinWindow` stands for one window of the separate help server and
+//   is known to the module by id (from 1, wrapping past 0x7FFFFFFF to the first free id; -1 is the
+//   default window). The default class is looked up when asked, since the two classes' modules build
+//   each other.
+//
+// - Every request is a statement on the one session to the server, marked to be destroyed when done
+//   and carrying the window's id in its client word; its completion turns the reply's status and
+//   16-bit result into the codes handed to the window's notify function. Without a session a request
+//   reports -11 and sends nothing.
+//
+// - The window hooks: the application's name is the help name, its resource root the application
+//   word, and an object's help (its tags, nearest first) goes to the global window as nested
+//   contexts.
+//
+// - `fw_help_tests` is a program of its own: it sets HOME and PATH to folders under the build before
+//   anything reads them, so that no real home is touched.
+//
+// - The help file named in "Client Info" is found by the installation search's places for a file of
+//   any kind (`vinstFindPlainFileQuiet`): the resource-file search would never accept a text file.
+//   Its path goes whole, since the server has a working folder of its own.
+//
+// - `vhelpsrv` (`fw/widgets/choosers/vhelpsrv/`, built beside `sim73500` and installed with it) is
+//   the help server: a service with the six operations whose channel begetter listens on tcp
+//   127.0.0.1 port 0. It writes the begetter's "Transport", "Location" and "Port" as the marker's
+//   "Help" dictionary and its process id as "Process", to a temporary file that is then renamed
+//   (clients delete a marker they cannot read); it deletes the marker only while it still names its
+//   own process. Help files (".vhs") are text in sections opened by "@topic NAME" lines
+//   (`helpfile.h`), shown in text-view windows kept per (client session, window id). "Open File"
+//   names no window: its option does, the default window -1 when 0, and the file it opens becomes
+//   the one later topics come from (before that, the file "Client Info" named). Result bits: 1 a new
+//   window, 2 found. A window closed by its close box, by `VHELPSRV_CLOSE_AFTER_MS` or on request is
+//   reported to its client with "Close Window". Clients' sessions are clones of the service's, held,
+//   so a closed one goes; the server stops when the last has gone and no window is left, on SIGTERM
+//   (the event loop's signal handling), or when no client comes within 60 s.
+//
+// - `fw_help_server_tests` runs the real second process: its own temporary home (also its working
+//   folder, whose "lib" holds the help file the installation search finds), the build's program
+//   folder first on PATH, the real clock. It signals only the process its marker names, and only
+//   when that is a vhelpsrv.
 #pragma once
 #include <cstdint>
 

@@ -1,6 +1,12 @@
 // The help server as a client sees it: the six operations, the marker file
 // a running server keeps in the home directory, and starting a server and
 // waiting for its marker.
+//
+// - `helpserver.cpp` holds the six operations, the marker file "vhelpsrv.tmp" in the home directory
+//   (its "Help" dictionary becomes the session's attributes) and starting "vhelpsrv" through
+//   `WinExec` with up to twelve one-second waits on the hidden window's timer (messages stay queued
+//   meanwhile). A marker that cannot be read, or is no resource file at all, is deleted so that the
+//   next request starts a server.
 #include <string>
 
 #include "fw/core/ex.h"
@@ -51,8 +57,7 @@ vsignature* operation(const char* name, vdatatag* result, std::initializer_list<
 }
 
 ServerState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ServerState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ServerState>(stateSlot)) return bound;
   auto* st = static_cast<ServerState*>(vmoduleBindSlot(stateSlot, sizeof(ServerState)));
   *st = ServerState{};
   vdatatag* shortTag = predefined(vdatatagSHORT);

@@ -2,6 +2,23 @@
 // whether they may, a placement record that carries a chooser's title and
 // position into the native dialog, placing a native dialog window on the
 // screen, and listing a directory through the find-file calls.
+//
+// - `vchooserMSWUseNative` answers 0 when "nonativechoosers", or the chooser's own preference, is
+//   exactly "On". The framework file authors "nonativechoosers" = "On": on this platform the
+//   framework's own file and colour choosers are the default, and the native stand-ins are reached
+//   through the preference and the choosers' force flags.
+//
+// - The placement record carries a chooser's title (a counted string, copied before the old one is
+//   freed, so a record may be given its own title), position (-1/-1 unset), value and three set bits
+//   into a native dialog.
+//
+// - Placing works on native windows through the platform (rectangle, owner, the screen width from
+//   the window's context, a move keeping size and z-order). x is bounded by the right edge first and
+//   then the left, so a window wider than the screen gets x = 0; y is only kept off the top.
+//
+// - The directory listing is the find-file interface over "*.*" after the path rules' separator (all
+//   entries, "." and ".." first in the platform's order); a directory that cannot be listed raises
+//   "Directory Name" at open, and names come back converted from the native character set.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -14,7 +14,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
 std::int16_t s16(int v) { return std::int16_t(v); }
 int rounded(vfixed v) { return int((std::int64_t(v) + 0x8000) >> 16); }
 
@@ -426,8 +425,7 @@ void open(vwindow* w) {
 }
 
 NoticeState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<NoticeState*>(*stateSlot);
+  if (auto* bound = vmoduleState<NoticeState>(stateSlot)) return bound;
   auto* st = static_cast<NoticeState*>(vmoduleBindSlot(stateSlot, sizeof(NoticeState)));
   *st = NoticeState{};
   st->lookId = vlafGetCurrent()->id;

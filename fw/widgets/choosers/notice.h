@@ -10,6 +10,29 @@
 //   vdialogPlace(n, vwindowGetRoot(), 6, 6);
 //   vname answer = vconfirmProcess(n);   // "Ok", "No", "Cancel", a tag, "Close"
 //   vinstanceDestroy(n);
+//
+// - `vnotice` is a confirm with a static text item and an icon box item added after the confirm's
+//   own parts; its arrange insets the look's margins, puts icon and text in a band along the top and
+//   lets the confirm lay the buttons out in the same inset rectangle. Its handle methods close on
+//   every accepting hook, so any button but Defaults and Help ends it.
+//
+// - The text is measured by sizing the text item and reading its line count and natural size (the
+//   widenings and height rounds leave the item at the size measured); a line is taken as at least
+//   one unit, since without a font driver the metrics are 0.
+//
+// - Changes of text or mode refit an open notice at once; a closed one marks both its own and the
+//   dialog's size pending, so a placing before the open already sizes it.
+//
+// - Mnemonic keys are remembered on key down and press the button (a timed click, as Select makes)
+//   on the matching key up only.
+//
+// - The look's Warning and Caution images are asked of the look each time (its images may load after
+//   the class is built and go when the look is rebuilt); an icon loaded with a notice is the
+//   notice's own and is cloned by copies. The window flag words are not set as words: the notice is
+//   made modal and takes focus.
+//
+// - `vwexlin7.txt` holds a "vnotice" dictionary with a "Question" template (Yes, No stored as
+//   "Defaults", Cancel).
 #pragma once
 #include <cstdint>
 

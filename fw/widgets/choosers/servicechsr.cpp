@@ -23,8 +23,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 // The named commands and their selectors.
 const vcommandTableRow kCommands[] = {
     {"vservicechsrSET_FILTER", vservicechsrSET_FILTER}, {"vservicechsrQUERY", vservicechsrQUERY},
@@ -894,8 +892,7 @@ void freeModule() {
 }
 
 ModuleState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ModuleState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ModuleState>(stateSlot)) return bound;
   auto* st = static_cast<ModuleState*>(vmoduleBindSlot(stateSlot, sizeof(ModuleState)));
   *st = ModuleState{};
   vconfirmGetDefaultClass();

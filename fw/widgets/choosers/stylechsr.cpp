@@ -24,7 +24,6 @@
 
 namespace {
 
-vname L(const char* s) { return vnameInternLiteral(s); }
 
 struct ModuleState {
   vstylechsrClassRec* cls;
@@ -112,7 +111,7 @@ void colorToggled(vdialogItem* item, vevent*) {
     if (!c->lastColor) holdColor(c, vcolorGetBlack());
     color = reinterpret_cast<vobject*>(c->lastColor);
   }
-  vtextRulerSetObjectAttr(styleOf(c), L("Color"), color);
+  vtextRulerSetObjectAttr(styleOf(c), N("Color"), color);
   _vstylechsrRefresh(c);
 }
 
@@ -152,7 +151,7 @@ int fontApplied(vfontchsr* fc, vfont* font) {
 void colorApplied(vcolorchsr* cc, vcolor* color) {
   auto* c = static_cast<vstylechsr*>(cc->data);
   if (!c) return;
-  vtextRulerSetObjectAttr(styleOf(c), L("Color"), reinterpret_cast<vobject*>(color));
+  vtextRulerSetObjectAttr(styleOf(c), N("Color"), reinterpret_cast<vobject*>(color));
   _vstylechsrRefresh(c);
 }
 
@@ -176,7 +175,7 @@ void setColorPressed(vdialogItem* item, vevent*) {
   vcolorchsr* cc = vcolorchsrCreate();
   c->colorChooser = cc;
   // A style without a colour starts the chooser on the last colour, else black.
-  auto* color = reinterpret_cast<vcolor*>(vtextRulerFindAttr(&c->style->attributes, L("Color")));
+  auto* color = reinterpret_cast<vcolor*>(vtextRulerFindAttr(&c->style->attributes, N("Color")));
   vcolorchsrSetColor(cc, color ? color : c->lastColor ? c->lastColor : vcolorGetBlack());
   adopt(c, cc);
   vcolorchsrSetApply(cc, colorApplied);
@@ -188,7 +187,7 @@ int accept(vconfirm* x, vevent*) {
   vstylechsr* c = asC(x);
   for (const char* tag : kEntryTags)
     if (vtextitem* e = vstylechsrGetEntry(c, tag))
-      if (textOf(e) != shownValue(vtextRulerGetAttr(styleOf(c), L(tag)))) commitEntry(c, e);
+      if (textOf(e) != shownValue(vtextRulerGetAttr(styleOf(c), N(tag)))) commitEntry(c, e);
   return c->apply ? c->apply(c, c->style) : 1;
 }
 
@@ -197,15 +196,15 @@ void setUp(vstylechsr* c) {
   auto data = [c](vdialogItem* i) {
     if (i) vdialogSetItemData(i, reinterpret_cast<std::intptr_t>(c));
   };
-  c->setFont = static_cast<vbutton*>(vdialogFindItem(c, L("Set Font")));
-  c->setColor = static_cast<vbutton*>(vdialogFindItem(c, L("Set Color")));
-  auto* attributes = static_cast<vcontainer*>(vdialogFindItem(c, L("Attribute")));
-  c->display = static_cast<vtextitem*>(vdialogFindItem(c, L("Display")));
+  c->setFont = static_cast<vbutton*>(vdialogFindItem(c, N("Set Font")));
+  c->setColor = static_cast<vbutton*>(vdialogFindItem(c, N("Set Color")));
+  auto* attributes = static_cast<vcontainer*>(vdialogFindItem(c, N("Attribute")));
+  c->display = static_cast<vtextitem*>(vdialogFindItem(c, N("Display")));
   if (!attributes || !vclassIsSubclass(attributes->cls, vcontainerGetDefaultClass()) || !c->display ||
       !c->setFont || !c->setColor)
     _vexGenerate(&vexModuleStartupClass, vexSetMessage, "vstylechsr: the template lacks an item", vexEnd);
   for (int i = 0; i < vstylechsrTOGGLES; ++i) {
-    auto* t = static_cast<vcontrol*>(vobjectListFindByTag(attributes->items, L(kToggleTags[i])));
+    auto* t = static_cast<vcontrol*>(vobjectListFindByTag(attributes->items, N(kToggleTags[i])));
     if (!t) _vexGenerate(&vexModuleStartupClass, vexSetMessage, "vstylechsr: a toggle is missing", vexEnd);
     c->toggles[i] = t;
     vdialogSetItemNotify(t, i == vstylechsrFONT ? fontToggled : i == vstylechsrCOLOR ? colorToggled : booleanToggled);
@@ -260,8 +259,7 @@ void setStyle(vstylechsr* c, vtextStyle* style) {
 }
 
 ModuleState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ModuleState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ModuleState>(stateSlot)) return bound;
   auto* st = static_cast<ModuleState*>(vmoduleBindSlot(stateSlot, sizeof(ModuleState)));
   *st = ModuleState{};
   vconfirmGetDefaultClass();
@@ -271,11 +269,7 @@ ModuleState* state() {
   vcontainerGetDefaultClass();
   vdialogLabelItemGetDefaultClass();
   vtextitemGetDefaultClass();
-  vresource dict = 0;
-  if (vapplicationFindNamedResource(L("vstylechsr"), &dict)) {
-    st->dict = dict;
-    vresourceTestGet(dict, L("Confirm"), &st->confirm);
-  }
+  st->dict = _vchsrDictionary(N("vstylechsr"), &st->confirm);
   auto* c = vclassSpawnOf<vstylechsrClassRec>(super());
   c->instanceSize = sizeof(vstylechsr);
   c->init = init;
@@ -301,7 +295,7 @@ void vstylechsrSetStyle(vstylechsr* c, vtextStyle* style) {
 void vstylechsrSetApply(vstylechsr* c, vstylechsrApplyFunc apply) { c->apply = apply; }
 
 vtextitem* vstylechsrGetEntry(vstylechsr* c, const char* tag) {
-  vdialogItem* i = vdialogFindItem(c, L(tag));
+  vdialogItem* i = vdialogFindItem(c, N(tag));
   return i && vclassIsSubclass(i->cls, vtextitemGetDefaultClass()) ? static_cast<vtextitem*>(i) : nullptr;
 }
 
@@ -309,9 +303,9 @@ void _vstylechsrRefresh(vstylechsr* c) {
   vobject* s = styleOf(c);
   if (!s) return;
   for (int i = vstylechsrBOLD; i <= vstylechsrSTRIKETHRU; ++i)
-    vcontrolSetValue(c->toggles[i], vtextRulerGetBooleanAttr(s, L(kToggleTags[i])));
+    vcontrolSetValue(c->toggles[i], vtextRulerGetBooleanAttr(s, N(kToggleTags[i])));
   auto* font = reinterpret_cast<vfont*>(vtextRulerFindAttr(&c->style->attributes, vname_Font));
-  auto* color = reinterpret_cast<vcolor*>(vtextRulerFindAttr(&c->style->attributes, L("Color")));
+  auto* color = reinterpret_cast<vcolor*>(vtextRulerFindAttr(&c->style->attributes, N("Color")));
   vcontrolSetValue(c->toggles[vstylechsrFONT], font ? 1 : 0);
   vcontrolSetValue(c->toggles[vstylechsrCOLOR], color ? 1 : 0);
   if (font) {
@@ -324,7 +318,7 @@ void _vstylechsrRefresh(vstylechsr* c) {
   for (const char* tag : kEntryTags) {
     vtextitem* e = vstylechsrGetEntry(c, tag);
     if (!e) continue;
-    std::int32_t value = vtextRulerGetAttr(s, L(tag));
+    std::int32_t value = vtextRulerGetAttr(s, N(tag));
     std::int32_t shown = 0;
     if (value == -1 || !vexTry([&] { shown = vtextitemGetInteger(e); }) || shown != value)
       setText(e, shownValue(value));

@@ -8,6 +8,24 @@
 //   vstylechsrSetStyle(c, style);      // copied: the caller keeps its style
 //   vstylechsrSetApply(c, applied);    // int applied(vstylechsr*, vtextStyle*)
 //   vwindowOpen(c);                    // or vconfirmProcess(c)
+//
+// - `vstylechsr` loads "Confirm" of "vstylechsr": seven toggles in the container "Attribute" (the
+//   five boolean ones step through absent (-1), Off and On, as their attribute), "Set Font", "Set
+//   Color", the entries "Ascent", "Descent", "Size" (found by tag when needed) and the text item
+//   "Display" whose text's current style is the edited one (not owned by the text, so the text's end
+//   leaves it; the chooser destroys it last).
+//
+// - Every change refreshes: toggles, the two buttons (enabled only while the style has a font or a
+//   colour), "Auto" or the number in the entries, the display text re-laid out and the dialog
+//   arranged.
+//
+// - The sub-choosers are made on the first press, get the chooser as window data and parent, and
+//   live until the style chooser ends; their apply functions store the font or colour. The chooser
+//   holds the last colour (retained), as the style's attribute set does not. A style without a
+//   colour starts the colour chooser on the last colour, else black.
+//
+// - Accept commits an entry whose text differs from what the style shows (the text views keep no
+//   modified flag), then calls the apply function.
 #pragma once
 #include <cstdint>
 

@@ -398,8 +398,7 @@ void freeState() {
 }
 
 ButtonState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ButtonState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ButtonState>(stateSlot)) return bound;
   auto* st = static_cast<ButtonState*>(vmoduleBindSlot(stateSlot, sizeof(ButtonState)));
   *st = ButtonState{};
   vmoduleAddContextExitProc(freeState);

@@ -503,8 +503,7 @@ void fillStandard(vcomboStandardClassRec* c) {
 }
 
 Module* module() {
-  if (!moduleSlot) moduleSlot = vmoduleAllocSlot();
-  if (*moduleSlot) return static_cast<Module*>(*moduleSlot);
+  if (auto* bound = vmoduleState<Module>(moduleSlot)) return bound;
   auto* m = static_cast<Module*>(vmoduleBindSlot(moduleSlot, sizeof(Module)));
   *m = Module{};
   m->sortGuard = 1;

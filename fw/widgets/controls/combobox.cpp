@@ -1082,8 +1082,7 @@ ModuleState* makeState() {
 }
 
 ModuleState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (!*stateSlot) return makeState();
+  if (!*vmoduleSlot(stateSlot)) return makeState();
   return static_cast<ModuleState*>(*stateSlot);
 }
 

@@ -4,6 +4,18 @@
 // modes; the arrow and paging keys move through the list. Every change of
 // the values is announced, and the announcement keeps the measured value
 // size and the sort order current.
+//
+// - `controls/combobox.h`: `vcomboboxStandard`, a container holding an entry (`vcomboboxEntrybox`, a
+//   one-line text item) and a choice list (`vcomboboxChoicebox`, a list item whose cells hold the
+//   value objects themselves, not strings) over one owning value list. Commit, position and typing
+//   modes (7: by look) decide what typing and Return select or add; every change of the values is
+//   announced ("AppendValues", "ChangeValues", "DeleteValues") and the box's own send slot keeps the
+//   measured value size and, under `AutoSort`, the order (an in-place merge sort through the move
+//   slot, so the list's rows follow). The stored form needs all four of its keys; the children,
+//   private values and value list exist before the first read, so a failed load destroys cleanly.
+//   Copies re-own the values (owner word and row). The entry's own set-text selects the whole new
+//   text and keeps a read-only empty entry a line high with a line feed. A subclass may keep a child
+//   outside the box: storing and copying put back only what was in it.
 #pragma once
 #include <cstdint>
 

@@ -611,8 +611,7 @@ void exitContext() {
 }
 
 Module* module() {
-  if (!moduleSlot) moduleSlot = vmoduleAllocSlot();
-  if (*moduleSlot) return static_cast<Module*>(*moduleSlot);
+  if (auto* bound = vmoduleState<Module>(moduleSlot)) return bound;
   auto* m = static_cast<Module*>(vmoduleBindSlot(moduleSlot, sizeof(Module)));
   *m = Module{};
   auto* c = vclassSpawnOf<vcomboboxPopdownClassRec>(vcomboboxGetDefaultClass());

@@ -3,6 +3,25 @@
 // arrow button is pressed or Alt+Down is typed, and closes again when a
 // choice is made, Alt+Up is typed, the box is closed, hidden or disabled,
 // or the pointer is pressed outside.
+//
+// - `controls/combobox_popdown.h`: `vcomboboxPopdown`, the standard box with an arrow button
+//   (`vcomboboxPopdownButton`) and its list moved into a borderless dialog
+//   (`vcomboboxPopdownDialog`, its data word the box, which is how the list finds its box). Dropping
+//   the list places the dialog beside the box on the screen (right-aligned with a row count, above
+//   when below would be cut), opens it and grabs the pointer; a press or key that dropped it is
+//   handed on into the dialog with the forwarding bit set, so a press-drag-release on the arrow
+//   chooses in one gesture. The dialog sends presses inside the list to the list and others back to
+//   the box; a release after a choice there takes the list up. The window layer already hands a
+//   press that ended the grab on to the window under it: the box remembers that a press took the
+//   list up and ignores that press when it comes back to it. Alt+Down and Alt+Up are the class's own
+//   keys ("Open Popdown" 28, "Close Popdown" 29), looked up before the standard box's.
+//   `combobox_popdown_parts.cpp` holds the button's per-look drawing, the dialog's routing and the
+//   list's Win95 frame. The combo-box start-up builds these classes too. While down the dialog is
+//   the box window's child (its native owner, so it stays above it) and in the Win95 look has
+//   `vwindowDECO_SHADOW`, which registers its native class with `CS_DROPSHADOW`: the headless screen
+//   darkens a 2-pixel band right of and below such a window (the X11 back-end draws none). Taken up,
+//   a box that is its list's focus item runs its redraw-focus slot. The class's attribute dictionary
+//   is its own copy, grown to 64 slots.
 #pragma once
 #include <cstdint>
 

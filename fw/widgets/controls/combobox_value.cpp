@@ -148,8 +148,7 @@ vcomboboxValueClassRec* makeClass() {
 }  // namespace
 
 vcomboboxValueClassRec* vcomboboxValueGetDefaultClass() {
-  if (!moduleSlot) moduleSlot = vmoduleAllocSlot();
-  if (!*moduleSlot) {
+  if (!*vmoduleSlot(moduleSlot)) {
     auto** slot = static_cast<vcomboboxValueClassRec**>(vmoduleBindSlot(moduleSlot, sizeof(void*)));
     *slot = makeClass();
   }

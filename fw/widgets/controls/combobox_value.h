@@ -2,6 +2,11 @@
 // data word, drawn in a list cell and measured in the owner's font; every
 // change is announced to the owner as "ChangeValues" with a clone of the
 // value as it was.
+//
+// - `controls/combobox_value.h`: `vcomboboxValue`, a combo box's entry: an owned string and a data
+//   word, drawn 5 pixels into a cell and measured in the owner's font (16 x 16 without one); text
+//   and data changes reach the owner's send slot as "ChangeValues" with a clone taken before the
+//   change.
 #pragma once
 #include <cstdint>
 

@@ -487,8 +487,7 @@ void freeState() {
 }
 
 ControlState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ControlState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ControlState>(stateSlot)) return bound;
   auto* s = static_cast<ControlState*>(vmoduleBindSlot(stateSlot, sizeof(ControlState)));
   *s = ControlState{};
   vmoduleAddContextExitProc(freeState);

@@ -3,6 +3,16 @@
 // integer value inside [min, max - view], announces every change, and
 // tracks the pointer through part records that its subclass supplies
 // (press, drag with hit testing, auto-repeat while held, release).
+//
+// - `controls/control.h`: `vcontrol`, the value-range item (value, min, max, view, increment, page)
+//   whose setters clamp to [min, max - view] in 64-bit arithmetic and announce each change; pointer
+//   tracking goes through constant part records of the subclass (hit test, pressed and released
+//   drawings, action, release action). One auto-repeat is pending in the whole process: a copy of
+//   the press becomes a priority-63 drag event posted 0.2 s later (motion of that control ignored
+//   for 0.15 s), handled in two stages (start-up check, then motion at its own stamp); later repeats
+//   are posted 0.05 s apart rather than once a loop pass, so their rate does not depend on the
+//   machine. A destroyed control's queued repeat does nothing. `_vcontrolBeginItemDrawing` binds an
+//   item drawn outside an update (and resets the device clip a rebinding keeps).
 #pragma once
 #include <cstdint>
 

@@ -98,8 +98,7 @@ int keyDown(vdialogItem* item, vevent* e) {
 }  // namespace
 
 vkeyitemClassRec* vkeyitemGetDefaultClass() {
-  if (!classSlot) classSlot = vmoduleAllocSlot();
-  if (*classSlot) return *static_cast<vkeyitemClassRec**>(*classSlot);
+  if (auto* bound = vmoduleState<vkeyitemClassRec*>(classSlot)) return *bound;
   auto** held = static_cast<vkeyitemClassRec**>(vmoduleBindSlot(classSlot, sizeof(vkeyitemClassRec*)));
   auto* c = vclassSpawnOf<vkeyitemClassRec>(super());
   c->instanceSize = sizeof(vkeyitem);

@@ -1,6 +1,10 @@
 // Key capture items: a small framed box that takes the next key pressed
 // while it has the focus as its value, shows it with the look's key drawer
 // and announces it.
+//
+// - `controls/keyitem.h`: `vkeyitem`, which takes the key value of the next key pressed while
+//   focused ((symbol << 16) | modifiers), draws it with the look's key drawer and notifies with the
+//   key event.
 #pragma once
 #include <cstdint>
 

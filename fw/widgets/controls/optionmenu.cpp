@@ -262,8 +262,7 @@ void draw(vdialogItem* item) { voptionint::draw(look(), asControl(item)); }
 void drawFocus(vdialogItem* item) { voptionint::drawFocus(look(), asControl(item)); }
 
 OptionState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<OptionState*>(*stateSlot);
+  if (auto* bound = vmoduleState<OptionState>(stateSlot)) return bound;
   auto* st = static_cast<OptionState*>(vmoduleBindSlot(stateSlot, sizeof(OptionState)));
   *st = OptionState{};
   st->lookId = vlafGetCurrent()->id;

@@ -498,8 +498,7 @@ void rulerNotify(vruler* r, vevent* e, vrulerItem* i, int code) {
 void freeModule() {}
 
 Module* module() {
-  if (!moduleSlot) moduleSlot = vmoduleAllocSlot();
-  if (*moduleSlot) return static_cast<Module*>(*moduleSlot);
+  if (auto* bound = vmoduleState<Module>(moduleSlot)) return bound;
   auto* m = static_cast<Module*>(vmoduleBindSlot(moduleSlot, sizeof(Module)));
   *m = Module{};
   vmoduleAddContextExitProc(freeModule);  // nothing to free: the classes go with the context

@@ -3,6 +3,18 @@
 // resizes by their edges or by a shared boundary, and drags off to remove
 // or hide. Every change is announced through the ruler's notify function
 // before and after it happens.
+//
+// - `controls/ruler.h`: `vruler` and `vrulerItem`. `ruler.cpp` holds the two classes (built together
+//   by the start-up row, which answers the item class), the resource form (items loaded into local
+//   chains and attached only when all loaded, so a short "Items" leaves the ruler empty) and the
+//   placement slots: a new item keeps its x inside a gap, else takes the last wide-enough gap (the
+//   one before the first item links at the front, keeping the chain ordered by x); widths and
+//   positions tell the client before and after and push followers right by any overlap; a moving
+//   item is unlinked after its "will move" notice, so the client sees the chain intact. Hiding a
+//   fixed item is refused. `ruler_drag.cpp` holds the one module-wide drag record (cleared when its
+//   ruler or item goes), the inverting outline, the release that applies the drag with lay-outs
+//   deferred to its end, and the drawing; a bordered Win95 ruler fills with its face colour, since
+//   the border colour is black under black titles.
 #pragma once
 #include <cstdint>
 

@@ -366,8 +366,7 @@ void freeState() {
 }
 
 BarState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<BarState*>(*stateSlot);
+  if (auto* bound = vmoduleState<BarState>(stateSlot)) return bound;
   int look = vlafGetCurrent()->id;
   if (look < vlafWINDOWS || look > vlafWIN95) vexGenerateMessage(&vexModuleStateClass, "Unknown vlaf identifier.");
   vsliderClassRec* slider = super();

@@ -122,7 +122,6 @@ void setValueMoving(vslider* s, std::int32_t value) {
   moveThumb(s, old);
 }
 
-
 // ---- Part choice.
 void choose(vslider* s, int part) { s->activePart = part < 0 ? nullptr : &vsliderGetParts(s)[part]; }
 
@@ -232,7 +231,6 @@ int page(vcontrol* c, vevent* e) {
   keepPointerOutside(s, e, Forward);
   return changed;
 }
-
 
 // Pressed drawings: each look draws its own; a release redraws the item.
 void redraw(vcontrol* c) { ops().draw(asSlider(c)); }
@@ -366,8 +364,7 @@ void freeState() {
 }
 
 SliderState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<SliderState*>(*stateSlot);
+  if (auto* bound = vmoduleState<SliderState>(stateSlot)) return bound;
   auto* st = static_cast<SliderState*>(vmoduleBindSlot(stateSlot, sizeof(SliderState)));
   *st = SliderState{};
   vmoduleAddContextExitProc(freeState);

@@ -2,6 +2,18 @@
 // and maximum, with step and page parts beside it, dragging, keyboard
 // selectors, and per-look geometry and drawing. The scroll bar spawns
 // from it.
+//
+// - `controls/slider.h`: `vslider`. `slider.cpp` holds the geometry (the thumb's start from the
+//   value, halving ranges above 1,048,576; the value of a dragged thumb, dividing first from
+//   1,048,577), the part tables (shared by both orientations: each hit test reads it), the keyboard
+//   selectors and a per-look row of sizes, track, thumb length, part choice and drawing;
+//   `slider_draw.cpp` the Motif, Open Look and CUA drawings. `slider_msw.cpp` holds the Windows and
+//   Win95 looks' own sizes, troughs, 11-pixel thumb, part finding (Windows: two 17-pixel buttons
+//   past the trough) and drawings; the class owns their 0.5 s blink timer, started when a slider
+//   takes the focus and stopped when it loses it or closes. Tick spacing over an empty range draws
+//   no marks. The Win95 thumb is drawn from a private copy of the look's palette image (pointed
+//   towards tick marks, square without them; turned on its side for a vertical slider) whose face,
+//   highlight and dark entries take the item's colours.
 #pragma once
 #include "fw/widgets/controls/control.h"
 

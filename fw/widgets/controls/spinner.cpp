@@ -690,8 +690,7 @@ void writeTextSlots(vspinnerClassRec* c) {
 }
 
 SpinnerState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<SpinnerState*>(*stateSlot);
+  if (auto* bound = vmoduleState<SpinnerState>(stateSlot)) return bound;
   auto* st = static_cast<SpinnerState*>(vmoduleBindSlot(stateSlot, sizeof(SpinnerState)));
   *st = SpinnerState{};
   st->look = &vspinnerint::lookFor(vlafGetCurrent()->id);

@@ -6,6 +6,19 @@
 // (vcontrolGetValue), so a dialog reads the number it shows; a held arrow
 // repeats at most once a tenth of a second, one rate shared by every
 // spinner of the process.
+//
+// - `controls/spinner.h`: `vspinnerNumeric` and `vspinnerText` (the value is the row of a
+//   `vliststr`), controls owning a one-line text item as their field: it shares the spinner's item
+//   list without being listed in it, so the spinner opens, draws, focuses, destroys (its owner
+//   cleared first) and hands it keys and presses. Steps take typed text over first and pass a
+//   process-wide gate (next step = event time + 0.1 s; no event, no gate); the base control's repeat
+//   then gives steps at 0, 0.2, 0.3 s... Three part records (increment, decrement, field) are built
+//   once for the look of the process; `spinner_look.cpp` holds per look the sizes, field rectangle,
+//   half-open arrow zones, drawings and focus rings. Layout and the list's sort wait for the next
+//   drawing, press or lookup. Typed text is also taken when the spinner loses the focus (text that
+//   is no number gives way to the value) and before its value is read through `vcontrolGetValue`
+//   (the control's `getValue` slot, the stored value in the base), so a dialog never acts on a
+//   number other than the one shown.
 #pragma once
 #include <cstdint>
 

@@ -32,7 +32,6 @@ Module* module();
 
 vtextviewClassRec* super() { return vtextviewGetDefaultClass(); }
 vtextitem* asItem(vinstance* o) { return static_cast<vtextitem*>(o); }
-vname N(const char* s) { return vnameInternLiteral(s); }
 int lookId() { return vlafGetCurrent()->id; }
 
 // The item a text belongs to: its owner word.
@@ -473,8 +472,7 @@ void exitContext() {
 }
 
 Module* module() {
-  if (!moduleSlot) moduleSlot = vmoduleAllocSlot();
-  if (*moduleSlot) return static_cast<Module*>(*moduleSlot);
+  if (auto* bound = vmoduleState<Module>(moduleSlot)) return bound;
   for (const char* tag : {"OneLine", "Selectable", "Modifyable", "Modifiable"}) vnameInternLiteral(tag);
   auto* m = static_cast<Module*>(vmoduleBindSlot(moduleSlot, sizeof(Module)));
   *m = Module{};

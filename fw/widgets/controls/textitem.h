@@ -3,6 +3,20 @@
 // right indent and font in step with the item, refuses editing commands by
 // mode, turns Return into a notification in one-line fields and reads its
 // text as a string, an integer or a number.
+//
+// - `controls/textitem.h`: `vtextitem`, the dialog's text field: a text view that owns its text (the
+//   text's owner word points back to the item) and adds the modifiable, selectable and one-line
+//   words ("Modifyable", "Selectable", "OneLine" in the resource form). Its text class
+//   `vtextitemText` refuses insertions and deletions while the item is read only (the item's own
+//   setters switch it on for the replacement) and, when the text prepares its default ruler or
+//   current style before a layout, puts the derived "RightIndent" (the item's width less the insets)
+//   and "Font" (the item's font) into those marked `vtextitemMANAGED` (0x100: the text's own ruler
+//   flag 0x4 already means "changed"); store drops both. Selectors are refused by mode, Tab is left
+//   to the dialog, Return in a one-line modifiable field notifies 3; a read-only item without a
+//   border or bars draws no background (the text view's background and border are class slots), an
+//   unselectable one no caret and no input-method room (the text view's input rectangle slot); Open
+//   Look frames one-line items with a line along the lower edge; in the Windows look a read-only
+//   item without a border draws with its class's default colours put aside.
 #pragma once
 #include <cstdint>
 

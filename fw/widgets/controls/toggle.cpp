@@ -484,8 +484,7 @@ void drawFocus(vdialogItem* item) {
 }
 
 ToggleState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ToggleState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ToggleState>(stateSlot)) return bound;
   auto* st = static_cast<ToggleState*>(vmoduleBindSlot(stateSlot, sizeof(ToggleState)));
   *st = ToggleState{};
   const vlaf* laf = vlafGetCurrent();

@@ -24,7 +24,6 @@ vcontainerClassRec* rec(vcontainer* c) { return vcontainerClassOf(c); }
 bool has(const vcontainer* c, std::uint16_t bit) { return (c->containerFlags & bit) != 0; }
 std::int16_t s16(int v) { return std::int16_t(v); }
 int rounded(vfixed v) { return int((std::int64_t(v) + 0x8000) >> 16); }
-vname N(const char* s) { return vnameInternLiteral(s); }
 vname trueFalse(bool on) { return on ? vname_True : vname_False; }
 
 // ---- The owner record: the container answers its children.

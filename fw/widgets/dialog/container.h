@@ -4,6 +4,23 @@
 // no stored arrangement is given, turn the arrow keys into focus moves and
 // speak for their children; exclusive groups hold controls of which
 // exactly the selected one is on.
+//
+// - `dialog/container.h`: `vcontainer`, `vcontainerGroup` and `vcontainerExclusiveGroup` (one
+//   module, `container_group.cpp`, builds all three). A container holds its item list by pointer and
+//   answers it through `vcontainerOwnerRecord` (flags 7): children's coordinates are relative to the
+//   bounds origin, so the record's transforms add the bounds' x and y, then the container owner's
+//   transform; its drawing set-up clips to the content and translates by the bounds origin. The
+//   content rectangle is the item rectangle less the title strip, Win95's inset of 2, the scroll
+//   bars and the frame; the bounds follow it in each direction that does not scroll, and in one that
+//   does the origin is clamped between the content's far and near edges (the near edge wins for
+//   narrow contents). The scroll bars are of the scroll-bar class; their value is content minus
+//   bounds origin, their notification sets the origin back and the "Bounds" reaction scrolls the
+//   content's pixels. The focus entering a container (its focus slot; the container itself is never
+//   `Focused`) reads the owner list's last move, which `vdialogItemListMoveFocus` keeps visible
+//   during the "Focus" announcement. Groups lay out on a grid without a solution; exclusive groups
+//   switch values only on controls (a resource may hold other items). An item list tells owners
+//   registered with `vdialogItemListAddOwnerRelay` its own announcements (the dialog takes them as
+//   its own).
 #pragma once
 #include <cstdint>
 

@@ -209,8 +209,7 @@ void freeState() {
 }
 
 ContainerState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ContainerState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ContainerState>(stateSlot)) return bound;
   vdialogItemListGetDefaultClass();
   auto* s = static_cast<ContainerState*>(vmoduleBindSlot(stateSlot, sizeof(ContainerState)));
   *s = ContainerState{};

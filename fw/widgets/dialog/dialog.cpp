@@ -23,7 +23,6 @@ vdialog* asD(void* o) { return static_cast<vdialog*>(o); }
 vdialogClassRec* rec(vdialog* d) { return vdialogClassOf(d); }
 vdialogItemListClassRec* lrec(vdialogItemList* l) { return vdialogItemListClassOf(l); }
 bool has(const vdialog* d, std::uint16_t bit) { return (d->dialogFlags & bit) != 0; }
-vname N(const char* s) { return vnameInternLiteral(s); }
 
 void adopt(vdialog* d) { vdialogItemListSetOwner(d->items, d, &vdialogItemListWindowOwner); }
 bool activeOnly() { return (vlafGetCurrent()->flags & vlafDEFAULT_ONLY_ACTIVE) != 0; }

@@ -3,6 +3,28 @@
 // events to them, moves the keyboard focus with its focus commands, pops up
 // its menu, asks its close hook before closing and sizes and arranges
 // itself to its items (deferred to one queued event).
+//
+// - **The data** is authored in `fw/data/resources/vwexlin7.txt` with the picture forms of the text
+//   form (`mask`, `cursor`, `image`, `copy`): rows top first; the Win95 entry holds the cursors and
+//   icons that the other looks copy.
+//
+// - `dialog/dialog.h`: `vdialog`, a window subclass holding one item list (by pointer) with
+//   `vdialogItemListWindowOwner`. `dialog_keys.cpp` builds the class: the window's attributes grown
+//   to 42 with six more, a clone of the window class's space with the selector commands and the six
+//   synthetic focus commands under "Command", the look's "Keys"/"vdialog" binding (authored in
+//   `vwexlin7.txt`) under "Key", and the key dictionary the space visits; also the focus command
+//   class and the menu-bar key's state (the dialog it remembers is forgotten when that dialog goes).
+//   Sizing and arrangement run from one queued client event of priority 191 at a time; a close
+//   detaches it. Live help re-posts a client event every 500 ms while on and asks help of the window
+//   under the pointer (in a dialog, of the innermost item under it, through containers; in a menu,
+//   of the entry whose band holds the pointer, walking down the entries' heights). Focus in and out
+//   are the dialog's activation: the list's mark, focus and (with look flag 0x20000) default
+//   emphasis. The dialog is its menu's window (`parent`) from the moment the menu is attached, so a
+//   chosen entry finds its command and context there.
+//
+// - Controls, sliders, scroll bars and buttons take both pointer-motion slots: a dialog hands the
+//   last motion of a drag (nothing queued behind it) to the item's drag slot, the others to its
+//   motion slot.
 #pragma once
 #include <cstdint>
 

@@ -27,7 +27,6 @@ DialogState* state();
 vwindowClassRec* super() { return vwindowGetDefaultClass(); }
 void postLiveHelp(std::int64_t delay);
 vdialog* asD(void* o) { return static_cast<vdialog*>(o); }
-vname N(const char* s) { return vnameInternLiteral(s); }
 
 // ---- Live help: every half second while on, help for what is under the
 // pointer: in a dialog the innermost item (through containers), in a menu
@@ -248,8 +247,7 @@ void freeState() {
 }
 
 DialogState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<DialogState*>(*stateSlot);
+  if (auto* bound = vmoduleState<DialogState>(stateSlot)) return bound;
   vwindowClassRec* w = super();
   vcontainerStartup();
   auto* s = static_cast<DialogState*>(vmoduleBindSlot(stateSlot, sizeof(DialogState)));

@@ -580,8 +580,6 @@ int querySelector(vobject*, int, vdict* context) {
   return 1;
 }
 
-
-
 // ---- Item slots.
 void open(vdialogItem* item) {
   if (has(item, vdialogItemOPEN)) return;
@@ -1196,8 +1194,7 @@ void allocateColors(vdialogItemClassRec* c) {
 }
 
 ItemState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ItemState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ItemState>(stateSlot)) return bound;
   auto* s = static_cast<ItemState*>(vmoduleBindSlot(stateSlot, sizeof(ItemState)));
   *s = ItemState{};
   s->cuaPress.moved = true;

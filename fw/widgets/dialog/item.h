@@ -3,6 +3,16 @@
 // title, mnemonic, rectangle, state bits and an optional pooled record of
 // per-item attributes; it announces every change of state as an attribute
 // change (old, new) and asks its surroundings through its item list.
+//
+// - `dialog/item.h`: `vdialogItem`, the base of everything inside a dialog or container, and
+//   (`dialog/static.cpp`) the label, line and box items. Flags travel by three masks (new 0x0083;
+//   stored 0x038F; a copy takes the source's 0x3BCF and keeps the destination's 0xC430); per-item
+//   values sit in a pooled record of eleven pointer-sized words made on first need. Every setter
+//   announces (name, old, new) and is silent for the same value; the item's reaction runs in its
+//   `send` slot. The naming hook copies the parent's five colour/font defaults, then reads "Classes"
+//   one colour at a time (a "no system colour" binding of the window layer reads as none). The
+//   module is built by its first class getter; the look's colour bindings go to the preferences
+//   before the naming hook reads them.
 #pragma once
 #include <cstdint>
 

@@ -662,8 +662,7 @@ void freeState() {
 }
 
 ListState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ListState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ListState>(stateSlot)) return bound;
   auto* s = static_cast<ListState*>(vmoduleBindSlot(stateSlot, sizeof(ListState)));
   *s = ListState{};
   vmoduleAddContextExitProc(freeState);

@@ -2,6 +2,27 @@
 // items known by index (focus, confirm, abandon, default focus), focus
 // moves, pointer routing, and the relay of every question an item asks
 // about its surroundings to the list's owner through an owner record.
+//
+// - `dialog/itemlist.h`: `vdialogItemList`, an object list of dialog items with the focus, confirm,
+//   abandon and default-focus indexes (renumbered by removals and moves; a solution spanning a
+//   changed index is dropped), focus moves, pointer routing and the spring arranger class.
+//   Everything an item asks of its surroundings goes through the list's owner record
+//   (`vdialogItemOwnerRecord`, owner passed as `void*`): the default record answers from the
+//   application, `vdialogItemListWindowOwner` adapts the window layer's `vdialogOwnerInterface`; the
+//   transforms are called only with flag 0x4. An item destroyed while listed leaves its list first.
+//   An open item's mnemonic key, ((lower-case character) << 16 | the look's mnemonic modifiers) + 1,
+//   maps to "Mnemonic" in the owner's key map and to the item in its mnemonic map while the look
+//   draws mnemonics; a key down looks up the item's map, then the class's, and issues the command
+//   only when the item's query answers it enabled. While open, an item also registers its cursor
+//   area (item cursor, else the class's) with the window and its menu's accelerators ("Accelerator"
+//   in the key map, the item in the mnemonic map); a list registers the keys its owner binds to
+//   "Confirm" and "Abandon" (the owner's "Key" query) for its current confirm and abandon items.
+//   Drawing: an open, shown item takes its owner's drawing state (owner slot 13), the list draws
+//   last to first with the disabled pair (indexes 1 and 3) for disabled items and a module draw
+//   hook; an item's scheme is completed by its owner for the whole mask asked (an owner answers only
+//   the indexes asked for). The menu button keeps two press records (CUA, Win95) in the module
+//   state; a release always ends a press. Commands are found in the item's space, its class's, then
+//   the owner object's; help goes through the hook record.
 #pragma once
 #include <cstdint>
 

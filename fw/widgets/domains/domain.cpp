@@ -513,8 +513,7 @@ void updateExtentLong(vdomain* d, const vrectLong* r) {
 void printNothing(vobject*, std::FILE*) {}
 
 Module* module() {
-  if (!moduleSlot) moduleSlot = vmoduleAllocSlot();
-  if (!*moduleSlot) {
+  if (!*vmoduleSlot(moduleSlot)) {
     auto* m = static_cast<Module*>(vmoduleBindSlot(moduleSlot, sizeof(Module)));
     *m = Module{};
     vmoduleAddContextExitProc(freePools);

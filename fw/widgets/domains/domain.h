@@ -3,6 +3,19 @@
 // together, bounds that may follow the objects, and observers told of
 // every change. vdomain keeps 16-bit coordinates, vdomainLong 32-bit ones;
 // objects keep the long form in both, cut to 16 bits in a short domain.
+//
+// - `domains/domain.h`: `vdomain` and `vdomainLong`, rectangular objects in one stacking order
+//   (first = newest = top). Objects come from module-wide pools of 64 records and keep the long
+//   rectangle in both kinds (a short domain cuts every written value to 16 bits); sets are one heap
+//   block (header, then the objects), ten 16-entry blocks cached. `domain.cpp` holds the classes,
+//   pools, sets, order, rings, selection slots (at most 32 in use: the mask has 32 bits), extent and
+//   bounds; `domain_geometry.cpp` move, scale and resize, set rectangles, align, distribute and
+//   find; `domain_resource.cpp` the resource form (a load puts the first stored object back on top
+//   and rejoins rings); `domain_observer.cpp` observers (delivered by index, so an install while
+//   notified is safe), the primary observer and the undo observer with its move, resize and restack
+//   actions, which replay with the primary observer away. A grid step below 1 leaves its axis
+//   unaligned; a value on the grid keeps its place. A copied object keeps its own record's pool
+//   marks; pool failures raise "Abandon".
 #pragma once
 #include <cstdint>
 

@@ -208,8 +208,7 @@ vundoActionClassRec* spawnAction(const char* name, std::size_t size, void (*perf
 }
 
 UndoClasses& undoClasses() {
-  if (!undoSlot) undoSlot = vmoduleAllocSlot();
-  if (!*undoSlot) {
+  if (!*vmoduleSlot(undoSlot)) {
     auto* o = vclassSpawnOf<Rec>(vdomainObserverGetDefaultClass());
     vclassSetName(o, vscribeLiteral("vdomainUndoObserver"));
     o->objectsMoving = recordMove;

@@ -8,7 +8,6 @@
 namespace {
 
 vdomainClassRec* rec(const vdomain* d) { return vdomainClassOf(d); }
-vname N(const char* text) { return vnameInternLiteral(text); }
 vname keyLong() { return N("Long Domain"); }
 
 void storeInts(vresource r, vname tag, const std::int32_t* values, std::int32_t n) {

@@ -43,8 +43,7 @@ void freeModule() {
 }
 
 Module* module() {
-  if (!moduleSlot) moduleSlot = vmoduleAllocSlot();
-  if (!*moduleSlot) {
+  if (!*vmoduleSlot(moduleSlot)) {
     auto* m = static_cast<Module*>(vmoduleBindSlot(moduleSlot, sizeof(Module)));
     *m = Module{};
     vmoduleAddContextExitProc(freeModule);

@@ -3,6 +3,28 @@
 // visible area in stacking order, keeps its own selection in the domain
 // through its selection slot and answers the editing and arranging
 // selectors. A domain item is a domain view that makes and owns its domain.
+//
+// - `domains/domainview.h`: `vdomainview`, a dialog item showing a domain through an affine
+//   transform (orientation 1 flips y; rounding is floor(v + 0.5)); `vdomainitem` makes and owns its
+//   domain (`vdomainitemDomain`) and takes a selection slot in it. The view's flag word is
+//   `viewAttributes` (the item's own `attributes` record stays the item's). `domainview.cpp` holds
+//   the classes (per module context, with the object clipboard: copies in the domain module's pools,
+//   emptied on a domain change and before each copy), layout, scrolling (clamped to 0 .. bounds -
+//   area; the visible set found with filter 102), drawing (last to first so the first object is on
+//   top, highlights after) and the stored form; `domainview_select.cpp` the selectors (cut, copy
+//   left unhandled, clear, paste kept inside the bounds, duplicate at +20, select all, display
+//   selection, select object, move, align, distribute) and the observer's reactions. A view without
+//   a slot of its own (a plain view given a domain) does nothing for selection selectors. Page up
+//   adds the area's height to the offset, since y grows upward (negated in a y-down domain).
+//   `domainview_commands.cpp` builds the class's command space: the selector commands, the synthetic
+//   ones carrying "Option", and the keys of "Keys" / "vdomainview" / the look (Ctrl+A "Select All",
+//   Ctrl+D "Duplicate" in the framework resource). `domainview_bars.cpp`: the scroll bars of
+//   attribute bits 14 and 15, made by the layout and drawn by the view in its item list (their owner
+//   is the view's list, though they are not its items); a vertical bar's value 0 shows the domain's
+//   bottom, so a y-down domain counts it from the far end. Selector 4 moves the focus round the
+//   view, the vertical and the horizontal bar; a focused bar takes keys and selectors first. Under
+//   bit 13 the background and objects go to an image of the drawing area (kept, remade on a size
+//   change), then to the window at once; the tracking feedback is drawn over it after.
 #pragma once
 #include <cstdint>
 

@@ -2,6 +2,19 @@
 // optional live selection, dragging outlines of the selected objects,
 // auto-scrolling every 10 ms while the pointer is outside, grid snapping,
 // and panning.
+//
+// - `domains/domainview_track.cpp`: one gesture for the whole program (press, drag, release, redraw
+//   of the feedback). The press decides click selection by the binding's mode ("Adjust" 1, "Extend"
+//   2), then a band or a drag of the selected objects; drags pass the threshold per axis in view
+//   units; feedback is XOR frames (draw mode 16) drawn through the item's drawing state outside
+//   updates and again by the view's draw while tracking; outlines are kept inside the bounds by a
+//   clamp correction that the release's move adds too. A recurrent 10 ms timer repeats the last drag
+//   while the pointer is outside a side that can still scroll. Drags and releases of no gesture
+//   begun in the view do nothing, and a view that is destroyed or loses its domain ends its gesture
+//   and stops the timer. The pending undo list goes to the view's action-list hook as "Drag" (after
+//   a move) and "Select" (at the end), or is destroyed. Under drag method 2 the outlines go on the
+//   screen (the root window's drawing, unclamped), pointer grabs stay blocked for the gesture, and
+//   the moved record names the window under the pointer and the point in it.
 #include <algorithm>
 #include <cstdlib>
 
@@ -79,8 +92,7 @@ void forget() {
 }
 void** contextSlot = nullptr;  // bound once per context that tracks
 void watchContext() {
-  if (!contextSlot) contextSlot = vmoduleAllocSlot();
-  if (*contextSlot) return;
+  if (*vmoduleSlot(contextSlot)) return;
   vmoduleBindSlot(contextSlot, 1);
   vmoduleAddContextExitProc(forget);
 }

@@ -44,8 +44,7 @@ void freeModule() {
 }
 
 Module* module() {
-  if (!moduleSlot) moduleSlot = vmoduleAllocSlot();
-  if (!*moduleSlot) {
+  if (!*vmoduleSlot(moduleSlot)) {
     auto* m = static_cast<Module*>(vmoduleBindSlot(moduleSlot, sizeof(Module)));
     *m = Module{};
     vmoduleAddContextExitProc(freeModule);
@@ -53,7 +52,6 @@ Module* module() {
   return static_cast<Module*>(*moduleSlot);
 }
 
-vname N(const char* text) { return vnameInternLiteral(text); }
 std::int16_t s16(int v) { return static_cast<std::int16_t>(v); }
 viconview* asView(vinstance* o) { return static_cast<viconview*>(o); }
 vdomainitemClassRec* super() { return vdomainitemGetDefaultClass(); }

@@ -3,6 +3,18 @@
 // name (type 2); the view lays icons out on a grid in one of two view
 // types, "Icon View" (the name centred under the image) and "Name View"
 // (the name to the right), loaded from the application's resources.
+//
+// - `domains/iconview.h`: `viconview`, a domain item of named icons, each two objects joined in a
+//   ring (image type 1, name type 2) whose data word is the `viconviewIcon`. The two view types
+//   ("Icon View": name centred under; "Name View": name to the right) come from the "viconview"
+//   resource (`fw/data/resources/vwexlin7.txt`: grid, inset, default image), else built-in grids.
+//   `iconview.cpp` holds the module (classes, view-type registry, per-icon and per-view image
+//   tables), the view's life cycle and resource form ("ViewType" 1/2, "Name" and "Images" per image
+//   object), the refused selectors (21-24, 30) and the top edge kept on resize;
+//   `iconview_layout.cpp` the geometries, the grid iterator (steps below 1 count as 1; the first
+//   column moved right by the widest name's overhang; the last column is the last whole grid cell),
+//   snapping, finding room and drawing. New objects go in at the head of the domain, so "oldest
+//   first" walks from the last object.
 #pragma once
 #include <cstdint>
 

@@ -3,6 +3,15 @@
 // per process) it makes a native "MDICLIENT" over its own rectangle and
 // lets the client tile, cascade, arrange and activate; in framework mode
 // it is an icon view with one icon per window and does all of that itself.
+//
+// - `domains/mainview.h`: `vmainview`, the icon view that holds the document windows
+//   (`mainview.cpp`). MDI mode (the look's "mdi" flag, read when the class is built) makes a
+//   subclassed "MDICLIENT" over the view's rectangle in the owner when the item opens after its
+//   window, attaches each child with `vwindowSetMSWMDIClient` + `vwindowSetStateFlag` and lets the
+//   client tile, cascade, arrange and activate; the client procedure forces WM_WINDOWPOSCHANGING
+//   back to the view's rectangle. Framework mode keeps one icon per window and cascades by itself.
+//   `tests/fw/widgets/probe/ mainview_probe.cpp` shows the frame with three documents (headless PNG,
+//   or `-live` on an X display with WEXLIN_BACKEND=x11).
 #pragma once
 #include <cstdint>
 

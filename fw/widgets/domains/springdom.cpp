@@ -421,8 +421,7 @@ struct Module {
 void** moduleSlot = nullptr;
 
 Module& module() {
-  if (!moduleSlot) moduleSlot = vmoduleAllocSlot();
-  if (!*moduleSlot) {
+  if (!*vmoduleSlot(moduleSlot)) {
     auto* m = static_cast<Module*>(vmoduleBindSlot(moduleSlot, sizeof(Module)));
     auto* a = vclassSpawnOf<vspringArrangerClassRec>(vspringGetArrangerClass());
     vclassSetName(a, vscribeLiteral("vspringdomArranger"));

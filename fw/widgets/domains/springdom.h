@@ -8,6 +8,19 @@
 // end (odd code) measures forward to it (target = own + length). Side
 // codes: 0/1 left, 2/3 right, 4/5 bottom, 6/7 top. The container has the
 // handles 1, 2, 5 and 6.
+//
+// - `domains/springdom.h`: `vspringdom`, a domain whose objects are joined edge to edge inside a
+//   container. Every edge has two handles: the first end (even side code) measures its edge from the
+//   handle it points at, the second end (odd) measures forward to it; each handle keeps the list of
+//   handles pointing at it. `springdom.cpp` holds the class, the handle setters (a mirror that
+//   points back follows; same ends negate the length), connect, removal (handles pointing at a
+//   leaving edge are re-anchored to the container), the spring move and the announcements;
+//   `springdom_solve.cpp` turns each axis into a graph of edges and walks chains out from placed
+//   edges (the container's first) until each reaches a placed edge: a chain that closes and has a
+//   spring becomes solver steps, the others leave their objects be and mark their connections
+//   invalid. The "Connections" form writes an unconnected handle as a step naming its own edge. The
+//   spring undo observer records only while the domain's primary undo observer is there, so replays
+//   record nothing.
 #pragma once
 #include <cstdint>
 

@@ -241,7 +241,6 @@ struct UndoClasses {
 void** undoSlot = nullptr;
 UndoClasses& undoClasses();
 
-
 // Each perform after the first puts back the kept value and keeps the
 // current one, so undo and redo alternate.
 void actionPerform(vundoAction* self) {
@@ -314,8 +313,7 @@ void record(void* receiver, int kind, vdomainObject* o, int side, std::int32_t v
 }
 
 UndoClasses& undoClasses() {
-  if (!undoSlot) undoSlot = vmoduleAllocSlot();
-  if (!*undoSlot) {
+  if (!*vmoduleSlot(undoSlot)) {
     auto* o = vclassSpawnOf<vspringdomObserverClassRec>(vspringdomGetObserverClass());
     vclassSetName(o, vscribeLiteral("vspringdomUndoObserver"));
     o->containerChanged = [](void* to, const vrect* old) { record(to, kContainer, nullptr, 0, 0, old); };

@@ -348,8 +348,6 @@ vresource noEntry(vlist*, vresource, std::int32_t) { return 0; }
 vresource noStorage(vlist*, vresource) { return 0; }
 void noCell(vlist*, std::int32_t, std::int32_t, vresource) {}
 
-vname N(const char* text) { return vnameInternLiteral(text); }
-
 // Every cell of every outer entry that has an item: rows when row-major.
 template <class ItemOf>
 void forEachStoredCell(vlist* l, ItemOf itemOf, void (*cell)(vlist*, std::int32_t, std::int32_t, vresource)) {
@@ -463,8 +461,7 @@ void observerCopyInit(vobject* source, vobject* destination) {
 void exitModule() { _vlistFreeSelectionPool(); }
 
 ListClasses& classes() {
-  if (!classSlot) classSlot = vmoduleAllocSlot();
-  if (!*classSlot) {
+  if (!*vmoduleSlot(classSlot)) {
     auto* c = vclassSpawnOf<vlistClassRec>(vobjectGetDefaultClass());
     vclassSetName(c, vscribeLiteral("vlist"));
     c->instanceSize = sizeof(vlist);

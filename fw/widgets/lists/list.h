@@ -3,6 +3,18 @@
 // {first column, first row, columns, rows}) that structural edits keep in
 // step, observers told of every change, sorting and find by prefix. Axis 1
 // is rows, axis 2 columns.
+//
+// - `lists/list.h`: `vlist`, the list model over the cell array of `fw/text/listcells.h` (one
+//   pointer-sized word a cell, column-major by default), with `vlistObserver` and the "vlist data"
+//   copy of its class. `list.cpp` holds the class, the storage edits (insert, delete, exchange and
+//   move of rows or columns move words inside the outer or every inner array), orientation,
+//   observers and the resource form; `list_select.cpp` the selections (rectangle sets combined with
+//   `vrectLongCombineLists`), the selection rule, the bracketed announcements and the walks that
+//   keep selections in step with structural edits, and the iterator; `list_sort.cpp` find by prefix
+//   and the stable in-place merge sort. Sound where the rules are not: a delete past the count is
+//   clipped, a cell outside the counts reads 0, a copy drops the target's storage before taking the
+//   source's orientation, and selections follow edits made while the list is held (only the
+//   announcements wait).
 #pragma once
 #include <cstdint>
 

@@ -2,6 +2,13 @@
 // strings that it owns, with a selection method, an optional fixed number
 // of visible rows and an optional automatic width that follows the widest
 // string; its list tells it when a string changes.
+//
+// - `lists/listitem.h`: `vlistitem`, the dialog's list box, a list view over a `vlistitemList` (a
+//   `vliststr` that knows its owner) which it owns: set list destroys the old list (not when it is
+//   set again), a copy clones the list the inherited copy shares. With the automatic width the
+//   column is refitted to the widest string: the list watches set cell value and measures the whole
+//   list again only when the string replaced was the widest; a string wider than the widest becomes
+//   it wherever it lands. A font change measures with the new font.
 #pragma once
 #include <cstdint>
 

@@ -367,7 +367,6 @@ constexpr AxisKeys widthKeys{"FixedWidth", "IsFixedWidth", "WidthTable", "WidthT
                              "WidthTable adds up past the largest extent"};
 constexpr AxisKeys heightKeys{"FixedHeight", "IsFixedHeight", "HeightTable", "HeightTable holds a negative size",
                               "HeightTable adds up past the largest extent"};
-vname N(const char* text) { return vnameInternLiteral(text); }
 
 // The sizes that a tabulated axis takes from the resource, when it does.
 // Every size and every running sum must be a position: a table that is
@@ -444,8 +443,7 @@ void sizeStore(vobject* self, vresource resource) {
 }  // namespace
 
 vlistsizeClassRec* vlistsizeGetDefaultClass() {
-  if (!classSlot) classSlot = vmoduleAllocSlot();
-  if (!*classSlot) {
+  if (!*vmoduleSlot(classSlot)) {
     auto* c = vclassSpawnOf<vlistsizeClassRec>(vobjectGetDefaultClass());
     vclassSetName(c, vscribeLiteral("vlistsize"));
     c->instanceSize = sizeof(vlistsize);

@@ -2,6 +2,11 @@
 // (one size for every row or column) or tabulated (one position per row or
 // column, entry i the start of i). Rows are axis 1, columns axis 2; row -1
 // and column -2 stand for every row and every column.
+//
+// - `lists/listsize.h`: `vlistsize`, row heights and column widths, each axis constant (one number)
+//   or tabulated (cumulative positions), with the cell rectangle, the cell at an offset and the
+//   extent a list view asks for. One `Axis` view serves rows and columns alike. A table loaded with
+//   a count that disagrees with it takes its count from the table.
 #pragma once
 #include <cstdint>
 

@@ -204,8 +204,7 @@ vliststrClassRec* build() {
 }  // namespace
 
 vliststrClassRec* vliststrGetDefaultClass() {
-  if (!classSlot) classSlot = vmoduleAllocSlot();
-  if (!*classSlot) *static_cast<vliststrClassRec**>(vmoduleBindSlot(classSlot, sizeof(void*))) = build();
+  if (!*vmoduleSlot(classSlot)) *static_cast<vliststrClassRec**>(vmoduleBindSlot(classSlot, sizeof(void*))) = build();
   return *static_cast<vliststrClassRec**>(*classSlot);
 }
 vliststrClassRec* _vliststrStartupClass() { return vliststrGetDefaultClass(); }

@@ -2,6 +2,12 @@
 // of them it owns. Strings it copied in are freed when replaced, deleted,
 // cut away by a shrink or destroyed with the list; strings it was handed
 // (literals, buffers taken from a scribe) are never freed.
+//
+// - `lists/liststr.h`: `vliststr`, the list model of C strings with the cell selection `owned`:
+//   copied-in strings are freed when replaced, deleted, cut away or destroyed; literal and name
+//   scribes are taken over unowned. Stored as one array of rows x columns strings, column-major, an
+//   empty cell as one NUL; a stored array of another size raises Arg and leaves the list empty
+//   without reading it.
 #pragma once
 #include "fw/core/scribe.h"
 #include "fw/widgets/lists/list.h"

@@ -2,6 +2,19 @@
 // laid out by a list-size object, with a scroll origin in grid pixels
 // (y down) kept in step with the window's coordinates (y up), optional
 // scroll bars, a focus cell and the one selection it shows.
+//
+// - `lists/listview.h`: `vlistview`, the dialog item that shows a list through one of its
+//   selections. The grid (y down) is placed in the window (y up) by two numbers, the grid origin x
+//   and the grid top, kept with the visible range at every scroll; scrolls move the window's pixels
+//   and repaint the exposed strip unless the move is larger than the content. One press is tracked
+//   in the process (its view is forgotten when destroyed, which stops the 10 ms scroll timer); a
+//   drag builds the work selection and draws the differing cells at once, the release copies it into
+//   the shown one. Keys reach the selectors through the class's key map (the dialog item's merged
+//   with Return/Enter "Trigger Action" and the Shift+arrow extends). The observer moves the strip
+//   behind inserted or deleted rows by scrolling (update mode 0) or invalidates it (mode 1), and
+//   reports a client's change of the shown selection as begin (1) and end (3); while the list
+//   suspends its updates (a sort) nothing is reported, then one begin and one end. A copy shows the
+//   same list (the view never owns its list) with copies of its selections, bars and sizes.
 #pragma once
 #include <cstdint>
 

@@ -161,8 +161,7 @@ void listMove(vobjectList* l, int from, int to) {
 }  // namespace
 
 vobjectListClassRec* vobjectListGetDefaultClass() {
-  if (!classSlot) classSlot = vmoduleAllocSlot();
-  if (!*classSlot) {
+  if (!*vmoduleSlot(classSlot)) {
     auto* c = vclassSpawnOf<vobjectListClassRec>(vobjectGetAttributedClass());
     vclassSetName(c, vscribeLiteral("vobjectList"));
     c->instanceSize = sizeof(vobjectList);

@@ -1,6 +1,11 @@
 // Object lists: an ordered, owning array of objects that passes attribute
 // refreshes and notifications on to every element, found by tag, loaded
 // from and stored into resources.
+//
+// - `lists/objlist.h`: `vobjectList`, the owning ordered container of dialogs, menus and palettes
+//   (an attributed object whose refreshes and forwarded calls reach every element). An object stored
+//   twice is destroyed once; a list copied into itself is left alone; an insert at a bad index is
+//   refused before anything changes.
 #pragma once
 #include <cstdint>
 

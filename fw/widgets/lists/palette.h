@@ -2,6 +2,16 @@
 // image in a fixed-size cell. Choosing an item runs its action and issues
 // its tag as a command, the way a menu item does; disabled and empty cells
 // never stay selected.
+//
+// - `lists/palette.h`: `vpalette`, a list view over a `vlist` it owns whose cells hold the pointers
+//   of its owned `vpaletteItem`s row-major (rebuilt after every change of items or columns, so the
+//   list is never the truth). Choosing is the end of a selection change (notify code 3): the item's
+//   action, then its tag issued with no event. The selection callback unselects an empty or disabled
+//   first cell before that end is reported, whichever road the change took (pointer, focus, the
+//   program). A column count is at least 1 wherever it comes from. Copies replace the list the list
+//   view's copy shares with the source by one of their own. Two-dimensional cell frames share a line
+//   with the neighbour above or to the left only when both have the same colour, so a selected cell
+//   keeps its four lines whatever is drawn after it.
 #pragma once
 #include <cstdint>
 

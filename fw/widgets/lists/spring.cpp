@@ -115,8 +115,6 @@ void addStep(Parsed& p, std::int32_t index, std::int32_t flags, std::int32_t len
   p.itemCount = std::max(p.itemCount, index + 1);
 }
 
-vname N(const char* text) { return vnameInternLiteral(text); }
-
 Parsed parse(vresource resource) {
   Parsed p;
   std::int32_t items = 0;
@@ -208,8 +206,7 @@ void keepSize(void*, void*, std::int32_t*, std::int32_t*) {}
 std::int32_t noSpacing(void*, void*, void*, int) { return 0; }
 
 SpringClasses& classes() {
-  if (!classSlot) classSlot = vmoduleAllocSlot();
-  if (!*classSlot) {
+  if (!*vmoduleSlot(classSlot)) {
     auto* c = vclassSpawnOf<vspringSolutionClassRec>(vobjectGetDefaultClass());
     vclassSetName(c, vscribeLiteral("vspringSolution"));
     c->instanceSize = sizeof(vspringSolution);

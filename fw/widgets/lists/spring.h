@@ -3,6 +3,15 @@
 // edge of its chain, fixed, computed from the item's natural size or the
 // arranger's spacing, or a spring that shares the free space. The solver
 // reaches the items only through an arranger class and its context.
+//
+// - `lists/spring.h`: the spring layout solver. `spring.cpp` holds the solution class (steps grown
+//   by 8, accessors, copies, the resource form and its older "Steps" form, checked before anything
+//   is changed) and the arranger class, a table of seven named operations spawned from the root
+//   class that subclasses (the dialog arranger) override by meaning; `spring_solve.cpp` compiles
+//   steps into chains, arranges them and finds the minimum container with linear expressions {c, k,
+//   d} in its length. Compiled blocks are rebuilt whenever the step or item count differs from the
+//   one they were built for. A chain's last step keeps its length: the step after it belongs to
+//   another chain.
 #pragma once
 #include <cstdint>
 

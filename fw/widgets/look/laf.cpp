@@ -2,6 +2,14 @@
 // by the "laf" preference, adjusted by the flag preferences and the
 // native-menu and multiple-document rules, then handed to the application
 // (colours, block cursor, font, line width, pointer bindings, key drawer).
+//
+// - **The record** (`laf.cpp`): `vlafGetCurrent` builds one `vlaf` per module context from a table
+//   of seven templates ("laf" matched exactly; "windows" and "openlook" take 2D when monochrome),
+//   then the flag preferences in their table's order (a non-empty value counts), the native-menu
+//   rule (the platform's major version: Win95 keeps it on 4 or later), the MDI rule and
+//   "mnemonickey"; then it hands the application its scheme-mask hook (or the block cursor), font,
+//   line width and pointer bindings (code + 1, the command key's bits replaced by 8) and sets the
+//   key drawer.
 #include <cstring>
 #include <utility>
 
@@ -167,7 +175,7 @@ void build(vlaf* look) {
 const vlaf* vlafGetCurrent() {
   if (!slot || !*slot) {
     vlafint::startProcess();
-    if (!slot) slot = vmoduleAllocSlot();
+    vmoduleSlot(slot);
     auto* look = static_cast<vlaf*>(vmoduleBindSlot(slot, sizeof(vlaf)));
     *look = vlaf{};
     vmoduleAddContextExitProc(contextExit);

@@ -4,6 +4,13 @@
 // cursors, notice icons and numbered one-bit images, the glyphs of small
 // marks, the binding of scheme colours and class fonts to the platform's
 // system colours and fonts, the pointer-button bindings and the key drawer.
+//
+// - **The window layer's calls** go through one record, `vlafWindowServices`
+//   (`vlafSetWindowServices` lets a test stand in for the platform): the window system's start-up,
+//   monochrome test and start-up count, the predefined bitmaps and display images, and the
+//   registrations of system colours, class colours, refresh classes and class fonts. The version is
+//   `vsysGetVersion`'s major byte (no start-up needed); cursors load as images until the cursor
+//   class exists.
 #pragma once
 #include <cstdint>
 

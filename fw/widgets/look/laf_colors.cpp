@@ -3,6 +3,9 @@
 // fonts: roles map to system colour indexes per look, fixed tables stand in
 // where the look does not match the running system, and scheme indexes are
 // bound to roles globally and per class.
+//
+// - **System colours** (`laf_colors.cpp`): the 43-role tables, the fixed tables and the global
+//   bindings per look, all data; bound once per process for the Windows, CUA and Win95 looks.
 #include "fw/core/class.h"
 #include "fw/widgets/look/laf_internal.h"
 

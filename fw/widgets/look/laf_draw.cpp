@@ -3,6 +3,11 @@
 // arrows, diamonds and check frames, the stippled clip, focus frames,
 // dialog units and the rounded-end buttons of Open Look. All work in the
 // current drawing state's user coordinates and leave its colour as found.
+//
+// - **Drawing** (`laf_draw.cpp`): labels, arrows, diamonds, check frames, the stippled clip, focus
+//   frames (`vlafInFocusMode` is raised during the call for the Windows looks: the drawing driver
+//   will frame with the platform's focus rectangle then), dialog units and the oblong button with
+//   its one-rendering cache (`_vlafOblongRenderCount` counts renderings).
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>

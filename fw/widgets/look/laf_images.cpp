@@ -3,6 +3,17 @@
 // the glyphs, the cursors and the notice icons, all loaded on first use
 // from the look dictionary and kept. Images and glyphs are process-wide;
 // cursors and notice icons belong to the context's record.
+//
+// - **Images** (`laf_images.cpp`): the 148 numbered images, the 256 glyph masks, and the look's
+//   cursors and notice icons, loaded on first use from "vlaf" of the application's resource file,
+//   else of the framework's (`vlafGetDictionary`). The caches of images and glyphs are process-wide
+//   but hold objects of the context's classes, so they are freed by an exit handler that runs before
+//   the module contexts end (tests free them with `_vlafShutdown` before ending a context).
+//   Bitmap-backed indexes first ask the predefined bitmaps when the look matches the system
+//   (inverting three, cutting the check-box sheet into cells) and are dropped once per window-layer
+//   start-up. The pattern image 58 is enlarged by tiling its pixels (`vpixmapCopyRect`), the result
+//   the drawing road gives, without a drawing driver for images. Missing arrays or elements cache
+//   null, and null images draw nothing.
 #include <algorithm>
 #include <array>
 #include <utility>

@@ -1,6 +1,9 @@
 // Key names and the two key drawers: a key code is the symbol in the high
 // half and the modifier bits (1 Alt, 2 Ctrl, 4 Shift, 8 Cmd) in the low
 // half; Cmd stands for the command key the preferences choose.
+//
+// - **Keys** (`laf_keys.cpp`): the key-name table as ranges of names or formats; a local
+//   Windows-1252 class table decides printable characters.
 #include <cstdio>
 #include <cstring>
 #include <string>

@@ -40,8 +40,7 @@ void destroy(vinstance* self) {
 
 // The picture's window draws the picture over its whole area.
 vwindowClassRec* pictureClass() {
-  if (!pictureSlot) pictureSlot = vmoduleAllocSlot();
-  if (!*pictureSlot) {
+  if (!*vmoduleSlot(pictureSlot)) {
     auto* c = vclassSpawnOf<vwindowClassRec>(vwindowGetDefaultClass());
     vclassSetName(c, vscribeLiteral("vdragPicture"));
     c->draw = [](vwindow* w) {
@@ -138,8 +137,7 @@ int buttonUpHandler(vevent* event) {
 }  // namespace
 
 vinstanceClassRec* vdragGetDefaultClass() {
-  if (!classSlot) classSlot = vmoduleAllocSlot();
-  if (!*classSlot) {
+  if (!*vmoduleSlot(classSlot)) {
     auto* c = vclassSpawnOf<vinstanceClassRec>(vinstanceGetDefaultClass());
     vclassSetName(c, vscribeLiteral("vdrag"));
     c->instanceSize = sizeof(vdrag);

@@ -508,8 +508,7 @@ const vmenuItemListLook* lookFor(int id) {
 }
 
 ListState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ListState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ListState>(stateSlot)) return bound;
   auto* s = static_cast<ListState*>(vmoduleBindSlot(stateSlot, sizeof(ListState)));
   *s = ListState{};
   s->look = lookFor(vlafGetCurrent()->id);

@@ -539,8 +539,7 @@ void addPreferenceKeys(vcommandSpace* space) {
 }
 
 MenuState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<MenuState*>(*stateSlot);
+  if (auto* bound = vmoduleState<MenuState>(stateSlot)) return bound;
   auto* s = static_cast<MenuState*>(vmoduleBindSlot(stateSlot, sizeof(MenuState)));
   *s = MenuState{};
   s->look = vmenuLookFor(vlafGetCurrent());

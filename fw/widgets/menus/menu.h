@@ -1,6 +1,25 @@
 // Menus: windows holding a list of menu items that pop up at a point,
 // under an event or beside another menu's item, track the pointer and the
 // keys while open, and end by choosing an item or without a choice.
+//
+// Menus (`fw/widgets/menus`): a `vmenu` is a window subclass holding an embedded `vmenuItemList` of
+// `vmenuItem`s. Items, item lists and menus each choose a table of look operations when their
+// classes are built (`item_look.cpp`, the list's arrow and select-first operations,
+// `menu_look.cpp`); `_vmenuChooseLook` takes them again for tests that switch looks in one context
+// (the window class lives in the context it was built in, so menu tests cannot use fresh contexts).
+// An item's announcements go to its own send slot, which invalidates, settles the exclusive group
+// and passes the change to its list and menu ("Size" marks the geometry stale, laid out again at
+// once when shown). The highlight moves by invalidating the old and new item rectangles; the update
+// draws the current item highlighted. Auto-scrolling is a client event of priority 63 numbered per
+// request, so a superseded one lapses. Choosing runs the item's notify function, then issues its
+// tag: the item's class space first, then the menu's lookup (window space, class, parent,
+// application); a menu or item destroyed by what the choice runs is noticed and not touched again.
+// The menu keys are the "Keys" / "vmenu" / look-name preferences of `vwexlin7.txt`. Pinnable menus
+// (a menu flag standing for the window's pinnable bit, which the 16-bit window flag word lacks)
+// carry a push-pin item in the looks that pin (Motif, Open Look); choosing it clones the menu into
+// a pinned copy that takes no grab and stays open after choices. Open Look opens a cascade 50 ms
+// after the pointer comes onto its item, through a client event whose item is looked up in a list
+// of pending openings (an item destroyed meanwhile leaves the list).
 #pragma once
 #include <cstdint>
 

@@ -1,3 +1,21 @@
+// Menu bars (`menubar.cpp`, `vmenubar`, a dialog item holding menus in an object list) take the
+// native road by default: opening the item mirrors the bar into native menus (`mswmenu.cpp`:
+// command identifiers 1024-61439 with reuse after the counter runs out, pop-up and accelerator
+// dictionaries, the entry texts with their "&" marks and key names) and attaches it to its window
+// with the window layer's menu slots, whose menu procedure sees every message first (`WM_COMMAND`
+// becomes the item's select with a button-up or key-down event). `accel.cpp` turns the bar's
+// accelerators into one native table; the bar hands it with its frame window to the message loop
+// through `veventMSWSetActiveAccelerators` (`fw/core/event.h`), which translates through it before
+// anything else. A document window's bar is recorded as its child bar and shown on the frame's menu
+// line while the frame has none (`WM_USER`+4 asks again); a document window shares the frames'
+// native classes, so a frame is a window whose class has the extra bytes and whose first word holds
+// a client. Presses and releases over the native menu line (the non-client button messages with the
+// menu hit code) reach the bar's button slots as button events in window coordinates, unconsumed,
+// so the platform still tracks the line. Owner-drawn entries (`mswmenu_draw.cpp`,
+// "wexlindrawmenubar" or a bar in other colours or fonts than the system's menus) are painted by
+// the framework into an image the entry's size, copied onto the platform's context; the platform
+// adds the sub-menu arrow of an owner-drawn entry after its owner has painted it, as Windows does.
+
 #include "fw/widgets/menus/menubar.h"
 
 #include <algorithm>
@@ -468,8 +486,7 @@ constexpr DefaultSize kDefaultSizes[] = {
     {vlafWINDOWS, 19, 19}, {vlafMOTIF, 26, 26}, {vlafOPEN_LOOK, 23, 23}, {vlafCUA, 22, 22}, {vlafWIN95, 19, 19}};
 
 BarState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<BarState*>(*stateSlot);
+  if (auto* bound = vmoduleState<BarState>(stateSlot)) return bound;
   auto* s = static_cast<BarState*>(vmoduleBindSlot(stateSlot, sizeof(BarState)));
   *s = BarState{};
   s->flagsKey = vnameInternLiteral("vmenubarFlags");

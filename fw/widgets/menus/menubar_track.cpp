@@ -2,6 +2,35 @@
 // popping its menu up under it and down again, the pointer along the
 // strip, the keyboard navigation selectors, the keys it binds in its
 // window and the highlight of keyboard mode in each look.
+//
+// With "nonativemenubar" the bar draws itself (`menubar_track.cpp`): titles per look in the native
+// menu colours (the class binds its scheme colours 0, 2, 8 and 10 to the system's menu text, menu,
+// highlighted text and highlight); a press on a title selects it and pops its menu under it. The
+// menu's popup record carries the bar as parent, the bar's end hook, and a strip handler that the
+// menu calls for presses and drags over the bar beside the title, so that dragging along the bar
+// switches menus. While open the bar binds, in its window's key -> tag and key -> target maps (the
+// dialog hands a key to the item its target map names), Alt+mnemonic to "Menu" and every item
+// accelerator to "Select"; keyboard mode adds the arrows, Confirm, Abandon and the bare mnemonics,
+// and gives Confirm and Abandon back to the dialog's items after. F10 in the Windows looks acts on
+// its release through the dialog's menu-bar key state. A press outside the bar ends keyboard mode
+// through a watch that stands in front of the application's button-down handler for one press, and
+// so does the window going inactive in the Windows looks (the bar's window-layer menu procedure
+// hears `WM_ACTIVATE`). A Win95 bar sets its window's wants-motion flag when it opens, so that its
+// titles follow the pointer while a bar menu is tracked. Open Look's "Select" (look flag 0x20)
+// shows the title's default item inside the pressed title, drawn by the item itself
+// (`vmenuItemDrawCentred`, shared with menu buttons), opens that item's sub-menu over the title at
+// its current item with a strip handler of its own (it closes the sub-menu and hands presses and
+// motion back to the bar's window), and chooses the default on a release in the bar. Under the
+// global bar (Windows looks with the mdi and global flags) a frame's bar draws and opens its active
+// document's titles along its own strip. Over a maximized document the strip is the frame's native
+// menu line: every top-level window is created with an empty native menu, so the platform shows a
+// line (the document's system box and buttons) only while a document is maximized, and the frame's
+// bar, then of no height, draws its titles there through its set-up-drawing slot (a whole-window
+// context, the origin moved from the client area to the line right of the system box). The platform
+// paints the line before the client area, so the bar draws the titles as its window's `WM_PAINT`
+// arrives (through the bar's menu procedure) and asks for one by damaging the client's top row when
+// its titles change; menus open under the line, and a press on a title in the line (the non-client
+// press with the menu hit code) selects it while the rest of the line stays the platform's.
 #include <algorithm>
 #include <cstring>
 #include <utility>

@@ -672,8 +672,7 @@ void applyLook(ItemState* s) {
 }
 
 ItemState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<ItemState*>(*stateSlot);
+  if (auto* bound = vmoduleState<ItemState>(stateSlot)) return bound;
   auto* s = static_cast<ItemState*>(vmoduleBindSlot(stateSlot, sizeof(ItemState)));
   *s = ItemState{};
   vmoduleAddContextExitProc(freeState);

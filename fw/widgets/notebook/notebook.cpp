@@ -46,8 +46,7 @@ void freeState() {
 }
 
 NotebookState* state() {
-  if (!stateSlot) stateSlot = vmoduleAllocSlot();
-  if (*stateSlot) return static_cast<NotebookState*>(*stateSlot);
+  if (auto* bound = vmoduleState<NotebookState>(stateSlot)) return bound;
   vcontainerStartup();
   vbuttonGetDefaultClass();
   auto* s = static_cast<NotebookState*>(vmoduleBindSlot(stateSlot, sizeof(NotebookState)));

@@ -2,6 +2,20 @@
 // pages and sections, drawn as a stack of sheets with tabs along its edges,
 // an optional "Page n of m" footer and page-turn buttons. Everything it
 // shows follows one style of 28 small properties, its own or its class's.
+//
+// - `notebook/notebook.h`: notebooks. `style.cpp`: `vnotebookStyle` (28 properties keyed 1 << i: a
+//   packed word for the 1- and 2-bit ones, a byte each for the rest, a set mask; "Values" holds 28
+//   integers, -1 unset), the class default filled from a table of defaults and look columns, and
+//   `_vnotebookButton` with the per-look arrows. `page.cpp`: `vnotebookPage` (a flat container whose
+//   content is its rectangle less margins and tab insets; it owns its tab) and `vnotebookSection`
+//   (the container's selection is the current item; set-current, select up the tree, document-order
+//   next/previous, renumbering, page numbers). `tabs.cpp`: `vnotebookTab`, `vnotebookTabSet` (a
+//   container whose bounds are the 16383-long strip behind its visible window) and the notebook's
+//   thirteen tab operations (mirroring, sizes, places on the sheet k back, scrolling, the tabs
+//   region). `notebook.cpp`: the module (every class, the names, the default style), style flags,
+//   margins, insets, layout and the focus order; `notebook_draw.cpp`: sheets, footer and press
+//   routing. The frame parts (tab sets, turn buttons) share the notebook's owner list without being
+//   items of it, as a container's scroll bars do; they exist once the notebook sits in a list.
 #pragma once
 #include <cstdint>
 #include <vector>

@@ -682,8 +682,7 @@ void notifyClient(vtextview* v, vevent* e, int reason) {
 }  // namespace
 
 vtextviewClassRec* vtextviewGetDefaultClass() {
-  if (!moduleSlot) moduleSlot = vmoduleAllocSlot();
-  if (*moduleSlot) return static_cast<vtextviewModule*>(*moduleSlot)->viewClass;
+  if (auto* bound = vmoduleState<vtextviewModule>(moduleSlot)) return bound->viewClass;
   startProcess();
   auto* m = static_cast<vtextviewModule*>(vmoduleBindSlot(moduleSlot, sizeof(vtextviewModule)));
   *m = vtextviewModule{};

@@ -80,7 +80,6 @@ const Synthetic kSynthetic[] = {
 };
 static_assert(std::size(kSynthetic) == 23);
 
-vname N(const char* s) { return vnameInternLiteral(s); }
 vtextview* asView(vinstance* o) { return static_cast<vtextview*>(o); }
 vtextviewClassRec* cls(vtextview* v) { return vtextviewClassOf(v); }
 vdialogItemClassRec* super() { return vdialogItemGetDefaultClass(); }

@@ -13,7 +13,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
 vtextviewClassRec* cls(vtextview* v) { return vtextviewClassOf(v); }
 
 // A selection of the view's text that goes with the scope.

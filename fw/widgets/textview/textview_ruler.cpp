@@ -52,7 +52,6 @@ void** moduleSlot = nullptr;
 Module* module();
 vdialogItemClassRec* super() { return vdialogItemGetDefaultClass(); }
 vtextruler* asView(vinstance* o) { return static_cast<vtextruler*>(o); }
-vname N(const char* s) { return vnameInternLiteral(s); }
 vtextRuler* clone(vtextRuler* r) { return static_cast<vtextRuler*>(vobjectClone(r)); }
 void copyInto(vtextRuler* from, vtextRuler* to) { vclassRec<vobjectClassRec>(from)->copy(from, to); }
 bool absent(vfixed m) { return m == vfixed(vtextAttrABSENT) || m == -1; }
@@ -564,8 +563,7 @@ void exitContext() {
 }
 
 Module* module() {
-  if (!moduleSlot) moduleSlot = vmoduleAllocSlot();
-  if (*moduleSlot) return static_cast<Module*>(*moduleSlot);
+  if (auto* bound = vmoduleState<Module>(moduleSlot)) return bound;
   auto* m = static_cast<Module*>(vmoduleBindSlot(moduleSlot, sizeof(Module)));
   *m = Module{};
   m->drag = Drag{{}, 0, 0, -1, -1, 0, false};

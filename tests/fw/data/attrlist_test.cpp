@@ -7,7 +7,6 @@
 
 namespace {
 
-vname N(const char* text) { return vnameInternLiteral(text); }
 vdatatag* P(int kind) { return vdatatagGetPredefined(kind); }
 
 std::string text(vattrlist* l, const char* tag) {

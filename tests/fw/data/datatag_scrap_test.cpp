@@ -8,7 +8,6 @@
 
 namespace {
 
-vname N(const char* text) { return vnameInternLiteral(text); }
 vdatatag* P(int kind) { return vdatatagGetPredefined(kind); }
 
 struct Held {

@@ -10,8 +10,6 @@
 
 namespace {
 
-vname N(const char* text) { return vnameInternLiteral(text); }
-
 std::string dumpOf(vdatatag* d) {
   return captured([&](std::FILE* f) { vdatatagDump(d, f); });
 }

@@ -10,8 +10,6 @@
 
 namespace {
 
-vname N(const char* text) { return vnameInternLiteral(text); }
-
 struct Date {
   vdate* d = vdateCreate();
   Date(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {

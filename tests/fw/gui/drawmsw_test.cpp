@@ -16,6 +16,7 @@
 #include "fw/gui/window/mswbits.h"
 #include "fw/gui/window/mswgdi.h"
 #include "platform/win/test.h"
+#include "tests/fw/gui/draw_shapes.h"
 #include "tests/fw/gui/msw_fixture.h"
 #include "tests/fw/gui/raises.h"
 #include "tests/support/png_compare.h"
@@ -59,48 +60,9 @@ vimage* maskImage(int w, int h, const std::function<bool(int, int)>& f) {
   return image;
 }
 
-// An image of two listed colours, left half index 0, right half index 1,
-// made from an image of depth bits: the list of two makes it one bit deep.
-vimage* twoColourImage(int bits, int w, int h, win::COLORREF left, win::COLORREF right) {
-  vimage* image = vimageCreateSized(w, h, 1u << bits);
-  vcolorList* list = vcolorListCreate();
-  vcolorListSetCount(list, 2);
-  win::COLORREF c[2] = {left, right};
-  for (int i = 0; i < 2; ++i)
-    vcolorSetSpecRGB(&list->entries[i], win::GetRValue(c[i]) * 257u, win::GetGValue(c[i]) * 257u,
-                     win::GetBValue(c[i]) * 257u);
-  vimageSetPaletteOwned(image, list);
-  vpixmapCursor cur;
-  vpixmapInitCursor(&cur, image);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) vpixmapCursorSetAt(&cur, x, y, x >= w / 2 ? 1 : 0);
-  vpixmapFinishCursor(&cur);
-  vpixmapMarkChanged(image);
-  return image;
-}
-
-// A five-pointed star about (cx, cy) drawn in one stroke, and two squares
-// one inside the other, both counterclockwise.
-void star(double cx, double cy, double r) {
-  for (int k = 0; k < 5; ++k) {
-    double a = (90 + 144 * k) * M_PI / 180;
-    if (k == 0)
-      vdrawPathMoveToF(cx + r * std::cos(a), cy + r * std::sin(a));
-    else
-      vdrawLineToF(cx + r * std::cos(a), cy + r * std::sin(a));
-  }
-  vdrawClosePath();
-}
-void nestedSquares(int x, int y, int outer, int inner) {
-  for (int side : {outer, inner}) {
-    int at = (outer - side) / 2;
-    vdrawPathMoveTo(x + at, y + at);
-    vdrawRLineTo(side, 0);
-    vdrawRLineTo(0, side);
-    vdrawRLineTo(-side, 0);
-    vdrawClosePath();
-  }
-}
+using draw_shapes::nestedSquares;
+using draw_shapes::star;
+using draw_shapes::twoColourImage;
 
 // 0xRRGGBB to a COLORREF.
 win::COLORREF ref(std::uint32_t v) { return win::RGB(std::uint8_t(v >> 16), std::uint8_t(v >> 8), std::uint8_t(v)); }

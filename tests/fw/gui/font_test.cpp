@@ -12,9 +12,7 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
 vfont* find(const char* desc) { return vfontFindScribe(vscribeCString(desc)); }
-
 
 // Two families on two devices. Helvetica medium has 10 and 14 on device 0
 // and 24 on device 1; bold has 12; Courier (fixed pitch) has 10 and 12.

@@ -18,7 +18,6 @@
 
 namespace {
 
-vname N(const char* t) { return vnameInternLiteral(t); }
 void setPref(const char* name, const char* value) { vprefSetString(vprefGetDefaultDict(), vscribeCString(name), value); }
 
 std::string out;  // what the capturing jobs were sent

@@ -19,6 +19,7 @@
 #include "fw/gui/graphics/image.h"
 #include "fw/gui/print/ps.h"
 #include "platform/win/test.h"
+#include "tests/fw/gui/draw_shapes.h"
 #include "tests/fw/gui/msw_fixture.h"
 
 namespace {
@@ -35,42 +36,12 @@ vcolor* rgb(std::uint32_t c) {
 
 // Two listed colours, red left and blue right, from an image of `bits` bits.
 vimage* twoColours(int bits) {
-  vimage* image = vimageCreateSized(20, 20, 1u << bits);
-  vcolorList* list = vcolorListCreate();
-  vcolorListSetCount(list, 2);
-  vcolorSetSpecRGB(&list->entries[0], 65535, 0, 0);
-  vcolorSetSpecRGB(&list->entries[1], 0, 0, 65535);
-  vimageSetPaletteOwned(image, list);
-  vpixmapCursor c;
-  vpixmapInitCursor(&c, image);
-  for (int y = 0; y < 20; ++y)
-    for (int x = 0; x < 20; ++x) vpixmapCursorSetAt(&c, x, y, x >= 10 ? 1 : 0);
-  vpixmapFinishCursor(&c);
-  vpixmapMarkChanged(image);
-  return image;
+  return draw_shapes::twoColourImage(bits, 20, 20, win::RGB(255, 0, 0), win::RGB(0, 0, 255));
 }
 
-void star(double cx, double cy, double r) {
-  for (int k = 0; k < 5; ++k) {
-    double a = (90 + 144 * k) * M_PI / 180;
-    if (k == 0)
-      vdrawPathMoveToF(cx + r * std::cos(a), cy + r * std::sin(a));
-    else
-      vdrawLineToF(cx + r * std::cos(a), cy + r * std::sin(a));
-  }
-  vdrawClosePath();
-}
+using draw_shapes::star;
 
-void squares(int x, int y) {
-  for (int side : {80, 40}) {
-    int at = (80 - side) / 2;
-    vdrawPathMoveTo(x + at, y + at);
-    vdrawRLineTo(side, 0);
-    vdrawRLineTo(0, side);
-    vdrawRLineTo(-side, 0);
-    vdrawClosePath();
-  }
-}
+void squares(int x, int y) { draw_shapes::nestedSquares(x, y, 80, 40); }
 
 const vrect kChords{20, 300, 60, 40}, kPies{100, 300, 60, 40}, kFrames{180, 300, 60, 40};
 constexpr double kArcX = 290, kArcY = 320, kArcR = 20;

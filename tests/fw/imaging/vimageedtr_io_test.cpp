@@ -38,8 +38,6 @@ namespace {
 namespace fs = std::filesystem;
 using testimg::Pixels;
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 // ---- Images whose births and deaths are counted, clones included.
 int born = 0, died = 0;
 vimageClassRec* countedClass() {

@@ -30,8 +30,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 struct CloseCall {
   int calls = 0;
   vimage* saved = nullptr;
@@ -180,7 +178,6 @@ TEST_F(ImageEditor, ToolAndWidthEntriesReachBothViews) {
   vimgedviewSetTool(e->imageView, vimgedviewSPRAY);
   EXPECT_EQ(vpaletteGetSelectedItem(e->toolPalette), vpaletteFindItem(e->toolPalette, N("Spray")));
 }
-
 
 vpoint cellCentre(vimgedview* v, int ix, int iy) {
   vrect c = vimgedviewCellRect(v, ix, iy);
@@ -550,7 +547,6 @@ TEST_F(ImageEditor, TheReadOutCountsFromOneAtTheBottomLeftAndUpIsNinety) {
     EXPECT_NEAR(l.angle, r.angle, 1e-9) << r.q.x << "," << r.q.y;
   }
 }
-
 
 TEST_F(ImageEditor, TheReadOutFollowsAStrokeInTheView) {
   give(8, 6);

@@ -8,12 +8,14 @@
 
 namespace texttest {
 
+// The framework's literal name constructor, as these tests name it.
+using ::N;
+
 // 8.0 a character, 4.0 a blank; ascent 10.0, descent 3.0; ink inside them
 // unless a character is listed as tall ('^': 14.0 above) or deep ('_': 5.0 below).
 void useFixedDriver();
 // The program's fonts: Arial and Times, four faces each, 10 and 12 points.
 void registerFonts();
-inline vname N(const char* s) { return vnameInternLiteral(s); }
 inline std::uintptr_t word(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
 inline constexpr vfixed px(double v) { return vfixed(v * 65536.0); }
 

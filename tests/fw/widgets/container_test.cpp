@@ -23,8 +23,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 void useLook(const char* laf) {
   vprefSetString(vprefGetDefaultDict(), vscribeLiteral("laf"), laf);
   _vlafRebuildCurrent();

@@ -21,8 +21,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 // Announcements as "Name old>new" for the values that are names or rects.
 std::vector<std::string> trace;
 std::string describe(vname name, const void* v) {

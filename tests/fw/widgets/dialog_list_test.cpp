@@ -23,8 +23,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 // Items that record presses, answer as told, and may take confirm.
 std::vector<std::string> presses;
 vdialogItemClassRec* testClass(bool takesConfirm) {

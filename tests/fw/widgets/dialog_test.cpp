@@ -28,8 +28,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 // Items that record the selectors a key or command brings them.
 std::vector<std::string> journal;
 vdialogItemClassRec* recorderClass() {

@@ -26,7 +26,6 @@ namespace {
 
 using namespace fctest;
 
-vname L(const char* s) { return vnameInternLiteral(s); }
 
 struct PathTree : Tree {
   PathTree() {
@@ -62,7 +61,7 @@ struct PathEntry : ChooserFixture<PathTree> {
     auto* bar = reinterpret_cast<vmenubar*>(c->menuBar);
     for (int i = 0; i < vmenubarCount(bar); ++i)
       for (int k = 0; k < vmenuItemListCount(&vmenubarAt(bar, i)->items); ++k)
-        if (vmenuItem* item = vmenuItemListAt(&vmenubarAt(bar, i)->items, k); item->tag == L(tag)) return item;
+        if (vmenuItem* item = vmenuItemListAt(&vmenubarAt(bar, i)->items, k); item->tag == N(tag)) return item;
     return nullptr;
   }
   bool enabled(const char* tag) { return vmenuItemIsEnabled(commandItem(tag)); }
@@ -74,7 +73,7 @@ struct PathEntry : ChooserFixture<PathTree> {
   void issue(const char* tag) {
     vdict context;
     vdictInit(&context, vdictHashName);
-    vobjectIssueCommand(c, L(tag), &context);
+    vobjectIssueCommand(c, N(tag), &context);
     vdictFinish(&context);
   }
   void ctrlKey(win::UINT key) {
@@ -185,11 +184,11 @@ TEST_F(PathEntry, HistoryAndMarksComeBackFromThePreferences) {
   c = nullptr;
 
   vresource app = vapplicationGetResources(vapplicationGetCurrent()), prefs = 0, list = 0;
-  ASSERT_TRUE(vresourceTestGet(app, L("vfilechsr"), &prefs));
-  ASSERT_TRUE(vresourceTestGet(prefs, L("Marked"), &list));
+  ASSERT_TRUE(vresourceTestGet(app, N("vfilechsr"), &prefs));
+  ASSERT_TRUE(vresourceTestGet(prefs, N("Marked"), &list));
   EXPECT_EQ(vresourceCount(list), 2);
   vresource current = 0;
-  ASSERT_TRUE(vresourceTestGet(prefs, L("Current"), &current));
+  ASSERT_TRUE(vresourceTestGet(prefs, N("Current"), &current));
   vfsPath* stored = vfsLoadPath(current);
   EXPECT_EQ(pathText(stored), tree->at("v4"));
   vfsFreePath(stored);
@@ -205,20 +204,20 @@ TEST_F(PathEntry, HistoryAndMarksComeBackFromThePreferences) {
 
   // Lists written by hand as arrays of strings; an empty list leaves an
   // empty entry.
-  vresourceRemove(prefs, L("History"));
-  vresourceRemove(prefs, L("Marked"));
-  vresource strings = vresourceCreateArray(prefs, L("History"), vresSTRING, 2);
+  vresourceRemove(prefs, N("History"));
+  vresourceRemove(prefs, N("Marked"));
+  vresource strings = vresourceCreateArray(prefs, N("History"), vresSTRING, 2);
   vresourceSetAtString(strings, 0, vscribeCString(tree->at("v5").c_str()));
   vresourceSetAtString(strings, 1, vscribeCString(tree->at("v6").c_str()));
-  vresourceCreate(prefs, L("Marked"), vresDICTIONARY);
+  vresourceCreate(prefs, N("Marked"), vresDICTIONARY);
   c = vfilechsrCreate();
   EXPECT_TRUE(marked().empty());
   EXPECT_EQ(history(), (std::vector<std::string>{start, tree->at("v6"), tree->at("v5")}))
       << "read from the first, each on top; Current was the start directory";
   vinstanceDestroy(c);
   c = nullptr;
-  ASSERT_TRUE(vresourceTestGet(prefs, L("Marked"), &list));
-  EXPECT_EQ(vresourceGetType(prefs, L("Marked")), vresDICTIONARY);
+  ASSERT_TRUE(vresourceTestGet(prefs, N("Marked"), &list));
+  EXPECT_EQ(vresourceGetType(prefs, N("Marked")), vresDICTIONARY);
   EXPECT_EQ(vresourceCount(list), 0);
 }
 
@@ -326,8 +325,8 @@ TEST_F(PathEntry, KeysReachTheCommands) {
   vfsFreePath(home);
   vprefSetString(vprefGetDefaultDict(), vscribeLiteral("commandkey"), "");
   // The commands answer whether they can run.
-  EXPECT_EQ(vobjectQueryTag(c, L("Unmark"), vname_State), vname_Disabled) << "home is not marked";
-  EXPECT_EQ(vobjectQueryTag(c, L("Mark"), vname_Dispatch), vname_Enabled);
+  EXPECT_EQ(vobjectQueryTag(c, N("Unmark"), vname_State), vname_Disabled) << "home is not marked";
+  EXPECT_EQ(vobjectQueryTag(c, N("Mark"), vname_Dispatch), vname_Enabled);
 }
 
 // The read-only box shows with its tick from the options and keeps the
@@ -375,7 +374,7 @@ TEST_F(PathEntry, TheVolumesMenuGoesToEachVolumesRoot) {
   auto volumes = [](vfilechsr* chooser) -> vmenu* {
     auto* b = reinterpret_cast<vmenubar*>(chooser->menuBar);
     for (int i = 0; i < vmenubarCount(b); ++i)
-      if (vmenubarAt(b, i)->tag == L("VolumesMenu")) return vmenubarAt(b, i);
+      if (vmenubarAt(b, i)->tag == N("VolumesMenu")) return vmenubarAt(b, i);
     return nullptr;
   };
   vmenu* m = volumes(c);
@@ -442,7 +441,7 @@ TEST_F(PathEntry, AModalRunByTypingAndCompleting) {
              win::test::KeyDown(win::VK_RETURN);
              win::test::KeyUp(win::VK_RETURN);
            }};
-  EXPECT_EQ(run(), L("Ok"));
+  EXPECT_EQ(run(), N("Ok"));
   EXPECT_EQ(applied, std::vector<std::string>{tree->at("comp/abce")});
 
   applied.clear();
@@ -460,7 +459,7 @@ TEST_F(PathEntry, AModalRunByTypingAndCompleting) {
              clickRow(self->c, 2, "deep.txt");
            },
            [] { clickButton(self->c, "Ok"); }};
-  EXPECT_EQ(run(), L("Ok"));
+  EXPECT_EQ(run(), N("Ok"));
   EXPECT_EQ(applied, std::vector<std::string>{tree->at("a/b/c/deep.txt")});
   EXPECT_EQ(history().front(), tree->at("a"));
 }

@@ -24,8 +24,6 @@ namespace {
 
 using namespace fctest;
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 std::vector<std::string> applied;
 int refuseNth = 0;  // 1-based call to refuse, 0 none
 int applyCalls = 0;

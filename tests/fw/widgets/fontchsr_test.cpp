@@ -27,8 +27,6 @@ void settle() {
   veventMSWDrainMessages();
 }
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 // Two families of this test's own, registered once: "Chooser Test A" with
 // the faces bold (10, 14), oblique (10, a sheared 12, 14) and regular (9,
 // 18); "Chooser Test

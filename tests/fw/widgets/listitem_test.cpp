@@ -16,8 +16,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 // The selectors an item sends itself, by name.
 std::vector<std::string> sent;
 vlistitemClassRec* recordingClass() {

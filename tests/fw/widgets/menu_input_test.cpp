@@ -25,8 +25,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 std::vector<std::string> trace;
 int handler(vcommand*, vdict* context) {
   auto* e = static_cast<vevent*>(vdictGet(context, vname_Event));

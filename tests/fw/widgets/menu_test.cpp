@@ -26,8 +26,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 // Announcements an item makes, by name.
 std::vector<std::string> announced;
 vmenuItemClassRec* recordingClass(vmenuItemClassRec* base) {

@@ -36,8 +36,6 @@
 
 namespace {
 
-[[maybe_unused]] vname N(const char* s) { return vnameInternLiteral(s); }
-
 // ---- Accelerator tables.
 TEST(MenuBarStartup, FillsItsRowOfTheStartupOrder) {
   vwidgetsInstallStartup();

@@ -30,7 +30,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
 std::int16_t s16(int v) { return std::int16_t(v); }
 
 struct Notebooks : ::testing::Test {

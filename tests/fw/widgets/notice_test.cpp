@@ -32,8 +32,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 void settle() {
   veventMSWDrainMessages();
   veventProcessPending(1, 0);

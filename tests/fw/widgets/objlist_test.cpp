@@ -7,8 +7,6 @@
 
 namespace {
 
-vname N(const char* text) { return vnameInternLiteral(text); }
-
 std::vector<int> ids(const vobjectList* l) {
   std::vector<int> out;
   for (int i = 0; i < vobjectListCount(l); ++i) out.push_back(static_cast<Element*>(vobjectListAt(l, i))->id);

@@ -25,8 +25,6 @@
 
 namespace {
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 std::vector<std::string> trace;
 void act(vpalette*, vpaletteItem* i) { trace.push_back(std::string("action ") + i->tag); }
 int issued(vcommand*, vdict* context) {

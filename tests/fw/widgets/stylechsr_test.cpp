@@ -27,8 +27,6 @@ void settle() {
   veventMSWDrainMessages();
 }
 
-vname N(const char* s) { return vnameInternLiteral(s); }
-
 struct Applied {
   int calls = 0;
   vtextStyle* copy = nullptr;  // what the apply function saw

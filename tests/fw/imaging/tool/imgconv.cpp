@@ -2,6 +2,13 @@
 // each chosen by its extension (gif, bmp, ico, xbm, pbm/pgm/ppm; the plain
 // portable maps as p1, p2, p3). The cross-checks run it against netpbm
 // and Pillow. Exit status 1 when IN gives no image.
+//
+// - `tests/fw/imaging/crosscheck.py` (CTest `imaging.crosscheck`, skipped without netpbm or Pillow)
+//   converts random images through `tests/fw/imaging/tool/imgconv.cpp` (our readers and writers,
+//   chosen by extension) and compares them pixel for pixel with netpbm and Pillow both ways: GIF
+//   (pamtogif, giftopnm, Pillow), P1-P6, X bitmaps (pbmtoxbm, xbmtopbm), bitmaps of 1, 4, 8 and 24
+//   bits and the core header (ppmtobmp, Pillow), icons (pamtowinicon, winicontopam, Pillow; Pillow's
+//   own PNG icons give no image).
 #include <cstdio>
 #include <cstring>
 #include <string>

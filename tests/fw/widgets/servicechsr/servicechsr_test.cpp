@@ -32,7 +32,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-vname N(const char* s) { return vnameInternLiteral(s); }
 
 struct OwnHome : ::testing::Environment {
   fs::path home;
