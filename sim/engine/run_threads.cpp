@@ -134,12 +134,14 @@ lane_bound bound_of(const lane_set& set, int i) {
   return {std::min(done, cap), done >= cap};
 }
 
-// Whether lane i has work: rounds to run, or its end to make.
+// Whether lane i has work: rounds to run, or its end to make. Short of a
+// final bound, a chunk ends at an instruction end and keeps SOFT_END_SLACK
+// rounds from the bound, so that it cuts no instruction.
 bool has_work(const lane_set& set, int i) {
   const lane& l = set.lanes[static_cast<std::size_t>(i)];
   if (l.ended_at.load(std::memory_order_acquire) >= 0 || l.held.load(std::memory_order_relaxed)) return false;
   const lane_bound b = bound_of(set, i);
-  return b.final || l.done.load(std::memory_order_relaxed) < b.rounds;
+  return b.final || l.done.load(std::memory_order_relaxed) + SOFT_END_SLACK < b.rounds;
 }
 
 // One step of a lane this thread holds: up to a chunk of rounds, or its
@@ -150,14 +152,18 @@ void step_lane(lane_set& set, int i) {
   int cursor = l.done.load(std::memory_order_relaxed);
   const lane_bound b = bound_of(set, i);
   bool ended = b.final && cursor >= b.rounds;
-  if (!ended && cursor < b.rounds) {
+  // The chunk's least rounds: it ends exactly there only at the final
+  // bound (where one thread's run ends too), else at the first
+  // instruction end from there on, before the bound.
+  const int least = b.final && b.rounds - cursor <= set.chunk ? b.rounds - cursor
+                                                                : std::min(set.chunk, b.rounds - cursor - SOFT_END_SLACK);
+  if (!ended && least > 0) {
     // A thread's current device may be one freed since it last ran, with
     // a new one at the same address: always made current afresh.
     make_device_current(l.device);
-    const int step = std::min(b.rounds - cursor, set.chunk);
     int ran = 0;
     try {
-      ran = run_device_cycles(l.device, step);
+      ran = run_device_cycles_soft(l.device, least, b.rounds - cursor);
     } catch (...) {
       {
         const std::lock_guard<std::mutex> hold(set.failure_lock);
@@ -168,7 +174,7 @@ void step_lane(lane_set& set, int i) {
       return;
     }
     cursor += ran;
-    l.stopped = ran < step || stopped(l.device);
+    l.stopped = ran < least || stopped(l.device);
     ended = l.stopped;
     l.done.store(cursor, std::memory_order_release);
   }
