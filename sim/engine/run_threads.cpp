@@ -37,14 +37,14 @@ namespace {
 
 // The rounds a lane runs at a time. The devices in flight are a chunk
 // apart, so the first threads wait a chunk each at a slice's start and the
-// last at its end: with 1.5 chunks per thread per slice or more, that wait
-// stays small beside the slice; smaller chunks cost more, as a chunk's
-// entry and the instruction cut at its end cost some 5-8 rounds. The
-// slice is cut into equal chunks (no short one at its end).
+// last at its end: with three chunks per thread per slice that wait stays
+// small beside the slice. A chunk's entry costs about a round; its end
+// cuts no instruction short of the slice's end (has_work). The slice is
+// cut into equal chunks (no short one at its end).
 constexpr int LANE_CHUNK_MOST = 250;
-constexpr int LANE_CHUNK_LEAST = 50;
+constexpr int LANE_CHUNK_LEAST = 25;
 int lane_chunk_for(int rounds, int threads) {
-  const int chunks = std::max(1, (3 * threads + 1) / 2);
+  const int chunks = std::max(1, 3 * threads);
   return std::clamp((rounds + chunks - 1) / chunks, LANE_CHUNK_LEAST, LANE_CHUNK_MOST);
 }
 // A thread with nothing to run spins this many times before it yields; one
