@@ -38,7 +38,7 @@ namespace {
 // The rounds a lane runs at a time. The devices in flight are a chunk
 // apart, so the first threads wait a chunk each at a slice's start and the
 // last at its end: with three chunks per thread per slice that wait stays
-// small beside the slice. A chunk's entry costs about a round; its end
+// small beside the slice. A chunk's entry costs about two rounds; its end
 // cuts no instruction short of the slice's end (has_work). The slice is
 // cut into equal chunks (no short one at its end).
 constexpr int LANE_CHUNK_MOST = 250;
