@@ -23,6 +23,7 @@
 //     rates, since the threads' CPU time adds up;
 //   - the same 32 with every device's timer raising its request, on one,
 //     two and four threads;
+//   - the 32, with and without their timers, on eight threads;
 //   - the same 32 with eight address breakpoints and a "cyc>=" stop on
 //     the first device alone (on one thread and on four);
 //   - one device with a write breakpoint on a word the program never
@@ -365,6 +366,11 @@ void BM_Fir32DevicesTimer(benchmark::State& state) {
 void BM_Fir32DevicesOneWithBreaks(benchmark::State& state) {
   run_case(state, "73521", DEVICE_MAX, MIXED_BREAKS, state.range(0) != 0, static_cast<int>(state.range(1)), true);
 }
+// The same 32 on eight worker threads; argument 0: with (1) or without (0)
+// every device's timer.
+void BM_Fir32DevicesEightThreads(benchmark::State& state) {
+  run_case(state, "73521", DEVICE_MAX, state.range(0) != 0 ? TIMER_RUNNING : NO_BREAKS, false, 8);
+}
 // Argument: the device type.
 void BM_FirDeviceType(benchmark::State& state) {
   state.SetLabel(type_names[state.range(0)]);
@@ -423,6 +429,7 @@ BENCHMARK(BM_Fir32DevicesOneWithBreaks)
     ->Args({0, 4})
     ->Apply(repeated)
     ->UseRealTime();
+BENCHMARK(BM_Fir32DevicesEightThreads)->ArgName("timer")->Arg(0)->Arg(1)->Apply(repeated)->UseRealTime();
 BENCHMARK(BM_FirDeviceType)->DenseRange(0, 4)->Apply(repeated);
 // Last: the console front-end it installs stays.
 BENCHMARK(BM_FirTraceToFile)->Apply(engines);

@@ -37,14 +37,14 @@ namespace {
 
 // The rounds a lane runs at a time. The devices in flight are a chunk
 // apart, so the first threads wait a chunk each at a slice's start and the
-// last at its end: with 1.5 chunks per thread per slice or more, that wait
-// stays small beside the slice; smaller chunks cost more, as a chunk's
-// entry and the instruction cut at its end cost some 5-8 rounds. The
-// slice is cut into equal chunks (no short one at its end).
+// last at its end: with three chunks per thread per slice that wait stays
+// small beside the slice. A chunk's entry costs about two rounds; its end
+// cuts no instruction short of the slice's end (has_work). The slice is
+// cut into equal chunks (no short one at its end).
 constexpr int LANE_CHUNK_MOST = 250;
-constexpr int LANE_CHUNK_LEAST = 50;
+constexpr int LANE_CHUNK_LEAST = 25;
 int lane_chunk_for(int rounds, int threads) {
-  const int chunks = std::max(1, (3 * threads + 1) / 2);
+  const int chunks = std::max(1, 3 * threads);
   return std::clamp((rounds + chunks - 1) / chunks, LANE_CHUNK_LEAST, LANE_CHUNK_MOST);
 }
 // A thread with nothing to run spins this many times before it yields; one
@@ -134,12 +134,14 @@ lane_bound bound_of(const lane_set& set, int i) {
   return {std::min(done, cap), done >= cap};
 }
 
-// Whether lane i has work: rounds to run, or its end to make.
+// Whether lane i has work: rounds to run, or its end to make. Short of a
+// final bound, a chunk ends at an instruction end and keeps SOFT_END_SLACK
+// rounds from the bound, so that it cuts no instruction.
 bool has_work(const lane_set& set, int i) {
   const lane& l = set.lanes[static_cast<std::size_t>(i)];
   if (l.ended_at.load(std::memory_order_acquire) >= 0 || l.held.load(std::memory_order_relaxed)) return false;
   const lane_bound b = bound_of(set, i);
-  return b.final || l.done.load(std::memory_order_relaxed) < b.rounds;
+  return b.final || l.done.load(std::memory_order_relaxed) + SOFT_END_SLACK < b.rounds;
 }
 
 // One step of a lane this thread holds: up to a chunk of rounds, or its
@@ -150,14 +152,18 @@ void step_lane(lane_set& set, int i) {
   int cursor = l.done.load(std::memory_order_relaxed);
   const lane_bound b = bound_of(set, i);
   bool ended = b.final && cursor >= b.rounds;
-  if (!ended && cursor < b.rounds) {
+  // The chunk's least rounds: it ends exactly there only at the final
+  // bound (where one thread's run ends too), else at the first
+  // instruction end from there on, before the bound.
+  const int least = b.final && b.rounds - cursor <= set.chunk ? b.rounds - cursor
+                                                                : std::min(set.chunk, b.rounds - cursor - SOFT_END_SLACK);
+  if (!ended && least > 0) {
     // A thread's current device may be one freed since it last ran, with
     // a new one at the same address: always made current afresh.
     make_device_current(l.device);
-    const int step = std::min(b.rounds - cursor, set.chunk);
     int ran = 0;
     try {
-      ran = run_device_cycles(l.device, step);
+      ran = run_device_cycles_soft(l.device, least, b.rounds - cursor);
     } catch (...) {
       {
         const std::lock_guard<std::mutex> hold(set.failure_lock);
@@ -168,7 +174,7 @@ void step_lane(lane_set& set, int i) {
       return;
     }
     cursor += ran;
-    l.stopped = ran < step || stopped(l.device);
+    l.stopped = ran < least || stopped(l.device);
     ended = l.stopped;
     l.done.store(cursor, std::memory_order_release);
   }

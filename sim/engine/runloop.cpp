@@ -702,10 +702,14 @@ namespace {
 // return at once), so every instruction end leaves the state the cycle
 // engine leaves. Stops after `max` cycles even inside an instruction. A
 // cycle whose input service takes a value runs alone, after the service.
-int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
+// With soft < max it may end at its first instruction end at or after
+// soft: a straight run goes at most SOFT_END_SLACK cycles past soft, so
+// it cuts no instruction when max lies that far beyond.
+int run_fast_cycles(int device, device_inst* inst, device_state* st, int max, int soft) {
   const int blocks = cur_type->block_count;
   input_services inputs(*st);
   int n = 0;
+  bool at_end = false;
   // A step by cycles: the run's cycles before `counted` are in its count
   // (check_run_stop counts the cycles the cycle engine runs, and the
   // stop-checked ends; straight runs count their own).
@@ -715,6 +719,8 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
     counted = upto;
   };
   while (n < max) {
+    if (n >= soft && at_end) break;
+    at_end = false;
     count_to(n);
     int breaks_left = INT32_MAX;
     if (st->breaks_cycle_bounded != 0) {
@@ -740,7 +746,7 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
       // nothing comes between an end and the next start), up to the next
       // input service that takes a value, or across it when its
       // deliveries can be made after the instruction they fall inside.
-      int run_room = room;
+      int run_room = soft < max && n < soft ? std::min(room, soft - n + SOFT_END_SLACK) : room;
       run_inputs across{};
       straight_inputs* deliveries = nullptr;
       if (inputs.on) {
@@ -758,7 +764,10 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
       const int ran = run_room > 0 ? core_fast_run(run_room, device, &end_pending, deliveries) : 0;
       n += ran;
       counted = end_pending ? n - 1 : n;
-      if (ran > 0 && !end_pending) continue;
+      if (ran > 0 && !end_pending) {
+        at_end = true;
+        continue;
+      }
     }
     const int64_t ahead = end_pending ? NO_EVENT : inputs.ahead(n);
     int whole = end_pending ? 1 : 0;
@@ -808,6 +817,7 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
         profile_end(device, *inst);
         inst->flags &= DEV_EXCLUDED;
         if (instruction_end_observer != nullptr) instruction_end_observer(device);
+        at_end = true;
         continue;
       }
       // A breakpoint's command may look at the streams or open some.
@@ -818,6 +828,7 @@ int run_fast_cycles(int device, device_inst* inst, device_state* st, int max) {
       if (st->run_plan_stale) update_run_plan(*st);
       if (st->run_fast == 0) return n + run_device_cycles(device, max - n);
       inputs.on = st->streams[0] != nullptr || st->streams[1] != nullptr;
+      at_end = true;
       continue;
     }
   }
@@ -920,14 +931,18 @@ void run_device_cycle(int device) {
   after_cycle(device, inst, st);
 }
 
-int run_device_cycles(int device, int max) {
+int run_device_cycles(int device, int max) { return run_device_cycles_soft(device, max, max); }
+
+int run_device_cycles_soft(int device, int soft, int max) {
   device_inst* inst = enter_device(device);
   if (inst == nullptr) return 0;
   device_state* st = cur_state;
   if (st->run_plan_stale) update_run_plan(*st);
-  if (st->run_fast != 0) return run_fast_cycles(device, inst, st, max);
+  soft = std::min(std::max(soft, 0), max);
+  if (st->run_fast != 0) return run_fast_cycles(device, inst, st, max, soft);
+  // Cycle by cycle any count is an end as good as another.
   int n = 0;
-  while (n < max) {
+  while (n < soft) {
     run_device_cycle(device);
     ++n;
     if (!device_alive(device, inst, st) || st->running == 0 || end_left[static_cast<std::size_t>(device)] != 0) break;

@@ -135,6 +135,14 @@ void run_device_cycle(int device);
 // whole instructions at a time (the fast engine), else cycle by cycle.
 int run_device_cycles(int device, int max);
 
+// The same, but the device may end at its first instruction end at or
+// after `soft` cycles (soft <= max): the fast engine then cuts no
+// instruction where max lies SOFT_END_SLACK cycles or more beyond soft.
+// The cycle engine runs `soft` cycles. Any count leaves the device as a
+// run of that many cycles does.
+constexpr int SOFT_END_SLACK = 8;
+int run_device_cycles_soft(int device, int soft, int max);
+
 // Up to `rounds` rounds of every device that takes part (not switched
 // off); returns the rounds run. A round is one cycle of each device in
 // slot order; the run ends after the round in which a device stopped.

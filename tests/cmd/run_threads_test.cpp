@@ -20,6 +20,7 @@
 #include "cmd/cmd_fixture.h"
 #include "cmd/engine_pair.h"
 #include "sim/cmd/dispatch.h"
+#include "sim/engine/core_state.h"
 #include "sim/engine/device.h"
 #include "sim/engine/periph.h"
 #include "sim/engine/run_lanes.h"
@@ -421,6 +422,86 @@ TEST_F(run_threads, AFailureOnAWorkerReachesTheSlicesCaller) {
     instruction_end_observer = nullptr;
     for (int k = 0; k < 3; ++k) EXPECT_EQ(run_device_slice(RUN_SLICE_ROUNDS), RUN_SLICE_ROUNDS);
     for (int d = 0; d < COUNT; ++d) EXPECT_EQ(device_states[d]->running, 1) << "device " << d;
+  }
+}
+
+// A run that may end early ends at its first instruction end from `soft`
+// on (the fast engine; the cycle engine runs `soft` cycles exactly), never
+// past `max`, and leaves the device as a run of that many cycles does:
+// the filter, random programs and the timer's interrupts, in many slices
+// of random bounds.
+TEST_F(run_threads, RunsEndingAtAnInstructionEndLeaveTheStateOfAsManyCycles) {
+  std::mt19937 rng(134);
+  for (int kind = 0; kind < 3; ++kind) {
+    SCOPED_TRACE("program " + std::to_string(kind));
+    free_all_devices();
+    // 0 ends early, 1 runs the same counts exactly, 2 on the cycle engine.
+    for (int d = 0; d < 3; ++d) {
+      make(d, type_names[kind], d == 2);
+      if (kind == 1) {
+        std::mt19937 same(7);
+        const std::vector<uint32_t> program = random_program(same, 150);
+        for (uint32_t a = 0; a < program.size(); ++a) put(d, SPACE_P, a, program[a]);
+        set(d, "pc", 0);
+      } else {
+        place_fir(d);
+        if (kind == 2) {
+          assemble(d, {{0x20, "jsr >$90"}, {0x90, "inc b"}, {0x91, "rti"}});
+          execute_command_line(d, "change tpr 37 tcr $8200");
+          set(d, "ipr", 0x4000);
+          set(d, "sr", 0);
+        }
+        set(d, "pc", 0x100);
+      }
+      arm(d);
+    }
+    int early = 0;
+    for (int k = 0; k < 300 && device_states[0]->running != 0; ++k) {
+      const int soft = static_cast<int>(rng() % 60);
+      const int max = soft + static_cast<int>(rng() % 30);
+      const int ran = run_device_cycles_soft(0, soft, max);
+      ASSERT_GE(ran, device_states[0]->running != 0 ? soft : 0);
+      ASSERT_LE(ran, max);
+      if (kind == 0 && ran < max) {
+        EXPECT_TRUE(core_at_boundary(*device_insts[0])) << "slice " << k;
+        EXPECT_LE(ran, soft + SOFT_END_SLACK) << "slice " << k;
+      }
+      early += ran < max ? 1 : 0;
+      EXPECT_EQ(run_device_cycles(1, ran), ran);
+      EXPECT_EQ(run_device_cycles_soft(2, ran, ran + 20), ran) << "slice " << k;
+      for (int d = 1; d < 3; ++d) {
+        ASSERT_EQ(device_state_difference(0, d), "") << "slice " << k << ", device " << d;
+        ASSERT_EQ(device_states[d]->running, device_states[0]->running);
+      }
+    }
+    EXPECT_GE(early, 30) << "runs ended before their most";
+  }
+}
+
+// The threads' chunks end at instruction ends, so a threaded slice cuts no
+// more instructions than one thread's: every device runs as many of them
+// whole on the executor as on one thread (each cut instruction goes cycle
+// by cycle), on any count of threads.
+TEST_F(run_threads, ChunksEndAtInstructionEnds) {
+  constexpr int COUNT = 24;
+  const auto whole = [](int threads) {
+    use_threads(threads);
+    free_all_devices();
+    for (int d = 0; d < COUNT; ++d) {
+      make(d, "73521", false);
+      place_fir(d);
+      set(d, "pc", 0x100);
+      arm(d);
+    }
+    for (int s = 0; s < 10; ++s) EXPECT_EQ(run_device_slice(RUN_SLICE_ROUNDS), RUN_SLICE_ROUNDS);
+    std::vector<uint32_t> counts;
+    for (int d = 0; d < COUNT; ++d) counts.push_back(device_states[d]->exec_instructions);
+    return counts;
+  };
+  const std::vector<uint32_t> one = whole(1);
+  for (int threads : {2, 8}) {
+    SCOPED_TRACE(std::to_string(threads) + " threads");
+    EXPECT_EQ(whole(threads), one);
   }
 }
 
