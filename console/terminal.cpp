@@ -47,6 +47,17 @@ void put(const std::string& bytes) {
 // Session bytes to terminal bytes. Control characters other than tab never
 // reach a terminal: they could drive it.
 void render(const char* text, bool tty, std::string& out) {
+  if (!tty) {
+    // Only the two highlight bytes change: they become the braces again.
+    for (const char* p = text;;) {
+      const std::size_t plain = std::strcspn(p, "\x0f\x07");
+      out.append(p, plain);
+      p += plain;
+      if (*p == '\0') return;
+      out += *p == '\x0f' ? '{' : '}';
+      ++p;
+    }
+  }
   bool bold = false;
   for (const char* p = text; *p != '\0'; ++p) {
     const unsigned char c = static_cast<unsigned char>(*p);
@@ -179,7 +190,9 @@ void terminal_detach() {
 }
 
 void terminal_write_line(const char* line) {
-  std::string bytes;
+  // Kept between lines: no allocation per line.
+  static std::string bytes;
+  bytes.clear();
   render(line, streams.out_tty, bytes);
   bytes += '\n';
   put(bytes);

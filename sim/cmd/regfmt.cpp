@@ -20,6 +20,7 @@
 #include "sim/expr/expr.h"
 #include "sim/expr/rangemap.h"
 #include "sim/expr/valfmt.h"
+#include "sim/cmd/fixed_digits.h"
 #include "sim/cmd/view_hooks.h"
 #include "sim/engine/device.h"
 #include "sim/engine/display_layouts.h"
@@ -72,34 +73,40 @@ uint64_t combined(const uint32_t* words, int count) {
 }
 
 std::string as_hex(uint32_t access, const uint32_t* w, int count) {
-  const auto v = static_cast<unsigned long>(w[0]);
-  if (access & W_ANY) return print("$%lx", static_cast<unsigned long>(combined(w, count)));
-  if (access & W_8) return print("$%02lx", v);
-  if (access & W_16) return print("$%04lx", v);
-  if (access & W_24) return print("$%06lx", v);
-  if (count == 1) return print("$%04lx", v);
-  if (count == 2)
-    return print("$%04lx%04lx", static_cast<unsigned long>(w[1] & 0xFFFF), v & 0xFFFF);
-  return print("$%02lx%04lx%04lx", static_cast<unsigned long>(w[2] & 0xFF),
-               static_cast<unsigned long>(w[1] & 0xFFFF), v & 0xFFFF);
+  const uint64_t v = w[0];
+  std::string out = "$";
+  if (access & W_ANY) digits::append_hex(out, combined(w, count), 0);
+  else if (access & W_8) digits::append_hex(out, v, 2);
+  else if (access & W_16) digits::append_hex(out, v, 4);
+  else if (access & W_24) digits::append_hex(out, v, 6);
+  else if (count == 1) digits::append_hex(out, v, 4);
+  else {
+    if (count == 3) digits::append_hex(out, w[2] & 0xFF, 2);
+    digits::append_hex(out, w[1] & 0xFFFF, 4);
+    digits::append_hex(out, v & 0xFFFF, 4);
+  }
+  return out;
 }
 
 std::string as_decimal(uint32_t access, const uint32_t* w, int count, bool is_signed) {
   const uint64_t value = combined(w, count);
   const int width = word_width(access);
-  const auto number = [&](const char* signed_format, const char* unsigned_format) {
-    return is_signed ? print(signed_format, sign_extended(value, width))
-                     : print(unsigned_format, static_cast<unsigned long>(value & 0xFFFFFFFFu));
+  std::string out;
+  const auto number = [&](int digit_count) {
+    if (is_signed) digits::append_signed(out, sign_extended(value, width), digit_count);
+    else digits::append_unsigned(out, value & 0xFFFFFFFFu, digit_count);
+    return out;
   };
-  if (access & (W_ANY | W_8)) return number("%03ld", "%03lu");
-  if (access & W_16) return number("%05ld", "%05lu");
+  if (access & (W_ANY | W_8)) return number(3);
+  if (access & W_16) return number(5);
   if ((access & W_32) == 0 || (access & NOT_INTEGER) != 0) {
-    if (count == 1) return number("%05ld", "%05lu");
+    if (count == 1) return number(5);
     const decimal_split parts = split_decimal(0, w[0], w[1], count == 3 ? w[2] : 0);
-    return print("%06lu%09lu", static_cast<unsigned long>(parts.quotient),
-                 static_cast<unsigned long>(parts.remainder));
+    digits::append_unsigned(out, static_cast<unsigned long>(parts.quotient), 6);
+    digits::append_unsigned(out, static_cast<unsigned long>(parts.remainder), 9);
+    return out;
   }
-  return number("%011ld", "%011lu");
+  return number(11);
 }
 
 uint32_t value_type_of(uint32_t access) {
@@ -141,62 +148,76 @@ struct display_printer {
   }
 };
 
-// One layout line: the cells of the shown registers; the visible width
-// leaves the highlight braces out so that columns stay aligned.
+// One layout line: the cells of the shown registers; columns count the
+// visible width, which leaves the highlight braces out so that columns stay
+// aligned. Blanks are written only before a cell: a line of registers
+// that are not shown costs nothing.
 struct layout_line {
   std::string text;
-  int visible = 0;
+  int visible = 0;  // width written to text
+  int column = 0;   // where the next cell starts
   bool shown = false;
 
-  void pad_to(int column) {
-    while (visible < column) {
-      text += ' ';
-      ++visible;
-    }
-  }
-  void add_register(int row, int reg, int column, int name_width) {
-    const int start = visible;
+  void pad_to(int to) { column = std::max(column, to); }
+  void add_register(int row, int reg, int width, int name_width) {
+    const int start = column;
     const uint32_t attr = periph_attrs(row)[reg];
-    std::string value;
     if (format_register_value(row, reg, register_display_radix(attr), value) != 0) {
-      const std::string name =
-          std::string(cur_type->periphs[row].cls->regs[reg].name) + cur_type->periphs[row].suffix;
-      const std::string cell = print("%*s=", name_width, name.c_str());
-      text += cell;
-      visible += static_cast<int>(cell.size());
-      if (attr & ATTR_CHANGED) text += "{" + value + "}";
-      else text += value;
+      const char* name = cur_type->periphs[row].cls->regs[reg].name;
+      const char* suffix = cur_type->periphs[row].suffix;
+      const int length = static_cast<int>(std::strlen(name) + std::strlen(suffix));
+      // Right-aligned in the name's column, then "=".
+      const int pad = std::max(0, name_width - length) + (column - visible);
+      text.append(static_cast<std::size_t>(pad), ' ');
+      text += name;
+      text += suffix;
+      text += '=';
+      visible = column + std::max(0, name_width - length) + length + 1;
+      if (attr & ATTR_CHANGED) {
+        text += '{';
+        text += value;
+        text += '}';
+      } else {
+        text += value;
+      }
       visible += static_cast<int>(value.size());
+      column = visible;
       shown = true;
     }
-    pad_to(start + column);
+    pad_to(start + width);
   }
   void flush(display_printer& out) {
     if (shown) {
       text.erase(text.find_last_not_of(' ') + 1);
       out.line(text);
     }
-    *this = layout_line{};
+    // The buffers are kept for the next line.
+    text.clear();
+    visible = column = 0;
+    shown = false;
   }
+
+ private:
+  std::string value;
 };
 
 void show_registers(display_printer& out) {
   const display_layout_set* set = layouts();
   if (set == nullptr) return;
   const int rows = std::min(set->periph_count, cur_type->periph_count);
+  layout_line line;
   for (int row = 0; row < rows; ++row) {
     const display_layout& layout = set->periphs[row];
     const int reg_count = cur_type->periphs[row].cls->reg_count;
-    layout_line line;
+    const uint32_t* attrs = periph_attrs(row);
     for (int i = 0; i < layout.count; ++i) {
       const display_slot& slot = layout.slots[i];
       if (slot.reg == SLOT_LINE_END) {
         line.flush(out);
-      } else if (slot.reg >= 0 && slot.reg < reg_count &&
-                 (periph_attrs(row)[slot.reg] & ATTR_SHOWN) != 0) {
+      } else if (slot.reg >= 0 && slot.reg < reg_count && (attrs[slot.reg] & ATTR_SHOWN) != 0) {
         line.add_register(row, slot.reg, slot.column, slot.name_width);
       } else {
-        line.pad_to(line.visible + slot.column);
+        line.pad_to(line.column + slot.column);
       }
     }
     line.flush(out);
@@ -261,9 +282,48 @@ void show_marked(int map) {
 }
 
 
-bool has_register(const char* name) {
-  int row = 0, reg = 0;
-  return lookup_register(cur_device, name, &row, &reg) != 0;
+// The registers the one-line disassembly reads, found by name once per
+// device type instead of on every line.
+struct named_register {
+  int row = -1, reg = -1;
+  bool found() const { return row >= 0; }
+  bool read(uint32_t* out) const {
+    uint32_t words[3] = {0, 0, 0};
+    if (!found() || !read_register(cur_device, row, reg, words)) return false;
+    *out = words[0];
+    return true;
+  }
+};
+
+struct disassembly_registers {
+  const device_type* type = nullptr;
+  named_register sr, omr, a1, b1;
+  std::array<named_register, 4> r, m, n;
+  bool eight_address_registers = false;
+};
+
+named_register find_named(const char* name) {
+  named_register found;
+  if (lookup_register(cur_device, name, &found.row, &found.reg) == 0) found = {};
+  return found;
+}
+
+const disassembly_registers& registers_for_disassembly() {
+  thread_local disassembly_registers cache;
+  if (cache.type == cur_type) return cache;
+  cache.type = cur_type;
+  cache.sr = find_named("sr");
+  cache.omr = find_named("omr");
+  cache.a1 = find_named("a1");
+  cache.b1 = find_named("b1");
+  for (int i = 0; i < 4; ++i) {
+    const std::string digit = std::to_string(i);
+    cache.r[static_cast<std::size_t>(i)] = find_named(("r" + digit).c_str());
+    cache.m[static_cast<std::size_t>(i)] = find_named(("m" + digit).c_str());
+    cache.n[static_cast<std::size_t>(i)] = find_named(("n" + digit).c_str());
+  }
+  cache.eight_address_registers = find_named("r5").found();
+  return cache;
 }
 
 }  // namespace
@@ -409,8 +469,9 @@ int format_disassembly_line(int space, uint32_t address, std::string& out, int w
   out.clear();
   if (cur_type == nullptr || cur_inst == nullptr) return -1;
   const mem_iface& mem = *cur_type->mem;
+  const disassembly_registers& named = registers_for_disassembly();
   uint32_t sr = 0, omr = 0;
-  if (!read_named("sr", &sr) || !read_named("omr", &omr)) {
+  if (!named.sr.read(&sr) || !named.omr.read(&omr)) {
     error_report(READ_ERROR);
     return -1;
   }
@@ -431,18 +492,15 @@ int format_disassembly_line(int space, uint32_t address, std::string& out, int w
 
   dis_ea_info ea;
   ea.pc = address;
-  const int address_regs = has_register("r5") ? 8 : 4;
-  for (int n = 0; n < address_regs && n < 4; ++n) {
-    const std::string digit = std::to_string(n);
-    if (!read_named(("r" + digit).c_str(), &ea.r[n]) || !read_named(("m" + digit).c_str(), &ea.m[n]) ||
-        !read_named(("n" + digit).c_str(), &ea.n[n])) {
+  const int address_regs = named.eight_address_registers ? 8 : 4;
+  for (std::size_t n = 0; n < 4; ++n) {
+    if (!named.r[n].read(&ea.r[n]) || !named.m[n].read(&ea.m[n]) || !named.n[n].read(&ea.n[n])) {
       error_report(READ_ERROR);
       return -1;
     }
   }
   if (address_regs == 4) {
-    if ((has_register("a1") && !read_named("a1", &ea.a1)) ||
-        (has_register("b1") && !read_named("b1", &ea.b1))) {
+    if ((named.a1.found() && !named.a1.read(&ea.a1)) || (named.b1.found() && !named.b1.read(&ea.b1))) {
       error_report(READ_ERROR);
       return -1;
     }
@@ -457,10 +515,18 @@ int format_disassembly_line(int space, uint32_t address, std::string& out, int w
   }
   length = std::max(length, 1);
 
-  out = print("%s:$%04lx %04lx ", row.name, static_cast<unsigned long>(address),
-              static_cast<unsigned long>(words[0] & 0xFFFF));
-  out += length >= 2 ? print("%04lx ", static_cast<unsigned long>(words[1] & 0xFFFF))
-                     : std::string(5, ' ');
+  out = row.name;
+  out += ":$";
+  digits::append_hex(out, address, 4);
+  out += ' ';
+  digits::append_hex(out, words[0] & 0xFFFF, 4);
+  out += ' ';
+  if (length >= 2) {
+    digits::append_hex(out, words[1] & 0xFFFF, 4);
+    out += ' ';
+  } else {
+    out.append(5, ' ');
+  }
   out += text.data();
   out.erase(out.find_last_not_of(' ') + 1);
   const auto note_symbol = [&](uint32_t flag, int ref_space, uint32_t ref) {
