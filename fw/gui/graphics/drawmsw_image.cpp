@@ -384,6 +384,46 @@ win::HBITMAP _vdrawMSWMaskBitmap(vimage* mask) {
   return monoBitmap(b.bits);
 }
 
+namespace {
+
+void freeMaskBitmap(vsyncRingEntry* e) {
+  if (e->value) win::DeleteObject(reinterpret_cast<win::HGDIOBJ>(e->value));
+  e->value = 0;
+}
+
+// Beside an image's pixels: stale once they change, never their source.
+const vsyncRingKind maskBitmapKind{nullptr, freeMaskBitmap, nullptr, nullptr};
+
+// A mask drawn again and again (a look's pattern, an arrow) is converted
+// once; the image's ring drops the bitmap with the image.
+struct MaskBitmap {
+  win::HBITMAP bitmap = nullptr;
+  bool owned = false;
+  explicit MaskBitmap(vimage* mask) {
+    vsyncRingEntry* e = vsyncRingFind(mask->store, &maskBitmapKind);
+    if (e && vsyncRingIsCurrent(e) && e->value) {
+      bitmap = reinterpret_cast<win::HBITMAP>(e->value);
+      return;
+    }
+    bitmap = _vdrawMSWMaskBitmap(mask);
+    if (!mask->store) {
+      owned = true;
+      return;
+    }
+    if (!e) e = vsyncRingAdd(mask->store, &maskBitmapKind, mask);
+    freeMaskBitmap(e);
+    e->value = reinterpret_cast<std::intptr_t>(bitmap);
+    e->flags |= vsyncRingUP_TO_DATE;
+  }
+  ~MaskBitmap() {
+    if (owned) win::DeleteObject(bitmap);
+  }
+  MaskBitmap(const MaskBitmap&) = delete;
+  MaskBitmap& operator=(const MaskBitmap&) = delete;
+};
+
+}  // namespace
+
 void _vdrawMSWPaintThrough(vdrawMSWDevice* d, win::HDC maskDc, win::HBITMAP mask, int mx, int my, int x, int y, int w,
                            int h) {
   if (w <= 0 || h <= 0) return;
@@ -531,8 +571,7 @@ void _vdrawMSWDrawMask(void* data, vimage* mask, const vdrawDeviceTransform* t) 
       vrect dest = world ? s : vrect{box.x, box.y, s.width, s.height};
       _vdrawMSWPrintImage(d, nullptr, m, n, dest, dest);
     } else {
-      OwnedBitmap bm;
-      bm.bitmap = _vdrawMSWMaskBitmap(mask);
+      MaskBitmap bm(mask);
       Held held(bm.bitmap);
       int dx = world ? s.x : box.x, dy = world ? bitmapRow : box.y;
       _vdrawMSWPaintThrough(d, held.dc, bm.bitmap, s.x, bitmapRow, dx, dy, s.width, s.height);
@@ -542,8 +581,8 @@ void _vdrawMSWDrawMask(void* data, vimage* mask, const vdrawDeviceTransform* t) 
     return;
   }
   if (up && sc && !printer(d)) {
-    OwnedBitmap bm, stretched;
-    bm.bitmap = _vdrawMSWMaskBitmap(mask);
+    MaskBitmap bm(mask);
+    OwnedBitmap stretched;
     stretched.bitmap = win::CreateBitmap(box.width, box.height, 1, 1, nullptr);
     {
       Held from(bm.bitmap), to(stretched.bitmap);

@@ -3,6 +3,7 @@
 // drawing state, so the colour and line width it sets go with it.
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/application.h"
@@ -297,16 +298,26 @@ void drawWin95(vslider* s) {
   vdrawSetLineWidth(1);
   if (k[2] && k[3] && vcolorSpecsEqual(&k[2]->desc, &k[3]->desc)) {
     frame(s->rect, k[20], k[20], k[20]);
-    vdrawGSave();
-    // The pattern's clip would reach past an update's damage: keep to it.
+    // The pattern's clip would reach past an update's damage: keep to the
+    // damage that meets the trough, so the clip's mask spans no more than
+    // the pixels to draw (a moved thumb damages a strip of its bar).
     vrect* damage = nullptr;
     int count = 0;
     vdrawGetDeviceClipRects(&damage, &count);
-    if (count > 0) vdrawClipRects(damage, count);
-    vlafClipPatternInside(&s->rect);
-    use(k[2]);
-    vdrawFillRects(&s->rect, 1);
-    vdrawGRestore();
+    std::vector<vrect> parts;
+    for (int i = 0; i < count; ++i) {
+      vrect part;
+      vrectIntersect(&damage[i], &s->rect, &part);
+      if (!vrectIsEmpty(&part)) parts.push_back(part);
+    }
+    if (count == 0 || !parts.empty()) {
+      vdrawGSave();
+      if (!parts.empty()) vdrawClipRects(parts.data(), int(parts.size()));
+      vlafClipPatternInside(&s->rect);
+      use(k[2]);
+      vdrawFillRects(&s->rect, 1);
+      vdrawGRestore();
+    }
   } else {
     frame(s->rect, k[2], k[2], k[2]);
   }

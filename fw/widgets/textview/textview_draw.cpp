@@ -407,8 +407,10 @@ void draw(vdialogItem* item) {
   }
   cls(v)->drawBackground(v, &frame);
   if (v->flags & vdialogItemBORDER) cls(v)->drawBorder(v, &frame);
-  // A bar is drawn only where the update reaches it.
+  // A bar is drawn only where the update reaches it: an update's damage
+  // lives in the device clip, the item's own clip spans the window.
   auto meets = [&](const vrect& r) {
+    if (!vdrawRectIsVisible(&r)) return false;
     if (damage.empty()) return true;
     for (const vrect& d : damage)
       if (d.x < r.x + r.width && r.x < d.x + d.width && d.y < r.y + r.height && r.y < d.y + d.height) return true;

@@ -1,3 +1,4 @@
+#include <algorithm>
 // The GDI drawing driver in pixels: headless windows, images bound as
 // targets and the pseudo printer's sheet.
 #include <gtest/gtest.h>
@@ -350,6 +351,32 @@ TEST_F(DrawMSW, TurnedImagesAndMasksThroughAnAcceptedWorldTransform) {
   EXPECT_EQ(opposite, 15 * 4);
   vimageDestroy(mask);
   vimageDestroy(img);
+}
+
+// A mask drawn again reuses its converted bitmap only while its pixels
+// stay as they were: new pixels show at the next draw.
+TEST_F(DrawMSW, AMaskDrawnAgainShowsItsChangedPixels) {
+  vimage* mask = maskImage(6, 4, [](int x, int y) { return (x + y) % 2 == 0; });
+  vimage* other = maskImage(6, 4, [](int x, int) { return x < 2; });
+  auto shot = [&] {
+    paint([&] {
+      vdrawSetColor(rgb(kRed));
+      vdrawPathMoveTo(10, 10);
+      vdrawGetPrimitives()->ImageMask(mask);
+    });
+    std::vector<win::COLORREF> out;
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) out.push_back(px(x, y));
+    return out;
+  };
+  auto count = [](const std::vector<win::COLORREF>& v) { return int(std::count(v.begin(), v.end(), kRed)); };
+  std::vector<win::COLORREF> first = shot(), again = shot();
+  EXPECT_EQ(count(first), 12);
+  EXPECT_EQ(again, first);
+  vpixmapCopyPixels(other, mask);
+  EXPECT_EQ(count(shot()), 8);
+  vimageDestroy(other);
+  vimageDestroy(mask);
 }
 
 TEST_F(DrawMSW, ImagesPlaceOnWholePixelsAndStepAsScaled) {

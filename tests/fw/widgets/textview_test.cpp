@@ -88,6 +88,13 @@ TEST_P(TextviewLooks, EditsRedrawAsAWholeRedraw) {
   EXPECT_EQ(probe(std::string("-laf ") + GetParam() + " redraw"), "300 steps, 0 mismatches\n");
 }
 
+// PageDown with both bars redraws no more than it changes, yet every page
+// leaves the pixels of a whole redraw (which draws the bar once a page).
+TEST_P(TextviewLooks, PagingLeavesTheUnchangedBarAlone) {
+  EXPECT_EQ(probe(std::string("-laf ") + GetParam() + " paging"),
+            "12 pages at line 97, 0 mismatches, horizontal bar drawn 0 times\n");
+}
+
 // The period from "caretblinkinterval"; phases every 250 ms of the
 // virtual clock; a non-empty selection never blinks; 0 never starts the timer;
 // a value that is no number keeps 0.75 s.
