@@ -56,6 +56,14 @@ void placeInOrder(Window& w, HWND after) {
 // what is damaged.
 void damageAfterResize(Window& w, LRESULT answer, const RECT& oldClient, const RECT& newClient, const RECT& valid) {
   RECT whole{0, 0, newClient.right - newClient.left, newClient.bottom - newClient.top};
+  // Children reaching into an uncovered part show more of themselves
+  // there: a part the old size clipped away was never drawn.
+  auto uncover = [&w](const RECT& r) {
+    invalidate(w, &r, true);
+    for (HWND c : w.children)
+      if (Window* cw = findWindow(c); cw && (cw->style & WS_VISIBLE))
+        exposeArea(c, offsetRect(r, -cw->rect.left, -cw->rect.top));
+  };
   if (answer & WVR_REDRAW) {
     invalidate(w, &whole, true);
     return;
@@ -68,14 +76,14 @@ void damageAfterResize(Window& w, LRESULT answer, const RECT& oldClient, const R
   kept = {std::max(kept.left, 0), std::max(kept.top, 0), std::min(kept.right, whole.right),
           std::min(kept.bottom, whole.bottom)};
   if (kept.right <= kept.left || kept.bottom <= kept.top) {
-    invalidate(w, &whole, true);
+    uncover(whole);
     return;
   }
   // The uncovered strips: right of and below what was kept.
   RECT right{kept.right, 0, whole.right, whole.bottom}, below{0, kept.bottom, kept.right, whole.bottom};
   RECT above{0, 0, kept.right, kept.top}, left{0, kept.top, kept.left, kept.bottom};
   for (const RECT& r : {right, below, above, left})
-    if (r.right > r.left && r.bottom > r.top) invalidate(w, &r, true);
+    if (r.right > r.left && r.bottom > r.top) uncover(r);
 }
 
 }  // namespace

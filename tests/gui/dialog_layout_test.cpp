@@ -1,12 +1,14 @@
 // Every command dialog as it opens at the look's default font: each item
-// lies inside its dialog or group, no two items of one list overlap or run
+// lies inside its dialog or in what its group shows (under the title), no two items of one list overlap or run
 // into each other side by side, and every titled toggle and label is as
 // wide as its text needs.
 #include <string>
 #include <vector>
 
 #include "dialog_form_support.h"
+#include "fw/data/pref.h"
 #include "fw/widgets/dialog/item.h"
+#include "fw/widgets/look/laf.h"
 
 namespace {
 
@@ -50,7 +52,10 @@ void checkList(vdialogItemList* list, const vrect& within, const std::string& wh
     }
     if (vcontainerIsContainer(a) && !vclassIsSubclass(a->cls, vcomboboxGetDefaultClass())) {
       auto* c = static_cast<vcontainer*>(a);
-      vrect inside{0, 0, c->bounds.width, c->bounds.height};
+      // What the group shows: its content, in the coordinates of its items.
+      vrect inside{static_cast<std::int16_t>(c->content.x - c->bounds.x),
+                   static_cast<std::int16_t>(c->content.y - c->bounds.y), c->content.width,
+                   c->content.height};
       checkList(vcontainerGetItemList(c), inside, name, faults);
     }
   }
@@ -60,19 +65,29 @@ TEST_F(DialogFormTest, EveryDialogShowsItsItemsWholeAndApart) {
   std::vector<gui::dialog_entry> entries;
   for (auto part : {gui::break_exec_dialogs(), gui::device_mem_dialogs(), gui::stream_log_dialogs()})
     entries.insert(entries.end(), part.begin(), part.end());
-  int opened = 0;
-  for (const gui::dialog_entry& e : entries) {
-    vconfirm* d = open_afresh(e.menu_command, e.resource);
-    if (d == nullptr) continue;
-    ++opened;
-    std::vector<std::string> faults;
-    const vrect whole{0, 0, d->rect.width, d->rect.height};
-    checkList(vdialogGetItemList(d), whole, e.resource, faults);
-    for (const std::string& f : faults) ADD_FAILURE() << f;
+  const char* was = vprefGetString(vprefGetDefaultDict(), vscribeLiteral("laf"));
+  const std::string usual = was != nullptr ? was : "";
+  // The Win95 look's groups keep a wider margin inside their frame.
+  for (const char* laf : {"windows", "win95"}) {
+    SCOPED_TRACE(laf);
+    vprefSetString(vprefGetDefaultDict(), vscribeLiteral("laf"), laf);
+    _vlafRebuildCurrent();
+    int opened = 0;
+    for (const gui::dialog_entry& e : entries) {
+      vconfirm* d = open_afresh(e.menu_command, e.resource);
+      if (d == nullptr) continue;
+      ++opened;
+      std::vector<std::string> faults;
+      const vrect whole{0, 0, d->rect.width, d->rect.height};
+      checkList(vdialogGetItemList(d), whole, e.resource, faults);
+      for (const std::string& f : faults) ADD_FAILURE() << f;
+    }
+    EXPECT_GE(opened, 40);
+    gui::command_dialogs_close_all();
+    settle();
   }
-  EXPECT_GE(opened, 40);
-  gui::command_dialogs_close_all();
-  settle();
+  vprefSetString(vprefGetDefaultDict(), vscribeLiteral("laf"), usual.c_str());
+  _vlafRebuildCurrent();
 }
 
 }  // namespace

@@ -9,8 +9,12 @@
 
 #include "fw/core/name.h"
 #include "fw/data/vresource.h"
+#include "fw/data/pref.h"
 #include "fw/gui/window/msw.h"
 #include "fw/widgets/dialog/dialog.h"
+#include "fw/widgets/look/laf.h"
+#include "fw/widgets/menus/menu.h"
+#include "fw/widgets/menus/menubar.h"
 #include "gui/layout.h"
 #include "gui/main_window.h"
 #include "gui/memory_window.h"
@@ -66,6 +70,56 @@ struct DocumentWindows : ::testing::Test {
     return found;
   }
 };
+
+// With the keyboard in a document window (the Command window), Alt with a
+// title's letter drops that title's menu of the main window's drawn bar,
+// and Alt alone makes the bar's first title current and then leaves it;
+// the document keeps the keyboard.
+TEST_F(DocumentWindows, TheDrawnBarHearsAltKeysTypedInADocument) {
+  const auto drawn_bar = [](bool drawn) {
+    vprefSetString(vprefGetDefaultDict(), vscribeLiteral("nonativemenubar"), drawn ? "1" : "");
+    _vlafRebuildCurrent();
+    _vmenuChooseLook();
+  };
+  drawn_bar(true);
+  start_and_settle();
+  auto* bar = reinterpret_cast<vmenubar*>(
+      vdialogFindItem(reinterpret_cast<vdialog*>(gui::main_window()), N("Main_Menu_Bar")));
+  ASSERT_NE(bar, nullptr);
+  ASSERT_FALSE(vmenubarIsNative(bar));
+  gui::sim_window* command = gui::window_find(gui::SIMWIN_COMMAND, -1);
+  ASSERT_NE(command, nullptr);
+  win::SendMessageA(vwindowGetMSWMDIClient(gui::main_window()), win::WM_MDIACTIVATE,
+                    reinterpret_cast<win::WPARAM>(command->window->native->hwnd), 0);
+  run_until(elapsed() + 200);
+  const win::HWND keys = win::GetFocus();
+  ASSERT_NE(keys, nullptr);
+  ASSERT_NE(keys, gui::main_window()->native->hwnd) << "the keyboard is in the document";
+  win::test::KeyDown(win::VK_MENU);
+  win::test::KeyDown('M');
+  win::test::KeyUp('M');
+  win::test::KeyUp(win::VK_MENU);
+  run_until(elapsed() + 200);
+  vmenu* modify = vmenubarAt(bar, 2);
+  EXPECT_TRUE(vwindowIsOpen(modify)) << "Alt+M drops the Modify menu";
+  win::test::KeyDown(win::VK_ESCAPE);
+  win::test::KeyUp(win::VK_ESCAPE);
+  run_until(elapsed() + 200);
+  EXPECT_FALSE(vwindowIsOpen(modify));
+  // Alt alone leaves the bar, then makes its first title current.
+  for (bool active : {false, true}) {
+    win::test::KeyDown(win::VK_MENU);
+    win::test::KeyUp(win::VK_MENU);
+    run_until(elapsed() + 200);
+    EXPECT_EQ((bar->barFlags & vmenubarACTIVE) != 0, active);
+  }
+  EXPECT_EQ(bar->current, 0);
+  win::test::KeyDown(win::VK_MENU);
+  win::test::KeyUp(win::VK_MENU);
+  run_until(elapsed() + 200);
+  EXPECT_EQ(win::GetFocus(), keys) << "the document keeps the keyboard";
+  drawn_bar(false);
+}
 
 void expect_inside(const win::RECT& outer, const win::RECT& inner, const char* what) {
   EXPECT_GE(inner.left, outer.left) << what;

@@ -865,3 +865,53 @@ TEST_F(MdiTest, ScrollBarsShowWhileDocumentsLieOutsideAndScrollingReachesThem) {
   pump();
   EXPECT_EQ(clientSize(), "600x400");
 }
+
+// An area made larger while its bars show is painted again where the bars
+// were: a bar that moves or goes leaves neither its old picture nor an
+// unpainted strip behind.
+TEST_F(MdiTest, AnAreaMadeLargerRepaintsWhereItsBarsWere) {
+  win::HWND doc = create("doc", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {400, 300, 300, 200});
+  pump();
+  ASSERT_TRUE(win::internal::mdiScrollShown(Mdi::client));
+  struct Size {
+    int width, height;
+    bool barsAfter;
+  };
+  // Still too small for the document (the bars move outwards), then large
+  // enough (they go).
+  for (const Size& s : {Size{660, 440, true}, Size{800, 600, false}}) {
+    win::RECT before{};
+    win::GetClientRect(Mdi::client, &before);
+    win::MoveWindow(frame, 0, 0, s.width, s.height, 1);
+    pump();
+    pump();
+    EXPECT_EQ(win::internal::mdiScrollShown(Mdi::client), s.barsAfter) << s.width;
+    win::test::Image shot = win::test::WindowImage(Mdi::client, true);
+    auto pixel = [&](int x, int y) { return shot.px[static_cast<std::size_t>(y * shot.width + x)] & 0xFFFFFF; };
+    const std::uint32_t ground = pixel(20, 20);
+    // The old vertical bar's strip above the document, and the old
+    // horizontal bar's strip left of it: now the area's ground.
+    int faults = 0;
+    for (int y = 0; y < 280 && y < shot.height; ++y)
+      for (int x = before.right; x < before.right + 16; ++x) faults += pixel(x, y) != ground;
+    for (int x = 0; x < 380; ++x)
+      for (int y = before.bottom; y < before.bottom + 16; ++y) faults += pixel(x, y) != ground;
+    EXPECT_EQ(faults, 0) << "stale pixels where the bars were, at " << s.width << "x" << s.height;
+    // The document's part that came into view is painted: its ground
+    // all over what the area now shows of it.
+    win::RECT inner{};
+    win::GetClientRect(doc, &inner);
+    win::POINT at{0, 0};
+    win::ClientToScreen(doc, &at);
+    win::POINT origin{0, 0};
+    win::ClientToScreen(Mdi::client, &origin);
+    win::RECT shown{};
+    win::GetClientRect(Mdi::client, &shown);
+    const std::uint32_t paper = pixel(at.x - origin.x + 2, at.y - origin.y + 2);
+    int unpainted = 0;
+    for (int y = at.y - origin.y; y < at.y - origin.y + inner.bottom && y < shown.bottom; ++y)
+      for (int x = at.x - origin.x; x < at.x - origin.x + inner.right && x < shown.right; ++x)
+        unpainted += pixel(x, y) != paper;
+    EXPECT_EQ(unpainted, 0) << "the document's newly shown part, at " << s.width << "x" << s.height;
+  }
+}

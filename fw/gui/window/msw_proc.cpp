@@ -2,6 +2,7 @@
 // the menu layer first, then each message turned into framework events
 // dispatched at once; geometry, focus, painting and the window's states.
 #include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -405,10 +406,28 @@ void systemSettingsChanged() {
   }
 }
 
+// Alt alone, or Alt with a letter, that a window inside this one left
+// unhandled: the frame hears it as its own keys first, so the title keys
+// of a menu bar the framework draws there reach it; a native menu gets
+// what the frame leaves.
+bool menuKeyToDrawnBar(vwindow* w, win::HWND hwnd, win::LPARAM lParam) {
+  if (win::GetFocus() == hwnd) return false;
+  auto c = static_cast<unsigned char>(lParam);
+  if (c == '-' || c == ' ') return false;  // a system menu's key
+  // Without a letter (Alt alone, F10) the platform's menu-bar key.
+  std::uint32_t vk = c ? static_cast<std::uint32_t>(std::toupper(c)) : std::uint32_t{win::VK_F10};
+  std::uint32_t key = c ? static_cast<std::uint32_t>(std::tolower(c)) : vwindowMSWKeyCode(win::VK_F10, false);
+  const std::uint32_t mods = c ? std::uint32_t{veventMOD_ALT} : 0;
+  int handled = veventDispatch(veventCreateKeyDown(w, 0, 0, vk, mods, key, 0));
+  if (!c) handled = veventDispatch(veventCreateKeyUp(w, 0, 0, vk, 0, key, 0)) || handled;
+  return handled != 0;
+}
+
 win::LRESULT sysCommand(vwindow* w, win::HWND hwnd, win::WPARAM wParam, win::LPARAM lParam) {
   vwindowMSWProcState& p = P();
   win::UINT command = static_cast<win::UINT>(wParam) & ~0xFu;
   if (command == win::SC_MOVE && !(w->decoration & vwindowDECO_MOVABLE)) return 0;
+  if (command == win::SC_KEYMENU && menuKeyToDrawnBar(w, hwnd, lParam)) return 0;
   win::UINT outerCommand = p.sysCommand;
   win::HWND outerHwnd = p.sysCommandHwnd;
   p.sysCommand = command;
