@@ -130,6 +130,8 @@ TEST_F(console_run, output_to_a_file_is_written_in_blocks) {
   EXPECT_EQ(out.substr(out.size() - 7), "; done\n");
   const long long lines = std::count(out.begin(), out.end(), '\n');
   EXPECT_GT(lines, 600);
-  // A 64 KiB block, the run's stop and the end: a few calls at most.
-  EXPECT_LE(calls, static_cast<long long>(out.size() / 65536 + 4)) << lines << " lines";
+  // A 64 KiB block, the run's stop and the end: a few calls at most. The
+  // sanitizers' slow builds take about ten more; a call per line would be
+  // thousands.
+  EXPECT_LE(calls, static_cast<long long>(out.size() / 65536 + 16)) << lines << " lines";
 }
