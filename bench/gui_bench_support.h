@@ -15,9 +15,9 @@
 #include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/look/laf.h"
-#include "gui/frontend.h"
-#include "gui/session.h"
-#include "sim/engine/device.h"
+#include "frontends/gui/frontend.h"
+#include "frontends/gui/session.h"
+#include "sim/engine/device/device.h"
 
 // False without WEXLINHOME or without device 0.
 inline bool start_gui_bench() {

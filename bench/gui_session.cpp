@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <string>
 
-#include "gui/frontend.h"
-#include "gui/session.h"
-#include "sim/engine/device.h"
-#include "sim/frontend.h"
+#include "frontends/gui/frontend.h"
+#include "frontends/gui/session.h"
+#include "sim/engine/device/device.h"
+#include "sim/frontend/frontend.h"
 
 // Every operator new of the program so far (alloc_count.cpp).
 long allocations_so_far();

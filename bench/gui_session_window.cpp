@@ -9,14 +9,14 @@
 #include <string>
 
 #include "bench/gui_bench_support.h"
-#include "gui/frontend.h"
-#include "gui/road.h"
-#include "gui/session.h"
-#include "gui/session_window.h"
-#include "gui/windows.h"
+#include "frontends/gui/frontend.h"
+#include "frontends/gui/road.h"
+#include "frontends/gui/session.h"
+#include "frontends/gui/session_window.h"
+#include "frontends/gui/windows.h"
 #include "platform/win/test.h"
-#include "sim/engine/device.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 
 #include "bench/gui_bench_support.h"
 #include "fw/widgets/controls/control.h"
-#include "gui/memory_window.h"
-#include "gui/register_window.h"
-#include "gui/road.h"
-#include "gui/windows.h"
+#include "frontends/gui/memory_window.h"
+#include "frontends/gui/register_window.h"
+#include "frontends/gui/road.h"
+#include "frontends/gui/windows.h"
 #include "platform/win/test.h"
 
 namespace {

@@ -60,17 +60,17 @@
 #include <vector>
 
 #include "bench/fir_program.h"
-#include "console/console.h"
-#include "console/terminal.h"
+#include "frontends/console/console.h"
+#include "frontends/console/terminal.h"
 #include "sim/asm/asm.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/hooks.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/periph.h"
-#include "sim/engine/regaccess.h"
-#include "sim/engine/runloop.h"
-#include "sim/engine/state_digest.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/periph/periph.h"
+#include "sim/engine/device/regaccess.h"
+#include "sim/engine/core/runloop.h"
+#include "sim/engine/fast/state_digest.h"
 
 namespace {
 

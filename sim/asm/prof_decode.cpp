@@ -10,9 +10,9 @@
 
 #include "sim/asm/disasm.h"
 #include "sim/asm/disasm_internal.h"
-#include "sim/engine/core_engine.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
+#include "sim/engine/core/core_engine.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
 
 namespace {
 

@@ -2,6 +2,6 @@
 // profile_ops), built on the disassembler's decode.
 #pragma once
 
-#include "sim/engine/profile_family.h"
+#include "sim/engine/device/profile_family.h"
 
 extern const profile_family_ops dsp73500_profile_ops;

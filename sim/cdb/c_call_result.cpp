@@ -6,8 +6,8 @@
 #include "sim/cdb/c_eval.h"
 #include "sim/cdb/c_print.h"
 #include "sim/cdb/coff.h"
-#include "sim/engine/device.h"
-#include "sim/engine/regaccess.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/regaccess.h"
 
 namespace {
 

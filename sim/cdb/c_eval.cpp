@@ -14,7 +14,7 @@
 #include "sim/cdb/c_scope.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/frames.h"
-#include "sim/engine/device.h"
+#include "sim/engine/device/device.h"
 
 namespace {
 

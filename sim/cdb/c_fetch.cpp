@@ -7,9 +7,9 @@
 #include "sim/cdb/c_print.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/frames.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/regaccess.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/device/regaccess.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include "sim/cdb/c_scope.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
-#include "sim/engine/device.h"
-#include "sim/engine/regaccess.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/regaccess.h"
 
 int expr_scope_function = -1;
 int expr_scope_block = -1;

@@ -10,9 +10,9 @@
 #include "sim/cdb/c_parse.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/frontend/frontend.h"
 #include "sim/cdb/c_scope.h"
 #include <algorithm>
 #include <cctype>

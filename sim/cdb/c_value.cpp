@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "sim/engine/device.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

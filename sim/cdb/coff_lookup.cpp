@@ -16,9 +16,9 @@
 
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
-#include "sim/engine/device.h"
-#include "sim/engine/regaccess.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/regaccess.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "sim/cdb/coff_bytes.h"
 #include "sim/cdb/coff_internal.h"
 #include "sim/cdb/frames.h"
-#include "sim/engine/device.h"
-#include "sim/engine/regaccess.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/regaccess.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
 #include "sim/cdb/frames.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/regaccess.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/device/regaccess.h"
 
 namespace {
 const coff_debug_info* dbg() { return current_debug_info(); }

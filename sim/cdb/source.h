@@ -13,7 +13,7 @@
 //   by address and opcode words. Stepping into a C function runs to its ".bf" address (the body
 //   after the prologue). An interrupt taken during a step over calls (every mode but `until` and the
 //   end of a target call) runs inside the step: at the instruction end where the core enters it
-//   (`interrupt_entering`, `sim/engine/runloop.h`) the rules wait until pc is back at the return
+//   (`interrupt_entering`, `sim/engine/core/runloop.h`) the rules wait until pc is back at the return
 //   address with the stack pointer it had (`device_state::irq_hold`), so a vector's `jsr` is no call
 //   of the stepped code; armed at a vector, `next` and `finish` end where the program goes on.
 #pragma once

@@ -14,10 +14,10 @@
 #include "sim/cdb/coff_internal.h"
 #include "sim/cdb/frames.h"
 #include "sim/cdb/source.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/periph.h"
-#include "sim/engine/runloop.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/periph/periph.h"
+#include "sim/engine/core/runloop.h"
 
 namespace {
 

@@ -21,9 +21,9 @@
 #include "sim/cdb/c_value.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/frames.h"
-#include "sim/engine/device.h"
-#include "sim/engine/periph.h"
-#include "sim/engine/regaccess.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/periph/periph.h"
+#include "sim/engine/device/regaccess.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "sim/expr/expr.h"
 #include "sim/expr/expr_ops.h"
-#include "sim/engine/device.h"
+#include "sim/engine/device/device.h"
 
 namespace {
 

@@ -28,12 +28,12 @@
 #include "sim/cmd/streams.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/view_hooks.h"
-#include "sim/engine/device.h"
-#include "sim/engine/hooks.h"
-#include "sim/engine/regaccess.h"
-#include "sim/engine/runloop.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/hooks.h"
+#include "sim/engine/device/regaccess.h"
+#include "sim/engine/core/runloop.h"
 #include "sim/prof/profiler.h"
-#include "sim/frontend.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "sim/cmd/readers.h"
-#include "sim/engine/device.h"
+#include "sim/engine/device/device.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include "sim/cmd/regfmt.h"
 #include "sim/expr/valfmt.h"
 #include "sim/cmd/view_hooks.h"
-#include "sim/engine/device.h"
-#include "sim/engine/regaccess.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/regaccess.h"
 #include "sim/cmd/window_hooks.h"
-#include "sim/frontend.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
-#include "sim/engine/device.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

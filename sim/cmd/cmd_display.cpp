@@ -16,9 +16,9 @@
 #include "sim/expr/rangemap.h"
 #include "sim/cmd/readers.h"
 #include "sim/cmd/regfmt.h"
-#include "sim/engine/banner.h"
-#include "sim/engine/device.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/banner.h"
+#include "sim/engine/device/device.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

@@ -21,10 +21,10 @@
 #include "sim/cmd/streams.h"
 #include "sim/cmd/view_hooks.h"
 #include "sim/cmd/watch.h"
-#include "sim/engine/device.h"
-#include "sim/engine/periph.h"
-#include "sim/engine/regaccess.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/periph/periph.h"
+#include "sim/engine/device/regaccess.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

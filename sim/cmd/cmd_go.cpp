@@ -8,11 +8,11 @@
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
 #include "sim/cmd/regfmt.h"
-#include "sim/engine/device.h"
-#include "sim/engine/periph.h"
-#include "sim/engine/regaccess.h"
-#include "sim/engine/runloop.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/periph/periph.h"
+#include "sim/engine/device/regaccess.h"
+#include "sim/engine/core/runloop.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

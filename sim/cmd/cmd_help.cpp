@@ -18,10 +18,10 @@
 #include "sim/cmd/help.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
-#include "sim/engine/device.h"
-#include "sim/engine/help_topics.h"
-#include "sim/engine/regaccess.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/help_topics.h"
+#include "sim/engine/device/regaccess.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

@@ -18,11 +18,11 @@
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/logs.h"
 #include "sim/cmd/readers.h"
-#include "sim/engine/device.h"
-#include "sim/engine/regaccess.h"
-#include "sim/engine/runloop.h"
-#include "sim/frontend.h"
-#include "sim/engine/profiler_iface.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/regaccess.h"
+#include "sim/engine/core/runloop.h"
+#include "sim/frontend/frontend.h"
+#include "sim/engine/device/profiler_iface.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
-#include "sim/engine/device.h"
-#include "sim/engine/periph.h"
-#include "sim/engine/runloop.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/periph/periph.h"
+#include "sim/engine/core/runloop.h"
 
 namespace {
 

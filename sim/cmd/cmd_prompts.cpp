@@ -5,7 +5,7 @@
 #include <string>
 
 #include "sim/cmd/dispatch.h"
-#include "sim/frontend.h"
+#include "sim/frontend/frontend.h"
 
 int edit_command_line(char* buffer, int first_column) {
   return gui_line_prompt(buffer, first_column, LINE_BUFFER_BYTES);

@@ -4,9 +4,9 @@
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/readers.h"
-#include "sim/engine/device.h"
-#include "sim/frontend.h"
-#include "sim/engine/profiler_iface.h"
+#include "sim/engine/device/device.h"
+#include "sim/frontend/frontend.h"
+#include "sim/engine/device/profiler_iface.h"
 
 namespace {
 

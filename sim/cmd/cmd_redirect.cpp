@@ -6,9 +6,9 @@
 #include "sim/cmd/commands.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
-#include "sim/engine/device.h"
-#include "sim/engine/regaccess.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/regaccess.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include "sim/cmd/readers.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/streams.h"
-#include "sim/engine/device.h"
-#include "sim/engine/regaccess.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/regaccess.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "sim/expr/expr.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
-#include "sim/frontend.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include "sim/expr/valfmt.h"
 #include "sim/cmd/view_hooks.h"
 #include "sim/cmd/watch.h"
-#include "sim/engine/device.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

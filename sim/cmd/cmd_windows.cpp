@@ -11,8 +11,8 @@
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
 #include "sim/cmd/window_hooks.h"
-#include "sim/engine/device.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 // - Help texts are data: each command row's syntax and help lines (`cmdtable.cpp`, the later ones in
 //   `help_lines.h`), the family topics (`family_desc::help_topics`) and the peripherals' I/O file
 //   format topics (`periph_row::help`, shared by ssi0/ssi1 and by the two codecs) in
-//   `sim/engine/help_topics.cpp` and `help_io_topics.cpp`, and the four fixed topics in
+//   `sim/engine/device/help_topics.cpp` and `help_io_topics.cpp`, and the four fixed topics in
 //   `cmd_help.cpp`. `help WORD` tries, in order: the listings sym, reg, periph, mem; a register (bit
 //   diagram); a command word (its help lines by help name, its syntax lines when it has none); the
 //   listings stack, pin, io, map; then a topic by name. Listings (`help_listings.cpp`) print through

@@ -11,9 +11,9 @@
 #include "sim/cmd/commands.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/frontend/frontend.h"
 
 int macro_running = 0;
 int quit_on_error = 0;

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "sim/cmd/help.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/periph.h"
-#include "sim/engine/regaccess.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/periph/periph.h"
+#include "sim/engine/device/regaccess.h"
+#include "sim/frontend/frontend.h"
 
 void (*list_program_symbols)(std::vector<listed_symbol>& out) = nullptr;
 

@@ -10,8 +10,8 @@
 #include "sim/cmd/dispatch.h"
 #include "sim/expr/expr.h"
 #include "sim/cmd/lexer.h"
-#include "sim/engine/device.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/frontend/frontend.h"
 
 int help_keys_console = 0;
 

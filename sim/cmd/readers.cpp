@@ -9,8 +9,8 @@
 #include "sim/cdb/source.h"
 #include "sim/expr/expr.h"
 #include "sim/cmd/lexer.h"
-#include "sim/engine/device.h"
-#include "sim/engine/regaccess.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/regaccess.h"
 
 const char* const parse_error_messages[4] = {
     "Need more parameters",

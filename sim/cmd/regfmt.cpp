@@ -22,11 +22,11 @@
 #include "sim/expr/valfmt.h"
 #include "sim/cmd/fixed_digits.h"
 #include "sim/cmd/view_hooks.h"
-#include "sim/engine/device.h"
-#include "sim/engine/display_layouts.h"
-#include "sim/engine/periph.h"
-#include "sim/engine/regaccess.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/display_layouts.h"
+#include "sim/engine/periph/periph.h"
+#include "sim/engine/device/regaccess.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

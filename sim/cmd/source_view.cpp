@@ -21,10 +21,10 @@
 #include "sim/asm/disasm.h"
 #include "sim/cmd/logs.h"
 #include "sim/cmd/view_hooks.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/regaccess.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/device/regaccess.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

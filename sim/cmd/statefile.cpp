@@ -24,11 +24,11 @@
 #include "sim/cdb/c_parse.h"
 #include "sim/cmd/logs.h"
 #include "sim/cmd/watch.h"
-#include "sim/engine/banner.h"
-#include "sim/engine/core_state.h"
-#include "sim/engine/device.h"
-#include "sim/engine/regaccess.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/banner.h"
+#include "sim/engine/core/core_state.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/regaccess.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

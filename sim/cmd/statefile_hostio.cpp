@@ -14,8 +14,8 @@
 #include <string>
 
 #include "sim/cmd/statefile_internal.h"
-#include "sim/engine/device.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include "sim/expr/expr.h"
 #include "sim/cmd/statefile_internal.h"
 #include "sim/cmd/streams.h"
-#include "sim/engine/device.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

@@ -30,11 +30,11 @@
 #include "sim/expr/rangemap.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/streams.h"
-#include "sim/engine/device.h"
-#include "sim/engine/hooks.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/periph.h"
-#include "sim/engine/runloop.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/hooks.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/periph/periph.h"
+#include "sim/engine/core/runloop.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include "sim/expr/rangemap.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/streams.h"
-#include "sim/engine/device.h"
-#include "sim/engine/hooks.h"
-#include "sim/engine/periph.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/hooks.h"
+#include "sim/engine/periph/periph.h"
 
 namespace {
 

@@ -14,12 +14,12 @@
 #include "sim/cmd/logs.h"
 #include "sim/cmd/streams.h"
 #include "sim/expr/valfmt.h"
-#include "sim/engine/core_decode.h"
-#include "sim/engine/device.h"
-#include "sim/engine/periph.h"
-#include "sim/engine/regaccess.h"
-#include "sim/engine/runloop.h"
-#include "sim/frontend.h"
+#include "sim/engine/core/core_decode.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/periph/periph.h"
+#include "sim/engine/device/regaccess.h"
+#include "sim/engine/core/runloop.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include "sim/expr/expr.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/streams.h"
-#include "sim/engine/device.h"
-#include "sim/engine/periph.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/periph/periph.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

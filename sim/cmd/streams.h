@@ -28,7 +28,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "sim/engine/periph.h"
+#include "sim/engine/periph/periph.h"
 
 // Stream kinds (io_stream::kind).
 enum stream_kind : int {
@@ -161,7 +161,7 @@ void apply_pin_data(const io_stream& s, const char* text);
 // A value's text read by the stream's radix into its value record.
 void parse_stream_value(io_stream& s, const char* text);
 
-// The services behind the engine's stream hooks (sim/engine/hooks.h).
+// The services behind the engine's stream hooks (sim/engine/device/hooks.h).
 void streams_service_input();
 int streams_read_untimed(int periph, stream_value* out);
 int streams_read_timed(int periph, stream_value* out);

@@ -13,8 +13,8 @@
 #include "sim/expr/expr_ops.h"
 #include "sim/expr/symbols.h"
 #include "sim/expr/valfmt.h"
-#include "sim/engine/device.h"
-#include "sim/engine/regaccess.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/regaccess.h"
 
 const char* sv_optr = nullptr;
 const char* parse_error_text = nullptr;

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "sim/engine/memory.h"
+#include "sim/engine/device/memory.h"
 
 // Gives [low, high] the value; when high < low the range wraps from low to
 // the top of wrap_mask and from 0 to high. Neighbours of equal value merge.

@@ -7,8 +7,8 @@
 
 #include "sim/expr/expr.h"
 #include "sim/expr/rangemap.h"
-#include "sim/engine/device.h"
-#include "sim/engine/regaccess.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/regaccess.h"
 
 namespace {
 

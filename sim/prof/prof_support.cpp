@@ -8,9 +8,9 @@
 #include <cstring>
 #include <new>
 
-#include "sim/engine/memory.h"
-#include "sim/engine/regaccess.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/device/regaccess.h"
+#include "sim/frontend/frontend.h"
 
 void (*prof_note_sink)(const char* text) = nullptr;
 uint32_t* prof_error_flags = nullptr;

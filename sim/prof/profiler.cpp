@@ -14,8 +14,8 @@
 #include <string>
 
 #include "sim/cdb/coff.h"
-#include "sim/engine/device.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/frontend/frontend.h"
 #include "sim/prof/subroutines.h"
 
 profile_tables* cur_tables = nullptr;

@@ -49,7 +49,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/engine/profile_family.h"
+#include "sim/engine/device/profile_family.h"
 #include "sim/prof/ordered_list.h"
 #include "sim/prof/prof_support.h"
 #include "sim/prof/report_writer.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "sim/engine/banner.h"
+#include "sim/engine/device/banner.h"
 #include "sim/prof/prof_support.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "sim/engine/device.h"
+#include "sim/engine/device/device.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "console/console_cmd_fixture.h"
-#include "sim/engine/memory.h"
+#include "sim/engine/device/memory.h"
 
 namespace {
 

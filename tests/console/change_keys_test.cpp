@@ -4,7 +4,7 @@
 #include <string>
 
 #include "console/console_cmd_fixture.h"
-#include "sim/engine/regaccess.h"
+#include "sim/engine/device/regaccess.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <cstdio>
 #include <string>
 
-#include "console/console.h"
-#include "console/input.h"
-#include "console/terminal.h"
+#include "frontends/console/console.h"
+#include "frontends/console/input.h"
+#include "frontends/console/terminal.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/engine/device.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/frontend/frontend.h"
 
 // The console back on the process's own streams, no terminal.
 inline void restore_standard_streams() {

@@ -1,5 +1,5 @@
 // The console line editor's keys.
-#include "console/editor.h"
+#include "frontends/console/editor.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "sim/session_grid.h"
+#include "sim/frontend/session_grid.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Macros run by the console's line loop, a slice of the run at a time.
 #include <string>
 
-#include "console/console.h"
+#include "frontends/console/console.h"
 #include "console/console_cmd_fixture.h"
 
 namespace {

@@ -9,9 +9,9 @@
 
 #include "console/console_fixture.h"
 #include "sim/cmd/breakpoints.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/runloop.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/core/runloop.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The console's submitted lines and the command history.
-#include "console/console.h"
+#include "frontends/console/console.h"
 #include "console/console_cmd_fixture.h"
 
 namespace {

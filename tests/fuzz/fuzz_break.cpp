@@ -4,9 +4,9 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "console/console.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
+#include "frontends/console/console.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size < 64) return -1;

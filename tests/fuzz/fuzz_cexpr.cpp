@@ -14,7 +14,7 @@
 #include "sim/cdb/c_parse.h"
 #include "sim/cdb/c_print.h"
 #include "sim/cdb/coff.h"
-#include "sim/engine/device.h"
+#include "sim/engine/device/device.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "sim/cdb/c_parse.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
-#include "sim/engine/device.h"
+#include "sim/engine/device/device.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // address 0 (the first byte chooses the device type), the device starts
 // at 0 and runs a few thousand cycles through the run loop.
 #include "fuzz_support.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/runloop.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/core/runloop.h"
 #include "sim/cmd/dispatch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {

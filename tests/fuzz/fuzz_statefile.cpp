@@ -9,10 +9,10 @@
 #include <string>
 #include <string_view>
 
-#include "console/console.h"
+#include "frontends/console/console.h"
 #include "fuzz_support.h"
 #include "sim/cmd/statefile.h"
-#include "sim/engine/device.h"
+#include "sim/engine/device/device.h"
 
 namespace {
 

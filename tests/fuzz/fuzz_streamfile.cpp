@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "console/console.h"
+#include "frontends/console/console.h"
 #include "fuzz_support.h"
 #include "sim/cmd/streams.h"
-#include "sim/engine/device.h"
+#include "sim/engine/device/device.h"
 
 namespace {
 

@@ -8,17 +8,17 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "console/console.h"
-#include "console/input.h"
-#include "console/services.h"
-#include "console/terminal.h"
+#include "frontends/console/console.h"
+#include "frontends/console/input.h"
+#include "frontends/console/services.h"
+#include "frontends/console/terminal.h"
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/hooks.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/regaccess.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/device/regaccess.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "console/console.h"
+#include "frontends/console/console.h"
 #include "fuzz_support.h"
 #include "sim/cmd/logs.h"
 #include "sim/cmd/streams.h"
-#include "sim/engine/device.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

@@ -10,13 +10,13 @@
 #include <utility>
 
 #include "fw/widgets/lists/liststr.h"
-#include "gui/asm_window.h"
-#include "gui/incell.h"
+#include "frontends/gui/asm_window.h"
+#include "frontends/gui/incell.h"
 #include "sim/asm/disasm.h"
 #include "sim/cdb/frames.h"
 #include "sim/cmd/breakpoints.h"
 #include "sim/cmd/view_hooks.h"
-#include "sim/engine/memory.h"
+#include "sim/engine/device/memory.h"
 #include "sim/expr/valfmt.h"
 #include "tests/gui/gui_window_support.h"
 #include "tests/support/png_compare.h"

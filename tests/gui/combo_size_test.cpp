@@ -5,7 +5,7 @@
 
 #include "fw/widgets/controls/combobox.h"
 #include "fw/widgets/look/laf.h"
-#include "gui/fw_dialogs.h"
+#include "frontends/gui/fw_dialogs.h"
 #include "tests/gui/gui_window_support.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "fw/widgets/lists/liststr.h"
-#include "gui/command_window.h"
-#include "gui/incell.h"
+#include "frontends/gui/command_window.h"
+#include "frontends/gui/incell.h"
 #include "sim/cmd/dispatch.h"
 #include "tests/gui/gui_window_support.h"
 #include "tests/support/png_compare.h"

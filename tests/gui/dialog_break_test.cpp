@@ -10,7 +10,7 @@
 
 #include "dialog_form_support.h"
 #include "fw/widgets/controls/combobox_popdown.h"
-#include "gui/guiutil.h"
+#include "frontends/gui/guiutil.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "dialog_form_support.h"
 #include "fw/gui/graphics/font.h"
 #include "fw/widgets/lists/listsize.h"
-#include "gui/fw_dialogs.h"
+#include "frontends/gui/fw_dialogs.h"
 
 namespace {
 

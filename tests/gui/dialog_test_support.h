@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/dialogs/command_dialog.h"
+#include "frontends/gui/dialogs/command_dialog.h"
 #include "gui_support.h"
 
 struct map_form : gui::dialog_form {

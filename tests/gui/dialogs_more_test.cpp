@@ -7,9 +7,9 @@
 #include <sstream>
 
 #include "dialog_test_support.h"
-#include "gui/dialogs/stream_log.h"
-#include "gui/memory_window.h"
-#include "gui/register_window.h"
+#include "frontends/gui/dialogs/stream_log.h"
+#include "frontends/gui/memory_window.h"
+#include "frontends/gui/register_window.h"
 #include "gui_window_support.h"
 #include "sim/cmd/commands.h"
 #include "sim/cmd/logs.h"

@@ -9,8 +9,8 @@
 #include "fw/gui/window/msw.h"
 #include "fw/widgets/choosers/notice.h"
 #include "fw/widgets/dialog_support.h"
-#include "gui/fw_dialogs.h"
-#include "gui/road.h"
+#include "frontends/gui/fw_dialogs.h"
+#include "frontends/gui/road.h"
 #include "platform/win/test.h"
 
 namespace {

@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "fw/core/event_support.h"
-#include "gui/dialogs.h"
-#include "gui/frontend.h"
-#include "gui/road.h"
-#include "gui/session.h"
-#include "gui/windows.h"
+#include "frontends/gui/dialogs.h"
+#include "frontends/gui/frontend.h"
+#include "frontends/gui/road.h"
+#include "frontends/gui/session.h"
+#include "frontends/gui/windows.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/engine/device.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/frontend/frontend.h"
 
 struct GuiFixture : ::testing::Test {
   SimulatedClock clock;

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/guiutil.h"
+#include "frontends/gui/guiutil.h"
 #include "tests/gui/gui_support.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <functional>
 
 #include "fw/widgets/controls/control.h"
-#include "gui/memory_window.h"
-#include "gui/register_window.h"
+#include "frontends/gui/memory_window.h"
+#include "frontends/gui/register_window.h"
 #include "tests/gui/gui_window_support.h"
 
 namespace {

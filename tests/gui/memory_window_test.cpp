@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "fw/widgets/lists/liststr.h"
-#include "gui/incell.h"
-#include "gui/memory_window.h"
-#include "gui/road.h"
+#include "frontends/gui/incell.h"
+#include "frontends/gui/memory_window.h"
+#include "frontends/gui/road.h"
 #include "sim/expr/valfmt.h"
 #include "tests/gui/gui_window_support.h"
 #include "tests/support/png_compare.h"

@@ -8,11 +8,11 @@
 #include <cstring>
 
 #include "fw/widgets/lists/liststr.h"
-#include "gui/incell.h"
-#include "gui/register_window.h"
-#include "gui/road.h"
+#include "frontends/gui/incell.h"
+#include "frontends/gui/register_window.h"
+#include "frontends/gui/road.h"
 #include "sim/cmd/regfmt.h"
-#include "sim/engine/regaccess.h"
+#include "sim/engine/device/regaccess.h"
 #include "tests/gui/gui_window_support.h"
 #include "tests/support/png_compare.h"
 

@@ -19,11 +19,11 @@
 #include "fw/widgets/dialog/container.h"
 #include "fw/widgets/dialog_support.h"
 #include "fw/widgets/lists/listview.h"
-#include "gui/command_window.h"
-#include "gui/fw_dialogs.h"
-#include "gui/incell.h"
-#include "gui/session_window.h"
-#include "gui/source_window.h"
+#include "frontends/gui/command_window.h"
+#include "frontends/gui/fw_dialogs.h"
+#include "frontends/gui/incell.h"
+#include "frontends/gui/session_window.h"
+#include "frontends/gui/source_window.h"
 
 namespace {
 

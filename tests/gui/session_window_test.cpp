@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "fw/widgets/controls/control.h"
-#include "gui/command_window.h"
-#include "gui/session_window.h"
+#include "frontends/gui/command_window.h"
+#include "frontends/gui/session_window.h"
 #include "tests/gui/gui_window_support.h"
 #include "tests/support/png_compare.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fw/widgets/controls/control.h"
-#include "gui/source_window.h"
+#include "frontends/gui/source_window.h"
 #include "sim/cdb/frames.h"
 #include "sim/cdb/source.h"
 #include "sim/cmd/breakpoints.h"

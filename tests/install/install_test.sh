@@ -33,7 +33,7 @@ done
 cp "$here/session.cmd" "$here/gui.cmd" "$work/"
 (cd "$work" && timeout 60 "$prefix/bin/sim73500" --gui=headless --transcript installed.txt gui.cmd \
   </dev/null >/dev/null 2>"$scratch/installed.err") || fail "installed sim73500 --gui=headless: status $?"
-(cd "$work" && timeout 60 "$build/app/sim73500" --gui=headless --transcript built.txt gui.cmd \
+(cd "$work" && timeout 60 "$build/bin/sim73500" --gui=headless --transcript built.txt gui.cmd \
   </dev/null >/dev/null 2>&1) || fail "built sim73500 --gui=headless: status $?"
 cmp -s "$work/installed.txt" "$work/built.txt" || {
   fail "the installed program's transcript differs from the build tree's"

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "sim/cmd/dispatch.h"
-#include "sim/engine/device.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/frontend/frontend.h"
 #include "support/test_frontend.h"
 
 class frontend_fixture : public ::testing::Test {

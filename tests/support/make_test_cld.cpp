@@ -44,7 +44,7 @@
 #include "sim/asm/asm.h"
 #include "sim/expr/expr.h"
 #include "sim/cmd/hooks.h"
-#include "sim/engine/device.h"
+#include "sim/engine/device/device.h"
 #include "sim/cdb/coff_writer.h"
 
 namespace {

@@ -32,8 +32,8 @@ printf '#!/usr/bin/env bash\necho "run_fuzz side=$FUZZ_SIDE_BY_SIDE $*" >> "%s"\
   > "$tree/tests/fuzz/run_fuzz.sh"
 chmod +x "$tree/tests/fuzz/run_fuzz.sh"
 for p in release ci asan ci-asan; do
-  mkdir -p "$tree/build/$p/app" "$tree/build/$p/bench"
-  stub sim73500 "$tree/build/$p/app/sim73500"
+  mkdir -p "$tree/build/$p/bin" "$tree/build/$p/bench"
+  stub sim73500 "$tree/build/$p/bin/sim73500"
   stub run_loop "$tree/build/$p/bench/run_loop"
 done
 mkdir -p "$tree/build/tsan/tests"

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "sim/engine/clock_device.h"
-#include "sim/engine/device.h"
-#include "sim/engine/periph.h"
-#include "sim/engine/periph_serial.h"
+#include "sim/engine/core/clock_device.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/periph/periph.h"
+#include "sim/engine/periph/periph_serial.h"
 
 // Row `port` of the current device, caught up.
 inline std::vector<uint32_t> serial_port_state(int port) {

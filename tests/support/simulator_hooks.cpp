@@ -3,8 +3,8 @@
 // for errors under quit-on-error.
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/hooks.h"
-#include "sim/engine/device.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/frontend/frontend.h"
 #include "support/test_frontend.h"
 
 namespace {

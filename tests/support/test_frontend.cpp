@@ -3,8 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
-#include "sim/engine/device.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

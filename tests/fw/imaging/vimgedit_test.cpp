@@ -18,7 +18,7 @@
 #include "fw/data/vrstore.h"
 #include "fw/gui/graphics/draw.h"
 #include "fw/gui/window/msw.h"
-#include "fw/imaging/tool/vimgedit_app.h"
+#include "app/vimgedit/vimgedit_app.h"
 #include "fw/imaging/vimageedtr.h"
 #include "fw/imaging/vimageedtr_io.h"
 #include "fw/widgets/dialog_support.h"

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "cmd/cmd_fixture.h"
+#include "tests/sim/cmd/cmd_fixture.h"
 #include "sim/asm/asm.h"
-#include "sim/engine/memory.h"
+#include "sim/engine/device/memory.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "sim/asm/asm.h"
 #include "sim/expr/expr.h"
-#include "sim/engine/device.h"
+#include "sim/engine/device/device.h"
 
 class asm_fixture : public ::testing::Test {
  protected:

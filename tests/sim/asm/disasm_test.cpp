@@ -13,8 +13,8 @@
 
 #include "sim/asm/disasm.h"
 #include "sim/asm/disasm_internal.h"
-#include "sim/engine/core_tables.h"
-#include "sim/engine/device.h"
+#include "sim/engine/core/core_tables.h"
+#include "sim/engine/device/device.h"
 
 namespace {
 

@@ -7,15 +7,15 @@
 #include <string>
 
 #include "coff_writer.h"
-#include "cmd/cmd_fixture.h"
+#include "tests/sim/cmd/cmd_fixture.h"
 #include "sim/cdb/c_arith.h"
 #include "sim/cdb/c_eval.h"
 #include "sim/cdb/c_parse.h"
 #include "sim/cdb/c_print.h"
 #include "sim/cdb/coff.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/regaccess.h"
-#include "sim/engine/runloop.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/device/regaccess.h"
+#include "sim/engine/core/runloop.h"
 
 namespace {
 

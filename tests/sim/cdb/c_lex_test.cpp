@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "sim/cdb/c_lex.h"
-#include "sim/engine/device.h"
+#include "sim/engine/device/device.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "coff_writer.h"
 #include "sim/cdb/c_parse.h"
 #include "sim/cdb/coff.h"
-#include "sim/engine/device.h"
+#include "sim/engine/device/device.h"
 
 namespace {
 
@@ -146,7 +146,7 @@ TEST_F(CParse, CallsNeedTheDummyCallRoutine) {
 }  // namespace
 
 #include "sim/cdb/c_scope.h"
-#include "sim/engine/regaccess.h"
+#include "sim/engine/device/regaccess.h"
 
 namespace {
 
@@ -266,7 +266,7 @@ TEST_F(CParse, TypeNames) {
 }  // namespace
 
 #include "sim/cdb/c_print.h"
-#include "sim/engine/memory.h"
+#include "sim/engine/device/memory.h"
 
 namespace {
 

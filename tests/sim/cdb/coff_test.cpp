@@ -14,9 +14,9 @@
 #include "sim/expr/expr.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/expr/symbols.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/regaccess.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/device/regaccess.h"
 
 namespace {
 

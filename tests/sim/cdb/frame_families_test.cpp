@@ -13,7 +13,7 @@
 #include "sim/cdb/c_value.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/frames.h"
-#include "sim/engine/device.h"
+#include "sim/engine/device/device.h"
 #include "support/test_frontend.h"
 
 namespace {

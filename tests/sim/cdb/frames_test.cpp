@@ -5,15 +5,15 @@
 
 #include <string>
 
-#include "cmd/cmd_fixture.h"
+#include "tests/sim/cmd/cmd_fixture.h"
 #include "coff_writer.h"
 #include "sim/cdb/c_parse.h"
 #include "sim/cdb/c_print.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/frames.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/runloop.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/core/runloop.h"
 
 namespace {
 

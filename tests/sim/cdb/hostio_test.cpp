@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "cmd/cmd_fixture.h"
-#include "prof/object_program.h"
+#include "tests/sim/cmd/cmd_fixture.h"
+#include "tests/sim/prof/object_program.h"
 #include "sim/cdb/coff_writer.h"
 #include "sim/cmd/commands.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/runloop.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/core/runloop.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include "sim/asm/asm.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/source.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/regaccess.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/device/regaccess.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include "coff_writer.h"
 #include "sim/cdb/coff.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/regaccess.h"
-#include "sim/frontend.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/device/regaccess.h"
+#include "sim/frontend/frontend.h"
 #include "support/test_frontend.h"
 
 namespace {

@@ -12,10 +12,10 @@
 #include <string>
 
 #include "memory_fixture.h"
-#include "sim/engine/core_alu.h"
-#include "sim/engine/core_state.h"
-#include "sim/engine/core_tables.h"
-#include "sim/engine/device.h"
+#include "sim/engine/core/core_alu.h"
+#include "sim/engine/core/core_state.h"
+#include "sim/engine/core/core_tables.h"
+#include "sim/engine/device/device.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "core_fixture.h"
-#include "sim/engine/core_state.h"
+#include "sim/engine/core/core_state.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 #include <vector>
 
 #include "memory_fixture.h"
-#include "sim/engine/core_decode.h"
-#include "sim/engine/core_state.h"
-#include "sim/engine/core_tables.h"
+#include "sim/engine/core/core_decode.h"
+#include "sim/engine/core/core_state.h"
+#include "sim/engine/core/core_tables.h"
 
 namespace {
 

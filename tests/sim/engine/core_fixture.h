@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "memory_fixture.h"
-#include "sim/engine/clock_device.h"
-#include "sim/engine/core_state.h"
+#include "sim/engine/core/clock_device.h"
+#include "sim/engine/core/core_state.h"
 
 // A core word (register or state word) and its value, compared under `mask`.
 struct reg_is {

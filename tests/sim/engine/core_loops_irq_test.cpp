@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "core_fixture.h"
-#include "sim/engine/core_state.h"
+#include "sim/engine/core/core_state.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <string>
 
 #include "memory_fixture.h"
-#include "sim/engine/core_state.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/periph.h"
-#include "sim/engine/state_digest.h"
+#include "sim/engine/core/core_state.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/periph/periph.h"
+#include "sim/engine/fast/state_digest.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "sim/engine/g711.h"
+#include "sim/engine/periph/g711.h"
 
 namespace {
 

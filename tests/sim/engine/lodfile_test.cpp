@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "memory_fixture.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/regaccess.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/device/regaccess.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/periph.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/periph/periph.h"
 
 class device_fixture : public ::testing::Test {
  protected:

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "memory_fixture.h"
-#include "sim/engine/device.h"
-#include "sim/engine/periph.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/periph/periph.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "memory_fixture.h"
-#include "sim/engine/clock_device.h"
-#include "sim/engine/device.h"
-#include "sim/engine/periph.h"
+#include "sim/engine/core/clock_device.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/periph/periph.h"
 
 namespace {
 

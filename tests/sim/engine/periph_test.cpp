@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "memory_fixture.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/periph.h"
-#include "sim/engine/periph_serial.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/periph/periph.h"
+#include "sim/engine/periph/periph_serial.h"
 
 namespace {
 

@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "memory_fixture.h"
-#include "sim/engine/clock_device.h"
-#include "sim/engine/device.h"
-#include "sim/engine/memory.h"
-#include "sim/engine/periph.h"
-#include "sim/engine/periph_serial.h"
-#include "sim/engine/runloop.h"
-#include "sim/engine/state_digest.h"
+#include "sim/engine/core/clock_device.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/memory.h"
+#include "sim/engine/periph/periph.h"
+#include "sim/engine/periph/periph_serial.h"
+#include "sim/engine/core/runloop.h"
+#include "sim/engine/fast/state_digest.h"
 #include "support/serial_port_state.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "memory_fixture.h"
-#include "sim/frontend.h"
+#include "sim/frontend/frontend.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "fw/data/vrstore.h"
 #include "fw/services/services_support.h"
 #include "fw/widgets/choosers/help.h"
-#include "fw/widgets/choosers/vhelpsrv/helpfile.h"
+#include "fw/widgets/choosers/helpfile.h"
 #include "fw/widgets/dialog_support.h"
 
 namespace {

@@ -1,0 +1,18 @@
+// Small services of the front-end for dialogs and windows.
+#pragma once
+
+#include <cstddef>
+
+#include "frontends/gui/frontend.h"
+
+struct device_inst;
+
+namespace gui {
+
+// The index of the register of peripheral row `row` whose name follows
+// the name at `index` alphabetically (the first when index < 0), or -1.
+int register_name_next(int row, int index);
+// The number a new breakpoint gets.
+int breakpoint_number_free();
+
+}  // namespace gui

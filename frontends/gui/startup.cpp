@@ -1,0 +1,308 @@
+// Start-up and shutdown. After the event loop starts everything runs in
+// framework event handlers: the About window's first event posts the 5 s
+// time-out, which posts the main window 1 s later, which posts the first
+// command 2 s later.
+//
+// - The application's resources are authored in `frontends/gui/resources/sim73500.txt` and built by `vrtool`
+//   into the build's `lib/sim73500.vr`.
+//
+// - Start-up (`frontends/gui/startup.cpp`): `app/sim73500/main.cpp` takes its own options off the vector (`--gui` picks
+//   the X11 back-end explicitly, `--gui=headless` the headless one on the virtual clock) and calls
+//   `gui::sim_main`: framework start-up, device 0, the banner, the About box, the loop. The chain
+//   runs in client events: the About box's first event posts the 5 s time-out (which closes the box
+//   only if the user has not), 1 s later the main window and the saved layout or "wsession" and
+//   "wcommand" (only for window kinds this build has: `frontends/gui/window_kinds.cpp` is the table of kind
+//   registrations), 2 s later the argument (checked, submitted whatever the check says, the parser's
+//   message reported after it) or the "startup" macro. `front_end_quit` saves the layout when
+//   "SavePos" is on, closes every window (main last) and stops the loop with a 1 ns event. A
+//   headless run keeps the user's store in memory only (`vapplicationSetUserStoreKept` off): it
+//   starts from the default layout and never reads or rewrites "vwexusr1.vr", so a script's
+//   transcript is the same for every user; the X11 GUI restores and saves the layout. Headless, an
+//   idle hook ends the run once nothing is left: no chain, no Wait, no queued or delayed event apart
+//   from repeating timers (`veventCountWaiting` with `vtimerEventRecurs`); a modal notice still up
+//   is stopped first. The transcript writes a device's lines while it is the shown device or when
+//   its session is redrawn, as the console prints them, so `tests/gui/run_gui_scenario.sh` can
+//   compare both front-ends.
+#include "frontends/gui/startup.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <utility>
+
+#include "fw/core/event.h"
+#include "fw/core/ex.h"
+#include "fw/core/name.h"
+#include "fw/core/scribe.h"
+#include "fw/core/sys.h"
+#include "fw/core/timer.h"
+#include "fw/data/inst.h"
+#include "fw/gui/window/application.h"
+#include "fw/gui/window/msw.h"
+#include "fw/gui/window/namedres.h"
+#include "fw/widgets/dialog/dialog.h"
+#include "fw/widgets/startup.h"
+#include "frontends/gui/dialogs.h"
+#include "frontends/gui/frontend.h"
+#include "frontends/gui/fw_dialogs.h"
+#include "frontends/gui/layout.h"
+#include "frontends/gui/main_window.h"
+#include "frontends/gui/road.h"
+#include "frontends/gui/session.h"
+#include "frontends/gui/windows.h"
+#include "platform/win/kernel.h"
+#include "sim/cmd/commands.h"
+#include "sim/cmd/dispatch.h"
+#include "sim/cmd/logs.h"
+#include "sim/cmd/window_hooks.h"
+#include "sim/engine/device/banner.h"
+#include "sim/engine/device/device.h"
+#include "sim/engine/device/regaccess.h"
+#include "sim/frontend/frontend.h"
+
+namespace gui {
+
+namespace {
+
+constexpr int ABOUT_SECONDS = 5;
+constexpr int MAIN_WINDOW_SECONDS = 1;
+constexpr int MACRO_SECONDS = 2;
+constexpr int CHAIN_PRIORITY = 63;
+constexpr int PLACE_CENTRE = 6;
+
+std::string startup_argument;
+bool have_argument = false;
+vdialog* about = nullptr;
+bool ending_when_idle = false;
+
+// The About box's Close closes the dialog that owns the button.
+void about_close(vdialogItem*, vevent*) {
+  if (about != nullptr && vwindowIsOpen(about)) vwindowClose(about);
+}
+
+struct family_name {
+  int code;
+  const char* number;
+};
+constexpr family_name families[] = {{711, "73500"}, {709, "71200"}, {712, "74400"},
+                                    {714, "75100"}, {713, "79100"}, {710, "86900"}};
+
+int is_recurring(const vevent* e) { return vtimerEventRecurs(e); }
+
+// At the first moment nothing is left to do, a headless run ends as the
+// console does at the end of its input; a notice still up is closed first.
+void idle_check() {
+  if (!ending_when_idle || quitting != 0 || work_left()) return;
+  // The loop waits for the platform right after this hook: a stop made
+  // here must wake it.
+  if (veventGetDepth() > 1) {
+    if (close_modal_notice()) veventMSWWakeUp();
+    return;
+  }
+  quitting = 1;
+  window_close_all(-2);
+  close_all_macros();
+  veventStopProcessing();
+  veventMSWWakeUp();
+}
+
+int stop_loop(vevent*) {
+  veventStopProcessing();
+  return 1;
+}
+
+// A start-up window that the program's own resource file does not give
+// (damaged, or not this program's) ends the program naming the file: a GUI
+// without it would run nothing and look like success.
+[[noreturn]] void resources_failed(const char* window) {
+  std::string file = "sim73500.vr";
+  if (vfsPath* p = vinstFindFileQuiet(file.c_str())) {
+    vstr* text = vfsPathToString(p);
+    file = text;
+    vstrDestroy(text);
+    vfsFreePath(p);
+  }
+  std::string what;
+  if (vexException* e = vexGetCurrentException()) what = std::string(": ") + (e->message ? e->message : e->cls->name);
+  std::fprintf(stderr, "sim73500: resource file %s: cannot read the %s window%s\n", file.c_str(), window,
+               what.c_str());
+  vsysExit(1);
+}
+
+// Runs make, which answers the window; a raise or no window ends the program.
+template <class Make>
+void required_window(const char* window, Make make) {
+  bool made = false;
+  vexGuard([&] { made = make() != nullptr; }, [&](vexHandler&) { resources_failed(window); });
+  if (!made) resources_failed(window);
+}
+
+}  // namespace
+
+std::string family_title() {
+  const device_inst* inst = cur_inst;
+  if (inst != nullptr && inst->type >= 0 && inst->type < TYPE_COUNT)
+    for (const family_name& f : families)
+      if (f.code == device_types[inst->type]->family_code) return std::string("Sim") + f.number;
+  return "Sim";
+}
+
+void* about_dialog() { return about; }
+
+void* about_dialog_open(const char* argument) {
+  if (argument != nullptr) {
+    startup_argument = argument;
+    have_argument = true;
+  }
+  vresource r;
+  if (!vapplicationFindNamedResource(N("About"), &r)) return nullptr;
+  if (about != nullptr) return about;  // one About box at a time
+  about = static_cast<vdialog*>(vobjectLoad(r));
+  if (vdialogItem* close = vdialogFindItem(about, N("Close"))) vdialogSetItemNotify(close, about_close);
+  vwindowSetTitleScribe(about, vscribeCString(family_title().c_str()));
+  vdialogPlace(about, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
+  vwindowOpen(about);
+  return about;
+}
+
+int about_shown(vevent* event) {
+  if (about != nullptr) vwindowInvalAll(about, 5);
+  event->handler = about_timeout;
+  veventPostDelayed(event, ABOUT_SECONDS, 0);
+  return 1;
+}
+
+int about_timeout(vevent* event) {
+  // The user may have closed it already: only a box still there goes.
+  if (about != nullptr) {
+    if (vwindowIsOpen(about)) vwindowClose(about);
+    vinstanceDestroyLater(about);
+    about = nullptr;
+  }
+  event->priority = CHAIN_PRIORITY;
+  event->handler = startup_main_window;
+  veventPostDelayed(event, MAIN_WINDOW_SECONDS, 0);
+  return 1;
+}
+
+int startup_main_window(vevent* event) {
+  sim_window* record = window_record_new(SIMWIN_STARTUP, -1, 0, vwindowGetRoot());
+  if (record == nullptr) return 0;
+  // The root window outlives the front-end: closing the record only frees it.
+  record->close = window_record_free;
+  required_window("Main", [] { return main_window_create(); });
+  // A broken layout must not stop the start.
+  vexTry([] {
+    if (save_pos_value() >= 0) {
+      vresource resources = layout_resources();
+      layout_restore_devices(resources);
+      layout_restore_windows(resources);
+    } else {
+      // Only the kinds this build has: a missing one would answer with an
+      // error notice at every start.
+      for (const auto& [command, line] : {std::pair{WCMD_SESSION, "wsession"}, std::pair{WCMD_COMMAND, "wcommand"}})
+        if (window_kind_registered(command)) {
+          parse_command_line(line);
+          command_submit(line);
+        }
+    }
+  });
+  event->handler = run_startup_macro;
+  veventPostDelayed(event, MACRO_SECONDS, 0);
+  return 1;
+}
+
+int run_startup_macro(vevent*) {
+  if (have_argument) {
+    const std::string line = startup_argument;
+    have_argument = false;
+    submit_checked(line.c_str());
+    return 1;
+  }
+  std::string path;
+  if (find_file_on_path("startup", ".cmd", path) != 0 && parse_command_line(path.c_str()) != nullptr)
+    command_submit(path.c_str());
+  return 1;
+}
+
+void front_end_quit() {
+  if (quitting != 0) return;
+  const bool saved = vexTry([] {
+    if (save_pos_value() > 0) {
+      vresource resources = layout_resources();
+      layout_save_devices(resources);
+      layout_save_windows(resources);
+    }
+  });
+  if (!saved) error_report("Error saving window positions");
+  window_close_all(-2);
+  quitting = 1;
+  close_all_macros();
+  vevent* stop = veventCreateClient(stop_loop, nullptr);
+  veventPostDelayed(stop, 0, 1);
+}
+
+bool work_left() {
+  return run_chain_live() || macro_chain_live() || wait_pending != 0 || veventCountWaiting(is_recurring) > 0;
+}
+
+void end_when_idle(bool on) {
+  ending_when_idle = on;
+  veventSetIdleHook(on ? idle_check : nullptr);
+}
+
+int front_end_start(int argc, char** argv, const char* default_type_name) {
+  wait_pending = 0;
+  index_memory_regions();
+  if (create_device(0, default_type_name) == 0) return 0;
+  select_device(0);
+  session_print(SIM_BANNER, 1);
+  install_combo_size_hook();
+  install_dialog_services(&framework_dialogs());
+  required_window("About", [&] { return about_dialog_open(argc > 1 ? argv[1] : nullptr); });
+  if (about != nullptr) {
+    vevent* shown = veventCreateClient(about_shown, nullptr);
+    veventPost(shown);
+  }
+  return 1;
+}
+
+int front_end_status() { return quit_on_error != 0 ? exit_status : 0; }
+
+void sim_main(int argc, char** argv, const char* default_type_name, const start_options& options) {
+  // A headless run is a script's: it starts from the default layout and
+  // leaves the user's saved one alone.
+  if (options.headless) {
+    win::UseVirtualClock(true);
+    vapplicationSetUserStoreKept(0);
+  }
+  vsysSetProgramName("sim73500");
+  vsysStartup();
+  // Without its windows, dialogs and menus the GUI would run on, showing
+  // nothing: it stops here instead, naming the places it looked.
+  if (const std::string missing = vinstMissingFiles("sim73500", {"sim73500.vr"}); !missing.empty()) {
+    std::fputs(missing.c_str(), stderr);
+    vsysExit(1);
+  }
+  vwidgetsStartup(argc, argv);
+  install_gui_frontend();
+  register_window_kinds();
+  std::FILE* transcript = nullptr;
+  if (options.transcript != nullptr) {
+    transcript = std::fopen(options.transcript, "a");
+    set_transcript(transcript);
+  }
+  if (front_end_start(argc, argv, default_type_name) == 0) vsysExit(1);
+  end_when_idle(options.headless);
+  veventProcess();
+  close_all_macros();
+  close_all_logs();
+  for (int d = 0; d < DEVICE_MAX; ++d) end_redirections(d);
+  set_transcript(nullptr);
+  if (transcript != nullptr) std::fclose(transcript);
+  const int status = front_end_status();
+  free_all_devices();
+  vsysExit(status);
+}
+
+}  // namespace gui
