@@ -1,8 +1,8 @@
 // The straight-line executor (core_fast.h): the entry test at a boundary,
 // the decode's live words, the end of an instruction as the clock machine
-// does it in its last cycle, plain internal memory, the clocking of the
-// instruction's device cycles, and the handlers of the data-ALU classes
-// with parallel moves.
+// does it in its last cycle, the clocking of the instruction's device
+// cycles, and the commonest instructions in one piece. Its plain internal
+// memory is core_fast_pages.cpp's, the data-ALU handlers core_fast_alu.cpp's.
 #include "sim/engine/fast/core_fast.h"
 
 #include "sim/engine/fast/core_fast_step.h"
@@ -41,136 +41,6 @@ enum : uint8_t {
   LEAN_REP_IMM,
   LEAN_MOVE_IMM
 };
-
-// --- Plain internal memory ----------------------------------------------------
-
-// The word of a row that holds `address` in resolved space `space` and
-// has no behaviour of its own (no I/O window, not disabled, written only
-// where the core may write); a null word otherwise. Its log rows are left
-// to note_memory_access_entry. (Lookups fill their answer in place: a
-// record returned by value is stored in parts and read back whole, which
-// stalls.)
-bool plain_word(int space, uint32_t address, bool write, fast_word& at) {
-  const uint8_t e = region_entry_fast(space, address);
-  const int row = e & REGION_ENTRY_ROW;
-  if (row >= cur_type->region_count) return false;
-  const mem_region& r = cur_type->regions[row];
-  if (r.flags & (REGION_IO_BUS | REGION_DISABLED | REGION_SPARSE)) return false;
-  if (write && (r.flags & REGION_READ_ONLY)) return false;
-  if (address < r.low || address > r.high) return false;
-  std::vector<uint32_t>& words = cur_inst->regions[static_cast<std::size_t>(row)].words;
-  const uint32_t index = address - r.low;
-  if (index >= words.size()) return false;
-  at.word = &words[index];
-  at.page = nullptr;
-  at.entry = e;
-  at.data_pins = (r.attr & REGION_ATTR_DATA_PINS) != 0;
-  return true;
-}
-
-int resolved(int generic, uint32_t address) {
-  const int space = core_resolve_space(generic, address);
-  if (generic == SPACE_P) return space == SPACE_PI || space == SPACE_PR ? space : -1;
-  return space == SPACE_XI || space == SPACE_XR ? space : -1;
-}
-
-// A page whose every word resolves to the same plain row with the same
-// region entry and log rows; 0 otherwise.
-uint16_t page_of(int generic, uint32_t page, uint32_t* logs) {
-  int space = -1;
-  fast_word first{}, at{};
-  bool writable = true;
-  *logs = 0;
-  for (uint32_t address = page << 8; address < (page + 1) << 8; ++address) {
-    const int s = resolved(generic, address);
-    if (s < 0 || !plain_word(s, address, false, at)) return 0;
-    if (space >= 0 && (s != space || at.entry != first.entry)) return 0;
-    const uint32_t rows = memory_access_log_rows(at.entry, address);
-    if (rows == 0 || (space >= 0 && rows != *logs)) return 0;
-    *logs = rows;
-    space = s;
-    first = at;
-    writable = writable && s == SPACE_XI && plain_word(s, address, true, at);
-  }
-  return static_cast<uint16_t>(first.entry | PAGE_PLAIN | (writable ? PAGE_WRITABLE : 0) |
-                               (first.data_pins ? PAGE_DATA_PINS : 0));
-}
-
-}  // namespace
-
-// Per device type and the omr bits that steer resolution, each 256-word
-// page of P and of X space whose every word resolves to the same plain row
-// with the same region entry: the entry, whether the core may write there
-// and the row shows reads on the data pins, and the rows whose access logs
-// note an access. Other pages are looked up word by word. Each thread
-// keeps its own maps.
-struct fast_pages {
-  const device_type* type = nullptr;
-  uint32_t mode = ~0u;
-  std::array<uint16_t, 0x100> program{};
-  std::array<uint16_t, 0x100> data{};
-  std::array<uint32_t, 0x100> program_logs{};
-  std::array<uint32_t, 0x100> data_logs{};
-};
-
-namespace {
-
-thread_local std::array<fast_pages, TYPE_COUNT> page_maps;
-
-const fast_pages& pages_now() {
-  fast_pages& map = page_maps[static_cast<std::size_t>(cur_inst->type)];
-  const uint32_t mode = core_word(CORE_OMR) & (OMR_MODE | OMR_EXT_X);
-  if (map.type != cur_type || map.mode != mode) {
-    map.type = cur_type;
-    map.mode = mode;
-    for (uint32_t page = 0; page < 0x100; ++page) {
-      map.program[page] = page_of(SPACE_P, page, &map.program_logs[page]);
-      map.data[page] = page_of(SPACE_X, page, &map.data_logs[page]);
-    }
-  }
-  return map;
-}
-
-// The device's pages for the mode (program at 0, X at 0x100): the type's
-// map with each plain page's first word, made again when omr's mode bits
-// change. The rows' words never move while the device lives.
-[[gnu::noinline]] void make_device_pages(device_inst& inst, uint32_t mode) {
-  const fast_pages& map = pages_now();
-  inst.plain_pages.assign(0x200, plain_page{});
-  for (uint32_t k = 0; k < 0x200; ++k) {
-    const uint32_t page = k & 0xFF;
-    const uint16_t bits = k < 0x100 ? map.program[page] : map.data[page];
-    if (!(bits & PAGE_PLAIN)) continue;
-    const int row = bits & REGION_ENTRY_ROW;
-    std::vector<uint32_t>& words = inst.regions[static_cast<std::size_t>(row)].words;
-    const uint32_t first = (page << 8) - cur_type->regions[row].low;
-    if (first + 0x100 > words.size()) continue;
-    plain_page& p = inst.plain_pages[k];
-    p = {&words[first], k < 0x100 ? map.program_logs[page] : map.data_logs[page], bits, {}};
-    if (std::popcount(p.logs) <= 2) {
-      // The logs never move: the device's rows are sized when it is made.
-      int n = 0;
-      for (uint32_t rows = p.logs; rows != 0; rows &= rows - 1)
-        p.rows[static_cast<std::size_t>(n++)] = &cur_state->region_logs[static_cast<std::size_t>(std::countr_zero(rows))];
-    }
-  }
-  inst.plain_pages_mode = mode;
-}
-
-const plain_page* device_pages(device_inst& inst, const uint32_t* w) {
-  const uint32_t mode = w[CORE_OMR] & (OMR_MODE | OMR_EXT_X);
-  if (inst.plain_pages_mode != mode) [[unlikely]]
-    make_device_pages(inst, mode);
-  return inst.plain_pages.data();
-}
-
-// A program word the fetch reads from internal memory.
-inline bool program_word(const plain_page* pages, uint32_t address, fast_word& at) {
-  if (fast_page_word(pages[address >> 8], address, false, at)) [[likely]]
-    return true;
-  const int space = resolved(SPACE_P, address);
-  return space >= 0 && plain_word(space, address, false, at);
-}
 
 // The access-log notes of a word of a plain page in its one or two rows.
 [[gnu::always_inline]] inline void note_page(const plain_page& page, uint32_t address, int is_read,
@@ -228,7 +98,7 @@ inline bool program_word(const plain_page* pages, uint32_t address, fast_word& a
 // kept in memory, every field stored, in every instruction.)
 [[gnu::noinline]] uint32_t fetch_program_slow(const plain_page* pages, uint32_t address) {
   fast_word at{};
-  program_word(pages, address, at);
+  fast_program_word(pages, address, at);
   return read_plain(at, address);
 }
 
@@ -422,7 +292,7 @@ bool bus_at_rest(const uint32_t* w) {
 [[gnu::noinline]] bool fetches_plain_slow(const plain_page* pages, uint32_t pab, uint32_t fetches) {
   fast_word at{};
   for (uint32_t k = 0; k < fetches; ++k)
-    if (!program_word(pages, (pab + k) & WORD, at)) return false;
+    if (!fast_program_word(pages, (pab + k) & WORD, at)) return false;
   return true;
 }
 
@@ -440,78 +310,6 @@ bool bus_at_rest(const uint32_t* w) {
   const uint32_t p = w[CORE_SP] & SP_POINTER;
   const uint32_t start = p ? w[CS_SS_HIGH + p] & WORD : 0;
   return pages[start >> 8].base != nullptr || fetches_plain_slow(pages, start, 1);
-}
-
-// --- The data-ALU handlers ------------------------------------------------------
-
-constexpr std::array<int, 8> hhh_regs = {CORE_X0, CORE_Y0, CORE_X1, CORE_Y1,
-                                         CORE_A,  CORE_B,  CORE_A0, CORE_B0};
-
-int other_acc(uint32_t op) { return (op & 8) ? CORE_A : CORE_B; }
-
-uint32_t source_x(int reg) { return fast_source(reg, CS_XDB); }
-bool agu_plain(const uint32_t* w) { return fast_agu_plain(w); }
-
-int last_cycle(const fast_step& s) { return s.d->cycles; }
-
-// One X access by (rN)+ or (rN)+nN, of the register `reg`.
-bool alu_x_move(fast_step& s) {
-  const uint32_t op = s.opcode;
-  uint32_t* w = s.w;
-  if (!agu_plain(w)) return false;
-  const bool read = (op & 0x100) != 0;
-  const int reg = hhh_regs[(op >> 9) & 7];
-  const int n = static_cast<int>((op >> 12) & 3);
-  fast_access* a = fast_plan_access(s, w[CORE_R0 + n], !read, read ? reg : -1, last_cycle(s), false);
-  if (a == nullptr) return false;
-  fast_begin(s);
-  if (!read) a->value = source_x(reg);
-  fast_run_alu(s);
-  fast_agu_update(w, n, (op & 0x4000) ? AGU_ADD_N : AGU_INC);
-  return true;
-}
-
-// The registers the two-read class loads, by its field: the first read's
-// (OTHER_ACC: the accumulator the operation does not write) and r3's.
-constexpr int OTHER_ACC = -3;
-constexpr std::array<int, 8> two_read_first = {OTHER_ACC, CORE_Y0, CORE_X1, CORE_Y1,
-                                               CORE_X0,   CORE_Y0, OTHER_ACC, CORE_Y1};
-constexpr std::array<int, 8> two_read_second = {CORE_X0, CORE_X0, CORE_X0, CORE_X0,
-                                                CORE_X1, CORE_X1, CORE_Y0, CORE_X1};
-
-// The register transfer beside an operation, by its field: its source and
-// destination (-1: none; OTHER_ACC: the accumulator the operation does
-// not write).
-constexpr std::array<int, 16> transfer_src = {CORE_X0, CORE_Y0, CORE_X1, CORE_Y1, CORE_A, CORE_B, CORE_A0, CORE_B0,
-                                              CORE_B,  CORE_A,  -1,      -1,      CORE_A, CORE_B, CORE_A0, CORE_B0};
-constexpr std::array<int, 16> transfer_dst = {OTHER_ACC, OTHER_ACC, OTHER_ACC, OTHER_ACC, CORE_X0, CORE_Y0,
-                                              CORE_X0,   CORE_Y0,   OTHER_ACC, OTHER_ACC, -1,      -1,
-                                              CORE_X1,   CORE_Y1,   CORE_X1,   CORE_Y1};
-int transfer_to(uint32_t op) {
-  const int d = transfer_dst[(op >> 8) & 15];
-  return d == OTHER_ACC ? other_acc(op) : d;
-}
-
-// Two X reads: the first address unit's (rN)+ or (rN)+nN and r3's.
-bool alu_two_reads(fast_step& s) {
-  const uint32_t op = s.opcode;
-  uint32_t* w = s.w;
-  if (!agu_plain(w)) return false;
-  const uint32_t sel = (op >> 8) & 7;
-  const int first = two_read_first[sel] == OTHER_ACC ? other_acc(op) : two_read_first[sel];
-  const int n = static_cast<int>((op >> 5) & 3);
-  const bool add_n = (op & 0x1000) != 0;
-  // The second unit reads r3 after the first has updated it.
-  uint32_t r3 = w[CORE_R3] & WORD;
-  if (n == 3) r3 = agu_modify(r3, add_n ? w[CORE_N3] : 1, false, w[CORE_M3], nullptr);
-  if (fast_plan_access(s, w[CORE_R0 + n], false, first, last_cycle(s), false) == nullptr ||
-      fast_plan_access(s, r3, false, two_read_second[sel], last_cycle(s), true) == nullptr)
-    return false;
-  fast_begin(s);
-  fast_run_alu(s);
-  fast_agu_update(w, n, add_n ? AGU_ADD_N : AGU_INC);
-  fast_agu2_update(w, (op & 0x800) != 0);
-  return true;
 }
 
 // A step filled in place (a record returned by value is stored in parts
@@ -623,7 +421,7 @@ struct lean_plan {
   switch (d.lean) {
     case LEAN_TWO_READS: {
       l.n = static_cast<int>((op >> 5) & 3);
-      if (l.n == 3 || !agu_plain(w)) return false;
+      if (l.n == 3 || !fast_agu_plain(w)) return false;
       l.a1 = w[CORE_R0 + l.n] & WORD;
       l.a2 = w[CORE_R3] & WORD;
       l.p1 = lean_page(pages, l.a1, false);
@@ -641,7 +439,7 @@ struct lean_plan {
       l.reg1 = x_move ? hhh_regs[(op >> 9) & 7] : fast_reg5(op >> 5);
       if (!x_move && (l.reg1 < 0 || (l.read ? !fast_plain_destination(l.reg1) : l.reg1 == CORE_SSH)))
         return false;
-      if (!agu_plain(w)) return false;
+      if (!fast_agu_plain(w)) return false;
       l.n = static_cast<int>(x_move ? (op >> 12) & 3 : op & 3);
       l.mode = x_move ? ((op & 0x4000) ? AGU_ADD_N : AGU_INC) : modes[(op >> 2) & 3];
       l.a1 = w[CORE_R0 + l.n] & WORD;
@@ -699,7 +497,7 @@ struct lean_plan {
       fast_agu2_update(w, (op & 0x800) != 0);
       break;
     case LEAN_X_MOVE:
-      if (!l.read) value = source_x(l.reg1);
+      if (!l.read) value = fast_source(l.reg1, CS_XDB);
       run_alu_of(d);
       fast_agu_update(w, l.n, l.mode);
       break;
@@ -708,7 +506,7 @@ struct lean_plan {
       fast_agu_update(w, l.n, l.mode);
       break;
     case LEAN_ALU_TRANSFER:
-      if (l.reg1 >= 0) value = source_x(l.reg1);
+      if (l.reg1 >= 0) value = fast_source(l.reg1, CS_XDB);
       run_alu_of(d);
       break;
     case LEAN_MOVE_REG:
@@ -754,61 +552,6 @@ struct lean_plan {
 }
 #pragma GCC diagnostic pop
 
-// One X access at the other accumulator's middle part.
-bool alu_acc_address(fast_step& s) {
-  const uint32_t op = s.opcode;
-  uint32_t* w = s.w;
-  const bool read = (op & 0x100) != 0;
-  const int reg = hhh_regs[(op >> 9) & 7];
-  fast_access* a = fast_plan_access(s, w[(op & 8) ? CORE_A1 : CORE_B1], !read, read ? reg : -1, last_cycle(s), false);
-  if (a == nullptr) return false;
-  fast_begin(s);
-  if (!read) a->value = source_x(reg);
-  fast_run_alu(s);
-  return true;
-}
-
-// A register transfer beside the operation.
-bool alu_transfer(fast_step& s) {
-  const uint32_t op = s.opcode;
-  const int from = transfer_src[(op >> 8) & 15];
-  const int d = transfer_to(op);
-  fast_begin(s);
-  const uint32_t value = from >= 0 ? source_x(from) : 0;
-  fast_run_alu(s);
-  if (from >= 0 && d >= 0) fast_transfer(s, d, value);
-  return true;
-}
-
-// An address register update beside the operation.
-bool alu_update(fast_step& s) {
-  if (!agu_plain(s.w)) return false;
-  fast_begin(s);
-  fast_run_alu(s);
-  fast_agu_update(s.w, static_cast<int>((s.opcode >> 8) & 3), (s.opcode & 0x400) ? AGU_ADD_N : AGU_DEC);
-  return true;
-}
-
-struct fast_row {
-  uint16_t mask;
-  uint16_t value;
-  fast_handler run;
-};
-// The executor table's data-ALU rows (the first ones it matches).
-constexpr std::array<fast_row, 5> alu_rows = {{
-    {0x8000, 0x8000, alu_x_move},
-    {0xE000, 0x6000, alu_two_reads},
-    {0xF000, 0x5000, alu_acc_address},
-    {0xF000, 0x4000, alu_transfer},
-    {0xF800, 0x3000, alu_update},
-}};
-
-// The ALU record kept in the decoded word.
-std::array<int16_t, 5> keep_alu(const alu_record& r) {
-  return {static_cast<int16_t>(r.op), static_cast<int16_t>(r.src1), static_cast<int16_t>(r.src2),
-          static_cast<int16_t>(r.dest), static_cast<int16_t>(r.negate)};
-}
-
 }  // namespace
 
 // --- The framework ----------------------------------------------------------------
@@ -832,13 +575,13 @@ namespace {
 uint8_t lean_form(uint16_t word, const decoded_word& d) {
   if (d.fast == fast_move_long && (word & 0x400) && (word & 8)) return LEAN_MOVE_IMM;
   if (d.words != 1) return LEAN_NONE;
-  if (d.fast == alu_transfer) return LEAN_ALU_TRANSFER;
+  if (d.fast == fast_alu_transfer) return LEAN_ALU_TRANSFER;
   if (d.fast == fast_move_reg) return LEAN_MOVE_REG;
   if (d.fast == fast_lea) return LEAN_LEA;
   if (d.fast == fast_rep_imm) return LEAN_REP_IMM;
   if (d.cycles != 1) return LEAN_NONE;
-  if (d.fast == alu_two_reads) return LEAN_TWO_READS;
-  if (d.fast == alu_x_move) return LEAN_X_MOVE;
+  if (d.fast == fast_alu_two_reads) return LEAN_TWO_READS;
+  if (d.fast == fast_alu_x_move) return LEAN_X_MOVE;
   return d.fast == fast_move_address ? LEAN_MOVE_ADDRESS : LEAN_NONE;
 }
 
@@ -850,13 +593,8 @@ void core_fast_record(uint16_t word, decoded_word& d) {
   d.lean = LEAN_NONE;
   constexpr uint32_t SPECIAL = IFLAG_ILLEGAL | IFLAG_TRAP | IFLAG_RESET | IFLAG_WAIT | IFLAG_STOP;
   if ((d.flags & SPECIAL) || (d.cls & CLASS_CONTINUES)) return;
-  for (const fast_row& row : alu_rows) {
-    if ((word & row.mask) != row.value) continue;
-    const alu_record r = alu_decode(word);
-    if (d.words != 1 || r.op == ALU_OP_NORM) return;
-    d.fast = row.run;
-    d.fast_alu = keep_alu(r);
-    d.lean = lean_form(word, d);
+  if (core_fast_alu_record(word, d)) {
+    if (d.fast != nullptr) d.lean = lean_form(word, d);
     return;
   }
   d.fast = core_fast_move_handler(word, d);
@@ -864,10 +602,6 @@ void core_fast_record(uint16_t word, decoded_word& d) {
   d.lean = lean_form(word, d);
 }
 
-bool fast_data_word_slow(uint32_t address, bool write, fast_word& at) {
-  const int space = resolved(SPACE_X, address);
-  return space >= 0 && (!write || space == SPACE_XI) && plain_word(space, address, write, at);
-}
 
 // A word a memory stream watches: an input feeds the core's reads of it,
 // an output takes a line at each store (the tags of its row, found as the
@@ -891,14 +625,14 @@ bool fast_program_plain(const fast_step& s, uint32_t address) {
   address &= WORD;
   if (s.pages[address >> 8].base != nullptr) return true;
   fast_word at{};
-  return program_word(s.pages, address, at);
+  return fast_program_word(s.pages, address, at);
 }
 
 uint32_t fast_second_word(const fast_step& s) { return fast_step_second_word(s); }
 
 uint32_t fast_second_word_slow(const plain_page* pages, uint32_t address) {
   fast_word at{};
-  program_word(pages, address, at);
+  fast_program_word(pages, address, at);
   return *at.word & WORD;
 }
 
@@ -989,7 +723,7 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
 // stepped, its pins are not driven).
 [[gnu::noinline]] int run_straights(device_inst& inst, device_state& st, uint32_t* w, int room, int device,
                                     bool one, bool* end_pending, straight_inputs* inputs) {
-  const plain_page* pages = device_pages(inst, w);
+  const plain_page* pages = fast_device_pages(inst, w);
   bool bus_rest = bus_at_rest(w);
   // Once one instruction's clocking settles, the others' change nothing
   // while the pins stay: omr, plcr and pcr0 are not the handlers' to write.
@@ -1035,13 +769,6 @@ inline bool entry_plain(const device_inst& inst, const device_state& st, const u
 
 }  // namespace
 
-int read_program_word(uint32_t address, uint32_t* out) {
-  address &= WORD;
-  const plain_page& page = device_pages(*cur_inst, cur_inst->core)[address >> 8];
-  if (page.base == nullptr) return mem_read_word(SPACE_P, address, out);
-  *out = page.base[address & 0xFF];
-  return 1;
-}
 
 int core_fast_instruction(int room) {
   device_inst& inst = *cur_inst;

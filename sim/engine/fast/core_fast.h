@@ -77,6 +77,10 @@ struct fast_step {
 
 // Chooses the record's handler (decoded_word_of, once per word).
 void core_fast_record(uint16_t word, decoded_word& d);
+// The data-ALU classes' handlers (core_fast_alu.cpp): true for a word of
+// one of their rows, whose record then has its handler and operation
+// (none for a word they leave to the cycle engine).
+bool core_fast_alu_record(uint16_t word, decoded_word& d);
 // The moves' handlers (core_fast_moves.cpp); null for a word they leave.
 fast_handler core_fast_move_handler(uint16_t word, const decoded_word& d);
 // The changes of flow's handlers (core_fast_flow.cpp); null for others.
@@ -213,6 +217,11 @@ bool fast_move_long(fast_step& s);
 bool fast_move_reg(fast_step& s);
 bool fast_lea(fast_step& s);
 bool fast_rep_imm(fast_step& s);
+// The data-ALU handlers the run takes in one piece (core_fast_alu.cpp):
+// an X move, two X reads, a register transfer.
+bool fast_alu_x_move(fast_step& s);
+bool fast_alu_two_reads(fast_step& s);
+bool fast_alu_transfer(fast_step& s);
 
 // A register a move may load: a data or address register, whose store
 // has no effect on the loop state, the pins or the clock.

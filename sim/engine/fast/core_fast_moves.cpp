@@ -21,8 +21,6 @@ int reg5(uint32_t field) { return fast_reg5(field); }
 // A register a move reads: any but ssh, which pops the stack.
 bool plain_source(int reg) { return reg != CORE_SSH; }
 
-int last_cycle(const fast_step& s) { return s.d->cycles; }
-
 // An X move of one register at `ea`: a read loads it, a write stores its
 // value on xdb. `update` runs the address unit after the source is out.
 template <typename Update>
@@ -98,8 +96,6 @@ bool move_short_address(fast_step& s) {
 // tfr3: a data register into an accumulator beside an X move by (rN)+
 // or (rN)+nN.
 bool tfr3(fast_step& s) {
-  constexpr std::array<int, 8> hhh_regs = {CORE_X0, CORE_Y0, CORE_X1, CORE_Y1,
-                                           CORE_A,  CORE_B,  CORE_A0, CORE_B0};
   const uint32_t op = s.opcode;
   if (!fast_agu_plain(s.w)) return false;
   const bool read = (op & 0x100) != 0;

@@ -4,6 +4,7 @@
 // instruction. Engine-internal: core_fast*.cpp only.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "sim/engine/core/core_engine.h"
@@ -28,6 +29,18 @@ enum : uint16_t { PAGE_PLAIN = 0x100, PAGE_WRITABLE = 0x200, PAGE_DATA_PINS = 0x
   return true;
 }
 
+// The device's pages for the mode (program at 0, X at 0x100), made again
+// when omr's mode bits change (core_fast_pages.cpp).
+void fast_make_device_pages(device_inst& inst, uint32_t mode);
+inline const plain_page* fast_device_pages(device_inst& inst, const uint32_t* w) {
+  const uint32_t mode = w[CORE_OMR] & (OMR_MODE | OMR_EXT_X);
+  if (inst.plain_pages_mode != mode) [[unlikely]]
+    fast_make_device_pages(inst, mode);
+  return inst.plain_pages.data();
+}
+// A program word the fetch reads from internal memory: from its page, or
+// word by word.
+bool fast_program_word(const plain_page* pages, uint32_t address, fast_word& at);
 // The word by word look-up of an X word outside the plain pages.
 bool fast_data_word_slow(uint32_t address, bool write, fast_word& at);
 // A word a memory stream watches: an input feeds the core's reads of it
@@ -150,4 +163,37 @@ void fast_stream_store(uint32_t address);
     st.record_repeat_passes += 1;
   else if (w[CS_REP_ARMED])
     repeat_begin();
+}
+
+// A handler's accesses complete in its instruction's last cycle.
+inline int last_cycle(const fast_step& s) { return s.d->cycles; }
+
+// The registers of the data-ALU classes' fields, which their handlers
+// (core_fast_alu.cpp), the moves and the one-piece forms (core_fast.cpp)
+// read alike: an X move's register, the accumulator an operation does
+// not write, the two reads' and a transfer's registers.
+inline constexpr std::array<int, 8> hhh_regs = {CORE_X0, CORE_Y0, CORE_X1, CORE_Y1,
+                                         CORE_A,  CORE_B,  CORE_A0, CORE_B0};
+
+inline int other_acc(uint32_t op) { return (op & 8) ? CORE_A : CORE_B; }
+
+// The registers the two-read class loads, by its field: the first read's
+// (OTHER_ACC: the accumulator the operation does not write) and r3's.
+inline constexpr int OTHER_ACC = -3;
+inline constexpr std::array<int, 8> two_read_first = {OTHER_ACC, CORE_Y0, CORE_X1, CORE_Y1,
+                                               CORE_X0,   CORE_Y0, OTHER_ACC, CORE_Y1};
+inline constexpr std::array<int, 8> two_read_second = {CORE_X0, CORE_X0, CORE_X0, CORE_X0,
+                                                CORE_X1, CORE_X1, CORE_Y0, CORE_X1};
+
+// The register transfer beside an operation, by its field: its source and
+// destination (-1: none; OTHER_ACC: the accumulator the operation does
+// not write).
+inline constexpr std::array<int, 16> transfer_src = {CORE_X0, CORE_Y0, CORE_X1, CORE_Y1, CORE_A, CORE_B, CORE_A0, CORE_B0,
+                                              CORE_B,  CORE_A,  -1,      -1,      CORE_A, CORE_B, CORE_A0, CORE_B0};
+inline constexpr std::array<int, 16> transfer_dst = {OTHER_ACC, OTHER_ACC, OTHER_ACC, OTHER_ACC, CORE_X0, CORE_Y0,
+                                              CORE_X0,   CORE_Y0,   OTHER_ACC, OTHER_ACC, -1,      -1,
+                                              CORE_X1,   CORE_Y1,   CORE_X1,   CORE_Y1};
+inline int transfer_to(uint32_t op) {
+  const int d = transfer_dst[(op >> 8) & 15];
+  return d == OTHER_ACC ? other_acc(op) : d;
 }
