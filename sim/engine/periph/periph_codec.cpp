@@ -351,39 +351,70 @@ void repeated_decimator(uint32_t& a1, uint32_t& a2, uint32_t& a3, const uint32_t
 // batch's last output-filter step. The arithmetic is codec_engine's, in
 // its order and precision. Only without streams: no input arrives and
 // nothing takes the speaker voltage between the steps.
-//
-// A converter whose state comes back after four steps (its steady state
-// with a constant input and no change of ctx: both modulators in a cycle
-// of four, the filters settled) repeats those four steps until a sample
-// end changes the interpolator's input: then only the decimator runs,
-// with the four steps' signs (rounds of four at once), and the output
-// filter from its one input; the rest of the state is the four steps'.
-void codec_steps(int periph, uint32_t* w, uint32_t steps) {
-  const uint32_t control = w[CODEC_CONTROL];
-  const double x =
-      clamp(real(*analog(w, (control & CONTROL_INS) ? ANALOG_AUX : ANALOG_MIC)) * input_gains[(control >> 11) & 3],
-            1.0);
-  const int shift = rate_shifts[rate_index(periph, w)];
-  const bool is583 = is_583(periph);
-  const double volume = volumes[control & 0xF];
-  const bool muted_off = !(control & CONTROL_MUT);
-  float i1 = real(w[CW_I1]), i2 = real(w[CW_I2]), y = real(w[CW_Y]);
-  uint32_t a1 = w[CW_A1], a2 = w[CW_A2], a3 = w[CW_A3], counter = w[CW_STEP_COUNTER];
-  uint32_t period = w[CW_SAMPLE_PERIOD], d2 = w[CW_D2], j1 = w[CW_J1], j2 = w[CW_J2];
-  float m1 = real(w[CW_M1]), m2 = real(w[CW_M2]), q = real(w[CW_Q]);
+
+// The state after a step, but the decimator's integrators and the output
+// filter's outputs (a slow decay that settles late or never: it runs on
+// while the steps repeat, once in four steps).
+struct codec_snapshot {
+  std::array<uint32_t, 32> words;
+  bool operator==(const codec_snapshot&) const = default;
+};
+constexpr std::size_t SNAPSHOT_PHASE = 10, SNAPSHOT_COMB = 24;  // words of a snapshot
+
+struct codec_batch {
+  int periph;
+  uint32_t* w;
+  uint32_t control;
+  double x;
+  int shift;
+  bool is583;
+  double volume;
+  bool muted_off;
+  float i1, i2, y;
+  uint32_t a1, a2, a3, counter;
+  uint32_t period, d2, j1, j2;
+  float m1, m2, q;
   // ring[(head + n) & 15] is the history's word n.
   std::array<uint32_t, 16> ring{};
-  for (int n = 0; n < 13; ++n) ring[static_cast<std::size_t>(n)] = w[CW_BITS + n];
   uint32_t head = 0;
-  uint32_t hw[4] = {w[CW_W], w[CW_W + 1], w[CW_W + 2], w[CW_W + 3]};
-  uint32_t phase = w[CW_OUTPUT_PHASE];
+  uint32_t hw[4];
+  uint32_t phase;
   bool speaker = false;
   double r = 0.0;
-  const auto b = [&](uint32_t n) -> double { return real(ring[(head + n) & 15]); };
-  cur_state->batched_steps += steps;
+
+  codec_batch(int p, uint32_t* words)
+      : periph(p),
+        w(words),
+        control(w[CODEC_CONTROL]),
+        x(clamp(real(*analog(w, (control & CONTROL_INS) ? ANALOG_AUX : ANALOG_MIC)) * input_gains[(control >> 11) & 3],
+                1.0)),
+        shift(rate_shifts[rate_index(periph, w)]),
+        is583(is_583(periph)),
+        volume(volumes[control & 0xF]),
+        muted_off(!(control & CONTROL_MUT)),
+        i1(real(w[CW_I1])),
+        i2(real(w[CW_I2])),
+        y(real(w[CW_Y])),
+        a1(w[CW_A1]),
+        a2(w[CW_A2]),
+        a3(w[CW_A3]),
+        counter(w[CW_STEP_COUNTER]),
+        period(w[CW_SAMPLE_PERIOD]),
+        d2(w[CW_D2]),
+        j1(w[CW_J1]),
+        j2(w[CW_J2]),
+        m1(real(w[CW_M1])),
+        m2(real(w[CW_M2])),
+        q(real(w[CW_Q])),
+        hw{w[CW_W], w[CW_W + 1], w[CW_W + 2], w[CW_W + 3]},
+        phase(w[CW_OUTPUT_PHASE]) {
+    for (int n = 0; n < 13; ++n) ring[static_cast<std::size_t>(n)] = w[CW_BITS + n];
+  }
+
+  double b(uint32_t n) const { return real(ring[(head + n) & 15]); }
 
   // The modulator, the decimator and a sample end.
-  const auto input_part = [&] {
+  void input_part() {
     i1 = static_cast<float>(static_cast<double>(i1) + x - static_cast<double>(y));
     i2 = static_cast<float>(clamp(static_cast<double>(i2) + static_cast<double>(i1) - static_cast<double>(y), 2.0));
     const bool negative = i2 < 0.0f;
@@ -391,21 +422,21 @@ void codec_steps(int periph, uint32_t* w, uint32_t steps) {
     a1 += (negative ? ~0u : 1u) << shift;
     a2 += a1;
     a3 += a2;
-  };
-  const auto sample_end = [&] {
+  }
+  void sample_end() {
     const int32_t sample = decimated_sample(w, a3);
     counter = 0;
     end_of_sample(periph, w, sample);
     period = w[CW_SAMPLE_PERIOD];
     d2 = w[CW_D2];
-  };
+  }
   // Every fourth step: the output filter and the speaker level.
-  const auto speaker_level = [&] {
+  void speaker_level() {
     const double scale = is583 ? static_cast<double>(period) * 0.0078125 : rate_scales_547[(control >> 8) & 3];
     r = muted_off ? 0.0 : clamp(volume * real(w[CW_Z]) * scale * 0.015550947844266963, 1.0);
     speaker = true;
-  };
-  const auto output_filter = [&](uint32_t comb) {
+  }
+  void output_filter(uint32_t comb) {
     w[CW_V + 2] = w[CW_V + 1];
     w[CW_V + 1] = w[CW_V];
     w[CW_V] = comb;
@@ -414,10 +445,10 @@ void codec_steps(int periph, uint32_t* w, uint32_t steps) {
     w[CW_Z + 1] = w[CW_Z];
     w[CW_Z] = bits(z);
     speaker_level();
-  };
+  }
   // The filter's calls while the steps repeat: its inputs are the same
   // comb output each time, so only its outputs move.
-  const auto repeated_filter = [&](uint32_t calls) {
+  void repeated_filter(uint32_t calls) {
     if (calls == 0) return;
     const double in = filter_input(w);
     float z0 = real(w[CW_Z]), z1 = real(w[CW_Z + 1]), z2 = real(w[CW_Z + 2]);
@@ -431,9 +462,9 @@ void codec_steps(int periph, uint32_t* w, uint32_t steps) {
     w[CW_Z + 1] = bits(z1);
     w[CW_Z + 2] = bits(z2);
     speaker_level();
-  };
+  }
   // The interpolator, the output modulator and the filters.
-  const auto output_part = [&] {
+  void output_part() {
     j1 += d2;
     j2 += j1;
     const double p = period;
@@ -451,24 +482,17 @@ void codec_steps(int periph, uint32_t* w, uint32_t steps) {
     hw[0] = bits(wn);
     if (phase == 0) output_filter(hw[0]);
     phase = (phase + 1) & 3;
-  };
-  const auto finish = [&](uint32_t cosr) {
+  }
+  void finish(uint32_t cosr) {
     update_request(w);
     if (w[CODEC_COSR] != cosr) {
       const uint32_t now = w[CODEC_COSR];
       w[CODEC_COSR] = cosr;
       store_cosr(periph, w, now);
     }
-  };
+  }
 
-  // The state after a step, but the decimator's integrators and the output
-  // filter's outputs (a slow decay that settles late or never: it runs on
-  // while the steps repeat, once in four steps).
-  struct snapshot {
-    std::array<uint32_t, 32> words;
-    bool operator==(const snapshot&) const = default;
-  };
-  const auto take = [&](snapshot& s) {
+  void take(codec_snapshot& s) const {
     uint32_t* o = s.words.data();
     for (float f : {i1, i2, y, m1, m2, q}) *o++ = bits(f);
     *o++ = j1;
@@ -479,8 +503,8 @@ void codec_steps(int periph, uint32_t* w, uint32_t steps) {
     for (uint32_t n = 0; n < 13; ++n) *o++ = ring[(head + n) & 15];
     for (uint32_t v : hw) *o++ = v;
     for (int n = 0; n < 3; ++n) *o++ = w[CW_V + n];
-  };
-  const auto put_output = [&](const snapshot& s) {
+  }
+  void put_output(const codec_snapshot& s) {
     const uint32_t* o = s.words.data() + 3;
     m1 = real(*o++);
     m2 = real(*o++);
@@ -493,21 +517,51 @@ void codec_steps(int periph, uint32_t* w, uint32_t steps) {
     for (uint32_t n = 0; n < 13; ++n) ring[n] = *o++;
     for (uint32_t& v : hw) v = *o++;
     for (int n = 0; n < 3; ++n) w[CW_V + n] = *o++;
-  };
-  const auto put_input = [&](const snapshot& s) {
+  }
+  void put_input(const codec_snapshot& s) {
     i1 = real(s.words[0]);
     i2 = real(s.words[1]);
     y = real(s.words[2]);
-  };
+  }
 
-  constexpr uint32_t LOOK = 8;  // steps looked at for a repeat
-  std::array<snapshot, LOOK> seen{};
-  const bool look = steps >= 8 * LOOK;
+  // The batch's words back in the converter's state, and the speaker pins.
+  void store() {
+    w[CW_I1] = bits(i1);
+    w[CW_I2] = bits(i2);
+    w[CW_Y] = bits(y);
+    w[CW_A1] = a1;
+    w[CW_A2] = a2;
+    w[CW_A3] = a3;
+    w[CW_STEP_COUNTER] = counter;
+    w[CW_J1] = j1;
+    w[CW_J2] = j2;
+    w[CW_M1] = bits(m1);
+    w[CW_M2] = bits(m2);
+    w[CW_Q] = bits(q);
+    for (uint32_t n = 0; n < 13; ++n) w[CW_BITS + n] = ring[(head + n) & 15];
+    for (int n = 0; n < 4; ++n) w[CW_W + n] = hw[n];
+    w[CW_OUTPUT_PHASE] = phase;
+    if (speaker) {
+      set_pin_word(analog(w, ANALOG_SPKP), 0, bits(2.0 + r));
+      set_pin_word(analog(w, ANALOG_SPKM), 0, bits(2.0 - r));
+    }
+  }
+};
+
+// A converter whose state comes back after four steps (its steady state
+// with a constant input and no change of ctx: both modulators in a cycle
+// of four, the filters settled) repeats those four steps until a sample
+// end changes the interpolator's input: then only the decimator runs,
+// with the four steps' signs (rounds of four at once), and the output
+// filter from its one input; the rest of the state is the four steps'.
+struct codec_repeat {
+  static constexpr uint32_t LOOK = 8;  // steps looked at for a repeat
+  std::array<codec_snapshot, LOOK> seen{};
+  bool look;
   // The decimator's input of step n while steps repeat: step n leaves
   // seen[4 + n % 4].
   uint32_t add[4] = {0, 0, 0, 0};
   uint32_t filter_step = 0;  // the step of the four that runs the output filter
-  constexpr std::size_t PHASE = 10, COMB = 24;  // words of a snapshot
   bool steady = false;
   // The steps looked at start at look_from (a multiple of four, so step n
   // of a round is step k with k % 4 == n); a look that finds no repeat
@@ -515,90 +569,91 @@ void codec_steps(int periph, uint32_t* w, uint32_t steps) {
   // may settle a few samples into a batch). One that leaves the repeat
   // does not look again: the comb filter's integrators drift from then on.
   uint32_t look_from = 0, look_gap = 8 * LOOK;
-  uint32_t k = 0, repeated = 0;
-  while (k < steps) {
-    if (steady) {
-      // Up to the next sample end, only the decimator and, once in four,
-      // the output filter.
-      const uint32_t left = counter < period ? period - counter : 1;
-      const bool to_sample = left <= steps - k;
-      const uint32_t m = to_sample ? left - 1 : steps - k;
-      repeated_decimator(a1, a2, a3, add, k, m);
-      // The comb filter's output of that step, the same in every round.
-      const uint32_t first_call = (filter_step - k) & 3;
-      repeated_filter(first_call < m ? (m - first_call + 3) / 4 : 0);
-      k += m;
-      counter += m;
-      repeated += m;
-      if (!to_sample) continue;
-      const uint32_t n = k & 3;
-      ++k;
-      ++repeated;
-      a1 += add[n];
-      a2 += a1;
-      a3 += a2;
-      ++counter;
-      const uint32_t cosr = w[CODEC_COSR];
-      const uint32_t period_was = period;
-      sample_end();
-      if (d2 != 0 || period != period_was) {
-        // The interpolator's input changed: this step's output part runs
-        // from the state the step before it left.
-        steady = false;
-        put_output(seen[4 + ((n + 3) & 3)]);
-        put_input(seen[4 + n]);
-        output_part();
-        finish(cosr);
-        continue;
+  uint32_t repeated = 0;
+
+  explicit codec_repeat(uint32_t steps) : look(steps >= 8 * LOOK) {}
+
+  // After full step k: keeps its state while looking, and at the end of
+  // a look finds the repeat or moves the look on.
+  void after_step(codec_batch& c, uint32_t k) {
+    if (look && k >= look_from && k - look_from < LOOK) c.take(seen[k - look_from]);
+    if (!look || k + 1 != look_from + LOOK) return;
+    if (c.d2 == 0 && seen[LOOK - 1] == seen[3]) {
+      steady = true;
+      for (uint32_t n = 0; n < 4; ++n) {
+        add[n] = (real(seen[4 + n].words[2]) < 0.0f ? ~0u : 1u) << c.shift;
+        if (seen[4 + ((n + 3) & 3)].words[SNAPSHOT_PHASE] == 0) filter_step = n;
       }
-      if (n == filter_step) output_filter(seen[4 + n].words[COMB]);
-      finish(cosr);
+    } else if (look_gap < (1u << 30)) {
+      look_from += look_gap;
+      look_gap *= 2;
+    }
+  }
+
+  // Repeated steps from k up to the next sample end, only the decimator
+  // and, once in four, the output filter, and the step of the sample end;
+  // k moves past them.
+  void steady_steps(codec_batch& c, uint32_t& k, uint32_t steps) {
+    const uint32_t left = c.counter < c.period ? c.period - c.counter : 1;
+    const bool to_sample = left <= steps - k;
+    const uint32_t m = to_sample ? left - 1 : steps - k;
+    repeated_decimator(c.a1, c.a2, c.a3, add, k, m);
+    // The comb filter's output of that step, the same in every round.
+    const uint32_t first_call = (filter_step - k) & 3;
+    c.repeated_filter(first_call < m ? (m - first_call + 3) / 4 : 0);
+    k += m;
+    c.counter += m;
+    repeated += m;
+    if (!to_sample) return;
+    const uint32_t n = k & 3;
+    ++k;
+    ++repeated;
+    c.a1 += add[n];
+    c.a2 += c.a1;
+    c.a3 += c.a2;
+    ++c.counter;
+    const uint32_t cosr = c.w[CODEC_COSR];
+    const uint32_t period_was = c.period;
+    c.sample_end();
+    if (c.d2 != 0 || c.period != period_was) {
+      // The interpolator's input changed: this step's output part runs
+      // from the state the step before it left.
+      steady = false;
+      c.put_output(seen[4 + ((n + 3) & 3)]);
+      c.put_input(seen[4 + n]);
+      c.output_part();
+      c.finish(cosr);
+      return;
+    }
+    if (n == filter_step) c.output_filter(seen[4 + n].words[SNAPSHOT_COMB]);
+    c.finish(cosr);
+  }
+};
+
+void codec_steps(int periph, uint32_t* w, uint32_t steps) {
+  codec_batch c(periph, w);
+  cur_state->batched_steps += steps;
+  codec_repeat rep(steps);
+  uint32_t k = 0;
+  while (k < steps) {
+    if (rep.steady) {
+      rep.steady_steps(c, k, steps);
       continue;
     }
     const uint32_t cosr = w[CODEC_COSR];
-    input_part();
-    if (++counter >= period) sample_end();
-    output_part();
-    finish(cosr);
-    if (look && k >= look_from && k - look_from < LOOK) take(seen[k - look_from]);
+    c.input_part();
+    if (++c.counter >= c.period) c.sample_end();
+    c.output_part();
+    c.finish(cosr);
+    rep.after_step(c, k);
     ++k;
-    if (look && k == look_from + LOOK) {
-      if (d2 == 0 && seen[LOOK - 1] == seen[3]) {
-        steady = true;
-        for (uint32_t n = 0; n < 4; ++n) {
-          add[n] = (real(seen[4 + n].words[2]) < 0.0f ? ~0u : 1u) << shift;
-          if (seen[4 + ((n + 3) & 3)].words[PHASE] == 0) filter_step = n;
-        }
-      } else if (look_gap < (1u << 30)) {
-        look_from += look_gap;
-        look_gap *= 2;
-      }
-    }
   }
-  cur_state->repeated_steps += repeated;
-  if (steady) {
-    put_output(seen[4 + ((steps - 1) & 3)]);
-    put_input(seen[4 + ((steps - 1) & 3)]);
+  cur_state->repeated_steps += rep.repeated;
+  if (rep.steady) {
+    c.put_output(rep.seen[4 + ((steps - 1) & 3)]);
+    c.put_input(rep.seen[4 + ((steps - 1) & 3)]);
   }
-  w[CW_I1] = bits(i1);
-  w[CW_I2] = bits(i2);
-  w[CW_Y] = bits(y);
-  w[CW_A1] = a1;
-  w[CW_A2] = a2;
-  w[CW_A3] = a3;
-  w[CW_STEP_COUNTER] = counter;
-  w[CW_J1] = j1;
-  w[CW_J2] = j2;
-  w[CW_M1] = bits(m1);
-  w[CW_M2] = bits(m2);
-  w[CW_Q] = bits(q);
-  for (uint32_t n = 0; n < 13; ++n) w[CW_BITS + n] = ring[(head + n) & 15];
-  for (int n = 0; n < 4; ++n) w[CW_W + n] = hw[n];
-  w[CW_OUTPUT_PHASE] = phase;
-  if (speaker) {
-    set_pin_word(analog(w, ANALOG_SPKP), 0, bits(2.0 + r));
-    set_pin_word(analog(w, ANALOG_SPKM), 0, bits(2.0 - r));
-  }
+  c.store();
 }
 
 // n ticks at once; on the "73583" the prescaler passes every (ED + 1)-th.
