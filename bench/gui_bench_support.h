@@ -17,7 +17,9 @@
 #include "fw/widgets/look/laf.h"
 #include "frontends/gui/frontend.h"
 #include "frontends/gui/session.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 
 // False without WEXLINHOME or without device 0.
 inline bool start_gui_bench() {

@@ -8,7 +8,9 @@
 
 #include "frontends/gui/frontend.h"
 #include "frontends/gui/session.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/frontend/frontend.h"
 
 // Every operator new of the program so far (alloc_count.cpp).

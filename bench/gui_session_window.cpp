@@ -15,7 +15,7 @@
 #include "frontends/gui/session_window.h"
 #include "frontends/gui/windows.h"
 #include "platform/win/test.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/frontend/frontend.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "frontends/console/console.h"
 #include "frontends/console/terminal.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "frontends/console/services.h"
 #include "sim/frontend/frontend.h"
 

@@ -1,6 +1,7 @@
 // The stop request: Ctrl-C (or "Cancel" at a More page) sets it at any
 // moment; the engine asks abort_requested at safe points.
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "frontends/console/services.h"
 #include "sim/frontend/frontend.h"
 

@@ -1,5 +1,5 @@
 // Window services: a terminal has no simulator windows to update or close.
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_inst.h"
 #include "frontends/console/services.h"
 #include "sim/frontend/frontend.h"
 

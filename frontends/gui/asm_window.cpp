@@ -37,7 +37,7 @@
 #include "sim/cmd/readers.h"
 #include "sim/cmd/view_hooks.h"
 #include "sim/cmd/window_hooks.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/engine/device/memory.h"
 #include "sim/expr/expr.h"
 #include "sim/frontend/frontend.h"

@@ -10,7 +10,7 @@
 #include "frontends/gui/windows.h"
 #include "sim/cmd/breakpoints.h"
 #include "sim/cmd/window_hooks.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 
 namespace gui {
 

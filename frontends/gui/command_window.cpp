@@ -38,7 +38,7 @@
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/window_hooks.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/frontend/frontend.h"
 
 namespace gui {

@@ -10,7 +10,9 @@
 #include "fw/core/mem.h"
 #include "frontends/gui/road.h"
 #include "sim/cmd/breakpoints.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/frontend/frontend.h"
 
 namespace gui {

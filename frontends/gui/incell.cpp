@@ -17,7 +17,7 @@
 #include "fw/widgets/dialog/dialog.h"
 #include "frontends/gui/main_window.h"
 #include "frontends/gui/windows.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 
 namespace gui {
 

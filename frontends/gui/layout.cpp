@@ -26,7 +26,9 @@
 #include "frontends/gui/road.h"
 #include "frontends/gui/windows.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 
 namespace gui {
 

@@ -61,7 +61,6 @@
 #include "frontends/gui/windows.h"
 #include "platform/win/user.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/engine/device/device.h"
 #include "sim/engine/device/profiler_iface.h"
 #include "sim/frontend/frontend.h"
 

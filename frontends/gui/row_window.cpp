@@ -42,7 +42,7 @@
 #include "frontends/gui/window_list.h"
 #include "frontends/gui/windows.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/frontend/frontend.h"
 
 namespace gui {

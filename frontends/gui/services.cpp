@@ -13,7 +13,7 @@
 #include "sim/cmd/hooks.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/window_hooks.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 
 namespace gui {
 

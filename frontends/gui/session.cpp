@@ -17,7 +17,8 @@
 #include "frontends/gui/road.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/view_hooks.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 
 namespace gui {
 

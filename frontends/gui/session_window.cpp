@@ -43,7 +43,8 @@
 #include "platform/win/kernel.h"
 #include "sim/cmd/view_hooks.h"
 #include "sim/cmd/window_hooks.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 
 namespace gui {
 

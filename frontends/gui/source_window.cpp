@@ -43,7 +43,8 @@
 #include "sim/cmd/logs.h"
 #include "sim/cmd/view_hooks.h"
 #include "sim/cmd/window_hooks.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
 

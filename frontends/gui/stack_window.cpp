@@ -11,7 +11,7 @@
 #include "frontends/gui/row_window.h"
 #include "frontends/gui/windows.h"
 #include "sim/cmd/window_hooks.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/engine/periph/periph.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"

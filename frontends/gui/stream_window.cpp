@@ -13,7 +13,7 @@
 #include "frontends/gui/windows.h"
 #include "sim/cmd/streams.h"
 #include "sim/cmd/window_hooks.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 
 namespace gui {
 

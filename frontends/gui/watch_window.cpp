@@ -41,7 +41,7 @@
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/watch.h"
 #include "sim/cmd/window_hooks.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/expr/valfmt.h"
 #include "sim/frontend/frontend.h"

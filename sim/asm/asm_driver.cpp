@@ -25,7 +25,7 @@
 #include "sim/asm/asm.h"
 #include "sim/asm/asm_internal.h"
 #include "sim/expr/expr.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 
 std::array<uint16_t, 3> asm_words{};
 asm_line_state asm_line;

@@ -9,7 +9,7 @@
 
 #include "sim/asm/asm_internal.h"
 #include "sim/expr/expr.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 
 namespace {
 

@@ -11,7 +11,8 @@
 #include "sim/asm/disasm.h"
 #include "sim/asm/disasm_internal.h"
 #include "sim/engine/core/core_engine.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/memory.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "sim/cdb/c_eval.h"
 #include "sim/cdb/c_print.h"
 #include "sim/cdb/coff.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/engine/device/regaccess.h"
 
 namespace {

@@ -14,7 +14,6 @@
 #include "sim/cdb/c_scope.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/frames.h"
-#include "sim/engine/device/device.h"
 
 namespace {
 

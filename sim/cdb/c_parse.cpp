@@ -13,7 +13,7 @@
 #include "sim/cdb/c_scope.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/engine/device/regaccess.h"
 
 int expr_scope_function = -1;

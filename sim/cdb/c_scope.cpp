@@ -8,7 +8,6 @@
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
 #include "sim/cdb/frames.h"
-#include "sim/engine/device/device.h"
 
 namespace {
 

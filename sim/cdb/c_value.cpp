@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/frontend/frontend.h"
 
 namespace {

@@ -16,7 +16,7 @@
 
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
 

@@ -8,7 +8,9 @@
 #include "sim/cdb/coff_bytes.h"
 #include "sim/cdb/coff_internal.h"
 #include "sim/cdb/frames.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/regaccess.h"
 
 namespace {

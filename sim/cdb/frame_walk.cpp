@@ -11,7 +11,7 @@
 #include "sim/cdb/coff.h"
 #include "sim/cdb/coff_internal.h"
 #include "sim/cdb/frames.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/engine/device/memory.h"
 #include "sim/engine/device/regaccess.h"
 

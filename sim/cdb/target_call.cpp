@@ -21,7 +21,8 @@
 #include "sim/cdb/c_value.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/frames.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/periph/periph.h"
 #include "sim/engine/device/regaccess.h"
 

@@ -10,7 +10,7 @@
 
 #include "sim/expr/expr.h"
 #include "sim/expr/expr_ops.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 
 namespace {
 

@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "sim/cmd/readers.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 
 namespace {
 

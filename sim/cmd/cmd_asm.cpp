@@ -15,7 +15,7 @@
 #include "sim/cmd/readers.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/view_hooks.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/engine/device/memory.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/cmd/window_hooks.h"

@@ -5,7 +5,8 @@
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/frontend/frontend.h"
 
 namespace {

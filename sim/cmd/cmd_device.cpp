@@ -9,7 +9,9 @@
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/logs.h"
 #include "sim/cmd/readers.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/frontend/frontend.h"
 
 namespace {

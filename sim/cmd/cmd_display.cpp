@@ -17,7 +17,8 @@
 #include "sim/cmd/readers.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/engine/device/banner.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/frontend/frontend.h"
 
 namespace {

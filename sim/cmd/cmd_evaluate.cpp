@@ -13,7 +13,7 @@
 #include "sim/expr/expr.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/frontend/frontend.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
 #include "sim/cmd/view_hooks.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/frontend/frontend.h"
 
 namespace {

@@ -10,7 +10,8 @@
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/readers.h"
 #include "sim/cmd/regfmt.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
 

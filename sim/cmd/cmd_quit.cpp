@@ -4,7 +4,8 @@
 #include "sim/cmd/commands.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/readers.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/frontend/frontend.h"
 #include "sim/engine/device/profiler_iface.h"
 

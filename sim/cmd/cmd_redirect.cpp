@@ -6,7 +6,8 @@
 #include "sim/cmd/commands.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
 

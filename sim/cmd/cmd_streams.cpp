@@ -10,7 +10,9 @@
 #include "sim/cmd/readers.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/streams.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
 

@@ -12,7 +12,8 @@
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
 #include "sim/cmd/watch.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/frontend/frontend.h"
 
 namespace {

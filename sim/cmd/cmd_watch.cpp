@@ -19,7 +19,8 @@
 #include "sim/expr/valfmt.h"
 #include "sim/cmd/view_hooks.h"
 #include "sim/cmd/watch.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/frontend/frontend.h"
 
 namespace {

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "sim/cmd/help.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/memory.h"
 #include "sim/engine/periph/periph.h"
 #include "sim/engine/device/regaccess.h"

@@ -9,7 +9,7 @@
 #include "sim/cmd/dispatch.h"
 #include "sim/expr/expr.h"
 #include "sim/cmd/lexer.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
 

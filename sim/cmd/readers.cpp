@@ -9,7 +9,9 @@
 #include "sim/cdb/source.h"
 #include "sim/expr/expr.h"
 #include "sim/cmd/lexer.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/regaccess.h"
 
 const char* const parse_error_messages[4] = {

@@ -26,7 +26,9 @@
 #include "sim/cmd/watch.h"
 #include "sim/engine/device/banner.h"
 #include "sim/engine/core/core_state.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
 

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "sim/cmd/statefile_internal.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/frontend/frontend.h"
 
 namespace {

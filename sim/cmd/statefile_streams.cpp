@@ -16,7 +16,8 @@
 #include "sim/expr/expr.h"
 #include "sim/cmd/statefile_internal.h"
 #include "sim/cmd/streams.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/frontend/frontend.h"
 
 namespace {

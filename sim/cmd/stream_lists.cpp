@@ -7,7 +7,8 @@
 #include "sim/expr/rangemap.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/streams.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/hooks.h"
 #include "sim/engine/periph/periph.h"
 

@@ -12,7 +12,8 @@
 #include "sim/expr/expr.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/cmd/streams.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/periph/periph.h"
 #include "sim/frontend/frontend.h"
 

@@ -13,7 +13,8 @@
 #include "sim/expr/expr_ops.h"
 #include "sim/expr/symbols.h"
 #include "sim/expr/valfmt.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/regaccess.h"
 
 const char* sv_optr = nullptr;

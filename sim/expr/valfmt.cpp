@@ -7,7 +7,9 @@
 
 #include "sim/expr/expr.h"
 #include "sim/expr/rangemap.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/regaccess.h"
 
 namespace {

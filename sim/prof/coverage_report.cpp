@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/prof/report_parts.h"
 
 namespace {

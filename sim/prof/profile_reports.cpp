@@ -4,7 +4,7 @@
 #include <numeric>
 #include <vector>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 
 #include "sim/prof/profiler.h"
 #include "sim/prof/report_parts.h"

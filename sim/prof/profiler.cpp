@@ -14,7 +14,8 @@
 #include <string>
 
 #include "sim/cdb/coff.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/frontend/frontend.h"
 #include "sim/prof/subroutines.h"
 

@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 
 #include "sim/cdb/coff.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/prof/profiler.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 
 namespace {
 

@@ -11,7 +11,9 @@
 #include "frontends/console/input.h"
 #include "frontends/console/terminal.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/frontend/frontend.h"
 
 // The console back on the process's own streams, no terminal.

@@ -9,7 +9,8 @@
 
 #include "console/console_fixture.h"
 #include "sim/cmd/breakpoints.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/memory.h"
 #include "sim/engine/core/runloop.h"
 

@@ -5,7 +5,6 @@
 
 #include "fuzz_support.h"
 #include "frontends/console/console.h"
-#include "sim/engine/device/device.h"
 #include "sim/engine/device/memory.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {

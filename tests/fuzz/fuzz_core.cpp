@@ -2,7 +2,8 @@
 // address 0 (the first byte chooses the device type), the device starts
 // at 0 and runs a few thousand cycles through the run loop.
 #include "fuzz_support.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/memory.h"
 #include "sim/engine/core/runloop.h"
 #include "sim/cmd/dispatch.h"

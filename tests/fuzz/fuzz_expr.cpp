@@ -5,7 +5,8 @@
 
 #include "fuzz_support.h"
 #include "sim/expr/expr.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_type.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size < 2) return -1;

@@ -14,7 +14,7 @@
 #include "sim/cdb/c_value.h"
 #include "sim/cdb/coff.h"
 #include "sim/cdb/frames.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 
 namespace {
 

@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/memory.h"
 #include "sim/engine/device/regaccess.h"
 

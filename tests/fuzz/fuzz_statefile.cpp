@@ -12,7 +12,7 @@
 #include "frontends/console/console.h"
 #include "fuzz_support.h"
 #include "sim/cmd/statefile.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_inst.h"
 
 namespace {
 

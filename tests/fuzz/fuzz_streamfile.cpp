@@ -13,7 +13,7 @@
 #include "frontends/console/console.h"
 #include "fuzz_support.h"
 #include "sim/cmd/streams.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_inst.h"
 
 namespace {
 

@@ -17,7 +17,8 @@
 #include "fuzz_support.h"
 #include "sim/cmd/logs.h"
 #include "sim/cmd/streams.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/frontend/frontend.h"
 
 namespace {

@@ -14,7 +14,9 @@
 #include "frontends/gui/session.h"
 #include "frontends/gui/windows.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/frontend/frontend.h"
 
 struct GuiFixture : ::testing::Test {

@@ -23,7 +23,8 @@
 #include "platform/win/test.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/window_hooks.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/frontend/frontend.h"
 
 namespace front_end_test {

@@ -24,7 +24,7 @@
 #include "frontends/gui/windows.h"
 #include "platform/win/test.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/profiler_iface.h"
 #include "sim/frontend/frontend.h"
 #include "tests/gui_app/front_end_support.h"

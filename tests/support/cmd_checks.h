@@ -15,7 +15,7 @@
 #include "sim/expr/expr.h"
 #include "sim/cmd/lexer.h"
 #include "sim/cmd/readers.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_inst.h"
 
 template <class Base>
 class cmd_fixture_on : public Base {

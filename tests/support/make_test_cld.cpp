@@ -44,7 +44,8 @@
 #include "sim/asm/asm.h"
 #include "sim/expr/expr.h"
 #include "sim/cmd/hooks.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/cdb/coff_writer.h"
 
 namespace {

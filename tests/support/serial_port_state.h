@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "sim/engine/core/clock_device.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/engine/periph/periph.h"
 #include "sim/engine/periph/periph_serial.h"
 

@@ -3,7 +3,7 @@
 // for errors under quit-on-error.
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/hooks.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/frontend/frontend.h"
 #include "support/test_frontend.h"
 

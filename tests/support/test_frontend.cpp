@@ -3,7 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/frontend/frontend.h"
 
 namespace {

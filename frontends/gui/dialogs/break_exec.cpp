@@ -7,7 +7,7 @@
 #include "frontends/gui/dialogs/dialog_text.h"
 #include "frontends/gui/guiutil.h"
 #include "sim/cdb/frames.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 
 namespace gui {
 

@@ -10,7 +10,8 @@
 #include "frontends/gui/road.h"
 #include "sim/cmd/help.h"
 #include "sim/cmd/watch.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/regaccess.h"
 
 namespace gui {

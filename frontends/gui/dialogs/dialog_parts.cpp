@@ -5,7 +5,8 @@
 
 #include "frontends/gui/dialogs/dialog_text.h"
 #include "frontends/gui/road.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/regaccess.h"
 
 namespace gui {

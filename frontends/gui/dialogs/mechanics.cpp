@@ -8,7 +8,8 @@
 #include "frontends/gui/road.h"
 #include "sim/cmd/breakpoints.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/expr/expr.h"
 
 namespace gui {

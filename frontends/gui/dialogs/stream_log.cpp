@@ -14,7 +14,9 @@
 #include "sim/cmd/commands.h"
 #include "sim/cmd/logs.h"
 #include "sim/cmd/streams.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/profiler_iface.h"
 #include "sim/frontend/frontend.h"
 

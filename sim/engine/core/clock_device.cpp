@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 
 bool block_copy_skip = true;
 

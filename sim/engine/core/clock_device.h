@@ -9,7 +9,8 @@
 
 #include <cstring>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/periph/periph.h"
 
 // Clocks device `device` n cycles; returns the cycles run (fewer when the

@@ -7,7 +7,7 @@
 #include "sim/engine/core/core_decode.h"
 #include "sim/engine/core/core_engine.h"
 #include "sim/engine/core/core_state.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/engine/periph/periph.h"
 
 namespace {

@@ -13,7 +13,9 @@
 
 #include "sim/engine/core/core_engine.h"
 #include "sim/engine/core/core_state.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/memory.h"
 #include "sim/engine/periph/periph.h"
 

@@ -18,7 +18,9 @@
 #include <array>
 #include <cstdint>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/periph/periph.h"
 
 enum core_word : int {

@@ -5,7 +5,9 @@
 //   simulates (peripheral state words, region word arrays and sparse pages, register/pin blocks, pc,
 //   counts, flags); `device_state` what debugs (access logs, register attribute words, the run
 //   block, breakpoints, streams, the session ring).
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 
 #include <cstring>
 #include <memory>

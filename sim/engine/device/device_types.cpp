@@ -5,7 +5,7 @@
 //   (`periph_row`, each naming its `periph_class`), the memory map (`mem_region` rows), pins, ports,
 //   register-block initial words and `first_region`, the per-space index of the first memory-map row
 //   (filled by `index_memory_regions` and `select_device_type`).
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/display_layouts.h"
 #include "sim/engine/device/help_topics.h"
 #include "sim/engine/device/hooks.h"

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 
 std::string search_path;
 

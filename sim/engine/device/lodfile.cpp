@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/memory.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"

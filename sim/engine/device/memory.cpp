@@ -7,7 +7,9 @@
 #include <array>
 #include <bit>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/periph/periph.h"
 #include "sim/engine/device/region_index.h"
 

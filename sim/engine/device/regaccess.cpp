@@ -4,7 +4,9 @@
 
 #include <cstring>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/periph/periph.h"
 
 namespace {

@@ -10,7 +10,8 @@
 #include <bit>
 #include <vector>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_type.h"
 
 namespace {
 region_tables no_tables;  // nothing built: every look-up takes the slow path

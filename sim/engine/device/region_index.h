@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_type.h"
 
 // Bits of a region entry.
 constexpr uint8_t REGION_ENTRY_ROW = 0x7F;    // the row find_memory_region gives

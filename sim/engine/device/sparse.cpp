@@ -12,7 +12,9 @@
 #include <cstring>
 #include <memory>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/memory.h"
 #include "sim/engine/core/runloop.h"
 #include "sim/frontend/frontend.h"

@@ -27,7 +27,9 @@
 
 #include "sim/engine/core/core_engine.h"
 #include "sim/engine/core/core_tables.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 
 struct plain_page;
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sim/engine/core/core_state.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/engine/device/memory.h"
 #include "sim/engine/device/region_index.h"
 #include "sim/engine/fast/core_fast.h"

@@ -11,7 +11,9 @@
 #include "sim/engine/fast/core_fast.h"
 #include "sim/engine/core/core_state.h"
 #include "sim/engine/core/core_tables.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/hooks.h"
 #include "sim/engine/core/runloop.h"
 

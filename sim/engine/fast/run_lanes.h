@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_inst.h"
 
 // The part the calling thread plays: alone (every run outside a threaded
 // slice), the main thread of a threaded slice, or one of its workers.

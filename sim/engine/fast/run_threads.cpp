@@ -28,7 +28,8 @@
 
 #include <sched.h>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/periph/hostio.h"
 #include "sim/engine/fast/run_lanes.h"
 #include "sim/engine/core/runloop.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "sim/engine/core/core_state.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_inst.h"
 
 namespace {
 

@@ -8,7 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
 

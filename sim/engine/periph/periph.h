@@ -74,7 +74,8 @@
 
 #include <cstdint>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_type.h"
 
 // Core variants: 36 registers ("73521"), 37 ("73547", "73547rom"),
 // 47 ("73583ram", "73583").

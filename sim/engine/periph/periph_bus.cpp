@@ -1,6 +1,8 @@
 // The peripheral bus broadcast, the clearing of run marks before a run, and
 // the register store helpers shared by the on-chip peripherals.
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/memory.h"
 #include "sim/engine/periph/periph.h"
 

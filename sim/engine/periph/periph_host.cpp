@@ -14,7 +14,8 @@
 #include <bit>
 #include <iterator>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/periph/periph.h"
 
 namespace {

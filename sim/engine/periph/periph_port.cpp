@@ -5,7 +5,8 @@
 // written register and answers with it.
 #include <iterator>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/periph/periph.h"
 
 namespace {

@@ -3,7 +3,8 @@
 // with a port enable, a gated clock and an early last frame sync.
 #include <iterator>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/periph/periph.h"
 #include "sim/engine/periph/periph_serial.h"
 

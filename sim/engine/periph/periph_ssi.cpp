@@ -5,7 +5,8 @@
 #include <iterator>
 #include <vector>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/periph/periph.h"
 #include "sim/engine/periph/periph_serial.h"
 

@@ -12,7 +12,8 @@
 //   Its `clock` at that cycle catches up and runs the cycle's own tick.
 #include <iterator>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/periph/periph.h"
 
 namespace {

@@ -42,7 +42,9 @@
 #include <optional>
 #include <vector>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/hooks.h"
 #include "sim/engine/periph/periph.h"
 #include "sim/engine/periph/periph_serial.h"

@@ -5,7 +5,7 @@
 // and its pins are serial_engine.cpp's.
 #include <cstdint>
 
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/engine/periph/g711.h"
 #include "sim/engine/device/hooks.h"
 #include "sim/engine/periph/periph.h"

@@ -1,7 +1,8 @@
 // The stream services the core, the peripherals and the run loop call:
 // each costs a list-head test while the device has no streams of its
 // direction, and goes to the streams' installed functions otherwise.
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/hooks.h"
 #include "sim/engine/periph/periph.h"
 #include "sim/engine/core/runloop.h"

@@ -10,7 +10,9 @@
 
 #include "sim/asm/asm.h"
 #include "sim/expr/expr.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 
 class asm_fixture : public ::testing::Test {
  protected:

@@ -14,7 +14,7 @@
 #include "sim/asm/disasm.h"
 #include "sim/asm/disasm_internal.h"
 #include "sim/engine/core/core_tables.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_type.h"
 
 namespace {
 

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "sim/cdb/c_lex.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 
 namespace {
 

@@ -11,7 +11,9 @@
 #include "coff_writer.h"
 #include "sim/cdb/c_parse.h"
 #include "sim/cdb/coff.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 
 namespace {
 

@@ -14,7 +14,9 @@
 #include "sim/expr/expr.h"
 #include "sim/cmd/regfmt.h"
 #include "sim/expr/symbols.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/memory.h"
 #include "sim/engine/device/regaccess.h"
 

@@ -11,7 +11,7 @@
 #include "tests/sim/prof/object_program.h"
 #include "sim/cdb/coff_writer.h"
 #include "sim/cmd/commands.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/memory.h"
 #include "sim/engine/core/runloop.h"
 

@@ -12,7 +12,8 @@
 #include "tests/sim/cmd/cmd_fixture.h"
 #include "tests/sim/cmd/engine_pair.h"
 #include "sim/cmd/dispatch.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/core/runloop.h"
 #include "sim/engine/fast/state_digest.h"
 

@@ -8,7 +8,7 @@
 
 #include "tests/sim/cmd/cmd_fixture.h"
 #include "sim/cmd/breakpoints.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/engine/core/runloop.h"
 

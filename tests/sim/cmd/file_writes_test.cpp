@@ -21,7 +21,8 @@
 #include "tests/sim/cmd/cmd_fixture.h"
 #include "sim/cmd/logs.h"
 #include "sim/cmd/streams.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/core/runloop.h"
 
 namespace {

@@ -10,7 +10,9 @@
 
 #include "support/frontend_fixture.h"
 #include "sim/cmd/breakpoints.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/memory.h"
 #include "sim/engine/periph/periph.h"
 #include "sim/engine/device/regaccess.h"

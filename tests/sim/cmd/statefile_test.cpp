@@ -14,7 +14,9 @@
 #include "sim/cmd/statefile.h"
 #include "sim/cmd/watch.h"
 #include "sim/engine/core/runloop.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/periph/periph.h"
 #include "sim/engine/device/regaccess.h"
 

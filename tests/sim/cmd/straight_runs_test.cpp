@@ -11,7 +11,8 @@
 
 #include "tests/sim/cmd/cmd_fixture.h"
 #include "tests/sim/cmd/engine_pair.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/hooks.h"
 #include "sim/engine/periph/periph.h"
 #include "sim/engine/core/runloop.h"

@@ -15,7 +15,8 @@
 #include "sim/engine/core/core_alu.h"
 #include "sim/engine/core/core_state.h"
 #include "sim/engine/core/core_tables.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_type.h"
 
 namespace {
 

@@ -7,7 +7,9 @@
 
 #include "memory_fixture.h"
 #include "sim/engine/core/core_state.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/memory.h"
 #include "sim/engine/periph/periph.h"
 #include "sim/engine/fast/state_digest.h"

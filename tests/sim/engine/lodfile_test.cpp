@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "memory_fixture.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/memory.h"
 #include "sim/engine/device/regaccess.h"
 

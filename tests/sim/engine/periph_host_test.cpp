@@ -7,7 +7,7 @@
 
 #include "memory_fixture.h"
 #include "sim/engine/core/clock_device.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
 #include "sim/engine/periph/periph.h"
 
 namespace {

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "memory_fixture.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
+#include "sim/engine/device/device_type.h"
 #include "sim/engine/device/memory.h"
 #include "sim/engine/periph/periph.h"
 #include "sim/engine/periph/periph_serial.h"

@@ -10,7 +10,8 @@
 
 #include "memory_fixture.h"
 #include "sim/engine/core/clock_device.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/current_device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/memory.h"
 #include "sim/engine/periph/periph.h"
 #include "sim/engine/periph/periph_serial.h"

@@ -10,7 +10,7 @@
 #include "tests/sim/cmd/cmd_fixture.h"
 #include "sim/asm/asm.h"
 #include "sim/cdb/coff_writer.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/core/runloop.h"
 
 // One source line: its text, and what it assembles to (an instruction, or

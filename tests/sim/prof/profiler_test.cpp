@@ -15,7 +15,7 @@
 #include "sim/asm/asm.h"
 #include "sim/asm/prof_decode.h"
 #include "sim/engine/core/core_engine.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/memory.h"
 #include "sim/engine/core/runloop.h"
 #include "sim/prof/profiler.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tests/sim/prof/object_program.h"
-#include "sim/engine/device/device.h"
+#include "sim/engine/device/device_inst.h"
 #include "sim/engine/core/runloop.h"
 #include "sim/prof/profiler.h"
 
