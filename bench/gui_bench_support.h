@@ -3,6 +3,8 @@
 // of the GUI front-end's windows.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <cstdlib>
 #include <string>
 
@@ -16,7 +18,9 @@
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/widgets/look/laf.h"
 #include "frontends/gui/frontend.h"
+#include "frontends/gui/road.h"
 #include "frontends/gui/session.h"
+#include "frontends/gui/session_window.h"
 #include "sim/engine/device/current_device.h"
 #include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/device_type.h"
@@ -52,4 +56,21 @@ inline void settle_gui_bench() {
   veventMSWDrainMessages();
   veventProcessPending(1, 0);
   veventMSWDrainMessages();
+}
+
+// The GUI started with its Session window open; false, with the benchmark
+// skipped and the reason said, when either is missing.
+inline bool start_session_window_bench(benchmark::State& state) {
+  if (!start_gui_bench()) {
+    state.SkipWithError("no build in WEXLINHOME, or no device");
+    return false;
+  }
+  gui::register_session_window();
+  gui::command_submit("wsession");
+  settle_gui_bench();
+  if (gui::session_dialog() == nullptr) {
+    state.SkipWithError("no Session window");
+    return false;
+  }
+  return true;
 }

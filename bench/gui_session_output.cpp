@@ -65,17 +65,7 @@ void BM_SessionWindowKeepsUpWithTheTerminal(benchmark::State& state) {
   const char* line = kCommands[state.range(0)];
   state.SetLabel(line);
   const double terminal = terminal_seconds(line);
-  if (!start_gui_bench()) {
-    state.SkipWithError("no build in WEXLINHOME, or no device");
-    return;
-  }
-  gui::register_session_window();
-  gui::command_submit("wsession");
-  settle_gui_bench();
-  if (gui::session_dialog() == nullptr) {
-    state.SkipWithError("no Session window");
-    return;
-  }
+  if (!start_session_window_bench(state)) return;
   double fastest = 1e9;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();

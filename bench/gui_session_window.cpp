@@ -21,17 +21,7 @@
 namespace {
 
 void BM_SessionWindowLinesThenRepaint(benchmark::State& state) {
-  if (!start_gui_bench()) {
-    state.SkipWithError("no build in WEXLINHOME, or no device");
-    return;
-  }
-  gui::register_session_window();
-  gui::command_submit("wsession");
-  settle_gui_bench();
-  if (gui::session_dialog() == nullptr) {
-    state.SkipWithError("no Session window");
-    return;
-  }
+  if (!start_session_window_bench(state)) return;
   char lines[64][64];
   for (int i = 0; i < 64; ++i) std::snprintf(lines[i], sizeof lines[i], "p:$%04x  {move} x:(r0)+,a  ; %d", i, i);
   const int count = static_cast<int>(state.range(0));
