@@ -614,7 +614,8 @@ int spacing(vdialogItem* item, vdialogItem*, int) {
 void nothing(vdialogItem*) {}
 
 // The item's own colours and font, each falling back to the class's; a
-// disabled item draws in its scheme's disabled foreground pair.
+// disabled item (itself or through an owner) draws in its scheme's disabled
+// foreground pair, as the list sets it for the items without colours.
 void applyDrawingAttributes(vdialogItem* item) {
   vdialogItemClassRec* c = vdialogItemClassOf(item);
   const vdialogItemAttributes* a = item->attributes;
@@ -622,7 +623,7 @@ void applyDrawingAttributes(vdialogItem* item) {
   vcolor* bg = a && a->background ? a->background : c->background;
   vfont* font = a && a->font ? a->font : c->font;
   if (fg || bg) {
-    if (has(item, vdialogItemENABLED)) {
+    if (vdialogItemIsEnabled(item)) {
       if (fg) vdrawSetColor(fg);
       if (bg) vdrawSetSecondColor(bg);
     } else {
