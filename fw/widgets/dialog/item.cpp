@@ -978,18 +978,6 @@ void vdialogInvalItem(vdialogItem* item, int flags) {
   vdialogItemClassOf(item)->invalRect(item, &r, flags);
 }
 
-bool vdialogItemIsVisible(const vdialogItem* item) {
-  return has(item, vdialogItemSHOWN) && (!item->owner || item->owner->effective.isOpen(item->owner->owner));
-}
-bool vdialogItemIsShown(const vdialogItem* item) { return vdialogItemIsVisible(item) && has(item, vdialogItemOPEN); }
-bool vdialogItemIsEnabled(const vdialogItem* item) {
-  return has(item, vdialogItemENABLED) &&
-         (!item->owner || item->owner->effective.isEnabled(item->owner->owner));
-}
-bool vdialogItemIsActive(const vdialogItem* item) {
-  return vdialogItemIsShown(item) && vdialogItemIsEnabled(item) && has(item, vdialogItemFOCUSED);
-}
-
 const void* vdialogGetItemKeySelector(vdialogItem* item, std::uint32_t key) {
   auto k = reinterpret_cast<const void*>(std::uintptr_t(key) + 1);
   if (const void* v = vdictGet(vdialogGetItemKeyMap(item), k)) return v;

@@ -1,7 +1,7 @@
 // A dialog item's drawing attributes as callers see them: the look's system
 // colour bindings, the colours the display gives back, and the scheme, font,
 // cursor and line width an item takes from itself, its class, its owner or
-// the application; the plain attribute getters.
+// the application; the plain attribute getters and the visibility tests.
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw.h"
 #include "fw/widgets/dialog/item_internal.h"
@@ -9,6 +9,7 @@
 #include "fw/widgets/look/laf.h"
 
 namespace {
+bool has(const vdialogItem* item, std::uint16_t bit) { return (item->flags & bit) != 0; }
 void addPresent(vcolorScheme* result, std::uint32_t mask, int index, vcolor* color) {
   std::uint32_t bit = vcolorSchemeBit(index);
   if (!color || !(mask & bit) || (result->mask & bit)) return;
@@ -171,3 +172,16 @@ std::intptr_t vdialogGetItemLineWidth(vdialogItem* item) {
   return vapplicationGetLineWidth(vapplicationGetCurrent());
 }
 std::intptr_t vdialogDetermineItemInset(vdialogItem* item) { return vdialogGetItemLineWidth(item); }
+
+// Whether an item is seen and takes input: its own flags and its owners'.
+bool vdialogItemIsVisible(const vdialogItem* item) {
+  return has(item, vdialogItemSHOWN) && (!item->owner || item->owner->effective.isOpen(item->owner->owner));
+}
+bool vdialogItemIsShown(const vdialogItem* item) { return vdialogItemIsVisible(item) && has(item, vdialogItemOPEN); }
+bool vdialogItemIsEnabled(const vdialogItem* item) {
+  return has(item, vdialogItemENABLED) &&
+         (!item->owner || item->owner->effective.isEnabled(item->owner->owner));
+}
+bool vdialogItemIsActive(const vdialogItem* item) {
+  return vdialogItemIsShown(item) && vdialogItemIsEnabled(item) && has(item, vdialogItemFOCUSED);
+}
