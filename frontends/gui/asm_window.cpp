@@ -434,6 +434,7 @@ void asm_window_open(const char*) {
   const std::string title = window_title(SIMWIN_ASSEMBLY, cur_device, 0);
   vwindowSetTitleScribe(d, vscribeCString(title.c_str()));
   asm_view_setup(w);
+  lay_out_dialog(w.dialog, {.main = w.view.list, .top = w.ruler, .bar = w.scroll, .field = w.scroll_to});
   main_view_open(record, ALIGN_CENTRE, ALIGN_CENTRE);
   asm_update(w);
 }

@@ -229,7 +229,15 @@ void lay_out_dialog(vdialog* dialog, const dialog_items& items) {
   const int band = items.field != nullptr ? items.field->rect.height + 4 : 0;
   const int bar = items.bar != nullptr ? items.bar->rect.width : 0;
   const int below = height - band;
-  const int top = items.top != nullptr ? std::min<int>(items.top->rect.height, below - 1) : 0;
+  // The top item (a ruler) keeps at least the height it needs for its titles
+  // in the look and font in force; the resource's height may be less.
+  int top_wanted = 0;
+  if (items.top != nullptr) {
+    int natural_w = 0;
+    vdialogGetItemNaturalSize(items.top, &natural_w, &top_wanted);
+    top_wanted = std::max<int>(top_wanted, items.top->rect.height);
+  }
+  const int top = items.top != nullptr ? std::min(top_wanted, below - 1) : 0;
   if (items.field != nullptr) {
     vrect f{4, s16(below + 2), items.field->rect.width, items.field->rect.height};
     vdialogSetItemRect(items.field, &f);
@@ -250,6 +258,8 @@ void fill_dialog_on_resize(vdialog* dialog, vdialogItem* main, vdialogItem* top)
   fills.remove_if([dialog](const filled& f) { return f.dialog == dialog; });
   fills.push_back({dialog, main, top});
   vwindowClassOf(dialog)->setNotify(dialog, fill_notify);
+  // At once too: the ruler may need more height than the resource gives it.
+  lay_out_dialog(dialog, {.main = main, .top = top});
 }
 
 void filled_window_end(sim_window* record, vdialog* dialog) {

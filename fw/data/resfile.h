@@ -40,6 +40,8 @@ std::uint32_t vresFileMakeRow(vresFile* file, std::uint32_t parent, int kind, st
 std::uint32_t vresFileTypeWord(vresFile* file, std::uint32_t number);
 std::uint32_t vresFileParent(vresFile* file, std::uint32_t number);
 std::uint32_t vresFileValue(vresFile* file, std::uint32_t number);
+// Gives a row a new kind: its old value released, the kind's default set.
+void _vresFileSetRowKind(vresFile* file, std::uint32_t number, int kind);
 
 struct vresIndex : vres {
   std::uint32_t number;

@@ -90,5 +90,56 @@ TEST_F(DialogFormTest, EveryDialogShowsItsItemsWholeAndApart) {
   _vlafRebuildCurrent();
 }
 
+// Every titled group's title strip shows the face under the group, nested
+// groups too: a group that leaves its background to what is under it
+// passes the question on to the one under it.
+void checkStrips(vdialogItemList* list, int dx, int dy, const win::test::Image& image, int height,
+                 const std::string& where, std::vector<std::string>& faults) {
+  auto at = [&](int x, int y) { return image.px[std::size_t(y * image.width + x)] & 0xFFFFFF; };
+  for (int i = 0; i < vdialogItemListCount(list); ++i) {
+    vdialogItem* a = vdialogItemListAt(list, i);
+    if (!vdialogItemIsShown(a) || !vcontainerIsContainer(a) || vclassIsSubclass(a->cls, vcomboboxGetDefaultClass()))
+      continue;
+    auto* c = static_cast<vcontainer*>(a);
+    const std::string name = where + "/" + (a->tag != nullptr ? a->tag : "?");
+    if (*c->title) {
+      const int x = a->rect.x + dx + int(vdialogGetItemLineWidth(a)) + 8;
+      const int row = height - (a->rect.y + dy + a->rect.height) + 1;  // the strip's second row
+      if (x - 3 >= 0 && x + 1 < image.width && row >= 0 && row < image.height && at(x + 1, row) != at(x - 3, row))
+        faults.push_back(name + "'s title strip is not the face under it");
+    }
+    checkStrips(vcontainerGetItemList(c), dx + c->bounds.x, dy + c->bounds.y, image, height, name, faults);
+  }
+}
+
+TEST_F(DialogFormTest, EveryGroupTitleStandsOnTheFaceUnderItNestedOnesToo) {
+  std::vector<gui::dialog_entry> entries;
+  for (auto part : {gui::break_exec_dialogs(), gui::device_mem_dialogs(), gui::stream_log_dialogs()})
+    entries.insert(entries.end(), part.begin(), part.end());
+  const char* was = vprefGetString(vprefGetDefaultDict(), vscribeLiteral("laf"));
+  const std::string usual = was != nullptr ? was : "";
+  for (const char* laf : {"windows", "win95"}) {
+    SCOPED_TRACE(laf);
+    vprefSetString(vprefGetDefaultDict(), vscribeLiteral("laf"), laf);
+    _vlafRebuildCurrent();
+    int nested = 0;
+    for (const gui::dialog_entry& e : entries) {
+      vconfirm* d = open_afresh(e.menu_command, e.resource);
+      if (d == nullptr) continue;
+      settle();
+      win::test::Image image = win::test::WindowImage(d->native->hwnd);
+      std::vector<std::string> faults;
+      checkStrips(vdialogGetItemList(d), 0, 0, image, d->rect.height, e.resource, faults);
+      for (const std::string& f : faults) ADD_FAILURE() << f;
+      nested += std::string(e.resource) == "Go";
+    }
+    EXPECT_GE(nested, 1) << "the Go dialog, with its group in a group, was looked at";
+    gui::command_dialogs_close_all();
+    settle();
+  }
+  vprefSetString(vprefGetDefaultDict(), vscribeLiteral("laf"), usual.c_str());
+  _vlafRebuildCurrent();
+}
+
 }  // namespace
 

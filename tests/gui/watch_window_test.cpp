@@ -4,6 +4,7 @@
 // of its scope, and the double click that removes an item.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -360,6 +361,46 @@ TEST_F(WatchWindow, SavedLayoutReopensSourceAndWatchWindows) {
     EXPECT_EQ(now.width, rects[i].width);
   }
   vresourceCloseFile(saved);
+}
+
+// The ruler along the top is given at least the height it asks for: the
+// titles stand whole inside their boxes, no ink (a descender included) on
+// or below the boxes' bottom edge.
+TEST_F(WatchWindow, RulerTitlesStandClearOfTheirBoxesBottomEdge) {
+  gui::command_submit("wwatch r0");
+  settle();
+  auto* d = static_cast<vdialog*>(window()->window);
+  vruler* ruler = ruler_of(d);
+  ASSERT_NE(ruler, nullptr);
+  int natural_w = 0, natural_h = 0;
+  vdialogGetItemNaturalSize(ruler, &natural_w, &natural_h);
+  EXPECT_GE(ruler->rect.height, natural_h);
+  win::test::Image image = win::test::WindowImage(d->native->hwnd);
+  auto at = [&](int x, int y) { return image.px[std::size_t(y * image.width + x)] & 0xFFFFFF; };
+  const int band = std::min<int>(d->rect.height - ruler->rect.y, image.height);  // the ruler's rows
+  int top = -1, left = image.width, right = -1;
+  for (int y = 0; y < band; ++y)
+    for (int x = 0; x < image.width; ++x)
+      if (at(x, y) == 0) {
+        if (top < 0) top = y;
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+  ASSERT_GE(top, 0) << "no titles in the ruler";
+  // The boxes' bottom edge: the first row under the titles' top that is a
+  // line across the titles' span, neither face nor ink.
+  const std::uint32_t face = at(left - 2, top + 1);
+  int edge = -1;
+  for (int y = top + 1; y < band && edge < 0; ++y) {
+    int line = 0;
+    for (int x = left; x <= right; ++x) line += at(x, y) != face && at(x, y) != 0;
+    if (line * 10 >= (right - left + 1) * 9) edge = y;
+  }
+  ASSERT_GT(edge, top) << "no bottom edge under the titles";
+  int cut = 0;
+  for (int y = edge; y < band; ++y)
+    for (int x = left; x <= right; ++x) cut += at(x, y) == 0;
+  EXPECT_EQ(cut, 0) << "ink on or under the boxes' edge at row " << edge;
 }
 
 TEST_F(WatchWindow, Screenshot) {

@@ -258,6 +258,24 @@ void setStyle(vstylechsr* c, vtextStyle* style) {
   _vstylechsrRefresh(c);
 }
 
+// The sample is laid out in the resource for the shortest button row; in
+// the rest of the dialog it keeps its top and grows down to just above the
+// buttons and the separator of the look in force, whatever their height.
+void arrange(vdialog* d, const vrect* rect) {
+  super()->arrange(d, rect);
+  vstylechsr* c = asC(d);
+  vdialogItem* sample = c->display;
+  if (!sample || !c->buttons || (c->confirmFlags & vconfirmCOLUMN)) return;
+  const vrect& band = c->separator ? c->separator->rect : c->buttons->rect;
+  int bottom = band.y + band.height + (c->separator ? 1 : 0);
+  int top = sample->rect.y + sample->rect.height;
+  if (bottom == sample->rect.y || top - bottom < 1) return;
+  vrect r{sample->rect.x, std::int16_t(bottom), sample->rect.width, std::int16_t(top - bottom)};
+  vdialogInvalItem(sample, 0);
+  vdialogSetItemRect(sample, &r);
+  vdialogInvalItem(sample, 0);
+}
+
 ModuleState* state() {
   if (auto* bound = vmoduleState<ModuleState>(stateSlot)) return bound;
   auto* st = static_cast<ModuleState*>(vmoduleBindSlot(stateSlot, sizeof(ModuleState)));
@@ -277,6 +295,7 @@ ModuleState* state() {
   c->loadInit = loadInit;
   c->processStop = _vchsrProcessStop;
   c->setStyle = setStyle;
+  c->arrange = arrange;
   vclassSetName(c, vscribeLiteral("vstylechsr"));
   st->cls = c;
   return st;

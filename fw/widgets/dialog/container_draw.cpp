@@ -103,13 +103,21 @@ void drawTitle(vcontainer* c) {
   int x = r.x + lw + 8, w = std::min(_vcontainerTitleWidth(c) + 8, r.x + r.width - x);
   if (w <= 0) return;
   // The strip shows the face under the box: the container's own colour
-  // when it fills its background, else its owner's.
+  // when it fills its background, else that of the nearest owner that
+  // paints a face (an enclosing group that leaves its background unfilled
+  // shows the face under it in turn).
   vcolorScheme s{};
-  if (fillsBackground(c) || !c->owner) {
+  vdialogItemList* under = c->owner;
+  while (under && under->owner && vcontainerIsContainer(under->owner)) {
+    auto* outer = static_cast<vcontainer*>(under->owner);
+    if (fillsBackground(outer) || !outer->owner) break;
+    under = outer->owner;
+  }
+  if (fillsBackground(c) || !under) {
     vdialogDetermineItemScheme(c, 4, &s);
   } else {
     vcolorScheme none{};
-    vdialogItemListDetermineScheme(c->owner, &none, 4, &s);
+    vdialogItemListDetermineScheme(under, &none, 4, &s);
   }
   vcolor* entry = vdrawGetState()->color;
   if (s.mask & 4) {

@@ -99,7 +99,9 @@ Grid measure(vdialogItemList* l, int width, int gap) {
       g.columnWidths[std::size_t(i % c)] = std::max(g.columnWidths[std::size_t(i % c)], int(g.sizes[std::size_t(i)].width));
     g.width = 0;
     for (int w : g.columnWidths) g.width += w;
-    if (c == 1 || g.width + (c - 1) * gap <= width) break;
+    // With gaps, the outer ones count too: columns that fill the width edge
+    // to edge would put the outer cells on the group's sides.
+    if (c == 1 || g.width + (gap ? c + 1 : 0) * gap <= width) break;
   }
   g.columns = c;
   g.rows = (n + c - 1) / c;

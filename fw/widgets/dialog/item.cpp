@@ -1,3 +1,6 @@
+// A dialog item: its record of attributes, its object slots (copy, load,
+// store, attributes by index, announcements), its item slots, its class and
+// module, and its state and key maps.
 #include "fw/widgets/dialog/item.h"
 
 #include <cstdlib>
@@ -27,12 +30,7 @@ struct ItemState {
   vpool* records;
   vdialogItemNotifyFunc globalNotify;
   vdict* classKeys;  // key code + 1 -> command tag, from the class's space
-  // The menu button's presses in the looks that pop up on release.
-  struct Press {
-    int x, y;
-    std::int64_t time;  // nanoseconds
-    bool moved, pending;
-  } cuaPress, win95Press;
+  vdialogItemPress cuaPress, win95Press;
 };
 void** stateSlot = nullptr;
 ItemState* state();
@@ -506,80 +504,6 @@ vobject* parent(vobject* self) {
   return item->owner ? item->owner->owner : nullptr;
 }
 
-// ---- Commands: the item's space, then its class's, then its owner's.
-vcommandSpace* spaceOf(vobject* o) {
-  vdialogItem* item = asItem(o);
-  return item->attributes ? item->attributes->space : nullptr;
-}
-bool attributed(vobject* o) { return o && vclassIsSubclass(o->cls, vobjectGetAttributedClass()); }
-
-// The window fills the context first; the item is the operator.
-void addContext(vobject* o, vdict* context) {
-  if (vwindow* w = windowOf(asItem(o))) vobjectAttributedOf(w)->addContext(w, context);
-  vdictStore(context, vname_Operator, o);
-}
-
-const void* findCommand(vobject* o, vname kind, vname tag) {
-  if (vcommandSpace* space = spaceOf(o)) {
-    if (kind == vname_Operand) {
-      if (vcommandSpaceGetAttribute(space, vname_Command, tag)) return o;
-    } else if (const void* v = vcommandSpaceGetAttribute(space, kind, tag)) {
-      return v;
-    }
-  }
-  if (const void* v = super()->findCommand(o, kind, tag)) return v;
-  vobject* owner = parent(o);
-  return attributed(owner) ? vobjectAttributedOf(owner)->findCommand(owner, kind, tag) : nullptr;
-}
-
-// The nearer the definition, the later it is stored, so it wins.
-void gatherCommands(vobject* o, vname tag, vdict* result) {
-  vobject* owner = parent(o);
-  if (attributed(owner)) vobjectAttributedOf(owner)->gatherCommands(owner, tag, result);
-  super()->gatherCommands(o, tag, result);
-  if (vcommandSpace* space = spaceOf(o)) {
-    vcommandSpaceGetAttributes(space, tag, result);
-    if (vcommandSpaceGetAttribute(space, vname_Command, tag)) vdictStore(result, vname_Operand, o);
-  }
-}
-
-vdict* filter(vobject* o, vname kind, vdict* values) {
-  vdict* filtered = super()->filter(o, kind, values);
-  vcommandSpace* space = spaceOf(o);
-  if (!space) return filtered;
-  vdict* again = vcommandSpaceRemoveDefined(space, kind == vname_Operand ? vname_Command : kind, filtered);
-  if (again != filtered && filtered != values) vdictDestroy(filtered);
-  return again;
-}
-
-// The item's tags, nearest first, to the help window, beside the item on
-// the screen.
-void help(vobject* o) {
-  vdialogItem* item = asItem(o);
-  int count = 0;
-  vname* keys = vobjectAttributedOf(o)->collectTags(o, &count);
-  vexGuard(
-      [&] {
-        if (count > 0) {
-          vrect r = item->rect, onScreen = r;
-          if (item->owner) vdialogItemListTransformRect(item->owner, &r);
-          vwindowTranslateRect(windowOf(item), nullptr, &r, &onScreen);
-          const vwindowHooks& hooks = vwindowGetHooks();
-          hooks.helpShowKeys(hooks.helpGetGlobalWindow(), keys, count, &onScreen);
-        }
-      },
-      [&](vexHandler&) {
-        vmemFree(keys);
-        _vexGenerate(nullptr, vexEnd);
-      });
-  vmemFree(keys);
-}
-
-int querySelector(vobject*, int, vdict* context) {
-  vdictStore(context, vname_Dispatch, vname_Enabled);
-  return 1;
-}
-
 // ---- Item slots.
 void open(vdialogItem* item) {
   if (has(item, vdialogItemOPEN)) return;
@@ -689,153 +613,9 @@ int spacing(vdialogItem* item, vdialogItem*, int) {
 
 void nothing(vdialogItem*) {}
 
-// A key's command: the item's map, then the class's; the event's own
-// binding otherwise. Issued only when the query allows it.
-int keyDown(vdialogItem* item, vevent* event) {
-  auto tag = static_cast<vname>(vdialogGetItemKeySelector(item, veventGetKeyValue(event)));
-  if (!tag) tag = veventGetBinding(event);
-  if (!tag) return 0;
-  return _vdialogItemIssueKeyTag(item, tag, event);
-}
-}  // namespace
-
-// The query carries the operator too: a synthetic command passes its
-// question on to it, and without one it would refuse every key.
-int _vdialogItemIssueKeyTag(vdialogItem* item, vname tag, vevent* event) {
-  vdict query;
-  vdictInit(&query, vdictHashName);
-  vobjectAttributedOf(item)->addContext(item, &query);
-  vdictStore(&query, vname_Event, event);
-  vexGuard([&] { vobjectQueryCommand(item, tag, &query); },
-           [&](vexHandler&) {
-             vdictFinish(&query);
-             _vexGenerate(nullptr, vexEnd);
-           });
-  bool allowed = vdictGet(&query, vname_Dispatch) == vname_Enabled && vdictGet(&query, vname_State) != vname_Disabled;
-  vdictFinish(&query);
-  if (!allowed) return 0;
-  vdict context;
-  vdictInit(&context, vdictHashName);
-  vobjectAttributedOf(item)->addContext(item, &context);
-  vdictStore(&context, vname_Event, event);
-  int answer = 0;
-  vexGuard([&] { answer = vobjectIssueCommand(item, tag, &context); },
-           [&](vexHandler&) {
-             vdictFinish(&context);
-             _vexGenerate(nullptr, vexEnd);
-           });
-  vdictFinish(&context);
-  return answer;
-}
-
-namespace {
-
-int issueSelector(vobject* self, int selector, vdict* context) {
-  vdialogItem* item = asItem(self);
-  if (selector == 27 && vdictHas(context, vname_Event)) {
-    if ((vlafGetCurrent()->flags & vlafMNEMONIC_MOVES_FOCUS) && item->owner) {
-      vdialogItemListSetFocusItem(item->owner, item);
-      // A container holding the list takes the focus of its own list, and so on up.
-      vobject* holder = item->owner->owner;
-      if (holder && vclassIsSubclass(holder->cls, vdialogItemGetDefaultClass())) {
-        auto* container = static_cast<vdialogItem*>(holder);
-        if (container->owner) vdialogItemListFocusMnemonicItem(container->owner, container);
-      }
-    }
-    vobjectAttributedOf(item)->issueSelector(item, 3, context);
-    return 1;
-  }
-  vmenu* menu = item->attributes ? item->attributes->menu : nullptr;
-  auto* event = static_cast<vevent*>(const_cast<void*>(vdictGet(context, vname_Event)));
-  if (selector == 5 && menu && event) {
-    // At the item: its rectangle on the screen, below and to the right.
-    vrect r = item->rect, onScreen = r;
-    if (item->owner) vdialogItemListTransformRect(item->owner, &r);
-    vwindowTranslateRect(windowOf(item), nullptr, &r, &onScreen);
-    vmenuPopupInRect(menu, &onScreen, 4, 12);
-    vmenuHandleEvent(menu, event);
-    return 1;
-  }
-  if (selector == 7 && menu && event) {
-    // The menu's entry for the key issues its command, as choosing it would.
-    vmenuItem* entry = vmenuFindItemByAccelerator(menu, veventGetKeyValue(event));
-    if (entry && vmenuIsEnabled(menu) && vmenuItemIsEnabled(entry) && entry->tag)
-      vobjectIssueTag(entry, entry->tag, event);
-    return 1;
-  }
-  return super()->issueSelector(self, selector, context);
-}
-
-// ---- The menu button.
-std::int64_t timeOf(const vevent* e) { return e->seconds * 1000000000 + e->nanoseconds; }
-
-vmenu* buttonMenu(vdialogItem* item, vevent* event) {
-  if (veventGetBinding(event) != vname_Menu || !item->attributes) return nullptr;
-  return item->attributes->menu;
-}
-
-// Pops the menu up at the pointer: the event in window coordinates, a
-// 4 x 4 rectangle around the pointer given to the menu, then the event.
-void popUpAtPointer(vdialogItem* item, vmenu* menu, vevent* event) {
-  int x = veventGetX(event), y = veventGetY(event);
-  if (item->owner) vdialogItemListTransformPoint(item->owner, &x, &y);
-  veventSetPosition(event, x, y);
-  vmenuPopupForEvent(menu, event);
-  vrect around{std::int16_t(x - 2), std::int16_t(y - 2), 4, 4}, inMenu = around;
-  if (vwindow* window = veventGetWindow(event)) vwindowTranslateRect(window, menu, &around, &inMenu);
-  vmenuClassOf(menu)->setPopupRects(menu, &inMenu, 1);
-  vmenuHandleEvent(menu, event);
-}
-
-ItemState::Press* pressRecord() {
-  switch (vlafGetCurrent()->id) {
-    case vlafCUA: return &state()->cuaPress;
-    case vlafWIN95: return &state()->win95Press;
-    default: return nullptr;
-  }
-}
-
-int buttonDown(vdialogItem* item, vevent* event) {
-  vmenu* menu = buttonMenu(item, event);
-  if (!menu) return 0;
-  if (ItemState::Press* p = pressRecord()) {
-    *p = {veventGetX(event), veventGetY(event), timeOf(event), false, true};
-    return 1;
-  }
-  popUpAtPointer(item, menu, event);
-  return 1;
-}
-
-// CUA: a pointer 3 pixels or more from the press counts as a drag.
-int motion(vdialogItem*, vevent* event) {
-  if (vlafGetCurrent()->id != vlafCUA) return 0;
-  ItemState::Press& p = state()->cuaPress;
-  if (!p.pending) return 0;
-  if (std::abs(veventGetX(event) - p.x) >= 3 || std::abs(veventGetY(event) - p.y) >= 3) p.moved = true;
-  return 1;
-}
-
-// CUA pops up on a click (close, quick), Win95 on any release that did
-// not drag. A release always ends the press.
-int buttonUp(vdialogItem* item, vevent* event) {
-  ItemState::Press* p = pressRecord();
-  vmenu* menu = buttonMenu(item, event);
-  if (!p || !p->pending) return 0;
-  bool pops = menu && !p->moved;
-  if (pops && vlafGetCurrent()->id == vlafCUA) {
-    std::int64_t elapsed = timeOf(event) - p->time;
-    pops = std::abs(veventGetX(event) - p->x) < 3 && std::abs(veventGetY(event) - p->y) < 3 &&
-           elapsed < 4000000000 && elapsed < veventGetDoubleClickInterval();
-  }
-  p->pending = false;
-  if (!pops) return 0;
-  p->moved = true;
-  popUpAtPointer(item, menu, event);
-  return 1;
-}
-
 // The item's own colours and font, each falling back to the class's; a
-// disabled item draws in its scheme's disabled foreground pair.
+// disabled item (itself or through an owner) draws in its scheme's disabled
+// foreground pair, as the list sets it for the items without colours.
 void applyDrawingAttributes(vdialogItem* item) {
   vdialogItemClassRec* c = vdialogItemClassOf(item);
   const vdialogItemAttributes* a = item->attributes;
@@ -843,7 +623,7 @@ void applyDrawingAttributes(vdialogItem* item) {
   vcolor* bg = a && a->background ? a->background : c->background;
   vfont* font = a && a->font ? a->font : c->font;
   if (fg || bg) {
-    if (has(item, vdialogItemENABLED)) {
+    if (vdialogItemIsEnabled(item)) {
       if (fg) vdrawSetColor(fg);
       if (bg) vdrawSetSecondColor(bg);
     } else {
@@ -997,36 +777,6 @@ void setRect(vdialogItem* item, const vrect* rect) {
 
 int takesConfirm(vdialogItem*) { return 0; }
 
-void addPresent(vcolorScheme* result, std::uint32_t mask, int index, vcolor* color) {
-  std::uint32_t bit = vcolorSchemeBit(index);
-  if (!color || !(mask & bit) || (result->mask & bit)) return;
-  result->entries[index] = color;
-  result->mask |= bit;
-}
-
-void determineSchemeColors(vdialogItem* item, const vcolorScheme* scheme, std::uint32_t mask, vcolorScheme* result) {
-  vdialogItemClassRec* c = vdialogItemClassOf(item);
-  if (result != scheme) *result = *scheme;
-  const vdialogItemAttributes* a = item->attributes;
-  addPresent(result, mask, vcolorFOREGROUND, a && a->foreground ? a->foreground : c->foreground);
-  addPresent(result, mask, vcolorBACKGROUND, a && a->background ? a->background : c->background);
-  addPresent(result, mask, vcolorFOREGROUND_HILITE, c->foregroundHilite);
-  addPresent(result, mask, vcolorBACKGROUND_HILITE, c->backgroundHilite);
-  std::uint32_t rest = mask & ~result->mask;
-  if (!rest) return;
-  if (item->owner) {
-    // An owner answers only the indexes asked for: its answer is merged
-    // over the presets, which stay.
-    vcolorScheme presets = *result, more{};
-    vdialogItemListDetermineScheme(item->owner, &presets, rest, &more);
-    vcolorMergeScheme(&more, rest & more.mask, result);
-    return;
-  }
-  vcolorScheme more{};
-  vapplicationDetermineColorMask(vapplicationGetCurrent(), rest, &more);
-  vcolorMergeScheme(&more, rest, result);
-}
-
 // ---- Class defaults and the module.
 void named(vclass* cls) {
   vwindowEnsureStartup();
@@ -1096,15 +846,8 @@ void writeSlots(vdialogItemClassRec* c) {
   c->setAttributeByIndex = setByIndex;
   c->getAttributeByIndex = getByIndex;
   c->send = send;
-  c->querySelector = querySelector;
-  c->issueSelector = issueSelector;
   c->parent = parent;
-  c->addContext = addContext;
   c->reserved8 = inheritedChanged;
-  c->findCommand = findCommand;
-  c->gatherCommands = gatherCommands;
-  c->filter = filter;
-  c->help = help;
   c->open = open;
   c->close = close;
   c->show = switchFlag<vdialogItemSHOWN, true>;
@@ -1127,11 +870,7 @@ void writeSlots(vdialogItemClassRec* c) {
   c->draw = c->drawFocus = c->drawDefault = c->drawAbandon = nothing;
   c->setDrawingState = setDrawingState;
   c->applyDrawingAttributes = applyDrawingAttributes;
-  c->buttonDown = buttonDown;
-  c->buttonUp = buttonUp;
-  c->motion = c->drag = motion;
   c->pointerHook = c->keyUp = notHandled;
-  c->keyDown = keyDown;
   c->setNotify = setNotify;
   c->setData = setData;
   c->setTitle = setTitle;
@@ -1151,7 +890,8 @@ void writeSlots(vdialogItemClassRec* c) {
   c->setImageMask = setAnnounced<vdialogItemIMAGE_MASK>;
   c->setRect = setRect;
   c->takesConfirm = takesConfirm;
-  c->determineSchemeColors = determineSchemeColors;
+  c->determineSchemeColors = _vdialogItemDetermineSchemeColors;
+  _vdialogItemWriteCommandSlots(c);
 }
 
 void freeState() {
@@ -1160,37 +900,6 @@ void freeState() {
   vdictDestroy(s->attributes);
   vdictDestroy(s->classKeys);
   vpoolDestroy(s->records);
-}
-
-// The four colours of a plain item go to the display as two rows of two
-// (foreground and its hilite, background and its hilite); a colour the
-// display gives back changed replaces the class default when there is one,
-// else the application's colour.
-void allocateColors(vdialogItemClassRec* c) {
-  vdialogItem probe{};
-  probe.cls = c;
-  probe.title = "";
-  probe.flags = vdialogItemNEW_FLAGS;
-  vcolorScheme s{};
-  vdialogDetermineItemScheme(&probe, 0x0505, &s);
-  constexpr int kIndexes[2][2] = {{vcolorFOREGROUND, vcolorFOREGROUND_HILITE}, {vcolorBACKGROUND, vcolorBACKGROUND_HILITE}};
-  vcolor* rows[2][2];
-  for (int i = 0; i < 2; ++i)
-    for (int j = 0; j < 2; ++j) {
-      if (!(s.mask & vcolorSchemeBit(kIndexes[i][j]))) return;
-      rows[i][j] = s.entries[kIndexes[i][j]];
-    }
-  vcolor** table[2] = {rows[0], rows[1]};
-  vwindowTestXorColors(table, 2, 2);
-  vcolor** defaults[2][2] = {{&c->foreground, &c->foregroundHilite}, {&c->background, &c->backgroundHilite}};
-  vapplication* app = vapplicationGetCurrent();
-  for (int i = 0; i < 2; ++i)
-    for (int j = 0; j < 2; ++j) {
-      vcolor* now = rows[i][j];
-      if (now == s.entries[kIndexes[i][j]]) continue;
-      if (*defaults[i][j]) *defaults[i][j] = now;
-      else vapplicationClassOf(app)->setSchemeColor(app, kIndexes[i][j], now);
-    }
 }
 
 ItemState* state() {
@@ -1219,41 +928,22 @@ ItemState* state() {
   s->classes[0] = c;
   _vdialogItemBindLookColors(c, 0);
   named(c);
-  allocateColors(c);
+  _vdialogItemAllocateColors(c);
   _vdialogStaticItemsBuild(c, s->classes + 1);
   return s;
 }
 
 }  // namespace
 
-// Scheme index -> the look's system colour role (-1: none) per class, look
-// and 3-D setting (-1: either).
-void _vdialogItemBindLookColors(vdialogItemClassRec* cls, int kind) {
-  struct Row {
-    std::int8_t kind;
-    std::int16_t look;
-    std::int8_t flag3D;
-    std::int8_t scheme;
-    std::int8_t role;
-  };
-  static const Row rows[] = {
-      {0, vlafWINDOWS, 1, vcolorFOREGROUND, 8},  {0, vlafWINDOWS, 1, vcolorBACKGROUND, 7},
-      {0, vlafWIN95, 1, vcolorFOREGROUND, 8},    {0, vlafWIN95, 1, vcolorBACKGROUND, 7},
-      {0, vlafCUA, -1, vcolorFOREGROUND, 30},    {0, vlafCUA, -1, vcolorBACKGROUND, 31},
-      {1, vlafWINDOWS, -1, vcolorFOREGROUND, -1}, {1, vlafWINDOWS, -1, vcolorBACKGROUND, -1},
-      {1, vlafWIN95, -1, vcolorFOREGROUND, -1},  {1, vlafWIN95, -1, vcolorBACKGROUND, -1},
-      {1, vlafCUA, -1, vcolorFOREGROUND, -1},    {1, vlafCUA, -1, vcolorBACKGROUND, -1},
-      {2, vlafWINDOWS, 0, vcolorFOREGROUND, 12}, {2, vlafWIN95, 1, vcolorFOREGROUND, -1},
-      {2, vlafWIN95, 1, vcolorBACKGROUND, -1},   {2, vlafCUA, 0, vcolorFOREGROUND, 12},
-      {3, vlafWINDOWS, 1, vcolorFOREGROUND, -1}, {3, vlafWINDOWS, 1, vcolorBACKGROUND, -1},
-      {3, vlafWIN95, 1, vcolorFOREGROUND, -1},   {3, vlafWIN95, 1, vcolorBACKGROUND, -1},
-      {3, vlafCUA, -1, vcolorFOREGROUND, -1},    {3, vlafCUA, -1, vcolorBACKGROUND, -1},
-  };
-  for (const Row& r : rows)
-    if (r.kind == kind) vlafSetClassMSWSysColor(r.look, r.flag3D, cls, r.scheme, r.role);
-}
-
 void _vdialogItemRunNamingHook(vdialogItemClassRec* cls) { named(cls); }
+
+vdialogItemPress* _vdialogItemPressRecord(int look) {
+  switch (look) {
+    case vlafCUA: return &state()->cuaPress;
+    case vlafWIN95: return &state()->win95Press;
+    default: return nullptr;
+  }
+}
 
 vdialogItemClassRec* vdialogItemGetDefaultClass() { return state()->classes[0]; }
 vdialogItemClassRec* vdialogLabelItemGetDefaultClass() { return state()->classes[1]; }
@@ -1262,29 +952,6 @@ vdialogItemClassRec* vdialogBoxItemGetDefaultClass() { return state()->classes[3
 vdialogItem* vdialogItemCreate(vdialogItemClassRec* cls) { return asItem(vinstanceCreate(cls)); }
 void vdialogSetItemGlobalNotify(vdialogItemNotifyFunc hook) { state()->globalNotify = hook; }
 
-void vdialogSetItemCursorOwned(vdialogItem* item, vobject* cursor) {
-  vdialogSetItemCursor(item, cursor);
-  item->flags |= vdialogItemCURSOR_OWNED;
-}
-void vdialogSetItemImageOwned(vdialogItem* item, vimage* image) {
-  vdialogSetItemImage(item, image);
-  item->flags |= vdialogItemIMAGE_OWNED;
-}
-void vdialogSetItemSpaceOwned(vdialogItem* item, vcommandSpace* space) {
-  vdialogSetItemSpace(item, space);
-  item->flags |= vdialogItemSPACE_OWNED;
-}
-
-vmenu* vdialogGetItemMenu(const vdialogItem* item) { return item->attributes ? item->attributes->menu : nullptr; }
-vfont* vdialogGetItemFont(const vdialogItem* item) { return item->attributes ? item->attributes->font : nullptr; }
-vcolor* vdialogGetItemForeground(const vdialogItem* item) {
-  return item->attributes ? item->attributes->foreground : nullptr;
-}
-vcolor* vdialogGetItemBackground(const vdialogItem* item) {
-  return item->attributes ? item->attributes->background : nullptr;
-}
-vimage* vdialogGetItemImage(const vdialogItem* item) { return item->attributes ? item->attributes->image : nullptr; }
-vdialogItemList* vdialogGetItemOwner(const vdialogItem* item) { return item->owner; }
 vwindow* vdialogGetItemWindow(const vdialogItem* item) { return windowOf(item); }
 
 namespace {
@@ -1310,68 +977,6 @@ void vdialogInvalItem(vdialogItem* item, int flags) {
   vrect r = vdialogGetItemRedrawRect(item);
   vdialogItemClassOf(item)->invalRect(item, &r, flags);
 }
-
-bool vdialogItemIsVisible(const vdialogItem* item) {
-  return has(item, vdialogItemSHOWN) && (!item->owner || item->owner->effective.isOpen(item->owner->owner));
-}
-bool vdialogItemIsShown(const vdialogItem* item) { return vdialogItemIsVisible(item) && has(item, vdialogItemOPEN); }
-bool vdialogItemIsEnabled(const vdialogItem* item) {
-  return has(item, vdialogItemENABLED) &&
-         (!item->owner || item->owner->effective.isEnabled(item->owner->owner));
-}
-bool vdialogItemIsActive(const vdialogItem* item) {
-  return vdialogItemIsShown(item) && vdialogItemIsEnabled(item) && has(item, vdialogItemFOCUSED);
-}
-
-vcolor* vdialogGetItemColor(vdialogItem* item, int index) {
-  if (index < 0 || index > 23) vexGenerateMessage(&vexArgRangeClass, "Range");
-  vcolorScheme s{};
-  vdialogItemClassOf(item)->determineSchemeColors(item, &s, vcolorSchemeBit(index), &s);
-  return (s.mask & vcolorSchemeBit(index)) ? s.entries[index] : nullptr;
-}
-
-void vdialogGetItemSchemeColors(vdialogItem* item, std::uint32_t presetMask, vcolor* const* presets,
-                                const int* indexes, int count, vcolor** out) {
-  vcolorScheme start{}, result{};
-  vcolorSetSchemeColors(&start, presetMask, presets);
-  std::uint32_t mask = 0;
-  for (int i = 0; i < count; ++i) mask |= vcolorSchemeBit(indexes[i]);
-  vdialogItemClassOf(item)->determineSchemeColors(item, &start, mask, &result);
-  for (int i = 0; i < count; ++i)
-    out[i] = (result.mask & vcolorSchemeBit(indexes[i])) ? result.entries[indexes[i]] : nullptr;
-}
-
-void vdialogDetermineItemScheme(vdialogItem* item, std::uint32_t mask, vcolorScheme* out) {
-  vcolorScheme empty{};
-  vdialogItemClassOf(item)->determineSchemeColors(item, &empty, mask, out);
-}
-
-void vdialogDetermineItemColors(vdialogItem* item, std::uint32_t mask, vcolorScheme* out) {
-  if (vdialogItemIsEnabled(item)) {
-    vdialogDetermineItemScheme(item, mask, out);
-    return;
-  }
-  vdialogDetermineItemScheme(item, vcolorSchemeDisabledMask(mask), out);
-  vcolorPromoteScheme(out);
-}
-
-vfont* vdialogDetermineItemFont(vdialogItem* item) {
-  if (vfont* f = vdialogGetItemFont(item)) return f;
-  if (vfont* f = vdialogItemClassOf(item)->font) return f;
-  if (item->owner) return item->owner->effective.font(item->owner->owner);
-  return vapplicationGetFont(vapplicationGetCurrent());
-}
-vobject* vdialogDetermineItemCursor(vdialogItem* item) {
-  if (item->attributes && item->attributes->cursor) return item->attributes->cursor;
-  if (vobject* c = vdialogItemClassOf(item)->cursor) return c;
-  if (item->owner) return item->owner->effective.cursor(item->owner->owner);
-  return vapplicationGetCursor(vapplicationGetCurrent());
-}
-std::intptr_t vdialogGetItemLineWidth(vdialogItem* item) {
-  if (item->owner) return item->owner->effective.lineWidth(item->owner->owner);
-  return vapplicationGetLineWidth(vapplicationGetCurrent());
-}
-std::intptr_t vdialogDetermineItemInset(vdialogItem* item) { return vdialogGetItemLineWidth(item); }
 
 const void* vdialogGetItemKeySelector(vdialogItem* item, std::uint32_t key) {
   auto k = reinterpret_cast<const void*>(std::uintptr_t(key) + 1);

@@ -179,6 +179,22 @@ TEST_F(Containers, GridsSpreadInGroupsAndPackInOpenLookExclusiveGroups) {
   EXPECT_EQ(str(rects(exclusive)), str(rects(group))) << "spread again outside Open Look";
 }
 
+// Columns that would fill the group edge to edge are one too many: a spread
+// grid keeps its outer cells a gap away from the group's sides, as the
+// Windows look's radio groups need (their circles would sit on the frame).
+TEST_F(Containers, ASpreadGridKeepsItsCellsOffTheGroupsSides) {
+  for (int width : {128, 130, 150}) {
+    vcontainer* group = make(vcontainerGroupGetDefaultClass(), {0, 0, std::int16_t(width), 70});
+    for (const char* t : {"1", "2", "3", "4", "5"}) child<vdialogItem>(group, t, sizedItemClass());
+    vrect all{0, 0, std::int16_t(width), 70};
+    vcontainerArrange(group, &all);
+    for (const vrect& r : rects(group)) {
+      EXPECT_GE(r.x, 4) << width << ": " << str(rects(group));
+      EXPECT_LE(r.x + r.width, width - 4) << width << ": " << str(rects(group));
+    }
+  }
+}
+
 TEST_F(Containers, ExclusiveGroupsHoldControlsWithOneSwitchedOn) {
   vcontainer* g = make(listeningExclusiveClass(), {0, 0, 200, 40});
   auto* a = child<vcontrol>(g, "a", sizedControlClass());

@@ -18,6 +18,7 @@
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/window.h"
 #include "fw/gui/window/window_event.h"
+#include "fw/widgets/dialog/container.h"
 #include "fw/widgets/dialog/itemlist.h"
 #include "fw/core/fw_support.h"
 #include "fw/widgets/dialog_support.h"
@@ -383,6 +384,49 @@ TEST_F(WindowOwned, TheListDrawsLastToFirstWithTheDisabledColours) {
   EXPECT_EQ(drawn[0].second, disabled.entries[1]);
   EXPECT_EQ(drawn[1].second, plain);
   (void)away;
+}
+
+// An item with a colour of its own draws in the disabled foreground when
+// its container is disabled, as its container's other items do: the
+// item's own flag alone is not what makes it enabled.
+vcolor* drawnWith = nullptr;
+TEST_F(WindowOwned, AnItemWithItsOwnColourInADisabledContainerDrawsDisabled) {
+  static vdialogItemClassRec* recording = [] {
+    auto* c = vclassSpawnOf<vdialogItemClassRec>(vdialogItemGetDefaultClass());
+    vclassSetName(c, vscribeLiteral("testColourRecordingItem"));
+    c->draw = [](vdialogItem*) { drawnWith = vdrawGetState()->color; };
+    return c;
+  }();
+  vcontainer* box = vcontainerCreate(vcontainerGetDefaultClass());
+  vrect boxRect{0, 0, 100, 50}, innerRect{5, 5, 20, 20};
+  vdialogSetItemRect(box, &boxRect);
+  vdialogItem* inner = vdialogItemCreate(recording);
+  vdialogSetItemRect(inner, &innerRect);
+  vcolor* own = vcolorCreate();
+  vdialogSetItemForeground(inner, own);
+  vcontainerAppendItem(box, inner);
+  vdialogItemListAppend(list, box);
+  vdialogItemListClassOf(list)->open(list);
+  for (bool enabled : {true, false}) {
+    if (!enabled) vdialogDisableItem(box);
+    drawnWith = nullptr;
+    vdrawGSave();
+    vdialogItemListSetDrawingState(list);
+    vdrawRectClip(0, 0, 100, 50);
+    vdialogItemListDraw(list);
+    vdrawGRestore();
+    ASSERT_NE(drawnWith, nullptr) << enabled;
+    if (enabled) {
+      EXPECT_EQ(drawnWith, own);
+    } else {
+      vcolorScheme none{}, disabled{};
+      vdialogItemListDetermineScheme(list, &none, 2, &disabled);
+      EXPECT_NE(drawnWith, own) << "drawn as if enabled";
+      EXPECT_EQ(drawnWith, disabled.entries[1]);
+    }
+  }
+  vdialogSetItemForeground(inner, nullptr);
+  vcolorRelease(own);
 }
 
 // An owner's change reaches an item only where the item takes the value

@@ -343,4 +343,39 @@ TEST(StyleChooserLook, LargeSamplesShowWholeLinesInTheirBox) {
   }
 }
 
+// Motif's button row is taller and has a separator above it: the sample
+// ends above both, and the separator runs whole across the dialog.
+TEST(StyleChooserLook, TheMotifSampleEndsAboveTheSeparator) {
+  std::string shot = "/tmp/stylechsr_motif_" + std::to_string(getpid()) + ".png";
+  int status = -1;
+  std::string out = fontchsrProbeOutput("-laf motif style " + shot, &status);
+  ASSERT_EQ(status, 0) << out;
+  win::test::Image image;
+  ASSERT_TRUE(win::test::ReadPng(shot, image));
+  std::remove(shot.c_str());
+  auto at = [&](int x, int y) { return image.px[std::size_t(y * image.width + x)] & 0xFFFFFF; };
+  auto wholeRow = [&](int y, std::uint32_t colour) {
+    for (int x = 2; x < image.width - 2; ++x)
+      if (at(x, y) != colour) return false;
+    return true;
+  };
+  // The separator: a dark line with a light one two rows below, both whole.
+  int separator = -1;
+  for (int y = image.height - 3; y > image.height / 2 && separator < 0; --y)
+    if (wholeRow(y, 0x5F5F5F) && wholeRow(y + 2, 0xEEEEEE)) separator = y;
+  ASSERT_GT(separator, 0) << "no whole separator";
+  // The sample's frame: its black bottom edge, the lowest black row at mid width.
+  int frameBottom = -1;
+  for (int y = image.height - 1; y >= 0 && frameBottom < 0; --y)
+    if (at(image.width / 2, y) == 0 && at(image.width / 2 + 40, y) == 0) frameBottom = y;
+  ASSERT_GT(frameBottom, 0);
+  EXPECT_LT(frameBottom, separator);
+  EXPECT_GE(separator - frameBottom, 1);
+  // And the sample's text is still whole inside it: the style's blue above the frame's bottom.
+  int blue = 0;
+  for (int y = frameBottom - 40; y < frameBottom; ++y)
+    for (int x = 14; x < image.width - 14; ++x) blue += (at(x, y) & 0xFF) > 0x80 && (at(x, y) >> 16) < 0x60;
+  EXPECT_GT(blue, 50);
+}
+
 }  // namespace
