@@ -26,6 +26,9 @@ void ropRow(std::uint8_t rop, const std::uint32_t* P, const std::uint32_t* S, st
     case 0x5A:
       for (int i = 0; i < n; ++i) D[i] = (D[i] ^ P[i]) & 0xFFFFFF;
       return;
+    case 0xE2:  // the source picks the pattern, else keeps the destination: painting through a mask
+      for (int i = 0; i < n; ++i) D[i] = ((S[i] & P[i]) | (~S[i] & D[i])) & 0xFFFFFF;
+      return;
     case 0x00:
     case 0xFF: std::fill_n(D, n, rop ? 0xFFFFFFu : 0u); return;
     default: break;
@@ -160,6 +163,9 @@ bool blit(const BlitRequest& q) {
   if (backwards) std::reverse(pieces.begin(), pieces.end());
   Rows& b = rows();
   b.size(static_cast<std::size_t>(dw));
+  // A plain colour's row is the same on every row.
+  const bool plainPattern = needPattern && (pat.solid || pat.none);
+  if (plainPattern) pat.fillRow(b.p.data(), 0, 0, dw);
   for (const RECT& r : pieces) {
     int n = r.right - r.left;
     for (int k = 0; k < r.bottom - r.top; ++k) {
@@ -168,7 +174,7 @@ bool blit(const BlitRequest& q) {
       const std::uint32_t* S = b.s.data();
       bool partial = false;
       if (src) {
-        int syRow = sy + mapIndex(row - dr.top, dh, sh, mirrorY);
+        int syRow = sy + (identity ? row - dr.top : mapIndex(row - dr.top, dh, sh, mirrorY));
         if (syRow < 0 || syRow >= src->height) continue;  // source outside its surface
         const std::uint32_t* srow = src->row(syRow);
         int first = sx + (identity ? r.left - dr.left : 0);
@@ -178,6 +184,18 @@ bool blit(const BlitRequest& q) {
             std::memcpy(b.s.data(), S, static_cast<std::size_t>(n) * 4);
             S = b.s.data();
           }
+        } else if (identity && first >= 0 && first + n <= src->width && monoToColor) {
+          if (fore == 0xE2 && plainPattern && !q.mask) {
+            // One colour painted through a mask (a look's pattern, a
+            // glyph): each pixel keeps its bits or takes the colour's as
+            // the source's colour for its bit says.
+            const std::uint32_t p = b.p[0];
+            const std::uint32_t keep1 = ~srcBk & 0xFFFFFF, put1 = p & srcBk & 0xFFFFFF;
+            const std::uint32_t keep0 = ~srcText & 0xFFFFFF, put0 = p & srcText & 0xFFFFFF;
+            for (int i = 0; i < n; ++i) D[i] = srow[first + i] ? (D[i] & keep1) | put1 : (D[i] & keep0) | put0;
+            continue;
+          }
+          for (int i = 0; i < n; ++i) b.s[static_cast<std::size_t>(i)] = srow[first + i] ? srcBk : srcText;
         } else {
           for (int i = 0; i < n; ++i) {
             int sxCol = sx + (identity ? r.left - dr.left + i : mapIndex(r.left - dr.left + i, dw, sw, mirrorX));
@@ -191,7 +209,7 @@ bool blit(const BlitRequest& q) {
           }
         }
       }
-      if (needPattern) pat.fillRow(b.p.data(), r.left, row, n);
+      if (needPattern && !plainPattern) pat.fillRow(b.p.data(), r.left, row, n);
       if (!q.mask && !partial) {
         ropRow(fore, b.p.data(), S, D, n);
         continue;

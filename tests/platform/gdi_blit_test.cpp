@@ -76,6 +76,60 @@ TEST(GdiBlit, EveryRop3CodeFollowsItsIndexByte) {
   DeleteObject(brush);
 }
 
+// A mono source onto colour, wide enough to take whole rows, and shifted
+// half out of the source: every code over a plain and a patterned brush,
+// the source's bits in the destination's text (0) and background (1)
+// colours, clipped to two pieces.
+TEST(GdiBlit, EveryRop3CodeFromAMonoSource) {
+  constexpr int W = 12, H = 3;
+  const COLORREF text = RGB(10, 200, 30), bk = RGB(250, 5, 128);
+  MemDc src(W, H, true), dst(W, H, false);
+  std::vector<COLORREF> bits, before;
+  for (int i = 0; i < W * H; ++i) {
+    bits.push_back((i * 7 % 5) < 2 ? RGB(255, 255, 255) : 0);
+    before.push_back(RGB(i * 20 % 256, 255 - i * 3, i * 50 % 256));
+  }
+  src.fill(bits, W);
+  SetTextColor(dst.dc, text);
+  SetBkColor(dst.dc, bk);
+  const COLORREF cells[4] = {0x00F0F0F0, 0x0000FF00, 0x00123456, 0x00A5A5A5};
+  HBRUSH brushes[2] = {CreateSolidBrush(RGB(90, 60, 30)), colourPattern(cells)};
+  HRGN two = CreateRectRgn(0, 0, 5, H);
+  HRGN second = CreateRectRgn(7, 1, W, H);
+  CombineRgn(two, two, second, RGN_OR);
+  for (HBRUSH brush : brushes)
+    for (int shift : {0, W / 2})
+      for (int rop = 0; rop < 256; ++rop) {
+        SelectObject(dst.dc, brush);
+        SelectClipRgn(dst.dc, nullptr);
+        dst.fill(before, W);
+        SelectClipRgn(dst.dc, two);
+        ASSERT_TRUE(BitBlt(dst.dc, 0, 0, W, H, src.dc, shift, 0, DWORD(rop) << 16));
+        SelectClipRgn(dst.dc, nullptr);
+        // The brush's own pixels: a pattern blit over a black destination.
+        MemDc pattern(W, H, false);
+        SelectObject(pattern.dc, brush);
+        PatBlt(pattern.dc, 0, 0, W, H, PATCOPY);
+        std::vector<COLORREF> got = dst.pixels(W, H), P = pattern.pixels(W, H);
+        SelectObject(pattern.dc, GetStockObject(WHITE_BRUSH));
+        for (int y = 0; y < H; ++y)
+          for (int x = 0; x < W; ++x) {
+            std::size_t i = std::size_t(y * W + x);
+            bool inside = x < 5 || (x >= 7 && y >= 1);
+            // Past the source's edge a code that reads it draws nothing.
+            bool readsSource = ((rop >> 2) ^ rop) & 0x33, sourced = x + shift < W;
+            COLORREF S = sourced && bits[std::size_t(y * W + x + shift)] ? bk : text;
+            COLORREF want = before[i];
+            if (inside && (sourced || !readsSource)) want = rop3(std::uint8_t(rop), P[i], S, before[i]);
+            ASSERT_EQ(got[i], want) << "rop " << rop << " shift " << shift << " at " << x << "," << y;
+          }
+      }
+  SelectObject(dst.dc, GetStockObject(WHITE_BRUSH));
+  for (HBRUSH brush : brushes) DeleteObject(brush);
+  DeleteObject(two);
+  DeleteObject(second);
+}
+
 TEST(GdiBlit, MonoAndColourConversions) {
   MemDc mono(2, 1, true), colour(2, 1, false);
   mono.fill({RGB(0, 0, 0), RGB(255, 255, 255)}, 2);

@@ -298,9 +298,8 @@ void drawWin95(vslider* s) {
   vdrawSetLineWidth(1);
   if (k[2] && k[3] && vcolorSpecsEqual(&k[2]->desc, &k[3]->desc)) {
     frame(s->rect, k[20], k[20], k[20]);
-    // The pattern's clip would reach past an update's damage: keep to the
-    // damage that meets the trough, so the clip's mask spans no more than
-    // the pixels to draw (a moved thumb damages a strip of its bar).
+    // Keep to the damage that meets the trough: the pattern is drawn
+    // through the clip, and a moved thumb damages a strip of its bar.
     vrect* damage = nullptr;
     int count = 0;
     vdrawGetDeviceClipRects(&damage, &count);
@@ -313,9 +312,8 @@ void drawWin95(vslider* s) {
     if (count == 0 || !parts.empty()) {
       vdrawGSave();
       if (!parts.empty()) vdrawClipRects(parts.data(), int(parts.size()));
-      vlafClipPatternInside(&s->rect);
       use(k[2]);
-      vdrawFillRects(&s->rect, 1);
+      vlafFillPatternInside(&s->rect);
       vdrawGRestore();
     }
   } else {

@@ -152,6 +152,10 @@ inline void vlafDrawPatternRect(const vrect* rect) { vlafClipPatternRect(rect); 
 // mask is the rect's size (a clip costs by its mask's size, and the shared
 // pattern grows to the largest rect ever clipped).
 void vlafClipPatternInside(const vrect* rect);
+// The pixels a fill of rect in the current colour sets through
+// vlafClipPatternInside (all of them without the pattern), drawn as one
+// mask image under the current clip: no clip mask is built.
+void vlafFillPatternInside(const vrect* rect);
 void vlafDrawFocusRect(const vrect* rects);
 int vlafDialogUnitsToWidth(vfont* font, int units);
 int vlafDialogUnitsToHeight(vfont* font, int units);

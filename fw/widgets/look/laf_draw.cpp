@@ -320,6 +320,21 @@ void vlafClipPatternInside(const vrect* rect) {
   vdrawNewPath();
 }
 
+void vlafFillPatternInside(const vrect* rect) {
+  vimage* piece = windowsLook() ? vlafint::patternPiece((rect->width + 1) & ~1, (rect->height + 1) & ~1) : nullptr;
+  if (!piece) {
+    vdrawFillRects(rect, 1);
+    return;
+  }
+  vdrawGSave();
+  // The piece reaches a pixel past an odd-sized rect.
+  if ((rect->width | rect->height) & 1) vdrawClipRects(rect, 1);
+  vdrawPathMoveTo(rect->x, rect->y);
+  vdrawGetPrimitives()->ImageMask(piece);
+  vdrawNewPath();
+  vdrawGRestore();
+}
+
 void vlafDrawFocusRect(const vrect* rects) {
   bool focus = windowsLook();
   if (focus) ++focusMode;

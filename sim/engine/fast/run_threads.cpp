@@ -38,14 +38,17 @@ namespace {
 
 // The rounds a lane runs at a time. The devices in flight are a chunk
 // apart, so the first threads wait a chunk each at a slice's start and the
-// last at its end: with three chunks per thread per slice that wait stays
-// small beside the slice. A chunk's entry costs about two rounds; its end
+// last at its end. One chunk per thread per slice: every hand-over is a
+// chance for the host to put the holder aside while the next device waits
+// on it, and on a busy host three chunks per thread ran slower in every
+// comparison. A chunk's entry costs about two rounds; its end
 // cuts no instruction short of the slice's end (has_work). The slice is
 // cut into equal chunks (no short one at its end).
 constexpr int LANE_CHUNK_MOST = 250;
 constexpr int LANE_CHUNK_LEAST = 25;
+constexpr int LANE_CHUNKS_PER_THREAD = 1;
 int lane_chunk_for(int rounds, int threads) {
-  const int chunks = std::max(1, 3 * threads);
+  const int chunks = std::max(1, LANE_CHUNKS_PER_THREAD * threads);
   return std::clamp((rounds + chunks - 1) / chunks, LANE_CHUNK_LEAST, LANE_CHUNK_MOST);
 }
 // A thread with nothing to run spins this many times before it yields; one

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "fw/data/pref.h"
 #include "fw/gui/graphics/draw.h"
@@ -122,6 +124,58 @@ TEST_F(LookPixels, TheStippleClipsToEveryOtherPixel) {
   EXPECT_EQ(px(1, 5), kWhite);
   EXPECT_EQ(px(14, 5), kWhite) << "the clip keeps to the rectangle";
 
+}
+
+// A trough's pattern drawn as one mask image sets the pixels a fill
+// through the pattern's clip sets, in every look (the looks without the
+// pattern fill the rect), for even and odd rects
+// (the pattern's phase starts at the rect), under damage of one, two and
+// three rects, part outside the rect or missing it.
+TEST_F(LookPixels, ThePatternDrawnDirectlyMatchesTheFillThroughItsClip) {
+  const vrect rects[] = {{2, 2, 30, 16}, {3, 1, 17, 21}, {5, 4, 9, 3}};
+  const std::vector<std::vector<vrect>> damages = {
+      {},
+      {{0, 0, W, H}},
+      {{6, 0, 5, H}},
+      {{0, 3, 12, 6}, {14, 9, 20, 11}},
+      {{1, 1, 4, 4}, {8, 12, 3, 9}, {20, 5, 19, 2}},
+      {{35, 20, 5, 4}},
+  };
+  auto draw = [&](const vrect& r, const std::vector<vrect>& damage, bool direct) {
+    paint([&] {
+      if (!damage.empty()) vdrawClipRects(damage.data(), int(damage.size()));
+      vdrawSetColor(rgb(kRed));
+      if (direct) {
+        vlafFillPatternInside(&r);
+      } else {
+        vlafClipPatternInside(&r);
+        vdrawFillRects(&r, 1);
+      }
+    });
+    return shot();
+  };
+  for (const char* laf : {"windows", "win95", "motif", "cua", "openlook"}) {
+    look(laf);
+    bool patterned = std::string(laf).rfind("win", 0) == 0;
+    for (const vrect& r : rects)
+      for (std::size_t d = 0; d < damages.size(); ++d) {
+        win::test::Image general = draw(r, damages[d], false), direct = draw(r, damages[d], true);
+        ASSERT_EQ(general.px.size(), direct.px.size());
+        int drawn = 0, differ = 0;
+        for (std::size_t i = 0; i < general.px.size(); ++i) {
+          drawn += (general.px[i] & 0xFFFFFF) != kWhite;
+          differ += general.px[i] != direct.px[i];
+        }
+        EXPECT_EQ(differ, 0) << laf << " rect " << r.x << "," << r.y << " " << r.width << "x" << r.height << " damage "
+                             << d;
+        if (patterned && d < 2) {
+          EXPECT_NEAR(drawn, r.width * r.height / 2.0, 0.5) << laf << " half the rect's pixels";
+        }
+        if (!patterned && d < 2) {
+          EXPECT_EQ(drawn, r.width * r.height) << laf << " fills the rect";
+        }
+      }
+  }
 }
 
 // The CUA look underlines its mnemonics one pixel lower.
