@@ -350,6 +350,7 @@ void update_run_plan(device_state& st) {
                          mode == RUN_STEP_CYCLE)
                     ? 1
                     : 0;
+  st.engine = st.run_fast != 0 ? &fast_engine : &cycle_engine;
 }
 
 void run_device_cycle(int device) {
@@ -375,8 +376,21 @@ int run_device_cycles_soft(int device, int soft, int max) {
   device_state* st = cur_state;
   if (st->run_plan_stale) update_run_plan(*st);
   soft = std::min(std::max(soft, 0), max);
-  if (st->run_fast != 0) return run_fast_cycles(device, inst, st, max, soft);
-  // Cycle by cycle any count is an end as good as another.
+  const run_engine& engine = st->engine != nullptr ? *st->engine : cycle_engine;
+  return engine.run_cycles(device, inst, st, soft, max);
+}
+
+const run_engine& device_engine(int device) {
+  device_state* st = device >= 0 && device < DEVICE_MAX ? device_states[device] : nullptr;
+  if (st == nullptr || !make_device_current(device)) return cycle_engine;
+  if (st->run_plan_stale) update_run_plan(*st);
+  return st->engine != nullptr ? *st->engine : cycle_engine;
+}
+
+namespace {
+
+// Cycle by cycle any count is an end as good as another.
+int run_cycle_engine(int device, device_inst* inst, device_state* st, int soft, int) {
   int n = 0;
   while (n < soft) {
     run_device_cycle(device);
@@ -385,6 +399,15 @@ int run_device_cycles_soft(int device, int soft, int max) {
   }
   return n;
 }
+
+int run_fast_engine(int device, device_inst* inst, device_state* st, int soft, int max) {
+  return run_fast_cycles(device, inst, st, max, soft);
+}
+
+}  // namespace
+
+const run_engine cycle_engine = {"cycle", run_cycle_engine};
+const run_engine fast_engine = {"fast", run_fast_engine};
 
 void finish_left_end(int device) {
   end_left[static_cast<std::size_t>(device)] = 0;

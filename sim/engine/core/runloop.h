@@ -43,7 +43,7 @@
 //   instruction, and plain instructions at addresses the profiler armed are counted per address
 //   without its hook (`profile_counts`, SPEED.md "Profiled instructions counted without the hook").
 //
-// - The fast engine (`run_device_cycles` when `run_fast` is set) runs each instruction in one call
+// - The fast engine (`fast_engine`, which the plan chooses when `run_fast` is set) runs each instruction in one call
 //   of the whole-instruction executor (`core_exec_instruction`, "Speed" below): its cycles back to
 //   back through the same core and event code, with the stop check, register-block history, profiler
 //   hook and `instruction_end_observer` at instruction ends only; inside an instruction it does just
@@ -142,6 +142,24 @@ int run_device_cycles(int device, int max);
 // run of that many cycles does.
 constexpr int SOFT_END_SLACK = 8;
 int run_device_cycles_soft(int device, int soft, int max);
+
+// The two ways of running a device, one record each: the cycle engine
+// (every cycle through run_device_cycle) and the fast engine (whole
+// instructions; the same state at every instruction end and slice end).
+// The run plan chooses one (device_state::engine, with run_fast), and
+// run_device_cycles_soft runs the device through it.
+struct device_inst;
+struct device_state;
+struct run_engine {
+  const char* name;
+  // The current device, entered and with a fresh plan: at least `soft`
+  // and at most `max` cycles, as run_device_cycles_soft says.
+  int (*run_cycles)(int device, device_inst* inst, device_state* st, int soft, int max);
+};
+extern const run_engine cycle_engine;
+extern const run_engine fast_engine;
+// The engine a device's plan chooses (the plan worked out first when stale).
+const run_engine& device_engine(int device);
 
 // Up to `rounds` rounds of every device that takes part (not switched
 // off); returns the rounds run. A round is one cycle of each device in
