@@ -7,8 +7,9 @@
 //   block of `device_state` (`run_count`, `break_number`, `run_mode`, `halt_on_break`), free the
 //   frame lists, `reset_run_flags` and set `running`. `go` also clears `halt_on_break`.
 //
-// - The console's `console_run_slice` is the background run: up to `RUN_SLICE_ROUNDS` rounds (one in
-//   trace by instruction) through `run_device_slice`, a round being one device cycle of every device
+// - The console's `console_run_slice` is the background run: up to `RUN_SLICE_ROUNDS` rounds (in a
+//   trace by instructions, to the shown device's next instruction end: `run_device_slice_instruction`)
+//   through `run_device_slice`, a round being one device cycle of every device
 //   without flag 32 in slot order. A participating device that is not running ends the run for all
 //   and becomes the shown device. With the shown device off (before the run or by a breakpoint's
 //   command) a `go` runs the devices that are on until one stops; a counted run of the shown device,
@@ -121,7 +122,7 @@ enum run_mode_code : int {
 };
 
 // Rounds of one background slice: one device cycle of every device that
-// takes part, up to this many (one in trace by instruction).
+// takes part, up to this many.
 constexpr int RUN_SLICE_ROUNDS = 1000;
 
 // One clock of device d: input streams, profiler sample, every
@@ -167,6 +168,12 @@ const run_engine& device_engine(int device);
 // Devices without breakpoints in a free run go a slice of rounds each at
 // a time (sim/engine/SPEED.md, "Many devices").
 int run_device_slice(int rounds);
+
+// A slice of a trace by instructions: up to `rounds` rounds, ending after
+// the round in which `device` ends an instruction; returns the rounds
+// run. When that device alone takes part it runs the instruction in one
+// call of its engine, else the slice is one round of every device.
+int run_device_slice_instruction(int device, int rounds);
 
 // Devices on worker threads: the threads a slice of many devices may use,
 // from DSP_RUN_THREADS when it is set (1: everything on the calling thread)

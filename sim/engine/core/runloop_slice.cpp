@@ -163,3 +163,26 @@ int run_device_slice(int rounds) {
   }
   return rounds;
 }
+
+int run_device_slice_instruction(int device, int rounds) {
+  if (device < 0 || device >= DEVICE_MAX || device_insts[device] == nullptr || device_states[device] == nullptr)
+    return run_device_slice(1);
+  for (int d = 0; d < DEVICE_MAX; ++d) {
+    const device_inst* inst = device_insts[d];
+    if (d != device && inst != nullptr && device_states[d] != nullptr && (inst->flags & DEV_EXCLUDED) == 0)
+      return run_device_slice(1);
+  }
+  device_inst* inst = device_insts[device];
+  device_state* st = device_states[device];
+  if ((inst->flags & DEV_EXCLUDED) != 0) return run_device_slice(1);
+  // The fast engine ends at its first instruction end from the first cycle on.
+  if (&device_engine(device) == &fast_engine) return run_device_cycles_soft(device, 1, rounds);
+  const uint32_t ends = inst->instructions;
+  int n = 0;
+  while (n < rounds) {
+    run_device_cycle(device);
+    ++n;
+    if (!device_alive(device, inst, st) || st->running == 0 || inst->instructions != ends) break;
+  }
+  return n;
+}
