@@ -8,38 +8,56 @@
 
 namespace digits {
 
+// The writers put the text at p and return its end; widths above
+// MAX_WIDTH are taken as MAX_WIDTH.
+constexpr int MAX_WIDTH = 32;
+
 // Like "%0*lx" (lower case); width 0 gives the digits alone.
-inline void append_hex(std::string& out, uint64_t value, int width) {
-  char buffer[16];
-  int n = 0;
+inline char* put_hex(char* p, uint64_t value, int width) {
+  char buffer[MAX_WIDTH];
+  char* const end = buffer + MAX_WIDTH;
+  char* q = end;
   do {
-    buffer[n++] = "0123456789abcdef"[value & 0xF];
+    *--q = "0123456789abcdef"[value & 0xF];
     value >>= 4;
   } while (value != 0);
-  for (int i = n; i < width; ++i) out += '0';
-  while (n > 0) out += buffer[--n];
+  while (end - q < width && q > buffer) *--q = '0';
+  for (; q < end; ++q) *p++ = *q;
+  return p;
 }
 
 // Like "%0*lu".
-inline void append_unsigned(std::string& out, uint64_t value, int width) {
-  char buffer[20];
-  int n = 0;
+inline char* put_unsigned(char* p, uint64_t value, int width) {
+  char buffer[MAX_WIDTH];
+  char* const end = buffer + MAX_WIDTH;
+  char* q = end;
   do {
-    buffer[n++] = static_cast<char>('0' + value % 10);
+    *--q = static_cast<char>('0' + value % 10);
     value /= 10;
   } while (value != 0);
-  for (int i = n; i < width; ++i) out += '0';
-  while (n > 0) out += buffer[--n];
+  while (end - q < width && q > buffer) *--q = '0';
+  for (; q < end; ++q) *p++ = *q;
+  return p;
 }
 
 // Like "%0*ld": the sign counts in the width, the zeros follow it.
+inline char* put_signed(char* p, int64_t value, int width) {
+  if (value >= 0) return put_unsigned(p, static_cast<uint64_t>(value), width);
+  *p++ = '-';
+  return put_unsigned(p, 0 - static_cast<uint64_t>(value), width - 1);
+}
+
+inline void append_hex(std::string& out, uint64_t value, int width) {
+  char buffer[MAX_WIDTH];
+  out.append(buffer, static_cast<std::size_t>(put_hex(buffer, value, width) - buffer));
+}
+inline void append_unsigned(std::string& out, uint64_t value, int width) {
+  char buffer[MAX_WIDTH];
+  out.append(buffer, static_cast<std::size_t>(put_unsigned(buffer, value, width) - buffer));
+}
 inline void append_signed(std::string& out, int64_t value, int width) {
-  if (value >= 0) {
-    append_unsigned(out, static_cast<uint64_t>(value), width);
-    return;
-  }
-  out += '-';
-  append_unsigned(out, 0 - static_cast<uint64_t>(value), width - 1);
+  char buffer[MAX_WIDTH + 1];
+  out.append(buffer, static_cast<std::size_t>(put_signed(buffer, value, width) - buffer));
 }
 
 }  // namespace digits
