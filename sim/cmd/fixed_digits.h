@@ -3,6 +3,7 @@
 // cost: the run display of a trace writes a dozen of them per instruction.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -14,30 +15,26 @@ constexpr int MAX_WIDTH = 32;
 
 // Like "%0*lx" (lower case); width 0 gives the digits alone.
 inline char* put_hex(char* p, uint64_t value, int width) {
-  char buffer[MAX_WIDTH];
-  char* const end = buffer + MAX_WIDTH;
-  char* q = end;
-  do {
-    *--q = "0123456789abcdef"[value & 0xF];
+  int digits = 1;
+  for (uint64_t v = value >> 4; v != 0; v >>= 4) ++digits;
+  const int n = std::max(digits, std::min(width, MAX_WIDTH));
+  for (int i = n - 1; i >= 0; --i) {
+    p[i] = "0123456789abcdef"[value & 0xF];
     value >>= 4;
-  } while (value != 0);
-  while (end - q < width && q > buffer) *--q = '0';
-  for (; q < end; ++q) *p++ = *q;
-  return p;
+  }
+  return p + n;
 }
 
 // Like "%0*lu".
 inline char* put_unsigned(char* p, uint64_t value, int width) {
-  char buffer[MAX_WIDTH];
-  char* const end = buffer + MAX_WIDTH;
-  char* q = end;
-  do {
-    *--q = static_cast<char>('0' + value % 10);
+  int digits = 1;
+  for (uint64_t v = value / 10; v != 0; v /= 10) ++digits;
+  const int n = std::max(digits, std::min(width, MAX_WIDTH));
+  for (int i = n - 1; i >= 0; --i) {
+    p[i] = static_cast<char>('0' + value % 10);
     value /= 10;
-  } while (value != 0);
-  while (end - q < width && q > buffer) *--q = '0';
-  for (; q < end; ++q) *p++ = *q;
-  return p;
+  }
+  return p + n;
 }
 
 // Like "%0*ld": the sign counts in the width, the zeros follow it.

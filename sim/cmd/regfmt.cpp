@@ -162,8 +162,9 @@ const display_layout_set* layouts() {
 // flushed and output held again.
 struct display_printer {
   int lines = 0;
-  void line(const std::string& text) {
-    session_print(text.c_str(), 1);
+  void line(const std::string& text) { line(text.c_str()); }
+  void line(const char* text) {
+    session_print(text, 1);
     if (++lines % std::max(1, session_screen().text_rows) == 0) {
       screen_flush();
       output_hold();
@@ -239,10 +240,10 @@ const display_table& display_table_for_current_type() {
 // One layout line: the cells of the shown registers; columns count the
 // visible width, which leaves the highlight braces out so that columns stay
 // aligned. Blanks are written only before a cell: a line of registers
-// that are not shown costs nothing.
+// that are not shown costs nothing. The text is written in place in a
+// buffer that grows when a cell would not fit.
 struct layout_line {
-  std::string text;
-  int visible = 0;  // width written to text
+  int visible = 0;  // width written to the text
   int column = 0;   // where the next cell starts
   bool shown = false;
 
@@ -258,17 +259,18 @@ struct layout_line {
       const int length = cell.name_length;
       // Right-aligned in the name's column, then "=".
       const int pad = std::max(0, cell.name_width - length) + (column - visible);
-      text.append(static_cast<std::size_t>(pad), ' ');
-      char piece[sizeof cell.name + VALUE_TEXT_MAX + 2];
-      std::memcpy(piece, cell.name, static_cast<std::size_t>(length) + 1);
-      char* p = piece + length + 1;
+      char* p = room(static_cast<std::size_t>(pad) + sizeof cell.name + VALUE_TEXT_MAX + 2);
+      std::memset(p, ' ', static_cast<std::size_t>(pad));
+      p += pad;
+      std::memcpy(p, cell.name, sizeof cell.name);
+      p += length + 1;
       const bool changed = (attr & ATTR_CHANGED) != 0;
       if (changed) *p++ = '{';
       char* const value = p;
       p = put_value(p, cell.access, words, register_display_radix(attr));
       const int value_length = static_cast<int>(p - value);
       if (changed) *p++ = '}';
-      text.append(piece, static_cast<std::size_t>(p - piece));
+      used = static_cast<std::size_t>(p - text.data());
       visible = column + std::max(0, cell.name_width - length) + length + 1 + value_length;
       column = visible;
       shown = true;
@@ -277,16 +279,24 @@ struct layout_line {
   }
   void flush(display_printer& out) {
     if (shown) {
-      text.erase(text.find_last_not_of(' ') + 1);
-      out.line(text);
+      while (used > 0 && text[used - 1] == ' ') --used;
+      text[used] = '\0';
+      out.line(text.data());
     }
-    // The buffers are kept for the next line.
-    text.clear();
+    used = 0;
     visible = column = 0;
     shown = false;
   }
 
  private:
+  std::string text;  // the buffer; `used` bytes of it are the line
+  std::size_t used = 0;
+
+  // Where n more bytes (and an end byte) can be written.
+  char* room(std::size_t n) {
+    if (used + n + 1 > text.size()) text.resize(std::max(text.size() * 2, used + n + 1 + 256));
+    return text.data() + used;
+  }
   static bool read_cell(const display_cell& cell, uint32_t* words) {
     if (cell.cls->catch_up) cell.cls->catch_up(cell.row, 0);
     return cell.cls->get(cell.row, cell.reg, words) != 0;
