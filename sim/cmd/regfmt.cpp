@@ -306,7 +306,7 @@ struct layout_line {
 void show_registers(display_printer& out) {
   if (layouts() == nullptr) return;
   const display_table& table = display_table_for_current_type();
-  thread_local layout_line line;
+  layout_line line;
   int attrs_row = -1;
   const uint32_t* attrs = nullptr;
   for (const display_cell& cell : table.cells) {
@@ -394,9 +394,15 @@ void show_marked(int map) {
 struct named_register {
   int row = -1, reg = -1;
   bool found() const { return row >= 0; }
+  // As read_register reads, on the current device whose type the look-up
+  // was made for.
   bool read(uint32_t* out) const {
     uint32_t words[3] = {0, 0, 0};
-    if (!found() || !read_register(cur_device, row, reg, words)) return false;
+    if (!found()) return false;
+    const periph_class* cls = cur_type->periphs[row].cls;
+    if (cls->get == nullptr) return false;
+    if (cls->catch_up) cls->catch_up(row, 0);
+    if (cls->get(row, reg, words) == 0) return false;
     *out = words[0];
     return true;
   }
