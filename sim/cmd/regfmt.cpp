@@ -6,6 +6,10 @@
 //   marked registers by layout, highlighted memory four words a line, the watch list, the
 //   instruction at pc (`format_disassembly_line`). Column widths count visible characters: the
 //   highlight braces of a changed value do not move the next cell.
+//
+// - The registers are shown from a table made once per device type (`display_table`: the layouts'
+//   slots as cells with each register's class and name): a trace shows them at every instruction,
+//   so nothing is looked up by name per line and each line is written in place in one buffer.
 #include "sim/cmd/regfmt.h"
 
 #include <algorithm>
