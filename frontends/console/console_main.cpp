@@ -94,15 +94,17 @@ void show_run_progress(const device_inst& inst, bool now) {
 
 }  // namespace
 
-// One slice of the armed run: up to a thousand rounds (one in trace by
-// instruction), each a device cycle of every device that takes part. A
+// One slice of the armed run: up to a thousand rounds (in a trace by
+// instructions, up to the shown device's next instruction end), each a
+// device cycle of every device that takes part. A
 // participating device that has stopped ends the run for all and becomes
 // the shown device. True while there was a run to work on.
 bool console_run_slice() {
   device_state* s = shown_state();
   if (quitting != 0 || s == nullptr || s->running == 0) return false;
   const int mode = s->run_mode;
-  const int rounds = mode == RUN_TRACE_INSTR ? 1 : RUN_SLICE_ROUNDS;
+  const bool by_instruction = mode == RUN_TRACE_INSTR;
+  const int rounds = RUN_SLICE_ROUNDS;
   const bool counts_progress = mode == RUN_GO || mode > RUN_STEP_CYCLE;
   if (counts_progress && !progress_shown && shown_inst() != nullptr)
     show_run_progress(*shown_inst(), true);
@@ -135,7 +137,7 @@ bool console_run_slice() {
       }
     }
     if (ended) break;
-    k += run_device_slice(rounds - k);
+    k += by_instruction ? run_device_slice_instruction(shown_device, rounds - k) : run_device_slice(rounds - k);
     s = shown_state();
     const device_inst* shown = shown_inst();
     if (s == nullptr || shown == nullptr || s->running == 0) {
@@ -144,7 +146,7 @@ bool console_run_slice() {
     }
     // Slices of many rounds end where they stop, not on a thousand.
     if (counts_progress && (shown->cycles % 1000 == 0 || rounds > 1)) show_run_progress(*shown, false);
-    if (mode == RUN_TRACE_INSTR && (shown->flags & (DEV_INSTR_END | DEV_INSTR_END2)) != 0) break;
+    if (by_instruction) break;
   }
   if (ended && quitting == 0) {
     progress_shown = false;

@@ -6,6 +6,10 @@
 //   marked registers by layout, highlighted memory four words a line, the watch list, the
 //   instruction at pc (`format_disassembly_line`). Column widths count visible characters: the
 //   highlight braces of a changed value do not move the next cell.
+//
+// - The registers are shown from a table made once per device type (`display_table`: the layouts'
+//   slots as cells with each register's class and name): a trace shows them at every instruction,
+//   so nothing is looked up by name per line and each line is written in place in one buffer.
 #include "sim/cmd/regfmt.h"
 
 #include <algorithm>
@@ -14,6 +18,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "sim/asm/disasm.h"
 #include "sim/cdb/coff.h"
@@ -73,39 +79,37 @@ uint64_t combined(const uint32_t* words, int count) {
   return count == 2 ? low : low | (static_cast<uint64_t>(words[2] & 0xFF) << 32);
 }
 
-std::string as_hex(uint32_t access, const uint32_t* w, int count) {
+// The value texts are written at p (at most VALUE_TEXT_MAX bytes); each
+// returns the end.
+constexpr int VALUE_TEXT_MAX = 48;
+
+char* put_hex_value(char* p, uint32_t access, const uint32_t* w, int count) {
   const uint64_t v = w[0];
-  std::string out = "$";
-  if (access & W_ANY) digits::append_hex(out, combined(w, count), 0);
-  else if (access & W_8) digits::append_hex(out, v, 2);
-  else if (access & W_16) digits::append_hex(out, v, 4);
-  else if (access & W_24) digits::append_hex(out, v, 6);
-  else if (count == 1) digits::append_hex(out, v, 4);
-  else {
-    if (count == 3) digits::append_hex(out, w[2] & 0xFF, 2);
-    digits::append_hex(out, w[1] & 0xFFFF, 4);
-    digits::append_hex(out, v & 0xFFFF, 4);
-  }
-  return out;
+  *p++ = '$';
+  if (access & W_ANY) return digits::put_hex(p, combined(w, count), 0);
+  if (access & W_8) return digits::put_hex(p, v, 2);
+  if (access & W_16) return digits::put_hex(p, v, 4);
+  if (access & W_24) return digits::put_hex(p, v, 6);
+  if (count == 1) return digits::put_hex(p, v, 4);
+  if (count == 3) p = digits::put_hex(p, w[2] & 0xFF, 2);
+  p = digits::put_hex(p, w[1] & 0xFFFF, 4);
+  return digits::put_hex(p, v & 0xFFFF, 4);
 }
 
-std::string as_decimal(uint32_t access, const uint32_t* w, int count, bool is_signed) {
+char* put_decimal_value(char* p, uint32_t access, const uint32_t* w, int count, bool is_signed) {
   const uint64_t value = combined(w, count);
   const int width = word_width(access);
-  std::string out;
   const auto number = [&](int digit_count) {
-    if (is_signed) digits::append_signed(out, sign_extended(value, width), digit_count);
-    else digits::append_unsigned(out, value & 0xFFFFFFFFu, digit_count);
-    return out;
+    return is_signed ? digits::put_signed(p, sign_extended(value, width), digit_count)
+                     : digits::put_unsigned(p, value & 0xFFFFFFFFu, digit_count);
   };
   if (access & (W_ANY | W_8)) return number(3);
   if (access & W_16) return number(5);
   if ((access & W_32) == 0 || (access & NOT_INTEGER) != 0) {
     if (count == 1) return number(5);
     const decimal_split parts = split_decimal(0, w[0], w[1], count == 3 ? w[2] : 0);
-    digits::append_unsigned(out, static_cast<unsigned long>(parts.quotient), 6);
-    digits::append_unsigned(out, static_cast<unsigned long>(parts.remainder), 9);
-    return out;
+    p = digits::put_unsigned(p, static_cast<unsigned long>(parts.quotient), 6);
+    return digits::put_unsigned(p, static_cast<unsigned long>(parts.remainder), 9);
   }
   return number(11);
 }
@@ -131,6 +135,29 @@ std::string as_fraction(uint32_t access, const uint32_t* w, int count) {
   return print(count == 1 ? "%8.5f" : "%13.10f", value_as_double(0, v));
 }
 
+// A register's words in the radix, written at p; returns the end.
+char* put_value(char* p, uint32_t access, const uint32_t* words, int radix) {
+  const int count = shape_words(access);
+  switch (radix) {
+    case RADIX_DEC:
+    case RADIX_UNS:
+      return put_decimal_value(p, access, words, count, radix == RADIX_DEC);
+    case RADIX_FRAC: {
+      const std::string text = as_fraction(access, words, count);
+      const std::size_t n = std::min<std::size_t>(text.size(), VALUE_TEXT_MAX);
+      std::memcpy(p, text.data(), n);
+      return p + n;
+    }
+    default:
+      return put_hex_value(p, access, words, count);
+  }
+}
+
+void format_words(uint32_t access, const uint32_t* words, int radix, std::string& out) {
+  char text[VALUE_TEXT_MAX];
+  out.assign(text, static_cast<std::size_t>(put_value(text, access, words, radix) - text));
+}
+
 const display_layout_set* layouts() {
   return cur_family != nullptr ? static_cast<const display_layout_set*>(cur_family->display_layouts)
                                : nullptr;
@@ -140,8 +167,9 @@ const display_layout_set* layouts() {
 // flushed and output held again.
 struct display_printer {
   int lines = 0;
-  void line(const std::string& text) {
-    session_print(text.c_str(), 1);
+  void line(const std::string& text) { line(text.c_str()); }
+  void line(const char* text) {
+    session_print(text, 1);
     if (++lines % std::max(1, session_screen().text_rows) == 0) {
       screen_flush();
       output_hold();
@@ -149,79 +177,162 @@ struct display_printer {
   }
 };
 
+// The register display of a device type, resolved once: the slots of its
+// layouts in order, each a register cell (with the register's class, its
+// name and row suffix, and its widths), a blank of a width, or a line end
+// (also after each row's last slot).
+struct display_cell {
+  enum kind_code : uint8_t { REGISTER, BLANK, LINE_END };
+  kind_code kind = BLANK;
+  uint8_t width = 0;  // the cell's width; the value ends at it
+  uint8_t name_width = 0;
+  uint8_t name_length = 0;
+  int16_t row = 0;
+  int16_t reg = 0;
+  uint32_t access = 0;
+  const periph_class* cls = nullptr;
+  char name[30] = {};  // name and suffix, then "="
+};
+
+struct display_table {
+  const device_type* type = nullptr;
+  const display_layout_set* set = nullptr;
+  std::vector<display_cell> cells;
+};
+
+void build_display_table(display_table& table, const device_type& type, const display_layout_set* set) {
+  table.type = &type;
+  table.set = set;
+  table.cells.clear();
+  if (set == nullptr) return;
+  const int rows = std::min(set->periph_count, type.periph_count);
+  for (int row = 0; row < rows; ++row) {
+    const display_layout& layout = set->periphs[row];
+    const periph_row& prow = type.periphs[row];
+    for (int i = 0; i < layout.count; ++i) {
+      const display_slot& slot = layout.slots[i];
+      display_cell cell;
+      cell.row = static_cast<int16_t>(row);
+      cell.width = slot.column;
+      cell.name_width = slot.name_width;
+      if (slot.reg == SLOT_LINE_END) {
+        cell.kind = display_cell::LINE_END;
+      } else if (slot.reg >= 0 && slot.reg < prow.cls->reg_count) {
+        cell.kind = display_cell::REGISTER;
+        cell.reg = slot.reg;
+        cell.cls = prow.cls;
+        cell.access = prow.cls->regs[slot.reg].access;
+        const std::string name = std::string(prow.cls->regs[slot.reg].name) + prow.suffix;
+        cell.name_length = static_cast<uint8_t>(std::min(name.size(), sizeof cell.name - 2));
+        std::memcpy(cell.name, name.data(), cell.name_length);
+        cell.name[cell.name_length] = '=';
+      }
+      table.cells.push_back(cell);
+    }
+    display_cell end;
+    end.kind = display_cell::LINE_END;
+    table.cells.push_back(end);
+  }
+}
+
+const display_table& display_table_for_current_type() {
+  thread_local display_table table;
+  const display_layout_set* set = layouts();
+  if (table.type != cur_type || table.set != set) build_display_table(table, *cur_type, set);
+  return table;
+}
+
 // One layout line: the cells of the shown registers; columns count the
 // visible width, which leaves the highlight braces out so that columns stay
 // aligned. Blanks are written only before a cell: a line of registers
-// that are not shown costs nothing.
+// that are not shown costs nothing. The text is written in place in a
+// buffer that grows when a cell would not fit.
 struct layout_line {
-  std::string text;
-  int visible = 0;  // width written to text
+  int visible = 0;  // width written to the text
   int column = 0;   // where the next cell starts
   bool shown = false;
 
   void pad_to(int to) { column = std::max(column, to); }
-  void add_register(int row, int reg, int width, int name_width) {
+  // Read as read_register reads (the row caught up first), formatted as
+  // format_register_value formats.
+  void add_register(const display_cell& cell, uint32_t attr) {
     const int start = column;
-    const uint32_t attr = periph_attrs(row)[reg];
-    if (format_register_value(row, reg, register_display_radix(attr), value) != 0) {
-      const char* name = cur_type->periphs[row].cls->regs[reg].name;
-      const char* suffix = cur_type->periphs[row].suffix;
-      const int length = static_cast<int>(std::strlen(name) + std::strlen(suffix));
+    uint32_t words[3] = {0, 0, 0};
+    if (cell.cls->get == nullptr || !read_cell(cell, words)) {
+      error_report(READ_ERROR);
+    } else {
+      const int length = cell.name_length;
       // Right-aligned in the name's column, then "=".
-      const int pad = std::max(0, name_width - length) + (column - visible);
-      text.append(static_cast<std::size_t>(pad), ' ');
-      text += name;
-      text += suffix;
-      text += '=';
-      visible = column + std::max(0, name_width - length) + length + 1;
-      if (attr & ATTR_CHANGED) {
-        text += '{';
-        text += value;
-        text += '}';
-      } else {
-        text += value;
-      }
-      visible += static_cast<int>(value.size());
+      const int pad = std::max(0, cell.name_width - length) + (column - visible);
+      char* p = room(static_cast<std::size_t>(pad) + sizeof cell.name + VALUE_TEXT_MAX + 2);
+      std::memset(p, ' ', static_cast<std::size_t>(pad));
+      p += pad;
+      std::memcpy(p, cell.name, sizeof cell.name);
+      p += length + 1;
+      const bool changed = (attr & ATTR_CHANGED) != 0;
+      if (changed) *p++ = '{';
+      char* const value = p;
+      p = put_value(p, cell.access, words, register_display_radix(attr));
+      const int value_length = static_cast<int>(p - value);
+      if (changed) *p++ = '}';
+      used = static_cast<std::size_t>(p - text.data());
+      visible = column + std::max(0, cell.name_width - length) + length + 1 + value_length;
       column = visible;
       shown = true;
     }
-    pad_to(start + width);
+    pad_to(start + cell.width);
   }
   void flush(display_printer& out) {
     if (shown) {
-      text.erase(text.find_last_not_of(' ') + 1);
-      out.line(text);
+      while (used > 0 && text[used - 1] == ' ') --used;
+      text[used] = '\0';
+      out.line(text.data());
     }
-    // The buffers are kept for the next line.
-    text.clear();
+    used = 0;
     visible = column = 0;
     shown = false;
   }
 
  private:
-  std::string value;
+  std::string text;  // the buffer; `used` bytes of it are the line
+  std::size_t used = 0;
+
+  // Where n more bytes (and an end byte) can be written.
+  char* room(std::size_t n) {
+    if (used + n + 1 > text.size()) text.resize(std::max(text.size() * 2, used + n + 1 + 256));
+    return text.data() + used;
+  }
+  static bool read_cell(const display_cell& cell, uint32_t* words) {
+    if (cell.cls->catch_up) cell.cls->catch_up(cell.row, 0);
+    return cell.cls->get(cell.row, cell.reg, words) != 0;
+  }
 };
 
 void show_registers(display_printer& out) {
-  const display_layout_set* set = layouts();
-  if (set == nullptr) return;
-  const int rows = std::min(set->periph_count, cur_type->periph_count);
+  if (layouts() == nullptr) return;
+  const display_table& table = display_table_for_current_type();
   layout_line line;
-  for (int row = 0; row < rows; ++row) {
-    const display_layout& layout = set->periphs[row];
-    const int reg_count = cur_type->periphs[row].cls->reg_count;
-    const uint32_t* attrs = periph_attrs(row);
-    for (int i = 0; i < layout.count; ++i) {
-      const display_slot& slot = layout.slots[i];
-      if (slot.reg == SLOT_LINE_END) {
+  int attrs_row = -1;
+  const uint32_t* attrs = nullptr;
+  for (const display_cell& cell : table.cells) {
+    switch (cell.kind) {
+      case display_cell::LINE_END:
         line.flush(out);
-      } else if (slot.reg >= 0 && slot.reg < reg_count && (attrs[slot.reg] & ATTR_SHOWN) != 0) {
-        line.add_register(row, slot.reg, slot.column, slot.name_width);
-      } else {
-        line.pad_to(line.column + slot.column);
-      }
+        break;
+      case display_cell::REGISTER:
+        if (cell.row != attrs_row) {
+          attrs_row = cell.row;
+          attrs = periph_attrs(cell.row);
+        }
+        if ((attrs[cell.reg] & ATTR_SHOWN) != 0) {
+          line.add_register(cell, attrs[cell.reg]);
+          break;
+        }
+        [[fallthrough]];
+      case display_cell::BLANK:
+        line.pad_to(line.column + cell.width);
+        break;
     }
-    line.flush(out);
   }
 }
 
@@ -288,9 +399,15 @@ void show_marked(int map) {
 struct named_register {
   int row = -1, reg = -1;
   bool found() const { return row >= 0; }
+  // As read_register reads, on the current device whose type the look-up
+  // was made for.
   bool read(uint32_t* out) const {
     uint32_t words[3] = {0, 0, 0};
-    if (!found() || !read_register(cur_device, row, reg, words)) return false;
+    if (!found()) return false;
+    const periph_class* cls = cur_type->periphs[row].cls;
+    if (cls->get == nullptr) return false;
+    if (cls->catch_up) cls->catch_up(row, 0);
+    if (cls->get(row, reg, words) == 0) return false;
     *out = words[0];
     return true;
   }
@@ -381,20 +498,7 @@ int format_register_value(int row, int reg, int radix, std::string& out) {
     error_report(READ_ERROR);
     return 0;
   }
-  const uint32_t access = cur_type->periphs[row].cls->regs[reg].access;
-  const int count = shape_words(access);
-  switch (radix) {
-    case RADIX_DEC:
-    case RADIX_UNS:
-      out = as_decimal(access, words, count, radix == RADIX_DEC);
-      break;
-    case RADIX_FRAC:
-      out = as_fraction(access, words, count);
-      break;
-    default:
-      out = as_hex(access, words, count);
-      break;
-  }
+  format_words(cur_type->periphs[row].cls->regs[reg].access, words, radix, out);
   return 1;
 }
 

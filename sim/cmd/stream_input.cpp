@@ -11,7 +11,7 @@
 //   cycle engine has then). Per-cycle, so the cycle engine runs: untimed port and port-B/host values
 //   (taken every cycle, or pins the host compares with their previous copy), timed peripheral and
 //   port inputs (driven again every cycle, or tied to a class word that changes), links to other
-//   devices, pin outputs and history. In a fast run (`input_services` in `runloop.cpp`) the next
+//   devices, pin outputs and history. In a fast run (`input_services` in `runloop_fast.cpp`) the next
 //   cycle whose input service takes a value (`input_service_due`) bounds the executor's room; at
 //   that cycle the blocks' previous words are saved, the services run and the executor runs that one
 //   cycle, and the previous words are saved again. The services of the cycles skipped are done at

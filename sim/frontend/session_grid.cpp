@@ -84,18 +84,25 @@ void translate_session_marks(char* line) {
   }
   char* w = line + unmarked;
   const char* r = w;
+  // Runs without a brace move at once; a "$" just before a brace makes
+  // the pair. Only bytes before LIMIT start anything.
   while (*r != '\0' && r - line < LIMIT) {
-    if (r[0] == '$' && (r[1] == '{' || r[1] == '}')) {
+    const std::size_t left = static_cast<std::size_t>(LIMIT - (r - line));
+    const std::size_t run = std::strcspn(r, "{}");
+    const bool brace = r[run] != '\0';
+    const bool pair = brace && run != 0 && r[run - 1] == '$' && run - 1 < left;
+    const std::size_t plain = pair ? run - 1 : std::min(run, left);
+    if (w != r) std::memmove(w, r, plain);
+    w += plain;
+    r += plain;
+    if (pair) {
       *w++ = r[1];
       r += 2;
-    } else if (*r == '{') {
-      *w++ = '\x0f';
-      ++r;
-    } else if (*r == '}') {
-      *w++ = '\x07';
+    } else if (brace && run < left) {
+      *w++ = *r == '{' ? '\x0f' : '\x07';
       ++r;
     } else {
-      *w++ = *r++;
+      break;
     }
   }
   *w = '\0';

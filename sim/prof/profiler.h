@@ -16,7 +16,7 @@
 //   nothing of the next instruction (`next_may_count`), a straight instruction at an armed address
 //   with those words in memory skips the sample, adds its execution, cycles and last count to the
 //   slot and its x-memory references to per-word counters by memory class (`profile_sample`,
-//   `profile_end`, `profile_note_reference` in `runloop.cpp`); nothing else. Pages of 256 slots or
+//   `profile_end`, `profile_note_reference` in `runloop_profile.cpp`); nothing else. Pages of 256 slots or
 //   words are made as addresses are used. `fold_profile_counts` adds them to the tables as the hook
 //   would have, one by one: before every read of the tables (`profiler_tables`), before a report,
 //   and per address before the hook looks at that address or at a program word written there; the

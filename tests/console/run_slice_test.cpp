@@ -53,16 +53,39 @@ TEST_F(run_slice, GoRunsToTheBreakpointAndEnds) {
   EXPECT_EQ(console_status_text(), "");  // the progress line went with the run
 }
 
-TEST_F(run_slice, TraceByInstructionRunsOneRoundPerSlice) {
+// One device alone runs a traced instruction in one slice, on either
+// engine; beside another device each slice is one round, so that both
+// stay side by side.
+TEST_F(run_slice, TraceByInstructionRunsOneInstructionPerSlice) {
+  for (const bool cycle_engine : {false, true}) {
+    SCOPED_TRACE(cycle_engine ? "cycle engine" : "fast engine");
+    load_loop(0);
+    device_states[0]->cycle_engine_only = cycle_engine ? 1 : 0;
+    run(0, "trace 3");
+    const uint32_t ends = device_insts[0]->instructions;
+    for (uint32_t k = 1; k <= 3; ++k) {
+      EXPECT_TRUE(console_run_slice());
+      EXPECT_EQ(device_insts[0]->instructions, ends + k);
+    }
+    ASSERT_TRUE(pump());
+    EXPECT_EQ(device_states[0]->running, 0);
+    EXPECT_EQ(device_insts[0]->instructions, ends + 3);
+    device_states[0]->cycle_engine_only = 0;
+  }
   load_loop(0);
+  run(0, "device dv1");
+  load_loop(1);
+  run(1, "device dv0");
   run(0, "trace 2");
   const uint32_t before = device_insts[0]->cycles;
+  const uint32_t other_before = device_insts[1]->cycles;
   EXPECT_TRUE(console_run_slice());
   EXPECT_EQ(device_insts[0]->cycles, before + 1);
+  EXPECT_EQ(device_insts[1]->cycles, other_before + 1);
   EXPECT_TRUE(console_run_slice());
   EXPECT_EQ(device_insts[0]->cycles, before + 2);
   ASSERT_TRUE(pump());
-  EXPECT_EQ(device_insts[0]->instructions, 2u);
+  EXPECT_EQ(device_states[0]->running, 0);
 }
 
 TEST_F(run_slice, OneDeviceStoppingEndsTheRunForAllAndIsShown) {

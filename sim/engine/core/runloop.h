@@ -7,8 +7,9 @@
 //   block of `device_state` (`run_count`, `break_number`, `run_mode`, `halt_on_break`), free the
 //   frame lists, `reset_run_flags` and set `running`. `go` also clears `halt_on_break`.
 //
-// - The console's `console_run_slice` is the background run: up to `RUN_SLICE_ROUNDS` rounds (one in
-//   trace by instruction) through `run_device_slice`, a round being one device cycle of every device
+// - The console's `console_run_slice` is the background run: up to `RUN_SLICE_ROUNDS` rounds (in a
+//   trace by instructions, to the shown device's next instruction end: `run_device_slice_instruction`)
+//   through `run_device_slice`, a round being one device cycle of every device
 //   without flag 32 in slot order. A participating device that is not running ends the run for all
 //   and becomes the shown device. With the shown device off (before the run or by a breakpoint's
 //   command) a `go` runs the devices that are on until one stops; a counted run of the shown device,
@@ -43,7 +44,7 @@
 //   instruction, and plain instructions at addresses the profiler armed are counted per address
 //   without its hook (`profile_counts`, SPEED.md "Profiled instructions counted without the hook").
 //
-// - The fast engine (`run_device_cycles` when `run_fast` is set) runs each instruction in one call
+// - The fast engine (`fast_engine`, which the plan chooses when `run_fast` is set) runs each instruction in one call
 //   of the whole-instruction executor (`core_exec_instruction`, "Speed" below): its cycles back to
 //   back through the same core and event code, with the stop check, register-block history, profiler
 //   hook and `instruction_end_observer` at instruction ends only; inside an instruction it does just
@@ -121,7 +122,7 @@ enum run_mode_code : int {
 };
 
 // Rounds of one background slice: one device cycle of every device that
-// takes part, up to this many (one in trace by instruction).
+// takes part, up to this many.
 constexpr int RUN_SLICE_ROUNDS = 1000;
 
 // One clock of device d: input streams, profiler sample, every
@@ -143,12 +144,36 @@ int run_device_cycles(int device, int max);
 constexpr int SOFT_END_SLACK = 8;
 int run_device_cycles_soft(int device, int soft, int max);
 
+// The two ways of running a device, one record each: the cycle engine
+// (every cycle through run_device_cycle) and the fast engine (whole
+// instructions; the same state at every instruction end and slice end).
+// The run plan chooses one (device_state::engine, with run_fast), and
+// run_device_cycles_soft runs the device through it.
+struct device_inst;
+struct device_state;
+struct run_engine {
+  const char* name;
+  // The current device, entered and with a fresh plan: at least `soft`
+  // and at most `max` cycles, as run_device_cycles_soft says.
+  int (*run_cycles)(int device, device_inst* inst, device_state* st, int soft, int max);
+};
+extern const run_engine cycle_engine;
+extern const run_engine fast_engine;
+// The engine a device's plan chooses (the plan worked out first when stale).
+const run_engine& device_engine(int device);
+
 // Up to `rounds` rounds of every device that takes part (not switched
 // off); returns the rounds run. A round is one cycle of each device in
 // slot order; the run ends after the round in which a device stopped.
 // Devices without breakpoints in a free run go a slice of rounds each at
 // a time (sim/engine/SPEED.md, "Many devices").
 int run_device_slice(int rounds);
+
+// A slice of a trace by instructions: up to `rounds` rounds, ending after
+// the round in which `device` ends an instruction; returns the rounds
+// run. When that device alone takes part it runs the instruction in one
+// call of its engine, else the slice is one round of every device.
+int run_device_slice_instruction(int device, int rounds);
 
 // Devices on worker threads: the threads a slice of many devices may use,
 // from DSP_RUN_THREADS when it is set (1: everything on the calling thread)

@@ -117,6 +117,7 @@ struct session_ring {
 
 struct break_rec;
 struct io_stream;
+struct run_engine;
 struct coff_debug_info;
 struct frame_list;
 struct watch_list;
@@ -173,6 +174,7 @@ struct device_state {
   const access_watch* access_watches = nullptr;
   int access_watch_count = 0;
   int run_fast = 0;
+  const run_engine* engine = nullptr;  // the plan's choice (runloop.h); null: the cycle engine
   // With conditions on the count alone (BREAKS_CYCLE_BOUNDED): tests at
   // counts in [break_from, break_until) cannot hit, nor tests at counts
   // below break_restart (after the count starts over).

@@ -93,7 +93,7 @@ fast_handler core_fast_flow_handler(uint16_t word, const decoded_word& d);
 int core_fast_instruction(int room);
 // Straight instructions back to back from the current device's boundary,
 // at most `room` device cycles in all, while each runs straight: after
-// each, straight_end_done (runloop.cpp) does the run loop's part of the
+// each, straight_end_done (runloop_fast.cpp) does the run loop's part of the
 // end and answers true when the end was quiet (the run goes on); false
 // leaves that end to the caller (*end_pending). Returns the cycles run
 // (0: nothing changed). `run_terms` starts false for each run and is the
@@ -105,13 +105,13 @@ int core_fast_instruction(int room);
 // The run adds its ends to the device's statistics once, as it returns.
 bool straight_end_done(int device, bool& run_terms, bool at_bound, int cycles);
 // A profiled device's sr and omr as an instruction of a run starts (once
-// per instruction; runloop.cpp).
+// per instruction; runloop_profile.cpp).
 void profile_sample(int device);
 // Input deliveries a run crosses (STREAMS_QUIET_PINS: they only set pins
 // nothing samples inside a straight instruction): the run loop's record,
 // whose `due` is the count of the next delivery's cycle (UINT64_MAX:
 // none). After an instruction whose cycles hold it, the run calls
-// straight_deliveries (runloop.cpp), which makes every delivery of those
+// straight_deliveries (runloop_fast.cpp), which makes every delivery of those
 // cycles, each at its own count, and moves `due` on.
 struct straight_inputs {
   uint64_t due;

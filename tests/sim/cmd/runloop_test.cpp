@@ -535,6 +535,44 @@ TEST_F(run_check, ExcludedFlagSurvivesTheEndOfAnInstruction) {
   EXPECT_NE(cur_inst->flags & DEV_EXCLUDED, 0u);
 }
 
+// The plan chooses the engine each way of running needs, and a run goes
+// through the one chosen: only the fast engine reaches ends whole.
+TEST_F(run_check, ThePlanChoosesTheEngineARunGoesThrough) {
+  const struct {
+    const char* what;
+    int mode;
+    const char* condition;  // an expression breakpoint, or none
+    bool cycle_engine_only;
+    const run_engine* engine;
+  } cases[] = {
+      {"a free go", RUN_GO, nullptr, false, &fast_engine},
+      {"a step by cycles", RUN_STEP_CYCLE, nullptr, false, &fast_engine},
+      {"a trace by instructions", RUN_TRACE_INSTR, nullptr, false, &fast_engine},
+      {"a trace by cycles", RUN_TRACE_CYCLE, nullptr, false, &cycle_engine},
+      {"a condition on pc", RUN_GO, "pc==$7000", false, &cycle_engine},
+      {"a condition on the count alone", RUN_GO, "cyc>=100000", false, &fast_engine},
+      {"held to the cycle engine", RUN_GO, nullptr, true, &cycle_engine},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    free_breakpoints();
+    if (c.condition != nullptr) add(BK_EXPRESSION, BA_HALT, c.condition);
+    cur_state->run_mode = c.mode;
+    cur_state->run_count = 1000;
+    cur_state->cycle_engine_only = c.cycle_engine_only ? 1 : 0;
+    cur_state->run_plan_stale = 1;
+    cur_state->fast_instructions = cur_state->straight_instructions = 0;
+    cur_state->running = 1;
+    cur_inst->pc = 0;
+    EXPECT_EQ(&device_engine(0), c.engine);
+    EXPECT_STREQ(device_engine(0).name, c.engine->name);
+    EXPECT_EQ(run_device_cycles(0, 400), 400);
+    EXPECT_EQ(cur_state->fast_instructions + cur_state->straight_instructions > 0, c.engine == &fast_engine)
+        << cur_inst->instructions << " instructions";
+  }
+  cur_state->cycle_engine_only = 0;
+}
+
 TEST_F(run_check, DeviceCycleIgnoresMissingDevices) {
   run_device_cycle(-1);
   run_device_cycle(DEVICE_MAX);
