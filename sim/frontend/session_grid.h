@@ -39,5 +39,6 @@ void grid_advance(screen_grid& g, int direction);
 void grid_set_cursor(screen_grid& g, int row, int column);
 
 // In place, reading at most 256 bytes: "${" and "$}" become the braces,
-// a lone "{" byte 15 and a lone "}" byte 7.
-void translate_session_marks(char* line);
+// a lone "{" byte 15 and a lone "}" byte 7. True when nothing else
+// changed: no pair taken and nothing cut, so the line kept its length.
+bool translate_session_marks(char* line);
