@@ -191,6 +191,23 @@ struct display_cell {
   uint32_t access = 0;
   const periph_class* cls = nullptr;
   char name[30] = {};  // name and suffix, then "="
+  // The value's text as last written: a value shown again unchanged (most
+  // of them, line after line of a trace) is copied, not formatted again.
+  mutable int text_radix = -1;
+  mutable uint8_t text_length = 0;
+  mutable uint32_t text_words[3] = {0, 0, 0};
+  mutable char text[VALUE_TEXT_MAX] = {};
+
+  char* put_value_text(char* p, const uint32_t* words, int radix) const {
+    if (radix != text_radix || words[0] != text_words[0] || words[1] != text_words[1] ||
+        words[2] != text_words[2]) {
+      text_length = static_cast<uint8_t>(put_value(text, access, words, radix) - text);
+      std::memcpy(text_words, words, sizeof text_words);
+      text_radix = radix;
+    }
+    std::memcpy(p, text, text_length);
+    return p + text_length;
+  }
 };
 
 struct display_table {
@@ -271,7 +288,7 @@ struct layout_line {
       const bool changed = (attr & ATTR_CHANGED) != 0;
       if (changed) *p++ = '{';
       char* const value = p;
-      p = put_value(p, cell.access, words, register_display_radix(attr));
+      p = cell.put_value_text(p, words, register_display_radix(attr));
       const int value_length = static_cast<int>(p - value);
       if (changed) *p++ = '}';
       used = static_cast<std::size_t>(p - text.data());
