@@ -205,7 +205,9 @@ struct display_cell {
       std::memcpy(text_words, words, sizeof text_words);
       text_radix = radix;
     }
-    std::memcpy(p, text, text_length);
+    // A copy of fixed size is a few moves; the room behind p holds it.
+    if (text_length <= 16) std::memcpy(p, text, 16);
+    else std::memcpy(p, text, text_length);
     return p + text_length;
   }
 };
@@ -281,7 +283,9 @@ struct layout_line {
       // Right-aligned in the name's column, then "=".
       const int pad = std::max(0, cell.name_width - length) + (column - visible);
       char* p = room(static_cast<std::size_t>(pad) + sizeof cell.name + VALUE_TEXT_MAX + 2);
-      std::memset(p, ' ', static_cast<std::size_t>(pad));
+      constexpr char BLANKS[] = "                ";
+      if (pad <= 16) std::memcpy(p, BLANKS, 16);
+      else std::memset(p, ' ', static_cast<std::size_t>(pad));
       p += pad;
       std::memcpy(p, cell.name, sizeof cell.name);
       p += length + 1;
