@@ -536,20 +536,44 @@ std::string format_double_e(const char* width_format, double value) {
   return print(width_format != nullptr ? width_format : "%s", text.c_str());
 }
 
+// Per row of the current device type, a word per register: all ones for
+// a register whose mark is fixed, else zero.
+static const std::vector<std::vector<uint32_t>>& fixed_marks_of_current_type() {
+  thread_local const device_type* type = nullptr;
+  thread_local std::vector<std::vector<uint32_t>> rows;
+  if (type != cur_type) {
+    type = cur_type;
+    rows.assign(static_cast<std::size_t>(cur_type->periph_count), {});
+    for (int row = 0; row < cur_type->periph_count; ++row) {
+      const periph_class& cls = *cur_type->periphs[row].cls;
+      for (int reg = 0; reg < cls.reg_count; ++reg)
+        rows[static_cast<std::size_t>(row)].push_back(
+            (cls.regs[reg].access & REG_FIXED_DISPLAY) != 0 ? ~0u : 0u);
+    }
+  }
+  return rows;
+}
+
 void refresh_register_marks(int show) {
   if (cur_type == nullptr || cur_state == nullptr) return;
   // The marks are observed: event-driven peripherals catch up first.
   catch_up_peripherals();
+  // Shown: displayed always, or read (written) since the last stop while
+  // displayed on read (write). In bits, so that a row goes in a few wide
+  // steps; a fixed register keeps its mark.
+  static_assert(ATTR_DISPLAY_ON == 1u << 4 && ATTR_DISPLAY_READ == 1u << 5 &&
+                ATTR_DISPLAY_WRITE == 1u << 6 && ATTR_READ_SINCE == 1u << 18 &&
+                ATTR_CHANGED == 1u << 19 && ATTR_SHOWN == 1u << 11);
+  const std::vector<std::vector<uint32_t>>& kept = fixed_marks_of_current_type();
   for (int row = 0; row < cur_type->periph_count; ++row) {
-    const periph_class& cls = *cur_type->periphs[row].cls;
+    const std::vector<uint32_t>& fixed = kept[static_cast<std::size_t>(row)];
     uint32_t* attrs = periph_attrs(row);
-    for (int reg = 0; reg < cls.reg_count; ++reg) {
-      if (cls.regs[reg].access & REG_FIXED_DISPLAY) continue;
+    const std::size_t count = fixed.size();
+    for (std::size_t reg = 0; reg < count; ++reg) {
       const uint32_t a = attrs[reg];
-      const bool shown = (a & ATTR_DISPLAY_ON) != 0 ||
-                         ((a & ATTR_DISPLAY_READ) != 0 && (a & ATTR_READ_SINCE) != 0) ||
-                         ((a & ATTR_DISPLAY_WRITE) != 0 && (a & ATTR_CHANGED) != 0);
-      attrs[reg] = shown ? (a | ATTR_SHOWN) : (a & ~ATTR_SHOWN);
+      const uint32_t shown = ((a >> 4) | ((a >> 5) & (a >> 18)) | ((a >> 6) & (a >> 19))) & 1u;
+      const uint32_t marked = (a & ~ATTR_SHOWN) | (shown << 11);
+      attrs[reg] = (a & fixed[reg]) | (marked & ~fixed[reg]);
     }
   }
   refresh_memory_marks();
