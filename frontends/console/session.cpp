@@ -71,9 +71,13 @@ int session_output(const char* text, int nolog, int echo) {
   ring.pending = std::min(ring.pending + 1, SESSION_RING_LINES);
   char* line = ring.lines[static_cast<std::size_t>(ring.newest)].data();
   const std::size_t len = strnlen(text, SESSION_LINE_BYTES - 1);
-  std::memcpy(line, text, len);
-  line[len] = '\0';
-  const bool kept_length = echo != 0 || translate_session_marks(line);
+  bool kept_length = true;
+  if (echo == 0) {
+    kept_length = copy_session_marks(line, text, len);
+  } else {
+    std::memcpy(line, text, len);
+    line[len] = '\0';
+  }
 
   // A terminal has no separate pane for the source or assembly view, so
   // the shown device's lines are printed whatever its view mode.

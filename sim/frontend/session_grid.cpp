@@ -112,3 +112,30 @@ bool translate_session_marks(char* line) {
   *w = '\0';
   return same_length;
 }
+
+bool copy_session_marks(char* line, const char* text, std::size_t length) {
+  char* w = line;
+  const char* r = text;
+  const char* const end = text + length;
+  bool same_length = true;
+  while (r < end) {
+    const std::size_t left = static_cast<std::size_t>(end - r);
+    const std::size_t run = std::min(std::strcspn(r, "{}"), left);
+    const bool brace = run < left;
+    const bool pair = brace && run != 0 && r[run - 1] == '$';
+    const std::size_t plain = pair ? run - 1 : run;
+    std::memcpy(w, r, plain);
+    w += plain;
+    r += plain;
+    if (pair) {
+      *w++ = r[1];
+      r += 2;
+      same_length = false;
+    } else if (brace) {
+      *w++ = *r == '{' ? '\x0f' : '\x07';
+      ++r;
+    }
+  }
+  *w = '\0';
+  return same_length;
+}
