@@ -72,14 +72,28 @@ int session_output(const char* text, int nolog, int echo) {
   ring.pending = std::min(ring.pending + 1, SESSION_RING_LINES);
   char* line = ring.lines[static_cast<std::size_t>(ring.newest)].data();
   const std::size_t len = strnlen(text, SESSION_LINE_BYTES - 1);
-  std::memcpy(line, text, len);
-  line[len] = '\0';
-  if (echo == 0) translate_session_marks(line);
+  bool kept_length = true;
+  if (echo == 0) {
+    kept_length = copy_session_marks(line, text, len);
+  } else {
+    std::memcpy(line, text, len);
+    line[len] = '\0';
+  }
 
   // A terminal has no separate pane for the source or assembly view, so
   // the shown device's lines are printed whatever its view mode.
   if (current_is_shown()) {
-    session_scroll(ring.pending);
+    // A file takes the line's own text when the ring's bytes would render
+    // back to it: only marks translated, no control bytes of its own.
+    if (ring.pending == 1 && !console_io().out_tty && kept_length &&
+        std::strcspn(text, "\x07\x0f") >= len) {
+      output_hold();
+      terminal_write_plain_line(text, len);
+      ring.pending = 0;
+      output_release();
+    } else {
+      session_scroll(ring.pending);
+    }
     if (more_enabled != 0 && macro_running == 0 && cur_state->view_mode == 0 &&
         ++more_count >= session_screen().text_rows) {
       more_count = 0;

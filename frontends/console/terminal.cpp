@@ -199,6 +199,12 @@ void terminal_write_line(const char* line) {
   if (!streams.batched) std::fflush(streams.out);
 }
 
+void terminal_write_plain_line(const char* line, std::size_t length) {
+  std::fwrite(line, 1, length, streams.out);
+  std::putc('\n', streams.out);
+  if (!streams.batched) std::fflush(streams.out);
+}
+
 void terminal_show_status(const std::string& status, const std::string& help) {
   shown_status = status;
   shown_help = help;

@@ -33,6 +33,9 @@ void terminal_detach();
 // ends it; bold on a terminal, plain braces otherwise. Flushed at once
 // unless the output is batched.
 void terminal_write_line(const char* line);
+// Output that is not a terminal: a line whose bytes are already the
+// output's (no highlight or other control bytes), written as it is.
+void terminal_write_plain_line(const char* line, std::size_t length);
 // Writes out what batched output holds (before the console waits for
 // input or asks a question).
 void terminal_flush_output();

@@ -192,6 +192,25 @@ struct display_cell {
   uint32_t access = 0;
   const periph_class* cls = nullptr;
   char name[30] = {};  // name and suffix, then "="
+  // The value's text as last written: a value shown again unchanged (most
+  // of them, line after line of a trace) is copied, not formatted again.
+  mutable int text_radix = -1;
+  mutable uint8_t text_length = 0;
+  mutable uint32_t text_words[3] = {0, 0, 0};
+  mutable char text[VALUE_TEXT_MAX] = {};
+
+  char* put_value_text(char* p, const uint32_t* words, int radix) const {
+    if (radix != text_radix || words[0] != text_words[0] || words[1] != text_words[1] ||
+        words[2] != text_words[2]) {
+      text_length = static_cast<uint8_t>(put_value(text, access, words, radix) - text);
+      std::memcpy(text_words, words, sizeof text_words);
+      text_radix = radix;
+    }
+    // A copy of fixed size is a few moves; the room behind p holds it.
+    if (text_length <= 16) std::memcpy(p, text, 16);
+    else std::memcpy(p, text, text_length);
+    return p + text_length;
+  }
 };
 
 struct display_table {
@@ -265,14 +284,16 @@ struct layout_line {
       // Right-aligned in the name's column, then "=".
       const int pad = std::max(0, cell.name_width - length) + (column - visible);
       char* p = room(static_cast<std::size_t>(pad) + sizeof cell.name + VALUE_TEXT_MAX + 2);
-      std::memset(p, ' ', static_cast<std::size_t>(pad));
+      constexpr char BLANKS[] = "                ";
+      if (pad <= 16) std::memcpy(p, BLANKS, 16);
+      else std::memset(p, ' ', static_cast<std::size_t>(pad));
       p += pad;
       std::memcpy(p, cell.name, sizeof cell.name);
       p += length + 1;
       const bool changed = (attr & ATTR_CHANGED) != 0;
       if (changed) *p++ = '{';
       char* const value = p;
-      p = put_value(p, cell.access, words, register_display_radix(attr));
+      p = cell.put_value_text(p, words, register_display_radix(attr));
       const int value_length = static_cast<int>(p - value);
       if (changed) *p++ = '}';
       used = static_cast<std::size_t>(p - text.data());
@@ -516,20 +537,44 @@ std::string format_double_e(const char* width_format, double value) {
   return print(width_format != nullptr ? width_format : "%s", text.c_str());
 }
 
+// Per row of the current device type, a word per register: all ones for
+// a register whose mark is fixed, else zero.
+static const std::vector<std::vector<uint32_t>>& fixed_marks_of_current_type() {
+  thread_local const device_type* type = nullptr;
+  thread_local std::vector<std::vector<uint32_t>> rows;
+  if (type != cur_type) {
+    type = cur_type;
+    rows.assign(static_cast<std::size_t>(cur_type->periph_count), {});
+    for (int row = 0; row < cur_type->periph_count; ++row) {
+      const periph_class& cls = *cur_type->periphs[row].cls;
+      for (int reg = 0; reg < cls.reg_count; ++reg)
+        rows[static_cast<std::size_t>(row)].push_back(
+            (cls.regs[reg].access & REG_FIXED_DISPLAY) != 0 ? ~0u : 0u);
+    }
+  }
+  return rows;
+}
+
 void refresh_register_marks(int show) {
   if (cur_type == nullptr || cur_state == nullptr) return;
   // The marks are observed: event-driven peripherals catch up first.
   catch_up_peripherals();
+  // Shown: displayed always, or read (written) since the last stop while
+  // displayed on read (write). In bits, so that a row goes in a few wide
+  // steps; a fixed register keeps its mark.
+  static_assert(ATTR_DISPLAY_ON == 1u << 4 && ATTR_DISPLAY_READ == 1u << 5 &&
+                ATTR_DISPLAY_WRITE == 1u << 6 && ATTR_READ_SINCE == 1u << 18 &&
+                ATTR_CHANGED == 1u << 19 && ATTR_SHOWN == 1u << 11);
+  const std::vector<std::vector<uint32_t>>& kept = fixed_marks_of_current_type();
   for (int row = 0; row < cur_type->periph_count; ++row) {
-    const periph_class& cls = *cur_type->periphs[row].cls;
+    const std::vector<uint32_t>& fixed = kept[static_cast<std::size_t>(row)];
     uint32_t* attrs = periph_attrs(row);
-    for (int reg = 0; reg < cls.reg_count; ++reg) {
-      if (cls.regs[reg].access & REG_FIXED_DISPLAY) continue;
+    const std::size_t count = fixed.size();
+    for (std::size_t reg = 0; reg < count; ++reg) {
       const uint32_t a = attrs[reg];
-      const bool shown = (a & ATTR_DISPLAY_ON) != 0 ||
-                         ((a & ATTR_DISPLAY_READ) != 0 && (a & ATTR_READ_SINCE) != 0) ||
-                         ((a & ATTR_DISPLAY_WRITE) != 0 && (a & ATTR_CHANGED) != 0);
-      attrs[reg] = shown ? (a | ATTR_SHOWN) : (a & ~ATTR_SHOWN);
+      const uint32_t shown = ((a >> 4) | ((a >> 5) & (a >> 18)) | ((a >> 6) & (a >> 19))) & 1u;
+      const uint32_t marked = (a & ~ATTR_SHOWN) | (shown << 11);
+      attrs[reg] = (a & fixed[reg]) | (marked & ~fixed[reg]);
     }
   }
   refresh_memory_marks();

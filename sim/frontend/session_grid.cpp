@@ -72,18 +72,20 @@ void grid_set_cursor(screen_grid& g, int row, int column) {
   g.cursor_column = std::clamp(column, 0, GRID_COLUMNS - 1);
 }
 
-void translate_session_marks(char* line) {
+bool translate_session_marks(char* line) {
   constexpr int LIMIT = 256;
   // Up to the first mark nothing moves.
   std::size_t unmarked = std::strcspn(line, "{}");
   // A brace after "$" is the pair "${" or "$}".
   if (unmarked != 0 && line[unmarked] != '\0' && line[unmarked - 1] == '$') --unmarked;
   if (unmarked >= static_cast<std::size_t>(LIMIT)) {
+    const bool whole = line[LIMIT] == '\0';
     line[LIMIT] = '\0';
-    return;
+    return whole;
   }
   char* w = line + unmarked;
   const char* r = w;
+  bool same_length = true;
   // Runs without a brace move at once; a "$" just before a brace makes
   // the pair. Only bytes before LIMIT start anything.
   while (*r != '\0' && r - line < LIMIT) {
@@ -98,6 +100,7 @@ void translate_session_marks(char* line) {
     if (pair) {
       *w++ = r[1];
       r += 2;
+      same_length = false;
     } else if (brace && run < left) {
       *w++ = *r == '{' ? '\x0f' : '\x07';
       ++r;
@@ -105,5 +108,34 @@ void translate_session_marks(char* line) {
       break;
     }
   }
+  if (*r != '\0') same_length = false;
   *w = '\0';
+  return same_length;
+}
+
+bool copy_session_marks(char* line, const char* text, std::size_t length) {
+  char* w = line;
+  const char* r = text;
+  const char* const end = text + length;
+  bool same_length = true;
+  while (r < end) {
+    const std::size_t left = static_cast<std::size_t>(end - r);
+    const std::size_t run = std::min(std::strcspn(r, "{}"), left);
+    const bool brace = run < left;
+    const bool pair = brace && run != 0 && r[run - 1] == '$';
+    const std::size_t plain = pair ? run - 1 : run;
+    std::memcpy(w, r, plain);
+    w += plain;
+    r += plain;
+    if (pair) {
+      *w++ = r[1];
+      r += 2;
+      same_length = false;
+    } else if (brace) {
+      *w++ = *r == '{' ? '\x0f' : '\x07';
+      ++r;
+    }
+  }
+  *w = '\0';
+  return same_length;
 }

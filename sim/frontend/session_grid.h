@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 constexpr int GRID_ROWS = 100;
@@ -39,5 +40,9 @@ void grid_advance(screen_grid& g, int direction);
 void grid_set_cursor(screen_grid& g, int row, int column);
 
 // In place, reading at most 256 bytes: "${" and "$}" become the braces,
-// a lone "{" byte 15 and a lone "}" byte 7.
-void translate_session_marks(char* line);
+// a lone "{" byte 15 and a lone "}" byte 7. True when nothing else
+// changed: no pair taken and nothing cut, so the line kept its length.
+bool translate_session_marks(char* line);
+// The first `length` bytes of `text` (at most 255) into `line`, translated
+// as translate_session_marks translates them, in one pass; the same result.
+bool copy_session_marks(char* line, const char* text, std::size_t length);

@@ -2,6 +2,8 @@
 // the result must be what a character-by-character pass gives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -76,9 +78,17 @@ TEST(GridRuns, MarksAndGridMatchTheCharacterRules) {
   for (int i = 0; i < 3000; ++i) {
     const std::string line = random_line(random);
     std::string fast = line + std::string(8, '\0'), slow = fast;
-    translate_session_marks(fast.data());
+    const bool kept = translate_session_marks(fast.data());
     reference_marks(slow.data());
     ASSERT_STREQ(fast.c_str(), slow.c_str()) << line;
+    // Only a line that kept its length may go to a file as its own text.
+    ASSERT_EQ(kept, std::strlen(slow.c_str()) == line.size()) << line;
+    // Copied and translated in one pass, as a session line is: the same.
+    const std::size_t length = std::min<std::size_t>(line.size(), 255);
+    std::string in_place = line.substr(0, length), copied(length + 1, '\x01');
+    const bool kept_in_place = translate_session_marks(in_place.data());
+    ASSERT_EQ(copy_session_marks(copied.data(), line.c_str(), length), kept_in_place) << line;
+    ASSERT_STREQ(copied.c_str(), in_place.c_str()) << line;
 
     for (int mode = 0; mode < 4; ++mode) {
       auto a = std::make_unique<screen_grid>(), b = std::make_unique<screen_grid>();

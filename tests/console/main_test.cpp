@@ -135,3 +135,19 @@ TEST_F(console_run, output_to_a_file_is_written_in_blocks) {
   // thousands.
   EXPECT_LE(calls, static_cast<long long>(out.size() / 65536 + 16)) << lines << " lines";
 }
+
+// Lines whose bytes are not the file's own (highlight bytes typed in,
+// dollar pairs, lines past the session's line length) still come out as
+// the session renders them, between lines that go out as they are.
+TEST_F(console_run, lines_with_control_bytes_or_pairs_are_rendered_for_a_file) {
+  int status = -1;
+  const std::string long_line = "; " + std::string(300, 'x') + "{y}";
+  const std::string out =
+      run({}, "; a\x0f" "b\x07" "c ${d} {e}\n" + long_line + "\nzz${x}\n; done\n", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(out.find("\n; a{b}c ${d} {e}\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find('\x0f'), std::string::npos);
+  EXPECT_EQ(out.find('\x07'), std::string::npos);
+  EXPECT_NE(out.find("\n" + long_line.substr(0, 255) + "\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("\nzz${x}\n{Error opening macro file}\n; done\n"), std::string::npos) << out;
+}

@@ -187,6 +187,17 @@ TEST_F(display_cmd, RegisterModesFollowReadsAndChanges) {
   EXPECT_EQ(shown("r3"), 0u);
   EXPECT_NE(shown("pc"), 0u);  // always
   EXPECT_EQ(shown("eof"), 0u);  // fixed display
+
+  // A fixed register's mark is left as it is, whatever its switches say.
+  attr("eof") |= ATTR_SHOWN;
+  attr("eof") &= ~(ATTR_DISPLAY_ON | ATTR_DISPLAY_READ | ATTR_DISPLAY_WRITE);
+  attr("r3") |= ATTR_SHOWN;
+  refresh_register_marks(0);
+  EXPECT_NE(shown("eof"), 0u);
+  EXPECT_EQ(shown("r3"), 0u);
+  attr("eof") = (attr("eof") & ~ATTR_SHOWN) | ATTR_DISPLAY_ON;
+  refresh_register_marks(0);
+  EXPECT_EQ(shown("eof"), 0u);
 }
 
 TEST_F(display_cmd, MemoryMarksComeFromSwitchesAndLoggedAccesses) {
