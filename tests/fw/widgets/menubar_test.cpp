@@ -892,6 +892,34 @@ TEST_F(Roads, BarsActiveAndPoppedInEachLook) {
   }
 }
 
+// A title's highlight leaves nothing behind: after its menu opened by a press
+// and by Alt+F and closed again, the bar is as it was before.
+TEST_F(Roads, ClosedMenusLeaveTheirTitlesAsBefore) {
+  for (const char* laf : {"motif", "cua"}) {
+    SCOPED_TRACE(laf);
+    start(laf, false, true);
+    settle();
+    win::test::Image before = topOfWindow();
+    win::test::MouseDown(titlePoint(0));
+    settle();
+    ASSERT_TRUE(shown(0));
+    win::test::MouseUp(titlePoint(0));
+    tap(win::VK_ESCAPE);
+    tap(win::VK_ESCAPE);
+    ASSERT_FALSE(shown(0));
+    EXPECT_FALSE(isActive());
+    win::test::Image after = topOfWindow();
+    if (const char* out = std::getenv("MENU_PNG")) {
+      win::test::WritePng(std::string(out) + laf + "_before.png", before);
+      win::test::WritePng(std::string(out) + laf + "_after.png", after);
+    }
+    int differ = 0;
+    for (std::size_t i = 0; i < before.px.size(); ++i) differ += (before.px[i] & 0xFFFFFF) != (after.px[i] & 0xFFFFFF);
+    EXPECT_EQ(differ, 0) << "pixels left changed by the closed menu";
+    finish();
+  }
+}
+
 }  // namespace
 
 namespace {
