@@ -1,6 +1,8 @@
 // The dialog module: the class with its attribute, command and key
 // dictionaries, the focus command class, the dialog's selectors, and the
 // keys (the menu-bar key's state, mnemonic item, focus item, window).
+#include <cctype>
+
 #include "fw/core/command.h"
 #include "fw/data/pref.h"
 #include "fw/gui/window/msw.h"
@@ -8,6 +10,7 @@
 #include "fw/widgets/dialog/container.h"
 #include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/dialog/dialog_internal.h"
+#include "fw/widgets/domains/mainview.h"
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/menus/menu.h"
 
@@ -146,6 +149,18 @@ vdialogItem* focusItem(vdialog* d) {
   return f && vdialogItemIsEnabled(f) ? f : nullptr;
 }
 
+// A document kept apart from its main window (no MDI client) has no menu
+// line of its own: the menu keys it leaves go on to the main window, whose
+// bar holds the titles, as a frame hears its documents' keys.
+int toMainWindow(vwindow* w, vevent* e) {
+  std::uint32_t mods = veventGetModifiers(e) & 0xF, key = veventGetKey(e);
+  if (mods == 0 || mods != vlafGetCurrent()->mnemonicModifiers || key >= 0x80 || !std::isalnum(int(key))) return 0;
+  vwindow* main = _vmainviewDocumentOwner(w);
+  if (!main || main == w || !vwindowIsOpen(main)) return 0;
+  return veventDispatch(veventCreateKeyDown(main, 0, 0, veventGetVirtualKey(e), veventGetModifiers(e), key,
+                                            veventGetCharacter(e)));
+}
+
 int keyDown(vwindow* w, vevent* e) {
   vdialog* d = asD(w);
   vname selector = bindingOf(w, e);
@@ -163,7 +178,8 @@ int keyDown(vwindow* w, vevent* e) {
   }
   if (vdialogItem* m = mnemonicItem(w, e); m && vdialogItemClassOf(m)->keyDown(m, e)) return 1;
   if (vdialogItem* f = focusItem(d); f && vdialogItemClassOf(f)->keyDown(f, e)) return 1;
-  return super()->handleKeyDown(w, e);
+  if (super()->handleKeyDown(w, e)) return 1;
+  return toMainWindow(w, e);
 }
 
 int keyUp(vwindow* w, vevent* e) {

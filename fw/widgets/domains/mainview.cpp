@@ -53,6 +53,7 @@ struct Clients {
   win::HWND moving;  // the client the view moves itself
   win::WNDPROC classProc;
   std::vector<vmainview*> open;  // views with a client
+  std::vector<vmainview*> views;  // every live view
 };
 Clients state;
 
@@ -181,6 +182,7 @@ void init(vinstance* self) {
   vmainview* v = asView(self);
   v->mdi = vpoolAllocOf<vmainviewMDI>(module()->mdiPool);
   setUp(v);
+  state.views.push_back(v);
 }
 
 void freeChild(vmainviewChild* c) {
@@ -195,6 +197,7 @@ void destroy(vinstance* self) {
   eachChild(v, [&](viconviewIcon*, vmainviewChild* c) { children.push_back(c); });
   vpoolFree(module()->mdiPool, v->mdi);
   v->mdi = nullptr;
+  std::erase(state.views, v);
   super()->destroy(self);
   for (vmainviewChild* c : children) freeChild(c);
 }
@@ -230,6 +233,7 @@ void loadInit(vobject* self, vresource r) {
   vmainview* v = asView(self);
   v->mdi = vpoolAllocOf<vmainviewMDI>(module()->mdiPool);
   setUp(v);
+  state.views.push_back(v);
 }
 
 void open(vdialogItem* item) {
@@ -512,4 +516,10 @@ int vmainviewMDINesting() { return state.nesting; }
 void _vmainviewSetMDI(int on) {
   vmainviewGetDefaultClass();
   module()->mdi = on != 0;
+}
+
+vwindow* _vmainviewDocumentOwner(vwindow* document) {
+  for (vmainview* v : state.views)
+    if (!mdiMode(v) && iconOf(v, document)) return ownerOf(v);
+  return nullptr;
 }

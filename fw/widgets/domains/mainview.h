@@ -69,6 +69,9 @@ inline int vmainviewActivateWindow(vmainview* v, vwindow* w) { return vmainviewC
 
 // Whether the process works in MDI mode (from the look, at class build).
 int vmainviewIsMDI();
+// The window holding the view that holds document, when the view keeps its
+// documents apart (no MDI client); else null.
+vwindow* _vmainviewDocumentOwner(vwindow* document);
 // The child record of a window of the view, or null.
 vmainviewChild* vmainviewFindChild(vmainview* view, vwindow* window);
 std::int32_t vmainviewCountWindows(vmainview* view);

@@ -233,8 +233,9 @@ void paintCurrent(vmenubar* b, bool on) {
       if (look() == vlafCUA) std::swap(light, dark);
       vdrawRectsFrameShaded(&r, 1, nullptr, light, dark);
     } else {
-      use(color(b, vcolorBACKGROUND));
-      vdrawRectFrame(r.x, r.y, r.width, r.height);
+      // The highlight shares its edges with the bar's frame: the bar is
+      // drawn again whole, so neither a highlight nor a gap is left.
+      drawMotif(b);
     }
   } else if (look() == vlafOPEN_LOOK && on) {
     if (previews() && openLookPreview == b->current) drawOpenLookPreview(b, b->current);

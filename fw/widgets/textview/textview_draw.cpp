@@ -111,7 +111,8 @@ void setRunAttributes(vtextview* v, vtextStyle* style) {
   if (!font) font = vdialogDetermineItemFont(v);
   vdrawSetFont(font);
   std::uintptr_t color = style ? vtextRulerFindAttr(&style->attributes, vnameInternLiteral("Color")) : 0;
-  vdrawSetColor(color ? reinterpret_cast<vcolor*>(color) : itemColor(v, 0));
+  // A disabled view's plain text takes the look's disabled foreground.
+  vdrawSetColor(color ? reinterpret_cast<vcolor*>(color) : itemColor(v, vdialogItemIsEnabled(v) ? 0 : 1));
 }
 
 // Set as a boolean or as the integer 1.

@@ -471,6 +471,76 @@ TEST(LookData, AnAsymmetricMaskLoadsTopRowFirst) {
   vrstoreCloseFile(root);
 }
 
+// A glyph's ink as it shows, rows counted from the top.
+struct GlyphInk {
+  std::vector<std::vector<bool>> rows;
+  explicit GlyphInk(int code) {
+    vimage* mask = vlafGetGlyphMask(code);
+    vpixmapint::HeldCursor cur(mask);
+    for (int y = mask->height - 1; y >= 0; --y) {
+      rows.emplace_back();
+      for (int x = 0; x < mask->width; ++x) rows.back().push_back(vpixmapCursorGetAt(&cur.c, x, y) != 0);
+    }
+  }
+  int row(int y, int x0, int x1) const {
+    int n = 0;
+    for (int x = x0; x <= x1; ++x) n += rows[std::size_t(y)][std::size_t(x)];
+    return n;
+  }
+  int column(int x) const {
+    int n = 0;
+    for (const auto& r : rows) n += r[std::size_t(x)];
+    return n;
+  }
+};
+
+TEST(LookData, MarkGlyphsShowTheirShapes) {
+  FreshContext context({{"laf", "openlook"}});
+  // CUA's sub-menu arrow (99) points right: its first inked column is its base.
+  GlyphInk arrow(99);
+  int first = 0, last = int(arrow.rows[0].size()) - 1;
+  while (arrow.column(first) == 0) ++first;
+  while (arrow.column(last) == 0) --last;
+  EXPECT_GT(arrow.column(first), arrow.column(last) + 2) << "sub-menu arrow: a tall base, a narrow tip";
+  // CUA's toggle mark (100) is a check, not an empty box: no row fully inked,
+  // and its short stroke's foot lies left of its long stroke's top.
+  GlyphInk check(100);
+  int width = int(check.rows[0].size()), top = -1, bottom = -1;
+  for (int y = 0; y < int(check.rows.size()); ++y) {
+    EXPECT_LT(check.row(y, 0, width - 1), width / 2) << "check row " << y;
+    if (check.row(y, 0, width - 1) > 0) {
+      if (top < 0) top = y;
+      bottom = y;
+    }
+  }
+  ASSERT_GE(top, 0) << "check has ink";
+  auto leftmost = [&](int y) {
+    const auto& r = check.rows[std::size_t(y)];
+    return int(std::find(r.begin(), r.end(), true) - r.begin());
+  };
+  EXPECT_GT(leftmost(top), width / 2) << "the long stroke rises on the right";
+  EXPECT_LT(leftmost(bottom), width / 2) << "the foot sits left";
+  // Open Look 2-D combo button: a framed square holding a down arrow (22),
+  // and held down (23) the arrow cut out of a filled square.
+  for (int code : {22, 23}) {
+    GlyphInk box(code);
+    int n = int(box.rows.size()), upper = -1, lower = -1, widest = 0;
+    for (int y = 2; y < n - 2; ++y) {
+      int inside = box.row(y, 2, n - 3);
+      int ink = code == 22 ? inside : (n - 4) - inside;
+      if (ink > 0 && ink < n - 4) {
+        if (upper < 0) upper = y;
+        lower = y;
+        widest = std::max(widest, ink);
+      }
+    }
+    ASSERT_GE(upper, 0) << "glyph " << code << " shows an arrow in its square";
+    auto ink = [&](int y) { return code == 22 ? box.row(y, 2, n - 3) : (n - 4) - box.row(y, 2, n - 3); };
+    EXPECT_GT(ink(upper), ink(lower)) << "glyph " << code << " points down";
+    EXPECT_GE(lower - upper, 2) << code;
+  }
+}
+
 TEST(Look, FillsTheWindowLayersLookColour) {
   vwindowHooks hooks = vwindowDefaultHooks();
   vcolor* (*stand)(int) = hooks.lookColor;

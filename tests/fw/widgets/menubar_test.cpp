@@ -20,6 +20,7 @@
 #include "fw/gui/window/window_event.h"
 #include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/dialog/itemlist.h"
+#include "fw/widgets/domains/mainview.h"
 #include "fw/widgets/startup.h"
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/menus/accel.h"
@@ -888,6 +889,70 @@ TEST_F(Roads, BarsActiveAndPoppedInEachLook) {
     tap(win::VK_ESCAPE);
     tap(win::VK_ESCAPE);
     EXPECT_FALSE(shown(0));
+    finish();
+  }
+}
+
+// A title's highlight leaves nothing behind: after its menu opened by a press
+// and by Alt+F and closed again, the bar is as it was before.
+TEST_F(Roads, ClosedMenusLeaveTheirTitlesAsBefore) {
+  for (const char* laf : {"motif", "cua"}) {
+    SCOPED_TRACE(laf);
+    start(laf, false, true);
+    settle();
+    win::test::Image before = topOfWindow();
+    win::test::MouseDown(titlePoint(0));
+    settle();
+    ASSERT_TRUE(shown(0));
+    win::test::MouseUp(titlePoint(0));
+    tap(win::VK_ESCAPE);
+    tap(win::VK_ESCAPE);
+    ASSERT_FALSE(shown(0));
+    EXPECT_FALSE(isActive());
+    win::test::Image after = topOfWindow();
+    if (const char* out = std::getenv("MENU_PNG")) {
+      win::test::WritePng(std::string(out) + laf + "_before.png", before);
+      win::test::WritePng(std::string(out) + laf + "_after.png", after);
+    }
+    int differ = 0;
+    for (std::size_t i = 0; i < before.px.size(); ++i) differ += (before.px[i] & 0xFFFFFF) != (after.px[i] & 0xFFFFFF);
+    EXPECT_EQ(differ, 0) << "pixels left changed by the closed menu";
+    finish();
+  }
+}
+
+// Looks without MDI keep their documents apart from the main window: Alt
+// and a title's letter typed in one still drops that title's menu of the
+// main window's bar, and the document keeps the keyboard.
+TEST_F(Roads, AltKeysInADocumentApartReachTheMainWindowsBar) {
+  for (const char* laf : {"motif", "cua"}) {
+    SCOPED_TRACE(laf);
+    start(laf, false, true);
+    ASSERT_FALSE(vmainviewIsMDI());
+    vmainview* view = vmainviewCreate();
+    vrect area{0, 0, 400, 200};
+    vdialogSetItemRect(view, &area);
+    vdialogAppendItem(static_cast<vdialog*>(window), view);
+    vdialog* doc = vdialogCreate();
+    doc->rect = {150, 150, 200, 120};
+    vmainviewAddWindow(view, doc);
+    vwindowOpen(doc);
+    win::SetActiveWindow(doc->native->hwnd);
+    win::SetFocus(doc->native->hwnd);
+    settle();
+    win::test::KeyDown(win::VK_MENU);
+    win::test::KeyDown('F');
+    win::test::KeyUp('F');
+    win::test::KeyUp(win::VK_MENU);
+    settle();
+    EXPECT_TRUE(shown(0)) << "Alt+F drops the File menu";
+    tap(win::VK_ESCAPE);
+    tap(win::VK_ESCAPE);
+    EXPECT_FALSE(shown(0));
+    vmainviewRemoveWindow(view, doc);
+    vwindowClose(doc);
+    vinstanceDestroy(doc);
+    settle();
     finish();
   }
 }
