@@ -79,6 +79,16 @@ void X11::CreateSurface(HWND surface, const SurfaceDesc& desc) {
   SetSurfaceTitle(surface, desc.title);
   SetSurfaceOwner(surface, desc.owner);
   if (cursor_) XDefineCursor(d_, xw, cursor_);
+  if (!kind.overrideRedirect) {
+    // The window manager tells the frame it will draw before the window is
+    // shown, so that a place computed beside another frame counts with it.
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = xw;
+    e.xclient.message_type = requestFrameExtents_;
+    e.xclient.format = 32;
+    XSendEvent(d_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+  }
 }
 
 void X11::DestroySurface(HWND surface) {
@@ -183,6 +193,14 @@ void X11::MoveSurface(HWND surface, const RECT& outer) {
   // follows drops it (see applyMove).
   s->movePending = true;
 }
+
+RECT X11::SurfaceFrame(HWND surface) {
+  Surface* s = find(surface);
+  return s && !s->overrideRedirect ? frameOf(*s) : RECT{};
+}
+
+// The frame's extents as told, else those the window manager gave last.
+RECT X11::frameOf(const Surface& s) const { return s.framed || s.frameKnown ? s.frame : lastFrame_; }
 
 void X11::RestackSurface(HWND surface, HWND above) {
   Surface* s = find(surface);
@@ -290,6 +308,7 @@ std::vector<std::pair<const char*, Atom*>> X11::atomNames() {
           {"_NET_WM_WINDOW_TYPE_DIALOG", &typeDialog_},
           {"_NET_WM_STATE", &wmState_},
           {"_NET_FRAME_EXTENTS", &frameExtents_},
+          {"_NET_REQUEST_FRAME_EXTENTS", &requestFrameExtents_},
           {"_NET_WM_STATE_MAXIMIZED_VERT", &maxVert_},
           {"_NET_WM_STATE_MAXIMIZED_HORZ", &maxHorz_},
           {"_NET_WM_USER_TIME", &userTime_}};
@@ -313,7 +332,7 @@ HWND X11::surfaceOf(XWindow w) {
 SIZE X11::placeFrame(Surface& s) {
   LONG width = std::max<LONG>(1, s.outer.right - s.outer.left);
   LONG height = std::max<LONG>(1, s.outer.bottom - s.outer.top);
-  const RECT f = s.framed ? s.frame : lastFrame_;
+  const RECT f = frameOf(s);
   s.frameAt = s.askAsFrame ? POINT{s.outer.left, s.outer.top} : POINT{s.outer.left - f.left, s.outer.top - f.top};
   if (s.overrideRedirect) return {width, height};
   const SIZE screen = ScreenSize();
@@ -323,6 +342,22 @@ SIZE X11::placeFrame(Surface& s) {
   s.frameAt.x = std::clamp<LONG>(s.frameAt.x, 0, std::max<LONG>(0, screen.cx - frameWidth));
   s.frameAt.y = std::clamp<LONG>(s.frameAt.y, 0, std::max<LONG>(0, screen.cy - frameHeight));
   return {width, height};
+}
+
+// A window placed before its frame's extents were known may find its frame
+// partly off the screen once framed: it is placed again, wholly on it.
+void X11::keepFrameOnScreen(Surface& s) {
+  if (s.overrideRedirect || s.movePending || s.state != SurfaceState::normal) return;
+  XWindowAttributes a{};
+  if (!XGetWindowAttributes(d_, s.window, &a)) return;
+  const RECT own = rootRect(s.window, a.width, a.height), &f = s.frame;
+  const SIZE screen = ScreenSize();
+  if (own.left - f.left >= 0 && own.top - f.top >= 0 && own.right + f.right <= screen.cx &&
+      own.bottom + f.bottom <= screen.cy)
+    return;
+  s.outer = own;
+  s.askAsFrame = false;
+  s.movePending = true;
 }
 
 void X11::applyMove(Surface& s) {

@@ -55,6 +55,8 @@ struct Surface {
   // Shown once (the window manager may not have framed it yet), and
   // framed: shown on the screen, its frame's extents known by then.
   bool mapAsked = false, framed = false;
+  // The window manager told its frame's extents (asked before mapping).
+  bool frameKnown = false;
   // The place asked is for the frame's corner (a window not shown yet),
   // else for the window's own area.
   bool askAsFrame = true;
@@ -76,6 +78,7 @@ class X11 final : public Backend {
   void RestackSurface(HWND surface, HWND above) override;
   void SetSurfaceTitle(HWND surface, const std::string& title) override;
   void SetSurfaceOwner(HWND surface, HWND owner) override;
+  RECT SurfaceFrame(HWND surface) override;
   void Present(HWND surface, const RECT& dirty, const Pixels& pixels) override;
   void SetCursor(HCURSOR cursor) override;
   void WarpPointer(POINT screen) override { XWarpPointer(d_, 0, root_, 0, 0, 0, 0, screen.x, screen.y); }
@@ -114,6 +117,8 @@ class X11 final : public Backend {
   Cursor colourCursor(const internal::IconPixels& p);
   RECT rootRect(XWindow w, int width, int height);
   RECT frameExtents(XWindow w);
+  RECT frameOf(const Surface& s) const;
+  void keepFrameOnScreen(Surface& s);
   bool iconic(XWindow w);
   bool maximized(XWindow w);
   void stateFromWindowManager(HWND h, Surface& s, SurfaceState state);
@@ -179,7 +184,7 @@ class X11 final : public Backend {
   std::map<XWindow, HWND> byWindow_;
   Atom wmDeleteWindow_ = 0, wmProtocols_ = 0, icccmState_ = 0, netWmName_ = 0, utf8String_ = 0, windowType_ = 0,
        typeNormal_ = 0, typeUtility_ = 0, typeDialog_ = 0, wmState_ = 0, maxVert_ = 0, maxHorz_ = 0, userTime_ = 0, clipboard_ = 0,
-       targets_ = 0, text_ = 0, incr_ = 0, transfer_ = 0, frameExtents_ = 0;
+       targets_ = 0, text_ = 0, incr_ = 0, transfer_ = 0, frameExtents_ = 0, requestFrameExtents_ = 0;
 };
 
 }  // namespace win::backend::x11

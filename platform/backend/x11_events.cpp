@@ -86,6 +86,7 @@ void X11::handle(XEvent& e) {
       if (!s->framed) {
         s->framed = true;
         s->frame = frameExtents(s->window);
+        keepFrameOnScreen(*s);
         applyMove(*s);
       }
       if (s->state == SurfaceState::minimized) stateFromWindowManager(h, *s, SurfaceState::normal);
@@ -99,6 +100,7 @@ void X11::handle(XEvent& e) {
     case PropertyNotify:
       if (e.xproperty.atom == frameExtents_) {
         s->frame = frameExtents(s->window);
+        s->frameKnown = true;
         lastFrame_ = s->frame;
         break;
       }
