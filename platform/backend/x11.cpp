@@ -79,16 +79,6 @@ void X11::CreateSurface(HWND surface, const SurfaceDesc& desc) {
   SetSurfaceTitle(surface, desc.title);
   SetSurfaceOwner(surface, desc.owner);
   if (cursor_) XDefineCursor(d_, xw, cursor_);
-  if (!kind.overrideRedirect) {
-    // The window manager tells the frame it will draw before the window is
-    // shown, so that a place computed beside another frame counts with it.
-    XEvent e{};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = xw;
-    e.xclient.message_type = requestFrameExtents_;
-    e.xclient.format = 32;
-    XSendEvent(d_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
-  }
 }
 
 void X11::DestroySurface(HWND surface) {
@@ -194,13 +184,21 @@ void X11::MoveSurface(HWND surface, const RECT& outer) {
   s->movePending = true;
 }
 
+// Around the rectangle the core holds: a place asked before the window
+// manager told the window's own is the frame's corner, so the whole frame
+// lies right of and below it.
 RECT X11::SurfaceFrame(HWND surface) {
   Surface* s = find(surface);
-  return s && !s->overrideRedirect ? frameOf(*s) : RECT{};
+  if (!s || s->overrideRedirect) return {};
+  const RECT f = frameOf(*s);
+  if (s->askAsFrame) return {0, 0, f.left + f.right, f.top + f.bottom};
+  return f;
 }
 
-// The frame's extents as told, else those the window manager gave last.
-RECT X11::frameOf(const Surface& s) const { return s.framed || s.frameKnown ? s.frame : lastFrame_; }
+// The frame's extents once framed, else those the window manager gave last
+// (a window manager's guess for a window it has not framed yet may lack the
+// title bar).
+RECT X11::frameOf(const Surface& s) const { return s.framed ? s.frame : lastFrame_; }
 
 void X11::RestackSurface(HWND surface, HWND above) {
   Surface* s = find(surface);
@@ -308,7 +306,6 @@ std::vector<std::pair<const char*, Atom*>> X11::atomNames() {
           {"_NET_WM_WINDOW_TYPE_DIALOG", &typeDialog_},
           {"_NET_WM_STATE", &wmState_},
           {"_NET_FRAME_EXTENTS", &frameExtents_},
-          {"_NET_REQUEST_FRAME_EXTENTS", &requestFrameExtents_},
           {"_NET_WM_STATE_MAXIMIZED_VERT", &maxVert_},
           {"_NET_WM_STATE_MAXIMIZED_HORZ", &maxHorz_},
           {"_NET_WM_USER_TIME", &userTime_}};

@@ -55,8 +55,6 @@ struct Surface {
   // Shown once (the window manager may not have framed it yet), and
   // framed: shown on the screen, its frame's extents known by then.
   bool mapAsked = false, framed = false;
-  // The window manager told its frame's extents (asked before mapping).
-  bool frameKnown = false;
   // The place asked is for the frame's corner (a window not shown yet),
   // else for the window's own area.
   bool askAsFrame = true;
@@ -184,7 +182,7 @@ class X11 final : public Backend {
   std::map<XWindow, HWND> byWindow_;
   Atom wmDeleteWindow_ = 0, wmProtocols_ = 0, icccmState_ = 0, netWmName_ = 0, utf8String_ = 0, windowType_ = 0,
        typeNormal_ = 0, typeUtility_ = 0, typeDialog_ = 0, wmState_ = 0, maxVert_ = 0, maxHorz_ = 0, userTime_ = 0, clipboard_ = 0,
-       targets_ = 0, text_ = 0, incr_ = 0, transfer_ = 0, frameExtents_ = 0, requestFrameExtents_ = 0;
+       targets_ = 0, text_ = 0, incr_ = 0, transfer_ = 0, frameExtents_ = 0;
 };
 
 }  // namespace win::backend::x11

@@ -78,6 +78,7 @@ void X11::handle(XEvent& e) {
           outer.bottom == s->outer.bottom)
         break;
       s->outer = outer;
+      s->askAsFrame = false;
       InputConfigured(h, outer);
       break;
     }
@@ -100,8 +101,12 @@ void X11::handle(XEvent& e) {
     case PropertyNotify:
       if (e.xproperty.atom == frameExtents_) {
         s->frame = frameExtents(s->window);
-        s->frameKnown = true;
         lastFrame_ = s->frame;
+        // Told after the window was shown: its frame may now reach off the screen.
+        if (s->framed) {
+          keepFrameOnScreen(*s);
+          applyMove(*s);
+        }
         break;
       }
       if (e.xproperty.atom == wmState_ && s->state != SurfaceState::hidden && s->state != SurfaceState::minimized)
