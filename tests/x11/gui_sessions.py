@@ -11,6 +11,9 @@ starts the real program with a HOME of its own and drives it with xdotool:
   commands  `wasm` then `evaluate 5` typed in the Command window both run
   quit      Return at the quit notice ends the program, at once
   about     Escape closes the About box
+  killed    sessions ended by SIGTERM (as when the X server goes away) and
+            by SIGKILL after "Save window positions" is on: every later
+            start still opens the Command window: a typed command runs
   looks     every top-level window wholly on the screen in Motif, Open Look
             and CUA, and the Session window's frame clear of the main one's
 
@@ -20,6 +23,7 @@ Exits 0 when all holds, 77 (skipped) without xdotool or xwininfo.
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -319,6 +323,30 @@ def case_about(home):
         check(s.quit() == 0, "the program did not quit")
     finally:
         s.end()
+
+
+def case_killed(home):
+    # SIGTERM writes the user's store at exit without a layout, as a lost X
+    # server does; SIGKILL writes nothing.
+    for n, sig in ((1, signal.SIGTERM), (2, signal.SIGKILL), (3, None)):
+        s = Session(home)
+        try:
+            if not check(s.main, "session %d: no main window" % n):
+                return
+            check(poll(s.focused, 10), "session %d: the main window does not have the keyboard" % n)
+            # The Command window is inside the main window in this look:
+            # a line typed there runs only when it is open.
+            s.type_line("evaluate %d" % (n + 4))
+            ran = poll(lambda: "Hex:%04d" % (n + 4) in open(s.transcript, errors="replace").read(), 10)
+            check(ran, "session %d: evaluate %d typed at start did not run" % (n, n + 4))
+            if sig is None:
+                check(s.quit() == 0, "the last session did not quit")
+                break
+            s.save_layout()
+            s.proc.send_signal(sig)
+            check(s.wait() is not None, "session %d did not end on signal %d" % (n, sig))
+        finally:
+            s.end()
 
 
 def case_looks(home):
