@@ -22,7 +22,7 @@
 //   codes over `document_bounds()`; a computed place is kept inside the area, the top left winning
 //   for a window larger than it. Without a document area (windows of their own on the screen) the
 //   Session window moves to the side of the main window with the most room, made smaller to fit it
-//   there; the X11 back-end keeps every frame on the screen. The platform reports a moved document's rectangle in the same terms
+//   there, the window manager's frames of both kept apart; the X11 back-end keeps every frame on the screen. The platform reports a moved document's rectangle in the same terms
 //   (`frameworkRect`, `fw/gui/window/msw_proc.cpp`), so a saved layout comes back where it was.
 //   `install_combo_size_hook` (`frontends/gui/fw_dialogs.cpp`, at start-up) gives the framework's combo box
 //   class the front-end's natural size.
@@ -59,6 +59,7 @@
 #include "frontends/gui/road.h"
 #include "frontends/gui/startup.h"
 #include "frontends/gui/windows.h"
+#include "platform/win/dwm.h"
 #include "platform/win/user.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/engine/device/profiler_iface.h"
@@ -627,29 +628,49 @@ win::HWND mdi_client() {
   return main_dialog != nullptr && document_area() != nullptr ? vwindowGetMSWMDIClient(main_dialog) : nullptr;
 }
 
+// The frame a window manager draws around a window of its own on the
+// screen, as the platform knows it; without one known, room for a usual
+// title bar and border above the window.
+frame_insets manager_frame_of(vwindow* w) {
+  win::HWND h = vwindowGetMSWWindow(w);
+  win::RECT own{}, framed{};
+  if (h != nullptr && win::GetWindowRect(h, &own) &&
+      win::DwmGetWindowAttribute(h, win::DWMWA_EXTENDED_FRAME_BOUNDS, &framed, sizeof framed) == win::S_OK) {
+    const frame_insets f{own.left - framed.left, own.top - framed.top, framed.right - own.right,
+                         framed.bottom - own.bottom};
+    if (f.left > 0 || f.top > 0 || f.right > 0 || f.bottom > 0) return f;
+  }
+  return {0, std::max(24, win::GetSystemMetrics(win::SM_CYCAPTION)) + 8, 0, 0};
+}
+
 // A window of its own on the screen (no document area) that the main
 // window would cover moves to the side of the main window with the most
-// room for it, made smaller when it does not fit there whole.
+// room for it, made smaller when it does not fit there whole; the frames
+// of both are kept apart and the window's on the screen.
 void keep_clear_of_main(vwindow* w) {
   if (main_dialog == nullptr || !vwindowIsOpen(main_dialog)) return;
   const vrect screen = vwindowGetRoot()->rect;
-  const vrect m = frame_of(main_dialog);
-  // The caption above a window's own area belongs to its frame, which a
-  // window manager draws: room for a usual title bar and border.
-  const int caption = std::max(24, win::GetSystemMetrics(win::SM_CYCAPTION)) + 8;
-  const int top = m.y + m.height + caption;  // y counts from the bottom
+  const vrect own = frame_of(main_dialog);
+  const frame_insets mf = manager_frame_of(main_dialog), wf = manager_frame_of(w);
+  // The main window's frame, and the window's frame around `now`; y counts from the bottom.
+  const vrect m{static_cast<std::int16_t>(own.x - mf.left), static_cast<std::int16_t>(own.y - mf.bottom),
+                static_cast<std::int16_t>(own.width + mf.left + mf.right),
+                static_cast<std::int16_t>(own.height + mf.top + mf.bottom)};
   struct side {
-    int x, y, width, height;  // the room, bottom-up
+    int x, y, width, height;  // the room for the window's own area, bottom-up
   };
+  const int low = screen.y + wf.bottom, high = screen.y + screen.height - wf.top;
+  const int above = m.y + m.height + wf.bottom;
+  const int right = m.x + m.width + wf.left;
   const side sides[] = {
-      {screen.x, screen.y, screen.width, m.y - caption - screen.y},                  // below
-      {screen.x, screen.y, m.x - screen.x, screen.height},                           // left
-      {m.x + m.width, screen.y, screen.x + screen.width - m.x - m.width, screen.height},  // right
-      {screen.x, top, screen.width, screen.y + screen.height - top},                 // above
+      {screen.x + wf.left, low, screen.width - wf.left - wf.right, m.y - wf.top - low},      // below
+      {screen.x + wf.left, low, m.x - wf.right - screen.x - wf.left, high - low},           // left
+      {right, low, screen.x + screen.width - wf.right - right, high - low},                 // right
+      {screen.x + wf.left, above, screen.width - wf.left - wf.right, high - above},         // above
   };
-  const vrect now = frame_of(w);
-  const bool covered = now.x < m.x + m.width && m.x < now.x + now.width && now.y < m.y + m.height + caption &&
-                       m.y < now.y + now.height + caption;
+  const vrect now = w->rect;
+  const bool covered = now.x - wf.left < m.x + m.width && m.x < now.x + now.width + wf.right &&
+                       now.y - wf.bottom < m.y + m.height && m.y < now.y + now.height + wf.top;
   if (!covered) return;
   const side* best = nullptr;
   long best_area = 0;

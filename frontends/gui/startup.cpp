@@ -10,8 +10,8 @@
 //   the X11 back-end explicitly, `--gui=headless` the headless one on the virtual clock) and calls
 //   `gui::sim_main`: framework start-up, device 0, the banner, the About box, the loop. The chain
 //   runs in client events: the About box's first event posts the 5 s time-out (which closes the box
-//   only if the user has not), 1 s later the main window and the saved layout or "wsession" and
-//   "wcommand" (only for window kinds this build has: `frontends/gui/window_kinds.cpp` is the table of kind
+//   only if the user has not), 1 s later the main window and the saved layout, then "wsession" and
+//   "wcommand" for those it lacks when it holds no Command window (only for window kinds this build has: `frontends/gui/window_kinds.cpp` is the table of kind
 //   registrations), 2 s later the argument (checked, submitted whatever the check says, the parser's
 //   message reported after it) or the "startup" macro. `front_end_quit` saves the layout when
 //   "SavePos" is on, closes every window (main last) and stops the loop with a 1 ns event. A
@@ -28,6 +28,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "fw/core/event.h"
@@ -199,15 +200,21 @@ int startup_main_window(vevent* event) {
       vresource resources = layout_resources();
       layout_restore_devices(resources);
       layout_restore_windows(resources);
-    } else {
-      // Only the kinds this build has: a missing one would answer with an
-      // error notice at every start.
-      for (const auto& [command, line] : {std::pair{WCMD_SESSION, "wsession"}, std::pair{WCMD_COMMAND, "wcommand"}})
-        if (window_kind_registered(command)) {
-          parse_command_line(line);
-          command_submit(line);
-        }
     }
+  });
+  // A layout without a Command window (empty, damaged, or left by a session
+  // that never reached its quit) would leave no place to type: the default
+  // windows it lacks open as on a first start, beside the sound ones.
+  vexTry([] {
+    if (window_find(SIMWIN_COMMAND, -2) != nullptr) return;
+    // Only the kinds this build has: a missing one would answer with an
+    // error notice at every start.
+    for (const auto& [command, kind, line] : {std::tuple{WCMD_SESSION, SIMWIN_SESSION, "wsession"},
+                                              std::tuple{WCMD_COMMAND, SIMWIN_COMMAND, "wcommand"}})
+      if (window_kind_registered(command) && window_find(kind, -2) == nullptr) {
+        parse_command_line(line);
+        command_submit(line);
+      }
   });
   event->handler = run_startup_macro;
   veventPostDelayed(event, MACRO_SECONDS, 0);

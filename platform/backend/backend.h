@@ -108,6 +108,9 @@ class Backend {
   virtual void RestackSurface(HWND surface, HWND above) = 0;
   virtual void SetSurfaceTitle(HWND surface, const std::string& title) = 0;
   virtual void SetSurfaceOwner(HWND surface, HWND owner) = 0;
+  // The extents (left, top, right, bottom) of the frame a window manager
+  // draws around the surface; zero without one.
+  virtual RECT SurfaceFrame(HWND) { return {}; }
   // Shows `dirty` (surface coordinates) of the window's pixels.
   virtual void Present(HWND surface, const RECT& dirty, const Pixels& pixels) = 0;
 

@@ -1,9 +1,11 @@
 // Geometry and z-order: moving and sizing through the position messages,
 // coordinates, and the order of siblings and of top-level windows.
 #include <algorithm>
+#include <cstring>
 
 #include "platform/user/internal.h"
 #include "platform/user/menu.h"
+#include "platform/win/dwm.h"
 
 namespace win {
 namespace internal {
@@ -254,6 +256,19 @@ BOOL GetWindowRect(HWND hwnd, RECT* rect) {
     *rect = internal::offset(*rect, o.x, o.y);
   }
   return 1;
+}
+
+HRESULT DwmGetWindowAttribute(HWND hwnd, DWORD attribute, void* value, DWORD size) {
+  RECT r{};
+  if (attribute != DWMWA_EXTENDED_FRAME_BOUNDS || !value || size < sizeof r || !GetWindowRect(hwnd, &r))
+    return E_INVALIDARG;
+  Window* w = findWindow(hwnd);
+  if (!w->parent && w->hasSurface) {
+    const RECT f = backend::Current().SurfaceFrame(hwnd);
+    r = {r.left - f.left, r.top - f.top, r.right + f.right, r.bottom + f.bottom};
+  }
+  std::memcpy(value, &r, sizeof r);
+  return S_OK;
 }
 
 BOOL GetClientRect(HWND hwnd, RECT* rect) {

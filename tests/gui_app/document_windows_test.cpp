@@ -218,7 +218,7 @@ TEST_F(DocumentWindows, TheDocumentAreaFollowsTheMainWindowsSize) {
 // region's start), and every window on its saved rectangle.
 TEST_F(DocumentWindows, TheSavedLayoutBringsTheRealWindowsBack) {
   vresourceSetInteger(gui::layout_resources(), N("SavePos"), 1);
-  start_and_settle();  // "SavePos" on: a layout, though an empty one, instead of the default windows
+  start_and_settle();  // "SavePos" on with nothing saved: the default windows
   gui::command_submit("wsession");
   gui::command_submit("wcommand");
   gui::command_submit("device dv1 73521");

@@ -253,6 +253,56 @@ TEST(StartUp, ADamagedLayoutNeverStopsTheStart) {
   clear_layout();
 }
 
+// A store with "SavePos" on but no Command window among its saved ones (as
+// a session that ended without its quit leaves it, or a damaged one) still
+// gives a place to type: the default windows it lacks open beside the
+// sound saved ones; a saved Command window alone is the user's choice.
+TEST(StartUp, ALayoutWithoutACommandWindowStillOpensOne) {
+  struct layout {
+    const char* what;
+    std::vector<int> kinds;  // saved windows; -1 a damaged element
+    std::vector<std::string> expected;
+  };
+  const mem_region& region = device_types[0]->regions[0];
+  char memory[96];
+  std::snprintf(memory, sizeof memory, "wmemory win1 %s $%x", region.name, region.low);
+  const std::vector<layout> cases = {
+      {"nothing saved", {}, {"wsession", "wcommand"}},
+      {"a damaged element", {-1}, {"wsession", "wcommand"}},
+      {"a Memory window", {gui::SIMWIN_MEMORY}, {memory, "wsession", "wcommand"}},
+      {"a Session window", {gui::SIMWIN_SESSION}, {"wsession", "wcommand"}},
+      {"a Command window", {gui::SIMWIN_COMMAND}, {"wcommand"}},
+  };
+  for (const layout& c : cases) {
+    clear_layout();
+    vresource r = gui::layout_resources();
+    vresourceSetBoolean(r, N("SavePos"), 1);
+    if (!c.kinds.empty()) {
+      vresource windows = vresourceCreateArray(r, N("WinPos"), vresDICTIONARY, static_cast<int>(c.kinds.size()));
+      for (std::size_t i = 0; i < c.kinds.size(); ++i) {
+        vresource e = vresourceGetAt(windows, static_cast<int>(i));
+        if (c.kinds[i] < 0) {
+          vresourceSetInteger(e, N("WinType"), gui::SIMWIN_COMMAND);  // no rectangle, no numbers
+          continue;
+        }
+        vresource rect = vresourceCreateArray(e, N("Rect"), vresINTEGER, 4);
+        for (int k = 0; k < 4; ++k) vresourceSetAtInteger(rect, k, 50 + 100 * k);
+        vresourceSetInteger(e, N("WinType"), c.kinds[i]);
+        const bool memory_window = c.kinds[i] == gui::SIMWIN_MEMORY;
+        vresourceSetInteger(e, N("DevNum"), memory_window ? 0 : -1);
+        vresourceSetInteger(e, N("WinNum"), memory_window ? 1 : 0);
+        if (memory_window) vresourceSetInteger(e, N("MemNum"), 0);
+      }
+    }
+    start({});
+    run_until(6100);
+    EXPECT_EQ(opened(), c.expected) << c.what;
+    EXPECT_NE(gui::window_find(gui::SIMWIN_COMMAND, -2), nullptr) << c.what;
+    gui::front_end_quit();
+  }
+  clear_layout();
+}
+
 // Quit with "SavePos" on writes the devices and windows; the next start
 // in the same home brings them back.
 TEST(StartUp, TheLayoutSavedAtQuitComesBackAtTheNextStart) {
@@ -260,9 +310,8 @@ TEST(StartUp, TheLayoutSavedAtQuitComesBackAtTheNextStart) {
   vresourceSetInteger(gui::layout_resources(), N("SavePos"), 1);
   start({});
   run_until(6100);
-  EXPECT_TRUE(opened().empty()) << "no saved windows yet";
-  gui::command_submit("wsession");
-  gui::command_submit("wcommand");
+  // No saved windows yet: the default ones, as on a first start.
+  EXPECT_EQ(opened(), (std::vector<std::string>{"wsession", "wcommand"}));
   gui::command_submit("device dv2 73521");
   gui::command_submit("device dv0");
   gui::front_end_quit();

@@ -2,7 +2,8 @@
 # Runs an X11 test program ($1, with the arguments after it) on a virtual
 # X server of its own: skipped (77) without Xvfb. With --wm first, under
 # the openbox window manager (skipped without it) and with a longer time
-# limit, since the manager's framing and moves take their time.
+# limit, since the manager's framing and moves take their time. The screen
+# is 1024x768 unless X11_SCREEN names another (WIDTHxHEIGHTxDEPTH).
 manager_wanted=
 limit=20
 if [ "${1:-}" = --wm ]; then
@@ -18,7 +19,7 @@ dir=$(mktemp -d)
 server=
 manager=
 trap 'kill $manager $server 2>/dev/null; wait $manager $server 2>/dev/null; rm -rf "$dir"' EXIT
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
+Xvfb -displayfd 3 -screen 0 "${X11_SCREEN:-1024x768x24}" -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
 server=$!
 # The server writes its display number when it is ready.
 for i in $(seq 1 50); do

@@ -12,6 +12,7 @@
 
 #include "fw/core/sys.h"
 #include "platform/win.h"
+#include "platform/win/dwm.h"
 #include "tests/x11/x11_queue.h"
 
 #include <X11/Xatom.h>
@@ -216,6 +217,39 @@ void windowCase(Display* user, const char* title, win::DWORD style, int x, int y
   pumpUntil([] { return false; }, 100);
 }
 
+// The first window of the program, placed before any frame was seen: asked
+// flush with the screen's right edge, it shows its whole frame, and the
+// frame's bounds are told.
+void frameCase(Display* user) {
+  const Box screen{0, 0, DisplayWidth(user, DefaultScreen(user)), DisplayHeight(user, DefaultScreen(user))};
+  const char* title = "Flush right";
+  win::HWND h = win::CreateWindowExA(0, "Framed", title, win::WS_OVERLAPPEDWINDOW, screen.w - 320, 100, 320, 200,
+                                     nullptr, nullptr, nullptr, nullptr);
+  auto bounds = [h] {
+    win::RECT r{};
+    win::DwmGetWindowAttribute(h, win::DWMWA_EXTENDED_FRAME_BOUNDS, &r, sizeof r);
+    return Box{r.left, r.top, r.right - r.left, r.bottom - r.top};
+  };
+  win::ShowWindow(h, win::SW_SHOWNORMAL);
+  Window client = 0, frame = 0;
+  bool inside = pumpUntil([&] {
+    client = findClient(user, DefaultRootWindow(user), title);
+    frame = client ? frameOf(user, client) : 0;
+    if (!frame || frame == client) return false;
+    const Box f = rootBox(user, frame);
+    return f.x >= 0 && f.y >= 0 && f.x + f.w <= screen.w && f.y + f.h <= screen.h;
+  });
+  check(inside, "a window flush with the right edge shows its whole frame: " +
+                    (frame ? text(rootBox(user, frame)) : std::string("not framed")));
+  if (frame) {
+    pumpUntil([&] { return text(bounds()) == text(rootBox(user, frame)); }, 2000);
+    check(text(bounds()) == text(rootBox(user, frame)),
+          "the frame's bounds are the frame's: " + text(bounds()) + " for " + text(rootBox(user, frame)));
+  }
+  win::DestroyWindow(h);
+  pumpUntil([] { return false; }, 100);
+}
+
 }  // namespace
 
 int main() {
@@ -248,6 +282,7 @@ int main() {
     std::fprintf(stderr, "FAILED: no window manager came up\n");
     return 1;
   }
+  frameCase(user);
   // The main window at the screen's corner, a dialog and a tool window.
   windowCase(user, "Main at the corner", win::WS_OVERLAPPEDWINDOW, 0, 0);
   windowCase(user, "Dialog", win::WS_POPUP | win::WS_CAPTION | win::WS_SYSMENU, 200, 150);

@@ -1,0 +1,391 @@
+#!/usr/bin/env python3
+"""sim73500 --gui restarted under a window manager, as a user meets it over
+several sessions (run by x11_smoke.sh --wm, which sets DISPLAY). Each case
+starts the real program with a HOME of its own and drives it with xdotool:
+
+  layout    a session that resizes, maximizes and tiles is saved; the next
+            start shows the main window wholly on the screen with its menu
+            bar and palette where a first start shows them
+  keep      the main window's place and size come back after a restart, and
+            so does a window maximized by the window manager
+  commands  `wasm` then `evaluate 5` typed in the Command window both run
+  quit      Return at the quit notice ends the program, at once
+  about     Escape closes the About box
+  killed    sessions ended by SIGTERM (as when the X server goes away) and
+            by SIGKILL after "Save window positions" is on: every later
+            start still opens the Command window: a typed command runs
+  looks     every top-level window wholly on the screen in Motif, Open Look
+            and CUA, and the Session window's frame clear of the main one's
+
+usage: gui_sessions.py SIM73500 CASE
+Exits 0 when all holds, 77 (skipped) without xdotool or xwininfo.
+"""
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+SIM, CASE = os.path.abspath(sys.argv[1]), sys.argv[2]
+failures = []
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        print("FAILED:", what, flush=True)
+    return ok
+
+
+def run(*args):
+    return subprocess.run(args, capture_output=True, text=True).stdout
+
+
+def xdotool(*args):
+    subprocess.run(("xdotool",) + args, capture_output=True)
+
+
+def poll(condition, seconds=20.0):
+    """The condition's first true value, or None after `seconds`."""
+    end = time.monotonic() + seconds
+    while True:
+        value = condition()
+        if value or time.monotonic() > end:
+            return value
+        time.sleep(0.05)
+
+
+class Box:
+    def __init__(self, x, y, w, h):
+        self.x, self.y, self.w, self.h = x, y, w, h
+
+    def __repr__(self):
+        return "%d,%d %dx%d" % (self.x, self.y, self.w, self.h)
+
+    def inside(self, other):
+        return (self.x >= other.x and self.y >= other.y and self.x + self.w <= other.x + other.w and
+                self.y + self.h <= other.y + other.h)
+
+    def meets(self, other):
+        return (self.x < other.x + other.w and other.x < self.x + self.w and self.y < other.y + other.h and
+                other.y < self.y + self.h)
+
+
+def geometry(window):
+    """The window's own area on the screen, or None once it is gone."""
+    info = run("xwininfo", "-id", window)
+    fields = dict(re.findall(r"^\s*(Absolute upper-left [XY]|Width|Height|Map State):\s*(\S+)", info, re.M))
+    if len(fields) < 5 or fields["Map State"] != "IsViewable":
+        return None
+    return Box(int(fields["Absolute upper-left X"]), int(fields["Absolute upper-left Y"]), int(fields["Width"]),
+               int(fields["Height"]))
+
+
+def frame(window):
+    """The window with the frame the window manager drew around it."""
+    own = geometry(window)
+    m = re.search(r"= (\d+), (\d+), (\d+), (\d+)", run("xprop", "-id", window, "_NET_FRAME_EXTENTS"))
+    if not own or not m:
+        return own
+    left, right, top, bottom = (int(v) for v in m.groups())
+    return Box(own.x - left, own.y - top, own.w + left + right, own.h + top + bottom)
+
+
+def screen():
+    w, h = re.search(r"dimensions:\s+(\d+)x(\d+)", run("xdpyinfo")).groups()
+    return Box(0, 0, int(w), int(h))
+
+
+def windows(name=None):
+    """The program's mapped top-level windows (of that title)."""
+    found = []
+    for w in run("xdotool", "search", "--onlyvisible", "--class", "sim73500").split():
+        title = run("xdotool", "getwindowname", w).strip()
+        if (name is None or title == name) and geometry(w):
+            found.append(w)
+    return found
+
+
+def main_window():
+    """The main window: the widest window titled "Sim73500" (the About box
+    and notices share the title)."""
+    for w in windows("Sim73500"):
+        g = geometry(w)
+        if g and g.w >= 600:
+            return w
+    return None
+
+
+class Session:
+    def __init__(self, home, look=None):
+        self.home = home
+        env = dict(os.environ, HOME=home)
+        if look:
+            env["LAF"] = look
+        self.transcript = os.path.join(home, "transcript")
+        self.proc = subprocess.Popen([SIM, "--gui", "--transcript", self.transcript], cwd=home, env=env,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.main = poll(main_window, 30)
+        # The About box shown at start closes by itself.
+        poll(lambda: self.main and not [w for w in windows("Sim73500") if w != self.main], 15)
+
+    def save_layout(self):
+        """Turns "Save window positions" on: the Preferences dialog
+        (File > Preferences) shows it on, and Return confirms it."""
+        poll(self.focused, 10)
+        xdotool("key", "alt+f")
+        time.sleep(0.3)
+        xdotool("key", "e")
+        dialog = poll(lambda: windows("Preferences"), 10)
+        if not check(dialog, "no Preferences dialog"):
+            return
+        poll(lambda: run("xdotool", "getwindowfocus").strip() == dialog[0], 5)
+        xdotool("key", "Return")
+        check(poll(lambda: not windows("Preferences"), 5), "Return did not close the Preferences dialog")
+        poll(self.focused, 10)
+
+    def type_line(self, line):
+        xdotool("type", "--delay", "30", line)
+        xdotool("key", "Return")
+
+    def quit(self):
+        """Quits through the Command window and waits for the end."""
+        self.type_line("quit")
+        return self.wait()
+
+    def wait(self, seconds=15):
+        try:
+            return self.proc.wait(seconds)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def end(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+    def focused(self):
+        return run("xdotool", "getwindowfocus").strip() == self.main
+
+
+def shot(window, box):
+    """The pixels of `box` (window coordinates) of the window, as bytes."""
+    from PIL import Image  # Debian's python3-pil
+    import io
+    xwd = subprocess.run(["xwd", "-silent", "-id", window], capture_output=True).stdout
+    png = subprocess.run(["sh", "-c", "xwdtopnm 2>/dev/null | pnmtopng"], input=xwd, capture_output=True).stdout
+    image = Image.open(io.BytesIO(png)).convert("RGB")
+    if os.environ.get("SHOTS"):
+        image.save(os.path.join(os.environ["SHOTS"], "%s-%d.png" % (window, time.monotonic_ns())))
+    return image.crop((box.x, box.y, box.x + box.w, box.y + box.h)).tobytes()
+
+
+def case_layout(home):
+    # The menu bar and palette of a first start, to compare with later.
+    first = Session(home)
+    if not check(first.main, "no main window"):
+        return
+    top = Box(0, 0, 300, 54)
+    poll(first.focused, 10)
+    time.sleep(0.5)
+    fresh = shot(first.main, top)
+    first.save_layout()
+    # Larger than the screen and low, then maximized by the window manager,
+    # the windows tiled, the main window restored and quit.
+    xdotool("windowsize", first.main, "1280", "1005")
+    xdotool("windowmove", first.main, "0", "59")
+    time.sleep(0.5)
+    xdotool("windowsize", first.main, "100%", "100%")
+    xdotool("key", "alt+w")
+    xdotool("key", "t")
+    time.sleep(0.5)
+    check(first.quit() == 0, "the first session did not quit")
+    for n in (2, 3):
+        s = Session(home)
+        try:
+            if not check(s.main, "session %d: no main window" % n):
+                return
+            f = poll(lambda: frame(s.main))
+            check(f and f.inside(screen()), "session %d: the main window's frame %s is not on the screen" % (n, f))
+            poll(s.focused, 10)
+            same = poll(lambda: shot(s.main, top) == fresh, 10)
+            check(same, "session %d: the menu bar and palette are not where a first start shows them" % n)
+            check(s.quit() == 0, "session %d did not quit" % n)
+        finally:
+            s.end()
+
+
+def case_keep(home):
+    s = Session(home)
+    try:
+        if not check(s.main, "no main window"):
+            return
+        s.save_layout()
+        xdotool("windowmove", s.main, "0", "0")
+        xdotool("windowsize", s.main, "900", "600")
+        placed = poll(lambda: (lambda g: g if g and g.w == 900 and g.h == 600 else None)(geometry(s.main)))
+        check(placed, "the window manager did not resize the main window")
+        before = geometry(s.main)
+        check(s.quit() == 0, "the first session did not quit")
+    finally:
+        s.end()
+    s = Session(home)
+    try:
+        after = poll(lambda: (lambda g: g if g and (g.w, g.h) == (before.w, before.h) else None)(geometry(s.main)), 5)
+        after = after or geometry(s.main)
+        check(after and (after.x, after.y, after.w, after.h) == (before.x, before.y, before.w, before.h),
+              "the main window came back at %s, not at %s" % (after, before))
+        # Maximized by the window manager, it comes back maximized.
+        # Maximized by the window manager (a double click on its title bar),
+        # it comes back as large.
+        f = frame(s.main)
+        xdotool("mousemove", str(f.x + f.w // 2), str(f.y + 8), "click", "--repeat", "2", "--delay", "80", "1")
+        grown = poll(lambda: (lambda g: g if g and g.w > 900 else None)(geometry(s.main)))
+        if check(grown, "the window manager did not maximize the main window"):
+            big = geometry(s.main)
+            check(s.quit() == 0, "the second session did not quit")
+            s.end()
+            s = Session(home)
+            again = poll(lambda: (lambda g: g if g and (g.w, g.h) == (big.w, big.h) else None)(geometry(s.main)), 5)
+            # Restored as a normal window, its frame fills the screen.
+            again = again or geometry(s.main)
+            near = again and abs(again.w - big.w) <= 30 and abs(again.h - big.h) <= 30
+            check(near, "the maximized main window came back at %s, not %s" % (again, big))
+        check(s.quit() == 0, "the last session did not quit")
+    finally:
+        s.end()
+
+
+def case_commands(home):
+    s = Session(home)
+    try:
+        if not check(s.main, "no main window"):
+            return
+        # A new main window takes the keyboard: nothing is clicked first.
+        check(poll(s.focused, 10), "the main window does not have the keyboard")
+        s.type_line("wasm")
+        s.type_line("evaluate 5")
+        check(s.quit() == 0, "the quit typed after them did not end the program")
+    finally:
+        s.end()
+    text = open(s.transcript, errors="replace").read()
+    check("wasm" in text, "wasm is not in the session")
+    check("Hex:0005" in text, "evaluate 5 did not run:\n" + text)
+
+
+def case_quit(home):
+    s = Session(home)
+    try:
+        if not check(s.main, "no main window"):
+            return
+        check(poll(s.focused, 10), "the main window does not have the keyboard")
+        notice = None
+        for _ in range(3):
+            xdotool("key", "alt+f")
+            time.sleep(0.3)
+            xdotool("key", "x")
+            notice = poll(lambda: [w for w in windows("Sim73500") if w != s.main], 5)
+            if notice:
+                break
+            xdotool("key", "Escape")
+        if not check(notice, "File > Exit showed no notice"):
+            return
+        poll(lambda: run("xdotool", "getwindowfocus").strip() == notice[0], 5)
+        start = time.monotonic()
+        xdotool("key", "Return")
+        status = s.wait(10)
+        took = time.monotonic() - start
+        check(status == 0, "Return at the notice did not end the program (status %s)" % status)
+        check(took < 5, "the program took %.1f s to end" % took)
+    finally:
+        s.end()
+
+
+def case_about(home):
+    s = Session(home)
+    try:
+        if not check(s.main, "no main window"):
+            return
+        check(poll(s.focused, 10), "the main window does not have the keyboard")
+        xdotool("key", "alt+f")
+        time.sleep(0.3)
+        xdotool("key", "b")
+        about = poll(lambda: windows("About Sim73500"), 10)
+        if not check(about, "no About box"):
+            return
+        poll(lambda: run("xdotool", "getwindowfocus").strip() == about[0], 5)
+        xdotool("key", "Escape")
+        check(poll(lambda: not geometry(about[0]), 5), "Escape did not close the About box")
+        check(poll(s.focused, 5), "the keyboard did not come back to the main window")
+        check(s.quit() == 0, "the program did not quit")
+    finally:
+        s.end()
+
+
+def case_killed(home):
+    # SIGTERM writes the user's store at exit without a layout, as a lost X
+    # server does; SIGKILL writes nothing.
+    for n, sig in ((1, signal.SIGTERM), (2, signal.SIGKILL), (3, None)):
+        s = Session(home)
+        try:
+            if not check(s.main, "session %d: no main window" % n):
+                return
+            check(poll(s.focused, 10), "session %d: the main window does not have the keyboard" % n)
+            # The Command window is inside the main window in this look:
+            # a line typed there runs only when it is open.
+            s.type_line("evaluate %d" % (n + 4))
+            ran = poll(lambda: "Hex:%04d" % (n + 4) in open(s.transcript, errors="replace").read(), 10)
+            check(ran, "session %d: evaluate %d typed at start did not run" % (n, n + 4))
+            if sig is None:
+                check(s.quit() == 0, "the last session did not quit")
+                break
+            s.save_layout()
+            s.proc.send_signal(sig)
+            check(s.wait() is not None, "session %d did not end on signal %d" % (n, sig))
+        finally:
+            s.end()
+
+
+def case_looks(home):
+    for look in ("motif", "openlook", "cua"):
+        h = tempfile.mkdtemp(dir=home)
+        s = Session(h, look)
+        try:
+            if not check(s.main, look + ": no main window"):
+                continue
+            for name in ("Command", "Dv00 Session"):
+                check(poll(lambda: windows(name), 10), "%s: no %s window" % (look, name))
+            time.sleep(0.5)
+            area = screen()
+            boxes = {}
+            for w in windows():
+                name = run("xdotool", "getwindowname", w).strip()
+                f = poll(lambda: frame(w), 5)
+                boxes[name] = f
+                check(f and f.inside(area), "%s: %s's frame %s is not wholly on the screen %s" % (look, name, f, area))
+            main, session = frame(s.main), boxes.get("Dv00 Session")
+            check(main and session and not main.meets(session),
+                  "%s: the Session window's frame %s meets the main window's %s" % (look, session, main))
+            s.type_line("quit")
+            check(s.wait() == 0, look + ": the program did not quit")
+        finally:
+            s.end()
+
+
+def main():
+    for tool in ("xdotool", "xwininfo", "xprop", "xdpyinfo", "xwd"):
+        if not shutil.which(tool):
+            print("skipped:", tool, "is not installed")
+            return 77
+    home = tempfile.mkdtemp()
+    try:
+        globals()["case_" + CASE](home)
+    finally:
+        shutil.rmtree(home, ignore_errors=True)
+    return 1 if failures else 0
+
+
+sys.exit(main())
