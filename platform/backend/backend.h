@@ -133,7 +133,8 @@ class Backend {
 
   // Events. Descriptor is polled by WaitMessage (-1: none); Pump reads what
   // is waiting and reports it through input.h without blocking; Flush
-  // presents the dirty areas before WaitMessage blocks.
+  // presents the dirty areas before WaitMessage blocks, and reports as Pump
+  // does what sending took off the connection.
   virtual int Descriptor() = 0;
   virtual void Pump() = 0;
   virtual void Flush() = 0;

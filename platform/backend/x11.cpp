@@ -268,6 +268,9 @@ void X11::Flush() {
   if (!d_) return;
   applyMoves();
   XFlush(d_);
+  // Sending reads what is waiting on the connection into Xlib's queue,
+  // where the wait that follows would not see it.
+  if (XEventsQueued(d_, QueuedAlready) > 0) Pump();
 }
 
 void X11::Shutdown() {

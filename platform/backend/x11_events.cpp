@@ -19,7 +19,9 @@ void X11::Pump() {
   const auto now = std::chrono::steady_clock::now();
   if (!focusLeft_ && now - lastRead_ < kReadInterval && XEventsQueued(d_, QueuedAlready) == 0) {
     internal::presentDirty();
-    return;
+    // Presenting waits for the server and reads what came meanwhile into
+    // Xlib's queue, off the connection a wait polls: those are taken now.
+    if (XEventsQueued(d_, QueuedAlready) == 0) return;
   }
   lastRead_ = now;
   // Round trips (the focus asked, a shared image synced) read events

@@ -312,6 +312,7 @@ BOOL WaitMessage() {
     bool moveClock = next && internal::clockMovesOnWaits();
     int timeout = !next ? -1 : moveClock ? 0 : static_cast<int>(std::min<ULONGLONG>(next - now, 1u << 30));
     b.Flush();
+    if (s.arrivals != s.seenArrivals) return 1;  // read while sending
     int n = poll(fds.data(), fds.size(), timeout);
     if (n < 0 && errno != EINTR) return 0;
     if (n < 0 || (fds[0].revents & POLLIN)) {

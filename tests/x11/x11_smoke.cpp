@@ -432,6 +432,53 @@ void clipboardCase(Display* user, win::HWND hwnd) {
   check(pasted(hwnd) == expected, "a text sent in pieces is pasted whole");
 }
 
+// Presses that reach the connection while the program draws or asks the
+// server for something: showing the drawing waits for the server, and
+// sending a request reads what is waiting, so either can take them off the
+// connection into Xlib's own queue, where a wait on the connection does
+// not see them. They still come at once, not at the next event (the click
+// that closes a menu, lost until a key is pressed).
+void pressWhileDrawingCase(Display* user, win::HWND hwnd, Window xw) {
+  int rx = 0, ry = 0;
+  Window child = 0;
+  XTranslateCoordinates(user, xw, DefaultRootWindow(user), 0, 0, &rx, &ry, &child);
+  XTestFakeMotionEvent(user, DefaultScreen(user), rx + 60, ry + 40, 0);
+  XSync(user, False);
+  pumpUntil([] { return false; }, 100);
+  win::KillTimer(nullptr, 1);  // the pump's ticks would end any wait
+  constexpr int kTries = 40;
+  for (const char* work : {"drawing", "retitling"}) {
+    int late = 0;
+    for (int i = 0; i < kTries; ++i) {
+      received.clear();
+      win::MSG m;
+      while (win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE)) win::DispatchMessageA(&m);
+      win::HDC dc = win::GetDC(hwnd);
+      if (work[0] == 'd') {
+        win::RECT r{0, 0, 20, 20};
+        win::FillRect(dc, &r, static_cast<win::HBRUSH>(win::GetStockObject(i % 2 ? win::BLACK_BRUSH : win::WHITE_BRUSH)));
+      } else {
+        win::SetWindowTextA(hwnd, i % 2 ? "Smoke \xe9" : "Smoke");
+      }
+      XTestFakeButtonEvent(user, 1, True, 0);
+      XTestFakeButtonEvent(user, 1, False, 0);
+      XSync(user, False);
+      win::SetTimer(nullptr, 2, 400, nullptr);  // ends a wait that nothing else would
+      win::DWORD start = win::GetTickCount();
+      while (!got("up 60,40") && win::GetTickCount() - start < 600) {
+        win::WaitMessage();
+        while (win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE)) win::DispatchMessageA(&m);
+      }
+      win::KillTimer(nullptr, 2);
+      win::ReleaseDC(hwnd, dc);
+      if (win::GetTickCount() - start > 200) ++late;
+    }
+    check(late == 0, std::string("presses sent while ") + work + " come at once (" + std::to_string(late) + " of " +
+                         std::to_string(kTries) + " waited)");
+  }
+  win::SetWindowTextA(hwnd, "Smoke \xe9");
+}
+
 }  // namespace
 
 int main() {
@@ -499,6 +546,7 @@ int main() {
   std::string joined;
   for (const std::string& r : input) joined += r + "; ";
   check(joined == "down 50,40; up 50,40; key 41; char 61; ", "click and key: " + joined);
+  pressWhileDrawingCase(user, hwnd, xw);
 
   // The window manager's close request.
   XEvent e{};
