@@ -537,7 +537,9 @@ int menu_item_enabled(const char* name) {
   if (menu_bar != nullptr)
     for (int i = 0; i < vmenubarCount(menu_bar); ++i) {
       vmenu* m = vmenubarAt(menu_bar, i);
-      if (vmenuItem* item = find_item(m, tag, nullptr)) return vmenuIsEnabled(m) && vmenuItemIsEnabled(item) ? 1 : 0;
+      vmenu* holder = nullptr;
+      if (vmenuItem* item = find_item(m, tag, &holder))
+        return vmenuIsEnabled(m) && vmenuIsEnabled(holder) && vmenuItemIsEnabled(item) ? 1 : 0;
     }
   if (vpalette* p = palette())
     if (vpaletteItem* item = vpaletteFindItem(p, tag)) return vpaletteItemIsDisabled(item) ? 0 : 1;

@@ -401,3 +401,36 @@ TEST_F(MainWindow, LooksAsStored) {
 }
 
 }  // namespace
+
+// Under every look the File > Load entries start enabled and their
+// sub-menu takes the main window as the File menu does, so it draws in the
+// File menu's colours rather than the bare defaults (grey under CUA).
+TEST(MainWindowLooks, LoadSubMenuBelongsToTheMainWindowUnderEveryLook) {
+  const char* was = vprefGetString(vprefGetDefaultDict(), vscribeLiteral("laf"));
+  const std::string kept = was != nullptr ? was : "";
+  for (const char* laf : {"cua", "motif", "windows"}) {
+    SCOPED_TRACE(laf);
+    vprefSetString(vprefGetDefaultDict(), vscribeLiteral("laf"), laf);
+    _vlafRebuildCurrent();
+    _vmenuChooseLook();
+    start({});
+    run_until(6100);
+    ASSERT_NE(gui::main_window(), nullptr);
+    for (const char* tag : {"M_File_Load_COFF", "M_File_Load_OMF", "M_File_Load_State"})
+      EXPECT_EQ(gui::menu_item_enabled(tag), 1) << tag;
+    auto* bar = reinterpret_cast<vmenubar*>(
+        vdialogFindItem(reinterpret_cast<vdialog*>(gui::main_window()), N("Main_Menu_Bar")));
+    ASSERT_NE(bar, nullptr);
+    vmenu* file = vmenubarAt(bar, 0);
+    vmenu* load = vmenuGetItemSubMenu(vmenuItemListAt(&file->items, 1));
+    ASSERT_NE(load, nullptr);
+    EXPECT_EQ(load->parent, file->parent) << "the sub-menu answers to the main window";
+    vcolor* inner = vwindowDetermineColor(load, vcolorFOREGROUND);
+    vcolor* outer = vwindowDetermineColor(file, vcolorFOREGROUND);
+    ASSERT_TRUE(inner != nullptr && outer != nullptr);
+    EXPECT_TRUE(vcolorSpecsEqual(&inner->desc, &outer->desc)) << "the sub-menu draws in the File menu's colours";
+  }
+  vprefSetString(vprefGetDefaultDict(), vscribeLiteral("laf"), kept.c_str());
+  _vlafRebuildCurrent();
+  _vmenuChooseLook();
+}

@@ -370,6 +370,21 @@ int keyDown(vwindow* w, vevent* e) {
   return 1;
 }
 
+// Sub-menus take their colours and commands from the window that holds
+// the menu; items made before the menu had one left them without it.
+void lendParentToSubMenus(vmenu* m) {
+  for (int i = 0; i < vmenuItemListCount(&m->items); ++i)
+    if (vmenu* sub = vmenuGetItemSubMenu(vmenuItemListAt(&m->items, i)); sub && sub != m) {
+      sub->parent = m->parent;
+      lendParentToSubMenus(sub);
+    }
+}
+
+void setParent(vwindow* w, vwindow* parent) {
+  super()->setParent(w, parent);
+  lendParentToSubMenus(asMenu(w));
+}
+
 void setRect(vwindow* w, const vrect* r) {
   vmenu* m = asMenu(w);
   bool changed = !vrectEqual(&m->rect, r);
@@ -588,6 +603,7 @@ MenuState* state() {
   c->handlePlainMotion = drag;
   c->handleKeyDown = keyDown;
   c->setRect = setRect;
+  c->setParent = setParent;
   c->enable = enable;
   c->disable = disable;
   c->markSizesStale = markSizesStale;
