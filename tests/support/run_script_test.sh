@@ -77,7 +77,11 @@ while read -r mode jobs extra want_j want_fuzz; do
     esac
   done < <(grep -E '^(cmake --build|ctest)' "$log")
   case $mode in
-    test | asan) grep -q '^ctest' "$log" || fail "$what: no test run" ;;
+    test | asan)
+      grep -q '^ctest' "$log" || fail "$what: no test run"
+      # CI reads which tests were skipped, and why, from this file.
+      grep -q '^ctest .*--output-junit ctest-junit.xml' "$log" || fail "$what: no JUnit results written"
+      ;;
   esac
   # The programs they run and nothing else: no test or benchmark.
   want_targets=
@@ -168,6 +172,33 @@ done
 FAIL_TARGET=newres FUZZ_SIDE_BY_SIDE=2 "$root/tests/fuzz/run_fuzz.sh" "$bin" 1 btree chunk vr newres lod \
   > "$work/out" 2>&1 && fail "fuzz runner: a finding did not fail the run"
 grep -q '^fuzz_newres: FINDING' "$work/out" || fail "fuzz runner: the finding is not reported"
+
+# CI's skip check: a skip listed in .ci/allowed-skips passes, a skip for a
+# missing tool fails, and so does a listed test skipped for another reason.
+junit() {
+  { echo '<testsuite>'
+    while [ $# -gt 0 ]; do
+      printf '<testcase name="%s" status="notrun"><skipped message="x"/><system-out>%s</system-out></testcase>\n' \
+        "$1" "$2"
+      shift 2
+    done
+    echo '<testcase name="Other.Runs" status="run"><system-out>ok</system-out></testcase></testsuite>'; } > "$work/j.xml"
+}
+skips() { "$root/.ci/check-skips" "$work/j.xml" > "$work/out" 2>&1; }
+junit
+skips || fail "skip check: no skip failed: $(cat "$work/out")"
+junit StartupMark.SetByStartupAndByTheFirstRegistration "[  SKIPPED ] an earlier test of this process set the mark"
+skips || fail "skip check: an allowed skip failed: $(cat "$work/out")"
+junit Report.PostScript "[  SKIPPED ] gs is not installed"
+skips && fail "skip check: a skip for a missing tool passed"
+grep -q 'NOT ALLOWED skip: Report.PostScript: .*gs is not installed' "$work/out" ||
+  fail "skip check: the refused skip is not named: $(cat "$work/out")"
+junit StartupMark.SetByStartupAndByTheFirstRegistration "skipped: xwd is not installed"
+skips && fail "skip check: an allowed test skipped for a missing tool passed"
+# Every tool the tests look for is one the script installs.
+for tool in xwd xdotool xwininfo gs cc Xvfb openbox pamtogif; do
+  grep -q "command -v $tool " "$root/run" || fail "run installs nothing that gives $tool"
+done
 
 [ $failures -eq 0 ] && echo "run script: every case passed"
 exit $((failures > 0))
