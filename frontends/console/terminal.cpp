@@ -2,10 +2,14 @@
 // the signals that concern the terminal.
 #include "frontends/console/terminal.h"
 
+#include <stdio_ext.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <csignal>
 #include <cstring>
 
@@ -32,6 +36,18 @@ volatile std::sig_atomic_t raw_active = 0;
 
 std::string shown_status, shown_help;
 
+long long monotonic_ms() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+long long now_ms() { return streams.now_ms != nullptr ? streams.now_ms() : monotonic_ms(); }
+long long last_flush_ms = 0;
+// Lines written since the interval was last looked at: the clock is read
+// once per LINES_PER_CLOCK_READ lines, not per line.
+int lines_unchecked = 0;
+constexpr int LINES_PER_CLOCK_READ = 32;
+
 int out_fd() { return streams.out != nullptr ? fileno(streams.out) : -1; }
 
 int screen_height() {
@@ -42,6 +58,24 @@ int screen_height() {
 
 void put(const std::string& bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), streams.out);
+}
+
+// The length of the run of bytes a terminal takes as they are: tab and
+// every byte from 32 up but 127. Eight bytes at a time while none of them
+// can be a control byte.
+std::size_t plain_run(const unsigned char* p, std::size_t n) {
+  constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t x;
+    std::memcpy(&x, p + i, 8);
+    const std::uint64_t below_32 = (x - ones * 32) & ~x & highs;
+    const std::uint64_t d = x ^ (ones * 127);
+    const std::uint64_t is_127 = (d - ones) & ~d & highs;
+    if ((below_32 | is_127) != 0) break;
+  }
+  while (i < n && (p[i] >= 32 ? p[i] != 127 : p[i] == '\t')) ++i;
+  return i;
 }
 
 // Session bytes to terminal bytes. Control characters other than tab never
@@ -58,24 +92,28 @@ void render(const char* text, bool tty, std::string& out) {
       ++p;
     }
   }
+  // Runs of plain bytes are appended whole: a trace renders ten lines per
+  // instruction.
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  const unsigned char* const end = p + std::strlen(text);
   bool bold = false;
-  for (const char* p = text; *p != '\0'; ++p) {
-    const unsigned char c = static_cast<unsigned char>(*p);
+  while (p < end) {
+    const std::size_t plain = plain_run(p, static_cast<std::size_t>(end - p));
+    out.append(reinterpret_cast<const char*>(p), plain);
+    p += plain;
+    if (p == end) break;
+    const unsigned char c = *p++;
     if (c == 15) {
-      if (!tty) out += '{';
-      else if (!bold) out += BOLD_ON;
+      if (!bold) out += BOLD_ON;
       bold = true;
     } else if (c == 7) {
-      if (!tty) out += '}';
-      else if (bold) out += BOLD_OFF;
+      if (bold) out += BOLD_OFF;
       bold = false;
-    } else if (tty && ((c < 32 && c != '\t') || c == 127)) {
-      out += '?';
     } else {
-      out += static_cast<char>(c);
+      out += '?';
     }
   }
-  if (tty && bold) out += BOLD_OFF;
+  if (bold) out += BOLD_OFF;
 }
 
 // Status texts use the session's brace marks.
@@ -140,6 +178,27 @@ void reserve_rows() {
   draw_status_rows();
 }
 
+void write_all(int fd, const char* bytes, std::size_t length) {
+  while (length > 0) {
+    const ssize_t n = write(fd, bytes, length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    bytes += n;
+    length -= static_cast<std::size_t>(n);
+  }
+}
+
+// What batched output holds, written with write(2) alone: a terminating
+// signal must not lose the last lines of a trace, and fflush is not
+// async-signal-safe.
+void write_out_held_bytes() {
+  std::FILE* out = streams.out;
+  if (!streams.batched || out == nullptr) return;
+  const char* base = out->_IO_write_base;
+  const char* end = out->_IO_write_ptr;
+  if (base != nullptr && end > base) write_all(out_fd(), base, static_cast<std::size_t>(end - base));
+}
+
 // Async-signal-safe: only write(2) and tcsetattr.
 void give_terminal_back() {
   if (raw_active) {
@@ -147,8 +206,7 @@ void give_terminal_back() {
     raw_active = 0;
   }
   if (reserved_height != 0 && release_length != 0) {
-    const ssize_t ignored = write(out_fd(), release_sequence, release_length);
-    (void)ignored;
+    write_all(out_fd(), release_sequence, release_length);
     reserved_height = 0;
   }
 }
@@ -156,6 +214,7 @@ void give_terminal_back() {
 void on_interrupt(int) { stop_request = 1; }
 
 void on_terminate(int sig) {
+  write_out_held_bytes();
   give_terminal_back();
   std::signal(sig, SIG_DFL);
   std::raise(sig);
@@ -173,21 +232,44 @@ void terminal_attach() {
   if (streams.out_tty) streams.prompt = stdout;
   else if (streams.in_tty && isatty(2) != 0) streams.prompt = stderr;
   else streams.prompt = nullptr;
-  if (streams.out_tty) reserve_rows();
-  // A file or pipe gets its bytes in large writes, not a system call per
-  // line (set before anything is written).
+  // A file, a pipe and a terminal get their bytes in large writes, not a
+  // system call per line (set before anything is written).
   static char out_buffer[1 << 16];
-  if (!streams.out_tty && std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer) == 0) streams.batched = true;
+  streams.batched = std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer) == 0;
+  if (streams.out_tty) reserve_rows();
 }
 
 void terminal_flush_output() {
-  if (streams.out != nullptr) std::fflush(streams.out);
+  if (streams.out == nullptr) return;
+  std::fflush(streams.out);
+  if (streams.batched) last_flush_ms = now_ms();
+}
+
+void terminal_flush_if_due() {
+  if (!streams.batched || streams.out == nullptr || __fpending(streams.out) == 0) return;
+  const long long now = now_ms();
+  if (now - last_flush_ms < FLUSH_INTERVAL_MS) return;
+  std::fflush(streams.out);
+  last_flush_ms = now;
 }
 
 void terminal_detach() {
   if (streams.out != nullptr) std::fflush(streams.out);
   give_terminal_back();
 }
+
+namespace {
+
+void line_written() {
+  if (!streams.batched) {
+    std::fflush(streams.out);
+  } else if (++lines_unchecked >= LINES_PER_CLOCK_READ) {
+    lines_unchecked = 0;
+    terminal_flush_if_due();
+  }
+}
+
+}  // namespace
 
 void terminal_write_line(const char* line) {
   // Kept between lines: no allocation per line.
@@ -196,13 +278,13 @@ void terminal_write_line(const char* line) {
   render(line, streams.out_tty, bytes);
   bytes += '\n';
   put(bytes);
-  if (!streams.batched) std::fflush(streams.out);
+  line_written();
 }
 
 void terminal_write_plain_line(const char* line, std::size_t length) {
   std::fwrite(line, 1, length, streams.out);
   std::putc('\n', streams.out);
-  if (!streams.batched) std::fflush(streams.out);
+  line_written();
 }
 
 void terminal_show_status(const std::string& status, const std::string& help) {

@@ -17,10 +17,15 @@ struct console_streams {
   // when it is a terminal, else the terminal on standard error when input
   // comes from a terminal; null when nobody could see them.
   std::FILE* prompt = nullptr;
-  // The process's output is not a terminal: written in blocks, and
-  // whenever the console waits for input, instead of line by line.
+  // Output written in blocks instead of line by line: when the block is
+  // full, whenever the console waits for input or asks a question, at the
+  // stops of a run on a terminal, and while output keeps coming at least
+  // every FLUSH_INTERVAL_MS.
   bool batched = false;
+  // A monotonic clock in milliseconds for the interval; tests set their own.
+  long long (*now_ms)() = nullptr;
 };
+constexpr long long FLUSH_INTERVAL_MS = 50;
 console_streams& console_io();
 
 // Fills console_io() from file descriptors 0, 1 and 2 and, on a terminal,
@@ -39,6 +44,9 @@ void terminal_write_plain_line(const char* line, std::size_t length);
 // Writes out what batched output holds (before the console waits for
 // input or asks a question).
 void terminal_flush_output();
+// Writes out what batched output holds when FLUSH_INTERVAL_MS has passed
+// since it was last written out. Cheap: the run loop calls it each slice.
+void terminal_flush_if_due();
 
 // The status row (upper) and help row (lower) of a terminal. Braces in the
 // text mark highlighted runs as in session output. Nothing is shown when
