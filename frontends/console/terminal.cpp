@@ -48,7 +48,29 @@ long long last_flush_ms = 0;
 int lines_unchecked = 0;
 constexpr int LINES_PER_CLOCK_READ = 32;
 
-int out_fd() { return streams.out != nullptr ? fileno(streams.out) : -1; }
+// The stream terminal_hold_output makes: a block buffer over a descriptor,
+// written by write_held, which a terminating signal can finish without
+// writing a byte twice or cutting a line.
+constexpr std::size_t HELD_BYTES = 1 << 16;
+struct held_output {
+  std::FILE* stream = nullptr;
+  int fd = -1;
+  std::size_t write_calls = 0;
+  // Set while write(2) runs: a terminating signal then waits for it.
+  volatile std::sig_atomic_t in_write = 0;
+  volatile std::sig_atomic_t terminate_with = 0;
+  // The block write_held wrote last, which the stream may still show as
+  // held until the C library takes note.
+  const char* volatile written_from = nullptr;
+  const char* volatile written_to = nullptr;
+};
+held_output held;
+
+int fd_of(std::FILE* f) {
+  if (f == nullptr) return -1;
+  return f == held.stream ? held.fd : fileno(f);
+}
+int out_fd() { return fd_of(streams.out); }
 
 int screen_height() {
   winsize ws{};
@@ -56,7 +78,16 @@ int screen_height() {
   return ws.ws_row;
 }
 
+// A line that would not fit goes after a write of what is held, whole:
+// the buffer never holds the first part of a line.
+void make_room(std::size_t length) {
+  if (streams.out == held.stream && __fpending(streams.out) + length > HELD_BYTES) std::fflush(streams.out);
+  held.written_from = nullptr;
+  held.written_to = nullptr;
+}
+
 void put(const std::string& bytes) {
+  make_room(bytes.size());
   std::fwrite(bytes.data(), 1, bytes.size(), streams.out);
 }
 
@@ -188,15 +219,16 @@ void write_all(int fd, const char* bytes, std::size_t length) {
   }
 }
 
-// What batched output holds, written with write(2) alone: a terminating
+// What the held stream holds, written with write(2) alone: a terminating
 // signal must not lose the last lines of a trace, and fflush is not
 // async-signal-safe.
 void write_out_held_bytes() {
-  std::FILE* out = streams.out;
-  if (!streams.batched || out == nullptr) return;
+  std::FILE* out = held.stream;
+  if (out == nullptr) return;
   const char* base = out->_IO_write_base;
   const char* end = out->_IO_write_ptr;
-  if (base != nullptr && end > base) write_all(out_fd(), base, static_cast<std::size_t>(end - base));
+  if (base == held.written_from && end == held.written_to) return;
+  if (base != nullptr && end > base) write_all(held.fd, base, static_cast<std::size_t>(end - base));
 }
 
 // Async-signal-safe: only write(2) and tcsetattr.
@@ -213,16 +245,61 @@ void give_terminal_back() {
 
 void on_interrupt(int) { stop_request = 1; }
 
-void on_terminate(int sig) {
-  write_out_held_bytes();
+void terminate_now(int sig) {
   give_terminal_back();
   std::signal(sig, SIG_DFL);
   std::raise(sig);
 }
 
+// A block being written is finished first (write_held ends the program
+// after it), so no byte comes twice.
+void on_terminate(int sig) {
+  if (held.in_write != 0 && held.terminate_with == 0) {
+    held.terminate_with = sig;
+    return;
+  }
+  write_out_held_bytes();
+  terminate_now(sig);
+}
+
+ssize_t write_held(void*, const char* data, std::size_t length) {
+  std::size_t sent = 0;
+  held.in_write = 1;
+  while (sent < length) {
+    ++held.write_calls;
+    const ssize_t n = write(held.fd, data + sent, length - sent);
+    if (n > 0) sent += static_cast<std::size_t>(n);
+    else if (n < 0 && errno == EINTR) continue;
+    else break;
+  }
+  held.written_from = data;
+  held.written_to = data + length;
+  held.in_write = 0;
+  if (held.terminate_with != 0) terminate_now(held.terminate_with);
+  return sent > 0 || length == 0 ? static_cast<ssize_t>(sent) : -1;
+}
+
 }  // namespace
 
 console_streams& console_io() { return streams; }
+
+std::FILE* terminal_hold_output(int fd) {
+  static char buffer[HELD_BYTES];
+  held.fd = fd;
+  cookie_io_functions_t calls{};
+  calls.write = write_held;
+  std::FILE* f = fopencookie(nullptr, "w", calls);
+  if (f == nullptr) return nullptr;
+  if (std::setvbuf(f, buffer, _IOFBF, sizeof buffer) != 0) {
+    std::fclose(f);
+    return nullptr;
+  }
+  held.stream = f;
+  held.terminate_with = 0;
+  return f;
+}
+
+std::size_t terminal_write_calls() { return held.write_calls; }
 
 void terminal_attach() {
   streams.in_fd = 0;
@@ -233,9 +310,13 @@ void terminal_attach() {
   else if (streams.in_tty && isatty(2) != 0) streams.prompt = stderr;
   else streams.prompt = nullptr;
   // A file, a pipe and a terminal get their bytes in large writes, not a
-  // system call per line (set before anything is written).
-  static char out_buffer[1 << 16];
-  streams.batched = std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer) == 0;
+  // system call per line.
+  std::fflush(stdout);
+  if (std::FILE* f = terminal_hold_output(1)) {
+    streams.out = f;
+    if (streams.prompt == stdout) streams.prompt = f;
+    streams.batched = true;
+  }
   if (streams.out_tty) reserve_rows();
 }
 
@@ -282,6 +363,7 @@ void terminal_write_line(const char* line) {
 }
 
 void terminal_write_plain_line(const char* line, std::size_t length) {
+  make_room(length + 1);
   std::fwrite(line, 1, length, streams.out);
   std::putc('\n', streams.out);
   line_written();
@@ -301,7 +383,7 @@ void terminal_refresh() {
 
 int terminal_columns() {
   winsize ws{};
-  int fd = streams.prompt != nullptr ? fileno(streams.prompt) : out_fd();
+  int fd = streams.prompt != nullptr ? fd_of(streams.prompt) : out_fd();
   if (ioctl(fd, TIOCGWINSZ, &ws) != 0 || ws.ws_col == 0) return 80;
   return ws.ws_col;
 }
@@ -337,6 +419,9 @@ void install_signal_handlers() {
   sa.sa_flags = SA_RESTART;
   sa.sa_handler = on_interrupt;
   sigaction(SIGINT, &sa, nullptr);
+  // A write blocked on a terminal that takes nothing returns on these,
+  // and a second one ends the program whatever it was writing.
+  sa.sa_flags = 0;
   sa.sa_handler = on_terminate;
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGHUP, &sa, nullptr);

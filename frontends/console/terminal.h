@@ -31,6 +31,12 @@ console_streams& console_io();
 // Fills console_io() from file descriptors 0, 1 and 2 and, on a terminal,
 // reserves the two bottom rows for the status and help lines.
 void terminal_attach();
+// The batched output stream over `fd` that terminal_attach makes for
+// descriptor 1 (one at a time): a block buffer whose bytes a terminating
+// signal still writes out. Null when it cannot be made.
+std::FILE* terminal_hold_output(int fd);
+// The write(2) calls of that stream so far.
+std::size_t terminal_write_calls();
 // Gives the terminal back as it was found (scroll region, modes).
 void terminal_detach();
 
