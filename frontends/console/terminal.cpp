@@ -301,22 +301,22 @@ std::FILE* terminal_hold_output(int fd) {
 
 std::size_t terminal_write_calls() { return held.write_calls; }
 
-void terminal_attach() {
-  streams.in_fd = 0;
-  streams.out = stdout;
-  streams.in_tty = isatty(0) != 0;
-  streams.out_tty = isatty(1) != 0;
-  if (streams.out_tty) streams.prompt = stdout;
-  else if (streams.in_tty && isatty(2) != 0) streams.prompt = stderr;
-  else streams.prompt = nullptr;
+void terminal_attach(int in_fd, int out_fd) {
+  streams.in_fd = in_fd;
+  streams.out = out_fd == 1 ? stdout : nullptr;
+  streams.in_tty = isatty(in_fd) != 0;
+  streams.out_tty = isatty(out_fd) != 0;
+  streams.prompt = nullptr;
+  if (streams.in_tty && !streams.out_tty && isatty(2) != 0) streams.prompt = stderr;
   // A file, a pipe and a terminal get their bytes in large writes, not a
   // system call per line.
   std::fflush(stdout);
-  if (std::FILE* f = terminal_hold_output(1)) {
+  streams.batched = false;
+  if (std::FILE* f = terminal_hold_output(out_fd)) {
     streams.out = f;
-    if (streams.prompt == stdout) streams.prompt = f;
     streams.batched = true;
   }
+  if (streams.out_tty) streams.prompt = streams.out;
   if (streams.out_tty) reserve_rows();
 }
 
@@ -326,12 +326,17 @@ void terminal_flush_output() {
   if (streams.batched) last_flush_ms = now_ms();
 }
 
+// The interval counts from the last moment nothing was held, so no byte
+// waits longer than it (and the time between two calls).
 void terminal_flush_if_due() {
-  if (!streams.batched || streams.out == nullptr || __fpending(streams.out) == 0) return;
+  if (!streams.batched || streams.out == nullptr) return;
   const long long now = now_ms();
-  if (now - last_flush_ms < FLUSH_INTERVAL_MS) return;
-  std::fflush(streams.out);
-  last_flush_ms = now;
+  if (__fpending(streams.out) == 0) {
+    last_flush_ms = now;
+  } else if (now - last_flush_ms >= FLUSH_INTERVAL_MS) {
+    std::fflush(streams.out);
+    last_flush_ms = now;
+  }
 }
 
 void terminal_detach() {

@@ -28,12 +28,13 @@ struct console_streams {
 constexpr long long FLUSH_INTERVAL_MS = 50;
 console_streams& console_io();
 
-// Fills console_io() from file descriptors 0, 1 and 2 and, on a terminal,
+// Fills console_io() from the input and output descriptors (and 2, where
+// questions go when only the input is a terminal) and, on a terminal,
 // reserves the two bottom rows for the status and help lines.
-void terminal_attach();
-// The batched output stream over `fd` that terminal_attach makes for
-// descriptor 1 (one at a time): a block buffer whose bytes a terminating
-// signal still writes out. Null when it cannot be made.
+void terminal_attach(int in_fd = 0, int out_fd = 1);
+// The batched output stream over `fd` that terminal_attach makes (one at a
+// time): a block buffer whose bytes a terminating signal still writes out.
+// Null when it cannot be made.
 std::FILE* terminal_hold_output(int fd);
 // The write(2) calls of that stream so far.
 std::size_t terminal_write_calls();
