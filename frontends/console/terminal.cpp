@@ -55,7 +55,7 @@ constexpr std::size_t HELD_BYTES = 1 << 16;
 struct held_output {
   std::FILE* stream = nullptr;
   int fd = -1;
-  std::size_t write_calls = 0;
+  terminal_write_count writes;
   // Set while write(2) runs: a terminating signal then waits for it.
   volatile std::sig_atomic_t in_write = 0;
   volatile std::sig_atomic_t terminate_with = 0;
@@ -266,12 +266,13 @@ ssize_t write_held(void*, const char* data, std::size_t length) {
   std::size_t sent = 0;
   held.in_write = 1;
   while (sent < length) {
-    ++held.write_calls;
+    ++held.writes.calls;
     const ssize_t n = write(held.fd, data + sent, length - sent);
     if (n > 0) sent += static_cast<std::size_t>(n);
     else if (n < 0 && errno == EINTR) continue;
     else break;
   }
+  held.writes.bytes += sent;
   held.written_from = data;
   held.written_to = data + length;
   held.in_write = 0;
@@ -299,7 +300,7 @@ std::FILE* terminal_hold_output(int fd) {
   return f;
 }
 
-std::size_t terminal_write_calls() { return held.write_calls; }
+terminal_write_count terminal_writes() { return held.writes; }
 
 void terminal_attach(int in_fd, int out_fd) {
   streams.in_fd = in_fd;

@@ -36,8 +36,12 @@ void terminal_attach(int in_fd = 0, int out_fd = 1);
 // time): a block buffer whose bytes a terminating signal still writes out.
 // Null when it cannot be made.
 std::FILE* terminal_hold_output(int fd);
-// The write(2) calls of that stream so far.
-std::size_t terminal_write_calls();
+// The write(2) calls of that stream so far, and the bytes they wrote.
+struct terminal_write_count {
+  std::size_t calls = 0;
+  std::size_t bytes = 0;
+};
+terminal_write_count terminal_writes();
 // Gives the terminal back as it was found (scroll region, modes).
 void terminal_detach();
 

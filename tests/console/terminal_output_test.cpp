@@ -135,11 +135,11 @@ TEST_F(terminal_output, a_trace_is_written_in_blocks_with_the_bytes_of_line_by_l
     attach(batched);
     fresh_loop();
     drained();
-    const std::size_t before = terminal_write_calls();
+    const std::size_t before = terminal_writes().calls;
     command_submit(("trace " + std::to_string(kInstructions)).c_str());
     console_pump();
     texts[batched] = drained();
-    writes[batched] = terminal_write_calls() - before;
+    writes[batched] = terminal_writes().calls - before;
   }
   // Ten lines an instruction, highlighted changes in bold.
   EXPECT_GT(texts[0].size(), kInstructions * 600u);
@@ -157,11 +157,11 @@ TEST_F(terminal_output, a_run_shows_its_output_within_the_interval_while_it_prin
   static std::size_t writes_seen;
   static long long widest_gap;
   last_write_at = virtual_ms;
-  writes_seen = terminal_write_calls();
+  writes_seen = terminal_writes().calls;
   widest_gap = 0;
   on_tick = [](long long now) {
-    if (terminal_write_calls() == writes_seen) return now;
-    writes_seen = terminal_write_calls();
+    if (terminal_writes().calls == writes_seen) return now;
+    writes_seen = terminal_writes().calls;
     widest_gap = std::max(widest_gap, now - last_write_at);
     last_write_at = now;
     return now;
