@@ -8,6 +8,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <csignal>
@@ -86,15 +87,18 @@ void make_room(std::size_t length) {
   held.written_to = nullptr;
 }
 
-void put(const std::string& bytes) {
-  make_room(bytes.size());
-  std::fwrite(bytes.data(), 1, bytes.size(), streams.out);
+// The console writes its output from one thread.
+void put(const char* bytes, std::size_t length) {
+  make_room(length);
+  fwrite_unlocked(bytes, 1, length, streams.out);
 }
+void put(const std::string& bytes) { put(bytes.data(), bytes.size()); }
 
-// The length of the run of bytes a terminal takes as they are: tab and
-// every byte from 32 up but 127. Eight bytes at a time while none of them
-// can be a control byte.
+// The length of the run of bytes before the first control byte (below 32,
+// tab too, or 127), found eight bytes at a time: the lowest byte the masks
+// flag is exact (a borrow only spreads upwards from it).
 std::size_t plain_run(const unsigned char* p, std::size_t n) {
+  static_assert(std::endian::native == std::endian::little, "the first byte is the word's lowest");
   constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
   std::size_t i = 0;
   for (; i + 8 <= n; i += 8) {
@@ -103,10 +107,43 @@ std::size_t plain_run(const unsigned char* p, std::size_t n) {
     const std::uint64_t below_32 = (x - ones * 32) & ~x & highs;
     const std::uint64_t d = x ^ (ones * 127);
     const std::uint64_t is_127 = (d - ones) & ~d & highs;
-    if ((below_32 | is_127) != 0) break;
+    if (const std::uint64_t flagged = below_32 | is_127)
+      return i + static_cast<std::size_t>(__builtin_ctzll(flagged)) / 8;
   }
-  while (i < n && (p[i] >= 32 ? p[i] != 127 : p[i] == '\t')) ++i;
+  while (i < n && p[i] >= 32 && p[i] != 127) ++i;
   return i;
+}
+
+constexpr std::size_t BOLD_ON_BYTES = 4, BOLD_OFF_BYTES = 5;
+std::size_t rendered_room(std::size_t length) { return length * BOLD_OFF_BYTES + BOLD_OFF_BYTES; }
+
+// A line's bytes for a terminal into `to` (room for rendered_room bytes);
+// returns their count. Runs of plain bytes are copied whole: a trace renders
+// ten lines per instruction.
+std::size_t render_terminal(const char* text, std::size_t length, char* to) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  const unsigned char* const end = p + length;
+  char* w = to;
+  bool bold = false;
+  while (p < end) {
+    const std::size_t plain = plain_run(p, static_cast<std::size_t>(end - p));
+    std::memcpy(w, p, plain);
+    w += plain;
+    p += plain;
+    if (p == end) break;
+    const unsigned char c = *p++;
+    if (c == 15) {
+      if (!bold) w = static_cast<char*>(std::memcpy(w, BOLD_ON, BOLD_ON_BYTES)) + BOLD_ON_BYTES;
+      bold = true;
+    } else if (c == 7) {
+      if (bold) w = static_cast<char*>(std::memcpy(w, BOLD_OFF, BOLD_OFF_BYTES)) + BOLD_OFF_BYTES;
+      bold = false;
+    } else {
+      *w++ = c == '\t' ? '\t' : '?';
+    }
+  }
+  if (bold) w = static_cast<char*>(std::memcpy(w, BOLD_OFF, BOLD_OFF_BYTES)) + BOLD_OFF_BYTES;
+  return static_cast<std::size_t>(w - to);
 }
 
 // Session bytes to terminal bytes. Control characters other than tab never
@@ -123,28 +160,10 @@ void render(const char* text, bool tty, std::string& out) {
       ++p;
     }
   }
-  // Runs of plain bytes are appended whole: a trace renders ten lines per
-  // instruction.
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-  const unsigned char* const end = p + std::strlen(text);
-  bool bold = false;
-  while (p < end) {
-    const std::size_t plain = plain_run(p, static_cast<std::size_t>(end - p));
-    out.append(reinterpret_cast<const char*>(p), plain);
-    p += plain;
-    if (p == end) break;
-    const unsigned char c = *p++;
-    if (c == 15) {
-      if (!bold) out += BOLD_ON;
-      bold = true;
-    } else if (c == 7) {
-      if (bold) out += BOLD_OFF;
-      bold = false;
-    } else {
-      out += '?';
-    }
-  }
-  if (bold) out += BOLD_OFF;
+  const std::size_t length = std::strlen(text);
+  const std::size_t start = out.size();
+  out.resize(start + rendered_room(length));
+  out.resize(start + render_terminal(text, length, &out[start]));
 }
 
 // Status texts use the session's brace marks.
@@ -361,17 +380,25 @@ void line_written() {
 void terminal_write_line(const char* line) {
   // Kept between lines: no allocation per line.
   static std::string bytes;
-  bytes.clear();
-  render(line, streams.out_tty, bytes);
-  bytes += '\n';
-  put(bytes);
+  if (streams.out_tty) {
+    const std::size_t length = std::strlen(line);
+    if (bytes.size() < rendered_room(length) + 1) bytes.resize(rendered_room(length) + 1);
+    const std::size_t n = render_terminal(line, length, bytes.data());
+    bytes[n] = '\n';
+    put(bytes.data(), n + 1);
+  } else {
+    bytes.clear();
+    render(line, false, bytes);
+    bytes += '\n';
+    put(bytes);
+  }
   line_written();
 }
 
 void terminal_write_plain_line(const char* line, std::size_t length) {
   make_room(length + 1);
-  std::fwrite(line, 1, length, streams.out);
-  std::putc('\n', streams.out);
+  fwrite_unlocked(line, 1, length, streams.out);
+  putc_unlocked('\n', streams.out);
   line_written();
 }
 

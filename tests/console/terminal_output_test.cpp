@@ -10,8 +10,10 @@
 
 #include <chrono>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "console/console_fixture.h"
 #include "sim/engine/device/memory.h"
@@ -196,6 +198,59 @@ TEST_F(terminal_output, a_run_shows_its_output_within_the_interval_while_it_prin
   console_pump();
   EXPECT_TRUE(shown_in_time);
   EXPECT_NE(drained().find("\x1b[1mone line\x1b[22m before a quiet run\n"), std::string::npos);
+}
+
+// A terminal's rendering, byte by byte: bold for the highlighted runs,
+// "?" for control characters other than tab, everything else as it is.
+std::string rendered_by_bytes(const std::string& line) {
+  std::string out;
+  bool bold = false;
+  for (const unsigned char c : line) {
+    if (c == 15) {
+      if (!bold) out += "\x1b[1m";
+      bold = true;
+    } else if (c == 7) {
+      if (bold) out += "\x1b[22m";
+      bold = false;
+    } else if ((c < 32 && c != '\t') || c == 127) {
+      out += '?';
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (bold) out += "\x1b[22m";
+  return out + "\n";
+}
+
+TEST_F(terminal_output, lines_render_as_the_byte_rules_say) {
+  console_streams& io = console_io();
+  io.out = out;
+  io.batched = false;
+  // Every special byte at every place of an eight-byte block, and random
+  // lines mostly plain, as a trace prints them.
+  std::vector<std::string> lines;
+  for (const char special : {'\x0f', '\x07', '\x01', '\x1b', '\x7f', '\t', '\x80', '\xff', '\x1f', ' '})
+    for (std::size_t at = 0; at < 17; ++at) {
+      std::string line(20, 'a');
+      line[at] = special;
+      lines.push_back(line);
+    }
+  std::mt19937 random(143);
+  const char mix[] = {'\x0f', '\x07', '\x02', '\x7f', '\t', '\xc3', '~'};
+  for (int i = 0; i < 300; ++i) {
+    std::string line(random() % 120, 'x');
+    for (char& c : line) {
+      const unsigned pick = random() % 40;
+      c = pick < sizeof mix ? mix[pick] : static_cast<char>(' ' + random() % 95);
+    }
+    lines.push_back(line);
+  }
+  std::string expected;
+  for (const std::string& line : lines) {
+    terminal_write_line(line.c_str());
+    expected += rendered_by_bytes(line);
+  }
+  EXPECT_EQ(output(), expected);
 }
 
 }  // namespace
