@@ -149,6 +149,9 @@ bool console_run_slice() {
     if (by_instruction) break;
   }
   if (ended && quitting == 0) {
+    // A person at the terminal sees where the run stopped at once, even
+    // when a macro goes on.
+    if (console_io().out_tty) terminal_flush_output();
     progress_shown = false;
     gui_status_text("");
     window_update_all(-2);
@@ -177,9 +180,11 @@ bool console_macro_step() {
   return true;
 }
 
+// Output held back is written out at least every FLUSH_INTERVAL_MS while
+// the work goes on, also when it has gone quiet.
 void console_pump() {
-  while (quitting == 0 && (console_run_slice() || console_macro_step())) {
-  }
+  terminal_flush_if_due();
+  while (quitting == 0 && (console_run_slice() || console_macro_step())) terminal_flush_if_due();
 }
 
 namespace {

@@ -42,6 +42,7 @@ void error_report(const char* message) {
   line.push_back('}');
   session_print(line.c_str(), 1);
   screen_flush();
+  if (console_io().out_tty) terminal_flush_output();
   if (macro_running == 0 || quit_on_error == 0) return;
   exit_status = 1;
   if (quitting != 0 || quitting_on_error) return;

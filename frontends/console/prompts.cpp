@@ -152,6 +152,9 @@ int gui_file_question() {
 
 void wait_dialog(int seconds) {
   screen_flush();
+  // A script's wait sleeps without reading input: nothing else writes out
+  // what came before it.
+  terminal_flush_output();
   const console_streams& io = console_io();
   {
     status_scope shown(WAIT_STATUS, nullptr);

@@ -17,15 +17,31 @@ struct console_streams {
   // when it is a terminal, else the terminal on standard error when input
   // comes from a terminal; null when nobody could see them.
   std::FILE* prompt = nullptr;
-  // The process's output is not a terminal: written in blocks, and
-  // whenever the console waits for input, instead of line by line.
+  // Output written in blocks instead of line by line: when the block is
+  // full, whenever the console waits for input or asks a question, at the
+  // stops of a run on a terminal, and while output keeps coming at least
+  // every FLUSH_INTERVAL_MS.
   bool batched = false;
+  // A monotonic clock in milliseconds for the interval; tests set their own.
+  long long (*now_ms)() = nullptr;
 };
+constexpr long long FLUSH_INTERVAL_MS = 50;
 console_streams& console_io();
 
-// Fills console_io() from file descriptors 0, 1 and 2 and, on a terminal,
+// Fills console_io() from the input and output descriptors (and 2, where
+// questions go when only the input is a terminal) and, on a terminal,
 // reserves the two bottom rows for the status and help lines.
-void terminal_attach();
+void terminal_attach(int in_fd = 0, int out_fd = 1);
+// The batched output stream over `fd` that terminal_attach makes (one at a
+// time): a block buffer whose bytes a terminating signal still writes out.
+// Null when it cannot be made.
+std::FILE* terminal_hold_output(int fd);
+// The write(2) calls of that stream so far, and the bytes they wrote.
+struct terminal_write_count {
+  std::size_t calls = 0;
+  std::size_t bytes = 0;
+};
+terminal_write_count terminal_writes();
 // Gives the terminal back as it was found (scroll region, modes).
 void terminal_detach();
 
@@ -39,6 +55,9 @@ void terminal_write_plain_line(const char* line, std::size_t length);
 // Writes out what batched output holds (before the console waits for
 // input or asks a question).
 void terminal_flush_output();
+// Writes out what batched output holds when FLUSH_INTERVAL_MS has passed
+// since it was last written out. Cheap: the run loop calls it each slice.
+void terminal_flush_if_due();
 
 // The status row (upper) and help row (lower) of a terminal. Braces in the
 // text mark highlighted runs as in session output. Nothing is shown when
