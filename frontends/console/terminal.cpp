@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 #include "sim/frontend/frontend.h"
@@ -34,10 +35,16 @@ std::string shown_status, shown_help;
 
 int out_fd() { return streams.out != nullptr ? fileno(streams.out) : -1; }
 
+// A terminal that does not tell its height (a pseudo-terminal never given
+// a size) has $LINES rows, else 24, as its width falls back to 80: the
+// status rows are shown on it too.
 int screen_height() {
   winsize ws{};
-  if (ioctl(out_fd(), TIOCGWINSZ, &ws) != 0 || ws.ws_row == 0) return 0;
-  return ws.ws_row;
+  if (ioctl(out_fd(), TIOCGWINSZ, &ws) != 0) return 0;
+  if (ws.ws_row != 0) return ws.ws_row;
+  const char* lines = std::getenv("LINES");
+  const int rows = lines != nullptr ? std::atoi(lines) : 0;
+  return rows > 0 && rows < 10000 ? rows : 24;
 }
 
 void put(const std::string& bytes) {

@@ -2,8 +2,9 @@
 // sections, written by `save s` and read back by `load s`.
 //
 // - `save_state_file` builds the whole text (marker, banner, search path, profiler companion, then
-//   per device slot its sections) and writes it to a temporary file renamed over the name: the file
-//   is either the older one or complete, so the marker is written as 711 at once.
+//   per device slot its sections) and writes it with `write_whole_file` (`file_write.h`): a regular
+//   file in a folder that can be written is either the older one or complete, so the marker is
+//   written as 711 at once.
 //
 // - The profiler companion ("pf" and six characters) is made in the state file's folder and named
 //   there without a folder; the reader looks for it beside the state file. Saving over a state file
@@ -32,7 +33,9 @@
 //   values]"; a breakpoint record adds its operand's address, space and value flags to its line.
 #pragma once
 
-// 0 on success, 1 on failure.
-int save_state_file(const char* path, int first, int last);
+#include <string>
+
+// 0 on success, 1 on failure, with the user's message in `failure`.
+int save_state_file(const char* path, int first, int last, std::string* failure = nullptr);
 // A file refused anywhere leaves every device as it was.
 int load_state_file(const char* path);
