@@ -19,6 +19,9 @@
 #include <map>
 #include <string>
 
+#include "tests/sim/cmd/cmd_fixture.h"
+#include "sim/cmd/logs.h"
+
 #define CHILD_CHECK(failures, condition) \
   if (!(condition)) (failures) += std::string(#condition) + " (line " + std::to_string(__LINE__) + ")\n"
 // The same with the text that was looked at.
@@ -30,6 +33,21 @@ namespace file_targets {
 constexpr uid_t NOBODY = 65534;
 
 inline bool as_root() { return geteuid() == 0; }
+
+inline int times(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+// A scratch folder whose logs are closed before it goes.
+class logs_fixture : public cmd_files {
+ protected:
+  void TearDown() override {
+    close_all_logs();
+    cmd_files::TearDown();
+  }
+};
 
 struct child_limits {
   bool unprivileged = false;          // drops root first

@@ -30,12 +30,11 @@ constexpr const char* EXTENSIONS[] = {".sim", ".lod", ".log"};
 const std::vector<std::string> NAMES = {"plain", "ro",   "link", "dangling", "loop",      "fifo",      "null",
                                         "full",  "dir",  "new",  "sub/new",  "rodir/in", "rodir/new"};
 
-class file_targets_fuzz : public cmd_files {
+class file_targets_fuzz : public file_targets::logs_fixture {
  protected:
   void TearDown() override {
-    close_all_logs();
     chmod(path("rodir").c_str(), 0755);
-    cmd_files::TearDown();
+    file_targets::logs_fixture::TearDown();
   }
 
   void regular(const std::string& name, unsigned mode) const {
@@ -154,10 +153,7 @@ TEST_F(file_targets_fuzz, WritesChangeOnlyTheNamedFileAndEveryFailureIsSaid) {
             }
             const std::string where = "seed " + std::to_string(seed) + " step " + std::to_string(step) + ": " +
                                       op.line + "\n" + output();
-            int said = 0;
-            const std::string session = output();
-            for (std::size_t at = session.find("{Error"); at != std::string::npos; at = session.find("{Error", at + 1))
-              ++said;
+            const int said = file_targets::times(output(), "{Error");
             const auto after = entries(scratch);
             // Nothing but the target changed, came or went.
             for (const auto& [key, entry] : after) {

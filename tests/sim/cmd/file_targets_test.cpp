@@ -26,18 +26,9 @@ using file_targets::child_limits;
 using file_targets::in_child;
 using file_targets::read_all;
 
-class file_targets_test : public cmd_files {
+class file_targets_test : public file_targets::logs_fixture {
  protected:
-  void TearDown() override {
-    close_all_logs();
-    cmd_files::TearDown();
-  }
-
-  static int times(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-  }
+  static int times(const std::string& text, const std::string& part) { return file_targets::times(text, part); }
   static int errors() { return times(output(), "{Error"); }
   ino_t inode(const std::string& name) const {
     struct stat info {};
