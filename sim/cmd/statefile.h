@@ -11,7 +11,8 @@
 //   removes the companion the old one named. A profile restored from it starts again from empty
 //   counts with the loaded program's object file: the counts themselves are not carried over.
 //
-// - `load_state_file` parses the whole file into records of its own (`parsed_state`), checking every
+// - `load_state_file` reads a regular file only (a FIFO or a device such as /dev/zero is refused at
+//   once) and parses the whole file into records of its own (`parsed_state`), checking every
 //   count against the text left, every value against its field's range, every fixed-size section
 //   against the device type's table. Devices change only after that succeeds: a refused file leaves
 //   every device as it was. The slots the file names are freed (session log closed, profile ended)
