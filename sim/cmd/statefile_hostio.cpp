@@ -14,6 +14,7 @@
 #include <string>
 
 #include "sim/cmd/statefile_internal.h"
+#include "sim/engine/device/regaccess.h"
 #include "sim/engine/device/device_inst.h"
 #include "sim/frontend/frontend.h"
 
@@ -142,7 +143,8 @@ void apply_host_io(const parsed_host_io& p, device_state& st) {
   for (int s = 0; s < 3; ++s) {
     const std::string& name = p.redirect_name[s];
     if (name.empty()) continue;
-    std::FILE* file = std::fopen(name.c_str(), s == 0 ? "r" : "a");
+    // A FIFO put at the name since would hold the load.
+    std::FILE* file = open_file_nonblocking(name.c_str(), s == 0 ? "r" : "a", true);
     if (file == nullptr) {
       report_reopen_failure(name);
       continue;

@@ -15,6 +15,7 @@
 
 #include "tests/sim/cmd/cmd_fixture.h"
 #include "tests/sim/cmd/file_targets.h"
+#include "sim/cmd/commands.h"
 #include "sim/cmd/logs.h"
 #include "sim/cmd/streams.h"
 #include "sim/engine/device/current_device.h"
@@ -233,6 +234,27 @@ TEST_F(file_targets_test, EndlessDevicesAndFifosAreRefusedAsInput) {
         CHILD_CHECK(failures, device_states[0]->streams[SL_IN_UNTIMED] != nullptr);
       },
       child_limits{.address_room = 512u << 20, .seconds = 10});
+  EXPECT_EQ(failures, "");
+}
+
+// A state file names its redirections' files: a FIFO put at such a name
+// since the save does not hold the load; it is taken as the redirect
+// command takes one.
+TEST_F(file_targets_test, AReopenedRedirectionThatIsNowAFifoDoesNotHoldTheLoad) {
+  write_file("in.cio", "typed\n");
+  run("redirect stdin in");
+  run("save s st");
+  end_redirections(0);
+  std::filesystem::remove(path("in.cio"));
+  ASSERT_EQ(mkfifo(path("in.cio").c_str(), 0600), 0);
+  const std::string failures = in_child(
+      [&](std::string& failures) {
+        recorded().clear();
+        run("load s st");
+        CHILD_CHECK_TEXT(failures, times(output(), "{Error") == 0, output());
+        CHILD_CHECK(failures, redirect_name(0, REDIRECT_STDIN) == path("in.cio"));
+      },
+      child_limits{.seconds = 10});
   EXPECT_EQ(failures, "");
 }
 
