@@ -138,8 +138,10 @@ long long lod_append_offset(std::FILE* file) {
 // Appends into the file itself, from its old end record: nothing is made
 // beside it. A failed write leaves the file as it was.
 file_write_result append_lod(const std::string& path, const std::string& blocks) {
+  errno = 0;
   std::FILE* file = open_file_nonblocking(path.c_str(), "r+", true);
-  if (file == nullptr) return {file_write_result::not_opened, error_cause(errno)};
+  if (file == nullptr)
+    return {file_write_result::not_opened, errno != 0 ? error_cause(errno) : std::string("not a regular file")};
   struct stat info {};
   if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
     // A device or FIFO takes the blocks as they come.
