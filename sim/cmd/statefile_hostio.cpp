@@ -131,8 +131,14 @@ void apply_host_io(const parsed_host_io& p, device_state& st) {
       to.handle = i < 3 ? static_cast<int>(i) : -1;
       continue;
     }
-    // Truncating again would lose what the target wrote.
-    to.handle = open(f.name.c_str(), (f.flags & ~(O_TRUNC | O_EXCL)) | O_CLOEXEC, f.mode);
+    // Truncating again would lose what the target wrote; a FIFO put at the
+    // name since would hold the load.
+    to.handle = open(f.name.c_str(), (f.flags & ~(O_TRUNC | O_EXCL)) | O_CLOEXEC | O_NONBLOCK, f.mode);
+    if (to.handle >= 0 && (f.flags & O_NONBLOCK) == 0 &&
+        fcntl(to.handle, F_SETFL, fcntl(to.handle, F_GETFL) & ~O_NONBLOCK) != 0) {
+      close(to.handle);
+      to.handle = -1;
+    }
     if (to.handle >= 0 && lseek(to.handle, f.offset, SEEK_SET) < 0) {
       close(to.handle);
       to.handle = -1;

@@ -20,6 +20,7 @@
 #include "sim/cmd/streams.h"
 #include "sim/engine/device/current_device.h"
 #include "sim/engine/device/device_inst.h"
+#include "sim/engine/periph/hostio.h"
 
 namespace {
 
@@ -237,21 +238,28 @@ TEST_F(file_targets_test, EndlessDevicesAndFifosAreRefusedAsInput) {
   EXPECT_EQ(failures, "");
 }
 
-// A state file names its redirections' files: a FIFO put at such a name
-// since the save does not hold the load; it is taken as the redirect
-// command takes one.
-TEST_F(file_targets_test, AReopenedRedirectionThatIsNowAFifoDoesNotHoldTheLoad) {
+// A state file names its redirections' and the target's files: a FIFO
+// put at such a name since the save does not hold the load (a redirection
+// takes it as the redirect command does).
+TEST_F(file_targets_test, AReopenedFileThatIsNowAFifoDoesNotHoldTheLoad) {
   write_file("in.cio", "typed\n");
+  write_file("t.dat", "data");
   run("redirect stdin in");
+  ASSERT_EQ(hio_open(path("t.dat"), O_RDONLY, 0), 3);
   run("save s st");
   end_redirections(0);
-  std::filesystem::remove(path("in.cio"));
-  ASSERT_EQ(mkfifo(path("in.cio").c_str(), 0600), 0);
+  hio_close(3);
+  for (const char* name : {"in.cio", "t.dat"}) {
+    std::filesystem::remove(path(name));
+    ASSERT_EQ(mkfifo(path(name).c_str(), 0600), 0);
+  }
   const std::string failures = in_child(
       [&](std::string& failures) {
         recorded().clear();
         run("load s st");
-        CHILD_CHECK_TEXT(failures, times(output(), "{Error") == 0, output());
+        // The target's file cannot go back to its offset in a FIFO: said.
+        CHILD_CHECK_TEXT(failures, times(output(), "Error opening:" + path("t.dat")) == 1, output());
+        CHILD_CHECK_TEXT(failures, times(output(), "Error") == 1, output());
         CHILD_CHECK(failures, redirect_name(0, REDIRECT_STDIN) == path("in.cio"));
       },
       child_limits{.seconds = 10});
