@@ -302,8 +302,9 @@ void output_add(const char*) {
     free_streams(&cur_state->streams[list], s->item.c_str(), 0);
     return;
   }
-  // A FIFO that no one reads is refused at once rather than waited for.
-  s->file = open_file_nonblocking(path.c_str(), answer == 1 ? "a" : "w", true);
+  // A FIFO that no one reads is refused at once rather than waited for;
+  // "-a" appends even to a file that is not there yet.
+  s->file = open_file_nonblocking(path.c_str(), answer == 1 || l.file_option == 1 ? "a" : "w", true);
   if (s->file == nullptr) {
     error_report("Error opening file.");
     return;

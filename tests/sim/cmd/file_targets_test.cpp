@@ -207,6 +207,19 @@ TEST_F(file_targets_test, TwoSessionsAppendingToANewLogKeepEveryLine) {
   }
 }
 
+// Every "-a" opens for appending, the file there or not.
+TEST_F(file_targets_test, AppendOptionsAppendToNewFiles) {
+  run("log s a1 -a");
+  run("output x:0 a2 -a");
+  run("redirect stdout a3 -a");
+  const io_stream* stream = device_states[0]->streams[SL_OUT_UNTIMED];
+  ASSERT_TRUE(session_logs[0] != nullptr && stream != nullptr && stream->file != nullptr &&
+              redirect_file(0, REDIRECT_STDOUT) != nullptr);
+  for (std::FILE* file : {session_logs[0], stream->file, redirect_file(0, REDIRECT_STDOUT)})
+    EXPECT_NE(fcntl(fileno(file), F_GETFL) & O_APPEND, 0);
+  end_redirections(0);
+}
+
 // An input stream or a state load on what has no end (a link to
 // /dev/zero) or no writer (a FIFO) is refused at once.
 TEST_F(file_targets_test, EndlessDevicesAndFifosAreRefusedAsInput) {
