@@ -1,4 +1,5 @@
 // sim73500: the simulator on the console, or with --gui on its windows.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,9 @@ int usage(const char* message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file-size limit makes a write fail (EFBIG), which is reported as any
+  // failed write, instead of ending the session.
+  std::signal(SIGXFSZ, SIG_IGN);
   bool gui = false;
   gui::start_options options;
   // The front-end's own options go before the first command; what follows

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 #include "sim/frontend/frontend.h"
@@ -73,10 +74,16 @@ int fd_of(std::FILE* f) {
 }
 int out_fd() { return fd_of(streams.out); }
 
+// A terminal that does not tell its height (a pseudo-terminal never given
+// a size) has $LINES rows, else 24, as its width falls back to 80: the
+// status rows are shown on it too.
 int screen_height() {
   winsize ws{};
-  if (ioctl(out_fd(), TIOCGWINSZ, &ws) != 0 || ws.ws_row == 0) return 0;
-  return ws.ws_row;
+  if (ioctl(out_fd(), TIOCGWINSZ, &ws) != 0) return 0;
+  if (ws.ws_row != 0) return ws.ws_row;
+  const char* lines = std::getenv("LINES");
+  const int rows = lines != nullptr ? std::atoi(lines) : 0;
+  return rows > 0 && rows < 10000 ? rows : 24;
 }
 
 // A line that would not fit goes after a write of what is held, whole:

@@ -171,8 +171,10 @@ struct coff_save_range {
   uint32_t first, last;
 };
 // Writes the ranges of the current device as a new COFF file, or adds them
-// to the existing one. 1 written, 0 failed (the old file stays).
-int coff_save_memory(const char* path, bool keep_existing, std::span<const coff_save_range> ranges);
+// to the existing one. 1 written, 0 failed (the old file stays; `cause`
+// says why the write failed, when it did).
+int coff_save_memory(const char* path, bool keep_existing, std::span<const coff_save_range> ranges,
+                     std::string* cause = nullptr);
 
 // --- What an address belongs to -----------------------------------------------
 

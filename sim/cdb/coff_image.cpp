@@ -5,7 +5,7 @@
 // - `coff_image.cpp`: `coff_load_memory` checks and reads every ".txt" and ".dat" section before it
 //   writes any; `coff_save_memory` builds the whole file in memory (a new file, or the old one with
 //   sections added, its line run, symbols and string table moved after them and the functions' line
-//   offsets moved with them) and renames a temporary file over the target.
+//   offsets moved with them) and hands it to the shared whole-file writer (`file_write.h`).
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
@@ -19,6 +19,7 @@
 #include "sim/cdb/coff_internal.h"
 #include "sim/engine/device/current_device.h"
 #include "sim/engine/device/device_type.h"
+#include "sim/engine/device/file_write.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
 
@@ -193,21 +194,6 @@ void put_file_header(std::string& out, uint32_t sections, uint32_t symbol_offset
   }
 }
 
-// Written beside the target and renamed over it: the old file stays whole
-// until the new one is complete.
-bool replace_file(const char* path, const std::string& bytes) {
-  const std::string temp = std::string(path) + ".tmp" + std::to_string(getpid());
-  std::FILE* file = std::fopen(temp.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed || std::rename(temp.c_str(), path) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
-}
-
 std::string new_file(const std::vector<range_layout>& ranges) {
   opt_summary opt;
   uint32_t raw_bytes = 0;
@@ -356,7 +342,8 @@ int coff_load_memory(int device, const char* path) {
   return 1;
 }
 
-int coff_save_memory(const char* path, bool keep_existing, std::span<const coff_save_range> ranges) {
+int coff_save_memory(const char* path, bool keep_existing, std::span<const coff_save_range> ranges,
+                     std::string* cause) {
   if (path == nullptr || cur_type == nullptr) return 0;
   const std::vector<range_layout> layout = lay_out(ranges);
   std::string bytes;
@@ -367,5 +354,7 @@ int coff_save_memory(const char* path, bool keep_existing, std::span<const coff_
     if (!f.load(path) || check_headers(f, *cur_type) != header_check::ok) return 0;
     if (!added_file(f, layout, bytes)) return 0;
   }
-  return replace_file(path, bytes) ? 1 : 0;
+  const file_write_result written = write_whole_file(path, bytes);
+  if (!written.ok() && cause != nullptr) *cause = written.cause;
+  return written.ok() ? 1 : 0;
 }

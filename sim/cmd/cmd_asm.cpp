@@ -139,7 +139,7 @@ void asm_interactive(const char*) {
   int width = 1;
   if (cur_type->mem->read_wide != nullptr) width = cur_type->mem->read_wide(p.space, p.address, &probe, wide ? 1 : 0);
   const uint32_t step = width > 0 ? static_cast<uint32_t>(width) : 1;
-  if (terminal_key_lists != 0) gui_status_text(ASM_STATUS);
+  if (terminal_key_lists != 0) show_status_text(ASM_STATUS);
   std::string retry;  // text that failed to assemble, offered again
   for (;;) {
     cur_state->asm_address = p.address;

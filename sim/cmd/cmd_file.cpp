@@ -5,12 +5,14 @@
 //   words first: a refused program changes nothing and reports "Error reading input file"; then a
 //   ".cld" program's debug information, whose failure reports "Error reading symbols" and leaves the
 //   device without symbols, since the old ones describe another program), `reset d`/`reset s`.
+#include <cctype>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include "sim/cdb/coff.h"
 #include "sim/cmd/commands.h"
@@ -24,6 +26,7 @@
 #include "sim/engine/device/current_device.h"
 #include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/device_type.h"
+#include "sim/engine/device/file_write.h"
 #include "sim/engine/periph/periph.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
@@ -113,46 +116,46 @@ std::string lod_blocks_text(int file_token) {
   return text;
 }
 
-// What stays of an existing ".lod" file when blocks are added: everything
-// before its "_END" record, or the whole file when it has none.
-bool kept_lod_text(const std::string& path, std::string& kept) {
-  std::FILE* file = open_file_nonblocking(path.c_str(), "r", false);
-  if (file == nullptr) return false;
-  kept.clear();
-  for (int c = std::getc(file); c != EOF; c = std::getc(file)) kept += static_cast<char>(c);
-  std::fclose(file);
-  std::size_t at = 0;
-  while (at < kept.size()) {
-    const std::size_t start = kept.find_first_not_of(" \t\r\n\f\v", at);
-    if (start == std::string::npos) break;
-    std::size_t end = kept.find_first_of(" \t\r\n\f\v", start);
-    if (end == std::string::npos) end = kept.size();
-    if (end - start == 4 && str_nicmp(kept.c_str() + start, "_end", 4) == 0) {
-      kept.resize(start);
-      break;
+// Where an appended block goes: the start of the first "_end" token (in
+// either case), or the end of a file that holds none, which is kept whole.
+long long lod_append_offset(std::FILE* file) {
+  long long at = 0, token = -1;
+  int length = 0;
+  static constexpr char END[] = "_end";
+  for (int c = std::getc(file); c != EOF; c = std::getc(file), ++at) {
+    if (std::isspace(c) != 0) {
+      if (length == 4) return token;
+      length = 0;
+      continue;
     }
-    at = end;
+    if (length == 0) token = at;
+    if (length < 4 && std::tolower(c) != END[length]) length = 5;
+    else if (length < 5) ++length;
   }
-  return true;
+  return length == 4 ? token : at;
 }
 
-enum class whole_write { done, not_opened, not_written };
-
-// Replaces the file with the text; on failure the older file stays as it was.
-whole_write write_whole_file(const std::string& path, const std::string& text) {
-  const std::string temp = path + ".tmp" + std::to_string(getpid());
-  std::FILE* file = std::fopen(temp.c_str(), "w");
-  if (file == nullptr) return whole_write::not_opened;
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  if (std::fclose(file) != 0 || !written) {
-    std::remove(temp.c_str());
-    return whole_write::not_written;
+// Appends into the file itself, from its old end record: nothing is made
+// beside it. A failed write leaves the file as it was.
+file_write_result append_lod(const std::string& path, const std::string& blocks) {
+  errno = 0;
+  std::FILE* file = open_file_nonblocking(path.c_str(), "r+", true);
+  if (file == nullptr)
+    return {file_write_result::not_opened, errno != 0 ? error_cause(errno) : std::string("not a regular file")};
+  struct stat info {};
+  if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+    // A device or FIFO takes the blocks as they come.
+    std::fclose(file);
+    return write_whole_file(path, blocks);
   }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return whole_write::not_opened;
+  const long long at = lod_append_offset(file);
+  std::string old_end;
+  if (std::fseek(file, static_cast<long>(at), SEEK_SET) == 0) {
+    for (int c = std::getc(file); c != EOF; c = std::getc(file)) old_end += static_cast<char>(c);
   }
-  return whole_write::done;
+  file_write_result written = write_file_at(fileno(file), at, blocks, old_end);
+  if (std::fclose(file) != 0 && written.ok()) written = {file_write_result::not_written, error_cause(errno)};
+  return written;
 }
 
 void save_state(const char*) {
@@ -165,10 +168,8 @@ void save_state(const char*) {
   print_literal("Output file:" + path);
   screen_flush();
   if (ask_file_exists(path.c_str(), file_option(4)) < 0) return;
-  if (save_state_file(path.c_str(), 0, DEVICE_MAX - 1) != 0) {
-    error_report(("Error writing file:" + path).c_str());
-    return;
-  }
+  std::string failure;
+  if (save_state_file(path.c_str(), 0, DEVICE_MAX - 1, &failure) != 0) error_report(failure.c_str());
 }
 
 void save_memory(const char*) {
@@ -189,20 +190,14 @@ void save_memory(const char*) {
     std::vector<coff_save_range> ranges;
     for (int t = 2; t < file_token; ++t)
       ranges.push_back({lx.value[t].region, lx.value[t].lo, block_end(t)});
-    if (!coff_save_memory(path.c_str(), append, ranges)) error_report("Error saving file.");
+    std::string cause;
+    if (!coff_save_memory(path.c_str(), append, ranges, &cause))
+      error_report(("Error saving file." + (cause.empty() ? "" : " (" + cause + ")")).c_str());
     return;
   }
-  std::string text;
-  if (append && !kept_lod_text(path, text)) {
-    error_report("Error opening file.");
-    return;
-  }
-  text += lod_blocks_text(file_token);
-  switch (write_whole_file(path, text)) {
-    case whole_write::done: break;
-    case whole_write::not_opened: error_report("Error opening file."); break;
-    case whole_write::not_written: error_report(("Error writing file:" + path).c_str()); break;
-  }
+  const std::string blocks = lod_blocks_text(file_token);
+  const file_write_result written = append ? append_lod(path, blocks) : write_whole_file(path, blocks);
+  if (!written.ok()) error_report(written.message(path).c_str());
 }
 
 void load_state(const char*) {

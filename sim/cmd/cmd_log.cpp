@@ -150,9 +150,12 @@ void open_log(const char*) {
   std::FILE*& slot = commands ? command_log : session_logs[cur_device];
   log_file& rec = commands ? command_record : session_records[cur_device];
   close_log_file(slot, rec);
-  const int answer = ask_file_exists(path.c_str(), file_option(kind_token() + 2));
+  const int option = file_option(kind_token() + 2);
+  const int answer = ask_file_exists(path.c_str(), option);
   if (answer < 0) return;
-  std::FILE* file = open_log_file(rec, path, answer == 1);
+  // "-a" appends even to a file that is not there yet: another session
+  // appending to the same new log keeps its lines.
+  std::FILE* file = open_log_file(rec, path, answer == 1 || option == 1);
   if (file == nullptr) {
     error_report("Error opening file.");
     return;
@@ -174,7 +177,7 @@ void start_profiling(const char*) {
   const char* mode = answer == 1 ? "r+" : "w";
   // The profile itself is the profiler's to write: this only makes sure
   // the file can be made, and never empties an older profile.
-  std::FILE* probe = std::fopen(path.c_str(), "a");
+  std::FILE* probe = open_file_nonblocking(path.c_str(), "a", true);
   if (probe == nullptr) {
     error_report("Error opening file.");
     return;

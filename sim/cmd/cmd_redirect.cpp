@@ -77,7 +77,8 @@ void redirect_stream(const char*) {
     if (lx.kind[4] == 'o') option = lx.value[4].lo == 0 ? 1 : lx.value[4].lo == 1 ? 2 : 3;
     const int answer = ask_file_exists(path.c_str(), option);
     if (answer < 0) return;
-    mode = answer == 1 ? "a" : "w";
+    // "-a" appends even to a file that is not there yet.
+    mode = answer == 1 || option == 1 ? "a" : "w";
   }
   // A FIFO with nobody at its other end would hold the session for good.
   std::FILE* file = open_file_nonblocking(path.c_str(), mode, true);

@@ -1,9 +1,12 @@
 // The input and output commands: adding, listing and removing the streams
 // of the current device, and terminal input typed into a file.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
 
 #include "sim/cmd/commands.h"
 #include "sim/cmd/lexer.h"
@@ -211,30 +214,32 @@ void input_add(const char*) {
   add_input_file(l, lx().typed(l.target), false);
 }
 
-bool file_exists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
-}
-
 // Lines typed at the terminal go into a new "termNNNN" file, which the
-// stream then reads.
+// stream then reads. The file is made exclusively: a name taken meanwhile,
+// or a link planted at it, is passed over.
 void input_term(const char*) {
   const stream_line l = read_line_layout();
   const char* ext = l.timed ? ".tio" : ".io";
   std::string path;
-  char name[16];
-  bool free_name = false;
-  for (int n = 0; n <= 9999 && !free_name; ++n) {
+  int fd = -1;
+  for (int n = 0; n <= 9999 && fd < 0; ++n) {
+    char name[16];
     std::snprintf(name, sizeof name, "term%04d", n);
-    free_name = make_file_path(cur_inst->work_dir.c_str(), name, ext, path) && !file_exists(path);
+    if (!make_file_path(cur_inst->work_dir.c_str(), name, ext, path)) break;
+    fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) {
+      session_print(("{Error opening:" + path + "}").c_str(), 1);
+      return;
+    }
   }
-  if (!free_name) {
+  if (fd < 0) {
     error_report("No free terminal input file name");
     return;
   }
   session_print(path.c_str(), 1);
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::FILE* file = fdopen(fd, "wb");
   if (file == nullptr) {
+    close(fd);
     session_print(("{Error opening:" + path + "}").c_str(), 1);
     return;
   }
@@ -297,8 +302,9 @@ void output_add(const char*) {
     free_streams(&cur_state->streams[list], s->item.c_str(), 0);
     return;
   }
-  // A FIFO that no one reads is refused at once rather than waited for.
-  s->file = open_file_nonblocking(path.c_str(), answer == 1 ? "a" : "w", true);
+  // A FIFO that no one reads is refused at once rather than waited for;
+  // "-a" appends even to a file that is not there yet.
+  s->file = open_file_nonblocking(path.c_str(), answer == 1 || l.file_option == 1 ? "a" : "w", true);
   if (s->file == nullptr) {
     error_report("Error opening file.");
     return;

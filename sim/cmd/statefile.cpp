@@ -1,5 +1,5 @@
-// The state file. The writer builds the text, writes it to a temporary
-// file and renames it into place. The reader parses the whole file into
+// The state file. The writer builds the text and hands it to the shared
+// whole-file writer. The reader parses the whole file into
 // records of its own first and changes devices only once every value was
 // read and checked.
 #include "sim/cmd/statefile.h"
@@ -29,6 +29,7 @@
 #include "sim/engine/device/current_device.h"
 #include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/device_type.h"
+#include "sim/engine/device/file_write.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
 
@@ -211,7 +212,8 @@ std::string folder_of(const char* path) {
 
 // The profiler companion that an existing state file names, or nothing.
 std::string companion_named_in(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
+  // Only a regular file: a FIFO or device named as the output is no older state file.
+  std::FILE* file = open_file_nonblocking(path, "rb", false);
   if (file == nullptr) return {};
   char head[1024];
   const std::size_t n = std::fread(head, 1, sizeof head - 1, file);
@@ -234,34 +236,9 @@ bool any_profiled(int first, int last) {
   return false;
 }
 
-// 0 when written, else the writer's message: the file could not be made,
-// or it was made and its text could not be written (it is removed; an
-// older file of the name stays as it was).
-const char* write_file_in_place(const std::string& path, const std::string& text) {
-  std::string temp = path + ".XXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) return "Error opening file.";
-  std::FILE* file = fdopen(fd, "w");
-  if (file == nullptr) {
-    close(fd);
-    std::remove(temp.c_str());
-    return "Error opening file.";
-  }
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  if (std::fclose(file) != 0 || !written) {
-    std::remove(temp.c_str());
-    return "Error writing file";
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return "Error opening file.";
-  }
-  return nullptr;
-}
-
 }  // namespace
 
-int save_state_file(const char* path, int first, int last) {
+int save_state_file(const char* path, int first, int last, std::string* failure) {
   const int was = cur_device;
   text_out out;
   out.put("%d\n", MARK_COMPLETE);
@@ -293,9 +270,10 @@ int save_state_file(const char* path, int first, int last) {
   out.put(" %d\n", was);
   make_device_current(was);
   const std::string replaced = companion_named_in(path);
-  if (const char* failure = write_file_in_place(path, out.text)) {
+  const file_write_result written = write_whole_file(path, out.text);
+  if (!written.ok()) {
     if (!companion.empty()) std::remove(companion.c_str());
-    error_report(failure);
+    if (failure != nullptr) *failure = written.message(path);
     return 1;
   }
   // The companion of the state file this one replaced belongs to nothing now.
@@ -652,7 +630,8 @@ void apply_device(parsed_device& pd) {
 }  // namespace
 
 int load_state_file(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
+  // A regular file only: a device or FIFO could read without end or wait.
+  std::FILE* file = open_file_nonblocking(path, "rb", false);
   if (file == nullptr) return 1;
   std::string text;
   char buf[65536];

@@ -2,15 +2,17 @@
 // sections, written by `save s` and read back by `load s`.
 //
 // - `save_state_file` builds the whole text (marker, banner, search path, profiler companion, then
-//   per device slot its sections) and writes it to a temporary file renamed over the name: the file
-//   is either the older one or complete, so the marker is written as 711 at once.
+//   per device slot its sections) and writes it with `write_whole_file` (`file_write.h`): a regular
+//   file in a folder that can be written is either the older one or complete, so the marker is
+//   written as 711 at once.
 //
 // - The profiler companion ("pf" and six characters) is made in the state file's folder and named
 //   there without a folder; the reader looks for it beside the state file. Saving over a state file
 //   removes the companion the old one named. A profile restored from it starts again from empty
 //   counts with the loaded program's object file: the counts themselves are not carried over.
 //
-// - `load_state_file` parses the whole file into records of its own (`parsed_state`), checking every
+// - `load_state_file` reads a regular file only (a FIFO or a device such as /dev/zero is refused at
+//   once) and parses the whole file into records of its own (`parsed_state`), checking every
 //   count against the text left, every value against its field's range, every fixed-size section
 //   against the device type's table. Devices change only after that succeeds: a refused file leaves
 //   every device as it was. The slots the file names are freed (session log closed, profile ended)
@@ -32,7 +34,9 @@
 //   values]"; a breakpoint record adds its operand's address, space and value flags to its line.
 #pragma once
 
-// 0 on success, 1 on failure.
-int save_state_file(const char* path, int first, int last);
+#include <string>
+
+// 0 on success, 1 on failure, with the user's message in `failure`.
+int save_state_file(const char* path, int first, int last, std::string* failure = nullptr);
 // A file refused anywhere leaves every device as it was.
 int load_state_file(const char* path);

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "sim/cmd/statefile_internal.h"
+#include "sim/engine/device/regaccess.h"
 #include "sim/engine/device/device_inst.h"
 #include "sim/frontend/frontend.h"
 
@@ -130,8 +131,14 @@ void apply_host_io(const parsed_host_io& p, device_state& st) {
       to.handle = i < 3 ? static_cast<int>(i) : -1;
       continue;
     }
-    // Truncating again would lose what the target wrote.
-    to.handle = open(f.name.c_str(), (f.flags & ~(O_TRUNC | O_EXCL)) | O_CLOEXEC, f.mode);
+    // Truncating again would lose what the target wrote; a FIFO put at the
+    // name since would hold the load.
+    to.handle = open(f.name.c_str(), (f.flags & ~(O_TRUNC | O_EXCL)) | O_CLOEXEC | O_NONBLOCK, f.mode);
+    if (to.handle >= 0 && (f.flags & O_NONBLOCK) == 0 &&
+        fcntl(to.handle, F_SETFL, fcntl(to.handle, F_GETFL) & ~O_NONBLOCK) != 0) {
+      close(to.handle);
+      to.handle = -1;
+    }
     if (to.handle >= 0 && lseek(to.handle, f.offset, SEEK_SET) < 0) {
       close(to.handle);
       to.handle = -1;
@@ -142,7 +149,8 @@ void apply_host_io(const parsed_host_io& p, device_state& st) {
   for (int s = 0; s < 3; ++s) {
     const std::string& name = p.redirect_name[s];
     if (name.empty()) continue;
-    std::FILE* file = std::fopen(name.c_str(), s == 0 ? "r" : "a");
+    // A FIFO put at the name since would hold the load.
+    std::FILE* file = open_file_nonblocking(name.c_str(), s == 0 ? "r" : "a", true);
     if (file == nullptr) {
       report_reopen_failure(name);
       continue;

@@ -14,6 +14,7 @@
 #include "sim/cmd/streams.h"
 #include "sim/engine/device/current_device.h"
 #include "sim/engine/device/device_type.h"
+#include "sim/engine/device/regaccess.h"
 #include "sim/engine/periph/periph.h"
 #include "sim/frontend/frontend.h"
 
@@ -461,7 +462,9 @@ void end_input(io_stream& s) {
 }
 
 int open_input_file(io_stream& s, bool timed) {
-  std::FILE* file = std::fopen(s.file_name.c_str(), "rb");
+  // A regular file only, opened without waiting: a FIFO could hold the
+  // session and a device such as /dev/zero has no end to read to.
+  std::FILE* file = open_file_nonblocking(s.file_name.c_str(), "rb", false);
   if (file == nullptr) return 0;
   char block[4096];
   for (std::size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;) s.text.append(block, n);

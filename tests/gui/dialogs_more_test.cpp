@@ -352,6 +352,13 @@ TEST_F(DialogsMoreTest, RefusalsSilentOrWithTheirMessage) {
          t.text("File_Name", "", long_name);
        },
        "File name too long"},
+      // A folder's name names no file.
+      {"M_File_Save_OMF",
+       [&](DialogsMoreTest& t, map_form&, gui::dialog_state&) {
+         t.text("Memory_Map", "", "p");
+         t.text("File_Name", "", "adir/");
+       },
+       "Error opening file."},
       {"M_File_Redir_Stream",
        [&](DialogsMoreTest& t, map_form& f, gui::dialog_state&) {
          f.choose("Stream", "", 1);

@@ -282,7 +282,8 @@ int save_mem_apply(dialog_state& d) {
   if (name.empty()) return 0;
   std::string path;
   if (!make_file_path("", name.c_str(), d.chooser_kind == CHOOSER_COFF ? ".cld" : ".lod", path)) {
-    error_report("File name too long");
+    // A folder's name ("adir/") names no file.
+    error_report(name.back() == '/' || name.back() == '\\' ? "Error opening file." : "File name too long");
     return 0;
   }
   const std::string region = field_text(f, "Memory_Map", "", 255);

@@ -82,7 +82,10 @@ bool make_file_path(const char* directory, const char* name, const char* default
   }
   const std::size_t last_sep = file.rfind('/');
   const std::size_t base = last_sep == std::string::npos ? 0 : last_sep + 1;
-  if (file.find('.', base) == std::string::npos && default_ext != nullptr) path += default_ext;
+  const bool has_ext = default_ext != nullptr && *default_ext != '\0';
+  // "adir/" names no file: the extension alone would make a hidden one in it.
+  if (base == file.size() && has_ext) return false;
+  if (file.find('.', base) == std::string::npos && has_ext) path += default_ext;
   if (path.size() > PATH_MAX_CHARS) return false;
   out = std::move(path);
   return true;

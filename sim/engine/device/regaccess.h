@@ -66,7 +66,8 @@ constexpr std::size_t SEARCH_DIR_MAX_CHARS = 255;
 
 // Joins directory and name, adding the default extension when the name
 // has none after its last separator; false (and out empty) when the result
-// would be longer than PATH_MAX_CHARS.
+// would be longer than PATH_MAX_CHARS, or when a default extension is given
+// and the name's last part is empty ("adir/").
 bool make_file_path(const char* directory, const char* name, const char* default_ext,
                     std::string& out);
 // Looks for the file in the current device's working directory, then in

@@ -110,8 +110,14 @@ std::FILE* open_paging_file(const device_inst* inst, std::string& taken) {
     const std::string path = k == 0 ? base + ".MEM" : base + "-" + std::to_string(k) + ".MEM";
     const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
     if (fd < 0) return nullptr;
-    struct stat info {};
-    const bool usable = fstat(fd, &info) == 0 && (S_ISREG(info.st_mode) || S_ISCHR(info.st_mode));
+    struct stat info {}, named {};
+    const bool opened = fstat(fd, &info) == 0;
+    // A regular file is emptied: only one that is this name's alone, not a
+    // file a planted link or a second name leads to.
+    const bool own_file = opened && S_ISREG(info.st_mode) && info.st_nlink == 1 &&
+                          lstat(path.c_str(), &named) == 0 && named.st_ino == info.st_ino &&
+                          named.st_dev == info.st_dev;
+    const bool usable = opened && (S_ISCHR(info.st_mode) || own_file);
     if (!usable || flock(fd, LOCK_EX | LOCK_NB) != 0) {
       close(fd);
       continue;

@@ -296,6 +296,28 @@ TEST_F(SparsePaging, AFileInUseByAnotherSimulatorIsLeftAlone) {
   EXPECT_EQ(bytes_on_disk(held), -1);
 }
 
+// A link planted at the paging file's name, or a second name of another
+// file, is passed over: the file it leads to is never emptied.
+TEST_F(SparsePaging, AFileALinkLeadsToIsLeftAlone) {
+  make("73521");
+  const auto victim = scratch / "victim";
+  const auto other = scratch / "other";
+  for (const auto& file : {victim, other}) {
+    const int fd = open(file.c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "theirs", 6), 6);
+    close(fd);
+  }
+  std::filesystem::create_symlink(victim, scratch / "DSPMEM0.MEM");
+  std::filesystem::create_hard_link(other, scratch / "DSPMEM0-1.MEM");
+  write(SPACE_XE, 0x1000, 0x11);
+  ASSERT_EQ(m_pdisk(cur_inst, page_at(pages(SPACE_XE), 0x1000)), 1);
+  EXPECT_EQ(bytes_on_disk(victim), 6);
+  EXPECT_EQ(bytes_on_disk(other), 6);
+  EXPECT_GT(bytes_on_disk(scratch / "DSPMEM0-2.MEM"), 0);
+  EXPECT_EQ(read(SPACE_XE, 0x1000), 0x11u);
+}
+
 TEST_F(SparsePaging, FailedWriteKeepsThePage) {
   make("73521");
   std::error_code ec;

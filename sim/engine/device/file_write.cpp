@@ -1,0 +1,184 @@
+#include "sim/engine/device/file_write.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+constexpr int LINK_HOPS_MAX = 40;
+constexpr int NAME_TRIES = 100;
+constexpr std::size_t TEMP_BASE_MAX = 200;  // leaves room in a 255-byte name
+constexpr char NAME_CHARS[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
+using result = file_write_result;
+
+result failure(result::outcome kind, int error) { return {kind, error_cause(error)}; }
+
+std::string folder_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Where a chain of links ends (the path itself when it is no link); a
+// link to nothing yet ends at the name it holds. False (errno set) when
+// the chain does not end.
+bool follow_links(const std::string& path, std::string& target) {
+  target = path;
+  for (int hop = 0; hop < LINK_HOPS_MAX; ++hop) {
+    struct stat info {};
+    if (lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return true;
+    char text[PATH_MAX];
+    const ssize_t n = readlink(target.c_str(), text, sizeof text);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof text) return true;
+    const std::string link(text, static_cast<std::size_t>(n));
+    target = link.front() == '/' ? link : folder_of(target) + link;
+  }
+  errno = ELOOP;
+  return false;
+}
+
+bool write_all(int fd, std::string_view bytes, long long offset) {
+  while (!bytes.empty()) {
+    const ssize_t n = offset < 0 ? write(fd, bytes.data(), bytes.size())
+                                 : pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+    if (offset >= 0) offset += n;
+  }
+  return true;
+}
+
+// Closes fd; a failure of the close counts as one of the writing.
+result finish(int fd, bool written, int error) {
+  if (close(fd) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  return written ? result{} : failure(result::not_written, error);
+}
+
+// A device or FIFO takes the bytes as it takes any; a regular file is
+// overwritten from its start and cut after them.
+result write_in_place(const std::string& target, std::string_view bytes) {
+  const int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    struct stat info {};
+    if (errno == ENXIO && stat(target.c_str(), &info) == 0 && S_ISFIFO(info.st_mode))
+      return {result::not_opened, "no one reads the FIFO"};
+    return failure(result::not_opened, errno);
+  }
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    const int error = errno;
+    close(fd);
+    return failure(result::not_opened, error);
+  }
+  const bool regular = S_ISREG(info.st_mode);
+  bool written = write_all(fd, bytes, -1);
+  if (written && regular) written = ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+  return finish(fd, written, errno);
+}
+
+std::string temp_prefix(const std::string& target) {
+  const std::string folder = folder_of(target);
+  const std::string base = target.substr(folder.size());
+  return folder + (base.size() <= TEMP_BASE_MAX ? base : std::string("sim")) + ".";
+}
+
+// A regular file (`old` its status) or a new one, through a temporary file
+// renamed over it.
+result replace_file(const std::string& target, std::string_view bytes, const struct stat* old) {
+  std::string temp;
+  const int fd = create_exclusive(temp_prefix(target), temp, 0666);
+  if (fd < 0) {
+    const int error = errno;
+    if (error != EACCES && error != EPERM) return failure(result::not_opened, error);
+    if (old == nullptr) return {result::not_opened, "folder not writable"};
+    return write_in_place(target, bytes);
+  }
+  if (old != nullptr) {
+    // A file shared with a group stays shared with it.
+    // (Not a member of its group, the user keeps the new file.)
+    if (fchown(fd, old->st_uid, old->st_gid) != 0) {
+      const int ignored = fchown(fd, static_cast<uid_t>(-1), old->st_gid);
+      static_cast<void>(ignored);
+    }
+    fchmod(fd, old->st_mode & 07777);
+  }
+  bool written = write_all(fd, bytes, -1);
+  int error = errno;
+  if (close(fd) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (written && rename(temp.c_str(), target.c_str()) != 0) {
+    written = false;
+    error = errno;
+  }
+  if (written) return {};
+  unlink(temp.c_str());
+  return failure(result::not_written, error);
+}
+
+}  // namespace
+
+std::string file_write_result::message(const std::string& path) const {
+  const std::string why = cause.empty() ? std::string() : " (" + cause + ")";
+  if (kind == not_opened) return "Error opening file." + why;
+  return "Error writing file:" + path + why;
+}
+
+std::string error_cause(int error) { return std::strerror(error); }
+
+int create_exclusive(const std::string& prefix, std::string& made, unsigned mode) {
+  for (int attempt = 0; attempt < NAME_TRIES; ++attempt) {
+    unsigned char random[6];
+    if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) return -1;
+    std::string name = prefix;
+    for (const unsigned char r : random) name += NAME_CHARS[r % (sizeof NAME_CHARS - 1)];
+    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+                        static_cast<mode_t>(mode));
+    if (fd >= 0) {
+      made = name;
+      return fd;
+    }
+    if (errno != EEXIST) return -1;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+file_write_result write_whole_file(const std::string& path, std::string_view bytes) {
+  std::string target;
+  if (!follow_links(path, target)) return failure(result::not_opened, errno);
+  struct stat info {};
+  if (stat(target.c_str(), &info) != 0) {
+    if (errno != ENOENT) return failure(result::not_opened, errno);
+    return replace_file(target, bytes, nullptr);
+  }
+  if (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode)) return write_in_place(target, bytes);
+  if (S_ISDIR(info.st_mode)) return failure(result::not_opened, EISDIR);
+  if (!S_ISREG(info.st_mode)) return {result::not_opened, "not a regular file"};
+  // What the user may not write is not replaced behind its back.
+  if (faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return failure(result::not_opened, errno);
+  return replace_file(target, bytes, &info);
+}
+
+file_write_result write_file_at(int fd, long long offset, std::string_view bytes, std::string_view restore) {
+  if (write_all(fd, bytes, offset) &&
+      ftruncate(fd, static_cast<off_t>(offset + static_cast<long long>(bytes.size()))) == 0)
+    return {};
+  const int error = errno;
+  if (ftruncate(fd, static_cast<off_t>(offset)) == 0) write_all(fd, restore, offset);
+  return failure(result::not_written, error);
+}

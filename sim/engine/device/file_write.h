@@ -1,0 +1,41 @@
+// Whole files written where their name leads, for every writer of the
+// simulator (state files, ".lod" and COFF saves).
+//
+// - `write_whole_file` follows a link to the file it names (the link stays), writes a character
+//   device or a FIFO in place (a FIFO no one reads fails at once), and replaces a regular file at
+//   once when its folder can be written: the text goes to a file made exclusively beside it, with
+//   the old file's mode and owner (0666 less the umask for a new file), renamed over it when whole.
+//   A regular file whose folder cannot be written is written in place.
+// - A failure names its cause for the one message the user gets: "Error opening file. (CAUSE)"
+//   when nothing was written, "Error writing file:PATH (CAUSE)" when the writing failed; a
+//   temporary file is removed and an older file stays as it was (but for a file written in place).
+// - `write_file_at` writes into an open file from an offset and cuts it there: the ".lod" append.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+struct file_write_result {
+  enum outcome { written, not_opened, not_written };
+  outcome kind = written;
+  std::string cause;  // "folder not writable", or the system's text for the error
+
+  bool ok() const { return kind == written; }
+  // The user's message for a failure of the write to `path`.
+  std::string message(const std::string& path) const;
+};
+
+file_write_result write_whole_file(const std::string& path, std::string_view bytes);
+
+// Writes bytes at `offset` of the open file `fd` and cuts the file after
+// them; on failure the file is cut back to `offset` and `restore` written
+// there again.
+file_write_result write_file_at(int fd, long long offset, std::string_view bytes, std::string_view restore);
+
+// Makes a new file named `prefix` and six unguessable characters,
+// exclusively (never through a link that is planted there), opened for
+// writing with `mode` less the umask; -1 (errno set) when it cannot.
+int create_exclusive(const std::string& prefix, std::string& made, unsigned mode);
+
+// The system's text for an error, as a cause.
+std::string error_cause(int error);

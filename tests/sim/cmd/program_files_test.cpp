@@ -1,0 +1,137 @@
+// The simulator program itself: a file-size limit fails a save instead of
+// ending the session, and the interactive assembler's key list shows on
+// the status row of a terminal, one that gives its size and one that does
+// not.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+class program_files : public ::testing::Test {
+ protected:
+  std::filesystem::path scratch;
+
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "simprogXXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    scratch = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch, ignored);
+  }
+
+  // In the child: the scratch folder as HOME and working folder, then the program.
+  [[noreturn]] void exec_program() const {
+    setenv("HOME", scratch.c_str(), 1);
+    unsetenv("LINES");
+    if (chdir(scratch.c_str()) != 0) _exit(126);
+    execl(SIM73500, SIM73500, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+
+  // Reads from fd until `wanted` has come or `seconds` have passed.
+  static void read_until(int fd, std::string& text, const std::string& wanted, int seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (text.find(wanted) == std::string::npos && std::chrono::steady_clock::now() < end) {
+      pollfd p{fd, POLLIN, 0};
+      if (poll(&p, 1, 100) <= 0) continue;
+      char buffer[4096];
+      const ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n <= 0) return;
+      text.append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+};
+
+TEST_F(program_files, AFileSizeLimitFailsTheSaveAndTheSessionGoesOn) {
+  int to[2], from[2];
+  ASSERT_EQ(pipe(to), 0);
+  ASSERT_EQ(pipe(from), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(to[0], 0);
+    dup2(from[1], 1);
+    dup2(from[1], 2);
+    for (int fd : {to[0], to[1], from[0], from[1]}) close(fd);
+    const rlimit limit{4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, SIG_DFL);
+    alarm(30);
+    exec_program();
+  }
+  close(to[0]);
+  close(from[1]);
+  const std::string script = "save s st -o\nsave p:0..$fff big -o\n; still here\nquit\n";
+  ASSERT_EQ(write(to[1], script.data(), script.size()), static_cast<ssize_t>(script.size()));
+  close(to[1]);
+  std::string session;
+  read_until(from[0], session, "\x01", 30);
+  close(from[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  const std::string folder = scratch.string() + "/";
+  EXPECT_NE(session.find("{Error writing file:" + folder + "st.sim (File too large)}"), std::string::npos) << session;
+  EXPECT_NE(session.find("{Error writing file:" + folder + "big.lod (File too large)}"), std::string::npos) << session;
+  EXPECT_NE(session.find("; still here"), std::string::npos) << session;
+  // Neither the failed files nor their temporary files stay.
+  for (const auto& entry : std::filesystem::directory_iterator(scratch)) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name.rfind("st.sim", 0) != 0 && name.rfind("big.lod", 0) != 0) << name;
+  }
+}
+
+// The key list is drawn on the status row under the session's rows: the
+// second row from the bottom, on a terminal of 30 rows and on one that
+// never says its size (24 rows taken).
+TEST_F(program_files, TheAssemblersKeyListShowsOnAPseudoTerminal) {
+  for (const int rows : {30, 0}) {
+    int master = -1;
+    winsize size{static_cast<unsigned short>(rows), static_cast<unsigned short>(rows == 0 ? 0 : 100), 0, 0};
+    const pid_t pid = forkpty(&master, nullptr, nullptr, &size);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      alarm(30);
+      exec_program();
+    }
+    std::string screen;
+    read_until(master, screen, "0>", 10);
+    const std::string typed = "asm p:0\r";
+    ASSERT_EQ(write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+    read_until(master, screen, "Change:", 10);
+    const std::string status_row = "\x1b[" + std::to_string(rows == 0 ? 23 : rows - 1) + ";1H\x1b[2K";
+    EXPECT_NE(screen.find(status_row + "\x1b[1mCR\x1b[22m=assemble   \x1b[1m^U\x1b[22m=previous addr   "
+                                       "\x1b[1m^N\x1b[22m=next addr   \x1b[1mESC\x1b[22m=exit assembler"),
+              std::string::npos)
+        << rows << " rows";
+    // ESC leaves the assembler; the prompt comes back and takes quit.
+    ASSERT_EQ(write(master, "\x1b", 1), 1);
+    std::string after;
+    read_until(master, after, "0>", 5);
+    ASSERT_EQ(write(master, "quit\r", 5), 5);
+    read_until(master, after, "\x01", 5);
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == 0) {
+      kill(pid, SIGTERM);
+      waitpid(pid, &status, 0);
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << rows << " rows: " << after;
+    close(master);
+  }
+}
+
+}  // namespace
