@@ -19,6 +19,8 @@
 #include "fw/widgets/lists/listsize.h"
 #include "fw/widgets/lists/palette.h"
 #include "fw/widgets/lists/spring.h"
+#include "fw/widgets/menus/menu.h"
+#include "fw/widgets/menus/menuitem.h"
 #include "tests/fw/data/two_stores_support.h"
 #include "tests/fw/widgets/dialog_support.h"
 
@@ -173,7 +175,7 @@ TEST_P(TwoStoreObjects, SpringsAndDomains) {
   vinstanceDestroy(v);
 }
 
-TEST_P(TwoStoreObjects, DialogsPalettesAndTexts) {
+TEST_P(TwoStoreObjects, DialogsPalettesMenusAndTexts) {
   vdialog* dialog = vdialogCreate();
   vbutton* b = vbuttonCreate();
   vdialogSetItemTitle(b, vscribeLiteral("Press"));
@@ -192,6 +194,20 @@ TEST_P(TwoStoreObjects, DialogsPalettesAndTexts) {
   form = sameForm(GetParam(), p);
   EXPECT_TRUE(holds(form, "MaxColumn=2 ")) << form;
   vinstanceDestroy(p);
+
+  vmenu* m = vmenuCreate();
+  vmenuItem* open = vmenuItemCreate(vmenuGetDefaultItemClass());
+  vmenuItemSetTitle(open, vscribeLiteral("Open"));
+  vmenuItemSetAccelerator(open, 0x00410002);
+  vmenuAppendItem(m, open);
+  vmenuAppendItem(m, vmenuItemCreate(vmenuGetDefaultSeparatorItemClass()));
+  vmenuItem* toggle = vmenuItemCreate(vmenuGetDefaultToggleItemClass());
+  vmenuItemSetTitle(toggle, vscribeLiteral("Near"));
+  vmenuAppendItem(m, toggle);
+  form = sameForm(GetParam(), m);
+  EXPECT_TRUE(holds(form, "\"Near\"")) << form;
+  EXPECT_TRUE(holds(form, "Accelerator=4259842 ")) << form;
+  vinstanceDestroy(m);
 
   vtext* t = vtextCreate();
   vtextSelection* sel = vtextCreateSelection(t);
