@@ -42,28 +42,25 @@ struct Transcript {
   // One answer, or the class of what its computation raised.
   template <class F>
   void operator()(const std::string& what, F answer) {
-    std::string said;
-    vexGuard([&] { said = answer(); },
-             [&](vexHandler& h) {
-               said = "raises " + className(vexGetCurrentException()->cls);
-               vexSetCurrentException(h.savedChain);
-             });
-    text << what << " = " << said << "\n";
+    record(what, answer, false);
   }
   // As above, with only the outermost class of a raise: where one store's
   // rule names a finer class of the same exception than the other's.
   template <class F>
   void base(const std::string& what, F answer) {
+    record(what, answer, true);
+  }
+  template <class F>
+  void record(const std::string& what, F answer, bool outerOnly) {
     std::string said;
     vexGuard([&] { said = answer(); },
              [&](vexHandler& h) {
                std::string c = className(vexGetCurrentException()->cls);
-               said = "raises " + c.substr(0, c.find('/'));
+               said = "raises " + (outerOnly ? c.substr(0, c.find('/')) : c);
                vexSetCurrentException(h.savedChain);
              });
     text << what << " = " << said << "\n";
   }
-  void note(const std::string& line) { text << line << "\n"; }
   std::string str() const { return text.str(); }
 };
 

@@ -75,6 +75,12 @@ TEST_P(TwoStores, MakingAndRemoving) {
              });
     EXPECT_EQ(rootRemoval, vr ? "nothing" : "Arg Cannot delete root resource.");
     log("root kept", [&] { return to_string(vresourceCount(root)); });
+    // New values of their own kind: each store's rule gives a new tag and a
+    // new character their own default.
+    vresourceCreate(root, N("NewTag"), vresTAG);
+    vresourceCreate(root, N("NewChar"), vresCHARACTER);
+    EXPECT_STREQ(vresourceGetTag(root, N("NewTag")), vr ? "<none>" : "Tag");
+    EXPECT_EQ(vresourceGetCharacter(root, N("NewChar")), vr ? '\0' : 'A');
   });
   EXPECT_TRUE(has(t, "removed itself = 0")) << t;
   EXPECT_TRUE(has(t, "count after = 4")) << t;
@@ -188,6 +194,15 @@ TEST_P(TwoStores, ArraysOfEveryElementKind) {
     vresourceSetInteger(vresourceInsertAt(a, 0, vresDICTIONARY), N("L"), 10);
     vresourceSetInteger(vresourceInsertAt(a, 1, vresDICTIONARY), N("L"), 11);
     vresourceSetInteger(vresourceInsertAt(a, 0, vresDICTIONARY), N("L"), 9);
+    // An element of a new array of dictionaries: the chunk-file store makes
+    // it a dictionary of its own when asked for it; in the ".vr" store it
+    // holds no resource and its handle is the file's root, so a caller must
+    // make each element (insert or create at) before filling it.
+    {
+      vresource plain = vresourceCreateArray(root, N("Plain"), vresDICTIONARY, 2);
+      EXPECT_EQ(vresourceGetAt(plain, 1) == root, r.vr());
+      vresourceRemove(root, N("Plain"));
+    }
     // Made in place: an array of n elements, each made a dictionary.
     a = vresourceCreateArray(root, N("Made"), vresDICTIONARY, 2);
     for (int i = 0; i < 2; ++i) vresourceSetInteger(vresourceCreateAt(a, i, vresDICTIONARY), N("L"), 20 + i);
