@@ -2,6 +2,7 @@
 // dumps a ".vr" file back to the text form.
 //   vrtool build TEXT OUT.vr      vrtool dump IN.vr [TEXT]
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -24,7 +25,13 @@ bool run(const char* what, F body) {
   bool ok = true;
   vexGuard(body, [&](vexHandler& h) {
     vexException* e = vexGetCurrentException();
-    std::cerr << "vrtool: " << what << ": " << (e->message ? e->message : e->cls->name) << "\n";
+    std::cerr << "vrtool: " << what << ": " << (e->message ? e->message : e->cls->name);
+    // The system's reason, where the message does not already end with it.
+    const char* reason = e->errnum ? std::strerror(e->errnum) : "";
+    std::string said = e->message ? e->message : "";
+    if (*reason && (said.size() < std::strlen(reason) || said.compare(said.size() - std::strlen(reason), std::string::npos, reason) != 0))
+      std::cerr << ": " << reason;
+    std::cerr << "\n";
     vexSetCurrentException(h.savedChain);
     ok = false;
   });
@@ -79,19 +86,26 @@ int main(int argc, char** argv) {
     std::stringstream text;
     text << in.rdbuf();
     bool parsed = true;
+    vresource root = 0;
     bool ok = run(argv[2], [&] {
-      vresource root = vrstoreCreateMemory();
+      root = vrstoreCreateMemory();
       std::string error;
       parsed = vrtextParse(text.str(), root, &error);
       if (!parsed) std::cerr << argv[2] << ": " << error << "\n";
-      else {
-        // Written to a temporary file and renamed into place.
-        vfsPath* out = vfsNewPathFromString(argv[3]);
-        vrstoreCloseFile(vrstoreSaveFile(root, out, 0));
-        vfsFreePath(out);
-      }
-      vrstoreCloseFile(root);
     });
+    // Saved as any framework save is: a link's target replaced, a device
+    // written in place, a regular file replaced whole keeping its mode.
+    if (ok && parsed)
+      ok = run(argv[3], [&] {
+        vfsPath* out = vfsNewPathFromString(argv[3]);
+        vexGuard([&] { vrstoreCloseFile(vrstoreSaveFile(root, out, 0)); },
+                 [&](vexHandler&) {
+                   vfsFreePath(out);
+                   _vexGenerate(nullptr, vexEnd);
+                 });
+        vfsFreePath(out);
+      });
+    if (root) run(argv[2], [&] { vrstoreCloseFile(root); });
     return ok && parsed ? 0 : 1;
   }
   if (mode == "dump" && (argc == 3 || argc == 4)) {

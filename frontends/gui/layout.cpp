@@ -72,11 +72,13 @@ void write_rect(vresource dict, const vrect& r) {
   vresourceSetAtInteger(a, 3, r.height);
 }
 
-// A new array of n dictionaries under the key, in place of the old one.
-vresource fresh_array(vresource resources, const char* key, std::int32_t n) {
+// A new empty array of dictionaries under the key, in place of the old
+// one; elements are appended with a dictionary of their own each (in a
+// ".vr" store an element not made so holds none, and reads as the root).
+vresource fresh_array(vresource resources, const char* key) {
   vresource a;
   if (vresourceTestGet(resources, N(key), &a)) vresourceRemove(resources, N(key));
-  return vresourceCreateArray(resources, N(key), vresDICTIONARY, n);
+  return vresourceCreateArray(resources, N(key), vresDICTIONARY, 0);
 }
 
 bool saved_device(int d) { return device_insts[d] != nullptr && (device_insts[d]->flags & DEV_EXCLUDED) == 0; }
@@ -123,13 +125,11 @@ vrect rect_on_screen(const vrect& r, const vrect& bounds) {
 }
 
 void layout_save_devices(vresource resources) {
-  std::int32_t n = 0;
-  for (int d = 0; d < DEVICE_MAX; ++d) n += saved_device(d) ? 1 : 0;
-  vresource devices = fresh_array(resources, "Devices", n);
+  vresource devices = fresh_array(resources, "Devices");
   std::int32_t i = 0;
   for (int d = 0; d < DEVICE_MAX; ++d) {
     if (!saved_device(d)) continue;
-    vresource e = vresourceGetAt(devices, i++);
+    vresource e = vresourceInsertAt(devices, i++, vresDICTIONARY);
     vresourceSetInteger(e, N("DevNum"), d);
     vresourceSetInteger(e, N("DevType"), device_insts[d]->type);
   }
@@ -137,14 +137,12 @@ void layout_save_devices(vresource resources) {
 
 void layout_save_windows(vresource resources) {
   const std::vector<sim_window*> records = window_records();
-  std::int32_t n = 0;
-  for (const sim_window* r : records) n += saved_window(r) ? 1 : 0;
-  vresource windows = fresh_array(resources, "WinPos", n);
+  vresource windows = fresh_array(resources, "WinPos");
   std::int32_t i = 0;
   for (sim_window* r : records) {
     if (r->kind == SIMWIN_MAIN && r->window != nullptr) write_rect(vresourceGetDict(resources, N("MainWin")), r->window->rect);
     if (!saved_window(r)) continue;
-    vresource e = vresourceGetAt(windows, i++);
+    vresource e = vresourceInsertAt(windows, i++, vresDICTIONARY);
     write_rect(e, r->window->rect);
     vresourceSetInteger(e, N("WinType"), r->kind);
     vresourceSetInteger(e, N("WinNum"), r->number);

@@ -16,6 +16,7 @@ const vresourceInterface* vresourceGetInterface() {
 int vresourceType(vresource r) { return vresourceGetInterface()->type(r); }
 
 int vresourceTestGetTag(vresource dict, vname key, vname* out) {
+  if (!out) vexGenerateMessage(&vexArgClass, "No place for the result");
   const vresourceInterface* io = vresourceGetInterface();
   vresource r;
   if (!io->find(dict, key, &r) || io->type(r) != vresTAG) return 0;
@@ -24,6 +25,7 @@ int vresourceTestGetTag(vresource dict, vname key, vname* out) {
 }
 
 int vresourceTestGetInteger(vresource dict, vname key, std::int32_t* out) {
+  if (!out) vexGenerateMessage(&vexArgClass, "No place for the result");
   const vresourceInterface* io = vresourceGetInterface();
   vresource r;
   if (!io->find(dict, key, &r) || io->type(r) != vresINTEGER) return 0;

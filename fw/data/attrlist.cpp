@@ -3,6 +3,7 @@
 // kept in one pointer-sized word, so kinds larger than that are refused.
 #include "fw/data/attrlist.h"
 
+#include <cstdarg>
 #include <cstring>
 
 #include "fw/data/num.h"
@@ -69,6 +70,34 @@ std::intptr_t convert(vdatatag* d, vinstance* source) {
   return word;
 }
 
+void removeAttribute(vattrlist* list, vname tag) {
+  if (vdatatag* old = vdatatagGetDictEntry(list->datatag, tag))
+    freeValue(kindOf(old), reinterpret_cast<std::intptr_t>(vdictGet(&list->values, tag)));
+  if (vdictHas(&list->values, tag)) vdictRemove(&list->values, tag);
+  if (vdatatagGetDictEntry(list->datatag, tag)) vdatatagRemoveDictEntry(list->datatag, tag);
+}
+
+// Filling a narrow integer truncates to its width: a value that does not
+// fit is refused here rather than stored changed.
+void refuseOutOfRange(int kind, va_list ap) {
+  struct Bounds {
+    int kind;
+    int low, high;
+  };
+  static constexpr Bounds bounds[] = {{vdatatagBYTE, -128, 127},
+                                      {vdatatagUNSIGNED_BYTE, 0, 255},
+                                      {vdatatagSHORT, -32768, 32767},
+                                      {vdatatagUNSIGNED_SHORT, 0, 65535}};
+  for (const Bounds& b : bounds) {
+    if (b.kind != kind) continue;
+    va_list copy;
+    va_copy(copy, ap);
+    int v = va_arg(copy, int);
+    va_end(copy);
+    if (v < b.low || v > b.high) vexGenerateMessage(&vexArgRangeClass, "Attribute value out of range");
+  }
+}
+
 vattrlist* checked(vattrlist* list) {
   if (!list) vexGenerateMessage(&vexArgNullClass, "no attribute list");
   return list;
@@ -101,19 +130,14 @@ void vattrlistDestroy(vattrlist* list) {
 
 void vattrlistSet(vattrlist* list, vname tag, vdatatag* d, ...) {
   checked(list);
-  if (!d) {
-    if (vdatatag* old = vdatatagGetDictEntry(list->datatag, tag))
-      freeValue(kindOf(old), reinterpret_cast<std::intptr_t>(vdictGet(&list->values, tag)));
-    if (vdictHas(&list->values, tag)) vdictRemove(&list->values, tag);
-    if (vdatatagGetDictEntry(list->datatag, tag)) vdatatagRemoveDictEntry(list->datatag, tag);
-    return;
-  }
+  if (!d) return removeAttribute(list, tag);
   va_list ap;
   va_start(ap, d);
   HeldScrap temp{nullptr};
   std::intptr_t word = 0;
   vexGuard(
       [&] {
+        refuseOutOfRange(kindOf(d), ap);
         auto* filled = vdatatagCreateScrapWithValueV(d, ap);
         temp.s = filled;
         // A Scrap value is the scrap it holds.
@@ -122,6 +146,7 @@ void vattrlistSet(vattrlist* list, vname tag, vdatatag* d, ...) {
       },
       [&](vexHandler&) {
         va_end(ap);
+        removeAttribute(list, tag);
         _vexGenerate(nullptr);
       });
   va_end(ap);

@@ -5,8 +5,9 @@
 // A list is a dictionary of value words beside a Dictionary datatag that gives each attribute's
 // datatag. Floats keep the whole double in the pointer-sized entry, strings and scraps are owned by
 // the list, every other kind is converted into a pointer-sized local (kinds larger than that are
-// refused). A set converts first and only then frees the old value, so a value that fails
-// conversion leaves the attribute unchanged.
+// refused). A value that fails conversion, or a Byte or Short outside its range (refused with
+// Arg/Range rather than truncated), leaves the attribute without a value: the old one is freed and
+// the attribute removed before the exception goes on.
 #pragma once
 #include <cstdint>
 
@@ -21,7 +22,7 @@ vattrlist* vattrlistCreate();  // from the module's pool, initialised
 void vattrlistInit(vattrlist* list);
 void vattrlistDestroy(vattrlist* list);
 // The values as datatag describes them; a null datatag removes the
-// attribute. A value that cannot be taken leaves the attribute as it was.
+// attribute, and so does a value that cannot be taken.
 void vattrlistSet(vattrlist* list, vname tag, vdatatag* datatag, ...);
 // The stored word (or double) itself; the list owns a String's or Scrap's.
 void vattrlistSetValue(vattrlist* list, vname tag, vdatatag* datatag, std::intptr_t word);

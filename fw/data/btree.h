@@ -32,7 +32,10 @@
 // - The cursor keeps its record's key and seeks again from it at each step, so puts and deletes
 //   between steps never leave it on a stale slot. Compaction copies every record of the source.
 //
-// - `vbtreeSaveAs` writes a temporary file beside the path and renames it into place.
+// - `vbtreeSaveAs` writes as `fw/data/wholesave.h` says: a regular file through a private temporary
+//   file renamed into place, a link's target, a device in place (the tree returned is then a
+//   writable copy in memory). The mode is the new file's permission (0: 0666) less the umask. On
+//   failure it returns none with errno set to the cause.
 //
 // - An overflow chain is read exactly as far as its length says: a page met twice, a chain that ends
 //   early or runs on past its length is damage.

@@ -2,12 +2,14 @@
 // order, or memory; overflow chains and the free-page list; opening,
 // closing, loading, saving and the C-source image.
 #include <algorithm>
+#include <cerrno>
 #include <new>
 #include <cstdio>
 #include <string>
 
 #include "fw/core/mem.h"
 #include "fw/data/btree_internal.h"
+#include "fw/data/wholesave.h"
 
 const vexClass vbtreeManagerClass{&vexRootClass, "B-Tree Manager", 36, nullptr, sizeof(vexException)};
 const vexClass vbtreeNotClosedClass{&vbtreeManagerClass, "File not properly closed", 36, nullptr, sizeof(vexException)};
@@ -153,11 +155,6 @@ bool freeListSound(vbtree* t) {
   t->pages.clear();
   t->corrupt = false;
   return ok;
-}
-
-std::string nativeText(const vfsPath* p) {
-  char buffer[vfsPATH_BUFFER];
-  return vfsPathToBuffer(p, buffer);
 }
 
 }  // namespace
@@ -512,17 +509,11 @@ vbtree* vbtreeLoad(const vfsPath* path, unsigned char* clientHeader) {
   return t;
 }
 
-// Written to a temporary file beside the path and renamed into place, so a
-// failure never leaves a half-written file.
+// A failure never leaves a half-written regular file.
 vbtree* vbtreeSaveAs(vbtree* tree, const vfsPath* path, int mode, const unsigned char* clientHeader) {
-  std::string target = nativeText(path);
-  std::string temp = target + ".XXXXXX";
-  bool ok = vexTry([&] { vfsMSWMakeTempName(temp.data()); });
-  if (!ok) return nullptr;
-  vfsPath* tempPath = vfsNewPathFromString(temp.c_str());
   vbtree* out = nullptr;
-  ok = vexTry([&] {
-    out = vbtreeCreate(tempPath, mode, tree->pageSize, clientHeader ? clientHeader : tree->client);
+  auto produce = [&](const vfsPath* tempPath) {
+    out = vbtreeCreate(tempPath, vbtreeWRITE, tree->pageSize, clientHeader ? clientHeader : tree->client);
     out->flags = (out->flags & ~vbtreeUNSIGNED_KEYS) | (tree->flags & vbtreeUNSIGNED_KEYS);
     out->freeHead = tree->freeHead;
     out->level = tree->level;
@@ -533,16 +524,35 @@ vbtree* vbtreeSaveAs(vbtree* tree, const vfsPath* path, int mode, const unsigned
       std::memcpy(e.bytes.get(), bt::page(tree, n), tree->pageSize);
       writePage(out, n, e);
     }
-    if (vbtreeClose(out) != 0) vexGenerateMessage(&vexAbandonClass, "B-tree write failed");
+    vbtree* closing = out;
     out = nullptr;
-  });
+    if (vbtreeClose(closing) != 0) _vexGenerate(&vexAbandonClass, vexSetMessage, "B-tree write failed", vexSetErrno, errno, vexEnd);
+  };
+  std::string copy;
+  int err = 0;
+  bool ok = true;
+  vexGuard([&] { copy = _vdataSaveWhole(path, mode, produce, true); },
+           [&](vexHandler& h) {
+             ok = false;
+             err = vexGetCurrentException()->errnum;
+             vexSetCurrentException(h.savedChain);
+           });
   if (out) destroy(out);
-  if (ok) ok = std::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) std::remove(temp.c_str());
-  vfsFreePath(tempPath);
-  if (!ok) return nullptr;
+  if (!ok) {
+    errno = err ? err : EIO;
+    return nullptr;
+  }
   vbtree* result = nullptr;
-  vexTry([&] { result = vbtreeOpen(path, vbtreeWRITE, nullptr); });
+  if (copy.empty()) {
+    vexTry([&] { result = vbtreeOpen(path, vbtreeWRITE, nullptr); });
+  } else {
+    // A device cannot be read back: the tree goes on in memory.
+    vfsPath* at = vfsNewPathFromString(copy.c_str());
+    result = vbtreeLoad(at, nullptr);
+    vfsFreePath(at);
+    std::remove(copy.c_str());
+  }
+  if (!result) errno = EIO;
   return result;
 }
 

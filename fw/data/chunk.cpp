@@ -15,6 +15,7 @@
 
 #include "fw/core/mem.h"
 #include "fw/data/btree.h"
+#include "fw/data/wholesave.h"
 
 // ---- Var-ints.
 
@@ -626,25 +627,17 @@ vchunkFile* vchunkSaveTo(vchunkFile* f, vchunkData* destination) {
   return vchunkOpen(destination);
 }
 
-void vchunkSaveToPath(vchunkFile* f, const vfsPath* path) {
-  char text[vfsPATH_BUFFER];
-  std::string target = vfsPathToBuffer(path, text);
-  std::string temp = target + ".XXXXXX";
-  vfsMSWMakeTempName(temp.data());
-  vfsPath* tempPath = vfsNewPathFromString(temp.c_str());
-  vchunkFile* saved = nullptr;
-  bool ok = vexTry([&] { saved = vchunkSaveTo(f, vchunkFileDataCreate(vfsOpenFile(tempPath, vfsOPEN_WRITE))); });
-  if (saved) vchunkClose(saved);
-  vfsFreePath(tempPath);
-  int err = 0;
-  if (ok && std::rename(temp.c_str(), target.c_str()) != 0) {
-    ok = false;
-    err = errno;
-  }
-  if (!ok) {
-    std::remove(temp.c_str());
-    _vexGenerate(&vexAbandonClass, vexSetMessage, "chunk file write failed", vexSetErrno, err, vexEnd);
-  }
+std::string vchunkSaveToPath(vchunkFile* f, const vfsPath* path, int permission, bool keepCopy) {
+  return _vdataSaveWhole(
+      path, permission,
+      [&](const vfsPath* at) {
+        vchunkFile* saved = vchunkSaveTo(f, vchunkFileDataCreate(vfsOpenFile(at, vfsOPEN_WRITE)));
+        // Closing flushes; a flush that fails must not pass for a save.
+        bool flushed = vexTry([&] { vchunkFlush(saved); });
+        destroyFile(saved);
+        if (!flushed) vexGenerateMessage(&vexAbandonClass, "chunk file write failed");
+      },
+      keepCopy);
 }
 
 std::uint32_t vchunkAlloc(vchunkFile* f, std::uint32_t length) { return allocate(f, length); }

@@ -14,8 +14,8 @@
 // the count); a count whose chunk would pass 0x7FFF0000 bytes raises `Module/Limit` "Maximum array
 // size" before anything is allocated. The header's last block and index chunk are checked against
 // the source before anything is sized; every var-int, chunk header and index entry is checked as it
-// is read; width code 7 and negative counts are refused. `vchunkSaveToPath` writes through a
-// temporary file renamed into place. `tests/fuzz/fuzz_chunk.cpp` feeds whole images to the reader.
+// is read; width code 7 and negative counts are refused. `vchunkSaveToPath` writes as
+// `fw/data/wholesave.h` says (links followed, devices in place, modes kept). `tests/fuzz/fuzz_chunk.cpp` feeds whole images to the reader.
 //
 // `ndx.cpp` holds the three tables the typed-resource files keep in chunks: index sets (rows of
 // 32-bit cells, a free row marked 0x80000000 in its first cell), shape tables (one node per sorted
@@ -27,6 +27,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "fw/core/fs.h"
@@ -84,8 +85,9 @@ vchunkFile* vchunkSaveTo(vchunkFile* f, vchunkData* destination);
 std::vector<std::uint8_t> vchunkGetImage(vchunkFile* f);
 // The stream under a file-backed chunk file; null over memory.
 vfsStream* vchunkGetStream(vchunkFile* f);
-// Writes the whole chunk file to path through a temporary file renamed into place.
-void vchunkSaveToPath(vchunkFile* f, const vfsPath* path);
+// Writes the whole chunk file to path (see wholesave.h); a target written in
+// place leaves, when asked, a private copy to read back, whose name is returned.
+std::string vchunkSaveToPath(vchunkFile* f, const vfsPath* path, int permission, bool keepCopy = false);
 
 std::uint32_t vchunkAlloc(vchunkFile* f, std::uint32_t length);
 void vchunkFree(vchunkFile* f, std::uint32_t address);

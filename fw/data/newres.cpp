@@ -2,6 +2,7 @@
 // the resource operations over the typed-resource layer.
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -87,12 +88,11 @@ vresource openImage(const void* image, std::size_t size) {
   return openOver(vchunkMemoryDataCreate(const_cast<void*>(image), size, false, false), true);
 }
 
-// The file at path replaced whole by f's bytes, through a temporary file.
-void writeWhole(vresFile* f, const vfsPath* path, int permission) {
+// The file at path written whole with f's bytes; for a target written in
+// place (a device), the name of a private copy to read back.
+std::string writeWhole(vresFile* f, const vfsPath* path, int permission, bool keepCopy = false) {
   vresFileWriteImage(f);
-  _vresourceFileMode mode = _vresourceModeBefore(path, permission);
-  vchunkSaveToPath(f->chunks, path);
-  _vresourceModeAfter(path, mode);
+  return vchunkSaveToPath(f->chunks, path, permission, keepCopy);
 }
 // A new file is written whole and then opened; a failure leaves no file.
 vresource createFile(const vfsPath* path, int permission) {
@@ -102,9 +102,18 @@ vresource createFile(const vfsPath* path, int permission) {
   if (!ok) vexGenerateMessage(&vexAbandonClass, "Resource file cannot be created");
   return openFile(path, vfsOPEN_READ_WRITE);
 }
+vresource loadFile(const vfsPath* path);
 vresource saveFile(vresource root, const vfsPath* path, int permission) {
-  writeWhole(fileOf(root), path, permission);
-  return openFile(path, vfsOPEN_READ_WRITE);
+  std::string copy = writeWhole(fileOf(root), path, permission, true);
+  if (copy.empty()) return openFile(path, vfsOPEN_READ_WRITE);
+  // A device cannot be read back: the saved file goes on in memory.
+  vfsPath* at = vfsNewPathFromString(copy.c_str());
+  vresource r = 0;
+  bool ok = vexTry([&] { r = loadFile(at); });
+  vfsFreePath(at);
+  std::remove(copy.c_str());
+  if (!ok) vexGenerateMessage(&vexAbandonClass, "Resource file cannot be created");
+  return r;
 }
 vresource loadFile(const vfsPath* path) {
   vfsStream* s = vfsOpenFile(path, vfsOPEN_READ);
@@ -223,8 +232,18 @@ vresource create(vresource h, vname tag, int kind) {
   if (!tag) vresSetType(o.o, kind);
   return handleOfObject(h, o.o);
 }
-// Nothing when absent; what was under the entry goes with it.
+// Nothing when absent; what was under the entry goes with it. With no
+// tag h itself goes from its container, which the root has none of.
 void removeEntry(vresource h, vname tag) {
+  if (!tag) {
+    vres* self = objectOf(h, nullptr);
+    vexGuard([&] { vclassRec<vresClassRec>(self)->remove(self); },  // destroys self when done
+             [&](vexHandler&) {
+               vinstanceDestroy(self);
+               _vexGenerate(nullptr, vexEnd);
+             });
+    return;
+  }
   {
     Obj dict(objectOf(h, nullptr));
     if (!holds(dict.o, tag)) return;
@@ -322,6 +341,7 @@ vname tagAtOnly(vresource h, std::int32_t i) {
   return vresDictTagAt(o.o, i);
 }
 int testGet(vresource h, vname tag, vresource* out) {
+  _vresourceRequireOut(out);
   if (!_newresourceHas(h, tag)) return 0;
   *out = get(h, tag);
   return 1;

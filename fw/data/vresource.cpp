@@ -2,7 +2,6 @@
 // observer and the reads a copy between them needs.
 #include "fw/data/vresource.h"
 
-#include <sys/stat.h>
 
 #include <bit>
 
@@ -35,6 +34,7 @@ void storeAtStringRange(vresource h, std::int32_t i, std::size_t offset, char* b
 // (kind not 0) also when it is of another kind.
 template <auto get, class T, int kind>
 int testGetBy(vresource h, vname tag, T* out) {
+  _vresourceRequireOut(out);
   if (!_vresourceHas(h, tag) || (kind && vresourceGetType(h, tag) != kind)) return 0;
   *out = get(h, tag);
   return 1;
@@ -43,12 +43,15 @@ vstr* stringCopy(vresource h, vname tag) { return vstrCloneScribed(vresourceGetS
 template <int kind>
 int testGetStringRange(vresource h, vname tag, std::size_t offset, char* buffer, std::size_t maximum,
                        std::size_t* count) {
+  _vresourceRequireOut(count);
   if (!_vresourceHas(h, tag) || (kind && vresourceGetType(h, tag) != kind)) return 0;
   vresourceGetStringRange(h, tag, offset, buffer, maximum, count);
   return 1;
 }
 template <int kind>
 int testGetOpaque(vresource h, vname tag, void** out, std::size_t* length) {
+  _vresourceRequireOut(out);
+  _vresourceRequireOut(length);
   if (!_vresourceHas(h, tag) || (kind && vresourceGetType(h, tag) != kind)) return 0;
   *out = vresourceGetOpaque(h, tag, length);
   return 1;
@@ -97,6 +100,8 @@ void storeGetArray(vresource h, vname tag, std::intptr_t** entries, std::size_t*
 }
 template <void (*get)(vresource, vname, std::intptr_t**, std::size_t*)>
 int testGetArray(vresource h, vname tag, std::intptr_t** entries, std::size_t* count) {
+  _vresourceRequireOut(entries);
+  _vresourceRequireOut(count);
   vresource child;
   if (!vresourceTestGet(h, tag, &child)) return 0;
   get(h, tag, entries, count);
@@ -268,22 +273,13 @@ void vresourceSetObserver(void (*f)(vresource root, int closing)) {
   observer = f;
   vrstoreSetObserver(f);
 }
+void _vresourceRequireOut(void* out) {
+  if (!out) vexGenerateMessage(&vexArgClass, "No place for the result");
+}
 void _vresourceNotify(vresource root, int closing) {
   if (observer) observer(root, closing);
 }
 
-_vresourceFileMode _vresourceModeBefore(const vfsPath* path, int permission) {
-  char text[vfsPATH_BUFFER];
-  struct stat st;
-  if (::stat(vfsPathToBuffer(path, text), &st) == 0) return {true, st.st_mode & 07777u};
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  return {false, (permission ? static_cast<unsigned>(permission) : 0666u) & ~static_cast<unsigned>(mask)};
-}
-void _vresourceModeAfter(const vfsPath* path, _vresourceFileMode mode) {
-  char text[vfsPATH_BUFFER];
-  ::chmod(vfsPathToBuffer(path, text), mode.mode);  // a failure leaves the private mode
-}
 
 int vresourceFileTable(const vfsPath* path) { return vresourceTestFile(path) ? 1 : 0; }
 

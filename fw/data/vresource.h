@@ -14,7 +14,8 @@
 // files (capacity 5, doubling, at most 127; lowest free entry reused); its handles are ((index |
 // 0x80) << 24) | number, root 1. It opens files by path (reading shares, writing denies), over a
 // memory image, or loaded whole in 4096-byte reads; memory files grow. New and saved files of both
-// stores are written whole to an exclusively created temporary file that is renamed into place.
+// stores are written whole as `wholesave.h` says: a regular file through an exclusively created
+// temporary file renamed into place (its mode kept), a link's target, a device in place.
 // Write-source gives C text whose {data, size} (chunk store) or page list (".vr" store) reopens as
 // an image. One observer hears opens and closes of both stores. Content copy and the core's
 // interface use only the routed calls, so both serve both stores. A new file's store is bit 0x1 of

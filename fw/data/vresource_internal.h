@@ -20,13 +20,7 @@ std::string _newresourceAtStringText(vresource h, std::int32_t index);
 vresource _newresourceHandleOfObject(vinstance* object);
 bool _newresourceElementOfObject(vinstance* object, vresource* array, std::int32_t* index);
 void _vresourceFillScrapSlots(vresourceSlotFn* table);
+// A test-get given no place for its result is refused (Arg) in either
+// store, found or not, rather than written through.
+void _vresourceRequireOut(void* out);
 
-// A file written whole to a temporary file and renamed into place keeps
-// the mode of the file it replaces; a new one gets the permission (0666
-// when none is given) less the process's mask, as a plain create would.
-struct _vresourceFileMode {
-  bool existed;
-  unsigned mode;
-};
-_vresourceFileMode _vresourceModeBefore(const vfsPath* path, int permission);
-void _vresourceModeAfter(const vfsPath* path, _vresourceFileMode mode);

@@ -93,6 +93,7 @@ vinstance* getAtObject(vresource h, std::int32_t i) {
 }
 vinstance* getObject(vresource h, vname tag) { return makeResourceScrap(tag ? vresourceGet(h, tag) : h); }
 int testGetObject(vresource h, vname tag, vinstance** out) {
+  _vresourceRequireOut(out);
   vresource child;
   if (!vresourceTestGet(h, tag, &child)) return 0;
   *out = makeResourceScrap(child);

@@ -3,6 +3,7 @@
 // whole-file check that refuses a damaged file at open.
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <set>
 #include <unordered_set>
@@ -438,10 +439,8 @@ vresource vrstoreSaveFile(vresource root, const vfsPath* path, int mode) {
   if (writable(source)) writeParams(source);
   unsigned char header[vrstoreCLIENT_HEADER];
   vrstoreMakeClientHeader(header);
-  _vresourceFileMode kept = _vresourceModeBefore(path, mode);
   vbtree* tree = vbtreeSaveAs(source.tree, path, mode, header);
-  if (!tree) fail(&vexReturnNullClass, "Resource file cannot be created");
-  _vresourceModeAfter(path, kept);
+  if (!tree) _vexGenerate(&vexReturnNullClass, vexSetMessage, "Resource file cannot be created", vexSetErrno, errno, vexEnd);
   vresource copy = registerTree(tree, Registration::copy);
   Entry& e = entryOf(copy);
   e.nextTag = source.nextTag, e.nextNumber = source.nextNumber;

@@ -8,6 +8,7 @@
 #include "fw/core/charset.h"
 #include "fw/core/mem.h"
 #include "fw/core/scribe.h"
+#include "fw/data/vresource_internal.h"
 #include "fw/data/vrstore_internal.h"
 
 namespace vrs {
@@ -319,6 +320,7 @@ vresource vrstoreGet(vresource h, vname tag) {
 }
 
 int vrstoreTestGet(vresource h, vname tag, vresource* out) {
+  _vresourceRequireOut(out);
   std::uint32_t n;
   Bytes r;
   if (!child(h, tag, &n, &r)) return 0;
@@ -443,6 +445,7 @@ void* vrstoreGetOpaque(vresource h, vname tag, std::size_t* length) {
 }
 
 int vrstoreTestGetInteger(vresource h, vname tag, std::int32_t* out) {
+  _vresourceRequireOut(out);
   std::uint32_t n;
   Bytes r;
   if (!child(h, tag, &n, &r) || kindOf(r) != vresINTEGER) return 0;
@@ -451,6 +454,7 @@ int vrstoreTestGetInteger(vresource h, vname tag, std::int32_t* out) {
 }
 
 int vrstoreTestGetTag(vresource h, vname tag, vname* out) {
+  _vresourceRequireOut(out);
   std::uint32_t n;
   Bytes r;
   if (!child(h, tag, &n, &r) || kindOf(r) != vresTAG) return 0;

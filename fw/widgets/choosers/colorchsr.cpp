@@ -105,7 +105,9 @@ void saveUserColors() {
     vresource d = userColorsArray(true);
     if (!d) return;
     vresource a = vresourceCreateArray(d, N("userColors"), vresDICTIONARY, vcolorchsrUSER_COLORS);
-    for (int i = 0; i < vcolorchsrUSER_COLORS; ++i) vcolorStoreSpec(&state()->user[i], vresourceGetAt(a, i));
+    // Each element its own dictionary: in a ".vr" store a plain element holds none.
+    for (int i = 0; i < vcolorchsrUSER_COLORS; ++i)
+      vcolorStoreSpec(&state()->user[i], vresourceCreateAt(a, i, vresDICTIONARY));
   });
 }
 

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "fw/data/vrstore.h"
+#include "fw/data/vresource.h"
 #include "fw/widgets/domains/domain_internal.h"
 
 namespace {
@@ -11,16 +11,16 @@ vdomainClassRec* rec(const vdomain* d) { return vdomainClassOf(d); }
 vname keyLong() { return N("Long Domain"); }
 
 void storeInts(vresource r, vname tag, const std::int32_t* values, std::int32_t n) {
-  vresource a = vrstoreCreateArray(r, tag, vresINTEGER, n);
-  for (std::int32_t i = 0; i < n; ++i) vrstoreSetAtInteger(a, i, values[i]);
+  vresource a = vresourceCreateArray(r, tag, vresINTEGER, n);
+  for (std::int32_t i = 0; i < n; ++i) vresourceSetAtInteger(a, i, values[i]);
 }
 
 // Reads up to n integers of an integer array; answers whether all n were there.
 bool loadInts(vresource r, vname tag, std::int32_t* values, std::int32_t n) {
   vresource a;
-  if (!vrstoreTestGet(r, tag, &a) || vrstoreGetType(a, nullptr) != vresARRAY) return false;
-  if (vrstoreGetElementType(a) != vresINTEGER || vrstoreCount(a) < n) return false;
-  for (std::int32_t i = 0; i < n; ++i) values[i] = vrstoreGetAtInteger(a, i);
+  if (!vresourceTestGet(r, tag, &a) || vresourceGetType(a, nullptr) != vresARRAY) return false;
+  if (vresourceGetElementType(a) != vresINTEGER || vresourceCount(a) < n) return false;
+  for (std::int32_t i = 0; i < n; ++i) values[i] = vresourceGetAtInteger(a, i);
   return true;
 }
 
@@ -37,33 +37,33 @@ bool loadRect(const vdomain* d, vresource r, vname tag, vrectLong* out) {
 
 void storeObject(vdomain* d, vdomainObject* o, vresource r) {
   storeRect(r, N("Rect"), o->rect);
-  vrstoreSetInteger(r, N("Type"), o->type);
-  vrstoreSetInteger(r, N("Attributes"), o->flags & ~vdomainHOUSEKEEPING);
+  vresourceSetInteger(r, N("Type"), o->type);
+  vresourceSetInteger(r, N("Attributes"), o->flags & ~vdomainHOUSEKEEPING);
   (void)d;
 }
 
 void loadObject(vdomain* d, vdomainObject* o, vresource r) {
   loadRect(d, r, N("Rect"), &o->rect);
   std::int32_t v = 0;
-  if (vrstoreTestGetInteger(r, N("Type"), &v)) o->type = static_cast<std::uint16_t>(v);
-  if (vrstoreTestGetInteger(r, N("Attributes"), &v))
+  if (vresourceTestGetInteger(r, N("Type"), &v)) o->type = static_cast<std::uint16_t>(v);
+  if (vresourceTestGetInteger(r, N("Attributes"), &v))
     o->flags = static_cast<std::uint16_t>((v & ~vdomainHOUSEKEEPING) | (o->flags & vdomainHOUSEKEEPING));
 }
 
 void domainStore(vobject* self, vresource r) {
   vobjectGetDefaultClass()->store(self, r);
   auto* d = static_cast<vdomain*>(self);
-  vrstoreSetBoolean(r, keyLong(), _vdomainLong(d));
+  vresourceSetBoolean(r, keyLong(), _vdomainLong(d));
   storeRect(r, N("Bounds"), d->bounds);
   const std::int32_t buffer[2] = {d->bufferX, d->bufferY};
   storeInts(r, N("VirtualBuffer"), buffer, 2);
   storeRect(r, N("VirtualView"), d->view);
   storeInts(r, N("Grid"), d->grid, 4);
-  vrstoreSetInteger(r, N("Attribute"), static_cast<std::int32_t>(d->flags >> 16));
-  vrstoreSetInteger(r, N("Orientation"), static_cast<std::int32_t>((d->flags >> 8) & 0xff));
+  vresourceSetInteger(r, N("Attribute"), static_cast<std::int32_t>(d->flags >> 16));
+  vresourceSetInteger(r, N("Orientation"), static_cast<std::int32_t>((d->flags >> 8) & 0xff));
   vresource old;
   if (!d->count) {
-    if (vrstoreTestGet(r, N("Objects"), &old)) vrstoreRemove(r, N("Objects"));
+    if (vresourceTestGet(r, N("Objects"), &old)) vresourceRemove(r, N("Objects"));
     return;
   }
   std::vector<vdomainObject*> objects;
@@ -74,11 +74,11 @@ void domainStore(vobject* self, vresource r) {
     objects.push_back(o);
   }
   auto n = static_cast<std::int32_t>(objects.size());
-  vresource array = vrstoreCreateArray(r, N("Objects"), vresDICTIONARY, n);
+  vresource array = vresourceCreateArray(r, N("Objects"), vresDICTIONARY, n);
   for (std::int32_t i = 0; i < n; ++i) {
-    vresource item = vrstoreCreateAt(array, i, vresDICTIONARY);
+    vresource item = vresourceCreateAt(array, i, vresDICTIONARY);
     rec(d)->storeObject(d, objects[i], item);
-    if (objects[i]->connection) vrstoreSetInteger(item, N("Connected"), objects[i]->connection->index);
+    if (objects[i]->connection) vresourceSetInteger(item, N("Connected"), objects[i]->connection->index);
   }
   for (std::int32_t i = 0; i < n; ++i) objects[i]->index = saved[i];
 }
@@ -90,26 +90,26 @@ void domainLoadInit(vobject* self, vresource r) {
   self->tag = tag;
   auto* d = static_cast<vdomain*>(self);
   vresource flag;
-  if (vrstoreTestGet(r, keyLong(), &flag)) d->flags = vrstoreGetBoolean(r, keyLong()) ? d->flags | vdomainLONG : d->flags & ~vdomainKIND;
+  if (vresourceTestGet(r, keyLong(), &flag)) d->flags = vresourceGetBoolean(r, keyLong()) ? d->flags | vdomainLONG : d->flags & ~vdomainKIND;
   if (loadRect(d, r, N("Bounds"), &d->bounds)) {
     std::int32_t v[4];
     if (loadInts(r, N("VirtualBuffer"), v, 2)) d->bufferX = static_cast<std::int16_t>(v[0]), d->bufferY = static_cast<std::int16_t>(v[1]);
     loadRect(d, r, N("VirtualView"), &d->view);
     if (loadInts(r, N("Grid"), v, 4)) std::copy(v, v + 4, d->grid);
     std::int32_t value = 0;
-    if (vrstoreTestGetInteger(r, N("Attribute"), &value))
+    if (vresourceTestGetInteger(r, N("Attribute"), &value))
       d->flags = (d->flags & 0xffff) | (static_cast<std::uint32_t>(value) << 16);
-    if (vrstoreTestGetInteger(r, N("Orientation"), &value))
+    if (vresourceTestGetInteger(r, N("Orientation"), &value))
       d->flags = (d->flags & ~static_cast<std::uint32_t>(vdomainORIENTATION)) | ((static_cast<std::uint32_t>(value) & 0xff) << 8);
   }
   vresource array;
-  if (vrstoreTestGet(r, N("Objects"), &array) && vrstoreGetType(array, nullptr) == vresARRAY) {
-    std::int32_t n = vrstoreCount(array);
+  if (vresourceTestGet(r, N("Objects"), &array) && vresourceGetType(array, nullptr) == vresARRAY) {
+    std::int32_t n = vresourceCount(array);
     std::vector<vdomainObject*> made;
     std::vector<vresource> items;
     for (std::int32_t i = 0; i < n; ++i) {
-      vresource item = vrstoreGetAt(array, i);
-      if (vrstoreGetType(item, nullptr) != vresDICTIONARY) continue;
+      vresource item = vresourceGetAt(array, i);
+      if (vresourceGetType(item, nullptr) != vresDICTIONARY) continue;
       vdomainObject* o = rec(d)->newObject(d);
       rec(d)->loadObject(d, o, item);
       made.push_back(o);
@@ -120,7 +120,7 @@ void domainLoadInit(vobject* self, vresource r) {
     auto count = static_cast<std::int32_t>(made.size());
     for (std::int32_t i = 0; i < count; ++i) {
       std::int32_t c = -1;
-      if (vrstoreTestGetInteger(items[i], N("Connected"), &c) && c >= 0 && c < count) _vdomainJoinRings(made[i], made[c]);
+      if (vresourceTestGetInteger(items[i], N("Connected"), &c) && c >= 0 && c < count) _vdomainJoinRings(made[i], made[c]);
     }
   }
   vdomainMarkDirty(d);

@@ -9,7 +9,6 @@
 #include "fw/core/mem.h"
 #include "fw/core/sys.h"
 #include "fw/data/vresource.h"
-#include "fw/data/vrstore.h"
 #include "fw/gui/window/namedres.h"
 #include "fw/widgets/domains/domain_internal.h"
 
@@ -132,14 +131,14 @@ void typeCopy(vobject* source, vobject* destination) {
 
 bool loadInts(vresource r, const char* key, std::int32_t* out, int n) {
   vresource a;
-  if (!vrstoreTestGet(r, N(key), &a) || vrstoreGetType(a, nullptr) != vresARRAY) return false;
-  if (vrstoreGetElementType(a) != vresINTEGER || vrstoreCount(a) < n) return false;
-  for (int i = 0; i < n; ++i) out[i] = vrstoreGetAtInteger(a, i);
+  if (!vresourceTestGet(r, N(key), &a) || vresourceGetType(a, nullptr) != vresARRAY) return false;
+  if (vresourceGetElementType(a) != vresINTEGER || vresourceCount(a) < n) return false;
+  for (int i = 0; i < n; ++i) out[i] = vresourceGetAtInteger(a, i);
   return true;
 }
 void storeInts(vresource r, const char* key, const std::int32_t* values, int n) {
-  vresource a = vrstoreCreateArray(r, N(key), vresINTEGER, n);
-  for (int i = 0; i < n; ++i) vrstoreSetAtInteger(a, i, values[i]);
+  vresource a = vresourceCreateArray(r, N(key), vresINTEGER, n);
+  for (int i = 0; i < n; ++i) vresourceSetAtInteger(a, i, values[i]);
 }
 
 void typeLoadInit(vobject* self, vresource r) {
@@ -149,7 +148,7 @@ void typeLoadInit(vobject* self, vresource r) {
   vstr* name = nullptr;
   if (vresourceTestGetStringCopy(r, N("Name"), &name)) t->name = name, t->flags |= viconviewViewNAME;
   vresource image;
-  if (vrstoreTestGet(r, N("Image"), &image)) t->image = vimageLoad(image), t->flags |= viconviewViewIMAGE;
+  if (vresourceTestGet(r, N("Image"), &image)) t->image = vimageLoad(image), t->flags |= viconviewViewIMAGE;
   loadInts(r, "Grid", t->grid, 4);
   std::int32_t inset[2];
   if (loadInts(r, "Inset", inset, 2)) t->inset[0] = s16(inset[0]), t->inset[1] = s16(inset[1]);
@@ -161,13 +160,13 @@ void typeStore(vobject* self, vresource r) {
   viconviewView* t = asType(self);
   storeInts(r, "Grid", t->grid, 4);
   vresource old;
-  if (t->name) vrstoreSetString(r, N("Name"), vscribeCString(t->name));
-  else if (vrstoreTestGet(r, N("Name"), &old)) vrstoreRemove(r, N("Name"));
+  if (t->name) vresourceSetString(r, N("Name"), vscribeCString(t->name));
+  else if (vresourceTestGet(r, N("Name"), &old)) vresourceRemove(r, N("Name"));
   if (t->image) {
     vresource child = vresourceCreate(r, N("Image"), vresDICTIONARY);
     vclassRec<vobjectClassRec>(t->image)->store(t->image, child);
-  } else if (vrstoreTestGet(r, N("Image"), &old)) {
-    vrstoreRemove(r, N("Image"));
+  } else if (vresourceTestGet(r, N("Image"), &old)) {
+    vresourceRemove(r, N("Image"));
   }
   const std::int32_t inset[2] = {t->inset[0], t->inset[1]};
   storeInts(r, "Inset", inset, 2);
@@ -185,9 +184,9 @@ viconviewView* builtinType(const char* name, std::int32_t gridX, std::int32_t gr
 
 viconviewView* loadType(vresource dict, const char* key) {
   vresource entry;
-  if (!dict || !vrstoreTestGet(dict, N(key), &entry)) return nullptr;
+  if (!dict || !vresourceTestGet(dict, N(key), &entry)) return nullptr;
   vresource cls;
-  if (vrstoreTestGet(entry, N("Class"), &cls)) return asType(vobjectLoad(entry));
+  if (vresourceTestGet(entry, N("Class"), &cls)) return asType(vobjectLoad(entry));
   vobjectClassRec* c = viconviewViewGetDefaultClass();
   auto* t = static_cast<viconviewView*>(vclassAllocInstance(c));
   t->cls = c;
@@ -311,7 +310,7 @@ void domainStoreObject(vdomain* d, vdomainObject* o, vresource r) {
   vdomainGetDefaultClass()->storeObject(d, o, r);
   viconviewIcon* icon = o->type == viconviewIMAGE_OBJECT ? viconviewIconOf(o) : nullptr;
   if (!icon) return;
-  if (icon->name && *icon->name) vrstoreSetString(r, N("Name"), vscribeCString(icon->name));
+  if (icon->name && *icon->name) vresourceSetString(r, N("Name"), vscribeCString(icon->name));
   if (!icon->images.count) return;
   vresource images = vresourceCreate(r, N("Images"), vresDICTIONARY);
   viconviewImageEntry* e = _viconviewImageEntries(&icon->images);
@@ -329,11 +328,11 @@ void domainLoadObject(vdomain* d, vdomainObject* o, vresource r) {
   vstr* name = nullptr;
   if (vresourceTestGetStringCopy(r, N("Name"), &name)) icon->name = name, icon->flags |= viconviewIconNAME_OWNED;
   vresource images;
-  if (vrstoreTestGet(r, N("Images"), &images)) {
-    std::int32_t n = vrstoreCount(images);
+  if (vresourceTestGet(r, N("Images"), &images)) {
+    std::int32_t n = vresourceCount(images);
     for (std::int32_t i = 0; i < n; ++i) {
       vname key = nullptr;
-      vresource image = vrstoreGetTagAt(images, i, &key);
+      vresource image = vresourceGetTagAt(images, i, &key);
       if (viconviewView* type = viconviewFindView(key)) storeEntry(&icon->images, type, vimageLoad(image), true);
     }
   }
@@ -440,7 +439,7 @@ void loadInit(vobject* self, vresource r) {
   super()->loadInit(self, r);
   setUp(v);
   std::int32_t type = 0;
-  vrstoreTestGetInteger(r, N("ViewType"), &type);
+  vresourceTestGetInteger(r, N("ViewType"), &type);
   viconviewView* t = type == 1 ? module()->iconView : module()->nameView;
   if (v->domain) {
     std::copy(t->grid, t->grid + 4, v->domain->grid);
@@ -459,7 +458,7 @@ void loadInit(vobject* self, vresource r) {
 void store(vobject* self, vresource r) {
   super()->store(self, r);
   viconview* v = asView(self);
-  vrstoreSetInteger(r, N("ViewType"), v->viewType == module()->iconView ? 1 : v->viewType == module()->nameView ? 2 : 0);
+  vresourceSetInteger(r, N("ViewType"), v->viewType == module()->iconView ? 1 : v->viewType == module()->nameView ? 2 : 0);
 }
 
 vdomain* makeDomain(vdomainview*) { return static_cast<vdomain*>(vinstanceCreate(viconviewDomainGetDefaultClass())); }

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "fw/core/mem.h"
-#include "fw/data/vrstore.h"
+#include "fw/data/vresource.h"
 #include "fw/widgets/domains/domain_internal.h"
 #include "fw/widgets/domains/springdom_internal.h"
 
@@ -165,7 +165,7 @@ void springStore(vobject* self, vresource r) {
   for (vdomainObject* o = d->first; o; o = o->next)
     for (int side : kObjectOrder) appendHandle(d, s, vspringdomGetHandle(d, o, side));
   for (int side : kContainerOrder) appendHandle(d, s, &d->box.handles[side]);
-  vresource c = vrstoreCreate(r, _vspringdomConnectionsTag(), vresDICTIONARY);
+  vresource c = vresourceCreate(r, _vspringdomConnectionsTag(), vresDICTIONARY);
   vspringSolutionGetDefaultClass()->store(s, c);
   vinstanceDestroy(s);
 }
@@ -190,7 +190,7 @@ void springLoadInit(vobject* self, vresource r) {
   vdomainGetDefaultClass()->loadInit(self, r);
   auto* d = static_cast<vspringdom*>(self);
   vresource c;
-  if (vrstoreTestGet(r, _vspringdomConnectionsTag(), &c)) {
+  if (vresourceTestGet(r, _vspringdomConnectionsTag(), &c)) {
     vspringSolution* s = vspringSolutionLoad(c);
     std::int32_t n = s->itemCount;
     while (d->count < n) {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "fw/core/mem.h"
-#include "fw/data/vrstore.h"
+#include "fw/data/vresource.h"
 #include "fw/widgets/lists/list_internal.h"
 
 namespace {
@@ -368,32 +368,32 @@ void listLoadInit(vobject* self, vresource resource) {
   self->tag = tag;
   vlist* l = asList(self);
   std::int32_t rows = 0, columns = 0;
-  vrstoreTestGetInteger(resource, vname_MaxRow, &rows);
-  vrstoreTestGetInteger(resource, vname_MaxColumn, &columns);
-  vrstoreTestGetInteger(resource, N("RowCount"), &rows);
-  vrstoreTestGetInteger(resource, N("ColumnCount"), &columns);
+  vresourceTestGetInteger(resource, vname_MaxRow, &rows);
+  vresourceTestGetInteger(resource, vname_MaxColumn, &columns);
+  vresourceTestGetInteger(resource, N("RowCount"), &rows);
+  vresourceTestGetInteger(resource, N("ColumnCount"), &columns);
   vname orientation;
-  if (vrstoreTestGetTag(resource, N("Orientation"), &orientation)) {
+  if (vresourceTestGetTag(resource, N("Orientation"), &orientation)) {
     if (orientation == N("RowMajor")) l->cells.flags = vlistROW_MAJOR;
     if (orientation == N("ColumnMajor")) l->cells.flags = vlistCOLUMN_MAJOR;
   }
   rec(l)->setCount(l, rows, vlistROWS);
   rec(l)->setCount(l, columns, vlistCOLUMNS);
   vresource storage;
-  if (!vrstoreTestGet(resource, N("ListStorage"), &storage)) return;
+  if (!vresourceTestGet(resource, N("ListStorage"), &storage)) return;
   forEachStoredCell(l, [&](std::int32_t i) { return rec(l)->outerForLoad(l, storage, i); }, rec(l)->loadCell);
 }
 
 void listStore(vobject* self, vresource resource) {
   super()->store(self, resource);
   vlist* l = asList(self);
-  vrstoreSetInteger(resource, N("RowCount"), l->cells.rowCount);
-  vrstoreSetInteger(resource, N("ColumnCount"), l->cells.columnCount);
-  vrstoreSetTag(resource, N("Orientation"), columnMajor(l) ? N("ColumnMajor") : N("RowMajor"));
+  vresourceSetInteger(resource, N("RowCount"), l->cells.rowCount);
+  vresourceSetInteger(resource, N("ColumnCount"), l->cells.columnCount);
+  vresourceSetTag(resource, N("Orientation"), columnMajor(l) ? N("ColumnMajor") : N("RowMajor"));
   if (l->cells.rowCount < 1 || l->cells.columnCount < 1) return;
-  vresource storage = vrstoreCreate(resource, N("ListStorage"), vresDICTIONARY);
+  vresource storage = vresourceCreate(resource, N("ListStorage"), vresDICTIONARY);
   vresource entry = rec(l)->storageForStore(l, storage);
-  if (!entry) return vrstoreRemove(resource, N("ListStorage"));
+  if (!entry) return vresourceRemove(resource, N("ListStorage"));
   forEachStoredCell(l, [&](std::int32_t i) { return rec(l)->outerForStore(l, entry, i); }, rec(l)->storeCell);
 }
 

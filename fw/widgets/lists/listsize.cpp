@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fw/core/mem.h"
-#include "fw/data/vrstore.h"
+#include "fw/data/vresource.h"
 
 namespace {
 
@@ -373,13 +373,13 @@ constexpr AxisKeys heightKeys{"FixedHeight", "IsFixedHeight", "HeightTable", "He
 // not leaves the list as it was.
 bool readTable(vresource resource, const AxisKeys& keys, std::vector<std::int32_t>* sizes) {
   vresource flag, table;
-  if (!vrstoreTestGet(resource, N(keys.isFixed), &flag) || vrstoreGetType(flag, nullptr) != vresBOOLEAN ||
-      vrstoreGetBoolean(resource, N(keys.isFixed)))
+  if (!vresourceTestGet(resource, N(keys.isFixed), &flag) || vresourceGetType(flag, nullptr) != vresBOOLEAN ||
+      vresourceGetBoolean(resource, N(keys.isFixed)))
     return false;
-  if (!vrstoreTestGet(resource, N(keys.table), &table) || vrstoreGetType(table, nullptr) != vresARRAY) return false;
+  if (!vresourceTestGet(resource, N(keys.table), &table) || vresourceGetType(table, nullptr) != vresARRAY) return false;
   std::int64_t sum = 0;
-  for (std::int32_t i = 0, n = vrstoreCount(table); i < n; ++i) {
-    std::int32_t size = vrstoreGetAtInteger(table, i);
+  for (std::int32_t i = 0, n = vresourceCount(table); i < n; ++i) {
+    std::int32_t size = vresourceGetAtInteger(table, i);
     sum += size;
     if (size < 0 || sum > INT32_MAX)
       _vexGenerate(&vexArgClass, vexSetMessage, size < 0 ? keys.negative : keys.tooLong, vexEnd);
@@ -390,7 +390,7 @@ bool readTable(vresource resource, const AxisKeys& keys, std::vector<std::int32_
 
 void loadAxis(const Axis& a, vresource resource, const AxisKeys& keys, bool tabulated,
               const std::vector<std::int32_t>& sizes) {
-  vrstoreTestGetInteger(resource, N(keys.fixed), &a.constant());
+  vresourceTestGetInteger(resource, N(keys.fixed), &a.constant());
   if (!tabulated) return;
   // The table is the axis: a count that disagrees with it follows it.
   storeSizes(a, sizes);
@@ -408,7 +408,7 @@ void sizeLoadInit(vobject* self, vresource resource) {
   vlistsize* s = asSize(self);
   std::int32_t* fields[] = {&s->rowCount, &s->columnCount, &s->defaultWidth, &s->defaultHeight};
   const char* names[] = {"RowCount", "ColumnCount", "DefaultWidth", "DefaultHeight"};
-  for (int i = 0; i < 4; ++i) vrstoreTestGetInteger(resource, N(names[i]), fields[i]);
+  for (int i = 0; i < 4; ++i) vresourceTestGetInteger(resource, N(names[i]), fields[i]);
   s->rowCount = std::max(s->rowCount, 0);
   s->columnCount = std::max(s->columnCount, 0);
   loadAxis(columnAxis(s), resource, widthKeys, tabulatedWidths, widths);
@@ -416,16 +416,16 @@ void sizeLoadInit(vobject* self, vresource resource) {
 }
 
 void storeAxis(const Axis& a, vresource resource, const AxisKeys& keys) {
-  vrstoreSetInteger(resource, N(keys.fixed), a.constant() >= 0 ? a.constant() : -1);
-  vrstoreSetBoolean(resource, N(keys.isFixed), a.isConstant());
+  vresourceSetInteger(resource, N(keys.fixed), a.constant() >= 0 ? a.constant() : -1);
+  vresourceSetBoolean(resource, N(keys.isFixed), a.isConstant());
   if (a.isConstant()) {
     vresource old;
-    if (vrstoreTestGet(resource, N(keys.table), &old)) vrstoreRemove(resource, N(keys.table));
+    if (vresourceTestGet(resource, N(keys.table), &old)) vresourceRemove(resource, N(keys.table));
     return;
   }
   std::vector<std::int32_t> sizes = sizesOf(a);
-  vresource table = vrstoreCreateArray(resource, N(keys.table), vresINTEGER, static_cast<std::int32_t>(sizes.size()));
-  for (std::size_t i = 0; i < sizes.size(); ++i) vrstoreSetAtInteger(table, static_cast<std::int32_t>(i), sizes[i]);
+  vresource table = vresourceCreateArray(resource, N(keys.table), vresINTEGER, static_cast<std::int32_t>(sizes.size()));
+  for (std::size_t i = 0; i < sizes.size(); ++i) vresourceSetAtInteger(table, static_cast<std::int32_t>(i), sizes[i]);
 }
 
 void sizeStore(vobject* self, vresource resource) {
@@ -435,7 +435,7 @@ void sizeStore(vobject* self, vresource resource) {
                                                          {"ColumnCount", s->columnCount},
                                                          {"DefaultWidth", s->defaultWidth},
                                                          {"DefaultHeight", s->defaultHeight}};
-  for (const auto& [name, value] : values) vrstoreSetInteger(resource, N(name), value >= 0 ? value : -1);
+  for (const auto& [name, value] : values) vresourceSetInteger(resource, N(name), value >= 0 ? value : -1);
   storeAxis(columnAxis(s), resource, widthKeys);
   storeAxis(rowAxis(s), resource, heightKeys);
 }

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "fw/core/mem.h"
-#include "fw/data/vrstore.h"
+#include "fw/data/vresource.h"
 #include "fw/widgets/lists/spring.h"
 
 namespace {
@@ -118,21 +118,21 @@ void addStep(Parsed& p, std::int32_t index, std::int32_t flags, std::int32_t len
 Parsed parse(vresource resource) {
   Parsed p;
   std::int32_t items = 0;
-  if (vrstoreTestGetInteger(resource, vname_ItemCount, &items)) {
+  if (vresourceTestGetInteger(resource, vname_ItemCount, &items)) {
     if (items < 0 || items > 32767) refuse("Spring solution item count out of range.");
     p.itemCount = items;
   }
   vresource steps;
-  if (vrstoreTestGet(resource, vname_Steps, &steps)) {
+  if (vresourceTestGet(resource, vname_Steps, &steps)) {
     // The older form: one dictionary per step.
-    if (vrstoreGetType(steps, nullptr) != vresARRAY) refuse("Spring solution steps are not an array.");
-    for (std::int32_t i = 0, n = vrstoreCount(steps); i < n; ++i) {
-      vresource step = vrstoreGetAt(steps, i);
-      if (vrstoreGetType(step, nullptr) != vresDICTIONARY) refuse("Spring solution step is not a dictionary.");
+    if (vresourceGetType(steps, nullptr) != vresARRAY) refuse("Spring solution steps are not an array.");
+    for (std::int32_t i = 0, n = vresourceCount(steps); i < n; ++i) {
+      vresource step = vresourceGetAt(steps, i);
+      if (vresourceGetType(step, nullptr) != vresDICTIONARY) refuse("Spring solution step is not a dictionary.");
       std::int32_t index = 0, flags = 0, length = 0;
-      vrstoreTestGetInteger(step, vname_Flags, &flags);
-      vrstoreTestGetInteger(step, vname_Length, &length);
-      if (!vrstoreTestGetInteger(step, vname_Index, &index)) {
+      vresourceTestGetInteger(step, vname_Flags, &flags);
+      vresourceTestGetInteger(step, vname_Length, &length);
+      if (!vresourceTestGetInteger(step, vname_Index, &index)) {
         index = static_cast<std::int8_t>(flags & 0xff);
         flags = 0;
       }
@@ -144,17 +144,17 @@ Parsed parse(vresource resource) {
   const vname names[3] = {vname_Index, vname_Flags, vname_Length};
   int present = 0;
   for (int i = 0; i < 3; ++i) {
-    if (!vrstoreTestGet(resource, names[i], &arrays[i])) continue;
-    if (vrstoreGetType(arrays[i], nullptr) != vresARRAY) refuse("Spring solution steps are not an array.");
+    if (!vresourceTestGet(resource, names[i], &arrays[i])) continue;
+    if (vresourceGetType(arrays[i], nullptr) != vresARRAY) refuse("Spring solution steps are not an array.");
     ++present;
   }
   if (present == 0) return p;
   if (present != 3) refuse("Spring solution step arrays are missing.");
   for (vresource a : arrays)
-    if (vrstoreGetElementType(a) != vresINTEGER) refuse("Spring solution steps are not integers.");
-  std::int32_t n = vrstoreCount(arrays[0]);
-  if (vrstoreCount(arrays[1]) != n || vrstoreCount(arrays[2]) != n) refuse("Spring solution step arrays differ in length.");
-  for (std::int32_t i = 0; i < n; ++i) addStep(p, vrstoreGetAtInteger(arrays[0], i), vrstoreGetAtInteger(arrays[1], i), vrstoreGetAtInteger(arrays[2], i));
+    if (vresourceGetElementType(a) != vresINTEGER) refuse("Spring solution steps are not integers.");
+  std::int32_t n = vresourceCount(arrays[0]);
+  if (vresourceCount(arrays[1]) != n || vresourceCount(arrays[2]) != n) refuse("Spring solution step arrays differ in length.");
+  for (std::int32_t i = 0; i < n; ++i) addStep(p, vresourceGetAtInteger(arrays[0], i), vresourceGetAtInteger(arrays[1], i), vresourceGetAtInteger(arrays[2], i));
   return p;
 }
 
@@ -184,16 +184,16 @@ void solutionStore(vobject* self, vresource resource) {
   super()->store(self, resource);
   vspringSolution* s = asSolution(self);
   vresource old;
-  if (vrstoreTestGet(resource, vname_Steps, &old)) vrstoreRemove(resource, vname_Steps);
-  vrstoreSetInteger(resource, N("Version"), vspringVERSION);
-  vrstoreSetInteger(resource, vname_ItemCount, s->itemCount);
-  vresource index = vrstoreCreateArray(resource, vname_Index, vresINTEGER, s->stepCount);
-  vresource flags = vrstoreCreateArray(resource, vname_Flags, vresINTEGER, s->stepCount);
-  vresource length = vrstoreCreateArray(resource, vname_Length, vresINTEGER, s->stepCount);
+  if (vresourceTestGet(resource, vname_Steps, &old)) vresourceRemove(resource, vname_Steps);
+  vresourceSetInteger(resource, N("Version"), vspringVERSION);
+  vresourceSetInteger(resource, vname_ItemCount, s->itemCount);
+  vresource index = vresourceCreateArray(resource, vname_Index, vresINTEGER, s->stepCount);
+  vresource flags = vresourceCreateArray(resource, vname_Flags, vresINTEGER, s->stepCount);
+  vresource length = vresourceCreateArray(resource, vname_Length, vresINTEGER, s->stepCount);
   for (std::int32_t i = 0; i < s->stepCount; ++i) {
-    vrstoreSetAtInteger(index, i, s->indices[i]);
-    vrstoreSetAtInteger(flags, i, s->stepFlags[i]);
-    vrstoreSetAtInteger(length, i, s->lengths[i]);
+    vresourceSetAtInteger(index, i, s->indices[i]);
+    vresourceSetAtInteger(flags, i, s->stepFlags[i]);
+    vresourceSetAtInteger(length, i, s->lengths[i]);
   }
 }
 

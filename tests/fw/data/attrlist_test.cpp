@@ -90,21 +90,46 @@ TEST(Attrlist, ReplacingFailingAndRemoving) {
   EXPECT_EQ(text(l, "a"), "7");
   EXPECT_EQ(raised([&] { vattrlistGetTag(l, N("a")); }).message, "Not a tag");
 
-  // A value the datatag refuses leaves the attribute as it was.
+  // A value the datatag refuses leaves the attribute without a value: the
+  // old one is freed, never kept beside a failed set.
   vattrlistSet(l, N("a"), P(vdatatagSTRING), "kept");
   EXPECT_EQ(raised([&] { vattrlistSet(l, N("a"), P(vdatatagBOOLEAN), 2); }).cls, &vexScrapCannotConvertClass);
-  EXPECT_EQ(text(l, "a"), "kept");
+  EXPECT_EQ(text(l, "a"), "(none)");
+  vattrlistSet(l, N("a"), P(vdatatagSTRING), "kept");
   EXPECT_EQ(raised([&] { vattrlistSet(l, N("a"), P(vdatatagSINGLE_FLOAT), 1e39); }).cls, &vexScrapCannotConvertClass);
-  EXPECT_EQ(text(l, "a"), "kept");
+  EXPECT_EQ(text(l, "a"), "(none)");
   // Kinds larger than the slot, or without a layout, are refused.
   vdatatag* big = vdatatagCreate(vdatatagSIZED_ARRAY);
   vdatatagSetSizedArrayElement(big, P(vdatatagINTEGER));
   vdatatagSetSizedArrayCount(big, 4);
   std::int32_t four[4] = {1, 2, 3, 4};
+  vattrlistSet(l, N("a"), P(vdatatagSTRING), "kept");
   Raised r = raised([&] { vattrlistSet(l, N("a"), big, four); });
   EXPECT_EQ(r.message, "Attribute value does not fit its slot");
+  EXPECT_EQ(text(l, "a"), "(none)");
+  vattrlistSet(l, N("a"), P(vdatatagSTRING), "kept");
   EXPECT_EQ(raised([&] { vattrlistSet(l, N("a"), P(vdatatagOPAQUE), 2, "xy"); }).cls, &vexScrapUnimplementedClass);
-  EXPECT_EQ(text(l, "a"), "kept");
+  EXPECT_EQ(text(l, "a"), "(none)");
+  // A narrow integer outside its range is refused, not stored truncated
+  // (300 as a Byte would read back 44); the edges are taken.
+  struct {
+    int kind, low, high;
+  } narrow[] = {{vdatatagBYTE, -128, 127},
+                {vdatatagUNSIGNED_BYTE, 0, 255},
+                {vdatatagSHORT, -32768, 32767},
+                {vdatatagUNSIGNED_SHORT, 0, 65535}};
+  for (const auto& k : narrow) {
+    for (int bad : {k.low - 1, k.high + 1, k.high + 173}) {
+      vattrlistSet(l, N("n"), P(vdatatagINTEGER), 9);
+      EXPECT_EQ(raised([&] { vattrlistSet(l, N("n"), P(k.kind), bad); }).cls, &vexArgRangeClass) << k.kind << " " << bad;
+      EXPECT_EQ(text(l, "n"), "(none)") << k.kind << " " << bad;
+    }
+    vattrlistSet(l, N("n"), P(k.kind), k.low);
+    EXPECT_EQ(text(l, "n"), std::to_string(k.low));
+    vattrlistSet(l, N("n"), P(k.kind), k.high);
+    EXPECT_EQ(text(l, "n"), std::to_string(k.high));
+  }
+  EXPECT_EQ(raised([&] { vattrlistSet(l, N("n"), P(vdatatagBYTE), 300); }).cls, &vexArgRangeClass);
 
   vattrlistSet(l, N("a"), nullptr);
   EXPECT_EQ(vattrlistGetScribed(l, N("a")), nullptr);

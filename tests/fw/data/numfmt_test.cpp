@@ -192,6 +192,19 @@ TEST(NumFormat, EdgeCases) {
   EXPECT_EQ(text(vnumScribeFloat(9.96, d, n, x, 1, 2)), "1e+1");
   EXPECT_EQ(text(vnumScribeInteger(12345, d, n, x, 0, -1)), "1.2345e+4");
   EXPECT_EQ(text(vnumScribeDouble(0)), "0");
+  // Zero takes the exponent format, and what that prints follows from the
+  // digits: the decimal conversion gives only zeros (dropped, so no digits)
+  // at exponent 1; with no digits the integer digits are that exponent, 1,
+  // and no exponent text is made; one integer position with no digit
+  // prints the first digit character. So "0", and the same as the
+  // exponent format asked for outright; -0 keeps its sign.
+  EXPECT_EQ(text(vnumScribeFloat(0, d, n, x, 1, -1)), "0");
+  vscribe* zero = vnumScribeDouble(0);
+  EXPECT_EQ(vnumScribeGetIntegerDigits(zero), 1);
+  vscribeRelease(zero);
+  EXPECT_EQ(text(vnumScribeDouble(-0.0)), "-0");
+  EXPECT_EQ(text(vnumScribeDouble(1e-9)), "1e-9");
+  EXPECT_EQ(text(vnumScribeDouble(1.5e8)), "1.5e+8");
   EXPECT_EQ(text(vnumScribeDouble(1e8)), "100000000");
   EXPECT_EQ(text(vnumScribeDouble(100000001.5)), "1.000000015e+8");
   EXPECT_EQ(text(vnumScribeDouble(1e-9)), "1e-9");

@@ -485,6 +485,35 @@ TEST_F(ColorChooser, UserColorsLiveInThePreferences) {
   EXPECT_EQ(vcolorGetSpecGreen(vcolorchsrGetUserColor(c, 7)), 65535u) << "none stored: white";
 }
 
+// Kept in a ".vr" user store, each user colour is an element with a
+// dictionary of its own: none of them lands on the store's root.
+TEST_F(ColorChooser, UserColorsInAResourceFileStoreEachKeepTheirOwn) {
+  vrstoreInstallInterface();
+  vapplication* app = vapplicationGetCurrent();
+  vapplicationGetResources(app);
+  const vresource kept = app->resources;
+  vresource file = vresourceCreateMemoryIn(0);
+  app->resources = vresourceCreate(file, vnameInternLiteral("App"), vresDICTIONARY);
+  vcolorSpec spec;
+  vcolorInitSpec(&spec);
+  vcolorSetSpecRGB(&spec, 100, 200, 300);
+  vcolorchsrSetUserColor(c, 0, &spec);
+  vcolorSetSpecRGB(&spec, 400, 500, 600);
+  vcolorchsrSetUserColor(c, 5, &spec);
+  vresource a = vresourceGet(vresourceGet(app->resources, vnameInternLiteral("vcolorchsr")), vnameInternLiteral("userColors"));
+  ASSERT_EQ(vresourceCount(a), 16);
+  std::vector<unsigned> blues;
+  for (int i : {0, 5, 9}) {
+    vcolorLoadInitSpec(&spec, vresourceGetAt(a, i));
+    blues.push_back(vcolorGetSpecBlue(&spec));
+  }
+  EXPECT_EQ(blues, (std::vector<unsigned>{300, 600, 65535}));
+  EXPECT_EQ(vresourceCount(file), 1) << "only the application's own dictionary at the root";
+  vcolorDestroySpec(&spec);
+  app->resources = kept;
+  vresourceCloseFile(file);
+}
+
 // Presses and drags through the platform's input.
 TEST_F(ColorChooser, WheelAndPlaneFollowThePointer) {
   open();
