@@ -87,7 +87,7 @@ int run() {
   x11run::Barrier marks(user);
   barrier = &marks;
   vwindowOpen(d);
-  check(pumpUntil([&] { return x11run::shownWithFocus(user, d); }), "the dialog shows with the keyboard");
+  check(pumpUntil([&] { return x11run::shown(user, d, true); }), "the dialog shows with the keyboard");
   vdialogSetFocusItem(d, item);
   check(pumpUntil([&] { return vdialogGetFocusItem(d) == item; }), "the text item has the focus");
   vtext* t = item->text;

@@ -40,7 +40,7 @@ struct User : x11run::ViewUser {
   }
   // The keys go where the X focus is: the window asked for has it first.
   void focusOn(vdialog* w) {
-    check(pumpUntil([&] { return x11run::shownWithFocus(display, w); }),
+    check(pumpUntil([&] { return x11run::shown(display, w, true); }),
           "the window asked for has the keyboard");
   }
   std::uint32_t pixel(int x, int y) {

@@ -59,11 +59,14 @@ struct Barrier {
     wc.lpszClassName = "X11RunBarrier";
     win::RegisterClassA(&wc);
     // Shown (only a shown window has its X window), in the screen's far
-    // corner, away from where the runs point.
+    // corner, away from where the runs point, and never active, so that
+    // the keyboard stays with the windows the runs type into.
     const int x = win::GetSystemMetrics(win::SM_CXSCREEN) - 12, y = win::GetSystemMetrics(win::SM_CYSCREEN) - 12;
-    hwnd = win::CreateWindowExA(0, "X11RunBarrier", "x11 run barrier", win::WS_POPUP | win::WS_VISIBLE, x, y, 10, 10,
-                                nullptr, nullptr, nullptr, nullptr);
-    pumpUntil([&] { return (xw = windowTitled(user, "x11 run barrier")) != 0; });
+    hwnd = win::CreateWindowExA(0, "X11RunBarrier", "x11 run barrier", win::WS_POPUP, x, y, 10, 10, nullptr, nullptr,
+                                nullptr, nullptr);
+    win::ShowWindow(hwnd, win::SW_SHOWNOACTIVATE);
+    pumpUntil([&] { return x11queue::viewable(user, "x11 run barrier"); });
+    xw = windowTitled(user, "x11 run barrier");
   }
   ~Barrier() { win::DestroyWindow(hwnd); }
 
@@ -79,9 +82,9 @@ struct Barrier {
   }
 };
 
-// The dialog's window is on the screen with the keyboard focus, as the user
-// sees it before typing or pointing at it.
-inline bool shownWithFocus(Display* user, vdialog* d) {
+// The dialog's window is on the screen, as the user sees it before
+// pointing at it; with `typing`, it has the keyboard focus too.
+inline bool shown(Display* user, vdialog* d, bool typing = false) {
   char title[128] = "";
   win::GetWindowTextA(d->native->hwnd, title, sizeof title);
   Window w = windowTitled(user, title);
@@ -89,7 +92,7 @@ inline bool shownWithFocus(Display* user, vdialog* d) {
   Window focus = 0;
   int revert = 0;
   XGetInputFocus(user, &focus, &revert);
-  return w && XGetWindowAttributes(user, w, &a) && a.map_state == IsViewable && focus == w;
+  return w && XGetWindowAttributes(user, w, &a) && a.map_state == IsViewable && (!typing || focus == w);
 }
 
 // An item point (y counted from the bottom) on the screen.
