@@ -38,8 +38,8 @@ inline bool pumpUntil(const std::function<bool()>& done, win::DWORD ms = kPatien
   }
 }
 
-// A window of the run's own, unseen, that marks how far the program has
-// read: the user's input is followed by a close request to it, which the
+// A tiny window of the run's own, in a corner, that marks how far the
+// program has read: the user's input is followed by a close request to it, which the
 // server delivers after that input. Once the close has come through, the
 // program has seen and handled everything the user did before it.
 struct Barrier {
