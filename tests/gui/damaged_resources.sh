@@ -32,9 +32,9 @@ damage() {
 }
 run() {
   if [ "$mode" = x11 ]; then
-    (cd "$dir/work" && timeout 15 "$dir/bin/sim73500" --gui --transcript t.txt m.cmd </dev/null >/dev/null 2>"$dir/err")
+    (cd "$dir/work" && timeout 120 "$dir/bin/sim73500" --gui --transcript t.txt m.cmd </dev/null >/dev/null 2>"$dir/err")
   else
-    (cd "$dir/work" && timeout 30 "$dir/bin/sim73500" --gui=headless --transcript t.txt m.cmd </dev/null >/dev/null 2>"$dir/err")
+    (cd "$dir/work" && timeout 120 "$dir/bin/sim73500" --gui=headless --transcript t.txt m.cmd </dev/null >/dev/null 2>"$dir/err")
   fi
 }
 for name in sim73500.vr vwexlin7.vr; do

@@ -14,9 +14,10 @@ pid=$!
 shows() {
   xwininfo -root -tree 2>/dev/null | grep -q "\"Sim73500\": .* $1+"
 }
+# Polls for up to 30 s: the first window of a loaded host can be slow.
 wait_for() {
   i=0
-  while [ $i -lt 100 ]; do
+  while [ $i -lt 300 ]; do
     shows "$1" && return 0
     i=$((i + 1))
     sleep 0.1

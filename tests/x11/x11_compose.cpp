@@ -26,9 +26,10 @@ namespace {
 
 using x11run::check;
 using x11run::failures;
-using x11run::pumpFor;
+using x11run::pumpUntil;
 
 Display* user = nullptr;
+x11run::Barrier* barrier = nullptr;
 KeyCode deadKey = 0;
 std::string undoNames;
 
@@ -61,7 +62,7 @@ void press(KeyCode code) {
   XTestFakeKeyEvent(user, code, True, 0);
   XTestFakeKeyEvent(user, code, False, 0);
   XSync(user, False);
-  pumpFor(150);
+  check(barrier->pass(), "the program sees the key");
 }
 
 std::string chars(vtext* t) {
@@ -83,10 +84,12 @@ int run() {
   vrect r{20, 50, 240, 28};
   vdialogSetItemRect(item, &r);
   vdialogAppendItem(d, item);
+  x11run::Barrier marks(user);
+  barrier = &marks;
   vwindowOpen(d);
-  pumpFor(400);
+  check(pumpUntil([&] { return x11run::shown(user, d, true); }), "the dialog shows with the keyboard");
   vdialogSetFocusItem(d, item);
-  pumpFor(200);
+  check(pumpUntil([&] { return vdialogGetFocusItem(d) == item; }), "the text item has the focus");
   vtext* t = item->text;
   vtextSetObserverClass(t, vtextUndoObserverClass());
   item->undoSink = keep;
@@ -108,7 +111,6 @@ int run() {
 
   vwindowClose(d);
   vinstanceDestroy(d);
-  pumpFor(50);
   if (failures) return 1;
   std::printf("x11 compose: all checks hold\n");
   return 0;

@@ -22,19 +22,7 @@ namespace {
 
 using x11queue::check;
 using x11queue::failures;
-
-void pumpFor(win::DWORD ms) {
-  win::DWORD end = win::GetTickCount() + ms;
-  win::SetTimer(nullptr, 1, 20, nullptr);
-  while (win::GetTickCount() < end) {
-    win::MSG m;
-    while (win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE)) {
-      win::TranslateMessage(&m);
-      win::DispatchMessageA(&m);
-    }
-    win::WaitMessage();
-  }
-}
+using x11queue::pumpUntil;
 
 constexpr int kSize = 32;
 // In image coordinates (rows from the bottom): the body, a blue band on it
@@ -82,7 +70,6 @@ int main() {
   win::HWND hwnd = win::CreateWindowExA(0, "CursorTest", "Cursor", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, 40, 30,
                                         200, 120, nullptr, nullptr, nullptr, nullptr);
   check(hwnd != nullptr, "the window opens");
-  pumpFor(300);
 
   Display* user = XOpenDisplay(nullptr);
   int event = 0, error = 0;
@@ -90,6 +77,7 @@ int main() {
     std::fprintf(stderr, "FAILED: no XFixes on the display\n");
     return 1;
   }
+  check(pumpUntil([&] { return x11queue::viewable(user, "Cursor"); }), "the window shows");
 
   // The hot spot changed after a first use is the one the server gets.
   vcursor* c = makeCursor();
@@ -107,12 +95,21 @@ int main() {
   win::ClientToScreen(hwnd, &inside);
   XWarpPointer(user, 0, DefaultRootWindow(user), 0, 0, 0, 0, inside.x, inside.y);
   XSync(user, False);
-  pumpFor(100);
+  // The program has seen the pointer come in (and set the window's own
+  // cursor for it) before the test sets its own.
+  check(pumpUntil([&] {
+    win::POINT at{};
+    win::GetCursorPos(&at);
+    return at.x == inside.x && at.y == inside.y;
+  }), "the program sees the pointer over the window");
   win::SetCursor(cursor);
-  pumpFor(200);
-  XSync(user, False);
-
-  XFixesCursorImage* shown = XFixesGetCursorImage(user);
+  // The server shows the new cursor once the program's request reaches it.
+  XFixesCursorImage* shown = nullptr;
+  pumpUntil([&] {
+    if (shown) XFree(shown);
+    shown = XFixesGetCursorImage(user);
+    return shown && shown->width == kSize && shown->height == kSize;
+  });
   check(shown != nullptr, "the server shows a cursor");
   if (shown) {
     check(shown->width == kSize && shown->height == kSize,

@@ -28,7 +28,9 @@ namespace {
 using x11run::check;
 using x11run::failures;
 using x11run::onScreen;
-using x11run::pumpFor;
+using x11run::pumpUntil;
+
+x11run::Barrier* barrier = nullptr;
 
 int notified = 0;
 void onValue(vdialogItem*, vevent*) { ++notified; }
@@ -46,9 +48,16 @@ vslider* placed(vdialog* d, vslider* s, vrect r, bool vertical) {
 bool vertical(vslider* s) { return (s->controlFlags & vcontrolVERTICAL) != 0; }
 int thumbStart(vslider* s) { return vertical(s) ? s->indicator.y : s->indicator.x; }
 
+// Each step of the user's is seen by the program before the next.
 void moveTo(Display* user, win::POINT p) {
   XTestFakeMotionEvent(user, DefaultScreen(user), p.x, p.y, 0);
   XSync(user, False);
+  check(barrier->pass(), "the program sees the pointer move");
+}
+void button(Display* user, bool down) {
+  XTestFakeButtonEvent(user, 1, down ? True : False, 0);
+  XSync(user, False);
+  check(barrier->pass(), down ? "the program sees the press" : "the program sees the release");
 }
 
 // Presses the thumb's middle, moves 3 steps of `step` pixels along the
@@ -60,26 +69,22 @@ void dragCase(Display* user, vdialog* d, vslider* s, const char* name, int step)
   int startThumb = thumbStart(s), startValue = int(s->value);
   notified = 0;
   moveTo(user, onScreen(d, cx, cy));
-  pumpFor(50);
-  XTestFakeButtonEvent(user, 1, True, 0);
-  XSync(user, False);
+  win::DWORD pressed = win::GetTickCount();
+  button(user, true);
   // Motion in the first 0.15 s after a press is not a drag yet.
-  pumpFor(250);
+  pumpUntil([&] { return win::GetTickCount() - pressed >= 250; });
   int lastValue = int(s->value);
   for (int i = 1; i <= 3; ++i) {
     int along = i * step;
     // The bar's vertical axis counts up; the screen's down.
     moveTo(user, onScreen(d, cx + (v ? 0 : along), cy + (v ? along : 0)));
-    pumpFor(80);
     std::string at = std::string(name) + " step " + std::to_string(i);
     check(thumbStart(s) == startThumb + along,
           at + ": the thumb at " + std::to_string(thumbStart(s)) + ", not " + std::to_string(startThumb + along));
     check(int(s->value) > lastValue, at + ": the value grows past " + std::to_string(lastValue));
     lastValue = int(s->value);
   }
-  XTestFakeButtonEvent(user, 1, False, 0);
-  XSync(user, False);
-  pumpFor(80);
+  button(user, false);
   check(int(s->value) == lastValue && thumbStart(s) == startThumb + 3 * step,
         std::string(name) + ": the release keeps the value and the thumb");
   check(notified >= 3, std::string(name) + ": every step announced (" + std::to_string(notified) + ")");
@@ -98,13 +103,14 @@ int run(int, char**) {
   vslider* slider = placed(d, vsliderCreate(), {20, 150, 240, 24}, false);
   vslider* bar = placed(d, vsliderScrollBarCreate(), {280, 20, 17, 170}, true);
   vcontrolSetView(bar, 10);
+  x11run::Barrier marks(user);
+  barrier = &marks;
   vwindowOpen(d);
-  pumpFor(400);
+  check(pumpUntil([&] { return x11run::shown(user, d); }), "the dialog shows");
   dragCase(user, d, slider, "slider", 12);
   dragCase(user, d, bar, "scroll bar", 10);
   vwindowClose(d);
   vinstanceDestroy(d);
-  pumpFor(50);
   XCloseDisplay(user);
   if (failures) return 1;
   std::printf("x11 drag (%s): all checks hold\n", vlafGetCurrent()->name ? vlafGetCurrent()->name : "?");

@@ -26,19 +26,22 @@ namespace {
 using x11run::check;
 using x11run::failures;
 using x11run::onScreen;
-using x11run::pumpFor;
+using x11run::pumpUntil;
 
 struct User : x11run::ViewUser {
   vimageedtr* editor;
   // Control and a letter, as the editor's command keys take them.
   void command(KeySym letter) {
     KeyCode control = XKeysymToKeycode(display, XK_Control_L), key = XKeysymToKeycode(display, letter);
-    for (auto [code, down] : {std::pair{control, True}, {key, True}, {key, False}, {control, False}}) {
+    for (auto [code, down] : {std::pair{control, True}, {key, True}, {key, False}, {control, False}})
       XTestFakeKeyEvent(display, code, down, 0);
-      XSync(display, False);
-      pumpFor(40);
-    }
-    pumpFor(100);
+    XSync(display, False);
+    check(barrier->pass(), "the program sees the keys");
+  }
+  // The keys go where the X focus is: the window asked for has it first.
+  void focusOn(vdialog* w) {
+    check(pumpUntil([&] { return x11run::shown(display, w, true); }),
+          "the window asked for has the keyboard");
   }
   std::uint32_t pixel(int x, int y) {
     return vpixmapCursorGetAt(vimgedGetPixelCursor(vimageedtrGetImageModel(editor)), x, y);
@@ -66,9 +69,10 @@ int run(int argc, char** argv) {
   vimageedtr* e = vimageedtrCreate();
   vimageedtrSetImage(e, image);
   vimageedtrSetFlags(e, vimageedtrNO_APPLY_ON_CLOSE);
+  x11run::Barrier barrier(display);
   vwindowOpen(e);
-  pumpFor(400);
-  User user{{display, e, vimageedtrGetImageView(e)}, e};
+  User user{{display, e, vimageedtrGetImageView(e), &barrier}, e};
+  user.focusOn(e);
   vimgedview* v = user.view;
   check(v->zoom >= 2, "the view zooms the image");
 
@@ -86,12 +90,15 @@ int run(int argc, char** argv) {
   check(vimageedtrSelectorMarked(e, vimageedtrSHOW_GRID), "control g shows the grid");
   user.command(XK_p);
   check(e->preview && vwindowIsOpen(e->preview), "control p opens the preview");
-  if (hold > 0) pumpFor(win::DWORD(hold) * 1000);
+  // Held for a screenshot: the one wait meant to take its time.
+  if (win::DWORD until = win::GetTickCount() + win::DWORD(hold) * 1000; hold > 0)
+    pumpUntil([&] { return win::GetTickCount() >= until; }, win::DWORD(hold) * 1000 + 1000);
   // The preview took the keyboard: the editor's keys work there too.
+  if (e->preview) user.focusOn(e->preview);
   user.command(XK_p);
   check(!(e->preview && vwindowIsOpen(e->preview)), "and closes it");
   win::SetActiveWindow(e->native->hwnd);
-  pumpFor(100);
+  user.focusOn(e);
 
   user.command(XK_a);
   check(vpixmapCursorGetAt(vimgedGetPixelCursor(vimageedtrGetImageModel(e)), 4, top - 2) == 1, "still painted");
@@ -105,7 +112,6 @@ int run(int argc, char** argv) {
   vimageDestroy(image);
   vapplicationGetCurrent()->resources = 0;
   vresourceCloseFile(store);
-  pumpFor(50);
   XCloseDisplay(display);
   if (failures) return 1;
   std::printf("x11 image editor: all checks hold\n");

@@ -25,7 +25,7 @@ namespace {
 using x11run::check;
 using x11run::failures;
 using x11run::onScreen;
-using x11run::pumpFor;
+using x11run::pumpUntil;
 
 struct User : x11run::ViewUser {
   std::uint32_t pixel(int x, int y) { return vpixmapCursorGetAt(vimgedGetPixelCursor(view->editor), x, y); }
@@ -58,9 +58,10 @@ int run(int argc, char** argv) {
   vimgedviewSetEditor(view, model);
   vimgedviewSetZoom(view, 6);
   vimgedviewSetGrid(view, 1);
+  x11run::Barrier barrier(display);
   vwindowOpen(d);
-  pumpFor(400);
-  User user{{display, d, view}};
+  check(pumpUntil([&] { return x11run::shown(display, d); }), "the dialog shows");
+  User user{{display, d, view, &barrier}};
   check(view->origin.width < 48, "the zoomed image is wider than the view: it scrolls");
 
   vimgedviewSetTool(view, vimgedviewPENCIL);
@@ -91,22 +92,21 @@ int run(int argc, char** argv) {
   win::POINT arrow = onScreen(d, bar.x + bar.width - 4, bar.y + bar.height / 2);
   XTestFakeMotionEvent(display, DefaultScreen(display), arrow.x, arrow.y, 0);
   XSync(display, False);
-  pumpFor(60);
+  check(barrier.pass(), "the program sees the pointer on the arrow");
   XTestFakeButtonEvent(display, 1, True, 0);
-  XSync(display, False);
-  pumpFor(30);
   XTestFakeButtonEvent(display, 1, False, 0);
   XSync(display, False);
-  pumpFor(100);
+  check(barrier.pass(), "the program sees the press and release");
   check(view->origin.x > before, "the bar's arrow scrolled right, to " + std::to_string(view->origin.x));
   check(view->hbar->value == view->origin.x, "the bar shows the origin");
 
-  if (hold > 0) pumpFor(win::DWORD(hold) * 1000);
+  // Held for a screenshot: the one wait meant to take its time.
+  if (win::DWORD until = win::GetTickCount() + win::DWORD(hold) * 1000; hold > 0)
+    pumpUntil([&] { return win::GetTickCount() >= until; }, win::DWORD(hold) * 1000 + 1000);
   vwindowClose(d);
   vinstanceDestroy(d);
   vimgedDestroy(model);
   vimageDestroy(image);
-  pumpFor(50);
   XCloseDisplay(display);
   if (failures) return 1;
   std::printf("x11 image view: all checks hold\n");

@@ -106,8 +106,7 @@ win::LRESULT menuProc(win::HWND h, win::UINT m, win::WPARAM w, win::LPARAM l) {
   return win::DefWindowProcA(h, m, w, l);
 }
 
-// The queue pumped until `done` holds, for at most `ms`.
-bool pumpUntil(const std::function<bool()>& done, win::DWORD ms = 2000) { return x11queue::pumpUntil(done, ms); }
+using x11queue::pumpUntil;
 
 // The X window whose WM_NAME is `title`, among the root's children.
 Window findWindow(Display* d, const char* title) {
@@ -152,7 +151,7 @@ Display* menuUser = nullptr;
 struct MenuRun {
   win::HWND owner = nullptr;
   win::HMENU file = nullptr;
-  int tries = 0;
+  win::DWORD start = 0;
   bool checked = false;
 } menuRun;
 
@@ -172,7 +171,7 @@ void menuStep(win::HWND, win::UINT, win::UINT_PTR, win::DWORD) {
   int inWindow = xw ? differingPixels(XGetImage(user, xw, 0, 0, w, h, AllPlanes, ZPixmap), buffer) : -1;
   int onScreen = differingPixels(XGetImage(user, root, outer.left, outer.top, w, h, AllPlanes, ZPixmap), buffer);
   // The first presentation may still be on its way.
-  if ((inWindow != 0 || onScreen != 0) && ++r.tries < 50) return;
+  if ((inWindow != 0 || onScreen != 0) && win::GetTickCount() - r.start < x11queue::kPatience) return;
   r.checked = true;
   check(inWindow == 0, "the open pop-up shows its buffer (" + std::to_string(inWindow) + " pixels differ)");
   check(onScreen == 0, "the screen shows the open pop-up (" + std::to_string(onScreen) + " pixels differ)");
@@ -200,14 +199,14 @@ void menuCase(Display* user) {
   win::HWND owner = win::CreateWindowExA(0, "SmokeMenus", "Menus", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, 300,
                                          200, 240, 160, nullptr, bar, nullptr, nullptr);
   check(pumpUntil([] { return got("menus painted"); }), "the menu window paints");
-  pumpUntil([] { return false; }, 200);
+  check(pumpUntil([&] { return x11queue::viewable(user, "Menus"); }), "the menu window shows");
   win::RECT title{};
   check(win::test::MenuEntryRect(owner, bar, 0, &title), "the menu line shows File");
   menuUser = user;
-  menuRun = {owner, file, 0, false};
+  menuRun = {owner, file, win::GetTickCount(), false};
   win::UINT_PTR timer = win::SetTimer(nullptr, 0, 30, menuStep);
   clickAt(user, centreOf(title));
-  check(pumpUntil([] { return got("command 101"); }, 4000), "a click on Save gives WM_COMMAND 101");
+  check(pumpUntil([] { return got("command 101"); }, 2 * x11queue::kPatience), "a click on Save gives WM_COMMAND 101");
   win::KillTimer(nullptr, timer);
   check(menuRun.checked, "the pop-up opened from a press on its title");
   int grab = XGrabKeyboard(user, DefaultRootWindow(user), False, GrabModeAsync, GrabModeAsync, CurrentTime);
@@ -235,7 +234,7 @@ void frameworkCase(Display* user) {
   vwindowSetTitleScribe(w, vscribeLiteral("Framework"));
   w->rect = {500, 300, 200, 120};
   vwindowOpen(w);
-  pumpUntil([] { return false; }, 300);
+  check(pumpUntil([&] { return x11queue::viewable(user, "Framework"); }), "the framework window shows");
   win::RECT client{};
   win::GetClientRect(w->native->hwnd, &client);
   win::POINT at{50, 40};
@@ -245,14 +244,19 @@ void frameworkCase(Display* user) {
   std::string expected = "50," + std::to_string(client.bottom - 40 - 1);
   check(frameworkPress == expected, "the framework's button event at " + frameworkPress + ", not " + expected);
   vwindowDestroy(w);
-  pumpUntil([] { return false; }, 100);
+  pumpUntil([&] { return !x11queue::windowTitled(user, "Framework"); });
 }
 
 // Two windows shown one after the other before either is mapped: the
 // activation goes to the second once and stays there, and so does the X
 // focus.
 std::vector<std::string> activations;
+int activationCloses = 0;
 win::LRESULT activationProc(win::HWND h, win::UINT m, win::WPARAM w, win::LPARAM l) {
+  if (m == win::WM_CLOSE) {
+    ++activationCloses;
+    return 0;
+  }
   if (m == win::WM_ACTIVATE) {
     char title[16] = "";
     win::GetWindowTextA(h, title, sizeof title);
@@ -270,13 +274,21 @@ void activationCase(Display* user) {
                                        450, 200, 100, nullptr, nullptr, nullptr, nullptr);
   win::HWND two = win::CreateWindowExA(0, "SmokeActivation", "Two", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, 300,
                                        450, 200, 100, nullptr, nullptr, nullptr, nullptr);
-  pumpUntil([] { return false; }, 400);
+  Window focus = 0;
+  int revert = 0;
+  pumpUntil([&] {
+    XGetInputFocus(user, &focus, &revert);
+    return focus && focus == x11queue::windowTitled(user, "Two") && !activations.empty() &&
+           activations.back() == "Two on";
+  });
+  // A close request sent now comes after every focus change the server has
+  // made so far: once it is heard, any late activation would be too.
+  x11queue::sendClose(user, x11queue::windowTitled(user, "One"));
+  pumpUntil([] { return activationCloses > 0; });
   std::string joined;
   for (const std::string& a : activations) joined += a + "; ";
   check(joined == "One on; One off; Two on; ", "the second window shown keeps the activation: " + joined);
   check(win::GetActiveWindow() == two, "the second window is active");
-  Window focus = 0;
-  int revert = 0;
   XGetInputFocus(user, &focus, &revert);
   check(focus && focus == findWindow(user, "Two"), "the X focus is on the second window");
   win::DestroyWindow(one);
@@ -444,12 +456,16 @@ void pressWhileDrawingCase(Display* user, win::HWND hwnd, Window xw) {
   XTranslateCoordinates(user, xw, DefaultRootWindow(user), 0, 0, &rx, &ry, &child);
   XTestFakeMotionEvent(user, DefaultScreen(user), rx + 60, ry + 40, 0);
   XSync(user, False);
-  pumpUntil([] { return false; }, 100);
+  pumpUntil([&] {
+    win::POINT at{};
+    win::GetCursorPos(&at);
+    return at.x == rx + 60 && at.y == ry + 40;
+  });
   win::KillTimer(nullptr, 1);  // the pump's ticks would end any wait
   constexpr int kTries = 40;
   for (const char* work : {"drawing", "retitling"}) {
     int late = 0;
-    for (int i = 0; i < kTries; ++i) {
+    for (int i = 0; i < kTries && !late; ++i) {
       received.clear();
       win::MSG m;
       while (win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE)) win::DispatchMessageA(&m);
@@ -463,18 +479,23 @@ void pressWhileDrawingCase(Display* user, win::HWND hwnd, Window xw) {
       XTestFakeButtonEvent(user, 1, True, 0);
       XTestFakeButtonEvent(user, 1, False, 0);
       XSync(user, False);
-      win::SetTimer(nullptr, 2, 400, nullptr);  // ends a wait that nothing else would
-      win::DWORD start = win::GetTickCount();
-      while (!got("up 60,40") && win::GetTickCount() - start < 600) {
+      // Only this timer ends a wait that nothing else would: a press that
+      // comes after it had waited for the next event, however slow the host.
+      win::SetTimer(nullptr, 2, x11queue::kPatience / 3, nullptr);
+      bool timedOut = false;
+      while (!got("up 60,40") && !timedOut) {
         win::WaitMessage();
-        while (win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE)) win::DispatchMessageA(&m);
+        while (win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE)) {
+          if (m.message == win::WM_TIMER && m.wParam == 2 && !got("up 60,40")) timedOut = true;
+          win::DispatchMessageA(&m);
+        }
       }
       win::KillTimer(nullptr, 2);
       win::ReleaseDC(hwnd, dc);
-      if (win::GetTickCount() - start > 200) ++late;
+      if (timedOut) ++late;
     }
     check(late == 0, std::string("presses sent while ") + work + " come at once (" + std::to_string(late) + " of " +
-                         std::to_string(kTries) + " waited)");
+                         std::to_string(kTries) + " waited for the next event)");
   }
   win::SetWindowTextA(hwnd, "Smoke \xe9");
 }
@@ -492,31 +513,29 @@ int main() {
                                         200, 120, nullptr, nullptr, nullptr, nullptr);
   check(hwnd != nullptr, "the window opens");
   check(pumpUntil([] { return got("paint"); }), "the window paints");
-  pumpUntil([] { return false; }, 200);  // let the presentation settle
 
   Display* user = XOpenDisplay(nullptr);
   if (!user) {
     std::fprintf(stderr, "FAILED: a second connection to the display\n");
     return 1;
   }
-  Window xw = findWindow(user, "Smoke \xe9");
+  Window xw = 0;
+  pumpUntil([&] { return (xw = findWindow(user, "Smoke \xe9")) != 0; });
   check(xw != 0, "the X window is found by its Latin-1 WM_NAME");
   if (!xw) return 1;
 
-  // The pixels on the server are the window's buffer.
+  // The pixels on the server are the window's buffer, once its
+  // presentation has reached the server.
   win::test::Image buffer = win::test::WindowImage(hwnd);
-  XImage* shown = XGetImage(user, xw, 0, 0, static_cast<unsigned>(buffer.width), static_cast<unsigned>(buffer.height),
-                            AllPlanes, ZPixmap);
-  check(shown != nullptr, "the window's image reads back");
-  if (shown) {
-    int differ = 0;
-    for (int y = 0; y < buffer.height; ++y)
-      for (int x = 0; x < buffer.width; ++x)
-        if ((XGetPixel(shown, x, y) & 0xFFFFFF) != (buffer.px[static_cast<std::size_t>(y * buffer.width + x)] & 0xFFFFFF))
-          ++differ;
-    check(differ == 0, "the window shows its buffer (" + std::to_string(differ) + " pixels differ)");
-    XDestroyImage(shown);
-  }
+  auto imageDiffers = [&] {
+    return differingPixels(XGetImage(user, xw, 0, 0, static_cast<unsigned>(buffer.width),
+                                     static_cast<unsigned>(buffer.height), AllPlanes, ZPixmap),
+                           buffer);
+  };
+  int differ = -1;
+  pumpUntil([&] { return (differ = imageDiffers()) == 0; });
+  check(differ >= 0, "the window's image reads back");
+  check(differ == 0, "the window shows its buffer (" + std::to_string(differ) + " pixels differ)");
 
   // The title as UTF-8.
   Atom netName = XInternAtom(user, "_NET_WM_NAME", False), utf8 = XInternAtom(user, "UTF8_STRING", False);
@@ -549,15 +568,7 @@ int main() {
   pressWhileDrawingCase(user, hwnd, xw);
 
   // The window manager's close request.
-  XEvent e{};
-  e.xclient.type = ClientMessage;
-  e.xclient.window = xw;
-  e.xclient.message_type = XInternAtom(user, "WM_PROTOCOLS", False);
-  e.xclient.format = 32;
-  e.xclient.data.l[0] = static_cast<long>(XInternAtom(user, "WM_DELETE_WINDOW", False));
-  e.xclient.data.l[1] = CurrentTime;
-  XSendEvent(user, xw, False, NoEventMask, &e);
-  XSync(user, False);
+  x11queue::sendClose(user, xw);
   check(pumpUntil([] { return got("close"); }), "WM_DELETE_WINDOW gives WM_CLOSE");
   check(win::IsWindow(hwnd) != 0, "WM_CLOSE does not destroy by itself");
 

@@ -29,17 +29,22 @@ struct ViewUser {
   Display* display;
   vdialog* dialog;
   vimgedview* view;
+  Barrier* barrier;
+  // Each step is seen by the program before the next one.
   void moveTo(int ix, int iy) {
     vrect c = vimgedviewCellRect(view, ix, iy);
     win::POINT p = onScreen(dialog, c.x + c.width / 2, c.y + c.height / 2);
     XTestFakeMotionEvent(display, DefaultScreen(display), p.x, p.y, 0);
     XSync(display, False);
-    pumpFor(60);
+    check(barrier->pass(), "the program sees the pointer move");
   }
   void button(bool down) {
+    win::DWORD at = win::GetTickCount();
     XTestFakeButtonEvent(display, 1, down ? True : False, 0);
     XSync(display, False);
-    pumpFor(down ? 250 : 80);
+    check(barrier->pass(), down ? "the program sees the press" : "the program sees the release");
+    // Motion in the first 0.15 s after a press is not a drag yet.
+    if (down) pumpUntil([&] { return win::GetTickCount() - at >= 250; });
   }
   void stroke(std::initializer_list<std::pair<int, int>> points) {
     auto it = points.begin();
@@ -49,5 +54,6 @@ struct ViewUser {
     button(false);
   }
 };
+
 
 }  // namespace x11run

@@ -4,6 +4,7 @@
 // frame reach the window, a change of size asked by the program keeps the
 // frame in place, and the frame's close request becomes WM_CLOSE. A second
 // X connection plays the user. Exits 0 when all holds.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -42,8 +43,7 @@ win::LRESULT proc(win::HWND h, win::UINT m, win::WPARAM w, win::LPARAM l) {
   return win::DefWindowProcA(h, m, w, l);
 }
 
-// The queue pumped until `done` holds, for at most `ms`.
-bool pumpUntil(const std::function<bool()>& done, win::DWORD ms = 10000) { return x11queue::pumpUntil(done, ms); }
+using x11queue::pumpUntil;
 
 struct Box {
   int x = 0, y = 0, w = 0, h = 0;
@@ -108,17 +108,46 @@ void sendToRoot(Display* d, Window w, const char* type, std::initializer_list<lo
   XSync(d, False);
 }
 
+// The window manager has handled everything sent before: it answers a
+// request for the extents of a frame, here for a window of the user's own,
+// in turn with the rest.
+bool managerCaughtUp(Display* d) {
+  static Window asking = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+  const Atom extents = XInternAtom(d, "_NET_FRAME_EXTENTS", False);
+  XDeleteProperty(d, asking, extents);
+  sendToRoot(d, asking, "_NET_REQUEST_FRAME_EXTENTS", {});
+  return pumpUntil([&] {
+    Atom type = 0;
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(d, asking, extents, 0, 4, False, AnyPropertyType, &type, &format, &n, &after, &data);
+    if (data) XFree(data);
+    return type != 0;
+  });
+}
+
+// The window manager and the program have both handled all there was: the
+// manager first, then the program (a close request to the window, heard
+// after everything the server sent it before), then the manager again for
+// what the program asked of it meanwhile.
+void settled(Display* d, Window client) {
+  check(managerCaughtUp(d), "the window manager answers");
+  const auto closes = std::count(received.begin(), received.end(), "close");
+  x11queue::sendClose(d, client);
+  check(pumpUntil([&] { return std::count(received.begin(), received.end(), "close") > closes; }),
+        "the program hears a close request");
+  check(managerCaughtUp(d), "the window manager answers again");
+}
+
+// The manager takes the steps in turn, each delayed a little on the
+// server, as a hand's motion comes.
 void drag(Display* d, int x, int y, int dx, int dy) {
   const int screen = DefaultScreen(d);
   XTestFakeMotionEvent(d, screen, x, y, 0);
   XTestFakeButtonEvent(d, 1, True, 0);
-  XSync(d, False);
-  for (int k = 1; k <= 5; ++k) {
-    XTestFakeMotionEvent(d, screen, x + dx * k / 5, y + dy * k / 5, 20);
-    XSync(d, False);
-    pumpUntil([] { return false; }, 30);
-  }
-  XTestFakeButtonEvent(d, 1, False, 0);
+  for (int k = 1; k <= 5; ++k) XTestFakeMotionEvent(d, screen, x + dx * k / 5, y + dy * k / 5, 20);
+  XTestFakeButtonEvent(d, 1, False, 20);
   XSync(d, False);
 }
 
@@ -152,7 +181,7 @@ void windowCase(Display* user, const char* title, win::DWORD style, int x, int y
         std::string(title) + ": the window knows its place " + text(own) + " (shown at " + text(c) + ")");
 
   // The user drags the title bar, once the manager has settled.
-  pumpUntil([] { return false; }, 300);
+  settled(user, client);
   drag(user, f.x + f.w / 3, f.y + (c.y - f.y) / 2, 60, 40);
   pumpUntil([&] { return windowBox(h).x == c.x + 60 && windowBox(h).y == c.y + 40; });
   own = windowBox(h);
@@ -171,8 +200,8 @@ void windowCase(Display* user, const char* title, win::DWORD style, int x, int y
   // A new size asked by the program keeps the frame where it is.
   f = rootBox(user, frame);
   win::SetWindowPos(h, nullptr, 0, 0, 300, 180, win::SWP_NOMOVE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
-  pumpUntil([&] { return rootBox(user, client).w == 300; });
-  pumpUntil([] { return false; }, 200);
+  pumpUntil([&] { return rootBox(user, client).w == 300 && windowBox(h).w == 300; });
+  settled(user, client);
   Box after = rootBox(user, frame);
   check(after.x == f.x && after.y == f.y, std::string(title) + ": a new size leaves the frame in place: " +
                                               text(f) + " then " + text(after));
@@ -180,7 +209,7 @@ void windowCase(Display* user, const char* title, win::DWORD style, int x, int y
 
   // The rectangle the window reports, asked again (a layout saved and
   // restored), leaves it where it is: no step by the frame's size.
-  pumpUntil([] { return false; }, 200);
+  settled(user, client);
   const Box before = windowBox(h), frameBefore = rootBox(user, frame);
   win::SetWindowPos(h, nullptr, before.x, before.y, before.w, before.h, win::SWP_NOZORDER | win::SWP_NOACTIVATE);
   win::SetWindowPos(h, nullptr, before.x + 1, before.y, before.w, before.h, win::SWP_NOZORDER | win::SWP_NOACTIVATE);
@@ -200,8 +229,11 @@ void windowCase(Display* user, const char* title, win::DWORD style, int x, int y
     pumpUntil([&] {
       const Box now = rootBox(user, frame);
       return now.x >= 0 && now.y >= 0 && now.x + now.w <= screen.w && now.y + now.h <= screen.h;
-    }, 3000);
-    pumpUntil([] { return false; }, 200);
+    });
+    pumpUntil([&] {
+      return windowBox(h).w == rootBox(user, client).w && windowBox(h).h == rootBox(user, client).h;
+    });
+    settled(user, client);
     const Box now = rootBox(user, frame);
     check(now.x >= 0 && now.y >= 0 && now.x + now.w <= screen.w && now.y + now.h <= screen.h,
           std::string(title) + ": asked at " + text(a) + ", the whole frame stays on the screen: " + text(now));
@@ -214,7 +246,7 @@ void windowCase(Display* user, const char* title, win::DWORD style, int x, int y
   sendToRoot(user, client, "_NET_CLOSE_WINDOW", {0, 2});
   check(pumpUntil([] { return got("close"); }), std::string(title) + ": the frame's close gives WM_CLOSE");
   win::DestroyWindow(h);
-  pumpUntil([] { return false; }, 100);
+  pumpUntil([&] { return !x11queue::windowTitled(user, title); });
 }
 
 // The first window of the program, placed before any frame was seen: asked
@@ -242,12 +274,12 @@ void frameCase(Display* user) {
   check(inside, "a window flush with the right edge shows its whole frame: " +
                     (frame ? text(rootBox(user, frame)) : std::string("not framed")));
   if (frame) {
-    pumpUntil([&] { return text(bounds()) == text(rootBox(user, frame)); }, 2000);
+    pumpUntil([&] { return text(bounds()) == text(rootBox(user, frame)); });
     check(text(bounds()) == text(rootBox(user, frame)),
           "the frame's bounds are the frame's: " + text(bounds()) + " for " + text(rootBox(user, frame)));
   }
   win::DestroyWindow(h);
-  pumpUntil([] { return false; }, 100);
+  pumpUntil([&] { return !x11queue::windowTitled(user, title); });
 }
 
 }  // namespace
@@ -266,16 +298,16 @@ int main() {
   // The manager is ready once it frames a window of its own test: one
   // shown again every second until it does.
   Window probe = XCreateSimpleWindow(user, DefaultRootWindow(user), 600, 500, 40, 40, 0, 0, 0);
-  bool managed = false;
-  for (int i = 0; i < 400 && !managed; ++i) {
-    if (i % 20 == 0) {
+  win::DWORD shown = 0;
+  bool managed = pumpUntil([&] {
+    if (win::GetTickCount() - shown >= 1000) {
       XUnmapWindow(user, probe);
       XMapWindow(user, probe);
       XSync(user, False);
+      shown = win::GetTickCount();
     }
-    managed = frameOf(user, probe) != probe;
-    if (!managed) pumpUntil([] { return false; }, 50);
-  }
+    return frameOf(user, probe) != probe;
+  });
   XDestroyWindow(user, probe);
   XSync(user, False);
   if (!managed) {

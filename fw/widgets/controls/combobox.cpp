@@ -712,12 +712,17 @@ void copy(vobject* source, vobject* destination) {
     vclassRec<vobjectClassRec>(to->values)->copy(from->values, to->values);
     copyInto(from->current, to->current);
     copyInto(from->committed, to->committed);
+    std::int32_t measured = to->choice && to->choice->size ? to->choice->size->defaultHeight : -1;
     destroyIfAny(to->choice);
     destroyIfAny(to->entry);
     to->choice = nullptr;
     to->entry = nullptr;
     to->choice = static_cast<vcomboboxChoicebox*>(vobjectClone(from->choice));
     to->entry = static_cast<vcomboboxEntrybox*>(vobjectClone(from->entry));
+    // A shown box opens the new rows at once, and their first fitting asks
+    // for a row height: the one this box measured stands until it refits.
+    if (vlistsize* size = to->choice->size; size && size->defaultHeight < 0 && measured >= 0)
+      vlistsizeClassOf(size)->setDefaultHeight(size, measured);
     reown(to);
   });
 }

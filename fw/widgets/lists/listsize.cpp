@@ -241,10 +241,14 @@ void deleteOne(vlistsize* s, std::int32_t index, int axis) {
   --a.count();
 }
 
-// On a constant axis, moving or exchanging rows within the count changes no
-// geometry, and must not ask for a size a list not yet shown cannot know.
+// On a constant axis, moving or exchanging rows changes no geometry: not
+// within the count, nor anywhere while no size is known (a list sorted
+// before it is shown, whose rows the view sizes from its font on opening).
+// Either way it must not ask for a size nobody has measured yet.
 bool constantWithin(const Axis& a, std::int32_t i, std::int32_t j) {
-  return a.isConstant() && i >= 0 && j >= 0 && i < a.count() && j < a.count();
+  if (!a.isConstant()) return false;
+  if (a.constant() < 0 && a.defaultSize() < 0) return true;
+  return i >= 0 && j >= 0 && i < a.count() && j < a.count();
 }
 
 void moveOne(vlistsize* s, std::int32_t from, std::int32_t to, int axis) {

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include <chrono>
 #include <unistd.h>
 
 #include <cstring>
@@ -71,7 +73,9 @@ struct ChannelTransport : ServicesTest {
     std::string bytes(n, 'x');
     ASSERT_EQ(vcommWrite(server, bytes.data(), n), static_cast<long>(n));
     vcommChannel* c = transportOf(s)->channel;
-    for (int i = 0; i < 2000 && vcommAvailable(c) < static_cast<long>(n); ++i) usleep(1000);
+    // Polled for as long as a loaded host may take to pass the bytes on.
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (vcommAvailable(c) < static_cast<long>(n) && std::chrono::steady_clock::now() < until) usleep(1000);
     ASSERT_EQ(vcommAvailable(c), static_cast<long>(n));
     vsessionChannelTransportNotify(c, vcommEVENT_DATA);
   }

@@ -271,7 +271,7 @@ TEST_F(TwoProcesses, ABurstAfterGarbageServesEveryClient) {
   }
   // The opening message is 37 bytes; a fifth of the clients then die in
   // the middle of a message of their own.
-  std::vector<long> heard = rawReadAtLeast(burst, 37, 5000);
+  std::vector<long> heard = rawReadAtLeast(burst, 37, 30000);
   int unheard = 0;
   for (std::size_t i = 0; i < burst.size(); ++i) {
     if (heard[i] < 37) ++unheard;

@@ -165,6 +165,20 @@ TEST_P(ComboboxLooks, StringCombosDrawAsStored) {
   std::filesystem::remove(png);
   EXPECT_TRUE(test_support::MatchesPng(image, std::string(std::getenv("SIM_TEST_DATA")) + "/combobox/combo_" + laf + ".png"));
 }
+// Every way of ordering the values (a sort, AutoSort turned on over a full
+// box, appending under AutoSort, loading a stored box with AutoSort in its
+// flags; in a dialog the loaded box is copied onto the shown one) on a box
+// outside any window and on one shown in a dialog: the values and the rows
+// in order, the current value kept, and once the box shows, every row laid
+// out one under the other with the height of a box never sorted.
+TEST_P(ComboboxLooks, OrderedOutsideAWindowAndInsideOne) {
+  std::string expected;
+  for (const char* way : {"sort", "auto-sort on", "appended", "loaded"})
+    for (const char* place : {"outside", "inside"})
+      expected += std::string(way) + " " + place +
+                  ": apple,Banana,Cherry,Date rows apple,Banana,Cherry,Date; value \"Banana\" row 1; laid out 1\n";
+  EXPECT_EQ(probe("-laf " + std::string(GetParam()) + " ordering"), expected);
+}
 INSTANTIATE_TEST_SUITE_P(FiveLooks, ComboboxLooks, ::testing::Values("win95", "motif", "windows", "cua", "openlook"));
 
 }  // namespace

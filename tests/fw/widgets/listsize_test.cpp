@@ -37,6 +37,15 @@ TEST(ListSizes, RowsMoveOnAConstantAxisBeforeAnySizeIsKnown) {
   EXPECT_TRUE(ok);
   EXPECT_EQ(z.s->rowCount, 3);
   EXPECT_EQ(z.s->defaultHeight, -1);
+  // Rows the list gained by filling cells past its count reach the geometry
+  // only when the view opens: moving them before that is no error either.
+  EXPECT_TRUE(vexTry([&] {
+    z.c->moveOne(z.s, 5, 1, 1);
+    z.c->moveOne(z.s, 0, 4, 1);
+    z.c->exchangeOne(z.s, 6, 2, 1);
+  }));
+  EXPECT_EQ(z.s->rowCount, 3);
+  EXPECT_EQ(z.s->defaultHeight, -1);
   // Once known, the constant height holds for every row.
   z.c->setRowHeight(z.s, vlistsizeALL_ROWS, 12);
   EXPECT_EQ(z.c->rowHeight(z.s, 2), 12);

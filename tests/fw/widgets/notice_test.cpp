@@ -159,7 +159,9 @@ TEST(NoticeQuit, ATerminateSignalEndsAProgramHeldByANotice) {
   kill(pid, SIGTERM);
   int status = 0;
   bool ended = false;
-  for (int waited = 0; waited < 1000 && !ended; waited += 10) {
+  // A notice that outlived the signal would stay up for good: the 30 s
+  // allowed are only for a loaded host.
+  for (int waited = 0; waited < 30000 && !ended; waited += 10) {
     ended = waitpid(pid, &status, WNOHANG) == pid;
     if (!ended) usleep(10000);
   }
@@ -167,7 +169,7 @@ TEST(NoticeQuit, ATerminateSignalEndsAProgramHeldByANotice) {
     kill(pid, SIGKILL);
     waitpid(pid, &status, 0);
   }
-  EXPECT_TRUE(ended) << "still in the notice a second after SIGTERM";
+  EXPECT_TRUE(ended) << "still in the notice 30 s after SIGTERM";
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_EQ(readLine(), "answer (null)");
   close(out[0]);

@@ -13,6 +13,8 @@
 //                                        bordered pop-down one
 //   combobox_probe [-laf LOOK] shots OUT a focused box, a read-only one and a
 //                                        disabled one, as a PNG
+//   combobox_probe [-laf LOOK] ordering  every way of sorting, on a box outside
+//                                        a window and on one shown in a dialog
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -491,6 +493,144 @@ int shots(const char* path) {
   return status;
 }
 
+// ---- Ordering outside a window and inside one.
+
+constexpr const char* kUnsorted[] = {"Cherry", "apple", "Banana", "Date"};
+
+vcomboboxStandard* filled(int count) {
+  vcomboboxStandard* c = vcomboboxCreate();
+  for (int i = 0; i < count; ++i) vcomboboxAppendValue(c, valueOf(kUnsorted[i]));
+  return c;
+}
+
+// The stored form of the four values, unsorted, with AutoSort in the flags.
+vresource storedAutoSorted(vresource root) {
+  vcomboboxStandard* c = filled(4);
+  vcomboboxSelectIndex(c, 2);
+  vresource r = vresourceCreate(root, vnameInternLiteral("S"), vresDICTIONARY);
+  storeInto(c, r);
+  vinstanceDestroy(c);
+  vresourceSetInteger(r, vnameInternLiteral("vcomboboxFlags"),
+                      vresourceGetInteger(r, vnameInternLiteral("vcomboboxFlags")) | vcomboboxAUTO_SORT);
+  return r;
+}
+
+// Each way brings the box to apple, Banana, Cherry, Date with Banana
+// current. `box` is the box in the dialog, or null outside one; the way
+// answers the box it sorted.
+using Way = vcomboboxStandard* (*)(vcomboboxStandard* box, vresource root);
+vcomboboxStandard* bySort(vcomboboxStandard* box, vresource) {
+  vcomboboxStandard* c = box ? box : filled(4);
+  vcomboboxSelectIndex(c, 2);
+  vcomboboxSort(c);
+  return c;
+}
+vcomboboxStandard* byAutoSortOn(vcomboboxStandard* box, vresource) {
+  vcomboboxStandard* c = box ? box : filled(4);
+  vcomboboxSelectIndex(c, 2);
+  vcomboboxSetAutoSort(c, 1);
+  return c;
+}
+vcomboboxStandard* byAppending(vcomboboxStandard* box, vresource) {
+  vcomboboxStandard* c = box ? box : filled(0);
+  while (vcomboboxCount(c) > 0) vcomboboxDeleteValue(c, 0);
+  vcomboboxSetAutoSort(c, 1);
+  for (const char* v : kUnsorted) vcomboboxAppendValue(c, valueOf(v));
+  vcomboboxSelectIndex(c, 1);
+  return c;
+}
+// Inside the dialog the loaded box is copied onto the shown one: the same
+// re-owning of the values that a load makes.
+vcomboboxStandard* byLoading(vcomboboxStandard* box, vresource root) {
+  auto* loaded = static_cast<vcomboboxStandard*>(vobjectLoad(storedAutoSorted(root)));
+  if (!box) return loaded;
+  vclassRec<vobjectClassRec>(loaded)->copy(loaded, box);
+  vinstanceDestroy(loaded);
+  return box;
+}
+
+vdialog* dialogWith(vcomboboxStandard* c, vcomboboxStandard* plain) {
+  vdialog* d = vdialogCreate();
+  d->rect = {40, 40, 400, 220};
+  vrect left{10, 10, 160, 150}, right{200, 10, 160, 150};
+  vdialogSetItemRect(c, &left);
+  vdialogAppendItem(d, c);
+  vdialogSetItemRect(plain, &right);
+  vdialogAppendItem(d, plain);
+  return d;
+}
+
+// Every row laid out one below the other with the height of the rows of
+// a box that was never sorted, in the same dialog.
+bool rowsLaidOut(vcomboboxStandard* c, vcomboboxStandard* plain) {
+  vrect reference, cell, previous{};
+  vlistviewGetCellRect(plain->choice, 0, 0, &reference);
+  bool ok = reference.height > 0 && vlistGetRowCount(c->choice->list) == vcomboboxCount(c);
+  for (int i = 0; i < vcomboboxCount(c); ++i) {
+    vlistviewGetCellRect(c->choice, i, 0, &cell);
+    ok = ok && cell.height == reference.height && (i == 0 || previous.y - cell.y == reference.height);
+    previous = cell;
+  }
+  return ok;
+}
+
+std::string rowsOf(vcomboboxStandard* c) {
+  std::string out;
+  for (int i = 0; i < vlistGetRowCount(c->choice->list); ++i)
+    out += std::string(i ? "," : "") + vcomboboxValueGetText(rowValue(c, i));
+  return out;
+}
+
+// One way in one place: the order, the rows, the current value, and
+// whether the rows are laid out once the box shows in a dialog.
+void orderOnce(const char* name, Way way, bool inside) {
+  vresource root = vresourceCreateMemory();
+  vcomboboxStandard* plain = filled(4);
+  vcomboboxStandard* box = inside ? filled(4) : nullptr;
+  vdialog* d = nullptr;
+  if (inside) {
+    d = dialogWith(box, plain);
+    vwindowOpen(d);
+    settle();
+  }
+  vcomboboxStandard* c = nullptr;
+  std::string message;
+  vexGuard([&] { c = way(box, root); },
+           [&](vexHandler& h) {
+             const vexException* e = vexGetCurrentException();
+             message = e && e->message ? e->message : "?";
+             vexSetCurrentException(h.savedChain);
+           });
+  std::printf("%s %s: ", name, inside ? "inside" : "outside");
+  if (!c) {
+    std::printf("raised \"%s\"\n", message.c_str());
+  } else {
+    if (!d) {
+      d = dialogWith(c, plain);
+      vwindowOpen(d);
+    }
+    settle();
+    std::printf("%s rows %s; value \"%s\" row %d; laid out %d\n", order(c).c_str(), rowsOf(c).c_str(),
+                vcomboboxValueGetText(vcomboboxGetValue(c)), vcomboboxGetSelectedIndex(c), rowsLaidOut(c, plain));
+  }
+  if (d) {
+    vwindowClose(d);
+    vwindowDestroy(d);
+  } else {
+    vinstanceDestroy(plain);
+    if (box) vinstanceDestroy(box);
+  }
+  vresourceCloseFile(root);
+}
+
+int ordering() {
+  const std::pair<const char*, Way> ways[] = {
+      {"sort", bySort}, {"auto-sort on", byAutoSortOn}, {"appended", byAppending}, {"loaded", byLoading}};
+  for (const auto& [name, way] : ways)
+    for (bool inside : {false, true}) orderOnce(name, way, inside);
+  return 0;
+}
+
 int probeMain(int argc, char** argv) {
   vwidgetsStartup(argc, argv);
   int count = 0;
@@ -501,10 +641,11 @@ int probeMain(int argc, char** argv) {
   if (mode == "keys") status = keys();
   else if (mode == "values") status = values();
   else if (mode == "forms") status = forms();
+  else if (mode == "ordering") status = ordering();
   else if (mode == "strings") status = stringCombos();
   else if (mode == "shots" && count > 2) status = shots(args[2]);
   else if (mode == "stringshots" && count > 2) status = stringShots(args[2]);
-  else std::fprintf(stderr, "usage: combobox_probe [-laf LOOK] keys|values|forms|strings|shots OUT|stringshots OUT\n");
+  else std::fprintf(stderr, "usage: combobox_probe [-laf LOOK] keys|values|forms|ordering|strings|shots OUT|stringshots OUT\n");
   std::fflush(stdout);
   return status;
 }
