@@ -17,6 +17,7 @@
 #include "fw/core/sys.h"
 #include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
+#include "fw/data/vrstore_check.h"
 #include "fw/data/vrtext.h"
 
 #ifndef VINST_DATA_DIR
@@ -271,7 +272,7 @@ std::string vinstUnreadableFile(const std::string& file) {
     vexGuard(
         [&] {
           vresource root = vrstoreOpenFile(path, vfsOPEN_READ);
-          vexGuard([&] { vrtextDump(root); },
+          vexGuard([&] { vrstoreCheckTree(root); },
                    [&](vexHandler&) {
                      vexTry([&] { vrstoreCloseFile(root); });
                      _vexGenerate(nullptr, vexEnd);
