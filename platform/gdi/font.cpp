@@ -236,12 +236,13 @@ const Glyph& glyphOf(Strike& s, unsigned char c) {
   Glyph& g = s.glyphs[c];
   if (s.loaded[c]) return g;
   s.loaded[c] = true;
-  g.advance = advanceOf(s, c);
   FT_Face face = s.face;
   fonts().size(face, s.em);
   FT_UInt index = FT_Get_Char_Index(face, unicodeOf(c));  // 0: the .notdef glyph
   if (FT_Load_Glyph(face, index, FT_LOAD_TARGET_MONO)) return g;
   FT_GlyphSlot slot = face->glyph;
+  // The drawn glyph's own advance, which the measured one must equal.
+  g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
   if (s.italic && slot->format == FT_GLYPH_FORMAT_OUTLINE) {
     FT_Matrix m{0x10000, kShear, 0, 0x10000};
     FT_Outline_Transform(&slot->outline, &m);
