@@ -17,6 +17,7 @@
 #include "fw/core/sys.h"
 #include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
+#include "fw/data/vrstore_check.h"
 #include "fw/data/vrtext.h"
 
 #ifndef VINST_DATA_DIR
@@ -33,6 +34,15 @@ bool inMemory = false;
 bool exitHandler = false;
 vresource defaultsRoot = 0;
 bool defaultsOpen = false;
+
+// ".vr" files the start-up check read whole, kept open for the program's
+// first open of each: what was checked is what is read, and a large file
+// is not opened and checked twice.
+struct Checked {
+  std::string path;
+  vresource root;
+};
+std::vector<Checked> checkedFiles;
 
 std::string text(const vfsPath* p) {
   vstr* s = vfsPathToString(p);
@@ -166,6 +176,8 @@ void closeSystemResource() {
   inMemory = false;
   if (defaultsOpen) vexTry([] { vrstoreCloseFile(defaultsRoot); });
   defaultsOpen = false;
+  for (const Checked& c : checkedFiles) vexTry([&] { vrstoreCloseFile(c.root); });
+  checkedFiles.clear();
 }
 
 void addExitHandler() {
@@ -200,7 +212,7 @@ vresource vinstGetSystemResource() {
     // The store that reads the file's format opens it; a file it refuses
     // moves on to the next name.
     vexGuard([&] {
-               systemRoot = vresourceOpenFile(path, vfsOPEN_READ);
+               systemRoot = vinstOpenFile(path, vfsOPEN_READ);
                systemOpen = true;
              },
              [&](vexHandler& h) {
@@ -251,7 +263,37 @@ std::vector<std::string> vinstSearchPlaces() {
   return out;
 }
 
-std::string vinstUnreadableFile(const std::string& file) {
+namespace {
+
+// A check again of a file still kept replaces the one kept before.
+void keepChecked(const std::string& path, vresource root) {
+  for (auto c = checkedFiles.begin(); c != checkedFiles.end(); ++c)
+    if (c->path == path) {
+      vexTry([&] { vrstoreCloseFile(c->root); });
+      checkedFiles.erase(c);
+      break;
+    }
+  checkedFiles.push_back({path, root});
+  addExitHandler();
+}
+
+}  // namespace
+
+vresource vinstOpenFile(const vfsPath* path, int mode) {
+  if (mode == vfsOPEN_READ)
+    for (auto c = checkedFiles.begin(); c != checkedFiles.end(); ++c)
+      if (c->path == text(path)) {
+        vresource root = c->root;
+        checkedFiles.erase(c);
+        return root;
+      }
+  return vresourceOpenFile(path, mode);
+}
+
+namespace {
+
+// keep: a ".vr" file read whole stays open, in checkedFiles.
+std::string unreadable(const std::string& file, bool keep) {
   std::string why;
   vfsPath* path = vfsNewPathFromString(file.c_str());
   struct stat st;
@@ -271,12 +313,16 @@ std::string vinstUnreadableFile(const std::string& file) {
     vexGuard(
         [&] {
           vresource root = vrstoreOpenFile(path, vfsOPEN_READ);
-          vexGuard([&] { vrtextDump(root); },
+          vexGuard([&] { vrstoreCheckTree(root); },
                    [&](vexHandler&) {
                      vexTry([&] { vrstoreCloseFile(root); });
                      _vexGenerate(nullptr, vexEnd);
                    });
-          vrstoreCloseFile(root);
+          if (keep) {
+            keepChecked(text(path), root);
+          } else {
+            vrstoreCloseFile(root);
+          }
         },
         [&](vexHandler& h) {
           failure("is damaged: ");
@@ -303,6 +349,10 @@ std::string vinstUnreadableFile(const std::string& file) {
   return why;
 }
 
+}  // namespace
+
+std::string vinstUnreadableFile(const std::string& file) { return unreadable(file, false); }
+
 std::string vinstMissingFiles(const char* program, std::initializer_list<const char*> own) {
   std::vector<std::string> missing;
   // A file that is there but cannot be used ends the search: the program
@@ -310,7 +360,7 @@ std::string vinstMissingFiles(const char* program, std::initializer_list<const c
   auto check = [&](std::initializer_list<const char*> names) -> std::string {
     for (const char* name : names)
       if (std::string found = findPath(name); !found.empty()) {
-        std::string why = vinstUnreadableFile(found);
+        std::string why = unreadable(found, true);
         return why.empty() ? std::string() : std::string(program) + ": resource file " + found + " " + why + "\n";
       }
     for (const char* name : names)

@@ -38,7 +38,10 @@ std::string vinstMissingFiles(const char* program, std::initializer_list<const c
 // What keeps a resource file from being read whole ("is empty", "is
 // damaged: ..."); "" when every entry of it reads.
 std::string vinstUnreadableFile(const std::string& file);
-// Forgets the root (tests): closes it.
+// Opens a resource file as vresourceOpenFile does; a file vinstMissingFiles
+// read whole was kept open, and its first open for reading takes it.
+vresource vinstOpenFile(const vfsPath* path, int mode);
+// Forgets the root and the files kept open (tests): closes them.
 void _vinstReset();
 // One folder searched as the program's is (tests): the path found or "".
 std::string _vinstSearchDirectory(const char* dir, const char* name);

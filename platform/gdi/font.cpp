@@ -11,8 +11,9 @@
 // glyph. Metrics come from the OS/2 table (`usWinAscent`, `usWinDescent`), advances are hinted and
 // glyphs monochrome, drawn in the text colour whatever the ROP2 mode. The reference point is
 // `TA_TOP` by default and `TA_BASELINE` (24) on request; the framework draws its text on the
-// baseline, so its drawing driver sets `TA_BASELINE` on every DC it draws text into. A cache of
-// glyphs is kept per face, pixel size and slant.
+// baseline, so its drawing driver sets `TA_BASELINE` on every DC it draws text into. Hinted
+// advances are kept per face and pixel size, measured together without rasterising; a glyph is
+// rasterised the first time it is drawn, and kept per face, pixel size and slant.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
@@ -21,6 +22,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -75,10 +77,13 @@ struct Glyph {
   std::vector<std::uint8_t> bits;              // one byte a pixel
 };
 
+using Advances = std::array<int, 256>;
+
 struct Strike {
   FT_Face face = nullptr;
   int em = 0;
   bool italic = false;
+  const Advances* advances = nullptr;  // shared by both slants: the shear keeps the advance
   bool loaded[256] = {};
   Glyph glyphs[256];
 };
@@ -128,11 +133,44 @@ class Fonts {
     if (!s) {
       s = std::make_unique<Strike>();
       s->face = face, s->em = em, s->italic = italic;
+      s->advances = &advancesOf(face, em);
     }
     return *s;
   }
 
+  // Setting a size makes FreeType run the face's size program again before
+  // the next glyph, which costs far more than hinting the glyph: the size is
+  // set only when it changes.
+  void size(FT_Face face, int em) {
+    int& now = sizes_[face];
+    if (now == em) return;
+    FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(em));
+    now = em;
+  }
+
  private:
+  // The hinted advance of every byte, as drawing gives it: the glyph hinted
+  // for monochrome, its outline never rasterised.
+  const Advances& advancesOf(FT_Face face, int em) {
+    auto& a = advances_[{face, em}];
+    if (a) return *a;
+    a = std::make_unique<Advances>();
+    size(face, em);
+    std::map<FT_UInt, int> byIndex;  // bytes without a character share the .notdef glyph
+    for (int c = 0; c < 256; ++c) {
+      FT_UInt index = FT_Get_Char_Index(face, unicodeOf(static_cast<unsigned char>(c)));
+      auto known = byIndex.find(index);
+      if (known == byIndex.end()) {
+        int advance = FT_Load_Glyph(face, index, FT_LOAD_TARGET_MONO) ? 0
+                                                                       : static_cast<int>((face->glyph->advance.x + 32) >> 6);
+        known = byIndex.emplace(index, advance).first;
+      }
+      (*a)[static_cast<std::size_t>(c)] = known->second;
+    }
+    return *a;
+  }
+
+
   static std::string locate(FcConfig* config, const char* family, bool bold) {
     FcPattern* p = FcPatternCreate();
     FcPatternAddString(p, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
@@ -162,6 +200,8 @@ class Fonts {
   FT_Library lib_ = nullptr;
   FT_Face faces_[kFamilies][2] = {};
   std::map<std::tuple<FT_Face, int, bool>, std::unique_ptr<Strike>> strikes_;
+  std::map<std::pair<FT_Face, int>, std::unique_ptr<Advances>> advances_;
+  std::map<FT_Face, int> sizes_;
 };
 
 Fonts& fonts() {
@@ -190,15 +230,18 @@ std::pair<int, int> cellOf(FT_Face face, int em) {
   return {scaled(os2->usWinAscent, em, upem), scaled(os2->usWinDescent, em, upem)};
 }
 
+int advanceOf(const Strike& s, unsigned char c) { return (*s.advances)[c]; }
+
 const Glyph& glyphOf(Strike& s, unsigned char c) {
   Glyph& g = s.glyphs[c];
   if (s.loaded[c]) return g;
   s.loaded[c] = true;
   FT_Face face = s.face;
-  FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(s.em));
+  fonts().size(face, s.em);
   FT_UInt index = FT_Get_Char_Index(face, unicodeOf(c));  // 0: the .notdef glyph
   if (FT_Load_Glyph(face, index, FT_LOAD_TARGET_MONO)) return g;
   FT_GlyphSlot slot = face->glyph;
+  // The drawn glyph's own advance, which the measured one must equal.
   g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
   if (s.italic && slot->format == FT_GLYPH_FORMAT_OUTLINE) {
     FT_Matrix m{0x10000, kShear, 0, 0x10000};
@@ -263,13 +306,13 @@ Realised realiseAfresh(const LOGFONTA& lf) {
   }
   r.underlinePos = -scaled(face->underline_position, r.em, upem);
   r.underlineThick = std::max(1, scaled(face->underline_thickness, r.em, upem));
-  for (int c = 32; c < 256; ++c) r.maxWidth = std::max(r.maxWidth, glyphOf(*r.strike, static_cast<unsigned char>(c)).advance);
+  for (int c = 32; c < 256; ++c) r.maxWidth = std::max(r.maxWidth, advanceOf(*r.strike, static_cast<unsigned char>(c)));
   if (FT_IS_FIXED_WIDTH(face)) r.avgWidth = r.maxWidth;
   return r;
 }
 
-// Every text call realises its font, and a realisation measures the whole
-// character set: the last few are kept, by the description's bytes.
+// Every text call realises its font: the last few are kept, by the
+// description's bytes.
 Realised realise(const LOGFONTA& lf) {
   struct Kept {
     LOGFONTA lf;
@@ -307,7 +350,7 @@ const LOGFONTA* fontOf(Dc& dc) {
 
 int widthOf(Strike& s, const char* text, int count) {
   int w = 0;
-  for (int i = 0; i < count; ++i) w += glyphOf(s, static_cast<unsigned char>(text[i])).advance;
+  for (int i = 0; i < count; ++i) w += advanceOf(s, static_cast<unsigned char>(text[i]));
   return w;
 }
 
@@ -498,7 +541,7 @@ BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, const ch
   internal::Strike& s = *r.strike;
   int n = static_cast<int>(count);
   int width = 0;
-  for (int i = 0; i < n; ++i) width += dx ? dx[i] : internal::glyphOf(s, static_cast<unsigned char>(text[i])).advance;
+  for (int i = 0; i < n; ++i) width += dx ? dx[i] : internal::advanceOf(s, static_cast<unsigned char>(text[i]));
   internal::TextPainter p(*dc);
   if (!p.ok) return true;
   // The reference point, in device coordinates (logical ones under a world

@@ -3,7 +3,9 @@
 // and which colours it uses, and a sampler against its stored PNG.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -196,6 +198,53 @@ TEST(GdiText, ExtentsAddUpAndUnknownBytesAreTheDefaultCharacter) {
       EXPECT_TRUE(GetTextExtentPoint32A(c.dc, "", 0, &empty));
       EXPECT_EQ(empty.cx, 0);
       EXPECT_EQ(empty.cy, c.metrics().tmHeight);
+    }
+}
+
+// Metrics are measured without drawing and glyphs drawn when first used:
+// both must agree for every face, weight, slant and size, whatever order
+// the sizes come in. The widest advance and every extent are those of the
+// drawn glyphs' ABC widths, and a glyph drawn slanted is as high as upright.
+TEST(GdiText, MeasuredMetricsAgreeWithTheDrawnGlyphs) {
+  Canvas c(120, 120);
+  const int heights[] = {-16, -11, -13, 0, -24, 19, -8, 13, -32};
+  auto inkRows = [&](int height, const char* face, int weight, bool italic) {
+    c.use(height, face, weight, italic);
+    PatBlt(c.dc, 0, 0, c.w, c.h, WHITENESS);
+    TextOutA(c.dc, 20, 20, "H", 1);
+    RECT ink = c.ink();
+    return int(ink.bottom - ink.top);
+  };
+  for (const char* face : {"DejaVu Sans", "DejaVu Serif", "DejaVu Sans Mono", "Fixedsys"})
+    for (int weight : {FW_NORMAL, FW_BOLD}) {
+      // Upright glyphs drawn as the sizes rise, slanted ones as they fall,
+      // with the metrics of another size taken in between.
+      std::vector<int> upright;
+      for (int height : heights) upright.push_back(inkRows(height, face, weight, false));
+      for (int i = int(std::size(heights)) - 1; i >= 0; --i) {
+        c.use(heights[(i + 3) % std::size(heights)], face, weight, false);
+        c.metrics();
+        EXPECT_EQ(inkRows(heights[i], face, weight, true), upright[std::size_t(i)]) << face << " " << heights[i];
+      }
+      for (int height : heights)
+        for (bool italic : {false, true}) {
+          SCOPED_TRACE(std::string(face) + " " + std::to_string(weight) + " " + std::to_string(height) +
+                       (italic ? " italic" : ""));
+          c.use(height, face, weight, italic);
+          TEXTMETRICA tm = c.metrics();
+          ABC abc[256];
+          ASSERT_TRUE(GetCharABCWidthsA(c.dc, 0, 255, abc));
+          int widest = 0;
+          for (int ch = 0; ch < 256; ++ch) {
+            int advance = abc[ch].abcA + int(abc[ch].abcB) + abc[ch].abcC;
+            if (ch >= 32) widest = std::max(widest, advance);
+            ASSERT_EQ(c.extent(std::string(1, char(ch))), advance) << ch;
+          }
+          EXPECT_EQ(tm.tmMaxCharWidth, widest);
+          if (!(tm.tmPitchAndFamily & TMPF_FIXED_PITCH)) {
+            EXPECT_EQ(tm.tmAveCharWidth, widest);
+          }
+        }
     }
 }
 

@@ -245,7 +245,7 @@ void _vapplicationOpenFile(vapplication* app) {
   vfsPath* path = nullptr;
   if (!vexTry([&] {
         path = vinstFindFile(name.c_str());
-        f->root = vresourceOpenFile(path, vfsOPEN_READ);
+        f->root = vinstOpenFile(path, vfsOPEN_READ);
       }))
     *f = vapplicationResourceFile{1, 2, vresourceCreateMemory()};
   if (path) vfsFreePath(path);
