@@ -87,6 +87,9 @@ bool core_fast_alu_record(uint16_t word, decoded_word& d);
 fast_handler core_fast_move_handler(uint16_t word, const decoded_word& d);
 // The changes of flow's handlers (core_fast_flow.cpp); null for others.
 fast_handler core_fast_flow_handler(uint16_t word, const decoded_word& d);
+// The control forms' handlers (core_fast_control.cpp): nop, debug,
+// chkaau, andi/ori on sr, the bit-field operations; null for others.
+fast_handler core_fast_control_handler(uint16_t word, const decoded_word& d);
 
 // Runs the instruction at the current device's boundary straight through:
 // its device cycles, or 0 when it did not (nothing changed).
@@ -219,6 +222,8 @@ bool fast_move_long(fast_step& s);
 bool fast_move_reg(fast_step& s);
 bool fast_lea(fast_step& s);
 bool fast_rep_imm(fast_step& s);
+// nop, debug and debug<cc>: the framework's work alone (in one piece too).
+bool fast_nop(fast_step& s);
 // The data-ALU handlers the run takes in one piece (core_fast_alu.cpp):
 // an X move, two X reads, a register transfer.
 bool fast_alu_x_move(fast_step& s);

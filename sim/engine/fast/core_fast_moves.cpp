@@ -62,6 +62,13 @@ bool fast_move_long(fast_step& s) {
 
 namespace {
 
+// move x:(a1)... and x:(b1)...: the address is the accumulator's middle
+// part as the instruction starts.
+bool move_acc_address(fast_step& s) {
+  const uint32_t op = s.opcode;
+  return x_move(s, reg5(op >> 5), s.w[(op & 8) ? CORE_A1 : CORE_B1], (op & 0x400) != 0, [] {});
+}
+
 // move x:(rN+nN)... and move x:-(rN)...: the address is worked out as the
 // address unit will, which updates rN only for the pre-decrement.
 bool move_indexed(fast_step& s) {
@@ -194,6 +201,14 @@ void do_loop(fast_step& s, uint32_t count) {
   loop_start(count, last, false);
 }
 
+// do forever: a loop that only brkcc, enddo or a jump out ends.
+bool do_forever(fast_step& s) {
+  fast_begin(s);
+  const uint32_t last = (s.w[CS_EXECUTE_ADDR] + 2 + s.w[CS_EXECUTE_OPERAND] - 1) & WORD;
+  loop_start(0, last, true);
+  return true;
+}
+
 bool do_imm(fast_step& s) {
   fast_begin(s);
   do_loop(s, s.opcode & 0xFF);
@@ -247,7 +262,7 @@ struct move_row {
 // The executor table's rows of these moves, with the rows before them
 // that would match first.
 constexpr std::array<move_row, 18> move_rows = {{
-    {0xF816, 0x3816, 1, nullptr},  // move by an accumulator's address
+    {0xF816, 0x3816, 1, move_acc_address},
     {0xF816, 0x3814, 2, fast_move_long},
     {0xF814, 0x3810, 1, move_indexed},
     {0xF810, 0x3800, 1, fast_move_address},
@@ -264,6 +279,7 @@ constexpr std::array<move_row, 18> move_rows = {{
     {0xFFF0, 0x0150, 1, rep_cc},
     {0xFFE0, 0x00E0, 1, rep_mem},
     {0xFFE0, 0x00C0, 2, do_mem},
+    {0xFFFF, 0x0002, 2, do_forever},
 }};
 
 }  // namespace
