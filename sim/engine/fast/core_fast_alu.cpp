@@ -80,11 +80,11 @@ bool alu_tfr2(fast_step& s) {
   const uint32_t op = s.opcode;
   const int acc = (op & 8) ? CORE_B : CORE_A;
   fast_begin(s);
-  core_mark_read(acc);
-  core_reg_to_bus(acc, CS_XDB);
+  // (The move puts the high part on gdb, the low part on xdb.)
+  const uint32_t low = fast_source_slow(acc, CS_XDB);
   const bool y = (op & 1) != 0;
   fast_transfer(s, y ? CORE_Y1 : CORE_X1, s.w[CS_GDB]);
-  fast_transfer(s, y ? CORE_Y0 : CORE_X0, s.w[CS_XDB]);
+  fast_transfer(s, y ? CORE_Y0 : CORE_X0, low);
   return true;
 }
 
