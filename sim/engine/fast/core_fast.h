@@ -237,3 +237,27 @@ inline bool fast_plain_destination(int reg) {
                              1ull << CORE_X1 | 1ull << CORE_Y0 | 1ull << CORE_Y1;
   return reg >= 0 && reg < 64 && ((plain >> reg) & 1) != 0;
 }
+// A register a move's handler may load at the instruction's end, as the
+// cycle engine's transfer does: a plain one, sr, la, lc, ssl, and ssh (a
+// push) while the stack has room (no stack-error trap). Not omr (a
+// straight run keeps the pages its mode gives), sp (its error bits raise
+// the trap) nor the peripheral control registers (the clocking and the
+// interrupt pins rest on them).
+inline bool fast_move_destination(const uint32_t* w, int reg) {
+  if (fast_plain_destination(reg) || reg == CORE_SR || reg == CORE_LA || reg == CORE_LC || reg == CORE_SSL)
+    return true;
+  const uint32_t sp = w[CORE_SP];
+  return reg == CORE_SSH && !(sp & (SP_ERROR | SP_UNDERFLOW)) && (sp & SP_POINTER) < SP_POINTER;
+}
+// A register a move's handler may read (-1: none): any but ssh, whose read
+// pops the stack, unless the stack holds an entry and the instruction is
+// not the last of a loop, whose end reads the loop's start from the stack
+// after the pop (the fetch checks found it before).
+inline bool fast_move_source(const uint32_t* w, const decoded_word& d, bool repeat_pass, int reg) {
+  if (reg != CORE_SSH) return true;
+  const uint32_t sp = w[CORE_SP];
+  if ((sp & (SP_ERROR | SP_UNDERFLOW)) || (sp & SP_POINTER) == 0) return false;
+  if (!(w[CORE_SR] & SR_LOOP)) return true;
+  const uint32_t here = repeat_pass ? w[CS_DECODE_ADDR] : w[CS_PREFETCH_ADDR];
+  return ((here + d.words - 1) & 0xFFFF) != (w[CORE_LA] & 0xFFFF);
+}

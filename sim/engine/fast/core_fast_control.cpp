@@ -65,15 +65,13 @@ bool bit_short(fast_step& s) {
 bool bit_indirect(fast_step& s) { return bit_memory(s, s.w[CORE_R0 + (s.opcode & 3)]); }
 
 // On a register: its value through gdb into the operand latch, the result
-// back as a transfer. Not ssh (its read pops), nor a write-back to a
-// register whose store steers the loop, the stack or the clocking.
+// back as a transfer. Not ssh (its read pops, its write pushes), nor a
+// write-back to a register a move may not load (fast_move_destination).
 bool bit_reg(fast_step& s) {
   const int reg = fast_reg5(s.opcode);
   const uint32_t second = fast_second_word(s);
   if (reg == CORE_SSH) return false;
-  if (reg >= 0 && bit_writes(second) && !fast_plain_destination(reg) && reg != CORE_A && reg != CORE_B &&
-      reg != CORE_SR)
-    return false;
+  if (reg >= 0 && bit_writes(second) && !fast_move_destination(s.w, reg)) return false;
   fast_begin(s);
   if (reg < 0) return true;
   s.w[CS_OPERAND_LATCH] = fast_source(reg, CS_GDB);

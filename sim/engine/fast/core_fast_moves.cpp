@@ -18,14 +18,15 @@ constexpr uint32_t WORD = 0xFFFF;
 
 int reg5(uint32_t field) { return fast_reg5(field); }
 
-// A register a move reads: any but ssh, which pops the stack.
-bool plain_source(int reg) { return reg != CORE_SSH; }
+// The registers a move may read and load (core_fast.h).
+bool move_source(const fast_step& s, int reg) { return fast_move_source(s.w, *s.d, s.repeat_pass, reg); }
+bool move_destination(const fast_step& s, int reg) { return fast_move_destination(s.w, reg); }
 
 // An X move of one register at `ea`: a read loads it, a write stores its
 // value on xdb. `update` runs the address unit after the source is out.
 template <typename Update>
 bool x_move(fast_step& s, int reg, uint32_t ea, bool read, Update update) {
-  if (reg < 0 || (read ? !fast_plain_destination(reg) : !plain_source(reg))) return false;
+  if (reg < 0 || (read ? !move_destination(s, reg) : !move_source(s, reg))) return false;
   fast_access* a = fast_plan_access(s, ea, !read, read ? reg : -1, last_cycle(s), false);
   if (a == nullptr) return false;
   fast_begin(s);
@@ -52,7 +53,7 @@ bool fast_move_long(fast_step& s) {
   const int reg = reg5(op >> 5);
   const uint32_t second = fast_second_word(s);
   if ((op & 0x400) && (op & 8)) {
-    if (!fast_plain_destination(reg)) return false;
+    if (!move_destination(s, reg)) return false;
     fast_begin(s);
     fast_transfer(s, reg, s.w[CS_EXECUTE_OPERAND]);
     return true;
@@ -123,7 +124,7 @@ bool tfr3(fast_step& s) {
 bool fast_move_reg(fast_step& s) {
   const int src = reg5(s.opcode >> 5);
   const int dst = reg5(s.opcode);
-  if (!plain_source(src) || (dst >= 0 && !fast_plain_destination(dst))) return false;
+  if (!move_source(s, src) || (dst >= 0 && !move_destination(s, dst))) return false;
   fast_begin(s);
   const uint32_t value = src >= 0 ? fast_source(src, CS_GDB) : 0;
   if (dst >= 0) fast_transfer(s, dst, value);
@@ -162,7 +163,7 @@ namespace {
 // rep with a register's count.
 bool rep_reg(fast_step& s) {
   const int reg = reg5(s.opcode);
-  if (!plain_source(reg)) return false;
+  if (!move_source(s, reg)) return false;
   fast_begin(s);
   repeat_arm_count(reg >= 0 ? fast_source(reg, CS_GDB) : 0);
   return true;
@@ -226,7 +227,7 @@ bool do_mem(fast_step& s) {
 // do with a register's count.
 bool do_reg(fast_step& s) {
   const int reg = reg5(s.opcode);
-  if (!plain_source(reg)) return false;
+  if (!move_source(s, reg)) return false;
   fast_begin(s);
   do_loop(s, reg >= 0 ? fast_source(reg, CS_GDB) : 0);
   return true;

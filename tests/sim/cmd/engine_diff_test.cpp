@@ -176,6 +176,8 @@ struct straight_classes {
         {0xFFE0, 0x0420}, {0xFFE0, 0x0400}, {0xFC00, 0x2C00}, {0xFF00, 0x0B00}, {0xFF00, 0x0A00},
         {0xFFF0, 0x0120}, {0xFE10, 0x0600}, {0xFF10, 0x0710}, {0xFF10, 0x0610}, {0xFC00, 0x2000},
         {0xFE00, 0x1800}, {0xF814, 0x3810}, {0xFC00, 0x2400}, {0xFFE0, 0x00E0}, {0xFFE0, 0x00C0},
+        // Register moves, among them the stack's and the loop's registers.
+        {0xFC00, 0x2800},
         // nop, debug, debug<cc>, chkaau, do forever; andi and ori (on omr
         // too, which falls back); bit-field operations on X words and
         // registers; moves by an accumulator's address; lms; the 15xx group.
@@ -322,6 +324,24 @@ TEST_F(engine_diff, CoveredProgramsRunOnTheExecutor) {
         {0x118, "debugcc"},
         {0x119, "nop"},
         {0x11a, "jmp >$106"}},
+       false, 99},
+      {"the stack and the loop registers moved",
+       {{0x100, "move #>$40,r0"},
+        {0x102, "jsr >$120"},
+        {0x104, "move #>$3,lc"},
+        {0x106, "move lc,x0"},
+        {0x107, "move x0,x:(r0)+"},
+        {0x108, "move x:(r0)+,la"},
+        {0x109, "move #>$ffff,la"},
+        {0x10b, "move sr,y1"},
+        {0x10c, "move y1,sr"},
+        {0x10d, "jmp >$100"},
+        {0x120, "move ssl,x1"},
+        {0x121, "move ssh,y0"},
+        {0x122, "move y0,ssh"},
+        {0x123, "move x1,ssl"},
+        {0x124, "move x:(r0)+,lc"},
+        {0x125, "rts"}},
        false, 99},
   };
   for (const char* type : type_names) {
