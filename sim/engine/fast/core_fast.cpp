@@ -2,7 +2,9 @@
 // the decode's live words, the end of an instruction as the clock machine
 // does it in its last cycle, the clocking of the instruction's device
 // cycles, and the commonest instructions in one piece. Its plain internal
-// memory is core_fast_pages.cpp's, the data-ALU handlers core_fast_alu.cpp's.
+// memory is core_fast_pages.cpp's, the handlers core_fast_alu.cpp's (data
+// ALU), core_fast_moves.cpp's, core_fast_flow.cpp's and
+// core_fast_control.cpp's.
 #include "sim/engine/fast/core_fast.h"
 
 #include "sim/engine/fast/core_fast_step.h"

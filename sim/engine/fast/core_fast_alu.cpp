@@ -1,7 +1,9 @@
 // The straight-line executor's handlers of the data-ALU classes with
 // parallel moves (core_fast.h): an X move by (rN)+ or (rN)+nN, two X
 // reads, an access at the other accumulator, a register transfer, an
-// address register update, each beside the operation its record keeps.
+// address register update, lms's write and transfer, each beside the
+// operation its record keeps; and the 15xx group without moves (the
+// operations, norm, tfr2).
 #include <array>
 #include <cstdint>
 

@@ -1,8 +1,10 @@
 // The straight-line handlers of the moves (core_fast.h): an X move by an
-// address register (plain, indexed or pre-decrement), an absolute X move
-// or an immediate (long or short), a register move, tfr3 and lea; and of rep
-// and do with an immediate, register or memory count, rep until a
-// condition and the jumps with a second-word target.
+// address register (plain, indexed or pre-decrement) or by an
+// accumulator's middle part, an absolute X move or an immediate (long or
+// short), a register move, tfr3 and lea, loading the loop and stack
+// registers too (fast_move_destination); and of rep and do with an
+// immediate, register or memory count, do forever, rep until a condition
+// and the jumps with a second-word target.
 // Each mirrors its executor-table function.
 #include <array>
 #include <cstdint>
