@@ -368,6 +368,40 @@ TEST_F(engine_diff, CoveredProgramsRunOnTheExecutor) {
   }
 }
 
+// Moves of the stack's registers where the stack or a loop makes them
+// fall back: a pop of the loop's start at the loop's last word (the loop
+// then goes back to the outer la, $ffff, outside internal memory), a push
+// onto a full stack (the stack-error trap), a pop of an empty one.
+TEST_F(engine_diff, StackMovesAtTheStacksEdgesAndALoopsEndRunAsTheCycleEngine) {
+  struct edge_case {
+    const char* name;
+    std::vector<fir_line> lines;
+    uint32_t sp;
+  };
+  const edge_case cases[] = {
+      {"a pop at a loop's last word",
+       {{0x100, "do #3,$104"}, {0x102, "nop"}, {0x103, "move ssh,x0"}, {0x104, "jmp >$100"}},
+       0},
+      {"a push onto a full stack", {{0x100, "move x0,ssh"}, {0x101, "move x0,ssl"}, {0x102, "jmp >$100"}}, 14},
+      {"pops down to an empty stack", {{0x100, "move ssh,x0"}, {0x101, "move ssl,y0"}, {0x102, "jmp >$100"}}, 3},
+  };
+  for (const edge_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ends_seen[0].clear();
+    ends_seen[1].clear();
+    for (int d : {FAST, CYCLE}) {
+      make(d, "73521");
+      assemble(d, c.lines);
+      set(d, "sp", c.sp);
+      set(d, "pc", 0x100);
+      arm(d);
+    }
+    run_both(400);
+    EXPECT_GT(ends_seen[FAST].size(), 20u);
+    free_all_devices();
+  }
+}
+
 // Repeats of the two-read class (the filter's mac under rep) with every
 // register field, both address units stepping by one or by their offset
 // (r3 as the first unit too), linear and modulo modifiers, addresses at
