@@ -145,3 +145,13 @@ uint32_t agu2_address(bool add_n3) {
   core_store_reg(CORE_R3, updated);
   return r;
 }
+
+void agu_flags_to_sr() {
+  uint32_t* w = core_words();
+  const uint32_t f = w[CS_AGU_FLAGS];
+  uint32_t sr = w[CORE_SR] & ~(SR_V | SR_Z | SR_N);
+  if (f & AGU_FLAG_WRAP) sr |= SR_V;
+  if (f & AGU_FLAG_ZERO) sr |= SR_Z;
+  if (f & AGU_FLAG_NEGATIVE) sr |= SR_N;
+  core_store_reg(CORE_SR, sr);
+}

@@ -138,6 +138,7 @@ const std::array<uint8_t, 4>& move_codes_of(uint16_t w, const uint32_t* timing) 
 }  // namespace
 
 uint32_t core_short_immediate(uint16_t w, uint32_t cls) { return short_immediate(core_words(), w, cls); }
+uint32_t core_opcode_byte(uint16_t w, uint32_t flags) { return opcode_byte(w, flags); }
 
 void core_decode() {
   uint32_t* s = core_words();

@@ -64,6 +64,9 @@ void core_decode_requests();
 // The short-immediate latch's value for word `w` of class `cls` (what
 // core_decode leaves in CS_SHORT_IMM).
 uint32_t core_short_immediate(uint16_t w, uint32_t cls);
+// The opcode's low byte placed by the word's flag word (what the decode
+// takes as the immediate of andi and ori).
+uint32_t core_opcode_byte(uint16_t w, uint32_t flags);
 
 // pc := the address of the next instruction (marked written when it
 // changes), and the device's pc: the last instruction cycle of an

@@ -309,6 +309,8 @@ enum agu_mode : int {
 uint32_t agu_address(int n, agu_mode mode);
 // The second X address unit: r3 + 1 or r3 + n3, linear.
 uint32_t agu2_address(bool add_n3);
+// chkaau: the address flags of the last update into V, Z and N of sr.
+void agu_flags_to_sr();
 
 // ---------------------------------------------------------------------------
 // Loops and repeat (core_loops.cpp).

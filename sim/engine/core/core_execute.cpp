@@ -430,15 +430,6 @@ void ex_lea(uint32_t w) {
 
 // --- The 00xx group ---------------------------------------------------------------
 
-void ex_chkaau(uint32_t) {
-  const uint32_t f = W()[CS_AGU_FLAGS];
-  uint32_t sr = W()[CORE_SR] & ~(SR_V | SR_Z | SR_N);
-  if (f & 2) sr |= SR_V;
-  if (f & 4) sr |= SR_Z;
-  if (f & 8) sr |= SR_N;
-  core_store_reg(CORE_SR, sr);
-}
-
 void ex_return(bool with_sr) {
   uint32_t* w = W();
   const uint32_t p = w[CORE_SP] & SP_POINTER;
@@ -452,7 +443,7 @@ void ex_return(bool with_sr) {
 void ex_group00(uint32_t w) {
   switch (w & 15) {
     case 2: loop_start(0, loop_last_word(), true); break;
-    case 4: ex_chkaau(w); break;
+    case 4: agu_flags_to_sr(); break;
     case 6: ex_return(false); break;
     case 7: ex_return(true); break;
     case 9: if (W()[CORE_SR] & SR_LOOP) loop_pop(); break;

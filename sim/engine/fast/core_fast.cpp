@@ -2,7 +2,9 @@
 // the decode's live words, the end of an instruction as the clock machine
 // does it in its last cycle, the clocking of the instruction's device
 // cycles, and the commonest instructions in one piece. Its plain internal
-// memory is core_fast_pages.cpp's, the data-ALU handlers core_fast_alu.cpp's.
+// memory is core_fast_pages.cpp's, the handlers core_fast_alu.cpp's (data
+// ALU), core_fast_moves.cpp's, core_fast_flow.cpp's and
+// core_fast_control.cpp's.
 #include "sim/engine/fast/core_fast.h"
 
 #include "sim/engine/fast/core_fast_step.h"
@@ -41,7 +43,8 @@ enum : uint8_t {
   LEAN_MOVE_REG,
   LEAN_LEA,
   LEAN_REP_IMM,
-  LEAN_MOVE_IMM
+  LEAN_MOVE_IMM,
+  LEAN_NOP
 };
 
 // The access-log notes of a word of a plain page in its one or two rows.
@@ -525,6 +528,7 @@ struct lean_plan {
       }
       break;
     case LEAN_REP_IMM: repeat_arm_count(op & 0xFF); break;
+    case LEAN_NOP: break;
     default:
       // The long immediate: the operand's fetch in the first cycle (a
       // repeat pass keeps its first pass's).
@@ -577,6 +581,7 @@ namespace {
 uint8_t lean_form(uint16_t word, const decoded_word& d) {
   if (d.fast == fast_move_long && (word & 0x400) && (word & 8)) return LEAN_MOVE_IMM;
   if (d.words != 1) return LEAN_NONE;
+  if (d.fast == fast_nop) return LEAN_NOP;
   if (d.fast == fast_alu_transfer) return LEAN_ALU_TRANSFER;
   if (d.fast == fast_move_reg) return LEAN_MOVE_REG;
   if (d.fast == fast_lea) return LEAN_LEA;
@@ -601,6 +606,7 @@ void core_fast_record(uint16_t word, decoded_word& d) {
   }
   d.fast = core_fast_move_handler(word, d);
   if (d.fast == nullptr) d.fast = core_fast_flow_handler(word, d);
+  if (d.fast == nullptr) d.fast = core_fast_control_handler(word, d);
   d.lean = lean_form(word, d);
 }
 

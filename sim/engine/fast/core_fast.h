@@ -87,6 +87,9 @@ bool core_fast_alu_record(uint16_t word, decoded_word& d);
 fast_handler core_fast_move_handler(uint16_t word, const decoded_word& d);
 // The changes of flow's handlers (core_fast_flow.cpp); null for others.
 fast_handler core_fast_flow_handler(uint16_t word, const decoded_word& d);
+// The control forms' handlers (core_fast_control.cpp): nop, debug,
+// chkaau, andi/ori on sr, the bit-field operations; null for others.
+fast_handler core_fast_control_handler(uint16_t word, const decoded_word& d);
 
 // Runs the instruction at the current device's boundary straight through:
 // its device cycles, or 0 when it did not (nothing changed).
@@ -219,6 +222,8 @@ bool fast_move_long(fast_step& s);
 bool fast_move_reg(fast_step& s);
 bool fast_lea(fast_step& s);
 bool fast_rep_imm(fast_step& s);
+// nop, debug and debug<cc>: the framework's work alone (in one piece too).
+bool fast_nop(fast_step& s);
 // The data-ALU handlers the run takes in one piece (core_fast_alu.cpp):
 // an X move, two X reads, a register transfer.
 bool fast_alu_x_move(fast_step& s);
@@ -231,4 +236,28 @@ inline bool fast_plain_destination(int reg) {
   constexpr uint64_t plain = 0xFFull | 0xFFull << CORE_M0 | 0xFull << CORE_R0 | 1ull << CORE_X0 |
                              1ull << CORE_X1 | 1ull << CORE_Y0 | 1ull << CORE_Y1;
   return reg >= 0 && reg < 64 && ((plain >> reg) & 1) != 0;
+}
+// A register a move's handler may load at the instruction's end, as the
+// cycle engine's transfer does: a plain one, sr, la, lc, ssl, and ssh (a
+// push) while the stack has room (no stack-error trap). Not omr (a
+// straight run keeps the pages its mode gives), sp (its error bits raise
+// the trap) nor the peripheral control registers (the clocking and the
+// interrupt pins rest on them).
+inline bool fast_move_destination(const uint32_t* w, int reg) {
+  if (fast_plain_destination(reg) || reg == CORE_SR || reg == CORE_LA || reg == CORE_LC || reg == CORE_SSL)
+    return true;
+  const uint32_t sp = w[CORE_SP];
+  return reg == CORE_SSH && !(sp & (SP_ERROR | SP_UNDERFLOW)) && (sp & SP_POINTER) < SP_POINTER;
+}
+// A register a move's handler may read (-1: none): any but ssh, whose read
+// pops the stack, unless the stack holds an entry and the instruction is
+// not the last of a loop, whose end reads the loop's start from the stack
+// after the pop (the fetch checks found it before).
+inline bool fast_move_source(const uint32_t* w, const decoded_word& d, bool repeat_pass, int reg) {
+  if (reg != CORE_SSH) return true;
+  const uint32_t sp = w[CORE_SP];
+  if ((sp & (SP_ERROR | SP_UNDERFLOW)) || (sp & SP_POINTER) == 0) return false;
+  if (!(w[CORE_SR] & SR_LOOP)) return true;
+  const uint32_t here = repeat_pass ? w[CS_DECODE_ADDR] : w[CS_PREFETCH_ADDR];
+  return ((here + d.words - 1) & 0xFFFF) != (w[CORE_LA] & 0xFFFF);
 }

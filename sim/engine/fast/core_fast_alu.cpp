@@ -1,7 +1,9 @@
 // The straight-line executor's handlers of the data-ALU classes with
 // parallel moves (core_fast.h): an X move by (rN)+ or (rN)+nN, two X
 // reads, an access at the other accumulator, a register transfer, an
-// address register update, each beside the operation its record keeps.
+// address register update, lms's write and transfer, each beside the
+// operation its record keeps; and the 15xx group without moves (the
+// operations, norm, tfr2).
 #include <array>
 #include <cstdint>
 
@@ -37,6 +39,54 @@ bool alu_update(fast_step& s) {
   fast_begin(s);
   fast_run_alu(s);
   fast_agu_update(s.w, static_cast<int>((s.opcode >> 8) & 3), (s.opcode & 0x400) ? AGU_ADD_N : AGU_DEC);
+  return true;
+}
+
+// lms: the other accumulator written to x:(rN)+nN, a data register
+// moved into it, beside a multiply.
+bool alu_lms(fast_step& s) {
+  const uint32_t op = s.opcode;
+  uint32_t* w = s.w;
+  if (!agu_plain(w)) return false;
+  const int n = static_cast<int>((op >> 6) & 3);
+  fast_access* a = fast_plan_access(s, w[CORE_R0 + n], true, -1, last_cycle(s), false);
+  if (a == nullptr) return false;
+  fast_begin(s);
+  const int other = other_acc(op);
+  a->value = source_x(other);
+  constexpr std::array<int, 4> dd_regs = {CORE_X0, CORE_Y0, CORE_X1, CORE_Y1};
+  const uint32_t in = fast_source(dd_regs[(op >> 4) & 3], CS_GDB);
+  fast_run_alu(s);
+  fast_agu_update(w, n, AGU_ADD_N);
+  fast_transfer(s, other, in);
+  return true;
+}
+
+// The operation alone (the 15xx group).
+bool alu_alone(fast_step& s) {
+  fast_begin(s);
+  fast_run_alu(s);
+  return true;
+}
+
+// norm: the accumulator and the address register of its fields.
+bool alu_norm_reg(fast_step& s) {
+  fast_begin(s);
+  alu_norm(s.opcode);
+  return true;
+}
+
+// tfr2: the whole accumulator, limited to 32 bits, over both buses into x
+// or y.
+bool alu_tfr2(fast_step& s) {
+  const uint32_t op = s.opcode;
+  const int acc = (op & 8) ? CORE_B : CORE_A;
+  fast_begin(s);
+  // (The move puts the high part on gdb, the low part on xdb.)
+  const uint32_t low = fast_source_slow(acc, CS_XDB);
+  const bool y = (op & 1) != 0;
+  fast_transfer(s, y ? CORE_Y1 : CORE_X1, s.w[CS_GDB]);
+  fast_transfer(s, y ? CORE_Y0 : CORE_X0, low);
   return true;
 }
 
@@ -100,13 +150,18 @@ struct fast_row {
   uint16_t value;
   fast_handler run;
 };
-// The executor table's data-ALU rows (the first ones it matches).
-constexpr std::array<fast_row, 5> alu_rows = {{
+// The executor table's data-ALU rows (the first ones it matches), and
+// within the 15xx group the executor's own order: norm, tfr2, the rest.
+constexpr std::array<fast_row, 9> alu_rows = {{
     {0x8000, 0x8000, fast_alu_x_move},
     {0xE000, 0x6000, fast_alu_two_reads},
     {0xF000, 0x5000, alu_acc_address},
     {0xF000, 0x4000, fast_alu_transfer},
     {0xF800, 0x3000, alu_update},
+    {0xFE00, 0x1600, alu_lms},
+    {0xFFF4, 0x1520, alu_norm_reg},
+    {0xFFF6, 0x1500, alu_tfr2},
+    {0xFF00, 0x1500, alu_alone},
 }};
 
 // The ALU record kept in the decoded word.
@@ -121,7 +176,7 @@ bool core_fast_alu_record(uint16_t word, decoded_word& d) {
   for (const fast_row& row : alu_rows) {
     if ((word & row.mask) != row.value) continue;
     const alu_record r = alu_decode(word);
-    if (d.words != 1 || r.op == ALU_OP_NORM) return true;
+    if (d.words != 1 || (r.op == ALU_OP_NORM && row.run != alu_norm_reg)) return true;
     d.fast = row.run;
     d.fast_alu = keep_alu(r);
     return true;

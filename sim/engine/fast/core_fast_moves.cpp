@@ -1,8 +1,10 @@
 // The straight-line handlers of the moves (core_fast.h): an X move by an
-// address register (plain, indexed or pre-decrement), an absolute X move
-// or an immediate (long or short), a register move, tfr3 and lea; and of rep
-// and do with an immediate, register or memory count, rep until a
-// condition and the jumps with a second-word target.
+// address register (plain, indexed or pre-decrement) or by an
+// accumulator's middle part, an absolute X move or an immediate (long or
+// short), a register move, tfr3 and lea, loading the loop and stack
+// registers too (fast_move_destination); and of rep and do with an
+// immediate, register or memory count, do forever, rep until a condition
+// and the jumps with a second-word target.
 // Each mirrors its executor-table function.
 #include <array>
 #include <cstdint>
@@ -18,14 +20,15 @@ constexpr uint32_t WORD = 0xFFFF;
 
 int reg5(uint32_t field) { return fast_reg5(field); }
 
-// A register a move reads: any but ssh, which pops the stack.
-bool plain_source(int reg) { return reg != CORE_SSH; }
+// The registers a move may read and load (core_fast.h).
+bool move_source(const fast_step& s, int reg) { return fast_move_source(s.w, *s.d, s.repeat_pass, reg); }
+bool move_destination(const fast_step& s, int reg) { return fast_move_destination(s.w, reg); }
 
 // An X move of one register at `ea`: a read loads it, a write stores its
 // value on xdb. `update` runs the address unit after the source is out.
 template <typename Update>
 bool x_move(fast_step& s, int reg, uint32_t ea, bool read, Update update) {
-  if (reg < 0 || (read ? !fast_plain_destination(reg) : !plain_source(reg))) return false;
+  if (reg < 0 || (read ? !move_destination(s, reg) : !move_source(s, reg))) return false;
   fast_access* a = fast_plan_access(s, ea, !read, read ? reg : -1, last_cycle(s), false);
   if (a == nullptr) return false;
   fast_begin(s);
@@ -52,7 +55,7 @@ bool fast_move_long(fast_step& s) {
   const int reg = reg5(op >> 5);
   const uint32_t second = fast_second_word(s);
   if ((op & 0x400) && (op & 8)) {
-    if (!fast_plain_destination(reg)) return false;
+    if (!move_destination(s, reg)) return false;
     fast_begin(s);
     fast_transfer(s, reg, s.w[CS_EXECUTE_OPERAND]);
     return true;
@@ -61,6 +64,13 @@ bool fast_move_long(fast_step& s) {
 }
 
 namespace {
+
+// move x:(a1)... and x:(b1)...: the address is the accumulator's middle
+// part as the instruction starts.
+bool move_acc_address(fast_step& s) {
+  const uint32_t op = s.opcode;
+  return x_move(s, reg5(op >> 5), s.w[(op & 8) ? CORE_A1 : CORE_B1], (op & 0x400) != 0, [] {});
+}
 
 // move x:(rN+nN)... and move x:-(rN)...: the address is worked out as the
 // address unit will, which updates rN only for the pre-decrement.
@@ -116,7 +126,7 @@ bool tfr3(fast_step& s) {
 bool fast_move_reg(fast_step& s) {
   const int src = reg5(s.opcode >> 5);
   const int dst = reg5(s.opcode);
-  if (!plain_source(src) || (dst >= 0 && !fast_plain_destination(dst))) return false;
+  if (!move_source(s, src) || (dst >= 0 && !move_destination(s, dst))) return false;
   fast_begin(s);
   const uint32_t value = src >= 0 ? fast_source(src, CS_GDB) : 0;
   if (dst >= 0) fast_transfer(s, dst, value);
@@ -155,7 +165,7 @@ namespace {
 // rep with a register's count.
 bool rep_reg(fast_step& s) {
   const int reg = reg5(s.opcode);
-  if (!plain_source(reg)) return false;
+  if (!move_source(s, reg)) return false;
   fast_begin(s);
   repeat_arm_count(reg >= 0 ? fast_source(reg, CS_GDB) : 0);
   return true;
@@ -194,6 +204,14 @@ void do_loop(fast_step& s, uint32_t count) {
   loop_start(count, last, false);
 }
 
+// do forever: a loop that only brkcc, enddo or a jump out ends.
+bool do_forever(fast_step& s) {
+  fast_begin(s);
+  const uint32_t last = (s.w[CS_EXECUTE_ADDR] + 2 + s.w[CS_EXECUTE_OPERAND] - 1) & WORD;
+  loop_start(0, last, true);
+  return true;
+}
+
 bool do_imm(fast_step& s) {
   fast_begin(s);
   do_loop(s, s.opcode & 0xFF);
@@ -211,7 +229,7 @@ bool do_mem(fast_step& s) {
 // do with a register's count.
 bool do_reg(fast_step& s) {
   const int reg = reg5(s.opcode);
-  if (!plain_source(reg)) return false;
+  if (!move_source(s, reg)) return false;
   fast_begin(s);
   do_loop(s, reg >= 0 ? fast_source(reg, CS_GDB) : 0);
   return true;
@@ -247,7 +265,7 @@ struct move_row {
 // The executor table's rows of these moves, with the rows before them
 // that would match first.
 constexpr std::array<move_row, 18> move_rows = {{
-    {0xF816, 0x3816, 1, nullptr},  // move by an accumulator's address
+    {0xF816, 0x3816, 1, move_acc_address},
     {0xF816, 0x3814, 2, fast_move_long},
     {0xF814, 0x3810, 1, move_indexed},
     {0xF810, 0x3800, 1, fast_move_address},
@@ -264,6 +282,7 @@ constexpr std::array<move_row, 18> move_rows = {{
     {0xFFF0, 0x0150, 1, rep_cc},
     {0xFFE0, 0x00E0, 1, rep_mem},
     {0xFFE0, 0x00C0, 2, do_mem},
+    {0xFFFF, 0x0002, 2, do_forever},
 }};
 
 }  // namespace

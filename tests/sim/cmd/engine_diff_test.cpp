@@ -175,7 +175,15 @@ struct straight_classes {
         {0xFC02, 0x1000}, {0xFFF0, 0x0110}, {0xFFFF, 0x0009}, {0xFFFE, 0x0006}, {0xFFF0, 0x0150},
         {0xFFE0, 0x0420}, {0xFFE0, 0x0400}, {0xFC00, 0x2C00}, {0xFF00, 0x0B00}, {0xFF00, 0x0A00},
         {0xFFF0, 0x0120}, {0xFE10, 0x0600}, {0xFF10, 0x0710}, {0xFF10, 0x0610}, {0xFC00, 0x2000},
-        {0xFE00, 0x1800}, {0xF814, 0x3810}, {0xFC00, 0x2400}, {0xFFE0, 0x00E0}, {0xFFE0, 0x00C0}};
+        {0xFE00, 0x1800}, {0xF814, 0x3810}, {0xFC00, 0x2400}, {0xFFE0, 0x00E0}, {0xFFE0, 0x00C0},
+        // Register moves, among them the stack's and the loop's registers.
+        {0xFC00, 0x2800},
+        // nop, debug, debug<cc>, chkaau, do forever; andi and ori (on omr
+        // too, which falls back); bit-field operations on X words and
+        // registers; moves by an accumulator's address; lms; the 15xx group.
+        {0xFFFF, 0x0000}, {0xFFFF, 0x0001}, {0xFFF0, 0x0050}, {0xFFFF, 0x0004}, {0xFFFF, 0x0002},
+        {0xFC00, 0x1C00}, {0xFA00, 0x1A00}, {0xFF40, 0x1440}, {0xFF70, 0x1430}, {0xFF60, 0x1400},
+        {0xF816, 0x3816}, {0xFE00, 0x1600}, {0xFF00, 0x1500}, {0xFFF4, 0x1520}, {0xFFF6, 0x1500}};
     // Short branches go a few words either way, short calls into the body.
     auto in_program = [](uint32_t word, uint32_t r) {
       struct near_row {
@@ -203,7 +211,8 @@ struct straight_classes {
       two_words = rng() % 5 == 0;
       if (rng() % 6 == 0) body.push_back(0x0F00 | (rng() % 4));  // rep #0..3
       body.push_back(word);
-      if (d.words == 2) body.push_back(rng() % 40);
+      // A bit-field operation's second word is its operation and mask.
+      if (d.words == 2) body.push_back((word & 0xFF00) == 0x1400 ? rng() & 0xDFFF : rng() % 40);
     }
     std::vector<uint32_t> data(0x800);
     for (uint32_t& word : data) word = rng() & 0xFFFF;
@@ -294,6 +303,46 @@ TEST_F(engine_diff, CoveredProgramsRunOnTheExecutor) {
         {0x83, "nop"},
         {0x84, "rts"}},
        false, 99},
+      {"nops, bit-field operations, andi, ori and the 15xx group",
+       {{0x100, "move #>$20,r1"},
+        {0x102, "move #>$4321,x0"},
+        {0x104, "move #>$28,y0"},
+        {0x106, "nop"},
+        {0x107, "bfset #$10,x:(r1)"},
+        {0x109, "bfchg #$300,x:<$12"},
+        {0x10b, "bfclr #$110,y1"},
+        {0x10d, "bftsth #$1,x0"},
+        {0x10f, "chkaau"},
+        {0x110, "tfr2 a,x"},
+        {0x111, "norm r2,a"},
+        {0x112, "div x0,a"},
+        {0x113, "ori #$1,ccr"},
+        {0x114, "andi #$fe,ccr"},
+        {0x115, "move x0,x:(b1)"},
+        {0x116, "mpy x0,x0,a b,x:(r1)+n1 y0,b"},
+        {0x117, "asr16 b"},
+        {0x118, "debugcc"},
+        {0x119, "nop"},
+        {0x11a, "jmp >$106"}},
+       false, 99},
+      {"the stack and the loop registers moved",
+       {{0x100, "move #>$40,r0"},
+        {0x102, "jsr >$120"},
+        {0x104, "move #>$3,lc"},
+        {0x106, "move lc,x0"},
+        {0x107, "move x0,x:(r0)+"},
+        {0x108, "move x:(r0)+,la"},
+        {0x109, "move #>$ffff,la"},
+        {0x10b, "move sr,y1"},
+        {0x10c, "move y1,sr"},
+        {0x10d, "jmp >$100"},
+        {0x120, "move ssl,x1"},
+        {0x121, "move ssh,y0"},
+        {0x122, "move y0,ssh"},
+        {0x123, "move x1,ssl"},
+        {0x124, "move x:(r0)+,lc"},
+        {0x125, "rts"}},
+       false, 99},
   };
   for (const char* type : type_names) {
     for (const program_case& program : programs) {
@@ -316,6 +365,40 @@ TEST_F(engine_diff, CoveredProgramsRunOnTheExecutor) {
       EXPECT_GE(st.straight_instructions * 100, st.fast_instructions * program.straight_percent);
       free_all_devices();
     }
+  }
+}
+
+// Moves of the stack's registers where the stack or a loop makes them
+// fall back: a pop of the loop's start at the loop's last word (the loop
+// then goes back to the outer la, $ffff, outside internal memory), a push
+// onto a full stack (the stack-error trap), a pop of an empty one.
+TEST_F(engine_diff, StackMovesAtTheStacksEdgesAndALoopsEndRunAsTheCycleEngine) {
+  struct edge_case {
+    const char* name;
+    std::vector<fir_line> lines;
+    uint32_t sp;
+  };
+  const edge_case cases[] = {
+      {"a pop at a loop's last word",
+       {{0x100, "do #3,$104"}, {0x102, "nop"}, {0x103, "move ssh,x0"}, {0x104, "jmp >$100"}},
+       0},
+      {"a push onto a full stack", {{0x100, "move x0,ssh"}, {0x101, "move x0,ssl"}, {0x102, "jmp >$100"}}, 14},
+      {"pops down to an empty stack", {{0x100, "move ssh,x0"}, {0x101, "move ssl,y0"}, {0x102, "jmp >$100"}}, 3},
+  };
+  for (const edge_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ends_seen[0].clear();
+    ends_seen[1].clear();
+    for (int d : {FAST, CYCLE}) {
+      make(d, "73521");
+      assemble(d, c.lines);
+      set(d, "sp", c.sp);
+      set(d, "pc", 0x100);
+      arm(d);
+    }
+    run_both(400);
+    EXPECT_GT(ends_seen[FAST].size(), 20u);
+    free_all_devices();
   }
 }
 
