@@ -11,6 +11,7 @@
 //   rectangle of any size or sign is brought inside the document area (`rect_on_screen`; the main
 //   window's inside the screen).
 #include "frontends/gui/layout.h"
+#include "frontends/gui/main_window.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -176,7 +177,7 @@ void layout_restore_windows(vresource resources) {
     vrect r{};
     if (vresourceTestGet(resources, N("MainWin"), &main_rect) && read_rect(main_rect, &r))
       if (sim_window* m = window_find(SIMWIN_MAIN, -2); m != nullptr && m->window != nullptr) {
-        r = rect_on_screen(r, vwindowGetRoot()->rect);
+        r = rect_on_screen(main_window_showable(r), vwindowGetRoot()->rect);
         vwindowSetRect(m->window, &r);
       }
   });

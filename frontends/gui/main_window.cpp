@@ -466,6 +466,14 @@ void follow_size() {
   }
 }
 
+// The height the menu bar, palette and status bar take, with the
+// document area at its smallest.
+int main_fixed_height() {
+  int bar_width = 0, bar_height = 0;
+  if (menu_bar != nullptr) vdialogGetItemNaturalSize(menu_bar, &bar_width, &bar_height);
+  return design.height - design.view.height + std::max(bar_height, 0) + MAIN_VIEW_HEIGHT_MIN;
+}
+
 void main_notify(vwindow* window, vevent* event) {
   if (window == main_dialog && event->type == veventWINDOW_AREA && (veventGetAreaFlags(event) & 2) != 0) follow_size();
 }
@@ -504,6 +512,14 @@ vdialog* main_window_create() {
   vwindowOpen(d);
   follow_size();  // the bar is native, and 0 x 0, only once open
   return d;
+}
+
+vrect main_window_showable(const vrect& saved) {
+  vrect r = saved;
+  if (main_dialog == nullptr) return r;
+  if (r.height < main_fixed_height()) r.height = static_cast<std::int16_t>(design.height);
+  if (r.width < design.palette.x + design.palette.width) r.width = static_cast<std::int16_t>(design.width);
+  return r;
 }
 
 void main_refresh_menus(int busy) {

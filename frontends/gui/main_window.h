@@ -56,6 +56,11 @@ extern int main_window_open;
 // Builds and opens the main window; null when it cannot be made.
 vdialog* main_window_create();
 vdialog* main_window();
+// A saved main-window rectangle too low to show the menu bar, palette,
+// status bar and a document area of MAIN_VIEW_HEIGHT_MIN, or narrower than
+// the palette, takes the designed size on that axis; its place is kept.
+constexpr int MAIN_VIEW_HEIGHT_MIN = 48;
+vrect main_window_showable(const vrect& saved);
 
 // Runs a selector; 1 when it acted.
 int menu_dispatch_selector(int selector);

@@ -42,8 +42,9 @@
 // and turns X events into input: keys by keysym (the keypad's telling NumLock), scan codes from the
 // key code (the set-1 code of the key for codes above 96), the character from `XLookupString`,
 // detectable auto-repeat as repeated presses; buttons 1-3 (the wheel dropped) and motion with the
-// display's Shift, Ctrl and button state (`InputPointerState` makes good presses and releases that
-// went to another program, without messages); the X focus goes to the window activated last once it
+// display's Shift, Ctrl and button state, also on every key (`InputPointerState` makes good presses
+// and releases that went to another program, without messages; an Alt released elsewhere comes as
+// its release, `InputAltState`); the X focus goes to the window activated last once it
 // is mapped; `FocusIn` activates unless the server made it before seeing our last focus request
 // (two windows would otherwise hand the activation back and forth), focus that leaves for another
 // program deactivates, `WM_DELETE_WINDOW` asks to close, `ConfigureNotify`, iconic `WM_STATE` and

@@ -30,6 +30,12 @@ void InputPointerState(const PointerState& state) {
   }
 }
 
+void InputAltState(bool held) {
+  const internal::KeyStates& keys = internal::reportedKeys();
+  for (int side = 0; side < 2 && !held && (keys[VK_MENU] & 0x80); ++side)
+    InputKey(VK_MENU, 0, (keys[VK_RMENU] & 0x80) && !(keys[VK_LMENU] & 0x80), false, -1);
+}
+
 void InputButton(POINT screen, Button button, bool down) {
   internal::queueHardware(internal::pointerInput(screen, static_cast<int>(button), down));
 }

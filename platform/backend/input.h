@@ -18,6 +18,11 @@ struct PointerState {
   bool shift = false, control = false, left = false, middle = false, right = false;
 };
 void InputPointerState(const PointerState& state);
+// Whether the display holds Alt, told with every key and pointer event: Alt
+// let go while another program had the keyboard (a window manager's
+// Alt+F4) is released here with its message before the event, so what
+// counts the modifiers of the last key message, and Alt alone, see it up.
+void InputAltState(bool held);
 void InputButton(POINT screen, Button button, bool down);
 // `character` is the Windows-1252 character the key makes, or -1 when the
 // back-end does not know it.

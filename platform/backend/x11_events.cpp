@@ -156,6 +156,7 @@ void X11::handle(XEvent& e) {
 
 // The MK_ state is the display's, whatever went to other programs.
 void X11::pointerState(unsigned state) {
+  InputAltState((state & Mod1Mask) != 0);
   InputPointerState({(state & ShiftMask) != 0, (state & ControlMask) != 0, (state & Button1Mask) != 0,
                      (state & Button2Mask) != 0, (state & Button3Mask) != 0});
 }
@@ -204,6 +205,9 @@ void X11::key(const XKeyEvent& ev, bool down) {
     return;
   }
   InputLockState((ev.state & LockMask) != 0, (ev.state & Mod2Mask) != 0);
+  // A modifier whose release went elsewhere (Alt of an Alt+F4 the window
+  // manager took) is up again before this key counts it.
+  pointerState(ev.state);
   // Key codes below 97 are set-1 scan codes plus 8; the others take the
   // set-1 code of their key.
   UINT scan = ev.keycode >= 9 && ev.keycode <= 96 ? ev.keycode - 8 : MapVirtualKeyA(k.virtualKey, MAPVK_VK_TO_VSC);

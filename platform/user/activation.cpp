@@ -58,6 +58,7 @@ void activate(HWND hwnd, bool byClick) {
     if (old) tellAllTopLevel(WM_ACTIVATEAPP, 0);
     if (HWND f = focus; f) {
       focus = nullptr;
+      endAltAlone();
       if (findWindow(f)) SendMessageA(f, WM_KILLFOCUS, 0, 0);
     }
     return;
@@ -123,6 +124,7 @@ HWND SetFocus(HWND hwnd) {
   HWND old = GetFocus();
   if (old == hwnd) return previous;
   internal::focus = hwnd;
+  internal::endAltAlone();
   if (old) SendMessageA(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
   if (hwnd && internal::focus == hwnd && findWindow(hwnd))
     SendMessageA(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);

@@ -185,6 +185,11 @@ void setHeld(UINT vk, bool down);
 void applyKey(KeyStates& keys, UINT vk, UINT scan, bool extended, bool down);
 // A record leaves the queue: its key or button change takes effect.
 void inputTaken(const HardwareInput& in);
+// Alt alone, which starts the menu mode when Alt is released (menu_track.cpp):
+// every key press that leaves the queue, however it is then handled, is
+// told; so is every change of focus, which ends it.
+void notePress(UINT vk, LPARAM bits);
+void endAltAlone();
 // The record of a key event; the reported key states change at once.
 HardwareInput keyInput(UINT virtualKey, UINT scanCode, bool extended, bool down, int character);
 // The record of a pointer event (mouse.cpp); the same for the buttons.

@@ -209,6 +209,7 @@ void inputTaken(const HardwareInput& in) {
   KeyboardState& k = kb();
   if (in.kind == HardwareInput::Kind::key || in.kind == HardwareInput::Kind::button)
     applyKey(k.taken, in.vk, in.scan, in.extended, in.down);
+  if (in.kind == HardwareInput::Kind::key && in.down) notePress(in.vk, in.keyBits);
   if (in.kind == HardwareInput::Kind::key && in.down && !in.dropped) {
     k.lastVk = in.vk;
     k.lastBits = in.keyBits;

@@ -9,6 +9,7 @@
 // chosen entry is posted afterwards (WM_COMMAND, or WM_SYSCOMMAND with the
 // pointer's position for the system menu), so its handler runs outside
 // the loop and GetMessagePos tells where it was chosen.
+#include <bitset>
 #include <cctype>
 #include <vector>
 
@@ -36,10 +37,16 @@ struct Tracking {
   bool buttonDown = false;
   bool chosen = false, systemCommand = false;
   UINT command = 0;
+  // Keys held when the loop began (Alt of Alt+F, the letter): their
+  // releases are passed on after it, so the window that counts modifiers
+  // by the last key message it was given sees them up.
+  std::bitset<256> heldAtStart;
+  std::vector<MSG> releases;
 };
 
 Tracking* current = nullptr;
-bool altAlone = false;  // Alt went down and nothing else since
+// Alt went down on this thread and no other key since, nor a change of focus.
+thread_local bool altAlone = false;
 
 bool isSystem(HMENU menu) {
   Menu* m = findMenu(menu);
@@ -388,10 +395,16 @@ void handle(Tracking& t, MSG& msg) {
     case Kind::down: mouseDown(t, msg.pt); break;
     case Kind::up: mouseUp(t, msg.pt); break;
     case Kind::keyDown:
+      t.heldAtStart.reset(msg.wParam & 0xFF);
       // A key the menu acts on types nothing, here or after the menu ends.
       if (!key(t, static_cast<UINT>(msg.wParam))) TranslateMessage(&msg);
       break;
-    case Kind::keyUp: break;
+    case Kind::keyUp:
+      if ((msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP) && t.heldAtStart.test(msg.wParam & 0xFF)) {
+        t.heldAtStart.reset(msg.wParam & 0xFF);
+        t.releases.push_back(msg);
+      }
+      break;
     case Kind::character: letter(t, static_cast<unsigned char>(msg.wParam)); break;
     case Kind::other: DispatchMessageA(&msg); break;
   }
@@ -426,6 +439,7 @@ void track(HWND owner, HMENU bar, HMENU initMenu, Start start) {
   t.owner = owner;
   t.bar = bar;
   t.active = GetActiveWindow();
+  for (int vk = 1; vk < 256; ++vk) t.heldAtStart[static_cast<std::size_t>(vk)] = GetKeyState(vk) < 0;
   current = &t;
   altAlone = false;
   SendMessageA(owner, WM_ENTERMENULOOP, 0, 0);
@@ -445,6 +459,8 @@ void track(HWND owner, HMENU bar, HMENU initMenu, Start start) {
     if (IsWindow(owner)) SendMessageA(owner, WM_EXITMENULOOP, 0, 0);
   }
   current = nullptr;
+  for (const MSG& m : t.releases)
+    if (HWND to = IsWindow(m.hwnd) ? m.hwnd : GetFocus()) PostMessageA(to, m.message, m.wParam, m.lParam);
   if (!t.chosen || !IsWindow(owner)) return;
   if (t.systemCommand)
     PostMessageA(owner, WM_SYSCOMMAND, t.command,
@@ -501,6 +517,15 @@ void trackByKey(HWND hwnd, unsigned char ch) {
 
 }  // namespace
 
+void notePress(UINT vk, LPARAM bits) {
+  if (vk != VK_MENU)
+    altAlone = false;
+  else if (!(bits & kWasDown))
+    altAlone = true;
+}
+
+void endAltAlone() { altAlone = false; }
+
 bool menuDefault(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   result = 0;
   switch (message) {
@@ -518,13 +543,9 @@ bool menuDefault(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
       SendMessageA(hwnd, WM_SYSCOMMAND, SC_MOUSEMENU | static_cast<WPARAM>(HTMENU), lParam);
       return true;
     case WM_KEYDOWN:
-      altAlone = false;
-      return false;
     case WM_SYSKEYDOWN:
-      if (wParam != VK_MENU)
-        altAlone = false;
-      else if (!(lParam & kWasDown))
-        altAlone = true;
+      // Presses made up by the program reach only here.
+      notePress(static_cast<UINT>(wParam), lParam);
       return false;
     case WM_SYSKEYUP: {
       bool start = (wParam == VK_MENU && altAlone) || wParam == VK_F10;

@@ -352,3 +352,40 @@ TEST(StartUp, QuitOnErrorGivesStatusOne) {
 }
 
 }  // namespace
+
+namespace {
+
+// A saved main window too low (or too narrow) to be shown, wherever it
+// was, comes back as one that can be, and the start goes on to run the
+// argument.
+TEST(StartUp, ASavedMainWindowTooSmallToShowComesBackShowable) {
+  const std::vector<std::vector<int>> rects = {
+      {10, 10, 700, 0}, {300, 200, 640, 1}, {-40, 900, 900, 2}, {0, 0, 0, 0}, {5000, -5000, 1, 480}};
+  for (const std::vector<int>& saved : rects) {
+    SCOPED_TRACE(::testing::PrintToString(saved));
+    clear_layout();
+    use_real_windows();
+    vresource r = gui::layout_resources();
+    vresourceSetInteger(r, N("SavePos"), 1);
+    vresource rect = vresourceCreateArray(vresourceGetDict(r, N("MainWin")), N("Rect"), vresINTEGER, 4);
+    for (int k = 0; k < 4; ++k) vresourceSetAtInteger(rect, k, saved[static_cast<std::size_t>(k)]);
+    start({"evaluate 78"});
+    run_until(8200);
+    ASSERT_NE(gui::main_window(), nullptr);
+    EXPECT_TRUE(in_history("evaluate 78")) << "the argument still runs";
+    const vrect screen = vwindowGetRoot()->rect;
+    const vrect main = gui::main_window()->rect;
+    EXPECT_GE(main.height, 100);
+    EXPECT_GE(main.width, 100);
+    EXPECT_GE(main.x, screen.x);
+    EXPECT_GE(main.y, screen.y);
+    EXPECT_LE(main.x + main.width, screen.x + screen.width);
+    EXPECT_LE(main.y + main.height, screen.y + screen.height);
+    EXPECT_NE(gui::window_find(gui::SIMWIN_COMMAND, -2), nullptr);
+    gui::front_end_quit();
+    use_stand_ins();
+  }
+  clear_layout();
+}
+
+}  // namespace

@@ -232,6 +232,24 @@ TEST_F(InputTest, TheDisplaysPointerStateMakesGoodPressesAndReleasesThatWentElse
   EXPECT_GE(win::GetKeyState(win::VK_RBUTTON), 0);
 }
 
+// Alt let go while another program had the keyboard (a window manager's
+// Alt+F4) is released here with its message before the next event, which
+// then carries no Alt; Alt still held, or already up, changes nothing.
+TEST_F(InputTest, AnAltReleasedElsewhereComesAsItsRelease) {
+  win::SetActiveWindow(a);
+  win::SetFocus(a);
+  win::backend::InputKey(win::VK_MENU, 0, false, true, -1);
+  win::backend::InputAltState(true);
+  win::backend::InputAltState(false);
+  win::backend::InputKey(win::VK_ESCAPE, 0, false, true, -1);
+  win::backend::InputAltState(false);
+  std::string got;
+  win::MSG m;
+  while (nextMessage(m)) got += win::test::MessageName(m.message) + " " + hex(m.wParam) + " " + hex(m.lParam) + "\n";
+  EXPECT_EQ(got, "WM_SYSKEYDOWN 12 20380001\nWM_SYSKEYUP 12 c0380001\nWM_KEYDOWN 1b 10001\n");
+  EXPECT_GE(win::GetKeyState(win::VK_MENU), 0);
+}
+
 TEST_F(InputTest, QueuedMovesCoalesceUnlessTurnedOff) {
   win::SetActiveWindow(a);
   for (bool coalesce : {true, false}) {

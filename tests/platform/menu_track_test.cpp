@@ -284,6 +284,56 @@ TEST_F(MenuTrack, SystemMenuFromAltSpace) {
   EXPECT_FALSE(win::test::MenuEntryRect(frame, sys, 0, &r));  // closed again
 }
 
+// Alt released alone opens the menu line; a key pressed between, even one
+// the window takes itself (F4 here), or a change of focus, means it was
+// not alone. The releases of keys held when a menu began (Alt and the
+// letter of Alt+F) come after it, so the window sees them up.
+TEST_F(MenuTrack, AltAloneOnlyWhenNothingElseCameBetween) {
+  makeFrame();
+  win::HWND other = make("other", win::WS_CHILD | win::WS_VISIBLE, frame, 0, 0, 20, 20);
+  static win::WNDPROC previous = nullptr;
+  previous = reinterpret_cast<win::WNDPROC>(win::SetWindowLongPtrA(
+      frame, win::GWLP_WNDPROC,
+      reinterpret_cast<win::LONG_PTR>(+[](win::HWND h, win::UINT m, win::WPARAM w, win::LPARAM l) -> win::LRESULT {
+        if (m == win::WM_SYSKEYDOWN && w == win::VK_F4) return 0;  // its own Alt+F4
+        return previous(h, m, w, l);
+      })));
+  const auto entered = [&](const std::vector<Step>& script) {
+    return run(script).find("WM_ENTERMENULOOP") != std::string::npos;
+  };
+  win::SetFocus(frame);
+  // Escape ends a menu wrongly begun.
+  EXPECT_FALSE(entered({[&] {
+                          key(win::VK_MENU, true);
+                          tap(win::VK_F4);
+                          key(win::VK_MENU, false);
+                        },
+                        [&] { tap(0x1B); }}))
+      << "a key the window took itself";
+  EXPECT_FALSE(entered({[&] { key(win::VK_MENU, true); }, [&] { win::SetFocus(other); },
+                        [&] { key(win::VK_MENU, false); }, [&] { tap(0x1B); }}))
+      << "a change of focus";
+  win::SetFocus(frame);
+  EXPECT_TRUE(entered({[&] {
+    key(win::VK_MENU, true);
+    key(win::VK_MENU, false);
+  },
+                       [&] { tap(0x1B); }}))
+      << "Alt alone";
+  const std::string trace = run({[&] {
+                                   key(win::VK_MENU, true);
+                                   tap('F', 'f');
+                                   key(win::VK_MENU, false);
+                                 },
+                                 [&] { tap(0x1B); }, [&] { tap(0x1B); }});
+  const std::size_t end = trace.find("WM_EXITMENULOOP");
+  ASSERT_NE(end, std::string::npos) << trace;
+  EXPECT_NE(trace.find("WM_SYSKEYUP 46", end), std::string::npos) << trace;
+  EXPECT_NE(trace.find("WM_SYSKEYUP 12", end), std::string::npos) << trace;
+  EXPECT_GE(win::GetKeyState(win::VK_MENU), 0);
+  win::SetWindowLongPtrA(frame, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(previous));
+}
+
 TEST_F(MenuTrack, TheLoopPassesEveryMessageToTheMessageFilter) {
   makeFrame();
   static int seen = 0, escapes = 0;

@@ -9,8 +9,14 @@ starts the real program with a HOME of its own and drives it with xdotool:
   keep      the main window's place and size come back after a restart, and
             so does a window maximized by the window manager
   commands  `wasm` then `evaluate 5` typed in the Command window both run
-  quit      Return at the quit notice ends the program, at once
+  quit      one Alt+F after start opens File; Return at the notice of its
+            Exit ends the program, at once
   about     Escape closes the About box
+  altf4     Alt+F4 puts up the quit notice with the keyboard on it: Escape
+            keeps the program, Return ends it; Alt alone between them still
+            reaches the menu bar
+  prefs     Preferences clicked after a sub-menu was closed by Escape: Return
+            confirms it and the setting is stored
   killed    sessions ended by SIGTERM (as when the X server goes away) and
             by SIGKILL after "Save window positions" is on: every later
             start still opens the Command window: a typed command runs
@@ -58,12 +64,29 @@ def poll(condition, seconds=20.0):
         time.sleep(0.05)
 
 
+def settled(value, seconds=20.0):
+    """The value once two readings 0.2 s apart agree, or the last one."""
+    last = [None]
+
+    def same():
+        time.sleep(0.2)
+        now = value()
+        agreed = now is not None and now == last[0]
+        last[0] = now
+        return agreed
+    poll(same, seconds)
+    return last[0]
+
+
 class Box:
     def __init__(self, x, y, w, h):
         self.x, self.y, self.w, self.h = x, y, w, h
 
     def __repr__(self):
         return "%d,%d %dx%d" % (self.x, self.y, self.w, self.h)
+
+    def __eq__(self, other):
+        return isinstance(other, Box) and repr(self) == repr(other)
 
     def inside(self, other):
         return (self.x >= other.x and self.y >= other.y and self.x + self.w <= other.x + other.w and
@@ -119,6 +142,28 @@ def main_window():
     return None
 
 
+def focus():
+    return run("xdotool", "getwindowfocus").strip()
+
+
+def popups():
+    """The program's open pop-up menus (untitled windows the window manager
+    does not frame), as boxes."""
+    found = []
+    for w in run("xdotool", "search", "--onlyvisible", "--class", "sim73500").split():
+        if not run("xdotool", "getwindowname", w).strip() and "Override Redirect State: yes" in run("xwininfo", "-id", w):
+            g = geometry(w)
+            if g:
+                found.append(g)
+    return found
+
+
+def others(main):
+    """The program's titled windows other than the main one (notices, the
+    About box, dialogs)."""
+    return [w for w in windows() if w != main and run("xdotool", "getwindowname", w).strip()]
+
+
 class Session:
     def __init__(self, home, look=None):
         self.home = home
@@ -132,19 +177,27 @@ class Session:
         # The About box shown at start closes by itself.
         poll(lambda: self.main and not [w for w in windows("Sim73500") if w != self.main], 15)
 
+    def menu(self, *keys):
+        """Alt+F, once, opens File; then each key once the menus show."""
+        poll(self.focused, 10)
+        xdotool("key", "alt+f")
+        if not check(poll(popups, 10), "one Alt+F did not open the File menu"):
+            return False
+        for key in keys:
+            xdotool("key", key)
+        return True
+
     def save_layout(self):
         """Turns "Save window positions" on: the Preferences dialog
         (File > Preferences) shows it on, and Return confirms it."""
-        poll(self.focused, 10)
-        xdotool("key", "alt+f")
-        time.sleep(0.3)
-        xdotool("key", "e")
+        if not self.menu("e"):
+            return
         dialog = poll(lambda: windows("Preferences"), 10)
         if not check(dialog, "no Preferences dialog"):
             return
-        poll(lambda: run("xdotool", "getwindowfocus").strip() == dialog[0], 5)
+        poll(lambda: focus() == dialog[0], 10)
         xdotool("key", "Return")
-        check(poll(lambda: not windows("Preferences"), 5), "Return did not close the Preferences dialog")
+        check(poll(lambda: not windows("Preferences"), 10), "Return did not close the Preferences dialog")
         poll(self.focused, 10)
 
     def type_line(self, line):
@@ -190,18 +243,21 @@ def case_layout(home):
         return
     top = Box(0, 0, 300, 54)
     poll(first.focused, 10)
-    time.sleep(0.5)
-    fresh = shot(first.main, top)
+    fresh = settled(lambda: shot(first.main, top))
     first.save_layout()
     # Larger than the screen and low, then maximized by the window manager,
     # the windows tiled, the main window restored and quit.
+    before = geometry(first.main)
     xdotool("windowsize", first.main, "1280", "1005")
     xdotool("windowmove", first.main, "0", "59")
-    time.sleep(0.5)
+    check(poll(lambda: geometry(first.main) not in (None, before), 10), "the main window was not resized")
     xdotool("windowsize", first.main, "100%", "100%")
+    poll(lambda: (lambda g: g and g.w >= 1200)(geometry(first.main)), 10)
+    poll(first.focused, 10)
     xdotool("key", "alt+w")
-    xdotool("key", "t")
-    time.sleep(0.5)
+    if check(poll(popups, 10), "Alt+W did not open the Window menu"):
+        xdotool("key", "t")
+        poll(lambda: not popups(), 10)
     check(first.quit() == 0, "the first session did not quit")
     for n in (2, 3):
         s = Session(home)
@@ -285,18 +341,12 @@ def case_quit(home):
         if not check(s.main, "no main window"):
             return
         check(poll(s.focused, 10), "the main window does not have the keyboard")
-        notice = None
-        for _ in range(3):
-            xdotool("key", "alt+f")
-            time.sleep(0.3)
-            xdotool("key", "x")
-            notice = poll(lambda: [w for w in windows("Sim73500") if w != s.main], 5)
-            if notice:
-                break
-            xdotool("key", "Escape")
+        if not s.menu("x"):
+            return
+        notice = poll(lambda: others(s.main), 10)
         if not check(notice, "File > Exit showed no notice"):
             return
-        poll(lambda: run("xdotool", "getwindowfocus").strip() == notice[0], 5)
+        poll(lambda: focus() == notice[0], 10)
         start = time.monotonic()
         xdotool("key", "Return")
         status = s.wait(10)
@@ -313,19 +363,83 @@ def case_about(home):
         if not check(s.main, "no main window"):
             return
         check(poll(s.focused, 10), "the main window does not have the keyboard")
-        xdotool("key", "alt+f")
-        time.sleep(0.3)
-        xdotool("key", "b")
-        about = poll(lambda: windows("About Sim73500"), 10)
-        if not check(about, "no About box"):
-            return
-        poll(lambda: run("xdotool", "getwindowfocus").strip() == about[0], 5)
-        xdotool("key", "Escape")
-        check(poll(lambda: not geometry(about[0]), 5), "Escape did not close the About box")
-        check(poll(s.focused, 5), "the keyboard did not come back to the main window")
+        if s.menu("b"):
+            close_about(s)
         check(s.quit() == 0, "the program did not quit")
     finally:
         s.end()
+
+
+def close_about(s):
+    about = poll(lambda: windows("About Sim73500"), 10)
+    if not check(about, "no About box"):
+        return
+    poll(lambda: focus() == about[0], 10)
+    xdotool("key", "Escape")
+    check(poll(lambda: not geometry(about[0]), 10), "Escape did not close the About box")
+    check(poll(s.focused, 10), "the keyboard did not come back to the main window")
+
+
+def case_altf4(home):
+    s = Session(home)
+    try:
+        if not check(s.main, "no main window"):
+            return
+        for key, ends in (("Escape", False), ("Return", True)):
+            check(poll(s.focused, 10), "the main window does not have the keyboard")
+            xdotool("key", "alt+F4")
+            notice = poll(lambda: others(s.main), 10)
+            if not check(notice, "Alt+F4 showed no notice"):
+                return
+            check(poll(lambda: focus() == notice[0], 10), "the notice does not have the keyboard")
+            xdotool("key", key)
+            if ends:
+                status = s.wait(10)
+                check(status == 0, "Return at the notice after Alt+F4 did not end the program (status %s)" % status)
+                break
+            check(poll(lambda: not geometry(notice[0]), 10), "Escape at the notice after Alt+F4 did not close it")
+            check(s.proc.poll() is None, "Escape at the notice ended the program")
+            # Alt pressed and released alone still takes the keyboard to
+            # the menu bar: F then B open File > About.
+            poll(s.focused, 10)
+            xdotool("key", "alt")
+            xdotool("key", "f")
+            if check(poll(popups, 10), "Alt alone then F did not open the File menu"):
+                xdotool("key", "b")
+                close_about(s)
+    finally:
+        s.end()
+
+
+def case_prefs(home):
+    s = Session(home)
+    try:
+        if not check(s.main, "no main window"):
+            return
+        # The Path sub-menu opened by its letter and closed by Escape leaves
+        # File open; Preferences is then clicked: its row lies above the
+        # separator over Exit, at the pop-up's foot.
+        if not s.menu("p"):
+            return
+        check(poll(lambda: len(popups()) == 2, 10), "P did not open the Path sub-menu")
+        xdotool("key", "Escape")
+        menus = poll(lambda: (lambda p: p if len(p) == 1 else None)(popups()), 10)
+        if not check(menus, "Escape did not close the Path sub-menu alone"):
+            return
+        m = menus[0]
+        xdotool("mousemove", str(m.x + 30), str(m.y + m.h - 36), "click", "1")
+        dialog = poll(lambda: windows("Preferences"), 10)
+        if not check(dialog, "the click showed no Preferences dialog"):
+            return
+        check(poll(lambda: focus() == dialog[0], 10), "the Preferences dialog does not have the keyboard")
+        xdotool("key", "Return")
+        check(poll(lambda: not windows("Preferences"), 10), "Return did not close the Preferences dialog")
+        check(s.quit() == 0, "the program did not quit")
+    finally:
+        s.end()
+    store = os.path.join(home, "vwexusr1.vr")
+    check(os.path.exists(store) and b"SavePos" in open(store, "rb").read(),
+          "the Preferences confirmed by Return did not store \"Save window positions\"")
 
 
 def case_killed(home):
@@ -361,7 +475,7 @@ def case_looks(home):
                 continue
             for name in ("Command", "Dv00 Session"):
                 check(poll(lambda: windows(name), 10), "%s: no %s window" % (look, name))
-            time.sleep(0.5)
+            settled(lambda: [frame(w) for w in windows()])
             area = screen()
             boxes = {}
             for w in windows():

@@ -78,8 +78,10 @@ vrect troughOf(vslider* s) {
 }
 vcolor* appBackground() { return vapplicationDetermineColor(vapplicationGetCurrent(), vcolorBACKGROUND); }
 
-// A look image at (x, y), scaled.
+// A look image at (x, y), scaled. A bar with no room along or across
+// shows nothing: a zero scale has no inverse for the drawing to place by.
 void image(int index, int x, int y, double sx, double sy) {
+  if (!(sx > 0 && sy > 0)) return;
   vdrawGSave();
   vdrawTranslate(x, y);
   vdrawScale(sx, sy);

@@ -34,6 +34,11 @@ TEST(ScrollBarParts, Win95TroughsLeaveTheSharedPatternItsSize) {
   EXPECT_EQ(sliderProbe("-laf win95 pattern"), "pattern 100x40\n");
 }
 
+TEST(ScrollBarParts, BarsWithNoRoomDrawInEveryLook) {
+  for (const char* look : {"windows", "win95", "motif", "cua", "openlook"})
+    EXPECT_EQ(sliderProbe(std::string("-laf ") + look + " empty"), "drawn\n") << look;
+}
+
 TEST(ScrollBarParts, CuaArrowZonesReach18PixelsAndThumbsFollowTheView) {
   EXPECT_EQ(sliderProbe("-laf cua parts"),
             "trough 19 1 62 14 thumb 19+28: 1 -1 5 -1 -1\n"  // no view: twice the thickness

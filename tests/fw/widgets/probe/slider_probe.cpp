@@ -152,6 +152,29 @@ int patternAfterLongBars() {
   return 0;
 }
 
+// Bars squeezed to no length or no thickness (a window shrunk to
+// nothing) are drawn: they show nothing, and nothing is raised.
+// They are drawn straight, as a list view draws its own bars.
+int emptyBars() {
+  vwindow* w = host();
+  std::vector<vslider*> made;
+  for (vrect r : {vrect{10, 10, 0, 16}, vrect{10, 40, 16, 0}, vrect{10, 70, 1, 1}, vrect{10, 100, 0, 0}})
+    for (bool vertical : {false, true}) {
+      made.push_back(slider(w, r, vertical, false, 50, true));
+      vdialogSetItemRect(made.back(), &r);
+    }
+  show(w);
+  settle();
+  vdrawGSave();
+  vdialogItemListSetDrawingState(listOf(w));
+  vdrawInitDeviceClip();
+  for (vslider* b : made) vdialogDrawItem(b);
+  vdrawGRestore();
+  std::printf("drawn\n");
+  finish(w);
+  return 0;
+}
+
 // Geometry of lone bars: trough, thumb and the part under points.
 void describe(vslider* b, std::initializer_list<std::pair<int, int>> points) {
   vcontrolClassOf(b)->computeIndicator(b);
@@ -653,6 +676,7 @@ int probeMain(int argc, char** argv) {
   else if (mode == "bars" && count > 2) status = bars(args[2]);
   else if (mode == "parts") status = parts();
   else if (mode == "pattern") status = patternAfterLongBars();
+  else if (mode == "empty") status = emptyBars();
   else if (mode == "page") status = pagePixels();
   else if (mode == "thumbdrag") status = thumbDrag();
   else if (mode == "thumbcolours") status = thumbColours();
