@@ -222,6 +222,8 @@ int startup_main_window(vevent* event) {
 }
 
 int run_startup_macro(vevent*) {
+  // By now the window manager has shown the main window over the restored ones.
+  main_view_raise_covered();
   if (have_argument) {
     const std::string line = startup_argument;
     have_argument = false;
