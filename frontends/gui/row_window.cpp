@@ -242,12 +242,13 @@ void lay_out_dialog(vdialog* dialog, const dialog_items& items) {
     vrect f{4, s16(below + 2), items.field->rect.width, items.field->rect.height};
     vdialogSetItemRect(items.field, &f);
   }
+  // The bar starts below the top item's headings, which take the whole width.
   if (items.bar != nullptr) {
-    vrect b{s16(width - bar), 0, static_cast<int16_t>(bar), s16(below)};
+    vrect b{s16(width - bar), 0, static_cast<int16_t>(bar), s16(below - top)};
     vdialogSetItemRect(items.bar, &b);
   }
   if (items.top != nullptr) {
-    vrect t{0, s16(below - top), s16(width - bar), static_cast<int16_t>(top)};
+    vrect t{0, s16(below - top), s16(width), static_cast<int16_t>(top)};
     vdialogSetItemRect(items.top, &t);
   }
   vrect m{0, 0, s16(width - bar), s16(below - top)};
