@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fw/core/name.h"
@@ -17,6 +18,8 @@
 #include "fw/widgets/menus/menu.h"
 #include "fw/widgets/menus/menubar.h"
 #include "frontends/gui/main_window.h"
+#include "frontends/gui/road.h"
+#include "frontends/gui/windows.h"
 #include "platform/win/test.h"
 #include "tests/gui_app/front_end_support.h"
 
@@ -84,6 +87,50 @@ TEST(LookDrawing, MotifSubMenuArrowIsATrianglePointingRight) {
   }
   const auto rows = static_cast<std::ptrdiff_t>(edges.size());
   EXPECT_TRUE(tip >= rows / 3 && tip <= rows - 1 - rows / 3) << "the tip in the middle: " << profile;
+}
+
+// Open Look: the scroll bars of the Memory and Assembly windows are wide
+// enough for the cable anchors (11 across, 4 in from each side), so that
+// the anchors and the elevator show whole, as the Register window's do.
+// The scroll bar class takes the look once per process: run with LAF=openlook.
+TEST(LookDrawing, OpenLookScrollBarsHoldTheirAnchorsWhole) {
+  if (vlafGetCurrent()->id != vlafOPEN_LOOK) GTEST_SKIP() << "needs LAF=openlook";
+  use_real_windows();
+  start({});
+  run_until(6100);
+  for (const auto& [line, kind, tag] : {std::tuple{"wmemory x $80", gui::SIMWIN_MEMORY, "Mem_Scroll"},
+                                        std::tuple{"wasm", gui::SIMWIN_ASSEMBLY, "Asm_Scroll"}}) {
+    SCOPED_TRACE(line);
+    gui::command_submit(line);
+    run_until(elapsed() + 300);
+    gui::sim_window* record = gui::window_find(kind, -2);
+    ASSERT_NE(record, nullptr);
+    auto* d = static_cast<vdialog*>(record->window);
+    vdialogItem* bar = vdialogFindItem(d, vnameInternLiteral(tag));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_GE(bar->rect.width, 4 + 11 + 4);
+    EXPECT_EQ(bar->rect.x + bar->rect.width, d->rect.width) << "down the right edge";
+    vwindowInvalAll(d, 0);
+    run_until(elapsed() + 100);
+    // Across the bar's top anchor: a frame edge at each side of it, and
+    // the window's own background between the far edge and the window's.
+    const win::test::Image image = win::test::WindowImage(d->native->hwnd);
+    vrect r = bar->rect;
+    vdialogItemListTransformRect(bar->owner, &r);
+    const int y = image.height - r.y - r.height + 3;
+    const std::uint32_t outside = at(image, r.x + 1, y);
+    int first = -1, last = -1;
+    for (int x = r.x; x < r.x + r.width && x < image.width; ++x)
+      if (at(image, x, y) != outside) {
+        if (first < 0) first = x;
+        last = x;
+      }
+    EXPECT_EQ(first, r.x + 4) << "the anchor starts 4 in";
+    EXPECT_EQ(last, r.x + 4 + 10) << "and is 11 across, ending inside the bar";
+    EXPECT_LE(last + 4, image.width - 1) << "4 in from the far side too";
+  }
+  start({});
+  use_stand_ins();
 }
 
 }  // namespace
