@@ -22,7 +22,11 @@
 //   codes over `document_bounds()`; a computed place is kept inside the area, the top left winning
 //   for a window larger than it. Without a document area (windows of their own on the screen) the
 //   Session window moves to the side of the main window with the most room, made smaller to fit it
-//   there, the window manager's frames of both kept apart; the X11 back-end keeps every frame on the screen. The platform reports a moved document's rectangle in the same terms
+//   there, the window manager's frames of both kept apart; any other new window that would cover
+//   the title bar of an open one steps down and right of it, as a cascade; Window > Tile lays the
+//   open windows in a grid beside the main window (the view tiles nothing there); restored windows
+//   the main window hides are raised when the start-up macro runs; the X11 back-end keeps every
+//   frame on the screen. The platform reports a moved document's rectangle in the same terms
 //   (`frameworkRect`, `fw/gui/window/msw_proc.cpp`), so a saved layout comes back where it was.
 //   `install_combo_size_hook` (`frontends/gui/fw_dialogs.cpp`, at start-up) gives the framework's combo box
 //   class the front-end's natural size.
