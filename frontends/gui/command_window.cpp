@@ -332,8 +332,19 @@ void lay_out_items(vdialog* d) {
     vrect r = a.item->rect;
     const bool history = a.item == win.history;
     const int top = d->rect.height - a.top;
-    if (history) r.height = static_cast<int16_t>(std::max(1, top - r.y));
-    else r.y = static_cast<int16_t>(top - r.height);
+    if (history) {
+      r.height = static_cast<int16_t>(std::max(1, top - r.y));
+      // Whole rows only, the bottom kept: scrolled to its end the history
+      // shows no part of a line above its first whole one.
+      vrect content, cell;
+      _vlistviewGetContentRect(win.history, &content);
+      vlistviewGetCellRect(win.history, 0, 0, &cell);  // the rows' height as laid out
+      const int border = a.item->rect.height - content.height, inner = r.height - border;
+      const int spare = cell.height > 0 && inner > cell.height ? inner % cell.height : 0;
+      r.height = static_cast<int16_t>(r.height - spare);
+    } else {
+      r.y = static_cast<int16_t>(top - r.height);
+    }
     if (a.item != win.prompt) r.width = static_cast<int16_t>(std::max(1, d->rect.width - a.right - r.x));
     vdialogSetItemRect(a.item, &r);
   }
@@ -410,6 +421,7 @@ void command_open_action(const char*) {
   win.marked = style_of(65535);
   if (win.line != nullptr) win.line->notify = line_notify;
   if (win.history != nullptr) set_up_history();
+  lay_out_items(d);
   prompt_again();
   show_help_line(help_text().c_str());
   main_view_open(record, ALIGN_FAR_EDGE, ALIGN_NEAR_EDGE);

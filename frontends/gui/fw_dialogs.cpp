@@ -14,6 +14,7 @@
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/namedres.h"
 #include "fw/core/fs.h"
+#include "fw/widgets/choosers/confirm.h"
 #include "fw/widgets/choosers/filechsr.h"
 #include "fw/widgets/choosers/notice.h"
 #include "fw/widgets/controls/combobox_popdown.h"
@@ -196,7 +197,31 @@ void combo_size_hook(vdialogItem* item, int* width, int* height) {
   if (vlafGetCurrent()->id == vlafMOTIF) *height = *height * 3 / 2;
 }
 
+natural_size_op button_natural_size = nullptr;
+bool measuring_button_minimum = false;
+
+// The buttons of the confirmation dialogs are laid out at their natural
+// size, which is only their title's width: raised to the size of a titled
+// button at its smallest (whose measure starts from the natural size).
+void button_size_hook(vdialogItem* item, int* width, int* height) {
+  button_natural_size(item, width, height);
+  if (measuring_button_minimum) return;
+  measuring_button_minimum = true;
+  int w = 0, h = 0;
+  vdialogGetItemMinSize(item, &w, &h);
+  measuring_button_minimum = false;
+  *width = std::max(*width, w);
+  *height = std::max(*height, h);
+}
+
 }  // namespace
+
+void install_button_size_hook() {
+  vbuttonClassRec* cls = vconfirmButtonGetDefaultClass();
+  if (cls->naturalSize == button_size_hook) return;
+  button_natural_size = cls->naturalSize;
+  cls->naturalSize = button_size_hook;
+}
 
 void install_combo_size_hook() {
   vcomboboxStandardClassRec* cls = vcomboboxGetDefaultClass();

@@ -24,5 +24,8 @@ vfilechsr* chooser_make(const chooser_request& request);
 // its list within the two borders; under the Motif look one and a half
 // times the class's own height. A box without a button counts none.
 void install_combo_size_hook();
+// Gives the confirmation dialogs' buttons at least a titled button's
+// minimum size.
+void install_button_size_hook();
 
 }  // namespace gui

@@ -22,7 +22,11 @@
 //   codes over `document_bounds()`; a computed place is kept inside the area, the top left winning
 //   for a window larger than it. Without a document area (windows of their own on the screen) the
 //   Session window moves to the side of the main window with the most room, made smaller to fit it
-//   there, the window manager's frames of both kept apart; the X11 back-end keeps every frame on the screen. The platform reports a moved document's rectangle in the same terms
+//   there, the window manager's frames of both kept apart; any other new window that would cover
+//   the title bar of an open one steps down and right of it, as a cascade; Window > Tile lays the
+//   open windows in a grid beside the main window (the view tiles nothing there); restored windows
+//   the main window hides are raised when the start-up macro runs; the X11 back-end keeps every
+//   frame on the screen. The platform reports a moved document's rectangle in the same terms
 //   (`frameworkRect`, `fw/gui/window/msw_proc.cpp`), so a saved layout comes back where it was.
 //   `install_combo_size_hook` (`frontends/gui/fw_dialogs.cpp`, at start-up) gives the framework's combo box
 //   class the front-end's natural size.
@@ -34,6 +38,8 @@
 #include <array>
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "fw/core/class.h"
 #include "fw/core/command.h"
@@ -590,9 +596,6 @@ bool quit_question() {
   return a == ANSWER_OK;
 }
 
-void main_view_tile() {
-  if (vmainview* v = document_area()) vmainviewTile(v);
-}
 void main_view_cascade() {
   if (vmainview* v = document_area()) vmainviewCascade(v);
 }
@@ -661,39 +664,55 @@ frame_insets manager_frame_of(vwindow* w) {
   return {0, std::max(24, win::GetSystemMetrics(win::SM_CYCAPTION)) + 8, 0, 0};
 }
 
+struct room {
+  int x, y, width, height;  // bottom-up, for a window's own area
+};
+
+// The main window's frame as the window manager draws it.
+vrect managed_main_frame() {
+  const vrect own = frame_of(main_dialog);
+  const frame_insets mf = manager_frame_of(main_dialog);
+  return {static_cast<std::int16_t>(own.x - mf.left), static_cast<std::int16_t>(own.y - mf.bottom),
+          static_cast<std::int16_t>(own.width + mf.left + mf.right),
+          static_cast<std::int16_t>(own.height + mf.top + mf.bottom)};
+}
+
+// The rooms of the screen below, left of, right of and above the main
+// window for the own area of a window with frame `wf`.
+std::array<room, 4> rooms_beside_main(const frame_insets& wf) {
+  const vrect screen = vwindowGetRoot()->rect;
+  const vrect m = managed_main_frame();
+  const int low = screen.y + wf.bottom, high = screen.y + screen.height - wf.top;
+  const int above = m.y + m.height + wf.bottom;
+  const int right = m.x + m.width + wf.left;
+  return {{
+      {screen.x + wf.left, low, screen.width - wf.left - wf.right, m.y - wf.top - low},
+      {screen.x + wf.left, low, m.x - wf.right - screen.x - wf.left, high - low},
+      {right, low, screen.x + screen.width - wf.right - right, high - low},
+      {screen.x + wf.left, above, screen.width - wf.left - wf.right, high - above},
+  }};
+}
+
+bool main_frame_meets(vwindow* w) {
+  if (main_dialog == nullptr || !vwindowIsOpen(main_dialog) || w == main_dialog) return false;
+  const vrect m = managed_main_frame();
+  const frame_insets wf = manager_frame_of(w);
+  const vrect now = w->rect;
+  return now.x - wf.left < m.x + m.width && m.x < now.x + now.width + wf.right &&
+         now.y - wf.bottom < m.y + m.height && m.y < now.y + now.height + wf.top;
+}
+
 // A window of its own on the screen (no document area) that the main
 // window would cover moves to the side of the main window with the most
 // room for it, made smaller when it does not fit there whole; the frames
 // of both are kept apart and the window's on the screen.
 void keep_clear_of_main(vwindow* w) {
-  if (main_dialog == nullptr || !vwindowIsOpen(main_dialog)) return;
-  const vrect screen = vwindowGetRoot()->rect;
-  const vrect own = frame_of(main_dialog);
-  const frame_insets mf = manager_frame_of(main_dialog), wf = manager_frame_of(w);
-  // The main window's frame, and the window's frame around `now`; y counts from the bottom.
-  const vrect m{static_cast<std::int16_t>(own.x - mf.left), static_cast<std::int16_t>(own.y - mf.bottom),
-                static_cast<std::int16_t>(own.width + mf.left + mf.right),
-                static_cast<std::int16_t>(own.height + mf.top + mf.bottom)};
-  struct side {
-    int x, y, width, height;  // the room for the window's own area, bottom-up
-  };
-  const int low = screen.y + wf.bottom, high = screen.y + screen.height - wf.top;
-  const int above = m.y + m.height + wf.bottom;
-  const int right = m.x + m.width + wf.left;
-  const side sides[] = {
-      {screen.x + wf.left, low, screen.width - wf.left - wf.right, m.y - wf.top - low},      // below
-      {screen.x + wf.left, low, m.x - wf.right - screen.x - wf.left, high - low},           // left
-      {right, low, screen.x + screen.width - wf.right - right, high - low},                 // right
-      {screen.x + wf.left, above, screen.width - wf.left - wf.right, high - above},         // above
-  };
-  const vrect now = w->rect;
-  const bool covered = now.x - wf.left < m.x + m.width && m.x < now.x + now.width + wf.right &&
-                       now.y - wf.bottom < m.y + m.height && m.y < now.y + now.height + wf.top;
-  if (!covered) return;
-  const side* best = nullptr;
+  if (!main_frame_meets(w)) return;
+  const room* best = nullptr;
   long best_area = 0;
-  for (const side& s : sides) {
-    const long area = long(std::min<int>(now.width, s.width)) * std::min<int>(now.height, s.height);
+  const std::array<room, 4> sides = rooms_beside_main(manager_frame_of(w));
+  for (const room& s : sides) {
+    const long area = long(std::min<int>(w->rect.width, s.width)) * std::min<int>(w->rect.height, s.height);
     if (s.width > 0 && s.height > 0 && area > best_area) {
       best = &s;
       best_area = area;
@@ -707,7 +726,118 @@ void keep_clear_of_main(vwindow* w) {
   vwindowSetRect(w, &r);
 }
 
+// The open simulator windows of their own on the screen, oldest first.
+std::vector<vwindow*> open_documents(const sim_window* but) {
+  std::vector<vwindow*> out;
+  for (sim_window* r : window_records())
+    if (r != but && r->window != nullptr && r->window != main_dialog && r->window != vwindowGetRoot() &&
+        vwindowIsOpen(r->window))
+      out.push_back(r->window);
+  return out;
+}
+
+// Where windows of their own were placed last: while the window manager
+// frames a window, the place the platform reports for it may be for a
+// moment its place inside the frame.
+std::vector<std::pair<vwindow*, vrect>> placed_frames;
+
+// Windows of their own on the screen: a new window that would cover the
+// top left of an open one (its title bar), where it is or where it was
+// placed, steps down and right of it by a title bar, as a cascade does, and
+// stays on the screen; where the screen ends the steps start again from
+// its top left.
+void cascade_from_previous(sim_window* record) {
+  const std::vector<vwindow*> others = open_documents(record);
+  std::erase_if(placed_frames, [&](const auto& p) { return std::find(others.begin(), others.end(), p.first) == others.end(); });
+  vwindow* w = record->window;
+  const frame_insets wf = manager_frame_of(w);
+  const int step = std::max(wf.top, 20);
+  const vrect screen = vwindowGetRoot()->rect;
+  std::vector<vrect> corners;  // the frames to keep clear of, newest first
+  for (auto it = others.rbegin(); it != others.rend(); ++it) {
+    corners.push_back(frame_of(*it));
+    for (const auto& [placed, r] : placed_frames)
+      if (placed == *it) corners.push_back(r);
+  }
+  const auto covered = [&](vrect* under) {
+    const vrect b = frame_of(w);
+    for (const vrect& a : corners) {
+      const int ax = a.x - wf.left + 4, ay = a.y + a.height + wf.top - 4;  // its title bar's start
+      if (b.x - wf.left <= ax && ax < b.x + b.width + wf.right && b.y - wf.bottom <= ay &&
+          ay < b.y + b.height + wf.top) {
+        *under = a;
+        return true;
+      }
+    }
+    return false;
+  };
+  vrect a{};
+  for (std::size_t tries = 0; tries <= corners.size() && covered(&a); ++tries) {
+    const vrect f = frame_of(w);
+    int x = a.x + step, top = a.y + a.height - step;
+    if (x + f.width + wf.right > screen.x + screen.width || top - f.height - wf.bottom < screen.y)
+      x = screen.x + wf.left + step * static_cast<int>(tries + 1),
+      top = screen.y + screen.height - wf.top - step * static_cast<int>(tries + 1);
+    move_frame_to(w, x, top - f.height);
+  }
+  placed_frames.emplace_back(w, frame_of(w));
+}
+
 }  // namespace
+
+void main_view_raise_covered() {
+  if (mdi_client() != nullptr) return;
+  for (vwindow* w : open_documents(nullptr))
+    if (main_frame_meets(w)) vwindowClassOf(w)->raise(w);
+}
+
+namespace {
+
+// Tiling without a document area: the open windows in a grid over the
+// room beside the main window with the most area, or over the whole
+// screen when that room is too small for them, each raised.
+void tile_on_screen() {
+  const std::vector<vwindow*> docs = open_documents(nullptr);
+  if (docs.empty()) return;
+  const int n = static_cast<int>(docs.size());
+  int columns = 1;
+  while (columns * columns < n) ++columns;
+  const int rows = (n + columns - 1) / columns;
+  const frame_insets wf = manager_frame_of(docs.front());
+  const vrect screen = vwindowGetRoot()->rect;
+  room area{screen.x + wf.left, screen.y + wf.bottom, screen.width - wf.left - wf.right,
+            screen.height - wf.top - wf.bottom};
+  if (main_dialog != nullptr && vwindowIsOpen(main_dialog)) {
+    constexpr int CELL_MIN_WIDTH = 200, CELL_MIN_HEIGHT = 120;
+    long best = 0;
+    for (const room& s : rooms_beside_main(wf))
+      if (s.width >= CELL_MIN_WIDTH * columns && s.height >= CELL_MIN_HEIGHT * rows && long(s.width) * s.height > best)
+        best = long(s.width) * s.height, area = s;
+  }
+  // The room holds the own areas of the frames on its edges; a cell holds one frame.
+  const int cell_w = (area.width + wf.left + wf.right) / columns, cell_h = (area.height + wf.top + wf.bottom) / rows;
+  for (int i = 0; i < n; ++i) {
+    const int column = i % columns, row = i / columns;
+    const int top = area.y + area.height - row * cell_h;
+    const vrect r{static_cast<std::int16_t>(area.x + column * cell_w),
+                  static_cast<std::int16_t>(top - (cell_h - wf.top - wf.bottom)),
+                  static_cast<std::int16_t>(std::max(cell_w - wf.left - wf.right, 1)),
+                  static_cast<std::int16_t>(std::max(cell_h - wf.top - wf.bottom, 1))};
+    vwindowSetRect(docs[static_cast<std::size_t>(i)], &r);
+    vwindowClassOf(docs[static_cast<std::size_t>(i)])->raise(docs[static_cast<std::size_t>(i)]);
+  }
+}
+
+}  // namespace
+
+void main_view_tile() {
+  vmainview* v = document_area();
+  if (v == nullptr) return;
+  vmainviewTile(v);
+  // Without a document area the view tiles nothing: the windows of their
+  // own on the screen are tiled there.
+  if (mdi_client() == nullptr) tile_on_screen();
+}
 
 vrect document_bounds() {
   win::HWND client = mdi_client();
@@ -768,7 +898,9 @@ void main_view_open(sim_window* record, int horizontal, int vertical) {
     move_frame_to(w, placed.x, placed.y);
   }
   keep_inside(w, area);
-  if (record->kind == SIMWIN_SESSION && w != main_dialog && mdi_client() == nullptr) keep_clear_of_main(w);
+  if (w == main_dialog || mdi_client() != nullptr) return;
+  if (record->kind == SIMWIN_SESSION) keep_clear_of_main(w);
+  else cascade_from_previous(record);
 }
 
 }  // namespace gui

@@ -104,5 +104,8 @@ vrect document_bounds();
 // places it: `window_place_near`, else by the codes over the document
 // area; a window placed here is kept inside the area.
 void main_view_open(sim_window* record, int horizontal, int vertical);
+// Without a document area: raises the simulator windows the main window
+// would hide (a layout from a look with one comes back in its places).
+void main_view_raise_covered();
 
 }  // namespace gui

@@ -397,6 +397,8 @@ void memory_window_open(const char*) {
     d->data = record;
     vwindowClassOf(d)->setNotify(d, memory_window_notify);
     vdialogSetCloseHook(d, close_hook);
+    // At once too: the look's bar may be wider than the resource's.
+    lay_out_dialog(d, {.main = w->list, .bar = w->scroll, .field = w->scroll_to});
     set_region(w->view, region);
     set_title(*w);
     main_view_open(record, ALIGN_CENTRE, ALIGN_CENTRE);

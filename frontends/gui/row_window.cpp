@@ -227,7 +227,13 @@ void lay_out_dialog(vdialog* dialog, const dialog_items& items) {
   const auto s16 = [](int v) { return static_cast<int16_t>(std::max(v, 1)); };
   const int width = dialog->rect.width, height = dialog->rect.height;
   const int band = items.field != nullptr ? items.field->rect.height + 4 : 0;
-  const int bar = items.bar != nullptr ? items.bar->rect.width : 0;
+  // A bar at least as wide as the look draws it whole (Open Look's cable anchors).
+  int bar = 0;
+  if (items.bar != nullptr) {
+    int natural_w = 0, natural_h = 0;
+    vdialogGetItemNaturalSize(items.bar, &natural_w, &natural_h);
+    bar = std::max<int>(items.bar->rect.width, natural_w);
+  }
   const int below = height - band;
   // The top item (a ruler) keeps at least the height it needs for its titles
   // in the look and font in force; the resource's height may be less.
@@ -242,12 +248,13 @@ void lay_out_dialog(vdialog* dialog, const dialog_items& items) {
     vrect f{4, s16(below + 2), items.field->rect.width, items.field->rect.height};
     vdialogSetItemRect(items.field, &f);
   }
+  // The bar starts below the top item's headings, which take the whole width.
   if (items.bar != nullptr) {
-    vrect b{s16(width - bar), 0, static_cast<int16_t>(bar), s16(below)};
+    vrect b{s16(width - bar), 0, static_cast<int16_t>(bar), s16(below - top)};
     vdialogSetItemRect(items.bar, &b);
   }
   if (items.top != nullptr) {
-    vrect t{0, s16(below - top), s16(width - bar), static_cast<int16_t>(top)};
+    vrect t{0, s16(below - top), s16(width), static_cast<int16_t>(top)};
     vdialogSetItemRect(items.top, &t);
   }
   vrect m{0, 0, s16(width - bar), s16(below - top)};

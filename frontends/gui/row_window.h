@@ -59,8 +59,8 @@ struct dialog_items {
   vdialogItem* field = nullptr;  // at its own size above everything else
 };
 // Lays the items over the dialog's whole area: the field in the top left
-// corner, the bar under it, the top item under it left of the bar, `main`
-// the rest.
+// corner, the top item under it across the whole width, the bar under
+// that, `main` the rest.
 void lay_out_dialog(vdialog* dialog, const dialog_items& items);
 // Lays the dialog's items over its whole area when it is resized: `top`
 // (null: none) along the top at its own height, `main` the rest.

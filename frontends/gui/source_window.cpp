@@ -199,6 +199,8 @@ void fill_at_pc(source_win& w, int offset) {
 
 int rounded(vfixed v) { return (v + vfixedONE / 2) >> 16; }
 
+constexpr int SOURCE_MARGIN = 4;  // pixels left of the text
+
 // The canvas and the bar over the window's area: the bar along the right
 // edge, the canvas filling the rest.
 void place_items(source_win& w) {
@@ -218,7 +220,7 @@ void source_layout(source_win& w) {
   place_items(w);
   w.char_width = v.font != nullptr ? std::max(1, rounded(vfontGetCharWidth(v.font))) : 1;
   w.line_height = v.font != nullptr ? std::max(1, rounded(vfontGetHeight(v.font))) : 1;
-  v.columns = std::clamp(w.text->rect.width / w.char_width, 1, SOURCE_COLUMNS_MAX);
+  v.columns = std::clamp((w.text->rect.width - SOURCE_MARGIN) / w.char_width, 1, SOURCE_COLUMNS_MAX);
   v.rows = std::clamp(w.text->rect.height / w.line_height, 1, SOURCE_ROWS_MAX);
   v.last_line = v.first_line + v.rows - 1;
   set_scroll(w);
@@ -232,15 +234,21 @@ void source_canvas_draw(vdialogItem* item) {
   if (w == nullptr || w->view.relayout_pending != 0) return;
   const source_view& v = w->view;
   vcolor* foreground = vdialogGetItemColor(item, vcolorFOREGROUND);
+  // A margin as the other windows leave, and nothing drawn past the canvas
+  // (under the scroll bar).
+  vdrawGSave();
+  vdrawClipRects(&r, 1);
   if (v.font != nullptr) vdrawSetFont(v.font);
   for (int row = 0; row < v.rows; ++row) {
     const std::string& text = v.row_text[row];
     if (text.empty()) continue;
-    const vrect line{r.x, static_cast<int16_t>(r.y + r.height - (row + 1) * w->line_height), r.width,
-                     static_cast<int16_t>(w->line_height)};
+    const vrect line{static_cast<int16_t>(r.x + SOURCE_MARGIN),
+                     static_cast<int16_t>(r.y + r.height - (row + 1) * w->line_height),
+                     static_cast<int16_t>(std::max(r.width - SOURCE_MARGIN, 1)), static_cast<int16_t>(w->line_height)};
     vdrawSetColor(row == v.pc_row && v.red != nullptr ? v.red : foreground);
     vdrawCharsAt(text.data(), static_cast<int>(text.size()), &line, 2);
   }
+  vdrawGRestore();
 }
 
 // The line of a text row as a breakpoint: removed when an enabled one is

@@ -222,6 +222,8 @@ int startup_main_window(vevent* event) {
 }
 
 int run_startup_macro(vevent*) {
+  // By now the window manager has shown the main window over the restored ones.
+  main_view_raise_covered();
   if (have_argument) {
     const std::string line = startup_argument;
     have_argument = false;
@@ -267,6 +269,7 @@ int front_end_start(int argc, char** argv, const char* default_type_name) {
   select_device(0);
   session_print(SIM_BANNER, 1);
   install_combo_size_hook();
+  install_button_size_hook();
   install_dialog_services(&framework_dialogs());
   required_window("About", [&] { return about_dialog_open(argc > 1 ? argv[1] : nullptr); });
   if (about != nullptr) {

@@ -2,6 +2,8 @@
 #include "platform/backend/backend.h"
 #include "platform/user/internal.h"
 
+#include <vector>
+
 namespace win::internal {
 namespace {
 
@@ -64,14 +66,22 @@ void syncSurface(Window& w) {
   }
 }
 
+// A window manager drops a request to go below a window that is not its
+// frame's sibling (every managed window has a frame of its own), so the
+// surfaces from the lowest one whose neighbour changed up to the top are
+// raised, the lowest first: only raises, which every manager honours.
 void syncStacking() {
-  for (HWND h : topLevelOrder()) {
-    Window* w = findWindow(h);
+  const std::vector<HWND> order = topLevelOrder();  // the top first
+  std::size_t lowest = order.size();
+  for (std::size_t i = 0; i < order.size(); ++i)
+    if (Window* w = findWindow(order[i]); w && w->hasSurface && surfaceAbove(order[i]) != w->surfaceAbove)
+      lowest = i;
+  if (lowest == order.size()) return;
+  for (std::size_t i = lowest + 1; i-- > 0;) {
+    Window* w = findWindow(order[i]);
     if (!w || !w->hasSurface) continue;
-    if (HWND above = surfaceAbove(h); above != w->surfaceAbove) {
-      w->surfaceAbove = above;
-      backend::Current().RestackSurface(h, above);
-    }
+    w->surfaceAbove = surfaceAbove(order[i]);
+    backend::Current().RestackSurface(order[i], nullptr);
   }
 }
 

@@ -144,7 +144,9 @@ TEST_F(AssemblyWindow, AResizedWindowLaysItsItemsOverItsArea) {
     EXPECT_EQ(l.width + bar->rect.width, area.width);
     EXPECT_EQ(bar->rect.x + bar->rect.width, area.width);
     EXPECT_EQ(ruler->rect.y, l.height);
-    EXPECT_EQ(ruler->rect.width, l.width);
+    // The headings take the whole width; the bar starts below them, beside the rows.
+    EXPECT_EQ(ruler->rect.width, area.width);
+    EXPECT_EQ(bar->rect.y + bar->rect.height, l.height);
     EXPECT_GE(field->rect.y, ruler->rect.y + ruler->rect.height);
     EXPECT_GT(field->rect.y + field->rect.height + 8, area.height) << "the field stays at the top";
     const int row_height = l.height / std::max(rows(), 1);

@@ -4,6 +4,8 @@
 // busy, and the history rows edited in place.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -142,6 +144,34 @@ TEST_F(CommandWindow, TheNewestHistoryLineStaysInViewThroughAResize) {
   resize(width, height - 20);
   EXPECT_EQ(history()->firstRow, first) << "scrolled back";
   EXPECT_FALSE(newest_shown());
+}
+
+// Scrolled to its end, at the first size and after resizes, the history
+// shows whole lines only: its top row starts at the list's top edge.
+TEST_F(CommandWindow, TheHistoryScrolledToItsEndShowsNoHalfLine) {
+  type_keys("evaluate 3");
+  enter();
+  const int width = dialog()->rect.width, height = dialog()->rect.height;
+  for (const auto& size : {std::pair{width, height}, std::pair{width, height + 37}, std::pair{width + 20, height - 23},
+                           std::pair{width, height + 101}}) {
+    SCOPED_TRACE(std::to_string(size.first) + "x" + std::to_string(size.second));
+    win::SetWindowPos(dialog()->native->hwnd, nullptr, 0, 0, size.first, size.second,
+                      win::SWP_NOMOVE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+    settle();
+    vlistviewScrollToCell(history(), COMMAND_HISTORY_SIZE - 1, 0);
+    settle();
+    vrect content, cell;
+    _vlistviewGetContentRect(history(), &content);
+    const int top = content.y + content.height;
+    int topmost = -1;  // the top edge of the highest row that shows
+    for (int r = 0; r < COMMAND_HISTORY_SIZE; ++r) {
+      vlistviewGetCellRect(history(), r, 0, &cell);
+      if (cell.y < top && cell.y + cell.height > content.y) topmost = std::max(topmost, cell.y + cell.height);
+    }
+    EXPECT_EQ(topmost, top) << "a row cut at the top; content " << content.y << "+" << content.height << " rows of " << cell.height << " list " << history()->rect.y << "+" << history()->rect.height;
+    vlistviewGetCellRect(history(), COMMAND_HISTORY_SIZE - 1, 0, &cell);
+    EXPECT_GE(cell.y, content.y) << "the newest row whole";
+  }
 }
 
 TEST_F(CommandWindow, EnterSubmitsAndOnAnEmptyEntryRepeatsTheNewestLine) {

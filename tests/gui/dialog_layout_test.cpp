@@ -9,6 +9,8 @@
 #include "fw/data/pref.h"
 #include "fw/widgets/dialog/item.h"
 #include "fw/widgets/look/laf.h"
+#include "fw/widgets/choosers/confirm.h"
+#include "frontends/gui/fw_dialogs.h"
 
 namespace {
 
@@ -41,6 +43,14 @@ void checkList(vdialogItemList* list, const vrect& within, const std::string& wh
       vdialogGetItemNaturalSize(a, &w, &h);
       if (r.width < w) faults.push_back(name + " is narrower than its text");
     }
+    // OK, Apply and Cancel at least as large as a titled button at its smallest.
+    if (vclassIsSubclass(a->cls, vconfirmButtonGetDefaultClass())) {
+      int w = 0, h = 0;
+      vdialogGetItemMinSize(a, &w, &h);
+      if (r.width < w || r.height < h)
+        faults.push_back(name + " is " + text(r) + ", under a button's least " + std::to_string(w) + "x" +
+                         std::to_string(h));
+    }
     for (int k = i + 1; k < n; ++k) {
       vdialogItem* b = vdialogItemListAt(list, k);
       if (!vdialogItemIsShown(b)) continue;
@@ -62,6 +72,7 @@ void checkList(vdialogItemList* list, const vrect& within, const std::string& wh
 }
 
 TEST_F(DialogFormTest, EveryDialogShowsItsItemsWholeAndApart) {
+  gui::install_button_size_hook();  // as the program's start-up does
   std::vector<gui::dialog_entry> entries;
   for (auto part : {gui::break_exec_dialogs(), gui::device_mem_dialogs(), gui::stream_log_dialogs()})
     entries.insert(entries.end(), part.begin(), part.end());

@@ -4,6 +4,7 @@
 // a breakpoint, and the status line copied to the session under "log v".
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "fw/widgets/controls/control.h"
@@ -205,6 +206,32 @@ TEST_F(SourceWindow, StatusLineGoesToTheSessionWhileLoggingIt) {
   submit("step");
   EXPECT_EQ(last_row(), "src:prog.asm@31 pc=prog.asm@34 pi:$5c <square+1> section:global");
   gui::command_submit("log off");
+}
+
+// The text keeps a margin from the window's left edge, as the other
+// windows' rows do, and stops at the scroll bar in a narrow window.
+TEST_F(SourceWindow, TextKeepsAMarginAndStopsAtTheBar) {
+  open_on_program();
+  auto* d = static_cast<vdialog*>(window()->window);
+  win::SetWindowPos(d->native->hwnd, nullptr, 0, 0, 160, 200, win::SWP_NOMOVE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+  settle();
+  vdialogItem* canvas = vdialogFindItem(d, vnameInternLiteral("Source_Text"));
+  vdialogItem* bar = vdialogFindItem(d, vnameInternLiteral("Source_Scroll"));
+  ASSERT_TRUE(canvas != nullptr && bar != nullptr);
+  vwindowInvalAll(d, 0);
+  settle();
+  const win::test::Image image = win::test::WindowImage(d->native->hwnd);
+  const auto px = [&](int x, int y) { return image.px[static_cast<std::size_t>(y * image.width + x)] & 0xFFFFFF; };
+  vrect c = canvas->rect;
+  vdialogItemListTransformRect(canvas->owner, &c);
+  const std::uint32_t paper = px(c.x + c.width - 1, image.height - c.y - c.height + 1);
+  int first_ink = c.width, last_ink = -1;
+  for (int y = image.height - c.y - c.height; y < image.height - c.y; ++y)
+    for (int x = c.x; x < c.x + c.width; ++x)
+      if (px(x, y) != paper) first_ink = std::min(first_ink, x - c.x), last_ink = std::max(last_ink, x - c.x);
+  EXPECT_GE(first_ink, 4) << "a margin left of the text";
+  EXPECT_GE(last_ink, c.width - 12) << "the long lines reach the bar";
+  EXPECT_EQ(c.x + c.width, bar->rect.x) << "the bar beside the canvas";
 }
 
 TEST_F(SourceWindow, Screenshot) {

@@ -176,8 +176,10 @@ void label(vlistview* v, std::int32_t row, std::int32_t column, const vrect* con
 void plainDrawer(vlistview* v, std::int32_t row, std::int32_t column, int, vrect* content) {
   label(v, row, column, content, vlistviewClassOf(v)->step);
 }
+// The step in from the content, as in the other looks: the dashed focus
+// frame runs on the cell's edge, clear of the first letter.
 void cuaDrawer(vlistview* v, std::int32_t row, std::int32_t column, int, vrect* content) {
-  label(v, row, column, content, 0);
+  label(v, row, column, content, vlistviewClassOf(v)->step);
 }
 // Disabled Windows labels: the look's pattern under a black foreground,
 // or pattern and black labels when foreground and background agree.

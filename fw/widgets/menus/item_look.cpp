@@ -227,10 +227,16 @@ void motifToggle(vmenuItem* item, const vrect* rect, const vmenuTextPosition* te
   if (item->flags & vmenuItemEXCLUSIVE) vlafDrawDiamond(&box, fill, on ? bottom : top, on ? top : bottom);
   else vlafDrawCheckFrame(&box, fill, on ? bottom : top, on ? top : bottom);
 }
+// A right-pointing arrow as the scroll bar's: the tip at the right edge,
+// the base and half base running back (both negative), light and dark
+// edges exchanged as for every arrow pointing right, lines two wide.
 void motifArrow(vmenuItem* item, const vrect* rect, const vmenuTextPosition*) {
-  int half = std::min(5, rect->height / 2 - 1);
-  vlafDrawHorizArrow(rect->x + rect->width - 2, rect->y + rect->height / 2, -2 * half, half, nullptr,
-                     schemeColor(item, vcolorSHADOW_TOP), schemeColor(item, vcolorSHADOW_BOTTOM));
+  const int half = std::max(1, std::min(5, rect->height / 2 - 1));
+  vdrawGSave();
+  vdrawSetLineWidth(std::max(2, int(vlafGetCurrent()->lineWidth)));
+  vlafDrawHorizArrow(rect->x + rect->width - 2, rect->y + rect->height / 2, -2 * half, -half, nullptr,
+                     schemeColor(item, vcolorSHADOW_BOTTOM), schemeColor(item, vcolorSHADOW_TOP));
+  vdrawGRestore();
 }
 // Motif's pin is the tear-off line: dashes across the item.
 void motifTearOff(vmenuItem* item, const vrect* rect, const vmenuTextPosition*) {
