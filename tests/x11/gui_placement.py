@@ -22,56 +22,10 @@ import sys
 import tempfile
 import time
 
+from x11_desktop import check, failures, frame, poll, run, screen
+
 SIM, VRTOOL, CASE = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3]
 LOOKS = ("motif", "openlook", "cua")
-failures = []
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print("FAILED:", what, flush=True)
-    return ok
-
-
-def run(*args):
-    return subprocess.run(args, capture_output=True, text=True).stdout
-
-
-def poll(condition, seconds=20.0):
-    end = time.monotonic() + seconds
-    while True:
-        value = condition()
-        if value or time.monotonic() > end:
-            return value
-        time.sleep(0.1)
-
-
-class Box:
-    def __init__(self, x, y, w, h):
-        self.x, self.y, self.w, self.h = x, y, w, h
-
-    def __repr__(self):
-        return "%d,%d %dx%d" % (self.x, self.y, self.w, self.h)
-
-    def inside(self, other):
-        return (self.x >= other.x and self.y >= other.y and self.x + self.w <= other.x + other.w and
-                self.y + self.h <= other.y + other.h)
-
-    def holds(self, x, y):
-        return self.x <= x < self.x + self.w and self.y <= y < self.y + self.h
-
-
-def frame(window):
-    """The window's frame (the manager's border and title bar) on the screen, or None."""
-    info = run("xwininfo", "-id", window)
-    f = dict(re.findall(r"^\s*(Absolute upper-left [XY]|Width|Height|Map State):\s*(\S+)", info, re.M))
-    if len(f) < 5 or f["Map State"] != "IsViewable":
-        return None
-    x, y, w, h = (int(f[k]) for k in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
-    m = re.search(r"= (\d+), (\d+), (\d+), (\d+)", run("xprop", "-id", window, "_NET_FRAME_EXTENTS"))
-    left, right, top, bottom = (int(v) for v in m.groups()) if m else (0, 0, 0, 0)
-    return Box(x - left, y - top, w + left + right, h + top + bottom)
 
 
 def windows():
@@ -105,11 +59,6 @@ def top_level(w):
             return w
         w = int(parent.group(1), 16)
     return w
-
-
-def screen():
-    w, h = re.search(r"dimensions:\s+(\d+)x(\d+)", run("xdpyinfo")).groups()
-    return Box(0, 0, int(w), int(h))
 
 
 def start(home, look, macro):
