@@ -55,7 +55,8 @@ int watching_output(const char* text, int nolog, int echo) {
   if (nolog == 0) command_texts.insert(t);
   if (t.rfind("Loading State file:", 0) == 0) state_loaded = true;
   constexpr const char* timed = "x:$20 cyc=";
-  if (cur_device == 0 && t.rfind(timed, 0) == 0) {
+  // A typed line that merely starts like one (its echo) is not a value.
+  if (echo == 0 && cur_device == 0 && t.rfind(timed, 0) == 0) {
     const std::size_t colon = t.find(':', std::char_traits<char>::length(timed));
     // The value's line end shows as a blank.
     if (colon != std::string::npos) shown_values.push_back(t.substr(colon + 1, t.find_last_not_of(' ') - colon));
