@@ -170,7 +170,6 @@ class Fonts {
     return *a;
   }
 
-
   static std::string locate(FcConfig* config, const char* family, bool bold) {
     FcPattern* p = FcPatternCreate();
     FcPatternAddString(p, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
