@@ -12,6 +12,7 @@
 #include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/device_type.h"
 #include "sim/engine/device/regaccess.h"
+#include "sysio/open_nonblocking.h"
 
 namespace {
 

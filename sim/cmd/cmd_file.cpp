@@ -30,6 +30,7 @@
 #include "sim/engine/periph/periph.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
+#include "sysio/open_nonblocking.h"
 
 namespace {
 

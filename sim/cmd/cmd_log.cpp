@@ -24,6 +24,7 @@
 #include "sim/engine/core/runloop.h"
 #include "sim/frontend/frontend.h"
 #include "sim/engine/device/profiler_iface.h"
+#include "sysio/open_nonblocking.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
+#include "sysio/open_nonblocking.h"
 
 namespace {
 

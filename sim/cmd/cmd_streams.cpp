@@ -18,6 +18,7 @@
 #include "sim/engine/device/device_type.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
+#include "sysio/open_nonblocking.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "sim/engine/device/current_device.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
+#include "sysio/open_nonblocking.h"
 
 namespace {
 

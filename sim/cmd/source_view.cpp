@@ -26,6 +26,7 @@
 #include "sim/engine/device/memory.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
+#include "sysio/open_nonblocking.h"
 
 namespace {
 

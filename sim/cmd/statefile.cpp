@@ -32,6 +32,7 @@
 #include "sim/engine/device/file_write.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
+#include "sysio/open_nonblocking.h"
 
 namespace {
 

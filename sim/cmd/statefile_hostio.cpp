@@ -17,6 +17,7 @@
 #include "sim/engine/device/regaccess.h"
 #include "sim/engine/device/device_inst.h"
 #include "sim/frontend/frontend.h"
+#include "sysio/open_nonblocking.h"
 
 namespace {
 

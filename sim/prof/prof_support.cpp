@@ -11,6 +11,7 @@
 #include "sim/engine/device/memory.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
+#include "sysio/open_nonblocking.h"
 
 void (*prof_note_sink)(const char* text) = nullptr;
 uint32_t* prof_error_flags = nullptr;

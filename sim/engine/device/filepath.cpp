@@ -38,33 +38,6 @@ bool readable_file(const std::string& path) {
 
 }  // namespace
 
-std::FILE* open_file_nonblocking(const char* path, const char* mode, bool devices) {
-  if (path == nullptr || mode == nullptr || mode[0] == '\0') return nullptr;
-  const bool both = std::strchr(mode, '+') != nullptr;
-  int flags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-  switch (mode[0]) {
-    case 'r': flags |= both ? O_RDWR : O_RDONLY; break;
-    case 'w': flags |= (both ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC; break;
-    case 'a': flags |= (both ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND; break;
-    default: return nullptr;
-  }
-  // A FIFO opened for writing with no reader fails here (ENXIO) instead
-  // of waiting for one.
-  const int fd = open(path, flags, 0666);
-  if (fd < 0) return nullptr;
-  struct stat info {};
-  const bool allowed = fstat(fd, &info) == 0 &&
-                       (S_ISREG(info.st_mode) ||
-                        (devices && (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode))));
-  if (!allowed || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-    close(fd);
-    return nullptr;
-  }
-  std::FILE* file = fdopen(fd, mode);
-  if (file == nullptr) close(fd);
-  return file;
-}
-
 bool make_file_path(const char* directory, const char* name, const char* default_ext,
                     std::string& out) {
   // Copies first: callers may pass out's own text as the name or directory.

@@ -75,9 +75,3 @@ bool make_file_path(const char* directory, const char* name, const char* default
 // file. out holds the last path tried.
 int find_file_on_path(const char* name, const char* default_ext, std::string& out);
 
-// Opens a file as fopen with `mode` would ("r", "rb", "w", "a", "w+b"),
-// without ever waiting: a regular file always; with `devices`, also a
-// character device (/dev/null) or a FIFO that has someone at its other
-// end. Anything else (a directory, a FIFO nobody writes or reads, a
-// socket) gives null. The stream blocks as usual once open.
-std::FILE* open_file_nonblocking(const char* path, const char* mode, bool devices);

@@ -1,0 +1,11 @@
+// Opening a named file without waiting on what the name turns out to be.
+#pragma once
+
+#include <cstdio>
+
+// Opens a file as fopen with `mode` would ("r", "rb", "w", "a", "w+b"),
+// without ever waiting: a regular file always; with `devices`, also a
+// character device (/dev/null) or a FIFO that has someone at its other
+// end. Anything else (a directory, a FIFO nobody writes or reads, a
+// socket) gives null. The stream blocks as usual once open.
+std::FILE* open_file_nonblocking(const char* path, const char* mode, bool devices);
