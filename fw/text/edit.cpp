@@ -303,8 +303,9 @@ void adjustTagsForEdit(vtext* t, vtextTag** tags, std::int32_t count, std::int32
 void insertText(vtext* t, vtextSelection* s, const char* chars, std::int32_t n) {
   vtextModule* m = _vtextModule();
   vtextClassRec* c = vtextClassOf(t);
-  if (std::int64_t(t->length) - s->length + n > vtextTagMAX_POSITION) tooLong();
-  if (s->length > 0) c->deleteSelection(t, s);
+  const vtextSpan range = _vtextClampedRange(t, s);
+  if (std::int64_t(t->length) - (range.end - range.start) + n > vtextTagMAX_POSITION) tooLong();
+  if (range.end > range.start) c->deleteSelection(t, s);
   if (s->mode == vtextSEL_COLUMN && !m->typing) {
     // Each line of the characters goes into the next line at the column.
     std::int32_t count = n;
@@ -312,7 +313,7 @@ void insertText(vtext* t, vtextSelection* s, const char* chars, std::int32_t n) 
     vtextProcessLines(t, s, _vtextColumnPasteSource, vtextWALK_ASK_LINES);
     return;
   }
-  const std::int32_t p = s->start;
+  const std::int32_t p = _vtextClampedRange(t, s).start;
   c->notifySelection(t, s, 0);
   _vtextNotifySelectionsBefore(t, s);
   m->editing = 1;
@@ -369,9 +370,10 @@ placed:
 void deleteSelection(vtext* t, vtextSelection* s) {
   vtextModule* m = _vtextModule();
   vtextClassRec* c = vtextClassOf(t);
-  if (s->length == 0) return;
+  const vtextSpan range = _vtextClampedRange(t, s);
+  if (range.end == range.start) return;
   if (s->mode == vtextSEL_COLUMN && !m->typing) {
-    std::int32_t at = std::min(s->start, s->end);
+    std::int32_t at = range.start;
     std::int32_t x = std::min(vtextGetSelectionStartX(t, s), vtextGetSelectionEndX(t, s));
     std::int32_t line = vtextGetLineOfPosition(t, at);
     at = vtextLineAndXToPosition(t, line, x, nullptr);
@@ -379,7 +381,7 @@ void deleteSelection(vtext* t, vtextSelection* s) {
     c->setSelectionRange(t, s, at, at);
     return;
   }
-  const std::int32_t start = s->start, end = s->end, n = end - start;
+  const std::int32_t start = range.start, end = range.end, n = end - start;
   c->notifySelection(t, s, 0);
   _vtextNotifySelectionsBefore(t, s);
   m->editing = 1;
@@ -449,38 +451,40 @@ void typeChar(vtext* t, vtextSelection* s, int ch) {
     vtextModule* m;
     ~Clear() { m->typing = 0; }
   } clear{m};
+  const vtextSpan range = _vtextClampedRange(t, s);
+  const std::int32_t at = range.start;
   if (ch == 8 || ch == 127) {
-    if (s->length > 0) {
+    if (range.end > range.start) {
       m->typing = 0;
       c->deleteSelection(t, s);
       return;
     }
-    std::int32_t p = ch == 8 ? s->start - 1 : s->start + 1;
+    std::int32_t p = ch == 8 ? at - 1 : at + 1;
     if (p < 0 || p > t->length) return;
     vtextSelection widened;
     vtextInitSelection(t, &widened);
-    widened.start = std::min(p, s->start);
-    widened.end = std::max(p, s->start);
+    widened.start = std::min(p, at);
+    widened.end = std::max(p, at);
     widened.length = 1;
     c->deleteSelection(t, &widened);
     return;
   }
   if (ch == 10 && (t->mode & vtextMODE_AUTO_INDENT)) {
-    vtextBlock* b = vtextFindBlock(t, s->start);
-    std::int32_t from = s->start - b->start;
+    vtextBlock* b = vtextFindBlock(t, at);
+    std::int32_t from = at - b->start;
     const char L = static_cast<char>(vtextGetLineEnd(t));
     while (from > 0 && b->chars[from - 1] != L) --from;
     std::int32_t to = from;
-    while (to < s->start - b->start && (b->chars[to] == ' ' || b->chars[to] == '\t')) ++to;
+    while (to < at - b->start && (b->chars[to] == ' ' || b->chars[to] == '\t')) ++to;
     char* text = _vtextScratch(std::size_t(to - from) + 1);
     text[0] = static_cast<char>(ch);
     std::memcpy(text + 1, b->chars + from, std::size_t(to - from));
     c->insertText(t, s, text, to - from + 1);
     return;
   }
-  if ((t->mode & vtextMODE_OVERWRITE) && s->length == 0 && s->end < t->length && *vtextGetCharPointer(t, s->start) != 10) {
+  if ((t->mode & vtextMODE_OVERWRITE) && range.end == at && at < t->length && *vtextGetCharPointer(t, at) != 10) {
     ++m->suppress;
-    c->setSelectionRange(t, s, s->start, s->start + 1);
+    c->setSelectionRange(t, s, at, at + 1);
     --m->suppress;
   }
   const char one = static_cast<char>(ch);
