@@ -5,7 +5,9 @@
 //   blocks of up to 7680 characters from the end, each cut moved to a line end near it (never an
 //   empty piece); a deletion across blocks joins and cuts the same way. Only the lines from the one
 //   before the change are laid out again, until a line starts where an old one did (moved by the
-//   change) after the change. Texts are refused beyond 28-bit positions ("Range").
+//   change) after the change; a frozen text's edits lay out nothing and leave the line count, the
+//   thaw lays out the whole text. Texts are refused beyond 28-bit positions ("Range"). Every edit
+//   over a selection works on its range clamped to the text.
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -196,6 +198,42 @@ void rebreak(vtext* t, vtextBlock* b, std::int32_t changeStart, std::int32_t old
   m->lastChanged = heightChanged ? kLastLineOfText : b->firstLine + k + std::int32_t(fresh.size()) - 1;
 }
 
+// A frozen text's edits lay out nothing: a block's line starts only move
+// with its characters (those inside a deleted range to its start), so that
+// the table still fits the block until the thaw lays everything out.
+void shiftLines(vtextBlock* b, std::int32_t changeStart, std::int32_t oldChangeEnd, std::int32_t delta) {
+  for (std::int32_t i = 1; i < b->lineCount; ++i) {
+    const auto start = std::int32_t(b->lines[i].start);
+    if (start <= changeStart) continue;
+    b->lines[i].start = std::uint32_t(start >= oldChangeEnd ? start + delta : changeStart);
+  }
+  b->lines[b->lineCount] = vtextLine{std::uint32_t(b->used), 0, 0, 0, 0};
+  b->lines[b->lineCount + 1] = vtextLine{vtextLINE_END_MARKER, 0, 0, 0, 0};
+}
+
+// The same for a block whose characters after offset were rewritten: the
+// lines that start by the offset stay, the last of them runs to the end.
+void keepLinesBefore(vtextBlock* b, std::int32_t offset) {
+  std::int32_t n = 1;
+  const std::int32_t keep = std::min(offset, b->used - 1);
+  while (n < b->lineCount && std::int32_t(b->lines[n].start) <= keep) ++n;
+  b->lineCount = n;
+  b->lines[n] = vtextLine{std::uint32_t(b->used), 0, 0, 0, 0};
+  b->lines[n + 1] = vtextLine{vtextLINE_END_MARKER, 0, 0, 0, 0};
+}
+
+// Lays out the blocks from first through last, rewritten after offset in first.
+void layOutRewritten(vtext* t, vtextBlock* first, vtextBlock* last, std::int32_t offset) {
+  const bool frozen = t->mode & vtextMODE_FROZEN;
+  for (vtextBlock* r = first;; r = r->next) {
+    if (frozen)
+      keepLinesBefore(r, r == first ? offset : 0);
+    else
+      vtextLayoutBlock(t, r);
+    if (r == last) break;
+  }
+}
+
 // The whole-line end of a "Ruler" tag after a deletion.
 std::int32_t nextLineEnd(vtext* t, std::int32_t q, bool after) {
   const char L = static_cast<char>(vtextGetLineEnd(t));
@@ -314,6 +352,7 @@ void insertText(vtext* t, vtextSelection* s, const char* chars, std::int32_t n) 
     return;
   }
   const std::int32_t p = _vtextClampedRange(t, s).start;
+  const bool frozen = t->mode & vtextMODE_FROZEN;
   c->notifySelection(t, s, 0);
   _vtextNotifySelectionsBefore(t, s);
   m->editing = 1;
@@ -340,11 +379,8 @@ void insertText(vtext* t, vtextSelection* s, const char* chars, std::int32_t n) 
       placeBlocks(t);
       t->length += n;
       adjustTagsForEdit(t, tags, tagCount, p, n);
-      for (vtextBlock* r = b;; r = r->next) {
-        vtextLayoutBlock(t, r);
-        if (r == last) break;
-      }
-      m->lastChanged = kLastLineOfText;
+      layOutRewritten(t, b, last, offset);
+      if (!frozen) m->lastChanged = kLastLineOfText;
       goto placed;
     }
     b->capacity += n;
@@ -356,10 +392,13 @@ void insertText(vtext* t, vtextSelection* s, const char* chars, std::int32_t n) 
   for (vtextBlock* later = b->next; later; later = later->next) later->start += n;
   t->length += n;
   adjustTagsForEdit(t, tags, tagCount, p, n);
-  rebreak(t, b, offset, offset, n);
+  if (frozen)
+    shiftLines(b, offset, offset, n);
+  else
+    rebreak(t, b, offset, offset, n);
 placed:
   vmemFree(tags);
-  numberLines(t);
+  if (!frozen) numberLines(t);
   if (m->lastChanged == kLastLineOfText) m->lastChanged = t->lineCount;
   c->setSelectionRange(t, s, p + n, p + n);
   _vtextMoveSelections(t, s, p, n);
@@ -382,6 +421,7 @@ void deleteSelection(vtext* t, vtextSelection* s) {
     return;
   }
   const std::int32_t start = range.start, end = range.end, n = end - start;
+  const bool frozen = t->mode & vtextMODE_FROZEN;
   c->notifySelection(t, s, 0);
   _vtextNotifySelectionsBefore(t, s);
   m->editing = 1;
@@ -400,11 +440,14 @@ void deleteSelection(vtext* t, vtextSelection* s) {
     t->length -= n;
     if (first->used == 0 && (first->next || first->previous)) {
       unlink(t, first);
-      m->lastChanged = kLastLineOfText;
+      if (!frozen) m->lastChanged = kLastLineOfText;
       adjustTagsForEdit(t, tags, tagCount, end, -n);
     } else {
       adjustTagsForEdit(t, tags, tagCount, end, -n);
-      rebreak(t, first, offset, offset + n, -n);
+      if (frozen)
+        shiftLines(first, offset, offset + n, -n);
+      else
+        rebreak(t, first, offset, offset + n, -n);
     }
   } else {
     std::vector<char> all;
@@ -427,15 +470,11 @@ void deleteSelection(vtext* t, vtextSelection* s) {
     placeBlocks(t);
     t->length -= n;
     adjustTagsForEdit(t, tags, tagCount, end, -n);
-    if (through)
-      for (vtextBlock* r = first;; r = r->next) {
-        vtextLayoutBlock(t, r);
-        if (r == through) break;
-      }
-    m->lastChanged = kLastLineOfText;
+    if (through) layOutRewritten(t, first, through, start - first->start);
+    if (!frozen) m->lastChanged = kLastLineOfText;
   }
   vmemFree(tags);
-  numberLines(t);
+  if (!frozen) numberLines(t);
   if (m->lastChanged == kLastLineOfText) m->lastChanged = t->lineCount;
   c->setSelectionRange(t, s, start, start);
   _vtextMoveSelections(t, s, end, -n);
