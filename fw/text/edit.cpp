@@ -5,7 +5,9 @@
 //   blocks of up to 7680 characters from the end, each cut moved to a line end near it (never an
 //   empty piece); a deletion across blocks joins and cuts the same way. Only the lines from the one
 //   before the change are laid out again, until a line starts where an old one did (moved by the
-//   change) after the change. Texts are refused beyond 28-bit positions ("Range").
+//   change) after the change; a frozen text's edits lay out nothing and leave the line count, the
+//   thaw lays out the whole text. Texts are refused beyond 28-bit positions ("Range"). Every edit
+//   over a selection works on its range clamped to the text.
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -196,6 +198,42 @@ void rebreak(vtext* t, vtextBlock* b, std::int32_t changeStart, std::int32_t old
   m->lastChanged = heightChanged ? kLastLineOfText : b->firstLine + k + std::int32_t(fresh.size()) - 1;
 }
 
+// A frozen text's edits lay out nothing: a block's line starts only move
+// with its characters (those inside a deleted range to its start), so that
+// the table still fits the block until the thaw lays everything out.
+void shiftLines(vtextBlock* b, std::int32_t changeStart, std::int32_t oldChangeEnd, std::int32_t delta) {
+  for (std::int32_t i = 1; i < b->lineCount; ++i) {
+    const auto start = std::int32_t(b->lines[i].start);
+    if (start <= changeStart) continue;
+    b->lines[i].start = std::uint32_t(start >= oldChangeEnd ? start + delta : changeStart);
+  }
+  b->lines[b->lineCount] = vtextLine{std::uint32_t(b->used), 0, 0, 0, 0};
+  b->lines[b->lineCount + 1] = vtextLine{vtextLINE_END_MARKER, 0, 0, 0, 0};
+}
+
+// The same for a block whose characters after offset were rewritten: the
+// lines that start by the offset stay, the last of them runs to the end.
+void keepLinesBefore(vtextBlock* b, std::int32_t offset) {
+  std::int32_t n = 1;
+  const std::int32_t keep = std::min(offset, b->used - 1);
+  while (n < b->lineCount && std::int32_t(b->lines[n].start) <= keep) ++n;
+  b->lineCount = n;
+  b->lines[n] = vtextLine{std::uint32_t(b->used), 0, 0, 0, 0};
+  b->lines[n + 1] = vtextLine{vtextLINE_END_MARKER, 0, 0, 0, 0};
+}
+
+// Lays out the blocks from first through last, rewritten after offset in first.
+void layOutRewritten(vtext* t, vtextBlock* first, vtextBlock* last, std::int32_t offset) {
+  const bool frozen = t->mode & vtextMODE_FROZEN;
+  for (vtextBlock* r = first;; r = r->next) {
+    if (frozen)
+      keepLinesBefore(r, r == first ? offset : 0);
+    else
+      vtextLayoutBlock(t, r);
+    if (r == last) break;
+  }
+}
+
 // The whole-line end of a "Ruler" tag after a deletion.
 std::int32_t nextLineEnd(vtext* t, std::int32_t q, bool after) {
   const char L = static_cast<char>(vtextGetLineEnd(t));
@@ -303,8 +341,9 @@ void adjustTagsForEdit(vtext* t, vtextTag** tags, std::int32_t count, std::int32
 void insertText(vtext* t, vtextSelection* s, const char* chars, std::int32_t n) {
   vtextModule* m = _vtextModule();
   vtextClassRec* c = vtextClassOf(t);
-  if (std::int64_t(t->length) - s->length + n > vtextTagMAX_POSITION) tooLong();
-  if (s->length > 0) c->deleteSelection(t, s);
+  const vtextSpan range = _vtextClampedRange(t, s);
+  if (std::int64_t(t->length) - (range.end - range.start) + n > vtextTagMAX_POSITION) tooLong();
+  if (range.end > range.start) c->deleteSelection(t, s);
   if (s->mode == vtextSEL_COLUMN && !m->typing) {
     // Each line of the characters goes into the next line at the column.
     std::int32_t count = n;
@@ -312,7 +351,8 @@ void insertText(vtext* t, vtextSelection* s, const char* chars, std::int32_t n) 
     vtextProcessLines(t, s, _vtextColumnPasteSource, vtextWALK_ASK_LINES);
     return;
   }
-  const std::int32_t p = s->start;
+  const std::int32_t p = _vtextClampedRange(t, s).start;
+  const bool frozen = t->mode & vtextMODE_FROZEN;
   c->notifySelection(t, s, 0);
   _vtextNotifySelectionsBefore(t, s);
   m->editing = 1;
@@ -339,11 +379,8 @@ void insertText(vtext* t, vtextSelection* s, const char* chars, std::int32_t n) 
       placeBlocks(t);
       t->length += n;
       adjustTagsForEdit(t, tags, tagCount, p, n);
-      for (vtextBlock* r = b;; r = r->next) {
-        vtextLayoutBlock(t, r);
-        if (r == last) break;
-      }
-      m->lastChanged = kLastLineOfText;
+      layOutRewritten(t, b, last, offset);
+      if (!frozen) m->lastChanged = kLastLineOfText;
       goto placed;
     }
     b->capacity += n;
@@ -355,10 +392,13 @@ void insertText(vtext* t, vtextSelection* s, const char* chars, std::int32_t n) 
   for (vtextBlock* later = b->next; later; later = later->next) later->start += n;
   t->length += n;
   adjustTagsForEdit(t, tags, tagCount, p, n);
-  rebreak(t, b, offset, offset, n);
+  if (frozen)
+    shiftLines(b, offset, offset, n);
+  else
+    rebreak(t, b, offset, offset, n);
 placed:
   vmemFree(tags);
-  numberLines(t);
+  if (!frozen) numberLines(t);
   if (m->lastChanged == kLastLineOfText) m->lastChanged = t->lineCount;
   c->setSelectionRange(t, s, p + n, p + n);
   _vtextMoveSelections(t, s, p, n);
@@ -369,9 +409,10 @@ placed:
 void deleteSelection(vtext* t, vtextSelection* s) {
   vtextModule* m = _vtextModule();
   vtextClassRec* c = vtextClassOf(t);
-  if (s->length == 0) return;
+  const vtextSpan range = _vtextClampedRange(t, s);
+  if (range.end == range.start) return;
   if (s->mode == vtextSEL_COLUMN && !m->typing) {
-    std::int32_t at = std::min(s->start, s->end);
+    std::int32_t at = range.start;
     std::int32_t x = std::min(vtextGetSelectionStartX(t, s), vtextGetSelectionEndX(t, s));
     std::int32_t line = vtextGetLineOfPosition(t, at);
     at = vtextLineAndXToPosition(t, line, x, nullptr);
@@ -379,7 +420,8 @@ void deleteSelection(vtext* t, vtextSelection* s) {
     c->setSelectionRange(t, s, at, at);
     return;
   }
-  const std::int32_t start = s->start, end = s->end, n = end - start;
+  const std::int32_t start = range.start, end = range.end, n = end - start;
+  const bool frozen = t->mode & vtextMODE_FROZEN;
   c->notifySelection(t, s, 0);
   _vtextNotifySelectionsBefore(t, s);
   m->editing = 1;
@@ -398,11 +440,14 @@ void deleteSelection(vtext* t, vtextSelection* s) {
     t->length -= n;
     if (first->used == 0 && (first->next || first->previous)) {
       unlink(t, first);
-      m->lastChanged = kLastLineOfText;
+      if (!frozen) m->lastChanged = kLastLineOfText;
       adjustTagsForEdit(t, tags, tagCount, end, -n);
     } else {
       adjustTagsForEdit(t, tags, tagCount, end, -n);
-      rebreak(t, first, offset, offset + n, -n);
+      if (frozen)
+        shiftLines(first, offset, offset + n, -n);
+      else
+        rebreak(t, first, offset, offset + n, -n);
     }
   } else {
     std::vector<char> all;
@@ -425,15 +470,11 @@ void deleteSelection(vtext* t, vtextSelection* s) {
     placeBlocks(t);
     t->length -= n;
     adjustTagsForEdit(t, tags, tagCount, end, -n);
-    if (through)
-      for (vtextBlock* r = first;; r = r->next) {
-        vtextLayoutBlock(t, r);
-        if (r == through) break;
-      }
-    m->lastChanged = kLastLineOfText;
+    if (through) layOutRewritten(t, first, through, start - first->start);
+    if (!frozen) m->lastChanged = kLastLineOfText;
   }
   vmemFree(tags);
-  numberLines(t);
+  if (!frozen) numberLines(t);
   if (m->lastChanged == kLastLineOfText) m->lastChanged = t->lineCount;
   c->setSelectionRange(t, s, start, start);
   _vtextMoveSelections(t, s, end, -n);
@@ -449,38 +490,40 @@ void typeChar(vtext* t, vtextSelection* s, int ch) {
     vtextModule* m;
     ~Clear() { m->typing = 0; }
   } clear{m};
+  const vtextSpan range = _vtextClampedRange(t, s);
+  const std::int32_t at = range.start;
   if (ch == 8 || ch == 127) {
-    if (s->length > 0) {
+    if (range.end > range.start) {
       m->typing = 0;
       c->deleteSelection(t, s);
       return;
     }
-    std::int32_t p = ch == 8 ? s->start - 1 : s->start + 1;
+    std::int32_t p = ch == 8 ? at - 1 : at + 1;
     if (p < 0 || p > t->length) return;
     vtextSelection widened;
     vtextInitSelection(t, &widened);
-    widened.start = std::min(p, s->start);
-    widened.end = std::max(p, s->start);
+    widened.start = std::min(p, at);
+    widened.end = std::max(p, at);
     widened.length = 1;
     c->deleteSelection(t, &widened);
     return;
   }
   if (ch == 10 && (t->mode & vtextMODE_AUTO_INDENT)) {
-    vtextBlock* b = vtextFindBlock(t, s->start);
-    std::int32_t from = s->start - b->start;
+    vtextBlock* b = vtextFindBlock(t, at);
+    std::int32_t from = at - b->start;
     const char L = static_cast<char>(vtextGetLineEnd(t));
     while (from > 0 && b->chars[from - 1] != L) --from;
     std::int32_t to = from;
-    while (to < s->start - b->start && (b->chars[to] == ' ' || b->chars[to] == '\t')) ++to;
+    while (to < at - b->start && (b->chars[to] == ' ' || b->chars[to] == '\t')) ++to;
     char* text = _vtextScratch(std::size_t(to - from) + 1);
     text[0] = static_cast<char>(ch);
     std::memcpy(text + 1, b->chars + from, std::size_t(to - from));
     c->insertText(t, s, text, to - from + 1);
     return;
   }
-  if ((t->mode & vtextMODE_OVERWRITE) && s->length == 0 && s->end < t->length && *vtextGetCharPointer(t, s->start) != 10) {
+  if ((t->mode & vtextMODE_OVERWRITE) && range.end == at && at < t->length && *vtextGetCharPointer(t, at) != 10) {
     ++m->suppress;
-    c->setSelectionRange(t, s, s->start, s->start + 1);
+    c->setSelectionRange(t, s, at, at + 1);
     --m->suppress;
   }
   const char one = static_cast<char>(ch);

@@ -116,7 +116,8 @@ void vtextGraphicSetMetrics(vtextGraphic* g, std::int32_t width, std::int32_t he
 }
 
 void vtextInsertGraphic(vtext* text, vtextSelection* selection, vtextGraphic* graphic) {
-  if (selection->end > selection->start) vtextDeleteSelection(text, selection);
+  const vtextSpan range = _vtextClampedRange(text, selection);
+  if (range.end > range.start) vtextDeleteSelection(text, selection);
   vtextStyle* style = vtextStyleCreate();
   putStyle(style, "Graphic", graphic, 0);
   putStyle(style, "Data", text, 0);
@@ -127,7 +128,7 @@ void vtextInsertGraphic(vtext* text, vtextSelection* selection, vtextGraphic* gr
   vtextAddStyle(text, style);
   graphic->style = style;
   graphic->text = text;
-  const std::int32_t at = selection->start;
+  const std::int32_t at = _vtextClampedRange(text, selection).start;
   vtextInsertText(text, selection, "_", 1);
   vtextSetSelectionRange(text, selection, at, at + 1);
   vtextApplyStyle(text, at, at + 1, style);

@@ -34,8 +34,9 @@ void clearRulerLines(vtext* t, std::int32_t first, std::int32_t last, vtextRuler
 
 // The selection's first and last lines, widened to whole paragraphs.
 void paragraphsOf(vtext* t, vtextSelection* s, std::int32_t* first, std::int32_t* last) {
-  std::int32_t a = vtextGetLineOfPosition(t, s->start);
-  std::int32_t b = a + vtextCountSelectionLines(t, s) - 1;
+  const vtextSpan range = _vtextClampedRange(t, s);
+  std::int32_t a = vtextGetLineOfPosition(t, range.start);
+  std::int32_t b = vtextGetLineOfPosition(t, range.end);
   std::int32_t unused = 0;
   vtextGetParagraphLines(t, a, first, &unused);
   vtextGetParagraphLines(t, b, &unused, last);

@@ -100,6 +100,14 @@ void _vtextFillSelectionSlots(vtextClassRec* c) {
 }
 
 
+vtextSpan _vtextClampedRange(const vtext* text, const vtextSelection* s) {
+  std::int32_t a = s->start, b = s->end;
+  vtextClampPosition(text, &a);
+  vtextClampPosition(text, &b);
+  vtextOrderPair(&a, &b);
+  return {a, b};
+}
+
 void vtextInitSelection(vtext* text, vtextSelection* s) {
   *s = vtextSelection{0, 0, 0, text, -1, 0, vtextX_UNKNOWN, vtextX_UNKNOWN};
 }
@@ -252,10 +260,11 @@ const char* vtextGetCharPointer(const vtext* text, std::int32_t position) {
 
 void vtextLocateBlock(const vtext* text, const vtextSelection* s, vtextBlock** first, vtextBlock** last,
                       std::int32_t* offset) {
-  vtextBlock* b = vtextFindBlock(text, s->start);
+  const vtextSpan range = _vtextClampedRange(text, s);
+  vtextBlock* b = vtextFindBlock(text, range.start);
   if (first) *first = b;
-  if (last) *last = vtextFindBlock(text, s->end);
-  if (offset) *offset = s->start - b->start;
+  if (last) *last = vtextFindBlock(text, range.end);
+  if (offset) *offset = range.start - b->start;
 }
 
 std::int32_t vtextLineAndXToPosition(vtext* text, std::int32_t line, std::int32_t x, std::int32_t* index) {

@@ -54,15 +54,16 @@ void announce(vtext* text, vtextStyle* style, std::int32_t start, std::int32_t e
 // line walker for a column selection.
 template <class Slot>
 void overSelection(vtext* text, vtextSelection* selection, vtextStyle* style, Slot slot, bool remove) {
+  const vtextSpan range = _vtextClampedRange(text, selection);
   if (selection->mode == vtextSEL_COLUMN) {
     _vtextStyleApplier(nullptr, remove ? 2 : 1, style, nullptr, nullptr);
     vtextProcessLines(text, selection, _vtextStyleApplier, vtextWALK_READ_ONLY);
     if (remove && style && _vtextStyleApplierRemoved() == 0) noAppliedStyle();
   } else {
-    slot(text, selection->start, selection->end, style);
+    slot(text, range.start, range.end, style);
   }
-  _vtextRelayoutRange(text, selection->start, selection->end);
-  announce(text, style, selection->start, selection->end);
+  _vtextRelayoutRange(text, range.start, range.end);
+  announce(text, style, range.start, range.end);
 }
 
 // The probe of hiding: a new style with Hidden on.

@@ -50,6 +50,12 @@ vtextColumn* _vtextLayoutLine(vtext* text, void* reserved, const char* chars, st
 void _vtextGrowCache(vtextModule* m, std::int32_t needed);
 void _vtextFillSelectionSlots(vtextClassRec* c);
 void _vtextFillEditSlots(vtextClassRec* c);
+// A selection's range clamped into 0..length: a selection keeps the range
+// it was given, and every edit over it works on this one.
+struct vtextSpan {
+  std::int32_t start, end;
+};
+vtextSpan _vtextClampedRange(const vtext* text, const vtextSelection* selection);
 // The auto-indent scratch buffer of the process, at least size bytes.
 char* _vtextScratch(std::size_t size);
 // The observers' dispatch of each notification slot.

@@ -258,11 +258,12 @@ void _vtextProcessLines(vtext* t, vtextSelection* s, void* function, int flags, 
   const bool column = s && s->mode == vtextSEL_COLUMN && !(flags & vtextWALK_AS_PLAIN);
   const int lineEnd = vtextGetLineEnd(t);
   std::int32_t first = 1, lines = t->lineCount;
+  const vtextSpan range = s ? _vtextClampedRange(t, s) : vtextSpan{0, t->length};
   if (s) {
-    first = vtextGetLineOfPosition(t, s->start);
-    lines = vtextCountSelectionLines(t, s);
+    first = vtextGetLineOfPosition(t, range.start);
+    lines = vtextGetLineOfPosition(t, range.end) - first + 1;
     char last = 0;
-    if (!column && s->end > s->start && lines > 1 && vtextGetChars(t, s->end - 1, s->end, &last, 1) == 1 &&
+    if (!column && range.end > range.start && lines > 1 && vtextGetChars(t, range.end - 1, range.end, &last, 1) == 1 &&
         static_cast<unsigned char>(last) == unsigned(lineEnd))
       --lines;
   }
@@ -302,8 +303,8 @@ void _vtextProcessLines(vtext* t, vtextSelection* s, void* function, int flags, 
       ps = std::min(contentEnd, vtextLineAndXToPosition(t, line, leftX, nullptr));
       pe = std::max(ps, std::min(contentEnd, vtextLineAndXToPosition(t, line, rightX, nullptr)));
     } else if (s && !(flags & vtextWALK_WHOLE_LINES)) {
-      ps = std::clamp(s->start, pos, contentEnd);
-      if (w.linesLeft == 1) pe = std::clamp(s->end, ps, contentEnd);
+      ps = std::clamp(range.start, pos, contentEnd);
+      if (w.linesLeft == 1) pe = std::clamp(range.end, ps, contentEnd);
     }
     w.pieceStart = ps;
     w.pieceX = column ? vtextGetPositionColumnValue(t, ps) : 0;

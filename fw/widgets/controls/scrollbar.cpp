@@ -329,6 +329,35 @@ void setView(vcontrol* c, int v) {
   super()->setView(c, v);
 }
 
+// A value set by its owner view redraws what the value shows beside the
+// thumb (which redraws itself): the Open Look cable, filled up to the
+// elevator, between its old and new place; the CUA arrows, dimmed while
+// the value sits at their end, when it reaches or leaves it.
+void setValue(vcontrol* c, std::int32_t value) {
+  const std::int32_t old = c->value;
+  const vrect was = c->indicator;
+  super()->setValue(c, value);
+  if (c->value == old) return;
+  if (state()->look == vlafOPEN_LOOK) {
+    const bool v = vertical(c);
+    const vrect& now = c->indicator;
+    int from = std::min(along(was, v), along(now, v));
+    int to = std::max(along(was, v) + alongLength(was, v), along(now, v) + alongLength(now, v));
+    vrect span = axisRect(v, from, v ? c->rect.x : c->rect.y, to - from, v ? c->rect.width : c->rect.height);
+    vdialogItemClassOf(c)->invalRect(c, &span, 0);
+    return;
+  }
+  if (state()->look != vlafCUA) return;
+  const std::int64_t top = std::int64_t(c->max) - c->view;
+  for (bool forward : {false, true}) {
+    bool was = forward ? old >= top : old == c->min;
+    bool now = forward ? c->value >= top : c->value == c->min;
+    if (was == now) continue;
+    vrect box = vscrollint::cuaArrowBox(asBar(c), forward);
+    vdialogItemClassOf(c)->invalRect(c, &box, 0);
+  }
+}
+
 void draw(vdialogItem* item) {
   vslider* s = asBar(static_cast<vcontrol*>(item));
   switch (state()->look) {
@@ -388,6 +417,7 @@ BarState* state() {
   c->motion = c->drag = motion;
   c->choosePart = findPart;
   c->setView = setView;
+  c->setValue = setValue;
   c->getTrackRect = troughRect;
   c->getThumbLength = thumbLength;
   if (look == vlafWINDOWS) c->defaultWidth = 60, c->defaultHeight = 17;

@@ -530,4 +530,6 @@ void drawAnchor(vslider* s, bool far, bool pressed) {
   vdrawGRestore();
 }
 
+vrect cuaArrowBox(vslider* s, bool forward) { return cuaBox(s, forward); }
+
 }  // namespace vscrollint

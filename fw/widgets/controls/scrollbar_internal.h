@@ -24,5 +24,7 @@ void drawArrow(vslider* s, bool forward, bool pressed);
 void drawPage(vslider* s, bool forward, bool pressed);
 void drawThumbPart(vslider* s, bool pressed);
 void drawAnchor(vslider* s, bool far, bool pressed);
+// The box of a CUA arrow, dimmed while the value sits at its end.
+vrect cuaArrowBox(vslider* s, bool forward);
 
 }  // namespace vscrollint

@@ -197,8 +197,10 @@ void attachBar(vtextview* v, vslider* bar) {
   if (v->owner) vdialogItemClassOf(bar)->setOwner(bar, v->owner);
   if (v->flags & vdialogItemMARKED)
     vdialogItemClassOf(bar)->setMarked(bar);
-  if (!vdialogItemIsEnabled(v)) vdialogDisableItem(bar);
-  if (!vdialogItemIsShown(v)) vdialogHideItem(bar);
+  // The view's own flags: a view not yet open is still shown, and a bar
+  // hidden here would have every redraw it asks for dropped.
+  if (!(v->flags & vdialogItemENABLED)) vdialogDisableItem(bar);
+  if (!(v->flags & vdialogItemSHOWN)) vdialogHideItem(bar);
   if (v->flags & vdialogItemOPEN) {
     vdialogOpenItem(bar);
     vdialogItemClassOf(bar)->setFocusable(bar, 1);
@@ -322,9 +324,13 @@ void _vtextviewUpdateBars(vtextview* v) {
   }
   if (v->horzBar) {
     auto before = state(v->horzBar);
+    const std::int32_t reach = _vtextviewMaxScrollX(v);
     const vrect* a = vtextviewGetTextArea(v);
     vcontrolSetPage(v->horzBar, a->width);
     vcontrolSetView(v->horzBar, a->width);
+    // The bar's values run over the view's whole ScrollX range, so that
+    // the end of a line past the classic 20,480 pixels is reached with it.
+    vcontrolSetMax(v->horzBar, reach + a->width);
     vcontrolSetValue(v->horzBar, v->scrollX);
     if (state(v->horzBar) != before && (v->flags & vdialogItemOPEN)) vdialogItemClassOf(v)->invalRect(v, &v->horzBar->rect, 0);
   }

@@ -2,13 +2,17 @@
 // edits, and randomized edits checked against a model after every step.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "fw/core/mem.h"
+#include "fw/text/graphic.h"
 #include "fw/text/observer.h"
 #include "fw/text/selection.h"
+#include "fw/text/styleruns.h"
 #include "fw/text/tags.h"
 #include "fw/text/text_internal.h"
 #include "tests/fw/gui/raises.h"
@@ -405,6 +409,76 @@ TEST(Tags, AnchoringScansAndSerials) {
   never.startBlock = never.endBlock = t.text->first;
   EXPECT_EQ(raised([&] { _vtextRemoveTagInternal(t.text, &never); }, &message), &vexModuleStateClass);
   EXPECT_EQ(message, "_vtextRemoveTagInternal -- tag was not properly added.\n");
+}
+
+// A selection keeps a range given outside the text; every edit over it
+// works on the range clamped to 0..length and changes nothing outside that.
+TEST(Editing, EditsOverASelectionOutsideTheTextStayInside) {
+  std::string big;
+  for (int k = 0; big.size() < 20000; ++k) big += "line " + std::to_string(k) + " of the listing\n";
+  const std::string small = "hello\nworld";
+  const auto bigLength = std::int64_t(big.size());
+  struct Range {
+    const std::string* chars;
+    std::int64_t a, b;
+  };
+  const Range ranges[] = {
+      {&small, 0, 1000},  {&small, -100, std::int64_t(1) << 30}, {&small, 3, 40},  {&small, 20, 30},
+      {&small, -9, -1},   {&big, bigLength - 5, bigLength + 10},  {&big, 100, bigLength + 50},
+      {&big, -10, 50},    {&big, -100, std::int64_t(1) << 30},
+  };
+  enum Op { Delete, Insert, Graphic, Type, Style };
+  for (Op op : {Delete, Insert, Graphic, Type, Style}) {
+    for (const Range& r : ranges) {
+      SCOPED_TRACE(testing::Message() << "op " << op << " range " << r.a << ".." << r.b << " of " << r.chars->size());
+      Edited t(*r.chars, 4096);
+      ASSERT_EQ(r.chars == &big, t.text->first->next != nullptr) << "the long text spans blocks";
+      t.select(std::int32_t(r.a), std::int32_t(r.b));
+      EXPECT_EQ(t.sel->start, std::int32_t(r.a)) << "the range is kept as given";
+      EXPECT_EQ(t.sel->end, std::int32_t(r.b));
+      const std::int64_t length = std::int64_t(r.chars->size());
+      const auto a = std::size_t(std::clamp<std::int64_t>(r.a, 0, length));
+      const auto b = std::size_t(std::clamp<std::int64_t>(r.b, 0, length));
+      std::string model = *r.chars;
+      vtextStyle* style = nullptr;
+      std::string put;
+      switch (op) {
+        case Delete: vtextDeleteSelection(t.text, t.sel); break;
+        case Insert: put = "XY", t.insert(put); break;
+        case Graphic: {
+          vtextGraphic* g = vtextGraphicCreate();
+          g->flags |= vtextGraphicSTYLE_OWNS;
+          vtextInsertGraphic(t.text, t.sel, g);
+          put = "_";
+          break;
+        }
+        case Type: vtextTypeChar(t.text, t.sel, 'q'), put = "q"; break;
+        case Style:
+          style = vtextStyleCreate();
+          style->flags |= vtextStyleOWNED;
+          vtextAddStyle(t.text, style);
+          vtextApplyStyleToSelection(t.text, t.sel, style);
+          break;
+      }
+      if (op != Style) model.replace(a, b - a, put);
+      EXPECT_EQ(checkText(t.text, model), "");
+      const auto at = std::int32_t(a);
+      if (op == Style) {
+        vtextTag** runs = nullptr;
+        std::int32_t count = vtextCollectTags(t.text, vname_Style, 0, t.text->length, &runs, 0, 0);
+        ASSERT_EQ(count, 1);
+        EXPECT_EQ(std::make_pair(vtextGetTagStart(runs[0]), vtextGetTagEnd(runs[0])), std::make_pair(at, std::int32_t(b)));
+        vmemFree(runs);
+      } else if (op == Graphic) {
+        EXPECT_EQ(std::make_pair(t.sel->start, t.sel->end), std::make_pair(at, at + 1)) << "the graphic is selected";
+      } else if (op == Delete && a == b) {
+        EXPECT_EQ(t.sel->start, std::int32_t(r.a)) << "nothing to delete: the range stays";
+      } else {
+        const auto caret = at + std::int32_t(put.size());
+        EXPECT_EQ(std::make_pair(t.sel->start, t.sel->end), std::make_pair(caret, caret));
+      }
+    }
+  }
 }
 
 TEST(Editing, TextsLongerThanTagOffsetsAreRefused) {

@@ -1,6 +1,7 @@
 // The text model: blocks, line tables, recalculation, views and freezing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "fw/gui/window/classops.h"
 #include "fw/gui/window/hooks.h"
 #include "fw/text/observer.h"
+#include "fw/text/selection.h"
 #include "fw/text/text.h"
 #include "tests/fw/gui/raises.h"
 #include "tests/fw/text/text_support.h"
@@ -158,6 +160,69 @@ TEST(TextModel, FrozenTextsAndViewChanges) {
   EXPECT_EQ(b->next->firstLine, 3);
   EXPECT_EQ(b->lines[0].endX, texttest::px(60)) << "three hex cells of 20.0";
   vtextDestroy(text);
+}
+
+// Edits of a frozen text change its characters but lay out no line and
+// leave the line count; the thaw lays the text out as the same edits
+// made live would have.
+TEST(TextModel, FrozenEditsLayOutNothingUntilTheThaw) {
+  static std::int32_t layouts = 0;
+  auto* cls = vclassSpawnOf<vtextClassRec>(vtextGetDefaultClass());
+  cls->layoutLine = [](vtext* t, void* reserved, const char* chars, std::int32_t* count, std::int32_t position,
+                       int continuing) {
+    ++layouts;
+    return _vtextLayoutLine(t, reserved, chars, count, position, continuing);
+  };
+  struct Edit {
+    std::int32_t a, b;
+    std::string put;
+  };
+  const Edit edits[] = {
+      {4, 4, "x\ny\n"},                        // inside a block
+      {2, 9, ""},                              // across line ends
+      {5, 5, std::string(20000, 'w') + "\n"},  // cut into new blocks
+      {3, 12000, ""},                          // across blocks
+      {8000, 8000, "a\nb\n"},                  // in a block cut meanwhile
+      {0, 3, "zz"},
+  };
+  std::vector<std::int32_t> live;
+  for (bool frozen : {false, true}) {
+    SCOPED_TRACE(frozen);
+    auto* text = static_cast<vtext*>(vinstanceCreate(cls));
+    vtextSelection* s = vtextCreateSelection(text);
+    std::string model = "one\ntwo\nthree\nfour";
+    vtextInsertText(text, s, model.data(), std::int32_t(model.size()));
+    ASSERT_EQ(text->lineCount, 4);
+    if (frozen) text->mode |= vtextMODE_FROZEN;
+    layouts = 0;
+    for (const Edit& e : edits) {
+      SCOPED_TRACE(testing::Message() << e.a << ".." << e.b << " put " << e.put.size());
+      vtextSetSelectionRange(text, s, e.a, e.b);
+      if (e.put.empty())
+        vtextDeleteSelection(text, s);
+      else
+        vtextInsertText(text, s, e.put.data(), std::int32_t(e.put.size()));
+      model.replace(std::size_t(e.a), std::size_t(e.b - e.a), e.put);
+      ASSERT_EQ(textChars(text), model);
+      // The tables still fit their blocks, so a query meanwhile reads nothing beyond them.
+      std::vector<std::int32_t> starts = lineStarts(text);
+      EXPECT_TRUE(std::is_sorted(starts.begin(), starts.end()));
+      if (frozen) {
+        EXPECT_EQ(text->lineCount, 4) << "no lines while frozen";
+      }
+    }
+    if (frozen) {
+      EXPECT_EQ(layouts, 0);
+      vtextThawUpdates(text);
+      EXPECT_EQ(lineStarts(text), live);
+      EXPECT_EQ(text->lineCount, std::int32_t(live.size()));
+    } else {
+      EXPECT_GT(layouts, 0);
+      live = lineStarts(text);
+      EXPECT_GT(live.size(), expectedStarts(model).size()) << "blocks start lines of their own";
+    }
+    vtextDestroy(text);
+  }
 }
 
 TEST(TextModel, SmallOperations) {

@@ -89,10 +89,28 @@ TEST_P(TextviewLooks, EditsRedrawAsAWholeRedraw) {
 }
 
 // PageDown with both bars redraws no more than it changes, yet every page
-// leaves the pixels of a whole redraw (which draws the bar once a page).
+// leaves the pixels of a whole redraw (which draws the bar once a page),
+// the vertical bar's thumb and arrows among them.
 TEST_P(TextviewLooks, PagingLeavesTheUnchangedBarAlone) {
   EXPECT_EQ(probe(std::string("-laf ") + GetParam() + " paging"),
             "12 pages at line 97, 0 mismatches, horizontal bar drawn 0 times\n");
+}
+
+// The end of a 3,000-character line is reached by the view and by its
+// horizontal bar alike: the bar's value is ScrollX and its last value the
+// view's maximum, past the classic 20,479; its left arrow steps back by 20
+// from there; the thumb is drawn where a whole redraw puts it. (Open Look's
+// left arrow rides the elevator, whose released drawing is its own.)
+TEST(TextviewScroll, TheHorizontalBarReachesAsFarAsTheView) {
+  const std::string expected =
+      "short lines in view: bar value is ScrollX: 1; bar's last value the view's maximum: 1; as a whole redraw: 1\n"
+      "end of the line: ScrollX past 20,479: 1, within the view's maximum: 1; caret inside the area: 1\n"
+      "end of the line: bar value is ScrollX: 1; bar's last value the view's maximum: 1; as a whole redraw: 1\n"
+      "left arrow: ScrollX back by the bar's step: 1\n"
+      "left arrow: bar value is ScrollX: 1; bar's last value the view's maximum: 1; as a whole redraw: 1\n"
+      "scrolled to the far right: ScrollX is the view's maximum: 1\n"
+      "far right: bar value is ScrollX: 1; bar's last value the view's maximum: 1; as a whole redraw: 1\n";
+  for (const char* look : {"windows", "win95", "motif", "cua"}) EXPECT_EQ(probe(std::string("-laf ") + look + " barreach"), expected) << look;
 }
 
 // The period from "caretblinkinterval"; phases every 250 ms of the

@@ -21,6 +21,8 @@
 //   textview_probe [-laf LOOK] edits       the line and word commands, one table row each
 //   textview_probe [-laf LOOK] undo        the text's undo records: typing, pastes, commands
 //   textview_probe [-laf LOOK] mouse       presses, drags and the "Drag" button
+//   textview_probe [-laf LOOK] barreach    a 3,000-character line's end reached by
+//                                          the view and its horizontal bar alike
 //   textview_probe [-laf LOOK] longline OUT an 8,000-character line: positions,
 //                                          caret, click and drawing near its end
 //   textview_probe [-laf LOOK] scenario OUT  a 1 MB file loaded, typed into,
@@ -266,8 +268,8 @@ int redraw() {
 }
 
 // Paging through a long text with both bars: after each page the window's
-// pixels outside the vertical bar equal a whole redraw, and the horizontal bar, which paging does
-// not change, is never drawn again.
+// pixels, the vertical bar's among them, equal a whole redraw, and the horizontal bar, which paging
+// does not change, is never drawn again.
 int paging() {
   vwindow* w = probehost::host(kWidth, kHeight);
   std::string seed;
@@ -292,20 +294,9 @@ int paging() {
     settle();
     win::test::Image after = win::test::WindowImage(w->native->hwnd);
     win::test::Image whole = redrawnWhole(w);
-    // The vertical bar's thumb is left out: its own redraw after a move
-    // is known to differ from a whole redraw.
-    const vrect& skip = s.view->vertBar->rect;
-    bool same = true;
-    for (int y = 0; y < kHeight && same; ++y)
-      for (int x = 0; x < kWidth; ++x) {
-        if (x >= skip.x && x < skip.x + skip.width && y >= skip.y && y < skip.y + skip.height) continue;
-        std::size_t i = std::size_t((kHeight - 1 - y) * after.width + x);
-        if (after.px[i] != whole.px[i]) {
-          same = false;
-          break;
-        }
-      }
-    mismatches += !same;
+    // The vertical bar's thumb and arrows included: their own redraws
+    // must follow the value.
+    mismatches += after.px != whole.px;
   }
   barClass->draw = original;
   std::printf("%d pages at line %d, %d mismatches, horizontal bar drawn %d times\n", pages, int(s.view->scrollY),
@@ -1419,6 +1410,57 @@ int longLine(const char* path) {
   return ok ? 0 : 1;
 }
 
+// A view with both bars over a 3,000-character line among short ones:
+// the caret at the line's end scrolls the view past 20,479 as far as the
+// view's maximum, and the horizontal bar follows: its value is ScrollX,
+// its last value the view's maximum, its left arrow steps back from there
+// by its increment, and its thumb is drawn where a whole redraw puts it.
+int barReach() {
+  win::UseVirtualClock(true);
+  vwindow* w = probehost::host(kWidth, kHeight);
+  std::string chars = "a short line\n";
+  for (int i = 0; i < 300; ++i) chars += "0123456789";
+  chars += "\nanother short line\n";
+  Shown s = addView(w, {10, 10, 340, 180}, chars.c_str(), true);
+  open(w);
+  vdialogItemListSetFocusItem(listOf(w), s.view);
+  settle();
+  vtextview* v = s.view;
+  vslider* bar = v->horzBar;
+  auto report = [&](const char* what) {
+    win::test::Image after = win::test::WindowImage(w->native->hwnd);
+    std::printf("%s: bar value is ScrollX: %d; bar's last value the view's maximum: %d; as a whole redraw: %d\n", what,
+                bar->value == v->scrollX, std::int64_t(bar->max) - bar->view == _vtextviewMaxScrollX(v),
+                after.px == redrawnWhole(w).px);
+  };
+  report("short lines in view");
+  const std::int32_t end = 13 + 3000;
+  vtextSetSelectionRange(s.text, s.selection, end, end);
+  vtextviewClassOf(v)->showSelection(v, 24);
+  settle();
+  const vrect a = *vtextviewGetTextArea(v);
+  std::printf("end of the line: ScrollX past 20,479: %d, within the view's maximum: %d; caret inside the area: %d\n",
+              v->scrollX > 20479, v->scrollX <= _vtextviewMaxScrollX(v), v->caret.x >= a.x && v->caret.x < a.x + a.width);
+  report("end of the line");
+  const std::int32_t before = v->scrollX;
+  // The left arrow: at the bar's left end, or in Open Look on the elevator.
+  const bool elevator = vlafGetCurrent()->id == vlafOPEN_LOOK;
+  win::POINT p{elevator ? bar->indicator.x + 7 : bar->rect.x + 4, kHeight - 1 - (bar->rect.y + bar->rect.height / 2)};
+  win::ClientToScreen(w->native->hwnd, &p);
+  win::test::Click(p);
+  settle();
+  std::printf("left arrow: ScrollX back by the bar's step: %d\n", v->scrollX == before - bar->increment);
+  report("left arrow");
+  vtextviewClassOf(v)->scrollTo(v, 1, INT32_MAX);
+  settle();
+  std::printf("scrolled to the far right: ScrollX is the view's maximum: %d\n", v->scrollX == _vtextviewMaxScrollX(v));
+  report("far right");
+  release(s);
+  finish(w);
+  win::UseVirtualClock(false);
+  return 0;
+}
+
 int probeMain(int argc, char** argv) {
   // "blink S": the preference is in place before the start-up builds the view class.
   if (argc > 2 && std::string(argv[argc - 2]) == "blink")
@@ -1435,6 +1477,7 @@ int probeMain(int argc, char** argv) {
   else if (mode == "blink") status = blink();
   else if (mode == "scroll") status = scroll();
   else if (mode == "paging") status = paging();
+  else if (mode == "barreach") status = barReach();
   else if (mode == "longline" && count > 2) status = longLine(args[2]);
   else if (mode == "keys") status = keys();
   else if (mode == "clipboard") status = clipboard();
