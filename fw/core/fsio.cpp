@@ -7,7 +7,9 @@
 //   closed) and reopened on its next use, relative to the directory it was first opened in. A seek
 //   is put between a read and a write, as the C library needs. Every failure raises a class of the
 //   file-system family (`fsex.cpp`); a symbolic-link loop raises "Maximum Links", and a close that
-//   loses written data raises "I/O Write".
+//   loses written data raises "I/O Write". A `vfsOPEN_REGULAR` stream opens through
+//   `open_file_nonblocking` (sysio): a folder raises "Is Directory", a FIFO or a device "File System"
+//   ("not a regular file"), and nothing waits on a FIFO nobody writes.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

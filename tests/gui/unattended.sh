@@ -7,8 +7,8 @@
 #             under "quit e" ends with 0; "wmemory off" still says "Window not found"
 #   wlist     "wlist" on a folder, a FIFO nobody writes and /dev/zero (behind a
 #             link of our own) is refused with the message, the run going on
-#   vimgedit  the same three, and a FIFO named as a GIF, refused with status 1
-#             under a memory cap
+#   vimgedit  the same three, a FIFO named as a GIF, and sparse files of 1 GiB
+#             read whole by their formats, refused with status 1 under a memory cap
 #   vrtool    "vrtool dump" on a FIFO refused with status 1
 bin=$1
 case=$2
@@ -55,8 +55,9 @@ wlist)
   for n in 11 12 13; do grep -q "^evaluate $n$" out || fail "the run stopped before evaluate $n"; done
   ;;
 vimgedit)
-  for name in folder pipe zero pipe.gif; do
-    (ulimit -v 1500000
+  truncate -s 1G big.xbm big.gif big.pgm
+  for name in folder pipe zero pipe.gif big.xbm big.gif big.pgm; do
+    (ulimit -v 1000000
      HOME=$dir/home WEXLIN_BACKEND=headless timeout 20 "$bin/vimgedit" "$name" </dev/null >/dev/null 2>err)
     status=$?
     [ "$status" = 1 ] || fail "$name: status $status"
