@@ -1,9 +1,5 @@
 // The window records: numbers, the passes over all windows and a file
 // loaded into a text in blocks.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -158,30 +154,6 @@ TEST_F(Records, TextFilesLoadInBlocksCutAfterTheLastLineEnd) {
     else EXPECT_EQ(got.text, longest.substr(0, 7680) + "\n" + longest.substr(7680) + "\nend\n");
   }
   EXPECT_FALSE(gui::text_file_load("/nonexistent/file", [](void*, const char*, std::size_t) {}, nullptr));
-}
-
-// What is not a regular file is refused at once, with nothing handed on: a
-// folder (whose read fails, which is no end of a file), a FIFO nobody
-// writes (an open that would wait for good) and /dev/zero behind a link of
-// our own (a file that never ends). The alarm turns a block into a failure.
-TEST_F(Records, TextLoadRefusesWhatIsNotARegularFile) {
-  char folder[] = "/tmp/textloadXXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  const std::string dir = folder;
-  ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
-  ASSERT_EQ(symlink("/dev/zero", (dir + "/zero").c_str()), 0);
-  alarm(20);
-  for (const std::string name : {"", "/fifo", "/zero"}) {
-    std::size_t handed = 0;
-    EXPECT_FALSE(gui::text_file_load((dir + name).c_str(), [](void* item, const char*, std::size_t n) {
-      *static_cast<std::size_t*>(item) += n;
-    }, &handed)) << "folder" << name;
-    EXPECT_EQ(handed, 0u) << "folder" << name;
-  }
-  alarm(0);
-  unlink((dir + "/fifo").c_str());
-  unlink((dir + "/zero").c_str());
-  rmdir(folder);
 }
 
 }  // namespace
