@@ -10,8 +10,11 @@
 #   vimgedit  the same three, a FIFO named as a GIF, and sparse files of 1 GiB
 #             read whole by their formats, refused with status 1 under a memory cap
 #   vrtool    "vrtool dump" on a FIFO refused with status 1
+# A third argument caps the programs' address space in KiB (0: no cap).
 bin=$1
 case=$2
+cap=${3:-1000000}
+limit() { [ "$cap" = 0 ] || ulimit -v "$cap"; }
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 cd "$dir" || exit 1
@@ -44,7 +47,7 @@ wcommand)
 wlist)
   printf 'wlist folder\nevaluate 11\nwlist pipe\nevaluate 12\nwlist zero\nevaluate 13\nquit\n' > l.cmd
   start=$(date +%s)
-  (ulimit -v 1500000; sim l.cmd)
+  (limit; sim l.cmd)
   status=$?
   took=$(( $(date +%s) - start ))
   [ "$status" = 0 ] || fail "status $status"
@@ -57,7 +60,7 @@ wlist)
 vimgedit)
   truncate -s 1G big.xbm big.gif big.pgm
   for name in folder pipe zero pipe.gif big.xbm big.gif big.pgm; do
-    (ulimit -v 1000000
+    (limit
      HOME=$dir/home WEXLIN_BACKEND=headless timeout 20 "$bin/vimgedit" "$name" </dev/null >/dev/null 2>err)
     status=$?
     [ "$status" = 1 ] || fail "$name: status $status"
