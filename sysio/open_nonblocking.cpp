@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 std::FILE* open_file_nonblocking(const char* path, const char* mode, bool devices) {
@@ -21,11 +22,17 @@ std::FILE* open_file_nonblocking(const char* path, const char* mode, bool device
   const int fd = open(path, flags, 0666);
   if (fd < 0) return nullptr;
   struct stat info {};
-  const bool allowed = fstat(fd, &info) == 0 &&
-                       (S_ISREG(info.st_mode) ||
-                        (devices && (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode))));
-  if (!allowed || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+  if (fstat(fd, &info) != 0) {
+    const int err = errno;
     close(fd);
+    errno = err;
+    return nullptr;
+  }
+  const bool allowed = S_ISREG(info.st_mode) || (devices && (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode)));
+  if (!allowed || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    const int err = !allowed ? (S_ISDIR(info.st_mode) ? EISDIR : EINVAL) : errno;
+    close(fd);
+    errno = err;
     return nullptr;
   }
   std::FILE* file = fdopen(fd, mode);

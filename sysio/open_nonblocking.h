@@ -7,5 +7,7 @@
 // without ever waiting: a regular file always; with `devices`, also a
 // character device (/dev/null) or a FIFO that has someone at its other
 // end. Anything else (a directory, a FIFO nobody writes or reads, a
-// socket) gives null. The stream blocks as usual once open.
+// socket) gives null, with errno EISDIR for a directory and EINVAL for
+// any other kind refused (else the failed call's own). The stream blocks
+// as usual once open.
 std::FILE* open_file_nonblocking(const char* path, const char* mode, bool devices);

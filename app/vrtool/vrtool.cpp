@@ -51,7 +51,8 @@ std::string notAStore(const char* file) {
                _vexGenerate(nullptr, vexEnd);
              });
     bool directory = (info.flags & vfsINFO_KIND) == vfsINFO_DIRECTORY;
-    int kind = directory ? -1 : vfsTestFileKind(path);
+    bool other = (info.flags & vfsINFO_KIND) == vfsINFO_OTHER;
+    int kind = directory ? -1 : other ? -2 : vfsTestFileKind(path);
     // A kind unknown because the file cannot be read: the system's answer.
     if (kind == 0 && info.size > 0)
       vexGuard([&] { vfsCloseFile(vfsOpenFile(path, vfsOPEN_READ)); },
@@ -61,6 +62,7 @@ std::string notAStore(const char* file) {
                });
     vfsFreePath(path);
     if (kind == -1) why = "a directory, not a resource file";
+    else if (kind == -2) why = "not a regular file (a FIFO, a device or a socket), not a resource file";
     else if (kind == 2)
       why = "a chunk resource file (the kind the framework writes its preference store in), "
             "not a resource store; only resource stores can be dumped";

@@ -37,6 +37,7 @@ namespace gui {
 status_bar* main_status_bar = nullptr;
 int wait_pending = 0;
 int modal_active = 0;
+bool waits_unattended = false;
 
 namespace {
 
@@ -45,6 +46,10 @@ constexpr std::size_t STATUS_TEXT_MAX = 89;
 constexpr std::size_t HELP_TEXT_MAX = 99;
 constexpr int STEP_PRIORITY = 0;
 constexpr int WAIT_TIMEOUT_PRIORITY = 254;
+// An unattended run's macro wait looks for a stop this often: its clock is
+// virtual and moves only when the loop waits, which a poll due at once
+// would never let it do.
+constexpr std::int64_t WAIT_POLL_NS = 50 * 1000 * 1000;
 
 std::string last_error;
 std::string status_line;
@@ -75,12 +80,12 @@ device_inst* shown_inst() {
   return shown_device >= 0 && shown_device < DEVICE_MAX ? device_insts[shown_device] : nullptr;
 }
 
-void post_step(vevent* event, veventHandler handler, void* data) {
+void post_step(vevent* event, veventHandler handler, void* data, std::int64_t delay_ns = 1) {
   if (event == nullptr) event = veventCreateClient(handler, data);
   event->handler = handler;
   event->data = data;
   event->priority = STEP_PRIORITY;
-  veventPostDelayed(event, 0, 1);
+  veventPostDelayed(event, 0, delay_ns);
 }
 
 void post_run(vevent* reuse) {
@@ -95,7 +100,8 @@ void post_run(vevent* reuse) {
 void post_macro(vevent* reuse) {
   if (macro_live) return;
   macro_live = true;
-  post_step(reuse, wait_pending != 0 ? macro_wait_poll : macro_continue, nullptr);
+  if (wait_pending != 0) post_step(reuse, macro_wait_poll, nullptr, waits_unattended ? WAIT_POLL_NS : 1);
+  else post_step(reuse, macro_continue, nullptr);
 }
 
 void back_to_prompt() {
@@ -337,6 +343,11 @@ void wait_dialog_run(int seconds) {
   screen_flush();
   // A wait typed while another is up replaces it.
   if (wait_notice != nullptr) dialogs().notice_close_later(wait_notice);
+  wait_notice = nullptr;
+  wait_pending = 0;
+  // Untimed, with no one to press Cancel, the wait ends at once, as the
+  // terminal's does once its input has ended.
+  if (seconds <= 0 && waits_unattended) return;
   wait_notice = dialogs().notice_open("Wait command: Press Cancel to continue", "Cancel", end_wait);
   wait_pending = 1;
   if (seconds > 0) {

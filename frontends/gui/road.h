@@ -33,6 +33,9 @@ extern status_bar* main_status_bar;
 // Front-end state (zero at start).
 extern int wait_pending;
 extern int modal_active;
+// A run no one attends (headless, on the virtual clock): an untimed wait
+// does not wait for Cancel, and a macro's wait lets the clock move.
+extern bool waits_unattended;
 
 void command_submit(const char* line);
 // Checks the line and submits it whatever the check gives; a refused line
@@ -47,7 +50,8 @@ int macro_wait_poll(vevent* event);
 bool run_chain_live();
 bool macro_chain_live();
 
-// The Wait notice of the wait command; seconds <= 0 waits until Cancel.
+// The Wait notice of the wait command; seconds <= 0 waits until Cancel
+// (in an unattended run, not at all). A macro polls for a stop meanwhile.
 void wait_dialog_run(int seconds);
 
 // Runs a dialog's modal loop with every running device and a running

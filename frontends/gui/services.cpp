@@ -65,8 +65,8 @@ void close_window(const char*) {
   const int number = k.numbered ? named_number() : -2;
   sim_window* r = window_find(k.kind, device, number);
   if (r == nullptr) {
-    // "wstack off" without a window says nothing.
-    if constexpr (W != WCMD_STACK) error_report("Window not found");
+    // "wstack off" and "wcommand off" without their window say nothing.
+    if constexpr (W != WCMD_STACK && W != WCMD_COMMAND) error_report("Window not found");
     return;
   }
   // Register and Memory windows: every one of the device with the number,

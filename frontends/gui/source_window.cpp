@@ -43,6 +43,7 @@
 #include "sim/cmd/logs.h"
 #include "sim/cmd/view_hooks.h"
 #include "sim/cmd/window_hooks.h"
+#include "sysio/open_nonblocking.h"
 #include "sim/engine/device/current_device.h"
 #include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/regaccess.h"
@@ -159,7 +160,7 @@ void fill(source_win& w, int offset, uint32_t pc, int space) {
     std::string path;
     const std::string name = coff_file_name(*info, st.view_file);
     const std::unique_ptr<std::FILE, file_closer> source(
-        !name.empty() && find_file_on_path(name.c_str(), "", path) != 0 ? std::fopen(path.c_str(), "rb") : nullptr);
+        !name.empty() && find_file_on_path(name.c_str(), "", path) != 0 ? open_file_nonblocking(path.c_str(), "rb", false) : nullptr);
     if (source != nullptr) {
       v.file_open = 1;
       const auto& offsets = info->file_lines[info->symbols[static_cast<std::size_t>(st.view_file)].type()];

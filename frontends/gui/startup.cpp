@@ -259,6 +259,7 @@ bool work_left() {
 
 void end_when_idle(bool on) {
   ending_when_idle = on;
+  waits_unattended = on;
   veventSetIdleHook(on ? idle_check : nullptr);
 }
 

@@ -8,6 +8,7 @@
 
 #include "fw/gui/window/window.h"
 #include "sim/frontend/frontend.h"
+#include "sysio/open_nonblocking.h"
 
 namespace gui {
 
@@ -166,7 +167,9 @@ sim_window* window_place_reference(const sim_window* record) {
 }
 
 bool text_file_load(const char* path, void (*append)(void* item, const char* bytes, std::size_t size), void* item) {
-  std::FILE* f = path != nullptr ? std::fopen(path, "rb") : nullptr;
+  // A folder, a FIFO or a device is no text to list: refused without
+  // waiting on it, and without reading a device that never ends.
+  std::FILE* f = path != nullptr ? open_file_nonblocking(path, "rb", false) : nullptr;
   if (f == nullptr) return false;
   std::vector<char> carried;
   std::vector<char> block;
@@ -192,8 +195,10 @@ bool text_file_load(const char* path, void (*append)(void* item, const char* byt
     if (!block.empty()) append(item, block.data(), block.size());
     if (ended) break;
   }
+  // A short read that is an error is no end of the file.
+  const bool read = std::ferror(f) == 0;
   std::fclose(f);
-  return true;
+  return read;
 }
 
 void window_records_reset() { records.clear(); }

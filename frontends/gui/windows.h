@@ -96,7 +96,8 @@ bool window_place_near(sim_window* record);
 // Loads a text file in blocks of at most 7680 bytes, each cut after its
 // last line end (the rest carried to the next; a block with no line end
 // is taken whole and ended with a line feed), each handed to `append`.
-// False when the file cannot be opened.
+// False when the file cannot be opened (it is not a regular file) or a
+// read fails; what was read before a failure has been handed on.
 constexpr std::size_t TEXT_LOAD_BLOCK = 7680;
 bool text_file_load(const char* path, void (*append)(void* item, const char* bytes, std::size_t size), void* item);
 

@@ -130,6 +130,11 @@ unsigned quitGeneration = 0;
 // A quit holds until the outermost loop has ended: a loop a handler enters
 // on the way out (the next modal dialog) leaves at once as well.
 bool quitHolding = false;
+// The platform's own modal loops (menu tracking, window drags, the stand-in
+// dialogs) know nothing of the loops here: a WM_QUIT posted with the quit
+// ends each of them, and each posts it again for the loop outside, until
+// the outermost loop here ends and takes it away.
+bool quitPosted = false;
 vpool* eventPool = nullptr;
 vpool* counterPool = nullptr;
 vevent* live = nullptr;
@@ -212,7 +217,19 @@ int quitHandler(vevent*) {
   mainCounter += depth;
   ++quitGeneration;
   quitHolding = true;
+  if (!quitPosted) win::PostQuitMessage(0);
+  quitPosted = true;
   return 1;
+}
+
+// The outermost loop has ended: the quit is over, for the loops and the platform.
+void endQuitHold() {
+  quitHolding = false;
+  if (!quitPosted) return;
+  quitPosted = false;
+  win::MSG m;
+  while (win::PeekMessageA(&m, nullptr, win::WM_QUIT, win::WM_QUIT, win::PM_REMOVE) && m.message == win::WM_QUIT) {
+  }
 }
 
 void ensureLevel(int level) {
@@ -439,7 +456,7 @@ void veventRunLoop(int* counter) {
       releaseAfterDispatch(current);
     }
     if (stopsAtEntry > 0 && *counter > 0) --*counter, --stopCount;
-    if (--depth == 0) quitHolding = false;
+    if (--depth == 0) endQuitHold();
     stale = true;
   };
   try {
@@ -533,7 +550,7 @@ void veventRunLoop(int* counter) {
     if (mainCounter > 0) --mainCounter;
     --stopCount;
   }
-  if (--depth == 0) quitHolding = false;
+  if (--depth == 0) endQuitHold();
   stale = true;  // time passes outside the loop: the next post reads the clock
   _vexPopHandler(&handler, "vevent", __FILE__, __LINE__);
 }
@@ -624,7 +641,14 @@ void veventMSWDispatchMessage(const win::MSG* message) {
 
 void veventMSWDrainMessages() {
   win::MSG m;
-  while (win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE)) veventMSWDispatchMessage(&m);
+  while (win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE)) {
+    // The quit stays posted for the platform's loops until the outermost loop ends.
+    if (m.message == win::WM_QUIT) {
+      win::PostQuitMessage(static_cast<int>(m.wParam));
+      return;
+    }
+    veventMSWDispatchMessage(&m);
+  }
 }
 
 void veventMSWWait(std::int64_t seconds, std::int64_t nanoseconds) {

@@ -110,6 +110,9 @@ int veventIsStopping();
 int veventGetDepth();
 void veventProcessPending(int flag, int priority);
 void veventProcessFromNative();
+// Every loop running ends, and every loop entered afterwards (a handler's
+// next modal dialog) returns at once until the outermost loop has ended;
+// the platform's own modal loops end on the WM_QUIT it posts meanwhile.
 void veventRequestQuit();
 void veventSetNativeContext(std::intptr_t value);
 void veventClearNativeContext();

@@ -128,6 +128,10 @@ enum : unsigned {
   vfsOPEN_DENY_WRITE = 0x100,  // sharing bits: accepted, no effect here
   vfsOPEN_DENY_READ = 0x200,
   vfsOPEN_TEXT = 0x400,  // no effect here
+  // A regular file only, opened without waiting: a folder, a FIFO or a
+  // device raises instead (a FIFO nobody writes would block the open, a
+  // device such as /dev/zero never ends).
+  vfsOPEN_REGULAR = 0x800,
 };
 
 struct vfsStream {

@@ -7,7 +7,9 @@
 //   closed) and reopened on its next use, relative to the directory it was first opened in. A seek
 //   is put between a read and a write, as the C library needs. Every failure raises a class of the
 //   file-system family (`fsex.cpp`); a symbolic-link loop raises "Maximum Links", and a close that
-//   loses written data raises "I/O Write".
+//   loses written data raises "I/O Write". A `vfsOPEN_REGULAR` stream opens through
+//   `open_file_nonblocking` (sysio): a folder raises "Is Directory", a FIFO or a device "File System"
+//   ("not a regular file"), and nothing waits on a FIFO nobody writes.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +20,7 @@
 #include <string>
 
 #include "fw/core/fs_internal.h"
+#include "sysio/open_nonblocking.h"
 
 namespace {
 
@@ -114,19 +117,30 @@ void openC(vfsStream* s) {
     default: flags |= O_RDWR | O_CREAT | O_APPEND, cmode = "a+b"; break;
   }
   std::string text = streamText(s);
-  int fd = open(text.c_str(), flags, 0600);
-  if (fd < 0 && errno == EMFILE) {
+  const bool regular = (s->mode & vfsOPEN_REGULAR) != 0;
+  // A regular file only: a FIFO, a device or a folder is refused before
+  // anything waits on it or reads from it.
+  auto openOnce = [&]() -> std::FILE* {
+    if (regular) return open_file_nonblocking(text.c_str(), cmode, false);
+    const int fd = open(text.c_str(), flags, 0600);
+    if (fd < 0) return nullptr;
+    std::FILE* made = fdopen(fd, cmode);
+    if (!made) {
+      const int err = errno;
+      close(fd);
+      _vexGenerate(&vfsFileSystemClass, vexSetErrno, err, vexSetMessage, "cannot make a C stream", vexEnd);
+    }
+    return made;
+  };
+  std::FILE* f = openOnce();
+  if (!f && errno == EMFILE) {
     if (!suspendOne())
       _vexGenerate(&vfsMaxFilesOpenClass, vexSetErrno, EMFILE, vexSetMessage, "no stream can give up its file", vexEnd);
-    fd = open(text.c_str(), flags, 0600);
+    f = openOnce();
   }
-  if (fd < 0) fsint::raiseErrno(fsint::openTable(), errno);
-  std::FILE* f = fdopen(fd, cmode);
-  if (!f) {
-    const int err = errno;
-    close(fd);
-    _vexGenerate(&vfsFileSystemClass, vexSetErrno, err, vexSetMessage, "cannot make a C stream", vexEnd);
-  }
+  if (!f && regular && errno == EINVAL)
+    _vexGenerate(&vfsFileSystemClass, vexSetMessage, "not a regular file", vexEnd);
+  if (!f) fsint::raiseErrno(fsint::openTable(), errno);
   if (s->position >= 0 && !(s->mode & vfsOPEN_NO_SEEK) && fseeko(f, s->position, SEEK_SET) != 0) {
     std::fclose(f);
     fsint::raiseErrno({}, errno, "cannot return to the saved position", &vfsFileSeekClass);
@@ -359,7 +373,7 @@ int vfsTestFileKind(const vfsPath* path) {
   std::size_t n = 0;
   vexGuard(
       [&] {
-        vfsStream* s = vfsOpenLocalizedFile(path, vfsOPEN_READ);
+        vfsStream* s = vfsOpenLocalizedFile(path, vfsOPEN_READ | vfsOPEN_REGULAR);
         vexGuard([&] { n = vfsReadFile(head, 1, sizeof head, s); },
                  [&](vexHandler&) {
                    vfsCloseFile(s);

@@ -373,7 +373,8 @@ vbtree* vbtreeOpen(const vfsPath* path, int mode, unsigned char* clientHeader) {
   if (!path) return newMemoryTree(vbtreeDEFAULT_PAGE_SIZE, vbtreeUNSIGNED_KEYS | (mode == vbtreeWRITE ? std::uint32_t{vbtreeWRITABLE} : 0u));
   vbtree* t = makeTree();
   t->path = vfsCopyPath(path);
-  bool ok = vexTry([&] { t->file = vfsOpenFile(path, vfsOPEN_READ); }) && readHeader(t);
+  // A store is a regular file: a FIFO or a device is refused without waiting on it.
+  bool ok = vexTry([&] { t->file = vfsOpenFile(path, vfsOPEN_READ | vfsOPEN_REGULAR); }) && readHeader(t);
   if (ok && (t->flags & vbtreeNOT_CLOSED)) {
     destroy(t);
     vexGenerateMessage(&vbtreeNotClosedClass, "File was not properly closed");
@@ -382,7 +383,7 @@ vbtree* vbtreeOpen(const vfsPath* path, int mode, unsigned char* clientHeader) {
   ok = ok && vexTry([&] {
          vfsCloseFile(t->file);
          t->file = nullptr;
-         t->file = vfsOpenFile(path, mode == vbtreeWRITE ? vfsOPEN_READ_WRITE : vfsOPEN_READ);
+         t->file = vfsOpenFile(path, (mode == vbtreeWRITE ? vfsOPEN_READ_WRITE : vfsOPEN_READ) | vfsOPEN_REGULAR);
          vfsFileInfo info;
          vfsGetFileInfo(path, &info);
          size = info.size;

@@ -76,8 +76,9 @@ vresource openOver(vchunkData* source, bool readOnly) {
 }
 
 // Reading shares the file with other readers; writing keeps it to itself.
+// Only a regular file is a store: a FIFO or a device is refused without waiting on it.
 unsigned streamMode(int mode) {
-  unsigned m = static_cast<unsigned>(mode) | vfsOPEN_DENY_WRITE;
+  unsigned m = static_cast<unsigned>(mode) | vfsOPEN_DENY_WRITE | vfsOPEN_REGULAR;
   if (!(mode & vfsOPEN_READ)) m |= vfsOPEN_DENY_READ;
   return m;
 }
@@ -116,7 +117,7 @@ vresource saveFile(vresource root, const vfsPath* path, int permission) {
   return r;
 }
 vresource loadFile(const vfsPath* path) {
-  vfsStream* s = vfsOpenFile(path, vfsOPEN_READ);
+  vfsStream* s = vfsOpenFile(path, vfsOPEN_READ | vfsOPEN_REGULAR);
   std::size_t size = 0, capacity = LOAD_READ;
   auto* block = static_cast<std::uint8_t*>(vmemAlloc(capacity));
   vexGuard(

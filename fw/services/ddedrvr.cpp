@@ -583,6 +583,10 @@ int opWait(vcommChannel* c, long nanoseconds, long seconds) {
       if (!(r->flags & kQueued)) win::WaitMessage();
       continue;
     }
+    if (m.message == win::WM_QUIT) {
+      win::PostQuitMessage(static_cast<int>(m.wParam));  // a quit ends the wait; the loop outside acts on it
+      break;
+    }
     if (m.message == win::WM_TIMER && m.hwnd == task && m.wParam == kTimer) {
       fired = true;
     } else {

@@ -726,7 +726,10 @@ int opWait(vcommChannel*, long nanoseconds, long seconds) {
       win::WaitMessage();
       continue;
     }
-    if (m.message == win::WM_TIMER && m.wParam == kTimer) {
+    if (m.message == win::WM_QUIT) {
+      win::PostQuitMessage(static_cast<int>(m.wParam));  // a quit ends the wait; the loop outside acts on it
+      result = 0;
+    } else if (m.message == win::WM_TIMER && m.wParam == kTimer) {
       result = 0;
     } else {
       win::DispatchMessageA(&m);

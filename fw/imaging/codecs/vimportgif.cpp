@@ -183,8 +183,7 @@ vimage* vimportGIF(const vfsPath* path) {
   Bytes in;
   {
     winfile::Input file(path);
-    in.data.resize(std::size_t(file.size));
-    in.data.resize(vfsReadFile(in.data.data(), 1, std::ptrdiff_t(in.data.size()), file.stream));
+    in.data = file.whole(winfile::kWholeFileLimit);
   }
   if (!in.has(13) || in.data.compare(0, 3, "GIF") != 0) return nullptr;
   in.at = 10;

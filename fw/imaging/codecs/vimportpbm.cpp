@@ -57,10 +57,7 @@ struct Text {
 
 std::string readAll(const vfsPath* path) {
   winfile::Input in(path);
-  std::string text(std::size_t(in.size), '\0');
-  std::size_t n = vfsReadFile(text.data(), 1, std::ptrdiff_t(text.size()), in.stream);
-  text.resize(n);
-  return text;
+  return in.whole(winfile::kWholeFileLimit);
 }
 
 std::string decimal(std::int32_t value, vnumFormat* format) {

@@ -11,12 +11,18 @@
 //   extension and the icon picker; the image targets run at the real size limits.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "fw/core/fs.h"
 #include "fw/gui/graphics/image.h"
 
 namespace winfile {
+
+// The readers that take a whole file (GIF, portable maps, X bitmaps) refuse
+// one larger than this, as large as the largest pixel store: no image they
+// can show needs more, and a name such as a huge sparse file never fills memory.
+inline constexpr std::int64_t kWholeFileLimit = std::int64_t(1) << 28;
 
 // A file open for reading with its size; closed however the read ends.
 struct Input {
@@ -26,6 +32,8 @@ struct Input {
   Input& operator=(const Input&) = delete;
   bool seek(std::int64_t to);  // false past the end, without seeking
   bool read(void* into, std::int64_t n);
+  // The whole file, or nothing when it is larger than limit.
+  std::string whole(std::int64_t limit);
   vfsStream* stream = nullptr;
   std::int64_t size = 0;
 };

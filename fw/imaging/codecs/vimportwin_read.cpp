@@ -33,7 +33,16 @@ Input::Input(const vfsPath* path) {
   vfsFileInfo info;
   vfsGetFileInfo(path, &info);
   size = info.size;
-  stream = vfsOpenFile(path, vfsOPEN_READ);
+  // Only a regular file has the size that bounds every read.
+  stream = vfsOpenFile(path, vfsOPEN_READ | vfsOPEN_REGULAR);
+}
+
+std::string Input::whole(std::int64_t limit) {
+  std::string bytes;
+  if (size > limit) return bytes;
+  bytes.resize(std::size_t(size));
+  bytes.resize(vfsReadFile(bytes.data(), 1, std::ptrdiff_t(bytes.size()), stream));
+  return bytes;
 }
 
 Input::~Input() {

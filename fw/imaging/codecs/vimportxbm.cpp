@@ -14,6 +14,7 @@
 #include "fw/imaging/codecs/pixops.h"
 #include "fw/imaging/codecs/pixops_internal.h"
 #include "fw/imaging/codecs/vimportwin.h"
+#include "fw/imaging/codecs/vimportwin_internal.h"
 
 using namespace imgops;
 
@@ -31,20 +32,8 @@ constexpr std::array<std::uint8_t, 256> kValues = [] {
 }();
 
 std::string readAll(const vfsPath* path) {
-  vfsStream* s = vfsOpenFile(path, vfsOPEN_READ);
-  std::string text;
-  vexGuard(
-      [&] {
-        char chunk[4096];
-        std::size_t n;
-        while ((n = vfsReadFile(chunk, 1, sizeof chunk, s)) > 0) text.append(chunk, n);
-      },
-      [&](vexHandler&) {
-        vexTry([&] { vfsCloseFile(s); });
-        _vexGenerate(nullptr, vexEnd);
-      });
-  vfsCloseFile(s);
-  return text;
+  winfile::Input in(path);
+  return in.whole(winfile::kWholeFileLimit);
 }
 
 // Reads the words of a pattern such as "static char" from text at i,

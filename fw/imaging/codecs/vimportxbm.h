@@ -1,7 +1,8 @@
 // X bitmap files: monochrome pictures as C source text, the bits of a row
 // packed into bytes with the leftmost pixel in the least significant bit.
 //
-// - `codecs/vimportxbm.h`: X bitmaps. The reader takes the whole file as text (no line or name
+// - `codecs/vimportxbm.h`: X bitmaps. The reader takes the whole file as text (at most
+//   `winfile::kWholeFileLimit`, 256 MiB; no line or name
 //   buffer to overflow), matches the define and array lines by their words, reads the numbers from
 //   just after the array's name (so numbers on the array's own line count) and keeps no more of them
 //   than the text can hold; a file without an array after its size lines gives no image. The writer

@@ -1,8 +1,10 @@
 #include "fw/widgets/choosers/helpfile.h"
 
 #include <cctype>
-#include <fstream>
+#include <cstdio>
 #include <sstream>
+
+#include "sysio/open_nonblocking.h"
 
 namespace vhelpsrv {
 
@@ -54,12 +56,17 @@ HelpFile ParseHelpFile(const std::string& contents) {
 }
 
 bool LoadHelpFile(const std::string& path, HelpFile* out) {
-  std::ifstream in(path, std::ios::binary);
+  // A help file is a regular file: a FIFO or a device named by a client
+  // is refused without the server waiting on it.
+  std::FILE* in = open_file_nonblocking(path.c_str(), "rb", false);
   if (!in) return false;
-  std::ostringstream all;
-  all << in.rdbuf();
-  if (in.bad()) return false;
-  *out = ParseHelpFile(all.str());
+  std::string all;
+  char block[4096];
+  for (std::size_t n; (n = std::fread(block, 1, sizeof block, in)) > 0;) all.append(block, n);
+  const bool failed = std::ferror(in) != 0;
+  std::fclose(in);
+  if (failed) return false;
+  *out = ParseHelpFile(all);
   out->path = path;
   return true;
 }

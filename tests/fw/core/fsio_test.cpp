@@ -258,6 +258,39 @@ TEST_F(Streams, LocalizedOpenAndFileKinds) {
   EXPECT_EQ(_vfsCountOpenFiles(), 0);
 }
 
+// A regular-only open never waits and never reads what has no end: a FIFO
+// nobody writes would block a plain open for good, and /dev/zero (here
+// behind a link of our own) never ends. The alarm turns a block into a failure.
+TEST_F(Streams, RegularOnlyOpensRefuseFoldersFifosAndDevices) {
+  fs::create_directory(dir / "d");
+  ASSERT_EQ(mkfifo(at("fifo").c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", dir / "zero");
+  std::ofstream(dir / "res") << "QRN\nrest";
+  alarm(20);
+  struct Case {
+    const char* name;
+    const char* raised;
+  } cases[] = {
+      {"d", "/File System/User Request/Is Directory/"},
+      {"fifo", "/File System/"},
+      {"zero", "/File System/"},
+      {"missing", "/File System/Name/"},
+  };
+  for (const auto& c : cases) {
+    PathHolder p(at(c.name));
+    for (unsigned access : {vfsOPEN_READ, vfsOPEN_READ_WRITE})
+      EXPECT_EQ(raisedPath([&] { vfsCloseFile(vfsOpenFile(p, access | vfsOPEN_REGULAR)); }), c.raised) << c.name;
+    EXPECT_EQ(vfsTestFileKind(p), 0) << c.name;
+  }
+  PathHolder res(at("res"));
+  vfsStream* s = vfsOpenFile(res, vfsOPEN_READ | vfsOPEN_REGULAR);
+  EXPECT_EQ(readAll(s, 3), "QRN\nrest");
+  vfsCloseFile(s);
+  EXPECT_EQ(vfsTestFileKind(res), 1);
+  alarm(0);
+  EXPECT_EQ(_vfsCountOpenFiles(), 0);
+}
+
 TEST_F(Streams, FileInformation) {
   fs::create_directory(dir / "d");
   std::ofstream(dir / ".hidden") << "abc";

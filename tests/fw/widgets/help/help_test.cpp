@@ -3,6 +3,7 @@
 // with the reply turned into status codes, "Close Window" both ways, and
 // finding (or not finding) a server through its marker file and PATH.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -261,6 +262,14 @@ TEST_F(Help, TheMarkerFileNamesTheServerOrIsDeleted) {
   std::ofstream(marker, std::ios::trunc) << "not a resource file\n";
   EXPECT_TRUE(vhelpServerPresent());
   EXPECT_EQ(vhelpServerConnect(0), vresource(0));
+  EXPECT_FALSE(fs::exists(marker));
+  // Nor is a FIFO in its place waited on (nobody writes it, so a plain open
+  // would block for good): it goes too. The alarm turns a block into a failure.
+  ASSERT_EQ(mkfifo(marker.c_str(), 0600), 0);
+  alarm(20);
+  EXPECT_TRUE(vhelpServerPresent());
+  EXPECT_EQ(vhelpServerConnect(0), vresource(0));
+  alarm(0);
   EXPECT_FALSE(fs::exists(marker));
   vfsFreePath(path);
 }

@@ -7,6 +7,8 @@
 //                                       display, run modally; prints the answer
 //   notice_probe -live-twice            two such notices in turn from a handler
 //                                       of the main loop
+//   notice_probe -live-then-menu        such a notice, then the system menu's
+//                                       tracking and a second notice
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -21,6 +23,7 @@
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/startup.h"
 #include "platform/win/test.h"
+#include "platform/win/user.h"
 
 namespace {
 
@@ -125,17 +128,51 @@ int liveTwice() {
   return 0;
 }
 
+// A notice from a handler of the main loop, then a modal loop of the
+// platform's own (the system menu's tracking, which waits for input)
+// started once the notice is over, then a second notice: a quit requested
+// during the first must end both without any input.
+int liveThenMenu() {
+  veventPost(veventCreateClient([](vevent*) {
+    vnotice* n = question();
+    vnoticeSetCancel(n, 1);
+    veventPost(veventCreateClient([](vevent*) {
+      std::printf("ready\n");
+      std::fflush(stdout);
+      return 1;
+    }, nullptr));
+    std::printf("answer %s\n", vconfirmProcess(n));
+    vinstanceDestroy(n);
+    vnotice* next = question();
+    vwindowOpen(next);
+    win::SendMessageA(next->native->hwnd, win::WM_SYSCOMMAND, win::SC_KEYMENU, ' ');
+    std::printf("menu over\n");
+    std::fflush(stdout);
+    vwindowClose(next);
+    vinstanceDestroy(next);
+    next = question();
+    vnoticeSetCancel(next, 1);
+    std::printf("answer %s\n", vconfirmProcess(next));
+    vinstanceDestroy(next);
+    veventStopProcessing();
+    return 1;
+  }, nullptr));
+  veventProcess();
+  return 0;
+}
+
 int probeMain(int argc, char** argv) {
   vwidgetsStartup(argc, argv);
   int count = 0;
   char** args = nullptr;
   vprefGetArgs(&count, &args);
   std::string mode = count > 1 ? args[1] : "";
-  win::UseVirtualClock(mode != "-live" && mode != "-live-twice");
+  win::UseVirtualClock(mode != "-live" && mode != "-live-twice" && mode != "-live-then-menu");
   int status = 2;
   if (mode == "sizes") status = sizes();
   else if (mode == "-live") status = live();
   else if (mode == "-live-twice") status = liveTwice();
+  else if (mode == "-live-then-menu") status = liveThenMenu();
   else if (!mode.empty()) status = picture(mode.c_str());
   else std::fprintf(stderr, "usage: notice_probe [-laf LOOK] sizes|OUT|-live\n");
   std::fflush(stdout);
