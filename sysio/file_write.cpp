@@ -1,4 +1,4 @@
-#include "sim/engine/device/file_write.h"
+#include "sysio/file_write.h"
 
 #include <fcntl.h>
 #include <limits.h>
