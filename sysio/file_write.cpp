@@ -18,7 +18,7 @@ constexpr char NAME_CHARS[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvw
 
 using result = file_write_result;
 
-result failure(result::outcome kind, int error) { return {kind, error_cause(error)}; }
+result failure(result::outcome kind, int error) { return {kind, error_cause(error), error}; }
 
 std::string folder_of(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -67,14 +67,57 @@ result finish(int fd, bool written, int error) {
   return written ? result{} : failure(result::not_written, error);
 }
 
+// The bytes a regular file holds now; false when they cannot be read.
+bool read_old(const std::string& target, std::string& old) {
+  const int fd = open(target.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char buffer[65536];
+  bool whole = true;
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      whole = n == 0;
+      break;
+    }
+    old.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  return whole;
+}
+
+// A regular file overwritten from its start and cut after the bytes. The
+// room for them is reserved first, and the old bytes are put back should
+// the write fail all the same: a failed save never leaves a cut file.
+bool overwrite_regular(int fd, const std::string& target, std::string_view bytes, long long old_size) {
+  std::string old;
+  const bool kept = read_old(target, old) && static_cast<long long>(old.size()) == old_size;
+  const long long size = static_cast<long long>(bytes.size());
+  if (size > old_size) {
+    const int reserved = posix_fallocate(fd, static_cast<off_t>(old_size), static_cast<off_t>(size - old_size));
+    if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL && reserved != ENODEV) {
+      // The old bytes are untouched; only a partial reservation is cut off.
+      const int cut = ftruncate(fd, static_cast<off_t>(old_size));
+      static_cast<void>(cut);
+      errno = reserved;
+      return false;
+    }
+  }
+  if (write_all(fd, bytes, 0) && ftruncate(fd, static_cast<off_t>(size)) == 0) return true;
+  const int error = errno;
+  if (kept && ftruncate(fd, static_cast<off_t>(old_size)) == 0) write_all(fd, old, 0);
+  errno = error;
+  return false;
+}
+
 // A device or FIFO takes the bytes as it takes any; a regular file is
-// overwritten from its start and cut after them.
+// overwritten (see overwrite_regular).
 result write_in_place(const std::string& target, std::string_view bytes) {
   const int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     struct stat info {};
     if (errno == ENXIO && stat(target.c_str(), &info) == 0 && S_ISFIFO(info.st_mode))
-      return {result::not_opened, "no one reads the FIFO"};
+      return {result::not_opened, "no one reads the FIFO", ENXIO};
     return failure(result::not_opened, errno);
   }
   struct stat info {};
@@ -83,9 +126,8 @@ result write_in_place(const std::string& target, std::string_view bytes) {
     close(fd);
     return failure(result::not_opened, error);
   }
-  const bool regular = S_ISREG(info.st_mode);
-  bool written = write_all(fd, bytes, -1);
-  if (written && regular) written = ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+  const bool written = S_ISREG(info.st_mode) ? overwrite_regular(fd, target, bytes, info.st_size)
+                                             : write_all(fd, bytes, -1);
   return finish(fd, written, errno);
 }
 
@@ -97,13 +139,13 @@ std::string temp_prefix(const std::string& target) {
 
 // A regular file (`old` its status) or a new one, through a temporary file
 // renamed over it.
-result replace_file(const std::string& target, std::string_view bytes, const struct stat* old) {
+result replace_file(const std::string& target, std::string_view bytes, const struct stat* old, unsigned mode) {
   std::string temp;
-  const int fd = create_exclusive(temp_prefix(target), temp, 0666);
+  const int fd = create_exclusive(temp_prefix(target), temp, mode);
   if (fd < 0) {
     const int error = errno;
     if (error != EACCES && error != EPERM) return failure(result::not_opened, error);
-    if (old == nullptr) return {result::not_opened, "folder not writable"};
+    if (old == nullptr) return {result::not_opened, "folder not writable", error};
     return write_in_place(target, bytes);
   }
   if (old != nullptr) {
@@ -158,20 +200,20 @@ int create_exclusive(const std::string& prefix, std::string& made, unsigned mode
   return -1;
 }
 
-file_write_result write_whole_file(const std::string& path, std::string_view bytes) {
+file_write_result write_whole_file(const std::string& path, std::string_view bytes, unsigned mode) {
   std::string target;
   if (!follow_links(path, target)) return failure(result::not_opened, errno);
   struct stat info {};
   if (stat(target.c_str(), &info) != 0) {
     if (errno != ENOENT) return failure(result::not_opened, errno);
-    return replace_file(target, bytes, nullptr);
+    return replace_file(target, bytes, nullptr, mode);
   }
   if (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode)) return write_in_place(target, bytes);
   if (S_ISDIR(info.st_mode)) return failure(result::not_opened, EISDIR);
-  if (!S_ISREG(info.st_mode)) return {result::not_opened, "not a regular file"};
+  if (!S_ISREG(info.st_mode)) return {result::not_opened, "not a regular file", EINVAL};
   // What the user may not write is not replaced behind its back.
   if (faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return failure(result::not_opened, errno);
-  return replace_file(target, bytes, &info);
+  return replace_file(target, bytes, &info, mode);
 }
 
 file_write_result write_file_at(int fd, long long offset, std::string_view bytes, std::string_view restore) {

@@ -1,14 +1,18 @@
 // Whole files written where their name leads, for every writer of the
-// simulator (state files, ".lod" and COFF saves).
+// simulator (state files, ".lod" and COFF saves) and of the framework
+// (resource stores, `vrtool build`).
 //
 // - `write_whole_file` follows a link to the file it names (the link stays), writes a character
 //   device or a FIFO in place (a FIFO no one reads fails at once), and replaces a regular file at
 //   once when its folder can be written: the text goes to a file made exclusively beside it, with
-//   the old file's mode and owner (0666 less the umask for a new file), renamed over it when whole.
-//   A regular file whose folder cannot be written is written in place.
+//   the old file's mode and owner (`mode` less the umask for a new file), renamed over it when
+//   whole. A regular file whose folder cannot be written is written in place; should that write
+//   fail, the old bytes are put back.
 // - A failure names its cause for the one message the user gets: "Error opening file. (CAUSE)"
 //   when nothing was written, "Error writing file:PATH (CAUSE)" when the writing failed; a
-//   temporary file is removed and an older file stays as it was (but for a file written in place).
+//   temporary file is removed and an older file stays as it was.
+// - A file past the size limit fails with EFBIG ("File too large") when the program ignores
+//   SIGXFSZ, as each program's `main` does; the writer leaves signal handling alone.
 // - `write_file_at` writes into an open file from an offset and cuts it there: the ".lod" append.
 #pragma once
 
@@ -19,13 +23,14 @@ struct file_write_result {
   enum outcome { written, not_opened, not_written };
   outcome kind = written;
   std::string cause;  // "folder not writable", or the system's text for the error
+  int error = 0;      // the errno that stands for the cause
 
   bool ok() const { return kind == written; }
   // The user's message for a failure of the write to `path`.
   std::string message(const std::string& path) const;
 };
 
-file_write_result write_whole_file(const std::string& path, std::string_view bytes);
+file_write_result write_whole_file(const std::string& path, std::string_view bytes, unsigned mode = 0666);
 
 // Writes bytes at `offset` of the open file `fd` and cuts the file after
 // them; on failure the file is cut back to `offset` and `restore` written

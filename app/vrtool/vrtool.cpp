@@ -1,6 +1,7 @@
 // Our resource authoring tool: builds a ".vr" file from its text form, and
 // dumps a ".vr" file back to the text form.
 //   vrtool build TEXT OUT.vr      vrtool dump IN.vr [TEXT]
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -75,6 +76,8 @@ std::string notAStore(const char* file) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file past the size limit is a failed write, said as any other.
+  std::signal(SIGXFSZ, SIG_IGN);
   if (argc < 3) return usage();
   std::string mode = argv[1];
   if (mode == "build" && argc == 4) {
