@@ -1,6 +1,7 @@
 #include "sysio/file_write.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <limits.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -181,6 +182,33 @@ std::string file_write_result::message(const std::string& path) const {
 }
 
 std::string error_cause(int error) { return std::strerror(error); }
+
+int lock_for_update(int fd, const std::string& path) {
+  while (flock(fd, LOCK_EX) != 0)
+    if (errno != EINTR) return -1;
+  struct stat held {}, named {};
+  if (fstat(fd, &held) != 0) return -1;
+  // A save that renamed a new file over the name while this one waited.
+  if (stat(path.c_str(), &named) != 0 || named.st_dev != held.st_dev || named.st_ino != held.st_ino) return 0;
+  return 1;
+}
+
+int open_for_update(const std::string& path) {
+  for (int attempt = 0; attempt < NAME_TRIES; ++attempt) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    const int held = lock_for_update(fd, path);
+    if (held == 1) return fd;
+    const int error = errno;
+    close(fd);
+    if (held < 0) {
+      errno = error;
+      return -1;
+    }
+  }
+  errno = EAGAIN;
+  return -1;
+}
 
 int create_exclusive(const std::string& prefix, std::string& made, unsigned mode) {
   for (int attempt = 0; attempt < NAME_TRIES; ++attempt) {

@@ -37,6 +37,18 @@ file_write_result write_whole_file(const std::string& path, std::string_view byt
 // there again.
 file_write_result write_file_at(int fd, long long offset, std::string_view bytes, std::string_view restore);
 
+// Takes the update lock (flock, exclusive) on the file open as `fd`: every
+// save that reads a file and writes it again (an append) holds it from the
+// read to the end of the write, so that two sessions never lose each
+// other's blocks. 1 when held and `path` still leads to that file; 0 when a
+// save replaced the file meanwhile (open it again); -1, errno set, when the
+// lock cannot be had.
+int lock_for_update(int fd, const std::string& path);
+
+// Opens `path` for reading and takes its update lock (above); the lock
+// goes with the descriptor's close. -1, errno set, when either fails.
+int open_for_update(const std::string& path);
+
 // Makes a new file named `prefix` and six unguessable characters,
 // exclusively (never through a link that is planted there), opened for
 // writing with `mode` less the umask; -1 (errno set) when it cannot.

@@ -138,16 +138,29 @@ long long lod_append_offset(std::FILE* file) {
 
 // Appends into the file itself, from its old end record: nothing is made
 // beside it. A failed write leaves the file as it was.
+// Another session's append waits for the lock from the end record's search
+// to the end of the write.
 file_write_result append_lod(const std::string& path, const std::string& blocks) {
-  errno = 0;
-  std::FILE* file = open_file_nonblocking(path.c_str(), "r+", true);
-  if (file == nullptr)
-    return {file_write_result::not_opened, errno != 0 ? error_cause(errno) : std::string("not a regular file")};
-  struct stat info {};
-  if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-    // A device or FIFO takes the blocks as they come.
-    std::fclose(file);
-    return write_whole_file(path, blocks);
+  std::FILE* file = nullptr;
+  for (int held = 0; held == 0;) {
+    errno = 0;
+    file = open_file_nonblocking(path.c_str(), "r+", true);
+    if (file == nullptr)
+      return {file_write_result::not_opened, errno != 0 ? error_cause(errno) : std::string("not a regular file"),
+              errno != 0 ? errno : EINVAL};
+    struct stat info {};
+    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+      // A device or FIFO takes the blocks as they come.
+      std::fclose(file);
+      return write_whole_file(path, blocks);
+    }
+    held = lock_for_update(fileno(file), path);
+    if (held < 0) {
+      const int error = errno;
+      std::fclose(file);
+      return {file_write_result::not_opened, error_cause(error), error};
+    }
+    if (held == 0) std::fclose(file);
   }
   const long long at = lod_append_offset(file);
   std::string old_end;
@@ -155,7 +168,7 @@ file_write_result append_lod(const std::string& path, const std::string& blocks)
     for (int c = std::getc(file); c != EOF; c = std::getc(file)) old_end += static_cast<char>(c);
   }
   file_write_result written = write_file_at(fileno(file), at, blocks, old_end);
-  if (std::fclose(file) != 0 && written.ok()) written = {file_write_result::not_written, error_cause(errno)};
+  if (std::fclose(file) != 0 && written.ok()) written = {file_write_result::not_written, error_cause(errno), errno};
   return written;
 }
 

@@ -1,10 +1,12 @@
 // The simulator program itself: a file-size limit fails a save instead of
-// ending the session, and the interactive assembler's key list shows on
+// ending the session, two sessions appending to one file keep every block,
+// and the interactive assembler's key list shows on
 // the status row of a terminal, one that gives its size and one that does
 // not.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
@@ -92,6 +94,62 @@ TEST_F(program_files, AFileSizeLimitFailsTheSaveAndTheSessionGoesOn) {
   for (const auto& entry : std::filesystem::directory_iterator(scratch)) {
     const std::string name = entry.path().filename().string();
     EXPECT_TRUE(name.rfind("st.sim", 0) != 0 && name.rfind("big.lod", 0) != 0) << name;
+  }
+}
+
+// Two sessions append 40 blocks each to one ".lod" and to one COFF file at
+// the same time: every block of both is kept, each time.
+TEST_F(program_files, TwoSessionsAppendingToOneFileKeepEveryBlock) {
+  struct target {
+    const char* name;
+    const char* block;  // what marks one block in a ".lod" file
+  };
+  for (const target t : {target{"shared.lod", "_DATA p "}, target{"shared.cld", ""}}) {
+    SCOPED_TRACE(t.name);
+    int kept_all = 0;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+      std::filesystem::remove(scratch / t.name);
+      std::string first = std::string("save x:0 ") + t.name + " -o\nquit\n";
+      const bool coff = std::string(t.name).ends_with(".cld");
+      for (int s = 0; s < 2; ++s) {
+        std::string script;
+        for (int b = 0; b < 40; ++b)
+          script += "save p:" + std::to_string(s * 1000 + b * 10) + " " + t.name + " -a\n";
+        std::ofstream(scratch / ("append" + std::to_string(s) + ".cmd")) << script << "quit\n";
+      }
+      std::ofstream(scratch / "first.cmd") << first;
+      auto start = [&](const std::string& input) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+          const int in = open((scratch / input).c_str(), O_RDONLY);
+          const int out = open("/dev/null", O_WRONLY);
+          dup2(in, 0);
+          dup2(out, 1);
+          dup2(out, 2);
+          alarm(60);
+          exec_program();
+        }
+        return pid;
+      };
+      int status = 0;
+      waitpid(start("first.cmd"), &status, 0);
+      const pid_t a = start("append0.cmd"), b = start("append1.cmd");
+      waitpid(a, &status, 0);
+      waitpid(b, &status, 0);
+      std::ifstream in(scratch / t.name, std::ios::binary);
+      const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      int blocks = 0;
+      for (std::size_t at = text.find(t.block); at != std::string::npos; at = text.find(t.block, at + 1)) ++blocks;
+      if (coff) {
+        // One section per block: the big-endian section count in the file header.
+        blocks = 0;
+        for (std::size_t i = 4; i < 8 && i < text.size(); ++i) blocks = blocks << 8 | static_cast<unsigned char>(text[i]);
+        blocks -= 1;  // the first save's x block
+      }
+      if (blocks == 80) ++kept_all;
+      else ADD_FAILURE() << "try " << attempt << ": " << blocks << " of 80 blocks kept";
+    }
+    EXPECT_EQ(kept_all, 20);
   }
 }
 
