@@ -1,6 +1,6 @@
 // The simulator program itself: a file-size limit fails a save instead of
 // ending the session, two sessions appending to one file keep every block,
-// and the interactive assembler's key list shows on
+// output that cannot be written is said and fails the session, and the interactive assembler's key list shows on
 // the status row of a terminal, one that gives its size and one that does
 // not.
 #include <gtest/gtest.h>
@@ -12,6 +12,8 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -150,6 +152,47 @@ TEST_F(program_files, TwoSessionsAppendingToOneFileKeepEveryBlock) {
       else ADD_FAILURE() << "try " << attempt << ": " << blocks << " of 80 blocks kept";
     }
     EXPECT_EQ(kept_all, 20);
+  }
+}
+
+// Output to a full device or past the file-size limit: the failure is said
+// once on standard error and the session ends with a non-zero status.
+TEST_F(program_files, OutputThatCannotBeWrittenIsSaidAndFailsTheSession) {
+  const std::filesystem::path full = scratch / "full";
+  // A private full device where the tests may make one.
+  if (mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) std::filesystem::create_symlink("/dev/full", full);
+  struct target {
+    const char* name;
+    rlim_t limit;
+    const char* cause;
+  };
+  for (const target t : {target{"full", RLIM_INFINITY, "No space left on device"},
+                         target{"out.txt", 20000, "File too large"}}) {
+    SCOPED_TRACE(t.name);
+    std::ofstream(scratch / "show.cmd") << "display p:0..$ffff\nnot a command\nquit\n";
+    int errors[2];
+    ASSERT_EQ(pipe(errors), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int in = open((scratch / "show.cmd").c_str(), O_RDONLY);
+      const int out = open((scratch / t.name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(in, 0);
+      dup2(out, 1);
+      dup2(errors[1], 2);
+      close(errors[0]);
+      const rlimit limit{t.limit, t.limit};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      alarm(30);
+      exec_program();
+    }
+    close(errors[1]);
+    std::string said;
+    read_until(errors[0], said, "\x01", 30);
+    close(errors[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << "status " << status;
+    EXPECT_EQ(said, std::string("sim73500: error writing the output: ") + t.cause + "\n");
   }
 }
 
