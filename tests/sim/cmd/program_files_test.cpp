@@ -1,6 +1,7 @@
 // The simulator program itself: a file-size limit fails a save instead of
 // ending the session, two sessions appending to one file keep every block,
-// output that cannot be written is said and fails the session, and the interactive assembler's key list shows on
+// output that cannot be written is said and fails the session, the GUI
+// without a usable font ends with status 1, and the interactive assembler's key list shows on
 // the status row of a terminal, one that gives its size and one that does
 // not.
 #include <gtest/gtest.h>
@@ -193,6 +194,52 @@ TEST_F(program_files, OutputThatCannotBeWrittenIsSaidAndFailsTheSession) {
     waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << "status " << status;
     EXPECT_EQ(said, std::string("sim73500: error writing the output: ") + t.cause + "\n");
+  }
+}
+
+// No usable font (no folder of fonts, or a cut font file): the GUI says so
+// and ends with status 1, not with an abort.
+TEST_F(program_files, WithoutAUsableFontTheGuiEndsWithStatusOne) {
+  const std::filesystem::path fonts = scratch / "fonts";
+  std::filesystem::create_directory(fonts);
+  {
+    std::ifstream whole("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", std::ios::binary);
+    std::string bytes(20000, '\0');
+    whole.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(whole.gcount()));
+    std::ofstream(fonts / "DejaVuSans.ttf", std::ios::binary) << bytes;
+  }
+  const std::string head = "<?xml version=\"1.0\"?>\n<fontconfig><cachedir>" + (scratch / "cache").string() + "</cachedir>";
+  const std::string configs[] = {head + "</fontconfig>\n", head + "<dir>" + fonts.string() + "</dir></fontconfig>\n"};
+  for (const std::string& config : configs) {
+    SCOPED_TRACE(config);
+    std::ofstream(scratch / "fonts.conf") << config;
+    std::ofstream(scratch / "quit.cmd") << "quit\n";
+    int errors[2];
+    ASSERT_EQ(pipe(errors), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int in = open((scratch / "quit.cmd").c_str(), O_RDONLY);
+      const int out = open("/dev/null", O_WRONLY);
+      dup2(in, 0);
+      dup2(out, 1);
+      dup2(errors[1], 2);
+      close(errors[0]);
+      setenv("FONTCONFIG_FILE", (scratch / "fonts.conf").c_str(), 1);
+      setenv("HOME", scratch.c_str(), 1);
+      if (chdir(scratch.c_str()) != 0) _exit(126);
+      alarm(30);
+      execl(SIM73500, SIM73500, "--gui=headless", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(errors[1]);
+    std::string said;
+    read_until(errors[0], said, "\x01", 30);
+    close(errors[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "status " << status;
+    EXPECT_NE(said.find("fonts: no DejaVu font found; install the package fonts-dejavu-core\n"), std::string::npos) << said;
   }
 }
 
