@@ -183,7 +183,17 @@ void save_state(const char*) {
   screen_flush();
   if (ask_file_exists(path.c_str(), file_option(4)) < 0) return;
   std::string failure;
-  if (save_state_file(path.c_str(), 0, DEVICE_MAX - 1, &failure) != 0) error_report(failure.c_str());
+  if (save_state_file(path.c_str(), 0, DEVICE_MAX - 1, &failure) != 0) {
+    // The writer's own report, then the file that was not written (unless
+    // the writer's report names it already, with its cause).
+    const std::string named = "Error writing file:" + path;
+    if (failure.rfind(named, 0) != 0) {
+      if (!failure.empty()) error_report(failure.c_str());
+      error_report(named.c_str());
+    } else {
+      error_report(failure.c_str());
+    }
+  }
 }
 
 void save_memory(const char*) {
