@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 namespace {
@@ -18,6 +19,18 @@ constexpr std::size_t TEMP_BASE_MAX = 200;  // leaves room in a 255-byte name
 constexpr char NAME_CHARS[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
 using result = file_write_result;
+
+// The temporary file a write has under way, for remove_unfinished_file:
+// named before it is made and forgotten once renamed or removed.
+char unfinished[PATH_MAX];
+volatile std::sig_atomic_t unfinished_named = 0;
+
+void name_unfinished(const std::string& name) {
+  unfinished_named = 0;
+  if (name.size() >= sizeof unfinished) return;
+  std::memcpy(unfinished, name.c_str(), name.size() + 1);
+  unfinished_named = 1;
+}
 
 result failure(result::outcome kind, int error) { return {kind, error_cause(error), error}; }
 
@@ -142,7 +155,7 @@ std::string temp_prefix(const std::string& target) {
 // renamed over it.
 result replace_file(const std::string& target, std::string_view bytes, const struct stat* old, unsigned mode) {
   std::string temp;
-  const int fd = create_exclusive(temp_prefix(target), temp, mode);
+  const int fd = create_exclusive(temp_prefix(target), temp, mode, true);
   if (fd < 0) {
     const int error = errno;
     if (error != EACCES && error != EPERM) return failure(result::not_opened, error);
@@ -168,9 +181,9 @@ result replace_file(const std::string& target, std::string_view bytes, const str
     written = false;
     error = errno;
   }
-  if (written) return {};
-  unlink(temp.c_str());
-  return failure(result::not_written, error);
+  if (!written) unlink(temp.c_str());
+  unfinished_named = 0;
+  return written ? result{} : failure(result::not_written, error);
 }
 
 }  // namespace
@@ -210,18 +223,25 @@ int open_for_update(const std::string& path) {
   return -1;
 }
 
-int create_exclusive(const std::string& prefix, std::string& made, unsigned mode) {
+void remove_unfinished_file() {
+  if (unfinished_named != 0) unlink(unfinished);
+}
+
+int create_exclusive(const std::string& prefix, std::string& made, unsigned mode, bool unfinished_until_done) {
   for (int attempt = 0; attempt < NAME_TRIES; ++attempt) {
     unsigned char random[6];
     if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) return -1;
     std::string name = prefix;
     for (const unsigned char r : random) name += NAME_CHARS[r % (sizeof NAME_CHARS - 1)];
+    // Named first: a signal right after the open still finds it.
+    if (unfinished_until_done) name_unfinished(name);
     const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
                         static_cast<mode_t>(mode));
     if (fd >= 0) {
       made = name;
       return fd;
     }
+    if (unfinished_until_done) unfinished_named = 0;
     if (errno != EEXIST) return -1;
   }
   errno = EEXIST;

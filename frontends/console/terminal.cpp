@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "sim/frontend/frontend.h"
+#include "sysio/file_write.h"
 
 namespace {
 
@@ -287,6 +288,8 @@ void on_interrupt(int) { stop_request = 1; }
 
 void terminate_now(int sig) {
   give_terminal_back();
+  // A save cut short leaves no temporary file beside its target.
+  remove_unfinished_file();
   std::signal(sig, SIG_DFL);
   std::raise(sig);
 }

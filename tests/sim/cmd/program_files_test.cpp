@@ -1,7 +1,8 @@
 // The simulator program itself: a file-size limit fails a save instead of
 // ending the session, two sessions appending to one file keep every block,
 // output that cannot be written is said and fails the session, the GUI
-// without a usable font ends with status 1, and the interactive assembler's key list shows on
+// without a usable font ends with status 1, a save cut short by SIGTERM
+// leaves no temporary file, and the interactive assembler's key list shows on
 // the status row of a terminal, one that gives its size and one that does
 // not.
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -240,6 +242,50 @@ TEST_F(program_files, WithoutAUsableFontTheGuiEndsWithStatusOne) {
     waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "status " << status;
     EXPECT_NE(said.find("fonts: no DejaVu font found; install the package fonts-dejavu-core\n"), std::string::npos) << said;
+  }
+}
+
+// SIGTERM while a state file is being written (sent the moment its
+// temporary file appears): the session ends and the temporary file goes.
+TEST_F(program_files, ASaveCutShortBySigtermLeavesNoTemporaryFile) {
+  std::string script = "change p:0..$ffff $123456\nchange x:0..$ffff $1234\n";
+  for (int i = 0; i < 400; ++i) script += "save s big -o\n";
+  std::ofstream(scratch / "saves.cmd") << script << "quit\n";
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    SCOPED_TRACE(attempt);
+    const int watch = inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, scratch.c_str(), IN_CREATE), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int in = open((scratch / "saves.cmd").c_str(), O_RDONLY);
+      const int out = open("/dev/null", O_WRONLY);
+      dup2(in, 0);
+      dup2(out, 1);
+      alarm(60);
+      exec_program();
+    }
+    bool seen = false;
+    alignas(inotify_event) char events[4096];
+    while (!seen) {
+      pollfd p{watch, POLLIN, 0};
+      if (poll(&p, 1, 20000) <= 0) break;
+      const ssize_t n = read(watch, events, sizeof events);
+      if (n <= 0) break;
+      for (ssize_t at = 0; at < n;) {
+        const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+        if (e->len > 0 && std::string(e->name).rfind("big.sim.", 0) == 0) seen = true;
+        at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+      }
+    }
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(watch);
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+    for (const auto& entry : std::filesystem::directory_iterator(scratch))
+      EXPECT_EQ(entry.path().filename().string().rfind("big.sim.", 0), std::string::npos) << entry.path();
   }
 }
 
