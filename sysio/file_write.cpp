@@ -20,16 +20,25 @@ constexpr char NAME_CHARS[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvw
 
 using result = file_write_result;
 
-// The temporary file a write has under way, for remove_unfinished_file:
-// named before it is made and forgotten once renamed or removed.
-char unfinished[PATH_MAX];
-volatile std::sig_atomic_t unfinished_named = 0;
+// The temporary files writes have under way, for remove_unfinished_files:
+// named before they are made and forgotten once renamed or removed (a
+// program's own scratch file and the writer's temporary file at most).
+struct unfinished_file {
+  char name[PATH_MAX];
+  volatile std::sig_atomic_t named;
+};
+constexpr int UNFINISHED_MAX = 4;
+unfinished_file unfinished[UNFINISHED_MAX];
 
-void name_unfinished(const std::string& name) {
-  unfinished_named = 0;
-  if (name.size() >= sizeof unfinished) return;
-  std::memcpy(unfinished, name.c_str(), name.size() + 1);
-  unfinished_named = 1;
+unfinished_file* name_unfinished(const std::string& name) {
+  if (name.size() >= PATH_MAX) return nullptr;
+  for (unfinished_file& u : unfinished) {
+    if (u.named != 0) continue;
+    std::memcpy(u.name, name.c_str(), name.size() + 1);
+    u.named = 1;
+    return &u;
+  }
+  return nullptr;
 }
 
 result failure(result::outcome kind, int error) { return {kind, error_cause(error), error}; }
@@ -182,7 +191,7 @@ result replace_file(const std::string& target, std::string_view bytes, const str
     error = errno;
   }
   if (!written) unlink(temp.c_str());
-  unfinished_named = 0;
+  forget_unfinished_file(temp);
   return written ? result{} : failure(result::not_written, error);
 }
 
@@ -223,8 +232,14 @@ int open_for_update(const std::string& path) {
   return -1;
 }
 
-void remove_unfinished_file() {
-  if (unfinished_named != 0) unlink(unfinished);
+void remove_unfinished_files() {
+  for (const unfinished_file& u : unfinished)
+    if (u.named != 0) unlink(u.name);
+}
+
+void forget_unfinished_file(const std::string& name) {
+  for (unfinished_file& u : unfinished)
+    if (u.named != 0 && name == u.name) u.named = 0;
 }
 
 int create_exclusive(const std::string& prefix, std::string& made, unsigned mode, bool unfinished_until_done) {
@@ -234,14 +249,14 @@ int create_exclusive(const std::string& prefix, std::string& made, unsigned mode
     std::string name = prefix;
     for (const unsigned char r : random) name += NAME_CHARS[r % (sizeof NAME_CHARS - 1)];
     // Named first: a signal right after the open still finds it.
-    if (unfinished_until_done) name_unfinished(name);
+    unfinished_file* named = unfinished_until_done ? name_unfinished(name) : nullptr;
     const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
                         static_cast<mode_t>(mode));
     if (fd >= 0) {
       made = name;
       return fd;
     }
-    if (unfinished_until_done) unfinished_named = 0;
+    if (named != nullptr) named->named = 0;
     if (errno != EEXIST) return -1;
   }
   errno = EEXIST;

@@ -49,15 +49,18 @@ int lock_for_update(int fd, const std::string& path);
 // goes with the descriptor's close. -1, errno set, when either fails.
 int open_for_update(const std::string& path);
 
-// Removes the temporary file of a whole-file write under way, if any: for
-// a program's handler of a terminating signal (async-signal-safe).
-void remove_unfinished_file();
+// Removes the temporary files of the writes under way, if any: for a
+// program's handler of a terminating signal (async-signal-safe).
+void remove_unfinished_files();
+// A temporary file made with `unfinished_until_done` that was renamed or
+// removed: no longer one remove_unfinished_files removes.
+void forget_unfinished_file(const std::string& name);
 
 // Makes a new file named `prefix` and six unguessable characters,
 // exclusively (never through a link that is planted there), opened for
 // writing with `mode` less the umask; -1 (errno set) when it cannot. With
-// `unfinished_until_done`, remove_unfinished_file removes it until the
-// writer is done with it.
+// `unfinished_until_done`, remove_unfinished_files removes it until
+// forget_unfinished_file is called with its name.
 int create_exclusive(const std::string& prefix, std::string& made, unsigned mode, bool unfinished_until_done = false);
 
 // The system's text for an error, as a cause.

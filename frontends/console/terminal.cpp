@@ -289,7 +289,7 @@ void on_interrupt(int) { stop_request = 1; }
 void terminate_now(int sig) {
   give_terminal_back();
   // A save cut short leaves no temporary file beside its target.
-  remove_unfinished_file();
+  remove_unfinished_files();
   std::signal(sig, SIG_DFL);
   std::raise(sig);
 }

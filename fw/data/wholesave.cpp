@@ -32,10 +32,15 @@ std::string scratchFile() {
   const char* tmp = std::getenv("TMPDIR");
   const std::string folder = tmp && *tmp ? tmp : "/tmp";
   std::string name;
-  const int fd = create_exclusive(folder + "/.save.", name, 0600);
+  const int fd = create_exclusive(folder + "/.save.", name, 0600, true);
   if (fd < 0) failWrite("cannot write in the folder", folder, errno);
   ::close(fd);
   return name;
+}
+
+void removeScratch(const std::string& scratch) {
+  std::remove(scratch.c_str());
+  forget_unfinished_file(scratch);
 }
 
 void produceAt(const std::string& scratch, const std::function<void(const vfsPath*)>& produce) {
@@ -43,7 +48,7 @@ void produceAt(const std::string& scratch, const std::function<void(const vfsPat
   vexGuard([&] { produce(p); },
            [&](vexHandler&) {
              vfsFreePath(p);
-             std::remove(scratch.c_str());
+             removeScratch(scratch);
              _vexGenerate(nullptr, vexEnd);
            });
   vfsFreePath(p);
@@ -77,7 +82,7 @@ std::string _vdataSaveWhole(const vfsPath* path, int permission, const std::func
   produceAt(scratch, produce);
   std::string bytes;
   if (const int err = readBack(scratch, bytes)) {
-    std::remove(scratch.c_str());
+    removeScratch(scratch);
     failWrite("cannot read back", scratch, err);
   }
   struct stat st;
@@ -85,10 +90,14 @@ std::string _vdataSaveWhole(const vfsPath* path, int permission, const std::func
   const file_write_result written =
       write_whole_file(target, bytes, static_cast<unsigned>(permission ? permission : 0666));
   if (!written.ok()) {
-    std::remove(scratch.c_str());
+    removeScratch(scratch);
     failWrite("cannot write", target, written.error ? written.error : EIO, written.cause);
   }
-  if (keepCopy && device) return scratch;
-  std::remove(scratch.c_str());
+  if (keepCopy && device) {
+    // The caller's to read back and remove.
+    forget_unfinished_file(scratch);
+    return scratch;
+  }
+  removeScratch(scratch);
   return "";
 }

@@ -37,7 +37,22 @@ while [ $i -lt 3000 ]; do printf 'Item%d = string "%s"\n' $i 'a long enough text
 grep -q 'File too large' "$dir/err" || fail "no reason given: $(cat "$dir/err")"
 "$vrtool" dump "$dir/out.vr" | grep -q 'V = integer 7' || fail "the old file was changed"
 [ -z "$(ls -A "$dir/tmp")" ] || fail "left in TMPDIR: $(ls -A "$dir/tmp")"
-rm "$dir/big.txt"
+
+# Ended by SIGTERM while it writes to a FIFO whose reader reads nothing:
+# its scratch copy goes with it.
+mkfifo "$dir/slow.vr"
+sleep 30 <"$dir/slow.vr" &
+reader=$!
+"$vrtool" build "$dir/big.txt" "$dir/slow.vr" &
+builder=$!
+sleep 1
+kill -TERM $builder
+wait $builder
+[ $? = 143 ] || fail "the build was not ended by SIGTERM"
+kill $reader
+wait $reader 2>/dev/null
+[ -z "$(ls -A "$dir/tmp")" ] || fail "left in TMPDIR after SIGTERM: $(ls -A "$dir/tmp")"
+rm "$dir/big.txt" "$dir/slow.vr"
 
 # The longest names a folder takes.
 for n in 248 255; do
