@@ -9,16 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <grp.h>
-#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -27,11 +23,11 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/child_process.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr uid_t NOBODY = 65534;
 
 std::string read_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -54,34 +50,7 @@ std::set<std::string> names_in(const fs::path& folder) {
 // Runs `body` in a child under a file-size limit, as nobody when `drop`
 // and the tests run as root; what the child found wrong, "" when nothing.
 std::string in_child(rlim_t limit, bool drop, const std::function<void(std::string&)>& body) {
-  int fds[2];
-  if (pipe(fds) != 0) return "no pipe";
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    std::string failures;
-    if (drop && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(NOBODY) != 0 || setuid(NOBODY) != 0))
-      failures = "could not drop root";
-    // As each program's main does: past the limit a write fails (EFBIG).
-    signal(SIGXFSZ, SIG_IGN);
-    const rlimit files{limit, limit};
-    setrlimit(RLIMIT_FSIZE, &files);
-    alarm(20);
-    if (failures.empty()) body(failures);
-    const ssize_t ignored = write(fds[1], failures.data(), failures.size());
-    static_cast<void>(ignored);
-    _exit(0);
-  }
-  close(fds[1]);
-  std::string text;
-  char buffer[512];
-  for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) text += "the child ended with status " + std::to_string(status);
-  return text;
+  return child_process::in_child(body, {.unprivileged = drop, .file_limit = limit});
 }
 
 #define CHILD_CHECK(failures, condition) \

@@ -43,6 +43,7 @@ grep -q 'File too large' "$dir/err" || fail "no reason given: $(cat "$dir/err")"
 mkfifo "$dir/slow.vr"
 sleep 30 <"$dir/slow.vr" &
 reader=$!
+sleep 0.3  # the reader opens the FIFO first
 "$vrtool" build "$dir/big.txt" "$dir/slow.vr" &
 builder=$!
 sleep 1

@@ -41,13 +41,49 @@ class program_files : public ::testing::Test {
     std::filesystem::remove_all(scratch, ignored);
   }
 
-  // In the child: the scratch folder as HOME and working folder, then the program.
-  [[noreturn]] void exec_program() const {
+  // In the child: the scratch folder as HOME and working folder, then the
+  // program (with `option` before any command).
+  [[noreturn]] void exec_program(const char* option = nullptr) const {
     setenv("HOME", scratch.c_str(), 1);
     unsetenv("LINES");
     if (chdir(scratch.c_str()) != 0) _exit(126);
-    execl(SIM73500, SIM73500, static_cast<char*>(nullptr));
+    execl(SIM73500, SIM73500, option, static_cast<char*>(nullptr));
     _exit(127);
+  }
+
+  // Starts the program on the commands of `input` (a file in the scratch
+  // folder), its output to `output` there ("" for /dev/null), its errors to
+  // `errors` (-1: with the output), under a file-size limit.
+  pid_t start(const std::string& input, const std::string& output, int errors = -1, rlim_t limit = RLIM_INFINITY,
+              const char* option = nullptr) const {
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    const int in = open((scratch / input).c_str(), O_RDONLY);
+    const int out = output.empty() ? open("/dev/null", O_WRONLY)
+                                   : open((scratch / output).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(errors >= 0 ? errors : out, 2);
+    const rlimit files{limit, limit};
+    setrlimit(RLIMIT_FSIZE, &files);
+    alarm(60);
+    exec_program(option);
+  }
+
+  // What the program started by `run` (given the write end of a pipe for
+  // its errors) said on standard error, and how it ended.
+  template <class Run>
+  static std::string errors_of(Run run, int& status) {
+    int errors[2];
+    if (pipe2(errors, O_CLOEXEC) != 0) return "no pipe";
+    const pid_t pid = run(errors[1]);
+    close(errors[1]);
+    std::string said;
+    read_until(errors[0], said, "\x01", 30);
+    close(errors[0]);
+    waitpid(pid, &status, 0);
+    return said;
   }
 
   // Reads from fd until `wanted` has come or `seconds` have passed.
@@ -123,22 +159,9 @@ TEST_F(program_files, TwoSessionsAppendingToOneFileKeepEveryBlock) {
         std::ofstream(scratch / ("append" + std::to_string(s) + ".cmd")) << script << "quit\n";
       }
       std::ofstream(scratch / "first.cmd") << first;
-      auto start = [&](const std::string& input) {
-        const pid_t pid = fork();
-        if (pid == 0) {
-          const int in = open((scratch / input).c_str(), O_RDONLY);
-          const int out = open("/dev/null", O_WRONLY);
-          dup2(in, 0);
-          dup2(out, 1);
-          dup2(out, 2);
-          alarm(60);
-          exec_program();
-        }
-        return pid;
-      };
       int status = 0;
-      waitpid(start("first.cmd"), &status, 0);
-      const pid_t a = start("append0.cmd"), b = start("append1.cmd");
+      waitpid(start("first.cmd", ""), &status, 0);
+      const pid_t a = start("append0.cmd", ""), b = start("append1.cmd", "");
       waitpid(a, &status, 0);
       waitpid(b, &status, 0);
       std::ifstream in(scratch / t.name, std::ios::binary);
@@ -173,27 +196,8 @@ TEST_F(program_files, OutputThatCannotBeWrittenIsSaidAndFailsTheSession) {
                          target{"out.txt", 20000, "File too large"}}) {
     SCOPED_TRACE(t.name);
     std::ofstream(scratch / "show.cmd") << "display p:0..$ffff\nnot a command\nquit\n";
-    int errors[2];
-    ASSERT_EQ(pipe(errors), 0);
-    const pid_t pid = fork();
-    if (pid == 0) {
-      const int in = open((scratch / "show.cmd").c_str(), O_RDONLY);
-      const int out = open((scratch / t.name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      dup2(in, 0);
-      dup2(out, 1);
-      dup2(errors[1], 2);
-      close(errors[0]);
-      const rlimit limit{t.limit, t.limit};
-      setrlimit(RLIMIT_FSIZE, &limit);
-      alarm(30);
-      exec_program();
-    }
-    close(errors[1]);
-    std::string said;
-    read_until(errors[0], said, "\x01", 30);
-    close(errors[0]);
     int status = 0;
-    waitpid(pid, &status, 0);
+    const std::string said = errors_of([&](int errors) { return start("show.cmd", t.name, errors, t.limit); }, status);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << "status " << status;
     EXPECT_EQ(said, std::string("sim73500: error writing the output: ") + t.cause + "\n");
   }
@@ -217,29 +221,11 @@ TEST_F(program_files, WithoutAUsableFontTheGuiEndsWithStatusOne) {
     SCOPED_TRACE(config);
     std::ofstream(scratch / "fonts.conf") << config;
     std::ofstream(scratch / "quit.cmd") << "quit\n";
-    int errors[2];
-    ASSERT_EQ(pipe(errors), 0);
-    const pid_t pid = fork();
-    if (pid == 0) {
-      const int in = open((scratch / "quit.cmd").c_str(), O_RDONLY);
-      const int out = open("/dev/null", O_WRONLY);
-      dup2(in, 0);
-      dup2(out, 1);
-      dup2(errors[1], 2);
-      close(errors[0]);
-      setenv("FONTCONFIG_FILE", (scratch / "fonts.conf").c_str(), 1);
-      setenv("HOME", scratch.c_str(), 1);
-      if (chdir(scratch.c_str()) != 0) _exit(126);
-      alarm(30);
-      execl(SIM73500, SIM73500, "--gui=headless", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(errors[1]);
-    std::string said;
-    read_until(errors[0], said, "\x01", 30);
-    close(errors[0]);
+    setenv("FONTCONFIG_FILE", (scratch / "fonts.conf").c_str(), 1);
     int status = 0;
-    waitpid(pid, &status, 0);
+    const std::string said = errors_of(
+        [&](int errors) { return start("quit.cmd", "", errors, RLIM_INFINITY, "--gui=headless"); }, status);
+    unsetenv("FONTCONFIG_FILE");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "status " << status;
     EXPECT_NE(said.find("fonts: no DejaVu font found; install the package fonts-dejavu-core\n"), std::string::npos) << said;
   }
@@ -256,15 +242,7 @@ TEST_F(program_files, ASaveCutShortBySigtermLeavesNoTemporaryFile) {
     const int watch = inotify_init1(IN_CLOEXEC);
     ASSERT_GE(watch, 0);
     ASSERT_GE(inotify_add_watch(watch, scratch.c_str(), IN_CREATE), 0);
-    const pid_t pid = fork();
-    if (pid == 0) {
-      const int in = open((scratch / "saves.cmd").c_str(), O_RDONLY);
-      const int out = open("/dev/null", O_WRONLY);
-      dup2(in, 0);
-      dup2(out, 1);
-      alarm(60);
-      exec_program();
-    }
+    const pid_t pid = start("saves.cmd", "");
     bool seen = false;
     alignas(inotify_event) char events[4096];
     while (!seen) {
