@@ -5,6 +5,7 @@
 // It exits, deleting its marker, when its last client has gone and no
 // window is left, or on SIGTERM.
 // VHELPSRV_CLOSE_AFTER_MS closes each window after that many milliseconds.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -386,6 +387,8 @@ int serverMain(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file past the size limit is a failed write, said as any other.
+  std::signal(SIGXFSZ, SIG_IGN);
   // Before the framework starts: its first look at the display picks the back-end.
   if (!vwidgetsDisplayChosen("vhelpsrv")) return 1;
   vsysMain(argc, argv, serverMain);

@@ -1,6 +1,7 @@
 // Our resource authoring tool: builds a ".vr" file from its text form, and
 // dumps a ".vr" file back to the text form.
 //   vrtool build TEXT OUT.vr      vrtool dump IN.vr [TEXT]
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -11,8 +12,16 @@
 #include "fw/core/fs.h"
 #include "fw/data/vrstore.h"
 #include "fw/data/vrtext.h"
+#include "sysio/file_write.h"
 
 namespace {
+
+// Ended by a signal, a build leaves no scratch or temporary file behind.
+void onTerminate(int sig) {
+  remove_unfinished_files();
+  std::signal(sig, SIG_DFL);
+  std::raise(sig);
+}
 
 int usage() {
   std::cerr << "usage: vrtool build TEXT OUT.vr | vrtool dump IN.vr [TEXT]\n";
@@ -77,6 +86,10 @@ std::string notAStore(const char* file) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file past the size limit is a failed write, said as any other.
+  std::signal(SIGXFSZ, SIG_IGN);
+  for (int sig : {SIGTERM, SIGINT, SIGHUP})
+    if (std::signal(sig, onTerminate) == SIG_IGN) std::signal(sig, SIG_IGN);
   if (argc < 3) return usage();
   std::string mode = argv[1];
   if (mode == "build" && argc == 4) {

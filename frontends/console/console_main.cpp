@@ -254,5 +254,7 @@ int console_main(int argc, char** argv) {
   for (int d = 0; d < DEVICE_MAX; ++d) end_redirections(d);
   terminal_detach();
   free_all_devices();
+  // Output that could not be written is a failed session.
+  if (terminal_output_failed()) return quit_on_error != 0 && exit_status != 0 ? exit_status : 1;
   return quit_on_error != 0 ? exit_status : 0;
 }

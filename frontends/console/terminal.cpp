@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "sim/frontend/frontend.h"
+#include "sysio/file_write.h"
 
 namespace {
 
@@ -65,8 +66,22 @@ struct held_output {
   // held until the C library takes note.
   const char* volatile written_from = nullptr;
   const char* volatile written_to = nullptr;
+  // The first failed write's error; said once, and the exit status says it too.
+  int failed = 0;
 };
 held_output held;
+
+// A failed write of the output is said once on standard error, where the
+// lost lines cannot hide it; a reader that went away stays quiet, as with
+// other Unix tools.
+void output_failed(int error) {
+  if (held.failed != 0) return;
+  held.failed = error;
+  if (error == EPIPE) return;
+  const std::string said = std::string("sim73500: error writing the output: ") + std::strerror(error) + "\n";
+  const ssize_t ignored = write(2, said.data(), said.size());
+  static_cast<void>(ignored);
+}
 
 int fd_of(std::FILE* f) {
   if (f == nullptr) return -1;
@@ -273,6 +288,8 @@ void on_interrupt(int) { stop_request = 1; }
 
 void terminate_now(int sig) {
   give_terminal_back();
+  // A save cut short leaves no temporary file beside its target.
+  remove_unfinished_files();
   std::signal(sig, SIG_DFL);
   std::raise(sig);
 }
@@ -294,9 +311,14 @@ ssize_t write_held(void*, const char* data, std::size_t length) {
   while (sent < length) {
     ++held.writes.calls;
     const ssize_t n = write(held.fd, data + sent, length - sent);
-    if (n > 0) sent += static_cast<std::size_t>(n);
-    else if (n < 0 && errno == EINTR) continue;
-    else break;
+    if (n > 0) {
+      sent += static_cast<std::size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      output_failed(n < 0 ? errno : EIO);
+      break;
+    }
   }
   held.writes.bytes += sent;
   held.written_from = data;
@@ -327,6 +349,12 @@ std::FILE* terminal_hold_output(int fd) {
 }
 
 terminal_write_count terminal_writes() { return held.writes; }
+
+bool terminal_output_failed() {
+  if (held.failed == 0 && streams.out != nullptr && streams.out != held.stream && std::ferror(streams.out) != 0)
+    output_failed(EIO);
+  return held.failed != 0;
+}
 
 void terminal_attach(int in_fd, int out_fd) {
   streams.in_fd = in_fd;

@@ -42,6 +42,8 @@ struct terminal_write_count {
   std::size_t bytes = 0;
 };
 terminal_write_count terminal_writes();
+// True once a write of the output has failed (said then on standard error).
+bool terminal_output_failed();
 // Gives the terminal back as it was found (scroll region, modes).
 void terminal_detach();
 

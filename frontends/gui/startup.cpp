@@ -127,6 +127,9 @@ int stop_loop(vevent*) {
   }
   std::string what;
   if (vexException* e = vexGetCurrentException()) what = std::string(": ") + (e->message ? e->message : e->cls->name);
+  // Damage said with the file's name: it is named once, above.
+  const std::string in = " in " + file;
+  if (what.size() > in.size() && what.compare(what.size() - in.size(), in.size(), in) == 0) what.resize(what.size() - in.size());
   std::fprintf(stderr, "sim73500: resource file %s: cannot read the %s window%s\n", file.c_str(), window,
                what.c_str());
   vsysExit(1);

@@ -164,7 +164,14 @@ namespace bt {
 void corrupt(vbtree* t, const char* what) {
   t->corrupt = true;
   t->flags &= ~vbtreeWRITABLE;
-  vexGenerateMessage(&vbtreeManagerClass, what);
+  if (!t->path) vexGenerateMessage(&vbtreeManagerClass, what);
+  // Damage found after the file was opened (cut or changed meanwhile) is
+  // said with the file's name. The message outlives this frame: the
+  // exception keeps only a pointer.
+  static std::string message;
+  char text[vfsPATH_BUFFER];
+  message = std::string(what) + " in " + vfsPathToBuffer(t->path, text);
+  vexGenerateMessage(&vbtreeManagerClass, message.c_str());
 }
 
 bool writable(const vbtree* t) { return (t->flags & vbtreeWRITABLE) && !t->corrupt; }

@@ -299,9 +299,14 @@ std::string unreadable(const std::string& file, bool keep) {
   struct stat st;
   bool found = ::stat(file.c_str(), &st) == 0;
   int kind = found && S_ISREG(st.st_mode) ? vfsTestFileKind(path) : 0;
-  auto failure = [&why](const char* what) {
+  auto failure = [&why, &file](const char* what) {
     vexException* e = vexGetCurrentException();
-    why = std::string(what) + (e && e->message ? e->message : e ? e->cls->name : "failed");
+    std::string said = e && e->message ? e->message : e ? e->cls->name : "failed";
+    // The message is said with the file's name already.
+    const std::string in = " in " + file;
+    if (said.size() > in.size() && said.compare(said.size() - in.size(), in.size(), in) == 0)
+      said.resize(said.size() - in.size());
+    why = std::string(what) + said;
   };
   if (!found) {
     why = "cannot be found";

@@ -88,12 +88,20 @@ struct Strike {
   Glyph glyphs[256];
 };
 
+// Nothing can be drawn without a face: the program ends with status 1 (no
+// core dump for a missing package). _Exit, because the fonts are made on
+// first use, anywhere, and exit handlers could come back here.
+[[noreturn]] void endWithoutFonts() {
+  std::fflush(nullptr);
+  std::_Exit(1);
+}
+
 class Fonts {
  public:
   Fonts() {
     if (FT_Init_FreeType(&lib_)) {
       std::fprintf(stderr, "fonts: FreeType does not start\n");
-      std::abort();
+      endWithoutFonts();
     }
     FcConfig* config = FcInitLoadConfigAndFonts();
     bool any = false;
@@ -107,7 +115,7 @@ class Fonts {
     FcFini();
     if (!any) {
       std::fprintf(stderr, "fonts: no DejaVu font found; install the package fonts-dejavu-core\n");
-      std::abort();
+      endWithoutFonts();
     }
   }
   ~Fonts() {

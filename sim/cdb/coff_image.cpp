@@ -19,7 +19,7 @@
 #include "sim/cdb/coff_internal.h"
 #include "sim/engine/device/current_device.h"
 #include "sim/engine/device/device_type.h"
-#include "sim/engine/device/file_write.h"
+#include "sysio/file_write.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
 
@@ -347,14 +347,20 @@ int coff_save_memory(const char* path, bool keep_existing, std::span<const coff_
   if (path == nullptr || cur_type == nullptr) return 0;
   const std::vector<range_layout> layout = lay_out(ranges);
   std::string bytes;
+  int lock = -1;
   if (!keep_existing) {
     bytes = new_file(layout);
   } else {
+    // Held from the read to the rename: another session's append waits.
+    lock = open_for_update(path);
     coff_bytes f;
-    if (!f.load(path) || check_headers(f, *cur_type) != header_check::ok) return 0;
-    if (!added_file(f, layout, bytes)) return 0;
+    if (!f.load(path) || check_headers(f, *cur_type) != header_check::ok || !added_file(f, layout, bytes)) {
+      if (lock >= 0) close(lock);
+      return 0;
+    }
   }
   const file_write_result written = write_whole_file(path, bytes);
+  if (lock >= 0) close(lock);
   if (!written.ok() && cause != nullptr) *cause = written.cause;
   return written.ok() ? 1 : 0;
 }

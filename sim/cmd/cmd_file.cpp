@@ -26,7 +26,7 @@
 #include "sim/engine/device/current_device.h"
 #include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/device_type.h"
-#include "sim/engine/device/file_write.h"
+#include "sysio/file_write.h"
 #include "sim/engine/periph/periph.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
@@ -138,16 +138,29 @@ long long lod_append_offset(std::FILE* file) {
 
 // Appends into the file itself, from its old end record: nothing is made
 // beside it. A failed write leaves the file as it was.
+// Another session's append waits for the lock from the end record's search
+// to the end of the write.
 file_write_result append_lod(const std::string& path, const std::string& blocks) {
-  errno = 0;
-  std::FILE* file = open_file_nonblocking(path.c_str(), "r+", true);
-  if (file == nullptr)
-    return {file_write_result::not_opened, errno != 0 ? error_cause(errno) : std::string("not a regular file")};
-  struct stat info {};
-  if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-    // A device or FIFO takes the blocks as they come.
-    std::fclose(file);
-    return write_whole_file(path, blocks);
+  std::FILE* file = nullptr;
+  for (int held = 0; held == 0;) {
+    errno = 0;
+    file = open_file_nonblocking(path.c_str(), "r+", true);
+    if (file == nullptr)
+      return {file_write_result::not_opened, errno != 0 ? error_cause(errno) : std::string("not a regular file"),
+              errno != 0 ? errno : EINVAL};
+    struct stat info {};
+    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+      // A device or FIFO takes the blocks as they come.
+      std::fclose(file);
+      return write_whole_file(path, blocks);
+    }
+    held = lock_for_update(fileno(file), path);
+    if (held < 0) {
+      const int error = errno;
+      std::fclose(file);
+      return {file_write_result::not_opened, error_cause(error), error};
+    }
+    if (held == 0) std::fclose(file);
   }
   const long long at = lod_append_offset(file);
   std::string old_end;
@@ -155,7 +168,7 @@ file_write_result append_lod(const std::string& path, const std::string& blocks)
     for (int c = std::getc(file); c != EOF; c = std::getc(file)) old_end += static_cast<char>(c);
   }
   file_write_result written = write_file_at(fileno(file), at, blocks, old_end);
-  if (std::fclose(file) != 0 && written.ok()) written = {file_write_result::not_written, error_cause(errno)};
+  if (std::fclose(file) != 0 && written.ok()) written = {file_write_result::not_written, error_cause(errno), errno};
   return written;
 }
 
@@ -170,7 +183,17 @@ void save_state(const char*) {
   screen_flush();
   if (ask_file_exists(path.c_str(), file_option(4)) < 0) return;
   std::string failure;
-  if (save_state_file(path.c_str(), 0, DEVICE_MAX - 1, &failure) != 0) error_report(failure.c_str());
+  if (save_state_file(path.c_str(), 0, DEVICE_MAX - 1, &failure) != 0) {
+    // The writer's own report, then the file that was not written (unless
+    // the writer's report names it already, with its cause).
+    const std::string named = "Error writing file:" + path;
+    if (failure.rfind(named, 0) != 0) {
+      if (!failure.empty()) error_report(failure.c_str());
+      error_report(named.c_str());
+    } else {
+      error_report(failure.c_str());
+    }
+  }
 }
 
 void save_memory(const char*) {

@@ -8,6 +8,7 @@
 // waited for. The first line that cannot be written is reported, and the
 // log is closed with every line written before it.
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -24,6 +25,7 @@
 #include "sim/engine/core/runloop.h"
 #include "sim/frontend/frontend.h"
 #include "sim/engine/device/profiler_iface.h"
+#include "sysio/file_write.h"
 #include "sysio/open_nonblocking.h"
 
 namespace {
@@ -59,10 +61,15 @@ std::FILE* open_log_file(log_file& rec, const std::string& path, bool append) {
 
 void close_log_file(std::FILE*& file, log_file& rec) {
   if (file == nullptr) return;
+  errno = 0;
   bool written = std::fflush(file) == 0 && std::ferror(file) == 0;
-  written = std::fclose(file) == 0 && written;
+  int error = errno;
+  if (std::fclose(file) != 0 && written) {
+    written = false;
+    error = errno;
+  }
   file = nullptr;
-  if (!written) report_write_failure(rec.path);
+  if (!written) report_write_failure(rec.path, error);
   rec = {};
 }
 
@@ -74,13 +81,15 @@ log_file* record_of(std::FILE* const& log) {
 }
 
 void log_line_lost(std::FILE*& log) {
+  // The failed write's error, before the close can change it.
+  const int error = errno;
   log_file* rec = record_of(log);
   // Closed before the report, which is a session line too.
   std::FILE* failed = log;
   log = nullptr;
   std::fclose(failed);
   if (rec == nullptr) return;
-  report_write_failure(rec->path);
+  report_write_failure(rec->path, error);
   *rec = {};
 }
 
@@ -241,8 +250,9 @@ constexpr action_record more_off_record{more_off, 0};
 
 }  // namespace
 
-void report_write_failure(const std::string& path) {
-  const std::string text = "Error writing file:" + literal_braces(path);
+void report_write_failure(const std::string& path, int error) {
+  const std::string text =
+      "Error writing file:" + literal_braces(path) + (error != 0 ? " (" + error_cause(error) + ")" : std::string());
   // Inside a run it stops the run at the instruction end, as the paging
   // file's errors do.
   if (cur_state != nullptr && cur_state->running != 0) {

@@ -4,8 +4,9 @@
 
 #include <string>
 
-// "Error writing file:PATH": at once, or at the instruction end inside a run.
-void report_write_failure(const std::string& path);
+// "Error writing file:PATH (CAUSE)", the cause the system's text for
+// `error` (none when 0): at once, or at the instruction end inside a run.
+void report_write_failure(const std::string& path, int error);
 
 // Closes (and puts in place) the session log of a device, e.g. before the
 // device is released.

@@ -29,7 +29,7 @@
 #include "sim/engine/device/current_device.h"
 #include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/device_type.h"
-#include "sim/engine/device/file_write.h"
+#include "sysio/file_write.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
 #include "sysio/open_nonblocking.h"

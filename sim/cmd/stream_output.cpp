@@ -2,6 +2,7 @@
 // memory locations, execution history and its notes, and the per-cycle
 // service of pin streams after the peripherals have been clocked.
 #include <bit>
+#include <cerrno>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -163,10 +164,11 @@ void write_stream_line(io_stream& s, const char* text) {
   if (s.file != nullptr) {
     if (std::fputs(text, s.file) >= 0 && std::fflush(s.file) == 0) return;
     // The stream stops at its first lost line, keeping what its file holds.
+    const int error = errno;
     std::fclose(s.file);
     s.file = nullptr;
     s.write_failed = true;
-    report_write_failure(s.file_name);
+    report_write_failure(s.file_name, error);
     return;
   }
   if (s.write_failed) return;

@@ -1,15 +1,14 @@
 // The Windows bitmap writer.
 #include "fw/imaging/codecs/vimportwin.h"
 
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "fw/core/ex.h"
+#include "fw/data/wholesave.h"
 #include "fw/imaging/codecs/pixops_internal.h"
 
 int _vimportwinError = 0;
@@ -49,11 +48,6 @@ void writeRow(vfsStream* stream, std::vector<std::uint8_t>& row, int invert) {
   if (invert)
     for (auto& b : row) b = std::uint8_t(~b);
   vfsWriteFile(row.data(), 1, std::ptrdiff_t(row.size()), stream);
-}
-
-std::string nativeText(const vfsPath* path) {
-  char text[vfsPATH_BUFFER];
-  return vfsPathToBuffer(path, text);
 }
 
 }  // namespace
@@ -205,42 +199,35 @@ int _vimportwinWriteBitmap(vfsStream* stream, vimage* image, vimportwinFileHeade
 
 int _vimportwinWriteReplacing(const vfsPath* path, int (*body)(vfsStream* stream, void* data), void* data) {
   if (!path) _vexGenerate(&vexArgNullClass, vexEnd);
-  std::string target = nativeText(path);
-  std::string temp = target + ".XXXXXX";
-  vfsMSWMakeTempName(temp.data());
-  vfsPath* tempPath = vfsNewPathFromString(temp.c_str());
-  vfsStream* stream = nullptr;
   int result = 0;
+  bool refused = false;
+  // Written as every whole file is (links followed, devices in place, the
+  // old file kept when anything fails); a body that refuses writes nothing.
   vexGuard(
       [&] {
-        stream = vfsOpenFile(tempPath, vfsOPEN_WRITE);
-        _vimportwinError = 0;
-        result = body(stream, data);
-        vfsStream* done = stream;
-        stream = nullptr;
-        vfsCloseFile(done);
+        _vdataSaveWhole(path, 0, [&](const vfsPath* at) {
+          vfsStream* stream = vfsOpenFile(at, vfsOPEN_WRITE);
+          vexGuard(
+              [&] {
+                _vimportwinError = 0;
+                result = body(stream, data);
+              },
+              [&](vexHandler&) {
+                vexTry([&] { vfsCloseFile(stream); });
+                _vexGenerate(nullptr, vexEnd);
+              });
+          vfsCloseFile(stream);
+          if (!result) {
+            refused = true;
+            vexGenerateMessage(&vexAbandonClass, "image not written");
+          }
+        });
       },
-      [&](vexHandler&) {
-        if (stream) vexTry([&] { vfsCloseFile(stream); });
-        std::remove(temp.c_str());
-        vfsFreePath(tempPath);
-        _vexGenerate(nullptr, vexEnd);
+      [&](vexHandler& h) {
+        if (!refused) _vexGenerate(nullptr, vexEnd);
+        vexSetCurrentException(h.savedChain);
       });
-  vfsFreePath(tempPath);
-  if (!result) {
-    std::remove(temp.c_str());
-    return 0;
-  }
-  // The temporary file was made private; the picture gets the usual mode.
-  mode_t mask = umask(0);
-  umask(mask);
-  chmod(temp.c_str(), 0666 & ~mask);
-  if (std::rename(temp.c_str(), target.c_str()) != 0) {
-    int err = errno;
-    std::remove(temp.c_str());
-    _vexGenerate(&vfsIOWriteClass, vexSetMessage, "cannot replace the file", vexSetErrno, err, vexEnd);
-  }
-  return 1;
+  return result;
 }
 
 int vimportwinWriteBMP(const vfsPath* path, vimage* image) {

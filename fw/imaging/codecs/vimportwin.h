@@ -39,13 +39,14 @@ struct vimportwinInfoHeader {
 extern int _vimportwinError;
 
 // 1 written; 0 refused (depths above 8 other than 24), the old file kept.
-// Written to a temporary file beside the path and renamed into place; a
-// failed write or seek raises and also leaves the old file as it was.
+// Written as every whole file is (`fw/data/wholesave.h`); a failed write
+// or seek raises and also leaves the old file as it was.
 int vimportwinWriteBMP(const vfsPath* path, vimage* image);
 
-// Writes a file through body into a temporary file beside path, renamed
-// over path when body answers 1; otherwise, and when body raises, the
-// temporary file is removed and the old file kept.
+// Writes a file through body into a scratch file, put where path leads by
+// the shared whole-file writer (links followed, devices and FIFOs in place)
+// when body answers 1; otherwise, and when body raises, the scratch file is
+// removed and the old file kept.
 int _vimportwinWriteReplacing(const vfsPath* path, int (*body)(vfsStream* stream, void* data), void* data);
 
 // The information header, colour table and rows; with a file header,

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <sstream>
@@ -481,6 +482,46 @@ TEST_F(Btree, SourceImageSaveAsAndLoad) {
   std::size_t files = 0;
   for ([[maybe_unused]] auto& e : fs::directory_iterator(dir)) ++files;
   EXPECT_EQ(files, 2u);  // no temporary left behind
+}
+
+}  // namespace
+
+namespace {
+
+// A file cut or overwritten after it was opened: the damage met on the next
+// read names the file (a memory tree has none to name).
+TEST_F(Btree, DamageFoundAfterTheOpenNamesTheFile) {
+  const fs::path name = dir / "late.vr";
+  {
+    Path file(name);
+    vbtree* t = vbtreeCreate(file.p, 0, 0, nullptr);
+    for (int i = 0; i < 3000; ++i) put(t, "key" + std::to_string(i), std::string(100, 'v'));
+    vbtreeClose(t);
+  }
+  const std::string whole = readBytes(name);
+  struct damage {
+    const char* what;
+    std::function<void()> make;
+  };
+  const damage cases[] = {
+      {"cut to two pages", [&] { fs::resize_file(name, 2 * 4096); }},
+      {"pages overwritten", [&] { writeBytes(name, whole.substr(0, 2 * 4096) + std::string(whole.size() - 2 * 4096, 'x')); }},
+  };
+  for (const damage& d : cases) {
+    SCOPED_TRACE(d.what);
+    writeBytes(name, whole);
+    Path file(name);
+    vbtree* t = vbtreeOpen(file.p, vbtreeREAD, nullptr);
+    ASSERT_NE(t, nullptr);
+    d.make();
+    std::string message;
+    EXPECT_EQ(raised([&] {
+                for (int i = 0; i < 3000; i += 97) find(t, "key" + std::to_string(i));
+              }, &message),
+              &vbtreeManagerClass);
+    EXPECT_NE(message.find(" in " + name.string()), std::string::npos) << message;
+    vexTry([&] { vbtreeClose(t); });
+  }
 }
 
 }  // namespace

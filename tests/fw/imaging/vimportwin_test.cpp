@@ -166,4 +166,32 @@ TEST_F(BmpWriter, RefusedAndFailedWritesKeepTheOldFile) {
   EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);  // the usual mode, not the private one
 }
 
+// An image written to a link, a FIFO no one reads, a device and under the
+// longest name a folder takes: written where the name leads (the link kept),
+// or refused at once.
+TEST_F(BmpWriter, WritesGoWhereTheNameLeads) {
+  vimage* good = keep(make(3, 2, 24));
+  ASSERT_EQ(write(good), 1);
+  const Bytes bytes = read();
+  std::filesystem::create_symlink("out.bmp", dir / "link.bmp");
+  std::filesystem::remove(dir / "out.bmp");
+  EXPECT_EQ(write(good, "link.bmp"), 1);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.bmp"));
+  EXPECT_EQ(read(), bytes);
+  std::filesystem::create_symlink("/dev/null", dir / "null.bmp");
+  EXPECT_EQ(write(good, "null.bmp"), 1);
+  const std::string long_name(255, 'b');
+  EXPECT_EQ(write(good, long_name.c_str()), 1);
+  EXPECT_EQ(read(long_name.c_str()), bytes);
+  ASSERT_EQ(mkfifo((dir / "fifo.bmp").c_str(), 0600), 0);
+  int errnum = 0;
+  vexGuard([&] { write(good, "fifo.bmp"); },
+           [&](vexHandler& h) {
+             errnum = vexGetCurrentException()->errnum;
+             vexSetCurrentException(h.savedChain);
+           });
+  EXPECT_EQ(errnum, ENXIO);
+  EXPECT_EQ(filesIn(), 5u);  // out.bmp, link.bmp, null.bmp, the long one and fifo.bmp: no temporary left
+}
+
 }  // namespace

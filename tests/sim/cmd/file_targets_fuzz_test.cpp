@@ -163,11 +163,14 @@ TEST_F(file_targets_fuzz, WritesChangeOnlyTheNamedFileAndEveryFailureIsSaid) {
             }
             for (const auto& [key, entry] : before)
               CHILD_CHECK_TEXT(failures, key == target || after.count(key) == 1, key + " gone in " + where);
-            CHILD_CHECK_TEXT(failures, said <= 1, where);
+            // A state file that cannot be made is said twice: the writer's
+            // report, then the file that was not written.
+            const bool not_made = op.ext == 0 && output().find("{Error opening file.") != std::string::npos;
+            CHILD_CHECK_TEXT(failures, said <= (not_made ? 2 : 1), where);
             struct stat info {};
             const bool exists = !target.empty() && stat(full_path(target).c_str(), &info) == 0;
-            ++(said == 1 ? refused : written);
-            if (said == 1) {
+            ++(said >= 1 ? refused : written);
+            if (said >= 1) {
               // A failure leaves the target as it was.
               const auto now = after.find(target);
               CHILD_CHECK_TEXT(failures, (was == before.end()) == (now == after.end()), where);

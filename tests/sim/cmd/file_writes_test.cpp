@@ -122,20 +122,20 @@ TEST_F(file_writes, FailedWritesAreSaidAtOnceAndKeepWhatFitted) {
     }
     CHILD_EXPECT(failures, session_logs[0] == nullptr);
     CHILD_EXPECT(failures, command_log == nullptr);
-    CHILD_EXPECT(failures, times(output(), "{Error writing file:" + path("full.log") + "}") == 1);
-    CHILD_EXPECT(failures, times(output(), "{Error writing file:" + path("full.cmd") + "}") == 1);
+    CHILD_EXPECT(failures, times(output(), "{Error writing file:" + path("full.log") + " (File too large)}") == 1);
+    CHILD_EXPECT(failures, times(output(), "{Error writing file:" + path("full.cmd") + " (File too large)}") == 1);
 
     run("asm p:0 nop");
     run("asm p:1 jmp 0");
     run("change pc 0");
     run("output history hist -o");
     steps(40);
-    CHILD_EXPECT(failures, times(output(), "{Error writing file:" + path("hist.io") + "}") == 1);
+    CHILD_EXPECT(failures, times(output(), "{Error writing file:" + path("hist.io") + " (File too large)}") == 1);
     CHILD_EXPECT(failures, device_insts[0]->instructions < 40);
     const uint32_t before = device_insts[0]->instructions;
     steps(5);
     CHILD_EXPECT(failures, device_insts[0]->instructions == before + 5);
-    CHILD_EXPECT(failures, times(output(), "{Error writing file:" + path("hist.io") + "}") == 1);
+    CHILD_EXPECT(failures, times(output(), "{Error writing file:" + path("hist.io") + " (File too large)}") == 1);
 
     recorded().clear();
     run("save p:0..$ff full");
@@ -156,6 +156,25 @@ TEST_F(file_writes, FailedWritesAreSaidAtOnceAndKeepWhatFitted) {
   EXPECT_EQ(history.rfind("\nP:$0000 ", 0), 0u) << history;
   // The saved files that failed leave nothing behind.
   EXPECT_EQ(folder(), (std::vector<std::string>{"full.cmd", "full.log", "hist.io"}));
+}
+
+// A state file that cannot be made: the writer's report with its cause,
+// then the file that was not written.
+TEST_F(file_writes, AStateFileThatCannotBeMadeIsNamed) {
+  std::filesystem::create_directory(scratch / "taken.sim");
+  const struct {
+    std::string path;
+    const char* cause;
+  } cases[] = {{path("none/x.sim"), "No such file or directory"}, {path("taken.sim"), "Is a directory"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    recorded().clear();
+    run(("save s " + c.path + " -o").c_str());
+    EXPECT_NE(output().find(std::string("\n{Error opening file. (") + c.cause + ")}\n{Error writing file:" + c.path + "}\n"),
+              std::string::npos)
+        << output();
+    EXPECT_EQ(times(output(), "{Error"), 2) << output();
+  }
 }
 
 }  // namespace

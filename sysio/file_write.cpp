@@ -1,12 +1,14 @@
-#include "sim/engine/device/file_write.h"
+#include "sysio/file_write.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <limits.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 namespace {
@@ -18,7 +20,28 @@ constexpr char NAME_CHARS[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvw
 
 using result = file_write_result;
 
-result failure(result::outcome kind, int error) { return {kind, error_cause(error)}; }
+// The temporary files writes have under way, for remove_unfinished_files:
+// named before they are made and forgotten once renamed or removed (a
+// program's own scratch file and the writer's temporary file at most).
+struct unfinished_file {
+  char name[PATH_MAX];
+  volatile std::sig_atomic_t named;
+};
+constexpr int UNFINISHED_MAX = 4;
+unfinished_file unfinished[UNFINISHED_MAX];
+
+unfinished_file* name_unfinished(const std::string& name) {
+  if (name.size() >= PATH_MAX) return nullptr;
+  for (unfinished_file& u : unfinished) {
+    if (u.named != 0) continue;
+    std::memcpy(u.name, name.c_str(), name.size() + 1);
+    u.named = 1;
+    return &u;
+  }
+  return nullptr;
+}
+
+result failure(result::outcome kind, int error) { return {kind, error_cause(error), error}; }
 
 std::string folder_of(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -67,14 +90,57 @@ result finish(int fd, bool written, int error) {
   return written ? result{} : failure(result::not_written, error);
 }
 
+// The bytes a regular file holds now; false when they cannot be read.
+bool read_old(const std::string& target, std::string& old) {
+  const int fd = open(target.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char buffer[65536];
+  bool whole = true;
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      whole = n == 0;
+      break;
+    }
+    old.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  return whole;
+}
+
+// A regular file overwritten from its start and cut after the bytes. The
+// room for them is reserved first, and the old bytes are put back should
+// the write fail all the same: a failed save never leaves a cut file.
+bool overwrite_regular(int fd, const std::string& target, std::string_view bytes, long long old_size) {
+  std::string old;
+  const bool kept = read_old(target, old) && static_cast<long long>(old.size()) == old_size;
+  const long long size = static_cast<long long>(bytes.size());
+  if (size > old_size) {
+    const int reserved = posix_fallocate(fd, static_cast<off_t>(old_size), static_cast<off_t>(size - old_size));
+    if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL && reserved != ENODEV) {
+      // The old bytes are untouched; only a partial reservation is cut off.
+      const int cut = ftruncate(fd, static_cast<off_t>(old_size));
+      static_cast<void>(cut);
+      errno = reserved;
+      return false;
+    }
+  }
+  if (write_all(fd, bytes, 0) && ftruncate(fd, static_cast<off_t>(size)) == 0) return true;
+  const int error = errno;
+  if (kept && ftruncate(fd, static_cast<off_t>(old_size)) == 0) write_all(fd, old, 0);
+  errno = error;
+  return false;
+}
+
 // A device or FIFO takes the bytes as it takes any; a regular file is
-// overwritten from its start and cut after them.
+// overwritten (see overwrite_regular).
 result write_in_place(const std::string& target, std::string_view bytes) {
   const int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     struct stat info {};
     if (errno == ENXIO && stat(target.c_str(), &info) == 0 && S_ISFIFO(info.st_mode))
-      return {result::not_opened, "no one reads the FIFO"};
+      return {result::not_opened, "no one reads the FIFO", ENXIO};
     return failure(result::not_opened, errno);
   }
   struct stat info {};
@@ -83,9 +149,8 @@ result write_in_place(const std::string& target, std::string_view bytes) {
     close(fd);
     return failure(result::not_opened, error);
   }
-  const bool regular = S_ISREG(info.st_mode);
-  bool written = write_all(fd, bytes, -1);
-  if (written && regular) written = ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+  const bool written = S_ISREG(info.st_mode) ? overwrite_regular(fd, target, bytes, info.st_size)
+                                             : write_all(fd, bytes, -1);
   return finish(fd, written, errno);
 }
 
@@ -97,13 +162,13 @@ std::string temp_prefix(const std::string& target) {
 
 // A regular file (`old` its status) or a new one, through a temporary file
 // renamed over it.
-result replace_file(const std::string& target, std::string_view bytes, const struct stat* old) {
+result replace_file(const std::string& target, std::string_view bytes, const struct stat* old, unsigned mode) {
   std::string temp;
-  const int fd = create_exclusive(temp_prefix(target), temp, 0666);
+  const int fd = create_exclusive(temp_prefix(target), temp, mode, true);
   if (fd < 0) {
     const int error = errno;
     if (error != EACCES && error != EPERM) return failure(result::not_opened, error);
-    if (old == nullptr) return {result::not_opened, "folder not writable"};
+    if (old == nullptr) return {result::not_opened, "folder not writable", error};
     return write_in_place(target, bytes);
   }
   if (old != nullptr) {
@@ -125,9 +190,9 @@ result replace_file(const std::string& target, std::string_view bytes, const str
     written = false;
     error = errno;
   }
-  if (written) return {};
-  unlink(temp.c_str());
-  return failure(result::not_written, error);
+  if (!written) unlink(temp.c_str());
+  forget_unfinished_file(temp);
+  return written ? result{} : failure(result::not_written, error);
 }
 
 }  // namespace
@@ -140,38 +205,78 @@ std::string file_write_result::message(const std::string& path) const {
 
 std::string error_cause(int error) { return std::strerror(error); }
 
-int create_exclusive(const std::string& prefix, std::string& made, unsigned mode) {
+int lock_for_update(int fd, const std::string& path) {
+  while (flock(fd, LOCK_EX) != 0)
+    if (errno != EINTR) return -1;
+  struct stat held {}, named {};
+  if (fstat(fd, &held) != 0) return -1;
+  // A save that renamed a new file over the name while this one waited.
+  if (stat(path.c_str(), &named) != 0 || named.st_dev != held.st_dev || named.st_ino != held.st_ino) return 0;
+  return 1;
+}
+
+int open_for_update(const std::string& path) {
+  for (int attempt = 0; attempt < NAME_TRIES; ++attempt) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    const int held = lock_for_update(fd, path);
+    if (held == 1) return fd;
+    const int error = errno;
+    close(fd);
+    if (held < 0) {
+      errno = error;
+      return -1;
+    }
+  }
+  errno = EAGAIN;
+  return -1;
+}
+
+void remove_unfinished_files() {
+  for (const unfinished_file& u : unfinished)
+    if (u.named != 0) unlink(u.name);
+}
+
+void forget_unfinished_file(const std::string& name) {
+  for (unfinished_file& u : unfinished)
+    if (u.named != 0 && name == u.name) u.named = 0;
+}
+
+int create_exclusive(const std::string& prefix, std::string& made, unsigned mode, bool unfinished_until_done) {
   for (int attempt = 0; attempt < NAME_TRIES; ++attempt) {
     unsigned char random[6];
     if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) return -1;
     std::string name = prefix;
     for (const unsigned char r : random) name += NAME_CHARS[r % (sizeof NAME_CHARS - 1)];
+    // Named first: a signal right after the open still finds it.
+    unfinished_file* named = unfinished_until_done ? name_unfinished(name) : nullptr;
     const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
                         static_cast<mode_t>(mode));
     if (fd >= 0) {
       made = name;
       return fd;
     }
+    if (named != nullptr) named->named = 0;
     if (errno != EEXIST) return -1;
   }
   errno = EEXIST;
   return -1;
 }
 
-file_write_result write_whole_file(const std::string& path, std::string_view bytes) {
+file_write_result write_whole_file(const std::string& path, std::string_view bytes, unsigned mode) {
   std::string target;
   if (!follow_links(path, target)) return failure(result::not_opened, errno);
   struct stat info {};
   if (stat(target.c_str(), &info) != 0) {
     if (errno != ENOENT) return failure(result::not_opened, errno);
-    return replace_file(target, bytes, nullptr);
+    return replace_file(target, bytes, nullptr, mode);
   }
   if (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode)) return write_in_place(target, bytes);
   if (S_ISDIR(info.st_mode)) return failure(result::not_opened, EISDIR);
-  if (!S_ISREG(info.st_mode)) return {result::not_opened, "not a regular file"};
+  if (!S_ISREG(info.st_mode)) return {result::not_opened, "not a regular file", EINVAL};
   // What the user may not write is not replaced behind its back.
   if (faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return failure(result::not_opened, errno);
-  return replace_file(target, bytes, &info);
+  return replace_file(target, bytes, &info, mode);
 }
 
 file_write_result write_file_at(int fd, long long offset, std::string_view bytes, std::string_view restore) {
