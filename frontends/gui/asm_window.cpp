@@ -26,6 +26,7 @@
 #include "frontends/gui/main_window.h"
 #include "frontends/gui/road.h"
 #include "frontends/gui/row_window.h"
+#include "frontends/gui/startup.h"
 #include "frontends/gui/window_list.h"
 #include "frontends/gui/windows.h"
 #include "sim/asm/disasm.h"
@@ -411,7 +412,7 @@ void asm_window_open(const char*) {
   vsliderScrollBarGetDefaultClass();
   vtextitemGetDefaultClass();
   vrulerGetDefaultClass();
-  auto* d = static_cast<vdialog*>(vobjectLoad(r));
+  auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "Assembly"));
   sim_window* record = window_record_new(SIMWIN_ASSEMBLY, cur_device, 0, d);
   if (record == nullptr) {
     vinstanceDestroyLater(d);

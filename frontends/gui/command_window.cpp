@@ -34,6 +34,7 @@
 #include "frontends/gui/main_window.h"
 #include "frontends/gui/road.h"
 #include "frontends/gui/session.h"
+#include "frontends/gui/startup.h"
 #include "frontends/gui/windows.h"
 #include "sim/cmd/dispatch.h"
 #include "sim/cmd/lexer.h"
@@ -396,7 +397,7 @@ void command_open_action(const char*) {
   if (vapplicationFindNamedResource(N("Command"), &r) == 0) return;
   line_class();
   incell_derive("historyincell", history_edit_cell);
-  auto* d = static_cast<vdialog*>(vobjectLoad(r));
+  auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "Command"));
   sim_window* record = window_record_new(SIMWIN_COMMAND, -1, 0, d);
   if (record == nullptr) {
     vinstanceDestroyLater(d);

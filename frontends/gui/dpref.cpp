@@ -54,7 +54,7 @@ int save_pos_prefs_apply(dialog_state& d) {
 void* about_box_open() {
   vresource r;
   if (!vapplicationFindNamedResource(N("About"), &r)) return nullptr;
-  auto* box = static_cast<vdialog*>(vobjectLoad(r));
+  auto* box = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "About"));
   if (box == nullptr) return nullptr;
   if (vdialogItem* close = vdialogFindItem(box, N("Close"))) vdialogSetItemNotify(close, about_close_pressed);
   vdialogSetCloseHook(box, about_close_hook);

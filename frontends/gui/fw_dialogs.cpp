@@ -95,7 +95,7 @@ std::string item_text(vtextitem* item) {
 dialog_answer line_run(const std::string& prompt, std::string& input) {
   vresource r;
   if (!vapplicationFindNamedResource(N("Interact_Input"), &r)) return ANSWER_CLOSE;
-  auto* d = static_cast<vconfirm*>(vobjectLoad(r));
+  auto* d = static_cast<vconfirm*>(load_window(r, vconfirmGetDefaultClass(), "Interact_Input"));
   // The resource's size stands: its items carry no spring solution, and
   // sizing to them would leave only the buttons.
   d->dialogFlags &= static_cast<std::uint16_t>(~vdialogSIZE_PENDING);

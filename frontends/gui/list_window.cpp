@@ -17,6 +17,7 @@
 #include "frontends/gui/frontend.h"
 #include "frontends/gui/main_window.h"
 #include "frontends/gui/row_window.h"
+#include "frontends/gui/startup.h"
 #include "frontends/gui/window_list.h"
 #include "frontends/gui/windows.h"
 #include "sim/cmd/lexer.h"
@@ -126,7 +127,7 @@ void list_window_open(const char*) {
   vresource r;
   if (vapplicationFindNamedResource(N("List"), &r) == 0) return;
   vtextitemGetDefaultClass();
-  auto* d = static_cast<vdialog*>(vobjectLoad(r));
+  auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "List"));
   auto* text = reinterpret_cast<vtextitem*>(vdialogFindItem(d, N("List_Text")));
   sim_window* record = text != nullptr ? window_record_new(SIMWIN_LIST, -1, number, d) : nullptr;
   if (record == nullptr) {

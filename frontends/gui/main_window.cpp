@@ -489,7 +489,7 @@ void main_notify(vwindow* window, vevent* event) {
 vdialog* main_window_create() {
   vresource r;
   if (!vapplicationFindNamedResource(N("Main"), &r)) return nullptr;
-  auto* d = static_cast<vdialog*>(vobjectLoad(r));
+  auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "Main"));
   sim_window* record = window_record_new(SIMWIN_MAIN, -1, -1, d);
   if (record == nullptr) {
     vinstanceDestroy(d);

@@ -24,6 +24,7 @@
 #include "frontends/gui/main_window.h"
 #include "frontends/gui/road.h"
 #include "frontends/gui/row_window.h"
+#include "frontends/gui/startup.h"
 #include "frontends/gui/window_list.h"
 #include "frontends/gui/windows.h"
 #include "sim/cmd/dispatch.h"
@@ -376,7 +377,7 @@ void memory_window_open(const char*) {
     register_memory_window();
     vsliderScrollBarGetDefaultClass();
   vtextitemGetDefaultClass();
-    auto* d = static_cast<vdialog*>(vobjectLoad(r));
+    auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "Memory"));
     if (number == -2) number = window_number_free(cur_device, SIMWIN_MEMORY);
     sim_window* record = window_record_new(SIMWIN_MEMORY, cur_device, number, d);
     if (record == nullptr) {

@@ -35,6 +35,7 @@
 #include "frontends/gui/main_window.h"
 #include "frontends/gui/road.h"
 #include "frontends/gui/row_window.h"
+#include "frontends/gui/startup.h"
 #include "frontends/gui/window_list.h"
 #include "frontends/gui/windows.h"
 #include "sim/cmd/dispatch.h"
@@ -305,7 +306,7 @@ void register_window_open(const char*) {
   vresource r;
   if (vapplicationFindNamedResource(N("Register"), &r) == 0) return;
   register_register_window();
-  auto* d = static_cast<vdialog*>(vobjectLoad(r));
+  auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "Register"));
   sim_window* record = window_record_new(SIMWIN_REGISTER, cur_device, number, d);
   if (record == nullptr) {
     vinstanceDestroyLater(d);

@@ -39,6 +39,7 @@
 #include "frontends/gui/incell.h"
 #include "frontends/gui/main_window.h"
 #include "frontends/gui/road.h"
+#include "frontends/gui/startup.h"
 #include "frontends/gui/window_list.h"
 #include "frontends/gui/windows.h"
 #include "sim/cmd/dispatch.h"
@@ -186,7 +187,7 @@ sim_window* row_window_open(const row_window_kind& kind) {
   if (vapplicationFindNamedResource(N(kind.resource), &r) == 0) return nullptr;
   vlistviewGetDefaultClass();
   vrulerGetDefaultClass();
-  auto* d = static_cast<vdialog*>(vobjectLoad(r));
+  auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), kind.resource));
   auto* list = reinterpret_cast<vlistview*>(vdialogFindItem(d, N(kind.list_name)));
   sim_window* record = list != nullptr ? window_record_new(kind.kind, cur_device, 0, d) : nullptr;
   if (record == nullptr) {

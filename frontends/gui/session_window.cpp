@@ -39,6 +39,7 @@
 #include "frontends/gui/main_window.h"
 #include "frontends/gui/road.h"
 #include "frontends/gui/session.h"
+#include "frontends/gui/startup.h"
 #include "frontends/gui/windows.h"
 #include "platform/win/kernel.h"
 #include "sim/cmd/view_hooks.h"
@@ -328,7 +329,7 @@ void session_open_action(const char*) {
   if (vapplicationFindNamedResource(N("Session"), &r) == 0) return;
   canvas_class();
   vsliderScrollBarGetDefaultClass();
-  auto* d = static_cast<vdialog*>(vobjectLoad(r));
+  auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "Session"));
   sim_window* record = window_record_new(SIMWIN_SESSION, -1, 0, d);
   if (record == nullptr) {
     vinstanceDestroyLater(d);

@@ -33,6 +33,7 @@
 #include "frontends/gui/incell.h"
 #include "frontends/gui/main_window.h"
 #include "frontends/gui/road.h"
+#include "frontends/gui/startup.h"
 #include "frontends/gui/window_list.h"
 #include "frontends/gui/windows.h"
 #include "sim/cdb/coff.h"
@@ -394,7 +395,7 @@ void source_window_open(const char*) {
   if (vapplicationFindNamedResource(N("Source"), &r) == 0) return;
   canvas_class();
   vsliderScrollBarGetDefaultClass();
-  auto* d = static_cast<vdialog*>(vobjectLoad(r));
+  auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "Source"));
   sim_window* record = window_record_new(SIMWIN_SOURCE, cur_device, 0, d);
   vdialogItem* text = record != nullptr ? vdialogFindItem(d, N("Source_Text")) : nullptr;
   if (text == nullptr) {

@@ -145,6 +145,12 @@ void required_window(const char* window, Make make) {
 
 }  // namespace
 
+vobject* load_window(vresource r, const vclass* expected, const char* window) {
+  vobject* loaded = nullptr;
+  vexGuard([&] { loaded = _vobjectLoadOfClass(r, expected); }, [&](vexHandler&) { resources_failed(window); });
+  return loaded;
+}
+
 std::string family_title() {
   const device_inst* inst = cur_inst;
   if (inst != nullptr && inst->type >= 0 && inst->type < TYPE_COUNT)
@@ -163,7 +169,7 @@ void* about_dialog_open(const char* argument) {
   vresource r;
   if (!vapplicationFindNamedResource(N("About"), &r)) return nullptr;
   if (about != nullptr) return about;  // one About box at a time
-  about = static_cast<vdialog*>(vobjectLoad(r));
+  about = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "About"));
   if (vdialogItem* close = vdialogFindItem(about, N("Close"))) vdialogSetItemNotify(close, about_close);
   vwindowSetTitleScribe(about, vscribeCString(family_title().c_str()));
   vdialogPlace(about, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);

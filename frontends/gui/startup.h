@@ -5,6 +5,9 @@
 
 #include <string>
 
+#include "fw/core/class.h"
+#include "fw/core/resource.h"
+
 struct vevent;
 
 namespace gui {
@@ -25,6 +28,11 @@ struct start_options {
 int front_end_start(int argc, char** argv, const char* default_type_name);
 // The exit status by the quit rule.
 int front_end_status();
+
+// Loads a window's object, of class expected, from the program's resource
+// file: one that does not load (damaged) ends the program naming the file,
+// as a start-up window does.
+vobject* load_window(vresource r, const vclass* expected, const char* window);
 
 // "Sim" and the family number of the current device type.
 std::string family_title();

@@ -30,6 +30,7 @@
 #include "frontends/gui/road.h"
 #include "frontends/gui/row_window.h"
 #include "frontends/gui/session.h"
+#include "frontends/gui/startup.h"
 #include "frontends/gui/window_list.h"
 #include "frontends/gui/windows.h"
 #include "sim/cdb/c_print.h"
@@ -380,7 +381,7 @@ watch_win* create_window(int number) {
   if (vapplicationFindNamedResource(N("Watch"), &r) == 0) return nullptr;
   vrulerGetDefaultClass();
   vlistviewGetDefaultClass();
-  auto* d = static_cast<vdialog*>(vobjectLoad(r));
+  auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "Watch"));
   sim_window* record = window_record_new(SIMWIN_WATCH, cur_device, number, d);
   auto* list = record != nullptr ? reinterpret_cast<vlistview*>(vdialogFindItem(d, N("Watch_List"))) : nullptr;
   if (list == nullptr) {

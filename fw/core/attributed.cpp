@@ -208,6 +208,7 @@ void vobjectSendAttribute(vobject* self, vname name, vname key, const void* valu
 
 namespace {
 int runCommand(vobject* self, vname tag, vdict* context, int (*run)(vcommand*, vdict*)) {
+  if (!context) vexGenerateMessage(&vexArgNullClass, "null command context");
   auto* command = static_cast<vcommand*>(const_cast<void*>(rec(self)->findCommand(self, vname_Command, tag)));
   if (!command) return 0;
   vdictStore(context, vname_Command, command);

@@ -335,6 +335,17 @@ vclass* vobjectFindResourceClass(vresource resource) {
   return cls;
 }
 
+void _vobjectCheckResourceClass(vresource resource, const vclass* expected, std::size_t room) {
+  const vclass* cls = vobjectFindResourceClass(resource);
+  if (!vclassIsSubclass(cls, expected) || (room && cls->instanceSize > room))
+    _vexGenerate(&vexArgClass, vexSetMessage, "Resource file is damaged", vexEnd);
+}
+
+vobject* _vobjectLoadOfClass(vresource resource, const vclass* expected) {
+  _vobjectCheckResourceClass(resource, expected);
+  return vobjectLoad(resource);
+}
+
 void vobjectLoadInit(vobject* storage, vresource resource) {
   vclass* cls = vobjectFindResourceClass(resource);
   storage->cls = cls;

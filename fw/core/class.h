@@ -98,6 +98,11 @@ void vobjectCopyInit(vobject* source, vobject* destination);
 vobject* vobjectLoad(vresource resource);
 void vobjectLoadInit(vobject* storage, vresource resource);
 vclass* vobjectFindResourceClass(vresource resource);
+// Where a loaded object is then used as a given class: a resource naming
+// another class (or, for storage of a fixed size, a larger one) is damage,
+// raised before anything is loaded.
+void _vobjectCheckResourceClass(vresource resource, const vclass* expected, std::size_t room = 0);
+vobject* _vobjectLoadOfClass(vresource resource, const vclass* expected);
 
 // Delegation walks.
 inline constexpr int vdelegatorMAX_DEPTH = 12;

@@ -289,14 +289,17 @@ bool namesClass(vresource r) {
 
 void vcommandSpaceLoadInit(vcommandSpace* storage, vresource r) {
   vcommandStartup();
-  if (namesClass(r)) return vobjectLoadInit(storage, r);
+  if (namesClass(r)) {
+    _vobjectCheckResourceClass(r, spaceClass(), sizeof(vcommandSpace));
+    return vobjectLoadInit(storage, r);
+  }
   storage->cls = spaceClass();
   spaceClass()->loadInit(storage, r);
 }
 
 vcommandSpace* vcommandSpaceLoad(vresource r) {
   vcommandStartup();
-  if (namesClass(r)) return space(vobjectLoad(r));
+  if (namesClass(r)) return space(_vobjectLoadOfClass(r, spaceClass()));
   auto* s = static_cast<vcommandSpace*>(vclassAllocInstance(spaceClass()));
   vcommandSpaceLoadInit(s, r);
   return s;

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "fw/core/debug.h"
@@ -260,7 +261,18 @@ void vscribeWriteToStream(vscribe* s, std::FILE* stream) {
   std::size_t n = vscribeGetByteLength(s);
   char local[kPrintBuffer];
   PrintText t(s, n, local);
-  vdebugGetStdioTable()->fprintf(stream, "%.*s", static_cast<int>(n), t.text);
+  // "%.*s" stops at a NUL: every byte of a sized scribe is written, NULs too.
+  const vdebugStdioTable* io = vdebugGetStdioTable();
+  for (const char* p = t.text; n > 0;) {
+    std::size_t run = std::min(strnlen(p, n), std::size_t(INT_MAX));
+    if (run) io->fprintf(stream, "%.*s", static_cast<int>(run), p);
+    if (run < n && p[run] == '\0') {
+      io->fputc(0, stream);
+      ++run;
+    }
+    p += run;
+    n -= run;
+  }
 }
 
 // Printed through the current character set's conversion to native text.

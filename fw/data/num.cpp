@@ -323,7 +323,7 @@ void vnumDigitSetSetDigits(vnumDigitSet* set, vscribe* digits) {
 
 vnumFormat* vnumFormatLoad(vresource r) {
   vname cls;
-  if (vresourceRoute<vresourceSlotTestGetTag, int>(r, key("Class"), &cls)) return static_cast<vnumFormat*>(vobjectLoad(r));
+  if (vresourceRoute<vresourceSlotTestGetTag, int>(r, key("Class"), &cls)) return static_cast<vnumFormat*>(_vobjectLoadOfClass(r, vnumFormatGetDefaultClass()));
   vnumFormat* f = vnumFormatCreate();
   vexGuard([&] { readFormat(f, r); },
            [&](vexHandler&) {

@@ -475,7 +475,7 @@ vregexp* vregexpCompile(vscribe* pattern) {
 
 vregexp* vregexpLoad(vresource resource) {
   vname cls;
-  if (vresourceRoute<vresourceSlotTestGetTag, int>(resource, key("Class"), &cls)) return static_cast<vregexp*>(vobjectLoad(resource));
+  if (vresourceRoute<vresourceSlotTestGetTag, int>(resource, key("Class"), &cls)) return static_cast<vregexp*>(_vobjectLoadOfClass(resource, vregexpGetDefaultClass()));
   auto* re = static_cast<vregexp*>(vinstanceCreate(vregexpGetDefaultClass()));
   vexGuard([&] { readKeys(re, resource); },
            [&](vexHandler&) {

@@ -37,6 +37,17 @@ struct ScrapState {
 };
 void** scrapSlot = nullptr;
 
+// Every level of a compound value passes here (the exports of every kind
+// and the dumps), so the level count bounds the walks of any mix of kinds.
+int compoundLevels = 0;
+struct Level {
+  Level() {
+    if (compoundLevels > vscrapMAX_DEPTH) vscrapRaiseTooDeep();
+    ++compoundLevels;
+  }
+  ~Level() { --compoundLevels; }
+};
+
 vinstance* at(const vscrap* w) { return w->stack[w->depth]; }
 template <class Rec>
 Rec* slots(const vscrap* w) {
@@ -248,17 +259,6 @@ void compoundAddUnimplemented(vscrap* self, vinstance* element) {
   vscrapRaiseUnimplemented(self);
 }
 
-// Every level of a compound value passes here, so the level count bounds
-// imports and exports of any mix of kinds.
-int compoundLevels = 0;
-struct Level {
-  Level() {
-    if (compoundLevels > vscrapMAX_DEPTH) vscrapRaiseTooDeep();
-    ++compoundLevels;
-  }
-  ~Level() { --compoundLevels; }
-};
-
 void compoundExport(vscrap* self, vscrap* target) {
   Level level;
   bool pairwise = false;
@@ -284,6 +284,7 @@ void compoundExport(vscrap* self, vscrap* target) {
 }
 
 void dumpElements(vscrap* self, std::FILE* stream, const char* open, const char* close) {
+  Level level;
   stream = orError(stream);
   vdebugFputs(open, stream);
   HeldIterator it{vscrapIteratorCreate(iteratorClassOf(self), *self)};
@@ -310,6 +311,7 @@ void arrayAdd(vscrap* self, vinstance* element) {
   slots<vscrapArrayClassRec>(self)->setElement(self, n, element);
 }
 void arrayExport(vscrap* self, vscrap* target) {
+  Level level;
   std::int32_t n = arrayCount(self);
   slots<vscrapArrayClassRec>(target)->setCount(target, n);
   for (std::int32_t i = 0; i < n; ++i)
@@ -370,6 +372,7 @@ void dictionaryAdd(vscrap* self, vinstance* element) {
 }
 
 void dictionaryExport(vscrap* self, vscrap* target) {
+  Level level;
   auto* rec = slots<vscrapDictionaryClassRec>(target);
   rec->clear(target);
   HeldIterator it{vscrapIteratorCreate(iteratorClassOf(self), *self)};
@@ -378,6 +381,7 @@ void dictionaryExport(vscrap* self, vscrap* target) {
 }
 
 void dumpDictionary(vscrap* self, std::FILE* stream) {
+  Level level;
   stream = orError(stream);
   std::vector<KeyedElement> pairs = collectKeys(self, true);
   std::sort(pairs.begin(), pairs.end(), [](const KeyedElement& a, const KeyedElement& b) {

@@ -62,9 +62,9 @@
 // store, every row of the chunk store). Opening either store computes each record's or row's depth
 // from its parent word once and refuses a deeper file (or a parent loop) with `Module/Limit`
 // "Values nested more than 1024 levels deep" before anything walks it; making a record or row past
-// the bound raises the same, as do a content copy, every compound level of a scrap import or export
-// (`compoundExport` counts them) and the text form's parser (a syntax error). So every recursive
-// walk over a value stays within 1024 frames.
+// the bound raises the same, as do a content copy, every compound level of a scrap import, export
+// or dump (the exports of every compound kind and the dumps count them) and the text form's parser
+// (a syntax error). So every recursive walk over a value stays within 1024 frames.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -447,7 +447,7 @@ vconfirm* vimageedtrGetSizeDialog() {
   if (!dict || !vresourceTestGet(dict, L("ImageSizeConfirm"), &r)) return nullptr;
   vconfirmGetDefaultClass();
   vtextitemGetDefaultClass();
-  st->sizeDialog = static_cast<vconfirm*>(static_cast<vinstance*>(vobjectLoad(r)));
+  st->sizeDialog = static_cast<vconfirm*>(static_cast<vinstance*>(_vobjectLoadOfClass(r, vconfirmGetDefaultClass())));
   // The template's size: its fields have no layout to size the dialog by,
   // which would shrink it to the buttons.
   st->sizeDialog->dialogFlags &= std::uint16_t(~vdialogSIZE_PENDING);

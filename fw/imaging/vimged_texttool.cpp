@@ -97,7 +97,7 @@ void openTextDialog(vimgedview* v) {
     vdialogLabelItemGetDefaultClass();
     vresource dict, r;
     if (!vapplicationFindNamedResource(N("vimged"), &dict) || !vresourceTestGet(dict, N("vimgedTextConfirm"), &r)) return;
-    dialog = static_cast<vconfirm*>(static_cast<vinstance*>(vobjectLoad(r)));
+    dialog = static_cast<vconfirm*>(static_cast<vinstance*>(_vobjectLoadOfClass(r, vconfirmGetDefaultClass())));
     // The template's size: its field has no layout to size the dialog by,
     // which would shrink it to the buttons.
     dialog->dialogFlags &= std::uint16_t(~vdialogSIZE_PENDING);

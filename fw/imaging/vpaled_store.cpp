@@ -158,7 +158,7 @@ vconfirm* nameConfirm() {
   if (st->nameConfirm) return st->nameConfirm;
   vresource dict = dictionary(), r = 0;
   if (!dict || !vresourceTestGet(dict, L("PaletteNameConfirm"), &r)) return nullptr;
-  st->nameConfirm = static_cast<vconfirm*>(vobjectLoad(r));
+  st->nameConfirm = static_cast<vconfirm*>(_vobjectLoadOfClass(r, vconfirmGetDefaultClass()));
   vconfirmSetApply(st->nameConfirm, nameConfirmed);
   return st->nameConfirm;
 }

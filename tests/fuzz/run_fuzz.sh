@@ -8,7 +8,7 @@ bin=$1
 secs=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod coff core break frames statefile streamfile writers cexpr btree chunk vr newres restree marshal vdas fontname rlediff bmp ico xbm pnm gif imgread textedit textload)
+[ ${#targets[@]} -eq 0 ] && targets=(commands keys expr asm disasm lod coff core break frames statefile streamfile writers cexpr btree chunk vr vrobjects newres restree marshal vdas fontname rlediff bmp ico xbm pnm gif imgread textedit textload)
 src=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$src/../.." && pwd)
 work=$(cd "$bin" && pwd)
@@ -51,6 +51,7 @@ seed() {
     btree) cp "$src"/seeds/btree/* "$dir"/ ;;
     chunk) cp "$src"/seeds/chunk/* "$dir"/ ;;
     vr) cp "$src"/seeds/vr/* "$dir"/ ;;
+    vrobjects) cp "$src"/seeds/vrobjects/* "$dir"/ ;;
     statefile) cp "$src"/seeds/statefile/* "$dir"/ ;;
     cexpr) cp "$src"/seeds/cexpr/* "$dir"/ ;;
     newres) cp "$src"/seeds/newres/* "$dir"/ ;;

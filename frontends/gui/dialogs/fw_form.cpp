@@ -32,6 +32,7 @@
 #include "fw/widgets/lists/listsize.h"
 #include "fw/widgets/look/laf.h"
 #include "frontends/gui/dialogs/command_dialog.h"
+#include "frontends/gui/startup.h"
 
 namespace gui {
 
@@ -340,7 +341,7 @@ int command_dialog_open(const char* menu_command) {
   if (d->open != 0) return 1;
   vresource r;
   if (!vapplicationFindNamedResource(N(d->entry->resource), &r)) return 0;
-  auto* window = static_cast<vconfirm*>(vobjectLoad(r));
+  auto* window = static_cast<vconfirm*>(load_window(r, vconfirmGetDefaultClass(), d->entry->resource));
   if (window == nullptr) return 0;
   // The form's size is the resource's: its items carry no spring solution,
   // so sizing to them would leave only the buttons.

@@ -61,6 +61,16 @@ std::string mapBytes(vresource resource, vresource entry) {
   return data ? std::string(static_cast<const char*>(data), size) : std::string();
 }
 
+// Set mask refuses a mask of other than two colours; a refused one goes again.
+void takeMask(vimage* image, vresource mask) {
+  vimage* loaded = vimageLoad(mask);
+  vexGuard([&] { vimageSetMaskOwned(image, loaded); },
+           [&](vexHandler&) {
+             vimageDestroy(loaded);
+             _vexGenerate(nullptr, vexEnd);
+           });
+}
+
 vimage* loadRaw(vresource resource) {
   std::int32_t colors = vresourceGetInteger(resource, raw(kNumColors));
   std::int32_t height = vresourceGetInteger(resource, raw(kHeight));
@@ -93,14 +103,7 @@ vimage* loadRaw(vresource resource) {
           }
           vcolorListChanged(palette);
         }
-        if (vresourceTestGet(resource, raw(kTransparency), &entry)) {
-          vimage* mask = vimageLoad(maskResource(resource, entry));
-          vexGuard([&] { vimageSetMaskOwned(image, mask); },
-                   [&](vexHandler&) {
-                     vimageDestroy(mask);
-                     _vexGenerate(nullptr, vexEnd);
-                   });
-        }
+        if (vresourceTestGet(resource, raw(kTransparency), &entry)) takeMask(image, maskResource(resource, entry));
       },
       [&](vexHandler&) {
         vimageDestroy(image);
@@ -148,8 +151,10 @@ void loadInit(vobject* self, vresource resource) {
   vexGuard(
       [&] {
         std::int32_t n;
-        image->numColors = vresourceTestGetInteger(resource, numColorsKey(), &n) ? std::uint32_t(n)
-                                                                                 : colorsOfDepth(image->depth);
+        bool counted = vresourceTestGetInteger(resource, numColorsKey(), &n);
+        // The count sizes tables made from it: the raw form's bounds hold here too.
+        if (counted && (n < 1 || n > 65536)) refuse("image colour count out of range");
+        image->numColors = counted ? std::uint32_t(n) : colorsOfDepth(image->depth);
         std::int32_t flags = 0;
         if (!vresourceTestGetInteger(resource, vnameInternLiteral("vimageFlags"), &flags))
           vresourceTestGetInteger(resource, vname_Flags, &flags);
@@ -159,11 +164,9 @@ void loadInit(vobject* self, vresource resource) {
         if (vresourceTestGet(resource, vname_Palette, &child)) {
           image->palette = vcolorListLoad(child);
           image->flags |= vimageOWNS_PALETTE;
+          if (image->palette->count < image->numColors) refuse("image palette shorter than its colour count");
         }
-        if (vresourceTestGet(resource, vname_Transparency, &child)) {
-          image->mask = vimageLoad(child);
-          image->flags |= vimageOWNS_MASK;
-        }
+        if (vresourceTestGet(resource, vname_Transparency, &child)) takeMask(image, child);
       },
       [&](vexHandler&) {
         releaseParts(image);

@@ -156,7 +156,7 @@ void modelChosen(vdialogItem* item, vevent*) {
 vdialogItem* loadPanel(vresource dict, const char* name) {
   vresource r = 0;
   if (!vresourceTestGet(dict, N(name), &r)) return nullptr;
-  auto* loaded = static_cast<vdialogItem*>(vobjectLoad(r));
+  auto* loaded = static_cast<vdialogItem*>(_vobjectLoadOfClass(r, vdialogItemGetDefaultClass()));
   vdialogItem* panel = copyAs(loaded, _vcolorchsrPanelClass());
   vinstanceDestroy(loaded);
   return panel;

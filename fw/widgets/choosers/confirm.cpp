@@ -481,7 +481,7 @@ void loadInit(vobject* self, vresource resource) {
     }
     return;
   }
-  c->buttons = static_cast<vcontainer*>(vobjectLoad(vresourceGet(resource, N("ConfirmContainer"))));
+  c->buttons = static_cast<vcontainer*>(_vobjectLoadOfClass(vresourceGet(resource, N("ConfirmContainer")), vcontainerGetDefaultClass()));
   c->buttons->tag = N("Detached");
   c->confirmFlags = std::uint16_t(vresourceGetInteger(resource, N("ConfirmationFlags")));
   c->separator = nullptr;

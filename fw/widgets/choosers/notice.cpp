@@ -381,7 +381,7 @@ void loadInit(vobject* self, vresource resource) {
     defaults->notifyFunc = _vconfirmNotifyFor(defaults->tag);
     cancel = vconfirmFindButton(n, N("Cancel")) != nullptr;
   }
-  n->text = static_cast<vtextitem*>(vobjectLoad(vresourceGet(resource, N("NoticeText"))));
+  n->text = static_cast<vtextitem*>(_vobjectLoadOfClass(vresourceGet(resource, N("NoticeText")), vtextitemGetDefaultClass()));
   vresource icon;
   if (vresourceTestGet(resource, N("NoticeIcon"), &icon)) {
     n->icon = vimageLoad(icon);

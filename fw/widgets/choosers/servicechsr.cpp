@@ -519,7 +519,7 @@ void openInfo(vservicechsr* c) {
   if (!c->info) {
     vresource r = 0;
     if (!state()->dict || !vresourceTestGet(state()->dict, N("vservicechsrINFO"), &r)) return;
-    c->info = static_cast<vconfirm*>(static_cast<vinstance*>(vobjectLoad(r)));
+    c->info = static_cast<vconfirm*>(static_cast<vinstance*>(_vobjectLoadOfClass(r, vconfirmGetDefaultClass())));
     if (vlistview* view = infoList(c)) {
       vlist* l = vlistCreate();
       vlistviewSetList(view, l);

@@ -209,11 +209,11 @@ void loadInit(vobject* self, vresource resource) {
   if (vresourceTestGetBoolean(resource, N("Selectable"), &flag)) item->selectable = flag != 0;
   vdialogItemClassOf(item)->setFocusable(item, item->selectable);
   vresource child;
-  vtext* t = vresourceTestGet(resource, vname_Text, &child) ? static_cast<vtext*>(vobjectLoad(child))
+  vtext* t = vresourceTestGet(resource, vname_Text, &child) ? static_cast<vtext*>(_vobjectLoadOfClass(child, vtextGetDefaultClass()))
                                                            : vtextitemClassOf(item)->createText(item);
   t->mode |= vtextMODE_FROZEN;
   if (vresourceTestGet(resource, N("DefaultRuler"), &child)) {
-    auto* r = static_cast<vtextRuler*>(vobjectLoad(child));
+    auto* r = static_cast<vtextRuler*>(_vobjectLoadOfClass(child, vtextGetRulerClass()));
     r->flags |= vtextRulerOWNED | vtextitemMANAGED;
     vtextSetDefaultRuler(t, r);
   } else {

@@ -166,6 +166,7 @@ void tellItems(vdialogItemList* l) {
 }
 
 void loadInit(vobject* self, vresource resource) {
+  _vobjectListCheckObjects(resource, vdialogItemGetDefaultClass());
   super()->loadInit(self, resource);
   vdialogItemList* l = asList(self);
   int n = vobjectListCount(l);

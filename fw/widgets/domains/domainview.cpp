@@ -758,7 +758,7 @@ void itemLoadInit(vobject* self, vresource resource) {
   vdomainview* v = asView(self);
   vresource child;
   if (vresourceTestGet(resource, vnameInternLiteral("Domain"), &child))
-    takeDomain(v, static_cast<vdomain*>(vobjectLoad(child)));
+    takeDomain(v, static_cast<vdomain*>(_vobjectLoadOfClass(child, vdomainGetDefaultClass())));
   else
     takeDomain(v, vclassRec<vdomainitemClassRec>(v)->makeDomain(v));
 }

@@ -186,7 +186,7 @@ viconviewView* loadType(vresource dict, const char* key) {
   vresource entry;
   if (!dict || !vresourceTestGet(dict, N(key), &entry)) return nullptr;
   vresource cls;
-  if (vresourceTestGet(entry, N("Class"), &cls)) return asType(vobjectLoad(entry));
+  if (vresourceTestGet(entry, N("Class"), &cls)) return asType(_vobjectLoadOfClass(entry, viconviewViewGetDefaultClass()));
   vobjectClassRec* c = viconviewViewGetDefaultClass();
   auto* t = static_cast<viconviewView*>(vclassAllocInstance(c));
   t->cls = c;

@@ -27,7 +27,10 @@ std::int32_t& countOf(vlist* l, int axis) { return axis == vlistCOLUMNS ? l->cel
 std::int32_t& otherCountOf(vlist* l, int axis) { return axis == vlistCOLUMNS ? l->cells.rowCount : l->cells.columnCount; }
 bool outerAxis(const vlist* l, int axis) { return (axis == vlistCOLUMNS) == columnMajor(l); }
 
-// ---- Storage: an outer array of inner arrays of cell words.
+// ---- Storage: an outer array of inner arrays of cell words. The arrays
+// hold only as far as cells were set (a read past them gives 0), so the
+// counts alone cost no memory: a list of a million rows with no cells set
+// is a few words.
 
 vlistArray* outerArray(const vlist* l) { return static_cast<vlistArray*>(l->cells.storage); }
 vlistArray* innerAt(const vlistArray* outer, std::int32_t i) { return reinterpret_cast<vlistArray*>(outer->block[i]); }
@@ -44,8 +47,6 @@ void resizeInner(vlistArray* a, std::int32_t n) {
     a->block = nullptr;
   } else if (n < a->count) {
     a->count = n;
-  } else if (n > a->count) {
-    _vlistArrayEnsure(a, n - 1);
   }
 }
 
@@ -53,11 +54,20 @@ void freeOwnStorage(vlist* l) {
   if (!external(l)) _vtextFreeArrayTree(&l->cells);
 }
 
-void createStorage(vlist* l, std::int32_t outer, std::int32_t inner) {
-  vlistArray* root = _vlistArrayAllocRecord();
-  if (outer > 0) _vlistArrayEnsure(root, outer - 1);
-  for (std::int32_t i = 0; i < outer; ++i) root->block[i] = reinterpret_cast<vlistCell>(newInner(inner));
-  l->cells.storage = root;
+void createStorage(vlist* l) { l->cells.storage = _vlistArrayAllocRecord(); }
+
+// Sets a cell of own storage, making its inner array when it has none; an
+// empty value where nothing is held needs nothing.
+void setOwnCell(vlistCells* cells, std::int32_t row, std::int32_t column, vlistCell value) {
+  auto* outer = static_cast<vlistArray*>(cells->storage);
+  std::int32_t first = (cells->flags & vlistCOLUMN_MAJOR) ? column : row;
+  if (first >= outer->count && !value) return;
+  vlistCell* word = _vlistArrayEnsure(outer, first);
+  if (!*word) {
+    if (!value) return;
+    *word = reinterpret_cast<vlistCell>(newInner(0));
+  }
+  _vlistArraySetCell(cells, row, column, value);
 }
 
 // The storage follows a new count of one axis (the counts are not yet set).
@@ -66,19 +76,14 @@ void resizeStorage(vlist* l, std::int32_t n, int axis) {
   if (external(l) || other == 0) return;
   vlistArray* outer = outerArray(l);
   if (outerAxis(l, axis)) {
-    if (!outer) return createStorage(l, n, other);
+    if (!outer) return createStorage(l);
     if (n == 0) return freeOwnStorage(l);
     std::int32_t old = outer->count;
     for (std::int32_t i = n; i < old; ++i)
       if (innerAt(outer, i)) _vlistArrayFreeRecord(innerAt(outer, i));
-    if (n < outer->count) {
-      outer->count = n;
-    } else {
-      _vlistArrayEnsure(outer, n - 1);
-      for (std::int32_t i = old; i < n; ++i) outer->block[i] = reinterpret_cast<vlistCell>(newInner(other));
-    }
+    if (n < outer->count) outer->count = n;
   } else {
-    if (!outer) return createStorage(l, other, n);
+    if (!outer) return createStorage(l);
     if (n == 0) return freeOwnStorage(l);
     for (std::int32_t i = 0; i < outer->count; ++i)
       if (vlistArray* a = innerAt(outer, i)) resizeInner(a, n);
@@ -91,8 +96,11 @@ template <class F>
 void forEachArray(vlist* l, int axis, F apply) {
   vlistArray* outer = outerArray(l);
   if (external(l) || !outer || otherCountOf(l, axis) < 1) return;
-  if (outerAxis(l, axis)) return apply(outer);
   std::int32_t n = countOf(l, axis);
+  if (outerAxis(l, axis)) {
+    if (n > 0 && outer->count < n) _vlistArrayEnsure(outer, n - 1);
+    return apply(outer);
+  }
   for (std::int32_t i = 0; i < outer->count; ++i)
     if (vlistArray* a = innerAt(outer, i)) {
       if (n > 0 && a->count < n) _vlistArrayEnsure(a, n - 1);
@@ -123,7 +131,9 @@ void rotate(vlistCell* block, std::int32_t first, std::int32_t middle, std::int3
 // ---- Slots.
 
 void defaultSetter(vlist* l, std::int32_t row, std::int32_t column, vlistCell value) {
-  if (l->cells.storage) _vlistArraySetCell(&l->cells, row, column, value);
+  if (!l->cells.storage) return;
+  if (external(l)) _vlistArraySetCell(&l->cells, row, column, value);
+  else setOwnCell(&l->cells, row, column, value);
 }
 vlistCell defaultGetter(vlist* l, std::int32_t row, std::int32_t column) {
   return _vlistArrayGetCell(&l->cells, row, column);
@@ -310,14 +320,12 @@ void setOrientation(vlist* l, int columnMajorWanted) {
   std::uint16_t wanted = columnMajorWanted ? vlistCOLUMN_MAJOR : vlistROW_MAJOR;
   if (!external(l) && l->cells.rowCount >= 1 && l->cells.columnCount >= 1) {
     vlistCells turned{nullptr, l->cells.rowCount, l->cells.columnCount, l->cells.setter, l->cells.getter, wanted};
-    std::int32_t outer = columnMajorWanted ? turned.columnCount : turned.rowCount;
-    std::int32_t inner = columnMajorWanted ? turned.rowCount : turned.columnCount;
     vlist temporary;
     temporary.cells = turned;
-    createStorage(&temporary, outer, inner);
+    createStorage(&temporary);
     for (std::int32_t r = 0; r < l->cells.rowCount; ++r)
       for (std::int32_t c = 0; c < l->cells.columnCount; ++c)
-        _vlistArraySetCell(&temporary.cells, r, c, rec(l)->getCell(l, r, c));
+        setOwnCell(&temporary.cells, r, c, rec(l)->getCell(l, r, c));
     freeOwnStorage(l);
     l->cells.storage = temporary.cells.storage;
   }

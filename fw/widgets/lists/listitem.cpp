@@ -189,7 +189,7 @@ void loadInit(vobject* self, vresource resource) {
   if (vresourceTestGetInteger(resource, key("Autowidth"), &v)) vlistitemSetAutoWidth(i, v != 0);
   vresource child;
   bool loaded = vresourceTestGet(resource, key("List"), &child);
-  vlist* list = loaded ? static_cast<vlist*>(vobjectLoad(child)) : vlistitemClassOf(i)->createList(i);
+  vlist* list = loaded ? static_cast<vlist*>(_vobjectLoadOfClass(child, vlistitemGetListClass())) : vlistitemClassOf(i)->createList(i);
   vlistviewSetList(i, list);
   vlistviewSetHorizontalBar(i, hbar);
   vlistviewSetVerticalBar(i, vbar);

@@ -116,7 +116,8 @@ void loadInit(vobject* self, vresource resource) {
   l->owned = vlistCreateSelection(l);
   vresource storage;
   std::int64_t stored = cellCount(l);
-  if (vresourceTestGet(resource, vnameInternLiteral("ListStorage"), &storage)) stored = vresourceCount(storage);
+  bool cells = vresourceTestGet(resource, vnameInternLiteral("ListStorage"), &storage);
+  if (cells) stored = vresourceCount(storage);
   if (badLoad || stored != cellCount(l)) {
     std::int64_t wanted = cellCount(l);
     super()->setCount(l, 0, vlistROWS);
@@ -126,6 +127,8 @@ void loadInit(vobject* self, vresource resource) {
                   static_cast<long long>(wanted));
     vexGenerateMessage(&vexArgClass, message);
   }
+  // Counts without cells hold no string: nothing to walk.
+  if (!cells) return;
   for (std::int32_t c = 0; c < l->cells.columnCount; ++c)
     for (std::int32_t r = 0; r < l->cells.rowCount; ++r)
       if (super()->getCell(l, r, c)) vlistSelectRange(l, l->owned, r, c, 1, 1);

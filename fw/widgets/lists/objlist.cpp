@@ -191,12 +191,20 @@ void vobjectListCopyInit(vobjectList* source, vobjectList* destination) {
   vobjectListGetDefaultClass()->copyInit(source, destination);
 }
 
+void _vobjectListCheckObjects(vresource resource, const vclass* expected) {
+  const vresourceInterface* r = vresourceGetInterface();
+  vresource objects = 0;
+  if (!r->find(resource, vname_Objects, &objects) || r->type(objects) != vresARRAY) return;
+  for (int i = 0, n = r->count(objects); i < n; ++i) _vobjectCheckResourceClass(r->element(objects, i), expected);
+}
+
 void vobjectListLoadInit(vobjectList* storage, vresource resource) {
   vname named;
   if (!vresourceTestGetTag(resource, vname_Class, &named)) {
     storage->cls = vobjectListGetDefaultClass();
     vobjectListGetDefaultClass()->loadInit(storage, resource);
   } else {
+    _vobjectCheckResourceClass(resource, vobjectListGetDefaultClass(), sizeof(vobjectList));
     vobjectLoadInit(storage, resource);
   }
 }

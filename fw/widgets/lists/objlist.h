@@ -30,6 +30,8 @@ inline vobjectListClassRec* vobjectListClassOf(const vobjectList* list) { return
 vobjectList* vobjectListCreate();
 void vobjectListCopyInit(vobjectList* source, vobjectList* destination);
 void vobjectListLoadInit(vobjectList* storage, vresource resource);
+// A list whose objects are used as one class checks their classes before any is loaded.
+void _vobjectListCheckObjects(vresource resource, const vclass* expected);
 void vobjectListNotifyEach(vobjectList* list, vname kind, vdict* values);
 
 inline int vobjectListCount(const vobjectList* list) { return static_cast<int>(list->end - list->begin); }

@@ -250,7 +250,7 @@ vspringSolution* vspringSolutionCreate() { return asSolution(vinstanceCreate(vsp
 vspringSolution* vspringSolutionLoad(vresource resource) {
   classes();  // a resource naming the class finds it
   vname named;
-  if (vresourceTestGetTag(resource, vname_Class, &named)) return static_cast<vspringSolution*>(vobjectLoad(resource));
+  if (vresourceTestGetTag(resource, vname_Class, &named)) return static_cast<vspringSolution*>(_vobjectLoadOfClass(resource, vspringSolutionGetDefaultClass()));
   Parsed p = parse(resource);
   vspringSolution* s = vspringSolutionCreate();
   assign(s, p);

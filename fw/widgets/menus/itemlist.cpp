@@ -91,6 +91,7 @@ void copyInit(vobject* source, vobject* destination) {
 }
 
 void loadInit(vobject* self, vresource resource) {
+  _vobjectListCheckObjects(resource, vmenuGetDefaultItemClass());
   super()->loadInit(self, resource);
   vmenuItemList* l = asList(self);
   std::int32_t index = -1;
@@ -556,6 +557,7 @@ void vmenuItemListLoadInit(vmenuItemList* storage, vresource resource) {
     storage->cls = vmenuGetDefaultItemListClass();
     vmenuGetDefaultItemListClass()->loadInit(storage, resource);
   } else {
+    _vobjectCheckResourceClass(resource, vmenuGetDefaultItemListClass(), sizeof(vmenuItemList));
     vobjectLoadInit(storage, resource);
   }
 }

@@ -148,7 +148,9 @@ void loadInit(vobject* self, vresource resource) {
   on = 0;
   if (vresourceTestGetBoolean(resource, s->ggdKey, &on) && on) flags |= vmenubarGGD;
   b->barFlags |= flags;
-  vobjectListLoadInit(&b->menus, vresourceGet(resource, vname_MenuList));
+  vresource menus = vresourceGet(resource, vname_MenuList);
+  _vobjectListCheckObjects(menus, vmenuGetDefaultClass());
+  vobjectListLoadInit(&b->menus, menus);
   for (int i = 0; i < vmenubarCount(b); ++i) giveWindow(b, vmenubarAt(b, i));
 }
 

@@ -166,7 +166,8 @@ void loadInit(vobject* self, vresource resource) {
   vresource r;
   if (vresourceTestGet(resource, vname_Font, &r)) extensionOf(item)->font = vfontLoad(r);
   if (vresourceTestGet(resource, vname_Foreground, &r)) extensionOf(item)->foreground = vcolorLoad(r);
-  if (vresourceTestGet(resource, vname_SubMenu, &r)) extensionOf(item)->subMenu = static_cast<vmenu*>(vobjectLoad(r));
+  if (vresourceTestGet(resource, vname_SubMenu, &r)) 
+    extensionOf(item)->subMenu = static_cast<vmenu*>(_vobjectLoadOfClass(r, vmenuGetDefaultClass()));
 }
 
 void store(vobject* self, vresource resource) {

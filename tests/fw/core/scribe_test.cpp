@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -180,6 +181,24 @@ TEST(NativeSet, InternalSetPassesThroughOtherSetsRaise) {
   EXPECT_TRUE(raises(&vexModuleStateClass, [] { vscribeFromNative("x"); }));
   EXPECT_TRUE(raises(&vexModuleStateClass, [] { vcharFromNative('x'); }));
   _vcharSetCurrentSet(3);
+}
+
+// A sized scribe is printed whole: a NUL inside it does not end the text.
+TEST(Scribes, PrintWritesEveryByteOfASizedScribe) {
+  struct Row {
+    const char* bytes;
+    std::size_t length;
+  } rows[] = {{"a\0b", 3}, {"\0\0x", 3}, {"tail\0", 5}, {"plain", 5}, {"cut short", 3}};
+  for (const Row& r : rows) {
+    std::FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    vscribePrint(vscribeCStringSized(r.bytes, r.length), f);
+    std::string written(64, '?');
+    std::rewind(f);
+    written.resize(std::fread(written.data(), 1, written.size(), f));
+    std::fclose(f);
+    EXPECT_EQ(written, std::string(r.bytes, r.length)) << r.length;
+  }
 }
 
 }  // namespace

@@ -86,6 +86,24 @@ TEST(AttributedObjects, AttributesByNameAndIssueSelectors) {
   vinstanceDestroy(a);
 }
 
+// A command without a context to run in is the caller's fault, raised
+// whether or not the tag names a command.
+TEST(AttributedObjects, IssueAndQueryRefuseANullContext) {
+  Item* a = item(vname_Open);
+  for (auto run : {vobjectIssueCommand, vobjectQueryCommand}) {
+    for (vname tag : {vname_Help, vname_Quit}) {
+      bool argNull = false;
+      vexGuard([&] { run(a, tag, nullptr); },
+               [&](vexHandler& h) {
+                 argNull = vexGetCurrentException()->cls == &vexArgNullClass;
+                 vexSetCurrentException(h.savedChain);
+               });
+      EXPECT_TRUE(argNull) << tag;
+    }
+  }
+  vinstanceDestroy(a);
+}
+
 TEST(CommandSpaces, ObserversTakeTheirTagsValue) {
   vcommandSpace* s = vcommandSpaceCreate();
   Item* open = item(vname_Open);

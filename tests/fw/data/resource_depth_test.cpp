@@ -115,7 +115,7 @@ TEST(ResourceDepth, OneNestingBoundEverywhere) {
   vinstance* deep = vscrapCreateNative(vscrapGetDictionaryClass());
   for (int level = 0; level < vscrapMAX_DEPTH + 100; ++level) {
     vinstance* outer = vscrapCreateNative(vscrapGetDictionaryClass());
-    vscrapSetDictionaryElement(vscrapWalk(outer), tag("Next"), deep);
+    linkInPlace(outer, tag("Next"), deep);
     deep = outer;
   }
   for (int table : {0, 1}) {

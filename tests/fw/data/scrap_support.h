@@ -44,6 +44,21 @@ Raised raised(F body) {
 }
 
 inline vinstance* nativeOf(vclass* kind) { return vscrapCreateNative(kind); }
+// Holds next as outer's element under key (a dictionary) or at 0 (an array)
+// without the copy that setting an element makes: a copy of a chain nested
+// past the bound is refused.
+inline void linkInPlace(vinstance* outer, vname key, vinstance* next) {
+  vscrapNativeTypeable* held = vscrapCreateNativeTypeable();
+  held->delegate = next;
+  if (key) {
+    vdictStore(&static_cast<vscrapNativeDictionary*>(outer)->dict, key, held);
+    return;
+  }
+  vscrapSetArrayCount(vscrapWalk(outer), 1);
+  auto* a = static_cast<vscrapNativeArray*>(outer);
+  vinstanceDestroy(a->begin[0]);
+  a->begin[0] = held;
+}
 inline vinstance* integerScrap(std::int32_t v) {
   vinstance* s = nativeOf(vscrapGetIntegerClass());
   vscrapSetInteger(vscrapWalk(s), v);

@@ -275,4 +275,41 @@ TEST_F(Resources, ObjectFormFlagsAndRefusedRawImages) {
   }
 }
 
+// The object form's counts: a colour count outside 1-65536, a palette with
+// fewer entries than the count and a mask of other than two colours are
+// refused, as the raw form refuses them; the stored form they came from
+// loads.
+TEST_F(Resources, ObjectFormCountsAreChecked) {
+  vimage* source = vimageCreateSized(2, 2, 3);
+  vimageGetPalette(source);
+  vimageSetMaskOwned(source, vimageCreateSized(2, 2, 2));
+  vresource stored = entry("stored");
+  vclassRec<vobjectClassRec>(source)->store(source, stored);
+  vimageDestroy(source);
+  vimage* back = vimageLoad(stored);
+  EXPECT_EQ(back->numColors, 3u);
+  ASSERT_NE(back->mask, nullptr);
+  EXPECT_EQ(back->mask->numColors, 2u);
+  vimageDestroy(back);
+
+  struct Case {
+    const char* what;
+    int numColors;     // the image's "NumColors"
+    int maskColors;    // the mask's
+  } cases[] = {
+      {"no colours", 0, 2},   {"a negative count", -1, 2},     {"too many colours", 65537, 2},
+      {"a short palette", 4, 2}, {"a mask of three colours", 3, 3}, {"a mask of one colour", 3, 1},
+  };
+  for (const Case& c : cases) {
+    vresource bad = entry("bad");
+    vresourceCopyContents(stored, bad);
+    vresourceSetInteger(bad, key("NumColors"), c.numColors);
+    vresourceSetInteger(vresourceGet(bad, vname_Transparency), key("NumColors"), c.maskColors);
+    std::string message;
+    vimage* loaded = nullptr;
+    EXPECT_EQ(raised([&] { loaded = vimageLoad(bad); }, &message), &vexArgRangeClass) << c.what << ": " << message;
+    if (loaded) vimageDestroy(loaded);
+  }
+}
+
 }  // namespace

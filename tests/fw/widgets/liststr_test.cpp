@@ -134,4 +134,53 @@ TEST(StringLists, StoredColumnMajorAndLoadedFullyOwned) {
   vrstoreCloseFile(root);
 }
 
+// The words the list's own storage holds: the outer array and every inner one.
+std::int64_t heldWords(const vlist* l) {
+  auto* outer = static_cast<const vlistArray*>(l->cells.storage);
+  if (!outer) return 0;
+  std::int64_t words = outer->capacity;
+  for (std::int32_t i = 0; i < outer->count; ++i)
+    if (auto* inner = reinterpret_cast<const vlistArray*>(outer->block[i])) words += inner->capacity;
+  return words;
+}
+
+// Counts without cells are a valid list of that size: a resource of a few
+// bytes naming a million rows loads as one, and its cells, never set,
+// cost nothing until one is.
+TEST(StringLists, CountsWithoutCellsCostNoMemory) {
+  vrstoreInstallInterface();
+  vliststrGetDefaultClass();
+  vresource root = vrstoreCreateMemory();
+  for (const char* cls : {"vliststr", "vlist"}) {
+    for (const char* orientation : {"ColumnMajor", "RowMajor"}) {
+      SCOPED_TRACE(std::string(cls) + " " + orientation);
+      vresource r = vrstoreCreate(root, vnameInternLiteral("Big"), vresDICTIONARY);
+      vrstoreSetTag(r, vnameInternLiteral("Class"), vnameInternLiteral(cls));
+      vrstoreSetInteger(r, vnameInternLiteral("RowCount"), 1000000);
+      vrstoreSetInteger(r, vnameInternLiteral("ColumnCount"), 100);
+      vrstoreSetTag(r, vnameInternLiteral("Orientation"), vnameInternLiteral(orientation));
+      auto* l = static_cast<vlist*>(vobjectLoad(r));
+      EXPECT_LT(heldWords(l), 16);
+      EXPECT_EQ(vlistGetRowCount(l), 1000000);
+      EXPECT_EQ(vlistGetColumnCount(l), 100);
+      EXPECT_EQ(vlistGetCell(l, 999999, 99), 0u);
+      // A set cell reads back; its neighbours stay empty.
+      vlistSetCell(l, 5, 7, reinterpret_cast<vlistCell>("seven"));
+      EXPECT_STREQ(reinterpret_cast<const char*>(vlistGetCell(l, 5, 7)), "seven");
+      EXPECT_EQ(vlistGetCell(l, 5, 8), 0u);
+      EXPECT_EQ(vlistGetCell(l, 6, 7), 0u);
+      EXPECT_LT(heldWords(l), 64);
+      // Edits move what was set and keep the counts.
+      vlistClassOf(l)->insert(l, 0, 2, vlistROWS);
+      vlistClassOf(l)->remove(l, 0, 1, vlistCOLUMNS);
+      EXPECT_STREQ(reinterpret_cast<const char*>(vlistGetCell(l, 7, 6)), "seven");
+      EXPECT_EQ(vlistGetRowCount(l), 1000002);
+      EXPECT_EQ(vlistGetColumnCount(l), 99);
+      vlistSetCell(l, 7, 6, 0);
+      vinstanceDestroy(l);
+    }
+  }
+  vrstoreCloseFile(root);
+}
+
 }  // namespace
