@@ -66,7 +66,17 @@ struct device_inst {
   // block_count register blocks, each 37 current words then 37 previous words.
   std::vector<uint32_t> blocks;
   uint32_t pc = 0;
+  // The cycle count (`cyc`): the user's to set, zeroed by a pipeline
+  // restart. The device's own time is `cycles + time_offset`
+  // (device_time): the count's writes move the offset the other way, so
+  // the peripherals, the event schedule and every measure of elapsed
+  // cycles never see them, while the cycle path still advances one word.
   uint32_t cycles = 0;
+  uint32_t time_offset = 0;
+  // The count's writes since the last restart or the opening of a profile
+  // log, the other way: cycles + cyc_written is the count as the run alone
+  // made it, which the profiler measures in.
+  uint32_t cyc_written = 0;
   uint32_t instructions = 0;
   std::vector<uint32_t> device_words;
   uint32_t flags = 0;
@@ -276,6 +286,28 @@ struct device_state {
   uint8_t serial_repeats_off = 0;  // the tests' reference: every toggle stepped
   uint8_t serial_unseen_off = 0;   // the tests' reference: every toggle an event
 };
+
+// The device's own time: the cycles it has run, whatever the count shows.
+inline uint32_t device_time(const device_inst& inst) { return inst.cycles + inst.time_offset; }
+// Sets the cycle count (a write of `cyc`) and leaves the device's own time
+// and the profiler's count where they are. The event horizon is kept as a
+// count, so it is worked out again.
+inline void set_cycle_count(device_inst& inst, uint32_t count) {
+  inst.time_offset += inst.cycles - count;
+  inst.cyc_written += inst.cycles - count;
+  inst.cycles = count;
+  inst.horizon_stale = 1;
+}
+// A pipeline restart starts the count, and the profiler's with it, from 0;
+// the device's own time goes on.
+inline void restart_cycle_count(device_inst& inst) {
+  inst.time_offset += inst.cycles;
+  inst.cyc_written = 0;
+  inst.cycles = 0;
+  inst.horizon_stale = 1;
+}
+// The count the profiler measures in.
+inline uint32_t profile_count(const device_inst& inst) { return inst.cycles + inst.cyc_written; }
 
 extern device_inst* device_insts[DEVICE_MAX];
 extern device_state* device_states[DEVICE_MAX];
