@@ -1742,4 +1742,218 @@ TEST_F(engine_diff, CodecStepsInBatchesAsOneStepEachCycle) {
   std::filesystem::remove_all(scratch);
 }
 
+// The device's state but its counts, against a twin's: cyc and ictr with
+// the count's shadows and marks of them, and where the count stands
+// against the device's own time (which must be the same). "" when alike.
+std::string difference_but_counts(int d, int twin) {
+  for (int x : {d, twin}) {
+    make_device_current(x);
+    catch_up_peripherals();
+  }
+  device_inst& a = *device_insts[d];
+  const device_inst& b = *device_insts[twin];
+  if (device_time(a) != device_time(b))
+    return "device time " + std::to_string(device_time(a)) + " != " + std::to_string(device_time(b));
+  const int row = device_types[a.type]->periph_count - 1;  // the counts
+  uint32_t* words = a.periph_state[static_cast<std::size_t>(row)];
+  uint32_t* attrs = device_states[d]->periph_entries[static_cast<std::size_t>(row)].attrs;
+  const uint32_t* twin_words = b.periph_state[static_cast<std::size_t>(row)];
+  const uint32_t* twin_attrs = device_states[twin]->periph_entries[static_cast<std::size_t>(row)].attrs;
+  const std::array<uint32_t, 8> kept = {a.cycles,         a.time_offset,      a.cyc_written,       a.instructions,
+                                        words[COUNT_CYC], words[COUNT_ICTR], attrs[COUNT_CYC], attrs[COUNT_ICTR]};
+  a.cycles = b.cycles;
+  a.time_offset = b.time_offset;
+  a.cyc_written = b.cyc_written;
+  a.instructions = b.instructions;
+  for (int reg : {COUNT_CYC, COUNT_ICTR}) {
+    words[reg] = twin_words[reg];
+    attrs[reg] = twin_attrs[reg];
+  }
+  const std::string difference = device_state_difference(d, twin);
+  a.cycles = kept[0];
+  a.time_offset = kept[1];
+  a.cyc_written = kept[2];
+  a.instructions = kept[3];
+  words[COUNT_CYC] = kept[4];
+  words[COUNT_ICTR] = kept[5];
+  attrs[COUNT_CYC] = kept[6];
+  attrs[COUNT_ICTR] = kept[7];
+  return difference;
+}
+
+// A step or go armed by its command, run out.
+void run_out(int d) {
+  for (int guard = 0; guard < 100 && device_states[d]->running != 0; ++guard) run_device_cycles(d, 1000);
+  EXPECT_EQ(device_states[d]->running, 0);
+}
+
+uint32_t read_named(int d, const char* name) {
+  int row = 0, reg = 0;
+  uint32_t value[3] = {0, 0, 0};
+  if (lookup_register(d, name, &row, &reg) == 0) ADD_FAILURE() << name;
+  read_register(d, row, reg, value);
+  return value[0];
+}
+
 }  // namespace
+
+// The timer ticks every second cycle whatever the count shows: the count
+// set back or forward, typed between steps or as a breakpoint's action,
+// leaves the timer, its interrupts and the rest of the device where the
+// same steps without the write leave them, on either engine. Lines
+// starting with "!" run on the written device only.
+TEST_F(engine_diff, TheTimerRunsOnWhenTheCountIsWritten) {
+  instruction_end_observer = nullptr;
+  const std::vector<std::string> preload = {"change pc $100", "change tpr $100", "change tctr $40", "step 100 cy"};
+  auto with = [&](std::initializer_list<const char*> lines) {
+    std::vector<std::string> all = preload;
+    all.insert(all.end(), lines.begin(), lines.end());
+    return all;
+  };
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"set back", with({"change tcr $8000", "!change cyc 0", "step 50 cy"})},
+      {"set forward",
+       {"change pc $100", "change tpr $400", "change tctr $400", "step 100 cy", "change tcr $8000", "step 10 cy",
+        "!change cyc 1000", "step 10 cy"}},
+      {"set back and forward at odd counts", with({"change tcr $8003", "step 31 cy", "!change cyc 7", "step 77 cy",
+                                                   "!change cyc 123457", "step 95 cy", "!change ictr 0", "step 9 cy"})},
+      {"set back by a breakpoint's action", with({"change tcr $8000", "!break p:$130 x change cyc 0", "step 150 cy"})},
+      {"set forward by a breakpoint's action in a go",
+       with({"change tcr $8001", "!break p:$131 x change cyc 5001", "break p:$1a0", "go"})},
+      // Overflows every 2 * 9 cycles taken as interrupts; the count near
+      // its wrap.
+      {"overflow interrupts",
+       {"asm p:$20 jsr >$90", "asm p:$90 inc b", "asm p:$91 rti", "change pc $100 tpr 8 ipr $4000 sr 0",
+        "change tcr $8200", "step 60 cy", "!change cyc $fffffff0", "step 200 cy", "!change cyc 3", "step 333 cy"}},
+  };
+  for (const bool cycle_engine : {false, true}) {
+    for (const auto& [name, lines] : cases) {
+      SCOPED_TRACE(std::string(name) + (cycle_engine ? ", cycle engine" : ", fast engine"));
+      for (int d : {0, 1}) engine_pair::make(d, "73521", cycle_engine);
+      const uint32_t tctr_before = read_named(0, "tctr");
+      for (const std::string& line : lines) {
+        const bool written_only = line[0] == '!';
+        for (int d : {0, 1})
+          if (d == 0 || !written_only) execute_command_line(d, line.c_str() + (written_only ? 1 : 0));
+        if (line.rfind("step", 0) != 0 && line != "go") continue;
+        for (int d : {0, 1}) run_out(d);
+        EXPECT_EQ(read_named(0, "tctr"), read_named(1, "tctr")) << line;
+        EXPECT_EQ(difference_but_counts(0, 1), "") << line;
+      }
+      EXPECT_NE(read_named(0, "tctr"), tctr_before);
+      EXPECT_EQ(device_states[0]->fast_instructions > 0, !cycle_engine);
+      if (std::string(name) == "overflow interrupts") {
+        EXPECT_GT(read_named(0, "b0"), 20u);
+      }
+      for (int d : {0, 1}) {
+        make_device_current(d);
+        free_breakpoints();
+      }
+      free_all_devices();
+    }
+  }
+}
+
+// Random programs and the filter beside the timer (its overflows taken as
+// interrupts), both serial ports and the codec, with untimed streams in and
+// out, a relative timed memory input and in every other run the port's
+// pins watched (gap marks), while cyc and ictr are written at random
+// points, near their wrap too: on either engine the whole device (but the
+// counts) and every output file are those of the same run without the
+// writes.
+TEST_F(engine_diff, WritesOfTheCountsLeaveTheDeviceAsWithoutThem) {
+  instruction_end_observer = nullptr;
+  constexpr int WRITTEN_FAST = 0, WRITTEN_CYCLE = 1, TWIN = 2;
+  std::string pattern = (std::filesystem::temp_directory_path() / "simcountsXXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::filesystem::path scratch = pattern;
+  std::ofstream(scratch / "rx.io") << "( $1234 $5678 # 2 $0f0f ) # 40\n";
+  std::ofstream(scratch / "volts.io") << "0.5 #200 -0.25 ( 0.1 # 50 -0.1 # 50 ) # 30\n";
+  std::ofstream(scratch / "words.tio") << "+40 $1234 +25 $4321 ( +300 $1111 +7 $2222 ) # 20\n";
+  struct type_case {
+    const char* type;
+    const char* ports;
+    const char* port;
+  };
+  const type_case types[] = {
+      {"73547", "change cocr $5c07 cra0 $6007 crb0 $3030 cra1 $0307 crb1 $3830 pcc $3ff", "ssi0"},
+      {"73583", "change pbc 1 ccr1 $dc07 ccr0 $2a03 cra0 $0207 crb0 $3c30 cra1 $6107 crb1 $3438 pcc $3ff",
+       "rssi0"},
+  };
+  std::mt19937 rng(153);
+  for (const type_case& t : types) {
+    for (int p = 0; p < 6; ++p) {
+      SCOPED_TRACE(std::string(t.type) + " program " + std::to_string(p));
+      const bool random_start = p % 3 == 0;
+      const std::vector<uint32_t> program = random_program(rng, 256);
+      // Every other run watches the port's pins (on the cycle engine).
+      const bool watch_pins = p % 2 == 1;
+      std::vector<std::string> lines = {
+          t.ports,
+          "change tpr " + std::to_string(20 + rng() % 60) + " tcr $8200 ipr $4000 sr 0",
+          std::string("input ") + t.port + " rx",
+          std::string("output ") + t.port + " sent@ -o",
+          "input codec volts",
+          "output codec volts@ -o",
+          "input t x:$50 words",
+          "output x:$83 mem@ -o",
+      };
+      if (watch_pins) lines.push_back("output pc0..pc4 pins@ -o");
+      for (int d : {WRITTEN_FAST, WRITTEN_CYCLE, TWIN}) {
+        engine_pair::make(d, t.type, d != WRITTEN_FAST);
+        device_insts[d]->work_dir = scratch.string() + "/";
+        // The timer's handler counts in b; the program runs from $200,
+        // the FIR filter at $100 among the words it may reach.
+        place_fir(d);
+        assemble(d, {{0x20, "jsr >$90"}, {0x90, "inc b"}, {0x91, "rti"}});
+        for (uint32_t a = 0; a < program.size(); ++a) put(d, SPACE_P, 0x200 + a, program[a]);
+        for (std::string line : lines) {
+          if (const std::size_t at = line.find('@'); at != std::string::npos) line.replace(at, 1, "dev" + std::to_string(d));
+          execute_command_line(d, line.c_str());
+        }
+        set(d, "pc", random_start ? 0x200 : 0x100);
+        arm(d);
+      }
+      constexpr uint32_t near_wrap = 0xFFFFFFFF - 700;
+      for (int slice = 0; slice < 40; ++slice) {
+        const int cycles = 1 + static_cast<int>(rng() % 400);
+        const int ran = run_device_cycles(TWIN, cycles);
+        for (int d : {WRITTEN_FAST, WRITTEN_CYCLE}) EXPECT_EQ(run_device_cycles(d, cycles), ran);
+        for (int d : {WRITTEN_FAST, WRITTEN_CYCLE}) {
+          const std::string difference = difference_but_counts(d, TWIN);
+          if (!difference.empty()) ADD_FAILURE() << "device " << d << ", slice " << slice << ": " << difference;
+        }
+        if (HasFailure()) break;
+        // A program that stopped (debug, an illegal word) goes on.
+        if (ran < cycles)
+          for (int d : {WRITTEN_FAST, WRITTEN_CYCLE, TWIN}) arm(d);
+        const uint32_t value = rng() % 3 == 0 ? near_wrap + rng() % 1400 : rng() % 100000;
+        const std::string write = (rng() % 3 == 0 ? "change ictr " : "change cyc ") + std::to_string(value);
+        for (int d : {WRITTEN_FAST, WRITTEN_CYCLE}) execute_command_line(d, write.c_str());
+      }
+      EXPECT_EQ(device_states[WRITTEN_FAST]->fast_instructions > 0, !watch_pins);
+      for (int d : {WRITTEN_FAST, WRITTEN_CYCLE, TWIN}) {
+        make_device_current(d);
+        for (io_stream*& list : cur_state->streams) free_streams(&list, "", 1);
+      }
+      free_all_devices();
+      // The pins' file carries gap marks, the cycles between its values.
+      if (watch_pins) {
+        const std::string twin = slurp(scratch / "pinsdev2.io");
+        EXPECT_GT(std::count(twin.begin(), twin.end(), '#'), 10);
+        for (int d : {WRITTEN_FAST, WRITTEN_CYCLE})
+          EXPECT_EQ(slurp(scratch / ("pinsdev" + std::to_string(d) + ".io")), twin) << "pins of device " << d;
+      }
+      for (const char* stem : {"sent", "volts", "mem"}) {
+        const std::string twin = slurp(scratch / (std::string(stem) + "dev2.io"));
+        if (!random_start) {
+          EXPECT_GT(std::count(twin.begin(), twin.end(), '\n'), 10) << stem;
+        }
+        for (int d : {WRITTEN_FAST, WRITTEN_CYCLE})
+          EXPECT_EQ(slurp(scratch / (stem + ("dev" + std::to_string(d)) + ".io")), twin) << stem << " of device " << d;
+      }
+      if (HasFailure()) break;
+    }
+  }
+  std::filesystem::remove_all(scratch);
+}
