@@ -1957,3 +1957,56 @@ TEST_F(engine_diff, WritesOfTheCountsLeaveTheDeviceAsWithoutThem) {
   }
   std::filesystem::remove_all(scratch);
 }
+
+// A profile measures the cycles the program ran: cyc written between the
+// slices of a profiled run (back, forward, near its wrap), and before the
+// log is opened, leaves every figure and the reports as a run without the
+// writes gives them, on either engine: the log counts from cycle 0 of the
+// count as it stands when it is opened.
+TEST_F(engine_diff, WritesOfTheCountLeaveTheProfileAlone) {
+  instruction_end_observer = nullptr;
+  constexpr int TWIN = 2;
+  std::string pattern = (std::filesystem::temp_directory_path() / "simprofcycXXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::filesystem::path scratch = pattern;
+  const fir_line program[] = {
+      {0x100, "move #$0,r1"}, {0x102, "clr a"},       {0x103, "do #6,$10b"}, {0x105, "jsr >$200"},
+      {0x107, "jsr >$210"},   {0x109, "lea (r1)+,r1"}, {0x10a, "nop"},        {0x10b, "jmp >$100"},
+      {0x200, "inc a"},       {0x201, "jsr >$210"},   {0x203, "rts"},        {0x210, "tst a"},
+      {0x211, "jgt >$218"},   {0x213, "rep #2"},      {0x214, "inc a"},      {0x215, "rts"},
+      {0x218, "dec a"},       {0x219, "rts"}};
+  for (int d : {FAST, CYCLE, TWIN}) {
+    engine_pair::make(d, "73521", d != FAST);
+    assemble(d, program);
+    device_insts[d]->work_dir = scratch.string() + "/";
+    set(d, "pc", 0x100);
+    execute_command_line(d, "step 37 cy");
+    run_out(d);
+  }
+  for (int d : {FAST, CYCLE, TWIN}) {
+    // Written before the log opens and set back to the twin's count.
+    if (d != TWIN) {
+      execute_command_line(d, "change cyc 90000");
+      execute_command_line(d, ("change cyc " + std::to_string(device_insts[TWIN]->cycles)).c_str());
+    }
+    execute_command_line(d, ("log p prof" + std::to_string(d) + " -o").c_str());
+    ASSERT_EQ(device_states[d]->profile.on, 1);
+    arm(d);
+  }
+  const uint32_t writes[] = {0, 12, 0xFFFFFF00, 5, 777777, 3};
+  for (const uint32_t value : writes) {
+    for (int d : {FAST, CYCLE, TWIN}) EXPECT_EQ(run_device_cycles(d, 613), 613);
+    for (int d : {FAST, CYCLE}) execute_command_line(d, ("change cyc " + std::to_string(value)).c_str());
+  }
+  for (int d : {FAST, CYCLE, TWIN}) EXPECT_EQ(run_device_cycles(d, 500), 500);
+  const std::string twin = profile_nodes(TWIN);
+  for (int d : {FAST, CYCLE}) {
+    EXPECT_EQ(profile_nodes(d), twin) << d;
+    EXPECT_EQ(device_states[d]->profile.previous_cycles, device_states[TWIN]->profile.previous_cycles) << d;
+  }
+  EXPECT_GT(device_states[FAST]->straight_instructions, 0u);
+  for (int d : {FAST, CYCLE, TWIN}) execute_command_line(d, "log off p");
+  for (int d : {FAST, CYCLE}) expect_same_reports(scratch, "prof" + std::to_string(d), "prof2");
+  free_all_devices();
+  std::filesystem::remove_all(scratch);
+}
