@@ -28,8 +28,9 @@
 //   it (their cycles and notes) up to 4,096 steps, and when that state comes back skips the whole
 //   repeats that end before the current cycle: words and dividers stay as they are, the notes are
 //   made again in order (`serial_repeated_steps` counts the steps so stood for). A step at an event,
-//   a store, a snoop or a count set back ends a recording; a repeat once found stays true (it is a
-//   property of the state). A port left running with nothing writing tx settles within a few frames.
+//   a store, a snoop or the device's time set back (a state load) ends a recording; a repeat once
+//   found stays true (it is a property of the state). A port left running with nothing writing tx
+//   settles within a few frames.
 //   `RepeatsOfAnUnseenPortMatchSteppingEveryToggle` runs seven settings (ssi and rssi, normal,
 //   network, companded, gated) for 60,000 cycles looked at every 7,919: the port's words and pins
 //   against a port clocked every cycle, the whole device state against catch-ups that step every
