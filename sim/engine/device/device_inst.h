@@ -67,16 +67,8 @@ struct device_inst {
   std::vector<uint32_t> blocks;
   uint32_t pc = 0;
   // The cycle count (`cyc`): the user's to set, zeroed by a pipeline
-  // restart. The device's own time is `cycles + time_offset`
-  // (device_time): the count's writes move the offset the other way, so
-  // the peripherals, the event schedule and every measure of elapsed
-  // cycles never see them, while the cycle path still advances one word.
+  // restart; the device's own time is kept beside it (time_offset).
   uint32_t cycles = 0;
-  uint32_t time_offset = 0;
-  // The count's writes since the last restart or the opening of a profile
-  // log, the other way: cycles + cyc_written is the count as the run alone
-  // made it, which the profiler measures in.
-  uint32_t cyc_written = 0;
   uint32_t instructions = 0;
   std::vector<uint32_t> device_words;
   uint32_t flags = 0;
@@ -112,6 +104,16 @@ struct device_inst {
   std::string work_dir;
   // Storage behind periph_state.
   std::vector<uint32_t> periph_storage;
+  // The device's own time is `cycles + time_offset` (device_time): the
+  // count's writes move the offset the other way, so the peripherals, the
+  // event schedule and every measure of elapsed cycles never see them,
+  // while the cycle path still advances one word. (Here, away from the
+  // words the cycle path reads.)
+  uint32_t time_offset = 0;
+  // The count's writes since the last restart or the opening of a profile
+  // log, the other way: cycles + cyc_written is the count as the run alone
+  // made it, which the profiler measures in.
+  uint32_t cyc_written = 0;
 };
 
 struct periph_entry {
@@ -311,6 +313,9 @@ inline uint32_t profile_count(const device_inst& inst) { return inst.cycles + in
 
 extern device_inst* device_insts[DEVICE_MAX];
 extern device_state* device_states[DEVICE_MAX];
+// One past the highest slot that holds a device: a walk of the slots in
+// every cycle stops there.
+extern int device_slot_limit;
 
 int create_device(int number, const char* type_name);
 void reset_device(int number, int mode);
