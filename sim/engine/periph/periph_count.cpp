@@ -65,10 +65,8 @@ int count_set_reg(int periph, int reg, const uint32_t* value) {
   const uint32_t word = (value[0] & 0xFFFF) | (value[1] & 0xFFFF) << 16;
   periph_words(periph)[reg] = word;
   // The count moves; the device's own time, which the peripherals keep, does not.
-  if (reg == COUNT_CYC)
-    set_cycle_count(*cur_inst, word);
-  else if (reg < COUNT_CYC || reg == COUNT_ICTR)
-    *count_live(reg) = word;
+  if (reg == COUNT_CYC) set_cycle_count(*cur_inst, word);
+  else if (reg < COUNT_CYC || reg == COUNT_ICTR) *count_live(reg) = word;
   mark_register_written(periph, reg);
   return 1;
 }

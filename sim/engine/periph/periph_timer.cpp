@@ -3,8 +3,9 @@
 // interrupts (overflow at the vector base, compare two above).
 //
 // - The timer (`periph_timer.cpp`): it keeps `tctr`, the prescaler and TOUT as of its last update
-//   (`TW_UPDATED`, in the device's own time, which `cyc` writes do not move). Ticks fall in the cycles whose phase (device word 1, brought up to date by the
-//   count peripheral) is 1, after the cycle in which TE was set. `catch_up` runs the elapsed ticks:
+//   (`TW_UPDATED`, in the device's own time, which writes of `cyc` do not move). Ticks fall in the
+//   cycles whose phase (device word 1, brought up to date by the count peripheral) is 1, after the
+//   cycle in which TE was set. `catch_up` runs the elapsed ticks:
 //   with ES clear and TOUT in mode 0 it divides them by the prescaler into steps and takes runs of
 //   counting down whole (the compares and overflows on the way set their requests); otherwise tick
 //   by tick. `next_event`: every cycle while TIN is counted (ES), every tick while TOUT is handed to

@@ -1759,7 +1759,7 @@ std::string difference_but_counts(int d, int twin) {
   uint32_t* attrs = device_states[d]->periph_entries[static_cast<std::size_t>(row)].attrs;
   const uint32_t* twin_words = b.periph_state[static_cast<std::size_t>(row)];
   const uint32_t* twin_attrs = device_states[twin]->periph_entries[static_cast<std::size_t>(row)].attrs;
-  const std::array<uint32_t, 8> kept = {a.cycles,         a.time_offset,      a.cyc_written,       a.instructions,
+  const std::array<uint32_t, 8> kept = {a.cycles,         a.time_offset,     a.cyc_written,    a.instructions,
                                         words[COUNT_CYC], words[COUNT_ICTR], attrs[COUNT_CYC], attrs[COUNT_ICTR]};
   a.cycles = b.cycles;
   a.time_offset = b.time_offset;
@@ -1877,8 +1877,7 @@ TEST_F(engine_diff, WritesOfTheCountsLeaveTheDeviceAsWithoutThem) {
   };
   const type_case types[] = {
       {"73547", "change cocr $5c07 cra0 $6007 crb0 $3030 cra1 $0307 crb1 $3830 pcc $3ff", "ssi0"},
-      {"73583", "change pbc 1 ccr1 $dc07 ccr0 $2a03 cra0 $0207 crb0 $3c30 cra1 $6107 crb1 $3438 pcc $3ff",
-       "rssi0"},
+      {"73583", "change pbc 1 ccr1 $dc07 ccr0 $2a03 cra0 $0207 crb0 $3c30 cra1 $6107 crb1 $3438 pcc $3ff", "rssi0"},
   };
   std::mt19937 rng(153);
   for (const type_case& t : types) {
@@ -1908,7 +1907,8 @@ TEST_F(engine_diff, WritesOfTheCountsLeaveTheDeviceAsWithoutThem) {
         assemble(d, {{0x20, "jsr >$90"}, {0x90, "inc b"}, {0x91, "rti"}});
         for (uint32_t a = 0; a < program.size(); ++a) put(d, SPACE_P, 0x200 + a, program[a]);
         for (std::string line : lines) {
-          if (const std::size_t at = line.find('@'); at != std::string::npos) line.replace(at, 1, "dev" + std::to_string(d));
+          if (const std::size_t at = line.find('@'); at != std::string::npos)
+            line.replace(at, 1, "dev" + std::to_string(d));
           execute_command_line(d, line.c_str());
         }
         set(d, "pc", random_start ? 0x200 : 0x100);
@@ -1970,11 +1970,10 @@ TEST_F(engine_diff, WritesOfTheCountLeaveTheProfileAlone) {
   ASSERT_NE(mkdtemp(pattern.data()), nullptr);
   const std::filesystem::path scratch = pattern;
   const fir_line program[] = {
-      {0x100, "move #$0,r1"}, {0x102, "clr a"},       {0x103, "do #6,$10b"}, {0x105, "jsr >$200"},
-      {0x107, "jsr >$210"},   {0x109, "lea (r1)+,r1"}, {0x10a, "nop"},        {0x10b, "jmp >$100"},
-      {0x200, "inc a"},       {0x201, "jsr >$210"},   {0x203, "rts"},        {0x210, "tst a"},
-      {0x211, "jgt >$218"},   {0x213, "rep #2"},      {0x214, "inc a"},      {0x215, "rts"},
-      {0x218, "dec a"},       {0x219, "rts"}};
+      {0x100, "move #$0,r1"},  {0x102, "clr a"}, {0x103, "do #6,$10b"}, {0x105, "jsr >$200"}, {0x107, "jsr >$210"},
+      {0x109, "lea (r1)+,r1"}, {0x10a, "nop"},   {0x10b, "jmp >$100"},  {0x200, "inc a"},     {0x201, "jsr >$210"},
+      {0x203, "rts"},          {0x210, "tst a"}, {0x211, "jgt >$218"},  {0x213, "rep #2"},    {0x214, "inc a"},
+      {0x215, "rts"},          {0x218, "dec a"}, {0x219, "rts"}};
   for (int d : {FAST, CYCLE, TWIN}) {
     engine_pair::make(d, "73521", d != FAST);
     assemble(d, program);
