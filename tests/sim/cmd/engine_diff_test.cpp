@@ -17,6 +17,7 @@
 #include <random>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/sim/cmd/cmd_fixture.h"
@@ -1751,33 +1752,30 @@ std::string difference_but_counts(int d, int twin) {
     catch_up_peripherals();
   }
   device_inst& a = *device_insts[d];
-  const device_inst& b = *device_insts[twin];
+  device_inst& b = *device_insts[twin];
   if (device_time(a) != device_time(b))
     return "device time " + std::to_string(device_time(a)) + " != " + std::to_string(device_time(b));
-  const int row = device_types[a.type]->periph_count - 1;  // the counts
-  uint32_t* words = a.periph_state[static_cast<std::size_t>(row)];
-  uint32_t* attrs = device_states[d]->periph_entries[static_cast<std::size_t>(row)].attrs;
-  const uint32_t* twin_words = b.periph_state[static_cast<std::size_t>(row)];
-  const uint32_t* twin_attrs = device_states[twin]->periph_entries[static_cast<std::size_t>(row)].attrs;
-  const std::array<uint32_t, 8> kept = {a.cycles,         a.time_offset,     a.cyc_written,    a.instructions,
-                                        words[COUNT_CYC], words[COUNT_ICTR], attrs[COUNT_CYC], attrs[COUNT_ICTR]};
-  a.cycles = b.cycles;
-  a.time_offset = b.time_offset;
-  a.cyc_written = b.cyc_written;
-  a.instructions = b.instructions;
-  for (int reg : {COUNT_CYC, COUNT_ICTR}) {
-    words[reg] = twin_words[reg];
-    attrs[reg] = twin_attrs[reg];
-  }
+  const auto row = static_cast<std::size_t>(device_types[a.type]->periph_count - 1);  // the counts
+  uint32_t* words[2] = {a.periph_state[row], b.periph_state[row]};
+  uint32_t* attrs[2] = {device_states[d]->periph_entries[row].attrs, device_states[twin]->periph_entries[row].attrs};
+  // Each count of `d` with the twin's.
+  auto each_count = [&](auto&& take) {
+    for (auto field : {&device_inst::cycles, &device_inst::time_offset, &device_inst::cyc_written,
+                       &device_inst::instructions})
+      take(a.*field, b.*field);
+    for (int reg : {COUNT_CYC, COUNT_ICTR}) {
+      take(words[0][reg], words[1][reg]);
+      take(attrs[0][reg], attrs[1][reg]);
+    }
+  };
+  std::vector<uint32_t> kept;
+  each_count([&](uint32_t& own, uint32_t twins) {
+    kept.push_back(own);
+    own = twins;
+  });
   const std::string difference = device_state_difference(d, twin);
-  a.cycles = kept[0];
-  a.time_offset = kept[1];
-  a.cyc_written = kept[2];
-  a.instructions = kept[3];
-  words[COUNT_CYC] = kept[4];
-  words[COUNT_ICTR] = kept[5];
-  attrs[COUNT_CYC] = kept[6];
-  attrs[COUNT_ICTR] = kept[7];
+  std::size_t k = 0;
+  each_count([&](uint32_t& own, uint32_t) { own = kept[k++]; });
   return difference;
 }
 
