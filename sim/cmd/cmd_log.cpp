@@ -201,6 +201,8 @@ void start_profiling(const char*) {
   std::snprintf(block.file_name, sizeof block.file_name, "%s", path.c_str());
   block.previous_pc = cur_inst->pc;
   block.instruction_start = 1;
+  // The profile counts from cycle 0 of the count as it stands.
+  cur_inst->cyc_written = 0;
   // A profiled device takes the profiler's sample and hook, or its counts.
   set_device_profiled(cur_device, 1);
   session_print("Initializing profiler. Please wait...", 1);

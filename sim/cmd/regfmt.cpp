@@ -324,7 +324,7 @@ struct layout_line {
     return text.data() + used;
   }
   static bool read_cell(const display_cell& cell, uint32_t* words) {
-    if (cell.cls->catch_up) cell.cls->catch_up(cell.row, 0);
+    if (cell.cls->catch_up) cell.cls->catch_up(cell.row);
     return cell.cls->get(cell.row, cell.reg, words) != 0;
   }
 };
@@ -427,7 +427,7 @@ struct named_register {
     if (!found()) return false;
     const periph_class* cls = cur_type->periphs[row].cls;
     if (cls->get == nullptr) return false;
-    if (cls->catch_up) cls->catch_up(row, 0);
+    if (cls->catch_up) cls->catch_up(row);
     if (cls->get(row, reg, words) == 0) return false;
     *out = words[0];
     return true;

@@ -165,6 +165,11 @@ void write_device(text_out& out, int d) {
   out.put("\n%lx %lx %lx %d %d", static_cast<unsigned long>(inst->pc),
           static_cast<unsigned long>(inst->cycles), static_cast<unsigned long>(inst->instructions),
           static_cast<int>(inst->flags), inst->abort);
+  // The device's own time, in which the peripherals keep their last
+  // updates, and the profiler's count, as their distances from the count
+  // (a file without them, as older files are: none).
+  if (inst->time_offset != 0 || inst->cyc_written != 0)
+    out.put(" %lx %lx", static_cast<unsigned long>(inst->time_offset), static_cast<unsigned long>(inst->cyc_written));
   out.header("sv_var.stat");
   const std::string& log_name = session_log_path(d);
   out.put("\n%d %lx %lx %d %d %lx", status_line_logging(d), static_cast<unsigned long>(st->asm_address),
@@ -293,7 +298,7 @@ struct parsed_device {
   std::vector<std::vector<uint32_t>> words;
   std::vector<std::array<std::vector<range_entry>, SAVED_MAP_COUNT>> maps;
   std::vector<uint32_t> device_words, blocks;
-  uint32_t pc = 0, cycles = 0, instructions = 0, flags = 0;
+  uint32_t pc = 0, cycles = 0, time_offset = 0, cyc_written = 0, instructions = 0, flags = 0;
   int abort = 0;
   uint32_t asm_address = 0, dis_next = 0, run_count = 0;
   int dis_space = 0, dis_continue = 0, running = 0, break_number = 0, radix = 1, run_mode = 0, last_break = 0;
@@ -443,6 +448,10 @@ void parse_device(text_in& in, parsed_device& pd) {
   pd.instructions = in.hex();
   pd.flags = static_cast<uint32_t>(in.dec());
   pd.abort = in.dec();
+  if (in.skip_space(), in.at < in.text.size() && in.text[in.at] != '[') {
+    pd.time_offset = in.hex();
+    pd.cyc_written = in.hex();
+  }
   in.header();
   pd.status_logging = in.dec(0, 1);
   pd.asm_address = in.hex();
@@ -587,6 +596,9 @@ void apply_device(parsed_device& pd) {
   cur_inst->blocks_changed = 1;
   cur_inst->pc = pd.pc;
   cur_inst->cycles = pd.cycles;
+  cur_inst->time_offset = pd.time_offset;
+  cur_inst->cyc_written = pd.cyc_written;
+  cur_inst->horizon_stale = 1;
   cur_inst->instructions = pd.instructions;
   cur_inst->flags = pd.flags;
   cur_inst->abort = pd.abort;

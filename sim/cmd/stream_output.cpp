@@ -33,6 +33,14 @@ std::string print(const char* format, Args... args) {
 }
 
 unsigned long cycle_count() { return cur_inst->cycles; }
+// A gap mark counts the cycles the device ran between two values, which
+// a write of the count between them does not change.
+long cycles_since(io_stream& s) {
+  const uint32_t now = device_time(*cur_inst);
+  const uint32_t gap = now - static_cast<uint32_t>(s.count);
+  s.count = now;
+  return static_cast<long>(gap);
+}
 
 std::string timed_prefix(const io_stream& s) {
   return s.file != nullptr ? print("%lu ", cycle_count()) : std::string();
@@ -72,8 +80,8 @@ void write_word_streams(int kind, uint32_t key, const stream_value& value, int g
     if (s->kind != kind || s->key1 != key) continue;
     long g = gap;
     if (g < 0) {
-      g = (s->flag_word & 1) ? 0 : static_cast<long>(cycle_count() - static_cast<uint64_t>(s->count));
-      s->count = cycle_count();
+      const long since = cycles_since(*s);
+      g = (s->flag_word & 1) ? 0 : since;
     }
     if (g > 0 && (marks_to_session || s->file != nullptr)) write_stream_line(*s, print("#%01ld", g).c_str());
     s->flag_word &= ~1u;
@@ -288,8 +296,7 @@ void streams_service_output() {
         write_stream_line(*s, s->file != nullptr ? print("%lu %s\n", cycle_count(), text.c_str()).c_str() : text.c_str());
         continue;
       }
-      const long gap = static_cast<long>(cycle_count() - static_cast<uint64_t>(s->count));
-      s->count = cycle_count();
+      const long gap = cycles_since(*s);
       if (s->file != nullptr && !first && gap >= 2) write_stream_line(*s, print("#%01ld", gap).c_str());
       write_stream_line(*s, ("\n" + text).c_str());
     }

@@ -483,9 +483,11 @@ void profile_instruction(int device) {
   const profile_family_ops* ops = family_ops();
   if (block.on == 0 || ops == nullptr) return;
   profile_record r;
-  if (block.previous_cycles > inst.cycles) block.previous_cycles = inst.cycles;
-  r.cycles = inst.cycles - block.previous_cycles;
-  r.cycle_now = inst.cycles;
+  // The count as the run made it: a write of cyc leaves it alone.
+  const uint32_t now = profile_count(inst);
+  if (block.previous_cycles > now) block.previous_cycles = now;
+  r.cycles = now - block.previous_cycles;
+  r.cycle_now = now;
   r.stall_cycles = block.stall_cycles;
   r.pc_now = inst.pc;
   ops->decode(device, DECODE_P, block.previous_pc, inst.pc, r);
@@ -521,7 +523,7 @@ void profile_instruction(int device) {
 
   if (loop.phase == LOOP_FINISHED) loop.phase = LOOP_IDLE;
   block.previous_pc = inst.pc;
-  block.previous_cycles = inst.cycles;
+  block.previous_cycles = now;
   block.stall_cycles = 0;
   block.instruction_start = 1;
 }

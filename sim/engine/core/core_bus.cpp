@@ -281,7 +281,7 @@ void complete_fetch(const access_view& view) {
     w[CS_PENDING_ACK] = 0;
     // Six instruction cycles (twelve device cycles) after the start the
     // sequence is abandoned instead: the request stays pending.
-    if (cur_inst->cycles - w[CS_IRQ_SEQ_CYCLES] >= IRQ_SEQUENCE_CYCLES_MAX)
+    if (device_time(*cur_inst) - w[CS_IRQ_SEQ_CYCLES] >= IRQ_SEQUENCE_CYCLES_MAX)
       w[CS_IRQ_ABANDONED] = 1;
     else
       ack_taken_interrupt();

@@ -230,7 +230,7 @@ void irq_sequence_start(uint32_t return_address) {
   uint32_t* w = core_words();
   w[CS_IRQ_RETURN] = return_address & 0xFFFF;
   w[CS_IRQ_SEQ_STEP] = 1;
-  w[CS_IRQ_SEQ_CYCLES] = cur_inst->cycles;
+  w[CS_IRQ_SEQ_CYCLES] = device_time(*cur_inst);
   w[CS_IRQ_ABANDONED] = 0;
   w[CS_IRQ_LONG] = 0;
   w[CS_PENDING_ACK] = 1;

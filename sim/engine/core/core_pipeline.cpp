@@ -47,9 +47,8 @@ void core_flush_pipeline() {
   dw[DW_RESET_HELD] = 0;
   w[CS_RESTART_SKIP] = 1;
   catch_up_peripherals();
-  cur_inst->cycles = 0;
+  restart_cycle_count(*cur_inst);
   cur_inst->instructions = 0;
-  resync_peripheral_clocks();
   cur_state->pc_trace_count = 0;
   // The restart's pab note also tells whether a history stream is open.
   char note[16];

@@ -46,7 +46,7 @@ inline void profile_end(int device, const device_inst& inst) {
     if (block.counting != nullptr) {
       // What the hook adds for it, kept in its slot.
       profile_code_slot& slot = *block.counting;
-      const uint32_t now = inst.cycles;
+      const uint32_t now = profile_count(inst);
       slot.executions += 1;
       slot.cycles += block.previous_cycles > now ? 0 : now - block.previous_cycles;
       slot.last_cycle = now;

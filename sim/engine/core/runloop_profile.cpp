@@ -64,7 +64,7 @@ void runloop_detail::sample_profiler(int device, profiler_block& block) {
   auto read = [](int row, int reg, uint32_t& into) {
     const periph_class* cls = cur_type->periphs[row].cls;
     if (cls->get == nullptr) return;
-    if (cls->catch_up) cls->catch_up(row, 0);
+    if (cls->catch_up) cls->catch_up(row);
     uint32_t word[3] = {0, 0, 0};
     if (cls->get(row, reg, word)) into = word[0];
   };

@@ -19,6 +19,15 @@
 #include "sim/frontend/frontend.h"
 
 device_inst* device_insts[DEVICE_MAX] = {};
+int device_slot_limit = 0;
+
+namespace {
+void update_slot_limit() {
+  int limit = DEVICE_MAX;
+  while (limit > 0 && device_insts[limit - 1] == nullptr) --limit;
+  device_slot_limit = limit;
+}
+}  // namespace
 device_state* device_states[DEVICE_MAX] = {};
 
 thread_local constinit int cur_device = 0;
@@ -207,6 +216,7 @@ int create_device(int number, const char* type_name) {
   }
   device_insts[number] = inst_owner[number].get();
   device_states[number] = state_owner[number].get();
+  update_slot_limit();
   set_current(number);
   init_region_contents();
   init_device_state();
@@ -237,6 +247,7 @@ void free_device(int number) {
   bool was_current = cur_inst == device_insts[number] && cur_inst;
   device_insts[number] = nullptr;
   device_states[number] = nullptr;
+  update_slot_limit();
   inst_owner[number].reset();
   state_owner[number].reset();
   if (was_current) {

@@ -66,6 +66,8 @@ struct device_inst {
   // block_count register blocks, each 37 current words then 37 previous words.
   std::vector<uint32_t> blocks;
   uint32_t pc = 0;
+  // The cycle count (`cyc`): the user's to set, zeroed by a pipeline
+  // restart; the device's own time is kept beside it (time_offset).
   uint32_t cycles = 0;
   uint32_t instructions = 0;
   std::vector<uint32_t> device_words;
@@ -102,6 +104,16 @@ struct device_inst {
   std::string work_dir;
   // Storage behind periph_state.
   std::vector<uint32_t> periph_storage;
+  // The device's own time is `cycles + time_offset` (device_time): the
+  // count's writes move the offset the other way, so the peripherals, the
+  // event schedule and every measure of elapsed cycles never see them,
+  // while the cycle path still advances one word. (Here, away from the
+  // words the cycle path reads.)
+  uint32_t time_offset = 0;
+  // The count's writes since the last restart or the opening of a profile
+  // log, the other way: cycles + cyc_written is the count as the run alone
+  // made it, which the profiler measures in.
+  uint32_t cyc_written = 0;
 };
 
 struct periph_entry {
@@ -277,8 +289,33 @@ struct device_state {
   uint8_t serial_unseen_off = 0;   // the tests' reference: every toggle an event
 };
 
+// The device's own time: the cycles it has run, whatever the count shows.
+inline uint32_t device_time(const device_inst& inst) { return inst.cycles + inst.time_offset; }
+// Sets the cycle count (a write of `cyc`) and leaves the device's own time
+// and the profiler's count where they are. The event horizon is kept as a
+// count, so it is worked out again.
+inline void set_cycle_count(device_inst& inst, uint32_t count) {
+  inst.time_offset += inst.cycles - count;
+  inst.cyc_written += inst.cycles - count;
+  inst.cycles = count;
+  inst.horizon_stale = 1;
+}
+// A pipeline restart starts the count, and the profiler's with it, from 0;
+// the device's own time goes on.
+inline void restart_cycle_count(device_inst& inst) {
+  inst.time_offset += inst.cycles;
+  inst.cyc_written = 0;
+  inst.cycles = 0;
+  inst.horizon_stale = 1;
+}
+// The count the profiler measures in.
+inline uint32_t profile_count(const device_inst& inst) { return inst.cycles + inst.cyc_written; }
+
 extern device_inst* device_insts[DEVICE_MAX];
 extern device_state* device_states[DEVICE_MAX];
+// One past the highest slot that holds a device: a walk of the slots in
+// every cycle stops there.
+extern int device_slot_limit;
 
 int create_device(int number, const char* type_name);
 void reset_device(int number, int mode);

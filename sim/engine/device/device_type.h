@@ -68,13 +68,13 @@ struct periph_class {
   const reg_desc* regs;
   // Event-driven peripherals (sim/engine/README.md, "Peripheral events").
   // catch_up brings the peripheral's state up to the current cycle from
-  // the cycles elapsed since its last update; with `resync` set it takes
-  // the current cycle count as its last update instead (the count moved
-  // under it). next_event gives the device cycles from now to the next
-  // cycle whose clock must run (0: this one), NO_EVENT when none; null
-  // for a peripheral that is never clocked. The core (row 0) is clocked
-  // every cycle.
-  void (*catch_up)(int periph, int resync);
+  // the cycles elapsed since its last update, by the device's own time
+  // (device_time), which writes of the cycle count do not move.
+  // next_event gives the device cycles from now to the next cycle whose
+  // clock must run (0: this one), NO_EVENT when none; null for a
+  // peripheral that is never clocked. The core (row 0) is clocked every
+  // cycle.
+  void (*catch_up)(int periph);
   uint32_t (*next_event)(int periph);
   // Stream word hooks. input_word takes the text of an input value (1) or
   // leaves it to the number parser (0); output_word gives the text of a

@@ -109,7 +109,7 @@ int read_register(int device, int row, int reg, uint32_t* out) {
   const periph_row* r = nullptr;
   if (out == nullptr || select_register(device, row, reg, &r) == nullptr) return 0;
   if (r->cls->get == nullptr) return 0;
-  if (r->cls->catch_up) r->cls->catch_up(row, 0);
+  if (r->cls->catch_up) r->cls->catch_up(row);
   return r->cls->get(row, reg, out);
 }
 

@@ -39,6 +39,8 @@ std::vector<state_part> state_parts(const device_inst& inst, const device_state&
       {"device words", inst.device_words},
       {"pc", words_of(inst.pc, 1)},
       {"cyc", words_of(inst.cycles, 1)},
+      {"device time", words_of(inst.time_offset, 1)},
+      {"profiler's count", words_of(inst.cyc_written, 1)},
       {"ictr", words_of(inst.instructions, 1)},
       {"flags", words_of(inst.flags, 1)},
       {"register marks", st.attr_storage},

@@ -11,15 +11,16 @@
 // more slots of `periph_class`:
 //
 // - **Catch up when observed.** A peripheral keeps its state as of its last update and
-//   `catch_up(row, 0)` brings it to the current cycle from the cycles elapsed since then
-//   (`device_inst::cycles`; it has applied every cycle numbered below its last update). Everything
+//   `catch_up(row)` brings it to the current cycle from the cycles elapsed since then
+//   (by the device's own time, `device_time`, which the writes of `cyc` and a pipeline restart's
+//   zeroing of the count do not move; it has applied every cycle before its last update). Everything
 //   that observes a peripheral calls it first: the bus broadcast (a core access), `read_register`
 //   and `write_register`, `reset_peripherals`, `reset_run_flags`, the run display's marks
 //   (`refresh_register_marks`), the breakpoint tests (`check_run_stop`), the end of a run, a STOP
 //   before it latches (the cycles before the latch are the peripherals' to run; a catch-up while
 //   latched runs nothing), and a state save when it comes (`catch_up_peripherals` catches up every
-//   row). `catch_up(row, 1)` (`resync_peripheral_clocks`) takes the current count as the last update
-//   when the count itself is set (a pipeline restart clears it).
+//   row). The event horizon is kept as a cycle count, so setting the count (`set_cycle_count`)
+//   asks for it to be worked out again.
 //
 // - **Schedule only real events.** `next_event(row)` gives the cycles from the cycle about to be
 //   clocked to the next one whose `clock` must run (0: this one), `NO_EVENT` when none; a null slot
@@ -154,12 +155,11 @@ void reset_run_flags();
 void catch_up_peripherals();
 void peripherals_changed();
 inline void raise_interrupt_request() { cur_inst->irq_request = 1; }
+// The current device's own time (device_inst.h).
+inline uint32_t device_time() { return device_time(*cur_inst); }
 // Works out the current device's event horizon from every peripheral's
 // next event.
 void compute_event_horizon();
-// The cycle count was set (a pipeline restart): the peripherals take it as
-// their last update.
-void resync_peripheral_clocks();
 
 // The cycle phase (device word 1, bit 0) of the cycle about to run,
 // brought up to date by the count peripheral; peripherals that work in

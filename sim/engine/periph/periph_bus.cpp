@@ -13,7 +13,7 @@ void write_peripheral_bus(uint32_t address, uint32_t value, int flag) {
   const device_type* type = cur_type;
   for (int row = 0; row < type->periph_count; ++row) {
     const periph_class* cls = type->periphs[row].cls;
-    if (cls->catch_up) cls->catch_up(row, 0);
+    if (cls->catch_up) cls->catch_up(row);
     if (cls->bus_write) cls->bus_write(row, address, value, flag);
   }
   peripherals_changed();
@@ -25,7 +25,7 @@ void read_peripheral_bus(uint32_t address, uint32_t* out, int flag) {
   const device_type* type = cur_type;
   for (int row = 0; row < type->periph_count; ++row) {
     const periph_class* cls = type->periphs[row].cls;
-    if (cls->catch_up) cls->catch_up(row, 0);
+    if (cls->catch_up) cls->catch_up(row);
     if (cls->bus_read) cls->bus_read(row, address, out, flag);
   }
 }
@@ -34,22 +34,14 @@ void catch_up_peripherals() {
   const device_type* type = cur_type;
   for (int row = 0; row < type->periph_count; ++row) {
     const periph_class* cls = type->periphs[row].cls;
-    if (cls->catch_up) cls->catch_up(row, 0);
-  }
-}
-
-void resync_peripheral_clocks() {
-  const device_type* type = cur_type;
-  for (int row = 0; row < type->periph_count; ++row) {
-    const periph_class* cls = type->periphs[row].cls;
-    if (cls->catch_up) cls->catch_up(row, 1);
+    if (cls->catch_up) cls->catch_up(row);
   }
 }
 
 uint32_t cycle_phase() {
   const int last = cur_type->periph_count - 1;
   const periph_class* cls = cur_type->periphs[last].cls;
-  if (cls->catch_up) cls->catch_up(last, 0);
+  if (cls->catch_up) cls->catch_up(last);
   return cur_inst->device_words[DW_CYCLE_PHASE] & 1;
 }
 

@@ -686,19 +686,19 @@ bool pll_passes_clock() {
   return (cur_type->type_bit & TYPE_73521) || !(core[CORE_PLCR] & (PLL_ENABLE | PLL_LOCK));
 }
 
-// Event-driven: up to date for the cycles below CW_UPDATED. Between events
+// Event-driven: up to date for the cycles before CW_UPDATED (device time). Between events
 // every cycle is a tick while the PLL passes the clock through (a PLL
 // switched on takes a thousand cycles to lock, and the codec looks again
 // before that).
-void codec_catch_up(int periph, int resync) {
+void codec_catch_up(int periph) {
   uint32_t* w = periph_words(periph);
-  const uint32_t now = cur_inst->cycles;
+  const uint32_t now = device_time();
   const uint32_t from = w[CW_UPDATED];
   // An observer inside its own step (a watched register) finds it one
-  // cycle past now; a count set back is taken as the last update.
-  if (resync == 0 && now + 1 == from) return;
+  // cycle past now.
+  if (now + 1 == from) return;
   w[CW_UPDATED] = now;
-  if (resync != 0 || now <= from || !converter_runs(w)) return;
+  if (now <= from || !converter_runs(w)) return;
   // The cycle engine, the reference, steps one tick at a time.
   const device_state& st = *cur_state;
   if (now - from > 1 && st.cycle_engine_only == 0 && !st.streams[0] && !st.streams[1] && !st.streams[2] &&
@@ -720,7 +720,7 @@ void codec_store_reg(int periph, int reg, uint32_t value) {
       codec_converter_reset(periph);
     } else if (!(before & CONTROL_COE) && (control & CONTROL_COE)) {
       w[CW_SAMPLE_PERIOD] = sample_period(periph, w);
-      w[CW_UPDATED] = cur_inst->cycles;
+      w[CW_UPDATED] = device_time();
     }
     update_request(w);
   } else if (reg == CODEC_CTX) {
@@ -774,9 +774,9 @@ int codec_bus_write(int periph, uint32_t address, uint32_t value, int) {
 
 // The cycle of an event: the cycles before it, then its own.
 void codec_clock(int periph) {
-  codec_catch_up(periph, 0);
+  codec_catch_up(periph);
   uint32_t* w = periph_words(periph);
-  w[CW_UPDATED] = cur_inst->cycles + 1;
+  w[CW_UPDATED] = device_time() + 1;
   if (converter_runs(w) && cur_inst->core[CS_PERIPH_TICK]) codec_tick(periph, w);
 }
 
@@ -802,13 +802,13 @@ uint32_t codec_next_event(int periph) {
     // steps: they wait for a later catch-up, so the batches are long
     // whatever else schedules events.
     const device_state& st = *cur_state;
-    const uint32_t now = cur_inst->cycles, from = w[CW_UPDATED];
+    const uint32_t now = device_time(), from = w[CW_UPDATED];
     if (now >= from && now - from < STEPS_LEFT_AT_MOST && converter_runs(w) && pll_passes_clock() &&
         !((w[CODEC_CONTROL] & CONTROL_COIE) && w[CW_PRIORITY]) && !st.streams[0] && !st.streams[1] &&
         !st.streams[2] && !st.streams[3])
       return LOOK_AGAIN;
   }
-  codec_catch_up(periph, 0);
+  codec_catch_up(periph);
   if (cur_inst->device_words[DW_STOP_LATCH]) return (w[CODEC_CONTROL] & CONTROL_COE) ? 0 : NO_EVENT;
   if (!converter_runs(w)) return NO_EVENT;
   const device_state& st = *cur_state;
@@ -849,7 +849,7 @@ void codec_reset(int periph, int kind, int) {
     mark_register_written(periph, reg);
   }
   w[CW_REQUEST] = 0;
-  w[CW_UPDATED] = cur_inst->cycles;
+  w[CW_UPDATED] = device_time();
 }
 
 int codec_pending_irq(int periph) {

@@ -64,8 +64,9 @@ int count_set_reg(int periph, int reg, const uint32_t* value) {
   if (reg < 0 || reg >= COUNT_REGS) return 1;
   const uint32_t word = (value[0] & 0xFFFF) | (value[1] & 0xFFFF) << 16;
   periph_words(periph)[reg] = word;
-  if (reg <= COUNT_CYC || reg == COUNT_ICTR) *count_live(reg) = word;
-  if (reg == COUNT_CYC) periph_words(periph)[CW_UPDATED] = word;
+  // The count moves; the device's own time, which the peripherals keep, does not.
+  if (reg == COUNT_CYC) set_cycle_count(*cur_inst, word);
+  else if (reg < COUNT_CYC || reg == COUNT_ICTR) *count_live(reg) = word;
   mark_register_written(periph, reg);
   return 1;
 }
@@ -108,14 +109,15 @@ void follow_counters(int periph, uint32_t* shadow) {
   follow_counter<COUNT_CNT4>(periph, shadow);
 }
 
-// Event-driven: the peripheral is up to date for every cycle numbered
-// below CW_UPDATED. Each elapsed cycle wrote cyc and flipped the cycle
-// phase; the marks of many writes are the marks of one.
-void count_catch_up(int periph, int resync) {
+// Event-driven: the peripheral is up to date for every cycle before
+// CW_UPDATED, in the device's own time. Each elapsed cycle wrote cyc and
+// flipped the cycle phase; the marks of many writes are the marks of one.
+void count_catch_up(int periph) {
   uint32_t* shadow = periph_words(periph);
-  const uint32_t elapsed = cur_inst->cycles - shadow[CW_UPDATED];
-  shadow[CW_UPDATED] = cur_inst->cycles;
-  if (resync != 0 || elapsed == 0) return;
+  const uint32_t now = device_time();
+  const uint32_t elapsed = now - shadow[CW_UPDATED];
+  shadow[CW_UPDATED] = now;
+  if (elapsed == 0) return;
   periph_attrs(periph)[COUNT_CYC] |= ATTR_WRITTEN | ATTR_CHANGED;
   cur_inst->device_words[DW_CYCLE_PHASE] ^= elapsed & 1;
   follow_counters(periph, shadow);
@@ -131,11 +133,11 @@ uint32_t count_next_event(int periph) {
 
 // The cycle's own work, run only while a stream watches a counter.
 void count_clock(int periph) {
-  count_catch_up(periph, 0);
+  count_catch_up(periph);
   mark_counter<COUNT_CYC>(periph);
   cur_inst->device_words[DW_CYCLE_PHASE] ^= 1;
   follow_counters(periph, periph_words(periph));
-  periph_words(periph)[CW_UPDATED] = cur_inst->cycles + 1;
+  periph_words(periph)[CW_UPDATED] = device_time() + 1;
 }
 
 // A reset leaves every counter and flag as it is.

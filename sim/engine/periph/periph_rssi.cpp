@@ -102,7 +102,7 @@ int rssi_bus_write(int periph, uint32_t address, uint32_t value, int) {
 
 void rssi_clock(int periph) { serial_clock(periph, rssi_variant); }
 uint32_t rssi_next_event(int periph) { return serial_next_event(periph, rssi_variant); }
-void rssi_catch_up(int periph, int resync) { serial_catch_up(periph, resync, rssi_variant); }
+void rssi_catch_up(int periph) { serial_catch_up(periph, rssi_variant); }
 
 // A STOP (kind 0) only puts the transfer back to a frame start.
 void rssi_reset(int periph, int kind, int) {

@@ -150,7 +150,7 @@ extern const serial_variant ssi_variant_547;
 // its next event: a bus read that clears a flag changes no store's
 // schedule, yet its requests must follow at once.
 void serial_clock(int periph, const serial_variant& v);
-void serial_catch_up(int periph, int resync, const serial_variant& v);
+void serial_catch_up(int periph, const serial_variant& v);
 uint32_t serial_next_event(int periph, const serial_variant& v);
 inline void serial_step_due(uint32_t* w) {
   w[SW_STEP_DUE] = 1;

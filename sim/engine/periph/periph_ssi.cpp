@@ -237,7 +237,7 @@ int ssi_bus_write(int periph, uint32_t address, uint32_t value, int) {
 
 void ssi_clock(int periph) { serial_clock(periph, variant_of(periph)); }
 uint32_t ssi_next_event(int periph) { return serial_next_event(periph, variant_of(periph)); }
-void ssi_catch_up(int periph, int resync) { serial_catch_up(periph, resync, variant_of(periph)); }
+void ssi_catch_up(int periph) { serial_catch_up(periph, variant_of(periph)); }
 
 // A STOP (kind 0) only puts the transfer back to a frame start.
 void ssi_reset(int periph, int kind, int) {

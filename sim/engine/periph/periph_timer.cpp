@@ -3,8 +3,9 @@
 // interrupts (overflow at the vector base, compare two above).
 //
 // - The timer (`periph_timer.cpp`): it keeps `tctr`, the prescaler and TOUT as of its last update
-//   (`TW_UPDATED`). Ticks fall in the cycles whose phase (device word 1, brought up to date by the
-//   count peripheral) is 1, after the cycle in which TE was set. `catch_up` runs the elapsed ticks:
+//   (`TW_UPDATED`, in the device's own time, which writes of `cyc` do not move). Ticks fall in the
+//   cycles whose phase (device word 1, brought up to date by the count peripheral) is 1, after the
+//   cycle in which TE was set. `catch_up` runs the elapsed ticks:
 //   with ES clear and TOUT in mode 0 it divides them by the prescaler into steps and takes runs of
 //   counting down whole (the compares and overflows on the way set their requests); otherwise tick
 //   by tick. `next_event`: every cycle while TIN is counted (ES), every tick while TOUT is handed to
@@ -185,17 +186,11 @@ void drive_pins(const uint32_t* w) {
 
 // Event-driven: the timer is up to date for every cycle numbered below
 // TW_UPDATED.
-void timer_catch_up(int periph, int resync) {
+void timer_catch_up(int periph) {
   uint32_t* w = periph_words(periph);
-  const uint32_t now = cur_inst->cycles;
+  const uint32_t now = device_time();
   const uint32_t from = w[TW_UPDATED];
-  if (resync != 0) {
-    w[TW_UPDATED] = now;
-    w[TW_ENABLED_AT] = now > 0 ? now - 1 : 0;
-    return;
-  }
-  // An observer inside its own step finds it one cycle past now; a count
-  // set back is taken as the last update.
+  // An observer inside its own step finds it one cycle past now.
   if (now + 1 == from) return;
   w[TW_UPDATED] = now;
   if (now <= from) return;
@@ -217,8 +212,8 @@ void timer_store_reg(int periph, int reg, uint32_t value) {
   } else if (!(before & TCR_TE)) {
     w[TW_PRESCALE] = tcr & TCR_DC;
     w[TW_COUNT_WRITTEN] = 0;
-    w[TW_ENABLED_AT] = cur_inst->cycles;
-    w[TW_UPDATED] = cur_inst->cycles;
+    w[TW_ENABLED_AT] = device_time();
+    w[TW_UPDATED] = device_time();
     if (!(tcr & TCR_TO2)) w[TW_TOUT] = 0;
   }
   mark_register_written(periph, reg);
@@ -230,7 +225,7 @@ void timer_store_reg(int periph, int reg, uint32_t value) {
 
 // The cycles from now to the n-th tick (n >= 1).
 uint32_t cycles_to_tick(const uint32_t* w, uint32_t n) {
-  const uint32_t now = cur_inst->cycles;
+  const uint32_t now = device_time();
   return first_tick(w, now, now, cycle_phase()) + 2 * (n - 1) - now;
 }
 
@@ -251,7 +246,7 @@ uint32_t steps_to_request(const uint32_t* w) {
 // (every cycle) or TOUT is driven and changes, else the step that raises
 // an enabled interrupt.
 uint32_t timer_next_event(int periph) {
-  timer_catch_up(periph, 0);
+  timer_catch_up(periph);
   const uint32_t* w = periph_words(periph);
   if (!(w[TIMER_TCR] & TCR_TE) || cur_inst->device_words[DW_STOP_LATCH]) return NO_EVENT;
   if (w[TIMER_TCR] & TCR_ES) return 0;
@@ -321,11 +316,11 @@ int timer_bus_write(int periph, uint32_t address, uint32_t value, int) {
 // The cycle of an event: the ticks before it, then its own.
 void timer_clock(int periph) {
   const std::vector<uint32_t>& dw = cur_inst->device_words;
-  timer_catch_up(periph, 0);
+  timer_catch_up(periph);
   uint32_t* w = periph_words(periph);
-  w[TW_UPDATED] = cur_inst->cycles + 1;
+  const uint32_t now = device_time();
+  w[TW_UPDATED] = now + 1;
   if (dw[DW_STOP_LATCH] || dw[DW_RESET_HELD] == 1 || !(w[TIMER_TCR] & TCR_TE)) return;
-  const uint32_t now = cur_inst->cycles;
   if (first_tick(w, now, now, cycle_phase()) == now) tick(periph, w);
   drive_pins(w);
 }

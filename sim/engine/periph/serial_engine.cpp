@@ -28,8 +28,9 @@
 //   it (their cycles and notes) up to 4,096 steps, and when that state comes back skips the whole
 //   repeats that end before the current cycle: words and dividers stay as they are, the notes are
 //   made again in order (`serial_repeated_steps` counts the steps so stood for). A step at an event,
-//   a store, a snoop or a count set back ends a recording; a repeat once found stays true (it is a
-//   property of the state). A port left running with nothing writing tx settles within a few frames.
+//   a store, a snoop or the device's time set back (a state load) ends a recording; a repeat once
+//   found stays true (it is a property of the state). A port left running with nothing writing tx
+//   settles within a few frames.
 //   `RepeatsOfAnUnseenPortMatchSteppingEveryToggle` runs seven settings (ssi and rssi, normal,
 //   network, companded, gated) for 60,000 cycles looked at every 7,919: the port's words and pins
 //   against a port clocked every cycle, the whole device state against catch-ups that step every
@@ -533,7 +534,7 @@ uint32_t word_steps_ahead(uint32_t* w, const serial_variant& v, int view) {
   if ((view & PERIPH_STREAMS_IN) && !(w[v.ssr] & SSR_RDF))
     toggles = std::min(toggles, direction_toggles(w, rssi ? rssi_rx_dir : rx_dir, c.rx_mode,
                                                   SEQUENCE_FALL_AT_START, c.cra, toggles));
-  const uint32_t now = cur_inst->cycles;
+  const uint32_t now = device_time();
   const uint32_t period = 2 * prescale_ticks(w, v.cra) * modulus_ticks(w, v.cra);
   return first_phase_one(now, now, cycle_phase()) + 2 * (ticks_to_toggle(w, v.cra) - 1) + (toggles - 1) * period -
          now;
@@ -663,18 +664,12 @@ void end_update(int periph, serial_repeat* r, const uint32_t* w, const serial_va
 // takes or gives stream words: a step that may is an event, so none falls
 // in a repeat); the dividers run in one go between them. Unseen: as of the
 // last update, or now.
-void serial_catch_up(int periph, int resync, const serial_variant& v) {
+void serial_catch_up(int periph, const serial_variant& v) {
   uint32_t* w = periph_words(periph);
   serial_repeat* r = repeat_of(periph);
-  const uint32_t now = cur_inst->cycles;
+  const uint32_t now = device_time();
   uint32_t from = w[SW_UPDATED];
-  if (resync != 0) {
-    w[SW_UPDATED] = now;
-    if (r != nullptr) r->armed = r->word_known = false;
-    return;
-  }
-  // An observer inside its own step finds it one cycle past now; a count
-  // set back is taken as the last update.
+  // An observer inside its own step finds it one cycle past now.
   if (now + 1 == from) return;
   w[SW_UPDATED] = now;
   if (now <= from) {
@@ -716,9 +711,9 @@ void serial_catch_up(int periph, int resync, const serial_variant& v) {
 }
 
 void serial_clock(int periph, const serial_variant& v) {
-  serial_catch_up(periph, 0, v);
+  serial_catch_up(periph, v);
   uint32_t* w = periph_words(periph);
-  w[SW_UPDATED] = cur_inst->cycles + 1;
+  w[SW_UPDATED] = device_time() + 1;
   const std::vector<uint32_t>& dw = cur_inst->device_words;
   if (dw[DW_STOP_LATCH] || dw[DW_RESET_HELD] == 1) return;
   engine_step(periph, v, cycle_phase());
@@ -740,13 +735,13 @@ uint32_t serial_next_event(int periph, const serial_variant& v) {
   // count must not wrap meanwhile).
   // Its next word step stays where it was worked out until an event or a
   // change of the port (which asks for a step first) or of the streams.
-  const uint32_t now = cur_inst->cycles;
+  const uint32_t now = device_time();
   if (r != nullptr && r->unseen && !w[SW_STEP_DUE] && !dw[DW_STOP_LATCH] && now - w[SW_UPDATED] < (1u << 30) &&
       steps_unseen(w, v, view)) {
     if (!words_may_pass(w, v, view)) return NO_EVENT;
     if (r->word_known && r->word_view == view && r->word_at - now < (1u << 30)) return r->word_at - now;
   }
-  serial_catch_up(periph, 0, v);
+  serial_catch_up(periph, v);
   if (dw[DW_STOP_LATCH]) return NO_EVENT;
   if (w[SW_STEP_DUE]) return 0;
   if (!port_enabled(w, v)) return NO_EVENT;

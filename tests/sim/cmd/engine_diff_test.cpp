@@ -17,6 +17,7 @@
 #include <random>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/sim/cmd/cmd_fixture.h"
@@ -1742,4 +1743,267 @@ TEST_F(engine_diff, CodecStepsInBatchesAsOneStepEachCycle) {
   std::filesystem::remove_all(scratch);
 }
 
+// The device's state but its counts, against a twin's: cyc and ictr with
+// the count's shadows and marks of them, and where the count stands
+// against the device's own time (which must be the same). "" when alike.
+std::string difference_but_counts(int d, int twin) {
+  for (int x : {d, twin}) {
+    make_device_current(x);
+    catch_up_peripherals();
+  }
+  device_inst& a = *device_insts[d];
+  device_inst& b = *device_insts[twin];
+  if (device_time(a) != device_time(b))
+    return "device time " + std::to_string(device_time(a)) + " != " + std::to_string(device_time(b));
+  const auto row = static_cast<std::size_t>(device_types[a.type]->periph_count - 1);  // the counts
+  uint32_t* words[2] = {a.periph_state[row], b.periph_state[row]};
+  uint32_t* attrs[2] = {device_states[d]->periph_entries[row].attrs, device_states[twin]->periph_entries[row].attrs};
+  // Each count of `d` with the twin's.
+  auto each_count = [&](auto&& take) {
+    for (auto field : {&device_inst::cycles, &device_inst::time_offset, &device_inst::cyc_written,
+                       &device_inst::instructions})
+      take(a.*field, b.*field);
+    for (int reg : {COUNT_CYC, COUNT_ICTR}) {
+      take(words[0][reg], words[1][reg]);
+      take(attrs[0][reg], attrs[1][reg]);
+    }
+  };
+  std::vector<uint32_t> kept;
+  each_count([&](uint32_t& own, uint32_t twins) {
+    kept.push_back(own);
+    own = twins;
+  });
+  const std::string difference = device_state_difference(d, twin);
+  std::size_t k = 0;
+  each_count([&](uint32_t& own, uint32_t) { own = kept[k++]; });
+  return difference;
+}
+
+// A step or go armed by its command, run out.
+void run_out(int d) {
+  for (int guard = 0; guard < 100 && device_states[d]->running != 0; ++guard) run_device_cycles(d, 1000);
+  EXPECT_EQ(device_states[d]->running, 0);
+}
+
+uint32_t read_named(int d, const char* name) {
+  int row = 0, reg = 0;
+  uint32_t value[3] = {0, 0, 0};
+  if (lookup_register(d, name, &row, &reg) == 0) ADD_FAILURE() << name;
+  read_register(d, row, reg, value);
+  return value[0];
+}
+
 }  // namespace
+
+// The timer ticks every second cycle whatever the count shows: the count
+// set back or forward, typed between steps or as a breakpoint's action,
+// leaves the timer, its interrupts and the rest of the device where the
+// same steps without the write leave them, on either engine. Lines
+// starting with "!" run on the written device only.
+TEST_F(engine_diff, TheTimerRunsOnWhenTheCountIsWritten) {
+  instruction_end_observer = nullptr;
+  const std::vector<std::string> preload = {"change pc $100", "change tpr $100", "change tctr $40", "step 100 cy"};
+  auto with = [&](std::initializer_list<const char*> lines) {
+    std::vector<std::string> all = preload;
+    all.insert(all.end(), lines.begin(), lines.end());
+    return all;
+  };
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"set back", with({"change tcr $8000", "!change cyc 0", "step 50 cy"})},
+      {"set forward",
+       {"change pc $100", "change tpr $400", "change tctr $400", "step 100 cy", "change tcr $8000", "step 10 cy",
+        "!change cyc 1000", "step 10 cy"}},
+      {"set back and forward at odd counts", with({"change tcr $8003", "step 31 cy", "!change cyc 7", "step 77 cy",
+                                                   "!change cyc 123457", "step 95 cy", "!change ictr 0", "step 9 cy"})},
+      {"set back by a breakpoint's action", with({"change tcr $8000", "!break p:$130 x change cyc 0", "step 150 cy"})},
+      {"set forward by a breakpoint's action in a go",
+       with({"change tcr $8001", "!break p:$131 x change cyc 5001", "break p:$1a0", "go"})},
+      // Overflows every 2 * 9 cycles taken as interrupts; the count near
+      // its wrap.
+      {"overflow interrupts",
+       {"asm p:$20 jsr >$90", "asm p:$90 inc b", "asm p:$91 rti", "change pc $100 tpr 8 ipr $4000 sr 0",
+        "change tcr $8200", "step 60 cy", "!change cyc $fffffff0", "step 200 cy", "!change cyc 3", "step 333 cy"}},
+  };
+  for (const bool cycle_engine : {false, true}) {
+    for (const auto& [name, lines] : cases) {
+      SCOPED_TRACE(std::string(name) + (cycle_engine ? ", cycle engine" : ", fast engine"));
+      for (int d : {0, 1}) engine_pair::make(d, "73521", cycle_engine);
+      const uint32_t tctr_before = read_named(0, "tctr");
+      for (const std::string& line : lines) {
+        const bool written_only = line[0] == '!';
+        for (int d : {0, 1})
+          if (d == 0 || !written_only) execute_command_line(d, line.c_str() + (written_only ? 1 : 0));
+        if (line.rfind("step", 0) != 0 && line != "go") continue;
+        for (int d : {0, 1}) run_out(d);
+        EXPECT_EQ(read_named(0, "tctr"), read_named(1, "tctr")) << line;
+        EXPECT_EQ(difference_but_counts(0, 1), "") << line;
+      }
+      EXPECT_NE(read_named(0, "tctr"), tctr_before);
+      EXPECT_EQ(device_states[0]->fast_instructions > 0, !cycle_engine);
+      if (std::string(name) == "overflow interrupts") {
+        EXPECT_GT(read_named(0, "b0"), 20u);
+      }
+      for (int d : {0, 1}) {
+        make_device_current(d);
+        free_breakpoints();
+      }
+      free_all_devices();
+    }
+  }
+}
+
+// Random programs and the filter beside the timer (its overflows taken as
+// interrupts), both serial ports and the codec, with untimed streams in and
+// out, a relative timed memory input and in every other run the port's
+// pins watched (gap marks), while cyc and ictr are written at random
+// points, near their wrap too: on either engine the whole device (but the
+// counts) and every output file are those of the same run without the
+// writes.
+TEST_F(engine_diff, WritesOfTheCountsLeaveTheDeviceAsWithoutThem) {
+  instruction_end_observer = nullptr;
+  constexpr int WRITTEN_FAST = 0, WRITTEN_CYCLE = 1, TWIN = 2;
+  std::string pattern = (std::filesystem::temp_directory_path() / "simcountsXXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::filesystem::path scratch = pattern;
+  std::ofstream(scratch / "rx.io") << "( $1234 $5678 # 2 $0f0f ) # 40\n";
+  std::ofstream(scratch / "volts.io") << "0.5 #200 -0.25 ( 0.1 # 50 -0.1 # 50 ) # 30\n";
+  std::ofstream(scratch / "words.tio") << "+40 $1234 +25 $4321 ( +300 $1111 +7 $2222 ) # 20\n";
+  struct type_case {
+    const char* type;
+    const char* ports;
+    const char* port;
+  };
+  const type_case types[] = {
+      {"73547", "change cocr $5c07 cra0 $6007 crb0 $3030 cra1 $0307 crb1 $3830 pcc $3ff", "ssi0"},
+      {"73583", "change pbc 1 ccr1 $dc07 ccr0 $2a03 cra0 $0207 crb0 $3c30 cra1 $6107 crb1 $3438 pcc $3ff", "rssi0"},
+  };
+  std::mt19937 rng(153);
+  for (const type_case& t : types) {
+    for (int p = 0; p < 6; ++p) {
+      SCOPED_TRACE(std::string(t.type) + " program " + std::to_string(p));
+      const bool random_start = p % 3 == 0;
+      const std::vector<uint32_t> program = random_program(rng, 256);
+      // Every other run watches the port's pins (on the cycle engine).
+      const bool watch_pins = p % 2 == 1;
+      std::vector<std::string> lines = {
+          t.ports,
+          "change tpr " + std::to_string(20 + rng() % 60) + " tcr $8200 ipr $4000 sr 0",
+          std::string("input ") + t.port + " rx",
+          std::string("output ") + t.port + " sent@ -o",
+          "input codec volts",
+          "output codec volts@ -o",
+          "input t x:$50 words",
+          "output x:$83 mem@ -o",
+      };
+      if (watch_pins) lines.push_back("output pc0..pc4 pins@ -o");
+      for (int d : {WRITTEN_FAST, WRITTEN_CYCLE, TWIN}) {
+        engine_pair::make(d, t.type, d != WRITTEN_FAST);
+        device_insts[d]->work_dir = scratch.string() + "/";
+        // The timer's handler counts in b; the program runs from $200,
+        // the FIR filter at $100 among the words it may reach.
+        place_fir(d);
+        assemble(d, {{0x20, "jsr >$90"}, {0x90, "inc b"}, {0x91, "rti"}});
+        for (uint32_t a = 0; a < program.size(); ++a) put(d, SPACE_P, 0x200 + a, program[a]);
+        for (std::string line : lines) {
+          if (const std::size_t at = line.find('@'); at != std::string::npos)
+            line.replace(at, 1, "dev" + std::to_string(d));
+          execute_command_line(d, line.c_str());
+        }
+        set(d, "pc", random_start ? 0x200 : 0x100);
+        arm(d);
+      }
+      constexpr uint32_t near_wrap = 0xFFFFFFFF - 700;
+      for (int slice = 0; slice < 40; ++slice) {
+        const int cycles = 1 + static_cast<int>(rng() % 400);
+        const int ran = run_device_cycles(TWIN, cycles);
+        for (int d : {WRITTEN_FAST, WRITTEN_CYCLE}) EXPECT_EQ(run_device_cycles(d, cycles), ran);
+        for (int d : {WRITTEN_FAST, WRITTEN_CYCLE}) {
+          const std::string difference = difference_but_counts(d, TWIN);
+          if (!difference.empty()) ADD_FAILURE() << "device " << d << ", slice " << slice << ": " << difference;
+        }
+        if (HasFailure()) break;
+        // A program that stopped (debug, an illegal word) goes on.
+        if (ran < cycles)
+          for (int d : {WRITTEN_FAST, WRITTEN_CYCLE, TWIN}) arm(d);
+        const uint32_t value = rng() % 3 == 0 ? near_wrap + rng() % 1400 : rng() % 100000;
+        const std::string write = (rng() % 3 == 0 ? "change ictr " : "change cyc ") + std::to_string(value);
+        for (int d : {WRITTEN_FAST, WRITTEN_CYCLE}) execute_command_line(d, write.c_str());
+      }
+      EXPECT_EQ(device_states[WRITTEN_FAST]->fast_instructions > 0, !watch_pins);
+      for (int d : {WRITTEN_FAST, WRITTEN_CYCLE, TWIN}) {
+        make_device_current(d);
+        for (io_stream*& list : cur_state->streams) free_streams(&list, "", 1);
+      }
+      free_all_devices();
+      // The pins' file carries gap marks, the cycles between its values.
+      if (watch_pins) {
+        const std::string twin = slurp(scratch / "pinsdev2.io");
+        EXPECT_GT(std::count(twin.begin(), twin.end(), '#'), 10);
+        for (int d : {WRITTEN_FAST, WRITTEN_CYCLE})
+          EXPECT_EQ(slurp(scratch / ("pinsdev" + std::to_string(d) + ".io")), twin) << "pins of device " << d;
+      }
+      for (const char* stem : {"sent", "volts", "mem"}) {
+        const std::string twin = slurp(scratch / (std::string(stem) + "dev2.io"));
+        if (!random_start) {
+          EXPECT_GT(std::count(twin.begin(), twin.end(), '\n'), 10) << stem;
+        }
+        for (int d : {WRITTEN_FAST, WRITTEN_CYCLE})
+          EXPECT_EQ(slurp(scratch / (stem + ("dev" + std::to_string(d)) + ".io")), twin) << stem << " of device " << d;
+      }
+      if (HasFailure()) break;
+    }
+  }
+  std::filesystem::remove_all(scratch);
+}
+
+// A profile measures the cycles the program ran: cyc written between the
+// slices of a profiled run (back, forward, near its wrap), and before the
+// log is opened, leaves every figure and the reports as a run without the
+// writes gives them, on either engine: the log counts from cycle 0 of the
+// count as it stands when it is opened.
+TEST_F(engine_diff, WritesOfTheCountLeaveTheProfileAlone) {
+  instruction_end_observer = nullptr;
+  constexpr int TWIN = 2;
+  std::string pattern = (std::filesystem::temp_directory_path() / "simprofcycXXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::filesystem::path scratch = pattern;
+  const fir_line program[] = {
+      {0x100, "move #$0,r1"},  {0x102, "clr a"}, {0x103, "do #6,$10b"}, {0x105, "jsr >$200"}, {0x107, "jsr >$210"},
+      {0x109, "lea (r1)+,r1"}, {0x10a, "nop"},   {0x10b, "jmp >$100"},  {0x200, "inc a"},     {0x201, "jsr >$210"},
+      {0x203, "rts"},          {0x210, "tst a"}, {0x211, "jgt >$218"},  {0x213, "rep #2"},    {0x214, "inc a"},
+      {0x215, "rts"},          {0x218, "dec a"}, {0x219, "rts"}};
+  for (int d : {FAST, CYCLE, TWIN}) {
+    engine_pair::make(d, "73521", d != FAST);
+    assemble(d, program);
+    device_insts[d]->work_dir = scratch.string() + "/";
+    set(d, "pc", 0x100);
+    execute_command_line(d, "step 37 cy");
+    run_out(d);
+  }
+  for (int d : {FAST, CYCLE, TWIN}) {
+    // Written before the log opens and set back to the twin's count.
+    if (d != TWIN) {
+      execute_command_line(d, "change cyc 90000");
+      execute_command_line(d, ("change cyc " + std::to_string(device_insts[TWIN]->cycles)).c_str());
+    }
+    execute_command_line(d, ("log p prof" + std::to_string(d) + " -o").c_str());
+    ASSERT_EQ(device_states[d]->profile.on, 1);
+    arm(d);
+  }
+  const uint32_t writes[] = {0, 12, 0xFFFFFF00, 5, 777777, 3};
+  for (const uint32_t value : writes) {
+    for (int d : {FAST, CYCLE, TWIN}) EXPECT_EQ(run_device_cycles(d, 613), 613);
+    for (int d : {FAST, CYCLE}) execute_command_line(d, ("change cyc " + std::to_string(value)).c_str());
+  }
+  for (int d : {FAST, CYCLE, TWIN}) EXPECT_EQ(run_device_cycles(d, 500), 500);
+  const std::string twin = profile_nodes(TWIN);
+  for (int d : {FAST, CYCLE}) {
+    EXPECT_EQ(profile_nodes(d), twin) << d;
+    EXPECT_EQ(device_states[d]->profile.previous_cycles, device_states[TWIN]->profile.previous_cycles) << d;
+  }
+  EXPECT_GT(device_states[FAST]->straight_instructions, 0u);
+  for (int d : {FAST, CYCLE, TWIN}) execute_command_line(d, "log off p");
+  for (int d : {FAST, CYCLE}) expect_same_reports(scratch, "prof" + std::to_string(d), "prof2");
+  free_all_devices();
+  std::filesystem::remove_all(scratch);
+}

@@ -2,6 +2,7 @@
 // and a file refused anywhere leaves every device as it was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -278,4 +279,48 @@ TEST_F(state_file, AStopEndsARunThatEndsNoInstruction) {
     make_device_current(0);
     EXPECT_EQ(cur_state->running, 0);
   }
+}
+
+// The device's own time goes into the file: a device whose count was
+// written (set back, then forward) runs on after a load with its timer and
+// its ports as it ran on before; a file of the older form, without that
+// time, still loads, with the count as the device's time.
+TEST_F(state_file, TheDevicesOwnTimeComesBackWithTheCount) {
+  for (const char* line : {"change pc $100 tpr $400 tctr $400 cra0 $6007 crb0 $3030 pcc $3ff", "change tcr $8001",
+                           "step 101 cy", "change cyc 3", "step 33 cy", "change cyc 70001"}) {
+    run(line);
+    for (int guard = 0; device_states[0]->running != 0 && guard < 100; ++guard) run_device_slice(1);
+    make_device_current(0);
+  }
+  const std::string text = saved("a.sim");
+  auto went_on = [&] {
+    run("step 250 cy");
+    for (int guard = 0; device_states[0]->running != 0 && guard < 100; ++guard) run_device_slice(1);
+    make_device_current(0);
+    std::vector<uint32_t> seen;
+    for (const char* name : {"tctr", "tcr", "ssr0", "cyc"}) {
+      int row = 0, reg = 0;
+      uint32_t value[3] = {0, 0, 0};
+      EXPECT_NE(lookup_register(0, name, &row, &reg), 0) << name;
+      read_register(0, row, reg, value);
+      seen.push_back(value[0]);
+    }
+    return seen;
+  };
+  const std::vector<uint32_t> before = went_on();
+  EXPECT_NE(before[0], 0x400u);
+  ASSERT_EQ(load_state_file(path("a.sim").c_str()), 0);
+  EXPECT_EQ(went_on(), before);
+  // The older form: the line of pc, count and flags ends at the abort word.
+  const std::size_t header = text.find("[reg_exec,reg_cycl,reg_icnt,flg_stat]");
+  ASSERT_NE(header, std::string::npos);
+  const std::size_t line = text.find_first_not_of('\n', text.find('\n', header));
+  const std::size_t end = text.find('\n', line);
+  std::string fields = text.substr(line, end - line);
+  ASSERT_EQ(std::count(fields.begin(), fields.end(), ' '), 6) << fields;
+  fields.erase(fields.rfind(' ', fields.rfind(' ') - 1));
+  write_file("old.sim", text.substr(0, line) + fields + text.substr(end));
+  ASSERT_EQ(load_state_file(path("old.sim").c_str()), 0);
+  EXPECT_EQ(device_insts[0]->cycles, 70001u);
+  EXPECT_EQ(device_time(*device_insts[0]), 70001u);
 }
