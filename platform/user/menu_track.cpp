@@ -47,6 +47,8 @@ struct Tracking {
 Tracking* current = nullptr;
 // Alt went down on this thread and no other key since, nor a change of focus.
 thread_local bool altAlone = false;
+// Likewise F10: its release begins a menu only after a press alone.
+thread_local bool f10Alone = false;
 
 bool isSystem(HMENU menu) {
   Menu* m = findMenu(menu);
@@ -451,6 +453,9 @@ void track(HWND owner, HMENU bar, HMENU initMenu, Start start) {
     loop(t);
   }
   backend::Current().GrabKeyboard(nullptr);
+  // The menu-bar key that ended the menu was its press: its release
+  // begins no new one.
+  altAlone = f10Alone = false;
   closeFrom(t, 0);
   if (IsWindow(owner)) {
     if (t.bar) setMenuLineState(owner, -1, false);
@@ -522,9 +527,13 @@ void notePress(UINT vk, LPARAM bits) {
     altAlone = false;
   else if (!(bits & kWasDown))
     altAlone = true;
+  if (vk != VK_F10)
+    f10Alone = false;
+  else if (!(bits & kWasDown))
+    f10Alone = true;
 }
 
-void endAltAlone() { altAlone = false; }
+void endAltAlone() { altAlone = f10Alone = false; }
 
 bool menuDefault(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   result = 0;
@@ -548,8 +557,8 @@ bool menuDefault(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
       notePress(static_cast<UINT>(wParam), lParam);
       return false;
     case WM_SYSKEYUP: {
-      bool start = (wParam == VK_MENU && altAlone) || wParam == VK_F10;
-      altAlone = false;
+      bool start = (wParam == VK_MENU && altAlone) || (wParam == VK_F10 && f10Alone);
+      altAlone = f10Alone = false;
       if (!start) return false;
       SendMessageA(rootOf(hwnd), WM_SYSCOMMAND, SC_KEYMENU, 0);
       return true;

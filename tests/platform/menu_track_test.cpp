@@ -334,6 +334,37 @@ TEST_F(MenuTrack, AltAloneOnlyWhenNothingElseCameBetween) {
   win::SetWindowLongPtrA(frame, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(previous));
 }
 
+// The menu-bar keys (F10, Alt alone) end a menu on their press, and the
+// release of that press begins no new one; a key between press and
+// release of F10 means it was not alone.
+TEST_F(MenuTrack, AMenuBarKeyPressedInTheMenuEndsItForGood) {
+  makeFrame();
+  win::SetFocus(frame);
+  const auto loops = [&](const std::vector<Step>& script) {
+    const std::string trace = run(script);
+    int n = 0;
+    for (std::size_t at = trace.find("WM_ENTERMENULOOP"); at != std::string::npos;
+         at = trace.find("WM_ENTERMENULOOP", at + 1))
+      ++n;
+    return n;
+  };
+  for (win::UINT vk : {win::UINT{win::VK_F10}, win::UINT{win::VK_MENU}}) {
+    SCOPED_TRACE(vk);
+    // Pressed and released: the menu; pressed again inside it: its end,
+    // and the release after is the key's last word.
+    EXPECT_EQ(loops({[&] { tap(vk); }, [&] { key(vk, true); }, [&] { key(vk, false); }, [&] { tap(0x1B); }}), 1);
+    EXPECT_EQ(win::GetCapture(), nullptr) << "no menu is left tracking";
+    EXPECT_EQ(loops({[&] {
+                       key(vk, true);
+                       tap(win::VK_SHIFT);
+                       key(vk, false);
+                     },
+                     [&] { tap(0x1B); }}),
+              0)
+        << "another key between press and release";
+  }
+}
+
 TEST_F(MenuTrack, TheLoopPassesEveryMessageToTheMessageFilter) {
   makeFrame();
   static int seen = 0, escapes = 0;
