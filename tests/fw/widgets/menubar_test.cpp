@@ -1220,6 +1220,63 @@ TEST_F(GlobalBar, TheFramesKeysWorkTheDocumentsTitles) {
   EXPECT_FALSE(docBar->barFlags & vmenubarACTIVE);
 }
 
+// The framework's bar of a frame while the keyboard is in one of its
+// documents: keyboard mode holds the keyboard, in each look that draws
+// its bar itself, as the native menu loop does.
+TEST_F(Roads, KeyboardModeHoldsTheKeysWhileADocumentHasTheFocus) {
+  for (const char* laf : {"windows", "win95"}) {
+    SCOPED_TRACE(laf);
+    extraDecoration = vwindowDECO_TOP_LEVEL;
+    start(laf, false, true);
+    win::CLIENTCREATESTRUCT ccs{nullptr, 100};
+    win::HWND client = win::CreateWindowExA(0, "MDICLIENT", nullptr, 0x52300001, 0, bar->rect.height, 400,
+                                            300 - bar->rect.height, hwnd(), nullptr, nullptr, &ccs);
+    vwindowSetMSWMDIClient(window, client, 0);
+    vdialog* doc = vdialogCreate();
+    doc->decoration = vwindowDECO_DOCUMENT | 0x3F;
+    doc->rect = {10, 10, 200, 150};
+    doc->parent = window;
+    vwindowOpen(doc);
+    win::SetFocus(doc->native->hwnd);
+    settle();
+    ASSERT_EQ(win::GetFocus(), doc->native->hwnd);
+    // F10 twice: in and out; Alt alone likewise.
+    for (win::UINT key : {win::UINT{win::VK_F10}, win::UINT{win::VK_MENU}}) {
+      tap(key);
+      EXPECT_TRUE(isActive());
+      EXPECT_EQ(bar->current, 0);
+      tap(key);
+      EXPECT_FALSE(isActive());
+    }
+    tap(win::VK_F10);
+    tap(win::VK_LEFT);
+    EXPECT_EQ(bar->current, 1) << "Left from title 0 wraps to the last";
+    tap(win::VK_RIGHT);
+    EXPECT_EQ(bar->current, 0);
+    tap(win::VK_DOWN);
+    EXPECT_TRUE(shown(0)) << "Down opens the title's menu";
+    tap(win::VK_ESCAPE);
+    EXPECT_FALSE(shown(0));
+    EXPECT_TRUE(isActive()) << "the first Escape only closes the menu";
+    tap(win::VK_ESCAPE);
+    EXPECT_FALSE(isActive()) << "the second leaves keyboard mode";
+    tap('E');
+    EXPECT_FALSE(shown(1)) << "a bare letter is the document's while the bar is inactive";
+    tap(win::VK_F10);
+    tap('E');
+    EXPECT_TRUE(shown(1)) << "the bare letter while active";
+    tap(win::VK_ESCAPE);
+    tap(win::VK_ESCAPE);
+    EXPECT_FALSE(isActive());
+    tap(win::VK_LEFT);
+    EXPECT_EQ(bar->current, 1) << "Left is the document's again";
+    EXPECT_EQ(win::GetFocus(), doc->native->hwnd) << "the focus stayed in the document";
+    EXPECT_TRUE(trace.empty());
+    vwindowDestroy(doc);
+    finish();
+  }
+}
+
 // The platform paints the frame's line anew when the maximized document
 // changes: the titles come back, the new document's; a title added to the
 // shown document's bar joins them.
