@@ -11,6 +11,7 @@
 // the loop and GetMessagePos tells where it was chosen.
 #include <bitset>
 #include <cctype>
+#include <utility>
 #include <vector>
 
 #include "platform/user/menu.h"
@@ -35,6 +36,10 @@ struct Tracking {
   std::vector<Level> levels;
   bool ended = false;
   bool buttonDown = false;
+  // The press that opened a title's pop-up, until the pointer moves: its
+  // release chooses nothing, even where the pop-up covers the title.
+  bool opening = false;
+  POINT openedAt{};
   bool chosen = false, systemCommand = false;
   UINT command = 0;
   // Keys held when the loop began (Alt of Alt+F, the letter): their
@@ -321,6 +326,7 @@ void pointerOverEntry(Tracking& t, std::size_t k, int index) {
 }
 
 void mouseMove(Tracking& t, POINT pt) {
+  if (pt.x != t.openedAt.x || pt.y != t.openedAt.y) t.opening = false;
   Hit h = hitTest(t, pt);
   if (h.level >= 0) {
     pointerOverEntry(t, static_cast<std::size_t>(h.level), h.entry);
@@ -339,7 +345,8 @@ void mouseDown(Tracking& t, POINT pt) {
       return;
     }
     selectTitle(t, h.title, true);
-    openTitle(t);
+    t.opening = openTitle(t);
+    t.openedAt = pt;
   } else if (h.level >= 0) {
     pointerOverEntry(t, static_cast<std::size_t>(h.level), h.entry);
   } else {
@@ -349,6 +356,7 @@ void mouseDown(Tracking& t, POINT pt) {
 
 void mouseUp(Tracking& t, POINT pt) {
   t.buttonDown = false;
+  if (std::exchange(t.opening, false) && pt.x == t.openedAt.x && pt.y == t.openedAt.y) return;
   Hit h = hitTest(t, pt);
   if (h.level >= 0 && h.entry >= 0) {
     const MenuItem* item = entry(t.levels[static_cast<std::size_t>(h.level)].menu, h.entry);
