@@ -20,13 +20,12 @@ Exits 0 when all holds, 77 (skipped) without xdotool, xwininfo or xwd.
 """
 import io
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
 import time
 
-from x11_desktop import Box, check, failures, geometry, poll, run, xdotool
+from x11_desktop import Box, check, geometry, poll, run, run_case, xdotool
 
 SIM, CASE = os.path.abspath(sys.argv[1]), sys.argv[2]
 LOOK = sys.argv[3] if len(sys.argv) > 3 else "win95"
@@ -220,17 +219,4 @@ def case_tall(home):
             os.environ["DISPLAY"] = outer
 
 
-def main():
-    for tool in ("xdotool", "xwininfo", "xdpyinfo", "xwd", "xwdtopnm", "Xvfb"):
-        if not shutil.which(tool):
-            print("skipped:", tool, "is not installed")
-            return 77
-    home = tempfile.mkdtemp()
-    try:
-        globals()["case_" + CASE](home)
-    finally:
-        shutil.rmtree(home, ignore_errors=True)
-    return 1 if failures else 0
-
-
-sys.exit(main())
+sys.exit(run_case(globals()["case_" + CASE], ("xdotool", "xwininfo", "xdpyinfo", "xwd", "xwdtopnm", "Xvfb")))
