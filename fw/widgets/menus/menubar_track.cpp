@@ -504,12 +504,18 @@ void vmenubarPopupMenu(vmenubar* bar, vevent* event) {
     anchor.y = std::int16_t(anchor.y + in);
     anchor.height = std::int16_t(std::max(0, anchor.height - in));
   }
+  // Laid out afresh: a menu fitted under a title before takes its whole
+  // height again.
+  m->menuFlags |= vmenuGEOMETRY_STALE;
   vrect placed;
   vmenuPlaceInRect(m, &anchor, placeX, 1, &placed);
   vrect wanted;
   vrectAlign(&m->rect, &anchor, placeX, 1, &wanted);
   const vrect& root = vwindowGetRoot()->rect;
   bool flip = look() != vlafOPEN_LOOK && placed.y != wanted.y && placed.y + placed.height < root.y + root.height / 2;
+  // Below the title and past the screen's foot: the room under the title,
+  // with the lower arrow, so that every item can be reached.
+  if (!flip && placed.y < root.y) vmenuFitHeight(m, placed.y + placed.height - root.y - 4);
   vmenuPopupInRect(m, &anchor, placeX, flip ? 9 : 1);
   if (event) vmenuHandleEvent(m, event);
   tieToBar(bar, m, w, anchor, placeX == 11, stripEvent);

@@ -679,6 +679,60 @@ TEST_F(Roads, TheMenuBarKeyArrowsAndEscapeDriveKeyboardMode) {
   EXPECT_TRUE(trace.empty());
 }
 
+// A menu opened under its title that would run past the screen's foot
+// takes the room under the title and scrolls under its lower arrow, in
+// every look that draws its bar itself; opened where it fits, it is whole.
+struct FootOfTheScreen : Roads {
+  void opensUnderItsTitle(const char* laf) {
+    SCOPED_TRACE(laf);
+    start(laf, false, true);
+    vmenu* m = menuAt(0);
+    const vrect& root = vwindowGetRoot()->rect;
+    // Items enough for most of the screen, not all of it.
+    while (vmenuItemListCount(&m->items) < 28) {
+      vmenuItem* item = vmenuItemCreate(vmenuGetDefaultItemClass());
+      vmenuItemSetTitle(item, vscribeLiteral("More"));
+      vmenuAppendItem(m, item);
+    }
+    win::MoveWindow(hwnd(), 100, 0, 400, 300, 1);
+    settle();
+    vmenubarSelectTitle(bar, 0, nullptr);
+    vmenubarPopupMenu(bar, nullptr);
+    settle();
+    ASSERT_TRUE(shown(0));
+    const int whole = m->rect.height;
+    ASSERT_LT(whole, root.height - 100) << "the menu must fit a screen where it opens";
+    EXPECT_FALSE(vmenuItemListGetGeometry(&m->items)->scrollFlags & vmenuScrollLOWER_ARROW);
+    vmenubarPopdownMenu(bar);
+    vmenubarEnd(bar);
+    settle();
+    // The window low on the screen: the title's underside is nearer the
+    // foot than the menu is tall, and its top still in the upper half.
+    win::MoveWindow(hwnd(), 100, root.height / 2 - bar->rect.height - 8, 400, 300, 1);
+    settle();
+    vmenubarSelectTitle(bar, 0, nullptr);
+    vmenubarPopupMenu(bar, nullptr);
+    settle();
+    ASSERT_TRUE(shown(0));
+    EXPECT_GE(m->rect.y, root.y) << "inside the screen";
+    EXPECT_LT(m->rect.height, whole);
+    const vmenuItemGeometry* g = vmenuItemListGetGeometry(&m->items);
+    EXPECT_TRUE(g->scrollFlags & vmenuScrollLOWER_ARROW);
+    EXPECT_LT(g->endVisible, g->count) << "the last items lie beyond the arrow";
+    vmenubarPopdownMenu(bar);
+    vmenubarEnd(bar);
+    settle();
+    finish();
+  }
+};
+// Each look in a test of its own: the looks load their pictures once.
+TEST_F(FootOfTheScreen, WindowsLooks) {
+  for (const char* laf : {"windows", "win95"}) opensUnderItsTitle(laf);
+}
+TEST_F(FootOfTheScreen, Motif) { opensUnderItsTitle("motif"); }
+TEST_F(FootOfTheScreen, Cua) { opensUnderItsTitle("cua"); }
+TEST_F(FootOfTheScreen, OpenLook) { opensUnderItsTitle("openlook"); }
+
 TEST_F(Roads, MnemonicsAndTheSelectorTable) {
   start("win95", false, true);
   tap('E');
