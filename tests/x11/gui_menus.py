@@ -75,8 +75,10 @@ class Session:
     def __init__(self, home, look):
         env = dict(os.environ, HOME=home, LAF=look)
         self.transcript = os.path.join(home, "transcript")
-        self.proc = subprocess.Popen([SIM, "--gui", "--transcript", self.transcript], cwd=home, env=env,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.errors = os.path.join(home, "errors")
+        with open(self.errors, "w") as errors:
+            self.proc = subprocess.Popen([SIM, "--gui", "--transcript", self.transcript], cwd=home, env=env,
+                                         stdout=subprocess.DEVNULL, stderr=errors)
         # The About box shown at start closes by itself before the main
         # window shows; the keyboard is then in the Command window.
         self.main = poll(self.only_main, 40)
@@ -172,7 +174,9 @@ def case_tall(home):
             os.environ["DISPLAY"] = display
             s = Session(tempfile.mkdtemp(dir=home), LOOK)
             try:
-                if not check(s.main, "%d rows: no main window" % rows):
+                if not check(s.main, "%d rows: no main window on %s (the program %s): %s" %
+                             (rows, display, "ended" if s.proc.poll() is not None else "runs",
+                              open(s.errors, errors="replace").read())):
                     continue
                 main = poll(lambda: geometry(s.main), 10)
                 if not check(main, "%d rows: the main window went away" % rows):
