@@ -25,6 +25,12 @@
 // highlighted; the default entry's label is bold. A pop-up opens below its
 // title (above it when there is no room below), a cascade to the right of
 // its entry (to the left when there is no room), and stays on the screen.
+// A pop-up taller than the screen takes the larger side of its title (the
+// screen's height for a cascade) and scrolls: a strip of kArrowHeight at
+// its top and at its foot shows an arrow while entries lie beyond it; the
+// pointer resting on a strip scrolls by one entry each kScrollDelay, and a
+// highlighted entry is scrolled into view. The title stays uncovered, so
+// the release of the press that opened the pop-up chooses nothing.
 #include <algorithm>
 #include <map>
 
@@ -40,6 +46,9 @@ constexpr int kArrowWidth = 14;
 constexpr int kColumnGap = 4;
 constexpr int kSeparatorHeight = 8;
 constexpr int kSeparatorLine = 3;
+constexpr int kArrowHeight = 14;
+constexpr UINT kScrollDelay = 100;
+constexpr UINT_PTR kScrollTimer = 1;
 constexpr const char* kPopupClass = "WexlinMenuPopup";
 
 // Marks, one string per row, '#' for a pixel.
@@ -50,6 +59,8 @@ struct Mark {
 constexpr Mark kCheck{7, 7, {"......#", ".....##", "#...###", "##.###.", "#####..", ".###...", "..#...."}};
 constexpr Mark kBullet{6, 6, {".####.", "######", "######", "######", "######", ".####."}};
 constexpr Mark kArrow{4, 7, {"#...", "##..", "###.", "####", "###.", "##..", "#..."}};
+constexpr Mark kUpArrow{7, 4, {"...#...", "..###..", ".#####.", "#######"}};
+constexpr Mark kDownArrow{7, 4, {"#######", ".#####.", "..###..", "...#..."}};
 
 struct Column {
   int x = 0, width = 0, accelX = 0;
@@ -62,7 +73,23 @@ struct Popup {
   int selected = -1;
   std::vector<int> column;  // per entry
   std::vector<Column> columns;
-  SIZE size{};
+  SIZE size{};     // the whole menu
+  int height = 0;  // the window's: less than size.cy when it scrolls
+  int scroll = 0;  // pixels of the menu above the upper strip
+  bool scrolls() const { return height < size.cy; }
+  // The band the entries show in, in window coordinates.
+  int viewTop() const { return scrolls() ? kFrame + kArrowHeight : 0; }
+  int viewBottom() const { return scrolls() ? height - kFrame - kArrowHeight : size.cy; }
+  int maxScroll() const { return scrolls() ? std::max(0, size.cy - 2 * kFrame - (viewBottom() - viewTop())) : 0; }
+  // An entry's rectangle in the window; whether it shows whole.
+  RECT place(const RECT& r) const {
+    int dy = scrolls() ? kArrowHeight - scroll : 0;
+    return {r.left, r.top + dy, r.right, r.bottom + dy};
+  }
+  bool shows(const RECT& r) const {
+    RECT w = place(r);
+    return w.top >= viewTop() && w.bottom <= viewBottom();
+  }
 };
 
 std::map<HWND, Popup>& popups() {
@@ -170,7 +197,8 @@ void drawEntry(HDC dc, HWND hwnd, const Popup& p, int index, UINT action) {
   Menu* m = findMenu(p.menu);
   if (!m || index < 0 || static_cast<std::size_t>(index) >= m->items.size()) return;
   const MenuItem& item = m->items[static_cast<std::size_t>(index)];
-  const RECT& r = item.rect;
+  if (!p.shows(item.rect)) return;
+  const RECT r = p.place(item.rect);
   bool lit = p.selected == index;
   if (item.flags & MF_OWNERDRAW) {
     UINT state = (lit ? ODS_SELECTED : 0) | (item.flags & MF_GRAYED ? ODS_GRAYED : 0) |
@@ -230,7 +258,7 @@ void paint(HWND hwnd) {
   auto it = popups().find(hwnd);
   if (dc && it != popups().end()) {
     Popup p = it->second;  // the owner may close pop-ups while it draws
-    RECT all{0, 0, p.size.cx, p.size.cy};
+    RECT all{0, 0, p.size.cx, p.height};
     fillRect(dc, all, GetSysColor(COLOR_MENU));
     drawEdge(dc, all, GetSysColor(COLOR_3DLIGHT), GetSysColor(COLOR_3DDKSHADOW));
     drawEdge(dc, {1, 1, all.right - 1, all.bottom - 1}, GetSysColor(COLOR_3DHILIGHT), GetSysColor(COLOR_3DSHADOW));
@@ -243,8 +271,50 @@ void paint(HWND hwnd) {
     if (Menu* m = findMenu(p.menu))
       for (std::size_t i = 0; i < m->items.size() && IsWindow(hwnd); ++i)
         drawEntry(dc, hwnd, p, static_cast<int>(i), ODA_DRAWENTIRE);
+    if (p.scrolls()) {
+      COLORREF ink = GetSysColor(COLOR_MENUTEXT);
+      int x = (p.size.cx - kUpArrow.width) / 2;
+      if (p.scroll > 0) drawMark(dc, kUpArrow, x, kFrame + (kArrowHeight - kUpArrow.height) / 2, ink);
+      if (p.scroll < p.maxScroll())
+        drawMark(dc, kDownArrow, x, p.viewBottom() + (kArrowHeight - kDownArrow.height) / 2, ink);
+    }
   }
   EndPaint(hwnd, &ps);
+}
+
+// Scrolls by `scroll` pixels of the menu, kept within it; repaints when it
+// moved.
+void scrollTo(HWND hwnd, Popup& p, int scroll) {
+  scroll = std::max(0, std::min(scroll, p.maxScroll()));
+  if (scroll == p.scroll) return;
+  p.scroll = scroll;
+  InvalidateRect(hwnd, nullptr, 0);
+  UpdateWindow(hwnd);
+}
+
+// One entry further up (step -1) or down (step 1).
+void scrollByEntry(HWND hwnd, Popup& p, int step) {
+  Menu* m = findMenu(p.menu);
+  if (!m) return;
+  int first = -1;
+  for (std::size_t i = 0; i < m->items.size() && first < 0; ++i)
+    if (p.column[i] == 0 && p.shows(m->items[i].rect)) first = static_cast<int>(i);
+  int next = first + step;
+  if (first < 0 || next < 0 || static_cast<std::size_t>(next) >= m->items.size()) return;
+  scrollTo(hwnd, p, m->items[static_cast<std::size_t>(next)].rect.top - kFrame);
+}
+
+// The pointer resting on a strip scrolls.
+void scrollTick(HWND hwnd) {
+  auto it = popups().find(hwnd);
+  POINT pt{};
+  RECT wr{};
+  if (it == popups().end() || !GetCursorPos(&pt) || !GetWindowRect(hwnd, &wr)) return;
+  Popup& p = it->second;
+  int y = pt.y - wr.top;
+  if (pt.x < wr.left || pt.x >= wr.right || y < 0 || y >= p.height) return;
+  if (y < p.viewTop()) scrollByEntry(hwnd, p, -1);
+  else if (y >= p.viewBottom()) scrollByEntry(hwnd, p, 1);
 }
 
 LRESULT popupProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -256,6 +326,9 @@ LRESULT popupProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       return 1;
     case WM_MOUSEACTIVATE:
       return MA_NOACTIVATE;
+    case WM_TIMER:
+      if (wParam == kScrollTimer) scrollTick(hwnd);
+      return 0;
     case WM_NCDESTROY:
       popups().erase(hwnd);
       break;
@@ -291,11 +364,29 @@ HWND openPopupWindow(HWND owner, HMENU menu, const RECT& anchor, bool cascade) {
   } else if (y + p.size.cy > screen.cy && anchor.top - p.size.cy >= 0) {
     y = anchor.top - p.size.cy;
   }
+  p.height = p.size.cy;
+  if (p.size.cy > screen.cy) {
+    // Too tall for the screen: a cascade takes its height, a pop-up the
+    // larger side of its title; either scrolls.
+    int below = screen.cy - anchor.bottom, above = anchor.top;
+    if (cascade) {
+      y = 0;
+      p.height = screen.cy;
+    } else if (below >= above) {
+      y = anchor.bottom;
+      p.height = below;
+    } else {
+      y = 0;
+      p.height = above;
+    }
+    p.height = std::max(p.height, 2 * (kFrame + kArrowHeight) + 1);
+  }
   x = std::max(0, std::min(x, static_cast<int>(screen.cx - p.size.cx)));
-  y = std::max(0, std::min(y, static_cast<int>(screen.cy - p.size.cy)));
+  y = std::max(0, std::min(y, static_cast<int>(screen.cy - p.height)));
   HWND hwnd = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kPopupClass, "", WS_POPUP, x, y, p.size.cx,
-                              p.size.cy, owner, nullptr, nullptr, nullptr);
+                              p.height, owner, nullptr, nullptr, nullptr);
   if (!hwnd) return nullptr;
+  if (p.scrolls()) SetTimer(hwnd, kScrollTimer, kScrollDelay, nullptr);
   popups()[hwnd] = std::move(p);
   SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
   UpdateWindow(hwnd);
@@ -314,9 +405,19 @@ void selectPopupEntry(HWND popup, int index) {
   Popup& p = it->second;
   int old = p.selected;
   p.selected = index;
-  if (Menu* m = findMenu(p.menu))
+  Menu* m = findMenu(p.menu);
+  if (m)
     for (std::size_t i = 0; i < m->items.size(); ++i)
       m->items[i].flags = (m->items[i].flags & ~MF_HILITE) | (static_cast<int>(i) == index ? MF_HILITE : 0);
+  // A highlighted entry beyond a strip scrolls into view.
+  if (m && index >= 0 && static_cast<std::size_t>(index) < m->items.size()) {
+    const RECT& r = m->items[static_cast<std::size_t>(index)].rect;
+    RECT w = p.place(r);
+    int before = p.scroll;
+    if (w.top < p.viewTop()) scrollTo(popup, p, r.top - kFrame);
+    else if (w.bottom > p.viewBottom()) scrollTo(popup, p, p.scroll + w.bottom - p.viewBottom());
+    if (p.scroll != before) return;
+  }
   Popup copy = p;
   HDC dc = GetDC(popup);
   drawEntry(dc, popup, copy, old, ODA_SELECT);
@@ -337,8 +438,10 @@ int popupEntryAt(HWND popup, POINT screen, bool* inside) {
   Menu* m = it == popups().end() ? nullptr : findMenu(it->second.menu);
   if (!*inside || !m) return -1;
   POINT p{screen.x - wr.left, screen.y - wr.top};
+  const Popup& shown = it->second;
   for (std::size_t i = 0; i < m->items.size(); ++i) {
-    const RECT& r = m->items[i].rect;
+    if (!shown.shows(m->items[i].rect)) continue;
+    const RECT r = shown.place(m->items[i].rect);
     if (p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom) return static_cast<int>(i);
   }
   return -1;
@@ -356,7 +459,7 @@ RECT popupEntryOnScreen(HWND popup, int index) {
   auto it = popups().find(popup);
   Menu* m = it == popups().end() ? nullptr : findMenu(it->second.menu);
   if (!m || index < 0 || static_cast<std::size_t>(index) >= m->items.size()) return wr;
-  RECT r = m->items[static_cast<std::size_t>(index)].rect;
+  RECT r = it->second.place(m->items[static_cast<std::size_t>(index)].rect);
   return {wr.left + r.left, wr.top + r.top, wr.left + r.right, wr.top + r.bottom};
 }
 

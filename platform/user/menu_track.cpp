@@ -11,6 +11,7 @@
 // the loop and GetMessagePos tells where it was chosen.
 #include <bitset>
 #include <cctype>
+#include <utility>
 #include <vector>
 
 #include "platform/user/menu.h"
@@ -35,6 +36,10 @@ struct Tracking {
   std::vector<Level> levels;
   bool ended = false;
   bool buttonDown = false;
+  // The press that opened a title's pop-up, until the pointer moves: its
+  // release chooses nothing, even where the pop-up covers the title.
+  bool opening = false;
+  POINT openedAt{};
   bool chosen = false, systemCommand = false;
   UINT command = 0;
   // Keys held when the loop began (Alt of Alt+F, the letter): their
@@ -47,6 +52,8 @@ struct Tracking {
 Tracking* current = nullptr;
 // Alt went down on this thread and no other key since, nor a change of focus.
 thread_local bool altAlone = false;
+// Likewise F10: its release begins a menu only after a press alone.
+thread_local bool f10Alone = false;
 
 bool isSystem(HMENU menu) {
   Menu* m = findMenu(menu);
@@ -319,6 +326,7 @@ void pointerOverEntry(Tracking& t, std::size_t k, int index) {
 }
 
 void mouseMove(Tracking& t, POINT pt) {
+  if (pt.x != t.openedAt.x || pt.y != t.openedAt.y) t.opening = false;
   Hit h = hitTest(t, pt);
   if (h.level >= 0) {
     pointerOverEntry(t, static_cast<std::size_t>(h.level), h.entry);
@@ -337,7 +345,8 @@ void mouseDown(Tracking& t, POINT pt) {
       return;
     }
     selectTitle(t, h.title, true);
-    openTitle(t);
+    t.opening = openTitle(t);
+    t.openedAt = pt;
   } else if (h.level >= 0) {
     pointerOverEntry(t, static_cast<std::size_t>(h.level), h.entry);
   } else {
@@ -347,6 +356,7 @@ void mouseDown(Tracking& t, POINT pt) {
 
 void mouseUp(Tracking& t, POINT pt) {
   t.buttonDown = false;
+  if (std::exchange(t.opening, false) && pt.x == t.openedAt.x && pt.y == t.openedAt.y) return;
   Hit h = hitTest(t, pt);
   if (h.level >= 0 && h.entry >= 0) {
     const MenuItem* item = entry(t.levels[static_cast<std::size_t>(h.level)].menu, h.entry);
@@ -451,6 +461,9 @@ void track(HWND owner, HMENU bar, HMENU initMenu, Start start) {
     loop(t);
   }
   backend::Current().GrabKeyboard(nullptr);
+  // The menu-bar key that ended the menu was its press: its release
+  // begins no new one.
+  altAlone = f10Alone = false;
   closeFrom(t, 0);
   if (IsWindow(owner)) {
     if (t.bar) setMenuLineState(owner, -1, false);
@@ -522,9 +535,13 @@ void notePress(UINT vk, LPARAM bits) {
     altAlone = false;
   else if (!(bits & kWasDown))
     altAlone = true;
+  if (vk != VK_F10)
+    f10Alone = false;
+  else if (!(bits & kWasDown))
+    f10Alone = true;
 }
 
-void endAltAlone() { altAlone = false; }
+void endAltAlone() { altAlone = f10Alone = false; }
 
 bool menuDefault(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   result = 0;
@@ -548,8 +565,8 @@ bool menuDefault(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
       notePress(static_cast<UINT>(wParam), lParam);
       return false;
     case WM_SYSKEYUP: {
-      bool start = (wParam == VK_MENU && altAlone) || wParam == VK_F10;
-      altAlone = false;
+      bool start = (wParam == VK_MENU && altAlone) || (wParam == VK_F10 && f10Alone);
+      altAlone = f10Alone = false;
       if (!start) return false;
       SendMessageA(rootOf(hwnd), WM_SYSCOMMAND, SC_KEYMENU, 0);
       return true;

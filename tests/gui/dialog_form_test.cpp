@@ -135,6 +135,40 @@ TEST_F(DialogFormTest, AClickedToggleReachesItsHandlerThroughTheDialogsCommands)
   EXPECT_TRUE(types->flags & vdialogItemENABLED);
 }
 
+// A click on the radio button already on leaves it the one on, in every
+// dialog's exclusive group, and the line Ok builds is the one it built
+// before the click.
+TEST_F(DialogFormTest, AClickOnTheRadioButtonAlreadyOnKeepsItOn) {
+  struct Row {
+    const char *command, *resource, *group;
+    bool ok;  // Ok runs a line without more fields
+  } rows[] = {{"M_Win_Watch", "Watch_Win", "Radix", true},         {"M_Mod_Radix_Disp", "Set_Radix", "Radix", false},
+              {"M_Mod_Radix_Def", "Set_Def_Radix", "Radix", true}, {"M_Mod_Dev_Conf", "Device", "Option", false},
+              {"M_Disp_Eval", "Evaluate", "Radix", true}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.resource);
+    std::vector<std::string> lines[2];
+    for (int clicked = 0; clicked < 2; ++clicked) {
+      vconfirm* d = open_afresh(r.command, r.resource);
+      ASSERT_NE(d, nullptr);
+      const int on = chosen(d, r.group, "");
+      ASSERT_GE(on, 0) << "a dialog opens with one radio button on";
+      const std::string name = dialog_items::members(d, r.group)[static_cast<std::size_t>(on)];
+      if (clicked) click_item(d, item(d, name.c_str(), r.group));
+      int switched_on = 0;
+      for (const std::string& m : dialog_items::members(d, r.group)) switched_on += value(d, m.c_str(), r.group) != 0;
+      EXPECT_EQ(switched_on, 1);
+      EXPECT_EQ(chosen(d, r.group, ""), on) << name;
+      if (!r.ok) continue;
+      if (item(d, "Expression", "") != nullptr) set_text(d, "Expression", "", "5");
+      clear_command_history();
+      click_button(d, "Ok");
+      lines[clicked] = history();
+    }
+    EXPECT_EQ(lines[1], lines[0]);
+  }
+}
+
 TEST_F(DialogFormTest, WindowDialogsStayAboveTheWindowTheirLineOpened) {
   gui::register_register_window();
   ASSERT_EQ(dispatch("M_Win_Reg"), 1);

@@ -334,6 +334,37 @@ TEST_F(MenuTrack, AltAloneOnlyWhenNothingElseCameBetween) {
   win::SetWindowLongPtrA(frame, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(previous));
 }
 
+// The menu-bar keys (F10, Alt alone) end a menu on their press, and the
+// release of that press begins no new one; a key between press and
+// release of F10 means it was not alone.
+TEST_F(MenuTrack, AMenuBarKeyPressedInTheMenuEndsItForGood) {
+  makeFrame();
+  win::SetFocus(frame);
+  const auto loops = [&](const std::vector<Step>& script) {
+    const std::string trace = run(script);
+    int n = 0;
+    for (std::size_t at = trace.find("WM_ENTERMENULOOP"); at != std::string::npos;
+         at = trace.find("WM_ENTERMENULOOP", at + 1))
+      ++n;
+    return n;
+  };
+  for (win::UINT vk : {win::UINT{win::VK_F10}, win::UINT{win::VK_MENU}}) {
+    SCOPED_TRACE(vk);
+    // Pressed and released: the menu; pressed again inside it: its end,
+    // and the release after is the key's last word.
+    EXPECT_EQ(loops({[&] { tap(vk); }, [&] { key(vk, true); }, [&] { key(vk, false); }, [&] { tap(0x1B); }}), 1);
+    EXPECT_EQ(win::GetCapture(), nullptr) << "no menu is left tracking";
+    EXPECT_EQ(loops({[&] {
+                       key(vk, true);
+                       tap(win::VK_SHIFT);
+                       key(vk, false);
+                     },
+                     [&] { tap(0x1B); }}),
+              0)
+        << "another key between press and release";
+  }
+}
+
 TEST_F(MenuTrack, TheLoopPassesEveryMessageToTheMessageFilter) {
   makeFrame();
   static int seen = 0, escapes = 0;
@@ -466,6 +497,73 @@ TEST_F(MenuTrack, PopupsStayOnTheScreen) {
   EXPECT_LE(parent.right, screen.cx);   // pushed left onto the screen
   EXPECT_LT(cascade.right, parent.left);  // no room on the right: the cascade goes left
   EXPECT_GE(cascade.left, 0);
+}
+
+// A pop-up taller than the screen opens below its title with its lower
+// arrow and scrolls (the pointer resting on the arrow, a highlighted entry
+// out of view); one that fits the screen but neither side of its title
+// covers it. Either way the release of the opening press chooses nothing.
+TEST_F(MenuTrack, TallPopupsScrollAndTheOpeningPressChoosesNothing) {
+  makeFrame();
+  const int screenHeight = win::GetSystemMetrics(win::SM_CYSCREEN);
+  static int commands = 0;
+  commands = 0;
+  Recorder::action = [](win::HWND, win::UINT m, win::WPARAM, win::LPARAM) { commands += m == win::WM_COMMAND; };
+  for (int i = 0; i < 120; ++i) win::InsertMenuA(file, ~0u, win::MF_BYPOSITION, 2000 + i, "Entry");
+  const int last = win::GetMenuItemCount(file) - 1;
+  win::RECT title{}, popup{}, firstAt{}, lastAt{}, scrolledFirst{}, lastLit{};
+  const auto popupRect = [&] {
+    win::RECT e{};
+    win::test::MenuEntryRect(frame, file, 0, &e);
+    win::HWND w = win::WindowFromPoint({e.left + 2, e.top + 2});
+    win::GetWindowRect(w, &popup);
+  };
+  win::POINT press{};
+  run({[&] { pressTitle(0); },
+       [&] {
+         press = centre(frame, bar, 0);
+         button(press, false);
+       },
+       [&] {
+         win::test::MenuEntryRect(frame, bar, 0, &title);
+         win::test::MenuEntryRect(frame, file, 0, &firstAt);
+         win::test::MenuEntryRect(frame, file, last, &lastAt);
+         popupRect();
+         moveTo({(popup.left + popup.right) / 2, popup.bottom - 4});  // on the lower arrow
+       },
+       [] {}, [] {}, [] {}, [] {}, [] {}, [] {}, [] {},
+       [&] {
+         win::test::MenuEntryRect(frame, file, 0, &scrolledFirst);
+         tap(0x26);  // Up from nothing: the last entry
+       },
+       [&] { win::test::MenuEntryRect(frame, file, last, &lastLit); },
+       [&] { win::EndMenu(); }});
+  EXPECT_EQ(commands, 0) << "the release of the opening press chose an entry";
+  EXPECT_GE(popup.top, title.bottom) << "below the title, clear of it";
+  EXPECT_LE(popup.bottom, screenHeight);
+  EXPECT_GT(firstAt.top, popup.top + 8) << "room for the upper arrow's strip";
+  EXPECT_GT(lastAt.bottom, popup.bottom) << "the last entry lies beyond the lower arrow";
+  EXPECT_LT(scrolledFirst.top, firstAt.top) << "resting on the lower arrow scrolls";
+  EXPECT_GE(lastLit.top, popup.top);
+  EXPECT_LE(lastLit.bottom, popup.bottom) << "the highlighted last entry scrolled into view";
+
+  // Fewer entries: taller than either side of a title halfway down, not
+  // than the screen.
+  const int entry = lastAt.bottom - lastAt.top;
+  while (win::GetMenuItemCount(file) * entry > screenHeight * 3 / 4) win::DeleteMenu(file, 3, win::MF_BYPOSITION);
+  win::MoveWindow(frame, 40, screenHeight / 2 - 20, 320, 200, 1);
+  pump();
+  run({[&] { pressTitle(0); }, [&] { button(centre(frame, bar, 0), false); },
+       [&] {
+         win::test::MenuEntryRect(frame, bar, 0, &title);
+         popupRect();
+         win::test::MenuEntryRect(frame, file, win::GetMenuItemCount(file) - 1, &lastAt);
+       },
+       [&] { win::EndMenu(); }});
+  EXPECT_EQ(commands, 0) << "the release on the covered title chose an entry";
+  EXPECT_LT(popup.top, title.top);
+  EXPECT_LE(lastAt.bottom, popup.bottom) << "the whole menu shows";
+  EXPECT_LE(popup.bottom, screenHeight);
 }
 
 TEST_F(MenuTrack, TheSystemMenuFollowsTheWindowState) {

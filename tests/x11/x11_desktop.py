@@ -2,7 +2,9 @@
 windows' places with and without the manager's frames, the screen, and
 checks that collect their failures instead of stopping at the first."""
 import re
+import shutil
 import subprocess
+import tempfile
 import time
 
 failures = []
@@ -78,3 +80,18 @@ def frame(window):
 def screen():
     w, h = re.search(r"dimensions:\s+(\d+)x(\d+)", run("xdpyinfo")).groups()
     return Box(0, 0, int(w), int(h))
+
+
+def run_case(case, tools):
+    """Runs case(home) with a HOME of its own once every tool is there: the
+    exit status, 77 (skipped) for a missing tool."""
+    for tool in tools:
+        if not shutil.which(tool):
+            print("skipped:", tool, "is not installed")
+            return 77
+    home = tempfile.mkdtemp()
+    try:
+        case(home)
+    finally:
+        shutil.rmtree(home, ignore_errors=True)
+    return 1 if failures else 0

@@ -694,8 +694,9 @@ void setContainerFlag(vcontainer* c, int on) {
 void setFocusItem(vcontainer* c, vdialogItem* item) { vdialogItemListSetFocusItem(c->items, item); }
 void setDefaultFocusItem(vcontainer* c, vdialogItem* item) { vdialogItemListSetDefaultFocusItem(c->items, item); }
 void setSolution(vcontainer* c, vspringSolution* s) { vdialogItemListClassOf(c->items)->setSolution(c->items, s); }
+// Announced even when unchanged: a radio button clicked while on has
+// switched itself off, and the exclusive group switches it on again.
 void setSelection(vcontainer* c, vdialogItem* item) {
-  if (c->selection == item) return;
   vdialogItem* old = c->selection;
   c->selection = item;
   vobjectSendValueChange(c, vname_Selection, old, item);

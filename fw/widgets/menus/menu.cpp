@@ -750,6 +750,16 @@ void vmenuPlaceInRect(vmenu* m, const vrect* anchor, int placeX, int placeY, vre
   state()->look->keepOnScreen(m, anchor, out);
 }
 
+void vmenuFitHeight(vmenu* m, int height) {
+  if (m->menuFlags & (vmenuSIZES_STALE | vmenuGEOMETRY_STALE)) applyPending(m);
+  if (m->rect.height <= height) return;
+  vmenuFrameMargins f;
+  rec(m)->measureFrame(m, &f);
+  vmenuItemListFitHeight(&m->items, height - f.bottom - f.top);
+  vrect r = {m->rect.x, std::int16_t(m->rect.y + m->rect.height - height), m->rect.width, std::int16_t(height)};
+  super()->setRect(m, &r);
+}
+
 void vmenuPopupInRect(vmenu* m, const vrect* anchor, int placeX, int placeY) {
   vrect r;
   vmenuPlaceInRect(m, anchor, placeX, placeY, &r);

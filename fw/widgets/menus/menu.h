@@ -135,6 +135,9 @@ void vmenuCascadeLeft(vmenu* m, vwindow* w, const vrect* itemRect);
 void vmenuPopupInRect(vmenu* m, const vrect* anchor, int placeX, int placeY);
 // Where the menu would go against anchor by the placement codes, kept on the screen.
 void vmenuPlaceInRect(vmenu* m, const vrect* anchor, int placeX, int placeY, vrect* out);
+// Fits the menu into `height` pixels, keeping its top edge: a taller one
+// scrolls under its lower arrow.
+void vmenuFitHeight(vmenu* m, int height);
 int vmenuHandleEvent(vmenu* m, vevent* event);
 vmenuItem* vmenuGetOpenState(vmenu* m);
 vmenuPopupHook vmenuGetPopupHook(vmenu* m);

@@ -361,6 +361,47 @@ void startWatch(vmenubar* b) {
   app->dispatch.handlers[veventBUTTON_DOWN] = watchPress;
 }
 
+// ---- Keyboard mode holds the keyboard: the keys the bar binds in its
+// window reach it while the focus is in another window (a document inside
+// the frame, a window of its own), as the native menu loop takes every key.
+// The menu-bar key keeps its own road (its press and release in the
+// Windows looks), and an open menu takes the keys itself. Under the global
+// bar the frame's keys already work its document's titles.
+struct KeyWatch {
+  vmenubar* bar;
+  veventTable* table;
+  veventHandler saved;
+} keyWatch{};
+
+bool isMenuBarKey(vmenubar* b, std::uint32_t key) {
+  bool found = false;
+  eachKey(b, vname_MenuBar, [&](std::uint32_t k) { found = found || k == key; });
+  return found;
+}
+
+int watchKey(vevent* e) {
+  vmenubar* b = keyWatch.bar;
+  vwindow* w = b ? windowOf(b) : nullptr;
+  vwindow* from = veventGetWindow(e);
+  std::uint32_t key = veventGetKeyValue(e);
+  if (w && from && from != w && vwindowIsOpen(w) && active(b) && !popped(b) && b->owner &&
+      !vclassIsSubclass(from->cls, vmenuGetDefaultClass()) && vdictGet(targetMap(b), keyOf(key)) == b &&
+      !isMenuBarKey(b, key))
+    vwindowTranslateEvent(from, w, e);
+  return keyWatch.saved ? keyWatch.saved(e) : 0;
+}
+
+void holdKeys(vmenubar* b, bool on) {
+  vapplication* app = vapplicationGetCurrent();
+  if (on && !keyWatch.bar && app && !vmenubarGlobalLook()) {
+    keyWatch = {b, &app->dispatch, app->dispatch.handlers[veventKEY_DOWN]};
+    app->dispatch.handlers[veventKEY_DOWN] = watchKey;
+  } else if (!on && keyWatch.bar == b) {
+    keyWatch.table->handlers[veventKEY_DOWN] = keyWatch.saved;
+    keyWatch.bar = nullptr;
+  }
+}
+
 // ---- Activation per look (slots 6 and 7).
 void activate(vmenubar* b) {
   if (vmenubarIsNative(b)) {
@@ -370,6 +411,7 @@ void activate(vmenubar* b) {
   if (windowsLook() && (b->current == -2 || b->current == -3)) return;
   if (look() >= vlafWINDOWS && look() <= vlafWIN95) {
     bindNavigation(b, true);
+    holdKeys(b, true);
     b->barFlags |= vmenubarACTIVE;
     drawCurrent(b, true);
   } else {
@@ -381,6 +423,7 @@ void deactivate(vmenubar* b) {
   bool was = active(b);
   b->barFlags &= ~vmenubarACTIVE;
   if (vmenubarIsNative(b) || !was || look() < vlafWINDOWS || look() > vlafWIN95) return;
+  holdKeys(b, false);
   bindNavigation(b, false);
   if (look() == vlafOPEN_LOOK) {
     if (b->owner) vdialogItemClassOf(b)->invalRect(b, &b->currentRect, 0);
@@ -461,12 +504,18 @@ void vmenubarPopupMenu(vmenubar* bar, vevent* event) {
     anchor.y = std::int16_t(anchor.y + in);
     anchor.height = std::int16_t(std::max(0, anchor.height - in));
   }
+  // Laid out afresh: a menu fitted under a title before takes its whole
+  // height again.
+  m->menuFlags |= vmenuGEOMETRY_STALE;
   vrect placed;
   vmenuPlaceInRect(m, &anchor, placeX, 1, &placed);
   vrect wanted;
   vrectAlign(&m->rect, &anchor, placeX, 1, &wanted);
   const vrect& root = vwindowGetRoot()->rect;
   bool flip = look() != vlafOPEN_LOOK && placed.y != wanted.y && placed.y + placed.height < root.y + root.height / 2;
+  // Below the title and past the screen's foot: the room under the title,
+  // with the lower arrow, so that every item can be reached.
+  if (!flip && placed.y < root.y) vmenuFitHeight(m, placed.y + placed.height - root.y - 4);
   vmenuPopupInRect(m, &anchor, placeX, flip ? 9 : 1);
   if (event) vmenuHandleEvent(m, event);
   tieToBar(bar, m, w, anchor, placeX == 11, stripEvent);
@@ -919,6 +968,7 @@ void _vmenubarWatchWindow(vmenubar* bar, bool on) {
 
 void _vmenubarForget(vmenubar* bar) {
   if (watch.bar == bar) cancelWatch();
+  holdKeys(bar, false);
 }
 
 void _vmenubarFillTracking(vmenubarClassRec* c) {

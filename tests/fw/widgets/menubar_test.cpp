@@ -679,6 +679,60 @@ TEST_F(Roads, TheMenuBarKeyArrowsAndEscapeDriveKeyboardMode) {
   EXPECT_TRUE(trace.empty());
 }
 
+// A menu opened under its title that would run past the screen's foot
+// takes the room under the title and scrolls under its lower arrow, in
+// every look that draws its bar itself; opened where it fits, it is whole.
+struct FootOfTheScreen : Roads {
+  void opensUnderItsTitle(const char* laf) {
+    SCOPED_TRACE(laf);
+    start(laf, false, true);
+    vmenu* m = menuAt(0);
+    const vrect& root = vwindowGetRoot()->rect;
+    // Items enough for most of the screen, not all of it.
+    while (vmenuItemListCount(&m->items) < 28) {
+      vmenuItem* item = vmenuItemCreate(vmenuGetDefaultItemClass());
+      vmenuItemSetTitle(item, vscribeLiteral("More"));
+      vmenuAppendItem(m, item);
+    }
+    win::MoveWindow(hwnd(), 100, 0, 400, 300, 1);
+    settle();
+    vmenubarSelectTitle(bar, 0, nullptr);
+    vmenubarPopupMenu(bar, nullptr);
+    settle();
+    ASSERT_TRUE(shown(0));
+    const int whole = m->rect.height;
+    ASSERT_LT(whole, root.height - 100) << "the menu must fit a screen where it opens";
+    EXPECT_FALSE(vmenuItemListGetGeometry(&m->items)->scrollFlags & vmenuScrollLOWER_ARROW);
+    vmenubarPopdownMenu(bar);
+    vmenubarEnd(bar);
+    settle();
+    // The window low on the screen: the title's underside is nearer the
+    // foot than the menu is tall, and its top still in the upper half.
+    win::MoveWindow(hwnd(), 100, root.height / 2 - bar->rect.height - 8, 400, 300, 1);
+    settle();
+    vmenubarSelectTitle(bar, 0, nullptr);
+    vmenubarPopupMenu(bar, nullptr);
+    settle();
+    ASSERT_TRUE(shown(0));
+    EXPECT_GE(m->rect.y, root.y) << "inside the screen";
+    EXPECT_LT(m->rect.height, whole);
+    const vmenuItemGeometry* g = vmenuItemListGetGeometry(&m->items);
+    EXPECT_TRUE(g->scrollFlags & vmenuScrollLOWER_ARROW);
+    EXPECT_LT(g->endVisible, g->count) << "the last items lie beyond the arrow";
+    vmenubarPopdownMenu(bar);
+    vmenubarEnd(bar);
+    settle();
+    finish();
+  }
+};
+// Each look in a test of its own: the looks load their pictures once.
+TEST_F(FootOfTheScreen, WindowsLooks) {
+  for (const char* laf : {"windows", "win95"}) opensUnderItsTitle(laf);
+}
+TEST_F(FootOfTheScreen, Motif) { opensUnderItsTitle("motif"); }
+TEST_F(FootOfTheScreen, Cua) { opensUnderItsTitle("cua"); }
+TEST_F(FootOfTheScreen, OpenLook) { opensUnderItsTitle("openlook"); }
+
 TEST_F(Roads, MnemonicsAndTheSelectorTable) {
   start("win95", false, true);
   tap('E');
@@ -1218,6 +1272,63 @@ TEST_F(GlobalBar, TheFramesKeysWorkTheDocumentsTitles) {
   EXPECT_EQ(docBar->current, 0);
   tap(win::VK_ESCAPE);
   EXPECT_FALSE(docBar->barFlags & vmenubarACTIVE);
+}
+
+// The framework's bar of a frame while the keyboard is in one of its
+// documents: keyboard mode holds the keyboard, in each look that draws
+// its bar itself, as the native menu loop does.
+TEST_F(Roads, KeyboardModeHoldsTheKeysWhileADocumentHasTheFocus) {
+  for (const char* laf : {"windows", "win95"}) {
+    SCOPED_TRACE(laf);
+    extraDecoration = vwindowDECO_TOP_LEVEL;
+    start(laf, false, true);
+    win::CLIENTCREATESTRUCT ccs{nullptr, 100};
+    win::HWND client = win::CreateWindowExA(0, "MDICLIENT", nullptr, 0x52300001, 0, bar->rect.height, 400,
+                                            300 - bar->rect.height, hwnd(), nullptr, nullptr, &ccs);
+    vwindowSetMSWMDIClient(window, client, 0);
+    vdialog* doc = vdialogCreate();
+    doc->decoration = vwindowDECO_DOCUMENT | 0x3F;
+    doc->rect = {10, 10, 200, 150};
+    doc->parent = window;
+    vwindowOpen(doc);
+    win::SetFocus(doc->native->hwnd);
+    settle();
+    ASSERT_EQ(win::GetFocus(), doc->native->hwnd);
+    // F10 twice: in and out; Alt alone likewise.
+    for (win::UINT key : {win::UINT{win::VK_F10}, win::UINT{win::VK_MENU}}) {
+      tap(key);
+      EXPECT_TRUE(isActive());
+      EXPECT_EQ(bar->current, 0);
+      tap(key);
+      EXPECT_FALSE(isActive());
+    }
+    tap(win::VK_F10);
+    tap(win::VK_LEFT);
+    EXPECT_EQ(bar->current, 1) << "Left from title 0 wraps to the last";
+    tap(win::VK_RIGHT);
+    EXPECT_EQ(bar->current, 0);
+    tap(win::VK_DOWN);
+    EXPECT_TRUE(shown(0)) << "Down opens the title's menu";
+    tap(win::VK_ESCAPE);
+    EXPECT_FALSE(shown(0));
+    EXPECT_TRUE(isActive()) << "the first Escape only closes the menu";
+    tap(win::VK_ESCAPE);
+    EXPECT_FALSE(isActive()) << "the second leaves keyboard mode";
+    tap('E');
+    EXPECT_FALSE(shown(1)) << "a bare letter is the document's while the bar is inactive";
+    tap(win::VK_F10);
+    tap('E');
+    EXPECT_TRUE(shown(1)) << "the bare letter while active";
+    tap(win::VK_ESCAPE);
+    tap(win::VK_ESCAPE);
+    EXPECT_FALSE(isActive());
+    tap(win::VK_LEFT);
+    EXPECT_EQ(bar->current, 1) << "Left is the document's again";
+    EXPECT_EQ(win::GetFocus(), doc->native->hwnd) << "the focus stayed in the document";
+    EXPECT_TRUE(trace.empty());
+    vwindowDestroy(doc);
+    finish();
+  }
 }
 
 // The platform paints the frame's line anew when the maximized document
