@@ -15,6 +15,7 @@
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/menus/menu.h"
 #include "fw/widgets/menus/menubar.h"
+#include "frontends/gui/incell.h"
 #include "frontends/gui/layout.h"
 #include "frontends/gui/main_window.h"
 #include "frontends/gui/memory_window.h"
@@ -26,6 +27,9 @@
 #include "sim/cmd/dispatch.h"
 #include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/device_type.h"
+#include "fw/widgets/controls/textitem.h"
+#include "fw/widgets/lists/liststr.h"
+#include "sim/cmd/regfmt.h"
 #include "sim/frontend/frontend.h"
 #include "tests/gui_app/front_end_support.h"
 
@@ -347,6 +351,82 @@ TEST_F(DocumentWindows, AWindowOpenedByATypedCommandLeavesTheKeyboardToTheComman
       << "the Command window stays the active document";
   type_line("evaluate 5");
   EXPECT_EQ(newest_line(), "evaluate 5") << "the next line typed reached the Command window";
+}
+
+// A value typed in the Register window survives a drag of the window's
+// frame: the press on the frame and the sizing keep the edit, the entry
+// follows its cell, and Return commits what was typed. A click on another
+// row still ends the edit without commit.
+TEST_F(DocumentWindows, AnInCellEditLastsThroughADragOfTheWindowsFrame) {
+  start_and_settle();
+  gui::sim_window* regs = open("wregister", gui::SIMWIN_REGISTER);
+  ASSERT_NE(regs, nullptr);
+  gui::xincell* list = gui::register_window_list(regs);
+  int row = -1;
+  for (int r = 0; r < vlistGetRowCount(list->list) && row < 0; ++r)
+    if (const char* name = vliststrGetCell(static_cast<vliststr*>(list->list), r, 0); name && std::string(name) == "n1")
+      row = r;
+  ASSERT_GE(row, 0);
+  struct Drag {
+    const char* what;
+    int from_right, from_bottom, dx, dy;  // the press inside the frame's corner, the pointer's travel
+  };
+  const Drag drags[] = {{"the bottom-right corner, outwards", 2, 2, 60, 40},
+                        {"the bottom-right corner, inwards", 2, 2, -30, -20},
+                        {"the right edge", 2, 60, 25, 0}};
+  std::uint32_t expected = 0x7000;
+  for (const Drag& d : drags) {
+    SCOPED_TRACE(d.what);
+    gui::incell_edit_cell(list, row, 1);
+    ASSERT_TRUE(gui::incell_editing(list));
+    run_until(elapsed() + 100);
+    ++expected;
+    char typed[8];
+    std::snprintf(typed, sizeof typed, "$%04x", static_cast<unsigned>(expected));
+    win::test::Type(typed);
+    run_until(elapsed() + 100);
+    const win::RECT before = frame_on_screen(regs);
+    const win::POINT corner{before.right - d.from_right, before.bottom - d.from_bottom};
+    // All queued before any is handled: the sizing loop reads them itself.
+    win::test::MouseMove(corner);
+    win::test::MouseDown(corner);
+    for (int step = 1; step <= 4; ++step) win::test::MouseMove({corner.x + d.dx * step / 4, corner.y + d.dy * step / 4});
+    win::test::MouseUp({corner.x + d.dx, corner.y + d.dy});
+    run_until(elapsed() + 200);
+    const win::RECT after = frame_on_screen(regs);
+    ASSERT_NE(after.right - after.left + 1000 * (after.bottom - after.top),
+              before.right - before.left + 1000 * (before.bottom - before.top))
+        << "the drag did not size the window";
+    ASSERT_TRUE(gui::incell_editing(list)) << "the edit ended";
+    vrect cell{};
+    vlistviewGetCellRect(list, row, 1, &cell);
+    const vrect& entry = list->entry->rect;
+    EXPECT_TRUE(entry.x == cell.x && entry.y == cell.y && entry.width == cell.width && entry.height == cell.height)
+        << "the entry is not over its cell";
+    win::test::KeyDown(win::VK_RETURN);
+    win::test::KeyUp(win::VK_RETURN);
+    run_until(elapsed() + 300);
+    std::uint32_t value = 0;
+    ASSERT_TRUE(read_named("n1", &value));
+    EXPECT_EQ(value, expected);
+    EXPECT_EQ(newest_line(), std::string("change n1 ") + typed);
+  }
+  // A click on another row's value ends the edit and commits nothing.
+  gui::incell_edit_cell(list, row, 1);
+  win::test::Type("$1234");
+  run_until(elapsed() + 100);
+  vrect other{};
+  vlistviewGetCellRect(list, row == 0 ? 1 : 0, 1, &other);
+  vrect in_window = other;
+  vdialogItemListTransformRect(list->owner, &in_window);
+  win::POINT p{in_window.x + 4, regs->window->rect.height - 1 - (in_window.y + in_window.height / 2)};
+  win::ClientToScreen(regs->window->native->hwnd, &p);
+  win::test::Click(p);
+  run_until(elapsed() + 300);
+  std::uint32_t value = 0;
+  ASSERT_TRUE(read_named("n1", &value));
+  EXPECT_EQ(value, expected);
+  EXPECT_NE(newest_line(), "change n1 $1234");
 }
 
 }  // namespace
