@@ -3,6 +3,7 @@
 // Memory, Session and Command windows back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -427,6 +428,90 @@ TEST_F(DocumentWindows, AnInCellEditLastsThroughADragOfTheWindowsFrame) {
   ASSERT_TRUE(read_named("n1", &value));
   EXPECT_EQ(value, expected);
   EXPECT_NE(newest_line(), "change n1 $1234");
+}
+
+// A window a command opens comes up in front of the other documents,
+// whether the line came from a macro or was typed in the Command window
+// (which keeps the keyboard).
+TEST_F(DocumentWindows, AWindowACommandOpensComesUpInFront) {
+  start_and_settle();
+  win::HWND client = vwindowGetMSWMDIClient(gui::main_window());
+  ASSERT_NE(client, nullptr);
+  const auto top_document = [&] {
+    for (win::HWND h = win::GetWindow(client, win::GW_CHILD); h; h = win::GetWindow(h, win::GW_HWNDNEXT))
+      if (win::IsWindowVisible(h)) return h;
+    return win::HWND{};
+  };
+  struct Case {
+    const char* line;
+    int kind;
+    bool typed;
+  };
+  const Case cases[] = {{"wregister", gui::SIMWIN_REGISTER, false},
+                        {"wmemory x $80", gui::SIMWIN_MEMORY, false},
+                        {"wasm", gui::SIMWIN_ASSEMBLY, true},
+                        {"wstack", gui::SIMWIN_STACK, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    if (c.typed) {
+      gui::sim_window* command = gui::window_find(gui::SIMWIN_COMMAND, -1);
+      ASSERT_NE(command, nullptr);
+      win::HWND command_hwnd = command->window->native->hwnd;
+      win::SendMessageA(client, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(command_hwnd), 0);
+      win::SetFocus(command_hwnd);
+      run_until(elapsed() + 200);
+      win::test::Type(c.line);
+      win::test::KeyDown(win::VK_RETURN);
+      win::test::KeyUp(win::VK_RETURN);
+      run_until(elapsed() + 300);
+    }
+    gui::sim_window* opened = c.typed ? nullptr : open(c.line, c.kind);
+    for (gui::sim_window* r : gui::window_records())
+      if (c.typed && r->kind == c.kind) opened = r;
+    ASSERT_NE(opened, nullptr);
+    EXPECT_EQ(top_document(), opened->window->native->hwnd) << "the new window is not the top document";
+  }
+}
+
+// The start's macro opens its windows while the default ones are still
+// being laid out: each stays in front of the Session and Command windows,
+// and the last one opened is the top document.
+TEST_F(DocumentWindows, TheStartMacrosWindowsStayInFrontOfTheDefaultOnes) {
+  const std::string macro = testing::TempDir() + "front_macro.cmd";
+  {
+    FILE* f = std::fopen(macro.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("wregister\nwmemory x $80\nwasm\nasm p:$100 move #$0,r1\ndisassemble p:$100..$110\nbreak pc==$110\n"
+               "change pc $100\ngo\ndisplay\n", f);
+    std::fclose(f);
+  }
+  start({macro});
+  run_until(12000);
+  win::HWND client = vwindowGetMSWMDIClient(gui::main_window());
+  ASSERT_NE(client, nullptr);
+  std::vector<win::HWND> order;  // the top first
+  for (win::HWND h = win::GetWindow(client, win::GW_CHILD); h; h = win::GetWindow(h, win::GW_HWNDNEXT))
+    if (win::IsWindowVisible(h)) order.push_back(h);
+  const auto place = [&](int kind) {
+    gui::sim_window* r = nullptr;
+    for (gui::sim_window* w : gui::window_records())
+      if (w->kind == kind) r = w;
+    if (r == nullptr) return -1;
+    const auto it = std::find(order.begin(), order.end(), r->window->native->hwnd);
+    return it == order.end() ? -1 : static_cast<int>(it - order.begin());
+  };
+  const int session = place(gui::SIMWIN_SESSION), command = place(gui::SIMWIN_COMMAND);
+  ASSERT_GE(session, 0);
+  ASSERT_GE(command, 0);
+  EXPECT_EQ(place(gui::SIMWIN_ASSEMBLY), 0) << "the last window opened is not the top document";
+  for (int kind : {gui::SIMWIN_REGISTER, gui::SIMWIN_MEMORY, gui::SIMWIN_ASSEMBLY}) {
+    SCOPED_TRACE(kind);
+    const int at = place(kind);
+    ASSERT_GE(at, 0);
+    EXPECT_LT(at, session) << "under the Session window";
+    EXPECT_LT(at, command) << "under the Command window";
+  }
+  std::remove(macro.c_str());
 }
 
 }  // namespace
