@@ -9,6 +9,7 @@
 #include "fw/gui/window/namedres.h"
 #include "fw/widgets/dialog/dialog.h"
 #include "frontends/gui/dialogs/command_dialog.h"
+#include "frontends/gui/guiutil.h"
 #include "frontends/gui/layout.h"
 #include "frontends/gui/startup.h"
 
@@ -59,6 +60,7 @@ void* about_box_open() {
   if (vdialogItem* close = vdialogFindItem(box, N("Close"))) vdialogSetItemNotify(close, about_close_pressed);
   vdialogSetCloseHook(box, about_close_hook);
   vwindowSetTitleScribe(box, vscribeCString(("About " + family_title()).c_str()));
+  dialog_frame(box);
   vdialogPlace(box, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
   vwindowOpen(box);
   return box;

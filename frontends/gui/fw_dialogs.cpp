@@ -20,6 +20,7 @@
 #include "fw/widgets/controls/combobox_popdown.h"
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/controls/textitem.h"
+#include "frontends/gui/guiutil.h"
 #include "frontends/gui/startup.h"
 
 namespace gui {
@@ -48,6 +49,7 @@ vnotice* make_notice(const char* text, const char* confirm, const char* second, 
   if (cancel) vnoticeSetCancel(n, 1);
   // The program's notices carry its family title (the quit question's own).
   vwindowSetTitleScribe(n, vscribeCString(family_title().c_str()));
+  dialog_frame(n);
   vdialogPlace(n, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
   return n;
 }
@@ -103,6 +105,7 @@ dialog_answer line_run(const std::string& prompt, std::string& input) {
   auto* input_item = reinterpret_cast<vtextitem*>(vdialogFindItem(d, N("Input")));
   if (prompt_item != nullptr) vtextitemSetTextChars(prompt_item, prompt.c_str());
   if (input_item != nullptr) vtextitemSetTextChars(input_item, input.c_str());
+  dialog_frame(d);
   vdialogPlace(d, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
   const dialog_answer a = answer_of(vconfirmProcess(d));
   if (a == ANSWER_OK || a == ANSWER_APPLY) input = item_text(input_item);

@@ -8,6 +8,7 @@
 
 #include "fw/core/ex.h"
 #include "fw/core/mem.h"
+#include "fw/gui/window/window.h"
 #include "frontends/gui/road.h"
 #include "sim/cmd/breakpoints.h"
 #include "sim/engine/device/current_device.h"
@@ -63,6 +64,12 @@ int breakpoint_number_free() {
 
 void gui_work_dir(device_inst* inst) {
   if (inst != nullptr) inst->work_dir = working_dir_text(WORK_DIR_MAX - 1);
+}
+
+void dialog_frame(vwindow* dialog) {
+  constexpr std::uint16_t sizing = vwindowDECO_RESIZABLE | vwindowDECO_MINIMIZE | vwindowDECO_MAXIMIZE;
+  const auto decoration = static_cast<std::uint16_t>((dialog->decoration | vwindowDECO_MODAL_FRAME) & ~sizing);
+  if (decoration != dialog->decoration) vwindowClassOf(dialog)->setDecoration(dialog, decoration);
 }
 
 }  // namespace gui

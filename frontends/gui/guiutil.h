@@ -6,6 +6,7 @@
 #include "frontends/gui/frontend.h"
 
 struct device_inst;
+struct vwindow;
 
 namespace gui {
 
@@ -14,5 +15,9 @@ namespace gui {
 int register_name_next(int row, int index);
 // The number a new breakpoint gets.
 int breakpoint_number_free();
+// Frames a dialog or notice as one: the modal frame, its size its own
+// (no sizing frame) and neither a minimize nor a maximize box, so that
+// the window manager knows it for a dialog.
+void dialog_frame(vwindow* dialog);
 
 }  // namespace gui

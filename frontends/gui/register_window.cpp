@@ -268,7 +268,8 @@ void register_window_notify(vwindow* window, vevent* event) {
   if (event->type != veventWINDOW_AREA || (veventGetAreaFlags(event) & 2) == 0) return;
   for (register_win& w : windows) {
     if (w.dialog != window) continue;
-    incell_layout(w.list, 0);
+    // The rows do not depend on the size: an edit in progress stays, its
+    // entry moved over its cell as the list takes its new rectangle.
     lay_out_dialog(w.dialog, {.main = w.list});
   }
 }

@@ -46,6 +46,7 @@
 #include "frontends/gui/dialogs.h"
 #include "frontends/gui/frontend.h"
 #include "frontends/gui/fw_dialogs.h"
+#include "frontends/gui/guiutil.h"
 #include "frontends/gui/layout.h"
 #include "frontends/gui/main_window.h"
 #include "frontends/gui/road.h"
@@ -172,6 +173,7 @@ void* about_dialog_open(const char* argument) {
   about = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "About"));
   if (vdialogItem* close = vdialogFindItem(about, N("Close"))) vdialogSetItemNotify(close, about_close);
   vwindowSetTitleScribe(about, vscribeCString(family_title().c_str()));
+  dialog_frame(about);
   vdialogPlace(about, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
   vwindowOpen(about);
   return about;

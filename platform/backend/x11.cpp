@@ -36,6 +36,9 @@ X11::X11(Display* d, const XVisualInfo& v) : d_(d), visual_(v) {
   colormap_ = visual_.visual == DefaultVisual(d_, screen_) ? DefaultColormap(d_, screen_)
                                                             : XCreateColormap(d_, root_, visual_.visual, AllocNone);
   gc_ = XCreateGC(d_, root_, 0, nullptr);
+  // The program's windows form one group under a window never shown: a
+  // dialog owned by no window on the screen is transient for the group.
+  leader_ = XCreateSimpleWindow(d_, root_, 0, 0, 1, 1, 0, 0, 0);
   for (auto& [name, atom] : atomNames()) *atom = XInternAtom(d_, name, False);
   Bool detectable = False;
   XkbSetDetectableAutoRepeat(d_, True, &detectable);
@@ -65,8 +68,8 @@ void X11::CreateSurface(HWND surface, const SurfaceDesc& desc) {
                                  CWEventMask,
                              &a);
   Surface& s = surfaces_[surface];
-  s = {xw, SurfaceState::hidden, false, false, kind.overrideRedirect, false, desc.outer,
-       {desc.outer.left, desc.outer.top}, {}, nullptr, nullptr};
+  s = {xw, SurfaceState::hidden, false, false, kind.overrideRedirect, kind.type == x11::WindowType::dialog,
+       false, desc.outer, {desc.outer.left, desc.outer.top}, {}, nullptr, nullptr};
   byWindow_[xw] = surface;
   XSetWMProtocols(d_, xw, &wmDeleteWindow_, 1);
   XClassHint hint{program_invocation_short_name, program_invocation_short_name};
@@ -76,6 +79,7 @@ void X11::CreateSurface(HWND surface, const SurfaceDesc& desc) {
                                                      : typeNormal_;
   XChangeProperty(d_, xw, windowType_, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
   setHints(surface, s);
+  setWmHints(s, NormalState);
   SetSurfaceTitle(surface, desc.title);
   SetSurfaceOwner(surface, desc.owner);
   if (cursor_) XDefineCursor(d_, xw, cursor_);
@@ -125,10 +129,7 @@ void X11::ShowSurface(HWND surface, SurfaceState state, bool activate) {
       break;
     case SurfaceState::minimized:
       if (was == SurfaceState::hidden) {
-        XWMHints hints{};
-        hints.flags = StateHint;
-        hints.initial_state = IconicState;
-        XSetWMHints(d_, s->window, &hints);
+        setWmHints(*s, IconicState);
         XMapWindow(d_, s->window);
       } else {
         XIconifyWindow(d_, s->window, screen_);
@@ -148,10 +149,7 @@ void X11::ShowSurface(HWND surface, SurfaceState state, bool activate) {
           XDeleteProperty(d_, s->window, userTime_);
         }
         // Asked before mapping: the window manager reads it then.
-        XWMHints hints{};
-        hints.flags = StateHint;
-        hints.initial_state = NormalState;
-        XSetWMHints(d_, s->window, &hints);
+        setWmHints(*s, NormalState);
         Atom states[2] = {maxVert_, maxHorz_};
         XChangeProperty(d_, s->window, wmState_, XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<unsigned char*>(states), maximize ? 2 : 0);
@@ -230,10 +228,24 @@ void X11::SetSurfaceOwner(HWND surface, HWND owner) {
   Surface* s = find(surface);
   if (!s) return;
   s->owner = owner;
+  // A dialog whose owner has no window on the screen (the program's
+  // hidden window owns its dialogs and notices) stays above the whole
+  // program: transient for the root, that is for its group.
   if (Surface* o = find(owner))
     XSetTransientForHint(d_, s->window, o->window);
+  else if (owner && s->dialog)
+    XSetTransientForHint(d_, s->window, root_);
   else
     XDeleteProperty(d_, s->window, XA_WM_TRANSIENT_FOR);
+}
+
+// The state asked at the next map, and the program's group.
+void X11::setWmHints(Surface& s, int initialState) {
+  XWMHints hints{};
+  hints.flags = StateHint | WindowGroupHint;
+  hints.initial_state = initialState;
+  hints.window_group = leader_;
+  XSetWMHints(d_, s.window, &hints);
 }
 
 void X11::GrabPointer(HWND surface) {
@@ -287,6 +299,7 @@ void X11::Shutdown() {
   selectionWindow_ = 0;
   ownsSelection_ = false;
   if (shmImage_) dropShm();
+  XDestroyWindow(d_, leader_);
   XFreeGC(d_, gc_);
   XCloseDisplay(d_);
   d_ = nullptr;

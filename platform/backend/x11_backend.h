@@ -46,6 +46,7 @@ struct Surface {
   XWindow window = 0;
   SurfaceState state = SurfaceState::hidden;  // as shown here (or told by the window manager)
   bool mapped = false, wantFocus = false, overrideRedirect = false;
+  bool dialog = false;  // told to the window manager as a dialog
   bool movePending = false;  // outer not asked of the server yet
   RECT outer{};               // the window's own area on the screen
   POINT frameAt{};            // where its frame's corner is asked to go
@@ -106,6 +107,7 @@ class X11 final : public Backend {
   void setFocus(XWindow w);
   void focusIfWanted(Surface& s);
   void setHints(HWND surface, Surface& s);
+  void setWmHints(Surface& s, int initialState);
   void sendState(Surface& s, bool maximize);
   bool useShm();
   bool presentShm(Surface& s, const RECT& dirty, const Pixels& pixels);
@@ -158,6 +160,7 @@ class X11 final : public Backend {
   XVisualInfo visual_;
   int screen_ = 0;
   XWindow root_ = 0;
+  XWindow leader_ = 0;  // the group's leader, never shown
   Colormap colormap_ = 0;
   GC gc_{};
   bool shm_ = false, focusLeft_ = false, ownsSelection_ = false;

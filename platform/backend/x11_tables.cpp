@@ -234,9 +234,15 @@ WindowKind kindOfWindow(DWORD style, DWORD exStyle) {
   constexpr DWORD kStateBits = WS_VISIBLE | WS_DISABLED | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
   WindowKind k;
   k.overrideRedirect = (style & ~kStateBits) == WS_POPUP;
-  k.type = (exStyle & WS_EX_TOOLWINDOW)      ? WindowType::utility
-           : (exStyle & WS_EX_DLGMODALFRAME) ? WindowType::dialog
-                                             : WindowType::normal;
+  // A window of fixed size with a caption and a system menu but neither a
+  // minimize nor a maximize box is framed as a dialog, as is one with the
+  // modal frame.
+  const bool fixedCaptioned = (style & (WS_CAPTION | WS_SYSMENU)) == (WS_CAPTION | WS_SYSMENU) &&
+                              (style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) == 0 &&
+                              (style & WS_CHILD) == 0;
+  k.type = (exStyle & WS_EX_TOOLWINDOW)                      ? WindowType::utility
+           : (exStyle & WS_EX_DLGMODALFRAME) || fixedCaptioned ? WindowType::dialog
+                                                               : WindowType::normal;
   return k;
 }
 

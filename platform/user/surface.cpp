@@ -45,7 +45,9 @@ void syncSurface(Window& w) {
   if (!w.hasSurface) {
     // A surface appears once the window is visible on the screen.
     if (!visible || !meetsScreen(w.rect)) return;
-    b.CreateSurface(w.handle, {w.style, w.exStyle, surfaceOf(w.owner), w.rect, w.title});
+    // The owner goes as it is: one with no surface (a hidden window)
+    // still makes a dialog owned.
+    b.CreateSurface(w.handle, {w.style, w.exStyle, w.owner, w.rect, w.title});
     w.hasSurface = true;
     w.surfaceState = SurfaceState::hidden;
     w.surfaceRect = w.rect;

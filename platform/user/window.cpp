@@ -341,8 +341,7 @@ LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
       internal::keepOwnedAbove();
       internal::syncStacking();
       if (w->hasSurface) {
-        Window* ow = findWindow(owner);
-        backend::Current().SetSurfaceOwner(hwnd, ow && ow->hasSurface ? owner : nullptr);
+        backend::Current().SetSurfaceOwner(hwnd, owner);
       }
       return old;
     }

@@ -3,6 +3,7 @@
 // Memory, Session and Command windows back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "fw/widgets/look/laf.h"
 #include "fw/widgets/menus/menu.h"
 #include "fw/widgets/menus/menubar.h"
+#include "frontends/gui/incell.h"
 #include "frontends/gui/layout.h"
 #include "frontends/gui/main_window.h"
 #include "frontends/gui/memory_window.h"
@@ -26,6 +28,9 @@
 #include "sim/cmd/dispatch.h"
 #include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/device_type.h"
+#include "fw/widgets/controls/textitem.h"
+#include "fw/widgets/lists/liststr.h"
+#include "sim/cmd/regfmt.h"
 #include "sim/frontend/frontend.h"
 #include "tests/gui_app/front_end_support.h"
 
@@ -347,6 +352,166 @@ TEST_F(DocumentWindows, AWindowOpenedByATypedCommandLeavesTheKeyboardToTheComman
       << "the Command window stays the active document";
   type_line("evaluate 5");
   EXPECT_EQ(newest_line(), "evaluate 5") << "the next line typed reached the Command window";
+}
+
+// A value typed in the Register window survives a drag of the window's
+// frame: the press on the frame and the sizing keep the edit, the entry
+// follows its cell, and Return commits what was typed. A click on another
+// row still ends the edit without commit.
+TEST_F(DocumentWindows, AnInCellEditLastsThroughADragOfTheWindowsFrame) {
+  start_and_settle();
+  gui::sim_window* regs = open("wregister", gui::SIMWIN_REGISTER);
+  ASSERT_NE(regs, nullptr);
+  gui::xincell* list = gui::register_window_list(regs);
+  int row = -1;
+  for (int r = 0; r < vlistGetRowCount(list->list) && row < 0; ++r)
+    if (const char* name = vliststrGetCell(static_cast<vliststr*>(list->list), r, 0); name && std::string(name) == "n1")
+      row = r;
+  ASSERT_GE(row, 0);
+  struct Drag {
+    const char* what;
+    int from_right, from_bottom, dx, dy;  // the press inside the frame's corner, the pointer's travel
+  };
+  const Drag drags[] = {{"the bottom-right corner, outwards", 2, 2, 60, 40},
+                        {"the bottom-right corner, inwards", 2, 2, -30, -20},
+                        {"the right edge", 2, 60, 25, 0}};
+  std::uint32_t expected = 0x7000;
+  for (const Drag& d : drags) {
+    SCOPED_TRACE(d.what);
+    gui::incell_edit_cell(list, row, 1);
+    ASSERT_TRUE(gui::incell_editing(list));
+    run_until(elapsed() + 100);
+    ++expected;
+    char typed[8];
+    std::snprintf(typed, sizeof typed, "$%04x", static_cast<unsigned>(expected));
+    win::test::Type(typed);
+    run_until(elapsed() + 100);
+    const win::RECT before = frame_on_screen(regs);
+    const win::POINT corner{before.right - d.from_right, before.bottom - d.from_bottom};
+    // All queued before any is handled: the sizing loop reads them itself.
+    win::test::MouseMove(corner);
+    win::test::MouseDown(corner);
+    for (int step = 1; step <= 4; ++step) win::test::MouseMove({corner.x + d.dx * step / 4, corner.y + d.dy * step / 4});
+    win::test::MouseUp({corner.x + d.dx, corner.y + d.dy});
+    run_until(elapsed() + 200);
+    const win::RECT after = frame_on_screen(regs);
+    ASSERT_NE(after.right - after.left + 1000 * (after.bottom - after.top),
+              before.right - before.left + 1000 * (before.bottom - before.top))
+        << "the drag did not size the window";
+    ASSERT_TRUE(gui::incell_editing(list)) << "the edit ended";
+    vrect cell{};
+    vlistviewGetCellRect(list, row, 1, &cell);
+    const vrect& entry = list->entry->rect;
+    EXPECT_TRUE(entry.x == cell.x && entry.y == cell.y && entry.width == cell.width && entry.height == cell.height)
+        << "the entry is not over its cell";
+    win::test::KeyDown(win::VK_RETURN);
+    win::test::KeyUp(win::VK_RETURN);
+    run_until(elapsed() + 300);
+    std::uint32_t value = 0;
+    ASSERT_TRUE(read_named("n1", &value));
+    EXPECT_EQ(value, expected);
+    EXPECT_EQ(newest_line(), std::string("change n1 ") + typed);
+  }
+  // A click on another row's value ends the edit and commits nothing.
+  gui::incell_edit_cell(list, row, 1);
+  win::test::Type("$1234");
+  run_until(elapsed() + 100);
+  vrect other{};
+  vlistviewGetCellRect(list, row == 0 ? 1 : 0, 1, &other);
+  vrect in_window = other;
+  vdialogItemListTransformRect(list->owner, &in_window);
+  win::POINT p{in_window.x + 4, regs->window->rect.height - 1 - (in_window.y + in_window.height / 2)};
+  win::ClientToScreen(regs->window->native->hwnd, &p);
+  win::test::Click(p);
+  run_until(elapsed() + 300);
+  std::uint32_t value = 0;
+  ASSERT_TRUE(read_named("n1", &value));
+  EXPECT_EQ(value, expected);
+  EXPECT_NE(newest_line(), "change n1 $1234");
+}
+
+// A window a command opens comes up in front of the other documents,
+// whether the line came from a macro or was typed in the Command window
+// (which keeps the keyboard).
+TEST_F(DocumentWindows, AWindowACommandOpensComesUpInFront) {
+  start_and_settle();
+  win::HWND client = vwindowGetMSWMDIClient(gui::main_window());
+  ASSERT_NE(client, nullptr);
+  const auto top_document = [&] {
+    for (win::HWND h = win::GetWindow(client, win::GW_CHILD); h; h = win::GetWindow(h, win::GW_HWNDNEXT))
+      if (win::IsWindowVisible(h)) return h;
+    return win::HWND{};
+  };
+  struct Case {
+    const char* line;
+    int kind;
+    bool typed;
+  };
+  const Case cases[] = {{"wregister", gui::SIMWIN_REGISTER, false},
+                        {"wmemory x $80", gui::SIMWIN_MEMORY, false},
+                        {"wasm", gui::SIMWIN_ASSEMBLY, true},
+                        {"wstack", gui::SIMWIN_STACK, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    if (c.typed) {
+      gui::sim_window* command = gui::window_find(gui::SIMWIN_COMMAND, -1);
+      ASSERT_NE(command, nullptr);
+      win::HWND command_hwnd = command->window->native->hwnd;
+      win::SendMessageA(client, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(command_hwnd), 0);
+      win::SetFocus(command_hwnd);
+      run_until(elapsed() + 200);
+      win::test::Type(c.line);
+      win::test::KeyDown(win::VK_RETURN);
+      win::test::KeyUp(win::VK_RETURN);
+      run_until(elapsed() + 300);
+    }
+    gui::sim_window* opened = c.typed ? nullptr : open(c.line, c.kind);
+    for (gui::sim_window* r : gui::window_records())
+      if (c.typed && r->kind == c.kind) opened = r;
+    ASSERT_NE(opened, nullptr);
+    EXPECT_EQ(top_document(), opened->window->native->hwnd) << "the new window is not the top document";
+  }
+}
+
+// The start's macro opens its windows while the default ones are still
+// being laid out: each stays in front of the Session and Command windows,
+// and the last one opened is the top document.
+TEST_F(DocumentWindows, TheStartMacrosWindowsStayInFrontOfTheDefaultOnes) {
+  const std::string macro = testing::TempDir() + "front_macro.cmd";
+  {
+    FILE* f = std::fopen(macro.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("wregister\nwmemory x $80\nwasm\nasm p:$100 move #$0,r1\ndisassemble p:$100..$110\nbreak pc==$110\n"
+               "change pc $100\ngo\ndisplay\n", f);
+    std::fclose(f);
+  }
+  start({macro});
+  run_until(12000);
+  win::HWND client = vwindowGetMSWMDIClient(gui::main_window());
+  ASSERT_NE(client, nullptr);
+  std::vector<win::HWND> order;  // the top first
+  for (win::HWND h = win::GetWindow(client, win::GW_CHILD); h; h = win::GetWindow(h, win::GW_HWNDNEXT))
+    if (win::IsWindowVisible(h)) order.push_back(h);
+  const auto place = [&](int kind) {
+    gui::sim_window* r = nullptr;
+    for (gui::sim_window* w : gui::window_records())
+      if (w->kind == kind) r = w;
+    if (r == nullptr) return -1;
+    const auto it = std::find(order.begin(), order.end(), r->window->native->hwnd);
+    return it == order.end() ? -1 : static_cast<int>(it - order.begin());
+  };
+  const int session = place(gui::SIMWIN_SESSION), command = place(gui::SIMWIN_COMMAND);
+  ASSERT_GE(session, 0);
+  ASSERT_GE(command, 0);
+  EXPECT_EQ(place(gui::SIMWIN_ASSEMBLY), 0) << "the last window opened is not the top document";
+  for (int kind : {gui::SIMWIN_REGISTER, gui::SIMWIN_MEMORY, gui::SIMWIN_ASSEMBLY}) {
+    SCOPED_TRACE(kind);
+    const int at = place(kind);
+    ASSERT_GE(at, 0);
+    EXPECT_LT(at, session) << "under the Session window";
+    EXPECT_LT(at, command) << "under the Command window";
+  }
+  std::remove(macro.c_str());
 }
 
 }  // namespace

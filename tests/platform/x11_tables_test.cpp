@@ -106,6 +106,13 @@ TEST(X11Tables, StylesChooseTheKindOfXWindow) {
       {win::WS_OVERLAPPEDWINDOW, 0, false, x11::WindowType::normal},
       {win::WS_POPUP | win::WS_CAPTION, win::WS_EX_TOOLWINDOW, false, x11::WindowType::utility},
       {win::WS_POPUP | win::WS_CAPTION | win::WS_SYSMENU, win::WS_EX_DLGMODALFRAME, false, x11::WindowType::dialog},
+      // Fixed size, a system menu, no boxes: a dialog without the modal frame.
+      {win::WS_POPUP | win::WS_CAPTION | win::WS_SYSMENU, 0, false, x11::WindowType::dialog},
+      {win::WS_CAPTION | win::WS_SYSMENU | win::WS_VISIBLE, 0, false, x11::WindowType::dialog},
+      // Either box, or a sizing frame, keeps it a normal window.
+      {win::WS_CAPTION | win::WS_SYSMENU | win::WS_MINIMIZEBOX, 0, false, x11::WindowType::normal},
+      {win::WS_CAPTION | win::WS_SYSMENU | win::WS_MAXIMIZEBOX, 0, false, x11::WindowType::normal},
+      {win::WS_CAPTION | win::WS_SYSMENU | win::WS_THICKFRAME, 0, false, x11::WindowType::normal},
   };
   for (const Case& c : cases) {
     x11::WindowKind k = x11::kindOfWindow(c.style, c.exStyle);

@@ -22,11 +22,19 @@ starts the real program with a HOME of its own and drives it with xdotool:
             start still opens the Command window: a typed command runs
   looks     every top-level window wholly on the screen in Motif, Open Look
             and CUA, and the Session window's frame clear of the main one's
+  dialogs   in every look File > Preferences is a dialog to the window
+            manager (type and owner read back with xprop) and closes from
+            the keyboard or by the window manager's close
+  notice    in every look the quit notice (Alt+F4 at the main window) is a
+            dialog to the window manager, comes up over every window of the
+            program (the Register and Memory windows a macro opened among
+            them) with the keyboard on it, and Return there ends the program
 
 usage: gui_sessions.py SIM73500 CASE
 Exits 0 when all holds, 77 (skipped) without xdotool or xwininfo.
 """
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -96,13 +104,18 @@ def others(main):
 
 
 class Session:
-    def __init__(self, home, look=None):
+    def __init__(self, home, look=None, macro=None):
         self.home = home
         env = dict(os.environ, HOME=home)
         if look:
             env["LAF"] = look
         self.transcript = os.path.join(home, "transcript")
-        self.proc = subprocess.Popen([SIM, "--gui", "--transcript", self.transcript], cwd=home, env=env,
+        first = []
+        if macro:
+            with open(os.path.join(home, "start.cmd"), "w") as f:
+                f.write(macro)
+            first = ["start.cmd"]
+        self.proc = subprocess.Popen([SIM, "--gui", "--transcript", self.transcript] + first, cwd=home, env=env,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.main = poll(main_window, 30)
         # The About box shown at start closes by itself.
@@ -419,6 +432,91 @@ def case_looks(home):
                   "%s: the Session window's frame %s meets the main window's %s" % (look, session, main))
             s.type_line("quit")
             check(s.wait() == 0, look + ": the program did not quit")
+        finally:
+            s.end()
+
+
+def dialog_hints(window):
+    """The window's type and the window it is transient for, as xprop tells them."""
+    text = run("xprop", "-id", window, "_NET_WM_WINDOW_TYPE", "WM_TRANSIENT_FOR")
+    kind = re.search(r"_NET_WM_WINDOW_TYPE\(ATOM\) = (\S+)", text)
+    owner = re.search(r"WM_TRANSIENT_FOR\(WINDOW\): window id # (0x[0-9a-f]+)", text)
+    return kind.group(1) if kind else None, owner.group(1) if owner else None
+
+
+def stacked(ours):
+    """The program's windows in the window manager's stacking order, the top last."""
+    order = run("xprop", "-root", "_NET_CLIENT_LIST_STACKING").split("#")[-1].replace(",", " ").split()
+    return [w for w in (str(int(v, 16)) for v in order if v.startswith("0x")) if w in ours]
+
+
+LOOKS = tuple(os.environ.get("ONLY_LOOKS", "win95 windows motif openlook cua").split())
+
+
+def case_dialogs(home):
+    for look in LOOKS:
+        s = Session(tempfile.mkdtemp(dir=home), look)
+        try:
+            if not check(s.main, look + ": no main window"):
+                continue
+            settled(lambda: [frame(w) for w in windows()])
+            # File > Preferences from the main window's keyboard (the Motif
+            # look's menus are no bare pop-ups, so the keys go blind).
+            dialog = None
+            for _ in range(3):
+                xdotool("windowactivate", "--sync", s.main)
+                poll(s.focused, 10)
+                xdotool("key", "alt+f")
+                time.sleep(1)
+                xdotool("key", "e")
+                dialog = poll(lambda: windows("Preferences"), 5)
+                if dialog:
+                    break
+                xdotool("key", "Escape", "Escape")
+            if not check(dialog, look + ": no Preferences dialog"):
+                continue
+            kind, owner = dialog_hints(dialog[0])
+            check(kind == "_NET_WM_WINDOW_TYPE_DIALOG" and owner,
+                  "%s: Preferences is of type %s, transient for %s" % (look, kind, owner))
+            # Escape where the dialog has an abandon key, else the window manager's close (Alt+F4).
+            poll(lambda: focus() == dialog[0], 10)
+            xdotool("key", "Escape")
+            if not poll(lambda: not windows("Preferences"), 3):
+                xdotool("key", "alt+F4")
+            check(poll(lambda: not windows("Preferences"), 10),
+                  "%s: neither Escape nor the window manager's close closed Preferences" % look)
+            check(s.proc.poll() is None, look + ": closing Preferences ended the program")
+        finally:
+            s.end()
+
+
+def case_notice(home):
+    for look in LOOKS:
+        s = Session(tempfile.mkdtemp(dir=home), look, "wregister\nwmemory x $80\n")
+        try:
+            if not check(s.main, look + ": no main window"):
+                continue
+            ran = poll(lambda: "wmemory" in open(s.transcript, errors="replace").read(), 30)
+            if look in ("motif", "openlook", "cua"):
+                ran = poll(lambda: windows("Dv00 Register Win1 core") and windows("Dv00 Memory Win1 x"), 20)
+            check(ran, "%s: the macro's windows did not open" % look)
+            settled(lambda: [frame(w) for w in windows()])
+            # The window manager's close of the main window asks the quit question.
+            xdotool("windowactivate", "--sync", s.main)
+            xdotool("key", "alt+F4")
+            # The notice carries the program's title, as the main window does.
+            notice = poll(lambda: [w for w in windows("Sim73500") if w != s.main], 10)
+            if not check(notice, look + ": Alt+F4 showed no notice"):
+                continue
+            kind, owner = dialog_hints(notice[0])
+            check(kind == "_NET_WM_WINDOW_TYPE_DIALOG" and owner,
+                  "%s: the quit notice is of type %s, transient for %s" % (look, kind, owner))
+            ours = set(windows())
+            top = poll(lambda: (lambda order: order and order[-1] == notice[0])(stacked(ours)), 5)
+            check(top, "%s: the quit notice is not above the program's other windows: %s" % (look, stacked(ours)))
+            check(poll(lambda: focus() == notice[0], 10), look + ": the quit notice does not have the keyboard")
+            xdotool("key", "Return")
+            check(s.wait(10) == 0, look + ": Return at the quit notice did not end the program")
         finally:
             s.end()
 

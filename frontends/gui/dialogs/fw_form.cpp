@@ -32,6 +32,7 @@
 #include "fw/widgets/lists/listsize.h"
 #include "fw/widgets/look/laf.h"
 #include "frontends/gui/dialogs/command_dialog.h"
+#include "frontends/gui/guiutil.h"
 #include "frontends/gui/startup.h"
 
 namespace gui {
@@ -351,7 +352,7 @@ int command_dialog_open(const char* menu_command) {
   vconfirmSetApply(window, apply_hook);
   vdialogSetCloseHook(window, close_hook);
   install_item_commands(window, *d->entry);
-  vwindowClassOf(window)->setDecoration(window, window->decoration | vwindowDECO_MODAL_FRAME);
+  dialog_frame(window);
   d->window = window;
   const bool fill_later = d->entry->fill_after_place;
   if (fill_later) vwindowPlace(window, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
