@@ -15,13 +15,11 @@ Exits 0 when all holds, 77 (skipped) without xdotool, xwininfo or xwd.
 """
 import io
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
-from x11_desktop import check, failures, geometry, poll, run, xdotool
+from x11_desktop import check, geometry, poll, run, run_case, xdotool
 
 SIM = os.path.abspath(sys.argv[1])
 TITLE = (0, 0, 128)  # the active document window's title bar
@@ -164,17 +162,4 @@ def case(home):
             proc.wait()
 
 
-def main():
-    for tool in ("xdotool", "xwininfo", "xwd", "xwdtopnm"):
-        if not shutil.which(tool):
-            print("skipped:", tool, "is not installed")
-            return 77
-    home = tempfile.mkdtemp()
-    try:
-        case(home)
-    finally:
-        shutil.rmtree(home, ignore_errors=True)
-    return 1 if failures else 0
-
-
-sys.exit(main())
+sys.exit(run_case(case, ("xdotool", "xwininfo", "xwd", "xwdtopnm")))
