@@ -436,6 +436,29 @@ def case_looks(home):
             s.end()
 
 
+def case_macro(home):
+    """Windows a start-up macro opens (the FIR demo's Register and Memory)
+    leave Session and Command wholly on the screen, in the looks whose
+    windows are the window manager's."""
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "demo", "fir_gui.cmd")) as f:
+        macro = f.read()
+    for look in ("motif", "openlook", "cua"):
+        s = Session(tempfile.mkdtemp(dir=home), look, macro)
+        try:
+            if not check(s.main, look + ": no main window"):
+                continue
+            for name in ("Command", "Dv00 Session", "Dv00 Register Win1 core", "Dv00 Memory Win1 x"):
+                check(poll(lambda: windows(name), 15), "%s: no %s window" % (look, name))
+            settled(lambda: [frame(w) for w in windows()])
+            area = screen()
+            for name in ("Command", "Dv00 Session"):
+                for w in windows(name):
+                    f = frame(w)
+                    check(f and f.inside(area), "%s: %s's frame %s is not wholly on the screen %s" % (look, name, f, area))
+        finally:
+            s.end()
+
+
 def dialog_hints(window):
     """The window's type and the window it is transient for, as xprop tells them."""
     text = run("xprop", "-id", window, "_NET_WM_WINDOW_TYPE", "WM_TRANSIENT_FOR")
