@@ -454,7 +454,8 @@ def case_macro(home):
             for name in ("Command", "Dv00 Session"):
                 for w in windows(name):
                     f = frame(w)
-                    check(f and f.inside(area), "%s: %s's frame %s is not wholly on the screen %s" % (look, name, f, area))
+                    check(f and f.inside(area),
+                          "%s: %s's frame %s is not wholly on the screen %s" % (look, name, f, area))
         finally:
             s.end()
 
