@@ -29,6 +29,9 @@ starts the real program with a HOME of its own and drives it with xdotool:
             dialog to the window manager, comes up over every window of the
             program (the Register and Memory windows a macro opened among
             them) with the keyboard on it, and Return there ends the program
+  macro     started with the FIR demo macro (its Register and Memory
+            windows), Session and Command stay wholly on the screen in
+            Motif, Open Look and CUA
 
 usage: gui_sessions.py SIM73500 CASE
 Exits 0 when all holds, 77 (skipped) without xdotool or xwininfo.
