@@ -29,6 +29,9 @@ starts the real program with a HOME of its own and drives it with xdotool:
             dialog to the window manager, comes up over every window of the
             program (the Register and Memory windows a macro opened among
             them) with the keyboard on it, and Return there ends the program
+  macro     started with the FIR demo macro (its Register and Memory
+            windows), Session and Command stay wholly on the screen in
+            Motif, Open Look and CUA
 
 usage: gui_sessions.py SIM73500 CASE
 Exits 0 when all holds, 77 (skipped) without xdotool or xwininfo.
@@ -432,6 +435,30 @@ def case_looks(home):
                   "%s: the Session window's frame %s meets the main window's %s" % (look, session, main))
             s.type_line("quit")
             check(s.wait() == 0, look + ": the program did not quit")
+        finally:
+            s.end()
+
+
+def case_macro(home):
+    """Windows a start-up macro opens (the FIR demo's Register and Memory)
+    leave Session and Command wholly on the screen, in the looks whose
+    windows are the window manager's."""
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "demo", "fir_gui.cmd")) as f:
+        macro = f.read()
+    for look in ("motif", "openlook", "cua"):
+        s = Session(tempfile.mkdtemp(dir=home), look, macro)
+        try:
+            if not check(s.main, look + ": no main window"):
+                continue
+            for name in ("Command", "Dv00 Session", "Dv00 Register Win1 core", "Dv00 Memory Win1 x"):
+                check(poll(lambda: windows(name), 15), "%s: no %s window" % (look, name))
+            settled(lambda: [frame(w) for w in windows()])
+            area = screen()
+            for name in ("Command", "Dv00 Session"):
+                for w in windows(name):
+                    f = frame(w)
+                    check(f and f.inside(area),
+                          "%s: %s's frame %s is not wholly on the screen %s" % (look, name, f, area))
         finally:
             s.end()
 
