@@ -1011,6 +1011,47 @@ TEST_F(Roads, AltKeysInADocumentApartReachTheMainWindowsBar) {
   }
 }
 
+// The menu-bar key typed in a document apart acts on the main window's bar
+// at its press, as it would in the main window: title 0 highlighted (and its
+// menu dropped in Open Look), and a second press leaves keyboard mode.
+struct DocumentApart : Roads {
+  void menuBarKey(const char* laf) {
+    SCOPED_TRACE(laf);
+    start(laf, false, true);
+    ASSERT_FALSE(vmainviewIsMDI());
+    vmainview* view = vmainviewCreate();
+    vrect area{0, 0, 400, 200};
+    vdialogSetItemRect(view, &area);
+    vdialogAppendItem(static_cast<vdialog*>(window), view);
+    vdialog* doc = vdialogCreate();
+    doc->rect = {150, 150, 200, 120};
+    vmainviewAddWindow(view, doc);
+    vwindowOpen(doc);
+    win::SetActiveWindow(doc->native->hwnd);
+    win::SetFocus(doc->native->hwnd);
+    settle();
+    const bool openLook = std::string(laf) == "openlook";
+    tap(win::VK_F10);
+    EXPECT_TRUE(isActive()) << "F10 in the document";
+    EXPECT_EQ(bar->current, 0);
+    EXPECT_EQ(shown(0), openLook);
+    if (openLook) tap(win::VK_ESCAPE);  // the menu has the keys
+    else tap(win::VK_F10);
+    EXPECT_FALSE(isActive()) << "the second press leaves keyboard mode";
+    EXPECT_FALSE(shown(0));
+    EXPECT_EQ(win::GetFocus(), doc->native->hwnd) << "the document keeps the keyboard";
+    vmainviewRemoveWindow(view, doc);
+    vwindowClose(doc);
+    vinstanceDestroy(doc);
+    settle();
+    finish();
+  }
+};
+TEST_F(DocumentApart, TheMenuBarKeyReachesTheMainWindowsBarInMotifAndCua) {
+  for (const char* laf : {"motif", "cua"}) menuBarKey(laf);
+}
+TEST_F(DocumentApart, TheMenuBarKeyReachesTheMainWindowsBarInOpenLook) { menuBarKey("openlook"); }
+
 }  // namespace
 
 namespace {
