@@ -151,10 +151,14 @@ vdialogItem* focusItem(vdialog* d) {
 
 // A document kept apart from its main window (no MDI client) has no menu
 // line of its own: the menu keys it leaves go on to the main window, whose
-// bar holds the titles, as a frame hears its documents' keys.
+// bar holds the titles, as a frame hears its documents' keys. The menu-bar
+// key goes too where it acts on its press alone (outside the Windows looks,
+// whose bar waits for the release the document hears).
 int toMainWindow(vwindow* w, vevent* e) {
   std::uint32_t mods = veventGetModifiers(e) & 0xF, key = veventGetKey(e);
-  if (mods == 0 || mods != vlafGetCurrent()->mnemonicModifiers || key >= 0x80 || !std::isalnum(int(key))) return 0;
+  bool menuBarKey = veventGetBinding(e) == vname_MenuBar && !tracksMenuBar();
+  if (!menuBarKey && (mods == 0 || mods != vlafGetCurrent()->mnemonicModifiers || key >= 0x80 || !std::isalnum(int(key))))
+    return 0;
   vwindow* main = _vmainviewDocumentOwner(w);
   if (!main || main == w || !vwindowIsOpen(main)) return 0;
   return veventDispatch(veventCreateKeyDown(main, 0, 0, veventGetVirtualKey(e), veventGetModifiers(e), key,

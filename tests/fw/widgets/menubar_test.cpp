@@ -783,6 +783,67 @@ TEST_F(Roads, MnemonicsAndTheSelectorTable) {
   EXPECT_EQ(vwindowLookupKeyOverride(window, 0x00660001), nullptr) << "Alt+F no longer comes to the bar";
 }
 
+// The keyboard-mode edge cases in every look: Alt+letter opens a menu
+// whether or not the bar is active, the bare letter only while active;
+// Escape with a menu open keeps the title (Open Look leaves at once); Left
+// and Right wrap; an accelerator chooses without opening; a click elsewhere
+// in the window leaves keyboard mode.
+struct KeyboardModeInEachLook : Roads {
+  void edgeCases(const char* laf) {
+    SCOPED_TRACE(laf);
+    start(laf, false, true);
+    const bool openLook = std::string(laf) == "openlook";
+    tap('E');
+    EXPECT_FALSE(shown(1)) << "a bare letter is not the bar's while inactive";
+    run({key(0x12, true), key('E', true, 'e'), key('E', false), key(0x12, false)});
+    ASSERT_TRUE(shown(1)) << "Alt+E";
+    tap(win::VK_ESCAPE);
+    EXPECT_FALSE(shown(1));
+    EXPECT_EQ(isActive(), !openLook) << "Escape with a menu open";
+    if (!openLook) {
+      tap('F');
+      EXPECT_TRUE(shown(0)) << "the bare letter while active";
+      tap(win::VK_ESCAPE);
+      tap(win::VK_ESCAPE);
+      EXPECT_FALSE(isActive()) << "a second Escape leaves";
+    }
+    EXPECT_EQ(issue(5, vname_Menu, 0x00660002), 0) << "Ctrl+F is refused";
+    EXPECT_FALSE(shown(0));
+    EXPECT_EQ(issue(6, vname_MenuBar), 1);
+    ASSERT_TRUE(isActive());
+    if (openLook) {
+      EXPECT_TRUE(shown(0)) << "Open Look drops title 0's menu";
+      vmenubarPopdownMenu(bar);
+      settle();
+    }
+    EXPECT_EQ(issue(10, vname_Left), 1);
+    EXPECT_EQ(bar->current, vmenubarCount(bar) - 1) << "Left from title 0 wraps to the last";
+    EXPECT_EQ(issue(11, vname_Right), 1);
+    EXPECT_EQ(bar->current, 0) << "Right from the last wraps to 0";
+    EXPECT_EQ(issue(3, vname_Select, 0x006F0002), 1) << "Ctrl+O";
+    EXPECT_FALSE(shown(0)) << "an accelerator opens no menu";
+    EXPECT_FALSE(isActive());
+    EXPECT_EQ(trace, (std::vector<std::string>{"Open kind 8 key 6f0002 op"}));
+    issue(6, vname_MenuBar);
+    if (openLook) {
+      vmenubarPopdownMenu(bar);
+      settle();
+    }
+    ASSERT_TRUE(isActive());
+    win::test::Click(windowPoint(200, 100));
+    settle();
+    EXPECT_FALSE(isActive()) << "a click elsewhere in the window";
+    finish();
+  }
+};
+TEST_F(KeyboardModeInEachLook, WindowsLooks) {
+  for (const char* laf : {"windows", "win95"}) edgeCases(laf);
+}
+TEST_F(KeyboardModeInEachLook, MotifAndCua) {
+  for (const char* laf : {"motif", "cua"}) edgeCases(laf);
+}
+TEST_F(KeyboardModeInEachLook, OpenLook) { edgeCases("openlook"); }
+
 TEST_F(Roads, PointerAlongTheStripAndOutsideTheBar) {
   start("win95", false, true);
   win::test::MouseDown(titlePoint(0));
@@ -1010,6 +1071,47 @@ TEST_F(Roads, AltKeysInADocumentApartReachTheMainWindowsBar) {
     finish();
   }
 }
+
+// The menu-bar key typed in a document apart acts on the main window's bar
+// at its press, as it would in the main window: title 0 highlighted (and its
+// menu dropped in Open Look), and a second press leaves keyboard mode.
+struct DocumentApart : Roads {
+  void menuBarKey(const char* laf) {
+    SCOPED_TRACE(laf);
+    start(laf, false, true);
+    ASSERT_FALSE(vmainviewIsMDI());
+    vmainview* view = vmainviewCreate();
+    vrect area{0, 0, 400, 200};
+    vdialogSetItemRect(view, &area);
+    vdialogAppendItem(static_cast<vdialog*>(window), view);
+    vdialog* doc = vdialogCreate();
+    doc->rect = {150, 150, 200, 120};
+    vmainviewAddWindow(view, doc);
+    vwindowOpen(doc);
+    win::SetActiveWindow(doc->native->hwnd);
+    win::SetFocus(doc->native->hwnd);
+    settle();
+    const bool openLook = std::string(laf) == "openlook";
+    tap(win::VK_F10);
+    EXPECT_TRUE(isActive()) << "F10 in the document";
+    EXPECT_EQ(bar->current, 0);
+    EXPECT_EQ(shown(0), openLook);
+    if (openLook) tap(win::VK_ESCAPE);  // the menu has the keys
+    else tap(win::VK_F10);
+    EXPECT_FALSE(isActive()) << "the second press leaves keyboard mode";
+    EXPECT_FALSE(shown(0));
+    EXPECT_EQ(win::GetFocus(), doc->native->hwnd) << "the document keeps the keyboard";
+    vmainviewRemoveWindow(view, doc);
+    vwindowClose(doc);
+    vinstanceDestroy(doc);
+    settle();
+    finish();
+  }
+};
+TEST_F(DocumentApart, TheMenuBarKeyReachesTheMainWindowsBarInMotifAndCua) {
+  for (const char* laf : {"motif", "cua"}) menuBarKey(laf);
+}
+TEST_F(DocumentApart, TheMenuBarKeyReachesTheMainWindowsBarInOpenLook) { menuBarKey("openlook"); }
 
 }  // namespace
 
