@@ -567,6 +567,28 @@ struct Roads : Bars {
     settle();
   }
   bool isActive() const { return bar->barFlags & vmenubarACTIVE; }
+  // A document of a main view that is not a document area (the window
+  // stays apart from the main window), holding the keyboard.
+  vdialog* openDocumentApart(vmainview** view) {
+    *view = vmainviewCreate();
+    vrect area{0, 0, 400, 200};
+    vdialogSetItemRect(*view, &area);
+    vdialogAppendItem(static_cast<vdialog*>(window), *view);
+    vdialog* doc = vdialogCreate();
+    doc->rect = {150, 150, 200, 120};
+    vmainviewAddWindow(*view, doc);
+    vwindowOpen(doc);
+    win::SetActiveWindow(doc->native->hwnd);
+    win::SetFocus(doc->native->hwnd);
+    settle();
+    return doc;
+  }
+  static void closeDocumentApart(vmainview* view, vdialog* doc) {
+    vmainviewRemoveWindow(view, doc);
+    vwindowClose(doc);
+    vinstanceDestroy(doc);
+    settle();
+  }
   // The window's top left with what lies over it (a menu), from the screen,
   // from left pixels left of the window.
   win::test::Image topOfWindow(int left = 0) {
@@ -1044,17 +1066,8 @@ TEST_F(Roads, AltKeysInADocumentApartReachTheMainWindowsBar) {
     SCOPED_TRACE(laf);
     start(laf, false, true);
     ASSERT_FALSE(vmainviewIsMDI());
-    vmainview* view = vmainviewCreate();
-    vrect area{0, 0, 400, 200};
-    vdialogSetItemRect(view, &area);
-    vdialogAppendItem(static_cast<vdialog*>(window), view);
-    vdialog* doc = vdialogCreate();
-    doc->rect = {150, 150, 200, 120};
-    vmainviewAddWindow(view, doc);
-    vwindowOpen(doc);
-    win::SetActiveWindow(doc->native->hwnd);
-    win::SetFocus(doc->native->hwnd);
-    settle();
+    vmainview* view = nullptr;
+    vdialog* doc = openDocumentApart(&view);
     win::test::KeyDown(win::VK_MENU);
     win::test::KeyDown('F');
     win::test::KeyUp('F');
@@ -1064,10 +1077,7 @@ TEST_F(Roads, AltKeysInADocumentApartReachTheMainWindowsBar) {
     tap(win::VK_ESCAPE);
     tap(win::VK_ESCAPE);
     EXPECT_FALSE(shown(0));
-    vmainviewRemoveWindow(view, doc);
-    vwindowClose(doc);
-    vinstanceDestroy(doc);
-    settle();
+    closeDocumentApart(view, doc);
     finish();
   }
 }
@@ -1080,17 +1090,8 @@ struct DocumentApart : Roads {
     SCOPED_TRACE(laf);
     start(laf, false, true);
     ASSERT_FALSE(vmainviewIsMDI());
-    vmainview* view = vmainviewCreate();
-    vrect area{0, 0, 400, 200};
-    vdialogSetItemRect(view, &area);
-    vdialogAppendItem(static_cast<vdialog*>(window), view);
-    vdialog* doc = vdialogCreate();
-    doc->rect = {150, 150, 200, 120};
-    vmainviewAddWindow(view, doc);
-    vwindowOpen(doc);
-    win::SetActiveWindow(doc->native->hwnd);
-    win::SetFocus(doc->native->hwnd);
-    settle();
+    vmainview* view = nullptr;
+    vdialog* doc = openDocumentApart(&view);
     const bool openLook = std::string(laf) == "openlook";
     tap(win::VK_F10);
     EXPECT_TRUE(isActive()) << "F10 in the document";
@@ -1101,10 +1102,7 @@ struct DocumentApart : Roads {
     EXPECT_FALSE(isActive()) << "the second press leaves keyboard mode";
     EXPECT_FALSE(shown(0));
     EXPECT_EQ(win::GetFocus(), doc->native->hwnd) << "the document keeps the keyboard";
-    vmainviewRemoveWindow(view, doc);
-    vwindowClose(doc);
-    vinstanceDestroy(doc);
-    settle();
+    closeDocumentApart(view, doc);
     finish();
   }
 };
