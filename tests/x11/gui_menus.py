@@ -108,7 +108,9 @@ class Session:
 def case_keys(home):
     s = Session(home, LOOK)
     try:
-        if not check(s.main, LOOK + ": no main window"):
+        if not check(s.main, "%s: no main window (the program %s): %s" %
+                     (LOOK, "ended" if s.proc.poll() is not None else "runs",
+                      open(s.errors, errors="replace").read())):
             return
         # Where the last title's menu opens: Alt+H, the Help menu.
         s.keys("alt+h")

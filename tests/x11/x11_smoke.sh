@@ -22,6 +22,7 @@ wait_for() {
   return 1
 }
 command -v Xvfb >/dev/null 2>&1 || { echo "skipped: Xvfb is not installed"; exit 77; }
+command -v xdpyinfo >/dev/null 2>&1 || { echo "skipped: xdpyinfo is not installed"; exit 77; }
 if [ -n "$manager_wanted" ]; then
   command -v openbox >/dev/null 2>&1 || { echo "skipped: openbox is not installed"; exit 77; }
 fi
@@ -34,6 +35,9 @@ server=$!
 # The server writes its display number when it is ready.
 wait_for test -s "$dir/display" || { echo "Xvfb did not start:"; cat "$dir/log"; exit 1; }
 export DISPLAY=":$(cat "$dir/display")"
+# A server ending elsewhere can still hold this number's abstract socket for
+# a moment after it gave the number up; a client that reaches it then fails.
+wait_for xdpyinfo >/dev/null 2>&1 || { echo "Xvfb on $DISPLAY does not answer:"; cat "$dir/log"; exit 1; }
 if [ -n "$manager_wanted" ]; then
   # openbox with its own empty settings, so a user's configuration plays no part.
   HOME=$dir XDG_CONFIG_HOME=$dir openbox --sm-disable >"$dir/wm.log" 2>&1 &
