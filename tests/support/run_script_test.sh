@@ -202,7 +202,7 @@ grep -q 'NOT ALLOWED skip: Report.PostScript: .*gs is not installed' "$work/out"
 junit StartupMark.SetByStartupAndByTheFirstRegistration "skipped: xwd is not installed"
 skips && fail "skip check: an allowed test skipped for a missing tool passed"
 # Every tool the tests look for is one the script installs.
-for tool in xwd xdotool xwininfo gs cc Xvfb openbox pamtogif; do
+for tool in xwd xdotool xwininfo xdpyinfo gs cc Xvfb openbox pamtogif; do
   grep -q "command -v $tool " "$root/run" || fail "run installs nothing that gives $tool"
 done
 
