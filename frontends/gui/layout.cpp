@@ -179,6 +179,7 @@ void layout_restore_windows(vresource resources) {
       if (sim_window* m = window_find(SIMWIN_MAIN, -2); m != nullptr && m->window != nullptr) {
         r = rect_on_screen(main_window_showable(r), vwindowGetRoot()->rect);
         vwindowSetRect(m->window, &r);
+        vwindowPaintPending(m->window);
       }
   });
   vresource windows = 0;
@@ -188,6 +189,7 @@ void layout_restore_windows(vresource resources) {
   });
   for (std::int32_t i = 0; i < n; ++i) {
     const int previous = cur_device;
+    const std::vector<sim_window*> before = window_records();
     const bool restored = vexTry([&] {
       vresource e = vresourceGetAt(windows, i);
       std::int32_t kind = 0, device = 0, number = 0, mem = -1, periph = -1;
@@ -205,6 +207,9 @@ void layout_restore_windows(vresource resources) {
       restored_rect_pending = 0;
       if (previous >= 0) select_device(previous);
     }
+    // Each window painted as it opens, not when the whole layout is back.
+    for (sim_window* r : window_records())
+      if (std::find(before.begin(), before.end(), r) == before.end()) vwindowPaintPending(r->window);
   }
   modal_active = 0;
   window_update_all(-2);
