@@ -9,7 +9,9 @@
 //   element is read inside its own exception frame, so a damaged one is dropped with the others
 //   restored; a device not made again or a window number no w-command takes drops its element, and a
 //   rectangle of any size or sign is brought inside the document area (`rect_on_screen`; the main
-//   window's inside the screen).
+//   window's inside the screen). The main window and each restored window are painted as they open
+//   (`vwindowPaintPending`): the restore runs in one handler, and the loop would paint nothing until
+//   it ends.
 #include "frontends/gui/layout.h"
 #include "frontends/gui/main_window.h"
 
