@@ -9,7 +9,9 @@
 //   element is read inside its own exception frame, so a damaged one is dropped with the others
 //   restored; a device not made again or a window number no w-command takes drops its element, and a
 //   rectangle of any size or sign is brought inside the document area (`rect_on_screen`; the main
-//   window's inside the screen).
+//   window's inside the screen). The main window and each restored window are painted as they open
+//   (`vwindowPaintPending`): the restore runs in one handler, and the loop would paint nothing until
+//   it ends.
 #include "frontends/gui/layout.h"
 #include "frontends/gui/main_window.h"
 
@@ -179,6 +181,7 @@ void layout_restore_windows(vresource resources) {
       if (sim_window* m = window_find(SIMWIN_MAIN, -2); m != nullptr && m->window != nullptr) {
         r = rect_on_screen(main_window_showable(r), vwindowGetRoot()->rect);
         vwindowSetRect(m->window, &r);
+        vwindowPaintPending(m->window);
       }
   });
   vresource windows = 0;
@@ -188,6 +191,7 @@ void layout_restore_windows(vresource resources) {
   });
   for (std::int32_t i = 0; i < n; ++i) {
     const int previous = cur_device;
+    const std::vector<sim_window*> before = window_records();
     const bool restored = vexTry([&] {
       vresource e = vresourceGetAt(windows, i);
       std::int32_t kind = 0, device = 0, number = 0, mem = -1, periph = -1;
@@ -205,6 +209,9 @@ void layout_restore_windows(vresource resources) {
       restored_rect_pending = 0;
       if (previous >= 0) select_device(previous);
     }
+    // Each window painted as it opens, not when the whole layout is back.
+    for (sim_window* r : window_records())
+      if (std::find(before.begin(), before.end(), r) == before.end()) vwindowPaintPending(r->window);
   }
   modal_active = 0;
   window_update_all(-2);

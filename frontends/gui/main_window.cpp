@@ -888,6 +888,9 @@ void main_view_open(sim_window* record, int horizontal, int vertical) {
   if (restored_rect_pending != 0) {
     window_place_near(record);
     keep_inside(w, document_bounds());
+    // The restore opens window after window in one handler: each is
+    // painted in its place before the window manager shows it.
+    vwindowPaintPending(w);
     return;
   }
   const vrect area = document_bounds();

@@ -205,6 +205,9 @@ int startup_main_window(vevent* event) {
   // The root window outlives the front-end: closing the record only frees it.
   record->close = window_record_free;
   required_window("Main", [] { return main_window_create(); });
+  // The restore below runs long in this handler: the main window is
+  // painted as it is shown, not when the restore ends.
+  if (sim_window* m = window_find(SIMWIN_MAIN, -2); m != nullptr) vwindowPaintPending(m->window);
   // A broken layout must not stop the start.
   vexTry([] {
     if (save_pos_value() >= 0) {

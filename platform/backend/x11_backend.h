@@ -112,6 +112,7 @@ class X11 final : public Backend {
   bool useShm();
   bool presentShm(Surface& s, const RECT& dirty, const Pixels& pixels);
   void dropShm();
+  void answerExposures();
   Cursor cursorFor(HCURSOR cursor);
   Cursor pixmapCursor(const internal::IconPixels& p);
   Cursor colourCursor(const internal::IconPixels& p);

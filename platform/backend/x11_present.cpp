@@ -14,16 +14,28 @@ void X11::Present(HWND surface, const RECT& dirty, const Pixels& pixels) {
   if (!s || !pixels.data || dirty.right <= dirty.left || dirty.bottom <= dirty.top) return;
   applyMove(*s);
   int w = dirty.right - dirty.left, h = dirty.bottom - dirty.top;
-  if (shm_ && presentShm(*s, dirty, pixels)) return;
-  XImage* image = XCreateImage(d_, visual_.visual, static_cast<unsigned>(visual_.depth), ZPixmap, 0,
-                               const_cast<char*>(reinterpret_cast<const char*>(pixels.data)),
-                               static_cast<unsigned>(pixels.width), static_cast<unsigned>(pixels.height), 32,
-                               pixels.stride * 4);
-  if (!image) return;
-  XPutImage(d_, s->window, gc_, image, dirty.left, dirty.top, dirty.left, dirty.top, static_cast<unsigned>(w),
-            static_cast<unsigned>(h));
-  image->data = nullptr;  // the buffer is the window layer's
-  XDestroyImage(image);
+  if (!shm_ || !presentShm(*s, dirty, pixels)) {
+    XImage* image = XCreateImage(d_, visual_.visual, static_cast<unsigned>(visual_.depth), ZPixmap, 0,
+                                 const_cast<char*>(reinterpret_cast<const char*>(pixels.data)),
+                                 static_cast<unsigned>(pixels.width), static_cast<unsigned>(pixels.height), 32,
+                                 pixels.stride * 4);
+    if (!image) return;
+    XPutImage(d_, s->window, gc_, image, dirty.left, dirty.top, dirty.left, dirty.top, static_cast<unsigned>(w),
+              static_cast<unsigned>(h));
+    image->data = nullptr;  // the buffer is the window layer's
+    XDestroyImage(image);
+  }
+  answerExposures();
+}
+
+// Long work in one handler (a saved layout brought back) presents often
+// but takes no events: a window the window manager maps meanwhile would
+// stand bare until the work ends. Its exposures are answered from the
+// buffers at the next presentation instead.
+void X11::answerExposures() {
+  XEvent e;
+  while (XCheckMaskEvent(d_, ExposureMask, &e))
+    if (e.type == Expose) handle(e);
 }
 
 bool X11::useShm() {

@@ -307,3 +307,15 @@ void vwindowMSWPaletteRepaint(vwindow* w, const vrect* r, int flags) {
       vwindowMSWPaletteRepaint(child, r, flags);
   }
 }
+
+// Work that opens window after window in one handler keeps the loop from
+// painting until it returns: the windows would stand on the screen
+// unpainted (black where their buffers were never drawn) all that time.
+// Only the paints of this window and those inside it are taken: the others
+// keep what they show until the loop, and input waits for it.
+void vwindowPaintPending(vwindow* w) {
+  win::HWND hwnd = w != nullptr && w->native != nullptr ? w->native->hwnd : nullptr;
+  if (hwnd == nullptr) return;
+  win::MSG m;
+  while (win::PeekMessageA(&m, hwnd, win::WM_PAINT, win::WM_PAINT, win::PM_REMOVE)) win::DispatchMessageA(&m);
+}

@@ -231,6 +231,10 @@ void vwindowInvalAll(vwindow* w, int flags);
 void vwindowMove(vwindow* w, int x, int y);
 void vwindowResize(vwindow* w, int width, int height);
 void vwindowSetFlags(vwindow* w, std::uint16_t bits);
+// Paints now the window and the windows inside it where they wait for
+// painting, and shows again what the screen lost of them (a window just
+// mapped), running nothing else.
+void vwindowPaintPending(vwindow* w);
 // Makes the window a document window of parent (none: a plain one) and
 // reopens it when it was open.
 void vwindowSetStateFlag(vwindow* w, vwindow* parent);
