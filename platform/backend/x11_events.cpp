@@ -88,7 +88,7 @@ void X11::handle(XEvent& e) {
       s->mapped = true;
       if (!s->framed) {
         s->framed = true;
-        s->frame = frameExtents(s->window);
+        if (const auto f = frameExtents(s->window)) s->frame = *f;
         keepFrameOnScreen(*s);
         applyMove(*s);
       }
@@ -102,8 +102,12 @@ void X11::handle(XEvent& e) {
       break;
     case PropertyNotify:
       if (e.xproperty.atom == frameExtents_) {
-        s->frame = frameExtents(s->window);
-        lastFrame_ = s->frame;
+        // Taken away when the window manager lets a hidden window go: the
+        // frame it had stays the one a window of ours gets (a window placed
+        // meanwhile with none would run off the screen by it once framed).
+        const auto f = frameExtents(s->window);
+        if (!f) break;
+        s->frame = lastFrame_ = *f;
         // Told after the window was shown: its frame may now reach off the screen.
         if (s->framed) {
           keepFrameOnScreen(*s);
