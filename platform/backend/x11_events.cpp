@@ -102,11 +102,12 @@ void X11::handle(XEvent& e) {
       break;
     case PropertyNotify:
       if (e.xproperty.atom == frameExtents_) {
-        // Taken away when the window manager lets a hidden window go: the
-        // frame it had stays the one a window of ours gets (a window placed
-        // meanwhile with none would run off the screen by it once framed).
+        // Told as none (or taken away) when the window manager lets a
+        // window we hid go: the frame it had stays, and stays the one a
+        // window placed meanwhile gets (placed with none, it would run off
+        // the screen by the frame once framed).
         const auto f = frameExtents(s->window);
-        if (!f) break;
+        if (!f || s->state == SurfaceState::hidden) break;
         s->frame = lastFrame_ = *f;
         // Told after the window was shown: its frame may now reach off the screen.
         if (s->framed) {
