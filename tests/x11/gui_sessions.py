@@ -32,10 +32,10 @@ starts the real program with a HOME of its own and drives it with xdotool:
   macro     started with the FIR demo macro (its Register and Memory
             windows), Session and Command stay wholly on the screen in
             Motif, Open Look and CUA
-  letgo     the frame extents taken away from the program's windows (as
-            the window manager does from a window it lets go, the About box
-            the start hides), Window > Tile keeps Session and Command wholly
-            on the screen in Motif, Open Look and CUA
+  letgo     the frame extents taken away from the program's windows (as a
+            window manager may for a window it lets go), Window > Tile keeps
+            Session and Command wholly on the screen in Motif, Open Look and
+            CUA
 
 usage: gui_sessions.py SIM73500 CASE
 Exits 0 when all holds, 77 (skipped) without xdotool or xwininfo.
@@ -488,7 +488,7 @@ def case_letgo(home):
             told = {w: extents(w) for w in windows()}
             if not check(len(ours) == 2 and all(told.values()), "%s: frame extents not told: %s" % (look, told)):
                 continue
-            # Taken away as from a window the manager lets go, the frames stay.
+            # Taken away, as a manager may for a window it lets go: the frames stay.
             for w in told:
                 run("xprop", "-id", w, "-remove", "_NET_FRAME_EXTENTS")
             before = geometry(ours["Dv00 Session"])
