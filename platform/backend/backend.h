@@ -32,7 +32,8 @@
 // once shown, its own area goes to the place asked, so a rectangle read back and asked again (a
 // saved layout) leaves the window where it was, and a move asked while the window manager frames it
 // waits for the frame. A managed window's frame is kept wholly on the screen (made smaller when
-// larger than the screen; the last extents seen stand in for a frame not made yet). A window shown
+// larger than the screen; the last extents seen stand in for a frame not made yet, and the none the
+// window manager tells for a hidden window it lets go is no window's frame). A window shown
 // without activation carries `_NET_WM_USER_TIME` 0, so the window manager leaves the keyboard where
 // it is. Moves are asked at the next show, presentation or pump and
 // never of a maximized window, whose rectangle is the window manager's, which would otherwise

@@ -458,19 +458,20 @@ RECT X11::rootRect(XWindow w, int width, int height) {
   return {x, y, x + width, y + height};
 }
 
-// The frame the window manager put around the window (none without one).
-RECT X11::frameExtents(XWindow w) {
+// The frame the window manager put around the window; nothing while it
+// tells none (not framed yet, or let go when the window was hidden).
+std::optional<RECT> X11::frameExtents(XWindow w) {
   Atom type = 0;
   int format = 0;
   unsigned long n = 0, after = 0;
   unsigned char* data = nullptr;
-  RECT r{};
+  std::optional<RECT> r;
   if (XGetWindowProperty(d_, w, frameExtents_, 0, 4, False, XA_CARDINAL, &type, &format, &n, &after, &data) ==
           Success &&
       data && n == 4 && format == 32) {
     const long* v = reinterpret_cast<long*>(data);
     auto extent = [](long x) { return static_cast<LONG>(std::clamp(x, 0L, 4096L)); };
-    r = {extent(v[0]), extent(v[2]), extent(v[1]), extent(v[3])};
+    r = RECT{extent(v[0]), extent(v[2]), extent(v[1]), extent(v[3])};
   }
   if (data) XFree(data);
   return r;

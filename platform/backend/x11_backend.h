@@ -117,7 +117,7 @@ class X11 final : public Backend {
   Cursor pixmapCursor(const internal::IconPixels& p);
   Cursor colourCursor(const internal::IconPixels& p);
   RECT rootRect(XWindow w, int width, int height);
-  RECT frameExtents(XWindow w);
+  std::optional<RECT> frameExtents(XWindow w);
   RECT frameOf(const Surface& s) const;
   void keepFrameOnScreen(Surface& s);
   bool iconic(XWindow w);

@@ -88,7 +88,7 @@ void X11::handle(XEvent& e) {
       s->mapped = true;
       if (!s->framed) {
         s->framed = true;
-        s->frame = frameExtents(s->window);
+        if (const auto f = frameExtents(s->window)) s->frame = *f;
         keepFrameOnScreen(*s);
         applyMove(*s);
       }
@@ -102,8 +102,13 @@ void X11::handle(XEvent& e) {
       break;
     case PropertyNotify:
       if (e.xproperty.atom == frameExtents_) {
-        s->frame = frameExtents(s->window);
-        lastFrame_ = s->frame;
+        // Told as none (or taken away) when the window manager lets a
+        // window we hid go: the frame it had stays, and stays the one a
+        // window placed meanwhile gets (placed with none, it would run off
+        // the screen by the frame once framed).
+        const auto f = frameExtents(s->window);
+        if (!f || s->state == SurfaceState::hidden) break;
+        s->frame = lastFrame_ = *f;
         // Told after the window was shown: its frame may now reach off the screen.
         if (s->framed) {
           keepFrameOnScreen(*s);

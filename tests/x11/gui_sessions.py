@@ -32,6 +32,10 @@ starts the real program with a HOME of its own and drives it with xdotool:
   macro     started with the FIR demo macro (its Register and Memory
             windows), Session and Command stay wholly on the screen in
             Motif, Open Look and CUA
+  letgo     the frame extents taken away from the program's windows (as a
+            window manager may for a window it lets go), Window > Tile keeps
+            Session and Command wholly on the screen in Motif, Open Look and
+            CUA
 
 usage: gui_sessions.py SIM73500 CASE
 Exits 0 when all holds, 77 (skipped) without xdotool or xwininfo.
@@ -439,14 +443,17 @@ def case_looks(home):
             s.end()
 
 
+def fir_macro():
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "demo", "fir_gui.cmd")) as f:
+        return f.read()
+
+
 def case_macro(home):
     """Windows a start-up macro opens (the FIR demo's Register and Memory)
     leave Session and Command wholly on the screen, in the looks whose
     windows are the window manager's."""
-    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "demo", "fir_gui.cmd")) as f:
-        macro = f.read()
     for look in ("motif", "openlook", "cua"):
-        s = Session(tempfile.mkdtemp(dir=home), look, macro)
+        s = Session(tempfile.mkdtemp(dir=home), look, fir_macro())
         try:
             if not check(s.main, look + ": no main window"):
                 continue
@@ -459,6 +466,51 @@ def case_macro(home):
                     f = frame(w)
                     check(f and f.inside(area),
                           "%s: %s's frame %s is not wholly on the screen %s" % (look, name, f, area))
+        finally:
+            s.end()
+
+
+def extents(window):
+    m = re.search(r"= (\d+), (\d+), (\d+), (\d+)", run("xprop", "-id", window, "_NET_FRAME_EXTENTS"))
+    return tuple(int(v) for v in m.groups()) if m else None
+
+
+def case_letgo(home):
+    for look in ("motif", "openlook", "cua"):
+        s = Session(tempfile.mkdtemp(dir=home), look)
+        try:
+            if not check(s.main, look + ": no main window"):
+                continue
+            for name in ("Command", "Dv00 Session"):
+                check(poll(lambda: windows(name), 10), "%s: no %s window" % (look, name))
+            settled(lambda: [frame(w) for w in windows()])
+            ours = {name: windows(name)[0] for name in ("Command", "Dv00 Session") if windows(name)}
+            told = {w: extents(w) for w in windows()}
+            if not check(len(ours) == 2 and all(told.values()), "%s: frame extents not told: %s" % (look, told)):
+                continue
+            # Taken away, as a manager may for a window it lets go: the frames stay.
+            for w in told:
+                run("xprop", "-id", w, "-remove", "_NET_FRAME_EXTENTS")
+            before = geometry(ours["Dv00 Session"])
+            tiled = False
+            for _ in range(3):
+                xdotool("windowactivate", "--sync", s.main)
+                poll(s.focused, 10)
+                xdotool("key", "alt+w")
+                time.sleep(1)
+                xdotool("key", "t")
+                tiled = poll(lambda: geometry(ours["Dv00 Session"]) not in (None, before), 5)
+                if tiled:
+                    break
+                xdotool("key", "Escape", "Escape")
+            if not check(tiled, look + ": Window > Tile did not move the Session window"):
+                continue
+            settled(lambda: [geometry(w) for w in ours.values()])
+            area = screen()
+            for name, w in ours.items():
+                own, (left, right, top, bottom) = geometry(w), told[w]
+                f = own and Box(own.x - left, own.y - top, own.w + left + right, own.h + top + bottom)
+                check(f and f.inside(area), "%s: tiled, %s's frame %s is not wholly on the screen %s" % (look, name, f, area))
         finally:
             s.end()
 

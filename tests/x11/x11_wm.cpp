@@ -2,7 +2,9 @@
 // openbox): a window asked at a place shows its whole frame there, the
 // window knows where its own area really is, a move and a resize of the
 // frame reach the window, a change of size asked by the program keeps the
-// frame in place, and the frame's close request becomes WM_CLOSE. A second
+// frame in place, and the frame's close request becomes WM_CLOSE; a hidden
+// window let go by the manager (its frame told as none) leaves the frame
+// the program's windows are placed by as it was. A second
 // X connection plays the user. Exits 0 when all holds.
 #include <algorithm>
 #include <cstdio>
@@ -282,6 +284,79 @@ void frameCase(Display* user) {
   pumpUntil([&] { return !x11queue::windowTitled(user, title); });
 }
 
+// The extents (left, right, top, bottom) the window manager tells for the
+// window, or none.
+std::vector<long> extentsOf(Display* d, Window w) {
+  Atom type = 0;
+  int format = 0;
+  unsigned long n = 0, after = 0;
+  unsigned char* data = nullptr;
+  std::vector<long> out;
+  if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_FRAME_EXTENTS", False), 0, 4, False, XA_CARDINAL, &type, &format,
+                         &n, &after, &data) == Success &&
+      data && n == 4 && format == 32)
+    out.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + 4);
+  if (data) XFree(data);
+  return out;
+}
+
+// A hidden window is let go by the window manager, which then tells its
+// frame as none: no frame of the program's windows. A window shown after
+// it is told the frame it will get before the manager frames it (the front
+// end places windows by it), and the hidden one, shown again at the
+// screen's foot, keeps its whole frame on the screen.
+void letGoCase(Display* user) {
+  const Box screen{0, 0, DisplayWidth(user, DefaultScreen(user)), DisplayHeight(user, DefaultScreen(user))};
+  const char* title = "Let go";
+  win::HWND h = win::CreateWindowExA(0, "Framed", title, win::WS_OVERLAPPEDWINDOW, 100, 100, 320, 200, nullptr,
+                                     nullptr, nullptr, nullptr);
+  win::ShowWindow(h, win::SW_SHOWNORMAL);
+  Window client = 0;
+  std::vector<long> told;
+  const bool framed = pumpUntil([&] {
+    client = findClient(user, DefaultRootWindow(user), title);
+    told = client && frameOf(user, client) != client ? extentsOf(user, client) : std::vector<long>{};
+    return told.size() == 4 && told[2] > 0;
+  });
+  check(framed, "let go: the window manager frames the window");
+  if (!framed) {
+    win::DestroyWindow(h);
+    return;
+  }
+  win::ShowWindow(h, win::SW_HIDE);
+  const bool none = pumpUntil([&] {
+    const std::vector<long> e = extentsOf(user, client);
+    return e.empty() || std::all_of(e.begin(), e.end(), [](long v) { return v == 0; });
+  });
+  check(none, "let go: the window manager tells a hidden window's frame as none");
+  settled(user, client);
+
+  const char* next = "Shown after";
+  win::HWND b = win::CreateWindowExA(0, "Framed", next, win::WS_OVERLAPPEDWINDOW, 500, 100, 320, 200, nullptr,
+                                     nullptr, nullptr, nullptr);
+  win::ShowWindow(b, win::SW_SHOWNORMAL);
+  win::RECT r{};
+  win::DwmGetWindowAttribute(b, win::DWMWA_EXTENDED_FRAME_BOUNDS, &r, sizeof r);
+  const Box bounds{r.left, r.top, r.right - r.left, r.bottom - r.top};
+  check(bounds.w == 320 + told[0] + told[1] && bounds.h == 200 + told[2] + told[3],
+        "let go: a window shown next is told a frame around it before it is framed: " + text(bounds));
+
+  win::SetWindowPos(h, nullptr, 0, screen.h - 200, 320, 200,
+                    win::SWP_NOZORDER | win::SWP_NOACTIVATE | win::SWP_SHOWWINDOW);
+  auto inside = [&] {
+    const Window frame = frameOf(user, client);
+    const Box f = rootBox(user, frame);
+    return frame != client && f.x >= 0 && f.y >= 0 && f.x + f.w <= screen.w && f.y + f.h <= screen.h;
+  };
+  pumpUntil(inside);
+  settled(user, client);
+  check(inside(), "let go: shown again at the screen's foot, the whole frame is on the screen: " +
+                      text(rootBox(user, frameOf(user, client))));
+  win::DestroyWindow(b);
+  win::DestroyWindow(h);
+  pumpUntil([&] { return !x11queue::windowTitled(user, title) && !x11queue::windowTitled(user, next); });
+}
+
 }  // namespace
 
 int main() {
@@ -315,6 +390,7 @@ int main() {
     return 1;
   }
   frameCase(user);
+  letGoCase(user);
   // The main window at the screen's corner, a dialog and a tool window.
   windowCase(user, "Main at the corner", win::WS_OVERLAPPEDWINDOW, 0, 0);
   windowCase(user, "Dialog", win::WS_POPUP | win::WS_CAPTION | win::WS_SYSMENU, 200, 150);
