@@ -741,18 +741,17 @@ std::vector<vwindow*> open_documents(const sim_window* but) {
 // moment its place inside the frame.
 std::vector<std::pair<vwindow*, vrect>> placed_frames;
 
-// Windows of their own on the screen: a new window that would cover the
-// top left of an open one (its title bar), where it is or where it was
-// placed, steps down and right of it by a title bar, as a cascade does, and
-// stays on the screen; where the screen ends the steps start again from
-// its top left.
-void cascade_from_previous(sim_window* record) {
+// A new window that would cover the top left of an open one (its title
+// bar), where it is or where it was placed, steps down and right of it by a
+// title bar, as a cascade does, and stays inside `screen`; where that ends
+// the steps start again from its top left. On the screen `wf` is the window
+// manager's frame; inside the document area the platform's frame is part
+// of `frame_of` already and `wf` is empty.
+void cascade_from_previous(sim_window* record, const vrect& screen, const frame_insets& wf) {
   const std::vector<vwindow*> others = open_documents(record);
   std::erase_if(placed_frames, [&](const auto& p) { return std::find(others.begin(), others.end(), p.first) == others.end(); });
   vwindow* w = record->window;
-  const frame_insets wf = manager_frame_of(w);
-  const int step = std::max(wf.top, 20);
-  const vrect screen = vwindowGetRoot()->rect;
+  const int step = std::max({wf.top, insets_of(w).top, 20});
   std::vector<vrect> corners;  // the frames to keep clear of, newest first
   for (auto it = others.rbegin(); it != others.rend(); ++it) {
     corners.push_back(frame_of(*it));
@@ -868,6 +867,22 @@ bool window_place_near(sim_window* record) {
   return true;
 }
 
+namespace {
+
+// A document of its own on the screen is made with the root as its native
+// parent, so it has no owner: the main window, once used, would be raised
+// over every document. Owned by the main window, the documents stay above
+// it, as windows a main window owns do.
+void own_by_main(vwindow* w) {
+  win::HWND h = vwindowGetMSWWindow(w), main = main_dialog != nullptr ? vwindowGetMSWWindow(main_dialog) : nullptr;
+  if (h == nullptr || main == nullptr || h == main || (win::GetWindowLongPtrA(h, win::GWL_STYLE) & win::WS_CHILD) != 0)
+    return;
+  if (win::GetWindow(h, win::GW_OWNER) != main)
+    win::SetWindowLongPtrA(h, win::GWLP_HWNDPARENT, reinterpret_cast<win::LONG_PTR>(main));
+}
+
+}  // namespace
+
 // Placed once open: only then are the frame's insets known, and a
 // document counts from the document area, not from the root window.
 void main_view_open(sim_window* record, int horizontal, int vertical) {
@@ -898,9 +913,17 @@ void main_view_open(sim_window* record, int horizontal, int vertical) {
     move_frame_to(w, placed.x, placed.y);
   }
   keep_inside(w, area);
-  if (w == main_dialog || mdi_client() != nullptr) return;
+  if (w == main_dialog) return;
+  if (mdi_client() != nullptr) {
+    // A window centred by its codes would lie exactly over the last one
+    // centred.
+    cascade_from_previous(record, area, {});
+    keep_inside(w, area);
+    return;
+  }
+  own_by_main(w);
   if (record->kind == SIMWIN_SESSION) keep_clear_of_main(w);
-  else cascade_from_previous(record);
+  else cascade_from_previous(record, vwindowGetRoot()->rect, manager_frame_of(w));
 }
 
 }  // namespace gui
