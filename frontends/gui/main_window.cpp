@@ -743,7 +743,7 @@ std::vector<vwindow*> open_documents(const sim_window* but) {
 // moment its place inside the frame.
 std::vector<std::pair<vwindow*, vrect>> placed_frames;
 
-// A new window that covers the top left of an open one (its title bar),
+// A new window that covers the start of an open one's title bar,
 // where it is or where it was placed, moves to the first spot inside
 // `screen` that covers none: a title bar's height down and right of an open
 // window (the newest first), as a cascade does, else the next place of a
@@ -764,11 +764,14 @@ void cascade_from_previous(sim_window* record, const vrect& screen, const frame_
   }
   const vrect f = frame_of(w);
   // Spots are the frame's left and top (bottom-up).
+  // A title bar's start: its icon and the first words of its title.
+  constexpr int TITLE_START = 120;
   const auto covers = [&](int x, int top) {
     int n = 0;
     for (const vrect& a : corners) {
-      const int ax = a.x - wf.left + 4, ay = a.y + a.height + wf.top - 4;  // its title bar's start
-      n += x - wf.left <= ax && ax < x + f.width + wf.right && top - f.height - wf.bottom <= ay && ay < top + wf.top;
+      const int ax = a.x - wf.left + 4, ay = a.y + a.height + wf.top - 4;
+      const int ax_end = ax + std::min<int>(TITLE_START, a.width + wf.left + wf.right - 8);
+      n += x - wf.left <= ax_end && ax < x + f.width + wf.right && top - f.height - wf.bottom <= ay && ay < top + wf.top;
     }
     return n;
   };

@@ -475,7 +475,7 @@ TEST_F(DocumentWindows, AWindowACommandOpensComesUpInFront) {
 
 // Windows centred by their codes, opened one after another, each leave
 // the title bar of every window opened before them (Session and Command
-// among them) in sight: a later frame holds no earlier title bar's start.
+// among them) in sight: a later frame covers no earlier title bar's start.
 TEST_F(DocumentWindows, ANewWindowLeavesTheTitleBarsBeforeItInSight) {
   start_and_settle();
   const win::RECT area = document_area_on_screen();
@@ -492,9 +492,10 @@ TEST_F(DocumentWindows, ANewWindowLeavesTheTitleBarsBeforeItInSight) {
     const win::RECT b = frame_on_screen(opened[later]);
     expect_inside(area, b, "a window opened");
     for (std::size_t earlier = 0; earlier < later; ++earlier) {
+      // The title bar's icon and the first words of its title.
       const win::RECT a = frame_on_screen(opened[earlier]);
-      const win::POINT title{a.left + 4, a.top + 4};
-      EXPECT_FALSE(title.x >= b.left && title.x < b.right && title.y >= b.top && title.y < b.bottom)
+      const win::RECT title{a.left + 4, a.top + 4, std::min(a.left + 124, a.right - 4), a.top + 5};
+      EXPECT_FALSE(title.left < b.right && b.left <= title.right && title.top >= b.top && title.top < b.bottom)
           << "window " << later << " at " << b.left << "," << b.top << " covers the title bar of window " << earlier
           << " at " << a.left << "," << a.top;
     }
