@@ -217,8 +217,8 @@ def case_front(home):
                 grown = Box(b.x - 4, b.y - 4, b.w + 8, b.h + 8)
                 for earlier, a in rects[:j]:
                     # The title bar's icon and the first words of its title.
-                    start = Box(a.x + 4, a.y + a.h + 4, min(120, a.w - 8), 1)
-                    check(not grown.meets(start),
+                    title = Box(a.x + 4, a.y + a.h + 4, min(120, a.w - 8), 1)
+                    check(not grown.meets(title),
                           "%s: window %d at %s covers the title bar of window %d at %s" % (look, kind, b, earlier, a))
         finally:
             if p.poll() is None:
