@@ -907,6 +907,7 @@ void main_view_open(sim_window* record, int horizontal, int vertical) {
       if (vdialogItem* item = vdialogItemListAt(items, i); (item->flags & usable) == usable)
         vdialogItemListSetFocusItem(items, item);
   }
+  if (w != main_dialog && mdi_client() == nullptr) own_by_main(w);
   if (restored_rect_pending != 0) {
     window_place_near(record);
     keep_inside(w, document_bounds());
@@ -928,7 +929,6 @@ void main_view_open(sim_window* record, int horizontal, int vertical) {
     keep_inside(w, area);
     return;
   }
-  own_by_main(w);
   if (record->kind == SIMWIN_SESSION) keep_clear_of_main(w);
   else cascade_from_previous(record, vwindowGetRoot()->rect, manager_frame_of(w));
 }
