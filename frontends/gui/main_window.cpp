@@ -20,10 +20,12 @@
 //   its frame's insets known) and placed: on the pending restored rectangle (every kind, the Session
 //   and Command windows too), else beside the newest window of its kind (codes 4, 12), else by its
 //   codes over `document_bounds()`; a computed place is kept inside the area, the top left winning
-//   for a window larger than it. Without a document area (windows of their own on the screen) the
-//   Session window moves to the side of the main window with the most room, made smaller to fit it
-//   there, the window manager's frames of both kept apart; any other new window that would cover
-//   the title bar of an open one steps down and right of it, as a cascade; Window > Tile lays the
+//   for a window larger than it, and a new window that would cover the title bar of an open one
+//   moves off it (a cascade's step, else the first free place of a grid). Without a document area
+//   (windows of their own on the screen) the Session window moves to the side of the main window
+//   with the most room, made smaller to fit it there, the window manager's frames of both kept
+//   apart; any other new window moves off the open ones' title bars as in the document area; each
+//   is owned by the main window, so that a use of the main window leaves it above; Window > Tile lays the
 //   open windows in a grid beside the main window (the view tiles nothing there); restored windows
 //   the main window hides are raised when the start-up macro runs; the X11 back-end keeps every
 //   frame on the screen. The platform reports a moved document's rectangle in the same terms
@@ -741,45 +743,49 @@ std::vector<vwindow*> open_documents(const sim_window* but) {
 // moment its place inside the frame.
 std::vector<std::pair<vwindow*, vrect>> placed_frames;
 
-// Windows of their own on the screen: a new window that would cover the
-// top left of an open one (its title bar), where it is or where it was
-// placed, steps down and right of it by a title bar, as a cascade does, and
-// stays on the screen; where the screen ends the steps start again from
-// its top left.
-void cascade_from_previous(sim_window* record) {
+// A new window that covers the start of an open one's title bar,
+// where it is or where it was placed, moves to the first spot inside
+// `screen` that covers none: a title bar's height down and right of an open
+// window (the newest first), as a cascade does, else the next place of a
+// grid a title bar's height apart from the top left; where every spot
+// covers some, the one that covers fewest. On the screen `wf` is the window
+// manager's frame; inside the document area the platform's frame is part of
+// `frame_of` already and `wf` is empty.
+void cascade_from_previous(sim_window* record, const vrect& screen, const frame_insets& wf) {
   const std::vector<vwindow*> others = open_documents(record);
   std::erase_if(placed_frames, [&](const auto& p) { return std::find(others.begin(), others.end(), p.first) == others.end(); });
   vwindow* w = record->window;
-  const frame_insets wf = manager_frame_of(w);
-  const int step = std::max(wf.top, 20);
-  const vrect screen = vwindowGetRoot()->rect;
+  const int step = std::max({wf.top, insets_of(w).top, 20});
   std::vector<vrect> corners;  // the frames to keep clear of, newest first
   for (auto it = others.rbegin(); it != others.rend(); ++it) {
     corners.push_back(frame_of(*it));
     for (const auto& [placed, r] : placed_frames)
       if (placed == *it) corners.push_back(r);
   }
-  const auto covered = [&](vrect* under) {
-    const vrect b = frame_of(w);
+  const vrect f = frame_of(w);
+  // Spots are the frame's left and top (bottom-up).
+  // A title bar's start: its icon and the first words of its title.
+  constexpr int TITLE_START = 120;
+  const auto covers = [&](int x, int top) {
+    int n = 0;
     for (const vrect& a : corners) {
-      const int ax = a.x - wf.left + 4, ay = a.y + a.height + wf.top - 4;  // its title bar's start
-      if (b.x - wf.left <= ax && ax < b.x + b.width + wf.right && b.y - wf.bottom <= ay &&
-          ay < b.y + b.height + wf.top) {
-        *under = a;
-        return true;
-      }
+      const int ax = a.x - wf.left + 4, ay = a.y + a.height + wf.top - 4;
+      const int ax_end = ax + std::min<int>(TITLE_START, a.width + wf.left + wf.right - 8);
+      n += x - wf.left <= ax_end && ax < x + f.width + wf.right && top - f.height - wf.bottom <= ay && ay < top + wf.top;
     }
-    return false;
+    return n;
   };
-  vrect a{};
-  for (std::size_t tries = 0; tries <= corners.size() && covered(&a); ++tries) {
-    const vrect f = frame_of(w);
-    int x = a.x + step, top = a.y + a.height - step;
-    if (x + f.width + wf.right > screen.x + screen.width || top - f.height - wf.bottom < screen.y)
-      x = screen.x + wf.left + step * static_cast<int>(tries + 1),
-      top = screen.y + screen.height - wf.top - step * static_cast<int>(tries + 1);
-    move_frame_to(w, x, top - f.height);
-  }
+  const int left_most = screen.x + wf.left, right_most = screen.x + screen.width - wf.right - f.width;
+  const int top_most = screen.y + screen.height - wf.top, bottom_most = screen.y + wf.bottom + f.height;
+  int best_x = f.x, best_top = f.y + f.height, best = covers(best_x, best_top);
+  const auto consider = [&](int x, int top) {
+    if (best == 0 || x < left_most || x > right_most || top > top_most || top < bottom_most) return;
+    if (const int n = covers(x, top); n < best) best = n, best_x = x, best_top = top;
+  };
+  for (const vrect& a : corners) consider(a.x + step, a.y + a.height - step);
+  for (int top = top_most; top >= bottom_most && best > 0; top -= step)
+    for (int x = left_most; x <= right_most && best > 0; x += step) consider(x, top);
+  if (best_x != f.x || best_top != f.y + f.height) move_frame_to(w, best_x, best_top - f.height);
   placed_frames.emplace_back(w, frame_of(w));
 }
 
@@ -868,6 +874,22 @@ bool window_place_near(sim_window* record) {
   return true;
 }
 
+namespace {
+
+// A document of its own on the screen is made with the root as its native
+// parent, so it has no owner: the main window, once used, would be raised
+// over every document. Owned by the main window, the documents stay above
+// it, as windows a main window owns do.
+void own_by_main(vwindow* w) {
+  win::HWND h = vwindowGetMSWWindow(w), main = main_dialog != nullptr ? vwindowGetMSWWindow(main_dialog) : nullptr;
+  if (h == nullptr || main == nullptr || h == main || (win::GetWindowLongPtrA(h, win::GWL_STYLE) & win::WS_CHILD) != 0)
+    return;
+  if (win::GetWindow(h, win::GW_OWNER) != main)
+    win::SetWindowLongPtrA(h, win::GWLP_HWNDPARENT, reinterpret_cast<win::LONG_PTR>(main));
+}
+
+}  // namespace
+
 // Placed once open: only then are the frame's insets known, and a
 // document counts from the document area, not from the root window.
 void main_view_open(sim_window* record, int horizontal, int vertical) {
@@ -885,6 +907,7 @@ void main_view_open(sim_window* record, int horizontal, int vertical) {
       if (vdialogItem* item = vdialogItemListAt(items, i); (item->flags & usable) == usable)
         vdialogItemListSetFocusItem(items, item);
   }
+  if (w != main_dialog && mdi_client() == nullptr) own_by_main(w);
   if (restored_rect_pending != 0) {
     window_place_near(record);
     keep_inside(w, document_bounds());
@@ -901,9 +924,16 @@ void main_view_open(sim_window* record, int horizontal, int vertical) {
     move_frame_to(w, placed.x, placed.y);
   }
   keep_inside(w, area);
-  if (w == main_dialog || mdi_client() != nullptr) return;
+  if (w == main_dialog) return;
+  if (mdi_client() != nullptr) {
+    // A window centred by its codes would lie exactly over the last one
+    // centred.
+    cascade_from_previous(record, area, {});
+    keep_inside(w, area);
+    return;
+  }
   if (record->kind == SIMWIN_SESSION) keep_clear_of_main(w);
-  else cascade_from_previous(record);
+  else cascade_from_previous(record, vwindowGetRoot()->rect, manager_frame_of(w));
 }
 
 }  // namespace gui

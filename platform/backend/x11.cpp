@@ -40,6 +40,8 @@ X11::X11(Display* d, const XVisualInfo& v) : d_(d), visual_(v) {
   // dialog owned by no window on the screen is transient for the group.
   leader_ = XCreateSimpleWindow(d_, root_, 0, 0, 1, 1, 0, 0, 0);
   for (auto& [name, atom] : atomNames()) *atom = XInternAtom(d_, name, False);
+  // The window manager's stacking, to keep owned windows above their owner.
+  XSelectInput(d_, root_, PropertyChangeMask);
   Bool detectable = False;
   XkbSetDetectableAutoRepeat(d_, True, &detectable);
   shm_ = useShm();
@@ -70,6 +72,7 @@ void X11::CreateSurface(HWND surface, const SurfaceDesc& desc) {
   Surface& s = surfaces_[surface];
   s = {xw, SurfaceState::hidden, false, false, kind.overrideRedirect, kind.type == x11::WindowType::dialog,
        false, desc.outer, {desc.outer.left, desc.outer.top}, {}, nullptr, nullptr};
+  s.normal = kind.type == x11::WindowType::normal && !kind.overrideRedirect;
   byWindow_[xw] = surface;
   XSetWMProtocols(d_, xw, &wmDeleteWindow_, 1);
   XClassHint hint{program_invocation_short_name, program_invocation_short_name};
@@ -231,7 +234,11 @@ void X11::SetSurfaceOwner(HWND surface, HWND owner) {
   // A dialog whose owner has no window on the screen (the program's
   // hidden window owns its dialogs and notices) stays above the whole
   // program: transient for the root, that is for its group.
-  if (Surface* o = find(owner))
+  // A normal window its owner keeps below it (a document the main window
+  // owns) is no transient: a window manager minimises a transient's owner
+  // with it, and with it every window the owner has. The platform raises
+  // such a window over its owner itself.
+  if (Surface* o = find(owner); o && !s->normal)
     XSetTransientForHint(d_, s->window, o->window);
   else if (owner && s->dialog)
     XSetTransientForHint(d_, s->window, root_);
@@ -324,7 +331,8 @@ std::vector<std::pair<const char*, Atom*>> X11::atomNames() {
           {"_NET_FRAME_EXTENTS", &frameExtents_},
           {"_NET_WM_STATE_MAXIMIZED_VERT", &maxVert_},
           {"_NET_WM_STATE_MAXIMIZED_HORZ", &maxHorz_},
-          {"_NET_WM_USER_TIME", &userTime_}};
+          {"_NET_WM_USER_TIME", &userTime_},
+          {"_NET_CLIENT_LIST_STACKING", &stacking_}};
 }
 
 Surface* X11::find(HWND surface) {

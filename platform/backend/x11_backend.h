@@ -59,6 +59,7 @@ struct Surface {
   // The place asked is for the frame's corner (a window not shown yet),
   // else for the window's own area.
   bool askAsFrame = true;
+  bool normal = false;  // neither a dialog, a tool window nor a pop-up
 };
 
 inline constexpr long kEventMask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
@@ -157,6 +158,7 @@ class X11 final : public Backend {
   std::optional<std::string> convertSelection(Atom target);
   static void pointerState(unsigned state);
   void handle(XEvent& e);
+  void keepOwnedAboveOwners();
   Display* d_;
   XVisualInfo visual_;
   int screen_ = 0;
@@ -169,6 +171,8 @@ class X11 final : public Backend {
   std::chrono::steady_clock::time_point lastRead_{};
   unsigned long focusAsked_ = 0;  // the request that asked for the focus last
   RECT lastFrame_{};  // the frame extents the window manager gave last
+  HWND raisingTop_ = nullptr;  // the last of the raises asked to keep owned windows above
+  std::chrono::steady_clock::time_point raisingUntil_{};
   XWindow selectionWindow_ = 0;
   XImage* shmImage_ = nullptr;
   XShmSegmentInfo shmInfo_{};
@@ -186,7 +190,7 @@ class X11 final : public Backend {
   std::map<XWindow, HWND> byWindow_;
   Atom wmDeleteWindow_ = 0, wmProtocols_ = 0, icccmState_ = 0, netWmName_ = 0, utf8String_ = 0, windowType_ = 0,
        typeNormal_ = 0, typeUtility_ = 0, typeDialog_ = 0, wmState_ = 0, maxVert_ = 0, maxHorz_ = 0, userTime_ = 0, clipboard_ = 0,
-       targets_ = 0, text_ = 0, incr_ = 0, transfer_ = 0, frameExtents_ = 0;
+       targets_ = 0, text_ = 0, incr_ = 0, transfer_ = 0, frameExtents_ = 0, stacking_ = 0;
 };
 
 }  // namespace win::backend::x11

@@ -56,6 +56,10 @@ void X11::handle(XEvent& e) {
     selectionEvent(e);
     return;
   }
+  if (e.xany.window == root_) {
+    if (e.type == PropertyNotify && e.xproperty.atom == stacking_) keepOwnedAboveOwners();
+    return;
+  }
   HWND h = surfaceOf(e.xany.window);
   Surface* s = find(h);
   if (!s) return;
@@ -157,6 +161,54 @@ void X11::handle(XEvent& e) {
     default:
       break;
   }
+}
+
+// A window manager raises the window clicked or activated over all others,
+// the normal windows it owns (documents the main window owns, which are no
+// transients) among them: those go back above it, keeping their order, as
+// owned windows stay above their owner. Only raises: every manager honours
+// them.
+void X11::keepOwnedAboveOwners() {
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(d_, root_, stacking_, 0, 4096, False, XA_WINDOW, &type, &format, &count, &after, &data) !=
+          Success ||
+      !data)
+    return;
+  std::vector<HWND> order;  // ours on the screen, the bottom first
+  if (format == 32)
+    for (unsigned long i = 0; i < count; ++i) {
+      HWND h = surfaceOf(static_cast<XWindow>(reinterpret_cast<unsigned long*>(data)[i]));
+      if (Surface* s = find(h); s && s->mapped) order.push_back(h);
+    }
+  XFree(data);
+  // Raises asked and not all made yet: the stacking told is on its way.
+  const auto now = std::chrono::steady_clock::now();
+  if (raisingTop_ && now < raisingUntil_ && !order.empty() && order.back() != raisingTop_) return;
+  raisingTop_ = nullptr;
+  std::vector<HWND> wanted = order, moved;
+  // From the top down, each owned one found below its owner goes just
+  // above it: the lower ones end below those moved before them.
+  for (std::size_t i = wanted.size(); i-- > 0;) {
+    Surface* s = find(wanted[i]);
+    auto owner = std::find(wanted.begin() + static_cast<std::ptrdiff_t>(i), wanted.end(), s->owner);
+    if (!s->normal || owner == wanted.end()) continue;
+    HWND h = wanted[i];
+    moved.push_back(h);
+    wanted.insert(owner + 1, h);
+    wanted.erase(wanted.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+  if (moved.empty()) return;
+  // From the lowest one moved up, the ones above it raised again after it
+  // (a dialog over the owner stays over its documents).
+  std::size_t first = wanted.size();
+  for (HWND h : moved)
+    first = std::min<std::size_t>(first, static_cast<std::size_t>(std::find(wanted.begin(), wanted.end(), h) - wanted.begin()));
+  for (std::size_t i = first; i < wanted.size(); ++i) XRaiseWindow(d_, find(wanted[i])->window);
+  raisingTop_ = wanted.back();
+  raisingUntil_ = now + std::chrono::milliseconds(500);
 }
 
 // The MK_ state is the display's, whatever went to other programs.

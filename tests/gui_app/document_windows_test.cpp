@@ -473,6 +473,35 @@ TEST_F(DocumentWindows, AWindowACommandOpensComesUpInFront) {
   }
 }
 
+// Windows centred by their codes, opened one after another, each leave
+// the title bar of every window opened before them (Session and Command
+// among them) in sight: a later frame covers no earlier title bar's start.
+TEST_F(DocumentWindows, ANewWindowLeavesTheTitleBarsBeforeItInSight) {
+  start_and_settle();
+  const win::RECT area = document_area_on_screen();
+  std::vector<gui::sim_window*> opened{gui::window_find(gui::SIMWIN_SESSION, -1),
+                                       gui::window_find(gui::SIMWIN_COMMAND, -1)};
+  const std::vector<std::pair<const char*, int>> lines{{"wregister", gui::SIMWIN_REGISTER},
+                                                       {"wmemory x $80", gui::SIMWIN_MEMORY},
+                                                       {"wasm", gui::SIMWIN_ASSEMBLY},
+                                                       {"wstack", gui::SIMWIN_STACK},
+                                                       {"wcalls", gui::SIMWIN_CALLS}};
+  for (const auto& [line, kind] : lines) opened.push_back(open(line, kind));
+  for (std::size_t later = 0; later < opened.size(); ++later) {
+    ASSERT_NE(opened[later], nullptr) << later;
+    const win::RECT b = frame_on_screen(opened[later]);
+    expect_inside(area, b, "a window opened");
+    for (std::size_t earlier = 0; earlier < later; ++earlier) {
+      // The title bar's icon and the first words of its title.
+      const win::RECT a = frame_on_screen(opened[earlier]);
+      const win::RECT title{a.left + 4, a.top + 4, std::min(a.left + 124, a.right - 4), a.top + 5};
+      EXPECT_FALSE(title.left < b.right && b.left <= title.right && title.top >= b.top && title.top < b.bottom)
+          << "window " << later << " at " << b.left << "," << b.top << " covers the title bar of window " << earlier
+          << " at " << a.left << "," << a.top;
+    }
+  }
+}
+
 // The start's macro opens its windows while the default ones are still
 // being laid out: each stays in front of the Session and Command windows,
 // and the last one opened is the top document.

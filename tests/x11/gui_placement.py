@@ -10,6 +10,9 @@ window manager (run by x11_smoke.sh --wm, which sets DISPLAY):
             area) brought back: every window can be seen
   tiled     Window > Tile (Motif) moves the open windows apart, onto the
             screen and into sight
+  front     in every look the windows a macro opens leave the title bars
+            of those opened before them in sight, the newest in front, and
+            stay so once the main window is clicked and its menus used
 
 usage: gui_placement.py SIM73500 VRTOOL CASE
 Exits 0 when all holds, 77 (skipped) without xdotool or xwininfo.
@@ -22,10 +25,11 @@ import sys
 import tempfile
 import time
 
-from x11_desktop import check, failures, frame, poll, run, screen
+from x11_desktop import Box, check, failures, frame, geometry, poll, run, screen, stacked
 
 SIM, VRTOOL, CASE = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3]
 LOOKS = ("motif", "openlook", "cua")
+DOCUMENT_AREA_LOOKS = ("win95", "windows")
 
 
 def windows():
@@ -61,12 +65,12 @@ def top_level(w):
     return w
 
 
-def start(home, look, macro):
+def start(home, look, macro, *options):
     with open(os.path.join(home, "start.cmd"), "w") as f:
         f.write(macro)
     env = dict(os.environ, HOME=home, LAF=look)
-    return subprocess.Popen([SIM, "--gui", "start.cmd"], cwd=home, env=env, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL)
+    return subprocess.Popen([SIM, "--gui"] + list(options) + ["start.cmd"], cwd=home, env=env,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def settled(titles, seconds=40):
@@ -120,6 +124,105 @@ def case_opened(home):
                           "%s: %s at %s covers the corner of %s at %s" % (look, after, fb, before, fa))
         finally:
             p.kill()
+            p.wait()
+
+
+def use_main_window(main, others):
+    """Clicks the main window where no other window lies, then opens its File
+    menu from the keyboard and closes it again."""
+    own = geometry(main)
+    boxes = [frame(w) for w in others]
+    spot = next(((x, y) for y in range(own.y + own.h - 10, own.y + 40, -20)
+                 for x in range(own.x + own.w - 10, own.x + 10, -20)
+                 if not any(b and b.holds(x, y) for b in boxes)), None)
+    if check(spot, "no spot of the main window %s lies clear of the others" % own):
+        run("xdotool", "mousemove", str(spot[0]), str(spot[1]), "click", "1")
+    run("xdotool", "windowactivate", "--sync", main)
+    run("xdotool", "key", "--delay", "300", "alt+f", "Escape", "Escape")
+    time.sleep(1.5)
+
+
+def in_sight_and_in_front(look, found, opened, when):
+    """Each window of `opened` (oldest first) is seen at its title bar, the
+    newest on top of the program's windows and every one above the main window."""
+    for t in opened:
+        w = found.get(t)
+        check(w and poll(lambda: seen(w), 5), "%s, %s: %s at %s cannot be seen" % (look, when, t, w and frame(w)))
+    ours = set(found.values())
+    order = stacked(ours)
+    check(order and order[-1] == found.get(opened[-1]),
+          "%s, %s: %s is not in front: %s" % (look, when, opened[-1], order))
+    main = main_of(found)
+    below = [t for t in opened if found.get(t) in order and main in order and
+             order.index(found[t]) < order.index(main)]
+    check(not below, "%s, %s: %s under the main window" % (look, when, below))
+
+
+def saved_rects(home):
+    """The windows of the layout saved at quit, oldest first: (kind, own area
+    counted from the document area's bottom left)."""
+    text = run(VRTOOL, "dump", os.path.join(home, "vwexusr1.vr"))
+    found = []
+    for entry in re.findall(r"\{([^{}]*WinType[^{}]*)\}", text):
+        rect = re.search(r"Rect = array integer \[ (-?\d+) (-?\d+) (\d+) (\d+) \]", entry)
+        kind = re.search(r"WinType = integer (\d+)", entry)
+        if rect and kind:
+            x, y, w, h = (int(v) for v in rect.groups())
+            found.append((int(kind.group(1)), Box(x, y, w, h)))
+    return found
+
+
+def case_front(home):
+    macro = "wregister\nwmemory x $80\n"
+    for look in LOOKS:
+        h = tempfile.mkdtemp(dir=home)
+        p = start(h, look, macro)
+        try:
+            opened = ["Dv00 Register Win1 core", "Dv00 Memory Win1 x"]
+            found = settled(opened + ["Command", "Dv00 Session"])
+            in_sight_and_in_front(look, found, opened, "opened")
+            main = main_of(found)
+            if check(main, look + ": no main window"):
+                use_main_window(main, [w for t, w in found.items() if w != main])
+                in_sight_and_in_front(look, found, opened, "after a use of the main window")
+        finally:
+            p.kill()
+            p.wait()
+    # Inside the document area: the layout saved at quit tells where each
+    # window was (Session, Command, then those the macro opened).
+    for look in DOCUMENT_AREA_LOOKS:
+        h = tempfile.mkdtemp(dir=home)
+        store = os.path.join(h, "store.txt")
+        with open(store, "w") as f:
+            f.write("ApplicationPreferences = dictionary { sim73500 = dictionary { SavePos = integer 1 } }\n")
+        subprocess.run([VRTOOL, "build", store, os.path.join(h, "vwexusr1.vr")], check=True)
+        transcript = os.path.join(h, "transcript")
+        p = start(h, look, macro + "wasm\n", "--transcript", transcript)
+        try:
+            ran = poll(lambda: os.path.exists(transcript) and "wasm" in open(transcript, errors="replace").read(), 30)
+            main = poll(lambda: main_of(settled(["Sim73500"], 10)), 10)
+            if not check(ran and main, look + ": the macro did not run"):
+                continue
+            time.sleep(2)
+            use_main_window(main, [])
+            run("xdotool", "windowactivate", "--sync", main)
+            run("xdotool", "key", "alt+F4")
+            time.sleep(1.5)
+            run("xdotool", "key", "Return")
+            check(poll(lambda: p.poll() is not None, 15), look + ": Alt+F4 and Return did not end the program")
+            rects = saved_rects(h)
+            check(len(rects) == 5, "%s: the saved layout holds %s" % (look, rects))
+            for j, (kind, b) in enumerate(rects):
+                # The later frame, at least its own area and the border around it.
+                grown = Box(b.x - 4, b.y - 4, b.w + 8, b.h + 8)
+                for earlier, a in rects[:j]:
+                    # The title bar's icon and the first words of its title.
+                    title = Box(a.x + 4, a.y + a.h + 4, min(120, a.w - 8), 1)
+                    check(not grown.meets(title),
+                          "%s: window %d at %s covers the title bar of window %d at %s" % (look, kind, b, earlier, a))
+        finally:
+            if p.poll() is None:
+                p.kill()
             p.wait()
 
 

@@ -49,7 +49,7 @@ import sys
 import tempfile
 import time
 
-from x11_desktop import Box, check, failures, frame, geometry, poll, run, screen, xdotool
+from x11_desktop import Box, check, failures, frame, geometry, poll, run, screen, stacked, xdotool
 
 SIM, CASE = os.path.abspath(sys.argv[1]), sys.argv[2]
 
@@ -521,12 +521,6 @@ def dialog_hints(window):
     kind = re.search(r"_NET_WM_WINDOW_TYPE\(ATOM\) = (\S+)", text)
     owner = re.search(r"WM_TRANSIENT_FOR\(WINDOW\): window id # (0x[0-9a-f]+)", text)
     return kind.group(1) if kind else None, owner.group(1) if owner else None
-
-
-def stacked(ours):
-    """The program's windows in the window manager's stacking order, the top last."""
-    order = run("xprop", "-root", "_NET_CLIENT_LIST_STACKING").split("#")[-1].replace(",", " ").split()
-    return [w for w in (str(int(v, 16)) for v in order if v.startswith("0x")) if w in ours]
 
 
 LOOKS = tuple(os.environ.get("ONLY_LOOKS", "win95 windows motif openlook cua").split())

@@ -77,6 +77,12 @@ def frame(window):
     return Box(own.x - left, own.y - top, own.w + left + right, own.h + top + bottom)
 
 
+def stacked(ours):
+    """Those of the windows `ours` the window manager stacks, in its stacking order, the top last."""
+    order = run("xprop", "-root", "_NET_CLIENT_LIST_STACKING").split("#")[-1].replace(",", " ").split()
+    return [w for w in (str(int(v, 16)) for v in order if v.startswith("0x")) if w in ours]
+
+
 def screen():
     w, h = re.search(r"dimensions:\s+(\d+)x(\d+)", run("xdpyinfo")).groups()
     return Box(0, 0, int(w), int(h))

@@ -210,12 +210,13 @@ void closeAll() {
   vwindow** open = static_cast<vwindow**>(vmemAlloc(sizeof(vwindow*) * (state.count + 1)));
   for (std::size_t i = 0; i < state.size; ++i)
     if (state.slots[i] && state.slots[i] != root) open[n++] = state.slots[i];
-  for (std::size_t i = 0; i < n; ++i) {
-    vwindow* w = open[i];
-    if (!w->native) continue;
-    win::SetWindowLongPtrA(w->native->hwnd, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&win::DefWindowProcA));
-    _vwindowMSWCloseNative(w);
-  }
+  // Every window hears nothing more before any goes: one closing hands
+  // the activation on to another (its owner), whose modules may be gone.
+  for (std::size_t i = 0; i < n; ++i)
+    if (vwindow* w = open[i]; w->native)
+      win::SetWindowLongPtrA(w->native->hwnd, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&win::DefWindowProcA));
+  for (std::size_t i = 0; i < n; ++i)
+    if (vwindow* w = open[i]; w->native) _vwindowMSWCloseNative(w);
   vmemFree(open);
 }
 
