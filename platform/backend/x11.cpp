@@ -52,7 +52,7 @@ SIZE X11::ScreenSize() {
 }
 
 void X11::CreateSurface(HWND surface, const SurfaceDesc& desc) {
-  x11::WindowKind kind = x11::kindOfWindow(desc.style, desc.exStyle);
+  x11::WindowKind kind = x11::kindOfWindow(desc.style, desc.exStyle, desc.owner != nullptr);
   XSetWindowAttributes a{};
   a.background_pixel = 0xC0C0C0;
   a.border_pixel = 0;
@@ -69,7 +69,7 @@ void X11::CreateSurface(HWND surface, const SurfaceDesc& desc) {
                              &a);
   Surface& s = surfaces_[surface];
   s = {xw, SurfaceState::hidden, false, false, kind.overrideRedirect, kind.type == x11::WindowType::dialog,
-       false, desc.outer, {desc.outer.left, desc.outer.top}, {}, nullptr, nullptr};
+       kind.fixedSize, false, desc.outer, {desc.outer.left, desc.outer.top}, {}, nullptr, nullptr};
   byWindow_[xw] = surface;
   XSetWMProtocols(d_, xw, &wmDeleteWindow_, 1);
   XClassHint hint{program_invocation_short_name, program_invocation_short_name};
@@ -78,6 +78,12 @@ void X11::CreateSurface(HWND surface, const SurfaceDesc& desc) {
               : kind.type == x11::WindowType::dialog ? typeDialog_
                                                      : typeNormal_;
   XChangeProperty(d_, xw, windowType_, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
+  // The frame's boxes and sizing, read by the window manager when it
+  // first maps the window.
+  if (kind.motif.flags) {
+    long motif[5] = {kind.motif.flags, kind.motif.functions, kind.motif.decorations, 0, 0};
+    XChangeProperty(d_, xw, motifHints_, motifHints_, 32, PropModeReplace, reinterpret_cast<unsigned char*>(motif), 5);
+  }
   setHints(surface, s);
   setWmHints(s, NormalState);
   SetSurfaceTitle(surface, desc.title);
@@ -320,6 +326,7 @@ std::vector<std::pair<const char*, Atom*>> X11::atomNames() {
           {"_NET_WM_WINDOW_TYPE_NORMAL", &typeNormal_},
           {"_NET_WM_WINDOW_TYPE_UTILITY", &typeUtility_},
           {"_NET_WM_WINDOW_TYPE_DIALOG", &typeDialog_},
+          {"_MOTIF_WM_HINTS", &motifHints_},
           {"_NET_WM_STATE", &wmState_},
           {"_NET_FRAME_EXTENTS", &frameExtents_},
           {"_NET_WM_STATE_MAXIMIZED_VERT", &maxVert_},
@@ -343,17 +350,27 @@ HWND X11::surfaceOf(XWindow w) {
 // a saved or computed place never puts a window out of the user's reach.
 // The extents of a frame not made yet are taken as the last seen.
 SIZE X11::placeFrame(Surface& s) {
-  LONG width = std::max<LONG>(1, s.outer.right - s.outer.left);
-  LONG height = std::max<LONG>(1, s.outer.bottom - s.outer.top);
   const RECT f = frameOf(s);
   s.frameAt = s.askAsFrame ? POINT{s.outer.left, s.outer.top} : POINT{s.outer.left - f.left, s.outer.top - f.top};
+  const auto [width, height] = sizeAsked(s);
   if (s.overrideRedirect) return {width, height};
   const SIZE screen = ScreenSize();
-  width = std::max<LONG>(1, std::min<LONG>(width, screen.cx - f.left - f.right));
-  height = std::max<LONG>(1, std::min<LONG>(height, screen.cy - f.top - f.bottom));
   const LONG frameWidth = width + f.left + f.right, frameHeight = height + f.top + f.bottom;
   s.frameAt.x = std::clamp<LONG>(s.frameAt.x, 0, std::max<LONG>(0, screen.cx - frameWidth));
   s.frameAt.y = std::clamp<LONG>(s.frameAt.y, 0, std::max<LONG>(0, screen.cy - frameHeight));
+  return {width, height};
+}
+
+// The window's own size as asked of the server: a managed window's frame
+// no larger than the screen.
+SIZE X11::sizeAsked(const Surface& s) {
+  LONG width = std::max<LONG>(1, s.outer.right - s.outer.left);
+  LONG height = std::max<LONG>(1, s.outer.bottom - s.outer.top);
+  if (s.overrideRedirect) return {width, height};
+  const RECT f = frameOf(s);
+  const SIZE screen = ScreenSize();
+  width = std::max<LONG>(1, std::min<LONG>(width, screen.cx - f.left - f.right));
+  height = std::max<LONG>(1, std::min<LONG>(height, screen.cy - f.top - f.bottom));
   return {width, height};
 }
 
@@ -424,7 +441,13 @@ void X11::setHints(HWND surface, Surface& s) {
   hints->width = static_cast<int>(s.outer.right - s.outer.left);
   hints->height = static_cast<int>(s.outer.bottom - s.outer.top);
   MINMAXINFO mmi{};
-  if (internal::findWindow(surface) && internal::askMinMax(surface, mmi)) {
+  if (s.fixedSize) {
+    // Its own size alone: the window manager then offers neither resizing
+    // nor maximizing (a new size asked by the program comes with new hints).
+    const SIZE size = sizeAsked(s);
+    hints->min_width = hints->max_width = static_cast<int>(size.cx);
+    hints->min_height = hints->max_height = static_cast<int>(size.cy);
+  } else if (internal::findWindow(surface) && internal::askMinMax(surface, mmi)) {
     hints->min_width = std::max(1, static_cast<int>(mmi.ptMinTrackSize.x));
     hints->min_height = std::max(1, static_cast<int>(mmi.ptMinTrackSize.y));
     hints->max_width = std::min(8191, static_cast<int>(mmi.ptMaxTrackSize.x));

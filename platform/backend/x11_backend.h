@@ -47,6 +47,7 @@ struct Surface {
   SurfaceState state = SurfaceState::hidden;  // as shown here (or told by the window manager)
   bool mapped = false, wantFocus = false, overrideRedirect = false;
   bool dialog = false;  // told to the window manager as a dialog
+  bool fixedSize = false;  // its size its own: the window manager offers no resizing
   bool movePending = false;  // outer not asked of the server yet
   RECT outer{};               // the window's own area on the screen
   POINT frameAt{};            // where its frame's corner is asked to go
@@ -101,6 +102,7 @@ class X11 final : public Backend {
   Surface* find(HWND surface);
   HWND surfaceOf(XWindow w);
   SIZE placeFrame(Surface& s);
+  SIZE sizeAsked(const Surface& s);
   void applyMove(Surface& s);
   void applyMoves();
   void wantFocus(Surface& s);
@@ -185,7 +187,7 @@ class X11 final : public Backend {
   std::map<XWindow, HWND> byWindow_;
   Atom wmDeleteWindow_ = 0, wmProtocols_ = 0, icccmState_ = 0, netWmName_ = 0, utf8String_ = 0, windowType_ = 0,
        typeNormal_ = 0, typeUtility_ = 0, typeDialog_ = 0, wmState_ = 0, maxVert_ = 0, maxHorz_ = 0, userTime_ = 0, clipboard_ = 0,
-       targets_ = 0, text_ = 0, incr_ = 0, transfer_ = 0, frameExtents_ = 0;
+       targets_ = 0, text_ = 0, incr_ = 0, transfer_ = 0, frameExtents_ = 0, motifHints_ = 0;
 };
 
 }  // namespace win::backend::x11
