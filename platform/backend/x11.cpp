@@ -69,7 +69,8 @@ void X11::CreateSurface(HWND surface, const SurfaceDesc& desc) {
                              &a);
   Surface& s = surfaces_[surface];
   s = {xw, SurfaceState::hidden, false, false, kind.overrideRedirect, kind.type == x11::WindowType::dialog,
-       kind.fixedSize, false, desc.outer, {desc.outer.left, desc.outer.top}, {}, nullptr, nullptr};
+       kind.fixedSize, !kind.motif.flags || (kind.motif.functions & x11::kMwmFuncResize) != 0, false, desc.outer,
+       {desc.outer.left, desc.outer.top}, {}, nullptr, nullptr};
   byWindow_[xw] = surface;
   XSetWMProtocols(d_, xw, &wmDeleteWindow_, 1);
   XClassHint hint{program_invocation_short_name, program_invocation_short_name};
@@ -89,6 +90,47 @@ void X11::CreateSurface(HWND surface, const SurfaceDesc& desc) {
   SetSurfaceTitle(surface, desc.title);
   SetSurfaceOwner(surface, desc.owner);
   if (cursor_) XDefineCursor(d_, xw, cursor_);
+  askFrameExtents(s);
+}
+
+// The first window of a kind of frame (with or without resizing, whose
+// handle makes it taller) asks the window manager what its frame will be:
+// a place worked out before the window is framed takes the extents last
+// given to a frame of its kind.
+void X11::askFrameExtents(const Surface& s) {
+  if (s.overrideRedirect || frameSeen_[s.sizable] || frameAsked_[s.sizable]) return;
+  frameAsked_[s.sizable] = true;
+  if (!managerSupports(requestFrameExtents_)) return;
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = s.window;
+  e.xclient.message_type = requestFrameExtents_;
+  e.xclient.format = 32;
+  XSendEvent(d_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+  XFlush(d_);
+  if (!await({s.window, PropertyNotify, frameExtents_}, e)) return;
+  const RECT f = frameExtents(s.window);
+  if (f.left > 0 || f.top > 0 || f.right > 0 || f.bottom > 0) {
+    lastFrame_[s.sizable] = f;
+    frameSeen_[s.sizable] = true;
+  }
+}
+
+// Whether the running window manager says it does that (_NET_SUPPORTED).
+bool X11::managerSupports(Atom feature) {
+  Atom type = 0;
+  int format = 0;
+  unsigned long n = 0, after = 0;
+  unsigned char* data = nullptr;
+  bool found = false;
+  if (XGetWindowProperty(d_, root_, supported_, 0, 4096, False, XA_ATOM, &type, &format, &n, &after, &data) ==
+          Success &&
+      data && format == 32) {
+    const Atom* atoms = reinterpret_cast<const Atom*>(data);
+    found = std::find(atoms, atoms + n, feature) != atoms + n;
+  }
+  if (data) XFree(data);
+  return found;
 }
 
 void X11::DestroySurface(HWND surface) {
@@ -200,9 +242,12 @@ RECT X11::SurfaceFrame(HWND surface) {
 }
 
 // The frame's extents once framed, else those the window manager gave last
-// (a window manager's guess for a window it has not framed yet may lack the
-// title bar).
-RECT X11::frameOf(const Surface& s) const { return s.framed ? s.frame : lastFrame_; }
+// to a frame of its kind, else to any (a window manager's guess for a
+// window it has not framed yet may lack the title bar).
+RECT X11::frameOf(const Surface& s) const {
+  if (s.framed) return s.frame;
+  return lastFrame_[frameSeen_[s.sizable] ? s.sizable : !s.sizable];
+}
 
 void X11::RestackSurface(HWND surface, HWND above) {
   Surface* s = find(surface);
@@ -327,6 +372,8 @@ std::vector<std::pair<const char*, Atom*>> X11::atomNames() {
           {"_NET_WM_WINDOW_TYPE_UTILITY", &typeUtility_},
           {"_NET_WM_WINDOW_TYPE_DIALOG", &typeDialog_},
           {"_MOTIF_WM_HINTS", &motifHints_},
+          {"_NET_SUPPORTED", &supported_},
+          {"_NET_REQUEST_FRAME_EXTENTS", &requestFrameExtents_},
           {"_NET_WM_STATE", &wmState_},
           {"_NET_FRAME_EXTENTS", &frameExtents_},
           {"_NET_WM_STATE_MAXIMIZED_VERT", &maxVert_},

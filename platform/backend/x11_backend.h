@@ -48,6 +48,7 @@ struct Surface {
   bool mapped = false, wantFocus = false, overrideRedirect = false;
   bool dialog = false;  // told to the window manager as a dialog
   bool fixedSize = false;  // its size its own: the window manager offers no resizing
+  bool sizable = true;     // its frame offers resizing (and so has the handle for it)
   bool movePending = false;  // outer not asked of the server yet
   RECT outer{};               // the window's own area on the screen
   POINT frameAt{};            // where its frame's corner is asked to go
@@ -121,6 +122,8 @@ class X11 final : public Backend {
   RECT frameExtents(XWindow w);
   RECT frameOf(const Surface& s) const;
   void keepFrameOnScreen(Surface& s);
+  void askFrameExtents(const Surface& s);
+  bool managerSupports(Atom feature);
   bool iconic(XWindow w);
   bool maximized(XWindow w);
   void stateFromWindowManager(HWND h, Surface& s, SurfaceState state);
@@ -169,7 +172,10 @@ class X11 final : public Backend {
   static constexpr std::chrono::microseconds kReadInterval{1000};
   std::chrono::steady_clock::time_point lastRead_{};
   unsigned long focusAsked_ = 0;  // the request that asked for the focus last
-  RECT lastFrame_{};  // the frame extents the window manager gave last
+  // The frame extents the window manager gave last, for a frame without
+  // and with resizing (whose handle makes it taller), and whether given.
+  RECT lastFrame_[2]{};
+  bool frameSeen_[2]{}, frameAsked_[2]{};
   XWindow selectionWindow_ = 0;
   XImage* shmImage_ = nullptr;
   XShmSegmentInfo shmInfo_{};
@@ -187,7 +193,8 @@ class X11 final : public Backend {
   std::map<XWindow, HWND> byWindow_;
   Atom wmDeleteWindow_ = 0, wmProtocols_ = 0, icccmState_ = 0, netWmName_ = 0, utf8String_ = 0, windowType_ = 0,
        typeNormal_ = 0, typeUtility_ = 0, typeDialog_ = 0, wmState_ = 0, maxVert_ = 0, maxHorz_ = 0, userTime_ = 0, clipboard_ = 0,
-       targets_ = 0, text_ = 0, incr_ = 0, transfer_ = 0, frameExtents_ = 0, motifHints_ = 0;
+       targets_ = 0, text_ = 0, incr_ = 0, transfer_ = 0, frameExtents_ = 0, motifHints_ = 0, supported_ = 0,
+       requestFrameExtents_ = 0;
 };
 
 }  // namespace win::backend::x11

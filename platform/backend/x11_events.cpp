@@ -103,7 +103,8 @@ void X11::handle(XEvent& e) {
     case PropertyNotify:
       if (e.xproperty.atom == frameExtents_) {
         s->frame = frameExtents(s->window);
-        lastFrame_ = s->frame;
+        lastFrame_[s->sizable] = s->frame;
+        frameSeen_[s->sizable] = true;
         // Told after the window was shown: its frame may now reach off the screen.
         if (s->framed) {
           keepFrameOnScreen(*s);
