@@ -118,19 +118,8 @@ void X11::askFrameExtents(const Surface& s) {
 
 // Whether the running window manager says it does that (_NET_SUPPORTED).
 bool X11::managerSupports(Atom feature) {
-  Atom type = 0;
-  int format = 0;
-  unsigned long n = 0, after = 0;
-  unsigned char* data = nullptr;
-  bool found = false;
-  if (XGetWindowProperty(d_, root_, supported_, 0, 4096, False, XA_ATOM, &type, &format, &n, &after, &data) ==
-          Success &&
-      data && format == 32) {
-    const Atom* atoms = reinterpret_cast<const Atom*>(data);
-    found = std::find(atoms, atoms + n, feature) != atoms + n;
-  }
-  if (data) XFree(data);
-  return found;
+  const std::vector<Atom> supported = atomList(root_, supported_);
+  return std::find(supported.begin(), supported.end(), feature) != supported.end();
 }
 
 void X11::DestroySurface(HWND surface) {
@@ -561,19 +550,23 @@ bool X11::iconic(XWindow w) {
 }
 
 bool X11::maximized(XWindow w) {
+  const std::vector<Atom> state = atomList(w, wmState_);
+  return std::find(state.begin(), state.end(), maxVert_) != state.end() &&
+         std::find(state.begin(), state.end(), maxHorz_) != state.end();
+}
+
+// A property that lists atoms (none when it is not there).
+std::vector<Atom> X11::atomList(XWindow w, Atom property) {
   Atom type = 0;
   int format = 0;
   unsigned long n = 0, after = 0;
   unsigned char* data = nullptr;
-  int found = 0;
-  if (XGetWindowProperty(d_, w, wmState_, 0, 64, False, XA_ATOM, &type, &format, &n, &after, &data) == Success &&
+  std::vector<Atom> atoms;
+  if (XGetWindowProperty(d_, w, property, 0, 4096, False, XA_ATOM, &type, &format, &n, &after, &data) == Success &&
       data && format == 32)
-    for (unsigned long i = 0; i < n; ++i) {
-      Atom a = reinterpret_cast<Atom*>(data)[i];
-      if (a == maxVert_ || a == maxHorz_) ++found;
-    }
+    atoms.assign(reinterpret_cast<Atom*>(data), reinterpret_cast<Atom*>(data) + n);
   if (data) XFree(data);
-  return found == 2;
+  return atoms;
 }
 
 // The window manager changed the state: tell the core, remembering it

@@ -126,6 +126,7 @@ class X11 final : public Backend {
   bool managerSupports(Atom feature);
   bool iconic(XWindow w);
   bool maximized(XWindow w);
+  std::vector<Atom> atomList(XWindow w, Atom property);
   void stateFromWindowManager(HWND h, Surface& s, SurfaceState state);
 
   // ---- The input method.
