@@ -69,8 +69,9 @@ void X11::CreateSurface(HWND surface, const SurfaceDesc& desc) {
                              &a);
   Surface& s = surfaces_[surface];
   s = {xw, SurfaceState::hidden, false, false, kind.overrideRedirect, kind.type == x11::WindowType::dialog,
-       kind.fixedSize, !kind.motif.flags || (kind.motif.functions & x11::kMwmFuncResize) != 0, false, desc.outer,
-       {desc.outer.left, desc.outer.top}, {}, nullptr, nullptr};
+       false, desc.outer, {desc.outer.left, desc.outer.top}, {}, nullptr, nullptr};
+  s.fixedSize = kind.fixedSize;
+  s.sizable = !kind.motif.flags || (kind.motif.functions & x11::kMwmFuncResize) != 0;
   byWindow_[xw] = surface;
   XSetWMProtocols(d_, xw, &wmDeleteWindow_, 1);
   XClassHint hint{program_invocation_short_name, program_invocation_short_name};

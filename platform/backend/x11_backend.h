@@ -47,8 +47,6 @@ struct Surface {
   SurfaceState state = SurfaceState::hidden;  // as shown here (or told by the window manager)
   bool mapped = false, wantFocus = false, overrideRedirect = false;
   bool dialog = false;  // told to the window manager as a dialog
-  bool fixedSize = false;  // its size its own: the window manager offers no resizing
-  bool sizable = true;     // its frame offers resizing (and so has the handle for it)
   bool movePending = false;  // outer not asked of the server yet
   RECT outer{};               // the window's own area on the screen
   POINT frameAt{};            // where its frame's corner is asked to go
@@ -61,6 +59,8 @@ struct Surface {
   // The place asked is for the frame's corner (a window not shown yet),
   // else for the window's own area.
   bool askAsFrame = true;
+  bool fixedSize = false;  // its size its own: the window manager offers no resizing
+  bool sizable = true;     // its frame offers resizing (and so has the handle for it)
 };
 
 inline constexpr long kEventMask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
