@@ -22,8 +22,11 @@
 // test program sets "headless"). Headless records surfaces, the cursor and beeps and keeps the
 // clipboard in the process. X11 (`x11.cpp`, the only file with X headers; keysyms, 1252/UTF-8 and
 // window kinds are data in `x11_tables.cpp`) makes one X window per surface (bare `WS_POPUP`
-// windows override-redirect, owned ones `WM_TRANSIENT_FOR`, tool and modal-frame windows of the
-// utility and dialog types, titles in `_NET_WM_NAME` as UTF-8 and `WM_NAME` as Latin-1, size hints
+// windows override-redirect, owned ones `WM_TRANSIENT_FOR`, tool windows of the utility type,
+// modal-frame windows and owned captioned ones with neither a sizing frame nor a box of the dialog
+// type, their size fixed in the size hints (no resizing or maximizing offered), a captioned window
+// that lacks the sizing frame or a box saying so in `_MOTIF_WM_HINTS`, all before the first map;
+// titles in `_NET_WM_NAME` as UTF-8 and `WM_NAME` as Latin-1, size hints
 // from `WM_GETMINMAXINFO` with `USPosition` and north-west gravity, so that a decorating window
 // manager puts the frame's corner where the window was asked and the whole frame shows; the
 // window's own rectangle is where its area really is (reported by `ConfigureNotify`, the frame's
@@ -32,10 +35,11 @@
 // once shown, its own area goes to the place asked, so a rectangle read back and asked again (a
 // saved layout) leaves the window where it was, and a move asked while the window manager frames it
 // waits for the frame. A managed window's frame is kept wholly on the screen (made smaller when
-// larger than the screen; the last extents seen stand in for a frame not made yet, and the none the
-// window manager tells for a hidden window it lets go is no window's frame). A window shown
-// without activation carries `_NET_WM_USER_TIME` 0, so the window manager leaves the keyboard where
-// it is. Moves are asked at the next show, presentation or pump and
+// larger than the screen; the last extents seen for a frame of its kind, with or without resizing,
+// stand in for a frame not made yet, the first of each kind asked with `_NET_REQUEST_FRAME_EXTENTS`
+// where the window manager does that; the none the window manager tells for a hidden window it lets
+// go is no window's frame). A window shown without activation carries `_NET_WM_USER_TIME` 0, so the
+// window manager leaves the keyboard where it is. Moves are asked at the next show, presentation or pump and
 // never of a maximized window, whose rectangle is the window manager's, which would otherwise
 // restore the maximized one; only the latest `ConfigureNotify` of a window counts), shows the
 // buffers by dirty rectangles with `XShmPutImage` on a local display (else `XPutImage`) when the

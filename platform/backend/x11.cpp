@@ -54,7 +54,7 @@ SIZE X11::ScreenSize() {
 }
 
 void X11::CreateSurface(HWND surface, const SurfaceDesc& desc) {
-  x11::WindowKind kind = x11::kindOfWindow(desc.style, desc.exStyle);
+  x11::WindowKind kind = x11::kindOfWindow(desc.style, desc.exStyle, desc.owner != nullptr);
   XSetWindowAttributes a{};
   a.background_pixel = 0xC0C0C0;
   a.border_pixel = 0;
@@ -73,6 +73,8 @@ void X11::CreateSurface(HWND surface, const SurfaceDesc& desc) {
   s = {xw, SurfaceState::hidden, false, false, kind.overrideRedirect, kind.type == x11::WindowType::dialog,
        false, desc.outer, {desc.outer.left, desc.outer.top}, {}, nullptr, nullptr};
   s.normal = kind.type == x11::WindowType::normal && !kind.overrideRedirect;
+  s.fixedSize = kind.fixedSize;
+  s.sizable = !kind.motif.flags || (kind.motif.functions & x11::kMwmFuncResize) != 0;
   byWindow_[xw] = surface;
   XSetWMProtocols(d_, xw, &wmDeleteWindow_, 1);
   XClassHint hint{program_invocation_short_name, program_invocation_short_name};
@@ -81,11 +83,47 @@ void X11::CreateSurface(HWND surface, const SurfaceDesc& desc) {
               : kind.type == x11::WindowType::dialog ? typeDialog_
                                                      : typeNormal_;
   XChangeProperty(d_, xw, windowType_, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
+  // The frame's boxes and sizing, read by the window manager when it
+  // first maps the window.
+  if (kind.motif.flags) {
+    long motif[5] = {kind.motif.flags, kind.motif.functions, kind.motif.decorations, 0, 0};
+    XChangeProperty(d_, xw, motifHints_, motifHints_, 32, PropModeReplace, reinterpret_cast<unsigned char*>(motif), 5);
+  }
   setHints(surface, s);
   setWmHints(s, NormalState);
   SetSurfaceTitle(surface, desc.title);
   SetSurfaceOwner(surface, desc.owner);
   if (cursor_) XDefineCursor(d_, xw, cursor_);
+  askFrameExtents(s);
+}
+
+// The first window of a kind of frame (with or without resizing, whose
+// handle makes it taller) asks the window manager what its frame will be:
+// a place worked out before the window is framed takes the extents last
+// given to a frame of its kind.
+void X11::askFrameExtents(const Surface& s) {
+  if (s.overrideRedirect || frameSeen_[s.sizable] || frameAsked_[s.sizable]) return;
+  frameAsked_[s.sizable] = true;
+  if (!managerSupports(requestFrameExtents_)) return;
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = s.window;
+  e.xclient.message_type = requestFrameExtents_;
+  e.xclient.format = 32;
+  XSendEvent(d_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+  XFlush(d_);
+  if (!await({s.window, PropertyNotify, frameExtents_}, e)) return;
+  const std::optional<RECT> f = frameExtents(s.window);
+  if (f && (f->left > 0 || f->top > 0 || f->right > 0 || f->bottom > 0)) {
+    lastFrame_[s.sizable] = *f;
+    frameSeen_[s.sizable] = true;
+  }
+}
+
+// Whether the running window manager says it does that (_NET_SUPPORTED).
+bool X11::managerSupports(Atom feature) {
+  const std::vector<Atom> supported = atomList(root_, supported_);
+  return std::find(supported.begin(), supported.end(), feature) != supported.end();
 }
 
 void X11::DestroySurface(HWND surface) {
@@ -197,9 +235,12 @@ RECT X11::SurfaceFrame(HWND surface) {
 }
 
 // The frame's extents once framed, else those the window manager gave last
-// (a window manager's guess for a window it has not framed yet may lack the
-// title bar).
-RECT X11::frameOf(const Surface& s) const { return s.framed ? s.frame : lastFrame_; }
+// to a frame of its kind, else to any (a window manager's guess for a
+// window it has not framed yet may lack the title bar).
+RECT X11::frameOf(const Surface& s) const {
+  if (s.framed) return s.frame;
+  return lastFrame_[frameSeen_[s.sizable] ? s.sizable : !s.sizable];
+}
 
 void X11::RestackSurface(HWND surface, HWND above) {
   Surface* s = find(surface);
@@ -327,6 +368,9 @@ std::vector<std::pair<const char*, Atom*>> X11::atomNames() {
           {"_NET_WM_WINDOW_TYPE_NORMAL", &typeNormal_},
           {"_NET_WM_WINDOW_TYPE_UTILITY", &typeUtility_},
           {"_NET_WM_WINDOW_TYPE_DIALOG", &typeDialog_},
+          {"_MOTIF_WM_HINTS", &motifHints_},
+          {"_NET_SUPPORTED", &supported_},
+          {"_NET_REQUEST_FRAME_EXTENTS", &requestFrameExtents_},
           {"_NET_WM_STATE", &wmState_},
           {"_NET_FRAME_EXTENTS", &frameExtents_},
           {"_NET_WM_STATE_MAXIMIZED_VERT", &maxVert_},
@@ -351,17 +395,27 @@ HWND X11::surfaceOf(XWindow w) {
 // a saved or computed place never puts a window out of the user's reach.
 // The extents of a frame not made yet are taken as the last seen.
 SIZE X11::placeFrame(Surface& s) {
-  LONG width = std::max<LONG>(1, s.outer.right - s.outer.left);
-  LONG height = std::max<LONG>(1, s.outer.bottom - s.outer.top);
   const RECT f = frameOf(s);
   s.frameAt = s.askAsFrame ? POINT{s.outer.left, s.outer.top} : POINT{s.outer.left - f.left, s.outer.top - f.top};
+  const auto [width, height] = sizeAsked(s);
   if (s.overrideRedirect) return {width, height};
   const SIZE screen = ScreenSize();
-  width = std::max<LONG>(1, std::min<LONG>(width, screen.cx - f.left - f.right));
-  height = std::max<LONG>(1, std::min<LONG>(height, screen.cy - f.top - f.bottom));
   const LONG frameWidth = width + f.left + f.right, frameHeight = height + f.top + f.bottom;
   s.frameAt.x = std::clamp<LONG>(s.frameAt.x, 0, std::max<LONG>(0, screen.cx - frameWidth));
   s.frameAt.y = std::clamp<LONG>(s.frameAt.y, 0, std::max<LONG>(0, screen.cy - frameHeight));
+  return {width, height};
+}
+
+// The window's own size as asked of the server: a managed window's frame
+// no larger than the screen.
+SIZE X11::sizeAsked(const Surface& s) {
+  LONG width = std::max<LONG>(1, s.outer.right - s.outer.left);
+  LONG height = std::max<LONG>(1, s.outer.bottom - s.outer.top);
+  if (s.overrideRedirect) return {width, height};
+  const RECT f = frameOf(s);
+  const SIZE screen = ScreenSize();
+  width = std::max<LONG>(1, std::min<LONG>(width, screen.cx - f.left - f.right));
+  height = std::max<LONG>(1, std::min<LONG>(height, screen.cy - f.top - f.bottom));
   return {width, height};
 }
 
@@ -432,7 +486,13 @@ void X11::setHints(HWND surface, Surface& s) {
   hints->width = static_cast<int>(s.outer.right - s.outer.left);
   hints->height = static_cast<int>(s.outer.bottom - s.outer.top);
   MINMAXINFO mmi{};
-  if (internal::findWindow(surface) && internal::askMinMax(surface, mmi)) {
+  if (s.fixedSize) {
+    // Its own size alone: the window manager then offers neither resizing
+    // nor maximizing (a new size asked by the program comes with new hints).
+    const SIZE size = sizeAsked(s);
+    hints->min_width = hints->max_width = static_cast<int>(size.cx);
+    hints->min_height = hints->max_height = static_cast<int>(size.cy);
+  } else if (internal::findWindow(surface) && internal::askMinMax(surface, mmi)) {
     hints->min_width = std::max(1, static_cast<int>(mmi.ptMinTrackSize.x));
     hints->min_height = std::max(1, static_cast<int>(mmi.ptMinTrackSize.y));
     hints->max_width = std::min(8191, static_cast<int>(mmi.ptMaxTrackSize.x));
@@ -500,19 +560,23 @@ bool X11::iconic(XWindow w) {
 }
 
 bool X11::maximized(XWindow w) {
+  const std::vector<Atom> state = atomList(w, wmState_);
+  return std::find(state.begin(), state.end(), maxVert_) != state.end() &&
+         std::find(state.begin(), state.end(), maxHorz_) != state.end();
+}
+
+// A property that lists atoms (none when it is not there).
+std::vector<Atom> X11::atomList(XWindow w, Atom property) {
   Atom type = 0;
   int format = 0;
   unsigned long n = 0, after = 0;
   unsigned char* data = nullptr;
-  int found = 0;
-  if (XGetWindowProperty(d_, w, wmState_, 0, 64, False, XA_ATOM, &type, &format, &n, &after, &data) == Success &&
+  std::vector<Atom> atoms;
+  if (XGetWindowProperty(d_, w, property, 0, 4096, False, XA_ATOM, &type, &format, &n, &after, &data) == Success &&
       data && format == 32)
-    for (unsigned long i = 0; i < n; ++i) {
-      Atom a = reinterpret_cast<Atom*>(data)[i];
-      if (a == maxVert_ || a == maxHorz_) ++found;
-    }
+    atoms.assign(reinterpret_cast<Atom*>(data), reinterpret_cast<Atom*>(data) + n);
   if (data) XFree(data);
-  return found == 2;
+  return atoms;
 }
 
 // The window manager changed the state: tell the core, remembering it

@@ -60,6 +60,8 @@ struct Surface {
   // else for the window's own area.
   bool askAsFrame = true;
   bool normal = false;  // neither a dialog, a tool window nor a pop-up
+  bool fixedSize = false;  // its size its own: the window manager offers no resizing
+  bool sizable = true;     // its frame offers resizing (and so has the handle for it)
 };
 
 inline constexpr long kEventMask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
@@ -102,6 +104,7 @@ class X11 final : public Backend {
   Surface* find(HWND surface);
   HWND surfaceOf(XWindow w);
   SIZE placeFrame(Surface& s);
+  SIZE sizeAsked(const Surface& s);
   void applyMove(Surface& s);
   void applyMoves();
   void wantFocus(Surface& s);
@@ -121,8 +124,11 @@ class X11 final : public Backend {
   std::optional<RECT> frameExtents(XWindow w);
   RECT frameOf(const Surface& s) const;
   void keepFrameOnScreen(Surface& s);
+  void askFrameExtents(const Surface& s);
+  bool managerSupports(Atom feature);
   bool iconic(XWindow w);
   bool maximized(XWindow w);
+  std::vector<Atom> atomList(XWindow w, Atom property);
   void stateFromWindowManager(HWND h, Surface& s, SurfaceState state);
 
   // ---- The input method.
@@ -170,7 +176,10 @@ class X11 final : public Backend {
   static constexpr std::chrono::microseconds kReadInterval{1000};
   std::chrono::steady_clock::time_point lastRead_{};
   unsigned long focusAsked_ = 0;  // the request that asked for the focus last
-  RECT lastFrame_{};  // the frame extents the window manager gave last
+  // The frame extents the window manager gave last, for a frame without
+  // and with resizing (whose handle makes it taller), and whether given.
+  RECT lastFrame_[2]{};
+  bool frameSeen_[2]{}, frameAsked_[2]{};
   HWND raisingTop_ = nullptr;  // the last of the raises asked to keep owned windows above
   std::chrono::steady_clock::time_point raisingUntil_{};
   XWindow selectionWindow_ = 0;
@@ -190,7 +199,8 @@ class X11 final : public Backend {
   std::map<XWindow, HWND> byWindow_;
   Atom wmDeleteWindow_ = 0, wmProtocols_ = 0, icccmState_ = 0, netWmName_ = 0, utf8String_ = 0, windowType_ = 0,
        typeNormal_ = 0, typeUtility_ = 0, typeDialog_ = 0, wmState_ = 0, maxVert_ = 0, maxHorz_ = 0, userTime_ = 0, clipboard_ = 0,
-       targets_ = 0, text_ = 0, incr_ = 0, transfer_ = 0, frameExtents_ = 0, stacking_ = 0;
+       targets_ = 0, text_ = 0, incr_ = 0, transfer_ = 0, frameExtents_ = 0, motifHints_ = 0, supported_ = 0,
+       requestFrameExtents_ = 0, stacking_ = 0;
 };
 
 }  // namespace win::backend::x11

@@ -112,7 +112,8 @@ void X11::handle(XEvent& e) {
         // the screen by the frame once framed).
         const auto f = frameExtents(s->window);
         if (!f || s->state == SurfaceState::hidden) break;
-        s->frame = lastFrame_ = *f;
+        s->frame = lastFrame_[s->sizable] = *f;
+        frameSeen_[s->sizable] = true;
         // Told after the window was shown: its frame may now reach off the screen.
         if (s->framed) {
           keepFrameOnScreen(*s);

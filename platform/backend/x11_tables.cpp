@@ -230,19 +230,41 @@ std::string crlfFromLf(const std::string& text) {
   return out;
 }
 
-WindowKind kindOfWindow(DWORD style, DWORD exStyle) {
+WindowKind kindOfWindow(DWORD style, DWORD exStyle, bool owned) {
   constexpr DWORD kStateBits = WS_VISIBLE | WS_DISABLED | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+  constexpr DWORD kSizing = WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
   WindowKind k;
   k.overrideRedirect = (style & ~kStateBits) == WS_POPUP;
-  // A window of fixed size with a caption and a system menu but neither a
-  // minimize nor a maximize box is framed as a dialog, as is one with the
-  // modal frame.
-  const bool fixedCaptioned = (style & (WS_CAPTION | WS_SYSMENU)) == (WS_CAPTION | WS_SYSMENU) &&
-                              (style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) == 0 &&
-                              (style & WS_CHILD) == 0;
-  k.type = (exStyle & WS_EX_TOOLWINDOW)                      ? WindowType::utility
-           : (exStyle & WS_EX_DLGMODALFRAME) || fixedCaptioned ? WindowType::dialog
-                                                               : WindowType::normal;
+  const bool captioned = (style & WS_CAPTION) == WS_CAPTION && (style & WS_CHILD) == 0;
+  // An owned window with a caption and a system menu but neither a sizing
+  // frame nor a box is a dialog box (a modeless one), as is one with the
+  // modal frame. Document windows have the sizing frame and the boxes; a
+  // window without an owner is a top-level window of its own.
+  const bool modeless = owned && captioned && (style & WS_SYSMENU) != 0 && (style & kSizing) == 0;
+  k.type = (exStyle & WS_EX_TOOLWINDOW)                ? WindowType::utility
+           : (exStyle & WS_EX_DLGMODALFRAME) || modeless ? WindowType::dialog
+                                                         : WindowType::normal;
+  k.fixedSize = k.type == WindowType::dialog && (style & WS_THICKFRAME) == 0;
+  // A frame lacking the sizing frame or a box says so: the window manager
+  // would otherwise give every window all three.
+  if (captioned && !k.overrideRedirect && (style & kSizing) != kSizing) {
+    k.motif.flags = kMwmHintsFunctions | kMwmHintsDecorations;
+    k.motif.functions = kMwmFuncMove | kMwmFuncClose;
+    k.motif.decorations = kMwmDecorBorder | kMwmDecorTitle;
+    if (style & WS_SYSMENU) k.motif.decorations |= kMwmDecorMenu;
+    if (style & WS_THICKFRAME) {
+      k.motif.functions |= kMwmFuncResize;
+      k.motif.decorations |= kMwmDecorResizeHandle;
+    }
+    if (style & WS_MINIMIZEBOX) {
+      k.motif.functions |= kMwmFuncMinimize;
+      k.motif.decorations |= kMwmDecorMinimize;
+    }
+    if (style & WS_MAXIMIZEBOX) {
+      k.motif.functions |= kMwmFuncMaximize;
+      k.motif.decorations |= kMwmDecorMaximize;
+    }
+  }
   return k;
 }
 

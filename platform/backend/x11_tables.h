@@ -39,10 +39,23 @@ std::string crlfFromLf(const std::string& text);
 
 // What kind of X window a top-level or pop-up window becomes.
 enum class WindowType : std::uint8_t { normal, utility, dialog };
+// The frame's functions and decorations as _MOTIF_WM_HINTS tells them
+// (flags 0: no property, the window manager's defaults stand).
+struct MotifHints {
+  std::uint32_t flags = 0, functions = 0, decorations = 0;
+};
+inline constexpr std::uint32_t kMwmHintsFunctions = 1, kMwmHintsDecorations = 2;
+inline constexpr std::uint32_t kMwmFuncResize = 2, kMwmFuncMove = 4, kMwmFuncMinimize = 8, kMwmFuncMaximize = 16,
+                               kMwmFuncClose = 32;
+inline constexpr std::uint32_t kMwmDecorBorder = 2, kMwmDecorResizeHandle = 4, kMwmDecorTitle = 8, kMwmDecorMenu = 16,
+                               kMwmDecorMinimize = 32, kMwmDecorMaximize = 64;
 struct WindowKind {
   bool overrideRedirect = false;  // a bare pop-up: menus, pop-down lists
   WindowType type = WindowType::normal;
+  bool fixedSize = false;  // a dialog without a sizing frame: its minimum and maximum size are its size
+  MotifHints motif;
 };
-WindowKind kindOfWindow(DWORD style, DWORD exStyle);
+// `owned`: the window has an owner (a dialog's, or the program's hidden window).
+WindowKind kindOfWindow(DWORD style, DWORD exStyle, bool owned);
 
 }  // namespace win::backend::x11

@@ -94,29 +94,61 @@ TEST(X11Tables, DeadKeysShowTheirAccents) {
 }
 
 TEST(X11Tables, StylesChooseTheKindOfXWindow) {
+  using x11::WindowType;
+  constexpr win::DWORD kDialogBox = win::WS_POPUP | win::WS_CAPTION | win::WS_SYSMENU;
+  // What a frame with a caption offers: moving and closing always, then
+  // what the style's sizing frame and boxes add.
+  constexpr std::uint32_t kFixed = x11::kMwmFuncMove | x11::kMwmFuncClose;
+  constexpr std::uint32_t kBare = x11::kMwmDecorBorder | x11::kMwmDecorTitle, kMenu = kBare | x11::kMwmDecorMenu;
   struct Case {
     win::DWORD style, exStyle;
+    bool owned;
     bool overrideRedirect;
-    x11::WindowType type;
+    WindowType type;
+    bool fixedSize;
+    std::uint32_t functions, decorations;  // 0: no Motif hints
   };
   const Case cases[] = {
-      {win::WS_POPUP, 0, true, x11::WindowType::normal},  // a menu or pop-down list
-      {win::WS_POPUP | win::WS_VISIBLE | win::WS_CLIPSIBLINGS, 0, true, x11::WindowType::normal},
-      {win::WS_POPUP | win::WS_CAPTION, 0, false, x11::WindowType::normal},
-      {win::WS_OVERLAPPEDWINDOW, 0, false, x11::WindowType::normal},
-      {win::WS_POPUP | win::WS_CAPTION, win::WS_EX_TOOLWINDOW, false, x11::WindowType::utility},
-      {win::WS_POPUP | win::WS_CAPTION | win::WS_SYSMENU, win::WS_EX_DLGMODALFRAME, false, x11::WindowType::dialog},
-      // Fixed size, a system menu, no boxes: a dialog without the modal frame.
-      {win::WS_POPUP | win::WS_CAPTION | win::WS_SYSMENU, 0, false, x11::WindowType::dialog},
-      {win::WS_CAPTION | win::WS_SYSMENU | win::WS_VISIBLE, 0, false, x11::WindowType::dialog},
-      // Either box, or a sizing frame, keeps it a normal window.
-      {win::WS_CAPTION | win::WS_SYSMENU | win::WS_MINIMIZEBOX, 0, false, x11::WindowType::normal},
-      {win::WS_CAPTION | win::WS_SYSMENU | win::WS_MAXIMIZEBOX, 0, false, x11::WindowType::normal},
-      {win::WS_CAPTION | win::WS_SYSMENU | win::WS_THICKFRAME, 0, false, x11::WindowType::normal},
+      {win::WS_POPUP, 0, true, true, WindowType::normal, false, 0, 0},  // a menu or pop-down list
+      {win::WS_POPUP | win::WS_VISIBLE | win::WS_CLIPSIBLINGS, 0, true, true, WindowType::normal, false, 0, 0},
+      {win::WS_POPUP | win::WS_CAPTION, 0, false, false, WindowType::normal, false, kFixed, kBare},
+      // The main window and a document window: every box and the sizing
+      // frame, so nothing is taken from the window manager's frame.
+      {win::WS_OVERLAPPEDWINDOW, 0, false, false, WindowType::normal, false, 0, 0},
+      {win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE | win::WS_CLIPCHILDREN, 0, true, false, WindowType::normal, false, 0,
+       0},
+      {win::WS_POPUP | win::WS_CAPTION, win::WS_EX_TOOLWINDOW, true, false, WindowType::utility, false, kFixed, kBare},
+      // A modal dialog or notice, owned or not; a modeless dialog box is
+      // owned (by its owner or the program's hidden window).
+      {kDialogBox, win::WS_EX_DLGMODALFRAME, false, false, WindowType::dialog, true, kFixed, kMenu},
+      {kDialogBox, win::WS_EX_DLGMODALFRAME, true, false, WindowType::dialog, true, kFixed, kMenu},
+      {kDialogBox, 0, true, false, WindowType::dialog, true, kFixed, kMenu},
+      {win::WS_CAPTION | win::WS_SYSMENU | win::WS_VISIBLE | win::WS_CLIPCHILDREN, 0, true, false, WindowType::dialog,
+       true, kFixed, kMenu},
+      // Without an owner it is a top-level window of its own, whose frame
+      // still has no boxes and no sizing.
+      {kDialogBox, 0, false, false, WindowType::normal, false, kFixed, kMenu},
+      // Either box, or a sizing frame, keeps it a normal window, the frame
+      // offering what the style has.
+      {win::WS_CAPTION | win::WS_SYSMENU | win::WS_MINIMIZEBOX, 0, true, false, WindowType::normal, false,
+       kFixed | x11::kMwmFuncMinimize, kMenu | x11::kMwmDecorMinimize},
+      {win::WS_CAPTION | win::WS_SYSMENU | win::WS_MAXIMIZEBOX, 0, true, false, WindowType::normal, false,
+       kFixed | x11::kMwmFuncMaximize, kMenu | x11::kMwmDecorMaximize},
+      {win::WS_CAPTION | win::WS_SYSMENU | win::WS_THICKFRAME, 0, true, false, WindowType::normal, false,
+       kFixed | x11::kMwmFuncResize, kMenu | x11::kMwmDecorResizeHandle},
+      // A modal frame with a sizing frame: a dialog the user sizes.
+      {kDialogBox | win::WS_THICKFRAME, win::WS_EX_DLGMODALFRAME, true, false, WindowType::dialog, false,
+       kFixed | x11::kMwmFuncResize, kMenu | x11::kMwmDecorResizeHandle},
   };
   for (const Case& c : cases) {
-    x11::WindowKind k = x11::kindOfWindow(c.style, c.exStyle);
-    EXPECT_EQ(k.overrideRedirect, c.overrideRedirect) << std::hex << c.style;
-    EXPECT_EQ(k.type, c.type) << std::hex << c.style;
+    x11::WindowKind k = x11::kindOfWindow(c.style, c.exStyle, c.owned);
+    SCOPED_TRACE(testing::Message() << std::hex << c.style << " " << c.exStyle << (c.owned ? " owned" : ""));
+    EXPECT_EQ(k.overrideRedirect, c.overrideRedirect);
+    EXPECT_EQ(k.type, c.type);
+    EXPECT_EQ(k.fixedSize, c.fixedSize);
+    const std::uint32_t both = x11::kMwmHintsFunctions | x11::kMwmHintsDecorations;
+    EXPECT_EQ(k.motif.flags, c.functions ? both : 0u);
+    EXPECT_EQ(k.motif.functions, c.functions);
+    EXPECT_EQ(k.motif.decorations, c.decorations);
   }
 }

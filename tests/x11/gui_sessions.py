@@ -23,12 +23,15 @@ starts the real program with a HOME of its own and drives it with xdotool:
   looks     every top-level window wholly on the screen in Motif, Open Look
             and CUA, and the Session window's frame clear of the main one's
   dialogs   in every look File > Preferences is a dialog to the window
-            manager (type and owner read back with xprop) and closes from
-            the keyboard or by the window manager's close
+            manager (type and owner read back with xprop) whose frame
+            offers neither maximizing nor resizing, while the main and
+            Session windows keep theirs, and closes from the keyboard or
+            by the window manager's close
   notice    in every look the quit notice (Alt+F4 at the main window) is a
-            dialog to the window manager, comes up over every window of the
-            program (the Register and Memory windows a macro opened among
-            them) with the keyboard on it, and Return there ends the program
+            dialog to the window manager with a frame of fixed size and no
+            boxes asked, comes up over every window of the program (the
+            Register and Memory windows a macro opened among them) with the
+            keyboard on it, and Return there ends the program
   macro     started with the FIR demo macro (its Register and Memory
             windows), Session and Command stay wholly on the screen in
             Motif, Open Look and CUA
@@ -523,6 +526,46 @@ def dialog_hints(window):
     return kind.group(1) if kind else None, owner.group(1) if owner else None
 
 
+# The Motif hints' bits for resizing, minimizing and maximizing: functions, then decorations.
+MWM_SIZING_FUNCTIONS, MWM_SIZING_DECORATIONS = 2 | 8 | 16, 4 | 32 | 64
+
+
+def frame_offers(window):
+    """What the window manager's frame offers the window (its allowed
+    actions), the Motif hints' flags, functions and decorations (None
+    without them), and the minimum and maximum sizes the size hints give."""
+    text = run("xprop", "-id", window, "_NET_WM_ALLOWED_ACTIONS", "_MOTIF_WM_HINTS", "WM_NORMAL_HINTS")
+    actions = set(re.findall(r"_NET_WM_ACTION_(\w+)", text))
+    m = re.search(r"_MOTIF_WM_HINTS\(_MOTIF_WM_HINTS\) = (\w+), (\w+), (\w+)", text)
+    motif = tuple(int(v, 0) for v in m.groups()) if m else None
+    sizes = [re.search(r"%s size: (\d+) by (\d+)" % which, text) for which in ("minimum", "maximum")]
+    return actions, motif, [(int(z.group(1)), int(z.group(2))) if z else None for z in sizes]
+
+
+def check_dialog_frame(look, name, window):
+    """A dialog or notice: no maximizing and no resizing offered, the Motif
+    hints asking for no box and no sizing, its size its own."""
+    actions = poll(lambda: frame_offers(window)[0], 5)
+    _, motif, (smallest, largest) = frame_offers(window)
+    g = geometry(window)
+    check(not actions & {"MAXIMIZE_HORZ", "MAXIMIZE_VERT", "RESIZE"},
+          "%s: %s's frame offers %s" % (look, name, sorted(actions)))
+    check(motif and motif[0] & 3 == 3 and not motif[1] & MWM_SIZING_FUNCTIONS and not motif[2] & MWM_SIZING_DECORATIONS,
+          "%s: %s's Motif hints (flags, functions, decorations) are %s" % (look, name, motif))
+    check(g and smallest == largest == (g.w, g.h),
+          "%s: %s (%s) may be sized from %s to %s" % (look, name, g, smallest, largest))
+
+
+def check_document_frame(look, name, window):
+    """A window the user sizes keeps its boxes and its resizing."""
+    actions = poll(lambda: frame_offers(window)[0], 5)
+    motif = frame_offers(window)[1]
+    check({"MINIMIZE", "MAXIMIZE_HORZ", "MAXIMIZE_VERT", "RESIZE"} <= actions,
+          "%s: %s's frame offers only %s" % (look, name, sorted(actions)))
+    check(motif is None or (motif[1] & MWM_SIZING_FUNCTIONS == MWM_SIZING_FUNCTIONS),
+          "%s: %s's Motif hints (flags, functions, decorations) are %s" % (look, name, motif))
+
+
 LOOKS = tuple(os.environ.get("ONLY_LOOKS", "win95 windows motif openlook cua").split())
 
 
@@ -551,6 +594,10 @@ def case_dialogs(home):
             kind, owner = dialog_hints(dialog[0])
             check(kind == "_NET_WM_WINDOW_TYPE_DIALOG" and owner,
                   "%s: Preferences is of type %s, transient for %s" % (look, kind, owner))
+            check_dialog_frame(look, "Preferences", dialog[0])
+            check_document_frame(look, "the main window", s.main)
+            for w in windows("Dv00 Session"):
+                check_document_frame(look, "the Session window", w)
             # Escape where the dialog has an abandon key, else the window manager's close (Alt+F4).
             poll(lambda: focus() == dialog[0], 10)
             xdotool("key", "Escape")
@@ -584,6 +631,7 @@ def case_notice(home):
             kind, owner = dialog_hints(notice[0])
             check(kind == "_NET_WM_WINDOW_TYPE_DIALOG" and owner,
                   "%s: the quit notice is of type %s, transient for %s" % (look, kind, owner))
+            check_dialog_frame(look, "the quit notice", notice[0])
             ours = set(windows())
             top = poll(lambda: (lambda order: order and order[-1] == notice[0])(stacked(ours)), 5)
             check(top, "%s: the quit notice is not above the program's other windows: %s" % (look, stacked(ours)))
