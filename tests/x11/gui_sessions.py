@@ -141,6 +141,22 @@ class Session:
             xdotool("key", key)
         return True
 
+    def choose(self, title_key, item_key, done):
+        """A menu item chosen from the main window's keyboard (in the Motif
+        look the menus are no bare pop-ups, so the keys go blind), tried up
+        to three times: what done() gives once it is true, else None."""
+        for _ in range(3):
+            xdotool("windowactivate", "--sync", self.main)
+            poll(self.focused, 10)
+            xdotool("key", title_key)
+            time.sleep(1)
+            xdotool("key", item_key)
+            result = poll(done, 5)
+            if result:
+                return result
+            xdotool("key", "Escape", "Escape")
+        return None
+
     def save_layout(self):
         """Turns "Save window positions" on: the Preferences dialog
         (File > Preferences) shows it on, and Return confirms it."""
@@ -495,17 +511,7 @@ def case_letgo(home):
             for w in told:
                 run("xprop", "-id", w, "-remove", "_NET_FRAME_EXTENTS")
             before = geometry(ours["Dv00 Session"])
-            tiled = False
-            for _ in range(3):
-                xdotool("windowactivate", "--sync", s.main)
-                poll(s.focused, 10)
-                xdotool("key", "alt+w")
-                time.sleep(1)
-                xdotool("key", "t")
-                tiled = poll(lambda: geometry(ours["Dv00 Session"]) not in (None, before), 5)
-                if tiled:
-                    break
-                xdotool("key", "Escape", "Escape")
+            tiled = s.choose("alt+w", "t", lambda: geometry(ours["Dv00 Session"]) not in (None, before))
             if not check(tiled, look + ": Window > Tile did not move the Session window"):
                 continue
             settled(lambda: [geometry(w) for w in ours.values()])
@@ -576,19 +582,7 @@ def case_dialogs(home):
             if not check(s.main, look + ": no main window"):
                 continue
             settled(lambda: [frame(w) for w in windows()])
-            # File > Preferences from the main window's keyboard (the Motif
-            # look's menus are no bare pop-ups, so the keys go blind).
-            dialog = None
-            for _ in range(3):
-                xdotool("windowactivate", "--sync", s.main)
-                poll(s.focused, 10)
-                xdotool("key", "alt+f")
-                time.sleep(1)
-                xdotool("key", "e")
-                dialog = poll(lambda: windows("Preferences"), 5)
-                if dialog:
-                    break
-                xdotool("key", "Escape", "Escape")
+            dialog = s.choose("alt+f", "e", lambda: windows("Preferences"))
             if not check(dialog, look + ": no Preferences dialog"):
                 continue
             kind, owner = dialog_hints(dialog[0])
