@@ -436,16 +436,24 @@ def case_killed(home):
             s.end()
 
 
+def started(s, look):
+    """Whether the session's main window came; then waits for its Session
+    and Command windows and for their frames to settle."""
+    if not check(s.main, look + ": no main window"):
+        return False
+    for name in ("Command", "Dv00 Session"):
+        check(poll(lambda: windows(name), 10), "%s: no %s window" % (look, name))
+    settled(lambda: [frame(w) for w in windows()])
+    return True
+
+
 def case_looks(home):
     for look in ("motif", "openlook", "cua"):
         h = tempfile.mkdtemp(dir=home)
         s = Session(h, look)
         try:
-            if not check(s.main, look + ": no main window"):
+            if not started(s, look):
                 continue
-            for name in ("Command", "Dv00 Session"):
-                check(poll(lambda: windows(name), 10), "%s: no %s window" % (look, name))
-            settled(lambda: [frame(w) for w in windows()])
             area = screen()
             boxes = {}
             for w in windows():
@@ -498,11 +506,8 @@ def case_letgo(home):
     for look in ("motif", "openlook", "cua"):
         s = Session(tempfile.mkdtemp(dir=home), look)
         try:
-            if not check(s.main, look + ": no main window"):
+            if not started(s, look):
                 continue
-            for name in ("Command", "Dv00 Session"):
-                check(poll(lambda: windows(name), 10), "%s: no %s window" % (look, name))
-            settled(lambda: [frame(w) for w in windows()])
             ours = {name: windows(name)[0] for name in ("Command", "Dv00 Session") if windows(name)}
             told = {w: extents(w) for w in windows()}
             if not check(len(ours) == 2 and all(told.values()), "%s: frame extents not told: %s" % (look, told)):
