@@ -154,8 +154,16 @@ def server(rows):
         p = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "800x%dx24" % rows, "-nolisten", "tcp"],
                              pass_fds=(w,), stderr=subprocess.DEVNULL)
         os.close(w)
-        number = os.read(r, 64).decode().strip()
+        # The server writes the number, then a newline: closing the pipe
+        # before the newline arrives kills it.
+        got = b""
+        while not got.endswith(b"\n"):
+            part = os.read(r, 64)
+            if not part:
+                break
+            got += part
         os.close(r)
+        number = got.decode().strip()
         display = ":" + number
         time.sleep(0.3)
         if number and p.poll() is None and subprocess.run(["xdpyinfo", "-display", display],
