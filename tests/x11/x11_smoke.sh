@@ -43,6 +43,8 @@ if [ -n "$manager_wanted" ]; then
   HOME=$dir XDG_CONFIG_HOME=$dir openbox --sm-disable >"$dir/wm.log" 2>&1 &
   manager=$!
 fi
+# The Python cases import each other: no compiled copies in the sources.
+export PYTHONDONTWRITEBYTECODE=1
 program=$1
 shift
 WEXLIN_BACKEND=x11 timeout "$limit" "$program" "$@"
