@@ -4,8 +4,9 @@
 // - ResourceText: one array of n numbers (kind 0) or n strings (kind 1)
 //   read from the text form into a memory ".vr" store and saved to a file,
 //   as `vrtool build` does.
-// - ListStore: a rows x 100 string list stored into a memory resource (the
-//   ".vr" store), each cell one element of the list's storage array.
+// - ListStore: a rows x 100 string list stored into a memory resource of
+//   each store (table 0: ".vr", the default; 1: chunk file), each cell one
+//   element of the list's storage array.
 // - StringFill: an n-element string array filled one element at a time in
 //   a memory file of each store (table 0: ".vr", 1: chunk file).
 #include <benchmark/benchmark.h>
@@ -56,7 +57,8 @@ BENCHMARK(ResourceText)
     ->Unit(benchmark::kMillisecond);
 
 void ListStore(benchmark::State& state) {
-  const auto rows = static_cast<std::int32_t>(state.range(0));
+  const int table = static_cast<int>(state.range(0));
+  const auto rows = static_cast<std::int32_t>(state.range(1));
   vrstoreInstallInterface();
   constexpr std::int32_t columns = 100;
   vliststr* l = vliststrCreate();
@@ -70,7 +72,7 @@ void ListStore(benchmark::State& state) {
     }
   for (auto _ : state) {
     state.PauseTiming();
-    vresource root = vresourceCreateMemoryIn(0);
+    vresource root = vresourceCreateMemoryIn(table);
     vresource out = vresourceCreate(root, vnameInternLiteral("Strings"), vresDICTIONARY);
     state.ResumeTiming();
     vliststrClassOf(l)->store(l, out);
@@ -81,7 +83,10 @@ void ListStore(benchmark::State& state) {
   vinstanceDestroy(l);
   state.counters["cells_per_s"] = benchmark::Counter(double(rows) * columns * double(state.iterations()), benchmark::Counter::kIsRate);
 }
-BENCHMARK(ListStore)->ArgName("rows")->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(ListStore)
+    ->ArgNames({"table", "rows"})
+    ->ArgsProduct({{0, 1}, {1000, 10000}})
+    ->Unit(benchmark::kMillisecond);
 
 void StringFill(benchmark::State& state) {
   const int table = static_cast<int>(state.range(0));
