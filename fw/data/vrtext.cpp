@@ -261,6 +261,7 @@ class Parser {
             at_ += 4;
             data.emplace_back();
           } else {
+            Level level(*this);  // its record is a level below the array
             data.push_back(ek == vresSTRING ? quoted() : opaqueBytes());
           }
           break;
