@@ -309,8 +309,8 @@ std::uint32_t blockOf(std::uint32_t addr) { return addr / vchunkBLOCK; }
 
 // Appends blocks at the end as one free chunk; answers its address.
 std::uint32_t grow(vchunkFile* f, std::uint32_t blocks) {
-  for (auto& [a, n] : f->pins)
-    if (n) vexGenerateMessage(&vexModuleStateClass, "chunk data held while the file grows");
+  // Only held chunks have a pin entry (a release to zero erases it).
+  if (!f->pins.empty()) vexGenerateMessage(&vexModuleStateClass, "chunk data held while the file grows");
   std::uint32_t first = f->last + 1;
   if (first + blocks > (UINT32_MAX >> 10)) vexGenerateMessage(&vexArgRangeClass, "chunk file too large");
   std::size_t bytes = static_cast<std::size_t>(first + blocks) * vchunkBLOCK;
@@ -642,9 +642,8 @@ std::string vchunkSaveToPath(vchunkFile* f, const vfsPath* path, int permission,
 
 std::uint32_t vchunkAlloc(vchunkFile* f, std::uint32_t length) { return allocate(f, length); }
 void vchunkFree(vchunkFile* f, std::uint32_t address) {
-  if (f->pins.count(address) && f->pins[address]) vexGenerateMessage(&vexArgClass, "freeing held chunk data");
+  if (f->pins.count(address)) vexGenerateMessage(&vexArgClass, "freeing held chunk data");
   release(f, address);
-  f->pins.erase(address);
 }
 
 int vchunkResize(vchunkFile* f, std::uint32_t address, std::uint32_t length) {
@@ -699,7 +698,7 @@ std::uint8_t* vchunkGetData(vchunkFile* f, std::uint32_t address) {
 void vchunkRelease(vchunkFile* f, std::uint32_t address) {
   auto it = f->pins.find(address);
   if (it == f->pins.end() || it->second == 0) vexGenerateMessage(&vexArgClass, "releasing chunk data not held");
-  --it->second;
+  if (--it->second == 0) f->pins.erase(it);
 }
 
 void vchunkReleaseDirty(vchunkFile* f, std::uint32_t address) {
@@ -721,6 +720,8 @@ void _vchunkChanged(vchunkFile* f, std::uint32_t address, std::uint32_t from, st
   std::size_t data = address + static_cast<std::size_t>(headerAt(f, address).size);
   dirty(f, data + from, data + to);
 }
+
+std::size_t _vchunkHeldCount(const vchunkFile* f) { return f->pins.size(); }
 
 std::uint32_t vchunkGetSize(vchunkFile* f, std::uint32_t address) {
   if (address == 0) return 0;

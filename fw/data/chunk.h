@@ -108,6 +108,8 @@ std::uint32_t vchunkGetFreeValue(vchunkFile* f, std::uint32_t block);
 // allocation, free or resize); and bytes from..to of it marked changed.
 std::uint8_t* _vchunkPeek(vchunkFile* f, std::uint32_t address, std::uint32_t* length);
 void _vchunkChanged(vchunkFile* f, std::uint32_t address, std::uint32_t from, std::uint32_t to);
+// How many chunks are held now (got and not yet released).
+std::size_t _vchunkHeldCount(const vchunkFile* f);
 
 // ---- Chunk arrays. Elements are read and stored in place; a chunk is
 // rebuilt only when a value needs a wider code or the count changes. A

@@ -287,6 +287,22 @@ bool readRecord(Entry& e, std::uint32_t n, Bytes& out) {
   return true;
 }
 
+bool readParent(Entry& e, std::uint32_t n, std::uint32_t* parent) {
+  if (e.cacheHandle == std::int64_t(n)) {
+    *parent = parentOf(e.cache);
+    return true;
+  }
+  std::uint8_t key[4];
+  recordKey(key, n);
+  const void* v;
+  std::size_t vl;
+  if (!vbtreeFind(e.tree, key, 4, &v, &vl)) return false;
+  auto p = static_cast<const std::uint8_t*>(v);
+  if (!recordValid(p, vl)) damaged();
+  *parent = getWord(p + 4) & NUMBER_MASK;
+  return true;
+}
+
 void writeRecord(Entry& e, std::uint32_t n, const Bytes& r) {
   requireWritable(e);
   if (e.cacheHandle == std::int64_t(n)) e.cacheHandle = -1, e.cacheDirty = false, e.cache.clear();

@@ -296,11 +296,13 @@ vresource vrstoreInsertAt(vresource h, std::int32_t i, int kind) {
 
 vresource vrstoreCreateAt(vresource h, std::int32_t i, int kind) {
   if (!recordKind(kind)) return 0;
-  Array a = readArray(h, "Missing array", "Malformed array");
+  // The cached record read in place: a copy per element would cost the whole array each time.
+  Array a{nullptr, numberOf(h), {}, {}};
+  const Bytes& r = cachedArray(h, "Missing array", "Malformed array", &a.e, &a.view);
   requireWritable(*a.e);
   requireRecordArray(a.view);
   if (i < 0 || std::uint32_t(i) >= a.view.count) fail(&vexArgClass, "Illegal array index");
-  std::uint32_t old = holdsRecords(a.view.elementKind) ? elementAt(a.record, a.view, std::uint32_t(i)) : 0;
+  std::uint32_t old = holdsRecords(a.view.elementKind) ? elementAt(r, a.view, std::uint32_t(i)) : 0;
   if (kind == vresSTRING || kind == vresOPAQUE) {
     std::uint32_t n = makeElementRecord(*a.e, a.number, kind, old);
     if (n != old) setValue(h, i, recordElementKind(a.view, kind), n);

@@ -43,10 +43,9 @@ Bytes readOrFail(Entry& e, std::uint32_t n, const vexClass* cls = &vexArgClass) 
 }  // namespace
 
 void checkNesting(Entry& e, std::uint32_t parent) {
-  Bytes r;
-  for (int depth = 1; parent; parent = parentOf(r)) {  // the new record's own level
+  for (int depth = 1; parent;) {  // the new record's own level
     if (++depth > vscrapMAX_DEPTH) vscrapRaiseTooDeep();
-    if (!readRecord(e, parent, r)) damaged();
+    if (!readParent(e, parent, &parent)) damaged();
   }
 }
 

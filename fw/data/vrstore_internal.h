@@ -78,6 +78,8 @@ inline bool holdsRecords(int elementKind) {
 }
 
 bool readRecord(Entry& e, std::uint32_t n, Bytes& out);
+// Only the parent of record n, with no copy of the record (an array's may be large).
+bool readParent(Entry& e, std::uint32_t n, std::uint32_t* parent);
 // A new record under parent stays within the nesting bound.
 void checkNesting(Entry& e, std::uint32_t parent);
 void writeRecord(Entry& e, std::uint32_t n, const Bytes& r);

@@ -32,6 +32,9 @@ const char* kindName(int code) {
   return "untyped";
 }
 
+// The most elements an array of the store holds.
+constexpr std::size_t kMostElements = 0xFFFFFF;
+
 struct SyntaxError {
   std::string message;
 };
@@ -223,28 +226,75 @@ class Parser {
     }
   }
 
-  // An array read into the resource a (made an array here).
+  // An array read into the resource a (made an array here). Values are
+  // read first and the array made once at its count (an insert rewrites
+  // the whole record); a dictionary or array element's record takes its
+  // place before its own entries are read, as it always did.
   void array(vresource a) {
     int ek = kind();
-    vrstoreCreateArray(a, nullptr, ek, 0);
+    if (ek == vresDICTIONARY || ek == vresARRAY) {
+      vrstoreCreateArray(a, nullptr, ek, 0);
+      expect('[');
+      for (std::int32_t i = 0; !peek(']'); ++i) {
+        if (at_ >= s_.size()) fail("missing ]");
+        element(a, ek, i);
+      }
+      ++at_;
+      return;
+    }
+    // One list per kind, so that the elements held cost about what their text does.
+    std::vector<std::int32_t> numbers;
+    std::vector<double> reals;
+    std::vector<vname> tags;
+    std::vector<std::string> data;
+    std::vector<bool> none;  // a string or opaque place that holds no record
+    std::size_t n = 0;
     expect('[');
-    for (std::int32_t i = 0; !peek(']'); ++i) {
+    for (; !peek(']'); ++n) {
       if (at_ >= s_.size()) fail("missing ]");
+      // Past the store's bound the store refuses it, as it would the insert.
+      if (n == kMostElements) vrstoreCreateArray(a, nullptr, ek, std::int32_t(n + 1));
       switch (ek) {
-        case vresDICTIONARY: case vresARRAY: case vresSTRING: case vresOPAQUE: element(a, ek, i); break;
-        case vresTAG: vrstoreInsertAtTag(a, i, name()); break;
-        case vresFIXED: vrstoreInsertAtFixed(a, i, std::int32_t(integer(INT32_MIN, UINT32_MAX))); break;
-        case vresFLOAT: vrstoreInsertAtFloat(a, i, real()); break;
-        case vresCHARACTER: vrstoreInsertAtCharacter(a, i, char(integer(0, 255))); break;
-        case vresBOOLEAN: vrstoreInsertAtBoolean(a, i, int(integer(INT32_MIN, UINT32_MAX))); break;
-        case vresINTEGER: vrstoreInsertAtInteger(a, i, std::int32_t(integer(INT32_MIN, UINT32_MAX))); break;
-        default:
-          integer(0, 0);
-          vrstoreCreateArray(a, nullptr, vresUNTYPED, i + 1);
+        case vresSTRING: case vresOPAQUE:
+          none.push_back(s_.compare(at_, 4, "none") == 0);
+          if (none.back()) {
+            at_ += 4;
+            data.emplace_back();
+          } else {
+            Level level(*this);  // its record is a level below the array
+            data.push_back(ek == vresSTRING ? quoted() : opaqueBytes());
+          }
           break;
+        case vresTAG: tags.push_back(name()); break;
+        case vresFLOAT: reals.push_back(real()); break;
+        case vresCHARACTER: numbers.push_back(std::int32_t(integer(0, 255))); break;
+        case vresFIXED: case vresBOOLEAN: case vresINTEGER:
+          numbers.push_back(std::int32_t(integer(INT32_MIN, UINT32_MAX)));
+          break;
+        default: integer(0, 0); break;
       }
     }
     ++at_;
+    vrstoreCreateArray(a, nullptr, ek, std::int32_t(n));
+    for (std::size_t i = 0; i < n; ++i) {
+      auto at = std::int32_t(i);
+      switch (ek) {
+        case vresSTRING: case vresOPAQUE: {
+          if (none[i]) break;
+          vresource e = vrstoreCreateAt(a, at, ek);
+          if (ek == vresSTRING) vrstoreSetStringSized(e, nullptr, data[i].data(), data[i].size());
+          else vrstoreSetOpaque(e, nullptr, data[i].data(), data[i].size());
+          break;
+        }
+        case vresTAG: vrstoreSetAtTag(a, at, tags[i]); break;
+        case vresFIXED: vrstoreSetAtFixed(a, at, numbers[i]); break;
+        case vresFLOAT: vrstoreSetAtFloat(a, at, reals[i]); break;
+        case vresCHARACTER: vrstoreSetAtCharacter(a, at, char(numbers[i])); break;
+        case vresBOOLEAN: vrstoreSetAtBoolean(a, at, numbers[i]); break;
+        case vresINTEGER: vrstoreSetAtInteger(a, at, numbers[i]); break;
+        default: break;
+      }
+    }
   }
 
   void element(vresource a, int ek, std::int32_t i) {

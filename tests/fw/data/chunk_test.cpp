@@ -138,6 +138,35 @@ TEST(ChunkFiles, RefusedHeaders) {
   }
 }
 
+// Only chunks held now are counted: many got and released leave none
+// behind for a growth of the file to look through, and a chunk held
+// twice is held until its second release.
+TEST(ChunkFiles, ReleasedChunksLeaveNoHold) {
+  Bytes image(vchunkBLOCK);
+  vchunkFile* f = vchunkCreate(vchunkMemoryDataCreate(image.data(), image.size(), false, true));
+  std::vector<std::uint32_t> chunks;
+  for (int i = 0; i < 2000; ++i) {
+    chunks.push_back(vchunkAlloc(f, 40));
+    vchunkGetData(f, chunks.back());
+    vchunkReleaseDirty(f, chunks.back());
+  }
+  EXPECT_EQ(_vchunkHeldCount(f), 0u);
+  std::uint32_t a = chunks[5], b = chunks[6];
+  vchunkGetData(f, a), vchunkGetData(f, a), vchunkGetData(f, b);
+  EXPECT_EQ(_vchunkHeldCount(f), 2u);
+  EXPECT_EQ(raised([&] { vchunkAlloc(f, 5000); }), &vexModuleStateClass);  // would grow
+  EXPECT_EQ(raised([&] { vchunkFree(f, b); }), &vexArgClass);
+  vchunkRelease(f, a), vchunkRelease(f, b);
+  EXPECT_EQ(_vchunkHeldCount(f), 1u);
+  EXPECT_EQ(raised([&] { vchunkFree(f, a); }), &vexArgClass);
+  vchunkRelease(f, a);
+  EXPECT_EQ(_vchunkHeldCount(f), 0u);
+  EXPECT_EQ(raised([&] { vchunkRelease(f, a); }), &vexArgClass);
+  vchunkFree(f, a);
+  EXPECT_GT(vchunkAlloc(f, 5000), 0u);
+  vchunkClose(f);
+}
+
 TEST(ChunkFiles, AllocationsAgainstAModelReopened) {
   Bytes image(vchunkBLOCK);
   vchunkFile* f = vchunkCreate(vchunkMemoryDataCreate(image.data(), image.size(), false, true));
