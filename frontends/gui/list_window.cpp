@@ -4,6 +4,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "fw/core/ex.h"
@@ -30,6 +33,7 @@ namespace gui {
 namespace {
 
 constexpr const char* LISTING_FONT = "family:fixedsys-size:6";
+constexpr std::size_t TEXT_BLOCK_BUFFER = 8192;
 
 struct list_win {
   sim_window* record = nullptr;
@@ -53,23 +57,26 @@ void new_text(vtextitem* item) {
   }
 }
 
+// Each piece the loader hands over becomes a block of the text as it is:
+// a row never runs across a block's end, so the rows are where the loader
+// cut the lines, and nothing is laid out until the whole file is in.
 void append(void* data, const char* bytes, std::size_t size) {
-  auto* item = static_cast<vtextitem*>(data);
-  vtext* t = item->text;
-  vtextSelection* end = vtextCreateSelection(t);
-  vtextSetSelectionRange(t, end, t->length, t->length);
-  vtextInsertText(t, end, bytes, static_cast<std::int32_t>(size));
-  vtextDestroySelection(t, end);
+  const std::size_t capacity = std::max(size, TEXT_BLOCK_BUFFER);
+  std::unique_ptr<char, void (*)(void*)> buffer(static_cast<char*>(vmemAlloc(capacity)), vmemFree);
+  std::memcpy(buffer.get(), bytes, size);
+  _vtextAppendRun(static_cast<vtextitem*>(data)->text, buffer.get(), static_cast<std::int32_t>(size),
+                  static_cast<std::int32_t>(capacity));
+  buffer.release();
 }
 
 // The file into a new text; what was read before a failure stays.
 void load(list_win& w, const std::string& path) {
   new_text(w.text);
   if (path.empty()) return;
-  w.text->modifiable = 1;  // the item refuses changes otherwise
   bool loaded = false;
   const bool ran = vexTry([&] { loaded = access(path.c_str(), R_OK) == 0 && text_file_load(path.c_str(), append, w.text); });
-  w.text->modifiable = 0;
+  // Laid out once, over what was read.
+  vtextRecalculate(w.text->text);
   vtextSetSelectionRange(w.text->text, w.text->selection, 0, 0);
   if (ran && loaded) return;
   const std::string message = "Error reading file:" + path;

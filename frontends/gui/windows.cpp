@@ -171,6 +171,9 @@ bool text_file_load(const char* path, void (*append)(void* item, const char* byt
   // waiting on it, and without reading a device that never ends.
   std::FILE* f = path != nullptr ? open_file_nonblocking(path, "rb", false) : nullptr;
   if (f == nullptr) return false;
+  // An append that raises (a text grown past its size) leaves the file
+  // closed all the same.
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> held(f, std::fclose);
   std::vector<char> carried;
   std::vector<char> block;
   block.reserve(TEXT_LOAD_BLOCK + 1);
@@ -196,9 +199,7 @@ bool text_file_load(const char* path, void (*append)(void* item, const char* byt
     if (ended) break;
   }
   // A short read that is an error is no end of the file.
-  const bool read = std::ferror(f) == 0;
-  std::fclose(f);
-  return read;
+  return std::ferror(f) == 0;
 }
 
 void window_records_reset() { records.clear(); }

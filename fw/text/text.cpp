@@ -415,19 +415,27 @@ std::int32_t vtextGetChars(const vtext* text, std::int32_t start, std::int32_t e
 
 // ---- Blocks ----
 
+namespace {
+// The block the last append made or filled: a text built by appends finds
+// its last block from there, not by a walk over the whole chain.
+// Cleared when that block is freed.
+vtextBlock* appendedBlock = nullptr;
+}  // namespace
+
 void _vtextAppendRun(vtext* text, char* buffer, std::int32_t used, std::int32_t capacity) {
   // Positions must fit the 28 bits of a tag's offsets.
   if (std::int64_t(text->length) + used > vtextTagMAX_POSITION)
     _vexGenerate(&vexArgRangeClass, vexSetMessage, "Range", vexEnd);
-  vtextBlock* last = text->first;
+  vtextBlock* last = appendedBlock != nullptr && appendedBlock->text == text ? appendedBlock : text->first;
   while (last && last->next) last = last->next;
   if (last && last->used == 0) {
     vmemFree(last->chars);
     last->chars = buffer;
     last->used = used;
     last->capacity = capacity;
+    appendedBlock = last;
   } else {
-    vtextNewBlock(text, last, buffer, used, capacity);
+    appendedBlock = vtextNewBlock(text, last, buffer, used, capacity);
   }
   text->length += used;
   vtextForgetCache(text);
@@ -458,6 +466,7 @@ vtextBlock* vtextNewBlock(vtext* text, vtextBlock* after, char* buffer, std::int
 }
 
 void vtextFreeBlock(vtextBlock* block) {
+  if (block == appendedBlock) appendedBlock = nullptr;
   vmemFree(block->chars);
   if (block->tagCount > 0) vtextTrimContinuations(block);
   vmemFree(block->tags);

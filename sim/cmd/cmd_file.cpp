@@ -117,23 +117,43 @@ std::string lod_blocks_text(int file_token) {
   return text;
 }
 
-// Where an appended block goes: the start of the first "_end" token (in
-// either case), or the end of a file that holds none, which is kept whole.
+// Where an appended block goes: the start of the last "_end" token (in
+// either case) when nothing but its address and blanks follows it, so the
+// old end record is replaced; otherwise the end of the file, which is kept
+// whole (the reader goes on past an end record, so records after one are
+// part of the program).
 long long lod_append_offset(std::FILE* file) {
-  long long at = 0, token = -1;
-  int length = 0;
+  long long at = 0, token = 0, last_end = -1;
+  int length = 0, after_end = 0;
+  bool end_word = false, hex_word = false;
   static constexpr char END[] = "_end";
+  const auto close_token = [&] {
+    if (end_word && length == 4) {
+      last_end = token;
+      after_end = 0;
+    } else if (last_end >= 0 && ++after_end > 1) {
+      last_end = -1;
+    } else if (last_end >= 0 && !hex_word) {
+      last_end = -1;
+    }
+  };
   for (int c = std::getc(file); c != EOF; c = std::getc(file), ++at) {
     if (std::isspace(c) != 0) {
-      if (length == 4) return token;
+      if (length > 0) close_token();
       length = 0;
       continue;
     }
-    if (length == 0) token = at;
-    if (length < 4 && std::tolower(c) != END[length]) length = 5;
-    else if (length < 5) ++length;
+    if (length == 0) {
+      token = at;
+      end_word = true;
+      hex_word = true;
+    }
+    if (length >= 4 || std::tolower(c) != END[length]) end_word = false;
+    if (std::isxdigit(c) == 0) hex_word = false;
+    if (length < 5) ++length;
   }
-  return length == 4 ? token : at;
+  if (length > 0) close_token();
+  return last_end >= 0 ? last_end : at;
 }
 
 // Appends into the file itself, from its old end record: nothing is made

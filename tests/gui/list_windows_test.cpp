@@ -10,6 +10,7 @@
 #include <string>
 
 #include "fw/gui/graphics/font.h"
+#include "fw/text/selection.h"
 #include "fw/widgets/controls/ruler.h"
 #include "frontends/gui/breakpoint_window.h"
 #include "frontends/gui/layout.h"
@@ -302,6 +303,32 @@ TEST_F(ListWindows, ListWindowsLoadReplaceAndReportAFileThatCannotBeRead) {
   EXPECT_EQ(gui::window_find(gui::SIMWIN_LIST, -1), nullptr);
   submit("wlist off");
   EXPECT_STREQ(gui::last_error_text(), "Window not found");
+}
+
+// With wrapping off a row ends only at a line end or where the loader cut
+// a line too long for one block: a line of up to 7,680 characters is one
+// row, a longer one rows of 7,680.
+TEST_F(ListWindows, AListingsLongLinesTakeTheRowsTheLoaderCutThemInto) {
+  const struct {
+    std::size_t length;
+    std::int32_t rows;
+  } lines[] = {{3000, 1}, {5000, 1}, {20000, 3}, {10, 1}};
+  std::string file;
+  for (const auto& l : lines) file += std::string(l.length, 'a') + "\n";
+  submit("wlist " + temp_file("long_lines.lst", file));
+  gui::sim_window* w = gui::window_find(gui::SIMWIN_LIST, -1, 1);
+  ASSERT_NE(w, nullptr);
+  const vtext* text = gui::list_window_text(w)->text;
+  std::int32_t start = 0;
+  for (const auto& l : lines) {
+    SCOPED_TRACE(l.length);
+    const std::int32_t cut_ends = l.rows - 1;  // a line feed after each row cut
+    const std::int32_t end = start + static_cast<std::int32_t>(l.length) + cut_ends;
+    EXPECT_EQ(vtextGetLineOfPosition(text, end) - vtextGetLineOfPosition(text, start) + 1, l.rows);
+    start = end + 1;
+  }
+  EXPECT_EQ(start, text->length);
+  submit("wlist off");
 }
 
 // The window commands' help: the heading and the lines of the off example.

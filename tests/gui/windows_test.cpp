@@ -1,5 +1,8 @@
 // The window records: numbers, the passes over all windows and a file
 // loaded into a text in blocks.
+#include <filesystem>
+#include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -154,6 +157,18 @@ TEST_F(Records, TextFilesLoadInBlocksCutAfterTheLastLineEnd) {
     else EXPECT_EQ(got.text, longest.substr(0, 7680) + "\n" + longest.substr(7680) + "\nend\n");
   }
   EXPECT_FALSE(gui::text_file_load("/nonexistent/file", [](void*, const char*, std::size_t) {}, nullptr));
+
+  // A raise out of the append (a text past its size) closes the file.
+  const std::string path = temp_file("load_raises", "line\n");
+  const auto open_files = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator{});
+  };
+  const auto before = open_files();
+  for (int i = 0; i < 3; ++i)
+    EXPECT_THROW(gui::text_file_load(path.c_str(), [](void*, const char*, std::size_t) { throw std::length_error("full"); },
+                                     nullptr),
+                 std::length_error);
+  EXPECT_EQ(open_files(), before);
 }
 
 }  // namespace

@@ -105,6 +105,35 @@ TEST(TextModel, AppendedRunsAreBrokenOnceByRecalculate) {
   vtextDestroy(text);
 }
 
+// Appends to texts in turn, and after the last block was freed by an
+// edit, each go to the end of their own text.
+TEST(TextModel, AppendsGoToTheEndOfTheirOwnText) {
+  const auto append = [](vtext* t, const std::string& chars) {
+    auto* buffer = static_cast<char*>(vmemAlloc(64));
+    std::memcpy(buffer, chars.data(), chars.size());
+    _vtextAppendRun(t, buffer, std::int32_t(chars.size()), 64);
+  };
+  vtext* a = vtextCreate();
+  vtext* b = vtextCreate();
+  append(a, "a1\n");
+  append(a, "a2\n");
+  append(b, "b1\n");
+  append(a, "a3\n");
+  append(b, "b2\n");
+  vtextRecalculate(a);
+  vtextRecalculate(b);
+  EXPECT_EQ(textChars(a), "a1\na2\na3\n");
+  EXPECT_EQ(textChars(b), "b1\nb2\n");
+  vtextFreeBlocks(a);
+  a->length = 0;
+  append(a, "a4\n");
+  append(a, "a5\n");
+  vtextRecalculate(a);
+  EXPECT_EQ(textChars(a), "a4\na5\n");
+  vtextDestroy(a);
+  vtextDestroy(b);
+}
+
 TEST(TextModel, AnotherLineEndCharacterBreaksOnlyThere) {
   const std::string chars = "one\ttwo\rthree\nstill three\rfour";
   vtext* text = vtextCreate();
