@@ -101,8 +101,8 @@ dialog_answer line_run(const std::string& prompt, std::string& input) {
   // The resource's size stands: its items carry no spring solution, and
   // sizing to them would leave only the buttons.
   d->dialogFlags &= static_cast<std::uint16_t>(~vdialogSIZE_PENDING);
-  auto* prompt_item = reinterpret_cast<vtextitem*>(vdialogFindItem(d, N("Prompt")));
-  auto* input_item = reinterpret_cast<vtextitem*>(vdialogFindItem(d, N("Input")));
+  auto* prompt_item = window_item_as<vtextitem>(d, "Prompt", vtextitemGetDefaultClass(), "Interact_Input");
+  auto* input_item = window_item_as<vtextitem>(d, "Input", vtextitemGetDefaultClass(), "Interact_Input");
   if (prompt_item != nullptr) vtextitemSetTextChars(prompt_item, prompt.c_str());
   if (input_item != nullptr) vtextitemSetTextChars(input_item, input.c_str());
   dialog_frame(d);

@@ -152,6 +152,13 @@ vobject* load_window(vresource r, const vclass* expected, const char* window) {
   return loaded;
 }
 
+vdialogItem* window_item(vdialog* d, const char* tag, const vclass* expected, const char* window) {
+  vdialogItem* item = nullptr;
+  vexGuard([&] { item = _vdialogFindItemOfClass(d, N(tag), expected); },
+           [&](vexHandler&) { resources_failed(window); });
+  return item;
+}
+
 std::string family_title() {
   const device_inst* inst = cur_inst;
   if (inst != nullptr && inst->type >= 0 && inst->type < TYPE_COUNT)

@@ -1,7 +1,9 @@
 #!/bin/sh
 # sim73500's GUI with its resource file naming an object of the wrong class
-# where a command space, a sub-menu or a window belongs: each run ends with
-# status 1 and a message that names the file, never with a signal.
+# where a command space, a sub-menu, a window or an item a window finds by
+# name belongs, or holding a list that claims more cells than it stores:
+# each run ends with status 1 and a message that names the file, never with
+# a signal or a hang.
 #   wrong_class_resources.sh SIM73500 VRTOOL SIM73500_TXT LIB_DIR
 set -u
 sim=$1 vrtool=$2 text=$3 lib=$4
@@ -39,5 +41,32 @@ try "an item of a menu" \
   's/{ Class = tag vmenuItem Tag = tag M_File_Path_Set /{ Class = tag vdialogItem Tag = tag M_File_Path_Set /' ""
 try "an item of a dialog" \
   '/^Watch = dictionary {$/,/Class = tag vruler$/s/Class = tag vruler$/Class = tag vmenu/' "wwatch win1"
+# Items a window finds by name, each given a class it cannot be used as.
+# item TAG CLASS MACRO-LINE: the class is on the line above the item's first tag.
+item() {
+  line=$(grep -n "Tag = tag $1\$" "$text" | head -n 1 | cut -d: -f1)
+  try "$1 as $2" "$((line - 1))s/Class = tag [A-Za-z]*\$/Class = tag $2/" "$3"
+}
+item Command_Prompt vcontainer ""
+item Error_Line vcontainer ""
+item Command_History vpalette ""
+item Calls_List vdialogItem wcalls
+item Calls_List vcontainer wcalls
+item Asm_List vcontainer wasm
+item Memory_List vruler "wmemory x"
+item Register_List vcontainer wregister
+item Watch_List vtextitem "wwatch r0"
+item Scroll_To vcontainer "wmemory x"
+item Source_Scroll vdialogItem wsource
+item Session_Scroll vtextitem wsession
+try "StatusBar as vcontainer" 's/{ Class = tag vtextitem Tag = tag StatusBar /{ Class = tag vcontainer Tag = tag StatusBar /' ""
+try "Win_Palette as vdialogItem" 's/{ Class = tag vpalette Tag = tag Win_Palette /{ Class = tag vdialogItem Tag = tag Win_Palette /' ""
+# The Reset dialog's list, its counts beyond its nine strings, put in the
+# About box that every start loads.
+for counts in "9 2147483647" "2147483647 2147483647"; do
+  try "a list of ${counts% *} x ${counts#* } cells holding 9" \
+    "/Tag = tag Close Title = string \"Close\"/a\\
+      { Class = tag vlistitem Tag = tag Mode Flags = integer 647 Rect = array integer [ 12 58 196 210 ] FocusRow = integer 0 FocusColumn = integer 0 Attributes = integer 5181 ScrollBarMargin = integer 0 SelectMethod = tag \"One Only Selection\" Autowidth = integer 0 List = dictionary { Class = tag vlistitemList RowCount = integer ${counts% *} ColumnCount = integer ${counts#* } ListStorage = array string [ \"m0\" \"m1\" \"m2\" \"m3\" \"m4\" \"m5\" \"m6\" \"m7\" \"m8\" ] } }" ""
+done
 echo "$failures failures"
 [ $failures = 0 ]
