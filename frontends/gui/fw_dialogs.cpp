@@ -39,7 +39,7 @@ dialog_answer answer_of(vname tag) {
 }
 
 vnotice* make_notice(const char* text, const char* confirm, const char* second, bool cancel) {
-  vnotice* n = vnoticeCreate();
+  auto* n = static_cast<vnotice*>(framework_window("notice", [] { return static_cast<vobject*>(vnoticeCreate()); }));
   vnoticeSetTextScribed(n, vscribeCString(text != nullptr ? text : ""));
   if (second != nullptr) {
     vnoticeSetQuestion(n, 1);
@@ -133,7 +133,7 @@ void chooser_add_filters(vfilechsr* chooser, const chooser_request& request, vre
 }
 
 vfilechsr* chooser_make(const chooser_request& r) {
-  vfilechsr* c = vfilechsrCreate();
+  auto* c = static_cast<vfilechsr*>(framework_window("file chooser", [] { return static_cast<vobject*>(vfilechsrCreate()); }));
   // A file to write is named in the entry, which then has the focus; a
   // file to read is picked from the columns.
   vfilechsrSetKind(c, r.open != 0 ? vfilechsrOPEN : vfilechsrSAVE);

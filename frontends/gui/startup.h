@@ -36,6 +36,11 @@ int front_end_status();
 // as a start-up window does.
 vobject* load_window(vresource r, const vclass* expected, const char* window);
 
+// Makes a window the framework loads from its own resource file (a notice,
+// the file chooser): one that does not load ends the program naming that
+// file.
+vobject* framework_window(const char* window, vobject* (*make)());
+
 // The item of a loaded window found by tag and used as class expected, or
 // null when the window has none: one of another class came from a damaged
 // file and ends the program naming it, as load_window does.

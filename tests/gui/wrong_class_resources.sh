@@ -4,9 +4,11 @@
 # name belongs, or holding a list that claims more cells than it stores:
 # each run ends with status 1 and a message that names the file, never with
 # a signal or a hang.
-#   wrong_class_resources.sh SIM73500 VRTOOL SIM73500_TXT LIB_DIR
+# With the framework's resource text and filechsr_probe, the file chooser's
+# items are tried too: the probe ends with status 1 and the damage said.
+#   wrong_class_resources.sh SIM73500 VRTOOL SIM73500_TXT LIB_DIR [FILECHSR_PROBE VWEXLIN7_TXT]
 set -u
-sim=$1 vrtool=$2 text=$3 lib=$4
+sim=$1 vrtool=$2 text=$3 lib=$4 probe=${5:-} fwtext=${6:-}
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 mkdir -p "$dir/bin" "$dir/home" "$dir/work"
@@ -68,5 +70,30 @@ for counts in "9 2147483647" "2147483647 2147483647"; do
     "/Tag = tag Close Title = string \"Close\"/a\\
       { Class = tag vlistitem Tag = tag Mode Flags = integer 647 Rect = array integer [ 12 58 196 210 ] FocusRow = integer 0 FocusColumn = integer 0 Attributes = integer 5181 ScrollBarMargin = integer 0 SelectMethod = tag \"One Only Selection\" Autowidth = integer 0 List = dictionary { Class = tag vlistitemList RowCount = integer ${counts% *} ColumnCount = integer ${counts#* } ListStorage = array string [ \"m0\" \"m1\" \"m2\" \"m3\" \"m4\" \"m5\" \"m6\" \"m7\" \"m8\" ] } }" ""
 done
+# The file chooser's items, in the framework's file beside a copy of the probe.
+chooser() {
+  sed "s/Class = tag $1 Tag = tag $2/Class = tag $3 Tag = tag $2/" "$fwtext" >"$dir/w.txt"
+  cmp -s "$fwtext" "$dir/w.txt" && { echo "FAIL: chooser $2: the edit changed nothing"; failures=$((failures + 1)); return; }
+  "$vrtool" build "$dir/w.txt" "$dir/probe/vwexlin7.vr" || { echo "FAIL: chooser $2: vrtool"; failures=$((failures + 1)); return; }
+  (cd "$dir/work" && WEXLIN_BACKEND=headless timeout 120 "$dir/probe/filechsr_probe" "$dir/work" "$dir/shot.png" \
+    </dev/null >/dev/null 2>"$dir/err")
+  status=$?
+  if [ $status != 1 ] || ! grep -q "Resource file is damaged" "$dir/err"; then
+    echo "FAIL: chooser $2 as $3: status $status"
+    cat "$dir/err"
+    failures=$((failures + 1))
+  fi
+}
+if [ -n "$probe" ]; then
+  mkdir -p "$dir/probe"
+  cp "$probe" "$dir/probe/"
+  chooser vfilechsrPathEntry PathEntry vcontainer
+  chooser vfilechsrPathEntry PathEntry vdialogItem
+  chooser vfilechsrListView List1 vdialogItem
+  chooser vfilechsrListView List3 vlistview
+  chooser vmenubar '"Local Menu Bar"' vdialogItem
+  chooser vcontrolOptionMenu PathPopupMenu vdialogLabelItem
+  chooser vcontrolToggle ReadOnly vdialogLabelItem
+fi
 echo "$failures failures"
 [ $failures = 0 ]

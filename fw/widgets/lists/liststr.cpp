@@ -106,12 +106,13 @@ std::int32_t indexOf(const vlist* l, std::int32_t row, std::int32_t column) {
   return std::int32_t(std::int64_t(l->cells.rowCount) * column + row);
 }
 
-// Stored strings that do not fill the cells: the counts are dropped, so
-// that the list is cheap to destroy, and the load refused.
+// Stored strings that do not fill the cells: the load is refused, leaving
+// an empty list, whole so that it can be destroyed.
 [[noreturn]] void refuseLoad(vlist* l, std::int64_t stored) {
   std::int64_t wanted = cellCount(l);
   super()->setCount(l, 0, vlistROWS);
   super()->setCount(l, 0, vlistCOLUMNS);
+  if (!asList(l)->owned) asList(l)->owned = vlistCreateSelection(l);
   char message[160];
   std::snprintf(message, sizeof message, "vliststr: %lld stored strings for %lld cells", static_cast<long long>(stored),
                 static_cast<long long>(wanted));
