@@ -6,9 +6,10 @@
 # a signal or a hang.
 # With the framework's resource text and filechsr_probe, the file chooser's
 # items are tried too: the probe ends with status 1 and the damage said.
-#   wrong_class_resources.sh SIM73500 VRTOOL SIM73500_TXT LIB_DIR [FILECHSR_PROBE VWEXLIN7_TXT]
+# With vimgedit too, the image editor's: status 1 and a message naming the file.
+#   wrong_class_resources.sh SIM73500 VRTOOL SIM73500_TXT LIB_DIR [FILECHSR_PROBE VWEXLIN7_TXT [VIMGEDIT]]
 set -u
-sim=$1 vrtool=$2 text=$3 lib=$4 probe=${5:-} fwtext=${6:-}
+sim=$1 vrtool=$2 text=$3 lib=$4 probe=${5:-} fwtext=${6:-} imgedit=${7:-}
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 mkdir -p "$dir/bin" "$dir/home" "$dir/work"
@@ -94,6 +95,26 @@ if [ -n "$probe" ]; then
   chooser vmenubar '"Local Menu Bar"' vdialogItem
   chooser vcontrolOptionMenu PathPopupMenu vdialogLabelItem
   chooser vcontrolToggle ReadOnly vdialogLabelItem
+fi
+# The image editor's items: its run on a small image ends at once.
+editor() {
+  sed "s/Class = tag $1 Tag = tag $2/Class = tag $3 Tag = tag $2/" "$fwtext" >"$dir/w.txt"
+  "$vrtool" build "$dir/w.txt" "$dir/editor/vwexlin7.vr" || { echo "FAIL: editor $2: vrtool"; failures=$((failures + 1)); return; }
+  (cd "$dir/work" && WEXLIN_BACKEND=headless timeout 120 "$dir/editor/vimgedit" a.pbm </dev/null >/dev/null 2>"$dir/err")
+  status=$?
+  if [ $status != 1 ] || ! grep -qF "$dir/editor/vwexlin7.vr" "$dir/err"; then
+    echo "FAIL: editor $2 as $3: status $status"
+    cat "$dir/err"
+    failures=$((failures + 1))
+  fi
+}
+if [ -n "$imgedit" ]; then
+  mkdir -p "$dir/editor"
+  cp "$imgedit" "$dir/editor/"
+  printf 'P1\n2 2\n0 1\n1 0\n' >"$dir/work/a.pbm"
+  editor vpalette toolPalette vdialogItem
+  editor vpalette lineWtPalette vcontainer
+  editor vmenubar '"Menu Bar"' vcontainer
 fi
 echo "$failures failures"
 [ $failures = 0 ]
