@@ -18,7 +18,7 @@ cp "$lib/vwexlin7.vr" "$dir/bin/"
 unset WEXLINHOME
 export HOME="$dir/home" WEXLIN_REGISTRY="$dir/no-registry"
 failures=0
-# try NAME SED-SCRIPT MACRO-LINE
+# try NAME SED-SCRIPT MACRO-LINE [TEXT the message says]
 try() {
   sed "$2" "$text" >"$dir/s.txt"
   cmp -s "$text" "$dir/s.txt" && { echo "FAIL: $1: the edit changed nothing"; failures=$((failures + 1)); return; }
@@ -26,7 +26,7 @@ try() {
   printf '%s\nevaluate 6*7\n' "$3" >"$dir/work/m.cmd"
   (cd "$dir/work" && timeout 120 "$dir/bin/sim73500" --gui=headless m.cmd </dev/null >/dev/null 2>"$dir/err")
   status=$?
-  if [ $status != 1 ] || ! grep -qF "$dir/bin/sim73500.vr" "$dir/err"; then
+  if [ $status != 1 ] || ! grep -qF "$dir/bin/sim73500.vr" "$dir/err" || ! grep -qF "${4:-}" "$dir/err"; then
     echo "FAIL: $1: status $status"
     cat "$dir/err"
     failures=$((failures + 1))
@@ -69,7 +69,8 @@ try "Win_Palette as vdialogItem" 's/{ Class = tag vpalette Tag = tag Win_Palette
 for counts in "9 2147483647" "2147483647 2147483647"; do
   try "a list of ${counts% *} x ${counts#* } cells holding 9" \
     "/Tag = tag Close Title = string \"Close\"/a\\
-      { Class = tag vlistitem Tag = tag Mode Flags = integer 647 Rect = array integer [ 12 58 196 210 ] FocusRow = integer 0 FocusColumn = integer 0 Attributes = integer 5181 ScrollBarMargin = integer 0 SelectMethod = tag \"One Only Selection\" Autowidth = integer 0 List = dictionary { Class = tag vlistitemList RowCount = integer ${counts% *} ColumnCount = integer ${counts#* } ListStorage = array string [ \"m0\" \"m1\" \"m2\" \"m3\" \"m4\" \"m5\" \"m6\" \"m7\" \"m8\" ] } }" ""
+      { Class = tag vlistitem Tag = tag Mode Flags = integer 647 Rect = array integer [ 12 58 196 210 ] FocusRow = integer 0 FocusColumn = integer 0 Attributes = integer 5181 ScrollBarMargin = integer 0 SelectMethod = tag \"One Only Selection\" Autowidth = integer 0 List = dictionary { Class = tag vlistitemList RowCount = integer ${counts% *} ColumnCount = integer ${counts#* } ListStorage = array string [ \"m0\" \"m1\" \"m2\" \"m3\" \"m4\" \"m5\" \"m6\" \"m7\" \"m8\" ] } }" "" \
+    "vliststr: 9 stored strings for $((${counts% *} * ${counts#* })) cells"
 done
 # The file chooser's items, in the framework's file beside a copy of the probe.
 chooser() {

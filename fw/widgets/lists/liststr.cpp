@@ -113,7 +113,8 @@ std::int32_t indexOf(const vlist* l, std::int32_t row, std::int32_t column) {
   super()->setCount(l, 0, vlistROWS);
   super()->setCount(l, 0, vlistCOLUMNS);
   if (!asList(l)->owned) asList(l)->owned = vlistCreateSelection(l);
-  char message[160];
+  // The raise keeps the text's address, read after this frame is gone.
+  static char message[160];
   std::snprintf(message, sizeof message, "vliststr: %lld stored strings for %lld cells", static_cast<long long>(stored),
                 static_cast<long long>(wanted));
   vexGenerateMessage(&vexArgClass, message);
