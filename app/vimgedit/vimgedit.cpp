@@ -15,6 +15,8 @@
 #include <string>
 
 #include "fw/core/event.h"
+#include "fw/core/ex.h"
+#include "fw/core/fs.h"
 #include "fw/core/sys.h"
 #include "fw/data/inst.h"
 #include "fw/data/pref.h"
@@ -35,7 +37,28 @@ int run(int, char**) {
   }
   const char* file = argc > 1 ? argv[1] : nullptr;
   const char* error = nullptr;
-  vimgedit* session = vimgeditOpen(file, true, &error);
+  vimgedit* session = nullptr;
+  // The editor's template is the framework file's: one that does not load
+  // (damaged) is refused naming that file.
+  bool loaded = true;
+  vexGuard([&] { session = vimgeditOpen(file, true, &error); },
+           [&](vexHandler& h) {
+             vexException* e = vexGetCurrentException();
+             std::string name = vinstNAMES[0];
+             for (const char* candidate : vinstNAMES)
+               if (vfsPath* p = vinstFindFileQuiet(candidate)) {
+                 vstr* text = vfsPathToString(p);
+                 name = text;
+                 vstrDestroy(text);
+                 vfsFreePath(p);
+                 break;
+               }
+             std::fprintf(stderr, "vimgedit: resource file %s: cannot read the image editor: %s\n", name.c_str(),
+                          e && e->message ? e->message : e ? e->cls->name : "failed");
+             vexSetCurrentException(h.savedChain);
+             loaded = false;
+           });
+  if (!loaded) return 1;
   if (!session) {
     std::fprintf(stderr, "vimgedit: %s: %s\n", file, error ? error : "cannot open");
     return 1;

@@ -422,10 +422,10 @@ void asm_window_open(const char*) {
   w.generation = ++generations;
   w.record = record;
   w.dialog = d;
-  w.view.list = reinterpret_cast<xincell*>(vdialogFindItem(d, N("Asm_List")));
-  w.ruler = reinterpret_cast<vruler*>(vdialogFindItem(d, N("Ruler")));
-  w.scroll = reinterpret_cast<vcontrol*>(vdialogFindItem(d, N("Asm_Scroll")));
-  w.scroll_to = reinterpret_cast<vtextitem*>(vdialogFindItem(d, N("Scroll_To")));
+  w.view.list = window_item_as<xincell>(d, "Asm_List", xincellGetDefaultClass(), "Assembly");
+  w.ruler = window_item_as<vruler>(d, "Ruler", vrulerGetDefaultClass(), "Assembly");
+  w.scroll = window_item_as<vcontrol>(d, "Asm_Scroll", vcontrolGetDefaultClass(), "Assembly");
+  w.scroll_to = window_item_as<vtextitem>(d, "Scroll_To", vtextitemGetDefaultClass(), "Assembly");
   record->refresh = asm_window_refresh;
   record->update = asm_window_update;
   record->close = asm_window_close;

@@ -80,7 +80,7 @@ struct command_state {
 command_state win;
 
 vtextitem* text_item(vdialog* d, const char* tag) {
-  return reinterpret_cast<vtextitem*>(vdialogFindItem(d, N(tag)));
+  return window_item_as<vtextitem>(d, tag, vtextitemGetDefaultClass(), "Command");
 }
 
 std::string item_text(vtextitem* item) {
@@ -410,7 +410,7 @@ void command_open_action(const char*) {
   win.prompt = text_item(d, "Command_Prompt");
   win.help = text_item(d, "Help_Line");
   win.error = text_item(d, "Error_Line");
-  win.history = reinterpret_cast<xincell*>(vdialogFindItem(d, N("Command_History")));
+  win.history = window_item_as<xincell>(d, "Command_History", xincellGetDefaultClass(), "Command");
   anchor_items(d);
   record->refresh = command_refresh;
   record->update = command_update;

@@ -39,7 +39,7 @@ dialog_answer answer_of(vname tag) {
 }
 
 vnotice* make_notice(const char* text, const char* confirm, const char* second, bool cancel) {
-  vnotice* n = vnoticeCreate();
+  auto* n = static_cast<vnotice*>(framework_window("notice", [] { return static_cast<vobject*>(vnoticeCreate()); }));
   vnoticeSetTextScribed(n, vscribeCString(text != nullptr ? text : ""));
   if (second != nullptr) {
     vnoticeSetQuestion(n, 1);
@@ -101,8 +101,8 @@ dialog_answer line_run(const std::string& prompt, std::string& input) {
   // The resource's size stands: its items carry no spring solution, and
   // sizing to them would leave only the buttons.
   d->dialogFlags &= static_cast<std::uint16_t>(~vdialogSIZE_PENDING);
-  auto* prompt_item = reinterpret_cast<vtextitem*>(vdialogFindItem(d, N("Prompt")));
-  auto* input_item = reinterpret_cast<vtextitem*>(vdialogFindItem(d, N("Input")));
+  auto* prompt_item = window_item_as<vtextitem>(d, "Prompt", vtextitemGetDefaultClass(), "Interact_Input");
+  auto* input_item = window_item_as<vtextitem>(d, "Input", vtextitemGetDefaultClass(), "Interact_Input");
   if (prompt_item != nullptr) vtextitemSetTextChars(prompt_item, prompt.c_str());
   if (input_item != nullptr) vtextitemSetTextChars(input_item, input.c_str());
   dialog_frame(d);
@@ -133,7 +133,7 @@ void chooser_add_filters(vfilechsr* chooser, const chooser_request& request, vre
 }
 
 vfilechsr* chooser_make(const chooser_request& r) {
-  vfilechsr* c = vfilechsrCreate();
+  auto* c = static_cast<vfilechsr*>(framework_window("file chooser", [] { return static_cast<vobject*>(vfilechsrCreate()); }));
   // A file to write is named in the entry, which then has the focus; a
   // file to read is picked from the columns.
   vfilechsrSetKind(c, r.open != 0 ? vfilechsrOPEN : vfilechsrSAVE);

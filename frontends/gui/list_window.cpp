@@ -135,7 +135,7 @@ void list_window_open(const char*) {
   if (vapplicationFindNamedResource(N("List"), &r) == 0) return;
   vtextitemGetDefaultClass();
   auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "List"));
-  auto* text = reinterpret_cast<vtextitem*>(vdialogFindItem(d, N("List_Text")));
+  auto* text = window_item_as<vtextitem>(d, "List_Text", vtextitemGetDefaultClass(), "List");
   sim_window* record = text != nullptr ? window_record_new(SIMWIN_LIST, -1, number, d) : nullptr;
   if (record == nullptr) {
     vinstanceDestroyLater(d);

@@ -501,7 +501,11 @@ vdialog* main_window_create() {
   record->close = main_close;
   d->data = record;
   main_dialog = d;
-  menu_bar = reinterpret_cast<vmenubar*>(vdialogFindItem(d, N("Main_Menu_Bar")));
+  menu_bar = window_item_as<vmenubar>(d, "Main_Menu_Bar", vmenubarGetDefaultClass(), "Main");
+  // Found again by tag while the window lives: their classes checked once.
+  window_item(d, "Win_Palette", vpaletteGetDefaultClass(), "Main");
+  window_item(d, "Main_View", vmainviewGetDefaultClass(), "Main");
+  window_item(d, "StatusBar", vtextitemGetDefaultClass(), "Main");
   menu_trim();
   menu_register();
   vdialogSetCloseHook(d, main_close_request);

@@ -388,9 +388,9 @@ void memory_window_open(const char*) {
     w->generation = ++generations;
     w->record = record;
     w->dialog = d;
-    w->list = reinterpret_cast<xincell*>(vdialogFindItem(d, N("Memory_List")));
-    w->scroll = reinterpret_cast<vcontrol*>(vdialogFindItem(d, N("Mem_Scroll")));
-    w->scroll_to = reinterpret_cast<vtextitem*>(vdialogFindItem(d, N("Scroll_To")));
+    w->list = window_item_as<xincell>(d, "Memory_List", xincellGetDefaultClass(), "Memory");
+    w->scroll = window_item_as<vcontrol>(d, "Mem_Scroll", vcontrolGetDefaultClass(), "Memory");
+    w->scroll_to = window_item_as<vtextitem>(d, "Scroll_To", vtextitemGetDefaultClass(), "Memory");
     w->view.window = record;
     record->refresh = memory_window_refresh;
     record->update = memory_window_update;

@@ -316,7 +316,7 @@ void register_window_open(const char*) {
   register_win& w = windows.emplace_back();
   w.record = record;
   w.dialog = d;
-  w.list = reinterpret_cast<xincell*>(vdialogFindItem(d, N("Register_List")));
+  w.list = window_item_as<xincell>(d, "Register_List", xincellGetDefaultClass(), "Register");
   record->refresh = register_window_refresh;
   record->update = register_window_update;
   record->close = register_window_close;

@@ -151,9 +151,12 @@ void fill_notify(vwindow* window, vevent* event) {
 void scrolled_with_ruler(vlistview* list, int32_t dx, int32_t dy) {
   static_cast<vlistviewClassRec*>(vlistviewClassOf(list)->superclass)->scrolledBy(list, dx, dy);
   auto* d = static_cast<vdialog*>(vdialogGetItemWindow(list));
-  if (auto* ruler = d != nullptr ? reinterpret_cast<vruler*>(vdialogFindItem(d, N("Ruler"))) : nullptr;
-      ruler != nullptr && ruler->scroll != list->appliedX)
-    vrulerSetScroll(ruler, list->appliedX);
+  vdialogItem* found = d != nullptr ? vdialogFindItem(d, N("Ruler")) : nullptr;
+  // Another class only in a damaged file, refused when the window opened.
+  if (found != nullptr && vclassIsSubclass(found->cls, vrulerGetDefaultClass())) {
+    auto* ruler = reinterpret_cast<vruler*>(found);
+    if (ruler->scroll != list->appliedX) vrulerSetScroll(ruler, list->appliedX);
+  }
 }
 
 void list_setup(row_win& w) {
@@ -188,7 +191,7 @@ sim_window* row_window_open(const row_window_kind& kind) {
   vlistviewGetDefaultClass();
   vrulerGetDefaultClass();
   auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), kind.resource));
-  auto* list = reinterpret_cast<vlistview*>(vdialogFindItem(d, N(kind.list_name)));
+  auto* list = window_item_as<vlistview>(d, kind.list_name, vlistviewGetDefaultClass(), kind.resource);
   sim_window* record = list != nullptr ? window_record_new(kind.kind, cur_device, 0, d) : nullptr;
   if (record == nullptr) {
     vinstanceDestroyLater(d);
@@ -199,7 +202,7 @@ sim_window* row_window_open(const row_window_kind& kind) {
   w.record = record;
   w.dialog = d;
   w.list = list;
-  if (kind.width == 0) w.ruler = reinterpret_cast<vruler*>(vdialogFindItem(d, N("Ruler")));
+  if (kind.width == 0) w.ruler = window_item_as<vruler>(d, "Ruler", vrulerGetDefaultClass(), kind.resource);
   record->refresh = row_window_refresh;
   record->update = row_window_update;
   record->close = row_window_close;

@@ -339,7 +339,7 @@ void session_open_action(const char*) {
   win.dialog = d;
   win.record = record;
   win.text = vdialogFindItem(d, N("Session_Text"));
-  win.scroll = static_cast<vcontrol*>(static_cast<void*>(vdialogFindItem(d, N("Session_Scroll"))));
+  win.scroll = window_item_as<vcontrol>(d, "Session_Scroll", vcontrolGetDefaultClass(), "Session");
   record->refresh = session_refresh;
   record->update = session_update;
   record->close = session_close;

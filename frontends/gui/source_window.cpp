@@ -408,7 +408,7 @@ void source_window_open(const char*) {
   w.record = record;
   w.dialog = d;
   w.text = text;
-  w.scroll = reinterpret_cast<vcontrol*>(vdialogFindItem(d, N("Source_Scroll")));
+  w.scroll = window_item_as<vcontrol>(d, "Source_Scroll", vcontrolGetDefaultClass(), "Source");
   record->refresh = source_window_refresh;
   record->update = source_window_update;
   record->close = source_window_close;

@@ -27,6 +27,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -118,14 +119,17 @@ int stop_loop(vevent*) {
 // A start-up window that the program's own resource file does not give
 // (damaged, or not this program's) ends the program naming the file: a GUI
 // without it would run nothing and look like success.
-[[noreturn]] void resources_failed(const char* window) {
-  std::string file = "sim73500.vr";
-  if (vfsPath* p = vinstFindFileQuiet(file.c_str())) {
-    vstr* text = vfsPathToString(p);
-    file = text;
-    vstrDestroy(text);
-    vfsFreePath(p);
-  }
+// names: the file's names, the one in use first found.
+[[noreturn]] void resources_failed(const char* window, std::initializer_list<const char*> names) {
+  std::string file = *names.begin();
+  for (const char* name : names)
+    if (vfsPath* p = vinstFindFileQuiet(name)) {
+      vstr* text = vfsPathToString(p);
+      file = text;
+      vstrDestroy(text);
+      vfsFreePath(p);
+      break;
+    }
   std::string what;
   if (vexException* e = vexGetCurrentException()) what = std::string(": ") + (e->message ? e->message : e->cls->name);
   // Damage said with the file's name: it is named once, above.
@@ -135,6 +139,8 @@ int stop_loop(vevent*) {
                what.c_str());
   vsysExit(1);
 }
+
+[[noreturn]] void resources_failed(const char* window) { resources_failed(window, {"sim73500.vr"}); }
 
 // Runs make, which answers the window; a raise or no window ends the program.
 template <class Make>
@@ -150,6 +156,20 @@ vobject* load_window(vresource r, const vclass* expected, const char* window) {
   vobject* loaded = nullptr;
   vexGuard([&] { loaded = _vobjectLoadOfClass(r, expected); }, [&](vexHandler&) { resources_failed(window); });
   return loaded;
+}
+
+vdialogItem* window_item(vdialog* d, const char* tag, const vclass* expected, const char* window) {
+  vdialogItem* item = nullptr;
+  vexGuard([&] { item = _vdialogFindItemOfClass(d, N(tag), expected); },
+           [&](vexHandler&) { resources_failed(window); });
+  return item;
+}
+
+vobject* framework_window(const char* window, vobject* (*make)()) {
+  vobject* made = nullptr;
+  vexGuard([&] { made = make(); },
+           [&](vexHandler&) { resources_failed(window, {vinstNAMES[0], vinstNAMES[1], vinstNAMES[2]}); });
+  return made;
 }
 
 std::string family_title() {

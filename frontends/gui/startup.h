@@ -9,6 +9,8 @@
 #include "fw/core/resource.h"
 
 struct vevent;
+struct vdialog;
+struct vdialogItem;
 
 namespace gui {
 
@@ -33,6 +35,20 @@ int front_end_status();
 // file: one that does not load (damaged) ends the program naming the file,
 // as a start-up window does.
 vobject* load_window(vresource r, const vclass* expected, const char* window);
+
+// Makes a window the framework loads from its own resource file (a notice,
+// the file chooser): one that does not load ends the program naming that
+// file.
+vobject* framework_window(const char* window, vobject* (*make)());
+
+// The item of a loaded window found by tag and used as class expected, or
+// null when the window has none: one of another class came from a damaged
+// file and ends the program naming it, as load_window does.
+vdialogItem* window_item(vdialog* d, const char* tag, const vclass* expected, const char* window);
+template <class T, class C>
+T* window_item_as(vdialog* d, const char* tag, const C* expected, const char* window) {
+  return reinterpret_cast<T*>(window_item(d, tag, expected, window));
+}
 
 // "Sim" and the family number of the current device type.
 std::string family_title();

@@ -383,7 +383,7 @@ watch_win* create_window(int number) {
   vlistviewGetDefaultClass();
   auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "Watch"));
   sim_window* record = window_record_new(SIMWIN_WATCH, cur_device, number, d);
-  auto* list = record != nullptr ? reinterpret_cast<vlistview*>(vdialogFindItem(d, N("Watch_List"))) : nullptr;
+  auto* list = record != nullptr ? window_item_as<vlistview>(d, "Watch_List", vlistviewGetDefaultClass(), "Watch") : nullptr;
   if (list == nullptr) {
     if (record != nullptr) window_record_free(record);
     vinstanceDestroyLater(d);
@@ -393,7 +393,7 @@ watch_win* create_window(int number) {
   w.record = record;
   w.dialog = d;
   w.list = list;
-  w.ruler = reinterpret_cast<vruler*>(vdialogFindItem(d, N("Ruler")));
+  w.ruler = window_item_as<vruler>(d, "Ruler", vrulerGetDefaultClass(), "Watch");
   record->refresh = watch_window_refresh;
   record->update = watch_window_update;
   record->close = watch_window_close;

@@ -94,7 +94,10 @@ void clearOwnFields(vimageedtr* e) {
   std::memset(begin, 0, std::size_t(reinterpret_cast<char*>(e + 1) - begin));
 }
 
-vdialogItem* find(vimageedtr* e, const char* tag) { return vdialogFindItem(e, L(tag)); }
+// Each is then used as class used: another is a damaged template.
+vdialogItem* find(vimageedtr* e, const char* tag, const vclass* used = vdialogItemGetDefaultClass()) {
+  return _vdialogFindItemOfClass(e, L(tag), used);
+}
 
 // Puts item in the place of the item of the tag, with its rectangle; the
 // loaded one goes. False when the dialog has no such item.
@@ -206,8 +209,8 @@ void build(vimageedtr* e) {
   e->mruItem = vdialogItemCreate(vimgedutilsGetMRUItemClass());
   if (!replaceItem(e, "mruUserItem", e->mruItem)) vinstanceDestroy(e->mruItem), e->mruItem = nullptr;
   // Palettes.
-  e->toolPalette = static_cast<vpalette*>(find(e, "toolPalette"));
-  e->lineWidthPalette = static_cast<vpalette*>(find(e, "lineWtPalette"));
+  e->toolPalette = reinterpret_cast<vpalette*>(find(e, "toolPalette", vpaletteGetDefaultClass()));
+  e->lineWidthPalette = reinterpret_cast<vpalette*>(find(e, "lineWtPalette", vpaletteGetDefaultClass()));
   fillPalette(e->toolPalette, vwindowIsMonochrome() ? "ImageMonoPalette" : "ImageColorPalette", toolChosen);
   fillPalette(e->lineWidthPalette, "ImageWidthPalette", widthChosen);
   selectEntry(e->lineWidthPalette, "LineWidth1");

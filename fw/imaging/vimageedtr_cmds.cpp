@@ -150,7 +150,7 @@ void setImageStep(vundo*, void* data, int code) {
 }
 
 // ---- The size dialog.
-vtextitem* sizeField(vconfirm* d, vname tag) { return reinterpret_cast<vtextitem*>(vdialogFindItem(d, tag)); }
+vtextitem* sizeField(vconfirm* d, vname tag) { return _vdialogFindItemAs<vtextitem>(d, tag, vtextitemGetDefaultClass()); }
 
 void setField(vtextitem* field, int value) {
   if (field) vtextitemSetTextChars(field, std::to_string(value).c_str());
@@ -604,7 +604,7 @@ int vimageedtrIssueSelector(vimageedtr* e, int selector, vdict* context) {
 }
 
 void vimageedtrRefreshSelectors(vimageedtr* e) {
-  vmenubarRefreshFromQueries(static_cast<vmenubar*>(vdialogFindItem(e, L("Menu Bar"))));
+  vmenubarRefreshFromQueries(_vdialogFindItemAs<vmenubar>(e, L("Menu Bar"), vmenubarGetDefaultClass()));
 }
 
 namespace imgedtr {

@@ -77,7 +77,7 @@ void placeText(vimgedview* v, const char* text) {
 int confirmText(vconfirm* d, vevent*) {
   auto* v = static_cast<vimgedview*>(d->data);
   if (!v) return 1;
-  auto* item = reinterpret_cast<vtextitem*>(vdialogFindItem(d, N("vimgedTEXT_EDIT")));
+  auto* item = _vdialogFindItemAs<vtextitem>(d, N("vimgedTEXT_EDIT"), vtextitemGetDefaultClass());
   if (!item) return 1;
   char text[256] = {};
   vtextitemCopyText(item, text, sizeof text);
@@ -101,6 +101,8 @@ void openTextDialog(vimgedview* v) {
     // The template's size: its field has no layout to size the dialog by,
     // which would shrink it to the buttons.
     dialog->dialogFlags &= std::uint16_t(~vdialogSIZE_PENDING);
+    // Its field's class refused now, not at the first confirm.
+    _vdialogFindItemOfClass(dialog, N("vimgedTEXT_EDIT"), vtextitemGetDefaultClass());
     vconfirmSetApply(dialog, confirmText);
     vmoduleAddContextExitProc(forgetDialog);
   }

@@ -210,14 +210,19 @@ void menuNotify(vmenuItem* item, vevent*) {
 }
 
 // ---- Building the dialog.
-vdialogItem* find(vpaled* p, const char* tag) { return vdialogFindItem(p, L(tag)); }
+// Each is then used as class used: another is a damaged template.
+vdialogItem* find(vpaled* p, const char* tag, const vclass* used = vdialogItemGetDefaultClass()) {
+  return _vdialogFindItemOfClass(p, L(tag), used);
+}
 
 vdialogItem* replaceGrid(vpaled* p) {
   vdialogItemList* list = p->items;
+  vdialogItemClassRec* cls = _vpaledGridClass();
+  // The grid copies its superclass's item.
+  _vobjectListFindByTagOfClass(list, L("UserItem"), cls->superclass);
   int index = vobjectListIndexOfTag(list, L("UserItem"));
   if (index < 0) return nullptr;
   vdialogItem* loaded = vdialogItemListAt(list, index);
-  vdialogItemClassRec* cls = _vpaledGridClass();
   auto* grid = static_cast<vdialogItem*>(vclassAllocInstance(cls));
   grid->cls = cls;
   cls->copyInit(loaded, grid);
@@ -272,14 +277,16 @@ void init(vinstance* self) {
   if (p->grid) p->grid->data = reinterpret_cast<std::intptr_t>(p);
   p->sizeValue = find(p, "SizeValue");
   p->sizeStat = find(p, "SizeStat");
-  p->menubar = find(p, "Menubar");
+  p->menubar = find(p, "Menubar", vmenubarGetDefaultClass());
   vdialogItem** buttons[] = {&p->newBtn,   &p->deleteBtn, &p->pickBtn, &p->rampBtn,  &p->blendBtn,
                              &p->contrastBtn, &p->lightBtn, &p->darkBtn, &p->warmBtn, &p->coolBtn,
                              &p->okBtn,    &p->cancelBtn, &p->remapChk};
   const char* tags[] = {"NewBtn",  "DeleteBtn", "PickBtn", "RampBtn", "BlendBtn",  "ContrastBtn", "LightBtn",
                         "DarkBtn", "WarmBtn",   "CoolBtn", "OKBtn",   "CancelBtn", "RemapChk"};
   for (std::size_t i = 0; i < std::size(tags); ++i) {
-    vdialogItem* b = *buttons[i] = find(p, tags[i]);
+    const bool toggle = buttons[i] == &p->remapChk;
+    vdialogItem* b = *buttons[i] =
+        find(p, tags[i], toggle ? vcontrolGetDefaultClass() : vdialogItemGetDefaultClass());
     if (!b) continue;
     vdialogSetItemNotify(b, buttonNotify);
     vdialogSetItemData(b, reinterpret_cast<std::intptr_t>(p));

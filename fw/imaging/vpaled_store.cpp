@@ -120,7 +120,7 @@ void showNotice(vpaled* p, const std::string& text) {
   vinstanceDestroy(n);
 }
 
-vdialogItem* nameText(vconfirm* c) { return vdialogFindItem(c, L("NameText")); }
+vdialogItem* nameText(vconfirm* c) { return _vdialogFindItemOfClass(c, L("NameText"), vtextitemGetDefaultClass()); }
 
 // Refused (the dialog stays) for an empty name, a name in use, or a store
 // that cannot be written: a flush failure is shown, not raised on.

@@ -1,10 +1,15 @@
 #!/bin/sh
 # sim73500's GUI with its resource file naming an object of the wrong class
-# where a command space, a sub-menu or a window belongs: each run ends with
-# status 1 and a message that names the file, never with a signal.
-#   wrong_class_resources.sh SIM73500 VRTOOL SIM73500_TXT LIB_DIR
+# where a command space, a sub-menu, a window or an item a window finds by
+# name belongs, or holding a list that claims more cells than it stores:
+# each run ends with status 1 and a message that names the file, never with
+# a signal or a hang.
+# With the framework's resource text and filechsr_probe, the file chooser's
+# items are tried too: the probe ends with status 1 and the damage said.
+# With vimgedit too, the image editor's: status 1 and a message naming the file.
+#   wrong_class_resources.sh SIM73500 VRTOOL SIM73500_TXT LIB_DIR [FILECHSR_PROBE VWEXLIN7_TXT [VIMGEDIT]]
 set -u
-sim=$1 vrtool=$2 text=$3 lib=$4
+sim=$1 vrtool=$2 text=$3 lib=$4 probe=${5:-} fwtext=${6:-} imgedit=${7:-}
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 mkdir -p "$dir/bin" "$dir/home" "$dir/work"
@@ -13,7 +18,7 @@ cp "$lib/vwexlin7.vr" "$dir/bin/"
 unset WEXLINHOME
 export HOME="$dir/home" WEXLIN_REGISTRY="$dir/no-registry"
 failures=0
-# try NAME SED-SCRIPT MACRO-LINE
+# try NAME SED-SCRIPT MACRO-LINE [TEXT the message says]
 try() {
   sed "$2" "$text" >"$dir/s.txt"
   cmp -s "$text" "$dir/s.txt" && { echo "FAIL: $1: the edit changed nothing"; failures=$((failures + 1)); return; }
@@ -21,7 +26,7 @@ try() {
   printf '%s\nevaluate 6*7\n' "$3" >"$dir/work/m.cmd"
   (cd "$dir/work" && timeout 120 "$dir/bin/sim73500" --gui=headless m.cmd </dev/null >/dev/null 2>"$dir/err")
   status=$?
-  if [ $status != 1 ] || ! grep -qF "$dir/bin/sim73500.vr" "$dir/err"; then
+  if [ $status != 1 ] || ! grep -qF "$dir/bin/sim73500.vr" "$dir/err" || ! grep -qF "${4:-}" "$dir/err"; then
     echo "FAIL: $1: status $status"
     cat "$dir/err"
     failures=$((failures + 1))
@@ -39,5 +44,78 @@ try "an item of a menu" \
   's/{ Class = tag vmenuItem Tag = tag M_File_Path_Set /{ Class = tag vdialogItem Tag = tag M_File_Path_Set /' ""
 try "an item of a dialog" \
   '/^Watch = dictionary {$/,/Class = tag vruler$/s/Class = tag vruler$/Class = tag vmenu/' "wwatch win1"
+# Items a window finds by name, each given a class it cannot be used as.
+# item TAG CLASS MACRO-LINE: the class is on the line above the item's first tag.
+item() {
+  line=$(grep -n "Tag = tag $1\$" "$text" | head -n 1 | cut -d: -f1)
+  try "$1 as $2" "$((line - 1))s/Class = tag [A-Za-z]*\$/Class = tag $2/" "$3"
+}
+item Command_Prompt vcontainer ""
+item Error_Line vcontainer ""
+item Command_History vpalette ""
+item Calls_List vdialogItem wcalls
+item Calls_List vcontainer wcalls
+item Asm_List vcontainer wasm
+item Memory_List vruler "wmemory x"
+item Register_List vcontainer wregister
+item Watch_List vtextitem "wwatch r0"
+item Scroll_To vcontainer "wmemory x"
+item Source_Scroll vdialogItem wsource
+item Session_Scroll vtextitem wsession
+try "StatusBar as vcontainer" 's/{ Class = tag vtextitem Tag = tag StatusBar /{ Class = tag vcontainer Tag = tag StatusBar /' ""
+try "Win_Palette as vdialogItem" 's/{ Class = tag vpalette Tag = tag Win_Palette /{ Class = tag vdialogItem Tag = tag Win_Palette /' ""
+# The Reset dialog's list, its counts beyond its nine strings, put in the
+# About box that every start loads.
+for counts in "9 2147483647" "2147483647 2147483647"; do
+  try "a list of ${counts% *} x ${counts#* } cells holding 9" \
+    "/Tag = tag Close Title = string \"Close\"/a\\
+      { Class = tag vlistitem Tag = tag Mode Flags = integer 647 Rect = array integer [ 12 58 196 210 ] FocusRow = integer 0 FocusColumn = integer 0 Attributes = integer 5181 ScrollBarMargin = integer 0 SelectMethod = tag \"One Only Selection\" Autowidth = integer 0 List = dictionary { Class = tag vlistitemList RowCount = integer ${counts% *} ColumnCount = integer ${counts#* } ListStorage = array string [ \"m0\" \"m1\" \"m2\" \"m3\" \"m4\" \"m5\" \"m6\" \"m7\" \"m8\" ] } }" "" \
+    "vliststr: 9 stored strings for $((${counts% *} * ${counts#* })) cells"
+done
+# The file chooser's items, in the framework's file beside a copy of the probe.
+chooser() {
+  sed "s/Class = tag $1 Tag = tag $2/Class = tag $3 Tag = tag $2/" "$fwtext" >"$dir/w.txt"
+  cmp -s "$fwtext" "$dir/w.txt" && { echo "FAIL: chooser $2: the edit changed nothing"; failures=$((failures + 1)); return; }
+  "$vrtool" build "$dir/w.txt" "$dir/probe/vwexlin7.vr" || { echo "FAIL: chooser $2: vrtool"; failures=$((failures + 1)); return; }
+  (cd "$dir/work" && WEXLIN_BACKEND=headless timeout 120 "$dir/probe/filechsr_probe" "$dir/work" "$dir/shot.png" \
+    </dev/null >/dev/null 2>"$dir/err")
+  status=$?
+  if [ $status != 1 ] || ! grep -q "Resource file is damaged" "$dir/err"; then
+    echo "FAIL: chooser $2 as $3: status $status"
+    cat "$dir/err"
+    failures=$((failures + 1))
+  fi
+}
+if [ -n "$probe" ]; then
+  mkdir -p "$dir/probe"
+  cp "$probe" "$dir/probe/"
+  chooser vfilechsrPathEntry PathEntry vcontainer
+  chooser vfilechsrPathEntry PathEntry vdialogItem
+  chooser vfilechsrListView List1 vdialogItem
+  chooser vfilechsrListView List3 vlistview
+  chooser vmenubar '"Local Menu Bar"' vdialogItem
+  chooser vcontrolOptionMenu PathPopupMenu vdialogLabelItem
+  chooser vcontrolToggle ReadOnly vdialogLabelItem
+fi
+# The image editor's items: its run on a small image ends at once.
+editor() {
+  sed "s/Class = tag $1 Tag = tag $2/Class = tag $3 Tag = tag $2/" "$fwtext" >"$dir/w.txt"
+  "$vrtool" build "$dir/w.txt" "$dir/editor/vwexlin7.vr" || { echo "FAIL: editor $2: vrtool"; failures=$((failures + 1)); return; }
+  (cd "$dir/work" && WEXLIN_BACKEND=headless timeout 120 "$dir/editor/vimgedit" a.pbm </dev/null >/dev/null 2>"$dir/err")
+  status=$?
+  if [ $status != 1 ] || ! grep -qF "$dir/editor/vwexlin7.vr" "$dir/err"; then
+    echo "FAIL: editor $2 as $3: status $status"
+    cat "$dir/err"
+    failures=$((failures + 1))
+  fi
+}
+if [ -n "$imgedit" ]; then
+  mkdir -p "$dir/editor"
+  cp "$imgedit" "$dir/editor/"
+  printf 'P1\n2 2\n0 1\n1 0\n' >"$dir/work/a.pbm"
+  editor vpalette toolPalette vdialogItem
+  editor vpalette lineWtPalette vcontainer
+  editor vmenubar '"Menu Bar"' vcontainer
+fi
 echo "$failures failures"
 [ $failures = 0 ]

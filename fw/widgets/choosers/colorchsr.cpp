@@ -119,7 +119,11 @@ vdialogItem* copyAs(vdialogItem* loaded, vdialogItemClassRec* cls) {
   return copy;
 }
 
-vdialogItem* replace(vcolorchsr* c, vdialogItemList* list, vname tag, vdialogItemClassRec* cls) {
+// A private class copies its superclass's item: a loaded item of another
+// class (or, without one, not of class used) is a damaged template.
+vdialogItem* replace(vcolorchsr* c, vdialogItemList* list, vname tag, vdialogItemClassRec* cls,
+                     const vclass* used = vdialogItemGetDefaultClass()) {
+  _vobjectListFindByTagOfClass(list, tag, cls ? cls->superclass : used);
   int index = vobjectListIndexOfTag(list, tag);
   if (index < 0) return nullptr;
   auto* loaded = vdialogItemListAt(list, index);
@@ -132,8 +136,8 @@ vdialogItem* replace(vcolorchsr* c, vdialogItemList* list, vname tag, vdialogIte
   vdialogSetItemData(item, reinterpret_cast<std::intptr_t>(c));
   return item;
 }
-vdialogItem* find(vdialogItemList* list, const char* tag) {
-  return static_cast<vdialogItem*>(vobjectListFindByTag(list, N(tag)));
+vdialogItem* find(vdialogItemList* list, const char* tag, const vclass* used = vdialogItemGetDefaultClass()) {
+  return static_cast<vdialogItem*>(_vobjectListFindByTagOfClass(list, N(tag), used));
 }
 
 // The panel buttons issue the panel commands.
@@ -156,7 +160,7 @@ void modelChosen(vdialogItem* item, vevent*) {
 vdialogItem* loadPanel(vresource dict, const char* name) {
   vresource r = 0;
   if (!vresourceTestGet(dict, N(name), &r)) return nullptr;
-  auto* loaded = static_cast<vdialogItem*>(_vobjectLoadOfClass(r, vdialogItemGetDefaultClass()));
+  auto* loaded = static_cast<vdialogItem*>(_vobjectLoadOfClass(r, _vcolorchsrPanelClass()->superclass));
   vdialogItem* panel = copyAs(loaded, _vcolorchsrPanelClass());
   vinstanceDestroy(loaded);
   return panel;
@@ -292,7 +296,7 @@ void loadChooser(vcolorchsr* c, vresource dict, vresource dialog) {
   c->swatch = replace(c, items, N("vcolorchsrCHOICE"), _vcolorchsrSwatchClass());
   c->panelPlace = replace(c, items, N("Container"), _vcolorchsrPlaceClass());
   if (c->panelPlace) vdialogHideItem(c->panelPlace);
-  c->modelMenu = static_cast<vcontrol*>(replace(c, items, N("OptionMenu"), nullptr));
+  c->modelMenu = static_cast<vcontrol*>(replace(c, items, N("OptionMenu"), nullptr, vcontrolGetDefaultClass()));
   if (c->modelMenu) vdialogSetItemNotify(c->modelMenu, modelChosen);
   const char* const sliders[] = {"vcolorchsrUSER1", "vcolorchsrUSER2", "vcolorchsrUSER3"};
   const char* const labels[] = {"vcolorchsrLABEL1", "vcolorchsrLABEL2", "vcolorchsrLABEL3"};
@@ -310,7 +314,7 @@ void loadChooser(vcolorchsr* c, vresource dict, vresource dialog) {
   for (const char* tag : {"ShowWheel", "ShowTolerance", "ShowNames"})
     if (vdialogItem* b = replace(c, items, N(tag), nullptr)) vdialogSetItemNotify(b, panelButton);
   if (c->panelPlace) vdialogSetItemRect(c->panelPlace, &c->panelPlace->rect);
-  placeMenuBar(c, find(items, "vcolorchsrMENU_BAR"));
+  placeMenuBar(c, find(items, "vcolorchsrMENU_BAR", vmenubarGetDefaultClass()));
   vcolorchsrSelectPanel(c, c->wheelPanel);
   // The template's size is the dialog's: its items keep their places.
   c->dialogFlags &= std::uint16_t(~vdialogSIZE_PENDING);

@@ -127,10 +127,16 @@ void _vcolorchsrWireTolerance(vcolorchsr* c) {
   auto* panel = static_cast<vcontainer*>(c->tolerancePanel);
   vdialogItemList* list = panel->items;
   for (int i = 0; i < vcolorchsrT_COUNT; ++i) {
+    bool numeric = i <= vcolorchsrT_EDIT3 || i == vcolorchsrT_DIST_EDIT;
+    bool label = (i >= vcolorchsrT_STAT1 && i <= vcolorchsrT_STAT3) || i == vcolorchsrT_DIST_LABEL;
+    // Used as its class from here on: another is a damaged template.
+    const vclass* used = numeric ? static_cast<const vclass*>(vtextitemGetDefaultClass())
+                         : label ? static_cast<const vclass*>(vdialogItemGetDefaultClass())
+                                 : static_cast<const vclass*>(vcontrolGetDefaultClass());
+    _vobjectListFindByTagOfClass(list, vnameInternLiteral(kTags[i]), used);
     int index = vobjectListIndexOfTag(list, vnameInternLiteral(kTags[i]));
     if (index < 0) continue;
     vdialogItem* item = vdialogItemListAt(list, index);
-    bool numeric = i <= vcolorchsrT_EDIT3 || i == vcolorchsrT_DIST_EDIT;
     if (numeric) {
       vtextitemClassRec* cls = _vcolorchsrFieldClass();
       auto* copy = static_cast<vdialogItem*>(vclassAllocInstance(cls));

@@ -483,6 +483,8 @@ void loadInit(vobject* self, vresource resource) {
   }
   c->buttons = static_cast<vcontainer*>(_vobjectLoadOfClass(vresourceGet(resource, N("ConfirmContainer")), vcontainerGetDefaultClass()));
   c->buttons->tag = N("Detached");
+  // The standard buttons are then found by tag and used as confirm buttons.
+  for (const char* tag : kTags) _vobjectListFindByTagOfClass(c->buttons->items, N(tag), state()->buttonCls);
   c->confirmFlags = std::uint16_t(vresourceGetInteger(resource, N("ConfirmationFlags")));
   c->separator = nullptr;
   if (lookId() == vlafMOTIF) {

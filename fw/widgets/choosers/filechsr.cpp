@@ -414,18 +414,20 @@ void resetFields(vfilechsr* c) {
   c->filling = 0;
 }
 
+// Each item is then used as its class: another class is a damaged template.
 void findItems(vfilechsr* c) {
-  c->shiftUp = vdialogFindItem(c, N(Id::ShiftUp));
-  c->shiftDown = vdialogFindItem(c, N(Id::ShiftDown));
-  c->pathEntry = static_cast<vtextitem*>(vdialogFindItem(c, N(Id::PathEntry)));
-  c->menuBar = vdialogFindItem(c, N(Id::LocalMenuBar));
+  const vclass* item = vdialogItemGetDefaultClass();
+  c->shiftUp = _vdialogFindItemOfClass(c, N(Id::ShiftUp), item);
+  c->shiftDown = _vdialogFindItemOfClass(c, N(Id::ShiftDown), item);
+  c->pathEntry = _vdialogFindItemAs<vtextitem>(c, N(Id::PathEntry), state()->entryCls);
+  c->menuBar = _vdialogFindItemOfClass(c, N(Id::LocalMenuBar), vmenubarGetDefaultClass());
   for (int i = 0; i < vfilechsrCOLUMNS; ++i) {
-    c->columns[i] = static_cast<vlistview*>(vdialogFindItem(c, N(Id(int(Id::List1) + i))));
-    if (i > 0) c->titles[i - 1] = vdialogFindItem(c, N(Id(int(Id::Title1) + i)));
+    c->columns[i] = _vdialogFindItemAs<vlistview>(c, N(Id(int(Id::List1) + i)), vfilechsrGetListViewClass());
+    if (i > 0) c->titles[i - 1] = _vdialogFindItemOfClass(c, N(Id(int(Id::Title1) + i)), item);
   }
   c->columns[vfilechsrCOLUMNS] = nullptr;
-  c->pathMenu = vdialogFindItem(c, N(Id::PathPopupMenu));
-  c->readOnly = vdialogFindItem(c, N(Id::ReadOnly));
+  c->pathMenu = _vdialogFindItemOfClass(c, N(Id::PathPopupMenu), vcontrolGetDefaultClass());
+  c->readOnly = _vdialogFindItemOfClass(c, N(Id::ReadOnly), vcontrolGetDefaultClass());
 }
 
 void loadInit(vobject* self, vresource resource) {

@@ -78,7 +78,9 @@ void setUp(vfontchsr* c) {
   c->faceList = static_cast<vlistitem*>(findItem(c, "Face"));
   c->sizeList = static_cast<vlistitem*>(findItem(c, "Size"));
   c->sizeEntry = static_cast<vtextitem*>(findItem(c, "SizeEntry"));
-  c->display = ownDisplay(c, findItem(c, "Display"));
+  // The private class copies its superclass's item: another is damage.
+  c->display = ownDisplay(c, static_cast<vdialogItem*>(_vobjectListFindByTagOfClass(
+                                 c->items, N("Display"), state()->displayCls->superclass)));
   for (vdialogItem* list : {static_cast<vdialogItem*>(c->familyList), static_cast<vdialogItem*>(c->faceList),
                             static_cast<vdialogItem*>(c->sizeList)})
     if (!list || !vclassIsSubclass(list->cls, vlistitemGetDefaultClass()))

@@ -485,7 +485,7 @@ void drawInfoCell(vlistview* view, std::int32_t row, std::int32_t column, int, v
 
 vlistview* infoList(vservicechsr* c) {
   if (!c->info) return nullptr;
-  return static_cast<vlistview*>(vdialogFindItem(c->info, N("vservicechsrINFO_LIST")));
+  return _vdialogFindItemAs<vlistview>(c->info, N("vservicechsrINFO_LIST"), vlistviewGetDefaultClass());
 }
 
 void fillInfo(vservicechsr* c) {
@@ -542,6 +542,7 @@ void destroyInfo(vservicechsr* c) {
   c->info = nullptr;
   if (vwindowIsOpen(info)) vwindowClose(info);
   vlist* l = nullptr;
+  // Checked when the box was loaded (infoList).
   if (vlistview* view = static_cast<vlistview*>(vdialogFindItem(info, N("vservicechsrINFO_LIST")))) {
     l = view->list;
     vlistviewSetList(view, nullptr);
@@ -731,9 +732,9 @@ void savePreferences(vservicechsr* c) {
 
 // ---- The class.
 void setUp(vservicechsr* c) {
-  c->listView = static_cast<vlistview*>(vdialogFindItem(c, N("vservicechsrLIST_VIEW")));
-  c->ruler = static_cast<vruler*>(vdialogFindItem(c, N("vservicechsrRULER")));
-  c->menuBar = static_cast<vmenubar*>(vdialogFindItem(c, N("vservicechsrMENU_BAR")));
+  c->listView = _vdialogFindItemAs<vlistview>(c, N("vservicechsrLIST_VIEW"), state()->viewCls);
+  c->ruler = _vdialogFindItemAs<vruler>(c, N("vservicechsrRULER"), vrulerGetDefaultClass());
+  c->menuBar = _vdialogFindItemAs<vmenubar>(c, N("vservicechsrMENU_BAR"), vmenubarGetDefaultClass());
   if (!c->listView || !c->ruler)
     _vexGenerate(&vexModuleStartupClass, vexSetMessage, "vservicechsr: the template lacks its list or ruler", vexEnd);
   c->list = vlistCreate();

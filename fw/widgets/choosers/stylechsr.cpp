@@ -196,15 +196,15 @@ void setUp(vstylechsr* c) {
   auto data = [c](vdialogItem* i) {
     if (i) vdialogSetItemData(i, reinterpret_cast<std::intptr_t>(c));
   };
-  c->setFont = static_cast<vbutton*>(vdialogFindItem(c, N("Set Font")));
-  c->setColor = static_cast<vbutton*>(vdialogFindItem(c, N("Set Color")));
-  auto* attributes = static_cast<vcontainer*>(vdialogFindItem(c, N("Attribute")));
-  c->display = static_cast<vtextitem*>(vdialogFindItem(c, N("Display")));
+  c->setFont = _vdialogFindItemAs<vbutton>(c, N("Set Font"), vbuttonGetDefaultClass());
+  c->setColor = _vdialogFindItemAs<vbutton>(c, N("Set Color"), vbuttonGetDefaultClass());
+  auto* attributes = _vdialogFindItemAs<vcontainer>(c, N("Attribute"), vcontainerGetDefaultClass());
+  c->display = _vdialogFindItemAs<vtextitem>(c, N("Display"), vtextitemGetDefaultClass());
   if (!attributes || !vclassIsSubclass(attributes->cls, vcontainerGetDefaultClass()) || !c->display ||
       !c->setFont || !c->setColor)
     _vexGenerate(&vexModuleStartupClass, vexSetMessage, "vstylechsr: the template lacks an item", vexEnd);
   for (int i = 0; i < vstylechsrTOGGLES; ++i) {
-    auto* t = static_cast<vcontrol*>(vobjectListFindByTag(attributes->items, N(kToggleTags[i])));
+    auto* t = static_cast<vcontrol*>(_vobjectListFindByTagOfClass(attributes->items, N(kToggleTags[i]), vcontrolGetDefaultClass()));
     if (!t) _vexGenerate(&vexModuleStartupClass, vexSetMessage, "vstylechsr: a toggle is missing", vexEnd);
     c->toggles[i] = t;
     vdialogSetItemNotify(t, i == vstylechsrFONT ? fontToggled : i == vstylechsrCOLOR ? colorToggled : booleanToggled);

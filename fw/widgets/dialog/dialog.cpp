@@ -400,6 +400,10 @@ vdialogItem* vdialogFindItem(vdialog* d, vname tag) {
   return static_cast<vdialogItem*>(vobjectListFindByTag(d->items, tag));
 }
 
+vdialogItem* _vdialogFindItemOfClass(vdialog* d, vname tag, const vclass* expected) {
+  return static_cast<vdialogItem*>(_vobjectListFindByTagOfClass(d->items, tag, expected));
+}
+
 void vdialogSizeToItems(vdialog* d) {
   int w = 0, h = 0;
   rec(d)->getNaturalSize(d, &w, &h);

@@ -90,6 +90,13 @@ inline vdialogItem* vdialogGetFocusItem(const vdialog* d) { return vdialogItemLi
 
 // The item with this tag, or null.
 vdialogItem* vdialogFindItem(vdialog* d, vname tag);
+// The item with this tag, used as class expected, or null; an item of
+// another class came from a damaged resource and is raised as such.
+vdialogItem* _vdialogFindItemOfClass(vdialog* d, vname tag, const vclass* expected);
+template <class T, class C>
+T* _vdialogFindItemAs(vdialog* d, vname tag, const C* expected) {
+  return reinterpret_cast<T*>(_vdialogFindItemOfClass(d, tag, expected));
+}
 // Resizes to the items' natural size when it has a positive side; the
 // size is no longer pending either way.
 void vdialogSizeToItems(vdialog* d);

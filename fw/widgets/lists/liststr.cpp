@@ -10,8 +10,6 @@
 namespace {
 
 void** classSlot = nullptr;
-// Set while a load meets an array of the wrong size.
-bool badLoad = false;
 
 vlistClassRec* super() { return vlistGetDefaultClass(); }
 vliststr* asList(vinstance* o) { return static_cast<vliststr*>(o); }
@@ -108,25 +106,30 @@ std::int32_t indexOf(const vlist* l, std::int32_t row, std::int32_t column) {
   return std::int32_t(std::int64_t(l->cells.rowCount) * column + row);
 }
 
+// Stored strings that do not fill the cells: the load is refused, leaving
+// an empty list, whole so that it can be destroyed.
+[[noreturn]] void refuseLoad(vlist* l, std::int64_t stored) {
+  std::int64_t wanted = cellCount(l);
+  super()->setCount(l, 0, vlistROWS);
+  super()->setCount(l, 0, vlistCOLUMNS);
+  if (!asList(l)->owned) asList(l)->owned = vlistCreateSelection(l);
+  // The raise keeps the text's address, read after this frame is gone.
+  static char message[160];
+  std::snprintf(message, sizeof message, "vliststr: %lld stored strings for %lld cells", static_cast<long long>(stored),
+                static_cast<long long>(wanted));
+  vexGenerateMessage(&vexArgClass, message);
+}
+
 void loadInit(vobject* self, vresource resource) {
   vliststr* l = asList(self);
   l->owned = nullptr;
-  badLoad = false;
   super()->loadInit(self, resource);
   l->owned = vlistCreateSelection(l);
   vresource storage;
   std::int64_t stored = cellCount(l);
   bool cells = vresourceTestGet(resource, vnameInternLiteral("ListStorage"), &storage);
   if (cells) stored = vresourceCount(storage);
-  if (badLoad || stored != cellCount(l)) {
-    std::int64_t wanted = cellCount(l);
-    super()->setCount(l, 0, vlistROWS);
-    super()->setCount(l, 0, vlistCOLUMNS);
-    char message[160];
-    std::snprintf(message, sizeof message, "vliststr: %lld stored strings for %lld cells", static_cast<long long>(stored),
-                  static_cast<long long>(wanted));
-    vexGenerateMessage(&vexArgClass, message);
-  }
+  if (stored != cellCount(l)) refuseLoad(l, stored);
   // Counts without cells hold no string: nothing to walk.
   if (!cells) return;
   for (std::int32_t c = 0; c < l->cells.columnCount; ++c)
@@ -144,10 +147,12 @@ vresource storageForStore(vlist* l, vresource storage) {
   return vresourceCreateArray(parent, tag, vresSTRING, std::int32_t(n));
 }
 vresource sameEntry(vlist*, vresource entry, std::int32_t) { return entry; }
+// Asked once per row or column; the first refuses a short storage, as
+// every other would, so that claimed counts are never walked.
 vresource checkedEntry(vlist* l, vresource storage, std::int32_t) {
-  if (vresourceCount(storage) == cellCount(l)) return storage;
-  badLoad = true;
-  return 0;
+  std::int64_t stored = vresourceCount(storage);
+  if (stored != cellCount(l)) refuseLoad(l, stored);
+  return storage;
 }
 
 void storeCell(vlist* l, std::int32_t row, std::int32_t column, vresource item) {

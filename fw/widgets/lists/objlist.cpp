@@ -246,6 +246,13 @@ vobject* vobjectListFindByTag(const vobjectList* list, vname tag) {
   return i < 0 ? nullptr : list->begin[i];
 }
 
+vobject* _vobjectListFindByTagOfClass(const vobjectList* list, vname tag, const vclass* expected) {
+  vobject* found = vobjectListFindByTag(list, tag);
+  if (found && !vclassIsSubclass(found->cls, expected))
+    _vexGenerate(&vexArgClass, vexSetMessage, "Resource file is damaged", vexEnd);
+  return found;
+}
+
 std::intptr_t vobjectListGetParallelEntry(const vobjectList* list, const vobject* object, const vobjectList* parallel) {
   if (!object) return 0;
   int i = indexOrRaise(list, object);

@@ -52,5 +52,8 @@ void vobjectListClear(vobjectList* list);
 int vobjectListIndexOf(const vobjectList* list, const vobject* object);
 int vobjectListIndexOfTag(const vobjectList* list, vname tag);
 vobject* vobjectListFindByTag(const vobjectList* list, vname tag);
+// The same, for an object the caller then uses as class expected: one of
+// another class came from a damaged resource, raised as such.
+vobject* _vobjectListFindByTagOfClass(const vobjectList* list, vname tag, const vclass* expected);
 // The word at the object's index in the parallel list's elements.
 std::intptr_t vobjectListGetParallelEntry(const vobjectList* list, const vobject* object, const vobjectList* parallel);

@@ -134,6 +134,56 @@ TEST(StringLists, StoredColumnMajorAndLoadedFullyOwned) {
   vrstoreCloseFile(root);
 }
 
+// Stored strings fewer than the counts claim are refused at the first row
+// or column asked for its strings, however many the counts claim; the
+// class under test counts the asks, and stops a walk of the claimed ones.
+int asks = 0;
+vresource countedAsk(vlist* l, vresource storage, std::int32_t index) {
+  if (++asks > 1000) vexGenerateMessage(&vexArgClass, "walked the claimed rows or columns");
+  return vliststrGetDefaultClass()->outerForLoad(l, storage, index);
+}
+
+TEST(StringLists, AShortStorageIsRefusedAtItsFirstRowOrColumn) {
+  vrstoreInstallInterface();
+  auto* counted = vclassSpawnOf<vliststrClassRec>(vliststrGetDefaultClass());
+  vclassSetName(counted, vscribeLiteral("countedliststr"));
+  counted->outerForLoad = countedAsk;
+  vresource root = vrstoreCreateMemory();
+  constexpr std::int32_t kMax = 2147483647;
+  const std::int32_t counts[][2] = {{9, kMax}, {kMax, 9}, {kMax, kMax}, {9, 2}, {3, 3}};
+  for (const char* orientation : {"ColumnMajor", "RowMajor"})
+    for (const auto& c : counts) {
+      SCOPED_TRACE(std::string(orientation) + " " + std::to_string(c[0]) + " x " + std::to_string(c[1]));
+      vresource r = vrstoreCreate(root, vnameInternLiteral("Short"), vresDICTIONARY);
+      vrstoreSetTag(r, vnameInternLiteral("Class"), vnameInternLiteral("countedliststr"));
+      vrstoreSetInteger(r, vnameInternLiteral("RowCount"), c[0]);
+      vrstoreSetInteger(r, vnameInternLiteral("ColumnCount"), c[1]);
+      vrstoreSetTag(r, vnameInternLiteral("Orientation"), vnameInternLiteral(orientation));
+      vresource storage = vrstoreCreateArray(r, vnameInternLiteral("ListStorage"), vresSTRING, 9);
+      for (int i = 0; i < 9; ++i) vrstoreSetAtStringSized(storage, i, "m", 1);
+      asks = 0;
+      vliststr* loaded = nullptr;
+      std::string message;
+      const vexClass* raised = nullptr;
+      vexGuard([&] { loaded = static_cast<vliststr*>(vobjectLoad(r)); },
+               [&](vexHandler& h) {
+                 raised = vexGetCurrentException()->cls;
+                 message = vexGetCurrentException()->message ? vexGetCurrentException()->message : "";
+                 vexSetCurrentException(h.savedChain);
+               });
+      if (std::int64_t(c[0]) * c[1] == 9) {
+        ASSERT_EQ(raised, nullptr) << message;
+        EXPECT_EQ(ownedCount(loaded), 9);
+        vinstanceDestroy(loaded);
+      } else {
+        EXPECT_EQ(raised, &vexArgClass);
+        EXPECT_EQ(message, "vliststr: 9 stored strings for " + std::to_string(std::int64_t(c[0]) * c[1]) + " cells");
+        EXPECT_LE(asks, 1);
+      }
+    }
+  vrstoreCloseFile(root);
+}
+
 // The words the list's own storage holds: the outer array and every inner one.
 std::int64_t heldWords(const vlist* l) {
   auto* outer = static_cast<const vlistArray*>(l->cells.storage);
