@@ -50,8 +50,11 @@ bool userStoreKept = true;
 
 vname key(const char* text) { return vnameInternLiteral(text); }
 
+// An untyped entry (what vresourceMake leaves) serves as a dictionary too.
 bool isDict(vresource parent, vname tag, vresource* r) {
-  return vresourceTestGet(parent, tag, r) && vresourceGetType(parent, tag) == vresDICTIONARY;
+  if (!vresourceTestGet(parent, tag, r)) return false;
+  const int kind = vresourceGetType(parent, tag);
+  return kind == vresDICTIONARY || kind == vresUNTYPED;
 }
 
 // An entry of another kind (another program's, a hand-edited file's) is
@@ -252,6 +255,15 @@ void _vapplicationOpenUserStore() {
 }
 
 vapplicationResourceFile* _vapplicationUserStore() { return &store.user; }
+
+vresource _vapplicationPreferenceDict(vresource parent, vname tag, bool make) {
+  vresource r = 0;
+  if (!parent) return 0;
+  if (isDict(parent, tag, &r)) return r;
+  if (!make) return 0;
+  if (vresourceTestGet(parent, tag, &r)) vresourceRemove(parent, tag);
+  return vresourceCreate(parent, tag, vresDICTIONARY);
+}
 
 void vapplicationSetUserStoreKept(int on) { userStoreKept = on != 0; }
 
