@@ -11,7 +11,10 @@
 #include "frontends/gui/session.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "frontends/gui/dialogs.h"
 #include "frontends/gui/road.h"
@@ -19,6 +22,8 @@
 #include "sim/cmd/view_hooks.h"
 #include "sim/engine/device/current_device.h"
 #include "sim/engine/device/device_inst.h"
+#include "sysio/file_write.h"
+#include "sysio/open_nonblocking.h"
 
 namespace gui {
 
@@ -71,6 +76,17 @@ std::FILE* transcript = nullptr;
 // console, a device's lines go out while it is the shown device, or when
 // its session is redrawn.
 int transcript_pending[DEVICE_MAX] = {};
+// The file open_transcript opened, and whether a write to it failed: said
+// once, when it happens, and the lines after it are not tried.
+std::string transcript_name;
+bool transcript_lost = false;
+
+void transcript_failed(int error) {
+  if (transcript_lost) return;
+  transcript_lost = true;
+  std::fprintf(stderr, "sim73500: cannot write the transcript %s: %s\n", transcript_name.c_str(),
+               error_cause(error != 0 ? error : EIO).c_str());
+}
 
 // Highlight marks as a pipe shows them.
 void write_transcript(const char* line) {
@@ -79,11 +95,12 @@ void write_transcript(const char* line) {
     std::fputc(c, transcript);
   }
   std::fputc('\n', transcript);
-  std::fflush(transcript);
+  errno = 0;
+  if (std::fflush(transcript) != 0 || std::ferror(transcript) != 0) transcript_failed(errno);
 }
 
 void transcript_flush(int device) {
-  if (transcript == nullptr || device < 0 || device >= DEVICE_MAX || device_states[device] == nullptr) return;
+  if (transcript == nullptr || transcript_lost || device < 0 || device >= DEVICE_MAX || device_states[device] == nullptr) return;
   session_ring& ring = ring_of(*device_states[device]);
   const int n = std::min(transcript_pending[device], SESSION_RING_LINES);
   for (int i = n - 1; i >= 0; --i) write_transcript(ring.lines[static_cast<std::size_t>(wrap(ring.newest - i))].data());
@@ -94,7 +111,32 @@ void transcript_flush(int device) {
 
 void set_transcript(std::FILE* file) {
   transcript = file;
+  transcript_lost = false;
   for (int& n : transcript_pending) n = 0;
+}
+
+// Appended to, never waiting on the name: a FIFO nobody reads is refused.
+bool open_transcript(const char* name) {
+  transcript_name = name;
+  transcript_lost = false;
+  std::FILE* file = open_file_nonblocking(name, "a", true);
+  if (file == nullptr) {
+    transcript_failed(errno);
+    return false;
+  }
+  set_transcript(file);
+  return true;
+}
+
+bool close_transcript() {
+  std::FILE* file = transcript;
+  const bool lost = transcript_lost;
+  set_transcript(nullptr);
+  transcript_lost = lost;
+  if (file == nullptr) return !lost;
+  errno = 0;
+  if (std::fclose(file) != 0) transcript_failed(errno);
+  return !transcript_lost;
 }
 
 int session_output(const char* text, int nolog, int echo) {

@@ -45,6 +45,12 @@ void session_layout(int rows, int columns);
 // Appends every line printed to a session to the file, as the console
 // prints it to a pipe (null: none).
 void set_transcript(std::FILE* file);
+// The same for a file named on the command line. A failed open, write or
+// close is said on standard error as "sim73500: cannot write the
+// transcript NAME: CAUSE"; open_transcript gives false when the open failed,
+// close_transcript when anything was lost.
+bool open_transcript(const char* name);
+bool close_transcript();
 
 // Whether the More notice is up.
 bool more_notice_up();

@@ -22,7 +22,8 @@
 //   from repeating timers (`veventCountWaiting` with `vtimerEventRecurs`); a modal notice still up
 //   is stopped first. The transcript writes a device's lines while it is the shown device or when
 //   its session is redrawn, as the console prints them, so `tests/gui/run_gui_scenario.sh` can
-//   compare both front-ends.
+//   compare both front-ends. It is opened without waiting (a FIFO nobody reads is refused); a failed
+//   open ends the run at once, and any failure is said on standard error and exits non-zero.
 #include "frontends/gui/startup.h"
 
 #include <cstdio>
@@ -334,20 +335,17 @@ void sim_main(int argc, char** argv, const char* default_type_name, const start_
   vwidgetsStartup(argc, argv);
   install_gui_frontend();
   register_window_kinds();
-  std::FILE* transcript = nullptr;
-  if (options.transcript != nullptr) {
-    transcript = std::fopen(options.transcript, "a");
-    set_transcript(transcript);
-  }
+  // The transcript is what a script reads: without it the run is no use.
+  if (options.transcript != nullptr && !open_transcript(options.transcript)) vsysExit(1);
   if (front_end_start(argc, argv, default_type_name) == 0) vsysExit(1);
   end_when_idle(options.headless);
   veventProcess();
   close_all_macros();
   close_all_logs();
   for (int d = 0; d < DEVICE_MAX; ++d) end_redirections(d);
-  set_transcript(nullptr);
-  if (transcript != nullptr) std::fclose(transcript);
-  const int status = front_end_status();
+  const bool transcript_whole = close_transcript();
+  int status = front_end_status();
+  if (!transcript_whole && status == 0) status = 1;
   free_all_devices();
   vsysExit(status);
 }

@@ -1,6 +1,8 @@
 #include "fw/core/event.h"
 
+#include <cerrno>
 #include <csignal>
+#include <ctime>
 #include <initializer_list>
 #include <utility>
 
@@ -187,14 +189,44 @@ void queueInto(vheap* q, vevent* e) {
   vheapInsert(q, e);
 }
 
+// The signals that ask to quit. A repeat of one within kRepeatNs of its
+// first is the same request: tools that signal both a process and its
+// group (timeout, a session manager) deliver one signal twice. A later one
+// ends the program at once, as a stuck shutdown needs.
+constexpr int kQuitSignals[] = {SIGQUIT, SIGTERM, SIGINT};
+constexpr long long kRepeatNs = 200'000'000;
+// Per signal, whether and when (monotonic) it first came: only the
+// handler reads them once installed, and a signal is blocked in its own.
+volatile std::sig_atomic_t firstSeen[3] = {};
+timespec firstAt[3] = {};
+
+int slotOf(int sig) { return sig == SIGQUIT ? 0 : sig == SIGTERM ? 1 : 2; }
+
 // Only a flag and a byte down the wake pipe: the loop does the rest.
-void onSignal(int) {
-  signalled = 1;
-  win::WakeFromSignal();
+// Everything here is async-signal-safe.
+void onSignal(int sig) {
+  const int saved = errno;
+  const int i = slotOf(sig);
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  if (!firstSeen[i]) {
+    firstAt[i] = now;
+    firstSeen[i] = 1;
+    signalled = 1;
+    win::WakeFromSignal();
+  } else if ((now.tv_sec - firstAt[i].tv_sec) * 1'000'000'000LL + (now.tv_nsec - firstAt[i].tv_nsec) >= kRepeatNs) {
+    // Blocked until the handler returns, then ends the program by default.
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    sigaction(sig, &byDefault, nullptr);
+    raise(sig);
+  }
+  errno = saved;
 }
 
 void restoreSignals() {
-  for (int sig : {SIGQUIT, SIGTERM, SIGINT}) {
+  for (int sig : kQuitSignals) {
     struct sigaction current;
     if (sigaction(sig, nullptr, &current) == 0 && current.sa_handler == onSignal) std::signal(sig, SIG_DFL);
   }
@@ -202,11 +234,11 @@ void restoreSignals() {
 
 void installSignals() {
   win::PrepareWake();
-  for (int sig : {SIGQUIT, SIGTERM, SIGINT}) {
+  for (int sig : kQuitSignals) {
+    firstSeen[slotOf(sig)] = 0;
     struct sigaction ours {}, previous {};
     ours.sa_handler = onSignal;
     sigemptyset(&ours.sa_mask);
-    ours.sa_flags = SA_RESETHAND;  // one use, then the default again
     if (sigaction(sig, &ours, &previous) == 0 && previous.sa_handler != SIG_DFL) sigaction(sig, &previous, nullptr);
   }
 }

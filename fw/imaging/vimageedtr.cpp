@@ -362,7 +362,8 @@ void vimageedtrReadPrefs() {
   vresource root = userRoot(), d = 0;
   if (!root) return;
   // What the last close wrote wins over the older name.
-  if (vresourceTestGet(root, L("vimageedPrefs"), &d) || vresourceTestGet(root, L("vimageedtrPrefs"), &d))
+  if ((d = _vapplicationPreferenceDict(root, L("vimageedPrefs"), false)) ||
+      (d = _vapplicationPreferenceDict(root, L("vimageedtrPrefs"), false)))
     readPrefsFrom(d);
 }
 
@@ -371,8 +372,7 @@ void vimageedtrWritePrefs() {
   if (!root) return;
   const vimageedtrPrefs& p = *vimageedtrGetPrefs();
   vexTry([&] {
-    vresource d = 0;
-    if (!vresourceTestGet(root, L("vimageedPrefs"), &d)) d = vresourceMake(root, L("vimageedPrefs"));
+    vresource d = _vapplicationPreferenceDict(root, L("vimageedPrefs"), true);
     vresourceSetInteger(d, L("BitSize"), p.bitSize);
     vresourceSetInteger(d, L("Grid"), p.grid);
     vresourceSetInteger(d, L("DrawCenter"), p.drawCenter);

@@ -20,12 +20,7 @@ namespace {
 
 vresource userRoot() { return vapplicationGetResources(vapplicationGetCurrent()); }
 
-vresource savedPalettes(bool make) {
-  vresource root = userRoot(), d = 0;
-  if (!root) return 0;
-  if (vresourceTestGet(root, L("palettes"), &d)) return d;
-  return make ? vresourceMake(root, L("palettes")) : 0;
-}
+vresource savedPalettes(bool make) { return _vapplicationPreferenceDict(userRoot(), L("palettes"), make); }
 
 vresource builtInPalettes() {
   vresource dict = dictionary(), d = 0;

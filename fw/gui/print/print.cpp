@@ -1,6 +1,7 @@
 #include "fw/gui/print/print.h"
 
 #include <cstring>
+#include <utility>
 
 #include "fw/core/scribe.h"
 #include "fw/core/sys.h"
@@ -69,6 +70,11 @@ void printInit(vinstance* self) {
 
 void printDestroy(vinstance* self) {
   auto* job = static_cast<vprint*>(self);
+  // A job destroyed inside its document (a write failed in a page, so it
+  // could be neither ended nor closed) drops the document: drawing leaves
+  // it, and the connection can go.
+  if (job->flags & vprintIN_PAGE) vdrawBindPathDevice();
+  job->flags &= ~(vprintOPEN | vprintIN_PAGE);
   if (job->flags & vprintCONNECTED) vprintDisconnect(job);
   vobjectGetDefaultClass()->destroy(self);
 }
@@ -140,8 +146,8 @@ void printClose(vprint* job) {
   if ((job->flags & (vprintOPEN | vprintIN_PAGE)) != vprintOPEN) argFault();
   job->flags &= ~vprintOPEN;
   if (job->flags & vprintCONNECTED_BY_OPEN) {
-    vprintDisconnect(job);
     job->flags &= ~vprintCONNECTED_BY_OPEN;
+    vprintDisconnect(job);
   }
 }
 
@@ -199,14 +205,15 @@ void streamConnect(vprint* job) {
 
 void streamDisconnect(vprint* job) {
   if ((job->flags & (vprintOPEN | vprintIN_PAGE | vprintCONNECTED)) != vprintCONNECTED) argFault();
-  if (job->flags & vprintSPOOL) {
-    if (job->spoolFile) vfsCloseFile(job->spoolFile);
-    job->spoolFile = nullptr;
-  } else {
-    if (job->portFile) std::fclose(job->portFile);
-    job->portFile = nullptr;
-  }
+  // The stream leaves the job before its close, which frees it even when
+  // the close fails: the job is disconnected then too, and never closes it
+  // again. A port whose last buffered bytes are lost says so as a short
+  // write does.
+  vfsStream* spool = (job->flags & vprintSPOOL) ? std::exchange(job->spoolFile, nullptr) : nullptr;
+  std::FILE* port = (job->flags & vprintSPOOL) ? nullptr : std::exchange(job->portFile, nullptr);
   base()->disconnect(job);
+  if (spool) vfsCloseFile(spool);
+  if (port && std::fclose(port) != 0) vexGenerateMessage(&vexReturnClass, "unable to write to printer driver");
 }
 
 void streamWrite(vprint* job, const void* bytes, std::size_t count, std::size_t size) {

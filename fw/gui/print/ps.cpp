@@ -305,6 +305,13 @@ void psClose(vprint* job) {
   m.documentOpen = false;
 }
 
+// A job destroyed with its document open (it could not be closed) gives
+// the document back, or no later job could open one.
+void psDestroy(vinstance* self) {
+  if (static_cast<vprint*>(self)->flags & vprintOPEN) m.documentOpen = false;
+  streamBase()->destroy(self);
+}
+
 void dropClasses() {
   psClass = colorClass = nullptr;
   if (m.fontDict) vprefRelease(m.fontDict);
@@ -318,6 +325,7 @@ void buildClasses() {
   c->primitives = greyTable();
   c->deviceTable = deviceTable();
   c->driver = driverRecord();
+  c->destroy = psDestroy;
   c->open = psOpen;
   c->beginPage = psBeginPage;
   c->endPage = psEndPage;

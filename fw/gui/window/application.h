@@ -141,5 +141,9 @@ void vapplicationSetUserStoreKept(int on);
 // The application's own preference dictionary in the user store, made when
 // missing; its name is saved at exit.
 vresource vapplicationGetResources(vapplication* app);
+// The dictionary `tag` in a dictionary of the user's store (null parent:
+// 0). An entry of another kind (another program's, a hand-edited file's)
+// counts as missing: with `make` a new dictionary takes its place, else 0.
+vresource _vapplicationPreferenceDict(vresource parent, vname tag, bool make);
 // Preference loading from level (0-7) on, then the defaults they set.
 void vapplicationLoadPreferences(vapplication* app, int level);

@@ -43,15 +43,29 @@ struct Store {
   vresource appPreferences = 0;     // its "ApplicationPreferences"
   vdict* saveNames = nullptr;       // names whose dictionaries are saved
   bool open = false;
+  bool setAside = false;  // the file held an entry of another kind
 };
 Store store;
 bool userStoreKept = true;
 
 vname key(const char* text) { return vnameInternLiteral(text); }
 
+// An untyped entry (what vresourceMake leaves) serves as a dictionary too.
+bool isDict(vresource parent, vname tag, vresource* r) {
+  if (!vresourceTestGet(parent, tag, r)) return false;
+  const int kind = vresourceGetType(parent, tag);
+  return kind == vresDICTIONARY || kind == vresUNTYPED;
+}
+
+// An entry of another kind (another program's, a hand-edited file's) is
+// passed over as missing: a dictionary takes its place.
 vresource findOrCreate(vresource parent, vname tag) {
   vresource r;
-  if (vresourceTestGet(parent, tag, &r)) return r;
+  if (isDict(parent, tag, &r)) return r;
+  if (vresourceTestGet(parent, tag, &r)) {
+    vresourceRemove(parent, tag);
+    store.setAside = true;
+  }
   return vresourceCreate(parent, tag, vresDICTIONARY);
 }
 
@@ -110,13 +124,16 @@ void copyOldStore(vresource into) {
 }
 
 // The file for the save: opened for update, or made anew after the one
-// that cannot be opened is moved aside, never deleted.
+// that cannot be opened, or held an entry of another kind, is moved aside,
+// never deleted. One moved aside for an entry of another kind is made anew
+// with all the store holds, so that the other programs' dictionaries stay.
 bool openForSave(vresource* root) {
   vfsPath* path = homeFile("vwexusr1.vr");
   bool ok = true;
   vexGuard(
       [&] {
-        if (!storeFileUsable(path)) vexGenerateMessage(&vfsFileSystemClass, "not a preference store");
+        if (store.setAside || !storeFileUsable(path))
+          vexGenerateMessage(&vfsFileSystemClass, "not a preference store");
         *root = vresourceOpenFile(path, vfsOPEN_READ_WRITE);
       },
            [&](vexHandler& h) {
@@ -125,7 +142,10 @@ bool openForSave(vresource* root) {
              vfsFileInfo info;
              if (vexTry([&] { vfsGetFileInfo(path, &info); }))
                std::rename(name.c_str(), (name + ".bad").c_str());
-             ok = vexTry([&] { *root = vresourceCreateFile(path, 0600); });
+             ok = vexTry([&] {
+               *root = vresourceCreateFile(path, 0600);
+               if (store.setAside) vresourceCopyContents(store.user.root, *root);
+             });
              if (!ok) vdebugPrintf("preferences not saved: cannot create %s\n", name.c_str());
            });
   vfsFreePath(path);
@@ -236,6 +256,15 @@ void _vapplicationOpenUserStore() {
 
 vapplicationResourceFile* _vapplicationUserStore() { return &store.user; }
 
+vresource _vapplicationPreferenceDict(vresource parent, vname tag, bool make) {
+  vresource r = 0;
+  if (!parent) return 0;
+  if (isDict(parent, tag, &r)) return r;
+  if (!make) return 0;
+  if (vresourceTestGet(parent, tag, &r)) vresourceRemove(parent, tag);
+  return vresourceCreate(parent, tag, vresDICTIONARY);
+}
+
 void vapplicationSetUserStoreKept(int on) { userStoreKept = on != 0; }
 
 void _vapplicationOpenFile(vapplication* app) {
@@ -251,7 +280,7 @@ void _vapplicationOpenFile(vapplication* app) {
   if (path) vfsFreePath(path);
   app->file = f;
   vresource own;
-  app->resources = store.open && vresourceTestGet(store.appPreferences, app->name, &own) ? own : 0;
+  app->resources = store.open && isDict(store.appPreferences, app->name, &own) ? own : 0;
 }
 
 vresource vapplicationGetResources(vapplication* app) {

@@ -69,14 +69,8 @@ void defaultUserColor(vcolorSpec* s) {
 }
 
 vresource userColorsArray(bool make) {
-  vresource app = vapplicationGetResources(vapplicationGetCurrent());
-  if (!app) return 0;
-  vresource d = 0;
-  if (!vresourceTestGet(app, N("vcolorchsr"), &d)) {
-    if (!make) return 0;
-    d = vresourceMake(app, N("vcolorchsr"));
-  }
-  if (make) return d;
+  vresource d = _vapplicationPreferenceDict(vapplicationGetResources(vapplicationGetCurrent()), N("vcolorchsr"), make);
+  if (!d || make) return d;
   vresource a = 0;
   return vresourceTestGet(d, N("userColors"), &a) ? a : 0;
 }

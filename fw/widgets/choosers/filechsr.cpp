@@ -197,11 +197,7 @@ void arrangeItems(vfilechsr* c, const vrect& area) {
 
 // ---- Preferences under "vfilechsr".
 vresource prefDictionary(bool make) {
-  vresource app = vapplicationGetResources(vapplicationGetCurrent());
-  if (!app) return 0;
-  vresource d = 0;
-  if (vresourceTestGet(app, N(Id::Filechsr), &d)) return d;
-  return make ? vresourceMake(app, N(Id::Filechsr)) : 0;
+  return _vapplicationPreferenceDict(vapplicationGetResources(vapplicationGetCurrent()), N(Id::Filechsr), make);
 }
 
 // True when a position came back.

@@ -690,9 +690,8 @@ void viewScrolledBy(vlistview* view, std::int32_t dx, std::int32_t dy) {
 
 // ---- Preferences under "vservicechsr".
 vresource storedPreferences() {
-  vresource d = 0;
-  if (vresource app = vapplicationGetResources(vapplicationGetCurrent()))
-    if (vresourceTestGet(app, N("vservicechsr"), &d)) return d;
+  if (vresource d = _vapplicationPreferenceDict(vapplicationGetResources(vapplicationGetCurrent()), N("vservicechsr"), false))
+    return d;
   return vprefGetValue(vprefGetDefaultDict(), vscribeLiteral("vservicechsr"));
 }
 
@@ -718,7 +717,7 @@ void savePreferences(vservicechsr* c) {
   vexTry([&] {
     vresource app = vapplicationGetResources(vapplicationGetCurrent());
     if (!app) return;
-    vresource d = vresourceMake(app, N("vservicechsr"));
+    vresource d = _vapplicationPreferenceDict(app, N("vservicechsr"), true);
     if (c->ruler && c->ruler->count > 0) {
       vresource shown = vresourceCreateArray(d, N("vservicechsrSHOW_ATTRIBUTE"), vresTAG, c->ruler->count);
       std::int32_t i = 0;

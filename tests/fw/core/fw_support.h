@@ -16,6 +16,7 @@
 
 struct ChildRun {
   int status = -1;  // exit status, or -1 when it did not exit normally
+  int signal = 0;   // the signal that ended it, if one did
   std::string err;  // standard error
   std::string log;  // vdebug.log, when written
 };
@@ -51,6 +52,7 @@ inline ChildRun runInChild(const std::function<void()>& body,
   int ws = 0;
   waitpid(pid, &ws, 0);
   if (WIFEXITED(ws)) r.status = WEXITSTATUS(ws);
+  if (WIFSIGNALED(ws)) r.signal = WTERMSIG(ws);
   r.err = readFile(dir / "stderr.txt");
   r.log = readFile(dir / "vdebug.log");
   std::filesystem::remove_all(dir);

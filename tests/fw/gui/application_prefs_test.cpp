@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -217,6 +218,67 @@ TEST(ApplicationProbe, DamagedStoreIsKeptAside) {
   EXPECT_EQ(text, "not a store");
 }
 
+// A store whose "Preferences", "ApplicationPreferences" or the program's
+// own entry is of another kind, in either file format: the program starts,
+// the entry counts as missing, the file is kept aside as a damaged one is,
+// and the new file keeps every sound entry.
+TEST(ApplicationProbe, AStoreEntryOfAnotherKindCountsAsMissing) {
+  const std::string prefs = "Preferences = dictionary { color = string \"old\" }\n";
+  // Left open for one more entry.
+  const std::string appsOpen = "ApplicationPreferences = dictionary { other = dictionary { keep = string \"yes\" }\n";
+  struct Case {
+    const char* what;
+    std::string text;
+    const char* before;  // the color the program sees at start
+    bool otherKept;
+  } cases[] = {
+      {"Preferences", "Preferences = integer 3\n" + appsOpen + "}\n", "color=-\n", true},
+      {"ApplicationPreferences", prefs + "ApplicationPreferences = integer 3\n", "color=old\n", false},
+      {"own entry", prefs + appsOpen + "app_probe = string \"x\" }\n", "color=old\n", true},
+  };
+  for (const Case& k : cases) {
+    for (bool chunk : {true, false}) {
+      SCOPED_TRACE(std::string(k.what) + (chunk ? " in a chunk file" : " in a .vr file"));
+      Home home;
+      const fs::path file = home.dir / "vwexusr1.vr";
+      if (chunk) {
+        vfsPath* p = vfsNewPathFromString(file.c_str());
+        vresource root = vresourceCreateFile(p, 0600), text = vrstoreCreateMemory();
+        std::string error;
+        EXPECT_TRUE(vrtextParse(k.text.c_str(), text, &error)) << error;
+        vresourceCopyContents(text, root);
+        vresourceCloseFile(root);
+        vresourceCloseFile(text);
+        vfsFreePath(p);
+      } else {
+        std::ofstream(home.dir / "store.txt") << k.text;
+        ASSERT_EQ(run(home, "build store.txt vwexusr1.vr", VRTOOL), "");
+      }
+      const auto bytes = [](const fs::path& f) {
+        std::ifstream in(f, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+      };
+      const std::string original = bytes(file);
+      EXPECT_EQ(run(home, "get color"), k.before);
+      EXPECT_EQ(bytes(home.dir / "vwexusr1.vr.bad"), original);
+      EXPECT_EQ(run(home, "set color red"), "");
+      EXPECT_EQ(run(home, "get color"), "color=red\n");
+      vfsPath* p = vfsNewPathFromString(file.c_str());
+      vresource saved = vresourceLoadFile(p);
+      vfsFreePath(p);
+      vresource apps, other;
+      std::int32_t kinds = 0;
+      for (const char* name : {"Preferences", "ApplicationPreferences"})
+        kinds += vresourceGetType(saved, key(name)) == vresDICTIONARY;
+      EXPECT_EQ(kinds, 2);
+      ASSERT_TRUE(vresourceTestGet(saved, key("ApplicationPreferences"), &apps));
+      EXPECT_EQ(vresourceGetType(apps, key("app_probe")), vresDICTIONARY);
+      EXPECT_EQ(vresourceTestGet(apps, key("other"), &other) != 0, k.otherKept);
+      vresourceCloseFile(saved);
+    }
+  }
+}
+
 // A pipe, a link to a device without end or a file of gigabytes at either
 // store's name counts as a file that cannot be opened: start-up goes on at
 // once in little memory; the user store's odd file is moved aside at exit,
@@ -254,6 +316,74 @@ TEST(ApplicationProbe, OddStoreFilesNeverStopStartUp) {
       EXPECT_EQ(fs::exists(fs::symlink_status(home.dir / "vwexusr1.vr.bad")), user);
       fs::path kept = user ? home.dir / "vwexusr1.vr.bad" : odd;  // moved aside, or left alone
       EXPECT_EQ(fs::symlink_status(kept).type(), type);
+    }
+  }
+}
+
+// "app_probe wait KEY VALUE" in a fresh process, its standard input and
+// output on pipes.
+struct Waiting {
+  pid_t pid = -1;
+  int in = -1;
+  std::FILE* out = nullptr;
+  Waiting(const Home& home, const char* key, const char* value) {
+    int toChild[2], fromChild[2];
+    if (pipe(toChild) != 0 || pipe(fromChild) != 0) return;
+    pid = fork();
+    if (pid == 0) {
+      dup2(toChild[0], 0);
+      dup2(fromChild[1], 1);
+      for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]}) close(fd);
+      if (chdir(home.dir.c_str()) != 0) _exit(99);
+      setenv("HOME", home.dir.c_str(), 1);
+      execl(APP_PROBE, APP_PROBE, "wait", key, value, static_cast<char*>(nullptr));
+      _exit(98);
+    }
+    close(toChild[0]);
+    close(fromChild[1]);
+    in = toChild[1];
+    out = fdopen(fromChild[0], "r");
+  }
+  std::string line() {
+    char text[64] = "";
+    return out && std::fgets(text, sizeof text, out) ? text : "";
+  }
+  int finish() {  // the wait status
+    close(in);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    std::fclose(out);
+    return status;
+  }
+};
+
+double msSince(std::chrono::steady_clock::time_point from) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - from).count();
+}
+
+// One SIGTERM sent twice (timeout(1) signals the process, then its group)
+// is one request: the program ends as usual and saves the store, even when
+// the copy comes after the first was seen. A signal sent well after the
+// first ends a shutdown that takes its time at once.
+TEST(ApplicationProbe, ASignalSentTwiceStillSavesTheStore) {
+  for (bool later : {false, true}) {
+    SCOPED_TRACE(later ? "a later signal" : "the same signal twice");
+    Home home;
+    Waiting probe(home, "color", "kept");
+    ASSERT_EQ(probe.line(), "waiting\n");
+    const auto first = std::chrono::steady_clock::now();
+    kill(probe.pid, SIGTERM);
+    ASSERT_EQ(probe.line(), "ended\n");
+    if (later)
+      while (msSince(first) < 300) usleep(50000);
+    const double gap = msSince(first);
+    kill(probe.pid, SIGTERM);
+    const int status = probe.finish();
+    if (later) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    } else if (gap < 150) {  // else the machine stalled too long to tell
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+      EXPECT_EQ(run(home, "get color"), "color=kept\n");
     }
   }
 }

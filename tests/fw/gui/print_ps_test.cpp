@@ -171,6 +171,33 @@ TEST_F(PostScript, OneDocumentAtATimeAndAFailedOpenGivesItBack) {
   vprintClose(first);
 }
 
+// A write that fails inside a page leaves a job that can be neither ended
+// nor closed; destroying it gives the document back, so the next job prints.
+TEST_F(PostScript, AJobDestroyedInsideAFailedPageLetsTheNextOnePrint) {
+  static bool failing = false;
+  auto* cls = vclassSpawnOf<vprintClassRec>(capturing(false));
+  vclassSetName(cls, vscribeLiteral("testPSFailingWrite"));
+  cls->write = [](vprint*, const void*, std::size_t, std::size_t) {
+    if (failing) vexGenerateMessage(&vexReturnClass, "unable to write to printer driver");
+  };
+  auto* broken = static_cast<vprint*>(vinstanceCreate(cls));
+  vprintOpen(broken);
+  vprintBeginPage(broken);
+  failing = true;
+  EXPECT_EQ(raised([] { vdrawSetLineWidth(2); }), &vexReturnClass);
+  EXPECT_EQ(raised([&] { vprintEndPage(broken); }), &vexReturnClass);
+  EXPECT_TRUE(raisesArg([&] { vprintClose(broken); }));
+  failing = false;
+  EXPECT_EQ(raised([&] { vinstanceDestroy(broken); }), nullptr);
+  make();
+  vprintOpen(job);
+  vprintBeginPage(job);
+  vdrawSetLineWidth(3);
+  vprintEndPage(job);
+  vprintClose(job);
+  EXPECT_TRUE(contains(out, "%%EOF\n"));
+}
+
 vcolor* rgb(unsigned r, unsigned g, unsigned b) {
   vcolorSpec s;
   vcolorInitSpec(&s);

@@ -255,4 +255,42 @@ TEST_F(PrintJobs, StreamsSpoolToTheFileOrThePortAndSurviveAFailedConnect) {
     unsetenv("WEXLIN_PROFILE");
 }
 
+// A spool file or port on a full device: the close says the bytes were
+// lost, the job is disconnected all the same (destroying it closes
+// nothing twice) and prints again once the file is a sound one.
+TEST_F(PrintJobs, AStreamWhoseCloseFailsIsClosedOnce) {
+  std::string profile = tempPath("full.ini");
+  const char* old = std::getenv("WEXLIN_PROFILE");
+  std::string saved = old ? old : "";
+  setenv("WEXLIN_PROFILE", profile.c_str(), 1);
+  std::ofstream(profile) << "[windows]\ndevice=Laser,WINSPOOL,/dev/full\n";
+  setPref("printfile", "/dev/full");
+  for (bool spool : {true, false}) {
+    SCOPED_TRACE(spool ? "spool file" : "port");
+    vprint* job = make(vprintStreamGetDefaultClass());
+    vprintClassOf(job)->setSpool(job, spool);
+    vprintOpen(job);
+    vprintWrite(job, "hello", 5, 1);  // kept in the stream's buffer
+    std::string message;
+    const vexClass* cls = raised([&] { vprintClose(job); }, &message);
+    EXPECT_EQ(cls, spool ? &vfsIOWriteClass : &vexReturnClass);
+    EXPECT_NE(message.find(spool ? "close lost written data" : "unable to write to printer driver"),
+              std::string::npos) << message;
+    EXPECT_EQ(job->flags, spool ? vprintSPOOL : 0u);
+    EXPECT_EQ(job->spoolFile, nullptr);
+    EXPECT_EQ(job->portFile, nullptr);
+  }
+  std::string spool = tempPath("after_full.txt");
+  setPref("printfile", spool.c_str());
+  vprint* job = jobs.front();
+  vprintOpen(job);
+  vprintWrite(job, "again", 5, 1);
+  vprintClose(job);
+  EXPECT_EQ(slurp(spool), "again");
+  if (old)
+    setenv("WEXLIN_PROFILE", saved.c_str(), 1);
+  else
+    unsetenv("WEXLIN_PROFILE");
+}
+
 }  // namespace

@@ -557,3 +557,30 @@ TEST_F(Choosers, AWin95ChooserShowsThreeColumns) {
 }
 
 }  // namespace
+
+namespace {
+
+// A "vfilechsr" entry of another kind in the user's store (another
+// program's, a hand-edited file's) counts as missing: the chooser opens,
+// and its preferences are saved in a dictionary in its place.
+TEST_F(Choosers, PreferencesOfAnotherKindCountAsMissing) {
+  vresource app = vapplicationGetResources(vapplicationGetCurrent());
+  const vname key = vnameInternLiteral("vfilechsr");
+  for (int kind : {vresINTEGER, vresSTRING, vresARRAY}) {
+    SCOPED_TRACE(kind);
+    vinstanceDestroy(c);
+    c = nullptr;
+    vresource d = 0;
+    if (vresourceTestGet(app, key, &d)) vresourceRemove(app, key);
+    if (kind == vresINTEGER) vresourceSetInteger(app, key, 3);
+    if (kind == vresSTRING) vresourceSetString(app, key, vscribeLiteral("x"));
+    if (kind == vresARRAY) vresourceCreateArray(app, key, vresINTEGER, 3);
+    ASSERT_TRUE(vexTry([&] { c = vfilechsrCreate(); }));
+    vwindowResize(c, 700, 400);
+    EXPECT_TRUE(vexTry([&] { vinstanceDestroy(c); }));
+    c = vfilechsrCreate();
+    EXPECT_EQ(c->rect.width, 700);
+  }
+}
+
+}  // namespace

@@ -3,12 +3,16 @@
 //   app_probe name [ARGS]       the application's name
 //   app_probe set KEY VALUE     sets a preference of the application
 //   app_probe get KEY           prints a preference ("-" for none)
+//   app_probe wait KEY VALUE    sets it, prints "waiting", runs the event
+//                               loop until a signal ends it, prints "ended"
+//                               and reads a line before it exits
 //   app_probe -transient ...    the same with the user's store neither read
 //                               nor written
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "fw/core/event.h"
 #include "fw/core/sys.h"
 #include "fw/data/datatag.h"
 #include "fw/data/date.h"
@@ -42,6 +46,15 @@ int main(int argc, char** argv) {
     std::printf("name=%s\n", app->name);
   } else if (mode == "set" && argc > 3) {
     vresourceSetString(vapplicationGetResources(app), vnameInternLiteral(argv[2]), vscribeCString(argv[3]));
+  } else if (mode == "wait" && argc > 3) {
+    vresourceSetString(vapplicationGetResources(app), vnameInternLiteral(argv[2]), vscribeCString(argv[3]));
+    std::printf("waiting\n");
+    std::fflush(stdout);
+    veventProcess();
+    std::printf("ended\n");
+    std::fflush(stdout);
+    char line[8];
+    if (!std::fgets(line, sizeof line, stdin)) line[0] = '\0';  // a shutdown that takes its time
   } else if (mode == "get" && argc > 2) {
     const char* v = vprefGetString(root, vscribeCString(argv[2]));
     std::printf("%s=%s\n", argv[2], v ? v : "-");
