@@ -639,15 +639,23 @@ void veventMSWDispatchMessage(const win::MSG* message) {
   win::DispatchMessageA(message);
 }
 
+// A fixed share of messages a round: a source that is told again as soon as
+// it has been served (a socket read in turns) must not keep the loop from
+// its events, timers and signals. The rest wakes the next wait at once.
 void veventMSWDrainMessages() {
+  constexpr int kShare = 256;
   win::MSG m;
-  while (win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE)) {
+  for (int n = 0; win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE);) {
     // The quit stays posted for the platform's loops until the outermost loop ends.
     if (m.message == win::WM_QUIT) {
       win::PostQuitMessage(static_cast<int>(m.wParam));
       return;
     }
     veventMSWDispatchMessage(&m);
+    if (++n == kShare) {
+      veventMSWWakeUp();
+      return;
+    }
   }
 }
 
