@@ -159,6 +159,7 @@ void waitForMessage() { win::WaitMessage(); }
 DispatchHook dispatchHook = defaultDispatch;
 veventIdleHook idleHook = noIdle;
 WaitHook drainHook = veventMSWDrainMessages;
+bool drainInRound = false;  // the loop's own drain: a share, not all
 TimedWaitHook timedWaitHook = veventMSWWait;
 WaitHook waitHook = waitForMessage;
 WaitHook wakeHook = veventMSWWakeUp;
@@ -481,7 +482,12 @@ void veventRunLoop(int* counter) {
         vheapInsert(mainQueue, vheapRemoveFirst(timerQueue));
       }
       auto* head = static_cast<vevent*>(vheapFirst(mainQueue));
-      if (!head || head->priority < 128) drainHook();
+      if (!head || head->priority < 128) {
+        bool outer = drainInRound;
+        drainInRound = true;
+        drainHook();
+        drainInRound = outer;
+      }
       bool restart = false;
       while ((head = static_cast<vevent*>(vheapFirst(mainQueue))) &&
              !stampAfter(head, dueLimit)) {
@@ -639,11 +645,11 @@ void veventMSWDispatchMessage(const win::MSG* message) {
   win::DispatchMessageA(message);
 }
 
-// A fixed share of messages a round: a source that is told again as soon as
+// Within the loop, a fixed share of messages a round: a source that is told again as soon as
 // it has been served (a socket read in turns) must not keep the loop from
 // its events, timers and signals. The rest wakes the next wait at once.
 void veventMSWDrainMessages() {
-  constexpr int kShare = 256;
+  constexpr int kShare = 32;
   win::MSG m;
   for (int n = 0; win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE);) {
     // The quit stays posted for the platform's loops until the outermost loop ends.
@@ -652,7 +658,7 @@ void veventMSWDrainMessages() {
       return;
     }
     veventMSWDispatchMessage(&m);
-    if (++n == kShare) {
+    if (drainInRound && ++n == kShare) {
       veventMSWWakeUp();
       return;
     }
