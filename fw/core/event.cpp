@@ -161,6 +161,7 @@ void waitForMessage() { win::WaitMessage(); }
 DispatchHook dispatchHook = defaultDispatch;
 veventIdleHook idleHook = noIdle;
 WaitHook drainHook = veventMSWDrainMessages;
+bool drainInRound = false;  // the loop's own drain: a share, not all
 TimedWaitHook timedWaitHook = veventMSWWait;
 WaitHook waitHook = waitForMessage;
 WaitHook wakeHook = veventMSWWakeUp;
@@ -513,7 +514,12 @@ void veventRunLoop(int* counter) {
         vheapInsert(mainQueue, vheapRemoveFirst(timerQueue));
       }
       auto* head = static_cast<vevent*>(vheapFirst(mainQueue));
-      if (!head || head->priority < 128) drainHook();
+      if (!head || head->priority < 128) {
+        bool outer = drainInRound;
+        drainInRound = true;
+        drainHook();
+        drainInRound = outer;
+      }
       bool restart = false;
       while ((head = static_cast<vevent*>(vheapFirst(mainQueue))) &&
              !stampAfter(head, dueLimit)) {
@@ -671,15 +677,23 @@ void veventMSWDispatchMessage(const win::MSG* message) {
   win::DispatchMessageA(message);
 }
 
+// Within the loop, a fixed share of messages a round: a source that is told again as soon as
+// it has been served (a socket read in turns) must not keep the loop from
+// its events, timers and signals. The rest wakes the next wait at once.
 void veventMSWDrainMessages() {
+  constexpr int kShare = 32;
   win::MSG m;
-  while (win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE)) {
+  for (int n = 0; win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE);) {
     // The quit stays posted for the platform's loops until the outermost loop ends.
     if (m.message == win::WM_QUIT) {
       win::PostQuitMessage(static_cast<int>(m.wParam));
       return;
     }
     veventMSWDispatchMessage(&m);
+    if (drainInRound && ++n == kShare) {
+      veventMSWWakeUp();
+      return;
+    }
   }
 }
 

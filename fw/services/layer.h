@@ -57,6 +57,8 @@ struct vsessionChannelTransport : vsessionRootTransport {
   vcommChannel* channel;
   std::int64_t pollSeconds;  // the time-out a poll without one waits
   std::int64_t pollNanoseconds;
+  struct vevent* resume;  // posted to go on reading what a turn left
+  bool held;              // not read while its replies wait unsent
 };
 struct vsessionRootTransportClassRec : vsessionSyntheticComponentClassRec {
   void (*send)(vsessionRootTransport* self, vsessionBlock* block);

@@ -3,7 +3,8 @@
 // starts Windows Sockets (1.1, then 1.0) on the first listen or connect with its hidden window
 // "_socket" of class "_socket%d", and turns message 1024 into channel events. Where it differs from
 // the plain rules, for soundness: the read handler reads at most what the posted buffers still
-// want, so no byte is dropped; a datagram longer than the buffer keeps its rest in the channel's
+// want, so no byte is dropped, and at most 64 KiB a notice, so a busy peer cannot hold the others
+// off; a datagram longer than the buffer keeps its rest in the channel's
 // record and is delivered first; a "udp" listen binds and reads datagrams (a datagram socket cannot
 // listen), its peer becoming each sender. A socket's notices still queued when it closes are
 // dropped, since the system hands its number to the next socket at once; and a listen queue is as
@@ -59,6 +60,7 @@ constexpr long kMaskReadClose = 0x21;
 constexpr long kMaskReadWriteClose = 0x23;
 constexpr long kMaskAccept = 0x08;
 constexpr int kReadChunk = 1024;
+constexpr int kChunksPerTurn = 64;
 constexpr std::size_t kScratchSize = 8192;
 constexpr std::size_t kDatagramMax = 65536;
 
@@ -368,11 +370,16 @@ void notifyEvent(vcommChannel* c, int event) {
   if (c->notify) vexTry([c, event] { c->notify(c, event); });
 }
 
+void postDeferred(SOCKET s, long event);
+
 // The notifications.
 void readHandler(vcommChannel* c) {
   bool ok = vexTry([c] {
     char chunk[kReadChunk];
-    while (c->receiveCount > 0 && (c->flags & vcommChannelOPEN)) {
+    // A turn ends after a fixed budget: a read re-arms the notice, so the
+    // rest comes after the other sockets have had theirs.
+    int turn = 0;
+    for (; turn < kChunksPerTurn && c->receiveCount > 0 && (c->flags & vcommChannelOPEN); ++turn) {
       // Never more than the posted buffers want: nothing read is dropped.
       std::size_t want = std::min<std::size_t>(kReadChunk, c->receiveWanted);
       long n = readNow(c, chunk, want);
@@ -380,7 +387,11 @@ void readHandler(vcommChannel* c) {
       std::size_t taken = vcommDeliver(c, chunk, static_cast<std::size_t>(n));
       if (taken < static_cast<std::size_t>(n)) break;
     }
-    if (c->receiveCount > 0 || !(c->flags & vcommChannelOPEN) || !c->priv) return;
+    if (!(c->flags & vcommChannelOPEN) || !c->priv) return;
+    // A datagram's rest is kept here, where no notice tells of it.
+    if (turn == kChunksPerTurn && c->receiveCount > 0 && recordOf(c)->surplus)
+      postDeferred(recordOf(c)->s, win::FD_READ);
+    if (c->receiveCount > 0) return;
     SocketRecord* r = recordOf(c);
     unsigned long count = 0;
     if (!readableCount(r, &count)) channelFailure(&vexCommunicationChannelReadClass, c, "ioctl() failed");
@@ -534,15 +545,19 @@ int deferredHandler(vevent* e) {
   return 1;
 }
 
+void postDeferred(SOCKET s, long event) {
+  auto* d = static_cast<Deferred*>(vmemAlloc(sizeof(Deferred)));
+  *d = Deferred{s, event};
+  veventPost(veventCreateClient(deferredHandler, d));
+}
+
 win::LRESULT CALLBACK_windowProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
   if (message != kNotifyMessage) return win::DefWindowProcA(hwnd, message, wParam, lParam);
   SOCKET s = static_cast<SOCKET>(wParam);
   if (s == win::INVALID_SOCKET || !*driverSlot || !channelOf(s)) return 0;
   long event = static_cast<long>(lParam & 0xFFFF);
   if (api().WSAIsBlocking()) {
-    auto* d = static_cast<Deferred*>(vmemAlloc(sizeof(Deferred)));
-    *d = Deferred{s, event};
-    veventPost(veventCreateClient(deferredHandler, d));
+    postDeferred(s, event);
     return 0;
   }
   dispatch(s, event);

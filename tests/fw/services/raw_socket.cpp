@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 
 int rawConnect(const std::string& port) {
   int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -78,3 +79,146 @@ std::vector<long> rawReadAtLeast(const std::vector<int>& fds, long want, int mil
   }
   return got;
 }
+
+namespace {
+
+int listenLoopback(std::string* port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return -1;
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof a;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 1) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  *port = std::to_string(ntohs(a.sin_port));
+  return fd;
+}
+
+// Moves what one side has to the other; false at its end.
+bool pass(int from, int to, std::string* keep) {
+  char buffer[65536];
+  long n = ::recv(from, buffer, sizeof buffer, 0);
+  if (n <= 0) return n < 0 && (errno == EINTR || errno == EAGAIN);
+  if (keep) keep->append(buffer, static_cast<std::size_t>(n));
+  for (long done = 0; done < n;) {
+    long w = ::send(to, buffer + done, static_cast<std::size_t>(n - done), MSG_NOSIGNAL);
+    if (w < 0 && errno != EINTR) return false;
+    if (w > 0) done += w;
+  }
+  return true;
+}
+
+}  // namespace
+
+RawRelay::RawRelay(const std::string& target) {
+  listener = listenLoopback(&port);
+  if (listener < 0) return;
+  worker = std::thread([this, target] {
+    int client = -1, service = -1;
+    while (!stopping && client < 0) {
+      pollfd p{listener, POLLIN, 0};
+      if (::poll(&p, 1, 20) > 0) client = ::accept(listener, nullptr, nullptr);
+    }
+    if (client >= 0) service = rawConnect(target);
+    while (!stopping && client >= 0 && service >= 0) {
+      pollfd p[2] = {{client, POLLIN, 0}, {service, POLLIN, 0}};
+      if (::poll(p, 2, 20) <= 0) continue;
+      if (p[0].revents && !pass(client, service, &bytes)) break;
+      if (p[1].revents && !pass(service, client, nullptr)) break;
+    }
+    if (client >= 0) ::close(client);
+    if (service >= 0) ::close(service);
+  });
+}
+
+std::string RawRelay::sent() {
+  stopping = true;
+  if (worker.joinable()) worker.join();
+  return bytes;
+}
+
+RawRelay::~RawRelay() {
+  sent();
+  if (listener >= 0) ::close(listener);
+}
+
+long residentKb(int pid) {
+  std::string path = "/proc/" + std::to_string(pid) + "/status";
+  FILE* f = std::fopen(path.c_str(), "r");
+  if (!f) return -1;
+  char line[256];
+  long kb = -1;
+  while (std::fgets(line, sizeof line, f))
+    if (std::sscanf(line, "VmRSS: %ld", &kb) == 1) break;
+  std::fclose(f);
+  return kb;
+}
+
+RawFlood::RawFlood(const std::string& port, const std::string& opening, const std::string& call, bool readReplies,
+                   int servicePid, long rssLimitKb, int milliseconds) {
+  std::string burst;
+  for (int i = 0; i < 1000; ++i) burst += call;
+  fd = rawConnect(port);
+  connected = fd >= 0;
+  if (!connected) {
+    ended = true;
+    return;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  // The replies are read apart from the writes, so the writer never waits.
+  if (readReplies)
+    reader = std::thread([this] {
+      char sink[65536];
+      while (!stopping) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 20) <= 0) continue;
+        long n = ::recv(fd, sink, sizeof sink, 0);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) break;
+        if (n > 0) bytesRead += n;
+      }
+    });
+  worker = std::thread([=, this] {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    const std::string* out = &opening;
+    std::size_t at = 0;
+    for (int round = 1; !stopping && std::chrono::steady_clock::now() < end; ++round) {
+      if (round % 16 == 0) {
+        long kb = residentKb(servicePid);
+        if (kb > peakRssKb) peakRssKb = kb;
+        if (kb > rssLimitKb) {
+          overLimit = true;
+          break;
+        }
+      }
+      pollfd p{fd, POLLOUT, 0};
+      if (::poll(&p, 1, 20) <= 0) continue;
+      if (p.revents & (POLLERR | POLLHUP)) break;
+      long n = ::send(fd, out->data() + at, out->size() - at, MSG_NOSIGNAL);
+      if (n < 0 && errno != EAGAIN && errno != EINTR) break;
+      if (n > 0) {
+        bytesSent += n;
+        at += static_cast<std::size_t>(n);
+      }
+      if (at == out->size()) {
+        out = &burst;
+        at = 0;
+      }
+    }
+    // Left open until stopped, so the service keeps what it queued.
+    ended = true;
+  });
+}
+
+void RawFlood::stop() {
+  stopping = true;
+  if (worker.joinable()) worker.join();
+  if (reader.joinable()) reader.join();
+  if (fd >= 0) rawClose(fd, true);
+  fd = -1;
+}
+
+RawFlood::~RawFlood() { stop(); }

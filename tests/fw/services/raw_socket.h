@@ -15,3 +15,46 @@ int rawConnectStart(const std::string& port);
 // Waits until each socket has read at least want bytes or met its end, or
 // until the time is up; the bytes each read (-1 for an error).
 std::vector<long> rawReadAtLeast(const std::vector<int>& fds, long want, int milliseconds);
+
+#include <atomic>
+#include <thread>
+
+// Relays one client from a port of its own to 127.0.0.1:target, keeping the
+// bytes the client sent.
+class RawRelay {
+ public:
+  explicit RawRelay(const std::string& target);
+  ~RawRelay();
+  std::string port;
+  // Ends the relay; what the client sent through it.
+  std::string sent();
+
+ private:
+  int listener = -1;
+  std::atomic<bool> stopping{false};
+  std::string bytes;
+  std::thread worker;
+};
+
+// A busy peer: on a connection of its own it sends the opening, then the
+// call over and over, a thousand to a write, reading the replies or leaving
+// them, until stopped, until the service's resident size passes the limit,
+// or until the time is up. Counts its progress as it goes.
+class RawFlood {
+ public:
+  RawFlood(const std::string& port, const std::string& opening, const std::string& call, bool readReplies,
+           int servicePid, long rssLimitKb, int milliseconds);
+  ~RawFlood();
+  bool flooding() const { return !ended; }
+  void stop();
+  std::atomic<long> bytesSent{0}, bytesRead{0}, peakRssKb{0};
+  std::atomic<bool> overLimit{false}, connected{false};
+
+ private:
+  int fd = -1;
+  std::atomic<bool> stopping{false}, ended{false};
+  std::thread worker, reader;
+};
+
+// The resident size of a process in KiB, or -1.
+long residentKb(int pid);

@@ -230,6 +230,89 @@ TEST_F(TwoProcesses, ASilentClientDoesNotHoldTheService) {
   }
 }
 
+// A valid opening and one call of a 200-character "echo", as a session of
+// our own sends them, caught on their way through a relay.
+void captureCall(TwoProcesses& t, const std::string& port, std::string* opening, std::string* call) {
+  RawRelay relay(port);
+  ASSERT_FALSE(relay.port.empty());
+  vsession* s = TwoProcesses::connect("tcp", relay.port);
+  ASSERT_TRUE(s->flags & vsessionOPEN);
+  vsessionStatement* echo = TwoProcesses::start(s, t.signature("echo", vdatatagSTRING, vdatatagSTRING));
+  vsessionStatementSetArgs(echo, std::string(200, 'f').c_str());
+  TwoProcesses::finish(echo);
+  ASSERT_EQ(vsessionStatementGetState(echo), vsessionStatementDONE);
+  vsessionStatementDestroy(echo);
+  std::string bytes = relay.sent();
+  vsessionDestroy(s);
+  // The magic, then frames of a 4-byte length and a body whose fifth byte
+  // is the kind (1, a call).
+  for (std::size_t at = 11; at + 9 <= bytes.size();) {
+    auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+    std::size_t length = std::size_t{b[0]} << 24 | std::size_t{b[1]} << 16 | std::size_t{b[2]} << 8 | b[3];
+    if (b[8] == 1) {
+      *opening = bytes.substr(0, at);
+      *call = bytes.substr(at, 4 + length);
+      break;
+    }
+    at += 4 + length;
+  }
+  ASSERT_FALSE(call->empty()) << "no call among " << bytes.size() << " bytes";
+}
+
+// A peer that pipelines calls as fast as it can, reading its replies or
+// leaving them: the other clients are served meanwhile, an open session's
+// call and a new client alike, and the service stays small.
+TEST_F(TwoProcesses, ABusyClientDoesNotStarveTheOthers) {
+  constexpr long kGrowthKb = 64 * 1024;
+  for (bool reading : {false, true}) {
+    SCOPED_TRACE(reading ? "reading its replies" : "leaving its replies");
+    PeerProcess peer({"tcp"}, VDAS_PEER);
+    ASSERT_TRUE(peer.ready()) << peer.firstLine;
+    std::string port = peer.firstLine.substr(6);
+    std::string opening, call;
+    captureCall(*this, port, &opening, &call);
+    vsession* other = connect("tcp", port);
+    ASSERT_TRUE(other->flags & vsessionOPEN);
+    long before = residentKb(peer.pid);
+    ASSERT_GT(before, 0);
+    // The flood lasts until the others are served; the time limit only
+    // ends it where they are not, and is far beyond a served call.
+    RawFlood flood(port, opening, call, reading, peer.pid, before + kGrowthKb, 20000);
+    ASSERT_TRUE(pumpUntil([&] { return flood.connected && flood.bytesSent > 4 << 20; }, 20000));
+    vsysTime slice{0, 100000000};
+    auto servedMeanwhile = [&](vsessionStatement* st) {
+      vsessionStatementSend(st);
+      while (vsessionStatementGetState(st) == vsessionStatementPENDING && flood.flooding())
+        vsessionStatementWait(st, &slice);
+      bool done = flood.flooding() && vsessionStatementGetState(st) == vsessionStatementDONE;
+      vsessionStatementDestroy(st);
+      return done;
+    };
+    // Call after call on the open session, then a new client, each answered
+    // while the flood goes on.
+    int answered = 0;
+    for (; answered < 10; ++answered) {
+      vsessionStatement* echo = start(other, signature("echo", vdatatagSTRING, vdatatagSTRING));
+      vsessionStatementSetArgs(echo, "still served");
+      if (!servedMeanwhile(echo)) break;
+    }
+    EXPECT_EQ(answered, 10) << "calls of the other session answered while the flood lasted ("
+                            << flood.bytesSent << " bytes sent, " << flood.bytesRead << " read)";
+    if (answered == 10) {
+      vsession* fresh = connect("tcp", port);
+      EXPECT_TRUE(fresh->flags & vsessionOPEN);
+      vsessionStatement* ping = start(fresh, signature("ping", -1, vdatatagINTEGER));
+      vsessionStatementSetArgs(ping);
+      EXPECT_TRUE(servedMeanwhile(ping)) << "the new client was not served while the flood lasted";
+      vsessionDestroy(fresh);
+    }
+    EXPECT_FALSE(flood.overLimit) << "the service grew from " << before << " KiB past " << flood.peakRssKb << " KiB";
+    flood.stop();
+    vsessionDestroy(other);
+    EXPECT_LE(residentKb(peer.pid), before + kGrowthKb);
+  }
+}
+
 // Thousands of peers that connect and go at once, some saying garbage,
 // some reset: the listener keeps listening.
 TEST_F(TwoProcesses, TheListenerOutlivesConnectAndDropClients) {
