@@ -449,6 +449,29 @@ TEST_F(Bars, StoredFlagsSizesAndMenusLeavingTheNativeBar) {
   EXPECT_EQ(bar->native, nullptr);
 }
 
+// The window going before its native bar (the main window closed):
+// detaching the bar finds no window to keep the client area of, and
+// leaves the other windows where they are.
+TEST_F(Bars, ANativeBarLeavesAWindowThatIsGone) {
+  start("win95", true);
+  ASSERT_TRUE(vmenubarIsNative(bar));
+  vwindow* other = vwindowCreate();
+  other->rect = {500, 100, 120, 90};
+  vwindowOpen(other);
+  settle();
+  win::RECT before{}, after{};
+  ASSERT_TRUE(win::GetWindowRect(other->native->hwnd, &before));
+  win::HWND gone = hwnd();
+  ASSERT_TRUE(win::DestroyWindow(gone));
+  vdialogCloseItem(bar);
+  EXPECT_EQ(bar->native, nullptr);
+  EXPECT_FALSE(bar->barFlags & vmenubarNATIVE_INSTALLED);
+  ASSERT_TRUE(win::GetWindowRect(other->native->hwnd, &after));
+  EXPECT_EQ(std::vector<long>({before.left, before.top, before.right, before.bottom}),
+            std::vector<long>({after.left, after.top, after.right, after.bottom}));
+  vwindowDestroy(other);
+}
+
 TEST_F(Bars, AFrameworkDrawnBarMeasuresItsTitles) {
   start("win95", false);
   EXPECT_FALSE(vmenubarIsNative(bar));
