@@ -12,10 +12,11 @@
 // dialog hands a key to the item its target map names), Alt+mnemonic to "Menu" and every item
 // accelerator to "Select"; keyboard mode adds the arrows, Confirm, Abandon and the bare mnemonics,
 // and gives Confirm and Abandon back to the dialog's items after. F10 in the Windows looks acts on
-// its release through the dialog's menu-bar key state. A press outside the bar ends keyboard mode
-// through a watch that stands in front of the application's button-down handler for one press, and
-// so does the window going inactive in the Windows looks (the bar's window-layer menu procedure
-// hears `WM_ACTIVATE`). A Win95 bar sets its window's wants-motion flag when it opens, so that its
+// its release through the dialog's menu-bar key state. A press outside the bar, in its window or in
+// any other window of the program, ends keyboard mode through a watch that stands in front of the
+// application's button-down handler while keyboard mode lasts; so does the keyboard going on to
+// another window (a watch in front of the focus-in handler), and the window going inactive in the
+// Windows looks (the bar's window-layer menu procedure hears `WM_ACTIVATE`). A Win95 bar sets its window's wants-motion flag when it opens, so that its
 // titles follow the pointer while a bar menu is tracked. Open Look's "Select" (look flag 0x20)
 // shows the title's default item inside the pressed title, drawn by the item itself
 // (`vmenuItemDrawCentred`, shared with menu buttons), opens that item's sub-menu over the title at
