@@ -11,13 +11,19 @@ DISPLAY). Each case starts the real program with a HOME of its own:
              (Open Look leaves it at once), a second Escape leaves it;
              Alt+D then Escape twice leaves it too. Out of keyboard mode
              Down opens nothing.
+  leave LOOK (any look) keyboard mode left by turning to another window:
+             Alt+F then Escape (the title stays highlighted), and F10, each
+             followed by a click into the Command entry, `evaluate ...` typed
+             there and Return: the command runs and no menu opens; then, in
+             the main window, Alt+F, Escape and Alt+F4 put up the quit
+             notice, and Return there ends the program.
   tall       the Display menu clicked on screens of 768, 330 and 300 rows
              (servers of its own): whole where it fits the screen, with a
              lower arrow that scrolls under the pointer where it does not;
              the click never runs an item.
 
 usage: gui_menus.py SIM73500 CASE [LOOK]
-Exits 0 when all holds, 77 (skipped) without xdotool, xwininfo or xwd.
+Exits 0 when all holds, 77 (skipped) without xdotool, xwininfo, xwd or xprop.
 """
 import io
 import os
@@ -145,6 +151,91 @@ def case_keys(home):
         s.end()
 
 
+TITLE = (0, 0, 128)  # the active document window's title bar in the looks with a document area
+
+
+def image(window):
+    from PIL import Image  # Debian's python3-pil
+    xwd = subprocess.run(["xwd", "-silent", "-id", window], capture_output=True).stdout
+    png = subprocess.run(["sh", "-c", "xwdtopnm 2>/dev/null | pnmtopng"], input=xwd, capture_output=True).stdout
+    return Image.open(io.BytesIO(png)).convert("RGB") if png else None
+
+
+def command_entry(s):
+    """A point on the screen inside the Command window's entry, or None:
+    in the looks with a document area the Command window is the active
+    document, its entry under its title bar; elsewhere it is a window of
+    its own, the entry along its top."""
+    if LOOK in ("win95", "windows"):
+        main, im = geometry(s.main), image(s.main)
+        if not main or not im:
+            return None
+        px = im.load()
+        rows = []
+        for y in range(im.height):
+            xs = [x for x in range(im.width) if px[x, y] == TITLE]
+            if len(xs) > 200:
+                rows.append((y, min(xs), max(xs)))
+        if not rows:
+            return None
+        y, left, right = rows[-1]
+        return main.x + (left + right) // 2, main.y + y + 18
+    found = windows("Command")
+    box = geometry(found[0]) if found else None
+    return (box.x + box.w // 2, box.y + 12) if box else None
+
+
+def window_manager():
+    return "window id" in run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK")
+
+
+def case_leave(home):
+    s = Session(home, LOOK)
+    try:
+        if not check(s.main, "%s: no main window (the program %s): %s" %
+                     (LOOK, "ended" if s.proc.poll() is not None else "runs",
+                      open(s.errors, errors="replace").read())):
+            return
+        entry = poll(lambda: command_entry(s), 10)
+        if not check(entry, LOOK + ": the Command window's entry was not found"):
+            return
+        f10 = ("F10", "Escape") if LOOK == "openlook" else ("F10",)  # Open Look's F10 drops a menu
+        for keys, value, shown in ((("alt+f", "Escape"), 1, "Hex:002b"), (f10, 2, "Hex:002c")):
+            what = "%s: %s, a click into the Command entry" % (LOOK, " ".join(keys))
+            s.keys(*keys)
+            check(closed(), what + ": a menu stayed open")
+            xdotool("mousemove", str(entry[0]), str(entry[1]), "click", "1")
+            time.sleep(0.3)
+            xdotool("type", "--delay", "30", "evaluate $2a+%d" % value)
+            xdotool("key", "Return")
+            check(poll(lambda: shown in s.text(), 10),
+                  "%s, `evaluate $2a+%d` and Return: the command did not run:\n%s" % (what, value, s.text()))
+            check(closed(), what + " and Return: a menu opened")
+        # Keyboard mode in the main window, then its quit notice.
+        if window_manager():
+            xdotool("windowactivate", "--sync", s.main)
+        else:
+            xdotool("windowfocus", "--sync", s.main)
+        poll(lambda: run("xdotool", "getwindowfocus").strip() == s.main, 10)
+        s.keys("alt+f", "Escape")
+        check(closed(), LOOK + ": Escape left the File menu open")
+        xdotool("key", "alt+F4")
+        notice = poll(lambda: [w for w in windows("Sim73500") if w != s.main], 10)
+        if not check(notice, LOOK + ": Alt+F4 showed no quit notice"):
+            return
+        check(poll(lambda: run("xdotool", "getwindowfocus").strip() == notice[0], 10),
+              LOOK + ": the quit notice does not have the keyboard")
+        xdotool("key", "Return")
+        try:
+            status = s.proc.wait(10)
+        except subprocess.TimeoutExpired:
+            status = None
+        check(status == 0, "%s: Return at the quit notice after Alt+F, Escape and Alt+F4 did not end the program "
+              "(status %s; a menu %s)" % (LOOK, status, "is open" if popups() else "is not open"))
+    finally:
+        s.end()
+
+
 def server(rows):
     """A virtual X server of `rows` rows of its own: (process, display).
     A server that lost its display number to another one started at the
@@ -237,4 +328,4 @@ def case_tall(home):
             os.environ["DISPLAY"] = outer
 
 
-sys.exit(run_case(globals()["case_" + CASE], ("xdotool", "xwininfo", "xdpyinfo", "xwd", "xwdtopnm", "Xvfb")))
+sys.exit(run_case(globals()["case_" + CASE], ("xdotool", "xwininfo", "xdpyinfo", "xwd", "xwdtopnm", "Xvfb", "xprop")))

@@ -12,10 +12,11 @@
 // dialog hands a key to the item its target map names), Alt+mnemonic to "Menu" and every item
 // accelerator to "Select"; keyboard mode adds the arrows, Confirm, Abandon and the bare mnemonics,
 // and gives Confirm and Abandon back to the dialog's items after. F10 in the Windows looks acts on
-// its release through the dialog's menu-bar key state. A press outside the bar ends keyboard mode
-// through a watch that stands in front of the application's button-down handler for one press, and
-// so does the window going inactive in the Windows looks (the bar's window-layer menu procedure
-// hears `WM_ACTIVATE`). A Win95 bar sets its window's wants-motion flag when it opens, so that its
+// its release through the dialog's menu-bar key state. A press outside the bar, in its window or in
+// any other window of the program, ends keyboard mode through a watch that stands in front of the
+// application's button-down handler while keyboard mode lasts; so does the keyboard going on to
+// another window (a watch in front of the focus-in handler), and the window going inactive in the
+// Windows looks (the bar's window-layer menu procedure hears `WM_ACTIVATE`). A Win95 bar sets its window's wants-motion flag when it opens, so that its
 // titles follow the pointer while a bar menu is tracked. Open Look's "Select" (look flag 0x20)
 // shows the title's default item inside the pressed title, drawn by the item itself
 // (`vmenuItemDrawCentred`, shared with menu buttons), opens that item's sub-menu over the title at
@@ -333,25 +334,22 @@ vrect onWindow(vmenubar* bar, vrect r) {
 }
 
 // ---- The click-outside watch: stands in front of the application's
-// press handler for one press.
+// press handler while keyboard mode lasts. A press in the bar's window
+// beside the bar, or in any other window of the program but the bar's
+// menus, ends keyboard mode: the user has turned elsewhere, and a key
+// typed there must not reach the bar.
 void cancelWatch() {
   if (!watch.bar) return;
   watch.table->handlers[veventBUTTON_DOWN] = watch.saved;
   watch.bar = nullptr;
 }
 
-int watchPress(vevent* e) {
-  vmenubar* b = watch.bar;
-  veventHandler next = watch.saved;
-  cancelWatch();
-  vwindow* w = b ? windowOf(b) : nullptr;
-  if (w && veventGetWindow(e) == w) {
-    vrect r = onWindow(b, _vmenubarStripRect(strip(b)));
-    if (!vrectContainsPoint(&r, veventGetX(e), veventGetY(e))) rec(b)->deactivate(b);
-  }
-  return next ? next(e) : 0;
-}
+bool isMenu(vwindow* w) { return w && vclassIsSubclass(w->cls, vmenuGetDefaultClass()); }
 
+// The bar whose press is being handled; cleared when it goes away.
+vmenubar* pressed = nullptr;
+
+int watchPress(vevent* e);
 void startWatch(vmenubar* b) {
   if (watch.bar) return;
   vapplication* app = vapplicationGetCurrent();
@@ -361,17 +359,44 @@ void startWatch(vmenubar* b) {
   app->dispatch.handlers[veventBUTTON_DOWN] = watchPress;
 }
 
+int watchPress(vevent* e) {
+  vmenubar* b = watch.bar;
+  veventHandler next = watch.saved;
+  cancelWatch();
+  vwindow* w = b ? windowOf(b) : nullptr;
+  vwindow* in = veventGetWindow(e);
+  if (w && in == w) {
+    vrect r = onWindow(b, _vmenubarStripRect(strip(b)));
+    if (!vrectContainsPoint(&r, veventGetX(e), veventGetY(e))) rec(b)->deactivate(b);
+  } else if (w && in && !isMenu(in) && active(b) && !popped(b)) {
+    // An open menu closes on a press outside it by itself.
+    rec(b)->deactivate(b);
+  }
+  pressed = b;
+  int answer = next ? next(e) : 0;
+  // A press that left keyboard mode on (on a menu, on the bar between
+  // titles) leaves the watch standing for the next.
+  if (pressed && active(pressed)) startWatch(pressed);
+  pressed = nullptr;
+  return answer;
+}
+
 // ---- Keyboard mode holds the keyboard: the keys the bar binds in its
 // window reach it while the focus is in another window (a document inside
 // the frame, a window of its own), as the native menu loop takes every key.
 // The menu-bar key keeps its own road (its press and release in the
 // Windows looks), and an open menu takes the keys itself. Under the global
-// bar the frame's keys already work its document's titles.
-struct KeyWatch {
+// bar the frame's keys already work its document's titles. The keyboard
+// going on to a window other than the one that had it (a notice, another
+// document) ends keyboard mode, as the user has turned there.
+struct Hold {
   vmenubar* bar;
   veventTable* table;
-  veventHandler saved;
-} keyWatch{};
+  bool keys;  // the key watch stands too
+  veventHandler savedKey;
+  veventHandler savedFocus;
+  vwindow* focus;  // where the keyboard was when keyboard mode began
+} hold{};
 
 bool isMenuBarKey(vmenubar* b, std::uint32_t key) {
   bool found = false;
@@ -380,25 +405,38 @@ bool isMenuBarKey(vmenubar* b, std::uint32_t key) {
 }
 
 int watchKey(vevent* e) {
-  vmenubar* b = keyWatch.bar;
+  vmenubar* b = hold.bar;
   vwindow* w = b ? windowOf(b) : nullptr;
   vwindow* from = veventGetWindow(e);
   std::uint32_t key = veventGetKeyValue(e);
-  if (w && from && from != w && vwindowIsOpen(w) && active(b) && !popped(b) && b->owner &&
-      !vclassIsSubclass(from->cls, vmenuGetDefaultClass()) && vdictGet(targetMap(b), keyOf(key)) == b &&
-      !isMenuBarKey(b, key))
+  if (w && from && from != w && vwindowIsOpen(w) && active(b) && !popped(b) && b->owner && !isMenu(from) &&
+      vdictGet(targetMap(b), keyOf(key)) == b && !isMenuBarKey(b, key))
     vwindowTranslateEvent(from, w, e);
-  return keyWatch.saved ? keyWatch.saved(e) : 0;
+  return hold.savedKey ? hold.savedKey(e) : 0;
+}
+
+int watchFocus(vevent* e) {
+  vmenubar* b = hold.bar;
+  veventHandler next = hold.savedFocus;
+  vwindow* to = veventGetWindow(e);
+  if (b && to && to != hold.focus && to != windowOf(b) && !isMenu(to) && active(b)) {
+    vmenubarPopdownMenu(b);
+    vmenubarEnd(b);
+  }
+  return next ? next(e) : 0;
 }
 
 void holdKeys(vmenubar* b, bool on) {
   vapplication* app = vapplicationGetCurrent();
-  if (on && !keyWatch.bar && app && !vmenubarGlobalLook()) {
-    keyWatch = {b, &app->dispatch, app->dispatch.handlers[veventKEY_DOWN]};
-    app->dispatch.handlers[veventKEY_DOWN] = watchKey;
-  } else if (!on && keyWatch.bar == b) {
-    keyWatch.table->handlers[veventKEY_DOWN] = keyWatch.saved;
-    keyWatch.bar = nullptr;
+  if (on && !hold.bar && app) {
+    veventHandler* h = app->dispatch.handlers;
+    hold = {b, &app->dispatch, !vmenubarGlobalLook(), h[veventKEY_DOWN], h[veventFOCUS_IN], vwindowMSWGetFocus()};
+    if (hold.keys) h[veventKEY_DOWN] = watchKey;
+    h[veventFOCUS_IN] = watchFocus;
+  } else if (!on && hold.bar == b) {
+    if (hold.keys) hold.table->handlers[veventKEY_DOWN] = hold.savedKey;
+    hold.table->handlers[veventFOCUS_IN] = hold.savedFocus;
+    hold.bar = nullptr;
   }
 }
 
@@ -968,6 +1006,7 @@ void _vmenubarWatchWindow(vmenubar* bar, bool on) {
 
 void _vmenubarForget(vmenubar* bar) {
   if (watch.bar == bar) cancelWatch();
+  if (pressed == bar) pressed = nullptr;
   holdKeys(bar, false);
 }
 

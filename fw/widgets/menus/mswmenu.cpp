@@ -376,22 +376,21 @@ win::HMENU placeholder() {
 }
 
 // Keeps the client area where it was on the screen when the menu line
-// grows or shrinks, never moving the frame above the screen's top.
+// grows or shrinks, never moving the frame above the screen's top. A
+// window already gone (closed before its bar), or one whose height was
+// not known before (-1), is left alone.
 void keepClientPlace(win::HWND hwnd, int clientHeightBefore) {
-  win::RECT client;
-  win::GetClientRect(hwnd, &client);
+  win::RECT client{}, outer{};
+  if (clientHeightBefore < 0 || !win::GetClientRect(hwnd, &client) || !win::GetWindowRect(hwnd, &outer)) return;
   int change = clientHeightBefore - (client.bottom - client.top);
   if (!change) return;
-  win::RECT outer;
-  win::GetWindowRect(hwnd, &outer);
   int top = std::max(0, int(outer.top) - change);
   win::MoveWindow(hwnd, outer.left, top, outer.right - outer.left, outer.bottom - outer.top + change, 1);
 }
 
 int clientHeight(win::HWND hwnd) {
   win::RECT r{};
-  win::GetClientRect(hwnd, &r);
-  return r.bottom - r.top;
+  return win::GetClientRect(hwnd, &r) ? r.bottom - r.top : -1;
 }
 
 }  // namespace

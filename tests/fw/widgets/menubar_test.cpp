@@ -449,6 +449,29 @@ TEST_F(Bars, StoredFlagsSizesAndMenusLeavingTheNativeBar) {
   EXPECT_EQ(bar->native, nullptr);
 }
 
+// The window going before its native bar (the main window closed):
+// detaching the bar finds no window to keep the client area of, and
+// leaves the other windows where they are.
+TEST_F(Bars, ANativeBarLeavesAWindowThatIsGone) {
+  start("win95", true);
+  ASSERT_TRUE(vmenubarIsNative(bar));
+  vwindow* other = vwindowCreate();
+  other->rect = {500, 100, 120, 90};
+  vwindowOpen(other);
+  settle();
+  win::RECT before{}, after{};
+  ASSERT_TRUE(win::GetWindowRect(other->native->hwnd, &before));
+  win::HWND gone = hwnd();
+  ASSERT_TRUE(win::DestroyWindow(gone));
+  vdialogCloseItem(bar);
+  EXPECT_EQ(bar->native, nullptr);
+  EXPECT_FALSE(bar->barFlags & vmenubarNATIVE_INSTALLED);
+  ASSERT_TRUE(win::GetWindowRect(other->native->hwnd, &after));
+  EXPECT_EQ(std::vector<long>({before.left, before.top, before.right, before.bottom}),
+            std::vector<long>({after.left, after.top, after.right, after.bottom}));
+  vwindowDestroy(other);
+}
+
 TEST_F(Bars, AFrameworkDrawnBarMeasuresItsTitles) {
   start("win95", false);
   EXPECT_FALSE(vmenubarIsNative(bar));
@@ -1110,6 +1133,109 @@ TEST_F(DocumentApart, TheMenuBarKeyReachesTheMainWindowsBarInMotifAndCua) {
   for (const char* laf : {"motif", "cua"}) menuBarKey(laf);
 }
 TEST_F(DocumentApart, TheMenuBarKeyReachesTheMainWindowsBarInOpenLook) { menuBarKey("openlook"); }
+
+// Keyboard mode entered from a document apart ends when the user turns to
+// another window: a press in the document, or the keyboard going to a new
+// window (a notice); the Return typed there is then that window's, not the
+// bar's. A menu opened over the document closes on a press there.
+struct LeavingTheBar : Roads {
+  // mdi: the document inside the main window, as the Windows looks keep it.
+  void inLook(const char* laf, bool mdi) {
+    SCOPED_TRACE(std::string(laf) + (mdi ? " inside" : " apart"));
+    if (mdi) extraDecoration = vwindowDECO_TOP_LEVEL;
+    start(laf, false, true);
+    vmainview* view = nullptr;
+    vdialog* doc = nullptr;
+    if (mdi) {
+      win::CLIENTCREATESTRUCT ccs{nullptr, 100};
+      win::HWND client = win::CreateWindowExA(0, "MDICLIENT", nullptr, 0x52300001, 0, bar->rect.height, 400,
+                                              300 - bar->rect.height, hwnd(), nullptr, nullptr, &ccs);
+      vwindowSetMSWMDIClient(window, client, 0);
+      doc = vdialogCreate();
+      doc->decoration = vwindowDECO_DOCUMENT | 0x3F;
+      doc->rect = {10, 10, 200, 150};
+      doc->parent = window;
+      vwindowOpen(doc);
+      win::SetFocus(doc->native->hwnd);
+      settle();
+    } else {
+      doc = openDocumentApart(&view);
+    }
+    ASSERT_EQ(win::GetFocus(), doc->native->hwnd);
+    const bool openLook = std::string(laf) == "openlook";
+    win::POINT inDoc{40, 40};
+    win::ClientToScreen(doc->native->hwnd, &inDoc);
+    auto altF = [] {
+      win::test::KeyDown(win::VK_MENU);
+      win::test::KeyDown('F');
+      win::test::KeyUp('F');
+      win::test::KeyUp(win::VK_MENU);
+      settle();
+    };
+    struct Way {
+      const char* what;
+      bool escape;  // the menu closed by Escape first
+      bool notice;  // a new window takes the keyboard, else a press in the document
+    } ways[] = {{"Alt+F, Escape, a press in the document", true, false},
+                {"Alt+F, a press in the document", false, false},
+                {"Alt+F, Escape, a notice", true, true},
+                {"Alt+F, a notice", false, true}};
+    for (const Way& way : ways) {
+      SCOPED_TRACE(way.what);
+      altF();
+      ASSERT_TRUE(shown(0));
+      if (way.escape) {
+        tap(win::VK_ESCAPE);
+        EXPECT_FALSE(shown(0));
+        EXPECT_EQ(isActive(), !openLook) << "Escape closes the menu; the title stays highlighted";
+      }
+      vdialog* notice = nullptr;
+      if (way.notice) {
+        notice = vdialogCreate();
+        notice->rect = {300, 100, 150, 80};
+        vwindowOpen(notice);
+        win::SetActiveWindow(notice->native->hwnd);
+        win::SetFocus(notice->native->hwnd);
+      } else {
+        win::test::Click(inDoc);
+      }
+      settle();
+      EXPECT_FALSE(shown(0));
+      EXPECT_FALSE(isActive()) << "keyboard mode outlived the turn to another window";
+      tap(win::VK_RETURN);
+      tap(win::VK_DOWN);
+      EXPECT_FALSE(shown(0)) << "Return or Down reached the bar";
+      EXPECT_FALSE(isActive());
+      if (notice) {
+        vwindowDestroy(notice);
+        win::SetActiveWindow(mdi ? hwnd() : doc->native->hwnd);
+        win::SetFocus(doc->native->hwnd);
+        settle();
+      }
+    }
+    // F10 then a press in the document: keyboard mode without a menu.
+    tap(win::VK_F10);
+    if (openLook) tap(win::VK_ESCAPE);
+    else EXPECT_TRUE(isActive());
+    win::test::Click(inDoc);
+    settle();
+    EXPECT_FALSE(isActive());
+    EXPECT_EQ(win::GetFocus(), doc->native->hwnd);
+    EXPECT_EQ(trace, std::vector<std::string>{}) << "a key ran an item";
+    if (mdi) vwindowDestroy(doc);
+    else closeDocumentApart(view, doc);
+    finish();
+    extraDecoration = 0;
+  }
+};
+TEST_F(LeavingTheBar, WindowsLooks) {
+  for (bool mdi : {true, false})
+    for (const char* laf : {"windows", "win95"}) inLook(laf, mdi);
+}
+TEST_F(LeavingTheBar, MotifAndCua) {
+  for (const char* laf : {"motif", "cua"}) inLook(laf, false);
+}
+TEST_F(LeavingTheBar, OpenLook) { inLook("openlook", false); }
 
 }  // namespace
 
