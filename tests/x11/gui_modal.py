@@ -114,8 +114,10 @@ class Session:
             self.proc = subprocess.Popen([SIM, "--gui", "--transcript", self.transcript], cwd=home, env=env,
                                          stdout=subprocess.DEVNULL, stderr=errors)
         self.main = poll(self.only_main, 40)
-        # The keyboard is in the Command window once it shows.
-        poll(lambda: titled("Command") and focus() == titled("Command")[0], 20)
+        # The keyboard is in the Command window once it shows (a document
+        # of the main window in the looks with a document area).
+        self.command = poll(lambda: (titled("Command") or [self.main])[0] if self.main else None, 20)
+        poll(lambda: focus() == self.command, 20)
 
     def only_main(self):
         t = titled("Sim73500")
@@ -147,12 +149,10 @@ class Session:
 def notices(s):
     open(os.path.join(s.home, "EXISTING"), "w").close()
     open(os.path.join(s.home, "EXISTING.log"), "w").close()
-    command = titled("Command")
-    if not check(command, LOOK + ": no Command window"):
-        return
+    # Open Look's notices have no Cancel for Escape: its Return appends.
     for line, key, told in (("load s MISSING", "Return", "Error reading file"),
-                            ("log s EXISTING", "Escape", None)):
-        poll(lambda: focus() == command[0], 10)
+                            ("log s EXISTING", "Return" if LOOK == "openlook" else "Escape", None)):
+        check(poll(lambda: focus() == s.command, 10), "%s: the Command window does not have the keyboard" % LOOK)
         before = windows()
         xdotool("type", "--delay", "30", line)
         xdotool("key", "Return")
