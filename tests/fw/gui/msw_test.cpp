@@ -185,11 +185,13 @@ TEST_F(MSW, StylesFromDecorationFlags) {
       {0x2, 0, caption, 0},
       {0x200, vwindowMODAL, caption, win::WS_EX_DLGMODALFRAME},
       // Every modal window with a caption is a dialog, a sizable one (a
-      // file chooser, with its boxes) too; a modeless one is not.
+      // file chooser, with its boxes) too, and a sizable one framed as a
+      // dialog; a modeless fixed one is left to its frame.
       {0x208, vwindowMODAL, caption | win::WS_THICKFRAME, win::WS_EX_DLGMODALFRAME},
       {0x3F, vwindowMODAL, caption | win::WS_MINIMIZEBOX | win::WS_MAXIMIZEBOX | win::WS_THICKFRAME,
        win::WS_EX_DLGMODALFRAME},
       {0x1, vwindowMODAL, win::WS_POPUP, 0},
+      {0x208, 0, caption | win::WS_THICKFRAME, win::WS_EX_DLGMODALFRAME},
       {0x200, 0, caption, 0},
       {0x800 | 0x2, 0, caption, win::WS_EX_TOOLWINDOW},
       {0x1, 0, win::WS_POPUP, 0},
