@@ -9,7 +9,7 @@
 //   services also show their text in the window's error, help and prompt lines; with the window
 //   closed an error-line message goes to `error_report`. A line typed there runs with windows shown
 //   inactive (`vwindowMSWShowInactive`), so a window it opens leaves the keyboard in the Command
-//   window.
+//   window; a notice it raises takes the keyboard, being modal or framed as a dialog.
 #include "frontends/gui/command_window.h"
 
 #include <algorithm>

@@ -282,8 +282,9 @@ void vwindowMSWMoveBy(vwindow* w, int dx, int dy);
 // ---- Native operations of the window class's slots.
 void vwindowMSWShow(vwindow* w);
 // While on (a count: calls nest), windows shown leave the active one
-// active, with the keyboard; returns the count after the call (-1 only
-// asks).
+// active, with the keyboard, except a modal window or one framed as a
+// dialog (a notice), which takes it; returns the count after the call (-1
+// only asks).
 int vwindowMSWShowInactive(int on);
 void vwindowMSWHide(vwindow* w);
 void vwindowMSWIconify(vwindow* w);

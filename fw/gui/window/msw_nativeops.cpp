@@ -15,6 +15,10 @@ constexpr win::UINT kInPlace = win::SWP_NOSIZE | win::SWP_NOMOVE;
 
 int showInactive = 0;
 
+// A modal window blocks the others, and a notice framed as a dialog waits
+// for its answer: either takes the keyboard however it was shown.
+bool asksTheUser(vwindow* w) { return (w->flags & vwindowMODAL) || (w->decoration & vwindowDECO_MODAL_FRAME); }
+
 }  // namespace
 
 int vwindowMSWShowInactive(int on) {
@@ -32,7 +36,7 @@ void vwindowMSWShow(vwindow* w) {
     win::ShowWindow(h, win::SW_SHOWMINNOACTIVE);
   } else if (w->flags & vwindowMAXIMIZED) {
     win::ShowWindow(h, win::SW_SHOWMAXIMIZED);
-  } else if (showInactive > 0 && win::GetActiveWindow() != nullptr) {
+  } else if (showInactive > 0 && win::GetActiveWindow() != nullptr && !asksTheUser(w)) {
     // On top, so it is seen, but the active window keeps the keyboard.
     win::SetWindowPos(h, win::HWND_TOP, 0, 0, 0, 0, kInPlace | win::SWP_NOACTIVATE);
     win::ShowWindow(h, win::SW_SHOWNOACTIVATE);

@@ -95,8 +95,12 @@ void chooseStyle(vwindow* w, vwindowMSWNative* n) {
   if (d & vwindowDECO_MAXIMIZE) style |= win::WS_MAXIMIZEBOX;
   if (d & vwindowDECO_RESIZABLE) style |= win::WS_THICKFRAME;
   win::DWORD ex = 0;
-  if ((d & vwindowDECO_MODAL_FRAME) && !(d & vwindowDECO_RESIZABLE) && (w->flags & vwindowMODAL))
-    ex |= win::WS_EX_DLGMODALFRAME;
+  // Every modal window with a caption is marked a dialog, a sizable one
+  // (a file chooser) too, and so is a sizable window framed as a dialog
+  // run modeless: the window manager would otherwise take it for a main
+  // window of its own, and a click on the window it blocks would bury it.
+  bool sizableDialog = (d & vwindowDECO_MODAL_FRAME) && (d & vwindowDECO_RESIZABLE);
+  if ((d & vwindowDECO_CAPTION_MASK) && ((w->flags & vwindowMODAL) || sizableDialog)) ex |= win::WS_EX_DLGMODALFRAME;
   if (d & vwindowDECO_TOOL) ex |= win::WS_EX_TOOLWINDOW;
   n->style = style;
   n->exStyle = ex;

@@ -176,7 +176,8 @@ void _vwindowMSWAdjustSystemMenu(vwindow* w, win::HMENU menu) {
   enable(menu, win::SC_CLOSE, !(d & vwindowDECO_NOT_CLOSABLE));
   enable(menu, win::SC_MOVE, (d & vwindowDECO_MOVABLE) != 0);
   if (!w->native || !(w->native->exStyle & win::WS_EX_DLGMODALFRAME)) return;
-  win::RemoveMenu(menu, win::SC_SIZE, win::MF_BYCOMMAND);
+  // A modal window the user sizes keeps its Size.
+  if (!(d & vwindowDECO_RESIZABLE)) win::RemoveMenu(menu, win::SC_SIZE, win::MF_BYCOMMAND);
   bool minBox = d & vwindowDECO_MINIMIZE, maxBox = d & vwindowDECO_MAXIMIZE;
   if (!minBox && !maxBox) {
     win::RemoveMenu(menu, win::SC_MAXIMIZE, win::MF_BYCOMMAND);

@@ -472,6 +472,8 @@ void init(vinstance* self) {
   if (!dict || !vresourceTestGet(dict, N(Id::Confirm), &templ))
     _vexGenerate(&vexModuleStartupClass, vexSetMessage, "vfilechsr: no \"Confirm\" template", vexEnd);
   vclassRec<vobjectClassRec>(static_cast<vobject*>(self))->loadInit(static_cast<vobject*>(self), templ);
+  // A chooser is a dialog, run modally or not (an editor's Open File).
+  asF(self)->decoration |= vwindowDECO_MODAL_FRAME;
 }
 
 void destroy(vinstance* self) {

@@ -184,7 +184,14 @@ TEST_F(MSW, StylesFromDecorationFlags) {
       {0x3F, 0, caption | win::WS_MINIMIZEBOX | win::WS_MAXIMIZEBOX | win::WS_THICKFRAME, 0},
       {0x2, 0, caption, 0},
       {0x200, vwindowMODAL, caption, win::WS_EX_DLGMODALFRAME},
-      {0x208, vwindowMODAL, caption | win::WS_THICKFRAME, 0},
+      // Every modal window with a caption is a dialog, a sizable one (a
+      // file chooser, with its boxes) too, and a sizable one framed as a
+      // dialog; a modeless fixed one is left to its frame.
+      {0x208, vwindowMODAL, caption | win::WS_THICKFRAME, win::WS_EX_DLGMODALFRAME},
+      {0x3F, vwindowMODAL, caption | win::WS_MINIMIZEBOX | win::WS_MAXIMIZEBOX | win::WS_THICKFRAME,
+       win::WS_EX_DLGMODALFRAME},
+      {0x1, vwindowMODAL, win::WS_POPUP, 0},
+      {0x208, 0, caption | win::WS_THICKFRAME, win::WS_EX_DLGMODALFRAME},
       {0x200, 0, caption, 0},
       {0x800 | 0x2, 0, caption, win::WS_EX_TOOLWINDOW},
       {0x1, 0, win::WS_POPUP, 0},
@@ -511,6 +518,35 @@ TEST_F(MSW, NativeOperationsOfTheWindowSlots) {
   close(w);
   vwindowDestroy(other);
   vwindowDestroy(w);
+}
+
+// While windows show inactive (a line typed in a command window), a plain
+// window leaves the keyboard where it is; a modal one, or one framed as a
+// dialog (a notice), takes it.
+TEST_F(MSW, AWindowThatAsksTheUserTakesTheKeyboardWhenShownInactive) {
+  vwindow* top = open(vwindowDECO_TOP_LEVEL | 0x3F, {0, 0, 300, 300});
+  ASSERT_EQ(win::GetActiveWindow(), top->native->hwnd);
+  struct Row {
+    const char* what;
+    std::uint16_t decoration, flags;
+    bool takes;
+  };
+  const Row rows[] = {{"a plain window", 0x3F, 0, false},
+                      {"a modal window", 0x3F, vwindowMODAL, true},
+                      {"a modal notice", 0x202, vwindowMODAL, true},
+                      {"a modeless notice", 0x202, 0, true}};
+  vwindowMSWShowInactive(1);
+  for (const Row& r : rows) {
+    vwindow* w = open(r.decoration, {20, 20, 100, 80}, nullptr, r.flags);
+    EXPECT_EQ(win::GetActiveWindow(), r.takes ? w->native->hwnd : top->native->hwnd) << r.what;
+    EXPECT_EQ(win::test::Headless().focus, r.takes ? w->native->hwnd : top->native->hwnd) << r.what;
+    close(w);
+    vwindowDestroy(w);
+    win::SetActiveWindow(top->native->hwnd);
+  }
+  vwindowMSWShowInactive(0);
+  close(top);
+  vwindowDestroy(top);
 }
 
 // A save-bits window would keep stale pixels of windows whose erase was

@@ -523,6 +523,19 @@ TEST_F(WindowProc, TheSystemMenuFollowsTheDecoration) {
   EXPECT_EQ(win::GetMenuItemCount(plain), 8);
   EXPECT_TRUE(win::GetMenuState(plain, win::SC_MOVE, win::MF_BYCOMMAND) & win::MF_GRAYED);
   EXPECT_EQ(win::SendMessageA(w->native->hwnd, win::WM_SYSCOMMAND, win::SC_MOVE, 0), 0);
+  // A sizable modal window (a file chooser) keeps its Size.
+  auto* chooser = static_cast<vwindow*>(vinstanceCreate(testClass()));
+  made.push_back(chooser);
+  chooser->decoration = vwindowDECO_NEW;
+  chooser->flags |= vwindowMODAL;
+  chooser->rect = {100, 300, 200, 100};
+  vwindowOpen(chooser);
+  drain();
+  win::HMENU sized = win::GetSystemMenu(chooser->native->hwnd, 0);
+  win::SendMessageA(chooser->native->hwnd, win::WM_INITMENUPOPUP, reinterpret_cast<win::WPARAM>(sized),
+                    win::MAKELPARAM(0, 1));
+  EXPECT_NE(win::GetMenuState(sized, win::SC_SIZE, win::MF_BYCOMMAND), static_cast<win::UINT>(-1));
+  vwindowClose(chooser);
 }
 
 int namedCalls = 0;

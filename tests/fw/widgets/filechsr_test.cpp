@@ -18,6 +18,7 @@
 #include "fw/core/sys.h"
 #include "fw/data/vresource.h"
 #include "fw/gui/window/application.h"
+#include "fw/gui/window/msw_internal.h"
 #include "fw/widgets/dialog_support.h"
 #include "fw/widgets/menus/menubar.h"
 #include "fw/widgets/menus/menuitem.h"
@@ -60,6 +61,17 @@ TEST_F(Choosers, LoadsItsTemplateAndShowsTheStartDirectory) {
   EXPECT_EQ(c->currentView, vnameInternLiteral("Name"));
 }
 
+// A chooser opened without a modal run (an editor's Open File) is still a
+// dialog natively, sizable as it is, so a window manager keeps it above
+// the program's windows.
+TEST_F(Choosers, AModelessChooserIsADialogNatively) {
+  vwindowOpen(c);
+  ASSERT_NE(c->native, nullptr);
+  EXPECT_FALSE(c->flags & vwindowMODAL);
+  EXPECT_TRUE(c->native->exStyle & win::WS_EX_DLGMODALFRAME);
+  EXPECT_TRUE(c->native->style & win::WS_THICKFRAME);
+  vwindowClose(c);
+}
 
 // ShiftUp keeps the deeper levels on the right, ShiftDown walks back along
 // them; a file chosen in a column drops the columns to its right.
