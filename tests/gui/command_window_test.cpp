@@ -191,6 +191,22 @@ TEST_F(CommandWindow, EnterSubmitsAndOnAnEmptyEntryRepeatsTheNewestLine) {
   EXPECT_EQ(history_row(COMMAND_HISTORY_SIZE - 2), "evaluate 6*7");
 }
 
+// A line copied from a terminal, its line end with it, pasted into the
+// entry runs as typed.
+TEST_F(CommandWindow, APastedLineEndingInALineEndRuns) {
+  for (const char* pasted : {"evaluate 4\n", "evaluate 5\r\n"}) {
+    win::test::SetClipboardText(pasted);
+    win::test::KeyDown(win::VK_CONTROL);
+    win::test::Type("v");
+    win::test::KeyUp(win::VK_CONTROL);
+    settle();
+    const std::string line = std::string(pasted).substr(0, 10);
+    EXPECT_EQ(text("Command_Line"), line);
+    enter();
+    EXPECT_EQ(command_history_line(0), line) << text("Error_Line");
+  }
+}
+
 TEST_F(CommandWindow, AQuestionMarkGivesHelpOutsideBracesAndStaysInside) {
   type_keys("?");
   EXPECT_EQ(text("Command_Line"), "");
