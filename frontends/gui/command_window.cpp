@@ -351,15 +351,20 @@ void lay_out_items(vdialog* d) {
   }
 }
 
+// How much of a history row shows in the list: 0 none, 1 part, 2 all.
+int row_shown(int row) {
+  vrect content, cell;
+  _vlistviewGetContentRect(win.history, &content);
+  vlistviewGetCellRect(win.history, row, 0, &cell);
+  if (cell.y >= content.y + content.height || cell.y + cell.height <= content.y) return 0;
+  return cell.y >= content.y && cell.y + cell.height <= content.y + content.height ? 2 : 1;
+}
+
 // Whether any of the newest history row shows in the list.
 bool newest_row_shown() {
   if (win.history == nullptr || win.history_model == nullptr) return false;
   const int rows = vlistGetRowCount(win.history_model);
-  if (rows <= 0) return false;
-  vrect content, cell;
-  _vlistviewGetContentRect(win.history, &content);
-  vlistviewGetCellRect(win.history, rows - 1, 0, &cell);
-  return cell.y < content.y + content.height && cell.y + cell.height > content.y;
+  return rows > 0 && row_shown(rows - 1) != 0;
 }
 
 void command_event(vwindow* window, vevent* event) {
@@ -369,8 +374,13 @@ void command_event(vwindow* window, vevent* event) {
   const bool newest = newest_row_shown();
   if (window == win.dialog) lay_out_items(win.dialog);
   if (win.history == nullptr) return;
-  incell_layout(win.history, 0);
   if (newest) vlistviewScrollToCell(win.history, vlistGetRowCount(win.history_model) - 1, 0);
+  // A row being edited stays edited, in view, its entry over it.
+  if (incell_editing(win.history)) {
+    if (row_shown(win.history->current_row) != 2)
+      vlistviewScrollToCell(win.history, win.history->current_row, win.history->current_column);
+    incell_place(win.history);
+  }
 }
 
 void set_up_history() {

@@ -55,7 +55,8 @@ dialog_answer script_line_run(const std::string& prompt, std::string& input) {
 
 dialog_answer script_chooser_run(const chooser_request& request, std::string& path) {
   shown.push_back({"chooser", request.title, {}, request});
-  const scripted_answer a = next_answer();
+  scripted_answer a = next_answer();
+  while (a.answer == ANSWER_OK && request.accept && !request.accept(a.text)) a = next_answer();
   if (a.answer == ANSWER_OK) path = a.text;
   return a.answer;
 }

@@ -10,6 +10,7 @@
 //   (answers queued in advance, each shown dialog recorded).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ struct chooser_request {
   std::string start_dir;
   std::vector<std::string> filters;  // "Default" first
   int current_filter = 0;
+  // A path it refuses leaves the chooser open (none: every path is taken).
+  std::function<bool(const std::string& path)> accept;
 };
 
 struct dialog_services {
@@ -50,7 +53,8 @@ const dialog_services& dialogs();
 
 // The scripted record: answers queued in advance, taken in order by the
 // next dialog of any kind (a line dialog's or chooser's text with its
-// answer); with none queued a dialog answers Close. Every dialog shown is
+// answer; a chooser that refuses the path takes the next); with none
+// queued a dialog answers Close. Every dialog shown is
 // recorded with its text.
 struct scripted_answer {
   dialog_answer answer = ANSWER_CLOSE;

@@ -113,13 +113,17 @@ dialog_answer line_run(const std::string& prompt, std::string& input) {
   return a;
 }
 
-// The path the chooser's selection hands over.
+// The path the chooser's selection hands over, and the request's test of
+// it: a refused path keeps the chooser open.
 std::string* chosen = nullptr;
+const chooser_request* asking = nullptr;
 
 int take_path(vfilechsr*, vfsPath* path) {
   vstr* text = vfsPathToString(path);
-  if (chosen != nullptr) *chosen = text;
+  const std::string taken = text;
   vstrDestroy(text);
+  if (asking != nullptr && asking->accept && !asking->accept(taken)) return 0;
+  if (chosen != nullptr) *chosen = taken;
   return 1;
 }
 
@@ -155,10 +159,12 @@ dialog_answer chooser_run(const chooser_request& r, std::string& path) {
   vfilechsr* c = chooser_make(r);
   std::string taken;
   chosen = &taken;
+  asking = &r;
   vfilechsrSetApply(c, take_path);
   vfilechsrPlace(c, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
   const vname answer = vfilechsrProcess(c);
   chosen = nullptr;
+  asking = nullptr;
   vinstanceDestroyLater(c);
   if (answer != N("Ok") || taken.empty()) return ANSWER_CLOSE;
   path = taken;

@@ -254,12 +254,8 @@ void incell_unfocus(vdialogItem* item) {
 }
 
 void incell_set_bounds(vdialogItem* item, const vrect* r) {
-  xincell* l = as_incell(item);
   super()->setRect(item, r);
-  if (!incell_editing(l)) return;
-  vrect cell;
-  cls(l)->cellRect(l, &cell);
-  vdialogSetItemRect(l->entry, &cell);
+  incell_place(as_incell(item));
 }
 
 // ---- The slots the editor adds.
@@ -368,6 +364,16 @@ void incell_layout(xincell* l, int start) {
   vdialogInvalItem(l->entry, 0);
   vdialogHideItem(l->entry);
   vlistviewInvalCell(l, l->current_row, l->current_column);
+}
+
+void incell_place(xincell* l) {
+  if (!incell_editing(l)) return;
+  vrect cell;
+  cls(l)->cellRect(l, &cell);
+  if (vrectEqual(&cell, &l->entry->rect)) return;
+  vdialogInvalItem(l->entry, 0);
+  vdialogSetItemRect(l->entry, &cell);
+  vdialogInvalItem(l->entry, 0);
 }
 
 void incell_allow(xincell* l, int allowed) {

@@ -79,6 +79,9 @@ xincellClassRec* incell_derive(const char* name, void (*edit_cell)(xincell*, int
 // none is in progress; 0 ends one without commit.
 void incell_layout(xincell* list, int start);
 void incell_allow(xincell* list, int allowed);
+// While an edit is in progress, moves the entry over its cell again (after
+// the list scrolled or changed size).
+void incell_place(xincell* list);
 void incell_edit_cell(xincell* list, int32_t row, int32_t column);
 // Makes the cell current without beginning an edit.
 void incell_set_current(xincell* list, int32_t row, int32_t column);

@@ -327,6 +327,10 @@ bool is_file(const std::string& path) {
 // The chooser entry running now (one chooser at a time: they are modal).
 int chooser_selector = -1;
 
+// What the callback would refuse (a path of the wrong kind, a line that
+// fails its check) leaves the chooser open.
+int chooser_takes(const std::string& path) { return chooser_line(chooser_selector, path).empty() ? 0 : 1; }
+
 int chooser_done(const std::string& path) {
   const std::string line = chooser_line(chooser_selector, path);
   if (line.empty()) return 0;
@@ -393,7 +397,7 @@ int menu_dispatch_selector(int selector) {
     case MENU_CHOOSER: {
       const int previous = chooser_selector;
       chooser_selector = selector;
-      file_chooser_run(chooser_done, e.chooser_kind, e.chooser_open);
+      file_chooser_run(chooser_done, e.chooser_kind, e.chooser_open, chooser_takes);
       chooser_selector = previous;
       return 1;
     }

@@ -451,7 +451,7 @@ const char* chooser_title(int kind, int open) {
   return open != 0 ? chooser_kinds[kind].open_title : chooser_kinds[kind].save_title;
 }
 
-int file_chooser_run(chooser_callback callback, int kind, int open) {
+int file_chooser_run(chooser_callback callback, int kind, int open, chooser_callback accept) {
   if (kind < 0 || kind >= CHOOSER_KINDS) return 0;
   make_device_current(shown_device);
   chooser_request r;
@@ -470,6 +470,7 @@ int file_chooser_run(chooser_callback callback, int kind, int open) {
   }
   r.title = chooser_title(kind, open);
   r.start_dir = cur_inst != nullptr ? cur_inst->work_dir : std::string();
+  if (accept != nullptr) r.accept = [accept](const std::string& p) { return accept(p) != 0; };
   std::string path;
   const dialog_answer answer = modal_chooser_run([&] { return dialogs().chooser_run(r, path); });
   if (answer != ANSWER_OK || callback == nullptr) return 0;

@@ -62,10 +62,11 @@ dialog_answer modal_dialog_run(const std::function<dialog_answer()>& run);
 dialog_answer modal_chooser_run(const std::function<dialog_answer()>& run);
 
 // A file chooser of the kind (0-9) with the path handed to the callback,
-// which returns 1 when it submitted a command. Paths over 255 characters
-// are refused with "File name too long".
+// which returns 1 when it submitted a command. A path that `accept`
+// refuses (0) leaves the chooser open. Paths over 255 characters are
+// refused with "File name too long".
 using chooser_callback = int (*)(const std::string& path);
-int file_chooser_run(chooser_callback callback, int kind, int open);
+int file_chooser_run(chooser_callback callback, int kind, int open, chooser_callback accept = nullptr);
 // The chooser titles by kind, saving then opening.
 const char* chooser_title(int kind, int open);
 

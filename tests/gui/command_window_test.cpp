@@ -191,6 +191,22 @@ TEST_F(CommandWindow, EnterSubmitsAndOnAnEmptyEntryRepeatsTheNewestLine) {
   EXPECT_EQ(history_row(COMMAND_HISTORY_SIZE - 2), "evaluate 6*7");
 }
 
+// A line copied from a terminal, its line end with it, pasted into the
+// entry runs as typed.
+TEST_F(CommandWindow, APastedLineEndingInALineEndRuns) {
+  for (const char* pasted : {"evaluate 4\n", "evaluate 5\r\n"}) {
+    win::test::SetClipboardText(pasted);
+    win::test::KeyDown(win::VK_CONTROL);
+    win::test::Type("v");
+    win::test::KeyUp(win::VK_CONTROL);
+    settle();
+    const std::string line = std::string(pasted).substr(0, 10);
+    EXPECT_EQ(text("Command_Line"), line);
+    enter();
+    EXPECT_EQ(command_history_line(0), line) << text("Error_Line");
+  }
+}
+
 TEST_F(CommandWindow, AQuestionMarkGivesHelpOutsideBracesAndStaysInside) {
   type_keys("?");
   EXPECT_EQ(text("Command_Line"), "");
@@ -267,6 +283,66 @@ TEST_F(CommandWindow, HistoryRowsAreEditedInPlaceByAClickNotByADrag) {
   win::test::Click(cell_point(last));
   settle();
   EXPECT_FALSE(gui::incell_editing(history()));
+}
+
+// A window resized, maximized or restored while a history row is edited
+// keeps the edit: the entry stays over its row, which stays in view; keys
+// typed after it reach the entry and Enter runs the edited line.
+TEST_F(CommandWindow, AHistoryEditSurvivesResizingTheWindow) {
+  for (int i = 1; i <= 12; ++i) gui::command_submit(("evaluate " + std::to_string(i)).c_str());
+  settle();
+  const int last = COMMAND_HISTORY_SIZE - 1;
+  const int width = dialog()->rect.width, height = dialog()->rect.height;
+  auto shown_whole = [&](int r) {
+    vrect content, cell;
+    _vlistviewGetContentRect(history(), &content);
+    vlistviewGetCellRect(history(), r, 0, &cell);
+    return cell.y >= content.y && cell.y + cell.height <= content.y + content.height;
+  };
+  struct edit_case {
+    int row;  // from the newest
+    const char* typed;
+  };
+  for (const edit_case& c : {edit_case{0, "5"}, edit_case{3, "7"}}) {
+    const int row = last - c.row;
+    SCOPED_TRACE("row " + std::to_string(row));
+    win::SetWindowPos(dialog()->native->hwnd, nullptr, 0, 0, width, height + 120,
+                      win::SWP_NOMOVE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+    settle();
+    vlistviewScrollToCell(history(), last, 0);
+    settle();
+    ASSERT_TRUE(shown_whole(row));
+    const std::string before = history_row(row);
+    win::test::Click(cell_point(row));
+    settle();
+    ASSERT_TRUE(gui::incell_editing(history()));
+    // Smaller (the edited row would leave the view), larger, maximized
+    // and restored.
+    for (const auto& size : {std::pair{width - 30, height - 40}, std::pair{width + 60, height + 80},
+                             std::pair{0, 0}, std::pair{-1, -1}}) {
+      if (size.first == 0) win::ShowWindow(dialog()->native->hwnd, win::SW_MAXIMIZE);
+      else if (size.first < 0) win::ShowWindow(dialog()->native->hwnd, win::SW_RESTORE);
+      else
+        win::SetWindowPos(dialog()->native->hwnd, nullptr, 0, 0, size.first, size.second,
+                          win::SWP_NOMOVE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+      settle();
+      SCOPED_TRACE(std::to_string(dialog()->rect.width) + "x" + std::to_string(dialog()->rect.height));
+      ASSERT_TRUE(gui::incell_editing(history()));
+      EXPECT_EQ(history()->current_row, row);
+      EXPECT_TRUE(vdialogItemIsShown(history()->entry));
+      vrect cell;
+      vlistviewGetCellRect(history(), row, 0, &cell);
+      EXPECT_TRUE(vrectEqual(&history()->entry->rect, &cell)) << "the entry over its row";
+      EXPECT_TRUE(shown_whole(row)) << "the edited row in view";
+    }
+    win::test::KeyDown(win::VK_END);
+    win::test::KeyUp(win::VK_END);
+    type_keys(c.typed);
+    EXPECT_EQ(text_of(history()->entry), before + c.typed);
+    enter();
+    EXPECT_FALSE(gui::incell_editing(history()));
+    EXPECT_EQ(command_history_line(0), before + c.typed) << "run";
+  }
 }
 
 // One edit in place as its messages and the editor's states, against a

@@ -3,11 +3,17 @@
 // items, and the window as it looks after start-up.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 #include <filesystem>
 #include <string>
+
+#include "fw/core/event.h"
+#include "fw/widgets/choosers/filechsr.h"
 
 #include "fw/data/pref.h"
 #include "fw/gui/window/msw.h"
@@ -18,6 +24,7 @@
 #include "fw/widgets/menus/menu.h"
 #include "fw/widgets/menus/menubar.h"
 #include "frontends/gui/dialogs.h"
+#include "frontends/gui/fw_dialogs.h"
 #include "frontends/gui/main_window.h"
 #include "frontends/gui/road.h"
 #include "frontends/gui/startup.h"
@@ -121,6 +128,86 @@ TEST_F(MainWindow, EverySelectorDoesWhatItsRowSays) {
   }
   EXPECT_EQ(gui::menu_dispatch_selector(108), 0);
   EXPECT_EQ(gui::menu_dispatch_selector(-1), 0);
+}
+
+// The framework's chooser of a File-menu row: a path its command cannot
+// take (a FIFO where a file is wanted; a FIFO or a file where a directory
+// is) leaves the chooser open; the next path is taken, or Cancel ends it
+// with nothing run.
+TEST_F(MainWindow, AChooserStaysOpenOnAPathItsCommandRefuses) {
+  // Named for the chooser's filter: a name without its extension would
+  // be offered with it.
+  auto fifo = [&](const char* name) {
+    const std::string path = dir + "/" + name;
+    std::filesystem::remove(path);
+    EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0) << path;
+    return path;
+  };
+  struct chooser_case {
+    int selector;
+    std::vector<std::string> refused;
+    std::string taken;  // empty: Cancel
+    std::string line;
+  };
+  const chooser_case cases[] = {
+      {24, {fifo("pipe.cmd")}, file, file},             // Execute Macro
+      {5, {fifo("pipe.sim")}, "", ""},                  // Load State
+      {4, {fifo("pipe.lod")}, "", ""},                  // Load Memory OMF
+      {90, {fifo("pipe")}, "", ""},                     // Open List File
+      {0, {dir + "/pipe", file}, dir, "path " + dir},   // Select Directory
+  };
+  gui::install_dialog_services(&gui::framework_dialogs());
+  static std::vector<std::function<void()>> steps;
+  static std::size_t next;
+  static std::vector<std::string> seen;
+  static int stray;  // windows closed after the steps: none are expected
+  auto chooser = []() -> vfilechsr* {
+    vwindow* w = vwindowFindFromMSWWindow(win::GetActiveWindow());
+    return w != nullptr && vclassIsSubclass(w->cls, vfilechsrGetDefaultClass()) && vwindowIsOpen(w)
+               ? static_cast<vfilechsr*>(w)
+               : nullptr;
+  };
+  auto press = [chooser](const std::string& typed) {
+    vfilechsr* c = chooser();
+    seen.push_back(c != nullptr ? "open" : "closed");
+    if (c == nullptr) return;
+    vdialogItem* b = vconfirmFindButton(c, N(typed.empty() ? "Cancel" : "Ok"));
+    if (!typed.empty()) vtextitemSetTextChars(c->pathEntry, typed.c_str());
+    vrect r = b->rect;
+    vdialogItemListTransformRect(b->owner, &r);
+    win::POINT p{r.x + r.width / 2, c->rect.height - 1 - (r.y + r.height / 2)};
+    win::ClientToScreen(c->native->hwnd, &p);
+    win::test::Click(p);
+  };
+  for (const chooser_case& c : cases) {
+    SCOPED_TRACE("row " + std::to_string(c.selector));
+    clear_command_history();
+    record_command_history("display v");
+    steps.clear();
+    seen.clear();
+    next = 0;
+    stray = 0;
+    for (const std::string& path : c.refused) steps.push_back([=] { press(path); });
+    steps.push_back([=] { press(c.taken); });
+    veventIdleHook previous = veventSetIdleHook([] {
+      win::test::AdvanceClock(1000);
+      if (next < steps.size()) {
+        steps[next++]();
+      } else if (win::GetActiveWindow() != gui::main_window()->native->hwnd && stray < 20) {
+        // A notice or chooser left up would wait for ever: Escape ends it.
+        ++stray;
+        win::test::KeyDown(win::VK_ESCAPE);
+        win::test::KeyUp(win::VK_ESCAPE);
+      }
+    });
+    EXPECT_EQ(gui::menu_dispatch_selector(c.selector), 1);
+    veventSetIdleHook(previous);
+    EXPECT_EQ(seen, std::vector<std::string>(c.refused.size() + 1, "open")) << "every refusal kept it open";
+    EXPECT_EQ(stray, 0);
+    EXPECT_EQ(newest_line(), c.line.empty() ? "display v" : c.line);
+    quiet();
+  }
+  gui::install_dialog_services(&gui::scripted_dialogs());
 }
 
 // The special rows: Help opens the Session window before the help, Repeat

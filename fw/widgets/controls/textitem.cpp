@@ -501,6 +501,12 @@ Module* module() {
     if (asItem(v)->selectable) return super()->inputRect(v, out);
     *out = vrect{};
   };
+  // A line copied whole (from a terminal, say) ends in a line end that a
+  // one-line field would keep as a second line no one sees.
+  c->pasteLength = [](vtextview* v, const char* chars, std::int32_t length) {
+    if (!asItem(v)->oneLine || length < 1 || chars[length - 1] != '\n') return length;
+    return length - (length >= 2 && chars[length - 2] == '\r' ? 2 : 1);
+  };
   c->drawBackground = drawBackground;
   c->drawBorder = drawBorder;
   c->reserved8 = inheritedChanged;

@@ -12,7 +12,8 @@
 //   current style before a layout, puts the derived "RightIndent" (the item's width less the insets)
 //   and "Font" (the item's font) into those marked `vtextitemMANAGED` (0x100: the text's own ruler
 //   flag 0x4 already means "changed"); store drops both. Selectors are refused by mode, Tab is left
-//   to the dialog, Return in a one-line modifiable field notifies 3; a read-only item without a
+//   to the dialog, Return in a one-line modifiable field notifies 3 and a paste into a one-line
+//   field leaves out one line end (LF or CR LF) that ends the pasted text; a read-only item without a
 //   border or bars draws no background (the text view's background and border are class slots), an
 //   unselectable one no caret and no input-method room (the text view's input rectangle slot); Open
 //   Look frames one-line items with a line along the lower edge; in the Windows look a read-only

@@ -148,6 +148,8 @@ struct vtextviewClassRec : vdialogItemClassRec {
   std::int16_t borderWidth;
   // Where an input method may show its composition: the text area.
   void (*inputRect)(vtextview* view, vrect* out);
+  // How many of the pasted characters go in: all of them.
+  std::int32_t (*pasteLength)(vtextview* view, const char* chars, std::int32_t length);
 };
 
 inline vtextviewClassRec* vtextviewClassOf(const vtextview* v) { return vclassRec<vtextviewClassRec>(v); }

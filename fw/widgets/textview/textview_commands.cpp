@@ -525,7 +525,7 @@ void paste(vclipboard* clipboard, vinstance* contents) {
   vexGuard(
       [&] {
         chars = vscribeCreateString(vscrapGetString(vscrapWalk(contents)));
-        vtextInsertText(v->text, v->selection, chars, std::int32_t(std::strlen(chars)));
+        vtextInsertText(v->text, v->selection, chars, cls(v)->pasteLength(v, chars, std::int32_t(std::strlen(chars))));
         vtextviewRecordUndo(v, vscribeLiteral("Paste"));
         cls(v)->showSelection(v, 24);
       },
@@ -651,4 +651,5 @@ void _vtextviewFillCommands(vtextviewClassRec* c) {
   c->keyDown = keyDown;
   c->moveCaret = moveCaret;
   c->moveByLine = moveByLine;
+  c->pasteLength = [](vtextview*, const char*, std::int32_t length) { return length; };
 }
