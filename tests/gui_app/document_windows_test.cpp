@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fw/core/name.h"
@@ -265,6 +267,44 @@ TEST_F(DocumentWindows, TheSavedLayoutBringsTheRealWindowsBack) {
   EXPECT_STREQ(gui::register_window_view(reg_back)->name, "ssi1");
   EXPECT_EQ(gui::memory_window_view(mem_back)->region, 1);
   EXPECT_EQ(gui::memory_window_top(mem_back), region.low) << "back at the region's start";
+}
+
+// A saved layout comes back in one handler: each window is painted as it
+// opens, before the next one is made, not all of them once the restore
+// ends (on a slow host they would stand unpainted for seconds). Judged by
+// the order of the messages, not by any clock.
+TEST_F(DocumentWindows, EachRestoredWindowIsPaintedBeforeTheNextOpens) {
+  vresourceSetInteger(gui::layout_resources(), N("SavePos"), 1);
+  start_and_settle();
+  for (const char* line : {"wsession", "wcommand", "wregister win2", "wmemory win3", "wwatch", "wasm"})
+    gui::command_submit(line);
+  run_until(elapsed() + 200);
+  gui::front_end_quit();
+
+  win::test::StartTrace();
+  start_and_settle();
+  const std::vector<win::test::TraceEntry> trace = win::test::StopTrace();
+  struct seen {
+    std::size_t first = SIZE_MAX, painted = SIZE_MAX;
+  };
+  std::vector<std::pair<gui::sim_window*, seen>> restored;
+  for (gui::sim_window* r : gui::window_records()) {
+    if (r->kind == gui::SIMWIN_MAIN || r->kind == gui::SIMWIN_STARTUP) continue;
+    seen s;
+    for (std::size_t i = 0; i < trace.size(); ++i) {
+      if (trace[i].hwnd != r->window->native->hwnd) continue;
+      s.first = std::min(s.first, i);
+      if (trace[i].message == win::WM_PAINT) s.painted = std::min(s.painted, i);
+    }
+    restored.emplace_back(r, s);
+  }
+  ASSERT_GE(restored.size(), 5U);
+  std::sort(restored.begin(), restored.end(), [](const auto& a, const auto& b) { return a.second.first < b.second.first; });
+  for (std::size_t n = 0; n + 1 < restored.size(); ++n) {
+    ASSERT_NE(restored[n].second.first, SIZE_MAX) << "kind " << restored[n].first->kind;
+    EXPECT_LT(restored[n].second.painted, restored[n + 1].second.first)
+        << "kind " << restored[n].first->kind << " unpainted when kind " << restored[n + 1].first->kind << " opened";
+  }
 }
 
 }  // namespace

@@ -3,11 +3,13 @@
 by x11_smoke.sh --wm, which sets DISPLAY), on a machine made slow: from the
 About box's end the program runs 1 ms in every SLOWDOWN ms, as on a host
 that many times slower, where bringing a layout back takes seconds. Every
-window of the program is painted soon after its mapping, counted in the
-program's own time (the processor time it used meanwhile, which a loaded
-host does not stretch as it stretches the clock on the wall): none stands
-on the screen black, or as a bare background, while the rest of the layout
-comes back; and none is left unpainted once the program is idle.
+window of the program it mapped shows its picture once the program is
+idle: none is left black, or as a bare background. How long each stood
+unpainted, in the program's own processor time, is printed but not judged:
+on a loaded host the X server and the window manager fall behind the
+program by as much as a whole restore, so no bound holds there. That each
+window is painted before the next opens is checked headless, by the order
+of the messages (DocumentWindows.EachRestoredWindowIsPaintedBeforeTheNextOpens).
 
   win95, windows   the saved windows come back inside the main window
   motif            they come back as windows of their own
@@ -26,14 +28,8 @@ from x11_desktop import check, geometry, poll, run, run_case, screen
 
 SIM, VRTOOL, CASE = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3]
 # The run is slowed to one part in SLOWDOWN; a sanitized build, itself many
-# times slower, stands for the slow machine with less, and takes more of its
-# time for the same work (PAINT_LIMIT_MS).
+# times slower, stands for the slow machine with less.
 SLOWDOWN = int(os.environ.get("SLOWDOWN", "20"))
-# The program's processor time from a window's mapping to its painting
-# (the second the clock on the wall allowed, slowed twentyfold). A window is
-# painted within 2 ms of it; a restore that paints only at its end leaves
-# its first windows unpainted for over 100.
-LIMIT = float(os.environ.get("PAINT_LIMIT_MS", "50")) / 1000
 WATCHED = 15.0  # seconds watched once every window is mapped
 # The program at rest: less than REST seconds of processor time in IDLE
 # seconds on the wall (a caret blinking takes far less).
@@ -199,8 +195,6 @@ def case(home, look):
             print("%s: %s unpainted for at most %.1f ms of the program's time" % (look, name, 1000 * longest.get(w, 0)),
                   flush=True)
             check(w not in seen or painted(picture, seen[w], area), "%s: %s unpainted with the program idle" % (look, name))
-            check(longest.get(w, 0) <= LIMIT, "%s: %s unpainted for %.0f ms of the program's time after its mapping" %
-                  (look, name, 1000 * longest.get(w, 0)))
     finally:
         if slower:
             slower.terminate()
