@@ -46,7 +46,10 @@ void peerArrived(vserviceBegetterChannel* b, vcommChannel* channel) {
   auto* link = &static_cast<vsessionSyntheticEngine*>(engine)->link;
   auto* t = static_cast<vsessionChannelTransport*>(link->transport);
   bool handed = t && vclassIsSubclass(t->cls, vsessionChannelTransportGetDefaultClass());
-  if (handed) t->channel = channel;
+  if (handed) {
+    t->channel = channel;
+    t->serving = true;
+  }
   vsessionSetEngine(clone, engine);
   const vcommAddress& peer = channel->peer;
   vsessionSetAttribute(clone, key(vsessionLOCATION), vsessionStringDatatag(), peer.location ? peer.location : "");

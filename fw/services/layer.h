@@ -59,6 +59,7 @@ struct vsessionChannelTransport : vsessionRootTransport {
   std::int64_t pollNanoseconds;
   struct vevent* resume;  // posted to go on reading what a turn left
   bool held;              // not read while its replies wait unsent
+  bool serving;           // a service's end of a session, handed by its begetter
 };
 struct vsessionRootTransportClassRec : vsessionSyntheticComponentClassRec {
   void (*send)(vsessionRootTransport* self, vsessionBlock* block);

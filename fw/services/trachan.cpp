@@ -6,7 +6,7 @@
 // that keeps sending cannot hold the event loop from the other channels and
 // the listener; and a peer whose replies wait unsent beyond 256 KiB is not
 // read until they have gone, so one that sends calls and reads no replies
-// cannot grow the service without bound.
+// cannot grow the service without bound (a client reads on).
 #include <cstring>
 
 #include "fw/core/debug.h"
@@ -78,6 +78,7 @@ void init(vinstance* self) {
   Transport* t = asTransport(self);
   t->resume = nullptr;
   t->held = false;
+  t->serving = false;
   t->channel = nullptr;
   t->pollSeconds = 0;
   t->pollNanoseconds = kDefaultPollNanoseconds;
@@ -191,12 +192,16 @@ void dataArrived(Transport* t, vcommChannel* c) {
   vexTry([&] {
     char buffer[kSlice];
     for (int slices = 0; c->flags & vcommChannelOPEN; ++slices) {
-      // Read again once the queue has drained (event 3).
-      t->held = outputFull(c);
+      // Read again once the queue has drained (event 3). Only a service
+      // holds back: a client waiting on its own pipelined calls must go on
+      // reading their replies, or both ends would wait for each other.
+      t->held = t->serving && outputFull(c);
       if (t->held) break;
       long available = vcommAvailable(c);
       if (available <= 0) break;
-      if (slices == kSlicesPerTurn) {
+      // A client may be waiting outside the event loop, where a posted
+      // turn would never come: it reads all there is.
+      if (slices == kSlicesPerTurn && t->serving) {
         resumeLater(t);
         break;
       }
