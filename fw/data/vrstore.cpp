@@ -271,18 +271,27 @@ bool hasRecord(Entry& e, std::uint32_t n) {
   return vbtreeFind(e.tree, key, 4, &v, &vl) != 0;
 }
 
+namespace {
+// Record n as the tree stores it (checked), or null when there is none.
+const std::uint8_t* storedRecord(Entry& e, std::uint32_t n, std::size_t* length) {
+  std::uint8_t key[4];
+  recordKey(key, n);
+  const void* v;
+  if (!vbtreeFind(e.tree, key, 4, &v, length)) return nullptr;
+  auto p = static_cast<const std::uint8_t*>(v);
+  if (!recordValid(p, *length)) damaged();
+  return p;
+}
+}  // namespace
+
 bool readRecord(Entry& e, std::uint32_t n, Bytes& out) {
   if (e.cacheHandle == std::int64_t(n)) {
     out = e.cache;
     return true;
   }
-  std::uint8_t key[4];
-  recordKey(key, n);
-  const void* v;
   std::size_t vl;
-  if (!vbtreeFind(e.tree, key, 4, &v, &vl)) return false;
-  auto p = static_cast<const std::uint8_t*>(v);
-  if (!recordValid(p, vl)) damaged();
+  const std::uint8_t* p = storedRecord(e, n, &vl);
+  if (p == nullptr) return false;
   out.assign(p, p + vl);
   return true;
 }
@@ -292,13 +301,9 @@ bool readParent(Entry& e, std::uint32_t n, std::uint32_t* parent) {
     *parent = parentOf(e.cache);
     return true;
   }
-  std::uint8_t key[4];
-  recordKey(key, n);
-  const void* v;
   std::size_t vl;
-  if (!vbtreeFind(e.tree, key, 4, &v, &vl)) return false;
-  auto p = static_cast<const std::uint8_t*>(v);
-  if (!recordValid(p, vl)) damaged();
+  const std::uint8_t* p = storedRecord(e, n, &vl);
+  if (p == nullptr) return false;
   *parent = getWord(p + 4) & NUMBER_MASK;
   return true;
 }
