@@ -239,10 +239,12 @@ def case_leave(home):
 def server(rows):
     """A virtual X server of `rows` rows of its own: (process, display).
     A server that lost its display number to another one started at the
-    same moment ends at once: another is started."""
+    same moment ends at once: another is started. It does not reset when
+    its last client leaves (the readiness check does), so no later client
+    is refused."""
     for _ in range(10):
         r, w = os.pipe()
-        p = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "800x%dx24" % rows, "-nolisten", "tcp"],
+        p = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-noreset", "-screen", "0", "800x%dx24" % rows, "-nolisten", "tcp"],
                              pass_fds=(w,), stderr=subprocess.DEVNULL)
         os.close(w)
         # The server writes the number, then a newline: closing the pipe

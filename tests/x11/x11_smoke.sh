@@ -30,7 +30,9 @@ dir=$(mktemp -d)
 server=
 manager=
 trap 'kill $manager $server 2>/dev/null; wait $manager $server 2>/dev/null; rm -rf "$dir"' EXIT
-Xvfb -displayfd 3 -screen 0 "${X11_SCREEN:-1024x768x24}" -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
+# -noreset: a server resets when its last client leaves (the readiness check
+# below, the tools a case runs), and refuses whoever connects meanwhile.
+Xvfb -displayfd 3 -noreset -screen 0 "${X11_SCREEN:-1024x768x24}" -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
 server=$!
 # The server writes its display number when it is ready.
 wait_for test -s "$dir/display" || { echo "Xvfb did not start:"; cat "$dir/log"; exit 1; }
