@@ -359,11 +359,13 @@ int watcherCreate() {
   return ep < 0 ? fail() : ep;
 }
 
-int watcherSet(int watcher, int fd, bool in, bool out) {
+int watcherSet(int watcher, int fd, bool in, bool out, bool hangup) {
   epoll_event e{};
+  // A hang-up and an error are told for any descriptor watched, even one
+  // watched for nothing else.
   e.events = (in ? EPOLLIN : 0u) | (out ? EPOLLOUT : 0u);
   e.data.fd = fd;
-  if (!in && !out) {
+  if (!in && !out && !hangup) {
     ::epoll_ctl(watcher, EPOLL_CTL_DEL, fd, nullptr);
     return 0;
   }

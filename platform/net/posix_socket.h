@@ -59,7 +59,8 @@ struct Ready {
   bool in, out, hangup;
 };
 int watcherCreate();
-int watcherSet(int watcher, int fd, bool in, bool out);  // neither: stop watching
+// None: stop watching. Hang-up alone: told only of a hang-up or an error.
+int watcherSet(int watcher, int fd, bool in, bool out, bool hangup = false);
 int watcherReady(int watcher, Ready* ready, int max);
 // A poll over descriptors for select: events in (1 read, 2 write, 4 except), out as happened.
 int pollSockets(std::vector<int>& fds, std::vector<int>& events, int milliseconds);

@@ -52,7 +52,10 @@ int watcher = -1;
 void watch(int fd, const Selected& r) {
   bool in = (r.armed & (FD_READ | FD_ACCEPT | FD_CLOSE | FD_OOB)) && !r.endSeen && !r.unread;
   bool out = (r.armed & (FD_WRITE | FD_CONNECT)) != 0;
-  px::watcherSet(watcher, fd, in, out);
+  // A reader that leaves input unread (one holding a busy peer back) must
+  // still learn that the peer has gone, or the connection is kept forever.
+  bool gone = (r.armed & FD_CLOSE) && !r.endSeen && !r.datagram;
+  px::watcherSet(watcher, fd, in, out, gone);
 }
 
 void rearm(SOCKET s, long events) {
@@ -85,6 +88,8 @@ void notify(const px::Ready& ready) {
   int fd = it->first;
   Selected& r = it->second;
   bool posted = false;
+  bool gone = ready.hangup && !r.datagram;  // reset, or no way left either way
+  bool goneTold = false;
   if (ready.in || ready.hangup) {
     if (r.armed & FD_ACCEPT) {
       post(fd, r, FD_ACCEPT, 0);
@@ -101,11 +106,16 @@ void notify(const px::Ready& ready) {
           posted = true;
         }
         r.unread = true;
-      } else {
+      }
+      // A peer that has gone ends the connection whatever is left unread,
+      // as an abortive close does on Windows: what is read before the close
+      // notice is still read.
+      if (!(data || r.datagram) || gone) {
         r.endSeen = true;
         if (r.armed & FD_CLOSE) {
           post(fd, r, FD_CLOSE, pendingError(fd));
           r.armed &= ~FD_CLOSE;
+          goneTold = gone;
           posted = true;
         }
       }
@@ -117,7 +127,9 @@ void notify(const px::Ready& ready) {
       r.armed &= ~FD_CONNECT;
       posted = true;
     }
-    if (r.armed & FD_WRITE) {
+    // No room comes to a peer told gone; one whose end was told before
+    // learns it from the write this notice brings.
+    if ((r.armed & FD_WRITE) && !goneTold) {
       post(fd, r, FD_WRITE, 0);
       r.armed &= ~FD_WRITE;
       posted = true;
@@ -125,7 +137,7 @@ void notify(const px::Ready& ready) {
   }
   // A hang-up is reported whatever is watched: park the descriptor until
   // something is armed again, so the wait does not spin on it.
-  if (ready.hangup && !posted)
+  if (ready.hangup && (!posted || goneTold))
     px::watcherSet(watcher, fd, false, false);
   else
     watch(fd, r);

@@ -12,7 +12,9 @@
 // does: FD_READ after a `recv`, FD_ACCEPT after `accept`, FD_WRITE after a send that would block or
 // (Linux sends in part) a short send, FD_CLOSE once. A socket whose data waits unread leaves the
 // input set until a `recv`, and a peek that finds data re-arms nothing, so the wait never spins on
-// data that was announced. Reverse look-ups read the hosts file only: no name server is asked about
+// data that was announced; it is still watched for a reset or hang-up, which FD_CLOSE tells at once
+// even with data unread (as an abortive close does), so a peer whose input is held back is still
+// known to have gone. Reverse look-ups read the hosts file only: no name server is asked about
 // an address. Sends never raise SIGPIPE.
 #pragma once
 #include <cstdint>

@@ -7,14 +7,17 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 
-int rawConnect(const std::string& port) {
+int rawConnect(const std::string& port, int receiveBuffer) {
   int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) return -1;
+  if (receiveBuffer > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_port = htons(static_cast<std::uint16_t>(std::stoi(port)));
@@ -37,6 +40,8 @@ void rawClose(int fd, bool reset) {
   }
   ::close(fd);
 }
+
+void rawEndSending(int fd) { ::shutdown(fd, SHUT_WR); }
 
 int rawConnectStart(const std::string& port) {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
@@ -222,3 +227,81 @@ void RawFlood::stop() {
 }
 
 RawFlood::~RawFlood() { stop(); }
+
+int openDescriptors(int pid) {
+  std::error_code error;
+  int n = 0;
+  for (std::filesystem::directory_iterator it("/proc/" + std::to_string(pid) + "/fd", error), end;
+       !error && it != end; it.increment(error))
+    ++n;
+  return error ? -1 : n;
+}
+
+bool rawStuff(int fd, const std::string& opening, const std::string& call, long count, int stallMs,
+              std::atomic<long>* sent) {
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  std::string burst;
+  for (int i = 0; i < 256; ++i) burst += call;
+  std::string out = opening;
+  std::size_t at = 0;
+  long calls = 0, inOut = 0;  // calls sent, and those in out
+  while (count < 0 || calls < count) {
+    if (at == out.size()) {
+      long next = count < 0 ? 256 : std::min<long>(256, count - calls);
+      out = next == 256 ? burst : burst.substr(0, static_cast<std::size_t>(next) * call.size());
+      at = 0;
+      inOut = next;
+    }
+    long n = ::send(fd, out.data() + at, out.size() - at, MSG_NOSIGNAL);
+    if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
+    if (n > 0) at += static_cast<std::size_t>(n);
+    if (at == out.size()) {
+      calls += inOut;
+      inOut = 0;
+      if (sent) *sent = calls;
+    }
+    if (n >= 0 || errno != EAGAIN) continue;
+    pollfd p{fd, POLLOUT, 0};
+    int ready = ::poll(&p, 1, stallMs);
+    if (ready == 0) return true;
+    if (ready < 0 && errno != EINTR) return false;
+  }
+  return true;
+}
+
+long rawReadFrames(int fd, long want, int milliseconds, bool* ended, int pauseMicroseconds) {
+  *ended = false;
+  std::string pending;
+  long frames = 0;
+  bool opened = false;
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (frames < want) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+    if (left <= 0) break;
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+    char buffer[65536];
+    long n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+    if (n <= 0) {
+      *ended = true;
+      break;
+    }
+    pending.append(buffer, static_cast<std::size_t>(n));
+    if (pauseMicroseconds) usleep(static_cast<useconds_t>(pauseMicroseconds));
+    std::size_t at = 0;
+    if (!opened && pending.size() >= 37) {
+      opened = true;
+      at = 37;
+    }
+    while (opened && pending.size() - at >= 4) {
+      auto* b = reinterpret_cast<const unsigned char*>(pending.data() + at);
+      std::size_t length = std::size_t{b[0]} << 24 | std::size_t{b[1]} << 16 | std::size_t{b[2]} << 8 | b[3];
+      if (pending.size() - at < 4 + length) break;
+      at += 4 + length;
+      ++frames;
+    }
+    pending.erase(0, at);
+  }
+  return frames;
+}

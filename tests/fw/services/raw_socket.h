@@ -4,12 +4,15 @@
 #include <string>
 #include <vector>
 
-// A stream socket connected to 127.0.0.1:port, or -1.
-int rawConnect(const std::string& port);
+// A stream socket connected to 127.0.0.1:port, or -1; a receive buffer of
+// the size given, when one is.
+int rawConnect(const std::string& port, int receiveBuffer = 0);
 // Writes the bytes, best effort.
 void rawSend(int fd, const char* bytes, int length);
 // Closes the socket, with a reset instead of an orderly end when asked.
 void rawClose(int fd, bool reset = false);
+// Ends the sending half only.
+void rawEndSending(int fd);
 // A stream socket whose connect to 127.0.0.1:port has started, or -1.
 int rawConnectStart(const std::string& port);
 // Waits until each socket has read at least want bytes or met its end, or
@@ -58,3 +61,15 @@ class RawFlood {
 
 // The resident size of a process in KiB, or -1.
 long residentKb(int pid);
+
+// The descriptors a process holds open, or -1.
+int openDescriptors(int pid);
+// Sends the opening, then the call over and over, until count calls have
+// gone or the service has taken nothing for stallMs (it reads no more).
+// Counts the calls sent in *sent as it goes; false on an error.
+bool rawStuff(int fd, const std::string& opening, const std::string& call, long count, int stallMs,
+              std::atomic<long>* sent);
+// Reads the service's opening and then frames, until want frames have
+// come, the stream has ended (*ended) or the time is up: the frames read.
+// A pause after each read makes a slow reader.
+long rawReadFrames(int fd, long want, int milliseconds, bool* ended, int pauseMicroseconds = 0);

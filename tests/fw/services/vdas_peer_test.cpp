@@ -9,7 +9,9 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 #include "fw/services/builtin.h"
 #include "fw/services/session.h"
@@ -317,6 +319,82 @@ TEST_F(TwoProcesses, ABusyClientDoesNotStarveTheOthers) {
     vsessionDestroy(other);
     EXPECT_LE(residentKb(peer.pid), before + kGrowthKb);
   }
+}
+
+// Peers that pipeline calls and read no replies until the service holds
+// them back: one that then goes, closed or reset, is closed at once with
+// its session, and the service serves on; one that only stops sending, or
+// ends its sending, and reads its replies late gets every one of them.
+TEST_F(TwoProcesses, AHeldBackClientIsClosedWhenItGoesAndServedWhileItReads) {
+  setenv("VDAS_PEER_SECONDS", "300", 1);
+  PeerProcess peer({"tcp"}, VDAS_PEER);
+  unsetenv("VDAS_PEER_SECONDS");
+  ASSERT_TRUE(peer.ready()) << peer.firstLine;
+  std::string port = peer.firstLine.substr(6);
+  std::string opening, call;
+  captureCall(*this, port, &opening, &call);
+  // A small receive buffer, so few replies wait in the system for us.
+  constexpr int kReceiveBuffer = 64 * 1024;
+  vsession* other = connect("tcp", port);
+  ASSERT_TRUE(other->flags & vsessionOPEN);
+  auto served = [&] {
+    vsessionStatement* ping = start(other, signature("ping", -1, vdatatagINTEGER));
+    vsessionStatementSetArgs(ping);
+    finish(ping);
+    bool done = vsessionStatementGetState(ping) == vsessionStatementDONE;
+    vsessionStatementDestroy(ping);
+    return done;
+  };
+  ASSERT_TRUE(served());
+
+  for (bool reset : {false, true}) {
+    SCOPED_TRACE(reset ? "reset" : "closed");
+    int before = openDescriptors(peer.pid);
+    int fd = rawConnect(port, kReceiveBuffer);
+    ASSERT_GE(fd, 0);
+    // Stuffed until the service takes no more calls: it holds us back.
+    ASSERT_TRUE(rawStuff(fd, opening, call, -1, 2000, nullptr));
+    EXPECT_EQ(openDescriptors(peer.pid), before + 1);
+    rawClose(fd, reset);
+    EXPECT_TRUE(pumpUntil([&] { return openDescriptors(peer.pid) <= before; }, 30000))
+        << "the service still holds " << openDescriptors(peer.pid) << " descriptors, " << before << " before";
+    EXPECT_TRUE(served());
+  }
+
+  // Enough calls that their replies far outrun the system's buffers.
+  constexpr long kCalls = 40000;
+  for (bool endsSending : {false, true}) {
+    SCOPED_TRACE(endsSending ? "ends its sending" : "stops sending");
+    int fd = rawConnect(port, kReceiveBuffer);
+    ASSERT_GE(fd, 0);
+    std::atomic<long> sent{0};
+    std::atomic<bool> wrote{false};
+    std::thread writer([&] {
+      wrote = rawStuff(fd, opening, call, kCalls, 120000, &sent);
+      if (endsSending) rawEndSending(fd);
+    });
+    // Late: once the service has stopped taking calls or has all of them.
+    for (long last = -1; last != sent && sent < kCalls;) {
+      last = sent;
+      usleep(500000);
+    }
+    bool ended = false;
+    // Slowly, so that replies still wait in the service when it meets our end.
+    long replies = rawReadFrames(fd, kCalls, 120000, &ended, 2000);
+    writer.join();
+    EXPECT_TRUE(wrote);
+    EXPECT_EQ(sent, kCalls);
+    EXPECT_EQ(replies, kCalls) << (ended ? "the service closed first" : "the replies stopped");
+    if (endsSending) {
+      // All answered, the service ends the connection.
+      EXPECT_EQ(rawReadFrames(fd, 1, 30000, &ended), 0);
+      EXPECT_TRUE(ended);
+    }
+    rawClose(fd);
+  }
+  EXPECT_TRUE(served());
+  vsessionDestroy(other);
+  pingAndShutDown(*this, "tcp", port, peer);
 }
 
 // Thousands of peers that connect and go at once, some saying garbage,

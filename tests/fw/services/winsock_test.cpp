@@ -251,6 +251,45 @@ TEST_F(Winsock, NotificationsReArm) {
   for (SOCKET s : {c1, c2, s1, s2, c3, s3, c4, p.server, p.listener}) closesocket(s);
 }
 
+// A reader holding input back, with its own output stuck behind a peer that
+// reads nothing (a busy peer held back): the peer's stopping to send is not
+// its going, but its close or reset is told at once, once, and nothing
+// more comes of that socket.
+TEST_F(Winsock, AHeldBackReaderLearnsAtOnceThatItsPeerHasGone) {
+  for (bool reset : {false, true}) {
+    SCOPED_TRACE(reset ? "reset" : "closed");
+    Pair p = connectedPair();
+    ASSERT_EQ(WSAAsyncSelect(p.server, nullptr, kMessage, FD_READ | FD_WRITE | FD_CLOSE), 0);
+    WinsockPollNotifications();
+    EXPECT_EQ(notices(), (std::vector<Notice>{{p.server, FD_WRITE, 0}}));
+    ASSERT_EQ(send(p.client, "calls", 5, 0), 5);
+    WinsockPollNotifications();
+    EXPECT_EQ(notices(), (std::vector<Notice>{{p.server, FD_READ, 0}}));
+    std::vector<char> reply(65536, 'r');
+    long queued = 0;
+    for (int n; (n = send(p.server, reply.data(), static_cast<int>(reply.size()), 0)) > 0;) queued += n;
+    ASSERT_GT(queued, 0);
+    ASSERT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
+    ASSERT_EQ(shutdown(p.client, 1), 0);
+    for (int round = 0; round < 3; ++round) WinsockPollNotifications();
+    EXPECT_TRUE(notices().empty()) << "a peer that only stopped sending taken for gone";
+    if (reset) {
+      linger abortive{1, 0};
+      setsockopt(p.client, SOL_SOCKET, SO_LINGER, reinterpret_cast<char*>(&abortive), sizeof abortive);
+    }
+    closesocket(p.client);  // with our output unread: a reset either way
+    WinsockPollNotifications();
+    std::vector<Notice> told = notices();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].event, FD_CLOSE);
+    EXPECT_NE(told[0].error, 0);
+    for (int round = 0; round < 3; ++round) WinsockPollNotifications();
+    EXPECT_TRUE(notices().empty());
+    closesocket(p.server);
+    closesocket(p.listener);
+  }
+}
+
 // A socket closed with its end still to be told gives its number to the
 // next one accepted: the old notice is not left to close the new one.
 TEST_F(Winsock, ANoticeOfAClosedSocketNeverReachesTheNextWithItsNumber) {

@@ -17,6 +17,8 @@
 #include "fw/core/sys.h"
 #include "fw/data/vresource.h"
 #include "fw/data/vrstore.h"
+#include "fw/services/builtin.h"
+#include "fw/services/raw_socket.h"
 #include "fw/services/services_support.h"
 #include "fw/widgets/choosers/help.h"
 #include "fw/widgets/choosers/helpfile.h"
@@ -193,6 +195,78 @@ TEST_F(HelpServer, StartedOnDemandServesWindowsAndLeavesWhenDone) {
     EXPECT_FALSE(fs::exists(marker()));
   }
   vfsFreePath(other);
+}
+
+// The opening and one call of the built-in ping, as a session of our own
+// sends them, caught on their way through a relay.
+void captureCall(const std::string& port, std::string* opening, std::string* call) {
+  RawRelay relay(port);
+  ASSERT_FALSE(relay.port.empty());
+  vsession* s = vsessionCreate();
+  auto key = vsessionGetAttributeKey;
+  vsessionSetAttribute(s, key(vsessionTRANSPORT), vsessionTagDatatag(), vnameInternLiteral("tcp"));
+  vsessionSetAttribute(s, key(vsessionLOCATION), vsessionStringDatatag(), "127.0.0.1");
+  vsessionSetAttribute(s, key(vsessionPORT), vsessionStringDatatag(), relay.port.c_str());
+  vsessionOpen(s);
+  ASSERT_TRUE(s->flags & vsessionOPEN);
+  vsessionStatement* ping = vsessionStatementCreate();
+  vsessionStatementSetSession(ping, s);
+  vsessionStatementSetOperation(ping, vdasGetPingSignature());
+  vsessionStatementSend(ping);
+  vsysTime limit{30, 0};
+  vsessionStatementWait(ping, &limit);
+  ASSERT_EQ(vsessionStatementGetState(ping), vsessionStatementDONE);
+  vsessionStatementDestroy(ping);
+  std::string bytes = relay.sent();
+  vsessionDestroy(s);
+  // The magic, then frames of a 4-byte length and a body whose fifth byte
+  // is the kind (1, a call).
+  for (std::size_t at = 11; at + 9 <= bytes.size();) {
+    auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+    std::size_t length = std::size_t{b[0]} << 24 | std::size_t{b[1]} << 16 | std::size_t{b[2]} << 8 | b[3];
+    if (b[8] == 1) {
+      *opening = bytes.substr(0, at);
+      *call = bytes.substr(at, 4 + length);
+      break;
+    }
+    at += 4 + length;
+  }
+  ASSERT_FALSE(call->empty()) << "no call among " << bytes.size() << " bytes";
+}
+
+// A client that pipelines calls and reads no replies, until the server
+// holds it back, then goes, closed or reset, as the last client: the
+// server leaves as for any last client.
+TEST_F(HelpServer, LeavesWhenItsLastClientGoesWhileHeldBack) {
+  for (bool reset : {false, true}) {
+    SCOPED_TRACE(reset ? "reset" : "closed");
+    codes.clear();
+    keywords = static_cast<vhelpWexlinWindow*>(vinstanceCreate(vhelpWexlinWindowGetDefaultClass()));
+    vhelpSetNotify(keywords, record);
+    setenv("VHELPSRV_CLOSE_AFTER_MS", "300", 1);
+    vhelpSwitchKeyword(keywords, "registers", nullptr);
+    unsetenv("VHELPSRV_CLOSE_AFTER_MS");
+    pid_t server = noteServer();
+    ASSERT_GT(server, 0);
+    // Its window closed by itself: only clients keep it.
+    ASSERT_TRUE(waitFor([] { return codes.size() >= 3; }));
+    vsession* session = vhelpGetSession(0);
+    ASSERT_NE(session, nullptr);
+    char port[64] = {};
+    vscribeGetStringBounded(vsessionGetAttributeScribe(session, vsessionGetAttributeKey(vsessionPORT)), port,
+                            sizeof port);
+    std::string opening, call;
+    captureCall(port, &opening, &call);
+    int fd = rawConnect(port, 64 * 1024);
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(rawStuff(fd, opening, call, -1, 2000, nullptr));
+    vinstanceDestroy(keywords);
+    keywords = nullptr;
+    vsessionClose(session);
+    rawClose(fd, reset);
+    EXPECT_TRUE(waitFor([server] { return exited(server); })) << "the server stayed";
+    EXPECT_FALSE(fs::exists(marker()));
+  }
 }
 
 TEST(HelpFiles, SectionsAndNames) {
