@@ -9,6 +9,9 @@
 // than the item is a protocol error that ends the conversation. A client write whose poke fails
 // reports event 6 and 0 bytes. Each callback of the shim counts as an arrival for `WaitMessage`, so
 // a loop waiting natively sees the events the callback posted.
+// Where it differs from the plain rules, for soundness: a service's end takes no more pokes while
+// 256 KiB it received wait unread (the poke is held back with its conversation until half of that
+// has been read), so a peer that keeps poking calls cannot grow the service without bound.
 
 #include "fw/services/ddedrvr.h"
 
@@ -37,7 +40,9 @@ enum : std::uint32_t {
   kCompletionsPending = 0x10,
   kQueued = 0x20,
   kFreeWhenDone = 0x40,
+  kBlocked = 0x80,  // the conversation is held until what it sent is read
 };
+constexpr std::size_t kUnreadLimit = 256 * 1024;
 enum Mode : int { kListener = 0, kServerSide = 1, kClientSide = 2 };
 
 struct DdeBlock {
@@ -163,6 +168,14 @@ void unschedule(DdeRecord* r) {
   r->flags &= ~kQueued;
 }
 
+std::size_t unread(const DdeRecord* r) { return r->undeliveredLength + r->incoming.total; }
+
+void letGoOn(DdeRecord* r) {
+  if (!(r->flags & kBlocked) || unread(r) > kUnreadLimit / 2) return;
+  r->flags &= ~kBlocked;
+  if (r->conv) win::DdeEnableCallback(ds()->instance, r->conv, win::EC_ENABLEALL);
+}
+
 void notify(DdeRecord* r, int event) {
   vcommChannel* c = r->channel;
   if (c && c->notify) vexTry([c, event] { c->notify(c, event); });
@@ -189,6 +202,7 @@ void process(DdeRecord* r) {
     } else {
       vmemFree(data);
     }
+    if (r->channel) letGoOn(r);
   }
   if (r->channel && (r->flags & kCompletionsPending)) {
     r->flags &= ~kCompletionsPending;
@@ -379,6 +393,11 @@ win::HDDEDATA answer(win::UINT type, win::HCONV conv, win::HSZ hsz1, win::HSZ hs
       vcommChannel* c = conversationChannel(conv);
       if (!c || !data) return ack;
       DdeRecord* r = recordOf(c);
+      // A client reads all it is sent; a service's end reads as it can.
+      if (r->mode == kServerSide && unread(r) >= kUnreadLimit) {
+        r->flags |= kBlocked;
+        return win::CBR_BLOCK;
+      }
       char* bytes;
       std::size_t length;
       if (!readItem(data, &bytes, &length)) {
@@ -539,6 +558,7 @@ long opRead(vcommChannel* c, void* buffer, std::size_t length) {
     }
   }
   if (copied < length) vcommPostReceive(c, to + copied, length - copied);
+  letGoOn(r);
   return static_cast<long>(copied);
 }
 
