@@ -68,6 +68,7 @@ struct DdeRecord {
   int depth;
   int completions;
   std::size_t undeliveredLength;
+  std::size_t undeliveredCapacity;  // grown by doubling: a burst of items costs each byte once
   char* undelivered;
   DdeRecord* nextProcess;
 };
@@ -192,7 +193,7 @@ void process(DdeRecord* r) {
     char* data = r->undelivered;
     std::size_t length = r->undeliveredLength;
     r->undelivered = nullptr;
-    r->undeliveredLength = 0;
+    r->undeliveredLength = r->undeliveredCapacity = 0;
     std::size_t taken = 0;
     vexTry([&] { taken = vcommDeliver(r->channel, data, length); });
     if (taken < length && r->channel) {
@@ -407,12 +408,17 @@ win::HDDEDATA answer(win::UINT type, win::HCONV conv, win::HSZ hsz1, win::HSZ hs
         return ack;
       }
       if (!length) return ack;
-      char* grown = nullptr;
-      if (!vexTry([&] { grown = static_cast<char*>(vmemRealloc(r->undelivered, r->undeliveredLength + length)); })) {
-        vmemFree(bytes);
-        return nullptr;  // not taken: memory ran out
+      std::size_t need = r->undeliveredLength + length;
+      if (need > r->undeliveredCapacity) {
+        std::size_t capacity = std::max(need, 2 * r->undeliveredCapacity);
+        char* grown = nullptr;
+        if (!vexTry([&] { grown = static_cast<char*>(vmemRealloc(r->undelivered, capacity)); })) {
+          vmemFree(bytes);
+          return nullptr;  // not taken: memory ran out
+        }
+        r->undelivered = grown;
+        r->undeliveredCapacity = capacity;
       }
-      r->undelivered = grown;
       std::memcpy(r->undelivered + r->undeliveredLength, bytes, length);
       r->undeliveredLength += length;
       vmemFree(bytes);
