@@ -9,6 +9,9 @@
 // than the item is a protocol error that ends the conversation. A client write whose poke fails
 // reports event 6 and 0 bytes. Each callback of the shim counts as an arrival for `WaitMessage`, so
 // a loop waiting natively sees the events the callback posted.
+// Where it differs from the plain rules, for soundness: a service's end takes no more pokes while
+// 256 KiB it received wait unread (the poke is held back with its conversation until half of that
+// has been read), so a peer that keeps poking calls cannot grow the service without bound.
 
 #include "fw/services/ddedrvr.h"
 
@@ -37,7 +40,9 @@ enum : std::uint32_t {
   kCompletionsPending = 0x10,
   kQueued = 0x20,
   kFreeWhenDone = 0x40,
+  kBlocked = 0x80,  // the conversation is held until what it sent is read
 };
+constexpr std::size_t kUnreadLimit = 256 * 1024;
 enum Mode : int { kListener = 0, kServerSide = 1, kClientSide = 2 };
 
 struct DdeBlock {
@@ -63,6 +68,7 @@ struct DdeRecord {
   int depth;
   int completions;
   std::size_t undeliveredLength;
+  std::size_t undeliveredCapacity;  // grown by doubling: a burst of items costs each byte once
   char* undelivered;
   DdeRecord* nextProcess;
 };
@@ -163,6 +169,14 @@ void unschedule(DdeRecord* r) {
   r->flags &= ~kQueued;
 }
 
+std::size_t unread(const DdeRecord* r) { return r->undeliveredLength + r->incoming.total; }
+
+void letGoOn(DdeRecord* r) {
+  if (!(r->flags & kBlocked) || unread(r) > kUnreadLimit / 2) return;
+  r->flags &= ~kBlocked;
+  if (r->conv) win::DdeEnableCallback(ds()->instance, r->conv, win::EC_ENABLEALL);
+}
+
 void notify(DdeRecord* r, int event) {
   vcommChannel* c = r->channel;
   if (c && c->notify) vexTry([c, event] { c->notify(c, event); });
@@ -179,7 +193,7 @@ void process(DdeRecord* r) {
     char* data = r->undelivered;
     std::size_t length = r->undeliveredLength;
     r->undelivered = nullptr;
-    r->undeliveredLength = 0;
+    r->undeliveredLength = r->undeliveredCapacity = 0;
     std::size_t taken = 0;
     vexTry([&] { taken = vcommDeliver(r->channel, data, length); });
     if (taken < length && r->channel) {
@@ -189,6 +203,7 @@ void process(DdeRecord* r) {
     } else {
       vmemFree(data);
     }
+    if (r->channel) letGoOn(r);
   }
   if (r->channel && (r->flags & kCompletionsPending)) {
     r->flags &= ~kCompletionsPending;
@@ -379,6 +394,11 @@ win::HDDEDATA answer(win::UINT type, win::HCONV conv, win::HSZ hsz1, win::HSZ hs
       vcommChannel* c = conversationChannel(conv);
       if (!c || !data) return ack;
       DdeRecord* r = recordOf(c);
+      // A client reads all it is sent; a service's end reads as it can.
+      if (r->mode == kServerSide && unread(r) >= kUnreadLimit) {
+        r->flags |= kBlocked;
+        return win::CBR_BLOCK;
+      }
       char* bytes;
       std::size_t length;
       if (!readItem(data, &bytes, &length)) {
@@ -388,12 +408,17 @@ win::HDDEDATA answer(win::UINT type, win::HCONV conv, win::HSZ hsz1, win::HSZ hs
         return ack;
       }
       if (!length) return ack;
-      char* grown = nullptr;
-      if (!vexTry([&] { grown = static_cast<char*>(vmemRealloc(r->undelivered, r->undeliveredLength + length)); })) {
-        vmemFree(bytes);
-        return nullptr;  // not taken: memory ran out
+      std::size_t need = r->undeliveredLength + length;
+      if (need > r->undeliveredCapacity) {
+        std::size_t capacity = std::max(need, 2 * r->undeliveredCapacity);
+        char* grown = nullptr;
+        if (!vexTry([&] { grown = static_cast<char*>(vmemRealloc(r->undelivered, capacity)); })) {
+          vmemFree(bytes);
+          return nullptr;  // not taken: memory ran out
+        }
+        r->undelivered = grown;
+        r->undeliveredCapacity = capacity;
       }
-      r->undelivered = grown;
       std::memcpy(r->undelivered + r->undeliveredLength, bytes, length);
       r->undeliveredLength += length;
       vmemFree(bytes);
@@ -539,6 +564,7 @@ long opRead(vcommChannel* c, void* buffer, std::size_t length) {
     }
   }
   if (copied < length) vcommPostReceive(c, to + copied, length - copied);
+  letGoOn(r);
   return static_cast<long>(copied);
 }
 

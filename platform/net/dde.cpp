@@ -37,6 +37,11 @@ enum Kind : BYTE {
   kAck,          // answer flags (0: refused)
 };
 constexpr std::uint32_t kMaxFrame = 64u << 20;
+// A service's end stops reading past these, and handles at most a turn of
+// frames a round, so that a peer cannot grow it or hold it from the others.
+constexpr std::size_t kUnhandledLimit = 256 * 1024;
+constexpr std::size_t kUnsentLimit = 256 * 1024;
+constexpr std::size_t kTurnBytes = 256 * 1024;
 // A real peer answers within this much real time even under a virtual clock.
 constexpr int kVirtualGraceMs = 100;
 
@@ -86,6 +91,7 @@ struct Conv {
   std::size_t heldPlain = 0;
   std::vector<std::pair<HSZ, UINT>> advises;  // server: loops the client started
   std::vector<HSZ> posted;                    // server: items with an advise due
+  bool blocked = false;  // a callback held the first held frame back
 };
 std::map<DWORD, Conv> convs;
 DWORD nextConv = 0x1000;
@@ -220,6 +226,36 @@ void compact(std::string& s, std::size_t& start) {
 }
 bool outEmpty(const Conv& c) { return c.outStart == c.out.size(); }
 
+std::size_t unsent(const Conv& c) { return c.out.size() - c.outStart; }
+
+// Where the whole frame at the front of what came in ends, or 0.
+std::size_t wholeFrame(const Conv& c) {
+  std::size_t left = c.in.size() - c.inStart;
+  if (left < 4) return 0;
+  std::uint32_t n;
+  std::memcpy(&n, c.in.data() + c.inStart, 4);
+  return left >= 4 + std::size_t{n} ? 4 + std::size_t{n} : 0;
+}
+
+// A client reads all there is: it may be waiting for an answer behind
+// whatever came first. A service's end reads only what it can soon handle
+// (a frame begun is always completed).
+bool reading(const Conv& c) {
+  if (c.gone) return false;
+  if (!c.server) return true;
+  if (c.blocked || unsent(c) >= kUnsentLimit) return false;
+  return !wholeFrame(c) || c.in.size() - c.inStart < kUnhandledLimit;
+}
+
+bool hasFrame(const Conv& c) { return !c.held.empty() || wholeFrame(c); }
+
+// A service's end not read is not watched for input either: the wait
+// would wake at once for bytes no one takes.
+void rewatch(Conv& c) {
+  if (watcher < 0 || c.gone) return;
+  px::watcherSet(watcher, c.fd, reading(c), !outEmpty(c));
+}
+
 void flush(Conv& c) {
   while (!outEmpty(c) && !c.gone) {
     long n = px::sendBytes(c.fd, c.out.data() + c.outStart, c.out.size() - c.outStart, nullptr);
@@ -232,7 +268,7 @@ void flush(Conv& c) {
     }
   }
   compact(c.out, c.outStart);
-  if (watcher >= 0 && !c.gone) px::watcherSet(watcher, c.fd, true, !outEmpty(c));
+  rewatch(c);
 }
 bool send(Conv& c, const std::string& f) {
   if (c.gone) return false;
@@ -244,7 +280,7 @@ bool send(Conv& c, const std::string& f) {
 // Reads what is there; false at the end of the stream or on an error.
 void fill(Conv& c) {
   char buffer[65536];
-  while (!c.gone) {
+  while (reading(c)) {
     long n = px::receive(c.fd, buffer, sizeof buffer, false, nullptr);
     if (n > 0) {
       c.in.append(buffer, static_cast<std::size_t>(n));
@@ -424,6 +460,16 @@ void handle(DWORD id, const std::string& f) {
       HDDEDATA d = makeData(p.data, p.format, item);
       HDDEDATA r = call(inst, p.kind == kPoke ? XTYP_POKE : XTYP_ADVDATA, p.format, id, topic, item, d);
       freeData(d);
+      if (r == CBR_BLOCK) {
+        // Taken again, first, when the conversation is let go on; not
+        // answered meanwhile.
+        if ((c = convOf(handleOf(id)))) {
+          c->blocked = true;
+          c->held.push_front(f);
+          ++c->heldPlain;
+        }
+        break;
+      }
       if (p.kind == kPoke)
         if ((c = convOf(handleOf(id))))
           send(*c, frame(kAck, static_cast<UINT>(reinterpret_cast<ULONG_PTR>(r)), {}, {}));
@@ -437,7 +483,8 @@ void handle(DWORD id, const std::string& f) {
 
 void adviseDue(DWORD id) {
   Conv* c = convOf(handleOf(id));
-  while (c && !c->posted.empty() && !c->gone) {
+  // Answers wait in the caller's own queue while the peer does not read.
+  while (c && !c->posted.empty() && !c->gone && unsent(*c) < kUnsentLimit) {
     HSZ item = c->posted.front();
     c->posted.erase(c->posted.begin());
     UINT format = CF_TEXT;
@@ -671,6 +718,19 @@ BOOL DdeFreeDataHandle(HDDEDATA data) {
   return 1;
 }
 
+BOOL DdeEnableCallback(DWORD instance, HCONV conv, UINT command) {
+  if (!instanceOf(instance)) return 0;
+  if (conv && (!convOf(conv) || convOf(conv)->instance != instance)) return 0;
+  for (auto& [id, c] : convs) {
+    if (c.instance != instance || (conv && convOf(conv) != &c)) continue;
+    c.blocked = command == EC_DISABLE;
+    rewatch(c);
+  }
+  // What was held back is taken at the next look, which must come.
+  internal::noteArrival();
+  return 1;
+}
+
 void DdeSetSizeRounding(int on) { roundSizes = on != 0; }
 
 void DdePollConversations() {
@@ -695,13 +755,34 @@ void DdePollConversations() {
   // callbacks may end conversations or start new ones.
   std::vector<DWORD> ids;
   for (auto& [id, c] : convs) ids.push_back(id);
+  bool more = false;
   for (DWORD id : ids) {
     std::string f;
-    for (Conv* c = convOf(handleOf(id)); c && nextFrame(*c, &f); c = convOf(handleOf(id))) handle(id, f);
+    std::size_t turn = 0;
+    for (Conv* c = convOf(handleOf(id)); c && !c->blocked; c = convOf(handleOf(id))) {
+      // A service's end answers no more while its peer leaves the answers;
+      // one that has gone can be sent nothing anyway.
+      if (c->server && !c->gone && unsent(*c) >= kUnsentLimit) break;
+      if (c->server && turn >= kTurnBytes) {
+        more = more || hasFrame(*c);
+        break;
+      }
+      if (!nextFrame(*c, &f)) break;
+      turn += f.size() + 4;
+      handle(id, f);
+    }
     adviseDue(id);
     Conv* c = convOf(handleOf(id));
-    if (c && c->gone && c->held.empty()) ended(id);
+    if (!c) continue;
+    // A peer gone while held back is answered nothing more: it ends now.
+    if (c->gone && (c->blocked || !hasFrame(*c))) {
+      ended(id);
+    } else {
+      rewatch(*c);
+    }
   }
+  // Frames left for another turn: the wait must not sleep on them.
+  if (more) internal::noteArrival();
   --polling;
 }
 

@@ -18,6 +18,10 @@
 // clock moves to the deadline) reading only their own conversation and set other frames aside for
 // the loop. So a conversation with a server in the same process times out: peers are other
 // processes. `DdeSetSizeRounding` (a test switch) rounds handle sizes up to multiples of 16.
+// A service's end of a conversation is read in turns and not read while more than 256 KiB of its
+// frames wait unhandled or of its answers wait unsent, so a peer that sends and reads nothing cannot
+// grow the service; a callback may answer a poke or advise data with `CBR_BLOCK` to hold the
+// conversation until `DdeEnableCallback` lets it go on with that same transaction.
 #pragma once
 #include "platform/win/constants.h"  // CF_TEXT
 #include "platform/win/types.h"
@@ -51,6 +55,10 @@ inline constexpr UINT XTYP_ADVDATA = 0x4010;
 inline constexpr UINT XTYP_POKE = 0x4090;
 inline constexpr UINT XTYP_DISCONNECT = 0x80C2;
 inline constexpr ULONG_PTR DDE_FACK = 0x8000;
+// Answered by a callback: the transaction waits, and the conversation with it.
+inline const HDDEDATA CBR_BLOCK = reinterpret_cast<HDDEDATA>(~ULONG_PTR{0});
+inline constexpr UINT EC_ENABLEALL = 0x0;
+inline constexpr UINT EC_DISABLE = 0x8;
 
 inline constexpr UINT DMLERR_NO_ERROR = 0;
 inline constexpr UINT DMLERR_ADVACKTIMEOUT = 0x4000;
@@ -80,6 +88,9 @@ BOOL DdeDisconnect(HCONV conv);
 HDDEDATA DdeClientTransaction(const BYTE* data, DWORD length, HCONV conv, HSZ item, UINT format, UINT type,
                               DWORD timeout, DWORD* result);
 BOOL DdePostAdvise(DWORD instance, HSZ topic, HSZ item);
+// Holds (EC_DISABLE) or lets go on (EC_ENABLEALL) one conversation, or every
+// conversation of the instance when conv is null.
+BOOL DdeEnableCallback(DWORD instance, HCONV conv, UINT command);
 
 // Data handles: a handle passed to a transaction or answered from a
 // callback belongs to the library afterwards. DdeGetData with no buffer

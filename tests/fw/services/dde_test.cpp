@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/socket.h>
+
 #include <chrono>
 #include <string>
 #include <vector>
 
 #include "fw/services/peer_process.h"
+#include "fw/services/raw_socket.h"
 #include "platform/win.h"
 
 using namespace win;
@@ -153,6 +157,68 @@ TEST_F(Dde, ConversationWithAPeerAndItsEnd) {
   ASSERT_EQ(seen.size(), 3u);
   EXPECT_EQ(seen[2].type, XTYP_DISCONNECT);
   EXPECT_EQ(callbacksInsideCalls, 0);
+}
+
+// A server whose callback holds a poke back: the conversation is neither
+// answered nor read meanwhile, however much its peer sends; let go on, it
+// takes that same poke first, then the rest in order, each answered once.
+TEST_F(Dde, APokeHeldBackHoldsItsConversation) {
+  static bool holding;
+  static std::vector<std::string> pokes;
+  holding = true;
+  pokes.clear();
+  DWORD server = 0;
+  ASSERT_EQ(DdeInitializeA(&server,
+                           [](UINT type, UINT, HCONV, HSZ, HSZ, HDDEDATA data, ULONG_PTR, ULONG_PTR) -> HDDEDATA {
+                             if (type == XTYP_CONNECT || type == XTYP_ADVSTART) return reinterpret_cast<HDDEDATA>(1);
+                             if (type != XTYP_POKE) return nullptr;
+                             std::string text(DdeGetData(data, nullptr, 0, 0), '\0');
+                             DdeGetData(data, reinterpret_cast<BYTE*>(text.data()), static_cast<DWORD>(text.size()), 0);
+                             pokes.push_back(text.size() > 64 ? "big" : text);
+                             return holding ? CBR_BLOCK : reinterpret_cast<HDDEDATA>(DDE_FACK);
+                           },
+                           APPCMD_FILTERINITS, 0),
+            DMLERR_NO_ERROR);
+  std::string service = uniqueName("holding");
+  ASSERT_NE(DdeNameService(server, DdeCreateStringHandleA(server, service.c_str(), CP_WINANSI), nullptr, DNS_REGISTER),
+            nullptr);
+  int fd = rawDdeConnect(service);
+  ASSERT_GE(fd, 0);
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  std::string opening = rawDdeOpening("item") + rawDdePoke("item", "first") + rawDdePoke("item", "second");
+  ASSERT_EQ(::send(fd, opening.data(), opening.size(), MSG_NOSIGNAL), static_cast<long>(opening.size()));
+  pump(3000, [] { return !pokes.empty(); });
+  ASSERT_EQ(pokes, std::vector<std::string>{"first\1"});
+  // Pokes of 64 KiB as fast as the connection takes them.
+  const std::string big = rawDdePoke("item", std::string(65536, 'b'));
+  long sent = 0;
+  for (int round = 0; round < 100; ++round) {
+    for (long n; (n = ::send(fd, big.data(), big.size(), MSG_NOSIGNAL)) > 0;) sent += n;
+    pump(5);
+  }
+  EXPECT_EQ(pokes.size(), 1u) << "a held conversation was handled on";
+  EXPECT_LT(sent, 4L << 20) << "a held conversation was read on";
+  // The answers so far: the connect's and the advise start's only.
+  char answers[4096];
+  long heard = ::recv(fd, answers, sizeof answers, 0);
+  holding = false;
+  DdeEnableCallback(server, nullptr, EC_ENABLEALL);
+  std::size_t expected = 3 + static_cast<std::size_t>(sent) / big.size();
+  pump(10000, [&] { return pokes.size() >= expected; });
+  ASSERT_GE(pokes.size(), 3u);
+  EXPECT_EQ(pokes[1], "first\1");
+  EXPECT_EQ(pokes[2], "second\1");
+  EXPECT_EQ(pokes.size(), expected);
+  // Frames of 13 bytes: accept, advise start's ack, then one per poke taken.
+  long acks = 0, want = static_cast<long>(expected - 1) * 13;
+  pump(10000, [&] {
+    for (long n; (n = ::recv(fd, answers, sizeof answers, 0)) > 0;) acks += n;
+    return acks >= want;
+  });
+  EXPECT_EQ(heard, 2 * 13);
+  EXPECT_EQ(acks, want);
+  rawClose(fd);
+  DdeUninitialize(server);
 }
 
 // A server in this process cannot answer while we wait (its callback runs

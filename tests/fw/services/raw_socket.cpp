@@ -4,14 +4,19 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstddef>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 int rawConnect(const std::string& port, int receiveBuffer) {
@@ -151,6 +156,53 @@ RawRelay::~RawRelay() {
   if (listener >= 0) ::close(listener);
 }
 
+int rawDdeConnect(const std::string& service) {
+  char buffer[1024];
+  passwd entry{}, *found = nullptr;
+  std::string user = ::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found
+                         ? found->pw_name
+                         : std::to_string(::getuid());
+  std::string name = "wexlin-dde/" + user + "/";
+  for (char c : service) name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  sockaddr_un a{};
+  a.sun_family = AF_UNIX;
+  if (name.size() + 1 > sizeof a.sun_path) return -1;
+  std::memcpy(a.sun_path + 1, name.data(), name.size());
+  int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  if (fd < 0) return -1;
+  auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), length) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+namespace {
+
+// A length of what follows, the kind, the format (text), the item's
+// length and the item, then the data.
+std::string ddeFrame(char kind, const std::string& item, const std::string& data) {
+  std::string f(4, '\0');
+  f.push_back(kind);
+  std::uint32_t format = 1, n = static_cast<std::uint32_t>(item.size());
+  f.append(reinterpret_cast<const char*>(&format), 4);
+  f.append(reinterpret_cast<const char*>(&n), 4);
+  f += item;
+  f += data;
+  n = static_cast<std::uint32_t>(f.size() - 4);
+  std::memcpy(f.data(), &n, 4);
+  return f;
+}
+
+}  // namespace
+
+std::string rawDdeOpening(const std::string& item) { return ddeFrame(1, "vcomm", "") + ddeFrame(4, item, ""); }
+
+std::string rawDdePoke(const std::string& item, const std::string& bytes) {
+  return ddeFrame(7, item, bytes + '\1');
+}
+
 long residentKb(int pid) {
   std::string path = "/proc/" + std::to_string(pid) + "/status";
   FILE* f = std::fopen(path.c_str(), "r");
@@ -163,11 +215,23 @@ long residentKb(int pid) {
   return kb;
 }
 
-RawFlood::RawFlood(const std::string& port, const std::string& opening, const std::string& call, bool readReplies,
-                   int servicePid, long rssLimitKb, int milliseconds) {
+namespace {
+
+std::string repeated(const std::string& call, int times) {
   std::string burst;
-  for (int i = 0; i < 1000; ++i) burst += call;
-  fd = rawConnect(port);
+  for (int i = 0; i < times; ++i) burst += call;
+  return burst;
+}
+
+}  // namespace
+
+RawFlood::RawFlood(const std::string& port, const std::string& opening, const std::string& call, bool readReplies,
+                   int servicePid, long rssLimitKb, int milliseconds)
+    : RawFlood(rawConnect(port), opening, repeated(call, 1000), readReplies, servicePid, rssLimitKb, milliseconds) {}
+
+RawFlood::RawFlood(int connection, const std::string& opening, const std::string& burst, bool readReplies,
+                   int servicePid, long rssLimitKb, int milliseconds) {
+  fd = connection;
   connected = fd >= 0;
   if (!connected) {
     ended = true;

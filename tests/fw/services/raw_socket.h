@@ -47,6 +47,9 @@ class RawFlood {
  public:
   RawFlood(const std::string& port, const std::string& opening, const std::string& call, bool readReplies,
            int servicePid, long rssLimitKb, int milliseconds);
+  // On a connection already made, the opening then the burst over and over.
+  RawFlood(int connection, const std::string& opening, const std::string& burst, bool readReplies, int servicePid,
+           long rssLimitKb, int milliseconds);
   ~RawFlood();
   bool flooding() const { return !ended; }
   void stop();
@@ -58,6 +61,14 @@ class RawFlood {
   std::atomic<bool> stopping{false}, ended{false};
   std::thread worker, reader;
 };
+
+// A DDE peer by hand: a stream connection to this user's local DDE service
+// of that name, or -1; and the conversation's frames: its opening on the
+// topic "vcomm" with an advise loop on the item, and a poke of the bytes
+// as a data item of ours (the payload, then its trailing count).
+int rawDdeConnect(const std::string& service);
+std::string rawDdeOpening(const std::string& item);
+std::string rawDdePoke(const std::string& item, const std::string& bytes);
 
 // The resident size of a process in KiB, or -1.
 long residentKb(int pid);

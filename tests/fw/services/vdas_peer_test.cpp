@@ -262,16 +262,51 @@ void captureCall(TwoProcesses& t, const std::string& port, std::string* opening,
   ASSERT_FALSE(call->empty()) << "no call among " << bytes.size() << " bytes";
 }
 
+// The sanitizer keeps freed memory aside; a service's size would count it.
+void keepLittleFreedMemory() {
+#if defined(__SANITIZE_ADDRESS__)
+  std::string options = std::getenv("ASAN_OPTIONS") != nullptr ? std::getenv("ASAN_OPTIONS") : "";
+  setenv("ASAN_OPTIONS", (options.empty() ? std::string("quarantine_size_mb=1") : options + ":quarantine_size_mb=1").c_str(), 1);
+#endif
+}
+
+// While the flood goes on, call after call on the open session, then a new
+// client, each answered.
+void servedDuringFlood(TwoProcesses& t, const char* transport, const std::string& port, vsession* other,
+                       RawFlood& flood) {
+  vsysTime slice{0, 100000000};
+  auto servedMeanwhile = [&](vsessionStatement* st) {
+    vsessionStatementSend(st);
+    while (vsessionStatementGetState(st) == vsessionStatementPENDING && flood.flooding())
+      vsessionStatementWait(st, &slice);
+    bool done = flood.flooding() && vsessionStatementGetState(st) == vsessionStatementDONE;
+    vsessionStatementDestroy(st);
+    return done;
+  };
+  int answered = 0;
+  for (; answered < 10; ++answered) {
+    vsessionStatement* echo = TwoProcesses::start(other, t.signature("echo", vdatatagSTRING, vdatatagSTRING));
+    vsessionStatementSetArgs(echo, "still served");
+    if (!servedMeanwhile(echo)) break;
+  }
+  EXPECT_EQ(answered, 10) << "calls of the other session answered while the flood lasted ("
+                          << flood.bytesSent << " bytes sent, " << flood.bytesRead << " read)";
+  if (answered == 10) {
+    vsession* fresh = TwoProcesses::connect(transport, port);
+    EXPECT_TRUE(fresh->flags & vsessionOPEN);
+    vsessionStatement* ping = TwoProcesses::start(fresh, t.signature("ping", -1, vdatatagINTEGER));
+    vsessionStatementSetArgs(ping);
+    EXPECT_TRUE(servedMeanwhile(ping)) << "the new client was not served while the flood lasted";
+    vsessionDestroy(fresh);
+  }
+}
+
 // A peer that pipelines calls as fast as it can, reading its replies or
 // leaving them: the other clients are served meanwhile, an open session's
 // call and a new client alike, and the service stays small.
 TEST_F(TwoProcesses, ABusyClientDoesNotStarveTheOthers) {
   constexpr long kGrowthKb = 64 * 1024;
-#if defined(__SANITIZE_ADDRESS__)
-  // The sanitizer keeps freed memory aside; the service's size would count it.
-  std::string options = std::getenv("ASAN_OPTIONS") != nullptr ? std::getenv("ASAN_OPTIONS") : "";
-  setenv("ASAN_OPTIONS", (options.empty() ? std::string("quarantine_size_mb=1") : options + ":quarantine_size_mb=1").c_str(), 1);
-#endif
+  keepLittleFreedMemory();
   for (bool reading : {false, true}) {
     SCOPED_TRACE(reading ? "reading its replies" : "leaving its replies");
     PeerProcess peer({"tcp"}, VDAS_PEER);
@@ -287,33 +322,7 @@ TEST_F(TwoProcesses, ABusyClientDoesNotStarveTheOthers) {
     // ends it where they are not, and is far beyond a served call.
     RawFlood flood(port, opening, call, reading, peer.pid, before + kGrowthKb, 20000);
     ASSERT_TRUE(pumpUntil([&] { return flood.connected && flood.bytesSent > 4 << 20; }, 20000));
-    vsysTime slice{0, 100000000};
-    auto servedMeanwhile = [&](vsessionStatement* st) {
-      vsessionStatementSend(st);
-      while (vsessionStatementGetState(st) == vsessionStatementPENDING && flood.flooding())
-        vsessionStatementWait(st, &slice);
-      bool done = flood.flooding() && vsessionStatementGetState(st) == vsessionStatementDONE;
-      vsessionStatementDestroy(st);
-      return done;
-    };
-    // Call after call on the open session, then a new client, each answered
-    // while the flood goes on.
-    int answered = 0;
-    for (; answered < 10; ++answered) {
-      vsessionStatement* echo = start(other, signature("echo", vdatatagSTRING, vdatatagSTRING));
-      vsessionStatementSetArgs(echo, "still served");
-      if (!servedMeanwhile(echo)) break;
-    }
-    EXPECT_EQ(answered, 10) << "calls of the other session answered while the flood lasted ("
-                            << flood.bytesSent << " bytes sent, " << flood.bytesRead << " read)";
-    if (answered == 10) {
-      vsession* fresh = connect("tcp", port);
-      EXPECT_TRUE(fresh->flags & vsessionOPEN);
-      vsessionStatement* ping = start(fresh, signature("ping", -1, vdatatagINTEGER));
-      vsessionStatementSetArgs(ping);
-      EXPECT_TRUE(servedMeanwhile(ping)) << "the new client was not served while the flood lasted";
-      vsessionDestroy(fresh);
-    }
+    servedDuringFlood(*this, "tcp", port, other, flood);
     EXPECT_FALSE(flood.overLimit) << "the service grew from " << before << " KiB past " << flood.peakRssKb << " KiB";
     flood.stop();
     vsessionDestroy(other);
@@ -395,6 +404,94 @@ TEST_F(TwoProcesses, AHeldBackClientIsClosedWhenItGoesAndServedWhileItReads) {
   EXPECT_TRUE(served());
   vsessionDestroy(other);
   pingAndShutDown(*this, "tcp", port, peer);
+}
+
+// The same over DDE: a conversation of its own poking calls, eight to a
+// poke, reading nothing back or all it is sent. One that reads nothing is
+// soon not read either, so what it manages to send stays small: everything
+// it sent waits somewhere unread or was answered into its own queue.
+TEST_F(TwoProcesses, ABusyDdePeerDoesNotGrowTheService) {
+  constexpr long kGrowthKb = 32 * 1024;
+  constexpr long kUnreadBound = 16 << 20;
+  keepLittleFreedMemory();
+  std::string opening, call;
+  {
+    PeerProcess relayed({"tcp"}, VDAS_PEER);
+    ASSERT_TRUE(relayed.ready()) << relayed.firstLine;
+    captureCall(*this, relayed.firstLine.substr(6), &opening, &call);
+  }
+  const std::string item = "flood";
+  std::string burst;
+  for (int poke = 0; poke < 125; ++poke) {
+    std::string calls;
+    for (int i = 0; i < 8; ++i) calls += call;
+    burst += rawDdePoke(item, calls);
+  }
+  for (bool reading : {false, true}) {
+    SCOPED_TRACE(reading ? "reading all it is sent" : "reading nothing back");
+    std::string name = uniqueName(reading ? "vdasfloodr" : "vdasfloodq");
+    PeerProcess peer({"dde", name}, VDAS_PEER);
+    ASSERT_TRUE(peer.ready()) << peer.firstLine;
+    vsession* other = connect("dde", name);
+    ASSERT_TRUE(other->flags & vsessionOPEN);
+    long before = residentKb(peer.pid);
+    ASSERT_GT(before, 0);
+    RawFlood flood(rawDdeConnect(name), rawDdeOpening(item) + rawDdePoke(item, opening), burst, reading, peer.pid,
+                   before + kGrowthKb, 20000);
+    ASSERT_TRUE(pumpUntil([&] { return flood.connected && flood.bytesSent > (reading ? 48 << 20 : 512 << 10); }, 20000))
+        << flood.bytesSent << " bytes sent";
+    servedDuringFlood(*this, "dde", name, other, flood);
+    EXPECT_FALSE(flood.overLimit) << "the service grew from " << before << " KiB past " << flood.peakRssKb << " KiB";
+    if (!reading) {
+      EXPECT_LT(flood.bytesSent, kUnreadBound) << "taken from a peer that reads nothing back";
+    }
+    flood.stop();
+    vsessionDestroy(other);
+    EXPECT_LE(residentKb(peer.pid), before + kGrowthKb);
+  }
+}
+
+// A client of ours that sends its calls all at once and reads the replies
+// only afterwards gets every one, small and large, from a service that
+// holds its peers back.
+TEST_F(TwoProcesses, APipeliningDdeClientGetsEveryReply) {
+  std::string name = uniqueName("vdaspipe");
+  PeerProcess peer({"dde", name}, VDAS_PEER);
+  ASSERT_TRUE(peer.ready()) << peer.firstLine;
+  vsession* s = connect("dde", name);
+  ASSERT_TRUE(s->flags & vsessionOPEN);
+  vsignature* echo = signature("echo", vdatatagSTRING, vdatatagSTRING);
+  struct Batch {
+    int calls;
+    std::size_t size;
+  };
+  for (Batch batch : {Batch{2000, 1024}, Batch{200, 100 * 1024}}) {
+    SCOPED_TRACE(batch.size);
+    std::vector<vsessionStatement*> sent;
+    for (int i = 0; i < batch.calls; ++i) {
+      // Each text its own, so a reply given to the wrong call shows.
+      std::string text(batch.size, static_cast<char>('a' + i % 26));
+      text.replace(0, std::to_string(i).size(), std::to_string(i));
+      vsessionStatement* st = start(s, echo);
+      vsessionStatementSetArgs(st, text.c_str());
+      vsessionStatementSend(st);
+      sent.push_back(st);
+    }
+    int right = 0;
+    for (int i = 0; i < batch.calls; ++i) {
+      vsysTime limit{10, 0};
+      vsessionStatementWait(sent[i], &limit);
+      char* back = nullptr;
+      if (vsessionStatementGetState(sent[i]) == vsessionStatementDONE) vsessionStatementGetResult(sent[i], &back);
+      std::string text(batch.size, static_cast<char>('a' + i % 26));
+      text.replace(0, std::to_string(i).size(), std::to_string(i));
+      if (back && text == back) ++right;
+      if (back) vstrDestroy(back);
+      vsessionStatementDestroy(sent[i]);
+    }
+    EXPECT_EQ(right, batch.calls);
+  }
+  vsessionDestroy(s);
 }
 
 // Thousands of peers that connect and go at once, some saying garbage,
