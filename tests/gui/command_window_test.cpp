@@ -207,6 +207,23 @@ TEST_F(CommandWindow, APastedLineEndingInALineEndRuns) {
   }
 }
 
+// Two lines pasted at once: the entry keeps the first, and Return runs
+// exactly what it shows, never the lines run together.
+TEST_F(CommandWindow, APasteOfTwoLinesRunsWhatTheEntryShows) {
+  for (const char* pasted : {"evaluate 4\nevaluate 5", "evaluate 6\r\nevaluate 7\r\n"}) {
+    SCOPED_TRACE(pasted);
+    win::test::SetClipboardText(pasted);
+    win::test::KeyDown(win::VK_CONTROL);
+    win::test::Type("v");
+    win::test::KeyUp(win::VK_CONTROL);
+    settle();
+    const std::string shown = text("Command_Line");
+    EXPECT_EQ(shown, std::string(pasted).substr(0, 10));
+    enter();
+    EXPECT_EQ(command_history_line(0), shown) << text("Error_Line");
+  }
+}
+
 TEST_F(CommandWindow, AQuestionMarkGivesHelpOutsideBracesAndStaysInside) {
   type_keys("?");
   EXPECT_EQ(text("Command_Line"), "");

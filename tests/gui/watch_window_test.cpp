@@ -282,6 +282,49 @@ TEST_F(WatchWindow, DraggingAMarksEdgeWidensItsColumn) {
   EXPECT_EQ(cell_x(3), before3 + 60);
 }
 
+// The user drags the "Item" heading by its middle past "Value", and then
+// off the ruler: each heading still stands over its own column, in order.
+TEST_F(WatchWindow, DraggedHeadingsStayOverTheirColumns) {
+  gui::command_submit("wwatch r0");
+  settle();
+  auto* d = static_cast<vdialog*>(window()->window);
+  vruler* ruler = ruler_of(d);
+  vlistview* list = list_of(d);
+  ASSERT_NE(ruler, nullptr);
+  ASSERT_NE(list, nullptr);
+  win::SetActiveWindow(d->native->hwnd);
+  settle();
+  const char* titles[] = {"Item", "Radix", "Expression", "Value"};
+  const vrulerItem* item = vrulerGetItemAt(ruler, 0);
+  const vrulerItem* value = vrulerGetItemAt(ruler, 3);
+  ASSERT_NE(item, nullptr);
+  ASSERT_NE(value, nullptr);
+  const int from_x = item->rect.x + item->rect.width / 2 - ruler->scroll;
+  const int mid_y = item->rect.y + item->rect.height / 2;
+  const int past_value = value->rect.x + value->rect.width / 2 - ruler->scroll;
+  const win::POINT drops[] = {screen_point(d, ruler, past_value, mid_y),
+                              screen_point(d, ruler, past_value, mid_y - 3 * ruler->rect.height)};
+  for (const win::POINT& drop : drops) {
+    win::POINT from = screen_point(d, ruler, from_x, mid_y);
+    win::test::MouseDown(from);
+    settle();
+    win::test::MouseMove({(from.x + drop.x) / 2, (from.y + drop.y) / 2});
+    settle();
+    win::test::MouseMove(drop);
+    settle();
+    win::test::MouseUp(drop);
+    settle();
+    for (int c = 0; c < 4; ++c) {
+      const vrulerItem* mark = vrulerGetItemAt(ruler, c);
+      ASSERT_NE(mark, nullptr) << c;
+      EXPECT_STREQ(mark->title, titles[c]);
+      if (c > 0) {
+        EXPECT_NEAR(first_row_cell_x(list, c), mark->rect.x - ruler->scroll, 8) << c;
+      }
+    }
+  }
+}
+
 // A resized window keeps the ruler along its top and the list under it.
 // Scrolled sideways, the list takes its marks along: each mark stays over
 // its column, and back at the left edge the ruler is unscrolled again.

@@ -239,10 +239,11 @@ void choiceShowRow(vlistview* v, int index) {
   std::int32_t row = std::max(index, 0);
   if (row < v->firstRow || (row == v->firstRow && v->vOffset > 0)) return vlistviewScrollToCell(v, row, 0);
   if (row < v->lastRow) return;
-  vrect cell, content;
-  vlistviewGetCellRect(v, row, 0, &cell);
+  vrectLong cell;
+  vrect content;
+  vlistviewGetCellLongRect(v, row, 0, &cell);  // a row far below must not wrap into view
   _vlistviewGetContentRect(v, &content);
-  if (int below = content.y - cell.y; below > 0) vlistviewScrollByPixels(v, below, 0);
+  if (std::int32_t below = content.y - cell.y; below > 0) vlistviewScrollByPixels(v, below, 0);
 }
 
 void showIndex(vcomboboxStandard* c, int index) { choiceShowRow(c->choice, index); }

@@ -501,11 +501,13 @@ Module* module() {
     if (asItem(v)->selectable) return super()->inputRect(v, out);
     *out = vrect{};
   };
-  // A line copied whole (from a terminal, say) ends in a line end that a
-  // one-line field would keep as a second line no one sees.
+  // A one-line field keeps a paste up to its first line end: lines past
+  // it would be out of sight, yet Return would read them run together.
   c->pasteLength = [](vtextview* v, const char* chars, std::int32_t length) {
-    if (!asItem(v)->oneLine || length < 1 || chars[length - 1] != '\n') return length;
-    return length - (length >= 2 && chars[length - 2] == '\r' ? 2 : 1);
+    if (!asItem(v)->oneLine) return length;
+    std::int32_t n = 0;
+    while (n < length && chars[n] != '\n' && chars[n] != '\r') ++n;
+    return n;
   };
   c->drawBackground = drawBackground;
   c->drawBorder = drawBorder;

@@ -565,7 +565,10 @@ void vdomainviewDomainRectToView(vdomainview* v, const vrectLong* r, vrect* out)
   std::int32_t x1, y1, x2, y2;
   vdomainviewDomainToView(v, r->x, r->y, &x1, &y1);
   vdomainviewDomainToView(v, r->x + r->width, r->y + r->height, &x2, &y2);
-  *out = {s16(std::min(x1, x2)), s16(std::min(y1, y2)), s16(std::abs(x2 - x1)), s16(std::abs(y2 - y1))};
+  // Edges narrowed at the 16-bit limits: an object scrolled far away stays
+  // outside the view instead of wrapping into it.
+  vrectLong wide{std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1), std::abs(y2 - y1)};
+  vrectLongToShort(&wide, out);
 }
 
 vdomainSet* vdomainviewSelectedSet(vdomainview* v) {

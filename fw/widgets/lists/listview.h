@@ -173,7 +173,11 @@ inline void vlistviewSetVerticalLines(vlistview* v, int on) { vlistviewClassOf(v
 inline void vlistviewSetCellDrawer(vlistview* v, vlistviewCellDrawer d) { v->cellDrawer = d; }
 
 // Geometry and scrolling (window coordinates, y up).
+// A cell far outside the window keeps its size and stands at the 16-bit
+// limit it lies beyond: it never wraps back into view.
 void vlistviewGetCellRect(vlistview* view, std::int32_t row, std::int32_t column, vrect* out);
+// The same rectangle in 32 bits, for cells that may lie far outside the window.
+void vlistviewGetCellLongRect(vlistview* view, std::int32_t row, std::int32_t column, vrectLong* out);
 void vlistviewGetCellInnerRect(vlistview* view, std::int32_t row, std::int32_t column, vrect* out);
 std::int32_t vlistviewGetCellInnerSize(vlistview* view, std::int32_t column);
 std::int32_t vlistviewGetCellInnerHeight(vlistview* view, std::int32_t row);

@@ -231,22 +231,30 @@ void drawMoveMarker(vlistview* v, std::int32_t oldIndex, std::int32_t newIndex) 
       vlistviewFindCellAtPoint(v, x, y, &row, &column);
       vdrawSetColor(vlistIsCellSelected(v->list, v->selection, row, column) ? c.c[BG] : c.c[FG]);
     }
-    vrect bounds = v->content;
+    // In 32 bits until narrowed: the first and last cells and the marked
+    // band may lie far outside the window.
+    vrectLong content;
+    vrectShortToLong(&v->content, &content);
+    vrectLong bounds = content;
+    int b = vlistviewClassOf(v)->cellBorder;
+    auto innerLong = [&](std::int32_t row, std::int32_t column) {
+      vrectLong r;
+      vlistviewGetCellLongRect(v, row, column, &r);
+      vrectLongInset(&r, b, b, &r);
+      return r;
+    };
     if (v->lastColumn == columnCount - 1 || v->lastRow == rowCount - 1) {
-      vrect first, last;
-      vlistviewGetCellInnerRect(v, 0, 0, &first);
-      vlistviewGetCellInnerRect(v, rowCount - 1, columnCount - 1, &last);
-      vrectUnion(&first, &last, &bounds);
+      vrectLong first = innerLong(0, 0), last = innerLong(rowCount - 1, columnCount - 1);
+      vrectLongUnion(&first, &last, &bounds);
     }
+    vrectLong band = innerLong(rows ? newIndex : 0, rows ? 0 : newIndex);
+    if (rows)
+      band.x = content.x, band.width = content.width;
+    else
+      band.y = content.y, band.height = content.height;
+    vrectLongIntersect(&band, &bounds, &band);
     vrect m;
-    if (rows) {
-      vlistviewGetCellInnerRect(v, newIndex, 0, &m);
-      m.x = v->content.x, m.width = v->content.width;
-    } else {
-      vlistviewGetCellInnerRect(v, 0, newIndex, &m);
-      m.y = v->content.y, m.height = v->content.height;
-    }
-    vrectIntersect(&m, &bounds, &m);
+    vrectLongToShort(&band, &m);
     m = inset(m, int(vdrawGetState()->lineWidth));
     // Nothing left after the intersection and the inset: no mark.
     if (m.width <= 0 || m.height <= 0) return;
@@ -353,14 +361,16 @@ void draw(vdialogItem* item) {
       for (std::int32_t column = v->firstColumn; column <= v->lastColumn; ++column)
         drawOneCell(v, row, column, shown);
     }
-    // What lies right of and below the last cell.
-    vrect last;
-    vlistviewGetCellRect(v, vlistGetRowCount(v->list) - 1, vlistGetColumnCount(v->list) - 1, &last);
+    // What lies right of and below the last cell, measured in 32 bits: the
+    // last cell of a long list lies tens of thousands of pixels away.
+    vrectLong last;
+    vlistviewGetCellLongRect(v, vlistGetRowCount(v->list) - 1, vlistGetColumnCount(v->list) - 1, &last);
     const vrect& k = v->content;
-    int right = last.x + last.width, bottom = last.y;
-    fillBackground(v, vrect{std::int16_t(right), k.y, std::int16_t(k.x + k.width - right), k.height});
-    fillBackground(v, vrect{k.x, k.y, std::int16_t(std::min(right, k.x + k.width) - k.x),
-                            std::int16_t(bottom - k.y)});
+    std::int32_t kRight = k.x + k.width, kTop = k.y + k.height;
+    std::int32_t right = std::clamp<std::int32_t>(last.x + last.width, k.x, kRight);
+    std::int32_t bottom = std::clamp<std::int32_t>(last.y, k.y, kTop);
+    fillBackground(v, vrect{std::int16_t(right), k.y, std::int16_t(kRight - right), k.height});
+    fillBackground(v, vrect{k.x, k.y, std::int16_t(right - k.x), std::int16_t(bottom - k.y)});
   }
   paintFocus(v);
   if (hasCells(v) && dropIndex(v) >= 0) c->drawMoveMarker(v, -1, dropIndex(v));

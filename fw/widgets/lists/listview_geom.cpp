@@ -271,15 +271,24 @@ void setAxisSize(vlistview* v, std::int32_t index, std::int32_t size, int axis) 
 
 }  // namespace vlistviewint
 
-void vlistviewGetCellRect(vlistview* v, std::int32_t row, std::int32_t column, vrect* out) {
+void vlistviewGetCellLongRect(vlistview* v, std::int32_t row, std::int32_t column, vrectLong* out) {
   vrectLong c = gridCell(v, row, column);
-  *out = rect16(v->gridX + c.x, v->gridTop - c.y - c.height, c.width, c.height);
+  *out = vrectLong{v->gridX + c.x, v->gridTop - c.y - c.height, c.width, c.height};
+}
+
+void vlistviewGetCellRect(vlistview* v, std::int32_t row, std::int32_t column, vrect* out) {
+  vrectLong c;
+  vlistviewGetCellLongRect(v, row, column, &c);
+  auto limit = [](std::int32_t n) { return std::clamp<std::int32_t>(n, -32768, 32767); };
+  *out = rect16(limit(c.x), limit(c.y), limit(c.width), limit(c.height));
 }
 
 void vlistviewGetCellInnerRect(vlistview* v, std::int32_t row, std::int32_t column, vrect* out) {
   int b = vlistviewClassOf(v)->cellBorder;
-  vlistviewGetCellRect(v, row, column, out);
-  *out = rect16(out->x + b, out->y + b, out->width - 2 * b, out->height - 2 * b);
+  vrectLong c;
+  vlistviewGetCellLongRect(v, row, column, &c);
+  auto limit = [](std::int32_t n) { return std::clamp<std::int32_t>(n, -32768, 32767); };
+  *out = rect16(limit(c.x + b), limit(c.y + b), limit(c.width - 2 * b), limit(c.height - 2 * b));
 }
 
 std::int32_t vlistviewGetCellInnerSize(vlistview* v, std::int32_t column) {

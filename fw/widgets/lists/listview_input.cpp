@@ -555,8 +555,9 @@ void vlistviewArrowMove(vlistview* v, int direction) {
   v->state |= vlistviewNO_DRAWING;
   vlistviewSetFocusCell(v, v->focusRow + kDr[direction & 3], v->focusColumn + kDc[direction & 3]);
   v->state &= ~vlistviewNO_DRAWING;
-  vrect cell;
-  vlistviewGetCellRect(v, v->focusRow, v->focusColumn, &cell);
+  // In 32 bits: a focus left far outside the window must not wrap into it.
+  vrectLong cell;
+  vlistviewGetCellLongRect(v, v->focusRow, v->focusColumn, &cell);
   const vrect& c = v->content;
   // Just enough to show it: left and up align the near edge, right and down the far one.
   std::int32_t dx = 0, dy = 0;
@@ -581,8 +582,8 @@ void vlistviewTypeAhead(vlistview* v, int ch) {
     if (!only) {
       empty(v, v->selection);
       vlistSelectRange(v->list, v->selection, row, column, 1, 1);
-      vrect cell;
-      vlistviewGetCellRect(v, row, column, &cell);
+      vrectLong cell;
+      vlistviewGetCellLongRect(v, row, column, &cell);
       const vrect& c = v->content;
       if (cell.x < c.x || cell.y < c.y || cell.x + cell.width > c.x + c.width || cell.y + cell.height > c.y + c.height)
         vlistviewScrollToCell(v, row, column);

@@ -352,6 +352,39 @@ runFor(1'100'000'000);
   EXPECT_EQ(selected(f.view), "20 ");
 }
 
+// Rows 20 pixels tall in a 100-pixel view: row 2000 lies past 32,767
+// pixels, and row 3277 exactly 65,536 pixels below a place in view, where
+// a 16-bit rectangle would show it as already visible.
+TEST(ListViewKeys, TypingAndArrowsScrollToRowsFarBelowTheView) {
+  for (std::int32_t target : {2000, 3277}) {
+    for (bool typed : {true, false}) {
+      SCOPED_TRACE(std::to_string(target) + (typed ? " typed" : " arrow"));
+      vliststr* words = vliststrCreate();
+      vlistSetRowCount(words, 5000);
+      vlistSetColumnCount(words, 1);
+      for (std::int32_t r = 0; r < 5000; ++r) vliststrSetCellScribed(words, r, 0, vscribeLiteral(r == target ? "zz" : "a"));
+      Fixture f(5000, 1, true, words);
+      vlistviewSetFocusShown(f.view, 1);
+      if (typed) {
+        SimulatedClock clock;
+        _vlistviewClearTypeAhead();  // a search left by an earlier view
+        vlistviewTypeAhead(f.view, 'z');
+        _vlistviewClearTypeAhead();
+      } else {
+        vlistviewSetFocusCell(f.view, target - 1, 0);
+        vlistviewArrowMove(f.view, 3);
+      }
+      ASSERT_EQ(f.view->focusRow, target);
+      EXPECT_GE(target, f.view->firstRow);
+      EXPECT_LE(target, f.view->lastRow);
+      vrect cell;
+      vlistviewGetCellRect(f.view, target, 0, &cell);
+      EXPECT_GE(cell.y, f.view->content.y);
+      EXPECT_LE(cell.y + cell.height, f.view->content.y + f.view->content.height);
+    }
+  }
+}
+
 TEST(ListViewSizes, ContentNaturalAndMinimumSizesFollowTheCellsFrameAndBars) {
   Fixture f(3, 2);
   int w = 0, h = 0;
@@ -419,6 +452,11 @@ TEST_P(ListViewPictures, WholeViewsWithBarsDrawAsStored) { EXPECT_TRUE(pictureMa
 // list and the disabled Windows labels, pixel for pixel.
 TEST_P(ListViewPictures, FramesLabelsAndFocusHaveTheirExactPixels) {
   EXPECT_EQ(runProbe(std::string("-laf ") + GetParam() + " pixels"), "");
+}
+// Lists of 1,600 to 5,003 rows of 22 pixels: every visible row labelled
+// wherever the list is scrolled, and the drop mark shown at its end.
+TEST_P(ListViewPictures, ListsPast16BitHeightsDrawEveryVisibleRow) {
+  EXPECT_EQ(runProbe(std::string("-laf ") + GetParam() + " tall"), "");
 }
 INSTANTIATE_TEST_SUITE_P(EveryLook, ListViewPictures, ::testing::Values("windows", "win95", "motif", "cua", "openlook"));
 

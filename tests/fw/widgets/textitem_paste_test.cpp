@@ -1,6 +1,6 @@
-// A text pasted into a text item with Ctrl+V: a one-line field leaves out
-// the one line end that ends a copied line (it would stay there as a
-// second line no one sees); a field of several lines takes all of it.
+// A text pasted into a text item with Ctrl+V: a one-line field keeps it up
+// to its first line end (what follows would be out of sight); a field of
+// several lines takes all of it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -28,7 +28,7 @@ std::string text_of(vtextitem* item) {
   return out;
 }
 
-TEST(TextItemPaste, AOneLineFieldLeavesOutOneEndingLineEnd) {
+TEST(TextItemPaste, AOneLineFieldKeepsThePasteUpToItsFirstLineEnd) {
   startDialogItemTests();
   vdialog* d = vdialogCreate();
   d->rect = {100, 100, 300, 160};
@@ -50,9 +50,10 @@ TEST(TextItemPaste, AOneLineFieldLeavesOutOneEndingLineEnd) {
     const char* one_line;  // what the one-line field then holds after "x"
   };
   const paste_case cases[] = {
-      {"evaluate 3\n", "xevaluate 3"},   {"evaluate 3\r\n", "xevaluate 3"}, {"two\n\n", "xtwo\n"},
-      {"a\nb", "xa\nb"},                 {"no end", "xno end"},           {"\n", "x"},
-      {"lone cr\r", "xlone cr\r"},       {"", "x"},
+      {"evaluate 3\n", "xevaluate 3"},   {"evaluate 3\r\n", "xevaluate 3"}, {"two\n\n", "xtwo"},
+      {"a\nb", "xa"},                     {"no end", "xno end"},           {"\n", "x"},
+      {"lone cr\r", "xlone cr"},          {"", "x"},                       {"a\r\nb\r\n", "xa"},
+      {"\nhidden", "x"},
   };
   for (const paste_case& c : cases) {
     for (vtextitem* field : fields) {

@@ -7,6 +7,10 @@
 //                                          colours, where labels start, the focus
 //                                          of an empty list and the disabled
 //                                          Windows labels; prints what differs
+//   listview_probe [-laf LOOK] tall        lists past 32,767 and 65,535 pixels:
+//                                          every whole visible row labelled at
+//                                          the top, middle and end; prints what
+//                                          differs
 //   listview_probe [-laf LOOK] bars OUT    a whole view with both scroll bars, a
 //                                          selection, the focus and a row being
 //                                          dragged with its drop mark
@@ -398,6 +402,59 @@ int pixels() {
   return 0;
 }
 
+// ---- Lists taller than 16-bit coordinates reach: 22-pixel rows whose
+// total height lies past 32,767 and past 65,535 pixels, at the top, the
+// middle and the end; every whole visible row must show its label, and at
+// the end a drop mark must show on its band.
+int tall() {
+  vwindow* w = host(200, 160);
+  std::vector<vliststr*> lists;
+  for (int count : {1600, 2100, 3100, 5003}) lists.push_back(words(count, 1));
+  vlistview* v = view(w, lists[0], {10, 10, 180, 140});
+  v->options &= ~(vlistviewHLINES | vlistviewVLINES | vlistviewFOCUS_SHOWN);
+  vlistviewSetVerticalBar(v, 1);
+  showFocused(w, v);
+  for (vliststr* l : lists) {
+    int count = vlistGetRowCount(l);
+    vlistviewSetList(v, l);
+    vlistviewSetRowHeight(v, vlistsizeALL_ROWS, 22 - 2 * vlistviewClassOf(v)->cellBorder);
+    vcolor* paper = scheme(v, kBg);
+    for (int at : {0, count / 2, count - 1}) {
+      vlistviewScrollToCell(v, at, 0);
+      Picture p = snap(w);
+      std::string where = std::to_string(count) + " rows at " + std::to_string(at);
+      if (at < v->firstRow || at > v->lastRow) fail(where + ": row not in the visible range");
+      const vrect& k = v->content;
+      int shown = 0;
+      for (std::int32_t row = v->firstRow; row <= v->lastRow; ++row) {
+        vrect cell;
+        vlistviewGetCellInnerRect(v, row, 0, &cell);
+        if (cell.y < k.y || cell.y + cell.height > k.y + k.height) continue;
+        ++shown;
+        if (firstInk(p, cell, paper) < 0) fail(where + ": row " + std::to_string(row) + " blank");
+      }
+      if (shown == 0) fail(where + ": no whole row");
+    }
+    // At the end the last cell is visible and the first lies far above.
+    v->options |= vlistviewMOVE_ROWS;
+    std::int32_t marked = v->lastRow - 1;
+    Picture before = snap(w);
+    vlistviewClassOf(v)->drawMoveMarker(v, -1, marked);
+    Picture after{win::test::WindowImage(w->native->hwnd), w->rect.height};
+    vrect band;
+    vlistviewGetCellInnerRect(v, marked, 0, &band);
+    bool changed = false;
+    for (int y = band.y - 2; y <= band.y + band.height + 2; ++y)
+      changed = changed || before.at(band.x + band.width / 2, y) != after.at(band.x + band.width / 2, y);
+    if (!changed) fail(std::to_string(count) + " rows: no drop mark at the end");
+    v->options &= ~vlistviewMOVE_ROWS;
+  }
+  for (const std::string& s : failures) std::printf("%s\n", s.c_str());
+  finish(w);
+  for (vliststr* l : lists) vinstanceDestroy(l);
+  return 0;
+}
+
 // A whole view with both bars, scrolled by one row, a selection, the
 // focus and the drop mark of a row being dragged.
 int bars(const char* path) {
@@ -428,7 +485,8 @@ int probeMain(int argc, char** argv) {
   if (mode == "cells" && count > 2) status = cells(args[2]);
   else if (mode == "pixels") status = pixels();
   else if (mode == "bars" && count > 2) status = bars(args[2]);
-  else std::fprintf(stderr, "usage: listview_probe [-laf LOOK] cells OUT | pixels | bars OUT\n");
+  else if (mode == "tall") status = tall();
+  else std::fprintf(stderr, "usage: listview_probe [-laf LOOK] cells OUT | pixels | tall | bars OUT\n");
   std::fflush(stdout);
   _vdrawShutdown();
   return status;
