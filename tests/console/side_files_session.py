@@ -8,6 +8,7 @@ usage: side_files_session.py SIM73500"""
 import fcntl
 import os
 import re
+import signal
 import stat
 import subprocess
 import sys
@@ -17,6 +18,9 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import terminal_session as ts  # noqa: E402
 
 PROMPT = ts.PROMPT
+# The program starts as from a shell, SIGPIPE at its default (Python
+# ignores it, and pty.fork hands that on).
+signal.signal(signal.SIGPIPE, signal.SIG_DFL)
 
 
 def plain(text):
