@@ -30,4 +30,10 @@ next 3 li
 list .
 evaluate {table}
 evaluate {total}
+; Left to itself, main ends its loop after the fourth element and waits
+; at idle.
+break idle
+go
+evaluate {count}
+evaluate {total}
 quit

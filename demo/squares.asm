@@ -31,7 +31,7 @@ body:   move x:(r3)+,x0 ; @16
         add x0,a        ; no line
         move a1,x:$104  ; no line
         move x:$105,a   ; @15
-        inc a           ; no line
+        inc24 a         ; no line
         move a1,x:$105  ; no line
         move #4,x0      ; no line
         cmp x0,a        ; no line

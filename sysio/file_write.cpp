@@ -205,9 +205,48 @@ std::string file_write_result::message(const std::string& path) const {
 
 std::string error_cause(int error) { return std::strerror(error); }
 
-int lock_for_update(int fd, const std::string& path) {
-  while (flock(fd, LOCK_EX) != 0)
-    if (errno != EINTR) return -1;
+namespace {
+
+// Takes the lock, waiting for it until it comes or `give_up` says so.
+bool wait_for_lock(int fd, bool (*give_up)()) {
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+  if (errno != EWOULDBLOCK && errno != EINTR) return false;
+  // A handler that restarts calls would keep flock waiting through every
+  // Ctrl-C: for the wait, SIGINT interrupts it.
+  struct sigaction before {};
+  bool swapped = false;
+  if (give_up != nullptr && sigaction(SIGINT, nullptr, &before) == 0 && (before.sa_flags & SA_RESTART) != 0 &&
+      (before.sa_flags & SA_SIGINFO) == 0 && before.sa_handler != SIG_DFL && before.sa_handler != SIG_IGN) {
+    struct sigaction during = before;
+    during.sa_flags &= ~SA_RESTART;
+    swapped = sigaction(SIGINT, &during, nullptr) == 0;
+  }
+  bool held = false;
+  int error = 0;
+  for (;;) {
+    // A stop that came before the wait began ends it too.
+    if (give_up != nullptr && give_up()) {
+      error = EINTR;
+      break;
+    }
+    if (flock(fd, LOCK_EX) == 0) {
+      held = true;
+      break;
+    }
+    if (errno != EINTR) {
+      error = errno;
+      break;
+    }
+  }
+  if (swapped) sigaction(SIGINT, &before, nullptr);
+  if (!held) errno = error;
+  return held;
+}
+
+}  // namespace
+
+int lock_for_update(int fd, const std::string& path, bool (*give_up)()) {
+  if (!wait_for_lock(fd, give_up)) return -1;
   struct stat held {}, named {};
   if (fstat(fd, &held) != 0) return -1;
   // A save that renamed a new file over the name while this one waited.
@@ -215,11 +254,11 @@ int lock_for_update(int fd, const std::string& path) {
   return 1;
 }
 
-int open_for_update(const std::string& path) {
+int open_for_update(const std::string& path, bool (*give_up)()) {
   for (int attempt = 0; attempt < NAME_TRIES; ++attempt) {
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return -1;
-    const int held = lock_for_update(fd, path);
+    const int held = lock_for_update(fd, path, give_up);
     if (held == 1) return fd;
     const int error = errno;
     close(fd);

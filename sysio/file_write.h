@@ -42,12 +42,14 @@ file_write_result write_file_at(int fd, long long offset, std::string_view bytes
 // read to the end of the write, so that two sessions never lose each
 // other's blocks. 1 when held and `path` still leads to that file; 0 when a
 // save replaced the file meanwhile (open it again); -1, errno set, when the
-// lock cannot be had.
-int lock_for_update(int fd, const std::string& path);
+// lock cannot be had. With `give_up`, SIGINT interrupts the wait even when
+// its handler restarts calls, and the wait ends (-1, EINTR) once `give_up`
+// answers true: the user's stop request ends a wait on another program.
+int lock_for_update(int fd, const std::string& path, bool (*give_up)() = nullptr);
 
 // Opens `path` for reading and takes its update lock (above); the lock
 // goes with the descriptor's close. -1, errno set, when either fails.
-int open_for_update(const std::string& path);
+int open_for_update(const std::string& path, bool (*give_up)() = nullptr);
 
 // Removes the temporary files of the writes under way, if any: for a
 // program's handler of a terminating signal (async-signal-safe).

@@ -11,3 +11,7 @@
 // any other kind refused (else the failed call's own). The stream blocks
 // as usual once open.
 std::FILE* open_file_nonblocking(const char* path, const char* mode, bool devices);
+
+// The same for open(2) flags (O_RDONLY, O_CREAT, ...): a descriptor that
+// blocks as usual once open, or -1 with errno as above.
+int open_fd_nonblocking(const char* path, int flags, int mode, bool devices);

@@ -74,10 +74,19 @@ held_output held;
 // A failed write of the output is said once on standard error, where the
 // lost lines cannot hide it; a reader that went away stays quiet, as with
 // other Unix tools.
+// Whether SIGPIPE ended the program as it was started: the signal is
+// ignored for the logs and other side files, not for the output.
+volatile std::sig_atomic_t pipe_ends_program = 0;
+
+void terminate_now(int sig);
+
 void output_failed(int error) {
   if (held.failed != 0) return;
   held.failed = error;
-  if (error == EPIPE) return;
+  if (error == EPIPE) {
+    if (pipe_ends_program != 0) terminate_now(SIGPIPE);
+    return;
+  }
   const std::string said = std::string("sim73500: error writing the output: ") + std::strerror(error) + "\n";
   const ssize_t ignored = write(2, said.data(), said.size());
   static_cast<void>(ignored);
@@ -493,4 +502,9 @@ void install_signal_handlers() {
   sa.sa_handler = on_terminate;
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGHUP, &sa, nullptr);
+  // A log or output stream whose reader went away fails that file alone
+  // (EPIPE); the output itself ends the program as it did (output_failed).
+  struct sigaction before {};
+  sa.sa_handler = SIG_IGN;
+  if (sigaction(SIGPIPE, &sa, &before) == 0) pipe_ends_program = before.sa_handler == SIG_DFL ? 1 : 0;
 }

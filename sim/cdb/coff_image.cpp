@@ -7,6 +7,7 @@
 //   sections added, its line run, symbols and string table moved after them and the functions' line
 //   offsets moved with them) and hands it to the shared whole-file writer (`file_write.h`).
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -352,7 +353,12 @@ int coff_save_memory(const char* path, bool keep_existing, std::span<const coff_
     bytes = new_file(layout);
   } else {
     // Held from the read to the rename: another session's append waits.
-    lock = open_for_update(path);
+    lock = open_for_update(path, stop_pending);
+    // Stopped while another program held the lock: the file stays as it is.
+    if (lock < 0 && errno == EINTR) {
+      if (cause != nullptr) *cause = error_cause(EINTR);
+      return 0;
+    }
     coff_bytes f;
     if (!f.load(path) || check_headers(f, *cur_type) != header_check::ok || !added_file(f, layout, bytes)) {
       if (lock >= 0) close(lock);

@@ -166,6 +166,9 @@ extern void (*log_write_failed)(std::FILE*& log);
 extern int error_reported;
 // Set asynchronously (Ctrl-C, Stop); consumed by abort_requested.
 extern volatile std::sig_atomic_t stop_request;
+// Whether a stop is asked for, left for abort_requested: for a wait on
+// another program (a file's lock) that the stop ends.
+inline bool stop_pending() { return stop_request != 0; }
 // The process's current directory with a trailing "/", as a device's
 // working directory takes it: "./" when it does not fit in `limit`
 // characters (the same place, never a cut name that points elsewhere).

@@ -167,4 +167,5 @@ def main():
     print("ok")
 
 
-main()
+if __name__ == "__main__":
+    main()

@@ -98,6 +98,7 @@ struct pending_op {
   int space = 0;
   uint32_t address = 0;
   uint32_t count = 0;  // FILL
+  uint32_t mask = 0;   // WRITE, FILL: addresses wrap at the top of the space
   uint32_t value = 0;  // FILL, SET_PC
   int row = 0, reg = 0;  // SET_PC
   std::vector<uint32_t> words;  // WRITE
@@ -196,16 +197,18 @@ class lod_parser {
     op.kind = pending_op::WRITE;
     const mem_region* region = nullptr;
     if (!space_field(line, region) || !hex_field(line, op.address)) return false;
-    // The words go to consecutive addresses: none may lie past the space.
     if (op.address > region->addr_mask) return refuse(line, "address past the end of its memory space");
     op.space = region->space;
+    // A block saved across the top of its space continues at address 0, as
+    // save writes it; only more words than the space holds are refused.
+    op.mask = region->addr_mask;
     const bool double_width = (region->format & FORMAT_DOUBLE) != 0;
     for (;;) {
       const token& t = words_.peek();
       if (t.kind == token::TOO_LONG) return refuse(t.line, "word longer than 90 characters");
       if (!t.is_field()) break;
-      if (op.words.size() > region->addr_mask - op.address)
-        return refuse(t.line, "record runs past the end of its memory space");
+      if (op.words.size() > region->addr_mask)
+        return refuse(t.line, "record longer than its memory space");
       uint32_t value = 0;
       if (!hex_field(line, value)) return false;
       if (double_width) {
@@ -228,10 +231,23 @@ class lod_parser {
       return false;
     }
     if (op.count > FILL_MAX) return refuse(line, "count larger than the address space");
-    if (op.address > region->addr_mask || (op.count > 0 && op.count - 1 > region->addr_mask - op.address))
-      return refuse(line, "record runs past the end of its memory space");
+    if (op.address > region->addr_mask) return refuse(line, "address past the end of its memory space");
+    if (op.count > 0 && op.count - 1 > region->addr_mask)
+      return refuse(line, "count larger than the address space");
     op.space = region->space;
-    ops.push_back(std::move(op));
+    op.mask = region->addr_mask;
+    // A fill across the top goes on at address 0.
+    const uint64_t to_top = uint64_t{region->addr_mask} - op.address + 1;
+    if (op.count > to_top) {
+      pending_op rest = op;
+      rest.address = 0;
+      rest.count = op.count - static_cast<uint32_t>(to_top);
+      op.count = static_cast<uint32_t>(to_top);
+      ops.push_back(std::move(op));
+      ops.push_back(std::move(rest));
+    } else {
+      ops.push_back(std::move(op));
+    }
     return record_ends();
   }
 
@@ -271,7 +287,7 @@ bool apply_ops(int device, const std::vector<pending_op>& ops) {
         uint32_t address = op.address;
         for (const uint32_t word : op.words) {
           const int written = write_device_memory(device, op.space, address, &word);
-          address += static_cast<uint32_t>(std::max(written, 1));
+          address = (address + static_cast<uint32_t>(std::max(written, 1))) & op.mask;
         }
         break;
       }

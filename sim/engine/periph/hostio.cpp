@@ -12,6 +12,7 @@
 #include "sim/engine/device/device_inst.h"
 #include "sim/engine/device/regaccess.h"
 #include "sim/frontend/frontend.h"
+#include "sysio/open_nonblocking.h"
 
 namespace {
 
@@ -368,7 +369,9 @@ int hio_open(const std::string& name, int host_flags, int mode) {
     errno = ENOMEM;
     return -1;
   }
-  const int fd = open(name.c_str(), host_flags | O_CLOEXEC, mode);
+  // A FIFO with no peer would hold the whole simulator in the kernel past
+  // any Ctrl-C: the target is refused it as a missing file is.
+  const int fd = open_fd_nonblocking(name.c_str(), host_flags, mode, true);
   if (fd < 0) return -1;
   if (slot >= h.files.size()) h.files.resize(slot + 1);
   h.files[slot] = {fd, name, host_flags, mode};

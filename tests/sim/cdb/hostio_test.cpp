@@ -3,8 +3,16 @@
 // pointer r2, the replies read back from X memory after the run.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/sim/cmd/cmd_fixture.h"
@@ -207,6 +215,65 @@ TEST_F(host_io, SeekAccessRenameRemoveAndRedirectedInput) {
   EXPECT_EQ(x(0x60), 0x5566u);
   EXPECT_EQ(xs(0x70, 3), (std::vector<int32_t>{'x', 'y', 'z'}));
   EXPECT_FALSE(std::filesystem::exists(path("v.bin")));
+}
+
+// A host FIFO: opened for writing when someone reads it (the words reach
+// the reader), refused at once (-1) when no one does, as a missing file is.
+// An open left waiting would hold the whole simulator: a guard opens the
+// other end after a long while so that the test fails instead of hanging.
+TEST_F(host_io, AFifoOpensWithAReaderAndIsRefusedWithoutOne) {
+  const std::string fifo = path("pipe");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const bool reader : {true, false}) {
+    SCOPED_TRACE(reader ? "with a reader" : "without a reader");
+    const int held = reader ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+    target_program p;
+    p.words(0x10, {0, 1, 4});  // open write only, text
+    p.words(0x13, chars("pipe"));
+    p.words(0x20, {3, 0, 2});
+    p.words(0x24, {'o', 'k'});
+    p.send(0x10, 3);
+    p.send(0x13, 4);
+    p.receive(0x40);
+    p.copy(0x40, 0x21);
+    p.send(0x20, 3);
+    p.send(0x24, 2);
+    p.receive(0x42);
+    std::mutex m;
+    std::condition_variable cv;
+    bool finished = false, freed = false;
+    std::thread guard([&] {
+      std::unique_lock<std::mutex> lock(m);
+      if (cv.wait_for(lock, std::chrono::seconds(120), [&] { return finished; })) return;
+      freed = true;
+      const int other = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+      lock.unlock();
+      if (other >= 0) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        close(other);
+      }
+    });
+    run("break off");
+    run_program(p);
+    {
+      const std::lock_guard<std::mutex> lock(m);
+      finished = true;
+    }
+    cv.notify_all();
+    guard.join();
+    EXPECT_FALSE(freed) << "the open waited for a peer";
+    EXPECT_EQ(device_insts[0]->pc, end);
+    if (reader) {
+      EXPECT_GE(static_cast<int32_t>(x(0x40)), 3);
+      EXPECT_EQ(xs(0x42, 2), (std::vector<int32_t>{2, 0}));
+      char got[8] = {};
+      EXPECT_EQ(read(held, got, sizeof got), 2);
+      EXPECT_EQ(std::string(got), "ok");
+      close(held);
+    } else {
+      EXPECT_EQ(xs(0x40, 1), std::vector<int32_t>{-1});
+    }
+  }
 }
 
 // Requests the service refuses, each answered so that the target goes on.
