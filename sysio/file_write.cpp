@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -207,10 +208,25 @@ std::string error_cause(int error) { return std::strerror(error); }
 
 namespace {
 
+// Tries the lock every `poll_ms` until it comes or `give_up` says so.
+bool poll_for_lock(int fd, bool (*give_up)(), int poll_ms) {
+  for (;;) {
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno != EWOULDBLOCK && errno != EINTR) return false;
+    if (give_up != nullptr && give_up()) {
+      errno = EINTR;
+      return false;
+    }
+    timespec pause{poll_ms / 1000, static_cast<long>(poll_ms % 1000) * 1'000'000L};
+    nanosleep(&pause, nullptr);
+  }
+}
+
 // Takes the lock, waiting for it until it comes or `give_up` says so.
-bool wait_for_lock(int fd, bool (*give_up)()) {
+bool wait_for_lock(int fd, bool (*give_up)(), int poll_ms) {
   if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
   if (errno != EWOULDBLOCK && errno != EINTR) return false;
+  if (poll_ms > 0) return poll_for_lock(fd, give_up, poll_ms);
   // A handler that restarts calls would keep flock waiting through every
   // Ctrl-C: for the wait, SIGINT interrupts it.
   struct sigaction before {};
@@ -245,8 +261,8 @@ bool wait_for_lock(int fd, bool (*give_up)()) {
 
 }  // namespace
 
-int lock_for_update(int fd, const std::string& path, bool (*give_up)()) {
-  if (!wait_for_lock(fd, give_up)) return -1;
+int lock_for_update(int fd, const std::string& path, bool (*give_up)(), int poll_ms) {
+  if (!wait_for_lock(fd, give_up, poll_ms)) return -1;
   struct stat held {}, named {};
   if (fstat(fd, &held) != 0) return -1;
   // A save that renamed a new file over the name while this one waited.
@@ -254,11 +270,11 @@ int lock_for_update(int fd, const std::string& path, bool (*give_up)()) {
   return 1;
 }
 
-int open_for_update(const std::string& path, bool (*give_up)()) {
+int open_for_update(const std::string& path, bool (*give_up)(), int poll_ms) {
   for (int attempt = 0; attempt < NAME_TRIES; ++attempt) {
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return -1;
-    const int held = lock_for_update(fd, path, give_up);
+    const int held = lock_for_update(fd, path, give_up, poll_ms);
     if (held == 1) return fd;
     const int error = errno;
     close(fd);

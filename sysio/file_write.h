@@ -45,11 +45,14 @@ file_write_result write_file_at(int fd, long long offset, std::string_view bytes
 // lock cannot be had. With `give_up`, SIGINT interrupts the wait even when
 // its handler restarts calls, and the wait ends (-1, EINTR) once `give_up`
 // answers true: the user's stop request ends a wait on another program.
-int lock_for_update(int fd, const std::string& path, bool (*give_up)() = nullptr);
+// With `poll_ms` > 0 the wait never blocks: it tries again every `poll_ms`
+// and asks `give_up` in between, for a program whose stop comes through its
+// own event loop rather than a signal.
+int lock_for_update(int fd, const std::string& path, bool (*give_up)() = nullptr, int poll_ms = 0);
 
 // Opens `path` for reading and takes its update lock (above); the lock
 // goes with the descriptor's close. -1, errno set, when either fails.
-int open_for_update(const std::string& path, bool (*give_up)() = nullptr);
+int open_for_update(const std::string& path, bool (*give_up)() = nullptr, int poll_ms = 0);
 
 // Removes the temporary files of the writes under way, if any: for a
 // program's handler of a terminating signal (async-signal-safe).

@@ -26,4 +26,8 @@ int abort_requested() {
 
 int gui_present() { return 1; }
 
+// Ctrl-C interrupts a blocked wait itself: nothing to poll.
+int stop_check() { return stop_request != 0 ? 1 : 0; }
+int stop_poll_ms() { return 0; }
+
 }  // namespace con

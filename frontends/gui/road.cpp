@@ -252,6 +252,16 @@ int abort_requested() {
   return cur_inst != nullptr ? cur_inst->abort : 0;
 }
 
+// A wait on another program (a file's lock) inside a command: what is
+// pending runs as between a run's slices, where the windows are busy and
+// only Stop and Quit answer.
+int stop_check() {
+  if (stop_request == 0 && quitting == 0) veventProcessPending(1, 0);
+  return stop_request != 0 || quitting != 0 ? 1 : 0;
+}
+
+int stop_poll_ms() { return 50; }
+
 int background_run_step(vevent* event) {
   auto* bar = static_cast<status_bar*>(event->data);
   if (quitting != 0) {

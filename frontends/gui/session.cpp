@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -81,11 +82,21 @@ int transcript_pending[DEVICE_MAX] = {};
 std::string transcript_name;
 bool transcript_lost = false;
 
+// Whether SIGPIPE ended the program as it was started.
+bool pipe_ends_program = false;
+
 void transcript_failed(int error) {
   if (transcript_lost) return;
   transcript_lost = true;
   std::fprintf(stderr, "sim73500: cannot write the transcript %s: %s\n", transcript_name.c_str(),
                error_cause(error != 0 ? error : EIO).c_str());
+  // The script that read it has gone: nothing is left to run for.
+  if (error == EPIPE && pipe_ends_program) {
+    std::fflush(stderr);
+    remove_unfinished_files();
+    std::signal(SIGPIPE, SIG_DFL);
+    std::raise(SIGPIPE);
+  }
 }
 
 // Highlight marks as a pipe shows them.
@@ -126,6 +137,13 @@ bool open_transcript(const char* name) {
   }
   set_transcript(file);
   return true;
+}
+
+void ignore_broken_pipes() {
+  struct sigaction ignore {}, before {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  if (sigaction(SIGPIPE, &ignore, &before) == 0) pipe_ends_program = before.sa_handler == SIG_DFL;
 }
 
 bool close_transcript() {

@@ -51,6 +51,10 @@ void set_transcript(std::FILE* file);
 // close_transcript when anything was lost.
 bool open_transcript(const char* name);
 bool close_transcript();
+// A log or other side file whose reader went away fails that file alone
+// (EPIPE); the transcript ends the program as the signal would have, after
+// its message. For the start.
+void ignore_broken_pipes();
 
 // Whether the More notice is up.
 bool more_notice_up();

@@ -325,6 +325,7 @@ void sim_main(int argc, char** argv, const char* default_type_name, const start_
     vapplicationSetUserStoreKept(0);
   }
   vsysSetProgramName("sim73500");
+  ignore_broken_pipes();
   vsysStartup();
   // Without its windows, dialogs and menus the GUI would run on, showing
   // nothing: it stops here instead, naming the places it looked.

@@ -353,7 +353,7 @@ int coff_save_memory(const char* path, bool keep_existing, std::span<const coff_
     bytes = new_file(layout);
   } else {
     // Held from the read to the rename: another session's append waits.
-    lock = open_for_update(path, stop_pending);
+    lock = open_for_update(path, stop_pending, stop_poll_ms());
     // Stopped while another program held the lock: the file stays as it is.
     if (lock < 0 && errno == EINTR) {
       if (cause != nullptr) *cause = error_cause(EINTR);

@@ -174,7 +174,7 @@ file_write_result append_lod(const std::string& path, const std::string& blocks)
       std::fclose(file);
       return write_whole_file(path, blocks);
     }
-    held = lock_for_update(fileno(file), path, stop_pending);
+    held = lock_for_update(fileno(file), path, stop_pending, stop_poll_ms());
     if (held < 0) {
       const int error = errno;
       std::fclose(file);

@@ -65,6 +65,8 @@ const frontend_services silent = {
     .gui_dsp_free = [](void* block) { std::free(block); },
     .gui_work_dir = [](device_inst*) {},
     .quit_program = [] { quitting = 1; },
+    .stop_check = [] { return stop_request != 0 ? 1 : 0; },
+    .stop_poll_ms = [] { return 0; },
 };
 
 const frontend_services* fe = &silent;

@@ -114,7 +114,13 @@ struct device_inst;
   X(void*, gui_dsp_realloc, (void* block, std::size_t size), (block, size))      \
   X(void, gui_dsp_free, (void* block), (block))                                  \
   X(void, gui_work_dir, (device_inst * inst), (inst))                            \
-  X(void, quit_program, (), ())
+  X(void, quit_program, (), ())                                                 \
+  /* Whether a stop is asked for, left for abort_requested; the GUI first */    \
+  /* handles its pending input (Stop, Quit), as between a run's slices. */      \
+  X(int, stop_check, (), ())                                                     \
+  /* How often (ms) a wait on another program asks stop_check; 0: the wait */   \
+  /* blocks and Ctrl-C (SIGINT) interrupts it. */                               \
+  X(int, stop_poll_ms, (), ())
 
 // Declares one service as a function (the calls below; a front-end's bodies
 // inside its namespace).
@@ -168,7 +174,7 @@ extern int error_reported;
 extern volatile std::sig_atomic_t stop_request;
 // Whether a stop is asked for, left for abort_requested: for a wait on
 // another program (a file's lock) that the stop ends.
-inline bool stop_pending() { return stop_request != 0; }
+inline bool stop_pending() { return stop_check() != 0; }
 // The process's current directory with a trailing "/", as a device's
 // working directory takes it: "./" when it does not fit in `limit`
 // characters (the same place, never a cut name that points elsewhere).

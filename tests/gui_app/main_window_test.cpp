@@ -3,10 +3,19 @@
 // items, and the window as it looks after start-up.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <thread>
 #include <functional>
 #include <vector>
 #include <filesystem>
@@ -24,6 +33,7 @@
 #include "fw/widgets/menus/menu.h"
 #include "fw/widgets/menus/menubar.h"
 #include "frontends/gui/dialogs.h"
+#include "frontends/gui/frontend.h"
 #include "frontends/gui/fw_dialogs.h"
 #include "frontends/gui/main_window.h"
 #include "frontends/gui/road.h"
@@ -235,6 +245,61 @@ TEST_F(MainWindow, HelpRepeatQuitAndStop) {
   gui::script_answer(gui::ANSWER_OK);
   EXPECT_EQ(gui::menu_dispatch_selector(27), 1);
   EXPECT_EQ(quitting, 1);
+}
+
+std::string file_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A save's wait for the lock another program holds on its file (text and
+// COFF append) ends on Stop, as a run does, reported as a failed open with
+// the file as it was; without the other program the append goes through.
+TEST_F(MainWindow, StopEndsASavesWaitForAnotherProgramsLock) {
+  struct append_case {
+    const char* name;
+    const char* refusal;
+  };
+  for (const append_case& c : {append_case{"held.lod", "Error opening file. (Interrupted system call)"},
+                               append_case{"held.cld", "Error saving file. (Interrupted system call)"}}) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir + "/" + c.name;
+    gui::command_submit(("save p:0 " + path + " -o").c_str());
+    const std::string before = file_bytes(path);
+    ASSERT_FALSE(before.empty());
+    const int holder = open(path.c_str(), O_RDONLY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(flock(holder, LOCK_EX), 0);
+    // A wait nothing ends would hold the test: the other program lets go
+    // on its own after a while, and the append then goes through.
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false;
+    std::thread other([&] {
+      std::unique_lock<std::mutex> lock(m);
+      cv.wait_for(lock, std::chrono::seconds(20), [&] { return done; });
+      close(holder);
+    });
+    // The user presses Stop while the save waits.
+    veventPost(veventCreateClient([](vevent*) { return gui::menu_dispatch_selector(101); }, nullptr));
+    gui::error_report("before the append");
+    gui::command_submit(("save p:1 " + path + " -a").c_str());
+    const std::string said = gui::last_error_text();
+    const std::string after = file_bytes(path);
+    {
+      std::lock_guard<std::mutex> lock(m);
+      done = true;
+    }
+    cv.notify_one();
+    other.join();
+    EXPECT_EQ(said, c.refusal);
+    EXPECT_EQ(after, before);
+    quiet();
+    gui::error_report("before the append");
+    gui::command_submit(("save p:1 " + path + " -a").c_str());
+    EXPECT_STREQ(gui::last_error_text(), "before the append");
+    EXPECT_NE(file_bytes(path), before);
+  }
 }
 
 // While a go runs only Stop and Quit react; Stop ends the run at the next
