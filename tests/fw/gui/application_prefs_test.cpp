@@ -403,15 +403,16 @@ TEST(ApplicationProbe, ASignalSentTwiceStillSavesTheStore) {
 TEST(ApplicationProbe, ASecondSignalDuringTheSaveWaitsForIt) {
   Home home;
   const fs::path file = home.dir / "vwexusr1.vr";
-  constexpr int kEntries = 50000;
+  constexpr int kEntries = 20000;
   {
-    vfsPath* p = vfsNewPathFromString(file.c_str());
-    vresource root = vresourceCreateFile(p, 0600);
-    vresource dict = vresourceCreate(root, vname_Preferences, vresDICTIONARY);
-    const std::string value(200, 'v');
+    vresource memory = vresourceCreateMemory();
+    vresource dict = vresourceCreate(memory, vname_Preferences, vresDICTIONARY);
+    const std::string value(500, 'v');
     for (int i = 0; i < kEntries; ++i)
       vresourceSetString(dict, vnameIntern(vscribeCString(("k" + std::to_string(i)).c_str())), vscribeCString(value.c_str()));
-    vresourceCloseFile(root);
+    vfsPath* p = vfsNewPathFromString(file.c_str());
+    vresourceCloseFile(vresourceSaveFile(memory, p, 0600));
+    vresourceCloseFile(memory);
     vfsFreePath(p);
   }
   const auto marked = [&] {
@@ -422,8 +423,12 @@ TEST(ApplicationProbe, ASecondSignalDuringTheSaveWaitsForIt) {
   ASSERT_FALSE(marked());
   Waiting probe(home, "color", "kept");
   ASSERT_EQ(probe.line(), "waiting\n");
+  const auto first = std::chrono::steady_clock::now();
   kill(probe.pid, SIGTERM);
   ASSERT_EQ(probe.line(), "ended\n");
+  // The probe waits on its input before it exits: past the time within
+  // which a second signal counts as a copy of the first, it goes on.
+  while (msSince(first) < 300) usleep(50000);
   close(probe.in);  // on to the exit and its save
   probe.in = -1;
   bool begun = false;
@@ -433,14 +438,10 @@ TEST(ApplicationProbe, ASecondSignalDuringTheSaveWaitsForIt) {
   }
   kill(probe.pid, SIGTERM);
   const int status = probe.finish();
-  // Ended by the held signal, or as usual when it came so soon after the
-  // first that it counts as the same request.
-  EXPECT_TRUE((WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) || (WIFEXITED(status) && WEXITSTATUS(status) == 0))
-      << status;
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
   EXPECT_FALSE(marked());
   EXPECT_FALSE(fs::exists(home.dir / "vwexusr1.vr.bad"));
   EXPECT_EQ(run(home, "get color"), "color=kept\n");
-  EXPECT_EQ(run(home, "get k49999"), "k49999=" + std::string(200, 'v') + "\n");
 }
 
 // Another process holding the lock on the home folder delays the start and
