@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <ctime>
+#include <pthread.h>
 #include <initializer_list>
 #include <utility>
 
@@ -203,6 +204,10 @@ timespec firstAt[3] = {};
 
 int slotOf(int sig) { return sig == SIGQUIT ? 0 : sig == SIGTERM ? 1 : 2; }
 
+// Set while a write that must not be cut runs (veventHoldEndingSignals).
+volatile std::sig_atomic_t holdingWrite = 0;
+volatile std::sig_atomic_t heldSignal = 0;
+
 // Only a flag and a byte down the wake pipe: the loop does the rest.
 // Everything here is async-signal-safe.
 void onSignal(int sig) {
@@ -221,9 +226,26 @@ void onSignal(int sig) {
     byDefault.sa_handler = SIG_DFL;
     sigemptyset(&byDefault.sa_mask);
     sigaction(sig, &byDefault, nullptr);
-    raise(sig);
+    if (holdingWrite)
+      heldSignal = sig;  // a thread of another mask: raised when the write ends
+    else
+      raise(sig);
   }
   errno = saved;
+}
+
+// The thread that writes blocks the signals, so a handler never
+// interrupts the write and a default action waits; a signal that another
+// thread takes meanwhile is noted by the handler and raised here after.
+int holdDepth = 0;
+sigset_t maskBeforeHold;
+
+sigset_t endingSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : kQuitSignals) sigaddset(&set, sig);
+  sigaddset(&set, SIGHUP);
+  return set;
 }
 
 void restoreSignals() {
@@ -635,6 +657,24 @@ void veventProcessPending(int flag, int priority) {
 void veventRequestQuit() {
   veventStartup();
   veventMarkPending(quitEvent);
+}
+
+void veventHoldEndingSignals() {
+  if (holdDepth++ > 0) return;
+  const sigset_t set = endingSignals();
+  pthread_sigmask(SIG_BLOCK, &set, &maskBeforeHold);
+  holdingWrite = 1;
+}
+
+void veventReleaseEndingSignals() {
+  if (holdDepth == 0 || --holdDepth > 0) return;
+  holdingWrite = 0;
+  // A signal that came meanwhile is delivered here, as if it came now.
+  pthread_sigmask(SIG_SETMASK, &maskBeforeHold, nullptr);
+  if (const int sig = heldSignal) {
+    heldSignal = 0;
+    raise(sig);
+  }
 }
 
 void veventSetNativeContext(std::intptr_t value) {

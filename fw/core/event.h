@@ -114,6 +114,11 @@ void veventProcessFromNative();
 // next modal dialog) returns at once until the outermost loop has ended;
 // the platform's own modal loops end on the WM_QUIT it posts meanwhile.
 void veventRequestQuit();
+// A write that an ending signal must not cut (the user's store at exit):
+// between the two calls the quit signals and SIGHUP wait, then act as they
+// would have had they come after it. Calls nest.
+void veventHoldEndingSignals();
+void veventReleaseEndingSignals();
 void veventSetNativeContext(std::intptr_t value);
 void veventClearNativeContext();
 // 1 while a native context is set (an application clears it to refuse).

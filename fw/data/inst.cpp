@@ -199,6 +199,12 @@ vfsPath* vinstFindFileQuiet(const char* name) {
   return found.empty() ? nullptr : vfsNewPathFromString(found.c_str());
 }
 
+std::string vinstSystemFileName() {
+  for (const char* name : vinstNAMES)
+    if (std::string found = findPath(name); !found.empty()) return found;
+  return vinstNAMES[0];
+}
+
 vfsPath* vinstFindPlainFileQuiet(const char* name) {
   std::string found = findPath(name, regularFile);
   return found.empty() ? nullptr : vfsNewPathFromString(found.c_str());

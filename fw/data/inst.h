@@ -13,6 +13,9 @@ inline constexpr const char* vinstNAMES[] = {"vwexlin7.vr", "vwexlin6.vr", "vwex
 // The path of the file (the caller frees it); Access when not found.
 vfsPath* vinstFindFile(const char* name);
 vfsPath* vinstFindFileQuiet(const char* name);  // null when not found
+// The framework file a message names: the first of vinstNAMES found, else
+// the first name.
+std::string vinstSystemFileName();
 // The same places for a file of any kind (a help file is plain text).
 vfsPath* vinstFindPlainFileQuiet(const char* name);
 // The root of the framework resource file; an empty memory file when none

@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "fw/core/ex.h"
+#include "fw/data/inst.h"
 #include "fw/data/undo.h"
 #include "fw/data/vresource.h"
 #include "fw/gui/graphics/color.h"
@@ -540,6 +542,22 @@ int vimageedtrQuerySelector(vimageedtr* e, int selector, vdict* context) {
   return 1;
 }
 
+namespace {
+
+// The windows a command builds from the framework's file: a damaged one is
+// said with that file's name, which the failure itself does not give.
+template <class Open>
+void openFromFrameworkFile(const char* window, Open open) {
+  vexGuard(open, [&](vexHandler&) {
+    // The exception keeps only a pointer to its message.
+    static std::string said;
+    said = "resource file " + vinstSystemFileName() + ": cannot read the " + window;
+    _vexGenerate(&vexArgClass, vexSetMessage, said.c_str(), vexEnd);
+  });
+}
+
+}  // namespace
+
 int vimageedtrIssueSelector(vimageedtr* e, int selector, vdict* context) {
   if (!mine(selector)) return super()->issueSelector(e, selector, context);
   vimged* m = currentModel(e);
@@ -548,8 +566,8 @@ int vimageedtrIssueSelector(vimageedtr* e, int selector, vdict* context) {
     case vimageedtrCLOSE: vwindowClose(e); return 1;
     case vimageedtrAPPLY:
     case vimageedtrSAVE: applyAndCall(e); break;
-    case vimageedtrIMPORT: vimageedtrOpenImportChooser(e); break;
-    case vimageedtrEXPORT: vimageedtrOpenExportChooser(e); break;
+    case vimageedtrIMPORT: openFromFrameworkFile("file chooser", [&] { vimageedtrOpenImportChooser(e); }); break;
+    case vimageedtrEXPORT: openFromFrameworkFile("file chooser", [&] { vimageedtrOpenExportChooser(e); }); break;
     case vimageedtrSET_SIZE: openSizeDialog(e); break;
     case vimageedtrREVERT: vimageedtrRevert(e); break;
     case vimageedtrUNDO:

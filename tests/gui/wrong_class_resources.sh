@@ -6,10 +6,11 @@
 # a signal or a hang.
 # With the framework's resource text and filechsr_probe, the file chooser's
 # items are tried too: the probe ends with status 1 and the damage said.
-# With vimgedit too, the image editor's: status 1 and a message naming the file.
-#   wrong_class_resources.sh SIM73500 VRTOOL SIM73500_TXT LIB_DIR [FILECHSR_PROBE VWEXLIN7_TXT [VIMGEDIT]]
+# With vimgedit too, the image editor's: status 1 and a message naming the file;
+# and with the chooser probe, the editor's Import and Export choosers likewise.
+#   wrong_class_resources.sh SIM73500 VRTOOL SIM73500_TXT LIB_DIR [FILECHSR_PROBE VWEXLIN7_TXT [VIMGEDIT [CHOOSER_PROBE]]]
 set -u
-sim=$1 vrtool=$2 text=$3 lib=$4 probe=${5:-} fwtext=${6:-} imgedit=${7:-}
+sim=$1 vrtool=$2 text=$3 lib=$4 probe=${5:-} fwtext=${6:-} imgedit=${7:-} chsrprobe=${8:-}
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 mkdir -p "$dir/bin" "$dir/home" "$dir/work"
@@ -116,6 +117,24 @@ if [ -n "$imgedit" ]; then
   editor vpalette toolPalette vdialogItem
   editor vpalette lineWtPalette vcontainer
   editor vmenubar '"Menu Bar"' vcontainer
+fi
+# The editor's choosers, built only when File > Import... or Export... asks.
+editor_chooser() {
+  sed "s/Class = tag vfilechsrPathEntry Tag = tag PathEntry/Class = tag vcontainer Tag = tag PathEntry/" "$fwtext" >"$dir/w.txt"
+  "$vrtool" build "$dir/w.txt" "$dir/chooser/vwexlin7.vr" || { echo "FAIL: editor $1: vrtool"; failures=$((failures + 1)); return; }
+  (cd "$dir/work" && WEXLIN_BACKEND=headless timeout 120 "$dir/chooser/imgedit_chooser_probe" "$1" </dev/null >/dev/null 2>"$dir/err")
+  status=$?
+  if [ $status != 1 ] || ! grep -qF "resource file $dir/chooser/vwexlin7.vr: cannot read the file chooser" "$dir/err"; then
+    echo "FAIL: editor $1 chooser: status $status"
+    cat "$dir/err"
+    failures=$((failures + 1))
+  fi
+}
+if [ -n "$chsrprobe" ]; then
+  mkdir -p "$dir/chooser"
+  cp "$chsrprobe" "$dir/chooser/"
+  editor_chooser import
+  editor_chooser export
 fi
 echo "$failures failures"
 [ $failures = 0 ]

@@ -9,7 +9,10 @@
 //   every later change goes to memory, and a context exit procedure writes the recorded
 //   applications' dictionaries and "Preferences" back (a process exit procedure would run after the
 //   resource stores' module states are gone). A file that cannot be opened for update is renamed
-//   ".bad", never deleted, and a new 0600 file made; a failed save writes one debug-log line. Each
+//   ".bad", never deleted, and a new 0600 file made; a failed save writes one debug-log line. The
+//   read and the save take turns on a lock on HOME, waited for 3 s at most: past that the read goes
+//   on without it and the save is skipped, each said on standard error. Quit signals and SIGHUP that
+//   come during the save wait for its end (`veventHoldEndingSignals`). Each
 //   application opens Name + ".vr" (else a memory store) and loads preferences level by level (0
 //   framework file, 1 and 6 the window system's steps in `winsys.h` (built in `msw_prefs.cpp`), 2
 //   application file, 3 user store, 4 its own dictionary, 5 environment, 7 options); as "name" and
@@ -25,10 +28,13 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "fw/core/debug.h"
+#include "fw/core/event.h"
 #include "fw/core/fs.h"
+#include "fw/core/sys.h"
 #include "fw/data/inst.h"
 #include "fw/data/pref.h"
 #include "fw/data/vresource.h"
@@ -44,6 +50,9 @@ struct Store {
   vdict* saveNames = nullptr;       // names whose dictionaries are saved
   bool open = false;
   bool setAside = false;  // the file held an entry of another kind
+  // Read without the lock and found damaged: perhaps only half written by
+  // the holder, so saving over it could lose the user's preferences.
+  bool unsafeToSave = false;
 };
 Store store;
 bool userStoreKept = true;
@@ -57,11 +66,17 @@ bool isDict(vresource parent, vname tag, vresource* r) {
   return kind == vresDICTIONARY || kind == vresUNTYPED;
 }
 
-// An entry of another kind (another program's, a hand-edited file's) is
-// passed over as missing: a dictionary takes its place.
+// The store's own levels are pushed as preference levels, which take
+// only a real dictionary.
+bool isLevelDict(vresource parent, vname tag, vresource* r) {
+  return vresourceTestGet(parent, tag, r) && vresourceGetType(parent, tag) == vresDICTIONARY;
+}
+
+// An entry of another kind or of none (another program's, a hand-edited
+// file's) is passed over as missing: a dictionary takes its place.
 vresource findOrCreate(vresource parent, vname tag) {
   vresource r;
-  if (isDict(parent, tag, &r)) return r;
+  if (isLevelDict(parent, tag, &r)) return r;
   if (vresourceTestGet(parent, tag, &r)) {
     vresourceRemove(parent, tag);
     store.setAside = true;
@@ -83,13 +98,34 @@ std::string pathText(const vfsPath* path) {
 // The store is updated in place, so programs of one user that start and end
 // together take turns on it through a lock on the home folder: shared to
 // read, exclusive to write. Without a lockable folder it goes on unlocked.
+// The lock is only among these programs, and one of them saves in well
+// under a second: a holder that keeps it longer is stuck or a stranger, and
+// is waited for a few seconds only.
+constexpr long long kLockWaitNs = 3'000'000'000;
+
+long long monotonicNs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+}
+
 class HomeLock {
  public:
   explicit HomeLock(int how) {
     vfsPath* home = vfsMSWGetHomeDirectory();
-    fd_ = ::open(pathText(home).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    home_ = pathText(home);
     vfsFreePath(home);
-    while (fd_ >= 0 && ::flock(fd_, how) != 0 && errno == EINTR) {
+    fd_ = ::open(home_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const long long deadline = monotonicNs() + kLockWaitNs;
+    while (fd_ >= 0 && ::flock(fd_, how | LOCK_NB) != 0) {
+      if ((errno != EWOULDBLOCK && errno != EINTR) || monotonicNs() >= deadline) {
+        timedOut_ = errno == EWOULDBLOCK || errno == EINTR;
+        ::close(fd_);
+        fd_ = -1;
+        break;
+      }
+      const timespec pause{0, 20'000'000};
+      nanosleep(&pause, nullptr);
     }
   }
   ~HomeLock() {
@@ -97,10 +133,23 @@ class HomeLock {
   }
   HomeLock(const HomeLock&) = delete;
   HomeLock& operator=(const HomeLock&) = delete;
+  // Another process kept the lock beyond the wait.
+  bool timedOut() const { return timedOut_; }
+  const std::string& home() const { return home_; }
 
  private:
-  int fd_;
+  std::string home_;
+  int fd_ = -1;
+  bool timedOut_ = false;
 };
+
+// The framework's program name is its own ("Wexlin"): a note says the file's.
+std::string programFile() { return program_invocation_short_name; }
+
+void lockNote(const HomeLock& lock, const char* what) {
+  std::fprintf(stderr, "%s: another program has held the lock on %s for %lld seconds: %s\n", programFile().c_str(),
+               lock.home().c_str(), kLockWaitNs / 1'000'000'000, what);
+}
 
 // A preference store is an ordinary file of a size it can hold; anything
 // else (a pipe that would block the open, a device without end, a file of
@@ -158,24 +207,39 @@ void replaceDict(vresource parent, vname tag, vresource source) {
   vresourceCopyContents(source, vresourceCreate(parent, tag, vresDICTIONARY));
 }
 
+// Into the file: the recorded applications' dictionaries and "Preferences".
+void saveInto() {
+  vresource file = 0;
+  if (!openForSave(&file)) return;
+  bool ok = vexTry([&] {
+    vresource apps = findOrCreate(file, key("ApplicationPreferences"));
+    vdictIterator it;
+    vdictInitIterator(&it, store.saveNames);
+    while (vdictNextIterator(&it)) {
+      auto name = static_cast<vname>(vdictIteratorKey(&it));
+      vresource own;
+      if (vresourceTestGet(store.appPreferences, name, &own)) replaceDict(apps, name, own);
+    }
+    replaceDict(file, vname_Preferences, store.preferences);
+  });
+  if (!vexTry([&] { vresourceCloseFile(file); }) || !ok) vdebugPrintf("preferences not saved: write failed\n");
+}
+
 void saveAtExit() {
   if (!store.open) return;
   if (store.user.count < 2 && userStoreKept) {
     HomeLock lock(LOCK_EX);
-    vresource file = 0;
-    if (openForSave(&file)) {
-      bool ok = vexTry([&] {
-        vresource apps = findOrCreate(file, key("ApplicationPreferences"));
-        vdictIterator it;
-        vdictInitIterator(&it, store.saveNames);
-        while (vdictNextIterator(&it)) {
-          auto name = static_cast<vname>(vdictIteratorKey(&it));
-          vresource own;
-          if (vresourceTestGet(store.appPreferences, name, &own)) replaceDict(apps, name, own);
-        }
-        replaceDict(file, vname_Preferences, store.preferences);
-      });
-      if (!vexTry([&] { vresourceCloseFile(file); }) || !ok) vdebugPrintf("preferences not saved: write failed\n");
+    // Saving over another program's write could damage the store; this
+    // session's changes are the smaller loss.
+    if (lock.timedOut()) {
+      lockNote(lock, "preferences not saved");
+    } else if (store.unsafeToSave) {
+      std::fprintf(stderr, "%s: preferences not saved: the store could not be read at start\n", programFile().c_str());
+    } else {
+      // A second quit signal must not leave the file half written.
+      veventHoldEndingSignals();
+      saveInto();
+      veventReleaseEndingSignals();
     }
   }
   vresourceReleaseFile(store.user.root);
@@ -236,9 +300,14 @@ void _vapplicationOpenUserStore() {
   vresource root = 0;
   // A damaged store must not stop the program: it starts empty, and the
   // save at exit moves the old file aside.
+  bool unsafeToSave = false;
   if (userStoreKept) {
     HomeLock lock(LOCK_SH);
-    if (!storeFileUsable(path) || !vexTry([&] { root = vresourceLoadFile(path); })) root = vresourceCreateMemory();
+    if (lock.timedOut()) lockNote(lock, "preferences read without it");
+    if (!storeFileUsable(path) || !vexTry([&] { root = vresourceLoadFile(path); })) {
+      unsafeToSave = lock.timedOut() && storeFileUsable(path);
+      root = vresourceCreateMemory();
+    }
   } else {
     root = vresourceCreateMemory();
   }
@@ -248,6 +317,7 @@ void _vapplicationOpenUserStore() {
   store.preferences = findOrCreate(root, vname_Preferences);
   store.appPreferences = findOrCreate(root, key("ApplicationPreferences"));
   store.saveNames = vdictCreate(vdictHashName);
+  store.unsafeToSave = unsafeToSave;
   store.open = true;
   // In the context's exit procedures: the process ones run after the
   // module states that the resource stores need are gone.
@@ -280,7 +350,7 @@ void _vapplicationOpenFile(vapplication* app) {
   if (path) vfsFreePath(path);
   app->file = f;
   vresource own;
-  app->resources = store.open && isDict(store.appPreferences, app->name, &own) ? own : 0;
+  app->resources = store.open && isLevelDict(store.appPreferences, app->name, &own) ? own : 0;
 }
 
 vresource vapplicationGetResources(vapplication* app) {

@@ -106,7 +106,7 @@ std::int32_t indexOf(const vlist* l, std::int32_t row, std::int32_t column) {
   return std::int32_t(std::int64_t(l->cells.rowCount) * column + row);
 }
 
-// Stored strings that do not fill the cells: the load is refused, leaving
+// Stored strings too few for the cells: the load is refused, leaving
 // an empty list, whole so that it can be destroyed.
 [[noreturn]] void refuseLoad(vlist* l, std::int64_t stored) {
   std::int64_t wanted = cellCount(l);
@@ -129,7 +129,7 @@ void loadInit(vobject* self, vresource resource) {
   std::int64_t stored = cellCount(l);
   bool cells = vresourceTestGet(resource, vnameInternLiteral("ListStorage"), &storage);
   if (cells) stored = vresourceCount(storage);
-  if (stored != cellCount(l)) refuseLoad(l, stored);
+  if (stored < cellCount(l)) refuseLoad(l, stored);
   // Counts without cells hold no string: nothing to walk.
   if (!cells) return;
   for (std::int32_t c = 0; c < l->cells.columnCount; ++c)
@@ -148,10 +148,11 @@ vresource storageForStore(vlist* l, vresource storage) {
 }
 vresource sameEntry(vlist*, vresource entry, std::int32_t) { return entry; }
 // Asked once per row or column; the first refuses a short storage, as
-// every other would, so that claimed counts are never walked.
+// every other would, so that claimed counts are never walked. A longer one
+// loads: the cells read only the elements they need.
 vresource checkedEntry(vlist* l, vresource storage, std::int32_t) {
   std::int64_t stored = vresourceCount(storage);
-  if (stored != cellCount(l)) refuseLoad(l, stored);
+  if (stored < cellCount(l)) refuseLoad(l, stored);
   return storage;
 }
 

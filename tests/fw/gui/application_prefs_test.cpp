@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -231,13 +233,19 @@ TEST(ApplicationProbe, AStoreEntryOfAnotherKindCountsAsMissing) {
     std::string text;
     const char* before;  // the color the program sees at start
     bool otherKept;
+    bool chunkToo = true;  // a chunk file takes an entry of no kind as a dictionary
   } cases[] = {
       {"Preferences", "Preferences = integer 3\n" + appsOpen + "}\n", "color=-\n", true},
       {"ApplicationPreferences", prefs + "ApplicationPreferences = integer 3\n", "color=old\n", false},
       {"own entry", prefs + appsOpen + "app_probe = string \"x\" }\n", "color=old\n", true},
+      // Entries of no kind, which a preference level cannot take either.
+      {"untyped Preferences", "Preferences = untyped\n" + appsOpen + "}\n", "color=-\n", true, false},
+      {"untyped ApplicationPreferences", prefs + "ApplicationPreferences = untyped\n", "color=old\n", false, false},
+      {"untyped own entry", prefs + appsOpen + "app_probe = untyped }\n", "color=old\n", true, false},
   };
   for (const Case& k : cases) {
     for (bool chunk : {true, false}) {
+      if (chunk && !k.chunkToo) continue;
       SCOPED_TRACE(std::string(k.what) + (chunk ? " in a chunk file" : " in a .vr file"));
       Home home;
       const fs::path file = home.dir / "vwexusr1.vr";
@@ -386,6 +394,75 @@ TEST(ApplicationProbe, ASignalSentTwiceStillSavesTheStore) {
       EXPECT_EQ(run(home, "get color"), "color=kept\n");
     }
   }
+}
+
+// A second quit signal that comes while a large store is being written
+// waits for the write: the program then ends by it, and the store loads
+// whole. The save is seen to have begun by the chunk file's "open for
+// writing" mark, which its first change writes at once.
+TEST(ApplicationProbe, ASecondSignalDuringTheSaveWaitsForIt) {
+  Home home;
+  const fs::path file = home.dir / "vwexusr1.vr";
+  constexpr int kEntries = 20000;
+  {
+    vresource memory = vresourceCreateMemory();
+    vresource dict = vresourceCreate(memory, vname_Preferences, vresDICTIONARY);
+    const std::string value(500, 'v');
+    for (int i = 0; i < kEntries; ++i)
+      vresourceSetString(dict, vnameIntern(vscribeCString(("k" + std::to_string(i)).c_str())), vscribeCString(value.c_str()));
+    vfsPath* p = vfsNewPathFromString(file.c_str());
+    vresourceCloseFile(vresourceSaveFile(memory, p, 0600));
+    vresourceCloseFile(memory);
+    vfsFreePath(p);
+  }
+  const auto marked = [&] {
+    std::ifstream in(file, std::ios::binary);
+    char first = 0;
+    return in.get(first) && (static_cast<unsigned char>(first) & 0x20) != 0;
+  };
+  ASSERT_FALSE(marked());
+  Waiting probe(home, "color", "kept");
+  ASSERT_EQ(probe.line(), "waiting\n");
+  const auto first = std::chrono::steady_clock::now();
+  kill(probe.pid, SIGTERM);
+  ASSERT_EQ(probe.line(), "ended\n");
+  // The probe waits on its input before it exits: past the time within
+  // which a second signal counts as a copy of the first, it goes on.
+  while (msSince(first) < 300) usleep(50000);
+  close(probe.in);  // on to the exit and its save
+  probe.in = -1;
+  bool begun = false;
+  for (int status = 0; !(begun = marked());) {
+    if (waitpid(probe.pid, &status, WNOHANG) == probe.pid) FAIL() << "ended before the save was seen: " << status;
+    usleep(1000);
+  }
+  kill(probe.pid, SIGTERM);
+  const int status = probe.finish();
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_FALSE(marked());
+  EXPECT_FALSE(fs::exists(home.dir / "vwexusr1.vr.bad"));
+  EXPECT_EQ(run(home, "get color"), "color=kept\n");
+}
+
+// Another process holding the lock on the home folder delays the start and
+// the save by a few seconds only: the program reads without it, says so,
+// and leaves the store as it was rather than write over the holder.
+TEST(ApplicationProbe, AHeldHomeLockDelaysTheProgramOnlyAWhile) {
+  Home home;
+  writeStore(home.dir / "vwexusr1.vr", {{"color", "old"}});
+  const int held = open(home.dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  const std::string said = run(home, "-c \"exec timeout 60 '" APP_PROBE "' set color new\"", "/bin/sh");
+  EXPECT_NE(said.find("app_probe: another program has held the lock on " + home.dir.string()), std::string::npos) << said;
+  EXPECT_NE(said.find(": preferences read without it\n"), std::string::npos) << said;
+  EXPECT_NE(said.find(": preferences not saved\n"), std::string::npos) << said;
+  EXPECT_EQ(said.find("[failed]"), std::string::npos) << said;
+  const std::string got = run(home, "-c \"exec timeout 60 '" APP_PROBE "' get color\"", "/bin/sh");
+  EXPECT_NE(got.find("color=old\n"), std::string::npos) << got;
+  close(held);
+  EXPECT_EQ(run(home, "set color new"), "");
+  EXPECT_EQ(run(home, "get color"), "color=new\n");
 }
 
 // Programs ending together take turns on the store: none finds it damaged,
