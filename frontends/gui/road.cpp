@@ -256,7 +256,12 @@ int abort_requested() {
 // pending runs as between a run's slices, where the windows are busy and
 // only Stop and Quit answer.
 int stop_check() {
-  if (stop_request == 0 && quitting == 0) veventProcessPending(1, 0);
+  if (stop_request == 0 && quitting == 0) {
+    // The window system's input first (a click on Stop, a repaint), then
+    // the events it queued.
+    veventProcessPending(0, 0);
+    veventProcessPending(1, 0);
+  }
   return stop_request != 0 || quitting != 0 ? 1 : 0;
 }
 

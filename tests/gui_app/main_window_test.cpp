@@ -252,6 +252,11 @@ std::string file_bytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+struct cell_box {
+  int left, top, width, height;
+};
+cell_box palette_cell(const char* tag);
+
 // A save's wait for the lock another program holds on its file (text and
 // COFF append) ends on Stop, as a run does, reported as a failed open with
 // the file as it was; without the other program the append goes through.
@@ -280,8 +285,17 @@ TEST_F(MainWindow, StopEndsASavesWaitForAnotherProgramsLock) {
       cv.wait_for(lock, std::chrono::seconds(20), [&] { return done; });
       close(holder);
     });
-    // The user presses Stop while the save waits.
-    veventPost(veventCreateClient([](vevent*) { return gui::menu_dispatch_selector(101); }, nullptr));
+    // The user clicks the palette's Stop while the save waits: the click
+    // comes through the window system, as a user's does.
+    veventPost(veventCreateClient(
+        [](vevent*) {
+          const cell_box stop = palette_cell("Palette_Stop");
+          win::POINT p{stop.left + stop.width / 2, stop.top + stop.height / 2};
+          win::ClientToScreen(gui::main_window()->native->hwnd, &p);
+          win::test::Click(p);
+          return 1;
+        },
+        nullptr));
     gui::error_report("before the append");
     gui::command_submit(("save p:1 " + path + " -a").c_str());
     const std::string said = gui::last_error_text();
@@ -357,9 +371,6 @@ TEST_F(MainWindow, AGoShowsItsProgressInTheStatusBarAndItsEndClearsIt) {
 
 // The rectangle of a palette item's icon, centred in its cell, in the
 // window's picture (the cell's frame aside).
-struct cell_box {
-  int left, top, width, height;
-};
 cell_box palette_cell(const char* tag) {
   auto* p = reinterpret_cast<vpalette*>(vdialogFindItem(gui::main_window(), vnameInternLiteral("Win_Palette")));
   vpaletteItem* item = vpaletteFindItem(p, vnameInternLiteral(tag));
