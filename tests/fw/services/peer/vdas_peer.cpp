@@ -2,7 +2,9 @@
 // service on a channel begetter ("vdas_peer tcp" listens on 127.0.0.1 and
 // a port of the system's choosing, "vdas_peer dde NAME" on a DDE service
 // name). It prints "ready ADDRESS" with the port or name it got, then
-// serves until "shutdown" is called or 30 s pass (status 1).
+// serves until "shutdown" is called (status 0), a quit (a terminate signal)
+// ends its loop (status 1), or its time passes (status 2): 30 s, or
+// VDAS_PEER_SECONDS.
 // Primitives: "ping" () -> Integer 1; "echo" (String) -> String;
 // "echoInteger" (Integer) -> Integer; "issueCommand" (String) -> Integer,
 // the command's length; "shutdown" () -> Integer 0, then the loop ends;
@@ -10,6 +12,7 @@
 // kinds of scalars; and, standing in for a service broker, "vdasservMatch" (a scrap) -> an
 // "arrayScraps" of two service names.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -137,10 +140,12 @@ int main(int argc, char** argv) {
   if (vscribe* s = vserviceGetAttributeScribe(service, key(vsessionPORT))) vscribeGetStringBounded(s, port, sizeof port);
   std::printf("ready %s\n", port);
   std::fflush(stdout);
+  const char* seconds = std::getenv("VDAS_PEER_SECONDS");
   veventPostDelayed(veventCreateClient([](vevent*) {
+    status = 2;
     veventStopProcessing();
     return 1;
-  }, nullptr), 30, 0);
+  }, nullptr), seconds ? std::atoi(seconds) : 30, 0);
   veventProcess();
   return status;
 }
