@@ -2,12 +2,24 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <pthread.h>
 #include <initializer_list>
 #include <utility>
 
 #include "fw/core/sys.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define VEVENT_POISON 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/asan_interface.h>
+#define VEVENT_POISON 1
+#endif
+#endif
 
 // Time.
 vsysTime vsysNormaliseDelay(std::int64_t seconds, std::int64_t nanoseconds) {
@@ -72,22 +84,14 @@ void vheapDestroy(vheap* h) {
   vmemFree(h);
 }
 
-void vheapInsert(vheap* h, void* item) {
-  varrayAppend(reinterpret_cast<void**>(&h->items), &item, sizeof(void*));
-  for (int i = varrayCount(h->items) - 1; i > 1 && h->compare(h->items[i / 2], h->items[i]); i /= 2)
-    std::swap(h->items[i / 2], h->items[i]);
+namespace {
+
+void siftUp(vheap* h, int i) {
+  for (; i > 1 && h->compare(h->items[i / 2], h->items[i]); i /= 2) std::swap(h->items[i / 2], h->items[i]);
 }
 
-void* vheapRemoveFirst(vheap* h) {
-  int count = varrayCount(h->items);
-  if (count < 1) vexGenerateMessage(&vexModuleStateClass, "heap has lost its first slot");
-  if (count == 1) return nullptr;
-  void* first = h->items[1];
-  void* last = h->items[count - 1];
-  varrayRemoveLast(reinterpret_cast<void**>(&h->items), 1, sizeof(void*));
-  if (--count == 1) return first;
-  h->items[1] = last;
-  for (int i = 1;;) {
+void siftDown(vheap* h, int i, int count) {
+  for (;;) {
     int c = 2 * i;
     if (c >= count) break;
     if (c + 1 < count && h->compare(h->items[c], h->items[c + 1])) ++c;
@@ -95,7 +99,43 @@ void* vheapRemoveFirst(vheap* h) {
     std::swap(h->items[i], h->items[c]);
     i = c;
   }
+}
+
+// The last item fills slot i and moves to its place.
+void removeAt(vheap* h, int i) {
+  int count = varrayCount(h->items);
+  void* last = h->items[count - 1];
+  varrayRemoveLast(reinterpret_cast<void**>(&h->items), 1, sizeof(void*));
+  if (--count == i) return;
+  h->items[i] = last;
+  siftDown(h, i, count);
+  siftUp(h, i);
+}
+
+}  // namespace
+
+void vheapInsert(vheap* h, void* item) {
+  varrayAppend(reinterpret_cast<void**>(&h->items), &item, sizeof(void*));
+  siftUp(h, varrayCount(h->items) - 1);
+}
+
+void* vheapRemoveFirst(vheap* h) {
+  int count = varrayCount(h->items);
+  if (count < 1) vexGenerateMessage(&vexModuleStateClass, "heap has lost its first slot");
+  if (count == 1) return nullptr;
+  void* first = h->items[1];
+  removeAt(h, 1);
   return first;
+}
+
+int vheapRemove(vheap* h, const void* item) {
+  const int count = varrayCount(h->items);
+  for (int i = 1; i < count; ++i)
+    if (h->items[i] == item) {
+      removeAt(h, i);
+      return 1;
+    }
+  return 0;
 }
 
 namespace {
@@ -312,8 +352,66 @@ void unlink(vevent* e) {
   e->flags &= ~veventLIVE;
 }
 
+// Beside the public flags: the event is being dispatched, and it was
+// destroyed meanwhile (it goes when the dispatch ends).
+constexpr unsigned kDispatching = 0x100;
+constexpr unsigned kDoomed = 0x200;
+
+#if VEVENT_POOL_CHECKS
+// The flags of an event in the pool; all but the first word (the pool's
+// free link) are poisoned for the sanitizer meanwhile.
+constexpr unsigned kFreed = 0xFEE00000u;
+
+[[noreturn]] void poolFault(const char* what, const vevent* e) {
+  std::fprintf(stderr, "vevent pool: %s (%p)\n", what, static_cast<const void*>(e));
+  std::fflush(stderr);
+  std::abort();
+}
+
+void markFreed(vevent* e) {
+  e->flags = kFreed;
+#ifdef VEVENT_POISON
+  ASAN_POISON_MEMORY_REGION(reinterpret_cast<char*>(e) + sizeof(void*), sizeof(vevent) - sizeof(void*));
+#endif
+}
+
+void* growMarked(vpool* pool, std::size_t count) {
+  auto* c = static_cast<vpoolChunk*>(vpoolGrow(pool, count == 0 ? 16 : count + count / 4 + 1));
+  for (char* p = reinterpret_cast<char*>(c + 1); p < c->end; p += pool->roundedSize)
+    markFreed(reinterpret_cast<vevent*>(p));
+  return c;
+}
+#endif
+
+vevent* takeFromPool() {
+  auto* e = static_cast<vevent*>(vpoolAlloc(eventPool));
+#if VEVENT_POOL_CHECKS
+#ifdef VEVENT_POISON
+  ASAN_UNPOISON_MEMORY_REGION(e, sizeof(vevent));
+#endif
+  if (e->flags != kFreed) poolFault("an event handed out while in use", e);
+#endif
+  return e;
+}
+
+void giveToPool(vevent* e) {
+#if VEVENT_POOL_CHECKS
+  markFreed(e);
+#endif
+  vpoolFree(eventPool, e);
+}
+
+void takeOutOfQueues(vevent* e) {
+  e->flags &= ~veventQUEUED;
+  if (vheapRemove(mainQueue, e) || vheapRemove(timerQueue, e)) return;
+  for (int level = 0; level < levelCapacity; ++level)
+    if (levels[level] && vheapRemove(levels[level], e)) return;
+}
+
 void releaseAfterDispatch(vevent* e) {
-  if (!(e->flags & veventQUEUED) && e->hold <= 0) veventDestroy(e);
+  const bool doomed = (e->flags & kDoomed) != 0;
+  e->flags &= ~(kDispatching | kDoomed);
+  if (doomed || (!(e->flags & veventQUEUED) && e->hold <= 0)) veventDestroy(e);
 }
 
 void queuePendingEvents() {
@@ -348,6 +446,9 @@ void veventStartup() {
   mainQueue = vheapCreate(mainAbove);
   timerQueue = vheapCreate(timerAbove);
   eventPool = vpoolCreate(sizeof(vevent));
+#if VEVENT_POOL_CHECKS
+  vpoolSetGrowRoutine(eventPool, growMarked);
+#endif
   counterPool = vpoolCreate(sizeof(int));
   ensureLevel(0);
   veventInitTable(&defaultTable);
@@ -360,7 +461,7 @@ void veventStartup() {
 
 vevent* veventCreate() {
   veventStartup();
-  auto* e = static_cast<vevent*>(vpoolAlloc(eventPool));
+  vevent* e = takeFromPool();
   veventInit(e);
   return e;
 }
@@ -381,17 +482,29 @@ void veventInit(vevent* e) {
 }
 
 vevent* veventCopy(const vevent* source) {
-  auto* e = static_cast<vevent*>(vpoolAlloc(eventPool));
+  vevent* e = takeFromPool();
   *e = *source;
-  e->flags &= ~(veventQUEUED | veventLIVE);
+  e->flags &= ~(veventQUEUED | veventLIVE | kDispatching | kDoomed);
   e->hold = 0;
   link(e);
   return e;
 }
 
 void veventDestroy(vevent* e) {
+#if VEVENT_POOL_CHECKS
+  if (e->flags == kFreed) poolFault("an event destroyed twice", e);
+#endif
+  // Freed already: a second free would hand the block out twice.
+  if (!(e->flags & veventLIVE)) return;
+  if (e->flags & kDispatching) {
+    e->flags |= kDoomed;
+    return;
+  }
+  // Its turn would dispatch freed memory and free it again.
+  if (e->flags & veventQUEUED) takeOutOfQueues(e);
+  e->pending = 0;
   unlink(e);
-  vpoolFree(eventPool, e);
+  giveToPool(e);
 }
 
 void veventLock(vevent* e) { ++e->hold; }
@@ -446,6 +559,7 @@ void veventSetDoubleClickInterval(std::int64_t nanoseconds) { doubleClickInterva
 std::int64_t veventGetDoubleClickInterval() { return doubleClickInterval; }
 
 int veventDispatch(vevent* e) {
+  e->flags |= kDispatching;
   veventLock(e);
   int result = dispatchHook(e, table);
   veventUnlock(e);

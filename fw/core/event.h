@@ -28,6 +28,17 @@ struct vevent {
 };
 
 enum : unsigned { veventPRENOTIFY = 4, veventQUEUED = 2, veventLIVE = 8 };
+
+// Checks that catch an event used after it went back to the pool (freed
+// twice, dispatched or posted when freed): on in debug and sanitizer
+// builds. Without them a second destroy is refused quietly.
+#ifndef VEVENT_POOL_CHECKS
+#if !defined(NDEBUG) || defined(__SANITIZE_ADDRESS__)
+#define VEVENT_POOL_CHECKS 1
+#else
+#define VEVENT_POOL_CHECKS 0
+#endif
+#endif
 enum : int {
   veventCLIENT = 0,
   veventBUTTON_DOWN = 1,
@@ -63,12 +74,16 @@ vheap* vheapCreate(vheapCompare compare);
 void vheapDestroy(vheap* heap);
 void vheapInsert(vheap* heap, void* item);
 void* vheapRemoveFirst(vheap* heap);
+// Takes out an item wherever it stands; 1 when it was there.
+int vheapRemove(vheap* heap, const void* item);
 inline void* vheapFirst(const vheap* heap) { return varrayCount(heap->items) > 1 ? heap->items[1] : nullptr; }
 
 vevent* veventCreate();
 vevent* veventCreateClient(veventHandler handler, void* data);
 void veventInit(vevent* event);
 vevent* veventCopy(const vevent* event);
+// A queued or pending event is taken out of its queue first; one destroyed
+// while it is being dispatched goes when its dispatch ends.
 void veventDestroy(vevent* event);
 void veventLock(vevent* event);
 void veventUnlock(vevent* event);

@@ -46,6 +46,8 @@ void dropChannel(Transport* t) {
 
 void dataArrived(Transport* t, vcommChannel* c);
 
+// The turn may still be posted (a served peer's session ending): the
+// destroy takes it out of the queue.
 void cancelResume(Transport* t) {
   if (!t->resume) return;
   veventDestroy(t->resume);

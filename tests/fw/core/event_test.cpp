@@ -172,6 +172,92 @@ TEST(EventLoop, DeferredDestroyAndUnhandledTypes) {
   EXPECT_EQ(typeHandled, 1);
 }
 
+int ran = 0;
+int counted(vevent*) { return ++ran; }
+
+// Two events made one after the other are two blocks.
+void expectDistinctBlocks() {
+  vevent* a = veventCreate();
+  vevent* b = veventCreate();
+  ASSERT_NE(a, b);
+  veventDestroy(a);
+  veventDestroy(b);
+}
+
+// An event destroyed before its turn, however it waits, never runs and
+// leaves no queue holding it.
+TEST(EventPool, AnEventDestroyedBeforeItsTurnNeverRuns) {
+  SimulatedClock clock;
+  ran = 0;
+  const struct {
+    const char* how;
+    void (*post)(vevent*);
+  } ways[] = {
+      {"posted", veventPost},
+      {"delayed", [](vevent* e) { veventPostDelayed(e, 0, 1); }},
+      {"at a level", veventPostAtLevel},
+      {"pending", veventMarkPending},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.how);
+    const int waiting = veventCountWaiting(nullptr);
+    vevent* e = clientEvent(counted);
+    way.post(e);
+    veventDestroy(e);
+    // A freed event left queued would be dispatched and freed again.
+    ASSERT_EQ(veventCountWaiting(nullptr), waiting);
+    trail.clear();
+    veventPostDelayed(clientEvent(recordAndStop, const_cast<char*>("end")), 0, 2000000);
+    veventProcess();
+    EXPECT_EQ(trail, (std::vector<std::string>{"end"}));
+    EXPECT_EQ(ran, 0);
+    expectDistinctBlocks();
+  }
+}
+
+// An event its own handler destroys, after posting it again or not, goes
+// once, when the dispatch ends.
+TEST(EventPool, AnEventItsOwnHandlerDestroysIsFreedOnce) {
+  SimulatedClock clock;
+  for (bool repost : {false, true}) {
+    SCOPED_TRACE(repost ? "posted again, then destroyed" : "destroyed");
+    ran = 0;
+    vevent* e = clientEvent([](vevent* self) {
+      if (self->data) veventPost(self);
+      veventDestroy(self);
+      return ++ran;
+    }, repost ? &ran : nullptr);
+    veventPost(e);
+    veventPost(clientEvent(recordAndStop, const_cast<char*>("end")));
+    veventProcess();
+    EXPECT_EQ(ran, 1);
+    expectDistinctBlocks();
+  }
+}
+
+// A second destroy of one event is caught where the pool's checks are on,
+// and refused elsewhere, leaving the pool sound.
+TEST(EventPool, ASecondDestroyIsCaughtOrRefused) {
+  ChildRun r = runInChild([] {
+    vevent* e = veventCreate();
+    veventDestroy(e);
+    veventDestroy(e);
+    vevent* a = veventCreate();
+    vevent* b = veventCreate();
+    std::fprintf(stderr, "%s\n", a == b ? "one block twice" : "refused");
+  });
+#if VEVENT_POOL_CHECKS
+  // Aborted by the check, or ended by the sanitizer's report.
+  EXPECT_TRUE(r.signal == SIGABRT || r.status > 0) << r.err;
+  EXPECT_EQ(r.err.find("refused"), std::string::npos);
+  EXPECT_TRUE(r.err.find("destroyed twice") != std::string::npos || r.err.find("use-after-poison") != std::string::npos)
+      << r.err;
+#else
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "refused\n");
+#endif
+}
+
 TEST(EventLoop, ARaiseLeavesTheLoopAfterCleanUp) {
   SimulatedClock clock;
   vevent* held = clientEvent([](vevent*) -> int { vexGenerateMessage(&vexArgClass, "from a handler"); });

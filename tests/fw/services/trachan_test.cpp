@@ -156,6 +156,33 @@ TEST_F(ChannelTransport, CloseAndDestroyInsideTheDataHandler) {
   }
 }
 
+// A served peer sends more than one turn reads, and its session ends before
+// the next turn: the turn goes with the transport, and the loop runs on.
+TEST_F(ChannelTransport, ASessionEndingBeforeItsNextReadTurnTakesTheTurnAway) {
+  vsession* s = session("tcp", listener->local.port);
+  vcommChannel* server = openSession(s);
+  ASSERT_NE(server, nullptr);
+  vsessionChannelTransport* t = transportOf(s);
+  t->serving = true;
+  const int waiting = veventCountWaiting(nullptr);
+  deliver(s, server, 70 * 1024);
+  EXPECT_EQ(received.size(), 64u);
+  ASSERT_NE(t->resume, nullptr);
+  EXPECT_EQ(veventCountWaiting(nullptr), waiting + 1);
+  vsessionDestroy(s);
+  ASSERT_EQ(veventCountWaiting(nullptr), waiting);
+  std::size_t before = received.size();
+  int rounds = 0;
+  runEventsUntil([&] { return ++rounds > 20; });
+  EXPECT_EQ(received.size(), before);
+  vevent* a = veventCreate();
+  vevent* b = veventCreate();
+  EXPECT_NE(a, b);
+  veventDestroy(a);
+  if (b != a) veventDestroy(b);
+  vcommChannelDestroy(server);
+}
+
 // Failure to connect: "Cannot open channel", no channel kept, and no
 // exception left naming the freed address. An already open channel is
 // reused without a new connection.

@@ -7,6 +7,7 @@
 #include <vector>
 #include <string>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -551,6 +552,67 @@ TEST_F(TwoProcesses, ABurstAfterGarbageServesEveryClient) {
   EXPECT_LT(secondsSince(start), 5.0);
   for (int fd : burst)
     if (fd >= 0) rawClose(fd);
+}
+
+// Waits for the peer to end, up to the time limit; false when it is still running.
+bool endsWithin(PeerProcess& peer, int milliseconds, int* status) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  for (;;) {
+    int raw = 0;
+    pid_t r = waitpid(peer.pid, &raw, WNOHANG);
+    if (r == peer.pid) {
+      peer.pid = -1;
+      *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+      return true;
+    }
+    if (std::chrono::steady_clock::now() >= end) return false;
+    usleep(5000);
+  }
+}
+
+// An idle service ends on a terminate signal, whether its clients have
+// gone, are open, or have left replies unread: the loop is woken at once
+// and the program ends normally. The limit is far beyond what that takes.
+TEST_F(TwoProcesses, AnIdleServiceEndsOnATerminateSignal) {
+  for (int clients : {0, 1, 2}) {
+    SCOPED_TRACE(clients);
+    PeerProcess peer({"tcp"}, VDAS_PEER);
+    ASSERT_TRUE(peer.ready()) << peer.firstLine;
+    std::string port = peer.firstLine.substr(6);
+    vsession* open = nullptr;
+    int unread = -1;
+    if (clients >= 1) {
+      open = connect("tcp", port);
+      vsessionStatement* ping = start(open, signature("ping", -1, vdatatagINTEGER));
+      vsessionStatementSetArgs(ping);
+      finish(ping);
+      vsessionStatementDestroy(ping);
+    }
+    if (clients >= 2) {
+      // Calls whose replies fill the service's queue and are never read.
+      std::string opening, call;
+      captureCall(*this, port, &opening, &call);
+      unread = rawConnect(port);
+      ASSERT_GE(unread, 0);
+      fcntl(unread, F_SETFL, fcntl(unread, F_GETFL) | O_NONBLOCK);  // what fits
+      std::string burst = opening;
+      for (int i = 0; i < 4000; ++i) burst += call;
+      rawSend(unread, burst.data(), static_cast<int>(burst.size()));
+    }
+    // Idle: a call on another session is answered, so every byte sent has been read.
+    vsession* probe = connect("tcp", port);
+    vsessionStatement* ping = start(probe, signature("ping", -1, vdatatagINTEGER));
+    vsessionStatementSetArgs(ping);
+    finish(ping);
+    vsessionStatementDestroy(ping);
+    ASSERT_EQ(kill(peer.pid, SIGTERM), 0);
+    int status = -2;
+    EXPECT_TRUE(endsWithin(peer, 20000, &status)) << "the service was still running 20 s after the signal";
+    EXPECT_EQ(status, 1) << "ended otherwise than by the signal's quit";
+    vsessionDestroy(probe);
+    if (open) vsessionDestroy(open);
+    if (unread >= 0) rawClose(unread, true);
+  }
 }
 
 }  // namespace

@@ -2,8 +2,9 @@
 // service on a channel begetter ("vdas_peer tcp" listens on 127.0.0.1 and
 // a port of the system's choosing, "vdas_peer dde NAME" on a DDE service
 // name). It prints "ready ADDRESS" with the port or name it got, then
-// serves until "shutdown" is called or 30 s pass (status 1; VDAS_PEER_SECONDS
-// sets another time).
+// serves until "shutdown" is called (status 0), a quit (a terminate signal)
+// ends its loop (status 1), or its time passes (status 2): 30 s, or
+// VDAS_PEER_SECONDS.
 // Primitives: "ping" () -> Integer 1; "echo" (String) -> String;
 // "echoInteger" (Integer) -> Integer; "issueCommand" (String) -> Integer,
 // the command's length; "shutdown" () -> Integer 0, then the loop ends;
@@ -141,6 +142,7 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   const char* seconds = std::getenv("VDAS_PEER_SECONDS");
   veventPostDelayed(veventCreateClient([](vevent*) {
+    status = 2;
     veventStopProcessing();
     return 1;
   }, nullptr), seconds ? std::atoi(seconds) : 30, 0);
