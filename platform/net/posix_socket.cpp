@@ -98,7 +98,21 @@ int openSocket(int family, int type) {
   return fd < 0 ? fail() : fd;
 }
 
-int closeSocket(int fd) { return ::close(fd) == 0 ? 0 : fail(); }
+int closeSocket(int fd) {
+  // Linux holds a lingering close until the peer has taken every byte, even
+  // on a non-blocking socket: one peer that stops reading would stop the
+  // caller for the whole linger. Without linger the rest still goes, in the
+  // background; an abortive close (linger 0) stays abortive.
+  ::linger l{};
+  socklen_t n = sizeof l;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0 && (flags & O_NONBLOCK) && ::getsockopt(fd, SOL_SOCKET, SO_LINGER, &l, &n) == 0 && l.l_onoff &&
+      l.l_linger > 0) {
+    l.l_onoff = 0;
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+  }
+  return ::close(fd) == 0 ? 0 : fail();
+}
 
 int isSocket(int fd) {
   struct stat st;

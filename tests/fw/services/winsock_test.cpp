@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <future>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -288,6 +291,33 @@ TEST_F(Winsock, AHeldBackReaderLearnsAtOnceThatItsPeerHasGone) {
     closesocket(p.server);
     closesocket(p.listener);
   }
+}
+
+// A socket of the event loop's (non-blocking) closed with replies its peer
+// has not read, under the services' 30 s linger, neither holds its caller
+// nor loses them: the peer still reads every byte, then the end.
+TEST_F(Winsock, ALingeringCloseNeverHoldsTheCaller) {
+  Pair p = connectedPair();
+  ASSERT_EQ(WSAAsyncSelect(p.server, nullptr, kMessage, FD_READ | FD_WRITE | FD_CLOSE), 0);
+  linger thirty{1, 30};
+  ASSERT_EQ(setsockopt(p.server, SOL_SOCKET, SO_LINGER, reinterpret_cast<char*>(&thirty), sizeof thirty), 0);
+  std::vector<char> reply(65536, 'r');
+  long queued = 0;
+  for (int n; (n = send(p.server, reply.data(), static_cast<int>(reply.size()), 0)) > 0;) queued += n;
+  ASSERT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
+  auto closing = std::async(std::launch::async, [&] { return closesocket(p.server); });
+  // Far inside the linger: a close that waits for the peer is still waiting.
+  ASSERT_EQ(closing.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_EQ(closing.get(), 0);
+  long got = 0;
+  for (int n; (n = recv(p.client, reply.data(), static_cast<int>(reply.size()), 0)) != 0;) {
+    if (n > 0) got += n;
+    else if (WSAGetLastError() != WSAEWOULDBLOCK) break;
+    else std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(got, queued);
+  closesocket(p.client);
+  closesocket(p.listener);
 }
 
 // A socket closed with its end still to be told gives its number to the
