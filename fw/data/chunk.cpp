@@ -238,8 +238,19 @@ void writeChunkHeader(vchunkFile* f, std::uint32_t addr, bool allocated, std::ui
   dirty(f, addr, addr + static_cast<std::size_t>(size));
 }
 
-void setFree(vchunkFile* f, std::uint32_t addr, std::uint32_t total) {
+void writeFree(vchunkFile* f, std::uint32_t addr, std::uint32_t total) {
   writeChunkHeader(f, addr, false, total - 1, vchunkIntLength(static_cast<std::int32_t>(total - 1)));
+}
+
+// A free chunk that starts inside a block ends at its boundary: a small
+// chunk may not cross one, so a free chunk across it would give its block
+// a free value that no allocation can use, and every allocation of that
+// size would grow the file.
+void setFree(vchunkFile* f, std::uint32_t addr, std::uint32_t total) {
+  std::uint32_t room = vchunkBLOCK - addr % vchunkBLOCK;
+  if (room == vchunkBLOCK || total <= room) return writeFree(f, addr, total);
+  writeFree(f, addr, room);
+  writeFree(f, addr + room, total - room);
 }
 
 void setTreeValue(vchunkFile* f, std::uint32_t block, std::uint32_t value) {
@@ -330,6 +341,26 @@ void reuseBlock(vchunkFile* f, std::uint32_t block) {
   relayout(f, block * vchunkBLOCK, block, block);
 }
 
+// The first run of `blocks` free blocks, or -1. Without it a chunk of
+// more than one block could never take the space such chunks leave, and a
+// file rewritten in place would grow by their size each time.
+std::int64_t findFreeRun(vchunkFile* f, std::uint32_t blocks) {
+  if (f->tree[1] < vchunkBLOCK + 1) return -1;
+  std::uint32_t run = 0;
+  for (std::uint32_t b = 1; b <= f->last; ++b) {
+    run = f->offsets[b] == kFreeBlock ? run + 1 : 0;
+    if (run == blocks) return b - blocks + 1;
+  }
+  return -1;
+}
+
+// A run of free blocks lays out again as one free chunk.
+void reuseRun(vchunkFile* f, std::uint32_t first, std::uint32_t blocks) {
+  for (std::uint32_t b = first; b < first + blocks; ++b) f->offsets[b] = kNoStart;
+  setFree(f, first * vchunkBLOCK, blocks * vchunkBLOCK);
+  relayout(f, first * vchunkBLOCK, first, first + blocks - 1);
+}
+
 int headerBytesFor(std::uint32_t length) {
   int n = vchunkIntLength(static_cast<std::int32_t>(length)) - 1;
   if (vchunkIntLength(static_cast<std::int32_t>(length + static_cast<std::uint32_t>(n))) > n + 1) ++n;
@@ -362,15 +393,15 @@ std::int64_t placeIn(vchunkFile* f, std::uint32_t block, std::uint32_t need, int
     if (steps > vchunkBLOCK) damaged();
     Header h = headerAt(f, addr);
     std::uint32_t total = h.value + 1;
-    if (!h.allocated && total >= need) {
-      if (addr % vchunkBLOCK == 0 || addr + need <= end) return take(f, addr, need, headerSize);
-      if (addr + total > end && addr + total - end >= need) {
-        std::uint32_t before = end - addr;
-        setFree(f, addr, before);
-        setFree(f, end, total - before);
-        relayout(f, addr, block, blockOf(addr + total - 1));
-        return take(f, end, need, headerSize);
-      }
+    if (!h.allocated && total >= need && (addr % vchunkBLOCK == 0 || addr + need <= end))
+      return take(f, addr, need, headerSize);
+    // Across the boundary (files of older versions hold such free chunks):
+    // the part past it starts a block of its own.
+    if (!h.allocated && addr % vchunkBLOCK && addr + total > end) {
+      setFree(f, addr, total);
+      relayout(f, addr, block, blockOf(addr + total - 1));
+      if (addr + total - end >= need) return take(f, end, need, headerSize);
+      return -1;
     }
     addr += total;
   }
@@ -383,14 +414,27 @@ std::uint32_t allocate(vchunkFile* f, std::uint32_t length) {
   std::uint64_t need64 = std::uint64_t{length} + static_cast<std::uint32_t>(headerSize);
   if (need64 > 0x7FFFFFFF) vexGenerateMessage(&vexArgRangeClass, "chunk too long");
   auto need = static_cast<std::uint32_t>(need64);
-  std::int64_t block = findBlock(f, need);
-  if (block >= 0 && f->offsets[static_cast<std::size_t>(block)] == kFreeBlock && need <= vchunkBLOCK)
-    reuseBlock(f, static_cast<std::uint32_t>(block));
-  if (block >= 0 && f->offsets[static_cast<std::size_t>(block)] != kFreeBlock) {
-    std::int64_t addr = placeIn(f, static_cast<std::uint32_t>(block), need, headerSize);
+  // A block whose free value a split has lowered is looked for again.
+  for (std::int64_t block; (block = findBlock(f, need)) >= 0;) {
+    auto b = static_cast<std::uint32_t>(block);
+    if (f->offsets[b] == kFreeBlock) {
+      if (need > vchunkBLOCK) break;
+      reuseBlock(f, b);
+    }
+    std::uint32_t before = f->tree[f->capacity + b];
+    std::int64_t addr = placeIn(f, b, need, headerSize);
     if (addr >= 0) return static_cast<std::uint32_t>(addr);
+    if (f->tree[f->capacity + b] >= before) break;
   }
-  std::uint32_t addr = grow(f, (need - 1) / vchunkBLOCK + 1);
+  std::uint32_t blocks = (need - 1) / vchunkBLOCK + 1;
+  if (blocks > 1) {
+    std::int64_t run = findFreeRun(f, blocks);
+    if (run >= 0) {
+      reuseRun(f, static_cast<std::uint32_t>(run), blocks);
+      return take(f, static_cast<std::uint32_t>(run) * vchunkBLOCK, need, headerSize);
+    }
+  }
+  std::uint32_t addr = grow(f, blocks);
   return take(f, addr, need, headerSize);
 }
 

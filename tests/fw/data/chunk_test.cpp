@@ -230,6 +230,52 @@ TEST(ChunkFiles, AllocationsAgainstAModelReopened) {
   vchunkClose(f);
 }
 
+// Space freed anywhere takes a chunk it can hold before the file grows:
+// the blocks a chunk longer than a block leaves take one as long again, and
+// the largest free value a block shows is one an allocation can use, at
+// every step of a mix like a dictionary's rewrite (an array that moves as
+// it grows, strings of half a block, chunks freed between).
+TEST(ChunkFiles, FreedSpaceIsUsedBeforeTheFileGrows) {
+  Bytes image(vchunkBLOCK);
+  vchunkFile* f = vchunkCreate(vchunkMemoryDataCreate(image.data(), image.size(), false, true));
+  std::vector<std::uint32_t> big, small;
+  for (int i = 0; i < 20; ++i) {
+    big.push_back(vchunkAlloc(f, 2500 + 100 * static_cast<std::uint32_t>(i % 4)));
+    small.push_back(vchunkAlloc(f, 300));
+  }
+  std::uint32_t last = vchunkGetLastBlock(f);
+  for (std::uint32_t a : big) vchunkFree(f, a);
+  for (int i = 0; i < 20; ++i) vchunkAlloc(f, 2500 + 100 * static_cast<std::uint32_t>(i % 4));
+  EXPECT_EQ(vchunkGetLastBlock(f), last);
+  vchunkClose(f);
+
+  f = vchunkCreate(vchunkMemoryDataCreate(image.data(), image.size(), false, true));
+  std::mt19937 rng(5);
+  std::uint32_t array = 0;
+  std::vector<std::uint32_t> held;
+  for (int i = 0; i < 3000; ++i) {
+    array = vchunkArrayInsert(f, array, 0, 0x12345678);
+    held.push_back(vchunkAlloc(f, 480 + rng() % 40));
+    if (rng() % 4 == 0) {
+      std::size_t k = rng() % held.size();
+      vchunkFree(f, held[k]);
+      held.erase(held.begin() + static_cast<long>(k));
+    }
+    std::uint32_t most = 0;
+    for (std::uint32_t b = 0; b <= vchunkGetLastBlock(f); ++b) most = std::max(most, vchunkGetFreeValue(f, b));
+    if (most < 8) continue;
+    std::uint32_t before = vchunkGetLastBlock(f);
+    std::uint32_t probe = vchunkAlloc(f, most - 1 - 3);  // the whole free chunk less its header
+    ASSERT_EQ(vchunkGetLastBlock(f), before) << "step " << i << ", free value " << most;
+    vchunkFree(f, probe);
+  }
+  // Half-block strings fill the blocks two to one.
+  std::uint32_t bytes = 0;
+  for (std::uint32_t a : held) bytes += vchunkGetSize(f, a) + 3;
+  EXPECT_LE(vchunkGetLastBlock(f), (bytes + 4 * 3000) / vchunkBLOCK * 11 / 10);
+  vchunkClose(f);
+}
+
 TEST(ChunkFiles, DamagedFilesAreRefusedOrFailWithoutHarm) {
   Bytes image(vchunkBLOCK);
   vchunkFile* f = vchunkCreate(vchunkMemoryDataCreate(image.data(), image.size(), false, true));

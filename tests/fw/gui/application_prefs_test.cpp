@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fw/data/pref.h"
@@ -396,6 +397,49 @@ TEST(ApplicationProbe, ASignalSentTwiceStillSavesTheStore) {
   }
 }
 
+// A store of 20,000 entries of 500 bytes each, as the saves at exit read and
+// write it, and the answer `get` gives for a spread of its keys.
+constexpr int kLargeEntries = 20000;
+const std::string kLargeValue(500, 'v');
+
+void writeLargeStore(const fs::path& file) {
+  vresource memory = vresourceCreateMemory();
+  vresource dict = vresourceCreate(memory, vname_Preferences, vresDICTIONARY);
+  for (int i = 0; i < kLargeEntries; ++i)
+    vresourceSetString(dict, vnameIntern(vscribeCString(("k" + std::to_string(i)).c_str())),
+                       vscribeCString(kLargeValue.c_str()));
+  vfsPath* p = vfsNewPathFromString(file.c_str());
+  vresourceCloseFile(vresourceSaveFile(memory, p, 0600));
+  vresourceCloseFile(memory);
+  vfsFreePath(p);
+}
+
+std::pair<std::string, std::string> largeKeysAndAnswer() {
+  std::string keys, answer;
+  for (int i : {0, 1, 2, 4095, 4096, 9999, 12345, 16383, 16384, 16385, 19998, 19999}) {
+    keys += " k" + std::to_string(i);
+    answer += "k" + std::to_string(i) + "=" + kLargeValue + "\n";
+  }
+  return {keys, answer};
+}
+
+// Each run of the probe saves the store at its exit: saved again and again,
+// a large store keeps its entries and does not grow out of what loads.
+TEST(ApplicationProbe, ALargeStoreKeepsItsEntriesThroughManySaves) {
+  Home home;
+  const fs::path file = home.dir / "vwexusr1.vr";
+  writeLargeStore(file);
+  const auto [keys, answer] = largeKeysAndAnswer();
+  std::uintmax_t saved = 0;
+  for (int save = 0; save < 4; ++save) {
+    SCOPED_TRACE("save " + std::to_string(save));
+    ASSERT_EQ(run(home, "get" + keys), answer);
+    ASSERT_FALSE(fs::exists(home.dir / "vwexusr1.vr.bad"));
+    if (save == 1) saved = fs::file_size(file);
+  }
+  EXPECT_EQ(fs::file_size(file), saved);
+}
+
 // A second quit signal that comes while a large store is being written
 // waits for the write: the program then ends by it, and the store loads
 // whole. The save is seen to have begun by the chunk file's "open for
@@ -403,18 +447,7 @@ TEST(ApplicationProbe, ASignalSentTwiceStillSavesTheStore) {
 TEST(ApplicationProbe, ASecondSignalDuringTheSaveWaitsForIt) {
   Home home;
   const fs::path file = home.dir / "vwexusr1.vr";
-  constexpr int kEntries = 20000;
-  {
-    vresource memory = vresourceCreateMemory();
-    vresource dict = vresourceCreate(memory, vname_Preferences, vresDICTIONARY);
-    const std::string value(500, 'v');
-    for (int i = 0; i < kEntries; ++i)
-      vresourceSetString(dict, vnameIntern(vscribeCString(("k" + std::to_string(i)).c_str())), vscribeCString(value.c_str()));
-    vfsPath* p = vfsNewPathFromString(file.c_str());
-    vresourceCloseFile(vresourceSaveFile(memory, p, 0600));
-    vresourceCloseFile(memory);
-    vfsFreePath(p);
-  }
+  writeLargeStore(file);
   const auto marked = [&] {
     std::ifstream in(file, std::ios::binary);
     char first = 0;
@@ -442,6 +475,8 @@ TEST(ApplicationProbe, ASecondSignalDuringTheSaveWaitsForIt) {
   EXPECT_FALSE(marked());
   EXPECT_FALSE(fs::exists(home.dir / "vwexusr1.vr.bad"));
   EXPECT_EQ(run(home, "get color"), "color=kept\n");
+  const auto [keys, answer] = largeKeysAndAnswer();
+  EXPECT_EQ(run(home, "get" + keys), answer);
 }
 
 // Another process holding the lock on the home folder delays the start and

@@ -2,7 +2,7 @@
 // fresh process with a HOME of its choosing.
 //   app_probe name [ARGS]       the application's name
 //   app_probe set KEY VALUE     sets a preference of the application
-//   app_probe get KEY           prints a preference ("-" for none)
+//   app_probe get KEY...        prints each preference ("-" for none)
 //   app_probe wait KEY VALUE    sets it, prints "waiting", runs the event
 //                               loop until a signal ends it, prints "ended"
 //                               and reads a line before it exits
@@ -56,10 +56,12 @@ int main(int argc, char** argv) {
     char line[8];
     if (!std::fgets(line, sizeof line, stdin)) line[0] = '\0';  // a shutdown that takes its time
   } else if (mode == "get" && argc > 2) {
-    const char* v = vprefGetString(root, vscribeCString(argv[2]));
-    std::printf("%s=%s\n", argv[2], v ? v : "-");
+    for (int i = 2; i < argc; ++i) {
+      const char* v = vprefGetString(root, vscribeCString(argv[i]));
+      std::printf("%s=%s\n", argv[i], v ? v : "-");
+    }
   } else {
-    std::fprintf(stderr, "usage: app_probe name|set KEY VALUE|get KEY\n");
+    std::fprintf(stderr, "usage: app_probe name|set KEY VALUE|get KEY...\n");
     return 2;
   }
   std::fflush(stdout);
