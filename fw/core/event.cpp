@@ -773,6 +773,8 @@ void veventRequestQuit() {
   veventMarkPending(quitEvent);
 }
 
+int veventQuitPending() { return signalled || quitHolding ? 1 : 0; }
+
 void veventHoldEndingSignals() {
   if (holdDepth++ > 0) return;
   const sigset_t set = endingSignals();

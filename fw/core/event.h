@@ -129,6 +129,9 @@ void veventProcessFromNative();
 // next modal dialog) returns at once until the outermost loop has ended;
 // the platform's own modal loops end on the WM_QUIT it posts meanwhile.
 void veventRequestQuit();
+// 1 while a quit is on its way: a quit signal no loop has taken yet, or a
+// quit the loops are ending on. Waits that run their own loop end on it.
+int veventQuitPending();
 // A write that an ending signal must not cut (the user's store at exit):
 // between the two calls the quit signals and SIGHUP wait, then act as they
 // would have had they come after it. Calls nest.

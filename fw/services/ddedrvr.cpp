@@ -603,6 +603,8 @@ int opWait(vcommChannel* c, long nanoseconds, long seconds) {
   ++r->depth;  // a close meanwhile leaves the record to us
   bool fired = false;
   while (!(r->flags & kQueued) && !fired) {
+    // A quit signal wakes the wait but posts no WM_QUIT: it ends the wait all the same.
+    if (veventQuitPending()) break;
     win::MSG m;
     if (!win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE)) {
       // The look may itself have run a DDE callback that queued the record.
@@ -646,7 +648,7 @@ void driverExit() {
   win::DdeUninitialize(s->instance);
   vdictDestroy(s->listeners);
   vdictDestroy(s->conversations);
-  if (!(s->event->flags & veventQUEUED)) veventDestroy(s->event);
+  veventDestroy(s->event);
   *s = DriverState{};
 }
 

@@ -3,6 +3,7 @@
 // default engine is a synthetic engine with the default components.
 #include <cstddef>
 
+#include "fw/core/event.h"
 #include "fw/core/sys.h"
 #include "fw/services/prodef.h"
 #include "fw/services/repdef.h"
@@ -165,9 +166,9 @@ void choose(Engine* e, int keyIndex, vsessionSyntheticComponent* current, vclass
 }
 
 // Polls while the session keeps the flag, 45 s at a time; a poll that
-// answers 0 ends the wait.
+// answers 0 ends the wait, and a pending quit starts no other.
 void pollWhile(vsession* s, std::uint32_t flag) {
-  while (s->flags & flag)
+  while ((s->flags & flag) && !veventQuitPending())
     if (!vsessionPoll(s, &kPollSlice)) break;
 }
 

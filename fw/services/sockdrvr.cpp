@@ -736,6 +736,11 @@ int opWait(vcommChannel*, long nanoseconds, long seconds) {
     vexGenerateMessage(&vexModuleLimitClass, "no timer left");
   int result = -1;
   while (result < 0) {
+    // A quit signal wakes the wait but posts no WM_QUIT: it ends the wait all the same.
+    if (veventQuitPending()) {
+      result = 0;
+      break;
+    }
     win::MSG m;
     if (!win::PeekMessageA(&m, s->window, 0, 0, win::PM_REMOVE)) {
       win::WaitMessage();

@@ -2,6 +2,7 @@
 // engine, sending, waiting with a deadline and the completion by replies.
 #include <cstdarg>
 
+#include "fw/core/event.h"
 #include "fw/core/sys.h"
 #include "fw/services/session.h"
 
@@ -119,7 +120,8 @@ int vsessionStatementWait(vsessionStatement* s, const vsysTime* timeout) {
         vsysTime deadline{};
         if (timeout) deadline = vsysAddTime(vsysGetTime(), vsysNormaliseDelay(timeout->seconds, timeout->nanoseconds));
         int more = vsessionPoll(session, timeout);
-        while (vsessionStatementGetState(s) == vsessionStatementPENDING && more) {
+        // A pending quit starts no other slice: the loop outside is to act on it.
+        while (vsessionStatementGetState(s) == vsessionStatementPENDING && more && !veventQuitPending()) {
           if (!timeout) {
             more = vsessionPoll(session, nullptr);
             continue;

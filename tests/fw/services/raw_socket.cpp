@@ -124,6 +124,8 @@ bool pass(int from, int to, std::string* keep) {
 
 }  // namespace
 
+int rawListen(std::string* port) { return listenLoopback(port); }
+
 RawRelay::RawRelay(const std::string& target) {
   listener = listenLoopback(&port);
   if (listener < 0) return;

@@ -15,6 +15,9 @@ void rawClose(int fd, bool reset = false);
 void rawEndSending(int fd);
 // A stream socket whose connect to 127.0.0.1:port has started, or -1.
 int rawConnectStart(const std::string& port);
+// A stream socket listening on 127.0.0.1 and a port of the system's
+// choosing, stored in port; or -1. What connects is never served.
+int rawListen(std::string* port);
 // Waits until each socket has read at least want bytes or met its end, or
 // until the time is up; the bytes each read (-1 for an error).
 std::vector<long> rawReadAtLeast(const std::vector<int>& fds, long want, int milliseconds);

@@ -615,4 +615,40 @@ TEST_F(TwoProcesses, AnIdleServiceEndsOnATerminateSignal) {
   }
 }
 
+// A client waiting on a service that does not answer, to open or to a
+// call, ends on a terminate signal: the wait ends and the loop outside acts
+// on the quit. The limit is far below the wait's slice of 45 s.
+TEST_F(TwoProcesses, AClientWaitingOnASilentServiceEndsOnATerminateSignal) {
+  auto signalAndJudge = [](PeerProcess& client) {
+    ASSERT_EQ(kill(client.pid, SIGTERM), 0);
+    int status = -2;
+    EXPECT_TRUE(endsWithin(client, 10000, &status)) << "the client was still waiting 10 s after the signal";
+    EXPECT_EQ(status, 1) << "ended otherwise than by the signal's quit";
+  };
+  {
+    SCOPED_TRACE("opening");
+    std::string port;
+    int listener = rawListen(&port);  // connects, never answers
+    ASSERT_GE(listener, 0);
+    PeerProcess client({"call", port}, VDAS_PEER);
+    ASSERT_TRUE(client.ready()) << client.firstLine;
+    signalAndJudge(client);
+    rawClose(listener);
+  }
+  {
+    SCOPED_TRACE("call");
+    PeerProcess service({"tcp"}, VDAS_PEER);
+    ASSERT_TRUE(service.ready()) << service.firstLine;
+    PeerProcess client({"call", service.firstLine.substr(6)}, VDAS_PEER);
+    ASSERT_TRUE(client.ready()) << client.firstLine;
+    std::string line;
+    char c;
+    while (read(client.out, &c, 1) == 1 && c != '\n') line += c;
+    ASSERT_EQ(line, "open");
+    // Stopped, the service answers no further call: the client's next wait does not end.
+    ASSERT_EQ(kill(service.pid, SIGSTOP), 0);
+    signalAndJudge(client);
+  }
+}
+
 }  // namespace

@@ -11,6 +11,10 @@
 // "echoKindN" (a value of datatag kind N) -> the same value, for the
 // kinds of scalars; and, standing in for a service broker, "vdasservMatch" (a scrap) -> an
 // "arrayScraps" of two service names.
+// "vdas_peer call PORT" is a client instead: it prints "ready calling",
+// opens a session to 127.0.0.1:PORT, prints "open", and calls "ping" until
+// a call is left without a reply for 45 s; then it runs its loop, which a quit ends
+// (status 1) or its time (status 2).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -95,9 +99,52 @@ const Row rows[] = {
     {"shutdown", shutdown, -1, vdatatagINTEGER},
 };
 
+int stopAfter(int seconds) {
+  veventPostDelayed(veventCreateClient([](vevent*) {
+    status = 2;
+    veventStopProcessing();
+    return 1;
+  }, nullptr), seconds, 0);
+  veventProcess();
+  return status;
+}
+
+int call(const char* port) {
+  vsysStartup();
+  vprefBuildClasses();
+  vmoduleCreateContext();
+  veventStartup();  // a signal from now on asks to quit
+  std::printf("ready calling\n");
+  std::fflush(stdout);
+  vsession* s = vsessionCreate();
+  auto key = vsessionGetAttributeKey;
+  vsessionSetAttribute(s, key(vsessionTRANSPORT), vsessionTagDatatag(), vnameInternLiteral("tcp"));
+  vsessionSetAttribute(s, key(vsessionLOCATION), vsessionStringDatatag(), "127.0.0.1");
+  vsessionSetAttribute(s, key(vsessionPORT), vsessionStringDatatag(), port);
+  vsessionOpen(s);
+  if (s->flags & vsessionOPEN) {
+    std::printf("open\n");
+    std::fflush(stdout);
+    auto* sig = static_cast<vsignature*>(vinstanceCreate(vsignatureGetDefaultClass()));
+    sig->tag = vnameInternLiteral("ping");
+    sig->returnValue = vdatatagGetPredefined(vdatatagINTEGER);
+    for (int answered = 1; answered;) {
+      vsessionStatement* st = vsessionStatementCreate();
+      vsessionStatementSetSession(st, s);
+      vsessionStatementSetOperation(st, sig);
+      vsessionStatementSend(st);
+      vsysTime slice{45, 0};
+      answered = vsessionStatementWait(st, &slice);
+      vsessionStatementDestroy(st);
+    }
+  }
+  return stopAfter(30);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "call") == 0) return call(argv[2]);
   if (argc < 2 || (std::strcmp(argv[1], "tcp") != 0 && (std::strcmp(argv[1], "dde") != 0 || argc < 3))) {
     std::fprintf(stderr, "usage: vdas_peer tcp | vdas_peer dde NAME\n");
     return 64;
@@ -141,11 +188,5 @@ int main(int argc, char** argv) {
   std::printf("ready %s\n", port);
   std::fflush(stdout);
   const char* seconds = std::getenv("VDAS_PEER_SECONDS");
-  veventPostDelayed(veventCreateClient([](vevent*) {
-    status = 2;
-    veventStopProcessing();
-    return 1;
-  }, nullptr), seconds ? std::atoi(seconds) : 30, 0);
-  veventProcess();
-  return status;
+  return stopAfter(seconds ? std::atoi(seconds) : 30);
 }
