@@ -822,7 +822,26 @@ win::HACCEL veventMSWGetActiveAccelerators(win::HWND* frame) {
   return acceleratorTable;
 }
 
+namespace {
+veventMSWPressWatch pressWatch = nullptr;
+
+bool isPress(win::UINT message) {
+  switch (message) {
+    case win::WM_LBUTTONDOWN:
+    case win::WM_MBUTTONDOWN:
+    case win::WM_RBUTTONDOWN:
+    case win::WM_NCLBUTTONDOWN:
+    case win::WM_NCMBUTTONDOWN:
+    case win::WM_NCRBUTTONDOWN: return true;
+    default: return false;
+  }
+}
+}  // namespace
+
+veventMSWPressWatch veventMSWSetPressWatch(veventMSWPressWatch watch) { return std::exchange(pressWatch, watch); }
+
 void veventMSWDispatchMessage(const win::MSG* message) {
+  if (pressWatch && isPress(message->message)) pressWatch(message);
   win::MSG m = *message;
   if (acceleratorFrame && acceleratorTable && win::TranslateAcceleratorA(acceleratorFrame, acceleratorTable, &m)) return;
   if (m.hwnd && win::GetClassLongPtrA(m.hwnd, win::GCL_CBWNDEXTRA) == 8) {

@@ -149,6 +149,12 @@ void veventMSWDispatchMessage(const win::MSG* message);
 // translates through first; set by the menu layer (null: none).
 void veventMSWSetActiveAccelerators(win::HWND frame, win::HACCEL table);
 win::HACCEL veventMSWGetActiveAccelerators(win::HWND* frame);
+// Shown each press message before the dispatch, in any window and on its
+// frame too: presses that never become framework events (a document's
+// title bar, the document area) still reach it. Answers the watch it
+// replaced; null: none.
+using veventMSWPressWatch = void (*)(const win::MSG* message);
+veventMSWPressWatch veventMSWSetPressWatch(veventMSWPressWatch watch);
 void veventMSWWait(std::int64_t seconds, std::int64_t nanoseconds);
 void veventMSWWakeUp();
 // The hook of native modal dialogs: a 200 ms timer (id 101) that runs the

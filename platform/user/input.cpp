@@ -145,6 +145,24 @@ bool takeInput(MSG* out, HWND filter, UINT lo, UINT hi, bool remove) {
   return false;
 }
 
+void replayPress(const MSG& press) {
+  HardwareInput r;
+  r.kind = HardwareInput::Kind::button;
+  r.pt = press.pt;
+  r.time = press.time;
+  r.down = true;
+  bool right = press.message == WM_RBUTTONDOWN || press.message == WM_NCRBUTTONDOWN;
+  r.vk = right ? VK_RBUTTON : VK_LBUTTON;
+  r.buttons = right ? MK_RBUTTON : MK_LBUTTON;
+  if (GetKeyState(VK_SHIFT) < 0) r.buttons |= MK_SHIFT;
+  if (GetKeyState(VK_CONTROL) < 0) r.buttons |= MK_CONTROL;
+  auto& list = hq().records;
+  auto at = list.begin();
+  while (at != list.end() && at->routing) ++at;  // a record being routed stays where it is
+  list.insert(at, r);
+  noteArrival();
+}
+
 }  // namespace internal
 
 namespace test {

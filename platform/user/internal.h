@@ -148,6 +148,10 @@ void queueHardware(const HardwareInput& in);
 // Queues a message that needs no routing (a close request).
 void queueInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 bool takeInput(MSG* out, HWND filter, UINT lo, UINT hi, bool remove);
+// A press taken off the queue goes back to its head unrouted, so that the
+// capture, activation and window under it of the next read decide where
+// it goes (a press that ended a menu, delivered where it was made).
+void replayPress(const MSG& press);
 // Routing (mouse.cpp, keyboard.cpp): fills `msg`, or sets `dropped`.
 void routePointer(HardwareInput& in);
 void routeKey(HardwareInput& in);

@@ -47,6 +47,10 @@ struct Tracking {
   // by the last key message it was given sees them up.
   std::bitset<256> heldAtStart;
   std::vector<MSG> releases;
+  // A press outside every menu and the bar: it ends the menu and is then
+  // delivered where it was made.
+  bool replay = false;
+  MSG press{};
 };
 
 Tracking* current = nullptr;
@@ -336,13 +340,14 @@ void mouseMove(Tracking& t, POINT pt) {
   }
 }
 
-void mouseDown(Tracking& t, POINT pt) {
+// Whether the press fell outside every menu and the bar.
+bool mouseDown(Tracking& t, POINT pt) {
   Hit h = hitTest(t, pt);
   t.buttonDown = true;
   if (h.title >= 0) {
     if (h.title == t.title && !t.levels.empty()) {
       t.ended = true;  // a press on the open title closes it
-      return;
+      return false;
     }
     selectTitle(t, h.title, true);
     t.opening = openTitle(t);
@@ -350,8 +355,10 @@ void mouseDown(Tracking& t, POINT pt) {
   } else if (h.level >= 0) {
     pointerOverEntry(t, static_cast<std::size_t>(h.level), h.entry);
   } else {
-    t.ended = true;  // outside every menu: the press goes with it
+    t.ended = true;
+    return true;
   }
+  return false;
 }
 
 void mouseUp(Tracking& t, POINT pt) {
@@ -402,7 +409,12 @@ Kind kindOf(UINT message) {
 void handle(Tracking& t, MSG& msg) {
   switch (kindOf(msg.message)) {
     case Kind::move: mouseMove(t, msg.pt); break;
-    case Kind::down: mouseDown(t, msg.pt); break;
+    case Kind::down:
+      if (mouseDown(t, msg.pt)) {
+        t.replay = true;
+        t.press = msg;
+      }
+      break;
     case Kind::up: mouseUp(t, msg.pt); break;
     case Kind::keyDown:
       t.heldAtStart.reset(msg.wParam & 0xFF);
@@ -472,6 +484,7 @@ void track(HWND owner, HMENU bar, HMENU initMenu, Start start) {
     if (IsWindow(owner)) SendMessageA(owner, WM_EXITMENULOOP, 0, 0);
   }
   current = nullptr;
+  if (t.replay) replayPress(t.press);
   for (const MSG& m : t.releases)
     if (HWND to = IsWindow(m.hwnd) ? m.hwnd : GetFocus()) PostMessageA(to, m.message, m.wParam, m.lParam);
   if (!t.chosen || !IsWindow(owner)) return;
@@ -589,6 +602,11 @@ bool menuDefault(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     }
     case WM_CANCELMODE:
       EndMenu();
+      return false;
+    case WM_ACTIVATE:
+      // Activation lost ends the menu even when it comes back before the
+      // loop looks (a window manager passing the activation about).
+      if (LOWORD(static_cast<std::uintptr_t>(wParam)) == WA_INACTIVE && current && current->active == hwnd) EndMenu();
       return false;
     default:
       return false;

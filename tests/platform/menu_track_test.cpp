@@ -203,7 +203,7 @@ TEST_F(MenuTrack, EscapeTwiceClickOutsideAndEndMenu) {
                            [&] { tap(0x1B); },  // the menu mode ends
                            [&] { pressTitle(0); },
                            [&] { button(centre(frame, bar, 0), false); },
-                           [&] {  // a press outside every menu ends it and goes nowhere
+                           [&] {  // a press outside every menu ends it and goes to the other window
                              button({610, 510}, true);
                              button({610, 510}, false);
                            },
@@ -212,6 +212,72 @@ TEST_F(MenuTrack, EscapeTwiceClickOutsideAndEndMenu) {
                            [&] {}});
   expectTrace("menu_end.trace", trace);
   EXPECT_EQ(win::IsWindow(other), 1);
+}
+
+// A press outside every menu and the menu line ends the menu and is then
+// delivered where it was made, whichever way the menu began: to a child of
+// the owner, and to another window, which takes the activation with it.
+TEST_F(MenuTrack, APressOutsideIsDeliveredWhereItWasMade) {
+  makeFrame();
+  win::HWND inside = make("inside", win::WS_CHILD | win::WS_VISIBLE, frame, 20, 40, 80, 40);
+  win::HWND other = make("other", win::WS_POPUP | win::WS_VISIBLE, nullptr, 600, 500, 50, 50);
+  static std::vector<std::string> seen;
+  Recorder::action = [](win::HWND h, win::UINT m, win::WPARAM, win::LPARAM) {
+    if (m == win::WM_EXITMENULOOP || m == win::WM_LBUTTONDOWN || m == win::WM_LBUTTONUP)
+      seen.push_back(Recorder::name(h) + (m == win::WM_EXITMENULOOP ? " exit" : m == win::WM_LBUTTONDOWN ? " down" : " up"));
+  };
+  for (bool byKey : {true, false})
+    for (win::HWND target : {inside, other}) {
+      SCOPED_TRACE(Recorder::name(target) + (byKey ? " after F10" : " with a pop-up open"));
+      win::SetActiveWindow(frame);
+      pump();
+      seen.clear();
+      win::POINT at{10, 10};
+      win::ClientToScreen(target, &at);
+      run({[&] {
+             if (byKey) {
+               tap(win::VK_F10);
+             } else {
+               pressTitle(0);
+               button(centre(frame, bar, 0), false);
+             }
+           },
+           [&] {
+             button(at, true);
+             button(at, false);
+           },
+           [] {}});
+      std::string who = Recorder::name(target);
+      EXPECT_EQ(seen, (std::vector<std::string>{"frame exit", who + " down", who + " up"}));
+      EXPECT_EQ(win::GetActiveWindow(), target == other ? other : frame);
+    }
+}
+
+// The owner losing the activation ends the menu, even when it has it back
+// before the loop looks again (a window manager passing it about).
+TEST_F(MenuTrack, LostActivationEndsTheMenuThoughItComesBack) {
+  makeFrame();
+  win::HWND other = make("other", win::WS_POPUP | win::WS_VISIBLE, nullptr, 600, 500, 50, 50);
+  pump();
+  win::SetActiveWindow(frame);
+  pump();
+  static bool tracking = false;
+  Recorder::action = [](win::HWND, win::UINT m, win::WPARAM, win::LPARAM) {
+    if (m == win::WM_ENTERMENULOOP || m == win::WM_EXITMENULOOP) tracking = m == win::WM_ENTERMENULOOP;
+  };
+  bool trackedAfter = true;
+  run({[&] { tap(win::VK_F10); },
+       [&] {
+         win::SetActiveWindow(other);
+         win::SetActiveWindow(frame);
+       },
+       [&] { trackedAfter = tracking; },
+       [&] {
+         if (tracking) win::EndMenu();  // fail, never hang
+       },
+       [] {}});
+  EXPECT_FALSE(trackedAfter);
+  EXPECT_EQ(win::GetActiveWindow(), frame);
 }
 
 // A signal (a request to quit) ends the tracking at once, as an ended menu

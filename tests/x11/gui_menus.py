@@ -17,6 +17,14 @@ DISPLAY). Each case starts the real program with a HOME of its own:
              there and Return: the command runs and no menu opens; then, in
              the main window, Alt+F, Escape and Alt+F4 put up the quit
              notice, and Return there ends the program.
+  elsewhere LOOK (any look) keyboard mode (F10, Open Look's F10 and Escape)
+             ended by a click where the keyboard is not, the click then
+             doing its work: the palette's Step steps; a click into a
+             Memory window's address entry takes the keyboard there (`$90`
+             and Return are no command); a click into the Command entry,
+             on the Command window's title bar (under a window manager or
+             in a document area) and on the empty document area each let
+             `evaluate ...` and Return run there, and no menu opens.
   tall       the Display menu clicked on screens of 768, 330 and 300 rows
              (servers of its own): whole where it fits the screen, with a
              lower arrow that scrolls under the pointer where it does not;
@@ -32,7 +40,7 @@ import sys
 import tempfile
 import time
 
-from x11_desktop import Box, check, geometry, poll, run, run_case, xdotool
+from x11_desktop import Box, check, frame, geometry, poll, run, run_case, xdotool
 
 SIM, CASE = os.path.abspath(sys.argv[1]), sys.argv[2]
 LOOK = sys.argv[3] if len(sys.argv) > 3 else "win95"
@@ -232,6 +240,121 @@ def case_leave(home):
             status = None
         check(status == 0, "%s: Return at the quit notice after Alt+F, Escape and Alt+F4 did not end the program "
               "(status %s; a menu %s)" % (LOOK, status, "is open" if popups() else "is not open"))
+    finally:
+        s.end()
+
+
+GO, STOP = (0, 160, 0), (208, 32, 32)  # the palette's first two icons
+
+
+def palette_step(s):
+    """The palette's Step button on the screen (the third, one step on
+    from Stop as Stop is from Go), or None."""
+    main, im = geometry(s.main), image(s.main)
+    if not main or not im:
+        return None
+    px = im.load()
+    spots = {GO: [], STOP: []}
+    for y in range(min(im.height, 120)):
+        for x in range(min(im.width, 400)):
+            if px[x, y] in spots:
+                spots[px[x, y]].append((x, y))
+    if not spots[GO] or not spots[STOP]:
+        return None
+    centre = {c: (sum(p[0] for p in v) / len(v), sum(p[1] for p in v) / len(v)) for c, v in spots.items()}
+    return (main.x + int(2 * centre[STOP][0] - centre[GO][0]), main.y + int(centre[STOP][1]))
+
+
+def memory_entry(s):
+    """A point inside the Memory window's address entry on the screen, or
+    None: in a document area the entry is the white field of some 190
+    pixels along the window's top; elsewhere the window is one of its own."""
+    if LOOK not in ("win95", "windows"):
+        found = [w for w in windows() if "Memory" in run("xdotool", "getwindowname", w)]
+        box = geometry(found[0]) if found else None
+        return (box.x + 60, box.y + 12) if box else None
+    main, im = geometry(s.main), image(s.main)
+    if not main or not im:
+        return None
+    px = im.load()
+    for y in range(im.height):
+        x = 0
+        while x < im.width:
+            if px[x, y] != (255, 255, 255):
+                x += 1
+                continue
+            start = x
+            while x < im.width and px[x, y] == (255, 255, 255):
+                x += 1
+            if 150 <= x - start <= 260 and y + 6 < im.height and px[start + 20, y + 6] == (255, 255, 255):
+                return main.x + start + 40, main.y + y + 8
+    return None
+
+
+def case_elsewhere(home):
+    s = Session(home, LOOK)
+    try:
+        if not check(s.main, "%s: no main window (the program %s): %s" %
+                     (LOOK, "ended" if s.proc.poll() is not None else "runs",
+                      open(s.errors, errors="replace").read())):
+            return
+        entry = poll(lambda: command_entry(s), 10)
+        if not check(entry, LOOK + ": the Command window's entry was not found"):
+            return
+        document_area = LOOK in ("win95", "windows")
+        if document_area:
+            title = (entry[0], entry[1] - 25)
+        elif window_manager():
+            box = frame(windows("Command")[0])
+            title = (box.x + box.w // 3, box.y + 6) if box else None
+        else:
+            title = None  # no title bars without a window manager
+        xdotool("type", "--delay", "30", "wmemory x $80")
+        xdotool("key", "Return")
+        memory = poll(lambda: memory_entry(s), 10)
+        step = palette_step(s)
+        if not check(memory and step, "%s: Memory entry %s, palette's Step %s" % (LOOK, memory, step)):
+            return
+        main = geometry(s.main)
+        grey = (main.x + main.w - 20, main.y + main.h * 2 // 5) if document_area else None
+        f10 = ("F10", "Escape") if LOOK == "openlook" else ("F10",)
+
+        def click(where, point):
+            s.keys(*f10)
+            check(closed(), "%s: F10 and a click on %s: a menu stayed open" % (LOOK, where))
+            xdotool("mousemove", str(point[0]), str(point[1]), "click", "1")
+            time.sleep(0.4)
+
+        def evaluate(where, value):
+            xdotool("type", "--delay", "30", "evaluate $2a+%d" % value)
+            xdotool("key", "Return")
+            shown = "Hex:%04x" % (0x2a + value)
+            check(poll(lambda: shown in s.text(), 10), "%s: F10, a click on %s, `evaluate $2a+%d` and Return: the "
+                  "command did not run:\n%s" % (LOOK, where, value, s.text()))
+            check(closed(), "%s: F10, a click on %s and Return: a menu opened" % (LOOK, where))
+
+        def into_memory():
+            click("the Memory entry", memory)
+            before = s.text()
+            xdotool("type", "--delay", "30", "$90")
+            xdotool("key", "Return")
+            check(closed(), LOOK + ": F10, a click into the Memory entry and Return: a menu opened")
+            check("$90" not in s.text()[len(before):],
+                  LOOK + ": F10, a click into the Memory entry: `$90` ran as a command:\n" + s.text())
+
+        steps = s.text().count("\nstep")
+        click("the palette's Step", step)
+        check(poll(lambda: s.text().count("\nstep") > steps, 10), LOOK + ": F10 and a click on Step: no step ran")
+        into_memory()
+        click("the Command entry", entry)
+        evaluate("the Command entry", 1)
+        if title:
+            into_memory()
+            click("the Command window's title bar", title)
+            evaluate("the Command window's title bar", 2)
+        if grey:
+            click("the empty document area", grey)
+            evaluate("the empty document area", 3)
     finally:
         s.end()
 

@@ -33,3 +33,16 @@ vmenubar* _vmenubarFirstBar(vwindow* w);
 void _vmenubarWatchWindow(vmenubar* bar, bool on);
 // A bar going away stops being watched.
 void _vmenubarForget(vmenubar* bar);
+// Keyboard mode's watches (`menubar_watch.cpp`): the click-outside watch
+// started, cancelled for bar, standing for any bar; the keys held and
+// the focus and presses anywhere watched (on), or no more.
+void _vmenubarStartWatch(vmenubar* bar);
+void _vmenubarCancelWatch(vmenubar* bar);
+bool _vmenubarWatching();
+void _vmenubarHoldKeys(vmenubar* bar, bool on);
+// The window of a framework-drawn bar went inactive.
+void _vmenubarWindowDeactivated(vwindow* w);
+// The bar's strip in its window's coordinates.
+vrect _vmenubarStripOnWindow(vmenubar* bar);
+// A key the bar binds in keyboard mode (not the menu-bar key).
+bool _vmenubarHoldsKey(vmenubar* bar, std::uint32_t key);

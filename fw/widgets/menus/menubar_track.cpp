@@ -12,11 +12,8 @@
 // dialog hands a key to the item its target map names), Alt+mnemonic to "Menu" and every item
 // accelerator to "Select"; keyboard mode adds the arrows, Confirm, Abandon and the bare mnemonics,
 // and gives Confirm and Abandon back to the dialog's items after. F10 in the Windows looks acts on
-// its release through the dialog's menu-bar key state. A press outside the bar, in its window or in
-// any other window of the program, ends keyboard mode through a watch that stands in front of the
-// application's button-down handler while keyboard mode lasts; so does the keyboard going on to
-// another window (a watch in front of the focus-in handler), and the window going inactive in the
-// Windows looks (the bar's window-layer menu procedure hears `WM_ACTIVATE`). A Win95 bar sets its window's wants-motion flag when it opens, so that its
+// its release through the dialog's menu-bar key state. Keyboard mode ends as the user turns elsewhere
+// (`menubar_watch.cpp`). A Win95 bar sets its window's wants-motion flag when it opens, so that its
 // titles follow the pointer while a bar menu is tracked. Open Look's "Select" (look flag 0x20)
 // shows the title's default item inside the pressed title, drawn by the item itself
 // (`vmenuItemDrawCentred`, shared with menu buttons), opens that item's sub-menu over the title at
@@ -49,14 +46,8 @@
 
 namespace {
 
-// The bar waiting for a press outside it, the application's press handler
-// it stands in front of, and whether a bar menu is tracked (Win95).
-struct Watch {
-  vmenubar* bar;
-  veventTable* table;
-  veventHandler saved;
-  bool tracking;
-} watch{};
+// Win95: a bar menu is tracked (the titles follow the pointer).
+bool tracking = false;
 
 vdialogItemClassRec* base() { return vdialogItemGetDefaultClass(); }
 vmenubarClassRec* rec(vmenubar* b) { return vmenubarClassOf(b); }
@@ -333,113 +324,6 @@ vrect onWindow(vmenubar* bar, vrect r) {
   return r;
 }
 
-// ---- The click-outside watch: stands in front of the application's
-// press handler while keyboard mode lasts. A press in the bar's window
-// beside the bar, or in any other window of the program but the bar's
-// menus, ends keyboard mode: the user has turned elsewhere, and a key
-// typed there must not reach the bar.
-void cancelWatch() {
-  if (!watch.bar) return;
-  watch.table->handlers[veventBUTTON_DOWN] = watch.saved;
-  watch.bar = nullptr;
-}
-
-bool isMenu(vwindow* w) { return w && vclassIsSubclass(w->cls, vmenuGetDefaultClass()); }
-
-// The bar whose press is being handled; cleared when it goes away.
-vmenubar* pressed = nullptr;
-
-int watchPress(vevent* e);
-void startWatch(vmenubar* b) {
-  if (watch.bar) return;
-  vapplication* app = vapplicationGetCurrent();
-  watch.bar = b;
-  watch.table = &app->dispatch;
-  watch.saved = app->dispatch.handlers[veventBUTTON_DOWN];
-  app->dispatch.handlers[veventBUTTON_DOWN] = watchPress;
-}
-
-int watchPress(vevent* e) {
-  vmenubar* b = watch.bar;
-  veventHandler next = watch.saved;
-  cancelWatch();
-  vwindow* w = b ? windowOf(b) : nullptr;
-  vwindow* in = veventGetWindow(e);
-  if (w && in == w) {
-    vrect r = onWindow(b, _vmenubarStripRect(strip(b)));
-    if (!vrectContainsPoint(&r, veventGetX(e), veventGetY(e))) rec(b)->deactivate(b);
-  } else if (w && in && !isMenu(in) && active(b) && !popped(b)) {
-    // An open menu closes on a press outside it by itself.
-    rec(b)->deactivate(b);
-  }
-  pressed = b;
-  int answer = next ? next(e) : 0;
-  // A press that left keyboard mode on (on a menu, on the bar between
-  // titles) leaves the watch standing for the next.
-  if (pressed && active(pressed)) startWatch(pressed);
-  pressed = nullptr;
-  return answer;
-}
-
-// ---- Keyboard mode holds the keyboard: the keys the bar binds in its
-// window reach it while the focus is in another window (a document inside
-// the frame, a window of its own), as the native menu loop takes every key.
-// The menu-bar key keeps its own road (its press and release in the
-// Windows looks), and an open menu takes the keys itself. Under the global
-// bar the frame's keys already work its document's titles. The keyboard
-// going on to a window other than the one that had it (a notice, another
-// document) ends keyboard mode, as the user has turned there.
-struct Hold {
-  vmenubar* bar;
-  veventTable* table;
-  bool keys;  // the key watch stands too
-  veventHandler savedKey;
-  veventHandler savedFocus;
-  vwindow* focus;  // where the keyboard was when keyboard mode began
-} hold{};
-
-bool isMenuBarKey(vmenubar* b, std::uint32_t key) {
-  bool found = false;
-  eachKey(b, vname_MenuBar, [&](std::uint32_t k) { found = found || k == key; });
-  return found;
-}
-
-int watchKey(vevent* e) {
-  vmenubar* b = hold.bar;
-  vwindow* w = b ? windowOf(b) : nullptr;
-  vwindow* from = veventGetWindow(e);
-  std::uint32_t key = veventGetKeyValue(e);
-  if (w && from && from != w && vwindowIsOpen(w) && active(b) && !popped(b) && b->owner && !isMenu(from) &&
-      vdictGet(targetMap(b), keyOf(key)) == b && !isMenuBarKey(b, key))
-    vwindowTranslateEvent(from, w, e);
-  return hold.savedKey ? hold.savedKey(e) : 0;
-}
-
-int watchFocus(vevent* e) {
-  vmenubar* b = hold.bar;
-  veventHandler next = hold.savedFocus;
-  vwindow* to = veventGetWindow(e);
-  if (b && to && to != hold.focus && to != windowOf(b) && !isMenu(to) && active(b)) {
-    vmenubarPopdownMenu(b);
-    vmenubarEnd(b);
-  }
-  return next ? next(e) : 0;
-}
-
-void holdKeys(vmenubar* b, bool on) {
-  vapplication* app = vapplicationGetCurrent();
-  if (on && !hold.bar && app) {
-    veventHandler* h = app->dispatch.handlers;
-    hold = {b, &app->dispatch, !vmenubarGlobalLook(), h[veventKEY_DOWN], h[veventFOCUS_IN], vwindowMSWGetFocus()};
-    if (hold.keys) h[veventKEY_DOWN] = watchKey;
-    h[veventFOCUS_IN] = watchFocus;
-  } else if (!on && hold.bar == b) {
-    if (hold.keys) hold.table->handlers[veventKEY_DOWN] = hold.savedKey;
-    hold.table->handlers[veventFOCUS_IN] = hold.savedFocus;
-    hold.bar = nullptr;
-  }
-}
-
 // ---- Activation per look (slots 6 and 7).
 void activate(vmenubar* b) {
   if (vmenubarIsNative(b)) {
@@ -449,7 +333,7 @@ void activate(vmenubar* b) {
   if (windowsLook() && (b->current == -2 || b->current == -3)) return;
   if (look() >= vlafWINDOWS && look() <= vlafWIN95) {
     bindNavigation(b, true);
-    holdKeys(b, true);
+    _vmenubarHoldKeys(b, true);
     b->barFlags |= vmenubarACTIVE;
     drawCurrent(b, true);
   } else {
@@ -461,7 +345,7 @@ void deactivate(vmenubar* b) {
   bool was = active(b);
   b->barFlags &= ~vmenubarACTIVE;
   if (vmenubarIsNative(b) || !was || look() < vlafWINDOWS || look() > vlafWIN95) return;
-  holdKeys(b, false);
+  _vmenubarHoldKeys(b, false);
   bindNavigation(b, false);
   if (look() == vlafOPEN_LOOK) {
     if (b->owner) vdialogItemClassOf(b)->invalRect(b, &b->currentRect, 0);
@@ -525,7 +409,7 @@ void vmenubarSelectTitle(vmenubar* bar, int index, vevent* event) {
     return;
   }
   rec(bar)->activate(bar);
-  startWatch(bar);
+  _vmenubarStartWatch(bar);
 }
 
 void vmenubarPopupMenu(vmenubar* bar, vevent* event) {
@@ -558,11 +442,11 @@ void vmenubarPopupMenu(vmenubar* bar, vevent* event) {
   if (event) vmenuHandleEvent(m, event);
   tieToBar(bar, m, w, anchor, placeX == 11, stripEvent);
   bar->barFlags |= vmenubarPOPPED;
-  watch.tracking = true;
+  tracking = true;
 }
 
 void vmenubarPopdownMenu(vmenubar* bar) {
-  if (windowsLook() && !watch.bar) bar = titles(bar);
+  if (windowsLook() && !_vmenubarWatching()) bar = titles(bar);
   if (!active(bar) || !popped(bar) || !windowOf(bar)) return;
   bar->barFlags &= ~vmenubarPOPPED;
   if (vmenu* m = currentMenu(bar); m && vwindowIsOpen(m)) vwindowClose(m);
@@ -570,7 +454,7 @@ void vmenubarPopdownMenu(vmenubar* bar) {
 
 void vmenubarEnd(vmenubar* bar) {
   if (windowsLook()) bar = titles(bar);
-  if (watch.bar == bar) cancelWatch();
+  _vmenubarCancelWatch(bar);
   rec(bar)->deactivate(bar);
 }
 
@@ -594,7 +478,7 @@ void menuEnded(vmenuItem* parent, vevent* event) {
   bar->barFlags &= ~vmenubarPOPPED;
   vmenubarEnd(bar);
   if (!event || event->type != veventKEY_DOWN) {
-    watch.tracking = false;
+    tracking = false;
     if (look() == vlafOPEN_LOOK) bar->current = -1;
   }
   if (look() == vlafOPEN_LOOK) {
@@ -785,7 +669,7 @@ int buttonUp(vdialogItem* item, vevent* event) {
 int motion(vdialogItem* item, vevent* event) {
   vmenubar* b = asBar(item);
   if (vmenubarIsNative(b)) return 0;
-  if (look() == vlafWIN95 && watch.tracking) return pointerPress(item, event);
+  if (look() == vlafWIN95 && tracking) return pointerPress(item, event);
   return base()->pointerHook(item, event);
 }
 
@@ -818,7 +702,7 @@ int selectKey(vmenubar* b, vevent* e) {
       if (look() == vlafOPEN_LOOK) vmenubarEnd(b);
     } else {
       vmenubarEnd(b);
-      watch.tracking = false;
+      tracking = false;
     }
     return 1;
   }
@@ -982,19 +866,22 @@ win::LRESULT pressLine(vwindow* w, win::HWND hwnd, win::WPARAM wParam, win::LPAR
 
 }  // namespace
 
-// The window of a framework-drawn bar going inactive ends keyboard mode in
-// the Windows looks, unless the bar's menu is what is shown.
+// The bar's window: the frame's menu line painted and pressed, and the
+// window going inactive.
 win::LRESULT windowMessage(vwindow* w, win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
   if (message == win::WM_PAINT) paintLine(w);
   if (message == win::WM_NCLBUTTONDOWN) return pressLine(w, hwnd, wParam, lParam);
-  if (message != win::WM_ACTIVATE || (wParam & 0xFFFF) != 0 || !windowsLook()) return 0;
-  vmenubar* b = _vmenubarFirstBar(w);
-  vmenu* m = b ? currentMenu(b) : nullptr;
-  if (b && !vmenubarIsNative(b) && active(b) && !(popped(b) && m && vwindowIsOpen(m))) {
-    vmenubarPopdownMenu(b);
-    vmenubarEnd(b);
-  }
+  if (message == win::WM_ACTIVATE && (wParam & 0xFFFF) == 0) _vmenubarWindowDeactivated(w);
   return 0;
+}
+
+vrect _vmenubarStripOnWindow(vmenubar* bar) { return onWindow(bar, _vmenubarStripRect(strip(bar))); }
+
+bool _vmenubarHoldsKey(vmenubar* bar, std::uint32_t key) {
+  if (!bar->owner || vdictGet(targetMap(bar), keyOf(key)) != bar) return false;
+  bool menuBarKey = false;
+  eachKey(bar, vname_MenuBar, [&](std::uint32_t k) { menuBarKey = menuBarKey || k == key; });
+  return !menuBarKey;
 }
 
 void _vmenubarWatchWindow(vmenubar* bar, bool on) {
@@ -1002,12 +889,6 @@ void _vmenubarWatchWindow(vmenubar* bar, bool on) {
   if (!w || !w->native) return;
   if (on && !w->native->menuProc) vwindowSetMSWMenuProc(w, windowMessage);
   if (!on && w->native->menuProc == windowMessage) vwindowSetMSWMenuProc(w, nullptr);
-}
-
-void _vmenubarForget(vmenubar* bar) {
-  if (watch.bar == bar) cancelWatch();
-  if (pressed == bar) pressed = nullptr;
-  holdKeys(bar, false);
 }
 
 void _vmenubarFillTracking(vmenubarClassRec* c) {

@@ -1228,6 +1228,78 @@ struct LeavingTheBar : Roads {
     extraDecoration = 0;
   }
 };
+// In a document area, presses the framework never sees as its own events
+// end keyboard mode too, and are then delivered: on another document's
+// title bar (it takes the keyboard), on the focused document's border and
+// on the empty area. Return typed after is no longer the bar's.
+TEST_F(LeavingTheBar, PressesOnFramesAndTheEmptyDocumentArea) {
+  for (const char* laf : {"windows", "win95"}) {
+    SCOPED_TRACE(laf);
+    extraDecoration = vwindowDECO_TOP_LEVEL;
+    start(laf, false, true);
+    extraDecoration = 0;
+    win::CLIENTCREATESTRUCT ccs{nullptr, 100};
+    win::HWND client = win::CreateWindowExA(0, "MDICLIENT", nullptr, 0x52300001, 0, bar->rect.height, 400,
+                                            300 - bar->rect.height, hwnd(), nullptr, nullptr, &ccs);
+    vwindowSetMSWMDIClient(window, client, 0);
+    vdialog* docs[2];
+    for (int i = 0; i < 2; ++i) {
+      docs[i] = vdialogCreate();
+      docs[i]->decoration = vwindowDECO_DOCUMENT | 0x3F;
+      docs[i]->rect = {std::int16_t(10 + 190 * i), 10, 170, 120};
+      docs[i]->parent = window;
+      vwindowOpen(docs[i]);
+    }
+    auto mdiActive = [&] { return reinterpret_cast<win::HWND>(win::SendMessageA(client, win::WM_MDIGETACTIVE, 0, 0)); };
+    auto frameOf = [](vdialog* d) {
+      win::RECT r{};
+      win::GetWindowRect(d->native->hwnd, &r);
+      win::POINT inside{0, 0};
+      win::ClientToScreen(d->native->hwnd, &inside);
+      return std::pair{r, inside};
+    };
+    struct Way {
+      const char* what;
+      std::function<win::POINT()> at;
+      int keyboardAfter;  // the document that has the keyboard after
+    } ways[] = {{"the other document's title bar",
+                 [&] {
+                   auto [r, inside] = frameOf(docs[1]);
+                   return win::POINT{(r.left + r.right) / 2, (r.top + inside.y) / 2};
+                 },
+                 1},
+                {"the focused document's border",
+                 [&] {
+                   auto [r, inside] = frameOf(docs[0]);
+                   return win::POINT{r.left + 1, (r.top + r.bottom) / 2};
+                 },
+                 0},
+                {"the empty document area", [&] {
+                   win::RECT r{};
+                   win::GetWindowRect(client, &r);
+                   return win::POINT{(r.left + r.right) / 2, r.top + 10};
+                 },
+                 0}};
+    for (const Way& way : ways) {
+      SCOPED_TRACE(way.what);
+      win::SendMessageA(client, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(docs[0]->native->hwnd), 0);
+      win::SetFocus(docs[0]->native->hwnd);
+      settle();
+      ASSERT_EQ(mdiActive(), docs[0]->native->hwnd);
+      tap(win::VK_F10);
+      ASSERT_TRUE(isActive());
+      win::test::Click(way.at());
+      settle();
+      EXPECT_FALSE(isActive()) << "keyboard mode outlived the press";
+      EXPECT_EQ(mdiActive(), docs[way.keyboardAfter]->native->hwnd) << "the press was not delivered";
+      tap(win::VK_RETURN);
+      EXPECT_FALSE(shown(0)) << "Return reached the bar";
+    }
+    EXPECT_EQ(trace, std::vector<std::string>{}) << "a key ran an item";
+    for (vdialog* d : docs) vwindowDestroy(d);
+    finish();
+  }
+}
 TEST_F(LeavingTheBar, WindowsLooks) {
   for (bool mdi : {true, false})
     for (const char* laf : {"windows", "win95"}) inLook(laf, mdi);
