@@ -14,10 +14,23 @@ started with a HOME of its own:
     notice with the keyboard on it; Return answers it, and the program ends
     once the chooser is closed.
 
-usage: gui_modal.py SIM73500 LOOK
-Exits 0 when all holds, 77 (skipped) without xdotool, xprop or xwininfo.
+With CASE `blocked`, the windows a modal window blocks, clicked and typed
+into as a user would (under a window manager the click activates them):
+
+  - with File > Load > State's chooser up, a click on the palette's Go
+    button and into the Command entry, a command typed there and a click on
+    the main window's File title do nothing: Escape (in Open Look, the window
+    manager's close) then closes the chooser, and the File title and a
+    command typed into the Command entry work once it has gone (no menu was open, no run was started,
+    nothing typed reached the entry);
+  - with the quit notice up, a command typed into the Command entry does
+    not run, and Return answers the notice: the program ends.
+
+usage: gui_modal.py SIM73500 LOOK [blocked]
+Exits 0 when all holds, 77 (skipped) without xdotool, xprop, xwininfo or xwd.
 """
 import ctypes
+import io
 import ctypes.util
 import os
 import re
@@ -28,6 +41,7 @@ import time
 from x11_desktop import Box, check, frame, geometry, poll, run, run_case, stacked, xdotool
 
 SIM, LOOK = os.path.abspath(sys.argv[1]), sys.argv[2]
+CASE = sys.argv[3] if len(sys.argv) > 3 else "all"
 
 
 def managed():
@@ -232,6 +246,125 @@ def choosers(s, x):
     check(s.wait(10) == 0, LOOK + ": the program did not end once the chooser under its quit notice closed")
 
 
+def image(window):
+    from PIL import Image  # Debian's python3-pil
+    xwd = subprocess.run(["xwd", "-silent", "-id", window], capture_output=True).stdout
+    png = subprocess.run(["sh", "-c", "xwdtopnm 2>/dev/null | pnmtopng"], input=xwd, capture_output=True).stdout
+    return Image.open(io.BytesIO(png)).convert("RGB") if png else None
+
+
+def colored(window, color, rows=None):
+    """The points of the window's own area (window coordinates) in the colour."""
+    im = image(window)
+    if not im:
+        return []
+    px = im.load()
+    return [(x, y) for y in (rows or range(im.height)) for x in range(im.width) if px[x, y] == color]
+
+
+def command_entry(s):
+    """A point on the screen inside the Command window's entry, or None: in
+    the looks with a document area the Command window is the active
+    document, its entry under its title bar; elsewhere a window of its own,
+    the entry along its top."""
+    if LOOK in ("win95", "windows"):
+        main = geometry(s.main)
+        title = colored(s.main, (0, 0, 128))  # the active document's title bar
+        rows = sorted({y for _, y in title if sum(1 for _, v in title if v == y) > 200})
+        if not main or not rows:
+            return None
+        xs = [x for x, y in title if y == rows[-1]]
+        return main.x + (min(xs) + max(xs)) // 2, main.y + rows[-1] + 18
+    found = titled("Command")
+    box = geometry(found[0]) if found else None
+    return (box.x + box.w // 2, box.y + 12) if box else None
+
+
+def go_button(s):
+    """The palette's Go button on the screen: the leftmost of the palette's
+    green icons, near the top of the main window."""
+    main = geometry(s.main)
+    green = colored(s.main, (0, 160, 0), range(0, 120)) if main else []
+    if not green:
+        return None
+    left = min(x for x, _ in green)
+    first = [(x, y) for x, y in green if x < left + 12]
+    return (main.x + sum(x for x, _ in first) // len(first), main.y + sum(y for _, y in first) // len(first))
+
+
+def popup_open():
+    """Whether one of the program's pop-up menus (untitled override-redirect windows) shows."""
+    return any("Override Redirect State: yes" in info and "IsViewable" in info
+               for info in (run("xwininfo", "-id", w)
+                            for w in run("xdotool", "search", "--onlyvisible", "--class", "sim73500").split()))
+
+
+def click(point):
+    xdotool("mousemove", str(point[0]), str(point[1]), "click", "1")
+
+
+def blocked(s, x):
+    entry, go = poll(lambda: command_entry(s), 10), poll(lambda: go_button(s), 10)
+    main = geometry(s.main)
+    file_title = (main.x + 16, main.y + 10)
+    if not check(entry and go, "%s: the Command entry (%s) or the palette's Go (%s) was not found" % (LOOK, entry, go)):
+        return
+    base = windows()
+    c = open_chooser(s, ("l", "s"), "Load State")
+    if not check(c, LOOK + ": File > Load > State opened no chooser"):
+        return
+    before = s.text()
+    # Each in an order where none hides the next: a menu the File title
+    # opened would take the clicks after it.
+    click(go)
+    click(entry)
+    xdotool("type", "--delay", "30", "evaluate $2a+5")
+    click(file_title)
+    # The chooser still has the keyboard; what the clicks or keys would
+    # have done happened before it goes.
+    if LOOK == "openlook":
+        x.close_request(c)
+    else:
+        xdotool("key", "Escape")
+    if not check(poll(lambda: c not in windows(), 10),
+                 "%s: %s did not close the chooser after clicks on the main window" %
+                 (LOOK, "the close request" if LOOK == "openlook" else "Escape")):
+        x.close_request(c)
+        poll(lambda: c not in windows(), 5)
+    check(not popup_open(), LOOK + ": a click on the File title under the chooser opened its menu")
+    check(set(windows()) <= set(base), LOOK + ": a window opened under the chooser")
+    # The same clicks, the chooser gone: each does its work.
+    click(entry)
+    xdotool("key", "Return")
+    xdotool("type", "--delay", "30", "evaluate $2a+6")
+    xdotool("key", "Return")
+    check(poll(lambda: "Hex:0030" in s.text(), 10), LOOK + ": a command typed after the chooser went did not run:\n" +
+          s.text())
+    check(s.text().startswith(before) and "Hex:002f" not in s.text() and "go" not in s.text()[len(before):].split(),
+          "%s: the clicks and keys under the chooser ran something:\n%s" % (LOOK, s.text()[len(before):]))
+    # (Open Look's click runs the menu's default item, which opens a chooser.)
+    click(file_title)
+    opened = poll(lambda: popup_open() or [w for w in windows() if w not in base], 10)
+    check(opened, LOOK + ": the File title at %s opened nothing once the chooser went" % (file_title,))
+    if opened is True:
+        xdotool("key", "Escape", "Escape")
+        poll(lambda: not popup_open(), 5)
+    for w in opened if isinstance(opened, list) else ():
+        x.close_request(w)
+        poll(lambda: w not in windows(), 10)
+    # The quit notice blocks the Command window too; Return answers it.
+    before = windows()
+    x.close_request(s.main)
+    notice = s.new_window(before, "Sim73500")
+    if not check(notice, LOOK + ": the main window's close request showed no notice"):
+        return
+    click(entry)
+    xdotool("type", "--delay", "30", "evaluate $2a+7")
+    xdotool("key", "Return")
+    check(s.wait(10) == 0, LOOK + ": Return typed after a click on the Command window did not answer the quit notice")
+    check("Hex:0031" not in s.text(), LOOK + ": a command typed under the quit notice ran:\n" + s.text())
+
+
 def case(home):
     s = Session(home)
     try:
@@ -239,10 +372,13 @@ def case(home):
                      (LOOK, "ended" if s.proc.poll() is not None else "runs",
                       open(s.errors, errors="replace").read())):
             return
+        if CASE == "blocked":
+            blocked(s, XLib())
+            return
         notices(s)
         choosers(s, XLib())
     finally:
         s.end()
 
 
-sys.exit(run_case(case, ("xdotool", "xprop", "xwininfo", "xdpyinfo")))
+sys.exit(run_case(case, ("xdotool", "xprop", "xwininfo", "xdpyinfo") + (("xwd",) if CASE == "blocked" else ())))

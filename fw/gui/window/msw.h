@@ -246,6 +246,9 @@ void vwindowBlockGrabs();
 void vwindowUnblockGrabs();  // "not grabbing" below 0
 vwindow* vwindowMSWGetTopGrab();
 vwindow* vwindowMSWGetCurrentModal();
+// The modal window that blocks the others' input: the top of the stack
+// below any grabs (a press's or a menu's); null when none.
+vwindow* vwindowMSWGetBlockingModal();
 // A grab for the length of a button press, and its end.
 void vwindowMSWButtonGrab(vwindow* w);
 void vwindowMSWButtonRelease(vwindow* w);

@@ -127,6 +127,13 @@ void vwindowUnblockGrabs() {
 vwindow* vwindowMSWGetTopGrab() { return topGrab(); }
 vwindow* vwindowMSWGetCurrentModal() { return S().currentModal; }
 
+vwindow* vwindowMSWGetBlockingModal() {
+  vwindowMSWState& s = S();
+  for (int i = s.modalCount - 1; i >= 0; --i)
+    if (s.modal[i]->native && !(s.modal[i]->native->flags & vwindowMSW_GRAB)) return s.modal[i];
+  return nullptr;
+}
+
 void vwindowMSWButtonGrab(vwindow* w) {
   vwindowMSWNative* n = openNative(w);
   if (n->flags & vwindowMSW_GRAB) return;

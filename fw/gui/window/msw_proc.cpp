@@ -488,6 +488,9 @@ win::LRESULT handle(vwindow* w, win::HWND hwnd, win::UINT message, win::WPARAM w
       return 0;
     case win::WM_SETCURSOR: return setCursor(w, hwnd, wParam, lParam);
     case win::WM_MOUSEACTIVATE: return _vwindowMSWMouseActivate(w, hwnd, wParam, lParam);
+    case win::WM_ACTIVATE:
+      if ((wParam & 0xFFFF) != win::WA_INACTIVE && _vwindowMSWKeepModalActive(w, hwnd)) return 0;
+      return _vwindowMSWDefault(hwnd, message, wParam, lParam);
     case win::WM_GETMINMAXINFO:
       getMinMax(w, reinterpret_cast<win::MINMAXINFO*>(lParam));
       return _vwindowMSWDefault(hwnd, message, wParam, lParam);

@@ -256,6 +256,26 @@ win::LRESULT _vwindowMSWMouseActivate(vwindow* w, win::HWND hwnd, win::WPARAM wP
   return win::MA_NOACTIVATEANDEAT;
 }
 
+namespace {
+win::HWND topLevelOf(win::HWND h) {
+  while (h && (win::GetWindowLongPtrA(h, win::GWL_STYLE) & win::WS_CHILD)) h = win::GetParent(h);
+  return h;
+}
+}  // namespace
+
+// A window manager activates whatever the user clicks or picks; only the
+// modal window may then keep the keyboard. A modal window being opened is
+// active before it goes on the stack.
+bool _vwindowMSWKeepModalActive(vwindow* w, win::HWND hwnd) {
+  vwindow* modal = vwindowMSWGetBlockingModal();
+  if (!modal || modal == vwindowGetRoot() || !modal->native || modal == w) return false;
+  if ((w->flags & vwindowMODAL) && w->native && !(w->native->flags & vwindowMSW_MODAL)) return false;
+  win::HWND target = topLevelOf(modal->native->hwnd);
+  if (!target || target == topLevelOf(hwnd) || !win::IsWindowVisible(target) || win::IsIconic(target)) return false;
+  win::SetActiveWindow(target);
+  return true;
+}
+
 void _vwindowMSWForwardClick(win::UINT message, win::WPARAM wParam, win::POINT screen, win::HWND target) {
   vwindowMSWProcState& p = P();
   vwindow* tw = _vwindowMSWLookup(target);

@@ -64,6 +64,9 @@ win::LRESULT _vwindowMSWMouseMove(vwindow* w, win::HWND hwnd, win::WPARAM wParam
 win::LRESULT _vwindowMSWButton(vwindow* w, win::HWND hwnd, win::UINT message, win::WPARAM wParam,
                                win::LPARAM lParam);
 win::LRESULT _vwindowMSWMouseActivate(vwindow* w, win::HWND hwnd, win::WPARAM wParam, win::LPARAM lParam);
+// A window becoming active while another runs modally hands the
+// activation on to the modal window; true when it did.
+bool _vwindowMSWKeepModalActive(vwindow* w, win::HWND hwnd);
 win::LRESULT _vwindowMSWKey(vwindow* w, win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
 win::LRESULT _vwindowMSWChar(vwindow* w, win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
 void _vwindowMSWForwardClick(win::UINT message, win::WPARAM wParam, win::POINT screen, win::HWND target);

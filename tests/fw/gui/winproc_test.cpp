@@ -17,6 +17,7 @@
 #include "fw/data/pref.h"
 #include "fw/core/command.h"
 #include "fw/gui/window/window_event.h"
+#include "platform/backend/input.h"
 #include "platform/win/test.h"
 #include "tests/fw/gui/msw_fixture.h"
 #include "tests/fw/gui/raises.h"
@@ -364,6 +365,49 @@ TEST_F(WindowProc, AModalWindowEatsClicksElsewhereWithABeep) {
   ASSERT_FALSE(got.empty());
   EXPECT_EQ(got[0].substr(0, 6), "down m");
   vwindowMSWEndModal(m);
+}
+
+// A window manager activates whichever window the user clicks or picks.
+// While a modal window runs, the activation and the keyboard go back to
+// it, and a click or a key meant for the blocked window reaches no one
+// else; a modal window opening over it (its own notice) takes them.
+TEST_F(WindowProc, AWindowManagersActivationOfABlockedWindowGoesBackToTheModalWindow) {
+  vwindow* o = window("o", {400, 100, 200, 100});
+  vwindow* m = window("m", {100, 100, 200, 100});
+  auto activated = [](vwindow* w) {
+    win::backend::InputActivated(w->native->hwnd);
+    drain();
+  };
+  // No modal window: the window manager's choice stands.
+  activated(o);
+  EXPECT_EQ(win::GetActiveWindow(), o->native->hwnd);
+  vwindowMSWBeginModal(m);
+  focus(m);
+  for (vwindow* modal : {m, static_cast<vwindow*>(nullptr)}) {
+    if (!modal) {
+      modal = window("n", {100, 300, 200, 100}, vwindowMODAL);
+      EXPECT_EQ(win::GetActiveWindow(), modal->native->hwnd) << "a modal window opening takes the activation";
+      activated(m);
+    }
+    activated(o);
+    std::string who = modal->title;
+    EXPECT_EQ(win::GetActiveWindow(), modal->native->hwnd) << who;
+    EXPECT_EQ(win::GetFocus(), modal->native->hwnd) << who;
+    int beeps = win::test::BeepCount();
+    win::test::Click(at(o, 10, 10));
+    win::test::Type("k");
+    Lines got = take();
+    EXPECT_EQ(win::test::BeepCount(), beeps + 1) << who;
+    // (An eaten press's release is still delivered.)
+    for (const std::string& l : got)
+      EXPECT_TRUE(l.rfind("down o", 0) != 0 && l.rfind("key o", 0) != 0) << who << ": " << l;
+    EXPECT_NE(std::find(got.begin(), got.end(), "key " + who + " vk4b k6b m0 ch6b"), got.end()) << who;
+  }
+  vwindowDestroy(made.back());
+  made.pop_back();
+  vwindowMSWEndModal(m);
+  activated(o);
+  EXPECT_EQ(win::GetActiveWindow(), o->native->hwnd) << "the modal state ended";
 }
 
 // ---- Focus, states and geometry -------------------------------------------------------------

@@ -368,12 +368,20 @@ TEST_F(Runs, NoticesReportFailuresAndAskBeforeOverwriting) {
   static void (*note)() = nullptr;
   note = noteTitle;
   vfilechsrSetOptions(c, vfilechsrMUST_EXIST);
+  // A blocked chooser takes no click: its clicks wait for the notice's end.
+  static auto onChooser = [](void (*click)()) {
+    if (vwindowMSWGetCurrentModal() != running) {
+      --next;
+      return;
+    }
+    click();
+  };
   steps = {[] { vtextitemSetTextChars(running->pathEntry, "no/such/file"); }, [] { clickButton(running, "Ok"); },
            [] {
              note();
              press();
            },
-           [] { clickButton(running, "Cancel"); }};
+           [] { onChooser([] { clickButton(running, "Cancel"); }); }};
   EXPECT_EQ(run(), vnameInternLiteral("Cancel"));
   EXPECT_EQ(titles, std::vector<std::string>{"Open File: Error"});
   EXPECT_TRUE(applied.empty());
@@ -388,7 +396,7 @@ TEST_F(Runs, NoticesReportFailuresAndAskBeforeOverwriting) {
              win::test::KeyDown('N');
              win::test::KeyUp('N');
            },
-           [] { clickButton(running, "Ok"); }, [] { press(); }};
+           [] { onChooser([] { clickButton(running, "Ok"); }); }, [] { press(); }};
   EXPECT_EQ(run(), vnameInternLiteral("Ok"));
   EXPECT_EQ(titles, std::vector<std::string>{"Save File: Question"});
   EXPECT_EQ(applied, std::vector<std::string>{tree->at("a/b/mid.txt")}) << "offered after Yes only";
