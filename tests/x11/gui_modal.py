@@ -130,7 +130,12 @@ class Session:
         self.main = poll(self.only_main, 40)
         # The keyboard is in the Command window once it shows (a document
         # of the main window in the looks with a document area).
-        self.command = poll(lambda: (titled("Command") or [self.main])[0] if self.main else None, 20)
+        # In the other looks it is a window of its own, which may show after
+        # the main window.
+        if LOOK in ("win95", "windows"):
+            self.command = self.main
+        else:
+            self.command = poll(lambda: (titled("Command") or [None])[0], 40)
         poll(lambda: focus() == self.command, 20)
 
     def only_main(self):
@@ -166,7 +171,8 @@ def notices(s):
     # Open Look's notices have no Cancel for Escape: its Return appends.
     for line, key, told in (("load s MISSING", "Return", "Error reading file"),
                             ("log s EXISTING", "Return" if LOOK == "openlook" else "Escape", None)):
-        check(poll(lambda: focus() == s.command, 10), "%s: the Command window does not have the keyboard" % LOOK)
+        check(poll(lambda: focus() == s.command, 10),
+              "%s: the Command window %s does not have the keyboard (%s has)" % (LOOK, s.command, focus()))
         before = windows()
         xdotool("type", "--delay", "30", line)
         xdotool("key", "Return")
