@@ -124,6 +124,8 @@ TEST_F(LodFile, RefusedFileChangesNeitherMemoryNorPc) {
     int line;
   };
   const std::string head = "_DATA X 200 1 2\n_END 40\n";
+  std::string longer_than_x;
+  for (int i = 0; i <= 0x10000; ++i) longer_than_x += i % 16 == 15 ? "1\n" : "1 ";
   const refused cases[] = {
       {"word not hexadecimal", head + "_DATA X 300 5 zz 6\n", 3},
       {"prefixed number", head + "_DATA X 300\n 0x10\n", 4},
@@ -136,9 +138,8 @@ TEST_F(LodFile, RefusedFileChangesNeitherMemoryNorPc) {
       {"over-long number", head + "_DATA X 300\n\n" + std::string(91, '0') + "\n", 5},
       {"fill beyond the address space", head + "_BLOCKDATA X 0 10001 5\n", 3},
       {"word after a complete record", head + "_BLOCKDATA X 0 1 5 6\n", 3},
-      {"data running past the last address", head + "_DATA X FFFE 1 2\n 3 4\n", 4},
+      {"data longer than its memory space", head + "_DATA X 0\n" + longer_than_x, 4 + 0x10000 / 16},
       {"data starting past the last address", head + "_DATA X 10000 1\n", 3},
-      {"fill running past the last address", head + "_BLOCKDATA X FFF0 11 5\n", 3},
   };
   for (const refused& c : cases) {
     set_pc(0, 0x77);
@@ -154,6 +155,20 @@ TEST_F(LodFile, RefusedFileChangesNeitherMemoryNorPc) {
     EXPECT_EQ(fault.line, c.line) << c.what;
     EXPECT_FALSE(fault.reason.empty()) << c.what;
   }
+}
+
+// Blocks that save writes across the top of a space go on at its start.
+TEST_F(LodFile, BlocksAcrossTheTopOfASpaceGoOnAtItsStart) {
+  EXPECT_NE(read_lod_file(0, file("w.lod", "_DATA P FFFE 1 2\n 3 4\n").c_str()), 0);
+  EXPECT_EQ(p(0, 0xFFFE), 1u);
+  EXPECT_EQ(p(0, 0xFFFF), 2u);
+  EXPECT_EQ(p(0, 0), 3u);
+  EXPECT_EQ(p(0, 1), 4u);
+  EXPECT_NE(read_lod_file(0, file("f.lod", "_BLOCKDATA P FFF0 11 5\n").c_str()), 0);
+  EXPECT_EQ(p(0, 0xFFF0), 5u);
+  EXPECT_EQ(p(0, 0xFFFF), 5u);
+  EXPECT_EQ(p(0, 0), 5u);
+  EXPECT_EQ(p(0, 1), 4u);
 }
 
 TEST_F(LodFile, MissingFileOrDeviceLoadsNothing) {
