@@ -9,6 +9,8 @@
 //   element of the list's storage array.
 // - StringFill: an n-element string array filled one element at a time in
 //   a memory file of each store (table 0: ".vr", 1: chunk file).
+// - ResourceDump: a file holding one array of n strings opened and written
+//   out in the text form, as `vrtool dump` does.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -107,6 +109,30 @@ BENCHMARK(StringFill)
     ->ArgNames({"table", "n"})
     ->ArgsProduct({{0, 1}, {10000, 100000, 1000000}})
     ->Unit(benchmark::kMillisecond);
+
+void ResourceDump(benchmark::State& state) {
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  const std::string file = "/tmp/resource_dump_bench." + std::to_string(getpid()) + ".vr";
+  vfsPath* path = vfsNewPathFromString(file.c_str());
+  {
+    vresource root = vrstoreCreateMemory();
+    std::string error;
+    if (!vrtextParse(arrayText(1, n), root, &error)) state.SkipWithError(error.c_str());
+    vrstoreCloseFile(vrstoreSaveFile(root, path, 0));
+    vrstoreCloseFile(root);
+  }
+  std::size_t size = 0;
+  for (auto _ : state) {
+    vresource root = vrstoreOpenFile(path, 1);
+    size += vrtextDump(root).size();
+    vrstoreCloseFile(root);
+  }
+  benchmark::DoNotOptimize(size);
+  vfsFreePath(path);
+  std::remove(file.c_str());
+  state.counters["elements_per_s"] = benchmark::Counter(double(n) * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(ResourceDump)->ArgNames({"n"})->Arg(1000)->Arg(100000)->Arg(400000)->Arg(1600000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

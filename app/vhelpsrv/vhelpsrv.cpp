@@ -83,15 +83,20 @@ Window* findWindow(vsession* s, std::int32_t id) {
 }
 
 // ---- The marker file.
+// Its name as the messages give it: a home that leaves no room for the name
+// makes no path, yet names the file.
 std::string markerText() {
-  vstr* p = vfsPathToString(server.marker);
-  std::string s = static_cast<const char*>(p);
+  vfsPath* home = vfsMSWGetHomeDirectory();
+  vstr* p = vfsPathToString(home);
+  std::string s = std::string(static_cast<const char*>(p)) + vfsMSWGetSeparator() + "vhelpsrv.tmp";
   vstrDestroy(p);
+  vfsFreePath(home);
   return s;
 }
 
 // Written to a temporary file beside it, then renamed, so that a client
-// never reads half a marker (it deletes one it cannot read).
+// never reads half a marker (it deletes one it cannot read). Without it no
+// client finds the server: one that cannot be written ends the server.
 void writeMarker(vname transport, const char* location, const char* port) {
   std::string target = markerText();
   std::string temporary = target + "." + std::to_string(getpid());
@@ -101,11 +106,17 @@ void writeMarker(vname transport, const char* location, const char* port) {
   vresourceSetString(help, vsessionGetAttributeKey(vsessionLOCATION), vscribeCString(location));
   vresourceSetString(help, vsessionGetAttributeKey(vsessionPORT), vscribeCString(port));
   vresourceSetInteger(root, name("Process"), std::int32_t(getpid()));
-  vfsPath* path = vfsNewPathFromString(temporary.c_str());
-  vrstoreCloseFile(vrstoreSaveFile(root, path, 0));
+  const bool saved = vexTry([&] {
+    vfsPath* path = vfsNewPathFromString(temporary.c_str());
+    vexGuard([&] { vrstoreCloseFile(vrstoreSaveFile(root, path, 0)); },
+             [&](vexHandler&) {
+               vfsFreePath(path);
+               _vexGenerate(nullptr, vexEnd);
+             });
+    vfsFreePath(path);
+  });
   vrstoreCloseFile(root);
-  vfsFreePath(path);
-  if (std::rename(temporary.c_str(), target.c_str()) != 0) {
+  if (!saved || std::rename(temporary.c_str(), target.c_str()) != 0) {
     std::remove(temporary.c_str());
     std::fprintf(stderr, "vhelpsrv: cannot write %s\n", target.c_str());
     std::exit(1);

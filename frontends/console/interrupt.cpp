@@ -3,6 +3,7 @@
 #include "sim/engine/device/current_device.h"
 #include "sim/engine/device/device_inst.h"
 #include "frontends/console/services.h"
+#include "frontends/console/terminal.h"
 #include "sim/frontend/frontend.h"
 
 int stop_seen = 0;
@@ -26,8 +27,12 @@ int abort_requested() {
 
 int gui_present() { return 1; }
 
-// Ctrl-C interrupts a blocked wait itself: nothing to poll.
-int stop_check() { return stop_request != 0 ? 1 : 0; }
+// Ctrl-C interrupts a blocked wait itself: nothing to poll. What was
+// said before the wait shows while it lasts.
+int stop_check() {
+  terminal_flush_output();
+  return stop_request != 0 ? 1 : 0;
+}
 int stop_poll_ms() { return 0; }
 
 }  // namespace con

@@ -406,13 +406,19 @@ void asm_window_open(const char*) {
     if (existing->window != nullptr) vwindowClassOf(existing->window)->raise(existing->window);
     return;
   }
-  vresource r;
-  if (vapplicationFindNamedResource(N("Assembly"), &r) == 0) return;
   register_asm_window();
   vsliderScrollBarGetDefaultClass();
   vtextitemGetDefaultClass();
   vrulerGetDefaultClass();
-  auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "Assembly"));
+  xincell* list = nullptr;
+  vruler* ruler = nullptr;
+  vcontrol* scroll = nullptr;
+  vtextitem* scroll_to = nullptr;
+  vdialog* d = load_window("Assembly", vdialogGetDefaultClass(),
+                           {need("Asm_List", xincellGetDefaultClass(), &list), need("Ruler", vrulerGetDefaultClass(), &ruler),
+                            need("Asm_Scroll", vcontrolGetDefaultClass(), &scroll),
+                            need("Scroll_To", vtextitemGetDefaultClass(), &scroll_to)});
+  if (d == nullptr) return;
   sim_window* record = window_record_new(SIMWIN_ASSEMBLY, cur_device, 0, d);
   if (record == nullptr) {
     vinstanceDestroyLater(d);
@@ -422,10 +428,10 @@ void asm_window_open(const char*) {
   w.generation = ++generations;
   w.record = record;
   w.dialog = d;
-  w.view.list = window_item_as<xincell>(d, "Asm_List", xincellGetDefaultClass(), "Assembly");
-  w.ruler = window_item_as<vruler>(d, "Ruler", vrulerGetDefaultClass(), "Assembly");
-  w.scroll = window_item_as<vcontrol>(d, "Asm_Scroll", vcontrolGetDefaultClass(), "Assembly");
-  w.scroll_to = window_item_as<vtextitem>(d, "Scroll_To", vtextitemGetDefaultClass(), "Assembly");
+  w.view.list = list;
+  w.ruler = ruler;
+  w.scroll = scroll;
+  w.scroll_to = scroll_to;
   record->refresh = asm_window_refresh;
   record->update = asm_window_update;
   record->close = asm_window_close;

@@ -70,6 +70,8 @@ struct command_state {
   std::size_t completed_length = 0;
   const command_descriptor* command = nullptr;
   int generation = 0;
+  // Emptied by the "Abandon" key and not yet: the next key typed empties it first.
+  bool clear_pending = false;
   // Each item's distance from the window's top and right edges as loaded.
   struct anchor {
     vdialogItem* item;
@@ -78,10 +80,6 @@ struct command_state {
   std::vector<anchor> anchors;
 };
 command_state win;
-
-vtextitem* text_item(vdialog* d, const char* tag) {
-  return window_item_as<vtextitem>(d, tag, vtextitemGetDefaultClass(), "Command");
-}
 
 std::string item_text(vtextitem* item) {
   if (item == nullptr) return {};
@@ -126,15 +124,24 @@ void prompt_again() {
   show_prompt();
 }
 
+void clear_if_pending() {
+  if (!win.clear_pending) return;
+  win.clear_pending = false;
+  set_entry({}, 0);
+}
+
 int clear_entry_event(vevent* event) {
-  if (command_open != 0 && event->word3 == win.generation) set_entry({}, 0);
+  if (command_open != 0 && event->word3 == win.generation) clear_if_pending();
   return 1;
 }
 
 // As for the "Abandon" key: the prompt again, the entry emptied a moment
-// later (after the framework's own handling of the key), no completion.
+// later (after the framework's own handling of the key), no completion. Keys
+// typed before that moment (held up while the program was busy) are typed
+// into the emptied entry.
 void abandon_entry() {
   prompt_again();
+  win.clear_pending = true;
   vevent* e = veventCreateClient(clear_entry_event, nullptr);
   e->word3 = win.generation;
   e->priority = CLEAR_PRIORITY;
@@ -216,23 +223,46 @@ vtextitemClassRec* line_class() {
     c->keyDown = [](vdialogItem* item, vevent* e) {
       const uint32_t key = veventGetKey(e);
       if (win.line != reinterpret_cast<vtextitem*>(item)) return vtextitemGetDefaultClass()->keyDown(item, e);
+      clear_if_pending();
       if (veventGetBinding(e) == vname_Abandon || key == KEY_ESCAPE) {
         abandon_entry();
         return 1;
       }
+      const std::string before = item_text(win.line);
+      const std::size_t start = win.line->selection != nullptr ? std::min<std::size_t>(win.line->selection->start, before.size()) : 0;
+      const std::size_t end = win.line->selection != nullptr ? std::clamp<std::size_t>(win.line->selection->end, start, before.size()) : 0;
       // The framework binds the blank to a command of its own; here it is
       // typed as text.
       if (veventGetCharacter(e) == ' ' && win.line->selection != nullptr) {
-        const std::string text = item_text(win.line);
-        const auto start = std::min<std::size_t>(win.line->selection->start, text.size());
-        const auto end = std::clamp<std::size_t>(win.line->selection->end, start, text.size());
-        set_entry(text.substr(0, start) + " " + text.substr(end), start + 1);
+        if (before.size() - (end - start) >= ENTRY_MAX) {
+          vwindowBeep();
+          return 1;
+        }
+        set_entry(before.substr(0, start) + " " + before.substr(end), start + 1);
         key_typed(' ');
         return 1;
       }
       const int handled = vtextitemGetDefaultClass()->keyDown(item, e);
+      // The entry holds no more than a line runs: what a key adds past it
+      // is taken back.
+      if (item_text(win.line).size() > ENTRY_MAX) {
+        set_entry(before, start);
+        if (win.line->text != nullptr && win.line->selection != nullptr)
+          vtextSetSelectionRange(win.line->text, win.line->selection, static_cast<int32_t>(start), static_cast<int32_t>(end));
+        vwindowBeep();
+        return 1;
+      }
       if (key != KEY_RETURN && key != KEY_ENTER) key_typed(veventGetCharacter(e));
       return handled;
+    };
+    // A paste fills the entry's room and no more.
+    c->pasteLength = [](vtextview* view, const char* chars, int32_t length) {
+      const int32_t n = vtextitemGetDefaultClass()->pasteLength(view, chars, length);
+      const int32_t kept = view->text != nullptr ? view->text->length - (view->selection != nullptr ? view->selection->length : 0) : 0;
+      const int32_t room = std::max<int32_t>(0, static_cast<int32_t>(ENTRY_MAX) - kept);
+      if (n <= room) return n;
+      vwindowBeep();
+      return room;
     };
     return c;
   }();
@@ -403,11 +433,16 @@ void command_open_action(const char*) {
     if (w->window != nullptr) vwindowClassOf(w->window)->raise(w->window);
     return;
   }
-  vresource r;
-  if (vapplicationFindNamedResource(N("Command"), &r) == 0) return;
   line_class();
   incell_derive("historyincell", history_edit_cell);
-  auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "Command"));
+  vtextitem *line = nullptr, *prompt = nullptr, *help = nullptr, *error = nullptr;
+  xincell* history = nullptr;
+  const vclass* text = vtextitemGetDefaultClass();
+  vdialog* d = load_window("Command", vdialogGetDefaultClass(),
+                           {need("Command_Line", line_class(), &line), need("Command_Prompt", text, &prompt),
+                            need("Help_Line", text, &help), need("Error_Line", text, &error),
+                            need("Command_History", xincellGetDefaultClass(), &history)});
+  if (d == nullptr) return;
   sim_window* record = window_record_new(SIMWIN_COMMAND, -1, 0, d);
   if (record == nullptr) {
     vinstanceDestroyLater(d);
@@ -416,11 +451,11 @@ void command_open_action(const char*) {
   command_open = 1;
   win.dialog = d;
   win.record = record;
-  win.line = text_item(d, "Command_Line");
-  win.prompt = text_item(d, "Command_Prompt");
-  win.help = text_item(d, "Help_Line");
-  win.error = text_item(d, "Error_Line");
-  win.history = window_item_as<xincell>(d, "Command_History", xincellGetDefaultClass(), "Command");
+  win.line = line;
+  win.prompt = prompt;
+  win.help = help;
+  win.error = error;
+  win.history = history;
   anchor_items(d);
   record->refresh = command_refresh;
   record->update = command_update;

@@ -7,6 +7,7 @@
 #include "fw/data/vresource.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/namedres.h"
+#include "fw/widgets/controls/button.h"
 #include "fw/widgets/dialog/dialog.h"
 #include "frontends/gui/dialogs/command_dialog.h"
 #include "frontends/gui/guiutil.h"
@@ -53,11 +54,10 @@ int save_pos_prefs_apply(dialog_state& d) {
 }
 
 void* about_box_open() {
-  vresource r;
-  if (!vapplicationFindNamedResource(N("About"), &r)) return nullptr;
-  auto* box = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "About"));
+  vdialogItem* close = nullptr;
+  auto* box = load_window("About", vdialogGetDefaultClass(), {need("Close", vbuttonGetDefaultClass(), &close)});
   if (box == nullptr) return nullptr;
-  if (vdialogItem* close = vdialogFindItem(box, N("Close"))) vdialogSetItemNotify(close, about_close_pressed);
+  vdialogSetItemNotify(close, about_close_pressed);
   vdialogSetCloseHook(box, about_close_hook);
   vwindowSetTitleScribe(box, vscribeCString(("About " + family_title()).c_str()));
   dialog_frame(box);

@@ -95,16 +95,17 @@ std::string item_text(vtextitem* item) {
 }
 
 dialog_answer line_run(const std::string& prompt, std::string& input) {
-  vresource r;
-  if (!vapplicationFindNamedResource(N("Interact_Input"), &r)) return ANSWER_CLOSE;
-  auto* d = static_cast<vconfirm*>(load_window(r, vconfirmGetDefaultClass(), "Interact_Input"));
+  vtextitem* prompt_item = nullptr;
+  vtextitem* input_item = nullptr;
+  auto* d = static_cast<vconfirm*>(load_window("Interact_Input", vconfirmGetDefaultClass(),
+                                               {need("Prompt", vtextitemGetDefaultClass(), &prompt_item),
+                                                need("Input", vtextitemGetDefaultClass(), &input_item)}));
+  if (d == nullptr) return ANSWER_CLOSE;
   // The resource's size stands: its items carry no spring solution, and
   // sizing to them would leave only the buttons.
   d->dialogFlags &= static_cast<std::uint16_t>(~vdialogSIZE_PENDING);
-  auto* prompt_item = window_item_as<vtextitem>(d, "Prompt", vtextitemGetDefaultClass(), "Interact_Input");
-  auto* input_item = window_item_as<vtextitem>(d, "Input", vtextitemGetDefaultClass(), "Interact_Input");
-  if (prompt_item != nullptr) vtextitemSetTextChars(prompt_item, prompt.c_str());
-  if (input_item != nullptr) vtextitemSetTextChars(input_item, input.c_str());
+  vtextitemSetTextChars(prompt_item, prompt.c_str());
+  vtextitemSetTextChars(input_item, input.c_str());
   dialog_frame(d);
   vdialogPlace(d, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
   const dialog_answer a = answer_of(vconfirmProcess(d));

@@ -131,12 +131,10 @@ void list_window_open(const char*) {
   } else {
     number = window_number_free(-1, SIMWIN_LIST);
   }
-  vresource r;
-  if (vapplicationFindNamedResource(N("List"), &r) == 0) return;
-  vtextitemGetDefaultClass();
-  auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "List"));
-  auto* text = window_item_as<vtextitem>(d, "List_Text", vtextitemGetDefaultClass(), "List");
-  sim_window* record = text != nullptr ? window_record_new(SIMWIN_LIST, -1, number, d) : nullptr;
+  vtextitem* text = nullptr;
+  vdialog* d = load_window("List", vdialogGetDefaultClass(), {need("List_Text", vtextitemGetDefaultClass(), &text)});
+  if (d == nullptr) return;
+  sim_window* record = window_record_new(SIMWIN_LIST, -1, number, d);
   if (record == nullptr) {
     vinstanceDestroyLater(d);
     return;

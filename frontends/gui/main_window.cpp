@@ -493,9 +493,15 @@ void main_notify(vwindow* window, vevent* event) {
 }  // namespace
 
 vdialog* main_window_create() {
-  vresource r;
-  if (!vapplicationFindNamedResource(N("Main"), &r)) return nullptr;
-  auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "Main"));
+  // Found again by tag while the window lives: checked once here.
+  vdialogItem *palette = nullptr, *view = nullptr, *status = nullptr;
+  vmenubar* menus = nullptr;
+  vdialog* d = load_window("Main", vdialogGetDefaultClass(),
+                           {need("Main_Menu_Bar", vmenubarGetDefaultClass(), &menus),
+                            need("Win_Palette", vpaletteGetDefaultClass(), &palette),
+                            need("Main_View", vmainviewGetDefaultClass(), &view),
+                            need("StatusBar", vtextitemGetDefaultClass(), &status)});
+  if (d == nullptr) return nullptr;
   sim_window* record = window_record_new(SIMWIN_MAIN, -1, -1, d);
   if (record == nullptr) {
     vinstanceDestroy(d);
@@ -505,11 +511,7 @@ vdialog* main_window_create() {
   record->close = main_close;
   d->data = record;
   main_dialog = d;
-  menu_bar = window_item_as<vmenubar>(d, "Main_Menu_Bar", vmenubarGetDefaultClass(), "Main");
-  // Found again by tag while the window lives: their classes checked once.
-  window_item(d, "Win_Palette", vpaletteGetDefaultClass(), "Main");
-  window_item(d, "Main_View", vmainviewGetDefaultClass(), "Main");
-  window_item(d, "StatusBar", vtextitemGetDefaultClass(), "Main");
+  menu_bar = menus;
   menu_trim();
   menu_register();
   vdialogSetCloseHook(d, main_close_request);
@@ -600,7 +602,17 @@ void status_bar_show(const char* text) {
   }
 }
 
+// A quit request while the question is up is refused with a beep.
 bool quit_question() {
+  static bool asking = false;
+  if (asking) {
+    vwindowBeep();
+    return false;
+  }
+  struct Asking {
+    Asking() { asking = true; }
+    ~Asking() { asking = false; }
+  } during;
   const dialog_answer a = modal_dialog_run(
       [] { return dialogs().notice_run("Are you sure you want to quit?", nullptr, nullptr, true); });
   return a == ANSWER_OK;

@@ -372,12 +372,17 @@ void memory_window_open(const char*) {
   if (number != -2)
     if (sim_window* existing = window_find(SIMWIN_MEMORY, cur_device, number)) w = windows.of(existing);
   if (w == nullptr) {
-    vresource r;
-    if (vapplicationFindNamedResource(N("Memory"), &r) == 0) return;
     register_memory_window();
     vsliderScrollBarGetDefaultClass();
-  vtextitemGetDefaultClass();
-    auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "Memory"));
+    vtextitemGetDefaultClass();
+    xincell* list = nullptr;
+    vcontrol* scroll = nullptr;
+    vtextitem* scroll_to = nullptr;
+    vdialog* d = load_window("Memory", vdialogGetDefaultClass(),
+                             {need("Memory_List", xincellGetDefaultClass(), &list),
+                              need("Mem_Scroll", vcontrolGetDefaultClass(), &scroll),
+                              need("Scroll_To", vtextitemGetDefaultClass(), &scroll_to)});
+    if (d == nullptr) return;
     if (number == -2) number = window_number_free(cur_device, SIMWIN_MEMORY);
     sim_window* record = window_record_new(SIMWIN_MEMORY, cur_device, number, d);
     if (record == nullptr) {
@@ -388,9 +393,9 @@ void memory_window_open(const char*) {
     w->generation = ++generations;
     w->record = record;
     w->dialog = d;
-    w->list = window_item_as<xincell>(d, "Memory_List", xincellGetDefaultClass(), "Memory");
-    w->scroll = window_item_as<vcontrol>(d, "Mem_Scroll", vcontrolGetDefaultClass(), "Memory");
-    w->scroll_to = window_item_as<vtextitem>(d, "Scroll_To", vtextitemGetDefaultClass(), "Memory");
+    w->list = list;
+    w->scroll = scroll;
+    w->scroll_to = scroll_to;
     w->view.window = record;
     record->refresh = memory_window_refresh;
     record->update = memory_window_update;

@@ -304,10 +304,10 @@ void register_window_open(const char*) {
   } else {
     number = window_number_free(cur_device, SIMWIN_REGISTER);
   }
-  vresource r;
-  if (vapplicationFindNamedResource(N("Register"), &r) == 0) return;
   register_register_window();
-  auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "Register"));
+  xincell* list = nullptr;
+  vdialog* d = load_window("Register", vdialogGetDefaultClass(), {need("Register_List", xincellGetDefaultClass(), &list)});
+  if (d == nullptr) return;
   sim_window* record = window_record_new(SIMWIN_REGISTER, cur_device, number, d);
   if (record == nullptr) {
     vinstanceDestroyLater(d);
@@ -316,7 +316,7 @@ void register_window_open(const char*) {
   register_win& w = windows.emplace_back();
   w.record = record;
   w.dialog = d;
-  w.list = window_item_as<xincell>(d, "Register_List", xincellGetDefaultClass(), "Register");
+  w.list = list;
   record->refresh = register_window_refresh;
   record->update = register_window_update;
   record->close = register_window_close;

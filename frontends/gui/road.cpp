@@ -262,7 +262,8 @@ int stop_check() {
     veventProcessPending(0, 0);
     veventProcessPending(1, 0);
   }
-  return stop_request != 0 || quitting != 0 ? 1 : 0;
+  // A quit signal is taken by the loop that waits: it asks to quit.
+  return stop_request != 0 || quitting != 0 || veventQuitPending() != 0 ? 1 : 0;
 }
 
 int stop_poll_ms() { return 50; }

@@ -186,13 +186,15 @@ sim_window* row_window_open(const row_window_kind& kind) {
     if (existing->window != nullptr) vwindowClassOf(existing->window)->raise(existing->window);
     return existing;
   }
-  vresource r;
-  if (vapplicationFindNamedResource(N(kind.resource), &r) == 0) return nullptr;
-  vlistviewGetDefaultClass();
-  vrulerGetDefaultClass();
-  auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), kind.resource));
-  auto* list = window_item_as<vlistview>(d, kind.list_name, vlistviewGetDefaultClass(), kind.resource);
-  sim_window* record = list != nullptr ? window_record_new(kind.kind, cur_device, 0, d) : nullptr;
+  vlistview* list = nullptr;
+  vruler* ruler = nullptr;
+  // A list of its own width has no ruler.
+  const window_need list_need = need(kind.list_name, vlistviewGetDefaultClass(), &list);
+  vdialog* d = kind.width == 0 ? load_window(kind.resource, vdialogGetDefaultClass(),
+                                             {list_need, need("Ruler", vrulerGetDefaultClass(), &ruler)})
+                               : load_window(kind.resource, vdialogGetDefaultClass(), {list_need});
+  if (d == nullptr) return nullptr;
+  sim_window* record = window_record_new(kind.kind, cur_device, 0, d);
   if (record == nullptr) {
     vinstanceDestroyLater(d);
     return nullptr;
@@ -202,7 +204,7 @@ sim_window* row_window_open(const row_window_kind& kind) {
   w.record = record;
   w.dialog = d;
   w.list = list;
-  if (kind.width == 0) w.ruler = window_item_as<vruler>(d, "Ruler", vrulerGetDefaultClass(), kind.resource);
+  w.ruler = ruler;
   record->refresh = row_window_refresh;
   record->update = row_window_update;
   record->close = row_window_close;

@@ -325,11 +325,13 @@ void session_open_action(const char*) {
     if (w->window != nullptr) vwindowClassOf(w->window)->raise(w->window);
     return;
   }
-  vresource r;
-  if (vapplicationFindNamedResource(N("Session"), &r) == 0) return;
-  canvas_class();
   vsliderScrollBarGetDefaultClass();
-  auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "Session"));
+  vdialogItem* text = nullptr;
+  vcontrol* scroll = nullptr;
+  vdialog* d = load_window("Session", vdialogGetDefaultClass(),
+                           {need("Session_Text", canvas_class(), &text),
+                            need("Session_Scroll", vcontrolGetDefaultClass(), &scroll)});
+  if (d == nullptr) return;
   sim_window* record = window_record_new(SIMWIN_SESSION, -1, 0, d);
   if (record == nullptr) {
     vinstanceDestroyLater(d);
@@ -338,8 +340,8 @@ void session_open_action(const char*) {
   session_open = 1;
   win.dialog = d;
   win.record = record;
-  win.text = vdialogFindItem(d, N("Session_Text"));
-  win.scroll = window_item_as<vcontrol>(d, "Session_Scroll", vcontrolGetDefaultClass(), "Session");
+  win.text = text;
+  win.scroll = scroll;
   record->refresh = session_refresh;
   record->update = session_update;
   record->close = session_close;

@@ -391,15 +391,14 @@ void source_window_open(const char*) {
     if (existing->window != nullptr) vwindowClassOf(existing->window)->raise(existing->window);
     return;
   }
-  vresource r;
-  if (vapplicationFindNamedResource(N("Source"), &r) == 0) return;
-  canvas_class();
   vsliderScrollBarGetDefaultClass();
-  auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "Source"));
+  vdialogItem* text = nullptr;
+  vcontrol* scroll = nullptr;
+  vdialog* d = load_window("Source", vdialogGetDefaultClass(),
+                           {need("Source_Text", canvas_class(), &text), need("Source_Scroll", vcontrolGetDefaultClass(), &scroll)});
+  if (d == nullptr) return;
   sim_window* record = window_record_new(SIMWIN_SOURCE, cur_device, 0, d);
-  vdialogItem* text = record != nullptr ? vdialogFindItem(d, N("Source_Text")) : nullptr;
-  if (text == nullptr) {
-    if (record != nullptr) window_record_free(record);
+  if (record == nullptr) {
     vinstanceDestroyLater(d);
     return;
   }
@@ -408,7 +407,7 @@ void source_window_open(const char*) {
   w.record = record;
   w.dialog = d;
   w.text = text;
-  w.scroll = window_item_as<vcontrol>(d, "Source_Scroll", vcontrolGetDefaultClass(), "Source");
+  w.scroll = scroll;
   record->refresh = source_window_refresh;
   record->update = source_window_update;
   record->close = source_window_close;

@@ -43,6 +43,7 @@
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw.h"
 #include "fw/gui/window/namedres.h"
+#include "fw/widgets/controls/button.h"
 #include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/startup.h"
 #include "frontends/gui/dialogs.h"
@@ -117,31 +118,43 @@ int stop_loop(vevent*) {
   return 1;
 }
 
-// A start-up window that the program's own resource file does not give
-// (damaged, or not this program's) ends the program naming the file: a GUI
-// without it would run nothing and look like success.
-// names: the file's names, the one in use first found.
-[[noreturn]] void resources_failed(const char* window, std::initializer_list<const char*> names) {
-  std::string file = *names.begin();
+// The file a resource came from, the one in use of names first found.
+std::string resource_file(std::initializer_list<const char*> names) {
   for (const char* name : names)
     if (vfsPath* p = vinstFindFileQuiet(name)) {
       vstr* text = vfsPathToString(p);
-      file = text;
+      std::string file = text;
       vstrDestroy(text);
       vfsFreePath(p);
-      break;
+      return file;
     }
-  std::string what;
-  if (vexException* e = vexGetCurrentException()) what = std::string(": ") + (e->message ? e->message : e->cls->name);
-  // Damage said with the file's name: it is named once, above.
+  return *names.begin();
+}
+
+// The current exception's message, without the file's name it may end
+// with: the file is named once, by the caller.
+std::string exception_text(const std::string& file) {
+  vexException* e = vexGetCurrentException();
+  if (e == nullptr) return {};
+  std::string what = e->message ? e->message : e->cls->name;
   const std::string in = " in " + file;
   if (what.size() > in.size() && what.compare(what.size() - in.size(), in.size(), in) == 0) what.resize(what.size() - in.size());
-  std::fprintf(stderr, "sim73500: resource file %s: cannot read the %s window%s\n", file.c_str(), window,
-               what.c_str());
+  return what;
+}
+
+// A start-up window that the program's own resource file does not give
+// (damaged, or not this program's) ends the program naming the file: a GUI
+// without it would run nothing and look like success.
+[[noreturn]] void resources_failed(const char* window, const std::string& file, const std::string& what) {
+  std::fprintf(stderr, "sim73500: resource file %s: cannot read the %s window%s%s\n", file.c_str(), window,
+               what.empty() ? "" : ": ", what.c_str());
   vsysExit(1);
 }
 
-[[noreturn]] void resources_failed(const char* window) { resources_failed(window, {"sim73500.vr"}); }
+[[noreturn]] void resources_failed(const char* window) {
+  const std::string file = resource_file({"sim73500.vr"});
+  resources_failed(window, file, exception_text(file));
+}
 
 // Runs make, which answers the window; a raise or no window ends the program.
 template <class Make>
@@ -151,25 +164,61 @@ void required_window(const char* window, Make make) {
   if (!made) resources_failed(window);
 }
 
-}  // namespace
+bool starting = false;
 
-vobject* load_window(vresource r, const vclass* expected, const char* window) {
-  vobject* loaded = nullptr;
-  vexGuard([&] { loaded = _vobjectLoadOfClass(r, expected); }, [&](vexHandler&) { resources_failed(window); });
-  return loaded;
+// What is wrong with the window's items, each named; empty when nothing.
+std::string items_wrong(vdialog* d, std::initializer_list<window_need> needs) {
+  std::string wrong;
+  for (const window_need& n : needs) {
+    vdialogItem* item = vdialogFindItem(d, N(n.tag));
+    const char* fault = item == nullptr                         ? " missing"
+                        : !vclassIsSubclass(item->cls, n.cls) ? " of another class"
+                                                                : nullptr;
+    if (fault == nullptr) {
+      *n.slot = item;
+      continue;
+    }
+    *n.slot = nullptr;
+    if (!wrong.empty()) wrong += ", ";
+    wrong += std::string("item ") + n.tag + fault;
+  }
+  return wrong;
 }
 
-vdialogItem* window_item(vdialog* d, const char* tag, const vclass* expected, const char* window) {
-  vdialogItem* item = nullptr;
-  vexGuard([&] { item = _vdialogFindItemOfClass(d, N(tag), expected); },
-           [&](vexHandler&) { resources_failed(window); });
-  return item;
+}  // namespace
+
+void set_starting(bool on) { starting = on; }
+
+vdialog* load_window(const char* resource, const vclass* expected, std::initializer_list<window_need> needs) {
+  vdialog* d = nullptr;
+  std::string wrong;
+  const std::string file = resource_file({"sim73500.vr"});
+  vresource r;
+  if (vapplicationFindNamedResource(N(resource), &r) == 0) wrong = "no such window";
+  else
+    vexGuard([&] { d = static_cast<vdialog*>(_vobjectLoadOfClass(r, expected)); },
+             [&](vexHandler& h) {
+               wrong = exception_text(file);
+               if (wrong.empty()) wrong = "damaged";
+               vexSetCurrentException(h.savedChain);
+             });
+  if (d != nullptr) wrong = items_wrong(d, needs);
+  if (wrong.empty()) return d;
+  if (d != nullptr) vinstanceDestroyLater(d);
+  for (const window_need& n : needs) *n.slot = nullptr;
+  if (starting) resources_failed(resource, file, wrong);
+  const std::string message = "Resource file " + file + " is damaged: cannot open the " + resource + " window: " + wrong;
+  error_report(message.c_str());
+  return nullptr;
 }
 
 vobject* framework_window(const char* window, vobject* (*make)()) {
   vobject* made = nullptr;
   vexGuard([&] { made = make(); },
-           [&](vexHandler&) { resources_failed(window, {vinstNAMES[0], vinstNAMES[1], vinstNAMES[2]}); });
+           [&](vexHandler&) {
+             const std::string file = resource_file({vinstNAMES[0], vinstNAMES[1], vinstNAMES[2]});
+             resources_failed(window, file, exception_text(file));
+           });
   return made;
 }
 
@@ -188,11 +237,11 @@ void* about_dialog_open(const char* argument) {
     startup_argument = argument;
     have_argument = true;
   }
-  vresource r;
-  if (!vapplicationFindNamedResource(N("About"), &r)) return nullptr;
   if (about != nullptr) return about;  // one About box at a time
-  about = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "About"));
-  if (vdialogItem* close = vdialogFindItem(about, N("Close"))) vdialogSetItemNotify(close, about_close);
+  vdialogItem* close = nullptr;
+  about = load_window("About", vdialogGetDefaultClass(), {need("Close", vbuttonGetDefaultClass(), &close)});
+  if (about == nullptr) return nullptr;
+  vdialogSetItemNotify(close, about_close);
   vwindowSetTitleScribe(about, vscribeCString(family_title().c_str()));
   dialog_frame(about);
   vdialogPlace(about, vwindowGetRoot(), PLACE_CENTRE, PLACE_CENTRE);
@@ -257,6 +306,7 @@ int startup_main_window(vevent* event) {
 }
 
 int run_startup_macro(vevent*) {
+  set_starting(false);
   // By now the window manager has shown the main window over the restored ones.
   main_view_raise_covered();
   if (have_argument) {
@@ -338,6 +388,7 @@ void sim_main(int argc, char** argv, const char* default_type_name, const start_
   register_window_kinds();
   // The transcript is what a script reads: without it the run is no use.
   if (options.transcript != nullptr && !open_transcript(options.transcript)) vsysExit(1);
+  set_starting(true);
   if (front_end_start(argc, argv, default_type_name) == 0) vsysExit(1);
   end_when_idle(options.headless);
   veventProcess();

@@ -3,6 +3,7 @@
 // main window with its windows and runs the first command; the quit.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 #include "fw/core/class.h"
@@ -31,24 +32,33 @@ int front_end_start(int argc, char** argv, const char* default_type_name);
 // The exit status by the quit rule.
 int front_end_status();
 
-// Loads a window's object, of class expected, from the program's resource
-// file: one that does not load (damaged) ends the program naming the file,
-// as a start-up window does.
-vobject* load_window(vresource r, const vclass* expected, const char* window);
+// An item a window takes by name: its tag, the class it is used as, and
+// where the item found goes.
+struct window_need {
+  const char* tag;
+  const vclass* cls;
+  vdialogItem** slot;
+};
+template <class T>
+window_need need(const char* tag, const vclass* cls, T** slot) {
+  return {tag, cls, reinterpret_cast<vdialogItem**>(slot)};
+}
+
+// Loads the window resource, of class expected, with every item it takes
+// by name present and of its class (each put in its slot). A window the
+// program's resource file does not give so (damaged, or not this
+// program's) is refused naming the file: during the start-up the program
+// ends (status 1); later the refusal is reported as an error, the session
+// goes on and the answer is null.
+vdialog* load_window(const char* resource, const vclass* expected, std::initializer_list<window_need> needs = {});
+// Whether the start-up is still running: its windows' damage ends the
+// program.
+void set_starting(bool on);
 
 // Makes a window the framework loads from its own resource file (a notice,
 // the file chooser): one that does not load ends the program naming that
 // file.
 vobject* framework_window(const char* window, vobject* (*make)());
-
-// The item of a loaded window found by tag and used as class expected, or
-// null when the window has none: one of another class came from a damaged
-// file and ends the program naming it, as load_window does.
-vdialogItem* window_item(vdialog* d, const char* tag, const vclass* expected, const char* window);
-template <class T, class C>
-T* window_item_as(vdialog* d, const char* tag, const C* expected, const char* window) {
-  return reinterpret_cast<T*>(window_item(d, tag, expected, window));
-}
 
 // "Sim" and the family number of the current device type.
 std::string family_title();

@@ -377,15 +377,13 @@ void ruler_notify(vruler* ruler, vevent*, vrulerItem*, int code) {
 }
 
 watch_win* create_window(int number) {
-  vresource r;
-  if (vapplicationFindNamedResource(N("Watch"), &r) == 0) return nullptr;
-  vrulerGetDefaultClass();
-  vlistviewGetDefaultClass();
-  auto* d = static_cast<vdialog*>(load_window(r, vdialogGetDefaultClass(), "Watch"));
+  vlistview* list = nullptr;
+  vruler* ruler = nullptr;
+  vdialog* d = load_window("Watch", vdialogGetDefaultClass(),
+                           {need("Watch_List", vlistviewGetDefaultClass(), &list), need("Ruler", vrulerGetDefaultClass(), &ruler)});
+  if (d == nullptr) return nullptr;
   sim_window* record = window_record_new(SIMWIN_WATCH, cur_device, number, d);
-  auto* list = record != nullptr ? window_item_as<vlistview>(d, "Watch_List", vlistviewGetDefaultClass(), "Watch") : nullptr;
-  if (list == nullptr) {
-    if (record != nullptr) window_record_free(record);
+  if (record == nullptr) {
     vinstanceDestroyLater(d);
     return nullptr;
   }
@@ -393,7 +391,7 @@ watch_win* create_window(int number) {
   w.record = record;
   w.dialog = d;
   w.list = list;
-  w.ruler = window_item_as<vruler>(d, "Ruler", vrulerGetDefaultClass(), "Watch");
+  w.ruler = ruler;
   record->refresh = watch_window_refresh;
   record->update = watch_window_update;
   record->close = watch_window_close;

@@ -825,23 +825,12 @@ win::HACCEL veventMSWGetActiveAccelerators(win::HWND* frame) {
 namespace {
 veventMSWPressWatch pressWatch = nullptr;
 
-bool isPress(win::UINT message) {
-  switch (message) {
-    case win::WM_LBUTTONDOWN:
-    case win::WM_MBUTTONDOWN:
-    case win::WM_RBUTTONDOWN:
-    case win::WM_NCLBUTTONDOWN:
-    case win::WM_NCMBUTTONDOWN:
-    case win::WM_NCRBUTTONDOWN: return true;
-    default: return false;
-  }
-}
 }  // namespace
 
 veventMSWPressWatch veventMSWSetPressWatch(veventMSWPressWatch watch) { return std::exchange(pressWatch, watch); }
 
 void veventMSWDispatchMessage(const win::MSG* message) {
-  if (pressWatch && isPress(message->message)) pressWatch(message);
+  if (pressWatch && veventMSWIsPress(message->message)) pressWatch(message);
   win::MSG m = *message;
   if (acceleratorFrame && acceleratorTable && win::TranslateAcceleratorA(acceleratorFrame, acceleratorTable, &m)) return;
   if (m.hwnd && win::GetClassLongPtrA(m.hwnd, win::GCL_CBWNDEXTRA) == 8) {
@@ -906,3 +895,15 @@ win::UINT_PTR veventMSWModalTimerProc(win::HWND window, win::UINT message, win::
 void veventMSWWakeUp() { win::PostMessageA(vsysGetTaskWindow(), win::WM_NULL, 0, 0); }
 
 void vinstanceDestroyLater(vinstance* instance) { veventPostAtLevel(veventCreateClient(destroyLater, instance)); }
+
+bool veventMSWIsPress(win::UINT message) {
+  switch (message) {
+    case win::WM_LBUTTONDOWN:
+    case win::WM_MBUTTONDOWN:
+    case win::WM_RBUTTONDOWN:
+    case win::WM_NCLBUTTONDOWN:
+    case win::WM_NCMBUTTONDOWN:
+    case win::WM_NCRBUTTONDOWN: return true;
+    default: return false;
+  }
+}

@@ -149,6 +149,8 @@ void veventMSWDispatchMessage(const win::MSG* message);
 // translates through first; set by the menu layer (null: none).
 void veventMSWSetActiveAccelerators(win::HWND frame, win::HACCEL table);
 win::HACCEL veventMSWGetActiveAccelerators(win::HWND* frame);
+// Whether a message is a button press, in the client area or the frame.
+bool veventMSWIsPress(win::UINT message);
 // Shown each press message before the dispatch, in any window and on its
 // frame too: presses that never become framework events (a document's
 // title bar, the document area) still reach it. Answers the watch it

@@ -26,7 +26,7 @@ vpool* pathPool();
 vpool* volumePool();
 vpool* streamPool();
 
-// Checked environment text: null when unset, empty or too long for a path.
+// Environment text: null when unset or empty.
 const char* environmentText(const char* name);
 
 // Starts the environment module when nothing has yet.

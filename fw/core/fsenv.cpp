@@ -74,6 +74,8 @@ void startup() {
   vsysAddExitHandler(vfsShutdown);
 }
 
+// A source of the home directory whose text makes no path (too long for
+// one, an element too long) fails as an unset one does.
 vfsPath* parseChecked(const char* text) {
   if (!text || !*text || std::strlen(text) > vfsMAX_PATH) return nullptr;
   vfsPath* p = nullptr;
@@ -128,11 +130,11 @@ vpool* streamPool() {
   return state.streams;
 }
 
+// Whether the text makes a path is for its user to judge: the home
+// directory passes on to its next source, an expansion refuses.
 const char* environmentText(const char* name) {
   const char* v = std::getenv(name);
-  if (!v || !*v) return nullptr;
-  if (std::strlen(v) > vfsMAX_PATH) vexGenerateMessage(&vexArgRangeClass, "environment value too long for a path");
-  return v;
+  return v && *v ? v : nullptr;
 }
 
 }  // namespace fsint

@@ -150,8 +150,25 @@ std::uint32_t vchunkArrayInsert(vchunkFile* f, std::uint32_t array, std::int32_t
   checkIndex(index, std::int64_t{v.count} + 1);
   if (v.count == INT32_MAX) vexGenerateMessage(&vexModuleLimitClass, "Maximum array size");
   int code = std::max(v.code, codeFor(value));
-  array = rebuild(f, array, v.count + 1, code,
-                  [index](std::int32_t i) { return i < index ? std::int64_t{i} : i == index ? -1 : std::int64_t{i} - 1; });
+  if (array == 0 || code != v.code) {
+    array = rebuild(f, array, v.count + 1, code,
+                    [index](std::int32_t i) { return i < index ? std::int64_t{i} : i == index ? -1 : std::int64_t{i} - 1; });
+    return vchunkArraySet(f, array, index, value);
+  }
+  // Same width: grown where it lies and the tail moved up one, so building
+  // a long array one insert at a time copies no more than it moves.
+  std::int32_t count = v.count;
+  array = vchunkArraySetCount(f, array, count + 1);
+  v = view(f, array);
+  if (code >= 3) {
+    std::size_t width = std::size_t{1} << (code - 3);
+    std::uint8_t* at = v.p + 1 + static_cast<std::size_t>(index) * width;
+    std::memmove(at + width, at, static_cast<std::size_t>(count - index) * width);
+  } else {
+    for (std::int32_t i = count; i > index; --i)
+      store(v.p + 1, code, static_cast<std::size_t>(i), load(v.p + 1, code, static_cast<std::size_t>(i) - 1));
+  }
+  _vchunkChanged(f, array, byteOf(static_cast<std::size_t>(index), code), dataBytes(static_cast<std::uint64_t>(count) + 1, code));
   return vchunkArraySet(f, array, index, value);
 }
 

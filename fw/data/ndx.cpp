@@ -270,25 +270,29 @@ vndxShape* findShape(vndxShapeTable* t, std::uintptr_t key, const std::vector<vn
 }
 
 vndxShape* addShape(vndxShapeTable* t, std::int32_t number, std::vector<vname> tags, std::vector<std::uint8_t> flags,
-                    std::int32_t references) {
+                    std::int32_t references, const std::uintptr_t* key = nullptr) {
   vndxShape* s = make<vndxShape>();
   s->number = number;
   s->tags = std::move(tags);
   s->flags = std::move(flags);
   s->references = references;
-  computeKey(s);
+  if (key) {
+    s->key = *key;
+  } else {
+    computeKey(s);
+  }
   t->byKey.emplace(s->key, s);
   t->byNumber[number] = s;
   return s;
 }
 
-// Moves from node to the shape with these tags, made when absent.
-vndxShape* moveTo(vndxShapeTable* t, vndxShape* node, std::vector<vname> tags, std::vector<std::uint8_t> flags) {
-  std::uintptr_t key = 1;
-  for (std::size_t i = 0; i < tags.size(); ++i) key += term(tags[i], flags[i]);
+// Moves from node to the shape with these tags, made when absent. The key
+// is node's with one term added or taken away: a sum needs no new walk.
+vndxShape* moveTo(vndxShapeTable* t, vndxShape* node, std::vector<vname> tags, std::vector<std::uint8_t> flags,
+                  std::uintptr_t key) {
   vndxShape* found = findShape(t, key, tags, flags);
   if (!found) {
-    found = addShape(t, t->next++, std::move(tags), std::move(flags), 0);
+    found = addShape(t, t->next++, std::move(tags), std::move(flags), 0, &key);
     t->modified = true;
   }
   vndxReference(found);
@@ -334,21 +338,28 @@ int _vndxFindString(const vndxShape* node, vname tag) {
 vndxShape* vndxGetChild(vndxShapeTable* t, vndxShape* node, vname tag, std::uint8_t flag) {
   if (_vndxFindString(node, tag) >= 0) vexGenerateMessage(&vexArgClass, "Duplicate tag in dictionary");
   auto at = std::lower_bound(node->tags.begin(), node->tags.end(), tag, tagLess) - node->tags.begin();
-  std::vector<vname> tags = node->tags;
-  std::vector<std::uint8_t> flags = node->flags;
-  tags.insert(tags.begin() + at, tag);
-  flags.insert(flags.begin() + at, flag);
-  return moveTo(t, node, std::move(tags), std::move(flags));
+  std::vector<vname> tags;
+  std::vector<std::uint8_t> flags;
+  tags.reserve(node->tags.size() + 1);
+  flags.reserve(node->flags.size() + 1);
+  tags.insert(tags.end(), node->tags.begin(), node->tags.begin() + at);
+  tags.push_back(tag);
+  tags.insert(tags.end(), node->tags.begin() + at, node->tags.end());
+  flags.insert(flags.end(), node->flags.begin(), node->flags.begin() + at);
+  flags.push_back(flag);
+  flags.insert(flags.end(), node->flags.begin() + at, node->flags.end());
+  return moveTo(t, node, std::move(tags), std::move(flags), node->key + term(tag, flag));
 }
 
 vndxShape* vndxGetParent(vndxShapeTable* t, vndxShape* node, vname tag, std::uint8_t) {
   int at = _vndxFindString(node, tag);
   if (at < 0) vexGenerateMessage(&vexArgClass, "tag not in the shape");
+  std::uintptr_t key = node->key - term(node->tags[static_cast<std::size_t>(at)], node->flags[static_cast<std::size_t>(at)]);
   std::vector<vname> tags = node->tags;
   std::vector<std::uint8_t> flags = node->flags;
   tags.erase(tags.begin() + at);
   flags.erase(flags.begin() + at);
-  return moveTo(t, node, std::move(tags), std::move(flags));
+  return moveTo(t, node, std::move(tags), std::move(flags), key);
 }
 
 void vndxReference(vndxShape* node) {

@@ -296,13 +296,17 @@ bool readRecord(Entry& e, std::uint32_t n, Bytes& out) {
   return true;
 }
 
-bool readParent(Entry& e, std::uint32_t n, std::uint32_t* parent) {
+const std::uint8_t* peekRecord(Entry& e, std::uint32_t n, std::size_t* length) {
   if (e.cacheHandle == std::int64_t(n)) {
-    *parent = parentOf(e.cache);
-    return true;
+    *length = e.cache.size();
+    return e.cache.data();
   }
+  return storedRecord(e, n, length);
+}
+
+bool readParent(Entry& e, std::uint32_t n, std::uint32_t* parent) {
   std::size_t vl;
-  const std::uint8_t* p = storedRecord(e, n, &vl);
+  const std::uint8_t* p = peekRecord(e, n, &vl);
   if (p == nullptr) return false;
   *parent = getWord(p + 4) & NUMBER_MASK;
   return true;

@@ -10,16 +10,16 @@
 
 namespace vrs {
 
-ArrayView arrayView(const Bytes& r) {
-  if (isShort(r)) {
-    std::uint32_t w2 = getWord(r.data() + 8);
-    return {int(w2 & 0x0F), (w2 >> 4) & 0xFF, inlineOf(r), 12};
+ArrayView arrayView(const std::uint8_t* r) {
+  if ((r[3] & 0xF0) == FORM_SHORT) {
+    std::uint32_t w2 = getWord(r + 8);
+    return {int(w2 & 0x0F), (w2 >> 4) & 0xFF, getWord(r) >> 8, 12};
   }
-  return {int(getWord(r.data() + 16)), 32, getWord(r.data() + 12), 20};
+  return {int(getWord(r + 16)), 32, getWord(r + 12), 20};
 }
 
-std::uint32_t elementAt(const Bytes& r, const ArrayView& v, std::uint32_t i) {
-  const std::uint8_t* d = r.data() + v.header;
+std::uint32_t elementAt(const std::uint8_t* r, const ArrayView& v, std::uint32_t i) {
+  const std::uint8_t* d = r + v.header;
   std::uint64_t bit = std::uint64_t(i) * v.width;
   if (v.width >= 8) {
     std::uint32_t x = 0;
@@ -239,9 +239,10 @@ vresource vrstoreMakeArray(vresource h, vname tag, int elementKind, std::int32_t
 }
 
 int vrstoreGetElementType(vresource h) {
-  Bytes r;
   Entry& e = entryOf(h);
-  if (!readRecord(e, numberOf(h), r)) fail(&vexArgClass, "Non-existent resource");
+  std::size_t length;
+  const std::uint8_t* r = peekRecord(e, numberOf(h), &length);
+  if (!r) fail(&vexArgClass, "Non-existent resource");
   if (kindOf(r) != vresARRAY) fail(&vexArgClass, "Not an array");
   return reportedKind(arrayView(r).elementKind);
 }
@@ -317,10 +318,17 @@ vresource vrstoreCreateAt(vresource h, std::int32_t i, int kind) {
   return handleOf(h, n);
 }
 
+// The record read where it lies: a copy per element would cost the whole
+// array each time, and an array of arrays moves the cache away from it.
 vresource vrstoreGetAt(vresource h, std::int32_t i) {
-  Array a = readArray(h, "Fell off end of world", "Fell off end of world");
-  if (i < 0 || std::uint32_t(i) >= a.view.count) fail(&vexArgClass, "Illegal array index");
-  return handleOf(h, elementAt(a.record, a.view, std::uint32_t(i)));
+  Entry& e = entryOf(h);
+  if (numberOf(h) == 0) fail(&vexArgClass, "Cannot perform operation on root");
+  std::size_t length;
+  const std::uint8_t* r = peekRecord(e, numberOf(h), &length);
+  if (!r || kindOf(r) != vresARRAY) fail(&vexArgClass, "Fell off end of world");
+  ArrayView view = arrayView(r);
+  if (i < 0 || std::uint32_t(i) >= view.count) fail(&vexArgClass, "Illegal array index");
+  return handleOf(h, elementAt(r, view, std::uint32_t(i)));
 }
 
 vname vrstoreGetAtTag(vresource h, std::int32_t i) { return tagName(entryOf(h), readElement(h, i, vresTAG)); }

@@ -60,7 +60,8 @@ inline void putWord(std::uint8_t* p, std::uint32_t v) {
 }
 
 // A record's fields. Records are checked when read: a damaged one raises.
-inline int kindOf(const Bytes& r) { return r[3] & 0x0F; }
+inline int kindOf(const std::uint8_t* r) { return r[3] & 0x0F; }
+inline int kindOf(const Bytes& r) { return kindOf(r.data()); }
 inline bool isShort(const Bytes& r) { return (r[3] & 0xF0) == FORM_SHORT; }
 inline std::uint32_t inlineOf(const Bytes& r) { return getWord(r.data()) >> 8; }
 inline std::uint32_t parentOf(const Bytes& r) { return getWord(r.data() + 4) & NUMBER_MASK; }
@@ -78,6 +79,9 @@ inline bool holdsRecords(int elementKind) {
 }
 
 bool readRecord(Entry& e, std::uint32_t n, Bytes& out);
+// Record n where it lies, the cached array's included, without a copy; null
+// when there is none. Valid until the file or its cache next changes.
+const std::uint8_t* peekRecord(Entry& e, std::uint32_t n, std::size_t* length);
 // Only the parent of record n, with no copy of the record (an array's may be large).
 bool readParent(Entry& e, std::uint32_t n, std::uint32_t* parent);
 // A new record under parent stays within the nesting bound.
@@ -125,8 +129,12 @@ struct ArrayView {
   std::uint32_t count;
   std::size_t header;
 };
-ArrayView arrayView(const Bytes& r);
-std::uint32_t elementAt(const Bytes& r, const ArrayView& v, std::uint32_t i);
+ArrayView arrayView(const std::uint8_t* r);
+inline ArrayView arrayView(const Bytes& r) { return arrayView(r.data()); }
+std::uint32_t elementAt(const std::uint8_t* r, const ArrayView& v, std::uint32_t i);
+inline std::uint32_t elementAt(const Bytes& r, const ArrayView& v, std::uint32_t i) {
+  return elementAt(r.data(), v, i);
+}
 void dropCache(Entry& e, std::uint32_t array);  // settled first
 void settleCache(Entry& e);
 

@@ -27,12 +27,18 @@ namespace {
 }
 
 // A private scratch file for produce, made exclusively under a name nobody
-// can guess.
+// can guess: in TMPDIR, or in /tmp when TMPDIR names no folder it can be
+// made in (too long a text, a file, a folder missing or closed to us), so
+// that the user's own save does not fail for it.
 std::string scratchFile() {
   const char* tmp = std::getenv("TMPDIR");
-  const std::string folder = tmp && *tmp ? tmp : "/tmp";
-  std::string name;
-  const int fd = create_exclusive(folder + "/.save.", name, 0600, true);
+  std::string folder, name;
+  int fd = -1;
+  for (const char* candidate : {tmp && *tmp ? tmp : nullptr, "/tmp"}) {
+    if (!candidate) continue;
+    folder = candidate;
+    if ((fd = create_exclusive(folder + "/.save.", name, 0600, true)) >= 0) break;
+  }
   if (fd < 0) failWrite("cannot write in the folder", folder, errno);
   ::close(fd);
   return name;

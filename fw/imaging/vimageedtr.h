@@ -168,7 +168,9 @@ inline constexpr int vimageedtrMAX_SIZE = 1500;
 // Resizes the image (and mask) as the size dialog's apply does; false when
 // a size lies outside the range (nothing changes then).
 bool vimageedtrSetSize(vimageedtr* editor, int width, int height);
-// The size dialog ("ImageSizeConfirm"), loaded on first use.
+// The size dialog ("ImageSizeConfirm"), loaded on first use. One that is
+// missing or lacks a "Width" or "Height" text item is refused: destroyed
+// at once and raised with the framework file's name.
 struct vconfirm;
 vconfirm* vimageedtrGetSizeDialog();
 

@@ -151,6 +151,18 @@ void setImageStep(vundo*, void* data, int code) {
   vimageedtrInvalidateViews(e);
 }
 
+// The windows a command builds from the framework's file: a damaged one is
+// said with that file's name, which the failure itself does not give.
+template <class Open>
+void openFromFrameworkFile(const char* window, Open open) {
+  vexGuard(open, [&](vexHandler&) {
+    // The exception keeps only a pointer to its message.
+    static std::string said;
+    said = "resource file " + vinstSystemFileName() + ": cannot read the " + window;
+    _vexGenerate(&vexArgClass, vexSetMessage, said.c_str(), vexEnd);
+  });
+}
+
 // ---- The size dialog.
 vtextitem* sizeField(vconfirm* d, vname tag) { return _vdialogFindItemAs<vtextitem>(d, tag, vtextitemGetDefaultClass()); }
 
@@ -189,6 +201,27 @@ int sizeApplied(vconfirm* d, vevent*) {
   return 1;
 }
 
+// The dialog with both fields, each a text item; one without them is
+// destroyed whole here and raised as damaged, never kept.
+vconfirm* loadSizeDialog() {
+  vresource dict = dictionary(), r = 0;
+  if (!dict || !vresourceTestGet(dict, L("ImageSizeConfirm"), &r))
+    _vexGenerate(&vexArgClass, vexSetMessage, "no \"ImageSizeConfirm\" dialog", vexEnd);
+  vconfirmGetDefaultClass();
+  vtextitemGetDefaultClass();
+  auto* d = static_cast<vconfirm*>(static_cast<vinstance*>(_vobjectLoadOfClass(r, vconfirmGetDefaultClass())));
+  vexGuard(
+      [&] {
+        for (vname tag : {vname_Width, vname_Height})
+          if (!sizeField(d, tag)) _vexGenerate(&vexArgClass, vexSetMessage, "Resource file is damaged", vexEnd);
+      },
+      [&](vexHandler&) {
+        vinstanceDestroy(d);
+        _vexGenerate(nullptr, vexEnd);
+      });
+  return d;
+}
+
 void dropSizeDialog() {
   ModuleState* st = state();
   if (!st->sizeDialog) return;
@@ -200,7 +233,7 @@ void dropSizeDialog() {
 
 void openSizeDialog(vimageedtr* e) {
   vconfirm* d = vimageedtrGetSizeDialog();
-  if (!d || !e->imageModel->working) return;
+  if (!e->imageModel->working) return;
   state()->sizeEditor = e;
   setField(sizeField(d, vname_Width), e->imageModel->working->width);
   setField(sizeField(d, vname_Height), e->imageModel->working->height);
@@ -259,16 +292,21 @@ int fontChosen(vfontchsr*, vfont* font) {
   return 1;
 }
 
+// An image without a palette: Palette... picks a colour instead.
+bool directColour(vimageedtr* e) {
+  vimage* w = e->imageModel->working;
+  return w && (w->flags & vimageNO_PALETTE);
+}
+
 void editPalette(vimageedtr* e) {
   vimage* w = e->imageModel->working;
   if (!w) return;
   ModuleState* st = state();
-  if (w->flags & vimageNO_PALETTE) {
+  if (directColour(e)) {
     vcolorchsr* c = e->colorChooser;
     if (!c) {
       if (!st->colorChooser) {
         st->colorChooser = vcolorchsrCreate();
-        vmoduleAddContextExitProc(dropChoosers);
       }
       c = st->colorChooser;
     }
@@ -279,7 +317,6 @@ void editPalette(vimageedtr* e) {
   }
   if (!st->paletteEditor) {
     st->paletteEditor = vpaledCreate();
-    vmoduleAddContextExitProc(dropPaletteEditor);
   }
   st->paletteOwner = e;
   vpaledSetOkCallback(st->paletteEditor, paletteChosen);
@@ -295,7 +332,6 @@ void chooseFont(vimageedtr* e) {
   if (!c) {
     if (!st->fontChooser) {
       st->fontChooser = vfontchsrCreate();
-      vmoduleAddContextExitProc(dropChoosers);
     }
     c = st->fontChooser;
   }
@@ -419,7 +455,10 @@ void installCommands(vimageedtrClassRec* c) {
 void forgetEditor(vimageedtr* e) {
   ModuleState* st = state();
   // The shared dialogs go with the last editor: using them starts modules
-  // whose exit procedures would run before ours.
+  // whose exit procedures would run before ours. Nothing frees them at the
+  // context's close: a program that ends with an editor left (a refused
+  // window's raise) has let the text layer go by then, and their text
+  // items would be freed into it.
   if (st->editors <= 1) {
     dropSizeDialog();
     dropPaletteEditor();
@@ -445,17 +484,14 @@ void forgetEditor(vimageedtr* e) {
 vconfirm* vimageedtrGetSizeDialog() {
   ModuleState* st = state();
   if (st->sizeDialog) return st->sizeDialog;
-  vresource dict = dictionary(), r = 0;
-  if (!dict || !vresourceTestGet(dict, L("ImageSizeConfirm"), &r)) return nullptr;
-  vconfirmGetDefaultClass();
-  vtextitemGetDefaultClass();
-  st->sizeDialog = static_cast<vconfirm*>(static_cast<vinstance*>(_vobjectLoadOfClass(r, vconfirmGetDefaultClass())));
+  vconfirm* d = nullptr;
+  openFromFrameworkFile("size dialog", [&] { d = loadSizeDialog(); });
   // The template's size: its fields have no layout to size the dialog by,
   // which would shrink it to the buttons.
-  st->sizeDialog->dialogFlags &= std::uint16_t(~vdialogSIZE_PENDING);
-  vconfirmSetApply(st->sizeDialog, sizeApplied);
-  vmoduleAddContextExitProc(dropSizeDialog);
-  return st->sizeDialog;
+  d->dialogFlags &= std::uint16_t(~vdialogSIZE_PENDING);
+  vconfirmSetApply(d, sizeApplied);
+  st->sizeDialog = d;
+  return d;
 }
 
 vpaled* vimageedtrGetPaletteEditor() { return state()->paletteEditor; }
@@ -542,21 +578,6 @@ int vimageedtrQuerySelector(vimageedtr* e, int selector, vdict* context) {
   return 1;
 }
 
-namespace {
-
-// The windows a command builds from the framework's file: a damaged one is
-// said with that file's name, which the failure itself does not give.
-template <class Open>
-void openFromFrameworkFile(const char* window, Open open) {
-  vexGuard(open, [&](vexHandler&) {
-    // The exception keeps only a pointer to its message.
-    static std::string said;
-    said = "resource file " + vinstSystemFileName() + ": cannot read the " + window;
-    _vexGenerate(&vexArgClass, vexSetMessage, said.c_str(), vexEnd);
-  });
-}
-
-}  // namespace
 
 int vimageedtrIssueSelector(vimageedtr* e, int selector, vdict* context) {
   if (!mine(selector)) return super()->issueSelector(e, selector, context);
@@ -609,8 +630,10 @@ int vimageedtrIssueSelector(vimageedtr* e, int selector, vdict* context) {
     case vimageedtrZOOM_OUT:
       if (v->zoom > 1) vimgedviewSetZoom(v, v->zoom - 1);
       break;
-    case vimageedtrSET_FONT: chooseFont(e); break;
-    case vimageedtrEDIT_PALETTE: editPalette(e); break;
+    case vimageedtrSET_FONT: openFromFrameworkFile("font chooser", [&] { chooseFont(e); }); break;
+    case vimageedtrEDIT_PALETTE:
+      openFromFrameworkFile(directColour(e) ? "colour chooser" : "palette editor", [&] { editPalette(e); });
+      break;
     case vimageedtrCREATE_TRANSPARENCY: createTransparency(e); break;
     case vimageedtrDELETE_TRANSPARENCY:
       if (e->hasMask) vimageedtrSetMask(e, nullptr);

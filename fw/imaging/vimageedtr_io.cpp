@@ -10,6 +10,7 @@
 #include "fw/core/mem.h"
 #include "fw/core/scribe.h"
 #include "fw/core/sys.h"
+#include "fw/gui/window/msw.h"
 #include "fw/gui/window/window.h"
 #include "fw/imaging/codecs/vimportgif.h"
 #include "fw/imaging/codecs/vimportpbm.h"
@@ -317,13 +318,20 @@ vfilechsr* chooserFor(vimageedtr* e, vfilechsr* own, int kind, vfilechsrApplyFun
   return c;
 }
 
+// A modal run, as every chooser of the program: the editors wait for it.
 void openChooser(vimageedtr* e, vfilechsr* c) {
   if (vwindowIsOpen(c)) {
     vclassRec<vwindowClassRec>(c)->raise(c);
     return;
   }
   vdialogPlace(c, e, 6, 6);
-  vwindowOpen(c);
+  vfilechsrProcess(c);
+  // Shared by the editors, the chooser is owned by the program: the
+  // activation it leaves goes to none of them, and without a window
+  // manager the keyboard would reach no window. The editor takes it back
+  // (unless it went meanwhile: the chooser then forgot it).
+  if (c->data == e && vwindowIsOpen(e))
+    if (win::HWND h = vwindowGetMSWWindow(e)) win::SetActiveWindow(h);
 }
 
 }  // namespace

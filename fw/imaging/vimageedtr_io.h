@@ -100,7 +100,8 @@ struct vimageedtr;
 int vimageedtrImportApply(vfilechsr* chooser, vfsPath* path);
 // Writes the committed image in the format of the chooser's type. Always 1.
 int vimageedtrExportApply(vfilechsr* chooser, vfsPath* path);
-// Places and opens the editor's import or export chooser.
+// Places the editor's import or export chooser and runs it modally: the
+// editors are blocked until it is answered. One already open is raised.
 void vimageedtrOpenImportChooser(vimageedtr* editor);
 void vimageedtrOpenExportChooser(vimageedtr* editor);
 // The shared choosers let go of an editor that goes; with the last editor

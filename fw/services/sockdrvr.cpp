@@ -80,6 +80,9 @@ struct SocketRecord {
   // What a datagram held beyond the posted buffers, delivered first.
   char* surplus;
   std::size_t surplusPos, surplusLength;
+  // The peer ended its sending while replies still waited here: it may
+  // still be reading them, so the channel closes once they are sent.
+  bool closeWhenSent;
 };
 
 struct DriverState {
@@ -370,7 +373,7 @@ void notifyEvent(vcommChannel* c, int event) {
   if (c->notify) vexTry([c, event] { c->notify(c, event); });
 }
 
-void postDeferred(SOCKET s, long event);
+void postDeferred(SOCKET s, long event, int error = 0);
 
 // The notifications.
 void readHandler(vcommChannel* c) {
@@ -456,9 +459,16 @@ void flush(vcommChannel* c) {
 void writeHandler(vcommChannel* c) {
   if (!vexTry([c] { flush(c); })) {
     notifyEvent(c, vcommEVENT_ERROR);
+    // No end notice is left to come for a peer whose end was told already.
+    if (c->priv && recordOf(c)->closeWhenSent) vexTry([c] { vcommClose(c); });
     return;
   }
-  if (c->priv && !recordOf(c)->queued) notifyEvent(c, vcommEVENT_SENT);
+  if (!c->priv || recordOf(c)->queued) return;
+  if (recordOf(c)->closeWhenSent) {
+    vexTry([c] { vcommClose(c); });
+    return;
+  }
+  notifyEvent(c, vcommEVENT_SENT);
 }
 
 void queueBlock(SocketRecord* r, const char* bytes, std::size_t n) {
@@ -520,14 +530,25 @@ void acceptHandler(vcommChannel* listener) {
   }
 }
 
-void dispatch(SOCKET s, long event) {
+// A peer that only ended its sending (no error) has had all its input read
+// before this notice; what is queued for it is sent before the close.
+void closeHandler(vcommChannel* c, int error) {
+  SocketRecord* r = recordOf(c);
+  if (!error && r && r->type == win::SOCK_STREAM && r->queued) {
+    r->closeWhenSent = true;
+    return;
+  }
+  vexTry([c] { vcommClose(c); });
+}
+
+void dispatch(SOCKET s, long event, int error) {
   vcommChannel* c = channelOf(s);
   if (!c) return;
   switch (event) {
     case win::FD_READ: readHandler(c); break;
     case win::FD_WRITE: writeHandler(c); break;
     case win::FD_ACCEPT: acceptHandler(c); break;
-    case win::FD_CLOSE: vexTry([c] { vcommClose(c); }); break;
+    case win::FD_CLOSE: closeHandler(c, error); break;
     default: break;
   }
 }
@@ -535,19 +556,20 @@ void dispatch(SOCKET s, long event) {
 struct Deferred {
   SOCKET s;
   long event;
+  int error;
 };
 
 int deferredHandler(vevent* e) {
   auto* d = static_cast<Deferred*>(e->data);
   Deferred copy = *d;
   vmemFree(d);
-  if (*driverSlot) dispatch(copy.s, copy.event);
+  if (*driverSlot) dispatch(copy.s, copy.event, copy.error);
   return 1;
 }
 
-void postDeferred(SOCKET s, long event) {
+void postDeferred(SOCKET s, long event, int error) {
   auto* d = static_cast<Deferred*>(vmemAlloc(sizeof(Deferred)));
-  *d = Deferred{s, event};
+  *d = Deferred{s, event, error};
   veventPost(veventCreateClient(deferredHandler, d));
 }
 
@@ -556,11 +578,12 @@ win::LRESULT CALLBACK_windowProc(win::HWND hwnd, win::UINT message, win::WPARAM 
   SOCKET s = static_cast<SOCKET>(wParam);
   if (s == win::INVALID_SOCKET || !*driverSlot || !channelOf(s)) return 0;
   long event = static_cast<long>(lParam & 0xFFFF);
+  int error = static_cast<int>((lParam >> 16) & 0xFFFF);
   if (api().WSAIsBlocking()) {
-    postDeferred(s, event);
+    postDeferred(s, event, error);
     return 0;
   }
-  dispatch(s, event);
+  dispatch(s, event, error);
   return 0;
 }
 
@@ -695,8 +718,19 @@ long opRead(vcommChannel* c, void* buffer, std::size_t length) {
   return n;
 }
 
+// A write outside the write notice may empty the queue of a peer that
+// ended its sending: the close it waited for then comes from a notice.
+struct CloseWhenSentCheck {
+  vcommChannel* c;
+  ~CloseWhenSentCheck() {
+    SocketRecord* r = c->priv ? recordOf(c) : nullptr;
+    if (r && r->closeWhenSent && !r->queued) vexTry([r] { postDeferred(r->s, win::FD_WRITE); });
+  }
+};
+
 long opWrite(vcommChannel* c, const void* buffer, std::size_t length) {
   SocketRecord* r = recordOf(c);
+  CloseWhenSentCheck check{c};
   const char* bytes = static_cast<const char*>(buffer);
   if (r->type == win::SOCK_DGRAM) {
     resolve(&c->peer, win::INVALID_SOCKET);
@@ -726,7 +760,10 @@ long opWrite(vcommChannel* c, const void* buffer, std::size_t length) {
   return static_cast<long>(sent);
 }
 
-void opFlush(vcommChannel* c) { flush(c); }
+void opFlush(vcommChannel* c) {
+  CloseWhenSentCheck check{c};
+  flush(c);
+}
 
 int opWait(vcommChannel*, long nanoseconds, long seconds) {
   DriverState* s = ds();

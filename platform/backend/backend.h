@@ -114,6 +114,8 @@ class Backend {
   virtual void RestackSurface(HWND surface, HWND above) = 0;
   virtual void SetSurfaceTitle(HWND surface, const std::string& title) = 0;
   virtual void SetSurfaceOwner(HWND surface, HWND owner) = 0;
+  // The surface runs modally, blocking the program's other surfaces.
+  virtual void SetSurfaceModal(HWND, bool) {}
   // The extents (left, top, right, bottom) of the frame a window manager
   // draws around the surface; zero without one.
   virtual RECT SurfaceFrame(HWND) { return {}; }

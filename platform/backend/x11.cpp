@@ -39,6 +39,8 @@ X11::X11(Display* d, const XVisualInfo& v) : d_(d), visual_(v) {
   // The program's windows form one group under a window never shown: a
   // dialog owned by no window on the screen is transient for the group.
   leader_ = XCreateSimpleWindow(d_, root_, 0, 0, 1, 1, 0, 0, 0);
+  // Its property changes tell the server's time (serverTime).
+  XSelectInput(d_, leader_, PropertyChangeMask);
   for (auto& [name, atom] : atomNames()) *atom = XInternAtom(d_, name, False);
   // The window manager's stacking, to keep owned windows above their owner.
   XSelectInput(d_, root_, PropertyChangeMask);
@@ -191,9 +193,7 @@ void X11::ShowSurface(HWND surface, SurfaceState state, bool activate) {
         }
         // Asked before mapping: the window manager reads it then.
         setWmHints(*s, NormalState);
-        Atom states[2] = {maxVert_, maxHorz_};
-        XChangeProperty(d_, s->window, wmState_, XA_ATOM, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(states), maximize ? 2 : 0);
+        writeStates(*s);
       } else {
         sendState(*s, maximize);
       }
@@ -272,19 +272,46 @@ void X11::SetSurfaceOwner(HWND surface, HWND owner) {
   Surface* s = find(surface);
   if (!s) return;
   s->owner = owner;
-  // A dialog whose owner has no window on the screen (the program's
-  // hidden window owns its dialogs and notices) stays above the whole
-  // program: transient for the root, that is for its group.
-  // A normal window its owner keeps below it (a document the main window
-  // owns) is no transient: a window manager minimises a transient's owner
-  // with it, and with it every window the owner has. The platform raises
-  // such a window over its owner itself.
-  if (Surface* o = find(owner); o && !s->normal)
-    XSetTransientForHint(d_, s->window, o->window);
-  else if (owner && s->dialog)
-    XSetTransientForHint(d_, s->window, root_);
+  setTransient(*s);
+}
+
+// A dialog whose owner has no window on the screen (the program's hidden
+// window owns its dialogs and notices) stays above the whole program:
+// transient for the root, that is for its group; so does a modal window of
+// any kind, which a window manager hands the activation its group gets
+// only when it is transient for it.
+// A normal window its owner keeps below it (a document the main window
+// owns) is no transient: a window manager minimises a transient's owner
+// with it, and with it every window the owner has. The platform raises
+// such a window over its owner itself.
+void X11::setTransient(Surface& s) {
+  if (Surface* o = find(s.owner); o && !s.normal)
+    XSetTransientForHint(d_, s.window, o->window);
+  else if ((s.owner && s.dialog) || s.modal)
+    XSetTransientForHint(d_, s.window, root_);
   else
-    XDeleteProperty(d_, s->window, XA_WM_TRANSIENT_FOR);
+    XDeleteProperty(d_, s.window, XA_WM_TRANSIENT_FOR);
+}
+
+// A window shown is told through the window manager, which keeps the
+// state; one not shown yet carries it in its property (see ShowSurface).
+void X11::SetSurfaceModal(HWND surface, bool modal) {
+  Surface* s = find(surface);
+  if (!s || s->overrideRedirect || s->modal == modal) return;
+  s->modal = modal;
+  setTransient(*s);
+  // Until it is seen mapped the window manager may not have read it yet.
+  if (!s->mapped) writeStates(*s);
+  if (!s->mapAsked) return;
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = s->window;
+  e.xclient.message_type = wmState_;
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = modal ? 1 : 0;  // add or remove
+  e.xclient.data.l[1] = static_cast<long>(modalState_);
+  e.xclient.data.l[3] = 1;
+  XSendEvent(d_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
 }
 
 // The state asked at the next map, and the program's group.
@@ -319,9 +346,42 @@ void X11::GrabKeyboard(HWND surface) {
 
 void X11::FocusSurface(HWND surface) {
   if (Surface* s = find(surface)) {
+    if (s->mapped) askActivation(*s);
     wantFocus(*s);
     focusIfWanted(*s);
   }
+}
+
+// The window manager draws active, and keeps active, the window it
+// activated itself: a window the program activates while the input focus
+// is elsewhere (a modal window taking the activation back from a window it
+// blocks, which the manager just activated) is asked of it, as an
+// application asks (source 1), at the server's time. Without a manager the
+// input focus alone does it.
+void X11::askActivation(const Surface& s) {
+  if (s.overrideRedirect) return;
+  XWindow now = 0;
+  int revert = 0;
+  XGetInputFocus(d_, &now, &revert);
+  if (now == s.window || !managerSupports(activeWindow_)) return;
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = s.window;
+  e.xclient.message_type = activeWindow_;
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = 1;
+  e.xclient.data.l[1] = static_cast<long>(serverTime());
+  e.xclient.data.l[2] = static_cast<long>(surfaceOf(now) ? now : 0);  // our window active now
+  XSendEvent(d_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+}
+
+// The server's time now: the time of a change made to a property of the
+// group's leader (none when the change is not told in time).
+Time X11::serverTime() {
+  XChangeProperty(d_, leader_, timeProbe_, XA_STRING, 8, PropModeAppend, nullptr, 0);
+  XFlush(d_);
+  XEvent e{};
+  return await({leader_, PropertyNotify, timeProbe_}, e) ? e.xproperty.time : CurrentTime;
 }
 
 void X11::Flush() {
@@ -376,7 +436,10 @@ std::vector<std::pair<const char*, Atom*>> X11::atomNames() {
           {"_NET_WM_STATE_MAXIMIZED_VERT", &maxVert_},
           {"_NET_WM_STATE_MAXIMIZED_HORZ", &maxHorz_},
           {"_NET_WM_USER_TIME", &userTime_},
-          {"_NET_CLIENT_LIST_STACKING", &stacking_}};
+          {"_NET_CLIENT_LIST_STACKING", &stacking_},
+          {"_NET_WM_STATE_MODAL", &modalState_},
+          {"_NET_ACTIVE_WINDOW", &activeWindow_},
+          {"WEXLIN_TIME", &timeProbe_}};
 }
 
 Surface* X11::find(HWND surface) {
@@ -502,6 +565,15 @@ void X11::setHints(HWND surface, Surface& s) {
   }
   XSetWMNormalHints(d_, s.window, hints);
   XFree(hints);
+}
+
+// The states a window not shown yet carries into its showing.
+void X11::writeStates(Surface& s) {
+  std::vector<Atom> states;
+  if (s.state == SurfaceState::maximized) states = {maxVert_, maxHorz_};
+  if (s.modal) states.push_back(modalState_);
+  XChangeProperty(d_, s.window, wmState_, XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(states.data()), static_cast<int>(states.size()));
 }
 
 // Maximizing or restoring a mapped window goes through the window

@@ -62,6 +62,7 @@ struct Surface {
   bool normal = false;  // neither a dialog, a tool window nor a pop-up
   bool fixedSize = false;  // its size its own: the window manager offers no resizing
   bool sizable = true;     // its frame offers resizing (and so has the handle for it)
+  bool modal = false;      // runs modally: told to the window manager
 };
 
 inline constexpr long kEventMask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
@@ -80,6 +81,7 @@ class X11 final : public Backend {
   void RestackSurface(HWND surface, HWND above) override;
   void SetSurfaceTitle(HWND surface, const std::string& title) override;
   void SetSurfaceOwner(HWND surface, HWND owner) override;
+  void SetSurfaceModal(HWND surface, bool modal) override;
   RECT SurfaceFrame(HWND surface) override;
   void Present(HWND surface, const RECT& dirty, const Pixels& pixels) override;
   void SetCursor(HCURSOR cursor) override;
@@ -109,10 +111,14 @@ class X11 final : public Backend {
   void applyMoves();
   void wantFocus(Surface& s);
   void setFocus(XWindow w);
+  void askActivation(const Surface& s);
+  Time serverTime();
+  void setTransient(Surface& s);
   void focusIfWanted(Surface& s);
   void setHints(HWND surface, Surface& s);
   void setWmHints(Surface& s, int initialState);
   void sendState(Surface& s, bool maximize);
+  void writeStates(Surface& s);
   bool useShm();
   bool presentShm(Surface& s, const RECT& dirty, const Pixels& pixels);
   void dropShm();
@@ -157,9 +163,13 @@ class X11 final : public Backend {
     XWindow window;
     int type;
     Atom atom;  // the target asked, or the property that changes
+    // A key typed once the server had this request ends the wait (0: none does).
+    unsigned long keysFrom = 0;
+    bool keyed = false;  // one was
   };
   static Bool isAwaited(Display*, XEvent* e, XPointer arg);
   bool await(Awaited a, XEvent& e);
+  bool keyEndedWait_ = false;  // the last wait ended at a key typed
   bool takeProperty(Atom& type, std::string& bytes);
   std::optional<std::string> convertSelection(Atom target);
   static void pointerState(unsigned state);
@@ -200,7 +210,7 @@ class X11 final : public Backend {
   Atom wmDeleteWindow_ = 0, wmProtocols_ = 0, icccmState_ = 0, netWmName_ = 0, utf8String_ = 0, windowType_ = 0,
        typeNormal_ = 0, typeUtility_ = 0, typeDialog_ = 0, wmState_ = 0, maxVert_ = 0, maxHorz_ = 0, userTime_ = 0, clipboard_ = 0,
        targets_ = 0, text_ = 0, incr_ = 0, transfer_ = 0, frameExtents_ = 0, motifHints_ = 0, supported_ = 0,
-       requestFrameExtents_ = 0, stacking_ = 0;
+       requestFrameExtents_ = 0, stacking_ = 0, modalState_ = 0, activeWindow_ = 0, timeProbe_ = 0;
 };
 
 }  // namespace win::backend::x11

@@ -24,13 +24,16 @@ void X11::OwnClipboard(bool owned) {
 }
 
 // Another program's text, asked as UTF-8 and else as Latin-1; events
-// that arrive meanwhile wait in the queue for the next pump.
+// that arrive meanwhile wait in the queue for the next pump. An owner
+// that does not answer keeps the program waiting only until the user types
+// on: the paste is then given up, and the keys go where they were typed.
 std::optional<std::string> X11::ForeignClipboardText() {
   if (!d_ || ownsSelection_) return std::nullopt;
   XWindow owner = XGetSelectionOwner(d_, clipboard_);
   if (!owner || owner == selectionWindow_) return std::nullopt;
   for (Atom target : {utf8String_, static_cast<Atom>(XA_STRING)}) {
     std::optional<std::string> raw = convertSelection(target);
+    if (keyEndedWait_) return std::nullopt;
     if (!raw) continue;
     std::string text = target == utf8String_ ? x11::cp1252FromUtf8(*raw) : x11::latin1From1252(*raw);
     return x11::crlfFromLf(text);
@@ -97,17 +100,24 @@ void X11::selectionEvent(const XEvent& e) {
 }
 
 Bool X11::isAwaited(Display*, XEvent* e, XPointer arg) {
-  const auto* a = reinterpret_cast<const Awaited*>(arg);
+  auto* a = reinterpret_cast<Awaited*>(arg);
+  if (e->type == KeyPress && a->keysFrom && e->xkey.serial >= a->keysFrom) a->keyed = true;
   if (e->type != a->type) return False;
   if (e->type == SelectionNotify) return e->xselection.requestor == a->window && e->xselection.target == a->atom;
   return e->xproperty.window == a->window && e->xproperty.atom == a->atom && e->xproperty.state == PropertyNewValue;
 }
 
-// Waits up to a second for the event, leaving others queued.
+// Waits up to a second for the event, leaving others queued; a wait for
+// another program ends at the first key typed meanwhile.
 bool X11::await(Awaited a, XEvent& e) {
   auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  keyEndedWait_ = false;
   for (;;) {
     if (XCheckIfEvent(d_, &e, isAwaited, reinterpret_cast<XPointer>(&a))) return true;
+    if (a.keyed) {
+      keyEndedWait_ = true;
+      return false;
+    }
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
     if (left <= 0) return false;
     pollfd p{ConnectionNumber(d_), POLLIN, 0};
@@ -133,9 +143,10 @@ bool X11::takeProperty(Atom& type, std::string& bytes) {
 std::optional<std::string> X11::convertSelection(Atom target) {
   XWindow w = selectionWindow();
   XDeleteProperty(d_, w, transfer_);
+  const unsigned long asked = NextRequest(d_);
   XConvertSelection(d_, clipboard_, target, transfer_, w, CurrentTime);
   XEvent e;
-  if (!await({w, SelectionNotify, target}, e) || e.xselection.property == 0) return std::nullopt;
+  if (!await({w, SelectionNotify, target, asked}, e) || e.xselection.property == 0) return std::nullopt;
   Atom type = 0;
   std::string bytes;
   if (!takeProperty(type, bytes)) return std::nullopt;
@@ -146,7 +157,7 @@ std::optional<std::string> X11::convertSelection(Atom target) {
     bytes.clear();
     for (;;) {
       std::string piece;
-      if (!await({w, PropertyNotify, transfer_}, e)) return std::nullopt;
+      if (!await({w, PropertyNotify, transfer_, asked}, e)) return std::nullopt;
       if (!takeProperty(type, piece)) continue;
       if (piece.empty()) break;
       bytes += piece;

@@ -113,7 +113,9 @@ void notify(const px::Ready& ready) {
       if (!(data || r.datagram) || gone) {
         r.endSeen = true;
         if (r.armed & FD_CLOSE) {
-          post(fd, r, FD_CLOSE, pendingError(fd));
+          // A hang-up is never a graceful end, even with no error pending.
+          int error = pendingError(fd);
+          post(fd, r, FD_CLOSE, gone && !error ? WSAECONNABORTED : error);
           r.armed &= ~FD_CLOSE;
           goneTold = gone;
           posted = true;

@@ -71,6 +71,7 @@ inline constexpr int WSAENOTSOCK = 10038;
 inline constexpr int WSAEOPNOTSUPP = 10045;
 inline constexpr int WSAEAFNOSUPPORT = 10047;
 inline constexpr int WSAEADDRINUSE = 10048;
+inline constexpr int WSAECONNABORTED = 10053;
 inline constexpr int WSAECONNRESET = 10054;
 inline constexpr int WSAENOTCONN = 10057;
 inline constexpr int WSAECONNREFUSED = 10061;

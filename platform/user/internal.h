@@ -50,6 +50,7 @@ struct Window {
   std::size_t paintFrom = 0;
   HMENU systemMenu = nullptr;
   bool hasSurface = false;
+  bool modal = false;  // runs modally (SetWindowModal)
   backend::SurfaceState surfaceState = backend::SurfaceState::hidden;
   RECT surfaceRect{};
   HWND surfaceAbove = nullptr;

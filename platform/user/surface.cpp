@@ -53,6 +53,7 @@ void syncSurface(Window& w) {
     w.surfaceRect = w.rect;
     w.surfaceAbove = surfaceAbove(w.handle);
     b.RestackSurface(w.handle, w.surfaceAbove);
+    if (w.modal) b.SetSurfaceModal(w.handle, true);
   }
   if (!sameRect(w.rect, w.surfaceRect)) {
     w.surfaceRect = w.rect;
@@ -94,3 +95,14 @@ void dropSurface(Window& w) {
 }
 
 }  // namespace win::internal
+
+namespace win {
+
+void SetWindowModal(HWND hwnd, BOOL modal) {
+  internal::Window* w = internal::checkWindow(hwnd);
+  if (!w || w->modal == (modal != 0)) return;
+  w->modal = modal != 0;
+  if (w->hasSurface) backend::Current().SetSurfaceModal(hwnd, w->modal);
+}
+
+}  // namespace win

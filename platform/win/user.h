@@ -78,6 +78,10 @@ BOOL SetForegroundWindow(HWND hwnd);
 HWND GetForegroundWindow();
 HWND SetFocus(HWND hwnd);
 HWND GetFocus();
+// Not of Windows: a top-level window runs modally (or no longer does); a
+// window manager is told, and keeps it above and active instead of the
+// windows it blocks.
+void SetWindowModal(HWND hwnd, BOOL modal);
 HWND SetCapture(HWND hwnd);
 BOOL ReleaseCapture();
 HWND GetCapture();

@@ -28,8 +28,7 @@ void end_one(int device, int stream) {
   hio_redirection* r = slot(device, stream);
   if (r == nullptr) return;
   if (r->file != nullptr) std::fclose(r->file);
-  r->file = nullptr;
-  r->name.clear();
+  *r = {};
 }
 
 // The stream token's index in the list ("stdin", "stdout", "stderr").

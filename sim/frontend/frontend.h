@@ -119,7 +119,8 @@ struct device_inst;
   /* handles its pending input (Stop, Quit), as between a run's slices. */      \
   X(int, stop_check, (), ())                                                     \
   /* How often (ms) a wait on another program asks stop_check; 0: the wait */   \
-  /* blocks and Ctrl-C (SIGINT) interrupts it. */                               \
+  /* blocks and Ctrl-C (SIGINT) interrupts it (a wait on a target's FIFO or */  \
+  /* terminal still asks now and then, for a Ctrl-C just before it). */         \
   X(int, stop_poll_ms, (), ())
 
 // Declares one service as a function (the calls below; a front-end's bodies
@@ -173,7 +174,8 @@ extern int error_reported;
 // Set asynchronously (Ctrl-C, Stop); consumed by abort_requested.
 extern volatile std::sig_atomic_t stop_request;
 // Whether a stop is asked for, left for abort_requested: for a wait on
-// another program (a file's lock) that the stop ends.
+// another program (a file's lock, a target's FIFO or terminal) that the
+// stop ends.
 inline bool stop_pending() { return stop_check() != 0; }
 // The process's current directory with a trailing "/", as a device's
 // working directory takes it: "./" when it does not fit in `limit`

@@ -224,6 +224,48 @@ TEST_F(CommandWindow, APasteOfTwoLinesRunsWhatTheEntryShows) {
   }
 }
 
+// The entry holds no more than a line runs (254 characters): a key or a
+// paste past it beeps and adds nothing beyond, so Return runs what it
+// shows. "evaluate 1" and "+1" 139 times make 288 characters, of which
+// the first 254 add up 123 ones.
+TEST_F(CommandWindow, TheEntryHoldsNoMoreThanALineRuns) {
+  std::string sum = "evaluate 1";
+  for (int i = 1; i < 140; ++i) sum += "+1";
+  const std::string fits = sum.substr(0, 254);
+  const auto paste = [](const std::string& text) {
+    win::test::SetClipboardText(text.c_str());
+    win::test::KeyDown(win::VK_CONTROL);
+    win::test::Type("v");
+    win::test::KeyUp(win::VK_CONTROL);
+  };
+  const auto answers = [] {
+    int n = 0;
+    for (int i = 0; i < gui::screen().rows; ++i) n += row(i).find("Uns:00123") != std::string::npos;
+    return n;
+  };
+  struct way {
+    const char* name;
+    std::function<void()> give;
+  };
+  const way ways[] = {
+      {"typed", [&] { type_keys(sum); }},
+      {"pasted", [&] { paste(sum); }},
+      {"typed, then pasted over the end", [&] { type_keys(sum.substr(0, 250)), settle(), paste(sum.substr(250)); }},
+  };
+  for (const way& w : ways) {
+    SCOPED_TRACE(w.name);
+    const int before = answers();
+    const int beeps = win::test::BeepCount();
+    w.give();
+    settle();
+    EXPECT_EQ(text("Command_Line"), fits);
+    EXPECT_GT(win::test::BeepCount(), beeps);
+    enter();
+    EXPECT_EQ(command_history_line(0), fits) << text("Error_Line");
+    EXPECT_EQ(answers(), before + 1);
+  }
+}
+
 TEST_F(CommandWindow, AQuestionMarkGivesHelpOutsideBracesAndStaysInside) {
   type_keys("?");
   EXPECT_EQ(text("Command_Line"), "");

@@ -31,7 +31,7 @@ waits)
   status=$?
   took=$(( $(date +%s) - start ))
   [ "$status" = 0 ] || fail "status $status"
-  [ "$took" -lt 20 ] || fail "took $took s of real time"
+  [ "$took" -lt 30 ] || fail "took $took s of real time, as long as the wait"
   grep -q '^evaluate 5$' out || fail "the untimed wait never ended"
   ;;
 wcommand)

@@ -2,12 +2,13 @@
 # sim73500's GUI with its resource file naming an object of the wrong class
 # where a command space, a sub-menu, a window or an item a window finds by
 # name belongs, or holding a list that claims more cells than it stores:
-# each run ends with status 1 and a message that names the file, never with
-# a signal or a hang.
+# never a signal or a hang. What the start-up reads ends the run with status
+# 1 and a message that names the file; a window opened later is refused with
+# an error naming the file, and the macro goes on.
 # With the framework's resource text and filechsr_probe, the file chooser's
 # items are tried too: the probe ends with status 1 and the damage said.
 # With vimgedit too, the image editor's: status 1 and a message naming the file;
-# and with the chooser probe, the editor's Import and Export choosers likewise.
+# and with the chooser probe, the windows the editor's commands open likewise.
 #   wrong_class_resources.sh SIM73500 VRTOOL SIM73500_TXT LIB_DIR [FILECHSR_PROBE VWEXLIN7_TXT [VIMGEDIT [CHOOSER_PROBE]]]
 set -u
 sim=$1 vrtool=$2 text=$3 lib=$4 probe=${5:-} fwtext=${6:-} imgedit=${7:-} chsrprobe=${8:-}
@@ -19,49 +20,71 @@ cp "$lib/vwexlin7.vr" "$dir/bin/"
 unset WEXLINHOME
 export HOME="$dir/home" WEXLIN_REGISTRY="$dir/no-registry"
 failures=0
-# try NAME SED-SCRIPT MACRO-LINE [TEXT the message says]
-try() {
+# edited NAME SED-SCRIPT MACRO-LINE: builds the edited file and runs the macro
+# line, then 6*7; false when the edit could not be made.
+edited() {
   sed "$2" "$text" >"$dir/s.txt"
-  cmp -s "$text" "$dir/s.txt" && { echo "FAIL: $1: the edit changed nothing"; failures=$((failures + 1)); return; }
-  "$vrtool" build "$dir/s.txt" "$dir/bin/sim73500.vr" || { echo "FAIL: $1: vrtool"; failures=$((failures + 1)); return; }
+  cmp -s "$text" "$dir/s.txt" && { echo "FAIL: $1: the edit changed nothing"; failures=$((failures + 1)); return 1; }
+  "$vrtool" build "$dir/s.txt" "$dir/bin/sim73500.vr" || { echo "FAIL: $1: vrtool"; failures=$((failures + 1)); return 1; }
   printf '%s\nevaluate 6*7\n' "$3" >"$dir/work/m.cmd"
-  (cd "$dir/work" && timeout 120 "$dir/bin/sim73500" --gui=headless m.cmd </dev/null >/dev/null 2>"$dir/err")
+  rm -f "$dir/work/t.txt"
+  (cd "$dir/work" && timeout 120 "$dir/bin/sim73500" --gui=headless --transcript t.txt m.cmd </dev/null >/dev/null 2>"$dir/err")
   status=$?
+}
+# try NAME SED-SCRIPT MACRO-LINE [TEXT the message says]: the run ends.
+try() {
+  edited "$@" || return
   if [ $status != 1 ] || ! grep -qF "$dir/bin/sim73500.vr" "$dir/err" || ! grep -qF "${4:-}" "$dir/err"; then
     echo "FAIL: $1: status $status"
     cat "$dir/err"
     failures=$((failures + 1))
   fi
 }
-try "a dialog item's Space" \
+# refused NAME SED-SCRIPT MACRO-LINE WINDOW: the window is refused, the macro
+# goes on.
+refused() {
+  edited "$1" "$2" "$3" || return
+  said="{Resource file $dir/bin/sim73500.vr is damaged: cannot open the $4 window: "
+  if [ $status != 0 ] || ! grep -qF "$said" "$dir/work/t.txt" || ! sed -n "/$4 window/,\$p" "$dir/work/t.txt" | grep -q 'Uns:00042'; then
+    echo "FAIL: $1: status $status"
+    cat "$dir/err" "$dir/work/t.txt"
+    failures=$((failures + 1))
+  fi
+}
+refused "a dialog item's Space" \
   '/Tag = tag Ruler$/a\
-        Space = dictionary { Class = tag vdialogItem }' "wwatch win1"
+        Space = dictionary { Class = tag vdialogItem }' "wwatch win1" Watch
 try "the Path SubMenu" \
   '/SubMenu = dictionary { Class = tag vmenu Tag = tag M_File_Path /s/Class = tag vmenu/Class = tag vdialogItem/' ""
-try "the Watch window" \
-  '/^Watch = dictionary {$/,/Class = tag/s/Class = tag vdialog$/Class = tag vdialogItem/' "wwatch win1"
+refused "the Watch window" \
+  '/^Watch = dictionary {$/,/Class = tag/s/Class = tag vdialog$/Class = tag vdialogItem/' "wwatch win1" Watch
 try "a menu of the menu bar" 's/{ Class = tag vmenu Tag = tag FileMenu /{ Class = tag vmenuItem Tag = tag FileMenu /' ""
 try "an item of a menu" \
   's/{ Class = tag vmenuItem Tag = tag M_File_Path_Set /{ Class = tag vdialogItem Tag = tag M_File_Path_Set /' ""
-try "an item of a dialog" \
-  '/^Watch = dictionary {$/,/Class = tag vruler$/s/Class = tag vruler$/Class = tag vmenu/' "wwatch win1"
+refused "an item of a dialog" \
+  '/^Watch = dictionary {$/,/Class = tag vruler$/s/Class = tag vruler$/Class = tag vmenu/' "wwatch win1" Watch
 # Items a window finds by name, each given a class it cannot be used as.
-# item TAG CLASS MACRO-LINE: the class is on the line above the item's first tag.
+# item TAG CLASS MACRO-LINE [WINDOW opened after the start-up]: the class is
+# on the line above the item's first tag.
 item() {
   line=$(grep -n "Tag = tag $1\$" "$text" | head -n 1 | cut -d: -f1)
-  try "$1 as $2" "$((line - 1))s/Class = tag [A-Za-z]*\$/Class = tag $2/" "$3"
+  if [ -n "${4:-}" ]; then
+    refused "$1 as $2" "$((line - 1))s/Class = tag [A-Za-z]*\$/Class = tag $2/" "$3" "$4"
+  else
+    try "$1 as $2" "$((line - 1))s/Class = tag [A-Za-z]*\$/Class = tag $2/" "$3"
+  fi
 }
 item Command_Prompt vcontainer ""
 item Error_Line vcontainer ""
 item Command_History vpalette ""
-item Calls_List vdialogItem wcalls
-item Calls_List vcontainer wcalls
-item Asm_List vcontainer wasm
-item Memory_List vruler "wmemory x"
-item Register_List vcontainer wregister
-item Watch_List vtextitem "wwatch r0"
-item Scroll_To vcontainer "wmemory x"
-item Source_Scroll vdialogItem wsource
+item Calls_List vdialogItem wcalls Calls
+item Calls_List vcontainer wcalls Calls
+item Asm_List vcontainer wasm Assembly
+item Memory_List vruler "wmemory x" Memory
+item Register_List vcontainer wregister Register
+item Watch_List vtextitem "wwatch r0" Watch
+item Scroll_To vcontainer "wmemory x" Memory
+item Source_Scroll vdialogItem wsource Source
 item Session_Scroll vtextitem wsession
 try "StatusBar as vcontainer" 's/{ Class = tag vtextitem Tag = tag StatusBar /{ Class = tag vcontainer Tag = tag StatusBar /' ""
 try "Win_Palette as vdialogItem" 's/{ Class = tag vpalette Tag = tag Win_Palette /{ Class = tag vdialogItem Tag = tag Win_Palette /' ""
@@ -118,23 +141,60 @@ if [ -n "$imgedit" ]; then
   editor vpalette lineWtPalette vcontainer
   editor vmenubar '"Menu Bar"' vcontainer
 fi
-# The editor's choosers, built only when File > Import... or Export... asks.
-editor_chooser() {
-  sed "s/Class = tag vfilechsrPathEntry Tag = tag PathEntry/Class = tag vcontainer Tag = tag PathEntry/" "$fwtext" >"$dir/w.txt"
-  "$vrtool" build "$dir/w.txt" "$dir/chooser/vwexlin7.vr" || { echo "FAIL: editor $1: vrtool"; failures=$((failures + 1)); return; }
-  (cd "$dir/work" && WEXLIN_BACKEND=headless timeout 120 "$dir/chooser/imgedit_chooser_probe" "$1" </dev/null >/dev/null 2>"$dir/err")
-  status=$?
-  if [ $status != 1 ] || ! grep -qF "resource file $dir/chooser/vwexlin7.vr: cannot read the file chooser" "$dir/err"; then
-    echo "FAIL: editor $1 chooser: status $status"
-    cat "$dir/err"
+# The editor's windows, built only when a command asks for them (File >
+# Import... and Export..., Image > Size..., Palette... and Font...): with its
+# template damaged, status 1 and a message naming the file and the window,
+# the only error said: never a signal nor a second error on the way out (a
+# refused size dialog was freed again at exit); intact,
+# each opens and the run ends with status 0.
+# editor_window COMMAND[,COMMAND...] WINDOW SED-SCRIPT [FILE]
+editor_window() {
+  sed "$3" "$fwtext" >"$dir/w.txt"
+  if [ -n "$2" ] && cmp -s "$fwtext" "$dir/w.txt"; then
+    echo "FAIL: editor $1 [$3]: the edit changed nothing"
     failures=$((failures + 1))
+    return
   fi
+  "$vrtool" build "$dir/w.txt" "$dir/chooser/vwexlin7.vr" || { echo "FAIL: editor $1: vrtool"; failures=$((failures + 1)); return; }
+  (cd "$dir/work" && WEXLIN_BACKEND=headless timeout 120 "$dir/chooser/imgedit_chooser_probe" "$1" ${4:-} </dev/null >/dev/null 2>"$dir/err")
+  status=$?
+  if [ -z "$2" ]; then
+    [ $status = 0 ] && return
+  elif [ $status = 1 ] && grep -qF "resource file $dir/chooser/vwexlin7.vr: cannot read the $2" "$dir/err" &&
+    [ "$(grep -c 'An error has occurred' "$dir/err")" = 1 ]; then
+    return
+  fi
+  echo "FAIL: editor $1 [$3]: status $status"
+  cat "$dir/err"
+  failures=$((failures + 1))
 }
 if [ -n "$chsrprobe" ]; then
   mkdir -p "$dir/chooser"
   cp "$chsrprobe" "$dir/chooser/"
-  editor_chooser import
-  editor_chooser export
+  # A picture without a palette: Palette... picks a colour instead.
+  printf 'P6\n2 1\n255\n\377\000\000\000\000\377' >"$dir/work/direct.ppm"
+  path_entry='s/Class = tag vfilechsrPathEntry Tag = tag PathEntry/Class = tag vcontainer Tag = tag PathEntry/'
+  for command in import export size palette font; do
+    editor_window $command "" ""
+  done
+  editor_window palette "" "" direct.ppm
+  editor_window import "file chooser" "$path_entry"
+  editor_window export "file chooser" "$path_entry"
+  # A refusal ends the program with the shared windows made before it still there.
+  for made in size palette font; do
+    editor_window $made,import "file chooser" "$path_entry"
+  done
+  for field in Width Height; do
+    for class in vcontainer vdialogItem vbutton vdialogLabelItem; do
+      editor_window size "size dialog" "s/Class = tag vtextitem Tag = tag $field /Class = tag $class Tag = tag $field /"
+    done
+    editor_window size "size dialog" "s/Class = tag vtextitem Tag = tag $field /Class = tag vtextitem Tag = tag Other /"
+  done
+  editor_window size "size dialog" 's/^  ImageSizeConfirm = dictionary {/  ImageSize = dictionary {/'
+  editor_window palette "palette editor" 's/Class = tag vmenubar Tag = tag Menubar /Class = tag vdialogItem Tag = tag Menubar /'
+  editor_window palette "colour chooser" \
+    's/Class = tag vmenubar Tag = tag vcolorchsrMENU_BAR /Class = tag vdialogItem Tag = tag vcolorchsrMENU_BAR /' direct.ppm
+  editor_window font "font chooser" 's/Class = tag vlistitem Tag = tag Family /Class = tag vcontainer Tag = tag Family /'
 fi
 echo "$failures failures"
 [ $failures = 0 ]

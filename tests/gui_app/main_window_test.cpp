@@ -247,6 +247,30 @@ TEST_F(MainWindow, HelpRepeatQuitAndStop) {
   EXPECT_EQ(quitting, 1);
 }
 
+// A quit request while the quit question is up (the main window's close
+// button, File > Quit again) is refused with a beep: no second question,
+// and the first one's answer decides.
+TEST_F(MainWindow, AQuitRequestWhileTheQuitQuestionIsUpIsRefused) {
+  static int beepsDuring;
+  static std::size_t shownDuring;
+  static int answeredDuring;
+  gui::script_answer(gui::ANSWER_OK, {}, [] {
+    const int beeps = win::test::BeepCount();
+    shownDuring = gui::scripted_shown().size();
+    answeredDuring = gui::menu_dispatch_selector(27);
+    beepsDuring = win::test::BeepCount() - beeps;
+    shownDuring = gui::scripted_shown().size() - shownDuring;
+  });
+  const std::size_t before = gui::scripted_shown().size();
+  EXPECT_EQ(gui::menu_dispatch_selector(27), 1);
+  EXPECT_EQ(answeredDuring, 1);
+  EXPECT_EQ(beepsDuring, 1);
+  EXPECT_EQ(shownDuring, 0u) << "a second quit question";
+  EXPECT_EQ(gui::scripted_shown().size(), before + 1);
+  EXPECT_EQ(quitting, 1);
+  gui::script_reset();
+}
+
 std::string file_bytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

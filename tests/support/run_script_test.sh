@@ -54,6 +54,8 @@ bench  4  -        4 -
 fuzz   3  -        3 side=2_build/fuzz/tests/fuzz_20
 fuzz   1  -        1 side=1_build/fuzz/tests/fuzz_20
 fuzz   2  7_lod    2 side=2_build/fuzz/tests/fuzz_7_lod
+fuzz   6  -        6 side=3_build/fuzz/tests/fuzz_20
+fuzz   12 -        12 side=4_build/fuzz/tests/fuzz_20
 '
 while read -r mode jobs extra want_j want_fuzz; do
   [ -z "$mode" ] && continue

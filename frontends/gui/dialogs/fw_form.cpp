@@ -340,9 +340,8 @@ int command_dialog_open(const char* menu_command) {
   dialog_state* d = dialog_by_command(menu_command);
   if (d == nullptr) return 0;
   if (d->open != 0) return 1;
-  vresource r;
-  if (!vapplicationFindNamedResource(N(d->entry->resource), &r)) return 0;
-  auto* window = static_cast<vconfirm*>(load_window(r, vconfirmGetDefaultClass(), d->entry->resource));
+  // The form finds its items, each of its class, as it uses them.
+  auto* window = static_cast<vconfirm*>(load_window(d->entry->resource, vconfirmGetDefaultClass()));
   if (window == nullptr) return 0;
   // The form's size is the resource's: its items carry no spring solution,
   // so sizing to them would leave only the buttons.

@@ -135,6 +135,39 @@ int alignAxis(int code, int p, int e, int s) {
   return p + term(row.extent, e) - term(row.size, s) + row.gap;
 }
 
+// An axis too far out or too long for 16 bits keeps a span of it that 16
+// bits hold and that covers the area with a margin for edge decorations.
+// The span is centred on the axis's own centre when that shows (so centred
+// labels stay in place), else it keeps a near end whole when it can (so
+// edges and labels aligned to them stay in place), else it is centred
+// anyway, far from the area. Ends are cut by multiples of 8 pixels, so that
+// dashes and patterns phased from an edge keep their phase.
+void aroundAxis(std::int64_t& origin, std::int64_t& extent, std::int64_t areaOrigin, std::int64_t areaExtent) {
+  auto fits = [](std::int64_t v) { return v >= -32768 && v <= 32767; };
+  std::int64_t end = origin + extent;
+  if (fits(origin) && fits(end) && fits(extent)) return;
+  constexpr std::int64_t kMargin = 64, kSpan = 32750, kLimit = 32760;
+  std::int64_t low = std::min(origin, end), high = std::max(origin, end);
+  std::int64_t needLow = std::max(low, areaOrigin - kMargin), needHigh = std::min(high, areaOrigin + areaExtent + kMargin);
+  if (needLow > needHigh) {  // nowhere near the area: nothing of it shows
+    origin = std::clamp<std::int64_t>(high < areaOrigin ? high : low, -32768, 32767);
+    extent = 0;
+    return;
+  }
+  std::int64_t first = std::max(needHigh - kSpan, -kLimit), last = std::min(needLow, kLimit - kSpan);
+  std::int64_t middle = low + (high - low) / 2;
+  std::int64_t from = middle - kSpan / 2;
+  if (middle < areaOrigin - kMargin || middle > areaOrigin + areaExtent + kMargin) {
+    if (low >= first) from = low;
+    else if (high <= last + kSpan) from = high - kSpan;
+  }
+  from = std::clamp(from, first, std::max(first, last));
+  auto whole8 = [](std::int64_t cut) { return cut > 0 ? cut / 8 * 8 : 0; };
+  std::int64_t cutLow = low + whole8(from - low), cutHigh = high - whole8(high - (from + kSpan));
+  origin = cutLow;
+  extent = cutHigh - cutLow;
+}
+
 std::int16_t clampShort(std::int64_t v) { return static_cast<std::int16_t>(std::clamp<std::int64_t>(v, -32768, 32767)); }
 std::int16_t clampExtent(std::int64_t v) { return static_cast<std::int16_t>(std::min<std::int64_t>(v, 32767)); }
 vfixed saturate(std::int64_t v) { return static_cast<vfixed>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX)); }
@@ -201,6 +234,12 @@ void vrectLongToShort(const vrectLong* in, vrect* out) {
   std::int16_t x = clampShort(in->x), y = clampShort(in->y);
   std::int16_t right = clampShort(std::int64_t(in->x) + in->width), bottom = clampShort(std::int64_t(in->y) + in->height);
   *out = {x, y, clampExtent(right - x), clampExtent(bottom - y)};
+}
+void _vrectLongToShortAround(const vrectLong* in, const vrect* area, vrect* out) {
+  std::int64_t x = in->x, y = in->y, w = in->width, h = in->height;
+  aroundAxis(x, w, area->x, std::max<int>(0, area->width));
+  aroundAxis(y, h, area->y, std::max<int>(0, area->height));
+  *out = make<vrect>(int(x), int(y), int(w), int(h));
 }
 void vrectShortToFloat(const vrect* in, vrectFloat* out) {
   *out = {float(in->x), float(in->y), float(in->width), float(in->height)};

@@ -87,6 +87,10 @@ vrectLong* vrectLongCombineLists(const vrectLong* a, const vrectLong* b, int na,
 
 void vrectShortToLong(const vrect* in, vrectLong* out);
 void vrectLongToShort(const vrectLong* in, vrect* out);
+// For drawing and invalidating: an axis that 16 bits cannot hold is first
+// cut to a span around the area (window coordinates), so that the part in
+// the area keeps both its edges; an axis that fits is kept whole.
+void _vrectLongToShortAround(const vrectLong* in, const vrect* area, vrect* out);
 void vrectShortToFloat(const vrect* in, vrectFloat* out);
 void vrectFloatToShort(const vrectFloat* in, vrect* out);
 void vrectFloatToFixed(const vrectFloat* in, vrectFixed* out);

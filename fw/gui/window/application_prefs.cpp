@@ -172,32 +172,46 @@ void copyOldStore(vresource into) {
   vfsFreePath(old);
 }
 
+// The file's name as a message gives it: a home that leaves no room for the
+// name still names it, where the path itself cannot be made into text.
+std::string homeFileText(const char* name) {
+  vfsPath* home = vfsMSWGetHomeDirectory();
+  std::string text = pathText(home) + vfsMSWGetSeparator() + name;
+  vfsFreePath(home);
+  return text;
+}
+
 // The file for the save: opened for update, or made anew after the one
 // that cannot be opened, or held an entry of another kind, is moved aside,
 // never deleted. One moved aside for an entry of another kind is made anew
 // with all the store holds, so that the other programs' dictionaries stay.
+// A file that can be neither opened nor made is not saved, said once; no
+// step here raises, so the exit goes on.
 bool openForSave(vresource* root) {
-  vfsPath* path = homeFile("vwexusr1.vr");
-  bool ok = true;
-  vexGuard(
-      [&] {
-        if (store.setAside || !storeFileUsable(path))
-          vexGenerateMessage(&vfsFileSystemClass, "not a preference store");
-        *root = vresourceOpenFile(path, vfsOPEN_READ_WRITE);
-      },
-           [&](vexHandler& h) {
-             vexSetCurrentException(h.savedChain);
-             std::string name = pathText(path);
-             vfsFileInfo info;
-             if (vexTry([&] { vfsGetFileInfo(path, &info); }))
-               std::rename(name.c_str(), (name + ".bad").c_str());
-             ok = vexTry([&] {
-               *root = vresourceCreateFile(path, 0600);
-               if (store.setAside) vresourceCopyContents(store.user.root, *root);
-             });
-             if (!ok) vdebugPrintf("preferences not saved: cannot create %s\n", name.c_str());
-           });
-  vfsFreePath(path);
+  const std::string name = homeFileText("vwexusr1.vr");
+  vfsPath* path = nullptr;
+  // A home too long to hold the name fails the path's own text.
+  const bool named = vexTry([&] {
+    path = homeFile("vwexusr1.vr");
+    pathText(path);
+  });
+  bool ok = named && vexTry([&] {
+    if (store.setAside || !storeFileUsable(path)) vexGenerateMessage(&vfsFileSystemClass, "not a preference store");
+    *root = vresourceOpenFile(path, vfsOPEN_READ_WRITE);
+  });
+  if (named && !ok) {
+    vfsFileInfo info;
+    if (vexTry([&] { vfsGetFileInfo(path, &info); })) std::rename(name.c_str(), (name + ".bad").c_str());
+    vresource made = 0;
+    ok = vexTry([&] {
+      made = vresourceCreateFile(path, 0600);
+      if (store.setAside) vresourceCopyContents(store.user.root, made);
+    });
+    if (ok) *root = made;
+    else if (made) vexTry([&] { vresourceCloseFile(made); });
+  }
+  if (!ok) vdebugPrintf("preferences not saved: cannot create %s\n", name.c_str());
+  if (path) vfsFreePath(path);
   return ok;
 }
 

@@ -249,6 +249,12 @@ vwindow* vwindowMSWGetCurrentModal();
 // The modal window that blocks the others' input: the top of the stack
 // below any grabs (a press's or a menu's); null when none.
 vwindow* vwindowMSWGetBlockingModal();
+// The one check every press, activation and close request meets before it
+// reaches a window: the modal window that keeps it from input, else null.
+// A window inside a modal window or a grab above the blocking one, and a
+// modal window on its way onto the stack, are free; the root on the stack
+// blocks every window.
+vwindow* vwindowMSWBlockedBy(vwindow* w);
 // A grab for the length of a button press, and its end.
 void vwindowMSWButtonGrab(vwindow* w);
 void vwindowMSWButtonRelease(vwindow* w);

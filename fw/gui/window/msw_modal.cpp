@@ -91,6 +91,7 @@ void vwindowMSWBeginModal(vwindow* w) {
   if (S().modalGrab) return vwindowGrab(w);
   push(w);
   n->flags = (n->flags | vwindowMSW_MODAL) & ~vwindowMSW_GRAB;
+  win::SetWindowModal(n->hwnd, 1);
 }
 
 void vwindowMSWEndModal(vwindow* w) {
@@ -98,6 +99,7 @@ void vwindowMSWEndModal(vwindow* w) {
   if (n->flags & vwindowMSW_GRAB) return vwindowUngrab(w);
   removeFromStack(w);
   n->flags &= ~vwindowMSW_MODAL;
+  win::SetWindowModal(n->hwnd, 0);
 }
 
 void vwindowGrab(vwindow* w) {
@@ -131,6 +133,21 @@ vwindow* vwindowMSWGetBlockingModal() {
   vwindowMSWState& s = S();
   for (int i = s.modalCount - 1; i >= 0; --i)
     if (s.modal[i]->native && !(s.modal[i]->native->flags & vwindowMSW_GRAB)) return s.modal[i];
+  return nullptr;
+}
+
+vwindow* vwindowMSWBlockedBy(vwindow* w) {
+  vwindowMSWState& s = S();
+  if (!w || (w->native && (w->flags & vwindowMODAL) && !(w->native->flags & vwindowMSW_MODAL))) return nullptr;
+  vwindow* root = vwindowGetRoot();
+  for (int i = s.modalCount - 1; i >= 0; --i) {
+    vwindow* m = s.modal[i];
+    if (m == root) return root;
+    for (vwindow* in = w; in; in = in->parent)
+      if (in == m) return nullptr;
+    // A grab (a press's, a menu's) takes its input by capture; it keeps no window from it.
+    if (!m->native || !(m->native->flags & vwindowMSW_GRAB)) return m;
+  }
   return nullptr;
 }
 

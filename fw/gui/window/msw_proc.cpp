@@ -471,7 +471,14 @@ win::LRESULT handle(vwindow* w, win::HWND hwnd, win::UINT message, win::WPARAM w
     case win::WM_SETFOCUS: setFocus(w, hwnd, wParam, lParam); return 0;
     case win::WM_KILLFOCUS: killFocus(w, hwnd, wParam, lParam); return 0;
     case win::WM_PAINT: paint(w, hwnd); return 0;
-    case win::WM_CLOSE: veventDispatch(veventCreateWindowState(w, veventSTATE_CLOSE)); return 0;
+    case win::WM_CLOSE:
+      // A close request to a window the modal window blocks is refused.
+      if (vwindow* modal = vwindowMSWBlockedBy(w)) {
+        _vwindowMSWTurnToModal(modal, true);
+        return 0;
+      }
+      veventDispatch(veventCreateWindowState(w, veventSTATE_CLOSE));
+      return 0;
     case win::WM_QUERYENDSESSION: return _vwindowMSWQueryEndSession(hwnd, message, wParam, lParam);
     case win::WM_QUIT: veventStopProcessing(); return 0;
     case win::WM_ERASEBKGND:
@@ -630,6 +637,13 @@ win::LRESULT vwindowMSWWindowProc(win::HWND hwnd, win::UINT message, win::WPARAM
     p.cachedClient = client;
     p.cachedKind = client ? w->native->procKind : std::uint8_t{vwindowMSW_PROC_PLAIN};
   }
+  // A press that met no WM_MOUSEACTIVATE (its window's top level was
+  // active, or it was posted again) meets the same check here.
+  if (veventMSWIsPress(message))
+    if (vwindow* modal = vwindowMSWBlockedBy(w)) {
+      _vwindowMSWTurnToModal(modal, false);
+      return 0;
+    }
   if (vwindowMSWMenuProc menu = w->native->menuProc)
     if (win::LRESULT r = menu(w, hwnd, message, wParam, lParam)) return r;
   return handle(w, hwnd, message, wParam, lParam);

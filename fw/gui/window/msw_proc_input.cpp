@@ -80,12 +80,6 @@ int countClick(win::HWND hwnd, int x, int y, win::DWORD time) {
   return p.clickCount;
 }
 
-bool within(vwindow* w, vwindow* ancestor) {
-  for (; w; w = w->parent)
-    if (w == ancestor) return true;
-  return false;
-}
-
 win::LRESULT press(vwindow* w, win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
   vwindowMSWProcState& p = P();
   int x = low16(lParam), y = high16(lParam);
@@ -133,7 +127,8 @@ win::LRESULT release(vwindow* w, win::HWND hwnd, win::UINT message, win::WPARAM 
     vwindowMSWButtonRelease(g);
   }
   int x = low16(lParam), y = high16(lParam);
-  veventDispatch(veventCreateButtonUp(w, x, flipped(w, y), mods, held, p.clickCount, button));
+  // The release of a press the modal window refused ends nothing there.
+  if (!vwindowMSWBlockedBy(w)) veventDispatch(veventCreateButtonUp(w, x, flipped(w, y), mods, held, p.clickCount, button));
   return _vwindowMSWDefault(hwnd, message, wParam, lParam);
 }
 
@@ -238,22 +233,24 @@ win::LRESULT _vwindowMSWButton(vwindow* w, win::HWND hwnd, win::UINT message, wi
 }
 
 win::LRESULT _vwindowMSWMouseActivate(vwindow* w, win::HWND hwnd, win::WPARAM wParam, win::LPARAM lParam) {
-  vwindow* modal = vwindowMSWGetCurrentModal();
-  if (modal && modal != vwindowGetRoot() && within(w, modal)) modal = nullptr;
-  if (!modal) {
-    if (!(w->flags & vwindowACCEPTS_FOCUS)) return win::MA_NOACTIVATE;
-    return _vwindowMSWDefault(hwnd, win::WM_MOUSEACTIVATE, wParam, lParam);
-  }
-  if (modal == vwindowGetRoot()) {
-    vwindowBeep();
+  if (vwindow* modal = vwindowMSWBlockedBy(w)) {
+    _vwindowMSWTurnToModal(modal, false);
     return win::MA_NOACTIVATEANDEAT;
   }
-  win::HWND modalHwnd = modal->native ? modal->native->hwnd : nullptr;
+  if (!(w->flags & vwindowACCEPTS_FOCUS)) return win::MA_NOACTIVATE;
+  return _vwindowMSWDefault(hwnd, win::WM_MOUSEACTIVATE, wParam, lParam);
+}
+
+// The answer to input refused by the modal window: the modal window is
+// made active; the beep comes when it already was (or for the root, or
+// always when asked).
+void _vwindowMSWTurnToModal(vwindow* modal, bool beep) {
+  win::HWND modalHwnd = modal != vwindowGetRoot() && modal->native ? modal->native->hwnd : nullptr;
   if (modalHwnd && win::GetActiveWindow() != modalHwnd)
     win::SetActiveWindow(modalHwnd);
   else
-    vwindowBeep();
-  return win::MA_NOACTIVATEANDEAT;
+    beep = true;
+  if (beep) vwindowBeep();
 }
 
 namespace {
@@ -267,9 +264,8 @@ win::HWND topLevelOf(win::HWND h) {
 // modal window may then keep the keyboard. A modal window being opened is
 // active before it goes on the stack.
 bool _vwindowMSWKeepModalActive(vwindow* w, win::HWND hwnd) {
-  vwindow* modal = vwindowMSWGetBlockingModal();
-  if (!modal || modal == vwindowGetRoot() || !modal->native || modal == w) return false;
-  if ((w->flags & vwindowMODAL) && w->native && !(w->native->flags & vwindowMSW_MODAL)) return false;
+  vwindow* modal = vwindowMSWBlockedBy(w);
+  if (!modal || modal == vwindowGetRoot() || !modal->native) return false;
   win::HWND target = topLevelOf(modal->native->hwnd);
   if (!target || target == topLevelOf(hwnd) || !win::IsWindowVisible(target) || win::IsIconic(target)) return false;
   win::SetActiveWindow(target);
@@ -280,6 +276,14 @@ void _vwindowMSWForwardClick(win::UINT message, win::WPARAM wParam, win::POINT s
   vwindowMSWProcState& p = P();
   vwindow* tw = _vwindowMSWLookup(target);
   if (!tw && !_vwindowMSWOldSystem()) return;
+  // Delivered again, the press meets the check it would have met first
+  // time: the framework window it lands in (or the one holding the
+  // platform's window it lands in) may be one the modal window blocks.
+  for (win::HWND h = target; h; h = win::GetParent(h))
+    if (vwindow* holder = _vwindowMSWLookup(h)) {
+          if (vwindow* blocking = vwindowMSWBlockedBy(holder)) return _vwindowMSWTurnToModal(blocking, false);
+      break;
+    }
   auto hit = win::SendMessageA(target, win::WM_NCHITTEST, 0, pointParam(screen.x, screen.y));
   vwindow* modal = vwindowMSWGetCurrentModal();
   if ((hit != win::HTCLIENT || !tw) && modal && modal->native) {

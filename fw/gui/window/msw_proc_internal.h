@@ -67,6 +67,9 @@ win::LRESULT _vwindowMSWMouseActivate(vwindow* w, win::HWND hwnd, win::WPARAM wP
 // A window becoming active while another runs modally hands the
 // activation on to the modal window; true when it did.
 bool _vwindowMSWKeepModalActive(vwindow* w, win::HWND hwnd);
+// Input refused by the modal window (`vwindowMSWBlockedBy`): it becomes
+// active, with a beep when it already was or when `beep` asks.
+void _vwindowMSWTurnToModal(vwindow* modal, bool beep);
 win::LRESULT _vwindowMSWKey(vwindow* w, win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
 win::LRESULT _vwindowMSWChar(vwindow* w, win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
 void _vwindowMSWForwardClick(win::UINT message, win::WPARAM wParam, win::POINT screen, win::HWND target);

@@ -419,6 +419,8 @@ void findItems(vfilechsr* c) {
   c->menuBar = _vdialogFindItemOfClass(c, N(Id::LocalMenuBar), vmenubarGetDefaultClass());
   for (int i = 0; i < vfilechsrCOLUMNS; ++i) {
     c->columns[i] = _vdialogFindItemAs<vlistview>(c, N(Id(int(Id::List1) + i)), vfilechsrGetListViewClass());
+    // The columns are walked up to the first gap: every one must be there.
+    if (!c->columns[i]) _vexGenerate(&vexArgClass, vexSetMessage, "Resource file is damaged", vexEnd);
     if (i > 0) c->titles[i - 1] = _vdialogFindItemOfClass(c, N(Id(int(Id::Title1) + i)), item);
   }
   c->columns[vfilechsrCOLUMNS] = nullptr;

@@ -565,10 +565,11 @@ void vdomainviewDomainRectToView(vdomainview* v, const vrectLong* r, vrect* out)
   std::int32_t x1, y1, x2, y2;
   vdomainviewDomainToView(v, r->x, r->y, &x1, &y1);
   vdomainviewDomainToView(v, r->x + r->width, r->y + r->height, &x2, &y2);
-  // Edges narrowed at the 16-bit limits: an object scrolled far away stays
-  // outside the view instead of wrapping into it.
+  // Cut around the drawing area before narrowing: an object scrolled far
+  // away stays outside the view instead of wrapping into it, and one larger
+  // than 16 bits hold still covers what shows of it.
   vrectLong wide{std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1), std::abs(y2 - y1)};
-  vrectLongToShort(&wide, out);
+  _vrectLongToShortAround(&wide, &v->area, out);
 }
 
 vdomainSet* vdomainviewSelectedSet(vdomainview* v) {

@@ -77,13 +77,15 @@ void _vdomainviewPlaceBars(vdomainview* v, vrect* area) {
 }
 
 void _vdomainviewUpdateBars(vdomainview* v) {
+  // A loaded increment may be negative; a bar's step cannot.
+  int step = std::max<int>(0, v->increment);
   updating = true;
   if (vslider* b = v->hbar) {
     vcontrolSetMin(b, 0);
     vcontrolSetMax(b, v->bounds.width);
     vcontrolSetView(b, v->area.width);
     vcontrolSetPage(b, v->area.width);
-    vcontrolSetIncrement(b, v->increment);
+    vcontrolSetIncrement(b, step);
     vcontrolSetValue(b, v->offset.x);
   }
   if (vslider* b = v->vbar) {
@@ -91,7 +93,7 @@ void _vdomainviewUpdateBars(vdomainview* v) {
     vcontrolSetMax(b, v->bounds.height);
     vcontrolSetView(b, v->area.height);
     vcontrolSetPage(b, v->area.height);
-    vcontrolSetIncrement(b, v->increment);
+    vcontrolSetIncrement(b, step);
     vcontrolSetValue(b, vdomainviewOrientation(v) == 1 ? maxOffset(v, true) - v->offset.y : v->offset.y);
   }
   updating = false;

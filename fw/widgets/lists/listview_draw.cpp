@@ -254,7 +254,7 @@ void drawMoveMarker(vlistview* v, std::int32_t oldIndex, std::int32_t newIndex) 
       band.y = content.y, band.height = content.height;
     vrectLongIntersect(&band, &bounds, &band);
     vrect m;
-    vrectLongToShort(&band, &m);
+    _vrectLongToShortAround(&band, &v->content, &m);
     m = inset(m, int(vdrawGetState()->lineWidth));
     // Nothing left after the intersection and the inset: no mark.
     if (m.width <= 0 || m.height <= 0) return;

@@ -59,6 +59,14 @@ void setWhenDiffers(vcontrol* bar, std::int32_t value) {
   if (bar->value != value) vcontrolSetValue(bar, value);
 }
 
+// A bar's line step is one cell, as far as its 16-bit step holds: a wider
+// or taller cell steps by the most it can.
+void setStep(vcontrol* bar, std::int32_t cell) {
+  int step = int(std::clamp<std::int32_t>(cell, 0, 32767));
+  if (bar->increment != step) vcontrolSetIncrement(bar, step);
+}
+
+
 void barChanged(vdialogItem* item, vevent*) {
   auto* bar = static_cast<vslider*>(item);
   auto* v = reinterpret_cast<vlistview*>(item->data);
@@ -103,6 +111,14 @@ void fitHeight(vlistview* v) {
 namespace vlistviewint {
 
 int lookId() { return vlafGetCurrent()->id; }
+std::int32_t wideHOffset(vlistview* v) {
+  if (v->hOffset > -32768) return v->hOffset;
+  return gridCell(v, v->firstRow, v->firstColumn).x + v->gridX - v->content.x;
+}
+std::int32_t wideVOffset(vlistview* v) {
+  if (v->vOffset < 32767) return v->vOffset;
+  return v->gridTop - v->content.y - v->content.height - gridCell(v, v->firstRow, v->firstColumn).y;
+}
 bool hasCells(const vlistview* v) {
   return v->list && vlistGetRowCount(v->list) > 0 && vlistGetColumnCount(v->list) > 0;
 }
@@ -162,11 +178,11 @@ void scrollTo(vlistview* v, std::int32_t x, std::int32_t y) {
   _vlistviewGetFirstFullCell(v, &row, &column);
   vrectLong full = gridCell(v, row, column);
   if (v->hbar) {
-    if (v->hbar->increment != full.width) vcontrolSetIncrement(v->hbar, full.width);
+    setStep(v->hbar, full.width);
     setWhenDiffers(v->hbar, x);
   }
   if (v->vbar) {
-    if (v->vbar->increment != full.height) vcontrolSetIncrement(v->vbar, full.height);
+    setStep(v->vbar, full.height);
     setWhenDiffers(v->vbar, vbarValue(v, y));
   }
   v->originX = x, v->originY = y;
@@ -276,19 +292,20 @@ void vlistviewGetCellLongRect(vlistview* v, std::int32_t row, std::int32_t colum
   *out = vrectLong{v->gridX + c.x, v->gridTop - c.y - c.height, c.width, c.height};
 }
 
+// A cell too far or too large for 16 bits is cut around the content
+// first: what shows of it is drawn, its far edges stay outside.
 void vlistviewGetCellRect(vlistview* v, std::int32_t row, std::int32_t column, vrect* out) {
   vrectLong c;
   vlistviewGetCellLongRect(v, row, column, &c);
-  auto limit = [](std::int32_t n) { return std::clamp<std::int32_t>(n, -32768, 32767); };
-  *out = rect16(limit(c.x), limit(c.y), limit(c.width), limit(c.height));
+  _vrectLongToShortAround(&c, &v->content, out);
 }
 
 void vlistviewGetCellInnerRect(vlistview* v, std::int32_t row, std::int32_t column, vrect* out) {
   int b = vlistviewClassOf(v)->cellBorder;
   vrectLong c;
   vlistviewGetCellLongRect(v, row, column, &c);
-  auto limit = [](std::int32_t n) { return std::clamp<std::int32_t>(n, -32768, 32767); };
-  *out = rect16(limit(c.x + b), limit(c.y + b), limit(c.width - 2 * b), limit(c.height - 2 * b));
+  c = vrectLong{c.x + b, c.y + b, c.width - 2 * b, c.height - 2 * b};
+  _vrectLongToShortAround(&c, &v->content, out);
 }
 
 std::int32_t vlistviewGetCellInnerSize(vlistview* v, std::int32_t column) {
@@ -326,8 +343,8 @@ void vlistviewInvalColumn(vlistview* v, std::int32_t column) {
 void vlistviewFindCellAtPoint(vlistview* v, int px, int py, std::int32_t* row, std::int32_t* column) {
   const vrect& c = v->content;
   std::int32_t top = c.y + c.height;
-  std::int32_t dx = std::min<std::int32_t>(px, c.x + c.width) - v->hOffset - c.x;
-  std::int32_t dy = v->vOffset + top - std::clamp<std::int32_t>(py, c.y, top);
+  std::int32_t dx = std::min<std::int32_t>(px, c.x + c.width) - wideHOffset(v) - c.x;
+  std::int32_t dy = wideVOffset(v) + top - std::clamp<std::int32_t>(py, c.y, top);
   sizeRec(v)->cellAtOffset(v->size, v->firstRow, v->firstColumn, dx, dy, row, column);
   std::int32_t maxRow = v->list ? vlistGetRowCount(v->list) - 1 : 0;
   std::int32_t maxColumn = v->list ? vlistGetColumnCount(v->list) - 1 : 0;
@@ -421,8 +438,10 @@ void _vlistviewSetScrollOrigin(vlistview* v, const vrect* content, std::int32_t 
     v->lastRow = lr, v->lastColumn = lc;
   }
   vrectLong first = gridCell(v, v->firstRow, v->firstColumn);
-  v->hOffset = std::int16_t(first.x - x);
-  v->vOffset = std::int16_t(y - first.y);
+  // Saturated, not wrapped: a cell wider than they hold keeps its sign and
+  // stays partly hidden.
+  v->hOffset = std::int16_t(std::clamp<std::int32_t>(first.x - x, -32768, 32767));
+  v->vOffset = std::int16_t(std::clamp<std::int32_t>(y - first.y, -32768, 32767));
   v->gridX = content->x - x;
   v->gridTop = content->y + content->height + y;
   v->state &= ~vlistviewRANGE_STALE;
@@ -446,7 +465,7 @@ void _vlistviewUpdateScrollBars(vlistview* v) {
     vcontrolSetMax(v->hbar, last.x + last.width);
     vcontrolSetView(v->hbar, std::max<int>(0, c.width));
     vcontrolSetPage(v->hbar, std::max<int>(0, c.width));
-    vcontrolSetIncrement(v->hbar, full.width);
+    setStep(v->hbar, full.width);
     setWhenDiffers(v->hbar, v->originX);
   }
   if (v->vbar) {
@@ -454,7 +473,7 @@ void _vlistviewUpdateScrollBars(vlistview* v) {
     vcontrolSetMax(v->vbar, last.y + last.height);
     vcontrolSetView(v->vbar, std::max<int>(0, c.height));
     vcontrolSetPage(v->vbar, std::max<int>(0, c.height));
-    vcontrolSetIncrement(v->vbar, full.height);
+    setStep(v->vbar, full.height);
     setWhenDiffers(v->vbar, vbarValue(v, v->originY));
   }
   // Content that shrank below the origin pulls it back inside.

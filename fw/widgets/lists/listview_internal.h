@@ -6,6 +6,10 @@ namespace vlistviewint {
 
 int lookId();
 bool hasCells(const vlistview* v);
+// The view's offsets of its first visible cell in 32 bits: its 16-bit
+// fields saturate at a cell wider or taller than they hold.
+std::int32_t wideHOffset(vlistview* v);
+std::int32_t wideVOffset(vlistview* v);
 void invalContent(vlistview* v);
 // Content rectangle, visible range and scroll bars afresh.
 void recompute(vlistview* v);

@@ -90,7 +90,7 @@ void inserted(void* r, std::int32_t index, std::int32_t count, int axis) {
       invalContent(v);
     } else if (index <= last + 1) {
       std::int32_t step = axis == vlistROWS ? vlistsizeGetDefaultHeight(v->size) : vlistsizeGetDefaultWidth(v->size);
-      std::int32_t from = index < first ? gridStart(v, first, axis) - (axis == vlistROWS ? v->vOffset : -v->hOffset)
+      std::int32_t from = index < first ? gridStart(v, first, axis) - (axis == vlistROWS ? wideVOffset(v) : -wideHOffset(v))
                                         : gridStart(v, index, axis);
       shiftStrip(v, stripFrom(v, from, axis), std::int32_t(std::min<std::int64_t>(std::int64_t(count) * step, 0x7FFF)),
                  axis);

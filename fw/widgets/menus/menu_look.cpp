@@ -130,10 +130,12 @@ void endMenu(vmenu* m, vmenuItem* item, vevent* event) {
   if (alive() && item) vwindowClassOf(m)->notify(m, event);
   if (alive() && hook && !first) hook(parent, event);
   if (alive() && !vwindowIsOpen(m)) {
-    // The press that ended the menu goes on to the window under the pointer.
+    // The press that ended the menu goes on to the window under the pointer,
+    // but not to one a modal window blocks (a modal window's own menu ended
+    // over the window it holds off).
     if (event && event->type == veventBUTTON_DOWN) {
       vwindow* under = vwindowGetPointerWindow();
-      if (under && under != vwindowGetRoot() && under != m) {
+      if (under && under != vwindowGetRoot() && under != m && !vwindowMSWBlockedBy(under)) {
         vevent* again = veventCopy(event);
         vwindowTranslateEvent(veventGetWindow(event), under, again);
         again->priority = 191;

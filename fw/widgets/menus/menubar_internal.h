@@ -40,8 +40,9 @@ void _vmenubarStartWatch(vmenubar* bar);
 void _vmenubarCancelWatch(vmenubar* bar);
 bool _vmenubarWatching();
 void _vmenubarHoldKeys(vmenubar* bar, bool on);
-// The window of a framework-drawn bar went inactive.
-void _vmenubarWindowDeactivated(vwindow* w);
+// The window of a framework-drawn bar went inactive, the activation going
+// to another program or to another of ours.
+void _vmenubarWindowDeactivated(vwindow* w, bool toOtherProgram);
 // The bar's strip in its window's coordinates.
 vrect _vmenubarStripOnWindow(vmenubar* bar);
 // A key the bar binds in keyboard mode (not the menu-bar key).

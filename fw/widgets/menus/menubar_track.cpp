@@ -871,7 +871,7 @@ win::LRESULT pressLine(vwindow* w, win::HWND hwnd, win::WPARAM wParam, win::LPAR
 win::LRESULT windowMessage(vwindow* w, win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
   if (message == win::WM_PAINT) paintLine(w);
   if (message == win::WM_NCLBUTTONDOWN) return pressLine(w, hwnd, wParam, lParam);
-  if (message == win::WM_ACTIVATE && (wParam & 0xFFFF) == 0) _vmenubarWindowDeactivated(w);
+  if (message == win::WM_ACTIVATE && (wParam & 0xFFFF) == 0) _vmenubarWindowDeactivated(w, lParam == 0);
   return 0;
 }
 

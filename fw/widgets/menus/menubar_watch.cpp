@@ -6,7 +6,7 @@
 // which a watch on the native dispatch catches; the keys the bar binds reach it from whichever of
 // the program's windows has the keyboard; and the keyboard going on to another window ends it.
 // The bar's window going inactive ends it in the Windows looks (the bar's menu procedure hears
-// `WM_ACTIVATE`).
+// `WM_ACTIVATE`), and in every look when another program takes the activation.
 #include "fw/core/event.h"
 #include "fw/gui/window/application.h"
 #include "fw/gui/window/msw.h"
@@ -156,13 +156,16 @@ void _vmenubarHoldKeys(vmenubar* b, bool on) {
   }
 }
 
-void _vmenubarWindowDeactivated(vwindow* w) {
-  if (!_vmenubarWindowsLook()) return;
+// Another program taking the activation ends keyboard mode and the open
+// menu in every look: the menu's hold on the pointer would take that
+// program's first click.
+void _vmenubarWindowDeactivated(vwindow* w, bool toOtherProgram) {
+  if (!_vmenubarWindowsLook() && !toOtherProgram) return;
   vmenubar* b = _vmenubarFirstBar(w);
   if (!b || vmenubarIsNative(b) || !active(b)) return;
   // The bar's own menu took the activation: it is what is shown.
   vmenu* m = b->current >= 0 && b->current < vmenubarCount(b) ? vmenubarAt(b, b->current) : nullptr;
-  if (popped(b) && m && vwindowIsOpen(m)) return;
+  if (!toOtherProgram && popped(b) && m && vwindowIsOpen(m)) return;
   leave(b);
 }
 

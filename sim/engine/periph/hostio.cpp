@@ -3,6 +3,8 @@
 #include "sim/engine/periph/hostio.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -97,6 +99,81 @@ void to_session(const uint8_t* bytes, long n) {
     }
   }
   if (!line.empty()) session_echo(line.c_str(), 1);
+}
+
+// How long a wait on another program polls before it asks the stop
+// check again when the front-end gives no pace of its own: its Ctrl-C
+// interrupts the poll, and this covers one that comes just before it.
+constexpr int PEER_SLICE_MS = 100;
+
+// Whether calls on `fd` can wait on another program: a FIFO, a terminal
+// or a socket, then made non-blocking so that the wait is the service's
+// own. A regular file (or a device that never waits) is left as it is.
+bool waits_on_peer(int fd) {
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !(S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode) || S_ISSOCK(info.st_mode)))
+    return false;
+  const int flags = fcntl(fd, F_GETFL);
+  return flags >= 0 && ((flags & O_NONBLOCK) != 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0);
+}
+
+bool waits(int fd, int& known) {
+  if (known < 0) known = waits_on_peer(fd) ? 1 : 0;
+  return known != 0;
+}
+
+// Until `fd` may take the call again or a stop is asked for: false, errno
+// EINTR, on the stop.
+bool wait_for_peer(int fd, short events) {
+  const int slice = stop_poll_ms() > 0 ? stop_poll_ms() : PEER_SLICE_MS;
+  for (;;) {
+    if (stop_pending()) {
+      errno = EINTR;
+      return false;
+    }
+    pollfd p{fd, events, 0};
+    const int n = poll(&p, 1, slice);
+    // Ready, hung up or failed: the call itself says which.
+    if (n > 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) return true;
+  }
+}
+
+bool would_block(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
+
+// What the peer has, as a blocking read gives it.
+long read_waiting(int fd, uint8_t* buffer, long bytes) {
+  for (;;) {
+    const ssize_t n = read(fd, buffer, static_cast<std::size_t>(bytes));
+    if (n >= 0 || !would_block(errno)) return static_cast<long>(n);
+    if (!wait_for_peer(fd, POLLIN)) return -1;
+  }
+}
+
+// The whole count, as fread gives it, unless the end or a stop comes.
+long read_all_waiting(int fd, uint8_t* buffer, long bytes) {
+  long got = 0;
+  while (got < bytes) {
+    const long n = read_waiting(fd, buffer + got, bytes - got);
+    if (n < 0) return got > 0 ? got : -1;
+    if (n == 0) break;
+    got += n;
+  }
+  return got;
+}
+
+// The whole count, as a blocking write moves it; what went before a stop
+// or a failure.
+long write_waiting(int fd, const uint8_t* buffer, long bytes) {
+  long sent = 0;
+  while (sent < bytes) {
+    const ssize_t n = write(fd, buffer + sent, static_cast<std::size_t>(bytes - sent));
+    if (n > 0) {
+      sent += n;
+      continue;
+    }
+    if ((n < 0 && !would_block(errno)) || !wait_for_peer(fd, POLLOUT)) return sent > 0 ? sent : -1;
+  }
+  return sent;
 }
 
 // A host error for a failed step, or 0.
@@ -318,8 +395,7 @@ void host_io_state::close_all() {
   files.clear();
   for (hio_redirection& r : redirect) {
     if (r.file != nullptr) std::fclose(r.file);
-    r.file = nullptr;
-    r.name.clear();
+    r = {};
   }
 }
 
@@ -393,7 +469,7 @@ int hio_close(int number) {
 }
 
 long hio_read(int number, uint8_t* buffer, long bytes) {
-  const hio_file* f = file_at(number);
+  hio_file* f = file_at(number);
   if (f == nullptr || f->handle < 0) {
     errno = EBADF;
     return -1;
@@ -401,32 +477,40 @@ long hio_read(int number, uint8_t* buffer, long bytes) {
   if (f->handle == 0) {
     // Nothing typed reaches the target: without a redirection its
     // standard input is at its end.
-    std::FILE* in = hio().redirect[0].file;
-    return in != nullptr ? static_cast<long>(std::fread(buffer, 1, static_cast<std::size_t>(bytes), in)) : 0;
+    hio_redirection& r = hio().redirect[0];
+    if (r.file == nullptr) return 0;
+    // Never read through the stream's buffer, so that it stays empty.
+    if (waits(fileno(r.file), r.waits)) return read_all_waiting(fileno(r.file), buffer, bytes);
+    return static_cast<long>(std::fread(buffer, 1, static_cast<std::size_t>(bytes), r.file));
   }
   if (f->handle <= 2) {
     errno = EBADF;
     return -1;
   }
+  if (waits(f->handle, f->waits)) return read_waiting(f->handle, buffer, bytes);
   return static_cast<long>(read(f->handle, buffer, static_cast<std::size_t>(bytes)));
 }
 
 long hio_write(int number, const uint8_t* buffer, long bytes) {
-  const hio_file* f = file_at(number);
+  hio_file* f = file_at(number);
   if (f == nullptr || f->handle < 0 || f->handle == 0) {
     errno = EBADF;
     return -1;
   }
   if (f->handle <= 2) {
-    std::FILE* out = hio().redirect[static_cast<std::size_t>(f->handle)].file;
+    hio_redirection& r = hio().redirect[static_cast<std::size_t>(f->handle)];
+    std::FILE* out = r.file;
     if (out == nullptr) {
       to_session(buffer, bytes);
       return bytes;
     }
+    // Every write below is flushed: the stream's buffer is empty.
+    if (waits(fileno(out), r.waits)) return write_waiting(fileno(out), buffer, bytes);
     const std::size_t n = std::fwrite(buffer, 1, static_cast<std::size_t>(bytes), out);
     if (std::fflush(out) != 0 || n == 0) return bytes == 0 ? 0 : -1;
     return static_cast<long>(n);
   }
+  if (waits(f->handle, f->waits)) return write_waiting(f->handle, buffer, bytes);
   return static_cast<long>(write(f->handle, buffer, static_cast<std::size_t>(bytes)));
 }
 

@@ -24,6 +24,13 @@
 // - Standard output and error without a redirection go to the device's session, line by line (a
 //   trailing part line as a line of its own); standard input without one is at its end (a read gives
 //   0).
+//
+// - A file that waits on another program (a FIFO or a terminal; a redirection's too; a socket is
+//   refused at the open) is made non-blocking at its first read or write, and the service waits for it in slices that ask
+//   the stop check (`stop_pending`): Ctrl-C, Stop or a quit signal ends the wait, the request is
+//   answered -1 (or with what was moved so far) and the run stops as on any Ctrl-C. A read takes
+//   what the peer has, as a blocking read would; a write, and a read of redirected standard input,
+//   move the whole count unless stopped. Regular files are read and written directly, never polled.
 #pragma once
 
 #include <array>
@@ -62,11 +69,13 @@ struct hio_file {
   std::string name;
   int flags = 0;  // host open flags
   int mode = 0;
+  int waits = -1;  // 1 when calls on it can wait on another program; -1 until first asked
 };
 
 struct hio_redirection {
   std::string name;
   std::FILE* file = nullptr;  // null: not redirected
+  int waits = -1;             // as hio_file::waits, for the file
 };
 
 struct host_io_state {

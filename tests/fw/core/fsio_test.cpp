@@ -393,6 +393,40 @@ TEST(Environment, HomeAndProgramDirectories) {
       EXPECT_FALSE(r.err.empty());
     }
   }
+  // A HOME whose text makes no path fails that source: the registry's value
+  // is the next that answers. One that makes a path is kept, even when the
+  // system could hold no file in it.
+  std::string fourK;
+  while (fourK.size() + 10 <= vfsMAX_PATH) fourK += "/aaaaaaaaa";
+  const std::string longest = fourK + "/" + std::string(vfsMAX_PATH - fourK.size() - 1, 'h');
+  const struct {
+    std::string home;
+    bool kept;
+  } unusable[] = {
+      {longest, true},
+      {longest + "h", false},
+      {fourK + fourK, false},
+      {"/" + std::string(vfsMAX_ELEMENT + 1, 'e'), false},
+  };
+  const fs::path dir = makeScratchDir();
+  std::ofstream(dir / "registry") << "[HKEY_CURRENT_USER\\Software\\Quarn\\Wexlin C\\2.6]\nHOME=/from/registry\n";
+  for (const auto& c : unusable) {
+    SCOPED_TRACE(std::to_string(c.home.size()) + " characters");
+    ChildRun r = runInChild([&] {
+      vfsShutdown();
+      vsysStartup();
+      setenv("HOME", c.home.c_str(), 1);
+      setenv("WEXLIN_REGISTRY", (dir / "registry").c_str(), 1);
+      vfsPath* home = vfsMSWGetHomeDirectory();
+      vstr* text = vfsPathToString(home);
+      std::fputs(text, stderr);
+      vstrDestroy(text);
+      vfsFreePath(home);
+    });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, c.kept ? c.home : "/from/registry");
+  }
+  fs::remove_all(dir);
   const vfsPath* program = vfsMSWGetProgramDirectory();
   char text[vfsPATH_BUFFER];
   EXPECT_EQ(fs::path(vfsPathToBuffer(program, text)), fs::canonical("/proc/self/exe").parent_path());

@@ -308,6 +308,37 @@ TEST(ChunkFiles, DamagedFilesAreRefusedOrFailWithoutHarm) {
   }
 }
 
+// Inserts that keep the width move the tail where it lies: at every width,
+// long arrays built one insert at a time hold the model's elements, in the
+// file as well as in memory.
+TEST(ChunkArrays, InsertsOfOneWidthKeepEveryElement) {
+  const std::int64_t widest[] = {1, 3, 15, 255, -32768, INT32_MIN, INT64_MIN};
+  for (int code = 0; code <= 6; ++code) {
+    SCOPED_TRACE("width code " + std::to_string(code));
+    Bytes image(vchunkBLOCK);
+    vchunkFile* f = vchunkCreate(vchunkMemoryDataCreate(image.data(), image.size(), false, true));
+    std::uint32_t a = vchunkArrayInsert(f, 0, 0, widest[code]);
+    std::vector<std::int64_t> model{widest[code]};
+    for (int i = 1; i < 700; ++i) {
+      // Front, back and between, each value within the width.
+      std::int32_t at = static_cast<std::int32_t>(static_cast<std::size_t>(i * 37) % (model.size() + 1));
+      std::int64_t v = widest[code] < 0 ? widest[code] + i : i % (widest[code] + 1);
+      a = vchunkArrayInsert(f, a, at, v);
+      model.insert(model.begin() + at, v);
+    }
+    EXPECT_EQ(vchunkArrayWidthCode(f, a), code);
+    vchunkSetRoot(f, a);
+    Bytes copy = saved(f);
+    vchunkClose(f);
+    f = reopen(copy);
+    a = vchunkGetRoot(f);
+    ASSERT_EQ(vchunkArrayCount(f, a), static_cast<std::int32_t>(model.size()));
+    for (std::size_t i = 0; i < model.size(); ++i)
+      ASSERT_EQ(vchunkArrayGet(f, a, static_cast<std::int32_t>(i)), model[i]) << i;
+    vchunkClose(f);
+  }
+}
+
 TEST(ChunkArrays, WidthsGrowAndElementsMove) {
   Bytes image(vchunkBLOCK);
   vchunkFile* f = vchunkCreate(vchunkMemoryDataCreate(image.data(), image.size(), false, true));

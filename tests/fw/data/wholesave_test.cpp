@@ -111,4 +111,25 @@ TEST_F(whole_save, OnlyADeviceLeavesACopyToReadBack) {
   }
 }
 
+// A TMPDIR that names no folder the scratch file can be made in gives way to
+// /tmp: the user's save is made all the same.
+TEST_F(whole_save, ATmpdirOfNoUseGivesWayToTmp) {
+  std::ofstream(dir / "plain") << "x";
+  std::string tooLong = dir.string();
+  while (tooLong.size() <= vfsMAX_PATH) tooLong += "/aaaaaaaaa";
+  const std::string cases[] = {tooLong, (dir / "plain").string(), (dir / "missing").string()};
+  for (const std::string& folder : cases) {
+    SCOPED_TRACE(folder.substr(0, 80) + " (" + std::to_string(folder.size()) + " characters)");
+    setenv("TMPDIR", folder.c_str(), 1);
+    std::string copy;
+    const raised r = save((dir / "file.vr").string(), false, copy);
+    EXPECT_FALSE(r.any) << r.message.substr(0, 200);
+    std::ifstream in(dir / "file.vr", std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "bytes");
+    fs::remove(dir / "file.vr");
+  }
+  EXPECT_FALSE(fs::exists(dir / "missing"));
+}
+
 }  // namespace

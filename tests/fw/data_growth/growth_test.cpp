@@ -68,6 +68,39 @@ TEST(ResourceArrayGrowth, TextFormArraysBuiltAtTheirCount) {
   }
 }
 
+// The text form written back: each element read on its own, not with a
+// copy of its whole array; the text read again gives the same text.
+TEST(ResourceArrayGrowth, TextFormArraysDumpedAtTheirCount) {
+  vrstoreInstallInterface();
+  struct Case {
+    const char* kind;
+    std::string (*element)(std::int32_t i);
+  } cases[] = {
+      {"integer", [](std::int32_t i) { return std::to_string(i * 37 - 5000); }},
+      {"string", [](std::int32_t i) { return i % 5 == 3 ? std::string("none") : "\"s" + std::to_string(i) + "\""; }},
+      {"tag", [](std::int32_t i) { return "t" + std::to_string(i % 300); }},
+      {"opaque", [](std::int32_t i) { return "\"" + std::to_string(1000 + i % 9000) + "\""; }},
+      {"array", [](std::int32_t i) { return "integer [ " + std::to_string(i) + " ]"; }},
+  };
+  for (const Case& c : cases) {
+    std::string text = std::string("Big = array ") + c.kind + " [\n";
+    for (std::int32_t i = 0; i < kElements; ++i) text += c.element(i) + "\n";
+    text += "]\n";
+    vresource root = vrstoreCreateMemory();
+    std::string error;
+    ASSERT_TRUE(vrtextParse(text, root, &error)) << c.kind << ": " << error;
+    std::size_t before = allocated.load();
+    std::string dumped = vrtextDump(root);
+    EXPECT_LT(allocated.load() - before, kPerElement * kElements) << c.kind;
+    vresource again = vrstoreCreateMemory();
+    ASSERT_TRUE(vrtextParse(dumped, again, &error)) << c.kind << ": " << error;
+    EXPECT_EQ(vrtextDump(again), dumped) << c.kind;
+    EXPECT_NE(dumped.find(c.element(kElements - 1)), std::string::npos) << c.kind;
+    vrstoreCloseFile(again);
+    vrstoreCloseFile(root);
+  }
+}
+
 TEST(ResourceArrayGrowth, StringListStoredIntoAMemoryResource) {
   vrstoreInstallInterface();
   constexpr std::int32_t rows = kElements / 10, columns = 10;

@@ -987,7 +987,9 @@ TEST_F(Printer, LinesAndTextTakeThePrintersPixelsPerPoint) {
     vdrawPathMoveTo(72, 600);
     vdrawShowScribe(vscribeCString("HHHH"));
   });
-  auto inked = [&](int x, int y) { return sheet(x, y) != 0xFFFFFFu; };
+  // The sheet is read once: a copy per pixel made this test quadratic.
+  const win::test::Image shot = win::test::PrinterImage(hdc);
+  auto inked = [&](int x, int y) { return shot.px[std::size_t((y + 25) * shot.width + x + 25)] != 0xFFFFFFu; };
   int rows = 0;
   for (int y = 150; y < 230; ++y) rows += inked(200, y);
   EXPECT_EQ(rows, 21);

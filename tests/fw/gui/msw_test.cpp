@@ -289,6 +289,43 @@ TEST_F(MSW, GrabsStackAndHandTheCaptureDown) {
   for (vwindow* w : {a, b, closed}) vwindowDestroy(w);
 }
 
+// The one check: which modal window keeps a window from input, as the
+// stack of modal windows and grabs changes. (The root on the stack, while
+// a platform dialog runs, blocks all; the root is not open here.)
+TEST_F(MSW, AWindowIsBlockedByTheTopModalWindowItIsNotInside) {
+  vwindow* main = open(vwindowDECO_TOP_LEVEL | 0x3F, {0, 0, 200, 200});
+  vwindow* part = open(0x3F, {10, 10, 20, 20}, main);
+  vwindow* modal = open(vwindowDECO_TOP_LEVEL | 0x3F, {300, 0, 100, 100});
+  vwindow* inner = open(0x3F, {10, 10, 20, 20}, modal);
+  vwindow* menu = open(vwindowDECO_TOP_LEVEL | 0x3F, {300, 200, 50, 80});
+  vwindow* notice = open(vwindowDECO_TOP_LEVEL | 0x3F, {500, 0, 100, 50}, nullptr, vwindowMODAL);
+  struct Row {
+    vwindow* w;
+    vwindow* blockedBy;
+  };
+  auto expect = [](const char* stack, std::initializer_list<Row> rows) {
+    int i = 0;
+    for (const Row& r : rows) EXPECT_EQ(vwindowMSWBlockedBy(r.w), r.blockedBy) << stack << ", row " << i++;
+  };
+  expect("empty", {{main, nullptr}, {part, nullptr}, {modal, nullptr}, {nullptr, nullptr}});
+  vwindowMSWBeginModal(modal);
+  expect("modal", {{main, modal}, {part, modal}, {modal, nullptr}, {inner, nullptr}, {menu, modal},
+                   {notice, nullptr} /* a modal window on its way onto the stack */});
+  vwindowGrab(menu);  // the modal window's menu
+  expect("modal, its menu", {{main, modal}, {part, modal}, {modal, nullptr}, {inner, nullptr}, {menu, nullptr}});
+  vwindowMSWBeginModal(notice);
+  expect("modal, menu, notice", {{main, notice}, {modal, notice}, {inner, notice}, {menu, notice}, {notice, nullptr}});
+  vwindowMSWEndModal(notice);
+  vwindowMSWEndModal(modal);
+  expect("a grab alone", {{main, nullptr}, {modal, nullptr}, {menu, nullptr}});
+  vwindowUngrab(menu);
+  expect("empty again", {{main, nullptr}, {modal, nullptr}, {menu, nullptr}});
+  for (vwindow* w : {part, main, inner, modal, menu, notice}) {
+    close(w);
+    vwindowDestroy(w);
+  }
+}
+
 TEST_F(MSW, PointerCountsFromTheBottomAndKeysNeedAnOpenWindow) {
   vwindow* w = open(vwindowDECO_TOP_LEVEL | 0x3F, {100, 100, 200, 150});
   win::POINT origin{0, 0};

@@ -122,6 +122,29 @@ TEST(Rect, AlignCodes) {
   EXPECT_TRUE(raisesArg([] { vrect a{}, b{}, o; vrectAlign(&a, &b, -1, 3, &o); }));
 }
 
+// Narrowing for drawing: an axis that fits is kept; one that does not is
+// cut around the area (10, 20, 200 x 100) by multiples of 8, centred on its
+// own centre when that shows, else keeping a near end whole.
+TEST(Rect, NarrowingAroundAnAreaKeepsWhatShows) {
+  const vrect area{10, 20, 200, 100};
+  struct Case {
+    vrectLong in;
+    const char* out;
+  } cases[] = {
+      {{-100, -200, 300, 400}, "-100,-200,300,400"},      // fits: as it is
+      {{-34890, 20, 70000, 50}, "-16266,20,32752,50"},    // its centre (110) shows: kept
+      {{10, -40000, 20, 80100}, "10,-16328,20,32756"},    // likewise its centre (50) upward
+      {{-69890, 20, 70000, 50}, "-32642,20,32752,50"},    // its right end (110) kept
+      {{0, 20, 70000, 50}, "0,20,32752,50"},              // its left end kept
+      {{40000, 20, 70000, 50}, "32767,20,0,50"},          // nowhere near: nothing
+  };
+  for (const Case& c : cases) {
+    vrect out;
+    _vrectLongToShortAround(&c.in, &area, &out);
+    EXPECT_EQ(show(out), c.out) << show(c.in);
+  }
+}
+
 TEST(Rect, Conversions) {
   vrectLong wide{-40000, -10, 80000, 20}, l;
   vrect s;

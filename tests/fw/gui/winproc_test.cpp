@@ -410,6 +410,73 @@ TEST_F(WindowProc, AWindowManagersActivationOfABlockedWindowGoesBackToTheModalWi
   EXPECT_EQ(win::GetActiveWindow(), o->native->hwnd) << "the modal state ended";
 }
 
+// Every way a press, an activation or a close request reaches a window
+// meets the one check: a window under a modal window gets none of them
+// (nor the release of a refused press),
+// the modal window stays active, and a refused press or close beeps. Run
+// for a window under a modal window, and for that modal window under a
+// notice of its own.
+TEST_F(WindowProc, NoPressActivationOrCloseRequestReachesAWindowTheModalWindowBlocks) {
+  vwindow* o = window("o", {400, 100, 200, 100});
+  vwindow* m = window("m", {100, 100, 200, 100});
+  vwindow* menu = window("g", {100, 400, 100, 100});
+  vwindowMSWBeginModal(m);
+  focus(m);
+  stateAnswer = 1;  // a close that got through leaves the window open for the next input
+  struct Input {
+    const char* name;
+    bool beeps;
+    void (*give)(vwindow* blocked, vwindow* menu);
+  };
+  static const Input inputs[] = {
+      {"a click", true, [](vwindow* b, vwindow*) { win::test::Click(at(b, 10, 10)); }},
+      {"a press posted to it", true,
+       [](vwindow* b, vwindow*) {
+         win::PostMessageA(b->native->hwnd, win::WM_LBUTTONDOWN, win::MK_LBUTTON, win::MAKELPARAM(10, 10));
+       }},
+      {"a press on its frame posted to it", true,
+       [](vwindow* b, vwindow*) {
+         win::POINT p = at(b, 10, -5);
+         win::PostMessageA(b->native->hwnd, win::WM_NCLBUTTONDOWN, win::HTCAPTION, win::MAKELPARAM(p.x, p.y));
+       }},
+      {"the press that ends the modal window's menu", true,
+       [](vwindow* b, vwindow* g) {
+         vwindowGrab(g);
+         endModalOn = g;
+         win::test::Click(at(b, 10, 10));
+       }},
+      {"a close request", true, [](vwindow* b, vwindow*) { win::backend::InputCloseRequested(b->native->hwnd); }},
+      {"an activation", false, [](vwindow* b, vwindow*) { win::backend::InputActivated(b->native->hwnd); }},
+  };
+  for (vwindow* blocked : {o, m}) {
+    vwindow* modal = blocked == m ? window("n", {100, 300, 200, 100}, vwindowMODAL) : m;
+    for (const Input& in : inputs) {
+      std::string what = std::string(in.name) + " to " + blocked->title + " under " + modal->title;
+      focus(modal);
+      int beeps = win::test::BeepCount();
+      in.give(blocked, menu);
+      Lines got = take();
+      EXPECT_EQ(endModalOn, nullptr) << what;
+      endModalOn = nullptr;
+      for (const std::string& l : got)
+        EXPECT_TRUE(l.rfind(std::string("down ") + blocked->title + " ", 0) != 0 &&
+                    l.rfind(std::string("up ") + blocked->title + " ", 0) != 0 &&
+                    l != std::string("state ") + blocked->title + " 1")
+            << what << ": " << l;
+      EXPECT_EQ(win::GetActiveWindow(), modal->native->hwnd) << what;
+      EXPECT_EQ(win::test::BeepCount(), beeps + (in.beeps ? 1 : 0)) << what;
+      EXPECT_TRUE(vwindowIsOpen(blocked)) << what;
+    }
+  }
+  vwindowDestroy(made.back());
+  made.pop_back();
+  vwindowMSWEndModal(m);
+  // The modal state over, the same close request is the window's again.
+  win::backend::InputCloseRequested(o->native->hwnd);
+  Lines got = take();
+  EXPECT_NE(std::find(got.begin(), got.end(), "state o 1"), got.end());
+}
+
 // ---- Focus, states and geometry -------------------------------------------------------------
 
 TEST_F(WindowProc, FocusMovesGiveOutLeaveThenEnterIn) {

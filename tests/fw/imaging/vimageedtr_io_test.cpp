@@ -30,6 +30,7 @@
 #include "fw/widgets/choosers/notice.h"
 #include "fw/widgets/dialog/dialog.h"
 #include "fw/widgets/dialog_support.h"
+#include "fw/widgets/menus/menubar.h"
 #include "platform/win/test.h"
 #include "tests/fw/imaging/images.h"
 
@@ -570,6 +571,116 @@ TEST_F(EditorFiles, NoTypeSelectedExportsAGif) {
   vimage* read = keep(vimageedtrReadImage(at("shot.gif"), nullptr));
   ASSERT_NE(read, nullptr);
   EXPECT_EQ(testimg::pixelsOf(read), testimg::pixelsOf(model()->working));
+}
+
+// ---- The choosers run modally over the editor, as the program's others.
+// While one is up (seen from the run's idle turns): the chooser is the
+// modal window, a click on the editor's File title beeps, opens no menu
+// and does not raise the editor over it, nor does the press there that
+// ends the chooser's own menu; then Escape answers it, and the editor has
+// the activation back. The command returns only after that.
+struct WhileUp {
+  vimageedtr* editor = nullptr;
+  vfilechsr* chooser = nullptr;
+  bool inCommand = false;
+  int step = 0;
+  bool seenInCommand = false, modal = false, beeped = false, menuUp = false, chooserOnTop = false;
+  bool historyUp = false, menuUpAfterHistory = false, editorMenuWasUp = false;
+  int beeps = 0;
+} whileUp;
+
+bool above(win::HWND upper, win::HWND lower) {
+  const std::vector<win::HWND>& stack = win::test::Headless().stack;
+  auto u = std::find(stack.begin(), stack.end(), upper), l = std::find(stack.begin(), stack.end(), lower);
+  return u != stack.end() && l != stack.end() && u < l;
+}
+
+win::POINT fileTitle(vimageedtr* editor, vmenubar* bar) {
+  vrect r = bar->rect;
+  vdialogItemListTransformRect(bar->owner, &r);
+  win::POINT file{r.x + 12, editor->rect.height - 1 - (r.y + r.height / 2)};
+  win::ClientToScreen(editor->native->hwnd, &file);
+  return file;
+}
+
+void driveChooser() {
+  WhileUp& w = whileUp;
+  if (!w.chooser || !vwindowIsOpen(w.chooser)) return;
+  auto* bar = static_cast<vmenubar*>(vdialogFindItem(w.editor, vnameInternLiteral("Menu Bar")));
+  if (w.step == 0) {
+    w.step = 1;
+    w.seenInCommand = w.inCommand;
+    w.modal = vwindowMSWGetCurrentModal() == w.chooser;
+    w.beeps = win::test::BeepCount();
+    win::test::Click(fileTitle(w.editor, bar));
+  } else if (w.step == 1) {
+    w.step = 2;
+    w.beeped = win::test::BeepCount() > w.beeps;
+    w.menuUp = (bar->barFlags & (vmenubarACTIVE | vmenubarPOPPED)) != 0;
+    w.chooserOnTop = above(w.chooser->native->hwnd, w.editor->native->hwnd);
+    // The chooser's History menu, ended by a press on the same File title.
+    win::test::KeyDown(win::VK_MENU);
+    win::test::KeyDown('H');
+    win::test::KeyUp('H');
+    win::test::KeyUp(win::VK_MENU);
+  } else if (w.step == 2) {
+    w.step = 3;
+    auto* own = static_cast<vmenubar*>(vdialogFindItem(w.chooser, vnameInternLiteral("Local Menu Bar")));
+    w.historyUp = own && (own->barFlags & vmenubarPOPPED);
+    win::test::Click(fileTitle(w.editor, bar));
+  } else {
+    // Escape answers the chooser; a menu of the editor's that opened takes
+    // Escapes first, one more than it stays up.
+    bool editorMenu = (bar->barFlags & (vmenubarACTIVE | vmenubarPOPPED)) != 0;
+    if (w.step == 3) w.menuUpAfterHistory = editorMenu;
+    if (w.step == 3 || editorMenu || w.editorMenuWasUp) {
+      win::test::KeyDown(win::VK_ESCAPE);
+      win::test::KeyUp(win::VK_ESCAPE);
+    }
+    w.editorMenuWasUp = editorMenu;
+    ++w.step;
+  }
+}
+
+TEST_F(EditorFiles, TheChoosersRunModallyOverTheEditor) {
+  give(testimg::make(3, 2, 4, {1, 2, 3, 4, 5, 6}));
+  for (int selector : {vimageedtrIMPORT, vimageedtrEXPORT}) {
+    SCOPED_TRACE(selector == vimageedtrIMPORT ? "Import" : "Export");
+    vwindowOpen(e);
+    win::SetActiveWindow(e->native->hwnd);
+    settle();
+    vfilechsr* c = selector == vimageedtrIMPORT ? vimageedtrGetImportChooser(e) : vimageedtrGetExportChooser(e);
+    c->state &= ~vfilechsrNATIVE_ALLOWED;  // the framework's own dialog
+    whileUp = WhileUp{e, c};
+    veventIdleHook previous = veventSetIdleHook(driveChooser);
+    whileUp.inCommand = true;
+    vimageedtrIssueSelector(e, selector, nullptr);
+    whileUp.inCommand = false;
+    settle();
+    veventSetIdleHook(previous);
+    // A chooser left up without a run is tried the same way.
+    for (int turn = 0; turn < 2 && vwindowIsOpen(c); ++turn) {
+      driveChooser();
+      settle();
+    }
+    EXPECT_TRUE(whileUp.seenInCommand) << "the command waits for the chooser";
+    EXPECT_TRUE(whileUp.modal);
+    EXPECT_TRUE(whileUp.beeped) << "a click on the blocked editor beeps";
+    EXPECT_FALSE(whileUp.menuUp) << "the editor's menu stays shut";
+    EXPECT_TRUE(whileUp.chooserOnTop) << "the editor is not raised over the chooser";
+    EXPECT_TRUE(whileUp.historyUp) << "Alt+H drops the chooser's History menu";
+    EXPECT_FALSE(whileUp.menuUpAfterHistory) << "the press that ends it opens no menu of the editor's";
+    EXPECT_GE(whileUp.step, 4);
+    EXPECT_FALSE(vwindowIsOpen(c)) << "Escape answered the chooser";
+    EXPECT_TRUE(vwindowIsOpen(e));
+    EXPECT_EQ(win::GetActiveWindow(), e->native->hwnd) << "the editor has the activation back";
+    EXPECT_EQ(vwindowMSWGetCurrentModal(), nullptr);
+    whileUp = WhileUp{};
+    // Left open when it did not run modally.
+    if (vwindowIsOpen(c)) vwindowClose(c);
+    if (vwindowIsOpen(e)) vwindowClose(e);
+    settle();
+  }
 }
 
 // An editor's own chooser is used (and given the handler when it has

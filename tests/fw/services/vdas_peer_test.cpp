@@ -273,6 +273,11 @@ void keepLittleFreedMemory() {
 
 // While the flood goes on, call after call on the open session, then a new
 // client, each answered.
+// A flood lasts until the others are served; its limit only ends one where
+// they are not, and is far beyond a served call on a loaded machine under
+// the sanitizer (a DDE flood that reads its replies needs tens of MB sent).
+constexpr int kFloodLimitMs = 120000;
+
 void servedDuringFlood(TwoProcesses& t, const char* transport, const std::string& port, vsession* other,
                        RawFlood& flood) {
   vsysTime slice{0, 100000000};
@@ -319,10 +324,8 @@ TEST_F(TwoProcesses, ABusyClientDoesNotStarveTheOthers) {
     ASSERT_TRUE(other->flags & vsessionOPEN);
     long before = residentKb(peer.pid);
     ASSERT_GT(before, 0);
-    // The flood lasts until the others are served; the time limit only
-    // ends it where they are not, and is far beyond a served call.
-    RawFlood flood(port, opening, call, reading, peer.pid, before + kGrowthKb, 20000);
-    ASSERT_TRUE(pumpUntil([&] { return flood.connected && flood.bytesSent > 4 << 20; }, 20000));
+    RawFlood flood(port, opening, call, reading, peer.pid, before + kGrowthKb, kFloodLimitMs);
+    ASSERT_TRUE(pumpUntil([&] { return flood.connected && flood.bytesSent > 4 << 20; }, kFloodLimitMs));
     servedDuringFlood(*this, "tcp", port, other, flood);
     EXPECT_FALSE(flood.overLimit) << "the service grew from " << before << " KiB past " << flood.peakRssKb << " KiB";
     flood.stop();
@@ -438,8 +441,9 @@ TEST_F(TwoProcesses, ABusyDdePeerDoesNotGrowTheService) {
     long before = residentKb(peer.pid);
     ASSERT_GT(before, 0);
     RawFlood flood(rawDdeConnect(name), rawDdeOpening(item) + rawDdePoke(item, opening), burst, reading, peer.pid,
-                   before + kGrowthKb, 20000);
-    ASSERT_TRUE(pumpUntil([&] { return flood.connected && flood.bytesSent > (reading ? 48 << 20 : 512 << 10); }, 20000))
+                   before + kGrowthKb, kFloodLimitMs);
+    ASSERT_TRUE(pumpUntil([&] { return flood.connected && flood.bytesSent > (reading ? 48 << 20 : 512 << 10); },
+                          kFloodLimitMs))
         << flood.bytesSent << " bytes sent";
     servedDuringFlood(*this, "dde", name, other, flood);
     EXPECT_FALSE(flood.overLimit) << "the service grew from " << before << " KiB past " << flood.peakRssKb << " KiB";

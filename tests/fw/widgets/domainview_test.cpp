@@ -234,6 +234,44 @@ TEST_F(DomainViews, TheTransformFlipsYInOrientationOneAndRoundsHalfUp) {
   EXPECT_EQ(view->offset.y, 100);
 }
 
+// Spans past 65,535 pixels map to rectangles that cover what shows of
+// them (the area is 10, 10, 200 x 100), in both orientations, and keep an
+// edge that shows where it is.
+TEST_F(DomainViews, SpansPast16BitsMapOverTheAreaTheyCover) {
+  struct Case {
+    vrectLong in;
+    bool coversX, coversY;
+    int right;  // the mapped right edge, when it shows; else 0
+  } cases[] = {
+      {{-35000, -35000, 70000, 70000}, true, true, 0},
+      {{0, -35000, 100, 70000}, false, true, 110},
+      {{-69990, 0, 70000, 50}, false, false, 20},
+  };
+  const vrect& a = view->area;
+  for (int orientation : {0, 1}) {
+    d->flags = orientation ? d->flags | 1u << 8 : d->flags & ~(1u << 8);
+    view->dirty = 1;
+    for (const Case& c : cases) {
+      vrect r;
+      vdomainviewDomainRectToView(view, &c.in, &r);
+      std::string what = std::to_string(c.in.x) + "," + std::to_string(c.in.y) + " in orientation " +
+                         std::to_string(orientation) + ": " + std::to_string(r.x) + "," + std::to_string(r.y) + " " +
+                         std::to_string(r.width) + "x" + std::to_string(r.height);
+      if (c.coversX) {
+        EXPECT_LE(r.x, a.x) << what;
+        EXPECT_GE(r.x + r.width, a.x + a.width) << what;
+      }
+      if (c.coversY) {
+        EXPECT_LE(r.y, a.y) << what;
+        EXPECT_GE(r.y + r.height, a.y + a.height) << what;
+      }
+      if (c.right) {
+        EXPECT_EQ(r.x + r.width, c.right) << what;
+      }
+    }
+  }
+}
+
 std::vector<vrect> bands;
 std::int16_t s16(int v) { return std::int16_t(v); }
 

@@ -19,6 +19,7 @@
 #include "fw/widgets/hooks.h"
 #include "fw/widgets/lists/liststr.h"
 #include "tests/fw/core/event_support.h"
+#include "tests/fw/gui/raises.h"
 #include "platform/win/test.h"
 #include "tests/fw/widgets/dialog_support.h"
 #include "tests/fw/widgets/listview_support.h"
@@ -135,6 +136,53 @@ TEST(ListViewGeometry, TheAutomaticVerticalBarComesWithRowsBeyondTheView) {
   vlistSetRowCount(f.list, 2);
   EXPECT_EQ(f.view->vbar, nullptr);
   EXPECT_EQ(f.range(), "0,0..1,3 at 0,0");
+}
+
+// A column and a row wider and taller than 16 bits hold, in a view with
+// both bars: the bars step by the most they can, the cell scrolled half way
+// covers the content, and near its far edges points hit the right cells.
+TEST(ListViewGeometry, CellsPast16BitsStepCoverAndHitTest) {
+  Fixture f(3, 3);
+  vlistviewSetHorizontalBar(f.view, 1);
+  vlistviewSetVerticalBar(f.view, 1);
+  EXPECT_EQ(raised([&] {
+              vlistviewSetColumnWidth(f.view, 0, 69998);  // cells of 70,000 with the border
+              vlistviewSetRowHeight(f.view, 0, 69998);
+            }),
+            nullptr);
+  ASSERT_NE(f.view->hbar, nullptr);
+  EXPECT_EQ(f.view->hbar->increment, 32767);
+  EXPECT_EQ(f.view->vbar->increment, 32767);
+  EXPECT_EQ(f.view->hbar->max, 70100);
+
+  const vrect& k = f.view->content;
+  int top = k.y + k.height;
+  vlistviewScrollByPixels(f.view, 35000, 35000);
+  vrect cell;
+  vlistviewGetCellRect(f.view, 0, 0, &cell);
+  EXPECT_LT(cell.x, k.x) << rectText(cell);
+  EXPECT_GT(cell.x + cell.width, k.x + k.width) << rectText(cell);
+  EXPECT_LT(cell.y, k.y) << rectText(cell);
+  EXPECT_GT(cell.y + cell.height, top) << rectText(cell);
+  vlistviewGetCellInnerRect(f.view, 0, 0, &cell);
+  EXPECT_LT(cell.x, k.x) << rectText(cell);
+  EXPECT_GT(cell.x + cell.width, k.x + k.width) << rectText(cell);
+  EXPECT_EQ(f.cellAt(k.x + 10, top - 10), "0,0");
+
+  // 100 pixels of the column and 60 of the row left in view.
+  vlistviewScrollByPixels(f.view, 69940 - 35000, 69900 - 35000);
+  ASSERT_EQ(f.view->originX, 69900);
+  ASSERT_EQ(f.view->originY, 69940);
+  vlistviewGetCellRect(f.view, 0, 0, &cell);
+  EXPECT_EQ(cell.x + cell.width, k.x + 100) << rectText(cell);
+  EXPECT_EQ(cell.y, top - 60) << rectText(cell);
+  vlistviewGetCellRect(f.view, 1, 1, &cell);
+  EXPECT_EQ(rectText(cell), rectText(vrect{std::int16_t(k.x + 100), std::int16_t(top - 80), 50, 20}));
+  struct Hit {
+    int dx, dy;  // from the content's top left
+    const char* cell;
+  } hits[] = {{50, 30, "0,0"}, {99, 59, "0,0"}, {101, 30, "0,1"}, {151, 30, "0,2"}, {50, 61, "1,0"}, {120, 70, "1,1"}};
+  for (const Hit& h : hits) EXPECT_EQ(f.cellAt(k.x + h.dx, top - h.dy), h.cell) << h.dx << "," << h.dy;
 }
 
 TEST(ListViewGeometry, ScrollingToTheSelectionOnlyWhenNoneOfItIsVisible) {
@@ -457,6 +505,11 @@ TEST_P(ListViewPictures, FramesLabelsAndFocusHaveTheirExactPixels) {
 // wherever the list is scrolled, and the drop mark shown at its end.
 TEST_P(ListViewPictures, ListsPast16BitHeightsDrawEveryVisibleRow) {
   EXPECT_EQ(runProbe(std::string("-laf ") + GetParam() + " tall"), "");
+}
+// A column and a row of 70,000 pixels scrolled half way and near their far
+// edge draw as ones of 20,000 scrolled alike.
+TEST_P(ListViewPictures, CellsPast16BitSizesDrawWhereTheyShow) {
+  EXPECT_EQ(runProbe(std::string("-laf ") + GetParam() + " wide"), "");
 }
 INSTANTIATE_TEST_SUITE_P(EveryLook, ListViewPictures, ::testing::Values("windows", "win95", "motif", "cua", "openlook"));
 

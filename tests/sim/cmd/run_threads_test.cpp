@@ -35,10 +35,23 @@ using namespace engine_pair;
 constexpr int DEVICES = 12;
 constexpr int SLICES = 30;
 
-// The thread each device's last instruction end ran on (each device's own
-// entry is written only by the thread running it).
-std::array<std::thread::id, DEVICE_MAX> end_threads;
-void note_thread(int device) { end_threads[static_cast<std::size_t>(device)] = std::this_thread::get_id(); }
+// The parts (run_lane_kind, one bit each) the threads played at each
+// device's instruction ends in a slice: alone, or in a threaded slice as
+// its caller or a worker. Which threads ran the devices is the host's
+// choice (on a busy host one thread may take them all); that the slice was
+// handed to the workers is the program's. Each device's entry is written
+// only by the thread running it.
+std::array<unsigned, DEVICE_MAX> end_lanes;
+void note_lane(int device) { end_lanes[static_cast<std::size_t>(device)] |= 1u << run_lane; }
+constexpr unsigned ON_THREADS = 1u << LANE_MAIN | 1u << LANE_WORKER;
+
+// Over a run: the slices whose devices ran on the threads, and the devices
+// that ran alone in a slice and did not stop (the end that stops a device
+// is finished by the caller alone after the slice).
+struct lanes_seen {
+  int threaded_slices = 0;
+  int ran_alone = 0;
+};
 
 uint32_t illegal_word() {
   for (uint32_t word = 0;; ++word)
@@ -72,12 +85,12 @@ class run_threads : public cmd_fixture {
   // again and every device is armed again, as a new go does. Before each
   // slice, `before(slice)`.
   template <class Before>
-  static std::vector<slice_seen> run_slices(const std::vector<uint32_t>& starts, std::set<std::thread::id>* used,
+  static std::vector<slice_seen> run_slices(const std::vector<uint32_t>& starts, lanes_seen* lanes,
                                             Before before) {
     const int count = static_cast<int>(starts.size());
     for (int d = 0; d < count; ++d) arm(d);
-    end_threads.fill({});
-    instruction_end_observer = note_thread;
+    end_lanes.fill(0);
+    instruction_end_observer = note_lane;
     std::vector<slice_seen> seen;
     for (int s = 0; s < SLICES; ++s) {
       before(s);
@@ -90,7 +103,16 @@ class run_threads : public cmd_fixture {
         now.digests.push_back(device_state_digest(d));
         now.running.push_back(device_states[d]->running);
         stopped = stopped || device_states[d]->running == 0;
-        if (used != nullptr) used->insert(end_threads[static_cast<std::size_t>(d)]);
+      }
+      if (lanes != nullptr) {
+        unsigned all = 0;
+        for (int d = 0; d < count; ++d) {
+          const unsigned mask = end_lanes[static_cast<std::size_t>(d)];
+          all |= mask;
+          if ((mask & 1u << LANE_ALONE) != 0 && device_states[d]->running != 0) ++lanes->ran_alone;
+        }
+        lanes->threaded_slices += (all & ON_THREADS) != 0 ? 1 : 0;
+        end_lanes.fill(0);
       }
       seen.push_back(now);
       if (!stopped) continue;
@@ -116,7 +138,7 @@ class run_threads : public cmd_fixture {
   // pulled inside loops, and nops running into an illegal word at a
   // different count on each (device 3, shown, among them).
   // threads 0: the host's count, the governor choosing.
-  static std::vector<slice_seen> run_all(int threads, std::set<std::thread::id>* used) {
+  static std::vector<slice_seen> run_all(int threads, lanes_seen* lanes) {
     use_threads(threads);
     free_all_devices();
     std::mt19937 rng(39);
@@ -147,7 +169,7 @@ class run_threads : public cmd_fixture {
       set(d, "pc", starts[d]);
     }
     select_device(3);
-    return run_slices(starts, used, [](int s) {
+    return run_slices(starts, lanes, [](int s) {
       for (int d = 2; d < DEVICES; d += 4) pull_irqa(d, s % 3 == 0);
     });
   }
@@ -160,7 +182,7 @@ class run_threads : public cmd_fixture {
   // program with its own interrupts, and nops running into an illegal word
   // (device 3, shown, among them).
   static constexpr int PERIPHERAL_DEVICES = 16;
-  static std::vector<slice_seen> run_with_peripherals(int threads, std::set<std::thread::id>* used) {
+  static std::vector<slice_seen> run_with_peripherals(int threads, lanes_seen* lanes) {
     use_threads(threads);
     free_all_devices();
     std::vector<uint32_t> starts(PERIPHERAL_DEVICES);
@@ -194,9 +216,16 @@ class run_threads : public cmd_fixture {
       set(d, "pc", starts[d]);
     }
     select_device(3);
-    return run_slices(starts, used, [](int s) {
+    return run_slices(starts, lanes, [](int s) {
       for (int d = 1; d < PERIPHERAL_DEVICES; d += 3) pull_irqa(d, s % 3 == 0);
     });
+  }
+
+  // Every instruction end ran inside a slice handed to the worker threads
+  // (on whichever threads the host ran).
+  static void expect_threaded(const lanes_seen& lanes) {
+    EXPECT_EQ(lanes.threaded_slices, SLICES) << "slices ran without the workers";
+    EXPECT_EQ(lanes.ran_alone, 0) << "devices ran alone inside slices";
   }
 
   // Every slice of `many` as in `one`: rounds, running flags and every
@@ -225,15 +254,13 @@ TEST_F(run_threads, SlicesLeaveEveryDeviceWhereOneThreadLeavesIt) {
     unsetenv("DSP_RUN_THREADS");
     if (threads == 0 && run_thread_count() == 1) continue;
     recorded().clear();
-    std::set<std::thread::id> used;
-    const std::vector<slice_seen> many = run_all(threads, &used);
+    lanes_seen lanes;
+    const std::vector<slice_seen> many = run_all(threads, &lanes);
     expect_same_slices(many, one);
     if (HasFailure()) return;
     EXPECT_EQ(output(), one_text);
     // The governor may keep the host's count on this thread.
-    if (threads != 0) {
-      EXPECT_GE(used.size(), 2u) << "the devices ran on worker threads";
-    }
+    if (threads != 0) expect_threaded(lanes);
   }
 }
 
@@ -259,12 +286,12 @@ TEST_F(run_threads, TimersInterruptingEveryDeviceLeaveItWhereOneThreadLeavesIt) 
   for (int threads : {2, 4, 3}) {
     SCOPED_TRACE(std::to_string(threads) + " threads");
     recorded().clear();
-    std::set<std::thread::id> used;
-    const std::vector<slice_seen> many = run_with_peripherals(threads, &used);
+    lanes_seen lanes;
+    const std::vector<slice_seen> many = run_with_peripherals(threads, &lanes);
     expect_same_slices(many, one);
     if (HasFailure()) return;
     EXPECT_EQ(output(), one_text);
-    EXPECT_GE(used.size(), 2u) << "the devices ran on worker threads";
+    expect_threaded(lanes);
   }
 }
 

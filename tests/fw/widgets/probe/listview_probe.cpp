@@ -11,6 +11,11 @@
 //                                          every whole visible row labelled at
 //                                          the top, middle and end; prints what
 //                                          differs
+//   listview_probe [-laf LOOK] wide        a column and a row of 70,000 pixels
+//                                          scrolled to their middle and near
+//                                          their far edge, against ones of
+//                                          20,000 scrolled alike; prints what
+//                                          differs
 //   listview_probe [-laf LOOK] bars OUT    a whole view with both scroll bars, a
 //                                          selection, the focus and a row being
 //                                          dragged with its drop mark
@@ -455,6 +460,54 @@ int tall() {
   return 0;
 }
 
+// ---- Cells wider or taller than 16 bits hold: column 0 (or row 0) of
+// 70,000 pixels scrolled to its middle and to 100 pixels before its far
+// edge must draw in the content what one of 20,000 pixels scrolled alike
+// draws, its selection, grid lines, focus and the labels beside it.
+int wide() {
+  vwindow* w = host(200, 160);
+  vliststr* l = words(8, 3);
+  vlistview* v = view(w, l, {10, 10, 180, 140});
+  vlistviewSetHorizontalBar(v, 1);
+  vlistviewSetVerticalBar(v, 1);
+  vlistSelectRange(l, v->selection, 0, 0, 1, 1);
+  v->focusRow = 0, v->focusColumn = 0;
+  showFocused(w, v);
+  int border = 2 * vlistviewClassOf(v)->cellBorder;
+  auto shown = [&](bool column, std::int32_t size, std::int32_t at) {
+    vlistviewSetColumnWidth(v, 0, column ? size - border : 40);
+    vlistviewSetRowHeight(v, 0, column ? -1 : size - border);
+    vlistviewClassOf(v)->scrollTo(v, column ? at : 0, column ? 0 : at);
+    if ((column ? v->originX : v->originY) != at) fail("not scrolled to " + std::to_string(at));
+    return snap(w);
+  };
+  struct Case {
+    bool column;
+    const char* where;
+    std::int32_t before;  // from the far edge; 0: the middle
+  } cases[] = {{true, "column middle", 0}, {true, "column end", 100}, {false, "row middle", 0}, {false, "row end", 60}};
+  for (const Case& c : cases) {
+    Picture far = shown(c.column, 70000, c.before ? 70000 - c.before : 35000);
+    vrect cell, other;
+    vlistviewGetCellRect(v, 0, 0, &cell);
+    vlistviewGetCellRect(v, c.column ? 1 : 0, c.column ? 0 : 1, &other);
+    Picture near = shown(c.column, 20000, c.before ? 20000 - c.before : 10000);
+    const vrect& k = v->content;
+    int differ = 0;
+    for (int x = k.x; x < k.x + k.width; ++x)
+      for (int y = k.y; y < k.y + k.height; ++y) differ += far.at(x, y) != near.at(x, y);
+    if (differ) fail(std::string(c.where) + ": " + std::to_string(differ) + " pixels differ");
+    // The selected cell shows, apart from the unselected one beside it.
+    int mx = std::max<int>(cell.x, k.x) + 10, my = std::min<int>(cell.y + cell.height, k.y + k.height) - 10;
+    int ox = std::max<int>(other.x, k.x) + 10, oy = std::min<int>(other.y + other.height, k.y + k.height) - 10;
+    if (far.at(mx, my) == far.at(ox, oy)) fail(std::string(c.where) + ": the selected cell not drawn");
+  }
+  for (const std::string& s : failures) std::printf("%s\n", s.c_str());
+  finish(w);
+  vinstanceDestroy(l);
+  return 0;
+}
+
 // A whole view with both bars, scrolled by one row, a selection, the
 // focus and the drop mark of a row being dragged.
 int bars(const char* path) {
@@ -486,7 +539,8 @@ int probeMain(int argc, char** argv) {
   else if (mode == "pixels") status = pixels();
   else if (mode == "bars" && count > 2) status = bars(args[2]);
   else if (mode == "tall") status = tall();
-  else std::fprintf(stderr, "usage: listview_probe [-laf LOOK] cells OUT | pixels | tall | bars OUT\n");
+  else if (mode == "wide") status = wide();
+  else std::fprintf(stderr, "usage: listview_probe [-laf LOOK] cells OUT | pixels | tall | wide | bars OUT\n");
   std::fflush(stdout);
   _vdrawShutdown();
   return status;
