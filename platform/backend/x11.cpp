@@ -346,18 +346,21 @@ void X11::GrabKeyboard(HWND surface) {
 
 void X11::FocusSurface(HWND surface) {
   if (Surface* s = find(surface)) {
-    if (s->mapped) askActivation(*s);
+    if (s->mapped && s->modal) askActivation(*s);
     wantFocus(*s);
     focusIfWanted(*s);
   }
 }
 
 // The window manager draws active, and keeps active, the window it
-// activated itself: a window the program activates while the input focus
-// is elsewhere (a modal window taking the activation back from a window it
-// blocks, which the manager just activated) is asked of it, as an
-// application asks (source 1), at the server's time. Without a manager the
-// input focus alone does it.
+// activated itself: a modal window the program activates while the input
+// focus is elsewhere (taking the activation back from a window it blocks,
+// which the manager just activated) is asked of it, as an application asks
+// (source 1), at the server's time. Without a manager the input focus alone
+// does it. Other windows are not asked: a manager raises the window it is
+// asked to activate, and a focus change told late (the manager focusing
+// each window the program opens, one after another) would raise a window
+// opened earlier over those opened after it.
 void X11::askActivation(const Surface& s) {
   if (s.overrideRedirect) return;
   XWindow now = 0;

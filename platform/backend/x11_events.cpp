@@ -207,6 +207,13 @@ void X11::keepOwnedAboveOwners() {
   std::size_t first = wanted.size();
   for (HWND h : moved)
     first = std::min<std::size_t>(first, static_cast<std::size_t>(std::find(wanted.begin(), wanted.end(), h) - wanted.begin()));
+  // Raised as our own order has them: the stacking told may lag raises
+  // already asked (the program's own, just before), and followed it would
+  // put a window activated later under one activated before it.
+  const std::vector<HWND>& ours = internal::topLevelOrder();  // the top first
+  const auto depth = [&](HWND h) { return std::find(ours.begin(), ours.end(), h) - ours.begin(); };
+  std::stable_sort(wanted.begin() + static_cast<std::ptrdiff_t>(first), wanted.end(),
+                   [&](HWND a, HWND b) { return depth(a) > depth(b); });
   for (std::size_t i = first; i < wanted.size(); ++i) XRaiseWindow(d_, find(wanted[i])->window);
   raisingTop_ = wanted.back();
   raisingUntil_ = now + std::chrono::milliseconds(500);

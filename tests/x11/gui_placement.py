@@ -53,6 +53,22 @@ def seen(window):
     return under is not None and top_level(int(under.group(1))) == top_level(int(window))
 
 
+def covering(window):
+    """The title of the window found at the top left of the window's frame, for a failure's message."""
+    box = frame(window)
+    if box is None:
+        return "nothing: the window has no frame"
+    run("xdotool", "mousemove", str(box.x + 8), str(box.y + 8))
+    under = re.search(r"WINDOW=(\d+)", run("xdotool", "getmouselocation", "--shell"))
+    if under is None:
+        return "no window"
+    top = top_level(int(under.group(1)))
+    for t, w in windows().items():
+        if top_level(int(w)) == top:
+            return repr(t)
+    return "window %d of another program" % top
+
+
 def top_level(w):
     """The child of the root window that holds window `w`."""
     for _ in range(10):
@@ -100,7 +116,8 @@ def on_screen_and_seen(look, found, titles):
             continue
         f = frame(w)
         check(f and f.inside(area), "%s: %s's frame %s is not wholly on the screen %s" % (look, t, f, area))
-        check(poll(lambda: seen(w), 8), "%s: %s at %s cannot be seen" % (look, t, frame(w)))
+        if not poll(lambda: seen(w), 8):
+            check(False, "%s: %s at %s cannot be seen: %s covers it" % (look, t, frame(w), covering(w)))
 
 
 OPENED = ["Dv00 Register Win1 core", "Dv00 Memory Win1 x", "Dv00 Assembly", "Dv00 Stack", "Dv00 Calls",
@@ -147,7 +164,9 @@ def in_sight_and_in_front(look, found, opened, when):
     newest on top of the program's windows and every one above the main window."""
     for t in opened:
         w = found.get(t)
-        check(w and poll(lambda: seen(w), 5), "%s, %s: %s at %s cannot be seen" % (look, when, t, w and frame(w)))
+        if not (w and poll(lambda: seen(w), 5)):
+            check(False, "%s, %s: %s at %s cannot be seen: %s covers it" % (look, when, t, w and frame(w),
+                                                                           w and covering(w)))
     ours = set(found.values())
     order = stacked(ours)
     check(order and order[-1] == found.get(opened[-1]),

@@ -7,10 +7,12 @@
 // the program's windows are placed by as it was. A second
 // X connection plays the user. Exits 0 when all holds.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fw/core/sys.h"
@@ -357,6 +359,69 @@ void letGoCase(Display* user) {
   pumpUntil([&] { return !x11queue::windowTitled(user, title) && !x11queue::windowTitled(user, next); });
 }
 
+// The frames of the given clients, the bottom first, as the server stacks
+// them (the root's children).
+std::vector<Window> stackedFrames(Display* d, const std::vector<Window>& clients) {
+  std::vector<Window> frames, out;
+  for (Window c : clients) frames.push_back(frameOf(d, c));
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned n = 0;
+  if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n))
+    for (unsigned i = 0; i < n; ++i)
+      if (std::find(frames.begin(), frames.end(), children[i]) != frames.end()) out.push_back(children[i]);
+  if (children) XFree(children);
+  return out;
+}
+
+// Windows an owner keeps above it stay in the order the program has them
+// when the stacking the window manager tells lags the raises asked of it
+// (told with the owner on top, the owned ones under it the other way
+// round): the last one shown stays on top.
+void ownedOrderCase(Display* user) {
+  win::HWND owner = win::CreateWindowExA(0, "Framed", "Owner", win::WS_OVERLAPPEDWINDOW, 40, 40, 600, 450, nullptr,
+                                         nullptr, nullptr, nullptr);
+  win::ShowWindow(owner, win::SW_SHOWNORMAL);
+  const char* titles[] = {"Owned 1", "Owned 2", "Owned 3"};
+  std::vector<win::HWND> owned;
+  for (int i = 0; i < 3; ++i) {
+    owned.push_back(win::CreateWindowExA(0, "Framed", titles[i], win::WS_OVERLAPPEDWINDOW, 100 + 60 * i, 100 + 60 * i,
+                                         300, 200, owner, nullptr, nullptr, nullptr));
+    win::ShowWindow(owned.back(), win::SW_SHOWNORMAL);
+  }
+  std::vector<Window> clients;  // the owner, then the owned ones as shown
+  const bool framed = pumpUntil([&] {
+    clients.clear();
+    for (const char* t : {"Owner", titles[0], titles[1], titles[2]})
+      if (Window c = findClient(user, DefaultRootWindow(user), t); c && frameOf(user, c) != c) clients.push_back(c);
+    return clients.size() == 4;
+  });
+  check(framed, "owned order: the window manager frames the four windows");
+  if (framed) {
+    std::vector<Window> expected;
+    for (Window c : clients) expected.push_back(frameOf(user, c));
+    settled(user, clients.back());
+    check(stackedFrames(user, clients) == expected, "owned order: shown one after another, each over the last");
+    // The program holds back from a stacking told within half a second of
+    // its own last raises: the told one comes after that.
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    const Window told[] = {clients[3], clients[2], clients[1], clients[0]};
+    XChangeProperty(user, DefaultRootWindow(user), XInternAtom(user, "_NET_CLIENT_LIST_STACKING", False), XA_WINDOW,
+                    32, PropModeReplace, reinterpret_cast<const unsigned char*>(told), 4);
+    XSync(user, False);
+    settled(user, clients.back());
+    const std::vector<Window> now = stackedFrames(user, clients);
+    std::string names;
+    for (Window f : now)
+      for (std::size_t i = 0; i < expected.size(); ++i)
+        if (expected[i] == f) names += std::string(i == 0 ? "Owner" : titles[i - 1]) + "; ";
+    check(now == expected, "owned order: a late stacking leaves the owner under the owned ones as shown, the bottom "
+                           "first: " + names);
+  }
+  for (win::HWND h : owned) win::DestroyWindow(h);
+  win::DestroyWindow(owner);
+  pumpUntil([&] { return !x11queue::windowTitled(user, "Owner"); });
+}
+
 }  // namespace
 
 int main() {
@@ -391,6 +456,7 @@ int main() {
   }
   frameCase(user);
   letGoCase(user);
+  ownedOrderCase(user);
   // The main window at the screen's corner, a dialog and a tool window.
   windowCase(user, "Main at the corner", win::WS_OVERLAPPEDWINDOW, 0, 0);
   windowCase(user, "Dialog", win::WS_POPUP | win::WS_CAPTION | win::WS_SYSMENU, 200, 150);
